@@ -1,0 +1,204 @@
+// The kernel service: files, folders, threads, locks, events, time, message
+// boxes and code page 932. Everything the engine and the game need of the
+// operating system's kernel goes through here, so tests can control it.
+//
+// Text and paths inside the system are code page 932; they become UTF-8 only
+// here, where they leave for the file system or the terminal.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace host::kernel {
+
+// ---------------------------------------------------------------- files
+
+enum class SeekOrigin { Begin = 0, Current = 1, End = 2 };
+
+// An open file. Modes follow the C runtime: "rb", "wb", "ab", "r+b", and the
+// text forms "r"/"rt" (CR LF read as LF) and "w"/"wt" (written as given).
+class File {
+public:
+    virtual ~File() = default;
+    // Bytes actually read; fewer than asked at the end or on error.
+    virtual size_t Read(void* buffer, size_t bytes) = 0;
+    virtual size_t Write(const void* buffer, size_t bytes) = 0;
+    virtual bool Seek(int64_t offset, SeekOrigin origin) = 0;
+    virtual int64_t Tell() const = 0;
+    virtual int64_t Size() const = 0;
+    virtual bool AtEnd() const = 0;
+    // Flushes and closes; false when any write or the flush failed.
+    virtual bool Close() = 0;
+};
+
+// Opens a file; null when it cannot be opened. The path is code page 932,
+// '\' or '/' separated; a missing exact name is looked up without regard to
+// letter case, component by component.
+std::unique_ptr<File> OpenFile(std::string_view path, const char* mode);
+
+// Reads a whole file in binary mode; false when it cannot be read.
+bool ReadWholeFile(std::string_view path, std::string& out);
+
+// Writes a whole file without ever leaving it half-written: the bytes go to
+// a temporary file in the same folder, which then replaces the old one.
+bool WriteFileAtomic(std::string_view path, const void* data, size_t bytes);
+
+// The native (UTF-8, '/') path that a system path names; the case-insensitive
+// look-up is applied to the components that exist.
+std::string NativePath(std::string_view path);
+
+bool FileExists(std::string_view path);
+bool DirectoryExists(std::string_view path);
+// Creates one folder; true when it exists afterwards.
+bool CreateDirectory(std::string_view path);
+// Creates a folder and its missing parents.
+bool CreateDirectories(std::string_view path);
+bool DeleteFile(std::string_view path);
+// Renames, replacing an existing target.
+bool MoveFile(std::string_view from, std::string_view to);
+
+// The TEMP folder, ending with '/'. TEMP when set; otherwise
+// $XDG_DATA_HOME/Temp, or ~/.local/share/Temp.
+std::string GetTempFolder();
+
+// ---------------------------------------------------------------- threads
+
+constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+constexpr uint32_t kWaitTimeout = 0x102;   // WAIT_TIMEOUT
+constexpr uint32_t kWaitFailed = 0xFFFFFFFFu;
+
+class Thread {
+public:
+    virtual ~Thread() = default;   // joins when still running
+    // Waits for the thread's end; false on timeout.
+    virtual bool Wait(uint32_t timeoutMs = kInfinite) = 0;
+    virtual void Join() = 0;
+    virtual uint32_t ExitCode() const = 0;
+};
+
+// Starts a thread; null when it cannot be started.
+std::unique_ptr<Thread> StartThread(std::function<uint32_t()> body);
+
+// Recursive, as a Windows critical section is.
+class CriticalSection {
+public:
+    CriticalSection();
+    ~CriticalSection();
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+    void Enter();
+    bool TryEnter();
+    void Leave();
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+class Lock {
+public:
+    explicit Lock(CriticalSection& cs) : cs_(cs) { cs_.Enter(); }
+    ~Lock() { cs_.Leave(); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+private:
+    CriticalSection& cs_;
+};
+
+// An auto-reset event wakes one waiter and clears itself; a manual-reset
+// event stays set until Reset.
+class Event {
+public:
+    Event(bool manualReset, bool initiallySet);
+    ~Event();
+    Event(const Event&) = delete;
+    Event& operator=(const Event&) = delete;
+    void Set();
+    void Reset();
+    // 0 when signalled, kWaitTimeout when the time ran out.
+    uint32_t Wait(uint32_t timeoutMs = kInfinite);
+private:
+    friend uint32_t WaitAny(Event* const* events, size_t count, uint32_t timeoutMs);
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Waits until one of the events is set: its index, kWaitTimeout, or
+// kWaitFailed for an empty or null list. An auto-reset event that ends the
+// wait is cleared.
+uint32_t WaitAny(Event* const* events, size_t count, uint32_t timeoutMs);
+
+// ---------------------------------------------------------------- time
+
+struct LocalTime {
+    uint16_t year, month, dayOfWeek, day, hour, minute, second, milliseconds;
+};
+
+// The source of time. The real one reads the system clocks; tests install a
+// FakeClock.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual uint32_t Milliseconds() = 0;   // wraps at 2^32
+    virtual void Sleep(uint32_t ms) = 0;
+    virtual LocalTime Now() = 0;
+};
+
+// A clock that moves only when told to. Sleep advances it at once.
+class FakeClock : public Clock {
+public:
+    explicit FakeClock(uint32_t startMs = 0) : ms_(startMs) {}
+    uint32_t Milliseconds() override { return ms_; }
+    void Sleep(uint32_t ms) override { ms_ += ms; }
+    LocalTime Now() override { return now_; }
+    void Set(uint32_t ms) { ms_ = ms; }
+    void Advance(uint32_t ms) { ms_ += ms; }
+    void SetLocalTime(const LocalTime& t) { now_ = t; }
+private:
+    uint32_t ms_;
+    LocalTime now_{2000, 1, 6, 1, 0, 0, 0, 0};
+};
+
+// Installs a clock (not owned); null restores the real one.
+void SetClock(Clock* clock);
+
+uint32_t TimeGetTime();
+void Sleep(uint32_t ms);
+LocalTime GetLocalTime();
+
+// ---------------------------------------------------------------- message box
+
+constexpr uint32_t kMbOk = 0x0;
+constexpr uint32_t kMbOkCancel = 0x1;
+constexpr uint32_t kMbYesNo = 0x4;
+constexpr uint32_t kMbIconError = 0x10;
+constexpr uint32_t kMbIconQuestion = 0x20;
+constexpr uint32_t kMbIconWarning = 0x30;
+constexpr uint32_t kMbIconInformation = 0x40;
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
+
+// (code page 932 text, code page 932 caption, MB_ type) -> ID answer
+using MessageBoxHandler = std::function<int(std::string_view text, std::string_view caption, uint32_t type)>;
+
+// Shows a message box. Without a handler the text goes to standard error as
+// UTF-8 and the answer is the box's first button.
+int MessageBox(std::string_view text, std::string_view caption, uint32_t type);
+// Installs a handler (the window service, or a test); empty restores the default.
+void SetMessageBoxHandler(MessageBoxHandler handler);
+
+// ---------------------------------------------------------------- code page 932
+
+// Lead bytes of double-byte characters: 0x81-0x9F and 0xE0-0xFC.
+inline bool IsDBCSLeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// Conversions at the system's edge; unconvertible bytes become '?'.
+std::string Cp932ToUtf8(std::string_view text);
+std::string Utf8ToCp932(std::string_view text);
+
+}  // namespace host::kernel

@@ -1,0 +1,1 @@
+#include "host/kernel/Kernel.h"

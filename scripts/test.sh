@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds and runs every test.
+#   --sanitize    the same with AddressSanitizer and UndefinedBehaviorSanitizer
+#   --no-install  skip the package step
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+install=1 sanitize=""
+for a in "$@"; do
+  case "$a" in
+    --no-install) install=0 ;;
+    --sanitize) sanitize="--sanitize" ;;
+    *) echo "unknown option $a" >&2; exit 2 ;;
+  esac
+done
+if [ "$install" = 1 ]; then "$top/scripts/install-deps.sh"; fi
+"$top/scripts/build.sh" $sanitize
+cd "$top/build${sanitize:+-sanitize}"
+export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
+ctest --output-on-failure --parallel "$(nproc)" --timeout 300
