@@ -22,6 +22,12 @@ endif()
 function(orv_library target)
   cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS;TEST_DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT srcs)
+    # Headers only, so far.
+    add_library(${target} INTERFACE)
+    target_link_libraries(${target} INTERFACE orv_flags ${ARG_DEPS} ${ARG_PRIVATE_DEPS})
+    return()
+  endif()
   add_library(${target} STATIC ${srcs})
   target_link_libraries(${target} PUBLIC orv_flags ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
 

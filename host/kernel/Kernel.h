@@ -6,12 +6,14 @@
 // here, where they leave for the file system or the terminal.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace host::kernel {
 
@@ -30,6 +32,7 @@ public:
     virtual bool Seek(int64_t offset, SeekOrigin origin) = 0;
     virtual int64_t Tell() const = 0;
     virtual int64_t Size() const = 0;
+    // True when nothing is left to read (the position is at or past the end).
     virtual bool AtEnd() const = 0;
     // Flushes and closes; false when any write or the flush failed.
     virtual bool Close() = 0;
@@ -62,14 +65,28 @@ bool DeleteFile(std::string_view path);
 bool MoveFile(std::string_view from, std::string_view to);
 
 // The TEMP folder, ending with '/'. TEMP when set; otherwise
-// $XDG_DATA_HOME/Temp, or ~/.local/share/Temp.
+// $XDG_DATA_HOME/Temp, or ~/.local/share/Temp. Code page 932 like every
+// path inside the system; the folder may not exist (nothing is created).
 std::string GetTempFolder();
+
+// Creates an empty file with a unique name in the TEMP folder (or the
+// system's temporary folder when that does not exist) and returns its path;
+// empty on failure. In place of the runtime's temporary file names.
+std::string MakeTempFileName();
+
+// The process-wide current folder (code page 932, no trailing '/'), and
+// changing it; relative paths everywhere are taken from it.
+std::string GetCurrentDirectory();
+bool SetCurrentDirectory(std::string_view path);
+// The folder of the running program, ending with '/'.
+std::string GetProgramFolder();
 
 // ---------------------------------------------------------------- threads
 
 constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 constexpr uint32_t kWaitTimeout = 0x102;   // WAIT_TIMEOUT
 constexpr uint32_t kWaitFailed = 0xFFFFFFFFu;
+constexpr uint32_t kStillActive = 0x103;   // STILL_ACTIVE: ExitCode while running
 
 class Thread {
 public:
@@ -109,7 +126,8 @@ private:
 };
 
 // An auto-reset event wakes one waiter and clears itself; a manual-reset
-// event stays set until Reset.
+// event stays set until Reset. Waits (here and in Thread) count real time,
+// whatever Clock is installed.
 class Event {
 public:
     Event(bool manualReset, bool initiallySet);
@@ -147,23 +165,34 @@ public:
     virtual LocalTime Now() = 0;
 };
 
-// A clock that moves only when told to. Sleep advances it at once.
+// A clock that moves only when told to. Sleep advances it at once (and
+// yields, so a thread polling in a Sleep loop lets the test go on). The
+// counter may be read and moved from any thread.
 class FakeClock : public Clock {
 public:
     explicit FakeClock(uint32_t startMs = 0) : ms_(startMs) {}
-    uint32_t Milliseconds() override { return ms_; }
-    void Sleep(uint32_t ms) override { ms_ += ms; }
+    uint32_t Milliseconds() override { return ms_.load(); }
+    void Sleep(uint32_t ms) override { ms_.fetch_add(ms); std::this_thread::yield(); }
     LocalTime Now() override { return now_; }
-    void Set(uint32_t ms) { ms_ = ms; }
-    void Advance(uint32_t ms) { ms_ += ms; }
+    void Set(uint32_t ms) { ms_.store(ms); }
+    void Advance(uint32_t ms) { ms_.fetch_add(ms); }
     void SetLocalTime(const LocalTime& t) { now_ = t; }
 private:
-    uint32_t ms_;
+    std::atomic<uint32_t> ms_;
     LocalTime now_{2000, 1, 6, 1, 0, 0, 0, 0};
 };
 
 // Installs a clock (not owned); null restores the real one.
 void SetClock(Clock* clock);
+
+// Installs a clock for one scope (a test's) and restores the real one after.
+class ScopedClock {
+public:
+    explicit ScopedClock(Clock& clock) { SetClock(&clock); }
+    ~ScopedClock() { SetClock(nullptr); }
+    ScopedClock(const ScopedClock&) = delete;
+    ScopedClock& operator=(const ScopedClock&) = delete;
+};
 
 uint32_t TimeGetTime();
 void Sleep(uint32_t ms);

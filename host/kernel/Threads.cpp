@@ -1,0 +1,168 @@
+// Threads, recursive critical sections and events.
+//
+// Events share one mutex: WaitAny has to look at several events at once, and
+// a single lock makes "test every event, then sleep" atomic without any lock
+// ordering. Each waiting call sleeps on its own condition variable, which it
+// registers with every event it waits for, so Set wakes only the waiters of
+// that event. Waits time out on the real monotonic clock, whatever Clock is
+// installed.
+#include "host/kernel/Kernel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace host::kernel {
+namespace {
+
+std::mutex g_eventMutex;
+
+struct Waiter {
+    std::condition_variable wake;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------- events
+
+struct Event::Impl {
+    bool manualReset;
+    bool set;
+    std::vector<Waiter*> waiters;   // guarded by g_eventMutex
+};
+
+Event::Event(bool manualReset, bool initiallySet)
+    : impl_(std::make_unique<Impl>(Impl{manualReset, initiallySet, {}})) {}
+
+Event::~Event() = default;
+
+void Event::Set() {
+    std::lock_guard<std::mutex> lock(g_eventMutex);
+    impl_->set = true;
+    for (Waiter* waiter : impl_->waiters) waiter->wake.notify_one();
+}
+
+void Event::Reset() {
+    std::lock_guard<std::mutex> lock(g_eventMutex);
+    impl_->set = false;
+}
+
+uint32_t Event::Wait(uint32_t timeoutMs) {
+    Event* self = this;
+    return WaitAny(&self, 1, timeoutMs);
+}
+
+uint32_t WaitAny(Event* const* events, size_t count, uint32_t timeoutMs) {
+    if (!events || count == 0) return kWaitFailed;
+    for (size_t i = 0; i < count; ++i)
+        if (!events[i]) return kWaitFailed;
+
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::unique_lock<std::mutex> lock(g_eventMutex);
+    Waiter waiter;
+    bool registered = false;
+    uint32_t result = kWaitTimeout;
+    for (;;) {
+        // The lowest signalled index wins, as WaitForMultipleObjects does;
+        // only that event is consumed.
+        size_t found = count;
+        for (size_t i = 0; i < count && found == count; ++i)
+            if (events[i]->impl_->set) found = i;
+        if (found < count) {
+            Event::Impl& impl = *events[found]->impl_;
+            if (!impl.manualReset) impl.set = false;
+            result = static_cast<uint32_t>(found);
+            break;
+        }
+        if (timeoutMs == 0) break;
+        if (!registered) {
+            for (size_t i = 0; i < count; ++i) events[i]->impl_->waiters.push_back(&waiter);
+            registered = true;
+        }
+        if (timeoutMs == kInfinite) {
+            waiter.wake.wait(lock);
+        } else if (waiter.wake.wait_until(lock, deadline) == std::cv_status::timeout) {
+            // Look once more: a Set may have come with the timeout.
+            timeoutMs = 0;
+        }
+    }
+    if (registered) {
+        for (size_t i = 0; i < count; ++i) {
+            auto& list = events[i]->impl_->waiters;
+            auto it = std::find(list.begin(), list.end(), &waiter);
+            if (it != list.end()) list.erase(it);
+        }
+    }
+    return result;
+}
+
+// ---------------------------------------------------------------- critical sections
+
+struct CriticalSection::Impl {
+    std::recursive_mutex mutex;
+};
+
+CriticalSection::CriticalSection() : impl_(std::make_unique<Impl>()) {}
+CriticalSection::~CriticalSection() = default;
+void CriticalSection::Enter() { impl_->mutex.lock(); }
+bool CriticalSection::TryEnter() { return impl_->mutex.try_lock(); }
+void CriticalSection::Leave() { impl_->mutex.unlock(); }
+
+// ---------------------------------------------------------------- threads
+
+namespace {
+
+class StdThread final : public Thread {
+public:
+    explicit StdThread(std::function<uint32_t()> body) : state_(std::make_shared<State>()) {
+        // The thread keeps the state alive itself: its body may delete this object.
+        thread_ = std::thread([state = state_, body = std::move(body)] {
+            uint32_t code = body();
+            state->exitCode.store(code, std::memory_order_release);
+            state->done.Set();
+        });
+    }
+
+    ~StdThread() override {
+        // A thread that deletes its own object cannot join itself.
+        if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id())
+            thread_.detach();
+        else
+            Join();
+    }
+
+    bool Wait(uint32_t timeoutMs) override { return state_->done.Wait(timeoutMs) == 0; }
+
+    void Join() override {
+        std::lock_guard<std::mutex> lock(joinMutex_);
+        if (thread_.joinable()) thread_.join();
+    }
+
+    uint32_t ExitCode() const override { return state_->exitCode.load(std::memory_order_acquire); }
+
+private:
+    struct State {
+        Event done{true, false};
+        std::atomic<uint32_t> exitCode{kStillActive};
+    };
+    std::shared_ptr<State> state_;
+    std::mutex joinMutex_;
+    std::thread thread_;
+};
+
+}  // namespace
+
+std::unique_ptr<Thread> StartThread(std::function<uint32_t()> body) {
+    if (!body) return nullptr;
+    try {
+        return std::make_unique<StdThread>(std::move(body));
+    } catch (const std::system_error&) {
+        return nullptr;
+    }
+}
+
+}  // namespace host::kernel
