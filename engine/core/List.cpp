@@ -1,0 +1,47 @@
+#include "engine/core/List.h"
+
+#include "engine/core/Path.h"
+
+#include <cstring>
+
+namespace {
+
+// Names are compared through fixed buffers of MAX_PATH (260) bytes in the
+// original: at most 259 bytes of each file name take part.
+constexpr size_t kFileNameCompareLimit = 259;
+
+const char* NameOf(void* slot)
+{
+    return slot ? static_cast<const CResourceBase*>(slot)->GetName() : nullptr;
+}
+
+}  // namespace
+
+i32 FindResourceIndexByName(void* const* slots, u32 count, const char* name)
+{
+    if (!name || !slots) return -1;
+    for (u32 i = 0; i < count; ++i) {
+        const char* n = NameOf(slots[i]);
+        if (n && std::strcmp(n, name) == 0) return i32(i);
+    }
+    return -1;
+}
+
+CResourceBase* FindResourceByName(void* const* slots, u32 count, const char* name)
+{
+    const i32 i = FindResourceIndexByName(slots, count, name);
+    return i < 0 ? nullptr : static_cast<CResourceBase*>(slots[i]);
+}
+
+CResourceBase* FindResourceByFileName(void* const* slots, u32 count, const char* path)
+{
+    if (!path || !slots) return nullptr;
+    const char* wanted = FileNamePart(path);
+    for (u32 i = 0; i < count; ++i) {
+        const char* n = NameOf(slots[i]);
+        if (n && std::strncmp(FileNamePart(n), wanted, kFileNameCompareLimit) == 0) {
+            return static_cast<CResourceBase*>(slots[i]);
+        }
+    }
+    return nullptr;
+}

@@ -1,0 +1,231 @@
+#include "engine/core/Matrix.h"
+#include "engine/core/tests/MathExpect.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+const CMatrix kIdentity;
+
+CMatrix Rx(f32 a) { return CMatrix().RotationX(a); }
+CMatrix Ry(f32 a) { return CMatrix().RotationY(a); }
+CMatrix Rz(f32 a) { return CMatrix().RotationZ(a); }
+
+}  // namespace
+
+TEST(Matrix, ConstructionAndElementAccess)
+{
+    EXPECT_TRUE(Near(kIdentity, CMatrix(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1), 0));
+    f32 e[16];
+    for (int i = 0; i < 16; ++i) e[i] = f32(i);
+    const CMatrix m(e);
+    EXPECT_EQ(m.m[2][3], 11.0f);  // element index 4r + c
+    EXPECT_EQ(m.Get(3, 1), 13.0f);
+    EXPECT_EQ(CMatrix(static_cast<const f32*>(nullptr)), kIdentity);
+
+    const CVector3 t(5, 6, 7);
+    EXPECT_TRUE(Near(CMatrix(&t), CMatrix(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1), 0));
+
+    CMatrix s = m;
+    EXPECT_EQ(s.Get(4, 0), 0.0f);
+    EXPECT_EQ(s.Get(0, -1), 0.0f);
+    s.Set(0, 7, 99.0f);
+    s.Set(-1, 0, 99.0f);
+    EXPECT_EQ(s, m);
+    s.Set(1, 2, 99.0f);
+    EXPECT_EQ(s.m[1][2], 99.0f);
+}
+
+TEST(Matrix, ProductIsRowTimesColumn)
+{
+    const CMatrix a(1, 2, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 3, 0, 0, 1);
+    const CMatrix b(2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1);
+    const CMatrix expected(2, 6, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 6, 0, 0, 1);
+    EXPECT_TRUE(Near(CMatrix::Multiply(a, b), expected, 0));
+    EXPECT_TRUE(Near(a * b, expected, 0));
+    CMatrix c = a;
+    c *= b;
+    EXPECT_TRUE(Near(c, expected, 0));
+    // A point through a x b is the point through a, then through b.
+    const CVector3 p(1, 2, 3);
+    EXPECT_TRUE(Near(Transformed(p, c), Transformed(Transformed(p, a), b), 0));
+}
+
+TEST(Matrix, DeterminantAndInverseOfAKnownMatrix)
+{
+    // Determinant 72 and inverse worked out in rational arithmetic.
+    const CMatrix m(1, 2, 3, 4, 5, 6, 7, 8, 2, 6, 4, 8, 3, 1, 1, 2);
+    EXPECT_EQ(m.Determinant(), 72.0f);
+    const CMatrix expected(-1.0f / 6, 1.0f / 18, -1.0f / 18, 1.0f / 3, -5.0f / 6, 5.0f / 18, 2.0f / 9,
+        -1.0f / 3, 1.0f / 6, 5.0f / 18, -5.0f / 18, -1.0f / 3, 7.0f / 12, -13.0f / 36, 1.0f / 9, 1.0f / 3);
+    CMatrix inv;
+    m.Inverse(&inv);
+    EXPECT_TRUE(Near(inv, expected, 1e-6f));
+    EXPECT_TRUE(Near(m.GetInverse(), expected, 1e-6f));
+    EXPECT_TRUE(Near(m * inv, kIdentity, 1e-5f));
+
+    EXPECT_EQ(kIdentity.Determinant(), 1.0f);
+    EXPECT_EQ(CMatrix(2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 1, 2, 3, 1).Determinant(), 24.0f);
+    EXPECT_EQ(Rz(30).GetInverse(), Rz(30).GetInverse());
+    EXPECT_TRUE(Near(Rz(30).GetInverse(), Rz(-30), 1e-6f));
+
+    // out may be the matrix itself.
+    CMatrix self = m;
+    self.Inverse(&self);
+    EXPECT_TRUE(Near(self, expected, 1e-6f));
+    m.Inverse(nullptr);
+}
+
+TEST(Matrix, SingularMatrixLeavesTheOutMatrixUntouched)
+{
+    const CMatrix singular(1, 2, 3, 4, 2, 4, 6, 8, 0, 1, 0, 1, 5, 0, 2, 1);  // row 1 = 2 row 0
+    EXPECT_EQ(singular.Determinant(), 0.0f);
+    CMatrix out(9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9);
+    const CMatrix before = out;
+    singular.Inverse(&out);
+    EXPECT_EQ(out, before);
+    // By value the result is then the identity.
+    EXPECT_EQ(singular.GetInverse(), kIdentity);
+}
+
+TEST(Matrix, ElementaryRotationsAreLeftHanded)
+{
+    // With row vectors each turns the next axis into the one after it.
+    EXPECT_TRUE(Near(Transformed({1, 0, 0}, Rz(90)), {0, 1, 0}, 1e-6f));
+    EXPECT_TRUE(Near(Transformed({0, 1, 0}, Rx(90)), {0, 0, 1}, 1e-6f));
+    EXPECT_TRUE(Near(Transformed({0, 0, 1}, Ry(90)), {1, 0, 0}, 1e-6f));
+    const f32 s = std::sin(30 * kDegToRad), c = std::cos(30 * kDegToRad);
+    EXPECT_EQ(Rx(30), CMatrix(1, 0, 0, 0, 0, c, s, 0, 0, -s, c, 0, 0, 0, 0, 1));
+    EXPECT_EQ(Ry(30), CMatrix(c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, 0, 0, 0, 1));
+    EXPECT_EQ(Rz(30), CMatrix(c, s, 0, 0, -s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1));
+}
+
+TEST(Matrix, EulerTurnsZThenXThenY)
+{
+    const CVector3 deg(30, 45, 60);
+    CMatrix euler;
+    EXPECT_EQ(&euler.RotationEuler(&deg), &euler);
+    EXPECT_EQ(euler, Rz(60) * Rx(30) * Ry(45));
+    EXPECT_EQ(CMatrix().RotationZXY(&deg), euler);
+    EXPECT_EQ(CMatrix().RotationYawPitchRoll(30, 45, 60), euler);
+    // Golden vector computed in double precision from the definitions.
+    EXPECT_TRUE(Near(Transformed({1, 2, 3}, euler), {1.6256654f, 0.1160254f, 3.3680484f}, 2e-6f));
+
+    const CVector3 quarterY(0, 90, 0);
+    EXPECT_TRUE(Near(Transformed({0, 0, 1}, CMatrix().RotationEuler(&quarterY)), {1, 0, 0}, 1e-6f));
+}
+
+TEST(Matrix, SixOrderFamilyMultipliesLeftToRight)
+{
+    const CVector3 deg(-20, 75, 130);
+    const CMatrix x = Rx(-20), y = Ry(75), z = Rz(130);
+    EXPECT_EQ(CMatrix().RotationZYX(&deg), z * y * x);
+    EXPECT_EQ(CMatrix().RotationYXZ(&deg), y * x * z);
+    EXPECT_EQ(CMatrix().RotationXZY(&deg), x * z * y);
+    EXPECT_EQ(CMatrix().RotationYZX(&deg), y * z * x);
+    EXPECT_EQ(CMatrix().RotationXYZ(&deg), x * y * z);
+    EXPECT_EQ(CMatrix().RotationEuler(&deg), z * x * y);
+    // The orders really differ.
+    EXPECT_NE(CMatrix().RotationXYZ(&deg), CMatrix().RotationEuler(&deg));
+
+    // A null angle pointer leaves the matrix unchanged.
+    const CMatrix before(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
+    for (auto op : {&CMatrix::RotationZYX, &CMatrix::RotationYXZ, &CMatrix::RotationXZY, &CMatrix::RotationYZX,
+             &CMatrix::RotationXYZ, &CMatrix::RotationEuler}) {
+        CMatrix m = before;
+        (m.*op)(nullptr);
+        EXPECT_EQ(m, before);
+    }
+}
+
+TEST(Matrix, RotationAxisDirectAgreesWithTheElementaryRotations)
+{
+    const CVector3 zAxis(0, 0, 3), xAxis(2, 0, 0), yAxis(0, 1, 0);
+    for (f32 a : {-120.0f, 30.0f, 90.0f, 200.0f}) {
+        EXPECT_TRUE(Near(CMatrix().RotationAxisDirect(a, &zAxis), Rz(a), 1e-6f)) << a;
+        EXPECT_TRUE(Near(CMatrix().RotationAxisDirect(a, &xAxis), Rx(a), 1e-6f)) << a;
+        EXPECT_TRUE(Near(CMatrix().RotationAxisDirect(a, &yAxis), Ry(a), 1e-6f)) << a;
+    }
+    // About any axis, the axis is fixed and the matrix is orthonormal.
+    const CVector3 axis(1, 2, 2);
+    const CMatrix r = CMatrix().RotationAxisDirect(70, &axis);
+    EXPECT_TRUE(Near(Transformed(axis, r), axis, 1e-5f));
+    EXPECT_NEAR(r.Determinant(), 1.0f, 1e-5f);
+    CMatrix m = r;
+    m.RotationAxisDirect(10, nullptr);
+    EXPECT_EQ(m, r);
+}
+
+TEST(Matrix, ScaleAndTranslateHelpers)
+{
+    // The object matrix: RotationEuler, rows scaled, translated.
+    const CVector3 zero, scaling(2, 3, 4), position(5, 6, 7);
+    CMatrix world;
+    world.RotationEuler(&zero);
+    MatrixScaleRows(&world, &scaling);
+    MatrixTranslate(&world, &position);
+    EXPECT_EQ(world, CMatrix(2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 5, 6, 7, 1));
+
+    // MatrixTranslate shifts every row by its own fourth-column value.
+    const CVector3 t(1, 2, 3);
+    CMatrix m(1, 0, 0, 2, 0, 1, 0, 0, 0, 0, 1, -1, 0, 0, 0, 1);
+    MatrixTranslate(&m, &t);
+    EXPECT_EQ(m, CMatrix(3, 4, 6, 2, 0, 1, 0, 0, -1, -2, -2, -1, 1, 2, 3, 1));
+    CMatrix translated;
+    MatrixTranslate(&translated, &t);
+    EXPECT_EQ(translated, CMatrix(&t));
+
+    // MatrixScale multiplies columns (m x Scale); MatrixScaleRows rows (Scale x m).
+    const CMatrix full(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
+    CMatrix cols = full;
+    EXPECT_EQ(MatrixScale(&cols, &t), &cols);
+    EXPECT_EQ(cols, CMatrix(1, 4, 9, 4, 5, 12, 21, 8, 9, 20, 33, 12, 13, 28, 45, 16));
+    CMatrix rows = full;
+    MatrixScaleRows(&rows, &t);
+    EXPECT_EQ(rows, CMatrix(1, 2, 3, 4, 10, 12, 14, 16, 27, 30, 33, 36, 13, 14, 15, 16));
+
+    // Null arguments change nothing.
+    CMatrix same = full;
+    MatrixTranslate(&same, nullptr);
+    MatrixTranslate(nullptr, &t);
+    MatrixScaleRows(&same, nullptr);
+    EXPECT_EQ(MatrixScale(&same, nullptr), nullptr);
+    EXPECT_EQ(MatrixScale(nullptr, &t), nullptr);
+    EXPECT_EQ(same, full);
+}
+
+TEST(Matrix, TranslationAndScalingAccessors)
+{
+    const CMatrix m(2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 5, 6, 7, 1);
+    CVector3 t;
+    m.GetTranslation(&t);
+    EXPECT_TRUE(Near(t, {5, 6, 7}, 0));
+    m.GetTranslation(nullptr);
+    EXPECT_EQ(m.GetTranslationMatrix(), CMatrix(&t));
+    CMatrix out(m);
+    m.ExtractTranslation(&out);
+    EXPECT_EQ(out, CMatrix(&t));
+
+    const CVector3 s(2, 3, 4);
+    CMatrix scaled = m;
+    EXPECT_EQ(scaled.SetScaling(&s), CMatrix(2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1));
+    scaled.SetScaling(nullptr);
+    EXPECT_EQ(scaled, CMatrix(2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1));
+    CMatrix i;
+    EXPECT_EQ(&i.SetIdentity(), &i);
+}
+
+TEST(Matrix, EqualityComparesTheBytes)
+{
+    CMatrix a;
+    a.m[1][2] = std::nanf("");
+    const CMatrix copy = a;
+    EXPECT_TRUE(copy == a);  // NaN equals its own copy bytewise
+    EXPECT_FALSE(copy != a);
+    CMatrix negativeZero;
+    negativeZero.m[0][1] = -0.0f;
+    EXPECT_TRUE(negativeZero != kIdentity);  // 0.0 and -0.0 differ
+}
