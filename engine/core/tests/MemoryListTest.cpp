@@ -1,0 +1,154 @@
+#include "engine/core/MemoryList.h"
+
+#include "engine/core/ObjectBase.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+namespace {
+
+// A pooled object that owns its name (so a second destruction or a byte
+// copy shows up under the sanitizers) and counts its lives.
+class CPooled : public CObjectBase {
+    ORV_VALUE_CLASS(CPooled)
+
+public:
+    static inline int constructed = 0, destroyed = 0;
+
+    CPooled() : CObjectBase("pooled") { ++constructed; }
+    CPooled(const CPooled& other) = default;
+    CPooled& operator=(const CPooled& other) = default;
+    ~CPooled() override { ++destroyed; }
+    i32 Initialize(intptr_t) override { return 1; }
+    i32 Update(u32) override { return 1; }
+    i32 Draw(u32) override { return 1; }
+
+    u32 value = 0;
+};
+
+struct Pool : ::testing::Test {
+    void SetUp() override
+    {
+        CPooled::constructed = CPooled::destroyed = 0;
+        ASSERT_EQ(pool.Resize(4), 1);
+    }
+    u32 SlotOf(const CPooled* p) { return u32(p - pool.GetSlot(0)); }
+
+    CMemoryList<CPooled> pool;
+};
+
+}  // namespace
+
+TEST_F(Pool, TakesTheLowestFreeSlot)
+{
+    CPooled* a = pool.Alloc();
+    CPooled* b = pool.Alloc();
+    CPooled* c = pool.Alloc();
+    ASSERT_TRUE(a && b && c);
+    EXPECT_EQ(a, pool.GetSlot(0));
+    EXPECT_EQ(SlotOf(b), 1u);
+    EXPECT_EQ(SlotOf(c), 2u);
+    EXPECT_EQ(pool.Free(b), 1);
+    EXPECT_EQ(pool.Alloc(), b);
+    EXPECT_EQ(SlotOf(pool.Alloc()), 3u);
+    EXPECT_EQ(pool.Alloc(), nullptr);  // exhausted
+    EXPECT_EQ(pool.GetLiveCount(), 4u);
+
+    EXPECT_EQ(pool.Free(a), 1);
+    EXPECT_EQ(pool.GetNextFree(), 0u);
+    EXPECT_EQ(pool.Alloc(), a);
+    EXPECT_EQ(pool.GetNextFree(), 4u);
+    EXPECT_EQ(CPooled::constructed, 6);
+    EXPECT_EQ(CPooled::destroyed, 2);
+}
+
+TEST_F(Pool, ReusedSlotIsConstructedAgain)
+{
+    CPooled* a = pool.Alloc();
+    a->value = 7;
+    a->SetName("renamed");
+    pool.Free(a);
+    ASSERT_EQ(pool.Alloc(), a);
+    EXPECT_EQ(a->value, 0u);
+    EXPECT_STREQ(a->GetName(), "pooled");
+}
+
+TEST_F(Pool, FreeRefusesWhatItDidNotHandOut)
+{
+    CPooled* a = pool.Alloc();
+    pool.Alloc();
+    ASSERT_EQ(pool.Free(a), 1);
+    EXPECT_EQ(pool.Free(a), 0);  // already free: not destroyed again
+    EXPECT_EQ(pool.Free(pool.GetSlot(3)), 0);
+    auto* inside = reinterpret_cast<CPooled*>(reinterpret_cast<uintptr_t>(pool.GetSlot(1)) + 8);
+    EXPECT_EQ(pool.Free(inside), 0);
+    CPooled elsewhere;
+    EXPECT_EQ(pool.Free(&elsewhere), 0);
+    EXPECT_EQ(pool.Free(pool.GetSlot(4)), 0);
+    EXPECT_EQ(pool.Free(nullptr), 0);
+    EXPECT_EQ(CPooled::destroyed, 1);
+    EXPECT_EQ(pool.GetLiveCount(), 1u);
+    EXPECT_EQ(pool.GetNextFree(), 0u);
+}
+
+TEST_F(Pool, ReleaseDestroysEachLiveObjectOnce)
+{
+    pool.Alloc();
+    pool.Free(pool.Alloc());
+    pool.Alloc();
+    EXPECT_EQ(pool.Release(), 1);
+    EXPECT_EQ(CPooled::destroyed, 3);
+    EXPECT_EQ(pool.GetCount(), 0u);
+    EXPECT_EQ(pool.Release(), 1);
+    EXPECT_EQ(CPooled::destroyed, 3);
+
+    ASSERT_EQ(pool.Resize(2), 1);  // sized again
+    EXPECT_EQ(SlotOf(pool.Alloc()), 0u);
+    {
+        CMemoryList<CPooled> other;
+        EXPECT_EQ(other.Alloc(), nullptr);  // not sized
+        other.Resize(1);
+        other.Alloc();
+    }
+    EXPECT_EQ(CPooled::destroyed, 4);
+}
+
+TEST_F(Pool, SlotsStayPutWhileObjectsLive)
+{
+    CPooled* a = pool.Alloc();
+    EXPECT_EQ(pool.Resize(8), 0);
+    EXPECT_EQ(pool.SetArray(nullptr, 8), 0);
+    EXPECT_EQ(pool.Remove(a), 0);
+    EXPECT_EQ(pool.GetSlot(0), a);
+    EXPECT_EQ(pool.GetCount(), 4u);
+    EXPECT_EQ(CPooled::destroyed, 0);
+
+    CPooled source;
+    source.value = 9;
+    source.SetName("copied");
+    EXPECT_EQ(pool.SetAt(source, 0), 1);  // assigned to the live object
+    EXPECT_EQ(a->value, 9u);
+    EXPECT_STREQ(a->GetName(), "copied");
+    EXPECT_EQ(pool.SetAt(source, 1), 0);  // a free slot holds no object
+    EXPECT_EQ(pool.IsUsed(1), 0u);
+
+    pool.Free(a);
+    EXPECT_EQ(pool.Resize(0), 1);
+    EXPECT_EQ(pool.Alloc(), nullptr);
+}
+
+TEST_F(Pool, CopyIsAnEmptyPoolOfTheSameSize)
+{
+    pool.SetName("エフェクト");
+    pool.Alloc();
+    {
+        CMemoryList<CPooled> copy(pool);
+        EXPECT_STREQ(copy.GetName(), pool.GetName());
+        EXPECT_EQ(copy.GetCount(), 4u);
+        EXPECT_EQ(copy.GetLiveCount(), 0u);
+        EXPECT_EQ(copy.Alloc(), copy.GetSlot(0));
+    }
+    EXPECT_EQ(CPooled::destroyed, 1);
+    EXPECT_STREQ(pool.GetClassName(), "CMemoryList");
+}

@@ -1,0 +1,227 @@
+#include "engine/core/ObjectRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <set>
+#include <vector>
+
+namespace {
+
+// A battle object as the registry sees it: an id, a group and a reply.
+class CTestObject : public CMessageObject {
+    ORV_VALUE_CLASS(CTestObject)
+
+public:
+    CTestObject() = default;
+    CTestObject(u32 id, i32 group, u32 reply = 1) : reply(reply)
+    {
+        SetId(id);
+        SetGroup(group);
+    }
+    i32 Initialize(intptr_t) override { return 1; }
+    i32 Update(u32) override { return 1; }
+    i32 Draw(u32) override { return 1; }
+    u32 HandleMessage(u32 message, CMessageObject* sender, intptr_t parameter) override
+    {
+        ++received;
+        lastMessage = message;
+        lastSender = sender;
+        lastParameter = parameter;
+        if (onMessage) onMessage();
+        return reply;
+    }
+    void TakeId(u32 id) { SetId(id); }
+
+    u32 reply = 1;
+    int received = 0;
+    u32 lastMessage = 0;
+    CMessageObject* lastSender = nullptr;
+    intptr_t lastParameter = 0;
+    std::function<void()> onMessage;
+};
+
+// The battle scene as handler: it answers a query by filling the data the
+// parameter points to.
+class CTestScene : public CScene {
+    ORV_VALUE_CLASS(CTestScene)
+
+public:
+    i32 Initialize(intptr_t) override { return 1; }
+    i32 Update(u32) override { return 1; }
+    i32 Draw(u32) override { return 1; }
+    u32 OnMessage(u32 message, intptr_t parameter) override
+    {
+        lastMessage = message;
+        *reinterpret_cast<u32*>(parameter) = 0x5CE4E;
+        return 3;
+    }
+    u32 lastMessage = 0;
+};
+
+constexpr u32 kAll = CObjectRegistry::kBroadcastId;
+
+struct ThreeObjects : ::testing::Test {
+    void SetUp() override
+    {
+        for (CTestObject* o : {&o20, &o5, &o9}) ASSERT_EQ(registry.Add(o), 1);
+    }
+    int Received() const { return o5.received + o9.received + o20.received; }
+
+    CObjectRegistry registry;
+    CTestObject o5{5, 1}, o9{9, 2}, o20{20, 1};
+};
+
+}  // namespace
+
+TEST_F(ThreeObjects, KeepsObjectsSortedAndGrowsByOne)
+{
+    EXPECT_EQ(registry.GetAt(0), &o5);
+    EXPECT_EQ(registry.GetAt(1), &o9);
+    EXPECT_EQ(registry.GetAt(2), &o20);
+    EXPECT_EQ(registry.Find(9), &o9);
+    EXPECT_EQ(registry.Find(7), nullptr);
+    EXPECT_EQ(registry.GetCapacity(), 3u);
+    CTestObject o1(1, 1);
+    ASSERT_EQ(registry.Add(&o1), 1);
+    EXPECT_EQ(registry.GetCapacity(), 4u);
+    EXPECT_EQ(registry.GetAt(0), &o1);
+    ASSERT_EQ(registry.Remove(&o9), 1);
+    EXPECT_EQ(registry.GetCapacity(), 4u);
+    EXPECT_EQ(registry.GetAt(2), &o20);
+}
+
+TEST_F(ThreeObjects, BroadcastReachesTheGroupAndAndsTheReplies)
+{
+    EXPECT_EQ(registry.Dispatch(40, kAll, 1, &o9, 0), 1u);
+    EXPECT_EQ(o5.received + o20.received, 2);
+    EXPECT_EQ(o9.received, 0);
+    EXPECT_EQ(o20.lastSender, &o9);
+    EXPECT_EQ(registry.Dispatch(41, kAll, CObjectRegistry::kAllGroups, nullptr, 0), 1u);
+    EXPECT_EQ(Received(), 5);
+
+    o9.reply = 0;
+    EXPECT_EQ(registry.Dispatch(42, kAll, -1, nullptr, 0), 0u);
+    EXPECT_EQ(registry.Dispatch(42, kAll, 1, nullptr, 0), 1u);
+    EXPECT_EQ(registry.Dispatch(43, kAll, 7, nullptr, 0), 1u);  // nobody answers
+}
+
+TEST_F(ThreeObjects, MessageToAnIdReachesOnlyThatObject)
+{
+    o9.reply = 77;
+    EXPECT_EQ(registry.Dispatch(50, 9, 1, &o5, 123), 77u);  // group not checked
+    EXPECT_EQ(o9.lastParameter, 123);
+    EXPECT_EQ(registry.Dispatch(50, 7, -1, &o5, 0), 1u);
+    EXPECT_EQ(Received(), 1);
+
+    ASSERT_EQ(registry.Remove(&o9), 1);
+    EXPECT_EQ(registry.Dispatch(50, 9, -1, nullptr, 0), 1u);
+    EXPECT_EQ(o9.received, 1);
+    EXPECT_EQ(registry.Find(20), &o20);
+    EXPECT_EQ(registry.Remove(&o9), 0);
+}
+
+TEST_F(ThreeObjects, RefusesObjectsItCannotAddress)
+{
+    CTestObject sameId(9, 3), zero(0, 1), all(kAll, 1);
+    EXPECT_EQ(registry.Add(&sameId), 0);
+    EXPECT_EQ(registry.Add(&zero), 0);
+    EXPECT_EQ(registry.Add(&all), 0);
+    EXPECT_EQ(registry.Add(nullptr), 0);
+    o9.TakeId(10);
+    EXPECT_EQ(registry.Add(&o9), 0);  // already registered
+    o9.TakeId(9);
+    EXPECT_EQ(registry.GetCount(), 3u);
+}
+
+TEST_F(ThreeObjects, BroadcastSurvivesReceiversThatRegisterAndUnregister)
+{
+    CTestObject o25(25, 1), o30(30, 1), o40(40, 1);
+    registry.Add(&o30);
+    registry.Add(&o40);
+    o9.onMessage = [&] {
+        registry.Remove(&o9);
+        registry.Remove(&o5);
+    };
+    o20.onMessage = [&] {
+        registry.Add(&o25);
+        registry.Remove(&o40);
+    };
+    EXPECT_EQ(registry.Dispatch(1, kAll, -1, nullptr, 0), 1u);
+    EXPECT_EQ(Received(), 3);
+    EXPECT_EQ(o25.received + o30.received, 2);
+    EXPECT_EQ(o40.received, 0);
+}
+
+TEST(ObjectRegistry, MessagesToIdZeroReachTheHandler)
+{
+    CObjectRegistry registry;
+    u32 answer = 0;
+    const auto parameter = reinterpret_cast<intptr_t>(&answer);
+    EXPECT_EQ(registry.Dispatch(8, 0, -1, nullptr, parameter), 0u);  // no handler
+    CTestScene scene;
+    registry.SetHandler(&scene);
+    CTestObject object(5, 0);
+    registry.Add(&object);
+    EXPECT_EQ(registry.Dispatch(8, 0, 0, &object, parameter), 3u);
+    EXPECT_EQ(scene.lastMessage, 8u);
+    EXPECT_EQ(answer, 0x5CE4Eu);
+    EXPECT_EQ(object.received, 0);
+}
+
+TEST(ObjectRegistry, NewIdsAreUniqueAndRepeatable)
+{
+    CObjectRegistry a, b;
+    std::vector<CTestObject> objects(500);
+    std::set<u32> seen;
+    for (CTestObject& o : objects) {
+        const u32 id = a.NewId();
+        EXPECT_EQ(id, b.NewId());  // fixed seeds: same ids every run
+        o.TakeId(id);
+        ASSERT_EQ(a.Add(&o), 1);
+        EXPECT_TRUE(seen.insert(id).second);
+    }
+}
+
+TEST(ObjectRegistry, NewIdSkipsLiveAndReservedIds)
+{
+    CObjectRegistry registry;
+    CRandom peek = *registry.GetGenerator();
+    CTestObject holder(peek.Next(), 0);
+    ASSERT_EQ(registry.Add(&holder), 1);
+    EXPECT_EQ(registry.NewId(), peek.Next());  // the holder keeps its id
+
+    // A state whose next outputs are 0 and then 0xFFFFFFFF: x = w = 0 gives
+    // 0; the next x makes t = x ^ (x << 11) satisfy t ^ (t >> 8) = ~0.
+    const u32 t = ~0u ^ (~0u >> 8) ^ (~0u >> 16) ^ (~0u >> 24);
+    CRandom* g = registry.GetGenerator();
+    g->x = 0;
+    g->y = t ^ (t << 11) ^ (t << 22);
+    g->z = 12345;
+    g->w = 0;
+    CRandom check = *g;
+    ASSERT_EQ(check.Next(), 0u);
+    ASSERT_EQ(check.Next(), kAll);
+    EXPECT_EQ(registry.NewId(), check.Next());
+}
+
+TEST(ObjectRegistry, ObjectsSendThroughTheGlobalRegistry)
+{
+    CTestObject sender(1, 0), receiver(2, 0, 6);
+    EXPECT_EQ(sender.SendObjectMessage(1, 2, -1, 0), 1u);  // no registry yet
+    EXPECT_EQ(sender.SendObjectMessage(1, 0, -1, 0), 0u);
+    CObjectRegistry registry;
+    SetObjectRegistry(&registry);
+    registry.Add(&sender);
+    registry.Add(&receiver);
+    int data = 0;
+    EXPECT_EQ(sender.SendObjectMessage(70, 2, -1, reinterpret_cast<intptr_t>(&data)), 6u);
+    EXPECT_EQ(receiver.lastSender, &sender);
+    EXPECT_EQ(reinterpret_cast<int*>(receiver.lastParameter), &data);
+    SetObjectRegistry(nullptr);
+
+    const CTestObject copy(receiver);  // another object: no id until it draws one
+    EXPECT_EQ(copy.GetId(), 0u);
+    EXPECT_EQ(copy.GetGroup(), 0);
+}
