@@ -1,0 +1,91 @@
+#include "host/input/SdlMapping.h"
+
+#include <SDL_keyboard.h>
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace host::input::sdl {
+namespace {
+
+TEST(SdlKeyTable, GivesTheKeyCodesWindowsGives) {
+    const std::pair<SDL_Scancode, int> golden[] = {
+        {SDL_SCANCODE_ESCAPE, 0x01}, {SDL_SCANCODE_1, 0x02}, {SDL_SCANCODE_0, 0x0B},
+        {SDL_SCANCODE_BACKSPACE, 0x0E}, {SDL_SCANCODE_TAB, 0x0F}, {SDL_SCANCODE_Q, 0x10},
+        {SDL_SCANCODE_RETURN, 0x1C}, {SDL_SCANCODE_LCTRL, 0x1D}, {SDL_SCANCODE_A, 0x1E},
+        {SDL_SCANCODE_LSHIFT, 0x2A}, {SDL_SCANCODE_Z, 0x2C}, {SDL_SCANCODE_M, 0x32},
+        {SDL_SCANCODE_RSHIFT, 0x36}, {SDL_SCANCODE_LALT, 0x38}, {SDL_SCANCODE_SPACE, 0x39},
+        {SDL_SCANCODE_F1, 0x3B}, {SDL_SCANCODE_F10, 0x44}, {SDL_SCANCODE_F11, 0x57},
+        {SDL_SCANCODE_F12, 0x58}, {SDL_SCANCODE_KP_7, 0x47}, {SDL_SCANCODE_KP_2, 0x50},
+        {SDL_SCANCODE_KP_0, 0x52}, {SDL_SCANCODE_KP_PERIOD, 0x53}, {SDL_SCANCODE_KP_ENTER, 0x9C},
+        {SDL_SCANCODE_RCTRL, 0x9D}, {SDL_SCANCODE_KP_DIVIDE, 0xB5}, {SDL_SCANCODE_RALT, 0xB8},
+        {SDL_SCANCODE_HOME, 0xC7}, {SDL_SCANCODE_UP, 0xC8}, {SDL_SCANCODE_PAGEUP, 0xC9},
+        {SDL_SCANCODE_LEFT, 0xCB}, {SDL_SCANCODE_RIGHT, 0xCD}, {SDL_SCANCODE_END, 0xCF},
+        {SDL_SCANCODE_DOWN, 0xD0}, {SDL_SCANCODE_PAGEDOWN, 0xD1}, {SDL_SCANCODE_INSERT, 0xD2},
+        {SDL_SCANCODE_DELETE, 0xD3},
+        // Japanese 106/109 keys.
+        {SDL_SCANCODE_GRAVE, 0x29}, {SDL_SCANCODE_INTERNATIONAL1, 0x73},
+        {SDL_SCANCODE_INTERNATIONAL2, 0x70}, {SDL_SCANCODE_INTERNATIONAL3, 0x7D},
+        {SDL_SCANCODE_INTERNATIONAL4, 0x79}, {SDL_SCANCODE_INTERNATIONAL5, 0x7B},
+    };
+    for (auto [scancode, code] : golden)
+        EXPECT_EQ(KeyFromScancode(scancode), code) << SDL_GetScancodeName(scancode);
+}
+
+TEST(SdlKeyTable, NoTwoScancodesShareAKeyCode) {
+    std::set<int> scancodes, codes;
+    for (const ScancodeKey& entry : ScancodeKeys()) {
+        EXPECT_NE(entry.key, 0) << entry.scancode;
+        EXPECT_TRUE(scancodes.insert(entry.scancode).second) << "scancode twice: " << entry.scancode;
+        EXPECT_TRUE(codes.insert(entry.key).second) << "key code twice: " << int(entry.key);
+    }
+    std::set<int> reached;
+    for (int s = 0; s < SDL_NUM_SCANCODES; ++s) {
+        if (int code = KeyFromScancode(s)) {
+            EXPECT_TRUE(reached.insert(code).second) << "key code twice: " << code;
+        }
+    }
+    EXPECT_EQ(reached, codes);
+}
+
+TEST(SdlKeyTable, EveryCodeIsANamedKey) {
+    // The codes the key-configuration screens have names for.
+    const std::set<int> named = {
+        0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F,
+        0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1E,
+        0x1F, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x2B, 0x2C, 0x2D,
+        0x2E, 0x2F, 0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39, 0x3A, 0x3B, 0x3C,
+        0x3D, 0x3E, 0x3F, 0x40, 0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x4B,
+        0x4C, 0x4D, 0x4E, 0x4F, 0x50, 0x51, 0x52, 0x53, 0x56, 0x57, 0x58, 0x64, 0x65, 0x66, 0x70,
+        0x73, 0x79, 0x7B, 0x7D, 0x7E, 0x8D, 0x90, 0x91, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97, 0x99,
+        0x9C, 0x9D, 0xA0, 0xA1, 0xA2, 0xA4, 0xAE, 0xB0, 0xB2, 0xB3, 0xB5, 0xB7, 0xB8, 0xC5, 0xC7,
+        0xC8, 0xC9, 0xCB, 0xCD, 0xCF, 0xD0, 0xD1, 0xD2, 0xD3, 0xDB, 0xDC, 0xDD, 0xDE, 0xDF, 0xE3,
+        0xE5, 0xE6, 0xE7, 0xE8, 0xE9, 0xEA, 0xEB, 0xEC, 0xED};
+    for (const ScancodeKey& entry : ScancodeKeys())
+        EXPECT_TRUE(named.count(entry.key)) << SDL_GetScancodeName(static_cast<SDL_Scancode>(entry.scancode));
+}
+
+TEST(SdlKeyTable, EveryKeyTheGameBindsCanBePressed) {
+    // Default assignments, fixed function and digit keys, the keys the
+    // scenes test, main and keypad digits.
+    const int bound[] = {0xC8, 0xD0, 0xCB, 0xCD, 0x11, 0x1F, 0x1E, 0x20, 0x14, 0x50, 0x48, 0x4B,
+                         0x4D, 0x1D, 0x2C, 0x2D, 0x2E, 0x2F, 0x10, 0x12, 0x2A, 0x13, 0x0F, 0x1C,
+                         0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x40, 0x41, 0x42, 0x43, 0x44, 0x57, 0x58,
+                         0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x9C, 0x36,
+                         0x52, 0x4F, 0x51, 0x4C, 0x47, 0x49, 0x39, 0x01};
+    std::set<int> codes;
+    for (const ScancodeKey& entry : ScancodeKeys())
+        codes.insert(entry.key);
+    for (int code : bound)
+        EXPECT_TRUE(codes.count(code)) << std::hex << code;
+}
+
+TEST(SdlKeyTable, OutOfRangeScancodesHaveNoKey) {
+    EXPECT_EQ(KeyFromScancode(-1), 0);
+    EXPECT_EQ(KeyFromScancode(SDL_SCANCODE_UNKNOWN), 0);
+    EXPECT_EQ(KeyFromScancode(SDL_NUM_SCANCODES), 0);
+    EXPECT_EQ(KeyFromScancode(1 << 30), 0);
+}
+
+}  // namespace
+}  // namespace host::input::sdl
