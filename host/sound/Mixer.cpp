@@ -1,0 +1,395 @@
+#include "host/sound/Mixer.h"
+
+#include "host/kernel/Kernel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace host::sound {
+
+namespace {
+
+// Voices are mixed in chunks so the accumulator stays small and in cache.
+constexpr uint32_t kChunkFrames = 1024;
+constexpr uint64_t kOne = uint64_t(1) << 32;
+constexpr float kFraction = 1.0f / 4294967296.0f;
+
+// A 3D source straight to one side of the listener reaches the far ear 20 dB
+// down; in between, the attenuation follows the sine of the angle.
+constexpr float kSideAttenuation = 2000.0f;
+
+struct VoiceRun {
+    const uint8_t* pcm;
+    uint32_t frames;
+    uint64_t step;   // source frames per output frame, 32.32
+    bool looping;
+    float left;
+    float right;
+};
+
+template <int Bits, int Channels>
+inline void ReadFrame(const uint8_t* pcm, uint32_t index, float& left, float& right) {
+    if constexpr (Bits == 8) {
+        const uint8_t* p = pcm + size_t(index) * Channels;
+        left = float((int(p[0]) - 128) * 256);
+        right = Channels == 2 ? float((int(p[1]) - 128) * 256) : left;
+    } else {
+        int16_t s[2] = {0, 0};
+        std::memcpy(s, pcm + size_t(index) * Channels * 2, Channels * 2);
+        left = s[0];
+        right = Channels == 2 ? s[1] : left;
+    }
+}
+
+// Mixes `count` frames whose positions all lie before the last source frame,
+// so the frame after each one exists without wrapping.
+template <int Bits, int Channels>
+void MixSpan(const VoiceRun& run, uint64_t& pos, uint32_t count, float* acc) {
+    if (run.step == kOne && uint32_t(pos) == 0) {
+        const uint32_t first = uint32_t(pos >> 32);
+        for (uint32_t k = 0; k < count; ++k) {
+            float l, r;
+            ReadFrame<Bits, Channels>(run.pcm, first + k, l, r);
+            acc[2 * k] += l * run.left;
+            acc[2 * k + 1] += r * run.right;
+        }
+        pos += uint64_t(count) << 32;
+        return;
+    }
+    for (uint32_t k = 0; k < count; ++k) {
+        const uint32_t i = uint32_t(pos >> 32);
+        const float t = float(uint32_t(pos)) * kFraction;
+        float l0, r0, l1, r1;
+        ReadFrame<Bits, Channels>(run.pcm, i, l0, r0);
+        ReadFrame<Bits, Channels>(run.pcm, i + 1, l1, r1);
+        acc[2 * k] += (l0 + (l1 - l0) * t) * run.left;
+        acc[2 * k + 1] += (r0 + (r1 - r0) * t) * run.right;
+        pos += run.step;
+    }
+}
+
+// The last source frame blends towards the first when looping, else holds.
+template <int Bits, int Channels>
+void MixLastFrame(const VoiceRun& run, uint64_t pos, float* acc) {
+    const uint32_t i = uint32_t(pos >> 32);
+    const float t = float(uint32_t(pos)) * kFraction;
+    float l0, r0, l1, r1;
+    ReadFrame<Bits, Channels>(run.pcm, i, l0, r0);
+    ReadFrame<Bits, Channels>(run.pcm, run.looping ? 0 : i, l1, r1);
+    acc[0] += (l0 + (l1 - l0) * t) * run.left;
+    acc[1] += (r0 + (r1 - r0) * t) * run.right;
+}
+
+// Mixes up to `count` output frames of one voice and returns how many whole
+// source frames the play cursor moved past. `ended` tells a non-looping
+// voice reached its end (the rest of the output gets nothing from it).
+template <int Bits, int Channels>
+uint64_t Advance(const VoiceRun& run, uint64_t& pos, uint32_t count, float* acc, bool& ended) {
+    const uint64_t end = uint64_t(run.frames) << 32;
+    const uint64_t lastFrame = end - kOne;
+    uint64_t crossed = 0;
+    uint32_t done = 0;
+    while (done < count) {
+        const uint64_t before = pos;
+        uint32_t n = 1;
+        if (pos < lastFrame) {
+            const uint64_t span = (lastFrame - pos + run.step - 1) / run.step;
+            n = uint32_t(std::min<uint64_t>(count - done, span));
+            MixSpan<Bits, Channels>(run, pos, n, acc + 2 * size_t(done));
+        } else {
+            MixLastFrame<Bits, Channels>(run, pos, acc + 2 * size_t(done));
+            pos += run.step;
+        }
+        done += n;
+        if (pos >= end && !run.looping) {
+            crossed += run.frames - (before >> 32);
+            pos = 0;
+            ended = true;
+            return crossed;
+        }
+        crossed += (pos >> 32) - (before >> 32);
+        if (pos >= end) pos %= end;
+    }
+    return crossed;
+}
+
+using AdvanceFn = uint64_t (*)(const VoiceRun&, uint64_t&, uint32_t, float*, bool&);
+
+AdvanceFn AdvanceFor(const WaveFormat& format) {
+    if (format.bits == 8) return format.channels == 1 ? &Advance<8, 1> : &Advance<8, 2>;
+    return format.channels == 1 ? &Advance<16, 1> : &Advance<16, 2>;
+}
+
+// The events of the offsets within the `crossed` frames from `startFrame`,
+// in the order the cursor met them.
+void CollectCrossed(const Voice& voice, uint32_t startFrame, uint64_t crossed,
+                    std::vector<host::kernel::Event*>& out) {
+    const size_t n = voice.notifications.size();
+    if (crossed == 0 || n == 0) return;
+    size_t first = 0;
+    while (first < n && voice.notifications[first].offset / voice.format.blockAlign < startFrame) ++first;
+    for (size_t k = 0; k < n; ++k) {
+        const Notification& note = voice.notifications[(first + k) % n];
+        const uint64_t frame = note.offset / voice.format.blockAlign;
+        const uint64_t ahead = (frame + voice.frames - startFrame) % voice.frames;
+        if (crossed < voice.frames && ahead >= crossed) break;
+        out.push_back(note.event);
+    }
+}
+
+inline int16_t ToSample(float v) {
+    if (v >= 32767.0f) return 32767;
+    if (v <= -32768.0f) return -32768;
+    return int16_t(std::lrintf(v));
+}
+
+Vector3 Sub(const Vector3& a, const Vector3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+float Dot(const Vector3& a, const Vector3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+Vector3 Cross(const Vector3& a, const Vector3& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- gains
+
+float VolumeGain(int32_t volume) {
+    if (volume <= kVolumeMin) return 0.0f;
+    if (volume >= 0) return 1.0f;
+    return float(std::pow(10.0, volume / 2000.0));
+}
+
+void PanGains(int32_t pan, float& left, float& right) {
+    left = pan > 0 ? VolumeGain(-pan) : 1.0f;
+    right = pan < 0 ? VolumeGain(pan) : 1.0f;
+}
+
+// Distance: the inverse law between the min and max distances,
+// gain = min / (min + rolloff * (d - min)) with d clamped to [min, max], so a
+// doubled distance halves the amplitude at rolloff 1. Direction: the side
+// component of the source in the listener's frame (right = top x front, left
+// handed) attenuates the far ear. Velocities and Doppler are kept, not heard.
+void Gains3D(const Buffer3D& buffer, const Listener3D& listener, float& left, float& right) {
+    Vector3 rel;
+    float side;
+    if (buffer.mode == kMode3DHeadRelative) {
+        rel = buffer.position;
+        side = rel.x;
+    } else {
+        rel = Sub(buffer.position, listener.position);
+        Vector3 r = Cross(listener.top, listener.front);
+        const float len = std::sqrt(Dot(r, r));
+        side = len > 0 ? Dot(rel, r) / len : 0.0f;
+    }
+    const float d = std::sqrt(Dot(rel, rel));
+
+    float gain = 1.0f;
+    const float clamped = std::min(std::max(d, buffer.minDistance), buffer.maxDistance);
+    if (clamped > buffer.minDistance) {
+        const float denom = buffer.minDistance + listener.rolloffFactor * (clamped - buffer.minDistance);
+        gain = denom > 0 ? buffer.minDistance / denom : 1.0f;
+    }
+
+    const float lateral = d > 0 ? std::min(1.0f, std::max(-1.0f, side / d)) : 0.0f;
+    const float far = float(std::pow(10.0, -std::fabs(lateral) * kSideAttenuation / 2000.0));
+    left = gain * (lateral > 0 ? far : 1.0f);
+    right = gain * (lateral < 0 ? far : 1.0f);
+}
+
+bool ValidPcmFormat(const WaveFormat& f) {
+    if (f.tag != kFormatPcm) return false;
+    if (f.channels != 1 && f.channels != 2) return false;
+    if (f.bits != 8 && f.bits != 16) return false;
+    if (f.rate < kFrequencyMin || f.rate > kFrequencyMax) return false;
+    if (f.blockAlign != f.channels * f.bits / 8) return false;
+    return f.bytesPerSecond == f.rate * f.blockAlign;
+}
+
+// ---------------------------------------------------------------- faults
+
+void Faults::FailNext(Call call, Result result, uint32_t times) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_[size_t(call)] = {result, result == Result::Ok ? 0 : times};
+}
+
+void Faults::Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.fill({});
+}
+
+Result Faults::Take(Call call) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Entry& e = entries_[size_t(call)];
+    if (e.times == 0) return Result::Ok;
+    --e.times;
+    return e.result;
+}
+
+// ---------------------------------------------------------------- mixer
+
+Mixer::Mixer(std::shared_ptr<Faults> faults) : faults_(std::move(faults)) {
+    accumulator_.resize(2 * kChunkFrames);
+}
+
+Mixer::~Mixer() { CloseOutput(); }
+
+void Mixer::Attach(Voice* voice) { voices_.push_back(voice); }
+
+void Mixer::Detach(Voice* voice) {
+    voices_.erase(std::remove(voices_.begin(), voices_.end(), voice), voices_.end());
+}
+
+void Mixer::CommitDeferred() {
+    listener = pendingListener;
+    for (Voice* v : voices_) v->current3D = v->pending3D;
+}
+
+uint32_t Mixer::WriteCursor(const Voice& voice) const {
+    uint64_t frame = voice.position >> 32;
+    const uint32_t rate = primary.format.rate;
+    if (voice.playing && latencyFrames_ && rate) {
+        const uint64_t ahead = (uint64_t(latencyFrames_) * voice.Rate() + rate - 1) / rate;
+        frame = (frame + ahead) % voice.frames;
+    }
+    return uint32_t(frame) * voice.format.blockAlign;
+}
+
+void Mixer::LoseBuffers() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (Voice* v : voices_) {
+        v->lost = true;
+        v->playing = false;
+        v->looping = false;
+    }
+}
+
+void Mixer::Signal(std::unique_lock<std::mutex>& lock, const std::vector<host::kernel::Event*>& events) {
+    std::lock_guard<std::mutex> signalling(signalMutex_);
+    lock.unlock();
+    for (host::kernel::Event* e : events) e->Set();
+}
+
+void Mixer::SignalBarrier() { std::lock_guard<std::mutex> wait(signalMutex_); }
+
+Result Mixer::OpenOutput(std::unique_ptr<Output> output) {
+    std::lock_guard<std::mutex> guard(outputMutex_);
+    WaveFormat format;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        format = primary.format;
+    }
+    const Result r = output->Open(*this, format.rate, format.channels);
+    if (r != Result::Ok) return r;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        latencyFrames_ = output->LatencyFrames();
+    }
+    output_ = std::move(output);
+    return Result::Ok;
+}
+
+Result Mixer::SetOutputFormat(const WaveFormat& format) {
+    std::lock_guard<std::mutex> guard(outputMutex_);
+    WaveFormat old;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        old = primary.format;
+    }
+    if (!output_) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        primary.format = format;
+        return Result::Ok;
+    }
+    // The format changes while nothing pulls frames, so no chunk is mixed at
+    // one rate and played at another.
+    output_->Close();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        primary.format = format;
+    }
+    Result r = output_->Open(*this, format.rate, format.channels);
+    if (r != Result::Ok) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            primary.format = old;
+        }
+        if (output_->Open(*this, old.rate, old.channels) != Result::Ok) output_.reset();
+        return r;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    latencyFrames_ = output_->LatencyFrames();
+    return Result::Ok;
+}
+
+void Mixer::CloseOutput() {
+    std::lock_guard<std::mutex> guard(outputMutex_);
+    if (output_) {
+        output_->Close();
+        output_.reset();
+    }
+}
+
+void Mixer::Mix(uint32_t frames, int16_t* out) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const uint16_t channels = primary.format.channels;
+    while (frames > 0) {
+        const uint32_t n = std::min(frames, kChunkFrames);
+        MixChunk(n, out);
+        out += size_t(n) * channels;
+        frames -= n;
+    }
+    std::vector<host::kernel::Event*> fired;
+    fired.swap(fired_);
+    Signal(lock, fired);
+}
+
+void Mixer::MixChunk(uint32_t frames, int16_t* out) {
+    float* acc = accumulator_.data();
+    std::fill(acc, acc + 2 * size_t(frames), 0.0f);
+    for (Voice* v : voices_) {
+        if (v->playing) MixVoice(*v, frames, acc);
+    }
+
+    const float master = VolumeGain(primary.volume);
+    const bool mono = primary.format.channels == 1;
+    // An 8-bit output keeps only the high byte of each sample.
+    const int32_t mask = primary.format.bits == 8 ? ~0xFF : ~0;
+    for (uint32_t i = 0; i < frames; ++i) {
+        const float l = acc[2 * i] * master;
+        const float r = acc[2 * i + 1] * master;
+        if (mono) {
+            *out++ = int16_t(ToSample((l + r) * 0.5f) & mask);
+        } else {
+            *out++ = int16_t(ToSample(l) & mask);
+            *out++ = int16_t(ToSample(r) & mask);
+        }
+    }
+}
+
+void Mixer::MixVoice(Voice& v, uint32_t frames, float* acc) {
+    float left, right;
+    PanGains(v.pan, left, right);
+    if ((v.flags & kBufferCtrl3D) && v.current3D.mode != kMode3DDisable) {
+        float l3, r3;
+        Gains3D(v.current3D, listener, l3, r3);
+        left *= l3;
+        right *= r3;
+    }
+    const float gain = VolumeGain(v.volume);
+    const uint32_t rate = primary.format.rate;
+    const VoiceRun run{v.pcm->data(), v.frames, (uint64_t(v.Rate()) << 32) / rate,
+                       v.looping, left * gain, right * gain};
+
+    const uint32_t startFrame = uint32_t(v.position >> 32);
+    bool ended = false;
+    const uint64_t crossed = AdvanceFor(v.format)(run, v.position, frames, acc, ended);
+    CollectCrossed(v, startFrame, crossed, fired_);
+    if (ended) {
+        v.playing = false;
+        v.looping = false;
+        fired_.insert(fired_.end(), v.stopEvents.begin(), v.stopEvents.end());
+    }
+}
+
+}  // namespace host::sound
