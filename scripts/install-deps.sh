@@ -4,6 +4,8 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
+  libgtk-3-dev xvfb xauth fonts-ipafont-gothic
+  libsdl2-dev libvorbis-dev
 )
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi

@@ -1,0 +1,54 @@
+// What dialog backends see of the dialog service: the peer that mirrors a
+// dialog or control natively, and the entry points through which the user's
+// actions come back. The service keeps every control's state and sends the
+// notifications; a backend only reports what the user did.
+#pragma once
+
+#include "host/dialog/Dialog.h"
+#include "host/window/WindowBackend.h"
+
+#include <memory>
+
+namespace host::dialog {
+
+class Peer : public window::Peer {
+public:
+    virtual void SetItems(const std::vector<std::string>&) {}   // combo, list and tab
+    virtual void SetSelection(int32_t) {}
+    virtual void SetCheck(bool) {}
+    virtual void SetTrackbar(int32_t /*min*/, int32_t /*max*/, int32_t /*position*/, int32_t /*lineSize*/) {}
+    virtual void SetTextLimit(int32_t) {}
+    virtual void SetModal(bool) {}
+    // The page area of a tab control whose client rectangle is given.
+    virtual window::Rect TabDisplayRect(const window::Rect& client) {
+        return {client.left + 2, client.top + 22, client.right - 2, client.bottom - 2};
+    }
+};
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+    // Null when the dialog or control cannot be made.
+    virtual std::unique_ptr<Peer> CreateDialogPeer(Handle dialog, const DialogTemplate& dialogTemplate) = 0;
+    virtual std::unique_ptr<Peer> CreateControlPeer(Handle control, const ControlTemplate& controlTemplate) = 0;
+    // A modal dialog is up and its loop about to run.
+    virtual void OnModalShown(Handle /*dialog*/) {}
+};
+
+// Replaces the backend; existing dialogs are dropped without messages.
+void InstallBackend(std::unique_ptr<Backend> backend);
+std::unique_ptr<Backend> CreateGtkBackend();
+// The newest live dialog made from the template; null when none.
+Handle NewestDialog(int32_t templateId);
+
+// The user's actions. Each updates the state and notifies the dialog; false
+// when the control cannot take it (wrong kind, bad index, read-only).
+bool UserClicked(Handle button);
+bool UserToggled(Handle checkBox, bool checked);
+bool UserSelected(Handle control, int32_t index);   // combo, list or tab
+bool UserEdited(Handle edit, std::string_view text);
+bool UserSlid(Handle trackbar, int32_t position);
+bool UserCancelled(Handle dialog);   // Esc: the Cancel command
+bool UserAccepted(Handle dialog);    // Enter: the default button's command
+
+}  // namespace host::dialog

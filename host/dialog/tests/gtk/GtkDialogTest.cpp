@@ -1,0 +1,182 @@
+// The GTK backend under a real X server (CTest runs this under xvfb-run):
+// a small dialog whose widgets are read back, and driven through GTK's own
+// signals as a user's clicks and typing would drive them.
+#include "host/dialog/DialogBackend.h"
+
+#include "host/kernel/Kernel.h"
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <cstring>
+#include <vector>
+
+namespace host::dialog {
+namespace {
+
+using namespace host::window;
+
+std::vector<Message> g_log;
+
+LResult Record(Handle window, uint32_t message, WParam wParam, LParam lParam) {
+    g_log.push_back({window, message, wParam, lParam, 0});
+    return 1;
+}
+
+template <typename T>
+T* FindWidget(GtkWidget* root, GType type) {
+    if (G_TYPE_CHECK_INSTANCE_TYPE(root, type)) return reinterpret_cast<T*>(root);
+    if (!GTK_IS_CONTAINER(root)) return nullptr;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(root));
+    T* found = nullptr;
+    for (GList* c = children; c && !found; c = c->next) found = FindWidget<T>(GTK_WIDGET(c->data), type);
+    g_list_free(children);
+    return found;
+}
+
+GtkLabel* FindLabel(GtkWidget* root, const char* text) {
+    if (GTK_IS_LABEL(root)) return std::strcmp(gtk_label_get_text(GTK_LABEL(root)), text) == 0 ? GTK_LABEL(root) : nullptr;
+    if (!GTK_IS_CONTAINER(root)) return nullptr;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(root));
+    GtkLabel* found = nullptr;
+    for (GList* c = children; c && !found; c = c->next) found = FindLabel(GTK_WIDGET(c->data), text);
+    g_list_free(children);
+    return found;
+}
+
+bool Received(uint32_t message, WParam wParam) {
+    for (const Message& m : g_log)
+        if (m.message == message && m.wParam == wParam) return true;
+    return false;
+}
+
+void Pump() {
+    Message m;
+    for (int i = 0; i < 200 && PeekMessage(m); ++i) DispatchMessage(m);
+}
+
+TEST(GtkDialog, ControlsShowWhatTheProgramSetsAndReportWhatTheUserDoes) {
+    host::window::UseRealBackend();
+    host::dialog::UseRealBackend();
+    DialogTemplate t;
+    t.caption = "テスト";
+    t.width = 200;
+    t.height = 150;
+    t.visible = true;
+    t.controls = {
+        {ControlKind::Edit, 10, "", {5, 5, 80, 12}, 0},
+        {ControlKind::PushButton, 1, "保存", {5, 130, 50, 14}, kDefaultButton},
+        {ControlKind::CheckBox, 11, "フルスクリーン", {5, 20, 80, 10}, 0},
+        {ControlKind::ComboBox, 12, "", {5, 35, 80, 60}, 0},
+        {ControlKind::Trackbar, 13, "", {5, 55, 80, 15}, 0},
+        {ControlKind::Tab, 14, "", {100, 5, 95, 100}, 0},
+        {ControlKind::ListBox, 15, "", {5, 75, 80, 40}, kNotify | kVerticalScroll},
+    };
+    ASSERT_TRUE(RegisterTemplate(1, t));
+    DialogTemplate page;
+    page.child = true;
+    page.width = 60;
+    page.height = 40;
+    page.controls = {{ControlKind::Static, -1, "ページ", {2, 2, 50, 10}, 0}};
+    ASSERT_TRUE(RegisterTemplate(2, page));
+
+    Handle dialog = CreateDialog(1, nullptr, Record, 0);
+    ASSERT_NE(dialog, nullptr);
+    auto* window = static_cast<GtkWidget*>(GetPeer(dialog)->GtkToplevel());
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(gtk_widget_get_visible(window));
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window)), u8"テスト");
+    Pump();
+
+    // What the program sets shows in the widgets, as UTF-8.
+    g_log.clear();
+    Handle edit = GetDlgItem(dialog, 10);
+    SetWindowText(edit, "日本語");
+    GtkEntry* entry = FindWidget<GtkEntry>(window, GTK_TYPE_ENTRY);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_STREQ(gtk_entry_get_text(entry), u8"日本語");
+    Handle combo = GetDlgItem(dialog, 12);
+    AddItem(combo, "なし");
+    AddItem(combo, "LEVEL1");
+    SelectItem(combo, 1);
+    GtkComboBox* comboBox = FindWidget<GtkComboBox>(window, GTK_TYPE_COMBO_BOX);
+    ASSERT_NE(comboBox, nullptr);
+    EXPECT_EQ(gtk_combo_box_get_active(comboBox), 1);
+    GtkToggleButton* check = FindWidget<GtkToggleButton>(window, GTK_TYPE_CHECK_BUTTON);
+    ASSERT_NE(check, nullptr);
+    SetCheck(GetDlgItem(dialog, 11), true);
+    EXPECT_TRUE(gtk_toggle_button_get_active(check));
+    Handle bar = GetDlgItem(dialog, 13);
+    SetTrackbarRange(bar, -3000, 0);
+    SetTrackbarPos(bar, -1000);
+    GtkRange* range = FindWidget<GtkRange>(window, GTK_TYPE_SCALE);
+    ASSERT_NE(range, nullptr);
+    EXPECT_EQ(gtk_range_get_value(range), -1000.0);
+    Handle tab = GetDlgItem(dialog, 14);
+    InsertTab(tab, 0, "グラフィック");
+    InsertTab(tab, 1, "ゲーム");
+    GtkNotebook* notebook = FindWidget<GtkNotebook>(window, GTK_TYPE_NOTEBOOK);
+    ASSERT_NE(notebook, nullptr);
+    EXPECT_EQ(gtk_notebook_get_n_pages(notebook), 2);
+    AddItem(GetDlgItem(dialog, 15), "192.168.000.*");
+    EXPECT_TRUE(Received(kWmCommand, MakeWParam(10, kEnChange)));   // only an edit reports the program
+    EXPECT_FALSE(Received(kWmCommand, MakeWParam(11, kBnClicked)));
+    EXPECT_FALSE(Received(kWmCommand, MakeWParam(12, kCbnSelChange)));
+    EXPECT_FALSE(Received(kWmNotify, 14));
+    for (const Message& m : g_log) EXPECT_NE(m.message, kWmHScroll);
+
+    // A page goes over the tab's page area.
+    Rect area = GetTabDisplayRect(tab);
+    EXPECT_GT(area.top, 0);
+    Handle pageWindow = CreateDialog(2, tab, Record, 0);
+    ASSERT_NE(pageWindow, nullptr);
+    MoveWindow(pageWindow, area.left, area.top, area.Width(), area.Height());
+    ShowWindow(pageWindow, kSwShow);
+    GtkLabel* label = FindLabel(window, u8"ページ");
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(gtk_widget_is_visible(GTK_WIDGET(label)));
+    Pump();
+
+    // What the user does comes back as notifications, and as code page 932.
+    g_log.clear();
+    gtk_entry_set_text(entry, u8"ゲーム");
+    EXPECT_EQ(GetWindowText(edit), "ゲーム");
+    EXPECT_TRUE(Received(kWmCommand, MakeWParam(10, kEnUpdate)));
+    gtk_button_clicked(GTK_BUTTON(FindWidget<GtkButton>(window, GTK_TYPE_BUTTON)));
+    EXPECT_TRUE(Received(kWmCommand, MakeWParam(1, kBnClicked)));
+    gtk_toggle_button_set_active(check, FALSE);
+    EXPECT_FALSE(IsChecked(GetDlgItem(dialog, 11)));
+    EXPECT_TRUE(Received(kWmCommand, MakeWParam(11, kBnClicked)));
+    gtk_combo_box_set_active(comboBox, 0);
+    EXPECT_EQ(GetSelection(combo), 0);
+    EXPECT_TRUE(Received(kWmCommand, MakeWParam(12, kCbnSelChange)));
+    gtk_range_set_value(range, -20);
+    EXPECT_EQ(GetTrackbarPos(bar), -20);
+    EXPECT_TRUE(Received(kWmHScroll, MakeWParam(kTbThumbTrack, static_cast<uint16_t>(-20))));
+    gtk_notebook_set_current_page(notebook, 1);
+    EXPECT_EQ(GetTabSelection(tab), 1);
+    EXPECT_TRUE(Received(kWmNotify, 14));
+    GtkTreeView* list = FindWidget<GtkTreeView>(window, GTK_TYPE_TREE_VIEW);
+    ASSERT_NE(list, nullptr);
+    GtkTreePath* first = gtk_tree_path_new_from_indices(0, -1);
+    gtk_tree_selection_select_path(gtk_tree_view_get_selection(list), first);
+    gtk_tree_path_free(first);
+    EXPECT_EQ(GetSelection(GetDlgItem(dialog, 15)), 0);
+    EXPECT_TRUE(Received(kWmCommand, MakeWParam(15, kLbnSelChange)));
+
+    // The title bar's close button becomes a queued kWmClose.
+    g_log.clear();
+    GdkEvent* close = gdk_event_new(GDK_DELETE);
+    close->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
+    gtk_main_do_event(close);
+    gdk_event_free(close);
+    Pump();
+    EXPECT_TRUE(Received(kWmClose, 0));
+
+    EXPECT_TRUE(DestroyWindow(dialog));
+    EXPECT_FALSE(IsWindow(pageWindow));
+    Pump();
+}
+
+}  // namespace
+}  // namespace host::dialog

@@ -1,0 +1,124 @@
+// The fake window backend. Windows live only in the window table; showing a
+// window activates it at once, as a window manager would a moment later.
+#include "host/window/FakeWindow.h"
+
+#include "host/kernel/Kernel.h"
+
+namespace host::window {
+namespace {
+
+class FakePeer : public Peer {
+public:
+    explicit FakePeer(Handle window) : window_(window) {}
+    void SetVisible(bool visible) override {
+        if (visible) NotifyActivated(window_, true);
+        else if (GetForegroundWindow() == window_) NotifyActivated(window_, false);
+    }
+    void Raise() override { NotifyActivated(window_, true); }
+
+private:
+    Handle window_;
+};
+
+int FirstButton(uint32_t type) {
+    switch (type & 0xF) {
+    case 0x3:
+    case host::kernel::kMbYesNo: return host::kernel::kIdYes;
+    default: return host::kernel::kIdOk;
+    }
+}
+
+LParam KeyFlags(bool alt, bool wasDown, bool released) {
+    uint32_t flags = 1 | (alt ? kKeyAltDown : 0) | (wasDown ? kKeyWasDown : 0) | (released ? kKeyReleased : 0);
+    return static_cast<LParam>(flags);
+}
+
+bool IsSystemKey(uint32_t virtualKey, bool alt) { return alt || virtualKey == kVkF10 || virtualKey == kVkMenu; }
+
+}  // namespace
+
+std::unique_ptr<Peer> FakeWindow::CreateTopLevel(Handle window, const WindowDesc&) {
+    if (failCreates_ > 0) {
+        --failCreates_;
+        return nullptr;
+    }
+    return std::make_unique<FakePeer>(window);
+}
+
+bool FakeWindow::Wait() { return idle_ ? idle_() : false; }
+
+int FakeWindow::SystemMetric(int index) {
+    auto it = metrics_.find(index);
+    if (it != metrics_.end()) return it->second;
+    switch (index) {
+    case kSmCxScreen: return 1280;
+    case kSmCyScreen: return 1024;
+    case kSmCyCaption: return 22;
+    case kSmCxFixedFrame:
+    case kSmCyFixedFrame: return 3;
+    default: return 0;
+    }
+}
+
+bool FakeWindow::KeyDown(Handle window, uint32_t virtualKey, std::string_view chars, bool alt) {
+    uint32_t message = IsSystemKey(virtualKey, alt) ? kWmSysKeyDown : kWmKeyDown;
+    return PostInput(window, message, virtualKey, KeyFlags(alt, false, false), std::string(chars));
+}
+
+bool FakeWindow::KeyUp(Handle window, uint32_t virtualKey, bool alt) {
+    uint32_t message = IsSystemKey(virtualKey, alt) ? kWmSysKeyUp : kWmKeyUp;
+    return PostInput(window, message, virtualKey, KeyFlags(alt, true, true));
+}
+
+bool FakeWindow::Close(Handle window) { return PostInput(window, kWmClose, 0, 0); }
+
+void FakeWindow::Activate(Handle window) {
+    if (window) NotifyActivated(window, true);
+    else if (Handle current = GetForegroundWindow()) NotifyActivated(current, false);
+}
+
+bool FakeWindow::DropFiles(Handle window, std::vector<std::string> paths) {
+    return PostDroppedFiles(window, std::move(paths));
+}
+
+void FakeWindow::AnswerBoxes(std::initializer_list<int> answers) {
+    std::lock_guard<std::mutex> lock(boxMutex_);
+    boxAnswers_.insert(boxAnswers_.end(), answers.begin(), answers.end());
+}
+
+std::vector<FakeWindow::Box> FakeWindow::Boxes() const {
+    std::lock_guard<std::mutex> lock(boxMutex_);
+    return boxes_;
+}
+
+int FakeWindow::MessageBox(Handle owner, std::string_view text, std::string_view caption, uint32_t type) {
+    std::lock_guard<std::mutex> lock(boxMutex_);
+    boxes_.push_back(Box{owner, std::string(text), std::string(caption), type});
+    if (boxAnswers_.empty()) return FirstButton(type);
+    int answer = boxAnswers_.front();
+    boxAnswers_.erase(boxAnswers_.begin());
+    return answer;
+}
+
+void FakeWindow::AnswerFileDialogs(std::initializer_list<std::string> paths) {
+    fileAnswers_.insert(fileAnswers_.end(), paths.begin(), paths.end());
+}
+
+bool FakeWindow::FileDialog(const FileDialogRequest& request, std::string& path) {
+    fileDialogs_.push_back(request);
+    if (fileAnswers_.empty()) return false;
+    std::string answer = std::move(fileAnswers_.front());
+    fileAnswers_.erase(fileAnswers_.begin());
+    if (answer.empty()) return false;
+    path = std::move(answer);
+    return true;
+}
+
+FakeWindow& InstallFakeWindow() {
+    auto fake = std::make_unique<FakeWindow>();
+    FakeWindow& ref = *fake;
+    InstallBackend(std::move(fake));
+    return ref;
+}
+
+}  // namespace host::window

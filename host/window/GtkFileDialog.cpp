@@ -1,0 +1,107 @@
+// Open and save choosers as GTK file chooser dialogs. Paths come back as
+// code page 932; a name that has no code page 932 form is refused rather
+// than handed on mangled.
+#include "host/window/GtkBoxes.h"
+#include "host/window/WindowBackend.h"
+
+#include "host/kernel/Kernel.h"
+
+#include <gtk/gtk.h>
+
+#include <vector>
+
+namespace host::window {
+namespace {
+
+std::vector<std::string> SplitPatterns(std::string_view list) {
+    std::vector<std::string> out;
+    while (!list.empty()) {
+        size_t end = list.find(';');
+        std::string_view item = list.substr(0, end);
+        while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
+        while (!item.empty() && item.back() == ' ') item.remove_suffix(1);
+        if (!item.empty()) out.emplace_back(item);
+        if (end == std::string_view::npos) break;
+        list.remove_prefix(end + 1);
+    }
+    return out;
+}
+
+void AddFilters(GtkFileChooser* chooser, const std::vector<FileFilter>& filters) {
+    for (const FileFilter& f : filters) {
+        GtkFileFilter* filter = gtk_file_filter_new();
+        gtk_file_filter_set_name(filter, host::kernel::Cp932ToUtf8(f.description).c_str());
+        for (const std::string& pattern : SplitPatterns(f.patterns))
+            gtk_file_filter_add_pattern(filter, CaseInsensitivePattern(pattern).c_str());
+        gtk_file_chooser_add_filter(chooser, filter);
+    }
+}
+
+void SetInitialName(GtkFileChooser* chooser, const FileDialogRequest& request) {
+    gchar* current = g_get_current_dir();
+    gtk_file_chooser_set_current_folder(chooser, current);
+    g_free(current);
+    if (request.fileName.empty()) return;
+    std::string native = host::kernel::NativePath(request.fileName);
+    size_t slash = native.rfind('/');
+    if (slash != std::string::npos) {
+        std::string folder = slash == 0 ? "/" : native.substr(0, slash);
+        gtk_file_chooser_set_current_folder(chooser, folder.c_str());
+    }
+    std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
+    if (name.empty()) return;
+    if (request.save) gtk_file_chooser_set_current_name(chooser, name.c_str());
+    else gtk_file_chooser_set_filename(chooser, native.c_str());
+}
+
+}  // namespace
+
+std::string CaseInsensitivePattern(std::string_view pattern) {
+    if (pattern == "*.*") return "*";
+    std::string out;
+    for (char c : pattern) {
+        char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        if (lower >= 'a' && lower <= 'z') {
+            out += '[';
+            out += lower;
+            out += static_cast<char>(lower - 'a' + 'A');
+            out += ']';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool ShowGtkFileDialog(void* parent, const FileDialogRequest& request, std::string& path) {
+    using host::kernel::Cp932ToUtf8;
+    if (!StartGtk()) return false;
+    std::string title = Cp932ToUtf8(request.title);
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(
+        title.c_str(), static_cast<GtkWindow*>(parent),
+        request.save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN, u8"キャンセル",
+        GTK_RESPONSE_CANCEL, request.save ? u8"保存" : u8"開く", GTK_RESPONSE_ACCEPT, nullptr);
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+    gtk_file_chooser_set_local_only(chooser, TRUE);
+    gtk_file_chooser_set_do_overwrite_confirmation(chooser, request.save ? TRUE : FALSE);
+    AddFilters(chooser, request.filters);
+    SetInitialName(chooser, request);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+
+    bool chosen = false;
+    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+        if (gchar* name = gtk_file_chooser_get_filename(chooser)) {
+            std::string utf8 = name;
+            g_free(name);
+            std::string cp932 = host::kernel::Utf8ToCp932(utf8);
+            if (Cp932ToUtf8(cp932) == utf8) {
+                path = std::move(cp932);
+                chosen = true;
+            }
+        }
+    }
+    gtk_widget_destroy(dialog);
+    return chosen;
+}
+
+}  // namespace host::window

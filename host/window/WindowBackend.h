@@ -1,0 +1,102 @@
+// What backends and the dialog service see of the window service. The
+// service keeps each window's state (text, rectangle, visibility, ...); a
+// Peer mirrors it natively, and native events come back through the entry
+// points below as messages.
+#pragma once
+
+#include "host/window/Window.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace host::window {
+
+// The native side of one window; told of every change the program makes.
+class Peer {
+public:
+    virtual ~Peer() = default;
+    virtual void SetText(std::string_view) {}
+    virtual void SetRect(const Rect&) {}   // as MoveWindow takes it
+    virtual void SetVisible(bool) {}
+    virtual void SetEnabled(bool) {}
+    virtual void SetStyle(uint32_t) {}
+    virtual void Focus() {}
+    virtual void Raise() {}
+    virtual void AcceptFiles(bool) {}
+    virtual void* SdlWindow() { return nullptr; }
+    virtual void* GtkToplevel() { return nullptr; }   // GtkWindow* owning this window
+};
+
+// Another service's data on a window (a control's state); dies with it.
+class Extension {
+public:
+    virtual ~Extension() = default;
+    virtual void OnFocus() {}         // the window took the focus
+    virtual void OnTextChanged() {}   // by SetWindowText or by the user
+};
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+    // The peer of a new top-level window; null when it cannot be made.
+    virtual std::unique_ptr<Peer> CreateTopLevel(Handle window, const WindowDesc& desc) = 0;
+    virtual void Pump() = 0;
+    // Waits a little for native events; false when none can ever come.
+    virtual bool Wait() = 0;
+    virtual int MessageBox(Handle owner, std::string_view text, std::string_view caption, uint32_t type) = 0;
+    // The chosen native-looking path (code page 932); false when cancelled.
+    virtual bool FileDialog(const FileDialogRequest& request, std::string& path) = 0;
+    virtual void ShowCursor(bool visible) = 0;
+    virtual int SystemMetric(int index) = 0;
+};
+
+// Replaces the backend; every window is dropped without messages and the
+// queue is emptied. Also routes host::kernel::MessageBox here.
+void InstallBackend(std::unique_ptr<Backend> backend);
+std::unique_ptr<Backend> CreateRealBackend();
+
+// ---------------------------------------------------------------- windows of other services
+
+struct WindowInit {
+    Handle parent = nullptr;
+    WindowProc proc = nullptr;
+    uint32_t style = 0;
+    Rect rect{};
+    std::string text;
+    bool visible = false;
+    bool enabled = true;
+};
+
+// A window without a peer yet; AttachPeer then pushes the state to the peer.
+Handle AddWindow(const WindowInit& init);
+void AttachPeer(Handle window, std::unique_ptr<Peer> peer);
+void AttachExtension(Handle window, std::unique_ptr<Extension> extension);
+Peer* GetPeer(Handle window);
+Extension* GetExtension(Handle window);
+// Removes a window and its children without sending anything.
+void DiscardWindow(Handle window);
+
+// ---------------------------------------------------------------- native events
+
+// User input for a window: dropped when the window or a parent is disabled.
+// A key-down may carry the characters it typed (for TranslateMessage).
+bool PostInput(Handle window, uint32_t message, WParam wParam, LParam lParam, std::string chars = {});
+// Typed text: joins the key-down still waiting for the window, else queues
+// kWmChar messages.
+void PostText(Handle window, std::string_view text);
+void NotifyActivated(Handle window, bool active);
+void NotifyFocused(Handle window);
+void NotifyTextChanged(Handle window, std::string_view text);
+bool PostDroppedFiles(Handle window, std::vector<std::string> paths);
+bool IsQueued(Handle window, uint32_t message);
+// Blocks a little (the backend's Wait); false when nothing can ever arrive.
+bool WaitForMessages();
+
+// GTK, shared by the real backends; started on first use with
+// gtk_init_check, pumped by PeekMessage once started.
+bool StartGtk();
+bool GtkStarted();
+void PumpGtk();
+
+}  // namespace host::window
