@@ -1,0 +1,109 @@
+// CSettingFile: the base of every settings reader (characters, stages,
+// skills, adventure, story, cameras, barrages and the rest).
+//
+// A reader declares its keys once (RegisterKeys), each bound to one of its
+// members through a typed parameter. A file is either a text of "KEY=value;"
+// entries or its compiled binary cache, which begins with "BIN" and a zero
+// byte:
+//
+//   "BIN\0"
+//   per entry, in text order:  u32 key hash, u32 length n,
+//                              when n > 0: n scrambled bytes and a zero byte
+//   u32 0
+//
+// all little-endian; the scrambling key byte of an entry is its hash mod 255.
+// Reading a text writes its cache to "Setting/" + the name less its last four
+// characters + ".dat". The cache is built in memory and replaces the file of
+// that name only when the whole text parsed, so a failed parse never leaves a
+// truncated cache behind and an older cache survives it.
+#pragma once
+
+#include "engine/core/String.h"
+#include "engine/core/Types.h"
+#include "game/data/StatusKeyMap.h"
+#include "game/data/StatusParameter.h"
+
+#include <atomic>
+#include <cstddef>
+#include <string>
+#include <type_traits>
+
+namespace host::kernel { class File; }
+
+class CSettingFile {
+public:
+    CSettingFile() = default;
+    // Copies the name and shares the key map.
+    CSettingFile(const CSettingFile& other);
+    CSettingFile& operator=(const CSettingFile&) = delete;
+    virtual ~CSettingFile();
+
+    // Builds a fresh key map holding "NAME"; derived readers call this first
+    // and then register their own keys. 1, or 0 when it cannot be built.
+    virtual i32 RegisterKeys();
+    // Every parameter writes its default into this reader. 0 without a key map.
+    virtual i32 ApplyDefaults();
+    // Reads path as a cache when it starts with the cache magic, else as a
+    // text (writing its cache), then runs OnLoaded. 1 on success.
+    virtual i32 LoadFile(const char* path, const CStatusKeyMap* aliasTable = nullptr);
+    // After the values are in: readers load their child files here. Its
+    // result is LoadFile's.
+    virtual i32 OnLoaded(const CStatusKeyMap* aliasTable) = 0;
+    // Parses text; with writeCache the cache of fileName is written when the
+    // parse succeeds. 1 on success; 0 for a null text, an unterminated "/*"
+    // comment, a failing parameter or a cache that cannot be written.
+    virtual i32 ParseText(const char* fileName, const char* text, char separator, char terminator,
+                          const CStatusKeyMap* aliasTable, i32 writeCache);
+    // Reads an open cache positioned after its magic. 0 for a missing file,
+    // an unknown key hash, or a damaged or truncated entry; the values read
+    // before the failure stay.
+    virtual i32 ReadBinary(host::kernel::File* file);
+    // Drops this reader's share of the key map (the last share deletes it).
+    // Derived readers release their own objects first. Returns 1.
+    virtual i32 Clear();
+
+    const CString& GetName() const { return m_name; }
+    const CStatusKeyMap* GetKeyMap() const { return m_keys; }
+
+    // The owner address that this reader's parameters take.
+    void* GetOwner() { return static_cast<void*>(this); }
+
+    // The cache path that reading the text fileName writes.
+    static std::string MakeCachePath(const char* fileName);
+
+protected:
+    // Registers key bound to member (a member of this reader) with a default.
+    // 0 when the key is already registered (the first registration stays) or
+    // there is no key map.
+    template <class T>
+    i32 RegisterKey(const char* key, T* member, const std::type_identity_t<T>& defaultValue)
+    {
+        return RegisterKeyAt<T>(key, defaultValue, OffsetOf(member));
+    }
+    // The same with a chain of byte offsets from this reader's owner address
+    // (block, group, record, field) whose sum locates the value.
+    template <class T, class... Chain>
+    i32 RegisterKeyAt(const char* key, const std::type_identity_t<T>& defaultValue, Chain... offsets)
+    {
+        using Parameter = CStatusParameterStratum<T, u32(sizeof...(Chain))>;
+        auto* parameter = new Parameter(defaultValue, {static_cast<ptrdiff_t>(offsets)...});
+        if (!m_keys || !m_keys->InsertByName(key, parameter)) {
+            delete parameter;
+            return 0;
+        }
+        return 1;
+    }
+    // Byte offset of a member of this reader from its owner address.
+    ptrdiff_t OffsetOf(const void* member) const
+    {
+        return static_cast<const char*>(member) - reinterpret_cast<const char*>(this);
+    }
+
+    CString m_name;
+
+private:
+    void ReleaseKeys();
+
+    CStatusKeyMap* m_keys = nullptr;
+    std::atomic<i32>* m_keyRefCount = nullptr;
+};

@@ -1,0 +1,114 @@
+// CSettingFileList<R>: the value of a key whose every occurrence names a
+// child settings file, read by reader class R when the parent has loaded.
+// After a text parse the names stand as written ("Stage01.txt"); after a
+// cache read they are the cache names the text's were rewritten to
+// ("Setting/Stage01.dat"), so either form loads the same children.
+#pragma once
+
+#include "engine/core/String.h"
+#include "engine/core/Types.h"
+#include "game/data/SettingFile.h"
+
+#include <new>
+#include <vector>
+
+class CStatusKeyMap;
+
+template <class R>
+class CSettingFileList {
+public:
+    CSettingFileList() = default;
+    // Copies the names and every loaded reader.
+    CSettingFileList(const CSettingFileList& other) { CopyFrom(other); }
+    CSettingFileList& operator=(const CSettingFileList& other)
+    {
+        if (this != &other) {
+            Release();
+            CopyFrom(other);
+        }
+        return *this;
+    }
+    virtual ~CSettingFileList() { Release(); }
+
+    // Loads every named file into a new R, in order. The first file that
+    // fails ends the load with 0 (its reader is deleted, the ones before
+    // stay); 1 when all loaded. Readers of an earlier load are dropped first.
+    virtual i32 Load(const CStatusKeyMap* aliasTable)
+    {
+        ReleaseObjects();
+        for (const CString& name : m_names) {
+            R* reader = new (std::nothrow) R();
+            if (!reader) return 0;
+            if (!reader->LoadFile(name.GetText(), aliasTable) || !Keep(reader)) {
+                delete reader;
+                return 0;
+            }
+        }
+        return 1;
+    }
+    // Deletes the names and the readers.
+    virtual void Release()
+    {
+        ReleaseObjects();
+        m_names.clear();
+    }
+
+    // Appends a file name; 0 when the list cannot grow.
+    i32 AppendName(const char* name)
+    {
+        try {
+            m_names.emplace_back(name);
+        } catch (const std::bad_alloc&) {
+            return 0;
+        }
+        return 1;
+    }
+
+    u32 GetNameCount() const { return u32(m_names.size()); }
+    // Name index (its text may be null for an empty name); null past the end.
+    const CString* GetName(u32 index) const { return index < m_names.size() ? &m_names[index] : nullptr; }
+    u32 GetCount() const { return u32(m_objects.size()); }
+    // Loaded reader index, or null past the end.
+    R* GetAt(u32 index) const { return index < m_objects.size() ? m_objects[index] : nullptr; }
+
+private:
+    bool Keep(R* reader)
+    {
+        try {
+            m_objects.push_back(reader);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return true;
+    }
+    void ReleaseObjects()
+    {
+        for (R* reader : m_objects) delete reader;
+        m_objects.clear();
+    }
+    void CopyFrom(const CSettingFileList& other)
+    {
+        for (const CString& name : other.m_names) AppendName(name.GetText());
+        for (const R* reader : other.m_objects) {
+            R* copy = new (std::nothrow) R(*reader);
+            if (copy && !Keep(copy)) delete copy;
+        }
+    }
+
+    std::vector<CString> m_names;
+    std::vector<R*> m_objects;
+};
+
+// Each occurrence of the key appends one file name.
+template <class R>
+i32 StatusSetValue(CSettingFileList<R>& target, const char* value)
+{
+    return target.AppendName(value);
+}
+
+// A list has no text form: the buffer is returned unchanged.
+template <class R>
+char* StatusFormatValue(const CSettingFileList<R>&, char* buffer, u32)
+{
+    return buffer;
+}

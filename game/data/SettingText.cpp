@@ -1,0 +1,198 @@
+#include "game/data/SettingText.h"
+
+#include "engine/core/String.h"
+#include "host/kernel/Kernel.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+
+namespace {
+
+bool IsCSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsNameLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+
+char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+
+// True when the exponent of the number text [begin, end) is negative, which
+// tells an underflow from an overflow.
+bool HasNegativeExponent(const char* begin, const char* end, bool hex)
+{
+    for (const char* p = begin; p + 1 < end; ++p) {
+        const char e = ToUpperAscii(*p);
+        if ((hex ? e == 'P' : e == 'E') && p[1] == '-') return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+size_t SettingCharSize(const char* p)
+{
+    return host::kernel::IsDBCSLeadByte(u8(*p)) && p[1] != '\0' ? 2 : 1;
+}
+
+size_t FindSettingChar(const char* text, size_t position, char c)
+{
+    if (!text) return kSettingNotFound;
+    for (size_t i = position; text[i] != '\0'; i += SettingCharSize(text + i)) {
+        if (text[i] == c && SettingCharSize(text + i) == 1) return i;
+    }
+    return kSettingNotFound;
+}
+
+f64 ParseSettingDouble(const char* text)
+{
+    if (!text) return 0.0;
+    const char* p = text;
+    while (IsCSpace(*p)) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p == '-';
+        ++p;
+        if (*p == '+' || *p == '-') return 0.0;
+    }
+    const char* end = p + std::strlen(p);
+    const bool hex = p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
+    const char* digits = hex ? p + 2 : p;
+    f64 value = 0.0;
+    const std::from_chars_result r =
+        std::from_chars(digits, end, value, hex ? std::chars_format::hex : std::chars_format::general);
+    if (r.ec == std::errc::invalid_argument) return 0.0;   // "0x" alone reads as 0 too
+    if (r.ec == std::errc::result_out_of_range) {
+        value = HasNegativeExponent(digits, r.ptr, hex) ? 0.0 : HUGE_VAL;
+    }
+    return negative ? -value : value;
+}
+
+f32 ParseSettingFloat(const char* text)
+{
+    const f64 value = ParseSettingDouble(text);
+    // A finite double beyond the float range becomes infinity, as the
+    // hardware conversion gives, without relying on an undefined cast.
+    if (std::isfinite(value) && std::fabs(value) > f64(std::numeric_limits<f32>::max())) {
+        return value < 0 ? -std::numeric_limits<f32>::infinity() : std::numeric_limits<f32>::infinity();
+    }
+    return f32(value);
+}
+
+i32 ParseSettingInt(const char* text)
+{
+    if (!text) return 0;
+    const char* p = text;
+    while (IsCSpace(*p)) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p == '-';
+        ++p;
+    }
+    i64 value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + (*p - '0');
+        if (value > i64(1) << 32) value = i64(1) << 32;   // clamped below; keeps the sum small
+    }
+    if (negative) value = -value;
+    if (value > std::numeric_limits<i32>::max()) return std::numeric_limits<i32>::max();
+    if (value < std::numeric_limits<i32>::min()) return std::numeric_limits<i32>::min();
+    return i32(value);
+}
+
+namespace {
+
+char* CopyOut(const char* from, size_t length, char* buffer, u32 size)
+{
+    if (!buffer || size == 0) return buffer;
+    const size_t n = length < size - 1 ? length : size - 1;
+    std::memcpy(buffer, from, n);
+    buffer[n] = '\0';
+    return buffer;
+}
+
+}  // namespace
+
+char* FormatSettingFloat(f64 value, char* buffer, u32 size)
+{
+    char text[400];   // the widest "%f" of a double is 317 characters
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+    return CopyOut(text, r.ec == std::errc() ? size_t(r.ptr - text) : 0, buffer, size);
+}
+
+char* FormatSettingInt(i32 value, char* buffer, u32 size)
+{
+    char text[16];
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value);
+    return CopyOut(text, size_t(r.ptr - text), buffer, size);
+}
+
+const char* FindRecordField(const char* text, const char* name)
+{
+    if (!text || !name || !*name) return nullptr;
+    const size_t length = std::strlen(name);
+    bool afterLetter = false;
+    for (const char* p = text; *p != '\0';) {
+        if (*p == '"') {
+            // A quoted name is never searched for field names.
+            const size_t close = FindSettingChar(p, 1, '"');
+            if (close == kSettingNotFound) return nullptr;
+            p += close + 1;
+            afterLetter = false;
+            continue;
+        }
+        const size_t size = SettingCharSize(p);
+        if (size == 1 && IsNameLetter(*p) && !afterLetter) {
+            size_t i = 0;
+            while (i < length && p[i] != '\0' && ToUpperAscii(p[i]) == ToUpperAscii(name[i])) ++i;
+            if (i == length && !IsNameLetter(p[length])) return p + length;
+        }
+        afterLetter = size == 1 && IsNameLetter(*p);
+        p += size;
+    }
+    return nullptr;
+}
+
+namespace {
+
+const char* NumberAfterColon(const char* text, const char* name)
+{
+    const char* at = FindRecordField(text, name);
+    if (!at) return nullptr;
+    const size_t colon = FindSettingChar(at, 0, ':');
+    return colon == kSettingNotFound ? nullptr : at + colon + 1;
+}
+
+}  // namespace
+
+bool ReadRecordFloat(const char* text, const char* name, f32* out)
+{
+    const char* number = NumberAfterColon(text, name);
+    if (!number || !out) return false;
+    *out = ParseSettingFloat(number);
+    return true;
+}
+
+bool ReadRecordInt(const char* text, const char* name, i32* out)
+{
+    const char* number = NumberAfterColon(text, name);
+    if (!number || !out) return false;
+    *out = ParseSettingInt(number);
+    return true;
+}
+
+bool ReadRecordString(const char* text, const char* name, CString* out)
+{
+    const char* at = FindRecordField(text, name);
+    if (!at || !out) return false;
+    const size_t open = FindSettingChar(at, 0, '"');
+    if (open == kSettingNotFound) return false;
+    const size_t close = FindSettingChar(at, open + 1, '"');
+    if (close == kSettingNotFound) return false;
+    const std::string quoted(at + open + 1, close - open - 1);
+    *out = CString(quoted.c_str());
+    return true;
+}

@@ -1,0 +1,147 @@
+#include "SettingTestSupport.h"
+
+#include "engine/core/ResourceList.h"
+#include "game/data/StatusKeyMap.h"
+#include "game/data/StatusParameter.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+using namespace setting_test;
+
+namespace {
+
+template <class T>
+std::unique_ptr<CStatusParameterStratum<T, 1>> Bound(const T& defaultValue = T())
+{
+    return std::make_unique<CStatusParameterStratum<T, 1>>(defaultValue, std::array<ptrdiff_t, 1>{0});
+}
+
+std::string Formatted(CStatusBase& parameter, void* owner)
+{
+    char buffer[256] = "unchanged";
+    const char* text = parameter.FormatValue(owner, buffer, sizeof buffer);
+    return text ? text : "<null>";
+}
+
+}  // namespace
+
+TEST(StatusKeyMap, KeepsTheFirstRegistrationInHashOrder)
+{
+    CStatusKeyMap map;
+    auto* first = new CStatusParameterStratum<i32, 1>(1, {0});
+    auto second = std::make_unique<CStatusParameterStratum<i32, 1>>(2, std::array<ptrdiff_t, 1>{0});
+    EXPECT_EQ(map.InsertByName("SPEED", first), 1);
+    EXPECT_EQ(map.InsertByName("SPEED", second.get()), 0);   // refused: still ours to delete
+    for (const char* key : {"COUNT", "NAME", "ZETA", "ALPHA"}) map.InsertByName(key, nullptr);
+    EXPECT_EQ(map.InsertByName(nullptr, nullptr), 0);
+
+    ASSERT_EQ(map.GetCount(), 5u);
+    for (u32 i = 1; i < map.GetCount(); ++i) EXPECT_LT(map.GetAt(i - 1)->hash, map.GetAt(i)->hash);
+    EXPECT_EQ(map.GetAt(5), nullptr);
+    const StatusKeyEntry* speed = map.FindByName("SPEED");
+    ASSERT_NE(speed, nullptr);
+    EXPECT_EQ(speed->parameter, first);
+    EXPECT_EQ(std::string(speed->name.GetText()), "SPEED");
+    EXPECT_EQ(map.Find(Crc32NameKey("speed")), nullptr);   // keys are hashed upper-case
+}
+
+TEST(StatusParameter, ConvertsEachValueType)
+{
+    f32 f = 0;
+    EXPECT_EQ(Bound<f32>()->SetValue(&f, "1.5abc"), 1);
+    EXPECT_FLOAT_EQ(f, 1.5f);
+
+    u16 word = 0;
+    Bound<u16>()->SetValue(&word, "-1");
+    EXPECT_EQ(word, 65535);
+
+    CVector3 v(9, 9, 9);
+    auto vector = Bound<CVector3>();
+    EXPECT_EQ(vector->SetValue(&v, "1:2:3"), 0);   // x and y read, then no ':' for z
+    EXPECT_FLOAT_EQ(v.x, 2);
+    EXPECT_FLOAT_EQ(v.y, 3);
+    EXPECT_FLOAT_EQ(v.z, 9);
+    EXPECT_EQ(vector->SetValue(&v, ":1:2.5:0"), 1);
+    EXPECT_FLOAT_EQ(v.y, 2.5f);
+    EXPECT_FLOAT_EQ(v.z, 0);
+
+    EXPECT_EQ(Formatted(*vector, &v), "x : 1.000000\ny : 2.500000\nz : 0.000000\n");
+
+    CStringList words;
+    EXPECT_EQ(Formatted(*Bound<CStringList>(), &words), "unchanged");
+    EXPECT_EQ(Formatted(*Bound<f32>(), nullptr), "<null>");
+    EXPECT_EQ(Bound<i32>()->SetValue(nullptr, "1"), 0);
+}
+
+TEST(StatusParameter, StratumSumsItsOffsetChainAndClonesItsKind)
+{
+    struct Owner {
+        char pad[8];
+        f32 values[4];
+    } owner{};
+    CStatusParameterStratum<f32, 4> parameter(2.5f, {2, 6, 0, 3 * ptrdiff_t(sizeof(f32))});
+    EXPECT_EQ(parameter.GetTarget(&owner), &owner.values[3]);
+    EXPECT_EQ(parameter.ApplyDefault(&owner), 1);
+    EXPECT_FLOAT_EQ(owner.values[3], 2.5f);
+    EXPECT_STREQ(parameter.GetClassName(), "CStatusParameterStratum");
+
+    // The settings framework's owning list clones parameters through Clone.
+    CResourceListOf<CStatusBase> list;
+    list.SetAt(parameter.Clone(), 0);
+    CResourceListOf<CStatusBase> copy(list);
+    auto* cloned = static_cast<CStatusParameterStratum<f32, 4>*>(copy.GetAt(0));
+    ASSERT_NE(cloned, list.GetAt(0));
+    EXPECT_EQ(cloned->GetTarget(&owner), &owner.values[3]);
+    EXPECT_FLOAT_EQ(cloned->GetDefault(), 2.5f);
+}
+
+TEST(StatusParameter, ParseTextReadsOneValueUpToItsTerminator)
+{
+    CString s;
+    auto parameter = Bound<CString>();
+    // 0x81 0x3B is one double-byte character: its trail byte is no terminator.
+    const char text[] = " \x81;x \t; rest";
+    size_t position = 0;
+    ASSERT_EQ(parameter->ParseText(text, ';', position, &s, nullptr, nullptr, 0), 1);
+    EXPECT_EQ(Text(s), "\x81;x");
+    EXPECT_EQ(std::string(text + position), " rest");
+
+    // The end of the text before a terminator stores nothing.
+    position = 0;
+    ASSERT_EQ(parameter->ParseText("unfinished", ';', position, &s, nullptr, nullptr, 0), 1);
+    EXPECT_EQ(Text(s), "\x81;x");
+    EXPECT_EQ(position, std::strlen("unfinished"));
+    EXPECT_EQ(parameter->ParseText(nullptr, ';', position, &s, nullptr, nullptr, 0), 0);
+
+    // A value the alias table knows becomes the alias's name.
+    CStatusKeyMap aliases;
+    aliases.Insert(Crc32NameKey("1"), nullptr, "One");
+    position = 0;
+    parameter->ParseText(" 1 ;", ';', position, &s, &aliases, nullptr, 0);
+    EXPECT_EQ(Text(s), "One");
+}
+
+TEST(StatusParameter, LongValuesKeepTheirFirst1023BytesWhole)
+{
+    CString s;
+    auto parameter = Bound<CString>();
+    // 1022 single bytes, then a pair that would straddle the limit.
+    const std::string text = std::string(1022, 'a') + "\x83\x41" + std::string(500, 'b') + ";";
+    size_t position = 0;
+    ASSERT_EQ(parameter->ParseText(text.c_str(), ';', position, &s, nullptr, nullptr, 0), 1);
+    EXPECT_EQ(Text(s), std::string(1022, 'a'));
+    EXPECT_EQ(position, text.size());
+}
+
+TEST(StatusParameter, CachedFormNamesTheCompiledChildFile)
+{
+    EXPECT_EQ(Text(MakeCachedValue("Barrage.txt")), "Setting/Barrage.dat");
+    EXPECT_EQ(Text(MakeCachedValue("Barrage.TXT")), "Setting/Barrage.TXT");
+    EXPECT_EQ(Text(MakeCachedValue("Chara.fac")), "Setting/Chara.fac");
+    EXPECT_EQ(Text(MakeCachedValue("Event.CAM")), "Setting/Event.CAM");
+    EXPECT_EQ(Text(MakeCachedValue("a.txt.txt")), "Setting/a.dat.txt");
+    EXPECT_EQ(Text(MakeCachedValue("Plain value")), "Plain value");
+    EXPECT_EQ(MakeCachedValue("").GetLength(), 0u);
+}
