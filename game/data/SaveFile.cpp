@@ -1,0 +1,41 @@
+#include "game/data/SaveFile.h"
+
+#include "game/data/SaveConfig.h"
+#include "host/kernel/Kernel.h"
+
+namespace save_file {
+
+bool MakePath(const char* fileName, std::string& path)
+{
+    std::string folder = GetUserDataDirectory(kSaveFolderName);
+    if (folder.empty() || !fileName) return false;
+    path = folder + fileName;
+    return true;
+}
+
+ReadState ReadFile(const std::string& path, std::string& bytes)
+{
+    bytes.clear();
+    if (host::kernel::ReadWholeFile(path, bytes)) return ReadState::Read;
+    // Only a name that is not there at all counts as missing: a file that
+    // exists but cannot be read must not be replaced by the defaults.
+    if (!host::kernel::FileExists(path) && !host::kernel::DirectoryExists(path)) return ReadState::Missing;
+    return ReadState::Unreadable;
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes)
+{
+    return host::kernel::WriteFileAtomic(path, bytes.data(), bytes.size());
+}
+
+bool MoveAside(const std::string& path, const char* suffix)
+{
+    return host::kernel::MoveFile(path, path + suffix);
+}
+
+bool CopyAside(const std::string& path, const char* suffix, const std::string& bytes)
+{
+    return host::kernel::WriteFileAtomic(path + suffix, bytes.data(), bytes.size());
+}
+
+}  // namespace save_file

@@ -1,0 +1,160 @@
+// What the three save stores (CSaveConfig, CSaveRecord, CSaveData)
+// share: little-endian byte writing and bounded byte
+// reading, and the way a save file is found, read, kept aside and written.
+//
+// Every store reads its whole file into memory and parses it with a
+// SaveByteReader, which never reads past the end: a file shorter than its own
+// sizes and counts claim is seen as damaged instead of being read on into
+// whatever the memory holds. Every store writes its whole file with
+// host::kernel::WriteFileAtomic, so an old file is replaced only by a
+// complete new one and a failed write leaves it as it was.
+#pragma once
+
+#include "engine/core/Types.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+// Appends little-endian values to a byte string.
+class SaveByteWriter {
+public:
+    void U8(const u8& v) { m_bytes += char(v); }
+    void U16(const u16& v) { Little(v, 2); }
+    void U32(const u32& v) { Little(v, 4); }
+    void I32(const i32& v) { Little(u32(v), 4); }
+    void Bytes(const void* p, size_t n) { m_bytes.append(static_cast<const char*>(p), n); }
+
+    const std::string& Data() const { return m_bytes; }
+    std::string Take() { return std::move(m_bytes); }
+
+private:
+    void Little(u32 v, int n)
+    {
+        for (int i = 0; i < n; ++i) m_bytes += char(u8(v >> (8 * i)));
+    }
+    std::string m_bytes;
+};
+
+// Reads little-endian values from a byte range. A read that would pass the
+// end reads nothing, leaves its target as it was, marks the reader failed and
+// returns false; every later read fails too.
+class SaveByteReader {
+public:
+    explicit SaveByteReader(std::string_view bytes) : m_bytes(bytes) {}
+
+    bool U8(u8& v) { return Little(&v, 1); }
+    bool U16(u16& v) { return Little(&v, 2); }
+    bool U32(u32& v) { return Little(&v, 4); }
+    bool I32(i32& v)
+    {
+        u32 u = 0;
+        if (!U32(u)) return false;
+        v = i32(u);
+        return true;
+    }
+    bool Bytes(void* p, size_t n)
+    {
+        if (!Has(n)) return Fail();
+        if (n) std::memcpy(p, m_bytes.data() + m_position, n);
+        m_position += n;
+        return true;
+    }
+    // Passes over n bytes.
+    bool Skip(u64 n)
+    {
+        if (!Has(n)) return Fail();
+        m_position += size_t(n);
+        return true;
+    }
+    // Reads a stored block of stored bytes into a place of size bytes: the
+    // first min(stored, size) bytes are copied, the rest of the block is
+    // passed over and the rest of the place keeps what it held. Fails when
+    // the file holds fewer than stored bytes.
+    bool Block(void* place, size_t size, u64 stored)
+    {
+        if (!Has(stored)) return Fail();
+        const size_t copied = size_t(std::min<u64>(stored, size));
+        if (copied) std::memcpy(place, m_bytes.data() + m_position, copied);
+        m_position += size_t(stored);
+        return true;
+    }
+
+    size_t Remaining() const { return m_bytes.size() - m_position; }
+    bool Failed() const { return m_failed; }
+
+private:
+    bool Has(u64 n) const { return !m_failed && n <= Remaining(); }
+    bool Fail()
+    {
+        m_failed = true;
+        return false;
+    }
+    template <class T>
+    bool Little(T* v, int n)
+    {
+        if (!Has(size_t(n))) return Fail();
+        u32 value = 0;
+        for (int i = 0; i < n; ++i) value |= u32(u8(m_bytes[m_position + size_t(i)])) << (8 * i);
+        *v = T(value);
+        m_position += size_t(n);
+        return true;
+    }
+
+    std::string_view m_bytes;
+    size_t m_position = 0;
+    bool m_failed = false;
+};
+
+// A record's bytes through its field list. Each record type has an overload
+// Transfer(io, record) naming its fields in file order; with a writer it
+// encodes, with a reader it decodes.
+template <class Record>
+std::string EncodeRecord(Record& record)
+{
+    SaveByteWriter out;
+    Transfer(out, record);
+    return out.Take();
+}
+
+template <class Record>
+bool DecodeRecord(std::string_view bytes, Record& record)
+{
+    SaveByteReader in(bytes);
+    Transfer(in, record);
+    return !in.Failed() && in.Remaining() == 0;
+}
+
+namespace save_file {
+
+// How the file of a store was found.
+enum class ReadState {
+    Missing,      // no file of that name: the store starts from its defaults
+    Read,         // the bytes are in
+    Unreadable,   // something is there that cannot be read; leave it alone
+};
+
+// The path of a save file: the per-user data folder ("ORV") and the name;
+// false when the folder cannot be built.
+bool MakePath(const char* fileName, std::string& path);
+
+ReadState ReadFile(const std::string& path, std::string& bytes);
+
+// Replaces the file with bytes, never leaving it half-written; false when
+// the new file could not be written (the old one then stays as it was).
+bool WriteFile(const std::string& path, const std::string& bytes);
+
+// Renames a refused file to path + suffix (replacing an older file of that
+// name), so the data is kept and the next start begins from the defaults.
+bool MoveAside(const std::string& path, const char* suffix);
+
+// Writes a copy of bytes to path + suffix, for a file that the store is about
+// to give up (its next save replaces it) without refusing it.
+bool CopyAside(const std::string& path, const char* suffix, const std::string& bytes);
+
+// Suffixes of the kept files.
+inline constexpr const char* kDamagedSuffix = ".bad";
+inline constexpr const char* kOldSuffix = ".old";
+
+}  // namespace save_file
