@@ -409,12 +409,12 @@ std::string CSaveConfig::Serialize() const
     return out.Take();
 }
 
-CSaveConfig::Parsed CSaveConfig::Parse(const std::string& bytes)
+save_file::Parsed CSaveConfig::Parse(const std::string& bytes)
 {
     SaveByteReader in(bytes);
     u32 version = 0;
-    if (!in.U32(version)) return Parsed::Damaged;
-    if (version > kVersion) return Parsed::Newer;
+    if (!in.U32(version)) return save_file::Parsed::Damaged;
+    if (version > kVersion) return save_file::Parsed::Newer;
 
     // Every section starts from its defaults, so the result does not depend
     // on what this record held; it replaces the record only when whole.
@@ -426,7 +426,7 @@ CSaveConfig::Parsed CSaveConfig::Parse(const std::string& bytes)
                       ReadList(in, loaded.m_network.denyCount, loaded.m_deny) &&
                       ReadSection(in, loaded.m_replay) && ReadSection(in, loaded.m_bgm) &&
                       ReadSection(in, loaded.m_keys) && ReadSection(in, loaded.m_radioChat);
-    if (!read) return Parsed::Damaged;
+    if (!read) return save_file::Parsed::Damaged;
     if (version == kVersionFirst) {
         loaded.SetDefaultNetwork();
         loaded.SetDefaultReplay();
@@ -435,36 +435,13 @@ CSaveConfig::Parsed CSaveConfig::Parse(const std::string& bytes)
     loaded.SyncListCounts();
     loaded.m_loadFailed = false;
     *this = std::move(loaded);
-    return Parsed::Ok;
+    return save_file::Parsed::Ok;
 }
 
 i32 CSaveConfig::Load()
 {
-    std::string path;
-    if (!save_file::MakePath(kFileName, path)) return 0;
-    std::string bytes;
-    switch (save_file::ReadFile(path, bytes)) {
-    case save_file::ReadState::Missing:
-        SetAllDefaults();
-        m_loadFailed = false;
-        return Save();
-    case save_file::ReadState::Unreadable:
-        m_loadFailed = true;
-        return 0;
-    case save_file::ReadState::Read:
-        break;
-    }
-    switch (Parse(bytes)) {
-    case Parsed::Ok:
-        return 1;
-    case Parsed::Damaged:
-        save_file::MoveAside(path, save_file::kDamagedSuffix);
-        break;
-    case Parsed::Newer:
-        break;
-    }
-    m_loadFailed = true;
-    return 0;
+    return save_file::Load(kFileName, m_loadFailed, [this] { SetAllDefaults(); },
+        [this](const std::string& bytes) { return Parse(bytes); }, [this] { return Save(); });
 }
 
 i32 CSaveConfig::Save()

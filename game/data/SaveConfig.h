@@ -35,6 +35,8 @@
 //    counts, whatever the network section's count fields were set to.
 #pragma once
 
+#include "game/data/SaveFile.h"
+
 #include "engine/core/Types.h"
 #include "engine/core/ValueBase.h"
 
@@ -242,11 +244,10 @@ public:
     u32 GetDenyCount() const { return u32(m_deny.size()); }
 
 private:
-    enum class Parsed { Ok, Newer, Damaged };
 
     static i32 Audible(i32 volume) { return volume <= -3000 ? -10000 : volume; }
     void SetAllDefaults();
-    Parsed Parse(const std::string& bytes);
+    save_file::Parsed Parse(const std::string& bytes);
     std::string Serialize() const;
     void SyncListCounts();
 

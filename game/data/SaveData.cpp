@@ -117,25 +117,25 @@ std::string CSaveData::Serialize() const
     return out.Take();
 }
 
-CSaveData::Parsed CSaveData::Parse(const std::string& bytes)
+save_file::Parsed CSaveData::Parse(const std::string& bytes)
 {
     SaveByteReader in(bytes);
     u32 version = 0;
-    if (!in.U32(version)) return Parsed::Damaged;
-    if (version > kVersion) return Parsed::Newer;
-    if (version < kVersion) return Parsed::Older;
+    if (!in.U32(version)) return save_file::Parsed::Damaged;
+    if (version > kVersion) return save_file::Parsed::Newer;
+    if (version < kVersion) return save_file::Parsed::Older;
 
     u8 count = 0;
     u32 recordSize = 0;
-    if (!in.U8(count) || !in.U32(recordSize)) return Parsed::Damaged;
+    if (!in.U8(count) || !in.U32(recordSize)) return save_file::Parsed::Damaged;
     // Bounded before anything is allocated: N records of the stored size
     // must be in the file (at most 255 x 4 GiB asked, never more than is there).
-    if (u64(count) * recordSize > in.Remaining()) return Parsed::Damaged;
+    if (u64(count) * recordSize > in.Remaining()) return save_file::Parsed::Damaged;
     std::vector<GameDataEntry> records(std::max<u32>(count, kMinRecordCount));
     for (u32 i = 0; i < count; ++i) {
         std::string image = EncodeRecord(records[i]);
         if (!in.Block(image.data(), image.size(), recordSize) || !DecodeRecord(image, records[i]))
-            return Parsed::Damaged;
+            return save_file::Parsed::Damaged;
     }
 
     std::string tableBytes[kTableCount];
@@ -144,63 +144,30 @@ CSaveData::Parsed CSaveData::Parse(const std::string& bytes)
         tableBytes[t].resize(kTableBytes);
         GameDataTable table{tables[t]};
         if (!in.Bytes(tableBytes[t].data(), kTableBytes) || !DecodeRecord(tableBytes[t], table))
-            return Parsed::Damaged;
+            return save_file::Parsed::Damaged;
     }
     u32 adventureWord = 0;
     u32 stored[kTableCount] = {};
-    if (!in.U32(adventureWord)) return Parsed::Damaged;
+    if (!in.U32(adventureWord)) return save_file::Parsed::Damaged;
     for (u32& crc : stored)
-        if (!in.U32(crc)) return Parsed::Damaged;
+        if (!in.U32(crc)) return save_file::Parsed::Damaged;
 
     m_adventureWord = adventureWord;
     m_loadFailed = false;
     for (u32 t = 0; t < kTableCount; ++t) {
         if (Crc32Buffer(tableBytes[t].data(), kTableBytes) == stored[t]) continue;
         SetDefaults();
-        return Parsed::Mismatch;
+        return save_file::Parsed::Mismatch;
     }
     m_records = std::move(records);
     std::memcpy(m_tables, tables, sizeof m_tables);
-    return Parsed::Ok;
+    return save_file::Parsed::Ok;
 }
 
 i32 CSaveData::Load()
 {
-    std::string path;
-    if (!save_file::MakePath(kFileName, path)) return 0;
-    std::string bytes;
-    switch (save_file::ReadFile(path, bytes)) {
-    case save_file::ReadState::Missing:
-        SetDefaults();
-        m_loadFailed = false;
-        return Save();
-    case save_file::ReadState::Unreadable:
-        m_loadFailed = true;
-        return 0;
-    case save_file::ReadState::Read:
-        break;
-    }
-    switch (Parse(bytes)) {
-    case Parsed::Ok:
-        return 1;
-    case Parsed::Mismatch:
-        // The defaults replace a file whose tables fail their checksums ; keep a copy before the next save replaces the file.
-        save_file::CopyAside(path, save_file::kDamagedSuffix, bytes);
-        return 1;
-    case Parsed::Older:
-        // No migration is known for older files: the defaults, and a copy.
-        save_file::CopyAside(path, save_file::kOldSuffix, bytes);
-        SetDefaults();
-        m_loadFailed = false;
-        return 1;
-    case Parsed::Damaged:
-        save_file::MoveAside(path, save_file::kDamagedSuffix);
-        break;
-    case Parsed::Newer:
-        break;
-    }
-    m_loadFailed = true;
-    return 0;
+    return save_file::Load(kFileName, m_loadFailed, [this] { SetDefaults(); },
+        [this](const std::string& bytes) { return Parse(bytes); }, [this] { return Save(); });
 }
 
 i32 CSaveData::Save()

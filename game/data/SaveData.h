@@ -28,6 +28,8 @@
 //    temporary file renamed over the old one); otherwise 0, old file kept.
 #pragma once
 
+#include "game/data/SaveFile.h"
+
 #include "engine/core/Types.h"
 #include "engine/core/ValueBase.h"
 
@@ -124,11 +126,10 @@ public:
     i32 SetSkillSet(i32 character, i32 player, i32 colour, const GameDataItem& item);
 
 private:
-    enum class Parsed { Ok, Newer, Older, Mismatch, Damaged };
 
     i32 TablesDiffer(u32 a, u32 b) const;
     void CopyTable(u32 from, u32 to);
-    Parsed Parse(const std::string& bytes);
+    save_file::Parsed Parse(const std::string& bytes);
     std::string Serialize() const;
 
     std::vector<GameDataEntry> m_records;

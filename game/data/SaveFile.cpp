@@ -38,4 +38,43 @@ bool CopyAside(const std::string& path, const char* suffix, const std::string& b
     return host::kernel::WriteFileAtomic(path + suffix, bytes.data(), bytes.size());
 }
 
+
+i32 Load(const char* fileName, bool& loadFailed, const std::function<void()>& setDefaults,
+    const std::function<Parsed(const std::string&)>& parse, const std::function<i32()>& save)
+{
+    std::string path;
+    if (!MakePath(fileName, path)) return 0;
+    std::string bytes;
+    switch (ReadFile(path, bytes)) {
+    case ReadState::Missing:
+        setDefaults();
+        loadFailed = false;
+        return save();
+    case ReadState::Unreadable:
+        loadFailed = true;
+        return 0;
+    case ReadState::Read:
+        break;
+    }
+    switch (parse(bytes)) {
+    case Parsed::Ok:
+        return 1;
+    case Parsed::Mismatch:
+        CopyAside(path, kDamagedSuffix, bytes);
+        return 1;
+    case Parsed::Older:
+        CopyAside(path, kOldSuffix, bytes);
+        setDefaults();
+        loadFailed = false;
+        return 1;
+    case Parsed::Damaged:
+        MoveAside(path, kDamagedSuffix);
+        break;
+    case Parsed::Newer:
+        break;
+    }
+    loadFailed = true;
+    return 0;
+}
+
 }  // namespace save_file

@@ -13,6 +13,7 @@
 #include "engine/core/Types.h"
 
 #include <algorithm>
+#include <functional>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -156,5 +157,21 @@ bool CopyAside(const std::string& path, const char* suffix, const std::string& b
 // Suffixes of the kept files.
 inline constexpr const char* kDamagedSuffix = ".bad";
 inline constexpr const char* kOldSuffix = ".old";
+
+// What a store made of its file's bytes.
+enum class Parsed {
+    Ok,         // taken in
+    Newer,      // a later version: refused, left where it is
+    Damaged,    // refused and moved aside
+    Mismatch,   // checksums failed: the store took its defaults (load succeeds)
+    Older,      // no migration known: the defaults (load succeeds)
+};
+
+// The load sequence the stores share. A missing file gets the defaults and is
+// written; an unreadable, newer or damaged one is refused (a damaged one
+// moved aside) and loadFailed blocks saving until a later load succeeds; a
+// file given up for the defaults is kept as a copy.
+i32 Load(const char* fileName, bool& loadFailed, const std::function<void()>& setDefaults,
+    const std::function<Parsed(const std::string&)>& parse, const std::function<i32()>& save);
 
 }  // namespace save_file

@@ -80,23 +80,23 @@ std::string CSaveRecord::Serialize() const
     return out.Take();
 }
 
-CSaveRecord::Parsed CSaveRecord::Parse(const std::string& bytes)
+save_file::Parsed CSaveRecord::Parse(const std::string& bytes)
 {
     SaveByteReader in(bytes);
     u32 version = 0;
-    if (!in.U32(version)) return Parsed::Damaged;
-    if (version > kVersion) return Parsed::Newer;
+    if (!in.U32(version)) return save_file::Parsed::Damaged;
+    if (version > kVersion) return save_file::Parsed::Newer;
 
     u32 playTime = 0, blockSize = 0;
     u8 flagByte = 0, storedCount = 0;   // the stored count is not used
     if (!in.U32(playTime) || !in.U8(flagByte) || !in.U8(storedCount) || !in.U32(blockSize))
-        return Parsed::Damaged;
+        return save_file::Parsed::Damaged;
     // The early format stored 8 records of blockSize bytes each, end to end.
     const u64 stored = version < kVersionWholeBlock ? u64(blockSize) * kEarlyRecordCount : blockSize;
     std::string image(kRecordBlockSize, '\0');
-    if (!in.Block(image.data(), image.size(), stored)) return Parsed::Damaged;
+    if (!in.Block(image.data(), image.size(), stored)) return save_file::Parsed::Damaged;
     std::vector<PlayRecordEntry> records(kRecordCount);
-    if (!DecodeRecord(image, records)) return Parsed::Damaged;
+    if (!DecodeRecord(image, records)) return save_file::Parsed::Damaged;
     if (version >= kVersionWholeBlock && version < kVersion) {
         records[12] = records[8];
         records[13] = records[9];
@@ -107,36 +107,13 @@ CSaveRecord::Parsed CSaveRecord::Parse(const std::string& bytes)
     m_flagByte = flagByte;
     m_records = std::move(records);
     m_loadFailed = false;
-    return Parsed::Ok;
+    return save_file::Parsed::Ok;
 }
 
 i32 CSaveRecord::Load()
 {
-    std::string path;
-    if (!save_file::MakePath(kFileName, path)) return 0;
-    std::string bytes;
-    switch (save_file::ReadFile(path, bytes)) {
-    case save_file::ReadState::Missing:
-        SetDefaults();
-        m_loadFailed = false;
-        return Save();
-    case save_file::ReadState::Unreadable:
-        m_loadFailed = true;
-        return 0;
-    case save_file::ReadState::Read:
-        break;
-    }
-    switch (Parse(bytes)) {
-    case Parsed::Ok:
-        return 1;
-    case Parsed::Damaged:
-        save_file::MoveAside(path, save_file::kDamagedSuffix);
-        break;
-    case Parsed::Newer:
-        break;
-    }
-    m_loadFailed = true;
-    return 0;
+    return save_file::Load(kFileName, m_loadFailed, [this] { SetDefaults(); },
+        [this](const std::string& bytes) { return Parse(bytes); }, [this] { return Save(); });
 }
 
 i32 CSaveRecord::Save()

@@ -28,6 +28,8 @@
 //    temporary file renamed over the old one); otherwise 0, old file kept.
 #pragma once
 
+#include "game/data/SaveFile.h"
+
 #include "engine/core/Types.h"
 #include "engine/core/ValueBase.h"
 
@@ -98,9 +100,8 @@ public:
     i32 AddBattle(u32 character, bool network, u32 resultCode, const u32 (&stats)[4]);
 
 private:
-    enum class Parsed { Ok, Newer, Damaged };
 
-    Parsed Parse(const std::string& bytes);
+    save_file::Parsed Parse(const std::string& bytes);
     std::string Serialize() const;
 
     u32 m_startTime = 0;   // TimeGetTime when the current stretch of play began
