@@ -1,0 +1,315 @@
+#include "engine/graphics/PSDReader.h"
+
+#include "engine/core/Memory.h"
+#include "engine/graphics/tests/PsdBuilder.h"
+#include "host/kernel/Kernel.h"
+#include "host/kernel/tests/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+using host::kernel::testing::TempFolder;
+using namespace psdtest;
+
+namespace {
+
+std::string Save(const TempFolder& folder, const std::string& name, const Bytes& bytes)
+{
+    EXPECT_TRUE(host::kernel::WriteFileAtomic(folder / name, bytes.data(), bytes.size()));
+    return folder / name;
+}
+
+i32 LoadBytes(const Bytes& bytes, CPSDReader* reader = nullptr)
+{
+    TempFolder folder;
+    CPSDReader own;
+    return (reader ? reader : &own)->Load(Save(folder, "t.psd", bytes).c_str());
+}
+
+Bytes Pixel(const CPSDLayer* l, u32 x, u32 y)
+{
+    const u8* p = l->image + (size_t(y) * l->imageWidth + x) * l->channelCount;
+    return {p, p + l->channelCount};
+}
+
+u8 Red(u32 x, u32 y) { return u8(x * 7 + y); }
+u8 Green(u32 x, u32 y) { return u8(x + y * 3); }
+u8 Blue(u32 x, u32 y) { return u8(200 - x - y); }
+u8 Alpha(u32 x, u32 y) { return u8(x * y * 5 + 3); }
+Bytes Bgra(u32 x, u32 y) { return {Blue(x, y), Green(x, y), Red(x, y), Alpha(x, y)}; }
+
+Layer RgbaLayer(i32 top, i32 left, i32 bottom, i32 right, u16 compression)
+{
+    Layer l = Rect(top, left, bottom, right);
+    l.Add(-1, compression, Alpha).Add(0, compression, Red).Add(1, compression, Green).Add(2, compression, Blue);
+    return l;
+}
+
+// Written by hand from the format's layout, independently of PsdBuilder.
+const Bytes kHandWritten = {
+    '8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0,            // version 1, reserved
+    0, 3, 0, 0, 0, 1, 0, 0, 0, 2, 0, 8, 0, 3,              // 3 channels, 1 x 2, depth 8, RGB
+    0, 0, 0, 0,                                            // colour mode data
+    0, 0, 0, 0x2C,                                         // image resources:
+    '8', 'B', 'I', 'M', 0x03, 0xED, 0, 0,                  //   1005, empty name + pad
+    0, 0, 0, 16, 0, 72, 0, 0, 0, 1, 0, 1, 0, 96, 0, 0, 0, 1, 0, 1,  // 72 x 96 dpi
+    '8', 'B', 'I', 'M', 0x04, 0x0D, 1, 'a',                //   1037, name "a" without pad
+    0, 0, 0, 4, 0, 0, 0, 30,                               //   global angle 30
+    0, 0, 0, 0x6C,                                         // layer and mask section
+    0, 0, 0, 0x58, 0, 1,                                   // layer info, one layer
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 2,        // top, left, bottom, right
+    0, 4, 0xFF, 0xFF, 0, 0, 0, 4, 0, 0, 0, 0, 0, 4,        // channels -1, 0, 1, 2 of 4 bytes
+    0, 1, 0, 0, 0, 4, 0, 2, 0, 0, 0, 4,
+    '8', 'B', 'I', 'M', 'n', 'o', 'r', 'm', 0xFF, 0, 0, 0,
+    0, 0, 0, 12, 0, 0, 0, 0, 0, 0, 0, 0,                   // extra: no mask, no blending ranges
+    3, 'a', 'b', 'c',                                      // name in 4 bytes
+    0, 0, 0xFF, 0x80, 0, 0, 0x10, 0x11, 0, 0, 0x20, 0x21, 0, 0, 0x30, 0x31,
+    0, 0, 0, 0,                                            // global layer mask info
+    '8', 'B', 'I', 'M', 'P', 'a', 't', 't', 0, 0, 0, 0,
+    0, 0, 1, 2, 3, 4, 5, 6,                                // merged image, raw
+};
+
+}  // namespace
+
+TEST(PSDReader, ReadsAHandWrittenFile)
+{
+    TempFolder folder;
+    const std::string path = Save(folder, "h.psd", kHandWritten);
+    CPSDReader reader;
+    ASSERT_EQ(reader.Load(path.c_str()), 1);
+    ASSERT_EQ(reader.Load(path.c_str()), 1);  // replaces, does not add
+    EXPECT_EQ(reader.GetResolution().horizontal, 72);
+    EXPECT_EQ(reader.GetResolution().vertical, 96);
+    EXPECT_EQ(reader.GetGlobalAngle(), 30u);
+    EXPECT_STREQ(reader.GetLastResourceName(), "a");
+    ASSERT_EQ(reader.GetLayerCount(), 1u);
+
+    const CPSDReader copy(reader);
+    reader.Release();
+    const CPSDLayer* l = copy.GetLayer(0);
+    EXPECT_STREQ(l->name.GetText(), "abc");
+    EXPECT_EQ(l->channels.GetAt(0)->first, 0xFFFFFFFFu);
+    ASSERT_EQ(l->channelCount, 4);
+    ASSERT_EQ(l->imageSize, 8u);
+    EXPECT_EQ(Bytes(l->image, l->image + 8), (Bytes{0x30, 0x20, 0x10, 0xFF, 0x31, 0x21, 0x11, 0x80}));
+}
+
+TEST(PSDReader, ConvertsLayersToBlueGreenRedAlpha)
+{
+    Document d;
+    Layer half = RgbaLayer(0, 0, 20, 10, 0);
+    half.opacity = 128;
+    Layer packed = RgbaLayer(2, 3, 22, 13, 1);
+    packed.name = "abcd";
+    packed.channels[1].plane.assign(200, 9);  // long runs in red
+    // A user mask has a rectangle of its own and must not touch the pixels.
+    Layer masked = RgbaLayer(0, 0, 5, 6, 0);
+    masked.channels.push_back({-2, 0, 3, 2, Bytes(6, 0), {}});
+    masked.mask = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 0};
+    d.layers = {half, packed, masked, Layer{}};
+    d.layers[3].name = "</Layer group>";
+    d.layers[3].flags = CPSDLayer::kFlagGroupData;
+
+    CPSDReader reader;
+    ASSERT_EQ(LoadBytes(Build(d), &reader), 1);
+    ASSERT_EQ(reader.GetLayerCount(), 4u);
+    const CPSDLayer* a = reader.GetLayer(0);
+    const CPSDLayer* b = reader.GetLayer(1);
+    ASSERT_EQ(a->imageSize, 10u * 20u * 4u);
+    ASSERT_EQ(b->imageSize, 10u * 20u * 4u);
+    EXPECT_EQ(b->channelRanges.GetCount(), 4u);
+    EXPECT_STREQ(b->name.GetText(), "abcd");
+    for (u32 y = 0; y < 20; ++y) {
+        for (u32 x = 0; x < 10; ++x) {
+            ASSERT_EQ(Pixel(a, x, y), (Bytes{Blue(x, y), Green(x, y), Red(x, y), u8(Alpha(x, y) * 128 / 255)}));
+            ASSERT_EQ(Pixel(b, x, y), (Bytes{Blue(x, y), Green(x, y), 9, Alpha(x, y)}));
+        }
+    }
+    const CPSDLayer* c = reader.GetLayer(2);
+    EXPECT_EQ(c->channels.GetCount(), 5u);
+    EXPECT_EQ(c->channelCount, 4);
+    EXPECT_EQ(c->imageSize, 5u * 6u * 4u);
+    EXPECT_EQ(Pixel(c, 1, 1), Bgra(1, 1));
+    const CPSDLayer* g = reader.GetLayer(3);
+    EXPECT_STREQ(g->name.GetText(), "</Layer group>");
+    EXPECT_EQ(g->flags, CPSDLayer::kFlagGroupData);
+    EXPECT_EQ(g->image, nullptr);
+}
+
+TEST(PSDReader, GreyLayersKeepOneByteAChannel)
+{
+    Document d;
+    d.mode = CPSDReader::kColourGreyscale;
+    d.channels = 1;
+    d.mergedCompression = 1;
+    d.layers = {Rect(0, 0, 3, 4), Rect(0, 0, 2, 2)};
+    d.layers[0].Add(0, 1, Red).Add(-1, 0, Alpha);
+    d.layers[1].Add(0, 0, Green);
+    CPSDReader reader;
+    ASSERT_EQ(LoadBytes(Build(d), &reader), 1);
+    ASSERT_EQ(reader.GetLayer(0)->channelCount, 2);
+    ASSERT_EQ(reader.GetLayer(0)->imageSize, 4u * 3u * 2u);
+    EXPECT_EQ(Pixel(reader.GetLayer(0), 3, 2), (Bytes{Red(3, 2), Alpha(3, 2)}));
+    ASSERT_EQ(reader.GetLayer(1)->channelCount, 1);
+    EXPECT_EQ(Pixel(reader.GetLayer(1), 1, 1), Bytes{Green(1, 1)});
+}
+
+TEST(PSDReader, DocumentSizedImagesPlaceAndClipTheLayer)
+{
+    Document d;
+    d.width = 8, d.height = 6;
+    d.layers = {RgbaLayer(3, -2, 9, 3, 1), RgbaLayer(-10, 20, -5, 30, 0)};
+    CPSDReader reader;
+    reader.SetLayerSized(0);
+    ASSERT_EQ(LoadBytes(Build(d), &reader), 1);
+    const CPSDLayer* l = reader.GetLayer(0);
+    ASSERT_EQ(l->imageSize, 8u * 6u * 4u);
+    for (u32 y = 0; y < 6; ++y)
+        for (u32 x = 0; x < 8; ++x)
+            ASSERT_EQ(Pixel(l, x, y), x < 3 && y >= 3 ? Bgra(x + 2, y - 3) : Bytes(4, 0)) << x << "," << y;
+    const CPSDLayer* outside = reader.GetLayer(1);
+    EXPECT_EQ(Bytes(outside->image, outside->image + outside->imageSize), Bytes(8 * 6 * 4, 0));
+}
+
+TEST(PSDReader, WritesConvertedImagesBesideTheFile)
+{
+    TempFolder folder;
+    Document d;
+    d.width = 3, d.height = 2;
+    d.resources = Resource(1005, "", {0, 72, 0, 0, 0, 1, 0, 1, 0, 72, 0, 0, 0, 1, 0, 1});
+    d.layers = {RgbaLayer(0, 0, 2, 3, 1), Layer{}};
+    d.layers[0].name = "a/b";  // never a path
+    CPSDReader reader;
+    reader.SetWriteBMP(1);
+    reader.SetWriteDDS(1);
+    ASSERT_EQ(reader.Load(Save(folder, "doc.psd", Build(d)).c_str()), 1);
+    ASSERT_EQ(reader.GetFileCount(), 4u);  // the empty layer writes nothing
+    const char* names[] = {"a_b.bmp", "a_b.dds", "doc.bmp", "doc.dds"};
+    for (u32 i = 0; i < 4; ++i) {
+        const CImageFile* f = reader.GetFile(i);
+        EXPECT_EQ(std::string(f->GetName()), folder / names[i]);
+        std::string disk;
+        ASSERT_TRUE(host::kernel::ReadWholeFile(f->GetName(), disk));
+        EXPECT_EQ(disk, std::string(reinterpret_cast<const char*>(f->GetBytes()), f->GetByteCount()));
+    }
+    u32 size = 0;
+    u8* bmp = EncodeBMP(reader.GetLayer(0)->image, 3, 2, 4, 2834, 2834, &size);  // 72 dpi
+    EXPECT_EQ(Bytes(bmp, bmp + size), Bytes(reader.GetFile(0)->GetBytes(), reader.GetFile(0)->GetBytes() + size));
+    AlignedFree(bmp);
+    EXPECT_EQ(reader.GetFile(2)->GetBytes()[28], 24);  // merged: blue, green, red
+    EXPECT_EQ(reader.GetFile(2)->GetBytes()[54], d.mergedValue);
+}
+
+TEST(PSDReader, RefusesEveryTruncation)
+{
+    Document d;
+    d.resources = Resource(1036, "t", Bytes(28 + 6, 1));
+    d.layers = {RgbaLayer(0, 0, 3, 3, 1), RgbaLayer(1, 1, 3, 4, 0)};
+    const Bytes whole = Build(d);
+    TempFolder folder;
+    CPSDReader reader;
+    ASSERT_EQ(reader.Load(Save(folder, "w.psd", whole).c_str()), 1);
+    EXPECT_EQ(reader.GetThumbnail().size, 6u);
+    for (size_t n = 0; n < whole.size(); ++n)
+        ASSERT_EQ(reader.Load(Save(folder, "t.psd", Bytes(whole.begin(), whole.begin() + n)).c_str()), 0) << n;
+}
+
+TEST(PSDReader, RefusesBadHeadersRectanglesCountsAndLengths)
+{
+    Document d;
+    d.layers = {RgbaLayer(0, 0, 2, 3, 0)};
+    const Bytes good = Build(d);
+    const size_t layer = FirstLayerOffset(d);
+    auto patched = [&](size_t at, u32 value, int bytes = 4) {
+        Bytes b = good;
+        for (int i = 0; i < bytes; ++i) b[at + i] = u8(value >> (8 * (bytes - 1 - i)));
+        return LoadBytes(b);
+    };
+    EXPECT_EQ(patched(0, 0, 0), 1);
+    EXPECT_EQ(patched(4, 2, 2), 0);                // version 2: the large document format
+    EXPECT_EQ(patched(9, 1, 1), 0);                // reserved
+    EXPECT_EQ(patched(12, 0, 2), 0);               // no channels
+    EXPECT_EQ(patched(18, 30001), 0);              // width
+    EXPECT_EQ(patched(22, 16, 2), 0);              // 16 bits a sample
+    EXPECT_EQ(patched(good.size() - 50, 2, 2), 0); // merged image compression
+    EXPECT_EQ(patched(good.size() - 66, 0), 0);    // the block closing the layer section
+    EXPECT_EQ(patched(layer + 8, 0xFFFFFFFF), 0);  // bottom above top
+    EXPECT_EQ(patched(layer + 4, 5), 0);           // left past right
+    EXPECT_EQ(patched(layer + 4, 0x80000000), 0);  // width past the limits
+    EXPECT_EQ(patched(layer + 8, 30001), 0);       // height past the limits
+    EXPECT_EQ(patched(layer - 2, 0x7FFF, 2), 0);   // 32767 layers
+    EXPECT_EQ(patched(layer + 16, 0xFFFF, 2), 0);  // channels
+    EXPECT_EQ(patched(layer + 18, 0, 2), 0);       // channel 0 twice
+    EXPECT_EQ(patched(layer + 20, 0xFFFFFFF0), 0); // channel data length
+    EXPECT_EQ(patched(layer - 10, 0xFFFFFFFF), 0); // layer section length
+    EXPECT_EQ(patched(layer - 6, 0xFFFFFFFF), 0);  // layer info length
+    EXPECT_EQ(patched(26, 0xFFFFFFFF), 0);         // colour mode data length
+    EXPECT_EQ(patched(30, 0xFFFFFFFF), 0);         // image resources length
+
+    auto withResource = [](const Bytes& resource) {
+        Document d;
+        d.resources = resource;
+        return LoadBytes(Build(d));
+    };
+    Bytes huge = Resource(1037, "", {0, 0, 0, 1});
+    std::memset(huge.data() + 8, 0xFF, 4);
+    EXPECT_EQ(withResource(huge), 0);
+    EXPECT_EQ(withResource(Resource(1033, "", Bytes(20, 0))), 0);  // shorter than its fields
+    EXPECT_EQ(withResource(Resource(1005, "", Bytes(4, 0))), 0);
+    EXPECT_EQ(withResource(Resource(4000, "xy", Bytes(3, 0))), 1);
+    Document noLayers;
+    noLayers.layerSection = false;
+    EXPECT_EQ(LoadBytes(Build(noLayers)), 1);
+}
+
+TEST(PSDReader, RefusesPackBitsThatOverrunsARowOrTheData)
+{
+    CPSDReader reader;
+    auto load = [&](Bytes stored) {
+        Document d;
+        d.layers = {Rect(0, 0, 2, 4)};
+        d.layers[0].channels.push_back({2, 0, 0, 0, {}, stored});
+        d.layers[0].Add(0, 0, Red).Add(1, 1, Green);
+        return LoadBytes(Build(d), &reader);
+    };
+    //             compression, row byte counts, rows
+    EXPECT_EQ(load({0, 1, 0, 2, 0, 3, 0xFD, 7, 0x80, 0xFD, 8}), 1);  // 0x80 does nothing
+    EXPECT_EQ(Pixel(reader.GetLayer(0), 3, 1), (Bytes{8, Green(3, 1), Red(3, 1)}));
+    // A compression this reader does not know leaves its bytes at 255 and
+    // the next channel is still found.
+    EXPECT_EQ(load({0, 2, 0x78, 0x9C, 1}), 1);
+    EXPECT_EQ(Pixel(reader.GetLayer(0), 3, 1), (Bytes{255, Green(3, 1), Red(3, 1)}));
+    EXPECT_EQ(load({0, 1, 0, 2, 0, 2, 0xFC, 7, 0xFD, 8}), 0);        // a run of 5 in a row of 4
+    EXPECT_EQ(load({0, 1, 0, 6, 0, 2, 4, 1, 2, 3, 4, 5, 0xFD, 8}), 0);  // 5 literals
+    EXPECT_EQ(load({0, 1, 0, 2, 0, 4, 0xFD, 7, 3, 1, 2}), 0);        // literals past the data
+    EXPECT_EQ(load({0, 1, 0, 2, 0, 2, 0xFD, 7}), 0);                 // a row missing
+    EXPECT_EQ(load({0, 0, 1, 2, 3, 4, 5, 6, 7}), 0);                 // a short raw channel
+
+    Document merged;
+    merged.mergedCompression = 1;
+    Bytes b = Build(merged);
+    b[b.size() - 2] = 0xF0;  // the last row's run now overruns it
+    EXPECT_EQ(LoadBytes(b), 0);
+}
+
+TEST(PSDReader, SurvivesEveryDamagedByte)
+{
+    Document d;
+    d.resources = Resource(1033, "", Bytes(31, 2));
+    d.layers = {RgbaLayer(-1, 0, 3, 3, 1), RgbaLayer(0, 1, 2, 2, 0)};
+    d.layers[0].channels.push_back({-2, 0, 1, 1, {5}, {}});
+    d.mergedCompression = 1;
+    const Bytes whole = Build(d);
+    TempFolder folder;
+    for (size_t i = 0; i < whole.size(); ++i) {
+        for (u8 value : {0x00, 0x80, 0xFF}) {
+            Bytes b = whole;
+            b[i] = value;
+            CPSDReader reader;
+            reader.SetLayerSized(i % 2);
+            reader.Load(Save(folder, "d.psd", b).c_str());
+        }
+    }
+}
