@@ -46,6 +46,7 @@ public:
     const std::vector<FileDialogRequest>& FileDialogs() const { return fileDialogs_; }
 
     bool CursorVisible() const { return cursorVisible_; }
+    void SetCursorPos(int32_t x, int32_t y) { cursorX_ = x; cursorY_ = y; }
     // Runs while a modal loop waits with nothing queued; returning false
     // (or having no hook) says nothing more will come.
     void OnIdle(std::function<bool()> hook) { idle_ = std::move(hook); }
@@ -57,6 +58,7 @@ public:
     int MessageBox(Handle owner, std::string_view text, std::string_view caption, uint32_t type) override;
     bool FileDialog(const FileDialogRequest& request, std::string& path) override;
     void ShowCursor(bool visible) override { cursorVisible_ = visible; }
+    bool CursorPos(int32_t& x, int32_t& y) override { x = cursorX_; y = cursorY_; return true; }
     int SystemMetric(int index) override;
 
 private:
@@ -68,6 +70,7 @@ private:
     std::vector<std::string> fileAnswers_;
     std::vector<FileDialogRequest> fileDialogs_;
     bool cursorVisible_ = true;
+    int32_t cursorX_ = 0, cursorY_ = 0;
     std::function<bool()> idle_;
 };
 

@@ -148,6 +148,15 @@ public:
         if (video_) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
     }
 
+    bool CursorPos(int32_t& x, int32_t& y) override {
+        if (!video_) return false;
+        int gx = 0, gy = 0;
+        SDL_GetGlobalMouseState(&gx, &gy);
+        x = gx;
+        y = gy;
+        return true;
+    }
+
     int SystemMetric(int index) override {
         if (index != kSmCxScreen && index != kSmCyScreen) return 0;   // no frame of our own
         int w = 0, h = 0;

@@ -483,6 +483,16 @@ bool SetForegroundWindow(Handle window) {
     return true;
 }
 
+bool GetCursorClientPos(Handle window, int32_t& x, int32_t& y) {
+    if (!Find(window)) return false;
+    int32_t sx = 0, sy = 0;
+    if (!Current().CursorPos(sx, sy)) return false;
+    const Point origin = ClientOrigin(window);
+    x = sx - origin.x;
+    y = sy - origin.y;
+    return true;
+}
+
 int ShowCursor(bool show) {
     Service& s = S();
     s.cursorCount += show ? 1 : -1;

@@ -103,6 +103,8 @@ Handle GetFocus();
 Handle GetForegroundWindow();
 bool SetForegroundWindow(Handle window);
 int ShowCursor(bool show);                     // the display count; shown while >= 0
+// The cursor in window's client pixels; false when it cannot be read.
+bool GetCursorClientPos(Handle window, int32_t& x, int32_t& y);
 int GetSystemMetrics(int index);
 // The SDL_Window* behind a game window, for the render service.
 void* GetSdlWindow(Handle window);

@@ -48,6 +48,8 @@ public:
     // The chosen native-looking path (code page 932); false when cancelled.
     virtual bool FileDialog(const FileDialogRequest& request, std::string& path) = 0;
     virtual void ShowCursor(bool visible) = 0;
+    // The cursor in screen pixels; false when it cannot be read.
+    virtual bool CursorPos(int32_t& x, int32_t& y) = 0;
     virtual int SystemMetric(int index) = 0;
 };
 
