@@ -1,0 +1,189 @@
+#include "engine/platform/System.h"
+
+#include "host/dialog/FakeDialog.h"
+#include "host/kernel/Kernel.h"
+#include "host/kernel/tests/TempFolder.h"
+#include "host/window/FakeWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace win = host::window;
+namespace kernel = host::kernel;
+
+namespace {
+
+win::LResult Quiet(win::Handle, uint32_t, win::WParam, win::LParam) { return 0; }
+
+class SystemTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // Only the caption template of the configuration tool's main dialog.
+        host::dialog::DialogTemplate main;
+        main.caption = "Cendrava Config Tool";
+        main.width = 292;
+        main.height = 274;
+        host::dialog::RegisterTemplate(500, main);
+    }
+    void TearDown() override
+    {
+        host::dialog::ClearTemplates();
+        kernel::SetCurrentDirectory(cwd_);
+    }
+
+    i32 CreateGameWindow(CSystem& system, InstanceHandle instance = GetModuleInstance())
+    {
+        return system.Create(instance, "Cendrava", -1, -1, 1024, 768, 0xCA0000, 105, Quiet, nullptr);
+    }
+
+    std::string cwd_ = kernel::GetCurrentDirectory();
+    win::FakeWindow& fake_ = win::InstallFakeWindow();
+    host::dialog::FakeDialogs& dialogs_ = host::dialog::InstallFakeDialogs();
+    kernel::FakeClock clock_{5000};
+    kernel::ScopedClock scoped_{clock_};
+};
+
+TEST_F(SystemTest, CreateCentresAWindowWithTheExactClientArea)
+{
+    CSystem system;
+    ASSERT_EQ(CreateGameWindow(system), 1);
+    win::Handle window = system.GetWindowHandle();
+    EXPECT_EQ(win::GetClientRect(window), (win::Rect{0, 0, 1024, 768}));
+    // Fake screen 1280 x 1024, frame 3, caption 22: outer 1030 x 796.
+    EXPECT_EQ(win::GetWindowRect(window), (win::Rect{125, 114, 125 + 1030, 114 + 796}));
+    EXPECT_TRUE(win::IsWindowVisible(window));
+    EXPECT_FALSE(fake_.CursorVisible());
+
+    EXPECT_EQ(kernel::GetCurrentDirectory() + "/", kernel::GetProgramFolder());
+
+    const SystemInfo& info = system.GetSystemInfo();
+    EXPECT_EQ(info.osId, 0);
+    EXPECT_EQ(std::string(info.osDescription).rfind(" (Build 0 ", 0), 0u);
+    EXPECT_GE(info.totalPhysicalMemory, info.availablePhysicalMemory);
+    EXPECT_GT(info.availablePhysicalMemory, 0u);
+    // Measuring the processor clock sleeps two seconds of the kernel clock.
+    EXPECT_EQ(clock_.Milliseconds(), info.hasTsc ? 7000u : 5000u);
+}
+
+TEST_F(SystemTest, FailedCreationReturnsZeroAndShowsNothing)
+{
+    CSystem noInstance;
+    EXPECT_EQ(CreateGameWindow(noInstance, nullptr), 0);
+    EXPECT_EQ(noInstance.CreateDialogWindow(nullptr, 500, -1, -1, 113, Quiet, nullptr), 0);
+
+    CSystem noWindow;
+    fake_.FailCreate();
+    EXPECT_EQ(CreateGameWindow(noWindow), 0);
+    dialogs_.FailCreate();
+    EXPECT_EQ(noWindow.CreateDialogWindow(GetModuleInstance(), 500, -1, -1, 113, Quiet, nullptr), 0);
+
+    for (const CSystem* s : {&noInstance, &noWindow}) EXPECT_EQ(s->GetWindowHandle(), nullptr);
+    EXPECT_EQ(win::GetForegroundWindow(), nullptr);
+    EXPECT_TRUE(fake_.Boxes().empty());
+    EXPECT_TRUE(fake_.CursorVisible());
+    EXPECT_EQ(clock_.Milliseconds(), 5000u);   // no system information was gathered
+}
+
+TEST_F(SystemTest, DialogWindowIsCentredAndKeepsItsCaption)
+{
+    CSystem system;
+    ASSERT_EQ(system.CreateDialogWindow(GetModuleInstance(), 500, -1, -1, 113, Quiet, nullptr), 1);
+    win::Handle dialog = system.GetWindowHandle();
+    const win::Rect rect = win::GetWindowRect(dialog);
+    EXPECT_EQ(system.GetWidth(), rect.Width());
+    EXPECT_EQ(rect.left, (1280 - rect.Width()) / 2);
+    EXPECT_TRUE(win::IsWindowVisible(dialog));
+    EXPECT_STREQ(system.GetTitle(), "Dialog");
+    EXPECT_EQ(win::GetWindowText(dialog), "Cendrava Config Tool");
+
+    // Wider than the screen: it starts left of the screen, not far past it.
+    fake_.SetSystemMetric(win::kSmCxScreen, 300);
+    CSystem wide;
+    ASSERT_EQ(wide.CreateDialogWindow(GetModuleInstance(), 500, -1, 40, 113, Quiet, nullptr), 1);
+    const win::Rect wideRect = win::GetWindowRect(wide.GetWindowHandle());
+    EXPECT_EQ(wideRect.left, (300 - wideRect.Width()) / 2);
+    EXPECT_EQ(wideRect.top, 40);
+}
+
+TEST_F(SystemTest, SetWindowSizeFramesCaptionedWindowsOnly)
+{
+    CSystem system;
+    ASSERT_EQ(CreateGameWindow(system), 1);
+    win::Handle window = system.GetWindowHandle();
+    EXPECT_EQ(system.SetWindowSize(800, 600, kSwpShowWindow, nullptr), 1);
+    EXPECT_EQ(win::GetClientRect(window), (win::Rect{0, 0, 800, 600}));
+    EXPECT_EQ(win::GetWindowRect(window).left, (1280 - 806) / 2);
+
+    win::ShowWindow(window, win::kSwHide);
+    system.SetWindowStyle(0x90000000);   // full screen: popup and visible
+    EXPECT_EQ(system.SetWindowSize(1280, 1024, kSwpShowWindow, nullptr), 1);
+    EXPECT_EQ(win::GetWindowRect(window), (win::Rect{0, 0, 1280, 1024}));
+    EXPECT_TRUE(win::IsWindowVisible(window));
+    EXPECT_EQ(system.GetWidth(), 1280);
+}
+
+TEST_F(SystemTest, FoldersThatDoNotFitAreRefused)
+{
+    CSystem system;
+    const std::string program = kernel::GetProgramFolder();
+    std::string buffer(program.size(), 'x');
+    EXPECT_EQ(system.GetModuleFolder(buffer.data(), u32(program.size())), 0);
+    EXPECT_EQ(buffer[0], '\0');
+
+    kernel::testing::TempFolder temp;
+    ASSERT_EQ(system.SetCurrentDirToModule(temp.Path().c_str()), 1);
+    const std::string longFolder = temp.Path() + std::string(kMaxPath, 'a');
+    EXPECT_EQ(system.SetCurrentDirToModule(longFolder.c_str()), 0);
+    EXPECT_EQ(system.SetCurrentDirToModule((temp / "missing").c_str()), 0);
+    EXPECT_EQ(system.GetFolder(), temp.Path());
+    EXPECT_EQ(kernel::GetCurrentDirectory() + "/", temp.Path());
+}
+
+TEST_F(SystemTest, FileDialogsPassTheFilterAndRestoreTheFolder)
+{
+    CSystem system;
+    ASSERT_EQ(CreateGameWindow(system), 1);
+    kernel::testing::TempFolder temp;
+    const char filter[] = "すべての対応ファイル\0*.wav;*.ogg\0すべてのファイル(*.*)\0*.*\0";
+    char file[kMaxPath] = "old.wav";
+
+    fake_.AnswerFileDialogs({"/music/a.ogg", ""});
+    kernel::SetCurrentDirectory(temp.Path());
+    EXPECT_EQ(system.ShowOpenFileDialog(file, "BGMファイルを開く", filter, "wav"), 1);
+    EXPECT_STREQ(file, "/music/a.ogg");
+    EXPECT_EQ(kernel::GetCurrentDirectory() + "/", kernel::GetProgramFolder());
+
+    EXPECT_EQ(system.ShowSaveFileDialog(file, "保存", filter, "wav"), 0);
+    EXPECT_STREQ(file, "/music/a.ogg");
+
+    const win::FileDialogRequest& open = fake_.FileDialogs().at(0);
+    EXPECT_EQ(open.owner, system.GetWindowHandle());
+    EXPECT_EQ(open.fileName, "old.wav");
+    ASSERT_EQ(open.filters.size(), 2u);
+    EXPECT_EQ(open.filters[0].description, "すべての対応ファイル");
+    EXPECT_EQ(open.filters[0].patterns, "*.wav;*.ogg");
+    EXPECT_EQ(open.filters[1].patterns, "*.*");
+}
+
+TEST(SystemFileName, TakesTheNameAfterTheLastSeparator)
+{
+    char out[kMaxPath];
+    ASSERT_EQ(GetFileTitle("a\\b\\name.ext", out), 1);
+    EXPECT_STREQ(out, "name");
+    GetFileTitle("dir.d\\.profile", out);
+    EXPECT_STREQ(out, ".profile");
+    ASSERT_EQ(GetFileName("a\\b.c", out), 1);
+    EXPECT_STREQ(out, "b.c");
+    EXPECT_EQ(GetFileName(nullptr, out), 0);
+
+    // Cut to the buffer, never inside a double-byte character.
+    char small[4];
+    GetFileName("dir\\ab\x82\xA0.txt", small, sizeof small);
+    EXPECT_STREQ(small, "ab");
+    GetFileTitle("\x82\xA0\x82\xA2.txt", small, sizeof small);
+    EXPECT_STREQ(small, "\x82\xA0");
+}
+
+}  // namespace
