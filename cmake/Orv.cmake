@@ -2,7 +2,9 @@
 add_library(orv_flags INTERFACE)
 target_compile_options(orv_flags INTERFACE
   -Wall -Wextra -Werror
-  # Text inside the system is code page 932; sources stay UTF-8.
+  # Text inside the system is code page 932; sources stay UTF-8. GCC 12's
+  # <chrono> holds a literal that code page 932 cannot encode: take the clocks
+  # and durations from <thread> or <condition_variable> instead.
   -finput-charset=UTF-8 -fexec-charset=CP932 -fno-char8_t
   # Battles must replay bit for bit: no fused multiply-add, no fast-math.
   -ffp-contract=off -fno-fast-math)
