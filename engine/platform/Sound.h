@@ -1,0 +1,78 @@
+// CSound: the process's one sound device. It owns the host sound device, the
+// primary buffer (fixed 44.1 kHz 16-bit stereo output) with its 3D listener,
+// and the sound lock, the one lock that serialises the buffer calls the
+// stream threads can race with. Sound buffers and listeners reach the device
+// through the process-wide pointer set by a successful Initialize.
+#pragma once
+
+#include "engine/core/Types.h"
+#include "engine/core/ValueBase.h"
+
+#include "host/sound/Sound.h"
+
+#include <memory>
+
+namespace host::kernel { class CriticalSection; }
+
+class CSystem;
+class CListener;
+
+class CSound : public CValueBase {
+public:
+    CSound();
+    CSound(const CSound&) = delete;
+    CSound& operator=(const CSound&) = delete;
+    ~CSound() override;
+
+    const char* GetClassName() const override { return "CSound"; }
+    u32 GetSize() const override { return u32(sizeof(CSound)); }
+
+    // Opens the device for window. 1, or 0 after a message box (or, for a
+    // null window or failing capabilities, without one).
+    i32 Initialize(CSystem* window);
+
+    // The sound lock (recursive). Never held while waiting for a stream thread.
+    i32 Lock();
+    i32 Unlock();
+
+    CListener* GetListener() const { return m_listener; }
+    void SetListener(CListener* listener) { m_listener = listener; }
+
+    host::sound::Device* GetDevice() const { return m_device.get(); }
+    host::sound::Buffer* GetPrimaryBuffer() const { return m_primary.get(); }
+    host::sound::Listener* GetListenerInterface() const { return m_listenerInterface; }
+    CSystem* GetWindow() const { return m_window; }
+
+    u32 GetMaxSecondaryRate() const { return m_maxSecondaryRate; }
+    u32 GetMinSecondaryRate() const { return m_minSecondaryRate; }
+    u32 GetCapsFlags() const { return m_capsFlags; }
+
+private:
+    std::unique_ptr<host::sound::Device> m_device;
+    std::unique_ptr<host::sound::Buffer> m_primary;
+    host::sound::Listener* m_listenerInterface = nullptr;   // owned by the device
+    u32 m_maxSecondaryRate = 0;
+    u32 m_minSecondaryRate = 0;
+    u32 m_totalHwMemBytes = 0;
+    u32 m_freeHwMemBytes = 0;
+    u32 m_capsFlags = 0;
+    CSystem* m_window = nullptr;
+    std::unique_ptr<host::kernel::CriticalSection> m_lock;   // made by Initialize
+    CListener* m_listener = nullptr;
+};
+
+// The initialised sound device, or null (none yet, or it has been deleted).
+void SetSoundDeviceGlobal(CSound* sound);
+CSound* GetSoundDeviceGlobal();
+
+// Holds the global device's sound lock for a scope; without a device (the
+// program runs without sound) it holds nothing.
+class CSoundLock {
+public:
+    CSoundLock();
+    ~CSoundLock();
+    CSoundLock(const CSoundLock&) = delete;
+    CSoundLock& operator=(const CSoundLock&) = delete;
+private:
+    CSound* m_sound;
+};

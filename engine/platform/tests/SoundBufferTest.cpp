@@ -1,0 +1,219 @@
+#include "engine/platform/SoundBuffer.h"
+
+#include "engine/core/PackFile.h"
+#include "engine/platform/Listener.h"
+#include "engine/platform/tests/SoundTestSupport.h"
+
+#include <memory>
+
+using namespace sound_test;
+namespace snd = host::sound;
+
+namespace {
+
+constexpr u32 kStatic = 0x2;
+constexpr u32 kPan = 0x40;
+
+// A constant 10000 through an attenuation in hundredths of a decibel.
+i32 Level(i32 hundredths) { return i32(std::lround(10000.0 * std::pow(10.0, hundredths / 2000.0))); }
+
+class SoundBuffer : public SoundFixture {
+protected:
+    // One second of a constant 10000, mono, playing looped on voice 0.
+    void PlayConstant(CSoundBuffer& b, u32 flags)
+    {
+        const Bytes wav = MakeWav(Constant(44100, 10000), 1, 44100);
+        ASSERT_EQ(b.LoadFromMemory(wav.data(), "constant.wav", u32(wav.size()), 1, flags), 1u);
+        ASSERT_EQ(b.Play(1, 0.0f, 1), 0u);
+    }
+    // Left and right of the next mixed frame.
+    std::pair<i32, i32> Levels()
+    {
+        const std::vector<i16> out = Mix(1);
+        return {out[0], out[1]};
+    }
+};
+
+TEST_F(SoundBuffer, PlayTakesTheFirstFreeVoiceOrNone)
+{
+    CSoundBuffer b;
+    const Bytes wav = MakeWav(Constant(441, 1000), 1, 44100);
+    ASSERT_EQ(b.LoadFromMemory(wav.data(), "short.wav", u32(wav.size()), 10, kStatic), 1u);
+    EXPECT_STREQ(b.GetName(), "short.wav");
+    EXPECT_FLOAT_EQ(b.GetLength(), 0.01f);
+    for (u32 i = 0; i < 10; ++i) EXPECT_EQ(b.Play(0, 0.0f, 1), i);
+    EXPECT_EQ(b.Play(0, 0.0f, 1), CSoundBuffer::kNoVoice);
+
+    // Voices free themselves at their end; a paused one stays taken, and
+    // one that fails to start is passed over.
+    Mix(441);
+    EXPECT_EQ(b.Play(0, 0.0f, 1), 0u);
+    EXPECT_EQ(b.PauseVoice(0), 1);
+    EXPECT_EQ(b.IsPlaying(0), 1u);
+    null_.FailNext(snd::Call::Play, snd::Result::Failed);
+    EXPECT_EQ(b.Play(0, 0.0f, 1), 2u);
+}
+
+TEST_F(SoundBuffer, VolumeMuteAndFadesInHundredthsOfADecibel)
+{
+    CSoundBuffer b;
+    PlayConstant(b, kStatic);
+    EXPECT_EQ(Levels(), std::make_pair(10000, 10000));
+    ASSERT_EQ(b.SetVolume(0, -600), 1);
+    EXPECT_NEAR(Levels().second, Level(-600), 1);
+    b.SetVolume(0, 1);
+    EXPECT_EQ(b.GetVoice(0)->baseVolume, 0);
+    b.SetVolume(0, -20000);
+    EXPECT_EQ(Levels(), std::make_pair(0, 0));
+
+    EXPECT_EQ(b.SetMute(0, 1), 1);
+    EXPECT_EQ(b.SetMute(0, 1), 0);
+    b.SetVolume(0, -1200);   // stored only
+    EXPECT_EQ(Levels(), std::make_pair(0, 0));
+    b.SetMuteAll(0);
+    EXPECT_NEAR(Levels().first, Level(-1200), 1);
+
+    ASSERT_EQ(b.SetFade(0, -1000, 1500), 1);
+    b.Update();
+    EXPECT_NEAR(Levels().first, Level(-1000), 1);
+    EXPECT_EQ(b.GetVoice(0)->fadeStep, 0);
+    b.SetFade(0, -10000, -3000);
+    for (int i = 0; i < 3; ++i) b.Update();
+    EXPECT_EQ(b.GetVoice(0)->baseVolume, -10000);
+    EXPECT_EQ(b.IsPlaying(0), 0u);   // a falling fade ends in a stop
+}
+
+TEST_F(SoundBuffer, SoftwareModeAttenuatesAndPansFromTheListener)
+{
+    CListener listener(&sound_, CListener::kModeSoftware);
+    const CVector3 ahead(0, 0, 1), up(0, 1, 0);
+    listener.SetOrientation(&ahead, &up);
+    listener.Update();
+
+    CSoundBuffer b;
+    PlayConstant(b, kStatic | kPan);
+    EXPECT_EQ(b.GetVoice(0)->mode3D, CSoundBuffer::kMode3DSoftware);
+    const CVector3 right(30, 0, 0), near(0, 0, 5);
+    b.SetPosition3D(0, &right, 10.0f, CSoundBuffer::kMode3DNormal);
+    b.Update();
+    EXPECT_EQ(b.GetVoice(0)->appliedVolume, -600);
+    EXPECT_EQ(b.GetVoice(0)->pan, 5000);
+    auto [l, r] = Levels();
+    EXPECT_NEAR(l, Level(-5600), 1);
+    EXPECT_NEAR(r, Level(-600), 1);
+
+    b.SetVoicePosition(0, &near);
+    b.Update();
+    EXPECT_EQ(Levels(), std::make_pair(10000, 10000));
+
+    // Facing +x, a source at +z is on the left; roll-off scales the drop.
+    const CVector3 east(1, 0, 0), north(0, 0, 30);
+    listener.SetOrientation(&east, &up);
+    listener.SetRolloffFactor(2.0f);
+    b.SetVoiceFollow(0, &north);
+    b.Update();   // copies the followed position
+    b.Update();
+    EXPECT_EQ(b.GetVoice(0)->appliedVolume, -1200);
+    EXPECT_EQ(b.GetVoice(0)->pan, -5000);
+
+    // An idle voice leaves software mode, its pan back at the centre.
+    b.StopVoiceAt(0, 1);
+    b.Update();
+    EXPECT_EQ(b.GetVoice(0)->mode3D, CSoundBuffer::kMode3DDisable);
+    EXPECT_EQ(b.GetVoice(0)->pan, 0);
+}
+
+TEST_F(SoundBuffer, LoadsWavFromFileAndStreamsItFromAnArchive)
+{
+    const std::vector<i16> samples = Ramp(44100 * 3 / 2);
+    Bytes wav = MakeWav(samples, 1, 44100);
+    // A chunk after the PCM, which a stream must never play.
+    PutId(wav, "LIST");
+    Put32(wav, 64);
+    wav.resize(wav.size() + 64, 0x7F);
+    const u32 riff = u32(wav.size() - 8);
+    std::memcpy(wav.data() + 4, &riff, 4);
+    const std::string path = temp_ / "ramp.wav";
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(path, wav.data(), wav.size()));
+
+    CSoundBuffer file;
+    ASSERT_EQ(file.Load(path.c_str(), 1, kStatic), 1u);
+    EXPECT_EQ(file.GetDataSize(), samples.size() * 2);
+    EXPECT_FLOAT_EQ(file.GetLength(), 1.5f);
+
+    // The stream reads the entry long after the load returned, and starts
+    // over at the end of the PCM.
+    const std::string packPath = temp_ / "sounds.gpk";
+    const char* paths[] = {path.c_str()};
+    ASSERT_EQ(CqelPackFile::Write(paths, 1, packPath.c_str()), 1u);
+    auto pack = std::make_unique<CqelPackFile>();
+    ASSERT_EQ(pack->Open(packPath.c_str()), 1u);
+    CSoundBuffer streamed;
+    ASSERT_EQ(streamed.LoadFromPack(pack.get(), path.c_str(), 1, 0), 1u);
+    pack.reset();
+    ASSERT_EQ(streamed.Play(1, 0.0f, 1), 0u);
+    u32 t = 0;
+    for (int step = 0; step < 240; ++step) {
+        const std::vector<i16> out = Mix(735);
+        for (u32 i = 0; i < 735; ++i, ++t) ASSERT_EQ(out[2 * i], samples[t % samples.size()]) << t;
+        streamed.Update();
+    }
+}
+
+TEST_F(SoundBuffer, RefusesDamagedFiles)
+{
+    const Bytes good = MakeWav(Ramp(1000), 1, 44100);
+    auto patched = [&](size_t at, u32 value) {
+        Bytes b = good;
+        std::memcpy(b.data() + at, &value, 4);
+        return b;
+    };
+    const Bytes ogg = EncodeOgg(Ramp(1000), 1, 44100);
+    const std::pair<const char*, Bytes> damaged[] = {
+        {"cut.wav", Bytes(good.begin(), good.begin() + 10)},
+        {"riff.wav", patched(0, 0x46464952u + 1)},
+        {"short-fmt.wav", patched(16, 14)},
+        {"long-data.wav", patched(40, 5000)},
+        {"no-data.wav", patched(36, 0x61746164u + 1)},
+        {"no-channels.wav", patched(20, 0x00000001u)},
+        {"float.wav", patched(20, 0x00010003u)},
+        {"noise.ogg", Bytes(4000, 0x5A)},
+        {"cut.ogg", Bytes(ogg.begin(), ogg.begin() + 100)},
+    };
+    for (u32 flags : {kStatic, 0u}) {
+        CSoundBuffer b;
+        for (const auto& [name, bytes] : damaged)
+            EXPECT_EQ(b.LoadFromMemory(bytes.data(), name, u32(bytes.size()), 1, flags), 0u) << name;
+        EXPECT_EQ(b.Play(0, 0.0f, 1), CSoundBuffer::kNoVoice);
+    }
+}
+
+TEST_F(SoundBuffer, OggDecodesWholeOrStreamsThroughCopies)
+{
+    const Bytes ogg = EncodeOgg(Ramp(44100 * 3), 1, 44100);
+    const std::vector<i16> reference = DecodeOgg(ogg);
+    CSoundBuffer whole;
+    ASSERT_EQ(whole.LoadFromMemory(ogg.data(), "m.ogg", u32(ogg.size()), 1, kStatic), 1u);
+    EXPECT_EQ(whole.GetDataSize(), 44100u * 3 * 2);
+    EXPECT_FLOAT_EQ(whole.GetLength(), 3.0f);
+
+    // A copy of music streamed from a file keeps reading the shared source
+    // after the original has gone; the last copy closes it.
+    const std::string path = temp_ / "m.ogg";
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(path, ogg.data(), ogg.size()));
+    auto* music = new CSoundBuffer();
+    ASSERT_EQ(music->Load(path.c_str(), 2, 0), 1u);
+    std::unique_ptr<CSoundBuffer> copy(music->Clone());
+    delete music;
+    EXPECT_STREQ(copy->GetName(), path.c_str());
+    EXPECT_EQ(copy->GetVoiceCount(), 2u);
+    ASSERT_EQ(copy->Play(1, 0.0f, 1), 0u);
+    u32 t = 0;
+    for (int step = 0; step < 150; ++step) {
+        const std::vector<i16> mixed = Mix(735);
+        for (u32 i = 0; i < 735; ++i, ++t) ASSERT_EQ(mixed[2 * i], reference[t]) << t;
+        copy->Update();
+    }
+}
+
+}  // namespace

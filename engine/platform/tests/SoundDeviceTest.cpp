@@ -1,0 +1,102 @@
+#include "engine/platform/Listener.h"
+#include "engine/platform/Sound.h"
+#include "engine/platform/SoundBuffer.h"
+#include "engine/platform/tests/SoundTestSupport.h"
+
+#include "host/kernel/FakeMessageBox.h"
+
+using namespace sound_test;
+namespace snd = host::sound;
+
+namespace {
+
+class SoundDevice : public SoundFixture {};
+
+TEST_F(SoundDevice, OpensSixteenBitStereoAndBecomesTheGlobalDevice)
+{
+    EXPECT_EQ(GetSoundDeviceGlobal(), &sound_);
+    snd::WaveFormat format;
+    ASSERT_EQ(sound_.GetPrimaryBuffer()->GetFormat(format), snd::Result::Ok);
+    EXPECT_EQ(format.rate, 44100u);
+    EXPECT_EQ(format.channels, 2);
+    EXPECT_EQ(format.bits, 16);
+
+    // A deleted device is no longer reachable: loads fail instead of using it.
+    auto* other = new CSound();
+    ASSERT_EQ(other->Initialize(&window_), 1);
+    EXPECT_EQ(GetSoundDeviceGlobal(), other);
+    delete other;
+    EXPECT_EQ(GetSoundDeviceGlobal(), nullptr);
+    CSoundBuffer buffer;
+    const Bytes wav = MakeWav(Ramp(100), 1, 44100);
+    EXPECT_EQ(buffer.LoadFromMemory(wav.data(), "a.wav", u32(wav.size()), 1, 2), 0u);
+}
+
+TEST_F(SoundDevice, EachFailingStepShowsItsMessageAndStops)
+{
+    struct Step {
+        snd::Call call;
+        const char* text;
+    };
+    const Step steps[] = {
+        {snd::Call::CreateDevice, "DirectSound8オブジェクトの生成に失敗しました"},
+        {snd::Call::SetCooperativeLevel, "DirectSoumd8\n協調設定に失敗しました"},
+        {snd::Call::CreateBuffer, "DirectSound8\nプライマリバッファの作成に失敗しました"},
+        {snd::Call::SetFormat, "DirectSound8\nプライマリバッファの設定に失敗しました"},
+        {snd::Call::QueryListener, "DirectSound8\nサウンドリスナーの作成に失敗しました"},
+    };
+    for (const Step& step : steps) {
+        SetSoundDeviceGlobal(nullptr);
+        host::kernel::FakeMessageBox boxes;
+        null_.FailNext(step.call, snd::Result::Failed);
+        CSound failed;
+        EXPECT_EQ(failed.Initialize(&window_), 0) << step.text;
+        ASSERT_EQ(boxes.Count(), 1u) << step.text;
+        EXPECT_EQ(boxes.Last().text, step.text);
+        EXPECT_EQ(boxes.Last().caption, "Error");
+        EXPECT_EQ(boxes.Last().type, host::kernel::kMbOk);
+        EXPECT_EQ(GetSoundDeviceGlobal(), nullptr);
+    }
+
+    // No window, and failing capabilities: 0 without a box.
+    host::kernel::FakeMessageBox boxes;
+    CSound quiet;
+    EXPECT_EQ(quiet.Initialize(nullptr), 0);
+    EXPECT_EQ(quiet.GetDevice(), nullptr);
+    null_.FailNext(snd::Call::GetCaps, snd::Result::Failed);
+    EXPECT_EQ(quiet.Initialize(&window_), 0);
+    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(GetSoundDeviceGlobal(), nullptr);
+}
+
+TEST_F(SoundDevice, ListenerBecomesCurrentAndLeavesOnDestruction)
+{
+    const CVector3 position(1, 2, 3), front(1, 0, 0), top(0, 1, 0);
+    auto* software = new CListener(&sound_, CListener::kModeSoftware);
+    software->SetPosition(&position);
+    software->Update();
+    EXPECT_EQ(sound_.GetListener(), software);
+    // Mode 1 leaves the device's listener alone.
+    EXPECT_EQ(sound_.GetListenerInterface()->Get().position.x, 0.0f);
+
+    auto* device = new CListener(&sound_, CListener::kModeDevice);
+    device->SetPosition(&position);
+    device->SetOrientation(&front, &top);
+    device->SetRolloffFactor(2.0f);
+    device->Update();
+    EXPECT_EQ(sound_.GetListener(), device);
+    const snd::Listener3D applied = sound_.GetListenerInterface()->Get();
+    EXPECT_EQ(applied.position.z, 3.0f);
+    EXPECT_EQ(applied.front.x, 1.0f);
+    EXPECT_EQ(applied.rolloffFactor, 2.0f);
+
+    delete software;   // not current: nothing changes
+    EXPECT_EQ(sound_.GetListener(), device);
+    CListener orphan(nullptr, CListener::kModeDevice);
+    orphan.Update();
+    EXPECT_EQ(sound_.GetListener(), device);
+    delete device;
+    EXPECT_EQ(sound_.GetListener(), nullptr);
+}
+
+}  // namespace
