@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <type_traits>
 
 inline ::testing::AssertionResult Near(const f32* a, const f32* b, int n, f32 tolerance)
 {
@@ -18,34 +19,20 @@ inline ::testing::AssertionResult Near(const f32* a, const f32* b, int n, f32 to
             std::ostringstream s;
             s << "element " << i << ": " << a[i] << " vs " << b[i] << " (";
             for (int k = 0; k < n; ++k) s << (k ? ", " : "") << a[k];
-            s << ")";
-            return ::testing::AssertionFailure() << s.str();
+            return ::testing::AssertionFailure() << s.str() << ")";
         }
     }
     return ::testing::AssertionSuccess();
 }
 
-inline ::testing::AssertionResult Near(const CVector3& a, const CVector3& b, f32 tolerance = 1e-5f)
+// Vectors, quaternions and matrices are plain arrays of floats. The second
+// argument may be a braced list: T is taken from the first.
+template <class T>
+::testing::AssertionResult Near(const T& a, const T& b, f32 tolerance = 1e-5f)
 {
-    const f32 fa[] = {a.x, a.y, a.z}, fb[] = {b.x, b.y, b.z};
-    return Near(fa, fb, 3, tolerance);
-}
-
-inline ::testing::AssertionResult Near(const CVector4& a, const CVector4& b, f32 tolerance = 1e-5f)
-{
-    const f32 fa[] = {a.x, a.y, a.z, a.w}, fb[] = {b.x, b.y, b.z, b.w};
-    return Near(fa, fb, 4, tolerance);
-}
-
-inline ::testing::AssertionResult Near(const CQuaternion& a, const CQuaternion& b, f32 tolerance = 1e-5f)
-{
-    const f32 fa[] = {a.x, a.y, a.z, a.w}, fb[] = {b.x, b.y, b.z, b.w};
-    return Near(fa, fb, 4, tolerance);
-}
-
-inline ::testing::AssertionResult Near(const CMatrix& a, const CMatrix& b, f32 tolerance = 1e-5f)
-{
-    return Near(&a.m[0][0], &b.m[0][0], 16, tolerance);
+    static_assert(std::is_trivially_copyable_v<T> && sizeof(T) % sizeof(f32) == 0);
+    return Near(reinterpret_cast<const f32*>(&a), reinterpret_cast<const f32*>(&b), int(sizeof(T) / sizeof(f32)),
+                tolerance);
 }
 
 // v x M for a point (w = 1), by value.

@@ -1,14 +1,10 @@
 #include "engine/core/Matrix.h"
 #include "engine/core/tests/MathExpect.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstring>
-
 namespace {
 
 const CMatrix kIdentity;
+const CMatrix kCounting(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
 
 CMatrix Rx(f32 a) { return CMatrix().RotationX(a); }
 CMatrix Ry(f32 a) { return CMatrix().RotationY(a); }
@@ -16,27 +12,18 @@ CMatrix Rz(f32 a) { return CMatrix().RotationZ(a); }
 
 }  // namespace
 
-TEST(Matrix, ConstructionAndElementAccess)
+TEST(Matrix, OutOfRangeElementAccessIsIgnored)
 {
-    EXPECT_TRUE(Near(kIdentity, CMatrix(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1), 0));
-    f32 e[16];
-    for (int i = 0; i < 16; ++i) e[i] = f32(i);
-    const CMatrix m(e);
-    EXPECT_EQ(m.m[2][3], 11.0f);  // element index 4r + c
-    EXPECT_EQ(m.Get(3, 1), 13.0f);
-    EXPECT_EQ(CMatrix(static_cast<const f32*>(nullptr)), kIdentity);
-
-    const CVector3 t(5, 6, 7);
-    EXPECT_TRUE(Near(CMatrix(&t), CMatrix(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1), 0));
-
-    CMatrix s = m;
-    EXPECT_EQ(s.Get(4, 0), 0.0f);
-    EXPECT_EQ(s.Get(0, -1), 0.0f);
+    EXPECT_EQ(kCounting.Get(3, 1), 14.0f);
+    EXPECT_EQ(kCounting.Get(4, 0), 0.0f);
+    EXPECT_EQ(kCounting.Get(0, -1), 0.0f);
+    CMatrix s = kCounting;
     s.Set(0, 7, 99.0f);
     s.Set(-1, 0, 99.0f);
-    EXPECT_EQ(s, m);
-    s.Set(1, 2, 99.0f);
-    EXPECT_EQ(s.m[1][2], 99.0f);
+    EXPECT_EQ(s, kCounting);
+    EXPECT_EQ(CMatrix(static_cast<const f32*>(nullptr)), kIdentity);
+    const CVector3 t(5, 6, 7);
+    EXPECT_EQ(CMatrix(&t), CMatrix(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1));  // a translation
 }
 
 TEST(Matrix, ProductIsRowTimesColumn)
@@ -44,14 +31,12 @@ TEST(Matrix, ProductIsRowTimesColumn)
     const CMatrix a(1, 2, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 3, 0, 0, 1);
     const CMatrix b(2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1);
     const CMatrix expected(2, 6, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 6, 0, 0, 1);
-    EXPECT_TRUE(Near(CMatrix::Multiply(a, b), expected, 0));
-    EXPECT_TRUE(Near(a * b, expected, 0));
+    EXPECT_EQ(CMatrix::Multiply(a, b), expected);
     CMatrix c = a;
     c *= b;
-    EXPECT_TRUE(Near(c, expected, 0));
+    EXPECT_EQ(c, expected);
     // A point through a x b is the point through a, then through b.
-    const CVector3 p(1, 2, 3);
-    EXPECT_TRUE(Near(Transformed(p, c), Transformed(Transformed(p, a), b), 0));
+    EXPECT_TRUE(Near(Transformed({1, 2, 3}, a * b), Transformed(Transformed({1, 2, 3}, a), b), 0));
 }
 
 TEST(Matrix, DeterminantAndInverseOfAKnownMatrix)
@@ -61,15 +46,11 @@ TEST(Matrix, DeterminantAndInverseOfAKnownMatrix)
     EXPECT_EQ(m.Determinant(), 72.0f);
     const CMatrix expected(-1.0f / 6, 1.0f / 18, -1.0f / 18, 1.0f / 3, -5.0f / 6, 5.0f / 18, 2.0f / 9,
         -1.0f / 3, 1.0f / 6, 5.0f / 18, -5.0f / 18, -1.0f / 3, 7.0f / 12, -13.0f / 36, 1.0f / 9, 1.0f / 3);
-    CMatrix inv;
-    m.Inverse(&inv);
-    EXPECT_TRUE(Near(inv, expected, 1e-6f));
     EXPECT_TRUE(Near(m.GetInverse(), expected, 1e-6f));
-    EXPECT_TRUE(Near(m * inv, kIdentity, 1e-5f));
+    EXPECT_TRUE(Near(m * m.GetInverse(), kIdentity, 1e-5f));
 
     EXPECT_EQ(kIdentity.Determinant(), 1.0f);
     EXPECT_EQ(CMatrix(2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 1, 2, 3, 1).Determinant(), 24.0f);
-    EXPECT_EQ(Rz(30).GetInverse(), Rz(30).GetInverse());
     EXPECT_TRUE(Near(Rz(30).GetInverse(), Rz(-30), 1e-6f));
 
     // out may be the matrix itself.
@@ -83,12 +64,10 @@ TEST(Matrix, SingularMatrixLeavesTheOutMatrixUntouched)
 {
     const CMatrix singular(1, 2, 3, 4, 2, 4, 6, 8, 0, 1, 0, 1, 5, 0, 2, 1);  // row 1 = 2 row 0
     EXPECT_EQ(singular.Determinant(), 0.0f);
-    CMatrix out(9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9);
-    const CMatrix before = out;
+    CMatrix out = kCounting;
     singular.Inverse(&out);
-    EXPECT_EQ(out, before);
-    // By value the result is then the identity.
-    EXPECT_EQ(singular.GetInverse(), kIdentity);
+    EXPECT_EQ(out, kCounting);
+    EXPECT_EQ(singular.GetInverse(), kIdentity);  // by value: the identity
 }
 
 TEST(Matrix, ElementaryRotationsAreLeftHanded)
@@ -113,9 +92,6 @@ TEST(Matrix, EulerTurnsZThenXThenY)
     EXPECT_EQ(CMatrix().RotationYawPitchRoll(30, 45, 60), euler);
     // Golden vector computed in double precision from the definitions.
     EXPECT_TRUE(Near(Transformed({1, 2, 3}, euler), {1.6256654f, 0.1160254f, 3.3680484f}, 2e-6f));
-
-    const CVector3 quarterY(0, 90, 0);
-    EXPECT_TRUE(Near(Transformed({0, 0, 1}, CMatrix().RotationEuler(&quarterY)), {1, 0, 0}, 1e-6f));
 }
 
 TEST(Matrix, SixOrderFamilyMultipliesLeftToRight)
@@ -128,16 +104,14 @@ TEST(Matrix, SixOrderFamilyMultipliesLeftToRight)
     EXPECT_EQ(CMatrix().RotationYZX(&deg), y * z * x);
     EXPECT_EQ(CMatrix().RotationXYZ(&deg), x * y * z);
     EXPECT_EQ(CMatrix().RotationEuler(&deg), z * x * y);
-    // The orders really differ.
-    EXPECT_NE(CMatrix().RotationXYZ(&deg), CMatrix().RotationEuler(&deg));
+    EXPECT_NE(CMatrix().RotationXYZ(&deg), CMatrix().RotationEuler(&deg));  // the orders really differ
 
     // A null angle pointer leaves the matrix unchanged.
-    const CMatrix before(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
     for (auto op : {&CMatrix::RotationZYX, &CMatrix::RotationYXZ, &CMatrix::RotationXZY, &CMatrix::RotationYZX,
              &CMatrix::RotationXYZ, &CMatrix::RotationEuler}) {
-        CMatrix m = before;
+        CMatrix m = kCounting;
         (m.*op)(nullptr);
-        EXPECT_EQ(m, before);
+        EXPECT_EQ(m, kCounting);
     }
 }
 
@@ -154,78 +128,45 @@ TEST(Matrix, RotationAxisDirectAgreesWithTheElementaryRotations)
     const CMatrix r = CMatrix().RotationAxisDirect(70, &axis);
     EXPECT_TRUE(Near(Transformed(axis, r), axis, 1e-5f));
     EXPECT_NEAR(r.Determinant(), 1.0f, 1e-5f);
-    CMatrix m = r;
+    CMatrix m = kCounting;
     m.RotationAxisDirect(10, nullptr);
-    EXPECT_EQ(m, r);
+    EXPECT_EQ(m, kCounting);
 }
 
 TEST(Matrix, ScaleAndTranslateHelpers)
 {
-    // The object matrix: RotationEuler, rows scaled, translated.
-    const CVector3 zero, scaling(2, 3, 4), position(5, 6, 7);
-    CMatrix world;
-    world.RotationEuler(&zero);
-    MatrixScaleRows(&world, &scaling);
-    MatrixTranslate(&world, &position);
-    EXPECT_EQ(world, CMatrix(2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 5, 6, 7, 1));
-
     // MatrixTranslate shifts every row by its own fourth-column value.
     const CVector3 t(1, 2, 3);
     CMatrix m(1, 0, 0, 2, 0, 1, 0, 0, 0, 0, 1, -1, 0, 0, 0, 1);
     MatrixTranslate(&m, &t);
     EXPECT_EQ(m, CMatrix(3, 4, 6, 2, 0, 1, 0, 0, -1, -2, -2, -1, 1, 2, 3, 1));
-    CMatrix translated;
-    MatrixTranslate(&translated, &t);
-    EXPECT_EQ(translated, CMatrix(&t));
 
     // MatrixScale multiplies columns (m x Scale); MatrixScaleRows rows (Scale x m).
-    const CMatrix full(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
-    CMatrix cols = full;
+    CMatrix cols = kCounting;
     EXPECT_EQ(MatrixScale(&cols, &t), &cols);
     EXPECT_EQ(cols, CMatrix(1, 4, 9, 4, 5, 12, 21, 8, 9, 20, 33, 12, 13, 28, 45, 16));
-    CMatrix rows = full;
+    CMatrix rows = kCounting;
     MatrixScaleRows(&rows, &t);
     EXPECT_EQ(rows, CMatrix(1, 2, 3, 4, 10, 12, 14, 16, 27, 30, 33, 36, 13, 14, 15, 16));
 
     // Null arguments change nothing.
-    CMatrix same = full;
+    CMatrix same = kCounting;
     MatrixTranslate(&same, nullptr);
     MatrixTranslate(nullptr, &t);
     MatrixScaleRows(&same, nullptr);
     EXPECT_EQ(MatrixScale(&same, nullptr), nullptr);
     EXPECT_EQ(MatrixScale(nullptr, &t), nullptr);
-    EXPECT_EQ(same, full);
-}
-
-TEST(Matrix, TranslationAndScalingAccessors)
-{
-    const CMatrix m(2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 5, 6, 7, 1);
-    CVector3 t;
-    m.GetTranslation(&t);
-    EXPECT_TRUE(Near(t, {5, 6, 7}, 0));
-    m.GetTranslation(nullptr);
-    EXPECT_EQ(m.GetTranslationMatrix(), CMatrix(&t));
-    CMatrix out(m);
-    m.ExtractTranslation(&out);
-    EXPECT_EQ(out, CMatrix(&t));
-
-    const CVector3 s(2, 3, 4);
-    CMatrix scaled = m;
-    EXPECT_EQ(scaled.SetScaling(&s), CMatrix(2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1));
-    scaled.SetScaling(nullptr);
-    EXPECT_EQ(scaled, CMatrix(2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1));
-    CMatrix i;
-    EXPECT_EQ(&i.SetIdentity(), &i);
+    same.SetScaling(nullptr);
+    same.GetTranslation(nullptr);
+    EXPECT_EQ(same, kCounting);
 }
 
 TEST(Matrix, EqualityComparesTheBytes)
 {
-    CMatrix a;
-    a.m[1][2] = std::nanf("");
-    const CMatrix copy = a;
-    EXPECT_TRUE(copy == a);  // NaN equals its own copy bytewise
-    EXPECT_FALSE(copy != a);
-    CMatrix negativeZero;
+    CMatrix nan, negativeZero;
+    nan.m[1][2] = std::nanf("");
+    EXPECT_TRUE(CMatrix(nan) == nan);  // NaN equals its own copy bytewise
+    EXPECT_FALSE(CMatrix(nan) != nan);
     negativeZero.m[0][1] = -0.0f;
     EXPECT_TRUE(negativeZero != kIdentity);  // 0.0 and -0.0 differ
 }

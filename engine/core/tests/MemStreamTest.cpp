@@ -1,7 +1,6 @@
 #include "engine/core/MemStream.h"
 
-#include "host/kernel/Kernel.h"
-#include "host/kernel/tests/TempFolder.h"
+#include "engine/core/tests/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +10,14 @@
 
 namespace {
 
+using namespace coretest;
+
 const char kTen[] = "0123456789";
+
+std::string Contents(const CMemStream& stream)
+{
+    return std::string(reinterpret_cast<const char*>(stream.GetData()), stream.GetSize());
+}
 
 }  // namespace
 
@@ -19,46 +25,41 @@ TEST(MemStream, ReadsLikeFreadAndStopsAtTheEnd)
 {
     CMemStream stream(kTen, 10);
     char out[16] = {};
-    EXPECT_EQ(stream.Read(out, 4, 3), 2u);   // 10 bytes copied, the partial third item too
+    EXPECT_EQ(stream.Read(out, 4, 3), 2u);  // 10 bytes copied, the partial third item too
     EXPECT_EQ(std::memcmp(out, kTen, 10), 0);
     EXPECT_EQ(stream.GetPosition(), 10u);
     EXPECT_EQ(stream.Read(out, 1, 1), 0u);
 
     stream.Seek(0, 0);
     EXPECT_EQ(stream.Read(out, 2, 3), 3u);
-    EXPECT_EQ(stream.Read(out, 2, 2), 2u);   // ends exactly at the end
+    EXPECT_EQ(stream.Read(out, 2, 2), 2u);  // ends exactly at the end
     EXPECT_EQ(stream.GetPosition(), 10u);
 
     stream.Seek(0, 0);
     EXPECT_EQ(stream.Read(nullptr, 1, 1), u32(-1));
     EXPECT_EQ(stream.Read(out, 0, 5), 0u);
     EXPECT_EQ(stream.GetPosition(), 0u);
-}
 
-TEST(MemStream, LargeRequestsDoNotWrap)
-{
     // 65536 x 65537 wraps to 65536 in 32 bits: a whole "complete" read.
-    std::vector<u8> bytes(70000, 7), out(70000);
-    CMemStream stream(bytes.data(), u32(bytes.size()));
-    EXPECT_EQ(stream.Read(out.data(), 65536, 65537), 1u);
-    EXPECT_EQ(stream.GetPosition(), 70000u);
+    std::vector<u8> bytes(70000, 7), big(70000);
+    CMemStream large(bytes.data(), u32(bytes.size()));
+    EXPECT_EQ(large.Read(big.data(), 65536, 65537), 1u);
+    EXPECT_EQ(large.GetPosition(), 70000u);
 }
 
 TEST(MemStream, SeeksWithClamping)
 {
     CMemStream stream(kTen, 10);
+    const struct {
+        long long offset;
+        int origin;
+        u32 position;
+    } seeks[] = {{-5, 0, 0}, {5, 2, 10}, {-3, 2, 7}, {-2, 1, 5}, {0x100000000ll, 1, 10}, {4, 7, 0}};
+    for (const auto& s : seeks) {
+        MemStreamSeek(&stream, s.offset, s.origin);
+        EXPECT_EQ(stream.GetPosition(), s.position) << s.offset << " from " << s.origin;
+    }
     EXPECT_EQ(MemStreamSeek(&stream, -5, 0), 0);
-    EXPECT_EQ(stream.GetPosition(), 0u);
-    MemStreamSeek(&stream, 5, 2);
-    EXPECT_EQ(stream.GetPosition(), 10u);
-    MemStreamSeek(&stream, -3, 2);
-    EXPECT_EQ(stream.GetPosition(), 7u);
-    MemStreamSeek(&stream, -2, 1);
-    EXPECT_EQ(stream.GetPosition(), 5u);
-    MemStreamSeek(&stream, 0x100000000ll, 1);
-    EXPECT_EQ(stream.GetPosition(), 10u);
-    MemStreamSeek(&stream, 4, 7);
-    EXPECT_EQ(stream.GetPosition(), 0u);
     EXPECT_EQ(MemStreamSeek(nullptr, 0, 0), -1);
 }
 
@@ -82,40 +83,27 @@ TEST(MemStream, WritesInPlaceWithoutGrowing)
     CMemStream stream(kTen, 10);
     stream.Seek(8, 0);
     EXPECT_EQ(stream.Write("abcd", 1, 4), 2u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(stream.GetData()), 10), "01234567ab");
-    EXPECT_EQ(stream.GetSize(), 10u);
+    EXPECT_EQ(Contents(stream), "01234567ab");
     EXPECT_EQ(stream.Write("x", 1, 1), 0u);
     EXPECT_EQ(stream.Write(nullptr, 1, 1), u32(-1));
 }
 
 TEST(MemStream, LoadsWholeFiles)
 {
-    host::kernel::testing::TempFolder folder;
-    const std::string path = folder / "data.bin", empty = folder / "empty.bin";
-    ASSERT_TRUE(host::kernel::WriteFileAtomic(path, "a\r\nb", 4));
-    ASSERT_TRUE(host::kernel::WriteFileAtomic(empty, "", 0));
-
-    CMemStream* stream = LoadFileToMemStream(path.c_str(), "rb");
-    ASSERT_NE(stream, nullptr);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(stream->GetData()), stream->GetSize()), "a\r\nb");
-    delete stream;
-
-    stream = LoadFileToMemStream(path.c_str(), "rt");
-    ASSERT_NE(stream, nullptr);
-    EXPECT_EQ(stream->GetSize(), 3u);
-    delete stream;
-
-    stream = LoadFileToMemStream(empty.c_str(), "rb");
-    ASSERT_NE(stream, nullptr);
-    EXPECT_EQ(stream->GetSize(), 0u);
-    EXPECT_EQ(stream->GetData(), nullptr);
-    delete stream;
-
+    TempFolder folder;
+    const std::string path = Put(folder / "data.bin", "a\r\nb"), empty = Put(folder / "empty.bin", "");
+    const struct {
+        std::string path;
+        const char* mode;
+        std::string contents;
+    } loads[] = {{path, "rb", "a\r\nb"}, {path, "rt", "a\nb"}, {empty, "rb", ""}};
+    for (const auto& l : loads) {
+        CMemStream* stream = LoadFileToMemStream(l.path.c_str(), l.mode);
+        ASSERT_NE(stream, nullptr) << l.mode;
+        EXPECT_EQ(Contents(*stream), l.contents) << l.mode;
+        delete stream;
+    }
     EXPECT_EQ(LoadFileToMemStream((folder / "missing.bin").c_str(), "rb"), nullptr);
-    EXPECT_EQ(LoadFileToMemStream(path.c_str(), "wb"), nullptr);   // would empty the file
-    EXPECT_TRUE(host::kernel::FileExists(path));
-    stream = LoadFileToMemStream(path.c_str(), "rb");
-    ASSERT_NE(stream, nullptr);
-    EXPECT_EQ(stream->GetSize(), 4u);
-    delete stream;
+    EXPECT_EQ(LoadFileToMemStream(path.c_str(), "wb"), nullptr);  // would empty the file
+    EXPECT_EQ(Get(path), "a\r\nb");
 }

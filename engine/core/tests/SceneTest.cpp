@@ -9,26 +9,25 @@
 
 namespace {
 
+using Log = std::vector<std::string>;
+
 // Records what the scene base asks of each sound, in one shared log.
 class CFakeSound : public CSoundPlayerBase {
     ORV_VALUE_CLASS(CFakeSound)
 
 public:
     CFakeSound() = default;
-    CFakeSound(const char* name, std::vector<std::string>* log) : CSoundPlayerBase(name), m_log(log) {}
-    i32 SetMuteAll(u32 mute) override
-    {
-        if (m_log) m_log->push_back(std::string(GetName()) + (mute ? ":mute" : ":unmute"));
-        return 1;
-    }
-    i32 Update() override
-    {
-        if (m_log) m_log->push_back(std::string(GetName()) + ":update");
-        return 1;
-    }
+    CFakeSound(const char* name, Log* log) : CSoundPlayerBase(name), m_log(log) {}
+    i32 SetMuteAll(u32 mute) override { return Note(mute ? ":mute" : ":unmute"); }
+    i32 Update() override { return Note(":update"); }
 
 private:
-    std::vector<std::string>* m_log = nullptr;
+    i32 Note(const char* what)
+    {
+        m_log->push_back(std::string(GetName()) + what);
+        return 1;
+    }
+    Log* m_log = nullptr;
 };
 
 class CTestScene : public CScene {
@@ -41,82 +40,33 @@ public:
     i32 Draw(u32) override { return 1; }
 };
 
-class SceneSoundStep : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        for (const char* name : {"bgm", "shot"}) {
-            void* p = new CFakeSound(name, &log);
-            sounds.Add(&p);
-        }
-        SetSoundPlayerList(&sounds);
-    }
-    void TearDown() override { SetSoundPlayerList(nullptr); }
-
-    std::vector<std::string> log;
-    CResourceList sounds;
-    CTestScene scene;
-};
-
-using Log = std::vector<std::string>;
-
 }  // namespace
 
-TEST(Scene, NameAndTable)
+TEST(Scene, SoundStepMutesOnChangeThenServicesEveryCall)
 {
+    Log log;
+    CResourceList sounds;  // two sounds with an empty slot between them
+    for (void* p : {new CFakeSound("bgm", &log), static_cast<CFakeSound*>(nullptr), new CFakeSound("shot", &log)})
+        sounds.Add(&p);
+    SetSoundPlayerList(&sounds);
     CTestScene scene;
-    CScene& base = scene;
-    EXPECT_STREQ(base.GetClassName(), "CTestScene");
-    CValueBase* copy = base.Clone();
-    ASSERT_NE(copy, nullptr);
-    EXPECT_STREQ(copy->GetClassName(), "CTestScene");
-    delete copy;
-}
-
-TEST_F(SceneSoundStep, MutesOnceThenServicesEveryCall)
-{
+    const struct { u32 inactive; Log log; } steps[] = {
+        {1, {"bgm:update", "shot:update"}},  // no flag to compare: only services
+        {1, {"bgm:mute", "shot:mute", "bgm:update", "shot:update"}},
+        {1, {"bgm:update", "shot:update"}},
+        {0, {"bgm:unmute", "shot:unmute", "bgm:update", "shot:update"}},
+    };
     u32 last = 0;
-    EXPECT_EQ(scene.SoundStep(1, &last), 1);
-    EXPECT_EQ(last, 1u);
-    EXPECT_EQ(log, (Log{"bgm:mute", "shot:mute", "bgm:update", "shot:update"}));
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        log.clear();
+        EXPECT_EQ(scene.SoundStep(steps[i].inactive, i == 0 ? nullptr : &last), 1);
+        EXPECT_EQ(log, steps[i].log) << "step " << i;
+        EXPECT_EQ(last, i == 0 ? 0u : steps[i].inactive);
+    }
 
+    SetSoundPlayerList(nullptr);  // without a list only the flag is kept
     log.clear();
-    EXPECT_EQ(scene.SoundStep(1, &last), 1);
-    EXPECT_EQ(log, (Log{"bgm:update", "shot:update"}));
-
-    log.clear();
-    EXPECT_EQ(scene.SoundStep(0, &last), 1);
-    EXPECT_EQ(last, 0u);
-    EXPECT_EQ(log, (Log{"bgm:unmute", "shot:unmute", "bgm:update", "shot:update"}));
-}
-
-TEST_F(SceneSoundStep, ActiveWindowFromTheStartOnlyServices)
-{
-    u32 last = 0;
-    scene.SoundStep(0, &last);
-    EXPECT_EQ(log, (Log{"bgm:update", "shot:update"}));
-}
-
-TEST_F(SceneSoundStep, NullSlotsAreSkipped)
-{
-    void* none = nullptr;
-    sounds.InsertAt(&none, 1);
-    u32 last = 0;
-    scene.SoundStep(1, &last);
-    EXPECT_EQ(log, (Log{"bgm:mute", "shot:mute", "bgm:update", "shot:update"}));
-}
-
-TEST_F(SceneSoundStep, WithoutASoundListOnlyTheFlagIsKept)
-{
-    SetSoundPlayerList(nullptr);
-    u32 last = 0;
     EXPECT_EQ(scene.SoundStep(1, &last), 1);
     EXPECT_EQ(last, 1u);
     EXPECT_TRUE(log.empty());
-}
-
-TEST_F(SceneSoundStep, NullFlagAddressStillServices)
-{
-    EXPECT_EQ(scene.SoundStep(1, nullptr), 1);
-    EXPECT_EQ(log, (Log{"bgm:update", "shot:update"}));
 }

@@ -12,10 +12,12 @@
 
 namespace {
 
+using Lines = std::vector<std::string>;
+
 // The lines of a wrapped text, through GetWrappedLine.
-std::vector<std::string> Lines(const char* text, u32 width)
+Lines Wrapped(const char* text, u32 width)
 {
-    std::vector<std::string> lines;
+    Lines lines;
     const u32 count = CountWrappedLines(text, width);
     for (u32 n = 1; n <= count; ++n) {
         std::string out(width + 2, '\x7F');
@@ -29,146 +31,81 @@ std::vector<std::string> Lines(const char* text, u32 width)
 bool WholeCharacters(const std::string& s)
 {
     for (size_t i = 0; i < s.size(); ++i) {
-        if (host::kernel::IsDBCSLeadByte(u8(s[i]))) {
-            if (i + 1 >= s.size()) return false;
-            ++i;
-        }
+        if (host::kernel::IsDBCSLeadByte(u8(s[i])) && ++i >= s.size()) return false;
     }
     return true;
 }
 
-std::string Trimmed(const char* text)
-{
-    std::string s(text);
-    std::vector<char> buffer(s.begin(), s.end());
-    buffer.push_back('\0');
-    EXPECT_EQ(TrimWhitespace(buffer.data()), 1u);
-    return buffer.data();
-}
+std::string Printable(const char* s) { return s ? testing::PrintToString(std::string(s)) : "null"; }
 
 }  // namespace
 
-// ---------------------------------------------------------------- search
-
-TEST(StrStr, FindsTheFirstExactMatch)
+// 0x95 0x5C "表" and 0x83 0x5C "ソ" have the trail byte '\'; 0x83 0x41 "ア"
+// has 'A'. A search or a cut must never take a trail byte on its own.
+TEST(StrStr, FindsTheFirstWholeCharacterMatch)
 {
-    const char* text = "abcabc";
-    EXPECT_EQ(StrStr(text, "bc"), text + 1);
-    EXPECT_EQ(StrStr(text, "abc"), text);
-    EXPECT_EQ(StrStr(text, "cab"), text + 2);
-    EXPECT_EQ(StrStr(text, "Bc"), nullptr);
-    EXPECT_EQ(StrStr(text, "abcabcd"), nullptr);
-    const char* aab = "aab";
-    EXPECT_EQ(StrStr(aab, "ab"), aab + 1);   // starts over after a mismatch
-}
-
-TEST(StrStr, NullOrEmptyNeverMatches)
-{
+    const struct { bool noCase; const char *text, *needle; int at; } cases[] = {  // at -1: no match
+        {false, "abcabc", "bc", 1},
+        {false, "abcabc", "Bc", -1},
+        {false, "abcabc", "abcabcd", -1},
+        {false, "aab", "ab", 1},  // starts over after a mismatch
+        {false, "a", "", -1},
+        {false, "", "a", -1},
+        {false, "\x95\x5C", "\\", -1},
+        {false, "C:\x95\x5C\\x", "\\", 4},
+        {false, "C:\x95\x5C\\x", "\\x", 4},
+        {false, "C:\x95\x5C\\x", "\x95\x5C", 2},
+        {false, "\x83\x41" "B", "A", -1},
+        {false, "\x95\x5C", "\x95", -1},  // never ends inside a character
+        {false, "ab\x95", "\x95", 2},     // a lone lead byte at the end is one byte
+        {false, "ab\x95", "\x95x", -1},
+        {true, "Resource/Data\\BGM.gpk", "bgm", 14},
+        {true, "Resource/Data\\BGM.gpk", "DATA\\bgm.GPK", 9},
+        {true, "\x83\x41" "B", "a", -1},
+        {true, "\x83\x41" "B", "b", 2},
+        {true, "a\x95\x5C", "a\x95", -1},
+        {true, "\x83\x41", "\x83\x61", -1},  // trail bytes are not folded
+        {true, "x\x83\x41Y", "\x83\x41y", 1},
+        {true, "ab\x95", "B\x95", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Printable(c.text) + (c.noCase ? " StrIStr " : " StrStr ") + Printable(c.needle));
+        const char* found = c.noCase ? StrIStr(c.text, c.needle) : StrStr(c.text, c.needle);
+        EXPECT_EQ(found, c.at < 0 ? nullptr : c.text + c.at);
+    }
     EXPECT_EQ(StrStr(static_cast<const char*>(nullptr), "a"), nullptr);
     EXPECT_EQ(StrStr("a", nullptr), nullptr);
-    EXPECT_EQ(StrStr("a", ""), nullptr);
-    EXPECT_EQ(StrStr("", "a"), nullptr);
     EXPECT_EQ(StrIStr(static_cast<const char*>(nullptr), "a"), nullptr);
-    EXPECT_EQ(StrIStr("a", ""), nullptr);
+    char text[] = "KEY=Value";
+    EXPECT_EQ(StrIStr(text, "value"), text + 4);  // the non-const form points into the caller's text
 }
 
-TEST(StrIStr, IgnoresAsciiCase)
+TEST(StrCmp, OrdersSignedBytesAndFoldsOnlyAsciiLetters)
 {
-    const char* path = "Resource/Data\\BGM.gpk";
-    EXPECT_EQ(StrIStr(path, "bgm"), path + 14);
-    EXPECT_EQ(StrIStr(path, "DATA\\bgm.GPK"), path + 9);
-    EXPECT_EQ(StrIStr(path, "wav"), nullptr);
-    char mutableText[] = "KEY=Value";
-    char* found = StrIStr(mutableText, "value");
-    ASSERT_EQ(found, mutableText + 4);
-    *found = 'v';   // the non-const overload points into the caller's text
-    EXPECT_STREQ(mutableText, "KEY=value");
-}
-
-TEST(StrStr, NeverMatchesATrailByte)
-{
-    // 0x95 0x5C is one character whose trail byte is '\'.
-    const char* table = "\x95\x5C";
-    EXPECT_EQ(StrStr(table, "\\"), nullptr);
-    EXPECT_EQ(StrStr(table, "\x5C"), nullptr);
-    EXPECT_EQ(StrIStr(table, "\\"), nullptr);
-
-    const char* path = "C:\x95\x5C\\x";
-    EXPECT_EQ(StrStr(path, "\\"), path + 4);
-    EXPECT_EQ(StrStr(path, "\x5C" "x"), path + 4);
-    EXPECT_EQ(StrStr(path, "\x95\x5C"), path + 2);
-
-    // 0x83 0x41 is "ア": its trail byte is 'A'.
-    const char* katakana = "\x83\x41" "B";
-    EXPECT_EQ(StrStr(katakana, "A"), nullptr);
-    EXPECT_EQ(StrIStr(katakana, "a"), nullptr);
-    EXPECT_EQ(StrIStr(katakana, "AB"), nullptr);
-    EXPECT_EQ(StrIStr(katakana, "b"), katakana + 2);
-}
-
-TEST(StrStr, NeverEndsAMatchInsideACharacter)
-{
-    EXPECT_EQ(StrStr("\x95\x5C", "\x95"), nullptr);
-    EXPECT_EQ(StrIStr("a\x95\x5C", "a\x95"), nullptr);
-}
-
-TEST(StrIStr, DoesNotFoldTrailBytes)
-{
-    EXPECT_EQ(StrIStr("\x83\x41", "\x83\x61"), nullptr);
-    const char* text = "x\x83\x41Y";
-    EXPECT_EQ(StrIStr(text, "\x83\x41y"), text + 1);
-}
-
-TEST(StrStr, LoneLeadByteAtTheEndIsOneByte)
-{
-    const char* text = "ab\x95";
-    EXPECT_EQ(StrStr(text, "\x95"), text + 2);
-    EXPECT_EQ(StrStr(text, "\x95x"), nullptr);
-    EXPECT_EQ(StrIStr(text, "B\x95"), text + 1);
-}
-
-// ---------------------------------------------------------------- compare
-
-TEST(StrCmp, OrdersSignedBytes)
-{
-    EXPECT_EQ(StrCmp("a", "b"), -1);
-    EXPECT_EQ(StrCmp("b", "a"), 1);
-    EXPECT_EQ(StrCmp("abc", "abc"), 0);
-    EXPECT_EQ(StrCmp("ab", "abc"), -1);
-    EXPECT_EQ(StrCmp("abc", "ab"), 1);
-    EXPECT_EQ(StrCmp("ABC", "abc"), -1);
-    // 0x80 and above are negative: before ASCII and before the terminator.
-    EXPECT_EQ(StrCmp("\x81", "a"), -1);
-    EXPECT_EQ(StrCmp("a\x81", "a"), -1);
-    EXPECT_EQ(StrCmp("\xFF", "\x81"), 1);
-}
-
-TEST(StrCmp, NullArguments)
-{
-    EXPECT_EQ(StrCmp(nullptr, nullptr), 0);
-    EXPECT_EQ(StrCmp(nullptr, ""), -1);
-    EXPECT_EQ(StrCmp("", nullptr), 1);
-    EXPECT_EQ(StrICmp(nullptr, nullptr), 0);
-    EXPECT_EQ(StrICmp(nullptr, "a"), -1);
-    EXPECT_EQ(StrICmp("a", nullptr), 1);
-}
-
-TEST(StrICmp, FoldsAsciiLettersOnly)
-{
-    EXPECT_EQ(StrICmp("ABC", "abc"), 0);
-    EXPECT_EQ(StrICmp("Key_Name", "KEY_NAME"), 0);
-    EXPECT_EQ(StrICmp("abc", "ABD"), -1);
-    EXPECT_EQ(StrICmp("ABD", "abc"), 1);
-    // '[' (0x5B) against 'a': folding makes the letter 0x61, so '[' sorts first.
-    EXPECT_EQ(StrICmp("[", "A"), -1);
-}
-
-TEST(StrICmp, DoesNotFoldTrailBytes)
-{
-    EXPECT_NE(StrICmp("\x83\x41", "\x83\x61"), 0);
-    EXPECT_EQ(StrICmp("\x83\x41" "ABC", "\x83\x41" "abc"), 0);
-    EXPECT_EQ(StrICmp("\x83\x41", "\x83\x41"), 0);
-    EXPECT_EQ(StrICmp("x\x83", "X\x83"), 0);   // lone lead byte at the end
+    const struct { bool noCase; const char *a, *b; int expected; } cases[] = {
+        {false, "a", "b", -1},
+        {false, "ab", "abc", -1},
+        {false, "abc", "ab", 1},
+        {false, "ABC", "abc", -1},
+        {false, "\x81", "a", -1},  // 0x80 and above are negative: before ASCII
+        {false, "a\x81", "a", -1},  // and before the terminator
+        {false, "\xFF", "\x81", 1},
+        {false, nullptr, nullptr, 0},
+        {false, nullptr, "", -1},
+        {false, "", nullptr, 1},
+        {true, "Key_Name", "KEY_NAME", 0},
+        {true, "abc", "ABD", -1},
+        {true, "[", "A", -1},  // 'A' folds to 0x61, after '[' (0x5B)
+        {true, "\x83\x41", "\x83\x61", -1},  // trail bytes are not folded
+        {true, "\x83\x41" "ABC", "\x83\x41" "abc", 0},
+        {true, "x\x83", "X\x83", 0},  // a lone lead byte at the end
+        {true, nullptr, "a", -1},
+        {true, "a", nullptr, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Printable(c.a) + (c.noCase ? " StrICmp " : " StrCmp ") + Printable(c.b));
+        EXPECT_EQ(c.noCase ? StrICmp(c.a, c.b) : StrCmp(c.a, c.b), c.expected);
+    }
 }
 
 TEST(StrICmp, IgnoresTheProcessLocale)
@@ -177,75 +114,53 @@ TEST(StrICmp, IgnoresTheProcessLocale)
     for (const char* locale : {"C.UTF-8", "en_US.ISO-8859-1", "tr_TR.UTF-8", "ja_JP.SJIS"}) {
         if (!std::setlocale(LC_CTYPE, locale)) continue;
         EXPECT_EQ(StrICmp("I", "i"), 0) << locale;
-        EXPECT_EQ(StrICmp("\xC0", "\xE0"), -1) << locale;   // Latin-1 letters are not letters here
+        EXPECT_EQ(StrICmp("\xC0", "\xE0"), -1) << locale;  // Latin-1 letters are not letters here
         EXPECT_EQ(StrIStr("\xC9", "\xE9"), nullptr) << locale;
     }
     std::setlocale(LC_CTYPE, previous.c_str());
 }
 
-// ---------------------------------------------------------------- extract
-
-TEST(ExtractBetween, CopiesTheTextBetweenTheMarkers)
+TEST(ExtractBetween, CopiesTheTextBetweenWholeCharacterMarkers)
 {
-    char* inner = ExtractBetween("name[Value]rest]", "[", "]");
-    ASSERT_NE(inner, nullptr);
-    EXPECT_STREQ(inner, "Value");
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(inner) % 16, 0u);
-    AlignedFree(inner);
+    const struct { const char *text, *open, *close, *expected; } cases[] = {
+        {"name[Value]rest]", "[", "]", "Value"},
+        {"\"\x95\x5C\\\"", "\"", "\\", "\x95\x5C"},  // a '\' trail byte does not end the content
+        {"\x81\x79" "ab" "\x81\x7A", "\x81\x79", "\x81\x7A", "ab"},  // "【ab】"
+        {"[]", "[", "]", nullptr},
+        {"[abc", "[", "]", nullptr},
+        {"]abc[", "[", "]", nullptr},
+        {nullptr, "[", "]", nullptr},
+        {"[a]", nullptr, "]", nullptr},
+        {"[a]", "[", nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Printable(c.text));
+        char* inner = ExtractBetween(c.text, c.open, c.close);
+        EXPECT_EQ(Printable(inner), Printable(c.expected));
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(inner) % 16, 0u);
+        AlignedFree(inner);
+    }
 }
 
-TEST(ExtractBetween, MissingMarkersOrNothingBetweenGiveNull)
+TEST(TrimWhitespace, TrimsAsciiBlanksAndKeepsDoubleByteCharactersWhole)
 {
-    EXPECT_EQ(ExtractBetween("[]", "[", "]"), nullptr);
-    EXPECT_EQ(ExtractBetween("abc]", "[", "]"), nullptr);
-    EXPECT_EQ(ExtractBetween("[abc", "[", "]"), nullptr);
-    EXPECT_EQ(ExtractBetween("]abc[", "[", "]"), nullptr);
-    EXPECT_EQ(ExtractBetween(nullptr, "[", "]"), nullptr);
-    EXPECT_EQ(ExtractBetween("[a]", nullptr, "]"), nullptr);
-    EXPECT_EQ(ExtractBetween("[a]", "[", nullptr), nullptr);
-}
-
-TEST(ExtractBetween, DoubleByteContentAndMarkersStayWhole)
-{
-    // A '\' trail byte inside the content does not end it.
-    char* inner = ExtractBetween("\"\x95\x5C\\\"", "\"", "\\");
-    ASSERT_NE(inner, nullptr);
-    EXPECT_STREQ(inner, "\x95\x5C");
-    AlignedFree(inner);
-
-    // A double-byte open marker ("【" 0x81 0x79) is stepped as one character.
-    inner = ExtractBetween("\x81\x79" "ab" "\x81\x7A", "\x81\x79", "\x81\x7A");
-    ASSERT_NE(inner, nullptr);
-    EXPECT_STREQ(inner, "ab");
-    AlignedFree(inner);
-}
-
-// ---------------------------------------------------------------- trim
-
-TEST(TrimWhitespace, TrimsBothEnds)
-{
-    EXPECT_EQ(Trimmed("  a b  "), "a b");
-    EXPECT_EQ(Trimmed("\t\r\n\v abc\t\r\n\v "), "abc");
-    EXPECT_EQ(Trimmed(" \t \t "), "");
-    EXPECT_EQ(Trimmed(""), "");
-    EXPECT_EQ(Trimmed("abc"), "abc");
-    EXPECT_EQ(Trimmed("\fabc\f"), "\fabc\f");   // form feed is not a blank here
+    const struct { const char *text, *expected; } cases[] = {
+        {"  a b  ", "a b"},
+        {"\t\r\n\v abc\t\r\n\v ", "abc"},
+        {" \t \t ", ""},
+        {"\fabc\f", "\fabc\f"},           // form feed is not a blank here
+        {"  \x81\x40  ", "\x81\x40"},     // the ideographic space is not an ASCII blank
+        {"ab\x81\x20 ", "ab\x81\x20"},    // a trail byte that looks like a space
+        {"ab\x81\t", "ab\x81\t"},
+        {"ab \x81", "ab \x81"},           // a lone lead byte before the terminator
+        {"  \x81", "\x81"},
+    };
+    for (const auto& c : cases) {
+        std::vector<char> buffer(c.text, c.text + std::strlen(c.text) + 1);
+        EXPECT_EQ(TrimWhitespace(buffer.data()), 1u);
+        EXPECT_STREQ(buffer.data(), c.expected) << Printable(c.text);
+    }
     EXPECT_EQ(TrimWhitespace(nullptr), 0u);
-}
-
-TEST(TrimWhitespace, KeepsDoubleByteCharactersWhole)
-{
-    EXPECT_EQ(Trimmed("  \x81\x40  "), "\x81\x40");   // the ideographic space is not an ASCII blank
-    EXPECT_EQ(Trimmed(" \x95\x5C "), "\x95\x5C");
-    // A trail byte that looks like a space or tab is part of its character.
-    EXPECT_EQ(Trimmed("ab\x81\x20 "), "ab\x81\x20");
-    EXPECT_EQ(Trimmed("ab\x81\t"), "ab\x81\t");
-}
-
-TEST(TrimWhitespace, StopsAtALoneLeadByteBeforeTheTerminator)
-{
-    EXPECT_EQ(Trimmed("ab \x81"), "ab \x81");
-    EXPECT_EQ(Trimmed("  \x81"), "\x81");
     // Bytes after the terminator must not be taken into the text.
     char buffer[] = {'x', '\x81', '\0', ' ', 'q', ' ', '\0'};
     EXPECT_EQ(TrimWhitespace(buffer), 1u);
@@ -253,40 +168,28 @@ TEST(TrimWhitespace, StopsAtALoneLeadByteBeforeTheTerminator)
     EXPECT_EQ(buffer[4], 'q');
 }
 
-// ---------------------------------------------------------------- wrap
-
-TEST(CountWrappedLines, CountsLinesOfTheGivenWidth)
+TEST(GetWrappedLine, CutsAtTheWidthAndAtLineFeeds)
 {
-    EXPECT_EQ(CountWrappedLines("", 10), 1u);
-    EXPECT_EQ(CountWrappedLines("abc\n", 10), 2u);
-    EXPECT_EQ(CountWrappedLines("0123456789", 5), 2u);
-    EXPECT_EQ(CountWrappedLines("0123456789A", 5), 3u);
-    EXPECT_EQ(CountWrappedLines("abc", 3), 1u);
-    EXPECT_EQ(CountWrappedLines("a\nb\nc", 10), 3u);
+    const struct { const char* text; u32 width; Lines lines; } cases[] = {
+        {"", 10, {""}},
+        {"abc", 3, {"abc"}},
+        {"abc\n", 10, {"abc", ""}},
+        {"a\nb\nc", 10, {"a", "b", "c"}},
+        {"0123456789", 5, {"01234", "56789"}},
+        {"0123456789A", 5, {"01234", "56789", "A"}},
+        {"abc\nd", 3, {"abc", "", "d"}},  // a line feed at the wrap point makes an empty line
+        // A double-byte character starting at the last column stays on its line.
+        {"ab\x82\xA0" "c", 3, {"ab\x82\xA0", "c"}},
+        {"\x82\xA0\x82\xA0\x82\xA0", 4, {"\x82\xA0\x82\xA0", "\x82\xA0"}},
+        {"ab\x82", 10, {"ab\x82"}},  // a lone lead byte at the end is one byte
+        {"abc\x82", 3, {"abc", "\x82"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << Printable(c.text) << " in " << c.width);
+        EXPECT_EQ(CountWrappedLines(c.text, c.width), c.lines.size());
+        EXPECT_EQ(Wrapped(c.text, c.width), c.lines);
+    }
     EXPECT_EQ(CountWrappedLines(nullptr, 10), 0u);
-}
-
-TEST(CountWrappedLines, LineFeedAtTheWrapPointMakesAnEmptyLine)
-{
-    EXPECT_EQ(CountWrappedLines("abc\nd", 3), 3u);
-    EXPECT_EQ(Lines("abc\nd", 3), (std::vector<std::string>{"abc", "", "d"}));
-}
-
-TEST(GetWrappedLine, GivesEachLine)
-{
-    EXPECT_EQ(Lines("0123456789A", 5), (std::vector<std::string>{"01234", "56789", "A"}));
-    EXPECT_EQ(Lines("ab\ncd", 10), (std::vector<std::string>{"ab", "cd"}));
-    EXPECT_EQ(Lines("abc\n", 10), (std::vector<std::string>{"abc", ""}));
-    EXPECT_EQ(Lines("", 10), (std::vector<std::string>{""}));
-}
-
-TEST(GetWrappedLine, DoubleByteCharacterAtTheLastColumnStaysOnItsLine)
-{
-    // "あ" (0x82 0xA0) starting at column width - 1 makes a line of width + 1 bytes.
-    const char* text = "ab\x82\xA0" "c";
-    EXPECT_EQ(CountWrappedLines(text, 3), 2u);
-    EXPECT_EQ(Lines(text, 3), (std::vector<std::string>{"ab\x82\xA0", "c"}));
-    EXPECT_EQ(Lines("\x82\xA0\x82\xA0\x82\xA0", 4), (std::vector<std::string>{"\x82\xA0\x82\xA0", "\x82\xA0"}));
 }
 
 TEST(GetWrappedLine, NeverSplitsADoubleByteCharacter)
@@ -295,7 +198,7 @@ TEST(GetWrappedLine, NeverSplitsADoubleByteCharacter)
     const std::string text = "x\x95\x5C\x83\x41" "a\x82\xA0\x95\x5C" "bc\x83\x5A\x82\xA0" "d";
     for (u32 width = 1; width <= 8; ++width) {
         std::string joined;
-        for (const std::string& line : Lines(text.c_str(), width)) {
+        for (const std::string& line : Wrapped(text.c_str(), width)) {
             EXPECT_TRUE(WholeCharacters(line)) << width;
             EXPECT_LE(line.size(), width + 1) << width;
             joined += line;
@@ -304,23 +207,12 @@ TEST(GetWrappedLine, NeverSplitsADoubleByteCharacter)
     }
 }
 
-TEST(GetWrappedLine, LoneLeadByteAtTheEndIsOneByte)
-{
-    EXPECT_EQ(CountWrappedLines("ab\x82", 10), 1u);
-    EXPECT_EQ(Lines("ab\x82", 10), (std::vector<std::string>{"ab\x82"}));
-    EXPECT_EQ(Lines("abc\x82", 3), (std::vector<std::string>{"abc", "\x82"}));
-}
-
 TEST(GetWrappedLine, OutOfRangeLineIsEmptyAndNullOutIsNull)
 {
-    char out[16] = "junk";
-    EXPECT_EQ(GetWrappedLine("abc", 10, 2, out), out);
-    EXPECT_STREQ(out, "");
-    std::strcpy(out, "junk");
-    EXPECT_EQ(GetWrappedLine("abc", 10, 0, out), out);
-    EXPECT_STREQ(out, "");
+    for (const auto& [text, line] : {std::pair{"abc", 0u}, std::pair{"abc", 2u}, std::pair{(const char*)nullptr, 1u}}) {
+        char out[16] = "junk";
+        EXPECT_EQ(GetWrappedLine(text, 10, line, out), out);
+        EXPECT_STREQ(out, "") << line;
+    }
     EXPECT_EQ(GetWrappedLine("abc", 10, 1, nullptr), nullptr);
-    std::strcpy(out, "junk");
-    EXPECT_EQ(GetWrappedLine(nullptr, 10, 1, out), out);
-    EXPECT_STREQ(out, "");
 }

@@ -1,6 +1,5 @@
-// Shared pieces of the settings tests: a fresh working folder with its
-// "Setting/" folder, file helpers, hand-built cache bytes and a reader that
-// binds one key of every value type.
+// The settings tests' working folder, hand-built cache bytes and a reader
+// that binds one key of every value type.
 #pragma once
 
 #include "engine/core/Crc32.h"
@@ -22,8 +21,7 @@
 
 namespace setting_test {
 
-// A mkdtemp folder made the current folder (and TEMP) for one test, with an
-// empty "Setting/" inside; everything is removed afterwards.
+// A fresh current folder (and TEMP) with an empty "Setting/", removed afterwards.
 class WorkFolder {
 public:
     WorkFolder()
@@ -41,8 +39,7 @@ public:
     ~WorkFolder()
     {
         host::kernel::SetCurrentDirectory(m_oldCwd);
-        if (m_oldTemp) setenv("TEMP", m_oldTemp->c_str(), 1);
-        else unsetenv("TEMP");
+        m_oldTemp ? setenv("TEMP", m_oldTemp->c_str(), 1) : unsetenv("TEMP");
         nftw(m_path.c_str(), [](const char* p, const struct stat*, int, FTW*) { return ::remove(p); }, 16,
              FTW_DEPTH | FTW_PHYS);
     }
@@ -66,8 +63,7 @@ inline std::string ReadBytes(const std::string& path)
     return bytes;
 }
 
-// Cache bytes laid out by hand: "BIN\0", entries {u32 hash, u32 length,
-// scrambled text + 0}, u32 0.
+// "BIN\0", entries {u32 hash, u32 length, scrambled text + 0}, u32 0.
 class CacheBytes {
 public:
     CacheBytes() : m_bytes("BIN", 4) {}
@@ -120,8 +116,7 @@ struct SpeedBlock {
     SpeedGroup group;
 };
 
-// One key of every value type; ROWn* keys reach their field through a chain
-// of offsets (block, group, record, field).
+// ROWn* keys reach their field through a chain of offsets (block, group, record, field).
 class TestReader : public CSettingFile {
 public:
     TestReader() = default;

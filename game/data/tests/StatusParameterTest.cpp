@@ -31,32 +31,20 @@ TEST(StatusKeyMap, KeepsTheFirstRegistrationInHashOrder)
 {
     CStatusKeyMap map;
     auto* first = new CStatusParameterStratum<i32, 1>(1, {0});
-    auto second = std::make_unique<CStatusParameterStratum<i32, 1>>(2, std::array<ptrdiff_t, 1>{0});
+    auto second = Bound<i32>(2);
     EXPECT_EQ(map.InsertByName("SPEED", first), 1);
     EXPECT_EQ(map.InsertByName("SPEED", second.get()), 0);   // refused: still ours to delete
     for (const char* key : {"COUNT", "NAME", "ZETA", "ALPHA"}) map.InsertByName(key, nullptr);
-    EXPECT_EQ(map.InsertByName(nullptr, nullptr), 0);
-
     ASSERT_EQ(map.GetCount(), 5u);
     for (u32 i = 1; i < map.GetCount(); ++i) EXPECT_LT(map.GetAt(i - 1)->hash, map.GetAt(i)->hash);
-    EXPECT_EQ(map.GetAt(5), nullptr);
     const StatusKeyEntry* speed = map.FindByName("SPEED");
     ASSERT_NE(speed, nullptr);
     EXPECT_EQ(speed->parameter, first);
-    EXPECT_EQ(std::string(speed->name.GetText()), "SPEED");
     EXPECT_EQ(map.Find(Crc32NameKey("speed")), nullptr);   // keys are hashed upper-case
 }
 
 TEST(StatusParameter, ConvertsEachValueType)
 {
-    f32 f = 0;
-    EXPECT_EQ(Bound<f32>()->SetValue(&f, "1.5abc"), 1);
-    EXPECT_FLOAT_EQ(f, 1.5f);
-
-    u16 word = 0;
-    Bound<u16>()->SetValue(&word, "-1");
-    EXPECT_EQ(word, 65535);
-
     CVector3 v(9, 9, 9);
     auto vector = Bound<CVector3>();
     EXPECT_EQ(vector->SetValue(&v, "1:2:3"), 0);   // x and y read, then no ':' for z
@@ -68,33 +56,27 @@ TEST(StatusParameter, ConvertsEachValueType)
     EXPECT_FLOAT_EQ(v.z, 0);
 
     EXPECT_EQ(Formatted(*vector, &v), "x : 1.000000\ny : 2.500000\nz : 0.000000\n");
-
     CStringList words;
     EXPECT_EQ(Formatted(*Bound<CStringList>(), &words), "unchanged");
     EXPECT_EQ(Formatted(*Bound<f32>(), nullptr), "<null>");
     EXPECT_EQ(Bound<i32>()->SetValue(nullptr, "1"), 0);
 }
 
+// The settings framework's owning lists copy parameters through Clone.
 TEST(StatusParameter, StratumSumsItsOffsetChainAndClonesItsKind)
 {
     struct Owner {
         char pad[8];
         f32 values[4];
     } owner{};
-    CStatusParameterStratum<f32, 4> parameter(2.5f, {2, 6, 0, 3 * ptrdiff_t(sizeof(f32))});
-    EXPECT_EQ(parameter.GetTarget(&owner), &owner.values[3]);
-    EXPECT_EQ(parameter.ApplyDefault(&owner), 1);
-    EXPECT_FLOAT_EQ(owner.values[3], 2.5f);
-    EXPECT_STREQ(parameter.GetClassName(), "CStatusParameterStratum");
-
-    // The settings framework's owning list clones parameters through Clone.
     CResourceListOf<CStatusBase> list;
-    list.SetAt(parameter.Clone(), 0);
+    list.SetAt(new CStatusParameterStratum<f32, 4>(2.5f, {2, 6, 0, 3 * ptrdiff_t(sizeof(f32))}), 0);
     CResourceListOf<CStatusBase> copy(list);
     auto* cloned = static_cast<CStatusParameterStratum<f32, 4>*>(copy.GetAt(0));
     ASSERT_NE(cloned, list.GetAt(0));
     EXPECT_EQ(cloned->GetTarget(&owner), &owner.values[3]);
-    EXPECT_FLOAT_EQ(cloned->GetDefault(), 2.5f);
+    EXPECT_EQ(cloned->ApplyDefault(&owner), 1);
+    EXPECT_FLOAT_EQ(owner.values[3], 2.5f);
 }
 
 TEST(StatusParameter, ParseTextReadsOneValueUpToItsTerminator)
@@ -108,7 +90,7 @@ TEST(StatusParameter, ParseTextReadsOneValueUpToItsTerminator)
     EXPECT_EQ(Text(s), "\x81;x");
     EXPECT_EQ(std::string(text + position), " rest");
 
-    // The end of the text before a terminator stores nothing.
+    // Text that ends before a terminator stores nothing.
     position = 0;
     ASSERT_EQ(parameter->ParseText("unfinished", ';', position, &s, nullptr, nullptr, 0), 1);
     EXPECT_EQ(Text(s), "\x81;x");
@@ -137,11 +119,8 @@ TEST(StatusParameter, LongValuesKeepTheirFirst1023BytesWhole)
 
 TEST(StatusParameter, CachedFormNamesTheCompiledChildFile)
 {
-    EXPECT_EQ(Text(MakeCachedValue("Barrage.txt")), "Setting/Barrage.dat");
-    EXPECT_EQ(Text(MakeCachedValue("Barrage.TXT")), "Setting/Barrage.TXT");
-    EXPECT_EQ(Text(MakeCachedValue("Chara.fac")), "Setting/Chara.fac");
-    EXPECT_EQ(Text(MakeCachedValue("Event.CAM")), "Setting/Event.CAM");
-    EXPECT_EQ(Text(MakeCachedValue("a.txt.txt")), "Setting/a.dat.txt");
-    EXPECT_EQ(Text(MakeCachedValue("Plain value")), "Plain value");
-    EXPECT_EQ(MakeCachedValue("").GetLength(), 0u);
+    const std::pair<const char*, const char*> cases[] = {
+        {"Barrage.txt", "Setting/Barrage.dat"}, {"Barrage.TXT", "Setting/Barrage.TXT"}, {"Chara.fac", "Setting/Chara.fac"},
+        {"Event.CAM", "Setting/Event.CAM"}, {"a.txt.txt", "Setting/a.dat.txt"}, {"Plain value", "Plain value"}, {"", ""}};
+    for (auto [value, cached] : cases) EXPECT_EQ(Text(MakeCachedValue(value)), cached) << value;
 }

@@ -1,5 +1,4 @@
-// A fresh folder for one test, made with mkdtemp, set as TEMP while the test
-// runs and removed with everything in it afterwards.
+// A fresh mkdtemp folder, set as TEMP for one test and removed afterwards.
 #pragma once
 
 #include <cstdlib>
@@ -22,17 +21,15 @@ public:
         setenv("TEMP", path_.c_str(), 1);
     }
     ~TempFolder() {
-        if (oldTemp_)
-            setenv("TEMP", oldTemp_->c_str(), 1);
-        else
-            unsetenv("TEMP");
+        if (oldTemp_) setenv("TEMP", oldTemp_->c_str(), 1);
+        else unsetenv("TEMP");
         nftw(path_.c_str(), [](const char* p, const struct stat*, int, FTW*) { return ::remove(p); }, 16,
              FTW_DEPTH | FTW_PHYS);
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
-    // The folder, ending with '/' (ASCII, so the same in UTF-8 and CP932).
+    // Ends with '/'; ASCII, so the same in UTF-8 and CP932.
     const std::string& Path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + name; }
 

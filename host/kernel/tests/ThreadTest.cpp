@@ -9,77 +9,47 @@
 namespace host::kernel {
 namespace {
 
-// Real milliseconds on the monotonic clock, whatever Clock is installed.
-uint32_t Now() {
-    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
+using namespace std::chrono_literals;
+
+uint32_t Now() {   // real milliseconds, whatever Clock is installed
+    return uint32_t(std::chrono::steady_clock::now().time_since_epoch() / 1ms);
 }
 
-// ---------------------------------------------------------------- threads
-
-TEST(Thread, ReportsItsExitCode) {
-    auto thread = StartThread([] { return 42u; });
-    ASSERT_NE(thread, nullptr);
-    EXPECT_TRUE(thread->Wait());
-    EXPECT_EQ(thread->ExitCode(), 42u);
-}
-
-TEST(Thread, WaitTimesOutWhileItRuns) {
+TEST(Thread, WaitTimesOutUntilTheBodyReturnsItsExitCode) {
     Event go(true, false);
-    auto thread = StartThread([&] {
-        go.Wait();
-        return 7u;
-    });
+    auto thread = StartThread([&] { go.Wait(); return 7u; });
     ASSERT_NE(thread, nullptr);
     EXPECT_FALSE(thread->Wait(20));
     EXPECT_EQ(thread->ExitCode(), kStillActive);
     go.Set();
     EXPECT_TRUE(thread->Wait(5000));
-    thread->Join();
     EXPECT_EQ(thread->ExitCode(), 7u);
     EXPECT_TRUE(thread->Wait(0));   // an ended thread stays signalled
-}
+    EXPECT_EQ(StartThread({}), nullptr);
 
-TEST(Thread, DestructorWaitsForTheEnd) {
     std::atomic<bool> finished{false};
-    {
-        auto thread = StartThread([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(30));
-            finished = true;
-            return 0u;
-        });
-        ASSERT_NE(thread, nullptr);
-    }
-    EXPECT_TRUE(finished.load());
+    StartThread([&] { std::this_thread::sleep_for(30ms); finished = true; return 0u; });
+    EXPECT_TRUE(finished.load());   // the destructor joined
 }
 
-TEST(Thread, EmptyBodyIsRefused) { EXPECT_EQ(StartThread({}), nullptr); }
+bool OtherThreadCanEnter(CriticalSection& cs) {
+    bool got = false;
+    std::thread([&] {
+        if ((got = cs.TryEnter())) cs.Leave();
+    }).join();
+    return got;
+}
 
-// ---------------------------------------------------------------- critical sections
-
-TEST(CriticalSection, OneThreadMayEnterAgain) {
+TEST(CriticalSection, IsRecursiveAndExcludesOtherThreads) {
     CriticalSection cs;
     cs.Enter();
-    ASSERT_TRUE(cs.TryEnter());   // a plain mutex would refuse (or deadlock below)
+    ASSERT_TRUE(cs.TryEnter());   // a plain mutex would refuse
     cs.Leave();
     { Lock again(cs); }
-    std::atomic<int> otherGot{-1};
-    std::thread([&] {
-        otherGot = cs.TryEnter();
-        if (otherGot) cs.Leave();
-    }).join();
-    EXPECT_EQ(otherGot.load(), 0);   // still held once
+    EXPECT_FALSE(OtherThreadCanEnter(cs));   // still held once
     cs.Leave();
-    std::thread([&] {
-        otherGot = cs.TryEnter();
-        if (otherGot) cs.Leave();
-    }).join();
-    EXPECT_EQ(otherGot.load(), 1);
-}
+    EXPECT_TRUE(OtherThreadCanEnter(cs));
 
-TEST(CriticalSection, ExcludesOtherThreads) {
-    CriticalSection cs;
     long counter = 0;   // deliberately not atomic
     std::atomic<int> inside{0}, overlaps{0};
     auto body = [&] {
@@ -91,102 +61,43 @@ TEST(CriticalSection, ExcludesOtherThreads) {
         }
         return 0u;
     };
-    auto a = StartThread(body), b = StartThread(body);
-    ASSERT_TRUE(a && b);
-    a->Join();
-    b->Join();
+    { auto a = StartThread(body), b = StartThread(body); }   // the destructors join
     EXPECT_EQ(counter, 40000);
     EXPECT_EQ(overlaps.load(), 0);
 }
 
-// ---------------------------------------------------------------- events
-
-TEST(Event, AutoResetClearsOnAWait) {
-    Event event(false, true);
-    EXPECT_EQ(event.Wait(0), 0u);
-    EXPECT_EQ(event.Wait(0), kWaitTimeout);
-    event.Set();
-    event.Set();   // no count: two sets before a wait are one
-    EXPECT_EQ(event.Wait(0), 0u);
-    EXPECT_EQ(event.Wait(0), kWaitTimeout);
-}
-
-TEST(Event, ManualResetStaysSetUntilReset) {
-    Event event(true, false);
-    EXPECT_EQ(event.Wait(0), kWaitTimeout);
-    event.Set();
-    EXPECT_EQ(event.Wait(0), 0u);
-    EXPECT_EQ(event.Wait(0), 0u);
-    event.Reset();
-    EXPECT_EQ(event.Wait(0), kWaitTimeout);
-}
-
-TEST(Event, TimedWaitTimesOut) {
-    Event event(false, false);
-    uint32_t start = Now();
-    EXPECT_EQ(event.Wait(60), kWaitTimeout);
-    uint32_t elapsed = Now() - start;
-    EXPECT_GE(elapsed, 59u);
-    EXPECT_LT(elapsed, 3000u);
-}
-
-TEST(Event, SetFromAnotherThreadEndsAnInfiniteWait) {
-    Event event(false, false);
-    auto setter = StartThread([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+TEST(Event, AutoResetWakesOneWaiterAndClearsManualResetWakesAllUntilReset) {
+    EXPECT_EQ(Event(false, true).Wait(0), 0u);
+    for (bool manual : {false, true}) {
+        SCOPED_TRACE(manual ? "manual" : "auto");
+        Event event(manual, false);
+        std::atomic<int> woken{0};
+        auto waiter = [&] {
+            if (event.Wait(5000) == 0) ++woken;
+            return 0u;
+        };
+        auto a = StartThread(waiter), b = StartThread(waiter);
+        std::this_thread::sleep_for(30ms);   // both asleep
         event.Set();
-        return 0u;
-    });
-    EXPECT_EQ(event.Wait(kInfinite), 0u);
-    EXPECT_EQ(event.Wait(0), kWaitTimeout);
-}
-
-TEST(Event, AutoResetReleasesOneWaiterPerSet) {
-    Event event(false, false);
-    std::atomic<int> woken{0};
-    auto waiter = [&] {
-        uint32_t r = event.Wait(5000);
-        if (r == 0) ++woken;
-        return r;
-    };
-    auto a = StartThread(waiter), b = StartThread(waiter);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));   // both asleep
-    event.Set();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(woken.load(), 1);
-    event.Set();
-    a->Join();
-    b->Join();
-    EXPECT_EQ(woken.load(), 2);
-    EXPECT_EQ(event.Wait(0), kWaitTimeout);
-}
-
-TEST(Event, ManualResetReleasesEveryWaiter) {
-    Event event(true, false);
-    std::vector<std::unique_ptr<Thread>> threads;
-    for (int i = 0; i < 3; ++i) threads.push_back(StartThread([&] { return event.Wait(5000); }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    event.Set();
-    for (auto& t : threads) {
-        t->Join();
-        EXPECT_EQ(t->ExitCode(), 0u);
+        std::this_thread::sleep_for(100ms);
+        EXPECT_EQ(woken.load(), manual ? 2 : 1);
+        event.Set();
+        a->Join();
+        b->Join();
+        EXPECT_EQ(woken.load(), 2);
+        event.Set();
+        event.Set();   // no count: two sets before a wait are one
+        EXPECT_EQ(event.Wait(0), 0u);
+        EXPECT_EQ(event.Wait(0), manual ? 0u : kWaitTimeout);
+        event.Reset();
+        EXPECT_EQ(event.Wait(0), kWaitTimeout);
     }
 }
 
-// ---------------------------------------------------------------- WaitAny
-
-TEST(WaitAny, AnswersTheIndexOfTheSetEvent) {
-    Event a(false, false), b(false, false), c(false, false);
-    Event* list[] = {&a, &b, &c};
-    EXPECT_EQ(WaitAny(list, 3, 0), kWaitTimeout);
-    b.Set();
-    EXPECT_EQ(WaitAny(list, 3, 0), 1u);
-    EXPECT_EQ(WaitAny(list, 3, 0), kWaitTimeout);   // b was consumed
-}
-
-TEST(WaitAny, LowestIndexWinsAndOnlyItIsCleared) {
+TEST(WaitAny, AnswersTheLowestSetIndexAndClearsOnlyThatEvent) {
     Event manual(true, false), autoA(false, false), autoB(false, false);
     Event* list[] = {&autoA, &manual, &autoB};
+    EXPECT_EQ(WaitAny(list, 3, 0), kWaitTimeout);
     manual.Set();
     autoB.Set();
     EXPECT_EQ(WaitAny(list, 3, 0), 1u);
@@ -198,51 +109,48 @@ TEST(WaitAny, LowestIndexWinsAndOnlyItIsCleared) {
     autoB.Set();
     EXPECT_EQ(WaitAny(list, 3, 0), 0u);
     EXPECT_EQ(autoB.Wait(0), 0u);
-}
 
-TEST(WaitAny, WakesWhenAnotherThreadSetsOne) {
-    Event play(false, false), half(false, false), stop(false, false);
-    Event* list[] = {&play, &half, &stop};
-    auto setter = StartThread([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        stop.Set();
-        return 0u;
-    });
-    EXPECT_EQ(WaitAny(list, 3, 5000), 2u);
-    EXPECT_EQ(stop.Wait(0), kWaitTimeout);
-}
-
-TEST(WaitAny, TimesOut) {
-    Event a(false, false), b(true, false);
-    Event* list[] = {&a, &b};
-    uint32_t start = Now();
-    EXPECT_EQ(WaitAny(list, 2, 40), kWaitTimeout);
-    EXPECT_GE(Now() - start, 39u);
-}
-
-TEST(WaitAny, EmptyOrNullListFails) {
-    Event a(true, true);
-    Event* withNull[] = {&a, nullptr};
+    Event* withNull[] = {&autoA, nullptr};
     EXPECT_EQ(WaitAny(nullptr, 0, 0), kWaitFailed);
-    EXPECT_EQ(WaitAny(withNull, 0, 0), kWaitFailed);
     EXPECT_EQ(WaitAny(withNull, 2, 0), kWaitFailed);
 }
 
+TEST(WaitAny, TimedWaitsLastTheirTimeOrEndWhenAnotherThreadSets) {
+    Event a(false, false), b(true, false);
+    Event* list[] = {&a, &b};
+    uint32_t start = Now();
+    EXPECT_EQ(a.Wait(60), kWaitTimeout);
+    EXPECT_GE(Now() - start, 59u);
+    start = Now();
+    EXPECT_EQ(WaitAny(list, 2, 40), kWaitTimeout);
+    EXPECT_GE(Now() - start, 39u);
+
+    auto setter = StartThread([&] {
+        std::this_thread::sleep_for(20ms);
+        a.Set();
+        std::this_thread::sleep_for(20ms);
+        b.Set();
+        return 0u;
+    });
+    EXPECT_EQ(a.Wait(kInfinite), 0u);
+    EXPECT_EQ(WaitAny(list, 2, 5000), 1u);
+}
+
+// A streaming thread and the mixer: every Set is seen, at most merged.
 TEST(WaitAny, ManyNotificationsAreNeverLost) {
-    // A streaming thread and the mixer: every Set is seen, at most merged.
     Event refill(false, false), quit(true, false);
     Event* list[] = {&refill, &quit};
     std::atomic<int> seen{0};
     auto streamer = StartThread([&] {
         for (;;) {
-            uint32_t r = WaitAny(list, 2, 5000);
+            const uint32_t r = WaitAny(list, 2, 5000);
             if (r != 0) return r;
             ++seen;
         }
     });
-    uint32_t start = Now();
+    const uint32_t start = Now();
     for (int i = 0; i < 200 && Now() - start < 5000; ++i) {
-        int before = seen.load();
+        const int before = seen.load();
         refill.Set();
         while (seen.load() == before && Now() - start < 5000) std::this_thread::yield();
     }

@@ -17,16 +17,13 @@ class SdlOutput : public ::testing::Test {
 protected:
     void SetUp() override {
         SetNullOutput(nullptr);
-        if (const char* d = std::getenv("SDL_AUDIODRIVER")) saved_ = d;
         setenv("SDL_AUDIODRIVER", "dummy", 1);
     }
-    void TearDown() override {
-        if (saved_.empty()) unsetenv("SDL_AUDIODRIVER");
-        else setenv("SDL_AUDIODRIVER", saved_.c_str(), 1);
-    }
-    std::string saved_;
+    void TearDown() override { setenv("SDL_AUDIODRIVER", saved_.c_str(), 1); }
+    const std::string saved_ = std::getenv("SDL_AUDIODRIVER") ? std::getenv("SDL_AUDIODRIVER") : "dummy";
 };
 
+// A tenth of a second of 440 Hz plays to its end at two output formats.
 TEST_F(SdlOutput, PlaysASoundToItsEnd) {
     std::unique_ptr<Device> device;
     ASSERT_EQ(CreateDevice(device), Result::Ok);
@@ -35,7 +32,6 @@ TEST_F(SdlOutput, PlaysASoundToItsEnd) {
     std::unique_ptr<Buffer> primary;
     ASSERT_EQ(device->CreateBuffer({kBufferPrimary | kBufferCtrl3D | kBufferCtrlVolume, 0, {}}, primary), Result::Ok);
 
-    // A tenth of a second of 440 Hz, played at two output formats.
     const WaveFormat format = PcmFormat(22050, 1, 16);
     std::vector<int16_t> tone(format.rate / 10);
     for (size_t i = 0; i < tone.size(); ++i) tone[i] = int16_t(8000 * std::sin(i * 2 * M_PI * 440 / format.rate));

@@ -25,12 +25,8 @@ protected:
     void TearDown() override { SetNullOutput(nullptr); }
 
     std::unique_ptr<Buffer> Make(const WaveFormat& format, uint32_t flags, const void* data, uint32_t bytes) {
-        BufferDesc desc;
-        desc.flags = flags;
-        desc.format = format;
-        desc.bytes = bytes;
         std::unique_ptr<Buffer> b;
-        EXPECT_EQ(device->CreateBuffer(desc, b), Result::Ok);
+        EXPECT_EQ(device->CreateBuffer({flags, bytes, format}, b), Result::Ok);
         if (b && data) Write(*b, 0, data, bytes);
         return b;
     }

@@ -15,9 +15,9 @@ using host::kernel::Event;
 constexpr uint32_t kHalfFrames = 256;
 constexpr uint32_t kHalfBytes = kHalfFrames * 2;   // 16-bit mono
 
-// Fills half 0 and starts playing, then refills the half the cursor left:
-// the start event (cursor in half 0) refills half 1, the middle event half 0.
-// Each fill holds one value, counting up from 1. Ends on the stop event.
+// Fills half 0 and plays, then refills the half the cursor left (start event:
+// half 1, middle event: half 0), each fill one value counting up from 1.
+// Ends on the stop event.
 struct Streamer {
     Buffer& buffer;
     Event* events[3];   // start, middle, stop
@@ -43,6 +43,20 @@ struct Streamer {
             if (filled) filled->Set();
         }
     }
+};
+
+// Mixes freely on its own thread, as the SDL output does.
+struct MixerThread {
+    explicit MixerThread(NullOutput& null) : thread([this, &null] {
+        std::vector<int16_t> out(128);
+        while (running) null.MixFrames(64, out.data());
+    }) {}
+    ~MixerThread() {
+        running = false;
+        thread.join();
+    }
+    std::atomic<bool> running{true};
+    std::thread thread;
 };
 
 class Streaming : public SoundTest {
@@ -76,22 +90,10 @@ TEST_F(Streaming, RefillsEachHalfBeforeTheCursorComesBack) {
     EXPECT_EQ(s.fills.load(), 9);
 }
 
-// The mixer runs freely on its own thread while the main thread stops
-// streams, replaces their events, deletes the old ones and releases buffers;
-// no event may be set after its owner was told it is free to delete it.
+// While the mixer runs, streams are stopped or released and their events
+// deleted; no event may be set after its owner was free to delete it.
 TEST_F(Streaming, StopReplaceAndReleaseWhileTheMixerRuns) {
-    struct MixerThread {
-        NullOutput& null;
-        std::atomic<bool> running{true};
-        std::thread thread{[this] {
-            std::vector<int16_t> out(128);
-            while (running) null.MixFrames(64, out.data());
-        }};
-        ~MixerThread() {
-            running = false;
-            thread.join();
-        }
-    } mixer{null};
+    MixerThread mixer(null);
 
     std::unique_ptr<Buffer> b;
     for (int round = 0; round < 24; ++round) {
@@ -106,9 +108,7 @@ TEST_F(Streaming, StopReplaceAndReleaseWhileTheMixerRuns) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         while (s.fills < 3 && thread->Wait(0) == false && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        if (round % 4 == 3) {
-            // The thread is told by hand; the buffer goes on playing and
-            // notifying until it is released.
+        if (round % 4 == 3) {   // told by hand; the buffer notifies until released
             e[2]->Set();
             ASSERT_TRUE(thread->Wait(5000)) << round;
             b.reset();
@@ -121,14 +121,9 @@ TEST_F(Streaming, StopReplaceAndReleaseWhileTheMixerRuns) {
     }
 }
 
-// Releasing a buffer, or giving it new notifications, retires its events:
-// once the call returns, the mixer thread never sets them again.
+// Releasing a buffer or replacing its notifications retires its events at once.
 TEST_F(Streaming, RetiredEventsAreNeverSetAgain) {
-    std::atomic<bool> running{true};
-    std::thread mixer([&] {
-        std::vector<int16_t> out(128);
-        while (running) null.MixFrames(64, out.data());
-    });
+    MixerThread mixer(null);
     for (int round = 0; round < 300; ++round) {
         auto b = MakeStream();
         std::vector<std::unique_ptr<Event>> events;
@@ -143,14 +138,11 @@ TEST_F(Streaming, RetiredEventsAreNeverSetAgain) {
         if (round % 2) {
             b->Stop();
             ASSERT_EQ(b->SetNotificationPositions(0, nullptr), Result::Ok);
-            events.clear();
         } else {
             b.reset();
-            events.clear();
         }
+        events.clear();
     }
-    running = false;
-    mixer.join();
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // The GTK backend under a real X server (CTest runs this under xvfb-run):
-// a small dialog whose widgets are read back, and driven through GTK's own
-// signals as a user's clicks and typing would drive them.
+// widgets read back, and driven through GTK's own signals as a user would.
 #include "host/dialog/DialogBackend.h"
 
 #include "host/kernel/Kernel.h"
@@ -23,23 +22,15 @@ LResult Record(Handle window, uint32_t message, WParam wParam, LParam lParam) {
     return 1;
 }
 
+// The first widget under root that is a T (and shows the text, for labels).
 template <typename T>
-T* FindWidget(GtkWidget* root, GType type) {
-    if (G_TYPE_CHECK_INSTANCE_TYPE(root, type)) return reinterpret_cast<T*>(root);
+T* Find(GtkWidget* root, GType type, const char* text = nullptr) {
+    if (G_TYPE_CHECK_INSTANCE_TYPE(root, type) && (!text || std::strcmp(gtk_label_get_text(GTK_LABEL(root)), text) == 0))
+        return reinterpret_cast<T*>(root);
     if (!GTK_IS_CONTAINER(root)) return nullptr;
     GList* children = gtk_container_get_children(GTK_CONTAINER(root));
     T* found = nullptr;
-    for (GList* c = children; c && !found; c = c->next) found = FindWidget<T>(GTK_WIDGET(c->data), type);
-    g_list_free(children);
-    return found;
-}
-
-GtkLabel* FindLabel(GtkWidget* root, const char* text) {
-    if (GTK_IS_LABEL(root)) return std::strcmp(gtk_label_get_text(GTK_LABEL(root)), text) == 0 ? GTK_LABEL(root) : nullptr;
-    if (!GTK_IS_CONTAINER(root)) return nullptr;
-    GList* children = gtk_container_get_children(GTK_CONTAINER(root));
-    GtkLabel* found = nullptr;
-    for (GList* c = children; c && !found; c = c->next) found = FindLabel(GTK_WIDGET(c->data), text);
+    for (GList* c = children; c && !found; c = c->next) found = Find<T>(GTK_WIDGET(c->data), type, text);
     g_list_free(children);
     return found;
 }
@@ -92,30 +83,30 @@ TEST(GtkDialog, ControlsShowWhatTheProgramSetsAndReportWhatTheUserDoes) {
     g_log.clear();
     Handle edit = GetDlgItem(dialog, 10);
     SetWindowText(edit, "日本語");
-    GtkEntry* entry = FindWidget<GtkEntry>(window, GTK_TYPE_ENTRY);
+    GtkEntry* entry = Find<GtkEntry>(window, GTK_TYPE_ENTRY);
     ASSERT_NE(entry, nullptr);
     EXPECT_STREQ(gtk_entry_get_text(entry), u8"日本語");
     Handle combo = GetDlgItem(dialog, 12);
     AddItem(combo, "なし");
     AddItem(combo, "LEVEL1");
     SelectItem(combo, 1);
-    GtkComboBox* comboBox = FindWidget<GtkComboBox>(window, GTK_TYPE_COMBO_BOX);
+    GtkComboBox* comboBox = Find<GtkComboBox>(window, GTK_TYPE_COMBO_BOX);
     ASSERT_NE(comboBox, nullptr);
     EXPECT_EQ(gtk_combo_box_get_active(comboBox), 1);
-    GtkToggleButton* check = FindWidget<GtkToggleButton>(window, GTK_TYPE_CHECK_BUTTON);
+    GtkToggleButton* check = Find<GtkToggleButton>(window, GTK_TYPE_CHECK_BUTTON);
     ASSERT_NE(check, nullptr);
     SetCheck(GetDlgItem(dialog, 11), true);
     EXPECT_TRUE(gtk_toggle_button_get_active(check));
     Handle bar = GetDlgItem(dialog, 13);
     SetTrackbarRange(bar, -3000, 0);
     SetTrackbarPos(bar, -1000);
-    GtkRange* range = FindWidget<GtkRange>(window, GTK_TYPE_SCALE);
+    GtkRange* range = Find<GtkRange>(window, GTK_TYPE_SCALE);
     ASSERT_NE(range, nullptr);
     EXPECT_EQ(gtk_range_get_value(range), -1000.0);
     Handle tab = GetDlgItem(dialog, 14);
     InsertTab(tab, 0, "グラフィック");
     InsertTab(tab, 1, "ゲーム");
-    GtkNotebook* notebook = FindWidget<GtkNotebook>(window, GTK_TYPE_NOTEBOOK);
+    GtkNotebook* notebook = Find<GtkNotebook>(window, GTK_TYPE_NOTEBOOK);
     ASSERT_NE(notebook, nullptr);
     EXPECT_EQ(gtk_notebook_get_n_pages(notebook), 2);
     AddItem(GetDlgItem(dialog, 15), "192.168.000.*");
@@ -132,7 +123,7 @@ TEST(GtkDialog, ControlsShowWhatTheProgramSetsAndReportWhatTheUserDoes) {
     ASSERT_NE(pageWindow, nullptr);
     MoveWindow(pageWindow, area.left, area.top, area.Width(), area.Height());
     ShowWindow(pageWindow, kSwShow);
-    GtkLabel* label = FindLabel(window, u8"ページ");
+    GtkLabel* label = Find<GtkLabel>(window, GTK_TYPE_LABEL, u8"ページ");
     ASSERT_NE(label, nullptr);
     EXPECT_TRUE(gtk_widget_is_visible(GTK_WIDGET(label)));
     Pump();
@@ -142,7 +133,7 @@ TEST(GtkDialog, ControlsShowWhatTheProgramSetsAndReportWhatTheUserDoes) {
     gtk_entry_set_text(entry, u8"ゲーム");
     EXPECT_EQ(GetWindowText(edit), "ゲーム");
     EXPECT_TRUE(Received(kWmCommand, MakeWParam(10, kEnUpdate)));
-    gtk_button_clicked(GTK_BUTTON(FindWidget<GtkButton>(window, GTK_TYPE_BUTTON)));
+    gtk_button_clicked(GTK_BUTTON(Find<GtkButton>(window, GTK_TYPE_BUTTON)));
     EXPECT_TRUE(Received(kWmCommand, MakeWParam(1, kBnClicked)));
     gtk_toggle_button_set_active(check, FALSE);
     EXPECT_FALSE(IsChecked(GetDlgItem(dialog, 11)));
@@ -156,7 +147,7 @@ TEST(GtkDialog, ControlsShowWhatTheProgramSetsAndReportWhatTheUserDoes) {
     gtk_notebook_set_current_page(notebook, 1);
     EXPECT_EQ(GetTabSelection(tab), 1);
     EXPECT_TRUE(Received(kWmNotify, 14));
-    GtkTreeView* list = FindWidget<GtkTreeView>(window, GTK_TYPE_TREE_VIEW);
+    GtkTreeView* list = Find<GtkTreeView>(window, GTK_TYPE_TREE_VIEW);
     ASSERT_NE(list, nullptr);
     GtkTreePath* first = gtk_tree_path_new_from_indices(0, -1);
     gtk_tree_selection_select_path(gtk_tree_view_get_selection(list), first);
