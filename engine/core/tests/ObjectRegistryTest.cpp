@@ -108,9 +108,9 @@ TEST_F(ThreeObjects, KeepsIdsSortedAndRefusesObjectsItCannotAddress)
     EXPECT_EQ(registry.Find(7), nullptr);
     CTestObject sameId(9, 3), zero(0, 1), all(kAll, 1);
     for (CTestObject* o : {&sameId, &zero, &all, static_cast<CTestObject*>(nullptr)}) EXPECT_EQ(registry.Add(o), 0);
-    o9.TakeId(10);
-    EXPECT_EQ(registry.Add(&o9), 0);  // already registered
-    o9.TakeId(9);
+    o5.TakeId(25);  // out of order, so that only the scan for the object itself finds it
+    EXPECT_EQ(registry.Add(&o5), 0);  // already registered
+    o5.TakeId(5);
     EXPECT_EQ(registry.GetCount(), 3u);
 }
 

@@ -47,26 +47,17 @@ TEST(StrStr, FindsTheFirstWholeCharacterMatch)
     const struct { bool noCase; const char *text, *needle; int at; } cases[] = {  // at -1: no match
         {false, "abcabc", "bc", 1},
         {false, "abcabc", "Bc", -1},
-        {false, "abcabc", "abcabcd", -1},
         {false, "aab", "ab", 1},  // starts over after a mismatch
         {false, "a", "", -1},
-        {false, "", "a", -1},
         {false, "\x95\x5C", "\\", -1},
         {false, "C:\x95\x5C\\x", "\\", 4},
-        {false, "C:\x95\x5C\\x", "\\x", 4},
         {false, "C:\x95\x5C\\x", "\x95\x5C", 2},
-        {false, "\x83\x41" "B", "A", -1},
         {false, "\x95\x5C", "\x95", -1},  // never ends inside a character
         {false, "ab\x95", "\x95", 2},     // a lone lead byte at the end is one byte
-        {false, "ab\x95", "\x95x", -1},
         {true, "Resource/Data\\BGM.gpk", "bgm", 14},
-        {true, "Resource/Data\\BGM.gpk", "DATA\\bgm.GPK", 9},
         {true, "\x83\x41" "B", "a", -1},
-        {true, "\x83\x41" "B", "b", 2},
-        {true, "a\x95\x5C", "a\x95", -1},
         {true, "\x83\x41", "\x83\x61", -1},  // trail bytes are not folded
         {true, "x\x83\x41Y", "\x83\x41y", 1},
-        {true, "ab\x95", "B\x95", 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Printable(c.text) + (c.noCase ? " StrIStr " : " StrStr ") + Printable(c.needle));
@@ -85,22 +76,16 @@ TEST(StrCmp, OrdersSignedBytesAndFoldsOnlyAsciiLetters)
     const struct { bool noCase; const char *a, *b; int expected; } cases[] = {
         {false, "a", "b", -1},
         {false, "ab", "abc", -1},
-        {false, "abc", "ab", 1},
         {false, "ABC", "abc", -1},
         {false, "\x81", "a", -1},  // 0x80 and above are negative: before ASCII
         {false, "a\x81", "a", -1},  // and before the terminator
-        {false, "\xFF", "\x81", 1},
         {false, nullptr, nullptr, 0},
         {false, nullptr, "", -1},
         {false, "", nullptr, 1},
         {true, "Key_Name", "KEY_NAME", 0},
-        {true, "abc", "ABD", -1},
         {true, "[", "A", -1},  // 'A' folds to 0x61, after '[' (0x5B)
         {true, "\x83\x41", "\x83\x61", -1},  // trail bytes are not folded
         {true, "\x83\x41" "ABC", "\x83\x41" "abc", 0},
-        {true, "x\x83", "X\x83", 0},  // a lone lead byte at the end
-        {true, nullptr, "a", -1},
-        {true, "a", nullptr, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Printable(c.a) + (c.noCase ? " StrICmp " : " StrCmp ") + Printable(c.b));
@@ -128,9 +113,6 @@ TEST(ExtractBetween, CopiesTheTextBetweenWholeCharacterMarkers)
         {"\x81\x79" "ab" "\x81\x7A", "\x81\x79", "\x81\x7A", "ab"},  // "【ab】"
         {"[]", "[", "]", nullptr},
         {"[abc", "[", "]", nullptr},
-        {"]abc[", "[", "]", nullptr},
-        {nullptr, "[", "]", nullptr},
-        {"[a]", nullptr, "]", nullptr},
         {"[a]", "[", nullptr, nullptr},
     };
     for (const auto& c : cases) {
@@ -151,9 +133,7 @@ TEST(TrimWhitespace, TrimsAsciiBlanksAndKeepsDoubleByteCharactersWhole)
         {"\fabc\f", "\fabc\f"},           // form feed is not a blank here
         {"  \x81\x40  ", "\x81\x40"},     // the ideographic space is not an ASCII blank
         {"ab\x81\x20 ", "ab\x81\x20"},    // a trail byte that looks like a space
-        {"ab\x81\t", "ab\x81\t"},
         {"ab \x81", "ab \x81"},           // a lone lead byte before the terminator
-        {"  \x81", "\x81"},
     };
     for (const auto& c : cases) {
         std::vector<char> buffer(c.text, c.text + std::strlen(c.text) + 1);
@@ -174,15 +154,11 @@ TEST(GetWrappedLine, CutsAtTheWidthAndAtLineFeeds)
         {"", 10, {""}},
         {"abc", 3, {"abc"}},
         {"abc\n", 10, {"abc", ""}},
-        {"a\nb\nc", 10, {"a", "b", "c"}},
         {"0123456789", 5, {"01234", "56789"}},
-        {"0123456789A", 5, {"01234", "56789", "A"}},
         {"abc\nd", 3, {"abc", "", "d"}},  // a line feed at the wrap point makes an empty line
         // A double-byte character starting at the last column stays on its line.
         {"ab\x82\xA0" "c", 3, {"ab\x82\xA0", "c"}},
-        {"\x82\xA0\x82\xA0\x82\xA0", 4, {"\x82\xA0\x82\xA0", "\x82\xA0"}},
         {"ab\x82", 10, {"ab\x82"}},  // a lone lead byte at the end is one byte
-        {"abc\x82", 3, {"abc", "\x82"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << Printable(c.text) << " in " << c.width);

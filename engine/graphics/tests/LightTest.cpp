@@ -23,50 +23,37 @@ std::string Read(const std::string& path)
 TEST(Light, SavesItsBlockAndLoadsItBack)
 {
     TempFolder folder;
-    CLight light;
-    ASSERT_EQ(light.Save((folder / "l.bin").c_str(), nullptr), 1);
-    const std::string golden = std::string("\x06\0\0\0Light\0", 10) + std::string(28, '\0') +  // vectors, value
+    const std::string path = folder / "l.bin";
+    ASSERT_EQ(CLight().Save(path.c_str(), nullptr), 1);
+    const std::string golden = std::string("\x06\0\0\0Light\0", 10) + std::string(28, '\0') +  // vectors, range
         std::string("\xFF\xFF\xFF\xFF\x88\x88\x88\xFF\xBB\xBB\xBB\xFF\0", 13) +             // colours, flag
         std::string("\0\0\x80\x3F", 4) + std::string(20, '\0');                             // (1, 0, 0), (0, 0, 0)
-    EXPECT_EQ(Read(folder / "l.bin"), golden);
+    EXPECT_EQ(Read(path), golden);
 
+    // Blocks follow each other in an open file; an unnamed one stores length 0.
+    CLight light;
     light.SetName(nullptr);
     light.GetSpot()->Set(0.25f, 10.0f, 20.0f);
     light.SetSpecular(0x12345678);
     light.SetFlag(1);
-    ASSERT_EQ(light.Save((folder / "l.bin").c_str(), nullptr), 1);
-    EXPECT_EQ(Read(folder / "l.bin").size(), 69u);
-    CLight loaded;
-    ASSERT_EQ(loaded.Load((folder / "l.bin").c_str(), nullptr), 1);
-    EXPECT_EQ(loaded.GetName(), nullptr);
-    EXPECT_EQ(loaded.GetNameLength(), 0u);
-    EXPECT_EQ(loaded.GetSpot()->z, 20.0f);
-    EXPECT_EQ(loaded.GetSpecular(), 0x12345678u);
-    EXPECT_EQ(loaded.GetAmbient(), 0xFF888888u);
-    EXPECT_EQ(loaded.GetFlag(), 1);
-    EXPECT_EQ(loaded.GetAttenuation()->x, 1.0f);
-}
-
-TEST(Light, BlocksFollowEachOtherInAnOpenFile)
-{
-    TempFolder folder;
-    CLight a, b;
-    b.SetName("Second");
-    b.SetDiffuse(0xFF00FF00);
-    auto out = host::kernel::OpenFile(folder / "two.bin", "wb");
-    ASSERT_EQ(a.Save(nullptr, out.get()), 1);
-    EXPECT_EQ(out->Tell(), 75);
-    ASSERT_EQ(b.Save(nullptr, out.get()), 1);
+    auto out = host::kernel::OpenFile(path, "wb");
+    ASSERT_EQ(CLight().Save(nullptr, out.get()), 1);
+    ASSERT_EQ(light.Save(nullptr, out.get()), 1);
     ASSERT_TRUE(out->Close());
+    EXPECT_EQ(Read(path).size(), golden.size() + CLight::BlockSize(0));
 
-    auto in = host::kernel::OpenFile(folder / "two.bin", "rb");
-    CLight first, second;
+    auto in = host::kernel::OpenFile(path, "rb");
+    CLight first, loaded;
     ASSERT_EQ(first.Load(nullptr, in.get()), 1);
     EXPECT_EQ(in->Tell(), 75);
-    ASSERT_EQ(second.Load(nullptr, in.get()), 1);
-    EXPECT_STREQ(second.GetName(), "Second");
-    EXPECT_EQ(second.GetDiffuse(), 0xFF00FF00u);
+    EXPECT_STREQ(first.GetName(), "Light");
+    ASSERT_EQ(loaded.Load(nullptr, in.get()), 1);
     EXPECT_TRUE(in->AtEnd());
+    EXPECT_EQ(loaded.GetName(), nullptr);
+    EXPECT_EQ(loaded.GetSpot()->z, 20.0f);
+    EXPECT_EQ(loaded.GetSpecular(), 0x12345678u);
+    EXPECT_EQ(loaded.GetFlag(), 1);
+    EXPECT_EQ(loaded.GetAttenuation()->x, 1.0f);
 }
 
 TEST(Light, RefusesDamagedBlocksAndKeepsItsFields)

@@ -15,25 +15,19 @@ inline void Put32(Bytes& b, uint32_t v) { Put16(b, v >> 16), Put16(b, v); }
 inline void Append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
 inline void PutSized(Bytes& b, const Bytes& body) { Put32(b, uint32_t(body.size())), Append(b, body); }
 
-// PackBits: repeats of three or more as runs, everything else literal.
+// PackBits: repeats as runs, the rest as literals, at most 128 bytes each.
 inline Bytes PackRow(const uint8_t* row, size_t n)
 {
     Bytes out;
-    for (size_t i = 0; i < n;) {
-        size_t run = 1;
-        while (i + run < n && run < 128 && row[i + run] == row[i]) ++run;
-        if (run >= 3) {
-            out.insert(out.end(), {uint8_t(257 - run), row[i]});
-            i += run;
+    for (size_t i = 0, len = 1; i < n; i += len, len = 1) {
+        if (i + 1 < n && row[i + 1] == row[i]) {
+            while (i + len < n && len < 128 && row[i + len] == row[i]) ++len;
+            out.insert(out.end(), {uint8_t(257 - len), row[i]});
             continue;
         }
-        size_t count = 0;
-        while (i + count < n && count < 128 && !(i + count + 2 < n && row[i + count] == row[i + count + 1] &&
-                                                   row[i + count] == row[i + count + 2]))
-            ++count;
-        out.push_back(uint8_t(count - 1));
-        out.insert(out.end(), row + i, row + i + count);
-        i += count;
+        while (i + len < n && len < 128 && (i + len + 1 == n || row[i + len + 1] != row[i + len])) ++len;
+        out.push_back(uint8_t(len - 1));
+        out.insert(out.end(), row + i, row + i + len);
     }
     return out;
 }
@@ -87,7 +81,7 @@ inline Layer Rect(int32_t top, int32_t left, int32_t bottom, int32_t right)
 }
 
 struct Document {
-    uint16_t channels = 3, depth = 8, mode = 3, version = 1;
+    uint16_t channels = 3, mode = 3;
     uint32_t width = 4, height = 4;
     Bytes resources;  // the section body
     std::vector<Layer> layers;
@@ -100,9 +94,7 @@ struct Document {
 inline Bytes Resource(uint16_t id, const std::string& name, const Bytes& data)
 {
     Bytes b;
-    Put32(b, 0x3842494D);
-    Put16(b, id);
-    b.push_back(uint8_t(name.size()));
+    Put32(b, 0x3842494D), Put16(b, id), b.push_back(uint8_t(name.size()));
     b.insert(b.end(), name.begin(), name.end());
     if (name.size() % 2 == 0) b.push_back(0);
     PutSized(b, data);
@@ -116,8 +108,7 @@ inline Bytes LayerRecord(const Layer& l, const std::vector<Bytes>& data)
     for (int32_t v : {l.top, l.left, l.bottom, l.right}) Put32(b, uint32_t(v));
     Put16(b, uint32_t(l.channels.size()));
     for (size_t i = 0; i < l.channels.size(); ++i) Put16(b, uint16_t(l.channels[i].id)), Put32(b, uint32_t(data[i].size()));
-    Put32(b, 0x3842494D);
-    Put32(b, 0x6E6F726D);  // "norm"
+    Put32(b, 0x3842494D), Put32(b, 0x6E6F726D);  // "norm"
     b.insert(b.end(), {l.opacity, 0, l.flags, 0});
     PutSized(extra, l.mask);
     for (size_t i = 0; i <= l.channels.size(); ++i) Put32(ranges, 0xFFFF), Put32(ranges, 0xFFFF);
@@ -138,16 +129,9 @@ inline size_t FirstLayerOffset(const Document& d) { return 26 + 4 + 4 + d.resour
 inline Bytes Build(const Document& d)
 {
     Bytes f, section, info, data;
-    Put32(f, 0x38425053);
-    Put16(f, d.version);
-    f.insert(f.end(), 6, 0);
-    Put16(f, d.channels);
-    Put32(f, d.height);
-    Put32(f, d.width);
-    Put16(f, d.depth);
-    Put16(f, d.mode);
-    PutSized(f, {});
-    PutSized(f, d.resources);
+    Put32(f, 0x38425053), Put16(f, 1), f.insert(f.end(), 6, 0);  // signature, version 1, reserved
+    Put16(f, d.channels), Put32(f, d.height), Put32(f, d.width), Put16(f, 8), Put16(f, d.mode);
+    PutSized(f, {}), PutSized(f, d.resources);  // colour mode data, resources
     if (d.layerSection) {
         Put16(info, uint32_t(d.layers.size()));
         for (const Layer& l : d.layers) {

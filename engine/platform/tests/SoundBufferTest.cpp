@@ -22,7 +22,7 @@ protected:
     // One second of a constant 10000, mono, playing looped on voice 0.
     void PlayConstant(CSoundBuffer& b, u32 flags)
     {
-        const Bytes wav = MakeWav(Constant(44100, 10000), 1, 44100);
+        const Bytes wav = MakeWav(std::vector<i16>(44100, 10000), 1, 44100);
         ASSERT_EQ(b.LoadFromMemory(wav.data(), "constant.wav", u32(wav.size()), 1, flags), 1u);
         ASSERT_EQ(b.Play(1, 0.0f, 1), 0u);
     }
@@ -37,7 +37,7 @@ protected:
 TEST_F(SoundBuffer, PlayTakesTheFirstFreeVoiceOrNone)
 {
     CSoundBuffer b;
-    const Bytes wav = MakeWav(Constant(441, 1000), 1, 44100);
+    const Bytes wav = MakeWav(std::vector<i16>(441, 1000), 1, 44100);
     ASSERT_EQ(b.LoadFromMemory(wav.data(), "short.wav", u32(wav.size()), 10, kStatic), 1u);
     EXPECT_STREQ(b.GetName(), "short.wav");
     EXPECT_FLOAT_EQ(b.GetLength(), 0.01f);
@@ -135,7 +135,6 @@ TEST_F(SoundBuffer, LoadsWavFromFileAndStreamsItFromAnArchive)
     std::memcpy(wav.data() + 4, &riff, 4);
     const std::string path = temp_ / "ramp.wav";
     ASSERT_TRUE(host::kernel::WriteFileAtomic(path, wav.data(), wav.size()));
-
     CSoundBuffer file;
     ASSERT_EQ(file.Load(path.c_str(), 1, kStatic), 1u);
     EXPECT_EQ(file.GetDataSize(), samples.size() * 2);
@@ -153,11 +152,7 @@ TEST_F(SoundBuffer, LoadsWavFromFileAndStreamsItFromAnArchive)
     pack.reset();
     ASSERT_EQ(streamed.Play(1, 0.0f, 1), 0u);
     u32 t = 0;
-    for (int step = 0; step < 240; ++step) {
-        const std::vector<i16> out = Mix(735);
-        for (u32 i = 0; i < 735; ++i, ++t) ASSERT_EQ(out[2 * i], samples[t % samples.size()]) << t;
-        streamed.Update();
-    }
+    MixExpecting(t, 240, 735, [&](u32 t) { return samples[t % samples.size()]; }, [&] { streamed.Update(); });
 }
 
 TEST_F(SoundBuffer, RefusesDamagedFiles)
@@ -209,11 +204,7 @@ TEST_F(SoundBuffer, OggDecodesWholeOrStreamsThroughCopies)
     EXPECT_EQ(copy->GetVoiceCount(), 2u);
     ASSERT_EQ(copy->Play(1, 0.0f, 1), 0u);
     u32 t = 0;
-    for (int step = 0; step < 150; ++step) {
-        const std::vector<i16> mixed = Mix(735);
-        for (u32 i = 0; i < 735; ++i, ++t) ASSERT_EQ(mixed[2 * i], reference[t]) << t;
-        copy->Update();
-    }
+    MixExpecting(t, 150, 735, [&](u32 t) { return reference[t]; }, [&] { copy->Update(); });
 }
 
 }  // namespace

@@ -37,8 +37,7 @@ TEST_F(SoundSdl, PlaysSoundsAndMusicThroughTheRealOutput)
     CSoundBuffer effect;
     ASSERT_EQ(effect.LoadFromMemory(wav.data(), "effect.wav", u32(wav.size()), 2, 0x2), 1u);
     ASSERT_EQ(effect.Play(0, 0.0f, 1), 0u);
-    for (int i = 0; i < 5000 && effect.IsPlaying(0); ++i) RealSleep(1);
-    EXPECT_EQ(effect.IsPlaying(0), 0u);
+    EXPECT_TRUE(WaitFor([&] { return !effect.IsPlaying(0); }));
 
     const Bytes ogg = EncodeOgg(Ramp(44100), 1, 44100);
     CSoundBuffer music;

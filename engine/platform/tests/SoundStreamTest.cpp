@@ -24,9 +24,7 @@ protected:
     // Waits (real time) until the voice's thread has refilled `count` halves.
     static void WaitRefills(const CSoundBuffer& b, u32 count)
     {
-        for (int i = 0; i < 5000 && b.GetStreamRefills(0) < count; ++i)
-            RealSleep(1);
-        ASSERT_GE(b.GetStreamRefills(0), count);
+        ASSERT_TRUE(WaitFor([&] { return b.GetStreamRefills(0) >= count; })) << count;
     }
     // Halves a notify stream has refilled once `played` frames were mixed:
     // the first fill, then one per half boundary the cursor reached.
@@ -45,12 +43,10 @@ TEST_F(SoundStream, PolledMusicLoopsExactlyAndItsTimeNeverGoesBack)
     ASSERT_EQ(b.Play(1, 0.5f, 1), 0u);
 
     u32 t = 0;
-    for (int frame = 0; frame < 330; ++frame) {   // 5.5 s at 60 frames a second
-        const std::vector<i16> out = Mix(735);
-        for (u32 i = 0; i < 735; ++i, ++t) ASSERT_EQ(out[2 * i], expected(t)) << t;
+    MixExpecting(t, 330, 735, expected, [&] {   // 5.5 s at 60 frames a second
         b.Update();
         ASSERT_EQ(b.GetVoiceParam(0), f32(double(t) / kRate)) << t;
-    }
+    });
     EXPECT_EQ(b.GetVoiceParam(0), 5.5f);
     EXPECT_EQ(b.GetVoice(0)->wraps, 2u);
     EXPECT_EQ(b.GetVoice(0)->currentHalf, 1u);
@@ -104,8 +100,7 @@ TEST_F(SoundStream, NotifyStreamRefillsOnItsThreadAndEndsOrLoops)
     ASSERT_EQ(b.Play(1, -1.0f, 1), 0u);
     play(3 * kRate, false);
     Mix(11025);
-    for (int i = 0; i < 5000 && b.IsPlaying(0); ++i) RealSleep(1);
-    EXPECT_EQ(b.IsPlaying(0), 0u);
+    EXPECT_TRUE(WaitFor([&] { return !b.IsPlaying(0); }));
     u32 cursor = 1;
     b.GetVoice(0)->buffer->GetCurrentPosition(&cursor, nullptr);
     EXPECT_EQ(cursor, 0u);

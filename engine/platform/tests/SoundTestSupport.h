@@ -52,8 +52,6 @@ inline std::vector<i16> Ramp(u32 frames, i16 start = 0)
     return s;
 }
 
-inline std::vector<i16> Constant(u32 frames, i16 value) { return std::vector<i16>(frames, value); }
-
 // Ogg Vorbis of mono or interleaved stereo samples; smallPages puts every
 // packet on a page of its own.
 inline Bytes EncodeOgg(const std::vector<i16>& samples, u16 channels, u32 rate, bool smallPages = false)
@@ -125,6 +123,14 @@ inline void RealSleep(u32 ms)
     never.Wait(ms);
 }
 
+// Waits up to five seconds of real time for done(); its last answer.
+template <class Done>
+bool WaitFor(Done done)
+{
+    for (int i = 0; i < 5000 && !done(); ++i) RealSleep(1);
+    return done();
+}
+
 inline host::window::LResult QuietProc(host::window::Handle, uint32_t, host::window::WParam, host::window::LParam)
 {
     return 0;
@@ -164,6 +170,17 @@ protected:
         std::vector<i16> out(size_t(frames) * 2, -1);
         EXPECT_TRUE(null_.MixFrames(frames, out.data()));
         return out;
+    }
+    // Mixes `steps` steps of `frames`, the left channel of frame t being
+    // expected(t), and runs after() after each step; t counts on.
+    template <class Expected, class After>
+    void MixExpecting(u32& t, int steps, u32 frames, Expected expected, After after)
+    {
+        for (int step = 0; step < steps && !HasFatalFailure(); ++step) {
+            const std::vector<i16> out = Mix(frames);
+            for (u32 i = 0; i < frames; ++i, ++t) ASSERT_EQ(out[2 * i], expected(t)) << t;
+            after();
+        }
     }
 
     host::sound::NullOutput null_;

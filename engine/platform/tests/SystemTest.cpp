@@ -1,5 +1,6 @@
 #include "engine/platform/System.h"
 
+#include "engine/platform/FrameTime.h"
 #include "host/dialog/FakeDialog.h"
 #include "host/kernel/Kernel.h"
 #include "host/kernel/tests/TempFolder.h"
@@ -169,21 +170,43 @@ TEST_F(SystemTest, FileDialogsPassTheFilterAndRestoreTheFolder)
 
 TEST(SystemFileName, TakesTheNameAfterTheLastSeparator)
 {
+    const struct {
+        decltype(&GetFileName) get;
+        const char* path;
+        u32 size;
+        const char* name;
+    } cases[] = {
+        {GetFileTitle, "a\\b\\name.ext", kMaxPath, "name"},
+        {GetFileTitle, "dir.d\\.profile", kMaxPath, ".profile"},
+        {GetFileName, "a\\b.c", kMaxPath, "b.c"},
+        // Cut to the buffer, never inside a double-byte character.
+        {GetFileName, "dir\\ab\x82\xA0.txt", 4, "ab"},
+        {GetFileTitle, "\x82\xA0\x82\xA2.txt", 4, "\x82\xA0"},
+    };
     char out[kMaxPath];
-    ASSERT_EQ(GetFileTitle("a\\b\\name.ext", out), 1);
-    EXPECT_STREQ(out, "name");
-    GetFileTitle("dir.d\\.profile", out);
-    EXPECT_STREQ(out, ".profile");
-    ASSERT_EQ(GetFileName("a\\b.c", out), 1);
-    EXPECT_STREQ(out, "b.c");
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.get(c.path, out, c.size), 1) << c.path;
+        EXPECT_STREQ(out, c.name);
+    }
     EXPECT_EQ(GetFileName(nullptr, out), 0);
+}
 
-    // Cut to the buffer, never inside a double-byte character.
-    char small[4];
-    GetFileName("dir\\ab\x82\xA0.txt", small, sizeof small);
-    EXPECT_STREQ(small, "ab");
-    GetFileTitle("\x82\xA0\x82\xA2.txt", small, sizeof small);
-    EXPECT_STREQ(small, "\x82\xA0");
+TEST_F(SystemTest, FrameRateStartsFromTheKernelClock)
+{
+    CSystem window;
+    SetFrameRate(&window, 60);
+    const FrameTimer& timer = GetFrameTimer();
+    EXPECT_EQ(timer.interval, 16u);
+    EXPECT_EQ(timer.lastFrameTime, 5000u);
+    EXPECT_EQ(timer.window, &window);
+    clock_.Advance(40);
+    SetFrameRate(&window, 0);
+    EXPECT_EQ(timer.interval, 0u);
+    EXPECT_EQ(timer.startTime, 5040u);
+    // Shutdown ends the timer twice, after the window is gone.
+    EndFrameTimer();
+    EndFrameTimer();
+    EXPECT_EQ(timer.window, nullptr);
 }
 
 }  // namespace
