@@ -1,5 +1,6 @@
 #include "engine/core/ReadText.h"
 
+#include "engine/core/Number.h"
 #include "host/kernel/Kernel.h"
 
 #include <cfloat>
@@ -13,34 +14,6 @@ namespace {
 
 using host::kernel::IsDBCSLeadByte;
 
-bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-// atoi as the Windows runtime does it: leading blanks, a sign, decimal
-// digits up to the first other character; out-of-range values saturate.
-i32 ParseInt(const char* s)
-{
-    while (IsCSpace(*s)) ++s;
-    const bool negative = *s == '-';
-    if (*s == '-' || *s == '+') ++s;
-    i64 value = 0;
-    for (; *s >= '0' && *s <= '9'; ++s) {
-        value = value * 10 + (*s - '0');
-        if (value > i64(INT32_MAX) + 1) break;
-    }
-    if (negative) value = -value;
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return i32(value);
-}
-
-// atof in the "C" locale, narrowed to a float (too large gives infinity).
-f32 ParseFloat(const char* s)
-{
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
-    const double d = cLocale ? strtod_l(s, nullptr, cLocale) : std::strtod(s, nullptr);
-    if (std::isfinite(d) && std::fabs(d) > double(FLT_MAX)) return d > 0 ? HUGE_VALF : -HUGE_VALF;
-    return f32(d);
-}
 
 }  // namespace
 

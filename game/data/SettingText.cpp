@@ -1,5 +1,6 @@
 #include "game/data/SettingText.h"
 
+#include "engine/core/Number.h"
 #include "engine/core/String.h"
 #include "host/kernel/Kernel.h"
 
@@ -11,25 +12,9 @@
 
 namespace {
 
-bool IsCSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 bool IsNameLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 
 char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
-// True when the exponent of the number text [begin, end) is negative, which
-// tells an underflow from an overflow.
-bool HasNegativeExponent(const char* begin, const char* end, bool hex)
-{
-    for (const char* p = begin; p + 1 < end; ++p) {
-        const char e = ToUpperAscii(*p);
-        if ((hex ? e == 'P' : e == 'E') && p[1] == '-') return true;
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -45,62 +30,6 @@ size_t FindSettingChar(const char* text, size_t position, char c)
         if (text[i] == c && SettingCharSize(text + i) == 1) return i;
     }
     return kSettingNotFound;
-}
-
-f64 ParseSettingDouble(const char* text)
-{
-    if (!text) return 0.0;
-    const char* p = text;
-    while (IsCSpace(*p)) ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        ++p;
-        if (*p == '+' || *p == '-') return 0.0;
-    }
-    const char* end = p + std::strlen(p);
-    const bool hex = p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
-    const char* digits = hex ? p + 2 : p;
-    f64 value = 0.0;
-    const std::from_chars_result r =
-        std::from_chars(digits, end, value, hex ? std::chars_format::hex : std::chars_format::general);
-    if (r.ec == std::errc::invalid_argument) return 0.0;   // "0x" alone reads as 0 too
-    if (r.ec == std::errc::result_out_of_range) {
-        value = HasNegativeExponent(digits, r.ptr, hex) ? 0.0 : HUGE_VAL;
-    }
-    return negative ? -value : value;
-}
-
-f32 ParseSettingFloat(const char* text)
-{
-    const f64 value = ParseSettingDouble(text);
-    // A finite double beyond the float range becomes infinity, as the
-    // hardware conversion gives, without relying on an undefined cast.
-    if (std::isfinite(value) && std::fabs(value) > f64(std::numeric_limits<f32>::max())) {
-        return value < 0 ? -std::numeric_limits<f32>::infinity() : std::numeric_limits<f32>::infinity();
-    }
-    return f32(value);
-}
-
-i32 ParseSettingInt(const char* text)
-{
-    if (!text) return 0;
-    const char* p = text;
-    while (IsCSpace(*p)) ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        ++p;
-    }
-    i64 value = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        value = value * 10 + (*p - '0');
-        if (value > i64(1) << 32) value = i64(1) << 32;   // clamped below; keeps the sum small
-    }
-    if (negative) value = -value;
-    if (value > std::numeric_limits<i32>::max()) return std::numeric_limits<i32>::max();
-    if (value < std::numeric_limits<i32>::min()) return std::numeric_limits<i32>::min();
-    return i32(value);
 }
 
 namespace {
@@ -172,7 +101,7 @@ bool ReadRecordFloat(const char* text, const char* name, f32* out)
 {
     const char* number = NumberAfterColon(text, name);
     if (!number || !out) return false;
-    *out = ParseSettingFloat(number);
+    *out = ParseFloat(number);
     return true;
 }
 
@@ -180,7 +109,7 @@ bool ReadRecordInt(const char* text, const char* name, i32* out)
 {
     const char* number = NumberAfterColon(text, name);
     if (!number || !out) return false;
-    *out = ParseSettingInt(number);
+    *out = ParseInt(number);
     return true;
 }
 

@@ -25,15 +25,6 @@ size_t SettingCharSize(const char* p);
 // kSettingNotFound when the text ends first.
 size_t FindSettingChar(const char* text, size_t position, char c);
 
-// As the C library's string-to-double in the C locale: leading blanks, an
-// optional sign, a decimal or hexadecimal number, "inf" or "nan"; the rest is
-// ignored and no number gives 0. Null gives 0.
-f64 ParseSettingDouble(const char* text);
-f32 ParseSettingFloat(const char* text);
-// As the C library's string-to-int: leading blanks, sign, decimal digits;
-// out-of-range values clamp to the i32 limits. Null gives 0.
-i32 ParseSettingInt(const char* text);
-
 // "%f" and "%d" in the C locale into buffer (size bytes, always terminated
 // when size > 0). Return buffer.
 char* FormatSettingFloat(f64 value, char* buffer, u32 size);

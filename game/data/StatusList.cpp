@@ -1,5 +1,6 @@
 #include "game/data/StatusList.h"
 
+#include "engine/core/Number.h"
 #include "game/data/SettingText.h"
 
 #include <new>
@@ -11,7 +12,7 @@ i32 StatusSetValue(CStringList& target, const char* value)
 
 i32 StatusSetValue(CIntList& target, const char* value)
 {
-    return target.Append(new (std::nothrow) i32(ParseSettingInt(value)));
+    return target.Append(new (std::nothrow) i32(ParseInt(value)));
 }
 
 i32 StatusSetValue(CTraceRecordList& target, const char* value)

@@ -1,6 +1,7 @@
 #include "game/data/StatusParameter.h"
 
 #include "engine/core/Crc32.h"
+#include "engine/core/Number.h"
 #include "engine/core/StringUtil.h"
 #include "game/data/SettingText.h"
 #include "game/data/StatusKeyMap.h"
@@ -11,25 +12,25 @@
 
 i32 StatusSetValue(f32& target, const char* value)
 {
-    target = ParseSettingFloat(value);
+    target = ParseFloat(value);
     return 1;
 }
 
 i32 StatusSetValue(i32& target, const char* value)
 {
-    target = ParseSettingInt(value);
+    target = ParseInt(value);
     return 1;
 }
 
 i32 StatusSetValue(u16& target, const char* value)
 {
-    target = u16(u32(ParseSettingInt(value)));
+    target = u16(u32(ParseInt(value)));
     return 1;
 }
 
 i32 StatusSetValue(u8& target, const char* value)
 {
-    target = u8(u32(ParseSettingInt(value)));
+    target = u8(u32(ParseInt(value)));
     return 1;
 }
 
@@ -41,7 +42,7 @@ i32 StatusSetValue(CVector3& target, const char* value)
     for (int i = 0; i < 3; ++i) {
         const size_t colon = FindSettingChar(value, at, ':');
         if (colon == kSettingNotFound) return 0;
-        target[i] = ParseSettingFloat(value + colon + 1);
+        target[i] = ParseFloat(value + colon + 1);
         at = colon + 1;
     }
     return 1;

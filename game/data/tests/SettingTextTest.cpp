@@ -1,4 +1,5 @@
 #include "game/data/HitSphereRecord.h"
+#include "engine/core/Number.h"
 #include "game/data/SettingText.h"
 #include "game/data/TraceRecord.h"
 
@@ -13,11 +14,11 @@ TEST(SettingNumber, NumbersReadTheLeadingNumberLikeTheCLibrary)
     const std::pair<const char*, f32> floats[] = {
         {"1.5abc", 1.5f}, {"abc", 0}, {" \t-2.25;", -2.25f}, {"+3", 3}, {"1e3x", 1000}, {"1e", 1},
         {"0x10", 16}, {".5", 0.5f}, {"--1", 0}, {"-", 0}, {nullptr, 0}, {"1e-400", 0}};
-    for (auto [text, value] : floats) EXPECT_FLOAT_EQ(ParseSettingFloat(text), value) << (text ? text : "null");
-    EXPECT_TRUE(std::isinf(ParseSettingFloat("1e39")));   // beyond float, within double
+    for (auto [text, value] : floats) EXPECT_FLOAT_EQ(ParseFloat(text), value) << (text ? text : "null");
+    EXPECT_TRUE(std::isinf(ParseFloat("1e39")));   // beyond float, within double
     const std::pair<const char*, i32> ints[] = {{"42xyz", 42}, {"  -7", -7}, {"3.9", 3}, {"abc", 0},
                                                 {"99999999999999999999", INT_MAX}, {"-99999999999999999999", INT_MIN}};
-    for (auto [text, value] : ints) EXPECT_EQ(ParseSettingInt(text), value) << text;
+    for (auto [text, value] : ints) EXPECT_EQ(ParseInt(text), value) << text;
 
     char buffer[64];
     EXPECT_STREQ(FormatSettingFloat(-0.25f, buffer, sizeof buffer), "-0.250000");
