@@ -17,3 +17,8 @@ const char* FileNamePart(const char* path)
     }
     return name;
 }
+
+size_t FolderPartLength(const char* path)
+{
+    return path ? size_t(FileNamePart(path) - path) : 0;
+}

@@ -5,17 +5,17 @@
 
 #include <cstring>
 
+size_t CharSize(const char* p)
+{
+    return (host::kernel::IsDBCSLeadByte(static_cast<u8>(*p)) && p[1] != '\0') ? 2 : 1;
+}
+
 namespace {
 
 using host::kernel::IsDBCSLeadByte;
 
 inline u8 Byte(const char* p) { return static_cast<u8>(*p); }
 
-// Bytes of the character at p: 2 for a lead byte with its trail, else 1.
-inline size_t CharSize(const char* p)
-{
-    return (IsDBCSLeadByte(Byte(p)) && p[1] != '\0') ? 2 : 1;
-}
 
 inline u8 FoldAscii(u8 c) { return (c >= 'A' && c <= 'Z') ? u8(c + ('a' - 'A')) : c; }
 

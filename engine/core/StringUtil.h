@@ -10,6 +10,12 @@
 
 #include "engine/core/Types.h"
 
+#include <cstddef>
+
+// Bytes of the character at p: 2 for a lead byte followed by its trail byte,
+// else 1 (a lead byte just before the NUL is a character alone).
+size_t CharSize(const char* p);
+
 // The first exact match of pattern in text, starting on a character
 // boundary; null when either is null, the pattern is empty or not found.
 const char* StrStr(const char* text, const char* pattern);
