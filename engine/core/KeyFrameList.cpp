@@ -1,5 +1,6 @@
 #include "engine/core/KeyFrameList.h"
 
+#include "engine/core/Endian.h"
 #include "engine/core/Memory.h"
 #include "host/kernel/Kernel.h"
 
@@ -54,14 +55,6 @@ f32 EaseWeight(f32 t, f32 t0, f32 t1, f32 e)
 
 namespace {
 
-void PutU32(std::string& out, u32 v)
-{
-    const char b[4] = {char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24 & 0xFF)};
-    out.append(b, 4);
-}
-
-u32 GetU32(const u8* p) { return u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | u32(p[3]) << 24; }
-
 // Each 4-byte field of the in-memory records, little-endian.
 void PutWords(std::string& out, const void* data, size_t bytes)
 {
@@ -69,7 +62,7 @@ void PutWords(std::string& out, const void* data, size_t bytes)
     for (size_t i = 0; i + 4 <= bytes; i += 4) {
         u32 word;
         std::memcpy(&word, p + i, 4);
-        PutU32(out, word);
+        AppendLe32(out, word);
     }
 }
 
@@ -79,15 +72,15 @@ std::string Encode(const View& view)
     const size_t keyBytes = 8 + size_t(view.valueBytes);
     out.reserve(16 + view.nameLength + keyBytes * view.keyCount + view.valueBytes);
     if (view.name && view.nameLength) {
-        PutU32(out, view.nameLength);
+        AppendLe32(out, view.nameLength);
         out.append(view.name, view.nameLength);
     } else {
-        PutU32(out, 0);
+        AppendLe32(out, 0);
     }
-    PutU32(out, view.keyCount);
+    AppendLe32(out, view.keyCount);
     if (view.keys) PutWords(out, view.keys, keyBytes * view.keyCount);
-    PutU32(out, view.interpolate);
-    PutU32(out, view.loop);
+    AppendLe32(out, view.interpolate);
+    AppendLe32(out, view.loop);
     PutWords(out, view.defaultValue, view.valueBytes);
     return out;
 }
@@ -105,7 +98,7 @@ public:
     {
         u8 b[4];
         if (!Take(b, 4)) return false;
-        v = GetU32(b);
+        v = GetLe32(b);
         return true;
     }
 };

@@ -504,7 +504,7 @@ private:
         m_loop = parts.loop;
         std::memcpy(static_cast<void*>(&m_default), parts.defaultWords, sizeof(T));
         if (!parts.nameLength) {
-            this->AllocName(0);
+            this->ClearName();
             return 1;
         }
         char* name = this->AllocName(parts.nameLength);

@@ -10,9 +10,12 @@ namespace {
 // original: at most 259 bytes of each file name take part.
 constexpr size_t kFileNameCompareLimit = 259;
 
+// Slots hold CValueBase pointers (as CResourceList stores them).
+CResourceBase* AsResource(void* slot) { return static_cast<CResourceBase*>(static_cast<CValueBase*>(slot)); }
+
 const char* NameOf(void* slot)
 {
-    return slot ? static_cast<const CResourceBase*>(slot)->GetName() : nullptr;
+    return slot ? AsResource(slot)->GetName() : nullptr;
 }
 
 }  // namespace
@@ -30,7 +33,7 @@ i32 FindResourceIndexByName(void* const* slots, u32 count, const char* name)
 CResourceBase* FindResourceByName(void* const* slots, u32 count, const char* name)
 {
     const i32 i = FindResourceIndexByName(slots, count, name);
-    return i < 0 ? nullptr : static_cast<CResourceBase*>(slots[i]);
+    return i < 0 ? nullptr : AsResource(slots[i]);
 }
 
 CResourceBase* FindResourceByFileName(void* const* slots, u32 count, const char* path)
@@ -40,7 +43,7 @@ CResourceBase* FindResourceByFileName(void* const* slots, u32 count, const char*
     for (u32 i = 0; i < count; ++i) {
         const char* n = NameOf(slots[i]);
         if (n && std::strncmp(FileNamePart(n), wanted, kFileNameCompareLimit) == 0) {
-            return static_cast<CResourceBase*>(slots[i]);
+            return AsResource(slots[i]);
         }
     }
     return nullptr;

@@ -30,7 +30,8 @@
 #include <utility>
 
 // Look-ups over the slots of a pointer list whose elements are CResourceBase
-// objects (null slots and unnamed elements never match). List.cpp.
+// objects stored as CValueBase pointers, as CResourceList holds them (null
+// slots and unnamed elements never match). List.cpp.
 CResourceBase* FindResourceByName(void* const* slots, u32 count, const char* name);
 i32 FindResourceIndexByName(void* const* slots, u32 count, const char* name);
 CResourceBase* FindResourceByFileName(void* const* slots, u32 count, const char* path);

@@ -38,6 +38,18 @@ u32 CMemStream::Clear()
     return 0;
 }
 
+void CMemStream::Adopt(u8* data, u32 size)
+{
+    if (data != m_data) AlignedFree(m_data);
+    if (size == 0) {
+        AlignedFree(data);
+        data = nullptr;
+    }
+    m_data = data;
+    m_size = data ? size : 0;
+    m_position = 0;
+}
+
 // Sizes are taken in 64 bits, so itemSize x count never wraps into a small
 // request that would be reported as complete.
 u64 CMemStream::Span(u64 itemSize, u64 count, u32& bytes) const
@@ -118,12 +130,7 @@ CMemStream* LoadFileToMemStream(const char* path, const char* mode)
         AlignedFree(data);
         return nullptr;
     }
-    if (got == 0) {
-        AlignedFree(data);
-        data = nullptr;
-    }
-    stream->m_data = data;
-    stream->m_size = got;
+    stream->Adopt(data, got);
     return stream;
 }
 

@@ -35,6 +35,9 @@ public:
     u32 Write(const void* buffer, u32 itemSize, u32 count);
     // Frees the data; size and position 0. Returns 0.
     u32 Clear();
+    // Takes ownership of size bytes at data (from AlignedAlloc) in place of
+    // the stream's own; position 0. Size 0 frees data: the stream is empty.
+    void Adopt(u8* data, u32 size);
 
     // Moves the position (origin 0 start, 1 current, 2 end; any other
     // origin means the start with offset 0), clamped to 0..size.
@@ -45,8 +48,6 @@ public:
     u32 GetPosition() const { return m_position; }
 
 private:
-    friend CMemStream* LoadFileToMemStream(const char* path, const char* mode);
-
     // The bytes a transfer of count items moves from the position, and the
     // whole items among them.
     u64 Span(u64 itemSize, u64 count, u32& bytes) const;

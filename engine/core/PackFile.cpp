@@ -1,5 +1,6 @@
 #include "engine/core/PackFile.h"
 
+#include "engine/core/Endian.h"
 #include "engine/core/Memory.h"
 #include "engine/core/Scramble.h"
 #include "host/kernel/Kernel.h"
@@ -7,25 +8,12 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 
 using host::kernel::File;
 
-u32 GetU32(const u8* p) { return u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | u32(p[3]) << 24; }
-
-void PutU32(u8* p, u32 v)
-{
-    p[0] = u8(v);
-    p[1] = u8(v >> 8);
-    p[2] = u8(v >> 16);
-    p[3] = u8(v >> 24);
-}
-
 bool ReadExact(File& file, void* buffer, size_t bytes) { return file.Read(buffer, bytes) == bytes; }
-
-bool WriteExact(File& file, const void* buffer, size_t bytes) { return file.Write(buffer, bytes) == bytes; }
 
 // A scrambled field is unscrambled on its own, the table position from 0.
 bool ReadWord(File& file, bool scrambled, u8 key, u32& out)
@@ -33,7 +21,7 @@ bool ReadWord(File& file, bool scrambled, u8 key, u32& out)
     u8 bytes[4];
     if (!ReadExact(file, bytes, 4)) return false;
     if (scrambled) ScrambleBytes(key, bytes, 4);
-    out = GetU32(bytes);
+    out = GetLe32(bytes);
     return true;
 }
 
@@ -139,8 +127,8 @@ u32 CqelPackFile::LoadDirectory(File& file, const char* path, u32 count, u32 hea
         PackEntry& entry = directory[i];
         if (ok) {
             std::memcpy(entry.name, raw, kPackNameSize);
-            entry.size = GetU32(raw + kPackNameSize);
-            entry.offset = GetU32(raw + kPackNameSize + 4);
+            entry.size = GetLe32(raw + kPackNameSize);
+            entry.offset = GetLe32(raw + kPackNameSize + 4);
             ok = std::memchr(entry.name, 0, kPackNameSize) != nullptr &&
                  u64(entry.offset) + entry.size <= u64(fileSize);
         }
@@ -193,69 +181,27 @@ u8* CqelPackFile::ReadEntry(const char* name, u32* size) const
     return body;
 }
 
-namespace {
-
-// Appends exactly bytes bytes of the file at path; a file that has become
-// shorter since its size was taken fails rather than shift later bodies.
-bool CopyBody(File& archive, const char* path, u32 bytes)
-{
-    auto file = host::kernel::OpenFile(path, "rb");
-    if (!file) return false;
-    u8 chunk[1024];
-    while (bytes > 0) {
-        const u32 n = bytes < sizeof chunk ? bytes : u32(sizeof chunk);
-        if (!ReadExact(*file, chunk, n) || !WriteExact(archive, chunk, n)) return false;
-        bytes -= n;
-    }
-    return true;
-}
-
-bool WriteArchive(File& archive, const char* const* paths, const std::vector<u32>& sizes)
-{
-    const u32 count = u32(sizes.size());
-    u8 word[4];
-    PutU32(word, count);
-    if (!WriteExact(archive, word, 4)) return false;
-    u32 offset = 4 + count * kPackEntrySize;
-    for (u32 i = 0; i < count; ++i) {
-        u8 raw[kPackEntrySize] = {};
-        std::memcpy(raw, paths[i], std::strlen(paths[i]));
-        PutU32(raw + kPackNameSize, sizes[i]);
-        PutU32(raw + kPackNameSize + 4, offset);
-        if (!WriteExact(archive, raw, sizeof raw)) return false;
-        offset += sizes[i];
-    }
-    for (u32 i = 0; i < count; ++i)
-        if (!CopyBody(archive, paths[i], sizes[i])) return false;
-    return true;
-}
-
-}  // namespace
-
 u32 CqelPackFile::Write(const char* const* paths, u32 count, const char* archivePath)
 {
     if (!archivePath || (count && !paths)) return 0;
     // Every body must be addressable by a 32-bit offset.
-    u64 end = 4 + u64(count) * kPackEntrySize;
-    std::vector<u32> sizes(count);
+    const u64 directoryEnd = 4 + u64(count) * kPackEntrySize;
+    if (directoryEnd > UINT32_MAX) return 0;
+    // Built whole in memory: each body is stored with the size of the bytes
+    // actually read, and the archive reaches the disk in one atomic write.
+    std::string archive(size_t(directoryEnd), '\0');
+    PutLe32(archive.data(), count);
+    std::string body;
     for (u32 i = 0; i < count; ++i) {
-        if (!paths[i] || std::strlen(paths[i]) >= kPackNameSize) return 0;
-        auto file = host::kernel::OpenFile(paths[i], "rb");
-        if (!file) return 0;
-        const int64_t size = file->Size();
-        if (size < 0) return 0;
-        end += u64(size);
-        if (end > UINT32_MAX) return 0;
-        sizes[i] = u32(size);
+        if (!paths[i]) return 0;
+        const size_t nameLength = std::strlen(paths[i]);
+        if (nameLength >= kPackNameSize || !host::kernel::ReadWholeFile(paths[i], body)) return 0;
+        if (archive.size() + body.size() > UINT32_MAX) return 0;
+        char* entry = archive.data() + 4 + size_t(i) * kPackEntrySize;
+        std::memcpy(entry, paths[i], nameLength);
+        PutLe32(entry + kPackNameSize, u32(body.size()));
+        PutLe32(entry + kPackNameSize + 4, u32(archive.size()));
+        archive += body;
     }
-
-    const std::string part = std::string(archivePath) + ".part";
-    auto archive = host::kernel::OpenFile(part, "wb");
-    if (!archive) return 0;
-    bool ok = WriteArchive(*archive, paths, sizes);
-    ok = archive->Close() && ok;
-    archive.reset();
-    if (ok) ok = host::kernel::MoveFile(part, archivePath);
-    if (!ok) host::kernel::DeleteFile(part);
-    return ok ? 1 : 0;
+    return host::kernel::WriteFileAtomic(archivePath, archive.data(), archive.size()) ? 1 : 0;
 }

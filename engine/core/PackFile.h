@@ -80,9 +80,9 @@ public:
 
     // Writes a plain archive of the files at paths, each stored under its
     // path as given. 1, or 0 when a path is null or does not fit an entry
-    // name, a file cannot be read or the archive cannot be written; the
-    // archive is written beside its destination and moved into place only
-    // when complete, so a failure never leaves a half-written archive.
+    // name, a file cannot be read or the archive cannot be written. The
+    // archive is built in memory and replaces its destination in one atomic
+    // write, so a failure never leaves a half-written archive.
     static u32 Write(const char* const* paths, u32 count, const char* archivePath);
 
     u32 GetCount() const { return m_count; }

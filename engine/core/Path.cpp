@@ -1,19 +1,14 @@
 #include "engine/core/Path.h"
 
-#include "host/kernel/Kernel.h"
+#include "engine/core/StringUtil.h"
 
 const char* FileNamePart(const char* path)
 {
     if (!path) return nullptr;
     const char* name = path;
-    for (const char* p = path; *p; ++p) {
-        const auto c = static_cast<unsigned char>(*p);
-        if (host::kernel::IsDBCSLeadByte(c)) {
-            if (!p[1]) break;  // a lead byte before the NUL is a character alone
-            ++p;
-            continue;
-        }
-        if ((c == '\\' || c == '/') && p != path) name = p + 1;
+    // Whole characters: a trail byte is never taken for a separator.
+    for (const char* p = path; *p; p += CharSize(p)) {
+        if ((*p == '\\' || *p == '/') && p != path) name = p + 1;
     }
     return name;
 }

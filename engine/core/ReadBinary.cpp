@@ -1,5 +1,6 @@
 #include "engine/core/ReadBinary.h"
 
+#include "engine/core/Endian.h"
 #include "host/kernel/Kernel.h"
 
 #include <cstdint>
@@ -72,13 +73,13 @@ i8 CqelReadBinary::ReadInt8()
 i16 CqelReadBinary::ReadInt16()
 {
     const u8* p = Take(2);
-    return p ? i16(u16(p[0] | p[1] << 8)) : 0;
+    return p ? i16(GetLe16(p)) : 0;
 }
 
 u32 CqelReadBinary::ReadUInt32()
 {
     const u8* p = Take(4);
-    return p ? u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | u32(p[3]) << 24 : 0;
+    return p ? GetLe32(p) : 0;
 }
 
 i32 CqelReadBinary::ReadInt32() { return i32(CqelReadBinary::ReadUInt32()); }

@@ -3,19 +3,10 @@
 #include "engine/core/Number.h"
 #include "host/kernel/Kernel.h"
 
-#include <cfloat>
-#include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <locale.h>
-
-namespace {
 
 using host::kernel::IsDBCSLeadByte;
-
-
-}  // namespace
 
 CqelReadText::CqelReadText(const CqelReadText& other)
     : CqelReadFile(other), m_delimiterCount(other.m_delimiterCount)

@@ -59,6 +59,12 @@ char* CResourceBase::AllocName(u32 size)
     return m_name;
 }
 
+void CResourceBase::ClearName()
+{
+    FreeName();
+    m_nameLength = 0;
+}
+
 void CResourceBase::FreeName()
 {
     AlignedFree(m_name);

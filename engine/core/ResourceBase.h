@@ -39,6 +39,9 @@ public:
 
 protected:
     void SetType(u8 type) { m_type = type; }
+    // Frees the name and sets its length to 0, so an unnamed reader result
+    // neither keeps nor copies a stale length.
+    void ClearName();
 
 private:
     void FreeName();

@@ -9,7 +9,7 @@ void ForEachSoundPlayer(CResourceList* list, F&& f)
 {
     if (!list) return;
     for (u32 i = 0; i < list->GetCount(); ++i) {
-        if (void* p = list->GetAt(i)) f(*static_cast<CSoundPlayerBase*>(p));
+        if (void* p = list->GetAt(i)) f(*static_cast<CSoundPlayerBase*>(static_cast<CValueBase*>(p)));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "engine/core/String.h"
 
+#include "engine/core/Endian.h"
 #include "engine/core/Memory.h"
 #include "engine/core/Scramble.h"
 #include "engine/core/StringUtil.h"
@@ -123,7 +124,8 @@ const char* CString::Replace(const char* find, const char* with)
 u32 CString::Write(host::kernel::File* file, u8 key) const
 {
     if (!file) return 0;
-    const u8 header[4] = {u8(length_), u8(length_ >> 8), u8(length_ >> 16), u8(length_ >> 24)};
+    u8 header[4];
+    PutLe32(header, length_);
     if (file->Write(header, 4) != 4) return 0;
     if (length_ == 0) return 1;
     // The scrambler's table repeats every 256 bytes, so scrambling a copy
@@ -155,7 +157,7 @@ u32 CString::ReadImpl(host::kernel::File* file, bool unscramble, u8 key)
     if (!file) return 0;
     u8 header[4];
     if (file->Read(header, 4) != 4) return 0;
-    const u32 n = u32(header[0]) | u32(header[1]) << 8 | u32(header[2]) << 16 | u32(header[3]) << 24;
+    const u32 n = GetLe32(header);
     if (n == 0) return 1;
     if (n == 0xFFFFFFFFu) return 0;   // n + 1 would wrap to 0
 

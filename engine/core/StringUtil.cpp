@@ -116,6 +116,9 @@ namespace {
 template <typename Visit, typename EndLine>
 u32 WalkWrapped(const char* text, u32 width, Visit visit, EndLine endLine)
 {
+    // Every line holds at least one character: at width 0 the walk would
+    // open with an empty line and count lines differently from width 1.
+    if (width == 0) width = 1;
     u32 line = 1, column = 0;
     const size_t length = std::strlen(text);
     for (size_t i = 0; i < length;) {

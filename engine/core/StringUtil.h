@@ -40,10 +40,11 @@ char* ExtractBetween(const char* text, const char* open, const char* close);
 u32 TrimWhitespace(char* s);
 
 // Number of lines of text wrapped at width bytes per line; a double-byte
-// character starting at column width - 1 stays on its line. 0 for null text.
+// character starting at column width - 1 stays on its line. Width 0 wraps
+// as 1. 0 for null text.
 u32 CountWrappedLines(const char* text, u32 width);
 
 // Copies line n (from 1) of the wrapped text into out, terminated; out needs
-// width + 2 bytes. Returns out, or null when out is null. A line number
-// outside 1..CountWrappedLines gives the empty string.
+// width + 2 bytes (3 for width 0). Returns out, or null when out is null. A
+// line number outside 1..CountWrappedLines gives the empty string.
 char* GetWrappedLine(const char* text, u32 width, u32 n, char* out);

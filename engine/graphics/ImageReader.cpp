@@ -1,5 +1,6 @@
 #include "engine/graphics/ImageReader.h"
 
+#include "engine/core/Endian.h"
 #include "engine/core/Memory.h"
 #include "engine/core/Path.h"
 #include "engine/core/StringUtil.h"
@@ -14,16 +15,8 @@ class ByteWriter {
 public:
     explicit ByteWriter(u8* p) : m_p(p) {}
     void U8(u8 v) { *m_p++ = v; }
-    void U16(u16 v)
-    {
-        U8(u8(v));
-        U8(u8(v >> 8));
-    }
-    void U32(u32 v)
-    {
-        U16(u16(v));
-        U16(u16(v >> 16));
-    }
+    void U16(u16 v) { PutLe16(m_p, v), m_p += 2; }
+    void U32(u32 v) { PutLe32(m_p, v), m_p += 4; }
     void Zeros(u32 n)
     {
         std::memset(m_p, 0, n);

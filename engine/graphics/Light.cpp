@@ -1,5 +1,6 @@
 #include "engine/graphics/Light.h"
 
+#include "engine/core/Endian.h"
 #include "host/kernel/Kernel.h"
 
 #include <cstring>
@@ -9,16 +10,11 @@
 
 namespace {
 
-void PutU32(std::string& out, u32 v)
-{
-    for (int i = 0; i < 4; ++i) out.push_back(char((v >> (8 * i)) & 0xFF));
-}
-
 void PutF32(std::string& out, f32 v)
 {
     u32 bits;
     std::memcpy(&bits, &v, 4);
-    PutU32(out, bits);
+    AppendLe32(out, bits);
 }
 
 void PutVector(std::string& out, const CVector3& v)
@@ -35,7 +31,7 @@ public:
     u8 U8() { return *m_p++; }
     u32 U32()
     {
-        const u32 v = u32(m_p[0]) | u32(m_p[1]) << 8 | u32(m_p[2]) << 16 | u32(m_p[3]) << 24;
+        const u32 v = GetLe32(m_p);
         m_p += 4;
         return v;
     }
@@ -62,33 +58,24 @@ private:
 
 CLight::CLight() : CResourceBase("Light") {}
 
-void CLight::ClearName()
-{
-    const u8 type = GetType();
-    CResourceBase::operator=(CResourceBase());
-    SetName(nullptr);
-    SetType(type);
-}
-
 i32 CLight::Save(const char* path, host::kernel::File* file)
 {
     if (!file && !path) return 0;
-    if (!GetName()) ClearName();
 
     std::string block;
     block.reserve(BlockSize(GetNameLength()));
     if (GetName()) {
-        PutU32(block, GetNameLength());
+        AppendLe32(block, GetNameLength());
         block.append(GetName(), GetNameLength());
     } else {
-        PutU32(block, 0);
+        AppendLe32(block, 0);
     }
     PutVector(block, m_position);
     PutVector(block, m_direction);
     PutF32(block, m_range);
-    PutU32(block, m_diffuse);
-    PutU32(block, m_ambient);
-    PutU32(block, m_specular);
+    AppendLe32(block, m_diffuse);
+    AppendLe32(block, m_ambient);
+    AppendLe32(block, m_specular);
     block.push_back(char(m_flag));
     PutVector(block, m_attenuation);
     PutVector(block, m_spot);
@@ -109,7 +96,7 @@ i32 CLight::Load(const char* path, host::kernel::File* file)
 
     u8 word[4];
     if (file->Read(word, 4) != 4) return 0;
-    const u32 nameLength = FieldReader(word).U32();
+    const u32 nameLength = GetLe32(word);
     const int64_t left = file->Size() - file->Tell();
     if (nameLength > kMaxNameLength || int64_t(nameLength) + (kFixedBytes - 4) > left) return 0;
 

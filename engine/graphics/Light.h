@@ -61,10 +61,6 @@ private:
     static constexpr u32 kFixedBytes = 4 + 12 + 12 + 4 + 4 + 4 + 4 + 1 + 12 + 12;
     static_assert(kFixedBytes == 69);
 
-    // Null name and a name length of 0 (the base keeps the length when it
-    // frees a name).
-    void ClearName();
-
     CVector3 m_position;                        // (0, 0, 0)
     CVector3 m_direction;                       // (0, 0, 0)
     f32 m_range = 0.0f;

@@ -1,7 +1,9 @@
 #include "engine/graphics/PSDReader.h"
 
+#include "engine/core/Endian.h"
 #include "engine/core/Memory.h"
 #include "engine/core/Path.h"
+#include "engine/core/StringUtil.h"
 #include "host/kernel/Kernel.h"
 
 #include <algorithm>
@@ -51,13 +53,13 @@ public:
     {
         const u8* p = Take(2);
         if (!p) return 0;
-        return m_littleEndian ? u16(p[0] | p[1] << 8) : u16(p[0] << 8 | p[1]);
+        return m_littleEndian ? GetLe16(p) : u16(p[0] << 8 | p[1]);
     }
     u32 U32()
     {
         const u8* p = Take(4);
         if (!p) return 0;
-        if (m_littleEndian) return u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | u32(p[3]) << 24;
+        if (m_littleEndian) return GetLe32(p);
         return u32(p[0]) << 24 | u32(p[1]) << 16 | u32(p[2]) << 8 | u32(p[3]);
     }
     // The next count bytes as a cursor of their own; this one moves past
@@ -107,21 +109,18 @@ u8* CopyBlock(const void* source, u32 size)
 std::string FileNameFromLayerName(const char* name)
 {
     std::string out;
-    for (const char* p = name ? name : ""; *p; ++p) {
+    for (const char* p = name ? name : ""; *p;) {
+        const size_t size = CharSize(p);
         const auto c = static_cast<unsigned char>(*p);
-        if (host::kernel::IsDBCSLeadByte(c) && p[1]) {
-            out.push_back(p[0]);
-            out.push_back(*++p);
-        } else if (c < 0x20 || std::strchr("\\/:*?\"<>|", c)) {
-            out.push_back('_');
-        } else {
-            out.push_back(char(c));
-        }
+        if (size == 1 && (c < 0x20 || std::strchr("\\/:*?\"<>|", c))) out.push_back('_');
+        else out.append(p, size);
+        p += size;
     }
     return out.empty() ? "_" : out;
 }
 
-// The file name of path without its extension.
+// The file name of path without its extension (from the last '.', unless
+// that starts the name), as the platform's GetFileTitle gives it.
 std::string FileTitle(const char* path)
 {
     std::string title = FileNamePart(path ? path : "");
@@ -341,6 +340,8 @@ bool CPSDReader::ReadHeader(Cursor& in)
     }
     // The decoders take one byte a sample.
     if (h.depth != 8) return false;
+    // RGB places its first three channels by colour: fewer would land past a pixel.
+    if (h.colourMode == kColourRGB && h.channels < 3) return false;
     return h.channels >= 1 && h.channels <= kMaxChannels && h.width >= 1 && h.width <= kMaxSide &&
            h.height >= 1 && h.height <= kMaxSide;
 }
@@ -674,7 +675,7 @@ bool CPSDReader::ReadMergedImage(Cursor& in)
 void CPSDReader::WriteImage(const char* name, const u8* pixels, u32 width, u32 height, u32 channels)
 {
     const char* path = m_path.GetText();
-    std::string target(path, size_t(FileNamePart(path) - path));
+    std::string target(path, FolderPartLength(path));
     target += name;
     u32 xPerMetre = kDefaultPixelsPerMetre;
     u32 yPerMetre = kDefaultPixelsPerMetre;

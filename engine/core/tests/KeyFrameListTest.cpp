@@ -224,6 +224,7 @@ TEST(KeyFrameBlock, ReadsTheStoredLayoutFromFilesMemoryAndPaths)
     ASSERT_EQ(word.ReadFromFile(&file), 1u);
     EXPECT_EQ(Written(pos), kPosBlock);  // every field was read, and the old ones replaced
     EXPECT_EQ(Written(word), kWordBlock);
+    EXPECT_EQ(Written(CKeyFrameTrack(word)), kWordBlock);  // nor does a copy keep the old name's length
     EXPECT_NE(pos.GetInterpolator(), nullptr);  // the callback stays
 
     const std::string two = kWordBlock + kPosBlock;

@@ -84,6 +84,21 @@ TEST(MemStream, WritesInPlaceWithoutGrowing)
     EXPECT_EQ(stream.Write(nullptr, 1, 1), u32(-1));
 }
 
+TEST(MemStream, AdoptsAnEngineHeapBlock)
+{
+    CMemStream stream(kTen, 10);
+    stream.Seek(4, 0);
+    u8* block = static_cast<u8*>(AlignedAlloc(3, 16));
+    std::memcpy(block, "xyz", 3);
+    stream.Adopt(block, 3);  // the old data is freed, the block owned
+    EXPECT_EQ(stream.GetData(), block);
+    EXPECT_EQ(stream.GetPosition(), 0u);
+    EXPECT_EQ(Contents(stream), "xyz");
+    stream.Adopt(static_cast<u8*>(AlignedAlloc(1, 16)), 0);  // freed: an empty stream
+    EXPECT_EQ(stream.GetData(), nullptr);
+    EXPECT_EQ(stream.GetSize(), 0u);
+}
+
 TEST(MemStream, LoadsWholeFiles)
 {
     TempFolder folder;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 namespace {
 
 // A named engine object that counts its lives.
@@ -37,14 +39,15 @@ struct CStatusStandIn {
     int value;
 };
 
-// Adds each object (null: an empty slot).
-template <class List>
-void Fill(List& list, std::initializer_list<void*> objects)
+// Adds each object as its element-class pointer, the way the list stores
+// them (null: an empty slot).
+template <class E>
+void Fill(CResourceListOf<E>& list, std::initializer_list<std::type_identity_t<E>*> objects)
 {
     for (void* p : objects) ASSERT_EQ(list.Add(&p), 1);
 }
 
-CCounted* At(const CResourceList& list, u32 i) { return static_cast<CCounted*>(list.GetAt(i)); }
+CCounted* At(const CResourceList& list, u32 i) { return static_cast<CCounted*>(static_cast<CValueBase*>(list.GetAt(i))); }
 
 }  // namespace
 

@@ -46,8 +46,10 @@ TEST(Scene, SoundStepMutesOnChangeThenServicesEveryCall)
 {
     Log log;
     CResourceList sounds;  // two sounds with an empty slot between them
-    for (void* p : {new CFakeSound("bgm", &log), static_cast<CFakeSound*>(nullptr), new CFakeSound("shot", &log)})
+    for (CValueBase* sound : {new CFakeSound("bgm", &log), static_cast<CFakeSound*>(nullptr), new CFakeSound("shot", &log)}) {
+        void* p = sound;  // stored as the list stores elements
         sounds.Add(&p);
+    }
     SetSoundPlayerList(&sounds);
     CTestScene scene;
     const struct { u32 inactive; Log log; } steps[] = {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstring>
 #include <string>
@@ -14,15 +15,16 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// The lines of a wrapped text, through GetWrappedLine.
+// The lines of a wrapped text, through GetWrappedLine into a heap buffer of
+// exactly the documented size (so the sanitizer sees any byte past it).
 Lines Wrapped(const char* text, u32 width)
 {
     Lines lines;
     const u32 count = CountWrappedLines(text, width);
     for (u32 n = 1; n <= count; ++n) {
-        std::string out(width + 2, '\x7F');
+        std::vector<char> out(std::max(width, 1u) + 2, '\x7F');
         EXPECT_EQ(GetWrappedLine(text, width, n, out.data()), out.data());
-        lines.emplace_back(out.c_str());
+        lines.emplace_back(out.data());
     }
     return lines;
 }
@@ -159,6 +161,7 @@ TEST(GetWrappedLine, CutsAtTheWidthAndAtLineFeeds)
         // A double-byte character starting at the last column stays on its line.
         {"ab\x82\xA0" "c", 3, {"ab\x82\xA0", "c"}},
         {"ab\x82", 10, {"ab\x82"}},  // a lone lead byte at the end is one byte
+        {"a\x82\xA0" "b", 0, {"a", "\x82\xA0", "b"}},  // width 0 wraps as 1
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << Printable(c.text) << " in " << c.width);

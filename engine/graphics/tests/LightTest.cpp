@@ -50,6 +50,7 @@ TEST(Light, SavesItsBlockAndLoadsItBack)
     ASSERT_EQ(loaded.Load(nullptr, in.get()), 1);
     EXPECT_TRUE(in->AtEnd());
     EXPECT_EQ(loaded.GetName(), nullptr);
+    EXPECT_EQ(loaded.GetNameLength(), 0u);
     EXPECT_EQ(loaded.GetSpot()->z, 20.0f);
     EXPECT_EQ(loaded.GetSpecular(), 0x12345678u);
     EXPECT_EQ(loaded.GetFlag(), 1);

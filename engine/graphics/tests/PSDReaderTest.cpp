@@ -271,6 +271,14 @@ TEST(PSDReader, RefusesBadHeadersRectanglesCountsAndLengths)
     Document noLayers;
     noLayers.layerSection = false;
     EXPECT_EQ(LoadBytes(Build(noLayers)), 1);
+
+    // RGB with fewer than its three colour channels, merged image written.
+    for (u16 channels : {1, 2}) {
+        noLayers.channels = channels;
+        CPSDReader writer;
+        writer.SetWriteBMP(1);
+        EXPECT_EQ(LoadBytes(Build(noLayers), &writer), 0) << channels;
+    }
 }
 
 TEST(PSDReader, RefusesPackBitsThatOverrunsARowOrTheData)
