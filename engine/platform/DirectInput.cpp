@@ -135,7 +135,6 @@ void CDirectInput::Release()
     for (u32 slot = 0; slot < m_joystickCount; ++slot) ReleaseDevice(m_joysticks[slot]);
     m_joystickCount = 0;
     m_directInput.reset();
-    std::memset(m_previousJoystickStates, 0, sizeof m_previousJoystickStates);
     std::memset(m_joystickStates, 0, sizeof m_joystickStates);
     std::memset(m_joystickInfos, 0, sizeof m_joystickInfos);
 }
@@ -168,7 +167,6 @@ void CDirectInput::UpdateJoysticks()
         Device* device = m_joysticks[slot].get();
         if (!device) continue;
         device->Poll();
-        m_previousJoystickStates[slot] = m_joystickStates[slot];
         host::input::JoystickState& state = m_joystickStates[slot];
         if (Succeeded(device->GetState(state))) {
             for (u8& button : state.buttons) button = DownBit(button);

@@ -87,7 +87,6 @@ private:
     u8 m_previousKeys[kKeyCount] = {};
     u8 m_keys[kKeyCount] = {};
     host::input::MouseState m_mouseState = {};
-    host::input::JoystickState m_previousJoystickStates[kMaxJoysticks] = {};
     host::input::JoystickState m_joystickStates[kMaxJoysticks] = {};
     host::input::DeviceInfo m_joystickInfos[kMaxJoysticks] = {};
     host::window::Handle m_window = nullptr;

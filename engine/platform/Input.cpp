@@ -195,11 +195,14 @@ void CInput::Update()
     UpdateJoysticks();
     UpdateKeyboard();
     UpdateMouse();
+    // Read once: every slot sees the same cursor.
+    f32 cursorX = 0.0f, cursorY = 0.0f;
+    GetCursorClientPos(&cursorX, &cursorY);
     u32 nextPad = 0;
-    for (InputState& state : m_states) UpdateSlot(state, nextPad);
+    for (InputState& state : m_states) UpdateSlot(state, nextPad, cursorX, cursorY);
 }
 
-void CInput::ReadMouse(InputState& s) const
+void CInput::ReadMouse(InputState& s, f32 x, f32 y) const
 {
     const host::input::MouseState& mouse = GetMouseState();
     for (u32 code = 0; code < kMouseCodeCount; ++code)
@@ -211,8 +214,6 @@ void CInput::ReadMouse(InputState& s) const
 
     // Movement counts once the cursor has left the threshold around the
     // reference; then it is this frame's step.
-    f32 x = 0.0f, y = 0.0f;
-    GetCursorClientPos(&x, &y);
     if (std::fabs(x - s.mouseReferenceX) > s.mouseThreshold || std::fabs(y - s.mouseReferenceY) > s.mouseThreshold) {
         s.mouseReferenceX = s.mouseLastX;
         s.mouseReferenceY = s.mouseLastY;
@@ -226,13 +227,13 @@ void CInput::ReadMouse(InputState& s) const
     s.mouseLastY = y;
 }
 
-void CInput::UpdateSlot(InputState& s, u32& nextPad)
+void CInput::UpdateSlot(InputState& s, u32& nextPad, f32 cursorX, f32 cursorY)
 {
     std::memcpy(s.previousRaw, s.raw, sizeof s.raw);
     std::memset(s.raw, 0, sizeof s.raw);
     u32 padInputs[kPadInputCount] = {};
 
-    ReadMouse(s);
+    ReadMouse(s, cursorX, cursorY);
 
     // Controller: the next XInput pad when the slot takes one and it
     // answers, else the slot's own controller.

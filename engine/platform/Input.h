@@ -104,8 +104,9 @@ public:
                            host::input::JoystickState* adjusted = nullptr) const;
 
 private:
-    void UpdateSlot(InputState& state, u32& nextPad);
-    void ReadMouse(InputState& state) const;
+    // cursorX, cursorY: this frame's cursor, client pixels.
+    void UpdateSlot(InputState& state, u32& nextPad, f32 cursorX, f32 cursorY);
+    void ReadMouse(InputState& state, f32 cursorX, f32 cursorY) const;
 
     CXInputPad m_xinputPads[kInputSlotCount];
     u32 m_xinputPadCount = 0;

@@ -1,12 +1,7 @@
 #include "engine/platform/Listener.h"
 
+#include "engine/platform/HostVector.h"
 #include "engine/platform/Sound.h"
-
-namespace {
-
-host::sound::Vector3 ToHost(const CVector3& v) { return {v.x, v.y, v.z}; }
-
-}  // namespace
 
 CListener::CListener(CSound* owner, u32 mode) : m_mode(mode), m_owner(owner) {}
 

@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr f32 kNoLoop = -0.1f;
-
 // ---------------------------------------------------------------- memory callbacks
 
 size_t MemRead(void* buffer, size_t itemSize, size_t count, void* source)
@@ -150,8 +148,8 @@ u8* DecodeOggMemory(CMemStream* stream, SoundFormat* format, u32* dataSize)
     }
     u8* pcm = nullptr;
     u32 size = 0;
+    u32 done = 0;
     if (GetOggFormat(&decoder, format, &size) && size > 0 && (pcm = static_cast<u8*>(AlignedAlloc(size, 16)))) {
-        u32 done = 0;
         while (done < size) {
             const long got = ReadSome(&decoder, pcm + done, std::min<u32>(4096, size - done));
             if (got == 0) break;
@@ -164,7 +162,9 @@ u8* DecodeOggMemory(CMemStream* stream, SoundFormat* format, u32* dataSize)
         }
     }
     ov_clear(&decoder);
-    if (pcm) *dataSize = size;
+    // Skipped holes leave less than the stated length: the rest of the block
+    // was never written.
+    if (pcm) *dataSize = done;
     return pcm;
 }
 

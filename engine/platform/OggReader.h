@@ -22,13 +22,17 @@ void CloseOggStream(OggVorbis_File* decoder);
 u32 GetOggFormat(OggVorbis_File* decoder, SoundFormat* format, u32* dataSize);
 
 // Decodes the whole stream (which is deleted in every case) into a new
-// AlignedAlloc block of *dataSize bytes; null on failure.
+// AlignedAlloc block; *dataSize gets the bytes decoded, fewer than the
+// stated length when damage was skipped. Null on failure.
 u8* DecodeOggMemory(CMemStream* stream, SoundFormat* format, u32* dataSize);
 
 enum class OggFillResult { Full, Ended, Failed };
 
+// A stream's loop start below this means it does not loop.
+inline constexpr f32 kNoLoop = -0.1f;
+
 // Fills size bytes. At the end of the data the decoder goes on from
-// loopStart (seconds), or, with loopStart below -0.1, goes back to 0 and
+// loopStart (seconds), or, with loopStart below kNoLoop, goes back to 0 and
 // reports Ended. A loop that yields nothing ends the same way. *filled gets
 // the bytes written in every case.
 OggFillResult OggFill(u8* buffer, u32 size, f32 loopStart, OggVorbis_File* decoder, u32* filled);

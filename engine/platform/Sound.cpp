@@ -10,6 +10,13 @@ namespace {
 
 std::atomic<CSound*> g_soundDevice{nullptr};
 
+// Never destroyed: a sound released during exit may still take it.
+host::kernel::CriticalSection& SoundLock()
+{
+    static auto* lock = new host::kernel::CriticalSection();
+    return *lock;
+}
+
 i32 Fail(const char* text)
 {
     host::kernel::MessageBox(text, "Error", host::kernel::kMbOk);
@@ -30,7 +37,6 @@ CSound::~CSound()
     // use after free; loads then fail instead.
     CSound* self = this;
     g_soundDevice.compare_exchange_strong(self, nullptr);
-    m_lock.reset();
     m_listenerInterface = nullptr;
     m_primary.reset();
     m_device.reset();
@@ -60,33 +66,24 @@ i32 CSound::Initialize(CSystem* window)
     if (m_device->GetCaps(caps) != Result::Ok) return 0;
     m_maxSecondaryRate = caps.maxSecondaryRate;
     m_minSecondaryRate = caps.minSecondaryRate;
-    m_totalHwMemBytes = caps.totalHardwareBytes;
-    m_freeHwMemBytes = caps.freeHardwareBytes;
     m_capsFlags = caps.flags;
 
-    m_lock = std::make_unique<host::kernel::CriticalSection>();
     SetSoundDeviceGlobal(this);
     return 1;
 }
 
 i32 CSound::Lock()
 {
-    if (m_lock) m_lock->Enter();
+    SoundLock().Enter();
     return 1;
 }
 
 i32 CSound::Unlock()
 {
-    if (m_lock) m_lock->Leave();
+    SoundLock().Leave();
     return 1;
 }
 
-CSoundLock::CSoundLock() : m_sound(GetSoundDeviceGlobal())
-{
-    if (m_sound) m_sound->Lock();
-}
+CSoundLock::CSoundLock() { SoundLock().Enter(); }
 
-CSoundLock::~CSoundLock()
-{
-    if (m_sound) m_sound->Unlock();
-}
+CSoundLock::~CSoundLock() { SoundLock().Leave(); }

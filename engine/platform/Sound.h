@@ -1,8 +1,9 @@
-// CSound: the process's one sound device. It owns the host sound device, the
-// primary buffer (fixed 44.1 kHz 16-bit stereo output) with its 3D listener,
-// and the sound lock, the one lock that serialises the buffer calls the
-// stream threads can race with. Sound buffers and listeners reach the device
-// through the process-wide pointer set by a successful Initialize.
+// CSound: the process's one sound device. It owns the host sound device and
+// the primary buffer (fixed 44.1 kHz 16-bit stereo output) with its 3D
+// listener. The sound lock, the one lock that serialises the buffer calls the
+// stream threads can race with, belongs to the process, not to a device, so
+// a thread holding it never outlives it. Sound buffers and listeners reach
+// the device through the process-wide pointer set by a successful Initialize.
 #pragma once
 
 #include "engine/core/Types.h"
@@ -11,8 +12,6 @@
 #include "host/sound/Sound.h"
 
 #include <memory>
-
-namespace host::kernel { class CriticalSection; }
 
 class CSystem;
 class CListener;
@@ -31,7 +30,8 @@ public:
     // null window or failing capabilities, without one).
     i32 Initialize(CSystem* window);
 
-    // The sound lock (recursive). Never held while waiting for a stream thread.
+    // The process's sound lock (recursive). Never held while waiting for a
+    // stream thread.
     i32 Lock();
     i32 Unlock();
 
@@ -53,11 +53,8 @@ private:
     host::sound::Listener* m_listenerInterface = nullptr;   // owned by the device
     u32 m_maxSecondaryRate = 0;
     u32 m_minSecondaryRate = 0;
-    u32 m_totalHwMemBytes = 0;
-    u32 m_freeHwMemBytes = 0;
     u32 m_capsFlags = 0;
     CSystem* m_window = nullptr;
-    std::unique_ptr<host::kernel::CriticalSection> m_lock;   // made by Initialize
     CListener* m_listener = nullptr;
 };
 
@@ -65,14 +62,11 @@ private:
 void SetSoundDeviceGlobal(CSound* sound);
 CSound* GetSoundDeviceGlobal();
 
-// Holds the global device's sound lock for a scope; without a device (the
-// program runs without sound) it holds nothing.
+// Holds the sound lock for a scope.
 class CSoundLock {
 public:
     CSoundLock();
     ~CSoundLock();
     CSoundLock(const CSoundLock&) = delete;
     CSoundLock& operator=(const CSoundLock&) = delete;
-private:
-    CSound* m_sound;
 };

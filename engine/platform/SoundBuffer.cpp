@@ -1,9 +1,11 @@
 #include "engine/platform/SoundBuffer.h"
 
+#include "engine/core/Endian.h"
 #include "engine/core/Matrix.h"
 #include "engine/core/Memory.h"
 #include "engine/core/MemStream.h"
 #include "engine/core/PackFile.h"
+#include "engine/platform/HostVector.h"
 #include "engine/platform/Listener.h"
 #include "engine/platform/OggReader.h"
 #include "engine/platform/Sound.h"
@@ -29,8 +31,6 @@ static_assert(kStatic == host::sound::kBufferStatic && kCtrl3D == host::sound::k
 constexpr u16 kFormatExtensible = 0xFFFE;
 constexpr double kPi = 3.14159265358979323846;
 
-host::sound::Vector3 ToHost(const CVector3& v) { return {v.x, v.y, v.z}; }
-
 bool IsOggName(const char* name) { return std::strstr(name, ".ogg") || std::strstr(name, ".OGG"); }
 
 // The device plays integer PCM only; an extensible format whose sub-format
@@ -39,10 +39,8 @@ host::sound::WaveFormat ToHost(const SoundFormat& f)
 {
     host::sound::WaveFormat w;
     w.tag = f.formatTag;
-    if (f.formatTag == kFormatExtensible && f.extra.size() >= 22) {
-        const u8* sub = f.extra.data() + 6;
-        if ((sub[0] | sub[1] << 8 | sub[2] << 16 | u32(sub[3]) << 24) == 1) w.tag = host::sound::kFormatPcm;
-    }
+    if (f.formatTag == kFormatExtensible && f.extra.size() >= 22 && GetLe32(f.extra.data() + 6) == 1)
+        w.tag = host::sound::kFormatPcm;
     w.channels = f.channels;
     w.rate = f.samplesPerSec;
     w.bytesPerSecond = f.avgBytesPerSec;
@@ -94,7 +92,7 @@ CSoundBuffer::CSoundBuffer(const CSoundBuffer& other)
     CSound* sound = Device();
     if (!other.m_master || !sound || !sound->GetDevice()) return;
     if (sound->GetDevice()->DuplicateBuffer(*other.m_master, m_master) != Result::Ok) return;
-    SetVoiceCount(other.m_voiceCount);
+    SetVoiceCount(other.GetVoiceCount());
 }
 
 CSoundBuffer::~CSoundBuffer() { CSoundBuffer::Release(); }
@@ -103,12 +101,11 @@ i32 CSoundBuffer::Release()
 {
     // The source may be shared with a copy that is playing: stop without
     // rewinding it.
-    for (u32 i = 0; i < m_voiceCount; ++i) {
-        StopVoice(*m_voices[i], 0);
-        FreeVoice(*m_voices[i]);
+    for (auto& v : m_voices) {
+        StopVoice(*v, 0);
+        FreeVoice(*v);
     }
     m_voices.clear();
-    m_voiceCount = 0;
     m_master.reset();
     m_shared.reset();
     m_length = 0.0f;
@@ -287,15 +284,15 @@ u32 CSoundBuffer::CreateBuffer()
 u32 CSoundBuffer::SetVoiceCount(u32 voiceCount)
 {
     if (!m_master) return 0;
-    for (u32 i = voiceCount; i < m_voiceCount; ++i) {
+    const u32 old = GetVoiceCount();
+    for (u32 i = voiceCount; i < old; ++i) {
         StopVoice(*m_voices[i], 0);
         FreeVoice(*m_voices[i]);
     }
     m_voices.resize(voiceCount);
-    for (u32 i = m_voiceCount; i < voiceCount; ++i) m_voices[i] = std::make_unique<SoundVoice>();
-    m_voiceCount = voiceCount;
-    for (u32 i = 0; i < m_voiceCount; ++i) {
-        if (!m_voices[i]->buffer && !MakeVoice(*m_voices[i])) return 0;
+    for (u32 i = old; i < voiceCount; ++i) m_voices[i] = std::make_unique<SoundVoice>();
+    for (auto& v : m_voices) {
+        if (!v->buffer && !MakeVoice(*v)) return 0;
     }
     return 1;
 }
@@ -314,7 +311,6 @@ u32 CSoundBuffer::MakeVoice(SoundVoice& voice)
         const CVector3 velocity(1.0f, 1.0f, 1.0f);
         voice.buffer->SetVelocity3D(ToHost(velocity), host::sound::kApplyImmediate);
     }
-    if (m_bufferFlags & kCtrlNotify) voice.hasNotify = 1;
     return 1;
 }
 
@@ -324,7 +320,7 @@ void CSoundBuffer::FreeVoice(SoundVoice& voice)
     // The buffer first: once it is gone nothing sets the events.
     voice.buffer.reset();
     for (auto& e : voice.events) e.reset();
-    voice.has3D = voice.hasNotify = 0;
+    voice.has3D = 0;
 }
 
 u32 CSoundBuffer::IsPlayingVoice(const SoundVoice& voice) const
@@ -353,7 +349,7 @@ u32 CSoundBuffer::GetStreamRefills(u32 voice) const
 
 u32 CSoundBuffer::Play(u32 playFlags, f32 loopStart, u32 rewind)
 {
-    for (u32 i = 0; i < m_voiceCount; ++i) {
+    for (u32 i = 0; i < GetVoiceCount(); ++i) {
         SoundVoice& v = *m_voices[i];
         if (!v.buffer || IsPlayingVoice(v)) continue;
         if (IsStreamed()) {
@@ -395,7 +391,7 @@ i32 CSoundBuffer::StopVoiceAt(u32 voice, u32 rewind)
 
 i32 CSoundBuffer::StopAll(u32 rewind)
 {
-    for (u32 i = 0; i < m_voiceCount; ++i) StopVoice(*m_voices[i], rewind);
+    for (auto& v : m_voices) StopVoice(*v, rewind);
     return 1;
 }
 
@@ -413,7 +409,7 @@ i32 CSoundBuffer::PauseVoice(u32 voice)
 
 i32 CSoundBuffer::PauseAll()
 {
-    for (u32 i = 0; i < m_voiceCount; ++i) PauseVoice(i);
+    for (u32 i = 0; i < GetVoiceCount(); ++i) PauseVoice(i);
     return 1;
 }
 
@@ -423,12 +419,14 @@ i32 CSoundBuffer::ResumeVoice(u32 voice)
     if (!v || !v->buffer || !v->paused) return 0;
     CSoundLock lock;
     v->paused = 0;
+    // A stream thread still starting plays the voice once its first half is in.
+    if (v->starting) return 1;
     return v->buffer->Play(v->playFlags) == Result::Ok ? 1 : 0;
 }
 
 i32 CSoundBuffer::ResumeAll()
 {
-    for (u32 i = 0; i < m_voiceCount; ++i) ResumeVoice(i);
+    for (u32 i = 0; i < GetVoiceCount(); ++i) ResumeVoice(i);
     return 1;
 }
 
@@ -448,13 +446,13 @@ i32 CSoundBuffer::SetVolumeOf(SoundVoice& v, i32 volume)
         CSoundLock lock;
         if (v.buffer->SetVolume(volume) != Result::Ok) return 0;
     }
-    v.baseVolume = v.effectiveVolume = v.appliedVolume = volume;
+    v.baseVolume = v.appliedVolume = volume;
     return 1;
 }
 
 i32 CSoundBuffer::SetVolumeAll(i32 volume)
 {
-    for (u32 i = 0; i < m_voiceCount; ++i) SetVolume(i, volume);
+    for (u32 i = 0; i < GetVoiceCount(); ++i) SetVolume(i, volume);
     return 1;
 }
 
@@ -470,7 +468,7 @@ i32 CSoundBuffer::SetMute(u32 voice, u32 mute)
 
 i32 CSoundBuffer::SetMuteAll(u32 mute)
 {
-    for (u32 i = 0; i < m_voiceCount; ++i) SetMute(i, mute);
+    for (u32 i = 0; i < GetVoiceCount(); ++i) SetMute(i, mute);
     return 1;
 }
 
@@ -557,7 +555,7 @@ i32 CSoundBuffer::SetVoiceVelocity(u32 voice, const CVector3* velocity)
 
 i32 CSoundBuffer::Update()
 {
-    for (u32 i = 0; i < m_voiceCount; ++i) UpdateVoice(*m_voices[i], 0);
+    for (auto& v : m_voices) UpdateVoice(*v, 0);
     return 1;
 }
 
@@ -626,7 +624,7 @@ void CSoundBuffer::UpdateSoftware3D(SoundVoice& v, const CListener& listener)
         volume = i32(std::clamp(attenuated, double(host::sound::kVolumeMin), double(v.baseVolume)));
     }
     if (!v.muted) v.buffer->SetVolume(volume);
-    v.effectiveVolume = v.appliedVolume = volume;
+    v.appliedVolume = volume;
 
     i32 pan = 0;
     if (distance > v.minDistance) {

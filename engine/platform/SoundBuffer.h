@@ -45,7 +45,6 @@ struct SoundVoice {
 
     std::unique_ptr<host::sound::Buffer> buffer;   // null: a slot without a buffer
     u32 has3D = 0;
-    u32 hasNotify = 0;
     u32 playFlags = 0;                 // 1 = looping; 0 after a stop
     f32 loopStart = 0.0f;              // streams: below -0.1 = no loop
     u32 paused = 0;
@@ -57,7 +56,6 @@ struct SoundVoice {
     u32 muted = 0;
     i32 appliedVolume = 0;
     i32 baseVolume = 0;
-    i32 effectiveVolume = 0;
     i32 fadeStep = 0;
     i32 fadeTarget = 0;
     i32 pan = 0;
@@ -163,10 +161,10 @@ public:
     u32 GetSampleRate() const { return m_sampleRate; }
     u32 GetSourceKind() const { return m_sourceKind; }
     u32 GetBufferFlags() const { return m_bufferFlags; }
-    u32 GetVoiceCount() const { return m_voiceCount; }
+    u32 GetVoiceCount() const { return u32(m_voices.size()); }
     const SoundFormat* GetFormat() const;
     // The voice record, null for a bad index.
-    const SoundVoice* GetVoice(u32 voice) const { return voice < m_voiceCount ? m_voices[voice].get() : nullptr; }
+    const SoundVoice* GetVoice(u32 voice) const { return voice < GetVoiceCount() ? m_voices[voice].get() : nullptr; }
     // Halves the voice's stream has refilled since it started.
     u32 GetStreamRefills(u32 voice) const;
 
@@ -195,7 +193,7 @@ private:
     u32 MakeVoice(SoundVoice& voice);
     void FreeVoice(SoundVoice& voice);
 
-    SoundVoice* Voice(u32 voice) const { return voice < m_voiceCount ? m_voices[voice].get() : nullptr; }
+    SoundVoice* Voice(u32 voice) const { return voice < GetVoiceCount() ? m_voices[voice].get() : nullptr; }
     u32 IsPlayingVoice(const SoundVoice& voice) const;
     i32 SetVolumeOf(SoundVoice& voice, i32 volume);
     i32 Set3DModeOf(SoundVoice& voice, u32 mode);
@@ -220,10 +218,9 @@ private:
     // Stops a voice whose stream has ended: stopped, back at 0.
     void EndStream(SoundVoice& voice);
     i32 UpdateStream(SoundVoice& voice, u32 force);
+    // Also ends the voice's stream thread, if any, and waits for it: never
+    // with the sound lock held, which the thread needs to see the stop.
     i32 StopVoice(SoundVoice& voice, u32 rewind);
-    // Ends the voice's stream thread, if any, and waits for it. Never with
-    // the sound lock held: the thread needs it to see the stop.
-    void EndThread(SoundVoice& voice);
     static u32 StreamThreadProc(SoundVoice* voice);
 
     std::unique_ptr<host::sound::Buffer> m_master;
@@ -236,5 +233,4 @@ private:
     u32 m_bufferFlags = 0;
     std::shared_ptr<Shared> m_shared;   // source and format, shared by copies
     std::vector<std::unique_ptr<SoundVoice>> m_voices;
-    u32 m_voiceCount = 0;
 };

@@ -21,7 +21,6 @@ namespace {
 
 using host::sound::Result;
 
-constexpr f32 kNoLoop = -0.1f;
 constexpr u32 kStartEvent = 0;    // the cursor entered half 0
 constexpr u32 kMiddleEvent = 1;   // the cursor entered half 1
 constexpr u32 kStopEvent = 2;
@@ -123,7 +122,7 @@ u32 CSoundBuffer::PlayStream(SoundVoice& v, u32 playFlags, f32 loopStart, u32 re
     }
 
     // A thread of an earlier start may still be on its way out.
-    EndThread(v);
+    StopVoice(v, 0);
     {
         CSoundLock lock;
         if (rewind) {
@@ -167,7 +166,9 @@ u32 CSoundBuffer::StreamThreadProc(SoundVoice* v)
         if (v->stopRequested) return 0;
         u32 filled = 0;
         self->FillStreamHalf(*v, 0, &filled);
-        if (v->buffer->Play(v->playFlags) != Result::Ok) {
+        // A pause made while the thread was starting leaves the start to
+        // ResumeVoice.
+        if (!v->paused && v->buffer->Play(v->playFlags) != Result::Ok) {
             v->buffer->Restore();
             if (v->buffer->Play(v->playFlags) != Result::Ok) return 1;
         }
@@ -239,18 +240,6 @@ i32 CSoundBuffer::UpdateStream(SoundVoice& v, u32 force)
     return 1;
 }
 
-void CSoundBuffer::EndThread(SoundVoice& v)
-{
-    if (!v.thread) return;
-    {
-        CSoundLock lock;
-        v.stopRequested = 1;
-        v.buffer->Stop();
-    }
-    v.thread->Join();
-    v.thread.reset();
-}
-
 i32 CSoundBuffer::StopVoice(SoundVoice& v, u32 rewind)
 {
     if (!v.buffer) return 0;
@@ -259,6 +248,9 @@ i32 CSoundBuffer::StopVoice(SoundVoice& v, u32 rewind)
         v.paused = 0;
         v.playFlags = 0;
         v.stopRequested = 1;
+        // Wakes the thread even when the device's Stop fails and so sends
+        // no stop notification.
+        if (v.events[kStopEvent]) v.events[kStopEvent]->Set();
         v.buffer->Stop();
     }
     // Waited for without the lock, which the thread takes to see the stop.

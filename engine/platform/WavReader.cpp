@@ -1,5 +1,6 @@
 #include "engine/platform/WavReader.h"
 
+#include "engine/core/Endian.h"
 #include "engine/core/Memory.h"
 
 #include "host/kernel/Kernel.h"
@@ -19,9 +20,6 @@ constexpr u32 kWave = FourCC('W', 'A', 'V', 'E');
 constexpr u32 kFmt = FourCC('f', 'm', 't', ' ');
 constexpr u32 kData = FourCC('d', 'a', 't', 'a');
 constexpr u16 kFormatPcm = 1;
-
-u16 Le16(const u8* p) { return u16(p[0] | p[1] << 8); }
-u32 Le32(const u8* p) { return u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | u32(p[3]) << 24; }
 
 }  // namespace
 
@@ -86,10 +84,10 @@ u32 CWavReader::FindChunk(u64 start, u64 end, u32 id, u64* dataOffset, u32* size
     while (end >= 8 && at <= end - 8) {
         u8 header[8];
         if (ReadAt(at, header, 8) != 8) return 0;
-        const u32 chunkSize = Le32(header + 4);
+        const u32 chunkSize = GetLe32(header + 4);
         const u64 body = at + 8;
         if (chunkSize > end - body) return 0;
-        if (Le32(header) == id) {
+        if (GetLe32(header) == id) {
             *dataOffset = body;
             *size = chunkSize;
             return 1;
@@ -104,10 +102,10 @@ u32 CWavReader::ParseHeader(SoundFormat* format)
 {
     if (!m_open || !format) return 0;
     u8 riff[12];
-    if (ReadAt(0, riff, 12) != 12 || Le32(riff) != kRiff || Le32(riff + 8) != kWave) return 0;
+    if (ReadAt(0, riff, 12) != 12 || GetLe32(riff) != kRiff || GetLe32(riff + 8) != kWave) return 0;
     // A RIFF size past the end of the file only bounds the search; the
     // chunks themselves must fit.
-    const u64 riffEnd = 8 + std::min<u64>(Le32(riff + 4), m_size - 8);
+    const u64 riffEnd = 8 + std::min<u64>(GetLe32(riff + 4), m_size - 8);
 
     u64 fmtOffset = 0;
     u32 fmtSize = 0;
@@ -115,29 +113,30 @@ u32 CWavReader::ParseHeader(SoundFormat* format)
     u8 pcm[18];
     if (ReadAt(fmtOffset, pcm, 16) != 16) return 0;
     SoundFormat f;
-    f.formatTag = Le16(pcm);
-    f.channels = Le16(pcm + 2);
-    f.samplesPerSec = Le32(pcm + 4);
-    f.avgBytesPerSec = Le32(pcm + 8);
-    f.blockAlign = Le16(pcm + 12);
-    f.bitsPerSample = Le16(pcm + 14);
+    f.formatTag = GetLe16(pcm);
+    f.channels = GetLe16(pcm + 2);
+    f.samplesPerSec = GetLe32(pcm + 4);
+    f.avgBytesPerSec = GetLe32(pcm + 8);
+    f.blockAlign = GetLe16(pcm + 12);
+    f.bitsPerSample = GetLe16(pcm + 14);
     if (f.formatTag != kFormatPcm) {
         if (fmtSize < 18 || ReadAt(fmtOffset + 16, pcm + 16, 2) != 2) return 0;
-        f.extraSize = Le16(pcm + 16);
+        f.extraSize = GetLe16(pcm + 16);
         if (f.extraSize > fmtSize - 18) return 0;
         f.extra.resize(f.extraSize);
         if (f.extraSize && ReadAt(fmtOffset + 18, f.extra.data(), f.extraSize) != f.extraSize) return 0;
     }
     // Lengths divide by these; the device refuses the rest of what it
     // cannot play.
-    if (f.channels == 0 || f.samplesPerSec == 0 || f.bitsPerSample < 8) return 0;
+    if (f.channels == 0 || f.samplesPerSec == 0 || f.bitsPerSample < 8 || f.blockAlign == 0) return 0;
 
     const u64 afterFmt = fmtOffset + fmtSize + (fmtSize & 1);
     u64 dataOffset = 0;
     u32 dataSize = 0;
     if (!FindChunk(afterFmt, riffEnd, kData, &dataOffset, &dataSize)) return 0;
     m_dataOffset = dataOffset;
-    m_dataSize = dataSize;
+    // Whole frames only: a stream starting over mid-frame would play noise.
+    m_dataSize = dataSize - dataSize % f.blockAlign;
     m_dataPosition = 0;
     *format = std::move(f);
     return 1;

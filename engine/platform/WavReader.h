@@ -44,7 +44,8 @@ public:
 
     // Finds RIFF "WAVE", its "fmt " chunk (at least 16 bytes; extra bytes
     // kept for any tag but PCM) and the "data" chunk after it, and stands at
-    // the first data byte. 1, or 0 for a damaged or unusable file.
+    // the first data byte. A partial last frame is left out of the data.
+    // 1, or 0 for a damaged or unusable file.
     u32 ParseHeader(SoundFormat* format);
     u32 GetDataSize() const { return m_dataSize; }
 

@@ -23,7 +23,6 @@ i16 ToThumb(i32 value) { return i16(std::clamp(value, -32768, 32767)); }
 u32 CXInputPad::Open(u32 userIndex)
 {
     m_userIndex = userIndex;
-    m_enabled = 1;
     m_state = {};
     m_vibration = {};
     return 1;
@@ -33,7 +32,6 @@ u32 CXInputPad::ReadState() { return host::input::Succeeded(host::input::GetPadS
 
 u32 CXInputPad::SetVibration(u16 left, u16 right)
 {
-    if (!m_enabled) return 0;
     m_vibration = {left, right};
     host::input::SetPadVibration(m_userIndex, m_vibration);
     return 1;

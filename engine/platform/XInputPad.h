@@ -18,7 +18,7 @@ public:
     u32 Open(u32 userIndex);
     // 1 when the pad's state could be read.
     u32 ReadState();
-    // 0 when the pad is not enabled; else sends both speeds and gives 1.
+    // Sends both speeds. 1.
     u32 SetVibration(u16 left, u16 right);
     // Sends 0, 0. 1.
     u32 StopVibration();
@@ -35,5 +35,4 @@ private:
     u32 m_userIndex = 0;
     host::input::PadState m_state = {};
     host::input::PadVibration m_vibration = {};
-    u32 m_enabled = 1;
 };

@@ -1,5 +1,7 @@
 #include "game/data/SaveConfig.h"
 
+#include "engine/core/Number.h"
+#include "engine/core/Path.h"
 #include "game/data/SaveFile.h"
 #include "host/kernel/Kernel.h"
 
@@ -10,16 +12,27 @@
 
 // ---------------------------------------------------------------- folder
 
+namespace {
+
+// The length of path up to and including its last separator, a leading one
+// too (FolderPartLength passes over a separator at index 0).
+size_t ParentLength(const std::string& path)
+{
+    const size_t length = FolderPartLength(path.c_str());
+    return length == 0 && !path.empty() && (path[0] == '/' || path[0] == '\\') ? 1 : length;
+}
+
+}  // namespace
+
 std::string GetUserDataDirectory(const char* folderName)
 {
     if (!folderName || !*folderName) return {};
     std::string temp = host::kernel::GetTempFolder();
-    while (!temp.empty() && (temp.back() == '/' || temp.back() == '\\')) temp.pop_back();
+    while (!temp.empty() && ParentLength(temp) == temp.size()) temp.pop_back();
     if (temp.empty()) return {};
     // The parent of the TEMP folder: everything up to its last separator (the
     // current folder for a bare relative name).
-    const size_t separator = temp.find_last_of("/\\");
-    std::string folder = separator == std::string::npos ? std::string() : temp.substr(0, separator + 1);
+    std::string folder = temp.substr(0, ParentLength(temp));
     folder += kUserDataRootName;
     host::kernel::CreateDirectories(folder);
     folder += '/';
@@ -174,16 +187,13 @@ void FreeList(std::vector<IpAddressEntry>& list)
     std::vector<IpAddressEntry>().swap(list);
 }
 
-// atoi of one octet text (at most its 4 bytes): leading blanks, a sign, digits.
+// atoi of one octet text; a file may leave it unterminated, so no more than
+// its 4 bytes are read.
 int OctetValue(const char (&text)[4])
 {
-    size_t i = 0;
-    while (i < 4 && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < 4 && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    int value = 0;
-    for (; i < 4 && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10 + (text[i] - '0');
-    return negative ? -value : value;
+    char terminated[5] = {};
+    std::memcpy(terminated, text, sizeof text);
+    return ParseInt(terminated);
 }
 
 // The DirectInput codes of actions 0..23.

@@ -179,8 +179,6 @@ public:
     // Files of this version keep only graphics, game, BGM and key settings.
     static constexpr u32 kVersionFirst = 0x10001000;
     static constexpr const char* kFileName = "GameConfig.dat";
-    // The file with empty allow and deny lists.
-    static constexpr u32 kFileSize = 6876;
 
     // Every section zero, both lists empty; the defaults come with Load.
     CSaveConfig();

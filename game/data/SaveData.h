@@ -61,8 +61,6 @@ public:
     static constexpr u32 kTableCount = 5;
     static constexpr u32 kTableBytes = kFlagCount * 4;
     static constexpr const char* kFileName = "GameData.dat";
-    // The file with 18 records.
-    static constexpr u32 kFileSize = 9 + 96 * kMinRecordCount + kTableCount * kTableBytes + 4 + kTableCount * 4;
 
     enum Table : u32 {
         kUnlock = 0,        // unlock flags (spirit orbs obtained)

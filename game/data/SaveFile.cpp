@@ -59,14 +59,17 @@ i32 Load(const char* fileName, bool& loadFailed, const std::function<void()>& se
     switch (parse(bytes)) {
     case Parsed::Ok:
         return 1;
+    // The game runs on the defaults either way, but without a kept copy the
+    // next save would replace the only one.
     case Parsed::Mismatch:
-        CopyAside(path, kDamagedSuffix, bytes);
+        if (!CopyAside(path, kDamagedSuffix, bytes)) loadFailed = true;
         return 1;
-    case Parsed::Older:
-        CopyAside(path, kOldSuffix, bytes);
+    case Parsed::Older: {
+        const bool kept = CopyAside(path, kOldSuffix, bytes);
         setDefaults();
-        loadFailed = false;
+        loadFailed = !kept;
         return 1;
+    }
     case Parsed::Damaged:
         MoveAside(path, kDamagedSuffix);
         break;

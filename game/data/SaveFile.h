@@ -10,6 +10,7 @@
 // complete new one and a failed write leaves it as it was.
 #pragma once
 
+#include "engine/core/Endian.h"
 #include "engine/core/Types.h"
 
 #include <algorithm>
@@ -22,19 +23,14 @@
 class SaveByteWriter {
 public:
     void U8(const u8& v) { m_bytes += char(v); }
-    void U16(const u16& v) { Little(v, 2); }
-    void U32(const u32& v) { Little(v, 4); }
-    void I32(const i32& v) { Little(u32(v), 4); }
+    void U16(const u16& v) { AppendLe16(m_bytes, v); }
+    void U32(const u32& v) { AppendLe32(m_bytes, v); }
+    void I32(const i32& v) { AppendLe32(m_bytes, u32(v)); }
     void Bytes(const void* p, size_t n) { m_bytes.append(static_cast<const char*>(p), n); }
 
-    const std::string& Data() const { return m_bytes; }
     std::string Take() { return std::move(m_bytes); }
 
 private:
-    void Little(u32 v, int n)
-    {
-        for (int i = 0; i < n; ++i) m_bytes += char(u8(v >> (8 * i)));
-    }
     std::string m_bytes;
 };
 
@@ -45,40 +41,21 @@ class SaveByteReader {
 public:
     explicit SaveByteReader(std::string_view bytes) : m_bytes(bytes) {}
 
-    bool U8(u8& v) { return Little(&v, 1); }
-    bool U16(u16& v) { return Little(&v, 2); }
-    bool U32(u32& v) { return Little(&v, 4); }
-    bool I32(i32& v)
-    {
-        u32 u = 0;
-        if (!U32(u)) return false;
-        v = i32(u);
-        return true;
-    }
-    bool Bytes(void* p, size_t n)
-    {
-        if (!Has(n)) return Fail();
-        if (n) std::memcpy(p, m_bytes.data() + m_position, n);
-        m_position += n;
-        return true;
-    }
-    // Passes over n bytes.
-    bool Skip(u64 n)
-    {
-        if (!Has(n)) return Fail();
-        m_position += size_t(n);
-        return true;
-    }
+    bool U8(u8& v) { return Read(v, 1, [](const char* p) { return u8(*p); }); }
+    bool U16(u16& v) { return Read(v, 2, GetLe16); }
+    bool U32(u32& v) { return Read(v, 4, GetLe32); }
+    bool I32(i32& v) { return Read(v, 4, [](const char* p) { return i32(GetLe32(p)); }); }
+    bool Bytes(void* p, size_t n) { return Block(p, n, n); }
     // Reads a stored block of stored bytes into a place of size bytes: the
     // first min(stored, size) bytes are copied, the rest of the block is
     // passed over and the rest of the place keeps what it held. Fails when
     // the file holds fewer than stored bytes.
     bool Block(void* place, size_t size, u64 stored)
     {
-        if (!Has(stored)) return Fail();
+        const char* at = nullptr;
+        if (!Take(stored, at)) return false;
         const size_t copied = size_t(std::min<u64>(stored, size));
-        if (copied) std::memcpy(place, m_bytes.data() + m_position, copied);
-        m_position += size_t(stored);
+        if (copied) std::memcpy(place, at, copied);
         return true;
     }
 
@@ -86,20 +63,23 @@ public:
     bool Failed() const { return m_failed; }
 
 private:
-    bool Has(u64 n) const { return !m_failed && n <= Remaining(); }
-    bool Fail()
+    // Steps over the next n bytes, the first at at; false when fewer are left.
+    bool Take(u64 n, const char*& at)
     {
-        m_failed = true;
-        return false;
-    }
-    template <class T>
-    bool Little(T* v, int n)
-    {
-        if (!Has(size_t(n))) return Fail();
-        u32 value = 0;
-        for (int i = 0; i < n; ++i) value |= u32(u8(m_bytes[m_position + size_t(i)])) << (8 * i);
-        *v = T(value);
+        if (m_failed || n > Remaining()) {
+            m_failed = true;
+            return false;
+        }
+        at = m_bytes.data() + m_position;
         m_position += size_t(n);
+        return true;
+    }
+    template <class T, class Decode>
+    bool Read(T& v, size_t n, Decode decode)
+    {
+        const char* at = nullptr;
+        if (!Take(n, at)) return false;
+        v = T(decode(at));
         return true;
     }
 

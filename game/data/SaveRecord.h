@@ -60,7 +60,6 @@ public:
     static constexpr u32 kRecordBlockSize = kRecordCount * sizeof(PlayRecordEntry);   // 1152
     static constexpr u32 kEarlyRecordCount = 8;
     static constexpr const char* kFileName = "GameRecord.dat";
-    static constexpr u32 kFileSize = 14 + kRecordBlockSize;   // 1166
 
     // No records until SetDefaults or Load.
     CSaveRecord() = default;

@@ -1,6 +1,8 @@
 #include "game/data/SettingFile.h"
 
 #include "engine/core/Crc32.h"
+#include "engine/core/Endian.h"
+#include "engine/core/Path.h"
 #include "engine/core/StringUtil.h"
 #include "game/data/SettingText.h"
 #include "host/kernel/Kernel.h"
@@ -41,7 +43,8 @@ private:
 
 bool WriteU32(host::kernel::File* file, u32 value)
 {
-    const u8 bytes[4] = {u8(value), u8(value >> 8), u8(value >> 16), u8(value >> 24)};
+    u8 bytes[4];
+    PutLe32(bytes, value);
     return file->Write(bytes, 4) == 4;
 }
 
@@ -49,17 +52,17 @@ bool ReadU32(host::kernel::File* file, u32* value)
 {
     u8 bytes[4];
     if (file->Read(bytes, 4) != 4) return false;
-    *value = u32(bytes[0]) | u32(bytes[1]) << 8 | u32(bytes[2]) << 16 | u32(bytes[3]) << 24;
+    *value = GetLe32(bytes);
     return true;
 }
 
 u8 KeyByteOf(u32 hash) { return u8(hash % 255); }
 
-// The folder part of a path ("" for a bare name).
+// The folder part of a path without its last separator ("" for a bare name).
 std::string FolderOf(const std::string& path)
 {
-    const size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+    const size_t length = FolderPartLength(path.c_str());
+    return path.substr(0, length ? length - 1 : 0);
 }
 
 // Index just past the end of a "//" comment starting at i: after its line
@@ -195,7 +198,7 @@ i32 CSettingFile::ParseText(const char* fileName, const char* text, char separat
     size_t i = 0;
     while (text[i] != '\0') {
         const char c = text[i];
-        const size_t size = SettingCharSize(text + i);
+        const size_t size = CharSize(text + i);
         if (size == 2) {
             addToKey(text + i, 2);
             i += 2;
@@ -212,18 +215,17 @@ i32 CSettingFile::ParseText(const char* fileName, const char* text, char separat
             keyLength = 0;
             keyTooLong = false;
             ++i;
+            // A value that the text ends before its terminator is dropped
+            // whole: its key must not enter the cache either.
+            const size_t end = FindSettingChar(text, i, terminator);
+            if (end == kSettingNotFound) break;
             if (entry && entry->parameter) {
-                // A value that the text ends before its terminator is
-                // dropped whole: its key must not enter the cache either.
-                if (FindSettingChar(text, i, terminator) == kSettingNotFound) break;
                 if (cache && !WriteU32(cache, entry->hash)) return 0;
-                if (!entry->parameter->ParseText(text, terminator, i, GetOwner(), aliasTable, cache,
+                if (!entry->parameter->ParseText(text, end, i, GetOwner(), aliasTable, cache,
                                                  KeyByteOf(entry->hash))) {
                     return 0;
                 }
             } else {
-                const size_t end = FindSettingChar(text, i, terminator);
-                if (end == kSettingNotFound) break;
                 i = end + 1;
             }
         } else {

@@ -2,7 +2,7 @@
 
 #include "engine/core/Number.h"
 #include "engine/core/String.h"
-#include "host/kernel/Kernel.h"
+#include "engine/core/StringUtil.h"
 
 #include <charconv>
 #include <cmath>
@@ -18,16 +18,11 @@ char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') 
 
 }  // namespace
 
-size_t SettingCharSize(const char* p)
-{
-    return host::kernel::IsDBCSLeadByte(u8(*p)) && p[1] != '\0' ? 2 : 1;
-}
-
 size_t FindSettingChar(const char* text, size_t position, char c)
 {
     if (!text) return kSettingNotFound;
-    for (size_t i = position; text[i] != '\0'; i += SettingCharSize(text + i)) {
-        if (text[i] == c && SettingCharSize(text + i) == 1) return i;
+    for (size_t i = position; text[i] != '\0'; i += CharSize(text + i)) {
+        if (text[i] == c && CharSize(text + i) == 1) return i;
     }
     return kSettingNotFound;
 }
@@ -73,7 +68,7 @@ const char* FindRecordField(const char* text, const char* name)
             afterLetter = false;
             continue;
         }
-        const size_t size = SettingCharSize(p);
+        const size_t size = CharSize(p);
         if (size == 1 && IsNameLetter(*p) && !afterLetter) {
             size_t i = 0;
             while (i < length && p[i] != '\0' && ToUpperAscii(p[i]) == ToUpperAscii(name[i])) ++i;

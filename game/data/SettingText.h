@@ -17,10 +17,6 @@ class CString;
 constexpr u32 kSettingTextMax = 1023;
 constexpr size_t kSettingNotFound = size_t(-1);
 
-// Bytes of the character at p: 2 for a lead byte followed by a trail byte,
-// else 1 (a lead byte just before the terminator counts alone).
-size_t SettingCharSize(const char* p);
-
 // Index of the first c at or after position, on a character boundary;
 // kSettingNotFound when the text ends first.
 size_t FindSettingChar(const char* text, size_t position, char c);

@@ -112,22 +112,17 @@ CString MakeCachedValue(const char* value)
     return cached;
 }
 
-i32 CStatusBase::ParseText(const char* text, char terminator, size_t& position, void* owner,
+i32 CStatusBase::ParseText(const char* text, size_t end, size_t& position, void* owner,
                            const CStatusKeyMap* aliasTable, host::kernel::File* cache, u8 keyByte)
 {
     if (!text) return 0;
-    const size_t end = FindSettingChar(text, position, terminator);
-    if (end == kSettingNotFound) {
-        position += std::strlen(text + position);
-        return 1;
-    }
 
     // A longer value keeps its first kSettingTextMax bytes, never half a
     // double-byte character.
     char value[kSettingTextMax + 1];
     size_t length = 0;
     for (size_t i = position; i < end;) {
-        const size_t size = SettingCharSize(text + i);
+        const size_t size = CharSize(text + i);
         if (length + size > kSettingTextMax) break;
         std::memcpy(value + length, text + i, size);
         length += size;

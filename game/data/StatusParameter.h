@@ -63,14 +63,13 @@ public:
     CStatusBase& operator=(const CStatusBase&) = delete;
     virtual ~CStatusBase() = default;
 
-    // Reads the value at text[position] up to the terminator (double-byte
-    // characters whole; at most kSettingTextMax bytes kept, the rest of a
-    // longer value dropped), steps past the terminator, trims it, replaces it
-    // by its alias when aliasTable knows it, writes its cached form to cache
-    // with keyByte when a cache is given, and stores it. A value that reaches
-    // the end of the text first stores and writes nothing and leaves position
-    // at the end. 0 for a null text or a failed cache write, else 1.
-    virtual i32 ParseText(const char* text, char terminator, size_t& position, void* owner,
+    // Reads the value text[position, end), where end is the index of its
+    // terminator (double-byte characters whole; at most kSettingTextMax bytes
+    // kept, the rest of a longer value dropped), steps past the terminator,
+    // trims it, replaces it by its alias when aliasTable knows it, writes its
+    // cached form to cache with keyByte when a cache is given, and stores it.
+    // 0 for a null text or a failed cache write, else 1.
+    virtual i32 ParseText(const char* text, size_t end, size_t& position, void* owner,
                           const CStatusKeyMap* aliasTable, host::kernel::File* cache, u8 keyByte);
     // Reads one cached value string and stores it. 0 without a file or when
     // the string is damaged or cut short, else 1.
@@ -120,8 +119,6 @@ public:
     // Where in owner the value lives.
     virtual T* GetTarget(void* owner) const = 0;
 
-    const T& GetDefault() const { return m_default; }
-
 protected:
     T m_default{};
 };
@@ -145,7 +142,6 @@ public:
         for (ptrdiff_t offset : m_offsets) at += offset;
         return reinterpret_cast<T*>(static_cast<char*>(owner) + at);
     }
-    const Offsets& GetOffsets() const { return m_offsets; }
 
     const char* GetClassName() const override { return "CStatusParameterStratum"; }
     u32 GetSize() const override { return u32(sizeof(CStatusParameterStratum)); }

@@ -127,6 +127,12 @@ TEST_F(SoundBuffer, LoadsWavFromFileAndStreamsItFromAnArchive)
 {
     const std::vector<i16> samples = Ramp(44100 * 3 / 2);
     Bytes wav = MakeWav(samples, 1, 44100);
+    // A stray byte after the last whole frame (and the odd chunk's pad byte):
+    // no sound holds it, and a stream starts over on a whole frame.
+    const u32 data = u32(samples.size() * 2 + 1);
+    std::memcpy(wav.data() + 40, &data, 4);
+    wav.push_back(0x55);
+    wav.push_back(0);
     // A chunk after the PCM, which a stream must never play.
     PutId(wav, "LIST");
     Put32(wav, 64);
@@ -172,6 +178,7 @@ TEST_F(SoundBuffer, RefusesDamagedFiles)
         {"no-data.wav", patched(36, 0x61746164u + 1)},
         {"no-channels.wav", patched(20, 0x00000001u)},
         {"float.wav", patched(20, 0x00010003u)},
+        {"no-block-align.wav", patched(32, 16u << 16)},
         {"noise.ogg", Bytes(4000, 0x5A)},
         {"cut.ogg", Bytes(ogg.begin(), ogg.begin() + 100)},
     };

@@ -5,6 +5,8 @@
 
 #include "host/kernel/FakeMessageBox.h"
 
+#include <memory>
+
 using namespace sound_test;
 namespace snd = host::sound;
 
@@ -25,7 +27,10 @@ TEST_F(SoundDevice, OpensSixteenBitStereoAndBecomesTheGlobalDevice)
     auto* other = new CSound();
     ASSERT_EQ(other->Initialize(&window_), 1);
     EXPECT_EQ(GetSoundDeviceGlobal(), other);
+    // A stream thread may hold the sound lock while the device goes.
+    auto held = std::make_unique<CSoundLock>();
     delete other;
+    held.reset();
     EXPECT_EQ(GetSoundDeviceGlobal(), nullptr);
     CSoundBuffer buffer;
     const Bytes wav = MakeWav(Ramp(100), 1, 44100);

@@ -3,9 +3,11 @@
 #include "engine/platform/tests/SoundTestSupport.h"
 
 #include <atomic>
+#include <future>
 #include <thread>
 
 using namespace sound_test;
+namespace snd = host::sound;
 
 namespace {
 
@@ -121,7 +123,47 @@ TEST_F(SoundStream, NotifyStreamRefillsOnItsThreadAndEndsOrLoops)
     EXPECT_EQ(b.IsPlaying(0), 0u);
 }
 
-TEST_F(SoundStream, DamagedOggNeverWritesOutsideItsBuffer)
+TEST_F(SoundStream, PauseWhileTheThreadStartsHoldsUntilResume)
+{
+    CSoundBuffer b;
+    LoadOgg(b, 3 * kRate, kNotify);
+    {
+        // The thread cannot start playback before the pause.
+        CSoundLock lock;
+        ASSERT_EQ(b.Play(1, 0.0f, 1), 0u);
+        ASSERT_EQ(b.PauseVoice(0), 1);
+    }
+    WaitRefills(b, 1);
+    { CSoundLock startDone; }   // the thread fills and starts under the lock
+    u32 status = 1;
+    b.GetVoice(0)->buffer->GetStatus(status);
+    EXPECT_FALSE(status & snd::kStatusPlaying);
+    EXPECT_EQ(b.IsPlaying(0), 1u);
+    for (i16 s : Mix(4410)) ASSERT_EQ(s, 0);
+
+    ASSERT_EQ(b.ResumeVoice(0), 1);
+    u32 t = 0;
+    MixExpecting(t, 3, 11025, [&](u32 t) { return reference_[t]; }, [&] { WaitRefills(b, RefillsAfter(t)); });
+}
+
+TEST_F(SoundStream, StopReturnsWhenTheDeviceFailsToStop)
+{
+    CSoundBuffer b;
+    LoadOgg(b, 3 * kRate, kNotify);
+    ASSERT_EQ(b.Play(1, 0.0f, 1), 0u);
+    WaitRefills(b, 1);
+    // Without the device's stop notification only the stop itself can wake
+    // the thread.
+    null_.FailNext(snd::Call::Stop, snd::Result::Failed);
+    auto stopped = std::async(std::launch::async, [&] { return b.StopVoiceAt(0, 1); });
+    const bool returned = stopped.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!returned) b.GetVoice(0)->events[2]->Set();   // frees the test
+    EXPECT_TRUE(returned);
+    EXPECT_EQ(stopped.get(), 1);
+    EXPECT_EQ(b.GetVoice(0)->thread, nullptr);
+}
+
+TEST_F(SoundStream, DamagedOggNeverWritesOrReportsMoreThanItDecoded)
 {
     Bytes ogg = EncodeOgg(Ramp(kRate * 2), 1, kRate, true);
     // Spoil the first page of sound and one in the middle: the decoder
@@ -145,6 +187,21 @@ TEST_F(SoundStream, DamagedOggNeverWritesOutsideItsBuffer)
         for (int g = 0; g < 8; ++g) ASSERT_EQ(guarded[g] & guarded[72 + g], 0xEE) << i;
     }
     CloseOggStream(decoder);
+
+    // A whole decode has only what the holes left, less than the stated length.
+    SoundFormat format;
+    u32 size = 0;
+    u8* pcm = DecodeOggMemory(CreateMemStream(ogg.data(), u32(ogg.size())), &format, &size);
+    ASSERT_NE(pcm, nullptr);
+    decoder = OpenOggMemoryStream(CreateMemStream(ogg.data(), u32(ogg.size())));
+    std::vector<u8> streamed(kRate * 2 * 2);
+    u32 filled = 0;
+    EXPECT_EQ(OggFill(streamed.data(), u32(streamed.size()), -1.0f, decoder, &filled), OggFillResult::Ended);
+    CloseOggStream(decoder);
+    EXPECT_LT(filled, streamed.size());
+    ASSERT_EQ(size, filled);
+    EXPECT_EQ(std::memcmp(pcm, streamed.data(), size), 0);
+    AlignedFree(pcm);
 }
 
 TEST_F(SoundStream, StopPauseAndReleaseRaceTheMixerWithoutDeadlock)

@@ -129,6 +129,10 @@ TEST(UserDataDirectory, IsTheParentOfTempOrBesideTheDataHome)
     EXPECT_TRUE(save_test::IsFolder(folder.Root() + "Vantorel/ORV"));
     setenv("TEMP", (folder.Root() + "Temp//").c_str(), 1);
     EXPECT_EQ(GetUserDataDirectory("Replay"), folder.Root() + "Vantorel/Replay/");
+    // The trail byte of 表 (0x95 0x5C in the game's code page; the
+    // environment holds UTF-8) is no separator.
+    setenv("TEMP", (folder.Root() + "\xE8\xA1\xA8Temp/").c_str(), 1);
+    EXPECT_EQ(GetUserDataDirectory("Replay"), folder.Root() + "Vantorel/Replay/");
 
     std::optional<std::string> oldData;
     if (const char* data = std::getenv("XDG_DATA_HOME")) oldData = data;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <unistd.h>
 #include <vector>
 
 using save_test::ReadBytes;
@@ -170,6 +171,15 @@ TEST_F(SaveData, MismatchedOrOlderFilesGiveTheDefaultsAndKeepACopy)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.copy);
         WriteBytes(path, c.file);
+        // No copy can be made: the game runs on the defaults but never
+        // replaces the only one.
+        ASSERT_EQ(::mkdir((path + c.copy).c_str(), 0777), 0);
+        CSaveData uncopied;
+        ASSERT_EQ(uncopied.Load(), 1);
+        EXPECT_EQ(uncopied.Save(), 0);
+        EXPECT_EQ(ReadBytes(path), c.file);
+        ASSERT_EQ(::rmdir((path + c.copy).c_str()), 0);
+
         CSaveData data;
         data.SetAdventureWord(5);
         ASSERT_EQ(data.Load(), 1);

@@ -93,6 +93,10 @@ TEST(SettingCache, WriterLaysOutEntriesInTextOrder)
 
     ASSERT_EQ(reader.ParseText("Comments.txt", "// only\n/* comments */\n", '=', ';', nullptr, 1), 1);
     EXPECT_EQ(ReadBytes("Setting/Comments.dat"), std::string("BIN\0\0\0\0\0", 8));
+
+    // The trail byte of 表 (0x95 0x5C) in a name is no separator.
+    ASSERT_EQ(reader.ParseText("\x95\x5C.txt", "count=3;", '=', ';', nullptr, 1), 1);
+    EXPECT_EQ(ReadBytes("Setting/\x95\x5C.dat"), CacheBytes().Entry("COUNT", "3").End());
 }
 
 TEST(SettingCache, HandBuiltCacheLoads)

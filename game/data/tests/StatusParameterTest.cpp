@@ -1,6 +1,7 @@
 #include "SettingTestSupport.h"
 
 #include "engine/core/ResourceList.h"
+#include "game/data/SettingText.h"
 #include "game/data/StatusKeyMap.h"
 #include "game/data/StatusParameter.h"
 
@@ -86,22 +87,16 @@ TEST(StatusParameter, ParseTextReadsOneValueUpToItsTerminator)
     // 0x81 0x3B is one double-byte character: its trail byte is no terminator.
     const char text[] = " \x81;x \t; rest";
     size_t position = 0;
-    ASSERT_EQ(parameter->ParseText(text, ';', position, &s, nullptr, nullptr, 0), 1);
+    ASSERT_EQ(parameter->ParseText(text, FindSettingChar(text, 0, ';'), position, &s, nullptr, nullptr, 0), 1);
     EXPECT_EQ(Text(s), "\x81;x");
     EXPECT_EQ(std::string(text + position), " rest");
-
-    // Text that ends before a terminator stores nothing.
-    position = 0;
-    ASSERT_EQ(parameter->ParseText("unfinished", ';', position, &s, nullptr, nullptr, 0), 1);
-    EXPECT_EQ(Text(s), "\x81;x");
-    EXPECT_EQ(position, std::strlen("unfinished"));
-    EXPECT_EQ(parameter->ParseText(nullptr, ';', position, &s, nullptr, nullptr, 0), 0);
+    EXPECT_EQ(parameter->ParseText(nullptr, 0, position, &s, nullptr, nullptr, 0), 0);
 
     // A value the alias table knows becomes the alias's name.
     CStatusKeyMap aliases;
     aliases.Insert(Crc32NameKey("1"), nullptr, "One");
     position = 0;
-    parameter->ParseText(" 1 ;", ';', position, &s, &aliases, nullptr, 0);
+    parameter->ParseText(" 1 ;", 3, position, &s, &aliases, nullptr, 0);
     EXPECT_EQ(Text(s), "One");
 }
 
@@ -112,7 +107,7 @@ TEST(StatusParameter, LongValuesKeepTheirFirst1023BytesWhole)
     // 1022 single bytes, then a pair that would straddle the limit.
     const std::string text = std::string(1022, 'a') + "\x83\x41" + std::string(500, 'b') + ";";
     size_t position = 0;
-    ASSERT_EQ(parameter->ParseText(text.c_str(), ';', position, &s, nullptr, nullptr, 0), 1);
+    ASSERT_EQ(parameter->ParseText(text.c_str(), text.size() - 1, position, &s, nullptr, nullptr, 0), 1);
     EXPECT_EQ(Text(s), std::string(1022, 'a'));
     EXPECT_EQ(position, text.size());
 }
