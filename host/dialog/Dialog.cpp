@@ -103,19 +103,6 @@ bool ValidRect(const DialogRect& r) {
     return in(r.x, -kMaxDialogUnits) && in(r.y, -kMaxDialogUnits) && in(r.width, 0) && in(r.height, 0);
 }
 
-// Cuts at a character boundary so no lead byte is left without its trail.
-std::string Truncate(std::string_view text, int32_t limit) {
-    size_t max = static_cast<size_t>(limit);
-    if (text.size() <= max) return std::string(text);
-    size_t end = 0;
-    while (end < text.size()) {
-        size_t step = host::kernel::IsDBCSLeadByte(static_cast<uint8_t>(text[end])) && end + 1 < text.size() ? 2 : 1;
-        if (end + step > max) break;
-        end += step;
-    }
-    return std::string(text.substr(0, end));
-}
-
 // Unhandled, the close button means Cancel, as the dialog manager has it.
 window::LResult DialogWindowProc(Handle dialog, uint32_t message, window::WParam wParam, LParam lParam) {
     DialogState* d = DialogOf(dialog);
@@ -506,10 +493,17 @@ bool UserSelected(Handle control, int32_t index) {
 bool UserEdited(Handle edit, std::string_view text) {
     ControlState* c = ControlOf(edit, ControlKind::Edit);
     if (!c || (c->flags & kReadOnly)) return false;
-    std::string kept = Truncate(text, c->limit);
-    if (kept.size() != text.size()) c->peer->SetText(kept);
-    window::NotifyTextChanged(edit, kept);
+    if (!EditFits(edit, text)) {
+        c->peer->SetText(window::GetWindowText(edit));
+        return false;
+    }
+    window::NotifyTextChanged(edit, text);
     return true;
+}
+
+bool EditFits(Handle edit, std::string_view text) {
+    ControlState* c = ControlOf(edit, ControlKind::Edit);
+    return c && (text.size() <= static_cast<size_t>(c->limit) || text.size() <= window::GetWindowText(edit).size());
 }
 
 bool UserSlid(Handle trackbar, int32_t position) {

@@ -46,7 +46,12 @@ Handle NewestDialog(int32_t templateId);
 bool UserClicked(Handle button);
 bool UserToggled(Handle checkBox, bool checked);
 bool UserSelected(Handle control, int32_t index);   // combo, list or tab
+// An edit's new text past its limit is refused, as Windows refuses the
+// keystroke; the peer gets the old text back.
 bool UserEdited(Handle edit, std::string_view text);
+// Whether the user may change the edit's text to this: within the limit, or
+// no longer than it is (so over-long text set by the program can be cut).
+bool EditFits(Handle edit, std::string_view text);
 bool UserSlid(Handle trackbar, int32_t position);
 bool UserCancelled(Handle dialog);   // Esc: the Cancel command
 bool UserAccepted(Handle dialog);    // Enter: the default button's command

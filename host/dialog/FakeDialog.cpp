@@ -7,14 +7,7 @@ namespace host::dialog {
 namespace {
 
 // Visible, and enabled along with every parent it lives in.
-bool Reachable(Handle control) {
-    if (!window::IsWindowVisible(control)) return false;
-    for (Handle h = control; h; h = window::GetParent(h)) {
-        if (!window::IsWindowEnabled(h)) return false;
-        if (!(window::GetWindowStyle(h) & window::kWsChild)) break;
-    }
-    return true;
-}
+bool Reachable(Handle control) { return window::IsWindowVisible(control) && window::EnabledChain(control); }
 
 }  // namespace
 

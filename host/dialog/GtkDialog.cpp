@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace host::dialog {
 namespace {
@@ -127,7 +128,8 @@ private:
         if (gchar** uris = gtk_selection_data_get_uris(data)) {
             for (gchar** uri = uris; *uri; ++uri) {
                 if (gchar* name = g_filename_from_uri(*uri, nullptr, nullptr)) {
-                    paths.push_back(Utf8ToCp932(name));
+                    std::string path;
+                    if (host::kernel::NativeToSystemPath(name, path)) paths.push_back(std::move(path));
                     g_free(name);
                 }
             }
@@ -280,6 +282,7 @@ public:
         gtk_entry_set_alignment(GTK_ENTRY(entry), (t.flags & kCentred) ? 0.5f : 0.0f);
         gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);   // the template decides the width
         Adopt(entry);
+        Connect(entry, "insert-text", G_CALLBACK(OnInsert));
         Connect(entry, "changed", G_CALLBACK(OnChanged));
     }
     void SetText(std::string_view text) override {
@@ -289,6 +292,18 @@ public:
     void SetTextLimit(int32_t bytes) override { gtk_entry_set_max_length(GTK_ENTRY(widget_), bytes < 65536 ? bytes : 0); }
 
 private:
+    // An insertion past the byte limit is refused whole before it happens,
+    // so the text and the caret stay as they were.
+    static void OnInsert(GtkEditable* editable, const gchar* text, gint length, gint* position, gpointer self) {
+        auto* peer = static_cast<EditPeer*>(self);
+        if (peer->Muted()) return;
+        std::string after = gtk_entry_get_text(GTK_ENTRY(editable));
+        glong chars = g_utf8_strlen(after.c_str(), -1);
+        glong at = *position < 0 || *position > chars ? chars : *position;
+        size_t offset = static_cast<size_t>(g_utf8_offset_to_pointer(after.c_str(), at) - after.c_str());
+        after.insert(offset, text, length < 0 ? std::strlen(text) : static_cast<size_t>(length));
+        if (!EditFits(peer->handle_, Utf8ToCp932(after))) g_signal_stop_emission_by_name(editable, "insert-text");
+    }
     static void OnChanged(GtkEditable* editable, gpointer self) {
         auto* peer = static_cast<EditPeer*>(self);
         if (peer->Muted()) return;
@@ -446,8 +461,9 @@ public:
     void SetTrackbar(int32_t min, int32_t max, int32_t position, int32_t lineSize) override {
         Quiet quiet(*this);
         GtkRange* range = GTK_RANGE(widget_);
-        gtk_range_set_range(range, min, std::max(max, min + 1));
-        gtk_range_set_increments(range, lineSize, std::max(lineSize, (max - min) / 5));
+        // In 64 bits: the full int32_t range overflows in 32.
+        gtk_range_set_range(range, min, std::max<int64_t>(max, int64_t{min} + 1));
+        gtk_range_set_increments(range, lineSize, std::max<int64_t>(lineSize, (int64_t{max} - min) / 5));
         gtk_range_set_value(range, position);
     }
 

@@ -134,13 +134,7 @@ Result BasicDevice::GetInfo(DeviceInfo& out) {
 }
 
 void CopyName(char (&field)[kNameSize], std::string_view name) {
-    size_t n = 0;
-    while (n < name.size() && n < kNameSize - 1) {
-        size_t width = kernel::IsDBCSLeadByte(static_cast<uint8_t>(name[n])) ? 2 : 1;
-        if (n + width > kNameSize - 1 || n + width > name.size())
-            break;
-        n += width;
-    }
+    size_t n = kernel::Cp932Fit(name, kNameSize - 1);
     std::memcpy(field, name.data(), n);
     field[n] = '\0';
 }

@@ -64,9 +64,16 @@ bool DeleteFile(std::string_view path);
 // Renames, replacing an existing target.
 bool MoveFile(std::string_view from, std::string_view to);
 
+// A native path (UTF-8) as a system path; false when it has no exact code
+// page 932 form and would name another file: '¥' would turn into the
+// separator 0x5C, a character code page 932 lacks into '?', and a backslash
+// in a name would be read as a separator.
+bool NativeToSystemPath(std::string_view utf8, std::string& out);
+
 // The TEMP folder, ending with '/'. TEMP when set; otherwise
 // $XDG_DATA_HOME/Temp, or ~/.local/share/Temp. Code page 932 like every
 // path inside the system; the folder may not exist (nothing is created).
+// Empty when it has no code page 932 form.
 std::string GetTempFolder();
 
 // Creates an empty file with a unique name in the TEMP folder (or the
@@ -75,10 +82,12 @@ std::string GetTempFolder();
 std::string MakeTempFileName();
 
 // The process-wide current folder (code page 932, no trailing '/'), and
-// changing it; relative paths everywhere are taken from it.
+// changing it; relative paths everywhere are taken from it. Empty when it
+// cannot be read or has no code page 932 form.
 std::string GetCurrentDirectory();
 bool SetCurrentDirectory(std::string_view path);
-// The folder of the running program, ending with '/'.
+// The folder of the running program, ending with '/'; empty when it has no
+// code page 932 form.
 std::string GetProgramFolder();
 
 // ---------------------------------------------------------------- threads
@@ -215,9 +224,13 @@ constexpr int kIdNo = 7;
 // (code page 932 text, code page 932 caption, MB_ type) -> ID answer
 using MessageBoxHandler = std::function<int(std::string_view text, std::string_view caption, uint32_t type)>;
 
-// Shows a message box. Without a handler the text goes to standard error as
-// UTF-8 and the answer is the box's first button.
+// Shows a message box. Without a handler it is ReportMessageBox.
 int MessageBox(std::string_view text, std::string_view caption, uint32_t type);
+// A box that cannot be shown: the text goes to standard error as UTF-8 and
+// the answer is the box's first button, so nothing waits for a click.
+int ReportMessageBox(std::string_view text, std::string_view caption, uint32_t type);
+// The ID of a box type's first button (IDABORT for MB_ABORTRETRYIGNORE ...).
+int MessageBoxFirstButton(uint32_t type);
 // Installs a handler (the window service, or a test); empty restores the default.
 void SetMessageBoxHandler(MessageBoxHandler handler);
 
@@ -225,6 +238,9 @@ void SetMessageBoxHandler(MessageBoxHandler handler);
 
 // Lead bytes of double-byte characters: 0x81-0x9F and 0xE0-0xFC.
 inline bool IsDBCSLeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+// The longest prefix of text, at most maxBytes, that does not end inside a
+// double-byte character; a lead byte whose trail byte is missing is dropped.
+size_t Cp932Fit(std::string_view text, size_t maxBytes);
 
 // Conversions at the system's edge; unconvertible bytes become '?'.
 std::string Cp932ToUtf8(std::string_view text);

@@ -13,17 +13,6 @@ namespace {
 std::mutex g_mutex;
 MessageBoxHandler g_handler;
 
-int FirstButton(uint32_t type) {
-    switch (type & 0xF) {
-    case 0x2: return 3;         // MB_ABORTRETRYIGNORE: IDABORT
-    case 0x3: return kIdYes;    // MB_YESNOCANCEL
-    case kMbYesNo: return kIdYes;
-    case 0x5: return 4;         // MB_RETRYCANCEL: IDRETRY
-    case 0x6: return kIdCancel; // MB_CANCELTRYCONTINUE
-    default: return kIdOk;      // MB_OK, MB_OKCANCEL
-    }
-}
-
 }  // namespace
 
 int MessageBox(std::string_view text, std::string_view caption, uint32_t type) {
@@ -33,10 +22,25 @@ int MessageBox(std::string_view text, std::string_view caption, uint32_t type) {
         handler = g_handler;
     }
     if (handler) return handler(text, caption, type);
+    return ReportMessageBox(text, caption, type);
+}
+
+int ReportMessageBox(std::string_view text, std::string_view caption, uint32_t type) {
     std::string line = Cp932ToUtf8(caption) + ": " + Cp932ToUtf8(text) + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
-    return FirstButton(type);
+    return MessageBoxFirstButton(type);
+}
+
+int MessageBoxFirstButton(uint32_t type) {
+    switch (type & 0xF) {
+    case 0x2: return 3;         // MB_ABORTRETRYIGNORE: IDABORT
+    case 0x3: return kIdYes;    // MB_YESNOCANCEL
+    case kMbYesNo: return kIdYes;
+    case 0x5: return 4;         // MB_RETRYCANCEL: IDRETRY
+    case 0x6: return kIdCancel; // MB_CANCELTRYCONTINUE
+    default: return kIdOk;      // MB_OK, MB_OKCANCEL
+    }
 }
 
 void SetMessageBoxHandler(MessageBoxHandler handler) {

@@ -172,7 +172,10 @@ std::string MakeTempFileName() {
     int fd = CreateUnique(folder + "orv", ".tmp", name);
     if (fd < 0) return {};
     close(fd);
-    return Utf8ToCp932(name);
+    std::string system;
+    if (NativeToSystemPath(name, system)) return system;
+    unlink(name.c_str());   // a name the system could not reach again
+    return {};
 }
 
 bool posix::ReadNative(const std::string& native, std::string& out) {

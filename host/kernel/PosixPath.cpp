@@ -161,7 +161,17 @@ std::string posix::TempFolderNative() {
     return WithSlash(HomeFolder()) + ".local/share/Temp/";
 }
 
-std::string GetTempFolder() { return Utf8ToCp932(posix::TempFolderNative()); }
+bool NativeToSystemPath(std::string_view utf8, std::string& out) {
+    std::string system = Utf8ToCp932(utf8);
+    if (utf8.find('\\') != std::string_view::npos || Cp932ToUtf8(system) != utf8) return false;
+    out = std::move(system);
+    return true;
+}
+
+std::string GetTempFolder() {
+    std::string folder;
+    return NativeToSystemPath(posix::TempFolderNative(), folder) ? folder : std::string();
+}
 
 std::string GetCurrentDirectory() {
     std::vector<char> buffer(PATH_MAX);
@@ -169,7 +179,8 @@ std::string GetCurrentDirectory() {
         if (errno != ERANGE) return {};
         buffer.resize(buffer.size() * 2);
     }
-    return Utf8ToCp932(buffer.data());
+    std::string folder;
+    return NativeToSystemPath(buffer.data(), folder) ? folder : std::string();
 }
 
 bool SetCurrentDirectory(std::string_view path) {
@@ -183,8 +194,8 @@ std::string GetProgramFolder() {
         ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
         if (n < 0) return "./";
         if (static_cast<size_t>(n) < buffer.size()) {
-            std::string exe(buffer.data(), static_cast<size_t>(n));
-            return Utf8ToCp932(exe.substr(0, exe.rfind('/') + 1));
+            std::string exe(buffer.data(), static_cast<size_t>(n)), folder;
+            return NativeToSystemPath(exe.substr(0, exe.rfind('/') + 1), folder) ? folder : std::string();
         }
         buffer.resize(buffer.size() * 2);
     }

@@ -3,6 +3,7 @@
 // sign and the overline). Bytes that cannot be converted become '?'.
 #include "host/kernel/Kernel.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 
@@ -91,6 +92,16 @@ std::string Convert(iconv_t cd, std::string_view text, size_t (*badLength)(const
 std::string Cp932ToUtf8(std::string_view text) {
     if (IsAscii(text)) return std::string(text);
     return Convert(ThreadConverters().toUtf8, text, Cp932BadLength);
+}
+
+size_t Cp932Fit(std::string_view text, size_t maxBytes) {
+    size_t end = std::min(text.size(), maxBytes), n = 0;
+    while (n < end) {
+        size_t width = IsDBCSLeadByte(static_cast<uint8_t>(text[n])) ? 2 : 1;
+        if (n + width > end) break;
+        n += width;
+    }
+    return n;
 }
 
 std::string Utf8ToCp932(std::string_view text) {

@@ -339,9 +339,13 @@ void Mixer::Mix(uint32_t frames, int16_t* out) {
         out += size_t(n) * channels;
         frames -= n;
     }
-    std::vector<host::kernel::Event*> fired;
-    fired.swap(fired_);
-    Signal(lock, fired);
+    // Swapped, not moved out: both vectors keep their capacity, so mixing
+    // stops allocating once they have grown.
+    std::lock_guard<std::mutex> guard(signalMutex_);
+    signalling_.swap(fired_);
+    lock.unlock();
+    for (host::kernel::Event* e : signalling_) e->Set();
+    signalling_.clear();
 }
 
 void Mixer::MixChunk(uint32_t frames, int16_t* out) {

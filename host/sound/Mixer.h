@@ -146,7 +146,8 @@ private:
     std::shared_ptr<Faults> faults_;
     std::vector<Voice*> voices_;
     std::vector<float> accumulator_;
-    std::vector<host::kernel::Event*> fired_;
+    std::vector<host::kernel::Event*> fired_;       // mutex_
+    std::vector<host::kernel::Event*> signalling_;  // signalMutex_; swapped with fired_ so both keep capacity
 };
 
 // Gains from hundredths of a decibel: 10^(v / 2000); -10000 and below silent.

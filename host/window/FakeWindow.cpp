@@ -20,21 +20,6 @@ private:
     Handle window_;
 };
 
-int FirstButton(uint32_t type) {
-    switch (type & 0xF) {
-    case 0x3:
-    case host::kernel::kMbYesNo: return host::kernel::kIdYes;
-    default: return host::kernel::kIdOk;
-    }
-}
-
-LParam KeyFlags(bool alt, bool wasDown, bool released) {
-    uint32_t flags = 1 | (alt ? kKeyAltDown : 0) | (wasDown ? kKeyWasDown : 0) | (released ? kKeyReleased : 0);
-    return static_cast<LParam>(flags);
-}
-
-bool IsSystemKey(uint32_t virtualKey, bool alt) { return alt || virtualKey == kVkF10 || virtualKey == kVkMenu; }
-
 }  // namespace
 
 std::unique_ptr<Peer> FakeWindow::CreateTopLevel(Handle window, const WindowDesc&) {
@@ -60,14 +45,12 @@ int FakeWindow::SystemMetric(int index) {
     }
 }
 
-bool FakeWindow::KeyDown(Handle window, uint32_t virtualKey, std::string_view chars, bool alt) {
-    uint32_t message = IsSystemKey(virtualKey, alt) ? kWmSysKeyDown : kWmKeyDown;
-    return PostInput(window, message, virtualKey, KeyFlags(alt, false, false), std::string(chars));
+bool FakeWindow::KeyDown(Handle window, uint32_t virtualKey, std::string_view chars, bool alt, bool ctrl) {
+    return PostKey(window, virtualKey, true, false, alt, ctrl, std::string(chars));
 }
 
-bool FakeWindow::KeyUp(Handle window, uint32_t virtualKey, bool alt) {
-    uint32_t message = IsSystemKey(virtualKey, alt) ? kWmSysKeyUp : kWmKeyUp;
-    return PostInput(window, message, virtualKey, KeyFlags(alt, true, true));
+bool FakeWindow::KeyUp(Handle window, uint32_t virtualKey, bool alt, bool ctrl) {
+    return PostKey(window, virtualKey, false, false, alt, ctrl);
 }
 
 bool FakeWindow::Close(Handle window) { return PostInput(window, kWmClose, 0, 0); }
@@ -94,7 +77,7 @@ std::vector<FakeWindow::Box> FakeWindow::Boxes() const {
 int FakeWindow::MessageBox(Handle owner, std::string_view text, std::string_view caption, uint32_t type) {
     std::lock_guard<std::mutex> lock(boxMutex_);
     boxes_.push_back(Box{owner, std::string(text), std::string(caption), type});
-    if (boxAnswers_.empty()) return FirstButton(type);
+    if (boxAnswers_.empty()) return host::kernel::MessageBoxFirstButton(type);
     int answer = boxAnswers_.front();
     boxAnswers_.erase(boxAnswers_.begin());
     return answer;

@@ -30,14 +30,18 @@ public:
     void FailCreate(int count = 1) { failCreates_ = count; }
     void SetSystemMetric(int index, int value) { metrics_[index] = value; }
 
-    // Input from the user. Keys carry the characters they type.
-    bool KeyDown(Handle window, uint32_t virtualKey, std::string_view chars = {}, bool alt = false);
-    bool KeyUp(Handle window, uint32_t virtualKey, bool alt = false);
+    // Input from the user. Keys carry the characters they type; Ctrl with
+    // Alt is AltGr.
+    bool KeyDown(Handle window, uint32_t virtualKey, std::string_view chars = {}, bool alt = false, bool ctrl = false);
+    bool KeyUp(Handle window, uint32_t virtualKey, bool alt = false, bool ctrl = false);
     bool Close(Handle window);            // the title bar's close button
     void Activate(Handle window);         // null: the application loses the foreground
     bool DropFiles(Handle window, std::vector<std::string> paths);
+    // The user or the window manager moved or resized the window.
+    void Move(Handle window, const Rect& outer) { NotifyMoved(window, outer); }
 
-    // Answers for the next boxes; afterwards each box takes its first button.
+    // Answers for the next boxes; afterwards each box takes its first button
+    // (host::kernel::MessageBoxFirstButton).
     void AnswerBoxes(std::initializer_list<int> answers);
     std::vector<Box> Boxes() const;
     // Answers for the next file choosers; an empty path cancels. Once they

@@ -15,8 +15,9 @@ bool ShowGtkFileDialog(void* parent, const FileDialogRequest& request, std::stri
 // The primary monitor's size once GTK runs.
 bool GtkScreenSize(int& width, int& height);
 
-// A Windows filter pattern as a GTK one: letters match either case, and
-// "*.*" matches every name, with or without a dot.
+// A Windows filter pattern (code page 932) as a GTK one (UTF-8): ASCII
+// letters match either case, and "*.*" matches every name, with or without
+// a dot.
 std::string CaseInsensitivePattern(std::string_view pattern);
 
 }  // namespace host::window

@@ -59,7 +59,9 @@ void SetInitialName(GtkFileChooser* chooser, const FileDialogRequest& request) {
 std::string CaseInsensitivePattern(std::string_view pattern) {
     if (pattern == "*.*") return "*";
     std::string out;
-    for (char c : pattern) {
+    // In UTF-8 no byte of a multibyte character is an ASCII letter, as a
+    // code page 932 trail byte may be.
+    for (char c : host::kernel::Cp932ToUtf8(pattern)) {
         char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
         if (lower >= 'a' && lower <= 'z') {
             out += '[';
@@ -91,13 +93,8 @@ bool ShowGtkFileDialog(void* parent, const FileDialogRequest& request, std::stri
     bool chosen = false;
     if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
         if (gchar* name = gtk_file_chooser_get_filename(chooser)) {
-            std::string utf8 = name;
+            chosen = host::kernel::NativeToSystemPath(name, path);
             g_free(name);
-            std::string cp932 = host::kernel::Utf8ToCp932(utf8);
-            if (Cp932ToUtf8(cp932) == utf8) {
-                path = std::move(cp932);
-                chosen = true;
-            }
         }
     }
     gtk_widget_destroy(dialog);

@@ -12,7 +12,6 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <thread>
 
@@ -21,6 +20,20 @@ namespace {
 
 using host::kernel::Cp932ToUtf8;
 using host::kernel::Utf8ToCp932;
+
+// SDL reports the client area's position or size; the service keeps the
+// outer rectangle, which moves and grows with it.
+Rect OuterRect(Handle window, const SDL_WindowEvent& e) {
+    Rect outer = GetWindowRect(window);
+    const Rect client = MapRect(window, nullptr, GetClientRect(window));
+    if (e.event == SDL_WINDOWEVENT_MOVED) {
+        const int32_t dx = e.data1 - client.left, dy = e.data2 - client.top;
+        return {outer.left + dx, outer.top + dy, outer.right + dx, outer.bottom + dy};
+    }
+    outer.right += e.data1 - client.Width();
+    outer.bottom += e.data2 - client.Height();
+    return outer;
+}
 
 // Virtual keys by SDL key symbol; 0 for keys the system never asks about
 // (their characters still arrive as kWmChar).
@@ -132,10 +145,7 @@ public:
             int answer = ShowGtkMessageBox(OwnerToplevel(owner), text, caption, type);
             if (answer >= 0) return answer;
         }
-        std::string line = Cp932ToUtf8(caption) + ": " + Cp932ToUtf8(text) + "\n";
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fflush(stderr);
-        return 0;
+        return host::kernel::ReportMessageBox(text, caption, type);
     }
 
     bool FileDialog(const FileDialogRequest& request, std::string& path) override {
@@ -174,7 +184,11 @@ public:
 
 private:
     bool StartVideo() {
-        if (!video_ && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+        if (video_) return true;
+        // Closing the last window must stay a kWmClose the program may
+        // refuse (or that a disabled window drops), not a quit of SDL's own.
+        SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
             video_ = true;
             SDL_ShowCursor(cursorVisible_ ? SDL_ENABLE : SDL_DISABLE);
         }
@@ -222,12 +236,15 @@ void SdlBackend::Translate(const SDL_Event& e) {
             NotifyActivated(window, true);
         else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
             NotifyActivated(window, false);
+        else if (e.window.event == SDL_WINDOWEVENT_MOVED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+            NotifyMoved(window, OuterRect(window, e.window));
         return;
     }
     case SDL_QUIT:
-        // An interrupt or the session ending: ask the first window to close.
+        // An interrupt or the session ending: ask the first window to close,
+        // as its close button would.
         if (!windows_.empty() && !IsQueued(windows_.begin()->second, kWmClose))
-            PostMessage(windows_.begin()->second, kWmClose, 0, 0);
+            PostInput(windows_.begin()->second, kWmClose, 0, 0);
         return;
     case SDL_KEYDOWN:
     case SDL_KEYUP:
@@ -242,7 +259,8 @@ void SdlBackend::Translate(const SDL_Event& e) {
         return;
     case SDL_DROPFILE:
         if (e.drop.file) {
-            drop_.push_back(Utf8ToCp932(e.drop.file));
+            std::string path;
+            if (host::kernel::NativeToSystemPath(e.drop.file, path)) drop_.push_back(std::move(path));
             SDL_free(e.drop.file);
         }
         if (!dropping_) FlushDrop(e.drop.windowID);
@@ -263,15 +281,8 @@ void SdlBackend::Key(const SDL_KeyboardEvent& key) {
     Handle window = WindowOf(key.windowID);
     uint32_t vk = VirtualKey(key.keysym.sym);
     if (!window || !vk) return;
-    bool down = key.type == SDL_KEYDOWN;
-    bool alt = (key.keysym.mod & KMOD_ALT) != 0;
-    bool ctrl = (key.keysym.mod & KMOD_CTRL) != 0;
-    bool system = (alt && !ctrl) || vk == kVkF10 || vk == kVkMenu;
-    uint32_t flags = 1 | (alt ? kKeyAltDown : 0);
-    if (!down) flags |= kKeyWasDown | kKeyReleased;
-    else if (key.repeat) flags |= kKeyWasDown;
-    uint32_t message = down ? (system ? kWmSysKeyDown : kWmKeyDown) : (system ? kWmSysKeyUp : kWmKeyUp);
-    PostInput(window, message, vk, static_cast<LParam>(flags));
+    PostKey(window, vk, key.type == SDL_KEYDOWN, key.repeat != 0, (key.keysym.mod & KMOD_ALT) != 0,
+            (key.keysym.mod & KMOD_CTRL) != 0);
 }
 
 void SdlBackend::FlushDrop(uint32_t windowId) {

@@ -75,8 +75,9 @@ Backend& Current() {
 // Parents before children, as kWmDestroy goes out.
 void CollectTree(uintptr_t id, std::vector<uintptr_t>& out) {
     out.push_back(id);
-    for (auto& [child, entry] : S().windows)
-        if (ToId(entry.parent) == id) CollectTree(child, out);
+    auto& windows = S().windows;
+    for (auto it = windows.upper_bound(id); it != windows.end(); ++it)
+        if (ToId(it->second.parent) == id) CollectTree(it->first, out);
 }
 
 void Erase(uintptr_t id) {
@@ -98,13 +99,6 @@ void EraseTree(Handle window) {
 // A child lives in its parent's client area; any other window with a
 // parent is only owned by it (a dialog and its owner) and stands alone.
 bool IsChild(const Entry& e) { return e.parent && (e.style & kWsChild); }
-
-// Input reaches a window only while it and the parents it lives in are enabled.
-bool EnabledChain(Handle window) {
-    for (Entry* e = Find(window); e; e = IsChild(*e) ? Find(e->parent) : nullptr)
-        if (!e->enabled) return false;
-    return true;
-}
 
 struct Inset {
     int32_t left = 0, top = 0, right = 0, bottom = 0;
@@ -540,10 +534,25 @@ bool PostDroppedFiles(Handle window, std::vector<std::string> paths) {
 
 // ---------------------------------------------------------------- native events
 
+bool EnabledChain(Handle window) {
+    for (Entry* e = Find(window); e; e = IsChild(*e) ? Find(e->parent) : nullptr)
+        if (!e->enabled) return false;
+    return true;
+}
+
 bool PostInput(Handle window, uint32_t message, WParam wParam, LParam lParam, std::string chars) {
     if (!Find(window) || !EnabledChain(window)) return false;
     S().queue.push_back({Message{window, message, wParam, lParam, host::kernel::TimeGetTime()}, std::move(chars)});
     return true;
+}
+
+bool PostKey(Handle window, uint32_t virtualKey, bool down, bool repeat, bool alt, bool ctrl, std::string chars) {
+    bool system = (alt && !ctrl) || virtualKey == kVkF10 || virtualKey == kVkMenu;
+    uint32_t flags = 1 | (alt ? kKeyAltDown : 0);
+    if (!down) flags |= kKeyWasDown | kKeyReleased;
+    else if (repeat) flags |= kKeyWasDown;
+    uint32_t message = down ? (system ? kWmSysKeyDown : kWmKeyDown) : (system ? kWmSysKeyUp : kWmKeyUp);
+    return PostInput(window, message, virtualKey, static_cast<LParam>(flags), std::move(chars));
 }
 
 void PostText(Handle window, std::string_view text) {
@@ -589,6 +598,10 @@ void NotifyTextChanged(Handle window, std::string_view text) {
     if (!e) return;
     e->text = std::string(text);
     if (Extension* x = GetExtension(window)) x->OnTextChanged();
+}
+
+void NotifyMoved(Handle window, const Rect& rect) {
+    if (Entry* e = Find(window)) e->rect = rect;
 }
 
 bool IsQueued(Handle window, uint32_t message) {

@@ -117,8 +117,9 @@ void DragFinish(WParam drop);
 
 // ---------------------------------------------------------------- boxes
 
-// host::kernel::MessageBox reaches this too (owner null). 0 when no box
-// could be shown; the text then goes to standard error.
+// host::kernel::MessageBox reaches this too (owner null). When no box can be
+// shown (no display, or not the pumping thread) it is
+// host::kernel::ReportMessageBox; 0 for an owner that does not exist.
 int MessageBox(Handle owner, std::string_view text, std::string_view caption, uint32_t type);
 
 struct FileFilter {

@@ -81,15 +81,23 @@ void DiscardWindow(Handle window);
 
 // ---------------------------------------------------------------- native events
 
+// Whether input reaches the window: it and the parents it lives in are enabled.
+bool EnabledChain(Handle window);
 // User input for a window: dropped when the window or a parent is disabled.
 // A key-down may carry the characters it typed (for TranslateMessage).
 bool PostInput(Handle window, uint32_t message, WParam wParam, LParam lParam, std::string chars = {});
+// A key going down (repeat: again, held) or up, as PostInput. With Alt held
+// it is a system key, unless Ctrl is held too (AltGr); F10 and Alt always are.
+bool PostKey(Handle window, uint32_t virtualKey, bool down, bool repeat, bool alt, bool ctrl, std::string chars = {});
 // Typed text: joins the key-down still waiting for the window, else queues
 // kWmChar messages.
 void PostText(Handle window, std::string_view text);
 void NotifyActivated(Handle window, bool active);
 void NotifyFocused(Handle window);
 void NotifyTextChanged(Handle window, std::string_view text);
+// The user or the window manager moved or resized the window: its new outer
+// rectangle, as MoveWindow takes it. The peer is not told; it did the move.
+void NotifyMoved(Handle window, const Rect& rect);
 bool PostDroppedFiles(Handle window, std::vector<std::string> paths);
 bool IsQueued(Handle window, uint32_t message);
 // Blocks a little (the backend's Wait); false when nothing can ever arrive.

@@ -266,12 +266,19 @@ TEST_F(DialogTest, ControlsKeepTheirStateConsistent) {
     dialogs.Slide(bar, 50);
     EXPECT_EQ(GetTrackbarPos(bar), 0);
 
-    // The limit binds typing only, and never splits a double-byte character.
+    // An edit past the byte limit is refused whole, unreported, as Windows
+    // refuses the keystroke. The limit binds the user only, who may still
+    // shorten a longer text.
     SetTextLimit(edit, 4);
-    dialogs.Type(edit, "a\x82\xA0\x82\xA2");
+    ASSERT_TRUE(dialogs.Type(edit, "a\x82\xA0"));
+    g_log.clear();
+    EXPECT_FALSE(dialogs.Type(edit, "a\x82\xA0\x82\xA2"));
     EXPECT_EQ(GetWindowText(edit), "a\x82\xA0");
+    EXPECT_TRUE(g_log.empty());
     SetWindowText(edit, "longer than four");
     EXPECT_EQ(GetWindowText(edit), "longer than four");
+    EXPECT_TRUE(dialogs.Type(edit, "longer than"));
+    EXPECT_FALSE(dialogs.Type(edit, "longer than 4"));
 }
 
 TEST_F(DialogTest, ControlsRefuseWhatTheirKindOrStateForbids) {

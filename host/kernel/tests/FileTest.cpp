@@ -285,5 +285,27 @@ TEST(TempPath, IsTempOrElseTheXdgDataFolderAndHoldsUniqueFiles) {
     EXPECT_EQ(Listing(temp.Path()).size(), 2u);
 }
 
+// A native name with no exact code page 932 form would name another file.
+TEST(TempPath, FoldersWithoutACodePage932FormAreRefused) {
+    std::string out;
+    EXPECT_TRUE(NativeToSystemPath(u8"/ゲーム/ソフト", out));
+    EXPECT_EQ(out, "/ゲーム/ソフト");
+    for (const char* bad : {u8"/a¥b", u8"/😀", u8"/〜", "/a\\b", "/a\xFF"})
+        EXPECT_FALSE(NativeToSystemPath(bad, out)) << bad;
+    EXPECT_EQ(out, "/ゲーム/ソフト");
+
+    TempFolder temp;
+    const std::string yen = temp / u8"a¥/";
+    ASSERT_EQ(mkdir(yen.c_str(), 0777), 0);
+    setenv("TEMP", yen.c_str(), 1);
+    EXPECT_EQ(GetTempFolder(), "");
+    EXPECT_EQ(MakeTempFileName(), "");
+    EXPECT_TRUE(Listing(yen).empty());
+    const std::string before = GetCurrentDirectory();
+    ASSERT_EQ(chdir(yen.c_str()), 0);
+    EXPECT_EQ(GetCurrentDirectory(), "");
+    ASSERT_TRUE(SetCurrentDirectory(before));
+}
+
 }  // namespace
 }  // namespace host::kernel

@@ -27,5 +27,16 @@ TEST(MessageBox, DefaultPrintsUtf8AndAnswersTheFirstButton) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), u8"エラー: コンフィグファイルが読み込めません\nc: q\nc: t\n");
 }
 
+TEST(MessageBox, FirstButtonOfEveryType) {
+    // OK, OK/Cancel, Abort/Retry/Ignore, Yes/No/Cancel, Yes/No, Retry/Cancel, Cancel/Try/Continue
+    const int first[] = {kIdOk, kIdOk, 3, kIdYes, kIdYes, 4, kIdCancel};
+    for (uint32_t type = 0; type < 7; ++type) {
+        EXPECT_EQ(MessageBoxFirstButton(type | kMbIconWarning), first[type]) << type;
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(ReportMessageBox("t", "c", type), first[type]) << type;
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "c: t\n");
+    }
+}
+
 }  // namespace
 }  // namespace host::kernel

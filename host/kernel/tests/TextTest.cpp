@@ -43,6 +43,15 @@ TEST(Text, UnconvertibleCharactersBecomeOneQuestionMarkEach) {
     for (int c : {0x00, 0x5C, 0x80, 0xA0, 0xDF, 0xFD}) EXPECT_FALSE(IsDBCSLeadByte(uint8_t(c))) << c;
 }
 
+TEST(Text, FitNeverEndsInsideADoubleByteCharacter) {
+    const struct { const char* text; size_t max, fit; } cases[] = {
+        {"a\x82\xA0\x82\xA2", 4, 3}, {"a\x82\xA0\x82\xA2", 5, 5}, {"a\x82\xA0", 2, 1},
+        {"ab\x82", 9, 2},   // a lead byte without its trail byte
+        {"\x83\x5C\x5C", 2, 2}, {"abc", 0, 0}, {"", 4, 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Cp932Fit(c.text, c.max), c.fit) << c.text << " " << c.max;
+}
+
 TEST(Text, ConvertsOnManyThreadsAtOnce) {
     std::vector<int> failures(4, 0);
     std::vector<std::thread> threads;

@@ -145,6 +145,14 @@ TEST_F(FakeWindowTest, AltKeysAreSystemKeysAndAltF4Closes) {
     EXPECT_EQ(taken[1].message, kWmSysKeyDown);
     EXPECT_TRUE(taken[1].lParam & kKeyAltDown);
 
+    // Ctrl+Alt is AltGr, typing characters: no system key.
+    fake.KeyDown(w, 'Q', "@", true, true);
+    fake.KeyUp(w, 'Q', true, true);
+    std::vector<Message> altGr = Take();
+    ASSERT_EQ(altGr.size(), 2u);
+    EXPECT_EQ(altGr[0].message, kWmKeyDown);
+    EXPECT_EQ(altGr[1].message, kWmKeyUp);
+
     DispatchMessage(taken[0]);
     EXPECT_TRUE(IsWindow(w));
     DispatchMessage(taken[1]);   // Alt+F4: kWmClose, then the default destroys
@@ -212,6 +220,19 @@ TEST_F(FakeWindowTest, ChildRectanglesMapThroughTheirParentsClientAreas) {
     EXPECT_EQ(GetWindowRect(child), (Rect{left + 10, top_ + 20, left + 110, top_ + 70}));
     EXPECT_EQ(MapRect(grandchild, top, {0, 0, 1, 1}), (Rect{15, 25, 16, 26}));
     EXPECT_EQ(MapRect(top, child, {0, 0, 0, 0}), (Rect{-10, -20, -10, -20}));
+
+    // Moved by the user or the window manager, everything follows.
+    fake.Move(top, {200, 150, 600, 500});
+    left += 100, top_ += 100;
+    EXPECT_EQ(GetWindowRect(top), (Rect{200, 150, 600, 500}));
+    EXPECT_EQ(GetWindowRect(child), (Rect{left + 10, top_ + 20, left + 110, top_ + 70}));
+    EXPECT_EQ(MapRect(grandchild, nullptr, {0, 0, 1, 1}), (Rect{left + 15, top_ + 25, left + 16, top_ + 26}));
+    EXPECT_EQ(GetClientRect(top).Width(), 400 - 2 * GetSystemMetrics(kSmCxFixedFrame));
+    fake.SetCursorPos(left + 12, top_ + 22);
+    int32_t x = 0, y = 0;
+    ASSERT_TRUE(GetCursorClientPos(child, x, y));
+    EXPECT_EQ(x, 2);
+    EXPECT_EQ(y, 2);
 
     ShowWindow(top, kSwShow);
     ShowWindow(child, kSwShow);
@@ -294,6 +315,9 @@ TEST_F(FakeWindowTest, MessageBoxesAreRecordedAndAnsweredFromTheScript) {
     EXPECT_EQ(boxes[0].type, type);
     EXPECT_EQ(boxes[2].owner, nullptr);
     EXPECT_EQ(boxes[2].text, "コンフィグファイルが読み込めません");
+    // Unscripted, every type answers as the kernel does without a window.
+    for (uint32_t t = 0; t < 7; ++t)
+        EXPECT_EQ(MessageBox(nullptr, "x", "y", t), host::kernel::MessageBoxFirstButton(t)) << t;
 }
 
 TEST_F(FakeWindowTest, FileDialogsAnswerFromTheScriptAndRecordTheRequest) {
@@ -347,6 +371,8 @@ TEST(GtkFileDialog, FilterPatternsMatchEitherCase) {
     EXPECT_EQ(CaseInsensitivePattern("*.wav"), "*.[wW][aA][vV]");
     EXPECT_EQ(CaseInsensitivePattern("BGM?.OGG"), "[bB][gG][mM]?.[oO][gG][gG]");
     EXPECT_EQ(CaseInsensitivePattern("*.*"), "*");
+    // Code page 932 in, UTF-8 out; "ア" is 0x83 0x41, its trail byte an 'A'.
+    EXPECT_EQ(CaseInsensitivePattern("ア*.txt"), u8"ア*.[tT][xX][tT]");
 }
 
 TEST(RealWindow, FailsCleanlyWithoutADisplay) {
@@ -360,7 +386,7 @@ TEST(RealWindow, FailsCleanlyWithoutADisplay) {
             desc.width = 320;
             desc.height = 240;
             bool ok = CreateWindow(desc) == nullptr;
-            ok = ok && MessageBox(nullptr, "テスト", "Error", 0) == 0;
+            ok = ok && MessageBox(nullptr, "テスト", "Error", host::kernel::kMbYesNo) == host::kernel::kIdYes;
             std::string path;
             ok = ok && !ShowFileDialog(FileDialogRequest{}, path);
             ok = ok && GetSystemMetrics(kSmCxScreen) == 0;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -103,6 +104,12 @@ TEST(GtkDialog, ControlsShowWhatTheProgramSetsAndReportWhatTheUserDoes) {
     GtkRange* range = Find<GtkRange>(window, GTK_TYPE_SCALE);
     ASSERT_NE(range, nullptr);
     EXPECT_EQ(gtk_range_get_value(range), -1000.0);
+    SetTrackbarRange(bar, INT32_MIN, INT32_MAX);   // no overflow in the peer's arithmetic
+    EXPECT_EQ(gtk_adjustment_get_upper(gtk_range_get_adjustment(range)), double(INT32_MAX));
+    SetTrackbarRange(bar, INT32_MAX, INT32_MAX);
+    EXPECT_EQ(gtk_adjustment_get_upper(gtk_range_get_adjustment(range)), double(INT32_MAX) + 1);
+    SetTrackbarRange(bar, -3000, 0);
+    SetTrackbarPos(bar, -1000);
     Handle tab = GetDlgItem(dialog, 14);
     InsertTab(tab, 0, "グラフィック");
     InsertTab(tab, 1, "ゲーム");
@@ -144,6 +151,15 @@ TEST(GtkDialog, ControlsShowWhatTheProgramSetsAndReportWhatTheUserDoes) {
     gtk_range_set_value(range, -20);
     EXPECT_EQ(GetTrackbarPos(bar), -20);
     EXPECT_TRUE(Received(kWmHScroll, MakeWParam(kTbThumbTrack, static_cast<uint16_t>(-20))));
+    // Typing past the byte limit is refused before it reaches the entry.
+    SetTextLimit(edit, 8);
+    gint at = 3;
+    gtk_editable_insert_text(GTK_EDITABLE(entry), u8"ソフト", -1, &at);
+    EXPECT_STREQ(gtk_entry_get_text(entry), u8"ゲーム");
+    EXPECT_EQ(GetWindowText(edit), "ゲーム");
+    EXPECT_EQ(at, 3);
+    gtk_editable_insert_text(GTK_EDITABLE(entry), u8"x", -1, &at);
+    EXPECT_EQ(GetWindowText(edit), "ゲームx");
     gtk_notebook_set_current_page(notebook, 1);
     EXPECT_EQ(GetTabSelection(tab), 1);
     EXPECT_TRUE(Received(kWmNotify, 14));

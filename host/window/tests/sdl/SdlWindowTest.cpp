@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace host::window {
 namespace {
@@ -16,6 +18,23 @@ LResult CountUser(Handle, uint32_t message, WParam, LParam) {
     if (message == kWmUser) ++g_userMessages;
     return 0;
 }
+
+int g_closes = 0;
+std::vector<std::string> g_dropped;
+
+LResult KeepOpen(Handle, uint32_t message, WParam wParam, LParam) {
+    if (message == kWmClose) ++g_closes;
+    for (uint32_t i = 0; message == kWmDropFiles && i < DragQueryFileCount(wParam); ++i)
+        g_dropped.push_back(DragQueryFile(wParam, i));
+    return 0;
+}
+
+void Pump() {
+    Message m;
+    for (int i = 0; i < 100 && PeekMessage(m); ++i) DispatchMessage(m);
+}
+
+void Push(SDL_Event e) { ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError(); }
 
 TEST(SdlWindow, OpensARealWindowWithTheAskedClientSizeAndTitle) {
     UseRealBackend();
@@ -52,6 +71,60 @@ TEST(SdlWindow, OpensARealWindowWithTheAskedClientSizeAndTitle) {
 
     EXPECT_TRUE(DestroyWindow(w));
     EXPECT_EQ(GetSdlWindow(w), nullptr);
+    UseRealBackend();
+}
+
+// What SDL reports of the window manager and the session, as it would.
+TEST(SdlWindow, FollowsNativeMovesAndTakesQuitAndDropsAsUserInput) {
+    UseRealBackend();
+    WindowDesc desc;
+    desc.x = desc.y = 100;
+    desc.width = 64;
+    desc.height = 48;
+    desc.style = 0xCA0000 | kWsVisible;
+    desc.proc = KeepOpen;
+    Handle w = CreateWindow(desc);
+    ASSERT_NE(w, nullptr) << SDL_GetError();
+    Pump();
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = SDL_GetWindowID(static_cast<SDL_Window*>(GetSdlWindow(w)));
+    e.window.event = SDL_WINDOWEVENT_MOVED;
+    e.window.data1 = 300;
+    e.window.data2 = 250;
+    Push(e);
+    e.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
+    e.window.data1 = 80;
+    e.window.data2 = 60;
+    Push(e);
+    Pump();
+    EXPECT_EQ(GetWindowRect(w), (Rect{300, 250, 380, 310}));
+    EXPECT_EQ(MapRect(w, nullptr, {1, 2, 3, 4}), (Rect{301, 252, 303, 254}));
+
+    // A quit is the close button: a disabled window (under a modal dialog) drops it.
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    EnableWindow(w, false);
+    Push(quit);
+    Pump();
+    EXPECT_EQ(g_closes, 0);
+    EnableWindow(w, true);
+    Push(quit);
+    Pump();
+    EXPECT_EQ(g_closes, 1);
+
+    // A dropped name without an exact code page 932 form is left out.
+    DragAcceptFiles(w, true);
+    for (const char* name : {u8"/music/a¥b.ogg", u8"/music/曲.ogg"}) {
+        SDL_Event drop{};
+        drop.type = SDL_DROPFILE;
+        drop.drop.file = SDL_strdup(name);
+        drop.drop.windowID = e.window.windowID;
+        Push(drop);
+    }
+    Pump();
+    EXPECT_EQ(g_dropped, std::vector<std::string>{"/music/曲.ogg"});
+    EXPECT_TRUE(DestroyWindow(w));
     UseRealBackend();
 }
 
