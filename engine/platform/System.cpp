@@ -246,7 +246,8 @@ i32 CSystem::GetModuleFolder(char* buffer, u32 size) const
 {
     if (!buffer || !size) return 0;
     const std::string folder = host::kernel::GetProgramFolder();
-    if (folder.size() >= size) {
+    // Empty when the folder has no code page 932 form.
+    if (folder.empty() || folder.size() >= size) {
         buffer[0] = '\0';
         return 0;
     }
