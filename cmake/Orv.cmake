@@ -41,3 +41,14 @@ function(orv_library target)
       PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy")
   endif()
 endfunction()
+
+# Adds every folder below the calling one that has a CMakeLists.txt: each is
+# one library, or a folder that groups others and adds them the same way.
+function(orv_add_subfolders)
+  file(GLOB children LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(child ${children})
+    if(EXISTS ${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
