@@ -133,18 +133,23 @@ i32 CqelReadText::PeekToken(char* out, u32 outSize)
 i32 CqelReadText::SeekAnyOf(const char* chars)
 {
     if (!chars) return -1;
-    while (m_cursor < m_size) {
-        SkipComment();
-        if (m_cursor >= m_size) break;
+    while (SkipToSingleByte()) {
         const u8 c = m_buffer[m_cursor];
-        if (IsDBCSLeadByte(c)) {
-            m_cursor += CharLength();
-            continue;
-        }
         if (c != 0 && std::strchr(chars, c)) return 0;
         ++m_cursor;
     }
     return -1;
+}
+
+bool CqelReadText::SkipToSingleByte()
+{
+    while (m_cursor < m_size) {
+        SkipComment();
+        if (m_cursor >= m_size) return false;
+        if (!IsDBCSLeadByte(m_buffer[m_cursor])) return true;
+        m_cursor += CharLength();
+    }
+    return false;
 }
 
 i32 CqelReadText::SkipPast(const char* chars)
@@ -160,15 +165,8 @@ i32 CqelReadText::SkipBlock()
     ++m_cursor;
     if (m_cursor >= m_size) return -1;
     u32 depth = 1;
-    while (m_cursor < m_size) {
-        SkipComment();
-        if (m_cursor >= m_size) break;
-        const u8 c = m_buffer[m_cursor];
-        if (IsDBCSLeadByte(c)) {
-            m_cursor += CharLength();
-            continue;
-        }
-        ++m_cursor;
+    while (SkipToSingleByte()) {
+        const u8 c = m_buffer[m_cursor++];
         if (c == '{') ++depth;
         if (c == '}' && --depth == 0) break;
     }

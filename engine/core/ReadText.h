@@ -89,6 +89,9 @@ private:
     // The cursor's step over the character at it: 2 for a whole Shift-JIS
     // pair, else 1.
     u32 CharLength() const;
+    // Moves the cursor past comments and double-byte characters to the next
+    // single-byte character; false at the end of the buffer.
+    bool SkipToSingleByte();
     // ReadToken into a buffer of size bytes; false (error flag set) when
     // the text has ended.
     bool ReadNumberToken(char* out, u32 size);
