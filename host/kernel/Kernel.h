@@ -47,7 +47,11 @@ std::unique_ptr<File> OpenFile(std::string_view path, const char* mode);
 bool ReadWholeFile(std::string_view path, std::string& out);
 
 // Writes a whole file without ever leaving it half-written: the bytes go to
-// a temporary file in the same folder, which then replaces the old one.
+// a temporary file ".NAME.PID-N.tmp" in the same folder, which is synced,
+// then replaces the old one; the folder is synced last, so the new name
+// survives a power cut. Temporary files of the same name left by processes
+// that have gone (a save killed half-way) are removed first. The new file is
+// in place when the result is true; on false the old one is as it was.
 bool WriteFileAtomic(std::string_view path, const void* data, size_t bytes);
 
 // The native (UTF-8, '/') path that a system path names; the case-insensitive
@@ -89,6 +93,36 @@ bool SetCurrentDirectory(std::string_view path);
 // The folder of the running program, ending with '/'; empty when it has no
 // code page 932 form.
 std::string GetProgramFolder();
+
+// ---------------------------------------------------------------- file steps
+
+// The system calls behind the file functions that no result shows: whether
+// an atomic write synced its data and its folder, in which order, and what a
+// read got. A watch sees each step just before it is taken and can make it
+// fail as its system call would, or cut a read or write short.
+enum class FileStep {
+    Read,             // File::Read or ReadWholeFile: bytes asked
+    Write,            // File::Write: bytes given
+    CreateTemp,       // atomic write: its temporary file was just created (path: its name)
+    WriteTemp,        // one write of the data into it: bytes left
+    SyncTemp,         // fsync of the temporary file
+    CloseTemp,
+    Rename,           // the temporary file replaces the target (path: the target)
+    SyncFolder,       // fsync of the folder (path: the folder)
+    RemoveLeftover,   // a temporary file of a process that has gone is removed
+};
+
+class FileWatch {
+public:
+    virtual ~FileWatch() = default;
+    // Called before step on native (UTF-8) path; false makes the step fail.
+    // For Read, Write and WriteTemp, lowering bytes makes the call handle
+    // only that many (a short read or write).
+    virtual bool Allow(FileStep step, const std::string& native, size_t& bytes) = 0;
+};
+
+// Installs a watch (not owned; tests only); null removes it.
+void SetFileWatch(FileWatch* watch);
 
 // ---------------------------------------------------------------- threads
 

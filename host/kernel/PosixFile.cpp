@@ -5,10 +5,15 @@
 #include "host/kernel/Kernel.h"
 #include "host/kernel/PosixPath.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
+#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,14 +21,35 @@
 namespace host::kernel {
 namespace {
 
+std::atomic<FileWatch*> g_watch{nullptr};
+
+// Asks the installed watch whether a step may be taken (always, without one).
+bool Allowed(FileStep step, const std::string& native, size_t& bytes) {
+    FileWatch* watch = g_watch.load(std::memory_order_acquire);
+    return !watch || watch->Allow(step, native, bytes);
+}
+
+bool Allowed(FileStep step, const std::string& native) {
+    size_t one = 1;
+    return Allowed(step, native, one);
+}
+
+// How many of bytes a read or write may handle; 0 when the step fails.
+size_t AllowedBytes(FileStep step, const std::string& native, size_t bytes) {
+    size_t allowed = bytes;
+    return Allowed(step, native, allowed) ? std::min(allowed, bytes) : 0;
+}
+
 class PosixFile final : public File {
 public:
-    PosixFile(FILE* file, bool text, bool canRead, bool canWrite)
-        : file_(file), text_(text), canRead_(canRead), canWrite_(canWrite) {}
+    PosixFile(FILE* file, std::string native, bool text, bool canRead, bool canWrite)
+        : file_(file), native_(std::move(native)), text_(text), canRead_(canRead), canWrite_(canWrite) {}
     ~PosixFile() override { Close(); }
 
     size_t Read(void* buffer, size_t bytes) override {
         if (!file_ || !canRead_ || bytes == 0) return 0;
+        bytes = AllowedBytes(FileStep::Read, native_, bytes);
+        if (bytes == 0) return 0;
         if (last_ == Op::Write) std::fseek(file_, 0, SEEK_CUR);   // required between write and read
         last_ = Op::Read;
         char* out = static_cast<char*>(buffer);
@@ -32,9 +58,10 @@ public:
 
     size_t Write(const void* buffer, size_t bytes) override {
         if (!file_ || !canWrite_ || bytes == 0) return 0;
+        const size_t allowed = AllowedBytes(FileStep::Write, native_, bytes);
         if (last_ == Op::Read) std::fseek(file_, 0, SEEK_CUR);
         last_ = Op::Write;
-        size_t written = std::fwrite(buffer, 1, bytes, file_);
+        size_t written = allowed ? std::fwrite(buffer, 1, allowed, file_) : 0;
         if (written < bytes) failed_ = true;
         return written;
     }
@@ -101,14 +128,17 @@ private:
     }
 
     FILE* file_;
+    std::string native_;
     bool text_, canRead_, canWrite_;
     bool failed_ = false;
     Op last_ = Op::None;
 };
 
-bool WriteAll(int fd, const char* data, size_t bytes) {
+bool WriteAll(int fd, const std::string& native, const char* data, size_t bytes) {
     while (bytes > 0) {
-        ssize_t n = write(fd, data, bytes);
+        const size_t chunk = AllowedBytes(FileStep::WriteTemp, native, bytes);
+        if (chunk == 0) return false;
+        ssize_t n = write(fd, data, chunk);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -131,7 +161,48 @@ int CreateUnique(const std::string& prefix, const char* suffix, std::string& nam
     return -1;
 }
 
+// The process id in a temporary name of CreateUnique: prefix, PID, '-', a
+// counter, ".tmp"; 0 for any other name.
+pid_t TempOwner(std::string_view name, std::string_view prefix) {
+    constexpr std::string_view kSuffix = ".tmp";
+    if (name.size() <= prefix.size() + kSuffix.size() || name.substr(0, prefix.size()) != prefix ||
+        name.substr(name.size() - kSuffix.size()) != kSuffix)
+        return 0;
+    std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - kSuffix.size());
+    const size_t dash = middle.find('-');
+    if (dash == std::string_view::npos) return 0;
+    const auto digits = [](std::string_view s) {
+        return !s.empty() && s.size() <= 20 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!digits(middle.substr(0, dash)) || !digits(middle.substr(dash + 1))) return 0;
+    long long pid = 0;
+    auto [end, error] = std::from_chars(middle.data(), middle.data() + dash, pid);
+    if (error != std::errc() || end != middle.data() + dash || pid <= 0 || pid > INT_MAX) return 0;
+    return static_cast<pid_t>(pid);
+}
+
+// Removes the temporary files of base that processes left behind when they
+// were killed half-way through a write. Only a process that no longer
+// exists counts as gone: a live one (another thread's write, another
+// running copy of the program) may still rename its file into place.
+void RemoveLeftovers(const std::string& folder, const std::string& base) {
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return;
+    const std::string prefix = "." + base + ".";
+    while (const dirent* entry = readdir(dir)) {
+        const pid_t owner = TempOwner(entry->d_name, prefix);
+        if (owner == 0 || kill(owner, 0) == 0 || errno != ESRCH) continue;
+        const std::string path = folder + entry->d_name;
+        struct stat st;
+        if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && Allowed(FileStep::RemoveLeftover, path))
+            unlink(path.c_str());
+    }
+    closedir(dir);
+}
+
 }  // namespace
+
+void SetFileWatch(FileWatch* watch) { g_watch.store(watch, std::memory_order_release); }
 
 std::unique_ptr<File> OpenFile(std::string_view path, const char* mode) {
     if (!mode || (mode[0] != 'r' && mode[0] != 'w' && mode[0] != 'a')) return nullptr;
@@ -150,7 +221,7 @@ std::unique_ptr<File> OpenFile(std::string_view path, const char* mode) {
     }
     bool canRead = mode[0] == 'r' || update;
     bool canWrite = mode[0] != 'r' || update;
-    return std::make_unique<PosixFile>(file, text, canRead, canWrite);
+    return std::make_unique<PosixFile>(file, std::move(native), text, canRead, canWrite);
 }
 
 bool ReadWholeFile(std::string_view path, std::string& out) {
@@ -187,7 +258,8 @@ bool posix::ReadNative(const std::string& native, std::string& out) {
     bool ok = fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode);
     if (ok) {
         out.resize(static_cast<size_t>(st.st_size));
-        size_t got = std::fread(out.data(), 1, out.size(), file);
+        const size_t allowed = out.empty() ? 0 : AllowedBytes(FileStep::Read, native, out.size());
+        size_t got = allowed ? std::fread(out.data(), 1, allowed, file) : 0;
         ok = got == out.size();
         // A file that grew meanwhile: read on to its end.
         char chunk[4096];
@@ -207,24 +279,33 @@ bool posix::WriteNativeAtomic(const std::string& native, const void* data, size_
     struct stat old;
     bool hadOld = stat(native.c_str(), &old) == 0;
     if (hadOld && S_ISDIR(old.st_mode)) return false;
+    RemoveLeftovers(folder, base);
 
     std::string temp;
     int fd = CreateUnique(folder + "." + base + ".", ".tmp", temp);
     if (fd < 0) return false;
-    bool ok = WriteAll(fd, static_cast<const char*>(data), bytes);
+    bool ok = Allowed(FileStep::CreateTemp, temp);
+    ok = ok && WriteAll(fd, temp, static_cast<const char*>(data), bytes);
     if (ok && hadOld) fchmod(fd, old.st_mode & 07777);
-    ok = ok && fsync(fd) == 0;
+    // The data must be on the disk before the rename can point at it.
+    ok = ok && Allowed(FileStep::SyncTemp, temp) && fsync(fd) == 0;
+    if (!Allowed(FileStep::CloseTemp, temp)) ok = false;
     if (close(fd) != 0) ok = false;
-    if (ok && rename(temp.c_str(), native.c_str()) != 0) ok = false;
+    if (ok && (!Allowed(FileStep::Rename, native) || rename(temp.c_str(), native.c_str()) != 0)) ok = false;
     if (!ok) {
         unlink(temp.c_str());
         return false;
     }
-    // Make the rename itself durable.
-    int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
+    // Make the rename itself durable. Past the rename the old file is gone
+    // and the new one whole, so a failure here is not reported: after a
+    // power cut the folder holds the one or the other.
+    const std::string dirPath = folder.empty() ? "." : folder;
+    if (Allowed(FileStep::SyncFolder, dirPath)) {
+        int dir = open(dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            fsync(dir);
+            close(dir);
+        }
     }
     return true;
 }

@@ -1,4 +1,5 @@
 #include "host/kernel/Kernel.h"
+#include "host/kernel/FakeFileWatch.h"
 #include "host/kernel/tests/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -255,6 +256,157 @@ TEST(AtomicFileWrite, FailedWriteKeepsTheOldFile) {
     EXPECT_FALSE(written);
     EXPECT_EQ(ReadRaw(temp / "Config.dat"), "old");
     EXPECT_EQ(Listing(temp.Path()), Names{"Config.dat"});
+}
+
+// ---------------------------------------------------------------- file steps
+
+using Step = FileStep;
+using Steps = std::vector<FileStep>;
+
+// The data reaches the disk before the rename points at it, and the rename
+// before the write reports success.
+TEST(AtomicFileWrite, SyncsTheDataThenRenamesThenSyncsTheFolder) {
+    TempFolder temp;
+    WriteRaw(temp / "Config.dat", "old");
+    FakeFileWatch watch;
+    ASSERT_TRUE(WriteFileAtomic(temp / "Config.dat", "new", 3));
+    EXPECT_EQ(watch.Steps("Config.dat", temp.Path()),
+              (Steps{Step::CreateTemp, Step::WriteTemp, Step::SyncTemp, Step::CloseTemp, Step::Rename, Step::SyncFolder}));
+    const auto log = watch.Log();
+    const std::string tempName = log.at(0).path;
+    const std::string prefix = temp / ".Config.dat." + std::to_string(getpid()) + "-";
+    EXPECT_EQ(tempName.rfind(prefix, 0), 0u) << tempName;
+    EXPECT_EQ(tempName.substr(tempName.size() - 4), ".tmp");
+    for (size_t i : {1, 2, 3}) EXPECT_EQ(log.at(i).path, tempName) << i;
+    EXPECT_EQ(log.at(1).bytes, 3u);
+    EXPECT_EQ(log.at(4).path, temp / "Config.dat");
+
+    // An empty file has nothing to write, but is synced all the same.
+    watch.Clear();
+    ASSERT_TRUE(WriteFileAtomic(temp / "Empty.dat", "", 0));
+    EXPECT_EQ(watch.Steps("Empty.dat", temp.Path()),
+              (Steps{Step::CreateTemp, Step::SyncTemp, Step::CloseTemp, Step::Rename, Step::SyncFolder}));
+}
+
+TEST(AtomicFileWrite, AFailureAtAnyStepBeforeTheRenameKeepsTheOldFile) {
+    TempFolder temp;
+    // The temporary file is closed whatever failed; nothing else follows a failure.
+    const Steps all = {Step::CreateTemp, Step::WriteTemp, Step::SyncTemp, Step::CloseTemp, Step::Rename};
+    for (size_t failed = 0; failed < all.size(); ++failed) {
+        SCOPED_TRACE(failed);
+        WriteRaw(temp / "Config.dat", "old");
+        FakeFileWatch watch;
+        watch.Fail(all[failed]);
+        EXPECT_FALSE(WriteFileAtomic(temp / "Config.dat", "new contents", 12));
+        EXPECT_EQ(ReadRaw(temp / "Config.dat"), "old");
+        EXPECT_EQ(Listing(temp.Path()), Names{"Config.dat"});
+        Steps expected(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(failed) + 1);
+        if (failed < 3) expected.push_back(Step::CloseTemp);
+        EXPECT_EQ(watch.Steps("Config.dat", temp.Path()), expected);
+    }
+    // Past the rename the new file is whole: a failed folder sync is no failed write.
+    FakeFileWatch watch;
+    watch.Fail(Step::SyncFolder);
+    EXPECT_TRUE(WriteFileAtomic(temp / "Config.dat", "new", 3));
+    EXPECT_EQ(ReadRaw(temp / "Config.dat"), "new");
+    EXPECT_EQ(Listing(temp.Path()), Names{"Config.dat"});
+}
+
+TEST(AtomicFileWrite, ShortWritesAreCarriedOn) {
+    TempFolder temp;
+    FakeFileWatch watch;
+    watch.Limit(Step::WriteTemp, 5);
+    watch.Limit(Step::WriteTemp, 1, 2);
+    ASSERT_TRUE(WriteFileAtomic(temp / "Config.dat", "0123456789", 10));
+    EXPECT_EQ(ReadRaw(temp / "Config.dat"), "0123456789");
+    std::vector<size_t> asked;
+    for (const auto& e : watch.Log())
+        if (e.step == Step::WriteTemp) asked.push_back(e.bytes);
+    EXPECT_EQ(asked, (std::vector<size_t>{10, 5, 4}));
+}
+
+TEST(File, ShortAndFailedReadsAndWritesAreReported) {
+    TempFolder temp;
+    WriteRaw(temp / "a.bin", "0123456789");
+    FakeFileWatch watch;
+    watch.Limit(Step::Read, 4);
+    std::string out;
+    EXPECT_FALSE(ReadWholeFile(temp / "a.bin", out));
+    EXPECT_EQ(out, "");
+    watch.Fail(Step::Read);
+    EXPECT_FALSE(ReadWholeFile(temp / "a.bin", out));
+    ASSERT_TRUE(ReadWholeFile(temp / "a.bin", out));
+    EXPECT_EQ(out, "0123456789");
+
+    auto file = OpenFile(temp / "a.bin", "rb");
+    char buffer[16];
+    watch.Limit(Step::Read, 3);
+    EXPECT_EQ(file->Read(buffer, 8), 3u);
+    watch.Fail(Step::Read);
+    EXPECT_EQ(file->Read(buffer, 8), 0u);
+    EXPECT_EQ(file->Read(buffer, 8), 7u);   // on from where the short read ended
+    EXPECT_EQ(std::string(buffer, 7), "3456789");
+
+    file = OpenFile(temp / "b.bin", "wb");
+    watch.Limit(Step::Write, 2);
+    EXPECT_EQ(file->Write("abcd", 4), 2u);
+    EXPECT_EQ(file->Write("ef", 2), 2u);
+    EXPECT_FALSE(file->Close());   // a short write fails the file
+    file = OpenFile(temp / "c.bin", "wb");
+    watch.Fail(Step::Write);
+    EXPECT_EQ(file->Write("abcd", 4), 0u);
+    EXPECT_FALSE(file->Close());
+}
+
+// A process id that was in use a moment ago and is not now.
+pid_t GonePid() {
+    pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+TEST(AtomicFileWrite, RemovesOnlyTheLeftoversOfGoneProcesses) {
+    TempFolder temp;
+    const std::string gone = std::to_string(GonePid()), self = std::to_string(getpid());
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    pid_t waiting = fork();
+    if (waiting == 0) {   // alive until the pipe closes
+        close(pipeFds[1]);
+        char c;
+        (void)!read(pipeFds[0], &c, 1);
+        _exit(0);
+    }
+    close(pipeFds[0]);
+    const std::string live = std::to_string(waiting);
+
+    const Names removed = {".Config.dat." + gone + "-0.tmp", ".Config.dat." + gone + "-12345.tmp"};
+    const Names kept = {
+        ".Config.dat." + self + "-99999.tmp",   // this process: perhaps another thread's write
+        ".Config.dat." + live + "-1.tmp",       // a process still running
+        ".Other.dat." + gone + "-1.tmp",        // another file's
+        ".Config.dat." + gone + ".tmp",         // not of the temporary form
+        ".Config.dat." + gone + "-1.tmp.x",
+        ".Config.dat.x" + gone + "-1.tmp",
+        ".Config.dat." + gone + "--1.tmp",
+        ".Config.dat.0-1.tmp",                  // 0 would mean the whole process group
+        ".Config.dat.99999999999999999999-1.tmp",
+        "Config.dat." + gone + "-1.tmp",
+    };
+    for (const auto& name : removed) WriteRaw(temp / name, "partial");
+    for (const auto& name : kept) WriteRaw(temp / name, "partial");
+    ASSERT_TRUE(CreateDirectory(temp / (".Config.dat." + gone + "-7.tmp")));   // a folder is left alone
+
+    ASSERT_TRUE(WriteFileAtomic(temp / "Config.dat", "new", 3));
+    close(pipeFds[1]);
+    waitpid(waiting, nullptr, 0);
+    Names expected = kept;
+    expected.push_back("Config.dat");
+    expected.push_back(".Config.dat." + gone + "-7.tmp");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Listing(temp.Path()), expected);
+    EXPECT_EQ(ReadRaw(temp / "Config.dat"), "new");
 }
 
 // ---------------------------------------------------------------- TEMP
