@@ -1,5 +1,6 @@
 #include "engine/core/Crc32.h"
 #include "engine/core/tests/TestFiles.h"
+#include "host/kernel/FakeFileWatch.h"
 
 #include <gtest/gtest.h>
 
@@ -77,4 +78,29 @@ TEST(Crc32, FileAgreesWithTheReference)
     EXPECT_EQ(Crc32File(Put(folder / "big.bin", big).c_str()), ReferenceOf(big));
     EXPECT_EQ(Crc32File(Put(folder / "empty.bin", "").c_str()), 0xFFFFFFFFu);
     EXPECT_EQ(Crc32File((folder / "missing.bin").c_str()), 0xFFFFFFFFu);
+}
+
+// A file that reads short (a disk error, or a file cut while it is read) has
+// no CRC: the value of a missing file, never one over part of the bytes.
+TEST(Crc32, FileThatReadsShortHasNone)
+{
+    using host::kernel::FileStep;
+    TempFolder folder;
+    std::string big(40000, 'x');
+    big[39999] = 'y';
+    const std::string path = Put(folder / "big.bin", big);
+    const struct {
+        int nth;     // which read of the file
+        size_t got;  // bytes it delivers
+    } cases[] = {{1, 0}, {1, 100}, {2, 16383}, {3, 40000 - 2 * 16384 - 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.nth);
+        host::kernel::FakeFileWatch watch;
+        watch.Limit(FileStep::Read, c.got, c.nth);
+        EXPECT_EQ(Crc32File(path.c_str()), 0xFFFFFFFFu);
+    }
+    host::kernel::FakeFileWatch watch;
+    watch.Fail(FileStep::Read, 2);
+    EXPECT_EQ(Crc32File(path.c_str()), 0xFFFFFFFFu);
+    EXPECT_EQ(Crc32File(path.c_str()), ReferenceOf(big));
 }
