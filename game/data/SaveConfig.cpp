@@ -159,27 +159,29 @@ void WriteSection(SaveByteWriter& out, Section section)
 
 // Reads a u32 size S and S bytes over the start of the section, which holds
 // its defaults: a shorter S leaves the defaults in the fields it lacks, a
-// larger S is read up to the section's size and the rest passed over. False
-// when the file ends first.
+// larger S is read up to the section's size and the rest passed over. When
+// the file ends inside the section, the bytes that are there are read over
+// the defaults all the same.
 template <class Section>
-bool ReadSection(SaveByteReader& in, Section& section)
+void ReadSection(SaveByteReader& in, Section& section)
 {
-    std::string image = EncodeRecord(section);
     static_assert(std::is_trivially_copyable_v<Section>);
-    if (image.size() != sizeof(Section)) return false;
+    std::string image = EncodeRecord(section);
     u32 stored = 0;
-    if (!in.U32(stored) || !in.Block(image.data(), image.size(), stored)) return false;
-    return DecodeRecord(image, section);
+    if (!in.U32(stored)) return;
+    in.Block(image.data(), image.size(), stored);
+    DecodeRecord(image, section);
 }
 
-// count entries; false when the file holds fewer.
-bool ReadList(SaveByteReader& in, u32 count, std::vector<IpAddressEntry>& list)
+// count entries, or the whole entries that are there when the file ends
+// inside the list (never more than the file holds is allocated).
+void ReadList(SaveByteReader& in, u32 count, std::vector<IpAddressEntry>& list)
 {
     list.clear();
-    if (u64(count) * sizeof(IpAddressEntry) > in.Remaining()) return false;
-    list.resize(count);
+    const u64 whole = std::min<u64>(count, in.Remaining() / sizeof(IpAddressEntry));
+    list.resize(size_t(whole));
     for (IpAddressEntry& e : list) Transfer(in, e);
-    return !in.Failed();
+    if (whole < count) in.End();
 }
 
 void FreeList(std::vector<IpAddressEntry>& list)
@@ -423,20 +425,21 @@ save_file::Parsed CSaveConfig::Parse(const std::string& bytes)
 {
     SaveByteReader in(bytes);
     u32 version = 0;
-    if (!in.U32(version)) return save_file::Parsed::Damaged;
-    if (version > kVersion) return save_file::Parsed::Newer;
+    if (in.U32(version) && version > kVersion) return save_file::Parsed::Newer;
 
     // Every section starts from its defaults, so the result does not depend
-    // on what this record held; it replaces the record only when whole.
+    // on what this record held; what the file lacks keeps them.
     CSaveConfig loaded;
     loaded.SetAllDefaults();
-    const bool read = ReadSection(in, loaded.m_graphics) && ReadSection(in, loaded.m_game) &&
-                      ReadSection(in, loaded.m_network) &&
-                      ReadList(in, loaded.m_network.allowCount, loaded.m_allow) &&
-                      ReadList(in, loaded.m_network.denyCount, loaded.m_deny) &&
-                      ReadSection(in, loaded.m_replay) && ReadSection(in, loaded.m_bgm) &&
-                      ReadSection(in, loaded.m_keys) && ReadSection(in, loaded.m_radioChat);
-    if (!read) return save_file::Parsed::Damaged;
+    ReadSection(in, loaded.m_graphics);
+    ReadSection(in, loaded.m_game);
+    ReadSection(in, loaded.m_network);
+    ReadList(in, loaded.m_network.allowCount, loaded.m_allow);
+    ReadList(in, loaded.m_network.denyCount, loaded.m_deny);
+    ReadSection(in, loaded.m_replay);
+    ReadSection(in, loaded.m_bgm);
+    ReadSection(in, loaded.m_keys);
+    ReadSection(in, loaded.m_radioChat);
     if (version == kVersionFirst) {
         loaded.SetDefaultNetwork();
         loaded.SetDefaultReplay();
@@ -445,7 +448,7 @@ save_file::Parsed CSaveConfig::Parse(const std::string& bytes)
     loaded.SyncListCounts();
     loaded.m_loadFailed = false;
     *this = std::move(loaded);
-    return save_file::Parsed::Ok;
+    return in.Ended() ? save_file::Parsed::Truncated : save_file::Parsed::Ok;
 }
 
 i32 CSaveConfig::Load()

@@ -16,16 +16,18 @@
 // defaults in the fields it lacks.
 //
 // Hardening against damaged or crafted files:
-//  - A section size or an allow or deny count that reaches past the end of
-//    the file, or any field the file ends before, makes the file damaged:
-//    Load returns 0, the record stays as it was, and the file is renamed to
-//    "GameConfig.dat.bad" so that nothing is lost and the next start begins
-//    from the defaults. A section stored larger than its record is read up
-//    to the record's size and the rest passed over.
+//  - A file that ends early (a section size, an allow or deny count or any
+//    field reaching past its end) loads: what it holds is read over the
+//    defaults and the rest keeps them (a section cut inside takes the bytes
+//    that are there, a list the whole entries that are there). Load returns 1
+//    and a copy of the file is kept as "GameConfig.dat.bad" before the next
+//    save replaces it; when no copy can be made, Save is blocked instead. A
+//    section stored larger than its record is read up to the record's size
+//    and the rest passed over; a list never takes more than the file holds.
 //  - A newer file is refused (0) and left where it is.
 //  - A file that exists but cannot be read is refused (0) and left alone; it
 //    is not replaced by the defaults.
-//  - After a Load that refused a file (newer, damaged or unreadable), Save
+//  - After a Load that refused a file (newer or unreadable), Save
 //    writes nothing and returns 0 until a Load succeeds: saving the record
 //    that failed to load would overwrite the user's (or a newer version's)
 //    file, for instance from the game's exit after its start-up failed.

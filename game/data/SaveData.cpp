@@ -121,43 +121,50 @@ save_file::Parsed CSaveData::Parse(const std::string& bytes)
 {
     SaveByteReader in(bytes);
     u32 version = 0;
-    if (!in.U32(version)) return save_file::Parsed::Damaged;
-    if (version > kVersion) return save_file::Parsed::Newer;
-    if (version < kVersion) return save_file::Parsed::Older;
+    if (in.U32(version)) {
+        if (version > kVersion) return save_file::Parsed::Newer;
+        if (version < kVersion) return save_file::Parsed::Older;
+    }
 
     u8 count = 0;
     u32 recordSize = 0;
-    if (!in.U8(count) || !in.U32(recordSize)) return save_file::Parsed::Damaged;
-    // Bounded before anything is allocated: N records of the stored size
-    // must be in the file (at most 255 x 4 GiB asked, never more than is there).
-    if (u64(count) * recordSize > in.Remaining()) return save_file::Parsed::Damaged;
+    in.U8(count);
+    in.U32(recordSize);
+    // Never more than 255 records: a stored size beyond the file ends the
+    // read at the first record instead of asking for its bytes.
     std::vector<GameDataEntry> records(std::max<u32>(count, kMinRecordCount));
     for (u32 i = 0; i < count; ++i) {
         std::string image = EncodeRecord(records[i]);
-        if (!in.Block(image.data(), image.size(), recordSize) || !DecodeRecord(image, records[i]))
-            return save_file::Parsed::Damaged;
+        const bool whole = in.Block(image.data(), image.size(), recordSize);
+        DecodeRecord(image, records[i]);
+        if (!whole) break;
     }
 
     std::string tableBytes[kTableCount];
     u32 tables[kTableCount][kFlagCount] = {};
     for (u32 t = 0; t < kTableCount; ++t) {
-        tableBytes[t].resize(kTableBytes);
+        tableBytes[t].assign(kTableBytes, '\0');
+        in.Bytes(tableBytes[t].data(), kTableBytes);
         GameDataTable table{tables[t]};
-        if (!in.Bytes(tableBytes[t].data(), kTableBytes) || !DecodeRecord(tableBytes[t], table))
-            return save_file::Parsed::Damaged;
+        DecodeRecord(tableBytes[t], table);
     }
     u32 adventureWord = 0;
     u32 stored[kTableCount] = {};
-    if (!in.U32(adventureWord)) return save_file::Parsed::Damaged;
-    for (u32& crc : stored)
-        if (!in.U32(crc)) return save_file::Parsed::Damaged;
+    const bool wordRead = in.U32(adventureWord);
+    for (u32& crc : stored) in.U32(crc);
 
-    m_adventureWord = adventureWord;
+    // The word is kept even when the tables are not; a file that ends
+    // before it leaves the word as it was.
+    if (wordRead) m_adventureWord = adventureWord;
     m_loadFailed = false;
-    for (u32 t = 0; t < kTableCount; ++t) {
-        if (Crc32Buffer(tableBytes[t].data(), kTableBytes) == stored[t]) continue;
+    // A file that ended early cannot vouch for its tables (the checksums
+    // that it lacks would fail), so it gives the defaults.
+    bool match = !in.Ended();
+    for (u32 t = 0; match && t < kTableCount; ++t)
+        match = Crc32Buffer(tableBytes[t].data(), kTableBytes) == stored[t];
+    if (!match) {
         SetDefaults();
-        return save_file::Parsed::Mismatch;
+        return in.Ended() ? save_file::Parsed::Truncated : save_file::Parsed::Mismatch;
     }
     m_records = std::move(records);
     std::memcpy(m_tables, tables, sizeof m_tables);

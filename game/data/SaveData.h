@@ -7,19 +7,20 @@
 //   5 x 256 u32 flag tables   u32 adventure word
 //   5 x u32 CRC-32 of the tables (Crc32Buffer over each table's 1024 bytes)
 //
-// A file whose tables do not match their checksums, or of an older version,
-// loads as the defaults and Load succeeds.
+// A file whose tables do not match their checksums, or that ends early (its
+// missing checksums cannot match), or of an older version, loads as the
+// defaults and Load succeeds; the adventure word keeps the value read, or
+// its earlier value when the file ends before it.
 //
 // Hardening against damaged or crafted files:
 //  - A stored record size above 96 is read up to 96 bytes per record and the
-//    rest passed over; N records of that size, or any later field, reaching
-//    past the end of the file make the file damaged: Load returns 0, the
-//    store stays as it was, and the file is renamed to "GameData.dat.bad"
-//    (nothing lost; the next start begins from the defaults).
-//  - When the defaults replace a file that was read (checksum mismatch, or an
-//    older version), a copy of that file is kept as "GameData.dat.bad" or
-//    "GameData.dat.old" before the next save replaces it. The file itself is
-//    left as it is.
+//    rest passed over; a size or count reaching past the end of the file ends
+//    the read there, so nothing larger than 255 records is ever allocated.
+//  - When the defaults replace a file that was read (checksum mismatch, a
+//    file ending early, or an older version), a copy of that file is kept as
+//    "GameData.dat.bad" or "GameData.dat.old" before the next save replaces
+//    it; when no copy can be made, Save is blocked instead. The file itself
+//    is left as it is.
 //  - A newer file is refused (0) and left where it is; a file that exists but
 //    cannot be read is refused and left alone.
 //  - After a Load that refused a file, Save writes nothing and returns 0

@@ -28,16 +28,10 @@ bool WriteFile(const std::string& path, const std::string& bytes)
     return host::kernel::WriteFileAtomic(path, bytes.data(), bytes.size());
 }
 
-bool MoveAside(const std::string& path, const char* suffix)
-{
-    return host::kernel::MoveFile(path, path + suffix);
-}
-
 bool CopyAside(const std::string& path, const char* suffix, const std::string& bytes)
 {
     return host::kernel::WriteFileAtomic(path + suffix, bytes.data(), bytes.size());
 }
-
 
 i32 Load(const char* fileName, bool& loadFailed, const std::function<void()>& setDefaults,
     const std::function<Parsed(const std::string&)>& parse, const std::function<i32()>& save)
@@ -59,8 +53,9 @@ i32 Load(const char* fileName, bool& loadFailed, const std::function<void()>& se
     switch (parse(bytes)) {
     case Parsed::Ok:
         return 1;
-    // The game runs on the defaults either way, but without a kept copy the
-    // next save would replace the only one.
+    // The game runs on what it could take, but without a kept copy the next
+    // save would replace the only whole one.
+    case Parsed::Truncated:
     case Parsed::Mismatch:
         if (!CopyAside(path, kDamagedSuffix, bytes)) loadFailed = true;
         return 1;
@@ -70,9 +65,6 @@ i32 Load(const char* fileName, bool& loadFailed, const std::function<void()>& se
         loadFailed = !kept;
         return 1;
     }
-    case Parsed::Damaged:
-        MoveAside(path, kDamagedSuffix);
-        break;
     case Parsed::Newer:
         break;
     }

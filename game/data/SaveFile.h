@@ -3,11 +3,12 @@
 // reading, and the way a save file is found, read, kept aside and written.
 //
 // Every store reads its whole file into memory and parses it with a
-// SaveByteReader, which never reads past the end: a file shorter than its own
-// sizes and counts claim is seen as damaged instead of being read on into
-// whatever the memory holds. Every store writes its whole file with
-// host::kernel::WriteFileAtomic, so an old file is replaced only by a
-// complete new one and a failed write leaves it as it was.
+// SaveByteReader, which never reads past the end: a file that ends before
+// its own sizes and counts say (cut by a full disk or a crash of an older
+// writer) is read as far as it goes, and what it lacks keeps the defaults.
+// Every store writes its whole file with host::kernel::WriteFileAtomic, so
+// an old file is replaced only by a complete new one and a failed write
+// leaves it as it was.
 #pragma once
 
 #include "engine/core/Endian.h"
@@ -34,9 +35,9 @@ private:
     std::string m_bytes;
 };
 
-// Reads little-endian values from a byte range. A read that would pass the
-// end reads nothing, leaves its target as it was, marks the reader failed and
-// returns false; every later read fails too.
+// Reads little-endian values from a byte range. A value that the bytes end
+// inside is not read: its target keeps what it held, the reader is marked
+// ended and returns false, and every later read finds nothing.
 class SaveByteReader {
 public:
     explicit SaveByteReader(std::string_view bytes) : m_bytes(bytes) {}
@@ -48,44 +49,48 @@ public:
     bool Bytes(void* p, size_t n) { return Block(p, n, n); }
     // Reads a stored block of stored bytes into a place of size bytes: the
     // first min(stored, size) bytes are copied, the rest of the block is
-    // passed over and the rest of the place keeps what it held. Fails when
-    // the file holds fewer than stored bytes.
+    // passed over and the rest of the place keeps what it held. When the
+    // bytes end inside the block, the part that is there is copied all the
+    // same and the reader ends (false).
     bool Block(void* place, size_t size, u64 stored)
     {
-        const char* at = nullptr;
-        if (!Take(stored, at)) return false;
-        const size_t copied = size_t(std::min<u64>(stored, size));
-        if (copied) std::memcpy(place, at, copied);
+        if (m_ended) return false;
+        const size_t copied = size_t(std::min<u64>({stored, size, Remaining()}));
+        if (copied) std::memcpy(place, m_bytes.data() + m_position, copied);
+        if (stored > Remaining()) {
+            End();
+            return false;
+        }
+        m_position += size_t(stored);
         return true;
+    }
+    // Marks the bytes as ended early (a list of which only part is there).
+    void End()
+    {
+        m_ended = true;
+        m_position = m_bytes.size();
     }
 
     size_t Remaining() const { return m_bytes.size() - m_position; }
-    bool Failed() const { return m_failed; }
+    // True once a read wanted more than was left: the file ended early.
+    bool Ended() const { return m_ended; }
 
 private:
-    // Steps over the next n bytes, the first at at; false when fewer are left.
-    bool Take(u64 n, const char*& at)
-    {
-        if (m_failed || n > Remaining()) {
-            m_failed = true;
-            return false;
-        }
-        at = m_bytes.data() + m_position;
-        m_position += size_t(n);
-        return true;
-    }
     template <class T, class Decode>
     bool Read(T& v, size_t n, Decode decode)
     {
-        const char* at = nullptr;
-        if (!Take(n, at)) return false;
-        v = T(decode(at));
+        if (m_ended || n > Remaining()) {
+            End();
+            return false;
+        }
+        v = T(decode(m_bytes.data() + m_position));
+        m_position += n;
         return true;
     }
 
     std::string_view m_bytes;
     size_t m_position = 0;
-    bool m_failed = false;
+    bool m_ended = false;
 };
 
 // A record's bytes through its field list. Each record type has an overload
@@ -104,7 +109,7 @@ bool DecodeRecord(std::string_view bytes, Record& record)
 {
     SaveByteReader in(bytes);
     Transfer(in, record);
-    return !in.Failed() && in.Remaining() == 0;
+    return !in.Ended() && in.Remaining() == 0;
 }
 
 namespace save_file {
@@ -126,31 +131,28 @@ ReadState ReadFile(const std::string& path, std::string& bytes);
 // the new file could not be written (the old one then stays as it was).
 bool WriteFile(const std::string& path, const std::string& bytes);
 
-// Renames a refused file to path + suffix (replacing an older file of that
-// name), so the data is kept and the next start begins from the defaults.
-bool MoveAside(const std::string& path, const char* suffix);
-
 // Writes a copy of bytes to path + suffix, for a file that the store is about
 // to give up (its next save replaces it) without refusing it.
 bool CopyAside(const std::string& path, const char* suffix, const std::string& bytes);
 
-// Suffixes of the kept files.
+// Suffixes of the kept copies.
 inline constexpr const char* kDamagedSuffix = ".bad";
 inline constexpr const char* kOldSuffix = ".old";
 
 // What a store made of its file's bytes.
 enum class Parsed {
-    Ok,         // taken in
-    Newer,      // a later version: refused, left where it is
-    Damaged,    // refused and moved aside
-    Mismatch,   // checksums failed: the store took its defaults (load succeeds)
-    Older,      // no migration known: the defaults (load succeeds)
+    Ok,          // taken in
+    Newer,       // a later version: refused, left where it is
+    Truncated,   // ended early: what it held was taken over the defaults (load succeeds)
+    Mismatch,    // checksums failed: the store took its defaults (load succeeds)
+    Older,       // no migration known: the defaults (load succeeds)
 };
 
 // The load sequence the stores share. A missing file gets the defaults and is
-// written; an unreadable, newer or damaged one is refused (a damaged one
-// moved aside) and loadFailed blocks saving until a later load succeeds; a
-// file given up for the defaults is kept as a copy.
+// written; an unreadable or newer one is refused and loadFailed blocks saving
+// until a later load succeeds. A file that the store does not take whole
+// (truncated, mismatched, older) is kept as a copy before the next save can
+// replace it; when no copy can be made, saving is blocked instead.
 i32 Load(const char* fileName, bool& loadFailed, const std::function<void()>& setDefaults,
     const std::function<Parsed(const std::string&)>& parse, const std::function<i32()>& save);
 

@@ -84,19 +84,21 @@ save_file::Parsed CSaveRecord::Parse(const std::string& bytes)
 {
     SaveByteReader in(bytes);
     u32 version = 0;
-    if (!in.U32(version)) return save_file::Parsed::Damaged;
-    if (version > kVersion) return save_file::Parsed::Newer;
+    if (in.U32(version) && version > kVersion) return save_file::Parsed::Newer;
 
+    // Fields the file ends before keep their defaults (zero).
     u32 playTime = 0, blockSize = 0;
     u8 flagByte = 0, storedCount = 0;   // the stored count is not used
-    if (!in.U32(playTime) || !in.U8(flagByte) || !in.U8(storedCount) || !in.U32(blockSize))
-        return save_file::Parsed::Damaged;
+    in.U32(playTime);
+    in.U8(flagByte);
+    in.U8(storedCount);
+    in.U32(blockSize);
     // The early format stored 8 records of blockSize bytes each, end to end.
     const u64 stored = version < kVersionWholeBlock ? u64(blockSize) * kEarlyRecordCount : blockSize;
     std::string image(kRecordBlockSize, '\0');
-    if (!in.Block(image.data(), image.size(), stored)) return save_file::Parsed::Damaged;
+    in.Block(image.data(), image.size(), stored);
     std::vector<PlayRecordEntry> records(kRecordCount);
-    if (!DecodeRecord(image, records)) return save_file::Parsed::Damaged;
+    DecodeRecord(image, records);
     if (version >= kVersionWholeBlock && version < kVersion) {
         records[12] = records[8];
         records[13] = records[9];
@@ -107,7 +109,7 @@ save_file::Parsed CSaveRecord::Parse(const std::string& bytes)
     m_flagByte = flagByte;
     m_records = std::move(records);
     m_loadFailed = false;
-    return save_file::Parsed::Ok;
+    return in.Ended() ? save_file::Parsed::Truncated : save_file::Parsed::Ok;
 }
 
 i32 CSaveRecord::Load()

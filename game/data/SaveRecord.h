@@ -16,11 +16,13 @@
 //  - The record block is read up to the 1152 bytes of the array and the rest
 //    of a larger stored block passed over (S above 1152, or 8 S above 1152
 //    for the early format, would overflow the array).
-//  - A block or field that reaches past the end of the file makes the file
-//    damaged: Load returns 0, the store stays as it was, and the file is
-//    renamed to "GameRecord.dat.bad" (nothing lost; the next start begins
-//    from the defaults). A newer file is refused (0) and left where it is;
-//    a file that exists but cannot be read is refused and left alone.
+//  - A file that ends early loads: the fields it holds are read, the record
+//    block takes the bytes that are there over zero records, and the rest
+//    keeps the defaults. Load returns 1 and a copy of the file is kept as
+//    "GameRecord.dat.bad" before the next save replaces it (when no copy can
+//    be made, Save is blocked instead). A newer file is refused (0) and left
+//    where it is; a file that exists but cannot be read is refused and left
+//    alone.
 //  - After a Load that refused a file, Save writes nothing and returns 0
 //    until a Load succeeds, so the record that failed to load never replaces
 //    the user's file.

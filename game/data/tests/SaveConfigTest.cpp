@@ -281,7 +281,7 @@ TEST_F(SaveConfig, NewerVersionIsRefusedAndLeftAlone)
     ASSERT_EQ(config.Load(), 1);
     config.GetGraphicsSettings()->screenSize = 5;
     ASSERT_EQ(config.AddAllowIp(Entry("1", "2", "3", "4")), 1);
-    save_test::ExpectRefused(config, path, ConfigFile(0x13001001, Custom()), false);
+    save_test::ExpectRefused(config, path, ConfigFile(0x13001001, Custom()));
     EXPECT_EQ(config.GetGraphicsSettings()->screenSize, 5);
     EXPECT_EQ(config.GetAllowCount(), 1u);
     // A later good load lets Save write again.
@@ -290,33 +290,122 @@ TEST_F(SaveConfig, NewerVersionIsRefusedAndLeftAlone)
     EXPECT_EQ(config.Save(), 1);
 }
 
-TEST_F(SaveConfig, DamagedFilesAreRefusedAndKeptAside)
+// What Custom() saves back as after being cut at byte `cut`: each section
+// takes the bytes of it that the file still holds over its defaults (none
+// when the cut falls in its size), each list the whole entries it holds.
+std::string ResavedAfterCut(size_t cut, std::vector<size_t>* boundaries = nullptr)
+{
+    const Sections custom = Custom(), defaults = Defaults();
+    size_t at = 4;   // past the version
+    const auto held = [&](size_t start, size_t size) {
+        if (boundaries) boundaries->insert(boundaries->end(), {at, start, start + size});
+        at = start + size;
+        return cut <= start ? 0 : std::min(cut - start, size);
+    };
+    const auto section = [&](std::string Sections::*member) {
+        const std::string& mine = custom.*member;
+        const size_t there = held(at + 4, mine.size());
+        return mine.substr(0, there) + (defaults.*member).substr(there);
+    };
+    const auto list = [&](std::string Sections::*member) {
+        return (custom.*member).substr(0, held(at, (custom.*member).size()) / 16 * 16);
+    };
+    Sections s;
+    s.graphics = section(&Sections::graphics);
+    s.game = section(&Sections::game);
+    s.network = section(&Sections::network);
+    s.allow = list(&Sections::allow);
+    s.deny = list(&Sections::deny);
+    s.replay = section(&Sections::replay);
+    s.bgm = section(&Sections::bgm);
+    s.keys = section(&Sections::keys);
+    s.radio = section(&Sections::radio);
+    // The counts saved are the lengths of the lists read.
+    s.network.replace(460, 8, Bytes().U32(u32(s.allow.size() / 16)).U32(u32(s.deny.size() / 16)).str());
+    return ConfigFile(kCurrent, s);
+}
+
+TEST_F(SaveConfig, AFileCutInsideASectionTakesItsFirstFieldsOverTheDefaults)
+{
+    const Sections custom = Custom();
+    // Cut after the game section's radar type (29 of its 40 bytes).
+    const std::string file = ConfigFile(kCurrent, custom).substr(0, 4 + 24 + 4 + 29);
+    Sections s = Defaults();
+    s.graphics = custom.graphics;
+    s.game = Bytes().U32(0).U32(0).I32(-1500).I32(-3000).I32(-2999).U32(0).U32(3).U8(1)   // from the file
+                 .U8(1).U8(1).U8(1).U32(0).U8(0).Zeros(3);   // camera side and on: defaults
+    CSaveConfig config;
+    EXPECT_EQ(save_test::ResavedAfterPartialLoad(config, path, file), ConfigFile(kCurrent, s));
+    EXPECT_EQ(ResavedAfterCut(file.size()), ConfigFile(kCurrent, s));
+}
+
+TEST_F(SaveConfig, ATruncatedFileLoadsWhatItHoldsAndIsKeptAside)
 {
     const std::string whole = ConfigFile(kCurrent, Custom());
-    std::vector<std::string> files;
-    for (size_t cut = 0; cut < whole.size(); ++cut) files.push_back(whole.substr(0, cut));
-    // Sizes and counts past the end of the file.
-    const auto with = [&](size_t at, u32 value) {
-        return std::string(whole).replace(at, 4, Bytes().U32(value).str());
-    };
-    files.push_back(with(4, 0xFFFFFFFFu));           // graphics size
-    files.push_back(with(whole.size() - 496, 493));   // radio size
-    const size_t lists = 4 + 24 + 44 + 476;
-    for (u32 count : {0xFFFFFFFFu, 0x10000000u, u32((whole.size() - lists) / 16 + 1)})
-        for (size_t at : {lists - 12, lists - 8}) files.push_back(with(at, count));   // allow, deny
-    for (size_t i = 0; i < files.size(); ++i) {
-        SCOPED_TRACE(i);
+    std::vector<size_t> boundaries;
+    ResavedAfterCut(0, &boundaries);
+    ASSERT_EQ(boundaries.back(), whole.size());
+    for (size_t cut : save_test::CutPoints(whole.size(), 700, boundaries, 89)) {
+        SCOPED_TRACE(cut);
         CSaveConfig config;
-        config.GetGraphicsSettings()->screenSize = 7;
-        save_test::ExpectRefused(config, path, files[i], true);
-        EXPECT_EQ(config.GetGraphicsSettings()->screenSize, 7);
-        EXPECT_EQ(config.GetAllowCount() + config.GetDenyCount(), 0u);
+        config.GetGraphicsSettings()->screenSize = 7;   // not kept: the file is read over the defaults
+        ASSERT_EQ(save_test::ResavedAfterPartialLoad(config, path, whole.substr(0, cut)), ResavedAfterCut(cut));
     }
-    // The next start begins from the defaults; the damaged file stays aside.
+}
+
+// Counts run past the end of the file: the lists take the whole entries that
+// are there and never allocate more.
+TEST_F(SaveConfig, ListCountsAreTakenUpToTheEndOfTheFile)
+{
+    Sections s = Custom();
+    const auto listsThenEnd = [&](u32 allow, u32 deny) {
+        Sections cut = s;
+        cut.network.replace(460, 8, Bytes().U32(allow).U32(deny).str());
+        const std::string file = ConfigFile(kCurrent, cut);
+        return file.substr(0, 4 + 24 + 44 + 476 + 48);   // the 3 entries written, nothing after
+    };
+    const auto expected = [&](const std::string& allow, const std::string& deny) {
+        Sections e = Defaults();
+        e.graphics = s.graphics, e.game = s.game, e.network = s.network, e.allow = allow, e.deny = deny;
+        e.network.replace(460, 8, Bytes().U32(u32(allow.size() / 16)).U32(u32(deny.size() / 16)).str());
+        return ConfigFile(kCurrent, e);
+    };
+    const std::string all = s.allow + s.deny;
+    const struct {
+        u32 allow, deny;
+        std::string savedAllow, savedDeny;
+    } cases[] = {
+        {2, 1, s.allow, s.deny},                           // exactly to the end
+        {2, 2, s.allow, s.deny},                           // one past it
+        {3, 0, all, ""},                                   // the allow list takes the deny entry
+        {4, 0, all, ""},
+        {0xFFFFFFFFu, 0xFFFFFFFFu, all, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.allow << " " << c.deny);
+        CSaveConfig config;
+        EXPECT_EQ(save_test::ResavedAfterPartialLoad(config, path, listsThenEnd(c.allow, c.deny)),
+                  expected(c.savedAllow, c.savedDeny));
+    }
+    // A whole file whose counts fit exactly is no truncated one.
+    std::remove((path + ".bad").c_str());
+    WriteBytes(path, ConfigFile(kCurrent, s));
     CSaveConfig config;
-    EXPECT_EQ(config.Load(), 1);
-    EXPECT_EQ(ReadBytes(path), ConfigFile(kCurrent, Defaults()));
-    EXPECT_TRUE(ReadBytes(path + ".bad"));
+    ASSERT_EQ(config.Load(), 1);
+    EXPECT_EQ(config.GetAllowCount() + config.GetDenyCount(), 3u);
+    EXPECT_FALSE(ReadBytes(path + ".bad"));
+}
+
+TEST_F(SaveConfig, ATruncatedFileThatCannotBeCopiedIsNeverReplaced)
+{
+    const std::string file = ConfigFile(kCurrent, Custom()).substr(0, 100);
+    WriteBytes(path, file);
+    ASSERT_EQ(::mkdir((path + ".bad").c_str(), 0777), 0);
+    CSaveConfig config;
+    ASSERT_EQ(config.Load(), 1);   // the program runs on what it read
+    EXPECT_EQ(config.GetGraphicsSettings()->traceQuality, 4u);
+    EXPECT_EQ(config.Save(), 0);
+    EXPECT_EQ(ReadBytes(path), file);
 }
 
 TEST(SaveConfigValues, ConnectListFillsTheFirstEmptyEntry)

@@ -129,18 +129,33 @@ TEST_F(SaveData, HandWrittenFileLoadsAndRoundTripsByteForByte)
     EXPECT_EQ(save_test::ListFolder(folder.Saves()), std::set<std::string>{"GameData.dat"});
 }
 
+// Records stored in fewer than 96 bytes: each the first `size` bytes of its
+// Records(18) record, then zeros.
+std::string Narrowed(u32 size)
+{
+    std::string out;
+    for (u32 r = 0; r < 18; ++r) out += Records(18).substr(r * 96, size) + std::string(96 - size, '\0');
+    return out;
+}
+
+// Counts and sizes on both sides of 18 records and of 96 bytes, and the
+// largest count a byte holds.
 TEST_F(SaveData, OtherRecordCountsAndSizesAreReadThroughTheStoredLayout)
 {
-    std::string narrow;   // a 48-byte record holds items (0..1, k) only
-    for (u32 r = 0; r < 18; ++r) narrow += Records(18).substr(r * 96, 48) + std::string(48, '\0');
     const struct {
         u32 count, size, held;
         std::string saved;
     } cases[] = {
         {20, 96, 20, Records(20)},
         {10, 96, 18, Records(10) + std::string(8 * 96, '\0')},
+        {17, 96, 18, Records(17) + std::string(96, '\0')},
+        {19, 96, 19, Records(19)},
+        {255, 96, 255, Records(255)},
         {18, 100, 18, Records(18)},
-        {18, 48, 18, narrow},
+        {18, 97, 18, Records(18)},
+        {18, 95, 18, Narrowed(95)},
+        {18, 48, 18, Narrowed(48)},   // items (0..1, k) only
+        {18, 0, 18, Narrowed(0)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -154,6 +169,7 @@ TEST_F(SaveData, OtherRecordCountsAndSizesAreReadThroughTheStoredLayout)
         ASSERT_EQ(data.Save(), 1);
         file.count = c.held, file.recordSize = 96, file.records = c.saved;
         EXPECT_EQ(ReadBytes(path), file.Build());
+        EXPECT_FALSE(ReadBytes(path + ".bad"));
     }
 }
 
@@ -200,29 +216,36 @@ TEST_F(SaveData, NewerVersionIsRefusedAndLeftAlone)
     ASSERT_EQ(data.SetUnlockFlag(100, 1), 1);
     DataFile newer = Custom();
     newer.version = 0x13002001;
-    save_test::ExpectRefused(data, path, newer.Build(), false);
+    save_test::ExpectRefused(data, path, newer.Build());
     EXPECT_EQ(data.GetUnlockFlag(100), 1u);
 }
 
-TEST_F(SaveData, DamagedFilesAreRefusedAndKeptAside)
+// A file that ends early cannot match the checksums it lacks: the defaults,
+// with the adventure word it holds (or the earlier one when it ends before
+// the word) and a copy of the file kept aside.
+TEST_F(SaveData, ATruncatedFileGivesTheDefaultsAndIsKeptAside)
 {
-    std::vector<std::string> files;
-    const std::string whole = Custom().Build();
-    for (size_t cut = 0; cut < whole.size(); cut += (cut < 64 || cut + 64 > whole.size()) ? 1 : 97)
-        files.push_back(whole.substr(0, cut));
+    const std::string whole = Custom().Build();   // adventure word 1
+    const size_t wordEnd = 9 + 18 * 96 + 5 * 1024 + 4;
+    const std::vector<size_t> boundaries = {9, 9 + 18 * 96, wordEnd - 4, wordEnd, whole.size() - 4};
+    std::vector<std::pair<std::string, u32>> files;   // the file, the word after loading it
+    for (size_t cut : save_test::CutPoints(whole.size(), 64, boundaries, 97))
+        files.push_back({whole.substr(0, cut), cut >= wordEnd ? 1u : 5u});
+    // Sizes and counts past the end of the file.
     DataFile huge = Custom();
     huge.count = 255, huge.recordSize = 0xFFFFFFFFu;
-    files.push_back(huge.Build());
+    files.push_back({huge.Build(), 5});
     DataFile many = Custom();
     many.count = 200;   // 18 stored
-    files.push_back(many.Build());
-    for (size_t i = 0; i < files.size(); ++i) {
-        SCOPED_TRACE(i);
+    files.push_back({many.Build(), 5});
+    for (const auto& [file, word] : files) {
+        SCOPED_TRACE(file.size());
         CSaveData data;
-        data.SetDefaults();
-        ASSERT_EQ(data.SetUnlockFlag(99, 3), 1);
-        save_test::ExpectRefused(data, path, files[i], true);
-        EXPECT_EQ(data.GetUnlockFlag(99), 3u);
+        data.SetAdventureWord(5);
+        ASSERT_EQ(data.SetUnlockFlag(99, 3), 1);   // not kept
+        DataFile expected = Defaults();
+        expected.word = word;
+        ASSERT_EQ(save_test::ResavedAfterPartialLoad(data, path, file), expected.Build());
         EXPECT_EQ(data.GetRecordCount(), 18u);
     }
 }

@@ -111,26 +111,83 @@ TEST_F(SaveRecord, NewerVersionIsRefusedAndLeftAlone)
     CSaveRecord record;
     ASSERT_EQ(record.Load(), 1);
     record.GetRecord(3)->word[0] = 42;
-    save_test::ExpectRefused(record, path, RecordFile(0x13001001, 5, 0, 1152, Records(18)), false);
+    save_test::ExpectRefused(record, path, RecordFile(0x13001001, 5, 0, 1152, Records(18)));
     EXPECT_EQ(record.GetRecord(3)->word[0], 42u);
 }
 
-TEST_F(SaveRecord, DamagedFilesAreRefusedAndKeptAside)
+// Block sizes on both sides of the array's 1152 bytes (144 per record in
+// the early format): a whole file either way, so no copy is kept.
+TEST_F(SaveRecord, BlockSizesAtTheEdgeOfTheArray)
 {
-    const std::string whole = Current(5, 0, Records(18));
-    std::vector<std::string> files;
-    for (size_t cut = 0; cut < whole.size(); ++cut) files.push_back(whole.substr(0, cut));
-    files.push_back(RecordFile(0x13001000, 5, 0, 0xFFFFFFFFu, Records(18)));
-    files.push_back(RecordFile(0x12001000, 5, 0, 1153, Records(18)));
-    files.push_back(RecordFile(0x10001000, 5, 0, 0x40000000u, Records(18)));   // 8 x S wraps 32 bits
-    files.push_back(RecordFile(0x10001000, 5, 0, 145, Records(18)));           // 8 x 145 > 1152 stored
-    for (size_t i = 0; i < files.size(); ++i) {
-        SCOPED_TRACE(i);
+    std::string lastByteZero = Records(18);
+    lastByteZero.back() = '\0';
+    const struct {
+        std::string file, saved;
+    } cases[] = {
+        {RecordFile(0x13001000, 1, 0, 1151, Records(18)), Current(1, 0, lastByteZero)},   // one byte left over
+        {RecordFile(0x13001000, 1, 0, 1152, Records(18)), Current(1, 0, Records(18))},
+        {RecordFile(0x13001000, 1, 0, 1153, Records(18) + "x"), Current(1, 0, Records(18))},
+        {RecordFile(0x10001000, 1, 0, 143, Records(18).substr(0, 8 * 143)),
+         Current(1, 0, Records(18).substr(0, 8 * 143) + std::string(8, '\0'))},
+        {RecordFile(0x10001000, 1, 0, 144, Records(18)), Current(1, 0, Records(18))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        WriteBytes(path, c.file);
+        CSaveRecord record;
+        ASSERT_EQ(record.Load(), 1);
+        ASSERT_EQ(record.Save(), 1);
+        EXPECT_EQ(ReadBytes(path), c.saved);
+        EXPECT_FALSE(ReadBytes(path + ".bad"));
+    }
+}
+
+// Current(5, 0x5C, Records(18)) cut at `cut` saves back with the fields it
+// holds and its record bytes over zero records; the rest keeps the defaults.
+std::string ResavedAfterCut(size_t cut)
+{
+    const u32 playTime = cut >= 8 ? 5 : 0;
+    const u8 flag = cut >= 9 ? 0x5C : 0;
+    const size_t there = cut >= 14 ? cut - 14 : 0;   // past the block size
+    return Current(playTime, flag, Records(18).substr(0, there) + std::string(1152 - there, '\0'));
+}
+
+TEST_F(SaveRecord, ATruncatedFileLoadsWhatItHoldsAndIsKeptAside)
+{
+    const std::string whole = Current(5, 0x5C, Records(18));
+    for (size_t cut : save_test::CutPoints(whole.size(), 80, {14 + 64 * 8, 14 + 64 * 17}, 31)) {
+        SCOPED_TRACE(cut);
         CSaveRecord record;
         record.SetDefaults();
-        record.GetRecord(0)->word[1] = 9;
-        save_test::ExpectRefused(record, path, files[i], true);
-        EXPECT_EQ(record.GetRecord(0)->word[1], 9u);
+        record.GetRecord(17)->word[15] = 9;   // not kept: the file is read over the defaults
+        ASSERT_EQ(save_test::ResavedAfterPartialLoad(record, path, whole.substr(0, cut)), ResavedAfterCut(cut));
+    }
+}
+
+// Sizes past the end of the file read what is there and never more than the array.
+TEST_F(SaveRecord, OlderOrOversizedFilesThatEndEarlyAreMigratedAsFarAsTheyGo)
+{
+    // The intermediate version cut inside record 9: records 12 and 13 copy
+    // records 8 and the part of 9 that is there.
+    const std::string partial = Records(9) + Records(10).substr(9 * 64, 20) + std::string(44, '\0');
+    std::string renumbered = partial + std::string(8 * 64, '\0');
+    renumbered.replace(12 * 64, 128, partial.substr(8 * 64, 128));
+    std::string wholeRenumbered = Records(18);
+    wholeRenumbered.replace(12 * 64, 128, wholeRenumbered.substr(8 * 64, 128));
+    const struct {
+        std::string file, saved;
+    } cases[] = {
+        {RecordFile(0x12001000, 10, 1, 1152, Records(18)).substr(0, 14 + 9 * 64 + 20), Current(10, 1, renumbered)},
+        {RecordFile(0x10001000, 7, 0, 64, Records(8)).substr(0, 14 + 100), Current(7, 0, Records(2).substr(0, 100) + std::string(1052, '\0'))},
+        {RecordFile(0x13001000, 5, 0, 0xFFFFFFFFu, Records(18)), Current(5, 0, Records(18))},
+        {RecordFile(0x12001000, 5, 0, 1153, Records(18)), Current(5, 0, wholeRenumbered)},
+        {RecordFile(0x10001000, 5, 0, 0x40000000u, Records(18)), Current(5, 0, Records(18))},   // 8 x S is past 32 bits
+        {RecordFile(0x10001000, 5, 0, 145, Records(18)), Current(5, 0, Records(18))},   // 8 x 145 > 1152 stored
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        CSaveRecord record;
+        EXPECT_EQ(save_test::ResavedAfterPartialLoad(record, path, c.file), c.saved);
     }
 }
 

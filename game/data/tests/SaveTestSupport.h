@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 namespace save_test {
 
@@ -94,16 +95,43 @@ private:
 };
 
 // Loads `file` at `path` into `store` and expects a refusal that blocks the
-// next Save: a damaged file moves to path.bad, a newer one stays in place.
+// next Save and leaves the file where it is.
 template <class Store>
-void ExpectRefused(Store& store, const std::string& path, const std::string& file, bool damaged)
+void ExpectRefused(Store& store, const std::string& path, const std::string& file)
 {
     WriteBytes(path, file);
     ASSERT_EQ(store.Load(), 0);
     EXPECT_EQ(store.Save(), 0);
-    EXPECT_EQ(ReadBytes(damaged ? path + ".bad" : path), file);
-    if (damaged) EXPECT_FALSE(ReadBytes(path));
-    else EXPECT_EQ(ListFolder(path.substr(0, path.rfind('/'))).size(), 1u);
+    EXPECT_EQ(ReadBytes(path), file);
+    EXPECT_EQ(ListFolder(path.substr(0, path.rfind('/'))).size(), 1u);
+}
+
+// Loads `file` at `path` into `store` and expects a load that takes it in
+// part: it succeeds, leaves the file as it is and keeps a copy at path.bad,
+// so that the Save after it (which must write) loses nothing. Returns what
+// that Save wrote.
+template <class Store>
+std::string ResavedAfterPartialLoad(Store& store, const std::string& path, const std::string& file)
+{
+    WriteBytes(path, file);
+    EXPECT_EQ(store.Load(), 1);
+    EXPECT_EQ(ReadBytes(path), file);
+    EXPECT_EQ(ReadBytes(path + ".bad"), file);
+    EXPECT_EQ(store.Save(), 1);
+    return ReadBytes(path).value_or("<missing>");
+}
+
+// Cut points of a file of size bytes: every one below dense, near each
+// boundary, and every stride-th one between.
+inline std::vector<size_t> CutPoints(size_t size, size_t dense, const std::vector<size_t>& boundaries, size_t stride)
+{
+    std::vector<size_t> cuts;
+    for (size_t cut = 0; cut < size; ++cut) {
+        bool near = cut < dense || cut % stride == 0 || cut + 3 > size;
+        for (size_t b : boundaries) near = near || (cut + 3 > b && cut < b + 3);
+        if (near) cuts.push_back(cut);
+    }
+    return cuts;
 }
 
 }  // namespace save_test
