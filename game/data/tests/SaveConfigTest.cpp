@@ -4,11 +4,13 @@
 #include "game/data/SaveData.h"
 #include "game/data/SaveRecord.h"
 #include "game/data/tests/SaveTestSupport.h"
+#include "host/kernel/FakeFileWatch.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 using save_test::Bytes;
@@ -187,6 +189,81 @@ TEST(SaveFiles, AreNeitherReadNorReplacedWhereTheyCannotBe)
     CSaveConfig none;
     EXPECT_EQ(none.Load(), 0);
     EXPECT_EQ(none.Save(), 0);
+}
+
+// Every store writes through a synced temporary file; a failure at any step
+// keeps the old file whole and leaves nothing behind, and does not stop the
+// next save.
+TEST(SaveFiles, AFailedStepOfASaveKeepsTheOldFile)
+{
+    using host::kernel::FileStep;
+    UserFolder folder;
+    CSaveConfig config;
+    CSaveData data;
+    CSaveRecord record;
+    ASSERT_EQ(config.Load() + data.Load() + record.Load(), 3);
+    const struct {
+        const char* name;
+        std::function<i32()> save;
+    } stores[] = {{"GameConfig.dat", [&] { return config.Save(); }},
+                  {"GameData.dat", [&] { return data.Save(); }},
+                  {"GameRecord.dat", [&] { return record.Save(); }}};
+    const std::vector<FileStep> steps = {FileStep::CreateTemp, FileStep::WriteTemp, FileStep::SyncTemp,
+                                         FileStep::CloseTemp, FileStep::Rename};
+    config.GetGraphicsSettings()->screenSize = 9;
+    data.SetUnlockFlag(200, 1);
+    record.SetFlagByte(7);
+    for (const auto& store : stores) {
+        const std::string path = folder.Save(store.name);
+        const std::optional<std::string> old = ReadBytes(path);
+        for (FileStep step : steps) {
+            SCOPED_TRACE(testing::Message() << store.name << " " << int(step));
+            host::kernel::FakeFileWatch watch;
+            watch.Fail(step);
+            EXPECT_EQ(store.save(), 0);
+            EXPECT_EQ(ReadBytes(path), old);
+        }
+        host::kernel::FakeFileWatch watch;
+        ASSERT_EQ(store.save(), 1);
+        EXPECT_NE(ReadBytes(path), old);
+        const std::vector<FileStep> synced = {FileStep::CreateTemp, FileStep::WriteTemp, FileStep::SyncTemp,
+                                              FileStep::CloseTemp, FileStep::Rename, FileStep::SyncFolder};
+        EXPECT_EQ(watch.Steps(store.name, folder.Saves()), synced) << store.name;
+    }
+    EXPECT_EQ(save_test::ListFolder(folder.Saves()),
+              (std::set<std::string>{"GameConfig.dat", "GameData.dat", "GameRecord.dat"}));
+}
+
+// A file that cannot be read whole is refused, not replaced; a copy of a
+// truncated file that cannot be made whole blocks saving.
+TEST(SaveFiles, FailedReadsAndCopiesNeverLeadToAReplacedFile)
+{
+    using host::kernel::FileStep;
+    UserFolder folder;
+    const std::string path = folder.Save("GameConfig.dat");
+    const std::string whole = ConfigFile(kCurrent, Custom());
+    WriteBytes(path, whole);
+    {
+        host::kernel::FakeFileWatch watch;
+        watch.Limit(FileStep::Read, whole.size() - 1);
+        CSaveConfig config;
+        EXPECT_EQ(config.Load(), 0);
+        EXPECT_EQ(config.Save(), 0);
+    }
+    EXPECT_EQ(ReadBytes(path), whole);
+
+    const std::string cut = whole.substr(0, 500);
+    for (FileStep step : {FileStep::CreateTemp, FileStep::WriteTemp, FileStep::SyncTemp, FileStep::Rename}) {
+        SCOPED_TRACE(int(step));
+        WriteBytes(path, cut);
+        host::kernel::FakeFileWatch watch;
+        watch.Fail(step);   // the first write of the load is the copy
+        CSaveConfig config;
+        EXPECT_EQ(config.Load(), 1);
+        EXPECT_EQ(config.Save(), 0);
+        EXPECT_EQ(ReadBytes(path), cut);
+        EXPECT_FALSE(ReadBytes(path + ".bad"));
+    }
 }
 
 TEST_F(SaveConfig, FirstLoadWritesTheDefaults)
