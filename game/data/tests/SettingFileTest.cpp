@@ -1,5 +1,7 @@
 #include "SettingTestSupport.h"
 
+#include "host/kernel/FakeFileWatch.h"
+
 #include <string>
 
 using namespace setting_test;
@@ -92,6 +94,71 @@ TEST(SettingText, AFinalValueWithoutTerminatorAndOverlongKeysAreIgnored)
     ASSERT_EQ(Parse(reader, std::string(1100, ' ') + "COUNT=5;" + std::string(2000, 'K') + "=x;SPEED=2;"), 1);
     EXPECT_EQ(reader.count, -3);
     EXPECT_FLOAT_EQ(reader.speed, 2.0f);
+}
+
+// Keys and values of exactly the longest length (1023 bytes) are kept whole;
+// a key one byte longer matches nothing, not even its first 1023 bytes, and a
+// longer value keeps its first 1023 bytes. The cache holds what the text gave.
+TEST(SettingText, KeysAndValuesOfExactlyTheLongestLength)
+{
+    static const std::string longest(1023, 'K'), doubleByte = std::string(1021, 'D') + "\x83\x41";
+    struct LongKeys : TestReader {
+        i32 RegisterKeys() override
+        {
+            TestReader::RegisterKeys();
+            RegisterKey(longest.c_str(), &single, 0);
+            RegisterKey(doubleByte.c_str(), &pair, 0);
+            return 1;
+        }
+        i32 single = 0, pair = 0;
+    };
+    const std::string value(1023, 'v');
+    const struct {
+        std::string text;
+        i32 single, pair;
+        std::string value;
+    } cases[] = {
+        {longest + "=5;" + doubleByte + "=6;TEXT=" + value + ";", 5, 6, value},
+        {longest + "K=5;" + std::string(1022, 'D') + "\x83\x41=6;TEXT=" + value + "w;", 0, 0, value},
+        {" " + longest + "=5;TEXT=" + value.substr(1) + "\x83\x41;", 0, 0, value.substr(1)},   // blanks count too
+    };
+    WorkFolder folder;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        WriteBytes("Long.txt", c.text);
+        LongKeys reader, cached;
+        ASSERT_EQ(reader.LoadFile("Long.txt"), 1);
+        ASSERT_EQ(cached.LoadFile("Setting/Long.dat"), 1);
+        for (const LongKeys* r : {&reader, &cached}) {
+            EXPECT_EQ(r->single, c.single);
+            EXPECT_EQ(r->pair, c.pair);
+            EXPECT_EQ(Text(r->text), c.value);
+        }
+    }
+}
+
+// A cache that has no folder to go to is refused before the text changes any
+// value; one that cannot be written leaves the old cache as it was.
+TEST(SettingFile, ACacheThatCannotBeWrittenFailsTheParse)
+{
+    WorkFolder folder;
+    ASSERT_TRUE(host::kernel::CreateDirectory("Sub"));
+    WriteBytes("Sub/Test.txt", "COUNT=5;");
+    TestReader reader;
+    ASSERT_EQ(reader.ParseText("Test.txt", "COUNT=8;SPEED=4;", '=', ';', nullptr, 1), 1);
+    EXPECT_EQ(reader.LoadFile("Sub/Test.txt"), 0);   // no Setting/Sub folder
+    EXPECT_EQ(reader.count, 8);
+    EXPECT_FLOAT_EQ(reader.speed, 4.0f);
+    EXPECT_FALSE(host::kernel::FileExists("Setting/Sub/Test.dat"));
+
+    const std::string old = ReadBytes("Setting/Test.dat");
+    for (auto step : {host::kernel::FileStep::CreateTemp, host::kernel::FileStep::SyncTemp, host::kernel::FileStep::Rename}) {
+        SCOPED_TRACE(int(step));
+        host::kernel::FakeFileWatch watch;
+        watch.Fail(step);
+        EXPECT_EQ(reader.ParseText("Test.txt", "COUNT=9;", '=', ';', nullptr, 1), 0);
+        EXPECT_EQ(ReadBytes("Setting/Test.dat"), old);
+    }
 }
 
 TEST(SettingFile, CopiesShareTheKeyMap)
