@@ -57,7 +57,7 @@ i32 Load(const char* fileName, bool& loadFailed, const std::function<void()>& se
     // save would replace the only whole one.
     case Parsed::Truncated:
     case Parsed::Mismatch:
-        if (!CopyAside(path, kDamagedSuffix, bytes)) loadFailed = true;
+        if (!CopyAside(path, kBadSuffix, bytes)) loadFailed = true;
         return 1;
     case Parsed::Older: {
         const bool kept = CopyAside(path, kOldSuffix, bytes);

@@ -136,7 +136,7 @@ bool WriteFile(const std::string& path, const std::string& bytes);
 bool CopyAside(const std::string& path, const char* suffix, const std::string& bytes);
 
 // Suffixes of the kept copies.
-inline constexpr const char* kDamagedSuffix = ".bad";
+inline constexpr const char* kBadSuffix = ".bad";
 inline constexpr const char* kOldSuffix = ".old";
 
 // What a store made of its file's bytes.
