@@ -476,8 +476,12 @@ bool CPSDReader::ReadLayers(Cursor& in)
         }
     }
 
-    // Global layer mask info, then the tagged block that closes the section.
-    section.Skip(section.U32());
+    // Global layer mask info, then tagged blocks. Both are optional: common
+    // writers end the section after the mask info, and some count a pad byte
+    // after the layer info that they never write, leaving less than the mask
+    // info's length word. Fewer than 4 bytes hold nothing.
+    if (section.Left() >= 4) section.Skip(section.U32());
+    if (section.Left() < 4) return section.Ok();
     const u32 signature = section.U32();
     if (!section.Ok() || signature != kSignature8BIM) return false;
     section.U32();

@@ -199,6 +199,36 @@ TEST(PSDReader, WritesConvertedImagesBesideTheFile)
     EXPECT_EQ(reader.GetFile(2)->GetBytes()[54], d.mergedValue);
 }
 
+TEST(PSDReader, TheLayerSectionMayEndAfterItsLayers)
+{
+    using End = Document::End;
+    for (End end : {End::TaggedBlock, End::MaskInfo, End::Nothing, End::UnwrittenPad}) {
+        Document d;
+        d.end = end;
+        // One raw sample makes the layer info odd, so UnwrittenPad leaves
+        // three bytes of the mask info's length word in the section.
+        d.layers = {Rect(0, 0, 1, 1)};
+        d.layers[0].Add(0, 0, [](u32, u32) { return 0x5A; });
+        CPSDReader reader;
+        ASSERT_EQ(LoadBytes(Build(d), &reader), 1) << int(end);
+        ASSERT_EQ(reader.GetLayerCount(), 1u);
+        EXPECT_EQ(Pixel(reader.GetLayer(0), 0, 0), Bytes{0x5A});
+    }
+    // Fewer than four bytes after the mask info are padding; more must be a
+    // tagged block.
+    Document d;
+    d.end = End::MaskInfo;
+    Bytes file = Build(d);
+    const size_t section = FirstLayerOffset(d) - 10;
+    const size_t sectionEnd = section + 4 + file[section + 3];
+    for (u8 more : {3, 4}) {
+        Bytes b = file;
+        b.insert(b.begin() + sectionEnd, more, 0);
+        b[section + 3] += more;
+        EXPECT_EQ(LoadBytes(b), more < 4 ? 1 : 0) << int(more);
+    }
+}
+
 TEST(PSDReader, RefusesEveryTruncationAndSurvivesEveryDamagedByte)
 {
     Document d;

@@ -86,6 +86,8 @@ struct Document {
     Bytes resources;  // the section body
     std::vector<Layer> layers;
     bool layerSection = true;
+    // How the layer section ends after the layer info.
+    enum class End { TaggedBlock, MaskInfo, Nothing, UnwrittenPad } end = End::TaggedBlock;
     uint16_t mergedCompression = 0;
     uint8_t mergedValue = 0x40;  // every merged sample
 };
@@ -140,9 +142,13 @@ inline Bytes Build(const Document& d)
             Append(info, LayerRecord(l, channels));
         }
         Append(info, data);
-        PutSized(section, info);
-        PutSized(section, {});  // global layer mask info
-        Put32(section, 0x3842494D), Put32(section, 0x50617474), PutSized(section, {1, 2, 3, 4});
+        // UnwrittenPad: an odd layer info's length counts a pad byte that is
+        // not written, as ImageMagick does.
+        const bool unwritten = d.end == Document::End::UnwrittenPad && info.size() % 2;
+        Put32(section, uint32_t(info.size() + unwritten)), Append(section, info);
+        if (d.end != Document::End::Nothing) PutSized(section, {});  // global layer mask info
+        if (d.end == Document::End::TaggedBlock)
+            Put32(section, 0x3842494D), Put32(section, 0x50617474), PutSized(section, {1, 2, 3, 4});
     }
     PutSized(f, section);
 
