@@ -340,6 +340,9 @@ bool CPSDReader::ReadHeader(Cursor& in)
     }
     // The decoders take one byte a sample.
     if (h.depth != 8) return false;
+    // Pixels are handed out as grey or as blue, green, red: samples of other
+    // modes (CMYK, indexed, Lab, ...) would pass for what they are not.
+    if (h.colourMode != kColourGreyscale && h.colourMode != kColourRGB) return false;
     // RGB places its first three channels by colour: fewer would land past a pixel.
     if (h.colourMode == kColourRGB && h.channels < 3) return false;
     return h.channels >= 1 && h.channels <= kMaxChannels && h.width >= 1 && h.width <= kMaxSide &&
@@ -630,26 +633,12 @@ bool CPSDReader::ReadMergedImage(Cursor& in)
     const u32 width = m_header.width;
     const u32 height = m_header.height;
     const u32 channels = m_header.channels;
-    // The same pixel layout as the layers: RGB as blue, green, red, alpha;
-    // one-colour modes as the colour and an alpha; other modes in file order.
-    u32 pixelChannels;
+    // The same pixel layout as the layers: blue, green, red, alpha, or grey
+    // and alpha. Further (spot) channels are decoded and left out.
+    const bool rgb = m_header.colourMode == kColourRGB;
+    const u32 pixelChannels = std::min(channels, rgb ? 4u : 2u);
     std::vector<i32> slots(channels, -1);
-    switch (m_header.colourMode) {
-    case kColourRGB:
-        pixelChannels = std::min(channels, 4u);
-        for (u32 c = 0; c < pixelChannels; ++c) slots[c] = c < 3 ? i32(2 - c) : i32(c);
-        break;
-    case kColourGreyscale:
-    case 2:  // indexed
-    case 8:  // duotone
-        pixelChannels = std::min(channels, 2u);
-        for (u32 c = 0; c < pixelChannels; ++c) slots[c] = i32(c);
-        break;
-    default:
-        pixelChannels = std::min(channels, 4u);
-        for (u32 c = 0; c < pixelChannels; ++c) slots[c] = i32(c);
-        break;
-    }
+    for (u32 c = 0; c < pixelChannels; ++c) slots[c] = rgb && c < 3 ? i32(2 - c) : i32(c);
 
     // The pixels are only wanted for the files; without them the data is
     // still decoded, so a damaged image fails the same way. An image too

@@ -1,5 +1,6 @@
-// CPSDReader: reads a layered PSD image (version 1, 8 bits per sample, raw
-// or PackBits channels) and turns every layer into its own image. The 2D
+// CPSDReader: reads a layered PSD image (version 1, greyscale or RGB, 8 bits
+// per sample, raw or PackBits channels) and turns every layer into its own
+// image. The 2D
 // scene builder makes one scene layer per PSD layer from them. On request
 // each converted image (and the merged image) is also written beside the
 // PSD file as a BMP and/or DDS file, kept in the reader's file list.
@@ -130,7 +131,8 @@ public:
     i32 Release() override;
     // Reads path, replacing what an earlier Load read. 1, or 0 when the file
     // cannot be read or is not a PSD this reader takes; the layers read
-    // before a failure stay in the list.
+    // before a failure stay in the list. A colour mode other than greyscale
+    // and RGB fails at the header, which GetHeader still shows.
     i32 Load(const char* path) override;
 
     // CPSDLayer elements in file order.

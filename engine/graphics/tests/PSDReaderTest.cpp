@@ -311,6 +311,27 @@ TEST(PSDReader, RefusesBadHeadersRectanglesCountsAndLengths)
     }
 }
 
+TEST(PSDReader, TakesOnlyGreyAndRgb)
+{
+    // Bitmap, grey, indexed, RGB, CMYK, multichannel, duotone, Lab.
+    const struct {
+        u16 mode;
+        i32 loads;
+    } modes[] = {{0, 0}, {1, 1}, {2, 0}, {3, 1}, {4, 0}, {7, 0}, {8, 0}, {9, 0}};
+    for (const auto& m : modes) {
+        Document d;
+        d.mode = m.mode;
+        d.channels = 4;
+        d.layers = {RgbaLayer(0, 0, 2, 2, 0)};
+        CPSDReader reader;
+        reader.SetWriteBMP(1);
+        EXPECT_EQ(LoadBytes(Build(d), &reader), m.loads) << m.mode;
+        EXPECT_EQ(reader.GetHeader().colourMode, m.mode);
+        EXPECT_EQ(reader.GetLayerCount(), u32(m.loads));
+        EXPECT_EQ(reader.GetFileCount(), 2u * m.loads);
+    }
+}
+
 TEST(PSDReader, RefusesPackBitsThatOverrunsARowOrTheData)
 {
     CPSDReader reader;

@@ -134,3 +134,26 @@ TEST(PSDReaderToolFiles, ReadsWhatImageMagickDrew)
         }
     }
 }
+
+TEST(PSDReaderToolFiles, RefusesCmykAndIndexedImages)
+{
+    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is missing";
+    TempFolder folder;
+    const struct {
+        const char* name;
+        const char* arguments;
+        u16 mode;
+    } files[] = {
+        {"cmyk", "-size 5x3 xc:'rgb(10,20,30)' -colorspace CMYK", 4},
+        {"indexed", "-size 5x3 xc:'rgb(10,20,30)' -fill 'rgb(200,100,50)' -draw 'point 1,1' -type Palette", 2},
+    };
+    for (const auto& f : files) {
+        const std::string path = folder / (std::string(f.name) + ".psd");
+        const std::string command = std::string("convert ") + f.arguments + " -depth 8 '" + path + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        CPSDReader reader;
+        EXPECT_EQ(reader.Load(path.c_str()), 0) << f.name;
+        EXPECT_EQ(reader.GetHeader().colourMode, f.mode) << f.name;
+        EXPECT_EQ(reader.GetLayerCount(), 0u) << f.name;
+    }
+}
