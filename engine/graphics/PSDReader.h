@@ -119,6 +119,13 @@ public:
     static constexpr u32 kMaxImageBytes = 1u << 28;
     static constexpr u64 kMaxTotalImageBytes = u64(1) << 30;
     static constexpr u64 kMaxFileBytes = u64(1) << 30;
+    // The converted images never take more than the file's bytes can expand
+    // to: PackBits makes at most 128 bytes of 2. Every colour and
+    // transparency channel must hold its whole rectangle (a compression other
+    // than raw and PackBits fails), so layer-sized images always fit;
+    // document-sized ones of a large document with many small layers may
+    // not, and fail Load.
+    static constexpr u64 kMaxExpansion = 64;
 
     // Layer-sized images, nothing written, big-endian numbers.
     CPSDReader() = default;
@@ -171,9 +178,9 @@ private:
     bool ReadColourModeData(psd::Cursor& in);
     bool ReadResources(psd::Cursor& in);
     bool ReadResource(u16 id, psd::Cursor data);
-    bool ReadLayers(psd::Cursor& in);
+    bool ReadLayers(psd::Cursor& in, u64 imageBudget);
     bool ReadLayerRecord(psd::Cursor& in, CPSDLayer* layer);
-    bool ConvertLayer(psd::Cursor& in, CPSDLayer* layer, u64* totalBytes);
+    bool ConvertLayer(psd::Cursor& in, CPSDLayer* layer, u64* imageBudget);
     bool ReadMergedImage(psd::Cursor& in);
     // Writes an image beside the PSD file under name, as the flags ask.
     void WriteImage(const char* name, const u8* pixels, u32 width, u32 height, u32 channels);

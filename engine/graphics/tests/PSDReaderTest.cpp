@@ -196,7 +196,9 @@ TEST(PSDReader, WritesConvertedImagesBesideTheFile)
     EXPECT_EQ(disk, std::string(reinterpret_cast<const char*>(bmp), size));
     AlignedFree(bmp);
     EXPECT_EQ(reader.GetFile(2)->GetBytes()[28], 24);  // merged: blue, green, red
-    EXPECT_EQ(reader.GetFile(2)->GetBytes()[54], d.mergedValue);
+    // The merged image's first written pixel: the bottom row's first, blue first.
+    const u8* merged = reader.GetFile(2)->GetBytes() + 54;
+    EXPECT_EQ(Bytes(merged, merged + 3), (Bytes{d.merged(2, 0, 1), d.merged(1, 0, 1), d.merged(0, 0, 1)}));
 }
 
 TEST(PSDReader, TheLayerSectionMayEndAfterItsLayers)
@@ -345,19 +347,123 @@ TEST(PSDReader, RefusesPackBitsThatOverrunsARowOrTheData)
     //             compression, row byte counts, rows
     EXPECT_EQ(load({0, 1, 0, 2, 0, 3, 0xFD, 7, 0x80, 0xFD, 8}), 1);  // 0x80 does nothing
     EXPECT_EQ(Pixel(reader.GetLayer(0), 3, 1), (Bytes{8, Green(3, 1), Red(3, 1)}));
-    // A compression this reader does not know leaves its bytes at 255 and
-    // the next channel is still found.
-    EXPECT_EQ(load({0, 2, 0x78, 0x9C, 1}), 1);
-    EXPECT_EQ(Pixel(reader.GetLayer(0), 3, 1), (Bytes{255, Green(3, 1), Red(3, 1)}));
+    // The least a 4 x 2 channel takes: two rows of one run, or 8 raw bytes.
+    EXPECT_EQ(load({0, 1, 0, 2, 0, 2, 0xFD, 7, 0xFD, 8}), 1);
+    EXPECT_EQ(load({0, 1, 0, 2, 0, 2, 0xFD, 7}), 0);                 // a row missing
+    EXPECT_EQ(load({0, 0, 1, 2, 3, 4, 5, 6, 7, 8}), 1);
+    EXPECT_EQ(Pixel(reader.GetLayer(0), 3, 1), (Bytes{8, Green(3, 1), Red(3, 1)}));
+    EXPECT_EQ(load({0, 0, 1, 2, 3, 4, 5, 6, 7}), 0);                 // a short raw channel
+    // A compression this reader does not know is refused, not filled.
+    EXPECT_EQ(load({0, 2, 0x78, 0x9C, 1, 2, 3, 4, 5, 6, 7, 8}), 0);
+    EXPECT_EQ(reader.GetLayer(0)->image, nullptr);
     EXPECT_EQ(load({0, 1, 0, 2, 0, 2, 0xFC, 7, 0xFD, 8}), 0);        // a run of 5 in a row of 4
     EXPECT_EQ(load({0, 1, 0, 6, 0, 2, 4, 1, 2, 3, 4, 5, 0xFD, 8}), 0);  // 5 literals
     EXPECT_EQ(load({0, 1, 0, 2, 0, 4, 0xFD, 7, 3, 1, 2}), 0);        // literals past the data
-    EXPECT_EQ(load({0, 1, 0, 2, 0, 2, 0xFD, 7}), 0);                 // a row missing
-    EXPECT_EQ(load({0, 0, 1, 2, 3, 4, 5, 6, 7}), 0);                 // a short raw channel
 
     Document merged;
     merged.mergedCompression = 1;
+    merged.merged = [](u32, u32, u32) { return 0x40; };
     Bytes b = Build(merged);
     b[b.size() - 2] = 0xF0;  // the last row's run now overruns it
     EXPECT_EQ(LoadBytes(b), 0);
+}
+
+TEST(PSDReader, PackBitsRunsEndExactlyAtTheRow)
+{
+    Bytes samples;
+    for (u32 i = 0; i < 128; ++i) samples.push_back(u8(i * 3));
+    Bytes literals{127};
+    Append(literals, samples);
+    Bytes mixed = Bytes(127, 9);
+    mixed.push_back(4);
+    const struct {
+        Bytes source;
+        u32 rowSize;
+        Bytes row;  // empty: refused
+        u32 used;
+    } cases[] = {
+        {{0x81, 9}, 128, Bytes(128, 9), 2},  // a run of 128
+        {{0x81, 9}, 127, {}, 0},             // one past the row
+        {{0x82, 9, 0x00, 4}, 128, mixed, 4},  // 127 and 1
+        {literals, 128, samples, 129},
+        {literals, 127, {}, 0},
+        {Bytes(literals.begin(), literals.end() - 1), 128, {}, 0},  // the source ends a byte early
+        {{0x80, 0x80, 0xFF, 5}, 2, {5, 5}, 4},  // no-ops, then a run of 2
+        {{0x80}, 1, {}, 0},
+    };
+    for (const auto& c : cases) {
+        Bytes row(c.rowSize + 1, 0xEE);
+        u32 used = 0;
+        const bool ok = DecodePackBitsRow(c.source.data(), u32(c.source.size()), row.data(), c.rowSize, &used);
+        EXPECT_EQ(ok, !c.row.empty()) << c.source.size() << " " << c.rowSize;
+        EXPECT_EQ(row.back(), 0xEE);  // nothing past the row
+        if (!ok) continue;
+        EXPECT_EQ(used, c.used);
+        EXPECT_EQ(Bytes(row.begin(), row.end() - 1), c.row);
+    }
+}
+
+TEST(PSDReader, ImagesNeverOutgrowWhatTheDataExpandsTo)
+{
+    TempFolder folder;
+    auto huge = [](Bytes stored) {
+        Document d;
+        for (int i = 0; i < 4; ++i) {
+            d.layers.push_back(Rect(0, 0, 16384, 16384));
+            d.layers.back().channels.push_back({0, 0, 0, 0, {}, stored});
+        }
+        return Build(d);
+    };
+    // A large document whose merged image is missing, with small layers.
+    Document tall;
+    tall.width = tall.height = 1024;
+    for (int i = 0; i < 4; ++i) tall.layers.push_back(RgbaLayer(i, i, i + 1, i + 1, 0));
+    Bytes noMerged = Build(tall);
+    noMerged.resize(noMerged.size() - 3 * 1024 * 1024);
+    const struct {
+        const char* name;
+        Bytes file;
+    } files[] = {
+        {"an unknown compression", huge({0, 2})},
+        {"PackBits without its rows", huge({0, 1})},
+        {"raw without its samples", huge({0, 0, 1, 2, 3})},
+        {"no merged image", noMerged},
+    };
+    for (const auto& f : files) {
+        for (u32 layerSized : {1u, 0u}) {
+            CPSDReader reader;
+            reader.SetLayerSized(layerSized);
+            reader.SetWriteBMP(1);
+            EXPECT_EQ(reader.Load(Save(folder, "h.psd", f.file).c_str()), 0) << f.name;
+            u64 images = 0;
+            for (u32 i = 0; i < reader.GetLayerCount(); ++i) images += reader.GetLayer(i)->imageSize;
+            for (u32 i = 0; i < reader.GetFileCount(); ++i) images += reader.GetFile(i)->GetByteCount();
+            EXPECT_LE(images, f.file.size() * CPSDReader::kMaxExpansion) << f.name << " " << f.file.size();
+        }
+    }
+}
+
+TEST(PSDReader, DocumentSizedImagesShareTheBudgetOfTheData)
+{
+    // Two 256 x 256 grey layers placed in the document take 2 x 65536 bytes:
+    // exactly what a file of 2048 bytes may expand to.
+    Document d;
+    d.mode = CPSDReader::kColourGreyscale;
+    d.channels = 1;
+    d.width = d.height = 256;
+    d.mergedCompression = 1;
+    d.merged = [](u32, u32, u32) { return 7; };
+    d.layers = {Rect(0, 0, 1, 1), Rect(0, 0, 1, 1)};
+    for (Layer& l : d.layers) l.Add(0, 0, Red);
+    const size_t size = Build(d).size();
+    ASSERT_LT(size, 2048u);
+    for (size_t padding : {2048 - size, 2047 - size}) {
+        d.colourData.assign(padding, 0);
+        const Bytes file = Build(d);
+        CPSDReader reader;
+        reader.SetLayerSized(0);
+        EXPECT_EQ(LoadBytes(file, &reader), file.size() == 2048 ? 1 : 0) << file.size();
+        reader.SetLayerSized(1);
+        EXPECT_EQ(LoadBytes(file, &reader), 1) << file.size();
+    }
 }
