@@ -156,23 +156,6 @@ TEST(PSDReader, GreyLayersKeepOneByteAChannel)
     EXPECT_EQ(Pixel(reader.GetLayer(1), 1, 1), Bytes{Green(1, 1)});
 }
 
-TEST(PSDReader, DocumentSizedImagesPlaceAndClipTheLayer)
-{
-    Document d;
-    d.width = 8, d.height = 6;
-    d.layers = {RgbaLayer(3, -2, 9, 3, 1), RgbaLayer(-10, 20, -5, 30, 0)};
-    CPSDReader reader;
-    reader.SetLayerSized(0);
-    ASSERT_EQ(LoadBytes(Build(d), &reader), 1);
-    const CPSDLayer* l = reader.GetLayer(0);
-    ASSERT_EQ(l->imageSize, 8u * 6u * 4u);
-    for (u32 y = 0; y < 6; ++y)
-        for (u32 x = 0; x < 8; ++x)
-            ASSERT_EQ(Pixel(l, x, y), x < 3 && y >= 3 ? Bgra(x + 2, y - 3) : Bytes(4, 0)) << x << "," << y;
-    const CPSDLayer* outside = reader.GetLayer(1);
-    EXPECT_EQ(Bytes(outside->image, outside->image + outside->imageSize), Bytes(8 * 6 * 4, 0));
-}
-
 TEST(PSDReader, WritesConvertedImagesBesideTheFile)
 {
     TempFolder folder;
@@ -466,4 +449,202 @@ TEST(PSDReader, DocumentSizedImagesShareTheBudgetOfTheData)
         reader.SetLayerSized(1);
         EXPECT_EQ(LoadBytes(file, &reader), 1) << file.size();
     }
+}
+
+TEST(PSDReader, MergedImageKeepsItsChannelOrder)
+{
+    constexpr u16 kGrey = CPSDReader::kColourGreyscale;
+    constexpr u16 kRgb = CPSDReader::kColourRGB;
+    // order: the file channel behind each byte of a written pixel (before
+    // the writers spread grey).
+    const struct {
+        u16 mode, channels, compression;
+        bool negativeCount;
+        Bytes order;
+    } cases[] = {
+        {kRgb, 3, 0, false, {2, 1, 0}},
+        {kRgb, 4, 1, true, {2, 1, 0, 3}},
+        {kRgb, 5, 0, true, {2, 1, 0, 3}},  // a spot channel is left out
+        {kGrey, 1, 1, false, {0}},
+        {kGrey, 2, 0, true, {0, 1}},
+        {kGrey, 3, 1, false, {0, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.mode << " " << c.channels << " " << c.compression);
+        Document d;
+        d.mode = c.mode;
+        d.channels = c.channels;
+        d.width = 3, d.height = 2;  // rows padded in the BMP
+        d.mergedCompression = c.compression;
+        d.negativeCount = c.negativeCount;
+        d.layers = {Rect(0, 0, 1, 2), Rect(1, 1, 2, 2)};
+        d.layers[0].Add(0, c.compression, Red).Add(-1, 0, Alpha);
+        d.layers[1].Add(0, 0, Green);
+        d.layers[0].name = "a", d.layers[1].name = "b";
+        TempFolder folder;
+        CPSDReader reader;
+        reader.SetWriteBMP(1);
+        reader.SetWriteDDS(1);
+        ASSERT_EQ(reader.Load(Save(folder, "doc.psd", Build(d)).c_str()), 1);
+        ASSERT_EQ(reader.GetLayerCount(), 2u);
+        EXPECT_EQ(Pixel(reader.GetLayer(0), 1, 0), (Bytes{Red(1, 0), Alpha(1, 0)}));
+        EXPECT_EQ(Pixel(reader.GetLayer(1), 0, 0), Bytes{Green(0, 0)});
+
+        Bytes pixels;
+        for (u32 y = 0; y < d.height; ++y)
+            for (u32 x = 0; x < d.width; ++x)
+                for (u8 channel : c.order) pixels.push_back(d.merged(channel, x, y));
+        const u32 n = u32(c.order.size());
+        ASSERT_EQ(reader.GetFileCount(), 6u);
+        u32 size = 0;
+        u8* bmp = EncodeBMP(pixels.data(), d.width, d.height, n, kDefaultPixelsPerMetre, kDefaultPixelsPerMetre, &size);
+        const CImageFile* file = reader.GetFile(4);
+        EXPECT_EQ(Bytes(file->GetBytes(), file->GetBytes() + file->GetByteCount()), Bytes(bmp, bmp + size));
+        AlignedFree(bmp);
+        u8* dds = EncodeDDS(pixels.data(), d.width, d.height, n, &size);
+        file = reader.GetFile(5);
+        EXPECT_EQ(Bytes(file->GetBytes(), file->GetBytes() + file->GetByteCount()), Bytes(dds, dds + size));
+        AlignedFree(dds);
+    }
+}
+
+TEST(PSDReader, ChannelsLandByIdWhateverTheirOrderInTheFile)
+{
+    Document d;
+    d.layers = {Rect(0, 0, 3, 2)};
+    d.layers[0].Add(2, 0, Blue).Add(-1, 1, Alpha).Add(0, 1, Red).Add(1, 0, Green);
+    CPSDReader reader;
+    ASSERT_EQ(LoadBytes(Build(d), &reader), 1);
+    for (u32 y = 0; y < 3; ++y)
+        for (u32 x = 0; x < 2; ++x) EXPECT_EQ(Pixel(reader.GetLayer(0), x, y), Bgra(x, y)) << x << "," << y;
+}
+
+TEST(PSDReader, TransparencyIsScaledByOpacityAndTruncated)
+{
+    const struct {
+        u8 alpha, opacity, result;
+    } cases[] = {{255, 255, 255}, {254, 255, 254}, {255, 0, 0}, {200, 254, 199}, {1, 254, 0}, {255, 1, 1}};
+    for (const auto& c : cases) {
+        Document d;
+        d.layers = {Rect(0, 0, 1, 1)};
+        d.layers[0].opacity = c.opacity;
+        d.layers[0].Add(-1, 0, [&](u32, u32) { return c.alpha; }).Add(0, 0, [](u32, u32) { return 77; });
+        CPSDReader reader;
+        ASSERT_EQ(LoadBytes(Build(d), &reader), 1);
+        EXPECT_EQ(Pixel(reader.GetLayer(0), 0, 0), (Bytes{77, c.result})) << int(c.alpha) << " " << int(c.opacity);
+    }
+}
+
+TEST(PSDReader, DocumentSizedImagesPlaceAndClipTheLayerExactly)
+{
+    // 8 x 6 document; {top, left, bottom, right}.
+    const i32 rects[][4] = {
+        {4, 6, 6, 8},     // inside, touching the right and bottom edges
+        {5, 7, 7, 9},     // one pixel inside
+        {-1, -1, 1, 1},   // one pixel inside at the other corner
+        {0, 8, 2, 10},    // starting at the right edge: outside
+        {6, 0, 8, 2},     // starting at the bottom edge: outside
+        {-2, -2, 0, 0},   // ending at the top-left corner: outside
+        {3, -2, 9, 3},    // across the left and bottom edges
+        {-10, 20, -5, 30},
+    };
+    for (const auto& r : rects) {
+        Document d;
+        d.width = 8, d.height = 6;
+        d.layers = {RgbaLayer(r[0], r[1], r[2], r[3], 1)};
+        CPSDReader reader;
+        reader.SetLayerSized(0);
+        ASSERT_EQ(LoadBytes(Build(d), &reader), 1);
+        const CPSDLayer* l = reader.GetLayer(0);
+        for (i32 y = 0; y < 6; ++y) {
+            for (i32 x = 0; x < 8; ++x) {
+                const bool inside = x >= r[1] && x < r[3] && y >= r[0] && y < r[2];
+                ASSERT_EQ(Pixel(l, x, y), inside ? Bgra(x - r[1], y - r[0]) : Bytes(4, 0))
+                    << r[0] << "," << r[1] << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(PSDReader, LimitsHoldExactlyAtTheirBounds)
+{
+    const u32 side = CPSDReader::kMaxSide;
+    const u32 most = CPSDReader::kMaxChannels;
+    // The document: width, height, channels.
+    const u32 documents[][4] = {
+        {side, 1, 3, 1}, {side + 1, 1, 3, 0}, {1, side, 3, 1}, {1, side + 1, 3, 0}, {1, 1, most, 1}, {1, 1, most + 1, 0},
+    };
+    for (const auto& doc : documents) {
+        Document d;
+        d.width = doc[0], d.height = doc[1], d.channels = u16(doc[2]);
+        d.merged = [](u32, u32, u32) { return 1; };
+        EXPECT_EQ(LoadBytes(Build(d)), i32(doc[3])) << doc[0] << " " << doc[1] << " " << doc[2];
+    }
+    // A layer: height, width, channels.
+    const u32 layers[][4] = {
+        {side, 1, 1, 1}, {side + 1, 1, 1, 0}, {1, side, 1, 1}, {1, side + 1, 1, 0}, {1, 1, most, 1}, {1, 1, most + 1, 0},
+    };
+    for (const auto& layer : layers) {
+        Document d;
+        d.layers = {Rect(0, 0, i32(layer[0]), i32(layer[1]))};
+        for (u32 c = 0; c < layer[2]; ++c) d.layers[0].Add(i16(c) - 1, 1, [](u32, u32) { return 3; });
+        CPSDReader reader;
+        ASSERT_EQ(LoadBytes(Build(d), &reader), i32(layer[3])) << layer[0] << " " << layer[1] << " " << layer[2];
+        if (layer[3] == 1) {
+            EXPECT_EQ(reader.GetLayer(0)->imageSize, layer[0] * layer[1] * layer[2]);
+        }
+    }
+}
+
+TEST(PSDReader, LengthsEndExactlyWhereTheirDataEnds)
+{
+    Document d;
+    d.resources = Resource(1037, "", {0, 0, 0, 30});
+    d.layers = {RgbaLayer(0, 0, 2, 3, 0)};
+    const Bytes good = Build(d);
+    const size_t layer = FirstLayerOffset(d);
+    const size_t lastChannelLength = layer + 18 + 6 * 3 + 2;
+    auto moved = [&](size_t at, int by) {
+        Bytes b = good;
+        const u32 value = u32(b[at] << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3]) + u32(by);
+        for (int i = 0; i < 4; ++i) b[at + i] = u8(value >> (24 - 8 * i));
+        return LoadBytes(b);
+    };
+    EXPECT_EQ(LoadBytes(good), 1);
+    EXPECT_EQ(moved(lastChannelLength, 1), 0);   // past the layer info
+    EXPECT_EQ(moved(lastChannelLength, -1), 0);  // a raw sample short
+    EXPECT_EQ(moved(30, -1), 0);                 // the resources cut into their last one
+    EXPECT_EQ(moved(30, 1), 0);                  // and swallowing a byte of the layers
+    Bytes moreLayers = good;
+    moreLayers[layer - 1] = 2;  // two layers claimed, one stored
+    EXPECT_EQ(LoadBytes(moreLayers), 0);
+
+    // A mask's data past the layer info fails before the image is made.
+    d.layers[0].channels.push_back({-2, 0, 1, 1, {5}, {}});
+    d.layers[0].mask = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0};
+    Bytes mask = Build(d);
+    ASSERT_EQ(LoadBytes(mask), 1);
+    mask[layer + 18 + 6 * 4 + 5] += 1;
+    CPSDReader reader;
+    EXPECT_EQ(LoadBytes(mask, &reader), 0);
+    ASSERT_EQ(reader.GetLayerCount(), 1u);
+    EXPECT_EQ(reader.GetLayer(0)->image, nullptr);
+}
+
+TEST(PSDReader, AnImageThatCannotBeWrittenIsLeftOutAndLoadingGoesOn)
+{
+    TempFolder folder;
+    Document d;
+    d.layers = {RgbaLayer(0, 0, 2, 3, 0)};
+    d.layers[0].name = "a";
+    ASSERT_TRUE(host::kernel::CreateDirectory(folder / "a.bmp"));
+    ASSERT_TRUE(host::kernel::CreateDirectory(folder / "doc.dds"));
+    CPSDReader reader;
+    reader.SetWriteBMP(1);
+    reader.SetWriteDDS(1);
+    ASSERT_EQ(reader.Load(Save(folder, "doc.psd", Build(d)).c_str()), 1);
+    ASSERT_EQ(reader.GetFileCount(), 2u);
+    EXPECT_EQ(std::string(reader.GetFile(0)->GetName()), folder / "a.dds");
+    EXPECT_EQ(std::string(reader.GetFile(1)->GetName()), folder / "doc.bmp");
+    EXPECT_EQ(Pixel(reader.GetLayer(0), 2, 1), Bgra(2, 1));
 }

@@ -86,6 +86,9 @@ struct Document {
     uint32_t width = 4, height = 4;
     Bytes resources;  // the section body
     std::vector<Layer> layers;
+    // The layer count stored negative: the merged image's first alpha
+    // channel is its transparency.
+    bool negativeCount = false;
     bool layerSection = true;
     // How the layer section ends after the layer info.
     enum class End { TaggedBlock, MaskInfo, Nothing, UnwrittenPad } end = End::TaggedBlock;
@@ -143,7 +146,8 @@ inline Bytes Build(const Document& d)
     Put16(f, d.channels), Put32(f, d.height), Put32(f, d.width), Put16(f, 8), Put16(f, d.mode);
     PutSized(f, d.colourData), PutSized(f, d.resources);
     if (d.layerSection) {
-        Put16(info, uint32_t(d.layers.size()));
+        const int32_t count = int32_t(d.layers.size());
+        Put16(info, uint32_t(d.negativeCount ? -count : count));
         for (const Layer& l : d.layers) {
             std::vector<Bytes> channels;
             for (const Channel& c : l.channels) Append(data, channels.emplace_back(EncodeChannel(c)));
