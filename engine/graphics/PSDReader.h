@@ -1,9 +1,9 @@
 // CPSDReader: reads a layered PSD image (version 1, greyscale or RGB, 8 bits
 // per sample, raw or PackBits channels) and turns every layer into its own
-// image. The 2D
-// scene builder makes one scene layer per PSD layer from them. On request
-// each converted image (and the merged image) is also written beside the
-// PSD file as a BMP and/or DDS file, kept in the reader's file list.
+// image. The 2D scene builder makes one scene layer per PSD layer from them.
+// On request each converted image (and the merged image) is also written
+// beside the PSD file as a BMP and/or DDS file, kept in the reader's file
+// list.
 //
 // The file is untrusted: every count, length and rectangle is checked
 // against what is left of its section and against the limits below, and
