@@ -153,6 +153,16 @@ bool ChannelSlots(const CList<CPoint2>& channels, std::vector<i32>* slots, u32* 
     return true;
 }
 
+// The fewest bytes, the compression word included, that encode a channel of
+// width x height samples; 0 for a compression other than raw and PackBits.
+u64 LeastChannelBytes(u16 compression, u32 width, u32 height)
+{
+    if (compression == 0) return 2 + u64(width) * height;
+    // A byte count a row, and two bytes a run of at most 128.
+    if (compression == 1) return 2 + u64(height) * (2 + 2 * ((u64(width) + 127) / 128));
+    return 0;
+}
+
 // Decodes the rows of one channel, width bytes each (raw, or PackBits with
 // the byte-count table already skipped), and hands each to place(y, row).
 template <class Place>
@@ -316,7 +326,8 @@ i32 CPSDReader::Load(const char* path)
     }
 
     Cursor in(bytes.data(), bytes.size(), m_littleEndian != 0);
-    if (!ReadHeader(in) || !ReadColourModeData(in) || !ReadResources(in) || !ReadLayers(in) ||
+    const u64 imageBudget = std::min(kMaxTotalImageBytes, u64(bytes.size()) * kMaxExpansion);
+    if (!ReadHeader(in) || !ReadColourModeData(in) || !ReadResources(in) || !ReadLayers(in, imageBudget) ||
         !ReadMergedImage(in))
         return 0;
     return 1;
@@ -340,6 +351,9 @@ bool CPSDReader::ReadHeader(Cursor& in)
     }
     // The decoders take one byte a sample.
     if (h.depth != 8) return false;
+    // Pixels are handed out as grey or as blue, green, red: samples of other
+    // modes (CMYK, indexed, Lab, ...) would pass for what they are not.
+    if (h.colourMode != kColourGreyscale && h.colourMode != kColourRGB) return false;
     // RGB places its first three channels by colour: fewer would land past a pixel.
     if (h.colourMode == kColourRGB && h.channels < 3) return false;
     return h.channels >= 1 && h.channels <= kMaxChannels && h.width >= 1 && h.width <= kMaxSide &&
@@ -439,7 +453,7 @@ bool CPSDReader::ReadResource(u16 id, Cursor data)
     return data.Ok();
 }
 
-bool CPSDReader::ReadLayers(Cursor& in)
+bool CPSDReader::ReadLayers(Cursor& in, u64 imageBudget)
 {
     const u32 sectionLength = in.U32();
     Cursor section = in.Sub(sectionLength);
@@ -469,15 +483,18 @@ bool CPSDReader::ReadLayers(Cursor& in)
             m_layers.Resize(read);
             return false;
         }
-        u64 totalBytes = 0;
         for (u32 i = 0; i < count; ++i) {
             auto* layer = static_cast<CPSDLayer*>(static_cast<CValueBase*>(m_layers.GetAt(i)));
-            if (!ConvertLayer(info, layer, &totalBytes)) return false;
+            if (!ConvertLayer(info, layer, &imageBudget)) return false;
         }
     }
 
-    // Global layer mask info, then the tagged block that closes the section.
-    section.Skip(section.U32());
+    // Global layer mask info, then tagged blocks. Both are optional: common
+    // writers end the section after the mask info, and some count a pad byte
+    // after the layer info that they never write, leaving less than the mask
+    // info's length word. Fewer than 4 bytes hold nothing.
+    if (section.Left() >= 4) section.Skip(section.U32());
+    if (section.Left() < 4) return section.Ok();
     const u32 signature = section.U32();
     if (!section.Ok() || signature != kSignature8BIM) return false;
     section.U32();
@@ -541,7 +558,7 @@ bool CPSDReader::ReadLayerRecord(Cursor& in, CPSDLayer* layer)
     return true;
 }
 
-bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* totalBytes)
+bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* imageBudget)
 {
     std::vector<i32> slots;
     u32 pixelChannels = 0;
@@ -553,11 +570,23 @@ bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* totalBytes)
 
     const u32 layerWidth = u32(layer->right - layer->left);
     const u32 layerHeight = u32(layer->bottom - layer->top);
+    // Each channel placed in the image must encode its whole rectangle
+    // before anything is allocated for it.
+    if (layerWidth > 0 && layerHeight > 0) {
+        Cursor peek = in;
+        for (u32 c = 0; c < channelCount; ++c) {
+            const u32 length = layer->channels.GetAt(c)->second;
+            Cursor data = peek.Sub(length);
+            if (slots[c] < 0) continue;
+            const u64 least = LeastChannelBytes(data.U16(), layerWidth, layerHeight);
+            if (!data.Ok() || least == 0 || length < least) return false;
+        }
+    }
     const u32 width = m_layerSized ? layerWidth : m_header.width;
     const u32 height = m_layerSized ? layerHeight : m_header.height;
     const u64 size = u64(width) * height * pixelChannels;
-    if (size > kMaxImageBytes || *totalBytes + size > kMaxTotalImageBytes) return false;
-    *totalBytes += size;
+    if (size > kMaxImageBytes || size > *imageBudget) return false;
+    *imageBudget -= size;
 
     // Layer pixel (x, y) lands at (x + dx, y + dy); only [x0, x1) x [y0, y1)
     // lies inside the image.
@@ -594,13 +623,8 @@ bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* totalBytes)
         // Masks have a rectangle of their own and no place in the image;
         // a channel of an empty layer need not even hold its compression.
         if (slots[c] < 0 || !image || x0 == x1 || y0 == y1) continue;
-        const u16 compression = data.U16();
-        if (!data.Ok()) return false;
-        if (compression == 1) {
-            data.Skip(u64(layerHeight) * 2);  // byte counts of the rows
-        } else if (compression != 0) {
-            continue;  // not a compression this reader knows: left at 255
-        }
+        const u16 compression = data.U16();  // raw or PackBits, as checked above
+        if (compression == 1) data.Skip(u64(layerHeight) * 2);  // byte counts of the rows
         const bool transparency = i32(layer->channels.GetAt(c)->first) == kTransparencyId;
         const u32 opacity = layer->opacity;
         u8* base = image + slots[c];
@@ -626,26 +650,14 @@ bool CPSDReader::ReadMergedImage(Cursor& in)
     const u32 width = m_header.width;
     const u32 height = m_header.height;
     const u32 channels = m_header.channels;
-    // The same pixel layout as the layers: RGB as blue, green, red, alpha;
-    // one-colour modes as the colour and an alpha; other modes in file order.
-    u32 pixelChannels;
+    // Data too short for the whole image fails before anything is allocated.
+    if (u64(channels) * (LeastChannelBytes(m_imageCompression, width, height) - 2) > in.Left()) return false;
+    // The same pixel layout as the layers: blue, green, red, alpha, or grey
+    // and alpha. Further (spot) channels are decoded and left out.
+    const bool rgb = m_header.colourMode == kColourRGB;
+    const u32 pixelChannels = std::min(channels, rgb ? 4u : 2u);
     std::vector<i32> slots(channels, -1);
-    switch (m_header.colourMode) {
-    case kColourRGB:
-        pixelChannels = std::min(channels, 4u);
-        for (u32 c = 0; c < pixelChannels; ++c) slots[c] = c < 3 ? i32(2 - c) : i32(c);
-        break;
-    case kColourGreyscale:
-    case 2:  // indexed
-    case 8:  // duotone
-        pixelChannels = std::min(channels, 2u);
-        for (u32 c = 0; c < pixelChannels; ++c) slots[c] = i32(c);
-        break;
-    default:
-        pixelChannels = std::min(channels, 4u);
-        for (u32 c = 0; c < pixelChannels; ++c) slots[c] = i32(c);
-        break;
-    }
+    for (u32 c = 0; c < pixelChannels; ++c) slots[c] = rgb && c < 3 ? i32(2 - c) : i32(c);
 
     // The pixels are only wanted for the files; without them the data is
     // still decoded, so a damaged image fails the same way. An image too

@@ -1,8 +1,9 @@
-// CPSDReader: reads a layered PSD image (version 1, 8 bits per sample, raw
-// or PackBits channels) and turns every layer into its own image. The 2D
-// scene builder makes one scene layer per PSD layer from them. On request
-// each converted image (and the merged image) is also written beside the
-// PSD file as a BMP and/or DDS file, kept in the reader's file list.
+// CPSDReader: reads a layered PSD image (version 1, greyscale or RGB, 8 bits
+// per sample, raw or PackBits channels) and turns every layer into its own
+// image. The 2D scene builder makes one scene layer per PSD layer from them.
+// On request each converted image (and the merged image) is also written
+// beside the PSD file as a BMP and/or DDS file, kept in the reader's file
+// list.
 //
 // The file is untrusted: every count, length and rectangle is checked
 // against what is left of its section and against the limits below, and
@@ -118,6 +119,13 @@ public:
     static constexpr u32 kMaxImageBytes = 1u << 28;
     static constexpr u64 kMaxTotalImageBytes = u64(1) << 30;
     static constexpr u64 kMaxFileBytes = u64(1) << 30;
+    // The converted images never take more than the file's bytes can expand
+    // to: PackBits makes at most 128 bytes of 2. Every colour and
+    // transparency channel must hold its whole rectangle (a compression other
+    // than raw and PackBits fails), so layer-sized images always fit;
+    // document-sized ones of a large document with many small layers may
+    // not, and fail Load.
+    static constexpr u64 kMaxExpansion = 64;
 
     // Layer-sized images, nothing written, big-endian numbers.
     CPSDReader() = default;
@@ -130,7 +138,8 @@ public:
     i32 Release() override;
     // Reads path, replacing what an earlier Load read. 1, or 0 when the file
     // cannot be read or is not a PSD this reader takes; the layers read
-    // before a failure stay in the list.
+    // before a failure stay in the list. A colour mode other than greyscale
+    // and RGB fails at the header, which GetHeader still shows.
     i32 Load(const char* path) override;
 
     // CPSDLayer elements in file order.
@@ -169,9 +178,9 @@ private:
     bool ReadColourModeData(psd::Cursor& in);
     bool ReadResources(psd::Cursor& in);
     bool ReadResource(u16 id, psd::Cursor data);
-    bool ReadLayers(psd::Cursor& in);
+    bool ReadLayers(psd::Cursor& in, u64 imageBudget);
     bool ReadLayerRecord(psd::Cursor& in, CPSDLayer* layer);
-    bool ConvertLayer(psd::Cursor& in, CPSDLayer* layer, u64* totalBytes);
+    bool ConvertLayer(psd::Cursor& in, CPSDLayer* layer, u64* imageBudget);
     bool ReadMergedImage(psd::Cursor& in);
     // Writes an image beside the PSD file under name, as the flags ask.
     void WriteImage(const char* name, const u8* pixels, u32 width, u32 height, u32 channels);

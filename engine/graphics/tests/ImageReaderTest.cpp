@@ -56,6 +56,16 @@ TEST(ImageWriters, BmpMatchesTheFormat)
     const Bytes greyAlpha = Bmp({5, 9}, 1, 1, 2);
     EXPECT_EQ(greyAlpha[28], 32);
     EXPECT_EQ(Bytes(greyAlpha.begin() + 54, greyAlpha.end()), (Bytes{5, 5, 5, 9}));
+    // Blue, green, red, alpha as they are: 32 bits, rows need no padding.
+    const Bytes bgra = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    const Bytes golden32 = {
+        'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,
+        40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0,
+        0, 0, 0, 0, 16, 0, 0, 0, 0xC4, 0x0E, 0, 0, 0xC4, 0x0E, 0, 0,
+        0, 0, 0, 0, 0, 0, 0, 0,
+        9, 10, 11, 12, 13, 14, 15, 16, 1, 2, 3, 4, 5, 6, 7, 8,
+    };
+    EXPECT_EQ(Bmp(bgra, 2, 2, 4), golden32);
     EXPECT_TRUE(Bmp({1, 2, 3, 4, 5}, 1, 1, 5).empty());
     EXPECT_TRUE(Bmp(golden, 0x40000000, 0x40000000, 4).empty());
 }
@@ -78,6 +88,17 @@ TEST(ImageWriters, DdsMatchesTheFormat)
     const Bytes rgb = Dds({1, 2, 3, 4, 5, 6}, 2, 1, 3);
     EXPECT_EQ(rgb[80] | rgb[88] << 8 | rgb[104] << 16, 0x40 | 24 << 8);  // no alpha pixels or mask
     EXPECT_EQ(Bytes(rgb.begin() + 128, rgb.end()), (Bytes{1, 2, 3, 4, 5, 6, 0, 0}));  // pitch 8
+
+    // Grey is spread over blue, green and red; grey with alpha takes 32 bits.
+    const Bytes grey = Dds({5, 6}, 1, 2, 1);
+    EXPECT_EQ(grey[20], 4);  // pitch: 3 bytes padded to 4
+    EXPECT_EQ(grey[80] | grey[88] << 8 | grey[104] << 16, 0x40 | 24 << 8);
+    EXPECT_EQ(Bytes(grey.begin() + 128, grey.end()), (Bytes{5, 5, 5, 0, 6, 6, 6, 0}));  // top row first
+    const Bytes greyAlpha = Dds({5, 9, 6, 10}, 2, 1, 2);
+    EXPECT_EQ(greyAlpha[20], 8);
+    EXPECT_EQ(greyAlpha[80] | greyAlpha[88] << 8 | greyAlpha[104] << 16, 0x41 | 32 << 8);
+    EXPECT_EQ(Bytes(greyAlpha.begin() + 104, greyAlpha.begin() + 108), (Bytes{0, 0, 0, 0xFF}));  // alpha mask
+    EXPECT_EQ(Bytes(greyAlpha.begin() + 128, greyAlpha.end()), (Bytes{5, 5, 5, 9, 6, 6, 6, 10}));
 }
 
 TEST(ImageReader, WritesFilesAndKeepsTheirBytes)
@@ -89,6 +110,11 @@ TEST(ImageReader, WritesFilesAndKeepsTheirBytes)
     ASSERT_EQ(reader.WriteDDS((folder / "b.dds").c_str(), pixels.data(), 1, 1, 4), 1);
     EXPECT_EQ(reader.WriteBMP((folder / "missing/c").c_str(), pixels.data(), 1, 1, 4), 0);
     EXPECT_EQ(reader.WriteDDS((folder / "d").c_str(), pixels.data(), 1, 1, 7), 0);
+    // A folder where the file should go: the write fails and nothing is listed.
+    ASSERT_TRUE(host::kernel::CreateDirectory(folder / "e.bmp"));
+    ASSERT_TRUE(host::kernel::CreateDirectory(folder / "e.dds"));
+    EXPECT_EQ(reader.WriteBMP((folder / "e").c_str(), pixels.data(), 1, 1, 4), 0);
+    EXPECT_EQ(reader.WriteDDS((folder / "e").c_str(), pixels.data(), 1, 1, 4), 0);
     ASSERT_EQ(reader.GetFileCount(), 2u);
     EXPECT_EQ(std::string(reader.GetFile(0)->GetName()), folder / "a.bmp");
     EXPECT_EQ(std::string(reader.GetFile(1)->GetName()), folder / "b.dds");

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 using host::kernel::testing::TempFolder;
@@ -18,7 +20,131 @@ std::string Read(const std::string& path)
     return bytes;
 }
 
+// An open file in memory that takes or gives at most `limit` bytes in all,
+// while Size claims the whole contents: a disk that fills, a read that ends
+// early.
+class ShortFile : public host::kernel::File {
+public:
+    ShortFile(std::string contents, size_t limit) : m_contents(std::move(contents)), m_limit(limit) {}
+    size_t Read(void* buffer, size_t bytes) override
+    {
+        const size_t n = std::min({bytes, m_limit - m_done, m_contents.size() - m_position});
+        std::memcpy(buffer, m_contents.data() + m_position, n);
+        m_position += n, m_done += n;
+        return n;
+    }
+    size_t Write(const void* buffer, size_t bytes) override
+    {
+        const size_t n = std::min(bytes, m_limit - m_done);
+        m_contents.append(static_cast<const char*>(buffer), n);
+        m_done += n;
+        return n;
+    }
+    bool Seek(int64_t, host::kernel::SeekOrigin) override { return false; }
+    int64_t Tell() const override { return int64_t(m_position); }
+    int64_t Size() const override { return int64_t(m_contents.size()); }
+    bool AtEnd() const override { return m_position >= m_contents.size(); }
+    bool Close() override { return true; }
+    const std::string& Contents() const { return m_contents; }
+
+private:
+    std::string m_contents;
+    size_t m_limit;
+    size_t m_position = 0;
+    size_t m_done = 0;
+};
+
+std::string F32(f32 v)
+{
+    std::string out(4, '\0');
+    std::memcpy(out.data(), &v, 4);  // the host is little-endian, like the block
+    return out;
+}
+
+// A light whose every field differs from every other, so a field saved or
+// loaded in the wrong place shows.
+CLight DistinctLight()
+{
+    CLight light;
+    light.SetName("Lt");
+    light.GetPosition()->Set(1.0f, 2.0f, 3.0f);
+    light.GetDirection()->Set(4.0f, 5.0f, 6.0f);
+    light.SetRange(7.5f);
+    light.SetDiffuse(0x11223344);
+    light.SetAmbient(0x55667788);
+    light.SetSpecular(0x99AABBCC);
+    light.SetFlag(0xDD);
+    light.GetAttenuation()->Set(8.0f, 9.0f, 10.0f);
+    light.GetSpot()->Set(11.0f, 12.0f, 13.0f);
+    return light;
+}
+
+const std::string kDistinctBlock = std::string("\x03\0\0\0Lt\0", 7) +                       // name
+    F32(1) + F32(2) + F32(3) + F32(4) + F32(5) + F32(6) + F32(7.5f) +                         // vectors, range
+    std::string("\x44\x33\x22\x11\x88\x77\x66\x55\xCC\xBB\xAA\x99\xDD", 13) +        // colours, flag
+    F32(8) + F32(9) + F32(10) + F32(11) + F32(12) + F32(13);                                  // attenuation, spot
+
 }  // namespace
+
+TEST(Light, EveryFieldHasItsPlaceInTheBlock)
+{
+    ASSERT_EQ(kDistinctBlock.size(), CLight::BlockSize(3));
+    TempFolder folder;
+    const std::string path = folder / "l.bin";
+    CLight light = DistinctLight();
+    ASSERT_EQ(light.Save(path.c_str(), nullptr), 1);
+    EXPECT_EQ(Read(path), kDistinctBlock);
+
+    CLight loaded;
+    ASSERT_EQ(loaded.Load(path.c_str(), nullptr), 1);
+    EXPECT_STREQ(loaded.GetName(), "Lt");
+    EXPECT_EQ(loaded.GetNameLength(), 3u);
+    const CVector3* vectors[] = {loaded.GetPosition(), loaded.GetDirection(), loaded.GetAttenuation(), loaded.GetSpot()};
+    const f32 first[] = {1, 4, 8, 11};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(vectors[i]->x, first[i]) << i;
+        EXPECT_EQ(vectors[i]->y, first[i] + 1) << i;
+        EXPECT_EQ(vectors[i]->z, first[i] + 2) << i;
+    }
+    EXPECT_EQ(loaded.GetRange(), 7.5f);
+    EXPECT_EQ(loaded.GetDiffuse(), 0x11223344u);
+    EXPECT_EQ(loaded.GetAmbient(), 0x55667788u);
+    EXPECT_EQ(loaded.GetSpecular(), 0x99AABBCCu);
+    EXPECT_EQ(loaded.GetFlag(), 0xDD);
+}
+
+TEST(Light, ANameAtTheLongestLoadsAndOneLongerDoesNot)
+{
+    for (u32 length : {CLight::kMaxNameLength, CLight::kMaxNameLength + 1}) {
+        std::string block(4, '\0');
+        block[0] = char(length), block[1] = char(length >> 8), block[2] = char(length >> 16);
+        block += std::string(length - 1, 'n') + '\0' + kDistinctBlock.substr(7);
+        ShortFile file(block, block.size());
+        CLight light;
+        EXPECT_EQ(light.Load(nullptr, &file), length == CLight::kMaxNameLength ? 1 : 0) << length;
+        EXPECT_EQ(light.GetNameLength(), length == CLight::kMaxNameLength ? length : 6u);
+    }
+}
+
+TEST(Light, AWriteOrReadThatEndsEarlyFails)
+{
+    // Every length the disk may stop at, in an open file.
+    const std::string block = kDistinctBlock;
+    for (size_t limit = 0; limit < block.size(); ++limit) {
+        ShortFile out("", limit);
+        EXPECT_EQ(DistinctLight().Save(nullptr, &out), 0) << limit;
+        // A file whose size promises the whole block but whose reads stop.
+        ShortFile in(block, limit);
+        CLight light;
+        light.SetRange(-1.0f);
+        EXPECT_EQ(light.Load(nullptr, &in), 0) << limit;
+        EXPECT_EQ(light.GetRange(), -1.0f);
+        EXPECT_STREQ(light.GetName(), "Light");
+    }
+    ShortFile whole("", block.size());
+    EXPECT_EQ(DistinctLight().Save(nullptr, &whole), 1);
+    EXPECT_EQ(whole.Contents(), block);
+}
 
 TEST(Light, SavesItsBlockAndLoadsItBack)
 {

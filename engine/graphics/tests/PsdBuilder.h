@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -85,9 +86,18 @@ struct Document {
     uint32_t width = 4, height = 4;
     Bytes resources;  // the section body
     std::vector<Layer> layers;
+    // The layer count stored negative: the merged image's first alpha
+    // channel is its transparency.
+    bool negativeCount = false;
     bool layerSection = true;
+    // How the layer section ends after the layer info.
+    enum class End { TaggedBlock, MaskInfo, Nothing, UnwrittenPad } end = End::TaggedBlock;
+    Bytes colourData;  // the colour mode data section's body
     uint16_t mergedCompression = 0;
-    uint8_t mergedValue = 0x40;  // every merged sample
+    // Merged sample of channel c at (x, y): distinct by channel and pixel.
+    std::function<uint8_t(uint32_t c, uint32_t x, uint32_t y)> merged = [](uint32_t c, uint32_t x, uint32_t y) {
+        return uint8_t(0x10 + 0x30 * c + x + 5 * y);
+    };
 };
 
 // Image resource: signature, id, Pascal name padded to even, padded data.
@@ -124,34 +134,48 @@ inline Bytes LayerRecord(const Layer& l, const std::vector<Bytes>& data)
 
 // Offset of the first layer record: header, colour data, resources, section
 // and info lengths, layer count.
-inline size_t FirstLayerOffset(const Document& d) { return 26 + 4 + 4 + d.resources.size() + 4 + 4 + 2; }
+inline size_t FirstLayerOffset(const Document& d)
+{
+    return 26 + 4 + d.colourData.size() + 4 + d.resources.size() + 4 + 4 + 2;
+}
 
 inline Bytes Build(const Document& d)
 {
     Bytes f, section, info, data;
     Put32(f, 0x38425053), Put16(f, 1), f.insert(f.end(), 6, 0);  // signature, version 1, reserved
     Put16(f, d.channels), Put32(f, d.height), Put32(f, d.width), Put16(f, 8), Put16(f, d.mode);
-    PutSized(f, {}), PutSized(f, d.resources);  // colour mode data, resources
+    PutSized(f, d.colourData), PutSized(f, d.resources);
     if (d.layerSection) {
-        Put16(info, uint32_t(d.layers.size()));
+        const int32_t count = int32_t(d.layers.size());
+        Put16(info, uint32_t(d.negativeCount ? -count : count));
         for (const Layer& l : d.layers) {
             std::vector<Bytes> channels;
             for (const Channel& c : l.channels) Append(data, channels.emplace_back(EncodeChannel(c)));
             Append(info, LayerRecord(l, channels));
         }
         Append(info, data);
-        PutSized(section, info);
-        PutSized(section, {});  // global layer mask info
-        Put32(section, 0x3842494D), Put32(section, 0x50617474), PutSized(section, {1, 2, 3, 4});
+        // UnwrittenPad: an odd layer info's length counts a pad byte that is
+        // not written, as ImageMagick does.
+        const bool unwritten = d.end == Document::End::UnwrittenPad && info.size() % 2;
+        Put32(section, uint32_t(info.size() + unwritten)), Append(section, info);
+        if (d.end != Document::End::Nothing) PutSized(section, {});  // global layer mask info
+        if (d.end == Document::End::TaggedBlock)
+            Put32(section, 0x3842494D), Put32(section, 0x50617474), PutSized(section, {1, 2, 3, 4});
     }
     PutSized(f, section);
 
-    Put16(f, d.mergedCompression);
-    const Bytes row(d.width, d.mergedValue);
-    const Bytes packed = PackRow(row.data(), row.size());
-    const uint32_t rows = uint32_t(d.channels) * d.height;
-    for (uint32_t i = 0; d.mergedCompression == 1 && i < rows; ++i) Put16(f, uint32_t(packed.size()));
-    for (uint32_t i = 0; i < rows; ++i) Append(f, d.mergedCompression == 1 ? packed : row);
+    // Merged image: planes one after the other, PackBits rows after the
+    // table of their byte counts.
+    Bytes table, planes;
+    for (uint32_t c = 0; c < d.channels; ++c) {
+        for (uint32_t y = 0; y < d.height; ++y) {
+            Bytes row;
+            for (uint32_t x = 0; x < d.width; ++x) row.push_back(d.merged(c, x, y));
+            if (d.mergedCompression == 1) row = PackRow(row.data(), row.size()), Put16(table, uint32_t(row.size()));
+            Append(planes, row);
+        }
+    }
+    Put16(f, d.mergedCompression), Append(f, table), Append(f, planes);
     return f;
 }
 
