@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
+#include <utility>
 
 namespace win = host::window;
 namespace kernel = host::kernel;
@@ -199,6 +201,10 @@ TEST_F(SystemTest, FrameRateStartsFromTheKernelClock)
     EXPECT_EQ(timer.interval, 16u);
     EXPECT_EQ(timer.lastFrameTime, 5000u);
     EXPECT_EQ(timer.window, &window);
+    for (const auto& [fps, interval] : {std::pair{1u, 1000u}, {7u, 142u}, {1000u, 1u}, {1001u, 0u}}) {
+        SetFrameRate(&window, fps);
+        EXPECT_EQ(timer.interval, interval) << fps;
+    }
     clock_.Advance(40);
     SetFrameRate(&window, 0);
     EXPECT_EQ(timer.interval, 0u);
@@ -207,6 +213,18 @@ TEST_F(SystemTest, FrameRateStartsFromTheKernelClock)
     EndFrameTimer();
     EndFrameTimer();
     EXPECT_EQ(timer.window, nullptr);
+}
+
+// Where no frame loop stores it (the configuration tool) the frame time is 0.
+TEST(FrameTime, IsZeroUntilStoredThenInMillisecondsAndSeconds)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");   // a fresh process: nothing stored yet
+    EXPECT_EXIT(std::exit(GetFrameTimeMs() == 0 && GetFrameTime() == 0.0f ? 0 : 1), ::testing::ExitedWithCode(0), "");
+    SetFrameTime(1234);
+    EXPECT_EQ(GetFrameTimeMs(), 1234u);
+    EXPECT_FLOAT_EQ(GetFrameTime(), 1.234f);
+    SetFrameTime(16);
+    EXPECT_FLOAT_EQ(GetFrameTime(), 0.016f);
 }
 
 }  // namespace

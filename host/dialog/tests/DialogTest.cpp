@@ -357,6 +357,7 @@ TEST_F(DialogTest, QuitDuringAModalDialogReachesTheOuterLoop) {
 TEST_F(DialogTest, FilesDroppedOnAnEditReachItsReplacedProcedure) {
     OpenMain();
     static std::vector<std::string> dropped;
+    dropped.clear();
     Handle edit = Item(3010);
     EXPECT_FALSE(windows.DropFiles(edit, {"/music/a.ogg"}));   // not accepted yet
     DragAcceptFiles(edit, true);

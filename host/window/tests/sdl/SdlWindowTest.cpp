@@ -44,6 +44,7 @@ TEST(SdlWindow, OpensARealWindowWithTheAskedClientSizeAndTitle) {
     desc.height = 240;
     desc.style = 0xCA0000 | kWsVisible;
     desc.proc = CountUser;
+    g_userMessages = 0;
     Handle w = CreateWindow(desc);
     ASSERT_NE(w, nullptr) << SDL_GetError();
     auto* sdl = static_cast<SDL_Window*>(GetSdlWindow(w));
@@ -83,6 +84,8 @@ TEST(SdlWindow, FollowsNativeMovesAndTakesQuitAndDropsAsUserInput) {
     desc.height = 48;
     desc.style = 0xCA0000 | kWsVisible;
     desc.proc = KeepOpen;
+    g_closes = 0;
+    g_dropped.clear();
     Handle w = CreateWindow(desc);
     ASSERT_NE(w, nullptr) << SDL_GetError();
     Pump();
