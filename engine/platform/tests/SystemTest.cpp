@@ -9,8 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace win = host::window;
 namespace kernel = host::kernel;
@@ -66,6 +69,18 @@ TEST_F(SystemTest, CreateCentresAWindowWithTheExactClientArea)
     EXPECT_EQ(std::string(info.osDescription).rfind(" (Build 0 ", 0), 0u);
     EXPECT_GE(info.totalPhysicalMemory, info.availablePhysicalMemory);
     EXPECT_GT(info.availablePhysicalMemory, 0u);
+    // The processor's features as the kernel reports them.
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(cpuinfo, line) && line.rfind("flags", 0) != 0) {}
+    if (info.hasCpuid && !line.empty()) {
+        const auto has = [&](const char* flag) { return i32(line.find(std::string(" ") + flag + " ") != std::string::npos); };
+        line += " ";
+        EXPECT_EQ((std::vector<i32>{info.hasTsc, info.hasMmx, info.hasSse, info.hasSse2, info.hasSse3, info.hasSse41,
+                                    info.hasSse42}),
+                  (std::vector<i32>{has("tsc"), has("mmx"), has("sse"), has("sse2"), has("pni"), has("sse4_1"),
+                                    has("sse4_2")}));
+    }
     // Measuring the processor clock sleeps two seconds of the kernel clock.
     EXPECT_EQ(clock_.Milliseconds(), info.hasTsc ? 7000u : 5000u);
 }
@@ -161,6 +176,11 @@ TEST_F(SystemTest, FileDialogsPassTheFilterAndRestoreTheFolder)
     EXPECT_EQ(system.ShowSaveFileDialog(file, "保存", filter, "wav"), 0);
     EXPECT_STREQ(file, "/music/a.ogg");
 
+    // A file buffer with no terminator gives the chooser what fits a path.
+    std::memset(file, 'a', sizeof file);
+    EXPECT_EQ(system.ShowOpenFileDialog(file, "", filter, "wav"), 0);
+    EXPECT_EQ(fake_.FileDialogs().at(2).fileName, std::string(kMaxPath - 1, 'a'));
+
     const win::FileDialogRequest& open = fake_.FileDialogs().at(0);
     EXPECT_EQ(open.owner, system.GetWindowHandle());
     EXPECT_EQ(open.fileName, "old.wav");
@@ -184,6 +204,10 @@ TEST(SystemFileName, TakesTheNameAfterTheLastSeparator)
         // Cut to the buffer, never inside a double-byte character.
         {GetFileName, "dir\\ab\x82\xA0.txt", 4, "ab"},
         {GetFileTitle, "\x82\xA0\x82\xA2.txt", 4, "\x82\xA0"},
+        {GetFileName, "abcd", 4, "abc"},   // exactly full
+        {GetFileName, "abcd", 5, "abcd"},
+        // A lead byte whose trail the extension took stays a byte of its own.
+        {GetFileTitle, "ab\x82.txt", kMaxPath, "ab\x82"},
     };
     char out[kMaxPath];
     for (const auto& c : cases) {
