@@ -152,8 +152,22 @@ TEST_F(SystemTest, FoldersThatDoNotFitAreRefused)
 
     kernel::testing::TempFolder temp;
     ASSERT_EQ(system.SetCurrentDirToModule(temp.Path().c_str()), 1);
-    const std::string longFolder = temp.Path() + std::string(kMaxPath, 'a');
-    EXPECT_EQ(system.SetCurrentDirToModule(longFolder.c_str()), 0);
+    // Folders that exist, one exactly filling the folder field with its
+    // terminator and one a character longer.
+    std::string deep = temp.Path();
+    while (deep.size() < kMaxPath - 1 - 101) {
+        deep += std::string(100, 'd') + "/";
+        ASSERT_TRUE(kernel::CreateDirectory(deep));
+    }
+    const std::string fits = deep + std::string(kMaxPath - 2 - deep.size(), 'f') + "/";
+    const std::string over = deep + std::string(kMaxPath - 1 - deep.size(), 'o') + "/";
+    ASSERT_TRUE(kernel::CreateDirectory(fits) && kernel::CreateDirectory(over));
+    ASSERT_EQ(fits.size(), kMaxPath - 1);
+    EXPECT_EQ(system.SetCurrentDirToModule(over.c_str()), 0);
+    EXPECT_EQ(system.GetFolder(), temp.Path());
+    EXPECT_EQ(system.SetCurrentDirToModule(fits.c_str()), 1);
+    EXPECT_EQ(system.GetFolder(), fits);
+    ASSERT_EQ(system.SetCurrentDirToModule(temp.Path().c_str()), 1);
     EXPECT_EQ(system.SetCurrentDirToModule((temp / "missing").c_str()), 0);
     EXPECT_EQ(system.GetFolder(), temp.Path());
     EXPECT_EQ(kernel::GetCurrentDirectory() + "/", temp.Path());
