@@ -270,6 +270,9 @@ TEST_F(DialogTest, ControlsKeepTheirStateConsistent) {
     // refuses the keystroke. The limit binds the user only, who may still
     // shorten a longer text.
     SetTextLimit(edit, 4);
+    EXPECT_TRUE(dialogs.Type(edit, "abcd"));   // exactly the limit
+    EXPECT_FALSE(dialogs.Type(edit, "abcde"));
+    SetWindowText(edit, "");
     ASSERT_TRUE(dialogs.Type(edit, "a\x82\xA0"));
     g_log.clear();
     EXPECT_FALSE(dialogs.Type(edit, "a\x82\xA0\x82\xA2"));
