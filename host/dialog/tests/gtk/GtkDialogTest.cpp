@@ -5,12 +5,11 @@
 #include "host/kernel/Kernel.h"
 
 #include <gtest/gtest.h>
-
-#include <utility>
 #include <gtk/gtk.h>
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace host::dialog {
