@@ -129,6 +129,10 @@ TEST_F(InputDevices, ControllersKeepTheStateOfTheFrameBefore)
     EXPECT_EQ(input.GetPreviousJoystickState(kMaxJoysticks), nullptr);
     input.Release();
     EXPECT_EQ(input.GetPreviousJoystickState(0), nullptr);
+    // Set up again, nothing of the old states remains before the first read.
+    Start();
+    EXPECT_EQ(x(input.GetJoystickState(0)) * 10000 + x(input.GetPreviousJoystickState(0)), 0);
+    EXPECT_EQ(input.GetJoystickState(0)->buttons[3], 0u);
 }
 
 // Each controller button alone reaches its own pad input; buttons from 32 on
