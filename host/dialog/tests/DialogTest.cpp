@@ -266,6 +266,8 @@ TEST_F(DialogTest, ControlsKeepTheirStateConsistent) {
     EXPECT_FALSE(SelectTab(tab, -1));
     EXPECT_TRUE(SelectTab(tab, 2));
     EXPECT_EQ(GetTabSelection(tab), 2);
+    EXPECT_TRUE(SelectTab(tab, 0));
+    EXPECT_EQ(GetTabSelection(tab), 0);
 
     SetTrackbarRange(bar, -3000, 0);
     SetTrackbarPos(bar, -10000);
