@@ -401,6 +401,7 @@ TEST(GtkFileDialog, FilterPatternsMatchEitherCase) {
     EXPECT_EQ(CaseInsensitivePattern("*.wav"), "*.[wW][aA][vV]");
     EXPECT_EQ(CaseInsensitivePattern("BGM?.OGG"), "[bB][gG][mM]?.[oO][gG][gG]");
     EXPECT_EQ(CaseInsensitivePattern("*.*"), "*");
+    EXPECT_EQ(CaseInsensitivePattern("Az@[`{.za"), "[aA][zZ]@[`{.[zZ][aA]");   // the letters' ends and their neighbours
     // Code page 932 in, UTF-8 out; "ア" is 0x83 0x41, its trail byte an 'A'.
     EXPECT_EQ(CaseInsensitivePattern("ア*.txt"), u8"ア*.[tT][xX][tT]");
 }
