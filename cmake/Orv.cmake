@@ -18,11 +18,24 @@ if(ORV_SANITIZE)
   target_link_options(orv_flags INTERFACE -fsanitize=address,undefined)
 endif()
 
-# orv_library(<target> [DEPS <public deps>...] [PRIVATE_DEPS <deps>...])
+# Seconds a test may run before CTest stops it: a hung test fails on its own
+# instead of stalling the run. The slowest cases take under 20 s.
+set(ORV_TEST_TIMEOUT 60 CACHE STRING "Default CTest timeout of each test, in seconds")
+
+# orv_library(<target> [DEPS <public deps>...] [PRIVATE_DEPS <deps>...]
+#             [TEST_DEPS <deps>...] [TEST_TIMEOUT <seconds>])
 # One static library from the .cpp files of the calling folder; tests/*.cpp
-# beside it become <target>_tests, registered with CTest.
+# beside it become <target>_tests, registered with CTest, each case with the
+# timeout given (ORV_TEST_TIMEOUT by default).
 function(orv_library target)
-  cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS;TEST_DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TEST_TIMEOUT" "DEPS;PRIVATE_DEPS;TEST_DEPS" ${ARGN})
+  if(NOT ARG_TEST_TIMEOUT)
+    set(ARG_TEST_TIMEOUT ${ORV_TEST_TIMEOUT})
+  endif()
+  # Once the folder is read, so tests it adds after this call count too.
+  if(ORV_TESTS)
+    cmake_language(DEFER CALL orv_default_test_timeouts)
+  endif()
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT srcs)
     # Headers only, so far.
@@ -38,7 +51,7 @@ function(orv_library target)
     add_executable(${target}_tests ${test_srcs})
     target_link_libraries(${target}_tests PRIVATE ${target} ${ARG_TEST_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
     gtest_discover_tests(${target}_tests DISCOVERY_MODE PRE_TEST
-      PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy")
+      PROPERTIES TIMEOUT ${ARG_TEST_TIMEOUT} ENVIRONMENT "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy")
   endif()
 endfunction()
 
@@ -49,6 +62,18 @@ function(orv_add_subfolders)
   foreach(child ${children})
     if(EXISTS ${child}/CMakeLists.txt)
       add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
+
+# Gives every test of the calling folder that has no timeout of its own
+# (tests registered by hand with add_test) the default one.
+function(orv_default_test_timeouts)
+  get_property(tests DIRECTORY PROPERTY TESTS)
+  foreach(test ${tests})
+    get_test_property(${test} TIMEOUT timeout)
+    if(NOT timeout)
+      set_tests_properties(${test} PROPERTIES TIMEOUT ${ORV_TEST_TIMEOUT})
     endif()
   endforeach()
 endfunction()

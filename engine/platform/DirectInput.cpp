@@ -135,6 +135,7 @@ void CDirectInput::Release()
     for (u32 slot = 0; slot < m_joystickCount; ++slot) ReleaseDevice(m_joysticks[slot]);
     m_joystickCount = 0;
     m_directInput.reset();
+    std::memset(m_previousJoystickStates, 0, sizeof m_previousJoystickStates);
     std::memset(m_joystickStates, 0, sizeof m_joystickStates);
     std::memset(m_joystickInfos, 0, sizeof m_joystickInfos);
 }
@@ -168,6 +169,7 @@ void CDirectInput::UpdateJoysticks()
         if (!device) continue;
         device->Poll();
         host::input::JoystickState& state = m_joystickStates[slot];
+        m_previousJoystickStates[slot] = state;
         if (Succeeded(device->GetState(state))) {
             for (u8& button : state.buttons) button = DownBit(button);
         } else {
@@ -195,6 +197,11 @@ void CDirectInput::GetCursorClientPos(f32* x, f32* y) const
 const host::input::JoystickState* CDirectInput::GetJoystickState(u32 slot) const
 {
     return HasJoystick(slot) ? &m_joystickStates[slot] : nullptr;
+}
+
+const host::input::JoystickState* CDirectInput::GetPreviousJoystickState(u32 slot) const
+{
+    return HasJoystick(slot) ? &m_previousJoystickStates[slot] : nullptr;
 }
 
 u8 CDirectInput::GetJoystickButton(u32 slot, u32 button) const

@@ -67,6 +67,9 @@ public:
     // This frame's state (buttons 1/0, axes -1000..1000); null for a slot
     // from 16 on or an empty one.
     const host::input::JoystickState* GetJoystickState(u32 slot) const;
+    // The state of the frame before, null as for GetJoystickState. After a
+    // failed read both hold the last good state.
+    const host::input::JoystickState* GetPreviousJoystickState(u32 slot) const;
     // 0 also for an empty slot or a button from 32 on.
     u8 GetJoystickButton(u32 slot, u32 button) const;
     const host::input::DeviceInfo* GetJoystickInfo(u32 slot) const;
@@ -87,6 +90,7 @@ private:
     u8 m_previousKeys[kKeyCount] = {};
     u8 m_keys[kKeyCount] = {};
     host::input::MouseState m_mouseState = {};
+    host::input::JoystickState m_previousJoystickStates[kMaxJoysticks] = {};
     host::input::JoystickState m_joystickStates[kMaxJoysticks] = {};
     host::input::DeviceInfo m_joystickInfos[kMaxJoysticks] = {};
     host::window::Handle m_window = nullptr;

@@ -75,6 +75,11 @@ TEST(KeyFrameList, ClampsEasesAndLoops)
         {0, 2, 0, 1, 3, 2, 10},     // mode 2 holds
         {1, 3, 0, 1, 4, 0, 0},      // mode 0 wraps from 0 to 1: the first key
         {1, 3, 0, 1, 6.5f, 1, 7.5f},  // mode 1 repeats [1, 3]: at 2.5
+        {0, 2, 0, 1, 2, 0, 10},     // exactly at the last key: no wrap yet
+        {1, 3, 0, 1, 3, 1, 10},
+        {0, 2, 0, 1, 4, 0, 0},      // a whole number of turns: back at the start
+        {1, 3, 0, 1, 5, 1, 0},
+        {0, 2, 0, 1, 2.5f, 1, 2.5f},
         {0, 0, 0, 1, 1, 0, 10},     // a key range of no length: its end is held
         {0, 0, 0, 1, 1, 1, 10},
     };

@@ -114,6 +114,33 @@ TEST_F(ThreeObjects, KeepsIdsSortedAndRefusesObjectsItCannotAddress)
     EXPECT_EQ(registry.GetCount(), 3u);
 }
 
+// Ids sort as unsigned numbers up to the last one an object may carry; the
+// array grows by one entry exactly when full and never shrinks.
+TEST(ObjectRegistry, IdsAtTheEndsOfTheRangeSortUnsignedAndAreFound)
+{
+    CObjectRegistry registry;
+    CTestObject top(0xFFFFFFFE, 1, 11), high(0x80000000, 1, 12), low(0x7FFFFFFF, 1, 13), one(1, 1, 14);
+    const u32 capacities[] = {1, 2, 3, 4};
+    int i = 0;
+    for (CTestObject* o : {&top, &high, &low, &one}) {
+        ASSERT_EQ(registry.Add(o), 1);
+        EXPECT_EQ(registry.GetCapacity(), capacities[i++]);
+    }
+    const std::vector<CMessageObject*> order = {&one, &low, &high, &top};
+    for (u32 at = 0; at < 4; ++at) EXPECT_EQ(registry.GetAt(at), order[at]) << at;
+    EXPECT_EQ(registry.GetAt(4), nullptr);
+    for (const auto& [id, reply] : {std::pair{0xFFFFFFFEu, 11u}, {0x80000000u, 12u}, {0x7FFFFFFFu, 13u}, {1u, 14u},
+                                    {2u, 1u}, {0xFFFFFFFDu, 1u}})
+        EXPECT_EQ(registry.Dispatch(60, id, -1, nullptr, 0), reply) << std::hex << id;
+    ASSERT_EQ(registry.Remove(&high), 1);
+    EXPECT_EQ(registry.GetCapacity(), 4u);
+    EXPECT_EQ(registry.Dispatch(60, 0xFFFFFFFE, -1, nullptr, 0), 11u);
+    EXPECT_EQ(registry.GetAt(2), &top);
+    EXPECT_EQ(registry.GetAt(3), nullptr);
+    ASSERT_EQ(registry.Add(&high), 1);
+    EXPECT_EQ(registry.GetCapacity(), 4u);   // the free entry is used again
+}
+
 TEST_F(ThreeObjects, BroadcastSurvivesReceiversThatRegisterAndUnregister)
 {
     CTestObject o25(25, 1), o30(30, 1), o40(40, 1);

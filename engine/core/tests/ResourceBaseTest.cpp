@@ -18,7 +18,12 @@ TEST(ResourceBase, NamesAreOwnedCopiesCountedWithTheirNul)
     EXPECT_EQ(r.GetNameLength(), 8u);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(buffer[i], 0);
     EXPECT_EQ(r.AllocName(0), nullptr);
-    // Release drops the name but keeps its length.
+    EXPECT_EQ(r.GetName(), nullptr);
+    // A null name and Release drop the name but keep its length.
+    r.SetName("abcdef");
+    EXPECT_EQ(r.SetName(nullptr), nullptr);
+    EXPECT_EQ(r.GetName(), nullptr);
+    EXPECT_EQ(r.GetNameLength(), 7u);
     r.SetName("abc");
     EXPECT_EQ(r.Release(), 1);
     EXPECT_EQ(r.Release(), 1);

@@ -1,234 +1,21 @@
-#include "engine/platform/Input.h"
-
-#include "engine/platform/FrameTime.h"
-#include "host/kernel/FakeMessageBox.h"
-#include "host/window/FakeWindow.h"
-
-#include <gtest/gtest.h>
+#include "engine/platform/tests/InputTestSupport.h"
 
 #include <array>
 #include <cmath>
+#include <functional>
 #include <string>
-#include <vector>
 
 namespace {
 
+using namespace input_test;
 using host::input::Axis;
 using host::input::Call;
 using host::input::FakeBackend;
 using host::input::PadVibration;
-using V = std::vector<u32>;
 namespace key = host::input::key;
 namespace bits = host::input::pad;
 
-// The fake window service MainWindow installed.
-host::window::FakeWindow* g_windows = nullptr;
-
-// The game window, on a fake window service (g_windows).
-host::window::Handle MainWindow()
-{
-    static host::window::Handle window = nullptr;
-    if (!g_windows || !host::window::IsWindow(window)) {
-        g_windows = &host::window::InstallFakeWindow();
-        host::window::WindowDesc desc;
-        desc.x = 100, desc.y = 50, desc.width = 640, desc.height = 480;
-        window = host::window::CreateWindow(desc);
-        // The cursor starts on the client area's corner.
-        const host::window::Rect client = host::window::MapRect(window, nullptr, {0, 0, 0, 0});
-        g_windows->SetCursorPos(client.left, client.top);
-    }
-    return window;
-}
-
-host::input::PadState Pad(u16 buttons, i16 lx = 0, i16 ly = 0, i16 rx = 0, i16 ry = 0, u8 rightTrigger = 0)
-{
-    host::input::PadState s = {};
-    s.buttons = buttons;
-    s.thumbLX = lx, s.thumbLY = ly, s.thumbRX = rx, s.thumbRY = ry;
-    s.rightTrigger = rightTrigger;
-    return s;
-}
-
-V OnInputs(const u32* padInputs)
-{
-    V on;
-    for (u32 i = 0; i < kPadInputCount; ++i)
-        if (padInputs[i]) on.push_back(i);
-    return on;
-}
-
-class InputTest : public ::testing::Test {
-protected:
-    InputTest() { host::input::SetBackend(&fake); }
-    ~InputTest() override { host::input::SetBackend(nullptr); }
-    void Start() { ASSERT_EQ(input.Initialize(MainWindow()), 1u); }
-    void Frame(u32 ms = 16)
-    {
-        SetFrameTime(ms);
-        input.Update();
-    }
-    InputState& Slot(u32 p) { return *input.GetInputState(p); }
-    // Controller slot 0's pad inputs with the given options.
-    V ReadController(u32 swap = 0, u32 invertV = 0, u32 invertH = 0)
-    {
-        input.UpdateJoysticks();
-        u32 pad[kPadInputCount] = {};
-        EXPECT_EQ(input.ReadDirectInputPad(0, pad, swap, invertV, invertH, &adjusted), 1u);
-        return OnInputs(pad);
-    }
-
-    // The window comes before the boxes: installing its service takes over
-    // the message boxes.
-    host::window::Handle window = MainWindow();
-    FakeBackend fake;
-    host::kernel::FakeMessageBox boxes;
-    CInput input;
-    host::input::JoystickState adjusted = {};
-};
-
-using InputDevices = InputTest;
 using InputManager = InputTest;
-
-TEST_F(InputDevices, InitFailuresShowTheirMessageAndFail)
-{
-    const struct {
-        Call call;
-        int device;
-        const char* text;
-    } cases[] = {
-        {Call::CreateInput, FakeBackend::kAnyDevice, "DirectInput8オブジェクトの生成に失敗しました"},
-        {Call::CreateDevice, FakeBackend::kKeyboard, "DirectInput8\nキーボードオブジェクトの生成に失敗しました"},
-        {Call::SetDataFormat, FakeBackend::kKeyboard, "DirectInput8\nキーボードのデータ設定に失敗しました"},
-        {Call::SetCooperativeLevel, FakeBackend::kKeyboard, "DirectInput8\nキーボードの協調設定に失敗しました"},
-        {Call::CreateDevice, FakeBackend::kMouse, "DirectInput8\nマウスオブジェクトの生成に失敗しました"},
-        {Call::SetDataFormat, FakeBackend::kMouse, "DirectInput8\nマウスのデータ設定に失敗しました"},
-        {Call::SetCooperativeLevel, FakeBackend::kMouse, "DirectInput8\nマウスの協調設定に失敗しました"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        fake.ClearFailures();
-        boxes.Clear();
-        fake.Fail(c.call, c.device);
-        EXPECT_EQ(input.Initialize(MainWindow()), 0u);
-        ASSERT_EQ(boxes.Count(), 1u);
-        EXPECT_EQ(boxes.Last().text, c.text);
-        EXPECT_EQ(boxes.Last().caption, "Error");
-        EXPECT_EQ(boxes.Last().type, host::kernel::kMbOk);
-    }
-    // A failed enumeration and a missing window fail without a box.
-    fake.ClearFailures();
-    boxes.Clear();
-    fake.PlugJoystick();
-    fake.Fail(Call::EnumJoysticks);
-    EXPECT_EQ(input.Initialize(MainWindow()), 0u);
-    EXPECT_EQ(input.GetJoystickCount(), 0u);
-    EXPECT_EQ(input.Initialize(nullptr), 0u);
-    EXPECT_EQ(boxes.Count(), 0u);
-}
-
-TEST_F(InputDevices, ControllerSetUp)
-{
-    for (int i = 0; i < 17; ++i) fake.PlugJoystick({.name = "Pad " + std::to_string(i)});
-    fake.Fail(Call::SetDataFormat, 1);
-    Start();
-    // Sixteen slots; a failed set-up empties its slot and keeps the count.
-    EXPECT_EQ(input.GetJoystickCount(), 16u);
-    EXPECT_EQ(input.GetJoystickState(1), nullptr);
-    EXPECT_EQ(input.GetJoystickInfo(1), nullptr);
-    EXPECT_STREQ(input.GetJoystickInfo(15)->instanceName, "Pad 15");
-    EXPECT_EQ(fake.AxisRangeOf(0, Axis::Rz), std::make_pair(-1000, 1000));
-    // A controller that cannot be created ends the enumeration.
-    fake.ClearFailures();
-    fake.Fail(Call::CreateDevice, 3);
-    Start();
-    EXPECT_EQ(input.GetJoystickCount(), 3u);
-}
-
-TEST_F(InputDevices, LostDevicesAreAcquiredAgainOnTheNextRead)
-{
-    const int stick = fake.PlugJoystick();
-    Start();
-    fake.SetKey(key::Z, true);
-    fake.SetMouseButton(1, true);
-    fake.SetAxis(stick, Axis::X, 700);
-    Frame();
-    EXPECT_EQ(input.IsKeyTriggered(key::Z), 1u);
-    Frame();
-    EXPECT_EQ(input.IsKeyTriggered(key::Z) + 2 * input.IsKeyDown(key::Z), 2u);   // held, not new
-    // Keyboard and mouse read as all up, the controller keeps its state.
-    for (int device : {FakeBackend::kKeyboard, FakeBackend::kMouse, stick}) fake.LoseAcquisition(device);
-    fake.SetAxis(stick, Axis::X, -300);
-    Frame();
-    EXPECT_EQ(input.IsKeyDown(key::Z) + input.GetMouseState().buttons[1], 0u);
-    EXPECT_EQ(input.GetJoystickState(0)->x, 700);
-    Frame();
-    EXPECT_EQ(input.IsKeyTriggered(key::Z) + input.GetMouseState().buttons[1], 2u);
-    EXPECT_EQ(input.GetJoystickState(0)->x, -300);
-    EXPECT_EQ(input.IsKeyDown(256), 0u);
-}
-
-TEST_F(InputDevices, ControllerPadInputs)
-{
-    const int stick = fake.PlugJoystick();
-    Start();
-    EXPECT_EQ(ReadController(), V{});   // POV centred
-    fake.SetPov(stick, 0, 4500);
-    EXPECT_EQ(ReadController(), (V{kPadDpUp, kPadDpRight}));
-    fake.SetPov(stick, 0, 31499);
-    for (int button : {4, 6, 11, 12}) fake.SetButton(stick, button, true);
-    EXPECT_EQ(ReadController(), (V{kPadDpLeft, kPadRsPush, kPadButton7, kPadButton5, kPadButton13}));
-    fake.SetPov(stick, 0, host::input::kPovCentred);
-    for (int button : {4, 6, 11, 12}) fake.SetButton(stick, button, false);
-
-    fake.SetAxis(stick, Axis::X, 500);
-    fake.SetAxis(stick, Axis::Y, -99);
-    EXPECT_EQ(ReadController(), V{});
-    EXPECT_EQ(adjusted.y, 0);   // near the centre: zeroed
-    fake.SetAxis(stick, Axis::X, -501);
-    EXPECT_EQ(ReadController(), V{kPadLsLeft});
-
-    // The right stick on Rx/Ry reads as Z/Rz, then the options.
-    fake.SetAxis(stick, Axis::X, 0);
-    fake.SetAxis(stick, Axis::Rx, 800);
-    fake.SetAxis(stick, Axis::Ry, -600);
-    EXPECT_EQ(ReadController(), (V{kPadRsUp, kPadRsRight}));
-    EXPECT_EQ(ReadController(1, 0, 0), (V{kPadRsDown, kPadRsLeft}));
-    EXPECT_EQ(ReadController(0, 1, 1), (V{kPadRsDown, kPadRsLeft}));
-    // They work on a copy: a second slot on the same controller, or frames
-    // whose reads fail, do not apply them again.
-    fake.Fail(Call::GetState, stick);
-    EXPECT_EQ(ReadController(0, 1, 0), (V{kPadRsDown, kPadRsRight}));
-    EXPECT_EQ(ReadController(0, 1, 0), (V{kPadRsDown, kPadRsRight}));
-    EXPECT_EQ(input.GetJoystickState(0)->rz, 0);
-}
-
-TEST_F(InputDevices, XInputPadInputs)
-{
-    fake.ConnectPad(0);
-    CXInputPad pad;
-    pad.Open(0);
-    const auto read = [&](host::input::PadState s, u32 swap = 0, u32 invertV = 0) {
-        fake.SetPad(0, s);
-        EXPECT_EQ(pad.ReadState(), 1u);
-        u32 inputs[kPadInputCount] = {};
-        pad.ToPadInputs(inputs, swap, invertV, 0);
-        return OnInputs(inputs);
-    };
-    EXPECT_EQ(read(Pad(bits::A | bits::Start | bits::LeftShoulder, 0, 0, 0, 0, 128)),
-              (V{kPadButton1, kPadButton7, kPadButton6, kPadButton9}));
-    EXPECT_EQ(read(Pad(0, -16382, 16383)), V{kPadLsUp});
-    EXPECT_EQ(read(Pad(0, 16383, -16383)), (V{kPadLsDown, kPadLsRight}));
-    EXPECT_EQ(read(Pad(0, 6000, -6001)), V{});
-    EXPECT_EQ(pad.GetState().thumbLX, 0);
-    // Right stick up is RS_UP, as on a controller; inverted, full scale up
-    // becomes full scale down.
-    EXPECT_EQ(read(Pad(0, 0, 0, 0, 20000)), V{kPadRsUp});
-    EXPECT_EQ(read(Pad(0, 0, 0, 0, -32768), 0, 1), V{kPadRsUp});
-    EXPECT_EQ(pad.GetState().thumbRY, 32767);
-    EXPECT_EQ(read(Pad(0, 0, 0, 0, 20000), 1), V{kPadRsRight});
-    fake.ConnectPad(0, false);
-    EXPECT_EQ(pad.ReadState(), 0u);
-}
 
 TEST_F(InputManager, InitializeSetsEverySlotsDefaults)
 {
@@ -244,6 +31,10 @@ TEST_F(InputManager, InitializeSetsEverySlotsDefaults)
         EXPECT_EQ(s.keyAssignment[0], 0xC8u);   // up arrow
         EXPECT_EQ(s.mouseThreshold + s.vibrationDecay, 20005.0f);
     }
+    std::string keys;
+    for (u32 code : Slot(0).keyAssignment) keys += std::string(GetKeyName(code)) + " ";
+    EXPECT_EQ(keys, "UP DOWN LEFT RIGHT W S A D T NUMPAD2 NUMPAD8 NUMPAD4 NUMPAD6 LCONTROL "
+                    "Z X C V Q E LSHIFT R TAB RETURN ");
     EXPECT_EQ(input.GetXInputPadCount(), 4u);
     EXPECT_EQ(input.GetInputState(16), nullptr);
     EXPECT_EQ(Slot(0).IsTriggered(56) + input.IsTriggered(16, 0), 0u);
@@ -338,14 +129,59 @@ TEST_F(InputManager, WheelMouseButtonsAndMovement)
     Frame();
     EXPECT_EQ(Slot(0).released[44], 1u);
     // Movement counts once the cursor is more than 5 pixels from the
-    // reference, and is then the step from the last frame.
-    const host::window::Rect client = host::window::MapRect(MainWindow(), nullptr, {0, 0, 0, 0});
-    const struct { i32 x; f32 move; } steps[] = {{3, 0}, {6, 3}, {8, 0}, {9, 1}, {9, 0}};
+    // reference on either axis, and is then the step from the last frame.
+    const host::window::Rect client = host::window::MapRect(window, nullptr, {0, 0, 0, 0});
+    const struct { i32 x, y; f32 moveX, moveY; } steps[] = {
+        {3, 0, 0, 0}, {6, 0, 3, 0}, {8, 0, 0, 0}, {9, 0, 1, 0}, {9, 0, 0, 0},
+        {9, 5, 0, 0}, {9, 6, 0, 1}, {3, 6, -6, 0}, {3, 1, 0, -5}, {3, 0, 0, -1}, {3, 4, 0, 0}};
     for (const auto& step : steps) {
-        g_windows->SetCursorPos(client.left + step.x, client.top);
+        g_windows->SetCursorPos(client.left + step.x, client.top + step.y);
         Frame();
-        EXPECT_EQ(Slot(0).mouseMoveX, step.move) << step.x;
+        EXPECT_EQ(std::make_pair(Slot(0).mouseMoveX, Slot(0).mouseMoveY), std::make_pair(step.moveX, step.moveY))
+            << step.x << ", " << step.y;
+        EXPECT_EQ(std::make_pair(Slot(15).mouseLastX, Slot(15).mouseLastY), std::make_pair(f32(step.x), f32(step.y)));
     }
+    // Without a window to measure against, the cursor reads as the corner.
+    host::window::DestroyWindow(window);
+    Frame();
+    EXPECT_EQ(std::make_pair(Slot(0).mouseLastX, Slot(0).mouseLastY), std::make_pair(0.0f, 0.0f));
+}
+
+// XInput thumbs grow upward and the sticks downward; a controller's axes
+// are taken as they are. Each axis has its own value, so none can stand in
+// for another.
+TEST_F(InputManager, SticksTakeEachAxisWithItsSignFromEitherController)
+{
+    fake.PlugJoystick();
+    const int second = fake.PlugJoystick();
+    fake.ConnectPad(0);
+    fake.SetPad(0, Pad(0, 16000, -8000, -12000, 24000));
+    for (const auto& [axis, value] : {std::pair{Axis::X, 120}, {Axis::Y, -340}, {Axis::Z, 560}, {Axis::Rz, -780}})
+        fake.SetAxis(second, axis, value);
+    Start();
+    const auto sticks = [&](u32 p) {
+        const InputState& s = Slot(p);
+        return std::array<i32, 4>{i32(std::lround(s.stick1X * 100)), i32(std::lround(s.stick1Y * 100)),
+                                  i32(std::lround(s.stick2X * 100)), i32(std::lround(s.stick2Y * 100))};
+    };
+    Frame();
+    EXPECT_EQ(sticks(0), (std::array<i32, 4>{48, 24, -36, -73}));   // pad 0
+    EXPECT_EQ(sticks(1), (std::array<i32, 4>{12, -34, 56, -78}));   // pad 1 absent: controller 1
+    // The stick options reach the sticks too.
+    Slot(0).stickOptions[kStickSwapRight] = 1;
+    Slot(1).stickOptions[kStickInvertRightVertical] = 1;
+    Slot(1).stickOptions[kStickInvertRightHorizontal] = 1;
+    Frame();
+    EXPECT_EQ(sticks(0), (std::array<i32, 4>{48, 24, 73, 36}));
+    EXPECT_EQ(sticks(1), (std::array<i32, 4>{12, -34, -56, 78}));
+    // Dead zones too.
+    fake.SetPad(0, Pad(0, 6000, -6000, 6001, 0));
+    fake.SetAxis(second, Axis::X, -99);
+    fake.SetAxis(second, Axis::Y, 100);
+    Slot(0).stickOptions[kStickSwapRight] = 0;
+    Frame();
+    EXPECT_EQ(sticks(0), (std::array<i32, 4>{0, 0, 18, 0}));
+    EXPECT_EQ(sticks(1)[0] * 1000 + sticks(1)[1], 10);
 }
 
 TEST_F(InputManager, XInputPadsGoToTheTakingSlotsAndVibrate)
@@ -391,14 +227,22 @@ TEST_F(InputManager, AnyButtonSkipsDirectionsOnly)
         fake.SetKey(k, true);
     Frame();
     EXPECT_EQ(IsAnyButtonTriggered(&Slot(0)) + IsNoButtonHeld(&Slot(0)), 0u);
-    for (u8 k : {key::T, key::F1, key::Digit0}) {
+    // The codes beside the skipped ranges (7, 16, 21) count.
+    const std::function<void(bool)> presses[] = {
+        [&](bool down) { fake.SetMouseButton(7, down); },  [&](bool down) { fake.SetKey(key::T, down); },
+        [&](bool down) { fake.SetKey(key::LeftControl, down); }, [&](bool down) { fake.SetKey(key::Return, down); },
+        [&](bool down) { fake.SetKey(key::F1, down); },    [&](bool down) { fake.SetKey(key::Digit0, down); },
+        [&](bool down) { if (down) fake.TurnWheel(-1); }};
+    for (const auto& press : presses) {
         fake.ReleaseKeys();
         Frame();
         EXPECT_EQ(IsNoButtonHeld(&Slot(0)), 1u);
-        fake.SetKey(k, true);
+        press(true);
         Frame();
-        EXPECT_EQ(IsAnyButtonTriggered(&Slot(0)), 1u) << int(k);
+        EXPECT_EQ(IsAnyButtonTriggered(&Slot(0)), 1u) << &press - presses;
+        press(false);
     }
+    EXPECT_EQ(IsAnyButtonTriggered(nullptr) + IsNoButtonHeld(nullptr), 0u);
 }
 
 }  // namespace

@@ -8,7 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace win = host::window;
 namespace kernel = host::kernel;
@@ -64,6 +69,18 @@ TEST_F(SystemTest, CreateCentresAWindowWithTheExactClientArea)
     EXPECT_EQ(std::string(info.osDescription).rfind(" (Build 0 ", 0), 0u);
     EXPECT_GE(info.totalPhysicalMemory, info.availablePhysicalMemory);
     EXPECT_GT(info.availablePhysicalMemory, 0u);
+    // The processor's features as the kernel reports them.
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(cpuinfo, line) && line.rfind("flags", 0) != 0) {}
+    if (info.hasCpuid && !line.empty()) {
+        const auto has = [&](const char* flag) { return i32(line.find(std::string(" ") + flag + " ") != std::string::npos); };
+        line += " ";
+        EXPECT_EQ((std::vector<i32>{info.hasTsc, info.hasMmx, info.hasSse, info.hasSse2, info.hasSse3, info.hasSse41,
+                                    info.hasSse42}),
+                  (std::vector<i32>{has("tsc"), has("mmx"), has("sse"), has("sse2"), has("pni"), has("sse4_1"),
+                                    has("sse4_2")}));
+    }
     // Measuring the processor clock sleeps two seconds of the kernel clock.
     EXPECT_EQ(clock_.Milliseconds(), info.hasTsc ? 7000u : 5000u);
 }
@@ -135,8 +152,22 @@ TEST_F(SystemTest, FoldersThatDoNotFitAreRefused)
 
     kernel::testing::TempFolder temp;
     ASSERT_EQ(system.SetCurrentDirToModule(temp.Path().c_str()), 1);
-    const std::string longFolder = temp.Path() + std::string(kMaxPath, 'a');
-    EXPECT_EQ(system.SetCurrentDirToModule(longFolder.c_str()), 0);
+    // Folders that exist, one exactly filling the folder field with its
+    // terminator and one a character longer.
+    std::string deep = temp.Path();
+    while (deep.size() < kMaxPath - 1 - 101) {
+        deep += std::string(100, 'd') + "/";
+        ASSERT_TRUE(kernel::CreateDirectory(deep));
+    }
+    const std::string fits = deep + std::string(kMaxPath - 2 - deep.size(), 'f') + "/";
+    const std::string over = deep + std::string(kMaxPath - 1 - deep.size(), 'o') + "/";
+    ASSERT_TRUE(kernel::CreateDirectory(fits) && kernel::CreateDirectory(over));
+    ASSERT_EQ(fits.size(), kMaxPath - 1);
+    EXPECT_EQ(system.SetCurrentDirToModule(over.c_str()), 0);
+    EXPECT_EQ(system.GetFolder(), temp.Path());
+    EXPECT_EQ(system.SetCurrentDirToModule(fits.c_str()), 1);
+    EXPECT_EQ(system.GetFolder(), fits);
+    ASSERT_EQ(system.SetCurrentDirToModule(temp.Path().c_str()), 1);
     EXPECT_EQ(system.SetCurrentDirToModule((temp / "missing").c_str()), 0);
     EXPECT_EQ(system.GetFolder(), temp.Path());
     EXPECT_EQ(kernel::GetCurrentDirectory() + "/", temp.Path());
@@ -158,6 +189,11 @@ TEST_F(SystemTest, FileDialogsPassTheFilterAndRestoreTheFolder)
 
     EXPECT_EQ(system.ShowSaveFileDialog(file, "保存", filter, "wav"), 0);
     EXPECT_STREQ(file, "/music/a.ogg");
+
+    // A file buffer with no terminator gives the chooser what fits a path.
+    std::memset(file, 'a', sizeof file);
+    EXPECT_EQ(system.ShowOpenFileDialog(file, "", filter, "wav"), 0);
+    EXPECT_EQ(fake_.FileDialogs().at(2).fileName, std::string(kMaxPath - 1, 'a'));
 
     const win::FileDialogRequest& open = fake_.FileDialogs().at(0);
     EXPECT_EQ(open.owner, system.GetWindowHandle());
@@ -182,6 +218,10 @@ TEST(SystemFileName, TakesTheNameAfterTheLastSeparator)
         // Cut to the buffer, never inside a double-byte character.
         {GetFileName, "dir\\ab\x82\xA0.txt", 4, "ab"},
         {GetFileTitle, "\x82\xA0\x82\xA2.txt", 4, "\x82\xA0"},
+        {GetFileName, "abcd", 4, "abc"},   // exactly full
+        {GetFileName, "abcd", 5, "abcd"},
+        // A lead byte whose trail the extension took stays a byte of its own.
+        {GetFileTitle, "ab\x82.txt", kMaxPath, "ab\x82"},
     };
     char out[kMaxPath];
     for (const auto& c : cases) {
@@ -199,6 +239,10 @@ TEST_F(SystemTest, FrameRateStartsFromTheKernelClock)
     EXPECT_EQ(timer.interval, 16u);
     EXPECT_EQ(timer.lastFrameTime, 5000u);
     EXPECT_EQ(timer.window, &window);
+    for (const auto& [fps, interval] : {std::pair{1u, 1000u}, {7u, 142u}, {1000u, 1u}, {1001u, 0u}}) {
+        SetFrameRate(&window, fps);
+        EXPECT_EQ(timer.interval, interval) << fps;
+    }
     clock_.Advance(40);
     SetFrameRate(&window, 0);
     EXPECT_EQ(timer.interval, 0u);
@@ -207,6 +251,18 @@ TEST_F(SystemTest, FrameRateStartsFromTheKernelClock)
     EndFrameTimer();
     EndFrameTimer();
     EXPECT_EQ(timer.window, nullptr);
+}
+
+// Where no frame loop stores it (the configuration tool) the frame time is 0.
+TEST(FrameTime, IsZeroUntilStoredThenInMillisecondsAndSeconds)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");   // a fresh process: nothing stored yet
+    EXPECT_EXIT(std::exit(GetFrameTimeMs() == 0 && GetFrameTime() == 0.0f ? 0 : 1), ::testing::ExitedWithCode(0), "");
+    SetFrameTime(1234);
+    EXPECT_EQ(GetFrameTimeMs(), 1234u);
+    EXPECT_FLOAT_EQ(GetFrameTime(), 1.234f);
+    SetFrameTime(16);
+    EXPECT_FLOAT_EQ(GetFrameTime(), 0.016f);
 }
 
 }  // namespace

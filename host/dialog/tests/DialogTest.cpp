@@ -250,6 +250,10 @@ TEST_F(DialogTest, ControlsKeepTheirStateConsistent) {
     SelectItem(list, 0);
     EXPECT_FALSE(SelectItem(list, 7));   // out of range clears too
     EXPECT_EQ(GetSelection(list), -1);
+    // Indices one past either end name no item.
+    EXPECT_EQ(ItemText(list, 2), "");
+    EXPECT_EQ(ItemText(list, -1), "");
+    EXPECT_EQ(ItemText(list, 1), "d");
     ClearItems(list);
     EXPECT_EQ(ItemCount(list), 0);
 
@@ -258,6 +262,12 @@ TEST_F(DialogTest, ControlsKeepTheirStateConsistent) {
     EXPECT_EQ(InsertTab(tab, 9, "ゲーム"), 1);
     EXPECT_EQ(InsertTab(tab, 0, "BGM"), 0);
     EXPECT_EQ(GetTabSelection(tab), 1);   // still on "グラフィック"
+    EXPECT_FALSE(SelectTab(tab, 3));
+    EXPECT_FALSE(SelectTab(tab, -1));
+    EXPECT_TRUE(SelectTab(tab, 2));
+    EXPECT_EQ(GetTabSelection(tab), 2);
+    EXPECT_TRUE(SelectTab(tab, 0));
+    EXPECT_EQ(GetTabSelection(tab), 0);
 
     SetTrackbarRange(bar, -3000, 0);
     SetTrackbarPos(bar, -10000);
@@ -270,6 +280,9 @@ TEST_F(DialogTest, ControlsKeepTheirStateConsistent) {
     // refuses the keystroke. The limit binds the user only, who may still
     // shorten a longer text.
     SetTextLimit(edit, 4);
+    EXPECT_TRUE(dialogs.Type(edit, "abcd"));   // exactly the limit
+    EXPECT_FALSE(dialogs.Type(edit, "abcde"));
+    SetWindowText(edit, "");
     ASSERT_TRUE(dialogs.Type(edit, "a\x82\xA0"));
     g_log.clear();
     EXPECT_FALSE(dialogs.Type(edit, "a\x82\xA0\x82\xA2"));
@@ -338,6 +351,17 @@ TEST_F(DialogTest, ModalDialogEndsWithItsResultAndGivesTheOwnerBack) {
     dialogs.FailCreate();
     EXPECT_EQ(DialogBox(kAddress, main, AddressProc, 0), -1);
     EXPECT_EQ(DialogBox(12345, nullptr, AddressProc, 0), -1);
+
+    // Destroyed under its own loop instead of ended: -1, the owner back.
+    dialogs.OnModal([](Handle dialog) { PostMessage(dialog, kWmUser, 0, 0); });
+    EXPECT_EQ(DialogBox(kAddress, main,
+                        [](Handle dialog, uint32_t message, WParam, LParam) -> LResult {
+                            if (message == kWmUser) DestroyWindow(dialog);
+                            return 0;
+                        },
+                        0),
+              -1);
+    EXPECT_TRUE(IsWindowEnabled(main));
 }
 
 TEST_F(DialogTest, QuitDuringAModalDialogReachesTheOuterLoop) {
@@ -357,6 +381,7 @@ TEST_F(DialogTest, QuitDuringAModalDialogReachesTheOuterLoop) {
 TEST_F(DialogTest, FilesDroppedOnAnEditReachItsReplacedProcedure) {
     OpenMain();
     static std::vector<std::string> dropped;
+    dropped.clear();
     Handle edit = Item(3010);
     EXPECT_FALSE(windows.DropFiles(edit, {"/music/a.ogg"}));   // not accepted yet
     DragAcceptFiles(edit, true);

@@ -1,3 +1,4 @@
+#include "host/input/BasicDevice.h"
 #include "host/input/Input.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,45 @@ TEST(InputDeviceRules, LostDevicesReadLostOnceUntilAcquiredAgain) {
     EXPECT_EQ(joystick->Poll(), Result::Ok);
     ASSERT_EQ(joystick->GetState(s), Result::Ok);
     EXPECT_EQ(s.buttons[2], kDown);
+}
+
+// A device whose hardware side counts refreshes and reads nothing.
+class QuietJoystick final : public BasicDevice {
+public:
+    QuietJoystick() : BasicDevice(DataFormat::Joystick) {}
+    int refreshes = 0;
+
+protected:
+    void Refresh() override { ++refreshes; }
+    uint32_t AxisMask() const override { return 1u << int(Axis::Rz); }
+    void Describe(DeviceInfo& out) override { CopyName(out.instanceName, "Quiet"); }
+};
+
+// Only Poll brings the hardware view up to date; a read fills what the
+// device does not report: axes 0, POVs centred, buttons up.
+TEST(InputDeviceRules, PollRefreshesAndReadsStartFromNothing) {
+    QuietJoystick d;
+    ASSERT_EQ(d.SetDataFormat(DataFormat::Joystick), Result::Ok);
+    ASSERT_EQ(d.Acquire(), Result::Ok);
+    JoystickState s;
+    std::memset(&s, 0x5A, sizeof s);
+    ASSERT_EQ(d.GetState(s), Result::Ok);
+    EXPECT_EQ(d.refreshes, 0);
+    ASSERT_EQ(d.Poll(), Result::Ok);
+    ASSERT_EQ(d.Poll(), Result::Ok);
+    EXPECT_EQ(d.refreshes, 2);
+    EXPECT_EQ((std::vector<int>{s.x, s.rz, s.sliders[1], s.buttons[0], s.buttons[31]}), (std::vector<int>(5, 0)));
+    for (uint32_t pov : s.povs) EXPECT_EQ(pov, kPovCentred);
+    // Axes not reported cannot be given a range; the one that is, can.
+    EXPECT_EQ(d.SetAxisRange(Axis::X, -1, 1), Result::InvalidArgument);
+    EXPECT_EQ(d.SetAxisRange(Axis::Rz, -1, 1), Result::Ok);
+    EXPECT_EQ(d.SetAxisRange(static_cast<Axis>(kAxisCount), -1, 1), Result::InvalidArgument);
+    DeviceInfo info;
+    std::memset(&info, 0x5A, sizeof info);
+    ASSERT_EQ(d.GetInfo(info), Result::Ok);
+    EXPECT_STREQ(info.instanceName, "Quiet");
+    EXPECT_EQ(info.productName[0], 0);
+    EXPECT_EQ(info.instance, Guid{});
 }
 
 TEST(FakeInput, JoystickAxesTakeTheRangeTheyAreGiven) {

@@ -29,7 +29,8 @@ TEST(SdlConversion, AxesHatsTriggersAndThumbs) {
         {SDL_HAT_RIGHTDOWN, 13500}, {SDL_HAT_DOWN, 18000}, {SDL_HAT_LEFTDOWN, 22500}, {SDL_HAT_LEFT, 27000},
         {SDL_HAT_LEFTUP, 31500}, {SDL_HAT_UP | SDL_HAT_DOWN, kPovCentred}};
     for (auto [hat, pov] : hats) EXPECT_EQ(sdl::PovFromHat(hat), pov) << int(hat);
-    for (auto [axis, trigger] : {std::pair{0, 0}, {-5, 0}, {32767, 255}, {16384, 128}})
+    // Rounded to the nearest level, a half upward.
+    for (auto [axis, trigger] : {std::pair{0, 0}, {-5, 0}, {32767, 255}, {16384, 128}, {16383, 127}, {16512, 129}})
         EXPECT_EQ(sdl::TriggerFromAxis(int16_t(axis)), trigger) << axis;
     for (auto [axis, thumb] : {std::pair{-32768, 32767}, {32767, -32767}, {0, 0}})
         EXPECT_EQ(sdl::UpwardThumb(int16_t(axis)), thumb) << axis;
@@ -122,6 +123,9 @@ TEST_F(SdlInput, WheelNotchesAreCountedFromEvents) {
     e.wheel.direction = SDL_MOUSEWHEEL_FLIPPED;
     e.wheel.preciseY = 0.5f;
     SDL_PushEvent(&e);
+    e.wheel.which = SDL_TOUCH_MOUSEID;   // a touch screen's scroll is no wheel
+    e.wheel.preciseY = 3.0f;
+    SDL_PushEvent(&e);
     MouseState m;
     ASSERT_EQ(mouse->GetState(m), Result::Ok);
     EXPECT_EQ(m.z, 2 * kWheelNotch - kWheelNotch / 2);
@@ -193,6 +197,10 @@ TEST_F(SdlInput, VirtualControllersReadAsJoysticksAndPadsUntilUnplugged) {
     for (uint32_t u = 0; u < kPadCount; ++u)
         if (GetPadState(u, pad) == Result::Ok && (pad.buttons & pad::Start) && (pad.buttons & pad::B)) user = u;
     ASSERT_LT(user, kPadCount);
+    int users = 0;
+    for (uint32_t u = 0; u < kPadCount; ++u)
+        users += GetPadState(u, pad) == Result::Ok && (pad.buttons & pad::Start) && (pad.buttons & pad::B);
+    EXPECT_EQ(users, 1);   // a pad keeps its one user number
     ASSERT_EQ(GetPadState(user, pad), Result::Ok);
     EXPECT_EQ(pad.buttons, pad::B | pad::Start | pad::DpadLeft);
     EXPECT_EQ((std::vector<int>{pad.thumbLY, pad.thumbRY, pad.leftTrigger, pad.rightTrigger}),
@@ -222,6 +230,41 @@ TEST_F(SdlInput, VirtualControllersReadAsJoysticksAndPadsUntilUnplugged) {
     ASSERT_EQ(stick->GetInfo(again), Result::Ok);
     EXPECT_EQ(again.instance, stickInfo.instance);
     SDL_JoystickDetachVirtual(IndexOf(stickDesc.name));
+}
+
+// Two controllers of one product are two devices; a pad is told to stop
+// when the last input object goes.
+TEST_F(SdlInput, TwinControllersHaveTheirOwnInstancesAndPadsStopWhenReleased) {
+    SDL_VirtualJoystickDesc desc{};
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    desc.name = "Orv Twin Pad";
+    desc.Rumble = RecordRumble;
+    ASSERT_GE(SDL_JoystickAttachVirtualEx(&desc), 0) << SDL_GetError();
+    ASSERT_GE(SDL_JoystickAttachVirtualEx(&desc), 0) << SDL_GetError();
+    std::vector<DeviceInfo> twins;
+    input->EnumJoysticks([&](const DeviceInfo& i) {
+        if (std::string(i.productName) == desc.name) twins.push_back(i);
+        return true;
+    });
+    ASSERT_EQ(twins.size(), 2u);
+    EXPECT_EQ(twins[0].product, twins[1].product);
+    EXPECT_FALSE(twins[0].instance == twins[1].instance);
+    EXPECT_FALSE(twins[0].instance == twins[0].product);
+    EXPECT_FALSE(twins[1].instance == twins[1].product);
+
+    PadState pad;
+    uint32_t user = kPadCount;
+    for (uint32_t u = 0; u < kPadCount && user == kPadCount; ++u)
+        if (GetPadState(u, pad) == Result::Ok) user = u;
+    ASSERT_LT(user, kPadCount);
+    ASSERT_EQ(SetPadVibration(user, {300, 400}), Result::Ok);
+    EXPECT_EQ(std::make_pair(g_low, g_high), std::make_pair(300, 400));
+    input.reset();
+    EXPECT_EQ(std::make_pair(g_low, g_high), std::make_pair(0, 0));
+    while (IndexOf(desc.name) >= 0) SDL_JoystickDetachVirtual(IndexOf(desc.name));
 }
 
 }  // namespace

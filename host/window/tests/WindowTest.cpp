@@ -181,6 +181,29 @@ TEST_F(FakeWindowTest, CreationCanBeMadeToFail) {
     EXPECT_EQ(CreateWindow(huge), nullptr);
 }
 
+// Positions and sizes reach 32767 either way and no further.
+TEST_F(FakeWindowTest, PlacesUpToTheLargestExtentAndRefusesPastIt) {
+    const struct { int32_t x, y, width, height; bool made; } cases[] = {
+        {32767, -32767, 32767, 0, true}, {32768, 0, 10, 10, false}, {0, -32768, 10, 10, false},
+        {0, 0, 32768, 10, false},        {0, 0, 10, -1, false}};
+    for (const auto& c : cases) {
+        WindowDesc desc;
+        desc.x = c.x, desc.y = c.y, desc.width = c.width, desc.height = c.height;
+        EXPECT_EQ(CreateWindow(desc) != nullptr, c.made) << c.x << " " << c.y << " " << c.width;
+    }
+    Handle w = Open(Record, 0);
+    ASSERT_TRUE(MoveWindow(w, -32767, 32767, 5, 6));
+    EXPECT_EQ(GetWindowRect(w), (Rect{-32767, 32767, -32762, 32773}));
+    EXPECT_FALSE(MoveWindow(w, -32768, 0, 5, 6));
+    EXPECT_FALSE(MoveWindow(w, 0, 32768, 5, 6));
+    EXPECT_EQ(GetWindowRect(w).left, -32767);   // unchanged
+    ASSERT_TRUE(MoveWindow(w, 0, 0, 40000, -3));   // sizes are clamped instead
+    EXPECT_EQ(GetWindowRect(w), (Rect{0, 0, 32767, 0}));
+    EXPECT_EQ(SetUserData(nullptr, 7), 0);
+    EXPECT_EQ(SetUserData(w, 7), 0);
+    EXPECT_EQ(SetUserData(w, 8), 7);
+}
+
 TEST_F(FakeWindowTest, ClientAreaIsTheOuterRectangleLessFrameAndCaption) {
     fake.SetSystemMetric(kSmCxScreen, 1280);
     fake.SetSystemMetric(kSmCyScreen, 1024);
@@ -233,6 +256,13 @@ TEST_F(FakeWindowTest, ChildRectanglesMapThroughTheirParentsClientAreas) {
     ASSERT_TRUE(GetCursorClientPos(child, x, y));
     EXPECT_EQ(x, 2);
     EXPECT_EQ(y, 2);
+
+    // A window that has a parent without the child style is only owned by
+    // it and stands on the screen by itself.
+    init.parent = top;
+    init.style = kWsCaption;
+    init.rect = {10, 20, 110, 70};
+    EXPECT_EQ(GetWindowRect(AddWindow(init)), (Rect{10, 20, 110, 70}));
 
     ShowWindow(top, kSwShow);
     ShowWindow(child, kSwShow);
@@ -371,6 +401,7 @@ TEST(GtkFileDialog, FilterPatternsMatchEitherCase) {
     EXPECT_EQ(CaseInsensitivePattern("*.wav"), "*.[wW][aA][vV]");
     EXPECT_EQ(CaseInsensitivePattern("BGM?.OGG"), "[bB][gG][mM]?.[oO][gG][gG]");
     EXPECT_EQ(CaseInsensitivePattern("*.*"), "*");
+    EXPECT_EQ(CaseInsensitivePattern("Az@[`{.za"), "[aA][zZ]@[`{.[zZ][aA]");   // the letters' ends and their neighbours
     // Code page 932 in, UTF-8 out; "ア" is 0x83 0x41, its trail byte an 'A'.
     EXPECT_EQ(CaseInsensitivePattern("ア*.txt"), u8"ア*.[tT][xX][tT]");
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace host::dialog {
@@ -160,6 +161,15 @@ TEST(GtkDialog, ControlsShowWhatTheProgramSetsAndReportWhatTheUserDoes) {
     EXPECT_EQ(at, 3);
     gtk_editable_insert_text(GTK_EDITABLE(entry), u8"x", -1, &at);
     EXPECT_EQ(GetWindowText(edit), "ゲームx");
+    gtk_editable_insert_text(GTK_EDITABLE(entry), u8"y", -1, &at);   // exactly 8 bytes
+    gtk_editable_insert_text(GTK_EDITABLE(entry), u8"z", -1, &at);
+    EXPECT_EQ(GetWindowText(edit), "ゲームxy");
+    // GTK counts characters and caps at 65535; past that only our check binds.
+    EXPECT_EQ(gtk_entry_get_max_length(entry), 8);
+    for (const auto& [bytes, max] : {std::pair{65535, 65535}, {65536, 0}, {0, 0}}) {
+        SetTextLimit(edit, bytes);
+        EXPECT_EQ(gtk_entry_get_max_length(entry), max) << bytes;
+    }
     gtk_notebook_set_current_page(notebook, 1);
     EXPECT_EQ(GetTabSelection(tab), 1);
     EXPECT_TRUE(Received(kWmNotify, 14));

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace host::window {
@@ -44,6 +45,7 @@ TEST(SdlWindow, OpensARealWindowWithTheAskedClientSizeAndTitle) {
     desc.height = 240;
     desc.style = 0xCA0000 | kWsVisible;
     desc.proc = CountUser;
+    g_userMessages = 0;
     Handle w = CreateWindow(desc);
     ASSERT_NE(w, nullptr) << SDL_GetError();
     auto* sdl = static_cast<SDL_Window*>(GetSdlWindow(w));
@@ -83,6 +85,8 @@ TEST(SdlWindow, FollowsNativeMovesAndTakesQuitAndDropsAsUserInput) {
     desc.height = 48;
     desc.style = 0xCA0000 | kWsVisible;
     desc.proc = KeepOpen;
+    g_closes = 0;
+    g_dropped.clear();
     Handle w = CreateWindow(desc);
     ASSERT_NE(w, nullptr) << SDL_GetError();
     Pump();
@@ -124,6 +128,45 @@ TEST(SdlWindow, FollowsNativeMovesAndTakesQuitAndDropsAsUserInput) {
     }
     Pump();
     EXPECT_EQ(g_dropped, std::vector<std::string>{"/music/曲.ogg"});
+    EXPECT_TRUE(DestroyWindow(w));
+    UseRealBackend();
+}
+
+std::vector<std::pair<uint32_t, uint32_t>> g_keys;   // virtual key, was-down flag
+
+LResult RecordKeys(Handle, uint32_t message, WParam wParam, LParam lParam) {
+    if (message == kWmKeyDown) g_keys.emplace_back(static_cast<uint32_t>(wParam), (lParam & kKeyWasDown) ? 1u : 0u);
+    return 0;
+}
+
+// Each key in a run of keys has its own virtual key, so a run shifted by one
+// shows; a repeat is marked as a key that was already down.
+TEST(SdlWindow, KeysArriveAsTheirVirtualKeys) {
+    UseRealBackend();
+    WindowDesc desc;
+    desc.width = 64;
+    desc.height = 48;
+    desc.style = 0xCA0000 | kWsVisible;
+    desc.proc = RecordKeys;
+    Handle w = CreateWindow(desc);
+    ASSERT_NE(w, nullptr) << SDL_GetError();
+    Pump();
+    g_keys.clear();
+    const std::pair<SDL_Keycode, uint32_t> keys[] = {
+        {SDLK_a, 'A'},       {SDLK_z, 'Z'},       {SDLK_0, '0'},          {SDLK_5, '5'},         {SDLK_9, '9'},
+        {SDLK_F1, kVkF1},    {SDLK_F12, kVkF1 + 11}, {SDLK_KP_0, 0x60},   {SDLK_KP_1, 0x61},     {SDLK_KP_9, 0x69}};
+    for (const auto& [sym, vk] : keys) {
+        SDL_Event e{};
+        e.type = SDL_KEYDOWN;
+        e.key.windowID = SDL_GetWindowID(static_cast<SDL_Window*>(GetSdlWindow(w)));
+        e.key.keysym.sym = sym;
+        e.key.repeat = sym == SDLK_5;
+        Push(e);
+    }
+    Pump();
+    std::vector<std::pair<uint32_t, uint32_t>> expected;
+    for (const auto& [sym, vk] : keys) expected.emplace_back(vk, sym == SDLK_5 ? 1u : 0u);
+    EXPECT_EQ(g_keys, expected);
     EXPECT_TRUE(DestroyWindow(w));
     UseRealBackend();
 }
