@@ -263,10 +263,12 @@ Result FakeDeviceImpl::Reset(PresentParams& params) {
     Recorder rec = Record("Reset");
     rec.Arg("width", params.backBufferWidth).Arg("height", params.backBufferHeight).Arg("windowed", params.windowed);
     if (rec.Injected() != Result::Ok) return rec.Finish(rec.Injected());
+    bool stillLost;
     {
         std::lock_guard lock(fake_->mutex);
-        if (fake_->lost && fake_->lostAnswers > 0) return rec.Finish(Result::DeviceLost);
+        stillLost = fake_->lost && fake_->lostAnswers > 0;
     }
+    if (stillLost) return rec.Finish(Result::DeviceLost);
     if (std::string blockers = ResetBlockers(); !blockers.empty()) {
         rec.Text("blockers", blockers);
         return rec.Finish(Result::InvalidCall);

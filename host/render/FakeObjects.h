@@ -21,10 +21,14 @@ struct FailureRule {
 };
 
 struct FakeRender::State {
-    mutable std::mutex mutex;
+    // logMutex guards the log, the failure rules and the ids; it is taken
+    // last, so a call may be logged while the configuration is locked.
+    mutable std::mutex logMutex;
     std::vector<Call> log;
     std::vector<FailureRule> failures;
     uint64_t nextId = 1;
+
+    mutable std::mutex mutex;   // the rest
 
     bool apiAvailable = true;
     AdapterIdentifier adapter{"Fake render adapter", 0x00010000, 0};

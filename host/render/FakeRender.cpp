@@ -24,12 +24,12 @@ FakeRender::State::State() {
 }
 
 uint64_t FakeRender::State::NewId() {
-    std::lock_guard lock(mutex);
+    std::lock_guard lock(logMutex);
     return nextId++;
 }
 
 Result FakeRender::State::Injected(std::string_view op) {
-    std::lock_guard lock(mutex);
+    std::lock_guard lock(logMutex);
     for (FailureRule& rule : failures) {
         if (rule.op != op || rule.times == 0) continue;
         if (rule.skip > 0) {
@@ -43,7 +43,7 @@ Result FakeRender::State::Injected(std::string_view op) {
 }
 
 void FakeRender::State::Append(Call call) {
-    std::lock_guard lock(mutex);
+    std::lock_guard lock(logMutex);
     log.push_back(std::move(call));
 }
 
@@ -169,12 +169,12 @@ void FakeRender::SetCreateDeviceResult(uint32_t type, uint32_t flags, Result res
 }
 
 void FakeRender::FailCall(std::string op, uint32_t nth, Result result, uint32_t times) {
-    std::lock_guard l(state_->mutex);
+    std::lock_guard l(state_->logMutex);
     state_->failures.push_back({std::move(op), nth > 0 ? nth - 1 : 0, times, result});
 }
 
 void FakeRender::ClearFailures() {
-    std::lock_guard l(state_->mutex);
+    std::lock_guard l(state_->logMutex);
     state_->failures.clear();
 }
 
@@ -190,28 +190,28 @@ void FakeRender::SimulateLoss(uint32_t lostAnswers) {
 }
 
 std::vector<Call> FakeRender::Calls() const {
-    std::lock_guard l(state_->mutex);
+    std::lock_guard l(state_->logMutex);
     return state_->log;
 }
 
 size_t FakeRender::CallCount() const {
-    std::lock_guard l(state_->mutex);
+    std::lock_guard l(state_->logMutex);
     return state_->log.size();
 }
 
 std::vector<Call> FakeRender::CallsSince(size_t mark) const {
-    std::lock_guard l(state_->mutex);
+    std::lock_guard l(state_->logMutex);
     if (mark >= state_->log.size()) return {};
     return {state_->log.begin() + ptrdiff_t(mark), state_->log.end()};
 }
 
 void FakeRender::ClearLog() {
-    std::lock_guard l(state_->mutex);
+    std::lock_guard l(state_->logMutex);
     state_->log.clear();
 }
 
 std::vector<Call> FakeRender::Find(const CallMatch& match) const {
-    std::lock_guard l(state_->mutex);
+    std::lock_guard l(state_->logMutex);
     std::vector<Call> out;
     for (const Call& c : state_->log)
         if (match.Matches(c)) out.push_back(c);
@@ -219,14 +219,14 @@ std::vector<Call> FakeRender::Find(const CallMatch& match) const {
 }
 
 size_t FakeRender::Count(const CallMatch& match) const {
-    std::lock_guard l(state_->mutex);
+    std::lock_guard l(state_->logMutex);
     return size_t(std::count_if(state_->log.begin(), state_->log.end(), [&](const Call& c) { return match.Matches(c); }));
 }
 
 size_t FakeRender::Count(std::string_view op) const { return Count(CallMatch(std::string(op))); }
 
 bool FakeRender::HasSequence(std::initializer_list<CallMatch> matches) const {
-    std::lock_guard l(state_->mutex);
+    std::lock_guard l(state_->logMutex);
     auto next = matches.begin();
     for (const Call& c : state_->log) {
         if (next == matches.end()) break;
@@ -236,7 +236,7 @@ bool FakeRender::HasSequence(std::initializer_list<CallMatch> matches) const {
 }
 
 std::vector<std::string> FakeRender::Ops() const {
-    std::lock_guard l(state_->mutex);
+    std::lock_guard l(state_->logMutex);
     std::vector<std::string> out;
     for (const Call& c : state_->log) out.push_back(c.op);
     return out;
