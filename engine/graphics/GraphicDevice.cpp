@@ -168,6 +168,7 @@ void CGraphicDevice::Release()
     declaration_ = nullptr;
     fvf_ = 0;
     states_ = {};
+    camera_ = nullptr;   // a camera may die unseen while no device is registered
     CGraphicDevice* self = this;
     g_device.compare_exchange_strong(self, nullptr);
 }
