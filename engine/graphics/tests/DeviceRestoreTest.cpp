@@ -157,21 +157,6 @@ TEST_F(DeviceRestore, CachesAreReseededAfterTheReset)
     EXPECT_EQ(Fake().RenderState(render::kRsSrcBlend), render::kBlendSrcAlpha);
 }
 
-TEST_F(DeviceRestore, BindingCachesForgetWhatTheResetUnbound)
-{
-    CreateDevice();
-    render::Ref<render::Texture> texture;
-    ASSERT_EQ(device_.GetDevice()->CreateTexture(4, 4, 1, 0, 21, render::kPoolManaged, texture.Put()),
-              render::Result::Ok);
-    device_.SetTexture(texture.Get());
-    fake_->SimulateLoss(0);
-    ASSERT_EQ(device_.Restore(), 1);
-    fake_->ClearLog();
-    device_.SetTexture(texture.Get());
-    EXPECT_EQ(fake_->Count("SetTexture"), 1u);
-    EXPECT_EQ(Fake().BoundTexture(0), texture.Get());
-}
-
 TEST_F(DeviceRestore, ResourcesTheApplicationDropsMayBeBoundAtTheLoss)
 {
     CreateDevice();

@@ -305,14 +305,5 @@ TEST_F(ShaderTest, NothingIsCompiledWithoutADevice)
     EXPECT_EQ(shader.GetEffect(), nullptr);
 }
 
-TEST_F(ShaderTest, ReleaseEffectKeepsTheBytes)
-{
-    const void* bytes = shader_->GetKeptBytes();
-    EXPECT_EQ(shader_->ReleaseEffect(), 1);
-    EXPECT_EQ(shader_->GetEffect(), nullptr);
-    EXPECT_EQ(shader_->GetKeptBytes(), bytes);
-    EXPECT_EQ(shader_->SetFloatByIndex(kShaderMaterialPower, 1), 0);
-}
-
 }  // namespace
 }  // namespace device_test
