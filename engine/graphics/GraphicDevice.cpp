@@ -447,16 +447,11 @@ i32 CGraphicDevice::ResetDevice()
 
 i32 CGraphicDevice::ChangeDisplayMode(i32 windowed, i32 width, i32 height)
 {
-    if (windowed) {
-        windowed_ = 1;
-    } else {
-        windowed_ = 1;
-        for (const render::DisplayMode& mode : displayModes_) {
-            if (i32(mode.width) == width && i32(mode.height) == height) {
-                windowed_ = 0;
-                break;
-            }
-        }
+    // Full screen only at a size the adapter lists; otherwise a window.
+    windowed_ = 1;
+    if (!windowed) {
+        for (const render::DisplayMode& mode : displayModes_)
+            if (i32(mode.width) == width && i32(mode.height) == height) windowed_ = 0;
     }
     if (!window_) return 0;
     const win::Handle insertAfter = windowed_ ? kHwndNoTopMost : kHwndTop;
