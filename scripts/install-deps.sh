@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libgtk-3-dev xvfb xauth fonts-ipafont-gothic
+  libgtk-3-dev xvfb xauth fonts-ipafont-gothic libfreetype-dev libfontconfig-dev
   libsdl2-dev libgl1-mesa-dri libvorbis-dev
   imagemagick
 )

@@ -20,13 +20,14 @@ constexpr uint32_t kWmChar = 0x0102;          // wParam one code page 932 byte
 constexpr uint32_t kWmSysKeyDown = 0x0104;    // with Alt held, and Alt and F10 themselves
 constexpr uint32_t kWmSysKeyUp = 0x0105;
 constexpr uint32_t kWmImeStartComposition = 0x010D;
-constexpr uint32_t kWmImeComposition = 0x010F;
+constexpr uint32_t kWmImeEndComposition = 0x010E;
+constexpr uint32_t kWmImeComposition = 0x010F;   // lParam: what changed (host/text kGcs...)
 constexpr uint32_t kWmInitDialog = 0x0110;    // lParam: the dialog's creation parameter
 constexpr uint32_t kWmCommand = 0x0111;       // wParam (code << 16) | id, lParam control
 constexpr uint32_t kWmSysCommand = 0x0112;
 constexpr uint32_t kWmHScroll = 0x0114;       // wParam (position << 16) | code, lParam trackbar
 constexpr uint32_t kWmDropFiles = 0x0233;     // wParam: drop handle (DragQueryFile)
-constexpr uint32_t kWmImeNotify = 0x0282;
+constexpr uint32_t kWmImeNotify = 0x0282;        // wParam: host/text kImn...
 constexpr uint32_t kWmUser = 0x0400;          // +1 device lost, +2 device reset
 
 constexpr uint32_t kWaInactive = 0;

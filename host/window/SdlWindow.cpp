@@ -188,6 +188,8 @@ private:
         // Closing the last window must stay a kWmClose the program may
         // refuse (or that a disabled window drops), not a quit of SDL's own.
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+        // Compositions longer than a plain editing event holds come whole.
+        SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
             video_ = true;
             SDL_ShowCursor(cursorVisible_ ? SDL_ENABLE : SDL_DISABLE);
@@ -251,7 +253,20 @@ void SdlBackend::Translate(const SDL_Event& e) {
         Key(e.key);
         return;
     case SDL_TEXTINPUT:
-        if (Handle window = WindowOf(e.text.windowID)) PostText(window, Utf8ToCp932(e.text.text));
+        if (Handle window = WindowOf(e.text.windowID)) {
+            ImeListener* ime = GetImeListener();
+            if (!ime || !ime->Commit(window, e.text.text)) PostText(window, Utf8ToCp932(e.text.text));
+        }
+        return;
+    case SDL_TEXTEDITING:
+        if (Handle window = WindowOf(e.edit.windowID))
+            if (ImeListener* ime = GetImeListener()) ime->Composition(window, e.edit.text, e.edit.start, e.edit.length);
+        return;
+    case SDL_TEXTEDITING_EXT:
+        if (Handle window = WindowOf(e.editExt.windowID))
+            if (ImeListener* ime = GetImeListener())
+                ime->Composition(window, e.editExt.text ? e.editExt.text : "", e.editExt.start, e.editExt.length);
+        SDL_free(e.editExt.text);
         return;
     case SDL_DROPBEGIN:
         drop_.clear();

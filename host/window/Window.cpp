@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <deque>
 #include <iterator>
 #include <map>
@@ -611,6 +612,13 @@ bool IsQueued(Handle window, uint32_t message) {
 }
 
 bool WaitForMessages() { return Current().Wait(); }
+
+namespace {
+std::atomic<ImeListener*> g_imeListener{nullptr};
+}  // namespace
+
+void SetImeListener(ImeListener* listener) { g_imeListener = listener; }
+ImeListener* GetImeListener() { return g_imeListener; }
 
 // ---------------------------------------------------------------- boxes
 

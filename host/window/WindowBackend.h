@@ -103,6 +103,26 @@ bool IsQueued(Handle window, uint32_t message);
 // Blocks a little (the backend's Wait); false when nothing can ever arrive.
 bool WaitForMessages();
 
+// ---------------------------------------------------------------- input method
+
+// What the platform's input method reports for a window, as it reports it
+// (UTF-8; positions in characters). The text service (host/text) listens and
+// turns it into the kWmIme... messages.
+class ImeListener {
+public:
+    virtual ~ImeListener() = default;
+    // The text being composed; empty when the composition was cancelled or
+    // cleared. selectionLength > 0 marks the clause being converted.
+    virtual void Composition(Handle window, std::string_view utf8, int cursor, int selectionLength) = 0;
+    // Committed text; false leaves it to arrive as kWmChar.
+    virtual bool Commit(Handle window, std::string_view utf8) = 0;
+};
+
+// Not owned; null stops listening (committed text then arrives as kWmChar,
+// compositions are dropped).
+void SetImeListener(ImeListener* listener);
+ImeListener* GetImeListener();
+
 // GTK, shared by the real backends; started on first use with
 // gtk_init_check, pumped by PeekMessage once started.
 bool StartGtk();

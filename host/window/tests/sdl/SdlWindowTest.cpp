@@ -1,6 +1,6 @@
 // The real backend with SDL's offscreen video driver (CTest sets
 // SDL_VIDEODRIVER=offscreen): a real window, checked through SDL itself.
-#include "host/window/Window.h"
+#include "host/window/WindowBackend.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -167,6 +167,77 @@ TEST(SdlWindow, KeysArriveAsTheirVirtualKeys) {
     std::vector<std::pair<uint32_t, uint32_t>> expected;
     for (const auto& [sym, vk] : keys) expected.emplace_back(vk, sym == SDLK_5 ? 1u : 0u);
     EXPECT_EQ(g_keys, expected);
+    EXPECT_TRUE(DestroyWindow(w));
+    UseRealBackend();
+}
+
+// An input method's events go to the listener the text service installs;
+// committed text it leaves alone, and all text without one, is typing.
+struct RecordingIme : ImeListener {
+    std::vector<std::string> events;
+    bool take = false;
+    void Composition(Handle, std::string_view utf8, int cursor, int selection) override {
+        events.push_back("edit " + std::string(utf8) + " " + std::to_string(cursor) + " " + std::to_string(selection));
+    }
+    bool Commit(Handle, std::string_view utf8) override {
+        events.push_back("commit " + std::string(utf8));
+        return take;
+    }
+};
+
+std::string g_typed;
+
+LResult Type(Handle, uint32_t message, WParam wParam, LParam) {
+    if (message == kWmChar) g_typed += static_cast<char>(wParam);
+    return 0;
+}
+
+TEST(SdlWindow, HandsInputMethodEventsToItsListener) {
+    UseRealBackend();
+    g_typed.clear();
+    WindowDesc desc;
+    desc.width = 64;
+    desc.height = 48;
+    desc.style = 0xCA0000 | kWsVisible;
+    desc.proc = Type;
+    Handle w = CreateWindow(desc);
+    ASSERT_NE(w, nullptr) << SDL_GetError();
+    const uint32_t id = SDL_GetWindowID(static_cast<SDL_Window*>(GetSdlWindow(w)));
+    auto text = [&](Uint32 type, const char* utf8) {
+        SDL_Event e{};
+        e.type = type;
+        if (type == SDL_TEXTINPUT) {
+            e.text.windowID = id;
+            SDL_strlcpy(e.text.text, utf8, sizeof e.text.text);
+        } else if (type == SDL_TEXTEDITING) {
+            e.edit.windowID = id;
+            SDL_strlcpy(e.edit.text, utf8, sizeof e.edit.text);
+            e.edit.start = 1;
+            e.edit.length = 2;
+        } else {
+            e.editExt.windowID = id;
+            e.editExt.text = SDL_strdup(utf8);
+            e.editExt.start = 3;
+        }
+        Push(e);
+    };
+
+    RecordingIme ime;
+    SetImeListener(&ime);
+    text(SDL_TEXTEDITING, u8"かな");
+    text(SDL_TEXTEDITING_EXT, u8"とても長い変換中の文字列です");
+    text(SDL_TEXTINPUT, u8"カナ");
+    Pump();
+    ime.take = true;
+    text(SDL_TEXTINPUT, u8"漢");
+    Pump();
+    SetImeListener(nullptr);
+    text(SDL_TEXTEDITING, u8"か");
+    text(SDL_TEXTINPUT, "b");
+    Pump();
+    EXPECT_EQ(ime.events, (std::vector<std::string>{u8"edit かな 1 2", u8"edit とても長い変換中の文字列です 3 0",
+                                                    u8"commit カナ", u8"commit 漢"}));
+    EXPECT_EQ(g_typed, "カナb");
     EXPECT_TRUE(DestroyWindow(w));
     UseRealBackend();
 }

@@ -1,0 +1,295 @@
+// The real glyph backend with the installed IPA Gothic font file pinned, so
+// metrics and bitmaps are stable; and fontconfig's choice for the Windows
+// face names the game uses.
+#include "host/text/TextBackend.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+// fontconfig loses a block of its own while it reads its configuration,
+// once per process; LeakSanitizer (the sanitizer build) is told so.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+namespace host::text {
+namespace {
+
+constexpr const char* kIpaGothic = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf";
+constexpr const char* kIpaPGothic = "/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf";
+
+std::unique_ptr<Font> PinnedFont(int32_t height, int32_t weight = kFwNormal) {
+    InstallGlyphBackend(CreateFreeTypeBackend(kIpaGothic));
+    FontDesc desc;
+    desc.height = height;
+    desc.weight = weight;
+    desc.pitchAndFamily = kFixedPitch | kFfModern;
+    desc.face = "ＭＳ　ゴシック";
+    return CreateFont(desc);
+}
+
+struct Glyph {
+    GlyphMetrics metrics;
+    std::vector<uint8_t> bytes;
+    uint32_t stride() const { return (metrics.blackBoxX + 3) & ~3u; }
+    uint8_t at(uint32_t row, uint32_t column) const { return bytes[row * stride() + column]; }
+};
+
+Glyph Render(Font& font, uint32_t code) {
+    Glyph g;
+    uint32_t size = font.GetGlyphOutline(code, g.metrics, nullptr, 0);
+    EXPECT_NE(size, kGdiError) << std::hex << code;
+    if (size == kGdiError) return g;
+    g.bytes.assign(size, 0xEE);
+    EXPECT_EQ(font.GetGlyphOutline(code, g.metrics, g.bytes.data(), size), size);
+    return g;
+}
+
+TEST(FreeTypeFonts, WindowsFaceNamesResolveToTheInstalledIpaFonts) {
+    UseRealGlyphs();
+    struct Case {
+        const char* face;
+        uint8_t pitch;
+        const char* file;
+    } cases[] = {
+        {"ＭＳ　ゴシック", kFixedPitch | kFfModern, kIpaGothic},
+        {"MS Gothic", 0, kIpaGothic},
+        {"ＭＳ Ｐゴシック", 0, kIpaPGothic},
+        {"MS UI Gothic", 0, kIpaPGothic},
+        {"", kFixedPitch, kIpaGothic},
+        {"IPAPGothic", kFixedPitch, kIpaPGothic},   // an installed family by its own name
+    };
+    for (const Case& c : cases) {
+        FontDesc desc;
+        desc.height = 32;
+        desc.weight = kFwHeavy;
+        desc.pitchAndFamily = c.pitch;
+        desc.face = c.face;
+        auto font = CreateFont(desc);
+        ASSERT_NE(font, nullptr) << c.face;
+        EXPECT_EQ(font->Source(), c.file) << c.face;
+    }
+
+    // A face nobody has still draws Japanese, not the missing-glyph box.
+    FontDesc desc;
+    desc.height = 32;
+    desc.face = "Tahoma";
+    auto font = CreateFont(desc);
+    ASSERT_NE(font, nullptr);
+    EXPECT_NE(Render(*font, 0x82A0).bytes, Render(*font, 0xF040).bytes);
+}
+
+TEST(FreeTypeFonts, MetricsOfThePinnedFontAtTheSizesInUse) {
+    struct Case {
+        int32_t height, weight;
+        TextMetrics expected;   // height, ascent, descent, internal, external, average, widest
+    } cases[] = {
+        {32, kFwNormal, {32, 26, 6, 2, 0, 15, 30}},
+        {-30, kFwNormal, {32, 26, 6, 2, 0, 15, 30}},   // the em asked for directly
+        {32, kFwHeavy, {32, 26, 6, 2, 0, 16, 31}},     // emboldened: one pixel wider
+        {24, kFwHeavy, {23, 19, 4, 1, 0, 12, 23}},
+        {20, kFwHeavy, {21, 17, 4, 2, 0, 11, 20}},
+        {18, kFwNormal, {18, 15, 3, 1, 0, 9, 17}},
+        {16, kFwNormal, {16, 13, 3, 1, 0, 8, 15}},
+        {0, kFwNormal, {16, 13, 3, 1, 0, 8, 15}},      // the default height
+    };
+    for (const Case& c : cases) {
+        auto font = PinnedFont(c.height, c.weight);
+        ASSERT_NE(font, nullptr);
+        const TextMetrics& tm = font->Metrics();
+        const TextMetrics& e = c.expected;
+        SCOPED_TRACE(testing::Message() << "height " << c.height << " weight " << c.weight);
+        EXPECT_EQ(tm.height, e.height);
+        EXPECT_EQ(tm.ascent, e.ascent);
+        EXPECT_EQ(tm.descent, e.descent);
+        EXPECT_EQ(tm.internalLeading, e.internalLeading);
+        EXPECT_EQ(tm.externalLeading, e.externalLeading);
+        EXPECT_EQ(tm.aveCharWidth, e.aveCharWidth);
+        EXPECT_EQ(tm.maxCharWidth, e.maxCharWidth);
+        EXPECT_EQ(tm.weight, c.weight);
+        EXPECT_EQ(tm.charset, kShiftJisCharset);
+        EXPECT_EQ(font->Source(), kIpaGothic);
+    }
+}
+
+TEST(FreeTypeGlyphs, KnownGlyphsHaveStableMetrics) {
+    struct Case {
+        uint32_t code;
+        int32_t weight;
+        uint32_t boxX, boxY;
+        int32_t originX, originY, advance;
+    } cases[] = {
+        {0x88EA, kFwNormal, 26, 2, 2, 13, 30},    // 一
+        {0x8CFB, kFwNormal, 22, 21, 4, 21, 30},   // 口
+        {0x82A0, kFwNormal, 24, 25, 3, 24, 30},   // あ
+        {0x41, kFwNormal, 15, 21, 0, 23, 15},     // A
+        {0x67, kFwNormal, 12, 19, 1, 16, 15},     // g reaches below the baseline
+        {0x88EA, kFwHeavy, 27, 2, 2, 13, 31},
+        {0x8CFB, kFwHeavy, 23, 21, 4, 21, 31},
+    };
+    for (const Case& c : cases) {
+        auto font = PinnedFont(32, c.weight);
+        ASSERT_NE(font, nullptr);
+        GlyphMetrics gm;
+        SCOPED_TRACE(testing::Message() << std::hex << c.code << std::dec << " weight " << c.weight);
+        uint32_t size = font->GetGlyphOutline(c.code, gm, nullptr, 0);
+        EXPECT_EQ(gm.blackBoxX, c.boxX);
+        EXPECT_EQ(gm.blackBoxY, c.boxY);
+        EXPECT_EQ(gm.originX, c.originX);
+        EXPECT_EQ(gm.originY, c.originY);
+        EXPECT_EQ(gm.cellIncX, c.advance);
+        EXPECT_EQ(gm.cellIncY, 0);
+        EXPECT_EQ(size, ((c.boxX + 3) & ~3u) * c.boxY);
+    }
+}
+
+// Places a string's glyphs on one line the way a glyph atlas does: each
+// bitmap at the pen plus its origin, rows counted down from the ascent.
+struct Canvas {
+    int32_t width, height;
+    std::vector<uint8_t> levels;
+    std::vector<bool> boxed;   // inside some glyph's black box
+    uint8_t at(int32_t x, int32_t y) const { return levels[y * width + x]; }
+};
+
+Canvas Draw(Font& font, const std::vector<uint32_t>& codes) {
+    Canvas canvas{0, font.Metrics().height, {}, {}};
+    std::vector<Glyph> glyphs;
+    for (uint32_t code : codes) {
+        glyphs.push_back(Render(font, code));
+        canvas.width += glyphs.back().metrics.cellIncX;
+    }
+    canvas.levels.assign(canvas.width * canvas.height, 0);
+    canvas.boxed.assign(canvas.width * canvas.height, false);
+    int32_t pen = 0;
+    for (const Glyph& g : glyphs) {
+        for (uint32_t r = 0; r < g.metrics.blackBoxY; ++r) {
+            for (uint32_t c = 0; c < g.stride(); ++c) {
+                int32_t x = pen + g.metrics.originX + static_cast<int32_t>(c);
+                int32_t y = font.Metrics().ascent - g.metrics.originY + static_cast<int32_t>(r);
+                if (c >= g.metrics.blackBoxX) {
+                    EXPECT_EQ(g.at(r, c), 0) << "padding";
+                    continue;
+                }
+                EXPECT_TRUE(x >= 0 && x < canvas.width && y >= 0 && y < canvas.height) << x << "," << y;
+                if (x < 0 || x >= canvas.width || y < 0 || y >= canvas.height) continue;
+                canvas.levels[y * canvas.width + x] = g.at(r, c);
+                canvas.boxed[y * canvas.width + x] = g.at(r, c) != 0 || canvas.boxed[y * canvas.width + x];
+            }
+        }
+        pen += g.metrics.cellIncX;
+    }
+    return canvas;
+}
+
+TEST(FreeTypeGlyphs, AJapaneseStringHasInkWhereItsGlyphsAreAndNowhereElse) {
+    auto font = PinnedFont(32, kFwHeavy);
+    ASSERT_NE(font, nullptr);
+    Size extent;
+    ASSERT_TRUE(font->GetTextExtent("一　口", extent));
+    Canvas canvas = Draw(*font, {0x88EA, 0x8140, 0x8CFB});   // 一, the full-width space, 口
+    ASSERT_EQ(canvas.width, extent.cx);
+    ASSERT_EQ(canvas.width, 3 * 31);
+
+    auto count = [&](int32_t x0, int32_t x1, int32_t y0, int32_t y1, auto predicate) {
+        int n = 0;
+        for (int32_t y = y0; y < y1; ++y)
+            for (int32_t x = x0; x < x1; ++x) n += predicate(canvas.at(x, y)) ? 1 : 0;
+        return n;
+    };
+    auto ink = [](uint8_t v) { return v > 0; };
+    auto solid = [](uint8_t v) { return v == 64; };
+
+    // 一: a horizontal band two rows high across the cell, solid along its length.
+    EXPECT_EQ(count(0, 31, 0, 13, ink), 0);
+    EXPECT_EQ(count(0, 31, 15, 32, ink), 0);
+    EXPECT_EQ(count(4, 27, 13, 15, solid), 2 * 23);
+    // The full-width space: nothing.
+    EXPECT_EQ(count(31, 62, 0, 32, ink), 0);
+    // 口: a frame with an empty inside, nothing above or below it.
+    EXPECT_EQ(count(62, 93, 0, 5, ink), 0);
+    EXPECT_EQ(count(62, 93, 26, 32, ink), 0);
+    EXPECT_EQ(count(62 + 4 + 4, 62 + 4 + 19, 5 + 2, 5 + 17, ink), 0);
+    EXPECT_EQ(count(62 + 4 + 1, 62 + 4 + 22, 5, 7, solid), 2 * 21);
+    EXPECT_GE(count(62 + 4, 62 + 8, 7, 22, solid), 2 * 15);    // the left stroke
+    EXPECT_GE(count(62 + 22, 62 + 27, 7, 22, solid), 2 * 15);  // the right stroke
+}
+
+TEST(FreeTypeGlyphs, GreyLevelsRunFromZeroTo64WithEdgesBetween) {
+    auto font = PinnedFont(24, kFwHeavy);
+    ASSERT_NE(font, nullptr);
+    bool solid = false, between = false;
+    for (uint32_t code : {0x82A0u, 0x82E9u, 0x8E9Au, 0x8ABFu, 0x41u, 0x67u, 0xB1u}) {   // あ る 字 漢 A g ｱ
+        Glyph g = Render(*font, code);
+        ASSERT_FALSE(g.bytes.empty());
+        for (uint32_t r = 0; r < g.metrics.blackBoxY; ++r) {
+            for (uint32_t c = 0; c < g.stride(); ++c) {
+                uint8_t v = g.at(r, c);
+                EXPECT_LE(v, 64);
+                if (c >= g.metrics.blackBoxX) {
+                    EXPECT_EQ(v, 0);
+                }
+                solid = solid || v == 64;
+                between = between || (v > 0 && v < 64);
+            }
+        }
+        // The box is tight: ink reaches each of its edges.
+        auto ink = [&](uint32_t r0, uint32_t r1, uint32_t c0, uint32_t c1) {
+            int n = 0;
+            for (uint32_t r = r0; r < r1; ++r)
+                for (uint32_t c = c0; c < c1; ++c) n += g.at(r, c) > 0;
+            return n;
+        };
+        const uint32_t w = g.metrics.blackBoxX, h = g.metrics.blackBoxY;
+        EXPECT_GT(ink(0, 1, 0, w), 0) << std::hex << code;
+        EXPECT_GT(ink(h - 1, h, 0, w), 0) << std::hex << code;
+        EXPECT_GT(ink(0, h, 0, 1), 0) << std::hex << code;
+        EXPECT_GT(ink(0, h, w - 1, w), 0) << std::hex << code;
+    }
+    EXPECT_TRUE(solid);
+    EXPECT_TRUE(between);
+}
+
+TEST(FreeTypeGlyphs, SizeQueryMatchesTheBitmapAndShortBuffersAreRefused) {
+    auto font = PinnedFont(32);
+    ASSERT_NE(font, nullptr);
+    for (uint32_t code : {0x41u, 0x82A0u, 0x88EAu, 0x8145u, 0x20u}) {
+        GlyphMetrics gm;
+        uint32_t size = font->GetGlyphOutline(code, gm, nullptr, 0);
+        ASSERT_NE(size, kGdiError);
+        EXPECT_EQ(size, ((gm.blackBoxX + 3) & ~3u) * gm.blackBoxY) << std::hex << code;
+        std::vector<uint8_t> buffer(size + 8, 0xEE);
+        EXPECT_EQ(font->GetGlyphOutline(code, gm, buffer.data(), size - 1), kGdiError);
+        EXPECT_EQ(buffer[0], 0xEE);
+        EXPECT_EQ(font->GetGlyphOutline(code, gm, buffer.data(), size + 8), size);
+        EXPECT_EQ(buffer[size], 0xEE);
+    }
+}
+
+TEST(FreeTypeGlyphs, MissingCharactersAndInvalidCodesRenderWithoutFailing) {
+    auto font = PinnedFont(32);
+    ASSERT_NE(font, nullptr);
+    // A user-defined character and ∑ are not in the font: its missing-glyph box.
+    Glyph missing = Render(*font, 0xF040);
+    EXPECT_EQ(missing.metrics.blackBoxX, 24u);
+    EXPECT_EQ(missing.metrics.blackBoxY, 29u);
+    EXPECT_EQ(Render(*font, 0x8794).bytes, missing.bytes);
+    // Codes that are no characters draw code page 932's default, "・" (0x8145).
+    Glyph dot = Render(*font, 0x8145);
+    EXPECT_EQ(dot.metrics.blackBoxX, 4u);
+    for (uint32_t code : {0x8120u, 0x81u, 0x817Fu, 0xFFFFu, 0x12345u}) {
+        Glyph g = Render(*font, code);
+        EXPECT_EQ(g.bytes, dot.bytes) << std::hex << code;
+        EXPECT_EQ(g.metrics.originX, dot.metrics.originX);
+    }
+    // Spaces have no ink.
+    for (uint32_t code : {0x20u, 0x8140u}) {
+        Glyph g = Render(*font, code);
+        EXPECT_EQ(g.bytes, std::vector<uint8_t>(4, 0));
+        EXPECT_EQ(g.metrics.cellIncX, code == 0x20 ? 15 : 30);
+    }
+}
+
+}  // namespace
+}  // namespace host::text
