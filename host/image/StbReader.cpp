@@ -175,15 +175,20 @@ bool CheckPng(const uint8_t* p, size_t size, std::string& error)
 
 // ------------------------------------------------------------ JPG
 
-// The decoder trusts the stream's tables: a scan that names a Huffman table
-// never defined makes it read uninitialised memory and assert, one without
-// its quantisation table gives noise. So the segments are walked first:
-// every table a scan uses defined before it, the entropy-coded data between
-// markers, and the end-of-image marker at the end (a file cut short lacks it,
-// and the decoder would fill the rest with grey).
+// The decoder trusts the stream's tables: a Huffman table of more than 256
+// codes overruns its arrays, a scan that names a table never defined makes
+// it read uninitialised memory and assert, one without its quantisation
+// table gives noise. So every segment is walked before the decoder (or its
+// header reader) sees any: tables sound and defined before the scans that
+// use them, the entropy-coded data between markers, and the end-of-image
+// marker at the end (a file cut short lacks it, and the decoder would fill
+// the rest with grey).
 class JpgWalker {
 public:
     JpgWalker(const uint8_t* p, size_t size) : p_(p), size_(size) {}
+
+    uint32_t Width() const { return width_; }
+    uint32_t Height() const { return height_; }
 
     const char* Walk()
     {
@@ -244,6 +249,8 @@ private:
         if (n < 6 || n != 6 + size_t(b[5]) * 3 || b[5] == 0 || b[5] > 4) return "JPG: damaged frame header";
         frame_ = true;
         progressive_ = progressive;
+        height_ = uint32_t(b[1]) << 8 | b[2];
+        width_ = uint32_t(b[3]) << 8 | b[4];
         components_ = b[5];
         for (size_t i = 0; i < components_; ++i) {
             ids_[i] = b[6 + 3 * i];
@@ -282,15 +289,18 @@ private:
     size_t components_ = 0;
     uint8_t ids_[4] = {}, quantOf_[4] = {};
     int scans_ = 0;
+    uint32_t width_ = 0, height_ = 0;
 };
 
 // Each 8x8 block takes at least a bit, so a file far smaller than its size
 // would have the decoder allocate for nothing.
-bool CheckJpg(const uint8_t* p, size_t size, uint32_t width, uint32_t height, std::string& error)
+bool CheckJpg(const uint8_t* p, size_t size, std::string& error)
 {
-    const uint64_t blocks = uint64_t((width + 7) / 8) * ((height + 7) / 8);
+    JpgWalker walker(p, size);
+    if (const char* reason = walker.Walk()) return Fail(error, reason);
+    if (!CheckSize(walker.Width(), walker.Height(), error)) return false;
+    const uint64_t blocks = uint64_t((walker.Width() + 7) / 8) * ((walker.Height() + 7) / 8);
     if (uint64_t(size) * 8 < blocks) return Fail(error, "JPG: too little image data");
-    if (const char* reason = JpgWalker(p, size).Walk()) return Fail(error, reason);
     return true;
 }
 
@@ -382,10 +392,7 @@ bool DecodeStb(const uint8_t* p, size_t size, uint32_t format, Image& out, std::
     }
     case kFilePng: ok = CheckPng(p, size, error); break;
     case kFileTga: ok = CheckTga(p, size, error); break;
-    case kFileJpg:
-        if (!stbi_info_from_memory(p, length, &w, &h, &channels)) return Fail(error, "JPG: damaged header");
-        ok = CheckSize(uint32_t(w), uint32_t(h), error) && CheckJpg(p, size, uint32_t(w), uint32_t(h), error);
-        break;
+    case kFileJpg: ok = CheckJpg(p, size, error); break;
     default: return Fail(error, "unknown image format");
     }
     if (!ok) return false;

@@ -76,6 +76,14 @@ Bytes Cut(Bytes b, size_t bytes)
     return b;
 }
 
+// The first marker of a kind in a JPG file.
+size_t Find(const Bytes& jpg, uint8_t marker)
+{
+    size_t at = 2;
+    while (at + 1 < jpg.size() && !(jpg[at] == 0xFF && jpg[at + 1] == marker)) ++at;
+    return at;
+}
+
 struct Hostile {
     const char* what;
     Bytes file;
@@ -164,9 +172,14 @@ TEST(StbFormats, DamagedPngAndJpgAreRefused)
     PutBe32(huge, 29, Crc(huge.data() + 12, 17));
     Bytes longChunk = png;
     PutBe32(longChunk, 33, 0x7FFFFFF0);
-    size_t sof = 2;
-    while (!(jpg[sof] == 0xFF && (jpg[sof + 1] == 0xC0 || jpg[sof + 1] == 0xC2))) ++sof;
+    const size_t sof = Find(jpg, 0xC0);
     Bytes bigJpg = Patched(jpg, sof + 5, {0x3E, 0x80, 0x0F, 0xA0});  // 4000 rows of 16000
+    // The first Huffman table claims 16 x 126 codes (the decoder would write
+    // past its arrays); the first scan names table 3, never defined.
+    const size_t dht = Find(jpg, 0xC4), sos = Find(jpg, 0xDA);
+    Bytes manyCodes = jpg;
+    std::fill(manyCodes.begin() + ptrdiff_t(dht + 5), manyCodes.begin() + ptrdiff_t(dht + 21), 0x7E);
+    const Bytes noTable = Patched(jpg, sos + 6, {0x33});
     ExpectAllRefused({
         {"PNG header checksum wrong", Patched(png, 17, {7}), "checksum"},
         {"PNG far larger than its data", huge, "too little"},
@@ -176,5 +189,7 @@ TEST(StbFormats, DamagedPngAndJpgAreRefused)
         {"JPG without its end", Cut(jpg, 2), "no end of image"},
         {"JPG cut in half", Cut(jpg, jpg.size() / 2), "JPG"},
         {"JPG far larger than its data", bigJpg, "too little"},
+        {"JPG Huffman table past 256 codes", manyCodes, "Huffman table"},
+        {"JPG scan naming an undefined table", noTable, "without its tables"},
     });
 }
