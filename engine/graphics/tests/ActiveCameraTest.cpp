@@ -282,18 +282,4 @@ TEST(ActiveCamera, DamagedFilesChangeNothing)
     EXPECT_EQ(Saved(camera), before);
 }
 
-TEST(ActiveCamera, CopiesAreIndependentAndReleaseEmptiesTheTracks)
-{
-    CActiveCamera original;
-    FillGoldenCamera(original);
-    CActiveCamera copy(original);
-    EXPECT_EQ(Saved(copy), GoldenCamera());
-    original.Release();
-    EXPECT_EQ(original.GetEnableTrack().GetCount(), 0u);
-    EXPECT_EQ(original.GetName(), nullptr);
-    CCamera camera;
-    EXPECT_EQ(original.Update(0, &camera, nullptr, nullptr, nullptr, nullptr), 0);
-    EXPECT_EQ(copy.Update(0, &camera, nullptr, nullptr, nullptr, nullptr), 1);
-}
-
 }  // namespace

@@ -168,18 +168,6 @@ TEST_F(Sprites, RectToUvIgnoresNullsAndUnknownOrientations)
     EXPECT_EQ(c.u, kR);
 }
 
-TEST_F(Sprites, ShorthandsFixDepthAndAnchor)
-{
-    Corner box[4];
-    Box(100, 50, 64, 32, box);
-    texture_.DrawSprite2D(100 + 32, 50 + 16, &kSource, 1, 1, kColour, 0, 0, 0, 2 | 32);
-    ExpectQuad(box, 0.0f);
-    texture_.DrawSpriteTopLeft(100, 50, &kSource, 1, 1, kColour, 0, 0, 0);
-    ExpectQuad(box, 0.0f);
-    texture_.DrawSpriteTopLeftAtDepth(100, 50, 0.75f, &kSource, 1, 1, kColour, 0, 0, 0);
-    ExpectQuad(box, 0.75f);
-}
-
 TEST_F(Sprites, TurnedSpritesPivotOnTheirAnchor)
 {
     const struct Case {

@@ -15,10 +15,9 @@ namespace host::render::testing {
 namespace {
 
 using host::kernel::testing::TempFolder;
-using image_test::Argb;
 using image_test::Bytes;
 
-constexpr uint32_t kRed = 0xFFFF0000u, kBlue = 0xFF0000FFu, kGreen = 0xFF00FF00u;
+constexpr uint32_t kRed = 0xFFFF0000u, kBlue = 0xFF0000FFu;
 
 // Left half red, right half blue, w x h.
 std::vector<uint32_t> Halves(uint32_t w, uint32_t h)
@@ -109,23 +108,6 @@ TEST_F(TextureLoad, EveryFormatComesInAtItsOwnSize)
         EXPECT_TRUE(image_test::Near(Texel(texture.Get(), 1, 1), kRed, 3));
         EXPECT_TRUE(image_test::Near(Texel(texture.Get(), 14, 6), kBlue, 3));
     }
-}
-
-TEST_F(TextureLoad, TheColourKeyMakesOpaqueGreenTransparentBlack)
-{
-    // Green top-left quarter of a 4 x 4 image that needs no stretching.
-    std::vector<uint32_t> pixels;
-    for (uint32_t y = 0; y < 4; ++y)
-        for (uint32_t x = 0; x < 4; ++x) pixels.push_back(x < 2 && y < 2 ? kGreen : Argb(255, 10, 20, 30));
-    const Bytes bmp = Make(pixels, 4, 4, "-alpha off", "key.bmp");
-
-    Ref<Texture> keyed, plain;
-    ASSERT_EQ(LoadTextureFromMemory(device.Get(), bmp.data(), bmp.size(), kGreen, nullptr, keyed.Put()), Result::Ok);
-    ASSERT_EQ(LoadTextureFromMemory(device.Get(), bmp.data(), bmp.size(), 0, nullptr, plain.Put()), Result::Ok);
-    EXPECT_EQ(Texel(keyed.Get(), 0, 0), 0x00000000u);
-    EXPECT_EQ(Texel(keyed.Get(), 1, 1), 0x00000000u);
-    EXPECT_EQ(Texel(keyed.Get(), 3, 3), Argb(255, 10, 20, 30));
-    EXPECT_EQ(Texel(plain.Get(), 0, 0), kGreen);
 }
 
 TEST_F(TextureLoad, AFileLargerThanTheDeviceAllowsIsShrunkToFit)
