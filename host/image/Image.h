@@ -47,7 +47,8 @@ struct Image {
 struct DecodeOptions {
     // Texels equal to this value become 0x00000000; 0 keys nothing.
     uint32_t colorKey = 0;
-    // Stretch each side up to a power of two (triangle filter, mirrored edges).
+    // Stretch each side up to a power of two (triangle filter; past the edges
+    // the edge texel repeats, as a mirror that repeats it would give).
     bool powerOfTwo = true;
     // When not 0, no side exceeds it after rounding (a device's largest
     // texture); a power of two itself when powerOfTwo is set.
