@@ -228,7 +228,8 @@ protected:
         auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
         return std::string("BM") + u32(54 + imageBytes) + u32(0) + u32(54)   // file header
                + u32(40) + u32(w) + u32(h) + std::string("\x01\x00\x18\x00", 4)   // size, planes, 24 bits
-               + u32(0) + u32(imageBytes) + u32(0) + u32(0) + u32(0) + u32(0);
+               + u32(0) + u32(imageBytes) + u32(3780) + u32(3780)   // 96 dots per inch
+               + u32(0) + u32(0);
     }
 
     Ref<Texture> texture;
