@@ -6,6 +6,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgtk-3-dev xvfb xauth fonts-ipafont-gothic
   libsdl2-dev libgl1-mesa-dri libvorbis-dev
+  # Test media from other programs, and fuzzing (fuzz/afl.sh).
+  imagemagick sox vorbis-tools afl++
 )
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
