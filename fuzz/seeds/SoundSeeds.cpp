@@ -79,6 +79,39 @@ void MakeWavSeeds(const std::string& root)
     sink.Add("riff-size-past-end", Wave(Chunk("fmt ", Format(1, 1, 8000, 16)) + Chunk("data", Samples(20, 2)), 0x7FFFFFF0));
 }
 
+// The pages of an Ogg file, as they stand.
+std::vector<Bytes> Pages(const Bytes& ogg)
+{
+    std::vector<Bytes> pages;
+    for (size_t at = 0; at + 27 <= ogg.size();) {
+        const size_t segments = u8(ogg[at + 26]);
+        size_t size = 27 + segments;
+        for (size_t i = 0; i < segments && at + 27 + i < ogg.size(); ++i) size += u8(ogg[at + 27 + i]);
+        pages.push_back(ogg.substr(at, size));
+        at += size;
+    }
+    return pages;
+}
+
+// Damaged copies of a file from one page on: the page left out, its body
+// corrupted (the checksum no longer holds) and the page cut short.
+void AddDamaged(SoundSink& sink, const std::string& name, const Bytes& ogg, size_t page)
+{
+    const std::vector<Bytes> pages = Pages(ogg);
+    if (page >= pages.size()) return;
+    Bytes before, after;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if (i < page) before += pages[i];
+        if (i > page) after += pages[i];
+    }
+    Bytes corrupt = pages[page];
+    corrupt[corrupt.size() - 5] = char(corrupt[corrupt.size() - 5] ^ 0x55);
+    const std::string at = std::to_string(page);
+    sink.Add(name + "-without-page-" + at, before + after);
+    sink.Add(name + "-corrupt-page-" + at, before + corrupt + after);
+    sink.Add(name + "-cut-page-" + at, before + pages[page].substr(0, pages[page].size() / 2) + after);
+}
+
 void MakeOggSeeds(const std::string& root)
 {
     SoundSink sink(root, "ogg");
@@ -90,6 +123,7 @@ void MakeOggSeeds(const std::string& root)
     sink.Add("mono-22050", ToBytes(first));
     sink.Add("stereo-44100-small-pages", ToBytes(second));
     sink.Add("chained", ToBytes(first) + ToBytes(second));
+    for (size_t page : {3, 5}) AddDamaged(sink, "stereo", ToBytes(second), page);
 }
 
 }  // namespace
