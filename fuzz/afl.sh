@@ -38,7 +38,7 @@ rm -rf "$work"
 mkdir -p "$work/in" "$work/tmp"
 seeds=$work/seeds
 TMPDIR=$work/tmp "$build/fuzz/fuzz_make_seeds" "$seeds/own"
-"$top/fuzz/make-outside-seeds.sh" "$seeds/outside" 2>/dev/null
+"$top/fuzz/make-outside-seeds.sh" "$seeds/outside" 2>/dev/null || echo "some outside seeds could not be made" >&2
 for folder in "$seeds/own/$driver" "$seeds/outside/$driver" "$regressions"; do
   [ -d "$folder" ] || continue
   find "$folder" -maxdepth 1 -type f ! -name '.*' -size -1024k -exec cp {} "$work/in/" \;
