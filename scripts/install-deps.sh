@@ -7,7 +7,7 @@ packages=(
   libgtk-3-dev xvfb xauth fonts-ipafont-gothic libfreetype-dev libfontconfig-dev
   libsdl2-dev libgl1-mesa-dri libvorbis-dev
   libstb-dev libepoxy-dev
-  # Test media are made by these tools in the tests.
+  # Test media from other programs (fuzz/afl.sh installs afl++ itself).
   imagemagick sox vorbis-tools
 )
 sudo=""

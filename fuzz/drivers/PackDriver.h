@@ -1,0 +1,39 @@
+// The .gpk drivers' common part: every entry of an open archive read back
+// by name and checked against the archive's bytes.
+#pragma once
+
+#include "engine/core/Memory.h"
+#include "engine/core/PackFile.h"
+#include "engine/core/Scramble.h"
+#include "fuzz/FuzzSupport.h"
+
+#include <cstring>
+#include <string>
+
+namespace fuzz {
+
+inline void ReadEntries(const CqelPackFile& pack, const uint8_t* data, size_t size)
+{
+    // A copy has the same directory and reads the same file.
+    const CqelPackFile copy(pack);
+    FUZZ_CHECK(copy.GetCount() == pack.GetCount());
+    // Reading is linear in the entries; a few show every path.
+    for (u32 i = 0; i < pack.GetCount() && i < 16; ++i) {
+        const PackEntry* entry = pack.GetEntry(i);
+        FUZZ_CHECK(entry && std::memchr(entry->name, 0, kPackNameSize));
+        FUZZ_CHECK(u64(entry->offset) + entry->size <= size);
+        const PackEntry* found = copy.FindEntry(entry->name);
+        FUZZ_CHECK(found && std::strcmp(found->name, entry->name) == 0);
+        u32 got = 0;
+        u8* body = copy.ReadEntry(entry->name, &got);
+        FUZZ_CHECK(body != nullptr);
+        // The first entry of that name is the one read.
+        FUZZ_CHECK(got == found->size);
+        std::string expected(reinterpret_cast<const char*>(data) + found->offset, found->size);
+        if (pack.IsScrambled()) ScrambleBytes(pack.GetDataKey(), expected.data(), u32(expected.size()));
+        FUZZ_CHECK(std::memcmp(body, expected.data(), got) == 0);
+        AlignedFree(body);
+    }
+}
+
+}  // namespace fuzz

@@ -1,0 +1,35 @@
+// The seed maker: the first inputs of every driver, made with the system's
+// own writers (and, where the system has none, from the record layouts by
+// hand). Run at test time into the build folder; never committed.
+#pragma once
+
+#include "engine/core/Types.h"
+
+#include <string>
+#include <vector>
+
+namespace seeds {
+
+using Bytes = std::string;
+
+// Writes the seeds of one driver into <root>/<driver>/.
+class Sink {
+public:
+    Sink(std::string root, std::string driver);
+    void Add(const std::string& name, const Bytes& bytes);
+
+private:
+    std::string m_folder;
+};
+
+// Little-endian fields and text appended to a byte string.
+inline Bytes& Le16(Bytes& b, u32 v) { return b.append({char(v), char(v >> 8)}); }
+inline Bytes& Le32(Bytes& b, u32 v) { return b.append({char(v), char(v >> 8), char(v >> 16), char(v >> 24)}); }
+
+// Each part of the seed maker.
+void MakeCoreSeeds(const std::string& root);
+void MakeGraphicsSeeds(const std::string& root);
+void MakeDataSeeds(const std::string& root);
+void MakeSoundSeeds(const std::string& root);
+
+}  // namespace seeds
