@@ -41,6 +41,28 @@ public:
         left = l; top = t; right = r; bottom = b;
     }
     void Assign(const CRect4& o) { *this = o; }
+    // Into an integer rectangle {left, top, right, bottom} (the render
+    // service's Rect), each value truncated toward zero; values beyond the
+    // 32-bit range stop at its ends and NaN gives 0.
+    template <class IntRect>
+    IntRect ToRect() const
+    {
+        IntRect r;
+        r.left = TruncateToI32(left);
+        r.top = TruncateToI32(top);
+        r.right = TruncateToI32(right);
+        r.bottom = TruncateToI32(bottom);
+        return r;
+    }
+
+private:
+    static i32 TruncateToI32(f32 v)
+    {
+        if (!(v == v)) return 0;
+        if (v >= 2147483648.0f) return 0x7FFFFFFF;
+        if (v <= -2147483648.0f) return i32(-0x7FFFFFFF - 1);
+        return i32(v);
+    }
 };
 
 // The boxes overlap or touch on every axis (checked x, y, z).

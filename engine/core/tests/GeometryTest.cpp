@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 // A segment sweep and what it should meet. Mode 0 accepts crossings from
@@ -174,4 +176,25 @@ TEST(IntersectMovingSpheres, ContactMovesAndMisses)
     f32 a[4] = {0, 0, 0, 1}, b[4] = {2, 0, 0, 1};
     EXPECT_EQ(IntersectMovingSpheres(a, b, &still, &still, nullptr, 0), 1u);
     EXPECT_EQ(IntersectMovingSpheres(a, b, nullptr, &left, nullptr, 1), 0u);
+}
+
+TEST(Rect4, ToRectTruncatesTowardZeroAndStaysInRange)
+{
+    struct IntRect {
+        i32 left, top, right, bottom;
+    };
+    CRect4 rect;
+    rect.Set(10.9f, -3.7f, -0.5f, 767.99f);   // left, right, top, bottom
+    const IntRect r = rect.ToRect<IntRect>();
+    EXPECT_EQ(r.left, 10);
+    EXPECT_EQ(r.top, 0);
+    EXPECT_EQ(r.right, -3);
+    EXPECT_EQ(r.bottom, 767);
+
+    rect.Set(3e9f, -3e9f, std::nanf(""), 2147483520.0f);
+    const IntRect wide = rect.ToRect<IntRect>();
+    EXPECT_EQ(wide.left, 0x7FFFFFFF);
+    EXPECT_EQ(wide.right, i32(-0x7FFFFFFF - 1));
+    EXPECT_EQ(wide.top, 0);
+    EXPECT_EQ(wide.bottom, 2147483520);
 }

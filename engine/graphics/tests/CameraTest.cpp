@@ -1,0 +1,204 @@
+// Camera maths without a device; the device side is in DeviceCameraTest.
+#include "engine/graphics/Camera.h"
+
+#include "engine/core/tests/MathExpect.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+const CVector3 kOrigin(0, 0, 0);
+const CVector3 kUp(0, 1, 0);
+constexpr f32 kHalfRoot2 = 0.70710678f;
+
+CCamera LookingAt(const CVector3& eye, const CVector3& target = kOrigin, const CVector3& up = kUp)
+{
+    CCamera camera;
+    camera.SetLookAt(&eye, &target, &up);
+    return camera;
+}
+
+}  // namespace
+
+TEST(Camera, StartsWithIdentityViewAndAllZeroProjection)
+{
+    CCamera camera;
+    const CameraProjection* p = camera.GetProjectionParams();
+    const CMatrix zero(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(p->projection, zero);
+    EXPECT_EQ(p->fov, 0.0f);
+    EXPECT_EQ(p->viewportWidth, 0u);
+    EXPECT_EQ(*camera.GetViewMatrix(), CMatrix());
+    EXPECT_EQ(camera.GetOrientation(), CMatrix());
+    EXPECT_EQ(camera.GetDistance(), 0.0f);
+}
+
+TEST(Camera, LookAtAlongPlusZIsTheIdentityRotation)
+{
+    const CCamera camera = LookingAt({0, 0, -10});
+    EXPECT_EQ(camera.GetDistance(), -10.0f);
+    // atan2(+0, -1) is pi: the yaw comes out 360, not 0.
+    EXPECT_TRUE(Near(camera.GetAngles(), {0, 360, 0}, 0));
+    EXPECT_TRUE(Near(*camera.GetViewMatrix(), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 10, 1}, 0));
+    EXPECT_TRUE(Near(camera.GetOrientation(), CMatrix(), 0));
+    EXPECT_TRUE(Near(camera.GetUp(), {0, 1, 0}, 0));
+}
+
+TEST(Camera, LookAtFromPlusZTurnsHalfWayRound)
+{
+    const CCamera camera = LookingAt({0, 0, 10});
+    EXPECT_TRUE(Near(camera.GetAngles(), {0, 180, 0}, 0));
+    // Camera right is world -x, forward world -z.
+    EXPECT_TRUE(Near(*camera.GetViewMatrix(), {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 10, 1}, 0));
+    EXPECT_TRUE(Near(Transformed({1, 0, 0}, *camera.GetViewMatrix()), {-1, 0, 10}, 0));
+    // The orientation is the view's rotation inverted: its transpose.
+    EXPECT_TRUE(Near(camera.GetOrientation(), {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1}, 0));
+}
+
+TEST(Camera, LookingDownKeepsTheOrthonormalUp)
+{
+    const CCamera camera = LookingAt({0, 10, -10});
+    EXPECT_NEAR(camera.GetDistance(), -14.142136f, 1e-5f);
+    EXPECT_TRUE(Near(camera.GetAngles(), {45, 360, 0}, 1e-5f));
+    // The up given was world up; the one used leans back with the camera.
+    EXPECT_TRUE(Near(camera.GetUp(), {0, kHalfRoot2, kHalfRoot2}, 1e-6f));
+    EXPECT_TRUE(Near(*camera.GetViewMatrix(),
+                     {1, 0, 0, 0, 0, kHalfRoot2, -kHalfRoot2, 0, 0, kHalfRoot2, kHalfRoot2, 0, 0, 0, 14.142136f, 1},
+                     1e-5f));
+    CVector3 direction;
+    EXPECT_EQ(camera.GetViewDirection(&direction), &direction);
+    EXPECT_TRUE(Near(direction, {0, -10, 10}, 0));
+}
+
+TEST(Camera, NullArgumentsChangeNothing)
+{
+    CCamera camera = LookingAt({0, 0, -10});
+    const CVector3 eye(1, 2, 3);
+    camera.SetLookAt(&eye, nullptr, &kUp);
+    camera.SetLookAt(nullptr, &kOrigin, &kUp);
+    camera.SetLookAt(&eye, &kOrigin, nullptr);
+    EXPECT_TRUE(Near(camera.GetEye(), {0, 0, -10}, 0));
+
+    f32 x = 7, y = 7;
+    camera.WorldToScreen(nullptr, &x, &y, nullptr);
+    camera.WorldToScreen(&eye, nullptr, &y, nullptr);
+    EXPECT_EQ(x, 7.0f);
+    camera.ScreenToWorldDirection(1, 1, nullptr);
+    camera.GetViewProjection(nullptr);
+    EXPECT_EQ(camera.GetViewDirection(nullptr), nullptr);
+}
+
+TEST(Camera, PerspectiveMatrix)
+{
+    CCamera camera;
+    camera.SetPerspective(90, 2, 1, 101);
+    // tan 45 = 1: m00 = 1 / (1 x 2), m22 = 101 / 100, m32 = 101 / -100.
+    EXPECT_TRUE(Near(camera.GetProjectionParams()->projection,
+                     {0.5f, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1.01f, 1, 0, 0, -1.01f, 0}, 1e-6f));
+    EXPECT_EQ(camera.GetProjectionParams()->aspect, 2.0f);
+    EXPECT_EQ(camera.GetProjectionParams()->nearZ, 1.0f);
+    EXPECT_EQ(camera.GetProjectionParams()->farZ, 101.0f);
+
+    // Without a device a negative aspect cannot be looked up and stays; 0 stays 0.
+    camera.SetPerspective(60, 0, 1, 100);
+    EXPECT_EQ(camera.GetProjectionParams()->aspect, 0.0f);
+    EXPECT_TRUE(std::isinf(camera.GetProjectionParams()->projection.m[0][0]));
+    camera.SetPerspective(60, -1, 1, 100);
+    EXPECT_EQ(camera.GetProjectionParams()->aspect, -1.0f);
+}
+
+TEST(Camera, WorldToScreenOfTheTargetIsTheViewportCentre)
+{
+    CCamera camera = LookingAt({0, 0, -10});
+    camera.SetPerspective(60, 1024.0f / 768.0f, 1, 100);
+    camera.SetViewport(0, 0, 1024, 768);
+    f32 x = 0, y = 0, depth = 0;
+    camera.WorldToScreen(&kOrigin, &x, &y, &depth);
+    EXPECT_EQ(x, 512.0f);
+    EXPECT_EQ(y, 384.0f);
+    // z = 10: (10 x 100/99 - 100/99) / 10.
+    EXPECT_NEAR(depth, 0.9090909f, 1e-6f);
+}
+
+TEST(Camera, WorldToScreenAndBackThroughAnOffsetViewport)
+{
+    // 90 degrees, square: a point 5 right at depth 10 sits half way to the
+    // right edge; y points down on screen.
+    CCamera camera = LookingAt({0, 0, -10});
+    camera.SetPerspective(90, 1, 1, 100);
+    camera.SetViewport(100, 50, 800, 800);
+    struct Case {
+        CVector3 point;
+        f32 x, y;
+    } cases[] = {
+        {{5, 0, 0}, 100 + 600, 50 + 400},
+        {{0, 5, 0}, 100 + 400, 50 + 200},
+        {{-10, -10, 0}, 100 + 0, 50 + 800},
+    };
+    for (const Case& c : cases) {
+        f32 x = 0, y = 0;
+        camera.WorldToScreen(&c.point, &x, &y, nullptr);
+        EXPECT_NEAR(x, c.x, 1e-4f);
+        EXPECT_NEAR(y, c.y, 1e-4f);
+        // The ray through that pixel points from the eye at the point.
+        CVector3 direction;
+        camera.ScreenToWorldDirection(x, y, &direction);
+        CVector3 expected = c.point - camera.GetEye();
+        expected.Normalize();
+        EXPECT_TRUE(Near(direction, expected, 1e-5f));
+    }
+}
+
+TEST(Camera, ScreenToWorldDirectionFollowsTheCameraTurn)
+{
+    CCamera camera = LookingAt({0, 0, 10});
+    camera.SetPerspective(90, 1, 1, 100);
+    camera.SetViewport(0, 0, 800, 800);
+    CVector3 direction;
+    camera.ScreenToWorldDirection(400, 400, &direction);
+    EXPECT_TRUE(Near(direction, {0, 0, -1}, 1e-6f));
+    // The right edge: 45 degrees to the camera's right, which is world -x.
+    camera.ScreenToWorldDirection(800, 400, &direction);
+    EXPECT_TRUE(Near(direction, {-kHalfRoot2, 0, -kHalfRoot2}, 1e-6f));
+}
+
+TEST(Camera, ViewProjectionAndBillboard)
+{
+    CCamera camera = LookingAt({3, 4, -5}, {1, 0, 2});
+    camera.SetPerspective(45, 1.5f, 0.5f, 300);
+    CMatrix vp;
+    camera.GetViewProjection(&vp);
+    EXPECT_EQ(vp, *camera.GetViewMatrix() * camera.GetProjectionParams()->projection);
+
+    const CVector3 eye(3, 4, -5), target(1, 0, 2);
+    CMatrix billboard;
+    MakeBillboardMatrix(&billboard, &eye, &target, &kUp);
+    EXPECT_EQ(billboard, *camera.GetViewMatrix());
+    CMatrix untouched = vp;
+    MakeBillboardMatrix(&untouched, &eye, nullptr, &kUp);
+    EXPECT_EQ(untouched, vp);
+}
+
+TEST(Camera, CopiesAndFactoriesCarryEveryField)
+{
+    CCamera camera = LookingAt({0, 10, -10});
+    camera.SetPerspective(60, 1.25f, 1, 100);
+    camera.SetViewport(1, 2, 3, 4);
+    CCamera* clone = camera.Clone();
+    ASSERT_NE(clone, nullptr);
+    EXPECT_EQ(std::memcmp(clone->GetProjectionParams(), camera.GetProjectionParams(), sizeof(CameraProjection)), 0);
+    EXPECT_EQ(*clone->GetViewMatrix(), *camera.GetViewMatrix());
+    EXPECT_EQ(clone->GetDistance(), camera.GetDistance());
+    EXPECT_STREQ(clone->GetClassName(), "CCamera");
+    delete clone;
+
+    alignas(16) unsigned char memory[sizeof(CCamera)];
+    CCamera* fresh = camera.CreatePooled(memory);
+    ASSERT_EQ(static_cast<void*>(fresh), static_cast<void*>(memory));
+    EXPECT_EQ(fresh->GetDistance(), 0.0f);
+    fresh->~CCamera();
+    EXPECT_EQ(camera.CreatePooled(nullptr), nullptr);
+}
