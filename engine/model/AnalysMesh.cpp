@@ -120,6 +120,8 @@ i32 CAnalysMesh::ReadModel(CMesh* mesh, const char*, CResourceList* textures, CR
 i32 CAnalysMesh::ReadChunks(CMesh* mesh)
 {
     if (!mesh || !CheckMagic()) return 0;
+    // A second reading of the same data starts afresh.
+    m_error = false;
     SetCursor(kModelMagicSize);
     CMesh scratch;
     if (!scratch.GetModelObjects() || !scratch.GetBones() || !scratch.GetBoneGroups() || !scratch.GetAnimations()) {
