@@ -28,20 +28,31 @@ host::window::LResult Proc(host::window::Handle window, uint32_t message, host::
     return host::window::DefWindowProc(window, message, w, l);
 }
 
+// The window and the device are made once per run: making the window
+// measures the processor clock for two seconds.
 class ModelBufferTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    static void SetUpTestSuite()
     {
         host::window::InstallFakeWindow();
         fake_ = &render::InstallFakeRender();
-        ASSERT_EQ(system_.Create(GetModuleInstance(), "Model", -1, -1, 640, 480, 0xCA0000, 105, &Proc, nullptr), 1);
-        ASSERT_EQ(device_.Create(&system_), 1);
-        fake_->ClearLog();
+        system_ = new CSystem();
+        device_ = new CGraphicDevice();
+        ASSERT_EQ(system_->Create(GetModuleInstance(), "Model", -1, -1, 640, 480, 0xCA0000, 105, &Proc, nullptr), 1);
+        ASSERT_EQ(device_->Create(system_), 1);
     }
-    void TearDown() override
+    static void TearDownTestSuite()
     {
-        device_.Release();
+        device_->Release();
+        delete device_;
+        delete system_;
         render::InstallBackend(nullptr);
+    }
+    void SetUp() override
+    {
+        ASSERT_NE(GetGraphicDevice(), nullptr);
+        fake_->ClearFailures();
+        fake_->ClearLog();
     }
 
     // A part of n vertices at (i, 2i, 3i) with normal (0, 1, 0).
@@ -89,9 +100,9 @@ protected:
         return f;
     }
 
-    render::FakeRender* fake_ = nullptr;
-    CSystem system_;
-    CGraphicDevice device_;
+    static inline render::FakeRender* fake_ = nullptr;
+    static inline CSystem* system_ = nullptr;
+    static inline CGraphicDevice* device_ = nullptr;
 };
 
 }  // namespace
