@@ -1,5 +1,6 @@
 #include "engine/model/AnalysMesh.h"
 
+#include "engine/core/Endian.h"
 #include "engine/core/Memory.h"
 #include "engine/model/Mesh.h"
 #include "engine/model/ModelBone.h"
@@ -16,6 +17,15 @@ namespace {
 constexpr u64 kMinMaterialEntry = 8 + 1 + 64 + 12 + 4 + 4;   // frame, name, colours, values, power, marker
 constexpr u64 kMinGridCell = 24 + 1 + 8 + 8 + 4;               // box, name, frame, counts, marker
 constexpr u64 kInfluenceBytes = 10;
+
+// Little-endian floats from bytes already checked to be there.
+inline void TakeFloats(const u8*& p, f32* out, u32 n)
+{
+    for (u32 i = 0; i < n; ++i, p += 4) {
+        const u32 bits = GetLe32(p);
+        std::memcpy(out + i, &bits, 4);
+    }
+}
 
 // Frees an owned text when it goes out of scope.
 struct Text {
@@ -189,28 +199,31 @@ bool CAnalysMesh::ReadVertices(CModelVertexList& list, u32 size)
     if (list.GetCount() != count && !list.Resize(count)) return false;
     list.FormatFlags = format;
     list.Stride = CModelVertexFormat::GetStride(format) + ((format & kVertexSkin) ? kVertexSkinBytes : 0);
+    // The records were checked to fit: decode them in place.
+    const u8* p = GetData() + GetCursor();
     CModelVertex* vertices = list.GetData();
     for (u32 i = 0; i < count; ++i) {
         CModelVertex& v = vertices[i];
         v = CModelVertex();
-        if (format & kVertexPosition) ReadFloat3(&v.Position.x);
+        if (format & kVertexPosition) TakeFloats(p, &v.Position.x, 3);
         if (format & kVertexNormal) {
-            ReadFloat3(&v.Normal.x);
+            TakeFloats(p, &v.Normal.x, 3);
         } else {
             v.Position.GetNormalized(&v.Normal);
         }
-        if (format & kVertexTexCoord0) ReadFloat2(v.TexCoord0);
-        if (format & kVertexTexCoord1) ReadFloat2(v.TexCoord1);
-        if (format & kVertexTexCoord2) ReadFloat2(v.TexCoord2);
-        if (format & kVertexTexCoord3) ReadFloat2(v.TexCoord3);
+        if (format & kVertexTexCoord0) TakeFloats(p, v.TexCoord0, 2);
+        if (format & kVertexTexCoord1) TakeFloats(p, v.TexCoord1, 2);
+        if (format & kVertexTexCoord2) TakeFloats(p, v.TexCoord2, 2);
+        if (format & kVertexTexCoord3) TakeFloats(p, v.TexCoord3, 2);
         if (format & kVertexColor) {
-            ReadFloat4A(&v.Color.x);
+            TakeFloats(p, &v.Color.x, 4);
         } else {
             v.Color = CVector4(1.0f, 1.0f, 1.0f, 1.0f);
         }
-        if (format & kVertexTangent) ReadFloat3(&v.Tangent.x);
-        if (format & kVertexBinormal) ReadFloat3(&v.Binormal.x);
+        if (format & kVertexTangent) TakeFloats(p, &v.Tangent.x, 3);
+        if (format & kVertexBinormal) TakeFloats(p, &v.Binormal.x, 3);
     }
+    Skip(count * recordBytes);
     return !HasError() && CloseFrame(start, size);
 }
 
@@ -219,8 +232,10 @@ i32 CAnalysMesh::ReadIndexList(CModelIndexList* list)
     if (!list) return 0;
     const u32 count = ReadUInt32();
     if (HasError() || !Fits(count, 4, 4) || !list->Indices.Resize(count)) return 0;
+    const u8* p = GetData() + GetCursor();
     u32* indices = list->Indices.GetData();
-    for (u32 i = 0; i < count; ++i) indices[i] = ReadUInt32();
+    for (u32 i = 0; i < count; ++i) indices[i] = GetLe32(p + 4 * size_t(i));
+    Skip(count * 4);
     const u32 ranges = ReadUInt32();
     if (HasError() || !Fits(ranges, 8, 4) || !list->Ranges.Resize(ranges)) return 0;
     CPoint2* pairs = list->Ranges.GetData();
