@@ -168,6 +168,7 @@ void CGraphicDevice::Release()
     declaration_ = nullptr;
     fvf_ = 0;
     states_ = {};
+    camera_ = nullptr;   // a camera may die unseen while no device is registered
     CGraphicDevice* self = this;
     g_device.compare_exchange_strong(self, nullptr);
 }
@@ -446,16 +447,11 @@ i32 CGraphicDevice::ResetDevice()
 
 i32 CGraphicDevice::ChangeDisplayMode(i32 windowed, i32 width, i32 height)
 {
-    if (windowed) {
-        windowed_ = 1;
-    } else {
-        windowed_ = 1;
-        for (const render::DisplayMode& mode : displayModes_) {
-            if (i32(mode.width) == width && i32(mode.height) == height) {
-                windowed_ = 0;
-                break;
-            }
-        }
+    // Full screen only at a size the adapter lists; otherwise a window.
+    windowed_ = 1;
+    if (!windowed) {
+        for (const render::DisplayMode& mode : displayModes_)
+            if (i32(mode.width) == width && i32(mode.height) == height) windowed_ = 0;
     }
     if (!window_) return 0;
     const win::Handle insertAfter = windowed_ ? kHwndNoTopMost : kHwndTop;

@@ -72,7 +72,8 @@ public:
     i32 IsBackBufferFormatSupported(u32 format) const;
     i32 SetFullScreenFormat(u32 format);
 
-    // A width or height of 0 is the back buffer's. 1 when the device takes it.
+    // A width or height of 0 is the back buffer's. 1 when the device takes
+    // it; only then is it kept.
     i32 SetViewport(u32 x, u32 y, u32 width, u32 height);
     // The current camera's viewport origin, or the kept viewport's.
     ViewportOrigin GetViewportOrigin() const;

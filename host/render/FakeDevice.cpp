@@ -83,7 +83,6 @@ FakeDeviceImpl::FakeDeviceImpl(std::shared_ptr<FakeRender::State> fake, uint32_t
     fakeState = fake_.get();
     core_->fake = fake_;
     core_->device = this;
-    core_->deviceId = fakeId;
     MakeSurfaces();
     ApplyDefaults();
     std::lock_guard lock(fake_->mutex);

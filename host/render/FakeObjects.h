@@ -89,7 +89,6 @@ struct DeviceCore {
     std::mutex mutex;
     std::set<FakeResourceBase*> live;
     class FakeDeviceImpl* device = nullptr;   // null once the device is gone
-    uint64_t deviceId = 0;
 };
 
 // A resource registered with its device while alive.

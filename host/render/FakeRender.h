@@ -10,10 +10,15 @@
 //   EXPECT_EQ(fake.Count(CallMatch("SetRenderState").With("state", kRsZWriteEnable)), 1u);
 //   EXPECT_EQ(fake.ReadPixel(backBuffer, 10, 10), 0xFF000000u);
 //
-// Log entries carry the op ("CreateTexture", "Effect.SetFloat"), named
-// numeric or text arguments, the id of the object called (0 for free calls),
-// the calling thread, the result, and data where a call hands over memory
-// (DrawPrimitiveUP's vertices, SetTransform's matrix, effect values).
+// Log entries carry the op, named numeric or text arguments, the id of the
+// object called (0 for CreateApi), the calling thread, the result, and data
+// where a call hands over memory (DrawPrimitiveUP's vertices, SetTransform's
+// matrix, effect values). Ops are the Api and Device calls by name
+// ("CreateDevice", "SetRenderState") and the other objects' calls prefixed
+// with their kind ("Texture.LockRect", "Texture.Fill" for FillTexture,
+// "Surface.ReadPixels" for SaveSurfaceToFile, "VertexBuffer.Lock",
+// "Effect.SetMatrixArray"); FailCall takes the same names. Plain getters
+// (descriptions, GetRenderState, GetTransform, GetViewport) are not logged.
 #pragma once
 
 #include "host/render/EffectFile.h"

@@ -73,24 +73,6 @@ TEST(Camera, LookingDownKeepsTheOrthonormalUp)
     EXPECT_TRUE(Near(direction, {0, -10, 10}, 0));
 }
 
-TEST(Camera, NullArgumentsChangeNothing)
-{
-    CCamera camera = LookingAt({0, 0, -10});
-    const CVector3 eye(1, 2, 3);
-    camera.SetLookAt(&eye, nullptr, &kUp);
-    camera.SetLookAt(nullptr, &kOrigin, &kUp);
-    camera.SetLookAt(&eye, &kOrigin, nullptr);
-    EXPECT_TRUE(Near(camera.GetEye(), {0, 0, -10}, 0));
-
-    f32 x = 7, y = 7;
-    camera.WorldToScreen(nullptr, &x, &y, nullptr);
-    camera.WorldToScreen(&eye, nullptr, &y, nullptr);
-    EXPECT_EQ(x, 7.0f);
-    camera.ScreenToWorldDirection(1, 1, nullptr);
-    camera.GetViewProjection(nullptr);
-    EXPECT_EQ(camera.GetViewDirection(nullptr), nullptr);
-}
-
 TEST(Camera, PerspectiveMatrix)
 {
     CCamera camera;

@@ -1,0 +1,451 @@
+// Creation, formats, targets, viewport, frames and display modes of the
+// graphics device on the fake backend. The lost-device protocol is in
+// DeviceRestoreTest, the state caches in RenderStatesTest.
+#include "engine/graphics/Camera.h"
+#include "engine/graphics/Shader.h"
+#include "engine/graphics/tests/DeviceTestSupport.h"
+
+#include <utility>
+
+namespace device_test {
+namespace {
+
+constexpr u32 kHal = render::kDeviceHal;
+constexpr u32 kRef = render::kDeviceRef;
+
+using DeviceCreate = DeviceTest;
+
+TEST_F(DeviceCreate, FallsBackThroughTheFourAttemptsInOrder)
+{
+    struct Case {
+        std::vector<std::pair<u32, u32>> refused;
+        u32 type, flags;
+    };
+    const Case cases[] = {
+        {{}, kHal, 0x84},
+        {{{kHal, 0x84}}, kHal, 0x44},
+        // Only software vertex processing.
+        {{{kHal, 0x84}, {kHal, 0x44}}, kHal, 0x24},
+        // Nothing on the HAL.
+        {{{kHal, 0x84}, {kHal, 0x44}, {kHal, 0x24}}, kRef, 0x24},
+    };
+    const std::vector<std::pair<u32, u32>> order = {{kHal, 0x84}, {kHal, 0x44}, {kHal, 0x24}, {kRef, 0x24}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.refused.size());
+        device_.Release();
+        fake_ = &render::InstallFakeRender();
+        for (auto [type, flags] : c.refused) fake_->SetCreateDeviceResult(type, flags, render::Result::NotAvailable);
+
+        ASSERT_EQ(device_.Create(&system_), 1);
+        EXPECT_EQ(device_.GetDeviceType(), c.type);
+        EXPECT_EQ(device_.GetVertexProcessing(), c.flags & 0xE0);
+        EXPECT_EQ(Fake().CreatedType(), c.type);
+        EXPECT_EQ(Fake().CreatedFlags(), c.flags);
+        const std::vector<render::Call> attempts = fake_->Find(render::CallMatch("CreateDevice"));
+        ASSERT_EQ(attempts.size(), c.refused.size() + 1);
+        for (size_t i = 0; i < attempts.size(); ++i) {
+            EXPECT_EQ(attempts[i].U32("type"), order[i].first);
+            EXPECT_EQ(attempts[i].U32("flags"), order[i].second);
+            EXPECT_EQ(attempts[i].U32("adapter"), 0u);
+        }
+        // Formats are checked against the type that succeeded.
+        EXPECT_EQ(fake_->Count(render::CallMatch("CheckDeviceType").With("type", c.type)), 9u);
+        EXPECT_TRUE(fakeWindow_->Boxes().empty());
+    }
+}
+
+TEST_F(DeviceCreate, AllAttemptsRefusedShowsTheDeviceBox)
+{
+    for (auto [type, flags] : {std::pair<u32, u32>{kHal, 0x84}, {kHal, 0x44}, {kHal, 0x24}, {kRef, 0x24}})
+        fake_->SetCreateDeviceResult(type, flags, render::Result::NotAvailable);
+    EXPECT_EQ(device_.Create(&system_), 0);
+    EXPECT_EQ(fake_->Count("CreateDevice"), 4u);
+    ASSERT_EQ(fakeWindow_->Boxes().size(), 1u);
+    EXPECT_EQ(fakeWindow_->Boxes()[0].owner, nullptr);
+    EXPECT_EQ(fakeWindow_->Boxes()[0].text, "Direct3Dデバイスの生成に失敗しました");
+    EXPECT_EQ(fakeWindow_->Boxes()[0].caption, "Error");
+    EXPECT_EQ(fakeWindow_->Boxes()[0].type, 0u);
+    EXPECT_EQ(GetGraphicDevice(), nullptr);
+    EXPECT_EQ(device_.GetDevice(), nullptr);
+}
+
+TEST_F(DeviceCreate, NoRenderServiceShowsTheObjectBox)
+{
+    fake_->SetApiAvailable(false);
+    EXPECT_EQ(device_.Create(&system_), 0);
+    ASSERT_EQ(fakeWindow_->Boxes().size(), 1u);
+    EXPECT_EQ(fakeWindow_->Boxes()[0].text, "Direct3Dオブジェクトの生成に失敗しました");
+    EXPECT_EQ(fakeWindow_->Boxes()[0].caption, "Error");
+    EXPECT_EQ(fakeWindow_->Boxes()[0].type, 0u);
+    EXPECT_EQ(fake_->Count("CreateDevice"), 0u);
+
+    // No window: nothing is tried and nothing shown.
+    fake_->SetApiAvailable(true);
+    EXPECT_EQ(device_.Create(nullptr), 0);
+    EXPECT_EQ(fakeWindow_->Boxes().size(), 1u);
+    EXPECT_EQ(fake_->Count("CreateDevice"), 0u);
+}
+
+TEST_F(DeviceCreate, LearnsTheAdapterAndItsFormats)
+{
+    ASSERT_EQ(device_.Create(&system_), 1);
+
+    // The fake shows X8R8G8B8, R5G6B5 and X1R5G5B5; a display format is its
+    // own back-buffer format, so A8R8G8B8 is not taken.
+    const std::vector<render::Call> typeChecks = fake_->Find(render::CallMatch("CheckDeviceType"));
+    const u32 backBufferCandidates[] = {21, 22, 32, 33, 23, 24, 25, 26, 30};
+    ASSERT_EQ(typeChecks.size(), 9u);
+    for (size_t i = 0; i < 9; ++i) {
+        EXPECT_EQ(typeChecks[i].U32("display"), backBufferCandidates[i]);
+        EXPECT_EQ(typeChecks[i].U32("backBuffer"), backBufferCandidates[i]);
+        EXPECT_EQ(typeChecks[i].U32("windowed"), 0u);
+    }
+    const u32 supported[] = {0, 22, 0, 0, 23, 24, 0, 0, 0};
+    for (u32 i = 0; i < 9; ++i) EXPECT_EQ(device_.GetBackBufferFormat(i), supported[i]) << i;
+    EXPECT_EQ(device_.GetColorFormat(), 22u);
+    EXPECT_EQ(device_.IsBackBufferFormatSupported(23), 1);
+    EXPECT_EQ(device_.IsBackBufferFormatSupported(21), 0);
+    EXPECT_EQ(device_.IsBackBufferFormatSupported(0), 0);
+    EXPECT_EQ(device_.SetFullScreenFormat(21), 0);
+    EXPECT_EQ(device_.GetColorFormat(), 22u);
+
+    // Texture candidates are checked against the desktop format.
+    const std::vector<render::Call> formatChecks = fake_->Find(render::CallMatch("CheckDeviceFormat"));
+    ASSERT_EQ(formatChecks.size(), 19u);
+    EXPECT_EQ(formatChecks[0].U32("format"), 26u);
+    EXPECT_EQ(formatChecks[18].U32("format"), render::kFormatDxt5);
+    for (const render::Call& c : formatChecks) {
+        EXPECT_EQ(c.U32("adapterFormat"), 22u);
+        EXPECT_EQ(c.U32("resourceType"), render::kResourceTexture);
+    }
+    const u32 textures[19] = {0, 0, 21, 22, 32, 33};
+    for (u32 i = 0; i < 19; ++i) EXPECT_EQ(device_.GetTextureFormat(i), textures[i]) << i;
+
+    // Full-screen modes of the colour format.
+    ASSERT_EQ(device_.GetDisplayModes().size(), 6u);
+    EXPECT_EQ(device_.GetDisplayModes()[2], (render::DisplayMode{1024, 768, 60, 22}));
+
+    EXPECT_EQ(device_.GetDisplayMode(), (render::DisplayMode{1920, 1080, 60, 22}));
+    EXPECT_EQ(device_.GetAdapterCount(), 1u);
+    EXPECT_STREQ(device_.GetAdapterDescription(), "Fake render adapter");
+    EXPECT_EQ(device_.GetDriverVersionHigh(), 0x00010000u);
+    EXPECT_EQ(device_.GetAvailableTextureMem(), 512u << 20);
+    EXPECT_EQ(device_.GetCaps().maxStreams, 16u);
+    EXPECT_EQ(device_.GetCaps().vertexShaderVersion, 0xFFFE0300u);
+}
+
+TEST_F(DeviceCreate, WindowedPresentParametersTakeTheClientArea)
+{
+    ASSERT_EQ(device_.Create(&system_), 1);
+    const render::PresentParams& p = device_.GetPresentParams();
+    EXPECT_TRUE(p.windowed);
+    EXPECT_EQ(p.window, system_.GetWindowHandle());
+    EXPECT_EQ(p.backBufferWidth, 1024u);   // written back by the device
+    EXPECT_EQ(p.backBufferHeight, 768u);
+    EXPECT_EQ(p.backBufferFormat, 22u);
+    EXPECT_EQ(p.backBufferCount, 1u);
+    EXPECT_EQ(p.swapEffect, render::kSwapEffectDiscard);
+    EXPECT_TRUE(p.enableAutoDepthStencil);
+    EXPECT_EQ(p.autoDepthStencilFormat, render::kFormatD24S8);
+    EXPECT_EQ(p.presentationInterval, render::kPresentIntervalImmediate);
+    EXPECT_EQ(p.refreshRate, 0u);
+    EXPECT_EQ(device_.IsWindowed(), 1);
+}
+
+TEST_F(DeviceCreate, StartsWithAnEmptyFrameThenRegistersAndMakesTheDefaultShader)
+{
+    ASSERT_EQ(device_.Create(&system_), 1);
+    using render::CallMatch;
+    EXPECT_TRUE(fake_->HasSequence({
+        CallMatch("CreateDevice"), CallMatch("GetDeviceCaps"), CallMatch("CheckDeviceType"),
+        CallMatch("EnumAdapterModes"), CallMatch("CheckDeviceFormat"), CallMatch("GetRenderTarget"),
+        CallMatch("GetDepthStencilSurface"),
+        CallMatch("SetViewport").With("x", 0).With("y", 0).With("width", 1024).With("height", 768),
+        CallMatch("SetTextureStageState"), CallMatch("BeginScene"),
+        CallMatch("Clear").With("flags", 7).With("color", 0xFF000000u).With("z", 1).With("stencil", 0),
+        CallMatch("EndScene"), CallMatch("Present"), CallMatch("CreateEffect")}))
+        << ::testing::PrintToString(Ops());
+
+    EXPECT_EQ(GetGraphicDevice(), &device_);
+    EXPECT_EQ(device_.GetColorTarget(), Fake().BackBuffer());
+    EXPECT_EQ(device_.GetDepthTarget(), Fake().AutoDepthSurface());
+    EXPECT_EQ(device_.GetViewport(), (render::Viewport{0, 0, 1024, 768, 0.0f, 1.0f}));
+
+    CShader* shader = GetDefaultShader();
+    ASSERT_NE(shader, nullptr);
+    EXPECT_EQ(device_.GetDefaultShader(), shader);
+    EXPECT_STREQ(shader->GetName(), "Default.shd");
+    EXPECT_NE(shader->GetEffect(), nullptr);
+    EXPECT_EQ(shader->IsKeepingCopy(), 1u);
+    EXPECT_EQ(shader->GetKeptSize(), render::BuiltinEffect("Default.shd").size());
+
+    device_.Release();
+    EXPECT_EQ(GetGraphicDevice(), nullptr);
+    EXPECT_EQ(GetDefaultShader(), nullptr);
+    EXPECT_EQ(fake_->LastDevice(), nullptr);   // the last reference went
+    device_.Release();                          // twice is harmless
+}
+
+TEST_F(DeviceCreate, NoDefaultShaderWithoutShaderVersions)
+{
+    struct Case {
+        u32 vs, ps;
+        bool shader;
+    };
+    const Case cases[] = {
+        {0xFFFE0101, 0xFFFF0101, true},
+        {0xFFFE0100, 0xFFFF0300, false},
+        {0xFFFE0300, 0, false},
+        {0, 0, false},
+    };
+    for (const Case& c : cases) {
+        device_.Release();
+        fake_ = &render::InstallFakeRender();
+        render::Caps caps;
+        caps.maxTextureWidth = caps.maxTextureHeight = 4096;
+        caps.maxStreams = 1;
+        caps.vertexShaderVersion = c.vs;
+        caps.pixelShaderVersion = c.ps;
+        fake_->SetCaps(caps);
+        ASSERT_EQ(device_.Create(&system_), 1);
+        EXPECT_EQ(GetDefaultShader() != nullptr, c.shader) << std::hex << c.vs << ' ' << c.ps;
+        EXPECT_EQ(fake_->Count("CreateEffect"), c.shader ? 1u : 0u);
+    }
+}
+
+// ---------------------------------------------------------------- viewport and clear
+
+TEST_F(DeviceTest, ViewportZeroSizesAreTheBackBuffers)
+{
+    CreateDevice();
+    struct Case {
+        u32 x, y, width, height;
+        i32 result;
+        render::Viewport kept;
+    };
+    const Case cases[] = {
+        {0, 0, 0, 0, 1, {0, 0, 1024, 768, 0, 1}},
+        {512, 0, 512, 0, 1, {512, 0, 512, 768, 0, 1}},
+        {0, 384, 0, 384, 1, {0, 384, 1024, 384, 0, 1}},
+        // A full width from x = 10 reaches past the target: refused, the
+        // viewport stays.
+        {10, 20, 0, 0, 0, {0, 384, 1024, 384, 0, 1}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(device_.SetViewport(c.x, c.y, c.width, c.height), c.result);
+        EXPECT_EQ(device_.GetViewport(), c.kept);
+        EXPECT_EQ(Fake().CurrentViewport(), c.kept);
+    }
+    const render::Call last = fake_->Find(render::CallMatch("SetViewport")).back();
+    EXPECT_EQ(last.U32("width"), 1024u);   // substituted before the device saw it
+    EXPECT_EQ(last.U32("height"), 768u);
+
+    const ViewportOrigin origin = device_.GetViewportOrigin();
+    EXPECT_EQ(origin.x, 0.0f);
+    EXPECT_EQ(origin.y, 384.0f);
+}
+
+TEST_F(DeviceTest, ClearCoversTheCurrentViewportOnly)
+{
+    CreateDevice();
+    render::Surface* backBuffer = device_.GetBackBuffer();
+    ASSERT_EQ(device_.GetDevice()->Clear(render::kClearTarget, 0xFFFF0000u, 1.0f, 0), render::Result::Ok);
+    // The right half of a split screen.
+    ASSERT_EQ(device_.SetViewport(512, 0, 512, 0), 1);
+    device_.Clear(render::kClearTarget | render::kClearZBuffer);
+    EXPECT_EQ(render::FakeRender::ReadPixel(backBuffer, 100, 100), 0xFFFF0000u);
+    EXPECT_EQ(render::FakeRender::ReadPixel(backBuffer, 511, 767), 0xFFFF0000u);
+    EXPECT_EQ(render::FakeRender::ReadPixel(backBuffer, 512, 0), 0xFF000000u);
+    EXPECT_EQ(render::FakeRender::ReadPixel(backBuffer, 1023, 767), 0xFF000000u);
+    EXPECT_EQ(render::FakeRender::ReadDepth(device_.GetDepthSurface(), 700, 10), 1.0f);
+
+    // BeginScene clears the same way.
+    ASSERT_EQ(device_.GetDevice()->Clear(render::kClearTarget, 0xFF00FF00u, 1.0f, 0), render::Result::Ok);
+    ASSERT_EQ(device_.BeginScene(), 1);
+    EXPECT_EQ(render::FakeRender::ReadPixel(backBuffer, 100, 100), 0xFFFF0000u);
+    EXPECT_EQ(render::FakeRender::ReadPixel(backBuffer, 600, 100), 0xFF000000u);
+    EXPECT_EQ(device_.EndScene(), 1);
+}
+
+TEST_F(DeviceTest, AFrameBeginsClearsEndsAndPresents)
+{
+    CreateDevice();
+    ASSERT_EQ(device_.BeginScene(), 1);
+    EXPECT_TRUE(Fake().InScene());
+    ASSERT_EQ(device_.EndScene(), 1);
+    EXPECT_EQ(CallsSince(0), (std::vector<std::string>{
+                                 "BeginScene",
+                                 "Clear flags=7 color=4278190080 z=1 stencil=0",
+                                 "EndScene",
+                                 "Present",
+                             }));
+    // An EndScene without a scene fails and resets nothing.
+    fake_->ClearLog();
+    EXPECT_EQ(device_.EndScene(), 0);
+    EXPECT_EQ(fake_->Count("Present"), 0u);
+    EXPECT_TRUE(received_.empty());
+}
+
+// ---------------------------------------------------------------- targets
+
+TEST_F(DeviceTest, SwitchingToTheCurrentTargetCallsNothing)
+{
+    CreateDevice();
+    CCamera camera;
+    camera.SetViewport(0, 0, 256, 256);
+    ASSERT_EQ(camera.Apply(), 1);
+
+    render::Ref<render::Texture> texture;
+    ASSERT_EQ(device_.GetDevice()->CreateTexture(256, 256, 1, render::kUsageRenderTarget, device_.GetColorFormat(),
+                                                 render::kPoolDefault, texture.Put()),
+              render::Result::Ok);
+    render::Ref<render::Surface> target;
+    ASSERT_EQ(texture->GetSurfaceLevel(0, target.Put()), render::Result::Ok);
+
+    fake_->ClearLog();
+    EXPECT_EQ(device_.SetColorTarget(device_.GetBackBuffer()), 1);
+    EXPECT_EQ(device_.RestoreColorTarget(), 1);
+    EXPECT_EQ(device_.RestoreDepthTarget(), 1);
+    EXPECT_EQ(device_.SetDepthTarget(device_.GetDepthSurface()), 1);
+    EXPECT_EQ(fake_->CallCount(), 0u);   // not even the camera applied again
+
+    // A new target: the camera applies itself to it.
+    ASSERT_EQ(device_.SetColorTarget(target.Get()), 1);
+    EXPECT_EQ(Fake().CurrentRenderTarget(), target.Get());
+    EXPECT_EQ(device_.GetColorTarget(), target.Get());
+    EXPECT_EQ(Ops(), (std::vector<std::string>{"SetRenderTarget", "SetViewport", "SetTransform", "SetTransform"}));
+    EXPECT_EQ(Fake().CurrentViewport(), (render::Viewport{0, 0, 256, 256, 0, 1}));
+
+    fake_->ClearLog();
+    EXPECT_EQ(device_.SetColorTarget(target.Get()), 1);
+    EXPECT_EQ(fake_->CallCount(), 0u);
+    EXPECT_EQ(device_.RestoreColorTarget(), 1);
+    EXPECT_EQ(Fake().CurrentRenderTarget(), Fake().BackBuffer());
+    EXPECT_EQ(device_.GetColorTarget(), device_.GetBackBuffer());
+
+    // Depth: none at all, then back to the device's own.
+    EXPECT_EQ(device_.SetDepthTarget(nullptr), 1);
+    EXPECT_EQ(Fake().CurrentDepthSurface(), nullptr);
+    EXPECT_EQ(device_.RestoreDepthTarget(), 1);
+    EXPECT_EQ(Fake().CurrentDepthSurface(), Fake().AutoDepthSurface());
+
+    // The device refuses what is no render target.
+    EXPECT_EQ(device_.SetColorTarget(nullptr), 0);
+    EXPECT_EQ(device_.GetColorTarget(), device_.GetBackBuffer());
+}
+
+TEST_F(DeviceTest, WithoutACameraANewTargetIsViewedWhole)
+{
+    CreateDevice();
+    ASSERT_EQ(device_.SetViewport(512, 0, 512, 0), 1);
+    render::Ref<render::Texture> texture;
+    ASSERT_EQ(device_.GetDevice()->CreateTexture(128, 64, 1, render::kUsageRenderTarget, 22, render::kPoolDefault,
+                                                 texture.Put()),
+              render::Result::Ok);
+    render::Ref<render::Surface> target;
+    ASSERT_EQ(texture->GetSurfaceLevel(0, target.Put()), render::Result::Ok);
+    ASSERT_EQ(device_.SetColorTarget(target.Get()), 1);
+    // The device resets its viewport with the target; 2D drawing must not
+    // keep offsetting by the old split-screen origin.
+    EXPECT_EQ(device_.GetViewport(), (render::Viewport{0, 0, 128, 64, 0, 1}));
+    EXPECT_EQ(device_.GetViewportOrigin().x, 0.0f);
+    EXPECT_EQ(device_.RestoreColorTarget(), 1);
+}
+
+TEST_F(DeviceTest, ScreenshotReadbackMatchesTheTargetInSystemMemory)
+{
+    CreateDevice();
+    // The screenshot's picture target: 2048 x 2048 in the colour format.
+    render::Ref<render::Texture> texture;
+    ASSERT_EQ(device_.GetDevice()->CreateTexture(2048, 2048, 1, render::kUsageRenderTarget, device_.GetColorFormat(),
+                                                 render::kPoolDefault, texture.Put()),
+              render::Result::Ok);
+    render::Ref<render::Surface> target;
+    ASSERT_EQ(texture->GetSurfaceLevel(0, target.Put()), render::Result::Ok);
+    ASSERT_EQ(device_.SetColorTarget(target.Get()), 1);
+    device_.GetDevice()->Clear(render::kClearTarget, 0xFF336699u, 1.0f, 0);
+    ASSERT_EQ(device_.RestoreColorTarget(), 1);
+
+    render::Ref<render::Texture> readback = device_.CreateReadbackTexture(target.Get());
+    ASSERT_TRUE(readback);
+    render::SurfaceDesc desc;
+    ASSERT_EQ(readback->GetLevelDesc(0, desc), render::Result::Ok);
+    EXPECT_EQ(desc.width, 2048u);
+    EXPECT_EQ(desc.height, 2048u);
+    EXPECT_EQ(desc.format, device_.GetColorFormat());
+    EXPECT_EQ(desc.pool, render::kPoolSystemMem);
+    EXPECT_EQ(readback->GetLevelCount(), 1u);
+
+    render::Ref<render::Surface> memory;
+    ASSERT_EQ(readback->GetSurfaceLevel(0, memory.Put()), render::Result::Ok);
+    ASSERT_EQ(device_.GetRenderTargetData(target.Get(), memory.Get()), 1);
+    EXPECT_EQ(render::FakeRender::ReadPixel(memory.Get(), 2047, 2047), 0xFF336699u);
+
+    // A destination of another size is refused, as the device refuses it.
+    render::Ref<render::Texture> small;
+    ASSERT_EQ(device_.GetDevice()->CreateTexture(1024, 768, 1, 0, device_.GetColorFormat(), render::kPoolSystemMem,
+                                                 small.Put()),
+              render::Result::Ok);
+    render::Ref<render::Surface> smallSurface;
+    ASSERT_EQ(small->GetSurfaceLevel(0, smallSurface.Put()), render::Result::Ok);
+    EXPECT_EQ(device_.GetRenderTargetData(target.Get(), smallSurface.Get()), 0);
+    EXPECT_EQ(device_.GetRenderTargetData(target.Get(), nullptr), 0);
+    EXPECT_FALSE(device_.CreateReadbackTexture(nullptr));
+}
+
+// ---------------------------------------------------------------- display modes
+
+TEST_F(DeviceTest, ChangeDisplayModeFallsBackToAWindow)
+{
+    CreateDevice();
+    struct Case {
+        i32 windowed, width, height;
+        i32 becomesWindowed;
+        u32 style;
+    };
+    const Case cases[] = {
+        {0, 1024, 768, 0, 0x90000000},   // listed: full screen
+        {1, 800, 600, 1, 0x00CA0000},
+        {0, 1000, 700, 1, 0x00CA0000},   // not listed: a window of that size
+        {0, 640, 480, 0, 0x90000000},
+        {1, 1024, 768, 1, 0x00CA0000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.windowed << ' ' << c.width << 'x' << c.height);
+        fake_->ClearLog();
+        received_.clear();
+        ASSERT_EQ(device_.ChangeDisplayMode(c.windowed, c.width, c.height), 1);
+        EXPECT_EQ(device_.IsWindowed(), c.becomesWindowed);
+        EXPECT_EQ(system_.GetStyle(), c.style);
+        EXPECT_EQ(win::GetWindowStyle(system_.GetWindowHandle()) & ~win::kWsVisible, c.style & ~win::kWsVisible);
+        EXPECT_EQ(system_.GetWidth(), c.width);
+        EXPECT_EQ(system_.GetHeight(), c.height);
+        EXPECT_EQ(win::GetClientRect(system_.GetWindowHandle()), (win::Rect{0, 0, c.width, c.height}));
+
+        // The forced reset went through the whole protocol.
+        EXPECT_EQ(Messages(), (std::vector<u32>{0x401, 0x402}));
+        const std::vector<render::Call> resets = fake_->Find(render::CallMatch("Reset"));
+        ASSERT_EQ(resets.size(), 1u);
+        EXPECT_EQ(resets[0].U32("windowed"), u32(c.becomesWindowed));
+        const render::PresentParams p = Fake().Params();
+        EXPECT_EQ(p.windowed, c.becomesWindowed != 0);
+        EXPECT_EQ(p.backBufferWidth, u32(c.width));
+        EXPECT_EQ(p.backBufferHeight, u32(c.height));
+        EXPECT_EQ(p.backBufferFormat, 22u);
+        EXPECT_EQ(device_.GetBackBufferWidth(), u32(c.width));
+        EXPECT_EQ(device_.GetColorTarget(), Fake().BackBuffer());
+        EXPECT_EQ(device_.GetViewport(), (render::Viewport{0, 0, u32(c.width), u32(c.height), 0, 1}));
+    }
+}
+
+TEST_F(DeviceTest, ChangeDisplayModeReportsAFailedReset)
+{
+    CreateDevice();
+    fake_->FailCall("Reset", 1, render::Result::InvalidCall, 2);
+    EXPECT_EQ(device_.ChangeDisplayMode(0, 1024, 768), 0);
+    EXPECT_EQ(fake_->Count("Reset"), 2u);
+    EXPECT_EQ(Messages(), (std::vector<u32>{0x401}));
+}
+
+}  // namespace
+}  // namespace device_test
