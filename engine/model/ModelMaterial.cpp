@@ -1,16 +1,21 @@
 #include "engine/model/ModelMaterial.h"
 
 #include "engine/core/Memory.h"
+#include "engine/graphics/Texture.h"
 #include "engine/model/ModelBone.h"
 
 #include <atomic>
 
 namespace {
 
-CResourceBase* MakePlaceholder(const char* name, CqelPackFile*)
+// A texture from the pack or the file; one that does not load keeps only
+// its name.
+CResourceBase* MakeTexture(const char* name, CqelPackFile* pack)
 {
-    auto* texture = new CResourceBase();
-    if (texture && name) texture->SetName(name);
+    auto* texture = new CTexture();
+    if (!texture) return nullptr;
+    const i32 loaded = name && (pack ? texture->LoadFromPack(pack, name) : texture->LoadFromFile(name));
+    if (!loaded) texture->SetName(name);
     return texture;
 }
 
@@ -23,7 +28,7 @@ void SetModelTextureFactory(ModelTextureFactory factory) { g_textureFactory = fa
 CResourceBase* CreateModelTexture(const char* name, CqelPackFile* pack)
 {
     const ModelTextureFactory factory = g_textureFactory.load();
-    return factory ? factory(name, pack) : MakePlaceholder(name, pack);
+    return factory ? factory(name, pack) : MakeTexture(name, pack);
 }
 
 void* CModelMaterial::operator new(size_t size) noexcept

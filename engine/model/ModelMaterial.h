@@ -3,10 +3,9 @@
 // swap textures at run time: the replaced texture waits in SavedTextures
 // until RestoreTextures puts it back.
 //
-// Textures are held as resource objects (the texture class, or a named
-// placeholder for a texture that could not be loaded); the model file
-// reader makes them through the texture factory below, which the texture
-// module installs.
+// Textures are CTexture objects (one that could not be loaded keeps only
+// its name); the model file reader makes them through the texture factory
+// below, which tests may replace.
 #pragma once
 
 #include "engine/core/ResourceList.h"
@@ -23,7 +22,8 @@ class CqelPackFile;
 // placeholder that keeps only the name. Null only when nothing can be
 // allocated.
 using ModelTextureFactory = CResourceBase* (*)(const char* name, CqelPackFile* pack);
-// Installs the factory (null: the default, which makes named placeholders).
+// Installs the factory (null: the default, CTexture loaded from the pack
+// or the file).
 void SetModelTextureFactory(ModelTextureFactory factory);
 CResourceBase* CreateModelTexture(const char* name, CqelPackFile* pack);
 
@@ -58,6 +58,16 @@ public:
     i32 AddTexture(const CResourceBase* texture);
     // Puts every saved texture back into its slot. 0 without textures.
     i32 RestoreTextures();
+    // Sets shader's material parameters: the colours (each times colour
+    // when one is given), power, texture offset, the textures from
+    // "g_Texture" on (none: "g_Texture" cleared) and the technique: this
+    // material's own when set, else by textures and skinning.
+    void Apply(const CVector4* colour, CShader* shader, bool skinned) const;
+    // The device texture of texture i; null when there is none.
+    host::render::Texture* GetDeviceTexture(u32 i) const;
+    // A colour times colour, component by component (as it is when null).
+    static CVector4 Tint(const CVector4& c, const CVector4* colour);
+
     // Replaces the name (null clears it).
     void SetName(const char* name);
     u32 GetTextureCount() const { return Textures ? Textures->GetCount() : 0; }

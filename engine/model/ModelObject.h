@@ -21,6 +21,8 @@
 #include "host/render/Render.h"
 
 class CMatrix;
+class CShader;
+class CVector4;
 
 class CModelBase : public CResourceBase {
     ORV_ABSTRACT_CLASS(CModelBase)
@@ -141,10 +143,26 @@ public:
     // own finishing, whose results do not count. 1.
     i32 Finalize() override;
 
+    // Draws range i with material i for every material: through shader's
+    // passes when one is given, else through the fixed pipeline. A skinned
+    // draw passes the skin palette (paletteCount matrices, already in world
+    // space); the shader path expects the palette uploaded by the caller.
+    // Empty ranges, missing ranges and missing materials are skipped. The
+    // device's blend mode is restored afterwards. 1, 0 without a device.
+    i32 Draw(const CMatrix* world, const CVector4* colour, const CMatrix* palette, u32 paletteCount,
+        CShader* shader);
+    i32 DrawWithShader(const CMatrix* world, const CVector4* colour, bool skinned, CShader* shader);
+    // Skinned, the vertices are skinned in software into the buffer and the
+    // world transform is the identity: they are in world space already.
+    i32 DrawFixed(const CMatrix* world, const CVector4* colour, const CMatrix* palette, u32 paletteCount);
+
     CModelCollisionGrid* GetCollisionGrid() const { return m_grid; }
     CResourceList* GetLowModels() const { return m_lowModels; }
 
 private:
+    // Range i when it exists and is not empty, with material i.
+    bool DrawableRange(u32 i, const CPoint2** range, CModelMaterial** material) const;
+
     CModelCollisionGrid* m_grid = nullptr;
     CResourceList* m_lowModels = nullptr;
 };
