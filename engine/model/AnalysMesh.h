@@ -32,7 +32,8 @@ public:
     CAnalysMesh(const CAnalysMesh& other) = default;
     ~CAnalysMesh() override = default;
 
-    // Reads the loaded data into mesh and finalizes every model object.
+    // Reads the loaded data into mesh, in place of what it held, and
+    // finalizes every model object.
     // textures and shaders (either may be null) are caches looked up by
     // file name, to which new textures and effects are added; with a pack,
     // textures are loaded out of it. The mesh name is not used. 1, or 0

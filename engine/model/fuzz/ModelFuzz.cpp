@@ -4,6 +4,7 @@
 // refused input must leave the mesh empty.
 #include "engine/model/AnalysMesh.h"
 #include "engine/model/Mesh.h"
+#include "engine/model/ModelMaterial.h"
 #include "engine/model/WriteMesh.h"
 
 #include <cstdint>
@@ -11,6 +12,14 @@
 #include <string>
 
 namespace {
+
+// Names from the input never reach the file system.
+CResourceBase* NamedPlaceholder(const char* name, CqelPackFile*)
+{
+    auto* texture = new CResourceBase();
+    if (texture && name) texture->SetName(name);
+    return texture;
+}
 
 i32 ReadInto(const void* data, size_t size, CMesh& mesh, CResourceList* textures)
 {
@@ -30,6 +39,7 @@ i32 ReadInto(const void* data, size_t size, CMesh& mesh, CResourceList* textures
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    SetModelTextureFactory(&NamedPlaceholder);
     CResourceList textures;
     CMesh mesh;
     if (!ReadInto(data, size, mesh, &textures)) {
