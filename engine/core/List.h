@@ -203,6 +203,17 @@ public:
         return m_data[index];
     }
 
+    // Copies this list into other through other's virtual operations: its
+    // name becomes this list's, then its elements a copy of this list's
+    // (SetArray). 1; 0 for a null other or when other cannot take them.
+    i32 CopyTo(CList* other) const
+    {
+        if (!other) return 0;
+        if (other == this) return 1;
+        other->SetName(this->GetName());
+        return other->SetArray(m_data, m_count);
+    }
+
     // Inserts a copy of *item before position (clamped to count, so a large
     // position appends). 0 for a null item or when the array cannot grow.
     // For the pointer list item is the address of the pointer to insert.

@@ -1,0 +1,597 @@
+#include "engine/model/AnalysMesh.h"
+
+#include "engine/core/Endian.h"
+#include "engine/core/Memory.h"
+#include "engine/model/Mesh.h"
+#include "engine/model/ModelBone.h"
+#include "engine/model/ModelFile.h"
+#include "engine/model/ModelObject.h"
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// Least bytes one record of each kind takes on file, to bound counts
+// before anything is allocated for them.
+constexpr u64 kMinMaterialEntry = 8 + 1 + 64 + 12 + 4 + 4;   // frame, name, colours, values, power, marker
+constexpr u64 kMinGridCell = 24 + 1 + 8 + 8 + 4;               // box, name, frame, counts, marker
+constexpr u64 kInfluenceBytes = 10;
+
+// Little-endian floats from bytes already checked to be there.
+inline void TakeFloats(const u8*& p, f32* out, u32 n)
+{
+    for (u32 i = 0; i < n; ++i, p += 4) {
+        const u32 bits = GetLe32(p);
+        std::memcpy(out + i, &bits, 4);
+    }
+}
+
+// Frees an owned text when it goes out of scope.
+struct Text {
+    char* p = nullptr;
+    Text() = default;
+    Text(const Text&) = delete;
+    Text& operator=(const Text&) = delete;
+    ~Text() { AlignedFree(p); }
+    // Hands the text over to a new owner.
+    char* Take()
+    {
+        char* t = p;
+        p = nullptr;
+        return t;
+    }
+};
+
+// Owns a new engine object until it is handed to a list.
+template <class T>
+struct Owned {
+    T* p;
+    explicit Owned(T* object) : p(object) {}
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    ~Owned() { delete p; }
+    T* Release()
+    {
+        T* t = p;
+        p = nullptr;
+        return t;
+    }
+};
+
+// Appends to an owning list; on success the list owns the object.
+template <class T>
+bool Hand(CResourceList* list, Owned<T>& object)
+{
+    if (!AppendElement(list, object.p)) return false;
+    object.Release();
+    return true;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------ primitives
+
+bool CAnalysMesh::Fits(u64 count, u64 bytes, u64 extra) const
+{
+    if (bytes != 0 && count > (u64(UINT32_MAX) + 1) / bytes) return false;
+    return count * bytes + extra <= GetRemaining();
+}
+
+bool CAnalysMesh::ReadText(char** out)
+{
+    *out = ReadString();
+    return !HasError();
+}
+
+bool CAnalysMesh::ReadVector3(f32* out) { return ReadFloat3(out) && !HasError(); }
+
+bool CAnalysMesh::ReadFrame(u32* type, u32* size)
+{
+    *type = ReadUInt32();
+    if (HasError()) return false;
+    if (*type == kModelEndMarker) return true;
+    *size = ReadUInt32();
+    return !HasError() && Fits(*size, 1, 4);
+}
+
+bool CAnalysMesh::CloseFrame(u32 start, u32 size)
+{
+    if (GetCursor() - start != size) return false;
+    return ReadUInt32() == kModelEndMarker && !HasError();
+}
+
+bool CAnalysMesh::SkipBlock(u32 size) { return Skip(size) && ReadUInt32() == kModelEndMarker && !HasError(); }
+
+i32 CAnalysMesh::CheckMagic() const
+{
+    return GetDataSize() >= kModelMagicSize && std::memcmp(GetData(), kModelMagic, kModelMagicSize) == 0 ? 1 : 0;
+}
+
+// ------------------------------------------------------------ the file
+
+i32 CAnalysMesh::ReadModel(CMesh* mesh, const char*, CResourceList* textures, CResourceList* shaders,
+    CqelPackFile* pack)
+{
+    if (!mesh) return 0;
+    m_textures = textures;
+    m_shaders = shaders;
+    m_pack = pack;
+    CMesh scratch;
+    if (!ReadChunks(&scratch)) return 0;
+    for (u32 i = 0; i < scratch.GetModelObjectCount(); ++i) {
+        CModelObject* object = scratch.GetModelObject(i);
+        if (!object || !object->Finalize()) return 0;
+    }
+    mesh->SwapContents(scratch);
+    return 1;
+}
+
+i32 CAnalysMesh::ReadChunks(CMesh* mesh)
+{
+    if (!mesh || !CheckMagic()) return 0;
+    // A second reading of the same data starts afresh.
+    m_error = false;
+    SetCursor(kModelMagicSize);
+    CMesh scratch;
+    if (!scratch.GetModelObjects() || !scratch.GetBones() || !scratch.GetBoneGroups() || !scratch.GetAnimations()) {
+        return 0;
+    }
+    while (GetRemaining() > 0) {
+        u32 type = 0, size = 0;
+        if (!ReadFrame(&type, &size)) return 0;
+        if (type == kModelEndMarker) break;
+        bool ok;
+        switch (type) {
+        case kChunkModelObject: ok = ReadModelObject(scratch, size); break;
+        case kChunkBone: ok = ReadBone(scratch, size); break;
+        case kChunkBoneGroup: ok = ReadBoneGroup(scratch, size); break;
+        case kChunkAnimation: ok = ReadAnimation(scratch, size); break;
+        default: ok = SkipBlock(size); break;
+        }
+        if (!ok) return 0;
+    }
+    mesh->SwapContents(scratch);
+    return 1;
+}
+
+// ----------------------------------------------------------- model object
+
+bool CAnalysMesh::ReadModelObject(CMesh& mesh, u32 size)
+{
+    const u32 start = GetCursor();
+    Owned<CModelObject> object(new CModelObject());
+    if (!object.p || !object.p->GetVertexList() || !object.p->GetIndexList() || !object.p->GetMaterialList() ||
+        !object.p->GetCollisionGrid() || !object.p->GetLowModels()) {
+        return false;
+    }
+    Text name;
+    if (!ReadText(&name.p)) return false;
+    if (name.p) object.p->SetName(name.p);
+    for (;;) {
+        u32 tag = 0, blockSize = 0;
+        if (!ReadFrame(&tag, &blockSize)) return false;
+        if (tag == kModelEndMarker) break;
+        bool ok;
+        switch (tag) {
+        case kBlockVertices: ok = ReadVertices(*object.p->GetVertexList(), blockSize); break;
+        case kBlockIndices: ok = ReadIndices(*object.p->GetIndexList(), blockSize); break;
+        case kBlockMaterialList: ok = ReadMaterials(*object.p, blockSize); break;
+        case kBlockCollisionGrid: ok = ReadGrid(*object.p, blockSize); break;
+        case kBlockLowModel: ok = ReadLowModel(*object.p, blockSize); break;
+        default: ok = SkipBlock(blockSize); break;
+        }
+        if (!ok) return false;
+    }
+    // The marker that ended the blocks is the chunk's own.
+    if (GetCursor() - 4 - start != size) return false;
+    return Hand(mesh.GetModelObjects(), object);
+}
+
+bool CAnalysMesh::ReadVertices(CModelVertexList& list, u32 size)
+{
+    const u32 start = GetCursor();
+    const u32 count = ReadUInt32();
+    const u32 format = ReadUInt32();
+    const u32 recordBytes = ModelFileVertexBytes(format);
+    if (HasError() || !Fits(count, recordBytes)) return false;
+    // A list that already has its count is refilled in place.
+    if (list.GetCount() != count && !list.Resize(count)) return false;
+    list.FormatFlags = format;
+    list.Stride = CModelVertexFormat::GetStride(format) + ((format & kVertexSkin) ? kVertexSkinBytes : 0);
+    // The records were checked to fit: decode them in place.
+    const u8* p = GetData() + GetCursor();
+    CModelVertex* vertices = list.GetData();
+    for (u32 i = 0; i < count; ++i) {
+        CModelVertex& v = vertices[i];
+        v = CModelVertex();
+        if (format & kVertexPosition) TakeFloats(p, &v.Position.x, 3);
+        if (format & kVertexNormal) {
+            TakeFloats(p, &v.Normal.x, 3);
+        } else {
+            v.Position.GetNormalized(&v.Normal);
+        }
+        if (format & kVertexTexCoord0) TakeFloats(p, v.TexCoord0, 2);
+        if (format & kVertexTexCoord1) TakeFloats(p, v.TexCoord1, 2);
+        if (format & kVertexTexCoord2) TakeFloats(p, v.TexCoord2, 2);
+        if (format & kVertexTexCoord3) TakeFloats(p, v.TexCoord3, 2);
+        if (format & kVertexColor) {
+            TakeFloats(p, &v.Color.x, 4);
+        } else {
+            v.Color = CVector4(1.0f, 1.0f, 1.0f, 1.0f);
+        }
+        if (format & kVertexTangent) TakeFloats(p, &v.Tangent.x, 3);
+        if (format & kVertexBinormal) TakeFloats(p, &v.Binormal.x, 3);
+    }
+    Skip(count * recordBytes);
+    return !HasError() && CloseFrame(start, size);
+}
+
+i32 CAnalysMesh::ReadIndexList(CModelIndexList* list)
+{
+    if (!list) return 0;
+    const u32 count = ReadUInt32();
+    if (HasError() || !Fits(count, 4, 4) || !list->Indices.Resize(count)) return 0;
+    const u8* p = GetData() + GetCursor();
+    u32* indices = list->Indices.GetData();
+    for (u32 i = 0; i < count; ++i) indices[i] = GetLe32(p + 4 * size_t(i));
+    Skip(count * 4);
+    const u32 ranges = ReadUInt32();
+    if (HasError() || !Fits(ranges, 8, 4) || !list->Ranges.Resize(ranges)) return 0;
+    CPoint2* pairs = list->Ranges.GetData();
+    for (u32 r = 0; r < ranges; ++r) {
+        pairs[r].first = ReadUInt32();
+        pairs[r].second = ReadUInt32();
+    }
+    return HasError() ? 0 : 1;
+}
+
+bool CAnalysMesh::ReadIndices(CModelIndexList& list, u32 size)
+{
+    const u32 start = GetCursor();
+    return ReadIndexList(&list) && CloseFrame(start, size);
+}
+
+// -------------------------------------------------------------- materials
+
+bool CAnalysMesh::ReadMaterials(CModelObject& object, u32 size)
+{
+    const u32 start = GetCursor();
+    const u32 count = ReadUInt32();
+    if (HasError() || !Fits(count, kMinMaterialEntry, 4)) return false;
+    CMaterialList* list = object.GetMaterialList();
+    // The slots of an earlier list block go with their materials.
+    list->Release();
+    if (!list->Resize(count)) return false;
+    for (u32 i = 0; i < count; ++i) {
+        CModelMaterial* material = new CModelMaterial();
+        if (!material) return false;
+        list->GetData()[i] = material;
+        if (!ReadMaterialEntry(*material)) return false;
+    }
+    return CloseFrame(start, size);
+}
+
+bool CAnalysMesh::ReadMaterialEntry(CModelMaterial& m)
+{
+    // The entry's size counts its whole record: frame, payload and marker.
+    const u32 tag = ReadUInt32();
+    const u32 size = ReadUInt32();
+    if (HasError() || tag != kBlockMaterial || size < 12 || !Fits(size - 8, 1)) return false;
+    const u32 start = GetCursor();
+    Text name;
+    if (!ReadText(&name.p)) return false;
+    m.Name = name.Take();
+    ReadFloat4A(&m.Diffuse.x);
+    ReadFloat4A(&m.Ambient.x);
+    ReadFloat4A(&m.Specular.x);
+    ReadFloat4A(&m.Emissive.x);
+    m.BlendMode = ReadUInt32();
+    m.Values[0] = ReadUInt32();
+    m.Values[1] = ReadUInt32();
+    m.Power = ReadFloat();
+    if (HasError()) return false;
+    for (;;) {
+        u32 nested = 0, nestedSize = 0;
+        if (!ReadFrame(&nested, &nestedSize)) return false;
+        if (nested == kModelEndMarker) break;
+        bool ok;
+        switch (nested) {
+        case kBlockTexture: ok = ReadTexture(m, nestedSize); break;
+        case kBlockShader: ok = ReadShader(m, nestedSize); break;
+        default: ok = SkipBlock(nestedSize); break;
+        }
+        if (!ok) return false;
+    }
+    return GetCursor() - start == size - 8;
+}
+
+bool CAnalysMesh::ReadTexture(CModelMaterial& material, u32 size)
+{
+    const u32 start = GetCursor();
+    Text name;
+    if (!ReadText(&name.p) || !CloseFrame(start, size)) return false;
+    if (!material.Textures) {
+        material.Textures = new CResourceList();
+        if (!material.Textures) return false;
+    }
+    if (m_textures) {
+        CResourceBase* cached = m_textures->FindByFileName(name.p);
+        if (!cached) {
+            Owned<CResourceBase> texture(CreateModelTexture(name.p, m_pack));
+            if (!texture.p) return false;
+            cached = texture.p;
+            if (!Hand(m_textures, texture)) return false;
+        }
+        return material.AddTexture(cached) != 0;
+    }
+    Owned<CResourceBase> texture(CreateModelTexture(name.p, m_pack));
+    if (!texture.p || !Hand(material.Textures, texture)) return false;
+    const u32 count = material.Textures->GetCount();
+    if (!material.SavedTextures) material.SavedTextures = new CResourceList(0, 0);
+    return material.SavedTextures && material.SavedTextures->Resize(count);
+}
+
+bool CAnalysMesh::ReadShader(CModelMaterial& material, u32 size)
+{
+    const u32 start = GetCursor();
+    Text file, technique;
+    if (!ReadText(&file.p) || !ReadText(&technique.p) || !CloseFrame(start, size)) return false;
+    auto make = [&file]() {
+        CShader* shader = new CShader();
+        if (shader && !shader->CreateFromFile(file.p, 0)) shader->SetName(file.p);
+        return shader;
+    };
+    CShader* shader = nullptr;
+    if (m_shaders) {
+        auto* cached = static_cast<CShader*>(m_shaders->FindByFileName(file.p));
+        if (!cached) {
+            Owned<CShader> made(make());
+            if (!made.p) return false;
+            cached = made.p;
+            if (!Hand(m_shaders, made)) return false;
+        }
+        shader = new CShader(*cached);
+    } else {
+        shader = make();
+    }
+    if (!shader) return false;
+    delete material.Shader;
+    material.Shader = shader;
+    ModelFreeText(material.ShaderName);
+    material.ShaderName = technique.Take();
+    material.Technique = shader->GetTechniqueByName(material.ShaderName);
+    return true;
+}
+
+// ---------------------------------------------------- grid and low models
+
+bool CAnalysMesh::ReadGrid(CModelObject& object, u32 size)
+{
+    const u32 start = GetCursor();
+    CModelCollisionGrid& grid = *object.GetCollisionGrid();
+    CVector3 center, halfSize, perUnit, cellSize;
+    ReadFloat3(&center.x);
+    ReadFloat3(&halfSize.x);
+    ReadFloat3(&perUnit.x);
+    ReadFloat3(&cellSize.x);
+    const u16 countX = u16(ReadInt16()), countY = u16(ReadInt16()), countZ = u16(ReadInt16());
+    const u64 cells = u64(countX) * countY * countZ;
+    if (HasError() || !Fits(cells, kMinGridCell, 4)) return false;
+    auto* list = new CResourceList();
+    if (!list || !list->Resize(u32(cells))) {
+        delete list;
+        return false;
+    }
+    grid.ReleaseCells();
+    grid.Cells = list;
+    grid.Center = center;
+    grid.HalfSize = halfSize;
+    grid.CellsPerUnit = perUnit;
+    grid.CellSize = cellSize;
+    grid.CountX = countX;
+    grid.CountY = countY;
+    grid.CountZ = countZ;
+    for (u32 i = 0; i < u32(cells); ++i) {
+        CBox box;
+        ReadFloat3(&box.min.x);
+        ReadFloat3(&box.max.x);
+        Text name;
+        if (HasError() || !ReadText(&name.p)) return false;
+        auto* block =
+            new CModelBlock(box, object.GetVertexList(), object.GetIndexList(), object.GetMaterialList());
+        if (!block) return false;
+        list->GetData()[i] = static_cast<CValueBase*>(block);
+        if (name.p) block->SetName(name.p);
+        u32 tag = 0, blockSize = 0;
+        if (!ReadFrame(&tag, &blockSize) || tag != kBlockIndices) return false;
+        if (!block->GetIndexList() || !ReadIndices(*block->GetIndexList(), blockSize)) return false;
+    }
+    return CloseFrame(start, size);
+}
+
+bool CAnalysMesh::ReadLowModel(CModelObject& object, u32 size)
+{
+    const u32 start = GetCursor();
+    Owned<CLowModelObject> low(new CLowModelObject());
+    if (!low.p || !low.p->GetVertexList() || !low.p->GetIndexList()) return false;
+    Text name;
+    if (!ReadText(&name.p)) return false;
+    if (name.p) low.p->SetName(name.p);
+    low.p->SetValue(ReadFloat());
+    if (HasError()) return false;
+    for (;;) {
+        u32 tag = 0, blockSize = 0;
+        if (!ReadFrame(&tag, &blockSize)) return false;
+        if (tag == kModelEndMarker) break;
+        bool ok;
+        switch (tag) {
+        case kBlockVertices: ok = ReadVertices(*low.p->GetVertexList(), blockSize); break;
+        case kBlockIndices: ok = ReadIndices(*low.p->GetIndexList(), blockSize); break;
+        default: ok = SkipBlock(blockSize); break;
+        }
+        if (!ok) return false;
+    }
+    if (GetCursor() - 4 - start != size) return false;
+    return Hand(object.GetLowModels(), low);
+}
+
+// ----------------------------------------------------------------- bones
+
+bool CAnalysMesh::ReadBone(CMesh& mesh, u32 size)
+{
+    const u32 start = GetCursor();
+    CResourceList* bones = mesh.GetBones();
+    Owned<CModelBone> bone(new CModelBone());
+    if (!bone.p) return false;
+    Text name, parentName;
+    if (!ReadText(&name.p) || !ReadText(&parentName.p)) return false;
+    if (name.p) bone.p->SetName(name.p);
+    if (bones->GetCount() == 0) {
+        Owned<CModelBone> root(new CModelBone());
+        if (!root.p || !root.p->SetName("root") || !Hand(bones, root)) return false;
+    }
+    bone.p->SetParentName(parentName.p);
+    if (auto* parent = static_cast<CModelBone*>(bones->FindByName(parentName.p))) {
+        bone.p->SetParent(parent);
+        if (!parent->AddChild(bone.p)) return false;
+    }
+    ReadFloat16(&bone.p->Transform.m[0][0]);
+    ReadFloat16(&bone.p->FrameMatrix.m[0][0]);
+    bone.p->FrameMatrix.GetRotationPart(&bone.p->CombinedMatrix);
+    const u32 count = ReadUInt32();
+    if (HasError() || !Fits(count, kInfluenceBytes, 12) || !bone.p->Influences.Resize(count)) {
+        // The parent must not keep a child that is about to go.
+        if (bone.p->Parent) bone.p->Parent->Children.Resize(bone.p->Parent->Children.GetCount() - 1);
+        return false;
+    }
+    // This bone's place in the list is its palette index.
+    const u32 boneIndex = bones->GetCount();
+    for (u32 i = 0; i < count; ++i) {
+        CBoneInfluence& influence = bone.p->Influences.GetData()[i];
+        influence.objectIndex = u16(ReadInt16());
+        influence.vertexIndex = ReadUInt32();
+        influence.weight = ReadFloat();
+        CModelObject* object = mesh.GetModelObject(influence.objectIndex);
+        CModelVertexList* vertices = object ? object->GetVertexList() : nullptr;
+        if (!vertices) continue;
+        if (!(vertices->FormatFlags & kVertexSkin)) {
+            vertices->FormatFlags |= kVertexSkin;
+            vertices->Stride += kVertexSkinBytes;
+        }
+        CModelVertex* vertex = vertices->GetAt(influence.vertexIndex);
+        // Four slots, and bone numbers the packed byte can carry; what
+        // does not fit moves nothing.
+        if (!vertex || vertex->InfluenceCount >= kMaxVertexInfluences || boneIndex > 0xFF) continue;
+        vertex->BoneIndex[vertex->InfluenceCount] = u8(boneIndex);
+        vertex->Weight[vertex->InfluenceCount] = influence.weight;
+        ++vertex->InfluenceCount;
+    }
+    for (u32& link : bone.p->LinkValues) link = ReadUInt32();
+    bone.p->SetIndex(boneIndex);
+    CModelBone* parent = bone.p->Parent;
+    if (HasError() || !CloseFrame(start, size) || !Hand(bones, bone)) {
+        if (parent) parent->Children.Resize(parent->Children.GetCount() - 1);
+        return false;
+    }
+    return true;
+}
+
+bool CAnalysMesh::ReadBoneGroup(CMesh& mesh, u32 size)
+{
+    const u32 start = GetCursor();
+    Owned<CPointerList> group(new CPointerList());
+    if (!group.p) return false;
+    Text name;
+    if (!ReadText(&name.p)) return false;
+    if (name.p) group.p->SetName(name.p);
+    const u32 count = ReadUInt32();
+    if (HasError() || !Fits(count, 1, 4) || !group.p->Resize(count)) return false;
+    for (u32 i = 0; i < count; ++i) {
+        Text boneName;
+        if (!ReadText(&boneName.p)) return false;
+        group.p->GetData()[i] = static_cast<CValueBase*>(mesh.GetBones()->FindByName(boneName.p));
+    }
+    return CloseFrame(start, size) && Hand(mesh.GetBoneGroups(), group);
+}
+
+// ------------------------------------------------------------- animations
+
+bool CAnalysMesh::ReadAnimation(CMesh& mesh, u32 size)
+{
+    const u32 start = GetCursor();
+    Owned<CModelAnimation> animation(new CModelAnimation());
+    if (!animation.p) return false;
+    Text name;
+    if (!ReadText(&name.p)) return false;
+    if (name.p) animation.p->SetName(name.p);
+    animation.p->Length = ReadUInt32();
+    if (HasError()) return false;
+    for (;;) {
+        u32 tag = 0, blockSize = 0;
+        if (!ReadFrame(&tag, &blockSize)) return false;
+        if (tag == kModelEndMarker) break;
+        const bool ok = tag == kBlockBoneKeys ? ReadBoneKeys(mesh, *animation.p, blockSize) : SkipBlock(blockSize);
+        if (!ok) return false;
+    }
+    if (GetCursor() - 4 - start != size) return false;
+    return Hand(mesh.GetAnimations(), animation);
+}
+
+namespace {
+
+// Grows track by count keys read by value(key) after the ones it has.
+template <class Track, class ReadKey>
+bool AppendKeys(Track* track, u32 count, ReadKey readKey)
+{
+    if (!track) return false;
+    const u32 old = track->GetCount();
+    if (u64(old) + count > UINT32_MAX || !track->Resize(old + count)) return false;
+    for (u32 i = 0; i < count; ++i) readKey(track->GetData()[old + i]);
+    return true;
+}
+
+}  // namespace
+
+bool CAnalysMesh::ReadBoneKeys(CMesh& mesh, CModelAnimation& animation, u32 size)
+{
+    const u32 start = GetCursor();
+    Owned<CModelBoneAnimation> keys(new CModelBoneAnimation());
+    if (!keys.p) return false;
+    if (!ReadText(&keys.p->BoneName)) return false;
+    keys.p->Bone = static_cast<CModelBone*>(mesh.GetBones()->FindByName(keys.p->BoneName));
+    for (;;) {
+        const u32 type = ReadUInt32();
+        if (HasError()) return false;
+        if (type == kModelEndMarker) break;
+        const u32 count = ReadUInt32();
+        if (HasError()) return false;
+        bool ok;
+        if (type == kKeysRotation) {
+            ok = Fits(count, 24) && AppendKeys(keys.p->MakeRotation(), count, [this](CKeyFrame<CQuaternion>& k) {
+                k.time = ReadFloat();
+                k.value.w = ReadFloat();
+                k.value.x = ReadFloat();
+                k.value.y = ReadFloat();
+                k.value.z = ReadFloat();
+                k.ease = ReadFloat();
+            });
+        } else if (type == kKeysScaling || type == kKeysPosition) {
+            auto* track = type == kKeysScaling ? keys.p->MakeScaling() : keys.p->MakePosition();
+            ok = Fits(count, 20) && AppendKeys(track, count, [this](CKeyFrame<CVector3>& k) {
+                k.time = ReadFloat();
+                ReadFloat3(&k.value.x);
+                k.ease = ReadFloat();
+            });
+        } else {
+            return false;
+        }
+        if (!ok || HasError()) return false;
+    }
+    if (GetCursor() - 4 - start != size) return false;
+    CResourceListOf<CModelBoneAnimation>& tracks = animation.Tracks;
+    void* slot = keys.p;
+    if (!tracks.Add(&slot)) return false;
+    keys.Release();
+    return true;
+}

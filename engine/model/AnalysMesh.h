@@ -1,0 +1,90 @@
+// CAnalysMesh: reads an engine model file (ModelFile.h, written by
+// CWriteMesh) into a mesh: model objects with vertices, indices, materials,
+// collision grids and low models, bones with their skin weights, bone
+// groups and animations; textures and effects are shared through the
+// caller's caches.
+//
+// The file is untrusted. Every count, size and string is checked against
+// what is left of the data before anything is allocated for it; every
+// frame's size must equal what its payload holds and every end marker must
+// be there. A damaged file is refused as a whole: the mesh is filled only
+// once the whole file has been read (and, through ReadModel, every model
+// object has made its device buffers).
+#pragma once
+
+#include "engine/core/ReadBinary.h"
+#include "engine/core/ResourceList.h"
+#include "engine/core/Types.h"
+
+class CMesh;
+class CModelObject;
+class CModelMaterial;
+class CModelVertexList;
+class CModelIndexList;
+class CModelAnimation;
+class CqelPackFile;
+
+class CAnalysMesh : public CqelReadBinary {
+    ORV_VALUE_CLASS(CAnalysMesh)
+
+public:
+    CAnalysMesh() = default;
+    CAnalysMesh(const CAnalysMesh& other) = default;
+    ~CAnalysMesh() override = default;
+
+    // Reads the loaded data into mesh, in place of what it held, and
+    // finalizes every model object.
+    // textures and shaders (either may be null) are caches looked up by
+    // file name, to which new textures and effects are added; with a pack,
+    // textures are loaded out of it. The mesh name is not used. 1, or 0
+    // with mesh unchanged.
+    i32 ReadModel(CMesh* mesh, const char* meshName, CResourceList* textures, CResourceList* shaders,
+        CqelPackFile* pack);
+    // The reading alone, without device buffers. 1, or 0 with mesh
+    // unchanged.
+    i32 ReadChunks(CMesh* mesh);
+    // 1 when the data begins with the 23 magic bytes.
+    i32 CheckMagic() const;
+
+    // An index block's payload and end marker into list: u32 count,
+    // indices, u32 range count, (start, count) pairs. 1 or 0.
+    i32 ReadIndexList(CModelIndexList* list);
+
+private:
+    // Block readers: the cursor stands after the frame's size word; each
+    // reads up to and including the end marker and checks that the payload
+    // had exactly size bytes.
+    bool ReadModelObject(CMesh& mesh, u32 size);
+    bool ReadVertices(CModelVertexList& list, u32 size);
+    bool ReadIndices(CModelIndexList& list, u32 size);
+    bool ReadMaterials(CModelObject& object, u32 size);
+    bool ReadMaterialEntry(CModelMaterial& material);
+    bool ReadTexture(CModelMaterial& material, u32 size);
+    bool ReadShader(CModelMaterial& material, u32 size);
+    bool ReadGrid(CModelObject& object, u32 size);
+    bool ReadLowModel(CModelObject& object, u32 size);
+    bool ReadBone(CMesh& mesh, u32 size);
+    bool ReadBoneGroup(CMesh& mesh, u32 size);
+    bool ReadAnimation(CMesh& mesh, u32 size);
+    bool ReadBoneKeys(CMesh& mesh, CModelAnimation& animation, u32 size);
+    // Skips an unknown frame's payload; its end marker must follow.
+    bool SkipBlock(u32 size);
+
+    // A frame's type and size: false at the end of the data or when the
+    // size runs past it (room for the end marker included). An end marker
+    // in place of the type gives true with *type = kModelEndMarker.
+    bool ReadFrame(u32* type, u32* size);
+    // The end marker must be next, and the payload begun at start must
+    // have been size bytes.
+    bool CloseFrame(u32 start, u32 size);
+    // count records of bytes each (plus extra bytes) fit in what is left.
+    bool Fits(u64 count, u64 bytes, u64 extra = 0) const;
+    // A string into an owned text (null for an empty string); false when
+    // the data ends first.
+    bool ReadText(char** out);
+    bool ReadVector3(f32* out);
+
+    CResourceList* m_textures = nullptr;
+    CResourceList* m_shaders = nullptr;
+    CqelPackFile* m_pack = nullptr;
+};

@@ -1,0 +1,124 @@
+#include "engine/model/Mesh.h"
+
+#include "engine/model/ModelBone.h"
+#include "engine/model/ModelObject.h"
+#include "engine/model/WriteMesh.h"
+
+#include <utility>
+
+i32 AppendElement(CResourceList* list, CValueBase* object)
+{
+    if (!list || !object) return 0;
+    void* slot = object;
+    return list->Add(&slot);
+}
+
+namespace {
+
+CResourceList* CopyList(const CResourceList* list) { return list ? new CResourceList(*list) : nullptr; }
+
+}  // namespace
+
+CMesh::CMesh()
+{
+    SetType(2);
+    m_objects = new CResourceList();
+    m_bones = new CResourceList();
+    m_boneGroups = new CResourceList();
+    m_animations = new CResourceList();
+}
+
+CMesh::CMesh(const CMesh& other)
+    : CResourceBase(other),
+      m_objects(CopyList(other.m_objects)),
+      m_bones(CopyList(other.m_bones)),
+      m_boneGroups(CopyList(other.m_boneGroups)),
+      m_animations(CopyList(other.m_animations))
+{
+    SetType(2);
+    for (u32 i = 0; i < GetBoneCount(); ++i) {
+        if (CModelBone* bone = GetBone(i)) bone->LinkHierarchy(m_bones);
+    }
+    for (u32 i = 0; m_animations && i < m_animations->GetCount(); ++i) {
+        if (CModelAnimation* animation = GetAnimation(i)) animation->RebindBones(m_bones);
+    }
+    // The groups' pointers are the source's bones: find the copy's by name.
+    for (u32 g = 0; m_boneGroups && g < m_boneGroups->GetCount(); ++g) {
+        auto* group = ListElement<CPointerList>(m_boneGroups, g);
+        for (u32 i = 0; group && i < group->GetCount(); ++i) {
+            auto* old = static_cast<CModelBone*>(static_cast<CValueBase*>(group->GetAt(i)));
+            CResourceBase* bone = old && m_bones ? m_bones->FindByName(old->GetName()) : nullptr;
+            group->GetData()[i] = static_cast<CValueBase*>(bone);
+        }
+    }
+}
+
+CMesh::~CMesh() { CMesh::Release(); }
+
+i32 CMesh::Release()
+{
+    // Groups and animations point at bones: they go first.
+    delete m_boneGroups;
+    delete m_animations;
+    delete m_objects;
+    delete m_bones;
+    m_boneGroups = m_animations = m_objects = m_bones = nullptr;
+    return CResourceBase::Release();
+}
+
+i32 CMesh::Write(const char* path) const
+{
+    if (!path) return 0;
+    CWriteMesh writer;
+    return writer.Write(this, path);
+}
+
+CModelObject* CMesh::GetModelObject(u32 i) const { return ListElement<CModelObject>(m_objects, i); }
+CModelBone* CMesh::GetBone(u32 i) const { return ListElement<CModelBone>(m_bones, i); }
+CModelAnimation* CMesh::GetAnimation(u32 i) const { return ListElement<CModelAnimation>(m_animations, i); }
+
+i32 CMesh::ComputeBoneSphere(u32 index)
+{
+    CModelBone* bone = GetBone(index);
+    if (!bone) return 0;
+    // The positions the influences name, skipping those that name nothing.
+    auto position = [this](const CBoneInfluence& influence) -> const CVector3* {
+        CModelObject* object = GetModelObject(influence.objectIndex);
+        CModelVertexList* vertices = object ? object->GetVertexList() : nullptr;
+        const CModelVertex* vertex = vertices ? vertices->GetAt(influence.vertexIndex) : nullptr;
+        return vertex ? &vertex->Position : nullptr;
+    };
+    const CList<CBoneInfluence>& influences = bone->Influences;
+    CVector3 sum;
+    u32 used = 0;
+    for (u32 i = 0; i < influences.GetCount(); ++i) {
+        if (const CVector3* p = position(*influences.GetAt(i))) {
+            sum += *p;
+            ++used;
+        }
+    }
+    if (used == 0) {
+        bone->BoneSphere.centre = bone->Position;
+        bone->BoneSphere.radius = 0.0f;
+        return 1;
+    }
+    const CVector3 centre(sum.x / f32(used), sum.y / f32(used), sum.z / f32(used));
+    f32 radius = 0.0f;
+    for (u32 i = 0; i < influences.GetCount(); ++i) {
+        if (const CVector3* p = position(*influences.GetAt(i))) {
+            const f32 d = (*p - centre).Length();
+            if (d > radius) radius = d;
+        }
+    }
+    bone->BoneSphere.centre = centre;
+    bone->BoneSphere.radius = radius;
+    return 1;
+}
+
+void CMesh::SwapContents(CMesh& other)
+{
+    std::swap(m_objects, other.m_objects);
+    std::swap(m_bones, other.m_bones);
+    std::swap(m_boneGroups, other.m_boneGroups);
+    std::swap(m_animations, other.m_animations);
+}

@@ -1,0 +1,184 @@
+// Damaged model files: cut at every byte, each byte changed, counts and
+// sizes that claim more than the file holds. Each is refused (or, cut
+// exactly between chunks, read as the shorter file it then is), nothing
+// runs past the data, and the caller's mesh is left as it was.
+#include "engine/model/AnalysMesh.h"
+#include "engine/model/Mesh.h"
+#include "engine/model/ModelObject.h"
+#include "engine/model/WriteMesh.h"
+#include "engine/model/tests/ModelGolden.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+using model_test::Bytes;
+
+namespace {
+
+// A mesh that already holds something the caller keeps.
+struct KeptMesh {
+    CMesh mesh;
+    KeptMesh()
+    {
+        auto* object = new CModelObject();
+        object->SetName("Keep");
+        AppendElement(mesh.GetModelObjects(), object);
+    }
+    bool Intact() const
+    {
+        return mesh.GetModelObjectCount() == 1 && std::strcmp(mesh.GetModelObject(0)->GetName(), "Keep") == 0 &&
+               mesh.GetBoneCount() == 0 && mesh.GetAnimations()->GetCount() == 0;
+    }
+};
+
+i32 Read(const std::string& bytes, CMesh& mesh)
+{
+    CAnalysMesh reader;
+    if (!reader.LoadFromMemory(bytes.data(), u32(bytes.size()))) return 0;
+    return reader.ReadChunks(&mesh);
+}
+
+struct Golden {
+    const char* name;
+    std::string bytes;
+    std::vector<size_t> chunkEnds;
+};
+
+std::vector<Golden> Goldens()
+{
+    return {{"rigid", model_test::RigidGolden(), model_test::RigidChunkEnds()},
+        {"skinned", model_test::SkinnedGolden(), model_test::SkinnedChunkEnds()}};
+}
+
+}  // namespace
+
+TEST(ModelDamage, EveryCutIsRefusedUnlessItFallsBetweenChunks)
+{
+    for (const Golden& g : Goldens()) {
+        for (size_t length = 0; length < g.bytes.size(); ++length) {
+            KeptMesh kept;
+            const i32 result = Read(g.bytes.substr(0, length), kept.mesh);
+            const bool boundary = std::count(g.chunkEnds.begin(), g.chunkEnds.end(), length) > 0;
+            ASSERT_EQ(result, boundary ? 1 : 0) << g.name << " cut to " << length << " bytes";
+            if (!result) {
+                ASSERT_TRUE(kept.Intact()) << g.name << " cut to " << length;
+            }
+        }
+    }
+}
+
+TEST(ModelDamage, EveryChangedByteIsReadSafely)
+{
+    // A change in a float or a name may leave a valid file; a change in a
+    // count, size, tag or marker must not take the reader past the data.
+    // The sanitizer build holds it to that.
+    for (const Golden& g : Goldens()) {
+        u32 refused = 0;
+        for (size_t at = 0; at < g.bytes.size(); ++at) {
+            for (u8 value : {u8(0x00), u8(0x01), u8(0x7F), u8(0x80), u8(0xFF)}) {
+                std::string damaged = g.bytes;
+                if (u8(damaged[at]) == value) continue;
+                damaged[at] = char(value);
+                KeptMesh kept;
+                if (!Read(damaged, kept.mesh)) {
+                    ++refused;
+                    ASSERT_TRUE(kept.Intact()) << g.name << " byte " << at << " = " << int(value);
+                }
+            }
+        }
+        EXPECT_GT(refused, g.bytes.size()) << g.name;
+    }
+}
+
+TEST(ModelDamage, EveryFrameWordIsChecked)
+{
+    // Each type, tag, size, count and marker word of the skinned file
+    // (offsets worked out from its layout), made one larger: refused.
+    const std::string golden = model_test::SkinnedGolden();
+    const size_t object = 23, bone1 = 23 + 141, bone2 = bone1 + 185, group = bone2 + 175, anim = group + 30;
+    const struct {
+        const char* what;
+        size_t at;
+    } words[] = {
+        {"model object size", object + 4},
+        {"vertex block size", object + 13 + 4},
+        {"vertex count", object + 13 + 8},
+        {"vertex block marker", object + 13 + 64},
+        {"index block size", object + 81 + 4},
+        {"index count", object + 81 + 8},
+        {"range count", object + 81 + 24},
+        {"material count", object + 121 + 8},
+        {"model object marker", object + 137},
+        {"bone size", bone1 + 4},
+        {"influence count", bone1 + 8 + 4 + 5 + 128},
+        {"bone marker", bone1 + 181},
+        {"group size", group + 4},
+        {"group bone count", group + 8 + 5},
+        {"animation size", anim + 4},
+        {"key set size", anim + 8 + 5 + 4 + 4},
+        {"rotation key count", anim + 8 + 5 + 4 + 8 + 5 + 4},
+        {"position key count", anim + 8 + 5 + 4 + 8 + 5 + 8 + 48 + 4},
+        {"key set marker", anim + 8 + 5 + 4 + 8 + 89},
+    };
+    for (const auto& w : words) {
+        std::string damaged = golden;
+        ASSERT_LE(w.at + 4, damaged.size()) << w.what;
+        const u32 old = GetLe32(&damaged[w.at]);
+        PutLe32(&damaged[w.at], old + 1);
+        KeptMesh kept;
+        EXPECT_EQ(Read(damaged, kept.mesh), 0) << w.what << " at " << w.at << " was " << old;
+        EXPECT_TRUE(kept.Intact()) << w.what;
+    }
+}
+
+TEST(ModelDamage, HugeCountsAreRefusedBeforeAnythingIsAllocated)
+{
+    const std::string magic = Bytes().Magic();
+    const auto object = [](const std::string& blocks) {
+        return Bytes().U32(0).U32(2 + u32(blocks.size())).Str("A").Raw(blocks).End().str();
+    };
+    const struct {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"vertices", magic + object(Bytes().U32(1).U32(8).U32(0x0FFFFFFF).U32(0x3FF).End())},
+        {"vertices of no bytes each",
+            magic + object(Bytes().U32(1).U32(8).U32(0xFFFFFFFF).U32(0).End())},
+        {"indices", magic + object(Bytes().U32(2).U32(8).U32(0x40000000).U32(0).End())},
+        {"ranges", magic + object(Bytes().U32(2).U32(8).U32(0).U32(0x20000000).End())},
+        {"materials", magic + object(Bytes().U32(3).U32(4).U32(0xFFFFFFFF).End())},
+        {"grid cells",
+            magic + object(Bytes().U32(11).U32(54).F3(0, 0, 0).F3(1, 1, 1).F3(1, 1, 1).F3(1, 1, 1)
+                                .U16(0xFFFF).U16(0xFFFF).U16(0xFFFF).End())},
+        {"influences",
+            magic + Bytes().U32(7).U32(153).Str("B").Str("root").Translation(0, 0, 0).Translation(0, 0, 0)
+                        .U32(0xFFFFFFFF).U32(0).U32(0).U32(0).End().str()},
+        {"group bones", magic + Bytes().U32(8).U32(6).Str("G").U32(0x7FFFFFFF).End().str()},
+        {"keys",
+            magic + Bytes().U32(9).U32(24).Str("A").U32(0).U32(10).U32(10).Str("B").U32(2).U32(0x7FFFFFFF)
+                        .End().End().str()},
+        {"a chunk size", magic + Bytes().U32(12).U32(0xFFFFFFF0).str()},
+        {"a name without its end", magic + Bytes().U32(0).U32(5).str() + "Name"},
+    };
+    for (const auto& c : cases) {
+        KeptMesh kept;
+        EXPECT_EQ(Read(c.bytes, kept.mesh), 0) << c.what;
+        EXPECT_TRUE(kept.Intact()) << c.what;
+    }
+}
+
+TEST(ModelDamage, IndicesPastTheVerticesStayInTheDataButNeverReachABuffer)
+{
+    // The reader keeps what the file says; the index check before any
+    // buffer is filled refuses it (ModelBufferTest).
+    const std::string bytes = Bytes().Magic()
+        .U32(0).U32(2 + 12 + 20 + 12 + 28).Str("A")
+        .U32(1).U32(20).U32(1).U32(1).F3(0, 0, 0).End()
+        .U32(2).U32(28).U32(3).U32(0).U32(0).U32(7).U32(1).U32(0).U32(3).End()
+        .End();
+    CMesh mesh;
+    ASSERT_EQ(Read(bytes, mesh), 1);
+    EXPECT_FALSE(mesh.GetModelObject(0)->GetIndexList()->IsValid(1));
+}

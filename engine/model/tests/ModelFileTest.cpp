@@ -1,0 +1,325 @@
+// The model file through the writer and the reader: what goes in comes
+// out, the format's corner cases, shared texture caches, and damaged files
+// refused whole.
+#include "engine/model/AnalysMesh.h"
+#include "engine/model/Mesh.h"
+#include "engine/model/ModelBone.h"
+#include "engine/model/ModelObject.h"
+#include "engine/model/WriteMesh.h"
+#include "engine/model/tests/ModelGolden.h"
+#include "host/kernel/Kernel.h"
+#include "host/kernel/tests/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+using model_test::Bytes;
+
+namespace {
+
+i32 Read(const std::string& bytes, CMesh& mesh)
+{
+    CAnalysMesh reader;
+    if (!bytes.empty() && !reader.LoadFromMemory(bytes.data(), u32(bytes.size()))) return 0;
+    return reader.ReadChunks(&mesh);
+}
+
+CModelObject* NewObject(const char* name, u32 format, u32 vertexCount)
+{
+    auto* object = new CModelObject();
+    object->SetName(name);
+    CModelVertexList& v = *object->GetVertexList();
+    v.Resize(vertexCount);
+    v.FormatFlags = format;
+    v.Stride = CModelVertexFormat::GetStride(format);
+    for (u32 i = 0; i < vertexCount; ++i) {
+        CModelVertex& x = *v.GetAt(i);
+        const f32 f = f32(i);
+        x.Position.Set(f, f + 0.5f, -f);
+        x.Normal.Set(0, 0, 1);
+        for (u32 n = 0; n < 4; ++n) {
+            x.TexCoord(n)[0] = f / 8 + f32(n);
+            x.TexCoord(n)[1] = 1 - f / 8;
+        }
+        x.Color = CVector4(0.25f, 0.5f, 0.75f, 1);
+        x.Tangent.Set(1, 0, 0);
+        x.Binormal.Set(0, 1, 0);
+    }
+    return object;
+}
+
+// A mesh that uses every part of the format.
+void BuildFull(CMesh& mesh)
+{
+    CModelObject* hull = NewObject("Hull", 0x3EF, 4);   // every field but the skin data
+    const u32 indices[] = {0, 1, 2, 2, 1, 3};
+    hull->GetIndexList()->Indices.SetArray(indices, 6);
+    const CPoint2 ranges[] = {{0, 3}, {3, 3}};
+    hull->GetIndexList()->Ranges.SetArray(ranges, 2);
+    auto* painted = new CModelMaterial();
+    painted->SetName("Paint");
+    const CResourceBase a("Textures\\Hull.dds"), b("Decal.dds");
+    painted->AddTexture(&a);
+    painted->AddTexture(&b);
+    painted->Shader = new CShader();
+    painted->Shader->SetName("Toon.shd");
+    painted->ShaderName = ModelCopyText("Outline");
+    auto* unnamed = new CModelMaterial();   // written as "Material_2"
+    unnamed->BlendMode = 0;
+    for (CModelMaterial* m : {painted, unnamed}) {
+        void* slot = m;
+        hull->GetMaterialList()->Add(&slot);
+    }
+    CModelCollisionGrid& grid = *hull->GetCollisionGrid();
+    grid.Center.Set(1, 1, 0);
+    grid.HalfSize.Set(1, 1, 1);
+    grid.CellsPerUnit.Set(1, 0.5f, 0.5f);
+    grid.CellSize.Set(1, 2, 2);
+    grid.CountX = 2;
+    grid.CountY = grid.CountZ = 1;
+    grid.Cells = new CResourceList();
+    for (u32 c = 0; c < 2; ++c) {
+        auto* cell = new CModelBlock(CBox({f32(c), 0, -1}, {f32(c + 1), 2, 1}), hull->GetVertexList(),
+            hull->GetIndexList(), hull->GetMaterialList());
+        cell->GetIndexList()->Indices.SetArray(indices + 3 * c, 3);
+        const CPoint2 range{0, 3};
+        cell->GetIndexList()->Ranges.SetArray(&range, 1);
+        AppendElement(grid.Cells, cell);
+    }
+    for (f32 value : {0.5f, 0.25f}) {
+        auto* low = new CLowModelObject();
+        low->SetName(value == 0.5f ? "Half" : "Quarter");
+        low->SetValue(value);
+        low->GetVertexList()->Resize(3);
+        low->GetVertexList()->FormatFlags = 0x1;
+        low->GetVertexList()->Stride = 12;
+        low->GetVertexList()->GetAt(2)->Position.Set(0, value, 0);
+        low->GetIndexList()->Indices.SetArray(indices, 3);
+        AppendElement(hull->GetLowModels(), low);
+    }
+    AppendElement(mesh.GetModelObjects(), hull);
+    AppendElement(mesh.GetModelObjects(), NewObject("Empty", 0x1, 0));
+
+    auto* root = new CModelBone();
+    root->SetName("root");
+    AppendElement(mesh.GetBones(), root);
+    auto* mast = new CModelBone();
+    mast->SetName("Mast");
+    mast->SetParentName("root");
+    mast->Transform.m[3][2] = 4;
+    mast->LinkValues[0] = 2;
+    AppendElement(mesh.GetBones(), mast);
+
+    auto* sway = new CModelAnimation();
+    sway->SetName("Sway");
+    sway->Length = 9600;
+    auto* keys = new CModelBoneAnimation();
+    keys->Bone = mast;
+    keys->BoneName = ModelCopyText("Mast");
+    keys->MakeScaling()->AddKey(0, CVector3(1, 1, 1));
+    keys->MakeScaling()->AddKey(9600, CVector3(2, 1, 1), 0.25f);
+    void* slot = keys;
+    sway->Tracks.Add(&slot);
+    AppendElement(mesh.GetAnimations(), sway);
+}
+
+std::string Le32(u32 v) { return Bytes().U32(v); }
+
+}  // namespace
+
+TEST(ModelFile, WhatIsWrittenIsReadBack)
+{
+    CMesh mesh;
+    BuildFull(mesh);
+    const std::string bytes = CWriteMesh::Build(mesh);
+    CMesh read;
+    ASSERT_EQ(Read(bytes, read), 1);
+    // Written again, the same bytes: nothing was lost or changed.
+    EXPECT_EQ(CWriteMesh::Build(read), bytes);
+
+    ASSERT_EQ(read.GetModelObjectCount(), 2u);
+    const CModelObject& hull = *read.GetModelObject(0);
+    const CModelVertex& v = *hull.GetVertexList()->GetAt(3);
+    const CModelVertex& w = *mesh.GetModelObject(0)->GetVertexList()->GetAt(3);
+    EXPECT_EQ(0, std::memcmp(&v, &w, sizeof v));
+    EXPECT_EQ(hull.GetVertexList()->Stride, 84u);
+    const auto& painted = *static_cast<const CModelMaterial*>(hull.GetMaterialList()->GetAt(0));
+    ASSERT_EQ(painted.GetTextureCount(), 2u);
+    EXPECT_STREQ(painted.GetTexture(0)->GetName(), "Textures\\Hull.dds");
+    ASSERT_NE(painted.Shader, nullptr);
+    // No device here: the effect stands in as a placeholder with its name.
+    EXPECT_STREQ(painted.Shader->GetName(), "Toon.shd");
+    EXPECT_STREQ(painted.ShaderName, "Outline");
+    const auto& unnamed = *static_cast<const CModelMaterial*>(hull.GetMaterialList()->GetAt(1));
+    EXPECT_STREQ(unnamed.Name, "Material_2");
+    EXPECT_EQ(unnamed.BlendMode, 0u);
+    EXPECT_EQ(unnamed.Textures, nullptr);
+    EXPECT_EQ(hull.GetCollisionGrid()->GetCellAt(1)->GetBox().min.x, 1.0f);
+    ASSERT_EQ(hull.GetLowModels()->GetCount(), 2u);
+    const auto* quarter = ListElement<CLowModelObject>(hull.GetLowModels(), 1);
+    EXPECT_STREQ(quarter->GetName(), "Quarter");
+    EXPECT_EQ(quarter->GetValue(), 0.25f);
+    EXPECT_EQ(quarter->GetVertexList()->GetAt(2)->Position.y, 0.25f);
+    EXPECT_EQ(read.GetModelObject(1)->GetVertexList()->GetCount(), 0u);
+    EXPECT_EQ(read.GetBone(1)->Transform.m[3][2], 4.0f);
+    EXPECT_EQ(read.GetBone(1)->LinkValues[0], 2u);
+    const auto& keys = *static_cast<const CModelBoneAnimation*>(read.GetAnimation(0)->Tracks.GetAt(0));
+    EXPECT_EQ(keys.Scaling->GetAt(1)->value.x, 2.0f);
+    EXPECT_EQ(keys.Scaling->GetAt(1)->ease, 0.25f);
+}
+
+TEST(ModelFile, SmallFilesAndTheirCorners)
+{
+    const std::string magic = Bytes().Magic();
+    const std::string skinnedKnee = Bytes()
+        .U32(7).U32(153).Str("Knee").Str("Hip").Translation(0, 0, 0).Translation(0, 0, 0).U32(0)
+        .U32(0).U32(0).U32(0).End();
+    struct Case {
+        const char* what;
+        std::string bytes;
+        i32 result;
+    } cases[] = {
+        {"the magic alone is an empty model", magic, 1},
+        {"an end marker ends the chunks, whatever follows", magic + Le32(0xFFFFFFFF) + "garbage", 1},
+        {"an unknown chunk is skipped by its size", magic + Bytes().U32(5).U32(3).Str("ab").End().str(), 1},
+        {"an unknown chunk must end with a marker", magic + Bytes().U32(5).U32(3).Str("ab").U32(0).str(), 0},
+        {"an unknown chunk's size past the end", magic + Bytes().U32(5).U32(300).Str("ab").End().str(), 0},
+        {"one byte short of the magic", magic.substr(0, 22), 0},
+        {"a wrong magic", "QEL MODEL VER 0.02 FILE", 0},
+        {"no data at all", "", 0},
+        {"a chunk type cut short", magic + std::string("\0\0", 2), 0},
+        {"a bone chunk", magic + skinnedKnee, 1},
+        {"a bone chunk whose size is one too many",
+            magic + Bytes().U32(7).U32(154).Raw(skinnedKnee.substr(8)).str(), 0},
+        {"a key group of an unknown kind",
+            magic + Bytes().U32(9).U32(28).Str("A").U32(0)
+                .U32(10).U32(10).Str("B").U32(3).U32(0).End()
+                .End().str(), 0},
+        {"a model object without its end marker", magic + Bytes().U32(0).U32(2).Str("A").str(), 0},
+        {"a grid cell whose index block is not one",
+            magic + Bytes().U32(0).U32(113).Str("A")
+                .U32(11).U32(99).F3(0, 0, 0).F3(1, 1, 1).F3(1, 1, 1).F3(1, 1, 1).U16(1).U16(1).U16(1)
+                .F3(0, 0, 0).F3(1, 1, 1).Str("")
+                .U32(1).U32(8).U32(0).U32(0).End()
+                .End()
+                .End().str(), 0},
+    };
+    for (const Case& c : cases) {
+        CMesh mesh;
+        EXPECT_EQ(Read(c.bytes, mesh), c.result) << c.what;
+    }
+}
+
+TEST(ModelFile, TheFirstBoneBringsTheRootAndKeysOfOneKindAppend)
+{
+    const std::string bytes = Bytes()
+        .Magic()
+        .U32(7).U32(153).Str("Arm").Str("root").Translation(0, 0, 0).Translation(0, 0, 0).U32(0)
+        .U32(0).U32(0).U32(0).End()
+        .U32(9).U32(86).Str("A").U32(100)
+        .U32(10).U32(68).Str("Arm")
+        .U32(0).U32(1).F32(0).F4(1, 0, 0, 0).F32(0)
+        .U32(0).U32(1).F32(100).F4(0, 1, 0, 0).F32(0)
+        .End()
+        .End();
+    CMesh mesh;
+    ASSERT_EQ(Read(bytes, mesh), 1);
+    ASSERT_EQ(mesh.GetBoneCount(), 2u);
+    EXPECT_STREQ(mesh.GetBone(0)->GetName(), "root");
+    EXPECT_EQ(mesh.GetBone(1)->Index, 1u);
+    EXPECT_EQ(mesh.GetBone(1)->Parent, mesh.GetBone(0));
+    const auto& keys = *static_cast<const CModelBoneAnimation*>(mesh.GetAnimation(0)->Tracks.GetAt(0));
+    ASSERT_EQ(keys.Rotation->GetCount(), 2u);
+    EXPECT_EQ(keys.Rotation->GetAt(0)->value.w, 1.0f);
+    EXPECT_EQ(keys.Rotation->GetAt(1)->time, 100.0f);
+    EXPECT_EQ(keys.Rotation->GetAt(1)->value.x, 1.0f);
+}
+
+TEST(ModelFile, AFifthInfluenceOnAVertexMovesNothing)
+{
+    CMesh mesh;
+    AppendElement(mesh.GetModelObjects(), NewObject("Body", 0x1, 1));
+    auto* root = new CModelBone();
+    root->SetName("root");
+    AppendElement(mesh.GetBones(), root);
+    for (int b = 0; b < 5; ++b) {
+        auto* bone = new CModelBone();
+        const char name[] = {char('A' + b), 0};
+        bone->SetName(name);
+        bone->SetParentName("root");
+        const CBoneInfluence influences[] = {{0, 0, 0.2f}, {0, 1, 1.0f}, {1, 0, 1.0f}};
+        bone->Influences.SetArray(influences, 3);   // two name nothing
+        AppendElement(mesh.GetBones(), bone);
+    }
+    CMesh read;
+    ASSERT_EQ(Read(CWriteMesh::Build(mesh), read), 1);
+    const CModelVertex& v = *read.GetModelObject(0)->GetVertexList()->GetAt(0);
+    EXPECT_EQ(v.InfluenceCount, 4);
+    EXPECT_EQ(v.BoneIndex[0], 1);
+    EXPECT_EQ(v.BoneIndex[3], 4);
+    EXPECT_EQ(read.GetModelObject(0)->GetVertexList()->Stride, 32u);
+    // The records stay with their bones.
+    EXPECT_EQ(read.GetBone(5)->Influences.GetCount(), 3u);
+}
+
+namespace {
+
+u32 g_factoryCalls = 0;
+
+CResourceBase* CountingFactory(const char* name, CqelPackFile*)
+{
+    ++g_factoryCalls;
+    return new CResourceBase(name);
+}
+
+}  // namespace
+
+TEST(ModelFile, TexturesAreSharedThroughTheCallersCache)
+{
+    SetModelTextureFactory(&CountingFactory);
+    g_factoryCalls = 0;
+    const auto material = [](const char* texture) {
+        return Bytes().U32(4).U32(100 + 12 + u32(std::strlen(texture)) + 1)
+            .Str("M").F4(1, 1, 1, 1).F4(1, 1, 1, 1).F4(1, 1, 1, 1).F4(1, 1, 1, 1).U32(1).U32(0).U32(0).F32(0)
+            .U32(5).U32(u32(std::strlen(texture)) + 1).Str(texture).End()
+            .End().str();
+    };
+    const std::string list = Bytes().U32(2).Raw(material("a\\Wood.bmp")).Raw(material("b\\Wood.bmp"));
+    const std::string object = Bytes().U32(0).U32(2 + 12 + u32(list.size())).Str("A")
+        .U32(3).U32(u32(list.size())).Raw(list).End().End();
+    const std::string bytes = Bytes().Magic().Raw(object);
+
+    CResourceList cache;
+    for (int load = 0; load < 2; ++load) {
+        CAnalysMesh reader;
+        ASSERT_EQ(reader.LoadFromMemory(bytes.data(), u32(bytes.size())), 1u);
+        CMesh mesh;
+        // The reading alone: ReadModel's buffers need a device.
+        reader.ReadModel(&mesh, "A", &cache, nullptr, nullptr);
+    }
+    // Both materials, in both loads, found the first texture by file name.
+    EXPECT_EQ(g_factoryCalls, 1u);
+    ASSERT_EQ(cache.GetCount(), 1u);
+    EXPECT_STREQ(static_cast<CResourceBase*>(static_cast<CValueBase*>(cache.GetAt(0)))->GetName(), "a\\Wood.bmp");
+    SetModelTextureFactory(nullptr);
+}
+
+TEST(ModelFile, MeshWriteReplacesTheFileOrLeavesItAlone)
+{
+    host::kernel::testing::TempFolder folder;
+    const std::string path = folder / "Ship.mdl";
+    CMesh mesh;
+    BuildFull(mesh);
+    EXPECT_EQ(mesh.Write(nullptr), 0);
+    ASSERT_EQ(mesh.Write(path.c_str()), 1);
+    CAnalysMesh reader;
+    ASSERT_EQ(reader.LoadFromFile(path.c_str()), 1u);
+    CMesh read;
+    ASSERT_EQ(reader.ReadChunks(&read), 1);
+    EXPECT_EQ(CWriteMesh::Build(read), CWriteMesh::Build(mesh));
+    // A folder that does not exist: nothing written, no failure hidden.
+    EXPECT_EQ(mesh.Write((folder / "missing/Ship.mdl").c_str()), 0);
+}
