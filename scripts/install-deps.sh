@@ -6,6 +6,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgtk-3-dev xvfb xauth fonts-ipafont-gothic
   libsdl2-dev libgl1-mesa-dri libvorbis-dev
+  sox vorbis-tools
 )
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
