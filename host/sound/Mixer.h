@@ -52,6 +52,7 @@ private:
 NullOutput* InstalledNullOutput();
 std::shared_ptr<Faults> NullOutputFaults(NullOutput& output);
 std::unique_ptr<Output> CreateNullSink(NullOutput& output);
+void NullOutputHardwareMemory(NullOutput& output, uint32_t& totalBytes, uint32_t& freeBytes);
 
 // One secondary buffer's state. PCM is shared between duplicates.
 struct Voice {

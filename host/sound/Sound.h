@@ -268,6 +268,9 @@ public:
     // Loses every secondary buffer: they stop, and Lock and Play answer
     // BufferLost until Restore.
     void LoseBuffers();
+    // The hardware memory that devices created from now on report in their
+    // capabilities (a software mixer has none: 0 and 0 by default).
+    void SetHardwareMemory(uint32_t totalBytes, uint32_t freeBytes);
 
     // Shared with the devices made through this output.
     struct State;

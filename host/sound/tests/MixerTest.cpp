@@ -351,11 +351,16 @@ TEST_F(MixerFailure, DeviceCreationFailsWhenToldAndRecovers) {
     null.FailNext(Call::CreateDevice, Result::NoDriver);
     EXPECT_EQ(CreateDevice(second), Result::NoDriver);
     EXPECT_EQ(second, nullptr);
+    null.SetHardwareMemory(1 << 20, 1 << 19);
     ASSERT_EQ(CreateDevice(second), Result::Ok);
     DeviceCaps caps;
     ASSERT_EQ(second->GetCaps(caps), Result::Ok);
     EXPECT_LE(caps.minSecondaryRate, 8000u);
     EXPECT_GE(caps.maxSecondaryRate, 48000u);
+    EXPECT_EQ(caps.totalHardwareBytes, 1u << 20);
+    EXPECT_EQ(caps.freeHardwareBytes, 1u << 19);
+    ASSERT_EQ(device->GetCaps(caps), Result::Ok);
+    EXPECT_EQ(caps.totalHardwareBytes, 0u);   // made before: none
     device.reset();
     second.reset();
     int16_t out[2];
