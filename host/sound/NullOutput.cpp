@@ -59,6 +59,10 @@ void NullOutput::FailNext(Call call, Result result, uint32_t times) {
     if (call < Call::Count) state_->faults->FailNext(call, result, times);
 }
 
+void NullOutput::FailAfter(Call call, uint32_t skip, Result result, uint32_t times) {
+    if (call < Call::Count) state_->faults->FailNext(call, result, times, skip);
+}
+
 void NullOutput::ClearFailures() { state_->faults->Clear(); }
 
 void NullOutput::LoseBuffers() {

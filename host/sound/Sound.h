@@ -264,6 +264,9 @@ public:
 
     // The next `times` calls of `call` fail with `result`.
     void FailNext(Call call, Result result, uint32_t times = 1);
+    // The same after `skip` calls of `call` have succeeded (a refill that
+    // fails after the first fill, the second voice of a sound...).
+    void FailAfter(Call call, uint32_t skip, Result result, uint32_t times = 1);
     void ClearFailures();
     // Loses every secondary buffer: they stop, and Lock and Play answer
     // BufferLost until Restore.
