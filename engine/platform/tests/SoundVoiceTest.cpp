@@ -82,6 +82,7 @@ TEST_F(Voices, DeviceVoicesCarryModeVelocityAndPosition)
     EXPECT_EQ(Mix(1)[0], 16000);
 
     // Under a software listener the device's placement is switched off.
+    ASSERT_EQ(b.Set3DMode(0, CSoundBuffer::kMode3DNormal), 1);
     CListener listener(&sound_, CListener::kModeSoftware);
     listener.Update();
     ASSERT_EQ(b.Play(1, 0.0f, 1), 1u);
@@ -89,6 +90,7 @@ TEST_F(Voices, DeviceVoicesCarryModeVelocityAndPosition)
     EXPECT_EQ(Device3D(b, 1).mode, snd::kMode3DDisable);
     ASSERT_EQ(b.SetPosition3D(0, &ahead, 1.0f, CSoundBuffer::kMode3DNormal), 1);
     EXPECT_EQ(b.GetVoice(0)->mode3D, CSoundBuffer::kMode3DSoftware);
+    EXPECT_EQ(Device3D(b, 0).mode, snd::kMode3DDisable);
 
     // An idle voice leaves its placement and what it followed.
     ASSERT_EQ(b.SetVoiceFollow(1, &followed), 1);
@@ -105,20 +107,23 @@ TEST_F(Voices, PauseAllAndResumeAllTakeEveryPlayingVoiceWhereItWas)
     const std::vector<i16> ramp = Ramp(kRate);
     CSoundBuffer b;
     Load(b, ramp, 3);
+    // Voices 0 and 2 play, 100 frames apart; voice 1 was stopped.
     ASSERT_EQ(b.Play(1, 0.0f, 1), 0u);
     Mix(100);
     ASSERT_EQ(b.Play(1, 0.0f, 1), 1u);
+    ASSERT_EQ(b.Play(1, 0.0f, 1), 2u);
+    ASSERT_EQ(b.StopVoiceAt(1, 1), 1);
     Mix(50);
     ASSERT_EQ(b.PauseAll(), 1);
-    for (u32 v = 0; v < 2; ++v) {
+    for (u32 v : {0u, 2u}) {
         EXPECT_EQ(b.GetVoice(v)->paused, 1u) << v;
         EXPECT_EQ(b.IsPlaying(v), 1u) << v;
     }
-    EXPECT_EQ(b.GetVoice(2)->paused, 0u);
+    EXPECT_EQ(b.GetVoice(1)->paused, 0u);
     for (i16 s : Mix(30)) ASSERT_EQ(s, 0);
 
     ASSERT_EQ(b.ResumeAll(), 1);
-    EXPECT_EQ(b.IsPlaying(2), 0u);   // never started: not resumed
+    EXPECT_EQ(b.IsPlaying(1), 0u);   // stopped: not resumed
     u32 t = 0;
     MixExpecting(t, 1, 20, [&](u32 t) { return i16(ramp[150 + t] + ramp[50 + t]); }, [] {});
 }
