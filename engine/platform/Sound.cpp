@@ -66,6 +66,8 @@ i32 CSound::Initialize(CSystem* window)
     if (m_device->GetCaps(caps) != Result::Ok) return 0;
     m_maxSecondaryRate = caps.maxSecondaryRate;
     m_minSecondaryRate = caps.minSecondaryRate;
+    m_totalHardwareMemory = caps.totalHardwareBytes;
+    m_freeHardwareMemory = caps.freeHardwareBytes;
     m_capsFlags = caps.flags;
 
     SetSoundDeviceGlobal(this);

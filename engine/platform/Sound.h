@@ -46,6 +46,8 @@ public:
     u32 GetMaxSecondaryRate() const { return m_maxSecondaryRate; }
     u32 GetMinSecondaryRate() const { return m_minSecondaryRate; }
     u32 GetCapsFlags() const { return m_capsFlags; }
+    u32 GetTotalHardwareMemory() const { return m_totalHardwareMemory; }
+    u32 GetFreeHardwareMemory() const { return m_freeHardwareMemory; }
 
 private:
     std::unique_ptr<host::sound::Device> m_device;
@@ -53,6 +55,8 @@ private:
     host::sound::Listener* m_listenerInterface = nullptr;   // owned by the device
     u32 m_maxSecondaryRate = 0;
     u32 m_minSecondaryRate = 0;
+    u32 m_totalHardwareMemory = 0;
+    u32 m_freeHardwareMemory = 0;
     u32 m_capsFlags = 0;
     CSystem* m_window = nullptr;
     CListener* m_listener = nullptr;

@@ -34,7 +34,7 @@ namespace host::sound { class Buffer; }
 class CListener;
 class CqelPackFile;
 class CSoundBuffer;
-struct OggVorbis_File;
+struct OggStream;
 
 // One voice of a sound.
 struct SoundVoice {
@@ -176,7 +176,7 @@ public:
         Shared& operator=(const Shared&) = delete;
         ~Shared();
         std::unique_ptr<CWavReader> wav;   // streamed WAV
-        OggVorbis_File* ogg = nullptr;     // streamed Ogg Vorbis
+        OggStream* ogg = nullptr;          // streamed Ogg Vorbis
         SoundFormat format;
     };
 

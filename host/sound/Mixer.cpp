@@ -208,9 +208,9 @@ bool ValidPcmFormat(const WaveFormat& f) {
 
 // ---------------------------------------------------------------- faults
 
-void Faults::FailNext(Call call, Result result, uint32_t times) {
+void Faults::FailNext(Call call, Result result, uint32_t times, uint32_t skip) {
     std::lock_guard<std::mutex> lock(mutex_);
-    entries_[size_t(call)] = {result, result == Result::Ok ? 0 : times};
+    entries_[size_t(call)] = {result, result == Result::Ok ? 0 : times, skip};
 }
 
 void Faults::Clear() {
@@ -222,6 +222,10 @@ Result Faults::Take(Call call) {
     std::lock_guard<std::mutex> lock(mutex_);
     Entry& e = entries_[size_t(call)];
     if (e.times == 0) return Result::Ok;
+    if (e.skip > 0) {
+        --e.skip;
+        return Result::Ok;
+    }
     --e.times;
     return e.result;
 }

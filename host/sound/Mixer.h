@@ -38,12 +38,13 @@ std::unique_ptr<Output> CreateSdlOutput();
 // Injected failures, shared by a null output and the devices made through it.
 class Faults {
 public:
-    void FailNext(Call call, Result result, uint32_t times);
+    // After `skip` calls that pass, the next `times` calls of `call` fail.
+    void FailNext(Call call, Result result, uint32_t times, uint32_t skip = 0);
     void Clear();
     // The injected result for this call (consuming it), or Ok.
     Result Take(Call call);
 private:
-    struct Entry { Result result = Result::Ok; uint32_t times = 0; };
+    struct Entry { Result result = Result::Ok; uint32_t times = 0; uint32_t skip = 0; };
     std::mutex mutex_;
     std::array<Entry, static_cast<size_t>(Call::Count)> entries_{};
 };
@@ -52,6 +53,7 @@ private:
 NullOutput* InstalledNullOutput();
 std::shared_ptr<Faults> NullOutputFaults(NullOutput& output);
 std::unique_ptr<Output> CreateNullSink(NullOutput& output);
+void NullOutputHardwareMemory(NullOutput& output, uint32_t& totalBytes, uint32_t& freeBytes);
 
 // One secondary buffer's state. PCM is shared between duplicates.
 struct Voice {

@@ -79,8 +79,9 @@ private:
 
 class MixerDevice final : public Device {
 public:
-    explicit MixerDevice(std::shared_ptr<Mixer> mixer)
-        : mixer_(std::move(mixer)), listener_(std::make_shared<MixerListener>(mixer_)) {}
+    MixerDevice(std::shared_ptr<Mixer> mixer, uint32_t hardwareTotal, uint32_t hardwareFree)
+        : mixer_(std::move(mixer)), listener_(std::make_shared<MixerListener>(mixer_)),
+          hardwareTotal_(hardwareTotal), hardwareFree_(hardwareFree) {}
 
     // Buffers may outlive the device; they then play nowhere.
     ~MixerDevice() override { mixer_->CloseOutput(); }
@@ -157,12 +158,16 @@ public:
         out.flags = kDeviceCapsFlags;
         out.minSecondaryRate = kFrequencyMin;
         out.maxSecondaryRate = kFrequencyMax;
+        out.totalHardwareBytes = hardwareTotal_;
+        out.freeHardwareBytes = hardwareFree_;
         return Result::Ok;
     }
 
 private:
     std::shared_ptr<Mixer> mixer_;
     std::shared_ptr<MixerListener> listener_;
+    uint32_t hardwareTotal_;
+    uint32_t hardwareFree_;
 };
 
 }  // namespace
@@ -198,16 +203,18 @@ Result CreateDevice(std::unique_ptr<Device>& out) {
     out.reset();
     std::shared_ptr<Faults> faults;
     std::unique_ptr<Output> output;
+    uint32_t hardwareTotal = 0, hardwareFree = 0;
     if (NullOutput* null = InstalledNullOutput()) {
         faults = NullOutputFaults(*null);
         if (Result r = faults->Take(Call::CreateDevice); r != Result::Ok) return r;
         output = CreateNullSink(*null);
+        NullOutputHardwareMemory(*null, hardwareTotal, hardwareFree);
     } else {
         output = CreateSdlOutput();
     }
     auto mixer = std::make_shared<Mixer>(std::move(faults));
     if (mixer->OpenOutput(std::move(output)) != Result::Ok) return Result::NoDriver;
-    out = std::make_unique<MixerDevice>(std::move(mixer));
+    out = std::make_unique<MixerDevice>(std::move(mixer), hardwareTotal, hardwareFree);
     return Result::Ok;
 }
 

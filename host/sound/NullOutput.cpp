@@ -8,6 +8,8 @@ struct NullOutput::State {
     std::mutex mutex;
     Mixer* mixer = nullptr;   // the newest open device's
     std::shared_ptr<Faults> faults = std::make_shared<Faults>();
+    uint32_t hardwareTotal = 0;
+    uint32_t hardwareFree = 0;
 };
 
 namespace {
@@ -57,11 +59,27 @@ void NullOutput::FailNext(Call call, Result result, uint32_t times) {
     if (call < Call::Count) state_->faults->FailNext(call, result, times);
 }
 
+void NullOutput::FailAfter(Call call, uint32_t skip, Result result, uint32_t times) {
+    if (call < Call::Count) state_->faults->FailNext(call, result, times, skip);
+}
+
 void NullOutput::ClearFailures() { state_->faults->Clear(); }
 
 void NullOutput::LoseBuffers() {
     std::lock_guard<std::mutex> lock(state_->mutex);
     if (state_->mixer) state_->mixer->LoseBuffers();
+}
+
+void NullOutput::SetHardwareMemory(uint32_t totalBytes, uint32_t freeBytes) {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->hardwareTotal = totalBytes;
+    state_->hardwareFree = freeBytes;
+}
+
+void NullOutputHardwareMemory(NullOutput& output, uint32_t& totalBytes, uint32_t& freeBytes) {
+    std::lock_guard<std::mutex> lock(output.GetState()->mutex);
+    totalBytes = output.GetState()->hardwareTotal;
+    freeBytes = output.GetState()->hardwareFree;
 }
 
 void SetNullOutput(NullOutput* output) { g_installed.store(output); }

@@ -264,10 +264,16 @@ public:
 
     // The next `times` calls of `call` fail with `result`.
     void FailNext(Call call, Result result, uint32_t times = 1);
+    // The same after `skip` calls of `call` have succeeded (a refill that
+    // fails after the first fill, the second voice of a sound...).
+    void FailAfter(Call call, uint32_t skip, Result result, uint32_t times = 1);
     void ClearFailures();
     // Loses every secondary buffer: they stop, and Lock and Play answer
     // BufferLost until Restore.
     void LoseBuffers();
+    // The hardware memory that devices created from now on report in their
+    // capabilities (a software mixer has none: 0 and 0 by default).
+    void SetHardwareMemory(uint32_t totalBytes, uint32_t freeBytes);
 
     // Shared with the devices made through this output.
     struct State;

@@ -177,7 +177,7 @@ TEST_F(SoundStream, DamagedOggNeverWritesOrReportsMoreThanItDecoded)
 
     // Small fills meet holes at their very start, where a hole taken as a
     // length would step before the buffer.
-    OggVorbis_File* decoder = OpenOggMemoryStream(CreateMemStream(ogg.data(), u32(ogg.size())));
+    OggStream* decoder = OpenOggMemoryStream(CreateMemStream(ogg.data(), u32(ogg.size())));
     ASSERT_NE(decoder, nullptr);
     std::vector<u8> guarded(8 + 64 + 8, 0xEE);
     for (int i = 0; i < 3000; ++i) {

@@ -53,8 +53,9 @@ inline std::vector<i16> Ramp(u32 frames, i16 start = 0)
 }
 
 // Ogg Vorbis of mono or interleaved stereo samples; smallPages puts every
-// packet on a page of its own.
-inline Bytes EncodeOgg(const std::vector<i16>& samples, u16 channels, u32 rate, bool smallPages = false)
+// packet on a page of its own. Links of a chained file need serials of their own.
+inline Bytes EncodeOgg(const std::vector<i16>& samples, u16 channels, u32 rate, bool smallPages = false,
+                       int serial = 1)
 {
     vorbis_info vi;
     vorbis_comment vc;
@@ -68,7 +69,7 @@ inline Bytes EncodeOgg(const std::vector<i16>& samples, u16 channels, u32 rate, 
     vorbis_comment_init(&vc);
     vorbis_analysis_init(&vd, &vi);
     vorbis_block_init(&vd, &vb);
-    ogg_stream_init(&os, 1);
+    ogg_stream_init(&os, serial);
     Bytes out;
     auto write = [&] {
         out.insert(out.end(), page.header, page.header + page.header_len);
@@ -114,6 +115,15 @@ inline std::vector<i16> DecodeOgg(const Bytes& ogg)
     if (pcm) std::memcpy(out.data(), pcm, size);
     AlignedFree(pcm);
     return out;
+}
+
+// Where each Ogg page starts.
+inline std::vector<size_t> OggPages(const Bytes& ogg)
+{
+    std::vector<size_t> pages;
+    for (size_t i = 0; i + 4 <= ogg.size(); ++i)
+        if (std::memcmp(ogg.data() + i, "OggS", 4) == 0) pages.push_back(i);
+    return pages;
 }
 
 // Sleeps in real time, whatever clock is installed.

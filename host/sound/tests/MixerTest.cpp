@@ -1,7 +1,9 @@
+#include "host/sound/Mixer.h"
 #include "host/sound/tests/SoundTestSupport.h"
 
 #include "host/kernel/Kernel.h"
 
+#include <cmath>
 #include <functional>
 #include <tuple>
 
@@ -87,6 +89,117 @@ TEST_F(Mixer, ResamplesByTheRateRatio) {
     doubled->SetFrequency(kFrequencyOriginal);
     doubled->GetFrequency(rate);
     EXPECT_EQ(rate, 44100u);
+}
+
+// A looping voice blends its last frame towards its first and keeps the
+// fraction of the step that carried it past the end; a voice that does not
+// loop holds its last frame. Values of both signs, each frame distinct.
+TEST_F(Mixer, ResampledLoopWrapsOntoItsFirstFrame) {
+    const Samples data = {1000, -3000, 7000, -15000, 23000};
+    auto half = Make16(22050, 1, data);
+    ASSERT_EQ(half->Play(kPlayLooping), Result::Ok);
+    Samples out = Mix(12);
+    const int halfSpeed[] = {1000, -1000, -3000, 2000, 7000, -4000, -15000, 4000, 23000, 12000, 1000, -1000};
+    for (int k = 0; k < 12; ++k) ASSERT_EQ(out[2 * k], halfSpeed[k]) << k;
+    half->Stop();
+
+    auto once = Make16(22050, 1, data);
+    ASSERT_EQ(once->Play(0), Result::Ok);
+    out = Mix(11);
+    EXPECT_EQ(out[2 * 9], 23000);   // held, not blended towards the start
+    EXPECT_EQ(out[2 * 10], 0);      // ended
+    EXPECT_EQ(Status(*once), 0u);
+
+    // Twice the rate over five frames: the wrap lands on frame 1, not 0.
+    auto doubled = Make16(44100, 1, data, kBufferStatic | kBufferCtrlFrequency);
+    ASSERT_EQ(doubled->SetFrequency(88200), Result::Ok);
+    ASSERT_EQ(doubled->Play(kPlayLooping), Result::Ok);
+    out = Mix(10);
+    const int twice[] = {1000, 7000, 23000, -3000, -15000, 1000, 7000, 23000, -3000, -15000};
+    for (int k = 0; k < 10; ++k) ASSERT_EQ(out[2 * k], twice[k]) << k;
+    doubled->Stop();
+
+    // An uneven ratio on a stereo voice whose channels run opposite ways:
+    // every output frame is the straight line between its two neighbours,
+    // the last frame's neighbour being the first.
+    Samples stereo;
+    for (int i = 0; i < 7; ++i) stereo.insert(stereo.end(), {int16_t(-9000 + 3000 * i), int16_t(9000 - 3000 * i)});
+    auto uneven = Make16(30000, 2, stereo);
+    ASSERT_EQ(uneven->Play(kPlayLooping), Result::Ok);
+    out = Mix(60);
+    for (int k = 0; k < 60; ++k) {
+        const double at = std::fmod(k * 30000.0 / 44100.0, 7.0);
+        const int i = int(at), j = (i + 1) % 7;
+        const double t = at - i;
+        ASSERT_NEAR(out[2 * k], stereo[2 * i] + (stereo[2 * j] - stereo[2 * i]) * t, 1.0) << k;
+        ASSERT_NEAR(out[2 * k + 1], stereo[2 * i + 1] + (stereo[2 * j + 1] - stereo[2 * i + 1]) * t, 1.0) << k;
+    }
+}
+
+// Every control at its exact limits, and one step past them.
+TEST_F(Mixer, ControlsTakeTheirExactLimits) {
+    EXPECT_EQ(VolumeGain(kVolumeMin), 0.0f);
+    EXPECT_GT(VolumeGain(kVolumeMin + 1), 0.0f);
+    EXPECT_EQ(VolumeGain(kVolumeMax), 1.0f);
+    EXPECT_LT(VolumeGain(kVolumeMax - 1), 1.0f);
+    float left = 0, right = 0;
+    PanGains(kPanRight, left, right);
+    EXPECT_EQ(std::make_pair(left, right), std::make_pair(0.0f, 1.0f));
+    PanGains(kPanLeft, left, right);
+    EXPECT_EQ(std::make_pair(left, right), std::make_pair(1.0f, 0.0f));
+    PanGains(kPanRight - 1, left, right);
+    EXPECT_GT(left, 0.0f);
+
+    auto b = Make16(44100, 1, Samples(16, 16000),
+                    kBufferStatic | kBufferCtrlVolume | kBufferCtrlPan | kBufferCtrlFrequency);
+    b->Play(kPlayLooping);
+    const struct { const char* what; std::function<Result(int)> set; int low, high; } limits[] = {
+        {"volume", [&](int v) { return b->SetVolume(v); }, kVolumeMin, kVolumeMax},
+        {"pan", [&](int v) { return b->SetPan(v); }, kPanLeft, kPanRight},
+        {"frequency", [&](int v) { return b->SetFrequency(uint32_t(v)); }, int(kFrequencyMin), int(kFrequencyMax)},
+    };
+    for (const auto& l : limits) {
+        SCOPED_TRACE(l.what);
+        EXPECT_EQ(l.set(l.low), Result::Ok);
+        EXPECT_EQ(l.set(l.low - 1), Result::InvalidParam);
+        EXPECT_EQ(l.set(l.high), Result::Ok);
+        EXPECT_EQ(l.set(l.high + 1), Result::InvalidParam);
+    }
+    uint32_t rate = 0;
+    b->GetFrequency(rate);
+    EXPECT_EQ(rate, kFrequencyMax);   // the refused values changed nothing
+    EXPECT_EQ(b->SetFrequency(kFrequencyOriginal), Result::Ok);
+    b->SetPan(kPanRight);
+    b->SetVolume(kVolumeMax);
+    ExpectGains(Mix(1), 0, 16000);
+    b->SetVolume(kVolumeMin);
+    ExpectGains(Mix(1), 0, 0);
+
+    // Formats and sizes: the rates and the smallest buffer at the limits.
+    std::unique_ptr<Buffer> made;
+    for (uint32_t r : {kFrequencyMin, kFrequencyMax})
+        EXPECT_EQ(device->CreateBuffer({0, 16, PcmFormat(r, 1, 16)}, made), Result::Ok) << r;
+    for (uint32_t r : {kFrequencyMin - 1, kFrequencyMax + 1})
+        EXPECT_EQ(device->CreateBuffer({0, 16, PcmFormat(r, 1, 16)}, made), Result::InvalidParam) << r;
+    EXPECT_EQ(device->CreateBuffer({0, kBufferBytesMin, PcmFormat(44100, 1, 16)}, made), Result::Ok);
+    EXPECT_EQ(device->CreateBuffer({0, kBufferBytesMin - 1, PcmFormat(44100, 1, 16)}, made), Result::InvalidParam);
+    EXPECT_EQ(device->CreateBuffer({0, kBufferBytesMax + 1, PcmFormat(44100, 1, 16)}, made), Result::InvalidParam);
+
+    // Offsets up to the last byte, none at the end.
+    auto data = Make16(44100, 1, Samples(50, 0), kBufferStatic | kBufferCtrlPositionNotify);
+    LockedRegions r;
+    EXPECT_EQ(data->Lock(99, 1, r), Result::Ok);
+    EXPECT_EQ(data->Unlock(r), Result::Ok);
+    EXPECT_EQ(data->Lock(0, 100, r), Result::Ok);
+    EXPECT_EQ(data->Unlock(r), Result::Ok);
+    EXPECT_EQ(data->Lock(100, 1, r), Result::InvalidParam);
+    EXPECT_EQ(data->Lock(0, 101, r), Result::InvalidParam);
+    EXPECT_EQ(data->SetCurrentPosition(98), Result::Ok);
+    EXPECT_EQ(data->SetCurrentPosition(100), Result::InvalidParam);
+    host::kernel::Event e(false, false);
+    const Notification last{99, &e}, end{100, &e};
+    EXPECT_EQ(data->SetNotificationPositions(1, &last), Result::Ok);
+    EXPECT_EQ(data->SetNotificationPositions(1, &end), Result::InvalidParam);
 }
 
 TEST_F(Mixer, PrimaryFormatAndVolumeShapeTheOutputAndNeedPriority) {
@@ -344,6 +457,30 @@ TEST_F(Mixer3D, DistanceAndSideShapeTheGains) {
     EXPECT_EQ(voice->SetMinDistance(-1, kApplyImmediate), Result::InvalidParam);
 }
 
+// Exactly at the min distance the voice is whole; exactly at the max the
+// attenuation stops growing; the listener's factors take their end values.
+TEST_F(Mixer3D, DistancesAndFactorsAtTheirLimits) {
+    ASSERT_EQ(voice->SetMinDistance(2, kApplyImmediate), Result::Ok);
+    ASSERT_EQ(voice->SetMaxDistance(4, kApplyImmediate), Result::Ok);
+    voice->SetPosition3D({0, 0, 2}, kApplyImmediate);
+    ExpectGains(Mix(1), 16000, 16000);
+    voice->SetPosition3D({0, 0, 4}, kApplyImmediate);
+    ExpectGains(Mix(1), 8000, 8000);
+    voice->SetPosition3D({0, 0, 40}, kApplyImmediate);
+    ExpectGains(Mix(1), 8000, 8000);
+    EXPECT_EQ(voice->SetMinDistance(0, kApplyImmediate), Result::Ok);
+    EXPECT_EQ(voice->SetMinDistance(-0.001f, kApplyImmediate), Result::InvalidParam);
+
+    for (auto set : {&Listener::SetRolloffFactor, &Listener::SetDopplerFactor}) {
+        EXPECT_EQ((listener->*set)(0.0f, kApplyImmediate), Result::Ok);
+        EXPECT_EQ((listener->*set)(10.0f, kApplyImmediate), Result::Ok);
+        EXPECT_EQ((listener->*set)(10.001f, kApplyImmediate), Result::InvalidParam);
+        EXPECT_EQ((listener->*set)(-0.001f, kApplyImmediate), Result::InvalidParam);
+    }
+    EXPECT_EQ(listener->SetDistanceFactor(0.0f, kApplyImmediate), Result::InvalidParam);
+    EXPECT_EQ(listener->SetDistanceFactor(0.001f, kApplyImmediate), Result::Ok);
+}
+
 class MixerFailure : public SoundTest {};
 
 TEST_F(MixerFailure, DeviceCreationFailsWhenToldAndRecovers) {
@@ -351,11 +488,16 @@ TEST_F(MixerFailure, DeviceCreationFailsWhenToldAndRecovers) {
     null.FailNext(Call::CreateDevice, Result::NoDriver);
     EXPECT_EQ(CreateDevice(second), Result::NoDriver);
     EXPECT_EQ(second, nullptr);
+    null.SetHardwareMemory(1 << 20, 1 << 19);
     ASSERT_EQ(CreateDevice(second), Result::Ok);
     DeviceCaps caps;
     ASSERT_EQ(second->GetCaps(caps), Result::Ok);
     EXPECT_LE(caps.minSecondaryRate, 8000u);
     EXPECT_GE(caps.maxSecondaryRate, 48000u);
+    EXPECT_EQ(caps.totalHardwareBytes, 1u << 20);
+    EXPECT_EQ(caps.freeHardwareBytes, 1u << 19);
+    ASSERT_EQ(device->GetCaps(caps), Result::Ok);
+    EXPECT_EQ(caps.totalHardwareBytes, 0u);   // made before: none
     device.reset();
     second.reset();
     int16_t out[2];
@@ -402,6 +544,12 @@ TEST_F(MixerFailure, EveryCallCanBeMadeToFail) {
         EXPECT_EQ(run(), Result::OutOfMemory) << int(call);
         EXPECT_EQ(run(), Result::Ok) << int(call);
     }
+    // A failure can wait for calls that pass first.
+    null.FailAfter(Call::SetVolume, 2, Result::Failed);
+    EXPECT_EQ(b->SetVolume(-1), Result::Ok);
+    EXPECT_EQ(b->SetVolume(-2), Result::Ok);
+    EXPECT_EQ(b->SetVolume(-3), Result::Failed);
+    EXPECT_EQ(b->SetVolume(-4), Result::Ok);
     null.FailNext(Call::SetPan, Result::Failed, 5);
     null.ClearFailures();
     EXPECT_EQ(Make16(44100, 1, Samples(10, 0), kBufferCtrlPan)->SetPan(10), Result::Ok);

@@ -1,0 +1,163 @@
+// Sounds made by other programs: WAV files written by sox and Ogg Vorbis
+// files encoded by oggenc, read back and compared with what sox and oggdec
+// themselves read from them. scripts/install-deps.sh installs both tools.
+#include "engine/platform/OggReader.h"
+#include "engine/platform/SoundBuffer.h"
+#include "engine/platform/WavReader.h"
+#include "engine/platform/tests/SoundTestSupport.h"
+
+#include <cstdlib>
+
+using namespace sound_test;
+
+namespace {
+
+constexpr u32 kStatic = 0x2;
+
+class OutsideMedia : public SoundFixture {
+protected:
+    void SetUp() override
+    {
+        for (const char* tool : {"sox", "oggenc", "oggdec"}) {
+            if (!Run(std::string("command -v ") + tool + " > /dev/null")) GTEST_SKIP() << tool << " is not installed";
+        }
+        SoundFixture::SetUp();
+    }
+
+    static bool Run(const std::string& command) { return std::system((command + " 2> /dev/null").c_str()) == 0; }
+    std::string Path(const std::string& name) const { return temp_ / name; }
+    Bytes Read(const std::string& name) const
+    {
+        std::string text;
+        EXPECT_TRUE(host::kernel::ReadWholeFile(Path(name), text)) << name;
+        return Bytes(text.begin(), text.end());
+    }
+    // A quarter of a second of sox's tones, each channel its own pitch.
+    bool MakeWav(const std::string& name, u32 rate, u16 channels, u16 bits)
+    {
+        return Run("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " -b " +
+                   std::to_string(bits) + " '" + Path(name) + "' synth 0.25 sine 440 sine 660");
+    }
+    // The PCM of a WAV file (oggdec's output) as our reader finds it.
+    std::vector<i16> WavSamples(const std::string& name)
+    {
+        CWavReader reader;
+        SoundFormat format;
+        EXPECT_EQ(reader.OpenFile(Path(name).c_str()), 1u);
+        EXPECT_EQ(reader.ParseHeader(&format), 1u) << name;
+        std::vector<i16> samples(reader.GetDataSize() / 2);
+        EXPECT_EQ(reader.Read(samples.data(), u32(samples.size() * 2)), 1u);
+        return samples;
+    }
+};
+
+TEST_F(OutsideMedia, SoxWavFilesReadAsSoxReadsThem)
+{
+    const struct { u32 rate; u16 channels, bits; } cases[] = {
+        {11025, 1, 8}, {22050, 2, 16}, {48000, 1, 16}, {44100, 2, 8}, {44100, 1, 16}, {44100, 2, 16}};
+    for (const auto& c : cases) {
+        const std::string id = std::to_string(c.rate) + "-" + std::to_string(c.channels) + "-" + std::to_string(c.bits);
+        SCOPED_TRACE(id);
+        ASSERT_TRUE(MakeWav(id + ".wav", c.rate, c.channels, c.bits));
+        ASSERT_TRUE(Run("sox '" + Path(id + ".wav") + "' -t raw '" + Path(id + ".raw") + "'"));
+        const Bytes raw = Read(id + ".raw");
+        const u32 frames = u32(raw.size() / (c.channels * c.bits / 8));
+        ASSERT_EQ(frames, c.rate / 4);
+
+        CWavReader reader;
+        SoundFormat f;
+        ASSERT_EQ(reader.OpenFile(Path(id + ".wav").c_str()), 1u);
+        ASSERT_EQ(reader.ParseHeader(&f), 1u);
+        EXPECT_EQ(f.formatTag, 1);
+        EXPECT_EQ(f.channels, c.channels);
+        EXPECT_EQ(f.samplesPerSec, c.rate);
+        EXPECT_EQ(f.bitsPerSample, c.bits);
+        EXPECT_EQ(f.blockAlign, c.channels * c.bits / 8);
+        EXPECT_EQ(f.avgBytesPerSec, c.rate * f.blockAlign);
+        ASSERT_EQ(reader.GetDataSize(), raw.size());
+        Bytes pcm(raw.size());
+        ASSERT_EQ(reader.Read(pcm.data(), u32(pcm.size())), 1u);
+        EXPECT_EQ(pcm, raw);
+
+        CSoundBuffer sound;
+        ASSERT_EQ(sound.Load(Path(id + ".wav").c_str(), 1, kStatic), 1u);
+        EXPECT_FLOAT_EQ(sound.GetLength(), f32(double(frames) / c.rate));
+        if (c.rate != 44100) continue;
+        // At the output's rate every sample is heard as it is, each channel
+        // on its own side (8-bit samples scaled to 16 bits).
+        ASSERT_EQ(sound.Play(0, 0.0f, 1), 0u);
+        const std::vector<i16> out = Mix(frames);
+        for (u32 t = 0; t < frames; ++t) {
+            for (u16 side = 0; side < 2; ++side) {
+                const u32 k = t * c.channels + (c.channels == 2 ? side : 0);
+                const i32 expected = c.bits == 8 ? (i32(raw[k]) - 128) * 256 : i16(raw[2 * k] | raw[2 * k + 1] << 8);
+                ASSERT_EQ(out[2 * t + side], expected) << t << " " << side;
+            }
+        }
+    }
+}
+
+TEST_F(OutsideMedia, ExtensibleWavKeepsItsExtraBytesAndIsRefusedUnplayable)
+{
+    // sox writes 24-bit sound as WAVE_FORMAT_EXTENSIBLE, with a "fact" chunk
+    // between the format and the data.
+    ASSERT_TRUE(MakeWav("wide.wav", 44100, 2, 24));
+    const Bytes file = Read("wide.wav");
+    CWavReader reader;
+    SoundFormat f;
+    ASSERT_EQ(reader.OpenFile(Path("wide.wav").c_str()), 1u);
+    ASSERT_EQ(reader.ParseHeader(&f), 1u);
+    EXPECT_EQ(f.formatTag, 0xFFFE);
+    EXPECT_EQ(f.bitsPerSample, 24);
+    ASSERT_EQ(f.extraSize, 22);
+    EXPECT_EQ(f.extra, Bytes(file.begin() + 38, file.begin() + 60));
+    EXPECT_EQ(reader.GetDataSize(), 44100u / 4 * 6);
+
+    CSoundBuffer sound;
+    EXPECT_EQ(sound.Load(Path("wide.wav").c_str(), 1, kStatic), 0u);
+    EXPECT_EQ(sound.GetFormat(), nullptr);
+}
+
+TEST_F(OutsideMedia, OggencFilesDecodeAsOggdecDecodesThem)
+{
+    // Mono and stereo at two rates, then a chain of both stereo files
+    // (oggdec itself plays only the chain's second link: the reference is
+    // each link decoded alone).
+    const struct { const char* name; u32 rate; u16 channels; int serial; } cases[] = {
+        {"mono", 22050, 1, 7}, {"first", 44100, 2, 8}, {"second", 44100, 2, 9}};
+    for (const auto& c : cases) {
+        const std::string wav = std::string(c.name) + ".wav", ogg = std::string(c.name) + ".ogg";
+        ASSERT_TRUE(MakeWav(wav, c.rate, c.channels, 16));
+        ASSERT_TRUE(Run("oggenc -Q -s " + std::to_string(c.serial) + " -o '" + Path(ogg) + "' '" + Path(wav) + "'"));
+        ASSERT_TRUE(Run("oggdec -Q -o '" + Path(std::string(c.name) + ".dec.wav") + "' '" + Path(ogg) + "'"));
+    }
+    for (const char* name : {"mono", "first"}) {
+        SCOPED_TRACE(name);
+        const std::vector<i16> expected = WavSamples(std::string(name) + ".dec.wav");
+        EXPECT_EQ(DecodeOgg(Read(std::string(name) + ".ogg")), expected);
+    }
+
+    Bytes chain = Read("first.ogg");
+    const Bytes second = Read("second.ogg");
+    chain.insert(chain.end(), second.begin(), second.end());
+    std::vector<i16> expected = WavSamples("first.dec.wav");
+    const std::vector<i16> tail = WavSamples("second.dec.wav");
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    EXPECT_EQ(DecodeOgg(chain), expected);
+
+    // Streamed, stereo at the output's rate: heard sample for sample.
+    CSoundBuffer music;
+    ASSERT_EQ(music.LoadFromMemory(chain.data(), "chain.ogg", u32(chain.size()), 1, 0), 1u);
+    ASSERT_EQ(music.Play(1, -1.0f, 1), 0u);
+    const u32 frames = u32(expected.size() / 2);
+    for (u32 t = 0; t < frames;) {
+        const std::vector<i16> out = Mix(735);
+        for (u32 i = 0; i < 735 && t < frames; ++i, ++t) {
+            ASSERT_EQ(out[2 * i], expected[2 * t]) << t;
+            ASSERT_EQ(out[2 * i + 1], expected[2 * t + 1]) << t;
+        }
+        music.Update();
+    }
+}
+
+}  // namespace
