@@ -17,7 +17,7 @@ constexpr u32 kMaxDecode = 4u << 20;
 
 // Fills pieces until the stream ends or fails, or limit bytes came; the
 // bytes that came.
-u64 Stream(OggVorbis_File* decoder, f32 loopStart, u64 limit)
+u64 Stream(OggStream* decoder, f32 loopStart, u64 limit)
 {
     std::vector<u8> buffer(8192);
     u64 total = 0;
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     CMemStream* stream = CreateMemStream(data, u32(size));
-    OggVorbis_File* decoder = OpenOggMemoryStream(stream);
+    OggStream* decoder = OpenOggMemoryStream(stream);
     if (!decoder) {
         delete stream;
         return 0;
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     static const std::string path = fuzz::Folder("ogg") + "input.ogg";
     fuzz::WriteFile(path, data, size);
-    if (OggVorbis_File* file = OpenOggFileStream(path.c_str())) {
+    if (OggStream* file = OpenOggFileStream(path.c_str())) {
         // The file callbacks need only a start.
         if (GetOggFormat(file, &format, &length)) Stream(file, -1.0f, 1u << 16);
         CloseOggStream(file);
