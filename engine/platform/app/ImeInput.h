@@ -74,6 +74,26 @@ public:
     // Advances the blink: colour while the cursor shows, else 0.
     u32 BlinkCursor(u32 colour);
 
+    // Drawing at (x, y) with glyphs of pixelSize x scale, lines fontSize
+    // apart (SetMode) and broken after lineWidth bytes: the text before the
+    // cursor, the blinking "|" cursor, the composition with the clause being
+    // converted highlighted and, when shown, the candidate list below it,
+    // then the text after the cursor. Nothing while disabled or without a
+    // font. 1 when drawn. The wrapped form also breaks lines past x
+    // wrapWidth.
+    i32 Draw(f32 x, f32 y, u32 pixelSize, f32 scale, u32 colour);
+    i32 DrawWrapped(f32 x, f32 y, u32 pixelSize, f32 scale, f32 wrapWidth, u32 colour);
+    // Only the text before the cursor (broken past x width for the clipped
+    // form) and, while enabled, the cursor after it, both in cursorColour:
+    // where the owner draws the text its own way, the cursor lands at its end.
+    i32 DrawClipped(f32 x, f32 y, u32 pixelSize, f32 scale, f32 width, u32 cursorColour);
+    i32 DrawSimple(f32 x, f32 y, u32 pixelSize, f32 scale, u32 cursorColour);
+    i32 DrawWithFont(CFontTexture* font, f32 x, f32 y, u32 pixelSize, f32 scale, u32 colour);
+    i32 DrawWrappedWithFont(CFontTexture* font, f32 x, f32 y, u32 pixelSize, f32 scale, f32 wrapWidth, u32 colour);
+    i32 DrawClippedWithFont(CFontTexture* font, f32 x, f32 y, u32 pixelSize, f32 scale, f32 width,
+                            u32 cursorColour);
+    i32 DrawSimpleWithFont(CFontTexture* font, f32 x, f32 y, u32 pixelSize, f32 scale, u32 cursorColour);
+
     // The font the drawing operations use by default (not owned).
     void SetFontTexture(CFontTexture* font);
     CFontTexture* GetFontTexture() const;
@@ -110,6 +130,15 @@ private:
     i32 CountBreaks(const std::string& text) const;
     // The line and column at which byte `at` of the text starts.
     void LineAndColumn(size_t at, i32& line, i32& column) const;
+
+    // Drawing (ImeInputDraw.cpp). A piece moves the pen to its end.
+    struct DrawPen;
+    void DrawPiece(DrawPen& pen, const std::string& text, u32 colour, u32 boxColour = 0);
+    void DrawCursor(DrawPen& pen, u32 colour);
+    void DrawComposition(DrawPen& pen, u32 colour);
+    void DrawCandidates(DrawPen& pen, const std::string& clause, u32 colour);
+    i32 DrawAll(CFontTexture* font, f32 x, f32 y, u32 pixelSize, f32 scale, f32 wrapWidth, u32 colour);
+    i32 DrawBeforeCursor(CFontTexture* font, f32 x, f32 y, u32 pixelSize, f32 scale, f32 width, u32 cursorColour);
 
     void HandleKey(u32 virtualKey);
     void UpdateComposition(host::window::LParam flags);
