@@ -308,22 +308,6 @@ TEST_F(FontAtlas, CopiesShareTheAtlasAndWhatItHoldsWithAFontOfTheSameHeight)
     EXPECT_EQ(Texel(2, 2), kWhite);
 }
 
-TEST_F(FontAtlas, TheCacheFindsExactStringsOnly)
-{
-    MakeFont();
-    EXPECT_EQ(font_.FindCachedText(nullptr), nullptr);
-    EXPECT_EQ(font_.FindCachedText("A"), nullptr);
-    EXPECT_EQ(font_.AddCachedText(nullptr), nullptr);
-    FontCacheEntry* added = font_.AddCachedText("AB");
-    ASSERT_NE(added, nullptr);
-    EXPECT_EQ(font_.AddCachedText("AB"), added);
-    EXPECT_EQ(font_.FindCachedText("A"), nullptr);
-    EXPECT_EQ(font_.FindCachedText("ABC"), nullptr);
-    // Entries stay put while others are added.
-    for (int i = 0; i < 100; ++i) font_.AddCachedText(std::to_string(i).c_str());
-    EXPECT_EQ(font_.FindCachedText("AB"), added);
-}
-
 // ---------------------------------------------------------------- the real font
 
 TEST_F(FontAtlas, AJapaneseStringUnderIpaGothicHasInkExactlyWhereItsGlyphsGo)

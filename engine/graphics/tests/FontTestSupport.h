@@ -33,10 +33,13 @@ struct Sprite {
     u32 colour;
 };
 
-// A sprite, or an untextured box (FillScreenRect, no UVs), in drawing order.
+// A draw in order: a glyph sprite with the cached string it shows ('s'), an
+// untextured filled box ('b', FillScreenRect) or an outline ('o'); boxes
+// and outlines have no UVs.
 struct Drawn {
-    bool box;
+    char kind;
     Sprite s;
+    std::string glyph;
 };
 
 class FontTest : public draw_test::DrawTest {
@@ -98,7 +101,15 @@ protected:
     {
         std::vector<Sprite> out;
         for (const Drawn& d : Draws())
-            if (!d.box) out.push_back(d.s);
+            if (d.kind == 's') out.push_back(d.s);
+        return out;
+    }
+
+    // The glyphs drawn, in order.
+    std::string Glyphs() const
+    {
+        std::string out;
+        for (const Drawn& d : Draws()) out += d.glyph;
         return out;
     }
 
@@ -106,21 +117,38 @@ protected:
     {
         std::vector<Drawn> out;
         for (const render::Call& c : fake_->Find(render::CallMatch("DrawPrimitiveUP"))) {
-            if (c.U32("fvf") == kFvfSprite) {
-                std::vector<SpriteVertex> v(c.data.size() / sizeof(SpriteVertex));
-                std::memcpy(static_cast<void*>(v.data()), c.data.data(), v.size() * sizeof(SpriteVertex));
-                if (v.size() == 4)
-                    out.push_back({false, {v[0].x, v[0].y, v[0].z, v[1].x - v[0].x, v[3].y - v[0].y, v[0].u, v[0].v,
-                                           v[2].u, v[2].v, v[0].colour}});
-            } else {
-                std::vector<ColorVertex> v(c.data.size() / sizeof(ColorVertex));
-                std::memcpy(static_cast<void*>(v.data()), c.data.data(), v.size() * sizeof(ColorVertex));
-                if (v.size() == 4)
-                    out.push_back({true, {v[0].x, v[0].y, v[0].z, v[1].x - v[0].x, v[3].y - v[0].y, 0, 0, 0, 0,
-                                          v[0].colour}});
+            const bool sprite = c.U32("fvf") == kFvfSprite;
+            const size_t stride = sprite ? sizeof(SpriteVertex) : sizeof(ColorVertex);
+            const size_t count = c.data.size() / stride;
+            if (count < 4) continue;
+            // Both layouts start with x, y, z, rhw, colour.
+            const auto at = [&](size_t i) {
+                ColorVertex v;
+                std::memcpy(&v, c.data.data() + i * stride, sizeof v);
+                return v;
+            };
+            Drawn d{sprite ? 's' : count == 5 ? 'o' : 'b', {}, {}};
+            d.s = {at(0).x, at(0).y, at(0).z, at(1).x - at(0).x, at(2).y - at(0).y, 0, 0, 0, 0, at(0).colour};
+            if (sprite) {
+                SpriteVertex first, third;
+                std::memcpy(&first, c.data.data(), sizeof first);
+                std::memcpy(&third, c.data.data() + 2 * stride, sizeof third);
+                d.s.u0 = first.u, d.s.v0 = first.v, d.s.u1 = third.u, d.s.v1 = third.v;
+                d.glyph = GlyphAt(first.u, first.v);
             }
+            out.push_back(d);
         }
         return out;
+    }
+
+    // The cached string whose atlas rectangle starts at these UVs.
+    std::string GlyphAt(f32 u, f32 v) const
+    {
+        for (u32 i = 0; i < font_.GetCachedCount(); ++i) {
+            const FontCacheEntry* e = font_.GetCachedEntry(i);
+            if (u == f32(e->x) / f32(font_.GetWidth()) && v == f32(e->y) / f32(font_.GetHeight())) return e->text;
+        }
+        return "?";
     }
 
     text::FakeGlyphs* glyphs_ = nullptr;

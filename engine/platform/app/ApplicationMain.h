@@ -32,8 +32,8 @@ inline constexpr u32 kApplicationFrameRate = 60;
 class CApplicationMain {
 public:
     CApplicationMain();
-    // Releases nothing by itself beyond what Exit left: Exit is the
-    // subclass's business, but whatever is still held goes with the object.
+    // Runs the base's Exit: whatever a subclass's Exit left held goes with
+    // the object.
     virtual ~CApplicationMain();
     CApplicationMain(const CApplicationMain&) = delete;
     CApplicationMain& operator=(const CApplicationMain&) = delete;

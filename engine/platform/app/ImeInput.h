@@ -42,8 +42,8 @@ public:
     void Destroy();
 
     // 1 when the message was taken (the window procedure then returns 0).
-    // Remembers the window; takes nothing while disabled. Virtual so an
-    // application can be shown what it hides from its own handling.
+    // Remembers the window; takes nothing while disabled. Virtual, so that
+    // another text input can stand in for this one.
     virtual i32 HandleMessage(host::window::Handle window, u32 message, host::window::WParam wParam,
                               host::window::LParam lParam);
 

@@ -198,27 +198,6 @@ TEST_F(ApplicationTest, AnImeThatTakesAMessageHidesItFromEveryLaterRule)
     app_.SetImeInput(nullptr);
 }
 
-TEST_F(ApplicationTest, AnEnabledTextEntryTakesTypingAndLeavesTheRest)
-{
-    text::InstallFakeIme();
-    InitApp();
-    DrainForQuit();
-    CImeInput ime;
-    ASSERT_EQ(ime.Create(kImeBufferSize), 1);
-    app_.SetImeInput(&ime);
-    win::SendMessage(MainWindow(), win::kWmChar, 'a', 0);   // disabled: not taken
-    ime.Enable(1);
-    win::SendMessage(MainWindow(), win::kWmChar, 'b', 0);
-    win::SendMessage(MainWindow(), win::kWmKeyDown, win::kVkLeft, 0);
-    win::SendMessage(MainWindow(), win::kWmChar, 'c', 0);
-    EXPECT_EQ(ime.GetTextString(), "cb");
-    EXPECT_EQ(win::SendMessage(MainWindow(), 0x402, 0, 0), 0);
-    EXPECT_EQ(g_record.log, "R");
-    EXPECT_EQ(win::SendMessage(MainWindow(), win::kWmSysKeyDown, win::kVkF4, win::kKeyAltDown), 0);
-    EXPECT_TRUE(DrainForQuit());
-    app_.SetImeInput(nullptr);
-}
-
 // ---------------------------------------------------------------- the entry
 
 class EntryTest : public AppTest {

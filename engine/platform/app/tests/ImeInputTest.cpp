@@ -9,11 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cctype>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace win = host::window;
@@ -398,14 +396,7 @@ TEST_F(ImeInputTest, CandidateListsAreCopiedAndDroppedWithTheNotifications)
     EXPECT_TRUE(field_.GetCandidateList().empty());
 }
 
-// ---------------------------------------------------------------- cursor, copies, threads
-
-TEST_F(ImeInputTest, TheCursorShowsThirtyFramesAndHidesThirty)
-{
-    std::vector<u32> colours;
-    for (int i = 0; i < 120; ++i) colours.push_back(field_.BlinkCursor(0xFFFFFFFF));
-    for (int i = 0; i < 120; ++i) EXPECT_EQ(colours[i], (i + 1) / 30 % 2 == 0 ? 0xFFFFFFFFu : 0u) << i;
-}
+// ---------------------------------------------------------------- copies
 
 TEST_F(ImeInputTest, ACloneHasItsOwnTextAndStartsItsBlinkAgain)
 {
@@ -423,27 +414,6 @@ TEST_F(ImeInputTest, ACloneHasItsOwnTextAndStartsItsBlinkAgain)
     copy->SetText("x");
     EXPECT_EQ(field_.GetTextString(), "abcd");
     delete copy;
-}
-
-TEST_F(ImeInputTest, OtherThreadsReadWhileTheWindowProcedureTypes)
-{
-    field_.SetMode(1, 18.0f, 200);
-    bool stop = false;
-    std::atomic<bool> done{false};
-    std::thread reader([&] {
-        char out[kImeBufferSize];
-        while (!done.load()) {
-            field_.GetText(out, sizeof out);
-            const std::string seen = out;
-            // Never a torn state: only whole runs of what was typed.
-            if (seen.find_first_not_of('k') != std::string::npos) stop = true;
-        }
-    });
-    for (int i = 0; i < 100; ++i) Type("k");
-    done = true;
-    reader.join();
-    EXPECT_FALSE(stop);
-    EXPECT_EQ(field_.GetTextString(), std::string(100, 'k'));
 }
 
 }  // namespace
