@@ -1,0 +1,364 @@
+// The glyph atlas: what rendering a string writes where, rows and a full
+// atlas, writes kept inside each string's rectangle whatever the glyphs'
+// metrics, the font's creation and copies; and a Japanese string under the
+// real glyph backend with the pinned IPA Gothic font.
+#include "engine/graphics/tests/FontTestSupport.h"
+
+#include "host/text/TextBackend.h"
+
+
+namespace {
+
+using namespace font_test;
+
+constexpr const char* kIpaGothic = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf";
+
+// The expected texels of a rectangle holding solid boxes of ink.
+std::vector<u32> Boxes(u32 width, u32 height, const std::vector<render::Rect>& ink)
+{
+    std::vector<u32> out(size_t(width) * height, 0);
+    for (const render::Rect& r : ink)
+        for (i32 y = r.top; y < r.bottom; ++y)
+            for (i32 x = r.left; x < r.right; ++x) out[size_t(y) * width + x] = kWhite;
+    return out;
+}
+
+bool SameEntry(const FontCacheEntry* e, u32 x, u32 y, u32 w, u32 h)
+{
+    return e && e->x == x && e->y == y && e->width == w && e->height == h;
+}
+
+class FontAtlas : public FontTest {};
+
+TEST_F(FontAtlas, ACharacterIsRenderedOnceAsWhiteInkInsideItsRectangle)
+{
+    MakeFont();
+    const text::FontDesc& asked = glyphs_->Requests().back();
+    EXPECT_EQ(asked.face, host::kernel::Cp932ToUtf8(kFace));
+    EXPECT_EQ(asked.height, 32);
+    EXPECT_EQ(asked.weight, 900);
+    EXPECT_EQ(asked.charset, 128);
+    EXPECT_EQ(asked.pitchAndFamily, 0x31);
+    EXPECT_STREQ(font_.GetName(), kFace);
+    EXPECT_EQ(font_.GetFontSize(), 32u);
+
+    ASSERT_EQ(font_.CacheText("A", 0, 0), 1);
+    EXPECT_TRUE(SameEntry(font_.FindCachedText("A"), 0, 0, 17, 34));
+    EXPECT_EQ(Texels(0, 0, 17, 34), Boxes(17, 34, {{1, 1, 15, 31}}));
+    EXPECT_EQ(font_.GetPenX(), 17u);
+    EXPECT_EQ(font_.GetRowHeight(), 32u);
+
+    const size_t locks = fake_->Count("Texture.LockRect");
+    EXPECT_EQ(font_.CacheText("A", 0, 0), 1);
+    EXPECT_EQ(fake_->Count("Texture.LockRect"), locks);
+    EXPECT_EQ(font_.GetCachedCount(), 1u);
+
+    ASSERT_EQ(font_.CacheText("漢", 0, 0), 1);
+    EXPECT_TRUE(SameEntry(font_.FindCachedText("漢"), 17, 0, 33, 34));
+    EXPECT_EQ(Texels(17, 0, 50, 34), Boxes(33, 34, {{1, 1, 31, 31}}));
+    std::string stray;
+    EXPECT_TRUE(InkOnlyIn({{0, 0, 50, 34}}, stray)) << stray;
+}
+
+TEST_F(FontAtlas, SpacesAdvanceByHalfOrAllOfTheWidestCharacter)
+{
+    MakeFont();
+    struct Row {
+        const char* text;
+        u32 minCharWidth;
+        u32 width;
+    };
+    const Row rows[] = {
+        {" ", 0, 16 + 2},
+        {"　", 0, 32 + 2},   // full-width space
+        {"  ", 40, 20 + 20 + 2},
+        {"　　", 40, 40 + 40 + 2},
+        {"A ", 0, 15 + 16 + 2},
+        {"B", 20, 21 + 2},    // a wider minimum moves the next character, not the ink
+    };
+    for (const Row& row : rows) {
+        ASSERT_EQ(font_.CacheText(row.text, row.minCharWidth, 0), 1) << row.text;
+        EXPECT_EQ(font_.FindCachedText(row.text)->width, row.width) << row.text;
+    }
+    EXPECT_EQ(font_.FindCachedText(" ")->height, 34u);
+    std::string stray;
+    const FontCacheEntry* a = font_.FindCachedText("A ");
+    const FontCacheEntry* b = font_.FindCachedText("B");
+    EXPECT_TRUE(InkOnlyIn({{i32(a->x), 0, i32(a->x + a->width), 34}, {i32(b->x), 0, i32(b->x + b->width), 34}}, stray))
+        << stray;
+}
+
+TEST_F(FontAtlas, TheLinesOfAStringStackInsideItsRectangle)
+{
+    MakeFont();
+    for (const char* s : {"A\nB", "C\r\nD", "E\rF"}) {
+        SCOPED_TRACE(s);
+        const u32 x = font_.GetPenX(), y = font_.GetPenY();
+        ASSERT_EQ(font_.CacheText(s, 0, 0), 1);
+        EXPECT_TRUE(SameEntry(font_.FindCachedText(s), x, y, 17, 32 + 32 + 2));
+        EXPECT_EQ(Texels(x, y, x + 17, y + 66), Boxes(17, 66, {{1, 1, 15, 31}, {1, 33, 15, 63}}));
+        // The pen waits on the string's last line.
+        EXPECT_EQ(font_.GetPenY(), y + 32);
+    }
+    // A taller minimum line.
+    const u32 x = font_.GetPenX(), y = font_.GetPenY();
+    ASSERT_EQ(font_.CacheText("G\nH", 0, 40), 1);
+    EXPECT_TRUE(SameEntry(font_.FindCachedText("G\nH"), x, y, 17, 82));
+    EXPECT_EQ(Texels(x, y, x + 17, y + 82), Boxes(17, 82, {{1, 1, 15, 31}, {1, 41, 15, 71}}));
+}
+
+TEST_F(FontAtlas, RowsWrapAndAFullAtlasCachesNothingMore)
+{
+    // 64 wide: three 17-texel characters to a row; 128 high with a font
+    // height kept free below the last row: rows at 0 and 34 only.
+    MakeFont(64, 128);
+    for (const char* s : {"A", "B", "C", "D", "E", "F"}) ASSERT_EQ(font_.CacheText(s, 0, 0), 1) << s;
+    EXPECT_TRUE(SameEntry(font_.FindCachedText("C"), 34, 0, 17, 34));
+    EXPECT_TRUE(SameEntry(font_.FindCachedText("D"), 0, 34, 17, 34));
+    const std::vector<u32> before = Texels(0, 0, 64, 128);
+    EXPECT_EQ(font_.CacheText("G", 0, 0), 0);
+    EXPECT_EQ(font_.FindCachedText("G"), nullptr);
+    EXPECT_EQ(font_.GetCachedCount(), 6u);
+    EXPECT_EQ(Texels(0, 0, 64, 128), before);
+    // Drawing a character that cannot be cached fails.
+    EXPECT_EQ(font_.DrawTextEx(0, 0, 0, 0, 0, 0, kWhite, 32, 1.0f, "G", kTextTopLeft, nullptr, nullptr), 0);
+}
+
+TEST_F(FontAtlas, StringsTooLargeForTheAtlasAreRefusedWhole)
+{
+    MakeFont(64, 128);
+    ASSERT_EQ(font_.CacheText("ABCD", 0, 0), 1);        // 4 x 15 + 2 = 62 of 64
+    EXPECT_EQ(font_.CacheText("ABCDE", 0, 0), 0);       // wider than the atlas
+    EXPECT_EQ(font_.CacheText("A\nB\nC\nD", 0, 0), 0);  // 4 x 32 + 2, taller than it
+    EXPECT_EQ(font_.CacheText("A\nB\nC", 0, 0), 0);     // a new row at 34: lines past the bottom
+    EXPECT_EQ(font_.GetCachedCount(), 1u);
+    ASSERT_EQ(font_.CacheText("A\nB", 0, 0), 1);        // 34 + 66 fits
+    EXPECT_TRUE(SameEntry(font_.FindCachedText("A\nB"), 0, 34, 17, 66));
+    std::string stray;
+    EXPECT_TRUE(InkOnlyIn({{0, 0, 62, 34}, {0, 34, 17, 100}}, stray)) << stray;
+}
+
+// Glyphs whose metrics reach outside their cells.
+class OddFace : public text::Face {
+public:
+    text::TextMetrics Metrics() override
+    {
+        text::TextMetrics m;
+        m.height = 32, m.ascent = 24, m.descent = 8, m.maxCharWidth = 32, m.aveCharWidth = 16;
+        return m;
+    }
+    bool Render(char32_t cp, text::GlyphMetrics& m, std::vector<uint8_t>& levels) override
+    {
+        m = text::GlyphMetrics{};
+        m.blackBoxX = 10, m.blackBoxY = 20, m.originX = 1, m.originY = 22, m.cellIncX = 12;
+        switch (cp) {
+        case 'L': m.originX = -4; break;                     // left of the pen
+        case 'T': m.originY = 30; break;                     // above the cell
+        case 'D': m.blackBoxY = 60; break;                   // below the cell
+        case 'W': m.blackBoxX = 13, m.originX = -6; break;   // its padding past the advance
+        default: break;
+        }
+        levels.assign(size_t(m.blackBoxX) * m.blackBoxY, text::kGreyLevels);
+        return true;
+    }
+    bool Advance(char32_t, int32_t& advance) override
+    {
+        advance = 12;
+        return true;
+    }
+    std::string Source() const override { return "odd"; }
+};
+
+class OddGlyphs : public text::GlyphBackend {
+public:
+    std::unique_ptr<text::Face> OpenFace(const text::FontDesc&) override { return std::make_unique<OddFace>(); }
+};
+
+TEST_F(FontAtlas, GlyphsReachingOutOfTheirCellsWriteOnlyInsideTheirString)
+{
+    text::InstallGlyphBackend(std::make_unique<OddGlyphs>());
+    MakeFont(64, 256);
+    // Rows of four: the odd glyphs have neighbours on every side.
+    struct Kept {
+        render::Rect rect;
+        std::vector<u32> texels;   // as they were right after rendering
+    };
+    std::vector<Kept> kept;
+    for (const char* s : {"a", "b", "c", "d", "e", "L", "T", "f", "g", "D", "W", "h", "i", "j", "k", "l", "LTDW", "m"}) {
+        ASSERT_EQ(font_.CacheText(s, 0, 0), 1) << s;
+        const FontCacheEntry& e = *font_.FindCachedText(s);
+        ASSERT_LE(e.x + e.width, 64u);
+        ASSERT_LE(e.y + e.height, 256u);
+        kept.push_back({{i32(e.x), i32(e.y), i32(e.x + e.width), i32(e.y + e.height)},
+                        Texels(e.x, e.y, e.x + e.width, e.y + e.height)});
+    }
+    ASSERT_GT(font_.FindCachedText("L")->x, 0u);
+    ASSERT_GT(font_.FindCachedText("T")->y, 0u);
+    // No later glyph wrote into an earlier string, nor anywhere else.
+    std::vector<render::Rect> rects;
+    for (const Kept& k : kept) {
+        const render::Rect& r = k.rect;
+        EXPECT_EQ(Texels(r.left, r.top, r.right, r.bottom), k.texels) << r.left << "," << r.top;
+        rects.push_back(r);
+    }
+    std::string stray;
+    EXPECT_TRUE(InkOnlyIn(rects, stray)) << stray;
+    // What lies inside is as the glyph's metrics put it: "L" starts 4
+    // texels left of its pen, so its first 4 columns are cut.
+    const FontCacheEntry& l = *font_.FindCachedText("L");
+    EXPECT_EQ(Texel(l.x, l.y + 2) >> 24, 0xFFu);
+    EXPECT_EQ(Texel(l.x + 5, l.y + 21) >> 24, 0xFFu);
+    EXPECT_EQ(Texel(l.x + 6, l.y + 2) >> 24, 0u);
+    EXPECT_EQ(Texel(l.x, l.y + 1) >> 24, 0u);
+}
+
+TEST_F(FontAtlas, ALeadByteAtTheEndIsACharacterOfItsOwn)
+{
+    MakeFont();
+    // "A" then a lone lead byte: the font's default character, no trail read.
+    ASSERT_EQ(font_.CacheText("A\x88", 0, 0), 1);
+    EXPECT_EQ(font_.FindCachedText("A\x88")->width, 15u + 31u + 2u);
+}
+
+TEST_F(FontAtlas, AGlyphThatCannotBeRenderedCachesNothing)
+{
+    MakeFont();
+    glyphs_->FailGlyph(U'B');
+    EXPECT_EQ(font_.CacheText("ABC", 0, 0), 0);
+    EXPECT_EQ(font_.GetCachedCount(), 0u);
+    // Drawing stops at it; what came before stays drawn.
+    EXPECT_EQ(font_.DrawTextEx(0, 0, 0, 0, 0, 0, kWhite, 32, 1.0f, "AB", kTextTopLeft, nullptr, nullptr), 0);
+    EXPECT_EQ(Sprites().size(), 1u);
+    // Without a font nothing can be cached.
+    CFontTexture bare;
+    EXPECT_EQ(bare.CacheText("A", 0, 0), 0);
+    EXPECT_EQ(bare.DrawTextEx(0, 0, 0, 0, 0, 0, kWhite, 32, 1.0f, "A", kTextTopLeft, nullptr, nullptr), 0);
+    EXPECT_EQ(bare.DrawTextEx(0, 0, 0, 0, 0, 0, kWhite, 32, 1.0f, nullptr, kTextTopLeft, nullptr, nullptr), 0);
+}
+
+TEST_F(FontAtlas, ALockThatFailsCachesNothing)
+{
+    MakeFont();
+    fake_->FailCall("Texture.LockRect", 1, render::Result::InvalidCall);
+    EXPECT_EQ(font_.CacheText("A", 0, 0), 0);
+    EXPECT_EQ(font_.FindCachedText("A"), nullptr);
+    EXPECT_EQ(font_.CacheText("A", 0, 0), 1);
+}
+
+TEST_F(FontAtlas, CreateTriesADynamicAtlasThenAManagedOneAndNeedsTheFont)
+{
+    ASSERT_EQ(font_.Create(128, 64, render::kFormatA8R8G8B8, kFace, 24), 1);
+    EXPECT_EQ(font_.GetPool(), render::kPoolDefault);
+    EXPECT_EQ(font_.GetUsage(), render::kUsageDynamic);
+
+    fake_->FailCall("CreateTexture", 1, render::Result::OutOfMemory);
+    ASSERT_EQ(font_.Create(128, 64, render::kFormatA8R8G8B8, kFace, 24), 1);
+    EXPECT_EQ(font_.GetPool(), render::kPoolManaged);
+    EXPECT_EQ(font_.GetUsage(), 0u);
+
+    fake_->FailCall("CreateTexture", 1, render::Result::OutOfMemory, 2);
+    EXPECT_EQ(font_.Create(128, 64, render::kFormatA8R8G8B8, kFace, 24), 0);
+    glyphs_->FailFonts();
+    EXPECT_EQ(font_.Create(128, 64, render::kFormatA8R8G8B8, kFace, 24), 0);
+    EXPECT_EQ(font_.CacheText("A", 0, 0), 0);
+}
+
+TEST_F(FontAtlas, ANewFontOrClearingEmptiesTheAtlasAndTheCache)
+{
+    MakeFont();
+    ASSERT_EQ(font_.CacheText("AB", 0, 0), 1);
+    // Glyphs of the old font would otherwise be found and drawn blank.
+    ASSERT_EQ(font_.SetFont(kFace, -20), 1);
+    EXPECT_EQ(font_.GetCachedCount(), 0u);
+    EXPECT_EQ(font_.GetFontSize(), 20u);
+    std::string stray;
+    EXPECT_TRUE(InkOnlyIn({}, stray)) << stray;
+    ASSERT_EQ(font_.CacheText("A", 0, 0), 1);
+    EXPECT_EQ(font_.GetPenX(), font_.FindCachedText("A")->width);
+    ASSERT_EQ(font_.ClearCache(), 1);
+    EXPECT_EQ(font_.GetCachedCount(), 0u);
+    EXPECT_EQ(font_.GetPenX(), 0u);
+    EXPECT_TRUE(InkOnlyIn({}, stray)) << stray;
+    // An atlas that cannot be cleared keeps the entries that match it.
+    ASSERT_EQ(font_.CacheText("A", 0, 0), 1);
+    fake_->FailCall("Texture.LockRect", 1, render::Result::InvalidCall, 2);
+    EXPECT_EQ(font_.ClearCache(), 0);
+    EXPECT_NE(font_.FindCachedText("A"), nullptr);
+}
+
+TEST_F(FontAtlas, CopiesShareTheAtlasAndWhatItHoldsWithAFontOfTheSameHeight)
+{
+    ASSERT_EQ(font_.Create(256, 256, render::kFormatA8R8G8B8, kFace, -24), 1);
+    ASSERT_EQ(font_.CacheText("A", 0, 0), 1);
+    CFontTexture* copy = static_cast<CFontTexture*>(font_.Clone());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_STREQ(copy->GetClassName(), "CFontTexture");
+    EXPECT_EQ(glyphs_->Requests().back().height, -24);
+    EXPECT_EQ(copy->GetTexture(), font_.GetTexture());
+    EXPECT_NE(copy->GetFont(), font_.GetFont());
+    // What one adds the other finds, instead of drawing over it.
+    ASSERT_EQ(copy->CacheText("B", 0, 0), 1);
+    ASSERT_NE(font_.FindCachedText("B"), nullptr);
+    ASSERT_EQ(font_.CacheText("C", 0, 0), 1);
+    EXPECT_EQ(font_.FindCachedText("C")->x, copy->FindCachedText("B")->x + copy->FindCachedText("B")->width);
+    // Released, a copy leaves the other's atlas and entries alone.
+    copy->Release();
+    EXPECT_NE(font_.FindCachedText("B"), nullptr);
+    delete copy;
+    EXPECT_EQ(Texel(2, 2), kWhite);
+}
+
+// ---------------------------------------------------------------- the real font
+
+TEST_F(FontAtlas, AJapaneseStringUnderIpaGothicHasInkExactlyWhereItsGlyphsGo)
+{
+    text::InstallGlyphBackend(text::CreateFreeTypeBackend(kIpaGothic));
+    MakeFont(512, 256);
+    ASSERT_NE(font_.GetFont(), nullptr);
+    EXPECT_EQ(font_.GetFont()->Source(), kIpaGothic);
+    const char* s = "日本語";
+    ASSERT_EQ(font_.CacheText(s, 0, 0), 1);
+    const FontCacheEntry& e = *font_.FindCachedText(s);
+
+    // Each glyph where its metrics put it, level for level.
+    text::Font& font = *font_.GetFont();
+    const text::TextMetrics tm = font.Metrics();
+    std::vector<u32> want(size_t(e.width) * e.height, 0);
+    i32 penX = 0;
+    for (const char* p = s; *p; p += 2) {
+        const u32 code = u32(u8(p[0])) << 8 | u8(p[1]);
+        text::GlyphMetrics m;
+        const u32 size = font.GetGlyphOutline(code, m, nullptr, 0);
+        ASSERT_NE(size, text::kGdiError);
+        std::vector<u8> levels(size);
+        ASSERT_EQ(font.GetGlyphOutline(code, m, levels.data(), size), size);
+        const u32 stride = (m.blackBoxX + 3) & ~3u;
+        u32 ink = 0;
+        for (u32 r = 0; r < m.blackBoxY; ++r)
+            for (u32 c = 0; c < m.blackBoxX; ++c) {
+                const u32 level = levels[r * stride + c];
+                ink += level;
+                const i32 x = penX + m.originX + i32(c), y = tm.ascent - m.originY + i32(r);
+                ASSERT_TRUE(x >= 0 && y >= 0 && u32(x) < e.width && u32(y) < e.height);
+                u32& texel = want[size_t(y) * e.width + x];
+                if (level && level * 255 / 64 > texel >> 24) texel = (level * 255 / 64) << 24 | 0xFFFFFF;
+            }
+        EXPECT_GT(ink, 64u * 50) << "glyph " << (p - s) / 2;
+        penX += i32(m.blackBoxX) + m.originX;
+    }
+    EXPECT_EQ(e.width, u32(penX) + 2);
+    EXPECT_EQ(e.height, u32(tm.height) + 2);
+    EXPECT_EQ(Texels(e.x, e.y, e.x + e.width, e.y + e.height), want);
+    std::string stray;
+    EXPECT_TRUE(InkOnlyIn({{i32(e.x), i32(e.y), i32(e.x + e.width), i32(e.y + e.height)}}, stray)) << stray;
+
+    // Drawn, each character is a sprite of its own atlas rectangle.
+    ASSERT_EQ(font_.DrawTextEx(10, 20, 10, 40, 0, 0, kWhite, 16, 1.0f, s, kTextTopLeft, nullptr, nullptr), 1);
+    const std::vector<Sprite> sprites = Sprites();
+    ASSERT_EQ(sprites.size(), 3u);
+    EXPECT_EQ(sprites[0].x, 10.0f);
+    EXPECT_EQ(sprites[1].x, 10.0f + sprites[0].w);
+    EXPECT_EQ(sprites[0].h, f32(tm.height + 2) * 0.5f);
+}
+
+}  // namespace
