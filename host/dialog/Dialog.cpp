@@ -521,6 +521,7 @@ bool UserCancelled(Handle dialog) { return DialogOf(dialog) && SendCommandTo(dia
 
 bool UserAccepted(Handle dialog) {
     DialogState* d = DialogOf(dialog);
+    if (ControlState* focus = ControlOf(window::GetFocus()); focus && (focus->flags & kWantReturn)) return false;
     return d && SendCommandTo(dialog, d->defaultId);
 }
 

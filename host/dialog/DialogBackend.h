@@ -54,6 +54,8 @@ bool UserEdited(Handle edit, std::string_view text);
 bool EditFits(Handle edit, std::string_view text);
 bool UserSlid(Handle trackbar, int32_t position);
 bool UserCancelled(Handle dialog);   // Esc: the Cancel command
-bool UserAccepted(Handle dialog);    // Enter: the default button's command
+// Enter: the default button's command, unless the focus is on an edit
+// that wants Enter for itself (kWantReturn).
+bool UserAccepted(Handle dialog);
 
 }  // namespace host::dialog
