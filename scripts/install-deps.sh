@@ -6,7 +6,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgtk-3-dev xvfb xauth fonts-ipafont-gothic libfreetype-dev libfontconfig-dev
   libsdl2-dev libgl1-mesa-dri libvorbis-dev
-  imagemagick
+  libstb-dev imagemagick
 )
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi

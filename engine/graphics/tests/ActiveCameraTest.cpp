@@ -1,0 +1,285 @@
+// The animated camera: where its tracks put a CCamera, worked out by hand,
+// and its file of eight track blocks against golden bytes laid out field by
+// field.
+#include "engine/graphics/ActiveCamera.h"
+
+#include "engine/core/tests/TestFiles.h"
+#include "engine/graphics/Camera.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+using coretest::MemoryFile;
+using coretest::TempFolder;
+
+// Little-endian fields of a golden file.
+struct Golden {
+    std::string b;
+    Golden& U32(u32 v)
+    {
+        for (int i = 0; i < 4; ++i) b += char((v >> (8 * i)) & 0xFF);
+        return *this;
+    }
+    Golden& F32(f32 v)
+    {
+        u32 bits;
+        std::memcpy(&bits, &v, 4);
+        return U32(bits);
+    }
+    Golden& Zeros(u32 words)
+    {
+        for (u32 i = 0; i < words; ++i) U32(0);
+        return *this;
+    }
+    // u32 length with the NUL, then the name and its NUL.
+    Golden& Name(const char* name)
+    {
+        U32(u32(std::strlen(name) + 1));
+        b.append(name, std::strlen(name) + 1);
+        return *this;
+    }
+};
+
+// Position: one key, control (1, 2, 3), point (4, 5, 6). Rotation: (0, 90, 0)
+// at time 1. Distance: 10 (ease 0.5) at 0 to 20 at 2. Enable: 1 from 0. The
+// rest empty with their defaults (Distance 10, Zoom 60).
+std::string GoldenCamera()
+{
+    Golden g;
+    g.Name("Position").U32(1).F32(0).F32(0).F32(1).F32(2).F32(3).F32(4).F32(5).F32(6).U32(1).U32(0).Zeros(6);
+    g.Name("Rotation").U32(1).F32(1).F32(0).F32(0).F32(90).F32(0).U32(1).U32(0).Zeros(3);
+    g.Name("TargetPosition").U32(0).U32(1).U32(0).Zeros(6);
+    g.Name("Distance").U32(2).F32(0).F32(0.5f).F32(10).F32(2).F32(0).F32(20).U32(1).U32(0).F32(10);
+    g.Name("Zoom").U32(0).U32(1).U32(0).F32(60);
+    // The integer tracks step between keys: interpolate 0.
+    g.Name("Target").U32(0).U32(0).U32(0).U32(0);
+    g.Name("Object").U32(0).U32(0).U32(0).U32(0);
+    g.Name("Enable").U32(1).F32(0).F32(0).U32(1).U32(0).U32(0).U32(0);
+    return g.b;
+}
+
+void FillGoldenCamera(CActiveCamera& c)
+{
+    c.GetPositionTrack().AddKey(0, CSegment(CVector3(1, 2, 3), CVector3(4, 5, 6)));
+    c.GetRotationTrack().AddKey(1, CVector3(0, 90, 0));
+    c.GetDistanceTrack().AddKey(0, 10, 0.5f);
+    c.GetDistanceTrack().AddKey(2, 20);
+    c.GetEnableTrack().AddKey(0, 1);
+}
+
+std::string Saved(const CActiveCamera& c)
+{
+    MemoryFile file;
+    EXPECT_EQ(c.SaveBinary(nullptr, &file), 1);
+    return file.Bytes();
+}
+
+void ExpectNear(const CVector3& got, const CVector3& want)
+{
+    EXPECT_NEAR(got.x, want.x, 1e-4);
+    EXPECT_NEAR(got.y, want.y, 1e-4);
+    EXPECT_NEAR(got.z, want.z, 1e-4);
+}
+
+TEST(ActiveCamera, EmptyTracksLookFromTenAlongZWithSixtyDegrees)
+{
+    CActiveCamera active;
+    EXPECT_STREQ(active.GetClassName(), "CActiveCamera");
+    EXPECT_STREQ(active.GetName(), "ActiveCamera");
+    active.GetEnableTrack().AddKey(0, 1);
+    CCamera camera;
+    ASSERT_EQ(active.Update(3, &camera, nullptr, nullptr, nullptr, nullptr), 1);
+    ExpectNear(camera.GetEye(), CVector3(0, 0, 10));
+    ExpectNear(camera.GetTarget(), CVector3(0, 0, 0));
+    const CameraProjection* p = camera.GetProjectionParams();
+    EXPECT_EQ(p->fov, 60.0f);
+    EXPECT_EQ(p->aspect, -1.0f);   // the window's, once a device exists
+    EXPECT_EQ(p->nearZ, 0.1f);
+    EXPECT_EQ(p->farZ, 1500.0f);
+    EXPECT_EQ(camera.GetDistance(), -10.0f);
+}
+
+TEST(ActiveCamera, RotationPitchesThenSwingsAboutThePitchedUpAxis)
+{
+    const struct {
+        CVector3 rotation, eye;
+    } cases[] = {
+        {{0, 90, 0}, {-10, 0, 0}},   // opposite to RotationY's turn
+        {{0, -90, 0}, {10, 0, 0}},
+        {{0, 180, 0}, {0, 0, -10}},
+        {{30, 0, 0}, {0, -5, 8.660254f}},
+        {{30, 90, 0}, {-10, 0, 0}},
+        {{0, 0, 45}, {0, 0, 10}},    // no roll
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.rotation.x << " " << c.rotation.y << " " << c.rotation.z);
+        CActiveCamera active;
+        active.GetEnableTrack().AddKey(0, 1);
+        active.GetRotationTrack().AddKey(0, c.rotation);
+        CCamera camera;
+        ASSERT_EQ(active.Update(0, &camera, nullptr, nullptr, nullptr, nullptr), 1);
+        ExpectNear(camera.GetEye(), c.eye);
+        ExpectNear(camera.GetTarget(), CVector3(0, 0, 0));
+    }
+}
+
+TEST(ActiveCamera, ReferencesTurnThenMoveEyeAndTarget)
+{
+    CActiveCamera active;
+    active.GetEnableTrack().AddKey(0, 1);
+    active.GetPositionTrack().AddKey(0, CSegment(CVector3(), CVector3(1, 0, 0)));
+    const CVector3 five(5, 0, 0), quarter(0, 90, 0), up2(0, 2, 0), seven(0, 0, 7);
+    const struct {
+        const char* what;
+        const CVector3 *p1, *r1, *p2, *r2;
+        i32 target;
+        CVector3 eye, look;
+    } cases[] = {
+        {"moved", &five, nullptr, nullptr, nullptr, 0, {5, 0, 10}, {6, 0, 0}},
+        {"turned a quarter: z to x, x to -z", nullptr, &quarter, nullptr, nullptr, 0, {10, 0, 0}, {0, 0, -1}},
+        {"turned, then moved", &up2, &quarter, nullptr, nullptr, 0, {10, 2, 0}, {0, 2, -1}},
+        {"the second pair is ignored", nullptr, nullptr, &five, &quarter, 0, {0, 0, 10}, {1, 0, 0}},
+        {"Target picks the second pair", &five, &quarter, &seven, nullptr, 1, {0, 0, 17}, {1, 0, 7}},
+        {"Target with no second pair", &five, &quarter, nullptr, nullptr, 1, {0, 0, 10}, {1, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        active.GetTargetTrack().Release();
+        active.GetTargetTrack().AddKey(0, c.target);
+        CCamera camera;
+        ASSERT_EQ(active.Update(0, &camera, c.p1, c.r1, c.p2, c.r2), 1);
+        ExpectNear(camera.GetEye(), c.eye);
+        ExpectNear(camera.GetTarget(), c.look);
+    }
+}
+
+TEST(ActiveCamera, TracksBlendCurvesAndFloatsAndStepIntegers)
+{
+    CActiveCamera active;
+    // The quadratic curve from (0, 0, 0) through the control point (1, 1, 0)
+    // to (2, 0, 0), halfway: (1, 0.5, 0).
+    active.GetPositionTrack().AddKey(0, CSegment(CVector3(1, 1, 0), CVector3(0, 0, 0)));
+    active.GetPositionTrack().AddKey(2, CSegment(CVector3(9, 9, 9), CVector3(2, 0, 0)));
+    active.GetTargetPositionTrack().AddKey(0, CSegment(CVector3(), CVector3(0, 3, 0)));
+    // Ease 0.5 at s = 0.5: w = 0.5 x 0.5 + 0.5 x 0.25 = 0.375.
+    active.GetDistanceTrack().AddKey(0, 10, 0.5f);
+    active.GetDistanceTrack().AddKey(2, 20);
+    active.GetZoomTrack().AddKey(0, 60);
+    active.GetZoomTrack().AddKey(2, 30);
+    // Blended these would be 5 (second pair) and 2 (enabled); stepped, 0.
+    active.GetTargetTrack().AddKey(0, 0);
+    active.GetTargetTrack().AddKey(2, 10);
+    active.GetEnableTrack().AddKey(0, 1);
+    active.GetEnableTrack().AddKey(1.5f, 0);
+    active.GetEnableTrack().AddKey(2, 5);
+
+    const CVector3 first(100, 0, 0), second(0, 100, 0);
+    CCamera camera;
+    ASSERT_EQ(active.Update(1, &camera, &first, nullptr, &second, nullptr), 1);
+    ExpectNear(camera.GetTarget(), CVector3(101, 0.5f, 0));
+    ExpectNear(camera.GetEye(), CVector3(100, 3, 13.75f));
+    EXPECT_EQ(camera.GetProjectionParams()->fov, 45.0f);
+
+    EXPECT_EQ(active.Update(1.75f, &camera, &first, nullptr, &second, nullptr), 0);
+    ASSERT_EQ(active.Update(2, &camera, &first, nullptr, &second, nullptr), 1);
+    ExpectNear(camera.GetTarget(), CVector3(2, 100, 0));
+}
+
+TEST(ActiveCamera, DisabledOrWithoutACameraLeavesEverythingAlone)
+{
+    CActiveCamera active;
+    CCamera camera;
+    const CVector3 eye(1, 2, 3), target(4, 5, 6), up(0, 1, 0);
+    camera.SetLookAt(&eye, &target, &up);
+    camera.SetPerspective(33, 2, 1, 10);
+    const CCamera before(camera);
+    EXPECT_EQ(active.Update(0, &camera, nullptr, nullptr, nullptr, nullptr), 0);   // no Enable keys: 0
+    active.GetEnableTrack().AddKey(0, 0);
+    active.GetEnableTrack().AddKey(1, 1);
+    EXPECT_EQ(active.Update(0.5f, &camera, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(std::memcmp(camera.GetViewMatrix(), before.GetViewMatrix(), sizeof(CMatrix)), 0);
+    EXPECT_EQ(std::memcmp(camera.GetProjectionParams(), before.GetProjectionParams(), sizeof(CameraProjection)), 0);
+    EXPECT_EQ(camera.GetEye().x, 1.0f);
+    EXPECT_EQ(active.Update(1, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+}
+
+TEST(ActiveCamera, WritesTheGoldenFileAndReadsItBack)
+{
+    CActiveCamera written;
+    FillGoldenCamera(written);
+    const std::string golden = GoldenCamera();
+    // Position 81, Rotation 57, TargetPosition 55, Distance 53, Zoom 25,
+    // Target and Object 27 each, Enable 39.
+    ASSERT_EQ(golden.size(), 364u);
+    EXPECT_EQ(Saved(written), golden);
+
+    MemoryFile file(golden);
+    CActiveCamera read;
+    ASSERT_EQ(read.LoadBinary(nullptr, &file), 1);
+    EXPECT_EQ(Saved(read), golden);
+    // At time 1: target the key point, distance 10 + 10 x 0.375, swung a
+    // quarter turn by the rotation.
+    CCamera camera;
+    ASSERT_EQ(read.Update(1, &camera, nullptr, nullptr, nullptr, nullptr), 1);
+    ExpectNear(camera.GetTarget(), CVector3(4, 5, 6));
+    ExpectNear(camera.GetEye(), CVector3(-13.75f, 0, 0));
+    EXPECT_EQ(camera.GetProjectionParams()->fov, 60.0f);
+    EXPECT_STREQ(read.GetDistanceTrack().GetName(), "Distance");
+}
+
+TEST(ActiveCamera, FilesByPathAndBlocksInsideLargerFiles)
+{
+    TempFolder folder;
+    CActiveCamera written;
+    FillGoldenCamera(written);
+    const std::string path = folder / "Special.cam";
+    ASSERT_EQ(written.SaveBinary(path.c_str(), nullptr), 1);
+    std::string bytes;
+    ASSERT_TRUE(host::kernel::ReadWholeFile(path, bytes));
+    EXPECT_EQ(bytes, GoldenCamera());
+    CActiveCamera read;
+    ASSERT_EQ(read.LoadBinary(path.c_str(), nullptr), 1);
+    EXPECT_EQ(Saved(read), GoldenCamera());
+    EXPECT_EQ(read.LoadBinary((folder / "missing.cam").c_str(), nullptr), 0);
+    EXPECT_EQ(read.LoadBinary(nullptr, nullptr), 0);
+    EXPECT_EQ(read.SaveBinary(nullptr, nullptr), 0);
+
+    // Inside a larger file: read at the position, left just past the block.
+    MemoryFile larger("HEAD" + GoldenCamera() + "TAIL");
+    larger.Seek(4, host::kernel::SeekOrigin::Begin);
+    CActiveCamera inner;
+    ASSERT_EQ(inner.LoadBinary("ignored", &larger), 1);
+    EXPECT_EQ(larger.Tell(), int64_t(4 + GoldenCamera().size()));
+
+    MemoryFile failing;
+    failing.failWrites = true;
+    EXPECT_EQ(written.SaveBinary(nullptr, &failing), 0);
+}
+
+TEST(ActiveCamera, DamagedFilesChangeNothing)
+{
+    CActiveCamera camera;
+    camera.GetEnableTrack().AddKey(0, 7);
+    const std::string before = Saved(camera);
+    const std::string golden = GoldenCamera();
+    std::string huge = golden;
+    huge[4 + 9] = char(0xFF);   // Position's key count
+    huge[4 + 9 + 3] = char(0x7F);
+    std::string unterminated = golden;
+    unterminated[4 + 8] = 'X';   // Position's NUL
+    for (size_t cut = 0; cut < golden.size(); ++cut) {
+        MemoryFile file(golden.substr(0, cut));
+        ASSERT_EQ(camera.LoadBinary(nullptr, &file), 0) << cut;
+    }
+    for (const std::string* bad : {&huge, &unterminated}) {
+        MemoryFile file(*bad);
+        EXPECT_EQ(camera.LoadBinary(nullptr, &file), 0);
+    }
+    EXPECT_EQ(Saved(camera), before);
+}
+
+}  // namespace

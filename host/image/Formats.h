@@ -1,0 +1,34 @@
+// The file-format readers behind Decode. Each fills width, height, fileFormat
+// and the A8R8G8B8 pixels of the file's own size, or says why it cannot.
+#pragma once
+
+#include "host/image/Image.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace host::image::detail {
+
+inline uint32_t Le16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
+inline uint32_t Le32(const uint8_t* p) { return Le16(p) | Le16(p + 2) << 16; }
+inline uint32_t Be32(const uint8_t* p)
+{
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+inline uint32_t Argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return a << 24 | r << 16 | g << 8 | b; }
+
+// False (with the reason) for a side of 0 or one past kMaxSide, or past
+// kMaxPixels in all.
+bool CheckSize(uint64_t width, uint64_t height, std::string& error);
+
+bool IsDds(const uint8_t* p, size_t size);
+bool DecodeDds(const uint8_t* p, size_t size, Image& out, std::string& error);
+
+// The format of a BMP, PNG, JPG or TGA file by its first bytes, or false.
+bool SniffStbFormat(const uint8_t* p, size_t size, uint32_t& format);
+// Checks the file's structure against its size, then decodes it with stb_image.
+bool DecodeStb(const uint8_t* p, size_t size, uint32_t format, Image& out, std::string& error);
+
+}  // namespace host::image::detail

@@ -1,0 +1,137 @@
+#include "host/image/Image.h"
+
+#include "host/image/Formats.h"
+#include "host/kernel/Kernel.h"
+
+#include <stb_image_resize.h>
+
+#include <algorithm>
+#include <bit>
+#include <new>
+
+namespace host::image {
+
+bool detail::CheckSize(uint64_t width, uint64_t height, std::string& error)
+{
+    if (width == 0 || height == 0) {
+        error = "the image has no pixels";
+        return false;
+    }
+    if (width > kMaxSide || height > kMaxSide || width * height > kMaxPixels) {
+        error = "the image is too large";
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+uint32_t TargetSide(uint32_t side, const DecodeOptions& options)
+{
+    uint32_t target = options.powerOfTwo ? std::bit_ceil(side) : side;
+    if (options.maxSide) {
+        const uint32_t limit = options.powerOfTwo ? std::bit_floor(options.maxSide) : options.maxSide;
+        target = std::min(target, limit);
+    }
+    return target;
+}
+
+// Triangle filter, each channel on its own: the colour of a keyed texel
+// bleeds into its neighbours as it did with the original loader. Its edges
+// were mirrored with the edge texel repeated; stb's reflect mode repeats it
+// on the right but not on the left, so the picture would shift. Enlarging,
+// the filter reaches less than a texel past the edge, where a mirror that
+// repeats the edge is the same as clamping; so clamp.
+bool Stretch(Image& image, uint32_t width, uint32_t height, std::string& error)
+{
+    if (width == image.width && height == image.height) return true;
+    if (!detail::CheckSize(width, height, error)) {
+        error += " once stretched";
+        return false;
+    }
+    std::vector<uint32_t> stretched(size_t(width) * height);
+    const int ok = stbir_resize_uint8_generic(reinterpret_cast<const unsigned char*>(image.pixels.data()),
+        int(image.width), int(image.height), int(image.width * 4), reinterpret_cast<unsigned char*>(stretched.data()),
+        int(width), int(height), int(width * 4), 4, STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP,
+        STBIR_FILTER_TRIANGLE, STBIR_COLORSPACE_LINEAR, nullptr);
+    if (!ok) {
+        error = "cannot stretch the image";
+        return false;
+    }
+    image.pixels.swap(stretched);
+    image.width = width;
+    image.height = height;
+    return true;
+}
+
+bool DecodeInto(const uint8_t* p, size_t size, const DecodeOptions& options, Image& out, std::string& error)
+{
+    if (!p || size == 0) {
+        error = "empty image file";
+        return false;
+    }
+    uint32_t format = 0;
+    if (detail::IsDds(p, size)) {
+        if (!detail::DecodeDds(p, size, out, error)) return false;
+    } else if (detail::SniffStbFormat(p, size, format)) {
+        if (!detail::DecodeStb(p, size, format, out, error)) return false;
+    } else {
+        error = "unknown image format";
+        return false;
+    }
+    out.srcWidth = out.width;
+    out.srcHeight = out.height;
+
+    // Keyed on the file's own texels, before stretching blends them.
+    if (options.colorKey != 0) std::replace(out.pixels.begin(), out.pixels.end(), options.colorKey, 0u);
+
+    if (!Stretch(out, TargetSide(out.width, options), TargetSide(out.height, options), error)) return false;
+    out.levels = uint32_t(std::bit_width(std::max(out.width, out.height)));
+    return true;
+}
+
+}  // namespace
+
+bool Decode(const void* bytes, size_t size, const DecodeOptions& options, Image& out, std::string* error)
+{
+    out = Image{};
+    std::string reason;
+    bool ok = false;
+    try {
+        ok = DecodeInto(static_cast<const uint8_t*>(bytes), size, options, out, reason);
+    } catch (const std::bad_alloc&) {
+        reason = "out of memory";
+    }
+    if (!ok) {
+        out = Image{};
+        if (error) *error = reason;
+    }
+    return ok;
+}
+
+bool Decode(const void* bytes, size_t size, uint32_t colorKey, Image& out, std::string* error)
+{
+    DecodeOptions options;
+    options.colorKey = colorKey;
+    return Decode(bytes, size, options, out, error);
+}
+
+bool DecodeFile(std::string_view path, const DecodeOptions& options, Image& out, std::string* error)
+{
+    std::string bytes;
+    if (!host::kernel::ReadWholeFile(path, bytes)) {
+        out = Image{};
+        if (error) *error = "cannot read the image file";
+        return false;
+    }
+    return Decode(bytes.data(), bytes.size(), options, out, error);
+}
+
+bool DecodeFile(std::string_view path, uint32_t colorKey, Image& out, std::string* error)
+{
+    DecodeOptions options;
+    options.colorKey = colorKey;
+    return DecodeFile(path, options, out, error);
+}
+
+}  // namespace host::image

@@ -1,0 +1,110 @@
+// Files another program made: ImageMagick writes each format from known
+// pixels, and the reader must give those pixels back.
+#include "host/image/tests/ImageTestSupport.h"
+
+using namespace image_test;
+using host::image::kFileBmp;
+using host::image::kFileDds;
+using host::image::kFileJpg;
+using host::image::kFilePng;
+using host::image::kFileTga;
+using host::kernel::testing::TempFolder;
+
+namespace {
+
+// Four flat 4x4 blocks, alpha 255, 136, 68 and 0: what block compression
+// keeps closely.
+uint32_t Blocks(uint32_t x, uint32_t y)
+{
+    static const uint32_t colours[4] = {
+        Argb(255, 200, 100, 50), Argb(136, 30, 220, 140), Argb(68, 90, 40, 240), Argb(0, 250, 250, 10)};
+    return colours[(y / 4) * 2 + x / 4];
+}
+
+struct Case {
+    const char* what;
+    const char* options;
+    const char* coder;
+    const char* name;
+    uint32_t format;
+    bool blocks;       // the blocks (8x8), else the pattern (6x5)
+    bool keepsAlpha;   // else every texel comes out opaque
+    uint32_t tolerance;
+    // Lossy files are held to what ImageMagick itself reads from them, and
+    // to the source within a few steps.
+    bool lossy = false;
+    uint32_t w = 0, h = 0;  // other than the usual size
+};
+
+const Case kCases[] = {
+    {"24-bit BMP", "-alpha off", "", "a.bmp", kFileBmp, false, false, 0},
+    {"24-bit BMP, short header", "-alpha off", "BMP3:", "b.bmp", kFileBmp, false, false, 0},
+    {"32-bit BI_RGB BMP: no alpha", "-define bmp3:alpha=true", "BMP3:", "c.bmp", kFileBmp, false, false, 0},
+    {"32-bit BMP with an alpha field", "-define bmp:subtype=ARGB8888", "", "d.bmp", kFileBmp, false, true, 0},
+    {"PNG with alpha", "", "PNG32:", "a.png", kFilePng, false, true, 0},
+    {"16-bit PNG", "", "PNG64:", "b.png", kFilePng, false, true, 0},
+    // Without -orient, convert flags its rows as bottom-up but stores them top first.
+    {"32-bit TGA", "-orient TopLeft", "", "a.tga", kFileTga, false, true, 0},
+    {"24-bit TGA", "-alpha off -orient TopLeft", "", "b.tga", kFileTga, false, false, 0},
+    {"run-length TGA", "-compress RLE -orient TopLeft", "", "c.tga", kFileTga, false, true, 0},
+    {"palette TGA", "-alpha off -type Palette -orient TopLeft", "", "d.tga", kFileTga, false, false, 0},
+    {"JPG", "-quality 100", "", "a.jpg", kFileJpg, false, false, 2, true},
+    {"32-bit DDS", "-define dds:compression=none", "", "a.dds", kFileDds, false, true, 0},
+    {"24-bit DDS", "-alpha off -define dds:compression=none", "", "b.dds", kFileDds, false, false, 0},
+    {"DXT1 DDS", "-alpha off -define dds:compression=dxt1", "", "c.dds", kFileDds, true, false, 0, true},
+    {"DXT3 DDS", "-define dds:compression=dxt3", "", "d.dds", kFileDds, true, true, 0, true},
+    {"DXT5 DDS", "-define dds:compression=dxt5", "", "e.dds", kFileDds, true, true, 0, true},
+    {"DXT1 DDS, partial blocks", "-alpha off -define dds:compression=dxt1", "", "f.dds", kFileDds, true,
+        false, 0, true, 6, 5},
+};
+
+}  // namespace
+
+TEST(ConvertedFiles, GiveBackThePixelsTheyWereMadeFrom)
+{
+    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is missing (scripts/install-deps.sh installs it)";
+    TempFolder folder;
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.what);
+        const uint32_t w = c.w ? c.w : c.blocks ? 8 : 6, h = c.h ? c.h : c.blocks ? 8 : 5;
+        std::vector<uint32_t> source;
+        for (uint32_t y = 0; y < h; ++y)
+            for (uint32_t x = 0; x < w; ++x) source.push_back(c.blocks ? Blocks(x, y) : Pattern(x, y));
+        const Bytes file = Convert(folder, source, w, h, c.options, c.name, c.coder);
+        ASSERT_FALSE(file.empty());
+
+        std::string error;
+        const Image image = Plain(file, &error);
+        ASSERT_EQ(image.width, w) << error;
+        ASSERT_EQ(image.height, h);
+        EXPECT_EQ(image.fileFormat, c.format);
+        const std::vector<uint32_t> reference = c.lossy ? ReadBack(folder, c.name) : source;
+        ASSERT_EQ(reference.size(), source.size());
+        for (uint32_t i = 0; i < w * h; ++i) {
+            const uint32_t want = c.keepsAlpha ? reference[i] : reference[i] | 0xFF000000u;
+            EXPECT_TRUE(Near(image.pixels[i], want, c.tolerance)) << "texel " << i % w << ", " << i / w;
+            if (c.lossy) {
+                EXPECT_TRUE(Near(image.pixels[i], c.keepsAlpha ? source[i] : source[i] | 0xFF000000u, 6));
+            }
+        }
+    }
+}
+
+TEST(ConvertedFiles, ScreenshotBmpReadsBackInImageMagick)
+{
+    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is missing (scripts/install-deps.sh installs it)";
+    TempFolder folder;
+    const std::vector<uint32_t> pixels = PatternPixels(7, 3);
+    Bytes bmp;
+    ASSERT_TRUE(host::image::WriteBmp24(pixels.data(), 7, 3, 7 * 4, bmp));
+    const std::string path = folder / "shot.bmp", raw = folder / "shot.rgb";
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(path, bmp.data(), bmp.size()));
+    ASSERT_EQ(std::system(("convert " + path + " -depth 8 rgb:" + raw).c_str()), 0);
+    std::string rgb;
+    ASSERT_TRUE(host::kernel::ReadWholeFile(raw, rgb));
+    ASSERT_EQ(rgb.size(), pixels.size() * 3);
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        const uint32_t got = Argb(255, uint8_t(rgb[3 * i]), uint8_t(rgb[3 * i + 1]), uint8_t(rgb[3 * i + 2]));
+        EXPECT_EQ(got, pixels[i] | 0xFF000000u) << "texel " << i;
+    }
+}
