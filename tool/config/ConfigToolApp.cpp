@@ -126,8 +126,7 @@ i32 CConfigToolApp::Release()
     m_sound.reset();
     if (m_system && win::IsWindow(m_system->GetWindowHandle())) win::DestroyWindow(m_system->GetWindowHandle());
     m_system.reset();
-    EndFrameTimer();
-    return 1;
+    return CApplicationMain::Exit();
 }
 
 CConfigToolApp::Handle CConfigToolApp::GetMainWindow() const

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "engine/core/Types.h"
+#include "engine/platform/app/ApplicationMain.h"
 #include "host/window/Window.h"
 
 #include "game/data/SaveConfig.h"
@@ -23,11 +24,7 @@
 #include <memory>
 #include <string>
 
-class CInput;
-class CSound;
-class CSystem;
 struct InputState;
-using InstanceHandle = const void*;
 
 struct ConfigPageEntry {
     u32 templateId;
@@ -40,7 +37,7 @@ struct BgmEditEntry {
     host::window::WindowProc previousProc;
 };
 
-class CConfigToolApp {
+class CConfigToolApp : public CApplicationMain {
 public:
     using Handle = host::window::Handle;
     using WParam = host::window::WParam;
@@ -54,15 +51,23 @@ public:
     static constexpr u32 kPlayerCount = 4;
 
     CConfigToolApp();
-    virtual ~CConfigToolApp();
-    CConfigToolApp(const CConfigToolApp&) = delete;
-    CConfigToolApp& operator=(const CConfigToolApp&) = delete;
+    ~CConfigToolApp() override;
 
-    virtual i32 Init(InstanceHandle instance, host::window::WindowProc windowProc);
-    virtual i32 Update();
-    virtual i32 Draw();
-    virtual i32 Release();
-    virtual LResult WindowProc(Handle window, u32 message, WParam wParam, LParam lParam);
+    // Loads the configuration and opens the main dialog with its pages; the
+    // window, sound device and input manager are the tool's own (the base's
+    // Init would make the game's window and graphics device). 1, or 0 after
+    // the failing step's message.
+    i32 Init(InstanceHandle instance, host::window::WindowProc windowProc) override;
+    // Polls input and, while the key-config tab is in front, captures.
+    i32 Update() override;
+    // Draws nothing; rests a moment so the idle loop does not spin.
+    i32 Draw() override;
+    // The entry's Exit: Release.
+    i32 Exit() override { return Release(); }
+    // Frees the record, gives the BGM edits their procedures back and ends
+    // with the base's Exit. 1; harmless again.
+    i32 Release();
+    LResult WindowProc(Handle window, u32 message, WParam wParam, LParam lParam) override;
 
     i32 ShowPage(i32 index);
     i32 ShowKeyConfigPage(i32 index);
@@ -159,7 +164,9 @@ private:
     // brings are not taken for the user's edits.
     bool m_filling = false;
 
-    // The application base's main window, sound device and input manager.
+    // The main window, sound device and input manager. The base holds its
+    // own privately and makes them only the game's way, so the tool keeps
+    // these beside them.
     std::unique_ptr<CSystem> m_system;
     std::unique_ptr<CSound> m_sound;
     std::unique_ptr<CInput> m_input;
