@@ -138,10 +138,8 @@ TEST_F(ToolTest, SavingWritesTheWholeRecordEachTime)
     EXPECT_EQ(ConfigBytes(), expected);
     Save(kIdNo);
     EXPECT_EQ(ConfigBytes(), expected);
-    const auto boxes = TakeBoxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[1].text, "保存されました\nコンフィグツールを閉じますか？");
-    EXPECT_EQ(boxes[1].caption, "終了確認");
+    EXPECT_EQ(windows.Boxes().back().caption, "終了確認");
+    EXPECT_EQ(windows.Boxes().back().type, host::kernel::kMbYesNo | host::kernel::kMbIconQuestion);
     EXPECT_TRUE(win::IsWindow(app->GetMainWindow()));
     // Enter presses the save button too; Yes after it closes.
     windows.AnswerBoxes({kIdYes});

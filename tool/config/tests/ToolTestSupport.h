@@ -108,8 +108,12 @@ protected:
     // Saves through the save button, answering the question after it.
     void Save(int answer = host::kernel::kIdNo)
     {
+        TakeBoxes();
         windows.AnswerBoxes({answer});
         ASSERT_TRUE(dialogs.Click(host::dialog::GetDlgItem(app->GetMainWindow(), kSave)));
+        const auto boxes = TakeBoxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, "保存されました\nコンフィグツールを閉じますか？");
     }
     // The boxes shown since the last call.
     std::vector<host::window::FakeWindow::Box> TakeBoxes()
