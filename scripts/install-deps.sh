@@ -7,7 +7,7 @@ packages=(
   libgtk-3-dev xvfb xauth fonts-ipafont-gothic libfreetype-dev libfontconfig-dev
   libsdl2-dev libgl1-mesa-dri libvorbis-dev
   libstb-dev imagemagick
-  sox vorbis-tools
+  sox vorbis-tools libxtst-dev
 )
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi

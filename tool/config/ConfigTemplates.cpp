@@ -92,8 +92,8 @@ DialogTemplate GamePage()
 // One address list with its heading and its add and remove buttons.
 void AddressList(DialogTemplate& t, const char* label, i32 list, i32 add, i32 remove, i32 x)
 {
-    Add(t, K::Static, kNoId, label, x, 110, 80, 8);
-    Add(t, K::ListBox, list, "", x, 120, 80, 72, flag::kNotify | flag::kVerticalScroll);
+    Add(t, K::Static, kNoId, label, x, 111, 80, 8);
+    Add(t, K::ListBox, list, "", x, 121, 80, 71, flag::kNotify | flag::kVerticalScroll);
     Add(t, K::PushButton, add, "追加", x, 195, 38, 13);
     Add(t, K::PushButton, remove, "削除", x + 42, 195, 38, 13);
 }
@@ -101,19 +101,19 @@ void AddressList(DialogTemplate& t, const char* label, i32 list, i32 add, i32 re
 DialogTemplate NetworkPage()
 {
     DialogTemplate t = Page(226, 239);
-    Add(t, K::GroupBox, kNoId, "共通設定", 4, 2, 266, 46);
-    Add(t, K::Static, kNoId, "キーレスポンス", 12, 16, 56, 8);
-    Add(t, K::ComboBox, kKeyResponse, "", 70, 14, 36, 80);
-    Add(t, K::Static, kNoId, "PORT", 116, 16, 22, 8);
-    Add(t, K::Edit, kPort, "", 140, 14, 40, 12);
-    Add(t, K::CheckBox, kPlayBgm, "BGMを再生する", 188, 15, 78, 10);
-    Add(t, K::CheckBox, kUseUpnp, "UPnPを使用する", 12, 32, 100, 10);
-    Add(t, K::GroupBox, kNoId, "ロビーサーバー設定", 4, 51, 266, 30);
-    Add(t, K::Static, kNoId, "ID", 12, 65, 14, 8);
-    Add(t, K::Edit, kLobbyId, "", 30, 63, 130, 12);
-    Add(t, K::GroupBox, kNoId, "IP指定設定", 4, 84, 266, 130);
-    Add(t, K::Static, kNoId, "ID", 12, 96, 14, 8);
-    Add(t, K::Edit, kConnectId, "", 30, 94, 130, 12);
+    Add(t, K::GroupBox, kNoId, "共通設定", 4, 5, 266, 44);
+    Add(t, K::Static, kNoId, "キーレスポンス", 12, 20, 56, 8);
+    Add(t, K::ComboBox, kKeyResponse, "", 70, 18, 36, 80);
+    Add(t, K::Static, kNoId, "PORT", 116, 20, 22, 8);
+    Add(t, K::Edit, kPort, "", 140, 18, 40, 12);
+    Add(t, K::CheckBox, kPlayBgm, "BGMを再生する", 188, 19, 78, 10);
+    Add(t, K::CheckBox, kUseUpnp, "UPnPを使用する", 12, 34, 100, 10);
+    Add(t, K::GroupBox, kNoId, "ロビーサーバー設定", 4, 52, 266, 28);
+    Add(t, K::Static, kNoId, "ID", 12, 66, 14, 8);
+    Add(t, K::Edit, kLobbyId, "", 30, 64, 130, 12);
+    Add(t, K::GroupBox, kNoId, "IP指定設定", 4, 83, 266, 131);
+    Add(t, K::Static, kNoId, "ID", 12, 97, 14, 8);
+    Add(t, K::Edit, kConnectId, "", 30, 95, 130, 12);
     AddressList(t, "接続", kConnectList, kConnectAdd, kConnectRemove, 12);
     AddressList(t, "許可", kAllowList, kAllowAdd, kAllowRemove, 99);
     AddressList(t, "拒否", kDenyList, kDenyAdd, kDenyRemove, 186);
@@ -172,9 +172,9 @@ DialogTemplate KeyRowsPage(i32 editBase, i32 labelBase, const RowPair* pairs, i3
         const i32 rows[2] = {pairs[p].left, pairs[p].right};
         for (i32 column = 0; column < 2; ++column) {
             if (rows[column] < 0) continue;
-            const i32 x = 8 + 127 * column;
-            Add(t, K::Static, labelBase + rows[column], kKeyRowLabels[rows[column]], x, y + 2, 60, 8);
-            Add(t, K::Edit, editBase + rows[column], "", x + 62, y, 58, 12, editFlags);
+            const i32 x = 8 + 126 * column;
+            Add(t, K::Static, labelBase + rows[column], kKeyRowLabels[rows[column]], x, y + 2, 74, 8);
+            Add(t, K::Edit, editBase + rows[column], "", x + 76, y, 48, 12, editFlags);
         }
     }
     return t;
@@ -192,10 +192,10 @@ DialogTemplate ControllerPage()
 {
     constexpr RowPair kRows[] = {{14, 15}, {16, 17}, {19, 21}, {18, 20}, {8, 23}, {22, -1}};
     DialogTemplate t = KeyRowsPage(kPadEdit, kPadLabel, kRows, 6, 26);
-    Add(t, K::Static, kNoId, "プレイヤー番号", 8, 8, 60, 8);
-    Add(t, K::ComboBox, kPlayer, "", 70, 6, 50, 80);
-    Add(t, K::Static, kNoId, "使用パッド", 135, 118, 60, 8);
-    Add(t, K::ComboBox, kPadDevice, "", 197, 116, 62, 80);
+    Add(t, K::Static, kNoId, "プレイヤー番号", 8, 8, 74, 8);
+    Add(t, K::ComboBox, kPlayer, "", 84, 6, 48, 80);
+    Add(t, K::Static, kNoId, "使用パッド", 134, 118, 50, 8);
+    Add(t, K::ComboBox, kPadDevice, "", 186, 116, 72, 80);
     Add(t, K::PushButton, kPadDefault, "デフォルト設定に戻す", 150, 164, 105, 14);
     return t;
 }
@@ -203,10 +203,10 @@ DialogTemplate ControllerPage()
 DialogTemplate RadioChatPage()
 {
     DialogTemplate t = Page(237, 242);
-    Add(t, K::Static, kNoId, "メッセージ", 32, 4, 60, 8);
-    Add(t, K::Static, kNoId, "送信先", 206, 4, 40, 8);
+    Add(t, K::Static, kNoId, "メッセージ", 32, 6, 60, 8);
+    Add(t, K::Static, kNoId, "送信先", 206, 6, 40, 8);
     for (i32 i = 0; i < 12; ++i) {
-        const i32 y = 16 + 16 * i;
+        const i32 y = 18 + 16 * i;
         Add(t, K::Static, kNoId, "F" + std::to_string(i + 1), 8, y + 2, 20, 8);
         Add(t, K::Edit, kChatMessage + 10 * i, "", 30, y, 170, 12);
         Add(t, K::CheckBox, kChatEveryone + 10 * i, "全体", 206, y + 1, 40, 10);
@@ -217,10 +217,10 @@ DialogTemplate RadioChatPage()
 DialogTemplate ReplayPage()
 {
     DialogTemplate t = Page(237, 244);
-    Add(t, K::CheckBox, kSaveReplays, "リプレイを保存する", 8, 4, 120, 10);
+    Add(t, K::CheckBox, kSaveReplays, "リプレイを保存する", 8, 6, 120, 10);
     for (i32 slot = 1; slot <= 30; ++slot) {
         const i32 column = slot > 15 ? 1 : 0;
-        const i32 x = 8 + 132 * column, y = 20 + 13 * ((slot - 1) % 15);
+        const i32 x = 8 + 132 * column, y = 21 + 13 * ((slot - 1) % 15);
         Add(t, K::Static, kNoId, "リプレイ" + std::to_string(slot), x, y + 1, 52, 8);
         Add(t, K::CheckBox, kReplayLock + slot - 1, "ロック", x + 56, y, 50, 10);
     }
@@ -230,14 +230,14 @@ DialogTemplate ReplayPage()
 DialogTemplate BgmPage()
 {
     DialogTemplate t = Page(237, 244);
-    Add(t, K::Static, kNoId, "BGM", 8, 4, 40, 8);
-    Add(t, K::Static, kNoId, "テンション", 104, 4, 60, 8);
+    Add(t, K::Static, kNoId, "BGM", 8, 6, 40, 8);
+    Add(t, K::Static, kNoId, "テンション", 88, 6, 60, 8);
     for (i32 i = 0; i < 10; ++i) {
-        const i32 y = 16 + 19 * i, id = kBgmPath + kBgmRowStep * i;
-        Add(t, K::Edit, id, "", 8, y, 92, 12);
-        Add(t, K::Edit, id + 1, "", 104, y, 92, 12);
-        Add(t, K::PushButton, id + 2, "参照", 200, y, 28, 13);
-        Add(t, K::PushButton, id + 3, "チェック", 231, y, 36, 13);
+        const i32 y = 18 + 19 * i, id = kBgmPath + kBgmRowStep * i;
+        Add(t, K::Edit, id, "", 8, y, 76, 12);
+        Add(t, K::Edit, id + 1, "", 88, y, 76, 12);
+        Add(t, K::PushButton, id + 2, "参照", 168, y, 36, 13);
+        Add(t, K::PushButton, id + 3, "チェック", 208, y, 56, 13);
     }
     return t;
 }
