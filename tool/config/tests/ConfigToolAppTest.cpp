@@ -2,6 +2,7 @@
 #include "tool/config/tests/ToolTestSupport.h"
 
 #include "host/dialog/Dialog.h"
+#include "engine/platform/app/Entry.h"
 #include "host/kernel/FakeFileWatch.h"
 
 namespace tool_test {
@@ -185,6 +186,40 @@ TEST_F(ToolTest, ReleaseTwiceIsHarmless)
     EXPECT_EQ(app->Release(), 1);
     EXPECT_EQ(app->Update(), 1);
     EXPECT_EQ(app->Draw(), 1);
+}
+
+}  // namespace
+}  // namespace tool_test
+
+namespace tool_test {
+namespace {
+
+// The program's entry runs the tool until the user closes it.
+class ClosingTool : public CConfigToolApp {
+public:
+    i32 Update() override
+    {
+        CConfigToolApp::Update();
+        if (++frames == 3) g_dialogs->Click(host::dialog::GetDlgItem(GetMainWindow(), kQuit));
+        return 1;
+    }
+    int frames = 0;
+    static inline host::dialog::FakeDialogs* g_dialogs = nullptr;
+};
+
+TEST_F(ToolTest, TheEntryRunsTheToolUntilItIsClosed)
+{
+    ClosingTool::g_dialogs = &dialogs;
+    windows.AnswerBoxes({host::kernel::kIdYes});
+    EXPECT_EQ(WinMain([]() -> CApplicationMain* { return new ClosingTool; }, GetModuleInstance()), 0);
+    EXPECT_EQ(GetApplication(), nullptr);
+    EXPECT_EQ(windows.Boxes().back().text, "保存されていないデータは失われます\nコンフィグツールを閉じますか？");
+    EXPECT_EQ(host::dialog::NewestDialog(kMainDialog), nullptr);
+
+    // A configuration that cannot be read ends the program with -1.
+    save_test::WriteBytes(folder.Save(CSaveConfig::kFileName), save_test::Bytes().U32(0x13001001));
+    EXPECT_EQ(WinMain([]() -> CApplicationMain* { return new ClosingTool; }, GetModuleInstance()), -1);
+    EXPECT_EQ(windows.Boxes().back().text, "コンフィグファイルが読み込めません");
 }
 
 }  // namespace

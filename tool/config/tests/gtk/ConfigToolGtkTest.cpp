@@ -228,9 +228,10 @@ TEST(ConfigToolGtk, EveryPageShowsAndTheUsersChangesAreSaved)
     });
     wait(200);
     step([&] {
-        WhenUp([&] {
+        WhenUp([&, polls = 0]() mutable {
             GtkWidget* dialog = WindowTitled(u8"IPアドレス入力");
-            if (!dialog) return false;
+            // Shown for a few polls, so it is drawn before it is photographed.
+            if (!dialog || !gtk_widget_get_mapped(dialog) || ++polls < 6) return false;
             check(Screenshot(dialog, "address-dialog.png"), "address dialog screenshot");
             const char* octets[] = {"192", "168", "0", "*"};
             int i = 0;
