@@ -521,8 +521,13 @@ bool UserCancelled(Handle dialog) { return DialogOf(dialog) && SendCommandTo(dia
 
 bool UserAccepted(Handle dialog) {
     DialogState* d = DialogOf(dialog);
-    if (ControlState* focus = ControlOf(window::GetFocus()); focus && (focus->flags & kWantReturn)) return false;
+    if (FocusWantsAllKeys()) return false;
     return d && SendCommandTo(dialog, d->defaultId);
+}
+
+bool FocusWantsAllKeys() {
+    ControlState* focus = ControlOf(window::GetFocus());
+    return focus && (focus->flags & kWantAllKeys);
 }
 
 }  // namespace host::dialog

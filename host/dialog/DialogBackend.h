@@ -55,7 +55,9 @@ bool EditFits(Handle edit, std::string_view text);
 bool UserSlid(Handle trackbar, int32_t position);
 bool UserCancelled(Handle dialog);   // Esc: the Cancel command
 // Enter: the default button's command, unless the focus is on an edit
-// that wants Enter for itself (kWantReturn).
+// that wants every key (kWantAllKeys).
 bool UserAccepted(Handle dialog);
+// Whether the focus is on a control that wants every key.
+bool FocusWantsAllKeys();
 
 }  // namespace host::dialog

@@ -222,8 +222,11 @@ private:
             UserCancelled(dialog);
             return TRUE;
         }
+        // An edit that captures keys: neither the default button nor a focus
+        // move takes them.
+        GtkWidget* focus = gtk_window_get_focus(peer->toplevel_);
+        if (focus && GTK_IS_ENTRY(focus) && FocusWantsAllKeys()) return TRUE;
         if (event->keyval == GDK_KEY_Return || event->keyval == GDK_KEY_KP_Enter) {
-            GtkWidget* focus = gtk_window_get_focus(peer->toplevel_);
             if (focus && GTK_IS_BUTTON(focus) && !GTK_IS_TOGGLE_BUTTON(focus)) return FALSE;   // it presses itself
             UserAccepted(dialog);
             return TRUE;

@@ -161,7 +161,7 @@ DialogTemplate KeyRowsPage(i32 editBase, i32 labelBase, const RowPair* pairs, i3
         shown[pairs[p].left] = true;
         if (pairs[p].right >= 0) shown[pairs[p].right] = true;
     }
-    const u32 editFlags = flag::kReadOnly | flag::kCentred | flag::kWantReturn;
+    const u32 editFlags = flag::kReadOnly | flag::kCentred | flag::kWantAllKeys;
     for (i32 row = 0; row < 24; ++row) {
         if (shown[row]) continue;
         Add(t, K::Static, labelBase + row, kKeyRowLabels[row], 0, 0, 1, 1, flag::kHidden | flag::kDisabled);

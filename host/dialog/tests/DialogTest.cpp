@@ -76,7 +76,7 @@ protected:
                                         {K::ListBox, 3022, "", {10, 45, 60, 40}, kNotify | kVerticalScroll},
                                         {K::ListBox, 3019, "", {80, 45, 60, 40}, 0},
                                         {K::Edit, 3010, "", {10, 90, 60, 12}, 0},
-                                        {K::Edit, 4110, "UP", {80, 90, 60, 12}, kReadOnly | kCentred | kWantReturn},
+                                        {K::Edit, 4110, "UP", {80, 90, 60, 12}, kReadOnly | kCentred | kWantAllKeys},
                                         {K::Edit, 4111, "", {80, 105, 60, 12}, kHidden | kDisabled},
                                         {K::Trackbar, 2014, "", {10, 120, 100, 15}, 0},
                                         {K::PushButton, 7003, "参照", {120, 120, 30, 14}, kDisabled}});

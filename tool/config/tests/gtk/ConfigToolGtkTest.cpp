@@ -117,12 +117,12 @@ void WhenUp(std::function<bool()> act)
         held);
 }
 
-void SendKey(GtkWidget* window, GdkEventType type, guint16 linuxCode)
+void SendKey(GtkWidget* window, GdkEventType type, guint16 linuxCode, guint keyval)
 {
     GdkEvent* event = gdk_event_new(type);
     event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
     event->key.hardware_keycode = guint16(linuxCode + 8);
-    event->key.keyval = GDK_KEY_VoidSymbol;
+    event->key.keyval = keyval;
     gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
     gtk_main_do_event(event);
     gdk_event_free(event);
@@ -263,13 +263,21 @@ TEST(ConfigToolGtk, EveryPageShowsAndTheUsersChangesAreSaved)
     wait(200);
     step([&] {
         check(app()->GetSelectedRow() == 4, "row 4 selected");
-        SendKey(main(), GDK_KEY_PRESS, KEY_Z);
+        SendKey(main(), GDK_KEY_PRESS, KEY_Z, GDK_KEY_z);
     });
     wait(100);
-    step([&] { SendKey(main(), GDK_KEY_RELEASE, KEY_Z); });
+    step([&] { SendKey(main(), GDK_KEY_RELEASE, KEY_Z, GDK_KEY_z); });
     wait(100);
+    // Tab is captured too: it does not move the focus first.
     step([&] {
         check(app()->GetSelectedRow() == 5, "next row selected");
+        SendKey(main(), GDK_KEY_PRESS, KEY_TAB, GDK_KEY_Tab);
+    });
+    wait(100);
+    step([&] { SendKey(main(), GDK_KEY_RELEASE, KEY_TAB, GDK_KEY_Tab); });
+    wait(100);
+    step([&] {
+        check(app()->GetSelectedRow() == 6, "row after Tab selected");
         check(Screenshot(main(), "after-capture.png"), "capture screenshot");
     });
     // Save, and Yes to closing.
@@ -298,7 +306,9 @@ TEST(ConfigToolGtk, EveryPageShowsAndTheUsersChangesAreSaved)
     EXPECT_STREQ(saved.GetAllowIp(0)->octet[0], "192");
     EXPECT_STREQ(saved.GetAllowIp(0)->octet[2], "000");
     EXPECT_STREQ(saved.GetAllowIp(0)->octet[3], "*");
+    // Z went to row 4 (from row 14, which took UP), then Tab to row 5.
     EXPECT_EQ(saved.GetKeyConfigSection()->keyboard[4], key::Z);
+    EXPECT_EQ(saved.GetKeyConfigSection()->keyboard[5], key::Tab);
     EXPECT_EQ(saved.GetKeyConfigSection()->keyboard[14], key::Up);
 }
 
