@@ -74,8 +74,11 @@ i32 CConfigToolApp::FillBgmPage()
         for (u32 k = 0; k < 2; ++k) {
             BgmEditEntry& entry = *edits[k].first;
             entry.controlId = u32(kBgmPath + kBgmRowStep * i32(i) + i32(k));
-            entry.window = Item(kBgm, i32(entry.controlId));
-            if (!entry.previousProc) entry.previousProc = win::SetWindowProc(entry.window, m_windowProc);
+            const Handle edit = Item(kBgm, i32(entry.controlId));
+            if (entry.window != edit) {   // subclassed once, whatever the fills
+                entry.window = edit;
+                entry.previousProc = win::SetWindowProc(edit, m_windowProc);
+            }
             dlg::SetTextLimit(entry.window, i32(kPathChars));
             win::SetWindowText(entry.window, FieldText(edits[k].second, kBgmPathSize));
             win::DragAcceptFiles(entry.window, true);

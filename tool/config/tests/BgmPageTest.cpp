@@ -141,9 +141,12 @@ TEST_F(BgmTest, DroppedFilesFillTheEditTheyFallOn)
     EXPECT_EQ(boxes[0].text, "ファイルのパスが長すぎます（259バイトまで）。");
     EXPECT_STREQ(Row(1).bgmPath, "/music/first.ogg");
 
-    // Other messages reach the edit's own procedure; after Release the edits
-    // have it back.
+    // Other messages reach the edit's own procedure, also after the page is
+    // filled again; after Release the edits have it back.
     EXPECT_EQ(win::SendMessage(Item(kBgm, BgmEdit(1)), win::kWmUser, 0, 0), 0);
+    app->FillBgmPage();
+    EXPECT_EQ(win::SendMessage(Item(kBgm, BgmEdit(1)), win::kWmUser, 0, 0), 0);
+    EXPECT_EQ(Text(Item(kBgm, BgmEdit(1))), "/music/first.ogg");
     const Handle edit = Item(kBgm, BgmEdit(1));
     app->Release();
     EXPECT_FALSE(win::IsWindow(edit));
