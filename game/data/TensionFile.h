@@ -111,7 +111,9 @@ public:
     virtual void ReleaseTrack();
 
     const CSoundBuffer* GetSound() const { return m_sound; }
-    void SetSound(const CSoundBuffer* sound) { m_sound = sound; }
+    // The sound reference; the game clears it (SetId (0)) once loading is
+    // done, since the music it was measured against is deleted then.
+    void SetId(const CSoundBuffer* sound) { m_sound = sound; }
     const CString& GetName() const { return m_name; }
     const CString& GetComment() const { return m_comment; }
     f32 GetLoopStart() const { return m_loopStart; }
