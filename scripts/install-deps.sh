@@ -6,7 +6,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgtk-3-dev xvfb xauth fonts-ipafont-gothic libfreetype-dev libfontconfig-dev
   libsdl2-dev libgl1-mesa-dri libvorbis-dev
-  libstb-dev libepoxy-dev
+  libstb-dev libepoxy-dev libxtst-dev
   # Test media from other programs (fuzz/afl.sh installs afl++ itself).
   imagemagick sox vorbis-tools
 )

@@ -521,7 +521,13 @@ bool UserCancelled(Handle dialog) { return DialogOf(dialog) && SendCommandTo(dia
 
 bool UserAccepted(Handle dialog) {
     DialogState* d = DialogOf(dialog);
+    if (FocusWantsAllKeys()) return false;
     return d && SendCommandTo(dialog, d->defaultId);
+}
+
+bool FocusWantsAllKeys() {
+    ControlState* focus = ControlOf(window::GetFocus());
+    return focus && (focus->flags & kWantAllKeys);
 }
 
 }  // namespace host::dialog

@@ -50,6 +50,9 @@ constexpr uint32_t kReadOnly = 0x08;        // edits
 constexpr uint32_t kCentred = 0x10;         // edit and static text
 constexpr uint32_t kNotify = 0x20;          // list boxes report selection changes
 constexpr uint32_t kVerticalScroll = 0x40;  // list boxes
+// Edits: every key stays with the edit (key capture): Enter presses no
+// default button and no key moves the focus; Esc still cancels.
+constexpr uint32_t kWantAllKeys = 0x80;
 
 struct DialogRect {
     int32_t x = 0, y = 0, width = 0, height = 0;   // dialog units

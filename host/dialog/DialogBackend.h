@@ -54,6 +54,10 @@ bool UserEdited(Handle edit, std::string_view text);
 bool EditFits(Handle edit, std::string_view text);
 bool UserSlid(Handle trackbar, int32_t position);
 bool UserCancelled(Handle dialog);   // Esc: the Cancel command
-bool UserAccepted(Handle dialog);    // Enter: the default button's command
+// Enter: the default button's command, unless the focus is on an edit
+// that wants every key (kWantAllKeys).
+bool UserAccepted(Handle dialog);
+// Whether the focus is on a control that wants every key.
+bool FocusWantsAllKeys();
 
 }  // namespace host::dialog

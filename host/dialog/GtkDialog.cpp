@@ -8,6 +8,7 @@
 // destroyed it.
 #include "host/dialog/DialogBackend.h"
 
+#include "host/input/Input.h"
 #include "host/kernel/Kernel.h"
 
 #include <gtk/gtk.h>
@@ -176,6 +177,8 @@ public:
                 if (void* top = peer->GtkToplevel()) gtk_window_set_transient_for(toplevel_, GTK_WINDOW(top));
         Connect(window, "delete-event", G_CALLBACK(OnDelete));
         Connect(window, "key-press-event", G_CALLBACK(OnKey));
+        Connect(window, "key-release-event", G_CALLBACK(OnKeyUp));
+        Connect(window, "focus-out-event", G_CALLBACK(OnFocusOut));
     }
 
     void SetText(std::string_view text) override {
@@ -196,15 +199,34 @@ private:
         window::PostInput(static_cast<DialogPeer*>(self)->handle_, window::kWmClose, 0, 0);
         return TRUE;   // the dialog's procedure decides
     }
+    // Keys also go to the input service, which reads no GTK window itself:
+    // the key configuration captures them from there.
+    static void ReportKey(const GdkEventKey* event, bool down) {
+        constexpr guint16 kLinuxOffset = 8;   // X11 and Wayland key codes
+        if (event->hardware_keycode >= kLinuxOffset)
+            input::ReportKey(input::KeyFromLinuxKeycode(event->hardware_keycode - kLinuxOffset), down);
+    }
+    static gboolean OnKeyUp(GtkWidget*, GdkEventKey* event, gpointer) {
+        ReportKey(event, false);
+        return FALSE;
+    }
+    static gboolean OnFocusOut(GtkWidget*, GdkEvent*, gpointer) {
+        input::ReleaseReportedKeys();   // its key-ups go elsewhere now
+        return FALSE;
+    }
     static gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer self) {
+        ReportKey(event, true);
         auto* peer = static_cast<DialogPeer*>(self);
         Handle dialog = peer->handle_;
         if (event->keyval == GDK_KEY_Escape) {
             UserCancelled(dialog);
             return TRUE;
         }
+        // An edit that captures keys: neither the default button nor a focus
+        // move takes them.
+        GtkWidget* focus = gtk_window_get_focus(peer->toplevel_);
+        if (focus && GTK_IS_ENTRY(focus) && FocusWantsAllKeys()) return TRUE;
         if (event->keyval == GDK_KEY_Return || event->keyval == GDK_KEY_KP_Enter) {
-            GtkWidget* focus = gtk_window_get_focus(peer->toplevel_);
             if (focus && GTK_IS_BUTTON(focus) && !GTK_IS_TOGGLE_BUTTON(focus)) return FALSE;   // it presses itself
             UserAccepted(dialog);
             return TRUE;

@@ -77,6 +77,7 @@ Result BasicDevice::GetState(KeyboardState& out) {
     if (r == Result::Ok) {
         std::memset(&out, 0, sizeof out);
         Read(out);
+        MergeReportedKeys(out);
     }
     return r;
 }

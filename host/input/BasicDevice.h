@@ -58,6 +58,9 @@ private:
     AxisRange ranges_[kAxisCount];
 };
 
+// Marks the reported keys (ReportKey) down in a keyboard read.
+void MergeReportedKeys(KeyboardState& state);
+
 // Copies a code page 932 name into a description field, cut short without
 // splitting a double-byte character.
 void CopyName(char (&field)[kNameSize], std::string_view name);

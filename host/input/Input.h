@@ -228,6 +228,20 @@ Result CreateInput(std::unique_ptr<Input>& out);
 Result GetPadState(uint32_t user, PadState& out);
 Result SetPadVibration(uint32_t user, const PadVibration& vibration);
 
+// ---------------------------------------------------------------- keys of other windows
+
+// Keys pressed in windows whose events the backend does not see (the GTK
+// dialogs of the configuration tool): the toolkit's side reports them here,
+// and every keyboard device reads them as down along with its own keys. A
+// key that goes down and up again between two reads is read down once, so
+// no press is lost to a slow poll. Any thread.
+void ReportKey(uint8_t code, bool down);
+// Every reported key goes up (the window lost the keyboard focus).
+void ReleaseReportedKeys();
+// The key code of a Linux input key code (X11 and Wayland key codes less
+// 8); 0 for keys that have none.
+uint8_t KeyFromLinuxKeycode(uint32_t keycode);
+
 // ---------------------------------------------------------------- fake backend
 
 // The calls a FakeBackend can be told to fail.

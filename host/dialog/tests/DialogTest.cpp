@@ -76,7 +76,7 @@ protected:
                                         {K::ListBox, 3022, "", {10, 45, 60, 40}, kNotify | kVerticalScroll},
                                         {K::ListBox, 3019, "", {80, 45, 60, 40}, 0},
                                         {K::Edit, 3010, "", {10, 90, 60, 12}, 0},
-                                        {K::Edit, 4110, "UP", {80, 90, 60, 12}, kReadOnly | kCentred},
+                                        {K::Edit, 4110, "UP", {80, 90, 60, 12}, kReadOnly | kCentred | kWantAllKeys},
                                         {K::Edit, 4111, "", {80, 105, 60, 12}, kHidden | kDisabled},
                                         {K::Trackbar, 2014, "", {10, 120, 100, 15}, 0},
                                         {K::PushButton, 7003, "参照", {120, 120, 30, 14}, kDisabled}});
@@ -327,6 +327,17 @@ TEST_F(DialogTest, EscapeAndTheCloseButtonMeanCancelAndEnterTheDefault) {
     EXPECT_EQ(g_log[1].wParam, MakeWParam(1, kBnClicked));
     EXPECT_EQ(g_log[2].message, kWmClose);
     EXPECT_EQ(g_log[3].wParam, MakeWParam(kIdCancel, kBnClicked));
+
+    // An edit that wants Enter keeps it from the default button.
+    ASSERT_TRUE(dialogs.Focus(Item(4110)));
+    g_log.clear();
+    EXPECT_FALSE(dialogs.PressEnter(main));
+    EXPECT_TRUE(g_log.empty());
+    ASSERT_TRUE(dialogs.Focus(Item(3010)));
+    g_log.clear();
+    EXPECT_TRUE(dialogs.PressEnter(main));
+    ASSERT_EQ(g_log.size(), 1u);
+    EXPECT_EQ(g_log[0].wParam, MakeWParam(1, kBnClicked));
 }
 
 TEST_F(DialogTest, ModalDialogEndsWithItsResultAndGivesTheOwnerBack) {

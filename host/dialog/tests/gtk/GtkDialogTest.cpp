@@ -2,10 +2,12 @@
 // widgets read back, and driven through GTK's own signals as a user would.
 #include "host/dialog/DialogBackend.h"
 
+#include "host/input/Input.h"
 #include "host/kernel/Kernel.h"
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <linux/input-event-codes.h>
 
 #include <cstdint>
 #include <cstring>
@@ -180,6 +182,39 @@ TEST(GtkDialog, ControlsShowWhatTheProgramSetsAndReportWhatTheUserDoes) {
     gtk_tree_path_free(first);
     EXPECT_EQ(GetSelection(GetDlgItem(dialog, 15)), 0);
     EXPECT_TRUE(Received(kWmCommand, MakeWParam(15, kLbnSelChange)));
+
+    // Keys typed into the dialog reach the input service by their key code.
+    host::input::FakeBackend fakeInput;
+    std::unique_ptr<host::input::Input> input;
+    ASSERT_EQ(fakeInput.CreateInput(input), host::input::Result::Ok);
+    std::unique_ptr<host::input::Device> keyboard;
+    ASSERT_EQ(input->CreateKeyboard(keyboard), host::input::Result::Ok);
+    keyboard->SetDataFormat(host::input::DataFormat::Keyboard);
+    keyboard->SetCooperativeLevel(host::input::kNonExclusive | host::input::kBackground);
+    ASSERT_EQ(keyboard->Acquire(), host::input::Result::Ok);
+    auto sendKey = [&](GdkEventType type, guint16 linuxCode, guint keyval) {
+        GdkEvent* key = gdk_event_new(type);
+        key->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
+        key->key.hardware_keycode = guint16(linuxCode + 8);
+        key->key.keyval = keyval;
+        gdk_event_set_device(key, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+        gtk_main_do_event(key);
+        gdk_event_free(key);
+    };
+    auto keyDown = [&](uint8_t code) {
+        host::input::KeyboardState state;
+        EXPECT_EQ(keyboard->GetState(state), host::input::Result::Ok);
+        return state.keys[code] == host::input::kDown;
+    };
+    sendKey(GDK_KEY_PRESS, KEY_Z, GDK_KEY_z);
+    EXPECT_TRUE(keyDown(host::input::key::Z));
+    EXPECT_TRUE(keyDown(host::input::key::Z));   // held
+    sendKey(GDK_KEY_RELEASE, KEY_Z, GDK_KEY_z);
+    EXPECT_FALSE(keyDown(host::input::key::Z));
+    sendKey(GDK_KEY_PRESS, KEY_UP, GDK_KEY_Up);
+    sendKey(GDK_KEY_RELEASE, KEY_UP, GDK_KEY_Up);
+    EXPECT_TRUE(keyDown(host::input::key::Up));   // a press between reads is read once
+    EXPECT_FALSE(keyDown(host::input::key::Up));
 
     // The title bar's close button becomes a queued kWmClose.
     g_log.clear();

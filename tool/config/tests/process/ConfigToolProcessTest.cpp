@@ -1,0 +1,145 @@
+// The orv-config program itself under an X server (CTest runs this under
+// xvfb-run): started as the user starts it, it creates the configuration in
+// the per-user folder and shows its dialog; Enter saves, Enter again answers
+// Yes to closing, and the program ends well. Keys go in through the X test
+// extension, as a keyboard's would.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#ifndef ORV_CONFIG_PROGRAM
+#define ORV_CONFIG_PROGRAM "orv-config"
+#endif
+#ifndef ORV_SCREENSHOT_DIR
+#define ORV_SCREENSHOT_DIR "."
+#endif
+
+namespace {
+
+void Rest(int ms) { usleep(useconds_t(ms) * 1000); }
+
+std::string Title(Display* display, Window window)
+{
+    Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Atom name = XInternAtom(display, "_NET_WM_NAME", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(display, window, name, 0, 1024, False, utf8, &type, &format, &count, &after, &data) ==
+            Success &&
+        data) {
+        title.assign(reinterpret_cast<char*>(data), count);
+        XFree(data);
+    }
+    return title;
+}
+
+// The mapped top-level window with this title; 0 when none shows in time.
+Window WaitForWindow(Display* display, const char* utf8, int ms)
+{
+    for (int waited = 0; waited < ms; waited += 50) {
+        Window root = DefaultRootWindow(display), parent = 0, *children = nullptr;
+        unsigned int count = 0;
+        Window found = 0;
+        if (XQueryTree(display, root, &root, &parent, &children, &count)) {
+            for (unsigned int i = 0; i < count && !found; ++i) {
+                XWindowAttributes attributes;
+                if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
+                    Title(display, children[i]) == utf8)
+                    found = children[i];
+            }
+            XFree(children);
+        }
+        if (found) return found;
+        Rest(50);
+    }
+    return 0;
+}
+
+void PressReturn(Display* display, Window window)
+{
+    XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    XSync(display, False);
+    Rest(100);
+    const KeyCode code = XKeysymToKeycode(display, XK_Return);
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+    XSync(display, False);
+}
+
+// The program's exit status; -1 when it has not ended in time.
+int WaitForExit(pid_t pid, int ms)
+{
+    for (int waited = 0; waited < ms; waited += 50) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+        Rest(50);
+    }
+    return -1;
+}
+
+long FileSize(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? long(st.st_size) : -1;
+}
+
+TEST(ConfigToolProgram, StartsSavesWithEnterAndCloses)
+{
+    char pattern[] = "/tmp/orv-config-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string home = std::string(pattern) + "/";
+    ::mkdir((home + "Temp").c_str(), 0777);
+    const std::string saved = home + "Vantorel/ORV/GameConfig.dat";
+    ::mkdir(ORV_SCREENSHOT_DIR, 0777);
+
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        setenv("TEMP", (home + "Temp/").c_str(), 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        execl(ORV_CONFIG_PROGRAM, ORV_CONFIG_PROGRAM, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+
+    const Window main = WaitForWindow(display, u8"Cendrava Config Tool", 15000);
+    EXPECT_NE(main, 0u);
+    if (main) {
+        Rest(500);
+        EXPECT_EQ(FileSize(saved), 6876);   // made at start-up from the defaults
+        const std::string shot = std::string(ORV_SCREENSHOT_DIR) + "/program.png";
+        EXPECT_EQ(std::system(("import -window " + std::to_string(main) + " '" + shot + "'").c_str()), 0);
+        ::remove(saved.c_str());
+        PressReturn(display, main);   // the save button
+        const Window question = WaitForWindow(display, u8"終了確認", 5000);
+        EXPECT_NE(question, 0u);
+        EXPECT_EQ(FileSize(saved), 6876);   // written again
+        if (question) PressReturn(display, question);   // Yes, the first button
+    }
+    const int status = WaitForExit(pid, 10000);
+    if (status < 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    EXPECT_EQ(status, 0);
+    XCloseDisplay(display);
+    EXPECT_EQ(std::system(("rm -rf '" + home + "'").c_str()), 0);
+}
+
+}  // namespace
