@@ -159,18 +159,21 @@ bool AddBones(CMesh& out, const CqelXModel& tree, const std::unordered_map<const
     Owned<CModelBone> root(new CModelBone());
     if (!root.p || !root.p->SetName("root") || !Hand(out.GetBones(), root)) return false;
     const std::vector<const CqelXNode*> frames = tree.CollectNodes(kXFrame);
-    const std::vector<const CqelXNode*> skins = tree.CollectNodes(kXSkinWeights);
+    // The weights by the frame name they give, in tree order.
+    std::unordered_map<std::string, std::vector<const XSkinWeights*>> weightsOf;
+    for (const CqelXNode* skin : tree.CollectNodes(kXSkinWeights)) {
+        const XSkinWeights& weights = *skin->As<XSkinWeights>();
+        if (!weights.TransformNodeName.empty()) weightsOf[weights.TransformNodeName].push_back(&weights);
+    }
     std::unordered_map<const CqelXNode*, u32> frameIndex;
     for (u32 j = 0; j < frames.size(); ++j) frameIndex[frames[j]] = j;
+    const std::vector<const XSkinWeights*> none;
 
     for (u32 j = 0; j < frames.size(); ++j) {
         const CqelXNode& node = *frames[j];
         const XFrame& frame = *node.As<XFrame>();
-        std::vector<const XSkinWeights*> named;
-        for (const CqelXNode* skin : skins) {
-            const XSkinWeights& weights = *skin->As<XSkinWeights>();
-            if (node.HasName() && weights.TransformNodeName == node.Name) named.push_back(&weights);
-        }
+        const auto found = node.HasName() ? weightsOf.find(node.Name) : weightsOf.end();
+        const std::vector<const XSkinWeights*>& named = found != weightsOf.end() ? found->second : none;
         if (!node.HasName() && named.empty() && frame.Children.empty()) continue;
 
         Owned<CModelBone> bone(new CModelBone());
@@ -288,6 +291,11 @@ bool AddKeyGroup(CModelBoneAnimation& keys, const XAnimationKey& key, f64 scale)
 
 bool AddAnimations(CMesh& out, const CqelXModel& tree, f64 scale)
 {
+    std::unordered_map<std::string, CModelBone*> bones;
+    for (u32 i = out.GetBoneCount(); i-- > 0;) {
+        CModelBone* bone = out.GetBone(i);
+        if (bone && bone->GetName()) bones[bone->GetName()] = bone;   // the first of a name wins
+    }
     const std::vector<const CqelXNode*> sets = tree.CollectNodes(kXAnimationSet);
     for (u32 k = 0; k < sets.size(); ++k) {
         const CqelXNode& node = *sets[k];
@@ -300,11 +308,11 @@ bool AddAnimations(CMesh& out, const CqelXModel& tree, f64 scale)
         for (const CqelXNode* animationNode : set.Animations) {
             const XAnimation& x = *animationNode->As<XAnimation>();
             if (!x.Frame || !x.Frame->HasName()) continue;
-            auto* bone = static_cast<CModelBone*>(out.GetBones()->FindByName(x.Frame->Name.c_str()));
-            if (!bone) continue;
+            const auto bone = bones.find(x.Frame->Name);
+            if (bone == bones.end()) continue;
             Owned<CModelBoneAnimation> keys(new CModelBoneAnimation());
             if (!keys.p) return false;
-            keys.p->Bone = bone;
+            keys.p->Bone = bone->second;
             keys.p->BoneName = ModelCopyText(x.Frame->Name.c_str());
             for (const CqelXNode* keyNode : x.Keys) {
                 if (!AddKeyGroup(*keys.p, *keyNode->As<XAnimationKey>(), scale)) return false;

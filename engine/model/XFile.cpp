@@ -54,6 +54,10 @@ CqelXNode* CqelXModel::AddNode(u32 type, const char* name, CqelXNode* parent)
         parent->Children.push_back(node.get());
         parent->Contents.push_back(node.get());
     }
+    if (node->HasName()) {
+        m_firstNamed.emplace(node->Name, node.get());
+        m_firstOfType.emplace(char(type) + node->Name, node.get());
+    }
     m_nodes.push_back(std::move(node));
     return m_nodes.back().get();
 }
@@ -61,6 +65,8 @@ CqelXNode* CqelXModel::AddNode(u32 type, const char* name, CqelXNode* parent)
 void CqelXModel::Clear()
 {
     m_nodes.clear();
+    m_firstNamed.clear();
+    m_firstOfType.clear();
     m_animated = false;
 }
 
@@ -73,11 +79,10 @@ u32 CqelXModel::CountNodesOfType(u32 type) const
 
 CqelXNode* CqelXModel::FindNode(i32 type, const char* name) const
 {
-    if (!name || !*name) return nullptr;
-    for (const auto& node : m_nodes) {
-        if ((type < 0 || node->GetType() == u32(type)) && node->Name == name) return node.get();
-    }
-    return nullptr;
+    if (!name || !*name || type >= i32(kXTemplateCount)) return nullptr;
+    const auto& index = type < 0 ? m_firstNamed : m_firstOfType;
+    const auto found = index.find(type < 0 ? std::string(name) : char(type) + std::string(name));
+    return found == index.end() ? nullptr : found->second;
 }
 
 std::vector<const CqelXNode*> CqelXModel::CollectNodes(u32 type) const

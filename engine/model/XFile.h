@@ -15,6 +15,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -243,5 +244,9 @@ public:
 
 private:
     std::vector<std::unique_ptr<CqelXNode>> m_nodes;
+    // The first node of each name, of any type and by type (the type's
+    // byte, then the name), so look-ups stay cheap in large files.
+    std::unordered_map<std::string, CqelXNode*> m_firstNamed;
+    std::unordered_map<std::string, CqelXNode*> m_firstOfType;
     bool m_animated = false;
 };
