@@ -418,5 +418,6 @@ TEST_F(XConvertTest, WritesTheFileWholeOrLeavesItAlone)
     }
     EXPECT_EQ(converter.Convert(x.c_str(), (folder / "missing/out.mdl").c_str()), 0);
     EXPECT_EQ(converter.Convert((folder / "missing.x").c_str(), model.c_str()), 0);
+    EXPECT_EQ(std::string(converter.GetErrorText()), "cannot read " + folder / "missing.x");
     EXPECT_STREQ(converter.GetClassName(), "CqelAnalysXFile");
 }

@@ -300,13 +300,3 @@ TEST(XFileRead, EveryCutOfAFileIsReadOrRefusedWhole)
         }
     }
 }
-
-TEST(XFileRead, ReadsFromAFileAndSaysWhenItCannot)
-{
-    CqelAnalysXFile reader;
-    CqelXModel tree;
-    EXPECT_EQ(reader.Parse(&tree, "/nonexistent/model.x"), 0);
-    EXPECT_STREQ(reader.GetErrorText(), "cannot read /nonexistent/model.x");
-    EXPECT_EQ(reader.Parse(nullptr, "x"), 0);
-    EXPECT_EQ(reader.ParseMemory(&tree, nullptr, 4), 0);
-}
