@@ -9,6 +9,8 @@ packages=(
   libstb-dev libepoxy-dev libxtst-dev
   # Test media from other programs (fuzz/afl.sh installs afl++ itself).
   imagemagick sox vorbis-tools
+  # .x model files for the converter tests.
+  assimp-utils
 )
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
