@@ -7,8 +7,9 @@ packages=(
   libgtk-3-dev xvfb xauth fonts-ipafont-gothic libfreetype-dev libfontconfig-dev
   libsdl2-dev libgl1-mesa-dri libvorbis-dev
   libstb-dev libepoxy-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   # Test media from other programs (fuzz/afl.sh installs afl++ itself).
-  imagemagick sox vorbis-tools
+  imagemagick sox vorbis-tools ffmpeg
 )
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
