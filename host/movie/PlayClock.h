@@ -29,12 +29,14 @@ public:
     bool Running() const { return running_; }
 
     // Milliseconds from the start, at most the stop time. The kernel counter
-    // wraps; it is read often enough that each step is short.
+    // wraps; it is read often enough that each step is short, and a step
+    // back (a clock set back) counts as none.
     uint64_t PositionMs()
     {
         if (running_) {
             const uint32_t now = host::kernel::TimeGetTime();
-            positionMs_ = std::min<uint64_t>(positionMs_ + uint32_t(now - lastMs_), stopMs_);
+            const int32_t step = int32_t(now - lastMs_);
+            if (step > 0) positionMs_ = std::min<uint64_t>(positionMs_ + uint32_t(step), stopMs_);
             lastMs_ = now;
         }
         return positionMs_;

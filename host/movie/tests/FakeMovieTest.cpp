@@ -87,6 +87,21 @@ TEST_F(FakeMovies, FramesFollowTheClockAndStopRewinds)
     EXPECT_EQ(ShownFrame(*movie), 0);
 }
 
+TEST_F(FakeMovies, TimeRunsOnAcrossTheCounterWrapAndNeverBack)
+{
+    fake_.AddMovie("long.mpg", {.frames = 100, .frameMs = 1000});
+    std::unique_ptr<Movie> movie;
+    ASSERT_EQ(OpenMovie("long.mpg", nullptr, movie), Result::Ok);
+    clock_.Set(0xFFFFFF00u);
+    ASSERT_EQ(movie->Play(), Result::Ok);
+    clock_.Advance(0x180);
+    EXPECT_DOUBLE_EQ(movie->GetPosition(), 0.384);
+    clock_.Set(0x10);   // set back
+    EXPECT_DOUBLE_EQ(movie->GetPosition(), 0.384);
+    clock_.Advance(16);
+    EXPECT_DOUBLE_EQ(movie->GetPosition(), 0.4);
+}
+
 TEST_F(FakeMovies, OpenFindsOnlyDeclaredMovies)
 {
     fake_.AddMovie("empty.mpg", {.width = 0});
