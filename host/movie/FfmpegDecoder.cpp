@@ -105,13 +105,16 @@ int64_t SeekBytes(void* opaque, int64_t offset, int whence)
 int RefuseOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) { return AVERROR(EPERM); }
 
 // A timestamp of a stream as milliseconds from `start` (in the same time
-// base); false when there is none or it does not fit.
+// base), kept within a day either way, so sums of them cannot overflow;
+// false when there is none or it does not fit.
 bool ToMs(int64_t ts, int64_t start, AVRational base, int64_t& ms)
 {
     int64_t relative = 0;
     if (ts == AV_NOPTS_VALUE || __builtin_sub_overflow(ts, start, &relative)) return false;
     ms = av_rescale_q_rnd(relative, base, kMilliseconds, AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
-    return ms != AV_NOPTS_VALUE;
+    if (ms == AV_NOPTS_VALUE) return false;
+    ms = std::clamp(ms, -kMaxStopMs, kMaxStopMs + 1);
+    return true;
 }
 
 // One sample of a packed format as a signed 16-bit sample.
@@ -225,7 +228,8 @@ uint64_t MeasureStopMs(ByteSource& source)
         const int s = packet->stream_index;
         const int64_t duration = std::clamp<int64_t>(packet->duration, 0, INT32_MAX);
         int64_t shown = packet->pts, decoded = packet->dts, ms = 0;
-        if (s == video && decoded != AV_NOPTS_VALUE) decoded += delay * duration;
+        if (s == video && decoded != AV_NOPTS_VALUE && __builtin_add_overflow(decoded, delay * duration, &decoded))
+            decoded = AV_NOPTS_VALUE;
         const int64_t end = std::max(shown, decoded);
         if ((s == video || s == sound) && end != AV_NOPTS_VALUE && end <= INT64_MAX - duration &&
             ToMs(end + duration, demuxer.StartIn(s), format->streams[s]->time_base, ms))
