@@ -452,7 +452,7 @@ size_t Decoder::ReadSound(int16_t* out, size_t frames)
     while ((pcm_.size() - pcmRead_) / channels < frames && videoQueued_ < kMaxQueuedBytes && ReadPacket()) {
     }
     const size_t n = std::min(frames, (pcm_.size() - pcmRead_) / channels);
-    if (out) std::memcpy(out, pcm_.data() + pcmRead_, n * channels * sizeof(int16_t));
+    if (out && n > 0) std::memcpy(out, pcm_.data() + pcmRead_, n * channels * sizeof(int16_t));
     pcmRead_ += n * channels;
     if (pcmRead_ >= 65536 && pcmRead_ * 2 >= pcm_.size()) {
         pcm_.erase(pcm_.begin(), pcm_.begin() + std::ptrdiff_t(pcmRead_));
