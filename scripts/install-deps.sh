@@ -7,10 +7,10 @@ packages=(
   libgtk-3-dev xvfb xauth fonts-ipafont-gothic libfreetype-dev libfontconfig-dev
   libsdl2-dev libgl1-mesa-dri libvorbis-dev
   libstb-dev libepoxy-dev libxtst-dev
-  # Test media from other programs (fuzz/afl.sh installs afl++ itself).
-  imagemagick sox vorbis-tools
-  # .x model files for the converter tests.
-  assimp-utils
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  # Test media and models from other programs (fuzz/afl.sh installs afl++
+  # itself).
+  imagemagick sox vorbis-tools ffmpeg assimp-utils
 )
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi

@@ -1,0 +1,355 @@
+// The FFmpeg backend on movies the ffmpeg program made: frames checked by
+// their content and way up as the kernel clock steps, the stop time, stop
+// and rewind, the sound on the null output, and damaged movies refused.
+#include "host/movie/Movie.h"
+#include "host/movie/tests/MovieMedia.h"
+#include "host/sound/Sound.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace host::movie {
+inline void PrintTo(Result r, std::ostream* os) { *os << ResultName(r); }
+}  // namespace host::movie
+
+namespace {
+
+using namespace host::movie;
+using movie_test::Media;
+using movie_test::PixelAt;
+using Bytes = std::vector<uint8_t>;
+
+::testing::AssertionResult Near(int got, int want, int tolerance = 8)
+{
+    if (std::abs(got - want) <= tolerance) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "got " << got << ", want " << want << " +- " << tolerance;
+}
+
+class FfmpegMovies : public ::testing::Test {
+protected:
+    void SetUp() override { MOVIE_MEDIA_OR_SKIP(); }
+    void TearDown() override { host::sound::SetNullOutput(nullptr); }
+
+    std::unique_ptr<Movie> Open(const std::string& name, host::sound::Device* sound = nullptr)
+    {
+        std::unique_ptr<Movie> movie;
+        EXPECT_EQ(OpenMovie(Media::Get() / name, sound, movie), Result::Ok) << name;
+        return movie;
+    }
+    static Bytes Frame(Movie& movie)
+    {
+        Bytes frame(movie.Info().frameBytes, 0xEE);
+        EXPECT_EQ(movie.GetFrame(frame.data(), frame.size()), Result::Ok);
+        return frame;
+    }
+    // Checks the counter movie's frame n: its number in red everywhere,
+    // green high above and low below, blue low left and high right.
+    static void ExpectCounterFrame(const Bytes& frame, int n)
+    {
+        SCOPED_TRACE(::testing::Message() << "frame " << n);
+        const struct {
+            uint32_t x, y;
+            int blue, green;
+        } spots[] = {{16, 12, 50, 200}, {48, 12, 220, 200}, {16, 36, 50, 40}, {48, 36, 220, 40}};
+        for (const auto& s : spots) {
+            const uint8_t* p = PixelAt(frame.data(), s.x, s.y);
+            EXPECT_TRUE(Near(p[0], s.blue)) << s.x << "," << s.y;
+            EXPECT_TRUE(Near(p[1], s.green)) << s.x << "," << s.y;
+            EXPECT_TRUE(Near(p[2], 10 * n, 4)) << s.x << "," << s.y;
+        }
+    }
+    // A sound device on the null output.
+    std::unique_ptr<host::sound::Device> MakeSoundDevice()
+    {
+        host::sound::SetNullOutput(&null_);
+        std::unique_ptr<host::sound::Device> device;
+        EXPECT_EQ(host::sound::CreateDevice(device), host::sound::Result::Ok);
+        if (device) {
+            EXPECT_EQ(device->SetCooperativeLevel(&null_, host::sound::kCoopPriority), host::sound::Result::Ok);
+        }
+        return device;
+    }
+
+    host::kernel::FakeClock clock_{5000};
+    host::kernel::ScopedClock scopedClock_{clock_};
+    host::sound::NullOutput null_;
+};
+
+TEST_F(FfmpegMovies, OpenGivesTheSizeAndTheStopTime)
+{
+    const std::unique_ptr<Movie> movie = Open("counter.mpg");
+    ASSERT_TRUE(movie);
+    const MovieInfo& info = movie->Info();
+    EXPECT_EQ(info.width, movie_test::kWidth);
+    EXPECT_EQ(info.height, movie_test::kHeight);
+    EXPECT_EQ(info.frameBytes, movie_test::kWidth * movie_test::kHeight * 3);
+    // 25 frames of 40 ms; the sound may run a packet longer.
+    EXPECT_GE(info.stopTime, 1.0);
+    EXPECT_LE(info.stopTime, 1.06);
+    EXPECT_FALSE(info.hasSound);   // no sound device
+    EXPECT_FALSE(movie->IsPlaying());
+    EXPECT_EQ(movie->GetPosition(), 0.0);
+    Bytes small(info.frameBytes - 1);
+    EXPECT_EQ(movie->GetFrame(small.data(), small.size()), Result::InvalidParam);
+
+    // Without sound the pictures alone make the stop time, the one the
+    // decoder holds back included.
+    const std::unique_ptr<Movie> silent = Open("silent.mpg");
+    ASSERT_TRUE(silent);
+    EXPECT_EQ(silent->Info().stopTime, 1.0);
+}
+
+TEST_F(FfmpegMovies, OtherContainersAndCodecsPlayToo)
+{
+    const std::unique_ptr<host::sound::Device> device = MakeSoundDevice();
+    ASSERT_TRUE(device);
+    const std::unique_ptr<Movie> movie = Open("counter.avi", device.get());
+    ASSERT_TRUE(movie);
+    EXPECT_TRUE(movie->Info().hasSound);
+    EXPECT_EQ(movie->Info().stopTime, 1.0);
+    ASSERT_EQ(movie->Play(), Result::Ok);
+    for (int n : {0, 7, 24}) {
+        clock_.Set(5000 + uint32_t(n) * movie_test::kFrameMs + 20);
+        ExpectCounterFrame(Frame(*movie), n);
+    }
+}
+
+TEST_F(FfmpegMovies, FramesFollowTheClockBottomRowFirst)
+{
+    const std::unique_ptr<Movie> movie = Open("counter.mpg");
+    ASSERT_TRUE(movie);
+    // Before playing, the movie stands at its first frame.
+    ExpectCounterFrame(Frame(*movie), 0);
+    clock_.Advance(500);
+    ExpectCounterFrame(Frame(*movie), 0);
+
+    ASSERT_EQ(movie->Play(), Result::Ok);
+    EXPECT_TRUE(movie->IsPlaying());
+    std::set<int> reds;
+    for (uint32_t n = 0; n < movie_test::kFrames; ++n) {
+        // The middle of frame n's time.
+        clock_.Set(5500 + n * movie_test::kFrameMs + 25);
+        EXPECT_DOUBLE_EQ(movie->GetPosition(), (n * movie_test::kFrameMs + 25) / 1000.0);
+        const Bytes frame = Frame(*movie);
+        ExpectCounterFrame(frame, int(n));
+        reds.insert((PixelAt(frame.data(), 0, 0)[2] + 5) / 10);
+        if (HasFailure()) break;
+    }
+    EXPECT_EQ(reds.size(), movie_test::kFrames);
+}
+
+TEST_F(FfmpegMovies, TheLastFrameStaysAtTheStopTime)
+{
+    const std::unique_ptr<Movie> movie = Open("counter.mpg");
+    ASSERT_TRUE(movie);
+    ASSERT_EQ(movie->Play(), Result::Ok);
+    // One long step: every frame on the way is decoded, the last one shows.
+    clock_.Advance(60000);
+    ExpectCounterFrame(Frame(*movie), movie_test::kFrames - 1);
+    EXPECT_EQ(movie->GetPosition(), movie->Info().stopTime);
+    clock_.Advance(1000);
+    EXPECT_EQ(movie->GetPosition(), movie->Info().stopTime);
+    ExpectCounterFrame(Frame(*movie), movie_test::kFrames - 1);
+    EXPECT_TRUE(movie->IsPlaying());   // the end is the caller's to act on
+}
+
+TEST_F(FfmpegMovies, PlayWhilePlayingGoesOn)
+{
+    const std::unique_ptr<Movie> movie = Open("counter.mpg");
+    ASSERT_TRUE(movie);
+    ASSERT_EQ(movie->Play(), Result::Ok);
+    clock_.Advance(200);
+    ASSERT_EQ(movie->Play(), Result::Ok);
+    clock_.Advance(145);
+    EXPECT_DOUBLE_EQ(movie->GetPosition(), 0.345);
+    ExpectCounterFrame(Frame(*movie), 8);
+}
+
+TEST_F(FfmpegMovies, StopRewindsAndTheMoviePlaysAgainAlike)
+{
+    const std::unique_ptr<Movie> movie = Open("counter.mpg");
+    ASSERT_TRUE(movie);
+    ASSERT_EQ(movie->Play(), Result::Ok);
+    std::vector<Bytes> first;
+    for (uint32_t ms : {0u, 105u, 385u, 625u}) {
+        clock_.Set(5000 + ms);
+        first.push_back(Frame(*movie));
+    }
+    ASSERT_EQ(movie->Stop(), Result::Ok);
+    EXPECT_FALSE(movie->IsPlaying());
+    EXPECT_EQ(movie->GetPosition(), 0.0);
+    ExpectCounterFrame(Frame(*movie), 0);
+    // Time while stopped does not count.
+    clock_.Set(9000);
+    EXPECT_EQ(movie->GetPosition(), 0.0);
+
+    ASSERT_EQ(movie->Play(), Result::Ok);
+    size_t i = 0;
+    for (uint32_t ms : {0u, 105u, 385u, 625u}) {
+        clock_.Set(9000 + ms);
+        EXPECT_EQ(Frame(*movie), first[i++]) << ms << " ms";
+    }
+}
+
+TEST_F(FfmpegMovies, TheSoundPlaysInStepThroughTheSoundService)
+{
+    const std::unique_ptr<host::sound::Device> device = MakeSoundDevice();
+    ASSERT_TRUE(device);
+    const std::unique_ptr<Movie> movie = Open("counter.mpg", device.get());
+    ASSERT_TRUE(movie);
+    EXPECT_TRUE(movie->Info().hasSound);
+
+    // Nothing is heard before the movie plays.
+    std::vector<int16_t> out(2 * 4410);
+    ASSERT_TRUE(null_.MixFrames(4410, out.data()));
+    for (int16_t s : out) ASSERT_EQ(s, 0);
+
+    // A tenth of a second at a time, as the game asks every frame: the
+    // first half second is silent, then the tone comes at half scale.
+    ASSERT_EQ(movie->Play(), Result::Ok);
+    std::vector<int16_t> left;
+    for (int step = 0; step < 10; ++step) {
+        ASSERT_TRUE(null_.MixFrames(4410, out.data()));
+        for (size_t i = 0; i < out.size(); i += 2) left.push_back(out[i]);
+        clock_.Advance(100);
+        movie->GetPosition();
+    }
+    auto peak = [&](size_t from, size_t to) {
+        int p = 0;
+        for (size_t i = from; i < to; ++i) p = std::max(p, std::abs(int(left[i])));
+        return p;
+    };
+    auto crossings = [&](size_t from, size_t to) {
+        int n = 0;
+        for (size_t i = from + 1; i < to; ++i) n += (left[i - 1] < 0) != (left[i] < 0);
+        return n;
+    };
+    // Layer II smears the onset over a frame or so (26 ms).
+    EXPECT_LT(peak(0, 20000), 300);
+    EXPECT_TRUE(Near(peak(24000, 44100), 16384, 1200));
+    // 1 kHz: two crossings a millisecond, 0.4 s.
+    EXPECT_TRUE(Near(crossings(24000, 24000 + 17640), 800, 8));
+
+    // Quiet at the lowest volume, and silent once stopped.
+    ASSERT_EQ(movie->SetVolume(host::sound::kVolumeMin), Result::Ok);
+    ASSERT_TRUE(null_.MixFrames(4410, out.data()));
+    for (int16_t s : out) ASSERT_EQ(s, 0);
+    ASSERT_EQ(movie->SetVolume(0), Result::Ok);
+    ASSERT_EQ(movie->Stop(), Result::Ok);
+    ASSERT_TRUE(null_.MixFrames(4410, out.data()));
+    for (int16_t s : out) ASSERT_EQ(s, 0);
+    EXPECT_EQ(movie->SetVolume(1), Result::InvalidParam);
+}
+
+TEST_F(FfmpegMovies, AMovieWithoutSoundPlaysSilent)
+{
+    const std::unique_ptr<host::sound::Device> device = MakeSoundDevice();
+    ASSERT_TRUE(device);
+    const std::unique_ptr<Movie> silent = Open("silent.mpg", device.get());
+    ASSERT_TRUE(silent);
+    EXPECT_FALSE(silent->Info().hasSound);
+    EXPECT_EQ(silent->SetVolume(0), Result::NoAudio);
+    EXPECT_EQ(silent->Play(), Result::Ok);
+    clock_.Advance(405);
+    ExpectCounterFrame(Frame(*silent), 10);
+
+    // A sound buffer that cannot be made leaves the movie silent, not refused.
+    null_.FailNext(host::sound::Call::CreateBuffer, host::sound::Result::OutOfMemory);
+    const std::unique_ptr<Movie> counter = Open("counter.mpg", device.get());
+    ASSERT_TRUE(counter);
+    EXPECT_FALSE(counter->Info().hasSound);
+}
+
+TEST_F(FfmpegMovies, BytesInMemoryPlayAsTheFile)
+{
+    std::string bytes;
+    ASSERT_TRUE(host::kernel::ReadWholeFile(Media::Get() / "counter.mpg", bytes));
+    const std::unique_ptr<Movie> fromFile = Open("counter.mpg");
+    std::unique_ptr<Movie> fromMemory;
+    ASSERT_EQ(OpenMovieFromMemory(bytes.data(), bytes.size(), nullptr, fromMemory), Result::Ok);
+    ASSERT_TRUE(fromFile);
+    EXPECT_EQ(fromMemory->Info().stopTime, fromFile->Info().stopTime);
+    ASSERT_EQ(fromFile->Play(), Result::Ok);
+    ASSERT_EQ(fromMemory->Play(), Result::Ok);
+    clock_.Advance(333);
+    EXPECT_EQ(Frame(*fromFile), Frame(*fromMemory));
+
+    std::unique_ptr<Movie> missing;
+    EXPECT_EQ(OpenMovie(Media::Get() / "missing.mpg", nullptr, missing), Result::NotFound);
+    EXPECT_FALSE(missing);
+}
+
+TEST_F(FfmpegMovies, WhatIsNotAPlayableMovieIsRefused)
+{
+    std::string counter, soundOnly;
+    ASSERT_TRUE(host::kernel::ReadWholeFile(Media::Get() / "counter.mpg", counter));
+    ASSERT_TRUE(host::kernel::ReadWholeFile(Media::Get() / "sound-only.mpg", soundOnly));
+    std::string garbage(20000, '\0');
+    uint32_t seed = 12345;
+    for (char& c : garbage) c = char((seed = seed * 1103515245u + 12345u) >> 24);
+    const struct {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"empty", ""},
+        {"garbage", garbage},
+        {"text", std::string(4000, 'A')},
+        {"the first pack header only", counter.substr(0, 14)},
+        {"cut before the first picture", counter.substr(0, 40)},
+        {"sound without pictures", soundOnly},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<Movie> movie;
+        EXPECT_EQ(OpenMovieFromMemory(c.bytes.data(), c.bytes.size(), nullptr, movie), Result::BadData);
+        EXPECT_FALSE(movie);
+    }
+}
+
+// Damage anywhere: the movie is refused, or it plays to its end with frames
+// of its own size. Never a crash (run it under the sanitizers).
+TEST_F(FfmpegMovies, DamagedMoviesAreRefusedOrPlayToTheirEnd)
+{
+    const std::unique_ptr<host::sound::Device> device = MakeSoundDevice();
+    ASSERT_TRUE(device);
+    std::string counter;
+    ASSERT_TRUE(host::kernel::ReadWholeFile(Media::Get() / "counter.mpg", counter));
+    std::vector<std::string> damaged;
+    for (size_t cut : {100u, 2048u, 2100u, 6000u, 11000u, 16384u, 20000u}) damaged.push_back(counter.substr(0, cut));
+    uint32_t seed = 99;
+    for (size_t every : {97u, 509u, 2003u}) {
+        std::string bytes = counter;
+        for (size_t i = every; i < bytes.size(); i += every) bytes[i] = char((seed = seed * 1103515245u + 12345u) >> 24);
+        damaged.push_back(bytes);
+    }
+    int opened = 0;
+    for (size_t i = 0; i < damaged.size(); ++i) {
+        SCOPED_TRACE(::testing::Message() << "case " << i << ", " << damaged[i].size() << " bytes");
+        std::unique_ptr<Movie> movie;
+        const Result r = OpenMovieFromMemory(damaged[i].data(), damaged[i].size(), device.get(), movie);
+        if (r != Result::Ok) {
+            EXPECT_EQ(r, Result::BadData);
+            continue;
+        }
+        ++opened;
+        ASSERT_LE(movie->Info().width, kMaxSide);
+        ASSERT_EQ(movie->Play(), Result::Ok);
+        Bytes frame(movie->Info().frameBytes);
+        std::vector<int16_t> mixed(2 * 441);
+        for (int step = 0; step < 40 && movie->GetPosition() < movie->Info().stopTime; ++step) {
+            clock_.Advance(40);
+            EXPECT_EQ(movie->GetFrame(frame.data(), frame.size()), Result::Ok);
+            null_.MixFrames(441, mixed.data());
+        }
+        EXPECT_EQ(movie->Stop(), Result::Ok);
+    }
+    EXPECT_GT(opened, 3);   // most damage leaves something to play
+}
+
+}  // namespace
