@@ -5,7 +5,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libgtk-3-dev xvfb xauth fonts-ipafont-gothic
-  libsdl2-dev libgl1-mesa-dri libvorbis-dev
+  libsdl2-dev libepoxy-dev libgl1-mesa-dri libvorbis-dev
   imagemagick
 )
 sudo=""
