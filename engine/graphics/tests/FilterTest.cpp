@@ -119,21 +119,6 @@ TEST_F(Filters, OperationsOnATargetPastTheCountTouchNothing)
     EXPECT_EQ(Fake().CurrentRenderTarget(), before);
 }
 
-TEST_F(Filters, SetTargetAndClearLeavesTransparentBlackWhateverColourIsAsked)
-{
-    CFilter filter;
-    Make(filter);
-    ASSERT_EQ(filter.SetTargetAndClear(1, 0xFFFFFFFFu), 1);
-    EXPECT_EQ(Fake().CurrentRenderTarget(), filter.GetTarget(1)->GetSurface());
-    EXPECT_EQ(Steps(), (std::vector<std::string>{"target T1", "clear 1 00000000"}));
-    EXPECT_EQ(Pixel(filter.GetTarget(1), 5, 5), 0x00000000u);
-    EXPECT_EQ(Pixel(filter.GetTarget(0), 5, 5), 0xFF000000u);
-    // Selecting the current target again costs nothing.
-    fake_->ClearLog();
-    EXPECT_EQ(filter.SetTarget(1), 1);
-    EXPECT_EQ(fake_->Count("SetRenderTarget"), 0u);
-}
-
 TEST_F(Filters, ClearTargetClearsColourDepthAndStencilThenPutsTheTargetsBack)
 {
     CFilter filter;
@@ -271,18 +256,6 @@ TEST_F(Filters, DrawTargetStretchesTheViewportRegionOverTheViewport)
               (std::vector<f32>{0.5f, 0, 1, 0.25f}));
 }
 
-TEST_F(Filters, ScreenRectsIgnoreNull)
-{
-    CFilter filter;
-    const CRect4 r = Rect(1, 2, 3, 4);
-    filter.SetScreenRect1(&r);
-    filter.SetScreenRect2(&r);
-    filter.SetScreenRect3(&r);
-    filter.SetScreenRect2(nullptr);
-    EXPECT_EQ(filter.GetScreenRect2().right, 3.0f);
-    EXPECT_EQ(filter.GetScreenRect3().bottom, 4.0f);
-}
-
 TEST_F(Filters, CopiesShareTheDeviceTexturesAndDepthAndOwnTheirShader)
 {
     auto* filter = new CFilter();
@@ -311,19 +284,6 @@ TEST_F(Filters, CopiesShareTheDeviceTexturesAndDepthAndOwnTheirShader)
     EXPECT_EQ(Pixel(copy->GetTarget(1), 0, 0), 0x00000000u);
     delete copy;
     EXPECT_EQ(Fake().LiveResources(render::kPoolDefault), 0u);
-}
-
-TEST_F(Filters, ClassNamesAndTheBasicFiltersValue)
-{
-    CBasicFilter basic;
-    CHDRFilter hdr;
-    EXPECT_STREQ(basic.GetClassName(), "CBasicFilter");
-    EXPECT_STREQ(hdr.GetClassName(), "CHDRFilter");
-    EXPECT_EQ(basic.m_value, -1);
-    CFilter* clone = basic.Clone();
-    ASSERT_NE(clone, nullptr);
-    EXPECT_STREQ(clone->GetClassName(), "CBasicFilter");
-    delete clone;
 }
 
 }  // namespace

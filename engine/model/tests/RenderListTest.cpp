@@ -343,24 +343,4 @@ TEST_F(RenderListsWithFilter, PresentToFilterComposesIntoTheOtherFiltersFirstTar
     device_.RestoreDepthTarget();
 }
 
-TEST_F(RenderLists, CopiesStartEmptyWithTheSourcesSettings)
-{
-    CFilter filter;
-    CRenderList list("list", 8, &device_);
-    list.SetFilter(&filter);
-    list.SetFarDistance(50.0f);
-    Probe p("p", 1.0f);
-    list.Add(&p, 0);
-    CRenderList* copy = list.Clone();
-    ASSERT_NE(copy, nullptr);
-    EXPECT_STREQ(copy->GetClassName(), "CRenderList");
-    EXPECT_EQ(copy->GetUsedCount(), 0u);
-    EXPECT_EQ(copy->GetCapacity(), 8u);
-    EXPECT_EQ(copy->GetCount(), 8u);
-    EXPECT_EQ(copy->GetFarDistance(), 50.0f);
-    EXPECT_EQ(copy->GetFilter(), &filter);
-    EXPECT_EQ(copy->GetDevice(), &device_);
-    delete copy;
-}
-
 }  // namespace
