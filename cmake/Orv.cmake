@@ -22,6 +22,25 @@ endif()
 # instead of stalling the run. The slowest cases take under 20 s.
 set(ORV_TEST_TIMEOUT 60 CACHE STRING "Default CTest timeout of each test, in seconds")
 
+# orv_discover_tests(<test binary> [TIMEOUT <seconds>] [NO_LEAK_CHECK])
+# Registers each GoogleTest case with CTest, run with headless SDL. The
+# variables go through a launcher: discovery would split a list given as the
+# ENVIRONMENT property and keep only its first variable. NO_LEAK_CHECK is for
+# binaries on real OpenGL or GTK, whose libraries keep blocks for the life of
+# the process that LeakSanitizer would report.
+function(orv_discover_tests target)
+  cmake_parse_arguments(ARG "NO_LEAK_CHECK" "TIMEOUT" "" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT ${ORV_TEST_TIMEOUT})
+  endif()
+  set(env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy)
+  if(ARG_NO_LEAK_CHECK)
+    list(APPEND env ASAN_OPTIONS=detect_leaks=0)
+  endif()
+  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${env}")
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+endfunction()
+
 # orv_library(<target> [DEPS <public deps>...] [PRIVATE_DEPS <deps>...]
 #             [TEST_DEPS <deps>...] [TEST_TIMEOUT <seconds>])
 # One static library from the .cpp files of the calling folder; tests/*.cpp
@@ -50,8 +69,7 @@ function(orv_library target)
   if(ORV_TESTS AND test_srcs)
     add_executable(${target}_tests ${test_srcs})
     target_link_libraries(${target}_tests PRIVATE ${target} ${ARG_TEST_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
-    gtest_discover_tests(${target}_tests DISCOVERY_MODE PRE_TEST
-      PROPERTIES TIMEOUT ${ARG_TEST_TIMEOUT} ENVIRONMENT "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy")
+    orv_discover_tests(${target}_tests TIMEOUT ${ARG_TEST_TIMEOUT})
   endif()
 endfunction()
 
