@@ -3,6 +3,7 @@
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Shader.h"
 #include "engine/graphics/Texture.h"
+#include "engine/model/AnimationController.h"
 #include "engine/model/ModelMaterial.h"
 #include "engine/model/ModelObject.h"
 
@@ -13,6 +14,32 @@ namespace {
 constexpr u32 kShaderTextureSlots = 8;
 
 ColorValue ToColorValue(const CVector4& c) { return ColorValue{c.x, c.y, c.z, c.w}; }
+
+// The fixed pipeline's material: the colours tinted, and the power.
+Material FixedMaterial(const CModelMaterial& material, const CVector4* colour)
+{
+    Material m;
+    m.diffuse = ToColorValue(CModelMaterial::Tint(material.Diffuse, colour));
+    m.ambient = ToColorValue(CModelMaterial::Tint(material.Ambient, colour));
+    m.specular = ToColorValue(CModelMaterial::Tint(material.Specular, colour));
+    m.emissive = ToColorValue(CModelMaterial::Tint(material.Emissive, colour));
+    m.power = material.Power;
+    return m;
+}
+
+// Begin, every pass with one draw, End.
+template <class DrawRange>
+void DrawPasses(CShader& shader, DrawRange draw)
+{
+    u32 passes = 0;
+    shader.Begin(&passes, 0);
+    for (u32 p = 0; p < passes; ++p) {
+        shader.BeginPass(p);
+        draw();
+        shader.EndPass();
+    }
+    shader.End();
+}
 
 // Remembers the device's blend mode and puts it back.
 class BlendScope {
@@ -93,6 +120,16 @@ i32 CModelObject::Draw(const CMatrix* world, const CVector4* colour, const CMatr
     return DrawFixed(world, colour, palette, paletteCount);
 }
 
+i32 CModelObject::Draw(const CMatrix* world, const CVector4* colour, CAnimationController* controller,
+    CShader* shader)
+{
+    const u32 bones = controller && controller->GetMatrixPalette() ? controller->GetFrameCount() : 0;
+    const bool weighted = m_vertices && (m_vertices->FormatFlags & kVertexSkin);
+    if (bones == 0 || !weighted) return Draw(world, colour, nullptr, 0, shader);
+    if (shader && bones <= CAnimationController::kShaderPaletteSize) return DrawWithShader(world, colour, true, shader);
+    return DrawFixed(world, colour, controller->GetMatrixPalette(), bones, &controller->GetRootMatrix());
+}
+
 i32 CModelObject::DrawWithShader(const CMatrix* world, const CVector4* colour, bool skinned, CShader* shader)
 {
     CGraphicDevice* graphics = GetGraphicDevice();
@@ -100,7 +137,8 @@ i32 CModelObject::DrawWithShader(const CMatrix* world, const CVector4* colour, b
     Device* device = graphics->GetDevice();
     BlendScope blend(*graphics);
     const CMatrix identity;
-    const CMatrix* placed = world ? world : &identity;
+    // A skinned vertex comes out of the palette in world space already.
+    const CMatrix* placed = world && !skinned ? world : &identity;
     shader->SetTransforms(placed);
     BindBuffers();
     for (u32 i = 0; i < m_materials->GetCount(); ++i) {
@@ -114,27 +152,23 @@ i32 CModelObject::DrawWithShader(const CMatrix* world, const CVector4* colour, b
         }
         material->Apply(colour, used, skinned);
         blend.Use(material->BlendMode);
-        u32 passes = 0;
-        used->Begin(&passes, 0);
-        for (u32 p = 0; p < passes; ++p) {
-            used->BeginPass(p);
+        DrawPasses(*used, [&] {
             device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, GetVertexCount(), range->first,
                 range->second / 3);
-            used->EndPass();
-        }
-        used->End();
+        });
     }
     return 1;
 }
 
-i32 CModelObject::DrawFixed(const CMatrix* world, const CVector4* colour, const CMatrix* palette, u32 paletteCount)
+i32 CModelObject::DrawFixed(const CMatrix* world, const CVector4* colour, const CMatrix* palette, u32 paletteCount,
+    const CMatrix* rest)
 {
     CGraphicDevice* graphics = GetGraphicDevice();
     if (!graphics || !m_materials) return 0;
     Device* device = graphics->GetDevice();
     BlendScope blend(*graphics);
     if (palette && paletteCount > 0) {
-        SkinVertices(palette, paletteCount);
+        SkinVertices(palette, paletteCount, rest);
         graphics->SetWorldTransform(CMatrix());
     } else if (world) {
         graphics->SetWorldTransform(*world);
@@ -144,13 +178,7 @@ i32 CModelObject::DrawFixed(const CMatrix* world, const CVector4* colour, const 
         const CPoint2* range;
         CModelMaterial* material;
         if (!DrawableRange(i, &range, &material)) continue;
-        Material m;
-        m.diffuse = ToColorValue(CModelMaterial::Tint(material->Diffuse, colour));
-        m.ambient = ToColorValue(CModelMaterial::Tint(material->Ambient, colour));
-        m.specular = ToColorValue(CModelMaterial::Tint(material->Specular, colour));
-        m.emissive = ToColorValue(CModelMaterial::Tint(material->Emissive, colour));
-        m.power = material->Power;
-        device->SetMaterial(m);
+        device->SetMaterial(FixedMaterial(*material, colour));
         const u32 textures = material->GetTextureCount();
         if (textures == 0) graphics->SetTexture(nullptr);
         for (u32 t = 0; t < textures; ++t) {
@@ -166,3 +194,4 @@ i32 CModelObject::DrawFixed(const CMatrix* world, const CVector4* colour, const 
     }
     return 1;
 }
+
