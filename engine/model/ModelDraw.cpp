@@ -6,6 +6,7 @@
 #include "engine/model/AnimationController.h"
 #include "engine/model/ModelMaterial.h"
 #include "engine/model/ModelObject.h"
+#include "engine/model/TriangleList.h"
 
 using namespace host::render;
 
@@ -195,3 +196,44 @@ i32 CModelObject::DrawFixed(const CMatrix* world, const CVector4* colour, const 
     return 1;
 }
 
+// ---------------------------------------------------------- triangle list
+
+i32 CTriangleList::Draw(const CMatrix* world, const CVector4* colour, bool skinned)
+{
+    CGraphicDevice* graphics = GetGraphicDevice();
+    if (!graphics || !m_vertexBuffer || !m_indexBuffer || !m_materials) return 0;
+    // An edit since the buffers were made would draw past them.
+    if (!BuffersHoldLists()) return 0;
+    Device* device = graphics->GetDevice();
+    BlendScope blend(*graphics);
+    const u32 lighting = graphics->GetRenderStates()->lighting;
+    const bool unlit = lighting && !(m_vertices->FormatFlags & kVertexNormal);
+    if (unlit) graphics->SetLighting(0);
+    const CMatrix identity;
+    const CMatrix& placed = world ? *world : identity;
+    const i32 bound = BindBuffers();
+    const u32 indexCount = m_indices->Indices.GetCount();
+    for (u32 i = 0; bound && i < m_indices->Ranges.GetCount(); ++i) {
+        const CPoint2& range = *m_indices->Ranges.GetAt(i);
+        CModelMaterial* material =
+            i < m_materials->GetCount() ? static_cast<CModelMaterial*>(m_materials->GetAt(i)) : nullptr;
+        if (range.second < 3 || !material || u64(range.first) + range.second > indexCount) continue;
+        blend.Use(material->BlendMode);
+        auto draw = [&] {
+            device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, GetVertexCount(), range.first,
+                range.second / 3);
+        };
+        CShader* shader = material->Shader ? material->Shader : m_shader;
+        if (!shader) {
+            graphics->SetWorldTransform(placed);
+            device->SetMaterial(FixedMaterial(*material, colour));
+            draw();
+            continue;
+        }
+        shader->SetTransforms(&placed);
+        material->Apply(colour, shader, skinned);
+        DrawPasses(*shader, draw);
+    }
+    if (unlit) graphics->SetLighting(1);
+    return bound;
+}

@@ -99,6 +99,18 @@ void CModelVertexFormat::Pack(const CModelVertex& v, const ModelVertexLayout& la
     }
 }
 
+i32 CModelVertexList::AppendList(const CList<CModelVertex>& other)
+{
+    const u32 base = GetCount(), added = other.GetCount();
+    if (added == 0) return 1;
+    if (u64(base) + added > UINT32_MAX) return 0;
+    // other may be this list: its records are then the first base ones of
+    // the grown array, read after the growth.
+    if (!Resize(base + added)) return 0;
+    std::memcpy(static_cast<void*>(GetData() + base), other.GetData(), size_t(added) * sizeof(CModelVertex));
+    return 1;
+}
+
 bool CModelIndexList::IsValid(u32 vertexCount) const
 {
     const u32* indices = Indices.GetData();

@@ -99,6 +99,10 @@ public:
     CModelVertexList(const CModelVertexList& other) = default;
     ~CModelVertexList() override = default;
 
+    // Grows the list by other's count and copies other's records to the
+    // end (other may be this list). 0 when the list cannot grow.
+    i32 AppendList(const CList<CModelVertex>& other);
+
     u32 FormatFlags = 0;
     u32 Stride = 0;
 };
