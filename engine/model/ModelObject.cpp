@@ -433,9 +433,11 @@ CLowModelObject::CLowModelObject()
 {
     m_vertices = Allocate<CModelVertexList>();
     m_indices = new (std::nothrow) CModelIndexList();
+    if (auto* extra = new CResourceList()) m_extra.reset(extra);
 }
 
-CLowModelObject::CLowModelObject(const CLowModelObject& other) : CModelBase(other), m_value(other.m_value)
+CLowModelObject::CLowModelObject(const CLowModelObject& other)
+    : CModelBase(other), m_extra(other.m_extra), m_value(other.m_value)
 {
     if (other.m_vertices) m_vertices = new CModelVertexList(*other.m_vertices);
     if (other.m_indices) m_indices = new (std::nothrow) CModelIndexList(*other.m_indices);

@@ -20,6 +20,8 @@
 #include "engine/model/ModelVertex.h"
 #include "host/render/Render.h"
 
+#include <memory>
+
 class CAnimationController;
 class CMatrix;
 class CShader;
@@ -231,7 +233,11 @@ public:
 
     f32 GetValue() const { return m_value; }
     void SetValue(f32 value) { m_value = value; }
+    // An owning list for the part's users, made empty with the part and
+    // shared by its copies (it goes with the last of them).
+    CResourceList* GetExtraList() const { return m_extra.get(); }
 
 private:
+    std::shared_ptr<CResourceList> m_extra;
     f32 m_value = 0.0f;
 };

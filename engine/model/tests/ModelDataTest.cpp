@@ -416,6 +416,25 @@ TEST(ModelObject, CopyOwnsItsListsAndItsBlocksShareThem)
     EXPECT_STREQ(copiedLow->GetClassName(), "CLowModelObject");
 }
 
+TEST(LowModelObject, CopiesOwnTheirListsAndShareTheExtraList)
+{
+    auto* low = new CLowModelObject();
+    low->GetVertexList()->Resize(3);
+    ASSERT_NE(low->GetExtraList(), nullptr);
+    void* item = new CResourceBase("Item");
+    low->GetExtraList()->Add(&item);
+    auto* copy = new CLowModelObject(*low);
+    EXPECT_EQ(copy->GetExtraList(), low->GetExtraList());
+    copy->Release();
+    EXPECT_EQ(copy->GetVertexList(), nullptr);
+    EXPECT_EQ(low->GetVertexList()->GetCount(), 3u);
+    delete low;
+    // The list outlives the part it was made with.
+    ASSERT_EQ(copy->GetExtraList()->GetCount(), 1u);
+    EXPECT_STREQ(static_cast<CResourceBase*>(copy->GetExtraList()->GetAt(0))->GetName(), "Item");
+    delete copy;
+}
+
 TEST(ModelObject, FindRangeGivesTheFirstRangeEndingPastTheIndex)
 {
     CModelObject object;
