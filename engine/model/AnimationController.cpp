@@ -91,6 +91,7 @@ void CAnimationController::Build()
         m_palette = nullptr;
         return;
     }
+    m_stack.reserve(count);
     for (u32 i = 0; i < count; ++i) {
         CAnimationFrame& frame = *m_frames.GetAt(i);
         CModelBone* bone = ListElement<CModelBone>(m_bones, i);
@@ -290,19 +291,16 @@ void CAnimationController::UpdatePlain(CAnimationFrame& frame, const CMatrix* pa
 void CAnimationController::UpdatePlainTree(CAnimationFrame& top, const CMatrix* parentWorld)
 {
     UpdatePlain(top, parentWorld);
-    m_stack.Resize(0);
-    void* slot = &top;
-    m_stack.Add(&slot);
-    while (m_stack.GetCount() > 0) {
-        auto* frame = static_cast<CAnimationFrame*>(m_stack.GetAt(m_stack.GetCount() - 1));
-        m_stack.Resize(m_stack.GetCount() - 1);
+    m_stack.assign(1, &top);
+    while (!m_stack.empty()) {
+        CAnimationFrame* frame = m_stack.back();
+        m_stack.pop_back();
         for (u32 c = 0; c < frame->GetChildCount(); ++c) {
             CAnimationFrame* child = frame->GetChild(c);
             // Linked chains are updated after every plain frame.
             if (LinkType(child->Bone) != 0) continue;
             UpdatePlain(*child, &frame->WorldMatrix);
-            void* childSlot = child;
-            m_stack.Add(&childSlot);
+            m_stack.push_back(child);
         }
     }
 }
@@ -310,12 +308,10 @@ void CAnimationController::UpdatePlainTree(CAnimationFrame& top, const CMatrix* 
 void CAnimationController::UpdateLinkedTree(CAnimationFrame& top, const CMatrix* parentWorld)
 {
     UpdateLinked(top, parentWorld);
-    m_stack.Resize(0);
-    void* slot = &top;
-    m_stack.Add(&slot);
-    while (m_stack.GetCount() > 0) {
-        auto* frame = static_cast<CAnimationFrame*>(m_stack.GetAt(m_stack.GetCount() - 1));
-        m_stack.Resize(m_stack.GetCount() - 1);
+    m_stack.assign(1, &top);
+    while (!m_stack.empty()) {
+        CAnimationFrame* frame = m_stack.back();
+        m_stack.pop_back();
         for (u32 c = 0; c < frame->GetChildCount(); ++c) {
             CAnimationFrame* child = frame->GetChild(c);
             if (LinkType(child->Bone) != 0) {
@@ -323,8 +319,7 @@ void CAnimationController::UpdateLinkedTree(CAnimationFrame& top, const CMatrix*
             } else {
                 UpdatePlain(*child, &frame->WorldMatrix);
             }
-            void* childSlot = child;
-            m_stack.Add(&childSlot);
+            m_stack.push_back(child);
         }
     }
 }

@@ -25,6 +25,7 @@
 
 #include <cstddef>
 #include <type_traits>
+#include <vector>
 
 class CModelBone;
 class CModelBoneAnimation;
@@ -157,7 +158,7 @@ private:
     CList<CAnimationFrame> m_frames;
     CPointerList m_linked;      // tops of the linked chains
     CPointerList m_colliders;   // frames with a collision radius
-    CPointerList m_stack;       // scratch of the tree walks
+    std::vector<CAnimationFrame*> m_stack;   // scratch of the tree walks
     f32 m_ticksPerSecond = kTicksPerSecond;
     f32 m_gravity = -9.8f;
     CVector3 m_direction{0.0f, 0.0f, 1.0f};
