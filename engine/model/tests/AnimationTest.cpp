@@ -337,6 +337,52 @@ TEST(BindPose, BonesWithoutFrameMatricesGetThemFromThePose)
     EXPECT_EQ(c->GetFrameByName("Loose")->WorldMatrix.m[3][2], 5.0f);
 }
 
+TEST(BindPose, BonesNamingEachOtherAsParentsAreNoRootsAndHangNothing)
+{
+    CMesh mesh;
+    model_test::AddBone(mesh, "root", nullptr);
+    model_test::AddBone(mesh, "A", "B");
+    model_test::AddBone(mesh, "B", "A");
+    model_test::AddBone(mesh, "C", "C");   // its own parent: a root
+    for (u32 i = 0; i < 4; ++i) mesh.GetBone(i)->LinkHierarchy(mesh.GetBones());
+    mesh.GetBone(3)->Transform.m[3][0] = 2;
+    Controller c = Make(mesh);
+    ASSERT_EQ(c->ResetModelPose(), 1);
+    ASSERT_EQ(c->UpdateMatrices(nullptr), 1);
+    EXPECT_EQ(c->GetFrameByName("C")->WorldMatrix.m[3][0], 2.0f);
+    // The loop is never reached: its palette entries stay the identity.
+    EXPECT_EQ(c->GetMatrixPalette()[1], CMatrix());
+}
+
+// Every one-byte change of the two model files that still reads is posed
+// through every set, swinging bones included, without running wild.
+TEST(DamagedAnimation, EveryReadableVariantPoses)
+{
+    SetFrameTime(16);
+    for (const std::string& original : {model_test::SkinnedGolden(), model_test::ArmModel()}) {
+        for (size_t at = 23; at < original.size(); ++at) {
+            for (u8 value : {u8(0x00), u8(0xFF), u8(0x80), u8(original[at] + 1)}) {
+                std::string bytes = original;
+                bytes[at] = char(value);
+                CMesh mesh;
+                if (!model_test::ReadInto(bytes, mesh)) continue;
+                for (u32 b = 0; b < mesh.GetBoneCount(); ++b) mesh.ComputeBoneSphere(b);
+                Controller c = Make(mesh);
+                c->ResetModelPose();
+                for (u32 n = 0; n < mesh.GetAnimations()->GetCount(); ++n) {
+                    c->SetAnimation(n, 0.5f, 1.0f, 0.25f, 1, 2);
+                    c->AdvanceTime(0.75f);
+                    CMatrix root;
+                    root.m[3][0] = f32(n);
+                    c->UpdateMatrices(&root);
+                    c->GetAnimationLength(n);
+                }
+            }
+        }
+    }
+    SetFrameTime(0);
+}
+
 // ------------------------------------------------------------ swinging bones
 
 namespace {
