@@ -34,7 +34,27 @@ void TakeBindValues(CAnimationFrame& frame)
     frame.PrevRotation = frame.FromRotation = frame.Rotation;
 }
 
-CVector3 Lerp(const CVector3& from, const CVector3& to, f32 f) { return from + (to - from) * f; }
+// The track's value at the frame's time, blended from `from` by f (1: the
+// keys alone), into value; a time that is not a number keeps value. The
+// tracks are shared by every instance of the mesh: the loop flag is set for
+// this evaluation only.
+void Sample(CKeyFrameList<CVector3>& track, const CAnimationFrame& frame, const CVector3& from, f32 f,
+    CVector3& value)
+{
+    track.SetLoop(frame.TrackLoop);
+    CVector3 keyed;
+    if (track.GetValue(frame.Time, &keyed, 0)) value = f < 1.0f ? from + (keyed - from) * f : keyed;
+}
+
+void Sample(CKeyFrameList<CQuaternion>& track, const CAnimationFrame& frame, const CQuaternion& from, f32 f,
+    CQuaternion& value)
+{
+    track.SetLoop(frame.TrackLoop);
+    CQuaternion keyed;
+    if (!track.GetValue(frame.Time, &keyed, 0, &SlerpQuaternionKeys)) return;
+    if (f < 1.0f) keyed.Slerp(&from, &keyed, f);
+    value = keyed;
+}
 
 }  // namespace
 
@@ -210,27 +230,17 @@ void CAnimationController::AdvanceFrame(CAnimationFrame& frame, f32 ticks)
         if (!(f < 1.0f)) frame.BlendDuration = 0.0f;
         if (!(f > 0.0f)) f = 0.0f;   // played backwards past the start
     }
-    const bool blending = frame.BlendDuration > 0.0f;
+    // f blends from the pose shown when the set started while blending.
+    if (frame.BlendDuration <= 0.0f) f = 1.0f;
     CMatrix local;
-    // The tracks are shared by every instance of the mesh: the loop flag is
-    // set for this evaluation only.
     if (keys->Scaling) {
-        keys->Scaling->SetLoop(frame.TrackLoop);
-        CVector3 value;
-        if (keys->Scaling->GetValue(frame.Time, &value, 0)) {
-            frame.Scaling = blending ? Lerp(frame.FromScaling, value, f) : value;
-        }
+        Sample(*keys->Scaling, frame, frame.FromScaling, f, frame.Scaling);
         MatrixScale(&local, &frame.Scaling);
     } else {
         frame.Scaling.Set(1.0f, 1.0f, 1.0f);
     }
     if (keys->Rotation) {
-        keys->Rotation->SetLoop(frame.TrackLoop);
-        CQuaternion value;
-        if (keys->Rotation->GetValue(frame.Time, &value, 0, &SlerpQuaternionKeys)) {
-            if (blending) value.Slerp(&frame.FromRotation, &value, f);
-            frame.Rotation = value;
-        }
+        Sample(*keys->Rotation, frame, frame.FromRotation, f, frame.Rotation);
         CMatrix turn;
         frame.Rotation.ToMatrix(&turn);
         local *= turn;
@@ -238,11 +248,7 @@ void CAnimationController::AdvanceFrame(CAnimationFrame& frame, f32 ticks)
         frame.Rotation = CQuaternion(0.0f, 0.0f, 0.0f, 1.0f);
     }
     if (keys->Position) {
-        keys->Position->SetLoop(frame.TrackLoop);
-        CVector3 value;
-        if (keys->Position->GetValue(frame.Time, &value, 0)) {
-            frame.Position = blending ? Lerp(frame.FromPosition, value, f) : value;
-        }
+        Sample(*keys->Position, frame, frame.FromPosition, f, frame.Position);
     } else if (frame.Bone) {
         frame.Bone->Transform.GetTranslation(&frame.Position);
     } else {

@@ -145,6 +145,11 @@ private:
     // The swing update of a linked chain top and everything below it.
     void UpdateLinkedTree(CAnimationFrame& top, const CMatrix* parentWorld);
     void UpdateLinked(CAnimationFrame& frame, const CMatrix* parentWorld);
+    // The push on a linked frame's tip this update, in its bind space.
+    CVector3 SwingVelocity(const CAnimationFrame& frame, const CMatrix& skin, f32 t, f32 weight) const;
+    // Turns the swung direction to (bind space, from the joint) out of the
+    // other bones' collision spheres; true when it had to.
+    bool KeepOutOfSpheres(const CAnimationFrame& frame, const CMatrix& bind, f32 scale, CVector3& to) const;
     // world x (T^-1 Rr^-1 A2 Rr T), T the translation of world: the second
     // adjustment turns about the bone's own position.
     CMatrix TurnInPlace(const CMatrix& world, const CMatrix& adjust) const;

@@ -43,7 +43,7 @@ public:
     // list cannot grow.
     virtual i32 AddSplitVertex(const CModelVertex& a, const CModelVertex& b, const CVector3& point);
     // Splits triangle (a, b, c) into three about a new vertex at point:
-    // (b, c, n), (c, a, n), (a, b, n), all wound as the original; the
+    // (b, c, n), (c, a, n), (a, b, n), all wound as it was; the
     // buffers are made again for the new sizes. 0 for a triangle past the
     // list or naming no vertex, or when a list or buffer cannot grow.
     virtual i32 SplitTriangleAtPoint(u32 triangle, const CVector3& point);

@@ -381,19 +381,3 @@ TEST_F(TriangleListTest, DrawingThroughTheFixedPipelineAndAnEffect)
     CTriangleList empty;
     EXPECT_EQ(empty.Draw(&world, nullptr, false), 0);
 }
-
-TEST_F(TriangleListTest, ACopyOwnsItsListsAndSharesItsBuffersAndShader)
-{
-    CTriangleList list;
-    MakeTriangle(list);
-    list.SetShader(GetDefaultShader());
-    CTriangleList copy(list);
-    EXPECT_EQ(copy.GetShader(), list.GetShader());
-    EXPECT_EQ(copy.GetVertexBuffer(), list.GetVertexBuffer());
-    EXPECT_NE(copy.GetVertexList(), list.GetVertexList());
-    EXPECT_NE(copy.GetMaterialList()->GetAt(0), list.GetMaterialList()->GetAt(0));
-    EXPECT_EQ(copy.GetVertexList()->Stride, 24u);
-    copy.Release();
-    EXPECT_EQ(copy.GetVertexList(), nullptr);
-    EXPECT_EQ(Vertex(list, 1).Position.x, 2.0f);
-}
