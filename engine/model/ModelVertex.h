@@ -86,7 +86,8 @@ public:
     // low 8 bits; alpha in bits 24-31, red 16-23, green 8-15, blue 0-7.
     static u32 PackColor(const CVector4& color);
     // Writes the elements of the flags of vertex v at out (layout.size
-    // bytes, little-endian words).
+    // bytes, little-endian words). A vertex without influences or weights
+    // is packed with all its weight on bone 0.
     static void Pack(const CModelVertex& v, const ModelVertexLayout& layout, u8* out);
 };
 

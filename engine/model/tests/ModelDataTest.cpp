@@ -146,6 +146,13 @@ TEST(ModelVertexFormat, PackWritesEachElementAtItsOffset)
     EXPECT_EQ(f(52), 0.75f);
     // Nothing past the vertex's slot.
     EXPECT_EQ(GetLe32(&out[56]), 0xABABABABu);
+
+    // Without weights the vertex goes whole on bone 0, the model's root.
+    const CModelVertex still;
+    CModelVertexFormat::Pack(still, layout, out.data());
+    EXPECT_EQ(f(12), 1.0f);
+    EXPECT_EQ(f(16), 0.0f);
+    EXPECT_EQ(GetLe32(&out[28]), 0u);
 }
 
 TEST(ModelIndexList, IndicesAndRangesMustFitTheirLists)
