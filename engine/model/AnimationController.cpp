@@ -125,7 +125,6 @@ void CAnimationController::Build()
         frame.Children = new CPointerList();
         m_palette[i] = kIdentity;
         void* slot = &frame;
-        if (bone && LinkType(bone) != 0 && (!bone->Parent || LinkType(bone->Parent) == 0)) m_linked.Add(&slot);
         const f32 radius = bone ? std::bit_cast<f32>(bone->LinkValues[2]) : 0.0f;
         if (radius > 0.0f && Finite(radius)) m_colliders.Add(&slot);
     }
@@ -139,6 +138,14 @@ void CAnimationController::Build()
         frame.Parent = &up;
         void* slot = &frame;
         if (up.Children) up.Children->Add(&slot);
+    }
+    // The tops of the linked chains: linked frames under a plain one or
+    // under none.
+    for (u32 i = 0; i < count; ++i) {
+        CAnimationFrame& frame = *m_frames.GetAt(i);
+        if (LinkType(frame.Bone) == 0 || (frame.Parent && LinkType(frame.Parent->Bone) != 0)) continue;
+        void* slot = &frame;
+        m_linked.Add(&slot);
     }
 }
 
