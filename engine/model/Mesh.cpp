@@ -1,5 +1,9 @@
 #include "engine/model/Mesh.h"
 
+#include "engine/graphics/GraphicDevice.h"
+#include "engine/graphics/Shader.h"
+#include "engine/model/AnalysMesh.h"
+#include "engine/model/AnimationController.h"
 #include "engine/model/ModelBone.h"
 #include "engine/model/ModelObject.h"
 #include "engine/model/WriteMesh.h"
@@ -51,6 +55,7 @@ CMesh::CMesh(const CMesh& other)
             group->GetData()[i] = static_cast<CValueBase*>(bone);
         }
     }
+    m_controller = CreateAnimationController();
 }
 
 CMesh::~CMesh() { CMesh::Release(); }
@@ -63,6 +68,8 @@ i32 CMesh::Release()
     delete m_objects;
     delete m_bones;
     m_boneGroups = m_animations = m_objects = m_bones = nullptr;
+    if (m_controller) m_controller->Destroy();
+    m_controller = nullptr;
     return CResourceBase::Release();
 }
 
@@ -121,4 +128,72 @@ void CMesh::SwapContents(CMesh& other)
     std::swap(m_bones, other.m_bones);
     std::swap(m_boneGroups, other.m_boneGroups);
     std::swap(m_animations, other.m_animations);
+    std::swap(m_controller, other.m_controller);
+}
+
+// ------------------------------------------------------------ loading
+
+i32 CMesh::Load(const char* path, CResourceList* textures, CResourceList* shaders, CqelPackFile* pack)
+{
+    if (!path || !GetGraphicDevice()) return 0;
+    CAnalysMesh reader;
+    if (!reader.LoadFromFile(path)) return 0;
+    return Take(reader, path, textures, shaders, pack);
+}
+
+i32 CMesh::LoadFromMemory(const void* data, const char* name, u32 size, CResourceList* textures,
+    CResourceList* shaders, CqelPackFile* pack)
+{
+    if (!data || !name || size == 0 || !GetGraphicDevice()) return 0;
+    CAnalysMesh reader;
+    if (!reader.LoadFromMemory(data, size)) return 0;
+    return Take(reader, name, textures, shaders, pack);
+}
+
+i32 CMesh::Take(CAnalysMesh& reader, const char* name, CResourceList* textures, CResourceList* shaders,
+    CqelPackFile* pack)
+{
+    if (!reader.ReadModel(this, name, textures, shaders, pack)) return 0;
+    reader.Release();
+    SetName(name);
+    // The controller the old lists had went with them.
+    if (m_controller) m_controller->Destroy();
+    m_controller = CreateAnimationController();
+    if (m_controller) m_controller->ResetModelPose();
+    for (u32 i = 0; i < GetBoneCount(); ++i) ComputeBoneSphere(i);
+    return 1;
+}
+
+CAnimationController* CMesh::CreateAnimationController() const
+{
+    return new CAnimationController(m_bones, m_animations);
+}
+
+// ------------------------------------------------------------ drawing
+
+CShader* CMesh::ShaderForBones() const
+{
+    return GetBoneCount() <= CAnimationController::kShaderPaletteSize ? GetDefaultShader() : nullptr;
+}
+
+i32 CMesh::Draw(const CMatrix* world, const CVector4* colour, CAnimationController* controller)
+{
+    if (!controller) return DrawObjects(world, colour);
+    CShader* shader = ShaderForBones();
+    controller->UploadMatrices(shader);
+    for (u32 i = 0; i < GetModelObjectCount(); ++i) {
+        CModelObject* object = GetModelObject(i);
+        if (!object || !object->Draw(world, colour, controller, shader)) return 0;
+    }
+    return 1;
+}
+
+i32 CMesh::DrawObjects(const CMatrix* world, const CVector4* colour)
+{
+    CShader* shader = ShaderForBones();
+    for (u32 i = 0; i < GetModelObjectCount(); ++i) {
+        CModelObject* object = GetModelObject(i);
+        if (!object || !object->Draw(world, colour, nullptr, 0, shader)) return 0;
+    }
+    return 1;
 }

@@ -3,8 +3,10 @@
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Shader.h"
 #include "engine/graphics/Texture.h"
+#include "engine/model/AnimationController.h"
 #include "engine/model/ModelMaterial.h"
 #include "engine/model/ModelObject.h"
+#include "engine/model/TriangleList.h"
 
 using namespace host::render;
 
@@ -13,6 +15,32 @@ namespace {
 constexpr u32 kShaderTextureSlots = 8;
 
 ColorValue ToColorValue(const CVector4& c) { return ColorValue{c.x, c.y, c.z, c.w}; }
+
+// The fixed pipeline's material: the colours tinted, and the power.
+Material FixedMaterial(const CModelMaterial& material, const CVector4* colour)
+{
+    Material m;
+    m.diffuse = ToColorValue(CModelMaterial::Tint(material.Diffuse, colour));
+    m.ambient = ToColorValue(CModelMaterial::Tint(material.Ambient, colour));
+    m.specular = ToColorValue(CModelMaterial::Tint(material.Specular, colour));
+    m.emissive = ToColorValue(CModelMaterial::Tint(material.Emissive, colour));
+    m.power = material.Power;
+    return m;
+}
+
+// Begin, every pass with one draw, End.
+template <class DrawRange>
+void DrawPasses(CShader& shader, DrawRange draw)
+{
+    u32 passes = 0;
+    shader.Begin(&passes, 0);
+    for (u32 p = 0; p < passes; ++p) {
+        shader.BeginPass(p);
+        draw();
+        shader.EndPass();
+    }
+    shader.End();
+}
 
 // Remembers the device's blend mode and puts it back.
 class BlendScope {
@@ -93,6 +121,16 @@ i32 CModelObject::Draw(const CMatrix* world, const CVector4* colour, const CMatr
     return DrawFixed(world, colour, palette, paletteCount);
 }
 
+i32 CModelObject::Draw(const CMatrix* world, const CVector4* colour, CAnimationController* controller,
+    CShader* shader)
+{
+    const u32 bones = controller && controller->GetMatrixPalette() ? controller->GetFrameCount() : 0;
+    const bool weighted = m_vertices && (m_vertices->FormatFlags & kVertexSkin);
+    if (bones == 0 || !weighted) return Draw(world, colour, nullptr, 0, shader);
+    if (shader && bones <= CAnimationController::kShaderPaletteSize) return DrawWithShader(world, colour, true, shader);
+    return DrawFixed(world, colour, controller->GetMatrixPalette(), bones, &controller->GetRootMatrix());
+}
+
 i32 CModelObject::DrawWithShader(const CMatrix* world, const CVector4* colour, bool skinned, CShader* shader)
 {
     CGraphicDevice* graphics = GetGraphicDevice();
@@ -100,7 +138,8 @@ i32 CModelObject::DrawWithShader(const CMatrix* world, const CVector4* colour, b
     Device* device = graphics->GetDevice();
     BlendScope blend(*graphics);
     const CMatrix identity;
-    const CMatrix* placed = world ? world : &identity;
+    // A skinned vertex comes out of the palette in world space already.
+    const CMatrix* placed = world && !skinned ? world : &identity;
     shader->SetTransforms(placed);
     BindBuffers();
     for (u32 i = 0; i < m_materials->GetCount(); ++i) {
@@ -114,27 +153,23 @@ i32 CModelObject::DrawWithShader(const CMatrix* world, const CVector4* colour, b
         }
         material->Apply(colour, used, skinned);
         blend.Use(material->BlendMode);
-        u32 passes = 0;
-        used->Begin(&passes, 0);
-        for (u32 p = 0; p < passes; ++p) {
-            used->BeginPass(p);
+        DrawPasses(*used, [&] {
             device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, GetVertexCount(), range->first,
                 range->second / 3);
-            used->EndPass();
-        }
-        used->End();
+        });
     }
     return 1;
 }
 
-i32 CModelObject::DrawFixed(const CMatrix* world, const CVector4* colour, const CMatrix* palette, u32 paletteCount)
+i32 CModelObject::DrawFixed(const CMatrix* world, const CVector4* colour, const CMatrix* palette, u32 paletteCount,
+    const CMatrix* rest)
 {
     CGraphicDevice* graphics = GetGraphicDevice();
     if (!graphics || !m_materials) return 0;
     Device* device = graphics->GetDevice();
     BlendScope blend(*graphics);
     if (palette && paletteCount > 0) {
-        SkinVertices(palette, paletteCount);
+        SkinVertices(palette, paletteCount, rest);
         graphics->SetWorldTransform(CMatrix());
     } else if (world) {
         graphics->SetWorldTransform(*world);
@@ -144,13 +179,7 @@ i32 CModelObject::DrawFixed(const CMatrix* world, const CVector4* colour, const 
         const CPoint2* range;
         CModelMaterial* material;
         if (!DrawableRange(i, &range, &material)) continue;
-        Material m;
-        m.diffuse = ToColorValue(CModelMaterial::Tint(material->Diffuse, colour));
-        m.ambient = ToColorValue(CModelMaterial::Tint(material->Ambient, colour));
-        m.specular = ToColorValue(CModelMaterial::Tint(material->Specular, colour));
-        m.emissive = ToColorValue(CModelMaterial::Tint(material->Emissive, colour));
-        m.power = material->Power;
-        device->SetMaterial(m);
+        device->SetMaterial(FixedMaterial(*material, colour));
         const u32 textures = material->GetTextureCount();
         if (textures == 0) graphics->SetTexture(nullptr);
         for (u32 t = 0; t < textures; ++t) {
@@ -165,4 +194,46 @@ i32 CModelObject::DrawFixed(const CMatrix* world, const CVector4* colour, const 
         device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, GetVertexCount(), range->first, range->second / 3);
     }
     return 1;
+}
+
+// ---------------------------------------------------------- triangle list
+
+i32 CTriangleList::Draw(const CMatrix* world, const CVector4* colour, bool skinned)
+{
+    CGraphicDevice* graphics = GetGraphicDevice();
+    if (!graphics || !m_vertexBuffer || !m_indexBuffer || !m_materials) return 0;
+    // An edit since the buffers were made would draw past them.
+    if (!BuffersHoldLists()) return 0;
+    Device* device = graphics->GetDevice();
+    BlendScope blend(*graphics);
+    const u32 lighting = graphics->GetRenderStates()->lighting;
+    const bool unlit = lighting && !(m_vertices->FormatFlags & kVertexNormal);
+    if (unlit) graphics->SetLighting(0);
+    const CMatrix identity;
+    const CMatrix& placed = world ? *world : identity;
+    const i32 bound = BindBuffers();
+    const u32 indexCount = m_indices->Indices.GetCount();
+    for (u32 i = 0; bound && i < m_indices->Ranges.GetCount(); ++i) {
+        const CPoint2& range = *m_indices->Ranges.GetAt(i);
+        CModelMaterial* material =
+            i < m_materials->GetCount() ? static_cast<CModelMaterial*>(m_materials->GetAt(i)) : nullptr;
+        if (range.second < 3 || !material || u64(range.first) + range.second > indexCount) continue;
+        blend.Use(material->BlendMode);
+        auto draw = [&] {
+            device->DrawIndexedPrimitive(kPrimitiveTriangleList, 0, 0, GetVertexCount(), range.first,
+                range.second / 3);
+        };
+        CShader* shader = material->Shader ? material->Shader : m_shader;
+        if (!shader) {
+            graphics->SetWorldTransform(placed);
+            device->SetMaterial(FixedMaterial(*material, colour));
+            draw();
+            continue;
+        }
+        shader->SetTransforms(&placed);
+        material->Apply(colour, shader, skinned);
+        DrawPasses(*shader, draw);
+    }
+    if (unlit) graphics->SetLighting(1);
+    return bound;
 }

@@ -4,6 +4,7 @@
 #include "engine/core/Matrix.h"
 #include "engine/core/Memory.h"
 #include "engine/graphics/GraphicDevice.h"
+#include "engine/model/AnimationController.h"
 
 #include <cstring>
 
@@ -44,6 +45,14 @@ bool StrideMatchesFormat(const CModelVertexList& vertices, ModelVertexLayout* la
 {
     *layout = CModelVertexFormat::GetLayout(vertices.FormatFlags);
     return layout->size == vertices.Stride && vertices.Stride > 0;
+}
+
+// Bytes a device buffer holds; 0 without one or when it cannot say.
+template <class Buffer>
+u64 HeldBytes(Buffer* buffer)
+{
+    BufferDesc desc;
+    return buffer && buffer->GetDesc(desc) == Result::Ok ? desc.bytes : 0;
 }
 
 template <class T>
@@ -126,6 +135,8 @@ i32 CModelBase::UpdateIndexBuffer()
     if (!m_indices->IsValid(GetVertexCount())) return 0;
     const bool wide = m_indexFormat == kFormatIndex32;
     if (!wide && m_indices->GetMaxIndex() > 0xFFFF) return 0;
+    // Indices added since the buffer was made would run past it.
+    if (u64(m_indices->Indices.GetCount()) * (wide ? 4 : 2) > HeldBytes(m_indexBuffer.Get())) return 0;
     void* data = nullptr;
     if (m_indexBuffer->Lock(0, 0, &data, 0) != Result::Ok || !data) return 0;
     u8* out = static_cast<u8*>(data);
@@ -145,7 +156,7 @@ i32 CModelBase::UpdateVertexBuffer()
 {
     if (!m_vertices || !m_vertexBuffer) return 0;
     ModelVertexLayout layout;
-    if (!StrideMatchesFormat(*m_vertices, &layout)) return 0;
+    if (!StrideMatchesFormat(*m_vertices, &layout) || !VertexBufferHoldsList()) return 0;
     void* data = nullptr;
     if (m_vertexBuffer->Lock(0, 0, &data, 0) != Result::Ok || !data) return 0;
     u8* out = static_cast<u8*>(data);
@@ -186,11 +197,29 @@ i32 CModelBase::CreateVertexDeclaration()
     return 1;
 }
 
-i32 CModelBase::SkinVertices(const CMatrix* palette, u32 paletteCount)
+bool CModelBase::VertexBufferHoldsList() const
+{
+    return m_vertices && u64(m_vertices->GetCount()) * m_vertices->Stride <= HeldBytes(m_vertexBuffer.Get());
+}
+
+bool CModelBase::BuffersHoldLists() const
+{
+    if (!m_indices || !m_indexBuffer || !VertexBufferHoldsList()) return false;
+    const u32 size = m_indexFormat == kFormatIndex32 ? 4 : 2;
+    return u64(m_indices->Indices.GetCount()) * size <= HeldBytes(m_indexBuffer.Get());
+}
+
+i32 CModelBase::SkinVertices(const CAnimationController* controller)
+{
+    if (!controller) return 0;
+    return SkinVertices(controller->GetMatrixPalette(), controller->GetFrameCount(), &controller->GetRootMatrix());
+}
+
+i32 CModelBase::SkinVertices(const CMatrix* palette, u32 paletteCount, const CMatrix* rest)
 {
     if (!palette || !m_vertices || !m_vertexBuffer) return 0;
     ModelVertexLayout layout;
-    if (!StrideMatchesFormat(*m_vertices, &layout)) return 0;
+    if (!StrideMatchesFormat(*m_vertices, &layout) || !VertexBufferHoldsList()) return 0;
     void* data = nullptr;
     if (m_vertexBuffer->Lock(0, 0, &data, 0) != Result::Ok || !data) return 0;
     u8* slot = static_cast<u8*>(data);
@@ -211,7 +240,10 @@ i32 CModelBase::SkinVertices(const CMatrix* palette, u32 paletteCount)
             normal += n * v.Weight[j];
             moved = true;
         }
-        if (!moved) {
+        if (!moved && rest) {
+            v.Position.TransformedCoord(&position, *rest);
+            v.Normal.TransformNormalInto(*rest, &normal);
+        } else if (!moved) {
             position = v.Position;
             normal = v.Normal;
         }
@@ -401,9 +433,11 @@ CLowModelObject::CLowModelObject()
 {
     m_vertices = Allocate<CModelVertexList>();
     m_indices = new (std::nothrow) CModelIndexList();
+    if (auto* extra = new CResourceList()) m_extra.reset(extra);
 }
 
-CLowModelObject::CLowModelObject(const CLowModelObject& other) : CModelBase(other), m_value(other.m_value)
+CLowModelObject::CLowModelObject(const CLowModelObject& other)
+    : CModelBase(other), m_extra(other.m_extra), m_value(other.m_value)
 {
     if (other.m_vertices) m_vertices = new CModelVertexList(*other.m_vertices);
     if (other.m_indices) m_indices = new (std::nothrow) CModelIndexList(*other.m_indices);

@@ -20,6 +20,9 @@
 #include "engine/model/ModelVertex.h"
 #include "host/render/Render.h"
 
+#include <memory>
+
+class CAnimationController;
 class CMatrix;
 class CShader;
 class CVector4;
@@ -44,11 +47,12 @@ public:
     virtual i32 CreateIndexBuffer();
     // A new vertex buffer of count x Stride bytes (none when either is 0: 1).
     virtual i32 CreateVertexBuffer();
-    // Fills the index buffer; 0 without one or when an index or a range
-    // does not fit the vertex list.
+    // Fills the index buffer; 0 without one, when an index or a range does
+    // not fit the vertex list, or when the list outgrew the buffer.
     virtual i32 UpdateIndexBuffer();
-    // Packs every vertex into the vertex buffer; 0 without one, or when the
-    // stride does not match the format (the buffer would overrun).
+    // Packs every vertex into the vertex buffer; 0 without one, when the
+    // list outgrew it, or when the stride does not match the format (the
+    // buffer would overrun).
     virtual i32 UpdateVertexBuffer();
     // The declaration of the vertex list's format.
     virtual i32 CreateVertexDeclaration();
@@ -56,9 +60,12 @@ public:
     // Software skinning into the vertex buffer: each vertex's position and
     // normal become the weighted sum of its influences' palette matrices.
     // Influences naming a bone past the palette are left out; a vertex
-    // left with no influence keeps its bind pose. 0 without a buffer or
-    // palette.
-    i32 SkinVertices(const CMatrix* palette, u32 paletteCount);
+    // left with no influence is moved by rest (the posed model's root),
+    // or keeps its bind pose without one. 0 without a buffer or palette.
+    i32 SkinVertices(const CMatrix* palette, u32 paletteCount, const CMatrix* rest = nullptr);
+    // The same with a controller's palette, its root matrix for vertices
+    // without influences.
+    i32 SkinVertices(const CAnimationController* controller);
     // The first range whose end exceeds index; 0 when none does.
     u32 FindRange(u32 index) const;
     // Stream 0, indices and declaration through the device's caches. 0
@@ -75,9 +82,12 @@ public:
     u32 GetDeclarationFlags() const { return m_declarationFlags; }
     // kFormatIndex16 or kFormatIndex32 once an index buffer exists.
     u32 GetIndexFormat() const { return m_indexFormat; }
+    // Both buffers exist and hold every vertex and index of the lists.
+    bool BuffersHoldLists() const;
 
 protected:
     void ReleaseDeviceObjects();
+    bool VertexBufferHoldsList() const;
 
     CModelVertexList* m_vertices = nullptr;
     CModelIndexList* m_indices = nullptr;
@@ -151,10 +161,19 @@ public:
     // device's blend mode is restored afterwards. 1, 0 without a device.
     i32 Draw(const CMatrix* world, const CVector4* colour, const CMatrix* palette, u32 paletteCount,
         CShader* shader);
+    // The same posed by controller (null: unposed). An object whose
+    // vertices carry no bone weights is drawn rigid at world; a palette
+    // longer than the effect's array is skinned in software instead. The
+    // shader path expects the palette uploaded (UploadMatrices).
+    i32 Draw(const CMatrix* world, const CVector4* colour, CAnimationController* controller, CShader* shader);
+    // Skinned, the palette holds the world matrix already: the effect's
+    // world is the identity.
     i32 DrawWithShader(const CMatrix* world, const CVector4* colour, bool skinned, CShader* shader);
     // Skinned, the vertices are skinned in software into the buffer and the
     // world transform is the identity: they are in world space already.
-    i32 DrawFixed(const CMatrix* world, const CVector4* colour, const CMatrix* palette, u32 paletteCount);
+    // rest moves vertices without influences (SkinVertices).
+    i32 DrawFixed(const CMatrix* world, const CVector4* colour, const CMatrix* palette, u32 paletteCount,
+        const CMatrix* rest = nullptr);
 
     CModelCollisionGrid* GetCollisionGrid() const { return m_grid; }
     CResourceList* GetLowModels() const { return m_lowModels; }
@@ -214,7 +233,11 @@ public:
 
     f32 GetValue() const { return m_value; }
     void SetValue(f32 value) { m_value = value; }
+    // An owning list for the part's users, made empty with the part and
+    // shared by its copies (it goes with the last of them).
+    CResourceList* GetExtraList() const { return m_extra.get(); }
 
 private:
+    std::shared_ptr<CResourceList> m_extra;
     f32 m_value = 0.0f;
 };

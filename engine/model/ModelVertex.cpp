@@ -85,7 +85,15 @@ u32 CModelVertexFormat::PackColor(const CVector4& c)
 void CModelVertexFormat::Pack(const CModelVertex& v, const ModelVertexLayout& layout, u8* out)
 {
     if (layout.position >= 0) PutVector3(out + layout.position, v.Position);
-    if (layout.blendWeights >= 0) PutFloats(out + layout.blendWeights, v.Weight, 4);
+    if (layout.blendWeights >= 0) {
+        // A vertex that no bone moves rides on bone 0, the model's root,
+        // whose skin matrix is the posed model's own placement; with no
+        // weight at all a skinning effect would put it at the origin.
+        static const f32 kOnRoot[4] = {1.0f, 0.0f, 0.0f, 0.0f};
+        const bool unweighted = v.InfluenceCount == 0 && v.Weight[0] == 0.0f && v.Weight[1] == 0.0f &&
+                                v.Weight[2] == 0.0f && v.Weight[3] == 0.0f;
+        PutFloats(out + layout.blendWeights, unweighted ? kOnRoot : v.Weight, 4);
+    }
     if (layout.blendIndices >= 0) {
         PutLe32(out + layout.blendIndices, u32(v.BoneIndex[3]) << 24 | u32(v.BoneIndex[2]) << 16 |
                                                u32(v.BoneIndex[1]) << 8 | u32(v.BoneIndex[0]));
@@ -97,6 +105,18 @@ void CModelVertexFormat::Pack(const CModelVertex& v, const ModelVertexLayout& la
     for (u32 n = 0; n < 4; ++n) {
         if (layout.texCoord[n] >= 0) PutFloats(out + layout.texCoord[n], v.TexCoord(n), 2);
     }
+}
+
+i32 CModelVertexList::AppendList(const CList<CModelVertex>& other)
+{
+    const u32 base = GetCount(), added = other.GetCount();
+    if (added == 0) return 1;
+    if (u64(base) + added > UINT32_MAX) return 0;
+    // other may be this list: its records are then the first base ones of
+    // the grown array, read after the growth.
+    if (!Resize(base + added)) return 0;
+    std::memcpy(static_cast<void*>(GetData() + base), other.GetData(), size_t(added) * sizeof(CModelVertex));
+    return 1;
 }
 
 bool CModelIndexList::IsValid(u32 vertexCount) const

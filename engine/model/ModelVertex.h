@@ -86,7 +86,8 @@ public:
     // low 8 bits; alpha in bits 24-31, red 16-23, green 8-15, blue 0-7.
     static u32 PackColor(const CVector4& color);
     // Writes the elements of the flags of vertex v at out (layout.size
-    // bytes, little-endian words).
+    // bytes, little-endian words). A vertex without influences or weights
+    // is packed with all its weight on bone 0.
     static void Pack(const CModelVertex& v, const ModelVertexLayout& layout, u8* out);
 };
 
@@ -98,6 +99,10 @@ public:
     CModelVertexList() = default;
     CModelVertexList(const CModelVertexList& other) = default;
     ~CModelVertexList() override = default;
+
+    // Grows the list by other's count and copies other's records to the
+    // end (other may be this list). 0 when the list cannot grow.
+    i32 AppendList(const CList<CModelVertex>& other);
 
     u32 FormatFlags = 0;
     u32 Stride = 0;

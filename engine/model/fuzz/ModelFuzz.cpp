@@ -1,8 +1,10 @@
 // Fuzz driver for the engine model file reader: any bytes are read into a
 // mesh (with a texture cache, so the caching path runs too); whatever is
 // read is written out again and read back, which must succeed, and a
-// refused input must leave the mesh empty.
+// refused input must leave the mesh empty. A mesh that reads is posed by an
+// animation controller through each of its sets.
 #include "engine/model/AnalysMesh.h"
+#include "engine/model/AnimationController.h"
 #include "engine/model/Mesh.h"
 #include "engine/model/ModelMaterial.h"
 #include "engine/model/WriteMesh.h"
@@ -50,5 +52,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CMesh reread;
     if (!ReadInto(again.data(), again.size(), reread, nullptr)) std::abort();
     if (reread.GetModelObjectCount() != mesh.GetModelObjectCount()) std::abort();
+    for (u32 b = 0; b < mesh.GetBoneCount(); ++b) mesh.ComputeBoneSphere(b);
+    CAnimationController* controller = mesh.CreateAnimationController();
+    if (!controller) return 0;
+    controller->ResetModelPose();
+    for (u32 n = 0; n < mesh.GetAnimations()->GetCount() && n < 8; ++n) {
+        controller->SetAnimation(n, 0.5f, 1.0f, 0.25f, 1, 2);
+        controller->AdvanceTime(0.75f);
+        controller->UpdateMatrices(nullptr);
+    }
+    controller->Destroy();
     return 0;
 }

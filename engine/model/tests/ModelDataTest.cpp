@@ -146,6 +146,13 @@ TEST(ModelVertexFormat, PackWritesEachElementAtItsOffset)
     EXPECT_EQ(f(52), 0.75f);
     // Nothing past the vertex's slot.
     EXPECT_EQ(GetLe32(&out[56]), 0xABABABABu);
+
+    // Without weights the vertex goes whole on bone 0, the model's root.
+    const CModelVertex still;
+    CModelVertexFormat::Pack(still, layout, out.data());
+    EXPECT_EQ(f(12), 1.0f);
+    EXPECT_EQ(f(16), 0.0f);
+    EXPECT_EQ(GetLe32(&out[28]), 0u);
 }
 
 TEST(ModelIndexList, IndicesAndRangesMustFitTheirLists)
@@ -414,6 +421,25 @@ TEST(ModelObject, CopyOwnsItsListsAndItsBlocksShareThem)
     EXPECT_STREQ(copy.GetClassName(), "CModelObject");
     EXPECT_STREQ(copiedBlock->GetClassName(), "CModelBlock");
     EXPECT_STREQ(copiedLow->GetClassName(), "CLowModelObject");
+}
+
+TEST(LowModelObject, CopiesOwnTheirListsAndShareTheExtraList)
+{
+    auto* low = new CLowModelObject();
+    low->GetVertexList()->Resize(3);
+    ASSERT_NE(low->GetExtraList(), nullptr);
+    void* item = new CResourceBase("Item");
+    low->GetExtraList()->Add(&item);
+    auto* copy = new CLowModelObject(*low);
+    EXPECT_EQ(copy->GetExtraList(), low->GetExtraList());
+    copy->Release();
+    EXPECT_EQ(copy->GetVertexList(), nullptr);
+    EXPECT_EQ(low->GetVertexList()->GetCount(), 3u);
+    delete low;
+    // The list outlives the part it was made with.
+    ASSERT_EQ(copy->GetExtraList()->GetCount(), 1u);
+    EXPECT_STREQ(static_cast<CResourceBase*>(copy->GetExtraList()->GetAt(0))->GetName(), "Item");
+    delete copy;
 }
 
 TEST(ModelObject, FindRangeGivesTheFirstRangeEndingPastTheIndex)

@@ -1,0 +1,378 @@
+// Meshes on the fake device: loading from memory and files with the bind
+// pose and bone spheres, refusals that leave the mesh alone, copies with
+// their own controller, and drawing posed: the palette reaching the effect
+// by its handle, the skinning technique, the identity world of posed
+// vertices, software skinning past the effect's 75 matrices or without an
+// effect, and skinned vertex positions.
+#include "engine/core/Endian.h"
+#include "engine/graphics/GraphicDevice.h"
+#include "engine/graphics/Shader.h"
+#include "engine/model/AnimationController.h"
+#include "engine/model/tests/ArmModel.h"
+#include "engine/model/tests/ModelGolden.h"
+#include "engine/platform/System.h"
+#include "host/kernel/tests/TempFolder.h"
+#include "host/render/FakeRender.h"
+#include "host/render/RenderBackend.h"
+#include "host/window/FakeWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace render = host::render;
+using model_test::kSin45;
+
+namespace {
+
+host::window::LResult Proc(host::window::Handle window, uint32_t message, host::window::WParam w,
+    host::window::LParam l)
+{
+    return host::window::DefWindowProc(window, message, w, l);
+}
+
+struct Destroyer {
+    void operator()(CAnimationController* c) const { c->Destroy(); }
+};
+using Controller = std::unique_ptr<CAnimationController, Destroyer>;
+
+// A mesh of count bones under the root, bone i at (i, 0, 0) with no frame
+// matrix, and one object whose vertex i sits at the origin on bone i (the
+// rigid flag leaves the weights out of its format), finished on the device.
+void BuildFan(CMesh& mesh, u32 count, bool weighted = true)
+{
+    model_test::AddBone(mesh, "root", nullptr);
+    for (u32 i = 1; i < count; ++i) {
+        const std::string name = "B" + std::to_string(i);
+        CModelBone* bone = model_test::AddBone(mesh, name.c_str(), "root");
+        bone->Parent = mesh.GetBone(0);
+        bone->Transform.m[3][0] = f32(i);
+    }
+    auto* object = new CModelObject();
+    CModelVertexList& v = *object->GetVertexList();
+    v.Resize(count);
+    v.FormatFlags = kVertexPosition | kVertexNormal | (weighted ? u32(kVertexSkin) : 0u);
+    v.Stride = CModelVertexFormat::GetStride(v.FormatFlags) + (weighted ? kVertexSkinBytes : 0);
+    for (u32 i = 0; i < count; ++i) {
+        CModelVertex& x = *v.GetAt(i);
+        x.Normal.Set(0, 1, 0);
+        x.InfluenceCount = 1;
+        x.BoneIndex[0] = u8(i);
+        x.Weight[0] = 1;
+    }
+    std::vector<u32> indices;
+    for (u32 i = 0; i + 2 < count; ++i) indices.insert(indices.end(), {i, i + 1, i + 2});
+    object->GetIndexList()->Indices.SetArray(indices.data(), u32(indices.size()));
+    const CPoint2 range{0, u32(indices.size())};
+    object->GetIndexList()->Ranges.SetArray(&range, 1);
+    void* material = new CModelMaterial();
+    object->GetMaterialList()->Add(&material);
+    ASSERT_EQ(object->Finalize(), 1);
+    AppendElement(mesh.GetModelObjects(), object);
+}
+
+// Position of vertex i in an object's vertex buffer (position first).
+CVector3 Packed(const CModelObject& object, u32 i)
+{
+    void* data = nullptr;
+    CVector3 p;
+    if (object.GetVertexBuffer()->Lock(0, 0, &data, render::kLockReadOnly) != render::Result::Ok) return p;
+    std::memcpy(&p, static_cast<u8*>(data) + size_t(i) * object.GetVertexList()->Stride, sizeof p);
+    object.GetVertexBuffer()->Unlock();
+    return p;
+}
+
+class MeshTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        host::window::InstallFakeWindow();
+        fake_ = &render::InstallFakeRender();
+        system_ = new CSystem();
+        device_ = new CGraphicDevice();
+        ASSERT_EQ(system_->Create(GetModuleInstance(), "Mesh", -1, -1, 640, 480, 0xCA0000, 105, &Proc, nullptr), 1);
+        ASSERT_EQ(device_->Create(system_), 1);
+    }
+    static void TearDownTestSuite()
+    {
+        device_->Release();
+        delete device_;
+        delete system_;
+        render::InstallBackend(nullptr);
+    }
+    void SetUp() override
+    {
+        ASSERT_NE(GetDefaultShader(), nullptr);
+        ASSERT_EQ(device_->BeginScene(), 1);
+        fake_->ClearLog();
+    }
+    void TearDown() override { device_->EndScene(); }
+
+    static render::FakeEffect& Effect() { return *render::FakeRender::AsFake(GetDefaultShader()->GetEffect()); }
+    static render::Matrix World(u32 i) { return fake_->LastDevice()->Transform(render::TransformWorld(i)); }
+    static size_t Uploads() { return fake_->Count("Effect.SetMatrixArray"); }
+
+    static inline render::FakeRender* fake_ = nullptr;
+    static inline CSystem* system_ = nullptr;
+    static inline CGraphicDevice* device_ = nullptr;
+};
+
+bool IsIdentity(const render::Matrix& m)
+{
+    const CMatrix identity;
+    return std::memcmp(&m, &identity, sizeof m) == 0;
+}
+
+}  // namespace
+
+TEST_F(MeshTest, LoadingFromMemoryPosesTheMeshAndMeasuresItsBones)
+{
+    const std::string bytes = model_test::SkinnedGolden();
+    CMesh mesh;
+    ASSERT_EQ(mesh.LoadFromMemory(bytes.data(), "Legs.mdl", u32(bytes.size()), nullptr, nullptr, nullptr), 1);
+    EXPECT_STREQ(mesh.GetName(), "Legs.mdl");
+    EXPECT_NE(mesh.GetModelObject(0)->GetVertexBuffer(), nullptr);
+    // The bind pose: the hip's skin is its frame matrix.
+    CAnimationController* own = mesh.GetAnimationController();
+    ASSERT_NE(own, nullptr);
+    ASSERT_EQ(own->GetFrameCount(), 3u);
+    EXPECT_EQ(own->GetMatrixPalette()[1].m[3][1], -1.0f);
+    // Bone spheres: the hip moves (0,0,0) and (0,2,0), the knee (0,2,0);
+    // the root none, so it gets its position and no radius.
+    const struct {
+        u32 bone;
+        f32 y, radius;
+    } spheres[] = {{0, 0, 0}, {1, 1, 1}, {2, 2, 0}};
+    for (const auto& s : spheres) {
+        EXPECT_EQ(mesh.GetBone(s.bone)->BoneSphere.centre.y, s.y) << s.bone;
+        EXPECT_EQ(mesh.GetBone(s.bone)->BoneSphere.radius, s.radius) << s.bone;
+    }
+}
+
+TEST_F(MeshTest, LoadingAFileNamesTheMeshAfterIt)
+{
+    host::kernel::testing::TempFolder folder;
+    const std::string path = folder / "Arm.mdl";
+    CMesh written;
+    ASSERT_EQ(model_test::ReadInto(model_test::ArmModel(), written), 1);
+    ASSERT_EQ(written.Write(path.c_str()), 1);
+    CMesh mesh;
+    ASSERT_EQ(mesh.Load(path.c_str(), nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(std::string(mesh.GetName()), path);
+    EXPECT_EQ(mesh.GetBoneCount(), 3u);
+    EXPECT_EQ(mesh.GetAnimations()->GetCount(), 3u);
+    EXPECT_EQ(mesh.Load((folder / "Missing.mdl").c_str(), nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(mesh.GetBoneCount(), 3u);
+}
+
+TEST_F(MeshTest, RefusedLoadsLeaveTheMeshAsItWas)
+{
+    const std::string arm = model_test::ArmModel();
+    CMesh mesh;
+    ASSERT_EQ(mesh.LoadFromMemory(arm.data(), "Arm", u32(arm.size()), nullptr, nullptr, nullptr), 1);
+    CAnimationController* own = mesh.GetAnimationController();
+    const std::string golden = model_test::SkinnedGolden();
+    const std::string cut = golden.substr(0, golden.size() - 3);
+    const struct {
+        const void* data;
+        const char* name;
+        u32 size;
+    } cases[] = {
+        {nullptr, "A", 4},
+        {golden.data(), nullptr, u32(golden.size())},
+        {golden.data(), "A", 0},
+        {cut.data(), "Cut", u32(cut.size())},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(mesh.LoadFromMemory(c.data, c.name, c.size, nullptr, nullptr, nullptr), 0);
+        EXPECT_STREQ(mesh.GetName(), "Arm");
+        EXPECT_EQ(mesh.GetAnimationController(), own);
+        EXPECT_EQ(mesh.GetBoneCount(), 3u);
+    }
+    EXPECT_EQ(mesh.Load(nullptr, nullptr, nullptr, nullptr), 0);
+    // A second load replaces the lists and the controller that pointed at them.
+    ASSERT_EQ(mesh.LoadFromMemory(golden.data(), "Legs", u32(golden.size()), nullptr, nullptr, nullptr), 1);
+    ASSERT_NE(mesh.GetAnimationController(), nullptr);
+    EXPECT_EQ(mesh.GetAnimationController()->GetFrameByName("Knee")->Bone, mesh.GetBone(2));
+}
+
+TEST_F(MeshTest, ACopyHasItsOwnControllerOverItsOwnBones)
+{
+    const std::string arm = model_test::ArmModel();
+    CMesh mesh;
+    ASSERT_EQ(mesh.LoadFromMemory(arm.data(), "Arm", u32(arm.size()), nullptr, nullptr, nullptr), 1);
+    CMesh copy(mesh);
+    ASSERT_NE(copy.GetAnimationController(), nullptr);
+    EXPECT_NE(copy.GetAnimationController(), mesh.GetAnimationController());
+    EXPECT_EQ(copy.GetAnimationController()->GetFrameByName("Lower")->Bone, copy.GetBone(2));
+    EXPECT_EQ(copy.GetBone(2)->Parent, copy.GetBone(1));
+    mesh.Release();   // the copy stands alone
+    Controller c(copy.CreateAnimationController());
+    EXPECT_EQ(c->SetAnimationSimple(0, 0, 1, 0), 1);
+    EXPECT_EQ(c->UpdateMatrices(nullptr), 1);
+}
+
+TEST_F(MeshTest, APosedDrawSendsThePaletteToTheEffectUnderAnIdentityWorld)
+{
+    CMesh mesh;
+    BuildFan(mesh, 3);
+    Controller c(mesh.CreateAnimationController());
+    CMatrix world;
+    world.m[3][2] = 7;
+    c->UpdateMatrices(&world);
+    ASSERT_EQ(mesh.Draw(&world, nullptr, c.get()), 1);
+    ASSERT_EQ(Uploads(), 1u);
+    EXPECT_EQ(fake_->Find(render::CallMatch("Effect.SetMatrixArray"))[0].U32("count"), 3u);
+    // Palette entry i, bone i placed by the world: (i, 0, 7); a float3x4
+    // element is its three columns, the translation last in each.
+    const std::vector<float> palette = Effect().Value("g_WorldMatrixArray");
+    ASSERT_EQ(palette.size(), 75u * 12);
+    for (u32 i = 0; i < 3; ++i) {
+        EXPECT_EQ(palette[12 * i + 3], f32(i)) << i;
+        EXPECT_EQ(palette[12 * i + 11], 7.0f) << i;
+    }
+    EXPECT_EQ(Effect().CurrentTechniqueName(), "SkinningNonTextureVersion_20");
+    // The palette holds the world: the effect's own world is the identity.
+    const std::vector<float> w = Effect().Value("g_WorldMatrix");
+    EXPECT_EQ(w[14], 0.0f);
+    EXPECT_EQ(w[0], 1.0f);
+    EXPECT_EQ(fake_->Count("DrawIndexedPrimitive"), 1u);
+
+    // Drawn without the controller, the same mesh is placed by the world.
+    fake_->ClearLog();
+    ASSERT_EQ(mesh.Draw(&world, nullptr, nullptr), 1);
+    EXPECT_EQ(Uploads(), 0u);
+    EXPECT_EQ(Effect().CurrentTechniqueName(), "NonTextureVersion_20");
+    EXPECT_EQ(Effect().Value("g_WorldMatrix")[14], 7.0f);
+}
+
+TEST_F(MeshTest, AnObjectWithoutWeightsDrawsRigidInAPosedMesh)
+{
+    CMesh mesh;
+    BuildFan(mesh, 3, false);
+    Controller c(mesh.CreateAnimationController());
+    CMatrix world;
+    world.m[3][0] = 2;
+    c->UpdateMatrices(&world);
+    ASSERT_EQ(mesh.Draw(&world, nullptr, c.get()), 1);
+    EXPECT_EQ(Effect().CurrentTechniqueName(), "NonTextureVersion_20");
+    EXPECT_EQ(Effect().Value("g_WorldMatrix")[12], 2.0f);
+}
+
+TEST_F(MeshTest, PalettesPastTheEffectsArrayAreSkinnedInSoftware)
+{
+    const struct {
+        u32 bones;
+        bool effect;
+    } cases[] = {{75, true}, {76, false}, {300, false}};
+    for (const auto& k : cases) {
+        // 300 bones: vertex i names bone i mod 256, the byte the format holds.
+        CMesh mesh;
+        BuildFan(mesh, k.bones);
+        Controller c(mesh.CreateAnimationController());
+        CMatrix world;
+        world.m[3][2] = 7;
+        c->UpdateMatrices(&world);
+        fake_->ClearLog();
+        ASSERT_EQ(mesh.Draw(&world, nullptr, c.get()), 1);
+        const CModelObject& object = *mesh.GetModelObject(0);
+        if (k.effect) {
+            EXPECT_EQ(Uploads(), 1u);
+            EXPECT_EQ(fake_->Find(render::CallMatch("Effect.SetMatrixArray"))[0].U32("count"), 75u);
+            EXPECT_EQ(Packed(object, 74).x, 0.0f);   // the buffer keeps the bind pose
+            continue;
+        }
+        // Nothing goes to the 75-matrix array; device matrices take the
+        // palette (256 at most) and the vertices are posed in the buffer,
+        // drawn under an identity world.
+        EXPECT_EQ(Uploads(), 0u) << k.bones;
+        const u32 set = k.bones < 256 ? k.bones : 256;
+        EXPECT_EQ(fake_->Count("SetTransform"), set + 1) << k.bones;   // and the identity world
+        EXPECT_EQ(World(set - 1).m[3][0], f32(set - 1));
+        EXPECT_TRUE(IsIdentity(World(0)));
+        EXPECT_EQ(Packed(object, 75).x, 75.0f);
+        EXPECT_EQ(Packed(object, 75).z, 7.0f);
+        EXPECT_EQ(fake_->Count("DrawIndexedPrimitive"), 1u);
+    }
+}
+
+TEST_F(MeshTest, WithoutAnEffectPalettesBecomeDeviceWorldMatrices)
+{
+    CShader* shader = GetDefaultShader();
+    SetDefaultShader(nullptr);
+    CMesh mesh;
+    BuildFan(mesh, 64);
+    Controller c(mesh.CreateAnimationController());
+    c->UpdateMatrices(nullptr);
+    EXPECT_EQ(mesh.Draw(nullptr, nullptr, c.get()), 1);
+    SetDefaultShader(shader);
+    // World matrices 256 to 319 were set, the first again to the identity
+    // last so that the posed vertices are not moved twice.
+    const std::vector<render::Call> sets = fake_->Find(render::CallMatch("SetTransform"));
+    ASSERT_EQ(sets.size(), 65u);
+    EXPECT_EQ(sets.front().U32("transform"), 256u);
+    EXPECT_EQ(sets[63].U32("transform"), 319u);
+    EXPECT_EQ(sets.back().U32("transform"), 256u);
+    EXPECT_TRUE(IsIdentity(World(0)));
+    EXPECT_EQ(World(63).m[3][0], 63.0f);
+    EXPECT_EQ(c->UploadMatrices(nullptr), 64);
+}
+
+TEST_F(MeshTest, SkinnedVertexPositionsFollowThePose)
+{
+    const std::string arm = model_test::ArmModel();
+    CMesh mesh;
+    ASSERT_EQ(mesh.LoadFromMemory(arm.data(), "Arm", u32(arm.size()), nullptr, nullptr, nullptr), 1);
+    CModelObject& object = *mesh.GetModelObject(0);
+    Controller c(mesh.CreateAnimationController());
+    c->SetAnimationSimple(0, 0.0f, 1, 0);
+    c->AdvanceTime(1.0f);   // the lower arm at 45 degrees
+    CMatrix world;
+    world.m[3][1] = 10;
+    c->UpdateMatrices(&world);
+    ASSERT_EQ(object.SkinVertices(c.get()), 1);
+    const struct {
+        u32 vertex;
+        f32 x, y;
+    } cases[] = {
+        {0, 0, 10},
+        {1, 0.5f, 10},
+        {2, 1 + kSin45, 10 - kSin45},                           // (2,0,0) turned about (1,0,0)
+        {3, 0.75f + 0.5f * (1 + 0.5f * kSin45), 10 - 0.25f * kSin45},   // half of each
+    };
+    for (const auto& k : cases) {
+        const CVector3 p = Packed(object, k.vertex);
+        EXPECT_NEAR(p.x, k.x, 1e-5f) << k.vertex;
+        EXPECT_NEAR(p.y, k.y, 1e-5f) << k.vertex;
+        EXPECT_NEAR(p.z, 0.0f, 1e-5f) << k.vertex;
+    }
+    // A vertex that no bone moves follows the root matrix.
+    object.GetVertexList()->GetAt(1)->InfluenceCount = 0;
+    ASSERT_EQ(object.SkinVertices(c.get()), 1);
+    EXPECT_EQ(Packed(object, 1).y, 10.0f);
+    EXPECT_EQ(Packed(object, 1).x, 0.5f);
+
+    // A vertex list grown since the buffer was made is neither packed nor
+    // skinned into it.
+    const CModelVertex extra;
+    object.GetVertexList()->Add(&extra);
+    EXPECT_EQ(object.UpdateVertexBuffer(), 0);
+    EXPECT_EQ(object.SkinVertices(c.get()), 0);
+    const u32 index = 0;
+    object.GetIndexList()->Indices.Add(&index);
+    EXPECT_EQ(object.UpdateIndexBuffer(), 0);
+    EXPECT_FALSE(object.BuffersHoldLists());
+}
+
+TEST(MeshWithoutDevice, NothingLoads)
+{
+    const std::string bytes = model_test::SkinnedGolden();
+    CMesh mesh;
+    EXPECT_EQ(mesh.LoadFromMemory(bytes.data(), "Legs", u32(bytes.size()), nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(mesh.Load("Legs.mdl", nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(mesh.GetAnimationController(), nullptr);
+    EXPECT_EQ(mesh.GetBoneCount(), 0u);
+}
