@@ -44,6 +44,8 @@ int main(int argc, char** argv)
     seeds::MakeGraphicsSeeds(root);
     seeds::MakeDataSeeds(root);
     seeds::MakeSoundSeeds(root);
+    seeds::MakeImageSeeds(root);
+    seeds::MakeModelSeeds(root);
     std::free(root);
     return 0;
 }
