@@ -46,6 +46,7 @@ int main(int argc, char** argv)
     seeds::MakeSoundSeeds(root);
     seeds::MakeImageSeeds(root);
     seeds::MakeModelSeeds(root);
+    seeds::MakeEffectSeeds(root);
     std::free(root);
     return 0;
 }

@@ -33,5 +33,6 @@ void MakeDataSeeds(const std::string& root);
 void MakeSoundSeeds(const std::string& root);
 void MakeImageSeeds(const std::string& root);
 void MakeModelSeeds(const std::string& root);
+void MakeEffectSeeds(const std::string& root);
 
 }  // namespace seeds
