@@ -1,11 +1,13 @@
 // Engine model files through CAnalysMesh, into a mesh: with a texture cache
 // (ReadModel's path, textures made as named placeholders so no name from
 // the input reaches the file system) and without (ReadChunks). A refused
-// file leaves the mesh empty; what was read is written again with
-// CWriteMesh, which must read back and write the same bytes once more.
+// file leaves the mesh empty, and a read one holds no more vertices than
+// the file has bytes; what was read is written again with CWriteMesh,
+// which must read back and write the same bytes once more.
 #include "engine/model/AnalysMesh.h"
 #include "engine/model/Mesh.h"
 #include "engine/model/ModelMaterial.h"
+#include "engine/model/ModelObject.h"
 #include "engine/model/WriteMesh.h"
 #include "fuzz/FuzzSupport.h"
 
@@ -43,6 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(mesh.GetModelObjectCount() == 0 && mesh.GetBoneCount() == 0);
         return 0;
     }
+    // Every vertex takes at least a byte of the file.
+    u64 vertices = 0;
+    for (u32 i = 0; i < mesh.GetModelObjectCount(); ++i)
+        vertices += mesh.GetModelObject(i)->GetVertexList()->GetCount();
+    FUZZ_CHECK(vertices <= size);
     const std::string again = CWriteMesh::Build(mesh);
     CMesh reread;
     FUZZ_CHECK(ReadInto(again.data(), again.size(), reread, nullptr) == 1);
