@@ -20,15 +20,17 @@ if command -v convert >/dev/null; then
   convert -size 4x4 xc:cyan -colorspace cmyk "$out/psd/magick-cmyk.psd"
   convert -size 4x4 xc:red "$out/psd/magick-flat.psd"
 
-  # The image loader's formats, each in the forms the tool writes.
+  # The image loader's formats, each in the forms the tool writes. PNG
+  # files leave out their time chunks, so each run makes the same bytes.
   img=$out/image
-  convert -size 7x5 gradient:red-blue "$work/rgb.png"
-  convert -size 7x5 gradient:'#ff000080'-'#0000ffff' "$work/rgba.png"
-  convert -size 6x4 gradient:white-black -colorspace gray "$work/grey.png"
+  png=(-define png:exclude-chunk=date,time)
+  convert -size 7x5 gradient:red-blue "${png[@]}" "$work/rgb.png"
+  convert -size 7x5 gradient:'#ff000080'-'#0000ffff' "${png[@]}" "$work/rgba.png"
+  convert -size 6x4 gradient:white-black -colorspace gray "${png[@]}" "$work/grey.png"
   cp "$work/rgb.png" "$work/rgba.png" "$work/grey.png" "$img/"
-  convert "$work/rgb.png" PNG8:"$img/palette.png"
-  convert "$work/rgb.png" -depth 16 "$img/sixteen-bit.png"
-  convert "$work/rgba.png" -interlace PNG "$img/interlaced.png"
+  convert "$work/rgb.png" "${png[@]}" PNG8:"$img/palette.png"
+  convert "$work/rgb.png" -depth 16 "${png[@]}" "$img/sixteen-bit.png"
+  convert "$work/rgba.png" -interlace PNG "${png[@]}" "$img/interlaced.png"
   convert "$work/rgb.png" -compress none "$img/rgb.tga"
   convert "$work/rgba.png" -compress RLE "$img/rgba-rle.tga"
   convert "$work/grey.png" -compress none "$img/grey.tga"
