@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # make-outside-seeds.sh <folder>: seeds made by other programs (ImageMagick
-# PSD, sox WAV, oggenc Ogg Vorbis) into <folder>/<driver>/, each tool only
-# when it is installed. Run by CTest before the replays.
+# PSD, PNG, TGA, JPG, BMP and DDS; sox WAV; oggenc Ogg Vorbis) into
+# <folder>/<driver>/, each tool only when it is installed. Run by CTest
+# before the replays.
 set -euo pipefail
 out=${1:?usage: make-outside-seeds.sh <folder>}
-mkdir -p "$out/psd" "$out/wav" "$out/ogg"
+mkdir -p "$out/psd" "$out/image" "$out/wav" "$out/ogg"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -18,8 +19,32 @@ if command -v convert >/dev/null; then
     -compress none "$out/psd/magick-alpha-raw.psd"
   convert -size 4x4 xc:cyan -colorspace cmyk "$out/psd/magick-cmyk.psd"
   convert -size 4x4 xc:red "$out/psd/magick-flat.psd"
+
+  # The image loader's formats, each in the forms the tool writes. PNG
+  # files leave out their time chunks, so each run makes the same bytes.
+  img=$out/image
+  png=(-define png:exclude-chunk=date,time)
+  convert -size 7x5 gradient:red-blue "${png[@]}" "$work/rgb.png"
+  convert -size 7x5 gradient:'#ff000080'-'#0000ffff' "${png[@]}" "$work/rgba.png"
+  convert -size 6x4 gradient:white-black -colorspace gray "${png[@]}" "$work/grey.png"
+  cp "$work/rgb.png" "$work/rgba.png" "$work/grey.png" "$img/"
+  convert "$work/rgb.png" "${png[@]}" PNG8:"$img/palette.png"
+  convert "$work/rgb.png" -depth 16 "${png[@]}" "$img/sixteen-bit.png"
+  convert "$work/rgba.png" -interlace PNG "${png[@]}" "$img/interlaced.png"
+  convert "$work/rgb.png" -compress none "$img/rgb.tga"
+  convert "$work/rgba.png" -compress RLE "$img/rgba-rle.tga"
+  convert "$work/grey.png" -compress none "$img/grey.tga"
+  convert "$work/rgb.png" -quality 80 "$img/baseline.jpg"
+  convert "$work/rgb.png" -interlace JPEG "$img/progressive.jpg"
+  convert "$work/grey.png" "$img/grey.jpg"
+  convert "$work/rgb.png" BMP3:"$img/rgb24.bmp"
+  convert "$work/rgba.png" BMP:"$img/rgba32.bmp"
+  convert "$work/rgb.png" -type Palette BMP3:"$img/palette.bmp"
+  convert "$work/rgb.png" -define dds:compression=dxt1 -define dds:mipmaps=0 "$img/dxt1.dds"
+  convert "$work/rgba.png" -define dds:compression=dxt5 "$img/dxt5-mipmaps.dds"
+  convert "$work/rgba.png" -define dds:compression=none -define dds:mipmaps=0 "$img/rgba.dds"
 else
-  echo "convert not found: no ImageMagick PSD seeds" >&2
+  echo "convert not found: no ImageMagick PSD and image seeds" >&2
 fi
 
 if command -v sox >/dev/null; then

@@ -7,6 +7,7 @@
 #include "engine/model/ModelFile.h"
 #include "engine/model/ModelObject.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -194,7 +195,10 @@ bool CAnalysMesh::ReadVertices(CModelVertexList& list, u32 size)
     const u32 count = ReadUInt32();
     const u32 format = ReadUInt32();
     const u32 recordBytes = ModelFileVertexBytes(format);
-    if (HasError() || !Fits(count, recordBytes)) return false;
+    // A format without fields makes vertices of no bytes: still no more of
+    // them than the data left has bytes, so a small file cannot make a
+    // huge list.
+    if (HasError() || !Fits(count, std::max(recordBytes, 1u))) return false;
     // A list that already has its count is refilled in place.
     if (list.GetCount() != count && !list.Resize(count)) return false;
     list.FormatFlags = format;

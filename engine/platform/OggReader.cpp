@@ -78,9 +78,23 @@ void CloseDecoder(OggStream& s)
     s.open = false;
 }
 
+// Whether libvorbis can set up the decoding of a link. Opening reads the
+// headers without building the codebooks' decode tables; a codebook whose
+// codeword lengths make more codes than fit (a damaged setup header) fails
+// only when decoding starts. The first read then reports a bad link, and
+// every read after it decodes with the tables half made: with a residue's
+// classification book among the missing ones, libvorbis divides by zero.
+bool LinkDecodes(vorbis_info* info)
+{
+    vorbis_dsp_state probe;
+    if (vorbis_synthesis_init(&probe, info) != 0) return false;
+    vorbis_dsp_clear(&probe);
+    return true;
+}
+
 // Opens the decoder at the first sample of the first link. A chain whose
 // links differ in rate or channel count is refused: one format is played
-// for the whole stream.
+// for the whole stream. So is a file with a link libvorbis cannot set up.
 bool OpenDecoder(OggStream& s)
 {
     CloseDecoder(s);
@@ -106,6 +120,7 @@ bool OpenDecoder(OggStream& s)
         const vorbis_info* link = ov_info(&s.decoder, int(i));
         usable = link && link->channels == first->channels && link->rate == first->rate;
     }
+    for (long i = 0; usable && i < links; ++i) usable = LinkDecodes(ov_info(&s.decoder, int(i)));
     // The same bytes opened again must give the same format.
     if (usable && s.rate) usable = s.channels == u16(first->channels) && s.rate == u32(first->rate);
     // libvorbisfile leaves a chained stream at a later link after opening.

@@ -3,7 +3,9 @@
 // streams opened from memory or a file and decoded one buffer half at a time.
 //
 // Every link of a chained file must have the first link's rate and channel
-// count; decoding always starts at the first sample of the first link.
+// count, and a decoder libvorbis can set up (a damaged setup header is
+// refused at open, not met at the first read); decoding always starts at
+// the first sample of the first link.
 //
 // A stream goes back (rewind, loop) by seeking only once it has been decoded
 // from its first sample to its end without a hole or an error: a seek in a

@@ -44,6 +44,9 @@ int main(int argc, char** argv)
     seeds::MakeGraphicsSeeds(root);
     seeds::MakeDataSeeds(root);
     seeds::MakeSoundSeeds(root);
+    seeds::MakeImageSeeds(root);
+    seeds::MakeModelSeeds(root);
+    seeds::MakeEffectSeeds(root);
     std::free(root);
     return 0;
 }

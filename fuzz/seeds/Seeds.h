@@ -31,5 +31,8 @@ void MakeCoreSeeds(const std::string& root);
 void MakeGraphicsSeeds(const std::string& root);
 void MakeDataSeeds(const std::string& root);
 void MakeSoundSeeds(const std::string& root);
+void MakeImageSeeds(const std::string& root);
+void MakeModelSeeds(const std::string& root);
+void MakeEffectSeeds(const std::string& root);
 
 }  // namespace seeds

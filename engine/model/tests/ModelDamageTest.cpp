@@ -146,6 +146,10 @@ TEST(ModelDamage, HugeCountsAreRefusedBeforeAnythingIsAllocated)
         {"vertices", magic + object(Bytes().U32(1).U32(8).U32(0x0FFFFFFF).U32(0x3FF).End())},
         {"vertices of no bytes each",
             magic + object(Bytes().U32(1).U32(8).U32(0xFFFFFFFF).U32(0).End())},
+        // A list that could be allocated, from a few bytes; the format's
+        // bits name no field.
+        {"vertices of no bytes each, more than the file has bytes",
+            magic + object(Bytes().U32(1).U32(8).U32(1000).U32(0x6F420000).End())},
         {"indices", magic + object(Bytes().U32(2).U32(8).U32(0x40000000).U32(0).End())},
         {"ranges", magic + object(Bytes().U32(2).U32(8).U32(0).U32(0x20000000).End())},
         {"materials", magic + object(Bytes().U32(3).U32(4).U32(0xFFFFFFFF).End())},

@@ -7,6 +7,7 @@
 #include "engine/model/ModelObject.h"
 #include "engine/model/WriteMesh.h"
 #include "engine/model/tests/ModelGolden.h"
+#include "engine/model/tests/ModelMeshes.h"
 #include "host/kernel/Kernel.h"
 #include "host/kernel/tests/TempFolder.h"
 
@@ -16,7 +17,9 @@
 #include <cstring>
 #include <vector>
 
+using model_test::BuildFull;
 using model_test::Bytes;
+using model_test::NewFilledObject;
 
 namespace {
 
@@ -25,105 +28,6 @@ i32 Read(const std::string& bytes, CMesh& mesh)
     CAnalysMesh reader;
     if (!bytes.empty() && !reader.LoadFromMemory(bytes.data(), u32(bytes.size()))) return 0;
     return reader.ReadChunks(&mesh);
-}
-
-CModelObject* NewObject(const char* name, u32 format, u32 vertexCount)
-{
-    auto* object = new CModelObject();
-    object->SetName(name);
-    CModelVertexList& v = *object->GetVertexList();
-    v.Resize(vertexCount);
-    v.FormatFlags = format;
-    v.Stride = CModelVertexFormat::GetStride(format);
-    for (u32 i = 0; i < vertexCount; ++i) {
-        CModelVertex& x = *v.GetAt(i);
-        const f32 f = f32(i);
-        x.Position.Set(f, f + 0.5f, -f);
-        x.Normal.Set(0, 0, 1);
-        for (u32 n = 0; n < 4; ++n) {
-            x.TexCoord(n)[0] = f / 8 + f32(n);
-            x.TexCoord(n)[1] = 1 - f / 8;
-        }
-        x.Color = CVector4(0.25f, 0.5f, 0.75f, 1);
-        x.Tangent.Set(1, 0, 0);
-        x.Binormal.Set(0, 1, 0);
-    }
-    return object;
-}
-
-// A mesh that uses every part of the format.
-void BuildFull(CMesh& mesh)
-{
-    CModelObject* hull = NewObject("Hull", 0x3EF, 4);   // every field but the skin data
-    const u32 indices[] = {0, 1, 2, 2, 1, 3};
-    hull->GetIndexList()->Indices.SetArray(indices, 6);
-    const CPoint2 ranges[] = {{0, 3}, {3, 3}};
-    hull->GetIndexList()->Ranges.SetArray(ranges, 2);
-    auto* painted = new CModelMaterial();
-    painted->SetName("Paint");
-    const CResourceBase a("Textures\\Hull.dds"), b("Decal.dds");
-    painted->AddTexture(&a);
-    painted->AddTexture(&b);
-    painted->Shader = new CShader();
-    painted->Shader->SetName("Toon.shd");
-    painted->ShaderName = ModelCopyText("Outline");
-    auto* unnamed = new CModelMaterial();   // written as "Material_2"
-    unnamed->BlendMode = 0;
-    for (CModelMaterial* m : {painted, unnamed}) {
-        void* slot = m;
-        hull->GetMaterialList()->Add(&slot);
-    }
-    CModelCollisionGrid& grid = *hull->GetCollisionGrid();
-    grid.Center.Set(1, 1, 0);
-    grid.HalfSize.Set(1, 1, 1);
-    grid.CellsPerUnit.Set(1, 0.5f, 0.5f);
-    grid.CellSize.Set(1, 2, 2);
-    grid.CountX = 2;
-    grid.CountY = grid.CountZ = 1;
-    grid.Cells = new CResourceList();
-    for (u32 c = 0; c < 2; ++c) {
-        auto* cell = new CModelBlock(CBox({f32(c), 0, -1}, {f32(c + 1), 2, 1}), hull->GetVertexList(),
-            hull->GetIndexList(), hull->GetMaterialList());
-        cell->GetIndexList()->Indices.SetArray(indices + 3 * c, 3);
-        const CPoint2 range{0, 3};
-        cell->GetIndexList()->Ranges.SetArray(&range, 1);
-        AppendElement(grid.Cells, cell);
-    }
-    for (f32 value : {0.5f, 0.25f}) {
-        auto* low = new CLowModelObject();
-        low->SetName(value == 0.5f ? "Half" : "Quarter");
-        low->SetValue(value);
-        low->GetVertexList()->Resize(3);
-        low->GetVertexList()->FormatFlags = 0x1;
-        low->GetVertexList()->Stride = 12;
-        low->GetVertexList()->GetAt(2)->Position.Set(0, value, 0);
-        low->GetIndexList()->Indices.SetArray(indices, 3);
-        AppendElement(hull->GetLowModels(), low);
-    }
-    AppendElement(mesh.GetModelObjects(), hull);
-    AppendElement(mesh.GetModelObjects(), NewObject("Empty", 0x1, 0));
-
-    auto* root = new CModelBone();
-    root->SetName("root");
-    AppendElement(mesh.GetBones(), root);
-    auto* mast = new CModelBone();
-    mast->SetName("Mast");
-    mast->SetParentName("root");
-    mast->Transform.m[3][2] = 4;
-    mast->LinkValues[0] = 2;
-    AppendElement(mesh.GetBones(), mast);
-
-    auto* sway = new CModelAnimation();
-    sway->SetName("Sway");
-    sway->Length = 9600;
-    auto* keys = new CModelBoneAnimation();
-    keys->Bone = mast;
-    keys->BoneName = ModelCopyText("Mast");
-    keys->MakeScaling()->AddKey(0, CVector3(1, 1, 1));
-    keys->MakeScaling()->AddKey(9600, CVector3(2, 1, 1), 0.25f);
-    void* slot = keys;
-    sway->Tracks.Add(&slot);
-    AppendElement(mesh.GetAnimations(), sway);
 }
 
 std::string Le32(u32 v) { return Bytes().U32(v); }
@@ -241,7 +145,7 @@ TEST(ModelFile, TheFirstBoneBringsTheRootAndKeysOfOneKindAppend)
 TEST(ModelFile, AFifthInfluenceOnAVertexMovesNothing)
 {
     CMesh mesh;
-    AppendElement(mesh.GetModelObjects(), NewObject("Body", 0x1, 1));
+    AppendElement(mesh.GetModelObjects(), NewFilledObject("Body", 0x1, 1));
     auto* root = new CModelBone();
     root->SetName("root");
     AppendElement(mesh.GetBones(), root);

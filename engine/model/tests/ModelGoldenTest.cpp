@@ -9,129 +9,18 @@
 #include "engine/model/ModelObject.h"
 #include "engine/model/WriteMesh.h"
 #include "engine/model/tests/ModelGolden.h"
+#include "engine/model/tests/ModelMeshes.h"
 
 #include <gtest/gtest.h>
 
+using model_test::BuildRigid;
+using model_test::BuildSkinned;
 using model_test::Bytes;
 using model_test::kHalfRoot2;
 using model_test::RigidGolden;
 using model_test::SkinnedGolden;
 
 namespace {
-
-CModelObject* NewObject(const char* name, u32 format, u32 vertexCount)
-{
-    auto* object = new CModelObject();
-    object->SetName(name);
-    CModelVertexList& v = *object->GetVertexList();
-    v.Resize(vertexCount);
-    v.FormatFlags = format;
-    v.Stride = CModelVertexFormat::GetStride(format);
-    return object;
-}
-
-void SetIndices(CModelIndexList& list, std::initializer_list<u32> indices, std::initializer_list<CPoint2> ranges)
-{
-    list.Indices.SetArray(indices.begin(), u32(indices.size()));
-    list.Ranges.SetArray(ranges.begin(), u32(ranges.size()));
-}
-
-void BuildRigid(CMesh& mesh)
-{
-    CModelObject* box = NewObject("Box", 0x5, 3);
-    CModelVertexList& v = *box->GetVertexList();
-    v.GetAt(1)->Position.Set(1, 0, 0);
-    v.GetAt(1)->TexCoord0[0] = 1;
-    v.GetAt(2)->Position.Set(0, 1, 0);
-    v.GetAt(2)->TexCoord0[1] = 1;
-    SetIndices(*box->GetIndexList(), {0, 1, 2}, {{0, 3}});
-    auto* material = new CModelMaterial();
-    material->SetName("Mat");
-    material->Diffuse = CVector4(1, 0.5f, 0.25f, 1);
-    material->Emissive = CVector4(0.125f, 0, 0, 1);
-    material->BlendMode = 2;
-    material->Values[0] = 7;
-    material->Values[1] = 9;
-    material->Power = 8;
-    const CResourceBase wood("Wood.bmp");
-    material->AddTexture(&wood);
-    void* slot = material;
-    box->GetMaterialList()->Add(&slot);
-    CModelCollisionGrid& grid = *box->GetCollisionGrid();
-    grid.Center.Set(0.5f, 0.5f, 0);
-    grid.HalfSize.Set(0.5f, 0.5f, 0.5f);
-    grid.CellsPerUnit.Set(1, 1, 1);
-    grid.CellSize.Set(1, 1, 1);
-    grid.CountX = grid.CountY = grid.CountZ = 1;
-    grid.Cells = new CResourceList();
-    auto* cell = new CModelBlock(CBox({0, 0, -0.5f}, {1, 1, 0.5f}), box->GetVertexList(), box->GetIndexList(),
-        box->GetMaterialList());
-    cell->SetName("Cell");
-    SetIndices(*cell->GetIndexList(), {0, 1, 2}, {{0, 3}});
-    AppendElement(grid.Cells, cell);
-    AppendElement(mesh.GetModelObjects(), box);
-}
-
-CModelBone* NewBone(CMesh& mesh, const char* name, const char* parent)
-{
-    auto* bone = new CModelBone();
-    bone->SetName(name);
-    bone->SetParentName(parent);
-    AppendElement(mesh.GetBones(), bone);
-    return bone;
-}
-
-void BuildSkinned(CMesh& mesh)
-{
-    CModelObject* body = NewObject("Body", 0x3, 2);
-    CModelVertexList& v = *body->GetVertexList();
-    v.GetAt(0)->Normal.Set(0, 1, 0);
-    v.GetAt(1)->Position.Set(0, 2, 0);
-    v.GetAt(1)->Normal.Set(1, 0, 0);
-    SetIndices(*body->GetIndexList(), {0, 1, 1}, {{0, 3}});
-    AppendElement(mesh.GetModelObjects(), body);
-
-    NewBone(mesh, "root", nullptr);
-    CModelBone* hip = NewBone(mesh, "Hip", "root");
-    hip->FrameMatrix.m[3][1] = -1;
-    const CBoneInfluence hipInfluences[] = {{0, 0, 1.0f}, {0, 1, 0.5f}};
-    hip->Influences.SetArray(hipInfluences, 2);
-    CModelBone* knee = NewBone(mesh, "Knee", "Hip");
-    knee->Transform.m[3][1] = 2;
-    knee->FrameMatrix.m[3][1] = -2;
-    const CBoneInfluence kneeInfluence{0, 1, 0.5f};
-    knee->Influences.SetArray(&kneeInfluence, 1);
-    knee->LinkValues[0] = 1;
-    knee->LinkValues[1] = 0x3F000000;   // 0.5f
-    knee->LinkValues[2] = 0x3E800000;   // 0.25f
-
-    auto* legs = new CPointerList();
-    legs->SetName("Legs");
-    for (CModelBone* bone : {hip, knee}) {
-        void* slot = static_cast<CValueBase*>(bone);
-        legs->Add(&slot);
-    }
-    AppendElement(mesh.GetBoneGroups(), legs);
-
-    auto* walk = new CModelAnimation();
-    walk->SetName("Walk");
-    walk->Length = 4800;
-    auto* keys = new CModelBoneAnimation();
-    keys->Bone = knee;
-    keys->BoneName = ModelCopyText("Knee");
-    keys->MakeRotation()->AddKey(0, CQuaternion(0, 0, 0, 1));
-    keys->MakeRotation()->AddKey(4800, CQuaternion(0, 0, kHalfRoot2, kHalfRoot2), 0.5f);
-    keys->MakePosition()->AddKey(2400, CVector3(0, 2, 0.5f));
-    void* slot = keys;
-    walk->Tracks.Add(&slot);
-    // A key set without a bone is left out of the file.
-    auto* orphan = new CModelBoneAnimation();
-    orphan->BoneName = ModelCopyText("Tail");
-    orphan->MakePosition()->AddKey(0, CVector3(9, 9, 9));
-    slot = orphan;
-    walk->Tracks.Add(&slot);
-    AppendElement(mesh.GetAnimations(), walk);
-}
 
 bool Read(const std::string& bytes, CMesh& mesh)
 {

@@ -1,25 +1,25 @@
-// Fuzz driver for the engine model file reader: any bytes are read into a
-// mesh (with a texture cache, so the caching path runs too); whatever is
-// read is written out again and read back, which must succeed, and a
-// refused input must leave the mesh empty. A mesh that reads is posed by an
-// animation controller through each of its sets.
+// Engine model files through CAnalysMesh, into a mesh: with a texture cache
+// (ReadModel's path, textures made as named placeholders so no name from
+// the input reaches the file system) and without (ReadChunks). A refused
+// file leaves the mesh empty, and a read one holds no more vertices than
+// the file has bytes; what was read is written again with CWriteMesh,
+// which must read back and write the same bytes once more.
 #include "engine/model/AnalysMesh.h"
 #include "engine/model/AnimationController.h"
 #include "engine/model/Mesh.h"
 #include "engine/model/ModelMaterial.h"
+#include "engine/model/ModelObject.h"
 #include "engine/model/WriteMesh.h"
+#include "fuzz/FuzzSupport.h"
 
-#include <cstdint>
-#include <cstdlib>
 #include <string>
 
 namespace {
 
-// Names from the input never reach the file system.
 CResourceBase* NamedPlaceholder(const char* name, CqelPackFile*)
 {
     auto* texture = new CResourceBase();
-    if (texture && name) texture->SetName(name);
+    if (name) texture->SetName(name);
     return texture;
 }
 
@@ -27,8 +27,6 @@ i32 ReadInto(const void* data, size_t size, CMesh& mesh, CResourceList* textures
 {
     CAnalysMesh reader;
     if (size == 0 || size > UINT32_MAX || !reader.LoadFromMemory(data, u32(size))) return 0;
-    // ReadChunks is ReadModel without the device buffers; the texture
-    // cache goes in through ReadModel's path only, so exercise both.
     if (textures) {
         CMesh scratch;
         reader.ReadModel(&scratch, "fuzz", textures, nullptr, nullptr);
@@ -45,13 +43,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CResourceList textures;
     CMesh mesh;
     if (!ReadInto(data, size, mesh, &textures)) {
-        if (mesh.GetModelObjectCount() != 0 || mesh.GetBoneCount() != 0) std::abort();
+        FUZZ_CHECK(mesh.GetModelObjectCount() == 0 && mesh.GetBoneCount() == 0);
         return 0;
     }
+    // Every vertex takes at least a byte of the file.
+    u64 vertices = 0;
+    for (u32 i = 0; i < mesh.GetModelObjectCount(); ++i)
+        vertices += mesh.GetModelObject(i)->GetVertexList()->GetCount();
+    FUZZ_CHECK(vertices <= size);
     const std::string again = CWriteMesh::Build(mesh);
     CMesh reread;
-    if (!ReadInto(again.data(), again.size(), reread, nullptr)) std::abort();
-    if (reread.GetModelObjectCount() != mesh.GetModelObjectCount()) std::abort();
+    FUZZ_CHECK(ReadInto(again.data(), again.size(), reread, nullptr) == 1);
+    FUZZ_CHECK(reread.GetModelObjectCount() == mesh.GetModelObjectCount());
+    FUZZ_CHECK(reread.GetBoneCount() == mesh.GetBoneCount());
+    FUZZ_CHECK(CWriteMesh::Build(reread) == again);
+
+    // A mesh that reads is posed through each of its sets.
     for (u32 b = 0; b < mesh.GetBoneCount(); ++b) mesh.ComputeBoneSphere(b);
     CAnimationController* controller = mesh.CreateAnimationController();
     if (!controller) return 0;
