@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # make-outside-seeds.sh <folder>: seeds made by other programs (ImageMagick
-# PSD, PNG, TGA, JPG, BMP and DDS; sox WAV; oggenc Ogg Vorbis) into
+# PSD, PNG, TGA, JPG, BMP and DDS; sox WAV; oggenc Ogg Vorbis; ffmpeg movies) into
 # <folder>/<driver>/, each tool only when it is installed. Run by CTest
 # before the replays.
 set -euo pipefail
 out=${1:?usage: make-outside-seeds.sh <folder>}
-mkdir -p "$out/psd" "$out/image" "$out/wav" "$out/ogg"
+mkdir -p "$out/psd" "$out/image" "$out/wav" "$out/ogg" "$out/movie"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -66,4 +66,13 @@ if command -v oggenc >/dev/null && command -v sox >/dev/null; then
   cat "$out/ogg/oggenc-mono.ogg" "$out/ogg/oggenc-stereo.ogg" >"$out/ogg/oggenc-chained.ogg"
 else
   echo "oggenc or sox not found: no oggenc seeds" >&2
+fi
+
+if command -v ffmpeg >/dev/null; then
+  ff=(ffmpeg -nostdin -hide_banner -loglevel error -y)
+  "${ff[@]}" -f lavfi -i testsrc=size=32x24:rate=25 -f lavfi -i sine=frequency=500:sample_rate=22050 \
+    -t 0.3 -c:v mpeg1video -c:a mp2 "$out/movie/ffmpeg-mpeg1.mpg"
+  "${ff[@]}" -f lavfi -i testsrc=size=16x16:rate=5 -t 0.4 -c:v mpeg4 -an "$out/movie/ffmpeg-silent.avi"
+else
+  echo "ffmpeg not found: no movie seeds" >&2
 fi

@@ -47,6 +47,7 @@ int main(int argc, char** argv)
     seeds::MakeImageSeeds(root);
     seeds::MakeModelSeeds(root);
     seeds::MakeEffectSeeds(root);
+    seeds::MakeScriptSeeds(root);
     std::free(root);
     return 0;
 }

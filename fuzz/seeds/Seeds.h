@@ -34,5 +34,6 @@ void MakeSoundSeeds(const std::string& root);
 void MakeImageSeeds(const std::string& root);
 void MakeModelSeeds(const std::string& root);
 void MakeEffectSeeds(const std::string& root);
+void MakeScriptSeeds(const std::string& root);
 
 }  // namespace seeds

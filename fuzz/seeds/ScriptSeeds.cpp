@@ -1,0 +1,38 @@
+// Seeds of the text formats without a writer of our own (tension scripts and
+// DirectX .x files) and of movies, which only ffmpeg makes (the outside
+// seeds): one damaged stand-in here keeps the movie replay from running dry.
+#include "engine/model/tests/XFileSamples.h"
+#include "fuzz/seeds/Seeds.h"
+
+namespace seeds {
+
+namespace {
+
+// The tension driver takes its first byte as the music's length less 40 s.
+void AddScript(Sink& sink, const std::string& name, u8 length, const char* script)
+{
+    sink.Add(name, Bytes(1, char(length)) + script);
+}
+
+}  // namespace
+
+void MakeScriptSeeds(const std::string& root)
+{
+    Sink tension(root, "tension");
+    AddScript(tension, "levels", 160,
+              "ファイル名:ステージ１;\nファイルコメント:一行目\n二行目;\n"
+              "HI:30;\nLOW:60;\nCLIMAX:180;\nクライマックスフィナーレ:175.5;\n");
+    AddScript(tension, "spellings", 160,
+              "ローテンション:100;\nノーマル:30;\nhitension:70;\nct:190;\n  \tLOW :110;\n");
+    AddScript(tension, "comments", 20, "/* note */ HI:5; // tail\nLOW:50;\n");
+    AddScript(tension, "too-short", 0, "HI:10;\n");
+
+    Sink xfile(root, "xfile");
+    xfile.Add("hand-model.x", Bytes(xfile_test::kHandModel));
+    xfile.Add("triangle.x", Bytes(xfile_test::kTriangle));
+
+    Sink movie(root, "movie");
+    movie.Add("cut-pack-header.mpg", Bytes("\x00\x00\x01\xBA\x44\x00\x04\x00\x04\x01", 10));
+}
+
+}  // namespace seeds
