@@ -316,22 +316,10 @@ TEST(SceneObject, RectangleSettersHoldAfterTheNextUpdate)
     ExpectRect(layer.GetScreenState().rect, 100, 200, 150, 230);
 }
 
-TEST(SceneObject, BaseValuesSetTheTrackDefaults)
+TEST(SceneObject, BaseSizeKeepsScaleOneWhereTheRectHasNoExtent)
 {
     CSceneObject layer;
-    layer.SetBaseRect(10, 30, 5, 25);   // left, right, top, bottom
-    layer.SetBaseSize(40, 10);
-    layer.SetBasePosition(7, 8);
-    layer.Update(0);
-    const CLayerState& s = layer.GetScreenState();
-    ExpectRect(s.rect, 10, 5, 30, 25);
-    EXPECT_FLOAT_EQ(s.scaleX, 2.0f);
-    EXPECT_FLOAT_EQ(s.scaleY, 0.5f);
-    EXPECT_EQ(s.position.x, 7.0f);
-    EXPECT_EQ(s.position.y, 8.0f);
-
-    // No width to measure against: that axis keeps 1.
-    layer.SetBaseRect(10, 10, 0, 4);
+    layer.SetBaseRect(10, 10, 0, 4);   // left, right, top, bottom
     layer.SetBaseSize(40, 8);
     EXPECT_EQ(layer.GetScalingTrack().GetDefaultValue()->x, 1.0f);
     EXPECT_EQ(layer.GetScalingTrack().GetDefaultValue()->y, 2.0f);
@@ -363,28 +351,4 @@ TEST(SceneObject, CopiesAreDeepAndOwnTheirChildren)
     copiedChild->SetTime(2.0f);
     copy->Update(0);
     EXPECT_EQ(copiedChild->GetScreenState().position.x, 5.0f);
-}
-
-TEST(SceneObject, TexturesAreBoundByFileName)
-{
-    CResourceList textures;
-    auto* menu = new CTexture();
-    menu->SetName("Data\\Texture\\Menu.dds");
-    void* element = static_cast<CValueBase*>(menu);
-    textures.Add(&element);
-
-    CSceneObject root("Root", nullptr);
-    CTexture other;
-    other.SetName("Menu.dds");
-    root.SetTextureRecursive(&other);
-    Add(root.GetChildren(), "Plain");
-    root.BindTexture(&textures);
-    EXPECT_EQ(root.GetTexture(), menu);
-    EXPECT_STREQ(root.GetTextureName(), "Menu.dds");
-    // A layer without a texture name, or a list without its file, gets none.
-    EXPECT_EQ(root.GetChild(0)->GetTexture(), nullptr);
-    root.BindTexture(nullptr);
-    EXPECT_EQ(root.GetTexture(), nullptr);
-    root.SetTextureRecursive(nullptr);
-    EXPECT_EQ(root.GetTextureName(), nullptr);
 }
