@@ -48,6 +48,7 @@ int main(int argc, char** argv)
     seeds::MakeModelSeeds(root);
     seeds::MakeEffectSeeds(root);
     seeds::MakeScriptSeeds(root);
+    seeds::MakeSceneSeeds(root);
     std::free(root);
     return 0;
 }

@@ -35,5 +35,6 @@ void MakeImageSeeds(const std::string& root);
 void MakeModelSeeds(const std::string& root);
 void MakeEffectSeeds(const std::string& root);
 void MakeScriptSeeds(const std::string& root);
+void MakeSceneSeeds(const std::string& root);
 
 }  // namespace seeds

@@ -1,0 +1,40 @@
+// Seeds of the scene layout (.sce) and resource list (.grc) readers, laid
+// out from their records as the scene tests lay out their golden files.
+#include "engine/scene/tests/SceneTestSupport.h"
+#include "fuzz/seeds/Seeds.h"
+
+namespace seeds {
+
+namespace {
+
+Bytes Grc(u32 header, const std::vector<std::string>& records)
+{
+    scene_test::Bytes b;
+    b.U32(header);
+    for (const std::string& r : records) b.Text(r, 260);
+    return b.Text("EOF", 260);
+}
+
+}  // namespace
+
+void MakeSceneSeeds(const std::string& root)
+{
+    using namespace scene_test;
+    Sink sce(root, "sce");
+    const std::string logo = LayerRecord("Logo", Settings(), "Menu.bmp", EmptyTracks());
+    Settings turned;
+    turned.rotation = 30;
+    turned.orientation = 2;
+    turned.anchor = 17;
+    sce.Add("one-layer.sce", SceneFile("Title", {logo}));
+    sce.Add("nested.sce", SceneFile("Menu", {LayerRecord("Group", turned, "", EmptyTracks(), {logo, logo}), logo}));
+    sce.Add("unnamed-empty.sce", SceneFile("", {}));
+
+    Sink grc(root, "grc");
+    grc.Add("media.grc", Grc(0x1234, {"Menu.bmp", "Hit.wav", "notes.txt"}));
+    grc.Add("every-kind.grc",
+            Grc(7, {"Menu.bmp", "Hit.wav", "Scene\\Title.sce", "Effect\\Efc_a.efc", "Data\\Pack.gpk", "notes.txt"}));
+    grc.Add("empty.grc", Grc(0, {}));
+}
+
+}  // namespace seeds
