@@ -7,6 +7,7 @@
 #include "engine/graphics/Texture.h"
 #include "engine/model/AnalysMesh.h"
 #include "engine/model/Mesh.h"
+#include "engine/model/XConvert.h"
 #include "engine/platform/SoundBuffer.h"
 #include "engine/scene/EffectContainer.h"
 #include "engine/scene/ResourceControllerFile.h"
@@ -38,7 +39,13 @@ bool Contains(const char* path, const Texts& texts)
     return std::any_of(texts.begin(), texts.end(), [path](const char* t) { return std::strstr(path, t); });
 }
 
-CResourceController::XFileConverter g_xFileConverter = nullptr;
+u32 ConvertXFile(const char* xPath, const char* modelPath)
+{
+    CqelXFileConverter converter;
+    return converter.Convert(xPath, modelPath) ? 1 : 0;
+}
+
+CResourceController::XFileConverter g_xFileConverter = &ConvertXFile;
 
 // Appends resource to list; deletes it when the list cannot grow.
 u32 Keep(CResourceList& list, CValueBase* resource)
@@ -51,7 +58,10 @@ u32 Keep(CResourceList& list, CValueBase* resource)
 
 }  // namespace
 
-void CResourceController::SetXFileConverter(XFileConverter converter) { g_xFileConverter = converter; }
+void CResourceController::SetXFileConverter(XFileConverter converter)
+{
+    g_xFileConverter = converter ? converter : &ConvertXFile;
+}
 
 CResourceController::CResourceController() { SetSoundPlayerList(&m_sounds); }
 
@@ -138,7 +148,7 @@ u32 CResourceController::LoadXFile(const char* path)
 {
     const size_t length = std::strlen(path);
     const std::string model = std::string(path, length - std::min<size_t>(length, 2)) + ".mdl";
-    if (!g_xFileConverter || !g_xFileConverter(path, model.c_str())) return 0;
+    if (!g_xFileConverter(path, model.c_str())) return 0;
     return LoadModel(nullptr, model.c_str());
 }
 

@@ -44,7 +44,8 @@ public:
     };
 
     // Turns a DirectX .x file into an engine model file at modelPath; 1 on
-    // success. Without one, .x paths fail to load.
+    // success. The engine's own converter unless another is set; null puts
+    // it back.
     using XFileConverter = u32 (*)(const char* xPath, const char* modelPath);
     static void SetXFileConverter(XFileConverter converter);
 

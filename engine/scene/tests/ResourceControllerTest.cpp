@@ -8,6 +8,7 @@
 #include "engine/graphics/tests/DeviceTestSupport.h"
 #include "engine/model/Mesh.h"
 #include "engine/model/WriteMesh.h"
+#include "engine/model/tests/XFileSamples.h"
 #include "engine/platform/Sound.h"
 #include "engine/platform/SoundBuffer.h"
 #include "engine/scene/EffectContainer.h"
@@ -404,4 +405,16 @@ TEST_F(Controller, SaveGrcWritesTheListAndItsArchives)
     ::remove("Lost.bmp");
     EXPECT_EQ(c.SaveGrc(&system_, 0), 0u);
     EXPECT_EQ(ReadBytes(path), before);
+}
+
+// Without a converter set, a DirectX file goes through the engine's own.
+TEST_F(Controller, DirectXFilesGoThroughTheEnginesConverter)
+{
+    WriteBytes("Tri.x", xfile_test::kTriangle);
+    CResourceController c;
+    ASSERT_EQ(c.Load("Tri.x", 1), 1u);
+    auto* mesh = static_cast<CMesh*>(c.GetModelList()->FindByName("Tri.mdl"));
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->GetModelObjectCount(), 1u);
+    EXPECT_EQ(c.Load("Broken.x", 1), 0u);
 }
