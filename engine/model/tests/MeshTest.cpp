@@ -4,6 +4,7 @@
 // by its handle, the skinning technique, the identity world of posed
 // vertices, software skinning past the effect's 75 matrices or without an
 // effect, and skinned vertex positions.
+#include "host/kernel/Kernel.h"
 #include "engine/core/Endian.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Shader.h"
@@ -93,6 +94,9 @@ protected:
         fake_ = &render::InstallFakeRender();
         system_ = new CSystem();
         device_ = new CGraphicDevice();
+        // The window measures the processor clock over two seconds of this clock.
+        host::kernel::FakeClock clock{1000};
+        host::kernel::ScopedClock scoped{clock};
         ASSERT_EQ(system_->Create(GetModuleInstance(), "Mesh", -1, -1, 640, 480, 0xCA0000, 105, &Proc, nullptr), 1);
         ASSERT_EQ(device_->Create(system_), 1);
     }

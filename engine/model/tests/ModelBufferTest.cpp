@@ -1,6 +1,7 @@
 // Model parts on the fake render device: buffers, their packed contents,
 // the declaration, 32-bit indices where 16 bits do not reach, indices
 // checked against the vertices, software skinning and failed device calls.
+#include "host/kernel/Kernel.h"
 #include "engine/core/Endian.h"
 #include "engine/core/Matrix.h"
 #include "engine/graphics/GraphicDevice.h"
@@ -38,6 +39,9 @@ protected:
         fake_ = &render::InstallFakeRender();
         system_ = new CSystem();
         device_ = new CGraphicDevice();
+        // The window measures the processor clock over two seconds of this clock.
+        host::kernel::FakeClock clock{1000};
+        host::kernel::ScopedClock scoped{clock};
         ASSERT_EQ(system_->Create(GetModuleInstance(), "Model", -1, -1, 640, 480, 0xCA0000, 105, &Proc, nullptr), 1);
         ASSERT_EQ(device_->Create(system_), 1);
     }

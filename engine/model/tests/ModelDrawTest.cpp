@@ -1,6 +1,7 @@
 // Drawing model objects on the fake device: through the fixed pipeline
 // (materials, textures, blend modes, the world transform, software
 // skinning) and through an effect (material parameters and techniques).
+#include "host/kernel/Kernel.h"
 #include "engine/core/Matrix.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Shader.h"
@@ -35,6 +36,9 @@ protected:
         fake_ = &render::InstallFakeRender();
         system_ = new CSystem();
         device_ = new CGraphicDevice();
+        // The window measures the processor clock over two seconds of this clock.
+        host::kernel::FakeClock clock{1000};
+        host::kernel::ScopedClock scoped{clock};
         ASSERT_EQ(system_->Create(GetModuleInstance(), "Draw", -1, -1, 640, 480, 0xCA0000, 105, &Proc, nullptr), 1);
         ASSERT_EQ(device_->Create(system_), 1);
     }

@@ -1,6 +1,7 @@
 // Triangle lists on the fake device: made to a size, indices inserted into
 // their ranges, triangles split at a point and along planes (every piece
 // wound as its triangle), vertices welded, lists merged, and drawn.
+#include "host/kernel/Kernel.h"
 #include "engine/core/Matrix.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Shader.h"
@@ -60,6 +61,9 @@ protected:
         fake_ = &render::InstallFakeRender();
         system_ = new CSystem();
         device_ = new CGraphicDevice();
+        // The window measures the processor clock over two seconds of this clock.
+        host::kernel::FakeClock clock{1000};
+        host::kernel::ScopedClock scoped{clock};
         ASSERT_EQ(system_->Create(GetModuleInstance(), "Tri", -1, -1, 640, 480, 0xCA0000, 105, &Proc, nullptr), 1);
         ASSERT_EQ(device_->Create(system_), 1);
     }

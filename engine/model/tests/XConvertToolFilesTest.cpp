@@ -134,6 +134,9 @@ protected:
         fake_ = &render::InstallFakeRender();
         system_ = new CSystem();
         device_ = new CGraphicDevice();
+        // The window measures the processor clock over two seconds of this clock.
+        host::kernel::FakeClock clock{1000};
+        host::kernel::ScopedClock scoped{clock};
         ASSERT_EQ(system_->Create(GetModuleInstance(), "XFile", -1, -1, 640, 480, 0xCA0000, 105, &Proc, nullptr), 1);
         ASSERT_EQ(device_->Create(system_), 1);
     }

@@ -2,6 +2,7 @@
 // dot by the weights the filter set, the glow brightens what was drawn into
 // the glow target and leaves the rest of the scene as it was, and a capture
 // of the back buffer drawn back changes nothing.
+#include "host/kernel/Kernel.h"
 #include "engine/graphics/Filter.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Texture.h"
@@ -42,6 +43,9 @@ protected:
     {
         host::window::UseRealBackend();
         render::InstallGlRender();
+        // The window measures the processor clock over two seconds of this clock.
+        host::kernel::FakeClock clock{1000};
+        host::kernel::ScopedClock scoped{clock};
         ASSERT_EQ(system_.Create(GetModuleInstance(), "filters", -1, -1, kWidth, kHeight, 0xCA0000, 105, &Proc,
                                  nullptr),
                   1);
