@@ -4,11 +4,11 @@
 // by its handle, the skinning technique, the identity world of posed
 // vertices, software skinning past the effect's 75 matrices or without an
 // effect, and skinned vertex positions.
-#include "host/kernel/Kernel.h"
 #include "engine/core/Endian.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Shader.h"
 #include "engine/model/AnimationController.h"
+#include "engine/model/tests/ModelDeviceTest.h"
 #include "engine/model/tests/ArmModel.h"
 #include "engine/model/tests/ModelGolden.h"
 #include "engine/platform/System.h"
@@ -28,12 +28,6 @@ namespace render = host::render;
 using model_test::kSin45;
 
 namespace {
-
-host::window::LResult Proc(host::window::Handle window, uint32_t message, host::window::WParam w,
-    host::window::LParam l)
-{
-    return host::window::DefWindowProc(window, message, w, l);
-}
 
 struct Destroyer {
     void operator()(CAnimationController* c) const { c->Destroy(); }
@@ -86,27 +80,8 @@ CVector3 Packed(const CModelObject& object, u32 i)
     return p;
 }
 
-class MeshTest : public ::testing::Test {
+class MeshTest : public model_test::ModelDeviceTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        host::window::InstallFakeWindow();
-        fake_ = &render::InstallFakeRender();
-        system_ = new CSystem();
-        device_ = new CGraphicDevice();
-        // The window measures the processor clock over two seconds of this clock.
-        host::kernel::FakeClock clock{1000};
-        host::kernel::ScopedClock scoped{clock};
-        ASSERT_EQ(system_->Create(GetModuleInstance(), "Mesh", -1, -1, 640, 480, 0xCA0000, 105, &Proc, nullptr), 1);
-        ASSERT_EQ(device_->Create(system_), 1);
-    }
-    static void TearDownTestSuite()
-    {
-        device_->Release();
-        delete device_;
-        delete system_;
-        render::InstallBackend(nullptr);
-    }
     void SetUp() override
     {
         ASSERT_NE(GetDefaultShader(), nullptr);
@@ -119,9 +94,6 @@ protected:
     static render::Matrix World(u32 i) { return fake_->LastDevice()->Transform(render::TransformWorld(i)); }
     static size_t Uploads() { return fake_->Count("Effect.SetMatrixArray"); }
 
-    static inline render::FakeRender* fake_ = nullptr;
-    static inline CSystem* system_ = nullptr;
-    static inline CGraphicDevice* device_ = nullptr;
 };
 
 bool IsIdentity(const render::Matrix& m)

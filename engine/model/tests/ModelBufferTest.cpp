@@ -1,11 +1,11 @@
 // Model parts on the fake render device: buffers, their packed contents,
 // the declaration, 32-bit indices where 16 bits do not reach, indices
 // checked against the vertices, software skinning and failed device calls.
-#include "host/kernel/Kernel.h"
 #include "engine/core/Endian.h"
 #include "engine/core/Matrix.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/model/AnalysMesh.h"
+#include "engine/model/tests/ModelDeviceTest.h"
 #include "engine/model/Mesh.h"
 #include "engine/model/ModelObject.h"
 #include "engine/model/tests/ModelGolden.h"
@@ -23,35 +23,10 @@ namespace render = host::render;
 
 namespace {
 
-host::window::LResult Proc(host::window::Handle window, uint32_t message, host::window::WParam w,
-    host::window::LParam l)
-{
-    return host::window::DefWindowProc(window, message, w, l);
-}
-
 // The window and the device are made once per run: making the window
 // measures the processor clock for two seconds.
-class ModelBufferTest : public ::testing::Test {
+class ModelBufferTest : public model_test::ModelDeviceTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        host::window::InstallFakeWindow();
-        fake_ = &render::InstallFakeRender();
-        system_ = new CSystem();
-        device_ = new CGraphicDevice();
-        // The window measures the processor clock over two seconds of this clock.
-        host::kernel::FakeClock clock{1000};
-        host::kernel::ScopedClock scoped{clock};
-        ASSERT_EQ(system_->Create(GetModuleInstance(), "Model", -1, -1, 640, 480, 0xCA0000, 105, &Proc, nullptr), 1);
-        ASSERT_EQ(device_->Create(system_), 1);
-    }
-    static void TearDownTestSuite()
-    {
-        device_->Release();
-        delete device_;
-        delete system_;
-        render::InstallBackend(nullptr);
-    }
     void SetUp() override
     {
         ASSERT_NE(GetGraphicDevice(), nullptr);
@@ -104,9 +79,6 @@ protected:
         return f;
     }
 
-    static inline render::FakeRender* fake_ = nullptr;
-    static inline CSystem* system_ = nullptr;
-    static inline CGraphicDevice* device_ = nullptr;
 };
 
 }  // namespace

@@ -1,12 +1,12 @@
 // Drawing model objects on the fake device: through the fixed pipeline
 // (materials, textures, blend modes, the world transform, software
 // skinning) and through an effect (material parameters and techniques).
-#include "host/kernel/Kernel.h"
 #include "engine/core/Matrix.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Shader.h"
 #include "engine/graphics/Texture.h"
 #include "engine/model/ModelObject.h"
+#include "engine/model/tests/ModelDeviceTest.h"
 #include "engine/platform/System.h"
 #include "host/render/FakeRender.h"
 #include "host/render/RenderBackend.h"
@@ -21,34 +21,9 @@ namespace render = host::render;
 
 namespace {
 
-host::window::LResult Proc(host::window::Handle window, uint32_t message, host::window::WParam w,
-    host::window::LParam l)
-{
-    return host::window::DefWindowProc(window, message, w, l);
-}
-
 // One window and device per run (making the window takes two seconds).
-class ModelDrawTest : public ::testing::Test {
+class ModelDrawTest : public model_test::ModelDeviceTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        host::window::InstallFakeWindow();
-        fake_ = &render::InstallFakeRender();
-        system_ = new CSystem();
-        device_ = new CGraphicDevice();
-        // The window measures the processor clock over two seconds of this clock.
-        host::kernel::FakeClock clock{1000};
-        host::kernel::ScopedClock scoped{clock};
-        ASSERT_EQ(system_->Create(GetModuleInstance(), "Draw", -1, -1, 640, 480, 0xCA0000, 105, &Proc, nullptr), 1);
-        ASSERT_EQ(device_->Create(system_), 1);
-    }
-    static void TearDownTestSuite()
-    {
-        device_->Release();
-        delete device_;
-        delete system_;
-        render::InstallBackend(nullptr);
-    }
     void SetUp() override
     {
         ASSERT_NE(GetGraphicDevice(), nullptr);
@@ -88,9 +63,6 @@ protected:
 
     static std::vector<render::Call> Draws() { return fake_->Find(render::CallMatch("DrawIndexedPrimitive")); }
 
-    static inline render::FakeRender* fake_ = nullptr;
-    static inline CSystem* system_ = nullptr;
-    static inline CGraphicDevice* device_ = nullptr;
 };
 
 }  // namespace

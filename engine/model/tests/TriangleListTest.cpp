@@ -1,11 +1,11 @@
 // Triangle lists on the fake device: made to a size, indices inserted into
 // their ranges, triangles split at a point and along planes (every piece
 // wound as its triangle), vertices welded, lists merged, and drawn.
-#include "host/kernel/Kernel.h"
 #include "engine/core/Matrix.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Shader.h"
 #include "engine/model/TriangleList.h"
+#include "engine/model/tests/ModelDeviceTest.h"
 #include "engine/platform/System.h"
 #include "host/render/FakeRender.h"
 #include "host/render/RenderBackend.h"
@@ -22,12 +22,6 @@ namespace render = host::render;
 static bool operator==(const CPoint2& a, const CPoint2& b) { return a.first == b.first && a.second == b.second; }
 
 namespace {
-
-host::window::LResult Proc(host::window::Handle window, uint32_t message, host::window::WParam w,
-    host::window::LParam l)
-{
-    return host::window::DefWindowProc(window, message, w, l);
-}
 
 std::vector<u32> Indices(const CModelBase& part)
 {
@@ -53,27 +47,8 @@ f32 Winding(const CModelBase& part, u32 t)
 
 f32 Area(const CModelBase& part, u32 t) { return std::fabs(Winding(part, t)) / 2; }
 
-class TriangleListTest : public ::testing::Test {
+class TriangleListTest : public model_test::ModelDeviceTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        host::window::InstallFakeWindow();
-        fake_ = &render::InstallFakeRender();
-        system_ = new CSystem();
-        device_ = new CGraphicDevice();
-        // The window measures the processor clock over two seconds of this clock.
-        host::kernel::FakeClock clock{1000};
-        host::kernel::ScopedClock scoped{clock};
-        ASSERT_EQ(system_->Create(GetModuleInstance(), "Tri", -1, -1, 640, 480, 0xCA0000, 105, &Proc, nullptr), 1);
-        ASSERT_EQ(device_->Create(system_), 1);
-    }
-    static void TearDownTestSuite()
-    {
-        device_->Release();
-        delete device_;
-        delete system_;
-        render::InstallBackend(nullptr);
-    }
     void SetUp() override
     {
         ASSERT_EQ(device_->BeginScene(), 1);
@@ -95,9 +70,6 @@ protected:
         list.GetIndexList()->Indices.SetArray(tri, 3);
     }
 
-    static inline render::FakeRender* fake_ = nullptr;
-    static inline CSystem* system_ = nullptr;
-    static inline CGraphicDevice* device_ = nullptr;
 };
 
 }  // namespace

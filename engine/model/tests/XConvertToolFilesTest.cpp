@@ -7,6 +7,7 @@
 #include "engine/core/Vector3.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/model/AnalysMesh.h"
+#include "engine/model/tests/ModelDeviceTest.h"
 #include "engine/model/Mesh.h"
 #include "engine/model/ModelObject.h"
 #include "engine/model/XConvert.h"
@@ -30,12 +31,6 @@
 namespace render = host::render;
 
 namespace {
-
-host::window::LResult Proc(host::window::Handle window, uint32_t message, host::window::WParam w,
-    host::window::LParam l)
-{
-    return host::window::DefWindowProc(window, message, w, l);
-}
 
 bool HaveAssimp() { return std::system("assimp version > /dev/null 2>&1") == 0; }
 
@@ -126,27 +121,8 @@ void ExpectOneWinding(const CMesh& mesh)
     }
 }
 
-class XConvertToolFilesTest : public ::testing::Test {
+class XConvertToolFilesTest : public model_test::ModelDeviceTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        host::window::InstallFakeWindow();
-        fake_ = &render::InstallFakeRender();
-        system_ = new CSystem();
-        device_ = new CGraphicDevice();
-        // The window measures the processor clock over two seconds of this clock.
-        host::kernel::FakeClock clock{1000};
-        host::kernel::ScopedClock scoped{clock};
-        ASSERT_EQ(system_->Create(GetModuleInstance(), "XFile", -1, -1, 640, 480, 0xCA0000, 105, &Proc, nullptr), 1);
-        ASSERT_EQ(device_->Create(system_), 1);
-    }
-    static void TearDownTestSuite()
-    {
-        device_->Release();
-        delete device_;
-        delete system_;
-        render::InstallBackend(nullptr);
-    }
     void SetUp() override
     {
         ASSERT_NE(GetGraphicDevice(), nullptr);
@@ -201,9 +177,6 @@ protected:
     }
 
     host::kernel::testing::TempFolder folder_;
-    static inline render::FakeRender* fake_ = nullptr;
-    static inline CSystem* system_ = nullptr;
-    static inline CGraphicDevice* device_ = nullptr;
 };
 
 constexpr char kCubeObj[] = R"(mtllib cube.mtl
