@@ -13,11 +13,16 @@ namespace host::render {
 
 GLenum GlCompare(uint32_t cmp) { return GL_NEVER + std::clamp(cmp, kCmpNever, kCmpAlways) - kCmpNever; }
 
-GLenum GlBlendFactor(uint32_t blend) {
+GLenum GlBlendFactor(uint32_t blend, bool opaqueTarget) {
     static constexpr GLenum kFactors[] = {
         GL_ZERO, GL_ONE, GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA,
         GL_DST_ALPHA, GL_ONE_MINUS_DST_ALPHA, GL_DST_COLOR, GL_ONE_MINUS_DST_COLOR, GL_SRC_ALPHA_SATURATE,
     };
+    if (opaqueTarget) {
+        // Destination alpha is 1: min(As, 1 - Ad) is 0.
+        if (blend == 7) return GL_ONE;
+        if (blend == 8 || blend == 11) return GL_ZERO;
+    }
     return blend >= 1 && blend <= std::size(kFactors) ? kFactors[blend - 1] : GL_ONE;
 }
 
