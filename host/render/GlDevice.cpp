@@ -107,7 +107,7 @@ Result GlDeviceImpl::Start(void* context) {
     glGenTextures(1, &white_);
     gl_.BindUploadTexture(white_);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_BGRA, GL_UNSIGNED_BYTE, &white);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_BGRA, GL_UNSIGNED_BYTE, &white);
 
     MakeBackBuffer();
     ApplyDefaults();

@@ -168,7 +168,7 @@ void GlSurfaceImpl::Realize() {
         device->Gl().BindUploadTexture(name_);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
         if (IgnoresAlpha(desc.format)) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(desc.width), GLsizei(desc.height), 0, GL_BGRA,
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, GLsizei(desc.width), GLsizei(desc.height), 0, GL_BGRA,
                      GL_UNSIGNED_BYTE, nullptr);
     }
     realizedWidth_ = desc.width;
@@ -318,7 +318,7 @@ void GlTextureImpl::Realize() {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(allocated - 1));
         if (IgnoresAlpha(format)) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
         for (uint32_t l = 0; l < allocated; ++l)
-            glTexImage2D(GL_TEXTURE_2D, GLint(l), GL_RGBA8, GLsizei(levels[l]->desc.width),
+            glTexImage2D(GL_TEXTURE_2D, GLint(l), GL_RGBA, GLsizei(levels[l]->desc.width),
                          GLsizei(levels[l]->desc.height), 0, order, GL_UNSIGNED_BYTE, nullptr);
     }
     const GlSurfaceImpl& top = *levels[0];
