@@ -112,6 +112,25 @@ TEST_F(GlTest, X8TargetIsSampledWithAlphaOne) {
     EXPECT_EQ(Hex{Pixel(surface.Get(), 8, 8)}.v, kRed);   // read back opaque too
 }
 
+// Whatever an X8 surface stores as alpha, it reads as 1: when sampled,
+// copied into a target with alpha, and as a destination factor.
+TEST_F(GlTest, X8AlphaIsOneWhenCopiedAndWhenBlendedWith) {
+    Ref<Texture> x8 = MakeTarget(8, 8, kFormatX8R8G8B8), a8 = MakeTarget(8, 8);
+    Ref<Surface> x8Surface = Level0(x8.Get()), a8Surface = Level0(a8.Get());
+    ASSERT_EQ(device->BeginScene(), Result::Ok);
+    ASSERT_EQ(device->SetRenderTarget(0, x8Surface.Get()), Result::Ok);
+    ASSERT_EQ(Fill(0, 0, 8, 8, 0x00FF0000), Result::Ok);    // alpha 0 written
+    constexpr uint32_t kDestAlpha = 7;   // the engine never blends with it; D3D9 has it
+    SetBlend(kDestAlpha, kBlendZero);
+    ASSERT_EQ(Fill(0, 0, 4, 8, kGreen), Result::Ok);        // green times 1
+    ASSERT_EQ(device->SetRenderState(kRsAlphaBlendEnable, 0), Result::Ok);
+    ASSERT_EQ(device->EndScene(), Result::Ok);
+    ASSERT_EQ(device->StretchRect(x8Surface.Get(), nullptr, a8Surface.Get(), nullptr, kFilterPoint), Result::Ok);
+    EXPECT_EQ(Hex{Pixel(x8Surface.Get(), 1, 1)}.v, kGreen);
+    EXPECT_EQ(Hex{Pixel(x8Surface.Get(), 6, 1)}.v, kRed);
+    EXPECT_EQ(Hex{Pixel(a8Surface.Get(), 6, 1)}.v, kRed);   // alpha 0xFF, not 0
+}
+
 TEST_F(GlTest, ResetResizesTheBackBufferAndRestoresTheDefaults) {
     ASSERT_EQ(device->SetRenderState(kRsZWriteEnable, 0), Result::Ok);
     backBuffer.Reset();
