@@ -116,8 +116,11 @@ Result GlDeviceImpl::Start(void* context) {
     return glGetError() == GL_NO_ERROR ? Result::Ok : Result::NotAvailable;
 }
 
+// The last reference may go on another thread; GL objects then go with the
+// context instead of one by one.
 GlDeviceImpl::~GlDeviceImpl() {
-    if (context_) MakeCurrent();
+    const bool gl = context_ && Here();
+    if (gl) MakeCurrent();
     batch_.vertices = 0;
     effect_ = nullptr;
     for (Texture*& t : textures_) Bind(t, static_cast<Texture*>(nullptr));
@@ -128,7 +131,7 @@ GlDeviceImpl::~GlDeviceImpl() {
     Bind(depthTarget_, static_cast<Surface*>(nullptr));
     if (backBuffer_) backBuffer_->Release();
     if (autoDepth_) autoDepth_->Release();
-    if (context_) {
+    if (gl) {
         DrainDeletions();
         for (const auto& [key, fbo] : framebuffers_) glDeleteFramebuffers(1, &fbo);
         for (const auto& [key, sampler] : samplerObjects_) glDeleteSamplers(1, &sampler);

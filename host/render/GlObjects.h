@@ -133,7 +133,7 @@ public:
 private:
     void Realize() override;
     GLuint name_ = 0;               // back buffer texture or depth renderbuffer
-    uint32_t realizedWidth_ = 0, realizedHeight_ = 0;
+    uint32_t realizedWidth_ = 0, realizedHeight_ = 0, realizedFormat_ = 0;
 };
 
 class GlTextureImpl : public Texture, public GlResource {

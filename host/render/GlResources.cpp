@@ -158,7 +158,8 @@ void GlSurfaceImpl::Resize(uint32_t width, uint32_t height) {
 void GlSurfaceImpl::Realize() {
     GlDeviceImpl* device = core->device;
     if (!device || container) return;
-    if (realizedWidth_ == desc.width && realizedHeight_ == desc.height && name_) return;
+    if (realizedWidth_ == desc.width && realizedHeight_ == desc.height && realizedFormat_ == desc.format && name_)
+        return;
     if (IsDepth()) {
         if (!name_) glGenRenderbuffers(1, &name_);
         glBindRenderbuffer(GL_RENDERBUFFER, name_);
@@ -167,12 +168,14 @@ void GlSurfaceImpl::Realize() {
         if (!name_) glGenTextures(1, &name_);
         device->Gl().BindUploadTexture(name_);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-        if (IgnoresAlpha(desc.format)) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+        // Reset may change the format as well as the size.
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, IgnoresAlpha(desc.format) ? GL_ONE : GL_ALPHA);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, GLsizei(desc.width), GLsizei(desc.height), 0, GL_BGRA,
                      GL_UNSIGNED_BYTE, nullptr);
     }
     realizedWidth_ = desc.width;
     realizedHeight_ = desc.height;
+    realizedFormat_ = desc.format;
 }
 
 // ---------------------------------------------------------------- textures

@@ -155,6 +155,33 @@ TEST_F(GlTest, ResetResizesTheBackBufferAndRestoresTheDefaults) {
     EXPECT_EQ(device->Present(), Result::Ok);
 }
 
+// Full screen is the desktop's own mode; the back buffer is scaled into it
+// with its shape kept, and a Reset goes back to a window.
+TEST_F(GlTest, FullScreenPresentsTheBackBufferScaledAndResetReturnsToAWindow) {
+    backBuffer.Reset();
+    device.Reset();
+    PresentParams p;
+    p.window = window;
+    p.windowed = false;
+    p.backBufferWidth = 320;
+    p.backBufferHeight = 200;
+    p.backBufferFormat = kFormatX8R8G8B8;
+    Ref<Device> full;
+    ASSERT_EQ(api->CreateDevice(0, kDeviceHal, window, kCreateHardwareVertexProcessing, p, full.Put()), Result::Ok);
+    DisplayMode mode;
+    ASSERT_EQ(full->GetDisplayMode(mode), Result::Ok);
+    EXPECT_EQ(mode.width, 320u);
+    EXPECT_EQ(mode.height, 200u);
+    ASSERT_EQ(full->Clear(kClearTarget, kRed, 1.0f, 0), Result::Ok);
+    EXPECT_EQ(full->Present(), Result::Ok);
+    p.windowed = true;
+    p.backBufferWidth = p.backBufferHeight = 0;   // the client area
+    ASSERT_EQ(full->Reset(p), Result::Ok);
+    EXPECT_GT(p.backBufferWidth, 0u);
+    ASSERT_EQ(full->Clear(kClearTarget, kGreen, 1.0f, 0), Result::Ok);
+    EXPECT_EQ(full->Present(), Result::Ok);
+}
+
 TEST_F(GlTest, SimulatedLossAnswersLostThenNotResetUntilAReset) {
     gl->SimulateLoss(1);
     EXPECT_EQ(device->TestCooperativeLevel(), Result::DeviceLost);
