@@ -373,8 +373,6 @@ void GlDeviceImpl::Flush() {
 
 // ---------------------------------------------------------------- draws
 
-const VertexLayout* GlDeviceImpl::CurrentLayout() const { return layout_; }
-
 // Unrolls a fan or strip into a list at the end of the batch.
 void GlDeviceImpl::AppendVertices(uint32_t type, uint32_t count, const uint8_t* data, uint32_t stride) {
     const size_t at = batch_.bytes.size();
@@ -407,7 +405,7 @@ void GlDeviceImpl::AppendVertices(uint32_t type, uint32_t count, const uint8_t* 
 
 Result GlDeviceImpl::DrawPrimitiveUP(uint32_t type, uint32_t count, const void* vertices, uint32_t stride) {
     const uint32_t n = VertexCount(type, count);
-    const VertexLayout* layout = CurrentLayout();
+    const VertexLayout* layout = layout_;
     if (!Here() || !inScene_ || n == 0 || !vertices || stride == 0 || count > caps_.maxPrimitiveCount || !layout ||
         (fvf_ ? stride != FvfStride(fvf_) : stride < layout->minStride))
         return Result::InvalidCall;
@@ -453,7 +451,7 @@ Result GlDeviceImpl::DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uin
     auto* vb = static_cast<GlVertexBufferImpl*>(stream_);
     auto* ib = static_cast<GlIndexBufferImpl*>(indices_);
     const uint32_t n = VertexCount(type, count);
-    const VertexLayout* layout = CurrentLayout();
+    const VertexLayout* layout = layout_;
     if (!Here() || !inScene_ || n == 0 || !vb || !ib || numVertices == 0 || !layout ||
         (fvf_ ? streamStride_ != FvfStride(fvf_) : streamStride_ < layout->minStride))
         return Result::InvalidCall;

@@ -492,7 +492,6 @@ private:
         uint32_t nativeType = 0, nativeCount = 0;   // the first draw's
         VertexLayout layout;
     };
-    const VertexLayout* CurrentLayout() const;
     void AppendVertices(uint32_t type, uint32_t count, const uint8_t* data, uint32_t stride);
     // Binds the target's framebuffer, its depth surface attached only when
     // asked for: the rasteriser works per block on whatever is attached.
@@ -558,7 +557,6 @@ private:
     GLuint pointedBuffer_ = 0;
     uintptr_t pointedOffset_ = 0;
     uint32_t enabledAttribs_ = 0;
-    bool hasColorUniform_ = false;
 };
 
 // The GL object behind an interface pointer, or null for another kind or

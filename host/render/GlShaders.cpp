@@ -7,7 +7,7 @@
 // so y flips, and z moves from [0, w] to [-w, w].
 #include "host/render/GlObjects.h"
 
-#include <cstdio>
+#include <algorithm>
 
 namespace host::render {
 namespace {
