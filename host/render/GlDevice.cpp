@@ -7,6 +7,7 @@
 #include "host/render/GlObjects.h"
 
 #include <SDL.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -54,6 +55,15 @@ GlDeviceImpl::GlDeviceImpl(std::shared_ptr<GlRender::State> backend, uint32_t ty
 
 Result GlDeviceImpl::Create(std::shared_ptr<GlRender::State> backend, uint32_t type, const PresentParams& params,
                             SDL_Window* window, const Caps& caps, Device** out) {
+    // Mesa's software rasteriser frees its scene memory after every frame
+    // and allocates it again in the next, 64 KiB for each state change.
+    // Trimmed back to the system each time, every page of it faults again
+    // every frame; the process keeps freed memory instead.
+    static std::once_flag heap;
+    std::call_once(heap, [] {
+        mallopt(M_TRIM_THRESHOLD, 256 << 20);
+        mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    });
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -97,28 +107,20 @@ Result GlDeviceImpl::Start(void* context) {
     glGenTextures(1, &white_);
     gl_.BindUploadTexture(white_);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_BGRA, GL_UNSIGNED_BYTE, &white);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_BGRA, GL_UNSIGNED_BYTE, &white);
 
-    std::string log;
-    const std::string fragment = FixedFragmentSource();
-    screen_.name = LinkProgram(FixedVertexSource(true), fragment, log);
-    world_.name = screen_.name ? LinkProgram(FixedVertexSource(false), fragment, log) : 0;
-    if (!world_.name) {
-        std::fprintf(stderr, "render: the built-in programs do not build: %s\n", log.c_str());
-        return Result::NotAvailable;
-    }
-    screen_.screen = true;
-    LocateFixedUniforms(screen_);
-    LocateFixedUniforms(world_);
-
-    SDL_SetWindowFullscreen(window_, params_.windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
     MakeBackBuffer();
     ApplyDefaults();
+    if (!FixedFor(true) || !FixedFor(false)) return Result::NotAvailable;
+    SDL_SetWindowFullscreen(window_, params_.windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
     return glGetError() == GL_NO_ERROR ? Result::Ok : Result::NotAvailable;
 }
 
+// The last reference may go on another thread; GL objects then go with the
+// context instead of one by one.
 GlDeviceImpl::~GlDeviceImpl() {
-    if (context_) MakeCurrent();
+    const bool gl = context_ && Here();
+    if (gl) MakeCurrent();
     batch_.vertices = 0;
     effect_ = nullptr;
     for (Texture*& t : textures_) Bind(t, static_cast<Texture*>(nullptr));
@@ -129,12 +131,11 @@ GlDeviceImpl::~GlDeviceImpl() {
     Bind(depthTarget_, static_cast<Surface*>(nullptr));
     if (backBuffer_) backBuffer_->Release();
     if (autoDepth_) autoDepth_->Release();
-    if (context_) {
+    if (gl) {
         DrainDeletions();
         for (const auto& [key, fbo] : framebuffers_) glDeleteFramebuffers(1, &fbo);
         for (const auto& [key, sampler] : samplerObjects_) glDeleteSamplers(1, &sampler);
-        glDeleteProgram(screen_.name);
-        glDeleteProgram(world_.name);
+        for (const auto& [key, program] : fixed_) glDeleteProgram(program.name);
         glDeleteTextures(1, &white_);
         glDeleteBuffers(1, &streamVbo_);
         glDeleteVertexArrays(1, &vao_);
@@ -239,7 +240,7 @@ void GlDeviceImpl::DrainDeletions() {
             for (auto it = framebuffers_.begin(); it != framebuffers_.end();) {
                 if (it->first.first == d.surfaceId || it->first.second == d.surfaceId) {
                     gl_.Deleted(GlDeletion::SurfaceGone, it->second);
-                    if (targetFbo_ == it->second) targetDirty_ = true;
+                    if (targetFbo_[0] == it->second || targetFbo_[1] == it->second) targetDirty_ = true;
                     glDeleteFramebuffers(1, &it->second);
                     it = framebuffers_.erase(it);
                 } else {
@@ -408,7 +409,7 @@ Result GlDeviceImpl::Clear(uint32_t flags, uint32_t argb, float z, uint32_t sten
     if ((flags & kClearZBuffer) && !(z >= 0.0f && z <= 1.0f)) return Result::InvalidCall;
     MakeCurrent();
     Flush();
-    PrepareTarget();
+    PrepareTarget(flags & (kClearZBuffer | kClearStencil));
     // GL's clear obeys the write masks and the scissor; Direct3D's clears
     // the viewport whatever the masks say.
     gl_.Scissor(true, GLint(viewport_.x), GLint(viewport_.y), GLsizei(viewport_.width), GLsizei(viewport_.height));
@@ -605,6 +606,13 @@ Result GlDeviceImpl::StretchRect(Surface* source, const Rect* sourceRect, Surfac
     gl_.Scissor(false);
     glBlitFramebuffer(s.left, s.top, s.right, s.bottom, d.left, d.top, d.right, d.bottom, GL_COLOR_BUFFER_BIT,
                       filter == kFilterLinear ? GL_LINEAR : GL_NEAREST);
+    if (IgnoresAlpha(src->desc.format) && !IgnoresAlpha(dst->desc.format)) {
+        // What an X8 surface stores as alpha is not its alpha: 1 is.
+        gl_.Scissor(true, d.left, d.top, d.Width(), d.Height());
+        gl_.ColorMask(false, false, false, true);
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
     statesDirty_ = true;
     return Result::Ok;
 }

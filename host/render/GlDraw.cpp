@@ -6,6 +6,7 @@
 #include "host/render/GlObjects.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace host::render {
@@ -188,16 +189,17 @@ void GlState::Deleted(GlDeletion::Kind kind, GLuint name) {
 
 // ---------------------------------------------------------------- preparing a draw
 
-void GlDeviceImpl::PrepareTarget() {
+void GlDeviceImpl::PrepareTarget(bool depth) {
     auto* colour = static_cast<GlSurfaceImpl*>(target_);
-    auto* depth = static_cast<GlSurfaceImpl*>(depthTarget_);
+    auto* zs = static_cast<GlSurfaceImpl*>(depthTarget_);
     colour->GlName();
-    if (depth) depth->GlName();
+    if (zs) zs->GlName();
     if (targetDirty_) {
-        targetFbo_ = FramebufferFor(colour, depth);
+        targetFbo_[0] = FramebufferFor(colour, nullptr);
+        targetFbo_[1] = zs ? FramebufferFor(colour, zs) : targetFbo_[0];
         targetDirty_ = false;
     }
-    gl_.BindDrawFramebuffer(targetFbo_);
+    gl_.BindDrawFramebuffer(targetFbo_[depth && zs]);
 }
 
 void GlDeviceImpl::ApplyStates() {
@@ -211,17 +213,18 @@ void GlDeviceImpl::ApplyStates() {
     gl_.Stencil(depth && rs_[kRsStencilEnable], GlCompare(rs_[kRsStencilFunc]), GLint(rs_[kRsStencilRef] & 0xFF),
                 rs_[kRsStencilMask], GlStencilOp(rs_[kRsStencilFail]), GlStencilOp(rs_[kRsStencilZFail]),
                 GlStencilOp(rs_[kRsStencilPass]), rs_[kRsStencilWriteMask]);
-    gl_.Blend(rs_[kRsAlphaBlendEnable], GlBlendFactor(rs_[kRsSrcBlend]), GlBlendFactor(rs_[kRsDestBlend]),
+    // An X8 target's alpha reads as 1, as Direct3D has it: its stored alpha
+    // is never looked at, so writing it costs nothing (a masked channel would
+    // make every fragment read back its pixel).
+    const bool x8 = IgnoresAlpha(static_cast<GlSurfaceImpl*>(target_)->desc.format);
+    gl_.Blend(rs_[kRsAlphaBlendEnable], GlBlendFactor(rs_[kRsSrcBlend], x8), GlBlendFactor(rs_[kRsDestBlend], x8),
               GlBlendEquation(rs_[kRsBlendOp]));
     // The y flip turns windings over: Direct3D's counter-clockwise faces are
     // GL's clockwise ones.
     const uint32_t cull = rs_[kRsCullMode];
     gl_.Cull(cull != kCullNone, cull == kCullCw ? GL_FRONT : GL_BACK);
     const uint32_t mask = rs_[kRsColorWriteEnable];
-    // An X8 target keeps alpha 1, so blending with its alpha reads 1.
-    const bool alpha = !IgnoresAlpha(static_cast<GlSurfaceImpl*>(target_)->desc.format);
-    gl_.ColorMask(mask & kColorWriteRed, mask & kColorWriteGreen, mask & kColorWriteBlue,
-                  (mask & kColorWriteAlpha) && alpha);
+    gl_.ColorMask(mask & kColorWriteRed, mask & kColorWriteGreen, mask & kColorWriteBlue, mask & kColorWriteAlpha);
 }
 
 HostUniforms GlDeviceImpl::Host() const {
@@ -230,9 +233,7 @@ HostUniforms GlDeviceImpl::Host() const {
     h.viewport[1] = float(viewport_.y);
     h.viewport[2] = float(std::max(1u, viewport_.width));
     h.viewport[3] = float(std::max(1u, viewport_.height));
-    h.alphaFunc = rs_[kRsAlphaTestEnable] ? int(rs_[kRsAlphaFunc]) : 0;
     h.alphaRef = float(rs_[kRsAlphaRef]);
-    h.fogOn = rs_[kRsFogEnable] != 0;
     Rgb(rs_[kRsFogColor], h.fogColor);
     return h;
 }
@@ -241,15 +242,7 @@ void GlDeviceImpl::UploadFixedUniforms(FixedProgram& p) {
     p.uploaded = fixedVersion_;
     const HostUniforms h = Host();
     glUniform4fv(p.viewport, 1, h.viewport);
-    glUniform3i(p.colorOp, GLint(stages_[0][kTssColorOp]), GLint(stages_[0][kTssColorArg1]),
-                GLint(stages_[0][kTssColorArg2]));
-    glUniform3i(p.alphaOp, GLint(stages_[0][kTssAlphaOp]), GLint(stages_[0][kTssAlphaArg1]),
-                GLint(stages_[0][kTssAlphaArg2]));
-    glUniform1i(p.alphaFunc, h.alphaFunc);
     glUniform1f(p.alphaRef, h.alphaRef);
-    // Pretransformed vertices are never lit or fogged.
-    const bool fog = !p.screen && rs_[kRsFogEnable] && rs_[kRsFogVertexMode] == kFogLinear;
-    glUniform1i(p.fogOn, fog);
     glUniform3fv(p.fogColor, 1, h.fogColor);
     if (p.screen) return;
     auto transform = [&](uint32_t t) {
@@ -268,30 +261,52 @@ void GlDeviceImpl::UploadFixedUniforms(FixedProgram& p) {
     glUniform3f(p.matAmbient, material_.ambient.r, material_.ambient.g, material_.ambient.b);
     glUniform3f(p.matEmissive, material_.emissive.r, material_.emissive.g, material_.emissive.b);
     glUniform1f(p.matDiffuseAlpha, material_.diffuse.a);
-    glUniform1i(p.vertexFog, fog);
+    glUniform1i(p.vertexFog, rs_[kRsFogEnable] && rs_[kRsFogVertexMode] == kFogLinear);
     glUniform2f(p.fogRange, FloatOf(rs_[kRsFogStart]), FloatOf(rs_[kRsFogEnd]));
 }
 
-void GlDeviceImpl::PrepareDraw(const VertexLayout& layout) {
+FixedProgram* GlDeviceImpl::FixedFor(bool screen) {
+    // Pretransformed vertices are never lit or fogged.
+    const bool fog = !screen && rs_[kRsFogEnable] && rs_[kRsFogVertexMode] == kFogLinear;
+    const uint32_t alphaFunc = rs_[kRsAlphaTestEnable] ? rs_[kRsAlphaFunc] : 0;
+    const uint32_t key = StageKey(stages_[0]) | TailKey(alphaFunc, fog) << 14 | uint32_t(screen) << 19;
+    if (key == lastFixedKey_[screen]) return lastFixed_[screen];
+    auto [it, made] = fixed_.try_emplace(key);
+    FixedProgram& p = it->second;
+    if (made) {
+        p.screen = screen;
+        std::string log;
+        p.name = LinkProgram(FixedVertexSource(screen), FixedFragmentSource(key & 0x3FFF, (key >> 14) & 0x1F), log);
+        if (!p.name) std::fprintf(stderr, "render: a built-in program does not build: %s\n", log.c_str());
+        if (p.name) LocateFixedUniforms(p);
+    }
+    lastFixedKey_[screen] = key;
+    lastFixed_[screen] = p.name ? &p : nullptr;
+    return lastFixed_[screen];
+}
+
+bool GlDeviceImpl::PrepareDraw(const VertexLayout& layout) {
     // Textures first: a pending Fill clears through a framebuffer of its own.
     GLuint texture = white_;
     if (effect_)
         effect_->PrepareTextures();
     else if (textures_[0])
         texture = static_cast<GlTextureImpl*>(textures_[0])->GlName();
-    PrepareTarget();
+    // Without the z-test and the stencil test nothing reads or writes depth.
+    PrepareTarget(rs_[kRsZEnable] || rs_[kRsStencilEnable]);
     ApplyStates();
-    if (effect_) {
-        effect_->PrepareDraw(hostVersion_, Host());
-        return;
-    }
-    FixedProgram& p = layout.pretransformed ? screen_ : world_;
-    gl_.UseProgram(p.name);
-    if (p.uploaded != fixedVersion_) UploadFixedUniforms(p);
+    if (effect_)
+        return effect_->PrepareDraw(TailKey(rs_[kRsAlphaTestEnable] ? rs_[kRsAlphaFunc] : 0, rs_[kRsFogEnable] != 0),
+                                    hostVersion_, Host());
+    FixedProgram* p = FixedFor(layout.pretransformed);
+    if (!p) return false;
+    gl_.UseProgram(p->name);
+    if (p->uploaded != fixedVersion_) UploadFixedUniforms(*p);
     const int hasColor = layout.hasColor && rs_[kRsColorVertex];
-    if (Update(p.hasColorValue, hasColor)) glUniform1i(p.hasColor, hasColor);
+    if (Update(p->hasColorValue, hasColor)) glUniform1i(p->hasColor, hasColor);
     gl_.BindTexture(0, texture);
     gl_.BindSampler(0, SamplerFor(samplers_[0][kSampMinFilter], samplers_[0][kSampMagFilter], kAddressWrap));
+    return true;
 }
 
 void GlDeviceImpl::PointAttribs(const VertexLayout& layout, GLuint buffer, uintptr_t offset, uint32_t stride) {
@@ -344,7 +359,11 @@ uint32_t GlDeviceImpl::StreamVertices(const uint8_t* data, uint32_t bytes, uint3
 void GlDeviceImpl::Flush() {
     if (batch_.vertices == 0) return;
     MakeCurrent();
-    PrepareDraw(batch_.layout);
+    if (!PrepareDraw(batch_.layout)) {
+        batch_.vertices = 0;
+        batch_.bytes.clear();
+        return;
+    }
     const uint32_t first = StreamVertices(batch_.bytes.data(), uint32_t(batch_.bytes.size()), batch_.stride);
     PointAttribs(batch_.layout, streamVbo_, 0, batch_.stride);
     glDrawArrays(batch_.mode, GLint(first), GLsizei(batch_.vertices));
@@ -354,37 +373,39 @@ void GlDeviceImpl::Flush() {
 
 // ---------------------------------------------------------------- draws
 
-const VertexLayout* GlDeviceImpl::CurrentLayout() const { return layout_; }
-
+// Unrolls a fan or strip into a list at the end of the batch.
 void GlDeviceImpl::AppendVertices(uint32_t type, uint32_t count, const uint8_t* data, uint32_t stride) {
-    auto put = [&](uint32_t vertex) {
-        const size_t at = batch_.bytes.size();
-        batch_.bytes.resize(at + stride);
-        std::memcpy(batch_.bytes.data() + at, data + size_t(vertex) * stride, stride);
+    const size_t at = batch_.bytes.size();
+    auto put = [&](size_t& to, uint32_t vertex) {
+        std::memcpy(batch_.bytes.data() + to, data + size_t(vertex) * stride, stride);
+        to += stride;
     };
     switch (type) {
-    case kPrimitiveTriangleList: {
-        const size_t at = batch_.bytes.size(), n = size_t(count) * 3 * stride;
-        batch_.bytes.resize(at + n);
-        std::memcpy(batch_.bytes.data() + at, data, n);
+    case kPrimitiveTriangleList:
+        batch_.bytes.resize(at + size_t(count) * 3 * stride);
+        std::memcpy(batch_.bytes.data() + at, data, size_t(count) * 3 * stride);
+        batch_.vertices += count * 3;
+        break;
+    case kPrimitiveTriangleFan: {
+        batch_.bytes.resize(at + size_t(count) * 3 * stride);
+        size_t to = at;
+        for (uint32_t i = 1; i <= count; ++i) put(to, 0), put(to, i), put(to, i + 1);
         batch_.vertices += count * 3;
         break;
     }
-    case kPrimitiveTriangleFan:
-        batch_.bytes.reserve(batch_.bytes.size() + size_t(count) * 3 * stride);
-        for (uint32_t i = 1; i <= count; ++i) put(0), put(i), put(i + 1);
-        batch_.vertices += count * 3;
-        break;
-    case kPrimitiveLineStrip:
-        for (uint32_t i = 0; i < count; ++i) put(i), put(i + 1);
+    case kPrimitiveLineStrip: {
+        batch_.bytes.resize(at + size_t(count) * 2 * stride);
+        size_t to = at;
+        for (uint32_t i = 0; i < count; ++i) put(to, i), put(to, i + 1);
         batch_.vertices += count * 2;
         break;
+    }
     }
 }
 
 Result GlDeviceImpl::DrawPrimitiveUP(uint32_t type, uint32_t count, const void* vertices, uint32_t stride) {
     const uint32_t n = VertexCount(type, count);
-    const VertexLayout* layout = CurrentLayout();
+    const VertexLayout* layout = layout_;
     if (!Here() || !inScene_ || n == 0 || !vertices || stride == 0 || count > caps_.maxPrimitiveCount || !layout ||
         (fvf_ ? stride != FvfStride(fvf_) : stride < layout->minStride))
         return Result::InvalidCall;
@@ -392,15 +413,34 @@ Result GlDeviceImpl::DrawPrimitiveUP(uint32_t type, uint32_t count, const void* 
     Bind(stream_, static_cast<VertexBuffer*>(nullptr));
     streamOffset_ = streamStride_ = 0;
     Bind(indices_, static_cast<IndexBuffer*>(nullptr));
-    const GLenum mode = type == kPrimitiveLineStrip ? GL_LINES : GL_TRIANGLES;
-    if (batch_.vertices && (batch_.layout.id != layout->id || batch_.stride != stride || batch_.mode != mode))
+    // A batch of one draw keeps a fan or strip as it is (fewer vertices to
+    // transform); a second draw unrolls both into a list.
+    const GLenum list = type == kPrimitiveLineStrip ? GL_LINES : GL_TRIANGLES;
+    const auto* bytes = static_cast<const uint8_t*>(vertices);
+    if (batch_.vertices && (batch_.layout.id != layout->id || batch_.stride != stride || batch_.list != list))
         Flush();
     if (batch_.vertices == 0) {
         batch_.layout = *layout;
         batch_.stride = stride;
-        batch_.mode = mode;
+        batch_.list = list;
+        batch_.nativeType = type;
+        batch_.nativeCount = count;
+        batch_.mode = type == kPrimitiveLineStrip ? GL_LINE_STRIP
+                      : type == kPrimitiveTriangleFan ? GL_TRIANGLE_FAN
+                                                      : GL_TRIANGLES;
+        batch_.vertices = n;
+        batch_.bytes.assign(bytes, bytes + size_t(n) * stride);
+    } else {
+        if (batch_.mode != list) {
+            std::vector<uint8_t> first;
+            first.swap(batch_.bytes);
+            batch_.bytes.clear();
+            batch_.vertices = 0;
+            AppendVertices(batch_.nativeType, batch_.nativeCount, first.data(), stride);
+            batch_.mode = list;
+        }
+        AppendVertices(type, count, bytes, stride);
     }
-    AppendVertices(type, count, static_cast<const uint8_t*>(vertices), stride);
     // An effect's values may change before the next draw.
     if (effect_) Flush();
     return Result::Ok;
@@ -411,7 +451,7 @@ Result GlDeviceImpl::DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uin
     auto* vb = static_cast<GlVertexBufferImpl*>(stream_);
     auto* ib = static_cast<GlIndexBufferImpl*>(indices_);
     const uint32_t n = VertexCount(type, count);
-    const VertexLayout* layout = CurrentLayout();
+    const VertexLayout* layout = layout_;
     if (!Here() || !inScene_ || n == 0 || !vb || !ib || numVertices == 0 || !layout ||
         (fvf_ ? streamStride_ != FvfStride(fvf_) : streamStride_ < layout->minStride))
         return Result::InvalidCall;
@@ -438,7 +478,7 @@ Result GlDeviceImpl::DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uin
     Flush();
     const GLuint vertexBuffer = vb->GlName();
     const GLuint indexBuffer = ib->GlName();
-    PrepareDraw(*layout);
+    if (!PrepareDraw(*layout)) return Result::InvalidCall;
     PointAttribs(*layout, vertexBuffer, streamOffset_, streamStride_);
     gl_.BindElementBuffer(indexBuffer);
     const GLenum mode = type == kPrimitiveLineStrip ? GL_LINE_STRIP

@@ -20,8 +20,9 @@ GlEffectImpl::~GlEffectImpl() {
     Retire({});
     if (!core->device) return;
     for (const auto& technique : programs_)
-        for (const EffectProgram& p : technique)
-            if (p.name) core->deletions.push_back({GlDeletion::Program, p.name, 0});
+        for (const auto& pass : technique)
+            for (const auto& [key, p] : pass)
+                if (p.name) core->deletions.push_back({GlDeletion::Program, p.name, 0});
 }
 
 Result GlEffectImpl::Changed(EffectHandle h, Result r) {
@@ -52,6 +53,29 @@ Result GlEffectImpl::SetTexture(EffectHandle h, Texture* texture) {
     return core_.SetTexture(h, texture);
 }
 
+EffectProgram* GlEffectImpl::Program(size_t t, size_t p, uint32_t tailKey, std::string& log) {
+    auto [it, made] = programs_[t][p].try_emplace(tailKey);
+    EffectProgram& program = it->second;
+    if (!made) return program.name ? &program : nullptr;
+    const EffectDesc& d = core_.Desc();
+    const EffectPass& pass = d.techniques[t].passes[p];
+    const EffectShader* vs = d.FindShader(ShaderStage::Vertex, pass.vertex);
+    const EffectShader* fs = d.FindShader(ShaderStage::Fragment, pass.fragment);
+    std::string message;
+    program.name =
+        vs && fs ? LinkProgram(EffectVertexSource(d, *vs), EffectFragmentSource(d, *fs, tailKey), message) : 0;
+    if (!program.name) {
+        log = d.techniques[t].name + " " + pass.name + ": " + message;
+        return nullptr;
+    }
+    LocateEffectUniforms(d, program);
+    gl_->Gl().UseProgram(program.name);
+    for (size_t s = 0; s < d.samplers.size(); ++s)
+        glUniform1i(glGetUniformLocation(program.name, d.samplers[s].name.c_str()), GLint(s));
+    return &program;
+}
+
+// Every pass without alpha test or fog: the GLSL is checked once, here.
 bool GlEffectImpl::Compile(std::string& log) {
     if (compiled_) return true;
     const EffectDesc& d = core_.Desc();
@@ -59,25 +83,9 @@ bool GlEffectImpl::Compile(std::string& log) {
         log = "more than " + std::to_string(GlState::kUnits) + " samplers";
         return false;
     }
-    for (size_t t = 0; t < d.techniques.size(); ++t) {
-        for (size_t p = 0; p < d.techniques[t].passes.size(); ++p) {
-            const EffectPass& pass = d.techniques[t].passes[p];
-            EffectProgram& program = programs_[t][p];
-            if (program.name) continue;
-            const EffectShader* vs = d.FindShader(ShaderStage::Vertex, pass.vertex);
-            const EffectShader* fs = d.FindShader(ShaderStage::Fragment, pass.fragment);
-            std::string message;
-            program.name = vs && fs ? LinkProgram(EffectVertexSource(d, *vs), EffectFragmentSource(d, *fs), message) : 0;
-            if (!program.name) {
-                log = d.techniques[t].name + " " + pass.name + ": " + message;
-                return false;
-            }
-            LocateEffectUniforms(d, program);
-            gl_->Gl().UseProgram(program.name);
-            for (size_t s = 0; s < d.samplers.size(); ++s)
-                glUniform1i(glGetUniformLocation(program.name, d.samplers[s].name.c_str()), GLint(s));
-        }
-    }
+    for (size_t t = 0; t < d.techniques.size(); ++t)
+        for (size_t p = 0; p < d.techniques[t].passes.size(); ++p)
+            if (!Program(t, p, TailKey(0, false), log)) return false;
     compiled_ = true;
     return true;
 }
@@ -114,18 +122,17 @@ Result GlEffectImpl::End() {
     return core_.End();
 }
 
-EffectProgram& GlEffectImpl::Current(uint32_t pass) {
-    const size_t technique = size_t(&core_.Technique() - core_.Desc().techniques.data());
-    return programs_[technique][pass];
-}
-
 void GlEffectImpl::PrepareTextures() {
     for (const EffectSampler& s : core_.Desc().samplers)
         if (auto* t = static_cast<GlTextureImpl*>(core_.BoundTexture(size_t(core_.ParamIndex(s.texture))))) t->GlName();
 }
 
-void GlEffectImpl::PrepareDraw(uint64_t hostVersion, const HostUniforms& host) {
-    EffectProgram& p = Current(uint32_t(core_.ActivePass()));
+bool GlEffectImpl::PrepareDraw(uint32_t tailKey, uint64_t hostVersion, const HostUniforms& host) {
+    const size_t technique = size_t(&core_.Technique() - core_.Desc().techniques.data());
+    std::string log;
+    EffectProgram* program = Program(technique, size_t(core_.ActivePass()), tailKey, log);
+    if (!program) return false;
+    EffectProgram& p = *program;
     GlState& gl = gl_->Gl();
     gl.UseProgram(p.name);
     const EffectDesc& d = core_.Desc();
@@ -150,9 +157,7 @@ void GlEffectImpl::PrepareDraw(uint64_t hostVersion, const HostUniforms& host) {
     if (p.hostUploaded != hostVersion) {
         p.hostUploaded = hostVersion;
         glUniform4fv(p.viewport, 1, host.viewport);
-        glUniform1i(p.alphaFunc, host.alphaFunc);
         glUniform1f(p.alphaRef, host.alphaRef);
-        glUniform1i(p.fogOn, host.fogOn);
         glUniform3fv(p.fogColor, 1, host.fogColor);
     }
     for (size_t s = 0; s < d.samplers.size(); ++s) {
@@ -163,6 +168,7 @@ void GlEffectImpl::PrepareDraw(uint64_t hostVersion, const HostUniforms& host) {
         const EffectSampler& sampler = d.samplers[s];
         gl.BindSampler(uint32_t(s), gl_->SamplerFor(sampler.filter, sampler.filter, sampler.address));
     }
+    return true;
 }
 
 }  // namespace host::render

@@ -133,7 +133,7 @@ public:
 private:
     void Realize() override;
     GLuint name_ = 0;               // back buffer texture or depth renderbuffer
-    uint32_t realizedWidth_ = 0, realizedHeight_ = 0;
+    uint32_t realizedWidth_ = 0, realizedHeight_ = 0, realizedFormat_ = 0;
 };
 
 class GlTextureImpl : public Texture, public GlResource {
@@ -307,7 +307,7 @@ struct FixedProgram {
     int hasColorValue = -1;
     GLint viewport = -1, worldView = -1, projection = -1, lighting = -1, hasColor = -1, ambient = -1;
     GLint matAmbient = -1, matEmissive = -1, matDiffuseAlpha = -1, vertexFog = -1, fogRange = -1;
-    GLint colorOp = -1, alphaOp = -1, alphaFunc = -1, alphaRef = -1, fogOn = -1, fogColor = -1, texture = -1;
+    GLint alphaRef = -1, fogColor = -1, texture = -1;
 };
 
 // One compiled effect pass.
@@ -317,23 +317,26 @@ struct EffectProgram {
     std::vector<uint64_t> uploaded;  // the value version each holds
     std::vector<int> samplerParams;  // texture parameter of each sampler (unit = sampler index)
     uint64_t hostUploaded = ~0ull;   // the device's hostVersion_ it holds
-    GLint viewport = -1, alphaFunc = -1, alphaRef = -1, fogOn = -1, fogColor = -1;
+    GLint viewport = -1, alphaRef = -1, fogColor = -1;
 };
 
 // The device values every effect pass gets besides its parameters.
 struct HostUniforms {
     float viewport[4];
-    int alphaFunc;      // 0: no alpha test
     float alphaRef;
-    int fogOn;
     float fogColor[3];
 };
 
 // GLSL sources of the built-in programs and effect passes (GlShaders.cpp).
+// Fragment programs are compiled for the states that would otherwise
+// branch per fragment: the alpha test's function and fog (the tail every
+// program shares), and the built-in programs' stage-0 ops.
+uint32_t TailKey(uint32_t alphaFunc, bool fog);   // alphaFunc 0: no alpha test
+uint32_t StageKey(const uint32_t stage[8]);       // stage 0's states by number
 std::string FixedVertexSource(bool screen);
-std::string FixedFragmentSource();
+std::string FixedFragmentSource(uint32_t stageKey, uint32_t tailKey);
 std::string EffectVertexSource(const EffectDesc& desc, const EffectShader& shader);
-std::string EffectFragmentSource(const EffectDesc& desc, const EffectShader& shader);
+std::string EffectFragmentSource(const EffectDesc& desc, const EffectShader& shader, uint32_t tailKey);
 // A linked program; 0 with the compiler's or linker's message in log.
 GLuint LinkProgram(const std::string& vertex, const std::string& fragment, std::string& log);
 void LocateFixedUniforms(FixedProgram& p);
@@ -371,20 +374,23 @@ public:
     // Context thread: the textures' GL work, done before any state is set
     // (a pending Fill clears through a framebuffer of its own).
     void PrepareTextures();
-    // Context thread: program, values and textures bound for a draw.
-    void PrepareDraw(uint64_t hostVersion, const HostUniforms& host);
+    // Context thread: program, values and textures bound for a draw; false
+    // when the program does not build.
+    bool PrepareDraw(uint32_t tailKey, uint64_t hostVersion, const HostUniforms& host);
     const EffectCore& Core() const { return core_; }
 
 private:
     void Realize() override {}
     Result Changed(EffectHandle h, Result r);
-    EffectProgram& Current(uint32_t pass);
+    // The pass's program for a tail, built on first use; null when it fails.
+    EffectProgram* Program(size_t technique, size_t pass, uint32_t tailKey, std::string& log);
 
     Ref<Device> device_;   // effects keep their device, as D3DX effects do
     GlDeviceImpl* gl_;
     EffectCore core_;
     std::vector<uint64_t> versions_;                   // per parameter
-    std::vector<std::vector<EffectProgram>> programs_; // [technique][pass]
+    // [technique][pass], one program for each tail the pass has drawn with.
+    std::vector<std::vector<std::map<uint32_t, EffectProgram>>> programs_;
     bool compiled_ = false;
 };
 
@@ -481,16 +487,21 @@ private:
         std::vector<uint8_t> bytes;
         uint32_t vertices = 0;
         uint32_t stride = 0;
-        GLenum mode = GL_TRIANGLES;
+        GLenum mode = GL_TRIANGLES;   // as drawn
+        GLenum list = GL_TRIANGLES;   // GL_TRIANGLES or GL_LINES: what may join
+        uint32_t nativeType = 0, nativeCount = 0;   // the first draw's
         VertexLayout layout;
     };
-    const VertexLayout* CurrentLayout() const;
     void AppendVertices(uint32_t type, uint32_t count, const uint8_t* data, uint32_t stride);
-    void PrepareTarget();
+    // Binds the target's framebuffer, its depth surface attached only when
+    // asked for: the rasteriser works per block on whatever is attached.
+    void PrepareTarget(bool depth);
     void ApplyStates();
     // Everything a draw needs but its vertices: textures, target, states,
     // program and uniforms.
-    void PrepareDraw(const VertexLayout& layout);
+    bool PrepareDraw(const VertexLayout& layout);
+    // The built-in program for the current states, built on first use.
+    FixedProgram* FixedFor(bool screen);
     HostUniforms Host() const;
     void PointAttribs(const VertexLayout& layout, GLuint buffer, uintptr_t offset, uint32_t stride);
     uint32_t StreamVertices(const uint8_t* data, uint32_t bytes, uint32_t stride);
@@ -531,20 +542,21 @@ private:
     // GL side.
     GLuint vao_ = 0, streamVbo_ = 0, white_ = 0;
     uint32_t streamCapacity_ = 0, streamOffsetBytes_ = 0;
-    FixedProgram screen_, world_;
+    std::map<uint32_t, FixedProgram> fixed_;   // by stage, tail and screen keys
+    uint32_t lastFixedKey_[2] = {~0u, ~0u};
+    FixedProgram* lastFixed_[2] = {};
     std::map<std::pair<uint64_t, uint64_t>, GLuint> framebuffers_;
     std::map<uint32_t, GLuint> samplerObjects_;
     Batch batch_;
     uint64_t fixedVersion_ = 1;   // bumped when a fixed-function uniform changes
     uint64_t hostVersion_ = 1;    // bumped when an effect's device uniform changes
     bool statesDirty_ = true, targetDirty_ = true;
-    GLuint targetFbo_ = 0;
+    GLuint targetFbo_[2] = {};   // without and with the depth surface
     // What the attribute locations point at.
     uint32_t pointedLayout_ = 0, pointedStride_ = 0;
     GLuint pointedBuffer_ = 0;
     uintptr_t pointedOffset_ = 0;
     uint32_t enabledAttribs_ = 0;
-    bool hasColorUniform_ = false;
 };
 
 // The GL object behind an interface pointer, or null for another kind or
@@ -557,7 +569,9 @@ T* GlCast(Object* object, const GlCore* core) {
 
 // Enum conversions.
 GLenum GlCompare(uint32_t cmp);
-GLenum GlBlendFactor(uint32_t blend);
+// On a target whose alpha reads as 1, the destination-alpha factors are
+// constants.
+GLenum GlBlendFactor(uint32_t blend, bool opaqueTarget);
 GLenum GlBlendEquation(uint32_t op);
 GLenum GlStencilOp(uint32_t op);
 // Memory order of a colour format as GL reads it: GL_BGRA or GL_RGBA.

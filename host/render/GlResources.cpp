@@ -13,11 +13,16 @@ namespace host::render {
 
 GLenum GlCompare(uint32_t cmp) { return GL_NEVER + std::clamp(cmp, kCmpNever, kCmpAlways) - kCmpNever; }
 
-GLenum GlBlendFactor(uint32_t blend) {
+GLenum GlBlendFactor(uint32_t blend, bool opaqueTarget) {
     static constexpr GLenum kFactors[] = {
         GL_ZERO, GL_ONE, GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA,
         GL_DST_ALPHA, GL_ONE_MINUS_DST_ALPHA, GL_DST_COLOR, GL_ONE_MINUS_DST_COLOR, GL_SRC_ALPHA_SATURATE,
     };
+    if (opaqueTarget) {
+        // Destination alpha is 1: min(As, 1 - Ad) is 0.
+        if (blend == 7) return GL_ONE;
+        if (blend == 8 || blend == 11) return GL_ZERO;
+    }
     return blend >= 1 && blend <= std::size(kFactors) ? kFactors[blend - 1] : GL_ONE;
 }
 
@@ -153,7 +158,8 @@ void GlSurfaceImpl::Resize(uint32_t width, uint32_t height) {
 void GlSurfaceImpl::Realize() {
     GlDeviceImpl* device = core->device;
     if (!device || container) return;
-    if (realizedWidth_ == desc.width && realizedHeight_ == desc.height && name_) return;
+    if (realizedWidth_ == desc.width && realizedHeight_ == desc.height && realizedFormat_ == desc.format && name_)
+        return;
     if (IsDepth()) {
         if (!name_) glGenRenderbuffers(1, &name_);
         glBindRenderbuffer(GL_RENDERBUFFER, name_);
@@ -162,12 +168,14 @@ void GlSurfaceImpl::Realize() {
         if (!name_) glGenTextures(1, &name_);
         device->Gl().BindUploadTexture(name_);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-        if (IgnoresAlpha(desc.format)) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(desc.width), GLsizei(desc.height), 0, GL_BGRA,
+        // Reset may change the format as well as the size.
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, IgnoresAlpha(desc.format) ? GL_ONE : GL_ALPHA);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, GLsizei(desc.width), GLsizei(desc.height), 0, GL_BGRA,
                      GL_UNSIGNED_BYTE, nullptr);
     }
     realizedWidth_ = desc.width;
     realizedHeight_ = desc.height;
+    realizedFormat_ = desc.format;
 }
 
 // ---------------------------------------------------------------- textures
@@ -313,7 +321,7 @@ void GlTextureImpl::Realize() {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(allocated - 1));
         if (IgnoresAlpha(format)) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
         for (uint32_t l = 0; l < allocated; ++l)
-            glTexImage2D(GL_TEXTURE_2D, GLint(l), GL_RGBA8, GLsizei(levels[l]->desc.width),
+            glTexImage2D(GL_TEXTURE_2D, GLint(l), GL_RGBA, GLsizei(levels[l]->desc.width),
                          GLsizei(levels[l]->desc.height), 0, order, GL_UNSIGNED_BYTE, nullptr);
     }
     const GlSurfaceImpl& top = *levels[0];

@@ -7,7 +7,7 @@
 // so y flips, and z moves from [0, w] to [-w, w].
 #include "host/render/GlObjects.h"
 
-#include <cstdio>
+#include <algorithm>
 
 namespace host::render {
 namespace {
@@ -27,10 +27,10 @@ vec4 host_Screen(vec4 p)
 vec4 host_ToGl(vec4 p) { return vec4(p.x, -p.y, 2.0 * p.z - p.w, p.w); }
 )";
 
-// What Direct3D 9 does after the pixel shader: alpha test, then fog.
-constexpr const char* kFragmentTail = R"(uniform int host_AlphaFunc;
-uniform float host_AlphaRef;
-uniform int host_FogOn;
+// What Direct3D 9 does after the pixel shader: alpha test, then fog. The
+// compare function and whether fog applies are constants of each program
+// (see TailKey), so a fragment pays only for what is on.
+constexpr const char* kFragmentTail = R"(uniform float host_AlphaRef;
 uniform vec3 host_FogColor;
 layout(location = 0) out vec4 host_FragColor;
 bool host_Compare(int func, float a, float b)
@@ -50,7 +50,7 @@ vec4 host_Finish(vec4 c, float fog)
 {
     if (host_AlphaFunc != 0 && !host_Compare(host_AlphaFunc, floor(clamp(c.a, 0.0, 1.0) * 255.0 + 0.5), host_AlphaRef))
         discard;
-    if (host_FogOn != 0)
+    if (host_FogOn)
         c.rgb = mix(host_FogColor, c.rgb, clamp(fog, 0.0, 1.0));
     return c;
 }
@@ -71,13 +71,11 @@ layout(location = 10) in vec2 in_TexCoord3;
 
 constexpr const char* kScreenMain = R"(out vec4 v_Color;
 out vec2 v_UV;
-out float v_Fog;
 void main()
 {
     gl_Position = host_ToGl(host_Screen(in_Position));
     v_Color = in_Color;
     v_UV = in_TexCoord0;
-    v_Fog = 1.0;
 }
 )";
 
@@ -119,10 +117,7 @@ void main()
 // over args DIFFUSE 0, CURRENT 1 (the diffuse colour at stage 0), TEXTURE 2.
 constexpr const char* kFixedFragmentMain = R"(in vec4 v_Color;
 in vec2 v_UV;
-in float v_Fog;
 uniform sampler2D host_Texture0;
-uniform ivec3 host_ColorOp;
-uniform ivec3 host_AlphaOp;
 vec4 host_Arg(int arg, vec4 diffuse, vec4 tex) { return arg == 2 ? tex : diffuse; }
 vec4 host_Op(ivec3 op, vec4 diffuse, vec4 tex)
 {
@@ -169,6 +164,15 @@ std::string Uniforms(const EffectDesc& desc) {
     return out;
 }
 
+// The tail's constants, and the fog factor's input only where fog is on:
+// every interpolated input costs the rasteriser, used or not.
+std::string TailConstants(uint32_t tailKey, const char* fogInput) {
+    const bool fog = tailKey & 0x10;
+    return "const int host_AlphaFunc = " + std::to_string(tailKey & 0xF) +
+           ";\nconst bool host_FogOn = " + (fog ? "true" : "false") + ";\n" +
+           (fog ? "in float " : "const float ") + fogInput + (fog ? ";\n" : " = 1.0;\n");
+}
+
 std::string Line(uint32_t line) { return "#line " + std::to_string(line) + "\n"; }
 
 std::string UserCode(const EffectDesc& desc, const EffectShader& shader) {
@@ -196,12 +200,28 @@ GLuint CompileStage(GLenum stage, const std::string& source, std::string& log) {
 
 }  // namespace
 
+uint32_t TailKey(uint32_t alphaFunc, bool fog) {
+    // Always passing is no test at all.
+    return (alphaFunc == kCmpAlways ? 0 : alphaFunc & 0xF) | (fog ? 0x10 : 0);
+}
+
+uint32_t StageKey(const uint32_t stage[8]) {
+    return (stage[kTssColorOp] & 7) | (stage[kTssColorArg1] & 3) << 3 | (stage[kTssColorArg2] & 3) << 5 |
+           (stage[kTssAlphaOp] & 7) << 7 | (stage[kTssAlphaArg1] & 3) << 10 | (stage[kTssAlphaArg2] & 3) << 12;
+}
+
 std::string FixedVertexSource(bool screen) {
     return std::string(kVersion) + kInputs + "invariant gl_Position;\n" + kPositionCode +
            (screen ? kScreenMain : kWorldMain);
 }
 
-std::string FixedFragmentSource() { return std::string(kVersion) + kFragmentTail + kFixedFragmentMain; }
+std::string FixedFragmentSource(uint32_t stageKey, uint32_t tailKey) {
+    auto field = [&](int shift, int bits) { return std::to_string((stageKey >> shift) & ((1u << bits) - 1)); };
+    const std::string ops = "const ivec3 host_ColorOp = ivec3(" + field(0, 3) + ", " + field(3, 2) + ", " + field(5, 2) +
+                            ");\nconst ivec3 host_AlphaOp = ivec3(" + field(7, 3) + ", " + field(10, 2) + ", " +
+                            field(12, 2) + ");\n";
+    return std::string(kVersion) + TailConstants(tailKey, "v_Fog") + kFragmentTail + ops + kFixedFragmentMain;
+}
 
 std::string EffectVertexSource(const EffectDesc& desc, const EffectShader& shader) {
     return std::string(kVersion) + "#define VARYING out\n" + kInputs + "invariant gl_Position;\n" + kPositionCode +
@@ -210,9 +230,9 @@ std::string EffectVertexSource(const EffectDesc& desc, const EffectShader& shade
            "();\n    host_vFog = host_Fog;\n    gl_Position = host_ToGl(gl_Position);\n}\n";
 }
 
-std::string EffectFragmentSource(const EffectDesc& desc, const EffectShader& shader) {
-    return std::string(kVersion) + "#define VARYING in\n" + kPositionCode + kFragmentTail + Uniforms(desc) +
-           "float host_Fog;\nin float host_vFog;\nvec4 host_Color;\n" + UserCode(desc, shader) +
+std::string EffectFragmentSource(const EffectDesc& desc, const EffectShader& shader, uint32_t tailKey) {
+    return std::string(kVersion) + "#define VARYING in\n" + kPositionCode + TailConstants(tailKey, "host_vFog") +
+           kFragmentTail + Uniforms(desc) + "float host_Fog;\nvec4 host_Color;\n" + UserCode(desc, shader) +
            "\nvoid main()\n{\n    host_Color = vec4(0.0);\n    " + shader.name +
            "();\n    host_FragColor = host_Finish(host_Color, host_vFog);\n}\n";
 }
@@ -260,11 +280,7 @@ void LocateFixedUniforms(FixedProgram& p) {
     p.matDiffuseAlpha = at("host_MatDiffuseAlpha");
     p.vertexFog = at("host_VertexFog");
     p.fogRange = at("host_FogRange");
-    p.colorOp = at("host_ColorOp");
-    p.alphaOp = at("host_AlphaOp");
-    p.alphaFunc = at("host_AlphaFunc");
     p.alphaRef = at("host_AlphaRef");
-    p.fogOn = at("host_FogOn");
     p.fogColor = at("host_FogColor");
     p.texture = at("host_Texture0");
 }
@@ -283,9 +299,7 @@ void LocateEffectUniforms(const EffectDesc& desc, EffectProgram& p) {
         p.samplerParams.push_back(param);
     }
     p.viewport = glGetUniformLocation(p.name, "host_Viewport");
-    p.alphaFunc = glGetUniformLocation(p.name, "host_AlphaFunc");
     p.alphaRef = glGetUniformLocation(p.name, "host_AlphaRef");
-    p.fogOn = glGetUniformLocation(p.name, "host_FogOn");
     p.fogColor = glGetUniformLocation(p.name, "host_FogColor");
 }
 

@@ -120,6 +120,46 @@ TEST_F(GlEffect, DefaultDrawsARigidQuadWhereItsMatrixPutsIt) {
     EXPECT_EQ(Hex{At(8, 24)}.v, kBlack);
 }
 
+// The mesh path: vertices and indices from buffers, the stream at an
+// offset, the indices from a base vertex.
+TEST_F(GlEffect, DefaultDrawsAnIndexedMeshFromBuffers) {
+    Ref<Effect> e = Load("Default.shd");
+    ASSERT_TRUE(e);
+    ASSERT_EQ(e->SetTechnique(e->GetTechniqueByName("NonTextureVersion_20")), Result::Ok);
+    SolidRed(e.Get());
+    ASSERT_EQ(e->SetMatrix(Param(e.Get(), "g_WorldViewProjectionMatrix"), PixelMatrix(kWidth, kHeight)), Result::Ok);
+    Ref<VertexDeclaration> decl = Declare({{0, kDeclFloat3, kUsagePosition, 0}, {12, kDeclFloat3, kUsageNormal, 0}});
+    Ref<VertexBuffer> vb;
+    ASSERT_EQ(device->CreateVertexBuffer(9 * sizeof(RigidVertex), 0, 0, kPoolManaged, vb.Put()), Result::Ok);
+    void* data = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &data, 0), Result::Ok);
+    auto* v = static_cast<RigidVertex*>(data);
+    v[0] = {999, 999, 0, 0, 0, -1};   // skipped by the stream offset
+    for (int q = 0; q < 2; ++q) {
+        const float x = q ? 64.0f : 8.0f;
+        v[1 + q * 4 + 0] = {x, 8, 0, 0, 0, -1};
+        v[1 + q * 4 + 1] = {x + 16, 8, 0, 0, 0, -1};
+        v[1 + q * 4 + 2] = {x + 16, 24, 0, 0, 0, -1};
+        v[1 + q * 4 + 3] = {x, 24, 0, 0, 0, -1};
+    }
+    ASSERT_EQ(vb->Unlock(), Result::Ok);
+    Ref<IndexBuffer> ib;
+    ASSERT_EQ(device->CreateIndexBuffer(12, 0, kFormatIndex16, kPoolManaged, ib.Put()), Result::Ok);
+    ASSERT_EQ(ib->Lock(0, 0, &data, 0), Result::Ok);
+    const uint16_t indices[6] = {0, 1, 2, 0, 2, 3};
+    std::memcpy(data, indices, sizeof indices);
+    ASSERT_EQ(ib->Unlock(), Result::Ok);
+    ASSERT_EQ(device->SetVertexDeclaration(decl.Get()), Result::Ok);
+    ASSERT_EQ(device->SetStreamSource(0, vb.Get(), sizeof(RigidVertex), sizeof(RigidVertex)), Result::Ok);
+    ASSERT_EQ(device->SetIndices(ib.Get()), Result::Ok);
+    Pass(e.Get(), 0, [&] {
+        ASSERT_EQ(device->DrawIndexedPrimitive(kPrimitiveTriangleList, 4, 0, 4, 0, 2), Result::Ok);
+    });
+    ASSERT_EQ(device->EndScene(), Result::Ok);
+    EXPECT_EQ(Hex{At(70, 16)}.v, kRed);
+    EXPECT_EQ(Hex{At(12, 16)}.v, kBlack);
+}
+
 // The palette holds world matrices; a vertex is the weighted sum of its
 // position under each of its bones.
 TEST_F(GlEffect, DefaultSkinsAQuadOverTwoBones) {

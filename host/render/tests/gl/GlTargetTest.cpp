@@ -112,6 +112,25 @@ TEST_F(GlTest, X8TargetIsSampledWithAlphaOne) {
     EXPECT_EQ(Hex{Pixel(surface.Get(), 8, 8)}.v, kRed);   // read back opaque too
 }
 
+// Whatever an X8 surface stores as alpha, it reads as 1: when sampled,
+// copied into a target with alpha, and as a destination factor.
+TEST_F(GlTest, X8AlphaIsOneWhenCopiedAndWhenBlendedWith) {
+    Ref<Texture> x8 = MakeTarget(8, 8, kFormatX8R8G8B8), a8 = MakeTarget(8, 8);
+    Ref<Surface> x8Surface = Level0(x8.Get()), a8Surface = Level0(a8.Get());
+    ASSERT_EQ(device->BeginScene(), Result::Ok);
+    ASSERT_EQ(device->SetRenderTarget(0, x8Surface.Get()), Result::Ok);
+    ASSERT_EQ(Fill(0, 0, 8, 8, 0x00FF0000), Result::Ok);    // alpha 0 written
+    constexpr uint32_t kDestAlpha = 7;   // the engine never blends with it; D3D9 has it
+    SetBlend(kDestAlpha, kBlendZero);
+    ASSERT_EQ(Fill(0, 0, 4, 8, kGreen), Result::Ok);        // green times 1
+    ASSERT_EQ(device->SetRenderState(kRsAlphaBlendEnable, 0), Result::Ok);
+    ASSERT_EQ(device->EndScene(), Result::Ok);
+    ASSERT_EQ(device->StretchRect(x8Surface.Get(), nullptr, a8Surface.Get(), nullptr, kFilterPoint), Result::Ok);
+    EXPECT_EQ(Hex{Pixel(x8Surface.Get(), 1, 1)}.v, kGreen);
+    EXPECT_EQ(Hex{Pixel(x8Surface.Get(), 6, 1)}.v, kRed);
+    EXPECT_EQ(Hex{Pixel(a8Surface.Get(), 6, 1)}.v, kRed);   // alpha 0xFF, not 0
+}
+
 TEST_F(GlTest, ResetResizesTheBackBufferAndRestoresTheDefaults) {
     ASSERT_EQ(device->SetRenderState(kRsZWriteEnable, 0), Result::Ok);
     backBuffer.Reset();
@@ -134,6 +153,33 @@ TEST_F(GlTest, ResetResizesTheBackBufferAndRestoresTheDefaults) {
     ASSERT_EQ(device->Clear(kClearTarget, kGreen, 1.0f, 0), Result::Ok);
     EXPECT_EQ(Hex{Pixel(backBuffer.Get(), 39, 29)}.v, kGreen);
     EXPECT_EQ(device->Present(), Result::Ok);
+}
+
+// Full screen is the desktop's own mode; the back buffer is scaled into it
+// with its shape kept, and a Reset goes back to a window.
+TEST_F(GlTest, FullScreenPresentsTheBackBufferScaledAndResetReturnsToAWindow) {
+    backBuffer.Reset();
+    device.Reset();
+    PresentParams p;
+    p.window = window;
+    p.windowed = false;
+    p.backBufferWidth = 320;
+    p.backBufferHeight = 200;
+    p.backBufferFormat = kFormatX8R8G8B8;
+    Ref<Device> full;
+    ASSERT_EQ(api->CreateDevice(0, kDeviceHal, window, kCreateHardwareVertexProcessing, p, full.Put()), Result::Ok);
+    DisplayMode mode;
+    ASSERT_EQ(full->GetDisplayMode(mode), Result::Ok);
+    EXPECT_EQ(mode.width, 320u);
+    EXPECT_EQ(mode.height, 200u);
+    ASSERT_EQ(full->Clear(kClearTarget, kRed, 1.0f, 0), Result::Ok);
+    EXPECT_EQ(full->Present(), Result::Ok);
+    p.windowed = true;
+    p.backBufferWidth = p.backBufferHeight = 0;   // the client area
+    ASSERT_EQ(full->Reset(p), Result::Ok);
+    EXPECT_GT(p.backBufferWidth, 0u);
+    ASSERT_EQ(full->Clear(kClearTarget, kGreen, 1.0f, 0), Result::Ok);
+    EXPECT_EQ(full->Present(), Result::Ok);
 }
 
 TEST_F(GlTest, SimulatedLossAnswersLostThenNotResetUntilAReset) {
