@@ -1,5 +1,6 @@
 // The fake device: D3D9's rules checked strictly, states and bindings kept
 // for inspection, clears and copies done on CPU pixels, draws logged.
+#include "host/render/DeviceRules.h"
 #include "host/render/FakeObjects.h"
 
 #include <algorithm>
@@ -8,38 +9,7 @@
 namespace host::render {
 namespace {
 
-bool IsColorFormat(uint32_t format) {
-    return format == kFormatA8R8G8B8 || format == kFormatX8R8G8B8 || format == kFormatA8B8G8R8 ||
-           format == kFormatX8B8G8R8;
-}
-
 bool InRange(uint32_t v, uint32_t lo, uint32_t hi) { return v >= lo && v <= hi; }
-
-// The render states a backend supports, with the values each takes.
-bool ValidRenderState(uint32_t state, uint32_t value) {
-    switch (state) {
-    case kRsZEnable: case kRsZWriteEnable: case kRsAlphaTestEnable: case kRsAlphaBlendEnable:
-    case kRsFogEnable: case kRsStencilEnable: case kRsLighting: case kRsColorVertex:
-    case kRsDitherEnable: case kRsSpecularEnable: case kRsNormalizeNormals:
-    case kRsFogColor: case kRsFogStart: case kRsFogEnd: case kRsAmbient:
-    case kRsStencilRef: case kRsStencilMask: case kRsStencilWriteMask:
-        return true;
-    case kRsShadeMode: return InRange(value, 1, 3);
-    case kRsSrcBlend: case kRsDestBlend: return InRange(value, kBlendZero, 11);
-    case kRsCullMode: return InRange(value, kCullNone, kCullCcw);
-    case kRsZFunc: case kRsAlphaFunc: case kRsStencilFunc: return InRange(value, kCmpNever, kCmpAlways);
-    case kRsAlphaRef: return value <= 0xFF;
-    case kRsStencilFail: case kRsStencilZFail: case kRsStencilPass: return InRange(value, kStencilOpKeep, kStencilOpDecr);
-    case kRsFogVertexMode: return value <= kFogLinear;
-    case kRsColorWriteEnable: return value <= 0xF;
-    case kRsBlendOp: return InRange(value, kBlendOpAdd, 5);
-    default: return false;
-    }
-}
-
-bool ValidTransform(uint32_t t) {
-    return t == kTransformView || t == kTransformProjection || InRange(t, kTransformWorld, kTransformWorld + 255);
-}
 
 // Copies a region with point or bilinear sampling; both rects are valid.
 void Stretch(const FakeSurfaceImpl& src, const Rect& s, FakeSurfaceImpl& dst, const Rect& d, uint32_t filter) {
@@ -427,15 +397,10 @@ Result FakeDeviceImpl::CreateTexture(uint32_t width, uint32_t height, uint32_t l
         std::lock_guard lock(fake_->mutex);
         caps = fake_->caps;
     }
-    uint32_t full = 1;
-    while ((std::max(width, height) >> full) > 0) ++full;
-    const bool ok = out && width && height && width <= caps.maxTextureWidth && height <= caps.maxTextureHeight &&
-                    IsColorFormat(format) && pool <= kPoolSystemMem &&
-                    !(usage & ~(kUsageRenderTarget | kUsageDynamic)) &&
-                    !((usage & kUsageDynamic) && pool == kPoolManaged) &&
-                    !((usage & kUsageRenderTarget) && pool != kPoolDefault) && levels <= full;
+    const bool ok = out && ValidTextureRequest(width, height, levels, usage, format, pool, caps.maxTextureWidth,
+                                               caps.maxTextureHeight);
     if (!ok) return rec.Finish(Result::InvalidCall);
-    auto* t = new FakeTextureImpl(core_, width, height, levels ? levels : full, usage, format, pool);
+    auto* t = new FakeTextureImpl(core_, width, height, levels, usage, format, pool);
     rec.Arg("texture", double(t->fakeId));
     *out = t;
     return rec.Finish(Result::Ok);
@@ -463,8 +428,7 @@ Result FakeDeviceImpl::CreateVertexBuffer(uint32_t bytes, uint32_t usage, uint32
     rec.Arg("bytes", bytes).Arg("usage", usage).Arg("fvf", fvf).Arg("pool", pool);
     if (out) *out = nullptr;
     if (rec.Injected() != Result::Ok) return rec.Finish(rec.Injected());
-    if (!out || !bytes || (fvf && !FvfStride(fvf)) || pool > kPoolSystemMem ||
-        (usage & ~(kUsageWriteOnly | kUsageDynamic)) || ((usage & kUsageDynamic) && pool == kPoolManaged))
+    if (!out || (fvf && !FvfStride(fvf)) || !ValidBufferRequest(bytes, usage, pool))
         return rec.Finish(Result::InvalidCall);
     if (bytes > (256u << 20)) return rec.Finish(Result::OutOfMemory);
     auto* b = new FakeVertexBufferImpl(core_, BufferDesc{bytes, usage, fvf, kFormatUnknown, pool});
@@ -479,8 +443,7 @@ Result FakeDeviceImpl::CreateIndexBuffer(uint32_t bytes, uint32_t usage, uint32_
     rec.Arg("bytes", bytes).Arg("usage", usage).Arg("format", format).Arg("pool", pool);
     if (out) *out = nullptr;
     if (rec.Injected() != Result::Ok) return rec.Finish(rec.Injected());
-    if (!out || !bytes || (format != kFormatIndex16 && format != kFormatIndex32) || pool > kPoolSystemMem ||
-        (usage & ~(kUsageWriteOnly | kUsageDynamic)) || ((usage & kUsageDynamic) && pool == kPoolManaged))
+    if (!out || (format != kFormatIndex16 && format != kFormatIndex32) || !ValidBufferRequest(bytes, usage, pool))
         return rec.Finish(Result::InvalidCall);
     if (bytes > (256u << 20)) return rec.Finish(Result::OutOfMemory);
     auto* b = new FakeIndexBufferImpl(core_, BufferDesc{bytes, usage, 0, format, pool});
@@ -495,18 +458,8 @@ Result FakeDeviceImpl::CreateVertexDeclaration(const VertexElement* elements, ui
     rec.Arg("count", count);
     if (out) *out = nullptr;
     if (rec.Injected() != Result::Ok) return rec.Finish(rec.Injected());
-    if (!out || !elements || count == 0 || count > 16) return rec.Finish(Result::InvalidCall);
+    if (!out || !ValidDeclaration(elements, count)) return rec.Finish(Result::InvalidCall);
     std::vector<VertexElement> list(elements, elements + count);
-    for (size_t i = 0; i < list.size(); ++i) {
-        const VertexElement& e = list[i];
-        const bool usage = e.usage == kUsagePosition || e.usage == kUsageBlendWeight || e.usage == kUsageBlendIndices ||
-                           e.usage == kUsageNormal || e.usage == kUsageTexCoord || e.usage == kUsageTangent ||
-                           e.usage == kUsageBinormal || e.usage == kUsageColor;
-        const bool index = e.usage == kUsageTexCoord ? e.usageIndex <= 3 : e.usageIndex == 0;
-        if (e.type > kDeclColor || !usage || !index || e.offset % 4) return rec.Finish(Result::InvalidCall);
-        for (size_t j = 0; j < i; ++j)
-            if (list[j].usage == e.usage && list[j].usageIndex == e.usageIndex) return rec.Finish(Result::InvalidCall);
-    }
     rec.Data(elements, sizeof(VertexElement) * count);
     auto* d = new FakeDeclarationImpl(core_, std::move(list));
     rec.Arg("declaration", double(d->fakeId));
@@ -579,7 +532,7 @@ Result FakeDeviceImpl::SetRenderState(uint32_t state, uint32_t value) {
 }
 
 Result FakeDeviceImpl::GetRenderState(uint32_t state, uint32_t& value) {
-    if (!ValidRenderState(state, 0) && !ValidRenderState(state, 1)) return Result::InvalidCall;
+    if (!KnownRenderState(state)) return Result::InvalidCall;
     value = rs_[state];
     return Result::Ok;
 }
@@ -588,8 +541,7 @@ Result FakeDeviceImpl::SetSamplerState(uint32_t sampler, uint32_t type, uint32_t
     Recorder rec = Record("SetSamplerState");
     rec.Arg("sampler", sampler).Arg("type", type).Arg("value", value);
     if (rec.Injected() != Result::Ok) return rec.Finish(rec.Injected());
-    if (sampler >= kStageCount || (type != kSampMagFilter && type != kSampMinFilter) || value > kFilterLinear)
-        return rec.Finish(Result::InvalidCall);
+    if (!ValidSamplerState(sampler, type, value)) return rec.Finish(Result::InvalidCall);
     samplers_[sampler][type] = value;
     return rec.Finish(Result::Ok);
 }
@@ -598,10 +550,7 @@ Result FakeDeviceImpl::SetTextureStageState(uint32_t stage, uint32_t type, uint3
     Recorder rec = Record("SetTextureStageState");
     rec.Arg("stage", stage).Arg("type", type).Arg("value", value);
     if (rec.Injected() != Result::Ok) return rec.Finish(rec.Injected());
-    const bool op = type == kTssColorOp || type == kTssAlphaOp;
-    if (stage >= kStageCount || !InRange(type, kTssColorOp, kTssAlphaArg2) ||
-        (op ? !InRange(value, kTopDisable, kTopModulate) : value > kTaTexture))
-        return rec.Finish(Result::InvalidCall);
+    if (!ValidStageState(stage, type, value)) return rec.Finish(Result::InvalidCall);
     stages_[stage][type] = value;
     return rec.Finish(Result::Ok);
 }

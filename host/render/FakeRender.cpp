@@ -1,5 +1,6 @@
 // The fake backend's shared state, its log and matchers, the configuration
 // calls and the fake Api.
+#include "host/render/DeviceRules.h"
 #include "host/render/FakeObjects.h"
 
 #include <algorithm>
@@ -375,13 +376,7 @@ public:
         rec.Arg("adapter", adapter).Arg("type", type).Arg("flags", flags);
         if (out) *out = nullptr;
         if (rec.Injected() != Result::Ok) return rec.Finish(rec.Injected());
-        const uint32_t processing = flags & (kCreateSoftwareVertexProcessing | kCreateHardwareVertexProcessing |
-                                             kCreateMixedVertexProcessing);
-        const bool oneProcessing = processing == kCreateSoftwareVertexProcessing ||
-                                   processing == kCreateHardwareVertexProcessing ||
-                                   processing == kCreateMixedVertexProcessing;
-        if (!out || adapter != 0 || (type != kDeviceHal && type != kDeviceRef) || !oneProcessing ||
-            (flags & ~(processing | kCreateMultithreaded)))
+        if (!out || adapter != 0 || !ValidCreateRequest(type, flags))
             return rec.Finish(Result::InvalidCall);
         Result table = Result::Ok;
         {

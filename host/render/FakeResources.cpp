@@ -1,27 +1,12 @@
 // The fake backend's resources: surfaces with CPU pixels, textures and
 // their levels, vertex and index buffers, vertex declarations.
+#include "host/render/DeviceRules.h"
 #include "host/render/FakeObjects.h"
 
 #include <algorithm>
 
 namespace host::render {
 namespace {
-
-bool IsColorFormat(uint32_t format) {
-    return format == kFormatA8R8G8B8 || format == kFormatX8R8G8B8 || format == kFormatA8B8G8R8 ||
-           format == kFormatX8B8G8R8;
-}
-
-uint32_t DeclTypeBytes(uint8_t type) {
-    switch (type) {
-    case kDeclFloat1: return 4;
-    case kDeclFloat2: return 8;
-    case kDeclFloat3: return 12;
-    case kDeclFloat4: return 16;
-    case kDeclColor: return 4;
-    default: return 0;
-    }
-}
 
 void ArgRect(Recorder& rec, const Rect* rect) {
     if (!rect) return;
@@ -252,9 +237,7 @@ Result FakeDeclarationImpl::GetElements(VertexElement* out, uint32_t capacity) {
 }
 
 uint32_t FakeDeclarationImpl::VertexBytes() const {
-    uint32_t end = 0;
-    for (const VertexElement& e : elements) end = std::max(end, uint32_t(e.offset) + DeclTypeBytes(e.type));
-    return end;
+    return DeclarationBytes(elements.data(), uint32_t(elements.size()));
 }
 
 }  // namespace host::render

@@ -1,0 +1,270 @@
+// The glow filter on the fake device: the blur's weights and offsets as the
+// effect receives them, the rectangles, and the whole composition step by
+// step: afterglow, blur passes, scene, glow and blur added.
+#include "engine/graphics/tests/FilterTestSupport.h"
+
+#include "engine/graphics/Shader.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+using filter_test::QuadVertex;
+using filter_test::Rect;
+namespace render = host::render;
+
+constexpr u32 kColour = render::kFormatA8R8G8B8;
+constexpr u32 kDepth = render::kFormatD24S8;
+
+class HdrFilters : public filter_test::FilterTest {
+protected:
+    void Make(CHDRFilter& filter, u32 size = 2048)
+    {
+        ASSERT_EQ(filter.Create(size, size, kColour, kDepth), 1);
+        NameTargets(filter);
+        fake_->ClearLog();
+    }
+
+    render::FakeEffect& Effect(CHDRFilter& filter) const
+    {
+        return *render::FakeRender::AsFake(filter.GetShader()->GetEffect());
+    }
+};
+
+void ExpectRect(const CRect4& r, f32 left, f32 top, f32 right, f32 bottom)
+{
+    EXPECT_EQ((std::vector<f32>{r.left, r.top, r.right, r.bottom}), (std::vector<f32>{left, top, right, bottom}));
+}
+
+TEST(GaussWeights, FollowTheCurveAndSumToOneOverBothSides)
+{
+    // The defaults' weights, to the six places they are quoted to.
+    f32 w[8];
+    GaussWeights(25.0f, w);
+    const double quoted[8] = {0.156617, 0.133460, 0.096912, 0.059968, 0.031620, 0.014208, 0.005440, 0.001775};
+    double sum = 0;
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_NEAR(w[i], quoted[i], 1e-6) << i;
+        sum += 2.0 * w[i];
+    }
+    EXPECT_NEAR(sum, 1.0, 1e-6);
+
+    // No spread, or one too narrow for a float: all on the nearest pair
+    // instead of a division by zero.
+    for (f32 dispersion : {0.0f, -3.0f, 1e-6f, std::nanf("")}) {
+        GaussWeights(dispersion, w);
+        EXPECT_EQ((std::vector<f32>(w, w + 8)), (std::vector<f32>{0.5f, 0, 0, 0, 0, 0, 0, 0})) << dispersion;
+    }
+}
+
+TEST_F(HdrFilters, CreateLoadsTheBlurAndSetsItsParameters)
+{
+    CHDRFilter filter;
+    Make(filter);
+    ASSERT_EQ(filter.GetTargetCount(), 4u);
+    ASSERT_NE(filter.GetShader(), nullptr);
+    EXPECT_STREQ(filter.GetShader()->GetName(), "GaussFilter.shd");
+    EXPECT_EQ(filter.OwnsShader(), 1u);
+    render::FakeEffect& effect = Effect(filter);
+    EXPECT_EQ(effect.CurrentTechniqueName(), "GaussFilter");
+
+    // Offsets of 2, 4, ..., 16 texels of 2048, along x and along y.
+    std::vector<f32> x(32, 0.0f), y(32, 0.0f);
+    for (int i = 0; i < 8; ++i) {
+        x[i * 4] = f32(2 * (i + 1)) / 2048.0f;
+        y[i * 4 + 1] = f32(2 * (i + 1)) / 2048.0f;
+    }
+    EXPECT_EQ(effect.Value("OffsetX"), x);
+    EXPECT_EQ(effect.Value("OffsetY"), y);
+    EXPECT_EQ(effect.Value("OffsetX")[0], 0.0009765625f);
+    EXPECT_EQ(effect.Value("OffsetX")[28], 0.0078125f);
+    f32 weights[8];
+    GaussWeights(25.0f, weights);
+    EXPECT_EQ(effect.Value("Weight"), std::vector<f32>(weights, weights + 8));
+
+    // 1024 x 768 back buffer: the scene where it is, the work region half.
+    ExpectRect(filter.GetScreenRect1(), 0, 0, 1024, 768);
+    ExpectRect(filter.GetScreenRect2(), 0, 0, 512, 384);
+    ExpectRect(filter.GetScreenRect3(), 0, 0, 1024, 768);
+}
+
+TEST_F(HdrFilters, SetupGaussFollowsTheStepsDispersionAndTargetSize)
+{
+    CHDRFilter filter;
+    ASSERT_EQ(filter.Create(512, 256, kColour, kDepth), 1);
+    filter.SetOffsetStep(3, 1);
+    filter.SetDispersion(4.0f);
+    ASSERT_EQ(filter.SetupGauss(), 1);
+    const std::vector<f32> x = Effect(filter).Value("OffsetX"), y = Effect(filter).Value("OffsetY");
+    ASSERT_EQ(x.size(), 32u);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(x[i * 4], f32(i + 1) / 512.0f * 3.0f) << i;
+        EXPECT_EQ(y[i * 4 + 1], f32(i + 1) / 256.0f) << i;
+    }
+    f32 weights[8];
+    GaussWeights(4.0f, weights);
+    EXPECT_EQ(Effect(filter).Value("Weight"), std::vector<f32>(weights, weights + 8));
+
+    // The work region stays inside small targets.
+    ExpectRect(filter.GetScreenRect2(), 0, 0, 512, 256);
+    CHDRFilter bare;
+    EXPECT_EQ(bare.SetupGauss(), 0);
+}
+
+TEST_F(HdrFilters, CopiesTakeTheSettingsButNotTheRectangles)
+{
+    CHDRFilter filter;
+    Make(filter, 64);
+    filter.SetPassCount(5);
+    filter.SetBlurColor(0x40FFFFFFu);
+    filter.SetAfterglow(0);
+    CFilter* copy = filter.Clone();
+    ASSERT_NE(copy, nullptr);
+    auto* hdr = dynamic_cast<CHDRFilter*>(copy);
+    ASSERT_NE(hdr, nullptr);
+    EXPECT_EQ(hdr->GetPassCount(), 5u);
+    EXPECT_EQ(hdr->GetBlurColor(), 0x40FFFFFFu);
+    EXPECT_EQ(hdr->GetAfterglow(), 0u);
+    EXPECT_EQ(hdr->GetTargetCount(), 4u);
+    ExpectRect(hdr->GetScreenRect2(), 0, 0, 0, 0);
+    delete copy;
+}
+
+TEST_F(HdrFilters, BeginClearsTheSceneAndGlowTargetsOnly)
+{
+    CHDRFilter filter;
+    Make(filter, 64);
+    ASSERT_EQ(filter.Begin(0), 1);
+    EXPECT_EQ(Steps(), (std::vector<std::string>{"target T0", "clear 1 00000000", "target T1", "clear 1 00000000",
+                                                 "clear 6 FF000000", "target BB"}));
+    EXPECT_EQ(Pixel(filter.GetTarget(1), 1, 1), 0x00000000u);
+    EXPECT_EQ(Pixel(filter.GetTarget(3), 1, 1), 0xFF000000u);   // last frame's blur stays
+    EXPECT_EQ(Fake().CurrentRenderTarget(), Fake().BackBuffer());
+}
+
+TEST_F(HdrFilters, ApplyRunsAfterglowBlurPassesAndComposition)
+{
+    CHDRFilter filter;
+    Make(filter);
+    filter.SetPassCount(2);   // HDR level 1
+    ASSERT_EQ(filter.Apply(0), 1);
+    const std::vector<std::string> want = {
+        // Last frame's blur fed into the glow source, point-sampled, added.
+        "target T1", "sampler 6=1", "sampler 5=1", "dest blend 2", "texture T3", "fvf 144", "draw",
+        "sampler 6=2", "sampler 5=2",
+        // Two blur iterations: down-sampled from T1 first, then from T3.
+        "fvf 104", "dest blend 6", "texture none", "begin GaussFilter",
+        "target T2", "clear 1 00000000", "g_Texture=T1", "pass 0", "draw",
+        "target T3", "clear 1 00000000", "g_Texture=T2", "pass 1", "draw",
+        "target T2", "clear 1 00000000", "g_Texture=T3", "pass 0", "draw",
+        "target T3", "clear 1 00000000", "g_Texture=T2", "pass 1", "draw",
+        "end", "target BB",
+        // The scene, the glow source and the blur over the back buffer.
+        "sampler 6=1", "sampler 5=1", "texture T0", "fvf 144", "draw",
+        "dest blend 2", "texture T1", "draw",
+        "sampler 6=2", "sampler 5=2", "texture T3", "draw"};
+    EXPECT_EQ(Steps(), want);
+    // No sampler is ever set to filter 0, which is no filter at all.
+    EXPECT_EQ(fake_->Count(render::CallMatch("SetSamplerState").With("value", 0)), 0u);
+    EXPECT_EQ(device_.GetRenderStates()->blendMode, 2u);
+    EXPECT_EQ(Fake().SamplerState(0, render::kSampMinFilter), render::kFilterLinear);
+    EXPECT_EQ(Fake().CurrentRenderTarget(), Fake().BackBuffer());
+}
+
+TEST_F(HdrFilters, ApplyDrawsItsQuadsOverTheRectangles)
+{
+    CHDRFilter filter;
+    Make(filter);
+    filter.SetPassCount(1);
+    ASSERT_EQ(filter.Apply(0), 1);
+    const auto sprites = DrawnQuads<SpriteVertex>();
+    const auto quads = DrawnQuads<QuadVertex>();
+    ASSERT_EQ(sprites.size(), 6u);
+    auto corners = [](f32 l, f32 t, f32 r, f32 b) { return std::vector<f32>{l, t, r, t, r, b, l, b}; };
+    auto positions = [](const auto& q) {
+        std::vector<f32> out;
+        for (const auto& v : q) out.insert(out.end(), {v.x, v.y});
+        return out;
+    };
+    auto uvs = [](const auto& q) {
+        std::vector<f32> out;
+        for (const auto& v : q) out.insert(out.end(), {v.u, v.v});
+        return out;
+    };
+    // Afterglow: the work region of T3 stretched over the whole screen.
+    EXPECT_EQ(positions(sprites[0]), corners(0, 0, 1024, 768));
+    EXPECT_EQ(uvs(sprites[0]), corners(0, 0, 0.25f, 0.1875f));
+    EXPECT_EQ(sprites[0][0].colour, 0x30FFFFFFu);
+    // Down-sampling: the scene region of T1 into the work region.
+    EXPECT_EQ(positions(quads[1]), corners(0, 0, 512, 384));
+    EXPECT_EQ(uvs(quads[1]), corners(0, 0, 0.5f, 0.375f));
+    EXPECT_EQ((std::vector<f32>{quads[1][0].z, quads[1][0].rhw}), (std::vector<f32>{0, 1}));
+    // The y pass: work region to work region.
+    EXPECT_EQ(positions(quads[2]), corners(0, 0, 512, 384));
+    EXPECT_EQ(uvs(quads[2]), corners(0, 0, 0.25f, 0.1875f));
+    // Scene, glow and blur.
+    for (int i : {3, 4, 5}) EXPECT_EQ(positions(sprites[i]), corners(0, 0, 1024, 768)) << i;
+    EXPECT_EQ(uvs(sprites[3]), corners(0, 0, 0.5f, 0.375f));
+    EXPECT_EQ(uvs(sprites[4]), corners(0, 0, 0.5f, 0.375f));
+    EXPECT_EQ(uvs(sprites[5]), corners(0, 0, 0.25f, 0.1875f));
+    EXPECT_EQ((std::vector<u32>{sprites[3][0].colour, sprites[4][0].colour, sprites[5][0].colour}),
+              (std::vector<u32>{0xFFFFFFFFu, 0xFFFFFFFFu, 0x80FFFFFFu}));
+}
+
+TEST_F(HdrFilters, WithoutAfterglowTheGlowSourceIsOnlyReadAndSplitScreenRectsAreUsed)
+{
+    CHDRFilter filter;
+    Make(filter);
+    filter.SetAfterglow(0);
+    filter.SetPassCount(1);
+    filter.SetGlowAlpha(0x40);
+    // The left half of a split screen.
+    const CRect4 cell = Rect(0, 0, 512, 768), quarter = Rect(0, 0, 256, 384), size = Rect(0, 0, 512, 768);
+    filter.SetScreenRect1(&cell);
+    filter.SetScreenRect2(&quarter);
+    filter.SetScreenRect3(&size);
+    ASSERT_EQ(filter.Apply(0), 1);
+    const std::vector<std::string> steps = Steps();
+    ASSERT_GE(steps.size(), 2u);
+    EXPECT_EQ(steps[0], "fvf 104");
+    EXPECT_EQ(std::count(steps.begin(), steps.end(), "target T1"), 0);
+    const auto sprites = DrawnQuads<SpriteVertex>();
+    const auto quads = DrawnQuads<QuadVertex>();
+    ASSERT_EQ(quads.size(), 5u);
+    EXPECT_EQ(quads[0][2].x, 256.0f);
+    EXPECT_EQ(quads[0][2].u, 0.25f);    // 512 of 2048
+    EXPECT_EQ(sprites[3][2].x, 512.0f);
+    EXPECT_EQ(sprites[3][0].colour, 0x40FFFFFFu);
+}
+
+TEST_F(HdrFilters, ApplyFailsWithoutTargetsShaderOrADraw)
+{
+    CHDRFilter bare;
+    EXPECT_EQ(bare.Apply(0), 0);
+    EXPECT_EQ(bare.Begin(0), 0);
+
+    CHDRFilter plain;
+    ASSERT_EQ(plain.CFilter::Create(64, 64, kColour, kDepth, 4), 1);
+    EXPECT_EQ(plain.Apply(0), 0);   // no shader
+
+    struct Case {
+        u32 nth;      // the failing DrawPrimitiveUP
+        size_t draws; // draws tried by then
+    };
+    for (const Case& c : {Case{1, 1}, Case{2, 2}, Case{5, 5}, Case{6, 6}}) {
+        SCOPED_TRACE(c.nth);
+        CHDRFilter filter;
+        Make(filter, 64);
+        filter.SetPassCount(1);
+        fake_->FailCall("DrawPrimitiveUP", c.nth, render::Result::InvalidCall);
+        EXPECT_EQ(filter.Apply(0), 0);
+        fake_->ClearFailures();
+        EXPECT_EQ(fake_->Count("DrawPrimitiveUP"), c.draws);
+        // Whatever failed, 2D drawing goes on where it was.
+        EXPECT_EQ(Fake().CurrentRenderTarget(), Fake().BackBuffer());
+        EXPECT_FALSE(render::FakeRender::AsFake(filter.GetShader()->GetEffect())->Begun());
+    }
+}
+
+}  // namespace

@@ -1,0 +1,463 @@
+// The OpenGL device's draws. DrawPrimitiveUP vertices collect in a batch
+// while nothing a draw depends on changes (every state setter flushes the
+// batch before it changes anything), then go to GL as one draw through a
+// single streaming buffer that is orphaned when full. Fans and strips are
+// unrolled into lists so that consecutive draws can share one GL draw.
+#include "host/render/GlObjects.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace host::render {
+namespace {
+
+template <class T>
+bool Update(T& slot, T value) {
+    if (slot == value) return false;
+    slot = value;
+    return true;
+}
+
+void EnableCap(GLenum cap, int8_t& slot, bool on) {
+    if (Update(slot, int8_t(on))) on ? glEnable(cap) : glDisable(cap);
+}
+
+// a × b for row-vector matrices.
+Matrix Multiply(const Matrix& a, const Matrix& b) {
+    Matrix r{};
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            for (int k = 0; k < 4; ++k) r.m[i][j] += a.m[i][k] * b.m[k][j];
+    return r;
+}
+
+void Rgb(uint32_t argb, float out[3]) {
+    out[0] = float((argb >> 16) & 0xFF) / 255.0f;
+    out[1] = float((argb >> 8) & 0xFF) / 255.0f;
+    out[2] = float(argb & 0xFF) / 255.0f;
+}
+
+float FloatOf(uint32_t bits) {
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- GL state cache
+
+void GlState::Forget() {
+    program = drawFbo = readFbo = arrayBuffer = elementBuffer = activeUnit = ~0u;
+    std::fill(std::begin(textures), std::end(textures), ~0u);
+    std::fill(std::begin(samplers), std::end(samplers), ~0u);
+    std::fill(std::begin(viewport), std::end(viewport), -1);
+    std::fill(std::begin(scissor), std::end(scissor), -1);
+    depthRange[0] = depthRange[1] = -1.0f;
+    scissorOn = blendOn = depthOn = stencilOn = cullOn = depthWrite = -1;
+    std::fill(std::begin(colorMask), std::end(colorMask), int8_t(-1));
+    blendSrc = blendDst = blendEquation = depthFunc = cullFace = 0;
+    stencilFunc = stencilFail = stencilZFail = stencilPass = 0;
+    stencilRef = -1;
+    stencilMask = stencilWrite = 0x12345678u;
+}
+
+void GlState::UseProgram(GLuint p) {
+    if (Update(program, p)) glUseProgram(p);
+}
+
+void GlState::BindDrawFramebuffer(GLuint fbo) {
+    if (Update(drawFbo, fbo)) glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo);
+}
+
+void GlState::BindReadFramebuffer(GLuint fbo) {
+    if (Update(readFbo, fbo)) glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
+}
+
+void GlState::BindArrayBuffer(GLuint buffer) {
+    if (Update(arrayBuffer, buffer)) glBindBuffer(GL_ARRAY_BUFFER, buffer);
+}
+
+void GlState::BindElementBuffer(GLuint buffer) {
+    if (Update(elementBuffer, buffer)) glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer);
+}
+
+void GlState::BindTexture(uint32_t unit, GLuint texture) {
+    if (textures[unit] == texture) return;
+    if (Update(activeUnit, unit)) glActiveTexture(GL_TEXTURE0 + unit);
+    textures[unit] = texture;
+    glBindTexture(GL_TEXTURE_2D, texture);
+}
+
+void GlState::BindSampler(uint32_t unit, GLuint sampler) {
+    if (Update(samplers[unit], sampler)) glBindSampler(unit, sampler);
+}
+
+void GlState::BindUploadTexture(GLuint texture) { BindTexture(kUploadUnit, texture); }
+
+void GlState::Viewport(GLint x, GLint y, GLsizei w, GLsizei h) {
+    if (viewport[0] == x && viewport[1] == y && viewport[2] == w && viewport[3] == h) return;
+    viewport[0] = x, viewport[1] = y, viewport[2] = w, viewport[3] = h;
+    glViewport(x, y, w, h);
+}
+
+void GlState::DepthRange(float nearZ, float farZ) {
+    if (depthRange[0] == nearZ && depthRange[1] == farZ) return;
+    depthRange[0] = nearZ, depthRange[1] = farZ;
+    glDepthRange(nearZ, farZ);
+}
+
+void GlState::Scissor(bool on, GLint x, GLint y, GLsizei w, GLsizei h) {
+    EnableCap(GL_SCISSOR_TEST, scissorOn, on);
+    if (!on || (scissor[0] == x && scissor[1] == y && scissor[2] == w && scissor[3] == h)) return;
+    scissor[0] = x, scissor[1] = y, scissor[2] = w, scissor[3] = h;
+    glScissor(x, y, w, h);
+}
+
+void GlState::Blend(bool on, GLenum src, GLenum dst, GLenum equation) {
+    EnableCap(GL_BLEND, blendOn, on);
+    if (!on) return;
+    if (blendSrc != src || blendDst != dst) {
+        blendSrc = src, blendDst = dst;
+        glBlendFunc(src, dst);
+    }
+    if (Update(blendEquation, equation)) glBlendEquation(equation);
+}
+
+void GlState::Depth(bool test, GLenum func, bool write) {
+    EnableCap(GL_DEPTH_TEST, depthOn, test);
+    if (test && Update(depthFunc, func)) glDepthFunc(func);
+    DepthWrite(write);
+}
+
+void GlState::DepthWrite(bool write) {
+    if (Update(depthWrite, int8_t(write))) glDepthMask(write ? GL_TRUE : GL_FALSE);
+}
+
+void GlState::Stencil(bool test, GLenum func, GLint ref, GLuint mask, GLenum fail, GLenum zfail, GLenum pass,
+                      GLuint write) {
+    EnableCap(GL_STENCIL_TEST, stencilOn, test);
+    if (!test) return;
+    if (stencilFunc != func || stencilRef != ref || stencilMask != mask) {
+        stencilFunc = func, stencilRef = ref, stencilMask = mask;
+        glStencilFunc(func, ref, mask);
+    }
+    if (stencilFail != fail || stencilZFail != zfail || stencilPass != pass) {
+        stencilFail = fail, stencilZFail = zfail, stencilPass = pass;
+        glStencilOp(fail, zfail, pass);
+    }
+    StencilWrite(write);
+}
+
+void GlState::StencilWrite(GLuint write) {
+    if (Update(stencilWrite, write)) glStencilMask(write);
+}
+
+void GlState::Cull(bool on, GLenum face) {
+    EnableCap(GL_CULL_FACE, cullOn, on);
+    if (on && Update(cullFace, face)) glCullFace(face);
+}
+
+void GlState::ColorMask(bool r, bool g, bool b, bool a) {
+    const int8_t want[4] = {r, g, b, a};
+    if (std::equal(std::begin(want), std::end(want), std::begin(colorMask))) return;
+    std::copy(std::begin(want), std::end(want), std::begin(colorMask));
+    glColorMask(r, g, b, a);
+}
+
+void GlState::Deleted(GlDeletion::Kind kind, GLuint name) {
+    switch (kind) {
+    case GlDeletion::Texture:
+        for (GLuint& t : textures)
+            if (t == name) t = ~0u;
+        break;
+    case GlDeletion::Buffer:
+        if (arrayBuffer == name) arrayBuffer = ~0u;
+        if (elementBuffer == name) elementBuffer = ~0u;
+        break;
+    case GlDeletion::Program:
+        if (program == name) program = ~0u;
+        break;
+    case GlDeletion::SurfaceGone:   // name: a framebuffer
+        if (drawFbo == name) drawFbo = ~0u;
+        if (readFbo == name) readFbo = ~0u;
+        break;
+    case GlDeletion::Renderbuffer: break;
+    }
+}
+
+// ---------------------------------------------------------------- preparing a draw
+
+void GlDeviceImpl::PrepareTarget() {
+    auto* colour = static_cast<GlSurfaceImpl*>(target_);
+    auto* depth = static_cast<GlSurfaceImpl*>(depthTarget_);
+    colour->GlName();
+    if (depth) depth->GlName();
+    if (targetDirty_) {
+        targetFbo_ = FramebufferFor(colour, depth);
+        targetDirty_ = false;
+    }
+    gl_.BindDrawFramebuffer(targetFbo_);
+}
+
+void GlDeviceImpl::ApplyStates() {
+    if (!statesDirty_) return;
+    statesDirty_ = false;
+    gl_.Viewport(GLint(viewport_.x), GLint(viewport_.y), GLsizei(viewport_.width), GLsizei(viewport_.height));
+    gl_.DepthRange(viewport_.minZ, viewport_.maxZ);
+    gl_.Scissor(false);
+    const bool depth = depthTarget_ != nullptr;
+    gl_.Depth(depth && rs_[kRsZEnable], GlCompare(rs_[kRsZFunc]), rs_[kRsZWriteEnable] != 0);
+    gl_.Stencil(depth && rs_[kRsStencilEnable], GlCompare(rs_[kRsStencilFunc]), GLint(rs_[kRsStencilRef] & 0xFF),
+                rs_[kRsStencilMask], GlStencilOp(rs_[kRsStencilFail]), GlStencilOp(rs_[kRsStencilZFail]),
+                GlStencilOp(rs_[kRsStencilPass]), rs_[kRsStencilWriteMask]);
+    gl_.Blend(rs_[kRsAlphaBlendEnable], GlBlendFactor(rs_[kRsSrcBlend]), GlBlendFactor(rs_[kRsDestBlend]),
+              GlBlendEquation(rs_[kRsBlendOp]));
+    // The y flip turns windings over: Direct3D's counter-clockwise faces are
+    // GL's clockwise ones.
+    const uint32_t cull = rs_[kRsCullMode];
+    gl_.Cull(cull != kCullNone, cull == kCullCw ? GL_FRONT : GL_BACK);
+    const uint32_t mask = rs_[kRsColorWriteEnable];
+    // An X8 target keeps alpha 1, so blending with its alpha reads 1.
+    const bool alpha = !IgnoresAlpha(static_cast<GlSurfaceImpl*>(target_)->desc.format);
+    gl_.ColorMask(mask & kColorWriteRed, mask & kColorWriteGreen, mask & kColorWriteBlue,
+                  (mask & kColorWriteAlpha) && alpha);
+}
+
+HostUniforms GlDeviceImpl::Host() const {
+    HostUniforms h{};
+    h.viewport[0] = float(viewport_.x);
+    h.viewport[1] = float(viewport_.y);
+    h.viewport[2] = float(std::max(1u, viewport_.width));
+    h.viewport[3] = float(std::max(1u, viewport_.height));
+    h.alphaFunc = rs_[kRsAlphaTestEnable] ? int(rs_[kRsAlphaFunc]) : 0;
+    h.alphaRef = float(rs_[kRsAlphaRef]);
+    h.fogOn = rs_[kRsFogEnable] != 0;
+    Rgb(rs_[kRsFogColor], h.fogColor);
+    return h;
+}
+
+void GlDeviceImpl::UploadFixedUniforms(FixedProgram& p) {
+    p.uploaded = fixedVersion_;
+    const HostUniforms h = Host();
+    glUniform4fv(p.viewport, 1, h.viewport);
+    glUniform3i(p.colorOp, GLint(stages_[0][kTssColorOp]), GLint(stages_[0][kTssColorArg1]),
+                GLint(stages_[0][kTssColorArg2]));
+    glUniform3i(p.alphaOp, GLint(stages_[0][kTssAlphaOp]), GLint(stages_[0][kTssAlphaArg1]),
+                GLint(stages_[0][kTssAlphaArg2]));
+    glUniform1i(p.alphaFunc, h.alphaFunc);
+    glUniform1f(p.alphaRef, h.alphaRef);
+    // Pretransformed vertices are never lit or fogged.
+    const bool fog = !p.screen && rs_[kRsFogEnable] && rs_[kRsFogVertexMode] == kFogLinear;
+    glUniform1i(p.fogOn, fog);
+    glUniform3fv(p.fogColor, 1, h.fogColor);
+    if (p.screen) return;
+    auto transform = [&](uint32_t t) {
+        auto it = transforms_.find(t);
+        return it == transforms_.end() ? IdentityMatrix() : it->second;
+    };
+    const Matrix worldView = Multiply(transform(kTransformWorld), transform(kTransformView));
+    const Matrix projection = transform(kTransformProjection);
+    // Row-vector data goes up as it is: GLSL's M * v is then v × M.
+    glUniformMatrix4fv(p.worldView, 1, GL_FALSE, &worldView.m[0][0]);
+    glUniformMatrix4fv(p.projection, 1, GL_FALSE, &projection.m[0][0]);
+    glUniform1i(p.lighting, rs_[kRsLighting] != 0);
+    float ambient[3];
+    Rgb(rs_[kRsAmbient], ambient);
+    glUniform3fv(p.ambient, 1, ambient);
+    glUniform3f(p.matAmbient, material_.ambient.r, material_.ambient.g, material_.ambient.b);
+    glUniform3f(p.matEmissive, material_.emissive.r, material_.emissive.g, material_.emissive.b);
+    glUniform1f(p.matDiffuseAlpha, material_.diffuse.a);
+    glUniform1i(p.vertexFog, fog);
+    glUniform2f(p.fogRange, FloatOf(rs_[kRsFogStart]), FloatOf(rs_[kRsFogEnd]));
+}
+
+void GlDeviceImpl::PrepareDraw(const VertexLayout& layout) {
+    // Textures first: a pending Fill clears through a framebuffer of its own.
+    GLuint texture = white_;
+    if (effect_)
+        effect_->PrepareTextures();
+    else if (textures_[0])
+        texture = static_cast<GlTextureImpl*>(textures_[0])->GlName();
+    PrepareTarget();
+    ApplyStates();
+    if (effect_) {
+        effect_->PrepareDraw(hostVersion_, Host());
+        return;
+    }
+    FixedProgram& p = layout.pretransformed ? screen_ : world_;
+    gl_.UseProgram(p.name);
+    if (p.uploaded != fixedVersion_) UploadFixedUniforms(p);
+    const int hasColor = layout.hasColor && rs_[kRsColorVertex];
+    if (Update(p.hasColorValue, hasColor)) glUniform1i(p.hasColor, hasColor);
+    gl_.BindTexture(0, texture);
+    gl_.BindSampler(0, SamplerFor(samplers_[0][kSampMinFilter], samplers_[0][kSampMagFilter], kAddressWrap));
+}
+
+void GlDeviceImpl::PointAttribs(const VertexLayout& layout, GLuint buffer, uintptr_t offset, uint32_t stride) {
+    if (pointedLayout_ == layout.id && pointedBuffer_ == buffer && pointedOffset_ == offset && pointedStride_ == stride)
+        return;
+    gl_.BindArrayBuffer(buffer);
+    uint32_t mask = 0;
+    for (uint8_t i = 0; i < layout.count; ++i) {
+        const VertexAttrib& a = layout.attribs[i];
+        const auto* at = reinterpret_cast<const void*>(offset + a.offset);
+        if (a.integer)
+            glVertexAttribIPointer(a.location, a.size, a.type, GLsizei(stride), at);
+        else
+            glVertexAttribPointer(a.location, a.size, a.type, a.normalized,
+                                  GLsizei(stride), at);
+        mask |= 1u << a.location;
+    }
+    for (uint32_t changed = mask ^ enabledAttribs_, loc = 0; changed; changed >>= 1, ++loc)
+        if (changed & 1) (mask >> loc) & 1 ? glEnableVertexAttribArray(loc) : glDisableVertexAttribArray(loc);
+    enabledAttribs_ = mask;
+    pointedLayout_ = layout.id;
+    pointedBuffer_ = buffer;
+    pointedOffset_ = offset;
+    pointedStride_ = stride;
+}
+
+// Copies vertices into the stream buffer at a multiple of the stride, so
+// the attributes keep pointing at offset 0; the first vertex's index back.
+uint32_t GlDeviceImpl::StreamVertices(const uint8_t* data, uint32_t bytes, uint32_t stride) {
+    gl_.BindArrayBuffer(streamVbo_);
+    uint32_t offset = (streamOffsetBytes_ + stride - 1) / stride * stride;
+    if (uint64_t(offset) + bytes > streamCapacity_) {
+        while (bytes > streamCapacity_) streamCapacity_ *= 2;
+        // Orphaned: draws still reading the old storage keep it.
+        glBufferData(GL_ARRAY_BUFFER, streamCapacity_, nullptr, GL_STREAM_DRAW);
+        offset = 0;
+    }
+    void* p = glMapBufferRange(GL_ARRAY_BUFFER, offset, bytes,
+                               GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
+    if (p) {
+        std::memcpy(p, data, bytes);
+        glUnmapBuffer(GL_ARRAY_BUFFER);
+    } else {
+        glBufferSubData(GL_ARRAY_BUFFER, offset, bytes, data);
+    }
+    streamOffsetBytes_ = offset + bytes;
+    return offset / stride;
+}
+
+void GlDeviceImpl::Flush() {
+    if (batch_.vertices == 0) return;
+    MakeCurrent();
+    PrepareDraw(batch_.layout);
+    const uint32_t first = StreamVertices(batch_.bytes.data(), uint32_t(batch_.bytes.size()), batch_.stride);
+    PointAttribs(batch_.layout, streamVbo_, 0, batch_.stride);
+    glDrawArrays(batch_.mode, GLint(first), GLsizei(batch_.vertices));
+    batch_.vertices = 0;
+    batch_.bytes.clear();
+}
+
+// ---------------------------------------------------------------- draws
+
+const VertexLayout* GlDeviceImpl::CurrentLayout() const { return layout_; }
+
+void GlDeviceImpl::AppendVertices(uint32_t type, uint32_t count, const uint8_t* data, uint32_t stride) {
+    auto put = [&](uint32_t vertex) {
+        const size_t at = batch_.bytes.size();
+        batch_.bytes.resize(at + stride);
+        std::memcpy(batch_.bytes.data() + at, data + size_t(vertex) * stride, stride);
+    };
+    switch (type) {
+    case kPrimitiveTriangleList: {
+        const size_t at = batch_.bytes.size(), n = size_t(count) * 3 * stride;
+        batch_.bytes.resize(at + n);
+        std::memcpy(batch_.bytes.data() + at, data, n);
+        batch_.vertices += count * 3;
+        break;
+    }
+    case kPrimitiveTriangleFan:
+        batch_.bytes.reserve(batch_.bytes.size() + size_t(count) * 3 * stride);
+        for (uint32_t i = 1; i <= count; ++i) put(0), put(i), put(i + 1);
+        batch_.vertices += count * 3;
+        break;
+    case kPrimitiveLineStrip:
+        for (uint32_t i = 0; i < count; ++i) put(i), put(i + 1);
+        batch_.vertices += count * 2;
+        break;
+    }
+}
+
+Result GlDeviceImpl::DrawPrimitiveUP(uint32_t type, uint32_t count, const void* vertices, uint32_t stride) {
+    const uint32_t n = VertexCount(type, count);
+    const VertexLayout* layout = CurrentLayout();
+    if (!Here() || !inScene_ || n == 0 || !vertices || stride == 0 || count > caps_.maxPrimitiveCount || !layout ||
+        (fvf_ ? stride != FvfStride(fvf_) : stride < layout->minStride))
+        return Result::InvalidCall;
+    // Direct3D forgets stream 0 and the indices on this call.
+    Bind(stream_, static_cast<VertexBuffer*>(nullptr));
+    streamOffset_ = streamStride_ = 0;
+    Bind(indices_, static_cast<IndexBuffer*>(nullptr));
+    const GLenum mode = type == kPrimitiveLineStrip ? GL_LINES : GL_TRIANGLES;
+    if (batch_.vertices && (batch_.layout.id != layout->id || batch_.stride != stride || batch_.mode != mode))
+        Flush();
+    if (batch_.vertices == 0) {
+        batch_.layout = *layout;
+        batch_.stride = stride;
+        batch_.mode = mode;
+    }
+    AppendVertices(type, count, static_cast<const uint8_t*>(vertices), stride);
+    // An effect's values may change before the next draw.
+    if (effect_) Flush();
+    return Result::Ok;
+}
+
+Result GlDeviceImpl::DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uint32_t minIndex, uint32_t numVertices,
+                                          uint32_t startIndex, uint32_t count) {
+    auto* vb = static_cast<GlVertexBufferImpl*>(stream_);
+    auto* ib = static_cast<GlIndexBufferImpl*>(indices_);
+    const uint32_t n = VertexCount(type, count);
+    const VertexLayout* layout = CurrentLayout();
+    if (!Here() || !inScene_ || n == 0 || !vb || !ib || numVertices == 0 || !layout ||
+        (fvf_ ? streamStride_ != FvfStride(fvf_) : streamStride_ < layout->minStride))
+        return Result::InvalidCall;
+    {
+        // Every index must name a vertex inside the buffer and the stated
+        // range: GL would read past the buffer.
+        std::lock_guard lock(core_->mutex);
+        if (vb->locked || ib->locked) return Result::InvalidCall;
+        const uint32_t size = ib->IndexSize();
+        const uint64_t indexCount = ib->desc.bytes / size;
+        const int64_t capacity = (vb->desc.bytes - streamOffset_) / streamStride_;
+        if (uint64_t(startIndex) + n > indexCount) return Result::InvalidCall;
+        const uint8_t* p = ib->bytes.data() + size_t(startIndex) * size;
+        for (uint32_t i = 0; i < n; ++i, p += size) {
+            uint32_t index = 0;
+            std::memcpy(&index, p, size);
+            const int64_t vertex = int64_t(index) + baseVertex;
+            if (index < minIndex || uint64_t(index) >= uint64_t(minIndex) + numVertices || vertex < 0 ||
+                vertex >= capacity)
+                return Result::InvalidCall;
+        }
+    }
+    MakeCurrent();
+    Flush();
+    const GLuint vertexBuffer = vb->GlName();
+    const GLuint indexBuffer = ib->GlName();
+    PrepareDraw(*layout);
+    PointAttribs(*layout, vertexBuffer, streamOffset_, streamStride_);
+    gl_.BindElementBuffer(indexBuffer);
+    const GLenum mode = type == kPrimitiveLineStrip ? GL_LINE_STRIP
+                        : type == kPrimitiveTriangleFan ? GL_TRIANGLE_FAN
+                                                        : GL_TRIANGLES;
+    const uint32_t size = ib->IndexSize();
+    glDrawElementsBaseVertex(mode, GLsizei(n), size == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                             reinterpret_cast<const void*>(uintptr_t(startIndex) * size), baseVertex);
+    return Result::Ok;
+}
+
+void GlDeviceImpl::SetEffectPass(GlEffectImpl* effect) {
+    if (effect_ == effect) return;
+    Flush();
+    effect_ = effect;
+}
+
+void GlDeviceImpl::EffectGone(GlEffectImpl* effect) {
+    if (effect_ == effect) effect_ = nullptr;
+}
+
+}  // namespace host::render
