@@ -18,6 +18,9 @@ namespace {
 
 // Keys further apart than this are emitted once each.
 constexpr f32 kKeyStep = 0.01f;
+// Keys one update may pass; a clock far ahead of the cursor catches up over
+// several updates instead of in one.
+constexpr u32 kMaxKeysPerUpdate = 1024;
 
 // Stack walks over nodes: visit(node) runs on this node and on everything
 // it pushes (child, next), pre-order.
@@ -233,7 +236,7 @@ bool CEffect::WalkParticleKeys()
     const u32 m = m_definition->GetNodeSettings().loopMode;
     const u32 loop = track.GetLoop();
     const f32 first = keys[0].time, last = keys[n - 1].time, span = last - first;
-    for (;;) {
+    for (u32 passed = 0; passed < kMaxKeysPerUpdate; ++passed) {
         const i32 k = effect_keys::FindKey(keys, n, sizeof *keys, loop, m_particleCursor, m);
         if (k < 0) return true;
         f32 kt = keys[k].time;
@@ -251,6 +254,7 @@ bool CEffect::WalkParticleKeys()
             return false;
         }
     }
+    return true;
 }
 
 void CEffect::WalkSoundKeys()

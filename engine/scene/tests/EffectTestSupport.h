@@ -64,6 +64,8 @@ private:
     std::string m_bytes;
 };
 
+inline bool Same(const CVector3& a, const CVector3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+
 inline std::string ReadBytes(const std::string& path)
 {
     std::string out;
