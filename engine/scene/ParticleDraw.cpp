@@ -96,6 +96,8 @@ CMatrix CParticle::Billboard() const
         CVector3 weights = a;
         weights.Abs();
         v = v - v.Modulate(weights);
+        // Looking straight along the locked axes leaves nothing to face.
+        if (v.LengthSquared() == 0.0f) return b;
         CQuaternion turn;
         turn.FromArc(&v, &facing);
         turn.ToMatrix(&b);
