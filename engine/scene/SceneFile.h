@@ -1,0 +1,87 @@
+// The scene layout file (.sce), little-endian:
+//
+//   u32 N, N bytes    scene name with its NUL (N = 0: no name)
+//   u32 L             top-level layer count
+//   L layer records, each holding its children:
+//     u32 N, N bytes  layer name with its NUL (N = 0: no name)
+//     u32 S, S bytes  settings block (76 bytes as written; LayerSettings)
+//     u32 T           texture name length without its NUL
+//     T + 1 bytes     texture name and NUL (absent when T = 0)
+//     five key-frame blocks: "Position" (curve), "Rotation", "Scaling",
+//                     "Color", "Rect" (KeyFrameList.h)
+//     u32 C           child count, then C layer records
+//
+// Layouts come from outside the program: every length and count is held
+// against what is left of the data before anything is made for it, names
+// must end in their NUL, and children may nest only kMaxLayerDepth deep. A
+// damaged layout is refused whole.
+#pragma once
+
+#include "engine/core/Types.h"
+#include "host/kernel/Kernel.h"
+
+#include <cstddef>
+#include <string>
+
+namespace scene_file {
+
+constexpr u32 kSettingsSize = 76;
+// The smallest layer record: three u32 lengths; five key-frame blocks with
+// no name and no keys (name size, key count, two flags, then the default
+// values of 24, 12, 12, 16 and 16 bytes); a child count.
+constexpr u32 kMinLayerRecord = 12 + 5 * 16 + (24 + 12 + 12 + 16 + 16) + 4;
+static_assert(kMinLayerRecord == 176);
+// Top-level layers are depth 0; the layouts nest a handful of groups.
+constexpr u32 kMaxLayerDepth = 64;
+
+// A cursor over bytes that never reads past them.
+class Reader {
+public:
+    Reader(const void* data, size_t size) : m_data(static_cast<const u8*>(data)), m_size(size) {}
+
+    size_t Remaining() const { return m_size - m_at; }
+    size_t Used() const { return m_at; }
+    const u8* Here() const { return m_data + m_at; }
+
+    bool U32(u32& value);
+    bool Take(void* out, size_t bytes);
+    bool Skip(size_t bytes);
+    // A length-prefixed name of n bytes ending in its NUL (n from a u32
+    // already read); false when it does not fit or does not end.
+    bool Name(u32 n, const u8** bytes);
+    // count records of at least minBytes each still fit.
+    bool Fits(u32 count, u32 minBytes) const { return u64(count) * minBytes <= Remaining(); }
+
+private:
+    const u8* m_data;
+    size_t m_size;
+    size_t m_at = 0;
+};
+
+// A file that collects what is written to it, so a whole file can be
+// replaced in one atomic write.
+class Sink final : public host::kernel::File {
+public:
+    size_t Read(void*, size_t) override { return 0; }
+    size_t Write(const void* buffer, size_t bytes) override
+    {
+        m_bytes.append(static_cast<const char*>(buffer), bytes);
+        return bytes;
+    }
+    bool Seek(int64_t, host::kernel::SeekOrigin) override { return false; }
+    int64_t Tell() const override { return int64_t(m_bytes.size()); }
+    int64_t Size() const override { return int64_t(m_bytes.size()); }
+    bool AtEnd() const override { return true; }
+    bool Close() override { return true; }
+
+    const std::string& Bytes() const { return m_bytes; }
+
+private:
+    std::string m_bytes;
+};
+
+// u32 n and n bytes of name (its NUL included); u32 0 for no name.
+bool WriteName(host::kernel::File& file, const char* name, u32 n);
+bool WriteU32(host::kernel::File& file, u32 value);
+
+}  // namespace scene_file

@@ -1,0 +1,265 @@
+// CSceneObject: one layer of a 2D scene layout: a named rectangle of a
+// texture (a button, a caption, a digit, a cursor) or a group of layers.
+//
+// Five key-frame tracks animate the position (a curve), rotation, scale,
+// colour and source rectangle. Each frame Update evaluates them at the
+// layer's time and combines them with the layer's fixed offsets into the
+// screen state; ApplyParent places that state through the parent's and the
+// scene's; Draw draws it as a sprite, then the children. Between those two
+// steps scenes may still adjust the screen state (BlendTo, RotateChildren,
+// SetSourceRect).
+//
+// The layer keeps its own record inside a scene layout file (SceneFile.h).
+#pragma once
+
+#include "engine/core/Geometry.h"
+#include "engine/core/KeyFrameList.h"
+#include "engine/core/ResourceBase.h"
+#include "engine/core/ResourceList.h"
+#include "engine/core/String.h"
+#include "engine/core/Types.h"
+#include "engine/scene/LayerState.h"
+
+#include <cstdint>
+
+namespace host::kernel { class File; }
+namespace scene_file { class Reader; }
+class CMemStream;
+class CPSDReader;
+class CTexture;
+
+// Where the screen position lies on the drawn image (pivot flags), and
+// which way a layer follows a scaled scene (anchor flags).
+enum LayerPlacement : u8 {
+    kLayerLeft = 1,
+    kLayerCentre = 2,
+    kLayerRight = 4,
+    kLayerTop = 16,
+    kLayerMiddle = 32,
+    kLayerBottom = 64,
+};
+
+// The settings a layer stores: 76 bytes in its record, in this order.
+struct LayerSettings {
+    // Added to the animated position, rotation and rect; multiplied with
+    // the animated scale and colour.
+    CLayerState offset;
+    // 0 hides the layer and all its children.
+    u32 visible = 0;
+    // Non-zero: no image of its own, a folder of children.
+    u32 group = 0;
+    // Sprite orientation 0..5 (4 and 5 exchange width and height).
+    u8 orientation = 0;
+    // LayerPlacement; 0 means left and top.
+    u8 pivot = 0;
+    u8 reserved = 0;
+    // LayerPlacement: centre, right, middle and bottom are used.
+    u8 anchor = 0;
+    // Passed to every track evaluation: 0 wraps a looping track from time
+    // 0, 1 repeats it between its first and last key, 2 holds the last key.
+    u32 evaluationMode = 0;
+    // The time at which the tracks are evaluated.
+    f32 time = 0.0f;
+};
+static_assert(sizeof(LayerSettings) == 76);
+
+class CSceneObject : public CResourceBase {
+    ORV_VALUE_CLASS(CSceneObject)
+
+public:
+    using CurveTrack = CKeyFrameList<CSegment>;   // start = control point, end = point
+    using VectorTrack = CKeyFrameList<CVector3>;
+    using ColourTrack = CKeyFrameList<CVector4>;
+    using RectTrack = CKeyFrameList<CRect4>;
+
+    // An unnamed layer of no list: hidden, offset scale (1, 1), offset
+    // colour white, no texture, no children.
+    CSceneObject();
+    CSceneObject(const char* name, CResourceList* owner);
+    explicit CSceneObject(CResourceList* owner);
+    // A deep copy: settings, states, texture name and (shared) texture,
+    // tracks and owner; every child is copied too and owned by the copy.
+    CSceneObject(const CSceneObject& other);
+    // The same copy with owner as its owner; a non-null owner also gets the
+    // copy appended (scenes duplicate a layer beside the original this way).
+    CSceneObject(const CSceneObject& other, CResourceList* owner);
+    CSceneObject& operator=(const CSceneObject&) = delete;
+    ~CSceneObject() override;
+
+    // Frees the texture name, empties the tracks, deletes the children,
+    // then the name. Returns 1.
+    i32 Release() override;
+
+    // -- Virtual operations, in their fixed order. --
+
+    // Every child's Initialize; returns 1.
+    virtual i32 Initialize(intptr_t argument);
+    // Evaluates the tracks into the animated state and builds the screen
+    // state from it and the offsets; then the children. The AND of the
+    // children's results (1 without children).
+    virtual u32 Update(u32 argument);
+    // Fills this group from a PSD layout starting after the group marker at
+    // *index, with child layers whose images come from the atlas; *index
+    // ends at the group's folder record, or at the last record when the
+    // group is never closed. 0 when a list or index is missing or groups
+    // nest too deep.
+    virtual u32 BuildGroup(const CPSDReader* layout, const CPSDReader* atlas, CTexture* texture, u32* index);
+    // Writes the layer record, children included, at the file's position.
+    // 1, or 0 for a null file or a failed write.
+    virtual u32 Save(host::kernel::File* file) const;
+    // Read one layer record from the stream's position or the file's,
+    // replacing name, settings, texture name, tracks and children; the
+    // texture is unbound. A record that is damaged or cut short is refused
+    // whole: 0, the layer unchanged and the position where it was.
+    virtual u32 LoadFromMemory(CMemStream* stream);
+    virtual u32 LoadFromFile(host::kernel::File* file);
+    // Draws the layer and its children, unless it is hidden or its screen
+    // alpha is not above 0. extra (may be null) is added at draw time: its
+    // position (scaled by the fit state), scale, rotation and colour. The
+    // AND of the children's results (1 without children or when hidden).
+    virtual u32 Draw(const CLayerState* extra);
+    // Places the screen state in the frame of parent (the parent layer's
+    // screen state, or the scene state itself for top-level layers) and
+    // scene; then the children. 0 for a null parent, else the AND of the
+    // children's results.
+    virtual u32 ApplyParent(const CLayerState* parent, const CLayerState* scene, u32 fit, u32 keepAspect);
+
+    // -- What scenes call. --
+
+    void SetVisible(u32 visible) { m_settings.visible = visible; }
+    void SetGroup(u32 group) { m_settings.group = group; }
+    // Offset position x and y.
+    void SetOffset(f32 x, f32 y);
+    // Offset rotation, degrees.
+    void SetRotation(f32 degrees) { m_settings.offset.rotation = degrees; }
+    // Offset scale.
+    void SetScale(f32 x, f32 y);
+    // Offset colour from 0xAARRGGBB.
+    void SetColorARGB(u32 argb);
+    void SetTime(f32 time) { m_settings.time = time; }
+    // After the next Update the screen rect equals rect. Null is ignored.
+    void MoveToRect(const CRect4* rect);
+    // After the next Update the screen rect is w wide and h high, its left
+    // and top unchanged (panels unroll this way).
+    void SetRectSize(f32 w, f32 h);
+    // The same operation under the name the lobby's wipes use.
+    void SetRectOrigin(f32 x, f32 y) { SetRectSize(x, y); }
+    // Screen rect := rect until the next Update. Null is ignored.
+    void SetSourceRect(const CRect4* rect);
+    // Default of the Position track: control point and point (x, y, 0).
+    void SetBasePosition(f32 x, f32 y);
+    // Default of the Rect track (the argument order of CRect4::Set).
+    void SetBaseRect(f32 left, f32 right, f32 top, f32 bottom);
+    // Default of the Scaling track: (w, h) over the Rect track's default
+    // size; an axis whose extent is not positive keeps 1.
+    void SetBaseSize(f32 w, f32 h);
+    // Binds texture (not owned) and takes its name as the texture name; a
+    // null texture clears both. The same for every child.
+    void SetTextureRecursive(CTexture* texture);
+    // Binds the texture of textures whose file name equals this layer's
+    // texture name (none when there is no such texture, or no list); the
+    // texture name stays. The same for every child.
+    void BindTexture(const CResourceList* textures);
+
+    // The first layer of that name below this one: each child's own
+    // descendants before the child list itself, so a deeper match wins.
+    // Null for a null name.
+    CSceneObject* FindLayer(const char* name) const;
+    // The list that holds this layer (not owned).
+    CResourceList* GetOwnerList() const { return m_owner; }
+    void SetOwnerList(CResourceList* owner) { m_owner = owner; }
+
+    // Moves the screen position, scale, rotation and colour toward target by
+    // f = (1 - e) t + e t^2 (scale and colour relative to their own value);
+    // z and rect stay. 0 for a null target.
+    u32 BlendTo(const CLayerState* target, f32 t, f32 e);
+    u32 BlendTo(const CSceneObject* target, f32 t, f32 e);
+    // The drawn rectangle of the layer (by its pivot flags) united with
+    // those of its children that are not groups.
+    CRect4 GetBoundingRect() const;
+    // The mean of the centre of this layer's image and those of its
+    // children that are not groups.
+    void GetCenter(f32* x, f32* y) const;
+    // Groups only: turns every child's screen position about the group's
+    // centre by degrees and gives each that rotation and pivot top-left.
+    // 0 for a layer that is not a group.
+    u32 RotateChildren(f32 degrees);
+
+    // -- Contents. --
+
+    LayerSettings& GetSettings() { return m_settings; }
+    const LayerSettings& GetSettings() const { return m_settings; }
+    const CLayerState& GetAnimatedState() const { return m_animated; }
+    CLayerState& GetScreenState() { return m_screen; }
+    const CLayerState& GetScreenState() const { return m_screen; }
+    const CLayerState& GetFitState() const { return m_fit; }
+    const CLayerState& GetSceneState() const { return m_scene; }
+    const char* GetTextureName() const { return m_textureName.GetText(); }
+    CTexture* GetTexture() const { return m_texture; }
+    // The child list; null only when it could not be allocated.
+    CResourceList* GetChildren() const { return m_children; }
+    u32 GetChildCount() const { return m_children ? m_children->GetCount() : 0; }
+    // Child i, null past the count.
+    CSceneObject* GetChild(u32 i) const;
+
+    CurveTrack& GetPositionTrack() { return m_positionTrack; }
+    VectorTrack& GetRotationTrack() { return m_rotationTrack; }
+    VectorTrack& GetScalingTrack() { return m_scalingTrack; }
+    ColourTrack& GetColourTrack() { return m_colourTrack; }
+    RectTrack& GetRectTrack() { return m_rectTrack; }
+    const CurveTrack& GetPositionTrack() const { return m_positionTrack; }
+    const VectorTrack& GetRotationTrack() const { return m_rotationTrack; }
+    const VectorTrack& GetScalingTrack() const { return m_scalingTrack; }
+    const ColourTrack& GetColourTrack() const { return m_colourTrack; }
+    const RectTrack& GetRectTrack() const { return m_rectTrack; }
+
+    // The record reader of scene files: one layer record at the reader's
+    // position into this freshly made layer, its children depth + 1 levels
+    // down. 0 when the record is damaged; the layer is then to be deleted.
+    u32 ReadRecord(scene_file::Reader& in, u32 depth);
+
+private:
+    // An empty owned child list, or null when it cannot be allocated.
+    static CResourceList* NewChildList();
+    // Replaces the children with copies of other's children.
+    void CopyChildrenOf(const CSceneObject& other);
+    void DeleteChildren();
+    // The resource base's copy names an unnamed object "": undone for the
+    // layer and its tracks, so a copy saves as its source does.
+    void KeepUnnamedTracks(const CSceneObject& other);
+    // Takes everything a record holds from a layer just read.
+    u32 TakeRecord(CSceneObject& from);
+    // Reads a record from bytes; *used gets the bytes it took.
+    u32 LoadFromBytes(const u8* data, size_t size, size_t* used);
+    bool WriteRecord(host::kernel::File& file) const;
+    u32 BuildGroupAt(const CPSDReader* layout, const CPSDReader* atlas, CTexture* texture, u32* index, u32 depth);
+    // This layer's own drawn rectangle, without its children.
+    CRect4 OwnRect() const;
+
+    LayerSettings m_settings;
+    CLayerState m_animated;
+    CLayerState m_screen;
+    CLayerState m_fit;
+    CLayerState m_scene;
+    CString m_textureName;
+    CTexture* m_texture = nullptr;
+    CurveTrack m_positionTrack{"Position", CSegment(), &InterpolateCurveKey, 1};
+    VectorTrack m_rotationTrack{"Rotation", CVector3(), 1};
+    VectorTrack m_scalingTrack{"Scaling", CVector3(1.0f, 1.0f, 1.0f), 0};
+    ColourTrack m_colourTrack{"Color", CVector4(1.0f, 1.0f, 1.0f, 1.0f), 0};
+    RectTrack m_rectTrack{"Rect", nullptr, 0};
+    CResourceList* m_owner = nullptr;
+    CResourceList* m_children = nullptr;
+};
+
+// Makes copy unnamed when source is (the resource base's copy gives an
+// unnamed object the name "").
+void KeepUnnamed(CResourceBase& copy, const CResourceBase& source);
+// Layer i of a layer list, null for a null list, past the count or an
+// empty slot.
+CSceneObject* LayerAt(const CResourceList* list, u32 i);
+// Appends layer to list; 0 when the list cannot grow (layer not added).
+u32 AppendLayer(CResourceList* list, CSceneObject* layer);
+// A deep copy of a layer list whose copied layers are owned by the copy;
+// null for a null list or when the copy cannot be allocated.
+CResourceList* CloneLayerList(const CResourceList* list);

@@ -1,0 +1,407 @@
+// The resource controller on the fake device and the null sound output:
+// resource lists laid out by hand and written by the controller, kinds told
+// from paths, archives and their sounds, the scenes' sound step, and saving
+// a list with its archives through the save chooser.
+#include "engine/core/PackFile.h"
+#include "engine/core/SoundPlayerBase.h"
+#include "engine/graphics/Texture.h"
+#include "engine/graphics/tests/DeviceTestSupport.h"
+#include "engine/model/Mesh.h"
+#include "engine/model/WriteMesh.h"
+#include "engine/platform/Sound.h"
+#include "engine/platform/SoundBuffer.h"
+#include "engine/scene/EffectContainer.h"
+#include "engine/scene/ResourceController.h"
+#include "engine/scene/ResourceControllerFile.h"
+#include "engine/scene/SceneResource.h"
+#include "engine/scene/tests/SceneTestSupport.h"
+#include "host/kernel/tests/TempFolder.h"
+#include "host/sound/Sound.h"
+
+#include <fstream>
+#include <sys/stat.h>
+#include <iterator>
+
+using namespace scene_test;
+
+namespace {
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A 2 x 2 24-bit BMP.
+std::string Bmp()
+{
+    Bytes b;
+    b.Raw("BM").U32(54 + 16).U32(0).U32(54).U32(40).U32(2).U32(2).U8(1).U8(0).U8(24).U8(0).U32(0).U32(16)
+        .U32(2835).U32(2835).U32(0).U32(0);
+    for (int row = 0; row < 2; ++row) b.Raw("\x10\x20\x30\x40\x50\x60").Zeros(2);
+    return b;
+}
+
+// A mono 16-bit WAV of 800 samples.
+std::string Wav()
+{
+    Bytes b;
+    b.Raw("RIFF").U32(36 + 1600).Raw("WAVE").Raw("fmt ").U32(16).U8(1).U8(0).U8(1).U8(0).U32(8000).U32(16000)
+        .U8(2).U8(0).U8(16).U8(0).Raw("data").U32(1600);
+    for (int i = 0; i < 800; ++i) b.U8(i).U8(i >> 2);
+    return b;
+}
+
+// An effect file holding its name and no objects.
+std::string Efc(const std::string& name) { return Bytes().Name(name).U32(0); }
+
+std::string Sce(const std::string& name)
+{
+    return SceneFile(name, {LayerRecord("Logo", Settings(), "Menu.bmp", EmptyTracks())});
+}
+
+std::string Grc(u32 header, const std::vector<std::string>& records)
+{
+    Bytes b;
+    b.U32(header);
+    for (const std::string& r : records) b.Text(r, 260);
+    return b.Text("EOF", 260);
+}
+
+// Remembers what reaches LoadOther.
+class Recorder : public CResourceController {
+public:
+    u32 LoadOther(CqelPackFile* pack, const char* path, u32) override
+    {
+        others.push_back(std::string(pack ? "pack:" : "") + path);
+        return 1;
+    }
+    std::vector<std::string> others;
+};
+
+CSoundBuffer* Sound(CResourceController& c, u32 i)
+{
+    return static_cast<CSoundBuffer*>(static_cast<CValueBase*>(c.GetSoundList()->GetAt(i)));
+}
+
+u32 WriteEmptyModel(const char*, const char* modelPath)
+{
+    const CMesh mesh;
+    const std::string bytes = CWriteMesh::Build(mesh);
+    WriteBytes(modelPath, bytes);
+    return 1;
+}
+
+class Controller : public device_test::DeviceTest {
+protected:
+    void SetUp() override
+    {
+        host::sound::SetNullOutput(&null_);
+        DeviceTest::SetUp();
+        CreateDevice();
+        ASSERT_EQ(sound_.Initialize(&system_), 1);
+        // The working folder, as the save chooser puts it back.
+        ASSERT_EQ(system_.SetCurrentDirToModule(folder_.Path().c_str()), 1);
+        WriteBytes("Menu.bmp", Bmp());
+        WriteBytes("Icon.bmp", Bmp());
+        WriteBytes("Hit.wav", Wav());
+        WriteBytes("Se.wav", Wav());
+        WriteBytes("Bgm_title.wav", Wav());
+        WriteBytes("Readme.txt", "text");
+        ::mkdir("Scene", 0777);
+        ::mkdir("Effect", 0777);
+        ::mkdir("Data", 0777);
+        WriteBytes("Scene/Title.sce", Sce("Title"));
+        WriteBytes("Effect/Efc_a.efc", Efc("Efc_a"));
+        const char* entries[] = {"Icon.bmp", "Bgm_title.wav", "Se.wav", "Readme.txt"};
+        ASSERT_EQ(CqelPackFile::Write(entries, 4, "Data\\Pack.gpk"), 1u);
+    }
+
+    void TearDown() override
+    {
+        CResourceController::SetXFileConverter(nullptr);
+        host::kernel::SetCurrentDirectory(cwd_);
+        DeviceTest::TearDown();
+        host::sound::SetNullOutput(nullptr);
+    }
+
+    const std::vector<std::string> kRecords = {"Menu.bmp", "Hit.wav", "Scene\\Title.sce", "Effect\\Efc_a.efc",
+                                               "Data\\Pack.gpk", "notes.txt"};
+
+    std::string cwd_ = host::kernel::GetCurrentDirectory();
+    host::kernel::testing::TempFolder folder_;
+    host::sound::NullOutput null_;
+    CSound sound_;
+};
+
+}  // namespace
+
+TEST_F(Controller, ReadsTheGoldenListRecordByRecord)
+{
+    // Bytes after the end record are not read.
+    WriteBytes("Game.grc", Grc(0x1234, kRecords) + "junk");
+    Recorder c;
+    c.SetHeaderValue(0x1234);
+    c.SetCheckHeader(1);
+    ASSERT_EQ(c.Load("Game.grc", 1), 1u);
+    EXPECT_STREQ(c.GetName(), "Game.grc");
+    ASSERT_EQ(c.GetTextureList()->GetCount(), 2u);
+    EXPECT_STREQ(static_cast<CTexture*>(c.GetTextureList()->FindByName("Menu.bmp"))->GetName(), "Menu.bmp");
+    EXPECT_NE(c.GetTextureList()->FindByName("Icon.bmp"), nullptr);
+    EXPECT_EQ(c.GetSoundList()->GetCount(), 3u);
+    EXPECT_EQ(c.GetPackList()->GetCount(), 1u);
+    ASSERT_EQ(c.GetSceneList()->GetCount(), 1u);
+    EXPECT_STREQ(static_cast<CSceneResource*>(c.GetSceneList()->FindByName("Title"))->GetName(), "Title");
+    EXPECT_NE(c.GetEffectList()->FindByName("Efc_a"), nullptr);
+    EXPECT_EQ(c.others, (std::vector<std::string>{"pack:Readme.txt", "notes.txt"}));
+
+    // Media off: media records and archive entries are left to LoadOther or
+    // not read at all; the archive is registered all the same.
+    Recorder off;
+    ASSERT_EQ(off.Load("Game.grc", 0), 1u);
+    EXPECT_EQ(off.GetTextureList()->GetCount(), 0u);
+    EXPECT_EQ(off.GetSoundList()->GetCount(), 0u);
+    EXPECT_EQ(off.GetPackList()->GetCount(), 1u);
+    EXPECT_EQ(off.GetSceneList()->GetCount(), 1u);
+    EXPECT_EQ(off.others, (std::vector<std::string>{"Menu.bmp", "Hit.wav", "notes.txt"}));
+
+    // The list file writer lays out the same bytes.
+    CResourceControllerFile file;
+    file.header = 0x1234;
+    file.records = kRecords;
+    std::string built;
+    ASSERT_TRUE(file.Build(built));
+    EXPECT_EQ(built, Grc(0x1234, kRecords));
+}
+
+TEST_F(Controller, ADamagedListIsRefusedBeforeAnythingLoads)
+{
+    const std::string golden = Grc(7, kRecords);
+    std::string unterminated = golden;
+    std::fill(unterminated.begin() + 4 + 260, unterminated.begin() + 4 + 520, 'A');
+    const struct {
+        const char* what;
+        std::string bytes;
+        u32 check;
+    } damaged[] = {
+        {"no end record", golden.substr(0, golden.size() - 260), 0},
+        {"a record without its NUL", unterminated, 0},
+        {"an end record cut short", golden.substr(0, golden.size() - 1), 0},
+        {"only a header", golden.substr(0, 4), 0},
+        {"another header", golden, 1},
+    };
+    for (const auto& d : damaged) {
+        SCOPED_TRACE(d.what);
+        WriteBytes("Bad.grc", d.bytes);
+        CResourceController c;
+        c.SetHeaderValue(8);
+        c.SetCheckHeader(d.check);
+        EXPECT_EQ(c.Load("Bad.grc", 1), 0u);
+        EXPECT_EQ(c.GetName(), nullptr);
+        for (u32 kind = 0; kind < 8; ++kind) {
+            if (c.GetList(kind)) {
+                EXPECT_EQ(c.GetList(kind)->GetCount(), 0u) << kind;
+            }
+        }
+    }
+    for (size_t n = 0; n < golden.size(); n += 37) {
+        CResourceControllerFile file;
+        EXPECT_FALSE(file.Parse(golden.data(), n)) << n;
+    }
+    // A header that differs is only refused when asked to be.
+    WriteBytes("Other.grc", golden);
+    CResourceController lax;
+    lax.SetHeaderValue(8);
+    EXPECT_EQ(lax.Load("Other.grc", 0), 1u);
+
+    // A failing record ends the read; what loaded before stays.
+    WriteBytes("Missing.grc", Grc(0, {"Menu.bmp", "Gone.bmp", "Hit.wav"}));
+    CResourceController partial;
+    EXPECT_EQ(partial.Load("Missing.grc", 1), 0u);
+    EXPECT_EQ(partial.GetTextureList()->GetCount(), 1u);
+    EXPECT_EQ(partial.GetSoundList()->GetCount(), 0u);
+    EXPECT_EQ(partial.GetName(), nullptr);
+}
+
+TEST_F(Controller, KindsAreToldFromThePathText)
+{
+    WriteBytes("Both.png.sce", Bmp());
+    Recorder c;
+    EXPECT_EQ(c.Load(nullptr, 1), 0u);
+    // The texture texts are looked for first.
+    EXPECT_EQ(c.Load("Both.png.sce", 1), 1u);
+    EXPECT_EQ(c.GetTextureList()->GetCount(), 1u);
+    EXPECT_EQ(c.GetSceneList()->GetCount(), 0u);
+    EXPECT_EQ(c.Load("Scene\\Title.sce", 1), 1u);
+    EXPECT_EQ(c.Load("Scene\\Title.sce", 1), 1u);   // scenes are not looked up by name
+    EXPECT_EQ(c.GetSceneList()->GetCount(), 2u);
+    EXPECT_EQ(c.Load("Readme.txt", 1), 1u);
+    EXPECT_EQ(c.others, (std::vector<std::string>{"Readme.txt"}));
+    EXPECT_EQ(c.Load("Missing.wav", 1), 0u);
+
+    // A DirectX file goes through the converter to the same path as ".mdl".
+    EXPECT_EQ(c.Load("Ship.x", 1), 0u);
+    EXPECT_EQ(c.GetModelList()->GetCount(), 0u);
+    CResourceController::SetXFileConverter(&WriteEmptyModel);
+    EXPECT_EQ(c.Load("Ship.x", 1), 1u);
+    ASSERT_EQ(c.GetModelList()->GetCount(), 1u);
+    EXPECT_NE(c.GetModelList()->FindByName("Ship.mdl"), nullptr);
+    EXPECT_EQ(c.Load("Ship.mdl", 1), 1u);
+    EXPECT_EQ(c.GetModelList()->GetCount(), 1u);
+
+    const std::pair<u32, CResourceList*> lists[] = {{0, c.GetPackList()}, {1, c.GetModelList()},
+        {2, c.GetTextureList()}, {3, nullptr}, {4, c.GetShaderList()}, {5, c.GetSoundList()},
+        {6, c.GetEffectList()}, {7, c.GetSceneList()}, {8, nullptr}};
+    for (const auto& [kind, list] : lists) EXPECT_EQ(c.GetList(kind), list) << kind;
+}
+
+TEST_F(Controller, SoundsGetVoicesTheyCanPlay)
+{
+    CResourceController c;
+    ASSERT_EQ(c.Load("Hit.wav", 1), 1u);
+    ASSERT_EQ(c.Load("Hit.wav", 1), 1u);
+    ASSERT_EQ(c.GetSoundList()->GetCount(), 1u);
+    CSoundBuffer* hit = Sound(c, 0);
+    EXPECT_EQ(hit->GetVoiceCount(), 1u);
+    EXPECT_EQ(hit->GetBufferFlags() & CSoundBuffer::kBufferStatic, CSoundBuffer::kBufferStatic);
+    EXPECT_EQ(hit->Play(0, 0.0f, 1), 0u);
+
+    // Archive sounds: music gets one voice whatever the count.
+    const struct {
+        u32 panSounds, plainMusic, voices;
+        u32 musicFlags, soundFlags, soundVoices;
+    } cases[] = {
+        {1, 1, 10, 0, 0x42, 10},
+        {0, 0, 3, 0x100, 0x12, 3},
+        {1, 1, 0, 0, 0x42, 1},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.voices);
+        CResourceController p;
+        p.SetPanSounds(k.panSounds);
+        p.SetPlainMusic(k.plainMusic);
+        p.SetSoundVoices(k.voices);
+        ASSERT_EQ(p.LoadPack("Data\\Pack.gpk", 1), 1u);
+        auto* music = static_cast<CSoundBuffer*>(p.GetSoundList()->FindByName("Bgm_title.wav"));
+        auto* se = static_cast<CSoundBuffer*>(p.GetSoundList()->FindByName("Se.wav"));
+        ASSERT_TRUE(music && se);
+        EXPECT_EQ(music->GetVoiceCount(), 1u);
+        EXPECT_EQ(music->GetBufferFlags(), k.musicFlags);
+        EXPECT_EQ(se->GetVoiceCount(), k.soundVoices);
+        EXPECT_EQ(se->GetBufferFlags(), k.soundFlags);
+    }
+    CResourceController none;
+    EXPECT_EQ(none.LoadPack("Data\\None.gpk", 1), 0u);
+    EXPECT_EQ(none.GetPackList()->GetCount(), 0u);
+}
+
+TEST_F(Controller, ScenesServiceTheControllersSounds)
+{
+    {
+        CResourceController c;
+        ASSERT_EQ(c.Load("Hit.wav", 1), 1u);
+        ASSERT_EQ(GetSoundPlayerList(), c.GetSoundList());
+        CSoundBuffer* hit = Sound(c, 0);
+        ASSERT_NE(hit->Play(0, 0.0f, 1), CSoundBuffer::kNoVoice);
+        CSceneResource scene;
+        u32 last = 0;
+        EXPECT_EQ(scene.SoundStep(1, &last), 1);
+        EXPECT_EQ(hit->GetVoice(0)->muted, 1u);
+        EXPECT_EQ(last, 1u);
+        EXPECT_EQ(scene.SoundStep(0, &last), 1);
+        EXPECT_EQ(hit->GetVoice(0)->muted, 0u);
+        // Every frame the voices are serviced: a fade steps on.
+        hit->SetFade(0, -1000, -100);
+        scene.SoundStep(0, &last);
+        EXPECT_EQ(hit->GetVoice(0)->appliedVolume, -100);
+    }
+    EXPECT_EQ(GetSoundPlayerList(), nullptr);
+}
+
+TEST_F(Controller, AnEffectNamedAsOneListedIsDropped)
+{
+    WriteBytes("Effect/Copy.efc", Efc("Efc_a"));
+    WriteBytes("Effect/Full.efc", Bytes().Name("Efc_b").U32(1).Zeros(64));
+    CResourceController c;
+    ASSERT_EQ(c.Load("Effect\\Efc_a.efc", 1), 1u);
+    auto* first = c.GetEffectList()->FindByName("Efc_a");
+    EXPECT_EQ(c.Load("Effect\\Copy.efc", 1), 1u);
+    EXPECT_EQ(c.GetEffectList()->GetCount(), 1u);
+    EXPECT_EQ(c.GetEffectList()->FindByName("Efc_a"), first);
+    EXPECT_EQ(static_cast<CEffectContainer*>(first)->GetType(), CEffectContainer::kResourceType);
+    EXPECT_EQ(c.Load("Effect\\Full.efc", 1), 0u);
+    EXPECT_EQ(c.Load("Effect\\Missing.efc", 1), 0u);
+    EXPECT_EQ(c.GetEffectList()->GetCount(), 1u);
+}
+
+TEST_F(Controller, SaveGrcWritesTheListAndItsArchives)
+{
+    CResourceController c;
+    c.SetHeaderValue(0x55);
+    EXPECT_EQ(c.SaveGrc(nullptr, 0), 0u);
+    // Cancelled: nothing written, no name taken.
+    fakeWindow_->AnswerFileDialogs({""});
+    EXPECT_EQ(c.SaveGrc(&system_, 0), 0u);
+    EXPECT_EQ(c.GetName(), nullptr);
+    const auto& asked = fakeWindow_->FileDialogs().back();
+    EXPECT_TRUE(asked.save);
+    EXPECT_EQ(asked.title, "ゲームリソースコントローラーを保存");
+    ASSERT_EQ(asked.filters.size(), 1u);
+    EXPECT_EQ(asked.filters[0].description, "ゲームリソースコントローラー(*.grc)");
+    EXPECT_EQ(asked.filters[0].patterns, "*.grc");
+    EXPECT_EQ(asked.defaultExtension, "grc");
+
+    // Nothing loaded: every archive is written, empty.
+    const std::string path = folder_ / "Out.grc";
+    fakeWindow_->AnswerFileDialogs({path});
+    ASSERT_EQ(c.SaveGrc(&system_, 0), 1u);
+    EXPECT_STREQ(c.GetName(), path.c_str());
+    const std::vector<std::string> media = {"Data\\Texture.gpk", "Data\\Shader.gpk", "Data\\Mesh.gpk",
+                                            "Data\\Sound.gpk"};
+    EXPECT_EQ(ReadBytes(path), Grc(0x55, media));
+    CqelPackFile empty;
+    ASSERT_EQ(empty.Open("Data\\Texture.gpk"), 1u);
+    EXPECT_EQ(empty.GetCount(), 0u);
+
+    // Loaded media are gathered and packed; effects and layouts get files.
+    CResourceController::SetXFileConverter(&WriteEmptyModel);
+    for (const char* p : {"Menu.bmp", "Hit.wav", "Ship.x", "Effect\\Efc_a.efc", "Scene\\Title.sce"})
+        ASSERT_EQ(c.Load(p, 1), 1u) << p;
+    // With a name and no asking, no chooser.
+    const size_t dialogs = fakeWindow_->FileDialogs().size();
+    ASSERT_EQ(c.SaveGrc(&system_, 0), 1u);
+    EXPECT_EQ(fakeWindow_->FileDialogs().size(), dialogs);
+    std::vector<std::string> records = media;
+    records.insert(records.end(), {"Effect\\Efc_a.efc", "Scene\\Title.sce"});
+    EXPECT_EQ(ReadBytes(path), Grc(0x55, records));
+    EXPECT_EQ(ReadBytes("Texture/Menu.bmp"), Bmp());
+    CqelPackFile textures, sounds, meshes;
+    ASSERT_EQ(textures.Open("Data\\Texture.gpk"), 1u);
+    ASSERT_NE(textures.FindEntry("Texture\\Menu.bmp"), nullptr);
+    ASSERT_EQ(sounds.Open("Data\\Sound.gpk"), 1u);
+    EXPECT_NE(sounds.FindEntry("Sound\\Hit.wav"), nullptr);
+    ASSERT_EQ(meshes.Open("Data\\Mesh.gpk"), 1u);
+    EXPECT_NE(meshes.FindEntry("Mesh\\Ship.mdl"), nullptr);
+
+    // What was written loads back.
+    Recorder again;
+    ASSERT_EQ(again.Load(path.c_str(), 1), 1u);
+    EXPECT_NE(again.GetTextureList()->FindByName("Texture\\Menu.bmp"), nullptr);
+    EXPECT_NE(again.GetSoundList()->FindByName("Sound\\Hit.wav"), nullptr);
+    EXPECT_NE(again.GetModelList()->FindByName("Mesh\\Ship.mdl"), nullptr);
+    EXPECT_NE(again.GetEffectList()->FindByName("Efc_a"), nullptr);
+    EXPECT_NE(again.GetSceneList()->FindByName("Title"), nullptr);
+
+    // A medium whose file is gone fails its archive: the old list stays.
+    const std::string before = ReadBytes(path);
+    WriteBytes("Lost.bmp", Bmp());
+    ASSERT_EQ(c.Load("Lost.bmp", 1), 1u);
+    ::remove("Lost.bmp");
+    EXPECT_EQ(c.SaveGrc(&system_, 0), 0u);
+    EXPECT_EQ(ReadBytes(path), before);
+}

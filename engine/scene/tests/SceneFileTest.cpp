@@ -1,0 +1,287 @@
+// Scene layout files: a golden layout laid out by hand, layouts made by the
+// writer and read back, and damaged layouts, which are refused whole and
+// leave the scene as it was.
+#include "engine/core/Endian.h"
+#include "engine/core/MemStream.h"
+#include "engine/scene/SceneObject.h"
+#include "engine/scene/SceneResource.h"
+#include "engine/scene/tests/SceneTestSupport.h"
+#include "host/kernel/Kernel.h"
+#include "host/kernel/tests/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+using namespace scene_test;
+using host::kernel::testing::TempFolder;
+
+namespace {
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// "Title": one layer "Btn" (every setting away from its default, keys on
+// three tracks) with one child "Glow".
+Settings BtnSettings()
+{
+    Settings s;
+    s.x = 12, s.y = 34, s.z = 0.5f, s.scaleX = 2, s.scaleY = 3, s.rotation = 45;
+    s.r = 0.25f, s.g = 0.5f, s.b = 0.75f, s.a = 0.125f;
+    s.left = 1, s.top = 2, s.right = 3, s.bottom = 4;
+    s.visible = 1, s.group = 0, s.orientation = 4, s.pivot = 34, s.reserved = 7, s.anchor = 64;
+    s.mode = 1, s.time = 0.5f;
+    return s;
+}
+
+std::string BtnTracks()
+{
+    return Bytes()
+        // Position: one key (time, ease, control point, point), loop on.
+        .Name("Position").U32(1).Floats({0.5f, 0.25f, 1, 2, 3, 4, 5, 6}).U32(1).U32(1).Floats({7, 8, 9, 10, 11, 12})
+        .Name("Rotation").U32(0).U32(1).U32(0).Floats({0, 0, 0})
+        .Name("Scaling").U32(2).Floats({0, 0, 1, 1, 1}).Floats({1, 0, 2, 2, 1}).U32(0).U32(0).Floats({1, 1, 1})
+        .Name("Color").U32(0).U32(0).U32(0).Floats({1, 1, 1, 1})
+        .Name("Rect").U32(1).Floats({0, 0, 64, 32, 96, 48}).U32(1).U32(0).Floats({0, 0, 0, 0});
+}
+
+std::string Golden()
+{
+    Settings glow;
+    glow.visible = 0;
+    return SceneFile("Title", {LayerRecord("Btn", BtnSettings(), "Menu.dds", BtnTracks(),
+                                           {LayerRecord("Glow", glow, "", EmptyTracks())})});
+}
+
+// A chain of layers nested depth levels below the top.
+std::string Nested(u32 depth)
+{
+    return LayerRecord("L", Settings(), "", EmptyTracks(),
+                       depth ? std::vector<std::string>{Nested(depth - 1)} : std::vector<std::string>{});
+}
+
+u32 LoadBytes(CSceneResource& scene, const std::string& bytes)
+{
+    std::unique_ptr<CMemStream> stream(CreateMemStream(bytes.data(), u32(bytes.size())));
+    if (!stream) stream.reset(new CMemStream());
+    return scene.LoadFromMemory(stream.get());
+}
+
+}  // namespace
+
+TEST(SceneFile, ReadsTheGoldenLayoutFieldByField)
+{
+    TempFolder folder;
+    WriteBytes(folder / "Title.sce", Golden());
+    CSceneResource scene;
+    ASSERT_EQ(scene.LoadFromFile((folder / "Title.sce").c_str()), 1u);
+    EXPECT_STREQ(scene.GetName(), "Title");
+    ASSERT_EQ(scene.GetLayerCount(), 1u);
+    const CSceneObject* btn = scene.GetLayer(0);
+    EXPECT_STREQ(btn->GetName(), "Btn");
+    EXPECT_EQ(btn->GetOwnerList(), scene.GetLayers());
+    const LayerSettings& s = btn->GetSettings();
+    EXPECT_EQ(s.offset.position.y, 34.0f);
+    EXPECT_EQ(s.offset.scaleY, 3.0f);
+    EXPECT_EQ(s.offset.rotation, 45.0f);
+    EXPECT_EQ(s.offset.colour.w, 0.125f);
+    EXPECT_EQ(s.offset.rect.bottom, 4.0f);
+    EXPECT_EQ(s.visible, 1u);
+    EXPECT_EQ(s.orientation, 4);
+    EXPECT_EQ(s.pivot, 34);
+    EXPECT_EQ(s.reserved, 7);
+    EXPECT_EQ(s.anchor, 64);
+    EXPECT_EQ(s.evaluationMode, 1u);
+    EXPECT_EQ(s.time, 0.5f);
+    EXPECT_STREQ(btn->GetTextureName(), "Menu.dds");
+    EXPECT_EQ(btn->GetTexture(), nullptr);
+
+    const auto& position = btn->GetPositionTrack();
+    ASSERT_EQ(position.GetCount(), 1u);
+    EXPECT_EQ(position.GetAt(0)->ease, 0.25f);
+    EXPECT_EQ(position.GetAt(0)->value.start.z, 3.0f);
+    EXPECT_EQ(position.GetAt(0)->value.end.x, 4.0f);
+    EXPECT_EQ(position.GetLoop(), 1u);
+    EXPECT_EQ(position.GetDefaultValue()->end.z, 12.0f);
+    // The curve blend stays installed whatever the file says.
+    EXPECT_EQ(position.GetInterpolator(), &InterpolateCurveKey);
+    EXPECT_EQ(btn->GetScalingTrack().GetAt(1)->value.x, 2.0f);
+    EXPECT_EQ(btn->GetRectTrack().GetAt(0)->value.right, 96.0f);
+    EXPECT_EQ(btn->GetRectTrack().GetInterpolate(), 1u);
+
+    ASSERT_EQ(btn->GetChildCount(), 1u);
+    EXPECT_STREQ(btn->GetChild(0)->GetName(), "Glow");
+    EXPECT_EQ(btn->GetChild(0)->GetSettings().visible, 0u);
+    EXPECT_EQ(btn->GetChild(0)->GetOwnerList(), btn->GetChildren());
+    EXPECT_EQ(btn->GetChild(0)->GetTextureName(), nullptr);
+
+    // The writer gives the same bytes back.
+    ASSERT_EQ(scene.Save((folder / "Again.sce").c_str()), 1u);
+    EXPECT_EQ(ReadBytes(folder / "Again.sce"), Golden());
+}
+
+TEST(SceneFile, LayoutsMadeInCodeComeBackWhole)
+{
+    TempFolder folder;
+    CSceneResource source;
+    ASSERT_EQ(LoadBytes(source, SceneFile("", {Nested(0), Nested(0)})), 1u);
+    EXPECT_EQ(source.GetName(), nullptr);
+    CSceneObject* a = source.GetLayer(0);
+    a->SetName("日本語の名前");
+    a->GetRotationTrack().AddKey(0.25f, CVector3(0, 0, 90), 0.5f);
+    a->GetColourTrack().AddKey(1.0f, CVector4(1, 0, 0, 1));
+    a->GetSettings().group = 1;
+    auto* child = new CSceneObject("Child", a->GetChildren());
+    AppendLayer(a->GetChildren(), child);
+    child->SetTextureRecursive(nullptr);
+    child->SetOffset(3, 4);
+    CSceneObject* second = source.GetLayer(1);
+    second->SetName(nullptr);
+    ASSERT_EQ(source.Save((folder / "Code.sce").c_str()), 1u);
+
+    CSceneResource read;
+    ASSERT_EQ(read.LoadFromFile((folder / "Code.sce").c_str()), 1u);
+    EXPECT_EQ(read.GetName(), nullptr);
+    ASSERT_EQ(read.GetLayerCount(), 2u);
+    EXPECT_STREQ(read.GetLayer(0)->GetName(), "日本語の名前");
+    EXPECT_EQ(read.GetLayer(0)->GetSettings().group, 1u);
+    EXPECT_EQ(read.GetLayer(0)->GetRotationTrack().GetAt(0)->value.z, 90.0f);
+    EXPECT_EQ(read.GetLayer(0)->GetColourTrack().GetAt(0)->time, 1.0f);
+    ASSERT_EQ(read.GetLayer(0)->GetChildCount(), 1u);
+    EXPECT_EQ(read.GetLayer(0)->GetChild(0)->GetSettings().offset.position.y, 4.0f);
+    // An unnamed layer is never found by name.
+    EXPECT_EQ(read.GetLayer(1)->GetName(), nullptr);
+    EXPECT_EQ(read.FindLayer("L"), nullptr);
+    EXPECT_EQ(read.FindLayer("Child"), read.GetLayer(0)->GetChild(0));
+
+    ASSERT_EQ(read.Save((folder / "Again.sce").c_str()), 1u);
+    EXPECT_EQ(ReadBytes(folder / "Again.sce"), ReadBytes(folder / "Code.sce"));
+}
+
+TEST(SceneFile, EmptyLayoutsAndScenesWithoutLayers)
+{
+    TempFolder folder;
+    CSceneResource none;
+    ASSERT_EQ(none.Save((folder / "None.sce").c_str()), 1u);
+    EXPECT_EQ(ReadBytes(folder / "None.sce"), Bytes().U32(0).U32(0).Str());
+
+    CSceneResource empty;
+    ASSERT_EQ(empty.LoadFromFile((folder / "None.sce").c_str()), 1u);
+    ASSERT_NE(empty.GetLayers(), nullptr);
+    EXPECT_EQ(empty.GetLayerCount(), 0u);
+    EXPECT_EQ(empty.Initialize(0), 1);
+    EXPECT_EQ(empty.Update(0), 1);
+    EXPECT_EQ(empty.Draw(0), 1);
+    EXPECT_EQ(empty.FindLayer("L"), nullptr);
+}
+
+TEST(SceneFile, ADamagedLayoutIsRefusedWhole)
+{
+    const std::string golden = Golden();
+    const std::string name = Bytes().Name("Title");
+    const std::string layer = LayerRecord("Btn", BtnSettings(), "Menu.dds", BtnTracks(), {});
+    // Where the layer record keeps its lengths and counts.
+    constexpr size_t kNameSize = 0, kSettingsSize = 8, kTextureLength = 88, kPositionKeys = 114;
+    const size_t childCount = layer.size() - 4;
+    const auto patched = [&](size_t at, u32 value) {
+        std::string l = layer;
+        PutLe32(l.data() + at, value);
+        return Bytes().Raw(name).U32(1).Raw(l).Str();
+    };
+    ASSERT_EQ(GetLe32(layer.data() + kTextureLength), 8u);
+    ASSERT_EQ(GetLe32(layer.data() + kPositionKeys), 1u);
+    const struct {
+        const char* what;
+        std::string bytes;
+    } damaged[] = {
+        {"name larger than the file", Bytes().U32(0x7FFFFFFF).Raw("Title").Str()},
+        {"name without its NUL", Bytes().U32(5).Raw("Title").U32(0).Str()},
+        {"layer count past the data", Bytes().Raw(name).U32(0xFFFFFFFF).Raw(layer).Str()},
+        {"one layer more than present", Bytes().Raw(name).U32(2).Raw(layer).Str()},
+        {"layer name without its NUL", patched(kNameSize, 3)},
+        {"settings larger than the file", patched(kSettingsSize, 0xFFFFFF00)},
+        {"texture length whose NUL wraps", patched(kTextureLength, 0xFFFFFFFF)},
+        {"texture name without its NUL", patched(kTextureLength, 7)},
+        {"key count past the data", patched(kPositionKeys, 0x10000000)},
+        {"child count past the data", patched(childCount, 1000)},
+        {"children nested too deep", SceneFile("", {Nested(65)})},
+    };
+    for (const auto& d : damaged) {
+        SCOPED_TRACE(d.what);
+        CSceneResource scene;
+        ASSERT_EQ(LoadBytes(scene, Golden()), 1u);
+        EXPECT_EQ(LoadBytes(scene, d.bytes), 0u);
+        EXPECT_STREQ(scene.GetName(), "Title");
+        ASSERT_EQ(scene.GetLayerCount(), 1u);
+        EXPECT_STREQ(scene.GetLayer(0)->GetName(), "Btn");
+    }
+    // Cut short anywhere, the layout is refused.
+    for (size_t n = 0; n < golden.size(); ++n) {
+        CSceneResource scene;
+        ASSERT_EQ(LoadBytes(scene, Golden()), 1u);
+        ASSERT_EQ(LoadBytes(scene, golden.substr(0, n)), 0u) << n;
+        ASSERT_EQ(scene.GetLayerCount(), 1u) << n;
+    }
+    // The deepest nesting the reader takes.
+    CSceneResource deep;
+    EXPECT_EQ(LoadBytes(deep, SceneFile("", {Nested(64)})), 1u);
+}
+
+TEST(SceneFile, OtherSettingsSizesTakeWhatFits)
+{
+    const Settings s = BtnSettings();
+    const auto record = [&](const std::string& block) {
+        return Bytes().Name("L").U32(u32(block.size())).Raw(block).U32(0).Raw(EmptyTracks()).U32(0).Str();
+    };
+    CSceneResource longer, shorter;
+    ASSERT_EQ(LoadBytes(longer, SceneFile("", {record(s.Block() + "more")})), 1u);
+    EXPECT_EQ(longer.GetLayer(0)->GetSettings().time, 0.5f);
+    ASSERT_EQ(LoadBytes(shorter, SceneFile("", {record(s.Block().substr(0, 40))})), 1u);
+    // The colour arrived; the rect and the words after it did not.
+    EXPECT_EQ(shorter.GetLayer(0)->GetSettings().offset.colour.z, 0.75f);
+    EXPECT_EQ(shorter.GetLayer(0)->GetSettings().offset.rect.left, 0.0f);
+    EXPECT_EQ(shorter.GetLayer(0)->GetSettings().visible, 0u);
+}
+
+TEST(SceneFile, StreamsAndOpenFilesMoveOnlyPastWhatWasTaken)
+{
+    const std::string golden = Golden();
+    const std::string bytes = golden + "tail";
+    std::unique_ptr<CMemStream> stream(CreateMemStream(bytes.data(), u32(bytes.size())));
+    CSceneResource scene;
+    ASSERT_EQ(scene.LoadFromMemory(stream.get()), 1u);
+    EXPECT_EQ(stream->GetPosition(), golden.size());
+    stream->Seek(1, 0);
+    EXPECT_EQ(scene.LoadFromMemory(stream.get()), 0u);
+    EXPECT_EQ(stream->GetPosition(), 1u);
+
+    // One layer record read from an open file at its position.
+    TempFolder folder;
+    const std::string record = LayerRecord("Btn", BtnSettings(), "Menu.dds", BtnTracks());
+    WriteBytes(folder / "Layer.bin", "head" + record + record.substr(0, 50));
+    auto file = host::kernel::OpenFile(folder / "Layer.bin", "rb");
+    ASSERT_TRUE(file);
+    file->Seek(4, host::kernel::SeekOrigin::Begin);
+    CSceneObject layer("Old", nullptr);
+    ASSERT_EQ(layer.LoadFromFile(file.get()), 1u);
+    EXPECT_EQ(file->Tell(), int64_t(4 + record.size()));
+    EXPECT_STREQ(layer.GetName(), "Btn");
+    EXPECT_EQ(layer.GetScalingTrack().GetCount(), 2u);
+    EXPECT_EQ(layer.LoadFromFile(file.get()), 0u);
+    EXPECT_EQ(file->Tell(), int64_t(4 + record.size()));
+    EXPECT_STREQ(layer.GetName(), "Btn");
+
+    CSceneResource missing;
+    EXPECT_EQ(missing.LoadFromFile((folder / "Missing.sce").c_str()), 0u);
+    EXPECT_EQ(missing.LoadFromFile(nullptr), 0u);
+}

@@ -1,0 +1,354 @@
+// Scene layers without a device: track evaluation into the screen state,
+// placement in the parent's and the scene's frame, the adjustments scenes
+// make afterwards, look-ups and copies.
+#include "engine/graphics/Texture.h"
+#include "engine/scene/SceneObject.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+CRect4 Rect(f32 left, f32 top, f32 right, f32 bottom)
+{
+    CRect4 r;
+    r.Set(left, right, top, bottom);
+    return r;
+}
+
+void ExpectRect(const CRect4& r, f32 left, f32 top, f32 right, f32 bottom)
+{
+    EXPECT_FLOAT_EQ(r.left, left);
+    EXPECT_FLOAT_EQ(r.top, top);
+    EXPECT_FLOAT_EQ(r.right, right);
+    EXPECT_FLOAT_EQ(r.bottom, bottom);
+}
+
+// A layer appended to list (which owns it).
+CSceneObject* Add(CResourceList* list, const char* name)
+{
+    auto* layer = new CSceneObject(name, list);
+    EXPECT_EQ(AppendLayer(list, layer), 1u);
+    return layer;
+}
+
+CSegment Curve(f32 cx, f32 cy, f32 px, f32 py) { return CSegment(CVector3(cx, cy, 0), CVector3(px, py, 0)); }
+
+}  // namespace
+
+TEST(SceneObject, UpdateCombinesTheTracksWithTheOffsets)
+{
+    CSceneObject layer("Button", nullptr);
+    // The curve bends toward the first key's control point (4, 0).
+    ASSERT_EQ(layer.GetPositionTrack().AddKey(0.0f, Curve(4, 0, 0, 0)), 1u);
+    ASSERT_EQ(layer.GetPositionTrack().AddKey(2.0f, Curve(0, 0, 10, 20)), 1u);
+    ASSERT_EQ(layer.GetScalingTrack().AddKey(0.0f, CVector3(2, 3, 1)), 1u);
+    ASSERT_EQ(layer.GetScalingTrack().AddKey(0.5f, CVector3(5, 5, 1)), 1u);
+    ASSERT_EQ(layer.GetRotationTrack().AddKey(0.0f, CVector3(0, 0, 10)), 1u);
+    ASSERT_EQ(layer.GetColourTrack().AddKey(0.0f, CVector4(0.5f, 1, 1, 0.5f)), 1u);
+    ASSERT_EQ(layer.GetRectTrack().AddKey(0.0f, Rect(1, 2, 3, 4)), 1u);
+    LayerSettings& s = layer.GetSettings();
+    s.offset.position = CVector3(100, 50, 7);
+    s.offset.scaleX = 2;
+    s.offset.rotation = 5;
+    s.offset.colour = CVector4(1, 0.5f, 1, 1);
+    s.offset.rect = Rect(10, 10, 10, 10);
+    s.time = 1.0f;
+    ASSERT_EQ(layer.Update(0), 1u);
+
+    const CLayerState& a = layer.GetAnimatedState();
+    // f = 0.5: 2 f (1 - f) control + f^2 point.
+    EXPECT_FLOAT_EQ(a.position.x, 4.5f);
+    EXPECT_FLOAT_EQ(a.position.y, 5.0f);
+    // The scaling track steps: the later key counts only from its time.
+    EXPECT_FLOAT_EQ(a.scaleX, 5.0f);
+    const CLayerState& screen = layer.GetScreenState();
+    EXPECT_FLOAT_EQ(screen.position.x, 104.5f);
+    EXPECT_FLOAT_EQ(screen.position.y, 55.0f);
+    EXPECT_FLOAT_EQ(screen.position.z, 7.0f);
+    EXPECT_FLOAT_EQ(screen.scaleX, 10.0f);
+    EXPECT_FLOAT_EQ(screen.scaleY, 5.0f);
+    EXPECT_FLOAT_EQ(screen.rotation, 15.0f);
+    EXPECT_FLOAT_EQ(screen.colour.x, 0.5f);
+    EXPECT_FLOAT_EQ(screen.colour.y, 0.5f);
+    EXPECT_FLOAT_EQ(screen.colour.w, 0.5f);
+    ExpectRect(screen.rect, 11, 12, 13, 14);
+}
+
+TEST(SceneObject, AZeroEasedFractionKeepsTheEarlierPoint)
+{
+    CSceneObject layer;
+    // Ease 2 at the middle of the segment: (1 - 2) 0.5 + 2 0.25 = 0.
+    ASSERT_EQ(layer.GetPositionTrack().AddKey(0.0f, Curve(9, 9, 3, 4), 2.0f), 1u);
+    ASSERT_EQ(layer.GetPositionTrack().AddKey(2.0f, Curve(0, 0, 50, 60)), 1u);
+    layer.SetTime(1.0f);
+    layer.Update(0);
+    EXPECT_EQ(layer.GetAnimatedState().position.x, 3.0f);
+    EXPECT_EQ(layer.GetAnimatedState().position.y, 4.0f);
+}
+
+TEST(SceneObject, TheEvaluationModeDecidesPastTheLastKey)
+{
+    const struct {
+        u32 mode;
+        f32 rotation;
+    } cases[] = {{0, 10}, {1, 20}, {2, 30}, {7, 10}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        CSceneObject layer;
+        auto& rotation = layer.GetRotationTrack();
+        rotation.AddKey(1.0f, CVector3(0, 0, 10));
+        rotation.AddKey(3.0f, CVector3(0, 0, 30));
+        rotation.SetLoop(1);
+        layer.GetSettings().evaluationMode = c.mode;
+        // 4 wraps to 1 from time 0, to 2 within the keys, holds at 3.
+        layer.SetTime(4.0f);
+        layer.Update(0);
+        EXPECT_FLOAT_EQ(layer.GetScreenState().rotation, c.rotation);
+    }
+}
+
+TEST(SceneObject, PlacementTurnsScalesAndTintsThroughTheParent)
+{
+    CLayerState scene;
+    scene.position = CVector3(100, 0, 1);
+    scene.scaleX = scene.scaleY = 0.5f;
+    scene.rotation = 90;
+    scene.colour = CVector4(1, 1, 1, 0.5f);
+    CSceneObject top("Top", nullptr);
+    top.SetOffset(10, 0);
+    top.GetSettings().offset.rect = Rect(1, 2, 3, 4);
+    CSceneObject* child = Add(top.GetChildren(), "Child");
+    child->SetOffset(0, 8);
+    top.Update(0);
+    ASSERT_EQ(top.ApplyParent(&scene, &scene, 1, 0), 1u);
+
+    // (10, 0) halved, turned a quarter, moved by the scene.
+    const CLayerState& t = top.GetScreenState();
+    EXPECT_NEAR(t.position.x, 100.0f, 1e-4f);
+    EXPECT_NEAR(t.position.y, 5.0f, 1e-4f);
+    EXPECT_EQ(t.position.z, 1.0f);
+    EXPECT_EQ(t.scaleX, 0.5f);
+    EXPECT_EQ(t.rotation, 90.0f);
+    EXPECT_EQ(t.colour.w, 0.5f);
+    ExpectRect(t.rect, 1, 2, 3, 4);
+    // The child in its parent's frame: (0, 8) halved and turned, then
+    // moved by the parent; the scene reaches it through the parent only.
+    const CLayerState& c = child->GetScreenState();
+    EXPECT_NEAR(c.position.x, 96.0f, 1e-4f);
+    EXPECT_NEAR(c.position.y, 5.0f, 1e-4f);
+    EXPECT_EQ(c.position.z, 1.0f);
+    EXPECT_EQ(c.scaleX, 0.5f);
+    EXPECT_EQ(c.rotation, 90.0f);
+    EXPECT_EQ(c.colour.w, 0.5f);
+
+    const CLayerState before = top.GetScreenState();
+    EXPECT_EQ(top.ApplyParent(nullptr, &scene, 1, 0), 0u);
+    EXPECT_EQ(top.GetScreenState().position.x, before.position.x);
+}
+
+TEST(SceneObject, AnchorsTakeUpWhatTheFitLeavesOfTheScene)
+{
+    // A 1024 x 768 design on a screen 1.25 times as wide as it is scaled.
+    const struct {
+        u32 fit, keepAspect;
+        u8 anchor;
+        f32 x, y;
+    } cases[] = {
+        {1, 0, kLayerRight | kLayerBottom, 12.5f, 20.0f},   // scaled, anchors unused
+        {0, 0, 0, 10.0f, 20.0f},                             // unscaled, no anchor
+        {0, 0, kLayerRight, 10.0f + 256.0f, 20.0f},
+        {0, 0, kLayerCentre | kLayerMiddle, 10.0f + 128.0f, 20.0f},
+        {1, 1, kLayerRight, 10.0f + 256.0f, 20.0f},          // uniform by the smaller scale
+        {1, 1, kLayerCentre, 10.0f + 128.0f, 20.0f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.fit << c.keepAspect << int(c.anchor));
+        CLayerState scene;
+        scene.scaleX = 1.25f;
+        scene.scaleY = 1.0f;
+        scene.rect = Rect(0, 0, 1024, 768);
+        CSceneObject layer;
+        layer.SetOffset(10, 20);
+        layer.GetSettings().anchor = c.anchor;
+        layer.Update(0);
+        layer.ApplyParent(&scene, &scene, c.fit, c.keepAspect);
+        EXPECT_FLOAT_EQ(layer.GetScreenState().position.x, c.x);
+        EXPECT_FLOAT_EQ(layer.GetScreenState().position.y, c.y);
+    }
+}
+
+TEST(SceneObject, BlendToMovesTowardTheTargetButNotDepthOrRect)
+{
+    CLayerState target;
+    target.position = CVector3(100, 200, 9);
+    target.scaleX = 3;
+    target.scaleY = 4;
+    target.rotation = 90;
+    target.colour = CVector4(0, 0.5f, 1, 1);
+    target.rect = Rect(5, 5, 6, 6);
+    for (const f32 e : {0.0f, 0.5f, -1.0f}) {
+        SCOPED_TRACE(e);
+        CSceneObject layer;
+        layer.SetScale(1, 0);
+        layer.GetSettings().offset.rect = Rect(1, 2, 3, 4);
+        layer.Update(0);
+        ASSERT_EQ(layer.BlendTo(&target, 1.0f, e), 1u);
+        const CLayerState& s = layer.GetScreenState();
+        EXPECT_FLOAT_EQ(s.position.x, 100);
+        EXPECT_FLOAT_EQ(s.position.y, 200);
+        EXPECT_EQ(s.position.z, 0.0f);
+        EXPECT_FLOAT_EQ(s.scaleX, 3);
+        EXPECT_FLOAT_EQ(s.scaleY, 4);
+        EXPECT_FLOAT_EQ(s.rotation, 90);
+        EXPECT_NEAR(s.colour.x, 0.0f, 1e-6f);
+        EXPECT_FLOAT_EQ(s.colour.y, 0.5f);
+        ExpectRect(s.rect, 1, 2, 3, 4);
+    }
+    // Half way; a zero scale grows from 0 by the fraction.
+    CSceneObject layer;
+    layer.SetScale(1, 0);
+    layer.Update(0);
+    layer.BlendTo(&target, 0.5f, 0.0f);
+    EXPECT_FLOAT_EQ(layer.GetScreenState().position.x, 50);
+    EXPECT_FLOAT_EQ(layer.GetScreenState().scaleX, 2);
+    EXPECT_FLOAT_EQ(layer.GetScreenState().scaleY, 2);
+    EXPECT_EQ(layer.BlendTo(static_cast<const CLayerState*>(nullptr), 1.0f, 0.0f), 0u);
+}
+
+TEST(SceneObject, BoundingRectFollowsThePivot)
+{
+    // A 10 x 4 image scaled 2 at (100, 50): W = 20, H = 8.
+    const struct {
+        u8 pivot;
+        f32 left, top, right, bottom;
+    } cases[] = {
+        {0, 100, 50, 120, 58},
+        {kLayerLeft | kLayerTop, 100, 50, 120, 58},
+        {kLayerCentre | kLayerMiddle, 90, 46, 110, 54},
+        {kLayerRight | kLayerBottom, 80, 42, 100, 50},
+        {kLayerCentre, 90, 50, 110, 50},   // no vertical flag: no height
+        {kLayerBottom, 100, 42, 100, 50},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.pivot));
+        CSceneObject layer;
+        layer.SetOffset(100, 50);
+        layer.SetScale(2, 2);
+        layer.GetSettings().offset.rect = Rect(0, 0, 10, 4);
+        layer.GetSettings().pivot = c.pivot;
+        layer.Update(0);
+        ExpectRect(layer.GetBoundingRect(), c.left, c.top, c.right, c.bottom);
+    }
+}
+
+TEST(SceneObject, GroupsUniteTheirImagesAndTurnThemAboutTheirCentre)
+{
+    CSceneObject group("Group", nullptr);
+    group.SetGroup(1);
+    group.SetOffset(500, 500);
+    for (const auto& [name, x, y] : {std::tuple{"A", 0.0f, 0.0f}, std::tuple{"B", 30.0f, 10.0f}}) {
+        CSceneObject* child = Add(group.GetChildren(), name);
+        child->SetOffset(x, y);
+        child->GetSettings().offset.rect = Rect(0, 0, 10, 10);
+    }
+    // A nested group is skipped, whatever it holds.
+    CSceneObject* nested = Add(group.GetChildren(), "Nested");
+    nested->SetGroup(1);
+    Add(nested->GetChildren(), "Far")->SetOffset(-900, -900);
+    group.Update(0);
+
+    ExpectRect(group.GetBoundingRect(), 0, 0, 40, 20);
+    f32 cx = 0, cy = 0;
+    group.GetCenter(&cx, &cy);
+    EXPECT_FLOAT_EQ(cx, 20);
+    EXPECT_FLOAT_EQ(cy, 10);
+
+    ASSERT_EQ(group.RotateChildren(90), 1u);
+    const CSceneObject* b = group.GetChild(1);
+    // (30, 10) about (20, 10) a quarter turn: (20, 20).
+    EXPECT_NEAR(b->GetScreenState().position.x, 20.0f, 1e-4f);
+    EXPECT_NEAR(b->GetScreenState().position.y, 20.0f, 1e-4f);
+    EXPECT_EQ(b->GetScreenState().rotation, 90.0f);
+    EXPECT_EQ(b->GetSettings().pivot, kLayerLeft | kLayerTop);
+    EXPECT_EQ(group.GetChild(0)->RotateChildren(90), 0u);
+}
+
+TEST(SceneObject, FindLayerPrefersDeeperMatches)
+{
+    CSceneObject root("Root", nullptr);
+    CSceneObject* first = Add(root.GetChildren(), "First");
+    CSceneObject* deep = Add(first->GetChildren(), "A");
+    Add(root.GetChildren(), "A");
+    Add(root.GetChildren(), nullptr);
+    EXPECT_EQ(root.FindLayer("A"), deep);
+    EXPECT_EQ(root.FindLayer("First"), first);
+    EXPECT_EQ(root.FindLayer("Root"), nullptr);
+    EXPECT_EQ(root.FindLayer("a"), nullptr);
+    EXPECT_EQ(root.FindLayer(nullptr), nullptr);
+    EXPECT_EQ(deep->GetOwnerList(), first->GetChildren());
+}
+
+TEST(SceneObject, RectangleSettersHoldAfterTheNextUpdate)
+{
+    CSceneObject layer;
+    ASSERT_EQ(layer.GetRectTrack().AddKey(0.0f, Rect(10, 20, 40, 60)), 1u);
+    layer.Update(0);
+
+    const CRect4 target = Rect(100, 200, 150, 230);
+    layer.MoveToRect(&target);
+    layer.Update(0);
+    ExpectRect(layer.GetScreenState().rect, 100, 200, 150, 230);
+
+    layer.SetRectSize(5, 7);
+    layer.Update(0);
+    ExpectRect(layer.GetScreenState().rect, 100, 200, 105, 207);
+    layer.SetRectOrigin(50, 30);
+    layer.Update(0);
+    ExpectRect(layer.GetScreenState().rect, 100, 200, 150, 230);
+
+    const CRect4 digit = Rect(1, 1, 2, 2);
+    layer.SetSourceRect(&digit);
+    layer.SetSourceRect(nullptr);
+    ExpectRect(layer.GetScreenState().rect, 1, 1, 2, 2);
+    layer.Update(0);
+    ExpectRect(layer.GetScreenState().rect, 100, 200, 150, 230);
+}
+
+TEST(SceneObject, BaseSizeKeepsScaleOneWhereTheRectHasNoExtent)
+{
+    CSceneObject layer;
+    layer.SetBaseRect(10, 10, 0, 4);   // left, right, top, bottom
+    layer.SetBaseSize(40, 8);
+    EXPECT_EQ(layer.GetScalingTrack().GetDefaultValue()->x, 1.0f);
+    EXPECT_EQ(layer.GetScalingTrack().GetDefaultValue()->y, 2.0f);
+}
+
+TEST(SceneObject, CopiesAreDeepAndOwnTheirChildren)
+{
+    CResourceList list;
+    CSceneObject* source = Add(&list, "EState");
+    CSceneObject* child = Add(source->GetChildren(), "Bar");
+    child->GetPositionTrack().AddKey(1.0f, Curve(0, 0, 5, 5));
+    CTexture texture;
+    texture.SetName("Data\\Hud.dds");
+    source->SetTextureRecursive(&texture);
+
+    // The scenes' way: a copy beside the original in the same list.
+    auto* copy = new CSceneObject(*source, source->GetOwnerList());
+    ASSERT_EQ(list.GetCount(), 2u);
+    EXPECT_EQ(LayerAt(&list, 1), copy);
+    ASSERT_EQ(copy->GetChildCount(), 1u);
+    CSceneObject* copiedChild = copy->GetChild(0);
+    EXPECT_NE(copiedChild, child);
+    EXPECT_EQ(copiedChild->GetOwnerList(), copy->GetChildren());
+    EXPECT_EQ(copiedChild->GetTexture(), &texture);
+    EXPECT_STREQ(copiedChild->GetTextureName(), "Data\\Hud.dds");
+    EXPECT_EQ(copiedChild->GetPositionTrack().GetCount(), 1u);
+
+    list.RemoveAt(0);
+    copiedChild->SetTime(2.0f);
+    copy->Update(0);
+    EXPECT_EQ(copiedChild->GetScreenState().position.x, 5.0f);
+}
