@@ -13,43 +13,20 @@
 
 namespace effect_file {
 
-bool Cursor::U32(u32& value)
-{
-    if (Remaining() < 4) return false;
-    value = GetLe32(Here());
-    m_at += 4;
-    return true;
-}
-
-bool Cursor::Take(void* out, size_t bytes)
-{
-    if (Remaining() < bytes) return false;
-    if (bytes) std::memcpy(out, Here(), bytes);
-    m_at += bytes;
-    return true;
-}
-
-bool Cursor::Skip(size_t bytes)
-{
-    if (Remaining() < bytes) return false;
-    m_at += bytes;
-    return true;
-}
-
-bool Cursor::Text(char** out)
+bool ReadText(scene_file::Reader& in, char** out)
 {
     *out = nullptr;
     u32 n = 0;
-    if (!U32(n)) return false;
+    if (!in.U32(n)) return false;
     if (n == 0) return true;
-    if (Remaining() < n) return false;
-    const u8* bytes = Here();
+    if (in.Remaining() < n) return false;
+    const u8* bytes = in.Here();
     const size_t length = strnlen(reinterpret_cast<const char*>(bytes), n);
     char* copy = static_cast<char*>(AlignedAlloc(u32(length + 1), 16));
     if (!copy) return false;
     std::memcpy(copy, bytes, length);
     copy[length] = '\0';
-    m_at += n;
+    in.Skip(n);
     *out = copy;
     return true;
 }
@@ -77,6 +54,7 @@ void AppendText(std::string& out, const char* text)
 }  // namespace effect_file
 
 using namespace effect_file;
+using Cursor = scene_file::Reader;
 
 namespace {
 
@@ -182,37 +160,19 @@ bool ReadTrack(Cursor& in, Track& track)
     return in.Skip(used);
 }
 
-// A file that collects what is written to it.
-class Sink final : public host::kernel::File {
-public:
-    size_t Read(void*, size_t) override { return 0; }
-    size_t Write(const void* buffer, size_t bytes) override
-    {
-        m_bytes.append(static_cast<const char*>(buffer), bytes);
-        return bytes;
-    }
-    bool Seek(int64_t, host::kernel::SeekOrigin) override { return false; }
-    int64_t Tell() const override { return int64_t(m_bytes.size()); }
-    int64_t Size() const override { return int64_t(m_bytes.size()); }
-    bool AtEnd() const override { return true; }
-    bool Close() override { return true; }
-
-    std::string m_bytes;
-};
-
 template <class Track>
 void AppendTrack(std::string& out, const Track& track)
 {
-    Sink sink;
+    scene_file::Sink sink;
     track.WriteToFile(&sink);
-    out += sink.m_bytes;
+    out += sink.Bytes();
 }
 
 bool ReadTrace(Cursor& in, CEffectTrace& trace)
 {
     u8 fixed[36];
     Text name;
-    if (!in.Skip(4) || !in.Take(fixed, sizeof fixed) || !in.Text(&name.text)) return false;
+    if (!in.Skip(4) || !in.Take(fixed, sizeof fixed) || !ReadText(in, &name.text)) return false;
     BlockIn r{fixed};
     trace.edge0 = r.V3();
     trace.edge1 = r.V3();
@@ -261,7 +221,7 @@ void CEffectObject::AppendRecord(std::string& out) const
 bool CEffectObject::ParseInto(Cursor& in)
 {
     Text name, resource, trailing;
-    if (!in.Text(&name.text) || !in.Text(&resource.text)) return false;
+    if (!ReadText(in, &name.text) || !ReadText(in, &resource.text)) return false;
     if (!ReadTrack(in, m_position) || !ReadTrack(in, m_rotation) || !ReadTrack(in, m_scaling) ||
         !ReadTrack(in, m_color) || !ReadTrack(in, m_uv) || !ReadTrack(in, m_rect) || !ReadTrack(in, m_animation) ||
         !ReadTrack(in, m_particle) || !ReadTrack(in, m_play))
@@ -281,7 +241,7 @@ bool CEffectObject::ParseInto(Cursor& in)
         CEffectTrace trace;
         if (!ReadTrace(in, trace) || !AddTrace(trace)) return false;
     }
-    if (!in.Text(&trailing.text)) return false;
+    if (!ReadText(in, &trailing.text)) return false;
     if (name.text) {
         if (!SetName(name.text)) return false;
     } else {
@@ -301,6 +261,7 @@ bool CEffectObject::ParseInto(Cursor& in)
 
 u32 CEffectObject::ParseRecord(const u8* data, size_t size, size_t* used)
 {
+    if (!data) return 0;
     // A trial read on a fresh object first, so that a damaged record
     // changes nothing here.
     {
@@ -365,10 +326,11 @@ u32 CEffectContainer::Load(const char* path)
 
 u32 CEffectContainer::LoadFromMemory(const void* data, size_t size)
 {
+    if (!data) return 0;
     Cursor in(data, size);
     Text name;
     u32 count = 0;
-    if (!in.Text(&name.text) || !in.U32(count) || !in.Fits(count, kMinObjectRecord)) return 0;
+    if (!ReadText(in, &name.text) || !in.U32(count) || !in.Fits(count, kMinObjectRecord)) return 0;
     std::vector<std::unique_ptr<CEffectObject>> read;
     read.reserve(count);
     for (u32 i = 0; i < count; ++i) {

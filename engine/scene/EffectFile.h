@@ -23,6 +23,7 @@
 #pragma once
 
 #include "engine/core/Types.h"
+#include "engine/scene/SceneFile.h"
 
 #include <cstddef>
 #include <string>
@@ -42,30 +43,10 @@ constexpr u32 kMinTraceEntry = 4 + 12 + 12 + 4 + 4 + 4 + 4;
 // for each entry at its birth.
 constexpr u32 kMaxTraceVertices = 4096;
 
-// A cursor over bytes that never reads past them.
-class Cursor {
-public:
-    Cursor(const void* data, size_t size) : m_data(static_cast<const u8*>(data)), m_size(data ? size : 0) {}
-
-    size_t Remaining() const { return m_size - m_at; }
-    size_t Used() const { return m_at; }
-    const u8* Here() const { return m_data + m_at; }
-
-    bool U32(u32& value);
-    bool Take(void* out, size_t bytes);
-    bool Skip(size_t bytes);
-    // count records of at least minBytes each still fit.
-    bool Fits(u64 count, u64 minBytes) const { return count * minBytes <= Remaining(); }
-    // u32 n and n bytes of text: *out gets an AlignedAlloc'd copy of the
-    // text up to its first NUL, always ended (null for n = 0); false when
-    // the bytes are not there or the copy cannot be made.
-    bool Text(char** out);
-
-private:
-    const u8* m_data;
-    size_t m_size;
-    size_t m_at = 0;
-};
+// u32 n and n bytes of text: *out gets an AlignedAlloc'd copy of the text
+// up to its first NUL, always ended (null for n = 0); false when the bytes
+// are not there or the copy cannot be made.
+bool ReadText(scene_file::Reader& in, char** out);
 
 void AppendU32(std::string& out, u32 value);
 void AppendF32(std::string& out, f32 value);

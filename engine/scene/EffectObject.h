@@ -15,7 +15,7 @@
 
 #include <string>
 
-namespace effect_file { class Cursor; }
+namespace scene_file { class Reader; }
 namespace host::kernel { class File; }
 
 class CEffectContainer;
@@ -210,7 +210,7 @@ public:
 private:
     // Reads a record into this object field by field; false when it is
     // damaged, the object then partly read.
-    bool ParseInto(effect_file::Cursor& in);
+    bool ParseInto(scene_file::Reader& in);
     void FreeTexts();
     void ResolveResource();
 
