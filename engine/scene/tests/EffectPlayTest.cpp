@@ -1,5 +1,6 @@
 // Playing definitions: instances built from the node pool, the live chain
 // the controller walks, the play wrappers and what full pools do.
+#include "engine/scene/EffectPlayer.h"
 #include "engine/scene/tests/EffectTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -291,4 +292,23 @@ TEST_F(EffectPlay, TheControllerKeepsTheEffectSoundSettings)
     EXPECT_EQ(copy.GetFirstEffect(), nullptr);
     EXPECT_STREQ(controller_.GetNodePool().GetName(), "エフェクト");
     EXPECT_STREQ(controller_.GetParticlePool().GetName(), "パーティクル");
+}
+
+TEST(EffectPlayer, HoldsARecordATextAndOneObjectItReleases)
+{
+    CEffectPlayer player;
+    EXPECT_STREQ(player.GetName(), "EffectPlayer");
+    EXPECT_STREQ(player.GetClassName(), "CEffectPlayer");
+    EXPECT_STREQ(player.GetPlayTrack().GetName(), "Play");
+    EXPECT_EQ(player.GetScaling()->x, 1.0f);
+    EXPECT_EQ(player.GetColor()->w, 1.0f);
+    EXPECT_EQ(player.Update(0), 1);
+    player.SetText("Efc_hit");
+    player.SetOwned(new CEffectContainer());
+    const CEffectPlayer copy(player);
+    EXPECT_STREQ(copy.GetText(), "Efc_hit");
+    EXPECT_NE(copy.GetOwned(), player.GetOwned());
+    EXPECT_EQ(player.Release(), 1);
+    EXPECT_EQ(player.GetText(), nullptr);
+    EXPECT_EQ(player.GetOwned(), nullptr);
 }
