@@ -1,5 +1,7 @@
 // Seeds of the scene layout (.sce) and resource list (.grc) readers, laid
 // out from their records as the scene tests lay out their golden files.
+#include "engine/scene/EffectContainer.h"
+#include "engine/scene/EffectObject.h"
 #include "engine/scene/tests/SceneTestSupport.h"
 #include "fuzz/seeds/Seeds.h"
 
@@ -35,6 +37,22 @@ void MakeSceneSeeds(const std::string& root)
     grc.Add("every-kind.grc",
             Grc(7, {"Menu.bmp", "Hit.wav", "Scene\\Title.sce", "Effect\\Efc_a.efc", "Data\\Pack.gpk", "notes.txt"}));
     grc.Add("empty.grc", Grc(0, {}));
+
+    Sink efc(root, "efc");
+    CEffectContainer empty;
+    empty.SetName("Efc_empty");
+    efc.Add("empty.efc", empty.SaveToMemory());
+    CEffectContainer sparks;
+    sparks.SetName("Efc_sparks");
+    auto* spark = new CEffectObject();
+    spark->SetName("Spark");
+    spark->GetParticleTrack().AddKey(0.0f, 4u);
+    spark->GetParticleTrack().AddKey(0.5f, 0u);
+    auto* glow = new CEffectObject();
+    glow->SetName("Glow");
+    sparks.AddObject(spark);
+    sparks.AddObject(glow);
+    efc.Add("two-objects.efc", sparks.SaveToMemory());
 }
 
 }  // namespace seeds

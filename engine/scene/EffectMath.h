@@ -1,0 +1,32 @@
+// Small pieces of maths that effect nodes and particles share.
+#pragma once
+
+#include "engine/core/Matrix.h"
+#include "engine/core/Types.h"
+#include "engine/core/Vector3.h"
+
+#include <cmath>
+
+namespace effect_math {
+
+// The rotation of degrees in the order the node settings' rotation order
+// flags choose: the lowest set bit of 1 Z-X-Y, 2 X-Y-Z, 4 Y-Z-X, 8 Z-Y-X,
+// 16 X-Z-Y, 32 Y-X-Z; none of them Z-X-Y.
+inline CMatrix RotationByOrder(const CVector3& degrees, u32 order)
+{
+    CMatrix m;
+    switch (order & (0u - order)) {
+    case 2: m.RotationXYZ(&degrees); break;
+    case 4: m.RotationYZX(&degrees); break;
+    case 8: m.RotationZYX(&degrees); break;
+    case 16: m.RotationXZY(&degrees); break;
+    case 32: m.RotationYXZ(&degrees); break;
+    default: m.RotationEuler(&degrees); break;
+    }
+    return m;
+}
+
+// The larger of a and b where b is a number; a NaN b leaves a.
+inline f32 MaxNumber(f32 a, f32 b) { return b > a ? b : a; }
+
+}  // namespace effect_math

@@ -1,0 +1,460 @@
+// Effect files: one laid out by hand field by field, files made by the
+// writer read back whole, and damaged files refused without a change.
+#include "engine/graphics/Texture.h"
+#include "engine/scene/EffectFile.h"
+#include "engine/scene/tests/EffectTestSupport.h"
+#include "host/kernel/tests/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+
+using effect_test::Bytes;
+using effect_test::ReadBytes;
+using effect_test::WriteBytes;
+
+namespace {
+
+// The node settings block of the golden file.
+std::string GoldenNode()
+{
+    return Bytes()
+        .F32(2.5f)                // life
+        .U8(0).Zeros(3)           // texture kind, three bytes not read
+        .F32(1.5f)                // radius factor
+        .V3(0.0f, 1.0f, 0.0f)     // axis weights
+        .U32(1)                   // sorted
+        .U32(3)                   // billboard about Y
+        .U32(2)                   // blend mode
+        .U32(5)                   // draw layer
+        .U32(1)                   // filter target
+        .U32(1)                   // loop mode
+        .U32(0x21)                // no own rotation, released
+        .I32(-300)                // volume offset
+        .U32(4);                  // rotation order Y-Z-X
+}
+
+std::string GoldenParticles(u32 traceCount)
+{
+    return Bytes()
+        .F32(1.25f)                   // life
+        .V3(0.0f, 0.0f, 1.0f)         // offset
+        .V3(0.5f, 0.0f, 0.0f)         // offset spread
+        .V3(0.0f, 90.0f, 0.0f)        // rotation spread
+        .V3(0.1f, 0.1f, 0.1f)         // scaling spread
+        .V3(0.2f, 0.2f, 0.2f)         // scaling decrease
+        .V3(0.0f, 1.0f, 0.0f)         // direction
+        .V3(0.3f, 0.0f, 0.3f)         // direction spread
+        .V3(0.0f, 180.0f, 0.0f)       // spin
+        .V4(0.0f, 0.0f, 0.0f, 0.2f)   // colour spread
+        .V4(0.0f, 0.0f, 0.0f, 0.5f)   // colour decrease
+        .F32(2.0f)                    // speed
+        .F32(0.5f)                    // speed spread
+        .F32(-9.8f)                   // vertical acceleration
+        .U32(0)                       // not read
+        .U32(0)                       // not linked
+        .U32(traceCount);
+}
+
+// One container, one object with keys in three tracks and a trail.
+std::string GoldenFile()
+{
+    Bytes b;
+    b.Name("Efc_spark").U32(1);
+    b.Name("spark").Name("spark.png");
+    b.Name("Position").U32(1).F32(0.5f).F32(0.25f).V3(1, 2, 3).V3(4, 5, 6).U32(1).U32(0).Zeros(24);
+    b.EmptyTrack("Rotation", 1, {0, 0, 0});
+    b.EmptyTrack("Scaling", 0, {1, 1, 1});
+    b.Name("Color").U32(2);
+    b.F32(0.0f).F32(0.0f).V4(1, 1, 1, 1);
+    b.F32(1.0f).F32(0.0f).V4(1, 0.5f, 0, 0);
+    b.U32(0).U32(1).V4(1, 1, 1, 1);
+    b.EmptyTrack("UV", 1, {0, 0, 0});
+    b.EmptyTrack("Rect", 0, {0, 0, 64, 32});
+    b.EmptyTrack("Animation", 0, {0});
+    b.Name("Particle").U32(2).F32(0.0f).F32(0.0f).U32(3).F32(0.5f).F32(0.0f).U32(2).U32(0).U32(1).U32(1);
+    b.EmptyTrack("Play", 0, {1});
+    b.U32(60).Raw(GoldenNode());
+    b.U32(156).Raw(GoldenParticles(1));
+    b.U32(0).V3(0, 0.5f, 0).V3(0, -0.5f, 0).F32(0.05f).F32(0.1f).U32(16).Name("trail.png");
+    b.Name("note");
+    return b;
+}
+
+// A definition with something in every part, two objects.
+std::unique_ptr<CEffectContainer> MadeContainer()
+{
+    auto container = std::make_unique<CEffectContainer>();
+    container->SetName("Efc_made");
+    CEffectObject* a = effect_test::NewObject("flash");
+    a->SetResource("Mesh\\ring.mdl", nullptr);
+    a->GetPositionTrack().AddKey(0.0f, CSegment(CVector3(0, 1, 0), CVector3(1, 1, 1)), 0.5f);
+    a->GetPositionTrack().AddKey(2.0f, CSegment(CVector3(0, 2, 0), CVector3(2, 0, -1)));
+    a->GetRotationTrack().AddKey(1.0f, CVector3(0, 90, 0));
+    a->GetScalingTrack().SetLoop(1);
+    a->GetUVTrack().AddKey(0.25f, CVector3(0.5f, 0.25f, 0));
+    CRect4 r;
+    r.Set(1, 2, 3, 4);
+    a->GetRectTrack().AddKey(0.0f, r);
+    a->GetAnimationTrack().AddKey(0.75f, 7u);
+    a->GetPlayTrack().AddKey(0.5f, 2.0f);
+    a->GetNodeSettings().billboard = 5;
+    a->GetNodeSettings().volumeOffset = -1200;
+    a->GetParticleSettings().linked = 1;
+    CEffectTrace trace;
+    trace.edge1.Set(1, 0, 0);
+    trace.vertexCount = 8;
+    trace.SetTextureName("Texture\\ribbon.png");
+    a->AddTrace(trace);
+    trace.SetTextureName(nullptr);
+    trace.vertexCount = 4;
+    a->AddTrace(trace);
+    a->SetTrailingText("authored");
+    container->AddObject(a);
+    CEffectObject* b = effect_test::NewObject("smoke");
+    effect_test::ParticleKeys(b, {{0.0f, 4}, {0.3f, 1}});
+    b->GetColorTrack().AddKey(1.0f, CVector4(0, 0, 0, 0));
+    container->AddObject(b);
+    return container;
+}
+
+class EffectFile : public ::testing::Test {
+protected:
+    host::kernel::testing::TempFolder temp_;
+    const std::string path_ = temp_ / "effect.efc";
+};
+
+}  // namespace
+
+TEST_F(EffectFile, TheGoldenFileReadsFieldByFieldAndIsWrittenBackTheSame)
+{
+    const std::string golden = GoldenFile();
+    ASSERT_TRUE(WriteBytes(path_, golden));
+    CEffectContainer c;
+    ASSERT_EQ(c.Load(path_.c_str()), 1u);
+    EXPECT_STREQ(c.GetName(), "Efc_spark");
+    ASSERT_EQ(c.GetObjectCount(), 1u);
+    const CEffectObject& o = *c.GetObject(0);
+    EXPECT_STREQ(o.GetName(), "spark");
+    EXPECT_STREQ(o.GetResourceName(), "spark.png");
+    EXPECT_EQ(o.GetResource(), nullptr);
+    ASSERT_EQ(o.GetPositionTrack().GetCount(), 1u);
+    const auto& key = *o.GetPositionTrack().GetAt(0);
+    EXPECT_EQ(key.time, 0.5f);
+    EXPECT_EQ(key.ease, 0.25f);
+    EXPECT_EQ(key.value.start.z, 3.0f);
+    EXPECT_EQ(key.value.end.x, 4.0f);
+    EXPECT_EQ(o.GetPositionTrack().GetInterpolator(), &InterpolateCurveKey);
+    EXPECT_EQ(o.GetColorTrack().GetAt(1)->value.y, 0.5f);
+    EXPECT_EQ(o.GetColorTrack().GetLoop(), 1u);
+    EXPECT_EQ(o.GetRectTrack().GetDefaultValue()->right, 64.0f);
+    EXPECT_EQ(o.GetParticleTrack().GetAt(0)->value, 3u);
+    EXPECT_EQ(*o.GetPlayTrack().GetDefaultValue(), 1.0f);
+
+    const EffectNodeSettings& n = o.GetNodeSettings();
+    EXPECT_EQ(n.life, 2.5f);
+    EXPECT_EQ(n.radiusFactor, 1.5f);
+    EXPECT_EQ(n.billboard, 3u);
+    EXPECT_EQ(n.blendMode, 2u);
+    EXPECT_EQ(n.drawLayer, 5u);
+    EXPECT_EQ(n.flags, 0x21u);
+    EXPECT_EQ(n.volumeOffset, -300);
+    EXPECT_EQ(n.rotationOrder, 4u);
+    const EffectParticleSettings& p = o.GetParticleSettings();
+    EXPECT_EQ(p.rotationSpread.y, 90.0f);
+    EXPECT_EQ(p.colorDecrease.w, 0.5f);
+    EXPECT_EQ(p.acceleration, -9.8f);
+    EXPECT_EQ(p.traceCount, 1u);
+    ASSERT_EQ(o.GetTraceCount(), 1u);
+    const CEffectTrace& t = *o.GetTrace(0);
+    EXPECT_EQ(t.edge1.y, -0.5f);
+    EXPECT_EQ(t.alphaDecrease, 0.05f);
+    EXPECT_EQ(t.vertexCount, 16u);
+    EXPECT_STREQ(t.GetTextureName(), "trail.png");
+    EXPECT_STREQ(o.GetTrailingText(), "note");
+
+    std::remove(path_.c_str());
+    ASSERT_EQ(c.Save(path_.c_str()), 1u);
+    EXPECT_EQ(ReadBytes(path_), golden);
+}
+
+TEST_F(EffectFile, WhatTheWriterMakesReadsBackWhole)
+{
+    const auto made = MadeContainer();
+    ASSERT_EQ(made->Save(path_.c_str()), 1u);
+    CEffectContainer read;
+    ASSERT_EQ(read.Load(path_.c_str()), 1u);
+    EXPECT_STREQ(read.GetName(), "Efc_made");
+    ASSERT_EQ(read.GetObjectCount(), 2u);
+    // The same bytes again: every track, both blocks, the trails and the
+    // trailing text came through.
+    EXPECT_EQ(read.SaveToMemory(), made->SaveToMemory());
+    const CEffectObject& a = *read.GetObject(0);
+    EXPECT_EQ(a.GetResourceKind(), kEffectKindModel);
+    EXPECT_EQ(a.GetPositionTrack().GetAt(1)->value.end.z, -1.0f);
+    EXPECT_EQ(a.GetAnimationTrack().GetAt(0)->value, 7u);
+    EXPECT_EQ(a.GetScalingTrack().GetLoop(), 1u);
+    EXPECT_EQ(a.GetNodeSettings().volumeOffset, -1200);
+    ASSERT_EQ(a.GetTraceCount(), 2u);
+    EXPECT_STREQ(a.GetTrace(0)->GetTextureName(), "Texture\\ribbon.png");
+    EXPECT_EQ(a.GetTrace(1)->GetTextureName(), nullptr);
+    EXPECT_STREQ(a.GetTrailingText(), "authored");
+    EXPECT_EQ(read.GetObject(1)->GetResourceName(), nullptr);
+    EXPECT_EQ(read.GetObject(1)->GetTraceCount(), 0u);
+}
+
+TEST_F(EffectFile, EmptyPartsAreStoredAsZeroLengthsAndCounts)
+{
+    CEffectContainer c;
+    c.AddObject(new CEffectObject());
+    const std::string bytes = c.SaveToMemory();
+    // No container name, one object: no name, no resource name, ...
+    EXPECT_EQ(bytes.substr(0, 16), Bytes().U32(0).U32(1).U32(0).U32(0).str());
+    // ... a trace count of 0 and no trailing text end the record.
+    EXPECT_EQ(bytes.substr(bytes.size() - 8), Bytes().U32(0).U32(0).str());
+    CEffectContainer read;
+    ASSERT_EQ(read.LoadFromMemory(bytes.data(), bytes.size()), 1u);
+    EXPECT_EQ(read.GetName(), nullptr);
+    EXPECT_EQ(read.GetObject(0)->GetName(), nullptr);
+    EXPECT_EQ(read.SaveToMemory(), bytes);
+}
+
+TEST_F(EffectFile, TheTraceCountWrittenIsTheEntriesThatFollow)
+{
+    CEffectContainer c;
+    CEffectObject* o = new CEffectObject();
+    CEffectTrace trace;
+    trace.vertexCount = 6;
+    o->AddTrace(trace);
+    o->GetParticleSettings().traceCount = 5;   // stale
+    c.AddObject(o);
+    const std::string bytes = c.SaveToMemory();
+    CEffectContainer read;
+    ASSERT_EQ(read.LoadFromMemory(bytes.data(), bytes.size()), 1u);
+    EXPECT_EQ(read.GetObject(0)->GetParticleSettings().traceCount, 1u);
+    EXPECT_EQ(read.GetObject(0)->GetTraceCount(), 1u);
+}
+
+TEST_F(EffectFile, LoadingAppendsAfterTheObjectsHeld)
+{
+    const std::string bytes = MadeContainer()->SaveToMemory();
+    CEffectContainer c;
+    c.SetName("before");
+    c.AddObject(effect_test::NewObject("kept"));
+    ASSERT_EQ(c.LoadFromMemory(bytes.data(), bytes.size()), 1u);
+    ASSERT_EQ(c.GetObjectCount(), 3u);
+    EXPECT_STREQ(c.GetObject(0)->GetName(), "kept");
+    EXPECT_STREQ(c.GetObject(1)->GetName(), "flash");
+    EXPECT_STREQ(c.GetName(), "Efc_made");
+}
+
+TEST_F(EffectFile, ANameOnlyPathIsTheContainersNameWithItsExtension)
+{
+    const auto made = MadeContainer();
+    made->SetName((temp_ / "byname").c_str());
+    ASSERT_EQ(made->Save(nullptr), 1u);
+    EXPECT_FALSE(ReadBytes(temp_ / "byname.efc").empty());
+    CEffectContainer c;
+    c.SetName((temp_ / "byname").c_str());
+    ASSERT_EQ(c.Load(nullptr), 1u);
+    EXPECT_EQ(c.GetObjectCount(), 2u);
+    CEffectContainer missing;
+    EXPECT_EQ(missing.Load((temp_ / "none.efc").c_str()), 0u);
+}
+
+TEST_F(EffectFile, ObjectRecordsReadAndWriteOnAnOpenFile)
+{
+    const auto made = MadeContainer();
+    auto file = host::kernel::OpenFile(path_, "wb");
+    ASSERT_TRUE(file);
+    ASSERT_EQ(made->GetObject(0)->Write(nullptr, file.get()), 1u);
+    ASSERT_EQ(made->GetObject(1)->Write(nullptr, file.get()), 1u);
+    file->Write("tail", 4);
+    ASSERT_TRUE(file->Close());
+    file = host::kernel::OpenFile(path_, "rb");
+    CEffectObject a, b;
+    ASSERT_EQ(a.Read(nullptr, file.get()), 1u);
+    ASSERT_EQ(b.Read(nullptr, file.get()), 1u);
+    char tail[4];
+    ASSERT_EQ(file->Read(tail, 4), 4u);
+    EXPECT_EQ(std::string(tail, 4), "tail");
+    EXPECT_STREQ(b.GetName(), "smoke");
+    // A record cut short leaves the object as it was and the file where it
+    // stood.
+    const std::string cut = ReadBytes(path_).substr(0, 100);
+    ASSERT_TRUE(WriteBytes(path_, cut));
+    EXPECT_EQ(a.Read(path_.c_str(), nullptr), 0u);
+    EXPECT_STREQ(a.GetName(), "flash");
+    EXPECT_EQ(a.GetTraceCount(), 2u);
+}
+
+// Every cut of the golden file, and lengths and counts that promise more
+// than the file holds, are refused; the container keeps what it had.
+TEST_F(EffectFile, DamagedFilesAreRefusedWhole)
+{
+    const std::string golden = GoldenFile();
+    auto refused = [](const std::string& bytes) {
+        CEffectContainer c;
+        c.SetName("unchanged");
+        c.AddObject(effect_test::NewObject("held"));
+        const u32 loaded = c.LoadFromMemory(bytes.data(), bytes.size());
+        return loaded == 0 && c.GetObjectCount() == 1 && std::string(c.GetName()) == "unchanged";
+    };
+    for (size_t n = 0; n < golden.size(); ++n) EXPECT_TRUE(refused(golden.substr(0, n))) << "cut at " << n;
+
+    // Offsets into the golden file: 14 the object count, 18 the object's
+    // name length, then the Position track's name length and key count.
+    const size_t particles = golden.find(GoldenParticles(1)) - 4;
+    const size_t trace = particles + 4 + 156;
+    struct Damage {
+        const char* what;
+        size_t at;
+        u32 value;
+    } damages[] = {
+        {"container name length", 0, 0xFFFFFFF0u},
+        {"object count", 14, 0xFFFFFFFFu},
+        {"object count one too many", 14, 2},
+        {"object name length", 18, 0x7FFFFFFFu},
+        {"position name length", 42, 0xFFFFFFFFu},
+        {"position key count", 42 + 4 + 9, 0x10000000u},
+        {"particle block size", particles, 0x7FFFFFFFu},
+        {"trace count", particles + 4 + 152, 0x40000000u},
+        {"trace vertex count", trace + 36, effect_file::kMaxTraceVertices + 2},
+        {"trace name length", trace + 40, 0x7FFFFFFFu},
+    };
+    for (const Damage& d : damages) {
+        std::string bytes = golden;
+        ASSERT_LE(d.at + 4, bytes.size()) << d.what;
+        for (int i = 0; i < 4; ++i) bytes[d.at + i] = char(u8(d.value >> (8 * i)));
+        EXPECT_TRUE(refused(bytes)) << d.what;
+    }
+}
+
+TEST_F(EffectFile, StoredTextsAlwaysEndAndOddBlockSizesAreReadSafely)
+{
+    // A name whose stored bytes lack the NUL ends where they end.
+    std::string golden = GoldenFile();
+    std::string unended = golden;
+    unended[4 + 9] = 'X';   // the container name's NUL
+    CEffectContainer c;
+    ASSERT_EQ(c.LoadFromMemory(unended.data(), unended.size()), 1u);
+    EXPECT_STREQ(c.GetName(), "Efc_sparkX");
+
+    // A longer node block has its excess skipped; a shorter one keeps the
+    // defaults past what it holds.
+    const size_t node = golden.find(GoldenNode()) - 4;
+    std::string longer = golden;
+    longer.replace(node, 64, Bytes().U32(68).Raw(GoldenNode()).U32(0xDEADBEEF).U32(0xDEADBEEF).str());
+    CEffectContainer l;
+    ASSERT_EQ(l.LoadFromMemory(longer.data(), longer.size()), 1u);
+    EXPECT_EQ(l.GetObject(0)->GetNodeSettings().rotationOrder, 4u);
+    EXPECT_EQ(l.GetObject(0)->GetParticleSettings().speed, 2.0f);
+    std::string shorter = golden;
+    shorter.replace(node, 64, Bytes().U32(8).Raw(GoldenNode().substr(0, 8)).str());
+    CEffectContainer s;
+    ASSERT_EQ(s.LoadFromMemory(shorter.data(), shorter.size()), 1u);
+    EXPECT_EQ(s.GetObject(0)->GetNodeSettings().life, 2.5f);
+    EXPECT_EQ(s.GetObject(0)->GetNodeSettings().blendMode, 0u);
+    EXPECT_EQ(s.GetObject(0)->GetNodeSettings().loopMode, 1u);
+    EXPECT_EQ(s.GetObject(0)->GetNodeSettings().rotationOrder, 1u);
+}
+
+// ------------------------------------------------------------------ binding
+
+TEST(EffectBinding, TheKindFollowsTheResourceName)
+{
+    CTexture texture;
+    CEffectContainer nested;
+    struct Case {
+        const char* name;
+        CResourceBase* resource;
+        u8 before;
+        u8 kind;
+    } cases[] = {
+        {"a.bmp", nullptr, 3, kEffectKindTexture}, {"a.PNG", nullptr, 3, kEffectKindTexture},
+        {"x\\a.dds", &texture, 2, kEffectKindTexture}, {"ring.MDL", nullptr, 0, kEffectKindModel},
+        {"hit.wav", nullptr, 0, kEffectKindSound}, {"hit.OGG", nullptr, 0, kEffectKindSound},
+        {"Efc_sub", &nested, 0, kEffectKindEffect}, {"Efc_sub", nullptr, 1, 1}, {"Efc_sub", &texture, 2, 2},
+    };
+    for (const Case& c : cases) {
+        CEffectObject o;
+        o.GetNodeSettings().resourceKind = c.before;
+        o.SetResource(c.name, c.resource);
+        EXPECT_EQ(o.GetResourceKind(), c.kind) << c.name;
+    }
+    // A resource of another class than the kind says is never handed out
+    // as that kind.
+    CEffectObject o;
+    o.SetResource("Efc_sub", &texture);
+    o.GetNodeSettings().resourceKind = kEffectKindSound;
+    EXPECT_EQ(o.GetSound(), nullptr);
+    EXPECT_EQ(o.GetResource(), &texture);
+}
+
+TEST(EffectBinding, ResourcesAreFoundByFileNameInTheListOfTheirKind)
+{
+    CResourceList textures, models, sounds, effects;
+    auto* texture = new CTexture();
+    texture->SetName("Data\\Texture\\spark.png");
+    void* slot = texture;
+    textures.Add(&slot);
+    auto* ribbon = new CTexture();
+    ribbon->SetName("ribbon.png");
+    slot = ribbon;
+    textures.Add(&slot);
+    auto* sub = new CEffectContainer();
+    sub->SetName("Efc_sub");
+    slot = sub;
+    effects.Add(&slot);
+
+    CEffectContainer c;
+    CEffectObject* sprite = effect_test::NewObject("sprite");
+    sprite->SetResource("spark.png", nullptr);
+    c.AddObject(sprite);
+    CEffectObject* bare = effect_test::NewObject("bare");
+    CEffectTrace trace;
+    trace.SetTextureName("Texture\\ribbon.png");
+    bare->AddTrace(trace);
+    c.AddObject(bare);
+    CEffectObject* nestedNode = effect_test::NewObject("nested");
+    nestedNode->GetNodeSettings().resourceKind = kEffectKindEffect;
+    nestedNode->SetResource("Efc_sub", nullptr);
+    c.AddObject(nestedNode);
+    CEffectObject* lost = effect_test::NewObject("lost");
+    lost->SetResource("missing.wav", nullptr);
+    c.AddObject(lost);
+
+    ASSERT_EQ(c.BindResources(&models, &textures, &sounds, &effects), 1u);
+    EXPECT_EQ(sprite->GetTexture(), texture);
+    EXPECT_EQ(bare->GetResource(), nullptr);
+    EXPECT_EQ(bare->GetTrace(0)->texture, ribbon);
+    EXPECT_EQ(nestedNode->GetEffect(), sub);
+    EXPECT_EQ(lost->GetResource(), nullptr);
+    // Without a list of the kind the object stays as it was.
+    CEffectContainer d;
+    CEffectObject* s2 = effect_test::NewObject("s2");
+    s2->SetResource("spark.png", ribbon);
+    d.AddObject(s2);
+    d.BindResources(&models, nullptr, &sounds, &effects);
+    EXPECT_EQ(s2->GetResource(), ribbon);
+}
+
+TEST(EffectBinding, CopiesAreDeepAndKeepTheirParentLinksAmongThemselves)
+{
+    const std::string golden = GoldenFile();
+    CEffectContainer c;
+    ASSERT_EQ(c.LoadFromMemory(golden.data(), golden.size()), 1u);
+    CEffectObject* child = effect_test::NewObject("child");
+    child->SetParentObject(c.GetObject(0));
+    c.AddObject(child);
+    const CEffectContainer copy(c);
+    ASSERT_EQ(copy.GetObjectCount(), 2u);
+    EXPECT_NE(copy.GetObject(0), c.GetObject(0));
+    EXPECT_EQ(copy.GetObject(1)->GetParentObject(), copy.GetObject(0));
+    EXPECT_EQ(copy.GetObject(0)->GetTrailingText(), nullptr);
+    EXPECT_EQ(copy.GetObject(0)->GetParentObject(), nullptr);
+    EXPECT_NE(copy.GetObject(0)->GetTrace(0), c.GetObject(0)->GetTrace(0));
+    EXPECT_STREQ(copy.GetObject(0)->GetTrace(0)->GetTextureName(), "trail.png");
+    EXPECT_EQ(copy.GetObject(0)->GetColorTrack().GetCount(), 2u);
+}

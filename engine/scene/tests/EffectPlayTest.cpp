@@ -1,0 +1,314 @@
+// Playing definitions: instances built from the node pool, the live chain
+// the controller walks, the play wrappers and what full pools do.
+#include "engine/scene/EffectPlayer.h"
+#include "engine/scene/tests/EffectTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+
+using effect_test::NewObject;
+using effect_test::ParticleKeys;
+using effect_test::Same;
+
+namespace {
+
+class EffectPlay : public effect_test::EffectFixture {
+protected:
+    // count plain objects named "n0", "n1", ...
+    void Objects(u32 count)
+    {
+        for (u32 i = 0; i < count; ++i) container_.AddObject(NewObject(("n" + std::to_string(i)).c_str()));
+    }
+
+    CEffect* PlayRegistered() { return container_.PlayInScene(&controller_, 1, nullptr); }
+
+    static std::vector<const CEffect*> Siblings(const CEffect* first)
+    {
+        std::vector<const CEffect*> out;
+        for (; first; first = first->GetNext()) out.push_back(first);
+        return out;
+    }
+
+    std::vector<CEffect*> LiveChain() const
+    {
+        std::vector<CEffect*> out;
+        for (CEffect* e = controller_.GetFirstEffect(); e; e = e->GetNextLive()) out.push_back(e);
+        return out;
+    }
+
+    CEffectContainer container_;
+};
+
+}  // namespace
+
+TEST_F(EffectPlay, AFullNodePoolGivesTheFirstObjectsOnlyAndCountsTheRefusal)
+{
+    nodes_ = 3;
+    ASSERT_EQ(controller_.Create(&device_, 3, 8), 1);
+    Objects(5);
+    CEffect* first = PlayRegistered();
+    ASSERT_NE(first, nullptr);
+    const auto nodes = Siblings(first);
+    ASSERT_EQ(nodes.size(), 3u);
+    EXPECT_STREQ(nodes[2]->GetDefinition()->GetName(), "n2");
+    EXPECT_EQ(controller_.GetRefusedNodes(), 1u);
+    EXPECT_EQ(PlayRegistered(), nullptr);
+    EXPECT_EQ(controller_.GetRefusedNodes(), 2u);
+    EXPECT_EQ(LiveChain().size(), 1u);
+    controller_.DeleteAll();
+    EXPECT_EQ(LiveNodes(), 0u);
+    EXPECT_EQ(controller_.Create(&device_, 3, 8), 1) << "pools can be sized again once empty";
+}
+
+TEST_F(EffectPlay, OnlyRegisteredInstancesAreWalkedNewestFirst)
+{
+    Objects(1);
+    CEffect* older = PlayRegistered();
+    CEffect* loose = container_.PlayInScene(&controller_, 0, nullptr);
+    CEffect* newer = PlayRegistered();
+    EXPECT_EQ(LiveChain(), (std::vector<CEffect*>{newer, older}));
+    Frames(3);
+    EXPECT_FLOAT_EQ(older->GetTime(), 0.03f);
+    EXPECT_EQ(loose->GetTime(), 0.0f);
+    loose->Update(0);
+    EXPECT_FLOAT_EQ(loose->GetTime(), 0.01f);
+    loose->Release();
+    EXPECT_EQ(LiveNodes(), 2u);
+    // Releasing the middle of the chain, then its head.
+    Objects(0);
+    CEffect* third = PlayRegistered();
+    newer->Release();
+    EXPECT_EQ(LiveChain(), (std::vector<CEffect*>{third, older}));
+    third->Release();
+    EXPECT_EQ(LiveChain(), (std::vector<CEffect*>{older}));
+    EXPECT_EQ(older->GetPrevLive(), nullptr);
+}
+
+TEST_F(EffectPlay, AnInstanceReleasedInTheWalkDoesNotEndIt)
+{
+    // A sound node finishes after its first update; the instances around
+    // it go on.
+    CEffectContainer sound;
+    sound.AddObject(NewObject("se"));
+    sound.GetObject(0)->GetNodeSettings().resourceKind = kEffectKindSound;
+    Objects(1);
+    CEffect* last = PlayRegistered();
+    sound.PlayInScene(&controller_, 1, nullptr);
+    CEffect* first = PlayRegistered();
+    EXPECT_EQ(LiveNodes(), 3u);
+    Frames(1);
+    EXPECT_EQ(LiveChain(), (std::vector<CEffect*>{first, last}));
+    EXPECT_FLOAT_EQ(last->GetTime(), 0.01f);
+    EXPECT_EQ(LiveNodes(), 2u);
+}
+
+TEST_F(EffectPlay, ObjectsWithParentObjectsBecomeChildrenOfTheirNodes)
+{
+    Objects(4);
+    container_.GetObject(1)->SetParentObject(container_.GetObject(0));
+    container_.GetObject(3)->SetParentObject(container_.GetObject(2));
+    CEffect* a = PlayRegistered();
+    ASSERT_NE(a, nullptr);
+    CEffect* c = a->GetNext();
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->GetNext(), nullptr);
+    EXPECT_STREQ(a->GetChild()->GetDefinition()->GetName(), "n1");
+    EXPECT_EQ(a->GetChild()->GetParent(), a);
+    EXPECT_STREQ(c->GetChild()->GetDefinition()->GetName(), "n3");
+
+    // A parent object with no node among the first nodes: nothing plays and
+    // every node taken goes back.
+    CEffectObject stranger;
+    CEffectContainer orphan;
+    orphan.AddObject(NewObject("root"));
+    CEffectObject* child = NewObject("child");
+    child->SetParentObject(&stranger);
+    orphan.AddObject(child);
+    const u32 before = LiveNodes();
+    EXPECT_EQ(orphan.PlayInScene(&controller_, 1, nullptr), nullptr);
+    EXPECT_EQ(LiveNodes(), before);
+    EXPECT_EQ(LiveChain().size(), 1u);
+}
+
+TEST_F(EffectPlay, APlayUnderAParentNodeJoinsItsTreeWithoutCycles)
+{
+    Objects(1);
+    CEffect* parent = PlayRegistered();
+    CEffectContainer sub;
+    sub.AddObject(NewObject("s0"));
+    sub.AddObject(NewObject("s1"));
+    CEffect* first = sub.PlayInScene(&controller_, 1, parent);
+    CEffect* second = sub.PlayInScene(&controller_, 1, parent);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(LiveChain(), (std::vector<CEffect*>{parent})) << "never registered";
+    // The newer play's nodes come first; every child has the parent; the
+    // chain ends.
+    std::vector<const CEffect*> children = Siblings(parent->GetChild());
+    ASSERT_EQ(children.size(), 4u);
+    EXPECT_EQ(children[0], second);
+    EXPECT_EQ(children[2], first);
+    for (const CEffect* c : children) EXPECT_EQ(c->GetParent(), parent);
+    Frames(2);
+    EXPECT_FLOAT_EQ(first->GetTime(), 0.02f);
+    // Releasing a play takes it and what follows it out of the parent's
+    // children; the parent goes with the rest.
+    first->Release();
+    EXPECT_EQ(Siblings(parent->GetChild()).size(), 2u);
+    EXPECT_EQ(LiveNodes(), 3u);
+    parent->Release();
+    EXPECT_EQ(LiveNodes(), 0u);
+}
+
+TEST_F(EffectPlay, TheWrappersFillThePlayRecord)
+{
+    Objects(1);
+    CVector3 position(1, 2, 3), rotation(0, 90, 0), scaling(2, 2, 2);
+    CVector4 colour(1, 0, 0, 0.5f);
+    CObjectBase* attached = nullptr;
+    CAnimationFrame* frame = reinterpret_cast<CAnimationFrame*>(&position);   // never read here
+
+    CEffect* e = container_.PlayFull(&controller_, &position, &rotation, &scaling, &colour, 3.0f, 0, 1, frame, nullptr);
+    EXPECT_EQ(e->GetParams().followPosition, &position);
+    EXPECT_EQ(e->GetParams().followColor, &colour);
+    EXPECT_EQ(e->GetParams().color.y, 0.0f);
+    EXPECT_EQ(e->GetParams().linkFrame, frame);
+    EXPECT_EQ(e->GetEndTime(), 3.0f);
+    EXPECT_TRUE(Same(*e->GetPlaceScaling(), scaling));
+    e->Release();
+
+    e = container_.PlayFull(&controller_, nullptr, nullptr, nullptr, nullptr, 0.0f, 0, 0, nullptr, nullptr);
+    EXPECT_TRUE(Same(e->GetParams().scaling, CVector3(1, 1, 1)));
+    EXPECT_EQ(e->GetParams().color.w, 1.0f);
+    EXPECT_EQ(e->GetParams().followPosition, nullptr);
+    e->Release();
+
+    e = container_.PlayAt(&controller_, &position, &rotation, nullptr, 0.5f, 0, 1, nullptr);
+    EXPECT_EQ(e->GetParams().followRotation, &rotation);
+    EXPECT_EQ(e->GetParams().followScaling, nullptr);
+    EXPECT_TRUE(Same(*e->GetPlacePosition(), position));
+    EXPECT_TRUE(Same(*e->GetPlaceScaling(), CVector3(1, 1, 1)));
+    e->Release();
+
+    e = container_.PlayLinked(&controller_, &position, nullptr, nullptr, 0, frame, nullptr);
+    EXPECT_TRUE(Same(e->GetParams().position, position));
+    EXPECT_TRUE(Same(e->GetParams().scaling, CVector3(1, 1, 1)));
+    EXPECT_EQ(e->GetParams().linkFrame, frame);
+    e->Release();
+    e = container_.PlayWithColor(&controller_, nullptr, &rotation, &scaling, 0, frame, nullptr);
+    EXPECT_TRUE(Same(e->GetParams().rotation, rotation));
+    EXPECT_TRUE(Same(e->GetParams().scaling, scaling));
+    e->Release();
+
+    e = container_.PlayAtMatrix(&controller_, &position, &rotation, nullptr, 1, nullptr);
+    EXPECT_TRUE(Same(*e->GetPlaceRotation(), rotation));
+    EXPECT_EQ(e->GetParams().followPosition, nullptr);
+    EXPECT_EQ(controller_.GetFirstEffect(), e);
+    e->Release();
+
+    e = container_.PlayAtPosition(&controller_, &position, 0, nullptr);
+    EXPECT_TRUE(Same(*e->GetPlacePosition(), position));
+    EXPECT_TRUE(Same(*e->GetPlaceRotation(), CVector3()));
+    e->Release();
+
+    e = container_.PlayAttached(&controller_, nullptr, nullptr, nullptr, 0, attached, nullptr);
+    EXPECT_EQ(e->GetParams().attached, nullptr);
+    e->Release();
+    EXPECT_EQ(container_.PlayInScene(nullptr, 1, nullptr), nullptr);
+    EXPECT_EQ(LiveNodes(), 0u);
+}
+
+TEST_F(EffectPlay, FollowedAndAttachedPlacementsAreReadEveryFrame)
+{
+    Objects(1);
+    CVector3 position(1, 0, 0);
+    CEffect* followed = container_.PlayAt(&controller_, &position, nullptr, nullptr, 0.0f, 1, 1, nullptr);
+    CVector3 fixed(5, 0, 0);
+    CEffect* placed = container_.PlayAt(&controller_, &fixed, nullptr, nullptr, 0.0f, 1, 0, nullptr);
+    CEffect holder;   // any placed object
+    holder.GetPosition()->Set(0, 7, 0);
+    holder.GetColor()->w = 0.25f;
+    CEffect* attached = container_.PlayAttached(&controller_, nullptr, nullptr, nullptr, 1, &holder, nullptr);
+    Frames(1);
+    position.Set(2, 0, 0);
+    fixed.Set(6, 0, 0);
+    holder.GetPosition()->Set(0, 8, 0);
+    Frames(1);
+    EXPECT_EQ(followed->GetWorldMatrix()->m[3][0], 2.0f);
+    EXPECT_EQ(placed->GetWorldMatrix()->m[3][0], 5.0f);
+    EXPECT_EQ(attached->GetWorldMatrix()->m[3][1], 8.0f);
+    EXPECT_EQ(attached->GetColor()->w, 0.25f);
+}
+
+TEST_F(EffectPlay, AnEndTimeEndsTheInstance)
+{
+    Objects(2);
+    container_.PlayAt(&controller_, nullptr, nullptr, nullptr, 0.045f, 1, 0, nullptr);
+    Frames(4);
+    EXPECT_EQ(LiveNodes(), 2u);
+    Frames(1);
+    EXPECT_EQ(LiveNodes(), 0u);
+}
+
+TEST_F(EffectPlay, AFullParticlePoolStopsEmissionAndIsReported)
+{
+    ASSERT_EQ(controller_.Create(&device_, 8, 4), 1);
+    Objects(2);
+    ParticleKeys(container_.GetObject(0), {{0.0f, 10}});
+    ParticleKeys(container_.GetObject(1), {{0.0f, 1}});
+    CEffect* e = container_.PlayInScene(&controller_, 0, nullptr);
+    EXPECT_EQ(e->Update(0), 0);
+    EXPECT_EQ(LiveParticles(), 4u);
+    EXPECT_EQ(CountParticles(e), 4u);
+    EXPECT_EQ(CountParticles(e->GetNext()), 0u);
+    EXPECT_EQ(controller_.GetRefusedParticles(), 2u) << "once for each node that asked";
+    EXPECT_EQ(e->Update(0), 1) << "the keys were passed";
+    e->Release();
+    EXPECT_EQ(LiveParticles(), 0u);
+}
+
+TEST_F(EffectPlay, DeleteAllEmptiesThePoolsOfEveryRegisteredInstance)
+{
+    Objects(3);
+    ParticleKeys(container_.GetObject(0), {{0.0f, 5}});
+    for (int i = 0; i < 4; ++i) PlayRegistered();
+    Frames(1);
+    EXPECT_EQ(LiveNodes(), 12u);
+    EXPECT_EQ(LiveParticles(), 20u);
+    controller_.DeleteAll();
+    EXPECT_EQ(LiveNodes(), 0u);
+    EXPECT_EQ(LiveParticles(), 0u);
+    EXPECT_EQ(controller_.GetFirstEffect(), nullptr);
+}
+
+TEST_F(EffectPlay, TheControllerKeepsTheEffectSoundSettings)
+{
+    EXPECT_EQ(controller_.GetSoundSetting()->masterVolume, 0);
+    controller_.SetSeVolume(-2500);
+    controller_.GetSoundSetting()->minDistance = 10.0f;
+    EXPECT_EQ(controller_.GetSoundSetting()->masterVolume, -2500);
+    const CEffectController copy(controller_);
+    EXPECT_EQ(copy.GetFirstEffect(), nullptr);
+    EXPECT_STREQ(controller_.GetNodePool().GetName(), "エフェクト");
+    EXPECT_STREQ(controller_.GetParticlePool().GetName(), "パーティクル");
+}
+
+TEST(EffectPlayer, HoldsARecordATextAndOneObjectItReleases)
+{
+    CEffectPlayer player;
+    EXPECT_STREQ(player.GetName(), "EffectPlayer");
+    EXPECT_STREQ(player.GetClassName(), "CEffectPlayer");
+    EXPECT_STREQ(player.GetPlayTrack().GetName(), "Play");
+    EXPECT_EQ(player.GetScaling()->x, 1.0f);
+    EXPECT_EQ(player.GetColor()->w, 1.0f);
+    EXPECT_EQ(player.Update(0), 1);
+    player.SetText("Efc_hit");
+    player.SetOwned(new CEffectContainer());
+    const CEffectPlayer copy(player);
+    EXPECT_STREQ(copy.GetText(), "Efc_hit");
+    EXPECT_NE(copy.GetOwned(), player.GetOwned());
+    EXPECT_EQ(player.Release(), 1);
+    EXPECT_EQ(player.GetText(), nullptr);
+    EXPECT_EQ(player.GetOwned(), nullptr);
+}
