@@ -43,7 +43,9 @@ CAnimationController* CreateController(const CMesh* mesh)
 {
     if (!mesh || mesh->GetBoneCount() == 0 || !mesh->GetAnimations() || mesh->GetAnimations()->GetCount() == 0)
         return nullptr;
-    return mesh->CreateAnimationController();
+    CAnimationController* controller = mesh->CreateAnimationController();
+    if (controller) controller->ResetModelPose();
+    return controller;
 }
 
 void DestroyController(CAnimationController* controller)
