@@ -592,3 +592,32 @@ TEST_F(Controller, FontsAndRecordsOfADerivedGame)
     EXPECT_EQ(c.releasedOther, 1);
     EXPECT_EQ(c.GetName(), nullptr);
 }
+
+// Effect and layout names come from their files: one that would place its
+// file outside its folder is not written, nor listed.
+TEST_F(Controller, SavedEffectsAndLayoutsStayInTheirFolders)
+{
+    WriteBytes("Effect/Evil.efc", Efc("..\\Evil"));
+    WriteBytes("Effect/Slash.efc", Efc("a/b"));
+    WriteBytes("Scene/Up.sce", Sce("..\\Up"));
+    WriteBytes("Scene/Drive.sce", Sce("C:Drive"));
+    WriteBytes("Scene/Long.sce", Sce(std::string(250, 'L')));
+    // A trail byte 0x5C in a two-byte character is no separator.
+    const std::string shown = "\x95\x5C\x8E\xA6";
+    WriteBytes("Scene/Shown.sce", Sce(shown));
+    CResourceController c;
+    for (const char* p : {"Effect\\Evil.efc", "Effect\\Slash.efc", "Scene\\Up.sce", "Scene\\Drive.sce",
+                          "Scene\\Long.sce", "Scene\\Shown.sce"})
+        ASSERT_EQ(c.Load(p, 1), 1u) << p;
+
+    const std::string path = folder_ / "Out.grc";
+    fakeWindow_->AnswerFileDialogs({path});
+    ASSERT_EQ(c.SaveGrc(&system_, 0), 1u);
+    EXPECT_EQ(ReadBytes(path), Grc(0, {"Data\\Texture.gpk", "Data\\Shader.gpk", "Data\\Mesh.gpk",
+                                       "Data\\Sound.gpk", "Scene\\" + shown + ".sce"}));
+    std::string bytes;
+    ASSERT_TRUE(host::kernel::ReadWholeFile("Scene\\" + shown + ".sce", bytes));
+    EXPECT_EQ(bytes, Sce(shown));
+    for (const char* p : {"Evil.efc", "Up.sce", "Effect\\a", "Scene\\C:Drive.sce"})
+        EXPECT_FALSE(host::kernel::FileExists(p)) << p;
+}

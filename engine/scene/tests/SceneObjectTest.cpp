@@ -90,6 +90,23 @@ TEST(SceneObject, AZeroEasedFractionKeepsTheEarlierPoint)
     EXPECT_EQ(layer.GetAnimatedState().position.y, 4.0f);
 }
 
+TEST(SceneObject, AnInterpolatedRectTakesTheLaterCentreAndBlendsItsSize)
+{
+    for (const u32 interpolate : {0u, 1u}) {
+        SCOPED_TRACE(interpolate);
+        CSceneObject layer;
+        auto& rect = layer.GetRectTrack();
+        rect.SetInterpolate(interpolate);
+        ASSERT_EQ(rect.AddKey(0.0f, Rect(0, 0, 10, 10)), 1u);
+        ASSERT_EQ(rect.AddKey(2.0f, Rect(100, 100, 130, 120)), 1u);
+        layer.SetTime(1.0f);
+        layer.Update(0);
+        // Centre (115, 110); half extents 5 -> 15 and 5 -> 10 half way.
+        if (interpolate) ExpectRect(layer.GetScreenState().rect, 105, 102.5f, 125, 117.5f);
+        else ExpectRect(layer.GetScreenState().rect, 0, 0, 10, 10);
+    }
+}
+
 TEST(SceneObject, TheEvaluationModeDecidesPastTheLastKey)
 {
     const struct {
