@@ -44,9 +44,9 @@ i32 CSceneResource::Initialize(intptr_t argument)
     for (u32 i = 0; i < GetLayerCount(); ++i) {
         if (CSceneObject* layer = GetLayer(i)) result = layer->Initialize(argument) && result;
     }
-    // This class's own update, whatever a derived scene made of Update; the
-    // layers take no argument.
-    return CSceneResource::Update(0) && result;
+    // This class's own update, whatever a derived scene made of Update, with
+    // the same argument.
+    return CSceneResource::Update(u32(argument)) && result;
 }
 
 i32 CSceneResource::Update(u32 argument)

@@ -2,8 +2,11 @@
 // resource lists laid out by hand and written by the controller, kinds told
 // from paths, archives and their sounds, the scenes' sound step, and saving
 // a list with its archives through the save chooser.
+#include "engine/core/Crc32.h"
 #include "engine/core/PackFile.h"
+#include "engine/core/Scramble.h"
 #include "engine/core/SoundPlayerBase.h"
+#include "engine/graphics/Shader.h"
 #include "engine/graphics/Texture.h"
 #include "engine/graphics/tests/DeviceTestSupport.h"
 #include "engine/model/Mesh.h"
@@ -72,6 +75,40 @@ std::string Grc(u32 header, const std::vector<std::string>& records)
     b.U32(header);
     for (const std::string& r : records) b.Text(r, 260);
     return b.Text("EOF", 260);
+}
+
+// An effect of our own shader text: one parameter, one technique.
+const std::string kShaderText = "shd 1\n"
+                                "param float4x4 g_WorldMatrix\n"
+                                "technique Version_20\n"
+                                "  pass p0 vertex=vs fragment=fs\n"
+                                "glsl vertex vs\n"
+                                "void vs() { gl_Position = g_WorldMatrix * in_Position; }\n"
+                                "glsl fragment fs\n"
+                                "void fs() { host_Color = vec4(1.0); }\n";
+
+std::string Scrambled(std::string bytes, u8 key)
+{
+    ScrambleBytes(key, bytes.data(), u32(bytes.size()));
+    return bytes;
+}
+
+// A scrambled archive laid out by hand: seed byte, identifier and count, the
+// 268-byte entries (name, size, offset), each field and entry scrambled on
+// its own with seed ^ key; then the bodies, scrambled with identifier % 255.
+std::string ScrambledPack(const std::vector<std::pair<std::string, std::string>>& items, u32 id, u8 seed, u8 key)
+{
+    const u8 headerKey = seed ^ key, dataKey = u8(id % 255);
+    std::string head = std::string(1, char(seed)) + Scrambled(Bytes().U32(id), headerKey) +
+                       Scrambled(Bytes().U32(u32(items.size())), headerKey);
+    std::string bodies;
+    u32 offset = 9 + 268 * u32(items.size());
+    for (const auto& [name, body] : items) {
+        head += Scrambled(Bytes().Text(name, 260).U32(u32(body.size())).U32(offset), headerKey);
+        offset += u32(body.size());
+        bodies += Scrambled(body, dataKey);
+    }
+    return head + bodies;
 }
 
 // Remembers what reaches LoadOther.
@@ -304,22 +341,32 @@ TEST_F(Controller, SoundsGetVoicesTheyCanPlay)
 TEST_F(Controller, ScenesServiceTheControllersSounds)
 {
     {
+        // Sounds named by a resource list, from a file and from an archive.
+        WriteBytes("Sounds.grc", Grc(0, {"Hit.wav", "Data\\Pack.gpk"}));
         CResourceController c;
-        ASSERT_EQ(c.Load("Hit.wav", 1), 1u);
+        ASSERT_EQ(c.Load("Sounds.grc", 1), 1u);
         ASSERT_EQ(GetSoundPlayerList(), c.GetSoundList());
-        CSoundBuffer* hit = Sound(c, 0);
+        ASSERT_EQ(c.GetSoundList()->GetCount(), 3u);
+        auto* hit = static_cast<CSoundBuffer*>(c.GetSoundList()->FindByName("Hit.wav"));
+        auto* se = static_cast<CSoundBuffer*>(c.GetSoundList()->FindByName("Se.wav"));
+        ASSERT_TRUE(hit && se);
         ASSERT_NE(hit->Play(0, 0.0f, 1), CSoundBuffer::kNoVoice);
+        ASSERT_NE(se->Play(0, 0.0f, 1), CSoundBuffer::kNoVoice);
         CSceneResource scene;
         u32 last = 0;
         EXPECT_EQ(scene.SoundStep(1, &last), 1);
         EXPECT_EQ(hit->GetVoice(0)->muted, 1u);
+        EXPECT_EQ(se->GetVoice(0)->muted, 1u);
         EXPECT_EQ(last, 1u);
         EXPECT_EQ(scene.SoundStep(0, &last), 1);
         EXPECT_EQ(hit->GetVoice(0)->muted, 0u);
+        EXPECT_EQ(se->GetVoice(0)->muted, 0u);
         // Every frame the voices are serviced: a fade steps on.
         hit->SetFade(0, -1000, -100);
+        se->SetFade(0, -1000, -250);
         scene.SoundStep(0, &last);
         EXPECT_EQ(hit->GetVoice(0)->appliedVolume, -100);
+        EXPECT_EQ(se->GetVoice(0)->appliedVolume, -250);
     }
     EXPECT_EQ(GetSoundPlayerList(), nullptr);
 }
@@ -417,4 +464,160 @@ TEST_F(Controller, DirectXFilesGoThroughTheEnginesConverter)
     ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(mesh->GetModelObjectCount(), 1u);
     EXPECT_EQ(c.Load("Broken.x", 1), 0u);
+}
+
+TEST_F(Controller, ScrambledArchivesAreRegisteredAndRead)
+{
+    const u32 id = Crc32String("SEPACK");
+    const std::vector<std::pair<std::string, std::string>> items = {
+        {"Vocal_01.wav", Wav()}, {"Se\\Swing.wav", Wav()}, {"Glow.fx", kShaderText}, {"Note.txt", "x"}};
+    WriteBytes("Se.gpk", ScrambledPack(items, id, 0x21, kPackKeyFirst));
+
+    // Another key or identifier opens nothing and registers nothing.
+    Recorder c;
+    c.SetSoundVoices(4);
+    c.SetPlainMusic(0);
+    c.SetPanSounds(0);
+    EXPECT_EQ(c.LoadScrambledPack("Se.gpk", id, kPackKeySecond, 1), 0u);
+    EXPECT_EQ(c.LoadScrambledPack("Se.gpk", id + 1, kPackKeyFirst, 1), 0u);
+    EXPECT_EQ(c.LoadScrambledPack(nullptr, id, kPackKeyFirst, 1), 0u);
+    EXPECT_EQ(c.GetPackList()->GetCount(), 0u);
+
+    ASSERT_EQ(c.LoadScrambledPack("Se.gpk", id, kPackKeyFirst, 1), 1u);
+    EXPECT_EQ(c.GetPackList()->GetCount(), 1u);
+    auto* vocal = static_cast<CSoundBuffer*>(c.GetSoundList()->FindByName("Vocal_01.wav"));
+    auto* swing = static_cast<CSoundBuffer*>(c.GetSoundList()->FindByName("Se\\Swing.wav"));
+    ASSERT_TRUE(vocal && swing);
+    // "Vocal" is music: one voice, position notifies without plain music.
+    EXPECT_EQ(vocal->GetVoiceCount(), 1u);
+    EXPECT_EQ(vocal->GetBufferFlags(), CSoundBuffer::kBufferNotify);
+    EXPECT_EQ(swing->GetVoiceCount(), 4u);
+    EXPECT_EQ(swing->GetBufferFlags(), CSoundBuffer::kBufferStatic | CSoundBuffer::kBuffer3D);
+    EXPECT_NE(c.GetShaderList()->FindByName("Glow.fx"), nullptr);
+    EXPECT_EQ(c.others, (std::vector<std::string>{"pack:Note.txt"}));
+
+    // Media off: registered, nothing read from it.
+    Recorder off;
+    ASSERT_EQ(off.LoadScrambledPack("Se.gpk", id, kPackKeyFirst, 0), 1u);
+    EXPECT_EQ(off.GetPackList()->GetCount(), 1u);
+    EXPECT_EQ(off.GetSoundList()->GetCount(), 0u);
+    EXPECT_TRUE(off.others.empty());
+}
+
+TEST_F(Controller, ShadersAndModelsLoadFromFilesAndArchives)
+{
+    WriteBytes("Glow.fx", kShaderText);
+    WriteBytes("Bad.fx", "not a shader");
+    WriteBytes("Ship.mdl", CWriteMesh::Build(CMesh()));
+    WriteBytes("Wing.fx", kShaderText);
+    const char* entries[] = {"Ship.mdl", "Wing.fx"};
+    ASSERT_EQ(CqelPackFile::Write(entries, 2, "Data\\Model.gpk"), 1u);
+    ::remove("Ship.mdl");
+    ::remove("Wing.fx");
+
+    CResourceController c;
+    ASSERT_EQ(c.Load("Glow.fx", 1), 1u);
+    ASSERT_EQ(c.Load("Glow.fx", 1), 1u);
+    EXPECT_EQ(c.GetShaderList()->GetCount(), 1u);
+    EXPECT_STREQ(static_cast<CShader*>(c.GetShaderList()->FindByName("Glow.fx"))->GetName(), "Glow.fx");
+    EXPECT_EQ(c.Load("Bad.fx", 1), 0u);
+    EXPECT_EQ(c.Load("Gone.fx", 1), 0u);
+    EXPECT_EQ(c.GetShaderList()->GetCount(), 1u);
+
+    // From an archive, each by its entry name.
+    ASSERT_EQ(c.Load("Data\\Model.gpk", 1), 1u);
+    EXPECT_NE(c.GetModelList()->FindByName("Ship.mdl"), nullptr);
+    EXPECT_NE(c.GetShaderList()->FindByName("Wing.fx"), nullptr);
+    EXPECT_EQ(c.Load("Ship.mdl", 1), 1u);   // listed already: not read again
+    EXPECT_EQ(c.GetModelList()->GetCount(), 1u);
+
+    // Shaders loaded from files are gathered into their archive.
+    CResourceController saved;
+    ASSERT_EQ(saved.Load("Glow.fx", 1), 1u);
+    const std::string path = folder_ / "Shaders.grc";
+    fakeWindow_->AnswerFileDialogs({path});
+    ASSERT_EQ(saved.SaveGrc(&system_, 1), 1u);
+    EXPECT_EQ(ReadBytes("Shader/Glow.fx"), kShaderText);
+    CqelPackFile shaders;
+    ASSERT_EQ(shaders.Open("Data\\Shader.gpk"), 1u);
+    ASSERT_EQ(shaders.GetCount(), 1u);
+    EXPECT_NE(shaders.FindEntry("Shader\\Glow.fx"), nullptr);
+    CResourceController again;
+    ASSERT_EQ(again.Load(path.c_str(), 1), 1u);
+    EXPECT_NE(again.GetShaderList()->FindByName("Shader\\Glow.fx"), nullptr);
+}
+
+namespace {
+
+// A controller of a game that adds fonts and writes records of its own.
+class GameResources : public CResourceController {
+public:
+    u32 SaveOther(const char* folder, host::kernel::File* file) override
+    {
+        otherFolder = folder;
+        return WriteRecord(file, "Font\\Menu.fnt");
+    }
+    u32 ReleaseOther() override
+    {
+        ++releasedOther;
+        return 1;
+    }
+    std::string otherFolder;
+    int releasedOther = 0;
+};
+
+}  // namespace
+
+TEST_F(Controller, FontsAndRecordsOfADerivedGame)
+{
+    GameResources c;
+    auto* font = new CTexture();
+    font->SetName("Font\\Menu.fnt");
+    void* element = static_cast<CValueBase*>(font);
+    ASSERT_TRUE(c.GetFontList()->Add(&element));
+    // The fonts are reached only through their own list.
+    for (u32 kind = 0; kind < 9; ++kind) EXPECT_NE(c.GetList(kind), c.GetFontList()) << kind;
+
+    const std::string path = folder_ / "Game.grc";
+    fakeWindow_->AnswerFileDialogs({path});
+    ASSERT_EQ(c.SaveGrc(&system_, 0), 1u);
+    EXPECT_EQ(c.otherFolder, folder_.Path());   // up to its last separator
+    EXPECT_EQ(ReadBytes(path), Grc(0, {"Data\\Texture.gpk", "Data\\Shader.gpk", "Data\\Mesh.gpk",
+                                       "Data\\Sound.gpk", "Font\\Menu.fnt"}));
+
+    EXPECT_EQ(c.ReleaseFonts(), 1u);
+    EXPECT_EQ(c.GetFontList()->GetCount(), 0u);
+    c.OtherHook();
+    EXPECT_EQ(c.Release(), 1);
+    EXPECT_EQ(c.releasedOther, 1);
+    EXPECT_EQ(c.GetName(), nullptr);
+}
+
+// Effect and layout names come from their files: one that would place its
+// file outside its folder is not written, nor listed.
+TEST_F(Controller, SavedEffectsAndLayoutsStayInTheirFolders)
+{
+    WriteBytes("Effect/Evil.efc", Efc("..\\Evil"));
+    WriteBytes("Effect/Slash.efc", Efc("a/b"));
+    WriteBytes("Scene/Up.sce", Sce("..\\Up"));
+    WriteBytes("Scene/Drive.sce", Sce("C:Drive"));
+    WriteBytes("Scene/Long.sce", Sce(std::string(250, 'L')));
+    // A trail byte 0x5C in a two-byte character is no separator.
+    const std::string shown = "\x95\x5C\x8E\xA6";
+    WriteBytes("Scene/Shown.sce", Sce(shown));
+    CResourceController c;
+    for (const char* p : {"Effect\\Evil.efc", "Effect\\Slash.efc", "Scene\\Up.sce", "Scene\\Drive.sce",
+                          "Scene\\Long.sce", "Scene\\Shown.sce"})
+        ASSERT_EQ(c.Load(p, 1), 1u) << p;
+
+    const std::string path = folder_ / "Out.grc";
+    fakeWindow_->AnswerFileDialogs({path});
+    ASSERT_EQ(c.SaveGrc(&system_, 0), 1u);
+    EXPECT_EQ(ReadBytes(path), Grc(0, {"Data\\Texture.gpk", "Data\\Shader.gpk", "Data\\Mesh.gpk",
+                                       "Data\\Sound.gpk", "Scene\\" + shown + ".sce"}));
+    std::string bytes;
+    ASSERT_TRUE(host::kernel::ReadWholeFile("Scene\\" + shown + ".sce", bytes));
+    EXPECT_EQ(bytes, Sce(shown));
+    for (const char* p : {"Evil.efc", "Up.sce", "Effect\\a", "Scene\\C:Drive.sce"})
+        EXPECT_FALSE(host::kernel::FileExists(p)) << p;
 }

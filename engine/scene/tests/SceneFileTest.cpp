@@ -84,7 +84,15 @@ TEST(SceneFile, ReadsTheGoldenLayoutFieldByField)
     TempFolder folder;
     WriteBytes(folder / "Title.sce", Golden());
     CSceneResource scene;
+    // The scene's own placement is not in the file: it stays.
+    scene.SetScale(1.5f, 0.75f);
+    scene.SetFit(0);
+    scene.SetKeepAspect(1);
     ASSERT_EQ(scene.LoadFromFile((folder / "Title.sce").c_str()), 1u);
+    EXPECT_EQ(scene.GetSceneState().scaleX, 1.5f);
+    EXPECT_EQ(scene.GetSceneState().scaleY, 0.75f);
+    EXPECT_EQ(scene.GetFit(), 0u);
+    EXPECT_EQ(scene.GetKeepAspect(), 1u);
     EXPECT_STREQ(scene.GetName(), "Title");
     ASSERT_EQ(scene.GetLayerCount(), 1u);
     const CSceneObject* btn = scene.GetLayer(0);

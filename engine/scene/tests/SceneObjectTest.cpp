@@ -1,8 +1,10 @@
 // Scene layers without a device: track evaluation into the screen state,
 // placement in the parent's and the scene's frame, the adjustments scenes
 // make afterwards, look-ups and copies.
+#include "engine/graphics/PSDReader.h"
 #include "engine/graphics/Texture.h"
 #include "engine/scene/SceneObject.h"
+#include "engine/scene/SceneResource.h"
 
 #include <gtest/gtest.h>
 
@@ -86,6 +88,23 @@ TEST(SceneObject, AZeroEasedFractionKeepsTheEarlierPoint)
     layer.Update(0);
     EXPECT_EQ(layer.GetAnimatedState().position.x, 3.0f);
     EXPECT_EQ(layer.GetAnimatedState().position.y, 4.0f);
+}
+
+TEST(SceneObject, AnInterpolatedRectTakesTheLaterCentreAndBlendsItsSize)
+{
+    for (const u32 interpolate : {0u, 1u}) {
+        SCOPED_TRACE(interpolate);
+        CSceneObject layer;
+        auto& rect = layer.GetRectTrack();
+        rect.SetInterpolate(interpolate);
+        ASSERT_EQ(rect.AddKey(0.0f, Rect(0, 0, 10, 10)), 1u);
+        ASSERT_EQ(rect.AddKey(2.0f, Rect(100, 100, 130, 120)), 1u);
+        layer.SetTime(1.0f);
+        layer.Update(0);
+        // Centre (115, 110); half extents 5 -> 15 and 5 -> 10 half way.
+        if (interpolate) ExpectRect(layer.GetScreenState().rect, 105, 102.5f, 125, 117.5f);
+        else ExpectRect(layer.GetScreenState().rect, 0, 0, 10, 10);
+    }
 }
 
 TEST(SceneObject, TheEvaluationModeDecidesPastTheLastKey)
@@ -351,4 +370,82 @@ TEST(SceneObject, CopiesAreDeepAndOwnTheirChildren)
     copiedChild->SetTime(2.0f);
     copy->Update(0);
     EXPECT_EQ(copiedChild->GetScreenState().position.x, 5.0f);
+}
+
+TEST(SceneObject, LayersTakeTheListedTextureOfTheirImagesFileName)
+{
+    CTexture menu, other;
+    menu.SetName("Texture\\Menu.dds");
+    other.SetName("Data\\Other.dds");
+    CResourceList textures(0, 0);   // not owning the textures
+    for (CTexture* t : {&other, &menu}) {
+        void* element = static_cast<CValueBase*>(t);
+        textures.Add(&element);
+    }
+
+    CSceneObject root("Root", nullptr);
+    CSceneObject* child = Add(root.GetChildren(), "Child");
+    CSceneObject* lost = Add(child->GetChildren(), "Lost");
+    root.SetTextureRecursive(&other);
+    // Only the file name counts: the folders differ.
+    CTexture named;
+    named.SetName("Data\\Menu.dds");
+    child->SetTextureRecursive(&named);
+    lost->SetTextureRecursive(&named);
+    lost->SetTextureRecursive(nullptr);
+    EXPECT_EQ(lost->GetTextureName(), nullptr);
+
+    root.BindTexture(&textures);
+    EXPECT_EQ(root.GetTexture(), &other);
+    EXPECT_EQ(child->GetTexture(), &menu);
+    EXPECT_STREQ(child->GetTextureName(), "Data\\Menu.dds");
+    EXPECT_EQ(lost->GetTexture(), nullptr);
+
+    // A list without the image unbinds it; the name stays for the next list.
+    CResourceList empty(0, 0);
+    root.BindTexture(&empty);
+    EXPECT_EQ(child->GetTexture(), nullptr);
+    EXPECT_STREQ(child->GetTextureName(), "Data\\Menu.dds");
+    root.BindTexture(nullptr);
+    EXPECT_EQ(root.GetTexture(), nullptr);
+}
+
+namespace {
+
+// A layer that remembers the argument of its last Update.
+class Recording : public CSceneObject {
+public:
+    using CSceneObject::CSceneObject;
+    u32 Update(u32 argument) override
+    {
+        last = argument;
+        return CSceneObject::Update(argument);
+    }
+    u32 last = 0xFFFFFFFF;
+};
+
+// A scene whose own Update refuses: Initialize must not go through it.
+class Refusing : public CSceneResource {
+public:
+    i32 Update(u32) override { return 0; }
+};
+
+}  // namespace
+
+TEST(SceneResource, InitializeRunsTheBaseUpdateWithItsArgument)
+{
+    Refusing scene;
+    EXPECT_EQ(scene.Initialize(7), 0);   // no layers yet
+    ASSERT_EQ(scene.BuildFromPsd(nullptr, nullptr, nullptr), 0u);
+    CPSDReader none;
+    ASSERT_EQ(scene.BuildFromPsd(&none, &none, nullptr), 1u);
+    auto* layer = new Recording("A", scene.GetLayers());
+    ASSERT_EQ(AppendLayer(scene.GetLayers(), layer), 1u);
+    layer->SetOffset(5, 6);
+    scene.SetScale(2, 2);
+    EXPECT_EQ(scene.Initialize(7), 1);
+    EXPECT_EQ(layer->last, 7u);
+    // Updated and placed by the scene.
+    EXPECT_EQ(layer->GetScreenState().position.x, 10.0f);
+    EXPECT_EQ(layer->GetScreenState().position.y, 12.0f);
 }
