@@ -121,6 +121,25 @@ TEST_F(ParticlePlacement, SpreadsDrawFromTheGlobalGeneratorInTheirFixedOrder)
     }
 }
 
+TEST_F(ParticlePlacement, ASpeedSpreadTooSmallToDrawFromStillDrawsOnce)
+{
+    // trunc(200 x 0.004) is 0: no number to take the remainder by. The
+    // spread then gives its lower end, and the draw is still made so that
+    // the draws after it stay where they were.
+    CEffectObject* o = Sprite("slow", 0);
+    o->GetParticleSettings().speed = 1.0f;
+    o->GetParticleSettings().speedSpread = 0.004f;
+    o->GetParticleSettings().direction.Set(0, 1, 0);
+    SeedRandom(5);
+    RandomNext();
+    const u32 after = RandomNext();
+    SeedRandom(5);
+    CEffect* e = container_.PlayInScene(&controller_, 0, nullptr);
+    Run(e, 1);
+    EXPECT_EQ(RandomNext(), after);
+    EXPECT_FLOAT_EQ(e->GetFirstParticle()->GetVelocity().y, 0.996f);
+}
+
 TEST_F(ParticlePlacement, ReleaseFlagsKeepWhatTheNodeHadAtBirth)
 {
     // The node moves, turns, grows and fades after the particles' birth;
