@@ -176,7 +176,7 @@ private:
     u32 m_nestLevel = 0;
 };
 
-// -- Track rules shared by nodes (EffectKeys.cpp). --
+// -- Track rules shared by nodes. --
 
 namespace effect_keys {
 

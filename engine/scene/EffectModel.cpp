@@ -1,19 +1,9 @@
 #include "engine/scene/EffectModel.h"
 
-#include "engine/graphics/GraphicDevice.h"
+#include "engine/model/AnimationController.h"
 #include "engine/model/Mesh.h"
 #include "engine/model/ModelMaterial.h"
 #include "engine/model/ModelObject.h"
-
-// Skinned animation comes with the animation controller; where the engine
-// is built without it, model particles show their meshes in the rest pose
-// and effects on bone frames stay where they were played.
-#if __has_include("engine/model/AnimationController.h")
-#include "engine/model/AnimationController.h"
-#define ORV_EFFECT_ANIMATION 1
-#else
-#define ORV_EFFECT_ANIMATION 0
-#endif
 
 namespace effect_model {
 
@@ -34,10 +24,6 @@ void SetTextureOffsets(CMesh* mesh, const CVector3& uv)
 }
 
 }  // namespace
-
-#if ORV_EFFECT_ANIMATION
-
-bool HasAnimation() { return true; }
 
 CAnimationController* CreateController(const CMesh* mesh)
 {
@@ -75,33 +61,12 @@ i32 Draw(CMesh* mesh, const CMatrix& world, const CVector4& colour, CAnimationCo
 bool FrameMatrix(const CAnimationFrame* frame, CMatrix* out)
 {
     if (!frame || !out) return false;
-    const CMatrix* parent = frame->Parent ? frame->Parent->GetCombinedMatrix() : nullptr;
-    *out = parent ? *parent * frame->LocalMatrix : frame->LocalMatrix;
+    // The bone as the controller last posed it: its own matrix on its
+    // parent's (row vectors: own x parent), under the root the model was
+    // placed with, with whatever bends or swings the bone. The bone's
+    // CombinedMatrix is a fixed turn of its bind pose, not a pose.
+    *out = frame->WorldMatrix;
     return true;
 }
-
-#else
-
-bool HasAnimation() { return false; }
-CAnimationController* CreateController(const CMesh*) { return nullptr; }
-void DestroyController(CAnimationController*) {}
-void SetAnimation(CAnimationController*, i32, f32) {}
-void Advance(CAnimationController*, f32) {}
-
-i32 Draw(CMesh* mesh, const CMatrix& world, const CVector4& colour, CAnimationController*, const CVector3& uv)
-{
-    if (!mesh) return 0;
-    SetTextureOffsets(mesh, uv);
-    i32 drawn = 1;
-    for (u32 i = 0; i < mesh->GetModelObjectCount(); ++i) {
-        CModelObject* object = mesh->GetModelObject(i);
-        if (object && !object->Draw(&world, &colour, nullptr, 0, nullptr)) drawn = 0;
-    }
-    return drawn;
-}
-
-bool FrameMatrix(const CAnimationFrame*, CMatrix*) { return false; }
-
-#endif
 
 }  // namespace effect_model

@@ -15,8 +15,6 @@ struct CAnimationFrame;
 
 namespace effect_model {
 
-// Whether meshes can be animated here at all.
-bool HasAnimation();
 // A controller for mesh when it has bones and animations; null otherwise.
 CAnimationController* CreateController(const CMesh* mesh);
 void DestroyController(CAnimationController* controller);
@@ -27,8 +25,10 @@ void Advance(CAnimationController* controller, f32 seconds);
 // (when there is one) under world and draws mesh with colour. 1 when drawn.
 i32 Draw(CMesh* mesh, const CMatrix& world, const CVector4& colour, CAnimationController* controller,
     const CVector3& uv);
-// The matrix that places an effect on frame: its parent's combined matrix
-// times the frame's own. False (out untouched) when it cannot be read.
+// The matrix that places an effect on frame: the frame's own matrix on its
+// parent's combined one, as the controller's last UpdateMatrices posed it
+// (the model's root placement and the bone's bends included). False (out
+// untouched) without a frame.
 bool FrameMatrix(const CAnimationFrame* frame, CMatrix* out);
 
 }  // namespace effect_model

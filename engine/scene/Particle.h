@@ -54,8 +54,8 @@ public:
     i32 Release() override;
 
     // Updates the chain from head with owner (each linked chain with its
-    // particle), then releases the particles whose life has run out. 1, or
-    // 0 when a nested effect failed.
+    // particle), then releases the particles whose life has run out, each
+    // with what hangs off it (the particles after it stay). 1.
     static i32 UpdateChain(CParticle* head, CObjectBase* owner);
     // The draw walk of a chain: particles that sort go to renderList
     // (without one they draw at once). Ends at the first particle not yet

@@ -175,6 +175,44 @@ TEST_F(EffectNode, ALoopingParticleTrackEmitsOncePerRound)
     EXPECT_EQ(CountParticles(g), 4u) << "the last key of a looping track brings the first's count once";
 }
 
+TEST_F(EffectNode, LoopingTracksOfNoLengthPlayTheirKeysOnce)
+{
+    // A round that ends where it starts (one key, or every key at 0 when
+    // time wraps from 0) has nothing to repeat: its keys emit once (a last
+    // key that is also the first brings both counts), and its length stays
+    // its last key.
+    const struct {
+        std::initializer_list<std::pair<f32, u32>> keys;
+        u32 mode;
+        f32 length;
+        u32 particles;
+    } cases[] = {
+        {{{0.3f, 2}}, 1, 0.3f, 4},
+        {{{0.0f, 2}}, 0, 0.0f, 4},
+        {{{0.0f, 1}, {0.0f, 1}}, 0, 0.0f, 2},
+        {{{0.0f, 1}, {0.0f, 1}}, 1, 0.0f, 2},
+    };
+    for (const auto& c : cases) {
+        CEffectContainer one;
+        CEffectObject* o = NewObject("still");
+        o->SetResource("spark.png", &texture_);
+        ParticleKeys(o, c.keys);
+        o->GetParticleTrack().SetLoop(1);
+        o->GetColorTrack().AddKey(c.length, CVector4(1, 1, 1, 1));
+        o->GetColorTrack().SetLoop(1);
+        o->GetNodeSettings().loopMode = c.mode;
+        one.AddObject(o);
+        CEffect* e = one.PlayInScene(&controller_, 0, nullptr);
+        Run(e, 100);
+        SCOPED_TRACE(c.mode);
+        EXPECT_EQ(CountParticles(e), c.particles);
+        EXPECT_EQ(e->GetLength(), c.length);
+        EXPECT_FALSE(e->IsFinished());
+        e->Release();
+    }
+    EXPECT_EQ(LiveNodes(), 0u);
+}
+
 TEST_F(EffectNode, AClockTooLargeToStepOnEndsTheKeyWalk)
 {
     CEffectObject* o = Sprite("late");

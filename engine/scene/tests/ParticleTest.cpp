@@ -154,6 +154,45 @@ TEST_F(Particles, ADyingParticleLeavesTheRestOfItsChain)
     EXPECT_EQ(LiveParticles(), 2u);
 }
 
+TEST_F(Particles, ADyingLinkedParticleLeavesTheRestOfItsLinkedChain)
+{
+    // Lives are taken at birth: changing the setting between keys gives
+    // the particles hanging off p lives of their own.
+    CEffectObject* o = Rising("linked", 0.0f);
+    EffectParticleSettings& s = o->GetParticleSettings();
+    s.linked = 1;
+    ParticleKeys(o, {{0.0f, 1}, {0.1f, 1}, {0.2f, 1}, {0.25f, 1}, {0.4f, 1}});
+    CEffect* e = Play();
+    Run(e, 15);    // p, then q hanging off it
+    s.life = 0.1f;
+    Run(e, 7);     // r in front of q, dying at 0.3
+    s.life = 0.0f;
+    Run(e, 4);     // s in front of r
+    CParticle* p = e->GetFirstParticle();
+    const auto before = Chain(p->GetLinked());
+    ASSERT_EQ(before.size(), 3u);
+    CParticle *sp = before[0], *r = before[1], *q = before[2];
+    EXPECT_EQ(r->GetLife(), 0.1f);
+
+    Run(e, 9);     // 0.35: r, in the middle, has died
+    EXPECT_EQ(Chain(p->GetLinked()), (std::vector<CParticle*>{sp, q}));
+    EXPECT_EQ(q->GetPrev(), sp);
+    EXPECT_EQ(LiveParticles(), 3u);
+
+    s.life = 0.1f;
+    Run(e, 10);    // 0.45: u in front of s, dying at 0.5
+    s.life = 0.0f;
+    ASSERT_EQ(Chain(p->GetLinked()).size(), 3u);
+    Run(e, 10);    // u, at the head, has died: s heads the chain under p
+    EXPECT_EQ(Chain(p->GetLinked()), (std::vector<CParticle*>{sp, q}));
+    EXPECT_EQ(sp->GetPrev(), nullptr);
+    EXPECT_EQ(sp->GetHangOwner(), p);
+    EXPECT_EQ(e->GetFirstParticle(), p);
+    EXPECT_EQ(LiveParticles(), 3u);
+    e->Release();
+    EXPECT_EQ(LiveParticles(), 0u);
+}
+
 TEST_F(Particles, LinkedGenerationsHangOffTheOldOnesAndDieWithThem)
 {
     CEffectObject* o = Rising("linked", 0.0f);
