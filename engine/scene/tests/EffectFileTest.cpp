@@ -289,6 +289,37 @@ TEST_F(EffectFile, ObjectRecordsReadAndWriteOnAnOpenFile)
     EXPECT_EQ(a.GetTraceCount(), 2u);
 }
 
+TEST_F(EffectFile, AnObjectReadOverAnotherTakesOnlyWhatItsRecordHolds)
+{
+    // A record whose particle block stops after the life: no trace count
+    // stored, so no entries follow, and the trailing text's 0 ends it.
+    CEffectObject plain;
+    plain.SetName("plain");
+    std::string record;
+    plain.AppendRecord(record);
+    const size_t block = record.size() - 4 - 156 - 4;
+    ASSERT_EQ(record.substr(block, 4), Bytes().U32(156).str());
+    record.replace(block, 4 + 156, Bytes().U32(4).F32(0.5f).str());
+
+    CEffectObject parent;
+    CEffectObject target;
+    target.SetParentObject(&parent);
+    CEffectTrace trace;
+    trace.vertexCount = 4;
+    ASSERT_EQ(target.AddTrace(trace), 1u);
+    ASSERT_EQ(target.AddTrace(trace), 1u);
+    target.GetParticleSettings().speed = 3.0f;
+    size_t used = 0;
+    ASSERT_EQ(target.ParseRecord(reinterpret_cast<const u8*>(record.data()), record.size(), &used), 1u);
+    EXPECT_EQ(used, record.size());
+    EXPECT_STREQ(target.GetName(), "plain");
+    EXPECT_EQ(target.GetTraceCount(), 0u);
+    EXPECT_EQ(target.GetParticleSettings().traceCount, 0u);
+    EXPECT_EQ(target.GetParticleSettings().life, 0.5f);
+    EXPECT_EQ(target.GetParticleSettings().speed, 3.0f) << "past the stored bytes the block keeps its values";
+    EXPECT_EQ(target.GetParentObject(), nullptr) << "parent links are never read";
+}
+
 // Every cut of the golden file, and lengths and counts that promise more
 // than the file holds, are refused; the container keeps what it had.
 TEST_F(EffectFile, DamagedFilesAreRefusedWhole)

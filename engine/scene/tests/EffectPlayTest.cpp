@@ -1,5 +1,7 @@
 // Playing definitions: instances built from the node pool, the live chain
 // the controller walks, the play wrappers and what full pools do.
+#include "engine/graphics/Texture.h"
+#include "engine/model/RenderList.h"
 #include "engine/scene/EffectPlayer.h"
 #include "engine/scene/tests/EffectTestSupport.h"
 
@@ -217,6 +219,68 @@ TEST_F(EffectPlay, TheWrappersFillThePlayRecord)
     e->Release();
     EXPECT_EQ(container_.PlayInScene(nullptr, 1, nullptr), nullptr);
     EXPECT_EQ(LiveNodes(), 0u);
+}
+
+// The battle plays with PlayAt's time 0 meaning "from now, no end of its
+// own": the instance starts at time 0, emits its first key on its first
+// update and plays until its owner finishes it.
+TEST_F(EffectPlay, PlayAtTimeZeroStartsNowAndPlaysUntilEnded)
+{
+    Objects(1);
+    ParticleKeys(container_.GetObject(0), {{0.0f, 1}});
+    CVector3 at(0, 1, 0);
+    CEffect* kept = container_.PlayAt(&controller_, &at, nullptr, nullptr, 0.0f, 0, 1, nullptr);
+    CEffect* live = container_.PlayAt(&controller_, &at, nullptr, nullptr, 0.0f, 1, 0, nullptr);
+    ASSERT_NE(kept, nullptr);
+    ASSERT_NE(live, nullptr);
+    for (const CEffect* e : {kept, live}) {
+        EXPECT_EQ(e->GetTime(), 0.0f);
+        EXPECT_EQ(e->GetEndTime(), 0.0f);
+        EXPECT_EQ(e->GetParams().color.w, 1.0f);
+    }
+    EXPECT_EQ(LiveChain(), (std::vector<CEffect*>{live}));
+    kept->Update(0);
+    Frames(1);
+    EXPECT_EQ(CountParticles(kept), 1u);
+    EXPECT_EQ(CountParticles(live), 1u);
+    Frames(500);
+    EXPECT_EQ(LiveChain(), (std::vector<CEffect*>{live})) << "no end of its own";
+    EXPECT_FALSE(kept->IsFinished());
+    // Its length is 0 (no track keys, particles that live as long as the
+    // node): finishing it still ends it rather than leave "no end".
+    EXPECT_EQ(live->GetLength(), 0.0f);
+    live->Finish();
+    Frames(1);
+    EXPECT_TRUE(LiveChain().empty());
+    kept->Release();
+    EXPECT_EQ(LiveNodes(), 0u);
+    EXPECT_EQ(LiveParticles(), 0u);
+}
+
+// The scenes' forms: UpdateAll without an argument, DrawAll into a render
+// list, which takes the sorted particles of registered instances only.
+TEST_F(EffectPlay, TheScenesUpdateAndDrawIntoTheirRenderList)
+{
+    CTexture texture;
+    ASSERT_EQ(texture.Create(8, 8, 0, host::render::kFormatA8R8G8B8, host::render::kPoolManaged), 1);
+    CEffectObject* o = NewObject("sorted");
+    o->SetResource("spark.png", &texture);
+    o->GetNodeSettings().sorted = 1;
+    ParticleKeys(o, {{0.0f, 2}});
+    container_.AddObject(o);
+    container_.PlayInScene(&controller_, 1, nullptr);
+    CEffect* loose = container_.PlayInScene(&controller_, 0, nullptr);
+    ASSERT_EQ(controller_.UpdateAll(), 1);
+    loose->Update(0);
+    ASSERT_EQ(device_.BeginScene(), 1);
+    CRenderList list("描画リスト", 16, &device_);
+    ASSERT_EQ(controller_.DrawAll(&list), 1);
+    EXPECT_EQ(list.GetUsedCount(), 2u);
+    loose->Draw(&list);
+    EXPECT_EQ(list.GetUsedCount(), 4u) << "an instance kept by its owner draws through the same list";
+    list.Clear();
+    device_.EndScene();
+    loose->Release();
 }
 
 TEST_F(EffectPlay, FollowedAndAttachedPlacementsAreReadEveryFrame)
