@@ -332,6 +332,46 @@ TEST_F(EffectPlay, AFullParticlePoolStopsEmissionAndIsReported)
     EXPECT_EQ(LiveParticles(), 0u);
 }
 
+// The game's sizes: every node and particle slot is handed out, each
+// request past them is refused and counted, nothing is written past the
+// pools, and all of it comes back.
+TEST_F(EffectPlay, TheGamesPoolsFillUpCleanlyAndEmptyAgain)
+{
+    ASSERT_EQ(controller_.Create(&device_, 2048, 4096), 1);
+    Objects(3);
+    for (u32 i = 0; i < 3; ++i) ParticleKeys(container_.GetObject(i), {{0.0f, 3}});
+    u32 instances = 0;
+    CEffect* last = nullptr;
+    while (CEffect* e = PlayRegistered()) {
+        ++instances;
+        last = e;
+    }
+    EXPECT_EQ(instances, 2048u / 3 + 1);
+    EXPECT_EQ(Siblings(last).size(), 2048u % 3) << "the last one is partial";
+    EXPECT_EQ(LiveNodes(), 2048u);
+    EXPECT_EQ(controller_.GetNodePool().GetNextFree(), 2048u);
+    EXPECT_EQ(controller_.GetRefusedNodes(), 2u) << "the partial instance's and the refused play's";
+
+    // 2,048 nodes ask for 6,144 particles.
+    ASSERT_EQ(controller_.UpdateAll(), 1);
+    EXPECT_EQ(LiveParticles(), 4096u);
+    EXPECT_EQ(controller_.GetParticlePool().GetNextFree(), 4096u);
+    EXPECT_EQ(controller_.GetRefusedParticles(), 2048u - 4096u / 3) << "once for each node that asked in vain";
+    EXPECT_EQ(last->Update(0), 1) << "its keys were passed";
+    Frames(3);
+    EXPECT_EQ(LiveParticles(), 4096u);
+    EXPECT_EQ(LiveChain().size(), instances);
+
+    controller_.DeleteAll();
+    EXPECT_EQ(LiveNodes(), 0u);
+    EXPECT_EQ(LiveParticles(), 0u);
+    EXPECT_EQ(controller_.GetNodePool().GetNextFree(), 0u);
+    EXPECT_EQ(controller_.GetParticlePool().GetNextFree(), 0u);
+    CEffect* again = PlayRegistered();
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(Siblings(again).size(), 3u);
+}
+
 TEST_F(EffectPlay, DeleteAllEmptiesThePoolsOfEveryRegisteredInstance)
 {
     Objects(3);
