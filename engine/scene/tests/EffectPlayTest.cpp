@@ -372,6 +372,30 @@ TEST_F(EffectPlay, TheGamesPoolsFillUpCleanlyAndEmptyAgain)
     EXPECT_EQ(Siblings(again).size(), 3u);
 }
 
+// Create reports a pool it cannot size; the game goes on with what it got,
+// and every walk over the pool that did grow still reaches every node.
+TEST_F(EffectPlay, APoolThatCannotBeSizedIsReportedAndTheOtherStillWalksWhole)
+{
+    EXPECT_EQ(controller_.Create(&device_, 300, 0xFFFFFFFFu), 0);
+    ASSERT_EQ(controller_.GetNodePool().GetCount(), 300u);
+    EXPECT_EQ(controller_.GetParticlePool().GetCount(), particles_) << "unchanged";
+    // A tree 121 levels deep with a sibling waiting on every level: its
+    // walks hold more entries than the old pool had nodes.
+    Objects(2);
+    CEffect* top = PlayRegistered();
+    CEffect* parent = top;
+    for (int i = 0; i < 120; ++i) {
+        parent = container_.PlayInScene(&controller_, 0, parent);
+        ASSERT_NE(parent, nullptr);
+    }
+    EXPECT_EQ(LiveNodes(), 242u);
+    Frames(1);
+    EXPECT_FLOAT_EQ(parent->GetNext()->GetTime(), 0.01f) << "the deepest level was updated";
+    controller_.DeleteAll();
+    EXPECT_EQ(LiveNodes(), 0u);
+    EXPECT_EQ(controller_.Create(&device_, 4, 4), 1);
+}
+
 TEST_F(EffectPlay, DeleteAllEmptiesThePoolsOfEveryRegisteredInstance)
 {
     Objects(3);
