@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <set>
 
@@ -313,6 +314,38 @@ TEST_F(EffectPlay, AnEndTimeEndsTheInstance)
     EXPECT_EQ(LiveNodes(), 2u);
     Frames(1);
     EXPECT_EQ(LiveNodes(), 0u);
+}
+
+// Looping tracks whose repetition has no length (last key at the first's
+// time, here both at 0) hold their last key in every loop mode: no division
+// by zero, no number that is none, a key emitted once.
+TEST_F(EffectPlay, LoopingTracksOfNoLengthHoldTheirLastKey)
+{
+    for (u32 mode : {0u, 1u, 2u}) {
+        CEffectContainer c;
+        CEffectObject* o = NewObject("flat");
+        o->GetNodeSettings().loopMode = mode;
+        ParticleKeys(o, {{0.0f, 2}, {0.5f, 3}});
+        o->GetRotationTrack().AddKey(0.0f, CVector3(0, 10, 0));
+        o->GetRotationTrack().AddKey(0.5f, CVector3(0, 20, 0));
+        o->GetParticleTrack().GetAt(1)->time = 0.0f;
+        o->GetRotationTrack().GetAt(1)->time = 0.0f;
+        o->GetParticleTrack().SetLoop(1);
+        o->GetRotationTrack().SetLoop(1);
+        c.AddObject(o);
+        CEffect* e = c.PlayInScene(&controller_, 1, nullptr);
+        ASSERT_NE(e, nullptr);
+        Frames(50);
+        EXPECT_EQ(CountParticles(e), 2u) << "mode " << mode;
+        EXPECT_EQ(e->GetRotation()->y, 20.0f) << "mode " << mode;
+        for (int r = 0; r < 4; ++r)
+            for (int k = 0; k < 4; ++k) EXPECT_TRUE(std::isfinite(e->GetWorldMatrix()->m[r][k])) << "mode " << mode;
+        EXPECT_EQ(e->GetLength(), 0.0f) << "mode " << mode;
+        e->Finish();
+        Frames(1);
+        EXPECT_EQ(LiveNodes(), 0u) << "mode " << mode;
+        EXPECT_EQ(LiveParticles(), 0u) << "mode " << mode;
+    }
 }
 
 TEST_F(EffectPlay, AFullParticlePoolStopsEmissionAndIsReported)
