@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 using effect_math::MaxNumber;
 
@@ -428,7 +429,10 @@ void CEffect::SetEndFlag(u32 flag)
 
 void CEffect::Finish()
 {
-    SetEndTime(GetLength());
+    // An end time of 0 means none: an instance with nothing left to show
+    // (length 0) ends at the smallest time after 0 instead of never.
+    const f32 length = GetLength();
+    SetEndTime(length > 0.0f ? length : std::numeric_limits<f32>::min());
     SetEndFlag(1);
 }
 

@@ -47,6 +47,7 @@ u32 CEffectContainer::BindResources(CResourceList* models, CResourceList* textur
 {
     for (u32 i = 0; i < GetObjectCount(); ++i) {
         CEffectObject* object = GetObject(i);
+        if (!object) continue;   // a copy that could not be made
         if (const char* name = object->GetResourceName()) {
             CResourceList* list = nullptr;
             switch (object->GetResourceKind()) {
@@ -78,6 +79,7 @@ CEffect* CEffectContainer::Build(CEffectController* controller, const CVector3* 
     CEffect* lastRoot = nullptr;
     for (u32 i = 0; i < GetObjectCount(); ++i) {
         CEffectObject* object = GetObject(i);
+        if (!object) continue;   // a copy that could not be made
         CEffect* node = controller->TakeNode();
         // A full pool leaves a partial instance.
         if (!node) break;

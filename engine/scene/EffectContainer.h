@@ -88,7 +88,9 @@ public:
     CEffect* PlayFull(CEffectController* controller, const CVector3* position, const CVector3* rotation,
         const CVector3* scaling, const CVector4* color, f32 endTime, u32 registerFlag, u32 follow,
         CAnimationFrame* linkFrame, CEffect* parent) const;
-    // With follow, position, rotation and scaling are followed.
+    // With follow, position, rotation and scaling are followed. endTime is
+    // when the instance ends (0: never by itself); callers that think of it
+    // as a start time pass 0, which plays from the start with no end.
     CEffect* PlayAt(CEffectController* controller, const CVector3* position, const CVector3* rotation,
         const CVector3* scaling, f32 endTime, u32 registerFlag, u32 follow, CEffect* parent) const;
     // Follows attached's position, rotation, scaling and colour.

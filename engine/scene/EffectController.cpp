@@ -26,12 +26,14 @@ CEffectController::~CEffectController() { CEffectController::Release(); }
 i32 CEffectController::Create(CGraphicDevice* device, u32 nodeCount, u32 particleCount)
 {
     m_device = device;
-    if (!m_nodes.Resize(nodeCount) || !m_particles.Resize(particleCount)) return 0;
+    const bool sized = m_nodes.Resize(nodeCount) && m_particles.Resize(particleCount);
+    // The stacks hold every live object at once, so they follow the pools as
+    // they now are, also when only the node pool took its new size.
     m_nodeStack.clear();
     m_particleStack.clear();
-    m_nodeStack.reserve(size_t(nodeCount) + kStackSlack);
-    m_particleStack.reserve(size_t(particleCount) + kStackSlack);
-    return 1;
+    m_nodeStack.reserve(size_t(m_nodes.GetCount()) + kStackSlack);
+    m_particleStack.reserve(size_t(m_particles.GetCount()) + kStackSlack);
+    return sized ? 1 : 0;
 }
 
 CEffect* CEffectController::TakeNode()

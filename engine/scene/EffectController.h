@@ -48,10 +48,12 @@ public:
     i32 Create(CGraphicDevice* device, u32 nodeCount, u32 particleCount);
     // Updates every registered instance (newest first) with argument and
     // releases each one that has finished. 1.
-    i32 UpdateAll(u32 argument);
+    i32 UpdateAll(u32 argument = 0);
     // Draws every registered instance, newest first: particles that sort go
     // to renderList (null: everything draws at once). 1.
     i32 DrawAll(u32 argument, CRenderList* renderList);
+    // The scenes' form: DrawAll with argument 0.
+    i32 DrawAll(CRenderList* renderList) { return DrawAll(0, renderList); }
     // Releases every registered instance.
     void DeleteAll();
     // DeleteAll, then both pools and the name. 1.

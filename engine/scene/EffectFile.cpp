@@ -228,7 +228,9 @@ bool CEffectObject::ParseInto(Cursor& in)
         return false;
     std::string node, particles;
     EncodeNode(node, m_node);
-    EncodeParticles(particles, m_particles, m_particles.traceCount);
+    // The count is the file's alone: a block too short to hold it has no
+    // entries after it, whatever this object held before.
+    EncodeParticles(particles, m_particles, 0);
     if (!ReadBlock(in, node) || !ReadBlock(in, particles)) return false;
     DecodeNode(reinterpret_cast<const u8*>(node.data()), m_node);
     DecodeParticles(reinterpret_cast<const u8*>(particles.data()), m_particles);
@@ -256,6 +258,8 @@ bool CEffectObject::ParseInto(Cursor& in)
     // The kind is the stored one; binding looks the name up by it.
     m_resource = nullptr;
     ResolveResource();
+    // Parent links live only in memory.
+    m_parent = nullptr;
     return true;
 }
 
@@ -361,8 +365,13 @@ std::string CEffectContainer::SaveToMemory() const
 {
     std::string out;
     AppendText(out, GetName());
-    AppendU32(out, GetObjectCount());
-    for (u32 i = 0; i < GetObjectCount(); ++i) GetObject(i)->AppendRecord(out);
+    // A slot left empty by a copy that could not be made is not stored.
+    u32 count = 0;
+    for (u32 i = 0; i < GetObjectCount(); ++i) count += GetObject(i) ? 1 : 0;
+    AppendU32(out, count);
+    for (u32 i = 0; i < GetObjectCount(); ++i) {
+        if (const CEffectObject* object = GetObject(i)) object->AppendRecord(out);
+    }
     return out;
 }
 

@@ -220,6 +220,52 @@ TEST_F(EffectFile, EmptyPartsAreStoredAsZeroLengthsAndCounts)
     EXPECT_EQ(read.SaveToMemory(), bytes);
 }
 
+// A new object's record, laid out field by field: the tracks' names,
+// interpolate flags and defaults, loop mode 1 and rotation order 1 in an
+// otherwise zero node block, a zero particle block.
+TEST_F(EffectFile, ANewObjectIsWrittenWithItsConstructedTracksAndBlocks)
+{
+    Bytes b;
+    b.U32(0).U32(0);   // no name, no resource
+    b.EmptyTrack("Position", 1, {0, 0, 0, 0, 0, 0});
+    b.EmptyTrack("Rotation", 1, {0, 0, 0});
+    b.EmptyTrack("Scaling", 0, {1, 1, 1});
+    b.EmptyTrack("Color", 0, {1, 1, 1, 1});
+    b.EmptyTrack("UV", 1, {0, 0, 0});
+    b.EmptyTrack("Rect", 0, {0, 0, 0, 0});
+    b.Name("Animation").U32(0).U32(0).U32(0).U32(0);
+    b.Name("Particle").U32(0).U32(0).U32(0).U32(1);
+    b.EmptyTrack("Play", 0, {1});
+    b.U32(60);
+    b.F32(0).U8(0).Zeros(3).F32(0).V3(0, 0, 0);   // life, kind, radius, axis weights
+    b.U32(0).U32(0).U32(0).U32(0).U32(0);         // sorted, billboard, blend, layer, word
+    b.U32(1).U32(0).I32(0).U32(1);                // loop mode, flags, volume, rotation order
+    b.U32(156).Zeros(156);
+    b.U32(0);   // no trailing text
+
+    const CEffectObject o;
+    std::string record;
+    o.AppendRecord(record);
+    EXPECT_EQ(record, b.str());
+    EXPECT_EQ(o.GetPositionTrack().GetInterpolator(), &InterpolateCurveKey);
+    EXPECT_EQ(o.GetParentObject(), nullptr);
+    EXPECT_EQ(o.GetResource(), nullptr);
+}
+
+TEST(EffectClasses, NamesAndResourceTypes)
+{
+    const CEffectObject object;
+    const CEffectContainer container;
+    const CEffectController controller;
+    const CEffect node;
+    EXPECT_STREQ(object.GetClassName(), "CEffectObject");
+    EXPECT_STREQ(container.GetClassName(), "CEffectContainer");
+    EXPECT_EQ(container.GetType(), 8u);
+    EXPECT_STREQ(controller.GetClassName(), "CEffectController");
+    EXPECT_STREQ(node.GetClassName(), "CEffect");
+    EXPECT_EQ(node.GetType(), 16u);
+}
+
 TEST_F(EffectFile, TheTraceCountWrittenIsTheEntriesThatFollow)
 {
     CEffectContainer c;
@@ -261,6 +307,8 @@ TEST_F(EffectFile, ANameOnlyPathIsTheContainersNameWithItsExtension)
     EXPECT_EQ(c.GetObjectCount(), 2u);
     CEffectContainer missing;
     EXPECT_EQ(missing.Load((temp_ / "none.efc").c_str()), 0u);
+    EXPECT_EQ(made->Save((temp_ / "no folder/x.efc").c_str()), 0u);
+    EXPECT_TRUE(ReadBytes(temp_ / "no folder/x.efc").empty());
 }
 
 TEST_F(EffectFile, ObjectRecordsReadAndWriteOnAnOpenFile)
@@ -287,6 +335,37 @@ TEST_F(EffectFile, ObjectRecordsReadAndWriteOnAnOpenFile)
     EXPECT_EQ(a.Read(path_.c_str(), nullptr), 0u);
     EXPECT_STREQ(a.GetName(), "flash");
     EXPECT_EQ(a.GetTraceCount(), 2u);
+}
+
+TEST_F(EffectFile, AnObjectReadOverAnotherTakesOnlyWhatItsRecordHolds)
+{
+    // A record whose particle block stops after the life: no trace count
+    // stored, so no entries follow, and the trailing text's 0 ends it.
+    CEffectObject plain;
+    plain.SetName("plain");
+    std::string record;
+    plain.AppendRecord(record);
+    const size_t block = record.size() - 4 - 156 - 4;
+    ASSERT_EQ(record.substr(block, 4), Bytes().U32(156).str());
+    record.replace(block, 4 + 156, Bytes().U32(4).F32(0.5f).str());
+
+    CEffectObject parent;
+    CEffectObject target;
+    target.SetParentObject(&parent);
+    CEffectTrace trace;
+    trace.vertexCount = 4;
+    ASSERT_EQ(target.AddTrace(trace), 1u);
+    ASSERT_EQ(target.AddTrace(trace), 1u);
+    target.GetParticleSettings().speed = 3.0f;
+    size_t used = 0;
+    ASSERT_EQ(target.ParseRecord(reinterpret_cast<const u8*>(record.data()), record.size(), &used), 1u);
+    EXPECT_EQ(used, record.size());
+    EXPECT_STREQ(target.GetName(), "plain");
+    EXPECT_EQ(target.GetTraceCount(), 0u);
+    EXPECT_EQ(target.GetParticleSettings().traceCount, 0u);
+    EXPECT_EQ(target.GetParticleSettings().life, 0.5f);
+    EXPECT_EQ(target.GetParticleSettings().speed, 3.0f) << "past the stored bytes the block keeps its values";
+    EXPECT_EQ(target.GetParentObject(), nullptr) << "parent links are never read";
 }
 
 // Every cut of the golden file, and lengths and counts that promise more

@@ -1,10 +1,13 @@
 // Playing definitions: instances built from the node pool, the live chain
 // the controller walks, the play wrappers and what full pools do.
+#include "engine/graphics/Texture.h"
+#include "engine/model/RenderList.h"
 #include "engine/scene/EffectPlayer.h"
 #include "engine/scene/tests/EffectTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <set>
 
@@ -219,6 +222,68 @@ TEST_F(EffectPlay, TheWrappersFillThePlayRecord)
     EXPECT_EQ(LiveNodes(), 0u);
 }
 
+// The battle plays with PlayAt's time 0 meaning "from now, no end of its
+// own": the instance starts at time 0, emits its first key on its first
+// update and plays until its owner finishes it.
+TEST_F(EffectPlay, PlayAtTimeZeroStartsNowAndPlaysUntilEnded)
+{
+    Objects(1);
+    ParticleKeys(container_.GetObject(0), {{0.0f, 1}});
+    CVector3 at(0, 1, 0);
+    CEffect* kept = container_.PlayAt(&controller_, &at, nullptr, nullptr, 0.0f, 0, 1, nullptr);
+    CEffect* live = container_.PlayAt(&controller_, &at, nullptr, nullptr, 0.0f, 1, 0, nullptr);
+    ASSERT_NE(kept, nullptr);
+    ASSERT_NE(live, nullptr);
+    for (const CEffect* e : {kept, live}) {
+        EXPECT_EQ(e->GetTime(), 0.0f);
+        EXPECT_EQ(e->GetEndTime(), 0.0f);
+        EXPECT_EQ(e->GetParams().color.w, 1.0f);
+    }
+    EXPECT_EQ(LiveChain(), (std::vector<CEffect*>{live}));
+    kept->Update(0);
+    Frames(1);
+    EXPECT_EQ(CountParticles(kept), 1u);
+    EXPECT_EQ(CountParticles(live), 1u);
+    Frames(500);
+    EXPECT_EQ(LiveChain(), (std::vector<CEffect*>{live})) << "no end of its own";
+    EXPECT_FALSE(kept->IsFinished());
+    // Its length is 0 (no track keys, particles that live as long as the
+    // node): finishing it still ends it rather than leave "no end".
+    EXPECT_EQ(live->GetLength(), 0.0f);
+    live->Finish();
+    Frames(1);
+    EXPECT_TRUE(LiveChain().empty());
+    kept->Release();
+    EXPECT_EQ(LiveNodes(), 0u);
+    EXPECT_EQ(LiveParticles(), 0u);
+}
+
+// The scenes' forms: UpdateAll without an argument, DrawAll into a render
+// list, which takes the sorted particles of registered instances only.
+TEST_F(EffectPlay, TheScenesUpdateAndDrawIntoTheirRenderList)
+{
+    CTexture texture;
+    ASSERT_EQ(texture.Create(8, 8, 0, host::render::kFormatA8R8G8B8, host::render::kPoolManaged), 1);
+    CEffectObject* o = NewObject("sorted");
+    o->SetResource("spark.png", &texture);
+    o->GetNodeSettings().sorted = 1;
+    ParticleKeys(o, {{0.0f, 2}});
+    container_.AddObject(o);
+    container_.PlayInScene(&controller_, 1, nullptr);
+    CEffect* loose = container_.PlayInScene(&controller_, 0, nullptr);
+    ASSERT_EQ(controller_.UpdateAll(), 1);
+    loose->Update(0);
+    ASSERT_EQ(device_.BeginScene(), 1);
+    CRenderList list("描画リスト", 16, &device_);
+    ASSERT_EQ(controller_.DrawAll(&list), 1);
+    EXPECT_EQ(list.GetUsedCount(), 2u);
+    loose->Draw(&list);
+    EXPECT_EQ(list.GetUsedCount(), 4u) << "an instance kept by its owner draws through the same list";
+    list.Clear();
+    device_.EndScene();
+    loose->Release();
+}
+
 TEST_F(EffectPlay, FollowedAndAttachedPlacementsAreReadEveryFrame)
 {
     Objects(1);
@@ -251,6 +316,38 @@ TEST_F(EffectPlay, AnEndTimeEndsTheInstance)
     EXPECT_EQ(LiveNodes(), 0u);
 }
 
+// Looping tracks whose repetition has no length (last key at the first's
+// time, here both at 0) hold their last key in every loop mode: no division
+// by zero, no number that is none, a key emitted once.
+TEST_F(EffectPlay, LoopingTracksOfNoLengthHoldTheirLastKey)
+{
+    for (u32 mode : {0u, 1u, 2u}) {
+        CEffectContainer c;
+        CEffectObject* o = NewObject("flat");
+        o->GetNodeSettings().loopMode = mode;
+        ParticleKeys(o, {{0.0f, 2}, {0.5f, 3}});
+        o->GetRotationTrack().AddKey(0.0f, CVector3(0, 10, 0));
+        o->GetRotationTrack().AddKey(0.5f, CVector3(0, 20, 0));
+        o->GetParticleTrack().GetAt(1)->time = 0.0f;
+        o->GetRotationTrack().GetAt(1)->time = 0.0f;
+        o->GetParticleTrack().SetLoop(1);
+        o->GetRotationTrack().SetLoop(1);
+        c.AddObject(o);
+        CEffect* e = c.PlayInScene(&controller_, 1, nullptr);
+        ASSERT_NE(e, nullptr);
+        Frames(50);
+        EXPECT_EQ(CountParticles(e), 2u) << "mode " << mode;
+        EXPECT_EQ(e->GetRotation()->y, 20.0f) << "mode " << mode;
+        for (int r = 0; r < 4; ++r)
+            for (int k = 0; k < 4; ++k) EXPECT_TRUE(std::isfinite(e->GetWorldMatrix()->m[r][k])) << "mode " << mode;
+        EXPECT_EQ(e->GetLength(), 0.0f) << "mode " << mode;
+        e->Finish();
+        Frames(1);
+        EXPECT_EQ(LiveNodes(), 0u) << "mode " << mode;
+        EXPECT_EQ(LiveParticles(), 0u) << "mode " << mode;
+    }
+}
+
 TEST_F(EffectPlay, AFullParticlePoolStopsEmissionAndIsReported)
 {
     ASSERT_EQ(controller_.Create(&device_, 8, 4), 1);
@@ -266,6 +363,70 @@ TEST_F(EffectPlay, AFullParticlePoolStopsEmissionAndIsReported)
     EXPECT_EQ(e->Update(0), 1) << "the keys were passed";
     e->Release();
     EXPECT_EQ(LiveParticles(), 0u);
+}
+
+// The game's sizes: every node and particle slot is handed out, each
+// request past them is refused and counted, nothing is written past the
+// pools, and all of it comes back.
+TEST_F(EffectPlay, TheGamesPoolsFillUpCleanlyAndEmptyAgain)
+{
+    ASSERT_EQ(controller_.Create(&device_, 2048, 4096), 1);
+    Objects(3);
+    for (u32 i = 0; i < 3; ++i) ParticleKeys(container_.GetObject(i), {{0.0f, 3}});
+    u32 instances = 0;
+    CEffect* last = nullptr;
+    while (CEffect* e = PlayRegistered()) {
+        ++instances;
+        last = e;
+    }
+    EXPECT_EQ(instances, 2048u / 3 + 1);
+    EXPECT_EQ(Siblings(last).size(), 2048u % 3) << "the last one is partial";
+    EXPECT_EQ(LiveNodes(), 2048u);
+    EXPECT_EQ(controller_.GetNodePool().GetNextFree(), 2048u);
+    EXPECT_EQ(controller_.GetRefusedNodes(), 2u) << "the partial instance's and the refused play's";
+
+    // 2,048 nodes ask for 6,144 particles.
+    ASSERT_EQ(controller_.UpdateAll(), 1);
+    EXPECT_EQ(LiveParticles(), 4096u);
+    EXPECT_EQ(controller_.GetParticlePool().GetNextFree(), 4096u);
+    EXPECT_EQ(controller_.GetRefusedParticles(), 2048u - 4096u / 3) << "once for each node that asked in vain";
+    EXPECT_EQ(last->Update(0), 1) << "its keys were passed";
+    Frames(3);
+    EXPECT_EQ(LiveParticles(), 4096u);
+    EXPECT_EQ(LiveChain().size(), instances);
+
+    controller_.DeleteAll();
+    EXPECT_EQ(LiveNodes(), 0u);
+    EXPECT_EQ(LiveParticles(), 0u);
+    EXPECT_EQ(controller_.GetNodePool().GetNextFree(), 0u);
+    EXPECT_EQ(controller_.GetParticlePool().GetNextFree(), 0u);
+    CEffect* again = PlayRegistered();
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(Siblings(again).size(), 3u);
+}
+
+// Create reports a pool it cannot size; the game goes on with what it got,
+// and every walk over the pool that did grow still reaches every node.
+TEST_F(EffectPlay, APoolThatCannotBeSizedIsReportedAndTheOtherStillWalksWhole)
+{
+    EXPECT_EQ(controller_.Create(&device_, 300, 0xFFFFFFFFu), 0);
+    ASSERT_EQ(controller_.GetNodePool().GetCount(), 300u);
+    EXPECT_EQ(controller_.GetParticlePool().GetCount(), particles_) << "unchanged";
+    // A tree 121 levels deep with a sibling waiting on every level: its
+    // walks hold more entries than the old pool had nodes.
+    Objects(2);
+    CEffect* top = PlayRegistered();
+    CEffect* parent = top;
+    for (int i = 0; i < 120; ++i) {
+        parent = container_.PlayInScene(&controller_, 0, parent);
+        ASSERT_NE(parent, nullptr);
+    }
+    EXPECT_EQ(LiveNodes(), 242u);
+    Frames(1);
+    EXPECT_FLOAT_EQ(parent->GetNext()->GetTime(), 0.01f) << "the deepest level was updated";
+    controller_.DeleteAll();
+    EXPECT_EQ(LiveNodes(), 0u);
+    EXPECT_EQ(controller_.Create(&device_, 4, 4), 1);
 }
 
 TEST_F(EffectPlay, DeleteAllEmptiesThePoolsOfEveryRegisteredInstance)
