@@ -6,6 +6,7 @@
 #include "engine/model/ModelBone.h"
 #include "engine/model/ModelFile.h"
 #include "engine/model/ModelObject.h"
+#include "engine/model/Owned.h"
 
 #include <algorithm>
 #include <cstring>
@@ -43,31 +44,6 @@ struct Text {
         return t;
     }
 };
-
-// Owns a new engine object until it is handed to a list.
-template <class T>
-struct Owned {
-    T* p;
-    explicit Owned(T* object) : p(object) {}
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    ~Owned() { delete p; }
-    T* Release()
-    {
-        T* t = p;
-        p = nullptr;
-        return t;
-    }
-};
-
-// Appends to an owning list; on success the list owns the object.
-template <class T>
-bool Hand(CResourceList* list, Owned<T>& object)
-{
-    if (!AppendElement(list, object.p)) return false;
-    object.Release();
-    return true;
-}
 
 }  // namespace
 
