@@ -69,12 +69,8 @@ i32 CActiveCamera::Release()
 i32 CActiveCamera::LoadBinary(const char* path, host::kernel::File* file)
 {
     std::unique_ptr<host::kernel::File> opened;
-    if (!file) {
-        if (!path) return 0;
-        opened = host::kernel::OpenFile(path, "rb");
-        if (!opened) return 0;
-        file = opened.get();
-    }
+    file = host::kernel::GivenOrOpened(file, path, opened);
+    if (!file) return 0;
     ActiveCameraTracks read;
     const bool ok = ForEachStored(read, [file](auto& track) { return track.ReadFromFile(file) != 0; });
     if (opened) opened->Close();
