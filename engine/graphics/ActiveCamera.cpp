@@ -3,6 +3,7 @@
 #include "engine/core/Matrix.h"
 #include "engine/graphics/Camera.h"
 #include "host/kernel/Kernel.h"
+#include "host/kernel/WholeFile.h"
 
 #include <memory>
 #include <string>
@@ -13,27 +14,6 @@ constexpr f32 kDefaultDistance = 10.0f;
 constexpr f32 kDefaultZoom = 60.0f;   // field of view, degrees
 constexpr f32 kNear = 0.1f;
 constexpr f32 kFar = 1500.0f;
-
-// Collects what the tracks write, so a whole camera file is replaced in one
-// atomic write.
-class ByteSink final : public host::kernel::File {
-public:
-    size_t Read(void*, size_t) override { return 0; }
-    size_t Write(const void* buffer, size_t bytes) override
-    {
-        bytes_.append(static_cast<const char*>(buffer), bytes);
-        return bytes;
-    }
-    bool Seek(int64_t, host::kernel::SeekOrigin) override { return false; }
-    int64_t Tell() const override { return int64_t(bytes_.size()); }
-    int64_t Size() const override { return int64_t(bytes_.size()); }
-    bool AtEnd() const override { return true; }
-    bool Close() override { return true; }
-    const std::string& Bytes() const { return bytes_; }
-
-private:
-    std::string bytes_;
-};
 
 // The eight tracks in their stored order.
 template <class Camera, class Fn>
@@ -89,12 +69,8 @@ i32 CActiveCamera::Release()
 i32 CActiveCamera::LoadBinary(const char* path, host::kernel::File* file)
 {
     std::unique_ptr<host::kernel::File> opened;
-    if (!file) {
-        if (!path) return 0;
-        opened = host::kernel::OpenFile(path, "rb");
-        if (!opened) return 0;
-        file = opened.get();
-    }
+    file = host::kernel::GivenOrOpened(file, path, opened);
+    if (!file) return 0;
     ActiveCameraTracks read;
     const bool ok = ForEachStored(read, [file](auto& track) { return track.ReadFromFile(file) != 0; });
     if (opened) opened->Close();
@@ -124,7 +100,7 @@ i32 CActiveCamera::SaveBinary(const char* path, host::kernel::File* file) const
     } tracks{m_position, m_rotation, m_targetPosition, m_distance, m_zoom, m_target, m_object, m_enable};
     if (file) return ForEachStored(tracks, [file](const auto& track) { return track.WriteToFile(file) != 0; });
     if (!path) return 0;
-    ByteSink sink;
+    host::kernel::ByteSink sink;
     ForEachStored(tracks, [&sink](const auto& track) { return track.WriteToFile(&sink) != 0; });
     return host::kernel::WriteFileAtomic(path, sink.Bytes().data(), sink.Bytes().size()) ? 1 : 0;
 }

@@ -2,6 +2,7 @@
 
 #include "engine/core/Endian.h"
 #include "host/kernel/Kernel.h"
+#include "host/kernel/WholeFile.h"
 
 #include <cstring>
 #include <memory>
@@ -87,12 +88,8 @@ i32 CLight::Save(const char* path, host::kernel::File* file)
 i32 CLight::Load(const char* path, host::kernel::File* file)
 {
     std::unique_ptr<host::kernel::File> opened;
-    if (!file) {
-        if (!path) return 0;
-        opened = host::kernel::OpenFile(path, "rb");
-        if (!opened) return 0;
-        file = opened.get();
-    }
+    file = host::kernel::GivenOrOpened(file, path, opened);
+    if (!file) return 0;
 
     u8 word[4];
     if (file->Read(word, 4) != 4) return 0;

@@ -6,6 +6,7 @@
 #include "engine/model/ModelBone.h"
 #include "engine/model/ModelFile.h"
 #include "engine/model/ModelObject.h"
+#include "engine/model/Owned.h"
 
 #include <algorithm>
 #include <cstring>
@@ -44,31 +45,6 @@ struct Text {
     }
 };
 
-// Owns a new engine object until it is handed to a list.
-template <class T>
-struct Owned {
-    T* p;
-    explicit Owned(T* object) : p(object) {}
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    ~Owned() { delete p; }
-    T* Release()
-    {
-        T* t = p;
-        p = nullptr;
-        return t;
-    }
-};
-
-// Appends to an owning list; on success the list owns the object.
-template <class T>
-bool Hand(CResourceList* list, Owned<T>& object)
-{
-    if (!AppendElement(list, object.p)) return false;
-    object.Release();
-    return true;
-}
-
 }  // namespace
 
 // ------------------------------------------------------------ primitives
@@ -103,6 +79,17 @@ bool CAnalysMesh::CloseFrame(u32 start, u32 size)
 }
 
 bool CAnalysMesh::SkipBlock(u32 size) { return Skip(size) && ReadUInt32() == kModelEndMarker && !HasError(); }
+
+template <class ReadBlock>
+bool CAnalysMesh::ReadBlocks(ReadBlock read)
+{
+    for (;;) {
+        u32 tag = 0, size = 0;
+        if (!ReadFrame(&tag, &size)) return false;
+        if (tag == kModelEndMarker) return true;
+        if (!read(tag, size)) return false;
+    }
+}
 
 i32 CAnalysMesh::CheckMagic() const
 {
@@ -169,23 +156,18 @@ bool CAnalysMesh::ReadModelObject(CMesh& mesh, u32 size)
     Text name;
     if (!ReadText(&name.p)) return false;
     if (name.p) object.p->SetName(name.p);
-    for (;;) {
-        u32 tag = 0, blockSize = 0;
-        if (!ReadFrame(&tag, &blockSize)) return false;
-        if (tag == kModelEndMarker) break;
-        bool ok;
+    const bool read = ReadBlocks([this, &object](u32 tag, u32 blockSize) {
         switch (tag) {
-        case kBlockVertices: ok = ReadVertices(*object.p->GetVertexList(), blockSize); break;
-        case kBlockIndices: ok = ReadIndices(*object.p->GetIndexList(), blockSize); break;
-        case kBlockMaterialList: ok = ReadMaterials(*object.p, blockSize); break;
-        case kBlockCollisionGrid: ok = ReadGrid(*object.p, blockSize); break;
-        case kBlockLowModel: ok = ReadLowModel(*object.p, blockSize); break;
-        default: ok = SkipBlock(blockSize); break;
+        case kBlockVertices: return ReadVertices(*object.p->GetVertexList(), blockSize);
+        case kBlockIndices: return ReadIndices(*object.p->GetIndexList(), blockSize);
+        case kBlockMaterialList: return ReadMaterials(*object.p, blockSize);
+        case kBlockCollisionGrid: return ReadGrid(*object.p, blockSize);
+        case kBlockLowModel: return ReadLowModel(*object.p, blockSize);
+        default: return SkipBlock(blockSize);
         }
-        if (!ok) return false;
-    }
+    });
     // The marker that ended the blocks is the chunk's own.
-    if (GetCursor() - 4 - start != size) return false;
+    if (!read || GetCursor() - 4 - start != size) return false;
     return Hand(mesh.GetModelObjects(), object);
 }
 
@@ -295,19 +277,14 @@ bool CAnalysMesh::ReadMaterialEntry(CModelMaterial& m)
     m.Values[1] = ReadUInt32();
     m.Power = ReadFloat();
     if (HasError()) return false;
-    for (;;) {
-        u32 nested = 0, nestedSize = 0;
-        if (!ReadFrame(&nested, &nestedSize)) return false;
-        if (nested == kModelEndMarker) break;
-        bool ok;
+    const bool read = ReadBlocks([this, &m](u32 nested, u32 nestedSize) {
         switch (nested) {
-        case kBlockTexture: ok = ReadTexture(m, nestedSize); break;
-        case kBlockShader: ok = ReadShader(m, nestedSize); break;
-        default: ok = SkipBlock(nestedSize); break;
+        case kBlockTexture: return ReadTexture(m, nestedSize);
+        case kBlockShader: return ReadShader(m, nestedSize);
+        default: return SkipBlock(nestedSize);
         }
-        if (!ok) return false;
-    }
-    return GetCursor() - start == size - 8;
+    });
+    return read && GetCursor() - start == size - 8;
 }
 
 bool CAnalysMesh::ReadTexture(CModelMaterial& material, u32 size)
@@ -424,19 +401,14 @@ bool CAnalysMesh::ReadLowModel(CModelObject& object, u32 size)
     if (name.p) low.p->SetName(name.p);
     low.p->SetValue(ReadFloat());
     if (HasError()) return false;
-    for (;;) {
-        u32 tag = 0, blockSize = 0;
-        if (!ReadFrame(&tag, &blockSize)) return false;
-        if (tag == kModelEndMarker) break;
-        bool ok;
+    const bool read = ReadBlocks([this, &low](u32 tag, u32 blockSize) {
         switch (tag) {
-        case kBlockVertices: ok = ReadVertices(*low.p->GetVertexList(), blockSize); break;
-        case kBlockIndices: ok = ReadIndices(*low.p->GetIndexList(), blockSize); break;
-        default: ok = SkipBlock(blockSize); break;
+        case kBlockVertices: return ReadVertices(*low.p->GetVertexList(), blockSize);
+        case kBlockIndices: return ReadIndices(*low.p->GetIndexList(), blockSize);
+        default: return SkipBlock(blockSize);
         }
-        if (!ok) return false;
-    }
-    if (GetCursor() - 4 - start != size) return false;
+    });
+    if (!read || GetCursor() - 4 - start != size) return false;
     return Hand(object.GetLowModels(), low);
 }
 
@@ -531,14 +503,10 @@ bool CAnalysMesh::ReadAnimation(CMesh& mesh, u32 size)
     if (name.p) animation.p->SetName(name.p);
     animation.p->Length = ReadUInt32();
     if (HasError()) return false;
-    for (;;) {
-        u32 tag = 0, blockSize = 0;
-        if (!ReadFrame(&tag, &blockSize)) return false;
-        if (tag == kModelEndMarker) break;
-        const bool ok = tag == kBlockBoneKeys ? ReadBoneKeys(mesh, *animation.p, blockSize) : SkipBlock(blockSize);
-        if (!ok) return false;
-    }
-    if (GetCursor() - 4 - start != size) return false;
+    const bool read = ReadBlocks([this, &mesh, &animation](u32 tag, u32 blockSize) {
+        return tag == kBlockBoneKeys ? ReadBoneKeys(mesh, *animation.p, blockSize) : SkipBlock(blockSize);
+    });
+    if (!read || GetCursor() - 4 - start != size) return false;
     return Hand(mesh.GetAnimations(), animation);
 }
 

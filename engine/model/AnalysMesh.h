@@ -69,6 +69,10 @@ private:
     bool ReadBoneKeys(CMesh& mesh, CModelAnimation& animation, u32 size);
     // Skips an unknown frame's payload; its end marker must follow.
     bool SkipBlock(u32 size);
+    // Nested frames up to the end marker, each read by read(tag, size), a
+    // block reader or SkipBlock; false as soon as one fails.
+    template <class ReadBlock>
+    bool ReadBlocks(ReadBlock read);
 
     // A frame's type and size: false at the end of the data or when the
     // size runs past it (room for the end marker included). An end marker

@@ -301,36 +301,22 @@ void CAnimationController::UpdatePlain(CAnimationFrame& frame, const CMatrix* pa
     StoreSkin(frame, bone ? bone->FrameMatrix * world : world);
 }
 
-void CAnimationController::UpdatePlainTree(CAnimationFrame& top, const CMatrix* parentWorld)
+void CAnimationController::UpdateTree(CAnimationFrame& top, const CMatrix* parentWorld)
 {
-    UpdatePlain(top, parentWorld);
+    const bool linkedTop = LinkType(top.Bone) != 0;
+    linkedTop ? UpdateLinked(top, parentWorld) : UpdatePlain(top, parentWorld);
     m_stack.assign(1, &top);
     while (!m_stack.empty()) {
         CAnimationFrame* frame = m_stack.back();
         m_stack.pop_back();
         for (u32 c = 0; c < frame->GetChildCount(); ++c) {
             CAnimationFrame* child = frame->GetChild(c);
-            // Linked chains are updated after every plain frame.
-            if (LinkType(child->Bone) != 0) continue;
-            UpdatePlain(*child, &frame->WorldMatrix);
-            m_stack.push_back(child);
-        }
-    }
-}
-
-void CAnimationController::UpdateLinkedTree(CAnimationFrame& top, const CMatrix* parentWorld)
-{
-    UpdateLinked(top, parentWorld);
-    m_stack.assign(1, &top);
-    while (!m_stack.empty()) {
-        CAnimationFrame* frame = m_stack.back();
-        m_stack.pop_back();
-        for (u32 c = 0; c < frame->GetChildCount(); ++c) {
-            CAnimationFrame* child = frame->GetChild(c);
-            if (LinkType(child->Bone) != 0) {
+            if (LinkType(child->Bone) == 0) {
+                UpdatePlain(*child, &frame->WorldMatrix);
+            } else if (linkedTop) {
                 UpdateLinked(*child, &frame->WorldMatrix);
             } else {
-                UpdatePlain(*child, &frame->WorldMatrix);
+                continue;   // linked chains are updated after every plain frame
             }
             m_stack.push_back(child);
         }
@@ -347,11 +333,11 @@ i32 CAnimationController::UpdateMatrices(const CMatrix* root)
     // a root of its own and is posed the same way.
     for (u32 i = 0; i < m_frames.GetCount(); ++i) {
         CAnimationFrame& frame = *m_frames.GetAt(i);
-        if (!frame.Parent && LinkType(frame.Bone) == 0) UpdatePlainTree(frame, root);
+        if (!frame.Parent && LinkType(frame.Bone) == 0) UpdateTree(frame, root);
     }
     for (u32 i = 0; i < m_linked.GetCount(); ++i) {
         auto* top = static_cast<CAnimationFrame*>(m_linked.GetAt(i));
-        UpdateLinkedTree(*top, top->Parent ? &top->Parent->WorldMatrix : root);
+        UpdateTree(*top, top->Parent ? &top->Parent->WorldMatrix : root);
     }
     m_posed = true;
     return 1;

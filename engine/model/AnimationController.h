@@ -139,11 +139,11 @@ public:
 private:
     void Build();
     void AdvanceFrame(CAnimationFrame& frame, f32 ticks);
-    // The key-driven update of frame and, below it, of every plain frame.
-    void UpdatePlainTree(CAnimationFrame& top, const CMatrix* parentWorld);
+    // The update of top and of every frame below it, each by its kind: key
+    // driven, or the swing of a linked chain. Below a plain top the linked
+    // chains are left out.
+    void UpdateTree(CAnimationFrame& top, const CMatrix* parentWorld);
     void UpdatePlain(CAnimationFrame& frame, const CMatrix* parentWorld);
-    // The swing update of a linked chain top and everything below it.
-    void UpdateLinkedTree(CAnimationFrame& top, const CMatrix* parentWorld);
     void UpdateLinked(CAnimationFrame& frame, const CMatrix* parentWorld);
     // The push on a linked frame's tip this update, in its bind space.
     CVector3 SwingVelocity(const CAnimationFrame& frame, const CMatrix& skin, f32 t, f32 weight) const;

@@ -4,6 +4,7 @@
 #include "engine/model/Mesh.h"
 #include "engine/model/ModelBone.h"
 #include "engine/model/ModelObject.h"
+#include "engine/model/Owned.h"
 #include "engine/model/WriteMesh.h"
 #include "host/kernel/Kernel.h"
 
@@ -19,31 +20,6 @@ constexpr f32 kSameKey = 3e-5f;
 constexpr u32 kVertexFormat = kVertexPosition | kVertexNormal | kVertexTexCoord0 | kVertexColor;
 
 std::string Numbered(const char* prefix, u32 n) { return prefix + std::to_string(n); }
-
-// Owns a new engine object until a list takes it.
-template <class T>
-struct Owned {
-    T* p;
-    explicit Owned(T* object) : p(object) {}
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    ~Owned() { delete p; }
-    T* Release()
-    {
-        T* t = p;
-        p = nullptr;
-        return t;
-    }
-};
-
-template <class T, class List>
-bool Hand(List* list, Owned<T>& object)
-{
-    void* slot = static_cast<CValueBase*>(object.p);
-    if (!list || !list->Add(&slot)) return false;
-    object.Release();
-    return true;
-}
 
 // ----------------------------------------------------------- model objects
 

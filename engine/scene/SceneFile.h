@@ -19,6 +19,7 @@
 
 #include "engine/core/Types.h"
 #include "host/kernel/Kernel.h"
+#include "host/kernel/WholeFile.h"
 
 #include <cstddef>
 #include <string>
@@ -60,25 +61,7 @@ private:
 
 // A file that collects what is written to it, so a whole file can be
 // replaced in one atomic write.
-class Sink final : public host::kernel::File {
-public:
-    size_t Read(void*, size_t) override { return 0; }
-    size_t Write(const void* buffer, size_t bytes) override
-    {
-        m_bytes.append(static_cast<const char*>(buffer), bytes);
-        return bytes;
-    }
-    bool Seek(int64_t, host::kernel::SeekOrigin) override { return false; }
-    int64_t Tell() const override { return int64_t(m_bytes.size()); }
-    int64_t Size() const override { return int64_t(m_bytes.size()); }
-    bool AtEnd() const override { return true; }
-    bool Close() override { return true; }
-
-    const std::string& Bytes() const { return m_bytes; }
-
-private:
-    std::string m_bytes;
-};
+using Sink = host::kernel::ByteSink;
 
 // u32 n and n bytes of name (its NUL included); u32 0 for no name.
 bool WriteName(host::kernel::File& file, const char* name, u32 n);

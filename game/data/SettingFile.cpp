@@ -6,6 +6,7 @@
 #include "engine/core/StringUtil.h"
 #include "game/data/SettingText.h"
 #include "host/kernel/Kernel.h"
+#include "host/kernel/WholeFile.h"
 
 #include <cstring>
 #include <memory>
@@ -14,32 +15,6 @@
 namespace {
 
 constexpr u8 kCacheMagic[4] = {'B', 'I', 'N', 0};
-
-// The cache while a text is parsed: bytes collect here and reach the disk in
-// one atomic write once the parse has succeeded.
-class CacheBuffer final : public host::kernel::File {
-public:
-    size_t Read(void*, size_t) override { return 0; }
-    size_t Write(const void* buffer, size_t bytes) override
-    {
-        try {
-            m_bytes.append(static_cast<const char*>(buffer), bytes);
-        } catch (const std::bad_alloc&) {
-            return 0;
-        }
-        return bytes;
-    }
-    bool Seek(int64_t, host::kernel::SeekOrigin) override { return false; }
-    int64_t Tell() const override { return int64_t(m_bytes.size()); }
-    int64_t Size() const override { return int64_t(m_bytes.size()); }
-    bool AtEnd() const override { return true; }
-    bool Close() override { return true; }
-
-    const std::string& GetBytes() const { return m_bytes; }
-
-private:
-    std::string m_bytes;
-};
 
 bool WriteU32(host::kernel::File* file, u32 value)
 {
@@ -169,7 +144,9 @@ i32 CSettingFile::ParseText(const char* fileName, const char* text, char separat
     if (!text || !m_keys) return 0;
 
     std::string cachePath;
-    CacheBuffer cacheBuffer;
+    // Bytes collect here and reach the disk in one atomic write once the
+    // parse has succeeded.
+    host::kernel::ByteSink cacheBuffer;
     host::kernel::File* cache = nullptr;
     if (writeCache) {
         if (!fileName) return 0;
@@ -237,7 +214,7 @@ i32 CSettingFile::ParseText(const char* fileName, const char* text, char separat
 
     if (!cache) return 1;
     if (!WriteU32(cache, 0)) return 0;
-    const std::string& bytes = cacheBuffer.GetBytes();
+    const std::string& bytes = cacheBuffer.Bytes();
     return host::kernel::WriteFileAtomic(cachePath, bytes.data(), bytes.size()) ? 1 : 0;
 }
 

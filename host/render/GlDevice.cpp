@@ -5,6 +5,7 @@
 // touches the window, copying the back buffer upside down (GL's window keeps
 // its bottom row first, our targets their top row) and swapping.
 #include "host/render/GlObjects.h"
+#include "host/window/SdlGlAttributes.h"
 
 #include <SDL.h>
 #include <malloc.h>
@@ -64,13 +65,7 @@ Result GlDeviceImpl::Create(std::shared_ptr<GlRender::State> backend, uint32_t t
         mallopt(M_TRIM_THRESHOLD, 256 << 20);
         mallopt(M_MMAP_THRESHOLD, 32 << 20);
     });
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    host::window::RequestGlAttributes();
     SDL_GLContext context = SDL_GL_CreateContext(window);
     if (!context) return Result::NotAvailable;
     auto* device = new GlDeviceImpl(std::move(backend), type, params, window, caps);

@@ -5,6 +5,7 @@
 // (or the first screen metric asked for); without a display the window
 // simply cannot be made.
 #include "host/window/GtkBoxes.h"
+#include "host/window/SdlGlAttributes.h"
 #include "host/window/WindowBackend.h"
 
 #include "host/kernel/Kernel.h"
@@ -112,16 +113,8 @@ public:
         if ((desc.style & kWsCaption) != kWsCaption) flags |= SDL_WINDOW_BORDERLESS;
         std::string title = Cp932ToUtf8(desc.title);
         int w = std::max(1, desc.width), h = std::max(1, desc.height);
-        // The render service draws with an OpenGL 3.3 core context into
-        // this window; the framebuffer itself needs no alpha, depth or
-        // stencil (the service renders into framebuffer objects).
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-        SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-        SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+        // The render service draws into this window with OpenGL.
+        RequestGlAttributes();
         SDL_Window* sdl = SDL_CreateWindow(title.c_str(), desc.x, desc.y, w, h, flags | SDL_WINDOW_OPENGL);
         // Without OpenGL the window still opens; the render service then
         // fails on its own and reports it.

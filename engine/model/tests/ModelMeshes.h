@@ -130,12 +130,8 @@ inline void BuildSkinned(CMesh& mesh)
 
 inline CModelObject* NewFilledObject(const char* name, u32 format, u32 vertexCount)
 {
-    auto* object = new CModelObject();
-    object->SetName(name);
+    CModelObject* object = NewObject(name, format, vertexCount);
     CModelVertexList& v = *object->GetVertexList();
-    v.Resize(vertexCount);
-    v.FormatFlags = format;
-    v.Stride = CModelVertexFormat::GetStride(format);
     for (u32 i = 0; i < vertexCount; ++i) {
         CModelVertex& x = *v.GetAt(i);
         const f32 f = f32(i);

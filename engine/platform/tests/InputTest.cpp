@@ -8,12 +8,6 @@
 namespace {
 
 using namespace input_test;
-using host::input::Axis;
-using host::input::Call;
-using host::input::FakeBackend;
-using host::input::PadVibration;
-namespace key = host::input::key;
-namespace bits = host::input::pad;
 
 using InputManager = InputTest;
 

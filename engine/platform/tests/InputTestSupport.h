@@ -13,6 +13,13 @@
 
 namespace input_test {
 
+using host::input::Axis;
+using host::input::Call;
+using host::input::FakeBackend;
+using host::input::PadVibration;
+namespace key = host::input::key;
+namespace bits = host::input::pad;
+
 using V = std::vector<u32>;
 
 // The fake window service of the running test.

@@ -18,9 +18,6 @@ using namespace sound_test;
 
 namespace {
 
-constexpr u32 kRate = 44100;
-constexpr u32 kStatic = 0x2;
-
 std::vector<i16> Concat(std::initializer_list<std::vector<i16>> parts)
 {
     std::vector<i16> all;

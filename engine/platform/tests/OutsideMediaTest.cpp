@@ -12,8 +12,6 @@ using namespace sound_test;
 
 namespace {
 
-constexpr u32 kStatic = 0x2;
-
 class OutsideMedia : public SoundFixture {
 protected:
     void SetUp() override

@@ -11,9 +11,6 @@ namespace snd = host::sound;
 
 namespace {
 
-constexpr u32 kStatic = 0x2;
-constexpr u32 kPan = 0x40;
-
 // A constant 10000 through an attenuation in hundredths of a decibel.
 i32 Level(i32 hundredths) { return i32(std::lround(10000.0 * std::pow(10.0, hundredths / 2000.0))); }
 

@@ -11,10 +11,6 @@ namespace snd = host::sound;
 
 namespace {
 
-constexpr u32 kRate = 44100;
-constexpr u32 kStatic = 0x2;
-constexpr u32 kNotify = 0x100;
-
 class SoundLimits : public SoundFixture {
 protected:
     // A static mono sound; `voices` voices.

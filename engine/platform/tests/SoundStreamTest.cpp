@@ -11,9 +11,6 @@ namespace snd = host::sound;
 
 namespace {
 
-constexpr u32 kRate = 44100;
-constexpr u32 kNotify = 0x100;
-
 class SoundStream : public SoundFixture {
 protected:
     void LoadOgg(CSoundBuffer& b, u32 frames, u32 flags)

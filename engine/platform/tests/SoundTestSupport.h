@@ -24,6 +24,13 @@
 
 namespace sound_test {
 
+constexpr u32 kRate = 44100;
+// Buffer flags as callers pass them: static, 3D, pan, notify streaming.
+constexpr u32 kStatic = 0x2;
+constexpr u32 k3D = 0x10;
+constexpr u32 kPan = 0x40;
+constexpr u32 kNotify = 0x100;
+
 using Bytes = std::vector<u8>;
 
 inline void Put16(Bytes& b, u32 v) { b.push_back(u8(v)); b.push_back(u8(v >> 8)); }

@@ -13,11 +13,6 @@ namespace snd = host::sound;
 
 namespace {
 
-constexpr u32 kRate = 44100;
-constexpr u32 kStatic = 0x2;
-constexpr u32 k3D = 0x10;
-constexpr u32 kNotify = 0x100;
-
 class Voices : public SoundFixture {
 protected:
     // A mono WAV sound of `samples`, `voices` voices. A stream reads the

@@ -39,6 +39,24 @@ protected:
     host::kernel::FakeClock clock{5000};
     host::kernel::ScopedClock useClock{clock};
     const std::string path = folder.Save("GameRecord.dat");
+
+    struct SavedBack {
+        std::string file, saved;
+    };
+    // Each file loads, and saves back as its saved bytes: a whole file, so
+    // no copy of it is kept aside.
+    void ExpectSavedBack(std::initializer_list<SavedBack> cases)
+    {
+        for (const SavedBack& c : cases) {
+            SCOPED_TRACE(&c - cases.begin());
+            WriteBytes(path, c.file);
+            CSaveRecord record;
+            ASSERT_EQ(record.Load(), 1);
+            ASSERT_EQ(record.Save(), 1);
+            EXPECT_EQ(ReadBytes(path), c.saved);
+            EXPECT_FALSE(ReadBytes(path + ".bad"));
+        }
+    }
 };
 
 }  // namespace
@@ -87,23 +105,13 @@ TEST_F(SaveRecord, OlderAndOversizedFilesSaveBackAsTheCurrentVersion)
     std::string renumbered = Records(18);
     renumbered.replace(12 * 64, 64, renumbered.substr(8 * 64, 64));
     renumbered.replace(13 * 64, 64, renumbered.substr(9 * 64, 64));
-    const struct {
-        std::string file, saved;
-    } cases[] = {
+    ExpectSavedBack({
         {RecordFile(0x12001000, 10, 1, 1152, Records(18)), Current(10, 1, renumbered)},
         {RecordFile(0x10001000, 77, 0, 64, Records(8)), Current(77, 0, Records(8) + std::string(640, '\0'))},
         // Blocks larger than the array are read up to it.
         {RecordFile(0x13001000, 1, 0, 1156, Records(18) + "tail"), Current(1, 0, Records(18))},
         {RecordFile(0x10001000, 1, 0, 145, Records(18) + std::string(8, '\x55')), Current(1, 0, Records(18))},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        WriteBytes(path, c.file);
-        CSaveRecord record;
-        ASSERT_EQ(record.Load(), 1);
-        ASSERT_EQ(record.Save(), 1);
-        EXPECT_EQ(ReadBytes(path), c.saved);
-    }
+    });
 }
 
 TEST_F(SaveRecord, NewerVersionIsRefusedAndLeftAlone)
@@ -121,25 +129,14 @@ TEST_F(SaveRecord, BlockSizesAtTheEdgeOfTheArray)
 {
     std::string lastByteZero = Records(18);
     lastByteZero.back() = '\0';
-    const struct {
-        std::string file, saved;
-    } cases[] = {
+    ExpectSavedBack({
         {RecordFile(0x13001000, 1, 0, 1151, Records(18)), Current(1, 0, lastByteZero)},   // one byte left over
         {RecordFile(0x13001000, 1, 0, 1152, Records(18)), Current(1, 0, Records(18))},
         {RecordFile(0x13001000, 1, 0, 1153, Records(18) + "x"), Current(1, 0, Records(18))},
         {RecordFile(0x10001000, 1, 0, 143, Records(18).substr(0, 8 * 143)),
          Current(1, 0, Records(18).substr(0, 8 * 143) + std::string(8, '\0'))},
         {RecordFile(0x10001000, 1, 0, 144, Records(18)), Current(1, 0, Records(18))},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        WriteBytes(path, c.file);
-        CSaveRecord record;
-        ASSERT_EQ(record.Load(), 1);
-        ASSERT_EQ(record.Save(), 1);
-        EXPECT_EQ(ReadBytes(path), c.saved);
-        EXPECT_FALSE(ReadBytes(path + ".bad"));
-    }
+    });
 }
 
 // Current(5, 0x5C, Records(18)) cut at `cut` saves back with the fields it

@@ -5,13 +5,11 @@
 #include "engine/core/Crc32.h"
 #include "engine/core/Scramble.h"
 #include "game/data/SettingFile.h"
-#include "game/data/SettingFileList.h"
-#include "game/data/StatusList.h"
+#include "game/data/tests/KeyedReader.h"
 #include "host/kernel/Kernel.h"
 
 #include <gtest/gtest.h>
 
-#include <cstddef>
 #include <cstdlib>
 #include <ftw.h>
 #include <optional>
@@ -103,74 +101,10 @@ public:
     i32 power = 0;
 };
 
-struct SpeedRecord {
-    f32 speed;
-    i32 count;
-};
-struct SpeedGroup {
-    u32 flags;
-    SpeedRecord rows[2];
-};
-struct SpeedBlock {
-    u8 pad[12];
-    SpeedGroup group;
-};
-
-// ROWn* keys reach their field through a chain of offsets (block, group, record, field).
-class TestReader : public CSettingFile {
+// Its children load with it.
+class TestReader : public KeyedReader<ChildReader> {
 public:
-    TestReader() = default;
-    TestReader(const TestReader&) = default;
-    ~TestReader() override { TestReader::Clear(); }
-
-    i32 RegisterKeys() override
-    {
-        if (!CSettingFile::RegisterKeys()) return 0;
-        RegisterKey("SPEED", &speed, 1.25f);
-        RegisterKey("COUNT", &count, -3);
-        RegisterKey("SHORT", &shortValue, u16(9));
-        RegisterKey("BYTE", &byteValue, u8(4));
-        RegisterKey("POSITION", &position, CVector3(1, 2, 3));
-        RegisterKey("TEXT", &text, CString("none"));
-        RegisterKey("WORD", &words, CStringList());
-        RegisterKey("NUMBER", &numbers, CIntList());
-        RegisterKey("TRACE", &traces, CTraceRecordList());
-        RegisterKey("SPHERE", &spheres, CHitSphereRecordList());
-        RegisterKey("CHILD", &children, CSettingFileList<ChildReader>());
-        for (u32 n = 0; n < 2; ++n) {
-            const std::string row = "ROW" + std::to_string(n);
-            RegisterKeyAt<f32>((row + "SPEED").c_str(), 0.5f, OffsetOf(&block), offsetof(SpeedBlock, group),
-                               offsetof(SpeedGroup, rows) + n * sizeof(SpeedRecord), offsetof(SpeedRecord, speed));
-            RegisterKeyAt<i32>((row + "COUNT").c_str(), 2, OffsetOf(&block), offsetof(SpeedBlock, group),
-                               offsetof(SpeedGroup, rows) + n * sizeof(SpeedRecord) + offsetof(SpeedRecord, count));
-        }
-        return 1;
-    }
     i32 OnLoaded(const CStatusKeyMap* aliasTable) override { return children.Load(aliasTable); }
-    i32 Clear() override
-    {
-        words.Release();
-        numbers.Release();
-        traces.Release();
-        spheres.Release();
-        children.Release();
-        return CSettingFile::Clear();
-    }
-
-    f32 speed = 0;
-    i32 count = 0;
-    u16 shortValue = 0;
-    u8 byteValue = 0;
-    CVector3 position;
-    CString text;
-    CStringList words;
-    CIntList numbers;
-    CTraceRecordList traces;
-    CHitSphereRecordList spheres;
-    CSettingFileList<ChildReader> children;
-    SpeedBlock block{};
 };
-
-inline std::string Text(const CString& s) { return s.GetText() ? s.GetText() : ""; }
 
 }  // namespace setting_test

@@ -93,6 +93,15 @@ protected:
         ASSERT_EQ(e->End(), Result::Ok);
     }
 
+    // A technique of Default.shd for rigid meshes, placed in target pixels,
+    // with the rigid vertex declaration set.
+    void UseRigid(Effect* e, const char* technique) {
+        ASSERT_EQ(e->SetTechnique(e->GetTechniqueByName(technique)), Result::Ok);
+        ASSERT_EQ(e->SetMatrix(Param(e, "g_WorldViewProjectionMatrix"), PixelMatrix(kWidth, kHeight)), Result::Ok);
+        rigid = Declare({{0, kDeclFloat3, kUsagePosition, 0}, {12, kDeclFloat3, kUsageNormal, 0}});
+        ASSERT_EQ(device->SetVertexDeclaration(rigid.Get()), Result::Ok);
+    }
+
     void RigidQuad(float x0, float y0, float x1, float y1) {
         const RigidVertex v[4] = {{x0, y0, 0, 0, 0, -1}, {x1, y0, 0, 0, 0, -1}, {x1, y1, 0, 0, 0, -1},
                                   {x0, y1, 0, 0, 0, -1}};
@@ -100,24 +109,26 @@ protected:
     }
 
     uint32_t At(int32_t x, int32_t y) { return Pixel(backBuffer.Get(), x, y); }
+
+    struct Expected {
+        int32_t x, y;
+        uint32_t colour;
+    };
+    void ExpectPixels(std::initializer_list<Expected> pixels) {
+        for (const Expected& p : pixels) EXPECT_EQ(Hex{At(p.x, p.y)}.v, p.colour) << "at " << p.x << ", " << p.y;
+    }
+
+    Ref<VertexDeclaration> rigid;
 };
 
 TEST_F(GlEffect, DefaultDrawsARigidQuadWhereItsMatrixPutsIt) {
     Ref<Effect> e = Load("Default.shd");
     ASSERT_TRUE(e);
-    ASSERT_EQ(e->SetTechnique(e->GetTechniqueByName("NonTextureVersion_20")), Result::Ok);
+    UseRigid(e.Get(), "NonTextureVersion_20");
     SolidRed(e.Get());
-    ASSERT_EQ(e->SetMatrix(Param(e.Get(), "g_WorldViewProjectionMatrix"), PixelMatrix(kWidth, kHeight)), Result::Ok);
-    Ref<VertexDeclaration> decl = Declare({{0, kDeclFloat3, kUsagePosition, 0}, {12, kDeclFloat3, kUsageNormal, 0}});
-    ASSERT_EQ(device->SetVertexDeclaration(decl.Get()), Result::Ok);
     Pass(e.Get(), 0, [&] { RigidQuad(8, 16, 40, 24); });
     ASSERT_EQ(device->EndScene(), Result::Ok);
-    EXPECT_EQ(Hex{At(8, 16)}.v, kRed);
-    EXPECT_EQ(Hex{At(39, 23)}.v, kRed);
-    EXPECT_EQ(Hex{At(7, 16)}.v, kBlack);
-    EXPECT_EQ(Hex{At(40, 23)}.v, kBlack);
-    EXPECT_EQ(Hex{At(8, 15)}.v, kBlack);
-    EXPECT_EQ(Hex{At(8, 24)}.v, kBlack);
+    ExpectPixels({{8, 16, kRed}, {39, 23, kRed}, {7, 16, kBlack}, {40, 23, kBlack}, {8, 15, kBlack}, {8, 24, kBlack}});
 }
 
 // The mesh path: vertices and indices from buffers, the stream at an
@@ -125,10 +136,8 @@ TEST_F(GlEffect, DefaultDrawsARigidQuadWhereItsMatrixPutsIt) {
 TEST_F(GlEffect, DefaultDrawsAnIndexedMeshFromBuffers) {
     Ref<Effect> e = Load("Default.shd");
     ASSERT_TRUE(e);
-    ASSERT_EQ(e->SetTechnique(e->GetTechniqueByName("NonTextureVersion_20")), Result::Ok);
+    UseRigid(e.Get(), "NonTextureVersion_20");
     SolidRed(e.Get());
-    ASSERT_EQ(e->SetMatrix(Param(e.Get(), "g_WorldViewProjectionMatrix"), PixelMatrix(kWidth, kHeight)), Result::Ok);
-    Ref<VertexDeclaration> decl = Declare({{0, kDeclFloat3, kUsagePosition, 0}, {12, kDeclFloat3, kUsageNormal, 0}});
     Ref<VertexBuffer> vb;
     ASSERT_EQ(device->CreateVertexBuffer(9 * sizeof(RigidVertex), 0, 0, kPoolManaged, vb.Put()), Result::Ok);
     void* data = nullptr;
@@ -149,15 +158,13 @@ TEST_F(GlEffect, DefaultDrawsAnIndexedMeshFromBuffers) {
     const uint16_t indices[6] = {0, 1, 2, 0, 2, 3};
     std::memcpy(data, indices, sizeof indices);
     ASSERT_EQ(ib->Unlock(), Result::Ok);
-    ASSERT_EQ(device->SetVertexDeclaration(decl.Get()), Result::Ok);
     ASSERT_EQ(device->SetStreamSource(0, vb.Get(), sizeof(RigidVertex), sizeof(RigidVertex)), Result::Ok);
     ASSERT_EQ(device->SetIndices(ib.Get()), Result::Ok);
     Pass(e.Get(), 0, [&] {
         ASSERT_EQ(device->DrawIndexedPrimitive(kPrimitiveTriangleList, 4, 0, 4, 0, 2), Result::Ok);
     });
     ASSERT_EQ(device->EndScene(), Result::Ok);
-    EXPECT_EQ(Hex{At(70, 16)}.v, kRed);
-    EXPECT_EQ(Hex{At(12, 16)}.v, kBlack);
+    ExpectPixels({{70, 16, kRed}, {12, 16, kBlack}});
 }
 
 // The palette holds world matrices; a vertex is the weighted sum of its
@@ -188,26 +195,16 @@ TEST_F(GlEffect, DefaultSkinsAQuadOverTwoBones) {
         quad(60, 0, 76, 16, 1.0f, 0.0f);  // bone 0 alone: moved by (16, 0)
     });
     ASSERT_EQ(device->EndScene(), Result::Ok);
-    EXPECT_EQ(Hex{At(8, 16)}.v, kRed);
-    EXPECT_EQ(Hex{At(23, 31)}.v, kRed);
-    EXPECT_EQ(Hex{At(7, 16)}.v, kBlack);
-    EXPECT_EQ(Hex{At(24, 31)}.v, kBlack);
-    EXPECT_EQ(Hex{At(8, 15)}.v, kBlack);
-    EXPECT_EQ(Hex{At(76, 0)}.v, kRed);
-    EXPECT_EQ(Hex{At(91, 15)}.v, kRed);
-    EXPECT_EQ(Hex{At(75, 8)}.v, kBlack);
-    EXPECT_EQ(Hex{At(92, 8)}.v, kBlack);
+    ExpectPixels({{8, 16, kRed}, {23, 31, kRed}, {7, 16, kBlack}, {24, 31, kBlack}, {8, 15, kBlack}});
+    ExpectPixels({{76, 0, kRed}, {91, 15, kRed}, {75, 8, kBlack}, {92, 8, kBlack}});
 }
 
 // The effect computes the fog factor; the device mixes in its fog colour.
 TEST_F(GlEffect, DefaultFogMovesAPixelToTheFogColour) {
     Ref<Effect> e = Load("Default.shd");
     ASSERT_TRUE(e);
-    ASSERT_EQ(e->SetTechnique(e->GetTechniqueByName("NonTextureVersion_20")), Result::Ok);
+    UseRigid(e.Get(), "NonTextureVersion_20");
     SolidRed(e.Get());
-    ASSERT_EQ(e->SetMatrix(Param(e.Get(), "g_WorldViewProjectionMatrix"), PixelMatrix(kWidth, kHeight)), Result::Ok);
-    Ref<VertexDeclaration> decl = Declare({{0, kDeclFloat3, kUsagePosition, 0}, {12, kDeclFloat3, kUsageNormal, 0}});
-    ASSERT_EQ(device->SetVertexDeclaration(decl.Get()), Result::Ok);
     ASSERT_EQ(device->SetRenderState(kRsFogColor, kGreen), Result::Ok);
     // Clip w is 1: fog ending at 0.5 covers it all, ending at 2 half of it.
     ASSERT_EQ(e->SetFloat(Param(e.Get(), "g_FogStart"), 0.0f), Result::Ok);
@@ -218,27 +215,22 @@ TEST_F(GlEffect, DefaultFogMovesAPixelToTheFogColour) {
     ASSERT_EQ(e->SetFloat(Param(e.Get(), "g_FogEnd"), 2.0f), Result::Ok);
     Pass(e.Get(), 0, [&] { RigidQuad(32, 0, 48, 16); });
     ASSERT_EQ(device->EndScene(), Result::Ok);
-    EXPECT_EQ(Hex{At(8, 8)}.v, kRed);
-    EXPECT_EQ(Hex{At(24, 8)}.v, kGreen);
+    ExpectPixels({{8, 8, kRed}, {24, 8, kGreen}});
     EXPECT_TRUE(Near(At(40, 8), 0xFF808000)) << Hex{At(40, 8)};
 }
 
 TEST_F(GlEffect, DefaultSamplesItsTextureAndAnUnboundTextureAsWhite) {
     Ref<Effect> e = Load("Default.shd");
     ASSERT_TRUE(e);
-    ASSERT_EQ(e->SetTechnique(e->GetTechniqueByName("Version_20")), Result::Ok);
+    UseRigid(e.Get(), "Version_20");
     Vector(e.Get(), "g_MaterialEmissive", {1, 1, 1, 1});
     Vector(e.Get(), "g_MaterialDiffuse", {0, 0, 0, 1});
-    ASSERT_EQ(e->SetMatrix(Param(e.Get(), "g_WorldViewProjectionMatrix"), PixelMatrix(kWidth, kHeight)), Result::Ok);
-    Ref<VertexDeclaration> decl = Declare({{0, kDeclFloat3, kUsagePosition, 0}, {12, kDeclFloat3, kUsageNormal, 0}});
-    ASSERT_EQ(device->SetVertexDeclaration(decl.Get()), Result::Ok);
     Pass(e.Get(), 0, [&] { RigidQuad(0, 0, 16, 16); });
     Ref<Texture> blue = MakeTexture(1, 1, [](uint32_t, uint32_t) { return kBlue; });
     ASSERT_EQ(e->SetTexture(Param(e.Get(), "g_Texture"), blue.Get()), Result::Ok);
     Pass(e.Get(), 0, [&] { RigidQuad(16, 0, 32, 16); });
     ASSERT_EQ(device->EndScene(), Result::Ok);
-    EXPECT_EQ(Hex{At(8, 8)}.v, 0xFFFFFFFF);
-    EXPECT_EQ(Hex{At(24, 8)}.v, kBlue);
+    ExpectPixels({{8, 8, 0xFFFFFFFF}, {24, 8, kBlue}});
 }
 
 // Sixteen taps, eight on each side: a lone dot spreads into the weights.
@@ -294,11 +286,8 @@ TEST_F(GlEffect, AnEffectMadeOnALoaderThreadBuildsAtItsFirstBegin) {
         ASSERT_EQ(CreateEffectFromMemory(device.Get(), text.data(), text.size(), 0, e.Put(), nullptr), Result::Ok);
     }).join();
     ASSERT_TRUE(e);
-    ASSERT_EQ(e->SetTechnique(e->GetTechniqueByName("NonTextureVersion_20")), Result::Ok);
+    UseRigid(e.Get(), "NonTextureVersion_20");
     SolidRed(e.Get());
-    ASSERT_EQ(e->SetMatrix(Param(e.Get(), "g_WorldViewProjectionMatrix"), PixelMatrix(kWidth, kHeight)), Result::Ok);
-    Ref<VertexDeclaration> decl = Declare({{0, kDeclFloat3, kUsagePosition, 0}, {12, kDeclFloat3, kUsageNormal, 0}});
-    ASSERT_EQ(device->SetVertexDeclaration(decl.Get()), Result::Ok);
     Pass(e.Get(), 0, [&] { RigidQuad(0, 0, 16, 16); });
     ASSERT_EQ(device->EndScene(), Result::Ok);
     EXPECT_EQ(Hex{At(8, 8)}.v, kRed);
