@@ -450,3 +450,70 @@ TEST_F(Swing, TheTailStaysOutsideACollisionSphere)
     }
     EXPECT_LT(Tip().y, 0.99f);   // it did move, up to the ball
 }
+
+// A two-bone tail on the root: "Tail" jointed at (0, 1, 0) reaching to
+// (1, 1, 0), factor 1; "Tip" on from there to (2, 1, 0), factor 0.5. With
+// neither gravity nor wind only the root's motion swings it, so each
+// update can be followed by hand (angles about z, x towards y positive).
+//
+// Update 1, root lifted by 0.1: the tail's tip lags by (0, -0.1, 0)
+// crosswise to the tail, so its velocity and offset are that and it turns
+// by atan2(-0.1, 1). The tail carries the Tip's centre (2, 1, 0) from where
+// it was to (2 cos, 1.1 + 2 sin): move (0.0099256, 0.0990074), at
+// 1 - |dir . unit move| = 0.99751 of itself times 1 / 0.5, turned back into
+// the Tip's bind space: offset (0.0000495, 0.1989579), its own turn
+// atan2(0.1989579, 1.0000495) on the tail's.
+// Update 2, root held: nothing pushes the tail; its offset decays by
+// 1 - 0.016 to (0, -0.0984, 0). The tail's turning back moves the Tip's
+// centre by (-0.0003128, -0.0031533); the Tip's offset decays by
+// 1 - 0.008 and gains that push, (-0.0009983, -0.0049973) in its bind space.
+TEST(SwingChain, EachUpdateSwingsTheChainOnce)
+{
+    CMesh mesh;
+    model_test::AddBone(mesh, "root", nullptr);
+    CModelBone* tail = model_test::AddBone(mesh, "Tail", "root");
+    CModelBone* tip = model_test::AddBone(mesh, "Tip", "Tail");
+    for (u32 i = 0; i < 3; ++i) mesh.GetBone(i)->LinkHierarchy(mesh.GetBones());
+    tail->Transform.m[3][1] = 1;
+    tip->Transform.m[3][0] = 1;
+    tail->BoneSphere.centre.Set(1, 1, 0);
+    tip->BoneSphere.centre.Set(2, 1, 0);
+    for (auto [bone, factor] : {std::pair{tail, 1.0f}, std::pair{tip, 0.5f}}) {
+        bone->LinkValues[0] = 1;
+        bone->LinkValues[1] = std::bit_cast<u32>(factor);
+    }
+    Controller c = Make(mesh);
+    ASSERT_EQ(c->ResetModelPose(), 1);
+    c->SetGravity(0);
+    c->SetDirection(CVector3());
+    SetFrameTime(16);
+    const CAnimationFrame& t = *c->GetFrameByName("Tail");
+    const CAnimationFrame& p = *c->GetFrameByName("Tip");
+    auto expectVector = [](const CVector3& v, f32 x, f32 y, const char* what, f32 near = 1e-6f) {
+        EXPECT_NEAR(v.x, x, near) << what;
+        EXPECT_NEAR(v.y, y, near) << what;
+        EXPECT_EQ(v.z, 0.0f) << what;
+    };
+
+    CMatrix root;
+    root.m[3][1] = 0.1f;
+    ASSERT_EQ(c->UpdateMatrices(&root), 1);
+    expectVector(t.SwingVelocity, 0, -0.1f, "tail velocity 1");
+    expectVector(t.SwingOffset, 0, -0.1f, "tail offset 1");
+    ExpectTurn(t.WorldMatrix, 0.99503719f, 0.09950372f, 0, 1.1f, 0, "tail world 1");
+    expectVector(p.SwingVelocity, 0.0000495f, 0.1989579f, "tip velocity 1");
+    expectVector(p.SwingOffset, 0.0000495f, 0.1989579f, "tip offset 1");
+    ExpectTurn(p.WorldMatrix, 0.99532672f, -0.09656454f, 0.99503719f, 1.00049628f, 0, "tip world 1");
+    // The vertex at the Tip's far end, skinned by the palette.
+    expectVector(Through({2, 1, 0}, c->GetMatrixPalette()[2]), 1.99036391f, 1.09706082f, "tip vertex 1", 1e-5f);
+
+    ASSERT_EQ(c->UpdateMatrices(&root), 1);
+    expectVector(t.SwingVelocity, 0, 0, "tail velocity 2");
+    expectVector(t.SwingOffset, 0, -0.0984f, "tail offset 2");
+    ExpectTurn(t.WorldMatrix, 0.99519360f, 0.09792705f, 0, 1.1f, 0, "tail world 2");
+    expectVector(p.SwingVelocity, -0.0009983f, -0.0049973f, "tip velocity 2");
+    expectVector(p.SwingOffset, -0.0009492f, 0.1923689f, "tip offset 2");
+    ExpectTurn(p.WorldMatrix, 0.99575817f, -0.09200903f, 0.99519360f, 1.00207295f, 0, "tip world 2");
+    expectVector(Through({2, 1, 0}, c->GetMatrixPalette()[2]), 1.99095177f, 1.09408198f, "tip vertex 2", 1e-5f);
+    SetFrameTime(0);
+}
