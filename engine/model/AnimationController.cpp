@@ -20,6 +20,18 @@ u32 LinkType(const CModelBone* bone) { return bone ? bone->LinkValues[0] : 0; }
 
 bool Finite(f32 v) { return std::isfinite(v); }
 
+// Whether every frame above this one is plain, up to a root. A chain below
+// a plain bone of another chain is walked with that chain, and a loop of
+// parents reaches no root: neither may be walked on its own as well.
+bool BelowPlainFramesOnly(const CAnimationFrame& frame, u32 count)
+{
+    u32 steps = 0;
+    for (const CAnimationFrame* up = frame.Parent; up; up = up->Parent) {
+        if (LinkType(up->Bone) != 0 || ++steps > count) return false;
+    }
+    return true;
+}
+
 // The bind values of a bone's Transform: its translation, axis lengths and
 // rotation, so a blend that starts from a frame never animated starts from
 // the pose it shows.
@@ -139,11 +151,11 @@ void CAnimationController::Build()
         void* slot = &frame;
         if (up.Children) up.Children->Add(&slot);
     }
-    // The tops of the linked chains: linked frames under a plain one or
+    // The tops of the linked chains: linked frames under plain ones or
     // under none.
     for (u32 i = 0; i < count; ++i) {
         CAnimationFrame& frame = *m_frames.GetAt(i);
-        if (LinkType(frame.Bone) == 0 || (frame.Parent && LinkType(frame.Parent->Bone) != 0)) continue;
+        if (LinkType(frame.Bone) == 0 || !BelowPlainFramesOnly(frame, count)) continue;
         void* slot = &frame;
         m_linked.Add(&slot);
     }

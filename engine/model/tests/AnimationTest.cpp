@@ -517,3 +517,54 @@ TEST(SwingChain, EachUpdateSwingsTheChainOnce)
     expectVector(Through({2, 1, 0}, c->GetMatrixPalette()[2]), 1.99095177f, 1.09408198f, "tip vertex 2", 1e-5f);
     SetFrameTime(0);
 }
+
+// A chain can hang below a plain bone that is itself carried by a chain (a
+// ribbon on a bead in the hair): the ribbon still swings once an update.
+// Nothing pushes here, so a swing under way only decays, by 1 - 0.016.
+TEST(SwingChain, AChainBelowAPlainBoneOfAChainSwingsOnce)
+{
+    CMesh mesh;
+    model_test::AddBone(mesh, "root", nullptr);
+    CModelBone* ribbon = model_test::AddBone(mesh, "Ribbon", "Bead");   // before its parents
+    CModelBone* hair = model_test::AddBone(mesh, "Hair", "root");
+    CModelBone* bead = model_test::AddBone(mesh, "Bead", "Hair");
+    for (u32 i = 0; i < 4; ++i) mesh.GetBone(i)->LinkHierarchy(mesh.GetBones());
+    hair->Transform.m[3][1] = 1;
+    bead->Transform.m[3][0] = 1;
+    ribbon->Transform.m[3][0] = 0.5f;
+    hair->BoneSphere.centre.Set(1, 1, 0);
+    ribbon->BoneSphere.centre.Set(2.5f, 1, 0);
+    for (CModelBone* bone : {hair, ribbon}) {
+        bone->LinkValues[0] = 1;
+        bone->LinkValues[1] = std::bit_cast<u32>(1.0f);
+    }
+    Controller c = Make(mesh);
+    ASSERT_EQ(c->ResetModelPose(), 1);
+    c->SetGravity(0);
+    c->SetDirection(CVector3());
+    SetFrameTime(16);
+    CAnimationFrame& r = *c->GetFrameByName("Ribbon");
+    r.SwingOffset.Set(0, -0.1f, 0);
+    ASSERT_EQ(c->UpdateMatrices(nullptr), 1);
+    EXPECT_NEAR(r.SwingOffset.y, -0.0984f, 1e-6f);
+    // Turned by atan2(-0.0984, 1) about its joint at (1.5, 1, 0).
+    ExpectTurn(r.WorldMatrix, 0.99519360f, 0.09792705f, 1.5f, 1, 0, "ribbon world");
+    EXPECT_EQ(c->GetFrameByName("Hair")->SwingOffset.LengthSquared(), 0.0f);
+    SetFrameTime(0);
+}
+
+// Bones naming each other as parents, one linked and one plain: no root
+// reaches them, and no chain walk goes round them for ever.
+TEST(SwingChain, ALoopOfLinkedAndPlainBonesHangsNothing)
+{
+    CMesh mesh;
+    model_test::AddBone(mesh, "root", nullptr);
+    model_test::AddBone(mesh, "A", "B")->LinkValues[0] = 1;
+    model_test::AddBone(mesh, "B", "A");
+    for (u32 i = 0; i < 3; ++i) mesh.GetBone(i)->LinkHierarchy(mesh.GetBones());
+    Controller c = Make(mesh);
+    ASSERT_EQ(c->ResetModelPose(), 1);
+    ASSERT_EQ(c->UpdateMatrices(nullptr), 1);
+    EXPECT_EQ(c->GetMatrixPalette()[1], CMatrix());
+    EXPECT_EQ(c->GetMatrixPalette()[2], CMatrix());
+}
