@@ -45,9 +45,9 @@ inline CModelAnimation* AddAnimation(CMesh& mesh, const char* name)
     return animation;
 }
 
-inline std::string ArmModel()
+// The arm's object and bones, without animations.
+inline void BuildArm(CMesh& mesh)
 {
-    CMesh mesh;
     auto* arm = new CModelObject();
     arm->SetName("Arm");
     CModelVertexList& v = *arm->GetVertexList();
@@ -79,7 +79,12 @@ inline std::string ArmModel()
     for (const CBoneInfluence& i : {CBoneInfluence{0, 2, 1.0f}, CBoneInfluence{0, 3, 0.5f}}) {
         lower->Influences.Add(&i);
     }
+}
 
+inline std::string ArmModel()
+{
+    CMesh mesh;
+    BuildArm(mesh);
     CModelBoneAnimation* bend = AddKeys(*AddAnimation(mesh, "Bend"), "Lower");
     bend->MakeRotation()->AddKey(0, CQuaternion(0, 0, 0, 1));
     bend->MakeRotation()->AddKey(9600, CQuaternion(0, 0, kSin45, kSin45));

@@ -26,33 +26,7 @@ std::string TwistArm()
 {
     using namespace model_test;
     CMesh mesh;
-    auto* arm = new CModelObject();
-    arm->SetName("Arm");
-    CModelVertexList& v = *arm->GetVertexList();
-    v.Resize(3);
-    v.FormatFlags = kVertexPosition | kVertexNormal;
-    v.Stride = 24;
-    for (u32 i = 0; i < 3; ++i) {
-        v.GetAt(i)->Position.Set(f32(i), 0, 0);
-        v.GetAt(i)->Normal.Set(0, 1, 0);
-    }
-    const u32 indices[3] = {0, 1, 2};
-    arm->GetIndexList()->Indices.SetArray(indices, 3);
-    const CPoint2 range{0, 3};
-    arm->GetIndexList()->Ranges.SetArray(&range, 1);
-    void* material = new CModelMaterial();
-    arm->GetMaterialList()->Add(&material);
-    AppendElement(mesh.GetModelObjects(), arm);
-
-    AddBone(mesh, "root", nullptr);
-    CModelBone* upper = AddBone(mesh, "Upper", "root");
-    CModelBone* lower = AddBone(mesh, "Lower", "Upper");
-    lower->Transform.m[3][0] = 1;
-    lower->FrameMatrix.m[3][0] = -1;
-    for (const CBoneInfluence& i : {CBoneInfluence{0, 0, 1.0f}, CBoneInfluence{0, 1, 1.0f}})
-        upper->Influences.Add(&i);
-    const CBoneInfluence tip{0, 2, 1.0f};
-    lower->Influences.Add(&tip);
+    BuildArm(mesh);
 
     CModelBoneAnimation* turn = AddKeys(*AddAnimation(mesh, "Turn"), "Lower");
     turn->MakeRotation()->AddKey(0, CQuaternion(0, 0, 0, 1));

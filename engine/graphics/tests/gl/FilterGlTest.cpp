@@ -2,13 +2,13 @@
 // dot by the weights the filter set, the glow brightens what was drawn into
 // the glow target and leaves the rest of the scene as it was, and a capture
 // of the back buffer drawn back changes nothing.
-#include "host/kernel/Kernel.h"
 #include "engine/graphics/Filter.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Texture.h"
 #include "engine/platform/System.h"
 #include "host/render/GlRender.h"
 #include "host/window/Window.h"
+#include "engine/graphics/tests/gl/GlWindowSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -21,12 +21,6 @@ namespace {
 namespace render = host::render;
 
 constexpr i32 kWidth = 256, kHeight = 192;
-
-host::window::LResult Proc(host::window::Handle window, uint32_t message, host::window::WParam w,
-                           host::window::LParam l)
-{
-    return host::window::DefWindowProc(window, message, w, l);
-}
 
 CRect4 Rect(f32 left, f32 top, f32 right, f32 bottom)
 {
@@ -41,14 +35,7 @@ class FilterGl : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        host::window::UseRealBackend();
-        render::InstallGlRender();
-        // The window measures the processor clock over two seconds of this clock.
-        host::kernel::FakeClock clock{1000};
-        host::kernel::ScopedClock scoped{clock};
-        ASSERT_EQ(system_.Create(GetModuleInstance(), "filters", -1, -1, kWidth, kHeight, 0xCA0000, 105, &Proc,
-                                 nullptr),
-                  1);
+        ASSERT_EQ(gl_test::CreateGlWindow(system_, "filters", kWidth, kHeight), 1);
         ASSERT_EQ(device_.Create(&system_), 1) << "no OpenGL 3.3 device";
         ASSERT_EQ(device_.GetBackBufferWidth(), u32(kWidth));
         ASSERT_EQ(device_.BeginScene(), 1);

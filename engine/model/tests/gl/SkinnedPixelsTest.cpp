@@ -1,7 +1,6 @@
 // A two-bone arm on real OpenGL: loaded from its model file, posed by an
 // animation controller and drawn through the default effect's skinning,
 // straight and then bent, lands on the pixels its pose says.
-#include "host/kernel/Kernel.h"
 #include "engine/core/Matrix.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/model/AnimationController.h"
@@ -9,6 +8,7 @@
 #include "engine/platform/System.h"
 #include "host/render/GlRender.h"
 #include "host/window/Window.h"
+#include "engine/graphics/tests/gl/GlWindowSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -21,12 +21,6 @@ namespace {
 
 constexpr i32 kWidth = 128, kHeight = 96;
 constexpr u32 kBlack = 0xFF000000, kRed = 0xFFFF0000;
-
-host::window::LResult Proc(host::window::Handle window, uint32_t message, host::window::WParam w,
-    host::window::LParam l)
-{
-    return host::window::DefWindowProc(window, message, w, l);
-}
 
 // Two quads 0.4 thick along x: the upper arm from 0 to 1 on "Upper", the
 // lower from 1 to 2 on "Lower" (jointed at x = 1). Emissive red over no
@@ -78,14 +72,8 @@ class SkinnedPixels : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        host::window::UseRealBackend();
-        render::InstallGlRender();
         system_ = new CSystem();
-        // The window measures the processor clock over two seconds of this clock.
-        host::kernel::FakeClock clock{1000};
-        host::kernel::ScopedClock scoped{clock};
-        ASSERT_EQ(system_->Create(GetModuleInstance(), "Arm", -1, -1, kWidth, kHeight, 0xCA0000, 105, &Proc, nullptr),
-            1);
+        ASSERT_EQ(gl_test::CreateGlWindow(*system_, "Arm", kWidth, kHeight), 1);
         device_ = new CGraphicDevice();
         ASSERT_EQ(device_->Create(system_), 1) << "no OpenGL 3.3 core device";
         ASSERT_NE(GetDefaultShader(), nullptr);

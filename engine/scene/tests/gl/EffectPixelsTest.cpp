@@ -16,9 +16,9 @@
 #include "engine/scene/EffectContainer.h"
 #include "engine/scene/EffectController.h"
 #include "engine/scene/EffectObject.h"
-#include "host/kernel/Kernel.h"
 #include "host/render/GlRender.h"
 #include "host/window/Window.h"
+#include "engine/graphics/tests/gl/GlWindowSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -35,12 +35,6 @@ constexpr i32 kWidth = 128, kHeight = 96;
 constexpr u32 kClear = 0xFF203040;
 // The sprites' texture: red and blue pass, green is dropped.
 constexpr u32 kMagenta = 0xFFFF00FF;
-
-host::window::LResult Proc(host::window::Handle window, uint32_t message, host::window::WParam w,
-    host::window::LParam l)
-{
-    return host::window::DefWindowProc(window, message, w, l);
-}
 
 std::string Hex(u32 v)
 {
@@ -61,16 +55,7 @@ class EffectPixels : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        host::window::UseRealBackend();
-        render::InstallGlRender();
-        {
-            // The window measures the processor clock over two seconds of this clock.
-            host::kernel::FakeClock clock{1000};
-            host::kernel::ScopedClock scoped{clock};
-            ASSERT_EQ(system_.Create(GetModuleInstance(), "effects", -1, -1, kWidth, kHeight, 0xCA0000, 105, &Proc,
-                          nullptr),
-                1);
-        }
+        ASSERT_EQ(gl_test::CreateGlWindow(system_, "effects", kWidth, kHeight), 1);
         ASSERT_EQ(device_.Create(&system_), 1) << "no OpenGL 3.3 device";
         SeedRandom(1234);
         ASSERT_EQ(controller_.Create(&device_, 16, 16), 1);
