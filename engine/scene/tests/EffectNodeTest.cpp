@@ -90,14 +90,8 @@ TEST(EffectKeys, EndTimesNeverDivideByZero)
     }
 }
 
-class EffectNode : public effect_test::EffectFixture {
+class EffectNode : public effect_test::SpriteEffectFixture {
 protected:
-    void SetUp() override
-    {
-        EffectFixture::SetUp();
-        ASSERT_EQ(texture_.Create(32, 32, 0, host::render::kFormatA8R8G8B8, host::render::kPoolManaged), 1);
-    }
-
     // An object drawing sprites of texture_.
     CEffectObject* Sprite(const char* name)
     {
@@ -107,24 +101,7 @@ protected:
         return o;
     }
 
-    CEffect* Play() { return container_.PlayInScene(&controller_, 0, nullptr); }
 
-    // Updates e by frames of ms.
-    static void Run(CEffect* e, u32 frames, u32 ms = 10)
-    {
-        SetFrameTime(ms);
-        for (u32 i = 0; i < frames; ++i) e->Update(0);
-    }
-
-    size_t SpritesDrawn(CEffect* e)
-    {
-        const size_t before = fake_->Count("DrawPrimitiveUP");
-        e->Draw(nullptr);
-        return fake_->Count("DrawPrimitiveUP") - before;
-    }
-
-    CTexture texture_;
-    CEffectContainer container_;
 };
 
 }  // namespace

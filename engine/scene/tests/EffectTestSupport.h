@@ -4,6 +4,7 @@
 
 #include "engine/core/Random.h"
 #include "engine/graphics/Camera.h"
+#include "engine/graphics/Texture.h"
 #include "engine/graphics/tests/DeviceTestSupport.h"
 #include "engine/platform/FrameTime.h"
 #include "engine/scene/Effect.h"
@@ -149,6 +150,35 @@ protected:
     u32 particles_ = 128;
     CEffectController controller_;
     CCamera camera_;
+};
+
+// EffectFixture with a 32 x 32 sprite texture and a container to fill.
+class SpriteEffectFixture : public EffectFixture {
+protected:
+    void SetUp() override
+    {
+        EffectFixture::SetUp();
+        ASSERT_EQ(texture_.Create(32, 32, 0, host::render::kFormatA8R8G8B8, host::render::kPoolManaged), 1);
+    }
+
+    CEffect* Play() { return container_.PlayInScene(&controller_, 0, nullptr); }
+
+    // Updates e by frames of ms.
+    static void Run(CEffect* e, u32 frames, u32 ms = 10)
+    {
+        SetFrameTime(ms);
+        for (u32 i = 0; i < frames; ++i) e->Update(0);
+    }
+
+    size_t SpritesDrawn(CEffect* e)
+    {
+        const size_t before = fake_->Count("DrawPrimitiveUP");
+        e->Draw(nullptr);
+        return fake_->Count("DrawPrimitiveUP") - before;
+    }
+
+    CTexture texture_;
+    CEffectContainer container_;
 };
 
 }  // namespace effect_test

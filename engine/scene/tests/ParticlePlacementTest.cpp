@@ -34,14 +34,8 @@ f32 Spread(f32 c, u32 steps)
     return f32(RandomNext() % span) / f32(steps) - c;
 }
 
-class ParticlePlacement : public effect_test::EffectFixture {
+class ParticlePlacement : public effect_test::SpriteEffectFixture {
 protected:
-    void SetUp() override
-    {
-        EffectFixture::SetUp();
-        ASSERT_EQ(texture_.Create(32, 32, 0, host::render::kFormatA8R8G8B8, host::render::kPoolManaged), 1);
-    }
-
     CEffectObject* Sprite(const char* name, u32 flags)
     {
         CEffectObject* o = NewObject(name);
@@ -52,14 +46,6 @@ protected:
         return o;
     }
 
-    static void Run(CEffect* e, u32 frames)
-    {
-        SetFrameTime(10);
-        for (u32 i = 0; i < frames; ++i) e->Update(0);
-    }
-
-    CTexture texture_;
-    CEffectContainer container_;
 };
 
 }  // namespace

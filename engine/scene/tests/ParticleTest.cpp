@@ -14,14 +14,8 @@ using effect_test::ParticleKeys;
 
 namespace {
 
-class Particles : public effect_test::EffectFixture {
+class Particles : public effect_test::SpriteEffectFixture {
 protected:
-    void SetUp() override
-    {
-        EffectFixture::SetUp();
-        ASSERT_EQ(texture_.Create(32, 32, 0, host::render::kFormatA8R8G8B8, host::render::kPoolManaged), 1);
-    }
-
     // A sprite object of container_ that moves up at speed.
     CEffectObject* Rising(const char* name, f32 speed)
     {
@@ -33,20 +27,6 @@ protected:
         return o;
     }
 
-    CEffect* Play() { return container_.PlayInScene(&controller_, 0, nullptr); }
-
-    static void Run(CEffect* e, u32 frames, u32 ms = 10)
-    {
-        SetFrameTime(ms);
-        for (u32 i = 0; i < frames; ++i) e->Update(0);
-    }
-
-    size_t SpritesDrawn(CEffect* e)
-    {
-        const size_t before = fake_->Count("DrawPrimitiveUP");
-        e->Draw(nullptr);
-        return fake_->Count("DrawPrimitiveUP") - before;
-    }
 
     static std::vector<CParticle*> Chain(CParticle* p)
     {
@@ -55,8 +35,6 @@ protected:
         return out;
     }
 
-    CTexture texture_;
-    CEffectContainer container_;
 };
 
 }  // namespace
