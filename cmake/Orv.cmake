@@ -41,6 +41,20 @@ function(orv_discover_tests target)
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT ${ARG_TIMEOUT})
 endfunction()
 
+# orv_gl_tests(<library> [<more deps>...])
+# tests/gl/*.cpp of the calling folder as <library>_gl_tests: a binary of its
+# own, since Mesa's EGL, loaded by SDL's offscreen driver, keeps a block that
+# LeakSanitizer would report in the library's other tests.
+function(orv_gl_tests library)
+  if(NOT ORV_TESTS)
+    return()
+  endif()
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/gl/*.cpp)
+  add_executable(${library}_gl_tests ${srcs})
+  target_link_libraries(${library}_gl_tests PRIVATE ${library} ${ARGN} GTest::gtest GTest::gtest_main)
+  orv_discover_tests(${library}_gl_tests NO_LEAK_CHECK)
+endfunction()
+
 # orv_library(<target> [DEPS <public deps>...] [PRIVATE_DEPS <deps>...]
 #             [TEST_DEPS <deps>...] [TEST_TIMEOUT <seconds>])
 # One static library from the .cpp files of the calling folder; tests/*.cpp
