@@ -1,6 +1,7 @@
 #include "host/render/DeviceRules.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace host::render {
 namespace {
@@ -110,6 +111,17 @@ uint32_t DeclarationBytes(const VertexElement* elements, uint32_t count) {
     uint32_t end = 0;
     for (uint32_t i = 0; i < count; ++i) end = std::max(end, uint32_t(elements[i].offset) + DeclTypeBytes(elements[i].type));
     return end;
+}
+
+void SetDefaultStates(uint32_t (&renderStates)[kRenderStateCount], uint32_t (&stages)[kStageCount][8],
+    uint32_t (&samplers)[kStageCount][8]) {
+    const DefaultStates& d = GetDefaultStates();
+    std::fill(std::begin(renderStates), std::end(renderStates), 0u);
+    for (size_t i = 0; i < d.renderStateCount; ++i) renderStates[d.renderStates[i].state] = d.renderStates[i].value;
+    for (size_t i = 0; i < d.stageStateCount; ++i)
+        stages[d.stageStates[i].stage][d.stageStates[i].state] = d.stageStates[i].value;
+    for (size_t i = 0; i < d.samplerStateCount; ++i)
+        samplers[d.samplerStates[i].stage][d.samplerStates[i].state] = d.samplerStates[i].value;
 }
 
 }  // namespace host::render

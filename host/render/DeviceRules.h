@@ -30,4 +30,8 @@ bool ValidDeclaration(const VertexElement* elements, uint32_t count);
 // The end of the furthest element.
 uint32_t DeclarationBytes(const VertexElement* elements, uint32_t count);
 
+// The state tables of a new or reset device: the default table, 0 elsewhere.
+void SetDefaultStates(uint32_t (&renderStates)[kRenderStateCount], uint32_t (&stages)[kStageCount][8],
+    uint32_t (&samplers)[kStageCount][8]);
+
 }  // namespace host::render

@@ -177,13 +177,7 @@ void GlDeviceImpl::MakeBackBuffer() {
 // The state of a new or reset device: the default table, nothing bound,
 // the back buffer and the automatic depth surface as targets.
 void GlDeviceImpl::ApplyDefaults() {
-    const DefaultStates& d = GetDefaultStates();
-    std::fill(std::begin(rs_), std::end(rs_), 0u);
-    for (size_t i = 0; i < d.renderStateCount; ++i) rs_[d.renderStates[i].state] = d.renderStates[i].value;
-    for (size_t i = 0; i < d.stageStateCount; ++i)
-        stages_[d.stageStates[i].stage][d.stageStates[i].state] = d.stageStates[i].value;
-    for (size_t i = 0; i < d.samplerStateCount; ++i)
-        samplers_[d.samplerStates[i].stage][d.samplerStates[i].state] = d.samplerStates[i].value;
+    SetDefaultStates(rs_, stages_, samplers_);
     for (Texture*& t : textures_) Bind(t, static_cast<Texture*>(nullptr));
     Bind(stream_, static_cast<VertexBuffer*>(nullptr));
     streamOffset_ = streamStride_ = 0;
