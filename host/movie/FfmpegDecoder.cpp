@@ -11,6 +11,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/avutil.h>
+#include <libavutil/channel_layout.h>
 #include <libavutil/log.h>
 #include <libavutil/mathematics.h>
 #include <libswscale/swscale.h>
@@ -117,21 +118,18 @@ bool ToMs(int64_t ts, int64_t start, AVRational base, int64_t& ms)
     return true;
 }
 
-// One sample of a packed format as a signed 16-bit sample.
-int16_t Sample16(AVSampleFormat format, const uint8_t* p)
+// One sample of a packed format in 16-bit units.
+double Sample16(AVSampleFormat format, const uint8_t* p)
 {
-    auto fromFloat = [](double v) {
-        if (!(v >= -1.0)) v = std::isnan(v) ? 0.0 : -1.0;
-        return int16_t(std::lrint(std::min(v, 1.0) * 32767.0));
-    };
+    auto fromFloat = [](double v) { return std::isnan(v) ? 0.0 : std::clamp(v, -1.0, 1.0) * 32767.0; };
     switch (format) {
-    case AV_SAMPLE_FMT_U8: return int16_t((int(p[0]) - 128) * 256);
+    case AV_SAMPLE_FMT_U8: return (int(p[0]) - 128) * 256.0;
     case AV_SAMPLE_FMT_S16: { int16_t v; std::memcpy(&v, p, 2); return v; }
-    case AV_SAMPLE_FMT_S32: { int32_t v; std::memcpy(&v, p, 4); return int16_t(v >> 16); }
-    case AV_SAMPLE_FMT_S64: { int64_t v; std::memcpy(&v, p, 8); return int16_t(v >> 48); }
+    case AV_SAMPLE_FMT_S32: { int32_t v; std::memcpy(&v, p, 4); return v / 65536.0; }
+    case AV_SAMPLE_FMT_S64: { int64_t v; std::memcpy(&v, p, 8); return double(v) / 281474976710656.0; }
     case AV_SAMPLE_FMT_FLT: { float v; std::memcpy(&v, p, 4); return fromFloat(v); }
     case AV_SAMPLE_FMT_DBL: { double v; std::memcpy(&v, p, 8); return fromFloat(v); }
-    default: return 0;
+    default: return 0.0;
     }
 }
 
@@ -146,15 +144,61 @@ bool KnownSampleFormat(AVSampleFormat format)
     }
 }
 
+struct StereoWeights {
+    double left, right;
+};
+
+// Where a channel goes in a stereo mix-down: front channels to their side,
+// side and rear channels to theirs at -3 dB, centres to both at -3 dB, the
+// low-frequency channel nowhere (the other channels carry the mix).
+StereoWeights Weights(AVChannel channel)
+{
+    constexpr double k = 0.70710678118654752;
+    switch (channel) {
+    case AV_CHAN_FRONT_LEFT: case AV_CHAN_FRONT_LEFT_OF_CENTER: case AV_CHAN_STEREO_LEFT: case AV_CHAN_WIDE_LEFT:
+        return {1.0, 0.0};
+    case AV_CHAN_FRONT_RIGHT: case AV_CHAN_FRONT_RIGHT_OF_CENTER: case AV_CHAN_STEREO_RIGHT: case AV_CHAN_WIDE_RIGHT:
+        return {0.0, 1.0};
+    case AV_CHAN_BACK_LEFT: case AV_CHAN_SIDE_LEFT: case AV_CHAN_SURROUND_DIRECT_LEFT: case AV_CHAN_TOP_FRONT_LEFT:
+    case AV_CHAN_TOP_BACK_LEFT: case AV_CHAN_TOP_SIDE_LEFT: case AV_CHAN_BOTTOM_FRONT_LEFT:
+        return {k, 0.0};
+    case AV_CHAN_BACK_RIGHT: case AV_CHAN_SIDE_RIGHT: case AV_CHAN_SURROUND_DIRECT_RIGHT: case AV_CHAN_TOP_FRONT_RIGHT:
+    case AV_CHAN_TOP_BACK_RIGHT: case AV_CHAN_TOP_SIDE_RIGHT: case AV_CHAN_BOTTOM_FRONT_RIGHT:
+        return {0.0, k};
+    case AV_CHAN_LOW_FREQUENCY: case AV_CHAN_LOW_FREQUENCY_2:
+        return {0.0, 0.0};
+    default:
+        return {k, k};
+    }
+}
+
+// Codecs movies for the game come in. Others (H.264, HEVC and the like) are
+// refused before their decoders set aside memory for huge pictures.
+bool MovieCodec(AVCodecID id)
+{
+    switch (id) {
+    case AV_CODEC_ID_MPEG1VIDEO: case AV_CODEC_ID_MPEG2VIDEO: case AV_CODEC_ID_MPEG4: case AV_CODEC_ID_MJPEG:
+    case AV_CODEC_ID_THEORA:
+    case AV_CODEC_ID_MP1: case AV_CODEC_ID_MP2: case AV_CODEC_ID_MP3: case AV_CODEC_ID_AC3: case AV_CODEC_ID_AAC:
+    case AV_CODEC_ID_VORBIS: case AV_CODEC_ID_PCM_U8: case AV_CODEC_ID_PCM_S16LE: case AV_CODEC_ID_PCM_S16BE:
+    case AV_CODEC_ID_PCM_S24LE: case AV_CODEC_ID_PCM_S32LE: case AV_CODEC_ID_PCM_F32LE: case AV_CODEC_ID_PCM_F64LE:
+    case AV_CODEC_ID_ADPCM_MS: case AV_CODEC_ID_ADPCM_IMA_WAV:
+        return true;
+    default:
+        return false;
+    }
+}
+
 AVCodecContext* OpenCodec(const AVStream* stream)
 {
+    if (!MovieCodec(stream->codecpar->codec_id)) return nullptr;
     const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
     if (!codec) return nullptr;
     AVCodecContext* context = avcodec_alloc_context3(codec);
     if (!context) return nullptr;
     // One thread: frames come out as soon as they are decoded.
     context->thread_count = 1;
-    context->max_pixels = int64_t(kMaxSide) * kMaxSide;
+    context->max_pixels = int64_t(kMaxWidth) * kMaxHeight;
     if (avcodec_parameters_to_context(context, stream->codecpar) < 0 || avcodec_open2(context, codec, nullptr) < 0)
         avcodec_free_context(&context);
     return context;
@@ -270,8 +314,9 @@ Result Decoder::Start(ByteSource& source, bool withSound)
     if (videoStream_ < 0) return Result::BadData;
     AVStream* stream = format->streams[videoStream_];
     const AVCodecParameters* par = stream->codecpar;
-    if (par->width <= 0 || par->height <= 0 || uint32_t(par->width) > kMaxSide || uint32_t(par->height) > kMaxSide)
-        return Result::BadData;
+    if (par->width <= 0 || par->height <= 0) return Result::BadData;
+    if (!MovieCodec(par->codec_id) || uint32_t(par->width) > kMaxWidth || uint32_t(par->height) > kMaxHeight)
+        return Result::Unsupported;
     video_ = OpenCodec(stream);
     if (!video_) return Result::BadData;
     info_.width = uint32_t(par->width);
@@ -310,7 +355,7 @@ bool Decoder::OpenSound(int stream)
     if (!sound_) return false;
     const int channels = sound_->ch_layout.nb_channels;
     const int rate = sound_->sample_rate;
-    if (!soundFrame_ || channels < 1 || rate < int(host::sound::kFrequencyMin) ||
+    if (!soundFrame_ || channels < 1 || channels > 64 || rate < int(host::sound::kFrequencyMin) ||
         rate > int(host::sound::kFrequencyMax)) {
         avcodec_free_context(&sound_);
         return false;
@@ -355,7 +400,9 @@ bool Decoder::DecodeNextPicture()
     for (;;) {
         const int r = avcodec_receive_frame(video_, next_);
         if (r == 0) {
-            if (next_->width <= 0 || next_->height <= 0) continue;
+            if (next_->width <= 0 || next_->height <= 0 || uint32_t(next_->width) > kMaxWidth ||
+                uint32_t(next_->height) > kMaxHeight)
+                continue;
             nextMs_ = lastMs_ = FrameMs(next_);
             return true;
         }
@@ -435,14 +482,57 @@ void Decoder::TakeSoundFrame()
     const size_t samples = size_t(f->nb_samples);
     if (pcm_.size() - pcmRead_ + samples * out > kMaxSoundSeconds * info_.soundRate * out) return;
 
-    const bool planar = av_sample_fmt_is_planar(format);
-    const AVSampleFormat packed = av_get_packed_sample_fmt(format);
-    const size_t bytes = size_t(av_get_bytes_per_sample(format));
-    for (size_t i = 0; i < samples; ++i)
-        for (size_t c = 0; c < out; ++c) {
-            const uint8_t* p = planar ? f->extended_data[c] + i * bytes : f->extended_data[0] + (i * channels + c) * bytes;
-            pcm_.push_back(Sample16(packed, p));
+    AppendSound(format, f->ch_layout, f->extended_data, samples, pcm_);
+}
+
+bool AppendSound(int format, const AVChannelLayout& layout, const uint8_t* const* data, size_t samples,
+                 std::vector<int16_t>& pcm)
+{
+    const auto sampleFormat = AVSampleFormat(format);
+    const int channels = layout.nb_channels;
+    if (!KnownSampleFormat(sampleFormat) || channels < 1 || channels > 64 || !data) return false;
+    const size_t out = size_t(std::min(channels, 2));
+    // Mono and stereo pass through; more is mixed down, louder side at full scale.
+    StereoWeights weights[64];
+    double scale = 1.0;
+    if (channels > 2) {
+        AVChannelLayout fallback{};
+        av_channel_layout_default(&fallback, channels);
+        double left = 0.0, right = 0.0;
+        for (int c = 0; c < channels; ++c) {
+            AVChannel id = av_channel_layout_channel_from_index(&layout, unsigned(c));
+            if (id == AV_CHAN_NONE || id == AV_CHAN_UNKNOWN || id == AV_CHAN_UNUSED)
+                id = av_channel_layout_channel_from_index(&fallback, unsigned(c));
+            weights[c] = Weights(id);
+            left += weights[c].left;
+            right += weights[c].right;
         }
+        av_channel_layout_uninit(&fallback);
+        scale = 1.0 / std::max({left, right, 1.0});
+    }
+    const bool planar = av_sample_fmt_is_planar(sampleFormat);
+    const AVSampleFormat packed = av_get_packed_sample_fmt(sampleFormat);
+    const size_t bytes = size_t(av_get_bytes_per_sample(sampleFormat));
+    auto sample = [&](size_t i, int c) {
+        return Sample16(packed, planar ? data[c] + i * bytes : data[0] + (i * size_t(channels) + size_t(c)) * bytes);
+    };
+    auto to16 = [](double v) { return int16_t(std::clamp<long>(std::lrint(v), -32768, 32767)); };
+    pcm.reserve(pcm.size() + samples * out);
+    for (size_t i = 0; i < samples; ++i) {
+        if (channels <= 2) {
+            for (int c = 0; c < channels; ++c) pcm.push_back(to16(sample(i, c)));
+            continue;
+        }
+        double left = 0.0, right = 0.0;
+        for (int c = 0; c < channels; ++c) {
+            const double v = sample(i, c);
+            left += v * weights[c].left;
+            right += v * weights[c].right;
+        }
+        pcm.push_back(to16(left * scale));
+        pcm.push_back(to16(right * scale));
+    }
+    return true;
 }
 
 size_t Decoder::ReadSound(int16_t* out, size_t frames)

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+struct AVChannelLayout;
 struct AVCodecContext;
 struct AVFormatContext;
 struct AVFrame;
@@ -59,6 +60,14 @@ struct StreamInfo {
     uint32_t soundRate = 0;       // 0: no sound decoded
     uint16_t soundChannels = 0;   // 1 or 2
 };
+
+// Appends `samples` frames of decoded sound to pcm as interleaved 16-bit
+// frames of min(channels, 2) channels. `format` is an FFmpeg sample format,
+// packed (all in data[0]) or planar (a plane a channel). Sound of more than
+// two channels is mixed down to stereo by where each channel stands. False,
+// appending nothing, for a format or layout this does not take.
+bool AppendSound(int format, const AVChannelLayout& layout, const uint8_t* const* data, size_t samples,
+                 std::vector<int16_t>& pcm);
 
 // Milliseconds from the start to the end of the last packet of the movie's
 // picture and sound streams, read through the whole source; 0 when nothing

@@ -19,6 +19,7 @@ const char* ResultName(Result r)
     case Result::BadData: return "BadData";
     case Result::InvalidParam: return "InvalidParam";
     case Result::NoAudio: return "NoAudio";
+    case Result::Unsupported: return "Unsupported";
     }
     return "?";
 }
