@@ -367,7 +367,8 @@ void CImeInput::SetMode(i32 lineCount, f32 fontSize, i32 lineWidth)
     m_lineCount = lineCount;
     m_multiLine = lineCount > 1 ? 1 : 0;
     m_fontSize = fontSize;
-    if (lineWidth < 0 || u32(lineWidth) < m_bufferSize) m_lineWidth = lineWidth;
+    // A width of none or fewer bytes would refuse all typing.
+    if (lineWidth > 0 && u32(lineWidth) < m_bufferSize) m_lineWidth = lineWidth;
 }
 
 void CImeInput::SetText(const char* text)

@@ -56,8 +56,8 @@ public:
     void SetChanged(i32 value);
 
     // lineCount lines (more than one allows line feeds), the line advance
-    // handed to the font, and bytes per line, taken only below the buffer
-    // size. The text holds at most lineWidth x lineCount bytes.
+    // handed to the font, and bytes per line, taken only from 1 to below
+    // the buffer size. The text holds at most lineWidth x lineCount bytes.
     void SetMode(i32 lineCount, f32 fontSize, i32 lineWidth);
     // Replaces the text (cut to the buffer at a character boundary), cursor
     // at its end, no composition; null clears everything. Nothing before

@@ -12,6 +12,7 @@
 #include <cctype>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace win = host::window;
@@ -131,11 +132,14 @@ TEST_F(ImeInputTest, TheBufferBoundsTheTextWhateverTheModeAllows)
     EXPECT_EQ(field_.GetTextString().size(), 200u);
     Type(std::string(70, 'y'));
     EXPECT_EQ(field_.GetTextString().size(), 259u);
-    // A width at or past the buffer is not taken.
-    field_.SetMode(1, 18.0f, 260);
-    field_.SetText(nullptr);
-    Type(std::string(100, 'z'));
-    EXPECT_EQ(field_.GetTextString().size(), 100u);   // still 200 per line
+    // Widths from 1 to just below the buffer are taken; others leave 8.
+    for (const auto& [width, holds] : {std::pair{259, 259u}, {1, 1u}, {260, 8u}, {0, 8u}, {-1, 8u}, {INT32_MIN, 8u}}) {
+        field_.SetMode(1, 18.0f, 8);
+        field_.SetMode(1, 18.0f, width);
+        field_.SetText(nullptr);
+        Type(std::string(300, 'z'));
+        EXPECT_EQ(field_.GetTextString().size(), holds) << width;
+    }
 }
 
 // ---------------------------------------------------------------- editing keys
