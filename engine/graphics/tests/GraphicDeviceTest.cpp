@@ -215,34 +215,36 @@ TEST_F(DeviceCreate, NoDefaultShaderWithoutShaderVersions)
 
 // ---------------------------------------------------------------- viewport and clear
 
-TEST_F(DeviceTest, ViewportZeroSizesAreTheBackBuffers)
+TEST_F(DeviceTest, ViewportZeroSizesAreTheRestOfTheBackBuffer)
 {
     CreateDevice();
-    struct Case {
+    const render::Viewport none{7, 7, 7, 7, 0, 1};
+    const struct {
         u32 x, y, width, height;
-        i32 result;
-        render::Viewport kept;
+        render::Viewport kept;  // none: refused, the last one stays
+    } cases[] = {
+        {0, 0, 0, 0, {0, 0, 1024, 768, 0, 1}},
+        {10, 20, 0, 0, {10, 20, 1014, 748, 0, 1}},
+        {512, 0, 0, 384, {512, 0, 512, 384, 0, 1}},
+        {1023, 767, 0, 0, {1023, 767, 1, 1, 0, 1}},
+        {1024, 0, 0, 0, none},
+        {0, 768, 0, 0, none},
+        {1025, 0, 0, 10, none},
+        {0, 769, 10, 0, none},
+        {1000, 700, 24, 68, {1000, 700, 24, 68, 0, 1}},
+        {1000, 700, 25, 68, none},
     };
-    const Case cases[] = {
-        {0, 0, 0, 0, 1, {0, 0, 1024, 768, 0, 1}},
-        {512, 0, 512, 0, 1, {512, 0, 512, 768, 0, 1}},
-        {0, 384, 0, 384, 1, {0, 384, 1024, 384, 0, 1}},
-        // A full width from x = 10 reaches past the target: refused, the
-        // viewport stays.
-        {10, 20, 0, 0, 0, {0, 384, 1024, 384, 0, 1}},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(device_.SetViewport(c.x, c.y, c.width, c.height), c.result);
-        EXPECT_EQ(device_.GetViewport(), c.kept);
-        EXPECT_EQ(Fake().CurrentViewport(), c.kept);
+    render::Viewport last{};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x << ',' << c.y << ' ' << c.width << 'x' << c.height);
+        const bool refused = c.kept == none;
+        EXPECT_EQ(device_.SetViewport(c.x, c.y, c.width, c.height), refused ? 0 : 1);
+        if (!refused) last = c.kept;
+        EXPECT_EQ(device_.GetViewport(), last);
+        EXPECT_EQ(Fake().CurrentViewport(), last);
+        EXPECT_EQ(device_.GetViewportOrigin().x, f32(last.x));
+        EXPECT_EQ(device_.GetViewportOrigin().y, f32(last.y));
     }
-    const render::Call last = fake_->Find(render::CallMatch("SetViewport")).back();
-    EXPECT_EQ(last.U32("width"), 1024u);   // substituted before the device saw it
-    EXPECT_EQ(last.U32("height"), 768u);
-
-    const ViewportOrigin origin = device_.GetViewportOrigin();
-    EXPECT_EQ(origin.x, 0.0f);
-    EXPECT_EQ(origin.y, 384.0f);
 }
 
 TEST_F(DeviceTest, ClearCoversTheCurrentViewportOnly)
