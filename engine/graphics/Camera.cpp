@@ -117,10 +117,13 @@ void CCamera::SetViewport(u32 x, u32 y, u32 width, u32 height)
     CGraphicDevice* device = GetGraphicDevice();
     projection_.viewportX = x;
     projection_.viewportY = y;
+    // A zero size is the rest of the back buffer from the origin, as the
+    // device takes it: the whole size from a non-zero origin would be refused.
+    const auto rest = [](u32 size, u32 from) { return size > from ? size - from : 0; };
     if (width) projection_.viewportWidth = width;
-    else if (device) projection_.viewportWidth = device->GetBackBufferWidth();
+    else if (device) projection_.viewportWidth = rest(device->GetBackBufferWidth(), x);
     if (height) projection_.viewportHeight = height;
-    else if (device) projection_.viewportHeight = device->GetBackBufferHeight();
+    else if (device) projection_.viewportHeight = rest(device->GetBackBufferHeight(), y);
 }
 
 i32 CCamera::Apply()

@@ -283,8 +283,11 @@ i32 CGraphicDevice::SetViewport(u32 x, u32 y, u32 width, u32 height)
     render::Viewport viewport;
     viewport.x = x;
     viewport.y = y;
-    viewport.width = width ? width : params_.backBufferWidth;
-    viewport.height = height ? height : params_.backBufferHeight;
+    // A zero size takes the rest of the back buffer from the origin; with
+    // no rest left there is nothing to cover.
+    if ((!width && x >= params_.backBufferWidth) || (!height && y >= params_.backBufferHeight)) return 0;
+    viewport.width = width ? width : params_.backBufferWidth - x;
+    viewport.height = height ? height : params_.backBufferHeight - y;
     viewport.minZ = 0.0f;
     viewport.maxZ = 1.0f;
     if (!Ok(device_->SetViewport(viewport))) return 0;

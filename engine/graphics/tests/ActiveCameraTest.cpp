@@ -88,8 +88,6 @@ void ExpectNear(const CVector3& got, const CVector3& want)
 TEST(ActiveCamera, EmptyTracksLookFromTenAlongZWithSixtyDegrees)
 {
     CActiveCamera active;
-    EXPECT_STREQ(active.GetClassName(), "CActiveCamera");
-    EXPECT_STREQ(active.GetName(), "ActiveCamera");
     active.GetEnableTrack().AddKey(0, 1);
     CCamera camera;
     ASSERT_EQ(active.Update(3, &camera, nullptr, nullptr, nullptr, nullptr), 1);
@@ -184,6 +182,8 @@ TEST(ActiveCamera, TracksBlendCurvesAndFloatsAndStepIntegers)
     ExpectNear(camera.GetEye(), CVector3(100, 3, 13.75f));
     EXPECT_EQ(camera.GetProjectionParams()->fov, 45.0f);
 
+    // Exactly on a key its value holds: Enable is 0 from 1.5 on.
+    EXPECT_EQ(active.Update(1.5f, &camera, &first, nullptr, &second, nullptr), 0);
     EXPECT_EQ(active.Update(1.75f, &camera, &first, nullptr, &second, nullptr), 0);
     ASSERT_EQ(active.Update(2, &camera, &first, nullptr, &second, nullptr), 1);
     ExpectNear(camera.GetTarget(), CVector3(2, 100, 0));

@@ -36,41 +36,38 @@ TEST(Camera, StartsWithIdentityViewAndAllZeroProjection)
     EXPECT_EQ(camera.GetDistance(), 0.0f);
 }
 
-TEST(Camera, LookAtAlongPlusZIsTheIdentityRotation)
+TEST(Camera, LookAtBuildsViewAnglesAndOrthonormalUp)
 {
-    const CCamera camera = LookingAt({0, 0, -10});
-    EXPECT_EQ(camera.GetDistance(), -10.0f);
-    // atan2(+0, -1) is pi: the yaw comes out 360, not 0.
-    EXPECT_TRUE(Near(camera.GetAngles(), {0, 360, 0}, 0));
-    EXPECT_TRUE(Near(*camera.GetViewMatrix(), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 10, 1}, 0));
-    EXPECT_TRUE(Near(camera.GetOrientation(), CMatrix(), 0));
-    EXPECT_TRUE(Near(camera.GetUp(), {0, 1, 0}, 0));
-}
-
-TEST(Camera, LookAtFromPlusZTurnsHalfWayRound)
-{
-    const CCamera camera = LookingAt({0, 0, 10});
-    EXPECT_TRUE(Near(camera.GetAngles(), {0, 180, 0}, 0));
-    // Camera right is world -x, forward world -z.
-    EXPECT_TRUE(Near(*camera.GetViewMatrix(), {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 10, 1}, 0));
-    EXPECT_TRUE(Near(Transformed({1, 0, 0}, *camera.GetViewMatrix()), {-1, 0, 10}, 0));
-    // The orientation is the view's rotation inverted: its transpose.
-    EXPECT_TRUE(Near(camera.GetOrientation(), {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1}, 0));
-}
-
-TEST(Camera, LookingDownKeepsTheOrthonormalUp)
-{
-    const CCamera camera = LookingAt({0, 10, -10});
-    EXPECT_NEAR(camera.GetDistance(), -14.142136f, 1e-5f);
-    EXPECT_TRUE(Near(camera.GetAngles(), {45, 360, 0}, 1e-5f));
-    // The up given was world up; the one used leans back with the camera.
-    EXPECT_TRUE(Near(camera.GetUp(), {0, kHalfRoot2, kHalfRoot2}, 1e-6f));
-    EXPECT_TRUE(Near(*camera.GetViewMatrix(),
-                     {1, 0, 0, 0, 0, kHalfRoot2, -kHalfRoot2, 0, 0, kHalfRoot2, kHalfRoot2, 0, 0, 0, 14.142136f, 1},
-                     1e-5f));
-    CVector3 direction;
-    EXPECT_EQ(camera.GetViewDirection(&direction), &direction);
-    EXPECT_TRUE(Near(direction, {0, -10, 10}, 0));
+    constexpr f32 h = kHalfRoot2;
+    const struct {
+        CVector3 eye;
+        f32 distance;
+        CVector3 angles, up;
+        CMatrix view;
+    } cases[] = {
+        // atan2(+0, -1) is pi: the yaw comes out 360, not 0.
+        {{0, 0, -10}, -10, {0, 360, 0}, {0, 1, 0}, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 10, 1}},
+        // Camera right is world -x, forward world -z.
+        {{0, 0, 10}, -10, {0, 180, 0}, {0, 1, 0}, {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 10, 1}},
+        // The up given was world up; the one used leans back with the camera.
+        {{0, 10, -10}, -14.142136f, {45, 360, 0}, {0, h, h}, {1, 0, 0, 0, 0, h, -h, 0, 0, h, h, 0, 0, 0, 14.142136f, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.eye.z);
+        const CCamera camera = LookingAt(c.eye);
+        EXPECT_NEAR(camera.GetDistance(), c.distance, 1e-5f);
+        EXPECT_TRUE(Near(camera.GetAngles(), c.angles, 1e-5f));
+        EXPECT_TRUE(Near(camera.GetUp(), c.up, 1e-6f));
+        EXPECT_TRUE(Near(*camera.GetViewMatrix(), c.view, 1e-5f));
+        // The orientation is the view's rotation inverted: its transpose.
+        CMatrix turn = *camera.GetViewMatrix();
+        turn.m[3][0] = turn.m[3][1] = turn.m[3][2] = 0;
+        for (int r = 0; r < 3; ++r)
+            for (int k = 0; k < 3; ++k) EXPECT_NEAR(camera.GetOrientation().m[r][k], turn.m[k][r], 1e-6f);
+        CVector3 direction;
+        EXPECT_EQ(camera.GetViewDirection(&direction), &direction);
+        EXPECT_TRUE(Near(direction, CVector3(0, 0, 0) - c.eye, 0));
+    }
 }
 
 TEST(Camera, PerspectiveMatrix)

@@ -28,12 +28,16 @@ TEST_F(DeviceCamera, SizesComeFromTheWindowAndTheBackBuffer)
     camera.SetPerspective(60, 0, 1, 100);
     EXPECT_EQ(camera.GetProjectionParams()->aspect, 0.0f);
 
+    // A zero size is the rest of the back buffer, as the device takes it.
     camera.SetViewport(5, 6, 0, 0);
     const CameraProjection* p = camera.GetProjectionParams();
     EXPECT_EQ(p->viewportX, 5u);
-    EXPECT_EQ(p->viewportY, 6u);
-    EXPECT_EQ(p->viewportWidth, 1024u);
-    EXPECT_EQ(p->viewportHeight, 768u);
+    EXPECT_EQ(p->viewportWidth, 1019u);
+    EXPECT_EQ(p->viewportHeight, 762u);
+    EXPECT_EQ(camera.Apply(), 1);
+    camera.SetViewport(1024, 0, 0, 0);
+    EXPECT_EQ(p->viewportWidth, 0u);
+    EXPECT_EQ(camera.Apply(), 0);
     camera.SetViewport(0, 0, 300, 0);
     EXPECT_EQ(p->viewportWidth, 300u);
     EXPECT_EQ(p->viewportHeight, 768u);

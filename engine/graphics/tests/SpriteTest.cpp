@@ -97,10 +97,10 @@ TEST_F(Sprites, AnchorsScalesAndKeptCentresPlaceTheQuad)
         {"centred on the point", 100, &kSource, 1, 1, 0, 0, 0, 2 | 32, 68, 34, 64, 32},
         {"right bottom", 100, &kSource, 1, 1, 0, 0, 0, 4 | 64, 36, 18, 64, 32},
         {"scaled from the corner", 100, &kSource, 2, 0.5f, 0, 0, 0, 17, 100, 50, 128, 16},
-        {"scaled about the unscaled centre", 100, &kSource, 2, 2, 0, 1, 1, 17, 68, 34, 128, 64},
+        {"scaled about the unscaled centre", 100, &kSource, 2, 0.5f, 0, 1, 1, 17, 68, 58, 128, 16},
         {"right edge kept centre: 150 to 350", 300, &hundred, 2, 1, 0, 1, 0, 4 | 16, 150, 50, 200, 10},
         {"bottom edge kept centre", 100, &kSource, 1, 0.5f, 0, 0, 1, 1 | 64, 100, 26, 64, 16},
-        {"centre flags ignore kept centres", 100, &kSource, 2, 2, 0, 1, 1, 2 | 32, 36, 18, 128, 64},
+        {"centre flags ignore kept centres", 100, &kSource, 2, 0.5f, 0, 1, 1, 2 | 32, 36, 42, 128, 16},
         {"whole image turned: sides swap", 100, nullptr, 1, 1, 4, 0, 0, 17, 100, 50, 128, 256},
         {"turned and scaled, centred", 100, &kSource, 2, 1, 5, 0, 0, 2 | 32, 84, -14, 32, 128},
     };

@@ -1,7 +1,8 @@
 // Filters on real OpenGL, read back pixel by pixel: one blur pass spreads a
 // dot by the weights the filter set, the glow brightens what was drawn into
 // the glow target and leaves the rest of the scene as it was, and a capture
-// of the back buffer drawn back changes nothing.
+// of the back buffer drawn back changes nothing; and a sprite scaled unevenly
+// under the default alpha test.
 #include "engine/graphics/Filter.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Texture.h"
@@ -178,6 +179,28 @@ TEST_F(FilterGl, ACapturedBackBufferDrawnBackIsUnchanged)
     size_t differing = 0;
     for (size_t i = 0; i < after.size(); ++i) differing += after[i] != before[i];
     EXPECT_EQ(differing, 0u);
+}
+
+TEST_F(FilterGl, AnUnevenlyScaledSpriteKeepsOnlyTexelsAboveTheAlphaReference)
+{
+    // The default alpha test passes alpha > 5: a texel of exactly 5 is cut.
+    const u32 texels[4] = {0x05FF0000u, 0x0600FF00u, 0xFF0000FFu, 0xFFFFFF00u};
+    CTexture sprite;
+    ASSERT_EQ(sprite.Create(2, 2, 0, render::kFormatA8R8G8B8, render::kPoolManaged), 1);
+    ASSERT_EQ(sprite.SetPixels(2, 2, texels, 4), 1);
+    PointSampling();
+    device_.SetBlendMode(0);  // copied as they are, alpha aside
+    // 2 x 2 texels scaled 8 across and 4 down: 16 x 8 pixels from (10, 10).
+    ASSERT_EQ(sprite.DrawSprite(10, 10, 0, nullptr, 8, 4, 0xFFFFFFFFu, kOrientNormal, 0, 0, 1 | 16), 1);
+    render::Surface* screen = device_.GetBackBuffer();
+    const struct {
+        i32 x, y;
+        u32 rgb;
+    } pixels[] = {
+        {12, 12, 0x000000}, {20, 12, 0x00FF00}, {25, 13, 0x00FF00}, {26, 12, 0x000000},
+        {12, 14, 0x0000FF}, {17, 17, 0x0000FF}, {18, 17, 0xFFFF00}, {12, 18, 0x000000},
+    };
+    for (const auto& p : pixels) EXPECT_EQ(Pixel(screen, p.x, p.y) & 0xFFFFFFu, p.rgb) << p.x << "," << p.y;
 }
 
 }  // namespace
