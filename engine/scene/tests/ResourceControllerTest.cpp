@@ -15,6 +15,7 @@
 #include "engine/platform/Sound.h"
 #include "engine/platform/SoundBuffer.h"
 #include "engine/scene/EffectContainer.h"
+#include "engine/scene/EffectObject.h"
 #include "engine/scene/ResourceController.h"
 #include "engine/scene/ResourceControllerFile.h"
 #include "engine/scene/SceneResource.h"
@@ -385,6 +386,31 @@ TEST_F(Controller, AnEffectNamedAsOneListedIsDropped)
     EXPECT_EQ(c.Load("Effect\\Full.efc", 1), 0u);
     EXPECT_EQ(c.Load("Effect\\Missing.efc", 1), 0u);
     EXPECT_EQ(c.GetEffectList()->GetCount(), 1u);
+}
+
+// A list naming an effect whose trail asks for more vertices than a trail
+// draws loads whole, at the limit and past it.
+TEST_F(Controller, AListNamingAnEffectWithALongTrailLoads)
+{
+    for (const u32 vertices : {4096u, 4098u}) {
+        SCOPED_TRACE(vertices);
+        CEffectContainer made;
+        made.SetName("Efc_long");
+        auto* object = new CEffectObject();
+        CEffectTrace trace;
+        trace.vertexCount = vertices;
+        object->AddTrace(trace);
+        made.AddObject(object);
+        const std::string efc = made.SaveToMemory();
+        WriteBytes("Effect/Efc_long.efc", efc);
+        WriteBytes("Long.grc", Grc(0, {"Effect\\Efc_long.efc", "Hit.wav"}));
+        CResourceController c;
+        ASSERT_EQ(c.Load("Long.grc", 1), 1u);
+        auto* loaded = static_cast<CEffectContainer*>(c.GetEffectList()->FindByName("Efc_long"));
+        ASSERT_NE(loaded, nullptr);
+        EXPECT_EQ(loaded->GetObject(0)->GetTrace(0)->vertexCount, vertices);
+        EXPECT_EQ(c.GetSoundList()->GetCount(), 1u) << "the records after it load too";
+    }
 }
 
 TEST_F(Controller, SaveGrcWritesTheListAndItsArchives)
