@@ -556,21 +556,6 @@ TEST_F(Controller, ShadersAndModelsLoadFromFilesAndArchives)
     EXPECT_NE(c.GetShaderList()->FindByName("Wing.fx"), nullptr);
     EXPECT_EQ(c.Load("Ship.mdl", 1), 1u);   // listed already: not read again
     EXPECT_EQ(c.GetModelList()->GetCount(), 1u);
-
-    // Shaders loaded from files are gathered into their archive.
-    CResourceController saved;
-    ASSERT_EQ(saved.Load("Glow.fx", 1), 1u);
-    const std::string path = folder_ / "Shaders.grc";
-    fakeWindow_->AnswerFileDialogs({path});
-    ASSERT_EQ(saved.SaveGrc(&system_, 1), 1u);
-    EXPECT_EQ(ReadBytes("Shader/Glow.fx"), kShaderText);
-    CqelPackFile shaders;
-    ASSERT_EQ(shaders.Open("Data\\Shader.gpk"), 1u);
-    ASSERT_EQ(shaders.GetCount(), 1u);
-    EXPECT_NE(shaders.FindEntry("Shader\\Glow.fx"), nullptr);
-    CResourceController again;
-    ASSERT_EQ(again.Load(path.c_str(), 1), 1u);
-    EXPECT_NE(again.GetShaderList()->FindByName("Shader\\Glow.fx"), nullptr);
 }
 
 namespace {
