@@ -399,10 +399,14 @@ TEST_F(EffectSound, OneSoundKeyStartsAVoiceEachUpdate)
 
 TEST_F(EffectSound, AMasterVolumeBelowMinus9999SilencesEffects)
 {
-    controller_.SetSeVolume(-10000);
-    CEffect* e = container_.PlayInScene(&controller_, 0, nullptr);
-    Run(e, 5, 50);
-    EXPECT_EQ(Playing(), 0u);
+    for (const i32 master : {-9999, -10000}) {
+        controller_.SetSeVolume(master);
+        CEffect* e = container_.PlayInScene(&controller_, 0, nullptr);
+        Run(e, 1, 50);
+        EXPECT_EQ(Playing(), master == -9999 ? 1u : 0u) << master;
+        e->Release();
+        buffer_.StopAll(1);
+    }
     controller_.SetSeVolume(0);
     container_.GetObject(0)->BindResource(nullptr);
     CEffect* f = container_.PlayInScene(&controller_, 0, nullptr);
