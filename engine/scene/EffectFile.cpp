@@ -179,7 +179,6 @@ bool ReadTrace(Cursor& in, CEffectTrace& trace)
     trace.alphaDecrease = r.F();
     trace.widthFactor = r.F();
     trace.vertexCount = r.U();
-    if (trace.vertexCount > kMaxTraceVertices) return false;
     trace.SetTextureName(name.text);
     return !name.text || trace.GetTextureName();
 }

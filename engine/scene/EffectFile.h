@@ -17,8 +17,9 @@
 // Files come from outside the program: every length and count is held
 // against what is left before anything is made for it, names are cut at
 // their first NUL and always end, a settings block stored longer than ours
-// has its excess skipped (a shorter one keeps our defaults past it), and a
-// trail may hold at most kMaxTraceVertices vertices. A damaged file is
+// has its excess skipped (a shorter one keeps our defaults past it). A
+// trace's vertex count is kept as stored, however large: only the trail
+// drawn for it is bounded (CParticle::kMaxTrailVertices). A damaged file is
 // refused whole.
 #pragma once
 
@@ -39,9 +40,6 @@ static_assert(kMinObjectRecord == 484);
 // The smallest trace entry: the ignored word, two points, two floats, the
 // vertex count and an empty name.
 constexpr u32 kMinTraceEntry = 4 + 12 + 12 + 4 + 4 + 4 + 4;
-// Vertices of one trail (two per trail point); a particle makes one trail
-// for each entry at its birth.
-constexpr u32 kMaxTraceVertices = 4096;
 
 // u32 n and n bytes of text: *out gets an AlignedAlloc'd copy of the text
 // up to its first NUL, always ended (null for n = 0); false when the bytes

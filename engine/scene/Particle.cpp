@@ -133,7 +133,7 @@ void CParticle::MakeTrails()
         // One slot per entry, empty where a trail cannot show (fewer than
         // two points) or cannot be made.
         CPrimitiveList* list = nullptr;
-        const u32 points = trace->vertexCount / 2;
+        const u32 points = std::min(trace->vertexCount, kMaxTrailVertices) / 2;
         if (points >= 2) {
             list = new CPrimitiveList();
             if (list && !list->Create(2, points, kTrailStride, kTrailFvf, 2)) {

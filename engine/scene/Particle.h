@@ -30,6 +30,11 @@ class CParticle : public CObjectBase {
     ORV_VALUE_CLASS(CParticle)
 
 public:
+    // The most vertices a trail's buffer holds: a trace entry asking for
+    // more draws its newest points only, so no file can make a particle's
+    // birth allocate without bound.
+    static constexpr u32 kMaxTrailVertices = 4096;
+
     CParticle() = default;
     // Every field copied; the trail list and the animation controller
     // stay the source's (the pools never copy a live particle).

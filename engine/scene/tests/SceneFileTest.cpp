@@ -138,61 +138,6 @@ TEST(SceneFile, ReadsTheGoldenLayoutFieldByField)
     EXPECT_EQ(ReadBytes(folder / "Again.sce"), Golden());
 }
 
-TEST(SceneFile, LayoutsMadeInCodeComeBackWhole)
-{
-    TempFolder folder;
-    CSceneResource source;
-    ASSERT_EQ(LoadBytes(source, SceneFile("", {Nested(0), Nested(0)})), 1u);
-    EXPECT_EQ(source.GetName(), nullptr);
-    CSceneObject* a = source.GetLayer(0);
-    a->SetName("日本語の名前");
-    a->GetRotationTrack().AddKey(0.25f, CVector3(0, 0, 90), 0.5f);
-    a->GetColourTrack().AddKey(1.0f, CVector4(1, 0, 0, 1));
-    a->GetSettings().group = 1;
-    auto* child = new CSceneObject("Child", a->GetChildren());
-    AppendLayer(a->GetChildren(), child);
-    child->SetTextureRecursive(nullptr);
-    child->SetOffset(3, 4);
-    CSceneObject* second = source.GetLayer(1);
-    second->SetName(nullptr);
-    ASSERT_EQ(source.Save((folder / "Code.sce").c_str()), 1u);
-
-    CSceneResource read;
-    ASSERT_EQ(read.LoadFromFile((folder / "Code.sce").c_str()), 1u);
-    EXPECT_EQ(read.GetName(), nullptr);
-    ASSERT_EQ(read.GetLayerCount(), 2u);
-    EXPECT_STREQ(read.GetLayer(0)->GetName(), "日本語の名前");
-    EXPECT_EQ(read.GetLayer(0)->GetSettings().group, 1u);
-    EXPECT_EQ(read.GetLayer(0)->GetRotationTrack().GetAt(0)->value.z, 90.0f);
-    EXPECT_EQ(read.GetLayer(0)->GetColourTrack().GetAt(0)->time, 1.0f);
-    ASSERT_EQ(read.GetLayer(0)->GetChildCount(), 1u);
-    EXPECT_EQ(read.GetLayer(0)->GetChild(0)->GetSettings().offset.position.y, 4.0f);
-    // An unnamed layer is never found by name.
-    EXPECT_EQ(read.GetLayer(1)->GetName(), nullptr);
-    EXPECT_EQ(read.FindLayer("L"), nullptr);
-    EXPECT_EQ(read.FindLayer("Child"), read.GetLayer(0)->GetChild(0));
-
-    ASSERT_EQ(read.Save((folder / "Again.sce").c_str()), 1u);
-    EXPECT_EQ(ReadBytes(folder / "Again.sce"), ReadBytes(folder / "Code.sce"));
-}
-
-TEST(SceneFile, EmptyLayoutsAndScenesWithoutLayers)
-{
-    TempFolder folder;
-    CSceneResource none;
-    ASSERT_EQ(none.Save((folder / "None.sce").c_str()), 1u);
-    EXPECT_EQ(ReadBytes(folder / "None.sce"), Bytes().U32(0).U32(0).Str());
-
-    CSceneResource empty;
-    ASSERT_EQ(empty.LoadFromFile((folder / "None.sce").c_str()), 1u);
-    ASSERT_NE(empty.GetLayers(), nullptr);
-    EXPECT_EQ(empty.GetLayerCount(), 0u);
-    EXPECT_EQ(empty.Initialize(0), 1);
-    EXPECT_EQ(empty.Update(0), 1);
-    EXPECT_EQ(empty.Draw(0), 1);
-    EXPECT_EQ(empty.FindLayer("L"), nullptr);
-}
-
 TEST(SceneFile, ADamagedLayoutIsRefusedWhole)
 {
     const std::string golden = Golden();

@@ -4,6 +4,7 @@
 #include "engine/graphics/PSDReader.h"
 #include "engine/graphics/Texture.h"
 #include "engine/graphics/tests/PsdBuilder.h"
+#include "engine/scene/SceneFile.h"
 #include "engine/scene/SceneObject.h"
 #include "engine/scene/SceneResource.h"
 #include "host/kernel/tests/TempFolder.h"
@@ -151,28 +152,43 @@ TEST_F(ScenePsd, AFailedBuildLeavesTheLayersAsTheyWere)
     EXPECT_STREQ(scene_.GetLayer(0)->GetName(), "Title");
 }
 
-TEST_F(ScenePsd, AnOpenGroupTakesTheRestOfTheLayoutOnce)
+TEST_F(ScenePsd, AnOpenGroupTakesTheRestOfTheLayoutOnceUpToTheDeepestALayoutHolds)
 {
-    // Forty groups that never close: each layer belongs to the innermost.
-    std::vector<Record> layout;
-    for (int i = 0; i < 40; ++i) {
-        layout.push_back({"</Layer group>", kFolder, 0, 0, 0, 0});
-        layout.push_back({"Item", 0, 0, 0, 8, 8});
-    }
-    Build(layout, {{"Item", 0, 0, 0, 8, 8}});
-    ASSERT_EQ(Load(), 1u);
-    ASSERT_EQ(scene_.GetLayerCount(), 1u);
-    u32 levels = 0, items = 0;
-    for (const CSceneObject* g = scene_.GetLayer(0); g; ++levels) {
-        const CSceneObject* next = nullptr;
-        for (u32 i = 0; i < g->GetChildCount(); ++i) {
-            if (g->GetChild(i)->GetSettings().group) next = g->GetChild(i);
-            else ++items;
+    // Groups that never close: each layer belongs to the innermost. As
+    // many as a layout file can hold build, and the layout saved loads
+    // again; one more is refused.
+    for (const u32 groups : {scene_file::kMaxLayerDepth, scene_file::kMaxLayerDepth + 1}) {
+        SCOPED_TRACE(groups);
+        std::vector<Record> layout;
+        for (u32 i = 0; i < groups; ++i) {
+            layout.push_back({"</Layer group>", kFolder, 0, 0, 0, 0});
+            layout.push_back({"Item", 0, 0, 0, 8, 8});
         }
-        g = next;
+        Build(layout, {{"Item", 0, 0, 0, 8, 8}});
+        CSceneResource scene;
+        const u32 built =
+            scene.LoadPsd((folder_ / "layout.psd").c_str(), (folder_ / "atlas.psd").c_str(), &texture_);
+        if (groups > scene_file::kMaxLayerDepth) {
+            EXPECT_EQ(built, 0u);
+            continue;
+        }
+        ASSERT_EQ(built, 1u);
+        ASSERT_EQ(scene.GetLayerCount(), 1u);
+        u32 levels = 0, items = 0;
+        for (const CSceneObject* g = scene.GetLayer(0); g; ++levels) {
+            const CSceneObject* next = nullptr;
+            for (u32 i = 0; i < g->GetChildCount(); ++i) {
+                if (g->GetChild(i)->GetSettings().group) next = g->GetChild(i);
+                else ++items;
+            }
+            g = next;
+        }
+        EXPECT_EQ(levels, groups);
+        EXPECT_EQ(items, groups);
+        ASSERT_EQ(scene.Save((folder_ / "deep.sce").c_str()), 1u);
+        CSceneResource read;
+        EXPECT_EQ(read.LoadFromFile((folder_ / "deep.sce").c_str()), 1u);
     }
-    EXPECT_EQ(levels, 40u);
-    EXPECT_EQ(items, 40u);
 }
 
 TEST_F(ScenePsd, BuildsFromLayeredFilesImageMagickWrote)

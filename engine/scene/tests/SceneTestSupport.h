@@ -20,6 +20,7 @@ class Bytes {
 public:
     Bytes& U8(u32 v) { return Little(v, 1); }
     Bytes& U32(u32 v) { return Little(v, 4); }
+    Bytes& I32(i32 v) { return Little(u32(v), 4); }
     Bytes& F32(f32 v)
     {
         u32 w;
@@ -30,6 +31,14 @@ public:
     {
         for (f32 v : values) F32(v);
         return *this;
+    }
+    Bytes& V3(f32 x, f32 y, f32 z) { return Floats({x, y, z}); }
+    Bytes& V4(f32 x, f32 y, f32 z, f32 w) { return Floats({x, y, z, w}); }
+    // A key-frame block with no keys: name, 0 keys, interpolate, loop 0,
+    // the default value's words.
+    Bytes& EmptyTrack(const std::string& name, u32 interpolate, std::initializer_list<f32> defaults)
+    {
+        return Name(name).U32(0).U32(interpolate).U32(0).Floats(defaults);
     }
     Bytes& Zeros(size_t n) { return Raw(std::string(n, '\0')); }
     // NUL-padded to n bytes.
