@@ -49,6 +49,7 @@ int main(int argc, char** argv)
     seeds::MakeEffectSeeds(root);
     seeds::MakeScriptSeeds(root);
     seeds::MakeSceneSeeds(root);
+    seeds::MakeBattleSeeds(root);
     std::free(root);
     return 0;
 }

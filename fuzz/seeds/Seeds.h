@@ -36,5 +36,6 @@ void MakeModelSeeds(const std::string& root);
 void MakeEffectSeeds(const std::string& root);
 void MakeScriptSeeds(const std::string& root);
 void MakeSceneSeeds(const std::string& root);
+void MakeBattleSeeds(const std::string& root);
 
 }  // namespace seeds

@@ -1,0 +1,45 @@
+// Seeds of the battle records: set-ups written by the record's own writer.
+#include "fuzz/seeds/Seeds.h"
+#include "game/battle/scene/BattleSetup.h"
+
+#include <cstring>
+
+namespace seeds {
+
+void MakeBattleSeeds(const std::string& root)
+{
+    Sink sink(root, "battle_setup");
+    CBattleSetup setup;
+    setup.option.randomSeed = 12345;
+    sink.Add("default", WriteBattleSetup(setup));
+
+    // A network battle: drawn stage, music and characters, named players,
+    // every field away from its default.
+    setup.localEntry = 2;
+    setup.option.stage = CBattleOption::kRandomStage;
+    setup.option.drawnStage = 18;
+    setup.option.music = 7;
+    setup.option.timeSetting = 0;
+    setup.option.inputDelay = 4;
+    for (u32 i = 0; i < setup.count; ++i) {
+        CBattleEntry& e = *setup.GetEntry(i);
+        e.kind = i;
+        e.character = i == 1 ? CBattleEntry::kRandomCharacter : i * 5;
+        e.drawnCharacter = 17 - i;
+        e.variant = i & 1;
+        e.drawnVariant = 1;
+        e.factorLevel = i;
+        e.ownMusic = 50 - i;
+        e.characterFloats[i % 3] = 0.5f * f32(i);
+        std::strcpy(e.name, i == 3 ? "\x83\x76\x83\x8c\x83\x43\x83\x84\x81\x5b" : "Player");
+    }
+    const std::string network = WriteBattleSetup(setup);
+    sink.Add("network", network);
+    // Refused: cut short, and a wrong count.
+    sink.Add("cut", network.substr(0, network.size() - 1));
+    std::string count = network;
+    count[0] = 3;
+    sink.Add("count", count);
+}
+
+}  // namespace seeds
