@@ -111,12 +111,7 @@ TEST_F(GlExact, ABufferLockedAndDrawnAtAnOffset) {
     ASSERT_EQ(vb->Lock(4 * sizeof(ColorVertex), sizeof quad, &data, 0), Result::Ok);
     std::memcpy(data, quad, sizeof quad);
     ASSERT_EQ(vb->Unlock(), Result::Ok);
-    Ref<IndexBuffer> ib;
-    ASSERT_EQ(device->CreateIndexBuffer(6 * 2, 0, kFormatIndex16, kPoolManaged, ib.Put()), Result::Ok);
-    ASSERT_EQ(ib->Lock(0, 0, &data, 0), Result::Ok);
-    const uint16_t indices[6] = {0, 1, 2, 0, 2, 3};
-    std::memcpy(data, indices, sizeof indices);
-    ASSERT_EQ(ib->Unlock(), Result::Ok);
+    Ref<IndexBuffer> ib = QuadIndices();
     for (int by = 0; by < 2; ++by) {
         SCOPED_TRACE(by ? "base vertex" : "stream offset");
         Begin();
