@@ -107,7 +107,8 @@ void DecodeBlock(const uint8_t* block, Alpha alpha, uint32_t texels[16])
     }
 }
 
-bool DecodeBlocks(const uint8_t* data, size_t available, Alpha alpha, Image& out, std::string& error)
+bool DecodeBlocks(const uint8_t* data, size_t available, Alpha alpha, const Sized& sized, Texels& out,
+    std::string& error)
 {
     const size_t blockBytes = alpha == Alpha::None ? 8 : 16;
     const size_t across = (out.width + 3) / 4, down = (out.height + 3) / 4;
@@ -115,14 +116,15 @@ bool DecodeBlocks(const uint8_t* data, size_t available, Alpha alpha, Image& out
         error = "DDS: the compressed surface is cut short";
         return false;
     }
-    out.pixels.assign(size_t(out.width) * out.height, 0);
+    if (!sized(out.width, out.height)) return false;
+    out.owned.assign(size_t(out.width) * out.height, 0);
     uint32_t texels[16];
     for (size_t by = 0; by < down; ++by) {
         for (size_t bx = 0; bx < across; ++bx) {
             DecodeBlock(data + (by * across + bx) * blockBytes, alpha, texels);
             for (size_t y = 0; y < 4 && by * 4 + y < out.height; ++y)
                 for (size_t x = 0; x < 4 && bx * 4 + x < out.width; ++x)
-                    out.pixels[(by * 4 + y) * out.width + bx * 4 + x] = texels[y * 4 + x];
+                    out.owned[(by * 4 + y) * out.width + bx * 4 + x] = texels[y * 4 + x];
         }
     }
     return true;
@@ -153,7 +155,7 @@ uint32_t Scale(uint32_t value, const Channel& c, uint32_t absent)
     return uint32_t((v * 255 + c.max / 2) / c.max);
 }
 
-bool DecodeMasked(const uint8_t* file, size_t available, Image& out, std::string& error)
+bool DecodeMasked(const uint8_t* file, size_t available, const Sized& sized, Texels& out, std::string& error)
 {
     const uint32_t flags = Le32(file + kFormatFlags);
     const uint32_t bitCount = Le32(file + kBitCount);
@@ -180,15 +182,16 @@ bool DecodeMasked(const uint8_t* file, size_t available, Image& out, std::string
         error = "DDS: the surface is cut short";
         return false;
     }
+    if (!sized(out.width, out.height)) return false;
 
-    out.pixels.resize(size_t(out.width) * out.height);
+    out.owned.resize(size_t(out.width) * out.height);
     const uint8_t* data = file + kHeaderBytes;
     for (size_t y = 0; y < out.height; ++y) {
         const uint8_t* p = data + y * pitch;
         for (size_t x = 0; x < out.width; ++x, p += bytesPerPixel) {
             uint32_t v = 0;
             for (size_t i = 0; i < bytesPerPixel; ++i) v |= uint32_t(p[i]) << (8 * i);
-            out.pixels[y * out.width + x] = Argb(Scale(v, a, 255), Scale(v, r, 0), Scale(v, g, 0), Scale(v, b, 0));
+            out.owned[y * out.width + x] = Argb(Scale(v, a, 255), Scale(v, r, 0), Scale(v, g, 0), Scale(v, b, 0));
         }
     }
     return true;
@@ -198,13 +201,12 @@ bool DecodeMasked(const uint8_t* file, size_t available, Image& out, std::string
 
 bool IsDds(const uint8_t* p, size_t size) { return size >= 4 && std::memcmp(p, "DDS ", 4) == 0; }
 
-bool DecodeDds(const uint8_t* p, size_t size, Image& out, std::string& error)
+bool DecodeDds(const uint8_t* p, size_t size, const Sized& sized, Texels& out, std::string& error)
 {
     if (size < kHeaderBytes || Le32(p + kDescSize) != 124) {
         error = "DDS: damaged header";
         return false;
     }
-    out.fileFormat = kFileDds;
     out.width = Le32(p + kWidth);
     out.height = Le32(p + kHeight);
     if (!CheckSize(out.width, out.height, error)) return false;
@@ -213,15 +215,15 @@ bool DecodeDds(const uint8_t* p, size_t size, Image& out, std::string& error)
     const uint32_t flags = Le32(p + kFormatFlags);
     if (flags & kHasFourCc) {
         switch (Le32(p + kFourCc)) {
-        case FourCc("DXT1"): return DecodeBlocks(p + kHeaderBytes, available, Alpha::None, out, error);
+        case FourCc("DXT1"): return DecodeBlocks(p + kHeaderBytes, available, Alpha::None, sized, out, error);
         case FourCc("DXT2"):
-        case FourCc("DXT3"): return DecodeBlocks(p + kHeaderBytes, available, Alpha::Explicit, out, error);
+        case FourCc("DXT3"): return DecodeBlocks(p + kHeaderBytes, available, Alpha::Explicit, sized, out, error);
         case FourCc("DXT4"):
-        case FourCc("DXT5"): return DecodeBlocks(p + kHeaderBytes, available, Alpha::Interpolated, out, error);
+        case FourCc("DXT5"): return DecodeBlocks(p + kHeaderBytes, available, Alpha::Interpolated, sized, out, error);
         default: error = "DDS: unsupported compression"; return false;
         }
     }
-    if (flags & kRgb) return DecodeMasked(p, available, out, error);
+    if (flags & kRgb) return DecodeMasked(p, available, sized, out, error);
     error = "DDS: unsupported pixel format";
     return false;
 }

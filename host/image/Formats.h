@@ -6,7 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace host::image::detail {
 
@@ -19,16 +22,29 @@ inline uint32_t Be32(const uint8_t* p)
 
 inline uint32_t Argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return a << 24 | r << 16 | g << 8 | b; }
 
+// A file's texels at its own size, A8R8G8B8, rows top first: the decoder's
+// own buffer (stb's) or one of ours.
+struct Texels {
+    uint32_t width = 0, height = 0;
+    std::unique_ptr<uint32_t, void (*)(void*)> decoder{nullptr, nullptr};
+    std::vector<uint32_t> owned;
+    uint32_t* Data() { return decoder ? decoder.get() : owned.data(); }
+};
+
+// Told the file's size once its header is checked, before anything is
+// decoded; false stops the decode (the reason already set).
+using Sized = std::function<bool(uint32_t width, uint32_t height)>;
+
 // False (with the reason) for a side of 0 or one past kMaxSide, or past
 // kMaxPixels in all.
 bool CheckSize(uint64_t width, uint64_t height, std::string& error);
 
 bool IsDds(const uint8_t* p, size_t size);
-bool DecodeDds(const uint8_t* p, size_t size, Image& out, std::string& error);
+bool DecodeDds(const uint8_t* p, size_t size, const Sized& sized, Texels& out, std::string& error);
 
 // The format of a BMP, PNG, JPG or TGA file by its first bytes, or false.
 bool SniffStbFormat(const uint8_t* p, size_t size, uint32_t& format);
 // Checks the file's structure against its size, then decodes it with stb_image.
-bool DecodeStb(const uint8_t* p, size_t size, uint32_t format, Image& out, std::string& error);
+bool DecodeStb(const uint8_t* p, size_t size, uint32_t format, const Sized& sized, Texels& out, std::string& error);
 
 }  // namespace host::image::detail

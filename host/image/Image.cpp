@@ -42,26 +42,20 @@ uint32_t TargetSide(uint32_t side, const DecodeOptions& options)
 // on the right but not on the left, so the picture would shift. Enlarging,
 // the filter reaches less than a texel past the edge, where a mirror that
 // repeats the edge is the same as clamping; so clamp.
-bool Stretch(Image& image, uint32_t width, uint32_t height, std::string& error)
+bool Stretch(detail::Texels& from, uint32_t* to, uint32_t width, uint32_t height, size_t pitch, std::string& error)
 {
-    if (width == image.width && height == image.height) return true;
-    if (!detail::CheckSize(width, height, error)) {
-        error += " once stretched";
-        return false;
+    const uint32_t* source = from.Data();
+    if (width == from.width && height == from.height) {
+        for (size_t y = 0; y < height; ++y)
+            std::copy_n(source + y * width, width, to + y * pitch);
+        return true;
     }
-    std::vector<uint32_t> stretched(size_t(width) * height);
-    const int ok = stbir_resize_uint8_generic(reinterpret_cast<const unsigned char*>(image.pixels.data()),
-        int(image.width), int(image.height), int(image.width * 4), reinterpret_cast<unsigned char*>(stretched.data()),
-        int(width), int(height), int(width * 4), 4, STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP,
-        STBIR_FILTER_TRIANGLE, STBIR_COLORSPACE_LINEAR, nullptr);
-    if (!ok) {
-        error = "cannot stretch the image";
-        return false;
-    }
-    image.pixels.swap(stretched);
-    image.width = width;
-    image.height = height;
-    return true;
+    const int ok = stbir_resize_uint8_generic(reinterpret_cast<const unsigned char*>(source), int(from.width),
+        int(from.height), int(from.width * 4), reinterpret_cast<unsigned char*>(to), int(width), int(height),
+        int(pitch * 4), 4, STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP, STBIR_FILTER_TRIANGLE,
+        STBIR_COLORSPACE_LINEAR, nullptr);
+    if (!ok) error = "cannot stretch the image";
+    return ok;
 }
 
 bool DecodeInto(const uint8_t* p, size_t size, const DecodeOptions& options, Image& out, std::string& error)
@@ -70,22 +64,47 @@ bool DecodeInto(const uint8_t* p, size_t size, const DecodeOptions& options, Ima
         error = "empty image file";
         return false;
     }
+    // The final size is settled from the header and its room made before
+    // anything is decoded, so a device's limit is known first.
+    uint32_t* dest = nullptr;
+    size_t pitch = 0;
+    const detail::Sized sized = [&](uint32_t w, uint32_t h) {
+        out.srcWidth = w;
+        out.srcHeight = h;
+        out.width = TargetSide(w, options);
+        out.height = TargetSide(h, options);
+        if (!detail::CheckSize(out.width, out.height, error)) {
+            error += " once stretched";
+            return false;
+        }
+        if (options.destination) {
+            dest = options.destination(out.width, out.height, pitch);
+            if (!dest) error = "no room for the image";
+            return dest != nullptr;
+        }
+        out.pixels.resize(size_t(out.width) * out.height);
+        dest = out.pixels.data();
+        pitch = out.width;
+        return true;
+    };
+    detail::Texels texels;
     uint32_t format = 0;
     if (detail::IsDds(p, size)) {
-        if (!detail::DecodeDds(p, size, out, error)) return false;
+        if (!detail::DecodeDds(p, size, sized, texels, error)) return false;
+        out.fileFormat = kFileDds;
     } else if (detail::SniffStbFormat(p, size, format)) {
-        if (!detail::DecodeStb(p, size, format, out, error)) return false;
+        if (!detail::DecodeStb(p, size, format, sized, texels, error)) return false;
+        out.fileFormat = format;
     } else {
         error = "unknown image format";
         return false;
     }
-    out.srcWidth = out.width;
-    out.srcHeight = out.height;
-
     // Keyed on the file's own texels, before stretching blends them.
-    if (options.colorKey != 0) std::replace(out.pixels.begin(), out.pixels.end(), options.colorKey, 0u);
-
-    if (!Stretch(out, TargetSide(out.width, options), TargetSide(out.height, options), error)) return false;
+    if (options.colorKey != 0) {
+        uint32_t* t = texels.Data();
+        std::replace(t, t + size_t(texels.width) * texels.height, options.colorKey, 0u);
+    }
+    if (!Stretch(texels, dest, out.width, out.height, pitch, error)) return false;
     out.levels = uint32_t(std::bit_width(std::max(out.width, out.height)));
     return true;
 }

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,7 +41,7 @@ struct Image {
     uint32_t srcHeight = 0;
     uint32_t levels = 0;      // the full mip chain of width x height
     uint32_t fileFormat = kFileBmp;
-    // A8R8G8B8, width x height, rows top first.
+    // A8R8G8B8, width x height, rows top first (empty with a destination).
     std::vector<uint32_t> pixels;
 };
 
@@ -53,6 +54,10 @@ struct DecodeOptions {
     // When not 0, no side exceeds it after rounding (a device's largest
     // texture); a power of two itself when powerOfTwo is set.
     uint32_t maxSide = 0;
+    // When set, the pixels go to the memory it gives for the final size
+    // (pitch in pixels) instead of Image::pixels; null refuses the image.
+    // Called before the file is decoded, at most once.
+    std::function<uint32_t*(uint32_t width, uint32_t height, size_t& pitch)> destination;
 };
 
 // Decodes one image file held in memory into out. False, with out emptied

@@ -8,6 +8,7 @@
 
 #include <stb_image.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <climits>
@@ -56,21 +57,47 @@ bool IndicesInPalette(const uint8_t* p, const BmpHeader& h, size_t stride, int64
     return true;
 }
 
+// An OS/2 file's 12-byte header and 3-byte palette entries rewritten as the
+// 40-byte header and 4-byte entries the decoder reads correctly: it counts
+// a short header's palette from the wrong byte and refuses or misreads it.
+bool FromOs2(const uint8_t* p, size_t size, std::vector<uint8_t>& out, std::string& error)
+{
+    if (size < 26) return Fail(error, "BMP: damaged header");
+    const uint32_t offset = Le32(p + 10), bits = Le16(p + 24);
+    if (offset < 26 || offset > size) return Fail(error, "BMP: pixels outside the file");
+    // The palette fills the gap between the header and the pixels.
+    const uint32_t entries = bits <= 8 ? std::min<uint32_t>((offset - 26) / 3, 1u << bits) : 0;
+    if (bits <= 8 && entries == 0) return Fail(error, "BMP: damaged palette");
+    if (bits > 8 && offset != 26) return Fail(error, "BMP: unsupported gap before the pixels");
+    const uint32_t newOffset = 54 + 4 * entries;
+    out.assign(newOffset, 0);
+    const auto put = [&](size_t at, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) out[at + i] = uint8_t(v >> (8 * i));
+    };
+    out[0] = 'B', out[1] = 'M';
+    put(10, newOffset, 4);
+    put(14, 40, 4);
+    put(18, Le16(p + 18), 4);   // width and height are unsigned 16-bit here
+    put(22, Le16(p + 20), 4);
+    put(26, Le16(p + 22), 2);   // planes
+    put(28, bits, 2);
+    put(46, entries, 4);
+    for (uint32_t i = 0; i < entries; ++i) std::memcpy(&out[54 + 4 * i], p + 26 + 3 * i, 3);
+    out.insert(out.end(), p + offset, p + size);
+    put(2, uint32_t(out.size()), 4);
+    return true;
+}
+
 bool CheckBmp(const uint8_t* p, size_t size, BmpHeader& h, std::string& error)
 {
     if (size < 14 + 16) return Fail(error, "BMP: damaged header");
     h.offset = Le32(p + 10);
     h.headerSize = Le32(p + 14);
     const uint32_t hs = h.headerSize;
-    if (hs != 12 && hs != 40 && hs != 56 && hs != 108 && hs != 124) return Fail(error, "BMP: unknown header");
+    if (hs != 40 && hs != 56 && hs != 108 && hs != 124) return Fail(error, "BMP: unknown header");
     if (size < 14 + hs) return Fail(error, "BMP: damaged header");
-    int64_t width, height;
-    if (hs == 12) {
-        width = Le16(p + 18), height = Le16(p + 20), h.bitCount = Le16(p + 24), h.compression = kBiRgb;
-    } else {
-        width = int32_t(Le32(p + 18)), height = int32_t(Le32(p + 22));
-        h.bitCount = Le16(p + 28), h.compression = Le32(p + 30);
-    }
+    const int64_t width = int32_t(Le32(p + 18)), height = int32_t(Le32(p + 22));
+    h.bitCount = Le16(p + 28), h.compression = Le32(p + 30);
     if (width <= 0 || height == 0) return Fail(error, "BMP: no pixels");
     h.width = uint32_t(width);
     h.height = uint32_t(height < 0 ? -height : height);
@@ -97,8 +124,7 @@ bool CheckBmp(const uint8_t* p, size_t size, BmpHeader& h, std::string& error)
     if (stride * (h.height - 1) + lastRow > size - h.offset) return Fail(error, "BMP: the pixels are cut short");
     if (bits <= 8) {
         // The palette fills the gap between the header and the pixels.
-        // (The decoder counts a short header's palette from byte 38.)
-        const int64_t entries = hs == 12 ? (int64_t(h.offset) - 38) / 3 : (int64_t(h.offset) - 14 - hs) / 4;
+        const int64_t entries = (int64_t(h.offset) - 14 - hs) / 4;
         if (entries <= 0 || entries > 256) return Fail(error, "BMP: damaged palette");
         if (!IndicesInPalette(p, h, stride, entries)) return Fail(error, "BMP: a pixel outside the palette");
     } else if (h.offset != headerEnd) {
@@ -360,11 +386,7 @@ bool CheckTga(const uint8_t* p, size_t size, std::string& error)
     return true;
 }
 
-bool IsBiRgb32(const uint8_t* p)
-{
-    const uint32_t headerSize = Le32(p + 14);
-    return headerSize != 12 && Le16(p + 28) == 32 && Le32(p + 30) == kBiRgb;
-}
+bool IsBiRgb32(const uint8_t* p) { return Le16(p + 28) == 32 && Le32(p + 30) == kBiRgb; }
 
 }  // namespace
 
@@ -378,11 +400,16 @@ bool SniffStbFormat(const uint8_t* p, size_t size, uint32_t& format)
     return true;
 }
 
-bool DecodeStb(const uint8_t* p, size_t size, uint32_t format, Image& out, std::string& error)
+bool DecodeStb(const uint8_t* p, size_t size, uint32_t format, const Sized& sized, Texels& out, std::string& error)
 {
+    std::vector<uint8_t> converted;
+    if (format == kFileBmp && size >= 18 && Le32(p + 14) == 12) {
+        if (!FromOs2(p, size, converted, error)) return false;
+        p = converted.data();
+        size = converted.size();
+    }
     if (size > size_t(INT_MAX)) return Fail(error, "image file too large");
     const int length = int(size);
-    int w = 0, h = 0, channels = 0;
     bool ok = false;
     switch (format) {
     case kFileBmp: {
@@ -397,23 +424,29 @@ bool DecodeStb(const uint8_t* p, size_t size, uint32_t format, Image& out, std::
     }
     if (!ok) return false;
 
+    int w = 0, h = 0, channels = 0;
+    // (A top-down BMP's height comes back negative.)
+    if (!stbi_info_from_memory(p, length, &w, &h, &channels) || w <= 0 || h == 0)
+        return Fail(error, "cannot decode the image: damaged header");
+    h = h < 0 ? -h : h;
+    if (!sized(uint32_t(w), uint32_t(h))) return false;
     stbi_uc* rgba = stbi_load_from_memory(p, length, &w, &h, &channels, 4);
     if (!rgba) {
         const char* reason = stbi_failure_reason();
         error = std::string("cannot decode the image: ") + (reason ? reason : "unknown reason");
         return false;
     }
-    // 32-bit BI_RGB pixels carry no alpha: the fourth byte is padding.
-    const bool opaque = format == kFileBmp && IsBiRgb32(p);
-    out.fileFormat = format;
+    out.decoder = {reinterpret_cast<uint32_t*>(rgba), stbi_image_free};
     out.width = uint32_t(w);
     out.height = uint32_t(h);
-    out.pixels.resize(size_t(out.width) * out.height);
-    for (size_t i = 0; i < out.pixels.size(); ++i) {
+    // In place: the decoder's buffer is the only copy of the picture.
+    // 32-bit BI_RGB pixels carry no alpha: the fourth byte is padding.
+    const bool opaque = format == kFileBmp && IsBiRgb32(p);
+    const size_t count = size_t(out.width) * out.height;
+    for (size_t i = 0; i < count; ++i) {
         const stbi_uc* t = rgba + 4 * i;
-        out.pixels[i] = Argb(opaque ? 255 : t[3], t[0], t[1], t[2]);
+        out.decoder.get()[i] = Argb(opaque ? 255 : t[3], t[0], t[1], t[2]);
     }
-    stbi_image_free(rgba);
     return true;
 }
 

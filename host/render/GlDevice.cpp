@@ -309,14 +309,27 @@ Result GlDeviceImpl::TestCooperativeLevel() {
     return Result::DeviceNotReset;
 }
 
-// Unlike Direct3D 9, GL keeps every object over a Reset, so resources still
-// alive in the default pool do not stop it.
+// GL would keep every object over a Reset, but Direct3D 9 refuses one while
+// a default-pool resource or a reference to the back buffer or the automatic
+// depth surface lives; refusing here too keeps a forgotten release visible.
+bool GlDeviceImpl::ResetBlocked() const {
+    const uint32_t own = 1 + (autoDepth_ ? 1 : 0);
+    {
+        std::lock_guard lock(core_->mutex);
+        if (core_->defaultPoolLive > own) return true;
+    }
+    // The device's own reference, and one more while bound as the target.
+    if (backBuffer_->Refs() > 1u + (target_ == backBuffer_)) return true;
+    return autoDepth_ && autoDepth_->Refs() > 1u + (depthTarget_ == autoDepth_);
+}
+
 Result GlDeviceImpl::Reset(PresentParams& params) {
     if (!Here()) return Result::InvalidCall;
     {
         std::lock_guard lock(backend_->mutex);
         if (backend_->lost && backend_->lostAnswers > 0) return Result::DeviceLost;
     }
+    if (ResetBlocked()) return Result::InvalidCall;
     PresentParams p = params;
     if (!p.window) p.window = params_.window;
     if (Result r = CompletePresentParams(p, params_.window, caps_.maxTextureWidth); r != Result::Ok) return r;

@@ -57,6 +57,8 @@ struct GlCore {
     std::atomic<uint64_t> nextSurfaceId{1};
     std::atomic<uint32_t> nextLayoutId{1};
     std::shared_ptr<GlRender::State> backend;
+    uint32_t defaultPoolLive = 0;      // default-pool resources, texture levels not counted
+
 
     bool OnContextThread() const { return std::this_thread::get_id() == thread; }
 };
@@ -64,7 +66,8 @@ struct GlCore {
 // A resource's GL side: made or refreshed on the context thread.
 class GlResource {
 public:
-    GlResource(std::shared_ptr<GlCore> core, uint32_t pool);
+    // counted: a default-pool resource that stops a Reset while it lives.
+    GlResource(std::shared_ptr<GlCore> core, uint32_t pool, bool counted = true);
     virtual ~GlResource();
     GlResource(const GlResource&) = delete;
     GlResource& operator=(const GlResource&) = delete;
@@ -88,6 +91,7 @@ protected:
 
     std::atomic<bool> scheduled_{false};
     bool listed_ = false;   // in core->pending
+    const bool counted_;
 };
 
 class GlTextureImpl;
@@ -111,6 +115,7 @@ public:
     bool IsColor() const { return IsColorFormat(desc.format); }
     bool IsDepth() const { return desc.format == kFormatD24S8; }
     bool HasPixels() const { return !pixels.empty(); }
+    uint32_t Refs() const { return RefCount(); }
     // The rect inside the surface, null meaning all of it; false when empty
     // or reaching outside.
     bool Resolve(const Rect* rect, Rect& out) const;
@@ -412,6 +417,7 @@ public:
     Result GetDisplayMode(DisplayMode& out) override;
     Result TestCooperativeLevel() override;
     Result Reset(PresentParams& params) override;
+    bool ResetBlocked() const;
     Result BeginScene() override;
     Result EndScene() override;
     Result Present() override;

@@ -42,9 +42,18 @@ GLenum GlPixelOrder(uint32_t format) {
 
 // ---------------------------------------------------------------- base
 
-GlResource::GlResource(std::shared_ptr<GlCore> c, uint32_t p) : core(std::move(c)), pool(p) {}
+GlResource::GlResource(std::shared_ptr<GlCore> c, uint32_t p, bool counted)
+    : core(std::move(c)), pool(p), counted_(counted && p == kPoolDefault) {
+    if (!counted_) return;
+    std::lock_guard lock(core->mutex);
+    ++core->defaultPoolLive;
+}
 
-GlResource::~GlResource() = default;
+GlResource::~GlResource() {
+    if (!counted_) return;
+    std::lock_guard lock(core->mutex);
+    --core->defaultPoolLive;
+}
 
 Result GlResource::DeviceOf(Device** out) const {
     if (!out) return Result::InvalidCall;
@@ -83,7 +92,7 @@ void GlResource::Retire(std::initializer_list<GlDeletion> names) {
 // ---------------------------------------------------------------- surfaces
 
 GlSurfaceImpl::GlSurfaceImpl(std::shared_ptr<GlCore> c, const SurfaceDesc& d, GlTextureImpl* owner, uint32_t lvl)
-    : GlResource(std::move(c), d.pool), desc(d), container(owner), level(lvl), id(core->nextSurfaceId++) {
+    : GlResource(std::move(c), d.pool, !owner), desc(d), container(owner), level(lvl), id(core->nextSurfaceId++) {
     const bool cpu = owner ? owner->Lockable() : false;
     if (cpu && IsColor()) pixels.assign(size_t(desc.width) * desc.height * 4, 0);
 }

@@ -4,7 +4,6 @@
 #include "host/kernel/Kernel.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace host::render {
 namespace {
@@ -12,35 +11,6 @@ namespace {
 void SetError(std::string* errors, std::string text)
 {
     if (errors) *errors = std::move(text);
-}
-
-// Level 0 of a new managed texture filled with the decoded pixels.
-Result MakeTexture(Device* device, const host::image::Image& image, Texture** out, std::string* errors)
-{
-    Ref<Texture> texture;
-    Result r = device->CreateTexture(image.width, image.height, 0, 0, kFormatA8R8G8B8, kPoolManaged, texture.Put());
-    if (r != Result::Ok) {
-        SetError(errors, std::string("cannot create the texture: ") + ResultName(r));
-        return r;
-    }
-    LockedRect locked;
-    r = texture->LockRect(0, locked, nullptr, 0);
-    if (r != Result::Ok) {
-        SetError(errors, std::string("cannot lock the texture: ") + ResultName(r));
-        return r;
-    }
-    const size_t rowBytes = size_t(image.width) * 4;
-    if (locked.pitch < 0 || size_t(locked.pitch) < rowBytes) {
-        texture->UnlockRect(0);
-        SetError(errors, "the texture's rows are too short");
-        return Result::InvalidCall;
-    }
-    auto* dest = static_cast<uint8_t*>(locked.bits);
-    for (uint32_t y = 0; y < image.height; ++y)
-        std::memcpy(dest + size_t(y) * size_t(locked.pitch), image.pixels.data() + size_t(y) * image.width, rowBytes);
-    texture->UnlockRect(0);
-    *out = texture.Detach();
-    return Result::Ok;
 }
 
 // The device's largest texture side, 0 when it does not say.
@@ -71,18 +41,47 @@ Result LoadTextureFromMemory(Device* device, const void* bytes, size_t size, uin
         SetError(errors, "no device, image or destination");
         return Result::InvalidCall;
     }
+    // The texture is made at the final size before the file is decoded, and
+    // the pixels are written straight into it: never held twice.
     host::image::DecodeOptions options;
     options.colorKey = colorKey;
     options.maxSide = MaxSide(device);
+    Ref<Texture> texture;
+    Result made = Result::Ok;
+    bool locked = false;
+    options.destination = [&](uint32_t width, uint32_t height, size_t& pitch) -> uint32_t* {
+        made = device->CreateTexture(width, height, 0, 0, kFormatA8R8G8B8, kPoolManaged, texture.Put());
+        if (made != Result::Ok) {
+            SetError(errors, std::string("cannot create the texture: ") + ResultName(made));
+            return nullptr;
+        }
+        LockedRect rect;
+        made = texture->LockRect(0, rect, nullptr, 0);
+        if (made != Result::Ok) {
+            SetError(errors, std::string("cannot lock the texture: ") + ResultName(made));
+            return nullptr;
+        }
+        locked = true;
+        if (rect.pitch < 0 || size_t(rect.pitch) < size_t(width) * 4 || rect.pitch % 4) {
+            made = Result::InvalidCall;
+            SetError(errors, "the texture's rows do not fit the image");
+            return nullptr;
+        }
+        pitch = size_t(rect.pitch) / 4;
+        return static_cast<uint32_t*>(rect.bits);
+    };
     host::image::Image image;
     std::string why;
-    if (!host::image::Decode(bytes, size, options, image, &why)) {
+    const bool decoded = host::image::Decode(bytes, size, options, image, &why);
+    if (locked) texture->UnlockRect(0);
+    if (made != Result::Ok) return made;
+    if (!decoded) {
         SetError(errors, why);
         return Result::InvalidCall;
     }
-    const Result r = MakeTexture(device, image, out, errors);
-    if (r == Result::Ok) FillInfo(image, info);
-    return r;
+    FillInfo(image, info);
+    *out = texture.Detach();
+    return Result::Ok;
 }
 
 Result LoadTextureFromFile(Device* device, std::string_view path, uint32_t colorKey, ImageInfo* info, Texture** out,

@@ -90,6 +90,30 @@ TEST(ConvertedFiles, GiveBackThePixelsTheyWereMadeFrom)
     }
 }
 
+// OS/2 files (12-byte header, 3-byte palette entries) of every depth
+// ImageMagick writes for them, picked by the number of colours.
+TEST(ConvertedFiles, Os2BmpsOfEveryDepth)
+{
+    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is missing (scripts/install-deps.sh installs it)";
+    TempFolder folder;
+    const struct {
+        uint32_t colours, bits;
+        const char* options;
+    } cases[] = {{2, 1, "-type Bilevel"}, {16, 4, "-type Palette"}, {30, 8, "-type Palette"}, {30, 24, "-type TrueColor"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bits);
+        std::vector<uint32_t> source;
+        for (uint32_t i = 0; i < 30; ++i)
+            source.push_back(c.colours == 2 ? (i % 3 ? 0xFFFFFFFFu : 0xFF000000u) : Pattern(i % c.colours % 6, i % c.colours / 6) | 0xFF000000u);
+        const Bytes file = Convert(folder, source, 6, 5, "-alpha off " + std::string(c.options), "os2.bmp", "BMP2:");
+        ASSERT_GT(file.size(), 26u);
+        ASSERT_EQ(file[14], 12u);
+        EXPECT_EQ(file[24], c.bits);
+        std::string error;
+        EXPECT_EQ(Plain(file, &error).pixels, source) << error;
+    }
+}
+
 TEST(ConvertedFiles, ScreenshotBmpReadsBackInImageMagick)
 {
     if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is missing (scripts/install-deps.sh installs it)";

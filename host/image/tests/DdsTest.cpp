@@ -66,6 +66,9 @@ TEST(Dds, Dxt1BlocksDecodeToTheirPalettes)
     };
     EXPECT_EQ(image.pixels, want);
     EXPECT_EQ(image.fileFormat, host::image::kFileDds);
+    // Equal end colours are not "above": three colours and transparent black.
+    const Image equal = Plain(Dds(4, 1, Compressed("DXT1")).Raw({0x00, 0xFC, 0x00, 0xFC, 0xE4, 0, 0, 0}).b);
+    EXPECT_EQ(equal.pixels, (std::vector<uint32_t>{c0, c0, c0, clear}));
 }
 
 TEST(Dds, AlphaBlocksDecodeExplicitAndInterpolatedAlpha)

@@ -115,6 +115,10 @@ TEST(StbFormats, GoldenFilesDecode)
             {0xFF131211, 0xFF232221, 0xFF333231, 0xFF434241}},
         {"top-down 8-bit BMP", Bmp8(), host::image::kFileBmp, 3, 2,
             {0xFF908070, 0xFF605040, 0xFF302010, 0xFF302010, 0xFF302010, 0xFF908070}},
+        // OS/2: 12-byte header, two 3-byte entries, 1 bit a pixel, bottom row first.
+        {"1-bit OS/2 BMP", Builder().Text("BM").U32(40).U32(0).U32(32).U32(12).U16(3).U16(2).U16(1).U16(1)
+                .Raw({0x10, 0x20, 0x30, 0xA0, 0xB0, 0xC0, 0x40, 0, 0, 0, 0xA0, 0, 0, 0}).b,
+            host::image::kFileBmp, 3, 2, {0xFFC0B0A0, 0xFF302010, 0xFFC0B0A0, 0xFF302010, 0xFFC0B0A0, 0xFF302010}},
         {"bottom-up TGA", Tga24(), host::image::kFileTga, 2, 2, {0xFF131211, 0xFF232221, 0xFF333231, 0xFF434241}},
     };
     for (const Case& c : cases) {

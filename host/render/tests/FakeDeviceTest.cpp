@@ -2,6 +2,7 @@
 // parameters, Reset's resource rule, scenes, locks by pool, viewports,
 // states and draws.
 #include "host/render/tests/RenderTestSupport.h"
+#include "host/render/tests/ResetRules.h"
 
 #include <cstring>
 
@@ -136,43 +137,8 @@ TEST_F(DeviceCreation, NoApiWhenTheBackendCannotStart) {
 
 TEST_F(DeviceRules, ResetIsRefusedWhileADefaultPoolResourceOrABackBufferReferenceLives) {
     Ref<Device> device = MakeDevice();
-    FakeDevice& f = Fake(device.Get());
-    Ref<Texture> managed = MakeTexture(device.Get(), 16, 16, 0, kPoolManaged);
-    Ref<Texture> system = MakeTexture(device.Get(), 16, 16, 0, kPoolSystemMem);
-    PresentParams p = Params(64, 32);
-    EXPECT_EQ(device->Reset(p), Result::Ok) << "managed and system-memory resources survive a reset";
-
-    const struct {
-        const char* what;
-        std::function<Ref<Object>(Device*)> make;
-    } blockers[] = {
-        {"render target", [&](Device* d) { return Ref<Object>(MakeTexture(d, 16, 16, kUsageRenderTarget, kPoolDefault).Get()); }},
-        {"dynamic texture", [&](Device* d) { return Ref<Object>(MakeTexture(d, 16, 16, kUsageDynamic, kPoolDefault).Get()); }},
-        {"depth surface", [](Device* d) {
-             Ref<Surface> s;
-             EXPECT_EQ(d->CreateDepthStencilSurface(16, 16, kFormatD24S8, 0, 0, true, s.Put()), Result::Ok);
-             return Ref<Object>(s.Get()); }},
-        {"default-pool vertex buffer", [](Device* d) {
-             Ref<VertexBuffer> b;
-             EXPECT_EQ(d->CreateVertexBuffer(64, 0, 0x44, kPoolDefault, b.Put()), Result::Ok);
-             return Ref<Object>(b.Get()); }},
-        {"back buffer reference", [](Device* d) {
-             Ref<Surface> s;
-             EXPECT_EQ(d->GetRenderTarget(0, s.Put()), Result::Ok);
-             return Ref<Object>(s.Get()); }},
-        {"depth surface reference", [](Device* d) {
-             Ref<Surface> s;
-             EXPECT_EQ(d->GetDepthStencilSurface(s.Put()), Result::Ok);
-             return Ref<Object>(s.Get()); }},
-    };
-    for (const auto& b : blockers) {
-        Ref<Object> held = b.make(device.Get());
-        EXPECT_EQ(f.LiveResources(kPoolManaged), 1u);
-        EXPECT_EQ(device->Reset(p), Result::InvalidCall) << b.what;
-        held.Reset();
-        EXPECT_EQ(device->Reset(p), Result::Ok) << b.what;
-    }
-    EXPECT_EQ(fake->Count(CallMatch("Reset").Returning(Result::InvalidCall)), std::size(blockers));
+    const size_t refused = ExpectResetRefusedWhileBlocked(device.Get(), Params(64, 32));
+    EXPECT_EQ(fake->Count(CallMatch("Reset").Returning(Result::InvalidCall)), refused);
 }
 
 TEST_F(DeviceRules, AResourceKeptAliveOnlyByABindingStillBlocksReset) {

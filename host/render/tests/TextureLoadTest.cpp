@@ -110,21 +110,40 @@ TEST_F(TextureLoad, EveryFormatComesInAtItsOwnSize)
     }
 }
 
-TEST_F(TextureLoad, AFileLargerThanTheDeviceAllowsIsShrunkToFit)
+// The device's largest texture bounds the size before the file is decoded:
+// a side past it is shrunk to it, never rounded up past it; one at it stays.
+TEST_F(TextureLoad, TheDevicesLargestTextureBoundsTheSize)
 {
-    Caps caps;
-    ASSERT_EQ(device->GetDeviceCaps(caps), Result::Ok);
-    caps.maxTextureWidth = caps.maxTextureHeight = 128;
-    fake->SetCaps(caps);
-    const Bytes png = Make(Halves(300, 20), 300, 20, "", "wide.png");
-    ImageInfo info;
-    Ref<Texture> texture;
-    ASSERT_EQ(LoadTextureFromMemory(device.Get(), png.data(), png.size(), 0, &info, texture.Put()), Result::Ok);
-    SurfaceDesc desc;
-    texture->GetLevelDesc(0, desc);
-    EXPECT_EQ(desc.width, 128u);
-    EXPECT_EQ(desc.height, 32u);
-    EXPECT_EQ(info.width, 300u);
+    const struct {
+        uint32_t max, w, h, wantW, wantH;
+    } cases[] = {
+        {128, 300, 20, 128, 32}, {128, 128, 128, 128, 128}, {128, 129, 1, 128, 1}, {512, 1025, 1025, 512, 512},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + " on " + std::to_string(c.max));
+        Caps caps;
+        ASSERT_EQ(device->GetDeviceCaps(caps), Result::Ok);
+        caps.maxTextureWidth = caps.maxTextureHeight = c.max;
+        fake->SetCaps(caps);
+        // 1-bit, left half black: a few hundred bytes however large.
+        const std::string name = folder / "big.png";
+        const std::string command = "convert -size " + std::to_string(c.w) + "x" + std::to_string(c.h) +
+            " xc:white -fill black -draw 'rectangle 0,0 " + std::to_string(c.w / 2 - 1) + "," +
+            std::to_string(c.h) + "' -type Bilevel " + name + " > /dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        ImageInfo info;
+        Ref<Texture> texture;
+        ASSERT_EQ(LoadTextureFromFile(device.Get(), name, 0, &info, texture.Put()), Result::Ok);
+        SurfaceDesc desc;
+        texture->GetLevelDesc(0, desc);
+        EXPECT_EQ(desc.width, c.wantW);
+        EXPECT_EQ(desc.height, c.wantH);
+        EXPECT_EQ(info.width, c.w);
+        EXPECT_EQ(Texel(texture.Get(), 0, c.wantH - 1), 0xFF000000u);
+        EXPECT_EQ(Texel(texture.Get(), c.wantW - 1, 0), 0xFFFFFFFFu);
+        EXPECT_EQ(fake->Count("CreateTexture"), 1u);
+        fake->ClearLog();
+    }
 }
 
 TEST_F(TextureLoad, DamagedOrMissingFilesAreRefusedWithoutATexture)

@@ -267,12 +267,7 @@ TEST_F(GlDraw, IndexedDrawsReadTheBoundBuffersFromTheBaseVertex) {
         v[q * 4 + 3] = {x, 10, 0, 1, c};
     }
     ASSERT_EQ(vb->Unlock(), Result::Ok);
-    Ref<IndexBuffer> ib;
-    ASSERT_EQ(device->CreateIndexBuffer(6 * 2, 0, kFormatIndex16, kPoolManaged, ib.Put()), Result::Ok);
-    ASSERT_EQ(ib->Lock(0, 0, &data, 0), Result::Ok);
-    const uint16_t indices[6] = {0, 1, 2, 0, 2, 3};
-    std::memcpy(data, indices, sizeof indices);
-    ASSERT_EQ(ib->Unlock(), Result::Ok);
+    Ref<IndexBuffer> ib = QuadIndices();
     Begin();
     ASSERT_EQ(device->SetFVF(0x44), Result::Ok);
     ASSERT_EQ(device->SetStreamSource(0, vb.Get(), 0, sizeof(ColorVertex)), Result::Ok);

@@ -1,6 +1,7 @@
 // Targets on real OpenGL: row order through a render-target texture and the
 // back buffer, clears limited to the viewport, copies, readback and formats.
 #include "GlTestSupport.h"
+#include "host/render/tests/ResetRules.h"
 
 #include <SDL.h>
 
@@ -129,6 +130,15 @@ TEST_F(GlTest, X8AlphaIsOneWhenCopiedAndWhenBlendedWith) {
     EXPECT_EQ(Hex{Pixel(x8Surface.Get(), 1, 1)}.v, kGreen);
     EXPECT_EQ(Hex{Pixel(x8Surface.Get(), 6, 1)}.v, kRed);
     EXPECT_EQ(Hex{Pixel(a8Surface.Get(), 6, 1)}.v, kRed);   // alpha 0xFF, not 0
+}
+
+TEST_F(GlTest, ResetIsRefusedWhileADefaultPoolResourceOrABackBufferReferenceLives) {
+    backBuffer.Reset();
+    PresentParams p;
+    p.window = window;
+    p.backBufferWidth = kWidth;
+    p.backBufferHeight = kHeight;
+    ExpectResetRefusedWhileBlocked(device.Get(), p);
 }
 
 TEST_F(GlTest, ResetResizesTheBackBufferAndRestoresTheDefaults) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <ostream>
 #include <vector>
 
@@ -114,6 +115,18 @@ protected:
         Ref<Texture> t;
         EXPECT_EQ(device->CreateTexture(w, h, 1, kUsageRenderTarget, format, kPoolDefault, t.Put()), Result::Ok);
         return t;
+    }
+
+    // Two triangles of a quad from its four corners: 0 1 2, 0 2 3.
+    Ref<IndexBuffer> QuadIndices() {
+        Ref<IndexBuffer> ib;
+        EXPECT_EQ(device->CreateIndexBuffer(6 * 2, 0, kFormatIndex16, kPoolManaged, ib.Put()), Result::Ok);
+        void* data = nullptr;
+        if (!ib || ib->Lock(0, 0, &data, 0) != Result::Ok) return {};
+        const uint16_t indices[6] = {0, 1, 2, 0, 2, 3};
+        std::memcpy(data, indices, sizeof indices);
+        EXPECT_EQ(ib->Unlock(), Result::Ok);
+        return ib;
     }
 
     static Ref<Surface> Level0(Texture* t) {
