@@ -7,6 +7,8 @@ packages=(
   libgtk-3-dev xvfb xauth fonts-ipafont-gothic libfreetype-dev libfontconfig-dev
   libsdl2-dev libgl1-mesa-dri libvorbis-dev
   libstb-dev libepoxy-dev libxtst-dev
+  # Deterministic transcendentals (engine/core/FloatMath.cpp).
+  libsleef-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   # Test media and models from other programs (fuzz/afl.sh installs afl++
   # itself).

@@ -1,11 +1,18 @@
-// Single-precision scalar helpers and the angle constants of the maths kit
-//. Everything here computes in f32 so that battles replay bit
-// for bit: float overloads of the runtime functions only, never double.
+// Single-precision scalar helpers and the angle constants of the maths kit.
+// Battles replay bit for bit on every machine (x86-64, AArch64, any C
+// library), so everything here computes in f32 and the transcendentals come
+// from SLEEF's deterministic no-FMA scalar functions, never the C library,
+// whose last bits differ between versions and architectures. Engine and game
+// code call these, not <cmath>'s (a CTest scan holds that).
 #pragma once
 
 #include "engine/core/Types.h"
 
 #include <cmath>
+
+#if defined(__FAST_MATH__)
+#error "fast-math breaks bit-exact replays"
+#endif
 
 // Degrees to radians: pi/180 rounded to single precision (0.0174532924).
 inline constexpr f32 kDegToRad = 0.0174532924f;
@@ -14,13 +21,25 @@ inline constexpr f32 kHalfDegToRad = 0.008726646192371845f;
 // Radians to degrees: 180 / 3.1415927 (pi rounded to single precision).
 inline constexpr f32 kRadToDeg = 180.0f / 3.1415927f;
 
+// Within 1 ulp, the same bits everywhere (FloatMath.cpp).
+f32 SinF(f32 radians);
+f32 CosF(f32 radians);
+f32 TanF(f32 radians);
+f32 AsinF(f32 v);
+f32 AcosF(f32 v);
+f32 AtanF(f32 v);
+f32 Atan2F(f32 y, f32 x);
+f32 ExpF(f32 v);
+f32 LogF(f32 v);
+f32 PowF(f32 base, f32 exponent);
+
+// IEEE defines these exactly (sqrt correctly rounded, the rest exact), so
+// every conforming C library gives the same bits: they may stay on it.
 inline f32 SqrtF(f32 v) { return std::sqrt(v); }
-inline f32 SinF(f32 radians) { return std::sin(radians); }
-inline f32 CosF(f32 radians) { return std::cos(radians); }
-inline f32 AcosF(f32 v) { return std::acos(v); }
-inline f32 Atan2F(f32 y, f32 x) { return std::atan2(y, x); }
+inline f32 FmodF(f32 x, f32 y) { return std::fmod(x, y); }
 inline f32 AbsF(f32 v) { return std::fabs(v); }
 inline f32 CeilF(f32 v) { return std::ceil(v); }
+inline f32 FloorF(f32 v) { return std::floor(v); }
 
 // v raised to n by square-and-multiply over |n| starting from 1.0; a
 // negative n gives 1 / result.

@@ -101,7 +101,7 @@ void CCamera::SetPerspective(f32 fov, f32 aspect, f32 nearZ, f32 farZ)
     projection_.farZ = farZ;
 
     const f32 half = fov * kDegToRad * 0.5f;
-    const f32 tanHalf = std::tan(half);
+    const f32 tanHalf = TanF(half);
     CMatrix& p = projection_.projection;
     p.SetIdentity();
     p.m[0][0] = 1.0f / (tanHalf * aspect);

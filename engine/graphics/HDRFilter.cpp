@@ -1,6 +1,7 @@
 // The glow filter's set-up, blur and composition.
 #include "engine/graphics/Filter.h"
 
+#include "engine/core/FloatMath.h"
 #include "engine/core/Vector4.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Shader.h"
@@ -52,7 +53,7 @@ void GaussWeights(f32 dispersion, f32 out[8])
     f32 sum = 0.0f;
     for (u32 i = 0; i < 8; ++i) {
         const f32 x = f32(2 * i + 1);
-        out[i] = dispersion > 0.0f ? std::exp(-0.5f * x * x / dispersion) : 0.0f;
+        out[i] = dispersion > 0.0f ? ExpF(-0.5f * x * x / dispersion) : 0.0f;
         sum += out[i];
     }
     const f32 total = 2.0f * sum;

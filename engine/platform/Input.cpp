@@ -1,5 +1,6 @@
 #include "engine/platform/Input.h"
 
+#include "engine/core/FloatMath.h"
 #include "engine/platform/FrameTime.h"
 
 #include <algorithm>
@@ -69,7 +70,7 @@ void DeriveStick(f32 x, f32 y, f32& angle, f32& magnitude)
 {
     constexpr f32 kPi = 3.14159265358979f;
     magnitude = std::sqrt(x * x + y * y);
-    angle = std::atan2(y, x) * 180.0f / kPi + 90.0f;
+    angle = Atan2F(y, x) * 180.0f / kPi + 90.0f;
     if (angle >= 360.0f)
         angle -= 360.0f;
     else if (angle < 0.0f)

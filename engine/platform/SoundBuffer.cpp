@@ -1,6 +1,7 @@
 #include "engine/platform/SoundBuffer.h"
 
 #include "engine/core/Endian.h"
+#include "engine/core/FloatMath.h"
 #include "engine/core/Matrix.h"
 #include "engine/core/Memory.h"
 #include "engine/core/MemStream.h"
@@ -631,7 +632,7 @@ void CSoundBuffer::UpdateSoftware3D(SoundVoice& v, const CListener& listener)
         const double nearness =
             v.minDistance == 0.0f ? 1.0 : std::min(1.0, double((distance - v.minDistance) / v.minDistance));
         const CVector3& front = listener.GetFront();
-        const f32 yaw = f32(std::atan2(front.x, front.z) * 180.0 / kPi);
+        const f32 yaw = f32(Atan2F(front.x, front.z) * 180.0 / kPi);
         CMatrix turn;
         turn.RotationY(-yaw);
         CVector3 side = relative;

@@ -1,5 +1,6 @@
 // Drawing particles: the draw walk of a chain, billboards, sprites, models
 // and trails.
+#include "engine/core/FloatMath.h"
 #include "engine/core/Quaternion.h"
 #include "engine/graphics/Camera.h"
 #include "engine/graphics/GraphicDevice.h"
@@ -78,8 +79,8 @@ CMatrix CParticle::Billboard() const
         CVector3 e;
         camera->GetViewDirection(&e);
         const f32 halfTurn = 3.1415927f / 2.0f;
-        if (e.x > 0.0f) b.RotationY((-std::atan(e.z / e.x) + halfTurn) * kRadToDeg);
-        else if (e.x < 0.0f) b.RotationY((-std::atan(e.z / e.x) - halfTurn) * kRadToDeg);
+        if (e.x > 0.0f) b.RotationY((-AtanF(e.z / e.x) + halfTurn) * kRadToDeg);
+        else if (e.x < 0.0f) b.RotationY((-AtanF(e.z / e.x) - halfTurn) * kRadToDeg);
         return b;
     }
     default: {

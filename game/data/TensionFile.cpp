@@ -1,5 +1,6 @@
 #include "game/data/TensionFile.h"
 
+#include "engine/core/FloatMath.h"
 #include "engine/core/Number.h"
 #include "engine/core/PackFile.h"
 #include "engine/core/StringUtil.h"
@@ -399,7 +400,7 @@ f32 CTensionFile::GetLoopedTime(f32 t) const
     const f32 span = end - m_loopStart;
     // A loop of no length (or one starting past the end) cannot repeat.
     if (!(span > 0.0f)) return end;
-    return m_loopStart + std::fmod(t - end, span);
+    return m_loopStart + FmodF(t - end, span);
 }
 
 i32 CTensionFile::GetLevelAt(f32 t) const

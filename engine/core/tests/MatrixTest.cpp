@@ -66,7 +66,7 @@ TEST(Matrix, SingularMatrixLeavesTheOutMatrixUntouched)
 TEST(Matrix, ElementaryRotationsAreLeftHanded)
 {
     // With row vectors each turns the next axis into the one after it: x to y about z.
-    const f32 s = std::sin(30 * kDegToRad), c = std::cos(30 * kDegToRad);
+    const f32 s = SinF(30 * kDegToRad), c = CosF(30 * kDegToRad);
     EXPECT_EQ(Rx(30), CMatrix(1, 0, 0, 0, 0, c, s, 0, 0, -s, c, 0, 0, 0, 0, 1));
     EXPECT_EQ(Ry(30), CMatrix(c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, 0, 0, 0, 1));
     EXPECT_EQ(Rz(30), CMatrix(c, s, 0, 0, -s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1));

@@ -141,8 +141,8 @@ TEST(Quaternion, SlerpUsesSineWeightsOnlyAboveTheThreshold)
     EXPECT_EQ(q.x, 0.5f * 0.04f);  // linear weights 0.5 and 0.5
     EXPECT_EQ(q.w, 0.5f + 0.5f * atOrBelow);
     q.Slerp(&a, &farB, 0.5f);
-    const f32 theta = std::acos(above);
-    EXPECT_EQ(q.x, std::sin(0.5f * theta) / std::sin(theta) * 0.04f);
+    const f32 theta = AcosF(above);
+    EXPECT_EQ(q.x, SinF(0.5f * theta) / SinF(theta) * 0.04f);
 }
 
 TEST(Quaternion, FromArcIsTheShortestRotation)

@@ -1,0 +1,17 @@
+// SLEEF's "cinz" functions are its deterministic ones: plain C, no fused
+// multiply-add, the same bits on every architecture. Out of line so that
+// sleef.h (and the vector intrinsics it pulls in) stays out of every file.
+#include "engine/core/FloatMath.h"
+
+#include <sleef.h>
+
+f32 SinF(f32 radians) { return Sleef_cinz_sinf1_u10purec(radians); }
+f32 CosF(f32 radians) { return Sleef_cinz_cosf1_u10purec(radians); }
+f32 TanF(f32 radians) { return Sleef_cinz_tanf1_u10purec(radians); }
+f32 AsinF(f32 v) { return Sleef_cinz_asinf1_u10purec(v); }
+f32 AcosF(f32 v) { return Sleef_cinz_acosf1_u10purec(v); }
+f32 AtanF(f32 v) { return Sleef_cinz_atanf1_u10purec(v); }
+f32 Atan2F(f32 y, f32 x) { return Sleef_cinz_atan2f1_u10purec(y, x); }
+f32 ExpF(f32 v) { return Sleef_cinz_expf1_u10purec(v); }
+f32 LogF(f32 v) { return Sleef_cinz_logf1_u10purec(v); }
+f32 PowF(f32 base, f32 exponent) { return Sleef_cinz_powf1_u10purec(base, exponent); }
