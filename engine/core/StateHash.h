@@ -33,7 +33,9 @@ public:
     }
     CStateHash& U64(u64 v) { return U32(u32(v)).U32(u32(v >> 32)); }
     CStateHash& I32(i32 v) { return U32(u32(v)); }
-    CStateHash& F32(f32 v) { return U32(std::bit_cast<u32>(v)); }
+    // A NaN's sign and payload differ between architectures for the same
+    // arithmetic, so every NaN folds as one value.
+    CStateHash& F32(f32 v) { return U32(v != v ? 0x7FC00000u : std::bit_cast<u32>(v)); }
     CStateHash& Vector(const CVector3& v) { return F32(v.x).F32(v.y).F32(v.z); }
     CStateHash& Matrix(const CMatrix& m)
     {

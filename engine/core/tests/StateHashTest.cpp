@@ -15,6 +15,8 @@ TEST(StateHash, FoldsValuesLittleEndianByExactBits)
     EXPECT_EQ(CStateHash().U64(0x6867666564636261ull).Value(), CStateHash().Bytes("abcdefgh", 8).Value());
     // -0 and +0 compare equal but are different states.
     EXPECT_NE(CStateHash().F32(0.0f).Value(), CStateHash().F32(-0.0f).Value());
+    EXPECT_EQ(CStateHash().F32(std::bit_cast<f32>(0xFFC00001u)).Value(),
+        CStateHash().F32(std::bit_cast<f32>(0x7FC00000u)).Value());
     // Order matters.
     EXPECT_NE(CStateHash().Vector({1, 2, 3}).Value(), CStateHash().Vector({3, 2, 1}).Value());
 }
