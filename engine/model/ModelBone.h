@@ -13,7 +13,9 @@
 #include "engine/core/Types.h"
 #include "engine/core/Vector3.h"
 
+#include <string>
 #include <type_traits>
+#include <unordered_map>
 
 // Owned texts of the model classes: AlignedAlloc'd copies, null for null.
 char* ModelCopyText(const char* text);
@@ -127,6 +129,30 @@ public:
 
 using CBoneAnimationList = CResourceListOf<CModelBoneAnimation>;
 
+// The bones of a list by name, indexed once: a model of thousands of bones
+// would otherwise scan the list for every name it resolves. Finds what the
+// list's FindIndexByName finds (the first bone of a name, byte for byte).
+class CModelBoneIndex {
+public:
+    CModelBoneIndex() = default;
+    explicit CModelBoneIndex(const CResourceList* bones);
+
+    // Adds the bone at index under its name, unless a bone of that name is
+    // in already.
+    void Add(const CModelBone* bone, u32 index);
+    // The index of the first bone named name; -1 when none or name is null.
+    i32 Find(const char* name) const;
+    // That bone in bones (the list indexed); null when none.
+    CModelBone* FindBone(const CResourceList* bones, const char* name) const;
+
+private:
+    std::unordered_map<std::string, u32> m_first;
+};
+
+// LinkHierarchy for every bone of bones, with one index instead of a scan
+// per bone. 1, or 0 when a children list cannot grow.
+i32 LinkBoneHierarchy(const CResourceList* bones);
+
 class CModelAnimation : public CResourceBase {
     ORV_VALUE_CLASS(CModelAnimation)
 
@@ -144,6 +170,8 @@ public:
     // Each key set's Bone = the bone of its BoneName in bones (null when
     // none). 1.
     i32 RebindBones(const CResourceList* bones);
+    // The same with bones already indexed.
+    i32 RebindBones(const CResourceList* bones, const CModelBoneIndex& index);
 
     u32 GetLength() const { return Length; }
     void SetLength(u32 length) { Length = length; }
