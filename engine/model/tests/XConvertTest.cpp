@@ -3,6 +3,7 @@
 // names, key reduction and tick scaling as tables; refused conversions that
 // leave the output alone.
 #include "engine/model/AnalysMesh.h"
+#include "engine/model/AnimationController.h"
 #include "engine/model/Mesh.h"
 #include "engine/model/ModelBone.h"
 #include "engine/model/ModelMaterial.h"
@@ -85,6 +86,47 @@ void ExpectColour(const CVector4& c, f32 r, f32 g, f32 b, f32 a, const char* wha
 }
 
 }  // namespace
+
+// Names are indexed once: ten thousand frames, each skinned and animated,
+// convert, load, copy and play without a scan per name (which took seconds
+// under the sanitizers).
+TEST_F(XConvertTest, TenThousandFramesConvertLoadCopyAndPlay)
+{
+    constexpr u32 kFrames = 10000;
+    const char* identity = "1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;;";
+    std::string x = Header() + "Frame Body {\nMesh Skin { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n";
+    for (u32 i = 0; i < kFrames; ++i) {
+        x += "SkinWeights { \"B" + std::to_string(i) + "\"; 1; 0; 0.5; " + identity + " }\n";
+    }
+    x += "}\n";
+    for (u32 i = 0; i < kFrames; ++i) {
+        x += "Frame B" + std::to_string(i) + " { FrameTransformMatrix { 1,0,0,0,0,1,0,0,0,0,1,0," +
+             std::to_string(i) + ",0,0,1;; } }\n";
+    }
+    x += "}\nAnimationSet Walk {\n";
+    for (u32 i = 0; i < kFrames; ++i) {
+        x += "Animation { {B" + std::to_string(i) + "} AnimationKey { 2; 2; 0;3;0,0,0;;, 10;3;1,0,0;;; } }\n";
+    }
+    x += "}\n";
+    CMesh mesh;
+    ASSERT_TRUE(Convert(x, mesh)) << converter.GetErrorText();
+    ASSERT_EQ(mesh.GetBoneCount(), kFrames + 2);   // root, Body, B0 ...
+    const CModelBone& last = *mesh.GetBone(kFrames + 1);
+    EXPECT_STREQ(last.GetName(), "B9999");
+    EXPECT_EQ(last.Parent, mesh.GetBone(1));
+    EXPECT_EQ(mesh.GetBone(1)->Children.GetCount(), kFrames);
+    const CMesh copy(mesh);
+    EXPECT_EQ(copy.GetBone(kFrames + 1)->Parent, copy.GetBone(1));
+    EXPECT_EQ(copy.GetBone(1)->Children.GetCount(), kFrames);
+    const auto& track = *static_cast<const CModelBoneAnimation*>(copy.GetAnimation(0)->Tracks.GetAt(kFrames - 1));
+    EXPECT_EQ(track.Bone, copy.GetBone(kFrames + 1));
+    CAnimationController* c = copy.CreateAnimationController();
+    ASSERT_EQ(c->SetAnimationSimple(0, 0, 1, 0), 1);
+    ASSERT_EQ(c->UpdateMatrices(nullptr), 1);
+    EXPECT_EQ(c->GetFrameByName("B9999")->Parent, c->GetFrameByName("Body"));
+    EXPECT_EQ(c->GetFrameByName("B9999")->WorldMatrix.m[3][0], 0.0f);   // keyed to x = 0 at time 0
+    c->Destroy();
+}
 
 TEST_F(XConvertTest, HandModelVerticesIndicesAndMaterials)
 {
