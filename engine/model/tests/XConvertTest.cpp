@@ -352,7 +352,10 @@ TEST_F(XConvertTest, KeyTimesInTheEnginesTicks)
     // Without AnimTicksPerSecond a file runs at 4800 ticks a second.
     const std::vector<Case> cases = {{"", 1.0}, {"AnimTicksPerSecond { 4800; }\n", 1.0},
         {"AnimTicksPerSecond { 30; }\n", 160.0}, {"AnimTicksPerSecond { 24; }\n", 200.0},
-        {"AnimTicksPerSecond { 9600; }\n", 0.5}, {"AnimTicksPerSecond { 160.0; }\n", 30.0}};
+        {"AnimTicksPerSecond { 9600; }\n", 0.5}, {"AnimTicksPerSecond { 160.0; }\n", 30.0},
+        // No rate of its own: the counts stay as they are.
+        {"AnimTicksPerSecond { 0; }\n", 1.0}, {"AnimTicksPerSecond { -30; }\n", 1.0},
+        {"AnimTicksPerSecond { -1.#IND; }\n", 1.0}};
     for (const Case& c : cases) {
         const std::string text = PositionTrack(c.ticks, {{0, 0}, {7, 1}, {33, 2}});
         CqelXModel tree;
@@ -365,6 +368,43 @@ TEST_F(XConvertTest, KeyTimesInTheEnginesTicks)
         EXPECT_FLOAT_EQ(track.Position->GetData()[2].time, f32(33 * c.scale)) << c.ticks;
         EXPECT_EQ(mesh.GetAnimation(0)->Length, u32(std::lround(33 * c.scale))) << c.ticks;
     }
+}
+
+TEST_F(XConvertTest, AcceptsWhatOtherExportersWrite)
+{
+    // Keys out of time order are written in file order; the length is the
+    // last key's time.
+    CMesh unsorted;
+    ASSERT_TRUE(Convert(PositionTrack("", {{10, 0}, {5, 1}, {20, 2}, {15, 3}}), unsorted)) << converter.GetErrorText();
+    const CModelBoneAnimation::VectorTrack& keys = *FirstTrack(unsorted)->Position;
+    ASSERT_EQ(keys.GetCount(), 4u);
+    EXPECT_EQ(keys.GetData()[1].time, 5.0f);
+    EXPECT_EQ(keys.GetData()[3].value.x, 3.0f);
+    EXPECT_EQ(unsorted.GetAnimation(0)->Length, 15u);
+
+    // Fewer materials announced than given: every material is written, the
+    // ranges follow the announced count.
+    const std::string material = "Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; }\n";
+    CMesh extra;
+    ASSERT_TRUE(Convert(Header() + "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+                                   "MeshMaterialList { 1; 1; 0;; " + material + material + "} }", extra))
+        << converter.GetErrorText();
+    EXPECT_EQ(extra.GetModelObject(0)->GetMaterialList()->GetCount(), 2u);
+    EXPECT_EQ(extra.GetModelObject(0)->GetIndexList()->Ranges.GetCount(), 1u);
+
+    // A Windows C library's text for values that are no number reads as the
+    // digits before the point.
+    CMesh special;
+    ASSERT_TRUE(Convert(Header() + "Mesh { 3; 1.#IND;-1.#INF00;0;, 1;1.#QNAN;0;, 0;1;-0.#SNAN;; 1; 3;0,1,2;; }",
+        special)) << converter.GetErrorText();
+    const CModelVertex* v = special.GetModelObject(0)->GetVertexList()->GetData();
+    ExpectVector(v[0].Position, 1, -1, 0, "1.#IND, -1.#INF00");
+    ExpectVector(v[1].Position, 1, 1, 0, "1.#QNAN");
+    ExpectVector(v[2].Position, 0, 1, 0, "-0.#SNAN");
+    // Other words after the point are still refused, with their line.
+    CMesh refused;
+    EXPECT_FALSE(Convert(Header() + "Mesh {\n3; 1.#NAN;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }", refused));
+    EXPECT_STREQ(converter.GetErrorText(), "line 3: Mesh vertex: expected a number, found \"1.#NAN\"");
 }
 
 TEST_F(XConvertTest, MatrixKeysBecomeScalingRotationAndPosition)
