@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cstring>
 #include <memory>
 
 using model_test::kSin45;
@@ -254,6 +255,20 @@ TEST_F(ArmAnimation, RefusalsAndLookUps)
     EXPECT_EQ(empty->ResetModelPose(), 0);
     EXPECT_EQ(empty->UploadMatrices(nullptr), 0);
     EXPECT_EQ(empty->GetFrameByName("root"), nullptr);
+}
+
+TEST_F(ArmAnimation, TheFirstUpdateBeforeAnyResetIsItsOwnPreviousPose)
+{
+    ASSERT_EQ(controller_->SetAnimationSimple(0, 0, 1, 0), 1);
+    controller_->AdvanceTime(0.5f);
+    ASSERT_EQ(controller_->UpdateMatrices(nullptr), 1);
+    const CMatrix first = lower_->SkinMatrix;
+    ASSERT_NE(first.m[0][1], 0.0f);
+    EXPECT_EQ(0, std::memcmp(&lower_->PrevSkinMatrix, &first, sizeof first));
+    controller_->AdvanceTime(0.25f);
+    ASSERT_EQ(controller_->UpdateMatrices(nullptr), 1);
+    EXPECT_EQ(0, std::memcmp(&lower_->PrevSkinMatrix, &first, sizeof first));
+    EXPECT_NE(0, std::memcmp(&lower_->SkinMatrix, &first, sizeof first));
 }
 
 TEST_F(ArmAnimation, TheFirstAdjustmentBendsABoneBeforeItIsPlaced)

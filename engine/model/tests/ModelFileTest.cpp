@@ -170,6 +170,30 @@ TEST(ModelFile, ABoneWhoseParentComesLaterPosesAsARootInTheMeshAndItsCopy)
     copied->Destroy();
 }
 
+TEST(ModelFile, Bone255IsTheLastAVertexCanName)
+{
+    // A vertex names its bones in a byte: bone 255 moves vertex 0, bone 256
+    // (one past) leaves vertex 1 alone.
+    CMesh mesh;
+    AppendElement(mesh.GetModelObjects(), NewFilledObject("Body", kVertexPosition, 2));
+    for (u32 i = 0; i < 257; ++i) {
+        auto* bone = new CModelBone();
+        bone->SetName(i ? ("B" + std::to_string(i)).c_str() : "root");
+        bone->SetParentName(i ? "root" : nullptr);
+        if (i >= 255) {
+            const CBoneInfluence influence{0, i - 255, 1.0f};
+            bone->Influences.Add(&influence);
+        }
+        AppendElement(mesh.GetBones(), bone);
+    }
+    CMesh read;
+    ASSERT_EQ(Read(CWriteMesh::Build(mesh), read), 1);
+    const CModelVertexList& v = *read.GetModelObject(0)->GetVertexList();
+    ASSERT_EQ(v.GetAt(0)->InfluenceCount, 1u);
+    EXPECT_EQ(v.GetAt(0)->BoneIndex[0], 255u);
+    EXPECT_EQ(v.GetAt(1)->InfluenceCount, 0u);
+}
+
 TEST(ModelFile, AFifthInfluenceOnAVertexMovesNothing)
 {
     CMesh mesh;

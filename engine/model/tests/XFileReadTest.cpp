@@ -245,6 +245,18 @@ TEST(XFileRead, RefusesDamagedFilesWithTheReasonAndLine)
     }
 }
 
+TEST(XFileRead, NumbersAtTheirLimitsAreRead)
+{
+    Parsed p(Header() + "Mesh M { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\nXSkinMeshHeader { 65535; 0; 65535; } }\n"
+                        "AnimationSet { Animation { AnimationKey { 2; 1; 4294967295;3;0,0,3.4e38;;; } } }");
+    ASSERT_EQ(p.ok, 1) << p.reader.GetErrorText();
+    EXPECT_EQ(p.tree.CollectNodes(kXSkinMeshHeader)[0]->As<XSkinMeshHeader>()->BoneCount, 65535u);
+    const XAnimationKey& key = *p.tree.CollectNodes(kXAnimationKey)[0]->As<XAnimationKey>();
+    EXPECT_EQ(key.Times[0], 4294967295u);
+    EXPECT_EQ(key.GetValues(0)[2], 3.4e38f);
+    EXPECT_EQ(p.tree.CollectNodes(kXAnimationSet)[0]->As<XAnimationSet>()->MaxTime, 4294967295u);
+}
+
 TEST(XFileRead, HoldsAnyNumberOfChildrenKeysAndReferences)
 {
     // Counts past 255 once wrapped in 8 bits; a fifth reference once ended
