@@ -74,21 +74,6 @@ i32 CModelBone::AddChild(CModelBone* bone)
     return Children.Add(&slot);
 }
 
-i32 CModelBone::LinkHierarchy(const CResourceList* bones)
-{
-    Parent = nullptr;
-    Children.Resize(0);
-    if (!bones) return 1;
-    Parent = static_cast<CModelBone*>(bones->FindByName(ParentName));
-    const char* name = GetName();
-    if (!name) return 1;
-    for (u32 i = 0; i < bones->GetCount(); ++i) {
-        auto* bone = static_cast<CModelBone*>(bones->GetAt(i));
-        if (bone && bone->ParentName && std::strcmp(bone->ParentName, name) == 0) AddChild(bone);
-    }
-    return 1;
-}
-
 // ------------------------------------------------------- CModelBoneIndex
 
 CModelBoneIndex::CModelBoneIndex(const CResourceList* bones)

@@ -58,11 +58,6 @@ public:
     void SetParentName(const char* name);
     // 1, 0 when the list cannot grow.
     i32 AddChild(CModelBone* bone);
-    // Resolves Parent and Children by name within bones (a list of
-    // CModelBone): Parent = the first bone named ParentName (null when
-    // none), Children = every bone whose ParentName is this bone's name, in
-    // list order. 1.
-    i32 LinkHierarchy(const CResourceList* bones);
 
     void SetIndex(u32 index) { Index = index; }
     u32* GetLinks() { return LinkValues; }
@@ -149,8 +144,10 @@ private:
     std::unordered_map<std::string, u32> m_first;
 };
 
-// LinkHierarchy for every bone of bones, with one index instead of a scan
-// per bone. 1, or 0 when a children list cannot grow.
+// Resolves every bone's Parent and Children by name within bones (a list
+// of CModelBone): Parent = the first bone named its ParentName (null when
+// none), Children = every bone whose ParentName is its name, in list order.
+// 1, or 0 when a children list cannot grow.
 i32 LinkBoneHierarchy(const CResourceList* bones);
 
 class CModelAnimation : public CResourceBase {

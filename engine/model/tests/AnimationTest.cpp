@@ -319,7 +319,7 @@ TEST(BindPose, BonesNamingEachOtherAsParentsAreNoRootsAndHangNothing)
     model_test::AddBone(mesh, "A", "B");
     model_test::AddBone(mesh, "B", "A");
     model_test::AddBone(mesh, "C", "C");   // its own parent: a root
-    for (u32 i = 0; i < 4; ++i) mesh.GetBone(i)->LinkHierarchy(mesh.GetBones());
+    LinkBoneHierarchy(mesh.GetBones());
     mesh.GetBone(3)->Transform.m[3][0] = 2;
     Controller c = Make(mesh);
     ASSERT_EQ(c->ResetModelPose(), 1);
@@ -488,7 +488,7 @@ TEST(SwingChain, EachUpdateSwingsTheChainOnce)
     model_test::AddBone(mesh, "root", nullptr);
     CModelBone* tail = model_test::AddBone(mesh, "Tail", "root");
     CModelBone* tip = model_test::AddBone(mesh, "Tip", "Tail");
-    for (u32 i = 0; i < 3; ++i) mesh.GetBone(i)->LinkHierarchy(mesh.GetBones());
+    LinkBoneHierarchy(mesh.GetBones());
     tail->Transform.m[3][1] = 1;
     tip->Transform.m[3][0] = 1;
     tail->BoneSphere.centre.Set(1, 1, 0);
@@ -543,7 +543,7 @@ TEST(SwingChain, AChainBelowAPlainBoneOfAChainSwingsOnce)
     CModelBone* ribbon = model_test::AddBone(mesh, "Ribbon", "Bead");   // before its parents
     CModelBone* hair = model_test::AddBone(mesh, "Hair", "root");
     CModelBone* bead = model_test::AddBone(mesh, "Bead", "Hair");
-    for (u32 i = 0; i < 4; ++i) mesh.GetBone(i)->LinkHierarchy(mesh.GetBones());
+    LinkBoneHierarchy(mesh.GetBones());
     hair->Transform.m[3][1] = 1;
     bead->Transform.m[3][0] = 1;
     ribbon->Transform.m[3][0] = 0.5f;
@@ -576,7 +576,7 @@ TEST(SwingChain, ALoopOfLinkedAndPlainBonesHangsNothing)
     model_test::AddBone(mesh, "root", nullptr);
     model_test::AddBone(mesh, "A", "B")->LinkValues[0] = 1;
     model_test::AddBone(mesh, "B", "A");
-    for (u32 i = 0; i < 3; ++i) mesh.GetBone(i)->LinkHierarchy(mesh.GetBones());
+    LinkBoneHierarchy(mesh.GetBones());
     Controller c = Make(mesh);
     ASSERT_EQ(c->ResetModelPose(), 1);
     ASSERT_EQ(c->UpdateMatrices(nullptr), 1);
