@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cstring>
 #include <memory>
 
 using model_test::kSin45;
@@ -256,6 +257,20 @@ TEST_F(ArmAnimation, RefusalsAndLookUps)
     EXPECT_EQ(empty->GetFrameByName("root"), nullptr);
 }
 
+TEST_F(ArmAnimation, TheFirstUpdateBeforeAnyResetIsItsOwnPreviousPose)
+{
+    ASSERT_EQ(controller_->SetAnimationSimple(0, 0, 1, 0), 1);
+    controller_->AdvanceTime(0.5f);
+    ASSERT_EQ(controller_->UpdateMatrices(nullptr), 1);
+    const CMatrix first = lower_->SkinMatrix;
+    ASSERT_NE(first.m[0][1], 0.0f);
+    EXPECT_EQ(0, std::memcmp(&lower_->PrevSkinMatrix, &first, sizeof first));
+    controller_->AdvanceTime(0.25f);
+    ASSERT_EQ(controller_->UpdateMatrices(nullptr), 1);
+    EXPECT_EQ(0, std::memcmp(&lower_->PrevSkinMatrix, &first, sizeof first));
+    EXPECT_NE(0, std::memcmp(&lower_->SkinMatrix, &first, sizeof first));
+}
+
 TEST_F(ArmAnimation, TheFirstAdjustmentBendsABoneBeforeItIsPlaced)
 {
     controller_->SetAnimationSimple(0, 0.0f, 1, 0);
@@ -304,7 +319,7 @@ TEST(BindPose, BonesNamingEachOtherAsParentsAreNoRootsAndHangNothing)
     model_test::AddBone(mesh, "A", "B");
     model_test::AddBone(mesh, "B", "A");
     model_test::AddBone(mesh, "C", "C");   // its own parent: a root
-    for (u32 i = 0; i < 4; ++i) mesh.GetBone(i)->LinkHierarchy(mesh.GetBones());
+    LinkBoneHierarchy(mesh.GetBones());
     mesh.GetBone(3)->Transform.m[3][0] = 2;
     Controller c = Make(mesh);
     ASSERT_EQ(c->ResetModelPose(), 1);
@@ -473,7 +488,7 @@ TEST(SwingChain, EachUpdateSwingsTheChainOnce)
     model_test::AddBone(mesh, "root", nullptr);
     CModelBone* tail = model_test::AddBone(mesh, "Tail", "root");
     CModelBone* tip = model_test::AddBone(mesh, "Tip", "Tail");
-    for (u32 i = 0; i < 3; ++i) mesh.GetBone(i)->LinkHierarchy(mesh.GetBones());
+    LinkBoneHierarchy(mesh.GetBones());
     tail->Transform.m[3][1] = 1;
     tip->Transform.m[3][0] = 1;
     tail->BoneSphere.centre.Set(1, 1, 0);
@@ -528,7 +543,7 @@ TEST(SwingChain, AChainBelowAPlainBoneOfAChainSwingsOnce)
     CModelBone* ribbon = model_test::AddBone(mesh, "Ribbon", "Bead");   // before its parents
     CModelBone* hair = model_test::AddBone(mesh, "Hair", "root");
     CModelBone* bead = model_test::AddBone(mesh, "Bead", "Hair");
-    for (u32 i = 0; i < 4; ++i) mesh.GetBone(i)->LinkHierarchy(mesh.GetBones());
+    LinkBoneHierarchy(mesh.GetBones());
     hair->Transform.m[3][1] = 1;
     bead->Transform.m[3][0] = 1;
     ribbon->Transform.m[3][0] = 0.5f;
@@ -561,7 +576,7 @@ TEST(SwingChain, ALoopOfLinkedAndPlainBonesHangsNothing)
     model_test::AddBone(mesh, "root", nullptr);
     model_test::AddBone(mesh, "A", "B")->LinkValues[0] = 1;
     model_test::AddBone(mesh, "B", "A");
-    for (u32 i = 0; i < 3; ++i) mesh.GetBone(i)->LinkHierarchy(mesh.GetBones());
+    LinkBoneHierarchy(mesh.GetBones());
     Controller c = Make(mesh);
     ASSERT_EQ(c->ResetModelPose(), 1);
     ASSERT_EQ(c->UpdateMatrices(nullptr), 1);

@@ -200,7 +200,7 @@ TEST(ModelVertexList, CopyToGoesThroughTheOtherListsOperations)
     EXPECT_EQ(target.GetName(), nullptr);
 }
 
-TEST(ModelBone, LinkHierarchyResolvesByExactName)
+TEST(ModelBone, LinkBoneHierarchyResolvesByExactName)
 {
     CResourceList bones;
     AppendElement(&bones, NewBone("root", nullptr));
@@ -209,7 +209,7 @@ TEST(ModelBone, LinkHierarchyResolvesByExactName)
     AppendElement(&bones, NewBone("Hand", "Arm"));
     AppendElement(&bones, NewBone("Lost", "Nobody"));
     AppendElement(&bones, NewBone("Case", "arm"));        // case differs
-    for (u32 i = 0; i < bones.GetCount(); ++i) EXPECT_EQ(BoneAt(bones, i)->LinkHierarchy(&bones), 1);
+    EXPECT_EQ(LinkBoneHierarchy(&bones), 1);
 
     CModelBone* root = BoneAt(bones, 0);
     EXPECT_EQ(root->Parent, nullptr);
@@ -460,7 +460,7 @@ TEST(Mesh, CopyRelinksBonesGroupsAndAnimations)
     mesh.SetName("Fighter.mdl");
     AppendElement(mesh.GetBones(), NewBone("root", nullptr));
     AppendElement(mesh.GetBones(), NewBone("Hip", "root"));
-    for (u32 i = 0; i < 2; ++i) mesh.GetBone(i)->LinkHierarchy(mesh.GetBones());
+    LinkBoneHierarchy(mesh.GetBones());
     auto* group = new CPointerList();
     group->SetName("Lower");
     void* hip = static_cast<CValueBase*>(mesh.GetBone(1));

@@ -2,6 +2,7 @@
 // out, the format's corner cases, shared texture caches, and damaged files
 // refused whole.
 #include "engine/model/AnalysMesh.h"
+#include "engine/model/AnimationController.h"
 #include "engine/model/Mesh.h"
 #include "engine/model/ModelBone.h"
 #include "engine/model/ModelObject.h"
@@ -140,6 +141,57 @@ TEST(ModelFile, TheFirstBoneBringsTheRootAndKeysOfOneKindAppend)
     EXPECT_EQ(keys.Rotation->GetAt(0)->value.w, 1.0f);
     EXPECT_EQ(keys.Rotation->GetAt(1)->time, 100.0f);
     EXPECT_EQ(keys.Rotation->GetAt(1)->value.x, 1.0f);
+}
+
+TEST(ModelFile, ABoneWhoseParentComesLaterPosesAsARootInTheMeshAndItsCopy)
+{
+    const std::string bytes = Bytes()
+        .Magic()
+        .U32(7).U32(153).Str("Hand").Str("Arm").Translation(1, 0, 0).Translation(0, 0, 0).U32(0)
+        .U32(0).U32(0).U32(0).End()
+        .U32(7).U32(153).Str("Arm").Str("root").Translation(0, 2, 0).Translation(0, 0, 0).U32(0)
+        .U32(0).U32(0).U32(0).End()
+        .End();
+    CMesh mesh;
+    ASSERT_EQ(Read(bytes, mesh), 1);
+    EXPECT_EQ(mesh.GetBone(1)->Parent, nullptr);
+    EXPECT_EQ(mesh.GetBone(1)->ParentName, nullptr);
+    const CMesh copy(mesh);
+    EXPECT_EQ(copy.GetBone(1)->Parent, nullptr);
+    CAnimationController* own = mesh.CreateAnimationController();
+    CAnimationController* copied = copy.CreateAnimationController();
+    ASSERT_EQ(own->UpdateMatrices(nullptr), 1);
+    ASSERT_EQ(copied->UpdateMatrices(nullptr), 1);
+    const CMatrix& a = own->GetFrameByName("Hand")->WorldMatrix;
+    const CMatrix& b = copied->GetFrameByName("Hand")->WorldMatrix;
+    EXPECT_EQ(a.m[3][1], 0.0f);
+    EXPECT_EQ(0, std::memcmp(&a, &b, sizeof a));
+    own->Destroy();
+    copied->Destroy();
+}
+
+TEST(ModelFile, Bone255IsTheLastAVertexCanName)
+{
+    // A vertex names its bones in a byte: bone 255 moves vertex 0, bone 256
+    // (one past) leaves vertex 1 alone.
+    CMesh mesh;
+    AppendElement(mesh.GetModelObjects(), NewFilledObject("Body", kVertexPosition, 2));
+    for (u32 i = 0; i < 257; ++i) {
+        auto* bone = new CModelBone();
+        bone->SetName(i ? ("B" + std::to_string(i)).c_str() : "root");
+        bone->SetParentName(i ? "root" : nullptr);
+        if (i >= 255) {
+            const CBoneInfluence influence{0, i - 255, 1.0f};
+            bone->Influences.Add(&influence);
+        }
+        AppendElement(mesh.GetBones(), bone);
+    }
+    CMesh read;
+    ASSERT_EQ(Read(CWriteMesh::Build(mesh), read), 1);
+    const CModelVertexList& v = *read.GetModelObject(0)->GetVertexList();
+    ASSERT_EQ(v.GetAt(0)->InfluenceCount, 1u);
+    EXPECT_EQ(v.GetAt(0)->BoneIndex[0], 255u);
+    EXPECT_EQ(v.GetAt(1)->InfluenceCount, 0u);
 }
 
 TEST(ModelFile, AFifthInfluenceOnAVertexMovesNothing)

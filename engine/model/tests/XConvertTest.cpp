@@ -3,6 +3,7 @@
 // names, key reduction and tick scaling as tables; refused conversions that
 // leave the output alone.
 #include "engine/model/AnalysMesh.h"
+#include "engine/model/AnimationController.h"
 #include "engine/model/Mesh.h"
 #include "engine/model/ModelBone.h"
 #include "engine/model/ModelMaterial.h"
@@ -85,6 +86,47 @@ void ExpectColour(const CVector4& c, f32 r, f32 g, f32 b, f32 a, const char* wha
 }
 
 }  // namespace
+
+// Names are indexed once: ten thousand frames, each skinned and animated,
+// convert, load, copy and play without a scan per name (which took seconds
+// under the sanitizers).
+TEST_F(XConvertTest, TenThousandFramesConvertLoadCopyAndPlay)
+{
+    constexpr u32 kFrames = 10000;
+    const char* identity = "1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;;";
+    std::string x = Header() + "Frame Body {\nMesh Skin { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n";
+    for (u32 i = 0; i < kFrames; ++i) {
+        x += "SkinWeights { \"B" + std::to_string(i) + "\"; 1; 0; 0.5; " + identity + " }\n";
+    }
+    x += "}\n";
+    for (u32 i = 0; i < kFrames; ++i) {
+        x += "Frame B" + std::to_string(i) + " { FrameTransformMatrix { 1,0,0,0,0,1,0,0,0,0,1,0," +
+             std::to_string(i) + ",0,0,1;; } }\n";
+    }
+    x += "}\nAnimationSet Walk {\n";
+    for (u32 i = 0; i < kFrames; ++i) {
+        x += "Animation { {B" + std::to_string(i) + "} AnimationKey { 2; 2; 0;3;0,0,0;;, 10;3;1,0,0;;; } }\n";
+    }
+    x += "}\n";
+    CMesh mesh;
+    ASSERT_TRUE(Convert(x, mesh)) << converter.GetErrorText();
+    ASSERT_EQ(mesh.GetBoneCount(), kFrames + 2);   // root, Body, B0 ...
+    const CModelBone& last = *mesh.GetBone(kFrames + 1);
+    EXPECT_STREQ(last.GetName(), "B9999");
+    EXPECT_EQ(last.Parent, mesh.GetBone(1));
+    EXPECT_EQ(mesh.GetBone(1)->Children.GetCount(), kFrames);
+    const CMesh copy(mesh);
+    EXPECT_EQ(copy.GetBone(kFrames + 1)->Parent, copy.GetBone(1));
+    EXPECT_EQ(copy.GetBone(1)->Children.GetCount(), kFrames);
+    const auto& track = *static_cast<const CModelBoneAnimation*>(copy.GetAnimation(0)->Tracks.GetAt(kFrames - 1));
+    EXPECT_EQ(track.Bone, copy.GetBone(kFrames + 1));
+    CAnimationController* c = copy.CreateAnimationController();
+    ASSERT_EQ(c->SetAnimationSimple(0, 0, 1, 0), 1);
+    ASSERT_EQ(c->UpdateMatrices(nullptr), 1);
+    EXPECT_EQ(c->GetFrameByName("B9999")->Parent, c->GetFrameByName("Body"));
+    EXPECT_EQ(c->GetFrameByName("B9999")->WorldMatrix.m[3][0], 0.0f);   // keyed to x = 0 at time 0
+    c->Destroy();
+}
 
 TEST_F(XConvertTest, HandModelVerticesIndicesAndMaterials)
 {
@@ -310,7 +352,10 @@ TEST_F(XConvertTest, KeyTimesInTheEnginesTicks)
     // Without AnimTicksPerSecond a file runs at 4800 ticks a second.
     const std::vector<Case> cases = {{"", 1.0}, {"AnimTicksPerSecond { 4800; }\n", 1.0},
         {"AnimTicksPerSecond { 30; }\n", 160.0}, {"AnimTicksPerSecond { 24; }\n", 200.0},
-        {"AnimTicksPerSecond { 9600; }\n", 0.5}, {"AnimTicksPerSecond { 160.0; }\n", 30.0}};
+        {"AnimTicksPerSecond { 9600; }\n", 0.5}, {"AnimTicksPerSecond { 160.0; }\n", 30.0},
+        // No rate of its own: the counts stay as they are.
+        {"AnimTicksPerSecond { 0; }\n", 1.0}, {"AnimTicksPerSecond { -30; }\n", 1.0},
+        {"AnimTicksPerSecond { -1.#IND; }\n", 1.0}};
     for (const Case& c : cases) {
         const std::string text = PositionTrack(c.ticks, {{0, 0}, {7, 1}, {33, 2}});
         CqelXModel tree;
@@ -323,6 +368,43 @@ TEST_F(XConvertTest, KeyTimesInTheEnginesTicks)
         EXPECT_FLOAT_EQ(track.Position->GetData()[2].time, f32(33 * c.scale)) << c.ticks;
         EXPECT_EQ(mesh.GetAnimation(0)->Length, u32(std::lround(33 * c.scale))) << c.ticks;
     }
+}
+
+TEST_F(XConvertTest, AcceptsWhatOtherExportersWrite)
+{
+    // Keys out of time order are written in file order; the length is the
+    // last key's time.
+    CMesh unsorted;
+    ASSERT_TRUE(Convert(PositionTrack("", {{10, 0}, {5, 1}, {20, 2}, {15, 3}}), unsorted)) << converter.GetErrorText();
+    const CModelBoneAnimation::VectorTrack& keys = *FirstTrack(unsorted)->Position;
+    ASSERT_EQ(keys.GetCount(), 4u);
+    EXPECT_EQ(keys.GetData()[1].time, 5.0f);
+    EXPECT_EQ(keys.GetData()[3].value.x, 3.0f);
+    EXPECT_EQ(unsorted.GetAnimation(0)->Length, 15u);
+
+    // Fewer materials announced than given: every material is written, the
+    // ranges follow the announced count.
+    const std::string material = "Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; }\n";
+    CMesh extra;
+    ASSERT_TRUE(Convert(Header() + "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+                                   "MeshMaterialList { 1; 1; 0;; " + material + material + "} }", extra))
+        << converter.GetErrorText();
+    EXPECT_EQ(extra.GetModelObject(0)->GetMaterialList()->GetCount(), 2u);
+    EXPECT_EQ(extra.GetModelObject(0)->GetIndexList()->Ranges.GetCount(), 1u);
+
+    // A Windows C library's text for values that are no number reads as the
+    // digits before the point.
+    CMesh special;
+    ASSERT_TRUE(Convert(Header() + "Mesh { 3; 1.#IND;-1.#INF00;0;, 1;1.#QNAN;0;, 0;1;-0.#SNAN;; 1; 3;0,1,2;; }",
+        special)) << converter.GetErrorText();
+    const CModelVertex* v = special.GetModelObject(0)->GetVertexList()->GetData();
+    ExpectVector(v[0].Position, 1, -1, 0, "1.#IND, -1.#INF00");
+    ExpectVector(v[1].Position, 1, 1, 0, "1.#QNAN");
+    ExpectVector(v[2].Position, 0, 1, 0, "-0.#SNAN");
+    // Other words after the point are still refused, with their line.
+    CMesh refused;
+    EXPECT_FALSE(Convert(Header() + "Mesh {\n3; 1.#NAN;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }", refused));
+    EXPECT_STREQ(converter.GetErrorText(), "line 3: Mesh vertex: expected a number, found \"1.#NAN\"");
 }
 
 TEST_F(XConvertTest, MatrixKeysBecomeScalingRotationAndPosition)

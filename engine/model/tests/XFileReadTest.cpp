@@ -224,9 +224,6 @@ TEST(XFileRead, RefusesDamagedFilesWithTheReasonAndLine)
         {"skin header past 16 bits", mesh + "XSkinMeshHeader { 1; 1; 70000; }\n}", "XSkinMeshHeader: 70000 does not fit"},
         {"key of the wrong size", "AnimationKey { 0; 1; 0;3;1,0,0;;; }", "key 0 holds 3 values; key type 0 takes 4"},
         {"unknown key type", "AnimationKey { 3; 1; 0;3;1,0,0;;; }", "AnimationKey type 3 is none of"},
-        {"key times going back", "AnimationKey { 2; 2; 10;3;0,0,0;;, 5;3;0,0,0;;; }",
-            "key 1 at time 5 comes before the key ahead of it (10)"},
-        {"no ticks a second", "AnimTicksPerSecond { 0; }", "AnimTicksPerSecond must be above 0"},
         {"unterminated string", "Material M { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"a.png; } }",
             "TextureFilename: the string never closes"},
         {"string missing", "Material M { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { } }",
@@ -246,6 +243,18 @@ TEST(XFileRead, RefusesDamagedFilesWithTheReasonAndLine)
         EXPECT_NE(std::string(p.reader.GetErrorText()).find(c.message), std::string::npos)
             << c.name << ": " << p.reader.GetErrorText();
     }
+}
+
+TEST(XFileRead, NumbersAtTheirLimitsAreRead)
+{
+    Parsed p(Header() + "Mesh M { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\nXSkinMeshHeader { 65535; 0; 65535; } }\n"
+                        "AnimationSet { Animation { AnimationKey { 2; 1; 4294967295;3;0,0,3.4e38;;; } } }");
+    ASSERT_EQ(p.ok, 1) << p.reader.GetErrorText();
+    EXPECT_EQ(p.tree.CollectNodes(kXSkinMeshHeader)[0]->As<XSkinMeshHeader>()->BoneCount, 65535u);
+    const XAnimationKey& key = *p.tree.CollectNodes(kXAnimationKey)[0]->As<XAnimationKey>();
+    EXPECT_EQ(key.Times[0], 4294967295u);
+    EXPECT_EQ(key.GetValues(0)[2], 3.4e38f);
+    EXPECT_EQ(p.tree.CollectNodes(kXAnimationSet)[0]->As<XAnimationSet>()->MaxTime, 4294967295u);
 }
 
 TEST(XFileRead, HoldsAnyNumberOfChildrenKeysAndReferences)
