@@ -188,6 +188,20 @@ TEST(ConfigToolGtk, EveryPageShowsAndTheUsersChangesAreSaved)
     // Without a window manager nothing gives the dialog the keyboard focus.
     step([&] { gtk_window_present(GTK_WINDOW(main())); });
     wait(500);
+    // All seven tabs are on the strip, none scrolled out of it.
+    step([&] {
+        GtkNotebook* tabs = FirstNotebook(main());
+        GtkAllocation strip;
+        gtk_widget_get_allocation(GTK_WIDGET(tabs), &strip);
+        for (int page = 0; page < gtk_notebook_get_n_pages(tabs); ++page) {
+            GtkWidget* label = gtk_notebook_get_tab_label(tabs, gtk_notebook_get_nth_page(tabs, page));
+            GtkAllocation at;
+            gtk_widget_get_allocation(label, &at);
+            check(gtk_widget_get_child_visible(label) && gtk_widget_get_mapped(label) && at.x >= strip.x &&
+                    at.x + at.width <= strip.x + strip.width,
+                "tab label " + std::to_string(page) + " visible");
+        }
+    });
     for (int page = 0; page < 7; ++page) {
         step([&, page] {
             GtkNotebook* tabs = FirstNotebook(main());
