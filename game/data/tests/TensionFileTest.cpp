@@ -396,11 +396,17 @@ TEST(TensionFileLoad, FromFiles)
     EXPECT_STREQ(report.GetText(), "ファイルが開けません!!\n");
     EXPECT_EQ(file.LoadFromFile(nullptr, nullptr, nullptr), 0);
 
-    // Too big to be a script.
+    // Too big to be a script; one byte less is read (and fails only on
+    // the missing music).
     WriteFile(folder / "big.txt", std::string(CTensionFile::kMaxScriptBytes + 1, ' '));
     report = CString();
     EXPECT_EQ(file.LoadFromFile(nullptr, (folder / "big.txt").c_str(), &report), 0);
     EXPECT_STREQ(report.GetText(), "File Buffer Allocator Error!!\n");
+    WriteFile(folder / "big.txt", "名前:曲;\n" + std::string(CTensionFile::kMaxScriptBytes - 9, ' '));
+    report = CString();
+    EXPECT_EQ(file.LoadFromFile(nullptr, (folder / "big.txt").c_str(), &report), 0);
+    EXPECT_STREQ(report.GetText(), "ファイル時間 エラー[0.000000秒のファイルです : 60秒以上の長さのファイルが必要です]\n"
+                                   "Time Data IsCorrect Error!!\n変換エラー!!\n");
 
     // Without a name entry the name is the path, here longer than 40 bytes.
     const std::string nameless = folder / "a-rather-long-name-for-a-tension-script.txt";
