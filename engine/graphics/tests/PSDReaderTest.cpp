@@ -240,6 +240,7 @@ TEST(PSDReader, RefusesBadHeadersRectanglesCountsAndLengths)
     EXPECT_EQ(patched(9, 1, 1), 0);                // reserved
     EXPECT_EQ(patched(12, 0, 2), 0);               // no channels
     EXPECT_EQ(patched(22, 16, 2), 0);              // 16 bits a sample
+    EXPECT_EQ(patched(24, 4, 2), 0);               // CMYK: grey and RGB only
     EXPECT_EQ(patched(good.size() - 50, 2, 2), 0); // merged image compression
     EXPECT_EQ(patched(good.size() - 66, 0), 0);    // the block closing the layer section
     EXPECT_EQ(patched(layer + 8, 0xFFFFFFFF), 0);  // bottom above top
@@ -270,25 +271,6 @@ TEST(PSDReader, RefusesBadHeadersRectanglesCountsAndLengths)
     CPSDReader writer;
     writer.SetWriteBMP(1);
     EXPECT_EQ(LoadBytes(Build(noLayers), &writer), 0);
-}
-
-TEST(PSDReader, TakesOnlyGreyAndRgb)
-{
-    // Bitmap, grey, indexed, RGB, CMYK, multichannel, duotone, Lab.
-    const struct {
-        u16 mode;
-        i32 loads;
-    } modes[] = {{0, 0}, {1, 1}, {2, 0}, {3, 1}, {4, 0}};
-    for (const auto& m : modes) {
-        Document d;
-        d.mode = m.mode;
-        d.channels = 4;
-        d.layers = {RgbaLayer(0, 0, 2, 2, 0)};
-        CPSDReader reader;
-        reader.SetWriteBMP(1);
-        EXPECT_EQ(LoadBytes(Build(d), &reader), m.loads) << m.mode;
-        EXPECT_EQ(reader.GetFileCount(), 2u * m.loads);
-    }
 }
 
 TEST(PSDReader, RefusesPackBitsThatOverrunsARowOrTheData)
