@@ -8,16 +8,23 @@
 #pragma once
 
 #include "engine/model/AnalysMesh.h"
+#include "engine/model/AnimationController.h"
 #include "engine/model/Mesh.h"
 #include "engine/model/ModelBone.h"
 #include "engine/model/ModelObject.h"
 #include "engine/model/WriteMesh.h"
 
+#include <memory>
 #include <string>
 
 namespace model_test {
 
 constexpr f32 kSin45 = 0.70710678f;
+
+struct Destroyer {
+    void operator()(CAnimationController* c) const { c->Destroy(); }
+};
+using Controller = std::unique_ptr<CAnimationController, Destroyer>;
 
 inline CModelBone* AddBone(CMesh& mesh, const char* name, const char* parent)
 {
