@@ -226,12 +226,12 @@ TEST_F(ArmAnimation, TheFirstAdjustmentBendsABoneBeforeItIsPlaced)
 TEST(BindPose, BonesWithoutFrameMatricesGetThemFromThePose)
 {
     CMesh mesh;
-    model_test::AddBone(mesh, "root", nullptr);
-    CModelBone* hip = model_test::AddBone(mesh, "Hip", "root");
+    model_test::NewBone(mesh, "root", nullptr);
+    CModelBone* hip = model_test::NewBone(mesh, "Hip", "root");
     hip->Parent = mesh.GetBone(0);
     hip->Transform.RotationZ(90);
     hip->Transform.m[3][1] = 1;
-    CModelBone* loose = model_test::AddBone(mesh, "Loose", "Nowhere");   // a root of its own
+    CModelBone* loose = model_test::NewBone(mesh, "Loose", "Nowhere");   // a root of its own
     loose->Transform.m[3][0] = 4;
     loose->FrameMatrix.m[3][0] = -4;
     Controller c = Make(mesh);
@@ -259,10 +259,10 @@ TEST(BindPose, BonesWithoutFrameMatricesGetThemFromThePose)
 TEST(BindPose, ALoopOfParentsHangsNothing)
 {
     CMesh mesh;
-    model_test::AddBone(mesh, "root", nullptr);
-    model_test::AddBone(mesh, "A", "B")->LinkValues[0] = 1;
-    model_test::AddBone(mesh, "B", "A");
-    model_test::AddBone(mesh, "C", "C")->Transform.m[3][0] = 2;
+    model_test::NewBone(mesh, "root", nullptr);
+    model_test::NewBone(mesh, "A", "B")->LinkValues[0] = 1;
+    model_test::NewBone(mesh, "B", "A");
+    model_test::NewBone(mesh, "C", "C")->Transform.m[3][0] = 2;
     LinkBoneHierarchy(mesh.GetBones());
     Controller c = Make(mesh);
     ASSERT_EQ(c->ResetModelPose(), 1);
@@ -282,10 +282,10 @@ class Swing : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        model_test::AddBone(mesh_, "root", nullptr);
-        body_ = model_test::AddBone(mesh_, "Body", "root");
-        tail_ = model_test::AddBone(mesh_, "Tail", "Body");
-        ball_ = model_test::AddBone(mesh_, "Ball", "root");
+        model_test::NewBone(mesh_, "root", nullptr);
+        body_ = model_test::NewBone(mesh_, "Body", "root");
+        tail_ = model_test::NewBone(mesh_, "Tail", "Body");
+        ball_ = model_test::NewBone(mesh_, "Ball", "root");
         for (CModelBone* b : {body_, ball_}) b->Parent = mesh_.GetBone(0);
         tail_->Parent = body_;
         tail_->Transform.m[3][1] = 1;
@@ -369,9 +369,9 @@ TEST_F(Swing, TheTailStaysOutsideACollisionSphere)
 TEST(SwingChain, EachUpdateSwingsTheChainOnce)
 {
     CMesh mesh;
-    model_test::AddBone(mesh, "root", nullptr);
-    CModelBone* tail = model_test::AddBone(mesh, "Tail", "root");
-    CModelBone* tip = model_test::AddBone(mesh, "Tip", "Tail");
+    model_test::NewBone(mesh, "root", nullptr);
+    CModelBone* tail = model_test::NewBone(mesh, "Tail", "root");
+    CModelBone* tip = model_test::NewBone(mesh, "Tip", "Tail");
     LinkBoneHierarchy(mesh.GetBones());
     tail->Transform.m[3][1] = 1;
     tip->Transform.m[3][0] = 1;
@@ -421,10 +421,10 @@ TEST(SwingChain, EachUpdateSwingsTheChainOnce)
 TEST(SwingChain, AChainBelowAPlainBoneOfAChainSwingsOnce)
 {
     CMesh mesh;
-    model_test::AddBone(mesh, "root", nullptr);
-    CModelBone* ribbon = model_test::AddBone(mesh, "Ribbon", "Bead");   // before its parents
-    CModelBone* hair = model_test::AddBone(mesh, "Hair", "root");
-    CModelBone* bead = model_test::AddBone(mesh, "Bead", "Hair");
+    model_test::NewBone(mesh, "root", nullptr);
+    CModelBone* ribbon = model_test::NewBone(mesh, "Ribbon", "Bead");   // before its parents
+    CModelBone* hair = model_test::NewBone(mesh, "Hair", "root");
+    CModelBone* bead = model_test::NewBone(mesh, "Bead", "Hair");
     LinkBoneHierarchy(mesh.GetBones());
     hair->Transform.m[3][1] = 1;
     bead->Transform.m[3][0] = 1;

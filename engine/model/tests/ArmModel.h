@@ -13,6 +13,7 @@
 #include "engine/model/ModelBone.h"
 #include "engine/model/ModelObject.h"
 #include "engine/model/WriteMesh.h"
+#include "engine/model/tests/ModelMeshes.h"
 
 #include <memory>
 #include <string>
@@ -25,15 +26,6 @@ struct Destroyer {
     void operator()(CAnimationController* c) const { c->Destroy(); }
 };
 using Controller = std::unique_ptr<CAnimationController, Destroyer>;
-
-inline CModelBone* AddBone(CMesh& mesh, const char* name, const char* parent)
-{
-    auto* bone = new CModelBone();
-    bone->SetName(name);
-    bone->SetParentName(parent);
-    AppendElement(mesh.GetBones(), bone);
-    return bone;
-}
 
 inline CModelBoneAnimation* AddKeys(CModelAnimation& animation, const char* bone)
 {
@@ -74,9 +66,9 @@ inline void BuildArm(CMesh& mesh)
     arm->GetMaterialList()->Add(&material);
     AppendElement(mesh.GetModelObjects(), arm);
 
-    AddBone(mesh, "root", nullptr);
-    CModelBone* upper = AddBone(mesh, "Upper", "root");
-    CModelBone* lower = AddBone(mesh, "Lower", "Upper");
+    NewBone(mesh, "root", nullptr);
+    CModelBone* upper = NewBone(mesh, "Upper", "root");
+    CModelBone* lower = NewBone(mesh, "Lower", "Upper");
     lower->Transform.m[3][0] = 1;
     lower->FrameMatrix.m[3][0] = -1;
     for (const CBoneInfluence& i : {CBoneInfluence{0, 0, 1.0f}, CBoneInfluence{0, 1, 1.0f},

@@ -25,10 +25,10 @@ using model_test::Controller;
 // rigid flag leaves the weights out of its format), finished on the device.
 void BuildFan(CMesh& mesh, u32 count, bool weighted = true)
 {
-    model_test::AddBone(mesh, "root", nullptr);
+    model_test::NewBone(mesh, "root", nullptr);
     for (u32 i = 1; i < count; ++i) {
         const std::string name = "B" + std::to_string(i);
-        CModelBone* bone = model_test::AddBone(mesh, name.c_str(), "root");
+        CModelBone* bone = model_test::NewBone(mesh, name.c_str(), "root");
         bone->Parent = mesh.GetBone(0);
         bone->Transform.m[3][0] = f32(i);
     }

@@ -20,6 +20,7 @@
 
 using model_test::BuildFull;
 using model_test::Bytes;
+using model_test::NewBone;
 using model_test::NewFilledObject;
 
 namespace {
@@ -147,14 +148,11 @@ TEST(ModelFile, Bone255IsTheLastAVertexCanName)
     CMesh mesh;
     AppendElement(mesh.GetModelObjects(), NewFilledObject("Body", kVertexPosition, 2));
     for (u32 i = 0; i < 257; ++i) {
-        auto* bone = new CModelBone();
-        bone->SetName(i ? ("B" + std::to_string(i)).c_str() : "root");
-        bone->SetParentName(i ? "root" : nullptr);
+        CModelBone* bone = NewBone(mesh, i ? ("B" + std::to_string(i)).c_str() : "root", i ? "root" : nullptr);
         if (i >= 255) {
             const CBoneInfluence influence{0, i - 255, 1.0f};
             bone->Influences.Add(&influence);
         }
-        AppendElement(mesh.GetBones(), bone);
     }
     CMesh read;
     ASSERT_EQ(Read(CWriteMesh::Build(mesh), read), 1);
@@ -168,17 +166,11 @@ TEST(ModelFile, AFifthInfluenceOnAVertexMovesNothing)
 {
     CMesh mesh;
     AppendElement(mesh.GetModelObjects(), NewFilledObject("Body", 0x1, 1));
-    auto* root = new CModelBone();
-    root->SetName("root");
-    AppendElement(mesh.GetBones(), root);
+    NewBone(mesh, "root", nullptr);
     for (int b = 0; b < 5; ++b) {
-        auto* bone = new CModelBone();
         const char name[] = {char('A' + b), 0};
-        bone->SetName(name);
-        bone->SetParentName("root");
         const CBoneInfluence influences[] = {{0, 0, 0.2f}, {0, 1, 1.0f}, {1, 0, 1.0f}};
-        bone->Influences.SetArray(influences, 3);   // two name nothing
-        AppendElement(mesh.GetBones(), bone);
+        NewBone(mesh, name, "root")->Influences.SetArray(influences, 3);   // two name nothing
     }
     CMesh read;
     ASSERT_EQ(Read(CWriteMesh::Build(mesh), read), 1);
