@@ -52,6 +52,7 @@ public:
     // (a row of length 0 stays as it is); translation unchanged.
     void GetMatrix(CMatrix* out) const override;
     // The owner's rotation while it lives, else this weapon's own.
+    using CObjectBase::GetRotation;
     void GetRotation(CVector3* out) const override;
     // The base's fields, then shown, the owner's id (0 without one) and the
     // bone's frame index (all ones without one).
