@@ -51,6 +51,7 @@ int main(int argc, char** argv)
     seeds::MakeSceneSeeds(root);
     seeds::MakeBattleSeeds(root);
     seeds::MakeBattleSettingSeeds(root);
+    seeds::MakeShotSeeds(root);
     std::free(root);
     return 0;
 }

@@ -38,5 +38,6 @@ void MakeScriptSeeds(const std::string& root);
 void MakeSceneSeeds(const std::string& root);
 void MakeBattleSeeds(const std::string& root);
 void MakeBattleSettingSeeds(const std::string& root);
+void MakeShotSeeds(const std::string& root);
 
 }  // namespace seeds
