@@ -33,9 +33,9 @@ constexpr f32 kNear = 1e-5f;
 std::string FighterModel(const CQuaternion& handTurn)
 {
     CMesh mesh;
-    model_test::AddBone(mesh, "root", nullptr);
-    model_test::AddBone(mesh, "Body", "root");
-    CModelBone* hand = model_test::AddBone(mesh, "Hand", "Body");
+    model_test::NewBone(mesh, "root", nullptr);
+    model_test::NewBone(mesh, "Body", "root");
+    CModelBone* hand = model_test::NewBone(mesh, "Hand", "Body");
     hand->Transform.RotationZ(90.0f);
     hand->Transform.m[3][1] = 2.0f;
     hand->FrameMatrix = hand->Transform.GetInverse();
