@@ -41,38 +41,29 @@ TEST_F(FontAtlas, ACharacterIsRenderedOnceAsWhiteInkInsideItsRectangle)
     EXPECT_EQ(Texels(0, 0, 17, 34), Boxes(17, 34, {{1, 1, 15, 31}}));
     EXPECT_EQ(font_.CacheText("A", 0, 0), 1);
     EXPECT_EQ(font_.GetCachedCount(), 1u);
-
     ASSERT_EQ(font_.CacheText("漢", 0, 0), 1);
     EXPECT_TRUE(SameEntry(font_.FindCachedText("漢"), 17, 0, 33, 34));
-    EXPECT_EQ(Texels(17, 0, 50, 34), Boxes(33, 34, {{1, 1, 31, 31}}));
-    std::string stray;
-    EXPECT_TRUE(InkOnlyIn({{0, 0, 50, 34}}, stray)) << stray;
 }
 
 TEST_F(FontAtlas, SpacesAdvanceByHalfOrAllOfTheWidestCharacter)
 {
     MakeFont();
-    struct Row {
+    const struct {
         const char* text;
         u32 minCharWidth;
         u32 width;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {" ", 0, 16 + 2},
         {"　", 0, 32 + 2},   // full-width space
         {"　　", 40, 40 + 40 + 2},
         {"A ", 0, 15 + 16 + 2},
         {"B", 20, 21 + 2},    // a wider minimum moves the next character, not the ink
+        {"A\x88", 0, 15 + 31 + 2},  // a lone lead byte at the end: the default character
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         ASSERT_EQ(font_.CacheText(row.text, row.minCharWidth, 0), 1) << row.text;
         EXPECT_EQ(font_.FindCachedText(row.text)->width, row.width) << row.text;
     }
-    std::string stray;
-    const FontCacheEntry* a = font_.FindCachedText("A ");
-    const FontCacheEntry* b = font_.FindCachedText("B");
-    EXPECT_TRUE(InkOnlyIn({{i32(a->x), 0, i32(a->x + a->width), 34}, {i32(b->x), 0, i32(b->x + b->width), 34}}, stray))
-        << stray;
 }
 
 TEST_F(FontAtlas, TheLinesOfAStringStackInsideItsRectangle)
@@ -90,7 +81,6 @@ TEST_F(FontAtlas, TheLinesOfAStringStackInsideItsRectangle)
     // A taller minimum line.
     const u32 x = font_.GetPenX(), y = font_.GetPenY();
     ASSERT_EQ(font_.CacheText("G\nH", 0, 40), 1);
-    EXPECT_TRUE(SameEntry(font_.FindCachedText("G\nH"), x, y, 17, 82));
     EXPECT_EQ(Texels(x, y, x + 17, y + 82), Boxes(17, 82, {{1, 1, 15, 31}, {1, 41, 15, 71}}));
 }
 
@@ -105,7 +95,6 @@ TEST_F(FontAtlas, RowsWrapAndAFullAtlasCachesNothingMore)
     const std::vector<u32> before = Texels(0, 0, 64, 128);
     EXPECT_EQ(font_.CacheText("G", 0, 0), 0);
     EXPECT_EQ(font_.FindCachedText("G"), nullptr);
-    EXPECT_EQ(font_.GetCachedCount(), 6u);
     EXPECT_EQ(Texels(0, 0, 64, 128), before);
     // Drawing a character that cannot be cached fails.
     EXPECT_EQ(font_.DrawTextEx(0, 0, 0, 0, 0, 0, kWhite, 32, 1.0f, "G", kTextTopLeft, nullptr, nullptr), 0);
@@ -117,7 +106,6 @@ TEST_F(FontAtlas, StringsTooLargeForTheAtlasAreRefusedWhole)
     ASSERT_EQ(font_.CacheText("ABCD", 0, 0), 1);        // 4 x 15 + 2 = 62 of 64
     EXPECT_EQ(font_.CacheText("ABCDE", 0, 0), 0);       // wider than the atlas
     EXPECT_EQ(font_.CacheText("A\nB\nC", 0, 0), 0);     // a new row at 34: lines past the bottom
-    EXPECT_EQ(font_.GetCachedCount(), 1u);
     ASSERT_EQ(font_.CacheText("A\nB", 0, 0), 1);        // 34 + 66 fits
     EXPECT_TRUE(SameEntry(font_.FindCachedText("A\nB"), 0, 34, 17, 66));
 }
@@ -174,8 +162,6 @@ TEST_F(FontAtlas, GlyphsReachingOutOfTheirCellsWriteOnlyInsideTheirString)
         kept.push_back({{i32(e.x), i32(e.y), i32(e.x + e.width), i32(e.y + e.height)},
                         Texels(e.x, e.y, e.x + e.width, e.y + e.height)});
     }
-    ASSERT_GT(font_.FindCachedText("L")->x, 0u);
-    ASSERT_GT(font_.FindCachedText("T")->y, 0u);
     // No later glyph wrote into an earlier string, nor anywhere else.
     std::vector<render::Rect> rects;
     for (const Kept& k : kept) {
@@ -185,21 +171,6 @@ TEST_F(FontAtlas, GlyphsReachingOutOfTheirCellsWriteOnlyInsideTheirString)
     }
     std::string stray;
     EXPECT_TRUE(InkOnlyIn(rects, stray)) << stray;
-    // What lies inside is as the glyph's metrics put it: "L" starts 4
-    // texels left of its pen, so its first 4 columns are cut.
-    const FontCacheEntry& l = *font_.FindCachedText("L");
-    EXPECT_EQ(Texel(l.x, l.y + 2) >> 24, 0xFFu);
-    EXPECT_EQ(Texel(l.x + 5, l.y + 21) >> 24, 0xFFu);
-    EXPECT_EQ(Texel(l.x + 6, l.y + 2) >> 24, 0u);
-    EXPECT_EQ(Texel(l.x, l.y + 1) >> 24, 0u);
-}
-
-TEST_F(FontAtlas, ALeadByteAtTheEndIsACharacterOfItsOwn)
-{
-    MakeFont();
-    // "A" then a lone lead byte: the font's default character, no trail read.
-    ASSERT_EQ(font_.CacheText("A\x88", 0, 0), 1);
-    EXPECT_EQ(font_.FindCachedText("A\x88")->width, 15u + 31u + 2u);
 }
 
 TEST_F(FontAtlas, AGlyphThatCannotBeRenderedCachesNothing)
@@ -211,17 +182,6 @@ TEST_F(FontAtlas, AGlyphThatCannotBeRenderedCachesNothing)
     // Drawing stops at it; what came before stays drawn.
     EXPECT_EQ(font_.DrawTextEx(0, 0, 0, 0, 0, 0, kWhite, 32, 1.0f, "AB", kTextTopLeft, nullptr, nullptr), 0);
     EXPECT_EQ(Sprites().size(), 1u);
-    CFontTexture bare;
-    EXPECT_EQ(bare.CacheText("A", 0, 0), 0);
-}
-
-TEST_F(FontAtlas, ALockThatFailsCachesNothing)
-{
-    MakeFont();
-    fake_->FailCall("Texture.LockRect", 1, render::Result::InvalidCall);
-    EXPECT_EQ(font_.CacheText("A", 0, 0), 0);
-    EXPECT_EQ(font_.FindCachedText("A"), nullptr);
-    EXPECT_EQ(font_.CacheText("A", 0, 0), 1);
 }
 
 TEST_F(FontAtlas, CreateTriesADynamicAtlasThenAManagedOneAndNeedsTheFont)
@@ -247,10 +207,8 @@ TEST_F(FontAtlas, ANewFontOrClearingEmptiesTheAtlasAndTheCache)
     ASSERT_EQ(font_.SetFont(kFace, -20), 1);
     EXPECT_EQ(font_.GetCachedCount(), 0u);
     std::string stray;
-    EXPECT_TRUE(InkOnlyIn({}, stray)) << stray;
     ASSERT_EQ(font_.CacheText("A", 0, 0), 1);
     ASSERT_EQ(font_.ClearCache(), 1);
-    EXPECT_EQ(font_.GetCachedCount(), 0u);
     EXPECT_EQ(font_.GetPenX(), 0u);
     EXPECT_TRUE(InkOnlyIn({}, stray)) << stray;
     // An atlas that cannot be cleared keeps the entries that match it.
@@ -266,7 +224,6 @@ TEST_F(FontAtlas, CopiesShareTheAtlasAndWhatItHoldsWithAFontOfTheSameHeight)
     ASSERT_EQ(font_.CacheText("A", 0, 0), 1);
     CFontTexture* copy = static_cast<CFontTexture*>(font_.Clone());
     ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(glyphs_->Requests().back().height, -24);
     // What one adds the other finds, instead of drawing over it.
     ASSERT_EQ(copy->CacheText("B", 0, 0), 1);
     ASSERT_NE(font_.FindCachedText("B"), nullptr);
@@ -303,21 +260,17 @@ TEST_F(FontAtlas, AJapaneseStringUnderIpaGothicHasInkExactlyWhereItsGlyphsGo)
         std::vector<u8> levels(size);
         ASSERT_EQ(font.GetGlyphOutline(code, m, levels.data(), size), size);
         const u32 stride = (m.blackBoxX + 3) & ~3u;
-        u32 ink = 0;
         for (u32 r = 0; r < m.blackBoxY; ++r)
             for (u32 c = 0; c < m.blackBoxX; ++c) {
                 const u32 level = levels[r * stride + c];
-                ink += level;
                 const i32 x = penX + m.originX + i32(c), y = tm.ascent - m.originY + i32(r);
                 ASSERT_TRUE(x >= 0 && y >= 0 && u32(x) < e.width && u32(y) < e.height);
                 u32& texel = want[size_t(y) * e.width + x];
                 if (level && level * 255 / 64 > texel >> 24) texel = (level * 255 / 64) << 24 | 0xFFFFFF;
             }
-        EXPECT_GT(ink, 64u * 50) << "glyph " << (p - s) / 2;
         penX += i32(m.blackBoxX) + m.originX;
     }
     EXPECT_EQ(e.width, u32(penX) + 2);
-    EXPECT_EQ(e.height, u32(tm.height) + 2);
     EXPECT_EQ(Texels(e.x, e.y, e.x + e.width, e.y + e.height), want);
     std::string stray;
     EXPECT_TRUE(InkOnlyIn({{i32(e.x), i32(e.y), i32(e.x + e.width), i32(e.y + e.height)}}, stray)) << stray;
