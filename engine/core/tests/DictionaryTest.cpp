@@ -74,22 +74,6 @@ TEST(Dictionary, FindsByKeyAndTypeAndRefusesDuplicates)
     for (int i = 0; i < 100; ++i) EXPECT_EQ(d.Find(Crc32NameKey(name(i).c_str()), u32(i % 3)), uintptr_t(i + 1));
 }
 
-TEST(Dictionary, DumpsNameAndEntriesUpToAFreeOne)
-{
-    CDictionary d;
-    EXPECT_EQ(d.FromString("dict"), 1);
-    d.Add("x", 1, 0, 2, 0);
-    d.AddValue("y", 2, 0);
-    d.Add("z", 3, 0, CDictionary::kFreeType, 0);
-    const std::string expected = "Name\t\t:\tdict\n"
-                                 "Name/Index/Code\t:\ty/0/" + std::to_string(Crc32NameKey("y")) + "\n"
-                                 "Name/Index/Code\t:\tx/2/" + std::to_string(Crc32NameKey("x")) + "\n";
-    char buffer[256];
-    EXPECT_EQ(d.ToString(buffer), buffer);
-    EXPECT_EQ(buffer, expected);
-    EXPECT_EQ(d.GetStringSize(), expected.size() + 1);
-}
-
 TEST(Dictionary, DeletesOwnedValuesAndCopiesPlainEntries)
 {
     CTarget::destroyed = 0;

@@ -1,5 +1,4 @@
 #include "engine/core/ListRef.h"
-#include "engine/core/Point2.h"
 
 #include <gtest/gtest.h>
 
@@ -20,16 +19,6 @@ TEST(ListRef, CountsAndElementsOfTheHeldList)
     EXPECT_EQ(held.GetAt(1), &b);
     EXPECT_EQ(held.GetAt(2), nullptr);
 
-    CList<CPoint2> values;
-    const CPoint2 pair{3, 4};
-    values.Add(&pair);
-    CListRef<CPoint2> valueRef(&values);
-    EXPECT_EQ(valueRef.GetCount(), 1u);
-    ASSERT_NE(valueRef.GetAt(0), nullptr);
-    EXPECT_EQ(valueRef.GetAt(0)->second, 4u);
-    EXPECT_EQ(valueRef.GetAt(1), nullptr);
-    valueRef.SetList(nullptr);
-    EXPECT_EQ(valueRef.GetAt(0), nullptr);
 }
 
 TEST(ListRef, StringArrayCountsNamesAndGivesLoadedRecords)

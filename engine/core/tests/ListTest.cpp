@@ -150,18 +150,6 @@ TEST(List, CopiesAreIndependent)
     delete clone;
 }
 
-TEST(List, ReleaseThroughTheBaseEmptiesAndForgetsTheName)
-{
-    CList<Record> list = MakeList(3);
-    list.SetName("n");
-    EXPECT_EQ(static_cast<CResourceBase&>(list).Release(), 1);
-    EXPECT_EQ(list.GetCount(), 0u);
-    EXPECT_EQ(list.GetData(), nullptr);
-    EXPECT_EQ(list.GetName(), nullptr);
-    EXPECT_EQ(list.SetAt(Record{1, 2}, 0), 1);  // still usable
-    EXPECT_EQ(list.GetCount(), 1u);
-}
-
 TEST(List, OverflowingSizesFailAndLeaveTheListUnchanged)
 {
     CList<Record> list = MakeList(2);

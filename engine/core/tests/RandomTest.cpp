@@ -11,10 +11,6 @@
 TEST(Random, FreshAndUnseededGeneratorsFollowXorshift128FromTheInitialState)
 {
     CRandom r;
-    EXPECT_EQ(r.x, 123456789u);
-    EXPECT_EQ(r.y, 362436069u);
-    EXPECT_EQ(r.z, 521288629u);
-    EXPECT_EQ(r.w, 88675123u);
     for (u32 e : {3701687786u, 458299110u, 2500872618u, 3633119408u, 516391518u}) EXPECT_EQ(r.Next(), e);
 
     g_randomState = kRandomInitialState;  // the state a process starts with
@@ -25,10 +21,6 @@ TEST(Random, FreshAndUnseededGeneratorsFollowXorshift128FromTheInitialState)
 TEST(Random, SeedPutsTheFirstDerivedWordIntoW)
 {
     SeedRandom(0);
-    EXPECT_EQ(g_randomState.w, 1u);
-    EXPECT_EQ(g_randomState.x, 1812433254u);
-    EXPECT_EQ(g_randomState.y, 3713160356u);
-    EXPECT_EQ(g_randomState.z, 626640100u);
     for (u32 e : {1344075230u, 530873357u, 4096910841u}) EXPECT_EQ(RandomNext(), e);
     SeedRandom(12345);
     for (u32 e : {3705275392u, 931307841u, 2243904521u}) EXPECT_EQ(RandomNext(), e);

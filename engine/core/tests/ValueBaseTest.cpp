@@ -37,31 +37,7 @@ public:
     unsigned char bytes[0x100000000ull];
 };
 
-class CByIdRecorder : public CValueBase {
-    ORV_VALUE_CLASS(CByIdRecorder)
-
-public:
-    i32 Invoke(uintptr_t argument) override { return i32(argument * 2); }
-    uintptr_t GetValue() override { return 99; }
-    i32 FromString(const char* text) override { return text && text[0] == 'y'; }
-};
-
 }  // namespace
-
-TEST(ValueBase, ByIdFormsForwardToThePlainFormsWhateverTheId)
-{
-    CByIdRecorder r;
-    CValueBase& v = r;
-    for (u32 id : {0u, 0xFFFFFFFFu}) {
-        EXPECT_EQ(v.InvokeById(id, 21), 42);
-        EXPECT_EQ(v.GetValueById(id), 99u);
-        EXPECT_EQ(v.FromStringById(id, "yes"), 1);
-        char buffer[32] = "";
-        EXPECT_EQ(v.ToStringById(id, buffer), buffer);
-        EXPECT_STREQ(buffer, "CByIdRecorder");  // the dynamic class name
-    }
-    EXPECT_EQ(v.ToString(nullptr), nullptr);
-}
 
 TEST(ValueBase, FactoriesBuildTheDynamicClassOnTheHeapOrInPlace)
 {

@@ -64,37 +64,6 @@ TEST(AdventureEventSetting, ReadsParticipantsAndConditions)
     EXPECT_EQ(copy.GetKeyMap(), stage.GetKeyMap());
 }
 
-// Clearing empties the first three texts and drops the key map; the other
-// condition texts, the numbers and the name stay.
-TEST(AdventureEventSetting, ClearEmptiesTheFirstThreeTextsOnly)
-{
-    WorkFolder folder;
-    WriteBytes("Stage1.txt", std::string(kStage1) + "NAME=First; SKILLCONDITION=Skill; TIMECONDITION=Time;"
-                                                    "ENEMYCONDITION=Enemy;");
-    CAdventureEventSetting stage;
-    ASSERT_EQ(stage.LoadFile("Stage1.txt"), 1);
-    const AdventureEventValues values = stage.values;
-    CAdventureEventSetting copy(stage);
-    EXPECT_EQ(stage.Clear(), 1);
-
-    for (const CString* cleared : {&stage.text, &stage.nextCondition, &stage.skillCondition})
-        EXPECT_EQ(cleared->GetLength(), 0u);
-    EXPECT_EQ(Text(stage.timeCondition), "Time");
-    EXPECT_EQ(Text(stage.cpuCondition), "Level 3");
-    EXPECT_EQ(Text(stage.enemyCondition), "Enemy");
-    EXPECT_EQ(Text(stage.ruleCondition), "Team");
-    EXPECT_EQ(Text(stage.GetName()), "First");
-    EXPECT_EQ(std::memcmp(&stage.values, &values, sizeof values), 0);
-    EXPECT_EQ(stage.GetKeyMap(), nullptr);
-
-    // The copy's share keeps the map; the cleared reader builds a new one.
-    ASSERT_NE(copy.GetKeyMap(), nullptr);
-    EXPECT_EQ(Text(copy.skillCondition), "Skill");
-    ASSERT_EQ(stage.LoadFile("Setting/Stage1.dat"), 1);
-    ExpectSameEvent(stage, copy);
-    EXPECT_NE(stage.GetKeyMap(), copy.GetKeyMap());
-}
-
 TEST(AdventureSetting, LoadsEveryStageFromTextOrCache)
 {
     WorkFolder folder;
@@ -149,11 +118,4 @@ TEST(StorySetting, ReadsAChapterWithItsDefaults)
     EXPECT_EQ(Text(cached.next), "Setting/Story_Test_01.dat");   // a child name takes its cache form
     EXPECT_EQ(Text(cached.text), Text(chapter.text));
     EXPECT_EQ(std::memcmp(&cached.values, &chapter.values, sizeof cached.values), 0);
-
-    // Clearing drops the name and TEXT; NEXT and the numbers stay.
-    cached.Clear();
-    EXPECT_EQ(cached.GetName().GetLength(), 0u);
-    EXPECT_EQ(cached.text.GetLength(), 0u);
-    EXPECT_EQ(Text(cached.next), "Setting/Story_Test_01.dat");
-    EXPECT_EQ(cached.GetKeyMap(), nullptr);
 }

@@ -63,9 +63,9 @@ protected:
     void WriteConfig(const std::function<void(CSaveConfig&)>& edit)
     {
         CSaveConfig config;
-        ASSERT_EQ(config.Load(), 1);
+        EXPECT_EQ(config.Load(), 1);
         edit(config);
-        ASSERT_EQ(config.Save(), 1);
+        EXPECT_EQ(config.Save(), 1);
     }
     std::string ConfigBytes() const { return save_test::ReadBytes(folder.Save(CSaveConfig::kFileName)).value_or(""); }
     // The file as the store would write it after edit on what is there now;
@@ -73,10 +73,7 @@ protected:
     std::string ExpectedBytes(const std::function<void(CSaveConfig&)>& edit)
     {
         const std::string before = ConfigBytes();
-        CSaveConfig config;
-        EXPECT_EQ(config.Load(), 1);
-        edit(config);
-        EXPECT_EQ(config.Save(), 1);
+        WriteConfig(edit);
         const std::string after = ConfigBytes();
         save_test::WriteBytes(folder.Save(CSaveConfig::kFileName), before);
         return after;
@@ -91,15 +88,11 @@ protected:
     }
 
     // Brings tab i (and key sub page j) to the front as the user would.
-    void ShowTab(i32 index)
-    {
-        ASSERT_TRUE(dialogs.Choose(host::dialog::GetDlgItem(app->GetMainWindow(), kTab), index));
-    }
+    void ShowTab(i32 index) { ASSERT_TRUE(dialogs.Choose(host::dialog::GetDlgItem(app->GetMainWindow(), kTab), index)); }
     void ShowKeyTab(i32 index)
     {
         ShowTab(i32(CConfigToolApp::kKeyConfigPageIndex));
-        ASSERT_TRUE(dialogs.Choose(host::dialog::GetDlgItem(app->GetPage(CConfigToolApp::kKeyConfigPageIndex), kKeyTab),
-            index));
+        ASSERT_TRUE(dialogs.Choose(Item(CConfigToolApp::kKeyConfigPageIndex, kKeyTab), index));
     }
     Handle Item(u32 page, i32 id) const { return host::dialog::GetDlgItem(app->GetPage(page), id); }
     Handle KeyItem(u32 keyPage, i32 id) const { return host::dialog::GetDlgItem(app->GetKeyPage(keyPage), id); }
@@ -123,8 +116,11 @@ protected:
         seenBoxes = all.size();
         return fresh;
     }
-    // One input frame: the tool's idle step.
-    void Frame() { app->Update(); }
+    void Frame() { app->Update(); }   // the tool's idle step
+    void Pump()   // what the user's actions queued
+    {
+        for (host::window::Message m; host::window::PeekMessage(m);) host::window::DispatchMessage(m);
+    }
 
     std::string cwd = host::kernel::GetCurrentDirectory();
     save_test::UserFolder folder;

@@ -77,26 +77,13 @@ GtkNotebook* FirstNotebook(GtkWidget* root)
     return nullptr;
 }
 
-// The visible top-level window with this title.
-GtkWidget* WindowTitled(const char* utf8)
-{
-    GList* all = gtk_window_list_toplevels();
-    GtkWidget* found = nullptr;
-    for (GList* w = all; w && !found; w = w->next) {
-        const char* title = gtk_window_get_title(GTK_WINDOW(w->data));
-        if (title && std::strcmp(title, utf8) == 0 && gtk_widget_get_visible(GTK_WIDGET(w->data)))
-            found = GTK_WIDGET(w->data);
-    }
-    g_list_free(all);
-    return found;
-}
-
-GtkWidget* MessageDialog()
+// The first visible top-level window that is.
+GtkWidget* Toplevel(const std::function<bool(GtkWidget*)>& is)
 {
     GList* all = gtk_window_list_toplevels();
     GtkWidget* found = nullptr;
     for (GList* w = all; w && !found; w = w->next)
-        if (GTK_IS_MESSAGE_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data))) found = GTK_WIDGET(w->data);
+        if (gtk_widget_get_visible(GTK_WIDGET(w->data)) && is(GTK_WIDGET(w->data))) found = GTK_WIDGET(w->data);
     g_list_free(all);
     return found;
 }
@@ -231,7 +218,10 @@ TEST(ConfigToolGtk, EveryPageShowsAndTheUsersChangesAreSaved)
     step([&] {
         gtk_notebook_set_current_page(FirstNotebook(main()), 2);
         WhenUp([&, polls = 0]() mutable {
-            GtkWidget* dialog = WindowTitled(u8"IPアドレス入力");
+            GtkWidget* dialog = Toplevel([](GtkWidget* w) {
+                const char* title = gtk_window_get_title(GTK_WINDOW(w));
+                return title && std::strcmp(title, u8"IPアドレス入力") == 0;
+            });
             // Shown for a few polls, so it is drawn before it is photographed.
             if (!dialog || !gtk_widget_get_mapped(dialog) || ++polls < 6) return false;
             check(Screenshot(dialog, "address-dialog.png"), "address dialog screenshot");
@@ -285,7 +275,7 @@ TEST(ConfigToolGtk, EveryPageShowsAndTheUsersChangesAreSaved)
     // Save, and Yes to closing.
     step([&] {
         WhenUp([&] {
-            GtkWidget* box = MessageDialog();
+            GtkWidget* box = Toplevel([](GtkWidget* w) { return GTK_IS_MESSAGE_DIALOG(w); });
             if (!box) return false;
             check(std::strcmp(gtk_window_get_title(GTK_WINDOW(box)), u8"終了確認") == 0, "question caption");
             gtk_dialog_response(GTK_DIALOG(box), host::kernel::kIdYes);
