@@ -27,6 +27,19 @@ using Bytes = scene_test::Bytes;
 
 inline bool Same(const CVector3& a, const CVector3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
 
+inline void ExpectNear(const CVector3& a, const CVector3& b, const char* what = "", f32 within = 1e-5f)
+{
+    EXPECT_NEAR(a.x, b.x, within) << what;
+    EXPECT_NEAR(a.y, b.y, within) << what;
+    EXPECT_NEAR(a.z, b.z, within) << what;
+}
+
+inline void ExpectNear(const CMatrix& a, const CMatrix& b, const char* what = "", f32 within = 1e-5f)
+{
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], within) << what << " " << r << "," << c;
+}
+
 inline std::string ReadBytes(const std::string& path)
 {
     std::string out;
