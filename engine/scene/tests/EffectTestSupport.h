@@ -40,17 +40,8 @@ inline void ExpectNear(const CMatrix& a, const CMatrix& b, const char* what = ""
         for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], within) << what << " " << r << "," << c;
 }
 
-inline std::string ReadBytes(const std::string& path)
-{
-    std::string out;
-    host::kernel::ReadWholeFile(path, out);
-    return out;
-}
-
-inline bool WriteBytes(const std::string& path, const std::string& bytes)
-{
-    return host::kernel::WriteFileAtomic(path, bytes.data(), bytes.size());
-}
+using scene_test::ReadBytes;
+using scene_test::WriteBytes;
 
 // A fresh object named name (owned by the caller until added).
 inline CEffectObject* NewObject(const char* name)

@@ -12,13 +12,7 @@
 namespace {
 
 using scene_test::Quad;
-
-CRect4 Rect(f32 left, f32 top, f32 right, f32 bottom)
-{
-    CRect4 r;
-    r.Set(left, right, top, bottom);
-    return r;
-}
+using scene_test::Rect;
 
 bool SameQuad(const Quad& a, const Quad& b)
 {

@@ -11,8 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -20,17 +18,6 @@ using namespace scene_test;
 using host::kernel::testing::TempFolder;
 
 namespace {
-
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-}
-
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // "Title": one layer "Btn" (every setting away from its default, keys on
 // three tracks) with one child "Glow".

@@ -5,6 +5,7 @@
 #include "engine/graphics/Texture.h"
 #include "engine/scene/SceneObject.h"
 #include "engine/scene/SceneResource.h"
+#include "engine/scene/tests/SceneTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +14,7 @@
 
 namespace {
 
-CRect4 Rect(f32 left, f32 top, f32 right, f32 bottom)
-{
-    CRect4 r;
-    r.Set(left, right, top, bottom);
-    return r;
-}
+using scene_test::Rect;
 
 void ExpectRect(const CRect4& r, f32 left, f32 top, f32 right, f32 bottom)
 {
