@@ -110,18 +110,12 @@ public:
     std::vector<std::string> others;
 };
 
-CSoundBuffer* Sound(CResourceController& c, u32 i)
+CSoundBuffer* Sound(CResourceController& c, const char* name)
 {
-    return static_cast<CSoundBuffer*>(static_cast<CValueBase*>(c.GetSoundList()->GetAt(i)));
+    return static_cast<CSoundBuffer*>(c.GetSoundList()->FindByName(name));
 }
 
-u32 WriteEmptyModel(const char*, const char* modelPath)
-{
-    const CMesh mesh;
-    const std::string bytes = CWriteMesh::Build(mesh);
-    WriteBytes(modelPath, bytes);
-    return 1;
-}
+u32 WriteEmptyModel(const char*, const char* modelPath) { return WriteBytes(modelPath, CWriteMesh::Build(CMesh())); }
 
 class Controller : public device_test::DeviceTest {
 protected:
@@ -218,18 +212,15 @@ TEST_F(Controller, ADamagedListIsRefusedBeforeAnythingLoads)
         {"another header", golden, 1},
     };
     for (const auto& d : damaged) {
-        SCOPED_TRACE(d.what);
         WriteBytes("Bad.grc", d.bytes);
         CResourceController c;
         c.SetHeaderValue(8);
         c.SetCheckHeader(d.check);
-        EXPECT_EQ(c.Load("Bad.grc", 1), 0u);
-        EXPECT_EQ(c.GetName(), nullptr);
-        for (u32 kind = 0; kind < 8; ++kind) {
-            if (CResourceList* list = c.GetList(kind)) {
-                EXPECT_EQ(list->GetCount(), 0u) << kind;
-            }
-        }
+        EXPECT_EQ(c.Load("Bad.grc", 1), 0u) << d.what;
+        EXPECT_EQ(c.GetName(), nullptr) << d.what;
+        u32 loaded = 0;
+        for (u32 kind = 0; kind < 8; ++kind) loaded += c.GetList(kind) ? c.GetList(kind)->GetCount() : 0;
+        EXPECT_EQ(loaded, 0u) << d.what;
     }
     for (size_t n = 0; n < golden.size(); n += 37) EXPECT_FALSE(CResourceControllerFile().Parse(golden.data(), n)) << n;
     // A header that differs is only refused when asked to be.
@@ -307,7 +298,7 @@ TEST_F(Controller, SoundsGetVoicesTheyCanPlay)
     ASSERT_EQ(c.Load("Hit.wav", 1), 1u);
     ASSERT_EQ(c.Load("Hit.wav", 1), 1u);
     ASSERT_EQ(c.GetSoundList()->GetCount(), 1u);
-    EXPECT_EQ(Sound(c, 0)->GetVoiceCount(), 1u);
+    EXPECT_EQ(Sound(c, "Hit.wav")->GetVoiceCount(), 1u);
 
     // Archive sounds: music gets one voice whatever the count.
     const struct {
@@ -325,13 +316,10 @@ TEST_F(Controller, SoundsGetVoicesTheyCanPlay)
         p.SetPlainMusic(k.plainMusic);
         p.SetSoundVoices(k.voices);
         ASSERT_EQ(p.LoadPack("Data\\Pack.gpk", 1), 1u);
-        auto* music = static_cast<CSoundBuffer*>(p.GetSoundList()->FindByName("Bgm_title.wav"));
-        auto* se = static_cast<CSoundBuffer*>(p.GetSoundList()->FindByName("Se.wav"));
+        CSoundBuffer *music = Sound(p, "Bgm_title.wav"), *se = Sound(p, "Se.wav");
         ASSERT_TRUE(music && se);
-        EXPECT_EQ(music->GetVoiceCount(), 1u);
-        EXPECT_EQ(music->GetBufferFlags(), k.musicFlags);
-        EXPECT_EQ(se->GetVoiceCount(), k.soundVoices);
-        EXPECT_EQ(se->GetBufferFlags(), k.soundFlags);
+        EXPECT_EQ(std::pair(music->GetVoiceCount(), music->GetBufferFlags()), std::pair(1u, k.musicFlags));
+        EXPECT_EQ(std::pair(se->GetVoiceCount(), se->GetBufferFlags()), std::pair(k.soundVoices, k.soundFlags));
     }
     CResourceController none;
     EXPECT_EQ(none.LoadPack("Data\\None.gpk", 1), 0u);
@@ -345,7 +333,7 @@ TEST_F(Controller, ScenesServiceTheControllersSounds)
         CResourceController c;
         ASSERT_EQ(c.Load("Sounds.grc", 1), 1u);
         ASSERT_EQ(GetSoundPlayerList(), c.GetSoundList());
-        auto* hit = static_cast<CSoundBuffer*>(c.GetSoundList()->FindByName("Hit.wav"));
+        CSoundBuffer* hit = Sound(c, "Hit.wav");
         ASSERT_NE(hit, nullptr);
         ASSERT_NE(hit->Play(0, 0.0f, 1), CSoundBuffer::kNoVoice);
         u32 last = 0;
@@ -463,12 +451,10 @@ TEST_F(Controller, ScrambledArchivesAreRegisteredAndRead)
 
     ASSERT_EQ(c.LoadScrambledPack("Se.gpk", id, kPackKeyFirst, 1), 1u);
     EXPECT_EQ(c.GetPackList()->GetCount(), 1u);
-    auto* vocal = static_cast<CSoundBuffer*>(c.GetSoundList()->FindByName("Vocal_01.wav"));
-    auto* swing = static_cast<CSoundBuffer*>(c.GetSoundList()->FindByName("Se\\Swing.wav"));
+    CSoundBuffer *vocal = Sound(c, "Vocal_01.wav"), *swing = Sound(c, "Se\\Swing.wav");
     ASSERT_TRUE(vocal && swing);
     // "Vocal" is music: one voice, position notifies without plain music.
-    EXPECT_EQ(vocal->GetVoiceCount(), 1u);
-    EXPECT_EQ(vocal->GetBufferFlags(), CSoundBuffer::kBufferNotify);
+    EXPECT_EQ(std::pair(vocal->GetVoiceCount(), vocal->GetBufferFlags()), std::pair(1u, CSoundBuffer::kBufferNotify));
     EXPECT_EQ(swing->GetVoiceCount(), 4u);
     EXPECT_NE(c.GetShaderList()->FindByName("Glow.fx"), nullptr);
     EXPECT_EQ(c.others, (std::vector<std::string>{"pack:Note.txt"}));

@@ -148,30 +148,31 @@ TEST(SceneObject, PlacementTurnsScalesAndTintsThroughTheParent)
 
 TEST(SceneObject, AnchorsTakeUpWhatTheFitLeavesOfTheScene)
 {
-    // A 1024 x 768 design on a screen 1.25 times as wide as it is scaled.
+    // A 1024 x 768 design scaled 1.25 across and 1.5 down: unscaled, 256
+    // across and 384 down are left; uniform by the smaller scale, 192 down.
     const struct {
         u32 fit, keepAspect;
         u8 anchor;
         f32 x, y;
     } cases[] = {
-        {1, 0, kLayerRight | kLayerBottom, 12.5f, 20.0f},   // scaled, anchors unused
-        {0, 0, kLayerRight, 10.0f + 256.0f, 20.0f},
-        {0, 0, kLayerCentre | kLayerMiddle, 10.0f + 128.0f, 20.0f},
-        {1, 1, kLayerRight, 10.0f + 256.0f, 20.0f},          // uniform by the smaller scale
+        {1, 0, kLayerRight | kLayerBottom, 12.5f, 30.0f},   // scaled, anchors unused
+        {0, 0, kLayerRight | kLayerBottom, 10.0f + 256.0f, 20.0f + 384.0f},
+        {0, 0, kLayerCentre | kLayerMiddle, 10.0f + 128.0f, 20.0f + 192.0f},
+        {1, 1, kLayerRight | kLayerBottom, 12.5f, 25.0f + 192.0f},
+        {1, 1, kLayerCentre | kLayerMiddle, 12.5f, 25.0f + 96.0f},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.fit << c.keepAspect << int(c.anchor));
         CLayerState scene;
         scene.scaleX = 1.25f;
-        scene.scaleY = 1.0f;
+        scene.scaleY = 1.5f;
         scene.rect = Rect(0, 0, 1024, 768);
         CSceneObject layer;
         layer.SetOffset(10, 20);
         layer.GetSettings().anchor = c.anchor;
         layer.Update(0);
         layer.ApplyParent(&scene, &scene, c.fit, c.keepAspect);
-        EXPECT_FLOAT_EQ(layer.GetScreenState().position.x, c.x);
-        EXPECT_FLOAT_EQ(layer.GetScreenState().position.y, c.y);
+        ExpectState(layer.GetScreenState(), {c.x, c.y});
     }
 }
 
