@@ -146,27 +146,28 @@ TEST_F(EffectDraw, BillboardsTurnTheSpriteToTheCamera)
     CParticle* p = e->GetFirstParticle();
     ExpectNear(p->MakeDrawMatrix(), *p->GetWorldMatrix());
 
-    LookFrom(CVector3(-5, 3, -5), CVector3(0, 0, 0));
     const CMatrix& world = *p->GetWorldMatrix();
     CMatrix rotation = world;
     rotation.m[3][0] = rotation.m[3][1] = rotation.m[3][2] = 0.0f;
-    struct Mode {
+    // Mode 3 turns about y only: seen along e = (5, -3, 5), -atan(1) + 90
+    // degrees; along (-5, -3, 5), -atan(-1) - 90.
+    const struct {
         u32 mode;
-        CMatrix board;
-    } modes[] = {
-        {0, CMatrix()},
-        {1, camera_.GetViewMatrix()->GetInverse()},
-        {2, camera_.GetOrientation()},
-        {3, CMatrix().RotationY(45.0f)},   // e = (5, -3, 5): -atan(1) + 90 degrees
-    };
-    for (const Mode& m : modes) {
-        SCOPED_TRACE(m.mode);
+        CVector3 eye;
+        f32 turnY;
+    } modes[] = {{0, {-5, 3, -5}, 0}, {1, {-5, 3, -5}, 0}, {2, {-5, 3, -5}, 0}, {3, {-5, 3, -5}, 45}, {3, {5, 3, -5}, -45}};
+    for (const auto& m : modes) {
+        SCOPED_TRACE(testing::Message() << m.mode << " from x " << m.eye.x);
+        LookFrom(m.eye, CVector3(0, 0, 0));
+        const CMatrix board = m.mode == 1   ? camera_.GetViewMatrix()->GetInverse()
+                              : m.mode == 2 ? camera_.GetOrientation()
+                                            : CMatrix().RotationY(m.turnY);
         o->GetNodeSettings().billboard = m.mode;
         fake_->ClearLog();
         e->Draw(nullptr);
         const auto drawn = Sprites();
         ASSERT_EQ(drawn.size(), 1u);
-        CMatrix expected = rotation * m.board;
+        CMatrix expected = rotation * board;
         expected.m[3][0] = world.m[3][0], expected.m[3][1] = world.m[3][1], expected.m[3][2] = world.m[3][2];
         expected.m[3][3] = 1.0f;
         ExpectNear(drawn[0].world, expected);
