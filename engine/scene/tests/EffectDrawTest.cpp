@@ -150,12 +150,12 @@ TEST_F(EffectDraw, BillboardsTurnTheSpriteToTheCamera)
     CMatrix rotation = world;
     rotation.m[3][0] = rotation.m[3][1] = rotation.m[3][2] = 0.0f;
     // Mode 3 turns about y only: seen along e = (5, -3, 5), -atan(1) + 90
-    // degrees; along (-5, -3, 5), -atan(-1) - 90.
+    // degrees; along (-5, 3, 5), -atan(-1) - 90.
     const struct {
         u32 mode;
         CVector3 eye;
         f32 turnY;
-    } modes[] = {{0, {-5, 3, -5}, 0}, {1, {-5, 3, -5}, 0}, {2, {-5, 3, -5}, 0}, {3, {-5, 3, -5}, 45}, {3, {5, 3, -5}, -45}};
+    } modes[] = {{0, {-5, 3, -5}, 0}, {1, {-5, 3, -5}, 0}, {2, {-5, 3, -5}, 0}, {3, {-5, 3, -5}, 45}, {3, {5, -3, -5}, -45}};
     for (const auto& m : modes) {
         SCOPED_TRACE(testing::Message() << m.mode << " from x " << m.eye.x);
         LookFrom(m.eye, CVector3(0, 0, 0));
