@@ -48,8 +48,8 @@ std::string GoldenParticles(u32 traceCount)
         .V3(0.0f, 1.0f, 0.0f)         // direction
         .V3(0.3f, 0.0f, 0.3f)         // direction spread
         .V3(0.0f, 180.0f, 0.0f)       // spin
-        .V4(0.0f, 0.0f, 0.0f, 0.2f)   // colour spread
-        .V4(0.0f, 0.0f, 0.0f, 0.5f)   // colour decrease
+        .V4(0.1f, 0.2f, 0.3f, 0.2f)   // colour spread
+        .V4(0.4f, 0.3f, 0.0f, 0.5f)   // colour decrease
         .F32(2.0f)                    // speed
         .F32(0.5f)                    // speed spread
         .F32(-9.8f)                   // vertical acceleration

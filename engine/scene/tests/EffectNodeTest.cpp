@@ -28,6 +28,7 @@ struct Key {
 TEST(EffectKeys, KeysAreFoundAfterTheCursorAndTimeWrapsPastTheLast)
 {
     const Key keys[] = {{0.0f, 0, 1}, {0.5f, 0, 2}, {1.0f, 0, 3}};
+    const Key wide[] = {{0.0f, 0, 1}, {1.0f, 0, 2}, {2.0f, 0, 3}};   // rounds of 2, not 1
     const Key single[] = {{0.5f, 0, 1}};
     const Key atZero[] = {{0.0f, 0, 1}, {0.0f, 0, 2}};
     struct Case {
@@ -42,6 +43,8 @@ TEST(EffectKeys, KeysAreFoundAfterTheCursorAndTimeWrapsPastTheLast)
         {keys, 3, 1, 1.0f, 1, -1},     // ... and none after the last
         {keys, 3, 1, 1.2f, 1, 1},      // 0.2 into the second round
         {keys, 3, 1, 1.7f, 0, 2},      // wrapped from time 0
+        {wide, 3, 1, 7.5f, 0, 2},      // 1.5 into the fourth round
+        {wide, 3, 1, 7.5f, 1, 2},
         {keys, 3, 1, 1.2f, 2, -1},     // held
         {keys, 3, 0, 1.2f, 1, -1},     // no loop
         {keys, 3, 1, kNaN, 1, -1},
