@@ -11,6 +11,7 @@
 #include <cmath>
 #include <memory>
 
+using effect_test::ExpectNear;
 using effect_test::NewObject;
 using effect_test::ParticleKeys;
 
@@ -50,13 +51,6 @@ CMatrix LowerAt(f32 t, const CMatrix& root)
     const CVector3 joint(1, 0, 0);
     MatrixTranslate(&turn, &joint);
     return turn * root;
-}
-
-void ExpectNear(const CVector3& a, const CVector3& b, const char* what)
-{
-    EXPECT_NEAR(a.x, b.x, 1e-4f) << what;
-    EXPECT_NEAR(a.y, b.y, 1e-4f) << what;
-    EXPECT_NEAR(a.z, b.z, 1e-4f) << what;
 }
 
 struct Destroyer {
@@ -125,18 +119,17 @@ TEST_F(EffectBone, ANodeOnABoneFrameRidesTheBoneAsTheModelAnimates)
         CMatrix want;
         want.RotationEuler(&facing);
         MatrixTranslate(&want, &expectedAt);
-        for (int r = 0; r < 4; ++r)
-            for (int c = 0; c < 4; ++c) EXPECT_NEAR(e->GetWorldMatrix()->m[r][c], want.m[r][c], 1e-4f) << r << c;
+        ExpectNear(*e->GetWorldMatrix(), want, "on the bone", 1e-4f);
 
         // With it: the same place, and the node's forward (0,0,-1) is the
         // bone's.
         const CEffect* a = e->GetNext();
         a->GetWorldMatrix()->GetTranslation(&placed);
-        ExpectNear(placed, expectedAt, "placed along the bone");
+        ExpectNear(placed, expectedAt, "placed along the bone", 1e-4f);
         CVector3 boneForward, nodeForward;
         CVector3(0, 0, -1).TransformNormalInto(bone, &boneForward);
         CVector3(0, 0, -1).TransformNormalInto(*a->GetWorldMatrix(), &nodeForward);
-        ExpectNear(nodeForward, boneForward, "facing along the bone");
+        ExpectNear(nodeForward, boneForward, "facing along the bone", 1e-4f);
     }
     // The bone did turn between the two times: 22.5 and 67.5 degrees.
     CVector3 forward;
@@ -167,16 +160,13 @@ TEST_F(EffectBone, ModelParticlesPlayTheAnimationTheirNodeNames)
 
     // From its mesh's first pose, "Turn" has played for the node's time.
     const CAnimationFrame* lower = model->GetFrameByName("Lower");
-    const CMatrix& local = lower->LocalMatrix;
-    const CMatrix want = LowerAt(e->GetTime(), CMatrix());
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) EXPECT_NEAR(local.m[r][c], want.m[r][c], 1e-4f) << r << c;
+    ExpectNear(lower->LocalMatrix, LowerAt(e->GetTime(), CMatrix()), "turned", 1e-4f);
 
     // Drawing poses it under the particle's draw matrix.
     e->Draw(nullptr);
     CVector3 root;
     model->GetRootMatrix().GetTranslation(&root);
-    ExpectNear(root, at, "posed where the particle is");
+    ExpectNear(root, at, "posed where the particle is", 1e-4f);
 
     // At 1 s the node's animation value becomes 1: "Lift" takes over and
     // plays on (blended in over 0.1 s).

@@ -64,13 +64,11 @@ protected:
     static void Check(const CParticle* p, const Expected& e, const std::string& where)
     {
         ASSERT_NE(p, nullptr) << where;
-        EXPECT_EQ(p->GetStartOffset().x, e.offset.x) << where;
-        EXPECT_EQ(p->GetStartOffset().y, e.offset.y) << where;
-        EXPECT_EQ(p->GetStartOffset().z, e.offset.z) << where;
-        EXPECT_EQ(p->GetRotationOffset().y, e.rotation.y) << where;
-        EXPECT_EQ(p->GetVelocity().y, e.speed) << where;
-        EXPECT_EQ(p->GetScalingStart().z, e.scalingZ) << where;
-        EXPECT_EQ(p->GetColorStart().w, e.alpha) << where;
+        EXPECT_EQ((std::vector<f32>{p->GetStartOffset().x, p->GetStartOffset().y, p->GetStartOffset().z,
+                                    p->GetRotationOffset().y, p->GetVelocity().y, p->GetScalingStart().z,
+                                    p->GetColorStart().w}),
+                  (std::vector<f32>{e.offset.x, e.offset.y, e.offset.z, e.rotation.y, e.speed, e.scalingZ, e.alpha}))
+            << where;
     }
 
     CEffectContainer container_;
@@ -92,8 +90,7 @@ TEST_F(EffectDrawOrder, TheGeneratorIsDrawnInTheOrderOfInstancesNodesParticlesAn
     Draws draws{g_randomState};
     CEffect* older = container_.PlayInScene(&controller_, 1, nullptr);
     CEffect* newer = container_.PlayInScene(&controller_, 1, nullptr);
-    ASSERT_NE(older, nullptr);
-    ASSERT_NE(newer, nullptr);
+    ASSERT_TRUE(older && newer);
     Frames(1);
 
     for (CEffect* instance : {newer, older}) {

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 
+using effect_test::ExpectNear;
 using effect_test::NewObject;
 using effect_test::ParticleKeys;
 namespace render = host::render;
@@ -85,21 +86,15 @@ protected:
 
     // Plays, updates once and clears the log; the states then are the
     // scanner's start.
-    CEffect* PlayReady()
+    CEffect* PlayReady(const CVector3& at = CVector3())
     {
-        CEffect* e = container_.PlayInScene(&controller_, 0, nullptr);
+        CEffect* e = container_.PlayAtPosition(&controller_, &at, 0, nullptr);
         SetFrameTime(10);
         e->Update(0);
         device_.SetBlendMode(0);
         start_ = BlendOf(0);
         fake_->ClearLog();
         return e;
-    }
-
-    static void ExpectNear(const CMatrix& a, const CMatrix& b)
-    {
-        for (int r = 0; r < 4; ++r)
-            for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], 1e-5f) << r << "," << c;
     }
 
     // Direction d turned by the rotation part of m.
@@ -124,20 +119,13 @@ TEST_F(EffectDraw, EachSpriteDrawsItsTextureWithItsNodesBlendMode)
     sub->GetNodeSettings().blendMode = 4;
     sub->GetColorTrack().AddKey(0.0f, CVector4(1, 1, 1, 0.5f));
     const Drawn add = BlendOf(2), subtract = BlendOf(4);
-    const CVector3 at(1, 2, 3);
-    CEffect* e = container_.PlayAtPosition(&controller_, &at, 0, nullptr);
-    e->Update(0);
-    device_.SetBlendMode(0);
-    start_ = BlendOf(0);
-    fake_->ClearLog();
+    CEffect* e = PlayReady(CVector3(1, 2, 3));
     e->Draw(nullptr);
     const auto drawn = Sprites();
     ASSERT_EQ(drawn.size(), 2u);
     EXPECT_EQ(drawn[0].texture, fake_->IdOf(texture_.GetTexture()));
-    EXPECT_EQ(drawn[0].src, add.src);
-    EXPECT_EQ(drawn[0].dest, add.dest);
-    EXPECT_EQ(drawn[1].dest, subtract.dest);
-    EXPECT_EQ(drawn[1].op, subtract.op);
+    EXPECT_EQ(std::tuple(drawn[0].src, drawn[0].dest, drawn[0].op), std::tuple(add.src, add.dest, add.op));
+    EXPECT_EQ(std::tuple(drawn[1].src, drawn[1].dest, drawn[1].op), std::tuple(subtract.src, subtract.dest, subtract.op));
     // Without a billboard the sprite is drawn at its world matrix; its
     // colour carries the node's alpha.
     ExpectNear(drawn[0].world, *e->GetFirstParticle()->GetWorldMatrix());
@@ -158,27 +146,28 @@ TEST_F(EffectDraw, BillboardsTurnTheSpriteToTheCamera)
     CParticle* p = e->GetFirstParticle();
     ExpectNear(p->MakeDrawMatrix(), *p->GetWorldMatrix());
 
-    LookFrom(CVector3(-5, 3, -5), CVector3(0, 0, 0));
     const CMatrix& world = *p->GetWorldMatrix();
     CMatrix rotation = world;
     rotation.m[3][0] = rotation.m[3][1] = rotation.m[3][2] = 0.0f;
-    struct Mode {
+    // Mode 3 turns about y only: seen along e = (5, -3, 5), -atan(1) + 90
+    // degrees; along (-5, 3, 5), -atan(-1) - 90.
+    const struct {
         u32 mode;
-        CMatrix board;
-    } modes[] = {
-        {0, CMatrix()},
-        {1, camera_.GetViewMatrix()->GetInverse()},
-        {2, camera_.GetOrientation()},
-        {3, CMatrix().RotationY(45.0f)},   // e = (5, -3, 5): -atan(1) + 90 degrees
-    };
-    for (const Mode& m : modes) {
-        SCOPED_TRACE(m.mode);
+        CVector3 eye;
+        f32 turnY;
+    } modes[] = {{0, {-5, 3, -5}, 0}, {1, {-5, 3, -5}, 0}, {2, {-5, 3, -5}, 0}, {3, {-5, 3, -5}, 45}, {3, {5, -3, -5}, -45}};
+    for (const auto& m : modes) {
+        SCOPED_TRACE(testing::Message() << m.mode << " from x " << m.eye.x);
+        LookFrom(m.eye, CVector3(0, 0, 0));
+        const CMatrix board = m.mode == 1   ? camera_.GetViewMatrix()->GetInverse()
+                              : m.mode == 2 ? camera_.GetOrientation()
+                                            : CMatrix().RotationY(m.turnY);
         o->GetNodeSettings().billboard = m.mode;
         fake_->ClearLog();
         e->Draw(nullptr);
         const auto drawn = Sprites();
         ASSERT_EQ(drawn.size(), 1u);
-        CMatrix expected = rotation * m.board;
+        CMatrix expected = rotation * board;
         expected.m[3][0] = world.m[3][0], expected.m[3][1] = world.m[3][1], expected.m[3][2] = world.m[3][2];
         expected.m[3][3] = 1.0f;
         ExpectNear(drawn[0].world, expected);
@@ -196,19 +185,14 @@ TEST_F(EffectDraw, AnAxisLockedBillboardFacesTheCameraAcrossItsFreeAxes)
     // (-z) turns to the eye's side across x and z only.
     LookFrom(CVector3(10, 5, 0), CVector3(0, 0, 0));
     const CVector3 facing = Turned(CVector3(0, 0, -1), e->GetFirstParticle()->MakeDrawMatrix());
-    EXPECT_NEAR(facing.x, 1.0f, 1e-5f);
-    EXPECT_NEAR(facing.y, 0.0f, 1e-5f);
-    EXPECT_NEAR(facing.z, 0.0f, 1e-5f);
+    ExpectNear(facing, CVector3(1, 0, 0));
     // A z weight tilts the facing about x by 90 degrees a unit first: with
     // z locked and the eye above, the tilted facing turns up.
     o->GetNodeSettings().axisWeights.Set(0, 0, 1);
     LookFrom(CVector3(0, 10, -10), CVector3(0, 0, 0));
     CVector3 tilted;
     CVector3(0, 0, -1).TransformNormalInto(CMatrix().RotationX(90.0f), &tilted);
-    const CVector3 up = Turned(tilted, e->GetFirstParticle()->MakeDrawMatrix());
-    EXPECT_NEAR(up.x, 0.0f, 1e-5f);
-    EXPECT_NEAR(up.y, 1.0f, 1e-5f);
-    EXPECT_NEAR(up.z, 0.0f, 1e-5f);
+    ExpectNear(Turned(tilted, e->GetFirstParticle()->MakeDrawMatrix()), CVector3(0, 1, 0));
     // Looking along the locked axes themselves there is nothing to turn to.
     LookFrom(CVector3(0, 0, -10), CVector3(0, 0, 0));
     ExpectNear(e->GetFirstParticle()->MakeDrawMatrix(), *e->GetFirstParticle()->GetWorldMatrix());

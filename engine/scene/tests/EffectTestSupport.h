@@ -27,17 +27,21 @@ using Bytes = scene_test::Bytes;
 
 inline bool Same(const CVector3& a, const CVector3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
 
-inline std::string ReadBytes(const std::string& path)
+inline void ExpectNear(const CVector3& a, const CVector3& b, const char* what = "", f32 within = 1e-5f)
 {
-    std::string out;
-    host::kernel::ReadWholeFile(path, out);
-    return out;
+    EXPECT_NEAR(a.x, b.x, within) << what;
+    EXPECT_NEAR(a.y, b.y, within) << what;
+    EXPECT_NEAR(a.z, b.z, within) << what;
 }
 
-inline bool WriteBytes(const std::string& path, const std::string& bytes)
+inline void ExpectNear(const CMatrix& a, const CMatrix& b, const char* what = "", f32 within = 1e-5f)
 {
-    return host::kernel::WriteFileAtomic(path, bytes.data(), bytes.size());
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], within) << what << " " << r << "," << c;
 }
+
+using scene_test::ReadBytes;
+using scene_test::WriteBytes;
 
 // A fresh object named name (owned by the caller until added).
 inline CEffectObject* NewObject(const char* name)

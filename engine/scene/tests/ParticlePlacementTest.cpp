@@ -9,23 +9,11 @@
 
 #include <cmath>
 
+using effect_test::ExpectNear;
 using effect_test::NewObject;
 using effect_test::ParticleKeys;
 
 namespace {
-
-void ExpectNear(const CVector3& a, const CVector3& b, const char* what)
-{
-    EXPECT_NEAR(a.x, b.x, 1e-5f) << what;
-    EXPECT_NEAR(a.y, b.y, 1e-5f) << what;
-    EXPECT_NEAR(a.z, b.z, 1e-5f) << what;
-}
-
-void ExpectNear(const CMatrix& a, const CMatrix& b, const char* what)
-{
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], 1e-5f) << what << " " << r << "," << c;
-}
 
 // One spread component drawn by hand: (RandomNext() mod trunc(2 c s)) / s - c.
 f32 Spread(f32 c, u32 steps)
@@ -45,7 +33,6 @@ protected:
         container_.AddObject(o);
         return o;
     }
-
 };
 
 }  // namespace

@@ -12,13 +12,7 @@
 namespace {
 
 using scene_test::Quad;
-
-CRect4 Rect(f32 left, f32 top, f32 right, f32 bottom)
-{
-    CRect4 r;
-    r.Set(left, right, top, bottom);
-    return r;
-}
+using scene_test::Rect;
 
 bool SameQuad(const Quad& a, const Quad& b)
 {
@@ -122,20 +116,23 @@ TEST_F(SceneDrawTest, ADrawStateMovesScalesAndTintsAtDrawTime)
     CResourceList list;
     CSceneObject* layer = AddLayer(&list, "Digit");
     scene_.scaleX = scene_.scaleY = 2;
+    layer->SetRotation(10);
     layer->Update(0);
     layer->ApplyParent(&scene_, &scene_, 1, 0);
     CLayerState extra;
     extra.position = CVector3(5, 6, 0.25f);
     extra.scaleX = 0.5f;
+    extra.rotation = 20;
     extra.colour = CVector4(1, 1, 0, 0.5f);
     fake_->ClearLog();
     layer->Draw(&extra);
     const std::vector<Quad> drawn = Quads();
     ASSERT_EQ(drawn.size(), 1u);
-    // The offset counts in design units, scaled as the layer is.
+    // The offset counts in design units, scaled as the layer is; the turns
+    // add up.
     const CRect4 source = Rect(64, 32, 96, 48);
     const Quad want = Reference(
-        [&] { texture_.DrawSprite(90, 72, 0.25f, &source, 1, 2, 0x7FFFFF00u, 0, 0, 0, 0); });
+        [&] { texture_.DrawSpriteRotated(90, 72, 0.25f, &source, 30, 1, 2, 0x7FFFFF00u, 0, 0); });
     EXPECT_TRUE(SameQuad(drawn[0], want));
 }
 
@@ -143,10 +140,7 @@ TEST_F(SceneDrawTest, ScenesPlaceFadeAndPickTheirTopLevelLayers)
 {
     using namespace scene_test;
     auto* scene = new CSceneResource();
-    EXPECT_EQ(scene->Initialize(0), 0);
-    EXPECT_EQ(scene->Update(0), 0);
     EXPECT_EQ(scene->Draw(0), 0);
-    EXPECT_EQ(scene->DrawLayerByName("A", nullptr), 0u);
     EXPECT_EQ(scene->DrawLayerByIndex(0, nullptr), 0u);
 
     Settings a;
@@ -170,14 +164,10 @@ TEST_F(SceneDrawTest, ScenesPlaceFadeAndPickTheirTopLevelLayers)
     ASSERT_EQ(scene->Draw(0), 1);
     const std::vector<Quad> all = Quads();
     ASSERT_EQ(all.size(), 3u);
-    EXPECT_EQ(all[0].v[0].x, 20.0f);
-    EXPECT_EQ(all[0].v[0].y, 40.0f);
-    EXPECT_EQ(all[0].v[2].x, 20.0f + 64.0f);
-    EXPECT_EQ(all[0].v[0].colour, 0x7FFFFFFFu);
     // The child in the parent's frame: (1, 20) doubled from (20, 40).
-    EXPECT_EQ(all[1].v[0].x, 22.0f);
-    EXPECT_EQ(all[1].v[0].y, 80.0f);
-    EXPECT_EQ(all[1].v[0].colour, 0x7FFFFFFFu);
+    EXPECT_EQ((std::vector<f32>{all[0].v[0].x, all[0].v[0].y, all[0].v[2].x, all[1].v[0].x, all[1].v[0].y}),
+              (std::vector<f32>{20, 40, 20 + 64, 22, 80}));
+    EXPECT_EQ(std::pair(all[0].v[0].colour, all[1].v[0].colour), std::pair(0x7FFFFFFFu, 0x7FFFFFFFu));
 
     // Only top-level layers are drawn by name; FindLayer looks deeper.
     EXPECT_EQ(scene->DrawLayerByName("C", nullptr), 0u);

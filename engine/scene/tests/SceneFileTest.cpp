@@ -11,25 +11,13 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
+#include <vector>
 
 using namespace scene_test;
 using host::kernel::testing::TempFolder;
 
 namespace {
-
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-}
-
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // "Title": one layer "Btn" (every setting away from its default, keys on
 // three tracks) with one child "Glow".
@@ -89,49 +77,28 @@ TEST(SceneFile, ReadsTheGoldenLayoutFieldByField)
     scene.SetFit(0);
     scene.SetKeepAspect(1);
     ASSERT_EQ(scene.LoadFromFile((folder / "Title.sce").c_str()), 1u);
-    EXPECT_EQ(scene.GetSceneState().scaleX, 1.5f);
-    EXPECT_EQ(scene.GetSceneState().scaleY, 0.75f);
-    EXPECT_EQ(scene.GetFit(), 0u);
-    EXPECT_EQ(scene.GetKeepAspect(), 1u);
-    EXPECT_STREQ(scene.GetName(), "Title");
+    EXPECT_EQ(std::pair(scene.GetSceneState().scaleX, scene.GetSceneState().scaleY), std::pair(1.5f, 0.75f));
+    EXPECT_EQ(std::pair(scene.GetFit(), scene.GetKeepAspect()), std::pair(0u, 1u));
+    // A few fields of each part where a reader and writer could agree on a
+    // wrong place; the bytes written back check the rest.
     ASSERT_EQ(scene.GetLayerCount(), 1u);
     const CSceneObject* btn = scene.GetLayer(0);
-    EXPECT_STREQ(btn->GetName(), "Btn");
-    EXPECT_EQ(btn->GetOwnerList(), scene.GetLayers());
     const LayerSettings& s = btn->GetSettings();
-    EXPECT_EQ(s.offset.position.y, 34.0f);
-    EXPECT_EQ(s.offset.scaleY, 3.0f);
-    EXPECT_EQ(s.offset.rotation, 45.0f);
-    EXPECT_EQ(s.offset.colour.w, 0.125f);
-    EXPECT_EQ(s.offset.rect.bottom, 4.0f);
-    EXPECT_EQ(s.visible, 1u);
-    EXPECT_EQ(s.orientation, 4);
-    EXPECT_EQ(s.pivot, 34);
-    EXPECT_EQ(s.reserved, 7);
-    EXPECT_EQ(s.anchor, 64);
-    EXPECT_EQ(s.evaluationMode, 1u);
-    EXPECT_EQ(s.time, 0.5f);
-    EXPECT_STREQ(btn->GetTextureName(), "Menu.dds");
-    EXPECT_EQ(btn->GetTexture(), nullptr);
-
+    EXPECT_EQ((std::vector<f32>{s.offset.position.y, s.offset.scaleY, s.offset.rotation, s.offset.colour.w,
+                                s.offset.rect.bottom, s.time}),
+              (std::vector<f32>{34, 3, 45, 0.125f, 4, 0.5f}));
+    EXPECT_EQ((std::vector<u32>{s.orientation, s.pivot, s.reserved, s.anchor, s.evaluationMode}),
+              (std::vector<u32>{4, 34, 7, 64, 1}));
     const auto& position = btn->GetPositionTrack();
     ASSERT_EQ(position.GetCount(), 1u);
-    EXPECT_EQ(position.GetAt(0)->ease, 0.25f);
-    EXPECT_EQ(position.GetAt(0)->value.start.z, 3.0f);
-    EXPECT_EQ(position.GetAt(0)->value.end.x, 4.0f);
-    EXPECT_EQ(position.GetLoop(), 1u);
-    EXPECT_EQ(position.GetDefaultValue()->end.z, 12.0f);
+    EXPECT_EQ((std::vector<f32>{position.GetAt(0)->ease, position.GetAt(0)->value.start.z,
+                                position.GetAt(0)->value.end.x, position.GetDefaultValue()->end.z}),
+              (std::vector<f32>{0.25f, 3, 4, 12}));
     // The curve blend stays installed whatever the file says.
     EXPECT_EQ(position.GetInterpolator(), &InterpolateCurveKey);
-    EXPECT_EQ(btn->GetScalingTrack().GetAt(1)->value.x, 2.0f);
     EXPECT_EQ(btn->GetRectTrack().GetAt(0)->value.right, 96.0f);
-    EXPECT_EQ(btn->GetRectTrack().GetInterpolate(), 1u);
-
     ASSERT_EQ(btn->GetChildCount(), 1u);
-    EXPECT_STREQ(btn->GetChild(0)->GetName(), "Glow");
-    EXPECT_EQ(btn->GetChild(0)->GetSettings().visible, 0u);
     EXPECT_EQ(btn->GetChild(0)->GetOwnerList(), btn->GetChildren());
-    EXPECT_EQ(btn->GetChild(0)->GetTextureName(), nullptr);
 
     // The writer gives the same bytes back.
     ASSERT_EQ(scene.Save((folder / "Again.sce").c_str()), 1u);
@@ -144,7 +111,7 @@ TEST(SceneFile, ADamagedLayoutIsRefusedWhole)
     const std::string name = Bytes().Name("Title");
     const std::string layer = LayerRecord("Btn", BtnSettings(), "Menu.dds", BtnTracks(), {});
     // Where the layer record keeps its lengths and counts.
-    constexpr size_t kNameSize = 0, kSettingsSize = 8, kTextureLength = 88, kPositionKeys = 114;
+    constexpr size_t kSettingsSize = 8, kTextureLength = 88, kPositionKeys = 114;
     const size_t childCount = layer.size() - 4;
     const auto patched = [&](size_t at, u32 value) {
         std::string l = layer;
@@ -159,9 +126,7 @@ TEST(SceneFile, ADamagedLayoutIsRefusedWhole)
     } damaged[] = {
         {"name larger than the file", Bytes().U32(0x7FFFFFFF).Raw("Title").Str()},
         {"name without its NUL", Bytes().U32(5).Raw("Title").U32(0).Str()},
-        {"layer count past the data", Bytes().Raw(name).U32(0xFFFFFFFF).Raw(layer).Str()},
         {"one layer more than present", Bytes().Raw(name).U32(2).Raw(layer).Str()},
-        {"layer name without its NUL", patched(kNameSize, 3)},
         {"settings larger than the file", patched(kSettingsSize, 0xFFFFFF00)},
         {"texture length whose NUL wraps", patched(kTextureLength, 0xFFFFFFFF)},
         {"texture name without its NUL", patched(kTextureLength, 7)},
@@ -175,8 +140,7 @@ TEST(SceneFile, ADamagedLayoutIsRefusedWhole)
         ASSERT_EQ(LoadBytes(scene, Golden()), 1u);
         EXPECT_EQ(LoadBytes(scene, d.bytes), 0u);
         EXPECT_STREQ(scene.GetName(), "Title");
-        ASSERT_EQ(scene.GetLayerCount(), 1u);
-        EXPECT_STREQ(scene.GetLayer(0)->GetName(), "Btn");
+        EXPECT_EQ(scene.GetLayerCount(), 1u);
     }
     // Cut short anywhere, the layout is refused.
     for (size_t n = 0; n < golden.size(); ++n) {
@@ -201,9 +165,9 @@ TEST(SceneFile, OtherSettingsSizesTakeWhatFits)
     EXPECT_EQ(longer.GetLayer(0)->GetSettings().time, 0.5f);
     ASSERT_EQ(LoadBytes(shorter, SceneFile("", {record(s.Block().substr(0, 40))})), 1u);
     // The colour arrived; the rect and the words after it did not.
-    EXPECT_EQ(shorter.GetLayer(0)->GetSettings().offset.colour.z, 0.75f);
-    EXPECT_EQ(shorter.GetLayer(0)->GetSettings().offset.rect.left, 0.0f);
-    EXPECT_EQ(shorter.GetLayer(0)->GetSettings().visible, 0u);
+    const LayerSettings& got = shorter.GetLayer(0)->GetSettings();
+    EXPECT_EQ((std::vector<f32>{got.offset.colour.z, got.offset.rect.left, f32(got.visible)}),
+              (std::vector<f32>{0.75f, 0, 0}));
 }
 
 TEST(SceneFile, StreamsAndOpenFilesMoveOnlyPastWhatWasTaken)
@@ -228,13 +192,10 @@ TEST(SceneFile, StreamsAndOpenFilesMoveOnlyPastWhatWasTaken)
     CSceneObject layer("Old", nullptr);
     ASSERT_EQ(layer.LoadFromFile(file.get()), 1u);
     EXPECT_EQ(file->Tell(), int64_t(4 + record.size()));
-    EXPECT_STREQ(layer.GetName(), "Btn");
     EXPECT_EQ(layer.GetScalingTrack().GetCount(), 2u);
     EXPECT_EQ(layer.LoadFromFile(file.get()), 0u);
     EXPECT_EQ(file->Tell(), int64_t(4 + record.size()));
     EXPECT_STREQ(layer.GetName(), "Btn");
 
-    CSceneResource missing;
-    EXPECT_EQ(missing.LoadFromFile((folder / "Missing.sce").c_str()), 0u);
-    EXPECT_EQ(missing.LoadFromFile(nullptr), 0u);
+    EXPECT_EQ(CSceneResource().LoadFromFile((folder / "Missing.sce").c_str()), 0u);
 }

@@ -54,6 +54,14 @@ std::vector<std::string> Names(const CResourceList* list)
     return out;
 }
 
+// Where a layer landed: x, y, scale x and y, rect, visible.
+std::vector<f32> Placed(const CSceneObject* l)
+{
+    const CLayerState& s = l->GetScreenState();
+    return {s.position.x, s.position.y, s.scaleX, s.scaleY, s.rect.left, s.rect.top, s.rect.right, s.rect.bottom,
+            f32(l->GetSettings().visible)};
+}
+
 const std::vector<Record> kAtlas = {
     {"Title", 0, 0, 0, 100, 40},
     {"Item", 0, 100, 0, 116, 8},
@@ -98,38 +106,24 @@ TEST_F(ScenePsd, GroupsNestAndTakeTheirFolderRecords)
     EXPECT_EQ(Names(scene_.GetLayers()), (std::vector<std::string>{"Title", "Menu", "Title", "Extra"}));
     EXPECT_EQ(scene_.GetLayer(2)->GetSettings().visible, 0u);
     CSceneObject* menu = scene_.GetLayer(1);
-    EXPECT_EQ(menu->GetSettings().group, 1u);
-    EXPECT_EQ(menu->GetSettings().visible, 0u);
+    EXPECT_EQ(std::pair(menu->GetSettings().group, menu->GetSettings().visible), std::pair(1u, 0u));
     EXPECT_EQ(menu->GetRectTrack().GetDefaultValue()->right, 128.0f);
     EXPECT_EQ(Names(menu->GetChildren()), (std::vector<std::string>{"Item", "Item", "Inner"}));
     const CSceneObject* inner = menu->GetChild(2);
-    EXPECT_EQ(inner->GetSettings().group, 1u);
-    EXPECT_EQ(inner->GetSettings().visible, 1u);
-    EXPECT_EQ(inner->GetOwnerList(), menu->GetChildren());
+    EXPECT_EQ(std::pair(inner->GetSettings().group, inner->GetSettings().visible), std::pair(1u, 1u));
     EXPECT_EQ(Names(inner->GetChildren()), (std::vector<std::string>{"Deep"}));
     EXPECT_EQ(inner->GetChild(0)->GetSettings().visible, 0u);
-
-    // Every layout record places the first layer of its name.
-    CSceneObject* title = scene_.GetLayer(0);
-    EXPECT_EQ(title->GetSettings().visible, 1u);
-    scene_.Update(0);
-    const CLayerState& t = title->GetScreenState();
-    EXPECT_EQ(t.position.x, 12.0f);
-    EXPECT_EQ(t.position.y, 22.0f);
-    EXPECT_EQ(t.scaleX, 2.0f);   // 200 wide in the layout, 100 in the atlas
-    EXPECT_EQ(t.scaleY, 2.0f);
-    EXPECT_EQ(t.rect.right, 100.0f);
-    EXPECT_EQ(title->GetTexture(), &texture_);
-    EXPECT_STREQ(title->GetTextureName(), "Menu.dds");
     EXPECT_EQ(menu->GetChild(0)->GetSettings().visible, 1u);
     EXPECT_EQ(menu->GetChild(1)->GetSettings().visible, 0u);
 
-    // An atlas image the layout does not place: hidden at the end, scale 1.
-    const CSceneObject* extra = scene_.GetLayer(3);
-    EXPECT_EQ(extra->GetSettings().visible, 0u);
-    EXPECT_EQ(extra->GetScreenState().scaleX, 1.0f);
-    EXPECT_EQ(extra->GetScreenState().rect.left, 200.0f);
-    EXPECT_EQ(extra->GetScreenState().rect.bottom, 216.0f);
+    // Every layout record places the first layer of its name: 200 wide in
+    // the layout, 100 in the atlas. An atlas image the layout does not
+    // place: hidden at the end, scale 1.
+    scene_.Update(0);
+    CSceneObject* title = scene_.GetLayer(0);
+    EXPECT_EQ(Placed(title), (std::vector<f32>{12, 22, 2, 2, 0, 0, 100, 40, 1}));
+    EXPECT_EQ(title->GetTexture(), &texture_);
+    EXPECT_EQ(Placed(scene_.GetLayer(3)), (std::vector<f32>{0, 0, 1, 1, 200, 200, 232, 216, 0}));
 }
 
 TEST_F(ScenePsd, AFailedBuildLeavesTheLayersAsTheyWere)
@@ -211,34 +205,17 @@ TEST_F(ScenePsd, BuildsFromLayeredFilesImageMagickWrote)
     ASSERT_EQ(Names(scene_.GetLayers()), (std::vector<std::string>{"Button", "Cursor", "Spare"}));
     scene_.Update(0);
 
-    const struct {
-        f32 x, y, scale, left, top, right, bottom;
-        u32 visible;
-    } want[] = {
-        {100, 50, 2, 0, 0, 20, 10, 1},
-        {80, 52, 2, 20, 0, 26, 6, 1},
-        {0, 0, 1, 0, 16, 8, 24, 0},
+    const std::vector<f32> want[] = {
+        {100, 50, 2, 2, 0, 0, 20, 10, 1},
+        {80, 52, 2, 2, 20, 0, 26, 6, 1},
+        {0, 0, 1, 1, 0, 16, 8, 24, 0},
     };
-    for (u32 i = 0; i < 3; ++i) {
-        SCOPED_TRACE(i);
-        const CSceneObject* l = scene_.GetLayer(i);
-        const CLayerState& s = l->GetScreenState();
-        EXPECT_EQ(s.position.x, want[i].x);
-        EXPECT_EQ(s.position.y, want[i].y);
-        EXPECT_EQ(s.scaleX, want[i].scale);
-        EXPECT_EQ(s.scaleY, want[i].scale);
-        EXPECT_EQ(s.rect.left, want[i].left);
-        EXPECT_EQ(s.rect.top, want[i].top);
-        EXPECT_EQ(s.rect.right, want[i].right);
-        EXPECT_EQ(s.rect.bottom, want[i].bottom);
-        EXPECT_EQ(l->GetSettings().visible, want[i].visible);
-    }
+    for (u32 i = 0; i < 3; ++i) EXPECT_EQ(Placed(scene_.GetLayer(i)), want[i]) << i;
 
     // A built layout saves like any other.
     ASSERT_EQ(scene_.Save((folder_ / "built.sce").c_str()), 1u);
     CSceneResource read;
     ASSERT_EQ(read.LoadFromFile((folder_ / "built.sce").c_str()), 1u);
     read.Update(0);
-    EXPECT_EQ(read.GetLayer(0)->GetScreenState().position.x, 100.0f);
-    EXPECT_EQ(read.GetLayer(2)->GetScreenState().rect.bottom, 24.0f);
+    for (u32 i = 0; i < 3; ++i) EXPECT_EQ(Placed(read.GetLayer(i)), want[i]) << i;
 }

@@ -6,6 +6,7 @@
 #include "engine/core/Types.h"
 #include "engine/graphics/Texture.h"
 #include "engine/graphics/tests/DrawTestSupport.h"
+#include "host/kernel/Kernel.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,25 @@
 #include <vector>
 
 namespace scene_test {
+
+inline std::string ReadBytes(const std::string& path)
+{
+    std::string out;
+    host::kernel::ReadWholeFile(path, out);
+    return out;
+}
+
+inline bool WriteBytes(const std::string& path, const std::string& bytes)
+{
+    return host::kernel::WriteFileAtomic(path, bytes.data(), bytes.size());
+}
+
+inline CRect4 Rect(f32 left, f32 top, f32 right, f32 bottom)
+{
+    CRect4 r;
+    r.Set(left, right, top, bottom);
+    return r;
+}
 
 // Little-endian fields.
 class Bytes {
