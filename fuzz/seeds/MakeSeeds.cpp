@@ -50,6 +50,7 @@ int main(int argc, char** argv)
     seeds::MakeScriptSeeds(root);
     seeds::MakeSceneSeeds(root);
     seeds::MakeBattleSeeds(root);
+    seeds::MakeCharacterSeeds(root);
     std::free(root);
     return 0;
 }
