@@ -121,6 +121,7 @@ i32 CAnalysMesh::ReadChunks(CMesh* mesh)
     // A second reading of the same data starts afresh.
     m_error = false;
     SetCursor(kModelMagicSize);
+    m_boneIndex = CModelBoneIndex();
     CMesh scratch;
     if (!scratch.GetModelObjects() || !scratch.GetBones() || !scratch.GetBoneGroups() || !scratch.GetAnimations()) {
         return 0;
@@ -425,10 +426,13 @@ bool CAnalysMesh::ReadBone(CMesh& mesh, u32 size)
     if (name.p) bone.p->SetName(name.p);
     if (bones->GetCount() == 0) {
         Owned<CModelBone> root(new CModelBone());
+        const CModelBone* added = root.p;
         if (!root.p || !root.p->SetName("root") || !Hand(bones, root)) return false;
+        m_boneIndex.Add(added, 0);
     }
-    bone.p->SetParentName(parentName.p);
-    if (auto* parent = static_cast<CModelBone*>(bones->FindByName(parentName.p))) {
+    // A parent not read yet is no parent: the name would link the bone in a
+    // copy of the mesh while the mesh itself poses it as a root.
+    if (auto* parent = m_boneIndex.FindBone(bones, parentName.p)) {
         bone.p->SetParent(parent);
         if (!parent->AddChild(bone.p)) return false;
     }
@@ -466,10 +470,12 @@ bool CAnalysMesh::ReadBone(CMesh& mesh, u32 size)
     for (u32& link : bone.p->LinkValues) link = ReadUInt32();
     bone.p->SetIndex(boneIndex);
     CModelBone* parent = bone.p->Parent;
+    const CModelBone* added = bone.p;
     if (HasError() || !CloseFrame(start, size) || !Hand(bones, bone)) {
         if (parent) parent->Children.Resize(parent->Children.GetCount() - 1);
         return false;
     }
+    m_boneIndex.Add(added, boneIndex);
     return true;
 }
 
@@ -486,7 +492,7 @@ bool CAnalysMesh::ReadBoneGroup(CMesh& mesh, u32 size)
     for (u32 i = 0; i < count; ++i) {
         Text boneName;
         if (!ReadText(&boneName.p)) return false;
-        group.p->GetData()[i] = static_cast<CValueBase*>(mesh.GetBones()->FindByName(boneName.p));
+        group.p->GetData()[i] = static_cast<CValueBase*>(m_boneIndex.FindBone(mesh.GetBones(), boneName.p));
     }
     return CloseFrame(start, size) && Hand(mesh.GetBoneGroups(), group);
 }
@@ -531,7 +537,7 @@ bool CAnalysMesh::ReadBoneKeys(CMesh& mesh, CModelAnimation& animation, u32 size
     Owned<CModelBoneAnimation> keys(new CModelBoneAnimation());
     if (!keys.p) return false;
     if (!ReadText(&keys.p->BoneName)) return false;
-    keys.p->Bone = static_cast<CModelBone*>(mesh.GetBones()->FindByName(keys.p->BoneName));
+    keys.p->Bone = m_boneIndex.FindBone(mesh.GetBones(), keys.p->BoneName);
     for (;;) {
         const u32 type = ReadUInt32();
         if (HasError()) return false;

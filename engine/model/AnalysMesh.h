@@ -13,6 +13,7 @@
 #pragma once
 
 #include "engine/core/ReadBinary.h"
+#include "engine/model/ModelBone.h"
 #include "engine/core/ResourceList.h"
 #include "engine/core/Types.h"
 
@@ -91,4 +92,6 @@ private:
     CResourceList* m_textures = nullptr;
     CResourceList* m_shaders = nullptr;
     CqelPackFile* m_pack = nullptr;
+    // The bones read so far by name.
+    CModelBoneIndex m_boneIndex;
 };

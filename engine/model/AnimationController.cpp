@@ -140,16 +140,22 @@ void CAnimationController::Build()
         const f32 radius = bone ? std::bit_cast<f32>(bone->LinkValues[2]) : 0.0f;
         if (radius > 0.0f && Finite(radius)) m_colliders.Add(&slot);
     }
+    m_boneIndex = CModelBoneIndex(m_bones);
+    // Children gathered first: a list grown one at a time is copied whole
+    // at every step.
+    std::vector<std::vector<void*>> children(count);
     for (u32 i = 0; i < count; ++i) {
         CAnimationFrame& frame = *m_frames.GetAt(i);
         if (!frame.Bone || !frame.Bone->Parent) continue;
-        const i32 parent = m_bones->FindIndexByName(frame.Bone->ParentName);
+        const i32 parent = m_boneIndex.Find(frame.Bone->ParentName);
         // A bone named as its own parent stays a root.
         if (parent < 0 || u32(parent) >= count || u32(parent) == i) continue;
-        CAnimationFrame& up = *m_frames.GetAt(u32(parent));
-        frame.Parent = &up;
-        void* slot = &frame;
-        if (up.Children) up.Children->Add(&slot);
+        frame.Parent = m_frames.GetAt(u32(parent));
+        children[u32(parent)].push_back(&frame);
+    }
+    for (u32 i = 0; i < count; ++i) {
+        CPointerList* list = m_frames.GetAt(i)->Children;
+        if (list && !children[i].empty()) list->SetArray(children[i].data(), u32(children[i].size()));
     }
     // The tops of the linked chains: linked frames under plain ones or
     // under none.
@@ -174,7 +180,7 @@ i32 CAnimationController::SetAnimation(u32 index, f32 start, f32 speed, f32 blen
     for (u32 k = 0; k < tracks.GetCount(); ++k) {
         auto* keys = static_cast<CModelBoneAnimation*>(tracks.GetAt(k));
         if (!keys) continue;
-        const i32 at = m_bones->FindIndexByName(keys->BoneName);
+        const i32 at = m_boneIndex.Find(keys->BoneName);
         CAnimationFrame* frame = at >= 0 ? m_frames.GetAt(u32(at)) : nullptr;
         if (!frame) continue;
         if (frame->Lock && mode != 2 && mode != 3) continue;
@@ -410,6 +416,6 @@ i32 CAnimationController::ResetModelPose()
 CAnimationFrame* CAnimationController::GetFrameByName(const char* name)
 {
     if (!m_bones || !name) return nullptr;
-    const i32 at = m_bones->FindIndexByName(name);
+    const i32 at = m_boneIndex.Find(name);
     return at >= 0 ? m_frames.GetAt(u32(at)) : nullptr;
 }

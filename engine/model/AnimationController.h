@@ -22,6 +22,7 @@
 #include "engine/core/ResourceList.h"
 #include "engine/core/Types.h"
 #include "engine/core/Vector3.h"
+#include "engine/model/ModelBone.h"
 
 #include <cstddef>
 #include <type_traits>
@@ -160,6 +161,7 @@ private:
     CMatrix m_rootRotationInverse;
     CResourceList* m_bones = nullptr;
     CResourceList* m_animations = nullptr;
+    CModelBoneIndex m_boneIndex;   // m_bones by name, as the frames were built
     CList<CAnimationFrame> m_frames;
     CPointerList m_linked;      // tops of the linked chains
     CPointerList m_colliders;   // frames with a collision radius

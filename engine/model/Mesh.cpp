@@ -40,18 +40,17 @@ CMesh::CMesh(const CMesh& other)
       m_animations(CopyList(other.m_animations))
 {
     SetType(2);
-    for (u32 i = 0; i < GetBoneCount(); ++i) {
-        if (CModelBone* bone = GetBone(i)) bone->LinkHierarchy(m_bones);
-    }
+    LinkBoneHierarchy(m_bones);
+    const CModelBoneIndex index(m_bones);
     for (u32 i = 0; m_animations && i < m_animations->GetCount(); ++i) {
-        if (CModelAnimation* animation = GetAnimation(i)) animation->RebindBones(m_bones);
+        if (CModelAnimation* animation = GetAnimation(i)) animation->RebindBones(m_bones, index);
     }
     // The groups' pointers are the source's bones: find the copy's by name.
     for (u32 g = 0; m_boneGroups && g < m_boneGroups->GetCount(); ++g) {
         auto* group = ListElement<CPointerList>(m_boneGroups, g);
         for (u32 i = 0; group && i < group->GetCount(); ++i) {
             auto* old = static_cast<CModelBone*>(static_cast<CValueBase*>(group->GetAt(i)));
-            CResourceBase* bone = old && m_bones ? m_bones->FindByName(old->GetName()) : nullptr;
+            CResourceBase* bone = old ? index.FindBone(m_bones, old->GetName()) : nullptr;
             group->GetData()[i] = static_cast<CValueBase*>(bone);
         }
     }

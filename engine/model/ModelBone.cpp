@@ -3,6 +3,7 @@
 #include "engine/core/Memory.h"
 
 #include <cstring>
+#include <vector>
 
 char* ModelCopyText(const char* text)
 {
@@ -73,19 +74,52 @@ i32 CModelBone::AddChild(CModelBone* bone)
     return Children.Add(&slot);
 }
 
-i32 CModelBone::LinkHierarchy(const CResourceList* bones)
+// ------------------------------------------------------- CModelBoneIndex
+
+CModelBoneIndex::CModelBoneIndex(const CResourceList* bones)
 {
-    Parent = nullptr;
-    Children.Resize(0);
+    for (u32 i = 0; bones && i < bones->GetCount(); ++i) Add(static_cast<const CModelBone*>(bones->GetAt(i)), i);
+}
+
+void CModelBoneIndex::Add(const CModelBone* bone, u32 index)
+{
+    if (bone && bone->GetName()) m_first.emplace(bone->GetName(), index);
+}
+
+i32 CModelBoneIndex::Find(const char* name) const
+{
+    if (!name) return -1;
+    const auto found = m_first.find(name);
+    return found == m_first.end() ? -1 : i32(found->second);
+}
+
+CModelBone* CModelBoneIndex::FindBone(const CResourceList* bones, const char* name) const
+{
+    const i32 at = Find(name);
+    return at >= 0 && bones && u32(at) < bones->GetCount() ? static_cast<CModelBone*>(bones->GetAt(u32(at))) : nullptr;
+}
+
+i32 LinkBoneHierarchy(const CResourceList* bones)
+{
     if (!bones) return 1;
-    Parent = static_cast<CModelBone*>(bones->FindByName(ParentName));
-    const char* name = GetName();
-    if (!name) return 1;
+    const CModelBoneIndex index(bones);
+    // Each parent name's children, in list order.
+    std::unordered_map<std::string, std::vector<void*>> childrenOf;
     for (u32 i = 0; i < bones->GetCount(); ++i) {
         auto* bone = static_cast<CModelBone*>(bones->GetAt(i));
-        if (bone && bone->ParentName && std::strcmp(bone->ParentName, name) == 0) AddChild(bone);
+        if (bone && bone->ParentName) childrenOf[bone->ParentName].push_back(bone);
     }
-    return 1;
+    i32 ok = 1;
+    for (u32 i = 0; i < bones->GetCount(); ++i) {
+        auto* bone = static_cast<CModelBone*>(bones->GetAt(i));
+        if (!bone) continue;
+        bone->Parent = index.FindBone(bones, bone->ParentName);
+        bone->Children.Resize(0);
+        const auto found = bone->GetName() ? childrenOf.find(bone->GetName()) : childrenOf.end();
+        if (found == childrenOf.end()) continue;
+        if (!bone->Children.SetArray(found->second.data(), u32(found->second.size()))) ok = 0;
+    }
+    return ok;
 }
 
 // ---------------------------------------------------- CModelBoneAnimation
@@ -169,11 +203,13 @@ i32 CModelAnimation::Release()
     return CResourceBase::Release();
 }
 
-i32 CModelAnimation::RebindBones(const CResourceList* bones)
+i32 CModelAnimation::RebindBones(const CResourceList* bones) { return RebindBones(bones, CModelBoneIndex(bones)); }
+
+i32 CModelAnimation::RebindBones(const CResourceList* bones, const CModelBoneIndex& index)
 {
     for (u32 i = 0; i < Tracks.GetCount(); ++i) {
         auto* track = static_cast<CModelBoneAnimation*>(Tracks.GetAt(i));
-        if (track) track->Bone = bones ? static_cast<CModelBone*>(bones->FindByName(track->BoneName)) : nullptr;
+        if (track) track->Bone = index.FindBone(bones, track->BoneName);
     }
     return 1;
 }

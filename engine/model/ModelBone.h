@@ -13,7 +13,9 @@
 #include "engine/core/Types.h"
 #include "engine/core/Vector3.h"
 
+#include <string>
 #include <type_traits>
+#include <unordered_map>
 
 // Owned texts of the model classes: AlignedAlloc'd copies, null for null.
 char* ModelCopyText(const char* text);
@@ -56,11 +58,6 @@ public:
     void SetParentName(const char* name);
     // 1, 0 when the list cannot grow.
     i32 AddChild(CModelBone* bone);
-    // Resolves Parent and Children by name within bones (a list of
-    // CModelBone): Parent = the first bone named ParentName (null when
-    // none), Children = every bone whose ParentName is this bone's name, in
-    // list order. 1.
-    i32 LinkHierarchy(const CResourceList* bones);
 
     void SetIndex(u32 index) { Index = index; }
     u32* GetLinks() { return LinkValues; }
@@ -127,6 +124,32 @@ public:
 
 using CBoneAnimationList = CResourceListOf<CModelBoneAnimation>;
 
+// The bones of a list by name, indexed once: a model of thousands of bones
+// would otherwise scan the list for every name it resolves. Finds what the
+// list's FindIndexByName finds (the first bone of a name, byte for byte).
+class CModelBoneIndex {
+public:
+    CModelBoneIndex() = default;
+    explicit CModelBoneIndex(const CResourceList* bones);
+
+    // Adds the bone at index under its name, unless a bone of that name is
+    // in already.
+    void Add(const CModelBone* bone, u32 index);
+    // The index of the first bone named name; -1 when none or name is null.
+    i32 Find(const char* name) const;
+    // That bone in bones (the list indexed); null when none.
+    CModelBone* FindBone(const CResourceList* bones, const char* name) const;
+
+private:
+    std::unordered_map<std::string, u32> m_first;
+};
+
+// Resolves every bone's Parent and Children by name within bones (a list
+// of CModelBone): Parent = the first bone named its ParentName (null when
+// none), Children = every bone whose ParentName is its name, in list order.
+// 1, or 0 when a children list cannot grow.
+i32 LinkBoneHierarchy(const CResourceList* bones);
+
 class CModelAnimation : public CResourceBase {
     ORV_VALUE_CLASS(CModelAnimation)
 
@@ -144,6 +167,8 @@ public:
     // Each key set's Bone = the bone of its BoneName in bones (null when
     // none). 1.
     i32 RebindBones(const CResourceList* bones);
+    // The same with bones already indexed.
+    i32 RebindBones(const CResourceList* bones, const CModelBoneIndex& index);
 
     u32 GetLength() const { return Length; }
     void SetLength(u32 length) { Length = length; }

@@ -93,7 +93,9 @@ bool CqelAnalysXFile::LinkMaterialList(CqelXNode& node)
 {
     XMeshMaterialList& list = *node.As<XMeshMaterialList>();
     list.Materials = CqelXModel::CollectChildren(kXMaterial, &node);
-    if (list.Materials.size() != list.MaterialCount) {
+    // Materials past the announced count are kept (written, drawn by no
+    // range); fewer would leave faces without one.
+    if (list.Materials.size() < list.MaterialCount) {
         return Fail(node.Line, "MeshMaterialList: %u materials announced, %u given", list.MaterialCount,
             u32(list.Materials.size()));
     }
@@ -164,7 +166,7 @@ i32 CqelAnalysXFile::TriangulateMesh(CqelXNode* node)
         // The materials must be there before anything is sized by their count.
         groups = list->MaterialCount;
         const u32 materials = CqelXModel::CountChildrenOfType(kXMaterial, listNode);
-        if (materials != groups) {
+        if (materials < groups) {
             Fail(listNode->Line, "MeshMaterialList: %u materials announced, %u given", groups, materials);
             return 0;
         }

@@ -38,12 +38,41 @@ bool ParseCount(std::string_view w, u32* out)
     return true;
 }
 
+// The forms a Windows C library prints for values that are no number:
+// [sign] digits ".#" IND, INF, QNAN or SNAN, digits may follow ("1.#IND",
+// "-1.#INF00"). Read as the C conversion reads them: the digits before the
+// point, so no NaN or infinity gets into the model.
+bool ParseWindowsSpecial(std::string_view w, f32* out)
+{
+    size_t i = 0;
+    const bool negative = !w.empty() && w[0] == '-';
+    if (!w.empty() && (w[0] == '+' || w[0] == '-')) ++i;
+    u32 whole = 0;
+    const size_t digitsAt = i;
+    while (i < w.size() && IsDigit(w[i]) && i - digitsAt < 9) whole = whole * 10 + u32(w[i++] - '0');
+    if (i == digitsAt || w.substr(i, 2) != ".#") return false;
+    std::string_view rest = w.substr(i + 2);
+    bool known = false;
+    for (std::string_view word : {"IND", "INF", "QNAN", "SNAN"}) {
+        if (rest.substr(0, word.size()) == word) {
+            rest.remove_prefix(word.size());
+            known = true;
+            break;
+        }
+    }
+    for (char c : rest) known = known && IsDigit(c);
+    if (!known) return false;
+    *out = negative ? -f32(whole) : f32(whole);
+    return true;
+}
+
 // [sign] digits [. digits] [e [sign] digits], with a digit somewhere
 // before the exponent; a finite float.
 bool ParseReal(std::string_view w, f32* out)
 {
     char text[64];
     if (w.empty() || w.size() >= sizeof text) return false;
+    if (ParseWindowsSpecial(w, out)) return true;
     size_t i = 0;
     if (w[i] == '+' || w[i] == '-') ++i;
     size_t digits = 0;
@@ -474,9 +503,9 @@ bool CqelAnalysXFile::ReadMaterial(XMaterial& material)
 
 bool CqelAnalysXFile::ReadAnimTicks(XAnimTicksPerSecond& ticks)
 {
-    if (!ReadF32(&ticks.TicksPerSecond, "AnimTicksPerSecond")) return false;
-    if (ticks.TicksPerSecond > 0.0f) return true;
-    return Fail(CurrentLine(), "AnimTicksPerSecond must be above 0");
+    // A rate of 0 or below is read; the converter then keeps the file's
+    // tick counts as they are.
+    return ReadF32(&ticks.TicksPerSecond, "AnimTicksPerSecond");
 }
 
 bool CqelAnalysXFile::ReadAnimationKey(XAnimationKey& key)
@@ -496,10 +525,6 @@ bool CqelAnalysXFile::ReadAnimationKey(XAnimationKey& key)
     for (u32 i = 0; i < count; ++i) {
         u32 given = 0;
         if (!ReadU32(&key.Times[i], "AnimationKey time") || !ReadU32(&given, "AnimationKey value count")) return false;
-        if (i > 0 && key.Times[i] < key.Times[i - 1]) {
-            return Fail(CurrentLine(), "AnimationKey: key %u at time %u comes before the key ahead of it (%u)", i,
-                key.Times[i], key.Times[i - 1]);
-        }
         if (given != values) {
             return Fail(CurrentLine(), "AnimationKey: key %u holds %u values; key type %u takes %u", i, given,
                 key.KeyType, values);

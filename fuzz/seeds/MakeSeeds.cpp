@@ -50,6 +50,8 @@ int main(int argc, char** argv)
     seeds::MakeScriptSeeds(root);
     seeds::MakeSceneSeeds(root);
     seeds::MakeBattleSeeds(root);
+    seeds::MakeBattleSettingSeeds(root);
+    seeds::MakeShotSeeds(root);
     seeds::MakeCharacterSeeds(root);
     std::free(root);
     return 0;

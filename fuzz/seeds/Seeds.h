@@ -37,6 +37,8 @@ void MakeEffectSeeds(const std::string& root);
 void MakeScriptSeeds(const std::string& root);
 void MakeSceneSeeds(const std::string& root);
 void MakeBattleSeeds(const std::string& root);
+void MakeBattleSettingSeeds(const std::string& root);
+void MakeShotSeeds(const std::string& root);
 void MakeCharacterSeeds(const std::string& root);
 
 }  // namespace seeds

@@ -126,18 +126,20 @@ private:
     static void OnDropped(GtkWidget* widget, GdkDragContext*, gint, gint, GtkSelectionData* data, guint, guint,
                           gpointer self) {
         std::vector<std::string> paths;
+        uint32_t refused = 0;
         if (gchar** uris = gtk_selection_data_get_uris(data)) {
             for (gchar** uri = uris; *uri; ++uri) {
                 if (gchar* name = g_filename_from_uri(*uri, nullptr, nullptr)) {
                     std::string path;
                     if (host::kernel::NativeToSystemPath(name, path)) paths.push_back(std::move(path));
+                    else ++refused;
                     g_free(name);
                 }
             }
             g_strfreev(uris);
         }
         g_signal_stop_emission_by_name(widget, "drag-data-received");   // an entry would paste the URIs
-        window::PostDroppedFiles(static_cast<GtkPeer*>(self)->handle_, std::move(paths));
+        window::PostDroppedFiles(static_cast<GtkPeer*>(self)->handle_, std::move(paths), refused);
     }
 
     int quiet_ = 0;

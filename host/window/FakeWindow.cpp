@@ -60,8 +60,8 @@ void FakeWindow::Activate(Handle window) {
     else if (Handle current = GetForegroundWindow()) NotifyActivated(current, false);
 }
 
-bool FakeWindow::DropFiles(Handle window, std::vector<std::string> paths) {
-    return PostDroppedFiles(window, std::move(paths));
+bool FakeWindow::DropFiles(Handle window, std::vector<std::string> paths, uint32_t refused) {
+    return PostDroppedFiles(window, std::move(paths), refused);
 }
 
 void FakeWindow::AnswerBoxes(std::initializer_list<int> answers) {
@@ -93,6 +93,10 @@ bool FakeWindow::FileDialog(const FileDialogRequest& request, std::string& path)
     std::string answer = std::move(fileAnswers_.front());
     fileAnswers_.erase(fileAnswers_.begin());
     if (answer.empty()) return false;
+    if (answer == kNotCp932) {
+        NoteFileNameNotCp932();
+        return false;
+    }
     path = std::move(answer);
     return true;
 }

@@ -36,7 +36,8 @@ public:
     bool KeyUp(Handle window, uint32_t virtualKey, bool alt = false, bool ctrl = false);
     bool Close(Handle window);            // the title bar's close button
     void Activate(Handle window);         // null: the application loses the foreground
-    bool DropFiles(Handle window, std::vector<std::string> paths);
+    // refused: names besides paths that have no code page 932 form.
+    bool DropFiles(Handle window, std::vector<std::string> paths, uint32_t refused = 0);
     // The user or the window manager moved or resized the window.
     void Move(Handle window, const Rect& outer) { NotifyMoved(window, outer); }
 
@@ -44,8 +45,10 @@ public:
     // (host::kernel::MessageBoxFirstButton).
     void AnswerBoxes(std::initializer_list<int> answers);
     std::vector<Box> Boxes() const;
-    // Answers for the next file choosers; an empty path cancels. Once they
-    // run out every chooser is cancelled.
+    // Answers for the next file choosers; an empty path cancels and
+    // kNotCp932 chooses a name that has no code page 932 form. Once they run
+    // out every chooser is cancelled.
+    static constexpr const char* kNotCp932 = "\x01not code page 932";
     void AnswerFileDialogs(std::initializer_list<std::string> paths);
     const std::vector<FileDialogRequest>& FileDialogs() const { return fileDialogs_; }
 

@@ -94,6 +94,7 @@ bool ShowGtkFileDialog(void* parent, const FileDialogRequest& request, std::stri
     if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
         if (gchar* name = gtk_file_chooser_get_filename(chooser)) {
             chosen = host::kernel::NativeToSystemPath(name, path);
+            if (!chosen) NoteFileNameNotCp932();
             g_free(name);
         }
     }

@@ -215,6 +215,7 @@ private:
     bool cursorVisible_ = true;
     std::map<uint32_t, Handle> windows_;   // by SDL window id
     std::vector<std::string> drop_;
+    uint32_t dropRefused_ = 0;   // names in drop_'s drop with no code page 932 form
     bool dropping_ = false;
 };
 
@@ -267,12 +268,14 @@ void SdlBackend::Translate(const SDL_Event& e) {
         return;
     case SDL_DROPBEGIN:
         drop_.clear();
+        dropRefused_ = 0;
         dropping_ = true;
         return;
     case SDL_DROPFILE:
         if (e.drop.file) {
             std::string path;
             if (host::kernel::NativeToSystemPath(e.drop.file, path)) drop_.push_back(std::move(path));
+            else ++dropRefused_;
             SDL_free(e.drop.file);
         }
         if (!dropping_) FlushDrop(e.drop.windowID);
@@ -299,8 +302,9 @@ void SdlBackend::Key(const SDL_KeyboardEvent& key) {
 
 void SdlBackend::FlushDrop(uint32_t windowId) {
     Handle window = WindowOf(windowId);
-    if (window && !drop_.empty()) PostDroppedFiles(window, std::move(drop_));
+    if (window) PostDroppedFiles(window, std::move(drop_), dropRefused_);
     drop_.clear();
+    dropRefused_ = 0;
 }
 
 }  // namespace

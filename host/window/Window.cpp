@@ -49,7 +49,9 @@ struct Service {
     Handle focus = nullptr;
     Handle foreground = nullptr;
     std::map<uintptr_t, std::vector<std::string>> drops;
+    std::map<uintptr_t, uint32_t> refusedDrops;
     uintptr_t nextDrop = 1;
+    FileDialogError fileDialogError = FileDialogError::kNone;
 };
 
 // Never destroyed: procedures and the kernel's message-box handler may still
@@ -160,6 +162,7 @@ void InstallBackend(std::unique_ptr<Backend> backend) {
     s.cursorCount = 0;
     s.focus = s.foreground = nullptr;
     s.drops.clear();
+    s.refusedDrops.clear();
     s.backend = std::move(backend);
     host::kernel::SetMessageBoxHandler([](std::string_view text, std::string_view caption, uint32_t type) {
         return MessageBox(nullptr, text, caption, type);
@@ -522,14 +525,23 @@ std::string DragQueryFile(WParam drop, uint32_t index) {
     return it->second[index];
 }
 
-void DragFinish(WParam drop) { S().drops.erase(drop); }
+uint32_t DragQueryRefusedCount(WParam drop) {
+    auto it = S().refusedDrops.find(drop);
+    return it == S().refusedDrops.end() ? 0 : it->second;
+}
 
-bool PostDroppedFiles(Handle window, std::vector<std::string> paths) {
+void DragFinish(WParam drop) {
+    S().drops.erase(drop);
+    S().refusedDrops.erase(drop);
+}
+
+bool PostDroppedFiles(Handle window, std::vector<std::string> paths, uint32_t refused) {
     Entry* e = Find(window);
-    if (!e || !e->acceptsFiles || paths.empty() || !EnabledChain(window)) return false;
+    if (!e || !e->acceptsFiles || (paths.empty() && refused == 0) || !EnabledChain(window)) return false;
     Service& s = S();
     uintptr_t drop = s.nextDrop++;
     s.drops[drop] = std::move(paths);
+    if (refused) s.refusedDrops[drop] = refused;
     return PostMessage(window, kWmDropFiles, drop, 0);
 }
 
@@ -627,7 +639,12 @@ int MessageBox(Handle owner, std::string_view text, std::string_view caption, ui
     return Current().MessageBox(owner, text, caption, type);
 }
 
+void NoteFileNameNotCp932() { S().fileDialogError = FileDialogError::kNameNotCp932; }
+
+FileDialogError LastFileDialogError() { return S().fileDialogError; }
+
 bool ShowFileDialog(const FileDialogRequest& request, std::string& path) {
+    S().fileDialogError = FileDialogError::kCancelled;
     if (request.owner && !Find(request.owner)) return false;
     std::string chosen;
     if (!Current().FileDialog(request, chosen) || chosen.empty()) return false;
@@ -637,8 +654,12 @@ bool ShowFileDialog(const FileDialogRequest& request, std::string& path) {
         chosen += '.';
         chosen += extension;
     }
-    if (chosen.size() + 1 > request.maxPath) return false;
+    if (chosen.size() + 1 > request.maxPath) {
+        S().fileDialogError = FileDialogError::kPathTooLong;
+        return false;
+    }
     path = std::move(chosen);
+    S().fileDialogError = FileDialogError::kNone;
     return true;
 }
 

@@ -113,6 +113,10 @@ void* GetSdlWindow(Handle window);
 void DragAcceptFiles(Handle window, bool accept);
 uint32_t DragQueryFileCount(WParam drop);
 std::string DragQueryFile(WParam drop, uint32_t index);   // empty past the end
+// Names in the drop that have no code page 932 form: left out of its files
+// but counted, so a drop of only such names still arrives and can be refused
+// with a word.
+uint32_t DragQueryRefusedCount(WParam drop);
 void DragFinish(WParam drop);
 
 // ---------------------------------------------------------------- boxes
@@ -140,6 +144,10 @@ struct FileDialogRequest {
 // The chosen path; false when cancelled, when no chooser can be shown, or
 // when the path does not fit maxPath or code page 932.
 bool ShowFileDialog(const FileDialogRequest& request, std::string& path);
+// Why the last ShowFileDialog gave false, so a refused name is not taken
+// for a cancel.
+enum class FileDialogError { kNone, kCancelled, kNameNotCp932, kPathTooLong };
+FileDialogError LastFileDialogError();
 
 // Installs the real backend (the default), destroying every window.
 void UseRealBackend();

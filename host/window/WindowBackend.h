@@ -98,7 +98,10 @@ void NotifyTextChanged(Handle window, std::string_view text);
 // The user or the window manager moved or resized the window: its new outer
 // rectangle, as MoveWindow takes it. The peer is not told; it did the move.
 void NotifyMoved(Handle window, const Rect& rect);
-bool PostDroppedFiles(Handle window, std::vector<std::string> paths);
+// refused: names dropped with no code page 932 form (DragQueryRefusedCount).
+bool PostDroppedFiles(Handle window, std::vector<std::string> paths, uint32_t refused = 0);
+// A file chooser's backend: the name chosen has no code page 932 form.
+void NoteFileNameNotCp932();
 bool IsQueued(Handle window, uint32_t message);
 // Blocks a little (the backend's Wait); false when nothing can ever arrive.
 bool WaitForMessages();

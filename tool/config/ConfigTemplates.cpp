@@ -46,11 +46,13 @@ DialogTemplate MainDialog()
     t.caption = "Cendrava Config Tool";
     t.font = "MS Shell Dlg";
     t.pointSize = 8;
-    t.width = 292;
+    // Wide enough for all seven tabs at once: a scrolling tab strip hides
+    // the pages at its ends.
+    t.width = 410;
     t.height = 274;
-    Add(t, K::PushButton, kSave, "保存", 181, 253, 50, 14, flag::kDefaultButton);
-    Add(t, K::PushButton, kQuit, "終了", 235, 253, 50, 14);
-    Add(t, K::Tab, kTab, "", 7, 7, 278, 240);
+    Add(t, K::PushButton, kSave, "保存", 299, 253, 50, 14, flag::kDefaultButton);
+    Add(t, K::PushButton, kQuit, "終了", 353, 253, 50, 14);
+    Add(t, K::Tab, kTab, "", 7, 7, 396, 240);
     return t;
 }
 

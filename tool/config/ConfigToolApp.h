@@ -9,10 +9,10 @@
 // which hands each to its page's handler. The key pages capture a key or a
 // pad button in the idle step while they are in front.
 //
-// Values a control cannot hold (a port that is not 1..65535, an address
-// octet that is not 0..255 or "*", text past its field, an address that
-// would count as an empty connect entry) are refused with a message and
-// change nothing.
+// Values a control cannot hold (a port that is not 1..65535, an empty
+// address octet or one that reads as a number outside 0..255, text past its
+// field, an address that would count as an empty connect entry, a path with
+// no code page 932 form) are refused with a message and change nothing.
 #pragma once
 
 #include "engine/core/Types.h"

@@ -217,7 +217,8 @@ i32 CConfigToolApp::ValidateIpAddress(Handle dialog)
             std::memcpy(octet, "*", 2);
             continue;
         }
-        const i32 value = AllDigits(text) && text.size() <= 3 ? ParseInt(text.c_str()) : -1;
+        // Read as atoi reads it: letters with no digit before them are 0.
+        const i32 value = text.empty() ? -1 : ParseInt(text.c_str());
         if (value < 0 || value > 255) {
             win::MessageBox(dialog, "IPアドレスには0～255までの数字を入力してください。", "Error", host::kernel::kMbOk);
             return 0;

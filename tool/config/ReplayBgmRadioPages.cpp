@@ -26,10 +26,26 @@ constexpr size_t kPathChars = kBgmPathSize - 1;
 // The longest quick message the game sends; the field holds 40 bytes.
 constexpr size_t kChatChars = 37;
 
+constexpr char kPathTooLong[] = "ファイルのパスが長すぎます（259バイトまで）。";
+// The record keeps paths in code page 932; a name without that form cannot
+// be stored, so it is refused with a word rather than dropped in silence.
+constexpr char kPathNotCp932[] =
+    "ファイル名にShift_JISで表せない文字が含まれているため、このファイルは使えません。";
+
 constexpr char kMusicFilter[] = "すべての対応ファイル\0*.wav;*.ogg\0すべてのファイル(*.*)\0*.*\0";
 constexpr char kTensionFilter[] = "すべての対応ファイル\0*.txt\0すべてのファイル(*.*)\0*.*\0";
 
 std::string FieldText(const char* field, size_t size) { return std::string(field, strnlen(field, size)); }
+
+// Why a chooser that gave no file gave none when the user did not cancel.
+const char* ChooserRefusal()
+{
+    switch (win::LastFileDialogError()) {
+    case win::FileDialogError::kNameNotCp932: return kPathNotCp932;
+    case win::FileDialogError::kPathTooLong: return kPathTooLong;
+    default: return nullptr;
+    }
+}
 
 void StoreText(char* field, size_t size, const std::string& text)
 {
@@ -115,7 +131,7 @@ bool CConfigToolApp::TakePath(Handle edit, char* field)
 {
     const std::string text = win::GetWindowText(edit);
     if (text.size() > kPathChars) {
-        Refuse(m_pages[kBgm].window, "ファイルのパスが長すぎます（259バイトまで）。");
+        Refuse(m_pages[kBgm].window, kPathTooLong);
         ShowText(edit, FieldText(field, kBgmPathSize));
         return false;
     }
@@ -129,6 +145,7 @@ void CConfigToolApp::Browse(u32 row)
     ConfigBgmRow& paths = m_config->GetBgmSection()->rows[row];
     win::EnableWindow(main, false);
     char file[kMaxPath] = {};
+    const char* refusal = nullptr;
     if (m_system->ShowOpenFileDialog(file, "BGMファイルを開く", kMusicFilter, "wav")) {
         StoreText(paths.bgmPath, kBgmPathSize, file);
         ShowText(m_bgmEdits[row].window, paths.bgmPath);
@@ -136,9 +153,14 @@ void CConfigToolApp::Browse(u32 row)
         if (m_system->ShowOpenFileDialog(file, "テンションファイルを開く", kTensionFilter, "txt")) {
             StoreText(paths.tensionPath, kBgmPathSize, file);
             ShowText(m_tensionEdits[row].window, paths.tensionPath);
+        } else {
+            refusal = ChooserRefusal();
         }
+    } else {
+        refusal = ChooserRefusal();
     }
     win::EnableWindow(main, true);
+    if (refusal) Refuse(m_pages[kBgm].window, refusal);
 }
 
 i32 CConfigToolApp::Check(u32 row)
@@ -170,11 +192,13 @@ CConfigToolApp::LResult CConfigToolApp::BgmEditProc(Handle window, u32 message, 
                 return win::CallWindowProc(entry->previousProc, window, message, wParam, lParam);
             // Only the first of the files dropped counts.
             const std::string path = win::DragQueryFile(wParam, 0);
+            const bool onlyRefused = win::DragQueryFileCount(wParam) == 0 && win::DragQueryRefusedCount(wParam) > 0;
             win::DragFinish(wParam);
-            if (path.size() > kPathChars) {
-                Refuse(m_pages[kBgm].window, "ファイルのパスが長すぎます（259バイトまで）。");
+            if (onlyRefused || path.size() > kPathChars) {
+                Refuse(m_pages[kBgm].window, onlyRefused ? kPathNotCp932 : kPathTooLong);
                 return 0;
             }
+            if (path.empty()) return 0;
             StoreText(field, kBgmPathSize, path);
             ShowText(window, path);
             return 0;

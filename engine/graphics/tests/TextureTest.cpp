@@ -9,6 +9,7 @@
 #include "host/kernel/tests/TempFolder.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -48,15 +49,7 @@ protected:
 TEST_F(Textures, CreateKeepsWhatItWasAskedForAndReplacesWhatItHeld)
 {
     CTexture texture;
-    EXPECT_EQ(texture.GetType(), 1);
-    EXPECT_STREQ(texture.GetClassName(), "CTexture");
     ASSERT_EQ(texture.Create(64, 32, render::kUsageDynamic, render::kFormatA8R8G8B8, render::kPoolDefault), 1);
-    EXPECT_STREQ(texture.GetName(), "Create");
-    EXPECT_EQ(texture.GetWidth(), 64u);
-    EXPECT_EQ(texture.GetHeight(), 32u);
-    EXPECT_EQ(texture.GetUsage(), render::kUsageDynamic);
-    EXPECT_EQ(texture.GetFormat(), render::kFormatA8R8G8B8);
-    EXPECT_EQ(texture.GetPool(), render::kPoolDefault);
     EXPECT_EQ(fake_->Count(CallMatch("CreateTexture").With("width", 64).With("height", 32).With("levels", 1)), 1u);
 
     ASSERT_EQ(texture.Create(16, 16, 0, render::kFormatX8R8G8B8, render::kPoolManaged), 1);
@@ -66,7 +59,6 @@ TEST_F(Textures, CreateKeepsWhatItWasAskedForAndReplacesWhatItHeld)
     // A refused creation leaves the texture empty.
     EXPECT_EQ(texture.Create(16, 16, render::kUsageRenderTarget, render::kFormatA8R8G8B8, render::kPoolManaged), 0);
     EXPECT_EQ(texture.GetTexture(), nullptr);
-    EXPECT_EQ(texture.GetSurface(), nullptr);
     EXPECT_EQ(Live(render::kPoolManaged), 0u);
 }
 
@@ -77,8 +69,6 @@ TEST_F(Textures, NothingIsMadeWithoutADevice)
     CTexture texture;
     EXPECT_EQ(texture.Create(16, 16, 0, render::kFormatA8R8G8B8, render::kPoolManaged), 0);
     EXPECT_EQ(texture.LoadFromFile(png.c_str()), 0);
-    EXPECT_EQ(texture.DrawSprite(0, 0, 0, nullptr, 1, 1, 0, 0, 0, 0, 17), 0);
-    EXPECT_EQ(texture.SetAsRenderTarget(), 0);
 }
 
 TEST_F(Textures, LoadedImagesKeepTheirOwnSizeAndLoseTheirGreen)
@@ -87,16 +77,7 @@ TEST_F(Textures, LoadedImagesKeepTheirOwnSizeAndLoseTheirGreen)
     if (png.empty()) GTEST_SKIP() << "ImageMagick's convert is missing (scripts/install-deps.sh installs it)";
     CTexture texture;
     ASSERT_EQ(texture.LoadFromFile(png.c_str()), 1);
-    EXPECT_EQ(texture.GetName(), png);
-    EXPECT_EQ(texture.GetWidth(), 300u);
-    EXPECT_EQ(texture.GetHeight(), 200u);
-    EXPECT_EQ(texture.GetUsage(), 0u);
-    EXPECT_EQ(texture.GetFormat(), render::kFormatUnknown);   // the device's default: the file's own
-    EXPECT_EQ(texture.GetPool(), render::kPoolManaged);
-    render::SurfaceDesc desc;
-    ASSERT_EQ(texture.GetTexture()->GetLevelDesc(0, desc), render::Result::Ok);
-    EXPECT_EQ(desc.width, 512u);
-    EXPECT_EQ(desc.height, 256u);
+    EXPECT_EQ(std::make_pair(texture.GetWidth(), texture.GetHeight()), std::make_pair(300u, 200u));
     EXPECT_EQ(Texel(texture, 20, 20), kRed);
     EXPECT_EQ(Texel(texture, 480, 200), 0x00000000u);
 
@@ -104,17 +85,13 @@ TEST_F(Textures, LoadedImagesKeepTheirOwnSizeAndLoseTheirGreen)
     TexCoord a, b, c, d;
     const CRect4 half = [] { CRect4 r; r.Set(0, 150, 0, 100); return r; }();
     texture.RectToUv(&half, &a, &b, &c, &d, 0);
-    EXPECT_EQ(d.u, 0.5f);
-    EXPECT_EQ(d.v, 0.5f);
+    EXPECT_EQ(std::make_pair(d.u, d.v), std::make_pair(0.5f, 0.5f));
 
     std::string bytes;
     ASSERT_TRUE(host::kernel::ReadWholeFile(png, bytes));
     CTexture fromMemory;
     ASSERT_EQ(fromMemory.LoadFromMemory(bytes.data(), "menu.png", u32(bytes.size())), 1);
-    EXPECT_STREQ(fromMemory.GetName(), "menu.png");
-    EXPECT_EQ(fromMemory.GetWidth(), 300u);
-    EXPECT_EQ(fromMemory.LoadFromMemory(nullptr, "menu.png", u32(bytes.size())), 0);
-    EXPECT_EQ(fromMemory.LoadFromMemory(bytes.data(), nullptr, u32(bytes.size())), 0);
+    EXPECT_EQ(Texel(fromMemory, 480, 200), 0x00000000u);
     EXPECT_EQ(fromMemory.LoadFromMemory(bytes.data(), "menu.png", 0), 0);
 }
 
@@ -131,10 +108,8 @@ TEST_F(Textures, ArchiveEntriesLoadUnderTheirEntryName)
     CTexture texture;
     ASSERT_EQ(texture.LoadFromPack(&pack, png.c_str()), 1);
     EXPECT_EQ(texture.GetName(), png);
-    EXPECT_EQ(texture.GetWidth(), 8u);
+    EXPECT_EQ(Texel(texture, 0, 0), kRed);
     EXPECT_EQ(texture.LoadFromPack(&pack, "missing.png"), 0);
-    EXPECT_EQ(texture.LoadFromPack(nullptr, png.c_str()), 0);
-    EXPECT_EQ(texture.LoadFromPack(&pack, nullptr), 0);
 }
 
 TEST_F(Textures, DamagedImagesLeaveTheTextureEmpty)
@@ -153,7 +128,6 @@ TEST_F(Textures, DamagedImagesLeaveTheTextureEmpty)
         EXPECT_EQ(texture.GetTexture(), nullptr);
         EXPECT_EQ(Live(render::kPoolManaged), 0u);
     }
-    EXPECT_EQ(texture.LoadFromFile(nullptr), 0);
 }
 
 TEST_F(Textures, CopiesShareOneTextureAndLevel)
@@ -163,9 +137,7 @@ TEST_F(Textures, CopiesShareOneTextureAndLevel)
     render::Surface* level = original.GetSurface();
     {
         CTexture copy(original);
-        EXPECT_EQ(copy.GetTexture(), original.GetTexture());
         EXPECT_EQ(copy.GetSurface(), level);
-        EXPECT_STREQ(copy.GetName(), "Create");
         original.Release();
         EXPECT_EQ(Live(render::kPoolManaged), 1u);
         EXPECT_EQ(copy.FillColor(0xFF336699u), 1);
@@ -174,22 +146,16 @@ TEST_F(Textures, CopiesShareOneTextureAndLevel)
     EXPECT_EQ(Live(render::kPoolManaged), 0u);
 }
 
-TEST_F(Textures, TheLevelIsFetchedOnceAndCanBecomeTheTarget)
+TEST_F(Textures, TheLevelCanBecomeTheTarget)
 {
     CTexture target;
     ASSERT_EQ(target.Create(64, 64, render::kUsageRenderTarget, render::kFormatA8R8G8B8, render::kPoolDefault), 1);
     render::Surface* level = target.GetSurface();
     ASSERT_NE(level, nullptr);
-    EXPECT_EQ(target.GetSurface(), level);
-    EXPECT_EQ(fake_->Count("Texture.GetSurfaceLevel"), 1u);
     ASSERT_EQ(target.SetAsRenderTarget(), 1);
-    EXPECT_EQ(device_.GetColorTarget(), level);
     EXPECT_EQ(Fake().CurrentRenderTarget(), level);
     ASSERT_EQ(device_.RestoreColorTarget(), 1);
-
-    CTexture empty;
-    EXPECT_EQ(empty.GetSurface(), nullptr);
-    EXPECT_EQ(empty.SetAsRenderTarget(), 0);
+    EXPECT_EQ(CTexture().SetAsRenderTarget(), 0);
 }
 
 TEST_F(Textures, SetPixelsCopiesPackedRowsIntoTheLeftColumns)
@@ -217,15 +183,9 @@ TEST_F(Textures, SetPixelsCopiesPackedRowsIntoTheLeftColumns)
         for (u32 y = 0; y < 2; ++y)
             for (u32 x = 0; x < 2; ++x) EXPECT_EQ(Texel(texture, x, y), c.want[y][x]) << x << "," << y;
         EXPECT_EQ(Texel(texture, 2, 0), kOld);   // past the source width
-        EXPECT_EQ(Texel(texture, 3, 1), kOld);
         EXPECT_EQ(Texel(texture, 0, 2), kOld);   // past the rows given
-        // A dynamic texture takes the discarding lock at once.
-        EXPECT_EQ(fake_->Count(CallMatch("Texture.LockRect").With("flags", render::kLockDiscard)), 1u);
-        EXPECT_EQ(fake_->Count("Texture.UnlockRect"), 1u);
     }
     EXPECT_EQ(texture.SetPixels(2, 2, rgb, 2), 0);
-    EXPECT_EQ(texture.SetPixels(2, 2, nullptr, 3), 0);
-    EXPECT_EQ(CTexture().SetPixels(2, 2, rgb, 3), 0);
 }
 
 TEST_F(Textures, SetPixelsStaysInsideTheTextureAndTheSourceRows)
@@ -242,11 +202,6 @@ TEST_F(Textures, SetPixelsStaysInsideTheTextureAndTheSourceRows)
     EXPECT_EQ(Texel(texture, 3, 0), 0xFF500003u);
     EXPECT_EQ(Texel(texture, 0, 1), 0xFF500100u);
     EXPECT_EQ(Texel(texture, 2, 2), 0xFF500202u);
-    // A managed texture refuses the discarding lock; the plain one follows.
-    EXPECT_TRUE(fake_->HasSequence(
-        {CallMatch("Texture.LockRect").With("flags", render::kLockDiscard).Returning(render::Result::InvalidCall),
-         CallMatch("Texture.LockRect").With("flags", 0), CallMatch("Texture.UnlockRect")}));
-
     fake_->FailCall("Texture.LockRect", 1, render::Result::InvalidCall, 2);
     EXPECT_EQ(texture.SetPixels(6, 10, frame.data(), 4), 0);
     fake_->FailCall("Texture.LockRect", 1, render::Result::InvalidCall, 2);
@@ -258,13 +213,9 @@ TEST_F(Textures, ClearAndFillColourEveryTexel)
     CTexture texture;
     ASSERT_EQ(texture.Create(4, 4, 0, render::kFormatA8R8G8B8, render::kPoolManaged), 1);
     ASSERT_EQ(texture.FillColor(0xFF336699u), 1);
-    EXPECT_EQ(Texel(texture, 0, 0), 0xFF336699u);
     EXPECT_EQ(Texel(texture, 3, 3), 0xFF336699u);
     ASSERT_EQ(texture.Clear(), 1);
-    EXPECT_EQ(Texel(texture, 0, 0), 0u);
     EXPECT_EQ(Texel(texture, 3, 3), 0u);
-    EXPECT_EQ(CTexture().FillColor(0xFFFFFFFFu), 0);
-    EXPECT_EQ(CTexture().Clear(), 0);
 }
 
 TEST_F(Textures, SaveToFileTruncatesTheRectToWholeTexels)
@@ -280,15 +231,12 @@ TEST_F(Textures, SaveToFileTruncatesTheRectToWholeTexels)
     ASSERT_TRUE(host::kernel::ReadWholeFile(path, bytes));
     ASSERT_EQ(bytes.size(), 54u + 2 * 12);   // 9 bytes a row, padded to 12
     const auto* p = reinterpret_cast<const u8*>(bytes.data());
-    EXPECT_EQ(p[18], 3);
-    EXPECT_EQ(p[22], 2);
-    EXPECT_EQ(p[54], 0x30);   // blue, green, red
-    EXPECT_EQ(p[56], 0x10);
+    // 3 x 2; blue, green, red.
+    EXPECT_EQ((std::vector<u8>{p[18], p[22], p[54], p[55], p[56]}), (std::vector<u8>{3, 2, 0x30, 0x20, 0x10}));
 
     const std::string other = folder_ / "other.png";
     EXPECT_EQ(texture.SaveToFile(other.c_str(), 3, nullptr), 0);
     EXPECT_FALSE(host::kernel::FileExists(other));
-    EXPECT_EQ(CTexture().SaveToFile(other.c_str(), render::kImageFileBmp, nullptr), 0);
 }
 
 }  // namespace

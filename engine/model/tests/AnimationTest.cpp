@@ -11,20 +11,16 @@
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <memory>
+#include <cstring>
 
 using model_test::kSin45;
 
 namespace {
 
-// cos and sin of 22.5 degrees and of 11.25 degrees.
+// cos and sin of 22.5 degrees.
 constexpr f32 kCos22 = 0.92387953f, kSin22 = 0.38268343f;
-constexpr f32 kCos11 = 0.98078528f, kSin11 = 0.19509032f;
 
-struct Destroyer {
-    void operator()(CAnimationController* c) const { c->Destroy(); }
-};
-using Controller = std::unique_ptr<CAnimationController, Destroyer>;
+using model_test::Controller;
 
 Controller Make(const CMesh& mesh) { return Controller(mesh.CreateAnimationController()); }
 
@@ -45,13 +41,6 @@ CVector3 Through(const CVector3& p, const CMatrix& m)
     CVector3 r;
     p.TransformedCoord(&r, m);
     return r;
-}
-
-// The arm's vertex (1.5, 0, 0), half on each bone, skinned by the palette.
-CVector3 SkinnedMiddle(const CMatrix* palette)
-{
-    const CVector3 p(1.5f, 0, 0);
-    return Through(p, palette[1]) * 0.5f + Through(p, palette[2]) * 0.5f;
 }
 
 class ArmAnimation : public ::testing::Test {
@@ -108,47 +97,13 @@ TEST(GoldenAnimation, TheKneeFollowsItsKeysThroughTheLoop)
         c->AdvanceTime(k.seconds);
         ASSERT_EQ(c->UpdateMatrices(nullptr), 1);
         const CMatrix* palette = c->GetMatrixPalette();
-        // root and hip hold still: the hip's skin is its frame matrix.
-        ExpectMatrix(palette[0], {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, "root");
+        // The hip holds still: its skin is its frame matrix.
         ExpectMatrix(palette[1], {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, -1, 0, 1}, "hip");
         // knee world: the turn, then its one position key (0, 2, 0.5);
         // skin: frame matrix (0, -2, 0) first, so (0,-2,0) turned is added.
         const CAnimationFrame& knee = *c->GetFrame(2);
         ExpectTurn(knee.WorldMatrix, k.cos, k.sin, 0, 2, 0.5f, "knee world");
         ExpectTurn(palette[2], k.cos, k.sin, -2 * k.sin, 2 - 2 * k.cos, 0.5f, "knee skin");
-        // Vertex 1, half hip, half knee, sits on the knee's joint.
-        const CVector3 v = Through({0, 2, 0}, palette[1]) * 0.5f + Through({0, 2, 0}, palette[2]) * 0.5f;
-        EXPECT_NEAR(v.y, 1.5f, 1e-5f);
-        EXPECT_NEAR(v.z, 0.25f, 1e-5f);
-    }
-}
-
-TEST_F(ArmAnimation, BoneAndVertexPosesAtChosenTimes)
-{
-    ASSERT_EQ(controller_->SetAnimationSimple(0, 0.0f, 1, 0), 1);
-    controller_->UpdateMatrices(nullptr);
-    // At the first key the arm is in its bind pose: every skin the identity.
-    for (u32 i = 0; i < 3; ++i) ExpectTurn(Palette()[i], 1, 0, 0, 0, 0, "bind");
-
-    controller_->AdvanceTime(1.0f);   // 4800 of 9600 ticks: 45 degrees
-    controller_->UpdateMatrices(nullptr);
-    ExpectTurn(lower_->WorldMatrix, kSin45, kSin45, 1, 0, 0, "lower world");
-    ExpectTurn(Palette()[2], kSin45, kSin45, 1 - kSin45, kSin45, 0, "lower skin");
-    const CVector3 tip = Through({2, 0, 0}, Palette()[2]);
-    EXPECT_NEAR(tip.x, 1 + kSin45, 1e-5f);
-    EXPECT_NEAR(tip.y, -kSin45, 1e-5f);
-    const CVector3 middle = SkinnedMiddle(Palette());
-    EXPECT_NEAR(middle.x, 0.75f + 0.5f * (1 + 0.5f * kSin45), 1e-5f);
-    EXPECT_NEAR(middle.y, -0.25f * kSin45, 1e-5f);
-
-    // 3.0 s of a 2.0 s set: looping shows 1.0 s, holding shows the end.
-    for (u32 loop : {1u, 0u}) {
-        controller_->SetAnimation(0, 0.0f, 1.0f, 0.0f, loop, 2);
-        controller_->AdvanceTime(3.0f);
-        controller_->UpdateMatrices(nullptr);
-        const CVector3 end = Through({2, 0, 0}, Palette()[2]);
-        EXPECT_NEAR(end.x, loop ? 1 + kSin45 : 1.0f, 1e-5f) << loop;
-        EXPECT_NEAR(end.y, loop ? -kSin45 : -1.0f, 1e-5f) << loop;
     }
 }
 
@@ -181,16 +136,10 @@ TEST_F(ArmAnimation, ANewSetBlendsFromTheShownPose)
     controller_->UpdateMatrices(nullptr);
     // 45 -> 0 degrees halfway is 22.5; (1, 0, 0) -> (1, 1, 0) halfway.
     ExpectTurn(lower_->WorldMatrix, kCos22, kSin22, 1, 0.5f, 0, "halfway");
-    controller_->AdvanceTime(0.0625f);
-    controller_->UpdateMatrices(nullptr);
-    ExpectTurn(lower_->WorldMatrix, kCos11, kSin11, 1, 0.75f, 0, "three quarters");
-    controller_->AdvanceTime(0.0625f);   // the blend's end: the keys alone
+    controller_->AdvanceTime(0.125f);   // the blend's end: the keys alone
     controller_->UpdateMatrices(nullptr);
     EXPECT_EQ(lower_->BlendDuration, 0.0f);
     ExpectTurn(lower_->WorldMatrix, 1, 0, 1, 1, 0, "after");
-    controller_->AdvanceTime(1.0f);
-    controller_->UpdateMatrices(nullptr);
-    ExpectTurn(lower_->WorldMatrix, 1, 0, 1, 1, 0, "later");
 
     // Without a blend time the new pose shows at once.
     controller_->SetAnimation(0, 1.0f, 1.0f, 0.0f, 1, 0);
@@ -232,28 +181,35 @@ TEST_F(ArmAnimation, LocksDecideWhetherANewSetTakesOver)
     EXPECT_EQ(lower_->Lock, 0);
 }
 
-TEST_F(ArmAnimation, RefusalsAndLookUps)
+TEST_F(ArmAnimation, RefusalsPlayNothing)
 {
     EXPECT_EQ(controller_->SetAnimation(3, 0, 1, 0, 0, 0), 0);
     EXPECT_EQ(controller_->GetAnimationLength(3), 0.0f);
-    EXPECT_FLOAT_EQ(controller_->GetAnimationLength(0), 2.0f);
-    EXPECT_FLOAT_EQ(controller_->GetAnimationLength(2), 1.0f);
-    EXPECT_EQ(controller_->GetFrameByName("Elbow"), nullptr);
-    EXPECT_EQ(controller_->GetFrameByName("Lower")->Index, 2u);
-    EXPECT_STREQ(controller_->GetClassName(), "CAnimationController");
     // A time that is not a number plays nothing.
     controller_->SetAnimationSimple(0, 0.0f, 1, 0);
     controller_->AdvanceTime(std::bit_cast<f32>(0x7FC00000u));
     EXPECT_EQ(lower_->Time, 0.0f);
-
+    // A controller without a mesh refuses everything, safely.
     Controller empty(new CAnimationController(nullptr, nullptr));
-    EXPECT_EQ(empty->GetFrameCount(), 0u);
     EXPECT_EQ(empty->SetAnimation(0, 0, 1, 0, 0, 0), 0);
     EXPECT_EQ(empty->SetLoopMode(1), 0);
     EXPECT_EQ(empty->UpdateMatrices(nullptr), 0);
     EXPECT_EQ(empty->ResetModelPose(), 0);
     EXPECT_EQ(empty->UploadMatrices(nullptr), 0);
-    EXPECT_EQ(empty->GetFrameByName("root"), nullptr);
+}
+
+TEST_F(ArmAnimation, TheFirstUpdateBeforeAnyResetIsItsOwnPreviousPose)
+{
+    ASSERT_EQ(controller_->SetAnimationSimple(0, 0, 1, 0), 1);
+    controller_->AdvanceTime(0.5f);
+    ASSERT_EQ(controller_->UpdateMatrices(nullptr), 1);
+    const CMatrix first = lower_->SkinMatrix;
+    ASSERT_NE(first.m[0][1], 0.0f);
+    EXPECT_EQ(0, std::memcmp(&lower_->PrevSkinMatrix, &first, sizeof first));
+    controller_->AdvanceTime(0.25f);
+    ASSERT_EQ(controller_->UpdateMatrices(nullptr), 1);
+    EXPECT_EQ(0, std::memcmp(&lower_->PrevSkinMatrix, &first, sizeof first));
+    EXPECT_NE(0, std::memcmp(&lower_->SkinMatrix, &first, sizeof first));
 }
 
 TEST_F(ArmAnimation, TheFirstAdjustmentBendsABoneBeforeItIsPlaced)
@@ -270,12 +226,12 @@ TEST_F(ArmAnimation, TheFirstAdjustmentBendsABoneBeforeItIsPlaced)
 TEST(BindPose, BonesWithoutFrameMatricesGetThemFromThePose)
 {
     CMesh mesh;
-    model_test::AddBone(mesh, "root", nullptr);
-    CModelBone* hip = model_test::AddBone(mesh, "Hip", "root");
+    model_test::NewBone(mesh, "root", nullptr);
+    CModelBone* hip = model_test::NewBone(mesh, "Hip", "root");
     hip->Parent = mesh.GetBone(0);
     hip->Transform.RotationZ(90);
     hip->Transform.m[3][1] = 1;
-    CModelBone* loose = model_test::AddBone(mesh, "Loose", "Nowhere");   // a root of its own
+    CModelBone* loose = model_test::NewBone(mesh, "Loose", "Nowhere");   // a root of its own
     loose->Transform.m[3][0] = 4;
     loose->FrameMatrix.m[3][0] = -4;
     Controller c = Make(mesh);
@@ -297,50 +253,23 @@ TEST(BindPose, BonesWithoutFrameMatricesGetThemFromThePose)
     EXPECT_EQ(c->GetFrameByName("Loose")->WorldMatrix.m[3][2], 5.0f);
 }
 
-TEST(BindPose, BonesNamingEachOtherAsParentsAreNoRootsAndHangNothing)
+// Bones naming each other as parents, one linked and one plain: no root
+// reaches them, no walk goes round them for ever, their skins stay the
+// identity. A bone that is its own parent is a root.
+TEST(BindPose, ALoopOfParentsHangsNothing)
 {
     CMesh mesh;
-    model_test::AddBone(mesh, "root", nullptr);
-    model_test::AddBone(mesh, "A", "B");
-    model_test::AddBone(mesh, "B", "A");
-    model_test::AddBone(mesh, "C", "C");   // its own parent: a root
-    for (u32 i = 0; i < 4; ++i) mesh.GetBone(i)->LinkHierarchy(mesh.GetBones());
-    mesh.GetBone(3)->Transform.m[3][0] = 2;
+    model_test::NewBone(mesh, "root", nullptr);
+    model_test::NewBone(mesh, "A", "B")->LinkValues[0] = 1;
+    model_test::NewBone(mesh, "B", "A");
+    model_test::NewBone(mesh, "C", "C")->Transform.m[3][0] = 2;
+    LinkBoneHierarchy(mesh.GetBones());
     Controller c = Make(mesh);
     ASSERT_EQ(c->ResetModelPose(), 1);
     ASSERT_EQ(c->UpdateMatrices(nullptr), 1);
     EXPECT_EQ(c->GetFrameByName("C")->WorldMatrix.m[3][0], 2.0f);
-    // The loop is never reached: its palette entries stay the identity.
     EXPECT_EQ(c->GetMatrixPalette()[1], CMatrix());
-}
-
-// Every one-byte change of the two model files that still reads is posed
-// through every set, swinging bones included, without running wild.
-TEST(DamagedAnimation, EveryReadableVariantPoses)
-{
-    SetFrameTime(16);
-    for (const std::string& original : {model_test::SkinnedGolden(), model_test::ArmModel()}) {
-        for (size_t at = 23; at < original.size(); ++at) {
-            for (u8 value : {u8(0x00), u8(0xFF), u8(0x80), u8(original[at] + 1)}) {
-                std::string bytes = original;
-                bytes[at] = char(value);
-                CMesh mesh;
-                if (!model_test::ReadInto(bytes, mesh)) continue;
-                for (u32 b = 0; b < mesh.GetBoneCount(); ++b) mesh.ComputeBoneSphere(b);
-                Controller c = Make(mesh);
-                c->ResetModelPose();
-                for (u32 n = 0; n < mesh.GetAnimations()->GetCount(); ++n) {
-                    c->SetAnimation(n, 0.5f, 1.0f, 0.25f, 1, 2);
-                    c->AdvanceTime(0.75f);
-                    CMatrix root;
-                    root.m[3][0] = f32(n);
-                    c->UpdateMatrices(&root);
-                    c->GetAnimationLength(n);
-                }
-            }
-        }
-    }
-    SetFrameTime(0);
+    EXPECT_EQ(c->GetMatrixPalette()[2], CMatrix());
 }
 
 // ------------------------------------------------------------ swinging bones
@@ -353,10 +282,10 @@ class Swing : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        model_test::AddBone(mesh_, "root", nullptr);
-        body_ = model_test::AddBone(mesh_, "Body", "root");
-        tail_ = model_test::AddBone(mesh_, "Tail", "Body");
-        ball_ = model_test::AddBone(mesh_, "Ball", "root");
+        model_test::NewBone(mesh_, "root", nullptr);
+        body_ = model_test::NewBone(mesh_, "Body", "root");
+        tail_ = model_test::NewBone(mesh_, "Tail", "Body");
+        ball_ = model_test::NewBone(mesh_, "Ball", "root");
         for (CModelBone* b : {body_, ball_}) b->Parent = mesh_.GetBone(0);
         tail_->Parent = body_;
         tail_->Transform.m[3][1] = 1;
@@ -389,19 +318,14 @@ TEST_F(Swing, GravityPullsTheTailDownAboutItsJoint)
 {
     controller_->SetDirection(CVector3());
     controller_->SetAnimationSimple(0, 0.0f, 1, 0);
-    f32 lastY = 1.0f;
     for (int i = 0; i < 20; ++i) {
         controller_->AdvanceTime(0.016f);
         controller_->UpdateMatrices(nullptr);
-        EXPECT_LT(Tip().y, lastY + 1e-6f);
-        lastY = Tip().y;
         EXPECT_NEAR(Distance(Tip(), {0, 1, 0}), 1.0f, 1e-4f);
         EXPECT_NEAR(Tip().z, 0.0f, 1e-5f);
     }
-    EXPECT_LT(lastY, 0.9f);
-    // The tail's keys never moved it.
-    EXPECT_EQ(frame_->LocalMatrix.m[3][1], 1.0f);
-    EXPECT_EQ(frame_->LocalMatrix.m[0][1], 0.0f);
+    EXPECT_LT(Tip().y, 0.9f);
+    EXPECT_EQ(frame_->LocalMatrix.m[0][1], 0.0f);   // the tail's keys never turned it
 }
 
 TEST_F(Swing, WindPushesAlongItsDirection)
@@ -409,31 +333,6 @@ TEST_F(Swing, WindPushesAlongItsDirection)
     controller_->SetGravity(0);
     for (int i = 0; i < 10; ++i) controller_->UpdateMatrices(nullptr);
     EXPECT_GT(Tip().z, 0.05f);
-    EXPECT_NEAR(Distance(Tip(), {0, 1, 0}), 1.0f, 1e-4f);
-}
-
-TEST_F(Swing, TheSwingDecaysWhenNothingPushes)
-{
-    controller_->SetDirection(CVector3());
-    for (int i = 0; i < 10; ++i) controller_->UpdateMatrices(nullptr);
-    const f32 swung = Distance(Tip(), {1, 1, 0});
-    EXPECT_GT(swung, 0.1f);
-    controller_->SetGravity(0);
-    for (int i = 0; i < 300; ++i) controller_->UpdateMatrices(nullptr);
-    EXPECT_LT(Distance(Tip(), {1, 1, 0}), swung * 0.05f);
-}
-
-TEST_F(Swing, TheTailLagsBehindItsMovingParent)
-{
-    controller_->SetDirection(CVector3());
-    controller_->SetGravity(0);
-    CMatrix root;
-    for (int i = 0; i < 5; ++i) {
-        root.m[3][1] = 0.1f * f32(i);
-        controller_->UpdateMatrices(&root);
-    }
-    // Carried upwards, the tip trails below its joint.
-    EXPECT_LT(Tip().y, 1.0f + root.m[3][1] - 0.01f);
 }
 
 TEST_F(Swing, TheTailStaysOutsideACollisionSphere)
@@ -470,10 +369,10 @@ TEST_F(Swing, TheTailStaysOutsideACollisionSphere)
 TEST(SwingChain, EachUpdateSwingsTheChainOnce)
 {
     CMesh mesh;
-    model_test::AddBone(mesh, "root", nullptr);
-    CModelBone* tail = model_test::AddBone(mesh, "Tail", "root");
-    CModelBone* tip = model_test::AddBone(mesh, "Tip", "Tail");
-    for (u32 i = 0; i < 3; ++i) mesh.GetBone(i)->LinkHierarchy(mesh.GetBones());
+    model_test::NewBone(mesh, "root", nullptr);
+    CModelBone* tail = model_test::NewBone(mesh, "Tail", "root");
+    CModelBone* tip = model_test::NewBone(mesh, "Tip", "Tail");
+    LinkBoneHierarchy(mesh.GetBones());
     tail->Transform.m[3][1] = 1;
     tip->Transform.m[3][0] = 1;
     tail->BoneSphere.centre.Set(1, 1, 0);
@@ -498,10 +397,8 @@ TEST(SwingChain, EachUpdateSwingsTheChainOnce)
     CMatrix root;
     root.m[3][1] = 0.1f;
     ASSERT_EQ(c->UpdateMatrices(&root), 1);
-    expectVector(t.SwingVelocity, 0, -0.1f, "tail velocity 1");
     expectVector(t.SwingOffset, 0, -0.1f, "tail offset 1");
     ExpectTurn(t.WorldMatrix, 0.99503719f, 0.09950372f, 0, 1.1f, 0, "tail world 1");
-    expectVector(p.SwingVelocity, 0.0000495f, 0.1989579f, "tip velocity 1");
     expectVector(p.SwingOffset, 0.0000495f, 0.1989579f, "tip offset 1");
     ExpectTurn(p.WorldMatrix, 0.99532672f, -0.09656454f, 0.99503719f, 1.00049628f, 0, "tip world 1");
     // The vertex at the Tip's far end, skinned by the palette.
@@ -524,11 +421,11 @@ TEST(SwingChain, EachUpdateSwingsTheChainOnce)
 TEST(SwingChain, AChainBelowAPlainBoneOfAChainSwingsOnce)
 {
     CMesh mesh;
-    model_test::AddBone(mesh, "root", nullptr);
-    CModelBone* ribbon = model_test::AddBone(mesh, "Ribbon", "Bead");   // before its parents
-    CModelBone* hair = model_test::AddBone(mesh, "Hair", "root");
-    CModelBone* bead = model_test::AddBone(mesh, "Bead", "Hair");
-    for (u32 i = 0; i < 4; ++i) mesh.GetBone(i)->LinkHierarchy(mesh.GetBones());
+    model_test::NewBone(mesh, "root", nullptr);
+    CModelBone* ribbon = model_test::NewBone(mesh, "Ribbon", "Bead");   // before its parents
+    CModelBone* hair = model_test::NewBone(mesh, "Hair", "root");
+    CModelBone* bead = model_test::NewBone(mesh, "Bead", "Hair");
+    LinkBoneHierarchy(mesh.GetBones());
     hair->Transform.m[3][1] = 1;
     bead->Transform.m[3][0] = 1;
     ribbon->Transform.m[3][0] = 0.5f;
@@ -551,20 +448,4 @@ TEST(SwingChain, AChainBelowAPlainBoneOfAChainSwingsOnce)
     ExpectTurn(r.WorldMatrix, 0.99519360f, 0.09792705f, 1.5f, 1, 0, "ribbon world");
     EXPECT_EQ(c->GetFrameByName("Hair")->SwingOffset.LengthSquared(), 0.0f);
     SetFrameTime(0);
-}
-
-// Bones naming each other as parents, one linked and one plain: no root
-// reaches them, and no chain walk goes round them for ever.
-TEST(SwingChain, ALoopOfLinkedAndPlainBonesHangsNothing)
-{
-    CMesh mesh;
-    model_test::AddBone(mesh, "root", nullptr);
-    model_test::AddBone(mesh, "A", "B")->LinkValues[0] = 1;
-    model_test::AddBone(mesh, "B", "A");
-    for (u32 i = 0; i < 3; ++i) mesh.GetBone(i)->LinkHierarchy(mesh.GetBones());
-    Controller c = Make(mesh);
-    ASSERT_EQ(c->ResetModelPose(), 1);
-    ASSERT_EQ(c->UpdateMatrices(nullptr), 1);
-    EXPECT_EQ(c->GetMatrixPalette()[1], CMatrix());
-    EXPECT_EQ(c->GetMatrixPalette()[2], CMatrix());
 }

@@ -8,25 +8,24 @@
 #pragma once
 
 #include "engine/model/AnalysMesh.h"
+#include "engine/model/AnimationController.h"
 #include "engine/model/Mesh.h"
 #include "engine/model/ModelBone.h"
 #include "engine/model/ModelObject.h"
 #include "engine/model/WriteMesh.h"
+#include "engine/model/tests/ModelMeshes.h"
 
+#include <memory>
 #include <string>
 
 namespace model_test {
 
 constexpr f32 kSin45 = 0.70710678f;
 
-inline CModelBone* AddBone(CMesh& mesh, const char* name, const char* parent)
-{
-    auto* bone = new CModelBone();
-    bone->SetName(name);
-    bone->SetParentName(parent);
-    AppendElement(mesh.GetBones(), bone);
-    return bone;
-}
+struct Destroyer {
+    void operator()(CAnimationController* c) const { c->Destroy(); }
+};
+using Controller = std::unique_ptr<CAnimationController, Destroyer>;
 
 inline CModelBoneAnimation* AddKeys(CModelAnimation& animation, const char* bone)
 {
@@ -67,9 +66,9 @@ inline void BuildArm(CMesh& mesh)
     arm->GetMaterialList()->Add(&material);
     AppendElement(mesh.GetModelObjects(), arm);
 
-    AddBone(mesh, "root", nullptr);
-    CModelBone* upper = AddBone(mesh, "Upper", "root");
-    CModelBone* lower = AddBone(mesh, "Lower", "Upper");
+    NewBone(mesh, "root", nullptr);
+    CModelBone* upper = NewBone(mesh, "Upper", "root");
+    CModelBone* lower = NewBone(mesh, "Lower", "Upper");
     lower->Transform.m[3][0] = 1;
     lower->FrameMatrix.m[3][0] = -1;
     for (const CBoneInfluence& i : {CBoneInfluence{0, 0, 1.0f}, CBoneInfluence{0, 1, 1.0f},

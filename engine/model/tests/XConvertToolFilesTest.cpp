@@ -11,12 +11,8 @@
 #include "engine/model/Mesh.h"
 #include "engine/model/ModelObject.h"
 #include "engine/model/XConvert.h"
-#include "engine/platform/System.h"
 #include "host/kernel/Kernel.h"
 #include "host/kernel/tests/TempFolder.h"
-#include "host/render/FakeRender.h"
-#include "host/render/RenderBackend.h"
-#include "host/window/FakeWindow.h"
 
 #include <gtest/gtest.h>
 

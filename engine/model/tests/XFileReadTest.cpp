@@ -25,13 +25,13 @@ std::string Header() { return "xof 0303txt 0032\n"; }
 
 }  // namespace
 
+// What the nodes hold is checked through the converter (XConvertTest);
+// here, which nodes there are and what only the tree shows.
 TEST(XFileRead, BuildsTheTreeOfEveryTemplate)
 {
     Parsed p(kHandModel);
     ASSERT_EQ(p.ok, 1) << p.reader.GetErrorText();
     EXPECT_STREQ(p.reader.GetErrorText(), "");
-    EXPECT_STREQ(p.reader.GetClassName(), "CqelAnalysXFile");
-    EXPECT_STREQ(p.tree.GetClassName(), "CqelXModel");
     // Unknown objects and the template declaration leave no node.
     const std::vector<std::pair<u32, u32>> counts = {{kXMesh, 1}, {kXMeshNormals, 1}, {kXMeshTextureCoords, 1},
         {kXMeshVertexColors, 1}, {kXMeshMaterialList, 1}, {kXMaterial, 2}, {kXTextureFilename, 1}, {kXFrame, 3},
@@ -44,86 +44,11 @@ TEST(XFileRead, BuildsTheTreeOfEveryTemplate)
     }
     EXPECT_EQ(p.tree.GetNodeCount(), total);
     EXPECT_TRUE(p.tree.IsAnimated());
-
-    const XMesh& mesh = *p.Named(kXMesh, "Hull")->As<XMesh>();
-    ASSERT_EQ(mesh.Vertices.size(), 7u);
-    EXPECT_FLOAT_EQ(mesh.Vertices[6].x, 3.0f);
-    EXPECT_FLOAT_EQ(mesh.Vertices[6].y, 0.5f);
-    ASSERT_EQ(mesh.Faces.GetCount(), 3u);
-    EXPECT_EQ(mesh.Faces.GetSize(2), 5u);
-
-    const XMaterial& shared = *p.Named(kXMaterial, "Shared")->As<XMaterial>();
-    EXPECT_FLOAT_EQ(shared.FaceColor.y, 0.25f);
-    EXPECT_FLOAT_EQ(shared.Power, 12.0f);
-    EXPECT_FLOAT_EQ(shared.Specular.z, 0.3f);
-    EXPECT_FLOAT_EQ(shared.Emissive.z, 0.5f);
-    ASSERT_EQ(shared.Textures.size(), 1u);
-    EXPECT_EQ(shared.Textures[0]->As<XTextureFilename>()->FileName, "tex\\\\skin.png");   // as the file gives it
-
-    const XAnimationKey& position = *p.tree.CollectNodes(kXAnimationKey)[0]->As<XAnimationKey>();
-    EXPECT_EQ(position.KeyType, u32(kXKeyPosition));
-    EXPECT_EQ(position.Times, (std::vector<u32>{0, 15, 30}));
-    EXPECT_FLOAT_EQ(position.GetValues(1)[1], 1.0f);
-    EXPECT_FLOAT_EQ(p.tree.CollectNodes(kXAnimTicksPerSecond)[0]->As<XAnimTicksPerSecond>()->TicksPerSecond, 30.0f);
-}
-
-TEST(XFileRead, LinksNodesToWhatTheyName)
-{
-    Parsed p(kHandModel);
-    ASSERT_EQ(p.ok, 1) << p.reader.GetErrorText();
-    const CqelXNode* hull = p.Named(kXMesh, "Hull");
-    const CqelXNode* body = p.Named(kXFrame, "Body");
-    const CqelXNode* arm = p.Named(kXFrame, "Arm");
-    const XMesh& mesh = *hull->As<XMesh>();
-    EXPECT_EQ(mesh.Frame, body);
-    EXPECT_NE(mesh.Normals, nullptr);
-    EXPECT_NE(mesh.TextureCoords, nullptr);
-    EXPECT_NE(mesh.VertexColors, nullptr);
-    EXPECT_NE(mesh.SkinHeader, nullptr);
-    // More weights than the header's bone count: all are kept.
-    EXPECT_EQ(mesh.SkinHeader->As<XSkinMeshHeader>()->BoneCount, 1u);
-    ASSERT_EQ(mesh.SkinWeights.size(), 2u);
-
-    // The reference comes first in the file, so it is material 0.
-    const XMeshMaterialList& list = *mesh.MaterialList->As<XMeshMaterialList>();
-    ASSERT_EQ(list.Materials.size(), 2u);
-    EXPECT_EQ(list.Materials[0], p.Named(kXMaterial, "Shared"));
-    EXPECT_EQ(list.Materials[1], p.Named(kXMaterial, "Red"));
-
-    const XFrame& armFrame = *arm->As<XFrame>();
-    EXPECT_EQ(armFrame.ParentFrame, body);
-    EXPECT_FLOAT_EQ(armFrame.LocalMatrix.m[3][0], 2.0f);
-    ASSERT_EQ(armFrame.Children.size(), 1u);
-    const XFrame& leaf = *armFrame.Children[0]->As<XFrame>();
-    EXPECT_FALSE(armFrame.Children[0]->HasName());
-    EXPECT_EQ(leaf.Transform, nullptr);
-    EXPECT_FLOAT_EQ(leaf.LocalMatrix.m[3][0], 2.0f);   // the parent's matrix
-    EXPECT_EQ(body->As<XFrame>()->ParentFrame, nullptr);
-
-    const XSkinWeights& armWeights = *mesh.SkinWeights[0]->As<XSkinWeights>();
-    EXPECT_EQ(armWeights.TransformNodeName, "Arm");
-    EXPECT_EQ(armWeights.Frame, arm);
-    EXPECT_EQ(armWeights.Mesh, hull);
-    EXPECT_EQ(armWeights.VertexIndices, (std::vector<u32>{4, 5}));
-    EXPECT_FLOAT_EQ(armWeights.MatrixOffset.m[3][0], -2.0f);
-
-    const XAnimationSet& set = *p.tree.CollectNodes(kXAnimationSet)[0]->As<XAnimationSet>();
-    ASSERT_EQ(set.Animations.size(), 2u);
-    EXPECT_EQ(set.MaxTime, 30u);
-    const XAnimation& animated = *set.Animations[0]->As<XAnimation>();
-    EXPECT_EQ(animated.Frame, arm);
-    EXPECT_EQ(animated.Keys.size(), 2u);
-    EXPECT_EQ(set.Animations[1]->As<XAnimation>()->Frame, nullptr);
-}
-
-TEST(XFileRead, CutsFacesIntoFansGroupedByMaterial)
-{
-    Parsed p(kHandModel);
-    ASSERT_EQ(p.ok, 1) << p.reader.GetErrorText();
-    const XMesh& mesh = *p.Named(kXMesh, "Hull")->As<XMesh>();
-    // Material 0: the triangle. Material 1: the quad, then the pentagon.
-    EXPECT_EQ(mesh.TriangleIndices, (std::vector<u32>{1, 4, 5, 0, 1, 2, 0, 2, 3, 1, 4, 6, 1, 6, 5, 1, 5, 2}));
-    EXPECT_EQ(mesh.Ranges, (std::vector<std::pair<u32, u32>>{{0, 3}, {3, 15}}));
+    // The unnamed leaf without a matrix of its own takes its parent's.
+    const XFrame& arm = *p.Named(kXFrame, "Arm")->As<XFrame>();
+    ASSERT_EQ(arm.Children.size(), 1u);
+    EXPECT_EQ(arm.Children[0]->As<XFrame>()->Transform, nullptr);
+    EXPECT_FLOAT_EQ(arm.Children[0]->As<XFrame>()->LocalMatrix.m[3][0], 2.0f);
 }
 
 TEST(XFileRead, TriangulationTable)
@@ -137,7 +62,6 @@ TEST(XFileRead, TriangulationTable)
     };
     const std::string twoMaterials = "Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } ";
     const std::vector<Case> cases = {
-        {"triangle", "1; 3;0,1,2;;", "", {0, 1, 2}, {{0, 3}}},
         {"quad split on the 0-2 diagonal", "1; 4;0,1,2,3;;", "", {0, 1, 2, 0, 2, 3}, {{0, 6}}},
         {"hexagon fan", "1; 6;0,1,2,3,4,5;;", "", {0, 1, 2, 0, 2, 3, 0, 3, 4, 0, 4, 5}, {{0, 12}}},
         {"no faces", "0;;", "", {}, {{0, 0}}},
@@ -162,8 +86,6 @@ TEST(XFileRead, RefusesWhatIsNotATextXFile)
 {
     const std::vector<std::pair<std::string, const char*>> cases = {
         {"xof 0303bin 0032 binary", "not a text .x file"},
-        {"xof 0303tzip0032 compressed", "not a text .x file"},
-        {"xof 0302bzip0032 compressed", "not a text .x file"},
         {"xof 0303txt", "not a DirectX .x file"},
         {"Mesh { 0;; 0;; }", "not a DirectX .x file"},
         {"", "no data"},
@@ -191,14 +113,11 @@ TEST(XFileRead, RefusesDamagedFilesWithTheReasonAndLine)
             "line 2: Mesh \"M\": face 0 uses vertex 3 of 3"},
         {"face of two indices", "Mesh M {\n3;\n0;0;0;, 1;0;0;, 0;1;0;;\n1;\n2;0,1;;\n}",
             "line 6: Mesh face: face 0 has 2 indices"},
-        {"vertex count above the vertices", "Mesh M {\n4;\n0;0;0;, 1;0;0;, 0;1;0;;\n1;\n3;0,1,2;;\n}",
-            "line 6: Mesh face count 1 is more than the rest of the file holds"},
         {"vertex count below the vertices", "Mesh M {\n2;\n0;0;0;, 1;0;0;, 0;1;0;;\n1;\n3;0,1,2;;\n}",
             "line 4: unexpected data \"1\" in Mesh"},
         {"count past the end of the file", "Mesh M {\n4000000000;\n0;0;0;;\n}",
             "line 3: Mesh vertex count 4000000000 is more than the rest of the file holds"},
         {"count past 32 bits", "Mesh M {\n99999999999;\n}", "Mesh vertex count: expected a whole number"},
-        {"negative count", "Mesh M {\n-1;\n}", "Mesh vertex count: expected a whole number, found \"-1\""},
         {"text for a number", "Mesh M {\n3;\n0;0;zero;, 1;0;0;, 0;1;0;;\n1;\n3;0,1,2;;\n}",
             "line 4: Mesh vertex: expected a number, found \"zero\""},
         {"number out of float range", "Mesh M {\n3;\n0;0;1e99;, 1;0;0;, 0;1;0;;\n1;\n3;0,1,2;;\n}",
@@ -224,9 +143,6 @@ TEST(XFileRead, RefusesDamagedFilesWithTheReasonAndLine)
         {"skin header past 16 bits", mesh + "XSkinMeshHeader { 1; 1; 70000; }\n}", "XSkinMeshHeader: 70000 does not fit"},
         {"key of the wrong size", "AnimationKey { 0; 1; 0;3;1,0,0;;; }", "key 0 holds 3 values; key type 0 takes 4"},
         {"unknown key type", "AnimationKey { 3; 1; 0;3;1,0,0;;; }", "AnimationKey type 3 is none of"},
-        {"key times going back", "AnimationKey { 2; 2; 10;3;0,0,0;;, 5;3;0,0,0;;; }",
-            "key 1 at time 5 comes before the key ahead of it (10)"},
-        {"no ticks a second", "AnimTicksPerSecond { 0; }", "AnimTicksPerSecond must be above 0"},
         {"unterminated string", "Material M { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"a.png; } }",
             "TextureFilename: the string never closes"},
         {"string missing", "Material M { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { } }",
@@ -246,6 +162,18 @@ TEST(XFileRead, RefusesDamagedFilesWithTheReasonAndLine)
         EXPECT_NE(std::string(p.reader.GetErrorText()).find(c.message), std::string::npos)
             << c.name << ": " << p.reader.GetErrorText();
     }
+}
+
+TEST(XFileRead, NumbersAtTheirLimitsAreRead)
+{
+    Parsed p(Header() + "Mesh M { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\nXSkinMeshHeader { 65535; 0; 65535; } }\n"
+                        "AnimationSet { Animation { AnimationKey { 2; 1; 4294967295;3;0,0,3.4e38;;; } } }");
+    ASSERT_EQ(p.ok, 1) << p.reader.GetErrorText();
+    EXPECT_EQ(p.tree.CollectNodes(kXSkinMeshHeader)[0]->As<XSkinMeshHeader>()->BoneCount, 65535u);
+    const XAnimationKey& key = *p.tree.CollectNodes(kXAnimationKey)[0]->As<XAnimationKey>();
+    EXPECT_EQ(key.Times[0], 4294967295u);
+    EXPECT_EQ(key.GetValues(0)[2], 3.4e38f);
+    EXPECT_EQ(p.tree.CollectNodes(kXAnimationSet)[0]->As<XAnimationSet>()->MaxTime, 4294967295u);
 }
 
 TEST(XFileRead, HoldsAnyNumberOfChildrenKeysAndReferences)

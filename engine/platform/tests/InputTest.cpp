@@ -22,8 +22,6 @@ TEST_F(InputManager, InitializeSetsEverySlotsDefaults)
         EXPECT_EQ(s.sticksValid, p == 0 ? 1u : 0u);
         EXPECT_EQ(s.xinputPad, p < 4 ? 1u : 0u);
         EXPECT_EQ(s.joystickSlot, p);
-        EXPECT_EQ(s.keyAssignment[0], 0xC8u);   // up arrow
-        EXPECT_EQ(s.mouseThreshold + s.vibrationDecay, 20005.0f);
     }
     std::string keys;
     for (u32 code : Slot(0).keyAssignment) keys += std::string(GetKeyName(code)) + " ";

@@ -37,24 +37,6 @@ TEST_F(SoundDevice, OpensSixteenBitStereoAndBecomesTheGlobalDevice)
     EXPECT_EQ(buffer.LoadFromMemory(wav.data(), "a.wav", u32(wav.size()), 1, 2), 0u);
 }
 
-TEST_F(SoundDevice, KeepsTheDeviceCapabilities)
-{
-    null_.SetHardwareMemory(0x12345678, 0x0A0B0C0D);
-    CSound sound;
-    ASSERT_EQ(sound.Initialize(&window_), 1);
-    snd::DeviceCaps caps;
-    ASSERT_EQ(sound.GetDevice()->GetCaps(caps), snd::Result::Ok);
-    EXPECT_EQ(sound.GetTotalHardwareMemory(), 0x12345678u);
-    EXPECT_EQ(sound.GetFreeHardwareMemory(), 0x0A0B0C0Du);
-    EXPECT_EQ(sound.GetMinSecondaryRate(), caps.minSecondaryRate);
-    EXPECT_EQ(sound.GetMaxSecondaryRate(), caps.maxSecondaryRate);
-    EXPECT_EQ(sound.GetCapsFlags(), caps.flags);
-    EXPECT_NE(caps.minSecondaryRate, caps.maxSecondaryRate);
-    // The software mixer itself has no hardware memory.
-    EXPECT_EQ(sound_.GetTotalHardwareMemory(), 0u);
-    EXPECT_EQ(sound_.GetFreeHardwareMemory(), 0u);
-}
-
 TEST_F(SoundDevice, EachFailingStepShowsItsMessageAndStops)
 {
     const std::pair<snd::Call, const char*> steps[] = {

@@ -112,20 +112,23 @@ TEST_F(SoundLimits, FadesEndOnTheUpdateThatReachesTheirTarget)
     }
 }
 
-TEST_F(SoundLimits, LoopPointExactlyAtTheEndPlaysOnceThenStops)
+TEST_F(SoundLimits, WithoutALoopOrWithOneAtTheEndAStreamPlaysOnceThenStops)
 {
-    // 0.5 s: the end is exactly 0.5 s. A loop there yields nothing, as one
-    // past the end does: the stream ends as if it did not loop.
-    for (const f32 loop : {0.5f, 7.0f}) {
-        SCOPED_TRACE(loop);
+    // A loop exactly at the end (0.5 s of 0.5 s) yields nothing, as one past
+    // the end does: the stream ends as if it did not loop. Without a loop
+    // the data ends in either half.
+    const std::pair<u32, f32> cases[] = {{kRate / 2, 0.5f}, {kRate / 2, 7.0f}, {110250, -1.0f}, {17640, -1.0f}};
+    for (const auto& [frames, loop] : cases) {
+        SCOPED_TRACE(testing::Message() << frames << " looping at " << loop);
         CSoundBuffer b;
-        LoadOgg(b, kRate / 2, 0);
-        ASSERT_EQ(reference_.size(), kRate / 2);
+        LoadOgg(b, frames, 0);
+        ASSERT_EQ(reference_.size(), frames);
         ASSERT_EQ(b.Play(1, loop, 1), 0u);
         const u32 n = u32(reference_.size());
-        const u32 played = PlayOut(b, 3 * kRate, [&](u32 t) { return t < n ? reference_[t] : i16(0); });
+        const u32 played = PlayOut(b, n + 2 * kRate, [&](u32 t) { return t < n ? reference_[t] : i16(0); });
         EXPECT_EQ(b.IsPlaying(0), 0u);
         EXPECT_LT(played, n + 735) << "stopped late";
+        EXPECT_EQ(b.GetVoiceParam(0), f32(double(n) / kRate));
         EXPECT_EQ(Cursor(b, 0), 0u);
     }
     // Just inside the end, it loops.

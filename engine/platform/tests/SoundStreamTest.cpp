@@ -59,27 +59,6 @@ TEST_F(SoundStream, PolledMusicLoopsExactlyAndItsTimeNeverGoesBack)
     EXPECT_EQ(b.GetVoiceParam(0), 0.0f);
 }
 
-TEST_F(SoundStream, StreamWithoutLoopPlaysItsTrueEndThenStops)
-{
-    for (u32 n : {110250u, 17640u}) {   // 2.5 s and 0.4 s
-        CSoundBuffer b;
-        LoadOgg(b, n, 0);
-        ASSERT_EQ(b.Play(1, -1.0f, 1), 0u);
-        u32 t = 0;
-        while (b.IsPlaying(0) && t < n + 2 * kRate) {
-            const std::vector<i16> out = Mix(735);
-            for (u32 i = 0; i < 735; ++i, ++t) ASSERT_EQ(out[2 * i], t < n ? reference_[t] : 0) << n << " " << t;
-            b.Update();
-        }
-        EXPECT_EQ(b.IsPlaying(0), 0u);
-        EXPECT_LT(t - n, 735u) << "stopped late";
-        EXPECT_EQ(b.GetVoiceParam(0), f32(double(n) / kRate));
-        u32 cursor = 1;
-        b.GetVoice(0)->buffer->GetCurrentPosition(&cursor, nullptr);
-        EXPECT_EQ(cursor, 0u);
-    }
-}
-
 TEST_F(SoundStream, NotifyStreamRefillsOnItsThreadAndEndsOrLoops)
 {
     const u32 n = 114660;   // 2.6 s
@@ -165,9 +144,7 @@ TEST_F(SoundStream, DamagedOggNeverWritesOrReportsMoreThanItDecoded)
     Bytes ogg = EncodeOgg(Ramp(kRate * 2), 1, kRate, true);
     // Spoil the first page of sound and one in the middle: the decoder
     // reports holes there, the first one at the very start of a fill.
-    std::vector<size_t> pages;
-    for (size_t i = 0; i + 4 <= ogg.size(); ++i)
-        if (std::memcmp(ogg.data() + i, "OggS", 4) == 0) pages.push_back(i);
+    const std::vector<size_t> pages = OggPages(ogg);
     ASSERT_GT(pages.size(), 6u);
     ogg[pages[2] + 40] ^= 0xFF;
     ogg[pages[pages.size() / 2] + 40] ^= 0xFF;

@@ -1,12 +1,10 @@
 // Voices of a sound: device 3D placement, pausing and resuming all of them,
-// fewer voices, formats with extra bytes, archives, WAV under notify
+// fewer voices, formats with extra bytes, WAV under notify
 // streaming.
-#include "engine/core/PackFile.h"
 #include "engine/platform/Listener.h"
 #include "engine/platform/SoundBuffer.h"
 #include "engine/platform/tests/SoundTestSupport.h"
 
-#include <memory>
 
 using namespace sound_test;
 namespace snd = host::sound;
@@ -185,36 +183,6 @@ TEST_F(Voices, NonPcmWavKeepsItsExtraFormatBytes)
     // Too few to name the sub-format: not known to be PCM, not played.
     const Bytes less = ExtensibleWav(ramp, 21);
     EXPECT_EQ(b.LoadFromMemory(less.data(), "less.wav", u32(less.size()), 1, kStatic), 0u);
-}
-
-TEST_F(Voices, StaticSoundsLoadFromAnArchive)
-{
-    const std::vector<i16> ramp = Ramp(4410);
-    const Bytes wav = MakeWav(ramp, 1, kRate), ogg = EncodeOgg(Ramp(4410, 777), 1, kRate);
-    const std::vector<i16> decoded = DecodeOgg(ogg);
-    const std::string wavPath = temp_ / "effect.wav", oggPath = temp_ / "voice.ogg", packPath = temp_ / "se.gpk";
-    ASSERT_TRUE(host::kernel::WriteFileAtomic(wavPath, wav.data(), wav.size()));
-    ASSERT_TRUE(host::kernel::WriteFileAtomic(oggPath, ogg.data(), ogg.size()));
-    const char* paths[] = {wavPath.c_str(), oggPath.c_str()};
-    ASSERT_EQ(CqelPackFile::Write(paths, 2, packPath.c_str()), 1u);
-    auto pack = std::make_unique<CqelPackFile>();
-    ASSERT_EQ(pack->Open(packPath.c_str()), 1u);
-
-    CSoundBuffer effect, voice, missing;
-    ASSERT_EQ(effect.LoadFromPack(pack.get(), wavPath.c_str(), 1, kStatic), 1u);
-    ASSERT_EQ(voice.LoadFromPack(pack.get(), oggPath.c_str(), 1, kStatic), 1u);
-    EXPECT_EQ(missing.LoadFromPack(pack.get(), "none.wav", 1, kStatic), 0u);
-    pack.reset();
-    EXPECT_STREQ(effect.GetName(), wavPath.c_str());
-    EXPECT_STREQ(voice.GetName(), oggPath.c_str());
-    EXPECT_EQ(voice.GetDataSize(), decoded.size() * 2);
-
-    ASSERT_EQ(effect.Play(0, 0.0f, 1), 0u);
-    u32 t = 0;
-    MixExpecting(t, 1, 4410, [&](u32 t) { return ramp[t]; }, [] {});
-    ASSERT_EQ(voice.Play(0, 0.0f, 1), 0u);
-    t = 0;
-    MixExpecting(t, 1, u32(decoded.size()), [&](u32 t) { return decoded[t]; }, [] {});
 }
 
 TEST_F(Voices, WavUnderNotifyStreamingStartsOverAtTheEndOfItsData)

@@ -259,6 +259,11 @@ TEST(SaveDataValues, FlagsOutsideTheTablesAreRefused)
         EXPECT_EQ(data.GetFlag(table, index), 0u);
     }
     EXPECT_EQ(data.HasUnshownUnlockFlags(), 0);   // nothing changed
+    // The last table's first and last flags are its own.
+    ASSERT_EQ(data.SetFlag(4, 0, 7), 1);
+    ASSERT_EQ(data.SetFlag(4, 255, 9), 1);
+    EXPECT_EQ(data.GetFlag(4, 0), 7u);
+    EXPECT_EQ(data.GetFlag(4, 255), 9u);
 
     ASSERT_EQ(data.SetUnlockFlag(255, 1), 1);
     EXPECT_EQ(data.HasUnshownUnlockFlags(), 1);

@@ -270,6 +270,11 @@ TEST(TensionFile, LevelTimesAndCounts)
         {200.0f, "NT:10;\nNT:20;\nNT:30;\nNT:40;\nNT:50;\nNT:60;\nNT:70;\nNT:80;\nNT:90;\nNT:100;\n",
             "NormalTension 回数オーバー[現在 11 回です 10 回以内にしてください]\n"},
         {200.0f, "NT:10;\nNT:20;\nNT:30;\nNT:40;\nNT:50;\nNT:60;\nNT:70;\nNT:80;\nNT:90;\n", ""},
+        // Exactly at each limit: taken.
+        {200.0f, "CT:170;\nNORMAL:190;\n", ""},
+        {200.0f, "CT:150;\nLOW:151;\nCT:160;\nLOW:161;\n", ""},
+        {200.0f, "HI:10;\nLOW:15;\nHI:30;\nLOW:35;\nHI:50;\nLOW:55;\nHI:70;\nLOW:75;\n", ""},
+        {200.0f, "HI:100;\nLOW:130;\nNT:160;\n", ""},
         // Less low than high time.
         {200.0f, "HI:100;\nLOW:130;\nNT:140;\n",
             "LowTension 時間不足[現在 10.000000 秒です HiTension 時間の 30.000000 秒以上必要です]\n"},
@@ -391,11 +396,17 @@ TEST(TensionFileLoad, FromFiles)
     EXPECT_STREQ(report.GetText(), "ファイルが開けません!!\n");
     EXPECT_EQ(file.LoadFromFile(nullptr, nullptr, nullptr), 0);
 
-    // Too big to be a script.
+    // Too big to be a script; one byte less is read (and fails only on
+    // the missing music).
     WriteFile(folder / "big.txt", std::string(CTensionFile::kMaxScriptBytes + 1, ' '));
     report = CString();
     EXPECT_EQ(file.LoadFromFile(nullptr, (folder / "big.txt").c_str(), &report), 0);
     EXPECT_STREQ(report.GetText(), "File Buffer Allocator Error!!\n");
+    WriteFile(folder / "big.txt", "名前:曲;\n" + std::string(CTensionFile::kMaxScriptBytes - 9, ' '));
+    report = CString();
+    EXPECT_EQ(file.LoadFromFile(nullptr, (folder / "big.txt").c_str(), &report), 0);
+    EXPECT_STREQ(report.GetText(), "ファイル時間 エラー[0.000000秒のファイルです : 60秒以上の長さのファイルが必要です]\n"
+                                   "Time Data IsCorrect Error!!\n変換エラー!!\n");
 
     // Without a name entry the name is the path, here longer than 40 bytes.
     const std::string nameless = folder / "a-rather-long-name-for-a-tension-script.txt";

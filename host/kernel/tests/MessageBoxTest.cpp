@@ -6,25 +6,13 @@
 namespace host::kernel {
 namespace {
 
-TEST(MessageBox, FakeAnswersFromItsScriptAndRecordsCp932Text) {
-    FakeMessageBox boxes(kIdNo);
-    boxes.Script({kIdYes, kIdCancel});
-    EXPECT_EQ(MessageBox("上書きしますか？", "確認", kMbYesNo), kIdYes);
-    EXPECT_EQ(MessageBox("b", "c", kMbOkCancel), kIdCancel);
-    EXPECT_EQ(MessageBox("c", "c", kMbYesNo), kIdNo);   // script used up
-    ASSERT_EQ(boxes.Count(), 3u);
-    EXPECT_EQ(boxes.Boxes()[0].text, "上書きしますか？");
-    EXPECT_EQ(boxes.Boxes()[0].type, kMbYesNo);
-}
-
 // Once no fake is installed, the box goes to stderr as UTF-8 and answers its first button.
 TEST(MessageBox, DefaultPrintsUtf8AndAnswersTheFirstButton) {
     { FakeMessageBox gone(kIdNo); }
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(MessageBox("コンフィグファイルが読み込めません", "エラー", kMbOk | kMbIconError), kIdOk);
-    EXPECT_EQ(MessageBox("q", "c", kMbOkCancel), kIdOk);
     EXPECT_EQ(MessageBox("t", "c", kMbYesNo | kMbIconQuestion), kIdYes);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), u8"エラー: コンフィグファイルが読み込めません\nc: q\nc: t\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), u8"エラー: コンフィグファイルが読み込めません\nc: t\n");
 }
 
 TEST(MessageBox, FirstButtonOfEveryType) {

@@ -63,10 +63,7 @@ TEST_F(FakeMovies, FramesFollowTheClockAndStopRewinds)
     std::unique_ptr<Movie> movie;
     // Either separator names the same movie.
     ASSERT_EQ(OpenMovie("Movie/OP.mpg", nullptr, movie), Result::Ok);
-    EXPECT_EQ(movie->Info().width, 4u);
-    EXPECT_EQ(movie->Info().frameBytes, 36u);
     EXPECT_EQ(movie->Info().stopTime, 0.5);
-    EXPECT_FALSE(movie->Info().hasSound);
 
     EXPECT_EQ(ShownFrame(*movie), 0);
     ASSERT_EQ(movie->Play(), Result::Ok);

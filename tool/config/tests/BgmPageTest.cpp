@@ -152,6 +152,49 @@ TEST_F(BgmTest, DroppedFilesFillTheEditTheyFallOn)
     EXPECT_FALSE(win::IsWindow(edit));
 }
 
+// A name the record cannot hold is refused with a word, not taken for a
+// cancel or dropped in silence; a path of 259 bytes is the longest taken.
+TEST_F(BgmTest, NamesTheRecordCannotHoldAreRefusedAloud)
+{
+    const std::string notCp932 = "ファイル名にShift_JISで表せない文字が含まれているため、このファイルは使えません。";
+    const std::string tooLong = "ファイルのパスが長すぎます（259バイトまで）。";
+    const std::string at259 = "/" + std::string(258, 'x');
+    struct Case {
+        std::vector<std::string> chosen;   // the choosers' answers
+        std::vector<std::string> dropped;  // else a drop of these and one refused name
+        std::string bgm, tension, box;
+    } cases[] = {
+        {{win::FakeWindow::kNotCp932}, {}, "", "", notCp932},
+        {{at259 + "x"}, {}, "", "", tooLong},
+        {{"/m/a.ogg", win::FakeWindow::kNotCp932}, {}, "/m/a.ogg", "", notCp932},
+        {{at259, at259}, {}, at259, at259, ""},
+        {{}, {}, "", "", notCp932},
+        {{}, {"/m/b.ogg"}, "/m/b.ogg", "", ""},
+    };
+    ASSERT_TRUE(Start());
+    ShowTab(i32(kBgm));
+    for (i32 row = 0; row < i32(std::size(cases)); ++row) {
+        const Case& c = cases[row];
+        TakeBoxes();
+        if (!c.chosen.empty()) {
+            for (const std::string& answer : c.chosen) windows.AnswerFileDialogs({answer});
+            ASSERT_TRUE(dialogs.Click(Item(kBgm, kBgmBrowse + kBgmRowStep * row)));
+        } else {
+            ASSERT_TRUE(windows.DropFiles(Item(kBgm, BgmEdit(row)), c.dropped, 1));
+            Pump();
+        }
+        EXPECT_EQ(Row(row).bgmPath, c.bgm) << row;
+        EXPECT_EQ(Row(row).tensionPath, c.tension) << row;
+        const auto boxes = TakeBoxes();
+        ASSERT_EQ(boxes.size(), c.box.empty() ? 0u : 1u) << row;
+        if (!c.box.empty()) {
+            EXPECT_EQ(boxes[0].text, c.box);
+            EXPECT_EQ(boxes[0].caption, "Error");
+        }
+        EXPECT_TRUE(win::IsWindowEnabled(app->GetMainWindow()));
+    }
+}
+
 TEST_F(BgmTest, TheCheckLoadsTheMusicAndItsScript)
 {
     const std::string music = Music("music.wav", 90.0f);

@@ -52,9 +52,9 @@ std::string TwoBoneModel()
     arm->GetMaterialList()->Add(&slot);
     AppendElement(mesh.GetModelObjects(), arm);
 
-    model_test::AddBone(mesh, "root", nullptr);
-    CModelBone* upper = model_test::AddBone(mesh, "Upper", "root");
-    CModelBone* lower = model_test::AddBone(mesh, "Lower", "Upper");
+    model_test::NewBone(mesh, "root", nullptr);
+    CModelBone* upper = model_test::NewBone(mesh, "Upper", "root");
+    CModelBone* lower = model_test::NewBone(mesh, "Lower", "Upper");
     lower->Transform.m[3][0] = 1;
     lower->FrameMatrix.m[3][0] = -1;
     for (u32 i = 0; i < 8; ++i) {

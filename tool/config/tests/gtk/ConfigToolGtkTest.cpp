@@ -1,9 +1,9 @@
 // The configuration tool through the program's entry, on the real backends
 // under an X server (CTest runs this under xvfb-run): every page is shown
 // and photographed (PNG files in the build folder, for a person to look at),
-// then the user's part is played through GTK itself (a box ticked, a port
-// typed, an address entered in the address dialog, a key pressed for a key
-// row, the save button and its question) and the saved file is checked.
+// then the user's part is played through GTK itself (an address entered in
+// the address dialog, keys pressed for key rows, the save button and its
+// question) and the saved file is checked.
 #include "tool/config/ConfigToolApp.h"
 
 #include "engine/platform/app/Entry.h"
@@ -188,6 +188,20 @@ TEST(ConfigToolGtk, EveryPageShowsAndTheUsersChangesAreSaved)
     // Without a window manager nothing gives the dialog the keyboard focus.
     step([&] { gtk_window_present(GTK_WINDOW(main())); });
     wait(500);
+    // All seven tabs are on the strip, none scrolled out of it.
+    step([&] {
+        GtkNotebook* tabs = FirstNotebook(main());
+        GtkAllocation strip;
+        gtk_widget_get_allocation(GTK_WIDGET(tabs), &strip);
+        for (int page = 0; page < gtk_notebook_get_n_pages(tabs); ++page) {
+            GtkWidget* label = gtk_notebook_get_tab_label(tabs, gtk_notebook_get_nth_page(tabs, page));
+            GtkAllocation at;
+            gtk_widget_get_allocation(label, &at);
+            check(gtk_widget_get_child_visible(label) && gtk_widget_get_mapped(label) && at.x >= strip.x &&
+                    at.x + at.width <= strip.x + strip.width,
+                "tab label " + std::to_string(page) + " visible");
+        }
+    });
     for (int page = 0; page < 7; ++page) {
         step([&, page] {
             GtkNotebook* tabs = FirstNotebook(main());
@@ -212,22 +226,10 @@ TEST(ConfigToolGtk, EveryPageShowsAndTheUsersChangesAreSaved)
     wait(400);
     step([&] { check(Screenshot(main(), "page-5-keyconfig-controller.png"), "controller screenshot"); });
 
-    // The user's changes. Graphics: full screen ticked.
-    step([&] {
-        gtk_notebook_set_current_page(FirstNotebook(main()), 0);
-        GtkWidget* box = ButtonLabelled(main(), u8"フルスクリーン");
-        check(box != nullptr, "full screen box");
-        if (box) gtk_button_clicked(GTK_BUTTON(box));
-    });
-    // Network: the port typed, an allow address entered in the dialog.
+    // The user's part where GTK itself matters (a modal dialog, keys into
+    // a key row). Network: an allow address entered in the dialog.
     step([&] {
         gtk_notebook_set_current_page(FirstNotebook(main()), 2);
-        GtkWidget* port = EntryShowing(main(), "18000");
-        check(port != nullptr, "port entry");
-        if (port) gtk_entry_set_text(GTK_ENTRY(port), "18001");
-    });
-    wait(200);
-    step([&] {
         WhenUp([&, polls = 0]() mutable {
             GtkWidget* dialog = WindowTitled(u8"IPアドレス入力");
             // Shown for a few polls, so it is drawn before it is photographed.
@@ -300,8 +302,6 @@ TEST(ConfigToolGtk, EveryPageShowsAndTheUsersChangesAreSaved)
 
     CSaveConfig saved;
     ASSERT_EQ(saved.Load(), 1);
-    EXPECT_EQ(saved.GetGraphicsSettings()->fullScreen, 1u);
-    EXPECT_EQ(saved.GetNetworkSettings()->port, 18001);
     ASSERT_EQ(saved.GetAllowCount(), 1u);
     EXPECT_STREQ(saved.GetAllowIp(0)->octet[0], "192");
     EXPECT_STREQ(saved.GetAllowIp(0)->octet[2], "000");

@@ -1,0 +1,7 @@
+// Any bytes as a pattern list, text or cache (see ShotDriver.h).
+#include "fuzz/drivers/ShotDriver.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    return fuzz::LoadShotSetting<CPatternListParameter>(data, size);
+}

@@ -1,0 +1,7 @@
+// Any bytes as spell card settings, text or cache (see ShotDriver.h).
+#include "fuzz/drivers/ShotDriver.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    return fuzz::LoadShotSetting<CSpellCardSetting>(data, size);
+}
