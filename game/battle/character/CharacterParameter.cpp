@@ -366,12 +366,20 @@ i32 CCharacterParameter::RegisterKeys()
 
     for (u32 i = 0; i < kChildFileCount; ++i)
         ok &= RegisterKey(kChildFileKeys[i].key, &childFiles[i], CString(kChildFileKeys[i].value));
-    ok &= RegisterKey("WEAPON", &weaponFiles, CStringList());
+    ok &= RegisterKey("WEAPON", &weapons, CSettingFileList<CWeaponSetting>());
     return ok;
 }
 
-i32 CCharacterParameter::OnLoaded(const CStatusKeyMap*)
+i32 CCharacterParameter::OnLoaded(const CStatusKeyMap* aliasTable)
 {
+    if (!camera.LoadFile(childFiles[kCameraFile].GetText(), aliasTable)) return 0;
+    for (u32 i = 0; i < kShotSlotCount; ++i) {
+        if (!barrages[i].LoadFile(childFiles[kFirstBarrageFile + i].GetText(), aliasTable)) return 0;
+    }
+    for (u32 i = 0; i < kSpellSlotCount; ++i) {
+        if (!spellCards[i].LoadFile(childFiles[kFirstSpellFile + i].GetText(), aliasTable)) return 0;
+    }
+    if (!weapons.Load(aliasTable)) return 0;
     return LoadFaces(childFiles[kExpressionFile].GetText()) == FaceFileError::kNone ? 1 : 0;
 }
 

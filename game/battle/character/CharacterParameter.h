@@ -14,6 +14,10 @@
 #include "engine/core/Types.h"
 #include "engine/core/Vector3.h"
 #include "game/battle/character/FaceFile.h"
+#include "game/battle/object/CameraParameter.h"
+#include "game/battle/object/PatternListParameter.h"
+#include "game/battle/object/SpellCardSetting.h"
+#include "game/battle/object/WeaponSetting.h"
 #include "game/data/SettingFile.h"
 #include "game/data/SettingFileList.h"
 #include "game/data/StatusList.h"
@@ -187,7 +191,9 @@ public:
     // The base's NAME, then RESOURCE and groups 1 to 18. 0 when the base
     // fails or any key was refused.
     i32 RegisterKeys() override;
-    // Loads the face file named by EXPRESSION; 1 when it reads.
+    // Loads the children: the camera, the seven barrages and the seven
+    // spell cards named by their keys, every WEAPON file, then the face file
+    // named by EXPRESSION. The first failure returns 0; what loaded stays.
     i32 OnLoaded(const CStatusKeyMap* aliasTable) override;
 
     // The face file at path: on success the expression tables are replaced
@@ -206,6 +212,10 @@ public:
     const CStringList& GetFaceGroup(u32 g) const { return faceGroups[g]; }
     const std::vector<u32>& GetVoiceExpressions() const { return faceTables.voiceExpressions; }
     const std::vector<CNamedArray>& GetExpressions() const { return faceTables.expressions; }
+    const CCameraParameter& GetCamera() const { return camera; }
+    const CPatternListParameter& GetBarrage(u32 s) const { return barrages[s]; }
+    const CSpellCardSetting& GetSpellCard(u32 s) const { return spellCards[s]; }
+    CSpellCardSetting& GetSpellCard(u32 s) { return spellCards[s]; }
 
     CString resource;                         // RESOURCE
     CharacterValues values;
@@ -215,7 +225,10 @@ public:
     CStringList faceGroups[kFaceGroupCount];
     FaceTables faceTables;
     CString childFiles[kChildFileCount];
-    CStringList weaponFiles;                  // WEAPON: one file name an occurrence
+    CCameraParameter camera;
+    CPatternListParameter barrages[kShotSlotCount];
+    CSpellCardSetting spellCards[kSpellSlotCount];
+    CSettingFileList<CWeaponSetting> weapons;   // WEAPON: one file an occurrence
     CString effects[kEffectCount];
     CString soundEffects[kSoundEffectCount];
 

@@ -178,6 +178,13 @@ i32 ApplySkillSpellReload(const CSkill* skill, f32& reload)
     return 1;
 }
 
+i32 ApplySkillSpellReload(const CSkill* skill, CCharacterParameter& parameter)
+{
+    if (!skill) return 0;
+    for (u32 i = 0; i < 5; ++i) ApplySkillSpellReload(skill, parameter.GetSpellCard(i).GetValues().reload);
+    return 1;
+}
+
 i32 ApplySkillSpark(const CSkill* skill, CCharacterParameter& parameter)
 {
     if (!skill) return 0;

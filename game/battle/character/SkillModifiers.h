@@ -64,6 +64,8 @@ i32 ApplySkillShotAmmunition(const CSkill* skill, CCharacterParameter& parameter
 i32 ApplySkillShotChargeTime(const CSkill* skill, CCharacterParameter& parameter);
 i32 ApplySkillShortAttackStr(const CSkill* skill, CCharacterParameter& parameter);   // 9 close attacks
 i32 ApplySkillShortAttackReload(const CSkill* skill, CCharacterParameter& parameter);
-// One spell card's reload (the caller passes cards 0 to 4).
+// One spell card's reload.
 i32 ApplySkillSpellReload(const CSkill* skill, f32& reload);
+// RELOAD of spell cards 0 to 4 (not the high-tension and climax cards).
+i32 ApplySkillSpellReload(const CSkill* skill, CCharacterParameter& parameter);
 i32 ApplySkillSpark(const CSkill* skill, CCharacterParameter& parameter);   // SPARKA and SPARKB

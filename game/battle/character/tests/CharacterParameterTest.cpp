@@ -32,6 +32,21 @@ bool IsGuardCentre(const std::string& key) { return key.rfind("GUARDCENTERPOS", 
 
 void WriteFace(const char* path) { WriteBytes(path, face_test::FaceFileBytes({{"def", {}}}, {})); }
 
+// The default children, empty.
+void WriteChildren()
+{
+    for (const char* child : {"Camera.txt", "Barrage.txt", "Spell.txt"}) WriteBytes(child, "");
+    WriteFace("Chara.fac");
+}
+
+bool IsChildFile(const std::string& key)
+{
+    for (const CharacterKeyDefault& child : kChildFileKeys) {
+        if (key == child.key) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 // A key whose hash another already holds would never be read.
@@ -52,16 +67,13 @@ TEST(CharacterParameter, EveryKeyReadsItsOwnValueFromTextAndCache)
     SettingWriter writer;
     std::map<std::string, i32> expected;
     for (const auto& [key, value] : Formatted(names)) {
-        if (value == "list" || IsGuardCentre(key)) continue;
+        if (value == "list" || IsGuardCentre(key) || IsChildFile(key)) continue;
         const i32 number = i32(expected.size()) + 1;
         expected[key] = number;
         writer.Set(key, number);
     }
-    writer.Set("EXPRESSION", "Chara.fac");
-    expected.erase("EXPRESSION");
     ASSERT_TRUE(writer.Save("Chr_Every.txt"));
-    WriteFace("Chara.fac");
-    WriteFace("Setting/Chara.fac");
+    WriteChildren();
 
     CCharacterParameter text, cached;
     ASSERT_EQ(text.LoadFile("Chr_Every.txt"), 1);
@@ -72,11 +84,8 @@ TEST(CharacterParameter, EveryKeyReadsItsOwnValueFromTextAndCache)
         EXPECT_EQ(std::strtod(fromText.at(key).c_str(), nullptr), number) << key;
         ++checked;
     }
-    EXPECT_EQ(checked, 1045u - 4u - 8u - 1u);   // less the guard centre, the lists and EXPRESSION
-    auto fromCache = Formatted(cached);
-    EXPECT_EQ(fromCache.at("EXPRESSION"), "Setting/Chara.fac");
-    fromCache["EXPRESSION"] = "Chara.fac";
-    EXPECT_EQ(fromCache, fromText);
+    EXPECT_EQ(checked, 1045u - 4u - 8u - kChildFileCount);   // less the guard centre, the lists and the children
+    EXPECT_EQ(Formatted(cached), fromText);
     // Named members reached through their blocks.
     EXPECT_EQ(text.values.general.hp, expected["HP"]);
     EXPECT_EQ(text.values.general.slideAttackRadius, f32(expected["SLIDEATTACKRADIUS"]));
@@ -103,7 +112,7 @@ TEST(CharacterParameter, EmptyTextGivesTheDefaultsFromTextAndCache)
 {
     WorkFolder folder;
     WriteBytes("Chr_Empty.txt", "");
-    WriteFace("Chara.fac");
+    WriteChildren();
     CCharacterParameter text, cached;
     ASSERT_EQ(text.LoadFile("Chr_Empty.txt"), 1);
     EXPECT_EQ(ReadBytes("Setting/Chr_Empty.dat"), std::string("BIN\0\0\0\0\0", 8));
@@ -140,9 +149,12 @@ TEST(CharacterParameter, HandWrittenText)
                "WAIT = 待機; waitspd = 0.5;\n"
                "FACE = 通常; FACE = 笑顔; WEAPON = Gohei.txt; WEAPON = Ofuda.txt;\n"
                "TRACE = count:3 bone:\"Hand\"; HITSPHERE = radius:1.5 bone:\"Body\" y:0.5;\n"
-               "EXPRESSION = Reimu.fac;\n");
+               "EXPRESSION = Reimu.fac; CAMERA = Camera.txt; SPELLB = Spell.txt;\n");
+    WriteChildren();
     WriteFace("Reimu.fac");
     WriteFace("Setting/Reimu.fac");
+    WriteBytes("Gohei.txt", "BONE = RightHand; SHOWFLG = 1;");
+    WriteBytes("Ofuda.txt", "BONE = LeftHand;");
     CCharacterParameter p;
     ASSERT_EQ(p.LoadFile("Chr_Hand.txt"), 1);
     EXPECT_EQ(Text(p.GetName()), "霊夢");
@@ -153,14 +165,19 @@ TEST(CharacterParameter, HandWrittenText)
     EXPECT_EQ(p.GetMotionSpeed(0), 0.5f);
     ASSERT_EQ(p.GetFaceGroup(0).GetCount(), 2u);
     EXPECT_EQ(Text(*p.GetFaceGroup(0).GetAt(1)), "笑顔");
-    ASSERT_EQ(p.weaponFiles.GetCount(), 2u);
+    ASSERT_EQ(p.weapons.GetCount(), 2u);
+    EXPECT_EQ(Text(p.weapons.GetAt(0)->bone), "RightHand");
     EXPECT_EQ(p.values.body.trace.GetAt(0)->count, 3);
     EXPECT_EQ(p.values.body.hitSphere.GetAt(0)->position.y, 0.5f);
 
     CCharacterParameter cached;
     ASSERT_EQ(cached.LoadFile("Setting/Chr_Hand.dat"), 1);
     EXPECT_EQ(Text(cached.childFiles[kExpressionFile]), "Setting/Reimu.fac");
-    EXPECT_EQ(Text(*cached.weaponFiles.GetAt(1)), "Setting/Ofuda.dat");
+    EXPECT_EQ(Text(*cached.weapons.GetName(1)), "Setting/Ofuda.dat");
+    EXPECT_EQ(Text(cached.weapons.GetAt(1)->bone), "LeftHand");
+    EXPECT_EQ(Text(cached.childFiles[kCameraFile]), "Setting/Camera.dat");
+    EXPECT_EQ(Text(cached.childFiles[kFirstSpellFile + 1]), "Setting/Spell.dat");
+    EXPECT_EQ(Text(cached.childFiles[kFirstSpellFile]), "Spell.txt");
     EXPECT_EQ(Xyz(cached.values.guard.center), (std::vector<f32>{1, 5, 3}));
     EXPECT_EQ(Text(*cached.GetFaceGroup(0).GetAt(1)), "笑顔");
 
@@ -168,16 +185,23 @@ TEST(CharacterParameter, HandWrittenText)
     WriteBytes("Chr_Hand.txt", "GUARDCENTERPOSY=5;GUARDCENTERPOS=:1:2:3;EXPRESSION=Reimu.fac;");
     ASSERT_EQ(p.LoadFile("Chr_Hand.txt"), 1);
     EXPECT_EQ(Xyz(p.values.guard.center), (std::vector<f32>{1, 2, 3}));
-    // A missing face file fails the load.
+    // A missing child or face file fails the load.
     WriteBytes("Chr_Hand.txt", "EXPRESSION=None.fac;");
     EXPECT_EQ(p.LoadFile("Chr_Hand.txt"), 0);
     EXPECT_EQ(p.GetFaceError(), FaceFileError::kMissing);
+    for (const char* text : {"SPARKBBARRAGE=None.txt;", "CLIMAXTENSIONSPELL=None.txt;", "CAMERA=None.txt;",
+                             "WEAPON=Gohei.txt;WEAPON=None.txt;"}) {
+        WriteBytes("Chr_Hand.txt", text);
+        EXPECT_EQ(CCharacterParameter().LoadFile("Chr_Hand.txt"), 0) << text;
+    }
 }
 
 TEST(CharacterParameter, CopyKeepsEveryValueAndTable)
 {
     WorkFolder folder;
     WriteBytes("Chr_Copy.txt", "HP=1500; FACE=a; TRACE=count:2; WEAPON=w.txt; BARRAGEBAMMUNITION=12;");
+    WriteChildren();
+    WriteBytes("w.txt", "BONE=Arm;");
     WriteBytes("Chara.fac", face_test::FaceFileBytes({{"x", {{{0.0f, 1}}, {}}}, {"def", {}}}, {5, 6}));
     CCharacterParameter p;
     ASSERT_EQ(p.LoadFile("Chr_Copy.txt"), 1);
@@ -187,6 +211,9 @@ TEST(CharacterParameter, CopyKeepsEveryValueAndTable)
     EXPECT_EQ(copy.values.shots[1].ammunition, 12);
     EXPECT_NE(copy.GetFaceGroup(0).GetAt(0), p.GetFaceGroup(0).GetAt(0));
     EXPECT_EQ(copy.values.body.trace.GetAt(0)->count, 2);
+    ASSERT_EQ(copy.weapons.GetCount(), 1u);
+    EXPECT_NE(copy.weapons.GetAt(0), p.weapons.GetAt(0));
+    EXPECT_EQ(Text(copy.weapons.GetAt(0)->bone), "Arm");
     EXPECT_EQ(copy.values.faces[kDefaultFace].index, 1);
     ASSERT_EQ(copy.GetExpressions().size(), 2u);
     EXPECT_EQ(copy.GetExpressions()[0].GetItem(0)->GetAt(0)->value, 1u);

@@ -141,6 +141,9 @@ TEST(SkillModifiers, BattleStartAdjustments)
     EXPECT_EQ((std::vector<f32>{b.hp, b.mp, b.time, b.invincibilityTime}), (std::vector<f32>{0.4f, 12.0f, 2.0f, 2.5f}));
     EXPECT_EQ(p.values.shots[3].chargeTime, 2.0f);
     EXPECT_EQ(p.values.shortAttacks[8].reload, 2.0f);
+    for (u32 i = 0; i < kSpellSlotCount; ++i) p.GetSpellCard(i).GetValues().reload = 2.0f;
+    EXPECT_EQ(ApplySkillSpellReload(&spark, p), 1);
+    for (u32 i = 0; i < kSpellSlotCount; ++i) EXPECT_EQ(p.GetSpellCard(i).GetValues().reload, i < 5 ? 4.0f : 2.0f) << i;
     f32 reload = 1.5f;
     EXPECT_EQ(ApplySkillSpellReload(&spark, reload), 1);
     EXPECT_EQ(reload, 3.0f);
