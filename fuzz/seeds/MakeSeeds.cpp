@@ -52,6 +52,7 @@ int main(int argc, char** argv)
     seeds::MakeBattleSeeds(root);
     seeds::MakeBattleSettingSeeds(root);
     seeds::MakeShotSeeds(root);
+    seeds::MakeCharacterSeeds(root);
     std::free(root);
     return 0;
 }

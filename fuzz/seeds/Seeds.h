@@ -39,5 +39,6 @@ void MakeSceneSeeds(const std::string& root);
 void MakeBattleSeeds(const std::string& root);
 void MakeBattleSettingSeeds(const std::string& root);
 void MakeShotSeeds(const std::string& root);
+void MakeCharacterSeeds(const std::string& root);
 
 }  // namespace seeds
