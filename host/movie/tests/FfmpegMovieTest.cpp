@@ -172,8 +172,7 @@ TEST_F(FfmpegMovies, TheSoundPlaysInStepThroughTheSoundService)
     const std::unique_ptr<Movie> movie = Open("counter.mpg", device.get());
     ASSERT_TRUE(movie);
     EXPECT_TRUE(movie->Info().hasSound);
-    // Nothing is heard before the movie plays; volume and stop are the
-    // movie sound's own tests.
+    // Nothing is heard before the movie plays.
     std::vector<int16_t> out(2 * 4410);
     ASSERT_TRUE(null_.MixFrames(4410, out.data()));
     for (int16_t s : out) ASSERT_EQ(s, 0);
@@ -196,6 +195,24 @@ TEST_F(FfmpegMovies, TheSoundPlaysInStepThroughTheSoundService)
     EXPECT_LT(quiet, 300);
     EXPECT_TRUE(Near(loud, 16384, 1200));
     EXPECT_TRUE(Near(crossings, 800, 8));   // 1 kHz: two crossings a millisecond, 0.4 s
+
+    // The movie hands its volume and its stop to its sound, heard mid-tone.
+    const auto mix = [&](int steps, bool silent) {
+        for (int step = 0; step < steps; ++step) {
+            ASSERT_TRUE(null_.MixFrames(4410, out.data()));
+            for (int16_t s : out) ASSERT_TRUE(!silent || s == 0) << step;
+            clock_.Advance(100);
+            movie->GetPosition();
+        }
+    };
+    ASSERT_EQ(movie->Stop(), Result::Ok);
+    ASSERT_EQ(movie->Play(), Result::Ok);
+    mix(7, false);
+    ASSERT_EQ(movie->SetVolume(host::sound::kVolumeMin), Result::Ok);
+    mix(1, true);
+    ASSERT_EQ(movie->SetVolume(0), Result::Ok);
+    ASSERT_EQ(movie->Stop(), Result::Ok);
+    mix(2, true);
 }
 
 TEST_F(FfmpegMovies, AMovieWithoutSoundPlaysSilent)
