@@ -108,9 +108,10 @@ TEST_F(SoundLimits, FadesEndOnTheUpdateThatReachesTheirTarget)
 
 TEST_F(SoundLimits, WithoutALoopOrWithOneAtTheEndAStreamPlaysOnceThenStops)
 {
-    // A loop exactly at the end (0.5 s of 0.5 s) yields nothing: the stream
-    // ends as if it did not loop. Without a loop the data ends in either half.
-    const std::pair<u32, f32> cases[] = {{kRate / 2, 0.5f}, {110250, -1.0f}, {17640, -1.0f}};
+    // A loop exactly at the end (0.5 s of 0.5 s) yields nothing, as one past
+    // it does (a seek that fails): the stream ends as if it did not loop.
+    // Without a loop the data ends in either half.
+    const std::pair<u32, f32> cases[] = {{kRate / 2, 0.5f}, {kRate / 2, 7.0f}, {110250, -1.0f}, {17640, -1.0f}};
     for (const auto& [frames, loop] : cases) {
         SCOPED_TRACE(testing::Message() << frames << " looping at " << loop);
         CSoundBuffer b;
