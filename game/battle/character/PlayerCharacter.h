@@ -10,6 +10,7 @@ class CPlayerCharacter : public CCharacter {
 
 public:
     using CCharacter::CCharacter;
+    using CCharacter::Create;
     CPlayerCharacter(const CPlayerCharacter& other) = default;
     ~CPlayerCharacter() override { Cleanup(); }
 
