@@ -9,6 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
+class CInput;
+class CSkillList;
+
 namespace battle_test {
 
 // Answers the engine queries the objects make of the battle scene.
@@ -21,15 +26,23 @@ public:
     i32 Draw(u32) override { return 1; }
     u32 OnMessage(u32 message, intptr_t parameter) override
     {
+        asked.push_back(message);
         switch (message) {
         case kMsgResourceController: *reinterpret_cast<CResourceController**>(parameter) = resources; return 1;
         case kMsgEffectManager: *reinterpret_cast<CEffectController**>(parameter) = effects; return 1;
+        case kMsgSkillList: *reinterpret_cast<const CSkillList**>(parameter) = skills; return 1;
+        case kMsgInputManager: *reinterpret_cast<CInput**>(parameter) = input; return 1;
+        case kMsgLocalSlot: *reinterpret_cast<u32*>(parameter) = localSlot; return 1;
         default: return 0;
         }
     }
 
     CResourceController* resources = nullptr;
     CEffectController* effects = nullptr;
+    const CSkillList* skills = nullptr;
+    CInput* input = nullptr;
+    u32 localSlot = 0;
+    std::vector<u32> asked;   // every query, in order
 };
 
 // A fighter: group 1, answers `answer` to every message.
