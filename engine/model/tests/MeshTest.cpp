@@ -121,6 +121,9 @@ TEST_F(MeshTest, LoadingAFileNamesTheMeshAfterIt)
     CMesh written;
     ASSERT_EQ(model_test::ReadInto(model_test::ArmModel(), written), 1);
     ASSERT_EQ(written.Write(path.c_str()), 1);
+    // No name, or a folder that does not exist: nothing written, no failure hidden.
+    EXPECT_EQ(written.Write(nullptr), 0);
+    EXPECT_EQ(written.Write((folder / "missing/Arm.mdl").c_str()), 0);
     CMesh mesh;
     ASSERT_EQ(mesh.Load(path.c_str(), nullptr, nullptr, nullptr), 1);
     EXPECT_EQ(std::string(mesh.GetName()), path);
