@@ -147,9 +147,7 @@ TEST_F(PrimitiveLists, ADrawSetsWorldBuffersBlendTextureAndFormatAndSparesLighti
     device_.SetBlendMode(1);
     fake_->ClearLog();
     ASSERT_EQ(Draw(list), 1);
-    const auto draws = Draws();
-    ASSERT_EQ(draws.size(), 1u);
-    EXPECT_EQ(draws[0].Number("texture"), double(IdOf(texture.GetTexture())));
+    EXPECT_EQ(Draws().at(0).Number("texture"), double(IdOf(texture.GetTexture())));
     EXPECT_EQ(Fake().Transform(render::TransformWorld(0)).m[3][0], 7.0f);
     EXPECT_EQ(Fake().RenderState(render::kRsDestBlend), render::kBlendOne);
     // Unlit for the draw, lit again after it.
@@ -205,7 +203,6 @@ TEST_F(PrimitiveLists, CopiesShareBuffersAndOwnTheirLists)
 {
     list.GetVertex(1)->Position.Set(1, 2, 3);
     CPrimitiveList* copy = list.Clone();
-    ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->GetVertexBuffer(), list.GetVertexBuffer());
     EXPECT_NE(copy->GetVertexList(), list.GetVertexList());
     EXPECT_EQ(copy->GetVertex(1)->Position.z, 3.0f);
