@@ -6,7 +6,7 @@
 #include "game/battle/object/CameraParameter.h"
 #include "game/battle/object/StageSetting.h"
 #include "game/battle/object/WeaponSetting.h"
-#include "game/battle/object/tests/KeyTextWriter.h"
+#include "game/data/tests/SettingWriter.h"
 
 #include <string>
 
@@ -28,7 +28,7 @@ std::string EveryKeyText()
         if (!parameter->SetValue(reader.GetOwner(), (n + ".5").c_str()))
             parameter->SetValue(reader.GetOwner(), (":" + n + ".25:-" + n + ":1e3").c_str());
     }
-    return battle_test::WriteSettingText(reader);
+    return setting_test::WriteSettingText(reader);
 }
 
 template <class R>

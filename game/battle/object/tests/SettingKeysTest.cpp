@@ -4,8 +4,8 @@
 #include "game/battle/object/CameraParameter.h"
 #include "game/battle/object/StageSetting.h"
 #include "game/battle/object/WeaponSetting.h"
-#include "game/battle/object/tests/KeyTextWriter.h"
 #include "game/data/tests/SettingTestSupport.h"
+#include "game/data/tests/SettingWriter.h"
 
 #include <algorithm>
 #include <functional>
@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-using battle_test::WriteSettingText;
 using namespace setting_test;
 
 namespace {
