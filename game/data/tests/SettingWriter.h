@@ -90,6 +90,24 @@ private:
     std::string m_text;
 };
 
+// Entry i of reader's key map (keys registered) takes i + 0.5, or three
+// such numbers for a vector, so no two keys hold the same value. False if
+// a key took neither.
+inline bool SetEveryKeyApart(CSettingFile& reader)
+{
+    reader.ApplyDefaults();
+    const CStatusKeyMap* keys = reader.GetKeyMap();
+    bool all = true;
+    for (u32 i = 0; keys && i < keys->GetCount(); ++i) {
+        CStatusBase* parameter = keys->GetAt(i)->parameter;
+        const std::string n = std::to_string(i);
+        if (!parameter->SetValue(reader.GetOwner(), (n + ".5").c_str()) &&
+            !parameter->SetValue(reader.GetOwner(), (":" + n + ".25:-" + n + ":" + n + ".75").c_str()))
+            all = false;
+    }
+    return all;
+}
+
 // A loaded reader's every key with its value as the reader formats it
 // (passed through show), in key-map order. Loading what it writes gives the
 // same values back (to the decimals the reader formats a float with), so

@@ -82,22 +82,13 @@ const Kind kKinds[] = {
         [](CSettingFile& r) { return BytesOf(r, &CWeaponSetting::values); }},
 };
 
-// A reader whose every key holds a value of its own: entry i takes i + 0.5
-// (strings, numbers) or three such numbers (vectors).
+// A reader whose every key holds a value of its own.
 std::string WrittenText(const Kind& kind)
 {
     auto reader = kind.make();
     EXPECT_EQ(reader->RegisterKeys(), 1);
-    reader->ApplyDefaults();
-    const CStatusKeyMap* keys = reader->GetKeyMap();
-    for (u32 i = 0; i < keys->GetCount(); ++i) {
-        CStatusBase* parameter = keys->GetAt(i)->parameter;
-        const std::string n = std::to_string(i);
-        if (!parameter->SetValue(reader->GetOwner(), (n + ".5").c_str())) {
-            EXPECT_EQ(parameter->SetValue(reader->GetOwner(), (":" + n + ".25:-" + n + ":" + n + ".75").c_str()), 1);
-        }
-    }
-    keys->FindByName("NAME")->parameter->SetValue(reader->GetOwner(), "\x83\x65\x83\x58\x83\x67");
+    EXPECT_TRUE(SetEveryKeyApart(*reader));
+    reader->GetKeyMap()->FindByName("NAME")->parameter->SetValue(reader->GetOwner(), "\x83\x65\x83\x58\x83\x67");
     return WriteSettingText(*reader);
 }
 
