@@ -11,11 +11,8 @@
 #include <string>
 #include <vector>
 
+using namespace setting_test;
 using namespace shot_test;
-using setting_test::SettingWriter;
-using setting_test::CacheBytes;
-using setting_test::WorkFolder;
-using setting_test::WriteBytes;
 
 namespace {
 
@@ -357,7 +354,7 @@ TEST(ShotSettingCache, DamagedCachesAreRefused)
     WriteTree(NestedFiles());
     CPatternListParameter outer;
     ASSERT_EQ(outer.LoadFile("Barrage.txt", &Aliases()), 1);
-    const std::string good = setting_test::ReadBytes("Setting/Inner.dat");
+    const std::string good = ReadBytes("Setting/Inner.dat");
     struct Case {
         const char* what;
         std::string bytes;

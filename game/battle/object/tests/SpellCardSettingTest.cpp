@@ -8,11 +8,8 @@
 #include <string>
 #include <vector>
 
+using namespace setting_test;
 using namespace shot_test;
-using setting_test::SettingWriter;
-using setting_test::CacheBytes;
-using setting_test::WorkFolder;
-using setting_test::WriteBytes;
 
 namespace {
 
