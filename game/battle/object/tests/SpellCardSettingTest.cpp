@@ -84,7 +84,7 @@ TEST(SpellCardSetting, NumbersOutsideTheCardsTablesAreRefused)
     WorkFolder folder;
     for (const Row& row : rows) {
         for (i32 value : {row.last, row.last + 1, -1}) {
-            const std::string text = SettingWriter().Set(row.key, std::to_string(value)).Text();
+            const std::string text = SettingWriter().Set(row.key, value).Text();
             WriteBytes("Spell.txt", text);
             CSpellCardSetting card;
             const i32 expected = value == row.last ? 1 : 0;
