@@ -9,16 +9,17 @@
 #include "game/battle/object/CameraController.h"
 #include "game/battle/object/tests/EventCameraSamples.h"
 #include "game/battle/object/tests/TestDoubles.h"
+#include "game/data/tests/SaveTestSupport.h"
 #include "game/data/tests/SettingTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
+#include <bit>
 #include <memory>
 #include <string>
 
 using battle_test::BattleObjectTest;
+using save_test::Bytes;
 using setting_test::ReadBytes;
 using setting_test::WorkFolder;
 using setting_test::WriteBytes;
@@ -32,48 +33,24 @@ void ExpectView(const CCamera& camera, const CVector3& eye, const CVector3& targ
     EXPECT_LT((t - target).Length(), 2e-4f) << what << " target " << t.x << ", " << t.y << ", " << t.z;
 }
 
-// Little-endian fields of a golden file.
-struct Golden {
-    std::string b;
-    Golden& U32(u32 v)
-    {
-        for (int i = 0; i < 4; ++i) b += char((v >> (8 * i)) & 0xFF);
-        return *this;
-    }
-    Golden& F32(f32 v)
-    {
-        u32 bits;
-        std::memcpy(&bits, &v, 4);
-        return U32(bits);
-    }
-    Golden& Zeros(u32 words)
-    {
-        for (u32 i = 0; i < words; ++i) U32(0);
-        return *this;
-    }
-    Golden& Name(const char* name)
-    {
-        U32(u32(std::strlen(name) + 1));
-        b.append(name, std::strlen(name) + 1);
-        return *this;
-    }
-};
+u32 F(f32 v) { return std::bit_cast<u32>(v); }
+std::string Name(const char* name) { return std::string(name) + '\0'; }
 
 // FillOneShot as a file. Each block: name length and name, key count, keys
 // {time, ease, value}, interpolate, loop, default value.
 std::string GoldenOneShot()
 {
-    Golden g;
+    Bytes g;
     g.U32(1);   // tracks
-    g.Name("Position").U32(1).F32(0).F32(0).Zeros(3).F32(7).F32(8).F32(9).U32(1).U32(0).Zeros(6);
-    g.Name("Rotation").U32(0).U32(1).U32(0).Zeros(3);
-    g.Name("TargetPosition").U32(0).U32(1).U32(0).Zeros(6);
-    g.Name("Distance").U32(0).U32(1).U32(0).F32(10);
-    g.Name("Zoom").U32(0).U32(1).U32(0).F32(60);
-    g.Name("Target").U32(0).U32(0).U32(0).U32(0);
-    g.Name("Object").U32(0).U32(0).U32(0).U32(0);
-    g.Name("Enable").U32(1).F32(0).F32(0).U32(1).U32(0).U32(0).U32(0);
-    return g.b;
+    g.Sized(Name("Position")).U32(1).U32(F(0)).U32(F(0)).Zeros(12).U32(F(7)).U32(F(8)).U32(F(9)).U32(1).U32(0).Zeros(24);
+    g.Sized(Name("Rotation")).U32(0).U32(1).U32(0).Zeros(12);
+    g.Sized(Name("TargetPosition")).U32(0).U32(1).U32(0).Zeros(24);
+    g.Sized(Name("Distance")).U32(0).U32(1).U32(0).U32(F(10));
+    g.Sized(Name("Zoom")).U32(0).U32(1).U32(0).U32(F(60));
+    g.Sized(Name("Target")).U32(0).U32(0).U32(0).U32(0);
+    g.Sized(Name("Object")).U32(0).U32(0).U32(0).U32(0);
+    g.Sized(Name("Enable")).U32(1).U32(F(0)).U32(F(0)).U32(1).U32(0).U32(0).U32(0);
+    return g;
 }
 
 class EventCameraTest : public BattleObjectTest {
@@ -183,8 +160,8 @@ TEST_F(EventCameraTest, DamagedFilesAreRefusedAndTheLoadedFlightStays)
     const Damage damaged[] = {
         {"empty", ""},
         {"count cut short", good.substr(0, 3)},
-        {"more tracks than bytes", Golden().U32(0xFFFFFFFFu).b + track},
-        {"second track cut short", Golden().U32(2).b + track + track.substr(0, track.size() - 1)},
+        {"more tracks than bytes", std::string(Bytes().U32(0xFFFFFFFFu)) + track},
+        {"second track cut short", std::string(Bytes().U32(2)) + track + track.substr(0, track.size() - 1)},
         {"block cut short", good.substr(0, good.size() - 2)},
         {"unterminated name", unterminated},
         {"more keys than bytes", keys},
@@ -204,7 +181,7 @@ TEST_F(EventCameraTest, DamagedFilesAreRefusedAndTheLoadedFlightStays)
     flight.Step(&camera, nullptr, nullptr, nullptr, nullptr);
     ExpectView(camera, CVector3(0, 0, 15), CVector3(1, 2, 3), "kept");
     // An empty list loads, and ends the flight in its first frame.
-    WriteBytes("Empty.cam", Golden().U32(0).b);
+    WriteBytes("Empty.cam", Bytes().U32(0).str());
     ASSERT_EQ(flight.Load("Empty.cam"), 1);
     EXPECT_EQ(flight.GetTrackCount(), 0u);
     flight.Step(&camera, nullptr, nullptr, nullptr, nullptr);
