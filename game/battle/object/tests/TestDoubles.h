@@ -52,6 +52,8 @@ class FakeFighter : public CObjectDivision {
 public:
     FakeFighter() { SetGroup(kGroupFighter); }
     FakeFighter(const FakeFighter&) = default;
+    // Standing at a known place, for what follows or aims at a fighter.
+    explicit FakeFighter(const CVector3& at) : FakeFighter() { SetPosition(&at); }
 
     i32 Initialize(intptr_t) override { return CreateAnimationController(); }
     i32 Update(u32) override { return 1; }
