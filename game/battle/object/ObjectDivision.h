@@ -49,15 +49,30 @@ enum BattleGroup : i32 {
 enum ObjectMessage : u32 {
     kMsgNewBullet = 0,             // to 0: the parameter is a new bullet for the bullet list
     kMsgStageMoveTest = 9,         // to group 2: in/out displacement vector
+    kMsgStageMoveHit = 10,         // from the stage to the mover: CMeshHitRecord*
     kMsgStageBoxTest = 11,         // to group 2
+    kMsgStageSegmentHit = 12,      // from the stage: CMeshHitRecord*
+    kMsgStageSphereHit = 13,       // from the stage: CMeshHitRecord*
+    kMsgOutsideStageBox = 14,      // from the stage: const StageParameters*
     kMsgResourceController = 16,   // to 0: out CResourceController*
     kMsgEffectManager = 17,        // to 0: out CEffectController*
     kMsgCharacterList = 18,        // to 0: out character list
     kMsgSharedGroupBullets = 21,   // to 0: may two bullets of one shooter group meet
+    kMsgCloudEffect = 27,          // to group 2: out CEffectContainer*
+    kMsgTraceCloudEffect = 28,     // to group 2: out CEffectContainer*
+    kMsgCloudInterval = 29,        // to group 2: out f32
+    kMsgCloudPositionOffset = 30,  // to group 2: out CVector3
+    kMsgTraceCloudPositionOffset = 31,   // to group 2: out CVector3
+    kMsgHighTensionFieldEffect = 32,     // to group 2: out CEffectContainer*
+    kMsgClimaxFieldEffect = 33,    // to group 2: out CEffectContainer*
     kMsgViewCamera = 34,           // to a fighter: out camera
     kMsgTargetSlot = 36,           // to a fighter: out u32 slot 0..3
     kMsgScreenShakeOption = 38,    // to 0: in/out u32
     kMsgViewedSlot = 39,           // to 0: out i32, -1 when none
+    kMsgSmallShake = 43,           // to group 2: const u32* fighter slot
+    kMsgLargeShake = 44,           // to group 2: const u32* fighter slot
+    kMsgStageDarkening = 46,       // to group 2: the value 0 or 1, for the sender's slot
+    kMsgDarkLimit = 47,            // to group 2: const f32*, for the sender's slot
     kMsgComputerLevel = 48,        // broadcast by the scene: the new level
     kMsgWeaponShown = 50,          // to a weapon: pointer to u32
 };
