@@ -187,78 +187,54 @@ private:
     CObjectRegistry* saved_ = nullptr;
 };
 
-struct HitCase {
-    const char* what;
-    CVector3 at;
-    CVector3 along;   // segments: the direction; spheres: x is the radius
-    u32 result;
-    CVector3 point;
-    CVector3 normal;
-    u32 triangle;
-    u32 subset;
-};
-
-void ExpectHit(const FakeFighter& f, u32 message, u32 result, const HitCase& c)
-{
-    const FakeFighter::Received* r = nullptr;
-    for (const auto& m : f.received)
-        if (m.message == message) r = &m;
-    EXPECT_EQ(result, c.result) << c.what;
-    ASSERT_EQ(r != nullptr, c.result == 1) << c.what;
-    if (!r) return;
-    EXPECT_NEAR(r->hit.point.x, c.point.x, kNear) << c.what;
-    EXPECT_NEAR(r->hit.point.y, c.point.y, kNear) << c.what;
-    EXPECT_NEAR(r->hit.point.z, c.point.z, kNear) << c.what;
-    EXPECT_EQ(Xyz(r->hit.normal), Xyz(c.normal)) << c.what;
-    EXPECT_EQ(r->hit.triangle, c.triangle) << c.what;
-    EXPECT_EQ(r->hit.subset, c.subset) << c.what;
-}
-
 }  // namespace
 
-TEST_F(StageTest, SegmentsHitTheRoomFromInsideOnly)
+TEST_F(StageTest, SegmentsAndSpheresAgainstTheRoom)
 {
     CStage& stage = MakeStage(RoomStage());
     ASSERT_NE(stage.GetHitModel(), nullptr);
-    const HitCase cases[] = {
+    const struct {
+        const char* what;
+        CVector3 at;
+        CVector3 along;   // a segment's direction; (radius, 0, 0) for a sphere
+        bool sphere;
+        CVector3 point;   // the hit; a miss has no normal
+        CVector3 normal;
+        u32 triangle, subset;
+    } cases[] = {
         // x = 10 at y 2 of 10, z 10 of 20: u 0.2 < w 0.5, the second half.
-        {"out through +X", {5, 2, 0}, {10, 0, 0}, 1, {10, 2, 0}, {-1, 0, 0}, 7, 1},
+        {"out through +X", {5, 2, 0}, {10, 0, 0}, false, {10, 2, 0}, {-1, 0, 0}, 7, 1},
         // y = 0 at z 4 of 20, x 13 of 20: the floor's second half, range 0.
-        {"down through the floor", {3, 4, -6}, {0, -8, 0}, 1, {3, 0, -6}, {0, 1, 0}, 1, 0},
+        {"down through the floor", {3, 4, -6}, {0, -8, 0}, false, {3, 0, -6}, {0, 1, 0}, 1, 0},
         // Leaving from the ceiling itself: met at the start (z 0.6 > x 0.5).
-        {"starts on the ceiling, going up", {0, 10, 2}, {0, 2, 0}, 1, {0, 10, 2}, {0, -1, 0}, 2, 1},
+        {"starts on the ceiling, going up", {0, 10, 2}, {0, 2, 0}, false, {0, 10, 2}, {0, -1, 0}, 2, 1},
         // A step that stops on a face has not crossed it yet.
-        {"ends on the ceiling", {0, 5, 2}, {0, 5, 0}, 0, {}, {}, 0, 0},
-        {"stays inside", {0, 5, 0}, {3, 1, 2}, 0, {}, {}, 0, 0},
+        {"ends on the ceiling", {0, 5, 2}, {0, 5, 0}, false, {}, {}, 0, 0},
+        {"stays inside", {0, 5, 0}, {3, 1, 2}, false, {}, {}, 0, 0},
         // The faces look inwards: coming in from outside meets nothing.
-        {"in through +X from outside", {15, 2, 0}, {-10, 0, 0}, 0, {}, {}, 0, 0},
-    };
-    for (const auto& c : cases) {
-        FakeFighter& f = Fighter(c.at);
-        f.direction = c.along;
-        ExpectHit(f, kMsgStageSegmentHit, stage.CollideSegment(&f), c);
-    }
-}
-
-TEST_F(StageTest, SpheresHitTheFaceTheyReachDeepest)
-{
-    CStage& stage = MakeStage(RoomStage());
-    const HitCase cases[] = {
+        {"in through +X from outside", {15, 2, 0}, {-10, 0, 0}, false, {}, {}, 0, 0},
         // Floor at z 13 of 20, x 12 of 20: u 0.65 >= w 0.6, the first half.
-        {"into the floor", {2, 0.5f, 3}, {1, 0, 0}, 1, {2, 0, 3}, {0, 1, 0}, 0, 0},
+        {"sphere into the floor", {2, 0.5f, 3}, {1, 0, 0}, true, {2, 0, 3}, {0, 1, 0}, 0, 0},
         // -Z at x 14 of 20, y 6 of 10: u 0.7 >= w 0.6.
-        {"into -Z", {4, 6, -9.5f}, {1, 0, 0}, 1, {4, 6, -10}, {0, 0, 1}, 8, 1},
-        // Reaching the face exactly is not yet a hit.
-        {"touching -Z", {4, 6, -9}, {1, 0, 0}, 0, {}, {}, 0, 0},
-        // Both the floor (1.5 from the diameter's top) and +X (1.4) are
-        // reached; +X is met deeper and wins.
-        {"into a floor corner", {9.6f, 0.5f, 0}, {1, 0, 0}, 1, {10, 0.5f, 0}, {-1, 0, 0}, 7, 1},
-        {"in the middle", {0, 5, 0}, {2, 0, 0}, 0, {}, {}, 0, 0},
-        {"beyond +X", {12, 5, 0}, {1, 0, 0}, 0, {}, {}, 0, 0},
+        {"sphere into -Z", {4, 6, -9.5f}, {1, 0, 0}, true, {4, 6, -10}, {0, 0, 1}, 8, 1},
+        {"sphere touching -Z", {4, 6, -9}, {1, 0, 0}, true, {}, {}, 0, 0},
+        // The floor is reached 1.5 from the diameter's top, +X 1.4: +X wins.
+        {"sphere into a floor corner", {9.6f, 0.5f, 0}, {1, 0, 0}, true, {10, 0.5f, 0}, {-1, 0, 0}, 7, 1},
+        {"sphere in the middle", {0, 5, 0}, {2, 0, 0}, true, {}, {}, 0, 0},
+        {"sphere beyond +X", {12, 5, 0}, {1, 0, 0}, true, {}, {}, 0, 0},
     };
     for (const auto& c : cases) {
-        FakeFighter& f = Fighter(c.at, c.along.x);
-        ExpectHit(f, kMsgStageSphereHit, stage.CollideSphere(&f), c);
+        FakeFighter& f = Fighter(c.at, c.sphere ? c.along.x : 0.0f);
+        f.direction = c.along;
+        const bool hit = c.normal.LengthSquared() > 0.0f;
+        EXPECT_EQ(c.sphere ? stage.CollideSphere(&f) : stage.CollideSegment(&f), hit ? 1u : 0u) << c.what;
+        const FakeFighter::Received* r = Last(f, c.sphere ? kMsgStageSphereHit : kMsgStageSegmentHit);
+        ASSERT_EQ(r != nullptr, hit) << c.what;
+        if (!r) continue;
+        for (int axis = 0; axis < 3; ++axis) EXPECT_NEAR(r->hit.point[axis], c.point[axis], kNear) << c.what;
+        EXPECT_EQ(Xyz(r->hit.normal), Xyz(c.normal)) << c.what;
+        EXPECT_EQ(r->hit.triangle, c.triangle) << c.what;
+        EXPECT_EQ(r->hit.subset, c.subset) << c.what;
     }
 }
 
@@ -342,12 +318,14 @@ TEST_F(StageTest, ShakeTurnsOnlyTheShakenViewsCameraByFrameTime)
     // x VIBRATESPEED, the offset's form by t mod 4, amplitude 5.
     const struct {
         u32 t;
+        u32 enabled;       // the game option
         CVector3 target;   // eye at 0, looking 10 along +z
     } cases[] = {
-        {60, {4.330127f, 4.330127f, 10}},   // 0: (sin, sin, 0) x 5 x 0.1 x 10
-        {61, {2.424048f, 2.424048f, 10}},   // 1: (cos, cos, 0)
-        {90, {5, 0, 10}},                   // 2: (sin, 0, 0)
-        {63, {0, 4.455032f, 10}},           // 3: (0, sin, 0)
+        {60, 1, {4.330127f, 4.330127f, 10}},   // 0: (sin, sin, 0) x 5 x 0.1 x 10
+        {61, 1, {2.424048f, 2.424048f, 10}},   // 1: (cos, cos, 0)
+        {90, 1, {5, 0, 10}},                   // 2: (sin, 0, 0)
+        {63, 1, {0, 4.455032f, 10}},           // 3: (0, sin, 0)
+        {90, 0, {0, 0, 10}},
     };
     for (const auto& c : cases) {
         CStage& stage = MakeStage(SettingWriter());
@@ -363,6 +341,7 @@ TEST_F(StageTest, ShakeTurnsOnlyTheShakenViewsCameraByFrameTime)
         ToStage(a, kMsgSmallShake, reinterpret_cast<intptr_t>(&slot));
         SetFrameTime(c.t);
         stage.Update(0);
+        scene_.shakeEnabled = c.enabled;
         EXPECT_EQ(stage.ShakeViewCamera(&a), 1u);
         EXPECT_EQ(stage.ShakeViewCamera(&b), 1u);
         EXPECT_EQ(Xyz(shaken.GetEye()), Xyz(0, 0, 0));
@@ -371,21 +350,6 @@ TEST_F(StageTest, ShakeTurnsOnlyTheShakenViewsCameraByFrameTime)
         EXPECT_NEAR(shaken.GetTarget().z, c.target.z, kNear) << c.t;
         EXPECT_EQ(Xyz(steady.GetTarget()), Xyz(target));
     }
-
-    // The game option turns it off.
-    CStage& stage = MakeStage(SettingWriter());
-    CCamera camera;
-    const CVector3 eye, target(0, 0, 10), up(0, 1, 0);
-    camera.SetLookAt(&eye, &target, &up);
-    FakeFighter& a = Fighter({}, 0, 3);
-    a.camera = &camera;
-    const u32 slot = 3;
-    ToStage(a, kMsgLargeShake, reinterpret_cast<intptr_t>(&slot));
-    SetFrameTime(90);
-    stage.Update(0);
-    scene_.shakeEnabled = 0;
-    stage.ShakeViewCamera(&a);
-    EXPECT_EQ(Xyz(camera.GetTarget()), Xyz(target));
 }
 
 TEST_F(StageTest, DarkeningFollowsTheSendersSlotAndFillsItsViewOnly)
@@ -407,24 +371,20 @@ TEST_F(StageTest, DarkeningFollowsTheSendersSlotAndFillsItsViewOnly)
 
     ASSERT_EQ(device_->BeginScene(), 1);
     // Alpha: trunc(darkness x 76); a darkness of 5 would wrap past 255.
+    FakeFighter& clear = Fighter({}, 0, 3);
     const struct {
         FakeFighter* viewer;
-        u32 drawn;
-        u32 alpha;
-    } views[] = {{&a, 1, 76}, {&b, 1, 38}, {&silent, 1, 255}, {nullptr, 0, 0}};
+        u32 alpha;   // 0: not drawn
+    } views[] = {{&a, 76}, {&b, 38}, {&silent, 255}, {&clear, 0}, {nullptr, 0}};
     for (int frame = 0; frame < 40; ++frame) stage.Update(0);
     for (const auto& v : views) {
         fake_->ClearLog();
-        EXPECT_EQ(stage.DrawDarkening(v.viewer), v.drawn);
+        EXPECT_EQ(stage.DrawDarkening(v.viewer), v.alpha ? 1u : 0u);
         const std::vector<render::Call> fills = fake_->Find(render::CallMatch("DrawPrimitiveUP"));
-        ASSERT_EQ(fills.size(), v.drawn);
-        if (v.drawn) {
-            EXPECT_EQ(fills[0].U32At(16), v.alpha << 24);
-        }
+        ASSERT_EQ(fills.size(), v.alpha ? 1u : 0u);
+        for (const auto& fill : fills) EXPECT_EQ(fill.U32At(16), v.alpha << 24);
+        EXPECT_EQ(stage.DrawDarkMesh(v.viewer), v.alpha ? 1u : 0u);
     }
-    FakeFighter& clear = Fighter({}, 0, 3);
-    EXPECT_EQ(stage.DrawDarkening(&clear), 0u);
-    EXPECT_EQ(stage.DrawDarkMesh(&clear), 0u);
     device_->EndScene();
 
     // Off: back to 0 the next frame.
@@ -546,62 +506,39 @@ TEST_F(StageTest, ACopyDrawsForItselfAndOutlivesItsSource)
     EXPECT_EQ(const_cast<CStageEnclosure&>(orphan).Draw(f.GetId()), 0);
 }
 
-TEST_F(StageTest, MessagesHandOutTheCloudSettings)
-{
-    SettingWriter text;
-    text.Set("CLOUDINTERVAL", 2.5f).Set("CLOUDPOSITIONOFFSET", ":1:2:3").Set("TRACECLOUDPOSITIONOFFSETZ", -4.0f);
-    MakeStage(text);
-    FakeFighter& f = Fighter({});
-    f32 interval = 0;
-    CVector3 cloud, trace;
-    CEffectContainer* effect = reinterpret_cast<CEffectContainer*>(&f);
-    EXPECT_EQ(ToStage(f, kMsgCloudInterval, reinterpret_cast<intptr_t>(&interval)), 1u);
-    ToStage(f, kMsgCloudPositionOffset, reinterpret_cast<intptr_t>(&cloud));
-    ToStage(f, kMsgTraceCloudPositionOffset, reinterpret_cast<intptr_t>(&trace));
-    ToStage(f, kMsgCloudEffect, reinterpret_cast<intptr_t>(&effect));
-    EXPECT_EQ(interval, 2.5f);
-    EXPECT_EQ(Xyz(cloud), Xyz(1, 2, 3));
-    EXPECT_EQ(Xyz(trace), Xyz(0, 0, -4));
-    EXPECT_EQ(effect, nullptr);   // none named
-}
-
 TEST_F(StageTest, LoadingNeedsSettingsAndAController)
 {
     CStage bare;
     EXPECT_EQ(bare.LoadResource(&resources_), 0);
+    // What the getters load without a controller would have no owner.
     CStage unmanaged(new CStageSetting());
     EXPECT_EQ(unmanaged.LoadResource(nullptr), 0);
-    // Without settings nothing is outside and nothing shakes.
     FakeFighter& f = Fighter({500, 0, 0});
     EXPECT_EQ(bare.IsOutsideStageBox(&f), 0u);
-    EXPECT_EQ(bare.OnMessage(kMsgSmallShake, &f, 0), 1u);
-    EXPECT_EQ(Xyz(bare.GetHalfExtent()), Xyz(1, 1, 1));
 }
 
 TEST_F(StageTest, TheHashFollowsTheSimulationNotTheView)
 {
-    const auto hashOf = [](const CStage& s) {
+    CStage& stage = MakeStage(SettingWriter());
+    const auto hash = [&stage] {
         CStateHash h;
-        s.HashState(h);
+        stage.HashState(h);
         return h.Value();
     };
-    CStage& stage = MakeStage(SettingWriter());
     CCamera camera;
     FakeFighter& f = Fighter({}, 0, 0);
     f.camera = &camera;
-    const u64 start = hashOf(stage);
+    u64 last = hash();
     const u32 slot = 0;
     ToStage(f, kMsgSmallShake, reinterpret_cast<intptr_t>(&slot));
-    const u64 shaken = hashOf(stage);
-    EXPECT_NE(shaken, start);
-    // Turning the camera is drawing only.
-    stage.ShakeViewCamera(&f);
-    EXPECT_EQ(hashOf(stage), shaken);
+    EXPECT_NE(hash(), last);
+    last = hash();
+    stage.ShakeViewCamera(&f);   // drawing only
+    EXPECT_EQ(hash(), last);
     ToStage(f, kMsgStageDarkening, 1);
-    EXPECT_NE(hashOf(stage), shaken);
-    // The darkness ramping and the shake timer running are state.
-    const u64 before = hashOf(stage);
+    EXPECT_NE(hash(), last);
+    last = hash();
     SetFrameTime(16);
     stage.Update(0);
-    EXPECT_NE(hashOf(stage), before);
+    EXPECT_NE(hash(), last);
 }
