@@ -300,6 +300,8 @@ u32 CStage::ShakeViewCamera(CObjectDivision* viewer)
     // lockstep peers see the same shake.
     const u32 t = m_shakeClock;
     const f32 angle = f32(t) * kShakeRadiansPerMs * p->vibrateSpeed;
+    // A VIBRATESPEED that is not a number would leave the view nowhere.
+    if (!(angle - angle == 0.0f)) return 1;
     const f32 s = SinF(angle) * amplitude, c = CosF(angle) * amplitude;
     CVector3 offset;
     switch (t % 4) {
