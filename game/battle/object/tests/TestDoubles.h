@@ -5,6 +5,7 @@
 
 #include "engine/core/ObjectRegistry.h"
 #include "engine/core/Scene.h"
+#include "game/battle/object/MeshHitRecord.h"
 #include "game/battle/object/ObjectDivision.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 
 class CInput;
 class CSkillList;
+class CCamera;
 
 namespace battle_test {
 
@@ -33,6 +35,8 @@ public:
         case kMsgSkillList: *reinterpret_cast<const CSkillList**>(parameter) = skills; return 1;
         case kMsgInputManager: *reinterpret_cast<CInput**>(parameter) = input; return 1;
         case kMsgLocalSlot: *reinterpret_cast<u32*>(parameter) = localSlot; return 1;
+        case kMsgScreenShakeOption: *reinterpret_cast<u32*>(parameter) = shakeEnabled; return 1;
+        case kMsgViewedSlot: *reinterpret_cast<i32*>(parameter) = viewedSlot; return 1;
         default: return 0;
         }
     }
@@ -43,9 +47,13 @@ public:
     CInput* input = nullptr;
     u32 localSlot = 0;
     std::vector<u32> asked;   // every query, in order
+    u32 shakeEnabled = 1;   // the game option behind message 38
+    i32 viewedSlot = -1;    // the slot whose view is being drawn
 };
 
-// A fighter: group 1, answers `answer` to every message.
+// A fighter: group 1, answers `answer` to every message. It gives its slot
+// (message 36) when it has one and its view camera (34) when it has one,
+// and keeps what it was told.
 class FakeFighter : public CObjectDivision {
     ORV_VALUE_CLASS(FakeFighter)
 
@@ -59,9 +67,30 @@ public:
     i32 Update(u32) override { return 1; }
     i32 Draw(u32) override { return 1; }
     i32 LoadResource(CResourceController*) override { return 1; }
-    u32 OnMessage(u32, CMessageObject*, intptr_t) override { return answer; }
+    u32 OnMessage(u32 message, CMessageObject*, intptr_t parameter) override
+    {
+        Received r{message, parameter, {}};
+        if (message == kMsgTargetSlot && slot >= 0) *reinterpret_cast<u32*>(parameter) = u32(slot);
+        if (message == kMsgViewCamera && camera) *reinterpret_cast<CCamera**>(parameter) = camera;
+        if (message == kMsgStageMoveHit || message == kMsgStageSegmentHit || message == kMsgStageSphereHit) {
+            r.hit = *reinterpret_cast<const CMeshHitRecord*>(parameter);
+        }
+        received.push_back(r);
+        return answer;
+    }
+    void GetDirection(CVector3* out) const override { *out = direction; }
+
+    struct Received {
+        u32 message;
+        intptr_t parameter;
+        CMeshHitRecord hit;   // for the stage's hit messages
+    };
 
     u32 answer = 1;
+    i32 slot = -1;
+    CCamera* camera = nullptr;
+    CVector3 direction;
+    std::vector<Received> received;
 };
 
 // A registry of the test's own with a fake scene as handler; the global one
