@@ -14,7 +14,7 @@
 #include "game/battle/object/Stage.h"
 #include "game/battle/object/StageEnclosure.h"
 #include "game/battle/object/StageSetting.h"
-#include "game/battle/object/tests/KeyTextWriter.h"
+#include "game/data/tests/SettingWriter.h"
 #include "game/battle/object/tests/TestDoubles.h"
 #include "game/data/tests/SettingWriter.h"
 #include "host/kernel/tests/TempFolder.h"
@@ -26,7 +26,7 @@
 #include <vector>
 
 using battle_test::FakeFighter;
-using battle_test::Xyz;
+using setting_test::Xyz;
 using setting_test::SettingWriter;
 namespace render = host::render;
 
