@@ -5,7 +5,12 @@
 
 #include "engine/core/ObjectRegistry.h"
 #include "engine/core/Scene.h"
+#include "game/battle/object/BattleCharacter.h"
+#include "game/battle/object/Bullet.h"
+#include "game/battle/object/BulletPasses.h"
 #include "game/battle/object/ObjectDivision.h"
+
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +21,17 @@ class FakeBattleScene : public CScene {
     ORV_VALUE_CLASS(FakeBattleScene)
 
 public:
+    FakeBattleScene() = default;
+    // The answers, not the bullets.
+    FakeBattleScene(const FakeBattleScene& other)
+        : CScene(other),
+          resources(other.resources),
+          effects(other.effects),
+          sharedGroupsMeet(other.sharedGroupsMeet),
+          characters(other.characters)
+    {
+    }
+
     i32 Initialize(intptr_t) override { return 1; }
     i32 Update(u32) override { return 1; }
     i32 Draw(u32) override { return 1; }
@@ -24,19 +40,37 @@ public:
         switch (message) {
         case kMsgResourceController: *reinterpret_cast<CResourceController**>(parameter) = resources; return 1;
         case kMsgEffectManager: *reinterpret_cast<CEffectController**>(parameter) = effects; return 1;
+        case kMsgNewBullet: return bullets.Add(reinterpret_cast<CBullet*>(parameter));
+        case kMsgSharedGroupBullets: *reinterpret_cast<u32*>(parameter) = sharedGroupsMeet; return 1;
+        case kMsgCharacterList:
+            if (!characters.count) return 0;
+            *reinterpret_cast<const BattleCharacterList**>(parameter) = &characters;
+            return 1;
         default: return 0;
         }
     }
 
     CResourceController* resources = nullptr;
     CEffectController* effects = nullptr;
+    CBulletList bullets;
+    u32 sharedGroupsMeet = 0;   // answer to message 21
+    BattleCharacterList characters;
 };
 
-// A fighter: group 1, answers `answer` to every message.
-class FakeFighter : public CObjectDivision {
+// A fighter: group 1. Writes its slot on message 36, takes absorbed amounts
+// (7) and recoveries (8), says whether it is down (37), logs every message,
+// and answers `answer` to the rest. As a bullet target it takes the
+// bullet's damage whenever the bullet's per-slot rules allow a hit and the
+// spheres meet.
+class FakeFighter : public CObjectDivision, public IBattleCharacter {
     ORV_VALUE_CLASS(FakeFighter)
 
 public:
+    struct Message {
+        u32 id;
+        intptr_t value;   // the parameter, or the i32 it points at
+    };
+
     FakeFighter() { SetGroup(kGroupFighter); }
     FakeFighter(const FakeFighter&) = default;
 
@@ -44,9 +78,65 @@ public:
     i32 Update(u32) override { return 1; }
     i32 Draw(u32) override { return 1; }
     i32 LoadResource(CResourceController*) override { return 1; }
-    u32 OnMessage(u32, CMessageObject*, intptr_t) override { return answer; }
+    u32 OnMessage(u32 message, CMessageObject*, intptr_t parameter) override
+    {
+        const bool pointer = message == kMsgAbsorb || message == kMsgShootRestrict;
+        log.push_back({message, pointer && parameter ? intptr_t(*reinterpret_cast<i32*>(parameter)) : parameter});
+        switch (message) {
+        case kMsgTargetSlot: *reinterpret_cast<u32*>(parameter) = slot; return 1;
+        case kMsgAbsorb: absorbed += *reinterpret_cast<i32*>(parameter); return 1;
+        case kMsgRecovery: recovered += *reinterpret_cast<f32*>(parameter); return acceptRecovery;
+        case kMsgIsDefeated: return defeated;
+        default: return answer;
+        }
+    }
+    i32 GetShooterGroup() const override { return team; }
+    u32 Count(u32 message) const
+    {
+        u32 n = 0;
+        for (const Message& m : log) n += m.id == message;
+        return n;
+    }
+
+    u32 IsHittable() const override { return hittable; }
+    u32 IsInScreenshotSpell() const override { return screenshotSpell; }
+    i32 HitTestBullet(CBullet*, u32) override
+    {
+        ++firstPassCalls;
+        return 1;
+    }
+    i32 HitBullet(CBullet* bullet, u32) override
+    {
+        ++secondPassCalls;
+        if (bullet->GetOwner() == this || !hittable || !bullet->CanHit() || bullet->IsStopped()) return 1;
+        if (!bullet->CanHitTarget(slot) || !bullet->IsHitIntervalElapsed(slot)) return 1;
+        CVector3 centre;
+        f32 r = 0.0f;
+        bullet->GetHitSphere(&centre, &r);
+        const f32 reach = r + radius;
+        if ((centre - m_position).LengthSquared() > reach * reach) return 1;
+        damage += bullet->GetState().damage;
+        ++hits;
+        bullet->CountHit(slot, 1);
+        bullet->ReleaseOnHit();
+        return 1;
+    }
 
     u32 answer = 1;
+    u32 slot = 0;
+    i32 team = 0;
+    f32 radius = 1.0f;
+    u32 hittable = 1;
+    u32 screenshotSpell = 0;
+    u32 defeated = 0;
+    u32 acceptRecovery = 1;
+    i32 absorbed = 0;
+    f32 recovered = 0.0f;
+    i32 damage = 0;
+    u32 hits = 0;
+    u32 firstPassCalls = 0;
+    u32 secondPassCalls = 0;
+    std::vector<Message> log;
 };
 
 // A registry of the test's own with a fake scene as handler; the global one
@@ -59,7 +149,11 @@ protected:
         registry_.SetHandler(&scene_);
         SetObjectRegistry(&registry_);
     }
-    void TearDown() override { SetObjectRegistry(saved_); }
+    void TearDown() override
+    {
+        scene_.bullets.DeleteAll();
+        SetObjectRegistry(saved_);
+    }
 
     FakeBattleScene scene_;
     CObjectRegistry registry_;
