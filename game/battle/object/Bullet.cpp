@@ -67,8 +67,6 @@ i32 CBullet::Release()
     return CObjectDivision::Release();
 }
 
-const CBulletValues& CBullet::Values() const { return m_record->GetValues(); }
-
 CObjectDivision* CBullet::Live(u32 id)
 {
     if (id == 0) return nullptr;

@@ -18,15 +18,14 @@
 #include "engine/core/Matrix.h"
 #include "engine/core/Types.h"
 #include "engine/core/Vector3.h"
+#include "game/battle/object/BulletParameter.h"
 #include "game/battle/object/ObjectDivision.h"
 #include "game/battle/object/ShotRecords.h"
 
 #include <cstdint>
 
 class CBulletList;
-class CBulletParameter;
 struct CAnimationFrame;
-struct CBulletValues;
 
 enum BulletMessage : u32 {
     kMsgShotObjectEventEnd = 1,   // broadcast to group 8: the shot object's event ended
@@ -166,7 +165,7 @@ public:
     // -- Reading. --
 
     const CBulletParameter* GetRecord() const { return m_record; }
-    const CBulletValues& Values() const;
+    const CBulletValues& Values() const { return m_record->GetValues(); }
     const CBulletState& GetState() const { return m_state; }
     // The live owner, shot object and target (null once gone).
     CObjectDivision* GetOwner() const { return Live(m_state.ownerId); }

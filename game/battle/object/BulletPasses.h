@@ -35,7 +35,8 @@ private:
 };
 
 struct BulletPassCounts {
-    u64 bulletPairs = 0;     // pairs of bullets visited
+    u64 bulletPairs = 0;     // pairs of bullets walked
+    u64 gatedPairs = 0;      // of those, handed to the pair callback
     u64 fighterPairs = 0;    // bullet-fighter pairs visited
     u64 bulletSteps = 0;     // MoveStep and FrameStep calls
 };
