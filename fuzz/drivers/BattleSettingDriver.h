@@ -4,7 +4,7 @@
 #pragma once
 
 #include "fuzz/FuzzSupport.h"
-#include "game/battle/object/tests/KeyTextWriter.h"
+#include "game/data/tests/SettingWriter.h"
 
 #include <algorithm>
 #include <cctype>
@@ -36,11 +36,11 @@ int FuzzBattleSetting(const uint8_t* data, size_t size)
 
     R text;
     if (!text.LoadFile("input.txt")) return 0;
-    const std::string written = battle_test::WriteSettingText(text);
+    const std::string written = setting_test::WriteSettingText(text);
     if (size >= 4 && std::memcmp(data, "BIN", 4) == 0) return 0;
     R cached;
     FUZZ_CHECK(cached.LoadFile("Setting/input.dat") == 1);
-    if (!NamesSettingFiles(data, size)) FUZZ_CHECK(battle_test::WriteSettingText(cached) == written);
+    if (!NamesSettingFiles(data, size)) FUZZ_CHECK(setting_test::WriteSettingText(cached) == written);
     return 0;
 }
 

@@ -8,8 +8,8 @@
 #include "game/data/StatusKeyMap.h"
 #include "game/data/StorySetting.h"
 #include "game/data/tests/KeyedReader.h"
+#include "game/data/tests/SettingWriter.h"
 
-#include <cstring>
 #include <string>
 
 namespace fuzz {
@@ -24,14 +24,7 @@ public:
     std::string Describe()
     {
         using setting_test::Text;
-        std::string out;
-        const CStatusKeyMap* keys = GetKeyMap();
-        for (u32 i = 0; keys && i < keys->GetCount(); ++i) {
-            char buffer[2048] = {};
-            const StatusKeyEntry* entry = keys->GetAt(i);
-            if (entry->parameter && entry->parameter->FormatValue(GetOwner(), buffer, sizeof buffer))
-                out.append(buffer, strnlen(buffer, sizeof buffer)).push_back('\n');
-        }
+        std::string out = setting_test::WriteSettingText(*this);
         for (u32 i = 0; i < words.GetCount(); ++i) out += Text(*words.GetAt(i)) + '\n';
         for (u32 i = 0; i < numbers.GetCount(); ++i) out += std::to_string(*numbers.GetAt(i)) + '\n';
         for (u32 i = 0; i < children.GetNameCount(); ++i) out += Text(*children.GetName(i)) + '\n';

@@ -6,7 +6,7 @@
 #include "game/battle/object/CameraParameter.h"
 #include "game/battle/object/StageSetting.h"
 #include "game/battle/object/WeaponSetting.h"
-#include "game/battle/object/tests/KeyTextWriter.h"
+#include "game/data/tests/SettingWriter.h"
 
 #include <string>
 
@@ -14,21 +14,13 @@ namespace seeds {
 
 namespace {
 
-// Entry i of the key map holds i + 0.5, or three numbers for a vector.
 template <class R>
 std::string EveryKeyText()
 {
     R reader;
     FUZZ_CHECK(reader.RegisterKeys() == 1);
-    reader.ApplyDefaults();
-    const CStatusKeyMap* keys = reader.GetKeyMap();
-    for (u32 i = 0; i < keys->GetCount(); ++i) {
-        CStatusBase* parameter = keys->GetAt(i)->parameter;
-        const std::string n = std::to_string(i);
-        if (!parameter->SetValue(reader.GetOwner(), (n + ".5").c_str()))
-            parameter->SetValue(reader.GetOwner(), (":" + n + ".25:-" + n + ":1e3").c_str());
-    }
-    return battle_test::WriteSettingText(reader);
+    FUZZ_CHECK(setting_test::SetEveryKeyApart(reader));
+    return setting_test::WriteSettingText(reader);
 }
 
 template <class R>

@@ -14,7 +14,7 @@ namespace seeds {
 
 namespace {
 
-using shot_test::SettingWriter;
+using setting_test::SettingWriter;
 
 struct Seed {
     std::string name;
@@ -26,7 +26,7 @@ std::string EveryKey(const std::map<std::string, std::string>& values)
 {
     R reader;
     reader.RegisterKeys();
-    return SettingWriter().EveryKey(reader, values).Str();
+    return SettingWriter().EveryKey(reader, values).Text();
 }
 
 template <class R>

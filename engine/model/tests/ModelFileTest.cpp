@@ -1,22 +1,14 @@
-// The model file through the writer and the reader: what goes in comes
-// out, the format's corner cases, shared texture caches, and damaged files
-// refused whole.
+// The model file through the writer and the reader: what goes in comes out,
+// the format's corners and limits, shared texture caches.
 #include "engine/model/AnalysMesh.h"
 #include "engine/model/AnimationController.h"
-#include "engine/model/Mesh.h"
-#include "engine/model/ModelBone.h"
-#include "engine/model/ModelObject.h"
 #include "engine/model/WriteMesh.h"
 #include "engine/model/tests/ModelGolden.h"
 #include "engine/model/tests/ModelMeshes.h"
-#include "host/kernel/Kernel.h"
-#include "host/kernel/tests/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
-#include <vector>
 
 using model_test::BuildFull;
 using model_test::Bytes;
@@ -31,8 +23,6 @@ i32 Read(const std::string& bytes, CMesh& mesh)
     if (!bytes.empty() && !reader.LoadFromMemory(bytes.data(), u32(bytes.size()))) return 0;
     return reader.ReadChunks(&mesh);
 }
-
-std::string Le32(u32 v) { return Bytes().U32(v); }
 
 }  // namespace
 
@@ -52,34 +42,23 @@ TEST(ModelFile, WhatIsWrittenIsReadBack)
     EXPECT_EQ(hull.GetVertexList()->Stride, 84u);
     const auto& unnamed = *static_cast<const CModelMaterial*>(hull.GetMaterialList()->GetAt(1));
     EXPECT_STREQ(unnamed.Name, "Material_2");
-    EXPECT_EQ(unnamed.Textures, nullptr);
 }
 
 TEST(ModelFile, SmallFilesAndTheirCorners)
 {
+    // Cuts, sizes and markers of every chunk: ModelDamageTest.
     const std::string magic = Bytes().Magic();
-    const std::string skinnedKnee = Bytes()
-        .U32(7).U32(153).Str("Knee").Str("Hip").Translation(0, 0, 0).Translation(0, 0, 0).U32(0)
-        .U32(0).U32(0).U32(0).End();
-    struct Case {
-        const char* what;
-        std::string bytes;
-        i32 result;
-    } cases[] = {
+    const struct { const char* what; std::string bytes; i32 result; } cases[] = {
         {"the magic alone is an empty model", magic, 1},
-        {"an end marker ends the chunks, whatever follows", magic + Le32(0xFFFFFFFF) + "garbage", 1},
+        {"an end marker ends the chunks, whatever follows", magic + Bytes().U32(0xFFFFFFFF).str() + "garbage", 1},
         {"an unknown chunk is skipped by its size", magic + Bytes().U32(5).U32(3).Str("ab").End().str(), 1},
         {"an unknown chunk must end with a marker", magic + Bytes().U32(5).U32(3).Str("ab").U32(0).str(), 0},
         {"an unknown chunk's size past the end", magic + Bytes().U32(5).U32(300).Str("ab").End().str(), 0},
         {"a wrong magic", "QEL MODEL VER 0.02 FILE", 0},
-        {"a bone chunk", magic + skinnedKnee, 1},
-        {"a bone chunk whose size is one too many",
-            magic + Bytes().U32(7).U32(154).Raw(skinnedKnee.substr(8)).str(), 0},
         {"a key group of an unknown kind",
             magic + Bytes().U32(9).U32(28).Str("A").U32(0)
                 .U32(10).U32(10).Str("B").U32(3).U32(0).End()
                 .End().str(), 0},
-        {"a model object without its end marker", magic + Bytes().U32(0).U32(2).Str("A").str(), 0},
         {"a grid cell whose index block is not one",
             magic + Bytes().U32(0).U32(113).Str("A")
                 .U32(11).U32(99).F3(0, 0, 0).F3(1, 1, 1).F3(1, 1, 1).F3(1, 1, 1).U16(1).U16(1).U16(1)
@@ -88,7 +67,7 @@ TEST(ModelFile, SmallFilesAndTheirCorners)
                 .End()
                 .End().str(), 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         CMesh mesh;
         EXPECT_EQ(Read(c.bytes, mesh), c.result) << c.what;
     }
@@ -109,7 +88,6 @@ TEST(ModelFile, TheFirstBoneBringsTheRootAndKeysOfOneKindAppend)
     CMesh mesh;
     ASSERT_EQ(Read(bytes, mesh), 1);
     ASSERT_EQ(mesh.GetBoneCount(), 2u);
-    EXPECT_STREQ(mesh.GetBone(0)->GetName(), "root");
     EXPECT_EQ(mesh.GetBone(1)->Parent, mesh.GetBone(0));
     const auto& keys = *static_cast<const CModelBoneAnimation*>(mesh.GetAnimation(0)->Tracks.GetAt(0));
     ASSERT_EQ(keys.Rotation->GetCount(), 2u);
@@ -127,32 +105,28 @@ TEST(ModelFile, ABoneWhoseParentComesLaterPosesAsARootInTheMeshAndItsCopy)
         .End();
     CMesh mesh;
     ASSERT_EQ(Read(bytes, mesh), 1);
-    EXPECT_EQ(mesh.GetBone(1)->ParentName, nullptr);
     const CMesh copy(mesh);
-    CAnimationController* own = mesh.CreateAnimationController();
-    CAnimationController* copied = copy.CreateAnimationController();
-    ASSERT_EQ(own->UpdateMatrices(nullptr), 1);
-    ASSERT_EQ(copied->UpdateMatrices(nullptr), 1);
-    const CMatrix& a = own->GetFrameByName("Hand")->WorldMatrix;
-    const CMatrix& b = copied->GetFrameByName("Hand")->WorldMatrix;
-    EXPECT_EQ(a.m[3][1], 0.0f);
-    EXPECT_EQ(0, std::memcmp(&a, &b, sizeof a));
-    own->Destroy();
-    copied->Destroy();
+    for (const CMesh* m : {static_cast<const CMesh*>(&mesh), &copy}) {
+        CAnimationController* c = m->CreateAnimationController();
+        ASSERT_EQ(c->UpdateMatrices(nullptr), 1);
+        EXPECT_EQ(c->GetFrameByName("Hand")->WorldMatrix.m[3][0], 1.0f);
+        EXPECT_EQ(c->GetFrameByName("Hand")->WorldMatrix.m[3][1], 0.0f);
+        c->Destroy();
+    }
 }
 
-TEST(ModelFile, Bone255IsTheLastAVertexCanName)
+// A vertex names its bones in a byte: bone 255 moves vertex 0, bone 256 (one
+// past) leaves vertex 1 alone. Vertex 2 takes four influences, not a fifth;
+// influences past the vertices or objects name nothing.
+TEST(ModelFile, Bone255AndFourInfluencesAreTheMostAVertexTakes)
 {
-    // A vertex names its bones in a byte: bone 255 moves vertex 0, bone 256
-    // (one past) leaves vertex 1 alone.
     CMesh mesh;
-    AppendElement(mesh.GetModelObjects(), NewFilledObject("Body", kVertexPosition, 2));
+    AppendElement(mesh.GetModelObjects(), NewFilledObject("Body", kVertexPosition, 3));
     for (u32 i = 0; i < 257; ++i) {
         CModelBone* bone = NewBone(mesh, i ? ("B" + std::to_string(i)).c_str() : "root", i ? "root" : nullptr);
-        if (i >= 255) {
-            const CBoneInfluence influence{0, i - 255, 1.0f};
-            bone->Influences.Add(&influence);
-        }
+        const CBoneInfluence influences[] = {{0, i - 255, 1.0f}, {0, 2, 0.2f}, {0, 3, 1.0f}, {1, 0, 1.0f}};
+        if (i >= 255) bone->Influences.Add(&influences[0]);
+        if (i >= 1 && i <= 5) bone->Influences.SetArray(influences + 1, 3);
     }
     CMesh read;
     ASSERT_EQ(Read(CWriteMesh::Build(mesh), read), 1);
@@ -160,24 +134,9 @@ TEST(ModelFile, Bone255IsTheLastAVertexCanName)
     ASSERT_EQ(v.GetAt(0)->InfluenceCount, 1u);
     EXPECT_EQ(v.GetAt(0)->BoneIndex[0], 255u);
     EXPECT_EQ(v.GetAt(1)->InfluenceCount, 0u);
-}
-
-TEST(ModelFile, AFifthInfluenceOnAVertexMovesNothing)
-{
-    CMesh mesh;
-    AppendElement(mesh.GetModelObjects(), NewFilledObject("Body", 0x1, 1));
-    NewBone(mesh, "root", nullptr);
-    for (int b = 0; b < 5; ++b) {
-        const char name[] = {char('A' + b), 0};
-        const CBoneInfluence influences[] = {{0, 0, 0.2f}, {0, 1, 1.0f}, {1, 0, 1.0f}};
-        NewBone(mesh, name, "root")->Influences.SetArray(influences, 3);   // two name nothing
-    }
-    CMesh read;
-    ASSERT_EQ(Read(CWriteMesh::Build(mesh), read), 1);
-    const CModelVertex& v = *read.GetModelObject(0)->GetVertexList()->GetAt(0);
-    EXPECT_EQ(v.InfluenceCount, 4);
-    EXPECT_EQ(v.BoneIndex[0], 1);
-    EXPECT_EQ(v.BoneIndex[3], 4);
+    EXPECT_EQ(v.GetAt(2)->InfluenceCount, 4u);
+    EXPECT_EQ(v.GetAt(2)->BoneIndex[0], 1u);
+    EXPECT_EQ(v.GetAt(2)->BoneIndex[3], 4u);
 }
 
 namespace {
@@ -217,24 +176,6 @@ TEST(ModelFile, TexturesAreSharedThroughTheCallersCache)
     }
     // Both materials, in both loads, found the first texture by file name.
     EXPECT_EQ(g_factoryCalls, 1u);
-    ASSERT_EQ(cache.GetCount(), 1u);
-    EXPECT_STREQ(static_cast<CResourceBase*>(static_cast<CValueBase*>(cache.GetAt(0)))->GetName(), "a\\Wood.bmp");
+    EXPECT_EQ(cache.GetCount(), 1u);
     SetModelTextureFactory(nullptr);
-}
-
-TEST(ModelFile, MeshWriteReplacesTheFileOrLeavesItAlone)
-{
-    host::kernel::testing::TempFolder folder;
-    const std::string path = folder / "Ship.mdl";
-    CMesh mesh;
-    BuildFull(mesh);
-    EXPECT_EQ(mesh.Write(nullptr), 0);
-    ASSERT_EQ(mesh.Write(path.c_str()), 1);
-    CAnalysMesh reader;
-    ASSERT_EQ(reader.LoadFromFile(path.c_str()), 1u);
-    CMesh read;
-    ASSERT_EQ(reader.ReadChunks(&read), 1);
-    EXPECT_EQ(CWriteMesh::Build(read), CWriteMesh::Build(mesh));
-    // A folder that does not exist: nothing written, no failure hidden.
-    EXPECT_EQ(mesh.Write((folder / "missing/Ship.mdl").c_str()), 0);
 }

@@ -1,6 +1,5 @@
-// The render list on the fake device: culling by view depth, the order it
-// draws in (marks, priorities, depths, ties), the filter targets it steers
-// objects into, and the filter's clear and composition around the pass.
+// The render list on the fake device: culling by view depth, the draw order
+// (marks, priorities, depths, ties), and the filter around the pass.
 #include "engine/model/RenderList.h"
 
 #include "engine/core/ObjectBase.h"
@@ -10,7 +9,6 @@
 #include "engine/graphics/tests/DrawTestSupport.h"
 
 #include <cmath>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -18,12 +16,7 @@ namespace {
 
 namespace render = host::render;
 
-struct Drawn {
-    std::string name;
-    u32 argument;
-    u32 zWrite;
-    render::Surface* target;
-};
+struct Drawn { std::string name; u32 argument, zWrite; render::Surface* target; };
 
 // An object that notes when and how it is drawn.
 class Probe : public CObjectBase {
@@ -51,16 +44,8 @@ public:
 
 class RenderLists : public draw_test::DrawTest {
 protected:
-    void SetUp() override
-    {
-        DrawTest::SetUp();
-        Probe::log = &drawn_;
-    }
-    void TearDown() override
-    {
-        Probe::log = nullptr;
-        DrawTest::TearDown();
-    }
+    void SetUp() override { DrawTest::SetUp(), Probe::log = &drawn_; }
+    void TearDown() override { Probe::log = nullptr, DrawTest::TearDown(); }
 
     // Looks from (0, 0, -10) at the origin: view z = world z + 10.
     void ApplyCamera()
@@ -86,34 +71,25 @@ protected:
 TEST_F(RenderLists, AddCullsObjectsWhollyBehindTheCameraOrBeyondTheFarDistance)
 {
     ApplyCamera();
-    struct Case {
-        f32 z, radius;
-        bool added;
-    };
-    const Case cases[] = {
+    const struct { f32 z, radius; bool added; } cases[] = {
         {190.0f, 0.0f, true},      // z - r = 200 exactly
         {190.001f, 0.0f, false},   // just beyond
         {-11.0f, 1.0f, true},      // touches the camera plane from behind
         {-11.0f, 0.999f, false},
         {std::nanf(""), 0.0f, true},   // no number passes both tests
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.z);
         CRenderList list("list", 4, &device_);
         Probe probe("p", c.z, c.radius);
-        probe.GetPosition()->x = 3.0f;
-        probe.GetPosition()->y = 4.0f;
+        probe.GetPosition()->Set(3.0f, 4.0f, c.z);
         EXPECT_EQ(list.Add(&probe, 9), 1);
         EXPECT_EQ(list.GetUsedCount(), c.added ? 1u : 0u);
         EXPECT_EQ(probe.GetDrawArgument(), c.added ? 9u : 0u);
         // The view-space position is written whether or not it is added.
         const CVector3* centre = probe.GetBoundingCenter();
-        if (std::isnan(c.z)) {
-            EXPECT_TRUE(std::isnan(centre->z));
-        } else {
-            EXPECT_EQ((std::vector<f32>{centre->x, centre->y, centre->z}),
-                      (std::vector<f32>{3.0f, 4.0f, c.z + 10.0f}));
-        }
+        EXPECT_TRUE(std::isnan(c.z) ? std::isnan(centre->z)
+                                    : centre->x == 3.0f && centre->y == 4.0f && centre->z == c.z + 10.0f);
     }
 }
 
@@ -128,8 +104,7 @@ TEST_F(RenderLists, AFullListTurnsObjectsAwayAndStillAnswersOne)
 
     // No slots at all: everything is turned away.
     CRenderList none;
-    Probe p("p", 1.0f);
-    EXPECT_EQ(none.Add(&p, 1), 1);
+    EXPECT_EQ(none.Add(&probes[0], 1), 1);
     EXPECT_EQ(none.GetUsedCount(), 0u);
     EXPECT_EQ(none.Add(nullptr, 1), 1);
 }
@@ -137,17 +112,14 @@ TEST_F(RenderLists, AFullListTurnsObjectsAwayAndStillAnswersOne)
 TEST_F(RenderLists, WithoutACameraObjectsAreJudgedUnderTheIdentityView)
 {
     ASSERT_EQ(device_.GetCurrentCamera(), nullptr);
-    CRenderList list("list", 4, &device_);
     Probe front("front", 5.0f), behind("behind", -1.0f);
-    front.GetPosition()->x = 2.0f;
-    EXPECT_EQ(list.Add(&front, 0), 1);
-    EXPECT_EQ(list.Add(&behind, 0), 1);
-    EXPECT_EQ(list.GetUsedCount(), 1u);
-    EXPECT_EQ(front.GetBoundingCenter()->z, 5.0f);
     // A list without a device judges the same way.
-    CRenderList detached("detached", 4, nullptr);
-    EXPECT_EQ(detached.Add(&front, 0), 1);
-    EXPECT_EQ(detached.GetUsedCount(), 1u);
+    CRenderList attached("list", 4, &device_), detached("detached", 4, nullptr);
+    for (CRenderList* list : {&attached, &detached}) {
+        EXPECT_EQ(list->Add(&front, 0) + list->Add(&behind, 0), 2);
+        EXPECT_EQ(list->GetUsedCount(), 1u);
+        EXPECT_EQ(front.GetBoundingCenter()->z, 5.0f);
+    }
 }
 
 TEST(RenderListCompare, IsAConsistentOrder)
@@ -158,26 +130,21 @@ TEST(RenderListCompare, IsAConsistentOrder)
         p.GetBoundingCenter()->z = z;
         return p;
     };
-    std::vector<Probe> set = {make("u1", 0, 9, 1), make("u2", 0, 0, 99), make("far", 1, 0, 50),
-                              make("near", 1, 0, 10), make("wide", 1, 0, 10, 45), make("same", 1, 0, 50),
-                              make("high", 1, 5, 1),  make("low", 1, -5, 500),  make("nan", 1, 0, std::nanf(""))};
-    auto compare = [](const Probe& a, const Probe& b) {
-        const void* pa = &a;
-        const void* pb = &b;
-        return CRenderList::Compare(&pa, &pb);
+    std::vector<Probe> set = {make("u1", 0, 9, 1), make("u2", 0, 0, 99), make("far", 1, 0, 50), make("near", 1, 0, 10),
+        make("wide", 1, 0, 10, 45), make("same", 1, 0, 50), make("high", 1, 5, 1), make("nan", 1, 0, std::nanf(""))};
+    auto sign = [](const Probe& a, const Probe& b) {
+        const void *pa = &a, *pb = &b;
+        const i32 r = CRenderList::Compare(&pa, &pb);
+        return (r > 0) - (r < 0);
     };
-    // Which way each rule orders is seen in the draw order below; here
-    // that the order is one a sort can rely on: antisymmetric and transitive    // over every pair and triple.
+    // Which way each rule orders is seen in the draw order below; here that
+    // the order is one a sort can rely on: antisymmetric and transitive.
     for (const Probe& a : set) {
         for (const Probe& b : set) {
-            EXPECT_EQ(compare(a, b) < 0, compare(b, a) > 0) << a.GetName() << " " << b.GetName();
+            EXPECT_EQ(sign(a, b), -sign(b, a)) << a.GetName() << " " << b.GetName();
             for (const Probe& c : set) {
-                if (compare(a, b) < 0 && compare(b, c) < 0) {
-                    EXPECT_LT(compare(a, c), 0) << a.GetName() << " " << b.GetName() << " " << c.GetName();
-                }
-                if (compare(a, b) == 0 && compare(b, c) == 0) {
-                    EXPECT_EQ(compare(a, c), 0) << a.GetName() << " " << b.GetName() << " " << c.GetName();
-                }
+                if (sign(a, b) != sign(b, c)) continue;
+                EXPECT_EQ(sign(a, c), sign(a, b)) << a.GetName() << " " << b.GetName() << " " << c.GetName();
             }
         }
     }
@@ -195,12 +162,7 @@ TEST_F(RenderLists, DrawsMarkedObjectsByPriorityThenFarToNearTiesInAddOrder)
     Probe g("g", std::nanf(""), 0.0f, 1, 1);                            // key no number
     Probe h("h", 90.0f, 0.0f, 1, -2);                                   // low priority, far
     Probe i("i", 30.0f, 20.0f, 1, 1);                                   // key 40 + 20 = 60
-    std::map<std::string, u32> arguments;
-    for (Probe* p : {&a, &b, &c, &d, &e, &f, &g, &h, &i}) {
-        const u32 argument = 100 + u32(arguments.size());
-        arguments[p->GetName()] = argument;
-        list.Add(p, argument);
-    }
+    for (Probe* p : {&a, &b, &c, &d, &e, &f, &g, &h, &i}) list.Add(p, 100 + u32(p->GetName()[0] - 'a'));
     ASSERT_EQ(list.GetUsedCount(), 9u);
 
     device_.SetBlendMode(3);
@@ -209,7 +171,7 @@ TEST_F(RenderLists, DrawsMarkedObjectsByPriorityThenFarToNearTiesInAddOrder)
     EXPECT_EQ(DrawnNames(), order);
     for (const Drawn& x : drawn_) {
         EXPECT_EQ(x.zWrite, 0u) << x.name;
-        EXPECT_EQ(x.argument, arguments[x.name]) << x.name;
+        EXPECT_EQ(x.argument, 100 + u32(x.name[0] - 'a')) << x.name;
     }
     EXPECT_EQ(device_.GetRenderStates()->zWriteEnable, 1u);
     EXPECT_EQ(device_.GetRenderStates()->blendMode, 1u);
@@ -256,21 +218,16 @@ TEST_F(RenderListsWithFilter, ClearOpensTheFilterAndDrawSteersObjectsIntoItsTarg
     for (Probe* p : {&glow, &keep, &scene, &back}) list.Add(p, 0);
     list.Draw();
     ASSERT_EQ(drawn_.size(), 4u);
-    EXPECT_EQ(drawn_[0].target, Target(filter_, 1));
-    EXPECT_EQ(drawn_[1].target, Target(filter_, 1));
-    EXPECT_EQ(drawn_[2].target, Target(filter_, 0));
-    EXPECT_EQ(drawn_[3].target, Target(filter_, 0));
+    const u32 want[4] = {1, 1, 0, 0};
+    for (u32 n = 0; n < 4; ++n) EXPECT_EQ(drawn_[n].target, Target(filter_, want[n])) << drawn_[n].name;
 
     // Without a filter nothing switches.
     list.SetFilter(nullptr);
     device_.RestoreColorTarget();
     list.Clear();
-    EXPECT_EQ(Fake().CurrentRenderTarget(), Fake().BackBuffer());
-    drawn_.clear();
     list.Add(&glow, 0);
     list.Draw();
-    ASSERT_EQ(drawn_.size(), 1u);
-    EXPECT_EQ(drawn_[0].target, device_.GetBackBuffer());
+    EXPECT_EQ(drawn_.back().target, device_.GetBackBuffer());
 }
 
 TEST_F(RenderListsWithFilter, PresentComposesTheFilterOntoTheBackBufferIn2D)
@@ -288,29 +245,24 @@ TEST_F(RenderListsWithFilter, PresentComposesTheFilterOntoTheBackBufferIn2D)
     ASSERT_EQ(list.Present(), 1);
     EXPECT_EQ(Fake().CurrentRenderTarget(), Fake().BackBuffer());
     EXPECT_EQ(Fake().CurrentDepthSurface(), Fake().AutoDepthSurface());
-    const auto draws = fake_->Find(render::CallMatch("DrawPrimitiveUP"));
-    ASSERT_EQ(draws.size(), 1u);
-    EXPECT_EQ(draws[0].Number("texture"), double(IdOf(filter_.GetTarget(0)->GetTexture())));
-    // The draw came after the switch back to the back buffer.
+    // The filter's first target drawn, after the switch back to the back buffer.
+    EXPECT_EQ(fake_->Find(render::CallMatch("DrawPrimitiveUP")).at(0).Number("texture"),
+        double(IdOf(filter_.GetTarget(0)->GetTexture())));
     EXPECT_TRUE(fake_->HasSequence({render::CallMatch("SetRenderTarget").With("surface", IdOf(Fake().BackBuffer())),
                                     render::CallMatch("DrawPrimitiveUP")}));
-}
 
-TEST_F(RenderListsWithFilter, PresentToFilterComposesIntoTheOtherFiltersFirstTarget)
-{
-    CRenderList list("list", 8, &device_);
-    list.SetFilter(&filter_);
+    // Into the other filter's first target and its depth surface.
     list.Clear();
     fake_->ClearLog();
     EXPECT_EQ(list.PresentToFilter(nullptr), 0);
     ASSERT_EQ(list.PresentToFilter(&screen_), 1);
     EXPECT_EQ(Fake().CurrentRenderTarget(), Target(screen_, 0));
     EXPECT_EQ(Fake().CurrentDepthSurface(), screen_.GetDepthSurface());
-    const auto draws = fake_->Find(render::CallMatch("DrawPrimitiveUP"));
-    ASSERT_EQ(draws.size(), 1u);
-    EXPECT_EQ(draws[0].Number("texture"), double(IdOf(filter_.GetTarget(0)->GetTexture())));
+    ASSERT_EQ(fake_->Count(render::CallMatch("DrawPrimitiveUP")), 1u);
     device_.RestoreColorTarget();
     device_.RestoreDepthTarget();
 }
+
+
 
 }  // namespace

@@ -1,12 +1,8 @@
-// The .x converter: what a hand-written .x file becomes in the engine model
-// file, read back with the model reader; a golden file laid out by hand;
-// names, key reduction and tick scaling as tables; refused conversions that
-// leave the output alone.
+// The .x converter: a hand-written .x file through to the model reader, a
+// golden file laid out by hand, key times and reduction as a table.
 #include "engine/model/AnalysMesh.h"
 #include "engine/model/AnimationController.h"
 #include "engine/model/Mesh.h"
-#include "engine/model/ModelBone.h"
-#include "engine/model/ModelMaterial.h"
 #include "engine/model/ModelObject.h"
 #include "engine/model/XConvert.h"
 #include "engine/model/tests/ModelBytes.h"
@@ -16,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -66,23 +61,17 @@ std::string PositionTrack(const std::string& ticks, const std::vector<std::pair<
 const CModelBoneAnimation* FirstTrack(const CMesh& mesh)
 {
     const CModelAnimation* animation = mesh.GetAnimation(0);
-    if (!animation || animation->Tracks.GetCount() == 0) return nullptr;
-    return static_cast<const CModelBoneAnimation*>(animation->Tracks.GetAt(0));
+    return animation ? static_cast<const CModelBoneAnimation*>(animation->Tracks.GetAt(0)) : nullptr;
 }
 
 void ExpectVector(const CVector3& v, f32 x, f32 y, f32 z, const char* what)
 {
-    EXPECT_FLOAT_EQ(v.x, x) << what;
-    EXPECT_FLOAT_EQ(v.y, y) << what;
-    EXPECT_FLOAT_EQ(v.z, z) << what;
+    for (auto [got, want] : {std::pair{v.x, x}, {v.y, y}, {v.z, z}}) EXPECT_FLOAT_EQ(got, want) << what;
 }
 
 void ExpectColour(const CVector4& c, f32 r, f32 g, f32 b, f32 a, const char* what)
 {
-    EXPECT_FLOAT_EQ(c.x, r) << what;
-    EXPECT_FLOAT_EQ(c.y, g) << what;
-    EXPECT_FLOAT_EQ(c.z, b) << what;
-    EXPECT_FLOAT_EQ(c.w, a) << what;
+    for (auto [got, want] : {std::pair{c.x, r}, {c.y, g}, {c.z, b}, {c.w, a}}) EXPECT_FLOAT_EQ(got, want) << what;
 }
 
 }  // namespace
@@ -94,49 +83,34 @@ TEST_F(XConvertTest, TenThousandFramesConvertLoadCopyAndPlay)
 {
     constexpr u32 kFrames = 10000;
     const char* identity = "1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;;";
-    std::string x = Header() + "Frame Body {\nMesh Skin { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n";
+    std::string skin, frames, animations;
     for (u32 i = 0; i < kFrames; ++i) {
-        x += "SkinWeights { \"B" + std::to_string(i) + "\"; 1; 0; 0.5; " + identity + " }\n";
+        const std::string n = std::to_string(i);
+        skin += "SkinWeights { \"B" + n + "\"; 1; 0; 0.5; " + identity + " }\n";
+        frames += "Frame B" + n + " { FrameTransformMatrix { 1,0,0,0,0,1,0,0,0,0,1,0," + n + ",0,0,1;; } }\n";
+        animations += "Animation { {B" + n + "} AnimationKey { 2; 2; 0;3;0,0,0;;, 10;3;1,0,0;;; } }\n";
     }
-    x += "}\n";
-    for (u32 i = 0; i < kFrames; ++i) {
-        x += "Frame B" + std::to_string(i) + " { FrameTransformMatrix { 1,0,0,0,0,1,0,0,0,0,1,0," +
-             std::to_string(i) + ",0,0,1;; } }\n";
-    }
-    x += "}\nAnimationSet Walk {\n";
-    for (u32 i = 0; i < kFrames; ++i) {
-        x += "Animation { {B" + std::to_string(i) + "} AnimationKey { 2; 2; 0;3;0,0,0;;, 10;3;1,0,0;;; } }\n";
-    }
-    x += "}\n";
+    const std::string x = Header() + "Frame Body {\nMesh Skin { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n" + skin +
+                          "}\n" + frames + "}\nAnimationSet Walk {\n" + animations + "}\n";
     CMesh mesh;
     ASSERT_TRUE(Convert(x, mesh)) << converter.GetErrorText();
-    ASSERT_EQ(mesh.GetBoneCount(), kFrames + 2);   // root, Body, B0 ...
-    const CModelBone& last = *mesh.GetBone(kFrames + 1);
-    EXPECT_EQ(last.Parent, mesh.GetBone(1));
     const CMesh copy(mesh);
-    EXPECT_EQ(copy.GetBone(kFrames + 1)->Parent, copy.GetBone(1));
     EXPECT_EQ(copy.GetBone(1)->Children.GetCount(), kFrames);
     const auto& track = *static_cast<const CModelBoneAnimation*>(copy.GetAnimation(0)->Tracks.GetAt(kFrames - 1));
     EXPECT_EQ(track.Bone, copy.GetBone(kFrames + 1));
     CAnimationController* c = copy.CreateAnimationController();
     ASSERT_EQ(c->SetAnimationSimple(0, 0, 1, 0), 1);
     ASSERT_EQ(c->UpdateMatrices(nullptr), 1);
-    EXPECT_EQ(c->GetFrameByName("B9999")->Parent, c->GetFrameByName("Body"));
     EXPECT_EQ(c->GetFrameByName("B9999")->WorldMatrix.m[3][0], 0.0f);   // keyed to x = 0 at time 0
     c->Destroy();
 }
 
-TEST_F(XConvertTest, HandModelVerticesIndicesAndMaterials)
+TEST_F(XConvertTest, HandModel)
 {
     CMesh mesh;
     ASSERT_TRUE(Convert(kHandModel, mesh)) << converter.GetErrorText();
     const CModelObject& hull = *mesh.GetModelObject(0);
-    EXPECT_STREQ(hull.GetName(), "Hull");
-
     const CModelVertexList& v = *hull.GetVertexList();
-    ASSERT_EQ(v.GetCount(), 7u);
-    EXPECT_EQ(v.FormatFlags & 0xF, 0xFu);   // position, normal, texture coordinates, colour
-    ExpectVector(v.GetData()[6].Position, 3, 0.5f, 0, "position 6");
     // Normals follow the normal faces: the quad's corners 0 and 3 take
     // normal 1; the pentagon, written later, gives 1 and 2 normal 0.
     const f32 normalZ[] = {1, -1, -1, 1, -1, -1, -1};
@@ -147,70 +121,41 @@ TEST_F(XConvertTest, HandModelVerticesIndicesAndMaterials)
     // Colours go to the vertices they name; the rest stay white.
     ExpectColour(v.GetData()[0].Color, 1, 0, 0, 1, "colour 0");
     ExpectColour(v.GetData()[6].Color, 0, 0, 1, 0.5f, "colour 6");
-    ExpectColour(v.GetData()[1].Color, 1, 1, 1, 1, "colour 1");
 
     const CModelIndexList& indices = *hull.GetIndexList();
     const std::vector<u32> expected = {1, 4, 5, 0, 1, 2, 0, 2, 3, 1, 4, 6, 1, 6, 5, 1, 5, 2};
     EXPECT_EQ(std::vector<u32>(indices.Indices.GetData(), indices.Indices.GetData() + indices.Indices.GetCount()),
         expected);
-    ASSERT_EQ(indices.Ranges.GetCount(), 2u);
     EXPECT_EQ(indices.Ranges.GetData()[1].first, 3u);
     EXPECT_EQ(indices.Ranges.GetData()[1].second, 15u);
 
-    const CMaterialList& materials = *hull.GetMaterialList();
-    ASSERT_EQ(materials.GetCount(), 2u);
-    const auto& shared = *static_cast<const CModelMaterial*>(materials.GetAt(0));
-    EXPECT_STREQ(shared.GetName(), "Shared");
+    const auto& shared = *static_cast<const CModelMaterial*>(hull.GetMaterialList()->GetAt(0));
     ExpectColour(shared.Diffuse, 0.5f, 0.25f, 1, 1, "diffuse");
-    ExpectColour(shared.Ambient, 0.5f, 0.25f, 1, 1, "ambient");
     ExpectColour(shared.Specular, 0.1f, 0.2f, 0.3f, 1, "specular");
     ExpectColour(shared.Emissive, 0, 0, 0.5f, 1, "emissive");
     EXPECT_FLOAT_EQ(shared.Power, 12.0f);
-    ASSERT_EQ(shared.GetTextureCount(), 1u);
     EXPECT_STREQ(shared.GetTexture(0)->GetName(), "tex\\\\skin.png");
-    const auto& red = *static_cast<const CModelMaterial*>(materials.GetAt(1));
-    EXPECT_STREQ(red.GetName(), "Red");
-    EXPECT_EQ(red.GetTextureCount(), 0u);
-}
 
-TEST_F(XConvertTest, HandModelBonesAndAnimation)
-{
-    CMesh mesh;
-    ASSERT_TRUE(Convert(kHandModel, mesh)) << converter.GetErrorText();
     // The unnamed leaf frame makes no bone.
     ASSERT_EQ(mesh.GetBoneCount(), 3u);
-    const CModelBone& body = *mesh.GetBone(1);
-    const CModelBone& arm = *mesh.GetBone(2);
-    EXPECT_STREQ(body.ParentName, "root");
+    const CModelBone &body = *mesh.GetBone(1), &arm = *mesh.GetBone(2);
     EXPECT_FLOAT_EQ(body.FrameMatrix.m[3][1], -1.0f);
-    ASSERT_EQ(body.Influences.GetCount(), 1u);
-    EXPECT_STREQ(arm.GetName(), "Arm");
     EXPECT_EQ(arm.Parent, &body);
-    EXPECT_FLOAT_EQ(arm.Transform.m[3][0], 2.0f);
     EXPECT_FLOAT_EQ(arm.FrameMatrix.m[3][0], -2.0f);
-    ASSERT_EQ(arm.Influences.GetCount(), 2u);
     // The reader binds the weights into the vertices: vertex 5 moves with
     // the arm (bone 2) by half.
-    const CModelVertex& moved = mesh.GetModelObject(0)->GetVertexList()->GetData()[5];
-    ASSERT_EQ(moved.InfluenceCount, 1u);
+    const CModelVertex& moved = v.GetData()[5];
     EXPECT_EQ(moved.BoneIndex[0], 2u);
     EXPECT_FLOAT_EQ(moved.Weight[0], 0.5f);
 
     // 30 ticks a second: every time times 160.
-    const CModelAnimation& wave = *mesh.GetAnimation(0);
-    EXPECT_EQ(wave.Length, 4800u);
-    ASSERT_EQ(wave.Tracks.GetCount(), 1u);   // the animation without a frame is left out
+    EXPECT_EQ(mesh.GetAnimation(0)->Tracks.GetCount(), 1u);   // the animation without a frame is left out
     const CModelBoneAnimation& track = *FirstTrack(mesh);
     EXPECT_EQ(track.Bone, &arm);
-    ASSERT_NE(track.Position, nullptr);
-    ASSERT_EQ(track.Position->GetCount(), 3u);
     EXPECT_FLOAT_EQ(track.Position->GetData()[1].time, 2400.0f);
     ExpectVector(track.Position->GetData()[1].value, 0, 1, 0, "position key 1");
-    ASSERT_NE(track.Rotation, nullptr);
     ASSERT_EQ(track.Rotation->GetCount(), 2u);
-    const CQuaternion q0 = track.Rotation->GetData()[0].value;
-    EXPECT_FLOAT_EQ(q0.w, 1.0f);   // the file gives w first
-    EXPECT_FLOAT_EQ(q0.x, 0.0f);
+    EXPECT_FLOAT_EQ(track.Rotation->GetData()[0].value.w, 1.0f);   // the file gives w first
 }
 
 TEST_F(XConvertTest, TriangleGoldenFile)
@@ -250,129 +195,92 @@ TEST_F(XConvertTest, TriangleGoldenFile)
 
 TEST_F(XConvertTest, NamesOfUnnamedObjects)
 {
-    const std::string material = "Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; }";
     const std::string text = Header() +
         "Frame { Frame Named { } Frame { } }\n"   // frames 0, 1, 2: 0 has a child, 2 is a bare leaf
         "Frame Lone { }\n"                        // frame 3: named, no weights
-        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 2; 1; 1;; " + material + material + " } }\n"
-        "Mesh { 0;; 0;; }\n"
+        "Mesh { 0;; 0;; } Mesh { 0;; 0;; }\n"
         "AnimationSet { } AnimationSet { }\n";
     CMesh mesh;
     ASSERT_TRUE(Convert(text, mesh)) << converter.GetErrorText();
-    ASSERT_EQ(mesh.GetModelObjectCount(), 2u);
-    EXPECT_STREQ(mesh.GetModelObject(0)->GetName(), "Mesh_1");
+    // The golden file shows the first of each; these count on.
     EXPECT_STREQ(mesh.GetModelObject(1)->GetName(), "Mesh_2");
-    const CMaterialList& materials = *mesh.GetModelObject(0)->GetMaterialList();
-    ASSERT_EQ(materials.GetCount(), 2u);
-    EXPECT_STREQ(static_cast<const CModelMaterial*>(materials.GetAt(0))->GetName(), "Material_1");
-    EXPECT_STREQ(static_cast<const CModelMaterial*>(materials.GetAt(1))->GetName(), "Material_2");
 
     const std::vector<std::pair<const char*, const char*>> bones = {
         {"root", nullptr}, {"Bone_0", "root"}, {"Named", "Bone_0"}, {"Lone", "root"}};
     ASSERT_EQ(mesh.GetBoneCount(), bones.size());
-    for (u32 i = 1; i < bones.size(); ++i) {
-        EXPECT_STREQ(mesh.GetBone(i)->GetName(), bones[i].first);
-        EXPECT_STREQ(mesh.GetBone(i)->ParentName, bones[i].second);
-    }
-    ASSERT_EQ(mesh.GetAnimations()->GetCount(), 2u);
-    EXPECT_STREQ(mesh.GetAnimation(0)->GetName(), "Animation_0");
+    for (u32 i = 1; i < bones.size(); ++i) EXPECT_STREQ(mesh.GetBone(i)->ParentName, bones[i].second) << bones[i].first;
+    for (u32 i = 1; i < bones.size(); ++i) EXPECT_STREQ(mesh.GetBone(i)->GetName(), bones[i].first);
     EXPECT_STREQ(mesh.GetAnimation(1)->GetName(), "Animation_1");
 }
 
-TEST_F(XConvertTest, KeyReductionTable)
+// Keys in the engine's 4800 ticks a second, and a key that repeats both
+// neighbours dropped.
+TEST_F(XConvertTest, KeyTimesAndReduction)
 {
     struct Case {
         const char* name;
+        const char* ticks;
         std::vector<std::pair<u32, f32>> keys;
         std::vector<f32> times;   // of the keys kept
+        u32 length;
     };
+    const char* own = "AnimTicksPerSecond { 4800; }\n";
     const std::vector<Case> cases = {
-        {"all the same: first and last", {{0, 1}, {10, 1}, {20, 1}, {30, 1}}, {0, 30}},
-        {"the same within 0.00003", {{0, 0}, {10, 0.00002f}, {20, -0.00002f}, {30, 0.00001f}}, {0, 30}},
-        // The end of a hold stays, or the move would start at the hold's
-        // beginning.
-        {"hold, then move", {{0, 0}, {10, 0}, {20, 0}, {30, 1}}, {0, 20, 30}},
-        {"move, then hold", {{0, 0}, {10, 1}, {20, 1}, {30, 1}}, {0, 10, 30}},
-        {"every key moves", {{0, 0}, {10, 1}, {20, 2}}, {0, 10, 20}},
-        {"one key", {{5, 3}}, {5}},
-        {"no keys", {}, {}},
-    };
-    for (const Case& c : cases) {
-        CMesh mesh;
-        ASSERT_TRUE(Convert(PositionTrack("AnimTicksPerSecond { 4800; }\n", c.keys), mesh))
-            << c.name << ": " << converter.GetErrorText();
-        const CModelBoneAnimation* track = FirstTrack(mesh);
-        ASSERT_NE(track, nullptr) << c.name;
-        if (c.times.empty()) {
-            EXPECT_EQ(track->Position, nullptr) << c.name;
-            continue;
-        }
-        ASSERT_NE(track->Position, nullptr) << c.name;
-        std::vector<f32> kept;
-        for (u32 i = 0; i < track->Position->GetCount(); ++i) kept.push_back(track->Position->GetData()[i].time);
-        EXPECT_EQ(kept, c.times) << c.name;
-    }
-}
-
-TEST_F(XConvertTest, KeyTimesInTheEnginesTicks)
-{
-    struct Case {
-        const char* ticks;
-        f64 scale;
-    };
-    // Without AnimTicksPerSecond a file runs at 4800 ticks a second.
-    const std::vector<Case> cases = {{"", 1.0}, {"AnimTicksPerSecond { 30; }\n", 160.0},
-        {"AnimTicksPerSecond { 9600; }\n", 0.5}, {"AnimTicksPerSecond { 160.0; }\n", 30.0},
+        {"the same within 0.00003", own, {{0, 0}, {10, 0.00002f}, {20, -0.00002f}, {30, 0.00001f}}, {0, 30}, 30},
+        // The end of a hold stays, or the move would start at its beginning.
+        {"hold, then move", own, {{0, 0}, {10, 0}, {20, 0}, {30, 1}}, {0, 20, 30}, 30},
+        {"move, then hold", own, {{0, 0}, {10, 1}, {20, 1}, {30, 1}}, {0, 10, 30}, 30},
+        {"one key", own, {{5, 3}}, {5}, 5},
+        // Keys out of time order are written in file order; the length is
+        // the last key's time.
+        {"out of order", own, {{10, 0}, {5, 1}, {20, 2}, {15, 3}}, {10, 5, 20, 15}, 15},
+        {"no keys", own, {}, {}, 0},
+        {"no rate: 4800", "", {{0, 0}, {7, 1}, {33, 2}}, {0, 7, 33}, 33},
+        {"9600", "AnimTicksPerSecond { 9600; }\n", {{0, 0}, {7, 1}, {33, 2}}, {0, 3.5f, 16.5f}, 17},
+        {"160.0", "AnimTicksPerSecond { 160.0; }\n", {{0, 0}, {7, 1}, {33, 2}}, {0, 210, 990}, 990},
         // No rate of its own: the counts stay as they are.
-        {"AnimTicksPerSecond { 0; }\n", 1.0}, {"AnimTicksPerSecond { -1.#IND; }\n", 1.0}};
+        {"0", "AnimTicksPerSecond { 0; }\n", {{0, 0}, {7, 1}, {33, 2}}, {0, 7, 33}, 33},
+        {"-1.#IND", "AnimTicksPerSecond { -1.#IND; }\n", {{0, 0}, {7, 1}, {33, 2}}, {0, 7, 33}, 33},
+    };
     for (const Case& c : cases) {
-        const std::string text = PositionTrack(c.ticks, {{0, 0}, {7, 1}, {33, 2}});
-        CqelXModel tree;
-        ASSERT_EQ(converter.ParseMemory(&tree, text.data(), u32(text.size())), 1) << converter.GetErrorText();
-        EXPECT_DOUBLE_EQ(CqelXFileConverter::GetTickScale(tree), c.scale) << c.ticks;
         CMesh mesh;
-        ASSERT_EQ(converter.BuildMesh(tree, &mesh), 1);
-        const CModelBoneAnimation& track = *FirstTrack(mesh);
-        EXPECT_FLOAT_EQ(track.Position->GetData()[1].time, f32(7 * c.scale)) << c.ticks;
-        EXPECT_EQ(mesh.GetAnimation(0)->Length, u32(std::lround(33 * c.scale))) << c.ticks;
+        ASSERT_TRUE(Convert(PositionTrack(c.ticks, c.keys), mesh)) << c.name << ": " << converter.GetErrorText();
+        const CModelBoneAnimation::VectorTrack* keys = FirstTrack(mesh)->Position;
+        std::vector<f32> kept;
+        for (u32 i = 0; keys && i < keys->GetCount(); ++i) kept.push_back(keys->GetData()[i].time);
+        EXPECT_EQ(kept, c.times) << c.name;
+        EXPECT_EQ(mesh.GetAnimation(0)->Length, c.length) << c.name;
     }
 }
 
 TEST_F(XConvertTest, AcceptsWhatOtherExportersWrite)
 {
-    // Keys out of time order are written in file order; the length is the
-    // last key's time.
-    CMesh unsorted;
-    ASSERT_TRUE(Convert(PositionTrack("", {{10, 0}, {5, 1}, {20, 2}, {15, 3}}), unsorted)) << converter.GetErrorText();
-    const CModelBoneAnimation::VectorTrack& keys = *FirstTrack(unsorted)->Position;
-    ASSERT_EQ(keys.GetCount(), 4u);
-    EXPECT_EQ(keys.GetData()[1].time, 5.0f);
-    EXPECT_EQ(keys.GetData()[3].value.x, 3.0f);
-    EXPECT_EQ(unsorted.GetAnimation(0)->Length, 15u);
-
     // Fewer materials announced than given: every material is written, the
     // ranges follow the announced count.
     const std::string material = "Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; }\n";
     CMesh extra;
     ASSERT_TRUE(Convert(Header() + "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
-                                   "MeshMaterialList { 1; 1; 0;; " + material + material + "} }", extra))
-        << converter.GetErrorText();
+                                   "MeshMaterialList { 1; 1; 0;; " + material + material + "} }", extra));
     EXPECT_EQ(extra.GetModelObject(0)->GetMaterialList()->GetCount(), 2u);
     EXPECT_EQ(extra.GetModelObject(0)->GetIndexList()->Ranges.GetCount(), 1u);
 
     // A Windows C library's text for values that are no number reads as the
-    // digits before the point.
+    // digits before the point (-1.#IND: the tick table).
     CMesh special;
-    ASSERT_TRUE(Convert(Header() + "Mesh { 3; 1.#IND;-1.#INF00;0;, 1;1.#QNAN;0;, 0;1;-0.#SNAN;; 1; 3;0,1,2;; }",
+    ASSERT_TRUE(Convert(Header() + "Mesh { 3; -1.#INF00;1.#QNAN;2.#SNAN;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }",
         special)) << converter.GetErrorText();
-    const CModelVertex* v = special.GetModelObject(0)->GetVertexList()->GetData();
-    ExpectVector(v[0].Position, 1, -1, 0, "1.#IND, -1.#INF00");
-    ExpectVector(v[1].Position, 1, 1, 0, "1.#QNAN");
-    ExpectVector(v[2].Position, 0, 1, 0, "-0.#SNAN");
+    ExpectVector(special.GetModelObject(0)->GetVertexList()->GetData()[0].Position, -1, 1, 2, "special");
     // Other words after the point are still refused, with their line.
     CMesh refused;
     EXPECT_FALSE(Convert(Header() + "Mesh {\n3; 1.#NAN;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }", refused));
     EXPECT_STREQ(converter.GetErrorText(), "line 3: Mesh vertex: expected a number, found \"1.#NAN\"");
+
+    // Two normals, three vertices, no normal faces: 0 and 1 in order, 2 its own direction.
+    CMesh normals;
+    ASSERT_TRUE(Convert(Header() + "Mesh { 3; 0;0;0;, 1;0;0;, 0;2;0;; 1; 3;0,1,2;;\n"
+                                   "MeshNormals { 2; 0;0;1;, 0;1;0;; 0;; } }\n", normals)) << converter.GetErrorText();
+    const CModelVertex* v = normals.GetModelObject(0)->GetVertexList()->GetData();
+    for (u32 i = 0; i < 3; ++i) ExpectVector(v[i].Normal, 0, i > 0, i == 0, "normal");
 }
 
 TEST_F(XConvertTest, MatrixKeysBecomeScalingRotationAndPosition)
@@ -388,7 +296,6 @@ TEST_F(XConvertTest, MatrixKeysBecomeScalingRotationAndPosition)
     CMesh mesh;
     ASSERT_TRUE(Convert(text, mesh)) << converter.GetErrorText();
     const CModelBoneAnimation& track = *FirstTrack(mesh);
-    ASSERT_TRUE(track.Scaling && track.Rotation && track.Position);
     ASSERT_EQ(track.Scaling->GetCount(), 2u);
     ExpectVector(track.Scaling->GetData()[0].value, 2, 2, 2, "scaling");
     ExpectVector(track.Position->GetData()[0].value, 1, 2, 3, "position");
@@ -396,37 +303,8 @@ TEST_F(XConvertTest, MatrixKeysBecomeScalingRotationAndPosition)
     // The rotation's matrix is the key's rows without their lengths.
     CMatrix turn;
     track.Rotation->GetData()[0].value.ToMatrix(&turn);
-    const f32 rows[3][3] = {{0, 1, 0}, {-1, 0, 0}, {0, 0, 1}};
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) EXPECT_NEAR(turn.m[r][c], rows[r][c], 1e-6f) << r << "," << c;
-    }
-}
-
-TEST_F(XConvertTest, NormalsByPositionWhenTheNormalFacesDoNotMatch)
-{
-    // Two normals for three vertices and no face list to place them by:
-    // vertices 0 and 1 take them in order, vertex 2 its own direction.
-    const std::string text = Header() + "Mesh { 3; 0;0;0;, 1;0;0;, 0;2;0;; 1; 3;0,1,2;;\n"
-                                        "MeshNormals { 2; 0;0;1;, 0;1;0;; 0;; } }\n";
-    CMesh mesh;
-    ASSERT_TRUE(Convert(text, mesh)) << converter.GetErrorText();
-    const CModelVertex* v = mesh.GetModelObject(0)->GetVertexList()->GetData();
-    ExpectVector(v[0].Normal, 0, 0, 1, "normal 0");
-    ExpectVector(v[1].Normal, 0, 1, 0, "normal 1");
-    ExpectVector(v[2].Normal, 0, 1, 0, "normal 2");
-}
-
-TEST_F(XConvertTest, EmptyTextureNamesMakeNoTexture)
-{
-    const std::string text = Header() + "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
-        "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;;\n"
-        "TextureFilename { \"\"; } TextureFilename { \"a.png\"; } TextureFilename { \"b.png\"; } } } }\n";
-    CMesh mesh;
-    ASSERT_TRUE(Convert(text, mesh)) << converter.GetErrorText();
-    const auto& material = *static_cast<const CModelMaterial*>(mesh.GetModelObject(0)->GetMaterialList()->GetAt(0));
-    ASSERT_EQ(material.GetTextureCount(), 2u);
-    EXPECT_STREQ(material.GetTexture(0)->GetName(), "a.png");
-    EXPECT_STREQ(material.GetTexture(1)->GetName(), "b.png");
+    const f32 rows[9] = {0, 1, 0, -1, 0, 0, 0, 0, 1};
+    for (int i = 0; i < 9; ++i) EXPECT_NEAR(turn.m[i / 3][i % 3], rows[i], 1e-6f) << i;
 }
 
 TEST_F(XConvertTest, WritesTheFileWholeOrLeavesItAlone)
@@ -435,30 +313,17 @@ TEST_F(XConvertTest, WritesTheFileWholeOrLeavesItAlone)
     const std::string x = folder / "in.x", model = folder / "out.mdl";
     ASSERT_TRUE(host::kernel::WriteFileAtomic(x, kHandModel, sizeof kHandModel - 1));
     ASSERT_EQ(converter.Convert(x.c_str(), model.c_str()), 1) << converter.GetErrorText();
-    std::string written, expected;
+    std::string written, after;
     ASSERT_TRUE(host::kernel::ReadWholeFile(model, written));
-    ASSERT_EQ(converter.ConvertMemory(kHandModel, sizeof kHandModel - 1, &expected), 1);
-    EXPECT_EQ(written, expected);
+    EXPECT_EQ(written.rfind("QEL MODEL", 0), 0u);
 
-    struct Case {
-        const char* name;
-        std::string text;
-        const char* message;
-    };
-    const std::vector<Case> cases = {
-        {"no mesh", Header() + "Frame A { }\n", "the file holds no Mesh"},
-        {"damaged", Header() + "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,5;; }", "face 0 uses vertex 5 of 3"},
-        {"binary", "xof 0303bin 0032", "not a text .x file"},
-    };
-    for (const Case& c : cases) {
-        ASSERT_TRUE(host::kernel::WriteFileAtomic(x, c.text.data(), c.text.size()));
-        EXPECT_EQ(converter.Convert(x.c_str(), model.c_str()), 0) << c.name;
-        EXPECT_NE(std::string(converter.GetErrorText()).find(c.message), std::string::npos)
-            << c.name << ": " << converter.GetErrorText();
-        std::string after;
-        ASSERT_TRUE(host::kernel::ReadWholeFile(model, after));
-        EXPECT_EQ(after, written) << c.name;
-    }
+    // Refused: the reason, the old output kept (damaged files: the program's test).
+    const std::string noMesh = Header() + "Frame A { }\n";
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(x, noMesh.data(), noMesh.size()));
+    EXPECT_EQ(converter.Convert(x.c_str(), model.c_str()), 0);
+    EXPECT_STREQ(converter.GetErrorText(), "the file holds no Mesh");
+    ASSERT_TRUE(host::kernel::ReadWholeFile(model, after));
+    EXPECT_EQ(after, written);
     EXPECT_EQ(converter.Convert(x.c_str(), (folder / "missing/out.mdl").c_str()), 0);
     EXPECT_EQ(converter.Convert((folder / "missing.x").c_str(), model.c_str()), 0);
     EXPECT_EQ(std::string(converter.GetErrorText()), "cannot read " + folder / "missing.x");

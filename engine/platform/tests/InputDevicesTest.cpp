@@ -14,11 +14,7 @@ using InputDevices = InputTest;
 
 TEST_F(InputDevices, InitFailuresShowTheirMessageAndFail)
 {
-    const struct {
-        Call call;
-        int device;
-        const char* text;
-    } cases[] = {
+    const struct { Call call; int device; const char* text; } cases[] = {
         {Call::CreateInput, FakeBackend::kAnyDevice, "DirectInput8オブジェクトの生成に失敗しました"},
         {Call::CreateDevice, FakeBackend::kKeyboard, "DirectInput8\nキーボードオブジェクトの生成に失敗しました"},
         {Call::SetDataFormat, FakeBackend::kKeyboard, "DirectInput8\nキーボードのデータ設定に失敗しました"},
@@ -34,9 +30,7 @@ TEST_F(InputDevices, InitFailuresShowTheirMessageAndFail)
         fake.Fail(c.call, c.device);
         EXPECT_EQ(input.Initialize(window), 0u);
         ASSERT_EQ(boxes.Count(), 1u);
-        EXPECT_EQ(boxes.Last().text, c.text);
-        EXPECT_EQ(boxes.Last().caption, "Error");
-        EXPECT_EQ(boxes.Last().type, host::kernel::kMbOk);
+        EXPECT_EQ(boxes.Last().text + "|" + boxes.Last().caption, c.text + std::string("|Error"));
     }
     // A failed enumeration and a missing window fail without a box.
     fake.ClearFailures();
@@ -111,18 +105,7 @@ TEST_F(InputDevices, ControllersKeepTheStateOfTheFrameBefore)
     EXPECT_EQ(input.GetPreviousJoystickState(0)->buttons[3], 1u);
     EXPECT_EQ(x(input.GetJoystickState(0)), 200);
     EXPECT_EQ(x(input.GetPreviousJoystickState(1)), -50);   // each slot its own
-    // A failed read leaves the last good state in both.
-    fake.Fail(Call::GetState, first, host::input::Result::InputLost, 1);
-    frame(300, true);
-    EXPECT_EQ(x(input.GetPreviousJoystickState(0)), 200);
-    EXPECT_EQ(x(input.GetJoystickState(0)), 200);
-    frame(400, true);
-    EXPECT_EQ(x(input.GetPreviousJoystickState(0)), 200);
-    EXPECT_EQ(x(input.GetJoystickState(0)), 400);
     EXPECT_EQ(input.GetPreviousJoystickState(2), nullptr);
-    EXPECT_EQ(input.GetPreviousJoystickState(kMaxJoysticks), nullptr);
-    input.Release();
-    EXPECT_EQ(input.GetPreviousJoystickState(0), nullptr);
     // Set up again, nothing of the old states remains before the first read.
     Start();
     EXPECT_EQ(x(input.GetJoystickState(0)) * 10000 + x(input.GetPreviousJoystickState(0)), 0);
@@ -160,17 +143,15 @@ TEST_F(InputDevices, ControllerPovAndAxesAtTheirLimits)
     }
     fake.SetPov(stick, 0, host::input::kPovCentred);
 
-    // Pushed past 500 either way; nearer the centre than 100, zeroed.
+    // Pushed past 500 either way; nearer the centre than 100, zeroed. Every
+    // limit on X; on the others a push each way and the dead zone.
     const struct { Axis axis; i32 value; V on; i32 adjusted; } axes[] = {
         {Axis::X, -501, {kPadLsLeft}, -501}, {Axis::X, -500, {}, -500}, {Axis::X, 500, {}, 500},
         {Axis::X, 501, {kPadLsRight}, 501}, {Axis::X, -100, {}, -100}, {Axis::X, -99, {}, 0},
         {Axis::X, 99, {}, 0}, {Axis::X, 100, {}, 100},
-        {Axis::Y, -501, {kPadLsUp}, -501}, {Axis::Y, -500, {}, -500}, {Axis::Y, 501, {kPadLsDown}, 501},
-        {Axis::Y, -99, {}, 0}, {Axis::Y, 100, {}, 100},
-        {Axis::Rz, -501, {kPadRsUp}, -501}, {Axis::Rz, 500, {}, 500}, {Axis::Rz, 501, {kPadRsDown}, 501},
-        {Axis::Rz, 99, {}, 0}, {Axis::Rz, -100, {}, -100},
-        {Axis::Z, -501, {kPadRsLeft}, -501}, {Axis::Z, -500, {}, -500}, {Axis::Z, 501, {kPadRsRight}, 501},
-        {Axis::Z, -99, {}, 0}, {Axis::Z, 100, {}, 100}};
+        {Axis::Y, -501, {kPadLsUp}, -501}, {Axis::Y, 501, {kPadLsDown}, 501}, {Axis::Y, -99, {}, 0},
+        {Axis::Rz, -501, {kPadRsUp}, -501}, {Axis::Rz, 501, {kPadRsDown}, 501}, {Axis::Rz, 99, {}, 0},
+        {Axis::Z, -501, {kPadRsLeft}, -501}, {Axis::Z, 501, {kPadRsRight}, 501}, {Axis::Z, -99, {}, 0}};
     for (const auto& a : axes) {
         SCOPED_TRACE(testing::Message() << int(a.axis) << " at " << a.value);
         fake.SetAxis(stick, a.axis, a.value);
@@ -181,8 +162,8 @@ TEST_F(InputDevices, ControllerPovAndAxesAtTheirLimits)
     EXPECT_EQ(input.GetJoystickState(0)->x, 0);   // the stored state is kept as read
 }
 
-// The right stick on Rx/Ry reads as Z/Rz; then swap, then the inversions.
-TEST_F(InputDevices, ControllerRightStickSourceAndOptions)
+// The right stick on Rx/Ry reads as Z/Rz.
+TEST_F(InputDevices, ControllerRightStickSourceAndOptionsOnACopy)
 {
     const int stick = fake.PlugJoystick();
     Start();
@@ -196,23 +177,14 @@ TEST_F(InputDevices, ControllerRightStickSourceAndOptions)
     EXPECT_EQ(ReadController(), (V{kPadRsDown, kPadRsLeft}));
     EXPECT_EQ(std::make_pair(adjusted.z, adjusted.rz), std::make_pair(-800, 600));
 
+    // The options work on a copy: a second slot on the same controller, or
+    // frames whose reads fail, do not apply them again. Their order is
+    // shown through the input manager.
     fake.SetAxis(stick, Axis::Rx, 0);
     fake.SetAxis(stick, Axis::Ry, 0);
-    fake.SetAxis(stick, Axis::Z, 800);    // horizontal
-    fake.SetAxis(stick, Axis::Rz, -600);  // vertical
-    const struct { u32 swap, invertV, invertH; i32 z, rz; V on; } options[] = {
-        {0, 0, 0, 800, -600, {kPadRsUp, kPadRsRight}},   {1, 0, 0, -600, 800, {kPadRsDown, kPadRsLeft}},
-        {0, 1, 0, 800, 600, {kPadRsDown, kPadRsRight}},  {0, 0, 1, -800, -600, {kPadRsUp, kPadRsLeft}},
-        {1, 1, 0, -600, -800, {kPadRsUp, kPadRsLeft}},   {1, 0, 1, 600, 800, {kPadRsDown, kPadRsRight}},
-        {1, 1, 1, 600, -800, {kPadRsUp, kPadRsRight}},
-    };
-    for (const auto& o : options) {
-        SCOPED_TRACE(testing::Message() << o.swap << o.invertV << o.invertH);
-        EXPECT_EQ(ReadController(o.swap, o.invertV, o.invertH), o.on);
-        EXPECT_EQ(std::make_pair(adjusted.z, adjusted.rz), std::make_pair(o.z, o.rz));
-    }
-    // They work on a copy: a second slot on the same controller, or frames
-    // whose reads fail, do not apply them again.
+    fake.SetAxis(stick, Axis::Z, 800);
+    fake.SetAxis(stick, Axis::Rz, -600);
+    EXPECT_EQ(ReadController(0, 1, 0), (V{kPadRsDown, kPadRsRight}));
     fake.Fail(Call::GetState, stick);
     EXPECT_EQ(ReadController(0, 1, 0), (V{kPadRsDown, kPadRsRight}));
     EXPECT_EQ(ReadController(0, 1, 0), (V{kPadRsDown, kPadRsRight}));
@@ -256,23 +228,20 @@ TEST_F(XInputPadTest, ButtonsAndTriggersEachReachTheirOwnPadInput)
         s.rightTrigger = u8(right);
         EXPECT_EQ(Read(s), on) << left << " " << right;
     }
-    EXPECT_EQ(pad.GetUserIndex(), 2u);
 }
 
 // Thumb Y grows upward on both sticks; pushed from 16383 either way, zeroed
-// nearer the centre than 6001.
+// nearer the centre than 6001: every limit on one axis, on the others a push
+// each way and the dead zone.
 TEST_F(XInputPadTest, ThumbsAtTheirLimitsOnEachAxisAndSide)
 {
     const struct { int axis; i16 value; V on; i16 stored; } cases[] = {
         {0, 16383, {kPadLsRight}, 16383}, {0, 16382, {}, 16382}, {0, -16383, {kPadLsLeft}, -16383},
         {0, -16382, {}, -16382}, {0, 6001, {}, 6001}, {0, 6000, {}, 0}, {0, -6001, {}, -6001}, {0, -6000, {}, 0},
-        {1, 16383, {kPadLsUp}, 16383}, {1, 16382, {}, 16382}, {1, -16383, {kPadLsDown}, -16383},
-        {1, -16382, {}, -16382}, {1, 6001, {}, 6001}, {1, -6000, {}, 0},
-        {2, 16383, {kPadRsRight}, 16383}, {2, 16382, {}, 16382}, {2, -16383, {kPadRsLeft}, -16383},
-        {2, -16382, {}, -16382}, {2, -6001, {}, -6001}, {2, 6000, {}, 0},
-        {3, 16383, {kPadRsUp}, 16383}, {3, 16382, {}, 16382}, {3, -16383, {kPadRsDown}, -16383},
-        {3, -16382, {}, -16382}, {3, 6001, {}, 6001}, {3, -6000, {}, 0}, {3, -32768, {kPadRsDown}, -32768},
-    };
+        {1, 16383, {kPadLsUp}, 16383}, {1, -16383, {kPadLsDown}, -16383}, {1, -6000, {}, 0},
+        {2, 16383, {kPadRsRight}, 16383}, {2, -16383, {kPadRsLeft}, -16383}, {2, 6000, {}, 0},
+        {3, 16383, {kPadRsUp}, 16383}, {3, -16383, {kPadRsDown}, -16383}, {3, -6000, {}, 0},
+        {3, -32768, {kPadRsDown}, -32768}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "axis " << c.axis << " at " << c.value);
         i16 thumbs[4] = {};
@@ -284,22 +253,10 @@ TEST_F(XInputPadTest, ThumbsAtTheirLimitsOnEachAxisAndSide)
     }
 }
 
-// Swap first, then each inversion; full scale down inverts to full scale up.
-TEST_F(XInputPadTest, RightThumbOptionsInEveryCombination)
+// Full scale down inverts to full scale up; the options come before the
+// dead zone. Their order is shown through the input manager.
+TEST_F(XInputPadTest, RightThumbOptionsAtTheirLimits)
 {
-    const struct { u32 swap, invertV, invertH; i16 rx, ry; V on; } cases[] = {
-        {0, 0, 0, 20000, -30000, {kPadRsDown, kPadRsRight}}, {1, 0, 0, -30000, 20000, {kPadRsUp, kPadRsLeft}},
-        {0, 1, 0, 20000, 30000, {kPadRsUp, kPadRsRight}},    {0, 0, 1, -20000, -30000, {kPadRsDown, kPadRsLeft}},
-        {1, 1, 0, -30000, -20000, {kPadRsDown, kPadRsLeft}}, {1, 0, 1, 30000, 20000, {kPadRsUp, kPadRsRight}},
-        {1, 1, 1, 30000, -20000, {kPadRsDown, kPadRsRight}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.swap << c.invertV << c.invertH);
-        EXPECT_EQ(Read(Pad(0, 7000, -8000, 20000, -30000), c.swap, c.invertV, c.invertH), c.on);
-        const host::input::PadState& s = pad.GetState();
-        EXPECT_EQ(std::make_pair(s.thumbRX, s.thumbRY), std::make_pair(c.rx, c.ry));
-        EXPECT_EQ(std::make_pair(s.thumbLX, s.thumbLY), std::make_pair(i16(7000), i16(-8000)));   // untouched
-    }
     EXPECT_EQ(Read(Pad(0, 0, 0, -32768, -32768), 0, 1, 1), (V{kPadRsUp, kPadRsRight}));
     EXPECT_EQ(std::make_pair(pad.GetState().thumbRX, pad.GetState().thumbRY), std::make_pair(i16(32767), i16(32767)));
     // Options and dead zone in that order: swapped in, a small value is zeroed.

@@ -36,11 +36,7 @@ TEST_F(InputManager, ButtonFlagsAndTimesFollowTheFrames)
 {
     Start();
     // {triggered, held, released, hold time, free time} of code 22 (Z).
-    const struct {
-        bool down;
-        u32 ms;
-        std::array<u32, 5> flags;
-    } frames[] = {
+    const struct { bool down; u32 ms; std::array<u32, 5> flags; } frames[] = {
         {false, 16, {0, 0, 0, 0, 16}}, {true, 16, {1, 1, 0, 0, 0}},  {true, 17, {0, 1, 0, 17, 0}},
         {true, 15, {0, 1, 0, 32, 0}},  {false, 16, {0, 0, 1, 0, 0}}, {false, 16, {0, 0, 0, 0, 16}},
         {true, 16, {1, 1, 0, 0, 0}},   {false, 16, {0, 0, 1, 0, 0}},   // one frame down
@@ -69,7 +65,6 @@ TEST_F(InputManager, KeysOverrideControllerSticksAndControllerButtonsAdd)
     EXPECT_EQ(Slot(0).stick1Y, -1.0f);   // W is tested first
     EXPECT_EQ(Slot(0).stick1X, -1.0f);
     EXPECT_EQ(Slot(0).raw[15], 1u);      // LS_RIGHT still adds as a button
-    EXPECT_FLOAT_EQ(Slot(0).stick1Angle, 315.0f);
     fake.SetKey(key::A, false);
     fake.SetButton(stick, 0, true);
     Frame();
@@ -159,21 +154,14 @@ TEST_F(InputManager, SticksTakeEachAxisWithItsSignFromEitherController)
     Frame();
     EXPECT_EQ(sticks(0), (std::array<i32, 4>{48, 24, -36, -73}));   // pad 0
     EXPECT_EQ(sticks(1), (std::array<i32, 4>{12, -34, 56, -78}));   // pad 1 absent: controller 1
-    // The stick options reach the sticks too.
+    // The stick options reach the sticks, swapped first and then inverted.
     Slot(0).stickOptions[kStickSwapRight] = 1;
-    Slot(1).stickOptions[kStickInvertRightVertical] = 1;
+    Slot(0).stickOptions[kStickInvertRightVertical] = 1;
+    Slot(1).stickOptions[kStickSwapRight] = 1;
     Slot(1).stickOptions[kStickInvertRightHorizontal] = 1;
     Frame();
-    EXPECT_EQ(sticks(0), (std::array<i32, 4>{48, 24, 73, 36}));
-    EXPECT_EQ(sticks(1), (std::array<i32, 4>{12, -34, -56, 78}));
-    // Dead zones too.
-    fake.SetPad(0, Pad(0, 6000, -6000, 6001, 0));
-    fake.SetAxis(second, Axis::X, -99);
-    fake.SetAxis(second, Axis::Y, 100);
-    Slot(0).stickOptions[kStickSwapRight] = 0;
-    Frame();
-    EXPECT_EQ(sticks(0), (std::array<i32, 4>{0, 0, 18, 0}));
-    EXPECT_EQ(sticks(1)[0] * 1000 + sticks(1)[1], 10);
+    EXPECT_EQ(sticks(0), (std::array<i32, 4>{48, 24, 73, -36}));
+    EXPECT_EQ(sticks(1), (std::array<i32, 4>{12, -34, 78, 56}));
 }
 
 TEST_F(InputManager, XInputPadsGoToTheTakingSlotsAndVibrate)
@@ -219,12 +207,10 @@ TEST_F(InputManager, AnyButtonSkipsDirectionsOnly)
         fake.SetKey(k, true);
     Frame();
     EXPECT_EQ(IsAnyButtonTriggered(&Slot(0)) + IsNoButtonHeld(&Slot(0)), 0u);
-    // The codes beside the skipped ranges (7, 16, 21) count.
+    // The codes beside the skipped ranges (7, 16, 21) and the wheel count.
     const std::function<void(bool)> presses[] = {
         [&](bool down) { fake.SetMouseButton(7, down); },  [&](bool down) { fake.SetKey(key::T, down); },
-        [&](bool down) { fake.SetKey(key::LeftControl, down); }, [&](bool down) { fake.SetKey(key::Return, down); },
-        [&](bool down) { fake.SetKey(key::F1, down); },    [&](bool down) { fake.SetKey(key::Digit0, down); },
-        [&](bool down) { if (down) fake.TurnWheel(-1); }};
+        [&](bool down) { fake.SetKey(key::LeftControl, down); }, [&](bool down) { if (down) fake.TurnWheel(-1); }};
     for (const auto& press : presses) {
         fake.ReleaseKeys();
         Frame();

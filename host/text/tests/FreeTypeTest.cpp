@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -49,16 +50,9 @@ Glyph Render(Font& font, uint32_t code) {
 
 TEST(FreeTypeFonts, WindowsFaceNamesResolveToTheInstalledIpaFonts) {
     UseRealGlyphs();
-    struct Case {
-        const char* face;
-        uint8_t pitch;
-        const char* file;
-    } cases[] = {
+    struct Case { const char* face; uint8_t pitch; const char* file; } cases[] = {
         {"ＭＳ　ゴシック", kFixedPitch | kFfModern, kIpaGothic},
-        {"MS Gothic", 0, kIpaGothic},
         {"ＭＳ Ｐゴシック", 0, kIpaPGothic},
-        {"MS UI Gothic", 0, kIpaPGothic},
-        {"", kFixedPitch, kIpaGothic},
         {"IPAPGothic", kFixedPitch, kIpaPGothic},   // an installed family by its own name
     };
     for (const Case& c : cases) {
@@ -82,10 +76,8 @@ TEST(FreeTypeFonts, WindowsFaceNamesResolveToTheInstalledIpaFonts) {
 }
 
 TEST(FreeTypeFonts, MetricsOfThePinnedFontAtTheSizesInUse) {
-    struct Case {
-        int32_t height, weight;
-        TextMetrics expected;   // height, ascent, descent, internal, external, average, widest
-    } cases[] = {
+    // Height, ascent, descent, internal, external, average, widest.
+    struct Case { int32_t height, weight; TextMetrics expected; } cases[] = {
         {32, kFwNormal, {32, 26, 6, 2, 0, 15, 30}},
         {-30, kFwNormal, {32, 26, 6, 2, 0, 15, 30}},   // the em asked for directly
         {32, kFwHeavy, {32, 26, 6, 2, 0, 16, 31}},     // emboldened: one pixel wider
@@ -112,19 +104,12 @@ TEST(FreeTypeFonts, MetricsOfThePinnedFontAtTheSizesInUse) {
 }
 
 TEST(FreeTypeGlyphs, KnownGlyphsHaveStableMetrics) {
-    struct Case {
-        uint32_t code;
-        int32_t weight;
-        uint32_t boxX, boxY;
-        int32_t originX, originY, advance;
-    } cases[] = {
+    struct Case { uint32_t code; int32_t weight; uint32_t boxX, boxY; int32_t originX, originY, advance; } cases[] = {
         {0x88EA, kFwNormal, 26, 2, 2, 13, 30},    // 一
         {0x8CFB, kFwNormal, 22, 21, 4, 21, 30},   // 口
         {0x82A0, kFwNormal, 24, 25, 3, 24, 30},   // あ
         {0x41, kFwNormal, 15, 21, 0, 23, 15},     // A
         {0x67, kFwNormal, 12, 19, 1, 16, 15},     // g reaches below the baseline
-        {0x88EA, kFwHeavy, 27, 2, 2, 13, 31},
-        {0x8CFB, kFwHeavy, 23, 21, 4, 21, 31},
     };
     for (const Case& c : cases) {
         auto font = PinnedFont(32, c.weight);
@@ -143,33 +128,26 @@ TEST(FreeTypeGlyphs, KnownGlyphsHaveStableMetrics) {
 struct Canvas {
     int32_t width, height;
     std::vector<uint8_t> levels;
-    std::vector<bool> boxed;   // inside some glyph's black box
     uint8_t at(int32_t x, int32_t y) const { return levels[y * width + x]; }
 };
 
 Canvas Draw(Font& font, const std::vector<uint32_t>& codes) {
-    Canvas canvas{0, font.Metrics().height, {}, {}};
+    Canvas canvas{0, font.Metrics().height, {}};
     std::vector<Glyph> glyphs;
     for (uint32_t code : codes) {
         glyphs.push_back(Render(font, code));
         canvas.width += glyphs.back().metrics.cellIncX;
     }
     canvas.levels.assign(canvas.width * canvas.height, 0);
-    canvas.boxed.assign(canvas.width * canvas.height, false);
     int32_t pen = 0;
     for (const Glyph& g : glyphs) {
         for (uint32_t r = 0; r < g.metrics.blackBoxY; ++r) {
-            for (uint32_t c = 0; c < g.stride(); ++c) {
+            for (uint32_t c = 0; c < g.metrics.blackBoxX; ++c) {
                 int32_t x = pen + g.metrics.originX + static_cast<int32_t>(c);
                 int32_t y = font.Metrics().ascent - g.metrics.originY + static_cast<int32_t>(r);
-                if (c >= g.metrics.blackBoxX) {
-                    EXPECT_EQ(g.at(r, c), 0) << "padding";
-                    continue;
-                }
                 EXPECT_TRUE(x >= 0 && x < canvas.width && y >= 0 && y < canvas.height) << x << "," << y;
                 if (x < 0 || x >= canvas.width || y < 0 || y >= canvas.height) continue;
                 canvas.levels[y * canvas.width + x] = g.at(r, c);
-                canvas.boxed[y * canvas.width + x] = g.at(r, c) != 0 || canvas.boxed[y * canvas.width + x];
             }
         }
         pen += g.metrics.cellIncX;
@@ -210,58 +188,31 @@ TEST(FreeTypeGlyphs, AJapaneseStringHasInkWhereItsGlyphsAreAndNowhereElse) {
     EXPECT_GE(count(62 + 22, 62 + 27, 7, 22, solid), 2 * 15);  // the right stroke
 }
 
-TEST(FreeTypeGlyphs, GreyLevelsRunFromZeroTo64WithEdgesBetween) {
+// Levels run from 0 to 64 with edges between; the box is tight: ink reaches
+// each of its edges.
+TEST(FreeTypeGlyphs, GreyLevelsRunFromZeroTo64InATightBox) {
     auto font = PinnedFont(24, kFwHeavy);
     ASSERT_NE(font, nullptr);
-    bool solid = false, between = false;
+    std::vector<int> seen(256, 0);
     for (uint32_t code : {0x82A0u, 0x82E9u, 0x8E9Au, 0x8ABFu, 0x41u, 0x67u, 0xB1u}) {   // あ る 字 漢 A g ｱ
         Glyph g = Render(*font, code);
         ASSERT_FALSE(g.bytes.empty());
-        for (uint32_t r = 0; r < g.metrics.blackBoxY; ++r) {
-            for (uint32_t c = 0; c < g.stride(); ++c) {
-                uint8_t v = g.at(r, c);
-                EXPECT_LE(v, 64);
-                if (c >= g.metrics.blackBoxX) {
-                    EXPECT_EQ(v, 0);
-                }
-                solid = solid || v == 64;
-                between = between || (v > 0 && v < 64);
-            }
-        }
-        // The box is tight: ink reaches each of its edges.
-        auto ink = [&](uint32_t r0, uint32_t r1, uint32_t c0, uint32_t c1) {
-            int n = 0;
-            for (uint32_t r = r0; r < r1; ++r)
-                for (uint32_t c = c0; c < c1; ++c) n += g.at(r, c) > 0;
-            return n;
-        };
         const uint32_t w = g.metrics.blackBoxX, h = g.metrics.blackBoxY;
-        EXPECT_GT(ink(0, 1, 0, w), 0) << std::hex << code;
-        EXPECT_GT(ink(h - 1, h, 0, w), 0) << std::hex << code;
-        EXPECT_GT(ink(0, h, 0, 1), 0) << std::hex << code;
-        EXPECT_GT(ink(0, h, w - 1, w), 0) << std::hex << code;
+        int top = 0, bottom = 0, left = 0, right = 0;
+        for (uint32_t r = 0; r < h; ++r)
+            for (uint32_t c = 0; c < w; ++c) {
+                const bool ink = g.at(r, c) > 0;
+                ++seen[g.at(r, c)];
+                top += ink && r == 0, bottom += ink && r == h - 1, left += ink && c == 0, right += ink && c == w - 1;
+            }
+        EXPECT_TRUE(top && bottom && left && right) << std::hex << code;
     }
-    EXPECT_TRUE(solid);
-    EXPECT_TRUE(between);
+    EXPECT_EQ(std::count(seen.begin() + 65, seen.end(), 0), 256 - 65);
+    EXPECT_GT(seen[64], 0);
+    EXPECT_GT(std::accumulate(seen.begin() + 1, seen.begin() + 64, 0), 0);
 }
 
-TEST(FreeTypeGlyphs, SizeQueryMatchesTheBitmapAndShortBuffersAreRefused) {
-    auto font = PinnedFont(32);
-    ASSERT_NE(font, nullptr);
-    for (uint32_t code : {0x41u, 0x82A0u, 0x88EAu, 0x8145u, 0x20u}) {
-        GlyphMetrics gm;
-        uint32_t size = font->GetGlyphOutline(code, gm, nullptr, 0);
-        ASSERT_NE(size, kGdiError);
-        EXPECT_EQ(size, ((gm.blackBoxX + 3) & ~3u) * gm.blackBoxY) << std::hex << code;
-        std::vector<uint8_t> buffer(size + 8, 0xEE);
-        EXPECT_EQ(font->GetGlyphOutline(code, gm, buffer.data(), size - 1), kGdiError);
-        EXPECT_EQ(buffer[0], 0xEE);
-        EXPECT_EQ(font->GetGlyphOutline(code, gm, buffer.data(), size + 8), size);
-        EXPECT_EQ(buffer[size], 0xEE);
-    }
-}
-
-TEST(FreeTypeGlyphs, MissingCharactersAndInvalidCodesRenderWithoutFailing) {
+TEST(FreeTypeGlyphs, MissingCharactersDrawTheMissingGlyphBox) {
     auto font = PinnedFont(32);
     ASSERT_NE(font, nullptr);
     // A user-defined character and ∑ are not in the font: its missing-glyph box.
@@ -269,20 +220,8 @@ TEST(FreeTypeGlyphs, MissingCharactersAndInvalidCodesRenderWithoutFailing) {
     EXPECT_EQ(missing.metrics.blackBoxX, 24u);
     EXPECT_EQ(missing.metrics.blackBoxY, 29u);
     EXPECT_EQ(Render(*font, 0x8794).bytes, missing.bytes);
-    // Codes that are no characters draw code page 932's default, "・" (0x8145).
-    Glyph dot = Render(*font, 0x8145);
-    EXPECT_EQ(dot.metrics.blackBoxX, 4u);
-    for (uint32_t code : {0x8120u, 0x81u, 0x817Fu, 0xFFFFu, 0x12345u}) {
-        Glyph g = Render(*font, code);
-        EXPECT_EQ(g.bytes, dot.bytes) << std::hex << code;
-        EXPECT_EQ(g.metrics.originX, dot.metrics.originX);
-    }
-    // Spaces have no ink.
-    for (uint32_t code : {0x20u, 0x8140u}) {
-        Glyph g = Render(*font, code);
-        EXPECT_EQ(g.bytes, std::vector<uint8_t>(4, 0));
-        EXPECT_EQ(g.metrics.cellIncX, code == 0x20 ? 15 : 30);
-    }
+    // Which codes draw code page 932's default, and the size and padding
+    // of the bitmaps, are the font layer's (FontTest).
 }
 
 }  // namespace

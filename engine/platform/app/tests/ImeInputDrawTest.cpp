@@ -142,8 +142,7 @@ TEST_F(ImeDraw, TheCandidatePanelOpensBelowTheClauseOnceSwitchedOn)
     EXPECT_EQ(Glyphs(), "|1候補92かんじ3候補11かんじ");
     EXPECT_EQ(kinds.substr(0, 3), "sbb");
     EXPECT_EQ(kinds.substr(kinds.size() - 8), "oobsbsbs");
-    EXPECT_EQ(d[1].s.colour, 0xFFC0C0C0u);
-    EXPECT_EQ(d[2].s.colour, 0xFFFFFFFFu);
+    EXPECT_EQ(std::make_pair(d[1].s.colour, d[2].s.colour), std::make_pair(0xFFC0C0C0u, 0xFFFFFFFFu));
     EXPECT_EQ(d[1].s.x + d[1].s.w, d[2].s.x);   // side by side
     EXPECT_GE(d[1].s.y, 50.0f + 17.0f);         // below the line
     size_t highlights = 0;
@@ -207,11 +206,9 @@ TEST_F(ImeDraw, TheCursorBlinksOncePerDrawnFrame)
         field_.Draw(0, 0, 16, 1.0f, kColour);
         colours.push_back(Sprites().back().colour);
     }
-    EXPECT_EQ(colours[0], kColour);
-    EXPECT_EQ(colours[28], kColour);
-    EXPECT_EQ(colours[29], 0u);
-    EXPECT_EQ(colours[58], 0u);
-    EXPECT_EQ(colours[59], kColour);
+    // Shown for frames 0..28, hidden for 29..58, shown again from 59.
+    EXPECT_EQ((std::vector<u32>{colours[0], colours[28], colours[29], colours[58], colours[59]}),
+              (std::vector<u32>{kColour, kColour, 0, 0, kColour}));
 }
 
 }  // namespace

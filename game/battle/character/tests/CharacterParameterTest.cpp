@@ -26,8 +26,6 @@ std::map<std::string, std::string> Formatted(CCharacterParameter& p)
     return out;
 }
 
-std::vector<f32> Xyz(const CVector3& v) { return {v.x, v.y, v.z}; }
-
 bool IsGuardCentre(const std::string& key) { return key.rfind("GUARDCENTERPOS", 0) == 0; }
 
 void WriteFace(const char* path) { WriteBytes(path, face_test::FaceFileBytes({{"def", {}}}, {})); }

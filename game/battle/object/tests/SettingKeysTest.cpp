@@ -4,8 +4,8 @@
 #include "game/battle/object/CameraParameter.h"
 #include "game/battle/object/StageSetting.h"
 #include "game/battle/object/WeaponSetting.h"
-#include "game/battle/object/tests/KeyTextWriter.h"
 #include "game/data/tests/SettingTestSupport.h"
+#include "game/data/tests/SettingWriter.h"
 
 #include <algorithm>
 #include <functional>
@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-using battle_test::WriteSettingText;
 using namespace setting_test;
 
 namespace {
@@ -83,22 +82,13 @@ const Kind kKinds[] = {
         [](CSettingFile& r) { return BytesOf(r, &CWeaponSetting::values); }},
 };
 
-// A reader whose every key holds a value of its own: entry i takes i + 0.5
-// (strings, numbers) or three such numbers (vectors).
+// A reader whose every key holds a value of its own.
 std::string WrittenText(const Kind& kind)
 {
     auto reader = kind.make();
     EXPECT_EQ(reader->RegisterKeys(), 1);
-    reader->ApplyDefaults();
-    const CStatusKeyMap* keys = reader->GetKeyMap();
-    for (u32 i = 0; i < keys->GetCount(); ++i) {
-        CStatusBase* parameter = keys->GetAt(i)->parameter;
-        const std::string n = std::to_string(i);
-        if (!parameter->SetValue(reader->GetOwner(), (n + ".5").c_str())) {
-            EXPECT_EQ(parameter->SetValue(reader->GetOwner(), (":" + n + ".25:-" + n + ":" + n + ".75").c_str()), 1);
-        }
-    }
-    keys->FindByName("NAME")->parameter->SetValue(reader->GetOwner(), "\x83\x65\x83\x58\x83\x67");
+    EXPECT_TRUE(SetEveryKeyApart(*reader));
+    reader->GetKeyMap()->FindByName("NAME")->parameter->SetValue(reader->GetOwner(), "\x83\x65\x83\x58\x83\x67");
     return WriteSettingText(*reader);
 }
 

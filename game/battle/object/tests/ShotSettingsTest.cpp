@@ -11,10 +11,8 @@
 #include <string>
 #include <vector>
 
+using namespace setting_test;
 using namespace shot_test;
-using setting_test::CacheBytes;
-using setting_test::WorkFolder;
-using setting_test::WriteBytes;
 
 namespace {
 
@@ -41,13 +39,13 @@ struct Tree {
 std::vector<Tree> NestedFiles()
 {
     return {
-        {"Barrage.txt", SettingWriter().Set("NAME", "outer").Set("PATTERN", "One.txt").Set("PATTERN", "Two.txt").Str()},
-        {"One.txt", SettingWriter().Set("NAME", "one").Set("BULLET", "Carrier.txt").Str()},
-        {"Two.txt", SettingWriter().Set("NAME", "two").Set("SHOOTCOUNT", "5").Str()},
-        {"Carrier.txt", SettingWriter().Set("NAME", "carrier").Set("BARRAGE", "Inner.txt").Str()},
-        {"Inner.txt", SettingWriter().Set("NAME", "inner").Set("PATTERN", "Three.txt").Str()},
-        {"Three.txt", SettingWriter().Set("NAME", "three").Set("BULLET", "Bullet.txt").Str()},
-        {"Bullet.txt", SettingWriter().Set("NAME", "plain").Set("VELOCITY", "FAST").Str()},
+        {"Barrage.txt", SettingWriter().Set("NAME", "outer").Set("PATTERN", "One.txt").Set("PATTERN", "Two.txt").Text()},
+        {"One.txt", SettingWriter().Set("NAME", "one").Set("BULLET", "Carrier.txt").Text()},
+        {"Two.txt", SettingWriter().Set("NAME", "two").Set("SHOOTCOUNT", "5").Text()},
+        {"Carrier.txt", SettingWriter().Set("NAME", "carrier").Set("BARRAGE", "Inner.txt").Text()},
+        {"Inner.txt", SettingWriter().Set("NAME", "inner").Set("PATTERN", "Three.txt").Text()},
+        {"Three.txt", SettingWriter().Set("NAME", "three").Set("BULLET", "Bullet.txt").Text()},
+        {"Bullet.txt", SettingWriter().Set("NAME", "plain").Set("VELOCITY", "FAST").Text()},
     };
 }
 
@@ -206,14 +204,14 @@ TEST(ShotSettingCache, CacheLoadsTheSameAsItsText)
 
     CBulletParameter bullet;
     bullet.RegisterKeys();
-    WriteBytes("EveryBullet.txt", SettingWriter().EveryKey(bullet, {{"BARRAGE", "Barrage.txt"}}).Str());
+    WriteBytes("EveryBullet.txt", SettingWriter().EveryKey(bullet, {{"BARRAGE", "Barrage.txt"}}).Text());
     CShotPatternParameter pattern;
     pattern.RegisterKeys();
-    WriteBytes("EveryShot.txt", SettingWriter().EveryKey(pattern, {{"BULLET", "EveryBullet.txt"}}).Str());
+    WriteBytes("EveryShot.txt", SettingWriter().EveryKey(pattern, {{"BULLET", "EveryBullet.txt"}}).Text());
     CPatternListParameter list;
     list.RegisterKeys();
     WriteBytes("EveryList.txt",
-               SettingWriter().EveryKey(list, {{"PATTERN", "EveryShot.txt|Fan.txt|EveryShot.txt"}}).Str());
+               SettingWriter().EveryKey(list, {{"PATTERN", "EveryShot.txt|Fan.txt|EveryShot.txt"}}).Text());
 
     ExpectCacheMatchesText<CBulletParameter>("Round.txt");
     ExpectCacheMatchesText<CShotPatternParameter>("Fan.txt");
@@ -356,7 +354,7 @@ TEST(ShotSettingCache, DamagedCachesAreRefused)
     WriteTree(NestedFiles());
     CPatternListParameter outer;
     ASSERT_EQ(outer.LoadFile("Barrage.txt", &Aliases()), 1);
-    const std::string good = setting_test::ReadBytes("Setting/Inner.dat");
+    const std::string good = ReadBytes("Setting/Inner.dat");
     struct Case {
         const char* what;
         std::string bytes;

@@ -8,10 +8,8 @@
 #include <string>
 #include <vector>
 
+using namespace setting_test;
 using namespace shot_test;
-using setting_test::CacheBytes;
-using setting_test::WorkFolder;
-using setting_test::WriteBytes;
 
 namespace {
 
@@ -86,7 +84,7 @@ TEST(SpellCardSetting, NumbersOutsideTheCardsTablesAreRefused)
     WorkFolder folder;
     for (const Row& row : rows) {
         for (i32 value : {row.last, row.last + 1, -1}) {
-            const std::string text = SettingWriter().Set(row.key, std::to_string(value)).Str();
+            const std::string text = SettingWriter().Set(row.key, value).Text();
             WriteBytes("Spell.txt", text);
             CSpellCardSetting card;
             const i32 expected = value == row.last ? 1 : 0;
@@ -110,7 +108,7 @@ TEST(SpellCardSetting, BarragesLoadInOrderUntilTheFirstFailure)
     WriteBytes("Every.txt",
                SettingWriter()
                    .EveryKey(card, {{"BARRAGE", "Second.txt|First.txt"}, {"EFCSPELLFIRE", "Efc_x|Efc_y"}})
-                   .Str());
+                   .Text());
     ASSERT_EQ(card.LoadFile("Every.txt"), 1);
     EXPECT_EQ(Text(card.GetBarrages().GetAt(0)->GetName()), "second");
     EXPECT_EQ(Text(*card.GetEventCamera(1)), "N_RIGHTEVENTCAMERA");

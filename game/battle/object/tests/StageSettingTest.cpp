@@ -1,12 +1,11 @@
 #include "game/battle/object/StageSetting.h"
-#include "game/battle/object/tests/KeyTextWriter.h"
 #include "game/data/tests/SettingTestSupport.h"
+#include "game/data/tests/SettingWriter.h"
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-using battle_test::Xyz;
 using namespace setting_test;
 
 namespace {

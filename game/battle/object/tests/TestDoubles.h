@@ -10,9 +10,12 @@
 #include "game/battle/object/BulletPasses.h"
 #include "game/battle/object/ObjectDivision.h"
 
+#include <gtest/gtest.h>
+
 #include <vector>
 
-#include <gtest/gtest.h>
+class CInput;
+class CSkillList;
 
 namespace battle_test {
 
@@ -28,7 +31,11 @@ public:
           resources(other.resources),
           effects(other.effects),
           sharedGroupsMeet(other.sharedGroupsMeet),
-          characters(other.characters)
+          characters(other.characters),
+          skills(other.skills),
+          input(other.input),
+          localSlot(other.localSlot),
+          asked(other.asked)
     {
     }
 
@@ -37,6 +44,7 @@ public:
     i32 Draw(u32) override { return 1; }
     u32 OnMessage(u32 message, intptr_t parameter) override
     {
+        asked.push_back(message);
         switch (message) {
         case kMsgResourceController: *reinterpret_cast<CResourceController**>(parameter) = resources; return 1;
         case kMsgEffectManager: *reinterpret_cast<CEffectController**>(parameter) = effects; return 1;
@@ -46,6 +54,9 @@ public:
             if (!characters.count) return 0;
             *reinterpret_cast<const BattleCharacterList**>(parameter) = &characters;
             return 1;
+        case kMsgSkillList: *reinterpret_cast<const CSkillList**>(parameter) = skills; return 1;
+        case kMsgInputManager: *reinterpret_cast<CInput**>(parameter) = input; return 1;
+        case kMsgLocalSlot: *reinterpret_cast<u32*>(parameter) = localSlot; return 1;
         default: return 0;
         }
     }
@@ -55,6 +66,10 @@ public:
     CBulletList bullets;
     u32 sharedGroupsMeet = 0;   // answer to message 21
     BattleCharacterList characters;
+    const CSkillList* skills = nullptr;
+    CInput* input = nullptr;
+    u32 localSlot = 0;
+    std::vector<u32> asked;   // every query, in order
 };
 
 // A fighter: group 1. Writes its slot on message 36, takes absorbed amounts
@@ -73,6 +88,8 @@ public:
 
     FakeFighter() { SetGroup(kGroupFighter); }
     FakeFighter(const FakeFighter&) = default;
+    // Standing at a known place, for what follows or aims at a fighter.
+    explicit FakeFighter(const CVector3& at) : FakeFighter() { SetPosition(&at); }
 
     i32 Initialize(intptr_t) override { return CreateAnimationController(); }
     i32 Update(u32) override { return 1; }

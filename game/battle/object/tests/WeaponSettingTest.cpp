@@ -1,10 +1,9 @@
 #include "game/battle/object/WeaponSetting.h"
-#include "game/battle/object/tests/KeyTextWriter.h"
 #include "game/data/tests/SettingTestSupport.h"
+#include "game/data/tests/SettingWriter.h"
 
 #include <cstring>
 
-using battle_test::Xyz;
 using namespace setting_test;
 
 TEST(WeaponSetting, AHandWrittenWeaponItsDefaultsAndItsCache)

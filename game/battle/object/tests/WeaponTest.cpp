@@ -10,8 +10,8 @@
 #include "engine/scene/ResourceController.h"
 #include "game/battle/object/Weapon.h"
 #include "game/battle/object/WeaponSetting.h"
-#include "game/battle/object/tests/KeyTextWriter.h"
 #include "game/battle/object/tests/TestDoubles.h"
+#include "game/data/tests/SettingWriter.h"
 #include "host/kernel/tests/TempFolder.h"
 
 #include <cstdio>
@@ -21,7 +21,7 @@
 #include <string>
 
 using battle_test::FakeFighter;
-using battle_test::Xyz;
+using setting_test::Xyz;
 
 namespace {
 
@@ -279,7 +279,7 @@ TEST_F(WeaponTest, ACopyHangsOnTheSameOwnerWithItsOwnSettings)
     EXPECT_EQ(copy.GetBone(), weapon.GetBone());
     EXPECT_EQ(copy.HasReturned(), 1u);
     ASSERT_NE(copy.GetSettings(), weapon.GetSettings());
-    EXPECT_EQ(battle_test::WriteSettingText(*copy.GetSettings()), battle_test::WriteSettingText(*weapon.GetSettings()));
+    EXPECT_EQ(setting_test::WriteSettingText(*copy.GetSettings()), setting_test::WriteSettingText(*weapon.GetSettings()));
 }
 
 // The hash takes the shown flag, the owner and the bone besides the base's

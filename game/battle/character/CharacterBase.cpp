@@ -1,0 +1,134 @@
+#include "game/battle/character/CharacterBase.h"
+
+#include "engine/model/AnimationController.h"
+#include "engine/model/Mesh.h"
+#include "engine/scene/Effect.h"
+#include "game/data/Skill.h"
+#include "game/data/TensionFile.h"
+
+#include <cstring>
+
+CCharacterBase::CCharacterBase(CCharacterParameter* parameter, CTensionFile* tension)
+    : m_parameter(parameter), m_tensionFile(tension)
+{
+    SetGroup(kGroupFighter);
+    m_status = CharacterStatus{};
+}
+
+CCharacterBase::CCharacterBase(const CCharacterBase& other)
+    : CObjectDivision(other), m_status(other.m_status), m_hitSphereBones(other.m_hitSphereBones),
+      m_trailBones(other.m_trailBones), m_weapons(other.m_weapons), m_textures(other.m_textures),
+      m_trailRibbons(other.m_trailRibbons)
+{
+    // Effects are owned by the source; bone frames belong to its animation
+    // controller, which the copy does not share.
+    std::memset(m_status.attached, 0, sizeof m_status.attached);
+    std::memset(m_status.transient, 0, sizeof m_status.transient);
+    m_status.neck.frame = m_status.body.frame = m_status.arm.frame = nullptr;
+    for (CAnimationFrame*& bone : m_hitSphereBones) bone = nullptr;
+    for (CAnimationFrame*& bone : m_trailBones) bone = nullptr;
+    if (other.m_camera) m_camera.reset(other.m_camera->Clone());
+    if (other.m_parameter) m_parameter = new CCharacterParameter(*other.m_parameter);
+    if (other.m_tensionFile) m_tensionFile = new CTensionFile(*other.m_tensionFile);
+    for (const auto& barrage : other.m_barrages)
+        m_barrages.emplace_back(barrage ? static_cast<CObjectDivision*>(barrage->Clone()) : nullptr);
+    for (const auto& card : other.m_spellCards)
+        m_spellCards.emplace_back(card ? static_cast<CObjectDivision*>(card->Clone()) : nullptr);
+    m_afterimages.resize(other.m_afterimages.size());
+    for (size_t i = 0; i < m_afterimages.size(); ++i) m_afterimages[i] = other.m_afterimages[i];
+    for (u32 s = 0; s < kSkillSlotCount; ++s) m_skills[s] = other.m_skills[s] ? new CSkill(*other.m_skills[s]) : nullptr;
+}
+
+CCharacterBase::~CCharacterBase() { CCharacterBase::Release(); }
+
+void CCharacterBase::ReleaseObjects(CEffect** slots, u32 count)
+{
+    for (u32 i = 0; i < count; ++i) {
+        if (!slots[i]) continue;
+        slots[i]->Release();
+        slots[i] = nullptr;
+    }
+}
+
+i32 CCharacterBase::Release()
+{
+    ReleaseObjects(m_status.attached, kAttachedObjectCount);
+    ReleaseObjects(m_status.transient, kTransientObjectCount);
+    for (auto& group : m_textures) group.clear();
+    m_afterimages.clear();
+    for (CSkill*& skill : m_skills) {
+        delete skill;
+        skill = nullptr;
+    }
+    delete m_parameter;
+    m_parameter = nullptr;
+    m_camera.reset();
+    m_hitSphereBones.clear();
+    m_trailBones.clear();
+    m_weapons.Release();
+    m_barrages.clear();
+    m_spellCards.clear();
+    delete m_tensionFile;
+    m_tensionFile = nullptr;
+    m_trailRibbons.Release();
+    m_status.neck.frame = m_status.body.frame = m_status.arm.frame = nullptr;
+    return CObjectDivision::Release();
+}
+
+i32 CCharacterBase::Draw(u32) { return 1; }
+
+CMesh* CCharacterBase::GetMesh() const
+{
+    CResourceBase* resource = GetResource();
+    return resource && resource->GetType() == kModelResource ? static_cast<CMesh*>(resource) : nullptr;
+}
+
+u32 CCharacterBase::IsChangedAnimation(u32 n) const
+{
+    return n < kMotionCount && GetChangedAnimation() == u32(m_status.motions[n]);
+}
+
+u32 CCharacterBase::IsPlayedAnimation(u32 n) const
+{
+    return n < kMotionCount && GetPlayedAnimation() == u32(m_status.motions[n]);
+}
+
+namespace {
+
+void Timers(CStateHash& hash, const CharacterTimers& t)
+{
+    // Every member is an f32, in declaration order.
+    static_assert(sizeof(CharacterTimers) % sizeof(f32) == 0);
+    f32 values[sizeof(CharacterTimers) / sizeof(f32)];
+    std::memcpy(values, &t, sizeof values);
+    for (f32 v : values) hash.F32(v);
+}
+
+void Aim(CStateHash& hash, const BoneAim& aim) { hash.Vector(aim.rotation); }
+
+}  // namespace
+
+void CCharacterBase::HashState(CStateHash& hash) const
+{
+    CObjectDivision::HashState(hash);
+    const CharacterStatus& s = m_status;
+    hash.Vector(s.displacement).Vector(s.velocity).Vector(s.acceleration);
+    hash.Vector(s.targetAngles).Vector(s.viewAngles).Vector(s.center);
+    hash.F32(s.dashTurnAngle).F32(s.dashAngle).U32(s.moveEffect).F32(s.slideAngle).F32(s.moveAngle);
+    hash.U32(s.action).U32(s.queuedAction);
+    Timers(hash, s.timers);
+    hash.I32(s.hp).F32(s.exactHp).F32(s.mp).F32(s.guardGauge).U32(s.guardBreak).F32(s.sparkGauge);
+    hash.F32(s.limitGauge).F32(s.knockPower).U32(s.ammunition);
+    hash.U32(s.tension).F32(s.lastMusicTime).U32(s.finale);
+    Aim(hash, s.neck);
+    Aim(hash, s.body);
+    Aim(hash, s.arm);
+    hash.I32(s.team).U32(s.defeatCount).U32(s.lockedTargetId).U32(s.lockedByCount);
+    hash.U32(s.damageMotion).U32(s.damageType).Vector(s.hitDirection).U32(s.lastAttackerId).U32(s.slideMotion);
+    hash.U32(s.comboIndex).F32(s.attackClocks[0]).F32(s.attackClocks[1]).U32(s.barrageSlot).U32(s.turnShoot);
+    hash.U32(s.freezeKind).U32(s.previousFreezeKind).U32(s.spellSlot).U32(s.spellStep).U32(s.spellWord);
+    hash.U32(s.order).U32(s.followed).U32(s.savedFollowed);
+    hash.U32(s.exceptionUses).U32(s.hiTensionUses).U32(s.climaxUses).U32(s.finaleClimaxes);
+    hash.U32(m_camera ? 1 : 0);
+    if (m_camera) m_camera->HashState(hash);
+}

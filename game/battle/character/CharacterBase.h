@@ -1,0 +1,228 @@
+// CCharacterBase: the bottom of the fighter chain CObjectDivision ->
+// CCharacterBase -> CCharacterAction -> CCharacter -> CPlayerCharacter /
+// CCpuCharacter. It holds what a fighter is made of (its own copy of the
+// parameter set, model, motions, voices, effects, sound effects, camera,
+// weapons, barrages, spell cards, skills, tension file) and the character
+// block of every per-fighter value. The later classes add behaviour, not
+// fields: the whole block is declared here so its layout and the order of
+// its state hash are fixed once.
+#pragma once
+
+#include "engine/core/ResourceList.h"
+#include "engine/core/Types.h"
+#include "engine/core/Vector3.h"
+#include "game/battle/character/CharacterObjects.h"
+#include "game/battle/character/CharacterParameter.h"
+#include "game/battle/character/SkillModifiers.h"
+#include "game/battle/object/ObjectDivision.h"
+
+#include <array>
+#include <memory>
+#include <vector>
+
+class CEffect;
+class CSkill;
+class CTensionFile;
+struct CAnimationFrame;
+
+inline constexpr u32 kAttachedObjectCount = 25;
+inline constexpr u32 kTransientObjectCount = 50;
+inline constexpr u32 kSkillSlotCount = 3;
+inline constexpr u32 kCharacterNameBytes = 32;
+
+// What the battle scene hands a fighter's Create: the participant's values.
+struct CharacterCreateRecord {
+    CVector3 position, rotation;
+    char name[kCharacterNameBytes] = {};
+    i32 team = 0;
+    u32 initialWords[2] = {};   // [0] also starts the followed-character index
+    f32 stunTime = 0;
+    f32 hpFactor = 1, mpFactor = 1, reloadFactor = 1;
+    u32 barrageSlot = 0;             // the selected shoot record, 0 (A) or 1 (B)
+    u32 skills[kSkillSlotCount] = {};   // 1-based numbers in the skill list, 0 none
+    i32 fixedTension = -1;           // -1: follow the music
+    u32 seVolume = 100, voiceVolume = 100, voiceEnabled = 1;
+    u32 participantSlot = 0;
+    u32 network = 0;                 // a network battle
+    u32 padInput = 1;                // the pad drives this fighter
+    u32 lockOnType = 0, computerLevel = 0;
+    u32 afterimageQuality = 0;       // 0..4
+    u32 trailSamples = 0;            // per frame
+    u32 cameraWord = 0;              // handed to the camera controller
+};
+
+// One bone aim: the rotation laid on the bone (degrees) and its frame.
+struct BoneAim {
+    CVector3 rotation;
+    CAnimationFrame* frame;
+};
+
+// Per-fighter clocks (seconds): count-downs run out at <= 0.
+struct CharacterTimers {
+    f32 hitStopDelay, hitStopTime, justGuardWindow, guardHold, invincibility;
+    f32 stun, sparkLock, secondStun;
+    f32 longestVoice, voiceCooldowns[10];   // LOCKONVOICETIME .. SHOOTVOICETIME
+    f32 shortAttackTime, slideTime, slideClocks[2], actionClocks[4];
+    f32 afterAttackEnd, sinceBarrageFinished, shortAttackCooldown, limitTimer;
+    f32 statusTimers[5];        // attached slots 19, 20 (disorder), 22, 23 (jamming), 24 (restriction)
+    f32 boredom, overTensionEffect, guardReload, ammoReload, ammoReloadDuration;
+    f32 shotCharge, spellCharge, shotWait, turnShootClock, hitReaction, freezeTime;
+};
+
+// The character block: zeroed as a whole at construction.
+struct CharacterStatus {
+    char name[kCharacterNameBytes];
+    i32 hp;                 // integer HP
+    f32 exactHp;            // the exact HP that hits and refills change
+    f32 shownHp;            // the HUD's eased HP, following exactHp
+    f32 mp;
+    i32 expression;
+    u32 creationWord;
+    u32 tension;            // 0 low, 1 normal, 2 high, 3 climax
+    i32 team;
+    u32 defeatCount;
+    u32 lastVoiceStamp;     // wall clock: picks voices, never state
+    f32 expressionClock;
+    f32 lastMusicTime;
+    CharacterTimers timers;
+    u32 finale;
+    u32 lockedTargetId;     // registry id, 0 none
+    u32 lockedByCount;
+    i32 motions[kMotionCount];   // animation index in the model, -1 none
+    BoneAim neck, body, arm;
+    CSoundBuffer* voices[kVoiceCount];
+    CEffectContainer* effects[kEffectCount];
+    CEffect* attached[kAttachedObjectCount];     // owned
+    CEffect* transient[kTransientObjectCount];   // owned
+    CVector3 cameraFrontEffectPosition;
+    CSoundBuffer* soundEffects[kSoundEffectCount];
+    i32 shownWeapon;        // -1 none
+    u32 materialTextures[4];
+    f32 materialScroll[2];
+    u32 action, queuedAction;
+    // Movement.
+    CVector3 displacement, velocity, acceleration;
+    CVector3 targetAngles;  // pitch, yaw, roll
+    CVector3 center;
+    CVector3 viewAngles;
+    f32 dashTurnAngle, dashAngle;
+    u32 moveEffect;
+    f32 slideAngle;
+    f32 moveAngle;          // the stick's angle while a direction is held
+    // Damage and limit.
+    u32 damageMotion, damageType;
+    CVector3 hitDirection;
+    u32 lastAttackerId;
+    f32 knockPower, limitGauge;
+    u32 slideMotion;
+    // Guard, attacks, shots.
+    f32 afterimageClock;
+    f32 guardGauge;
+    u32 guardBreak;
+    u32 comboIndex;
+    f32 attackClocks[2];
+    u32 barrageSlot;        // the current barrage slot 0..6
+    u32 turnShoot;
+    u16 ammunition;
+    f32 sparkGauge;
+    u32 freezeKind, previousFreezeKind;
+    u32 spellSlot;          // 0..6
+    u32 spellStep, spellWord;
+    f32 longestVoiceLength;
+    u32 lastVoice, voiceIndex;
+    // Creation values.
+    f32 hpFactor, mpFactor, reloadFactor;
+    u32 selectedBarrage;
+    u32 skillNumbers[kSkillSlotCount];
+    i32 fixedTension;
+    u32 seVolume, voiceVolume, voiceEnabled;
+    u32 participantSlot;
+    u32 afterimageQuality, trailSamples;
+    u32 lockOnType, computerLevel, cameraWord;
+    u32 order, followed, savedFollowed;
+    // Card uses.
+    u32 exceptionUses, hiTensionUses, climaxUses, finaleClimaxes;
+};
+
+class CCharacterBase : public CObjectDivision {
+    ORV_ABSTRACT_CLASS(CCharacterBase)
+
+public:
+    // Takes both over (either may be null): group 1, block zeroed.
+    CCharacterBase(CCharacterParameter* parameter = nullptr, CTensionFile* tension = nullptr);
+    // Deep copy (every owned object cloned); its own registry id.
+    CCharacterBase(const CCharacterBase& other);
+    ~CCharacterBase() override;
+
+    // Releases everything the character holds, then the base. Twice is harmless.
+    i32 Release() override;
+
+    // -- Virtual operations, in their fixed order. --
+    i32 Draw(u32 argument) override;
+    // Textures, model, voices, effects, sound effects, motions from the
+    // holder. 0 without a parameter set or model.
+    i32 LoadResource(CResourceController* holder) override { return CreateSubObjects(holder); }
+    // Whether the track holds the animation of motion slot n.
+    u32 IsChangedAnimation(u32 n) const override;
+    u32 IsPlayedAnimation(u32 n) const override;
+    u32 IsHittableBy(i32) const override { return 1; }
+    virtual void GetCenter(CVector3* out) const { *out = m_status.center; }
+    using CObjectDivision::GetRotation;
+    virtual void GetMovement(CVector3* out) const { *out = m_status.displacement; }
+    virtual i32 GetTeam() const { return m_status.team; }
+    virtual i32 AutoSlide(u32 argument) = 0;
+    virtual i32 TakeHit(CObjectDivision* attacker, u32 kind, intptr_t record) = 0;
+    virtual u32 IsComputerPlayer() const { return 0; }
+    virtual u32 SetAction(u32 action) = 0;
+    virtual u32 SetNextAction(u32 action) = 0;
+    virtual u32 GetDefeatCount() const { return m_status.defeatCount; }
+    // Folds CObjectDivision's state, then the character's in a fixed order.
+    void HashState(CStateHash& hash) const override;
+
+    // -- Creation steps, in the order CCharacter::Create runs them. --
+    i32 CreateSubObjects(CResourceController* holder);
+    i32 CreateCameraController();
+    i32 CreateWeapons(const CharacterCreateRecord* entry);
+    i32 CreateBarrages(const CharacterCreateRecord* entry);
+    i32 CreateSpellCards(const CharacterCreateRecord* entry);
+    i32 ApplySkills(const CharacterCreateRecord* entry);
+    i32 BindBones();
+    // Filled by the tension, drawing and trail parts; 1 until then.
+    i32 StartCameraFrontEffect() { return 1; }
+    i32 CreateAfterimages() { return 1; }
+    i32 CreateTrails() { return 1; }
+    // The creation values of entry into the block (null: nothing).
+    void TakeCreationValues(const CharacterCreateRecord* entry);
+
+    CCharacterParameter* GetParameter() const { return m_parameter; }
+    CharacterStatus* GetStatus() { return &m_status; }
+    const CharacterStatus* GetStatus() const { return &m_status; }
+    ICameraController* GetCameraController() const { return m_camera.get(); }
+    CTensionFile* GetTensionFile() const { return m_tensionFile; }
+    CMesh* GetMesh() const;
+    const CResourceList& GetWeapons() const { return m_weapons; }
+    const std::vector<std::unique_ptr<CObjectDivision>>& GetBarrages() const { return m_barrages; }
+    const std::vector<std::unique_ptr<CObjectDivision>>& GetSpellCards() const { return m_spellCards; }
+    const CSkill* GetSkill(u32 s) const { return s < kSkillSlotCount ? m_skills[s] : nullptr; }
+    SkillPlaces GetSkillPlaces() const { return {m_skills[0], m_skills[1], m_skills[2]}; }
+    const std::vector<CAnimationFrame*>& GetHitSphereBones() const { return m_hitSphereBones; }
+    const std::vector<CTexture*>& GetTextures(u32 group) const { return m_textures[group]; }
+
+protected:
+    CharacterStatus m_status;
+    CCharacterParameter* m_parameter = nullptr;
+    std::unique_ptr<ICameraController> m_camera;
+    std::vector<CAnimationFrame*> m_hitSphereBones;
+    std::vector<CAnimationFrame*> m_trailBones;            // filled with the trails
+    std::vector<std::vector<CMatrix>> m_afterimages;       // palettes, filled with the afterimages
+    CResourceList m_weapons;
+    std::vector<std::unique_ptr<CObjectDivision>> m_barrages;
+    std::vector<std::unique_ptr<CObjectDivision>> m_spellCards;
+    CTensionFile* m_tensionFile = nullptr;
+    CSkill* m_skills[kSkillSlotCount] = {};
+    std::array<std::vector<CTexture*>, kFaceGroupCount> m_textures;   // not owned
+    CResourceList m_trailRibbons;                          // filled with the trails
+
+private:
+    void ReleaseObjects(CEffect** slots, u32 count);
+};

@@ -1,0 +1,27 @@
+#include "game/battle/character/PlayerCharacter.h"
+
+i32 CPlayerCharacter::Update(u32 argument)
+{
+    CInput* input = nullptr;
+    SendObjectMessage(kMsgInputManager, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&input));
+    if (input) {
+        u32 localSlot = 0;
+        SendObjectMessage(kMsgLocalSlot, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&localSlot));
+        const u32 slot = m_status.participantSlot;
+        // A remote fighter's packets come through the lockstep.
+        if (!m_network || slot == localSlot) {
+            if (InputState* pad = input->GetInputState(m_network ? 0 : slot)) {
+                if (m_padInput) {
+                    InputPacket packet;
+                    BuildInputPacket(&packet, *pad);
+                    ApplyInputPacket(&packet);
+                }
+                m_vibrationCapability = pad->sticksValid;
+                m_input.vibrationDecay = pad->vibrationDecay;
+                pad->vibrationLeft = m_input.vibrationLeft;
+                pad->vibrationRight = m_input.vibrationRight;
+            }
+        }
+    }
+    return CCharacter::Update(argument);
+}

@@ -1,0 +1,192 @@
+#include "CharacterTestSupport.h"
+
+#include "engine/model/AnimationController.h"
+
+#include <cstring>
+
+using namespace character_test;
+
+namespace {
+
+CharacterCreateRecord Record(std::initializer_list<u32> skills)
+{
+    CharacterCreateRecord r;
+    r.position = CVector3(1, 2, 3);
+    r.rotation = CVector3(10, 20, 0);
+    std::strcpy(r.name, "Test");
+    r.team = 1;
+    r.initialWords[0] = 7;
+    r.barrageSlot = 1;
+    r.cameraWord = 2;
+    u32 s = 0;
+    for (u32 n : skills) r.skills[s++] = n;
+    return r;
+}
+
+}  // namespace
+
+TEST_F(CharacterTest, CreateRunsItsStepsInOrderAndFindsEveryResource)
+{
+    auto c = NewFighter();
+    const CharacterCreateRecord record = Record({2, 9, 0});
+    scene_.asked.clear();
+    ASSERT_EQ(c->Initialize(reinterpret_cast<intptr_t>(&record)), 1);
+
+    // Camera, weapons (holder), barrages (holder), spell cards (holder), skills.
+    EXPECT_EQ(factory_.log.front(), "camera");
+    EXPECT_EQ(factory_.log.size(), 1u + 7u + 7u);
+    EXPECT_EQ(factory_.log[1], "barrage");
+    EXPECT_EQ(factory_.log[8], "spell");
+    EXPECT_EQ(scene_.asked, (std::vector<u32>{kMsgResourceController, kMsgResourceController,
+                                             kMsgResourceController, kMsgSkillList}));
+    const auto* camera = static_cast<const FakeCamera*>(c->GetCameraController());
+    EXPECT_EQ(camera->points[1].z, 3.0f);
+    EXPECT_EQ(camera->yaw, 20.0f);
+    EXPECT_EQ(camera->owner, c->GetId());
+    EXPECT_EQ(camera->slot, 2u);
+    EXPECT_EQ(static_cast<const FakeSlotObject*>(c->GetSpellCards()[6].get())->word, 7u);
+    ASSERT_EQ(c->GetWeapons().GetCount(), 1u);
+
+    const CharacterStatus& s = *c->GetStatus();
+    const CResourceList* animations = c->GetMesh()->GetAnimations();
+    for (u32 i = 0; i < kMotionCount; ++i) {
+        const char* name = c->GetParameter()->GetMotionName(i).GetText();
+        EXPECT_EQ(s.motions[i], animations->FindIndexByName(name)) << name;
+    }
+    EXPECT_EQ(s.motions[0], 0);    // Wait
+    EXPECT_EQ(s.motions[1], -1);   // Tedium: not in the model
+    EXPECT_NE(s.neck.frame, nullptr);
+    EXPECT_NE(s.body.frame, nullptr);
+    EXPECT_NE(s.arm.frame, nullptr);
+    ASSERT_EQ(c->GetHitSphereBones().size(), 2u);
+    EXPECT_EQ(c->GetHitSphereBones()[0], s.body.frame);
+    EXPECT_EQ(c->GetHitSphereBones()[1], nullptr);   // "Tail" is not a bone
+
+    // Skill 2 has no flags; 9 is past the list.
+    EXPECT_NE(c->GetSkill(0), nullptr);
+    EXPECT_EQ(c->GetSkill(1), nullptr);
+    EXPECT_EQ(s.hp, 800);
+    EXPECT_EQ(s.exactHp, 800.0f);
+    EXPECT_EQ(s.shownHp, 800.0f);
+    EXPECT_EQ(s.ammunition, 12);   // barrage B
+    EXPECT_EQ(s.timers.guardReload, 1.0f);
+    EXPECT_EQ(s.shownWeapon, -1);
+    EXPECT_STREQ(s.name, "Test");
+
+    // A motion slot whose animation is missing compares the track with -1.
+    c->ChangeAnimation(0, 1, 1, 0, 0, 1);
+    EXPECT_EQ(c->IsChangedAnimation(0), 1u);
+    EXPECT_EQ(c->IsChangedAnimation(1), 0u);
+}
+
+// Skills change the character's own copy of its parameters; two equal
+// skills apply a factor twice.
+TEST_F(CharacterTest, SkillsApplyToTheParameterCopy)
+{
+    const struct {
+        std::initializer_list<u32> skills;
+        i32 hp;
+        f32 guardTime;
+        i32 counts[3];
+    } cases[] = {
+        {{0, 0, 0}, 800, 2.0f, {2, 4, 5}},
+        {{1, 0, 0}, 1600, 3.0f, {3, 4, 5}},
+        {{1, 1, 0}, 3200, 4.5f, {3, 4, 5}},
+        {{2, 0, 3}, 800, 2.0f, {2, 4, 5}},
+    };
+    for (const auto& k : cases) {
+        auto c = NewFighter();
+        const CharacterCreateRecord record = Record(k.skills);
+        c->Create(&record);
+        const CharacterValues& v = c->GetParameter()->values;
+        EXPECT_EQ(c->GetStatus()->hp, k.hp);
+        EXPECT_EQ(v.guard.guardTime, k.guardTime);
+        EXPECT_EQ(v.general.normalAttackCount, k.counts[0]);
+        EXPECT_EQ(v.general.hiTensionAttackCount, k.counts[1]);
+        EXPECT_EQ(v.general.climaxTensionAttackCount, k.counts[2]);
+    }
+}
+
+TEST_F(CharacterTest, CopyIsDeepAndReleaseIsHarmlessTwice)
+{
+    auto c = NewFighter();
+    const CharacterCreateRecord record = Record({1, 0, 0});
+    c->Create(&record);
+    {
+        std::unique_ptr<CPlayerCharacter> copy(static_cast<CPlayerCharacter*>(c->Clone()));
+        EXPECT_STREQ(copy->GetClassName(), "CCharacter");
+        EXPECT_NE(copy->GetId(), c->GetId());
+        EXPECT_NE(copy->GetParameter(), c->GetParameter());
+        EXPECT_EQ(copy->GetParameter()->values.guard.guardTime, 3.0f);
+        EXPECT_NE(copy->GetSkill(0), c->GetSkill(0));
+        EXPECT_NE(copy->GetSkill(0)->GetRecord(), c->GetSkill(0)->GetRecord());
+        EXPECT_NE(copy->GetCameraController(), c->GetCameraController());
+        EXPECT_EQ(copy->GetBarrages().size(), 7u);
+        EXPECT_NE(copy->GetWeapons().GetAt(0), c->GetWeapons().GetAt(0));
+        EXPECT_EQ(copy->GetStatus()->hp, 1600);
+        EXPECT_EQ(copy->GetStatus()->neck.frame, nullptr);   // the source's controller is not shared
+    }
+    EXPECT_EQ(c->GetParameter()->values.guard.guardTime, 3.0f);
+    c->Release();
+    EXPECT_EQ(c->GetParameter(), nullptr);
+    EXPECT_EQ(c->GetCameraController(), nullptr);
+    EXPECT_EQ(c->GetSkill(0), nullptr);
+    c->Release();
+}
+
+TEST_F(CharacterTest, WithoutModelOrFactoryTheStepsFailAndCreationGoesOn)
+{
+    auto* parameter = new CCharacterParameter();
+    ASSERT_EQ(parameter->LoadFile("Chr_Test.txt"), 1);
+    parameter->resource = "Missing.mdl";
+    CPlayerCharacter c(parameter);
+    EXPECT_EQ(c.LoadResource(&resources_), 0);
+    EXPECT_EQ(CPlayerCharacter().LoadResource(&resources_), 0);
+    SetCharacterObjectFactory(nullptr);
+    EXPECT_EQ(c.Create(nullptr), 1);
+    EXPECT_EQ(c.GetCameraController(), nullptr);
+    EXPECT_TRUE(c.GetBarrages().empty());
+    EXPECT_EQ(c.GetStatus()->hp, 800);
+}
+
+// Every simulation field moves the hash; the HUD's eased HP does not.
+TEST_F(CharacterTest, TheStateHashFoldsSimulationFieldsOnly)
+{
+    auto c = NewFighter();
+    c->Create(nullptr);
+    auto hash = [&] {
+        CStateHash h;
+        c->HashState(h);
+        return h.Value();
+    };
+    const u64 base = hash();
+    using Change = void (*)(CCharacter&);
+    const Change changes[] = {
+        [](CCharacter& x) { x.GetPosition()->x += 1; },
+        [](CCharacter& x) { x.GetStatus()->velocity.y = 1; },
+        [](CCharacter& x) { x.GetRotation()->y = 5; },
+        [](CCharacter& x) { x.GetStatus()->action = 2; },
+        [](CCharacter& x) { x.GetStatus()->queuedAction = 3; },
+        [](CCharacter& x) { x.GetStatus()->timers.invincibility = 1; },
+        [](CCharacter& x) { x.GetStatus()->guardGauge = 1; },
+        [](CCharacter& x) { x.GetStatus()->exactHp = 1; },
+        [](CCharacter& x) { x.GetStatus()->tension = 2; },
+        [](CCharacter& x) { x.GetStatus()->arm.rotation.x = 1; },
+        [](CCharacter& x) { x.GetInput().raw[22] = 1; },
+    };
+    for (u32 i = 0; i < std::size(changes); ++i) {
+        auto saved = std::make_unique<CharacterStatus>(*c->GetStatus());
+        const CVector3 position = *c->GetPosition(), rotation = *c->GetRotation();
+        const InputState input = c->GetInput();
+        changes[i](*c);
+        EXPECT_NE(hash(), base) << i;
+        *c->GetStatus() = *saved;
+        c->SetPosition(&position);
+        *c->GetRotation() = rotation;
+        c->GetInput() = input;
+        EXPECT_EQ(hash(), base) << i;
+    }
+    c->GetStatus()->shownHp = 5;
+    c->GetStatus()->lastVoiceStamp = 99;
+    EXPECT_EQ(hash(), base);
+}

@@ -1,0 +1,111 @@
+// CCameraController: a fighter's battle camera. It chases the fighter from
+// behind while keeping the locked opponent in view: two anchors (eye and
+// target) follow two objects with a speed that ramps up and a catch-up
+// trace when an object runs away, yaw and pitch turn toward a look-at point
+// at a limited rate, and the view is built from the current mode's row of
+// the camera parameter set. A mode change blends from the old row to the
+// new one over the given time.
+//
+// Angles are degrees. Pitch is positive when the eye is above the look-at
+// point. The fighter reads and writes the state record directly.
+#pragma once
+
+#include "engine/core/StateHash.h"
+#include "engine/core/Types.h"
+#include "engine/core/Vector3.h"
+#include "game/battle/object/CameraParameter.h"
+
+class CCamera;
+class CObjectDivision;
+
+// How one anchor chases its object.
+struct CCameraFollower {
+    f32 accelerationTime = 0.0f;   // seconds since the chase began
+    u32 tracing = 0;               // catching up from beyond LENGTHMAX
+    f32 traceTime = 0.0f;
+    CVector3 direction;            // unit, from the anchor toward its object
+};
+
+struct CCameraState {
+    u8 previousMode = 0;
+    u8 mode = 0;
+    u8 side = 0;   // 1 keeps the horizontal offsets, anything else mirrors them
+    CVector3 eyeAnchor;
+    CVector3 targetAnchor;
+    CVector3 viewDirection;   // target minus eye of the last update
+    CCameraFollower eye;
+    CCameraFollower target;
+    f32 yaw = 0.0f;
+    f32 targetYaw = 0.0f;
+    f32 pitch = 0.0f;
+    f32 targetPitch = 0.0f;
+    f32 blendTime = 0.0f;
+    f32 blendElapsed = 0.0f;
+    u32 blending = 0;
+    // While set, a tracing anchor jumps to its goal; the update clears it.
+    u32 jump = 0;
+    f32 values[CCameraParameter::kColumnCount] = {};
+};
+
+class CCameraController {
+public:
+    // Owns parameter (null reads as all zeros) and a camera of its own whose
+    // viewport is the whole back buffer.
+    explicit CCameraController(CCameraParameter* parameter);
+    // The state and both objects; its own copy of the parameter set and of
+    // the camera.
+    CCameraController(const CCameraController& other);
+    CCameraController& operator=(const CCameraController&) = delete;
+    virtual ~CCameraController();
+
+    // One frame of the frame time: blend, follow, turn, build the view. 1.
+    virtual i32 Update(u32 argument = 0);
+    // Deletes the parameter set and the camera. 1; safe to call twice.
+    virtual i32 Release();
+
+    // Either may be null and is then left as it is.
+    void SetPoints(const CVector3* eye, const CVector3* target);
+    // Places yaw and pitch at once, without turning; pitch is given as the
+    // fighter's rotation about x, the opposite sign to the stored one.
+    void SetAngles(f32 yaw, f32 pitch);
+    // Followed objects, not owned; one that leaves the registry is no
+    // longer read and its anchor stays where it is.
+    void SetEyeObject(CObjectDivision* object);
+    void SetTargetObject(CObjectDivision* object);
+    void SetSide(u8 side) { m_state.side = side; }
+    // Starts a blend to mode over blendTime seconds (0 switches at the next
+    // update). Nothing for the current mode, a running blend included, or
+    // for a mode the parameter set has no row for.
+    void SetMode(u8 mode, f32 blendTime);
+
+    // Aims the turn at point, the pitch clamped to the current vertical
+    // range. 0 for null.
+    i32 LookAt(const CVector3* point);
+    i32 LookAtObject(const CObjectDivision* object);
+
+    CCamera* GetCamera() const { return m_camera; }
+    // (0, 0, -1) turned by the heading: for moving relative to the camera
+    // and for the sound listener.
+    void GetForward(CVector3* out) const;
+    CCameraState& GetState() { return m_state; }
+    const CCameraState& GetState() const { return m_state; }
+    const CCameraParameter* GetParameter() const { return m_parameter; }
+
+    // The state record in field order, the parameter set's 96 values and
+    // the ids of both followed objects (0 for none).
+    void HashState(CStateHash& hash) const;
+
+private:
+    f32 Row(u32 mode, u32 column) const { return m_parameter ? m_parameter->Get(mode, column) : 0.0f; }
+    CObjectDivision* Live(CObjectDivision* object, u32 id) const;
+    void Follow(CVector3& anchor, CCameraFollower& follower, const CObjectDivision* object, f32 dt);
+    void BuildView();
+
+    CCameraState m_state;
+    CCameraParameter* m_parameter = nullptr;
+    CObjectDivision* m_eyeObject = nullptr;
+    CObjectDivision* m_targetObject = nullptr;
+    u32 m_eyeObjectId = 0;
+    u32 m_targetObjectId = 0;
+    CCamera* m_camera = nullptr;
+};
