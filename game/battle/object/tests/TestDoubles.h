@@ -5,6 +5,9 @@
 
 #include "engine/core/ObjectRegistry.h"
 #include "engine/core/Scene.h"
+#include "game/battle/object/BattleCharacter.h"
+#include "game/battle/object/Bullet.h"
+#include "game/battle/object/BulletPasses.h"
 #include "game/battle/object/MeshHitRecord.h"
 #include "game/battle/object/ObjectDivision.h"
 
@@ -23,6 +26,21 @@ class FakeBattleScene : public CScene {
     ORV_VALUE_CLASS(FakeBattleScene)
 
 public:
+    FakeBattleScene() = default;
+    // The answers, not the bullets.
+    FakeBattleScene(const FakeBattleScene& other)
+        : CScene(other),
+          resources(other.resources),
+          effects(other.effects),
+          sharedGroupsMeet(other.sharedGroupsMeet),
+          characters(other.characters),
+          skills(other.skills),
+          input(other.input),
+          localSlot(other.localSlot),
+          asked(other.asked)
+    {
+    }
+
     i32 Initialize(intptr_t) override { return 1; }
     i32 Update(u32) override { return 1; }
     i32 Draw(u32) override { return 1; }
@@ -32,6 +50,12 @@ public:
         switch (message) {
         case kMsgResourceController: *reinterpret_cast<CResourceController**>(parameter) = resources; return 1;
         case kMsgEffectManager: *reinterpret_cast<CEffectController**>(parameter) = effects; return 1;
+        case kMsgNewBullet: return bullets.Add(reinterpret_cast<CBullet*>(parameter));
+        case kMsgSharedGroupBullets: *reinterpret_cast<u32*>(parameter) = sharedGroupsMeet; return 1;
+        case kMsgCharacterList:
+            if (!characters.count) return 0;
+            *reinterpret_cast<const BattleCharacterList**>(parameter) = &characters;
+            return 1;
         case kMsgSkillList: *reinterpret_cast<const CSkillList**>(parameter) = skills; return 1;
         case kMsgInputManager: *reinterpret_cast<CInput**>(parameter) = input; return 1;
         case kMsgLocalSlot: *reinterpret_cast<u32*>(parameter) = localSlot; return 1;
@@ -43,6 +67,9 @@ public:
 
     CResourceController* resources = nullptr;
     CEffectController* effects = nullptr;
+    CBulletList bullets;
+    u32 sharedGroupsMeet = 0;   // answer to message 21
+    BattleCharacterList characters;
     const CSkillList* skills = nullptr;
     CInput* input = nullptr;
     u32 localSlot = 0;
@@ -51,13 +78,22 @@ public:
     i32 viewedSlot = -1;    // the slot whose view is being drawn
 };
 
-// A fighter: group 1, answers `answer` to every message. It gives its slot
-// (message 36) when it has one and its view camera (34) when it has one,
-// and keeps what it was told.
-class FakeFighter : public CObjectDivision {
+// A fighter: group 1. Writes its slot on message 36 (when it has one) and
+// its view camera on 34 (when it has one), takes absorbed amounts (7) and
+// recoveries (8), says whether it is down (37), keeps every message it was
+// sent (with a copy of the stage's hit records), and answers `answer` to the
+// rest. As a bullet target it takes the bullet's damage whenever the
+// bullet's per-slot rules allow a hit and the spheres meet.
+class FakeFighter : public CObjectDivision, public IBattleCharacter {
     ORV_VALUE_CLASS(FakeFighter)
 
 public:
+    struct Received {
+        u32 message;
+        intptr_t parameter;   // or the i32 it points at (7, 51)
+        CMeshHitRecord hit;   // for the stage's hit messages
+    };
+
     FakeFighter() { SetGroup(kGroupFighter); }
     FakeFighter(const FakeFighter&) = default;
     // Standing at a known place, for what follows or aims at a fighter.
@@ -70,24 +106,73 @@ public:
     u32 OnMessage(u32 message, CMessageObject*, intptr_t parameter) override
     {
         Received r{message, parameter, {}};
-        if (message == kMsgTargetSlot && slot >= 0) *reinterpret_cast<u32*>(parameter) = u32(slot);
-        if (message == kMsgViewCamera && camera) *reinterpret_cast<CCamera**>(parameter) = camera;
-        if (message == kMsgStageMoveHit || message == kMsgStageSegmentHit || message == kMsgStageSphereHit) {
+        const bool pointer = message == kMsgAbsorb || message == kMsgShootRestrict;
+        if (pointer && parameter) r.parameter = intptr_t(*reinterpret_cast<i32*>(parameter));
+        if (message == kMsgStageMoveHit || message == kMsgStageSegmentHit || message == kMsgStageSphereHit)
             r.hit = *reinterpret_cast<const CMeshHitRecord*>(parameter);
-        }
         received.push_back(r);
-        return answer;
+        switch (message) {
+        case kMsgTargetSlot:
+            if (slot < 0) return answer;
+            *reinterpret_cast<u32*>(parameter) = u32(slot);
+            return 1;
+        case kMsgViewCamera:
+            if (!camera) return answer;
+            *reinterpret_cast<CCamera**>(parameter) = camera;
+            return 1;
+        case kMsgAbsorb: absorbed += *reinterpret_cast<i32*>(parameter); return 1;
+        case kMsgRecovery: recovered += *reinterpret_cast<f32*>(parameter); return acceptRecovery;
+        case kMsgIsDefeated: return defeated;
+        default: return answer;
+        }
     }
     void GetDirection(CVector3* out) const override { *out = direction; }
+    i32 GetShooterGroup() const override { return team; }
+    u32 Count(u32 message) const
+    {
+        u32 n = 0;
+        for (const Received& m : received) n += m.message == message;
+        return n;
+    }
 
-    struct Received {
-        u32 message;
-        intptr_t parameter;
-        CMeshHitRecord hit;   // for the stage's hit messages
-    };
+    u32 IsHittable() const override { return hittable; }
+    u32 IsInScreenshotSpell() const override { return screenshotSpell; }
+    i32 HitTestBullet(CBullet*, u32) override
+    {
+        ++firstPassCalls;
+        return 1;
+    }
+    i32 HitBullet(CBullet* bullet, u32) override
+    {
+        ++secondPassCalls;
+        if (bullet->GetOwner() == this || !hittable || !bullet->CanHit() || bullet->IsStopped()) return 1;
+        if (!bullet->CanHitTarget(slot) || !bullet->IsHitIntervalElapsed(slot)) return 1;
+        CVector3 centre;
+        f32 r = 0.0f;
+        bullet->GetHitSphere(&centre, &r);
+        const f32 reach = r + radius;
+        if ((centre - m_position).LengthSquared() > reach * reach) return 1;
+        damage += bullet->GetState().damage;
+        ++hits;
+        bullet->CountHit(slot, 1);
+        bullet->ReleaseOnHit();
+        return 1;
+    }
 
     u32 answer = 1;
-    i32 slot = -1;
+    i32 slot = 0;   // -1: gives none
+    i32 team = 0;
+    f32 radius = 1.0f;
+    u32 hittable = 1;
+    u32 screenshotSpell = 0;
+    u32 defeated = 0;
+    u32 acceptRecovery = 1;
+    i32 absorbed = 0;
+    f32 recovered = 0.0f;
+    i32 damage = 0;
+    u32 hits = 0;
+    u32 firstPassCalls = 0;
+    u32 secondPassCalls = 0;
     CCamera* camera = nullptr;
     CVector3 direction;
     std::vector<Received> received;
@@ -103,7 +188,11 @@ protected:
         registry_.SetHandler(&scene_);
         SetObjectRegistry(&registry_);
     }
-    void TearDown() override { SetObjectRegistry(saved_); }
+    void TearDown() override
+    {
+        scene_.bullets.DeleteAll();
+        SetObjectRegistry(saved_);
+    }
 
     FakeBattleScene scene_;
     CObjectRegistry registry_;

@@ -1,0 +1,98 @@
+// Vector helpers of the bullets' motion and hits. Angles in degrees; a
+// rotation triple is applied as RotationEuler (Rz x Rx x Ry) on row vectors.
+#pragma once
+
+#include "engine/core/FloatMath.h"
+#include "engine/core/Matrix.h"
+#include "engine/core/Types.h"
+#include "engine/core/Vector3.h"
+#include "game/battle/object/ObjectDivision.h"
+
+// The rotation that turns the front (0, 0, -1) toward v.
+inline CVector3 RotationToward(const CVector3& v)
+{
+    return CVector3(Atan2F(v.y, SqrtF(v.x * v.x + v.z * v.z)) * kRadToDeg, Atan2F(v.x, v.z) * kRadToDeg + 180.0f, 0.0f);
+}
+
+inline CVector3 Turned(const CVector3& v, const CVector3& rotation)
+{
+    CMatrix m;
+    m.RotationEuler(&rotation);
+    CVector3 out;
+    v.TransformNormalInto(m, &out);
+    return out;
+}
+
+// v taken into the frame of rotation (the transpose undoes a rotation).
+inline CVector3 TurnedInverse(const CVector3& v, const CVector3& rotation)
+{
+    CMatrix m;
+    m.RotationEuler(&rotation);
+    return CVector3(v.x * m.m[0][0] + v.y * m.m[0][1] + v.z * m.m[0][2],
+        v.x * m.m[1][0] + v.y * m.m[1][1] + v.z * m.m[1][2], v.x * m.m[2][0] + v.y * m.m[2][1] + v.z * m.m[2][2]);
+}
+
+// Into 0..360 by one step.
+inline f32 WrapOnce360(f32 a) { return a >= 360.0f ? a - 360.0f : a < 0.0f ? a + 360.0f : a; }
+
+// Toward zero, kept inside the i32 range for coordinates far off.
+inline i32 TruncateCell(f32 v)
+{
+    if (!(v > -2.0e9f)) return v != v ? 0 : -2000000000;
+    if (v > 2.0e9f) return 2000000000;
+    return i32(v);
+}
+
+// v turned by degrees about axis (right-handed); a zero axis leaves v.
+inline CVector3 RotateAboutAxis(const CVector3& v, const CVector3& axis, f32 degrees)
+{
+    CVector3 k;
+    axis.GetNormalized(&k);
+    if (k.LengthSquared() == 0.0f) return v;
+    const f32 c = CosF(degrees * kDegToRad);
+    const f32 s = SinF(degrees * kDegToRad);
+    return v * c + k.Cross(v) * s + k * (k.Dot(v) * (1.0f - c));
+}
+
+// v turned toward direction by at most limit degrees in the plane of both,
+// keeping its length. Either vector zero leaves v.
+inline CVector3 TurnVectorToward(const CVector3& v, const CVector3& direction, f32 limit)
+{
+    const f32 angle = v.Angle(direction);
+    if (angle == 0.0f) return v;
+    const f32 turn = angle < limit ? angle : limit;
+    if (turn >= angle) {
+        CVector3 unit;
+        direction.GetNormalized(&unit);
+        return unit * v.Length();
+    }
+    CVector3 axis = v.Cross(direction);
+    if (axis.LengthSquared() == 0.0f) {
+        // Straight behind: any axis across v will do.
+        CVector3 across;
+        v.Perpendicular(&across, nullptr);
+        axis = across;
+    }
+    return RotateAboutAxis(v, axis, turn);
+}
+
+inline f32 Smoothstep(f32 t)
+{
+    t = t < 0.0f ? 0.0f : t > 1.0f ? 1.0f : t;
+    return 3.0f * t * t - 2.0f * t * t * t;
+}
+
+// Where an object says it is (fighters answer their own position).
+inline CVector3 PositionOf(const CObjectDivision* object)
+{
+    CVector3 p;
+    object->GetPosition(&p);
+    return p;
+}
+
+inline CVector3 RotationOf(const CObjectDivision* object)
+{
+    CVector3 r;
+    object->GetRotation(&r);
+    return r;
+}

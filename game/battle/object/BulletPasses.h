@@ -1,0 +1,53 @@
+// The battle scene's bullet list and the per-frame walks over it: Update on
+// every bullet, then the two interaction passes between bullets and
+// fighters. The scene owns one list; a bullet unlinks itself when deleted.
+#pragma once
+
+#include "engine/core/StateHash.h"
+#include "engine/core/Types.h"
+
+class CBullet;
+class IBattleCharacter;
+
+class CBulletList {
+public:
+    CBulletList() = default;
+    CBulletList(const CBulletList&) = delete;
+    CBulletList& operator=(const CBulletList&) = delete;
+    // Deletes the bullets still in the list.
+    ~CBulletList();
+
+    // Appends at the tail (a bullet fired during a walk is reached by it).
+    // 0 for null or a bullet already in a list.
+    i32 Add(CBullet* bullet);
+    // 0 when the bullet is not in this list.
+    i32 Remove(CBullet* bullet);
+    void DeleteAll();
+    CBullet* First() const { return m_head; }
+    u32 GetCount() const { return m_count; }
+    // Each bullet's state in list order.
+    void HashState(CStateHash& hash) const;
+
+private:
+    CBullet* m_head = nullptr;
+    CBullet* m_tail = nullptr;
+    u32 m_count = 0;
+};
+
+struct BulletPassCounts {
+    u64 bulletPairs = 0;     // pairs of bullets walked
+    u64 gatedPairs = 0;      // of those, handed to the pair callback
+    u64 fighterPairs = 0;    // bullet-fighter pairs visited
+    u64 bulletSteps = 0;     // MoveStep and FrameStep calls
+};
+
+// Update(frame) on every bullet, taking the next before each call.
+void UpdateBullets(CBulletList& list, u32 frame);
+// HitTestBullet on every pair, the fighters' first-pass test on every
+// bullet-fighter pair, then MoveStep on every bullet.
+void RunBulletFirstPass(CBulletList& list, IBattleCharacter* const* fighters, u32 fighterCount, u32 frame,
+    BulletPassCounts* counts = nullptr);
+// HitBullet on every pair, the fighters' second-pass hit on every pair, then
+// FrameStep on every bullet: the walk that deletes ended bullets.
+void RunBulletSecondPass(CBulletList& list, IBattleCharacter* const* fighters, u32 fighterCount, u32 frame,
+    BulletPassCounts* counts = nullptr);

@@ -1,0 +1,658 @@
+#include "engine/core/FloatMath.h"
+#include "engine/platform/FrameTime.h"
+#include "game/battle/object/Bullet.h"
+#include "game/battle/object/BulletParameter.h"
+#include "game/battle/object/BulletPasses.h"
+#include "game/battle/object/tests/TestDoubles.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using battle_test::BattleObjectTest;
+using battle_test::FakeFighter;
+
+// A record of a plain bullet: no hits on anything, lives for ever, ends
+// on a hit (release type 0).
+std::unique_ptr<CBulletParameter> Record(i32 moveType)
+{
+    auto r = std::make_unique<CBulletParameter>();
+    CBulletValues& v = r->GetValues();
+    v.moveType = moveType;
+    v.velocity = 4.0f;
+    v.vibrationType = 4;
+    v.pursuitAngleAttenuation = 1.0f;
+    return r;
+}
+
+class BulletTest : public BattleObjectTest {
+protected:
+    void SetUp() override
+    {
+        BattleObjectTest::SetUp();
+        // Made after the test's registry is in place, so ids find them.
+        ownerPtr_ = std::make_unique<FakeFighter>();
+        enemyPtr_ = std::make_unique<FakeFighter>();
+        owner_ = ownerPtr_.get();
+        enemy_ = enemyPtr_.get();
+        savedFrame_ = GetFrameTimeMs();
+        SetFrameTime(250);   // dt 0.25 s, exact in binary
+        owner_->slot = 0;
+        owner_->team = 0;
+        enemy_->slot = 2;
+        enemy_->team = 1;
+        // Out of the way unless a test brings them in.
+        const CVector3 far1(0.0f, 1000.0f, 0.0f), far2(0.0f, -1000.0f, 0.0f);
+        owner_->SetPosition(&far1);
+        enemy_->SetPosition(&far2);
+    }
+    void TearDown() override
+    {
+        SetFrameTime(savedFrame_);
+        scene_.bullets.DeleteAll();
+        ownerPtr_.reset();
+        enemyPtr_.reset();
+        BattleObjectTest::TearDown();
+    }
+
+    // Launched by owner_ (also its shot object unless given) into the
+    // scene's list.
+    CBullet* Launch(const CBulletParameter& record, CVector3 position, CVector3 direction,
+        CObjectDivision* target = nullptr, CObjectDivision* shot = nullptr, f32 damageScale = 1.0f)
+    {
+        auto* bullet = new CBullet(&record);
+        BulletLaunchRecord launch;
+        launch.position = position;
+        launch.direction = direction;
+        launch.damageScale = damageScale;
+        launch.shooter = owner_;
+        launch.shooterGroup = owner_->team;
+        launch.firingObject = shot ? shot : owner_;
+        launch.target = target;
+        EXPECT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
+        bullet->SendObjectMessage(kMsgNewBullet, CObjectRegistry::kHandlerId, -1, reinterpret_cast<intptr_t>(bullet));
+        return bullet;
+    }
+
+    void Frame()
+    {
+        IBattleCharacter* fighters[] = {owner_, enemy_};
+        UpdateBullets(scene_.bullets, 0);
+        RunBulletFirstPass(scene_.bullets, fighters, 2, 0, &counts_);
+        RunBulletSecondPass(scene_.bullets, fighters, 2, 0, &counts_);
+    }
+
+    bool InList(const CBullet* b) const
+    {
+        for (const CBullet* x = scene_.bullets.First(); x; x = x->GetNext())
+            if (x == b) return true;
+        return false;
+    }
+
+    std::unique_ptr<FakeFighter> ownerPtr_, enemyPtr_;
+    FakeFighter* owner_ = nullptr;
+    FakeFighter* enemy_ = nullptr;
+    BulletPassCounts counts_;
+
+private:
+    u32 savedFrame_ = 0;
+};
+
+void ExpectNear(const CVector3& got, const CVector3& want, const char* what, int frame)
+{
+    EXPECT_NEAR(got.x, want.x, 1e-4f) << what << " frame " << frame;
+    EXPECT_NEAR(got.y, want.y, 1e-4f) << what << " frame " << frame;
+    EXPECT_NEAR(got.z, want.z, 1e-4f) << what << " frame " << frame;
+}
+
+// Positions after each frame, worked out by hand with dt 0.25 and speed 4
+// (one unit a frame), launched at the origin along +x, the target at
+// (0, 0, -10).
+struct MotionCase {
+    const char* name;
+    i32 moveType;
+    f32 pursuitAngle;   // degrees per second
+    f32 breakTime;
+    f32 stopTime;
+    bool withTarget;
+    std::vector<CVector3> positions;
+};
+
+TEST_F(BulletTest, PositionsAfterEachFrameMatchHandWorkedPaths)
+{
+    const f32 h = 0.70710678f;
+    const MotionCase cases[] = {
+        {"straight", 0, 0.0f, 0.0f, 0.0f, false, {{1, 0, 0}, {2, 0, 0}, {3, 0, 0}}},
+        // Aims at launch: straight at the target.
+        {"aimed straight", 1, 0.0f, 0.0f, 0.0f, true, {{0, 0, -1}, {0, 0, -2}, {0, 0, -3}}},
+        // 360 deg/s: 90 degrees a frame, the whole turn at once.
+        {"homing, full turn", 3, 360.0f, 0.0f, 0.0f, true, {{0, 0, -1}, {0, 0, -2}, {0, 0, -3}}},
+        // 180 deg/s: 45 a frame. 90 -> 45 off, then 49.4 -> 45 (now along
+        // -z), then 4.87 turned whole toward the target.
+        {"homing, 45 a frame", 7, 180.0f, 0.0f, 0.0f, true,
+            {{h, 0, -h}, {h, 0, -1 - h}, {h - 0.084959f, 0, -2.703495f}}},
+        // No target: homing flies straight.
+        {"homing without target", 3, 180.0f, 0.0f, 0.0f, false, {{1, 0, 0}, {2, 0, 0}}},
+        // Brakes to rest at age 2 from twice its speed (steps 1.75, 1.5,
+        // ... 0.25), waits out STOPTIME 0.5 aiming at no one, then goes on.
+        {"brake, pause, go", 5, 0.0f, 2.0f, 0.5f, false,
+            {{1.75f, 0, 0}, {3.25f, 0, 0}, {4.5f, 0, 0}, {5.5f, 0, 0}, {6.25f, 0, 0}, {6.75f, 0, 0}, {7, 0, 0},
+                {7, 0, 0}, {7, 0, 0}, {8, 0, 0}}},
+    };
+    for (const MotionCase& c : cases) {
+        FakeFighter target;
+        const CVector3 at(0.0f, 0.0f, -10.0f);
+        target.SetPosition(&at);
+        auto record = Record(c.moveType);
+        record->GetValues().pursuitAngle = c.pursuitAngle;
+        record->GetValues().pursuitAngleLimit = 180.0f;
+        record->GetValues().breakTime = c.breakTime;
+        record->GetValues().stopTime = c.stopTime;
+        CBullet* b = Launch(*record, CVector3(), CVector3(1, 0, 0), c.withTarget ? &target : nullptr);
+        for (size_t f = 0; f < c.positions.size(); ++f) {
+            Frame();
+            ExpectNear(*b->GetPosition(), c.positions[f], c.name, int(f) + 1);
+        }
+        scene_.bullets.DeleteAll();
+    }
+}
+
+TEST_F(BulletTest, TypeTwoLosesItsTargetForGoodAndNineAndElevenStartAsTwo)
+{
+    FakeFighter target;
+    const CVector3 behind(-10.0f, 0.0f, 0.0f);
+    target.SetPosition(&behind);
+    auto record = Record(2);
+    record->GetValues().pursuitAngle = 360.0f;
+    record->GetValues().pursuitAngleLimit = 60.0f;
+    CBullet* b = Launch(*record, CVector3(), CVector3(1, 0, 0), &target);
+    Frame();
+    EXPECT_EQ(b->GetState().motionType, 0);
+    // In front again: no matter.
+    const CVector3 ahead(10.0f, 0.0f, 0.0f);
+    target.SetPosition(&ahead);
+    Frame();
+    Frame();
+    EXPECT_EQ(b->GetState().motionType, 0);
+    EXPECT_FLOAT_EQ(b->GetPosition()->x, 2.0f);   // the lost frame took no step
+
+    for (i32 type : {9, 11}) {
+        auto r = Record(type);
+        r->GetValues().optionLength = 1.0f;
+        CBullet* x = Launch(*r, CVector3(), CVector3(1, 0, 0));
+        EXPECT_EQ(x->GetState().motionType, 2) << type;
+    }
+}
+
+TEST_F(BulletTest, MotionTypeFromDataOutsideTheTableRunsNoStep)
+{
+    for (i32 type : {-1, 26, 1000, -2147483647}) {
+        auto record = Record(type);
+        CBullet* b = Launch(*record, CVector3(1, 2, 3), CVector3(1, 0, 0));
+        Frame();
+        ExpectNear(*b->GetPosition(), CVector3(1, 2, 3), "out of the table", type);
+        scene_.bullets.DeleteAll();
+    }
+}
+
+// A bullet resting on the enemy, HITCOUNT 3 at 0.5 s intervals, dt 0.25:
+// the first hit comes at once (timers start at their interval), then every
+// second frame, then none.
+TEST_F(BulletTest, FighterPassesCountHitsAndDamageBySlotAndInterval)
+{
+    auto record = Record(0);
+    CBulletValues& v = record->GetValues();
+    v.velocity = 0.0f;
+    v.hitCount = 3;
+    v.hitInterval = 0.5f;
+    v.hitRadius = 1.0f;
+    v.str = 10;
+    v.hitReleaseType = 2;   // not ended by a hit
+    const CVector3 at(5.0f, 0.0f, 0.0f);
+    enemy_->SetPosition(&at);
+    CBullet* b = Launch(*record, at, CVector3(1, 0, 0), enemy_, nullptr, 1.5f);
+    const u32 hitsAfter[] = {1, 1, 2, 2, 3, 3, 3, 3};
+    for (int f = 0; f < 8; ++f) {
+        Frame();
+        EXPECT_EQ(enemy_->hits, hitsAfter[f]) << "frame " << f + 1;
+    }
+    EXPECT_EQ(enemy_->damage, 45);   // truncate(10 x 1.5) a hit
+    EXPECT_EQ(b->GetState().hitCount[2], 3u);
+    EXPECT_EQ(b->GetState().hitCount[0] + b->GetState().hitCount[1] + b->GetState().hitCount[3], 0u);
+    EXPECT_EQ(owner_->hits, 0u);   // never its own shooter
+    EXPECT_EQ(enemy_->firstPassCalls, 8u);
+    EXPECT_EQ(enemy_->secondPassCalls, 8u);
+    EXPECT_TRUE(InList(b));
+}
+
+TEST_F(BulletTest, HitEndedBulletIsDeletedOnlyByItsFrameStep)
+{
+    auto record = Record(0);
+    record->GetValues().velocity = 0.0f;
+    record->GetValues().hitCount = 1;
+    record->GetValues().hitRadius = 1.0f;
+    CBullet* b = Launch(*record, CVector3(), CVector3(1, 0, 0));
+    // Hit through the bullet's accessors, as a fighter would mid-pass.
+    EXPECT_EQ(b->ReleaseOnHit(), 1);
+    EXPECT_TRUE(InList(b));
+    IBattleCharacter* none[] = {nullptr};
+    RunBulletFirstPass(scene_.bullets, none, 1, 0);
+    EXPECT_TRUE(InList(b));
+    RunBulletSecondPass(scene_.bullets, none, 1, 0);
+    EXPECT_EQ(scene_.bullets.GetCount(), 0u);
+}
+
+TEST_F(BulletTest, LifetimeEndsByAgeInTheFrameItRunsOut)
+{
+    auto record = Record(0);
+    record->GetValues().existenceTime = 0.5f;
+    auto forever = Record(0);
+    forever->GetValues().existenceTime = 0.0f;
+    CBullet* b = Launch(*record, CVector3(), CVector3(1, 0, 0));
+    Launch(*forever, CVector3(), CVector3(1, 0, 0));
+    Frame();
+    EXPECT_TRUE(InList(b));
+    UpdateBullets(scene_.bullets, 0);
+    EXPECT_TRUE(b->IsEnded());
+    RunBulletFirstPass(scene_.bullets, nullptr, 0, 0);
+    EXPECT_TRUE(InList(b));
+    RunBulletSecondPass(scene_.bullets, nullptr, 0, 0);
+    EXPECT_EQ(scene_.bullets.GetCount(), 1u);
+    for (int f = 0; f < 100; ++f) Frame();
+    EXPECT_EQ(scene_.bullets.GetCount(), 1u);
+}
+
+// Every bullet of the list ends in one frame: the deleting walk must take
+// each next bullet before it deletes the one in hand.
+TEST_F(BulletTest, AllBulletsEndingTogetherAreDeletedInOneWalk)
+{
+    auto record = Record(0);
+    record->GetValues().existenceTime = 0.25f;
+    for (int i = 0; i < 5; ++i) Launch(*record, CVector3(f32(i) * 30.0f, 0, 0), CVector3(1, 0, 0));
+    Frame();
+    EXPECT_EQ(scene_.bullets.GetCount(), 0u);
+    EXPECT_EQ(registry_.Find(owner_->GetId()), owner_);
+}
+
+// A carrier's end reaches the bullets it launched with EVENTENDFLG, and
+// theirs; one without the flag flies on.
+TEST_F(BulletTest, EndOfTheShotObjectTravelsDownToFlaggedChildren)
+{
+    auto parentRecord = Record(0);
+    parentRecord->GetValues().existenceTime = 0.5f;
+    auto flagged = Record(0);
+    flagged->GetValues().eventEndFlg = 1;
+    auto plain = Record(0);
+    CBullet* parent = Launch(*parentRecord, CVector3(), CVector3(1, 0, 0));
+    CBullet* child = Launch(*flagged, CVector3(), CVector3(1, 0, 0), nullptr, parent);
+    CBullet* grandchild = Launch(*flagged, CVector3(), CVector3(1, 0, 0), nullptr, child);
+    CBullet* loner = Launch(*plain, CVector3(), CVector3(1, 0, 0), nullptr, parent);
+    (void)grandchild;
+    Frame();
+    Frame();
+    EXPECT_EQ(scene_.bullets.GetCount(), 1u);
+    EXPECT_EQ(scene_.bullets.First(), loner);
+    EXPECT_EQ(loner->GetShotObject(), nullptr);
+}
+
+// Children outliving their shot object: every motion that reads it must
+// find it gone, never freed memory (the sanitizer build checks).
+TEST_F(BulletTest, ChildrenOutliveTheirDeletedParent)
+{
+    struct Case {
+        i32 moveType;
+        i32 traceType;
+        i32 releaseType;
+    };
+    const Case cases[] = {{0, 1, 0}, {0, 3, 0}, {17, 0, 0}, {19, 0, 0}, {23, 0, 0}, {24, 0, 4}, {12, 0, 0}};
+    for (const Case& c : cases) {
+        auto parentRecord = Record(0);
+        parentRecord->GetValues().existenceTime = 0.25f;
+        auto childRecord = Record(c.moveType);
+        CBulletValues& v = childRecord->GetValues();
+        v.traceType = c.traceType;
+        v.hitReleaseType = c.releaseType;
+        v.breakTime = 0.25f;
+        v.stopTime = 0.25f;
+        v.shootRange = 5.0f;
+        v.scalePow = CVector3(0, 0, 1);
+        v.hitCount = 1;
+        v.bulletHitFlg = 1;
+        v.revolveAngle = CVector3(1, 1, 1);
+        CBullet* parent = Launch(*parentRecord, CVector3(), CVector3(1, 0, 0));
+        CBullet* child = Launch(*childRecord, CVector3(), CVector3(0, 0, -1), parent, parent);
+        // A returning blade meets a bullet while its parent is gone.
+        auto blocker = Record(0);
+        blocker->GetValues().velocity = 0.0f;
+        blocker->GetValues().hitCount = 1;
+        blocker->GetValues().hitRadius = 50.0f;
+        blocker->GetValues().bulletHitFlg = 1;
+        blocker->GetValues().per = 10.0f;
+        FakeFighter other;
+        other.team = 7;
+        auto* block = new CBullet(blocker.get());
+        BulletLaunchRecord launch;
+        launch.shooter = &other;
+        launch.shooterGroup = 7;
+        launch.firingObject = &other;
+        launch.direction = CVector3(1, 0, 0);
+        block->Initialize(reinterpret_cast<intptr_t>(&launch));
+        Frame();
+        EXPECT_FALSE(InList(parent)) << c.moveType;
+        EXPECT_EQ(child->GetShotObject(), nullptr) << c.moveType;
+        scene_.bullets.Add(block);
+        for (int f = 0; f < 6; ++f) Frame();
+        for (const CBullet* b = scene_.bullets.First(); b; b = b->GetNext()) {
+            EXPECT_TRUE(std::isfinite(b->GetPosition()->x)) << c.moveType;
+            EXPECT_EQ(b->GetTarget(), nullptr) << c.moveType;
+        }
+        scene_.bullets.DeleteAll();
+    }
+}
+
+TEST_F(BulletTest, CopyOwnsItsRecordAndSharesNoPlayingEffects)
+{
+    auto record = Record(3);
+    record->GetValues().hitCount = 2;
+    CBullet* original = Launch(*record, CVector3(1, 2, 3), CVector3(1, 0, 0), enemy_);
+    std::unique_ptr<CBullet> copy(static_cast<CBullet*>(original->Clone()));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_NE(copy->GetRecord(), original->GetRecord());
+    EXPECT_EQ(copy->GetState().targetId, original->GetState().targetId);
+    EXPECT_EQ(copy->GetList(), nullptr);
+    scene_.bullets.DeleteAll();
+    record.reset();   // the copy reads its own record from here on
+    scene_.bullets.Add(copy.get());
+    Frame();
+    EXPECT_EQ(copy->GetRecord()->GetValues().hitCount, 2);
+    scene_.bullets.Remove(copy.get());
+}
+
+u64 HashOf(const CBulletList& list)
+{
+    CStateHash hash;
+    list.HashState(hash);
+    return hash.Value();
+}
+
+TEST_F(BulletTest, StateHashFoldsBulletsInListOrderAndRepeatsAcrossRuns)
+{
+    auto fast = Record(0);
+    auto slow = Record(0);
+    slow->GetValues().velocity = 1.0f;
+    // Two runs from fresh registries with the same seeds: equal ids, equal
+    // hashes; the addresses of the objects play no part.
+    u64 runs[2] = {};
+    for (u64& run : runs) {
+        CObjectRegistry registry;
+        registry.SetHandler(&scene_);
+        SetObjectRegistry(&registry);
+        auto shooter = std::make_unique<FakeFighter>();
+        auto* a = new CBullet(fast.get());
+        auto* b = new CBullet(slow.get());
+        BulletLaunchRecord launch;
+        launch.shooter = shooter.get();
+        launch.firingObject = shooter.get();
+        launch.direction = CVector3(0, 1, 0);
+        a->Initialize(reinterpret_cast<intptr_t>(&launch));
+        b->Initialize(reinterpret_cast<intptr_t>(&launch));
+        CBulletList list;
+        list.Add(a);
+        list.Add(b);
+        UpdateBullets(list, 0);
+        RunBulletFirstPass(list, nullptr, 0, 0);
+        run = HashOf(list);
+        // The other order is another state.
+        list.Remove(a);
+        list.Add(a);
+        EXPECT_NE(HashOf(list), run);
+        list.DeleteAll();
+        SetObjectRegistry(&registry_);
+    }
+    EXPECT_EQ(runs[0], runs[1]);
+}
+
+// Divisions by values from the data: each zero gives finite results.
+TEST_F(BulletTest, ZeroDivisorsFromDataGiveFiniteResults)
+{
+    FakeFighter target;
+    const CVector3 near(0.0f, 0.0f, -2.0f);
+    target.SetPosition(&near);
+    struct Case {
+        const char* name;
+        i32 moveType;
+        f32 velocity;
+        f32 hitRadius;
+        f32 swingRange;
+    };
+    const Case cases[] = {
+        {"speed 0 in a pass through the target", 11, 0.0f, 1.0f, 1.0f},
+        {"swing range 0", 25, 4.0f, 1.0f, 0.0f},
+        {"hit radius 0", 0, 4.0f, 0.0f, 1.0f},
+    };
+    for (const Case& c : cases) {
+        auto record = Record(c.moveType);
+        CBulletValues& v = record->GetValues();
+        v.velocity = c.velocity;
+        v.hitRadius = c.hitRadius;
+        v.swingRange = c.swingRange;
+        v.swingAngle = 2.0f;
+        v.swingSpeed = 90.0f;
+        v.swingVec = CVector3(1, 0, 0);
+        v.optionLength = 5.0f;
+        v.rushCount = 3;
+        v.suckingPow = 3.0f;
+        v.shootRange = 0.5f;
+        v.existenceTime = 10.0f;
+        CBullet* b = Launch(*record, CVector3(), CVector3(0, 0, -1), &target);
+        for (int f = 0; f < 6; ++f) Frame();
+        CVector3 suction;
+        b->GetSuctionVector(&target, &suction);
+        for (f32 x : {b->GetPosition()->x, b->GetPosition()->y, b->GetPosition()->z, suction.x, suction.y, suction.z})
+            EXPECT_TRUE(std::isfinite(x)) << c.name;
+        scene_.bullets.DeleteAll();
+    }
+}
+
+// Passing through the target: it follows a target that moves less than its
+// own step in a frame, comparing squared distance with squared reach.
+TEST_F(BulletTest, PassThroughFollowsATargetWithinOneFramesReach)
+{
+    FakeFighter target;
+    CVector3 at(0.0f, 0.0f, -3.0f);
+    target.SetPosition(&at);
+    auto record = Record(11);
+    CBulletValues& v = record->GetValues();
+    v.velocity = 40.0f;   // 10 units a frame
+    v.optionLength = 5.0f;
+    v.rushInterval = 1.0f;
+    v.rushCount = 100;
+    v.existenceTime = 0.0f;
+    CBullet* b = Launch(*record, CVector3(), CVector3(0, 0, -1), &target);
+    Frame();
+    ASSERT_EQ(b->GetState().motionType, 11);
+    for (int f = 0; f < 4; ++f) {
+        at.x += 5.0f;   // 25 squared, well inside 10 squared
+        target.SetPosition(&at);
+        Frame();
+        EXPECT_EQ(b->GetState().motionType, 11) << f;
+        ExpectNear(b->GetState().endPoint, at, "end point", f);
+    }
+    at.x += 50.0f;
+    target.SetPosition(&at);
+    Frame();
+    EXPECT_EQ(b->GetState().motionType, 2);
+}
+
+// Two bullets head on, one unit apart, one unit a frame each.
+struct PairCase {
+    const char* name;
+    i32 hitTypeA, hitTypeB;
+    f32 perA, perB;
+    i32 releaseA, releaseB;
+    bool sameOwner;
+    bool sameGroup;
+    u32 sceneLetsGroupsMeet;
+    bool aliveA, aliveB;
+    f32 strengthA;   // after the frame; NaN: not checked
+};
+
+TEST_F(BulletTest, BulletPairsExchangeStrengthEraseAndRespectOwnersAndGroups)
+{
+    const PairCase cases[] = {
+        {"strength 3 against 2", 0, 0, 3.0f, 2.0f, 0, 0, false, false, 0, true, false, 1.0f},
+        {"strength 2 against 3", 0, 0, 2.0f, 3.0f, 0, 0, false, false, 0, false, true, NAN},
+        {"same owner never meets", 0, 0, 3.0f, 2.0f, 0, 0, true, true, 1, true, true, 3.0f},
+        {"same group, scene says no", 0, 0, 3.0f, 2.0f, 0, 0, false, true, 0, true, true, 3.0f},
+        {"same group, scene says yes", 0, 0, 3.0f, 2.0f, 0, 0, false, true, 1, true, false, 1.0f},
+        {"eraser first", 1, 0, 1.0f, 5.0f, 2, 0, false, false, 0, true, false, 1.0f},
+        {"eraser second", 0, 1, 5.0f, 1.0f, 0, 2, false, false, 0, false, true, NAN},
+    };
+    for (const PairCase& c : cases) {
+        scene_.sharedGroupsMeet = c.sceneLetsGroupsMeet;
+        auto ra = Record(0);
+        auto rb = Record(0);
+        for (auto* r : {ra.get(), rb.get()}) {
+            r->GetValues().hitCount = 1;
+            r->GetValues().hitRadius = 0.5f;
+            r->GetValues().bulletHitFlg = 1;
+            r->GetValues().existenceTime = 10.0f;
+        }
+        ra->GetValues().hitType = c.hitTypeA;
+        rb->GetValues().hitType = c.hitTypeB;
+        ra->GetValues().per = c.perA;
+        rb->GetValues().per = c.perB;
+        ra->GetValues().hitReleaseType = c.releaseA;
+        rb->GetValues().hitReleaseType = c.releaseB;
+        CBullet* a = Launch(*ra, CVector3(-1, 0, 0), CVector3(1, 0, 0));
+        auto* b = new CBullet(rb.get());
+        BulletLaunchRecord launch;
+        launch.position = CVector3(1, 0, 0);
+        launch.direction = CVector3(-1, 0, 0);
+        launch.shooter = c.sameOwner ? owner_ : enemy_;
+        launch.shooterGroup = c.sameGroup ? owner_->team : enemy_->team;
+        launch.firingObject = launch.shooter;
+        b->Initialize(reinterpret_cast<intptr_t>(&launch));
+        scene_.bullets.Add(b);
+        // The grid boxes only come with the first update.
+        Frame();
+        EXPECT_EQ(InList(a), c.aliveA) << c.name;
+        EXPECT_EQ(InList(b), c.aliveB) << c.name;
+        if (!std::isnan(c.strengthA) && InList(a)) {
+            EXPECT_FLOAT_EQ(a->GetState().strength, c.strengthA) << c.name;
+        }
+        scene_.bullets.DeleteAll();
+    }
+}
+
+TEST_F(BulletTest, FreezerFreezesOnlyBulletsAfterItAndAbsorberFeedsItsOwner)
+{
+    auto freezer = Record(0);
+    auto victim = Record(0);
+    for (auto* r : {freezer.get(), victim.get()}) {
+        r->GetValues().hitCount = 1;
+        r->GetValues().hitRadius = 0.5f;
+        r->GetValues().bulletHitFlg = 1;
+        r->GetValues().hitReleaseType = 2;
+        r->GetValues().velocity = 0.0f;
+    }
+    freezer->GetValues().hitType = 6;
+    freezer->GetValues().freezeTime = 0.75f;
+    freezer->GetValues().hitReleaseType = 6;   // destroys what it froze
+    freezer->GetValues().hitTime = 0.3f;       // freezes in the first frame only
+    // The freezer after its victim in the list: nothing.
+    auto place = [&](const CBulletParameter& r, CObjectDivision* shooter, i32 group) {
+        auto* b = new CBullet(&r);
+        BulletLaunchRecord launch;
+        launch.shooter = shooter;
+        launch.shooterGroup = group;
+        launch.firingObject = shooter;
+        launch.direction = CVector3(1, 0, 0);
+        b->Initialize(reinterpret_cast<intptr_t>(&launch));
+        scene_.bullets.Add(b);
+        return b;
+    };
+    CBullet* v1 = place(*victim, enemy_, 1);
+    place(*freezer, owner_, 0);
+    Frame();
+    EXPECT_FALSE(v1->IsStopped());
+    scene_.bullets.DeleteAll();
+
+    place(*freezer, owner_, 0);
+    CBullet* v2 = place(*victim, enemy_, 1);
+    Frame();
+    EXPECT_TRUE(v2->IsStopped());
+    const f32 age = v2->GetState().age;
+    Frame();
+    EXPECT_EQ(v2->GetState().age, age);   // a frozen bullet does not age
+    Frame();
+    EXPECT_FALSE(InList(v2));   // 0.75 s: frozen out by release type 6
+    scene_.bullets.DeleteAll();
+
+    auto absorber = Record(0);
+    absorber->GetValues() = victim->GetValues();
+    absorber->GetValues().hitType = 8;
+    absorber->GetValues().absorbingPow = 0.25f;
+    victim->GetValues().str = 10;
+    victim->GetValues().hitReleaseType = 0;
+    place(*absorber, owner_, 0);
+    CBullet* food = place(*victim, enemy_, 1);
+    Frame();
+    EXPECT_FALSE(InList(food));
+    EXPECT_EQ(owner_->absorbed, 3);   // ceil(10 x 0.25)
+}
+
+TEST_F(BulletTest, BulletWithoutHitCountNeverStartsAPair)
+{
+    auto silent = Record(0);
+    auto breakable = Record(0);
+    for (auto* r : {silent.get(), breakable.get()}) {
+        r->GetValues().hitRadius = 0.5f;
+        r->GetValues().bulletHitFlg = 1;
+        r->GetValues().velocity = 0.0f;
+        r->GetValues().per = 1.0f;
+    }
+    breakable->GetValues().hitCount = 1;
+    auto* a = new CBullet(silent.get());
+    BulletLaunchRecord launch;
+    launch.shooter = owner_;
+    launch.firingObject = owner_;
+    a->Initialize(reinterpret_cast<intptr_t>(&launch));
+    scene_.bullets.Add(a);
+    launch.shooter = enemy_;
+    launch.shooterGroup = 1;
+    auto* b = new CBullet(breakable.get());
+    b->Initialize(reinterpret_cast<intptr_t>(&launch));
+    scene_.bullets.Add(b);
+    Frame();
+    EXPECT_TRUE(InList(a));
+    EXPECT_TRUE(InList(b));
+}
+
+TEST_F(BulletTest, VibrationAndRestrictMessagesGoToTheOwner)
+{
+    struct Case {
+        i32 vibration;
+        u32 padMessagesAfterTwoFrames;
+    };
+    for (const Case& c : {Case{4, 0}, Case{0, 1}, Case{1, 1}, Case{2, 3}, Case{3, 3}}) {
+        owner_->received.clear();
+        auto record = Record(0);
+        record->GetValues().vibrationType = c.vibration;
+        record->GetValues().shootRestrict = c.vibration == 0 ? 5 : 0;
+        Launch(*record, CVector3(), CVector3(1, 0, 0));
+        Frame();
+        Frame();
+        EXPECT_EQ(owner_->Count(kMsgPadVibration), c.padMessagesAfterTwoFrames) << c.vibration;
+        if (c.vibration == 0) {
+            ASSERT_EQ(owner_->Count(kMsgShootRestrict), 1u);
+        }
+        scene_.bullets.DeleteAll();
+    }
+}
+
+}  // namespace
