@@ -1,4 +1,5 @@
 #include "game/battle/object/Bullet.h"
+#include "game/battle/object/MeshHitRecord.h"
 
 #include "engine/core/FloatMath.h"
 #include "engine/core/Random.h"
@@ -240,7 +241,7 @@ i32 CBullet::SendVibration()
     u32 slot = 0;
     owner->HandleMessage(kMsgTargetSlot, this, reinterpret_cast<intptr_t>(&slot));
     const u32 shake = (type == 0 || type == 2) ? u32(kMsgSmallShake) : (type == 1 || type == 3) ? u32(kMsgLargeShake) : 0u;
-    if (shake) owner->SendObjectMessage(shake, CObjectRegistry::kBroadcastId, kGroupStage, intptr_t(slot));
+    if (shake) owner->SendObjectMessage(shake, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&slot));
     const i32 strength = type >= 2 ? type - 2 : type;
     owner->HandleMessage(kMsgPadVibration, this, intptr_t(strength));
     return 1;
@@ -444,11 +445,11 @@ u32 CBullet::OnMessage(u32 message, CMessageObject* sender, intptr_t parameter)
         }
         return 1;
     }
-    case kMsgStageContact:
-        if (parameter) OnStageContact(*reinterpret_cast<const CVector3*>(parameter));
+    case kMsgStageSegmentHit:
+        if (parameter) OnStageContact(reinterpret_cast<const CMeshHitRecord*>(parameter)->point);
         return 1;
-    case kMsgStageHit:
-        if (parameter) OnStageHit(*reinterpret_cast<const CVector3*>(parameter));
+    case kMsgStageSphereHit:
+        if (parameter) OnStageHit(reinterpret_cast<const CMeshHitRecord*>(parameter)->point);
         return 1;
     case kMsgRetarget: return OnRetarget(sender, reinterpret_cast<CObjectDivision*>(parameter));
     default: return 1;

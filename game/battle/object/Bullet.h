@@ -32,12 +32,7 @@ enum BulletMessage : u32 {
     kMsgShotObjectDeadEnd = 2,    // broadcast to group 8: the shot object died
     kMsgAbsorb = 7,               // to the owner: address of an i32 amount
     kMsgRecovery = 8,             // to the owner: address of RECOVERYSPEED
-    kMsgStageContact = 12,        // from the stage: address of the contact point
-    kMsgStageHit = 13,            // from the stage: address of the hit point
-    kMsgStageNotice = 14,
     kMsgIsDefeated = 37,          // to a fighter: non-zero while down
-    kMsgSmallShake = 43,          // to group 2: the shaking slot
-    kMsgLargeShake = 44,
     kMsgPadVibration = 45,        // to the owner: strength 0 or 1
     kMsgShootRestrict = 51,       // to the owner: address of an i32
     kMsgRetarget = 52,            // to group 8: the new target object
