@@ -221,12 +221,16 @@ void CBattleStateConsole::DrawNumber(CSceneObject* target, u32 value)
     if (!target) return;
     const u32 digits[3] = {value / 100 % 10, value / 10 % 10, value % 10};
     const u32 first = value >= 100 ? 0 : (value >= 10 ? 1 : 2);
+    // The target may be a digit layer itself ("Ti0"): take every image
+    // before lending it any.
+    CRect4 images[10];
+    for (u32 d = 0; d < 10; ++d) images[d] = m_digits[d] ? m_digits[d]->GetScreenState().rect : CRect4();
     CLayerState& screen = target->GetScreenState();
     const CRect4 saved = screen.rect;
     f32 x = 0.0f;
     for (u32 i = first; i < 3; ++i) {
-        if (CSceneObject* digit = m_digits[digits[i]]) {
-            screen.rect = digit->GetScreenState().rect;
+        if (m_digits[digits[i]]) {
+            screen.rect = images[digits[i]];
             DrawAt(target, x);
         }
         x += kDigitStep;
@@ -309,7 +313,7 @@ void CBattleStateConsole::DrawPanel(const QuickMessage& slot, f32 x, f32 y, f32 
     }
     // The panel's parts sit at their layout places; the row moves them.
     DrawAt(parts[0], x, y);
-    DrawAt(parts[1], x, y, width / kPanelWidth, 1.0f);
+    if (width > 0.0f) DrawAt(parts[1], x, y, width / kPanelWidth, 1.0f);
     DrawAt(parts[2], x - (kPanelWidth - width), y);
     if (!font) return;
     const u32 colour = Argb(alpha);
