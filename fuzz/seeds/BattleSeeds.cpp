@@ -1,6 +1,7 @@
 // Seeds of the battle records: set-ups written by the record's own writer.
 #include "fuzz/seeds/Seeds.h"
 #include "game/battle/scene/BattleSetup.h"
+#include "game/battle/scene/BattleStateConsole.h"
 
 #include <cstring>
 
@@ -40,6 +41,21 @@ void MakeBattleSeeds(const std::string& root)
     std::string count = network;
     count[0] = 3;
     sink.Add("count", count);
+
+    // Radio-chat lines as the battle-state console takes them: a short one,
+    // one that fills its text, and a team-only one from a sender past the
+    // fighters.
+    Sink lines(root, "quick_message");
+    const auto line = [](const char* text, u32 sender, u32 teamOnly) {
+        QuickMessageRecord r{};
+        std::memcpy(r.text, text, std::min(std::strlen(text), sizeof r.text));
+        r.sender = sender;
+        r.teamOnly = teamOnly;
+        return std::string(reinterpret_cast<const char*>(&r), sizeof r);
+    };
+    lines.Add("short", line("go", 0, 0));
+    lines.Add("full", line("0123456789012345678901234567890123456789", 1, 0));
+    lines.Add("stranger", line("team", 7, 1));
 }
 
 }  // namespace seeds

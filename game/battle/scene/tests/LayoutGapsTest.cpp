@@ -1,0 +1,53 @@
+// A layout that lacks every element a console looks up: each loads, runs
+// and draws nothing.
+#include "engine/platform/FrameTime.h"
+#include "game/battle/scene/BattleStateConsole.h"
+#include "game/battle/scene/MenuConsole.h"
+#include "game/battle/scene/TensionConsole.h"
+#include "game/battle/scene/tests/ConsoleTestSupport.h"
+#include "game/data/TensionFile.h"
+
+namespace {
+using namespace console_test;
+using LayoutGapsTest = ConsoleTest;
+}  // namespace
+
+TEST_F(LayoutGapsTest, ConsolesOnALayoutWithoutTheirElementsDrawNothing)
+{
+    std::set<std::string> all;
+    for (const Element& e : ConsoleElements()) all.insert(e.name);
+    LoadLayout(all);
+    for (const char* n : {"Se_gameopt_select.ogg", "Se_gameopt_set.ogg", "Se_cancel.ogg"}) ListSound(n);
+
+    CTensionFile tension;
+    auto* track = new CTensionTrack("Tension", 1, 0);
+    track->AddKey(0.0f, 0);
+    track->AddKey(10.0f, 3);
+    tension.SetTrack(track);
+    FakeHudFighter fighter, other;
+    fighter.tension = other.tension = &tension;
+    HudFighterList list{&fighter, &other};
+    ConsoleSetup setup;
+    setup.characters = &list;
+    setup.livesRule = setup.training = setup.tutorial = setup.survival = setup.damagePanel = 1;
+
+    CBattleStateConsole state(&scene_);
+    ASSERT_EQ(state.Load(&setup, &layout_), 1u);
+    CTensionConsole strips(&scene_);
+    ASSERT_EQ(strips.Load(&fighter, &list, &layout_), 1u);
+    CMenuConsole menu(&scene_);
+    ASSERT_EQ(menu.Load(&layout_, kMenuKindTraining), 1u);
+    menu.OpenEndMenu();
+    QuickMessageRecord line{};
+    state.AddQuickMessage(line);
+
+    SetFrameTime(700);
+    for (int frame = 0; frame < 12; ++frame) {
+        for (CConsoleBase* c : std::initializer_list<CConsoleBase*>{&state, &strips, &menu}) {
+            c->Update(0);
+            c->Draw(0);
+        }
+    }
+    SetFrameTime(0);
+    EXPECT_EQ(Draws(), 0u);
+}
