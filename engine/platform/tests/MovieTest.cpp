@@ -170,7 +170,6 @@ TEST_F(MovieVolume, TheVolumeReachesTheMoviesSound)
     ASSERT_EQ(movie.Open(kPath), 1);
     EXPECT_EQ(movie.SetVolume(-1500), 1);
     EXPECT_EQ(fake_.Volume(), -1500);
-    EXPECT_EQ(movie.SetVolume(-10001), 0);
     fake_.Fail(Call::SetVolume);
     EXPECT_EQ(movie.SetVolume(0), 0);
 

@@ -7,6 +7,7 @@
 #include "engine/core/Memory.h"
 #include "engine/platform/OggReader.h"
 #include "engine/platform/Sound.h"
+#include "engine/platform/SoundBuffer.h"
 #include "engine/platform/System.h"
 
 #include "host/kernel/Kernel.h"
@@ -200,8 +201,33 @@ protected:
         }
     }
 
+    // A mono sound of `samples` (WAV) or of a ramp of `frames` (Ogg, its
+    // decode in reference_); a stream reads media_ as it plays.
+    void LoadWav(CSoundBuffer& b, const std::vector<i16>& samples, u32 voices = 1, u32 flags = kStatic)
+    {
+        media_ = MakeWav(samples, 1, kRate);
+        ASSERT_EQ(b.LoadFromMemory(media_.data(), "effect.wav", u32(media_.size()), voices, flags), 1u);
+    }
+    void LoadOgg(CSoundBuffer& b, u32 frames, u32 flags)
+    {
+        media_ = EncodeOgg(Ramp(frames), 1, kRate);
+        reference_ = DecodeOgg(media_);
+        ASSERT_EQ(reference_.size(), frames);
+        ASSERT_EQ(b.LoadFromMemory(media_.data(), "music.ogg", u32(media_.size()), 1, flags), 1u);
+    }
+    // Waits (real time) until voice 0's thread has refilled `count` halves.
+    static void WaitRefills(const CSoundBuffer& b, u32 count)
+    {
+        ASSERT_TRUE(WaitFor([&] { return b.GetStreamRefills(0) >= count; })) << count;
+    }
+    // Halves a notify stream has refilled once `played` frames were mixed:
+    // the first fill, then one per half boundary the cursor reached.
+    static u32 RefillsAfter(u32 played) { return played == 0 ? 1 : 2 + (played - 1) / kRate; }
+
     host::sound::NullOutput null_;
     CSound sound_;
+    Bytes media_;
+    std::vector<i16> reference_;
 };
 
 }  // namespace sound_test

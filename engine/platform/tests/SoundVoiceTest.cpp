@@ -5,74 +5,53 @@
 #include "engine/platform/SoundBuffer.h"
 #include "engine/platform/tests/SoundTestSupport.h"
 
+#include <array>
 
 using namespace sound_test;
 namespace snd = host::sound;
 
 namespace {
 
-class Voices : public SoundFixture {
-protected:
-    // A mono WAV sound of `samples`, `voices` voices. A stream reads the
-    // bytes as it plays: they live as long as the test.
-    void Load(CSoundBuffer& b, const std::vector<i16>& samples, u32 voices, u32 flags = kStatic)
-    {
-        wav_ = MakeWav(samples, 1, kRate);
-        ASSERT_EQ(b.LoadFromMemory(wav_.data(), "voice.wav", u32(wav_.size()), voices, flags), 1u);
-    }
-    static snd::Buffer3D Device3D(const CSoundBuffer& b, u32 voice)
-    {
-        snd::Buffer3D s;
-        EXPECT_EQ(b.GetVoice(voice)->buffer->Get3D(s), snd::Result::Ok);
-        return s;
-    }
+using Voices = SoundFixture;
 
-    Bytes wav_;
-};
-
-bool Same(const snd::Vector3& v, f32 x, f32 y, f32 z) { return v.x == x && v.y == y && v.z == z; }
+// Position, velocity, min distance and mode of a voice's device buffer.
+std::array<f32, 8> Placement(const CSoundBuffer& b, u32 voice)
+{
+    snd::Buffer3D s;
+    EXPECT_EQ(b.GetVoice(voice)->buffer->Get3D(s), snd::Result::Ok);
+    return {s.position.x, s.position.y, s.position.z, s.velocity.x, s.velocity.y, s.velocity.z, s.minDistance,
+            f32(s.mode)};
+}
 
 TEST_F(Voices, DeviceVoicesCarryModeVelocityAndPosition)
 {
+    using P = std::array<f32, 8>;
+    const f32 off = snd::kMode3DDisable, normal = snd::kMode3DNormal, head = snd::kMode3DHeadRelative;
     CSoundBuffer b;
-    Load(b, std::vector<i16>(4410, 16000), 2, kStatic | k3D);
+    LoadWav(b, std::vector<i16>(4410, 16000), 2, kStatic | k3D);
     for (u32 v = 0; v < 2; ++v) {
-        EXPECT_EQ(b.GetVoice(v)->has3D, 1u);
         EXPECT_EQ(b.GetVoice(v)->mode3D, CSoundBuffer::kMode3DDisable);
-        EXPECT_EQ(Device3D(b, v).mode, snd::kMode3DDisable);
-        EXPECT_TRUE(Same(Device3D(b, v).velocity, 1, 1, 1));
+        EXPECT_EQ(Placement(b, v), (P{0, 0, 0, 1, 1, 1, 1, off})) << v;
     }
     // Without a software listener a started voice gets the device's own
     // placement.
     ASSERT_EQ(b.Play(1, 0.0f, 1), 0u);
-    EXPECT_EQ(Device3D(b, 0).mode, snd::kMode3DNormal);
-    EXPECT_EQ(Device3D(b, 1).mode, snd::kMode3DDisable);
+    EXPECT_EQ(std::make_pair(Placement(b, 0)[7], Placement(b, 1)[7]), std::make_pair(normal, off));
 
-    const CVector3 ahead(0, 0, 2), velocity(3, -4, 5);
-    ASSERT_EQ(b.SetPosition3D(0, &ahead, 1.0f, CSoundBuffer::kMode3DHeadRelative), 1);
-    EXPECT_TRUE(Same(Device3D(b, 0).position, 0, 0, 2));
-    EXPECT_EQ(Device3D(b, 0).minDistance, 1.0f);
-    EXPECT_EQ(Device3D(b, 0).mode, snd::kMode3DHeadRelative);
-    const std::vector<i16> half = Mix(1);   // twice the min distance: half
-    EXPECT_EQ(std::make_pair(half[0], half[1]), std::make_pair(i16(8000), i16(8000)));
-    ASSERT_EQ(b.SetVoiceVelocity(0, &velocity), 1);
-    EXPECT_TRUE(Same(Device3D(b, 0).velocity, 3, -4, 5));
-    ASSERT_EQ(b.SetMinDistance(0, 4.0f), 1);
-    EXPECT_EQ(Device3D(b, 0).minDistance, 4.0f);
-    EXPECT_EQ(Mix(1)[0], 16000);
+    const CVector3 ahead(1, -2, 3), velocity(3, -4, 5);
+    ASSERT_EQ(b.SetPosition3D(0, &ahead, 2.5f, CSoundBuffer::kMode3DHeadRelative), 1);
+    EXPECT_EQ(Placement(b, 0), (P{1, -2, 3, 1, 1, 1, 2.5f, head}));
+    ASSERT_EQ(b.SetVoiceVelocity(0, &velocity) + b.SetMinDistance(0, 4.0f), 2);
+    EXPECT_EQ(Placement(b, 0), (P{1, -2, 3, 3, -4, 5, 4, head}));
 
     // A followed position reaches the device at each update.
     CVector3 followed(0, 0, 8);
     ASSERT_EQ(b.SetVoiceFollow(0, &followed), 1);
+    followed = CVector3(6, 7, -8);
     b.Update();
-    EXPECT_TRUE(Same(Device3D(b, 0).position, 0, 0, 8));
-    followed.z = 16;
-    b.Update();
-    EXPECT_TRUE(Same(Device3D(b, 0).position, 0, 0, 16));
-    EXPECT_EQ(Mix(1)[0], 4000);
+    EXPECT_EQ(Placement(b, 0), (P{6, 7, -8, 3, -4, 5, 4, head}));
     ASSERT_EQ(b.Set3DMode(0, CSoundBuffer::kMode3DDisable), 1);
-    EXPECT_EQ(Device3D(b, 0).mode, snd::kMode3DDisable);
-    EXPECT_EQ(Mix(1)[0], 16000);
+    EXPECT_EQ(Placement(b, 0)[7], off);
 
     // Under a software listener the device's placement is switched off.
     ASSERT_EQ(b.Set3DMode(0, CSoundBuffer::kMode3DNormal), 1);
@@ -80,26 +59,23 @@ TEST_F(Voices, DeviceVoicesCarryModeVelocityAndPosition)
     listener.Update();
     ASSERT_EQ(b.Play(1, 0.0f, 1), 1u);
     EXPECT_EQ(b.GetVoice(1)->mode3D, CSoundBuffer::kMode3DSoftware);
-    EXPECT_EQ(Device3D(b, 1).mode, snd::kMode3DDisable);
+    EXPECT_EQ(Placement(b, 1)[7], off);
     ASSERT_EQ(b.SetPosition3D(0, &ahead, 1.0f, CSoundBuffer::kMode3DNormal), 1);
     EXPECT_EQ(b.GetVoice(0)->mode3D, CSoundBuffer::kMode3DSoftware);
-    EXPECT_EQ(Device3D(b, 0).mode, snd::kMode3DDisable);
+    EXPECT_EQ(Placement(b, 0)[7], off);
 
-    // An idle voice leaves its placement and what it followed.
+    // An idle voice forgets what it followed.
     ASSERT_EQ(b.SetVoiceFollow(1, &followed), 1);
     b.StopAll(1);
     b.Update();
-    for (u32 v = 0; v < 2; ++v) {
-        EXPECT_EQ(b.GetVoice(v)->mode3D, CSoundBuffer::kMode3DDisable) << v;
-        EXPECT_EQ(b.GetVoice(v)->follow, nullptr) << v;
-    }
+    EXPECT_EQ(b.GetVoice(1)->follow, nullptr);
 }
 
 TEST_F(Voices, PauseAllAndResumeAllTakeEveryPlayingVoiceWhereItWas)
 {
     const std::vector<i16> ramp = Ramp(kRate);
     CSoundBuffer b;
-    Load(b, ramp, 3);
+    LoadWav(b, ramp, 3);
     // Voices 0 and 2 play, 100 frames apart; voice 1 was stopped.
     ASSERT_EQ(b.Play(1, 0.0f, 1), 0u);
     Mix(100);
@@ -124,7 +100,7 @@ TEST_F(Voices, PauseAllAndResumeAllTakeEveryPlayingVoiceWhereItWas)
 TEST_F(Voices, FewerVoicesKeepTheFirstOnesPlaying)
 {
     CSoundBuffer b;
-    Load(b, std::vector<i16>(441, 1000), 4);
+    LoadWav(b, std::vector<i16>(441, 1000), 4);
     for (u32 v = 0; v < 4; ++v) ASSERT_EQ(b.Play(1, 0.0f, 1), v);
     EXPECT_EQ(Mix(1)[0], 4000);
     const snd::Buffer* kept[] = {b.GetVoice(0)->buffer.get(), b.GetVoice(1)->buffer.get()};
@@ -189,15 +165,12 @@ TEST_F(Voices, WavUnderNotifyStreamingStartsOverAtTheEndOfItsData)
 {
     const std::vector<i16> ramp = Ramp(kRate * 3 / 2);
     CSoundBuffer b;
-    Load(b, ramp, 1, kNotify);
+    LoadWav(b, ramp, 1, kNotify);
     ASSERT_EQ(b.Play(1, -1.0f, 1), 0u);   // a WAV stream repeats whatever the loop
-    ASSERT_TRUE(WaitFor([&] { return b.GetStreamRefills(0) >= 1; }));
     u32 t = 0;
-    // The thread has refilled once more each time the cursor reached a half.
-    MixExpecting(t, 16, kRate / 4, [&](u32 t) { return ramp[t % ramp.size()]; }, [&] {
-        const u32 refills = 2 + (t - 1) / kRate;
-        ASSERT_TRUE(WaitFor([&] { return b.GetStreamRefills(0) >= refills; })) << t;
-    });
+    WaitRefills(b, 1);
+    MixExpecting(t, 16, kRate / 4, [&](u32 t) { return ramp[t % ramp.size()]; },
+                 [&] { WaitRefills(b, RefillsAfter(t)); });
     ASSERT_EQ(b.StopVoiceAt(0, 1), 1);
     EXPECT_EQ(b.GetVoice(0)->thread, nullptr);
 }

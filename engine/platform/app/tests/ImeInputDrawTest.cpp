@@ -75,28 +75,22 @@ TEST_F(ImeDraw, TheTextIsDrawnAroundACursorCentredOnTheCaret)
 
 TEST_F(ImeDraw, LinesBreakAtLineFeedsAndTheLineWidthAndPastTheWrapWidth)
 {
-    // Lines 20 pixels apart (the field's font size) and 40 bytes long.
-    field_.SetText("ab\ncd");
-    ASSERT_EQ(field_.Draw(100, 50, 16, 1.0f, kColour), 1);
-    std::vector<Sprite> p = Sprites();
-    ASSERT_EQ(p.size(), 5u);
-    EXPECT_EQ(std::make_pair(p[2].x, p[2].y), std::make_pair(100.0f, 70.0f));   // "c" starts line 2
-    EXPECT_EQ(Glyphs(), "abcd|");
-
-    fake_->ClearLog();
-    field_.SetText("abcde");
-    ASSERT_EQ(field_.DrawWrapped(100, 50, 16, 1.0f, 110, kColour), 1);
-    p = Sprites();
-    ASSERT_EQ(p.size(), 6u);
-    EXPECT_EQ(std::make_pair(p[1].x, p[1].y), std::make_pair(108.5f, 50.0f));
-    EXPECT_EQ(std::make_pair(p[2].x, p[2].y), std::make_pair(100.0f, 70.0f));   // past x 110
-
-    fake_->ClearLog();
-    field_.SetMode(2, 20.0f, 3);
-    field_.SetText("abcd");
-    ASSERT_EQ(field_.Draw(100, 50, 16, 1.0f, kColour), 1);
-    p = Sprites();
-    EXPECT_EQ(std::make_pair(p[3].x, p[3].y), std::make_pair(100.0f, 70.0f));   // after three bytes
+    // Lines 20 pixels apart (the field's font size); the first sprite of
+    // line 2, and the one before it on line 1. A wrap width of 0: none.
+    const struct { u32 width; const char* text; f32 wrap; size_t second; } cases[] = {
+        {40, "ab\ncd", 0, 2}, {40, "abcde", 110, 2}, {3, "abcd", 0, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        fake_->ClearLog();
+        field_.SetMode(2, 20.0f, c.width);
+        field_.SetText(c.text);
+        ASSERT_EQ(c.wrap ? field_.DrawWrapped(100, 50, 16, 1.0f, c.wrap, kColour)
+                         : field_.Draw(100, 50, 16, 1.0f, kColour), 1);
+        const std::vector<Sprite> p = Sprites();
+        ASSERT_GT(p.size(), c.second);
+        EXPECT_EQ(std::make_tuple(p[c.second - 1].x, p[c.second - 1].y, p[c.second].x, p[c.second].y),
+                  std::make_tuple(100.0f + kW * f32(c.second - 1), 50.0f, 100.0f, 70.0f));
+    }
 }
 
 TEST_F(ImeDraw, TheCompositionFollowsTheCursorWithItsClauseHighlighted)
