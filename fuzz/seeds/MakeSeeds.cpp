@@ -53,6 +53,7 @@ int main(int argc, char** argv)
     seeds::MakeBattleSettingSeeds(root);
     seeds::MakeShotSeeds(root);
     seeds::MakeCharacterSeeds(root);
+    seeds::MakeReplaySeeds(root);
     std::free(root);
     return 0;
 }

@@ -40,5 +40,6 @@ void MakeBattleSeeds(const std::string& root);
 void MakeBattleSettingSeeds(const std::string& root);
 void MakeShotSeeds(const std::string& root);
 void MakeCharacterSeeds(const std::string& root);
+void MakeReplaySeeds(const std::string& root);
 
 }  // namespace seeds
