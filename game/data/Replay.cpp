@@ -381,6 +381,8 @@ ReplayError CReplay::Parse(size_t& at)
         m_fighters += kind <= kKindComputer;
         m_humans += kind < kKindComputer;
     }
+    // Nobody to play.
+    if (!m_fighters) return ReplayError::kSetup;
     c.Skip(count * kEntryBytes + kOptionBytes);
     m_setupSize = c.at - m_setupAt;
 

@@ -8,7 +8,7 @@
 //   ReplayHeader         76 bytes
 //   set-up               u32 count N (1..4), u32 local entry (< N), N x 104-byte
 //                        entries (u32 kind first: 0..3 human, 4 computer, 5 none),
-//                        the 52-byte option block
+//                        the 52-byte option block; at least one fighter
 //   tension tracks       one per entry of kind 0..4, in entry order: u32 n, n bytes
 //                        of name and a NUL, f32 loop start, f32 finale mark, f32
 //                        finale window, u32 k, k x {f32 time, f32 ease, i32 level 0..3}
@@ -108,7 +108,7 @@ enum class ReplayError {
     kOpen,           // missing, unreadable or larger than any replay
     kLeadingText,    // length past the end, or no NUL at its end
     kHeader,
-    kSetup,          // cut short, count outside 1..4, local entry outside it
+    kSetup,          // cut short, count outside 1..4, local entry outside it, no fighter
     kEntryKind,      // a kind above 5
     kTrackName,      // length past the end, or not one NUL-terminated text
     kTrackTime,      // a time or ease that is not a finite number
