@@ -54,6 +54,7 @@ int main(int argc, char** argv)
     seeds::MakeShotSeeds(root);
     seeds::MakeCharacterSeeds(root);
     seeds::MakeEventCameraSeeds(root);
+    seeds::MakeReplaySeeds(root);
     std::free(root);
     return 0;
 }

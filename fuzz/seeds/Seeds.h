@@ -41,5 +41,6 @@ void MakeBattleSettingSeeds(const std::string& root);
 void MakeShotSeeds(const std::string& root);
 void MakeCharacterSeeds(const std::string& root);
 void MakeEventCameraSeeds(const std::string& root);
+void MakeReplaySeeds(const std::string& root);
 
 }  // namespace seeds

@@ -115,6 +115,8 @@ public:
     // done, since the music it was measured against is deleted then.
     void SetId(const CSoundBuffer* sound) { m_sound = sound; }
     const CString& GetName() const { return m_name; }
+    // Replays restore the name they stored.
+    void SetName(const char* name) { m_name = CString(name); }
     const CString& GetComment() const { return m_comment; }
     f32 GetLoopStart() const { return m_loopStart; }
     void SetLoopStart(f32 seconds) { m_loopStart = seconds; }

@@ -1,0 +1,26 @@
+// The battle set-up as a replay stores and restores it. The replay lives in
+// game/data, below the battle libraries, so it takes the set-up through this
+// adapter as its carried bytes.
+#pragma once
+
+#include "game/battle/scene/BattleSetup.h"
+#include "game/data/Replay.h"
+
+class CReplaySetupRecord final : public IReplaySetup {
+public:
+    explicit CReplaySetupRecord(CBattleSetup& setup) : m_setup(setup) {}
+
+    std::string GetReplayRecord() const override { return WriteBattleSetup(m_setup); }
+    // A record the set-up refuses (a value outside its tables) or one with
+    // bytes to spare changes nothing.
+    bool SetReplayRecord(const u8* data, size_t size) override
+    {
+        CBattleSetup checked;
+        size_t used = 0;
+        if (ReadBattleSetup(data, size, &checked, &used) != BattleRecordError::kNone || used != size) return false;
+        return ReadBattleSetup(data, size, &m_setup) == BattleRecordError::kNone;
+    }
+
+private:
+    CBattleSetup& m_setup;
+};

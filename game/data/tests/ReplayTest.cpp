@@ -1,0 +1,570 @@
+// Replay files: a golden file laid out by hand field by field, recording and
+// playback against it, slot choice, damaged files and failed saves.
+#include "game/data/Replay.h"
+
+#include "engine/platform/FrameTime.h"
+#include "game/data/TensionFile.h"
+#include "game/data/tests/ReplayTestSupport.h"
+#include "game/data/tests/SaveTestSupport.h"
+#include "host/kernel/FakeFileWatch.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+using replay_test::FakeFighter;
+using replay_test::FakeSetup;
+using replay_test::FakeTarget;
+using replay_test::Packet;
+using save_test::Bytes;
+using save_test::ListFolder;
+using save_test::ReadBytes;
+using save_test::UserFolder;
+using save_test::WriteBytes;
+
+namespace {
+
+u32 Bits(f32 v) { return std::bit_cast<u32>(v); }
+
+std::string Header(u32 year, u32 month, u32 day)
+{
+    return Bytes().U32(0x12001000).Text("Stage_Lake", 32).Text("Chr_Reimu", 32).U8(1).U8(0).U16(year).U8(month)
+        .U8(day).Zeros(2);
+}
+
+// Entries of kinds 0 (human), 4 (computer), 1 (human), 5 (none): three
+// fighters, two of them human.
+std::string SetupRecord()
+{
+    Bytes b;
+    b.U32(4).U32(2);
+    const u32 kinds[4] = {0, 4, 1, 5};
+    for (u32 i = 0; i < 4; ++i) b.U32(kinds[i]).Raw(std::string(100, char('a' + i)));
+    return b.Raw(std::string(52, 'o'));
+}
+
+struct Key {
+    f32 time, ease;
+    i32 level;
+};
+struct TrackData {
+    std::string name;
+    f32 loopStart, finaleMark, finaleWindow;
+    std::vector<Key> keys;
+};
+const TrackData kTracks[3] = {
+    {"Bgm_01.txt", 12.5f, 150.0f, 3.0f, {{0.0f, 0.0f, 1}, {48.5f, 0.25f, 2}}},
+    {"", 0.0f, 0.0f, 0.0f, {}},
+    {"\x8b\xc8", 1.0f, 2.0f, 0.5f, {{10.0f, 1.0f, 3}}},
+};
+
+std::string TrackBytes(const TrackData& t)
+{
+    Bytes b;
+    b.U32(u32(t.name.size())).Raw(t.name).U8(0).U32(Bits(t.loopStart)).U32(Bits(t.finaleMark))
+        .U32(Bits(t.finaleWindow)).U32(u32(t.keys.size()));
+    for (const Key& k : t.keys) b.U32(Bits(k.time)).U32(Bits(k.ease)).I32(k.level);
+    return b;
+}
+
+struct Message {
+    u32 id;
+    std::string data;
+};
+struct FrameData {
+    std::vector<Message> messages;
+    u32 ms;
+    f32 music;
+    Packet first, second;   // the two human fighters' inputs
+};
+const FrameData kFrames[3] = {
+    {{}, 16, 1.5f, {1, 0, 100, 156}, {0, 0x80, 0, 0}},
+    {{{7, "abc"}, {48, ""}}, 17, 1.517f, {1, 0, 99, 156}, {0, 0, 0, 0}},
+    {{}, 33, 1.55f, {0, 0, 0, 0}, {0xFF, 0xFF, 0x9C, 0x64}},
+};
+
+std::string FrameBytes(const FrameData& f)
+{
+    Bytes b;
+    b.U8(u32(f.messages.size()));
+    for (const Message& m : f.messages) b.U32(m.id).Sized(m.data);
+    b.U32(f.ms).U32(Bits(f.music));
+    for (u8 c : f.first) b.U8(c);
+    for (u8 c : f.second) b.U8(c);
+    return b;
+}
+
+// The recorder named "rec", on 2024-12-31.
+std::string Golden()
+{
+    Bytes b;
+    b.U32(4).Raw(std::string("rec", 4)).Raw(Header(2024, 12, 31)).Raw(SetupRecord());
+    for (const TrackData& t : kTracks) b.Raw(TrackBytes(t));
+    for (const FrameData& f : kFrames) b.Raw(FrameBytes(f));
+    return b;
+}
+
+size_t FramesStart()
+{
+    size_t at = 8 + 76 + SetupRecord().size();
+    for (const TrackData& t : kTracks) at += TrackBytes(t).size();
+    return at;
+}
+
+std::unique_ptr<CTensionFile> Tension(const TrackData& t)
+{
+    auto file = std::make_unique<CTensionFile>();
+    file->SetName(t.name.c_str());
+    file->SetLoopStart(t.loopStart);
+    file->SetFinaleTime(t.finaleMark);
+    file->SetFinaleLength(t.finaleWindow);
+    if (!t.keys.empty() || !t.name.empty()) {
+        auto* track = new CTensionTrack("Tension", kTensionNormal, 0);
+        for (const Key& k : t.keys) track->AddKey(k.time, k.level, k.ease);
+        file->SetTrack(track);
+    }
+    return file;
+}
+
+class ReplayTest : public ::testing::Test {
+public:
+    ReplayTest()
+    {
+        clock.SetLocalTime({2024, 12, 2, 31, 23, 59, 0, 0});
+        fighters[1].computer = true;
+    }
+
+    // Records the golden battle into recorder (Begin to the last frame).
+    void Record(CReplay& recorder)
+    {
+        recorder.SetName("rec");
+        ASSERT_EQ(recorder.Begin(), 1);
+        EXPECT_EQ(recorder.WriteHeader("Stage_Lake", "Chr_Reimu", 1), 1);
+        FakeSetup setup;
+        setup.record = SetupRecord();
+        EXPECT_EQ(recorder.WriteRecord(setup), 1);
+        for (const TrackData& t : kTracks) EXPECT_EQ(recorder.WriteTrack(*Tension(t)), 1);
+        for (const FrameData& f : kFrames) {
+            std::vector<ReplayMessage> list;
+            for (const Message& m : f.messages) list.push_back({m.id, u32(m.data.size()), m.data.data()});
+            EXPECT_EQ(recorder.WriteStateList(list), 1);
+            fighters[0].input = f.first;
+            fighters[2].input = f.second;
+            fighters[0].musicTime = f.music;
+            EXPECT_EQ(recorder.RecordFrame(List(), f.ms), 1);
+        }
+    }
+
+    std::vector<IReplayFighter*> List() { return {&fighters[0], &fighters[1], &fighters[2]}; }
+
+    std::string SlotPath(u32 slot) const { return ReplaySlotPath(user.Saves(), slot); }
+    void FillSlots(const std::function<std::string(u32)>& header)
+    {
+        for (u32 s = 1; s <= kReplaySlotCount; ++s)
+            WriteBytes(SlotPath(s), Bytes().U32(0).Raw(header(s)).Raw(SetupRecord()));
+    }
+
+    UserFolder user;
+    host::kernel::FakeClock clock{1000};
+    host::kernel::ScopedClock scoped{clock};
+    FakeFighter fighters[3];
+    ConfigReplay section{1, {}};
+};
+
+TEST_F(ReplayTest, RecordingWritesTheGoldenFileIntoTheFirstSlot)
+{
+    CReplay recorder;
+    Record(recorder);
+    ASSERT_EQ(recorder.SaveToSlot(section), 1);
+    EXPECT_EQ(ReadBytes(SlotPath(1)), Golden());
+    EXPECT_EQ(ListFolder(user.Saves()).size(), 1u);
+    // The temporary file is gone with the stored recording.
+    EXPECT_TRUE(ListFolder(user.Root() + "Temp").empty());
+}
+
+TEST_F(ReplayTest, GoldenFilePlaysBackFrameByFrame)
+{
+    WriteBytes(SlotPath(3), Golden());
+    CReplay player;
+    ASSERT_EQ(player.Open(SlotPath(3).c_str()), 1) << DescribeReplayError(player.GetError());
+    EXPECT_STREQ(player.GetName(), "rec");
+    const ReplayHeader& h = player.GetHeader();
+    EXPECT_STREQ(h.stageName, "Stage_Lake");
+    EXPECT_STREQ(h.characterName, "Chr_Reimu");
+    EXPECT_EQ(h.playType, 1);
+    EXPECT_EQ(h.year, 2024);
+    EXPECT_EQ(h.month, 12);
+    EXPECT_EQ(h.day, 31);
+    EXPECT_EQ(player.GetFighterCount(), 3u);
+    EXPECT_EQ(player.GetHumanCount(), 2u);
+    EXPECT_EQ(player.GetFrameCount(), 3u);
+
+    FakeSetup setup;
+    ASSERT_EQ(player.ReadRecord(setup), 1);
+    EXPECT_EQ(setup.record, SetupRecord());
+
+    for (const TrackData& t : kTracks) {
+        std::unique_ptr<CTensionFile> tension = player.ReadTensionTrack();
+        ASSERT_TRUE(tension);
+        EXPECT_EQ(std::string(tension->GetName().GetText() ? tension->GetName().GetText() : ""), t.name);
+        EXPECT_EQ(tension->GetLoopStart(), t.loopStart);
+        EXPECT_EQ(tension->GetFinaleMark(), t.finaleMark);
+        EXPECT_EQ(tension->GetFinaleLength(), t.finaleWindow);
+        const CTensionTrack* track = tension->GetTrack();
+        ASSERT_TRUE(track && track->GetCount() == t.keys.size());
+        EXPECT_STREQ(track->GetName(), "Tension");
+        EXPECT_EQ(track->GetLoop(), 1u);
+        for (size_t k = 0; k < t.keys.size(); ++k) {
+            const CTensionTrack::Key& key = track->GetData()[k];
+            EXPECT_TRUE(key.time == t.keys[k].time && key.ease == t.keys[k].ease && key.value == t.keys[k].level);
+        }
+    }
+    EXPECT_FALSE(player.ReadTensionTrack());
+
+    const std::vector<IReplayFighter*> list = List();
+    for (const FrameData& f : kFrames) {
+        FakeTarget target;
+        EXPECT_EQ(player.PlayFrame(list), 0);   // the side messages come first
+        ASSERT_EQ(player.ReadStateList(target), 1);
+        EXPECT_EQ(player.ReadStateList(target), 0);
+        fighters[1].computer = false;   // a list unlike the recording's
+        EXPECT_EQ(player.PlayFrame(list), 0);
+        fighters[1].computer = true;
+        ASSERT_EQ(target.messages.size(), f.messages.size());
+        for (size_t m = 0; m < f.messages.size(); ++m) {
+            EXPECT_EQ(target.messages[m].first, f.messages[m].id);
+            EXPECT_EQ(target.messages[m].second, f.messages[m].data);
+        }
+        ASSERT_EQ(player.PlayFrame(list), 1);
+        EXPECT_EQ(GetFrameTimeMs(), f.ms);
+        EXPECT_EQ(fighters[0].applied.back(), f.first);
+        EXPECT_EQ(fighters[2].applied.back(), f.second);
+        for (const FakeFighter& fighter : fighters) EXPECT_EQ(fighter.tension.back(), f.music);
+    }
+    EXPECT_TRUE(fighters[1].applied.empty());
+    FakeTarget target;
+    EXPECT_EQ(player.ReadStateList(target), 0);
+    EXPECT_EQ(player.PlayFrame(list), 0);
+    SetFrameTime(0);
+}
+
+TEST_F(ReplayTest, LongRecordingIsFlushedInPiecesAndReadsBackUnchanged)
+{
+    host::kernel::FakeFileWatch watch;
+    CReplay recorder;
+    Record(recorder);
+    const std::string message(256, 'm');
+    const ReplayMessage list[] = {{1, 256, message.data()}, {2, 256, message.data()}};
+    for (u32 i = 0; i < 40; ++i) {
+        recorder.WriteStateList(list);
+        fighters[0].input = {u8(i), 0, 0, 0};
+        recorder.RecordFrame(List(), 16 + i % 3);
+    }
+    ASSERT_EQ(recorder.SaveToSlot(section), 1);
+    size_t writes = 0;
+    for (const auto& e : watch.Log()) {
+        if (e.step != host::kernel::FileStep::Write) continue;
+        EXPECT_LE(e.bytes, CReplay::kBufferSize);
+        ++writes;
+    }
+    EXPECT_GT(writes, 4u);
+
+    CReplay player;
+    ASSERT_EQ(player.Open(SlotPath(1).c_str()), 1);
+    ASSERT_EQ(player.GetFrameCount(), 43u);
+    EXPECT_EQ(ReadBytes(SlotPath(1))->substr(0, Golden().size()), Golden());
+    FakeTarget target;
+    fighters[0].applied.clear();
+    for (u32 i = 0; i < 43; ++i) {
+        ASSERT_EQ(player.ReadStateList(target), 1);
+        ASSERT_EQ(player.PlayFrame(List()), 1);
+    }
+    EXPECT_EQ(target.messages.size(), 2u + 80u);
+    EXPECT_EQ(fighters[0].applied[42][0], 39);
+    SetFrameTime(0);
+}
+
+TEST_F(ReplayTest, PlaybackPacesToTheLastFrameTime)
+{
+    struct Case {
+        u32 lastMs, elapsed, sleep;
+    };
+    const Case cases[] = {{16, 0, 0}, {19, 0, 0}, {20, 5, 15}, {33, 10, 23}, {33, 33, 0}, {33, 50, 0}, {5000, 0, 5000}};
+    for (const Case& c : cases) {
+        FrameData first = kFrames[0], second = kFrames[2];
+        first.ms = c.lastMs;
+        Bytes file;
+        file.U32(0).Raw(Header(2024, 1, 1)).Raw(SetupRecord());
+        for (const TrackData& t : kTracks) file.Raw(TrackBytes(t));
+        file.Raw(FrameBytes(first)).Raw(FrameBytes(second));
+        WriteBytes(SlotPath(1), file);
+
+        CReplay player;
+        ASSERT_EQ(player.Open(SlotPath(1).c_str()), 1);
+        FakeTarget target;
+        player.ReadStateList(target);
+        const u32 before = clock.Milliseconds();
+        ASSERT_EQ(player.PlayFrame(List()), 1);
+        EXPECT_EQ(clock.Milliseconds(), before) << "the first frame waits for nothing";
+        clock.Advance(c.elapsed);
+        const u32 start = clock.Milliseconds();
+        player.ReadStateList(target);
+        ASSERT_EQ(player.PlayFrame(List()), 1);
+        EXPECT_EQ(clock.Milliseconds() - start, c.sleep) << c.lastMs << " ms, " << c.elapsed << " elapsed";
+    }
+    SetFrameTime(0);
+}
+
+TEST_F(ReplayTest, SlotChoice)
+{
+    auto dated = [](u32 year, u32 month, u32 day) { return Header(year, month, day); };
+    struct Case {
+        const char* name;
+        std::function<void(ReplayTest&)> fill;
+        std::vector<u32> locked;
+        u32 expected;
+    };
+    const Case cases[] = {
+        {"empty folder", [](ReplayTest&) {}, {}, 1},
+        {"first gap even when slot 1 is older",
+            [&](ReplayTest& t) {
+                for (u32 s = 1; s <= 3; ++s)
+                    WriteBytes(t.SlotPath(s), Bytes().U32(0).Raw(dated(2020 + s, 1, 1)));
+                WriteBytes(t.SlotPath(5), Bytes().U32(0).Raw(dated(2030, 1, 1)));
+            },
+            {}, 4},
+        {"oldest day shared: lower slot",
+            [&](ReplayTest& t) {
+                t.FillSlots([&](u32 s) { return s == 2 || s == 7 ? dated(2024, 3, 3) : dated(2024, 5, s); });
+            },
+            {}, 2},
+        {"oldest locked: next oldest",
+            [&](ReplayTest& t) {
+                t.FillSlots([&](u32 s) { return dated(2024, 1 + s % 12, 1 + s); });
+            },
+            {12, 24}, 1},
+        {"across a year's end",
+            [&](ReplayTest& t) {
+                t.FillSlots([&](u32 s) {
+                    return s == 9 ? dated(2025, 1, 1) : s == 3 ? dated(2024, 12, 31) : dated(2025, 6, 1);
+                });
+            },
+            {}, 3},
+        {"unreadable header counts as oldest",
+            [&](ReplayTest& t) {
+                t.FillSlots([&](u32) { return dated(2024, 6, 6); });
+                WriteBytes(t.SlotPath(12), Bytes().U32(1000).Zeros(10));
+            },
+            {}, 12},
+        {"all locked",
+            [&](ReplayTest& t) { t.FillSlots([&](u32 s) { return dated(2024, 1, s); }); },
+            {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27,
+                28, 29, 30},
+            0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::string& name : ListFolder(user.Saves())) std::remove((user.Saves() + name).c_str());
+        c.fill(*this);
+        ConfigReplay lockedSection{1, {}};
+        for (u32 s : c.locked) lockedSection.locked[s - 1] = 1;
+        EXPECT_EQ(ChooseReplaySlot(user.Saves(), lockedSection), c.expected);
+
+        std::map<u32, std::optional<std::string>> before;
+        for (u32 s = 1; s <= kReplaySlotCount; ++s) before[s] = ReadBytes(SlotPath(s));
+        CReplay recorder;
+        Record(recorder);
+        EXPECT_EQ(recorder.SaveToSlot(lockedSection), c.expected ? 1 : 0);
+        for (u32 s = 1; s <= kReplaySlotCount; ++s)
+            EXPECT_EQ(ReadBytes(SlotPath(s)), s == c.expected ? Golden() : before[s]) << "slot " << s;
+    }
+}
+
+// Each damage of the golden file, at the record it hits.
+TEST_F(ReplayTest, DamagedFilesAreRefusedWhole)
+{
+    const std::string golden = Golden();
+    const size_t setup = 8 + 76, tracks = setup + SetupRecord().size(), frames = FramesStart();
+    const size_t secondFrame = frames + FrameBytes(kFrames[0]).size();
+    auto put32 = [](size_t at, u32 v) {
+        return [at, v](std::string& b) {
+            for (int i = 0; i < 4; ++i) b[at + i] = char(v >> (8 * i));
+        };
+    };
+    struct Case {
+        const char* name;
+        std::function<void(std::string&)> damage;
+        ReplayError error;
+    };
+    const Case cases[] = {
+        {"leading text past the end", put32(0, 0xFFFFFFF0u), ReplayError::kLeadingText},
+        {"leading text without NUL", [](std::string& b) { b[7] = 'x'; }, ReplayError::kLeadingText},
+        {"no participants", put32(setup, 0), ReplayError::kSetup},
+        {"five participants", put32(setup, 5), ReplayError::kSetup},
+        {"local entry outside", put32(setup + 4, 4), ReplayError::kSetup},
+        {"unknown kind", put32(setup + 8 + 104, 6), ReplayError::kEntryKind},
+        {"nobody fights",
+            [&](std::string& b) {
+                for (size_t e = 0; e < 4; ++e) put32(setup + 8 + e * 104, 5)(b);
+            },
+            ReplayError::kSetup},
+        {"track name past the end", put32(tracks, 0x7FFFFFFF), ReplayError::kTrackName},
+        {"track name without NUL", [&](std::string& b) { b[tracks + 4 + 10] = 'x'; }, ReplayError::kTrackName},
+        {"track name with a NUL inside", [&](std::string& b) { b[tracks + 4 + 3] = 0; }, ReplayError::kTrackName},
+        {"loop start not a number", put32(tracks + 15, 0x7FC00000u), ReplayError::kTrackTime},
+        {"key time infinite", put32(tracks + 31, 0x7F800000u), ReplayError::kTrackTime},
+        {"key count past the end", put32(tracks + 27, 0x20000000u), ReplayError::kTrackKeys},
+        {"level above climax", put32(tracks + 31 + 12 + 8, 4), ReplayError::kTrackLevel},
+        {"level negative", put32(tracks + 31 + 8, 0xFFFFFFFFu), ReplayError::kTrackLevel},
+        {"side message longer than 256", put32(secondFrame + 5, 257), ReplayError::kMessage},
+        {"side message past the end", put32(secondFrame + 5, 200), ReplayError::kMessage},
+        {"side message count past the end", [&](std::string& b) { b[secondFrame] = char(200); },
+            ReplayError::kMessage},
+        {"frame time too long", put32(frames + 1, 5001), ReplayError::kFrameTime},
+        {"music time not a number", put32(frames + 5, 0xFF800000u), ReplayError::kMusicTime},
+        {"bytes after the last frame", [](std::string& b) { b.append(3, '\0'); }, ReplayError::kFrame},
+    };
+    for (const Case& c : cases) {
+        std::string bytes = golden;
+        c.damage(bytes);
+        WriteBytes(SlotPath(1), bytes);
+        CReplay player;
+        EXPECT_EQ(player.Open(SlotPath(1).c_str()), 0) << c.name;
+        EXPECT_EQ(player.GetError(), c.error) << c.name << ": " << DescribeReplayError(player.GetError());
+        // Nothing of it can be played.
+        FakeSetup setupOut;
+        FakeTarget target;
+        EXPECT_EQ(player.ReadRecord(setupOut), 0);
+        EXPECT_FALSE(player.ReadTensionTrack());
+        EXPECT_EQ(player.ReadStateList(target), 0);
+        EXPECT_EQ(player.PlayFrame(List()), 0);
+        EXPECT_TRUE(fighters[0].applied.empty() && fighters[0].tension.empty());
+    }
+}
+
+// Cut anywhere, a replay is refused unless the cut falls between frames; it
+// then holds the frames before the cut.
+TEST_F(ReplayTest, EveryCutIsRefusedOrEndsBetweenFrames)
+{
+    const std::string golden = Golden();
+    std::vector<size_t> ends = {FramesStart()};
+    for (const FrameData& f : kFrames) ends.push_back(ends.back() + FrameBytes(f).size());
+    for (size_t cut = 0; cut < golden.size(); ++cut) {
+        WriteBytes(SlotPath(1), golden.substr(0, cut));
+        CReplay player;
+        const auto whole = std::find(ends.begin(), ends.end(), cut);
+        ASSERT_EQ(player.Open(SlotPath(1).c_str()), whole != ends.end() ? 1 : 0) << cut;
+        if (whole != ends.end()) {
+            EXPECT_EQ(player.GetFrameCount(), u32(whole - ends.begin()));
+        }
+    }
+    CReplay missing;
+    EXPECT_EQ(missing.Open((user.Saves() + "none.rep").c_str()), 0);
+    EXPECT_EQ(missing.GetError(), ReplayError::kOpen);
+    ReplayHeader untouched{};
+    untouched.year = 7;
+    EXPECT_EQ(CReplay::ReadHeaderOnly((user.Saves() + "none.rep").c_str(), &untouched), 0);
+    EXPECT_EQ(untouched.year, 7);
+}
+
+// A full disk or a failed step anywhere keeps the replaced slot whole.
+TEST_F(ReplayTest, FailedSaveKeepsTheOldSlot)
+{
+    using host::kernel::FileStep;
+    FillSlots([](u32 s) { return Header(2024, 1, s); });
+    const std::string old = *ReadBytes(SlotPath(1));
+    struct Case {
+        const char* name;
+        FileStep step;
+        bool shortWrite;
+    };
+    const Case cases[] = {
+        {"recording write fails", FileStep::Write, false},
+        {"recording write cut short", FileStep::Write, true},
+        {"temporary slot file not made", FileStep::CreateTemp, false},
+        {"slot data write fails", FileStep::WriteTemp, false},
+        {"sync fails", FileStep::SyncTemp, false},
+        {"close fails", FileStep::CloseTemp, false},
+        {"rename fails", FileStep::Rename, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CReplay recorder;
+        {
+            host::kernel::FakeFileWatch watch;
+            if (c.shortWrite)
+                watch.Limit(c.step, 3);
+            else
+                watch.Fail(c.step);
+            Record(recorder);
+            EXPECT_EQ(recorder.SaveToSlot(section), 0);
+        }
+        EXPECT_EQ(ReadBytes(SlotPath(1)), old);
+        EXPECT_EQ(ListFolder(user.Saves()).size(), kReplaySlotCount);
+        // A failed slot write keeps the recording for another try.
+        if (c.step != FileStep::Write) {
+            ASSERT_EQ(recorder.SaveToSlot(section), 1);
+            EXPECT_EQ(ReadBytes(SlotPath(1)), Golden());
+            WriteBytes(SlotPath(1), old);
+        }
+        recorder.Release();
+        EXPECT_TRUE(ListFolder(user.Root() + "Temp").empty());
+    }
+}
+
+// Saving off, or a recording that could not be played back as it was.
+TEST_F(ReplayTest, NothingIsStored)
+{
+    struct Case {
+        const char* name;
+        std::function<void(CReplay&)> spoil;
+    };
+    const std::string big(257, 'x');
+    const Case cases[] = {
+        {"saving off", [&](CReplay&) { section.saveReplays = 0; }},
+        {"side message too long",
+            [&](CReplay& r) {
+                const ReplayMessage m{1, 257, big.data()};
+                EXPECT_EQ(r.WriteStateList({&m, 1}), 0);
+            }},
+        {"fewer human inputs than the set-up has",
+            [&](CReplay& r) {
+                r.WriteStateList({});
+                fighters[2].computer = true;
+                r.RecordFrame(List(), 16);
+                fighters[2].computer = false;
+            }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CReplay recorder;
+        Record(recorder);
+        c.spoil(recorder);
+        EXPECT_EQ(recorder.SaveToSlot(section), 0);
+        EXPECT_TRUE(ListFolder(user.Saves()).empty());
+        section.saveReplays = 1;
+        recorder.Release();
+        EXPECT_TRUE(ListFolder(user.Root() + "Temp").empty());
+    }
+    CReplay idle;
+    EXPECT_EQ(idle.SaveToSlot(section), 0);
+}
+
+TEST_F(ReplayTest, HeaderNamesAreCutAtACharacterBoundary)
+{
+    // 30 ASCII bytes and a two-byte character: the character does not fit.
+    const std::string stage = std::string(30, 's') + "\x8b\xc8";
+    CReplay recorder;
+    ASSERT_EQ(recorder.Begin(), 1);
+    recorder.WriteHeader(stage.c_str(), std::string(40, 'c').c_str(), 0);
+    EXPECT_EQ(std::string(recorder.GetHeader().stageName), std::string(30, 's'));
+    EXPECT_EQ(std::string(recorder.GetHeader().characterName), std::string(31, 'c'));
+}
+
+}  // namespace
