@@ -33,6 +33,11 @@ public:
         case kMsgSkillList: *reinterpret_cast<const CSkillList**>(parameter) = skills; return 1;
         case kMsgInputManager: *reinterpret_cast<CInput**>(parameter) = input; return 1;
         case kMsgLocalSlot: *reinterpret_cast<u32*>(parameter) = localSlot; return 1;
+        case kMsgTeamWon: {
+            u32& word = *reinterpret_cast<u32*>(parameter);
+            word = word == wonTeam ? 1 : 0;
+            return 1;
+        }
         default: return 0;
         }
     }
@@ -42,6 +47,7 @@ public:
     const CSkillList* skills = nullptr;
     CInput* input = nullptr;
     u32 localSlot = 0;
+    u32 wonTeam = ~0u;        // the team that won, none by default
     std::vector<u32> asked;   // every query, in order
 };
 
@@ -60,6 +66,36 @@ public:
     u32 OnMessage(u32, CMessageObject*, intptr_t) override { return answer; }
 
     u32 answer = 1;
+};
+
+// The stage: group 2, hands out its effects and the camera-front offset.
+class FakeStage : public CObjectDivision {
+    ORV_VALUE_CLASS(FakeStage)
+
+public:
+    FakeStage() { SetGroup(kGroupStage); }
+    FakeStage(const FakeStage&) = default;
+
+    i32 Initialize(intptr_t) override { return 1; }
+    i32 Update(u32) override { return 1; }
+    i32 Draw(u32) override { return 1; }
+    i32 LoadResource(CResourceController*) override { return 1; }
+    u32 OnMessage(u32 message, CMessageObject*, intptr_t parameter) override
+    {
+        CEffectContainer* container = nullptr;
+        switch (message) {
+        case kMsgCameraFrontEffect: container = cameraFront; break;
+        case kMsgHiTensionStageEffect: container = hiTension; break;
+        case kMsgClimaxStageEffect: container = climax; break;
+        case kMsgCameraFrontOffset: *reinterpret_cast<CVector3*>(parameter) = cameraFrontOffset; return 1;
+        default: return 0;
+        }
+        *reinterpret_cast<CEffectContainer**>(parameter) = container;
+        return 1;
+    }
+
+    CEffectContainer *cameraFront = nullptr, *hiTension = nullptr, *climax = nullptr;
+    CVector3 cameraFrontOffset;
 };
 
 // A registry of the test's own with a fake scene as handler; the global one
