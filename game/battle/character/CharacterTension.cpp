@@ -78,7 +78,7 @@ i32 CCharacterBase::UpdateTensionStage()
         ServiceEndAttached(stage.slot);
         if (!QueryShowsTensionStage(stage.level)) continue;
         CEffectContainer* container = nullptr;
-        SendObjectMessage(stage.message, 0, kGroupStage, reinterpret_cast<intptr_t>(&container));
+        SendObjectMessage(stage.message, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&container));
         if (container) m_status.attached[stage.slot] = container->PlayInScene(GetEffectManager(), 1, nullptr);
     }
     return 1;
@@ -87,7 +87,7 @@ i32 CCharacterBase::UpdateTensionStage()
 i32 CCharacterBase::StartCameraFrontEffect()
 {
     CEffectContainer* container = nullptr;
-    SendObjectMessage(kMsgCameraFrontEffect, 0, kGroupStage, reinterpret_cast<intptr_t>(&container));
+    SendObjectMessage(kMsgCameraFrontEffect, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&container));
     if (!container) return 0;
     ServiceEndAttached(kCameraFrontSlot);
     CVector3 eye, angles;
@@ -103,7 +103,7 @@ i32 CCharacterBase::UpdateCameraFrontEffect(u32 argument)
     CEffect*& effect = m_status.attached[kCameraFrontSlot];
     if (!effect) return 0;
     CVector3 offset;
-    SendObjectMessage(kMsgCameraFrontOffset, 0, kGroupStage, reinterpret_cast<intptr_t>(&offset));
+    SendObjectMessage(kMsgCameraFrontOffset, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&offset));
     CVector3 eye, angles;
     if (m_camera) m_camera->GetView(&eye, &angles);
     CMatrix turn;
