@@ -90,11 +90,10 @@ i32 CCharacterBase::StartCameraFrontEffect()
     SendObjectMessage(kMsgCameraFrontEffect, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&container));
     if (!container) return 0;
     ServiceEndAttached(kCameraFrontSlot);
-    CVector3 eye, angles;
-    if (m_camera) m_camera->GetView(&eye, &angles);
-    // The effect follows the position, which the late update moves.
+    // The effect follows what it is given: the position the late update
+    // moves and the view angles, which the camera looks along.
     m_status.attached[kCameraFrontSlot] = container->PlayAt(GetEffectManager(), &m_status.cameraFrontEffectPosition,
-                                                            &angles, nullptr, 0.0f, 1, 1, nullptr);
+                                                            &m_status.viewAngles, nullptr, 0.0f, 1, 1, nullptr);
     return 1;
 }
 
