@@ -1,5 +1,22 @@
 #include "game/battle/character/CharacterAction.h"
 
+#include "engine/core/FloatMath.h"
+#include "engine/platform/FrameTime.h"
+#include "engine/scene/Effect.h"
+
+namespace {
+
+bool InSpellAction(u32 a) { return a >= kActionSpellCard && a <= kActionTripleSlideSpellCard; }
+
+// Clocks of the block that these actions run.
+inline constexpr u32 kFreezeClock = 0, kResultClock = 1;
+inline constexpr f32 kMotionBlend = 0.1f;
+// The attached slot of the freeze effect: one of the slots no other effect
+// uses.
+inline constexpr u32 kFreezeSlot = 13;
+
+}  // namespace
+
 u32 CCharacterAction::SetAction(u32 action)
 {
     if (action >= kActionCount) return 0;
@@ -12,4 +29,307 @@ u32 CCharacterAction::SetNextAction(u32 action)
     if (action >= kActionCount) return 0;
     m_status.queuedAction = action;
     return 1;
+}
+
+void CCharacterAction::InitActionTable()
+{
+    using C = CCharacterAction;
+    const ActionHandler pending = &C::PendingStep, composite = &C::CompositeStep;
+    const ActionHandler table[kActionCount] = {
+        nullptr,          &C::TediumStep, pending,   pending,  pending,   pending,          composite,
+        composite,        composite,      pending,   composite, composite, composite,       pending,
+        pending,          pending,        pending,   pending,  pending,   pending,          pending,
+        pending,          pending,        &C::UnblockedStep, &C::ResultStep, &C::FrozenStep, &C::BoundStep,
+    };
+    for (u32 i = 0; i < kActionCount; ++i) m_actions[i] = table[i];
+}
+
+u32 CCharacterAction::DispatchAction(u32 argument)
+{
+    CharacterStatus& s = m_status;
+    u32 finished = 0;
+    if (const ActionHandler handler = m_actions[s.action < kActionCount ? s.action : 0])
+        finished = (this->*handler)(argument);
+    else if (QueryIsOut())
+        ServiceEnterOut(argument);
+    if (!finished) return 1;
+    // A queued action that may not follow leaves the finished action's id
+    // standing; the queue is cleared all the same.
+    if (!s.queuedAction) SetAction(kActionNeutral);
+    else if (QueryQueuedActionValid()) SetAction(s.queuedAction);
+    if (!QueryIsClimaxLocked()) SetNextAction(kActionNeutral);
+    if (QueryIsOut()) ServiceEnterOut(argument);
+    return 1;
+}
+
+u32 CCharacterAction::QueryQueuedActionValid() const
+{
+    const CharacterStatus& s = m_status;
+    if (s.queuedAction == kActionResult) return QueryIsClimaxLocked() ? 0 : 1;
+    if (s.queuedAction != kActionShortAttack) return 1;
+    if (s.action != kActionShortAttack || !m_parameter) return 0;
+    // The next hit of the combo exists at this tension.
+    const CharacterGeneral& g = m_parameter->values.general;
+    const i32 count = s.tension == kTensionClimax ? g.climaxTensionAttackCount
+                      : s.tension == kTensionHigh ? g.hiTensionAttackCount
+                                                   : g.normalAttackCount;
+    const u32 next = s.comboIndex + 1;
+    return next < kShortAttackCount && i32(next) < count ? 1 : 0;
+}
+
+u32 CCharacterAction::QueryCanEndAtOnce() const
+{
+    switch (m_status.action) {
+    case kActionNeutral: case kActionTedium: case kActionGuard: case kActionDash: case kActionMirageSlide:
+    case kActionShootOut: case kActionDefeated: case kActionResult: case kActionFrozen: return 1;
+    default: return 0;
+    }
+}
+
+u32 CCharacterAction::CompositeStep(u32 argument)
+{
+    CharacterStatus& s = m_status;
+    const bool spell = InSpellAction(s.action);
+    const u32 level = s.action - (spell ? kActionSlideSpellCard : kActionSlideShoot);   // 0..2
+    const u32 slide = kActionSlide + level, single = spell ? kActionSpellCard : kActionShoot;
+    const u32 slideDone = m_actions[slide] ? (this->*m_actions[slide])(argument) : 0;
+    const u32 otherDone = m_actions[single] ? (this->*m_actions[single])(argument) : 0;
+    if (slideDone && otherDone) return 1;
+    // The part that goes on keeps running as the plain action; the card's
+    // upper-body motion restarts with the spell cards' part.
+    if (otherDone) s.action = slide;
+    else if (slideDone) s.action = single;
+    return 0;
+}
+
+void CCharacterAction::ChangeMotion(u32 n, u32 loop)
+{
+    if (n >= kMotionCount || m_status.motions[n] < 0) return;
+    const f32 speed = m_parameter ? m_parameter->GetMotionSpeed(n) : 1.0f;
+    ChangeAnimation(u32(m_status.motions[n]), speed, loop, 0, kMotionBlend, 0);
+}
+
+void CCharacterAction::ClearMotionState()
+{
+    CharacterStatus& s = m_status;
+    s.velocity.SetZero();
+    s.acceleration.SetZero();
+    s.displacement.SetZero();
+}
+
+u32 CCharacterAction::StartTedium()
+{
+    m_status.timers.boredom = 0.0f;
+    ChangeMotion(FindMotionKey("TEDIUM"), 0);
+    SetAction(kActionTedium);
+    ServicePlayVoice(FindVoiceKey("VOICETEDIUM"));
+    return 1;
+}
+
+u32 CCharacterAction::TediumStep(u32)
+{
+    if (IsChangedAnimation(FindMotionKey("TEDIUM")) && IsChangedAnimationEnded())
+        ChangeMotion(FindMotionKey("TEDIUMLOOP"), 1);
+    return m_status.queuedAction == kActionResult ? 1 : 0;
+}
+
+u32 CCharacterAction::EnterUnblocked()
+{
+    SetAction(kActionUnblocked);
+    u32 caller = ~0u;
+    SendObjectMessage(kMsgLocalSlot, 0, 0, reinterpret_cast<intptr_t>(&caller));
+    if (caller == m_status.participantSlot) ServicePlayVoice(FindVoiceKey("VOICESTART"));
+    return 1;
+}
+
+u32 CCharacterAction::OnBattleEnd()
+{
+    CharacterStatus& s = m_status;
+    if (s.action == kActionDefeated || QueryIsClimaxLocked()) {
+        SetNextAction(kActionResult);
+        return 1;
+    }
+    if (QueryCanEndAtOnce()) SetAction(kActionResult);
+    else SetNextAction(kActionResult);
+    s.timers.actionClocks[kResultClock] = 0.0f;
+    ClearMotionState();
+    s.targetAngles = m_rotation;
+    ServiceResetStates(0x1FCC1C0);
+    return 1;
+}
+
+u32 CCharacterAction::ResultStep(u32)
+{
+    CharacterStatus& s = m_status;
+    f32& clock = s.timers.actionClocks[kResultClock];
+    const f32 start = m_parameter ? m_parameter->values.general.resultStartTime : 0.0f;
+    if (clock < start) {
+        clock += GetFrameTime();
+        if (!IsChangedAnimation(FindMotionKey("WAIT"))) ChangeMotion(FindMotionKey("WAIT"), 1);
+        return 0;
+    }
+    u32 won = u32(s.team);
+    if (!SendObjectMessage(kMsgTeamWon, 0, 0, reinterpret_cast<intptr_t>(&won))) won = 0;
+    const u32 motion = FindMotionKey(won ? "WIN" : "LOSE"), loop = FindMotionKey(won ? "WINLOOP" : "LOSELOOP");
+    if (!IsChangedAnimation(motion) && !IsChangedAnimation(loop)) {
+        ChangeMotion(motion, 0);
+        ServicePlayVoice(FindVoiceKey(won ? "VOICEWIN" : "VOICELOSE"));
+        ClearMotionState();
+        s.viewAngles = s.targetAngles = m_rotation;
+    } else if (IsChangedAnimation(motion) && IsChangedAnimationEnded()) {
+        ChangeMotion(loop, 1);
+    }
+    return 0;
+}
+
+u32 CCharacterAction::StartFrozen()
+{
+    CharacterStatus& s = m_status;
+    s.timers.actionClocks[kFreezeClock] = 0.0f;
+    const bool frozen = s.action == kActionFrozen;
+    if (!frozen || s.freezeKind != s.previousFreezeKind) {
+        if (frozen) {
+            const u32 previous = s.previousFreezeKind ? 1 : 0;
+            ServiceEndAttached(kFreezeSlot);
+            ServicePlayEffect(FindEffectKey(previous ? "EFCTIMEFREEZEEND" : "EFCICEFREEZEEND"));
+        }
+        ServiceResetStates(0x9FFC1C0);
+        const u32 kind = s.freezeKind ? 1 : 0;
+        ServiceStartEffect(kFreezeSlot, FindEffectKey(kind ? "EFCTIMEFREEZE" : "EFCICEFREEZE"));
+    }
+    s.damageType = 0;
+    s.knockPower = 0.0f;
+    ClearMotionState();
+    SetAction(kActionFrozen);
+    return 1;
+}
+
+u32 CCharacterAction::FrozenStep(u32)
+{
+    CharacterStatus& s = m_status;
+    f32& clock = s.timers.actionClocks[kFreezeClock];
+    if (clock < s.timers.freezeTime) {
+        clock += GetFrameTime();
+        return 0;
+    }
+    s.limitGauge = 0.0f;
+    ServiceResetStates(0x1FCC1C0);
+    ServicePlayEffect(FindEffectKey(s.freezeKind ? "EFCTIMEFREEZEEND" : "EFCICEFREEZEEND"));
+    return 1;
+}
+
+u32 CCharacterAction::StartBound(u32 bindMotion)
+{
+    CharacterStatus& s = m_status;
+    s.damageMotion = bindMotion;
+    ChangeMotion(bindMotion, 1);
+    ClearMotionState();
+    s.timers.boredom = 0.0f;
+    ServiceEndAttached(22);
+    SetAction(kActionBound);
+    ServiceResetStates(0x5FCC1C0);
+    const u32 climax = bindMotion == FindMotionKey("CLIMAXBIND");
+    ServiceStartEffect(climax ? 12 : 11, FindEffectKey("EFCBIND"));
+    return 1;
+}
+
+u32 CCharacterAction::BoundStep(u32)
+{
+    CharacterStatus& s = m_status;
+    if (const CObjectDivision* target = GetLockedTarget()) {
+        const CVector3 d = *target->GetPosition() - m_position;
+        m_rotation.y = Atan2F(d.x, d.z) * kRadToDeg + 180.0f;
+        m_rotation.x = Atan2F(d.y, SqrtF(d.x * d.x + d.z * d.z)) * kRadToDeg;
+    }
+    if (!IsChangedAnimation(s.damageMotion) && IsChangedAnimationEnded()) ChangeMotion(s.damageMotion, 1);
+    return 0;
+}
+
+// -- Movement figures by action. --
+
+f32 CCharacterAction::GetMaxSpeed() const
+{
+    if (!m_parameter) return 0.0f;
+    const CharacterStatus& s = m_status;
+    const CharacterGeneral& g = m_parameter->values.general;
+    const bool locked = GetLockedTarget() != nullptr;
+    switch (s.action) {
+    case kActionDash:
+        if (s.dashAngle == -1.0f && s.dashTurnAngle == -1.0f && locked) return g.traceDashVelocity;
+        return locked && !IsTargetBehind() ? g.dashVelocity : g.backDashVelocity;
+    case kActionSlideAttack: case kActionMirageSlideAttack: case kActionSlideShoot: case kActionDoubleSlideShoot:
+    case kActionTripleSlideShoot: case kActionSlideSpellCard: case kActionDoubleSlideSpellCard:
+    case kActionTripleSlideSpellCard: case kActionSlide: case kActionDoubleSlide: case kActionTripleSlide:
+        return g.slideVelocity;
+    case kActionMirageSlide: return g.mirageSlideVelocity;
+    case kActionSpellCard: {
+        if (QueryCardSlideSpeed()) return g.slideVelocity;
+        if (s.spellSlot >= kSpellSlotCount) return g.moveVelocity;
+        const CSpellCardValues& card = m_parameter->GetSpellCard(s.spellSlot).GetValues();
+        return card.spellType == 4 || card.directMove ? card.shortAttackVelocity : g.moveVelocity;
+    }
+    case kActionHitReaction:
+        return s.damageType < kDamageTypeCount ? m_parameter->values.damages[s.damageType].velocity * s.knockPower
+                                               : 0.0f;
+    default: return CCharacterBase::GetMaxSpeed();
+    }
+}
+
+f32 CCharacterAction::GetDeceleration() const
+{
+    if (!m_parameter) return 0.0f;
+    const CharacterStatus& s = m_status;
+    const CharacterGeneral& g = m_parameter->values.general;
+    const u32 a = s.action;
+    if (a >= kActionShortAttack && a <= kActionMirageSlideAttack) {
+        const CObjectDivision* target = GetLockedTarget();
+        const f32 near = m_parameter->values.body.nearRadius;
+        if (target && s.comboIndex < kShortAttackCount &&
+            (*target->GetPosition() - m_position).LengthSquared() <= near * near)
+            return m_parameter->values.shortAttacks[s.comboIndex].deceleration;
+        return g.moveDeceleration;
+    }
+    if (a == kActionDash) return g.dashDeceleration;
+    if (a == kActionMirageSlide) return g.mirageSlideDeceleration;
+    if (InSpellAction(a) && s.spellSlot < kSpellSlotCount) {
+        const CSpellCardValues& card = m_parameter->GetSpellCard(s.spellSlot).GetValues();
+        if (card.spellType == 4 || card.directMove) return card.shortAttackDeceleration;
+    }
+    return g.moveDeceleration;
+}
+
+f32 CCharacterAction::GetRotationSpeed() const
+{
+    if (!m_parameter) return 0.0f;
+    const CharacterStatus& s = m_status;
+    const CharacterGeneral& g = m_parameter->values.general;
+    if (s.action == kActionDash) {
+        if (IsChangedAnimation(FindMotionKey("DASHSTART"))) return g.rotationVelocity;
+        return s.dashAngle == -1.0f && s.dashTurnAngle == -1.0f && GetLockedTarget() ? g.rotationVelocity
+                                                                                        : g.dashRotationVelocity;
+    }
+    if (InSpellAction(s.action) && s.spellSlot < kSpellSlotCount) {
+        const CSpellCardValues& card = m_parameter->GetSpellCard(s.spellSlot).GetValues();
+        if (QueryIsCloseAttackCard()) return card.shortAttackRotationVelocity;
+        if (card.rotationFlg && QueryCardRotates()) return card.rotationVelocity;
+    }
+    return s.action == kActionMirageSlide ? g.mirageSlideRotationVelocity : g.rotationVelocity;
+}
+
+f32 CCharacterAction::GetSpeedFactor() const
+{
+    const CharacterStatus& s = m_status;
+    if (s.action == kActionSpellCard && (s.spellSlot == 5 || (s.spellSlot == 6 && QueryIsClimaxLocked())))
+        return 1.0f;
+    if (!m_parameter || s.tension >= kTensionLevelCount) return 1.0f;
+    f32 f = m_parameter->values.bonuses[s.tension].moveSpeedRevise, k = 1.0f;
+    for (const CSkill* skill : GetSkillPlaces()) {
+        if (!skill) continue;
+        k *= GetSkillModifier(skill, SkillModifier::kBaseMove) *
+             GetSkillModifier(skill, SkillModifier::kMultiLockMove, s.lockedByCount);
+        // A revise of 0 or below stays as it is: a power of it has no sound
+        // value for every exponent.
+        if (f > 0.0f) f = PowF(f, GetSkillModifier(skill, SkillModifier::kTensionMove));
+    }
+    return f * k;
 }

@@ -30,14 +30,57 @@ public:
 
     i32 AutoSlide(u32) override { return 0; }
     i32 TakeHit(CObjectDivision*, u32, intptr_t) override { return 0; }
-    // An id from 27 on is refused (0) and changes nothing.
+    // Stores the id and nothing else: entering an action is the work of its
+    // starting operation. An id from 27 on is refused (0).
     u32 SetAction(u32 action) override;
     u32 SetNextAction(u32 action) override;
-    // Installs the handlers; the table starts empty.
-    virtual void InitActionTable() {}
+    f32 GetMaxSpeed() const override;
+    f32 GetDeceleration() const override;
+    f32 GetRotationSpeed() const override;
+    f32 GetSpeedFactor() const override;
+
+    // Runs the current action, then on its end takes the queued action or
+    // returns to idle. 1.
+    u32 DispatchAction(u32 argument);
+    // The battle is decided: Result at once where the action may end at
+    // once, else queued. 1.
+    u32 OnBattleEnd();
+    // Starting operations of the idle, unblocked, frozen and bound actions.
+    u32 StartTedium();
+    u32 EnterUnblocked();
+    // The caller has set the freeze kind (the previous one kept beside it)
+    // and the freeze time.
+    u32 StartFrozen();
+    // Binds with motion slot bindMotion (CLIMAXBIND or another bind).
+    u32 StartBound(u32 bindMotion);
+
+    // Installs the 27 handlers; the table starts empty. The last slot.
+    virtual void InitActionTable();
 
     ActionHandler GetActionHandler(u32 action) const { return action < kActionCount ? m_actions[action] : nullptr; }
 
 protected:
+    // The steps of the actions, by the table.
+    u32 TediumStep(u32 argument);
+    u32 CompositeStep(u32 argument);
+    u32 UnblockedStep(u32) { return 1; }
+    u32 ResultStep(u32 argument);
+    u32 FrozenStep(u32 argument);
+    u32 BoundStep(u32 argument);
+    // The movement, attack and hit steps run until their parts fill them.
+    u32 PendingStep(u32) { return 0; }
+
+    // What the dispatch asks of the state queries and the hit part,
+    // answered here until those land.
+    virtual u32 QueryIsOut() const { return 0; }
+    u32 QueryQueuedActionValid() const;
+    u32 QueryCanEndAtOnce() const;
+    virtual void ServiceEnterOut(u32) {}
+    virtual void ServiceResetStates(u32) {}
+
+    // The motion of slot n on the change track (speed from its key).
+    void ChangeMotion(u32 n, u32 loop);
+    void ClearMotionState();
+
     ActionHandler m_actions[kActionCount] = {};
 };

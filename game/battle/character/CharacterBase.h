@@ -187,13 +187,72 @@ public:
     i32 CreateSpellCards(const CharacterCreateRecord* entry);
     i32 ApplySkills(const CharacterCreateRecord* entry);
     i32 BindBones();
-    // Filled by the tension, drawing and trail parts; 1 until then.
-    i32 StartCameraFrontEffect() { return 1; }
+    // Filled by the drawing and trail parts; 1 until then.
     i32 CreateAfterimages() { return 1; }
     i32 CreateTrails() { return 1; }
     // The creation values of entry into the block (null: nothing).
     void TakeCreationValues(const CharacterCreateRecord* entry);
 
+    // -- Movement, turning and bone aims (CharacterMove.cpp). --
+    // Velocity from this frame's acceleration within the action's limits,
+    // the frame displacement and the view angles. 1.
+    i32 UpdateMovement(u32 argument);
+    // Pitch and yaw toward the target view angles at the action's rate. 1.
+    i32 TurnToView();
+    // 0 without the animation controller or the bone's frame, else 1.
+    i32 AimBodyBone(u32 argument);
+    i32 AimNeckBone(u32 argument);
+    i32 AimArmBone(u32 argument);
+    // 1 when the locked target lies at least ESCAPEANGLELIMIT off the yaw.
+    u32 IsTargetBehind() const;
+    // Applies the displacement and settles the wanted view. 1.
+    i32 PostUpdate(u32 argument);
+    // The end-of-frame services. 1.
+    i32 LateUpdate(u32 argument);
+    // The locked target found by its id; null when none or gone.
+    CObjectDivision* GetLockedTarget() const;
+    // The action's movement figures (per second); the state machine
+    // answers by its action, the base with the plain movement's.
+    virtual f32 GetMaxSpeed() const;
+    virtual f32 GetDeceleration() const;
+    virtual f32 GetRotationSpeed() const;
+    virtual f32 GetSpeedFactor() const;
+
+    // -- Tension from the music, the stage's effects (CharacterTension.cpp). --
+    // Follows the music time through the tension file. 1.
+    i32 UpdateTension(f32 musicTime);
+    // Restarts the stage's high-tension and climax effects. 1.
+    i32 UpdateTensionStage();
+    // Creation step: 0 when the stage has no camera-front effect.
+    i32 StartCameraFrontEffect();
+    // 0 while attached slot 18 is empty.
+    i32 UpdateCameraFrontEffect(u32 argument);
+
+protected:
+    // What these parts ask of the state queries and the effect and voice
+    // services, answered here by the same rules until those land.
+    u32 QueryIsSliding() const;
+    u32 QueryIsShooting() const;
+    u32 QueryKeepsRotationAsView() const;
+    u32 QueryLevelsView() const;
+    u32 QueryCanAim(bool arm) const;
+    u32 QueryCanChangeTension() const;
+    u32 QueryCanSpeak() const;
+    u32 QueryShowsTensionStage(u32 level) const;
+    u32 QueryIsCloseAttackCard() const;
+    // The running card's own state (lock, slide speed, rotation); 0 until
+    // the spell cards hold it.
+    virtual u32 QueryIsClimaxLocked() const { return 0; }
+    u32 QueryCardSlideSpeed() const { return 0; }
+    u32 QueryCardRotates() const { return 0; }
+    // Plays effect slot e once at the centre with the rotation.
+    void ServicePlayEffect(u32 e);
+    // Ends attached slot a, then keeps effect slot e playing there.
+    void ServiceStartEffect(u32 a, u32 e);
+    void ServiceEndAttached(u32 a);
+    void ServicePlayVoice(u32 voice);
+
+public:
     CCharacterParameter* GetParameter() const { return m_parameter; }
     CharacterStatus* GetStatus() { return &m_status; }
     const CharacterStatus* GetStatus() const { return &m_status; }

@@ -27,6 +27,8 @@ public:
     virtual void SetOwner(u32 ownerId, u32 followedId) = 0;
     virtual void SetParticipantSlot(u32 slot) = 0;
     virtual void HashState(CStateHash& hash) const = 0;
+    // The camera's eye and angles (degrees); zero until it has a camera.
+    virtual void GetView(CVector3* eye, CVector3* angles) const { *eye = *angles = CVector3(); }
 };
 
 class ICharacterObjectFactory {

@@ -397,3 +397,24 @@ FaceFileError CCharacterParameter::LoadFaces(const char* path)
     faceTables = std::move(tables);
     return FaceFileError::kNone;
 }
+
+u32 FindMotionKey(const char* key)
+{
+    u32 i = 0;
+    while (i < kMotionCount && std::strcmp(kMotionKeys[i].key, key) != 0) ++i;
+    return i;
+}
+
+u32 FindVoiceKey(const char* key)
+{
+    u32 i = 0;
+    while (i < kVoiceCount && std::strcmp(kVoiceKeys[i].key, key) != 0) ++i;
+    return i;
+}
+
+u32 FindEffectKey(const char* key)
+{
+    u32 i = 0;
+    while (i < kEffectCount && std::strcmp(kEffectKeys[i], key) != 0) ++i;
+    return i;
+}

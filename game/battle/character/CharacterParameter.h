@@ -180,6 +180,10 @@ extern const char* const kSoundEffectKeys[kSoundEffectCount];       // default "
 extern const CharacterKeyDefault kChildFileKeys[kChildFileCount];
 extern const CharacterKeyDefault kFaceKeys[kFaceKeyCount];
 extern const char* const kFaceGroupKeys[kFaceGroupCount];
+// The slot of key in its table; the table's count when it is not there.
+u32 FindMotionKey(const char* key);
+u32 FindVoiceKey(const char* key);
+u32 FindEffectKey(const char* key);
 
 class CCharacterParameter : public CSettingFile {
 public:

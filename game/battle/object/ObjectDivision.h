@@ -78,6 +78,11 @@ enum ObjectMessage : u32 {
     kMsgDarkLimit = 47,            // to group 2: const f32*, for the sender's slot
     kMsgComputerLevel = 48,        // broadcast by the scene: the new level
     kMsgWeaponShown = 50,          // to a weapon: pointer to u32
+    kMsgTeamWon = 23,              // to 0: in team, out u32 1 when that team won
+    kMsgCameraFrontEffect = 28,    // to group 2: out CEffectContainer*, null when none
+    kMsgCameraFrontOffset = 31,    // to group 2: out vector, zero when unanswered
+    kMsgHiTensionStageEffect = 32, // to group 2: out CEffectContainer*
+    kMsgClimaxStageEffect = 33,    // to group 2: out CEffectContainer*
 };
 
 class CObjectDivision : public CMessageObject {

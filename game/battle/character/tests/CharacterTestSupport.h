@@ -25,10 +25,12 @@ public:
     void SetOwner(u32 o, u32 f) override { owner = o, followed = f; }
     void SetParticipantSlot(u32 s) override { slot = s; }
     void HashState(CStateHash& hash) const override { hash.F32(yaw).F32(pitch); }
+    void GetView(CVector3* e, CVector3* a) const override { *e = eye, *a = angles; }
 
     CVector3 points[2];
     f32 yaw = 0, pitch = 0;
     u32 owner = 0, followed = 0, slot = 0;
+    CVector3 eye, angles;
 };
 
 // A barrage or spell card: loads and creates, nothing more.
@@ -70,6 +72,30 @@ public:
     Log log;
 };
 
+// A fighter whose actions and outside answers a test scripts: each scripted
+// action finishes or runs on; the out test and the climax lock answer as
+// set; the resets and outs it is asked for are logged.
+class ScriptedFighter : public CPlayerCharacter {
+public:
+    using CPlayerCharacter::CPlayerCharacter;
+
+    void Script(u32 action, bool finishes)
+    {
+        m_actions[action] = static_cast<ActionHandler>(finishes ? &ScriptedFighter::Finish : &ScriptedFighter::Run);
+    }
+    u32 Finish(u32) { return ++steps, 1; }
+    u32 Run(u32) { return ++steps, 0; }
+    u32 QueryIsOut() const override { return out; }
+    u32 QueryIsClimaxLocked() const override { return climaxLocked; }
+    void ServiceEnterOut(u32) override { ++enteredOut; }
+    void ServiceResetStates(u32 mask) override { resets.push_back(mask); }
+    using CCharacterAction::CompositeStep;
+    using CCharacterAction::QueryIsCloseAttackCard;
+
+    u32 out = 0, climaxLocked = 0, enteredOut = 0, steps = 0;
+    std::vector<u32> resets;
+};
+
 // The fighter written, its parameter set and skill list loaded, its model in
 // the resource holder, the factory installed.
 class CharacterTest : public battle_test::BattleObjectTest {
@@ -95,11 +121,12 @@ protected:
     }
 
     // A player character loaded from the test data, resources bound.
-    std::unique_ptr<CPlayerCharacter> NewFighter()
+    template <class Fighter = CPlayerCharacter>
+    std::unique_ptr<Fighter> NewFighter(CTensionFile* tension = nullptr)
     {
         auto* parameter = new CCharacterParameter();
         EXPECT_EQ(parameter->LoadFile("Chr_Test.txt"), 1);
-        auto character = std::make_unique<CPlayerCharacter>(parameter);
+        auto character = std::make_unique<Fighter>(parameter, tension);
         EXPECT_EQ(character->LoadResource(&resources_), 1);
         return character;
     }

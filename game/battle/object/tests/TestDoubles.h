@@ -61,6 +61,11 @@ public:
         case kMsgLocalSlot: *reinterpret_cast<u32*>(parameter) = localSlot; return 1;
         case kMsgScreenShakeOption: *reinterpret_cast<u32*>(parameter) = shakeEnabled; return 1;
         case kMsgViewedSlot: *reinterpret_cast<i32*>(parameter) = viewedSlot; return 1;
+        case kMsgTeamWon: {
+            u32& word = *reinterpret_cast<u32*>(parameter);
+            word = word == wonTeam ? 1 : 0;
+            return 1;
+        }
         default: return 0;
         }
     }
@@ -73,6 +78,7 @@ public:
     const CSkillList* skills = nullptr;
     CInput* input = nullptr;
     u32 localSlot = 0;
+    u32 wonTeam = ~0u;        // the team that won, none by default
     std::vector<u32> asked;   // every query, in order
     u32 shakeEnabled = 1;   // the game option behind message 38
     i32 viewedSlot = -1;    // the slot whose view is being drawn
@@ -176,6 +182,36 @@ public:
     CCamera* camera = nullptr;
     CVector3 direction;
     std::vector<Received> received;
+};
+
+// The stage: group 2, hands out its effects and the camera-front offset.
+class FakeStage : public CObjectDivision {
+    ORV_VALUE_CLASS(FakeStage)
+
+public:
+    FakeStage() { SetGroup(kGroupStage); }
+    FakeStage(const FakeStage&) = default;
+
+    i32 Initialize(intptr_t) override { return 1; }
+    i32 Update(u32) override { return 1; }
+    i32 Draw(u32) override { return 1; }
+    i32 LoadResource(CResourceController*) override { return 1; }
+    u32 OnMessage(u32 message, CMessageObject*, intptr_t parameter) override
+    {
+        CEffectContainer* container = nullptr;
+        switch (message) {
+        case kMsgCameraFrontEffect: container = cameraFront; break;
+        case kMsgHiTensionStageEffect: container = hiTension; break;
+        case kMsgClimaxStageEffect: container = climax; break;
+        case kMsgCameraFrontOffset: *reinterpret_cast<CVector3*>(parameter) = cameraFrontOffset; return 1;
+        default: return 0;
+        }
+        *reinterpret_cast<CEffectContainer**>(parameter) = container;
+        return 1;
+    }
+
+    CEffectContainer *cameraFront = nullptr, *hiTension = nullptr, *climax = nullptr;
+    CVector3 cameraFrontOffset;
 };
 
 // A registry of the test's own with a fake scene as handler; the global one

@@ -1,0 +1,270 @@
+#include "CharacterTestSupport.h"
+
+#include "engine/platform/FrameTime.h"
+
+using namespace character_test;
+
+namespace {
+
+class ActionTest : public CharacterTest {
+protected:
+    void SetUp() override
+    {
+        CharacterTest::SetUp();
+        SetFrameTime(250);
+        c_ = NewFighter<ScriptedFighter>();
+        c_->Create(nullptr);
+    }
+    void TearDown() override
+    {
+        c_.reset();
+        SetFrameTime(0);
+        CharacterTest::TearDown();
+    }
+    CharacterStatus& S() { return *c_->GetStatus(); }
+
+    std::unique_ptr<ScriptedFighter> c_;
+};
+
+}  // namespace
+
+TEST_F(ActionTest, TableStartsEmptyAndCreationInstallsEveryHandlerButIdle)
+{
+    ScriptedFighter bare(nullptr);
+    for (u32 a = 0; a < kActionCount; ++a) EXPECT_EQ(bare.GetActionHandler(a), nullptr) << a;
+    EXPECT_EQ(c_->GetActionHandler(kActionNeutral), nullptr);
+    for (u32 a = 1; a < kActionCount; ++a) EXPECT_NE(c_->GetActionHandler(a), nullptr) << a;
+    // The slides share one step; the slide composites run theirs through it.
+    EXPECT_EQ(c_->GetActionHandler(kActionSlide), c_->GetActionHandler(kActionTripleSlide));
+    EXPECT_EQ(c_->GetActionHandler(kActionSlideShoot), c_->GetActionHandler(kActionTripleSlideSpellCard));
+    EXPECT_EQ(c_->GetActionHandler(27), nullptr);
+    ScriptedFighter copy(*c_);
+    for (u32 a = 0; a < kActionCount; ++a) EXPECT_EQ(copy.GetActionHandler(a), c_->GetActionHandler(a)) << a;
+}
+
+TEST_F(ActionTest, EveryIdIsSetQueuedAndTakenWhenItsActionFinishes)
+{
+    for (u32 id = 0; id < kActionCount; ++id) {
+        EXPECT_EQ(c_->SetAction(id), 1u);
+        EXPECT_EQ(c_->SetNextAction(id), 1u);
+        EXPECT_EQ(S().action, id);
+        EXPECT_EQ(S().queuedAction, id);
+    }
+    EXPECT_EQ(c_->SetAction(27), 0u);
+    EXPECT_EQ(c_->SetNextAction(99), 0u);
+    EXPECT_EQ(S().action, 26u);
+    EXPECT_EQ(S().queuedAction, 26u);
+
+    // Each id runs its own handler; a finished one hands over to the queue.
+    for (u32 id = 1; id < kActionCount; ++id) {
+        c_->Script(id, true);
+        c_->SetAction(id);
+        c_->SetNextAction(kActionDash);
+        const u32 before = c_->steps;
+        EXPECT_EQ(c_->DispatchAction(0), 1u);
+        EXPECT_EQ(c_->steps, before + 1) << id;
+        EXPECT_EQ(S().action, u32(kActionDash)) << id;
+        EXPECT_EQ(S().queuedAction, 0u) << id;
+    }
+    // Each id queued behind a finishing slide follows it (a short attack
+    // only follows a short attack).
+    c_->Script(kActionSlide, true);
+    for (u32 id = 0; id < kActionCount; ++id) {
+        c_->SetAction(kActionSlide);
+        c_->SetNextAction(id);
+        c_->DispatchAction(0);
+        EXPECT_EQ(S().action, id == kActionShortAttack ? u32(kActionSlide) : id) << id;
+        EXPECT_EQ(S().queuedAction, 0u) << id;
+    }
+}
+
+TEST_F(ActionTest, DispatchFollowsTheQueueRules)
+{
+    struct Case {
+        const char* what;
+        u32 action, queued, finishes, combo, climaxLocked;
+        u32 wantAction, wantQueued;
+    } cases[] = {
+        {"runs on", kActionDash, kActionGuard, 0, 0, 0, kActionDash, kActionGuard},
+        {"finishes, nothing queued", kActionDash, 0, 1, 0, 0, kActionNeutral, 0},
+        {"queued action follows", kActionDash, kActionGuard, 1, 0, 0, kActionGuard, 0},
+        // NORMALATTACKCOUNT 2: hit 1 may follow hit 0, nothing follows hit 1;
+        // the finished attack's id stands and the queue is cleared.
+        {"next combo hit", kActionShortAttack, kActionShortAttack, 1, 0, 0, kActionShortAttack, 0},
+        {"combo exhausted", kActionShortAttack, kActionShortAttack, 1, 1, 0, kActionShortAttack, 0},
+        {"result while climax locked", kActionSpellCard, kActionResult, 1, 0, 1, kActionSpellCard, kActionResult},
+        {"result", kActionSpellCard, kActionResult, 1, 0, 0, kActionResult, 0},
+        {"other queue kept while locked", kActionSpellCard, kActionGuard, 1, 0, 1, kActionGuard, kActionGuard},
+    };
+    for (const Case& k : cases) {
+        c_->Script(k.action, k.finishes);
+        c_->SetAction(k.action);
+        c_->SetNextAction(k.queued);
+        S().comboIndex = k.combo;
+        c_->climaxLocked = k.climaxLocked;
+        c_->DispatchAction(0);
+        EXPECT_EQ(S().action, k.wantAction) << k.what;
+        EXPECT_EQ(S().queuedAction, k.wantQueued) << k.what;
+    }
+}
+
+TEST_F(ActionTest, IdleRunsOnlyTheOutTestAndUnblockedLastsOneDispatch)
+{
+    c_->DispatchAction(0);
+    EXPECT_EQ(c_->enteredOut, 0u);
+    c_->out = 1;
+    c_->DispatchAction(0);
+    EXPECT_EQ(S().action, 0u);
+    EXPECT_EQ(c_->enteredOut, 1u);
+    c_->out = 0;
+
+    scene_.localSlot = 2;
+    S().participantSlot = 2;
+    S().lastVoice = 0xFF;
+    c_->EnterUnblocked();
+    EXPECT_EQ(S().action, u32(kActionUnblocked));
+    EXPECT_EQ(S().lastVoice, FindVoiceKey("VOICESTART"));
+    c_->DispatchAction(0);
+    EXPECT_EQ(S().action, 0u);
+    S().participantSlot = 1;
+    S().lastVoice = 0xFF;
+    c_->EnterUnblocked();
+    EXPECT_EQ(S().lastVoice, 0xFFu);   // another fighter calls the start
+}
+
+TEST_F(ActionTest, CompositeKeepsWhatGoesOnAsThePlainAction)
+{
+    struct Case {
+        u32 action;
+        bool slideDone, otherDone;
+        u32 finished, wantAction;
+    } cases[] = {
+        {kActionSlideShoot, false, false, 0, kActionSlideShoot},
+        {kActionSlideShoot, true, true, 1, kActionSlideShoot},
+        {kActionSlideShoot, false, true, 0, kActionSlide},
+        {kActionDoubleSlideShoot, false, true, 0, kActionDoubleSlide},
+        {kActionTripleSlideShoot, true, false, 0, kActionShoot},
+        {kActionSlideSpellCard, true, false, 0, kActionSpellCard},
+        {kActionDoubleSlideSpellCard, false, true, 0, kActionDoubleSlide},
+        {kActionTripleSlideSpellCard, false, true, 0, kActionTripleSlide},
+    };
+    for (const Case& k : cases) {
+        const bool spell = k.action >= kActionSpellCard;
+        for (u32 slide : {kActionSlide, kActionDoubleSlide, kActionTripleSlide}) c_->Script(slide, k.slideDone);
+        c_->Script(spell ? kActionSpellCard : kActionShoot, k.otherDone);
+        S().action = k.action;
+        EXPECT_EQ(c_->CompositeStep(0), k.finished) << k.action;
+        EXPECT_EQ(S().action, k.wantAction) << k.action;
+    }
+}
+
+TEST_F(ActionTest, TediumFinishesOnlyForTheResult)
+{
+    S().timers.boredom = 3;
+    c_->StartTedium();
+    EXPECT_EQ(S().action, u32(kActionTedium));
+    EXPECT_EQ(S().timers.boredom, 0.0f);
+    EXPECT_EQ(S().lastVoice, FindVoiceKey("VOICETEDIUM"));
+    c_->SetNextAction(kActionDash);
+    c_->DispatchAction(0);
+    EXPECT_EQ(S().action, u32(kActionTedium));
+    c_->SetNextAction(kActionResult);
+    c_->DispatchAction(0);
+    EXPECT_EQ(S().action, u32(kActionResult));
+}
+
+TEST_F(ActionTest, BattleEndSwitchesOrQueuesTheResult)
+{
+    struct Case {
+        u32 action, climaxLocked, wantAction, wantQueued, resets;
+    } cases[] = {
+        {kActionNeutral, 0, kActionResult, 0, 1},
+        {kActionDash, 0, kActionResult, 0, 1},
+        {kActionSlide, 0, kActionSlide, kActionResult, 1},
+        {kActionDefeated, 0, kActionDefeated, kActionResult, 0},
+        {kActionSpellCard, 1, kActionSpellCard, kActionResult, 0},
+    };
+    for (const Case& k : cases) {
+        c_->resets.clear();
+        c_->SetAction(k.action);
+        c_->SetNextAction(0);
+        c_->climaxLocked = k.climaxLocked;
+        S().velocity = S().acceleration = S().displacement = CVector3(1, 2, 3);
+        c_->OnBattleEnd();
+        EXPECT_EQ(S().action, k.wantAction) << k.action;
+        EXPECT_EQ(S().queuedAction, k.wantQueued) << k.action;
+        EXPECT_EQ(c_->resets.size(), k.resets) << k.action;
+        if (k.resets) {
+            EXPECT_EQ(c_->resets[0], 0x1FCC1C0u);
+            EXPECT_EQ(S().velocity.x + S().acceleration.y + S().displacement.z, 0.0f);
+        }
+    }
+}
+
+TEST_F(ActionTest, ResultWaitsItsStartTimeThenPosesForTheTeam)
+{
+    c_->GetParameter()->values.general.resultStartTime = 0.5f;
+    S().team = 3;
+    S().lastVoice = 0xFF;
+    c_->OnBattleEnd();
+    for (int frame = 0; frame < 2; ++frame) {
+        c_->DispatchAction(0);
+        EXPECT_EQ(S().lastVoice, 0xFFu) << frame;   // still waiting
+    }
+    EXPECT_EQ(S().timers.actionClocks[1], 0.5f);
+    c_->DispatchAction(0);
+    EXPECT_EQ(S().lastVoice, FindVoiceKey("VOICELOSE"));
+    EXPECT_EQ(S().action, u32(kActionResult));   // never finishes
+
+    scene_.wonTeam = 3;
+    c_->OnBattleEnd();
+    c_->DispatchAction(0);
+    c_->DispatchAction(0);
+    c_->DispatchAction(0);
+    EXPECT_EQ(S().lastVoice, FindVoiceKey("VOICEWIN"));
+}
+
+TEST_F(ActionTest, FrozenRunsItsTimeThenFinishes)
+{
+    S().freezeKind = S().previousFreezeKind = 0;
+    S().timers.freezeTime = 0.5f;
+    S().damageType = 4;
+    S().knockPower = 2;
+    S().velocity = CVector3(3, 0, 0);
+    S().limitGauge = 7;
+    c_->StartFrozen();
+    EXPECT_EQ(S().action, u32(kActionFrozen));
+    EXPECT_EQ(c_->resets, (std::vector<u32>{0x9FFC1C0}));
+    EXPECT_EQ(S().damageType + S().knockPower + S().velocity.x, 0.0f);
+    // The same kind again restarts the clock and starts nothing.
+    c_->DispatchAction(0);
+    c_->StartFrozen();
+    EXPECT_EQ(S().timers.actionClocks[0], 0.0f);
+    EXPECT_EQ(c_->resets.size(), 1u);
+
+    c_->DispatchAction(0);   // 0 -> 0.25
+    c_->DispatchAction(0);   // 0.25 -> 0.5
+    EXPECT_EQ(S().action, u32(kActionFrozen));
+    EXPECT_EQ(S().limitGauge, 7.0f);
+    c_->DispatchAction(0);   // the time has passed
+    EXPECT_EQ(S().action, 0u);
+    EXPECT_EQ(S().limitGauge, 0.0f);
+    EXPECT_EQ(c_->resets.back(), 0x1FCC1C0u);
+}
+
+TEST_F(ActionTest, BoundFacesItsTargetAndNeverFinishes)
+{
+    battle_test::FakeFighter target;
+    const CVector3 place(10, 0, 0);
+    target.SetPosition(&place);
+    S().lockedTargetId = target.GetId();
+    S().velocity = CVector3(1, 1, 1);
+    c_->StartBound(FindMotionKey("CLIMAXBIND"));
+    EXPECT_EQ(S().action, u32(kActionBound));
+    EXPECT_EQ(c_->resets, (std::vector<u32>{0x5FCC1C0}));
+    EXPECT_EQ(S().velocity.Length(), 0.0f);
+    for (int frame = 0; frame < 3; ++frame) c_->DispatchAction(0);
+    EXPECT_EQ(S().action, u32(kActionBound));
+    EXPECT_NEAR(c_->GetRotation()->y, 270.0f, 1e-4f);
+    EXPECT_NEAR(c_->GetRotation()->x, 0.0f, 1e-4f);
+}

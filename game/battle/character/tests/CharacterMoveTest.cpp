@@ -1,0 +1,233 @@
+#include "CharacterTestSupport.h"
+
+#include "engine/core/FloatMath.h"
+#include "engine/model/AnimationController.h"
+#include "engine/platform/FrameTime.h"
+
+using namespace character_test;
+
+namespace {
+
+// Frames of a quarter second; a target placed by its yaw from the fighter
+// (which faces -Z at yaw 0) at distance 10.
+class MoveTest : public CharacterTest {
+protected:
+    void SetUp() override
+    {
+        CharacterTest::SetUp();
+        SetFrameTime(250);
+        c_ = NewFighter<ScriptedFighter>();
+        c_->Create(nullptr);
+        target_ = std::make_unique<battle_test::FakeFighter>();   // in the test's registry
+        CharacterGeneral& g = G();
+        g.moveDeceleration = 8;
+        g.excessDeceleration = 8;
+        g.backMoveVelocity = 10;
+        g.rotationVelocity = 80;
+        g.boneRotationVelocity = 180;
+        c_->GetParameter()->values.bonuses[0].moveSpeedRevise = 1;
+    }
+    void TearDown() override
+    {
+        c_.reset();
+        target_.reset();
+        SetFrameTime(0);
+        CharacterTest::TearDown();
+    }
+    CharacterStatus& S() { return *c_->GetStatus(); }
+    CharacterGeneral& G() { return c_->GetParameter()->values.general; }
+    void PlaceTarget(f32 yaw)
+    {
+        const f32 r = (yaw - 180.0f) * kDegToRad;
+        const CVector3 place(10.0f * SinF(r), 0, 10.0f * CosF(r));
+        target_->SetPosition(&place);
+        S().lockedTargetId = target_->GetId();
+    }
+
+    std::unique_ptr<battle_test::FakeFighter> target_;
+    std::unique_ptr<ScriptedFighter> c_;
+};
+
+}  // namespace
+
+TEST_F(MoveTest, DecelerationStopsAtZeroAndNeverOvershoots)
+{
+    S().velocity = CVector3(10, 0, -3);
+    const f32 wantX[] = {8, 6, 4, 2, 0, 0};
+    const f32 wantZ[] = {-1, 0, 0, 0, 0, 0};
+    for (int frame = 0; frame < 6; ++frame) {
+        c_->UpdateMovement(0);
+        EXPECT_EQ(S().velocity.x, wantX[frame]) << frame;
+        EXPECT_EQ(S().velocity.z, wantZ[frame]) << frame;
+        EXPECT_EQ(S().displacement.x, wantX[frame] * 0.25f) << frame;
+    }
+}
+
+TEST_F(MoveTest, PushAndSpeedCap)
+{
+    struct Case {
+        const char* what;
+        f32 deceleration, v, a, revise, want;
+    } cases[] = {
+        {"push along the motion is not slowed", 8, 5, 1, 1, 6},
+        {"push against the motion slows, then adds", 8, 5, -1, 1, 2},
+        {"far over the cap: EXCESSDECELERATION per second", 0, 20, 0, 1, 18},
+        {"just over the cap: held at it", 0, 11, 0, 1, 10},
+        {"at the cap with a push: never below cap less push", 0, 10, 3, 1, 10},
+        {"the tension's MOVESPEEDREVISE scales the cap", 0, 16, 0, 1.5f, 15},
+        {"a zero revise: cap 0, the excess still slows", 8, 4, 0, 0, 2},
+    };
+    for (const Case& k : cases) {
+        G().moveDeceleration = k.deceleration;
+        c_->GetParameter()->values.bonuses[0].moveSpeedRevise = k.revise;
+        S().velocity = CVector3(k.v, 0, 0);
+        S().acceleration = CVector3(k.a, 0, 0);
+        c_->UpdateMovement(0);
+        EXPECT_EQ(S().velocity.x, k.want) << k.what;
+        EXPECT_EQ(S().velocity.y, 0.0f) << k.what;
+    }
+}
+
+TEST_F(MoveTest, MaximumSpeedAndRotationByAction)
+{
+    CharacterGeneral& g = G();
+    g.moveVelocity = 11, g.dashVelocity = 20, g.traceDashVelocity = 21, g.backDashVelocity = 22;
+    g.slideVelocity = 30, g.mirageSlideVelocity = 31, g.dashRotationVelocity = 40, g.mirageSlideRotationVelocity = 41;
+    g.escapeAngleLimit = 105;
+    struct Case {
+        u32 action;
+        f32 targetYaw;   // -1: none locked
+        f32 dash;        // dash and turn angle
+        f32 speed, rotation;
+    } cases[] = {
+        {kActionNeutral, -1, 0, 10, 80},     {kActionNeutral, 100, 0, 11, 80},
+        {kActionNeutral, 110, 0, 10, 80},    {kActionDash, 0, -1, 21, 80},
+        {kActionDash, 0, 0, 20, 40},         {kActionDash, 180, 0, 22, 40},
+        {kActionDash, -1, -1, 22, 40},       {kActionTripleSlide, -1, 0, 30, 80},
+        {kActionSlideSpellCard, -1, 0, 30, 80}, {kActionMirageSlide, -1, 0, 31, 41},
+    };
+    for (const Case& k : cases) {
+        S().lockedTargetId = 0;
+        if (k.targetYaw >= 0) PlaceTarget(k.targetYaw);
+        S().action = k.action;
+        S().dashAngle = S().dashTurnAngle = k.dash;
+        EXPECT_EQ(c_->GetMaxSpeed(), k.speed) << k.action << " " << k.targetYaw;
+        EXPECT_EQ(c_->GetRotationSpeed(), k.rotation) << k.action << " " << k.targetYaw;
+    }
+    S().action = kActionHitReaction;
+    S().damageType = 3;
+    S().knockPower = 2;
+    c_->GetParameter()->values.damages[3].velocity = 6;
+    EXPECT_EQ(c_->GetMaxSpeed(), 12.0f);
+    S().damageType = 99;
+    EXPECT_EQ(c_->GetMaxSpeed(), 0.0f);
+}
+
+TEST_F(MoveTest, TurningTakesTheShortWayRound)
+{
+    struct Case {
+        f32 from, to, want;
+    } cases[] = {
+        {350, 10, 10},     // through 0, not -340
+        {10, 350, 350},
+        {0, 180, 20},      // +180 exactly: the positive way
+        {0, -10, 350},     // the target wraps first
+        {100, 110, 110},   // within the step: reached exactly
+        {200, 10, 220},
+    };
+    for (const Case& k : cases) {
+        const CVector3 start(k.from, k.from, 7);
+        *c_->GetRotation() = start;
+        S().targetAngles = CVector3(k.to, k.to, 0);
+        c_->TurnToView();
+        EXPECT_NEAR(c_->GetRotation()->y, k.want, 1e-4f) << k.from << " -> " << k.to;
+        EXPECT_NEAR(c_->GetRotation()->x, k.want, 1e-4f) << k.from << " -> " << k.to;
+        EXPECT_EQ(c_->GetRotation()->z, 7.0f);
+    }
+}
+
+TEST_F(MoveTest, BoneAimsReachTheirLimitsAndReturnOutOfReach)
+{
+    G().bodyBoneRotationYLimit = 20;
+    G().boneRotationYLimit = 105;
+    PlaceTarget(30);
+    c_->AimBodyBone(0);
+    c_->AimNeckBone(0);
+    c_->AimArmBone(0);
+    // Body clamped to 20; the neck's range is [60, 60] by default, less
+    // the body's turn; the arm reaches arm + body limits (80).
+    EXPECT_NEAR(S().body.rotation.y, 20.0f, 1e-3f);
+    EXPECT_NEAR(S().neck.rotation.y, 40.0f, 1e-3f);
+    EXPECT_NEAR(S().arm.rotation.y, 10.0f, 1e-3f);
+    // Outside a shot the arm is shown unaimed; in one it shows its aim.
+    EXPECT_EQ(S().arm.frame->Adjust[0].m[0][0], 1.0f);
+    S().action = kActionShoot;
+    c_->GetParameter()->values.shots[0].movingFlg = 1;
+    c_->AimArmBone(0);
+    EXPECT_NEAR(S().arm.rotation.y, 10.0f, 1e-3f);
+    EXPECT_NEAR(S().arm.frame->Adjust[0].m[0][0], CosF(10.0f * kDegToRad), 1e-5f);
+
+    // 110 degrees off: out of reach, back toward rest at 45 a frame.
+    S().action = kActionNeutral;
+    PlaceTarget(110);
+    S().neck.rotation = CVector3(0, 100, 0);
+    S().body.rotation = CVector3();
+    c_->AimNeckBone(0);
+    EXPECT_NEAR(S().neck.rotation.y, 55.0f, 1e-3f);
+    c_->AimNeckBone(0);
+    c_->AimNeckBone(0);
+    EXPECT_NEAR(S().neck.rotation.y, 0.0f, 1e-3f);
+
+    // A guard does not aim; a missing bone answers 0.
+    S().action = kActionGuard;
+    S().body.rotation = CVector3(0, 20, 0);
+    PlaceTarget(10);
+    c_->AimBodyBone(0);
+    EXPECT_NEAR(S().body.rotation.y, 0.0f, 1e-3f);
+    S().neck.frame = nullptr;
+    EXPECT_EQ(c_->AimNeckBone(0), 0);
+}
+
+TEST_F(MoveTest, TargetBehindAtTheEscapeAngle)
+{
+    G().escapeAngleLimit = 105;
+    EXPECT_EQ(c_->IsTargetBehind(), 0u);
+    for (auto [yaw, behind] : {std::pair{100.0f, 0u}, {106.0f, 1u}, {254.0f, 1u}, {260.0f, 0u}}) {
+        PlaceTarget(yaw);
+        EXPECT_EQ(c_->IsTargetBehind(), behind) << yaw;
+    }
+}
+
+TEST_F(MoveTest, PostUpdateAppliesTheDisplacementAndSettlesTheView)
+{
+    S().displacement = CVector3(1, 2, 3);
+    S().acceleration = CVector3(4, 0, 0);
+    const CVector3 turned(15, 30, 0);
+    *c_->GetRotation() = turned;
+    c_->PostUpdate(0);
+    EXPECT_EQ(c_->GetPosition()->y, 2.0f);
+    EXPECT_EQ(S().displacement.Length() + S().acceleration.Length(), 0.0f);
+    // Kept as the view, levelled: pitch 0.
+    EXPECT_EQ(S().targetAngles.y, 30.0f);
+    EXPECT_EQ(S().targetAngles.x, 0.0f);
+    EXPECT_EQ(c_->GetWorldMatrix()->m[3][1], 2.0f);
+}
+
+TEST_F(MoveTest, SlidingViewFollowsTheSlideAngle)
+{
+    S().targetAngles = CVector3(5, 40, 0);
+    const CVector3 rotation(1, 2, 3);
+    *c_->GetRotation() = rotation;
+    struct Case {
+        u32 action;
+        f32 slideAngle, wantX, wantY;
+    } cases[] = {{kActionNeutral, 90, 1, 2}, {kActionSlide, 90, 5, 130}, {kActionSlide, -2, 90, 130},
+                 {kActionSlide, -3, -90, 130}};
+    for (const Case& k : cases) {
+        S().action = k.action;
+        S().slideAngle = k.slideAngle;
+        c_->UpdateMovement(0);
+        EXPECT_EQ(S().viewAngles.x, k.wantX) << k.slideAngle;
+        EXPECT_EQ(S().viewAngles.y, k.wantY) << k.slideAngle;
+    }
+}

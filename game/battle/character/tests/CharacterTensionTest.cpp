@@ -1,0 +1,198 @@
+#include "CharacterTestSupport.h"
+
+#include "engine/platform/FrameTime.h"
+#include "engine/scene/EffectContainer.h"
+#include "engine/scene/EffectController.h"
+#include "engine/scene/EffectObject.h"
+#include "game/data/TensionFile.h"
+
+using namespace character_test;
+
+namespace {
+
+// A 40-second piece: normal, high at 10, climax at 20 (finale 22..24), low
+// at 30; it loops back to 10.
+CTensionFile* TensionScript()
+{
+    auto* file = new CTensionFile();
+    auto* track = new CTensionTrack("Tension", kTensionNormal, 0);
+    track->SetLoop(1);
+    for (auto [t, level] : {std::pair{0.0f, 1}, {10.0f, 2}, {20.0f, 3}, {30.0f, 0}, {40.0f, 0}})
+        track->AddKey(t, level, 0.0f);
+    file->SetTrack(track);
+    file->SetLoopStart(10);
+    file->SetFinaleTime(22);
+    file->SetFinaleLength(2);
+    return file;
+}
+
+class TensionTest : public CharacterTest {
+protected:
+    void SetUp() override
+    {
+        CharacterTest::SetUp();
+        SetFrameTime(250);
+        ASSERT_EQ(effects_.Create(nullptr, 256, 256), 1);
+        scene_.effects = &effects_;
+        auto* object = new CEffectObject();
+        object->SetName("glow");
+        ASSERT_EQ(container_.AddObject(object), 1u);
+        stage_ = std::make_unique<battle_test::FakeStage>();
+        c_ = NewFighter<ScriptedFighter>(TensionScript());
+        c_->Create(nullptr);
+        for (const char* key : {"EFCLOWTENSIONSTART", "EFCHITENSIONSTART", "EFCHITENSIONLOOP", "EFCCLIMAXSTART",
+                                "EFCCLIMAXLOOP", "EFCFINALESTART", "EFCFINALELOOP"})
+            S().effects[FindEffectKey(key)] = &container_;
+    }
+    void TearDown() override
+    {
+        c_.reset();
+        stage_.reset();
+        effects_.Release();
+        SetFrameTime(0);
+        CharacterTest::TearDown();
+    }
+    CharacterStatus& S() { return *c_->GetStatus(); }
+    // Which of the slots 6, 7, 8 (loops), 14, 15 (stage) hold an effect.
+    std::string Slots()
+    {
+        std::string held;
+        for (u32 slot : {6, 7, 8, 14, 15}) held += S().attached[slot] ? '1' : '0';
+        return held;
+    }
+    u32 LiveEffects() const
+    {
+        u32 n = 0;
+        for (CEffect* e = effects_.GetFirstEffect(); e; e = e->GetNextLive()) ++n;
+        return n;
+    }
+
+    CEffectController effects_;
+    CEffectContainer container_;
+    std::unique_ptr<battle_test::FakeStage> stage_;
+    std::unique_ptr<ScriptedFighter> c_;
+};
+
+}  // namespace
+
+TEST_F(TensionTest, FollowsTheScriptAtItsKeysAndAcrossTheLoop)
+{
+    stage_->hiTension = stage_->climax = &container_;
+    struct Step {
+        f32 t;
+        u32 level, finale;
+        const char* slots;
+        const char* voice;   // null: none this step
+    } steps[] = {
+        {0, 1, 0, "00000", nullptr},
+        {9.99f, 1, 0, "00000", nullptr},
+        {10, 2, 0, "10010", "VOICEHITENSION"},   // exactly at the key
+        {15, 2, 0, "10010", nullptr},
+        {20, 3, 0, "01001", "VOICECLIMAX"},
+        {21.9f, 3, 0, "01001", nullptr},
+        {22, 3, 1, "00101", nullptr},            // the finale's window
+        {24.5f, 3, 0, "01001", nullptr},
+        {30, 0, 0, "00000", nullptr},
+        {45, 2, 0, "10010", "VOICEHITENSION"},   // looped: 15
+        {50, 3, 0, "01001", "VOICECLIMAX"},      // looped: exactly 20
+    };
+    for (const Step& k : steps) {
+        S().lastVoice = 0xFF;
+        EXPECT_EQ(c_->UpdateTension(k.t), 1);
+        EXPECT_EQ(S().lastMusicTime, k.t);
+        EXPECT_EQ(S().tension, k.level) << k.t;
+        EXPECT_EQ(S().finale, k.finale) << k.t;
+        EXPECT_EQ(Slots(), k.slots) << k.t;
+        EXPECT_EQ(S().lastVoice, k.voice ? FindVoiceKey(k.voice) : 0xFFu) << k.t;
+    }
+}
+
+TEST_F(TensionTest, OnceStartsAreOnlyPlayedOnAChange)
+{
+    c_->UpdateTension(10);
+    const u32 live = LiveEffects();   // the start effect and the loop
+    EXPECT_EQ(live, 2u);
+    for (int i = 0; i < 5; ++i) c_->UpdateTension(11.0f + f32(i));
+    EXPECT_EQ(LiveEffects(), live);
+}
+
+TEST_F(TensionTest, FixedOptionsHoldTheirLevel)
+{
+    struct Case {
+        i32 option;
+        u32 level, finaleAfterTwo;
+    } cases[] = {{1, 0, 0}, {2, 1, 0}, {3, 2, 0}, {4, 3, 0}, {5, 3, 1}};
+    for (const Case& k : cases) {
+        S().tension = 0;
+        S().finale = 0;
+        S().fixedTension = k.option;
+        c_->UpdateTension(12);
+        c_->UpdateTension(13);
+        EXPECT_EQ(S().tension, k.level) << k.option;
+        EXPECT_EQ(S().finale, k.finaleAfterTwo) << k.option;
+        c_->UpdateTension(23);   // the script's finale
+        EXPECT_EQ(S().finale, k.finaleAfterTwo) << k.option;
+    }
+}
+
+TEST_F(TensionTest, HeldWhileItMayNotChangeAndLowWhileRestricted)
+{
+    c_->UpdateTension(10);
+    S().action = kActionFrozen;
+    c_->UpdateTension(20);
+    EXPECT_EQ(S().tension, 2u);
+    EXPECT_EQ(S().lastMusicTime, 20.0f);
+    S().action = kActionNeutral;
+    c_->UpdateTension(21);
+    EXPECT_EQ(S().tension, 3u);   // caught up in one step
+    S().timers.statusTimers[4] = 1;
+    c_->UpdateTension(22);
+    EXPECT_EQ(S().tension, 0u);
+    EXPECT_EQ(Slots(), "00000");
+
+    ScriptedFighter plain(nullptr);
+    plain.UpdateTension(25);
+    EXPECT_EQ(plain.GetStatus()->tension, 0u);
+}
+
+TEST_F(TensionTest, CameraFrontEffectFollowsTheCamera)
+{
+    EXPECT_EQ(c_->StartCameraFrontEffect(), 0);   // the stage has none
+    EXPECT_EQ(c_->UpdateCameraFrontEffect(0), 0);
+    stage_->cameraFront = &container_;
+    stage_->cameraFrontOffset = CVector3(0, 0, 5);
+    auto* camera = const_cast<FakeCamera*>(static_cast<const FakeCamera*>(c_->GetCameraController()));
+    ASSERT_NE(camera, nullptr);
+    camera->eye = CVector3(1, 2, 3);
+    camera->angles = CVector3(0, 90, 0);
+    EXPECT_EQ(c_->StartCameraFrontEffect(), 1);
+    ASSERT_NE(S().attached[18], nullptr);
+    c_->UpdateCameraFrontEffect(0);
+    // (0, 0, 5) turned 90 degrees about Y is (5, 0, 0).
+    EXPECT_NEAR(S().cameraFrontEffectPosition.x, 1.0f + 5.0f, 1e-4f);
+    EXPECT_NEAR(S().cameraFrontEffectPosition.z, 3.0f, 1e-4f);
+}
+
+TEST_F(TensionTest, FighterFromTheTestDataIdlesMovesTurnsAndFollowsTheMusic)
+{
+    battle_test::FakeFighter target;
+    const CVector3 there(10, 0, 0);
+    target.SetPosition(&there);
+    for (TensionBonus& bonus : c_->GetParameter()->values.bonuses) bonus.moveSpeedRevise = 1;
+    c_->GetParameter()->values.general.rotationVelocity = 80;
+    S().lockedTargetId = target.GetId();
+    S().acceleration = CVector3(1, 0, 0);
+    c_->UpdateTension(10);
+    for (int frame = 0; frame < 8; ++frame) {
+        S().targetAngles = CVector3(0, 270, 0);   // the input's wanted facing
+        c_->DispatchAction(0);
+        c_->UpdateMovement(0);
+        c_->TurnToView();
+        c_->LateUpdate(0);
+        S().acceleration = CVector3(1, 0, 0);
+    }
+    EXPECT_EQ(S().action, 0u);
+    EXPECT_EQ(S().tension, 2u);
+    EXPECT_GT(c_->GetPosition()->x, 0.0f);
+    EXPECT_NEAR(c_->GetRotation()->y, 270.0f, 1e-3f);
+}
