@@ -27,6 +27,9 @@ public:
     virtual void SetOwner(u32 ownerId, u32 followedId) = 0;
     virtual void SetParticipantSlot(u32 slot) = 0;
     virtual void HashState(CStateHash& hash) const = 0;
+    // The forward direction and the settings' view angle limit (degrees).
+    virtual void GetForward(CVector3* out) const = 0;
+    virtual f32 GetViewAngleLimit() const = 0;
 };
 
 class ICharacterObjectFactory {

@@ -48,6 +48,7 @@ enum BattleGroup : i32 {
 // Object messages. Those to id 0 are answered by the battle scene.
 enum ObjectMessage : u32 {
     kMsgNewBullet = 0,             // to 0: the parameter is a new bullet for the bullet list
+    kMsgFighterReset = 1,          // to group 8: a fighter reset its states
     kMsgInputManager = 15,         // to 0: out CInput*, null when none
     kMsgStageMoveTest = 9,         // to group 2: in/out displacement vector
     kMsgStageBoxTest = 11,         // to group 2
@@ -56,11 +57,13 @@ enum ObjectMessage : u32 {
     kMsgCharacterList = 18,        // to 0: out character list
     kMsgSkillList = 19,            // to 0: out const CSkillList*
     kMsgSharedGroupBullets = 21,   // to 0: may two bullets of one shooter group meet
+    kMsgTeamLives = 22,            // to 0: in/out i32, the team in, the lives it has left out
     kMsgViewCamera = 34,           // to a fighter: out camera
     kMsgLocalSlot = 35,            // to 0: out u32, the local participant slot
     kMsgTargetSlot = 36,           // to a fighter: out u32 slot 0..3
     kMsgScreenShakeOption = 38,    // to 0: in/out u32
     kMsgViewedSlot = 39,           // to 0: out i32, -1 when none
+    kMsgFighterResetStage = 46,    // to group 2: a fighter reset its states
     kMsgComputerLevel = 48,        // broadcast by the scene: the new level
     kMsgWeaponShown = 50,          // to a weapon: pointer to u32
 };

@@ -25,10 +25,14 @@ public:
     void SetOwner(u32 o, u32 f) override { owner = o, followed = f; }
     void SetParticipantSlot(u32 s) override { slot = s; }
     void HashState(CStateHash& hash) const override { hash.F32(yaw).F32(pitch); }
+    void GetForward(CVector3* out) const override { *out = forward; }
+    f32 GetViewAngleLimit() const override { return viewLimit; }
 
     CVector3 points[2];
     f32 yaw = 0, pitch = 0;
     u32 owner = 0, followed = 0, slot = 0;
+    CVector3 forward{0, 0, -1};
+    f32 viewLimit = 45;
 };
 
 // A barrage or spell card: loads and creates, nothing more.
