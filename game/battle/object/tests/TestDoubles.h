@@ -33,6 +33,7 @@ public:
         case kMsgSkillList: *reinterpret_cast<const CSkillList**>(parameter) = skills; return 1;
         case kMsgInputManager: *reinterpret_cast<CInput**>(parameter) = input; return 1;
         case kMsgLocalSlot: *reinterpret_cast<u32*>(parameter) = localSlot; return 1;
+        case kMsgTeamLives: *reinterpret_cast<i32*>(parameter) = teamLives; return 1;
         default: return 0;
         }
     }
@@ -42,6 +43,7 @@ public:
     const CSkillList* skills = nullptr;
     CInput* input = nullptr;
     u32 localSlot = 0;
+    i32 teamLives = 1;
     std::vector<u32> asked;   // every query, in order
 };
 
@@ -57,9 +59,14 @@ public:
     i32 Update(u32) override { return 1; }
     i32 Draw(u32) override { return 1; }
     i32 LoadResource(CResourceController*) override { return 1; }
-    u32 OnMessage(u32, CMessageObject*, intptr_t) override { return answer; }
+    u32 OnMessage(u32 message, CMessageObject*, intptr_t) override
+    {
+        heard.push_back(message);
+        return answer;
+    }
 
     u32 answer = 1;
+    std::vector<u32> heard;   // every message, in order
 };
 
 // A registry of the test's own with a fake scene as handler; the global one
