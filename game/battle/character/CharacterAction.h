@@ -59,6 +59,55 @@ public:
 
     ActionHandler GetActionHandler(u32 action) const { return action < kActionCount ? m_actions[action] : nullptr; }
 
+    // -- State queries. --
+    // The object slots: targetable while active, attacking in the window.
+    u32 IsTargetable() const override { return IsActive(); }
+    u32 IsAttacking() const override { return IsAttackWindow(); }
+    u32 IsActive() const override;
+    u32 IsAttackWindow() const override;
+    u32 IsFree() const override;
+    u32 CanMoveInSpell() const override;
+    u32 KeepsRotationAsView() const override;
+    u32 LevelsView() const override;
+    u32 CanAimHead() const override;
+    u32 CanAimBody() const override { return CanAimHead(); }
+    u32 CanAimArm() const override;
+    u32 IsShooting() const override;
+    u32 CanChangeTarget() const override;
+    u32 IsKnockedOut() const override;
+    u32 CanChangeTension() const override;
+    u32 IsHostile(const CCharacterBase* other) const override;
+    u32 IsDefeated() const override;
+    u32 IsOut() const override;
+    u32 IsHittable() const override;
+    u32 IsSolid() const override;
+    u32 HasHitTarget(const CCharacterBase* other) const override;
+    u32 IsGuarding() const override;
+    u32 IsInJustGuardWindow() const override;
+    u32 CanClashWith(const CCharacterBase* other) const override;
+    u32 IsAttackHitType(i32 type) const override;
+    u32 IsLastComboHit() const override;
+    u32 IsCloseAttacking() const override;
+    u32 IsSliding() const override;
+    u32 IsRolling() const override;
+    u32 IsInCameraView(const CCharacterBase* other) const override;
+    u32 IsLineClear(const CCharacterBase* other) override;
+    u32 CanSpeak() const override;
+    u32 IsDashing() const override;
+    u32 ShowsAfterimages() const override;
+    u32 CanUse(u32 kind) const override;
+    u32 ShowsCameraFrontEffect() const override;
+    u32 ShowsHiTensionStage() const override;
+    u32 ShowsClimaxStage() const override;
+    u32 IsOverTensionEffectDue() const override;
+    u32 CanGiveOrders() const override;
+    u32 IsFrozen() const override;
+    u32 IsCloseAttackCard() const override;
+    u32 IsCounterCard() const override;
+    u32 CanEndAtOnce() const override;
+    u32 IsClimaxLocked() const override;
+    u32 IsLockable() const override;
+
 protected:
     // The steps of the actions, by the table.
     u32 TediumStep(u32 argument);

@@ -129,6 +129,7 @@ void CCharacterBase::HashState(CStateHash& hash) const
     hash.U32(s.freezeKind).U32(s.previousFreezeKind).U32(s.spellSlot).U32(s.spellStep).U32(s.spellWord);
     hash.U32(s.order).U32(s.followed).U32(s.savedFollowed);
     hash.U32(s.exceptionUses).U32(s.hiTensionUses).U32(s.climaxUses).U32(s.finaleClimaxes);
+    hash.U32(s.revival).U32(s.attackHitMask).U32(s.sparkKind);
     hash.U32(m_camera ? 1 : 0);
     if (m_camera) m_camera->HashState(hash);
 }

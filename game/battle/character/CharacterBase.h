@@ -11,9 +11,11 @@
 #include "engine/core/ResourceList.h"
 #include "engine/core/Types.h"
 #include "engine/core/Vector3.h"
+#include "engine/core/Vector4.h"
 #include "game/battle/character/CharacterObjects.h"
 #include "game/battle/character/CharacterParameter.h"
 #include "game/battle/character/SkillModifiers.h"
+#include "game/battle/character/SpellCardState.h"
 #include "game/battle/object/ObjectDivision.h"
 
 #include <array>
@@ -67,6 +69,7 @@ struct CharacterTimers {
     f32 statusTimers[5];        // attached slots 19, 20 (disorder), 22, 23 (jamming), 24 (restriction)
     f32 boredom, overTensionEffect, guardReload, ammoReload, ammoReloadDuration;
     f32 shotCharge, spellCharge, shotWait, turnShootClock, hitReaction, freezeTime;
+    f32 berserk, armor, cardStun, doubleAttackCooldown;
 };
 
 // The character block: zeroed as a whole at construction.
@@ -140,6 +143,10 @@ struct CharacterStatus {
     u32 afterimageQuality, trailSamples;
     u32 lockOnType, computerLevel, cameraWord;
     u32 order, followed, savedFollowed;
+    // Read by the queries.
+    u32 revival;            // the battle's revival flag
+    u32 attackHitMask;      // bit (participant slot % 32) of each fighter this attack has hit
+    u32 sparkKind;          // 0 SPARKA, 1 SPARKB
     // Card uses.
     u32 exceptionUses, hiTensionUses, climaxUses, finaleClimaxes;
 };
@@ -166,18 +173,160 @@ public:
     u32 IsChangedAnimation(u32 n) const override;
     u32 IsPlayedAnimation(u32 n) const override;
     u32 IsHittableBy(i32) const override { return 1; }
-    virtual void GetCenter(CVector3* out) const { *out = m_status.center; }
+    // The position raised by half of HEIGHT.
+    virtual void GetCenter(CVector3* out) const;
     using CObjectDivision::GetRotation;
+    // The rotation with the arm and body aims added.
+    void GetRotation(CVector3* out) const override;
+    f32 GetRadius() const override;
     virtual void GetMovement(CVector3* out) const { *out = m_status.displacement; }
     virtual i32 GetTeam() const { return m_status.team; }
     virtual i32 AutoSlide(u32 argument) = 0;
     virtual i32 TakeHit(CObjectDivision* attacker, u32 kind, intptr_t record) = 0;
     virtual u32 IsComputerPlayer() const { return 0; }
+    // State queries, answered by the action machine from the current and
+    // queued action, the running spell card and a few timers.
+    virtual u32 IsActive() const = 0;
+    virtual u32 IsAttackWindow() const = 0;
+    virtual u32 IsFree() const = 0;
+    virtual u32 CanMoveInSpell() const = 0;
+    virtual u32 KeepsRotationAsView() const = 0;
+    virtual u32 LevelsView() const = 0;
+    virtual u32 CanAimHead() const = 0;
+    virtual u32 CanAimBody() const = 0;
+    virtual u32 CanAimArm() const = 0;
+    virtual u32 IsShooting() const = 0;
+    virtual u32 CanChangeTarget() const = 0;
+    virtual u32 IsKnockedOut() const = 0;
+    virtual u32 CanChangeTension() const = 0;
+    virtual u32 IsHostile(const CCharacterBase* other) const = 0;
+    virtual u32 IsDefeated() const = 0;
+    virtual u32 IsOut() const = 0;
+    virtual u32 IsHittable() const = 0;
+    virtual u32 IsSolid() const = 0;
+    virtual u32 HasHitTarget(const CCharacterBase* other) const = 0;
+    virtual u32 IsGuarding() const = 0;
+    virtual u32 IsInJustGuardWindow() const = 0;
+    virtual u32 CanClashWith(const CCharacterBase* other) const = 0;
+    virtual u32 IsAttackHitType(i32 type) const = 0;
+    virtual u32 IsLastComboHit() const = 0;
+    virtual u32 IsCloseAttacking() const = 0;
+    virtual u32 IsSliding() const = 0;
+    virtual u32 IsRolling() const = 0;
+    virtual u32 IsInCameraView(const CCharacterBase* other) const = 0;
+    virtual u32 IsLineClear(const CCharacterBase* other) = 0;
+    virtual u32 CanSpeak() const = 0;
+    virtual u32 IsDashing() const = 0;
+    virtual u32 ShowsAfterimages() const = 0;
+    virtual u32 CanUse(u32 kind) const = 0;
+    virtual u32 ShowsCameraFrontEffect() const = 0;
+    virtual u32 ShowsHiTensionStage() const = 0;
+    virtual u32 ShowsClimaxStage() const = 0;
+    virtual u32 IsOverTensionEffectDue() const = 0;
+    virtual u32 CanGiveOrders() const = 0;
+    virtual u32 IsFrozen() const = 0;
+    virtual u32 IsCloseAttackCard() const = 0;
+    virtual u32 IsCounterCard() const = 0;
+    virtual u32 CanEndAtOnce() const = 0;
+    virtual u32 IsClimaxLocked() const = 0;
+    // May be locked on or paired with for a double attack (the object
+    // slot IsTargetable answers whether the fighter is active).
+    virtual u32 IsLockable() const = 0;
     virtual u32 SetAction(u32 action) = 0;
     virtual u32 SetNextAction(u32 action) = 0;
     virtual u32 GetDefeatCount() const { return m_status.defeatCount; }
     // Folds CObjectDivision's state, then the character's in a fixed order.
     void HashState(CStateHash& hash) const override;
+
+    // -- Accessors of the object interface. --
+    u32 HasWeapon(u32 i) const { return i < m_weapons.GetCount() ? 1 : 0; }
+    // Whether weapon i is back in hand; 0 for an invalid index.
+    u32 GetSubObject(u32 i) const;
+    // Whether spell card i's SPELLTYPE is type.
+    u32 IsSubObjectKind(u32 i, i32 type) const;
+    // The running state of spell card slot s; null when there is none.
+    const ISpellCardState* GetSpellCardState(u32 s) const;
+    ISpellCardState* GetSpellCardState(u32 s);
+    // Card s's stock, 0 without the card.
+    u32 GetSpellStock(u32 s) const;
+
+    // -- Can-do tests and tension-dependent rates. --
+    u32 CanGuard() const;
+    u32 CanShortAttack(u32 comboCount) const;
+    u32 CanShoot() const;
+    u32 CanCastSpell() const;
+    u32 CanCastExceptionSpell() const;
+    u32 CanCastHiTensionSpell() const;
+    u32 CanCastClimaxSpell() const;
+    u32 CanShootFromState() const;
+    u32 CanCastFromState() const;
+    u32 CanSlide() const;
+    u32 CanDoubleSlide() const;
+    u32 CanDash() const;
+    u32 CanMirageSlide() const;
+    u32 IsAttackReady() const;
+    u32 CanSpark() const;
+    // Skill queries over the three places.
+    u32 IsGuardable() const;
+    u32 HasSkillGuardThrough() const;        // FLAG2 bit 4
+    u32 HasSkillMirageCancel() const;        // FLAG2 bit 17
+    u32 HasSkillAutoSlide() const;           // FLAG2 bit 23
+    u32 HasSkillIdleCardBonus() const;       // FLAG2 bit 25
+    u32 HasSkillReversalBarrage() const;     // FLAG1 bit 30
+    u32 HasNoSkillBit11() const;
+    u32 CanScrapeMp() const;
+    u32 HasSkillCombination() const;
+    // The product over the places of the modifier through its rule.
+    f32 GetSkillFactor(SkillModifier modifier) const;
+    // The tension row of the current level.
+    const TensionBonus* GetTensionBonus() const;
+    f32 GetMotionSpeedRate() const;
+    f32 GetBulletSpeedFactor() const;
+    f32 GetBulletHomingFactor() const;
+    f32 GetStrengthFactor() const;
+    f32 GetSparkGaugeFactor() const;
+    f32 GetShortAttackReloadRate() const;
+    f32 GetMpRecoveryRate() const;
+    u32 IsBerserk() const { return m_status.timers.berserk > 0 ? 1 : 0; }
+    u32 IsArmored() const { return m_status.timers.armor > 0 ? 1 : 0; }
+    // The card motion and voice of spell slot s; -1 outside 0..6.
+    static i32 GetSpellMotion(u32 slot);
+    static i32 GetSpellVoice(u32 slot);
+    // The distance from the centre to point.
+    f32 GetDistanceTo(const CVector3& point) const;
+
+    // -- Effects, voices and gauge services. --
+    // Effect container n on the EFFECTBONENAME bones into attached slot.
+    u32 StartEffect(u32 slot, u32 n);
+    // Replaces the slot's object (releasing the old one); takes object over.
+    // 0 for a slot past the table (the object is released).
+    u32 SetAttachedObject(u32 slot, CEffect* object);
+    // Lets the slot's effect run out; it stays in the slot.
+    u32 EndAttachedObject(u32 slot);
+    CEffect* GetAttachedObject(u32 slot) const { return slot < kAttachedObjectCount ? m_status.attached[slot] : nullptr; }
+    u32 AddTransientObject(CEffect* object);
+    u32 PlaySound(u32 n);
+    u32 PlaySoundEffect(u32 n);
+    u32 PlayHitSound(u32 weight, u32 cut);
+    // Plays effect container n once at the centre (not kept). 0 when empty.
+    u32 PlayEffectOnce(u32 n);
+    u32 ResetStates(u32 mask);
+    u32 AddSparkGauge(f32 amount);
+    u32 RecoverHP(f32 rate);
+    // The hit a guard crash deals through TakeHit (kind 5).
+    struct GuardCrashHit {
+        i32 damage;
+        f32 power, limit;
+        CVector3 direction;
+        i32 damageType;
+    };
+    static constexpr u32 kGuardCrashHitKind = 5;
+    u32 GuardBreak(CCharacterBase* attacker);
+    u32 PayGuardMP(f32 amount, CCharacterBase* attacker);
+    u32 AddGuardLoad(f32 amount, CCharacterBase* attacker);
+    // out: centre (x, y, z) and radius (w) of HITSPHERE record i.
+    u32 GetHitSphere(u32 i, CVector4* out) const;
+    u32 CanDoubleAttack() const;
 
     // -- Creation steps, in the order CCharacter::Create runs them. --
     i32 CreateSubObjects(CResourceController* holder);

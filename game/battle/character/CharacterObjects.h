@@ -29,6 +29,9 @@ public:
     virtual void HashState(CStateHash& hash) const = 0;
     // The camera's eye and angles (degrees); zero until it has a camera.
     virtual void GetView(CVector3* eye, CVector3* angles) const { *eye = *angles = CVector3(); }
+    // The forward direction and the settings' view angle limit (degrees).
+    virtual void GetForward(CVector3* out) const = 0;
+    virtual f32 GetViewAngleLimit() const = 0;
 };
 
 class ICharacterObjectFactory {

@@ -72,8 +72,8 @@ i32 CCharacterBase::UpdateTensionStage()
 {
     const struct {
         u32 level, message, slot;
-    } stages[] = {{kTensionHigh, kMsgHiTensionStageEffect, kHiTensionStageSlot},
-                  {kTensionClimax, kMsgClimaxStageEffect, kClimaxStageSlot}};
+    } stages[] = {{kTensionHigh, kMsgHighTensionFieldEffect, kHiTensionStageSlot},
+                  {kTensionClimax, kMsgClimaxFieldEffect, kClimaxStageSlot}};
     for (const auto& stage : stages) {
         ServiceEndAttached(stage.slot);
         if (!QueryShowsTensionStage(stage.level)) continue;
@@ -87,7 +87,7 @@ i32 CCharacterBase::UpdateTensionStage()
 i32 CCharacterBase::StartCameraFrontEffect()
 {
     CEffectContainer* container = nullptr;
-    SendObjectMessage(kMsgCameraFrontEffect, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&container));
+    SendObjectMessage(kMsgTraceCloudEffect, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&container));
     if (!container) return 0;
     ServiceEndAttached(kCameraFrontSlot);
     // The effect follows what it is given: the position the late update
@@ -102,7 +102,7 @@ i32 CCharacterBase::UpdateCameraFrontEffect(u32 argument)
     CEffect*& effect = m_status.attached[kCameraFrontSlot];
     if (!effect) return 0;
     CVector3 offset;
-    SendObjectMessage(kMsgCameraFrontOffset, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&offset));
+    SendObjectMessage(kMsgTraceCloudPositionOffset, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&offset));
     CVector3 eye, angles;
     if (m_camera) m_camera->GetView(&eye, &angles);
     CMatrix turn;

@@ -48,23 +48,26 @@ enum BattleGroup : i32 {
 // Object messages. Those to id 0 are answered by the battle scene.
 enum ObjectMessage : u32 {
     kMsgNewBullet = 0,             // to 0: the parameter is a new bullet for the bullet list
-    kMsgInputManager = 15,         // to 0: out CInput*, null when none
+    kMsgFighterReset = 1,          // to group 8: a fighter reset its states
     kMsgStageMoveTest = 9,         // to group 2: in/out displacement vector
     kMsgStageMoveHit = 10,         // from the stage to the mover: CMeshHitRecord*
     kMsgStageBoxTest = 11,         // to group 2
     kMsgStageSegmentHit = 12,      // from the stage: CMeshHitRecord*
     kMsgStageSphereHit = 13,       // from the stage: CMeshHitRecord*
     kMsgOutsideStageBox = 14,      // from the stage: const StageParameters*
+    kMsgInputManager = 15,         // to 0: out CInput*, null when none
     kMsgResourceController = 16,   // to 0: out CResourceController*
     kMsgEffectManager = 17,        // to 0: out CEffectController*
     kMsgCharacterList = 18,        // to 0: out character list
     kMsgSkillList = 19,            // to 0: out const CSkillList*
     kMsgSharedGroupBullets = 21,   // to 0: may two bullets of one shooter group meet
+    kMsgTeamLives = 22,            // to 0: in/out i32, the team in, the lives it has left out
+    kMsgTeamWon = 23,              // to 0: in team, out u32 1 when that team won
     kMsgCloudEffect = 27,          // to group 2: out CEffectContainer*
-    kMsgTraceCloudEffect = 28,     // to group 2: out CEffectContainer*
+    kMsgTraceCloudEffect = 28,     // to group 2: out CEffectContainer* (the camera-front effect)
     kMsgCloudInterval = 29,        // to group 2: out f32
     kMsgCloudPositionOffset = 30,  // to group 2: out CVector3
-    kMsgTraceCloudPositionOffset = 31,   // to group 2: out CVector3
+    kMsgTraceCloudPositionOffset = 31,   // to group 2: out CVector3 (the camera-front offset)
     kMsgHighTensionFieldEffect = 32,     // to group 2: out CEffectContainer*
     kMsgClimaxFieldEffect = 33,    // to group 2: out CEffectContainer*
     kMsgViewCamera = 34,           // to a fighter: out camera
@@ -74,15 +77,10 @@ enum ObjectMessage : u32 {
     kMsgViewedSlot = 39,           // to 0: out i32, -1 when none
     kMsgSmallShake = 43,           // to group 2: const u32* fighter slot
     kMsgLargeShake = 44,           // to group 2: const u32* fighter slot
-    kMsgStageDarkening = 46,       // to group 2: the value 0 or 1, for the sender's slot
+    kMsgStageDarkening = 46,       // to group 2: the value 0 or 1, for the sender's slot (0 at a fighter's reset)
     kMsgDarkLimit = 47,            // to group 2: const f32*, for the sender's slot
     kMsgComputerLevel = 48,        // broadcast by the scene: the new level
     kMsgWeaponShown = 50,          // to a weapon: pointer to u32
-    kMsgTeamWon = 23,              // to 0: in team, out u32 1 when that team won
-    kMsgCameraFrontEffect = 28,    // to group 2: out CEffectContainer*, null when none
-    kMsgCameraFrontOffset = 31,    // to group 2: out vector, zero when unanswered
-    kMsgHiTensionStageEffect = 32, // to group 2: out CEffectContainer*
-    kMsgClimaxStageEffect = 33,    // to group 2: out CEffectContainer*
 };
 
 class CObjectDivision : public CMessageObject {

@@ -173,6 +173,10 @@ TEST_F(CharacterTest, TheStateHashFoldsSimulationFieldsOnly)
         [](CCharacter& x) { x.GetStatus()->tension = 2; },
         [](CCharacter& x) { x.GetStatus()->arm.rotation.x = 1; },
         [](CCharacter& x) { x.GetInput().raw[22] = 1; },
+        [](CCharacter& x) { x.GetStatus()->attackHitMask = 4; },
+        [](CCharacter& x) { x.GetStatus()->revival = 1; },
+        [](CCharacter& x) { x.GetStatus()->sparkKind = 1; },
+        [](CCharacter& x) { x.GetStatus()->timers.doubleAttackCooldown = 1; },
     };
     for (u32 i = 0; i < std::size(changes); ++i) {
         auto saved = std::make_unique<CharacterStatus>(*c->GetStatus());

@@ -26,11 +26,15 @@ public:
     void SetParticipantSlot(u32 s) override { slot = s; }
     void HashState(CStateHash& hash) const override { hash.F32(yaw).F32(pitch); }
     void GetView(CVector3* e, CVector3* a) const override { *e = eye, *a = angles; }
+    void GetForward(CVector3* out) const override { *out = forward; }
+    f32 GetViewAngleLimit() const override { return viewLimit; }
 
     CVector3 points[2];
     f32 yaw = 0, pitch = 0;
     u32 owner = 0, followed = 0, slot = 0;
     CVector3 eye, angles;
+    CVector3 forward{0, 0, -1};
+    f32 viewLimit = 45;
 };
 
 // A barrage or spell card: loads and creates, nothing more.
@@ -50,6 +54,28 @@ public:
     i32 loads = 1;
 };
 
+// A spell card whose running state the test sets.
+class FakeSpellCard : public FakeSlotObject, public ISpellCardState {
+    ORV_VALUE_CLASS(FakeSpellCard)
+
+public:
+    FakeSpellCard() = default;
+    FakeSpellCard(const FakeSpellCard&) = default;
+    u16 GetStock() const override { return stock; }
+    f32 GetClock() const override { return clock; }
+    u32 GetCounter() const override { return counter; }
+    u32 IsLocked() const override { return locked; }
+    u32 LetsUserMove() const override { return letsMove; }
+    u32 IsPhaseSet() const override { return phase; }
+    u32 IsIdle() const override { return idle; }
+    void ClearAttachedObjects() override { ++cleared; }
+    void Reset() { stock = 0, clock = 0, counter = locked = letsMove = phase = cleared = 0, idle = 1; }
+
+    u16 stock = 0;
+    f32 clock = 0;
+    u32 counter = 0, locked = 0, letsMove = 0, phase = 0, idle = 1, cleared = 0;
+};
+
 class FakeFactory : public ICharacterObjectFactory {
 public:
     ICameraController* CreateCameraController(const CCameraParameter&) override
@@ -65,7 +91,7 @@ public:
     CObjectDivision* CreateSpellCard(const CSpellCardSetting&, u32 word) override
     {
         log.push_back("spell");
-        auto* card = new FakeSlotObject();
+        auto* card = new FakeSpellCard();
         card->word = word;
         return card;
     }

@@ -83,6 +83,7 @@ inline setting_test::SettingWriter FighterParameter(const std::string& name)
     w.Set("NECKBONE", "Neck").Set("BODYBONE", "Body").Set("ARMBONE", "Arm");
     w.Set("HITSPHERE", "radius:0.5 bone:\"Body\"").Set("HITSPHERE", "radius:0.3 bone:\"Tail\"");
     w.Set("WEAPON", "Gohei.txt");
+    w.Set("EFFECTBONENAME", "Body").Set("EFFECTBONENAME", "Arm");
     return w;
 }
 

@@ -66,6 +66,7 @@ public:
             word = word == wonTeam ? 1 : 0;
             return 1;
         }
+        case kMsgTeamLives: *reinterpret_cast<i32*>(parameter) = teamLives; return 1;
         default: return 0;
         }
     }
@@ -79,6 +80,7 @@ public:
     CInput* input = nullptr;
     u32 localSlot = 0;
     u32 wonTeam = ~0u;        // the team that won, none by default
+    i32 teamLives = 1;
     std::vector<u32> asked;   // every query, in order
     u32 shakeEnabled = 1;   // the game option behind message 38
     i32 viewedSlot = -1;    // the slot whose view is being drawn
@@ -134,6 +136,12 @@ public:
     }
     void GetDirection(CVector3* out) const override { *out = direction; }
     i32 GetShooterGroup() const override { return team; }
+    std::vector<u32> Heard() const
+    {
+        std::vector<u32> ids;
+        for (const Received& m : received) ids.push_back(m.message);
+        return ids;
+    }
     u32 Count(u32 message) const
     {
         u32 n = 0;
@@ -200,10 +208,10 @@ public:
     {
         CEffectContainer* container = nullptr;
         switch (message) {
-        case kMsgCameraFrontEffect: container = cameraFront; break;
-        case kMsgHiTensionStageEffect: container = hiTension; break;
-        case kMsgClimaxStageEffect: container = climax; break;
-        case kMsgCameraFrontOffset: *reinterpret_cast<CVector3*>(parameter) = cameraFrontOffset; return 1;
+        case kMsgTraceCloudEffect: container = cameraFront; break;
+        case kMsgHighTensionFieldEffect: container = hiTension; break;
+        case kMsgClimaxFieldEffect: container = climax; break;
+        case kMsgTraceCloudPositionOffset: *reinterpret_cast<CVector3*>(parameter) = cameraFrontOffset; return 1;
         default: return 0;
         }
         *reinterpret_cast<CEffectContainer**>(parameter) = container;
