@@ -6,7 +6,7 @@
 
 namespace {
 
-bool InSpellAction(u32 a) { return a >= kActionSpellCard && a <= kActionTripleSlideSpellCard; }
+using namespace character_actions;
 
 // Clocks of the block that these actions run.
 inline constexpr u32 kFreezeClock = 0, kResultClock = 1;
@@ -50,46 +50,32 @@ u32 CCharacterAction::DispatchAction(u32 argument)
     u32 finished = 0;
     if (const ActionHandler handler = m_actions[s.action < kActionCount ? s.action : 0])
         finished = (this->*handler)(argument);
-    else if (QueryIsOut())
-        ServiceEnterOut(argument);
+    else if (IsOut())
+        EnterOut(argument);
     if (!finished) return 1;
     // A queued action that may not follow leaves the finished action's id
     // standing; the queue is cleared all the same.
     if (!s.queuedAction) SetAction(kActionNeutral);
-    else if (QueryQueuedActionValid()) SetAction(s.queuedAction);
-    if (!QueryIsClimaxLocked()) SetNextAction(kActionNeutral);
-    if (QueryIsOut()) ServiceEnterOut(argument);
+    else if (IsQueuedActionValid()) SetAction(s.queuedAction);
+    if (!IsClimaxLocked()) SetNextAction(kActionNeutral);
+    if (IsOut()) EnterOut(argument);
     return 1;
 }
 
-u32 CCharacterAction::QueryQueuedActionValid() const
+u32 CCharacterAction::IsQueuedActionValid() const
 {
     const CharacterStatus& s = m_status;
-    if (s.queuedAction == kActionResult) return QueryIsClimaxLocked() ? 0 : 1;
+    if (s.queuedAction == kActionResult) return IsClimaxLocked() ? 0 : 1;
     if (s.queuedAction != kActionShortAttack) return 1;
-    if (s.action != kActionShortAttack || !m_parameter) return 0;
-    // The next hit of the combo exists at this tension.
-    const CharacterGeneral& g = m_parameter->values.general;
-    const i32 count = s.tension == kTensionClimax ? g.climaxTensionAttackCount
-                      : s.tension == kTensionHigh ? g.hiTensionAttackCount
-                                                   : g.normalAttackCount;
+    // The next hit of the combo, within the short-attack records.
     const u32 next = s.comboIndex + 1;
-    return next < kShortAttackCount && i32(next) < count ? 1 : 0;
-}
-
-u32 CCharacterAction::QueryCanEndAtOnce() const
-{
-    switch (m_status.action) {
-    case kActionNeutral: case kActionTedium: case kActionGuard: case kActionDash: case kActionMirageSlide:
-    case kActionShootOut: case kActionDefeated: case kActionResult: case kActionFrozen: return 1;
-    default: return 0;
-    }
+    return s.action == kActionShortAttack && next < kShortAttackCount && CanShortAttack(next) ? 1 : 0;
 }
 
 u32 CCharacterAction::CompositeStep(u32 argument)
 {
     CharacterStatus& s = m_status;
-    const bool spell = InSpellAction(s.action);
+    const bool spell = IsSpellAction(s.action);
     const u32 level = s.action - (spell ? kActionSlideSpellCard : kActionSlideShoot);   // 0..2
     const u32 slide = kActionSlide + level, single = spell ? kActionSpellCard : kActionShoot;
     const u32 slideDone = m_actions[slide] ? (this->*m_actions[slide])(argument) : 0;
@@ -122,7 +108,7 @@ u32 CCharacterAction::StartTedium()
     m_status.timers.boredom = 0.0f;
     ChangeMotion(FindMotionKey("TEDIUM"), 0);
     SetAction(kActionTedium);
-    ServicePlayVoice(FindVoiceKey("VOICETEDIUM"));
+    PlaySound(FindVoiceKey("VOICETEDIUM"));
     return 1;
 }
 
@@ -138,23 +124,23 @@ u32 CCharacterAction::EnterUnblocked()
     SetAction(kActionUnblocked);
     u32 caller = ~0u;
     SendObjectMessage(kMsgLocalSlot, 0, 0, reinterpret_cast<intptr_t>(&caller));
-    if (caller == m_status.participantSlot) ServicePlayVoice(FindVoiceKey("VOICESTART"));
+    if (caller == m_status.participantSlot) PlaySound(FindVoiceKey("VOICESTART"));
     return 1;
 }
 
 u32 CCharacterAction::OnBattleEnd()
 {
     CharacterStatus& s = m_status;
-    if (s.action == kActionDefeated || QueryIsClimaxLocked()) {
+    if (s.action == kActionDefeated || IsClimaxLocked()) {
         SetNextAction(kActionResult);
         return 1;
     }
-    if (QueryCanEndAtOnce()) SetAction(kActionResult);
+    if (CanEndAtOnce()) SetAction(kActionResult);
     else SetNextAction(kActionResult);
     s.timers.actionClocks[kResultClock] = 0.0f;
     ClearMotionState();
     s.targetAngles = m_rotation;
-    ServiceResetStates(0x1FCC1C0);
+    ResetStates(0x1FCC1C0);
     return 1;
 }
 
@@ -173,7 +159,7 @@ u32 CCharacterAction::ResultStep(u32)
     const u32 motion = FindMotionKey(won ? "WIN" : "LOSE"), loop = FindMotionKey(won ? "WINLOOP" : "LOSELOOP");
     if (!IsChangedAnimation(motion) && !IsChangedAnimation(loop)) {
         ChangeMotion(motion, 0);
-        ServicePlayVoice(FindVoiceKey(won ? "VOICEWIN" : "VOICELOSE"));
+        PlaySound(FindVoiceKey(won ? "VOICEWIN" : "VOICELOSE"));
         ClearMotionState();
         s.viewAngles = s.targetAngles = m_rotation;
     } else if (IsChangedAnimation(motion) && IsChangedAnimationEnded()) {
@@ -190,12 +176,12 @@ u32 CCharacterAction::StartFrozen()
     if (!frozen || s.freezeKind != s.previousFreezeKind) {
         if (frozen) {
             const u32 previous = s.previousFreezeKind ? 1 : 0;
-            ServiceEndAttached(kFreezeSlot);
-            ServicePlayEffect(FindEffectKey(previous ? "EFCTIMEFREEZEEND" : "EFCICEFREEZEEND"));
+            SetAttachedObject(kFreezeSlot, nullptr);
+            PlayEffectOnce(FindEffectKey(previous ? "EFCTIMEFREEZEEND" : "EFCICEFREEZEEND"));
         }
-        ServiceResetStates(0x9FFC1C0);
+        ResetStates(0x9FFC1C0);
         const u32 kind = s.freezeKind ? 1 : 0;
-        ServiceStartEffect(kFreezeSlot, FindEffectKey(kind ? "EFCTIMEFREEZE" : "EFCICEFREEZE"));
+        StartEffect(kFreezeSlot, FindEffectKey(kind ? "EFCTIMEFREEZE" : "EFCICEFREEZE"));
     }
     s.damageType = 0;
     s.knockPower = 0.0f;
@@ -213,8 +199,8 @@ u32 CCharacterAction::FrozenStep(u32)
         return 0;
     }
     s.limitGauge = 0.0f;
-    ServiceResetStates(0x1FCC1C0);
-    ServicePlayEffect(FindEffectKey(s.freezeKind ? "EFCTIMEFREEZEEND" : "EFCICEFREEZEEND"));
+    ResetStates(0x1FCC1C0);
+    PlayEffectOnce(FindEffectKey(s.freezeKind ? "EFCTIMEFREEZEEND" : "EFCICEFREEZEEND"));
     return 1;
 }
 
@@ -225,11 +211,11 @@ u32 CCharacterAction::StartBound(u32 bindMotion)
     ChangeMotion(bindMotion, 1);
     ClearMotionState();
     s.timers.boredom = 0.0f;
-    ServiceEndAttached(22);
+    SetAttachedObject(22, nullptr);
     SetAction(kActionBound);
-    ServiceResetStates(0x5FCC1C0);
+    ResetStates(0x5FCC1C0);
     const u32 climax = bindMotion == FindMotionKey("CLIMAXBIND");
-    ServiceStartEffect(climax ? 12 : 11, FindEffectKey("EFCBIND"));
+    StartEffect(climax ? 12 : 11, FindEffectKey("EFCBIND"));
     return 1;
 }
 
@@ -263,7 +249,7 @@ f32 CCharacterAction::GetMaxSpeed() const
         return g.slideVelocity;
     case kActionMirageSlide: return g.mirageSlideVelocity;
     case kActionSpellCard: {
-        if (QueryCardSlideSpeed()) return g.slideVelocity;
+        if (IsClimaxCardUnderWay()) return g.slideVelocity;
         if (s.spellSlot >= kSpellSlotCount) return g.moveVelocity;
         const CSpellCardValues& card = m_parameter->GetSpellCard(s.spellSlot).GetValues();
         return card.spellType == 4 || card.directMove ? card.shortAttackVelocity : g.moveVelocity;
@@ -291,7 +277,7 @@ f32 CCharacterAction::GetDeceleration() const
     }
     if (a == kActionDash) return g.dashDeceleration;
     if (a == kActionMirageSlide) return g.mirageSlideDeceleration;
-    if (InSpellAction(a) && s.spellSlot < kSpellSlotCount) {
+    if (IsSpellAction(a) && s.spellSlot < kSpellSlotCount) {
         const CSpellCardValues& card = m_parameter->GetSpellCard(s.spellSlot).GetValues();
         if (card.spellType == 4 || card.directMove) return card.shortAttackDeceleration;
     }
@@ -308,9 +294,9 @@ f32 CCharacterAction::GetRotationSpeed() const
         return s.dashAngle == -1.0f && s.dashTurnAngle == -1.0f && GetLockedTarget() ? g.rotationVelocity
                                                                                         : g.dashRotationVelocity;
     }
-    if (InSpellAction(s.action) && s.spellSlot < kSpellSlotCount) {
+    if (IsSpellAction(s.action) && s.spellSlot < kSpellSlotCount) {
         const CSpellCardValues& card = m_parameter->GetSpellCard(s.spellSlot).GetValues();
-        if (QueryIsCloseAttackCard()) return card.shortAttackRotationVelocity;
+        if (IsCloseAttackCard()) return card.shortAttackRotationVelocity;
         if (card.rotationFlg && QueryCardRotates()) return card.rotationVelocity;
     }
     return s.action == kActionMirageSlide ? g.mirageSlideRotationVelocity : g.rotationVelocity;
@@ -319,9 +305,7 @@ f32 CCharacterAction::GetRotationSpeed() const
 f32 CCharacterAction::GetSpeedFactor() const
 {
     const CharacterStatus& s = m_status;
-    if (s.action == kActionSpellCard && (s.spellSlot == 5 || (s.spellSlot == 6 && QueryIsClimaxLocked())))
-        return 1.0f;
-    if (!m_parameter || s.tension >= kTensionLevelCount) return 1.0f;
+    if (RunsAtCardPace() || !m_parameter || s.tension >= kTensionLevelCount) return 1.0f;
     f32 f = m_parameter->values.bonuses[s.tension].moveSpeedRevise, k = 1.0f;
     for (const CSkill* skill : GetSkillPlaces()) {
         if (!skill) continue;

@@ -6,6 +6,8 @@
 
 #include "game/battle/character/CharacterBase.h"
 
+#include <initializer_list>
+
 enum CharacterActionId : u32 {
     kActionNeutral, kActionTedium, kActionShortAttack, kActionSlideAttack, kActionMirageSlideAttack, kActionShoot,
     kActionSlideShoot, kActionDoubleSlideShoot, kActionTripleSlideShoot, kActionSpellCard, kActionSlideSpellCard,
@@ -14,6 +16,22 @@ enum CharacterActionId : u32 {
     kActionDefeated, kActionUnblocked, kActionResult, kActionFrozen, kActionBound,
 };
 inline constexpr u32 kActionCount = 27;
+
+// The groups of actions the rules name.
+namespace character_actions {
+
+inline bool In(u32 action, std::initializer_list<u32> ids)
+{
+    for (u32 id : ids) {
+        if (action == id) return true;
+    }
+    return false;
+}
+inline bool IsSpellAction(u32 a) { return a >= kActionSpellCard && a <= kActionTripleSlideSpellCard; }
+inline bool IsShootAction(u32 a) { return a >= kActionShoot && a <= kActionTripleSlideShoot; }
+inline bool IsCloseAttackAction(u32 a) { return a >= kActionShortAttack && a <= kActionMirageSlideAttack; }
+
+}  // namespace character_actions
 
 class CCharacterAction : public CCharacterBase {
     ORV_ABSTRACT_CLASS(CCharacterAction)
@@ -107,6 +125,8 @@ public:
     u32 CanEndAtOnce() const override;
     u32 IsClimaxLocked() const override;
     u32 IsLockable() const override;
+    // Whether the queued action may follow the finished one now.
+    u32 IsQueuedActionValid() const;
 
 protected:
     // The steps of the actions, by the table.
@@ -119,13 +139,10 @@ protected:
     // The movement, attack and hit steps run until their parts fill them.
     u32 PendingStep(u32) { return 0; }
 
-    // What the dispatch asks of the state queries and the hit part,
-    // answered here until those land.
-    virtual u32 QueryIsOut() const { return 0; }
-    u32 QueryQueuedActionValid() const;
-    u32 QueryCanEndAtOnce() const;
-    virtual void ServiceEnterOut(u32) {}
-    virtual void ServiceResetStates(u32) {}
+    // Leaving the battle once the team has no lives: the reset, the LOSE
+    // motion and Defeated come with the hit and defeat actions; until then
+    // an out fighter stays where it is.
+    void EnterOut(u32) {}
 
     // The motion of slot n on the change track (speed from its key).
     void ChangeMotion(u32 n, u32 loop);

@@ -287,6 +287,11 @@ public:
     f32 GetSparkGaugeFactor() const;
     f32 GetShortAttackReloadRate() const;
     f32 GetMpRecoveryRate() const;
+    // The climax card has started and not finished.
+    u32 IsClimaxCardUnderWay() const;
+    // The high-tension card, or the climax card under way: the card sets
+    // the pace and the tension's revise factors stay out (they read 1).
+    u32 RunsAtCardPace() const;
     u32 IsBerserk() const { return m_status.timers.berserk > 0 ? 1 : 0; }
     u32 IsArmored() const { return m_status.timers.armor > 0 ? 1 : 0; }
     // The card motion and voice of spell slot s; -1 outside 0..6.
@@ -378,28 +383,9 @@ public:
     i32 UpdateCameraFrontEffect(u32 argument);
 
 protected:
-    // What these parts ask of the state queries and the effect and voice
-    // services, answered here by the same rules until those land.
-    u32 QueryIsSliding() const;
-    u32 QueryIsShooting() const;
-    u32 QueryKeepsRotationAsView() const;
-    u32 QueryLevelsView() const;
-    u32 QueryCanAim(bool arm) const;
-    u32 QueryCanChangeTension() const;
-    u32 QueryCanSpeak() const;
-    u32 QueryShowsTensionStage(u32 level) const;
-    u32 QueryIsCloseAttackCard() const;
-    // The running card's own state (lock, slide speed, rotation); 0 until
-    // the spell cards hold it.
-    virtual u32 QueryIsClimaxLocked() const { return 0; }
-    u32 QueryCardSlideSpeed() const { return 0; }
+    // Whether the running card is turning its user; 0 until the spell
+    // cards tell it.
     u32 QueryCardRotates() const { return 0; }
-    // Plays effect slot e once at the centre with the rotation.
-    void ServicePlayEffect(u32 e);
-    // Ends attached slot a, then keeps effect slot e playing there.
-    void ServiceStartEffect(u32 a, u32 e);
-    void ServiceEndAttached(u32 a);
-    void ServicePlayVoice(u32 voice);
 
 public:
     CCharacterParameter* GetParameter() const { return m_parameter; }

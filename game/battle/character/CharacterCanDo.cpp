@@ -4,20 +4,9 @@
 
 #include "game/battle/object/Weapon.h"
 
-#include <initializer_list>
-
 namespace {
 
-bool In(u32 action, std::initializer_list<u32> ids)
-{
-    for (u32 id : ids) {
-        if (action == id) return true;
-    }
-    return false;
-}
-
-bool IsSpellAction(u32 action) { return action >= kActionSpellCard && action <= kActionTripleSlideSpellCard; }
-bool IsShootAction(u32 action) { return action >= kActionShoot && action <= kActionTripleSlideShoot; }
+using namespace character_actions;
 
 constexpr SkillFlagBit kNoGuardFlag{SkillFlagWord::kFlag2, 3};
 constexpr SkillFlagBit kGuardThroughFlag{SkillFlagWord::kFlag2, 4};
@@ -65,11 +54,7 @@ struct Conditions {
         const ShotRecord* shot = Shot();
         return shot && shot->weaponNo >= 0 && c.HasWeapon(u32(shot->weaponNo)) && !c.GetSubObject(u32(shot->weaponNo));
     }
-    bool ClimaxUnderWay() const
-    {
-        const ISpellCardState* card = c.GetSpellCardState(kClimaxSlot);
-        return s.action == kActionSpellCard && s.spellSlot == kClimaxSlot && card && !card->IsIdle();
-    }
+    bool ClimaxUnderWay() const { return c.IsClimaxCardUnderWay() != 0; }
     bool CardLetsMove() const
     {
         const ISpellCardState* card = c.GetSpellCardState(s.spellSlot);
@@ -287,30 +272,27 @@ f32 CCharacterBase::GetMotionSpeedRate() const
     return bonus->motionSpeed;
 }
 
-namespace {
-
-// The high-tension card, or the climax card under way, runs at its own pace.
-bool CardSetsPace(const CCharacterBase& c)
+u32 CCharacterBase::IsClimaxCardUnderWay() const
 {
-    const CharacterStatus& s = *c.GetStatus();
-    if (s.action != kActionSpellCard) return false;
-    if (s.spellSlot == 5) return true;
-    const ISpellCardState* card = c.GetSpellCardState(6);
-    return s.spellSlot == 6 && card && !card->IsIdle();
+    const ISpellCardState* card = GetSpellCardState(kClimaxSlot);
+    return m_status.action == kActionSpellCard && m_status.spellSlot == kClimaxSlot && card && !card->IsIdle();
 }
 
-}  // namespace
+u32 CCharacterBase::RunsAtCardPace() const
+{
+    return (m_status.action == kActionSpellCard && m_status.spellSlot == kHiTensionSlot) || IsClimaxCardUnderWay();
+}
 
 f32 CCharacterBase::GetBulletSpeedFactor() const
 {
     const TensionBonus* bonus = GetTensionBonus();
-    return !bonus || CardSetsPace(*this) ? 1.0f : bonus->bulletSpeedRevise;
+    return !bonus || RunsAtCardPace() ? 1.0f : bonus->bulletSpeedRevise;
 }
 
 f32 CCharacterBase::GetBulletHomingFactor() const
 {
     const TensionBonus* bonus = GetTensionBonus();
-    return !bonus || CardSetsPace(*this) ? 1.0f : bonus->bulletHomingRevise;
+    return !bonus || RunsAtCardPace() ? 1.0f : bonus->bulletHomingRevise;
 }
 
 f32 CCharacterBase::GetStrengthFactor() const

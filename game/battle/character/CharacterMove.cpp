@@ -19,8 +19,6 @@ f32 Clamp(f32 v, f32 lo, f32 hi) { return std::min(std::max(v, lo), hi); }
 f32 YawOf(const CVector3& d) { return Atan2F(d.x, d.z) * kRadToDeg + 180.0f; }
 f32 PitchOf(const CVector3& d) { return Atan2F(d.y, SqrtF(d.x * d.x + d.z * d.z)) * kRadToDeg; }
 
-bool InSpellAction(u32 a) { return a >= kActionSpellCard && a <= kActionTripleSlideSpellCard; }
-
 }  // namespace
 
 CObjectDivision* CCharacterBase::GetLockedTarget() const
@@ -78,7 +76,7 @@ i32 CCharacterBase::UpdateMovement(u32)
 
     if (IsChangedAnimation(FindMotionKey("MOVEUP")) || IsChangedAnimation(FindMotionKey("MOVEDOWN")))
         s.viewAngles.Set(PitchOf(v), YawOf(v), 0.0f);
-    else if (!QueryIsSliding())
+    else if (!IsSliding())
         s.viewAngles = m_rotation;
     else if (s.slideAngle == -2.0f)
         s.viewAngles.x = 90.0f;
@@ -150,17 +148,17 @@ static i32 AimBone(CCharacterBase& self, BoneAim& aim, Bone bone, bool canAim, b
 
 i32 CCharacterBase::AimBodyBone(u32)
 {
-    return AimBone(*this, m_status.body, Bone::kBody, QueryCanAim(false), true);
+    return AimBone(*this, m_status.body, Bone::kBody, CanAimBody() != 0, true);
 }
 
 i32 CCharacterBase::AimNeckBone(u32)
 {
-    return AimBone(*this, m_status.neck, Bone::kNeck, QueryCanAim(false), true);
+    return AimBone(*this, m_status.neck, Bone::kNeck, CanAimHead() != 0, true);
 }
 
 i32 CCharacterBase::AimArmBone(u32)
 {
-    return AimBone(*this, m_status.arm, Bone::kArm, QueryCanAim(true), QueryIsShooting() != 0);
+    return AimBone(*this, m_status.arm, Bone::kArm, CanAimArm() != 0, IsShooting() != 0);
 }
 
 i32 CCharacterBase::PostUpdate(u32)
@@ -169,8 +167,8 @@ i32 CCharacterBase::PostUpdate(u32)
     m_position += s.displacement;
     s.displacement.SetZero();
     s.acceleration.SetZero();
-    if (QueryKeepsRotationAsView()) s.targetAngles = m_rotation;
-    if (QueryLevelsView()) s.targetAngles.x = 0.0f;
+    if (KeepsRotationAsView()) s.targetAngles = m_rotation;
+    if (LevelsView()) s.targetAngles.x = 0.0f;
     UpdateMatrix();
     if (CAnimationController* controller = GetAnimationController()) controller->UpdateMatrices(&m_world);
     return 1;
@@ -198,83 +196,5 @@ i32 CCharacterBase::LateUpdate(u32 argument)
         if (i != 18) step(s.attached[i]);
     for (CEffect*& slot : s.transient) step(slot);
     UpdateCameraFrontEffect(argument);
-    return 1;
-}
-
-// -- The state queries these parts use, by their rules. --
-
-u32 CCharacterBase::QueryIsSliding() const
-{
-    const u32 a = m_status.action;
-    return (a >= kActionSlideAttack && a <= kActionMirageSlideAttack) ||
-                   (a >= kActionSlideShoot && a <= kActionTripleSlideShoot) ||
-                   (a >= kActionSlideSpellCard && a <= kActionTripleSlideSpellCard) ||
-                   (a >= kActionSlide && a <= kActionMirageSlide)
-               ? 1
-               : 0;
-}
-
-u32 CCharacterBase::QueryIsShooting() const
-{
-    return m_status.action >= kActionShoot && m_status.action <= kActionTripleSlideShoot ? 1 : 0;
-}
-
-u32 CCharacterBase::QueryKeepsRotationAsView() const
-{
-    return !IsChangedAnimation(FindMotionKey("DASHSTART")) && m_status.action != kActionGuard ? 1 : 0;
-}
-
-u32 CCharacterBase::QueryIsCloseAttackCard() const
-{
-    if (!InSpellAction(m_status.action) || !m_parameter || m_status.spellSlot >= kSpellSlotCount) return 0;
-    const i32 type = m_parameter->GetSpellCard(m_status.spellSlot).GetValues().spellType;
-    return type >= 4 && type <= 6 ? 1 : 0;
-}
-
-u32 CCharacterBase::QueryLevelsView() const
-{
-    const CharacterStatus& s = m_status;
-    const u32 a = s.action;
-    if ((a >= kActionShortAttack && a <= kActionMirageSlideAttack) || a == kActionDash) return 0;
-    if (a >= kActionShoot && a <= kActionTripleSlideShoot && m_parameter && s.barrageSlot < kShotSlotCount &&
-        !m_parameter->values.shots[s.barrageSlot].movingFlg && s.turnShoot)
-        return 0;
-    const u32 front = FindMotionKey("SLIDEFRONT");
-    if (((a >= kActionSlideShoot && a <= kActionTripleSlideShoot) || (a >= kActionSlide && a <= kActionTripleSlide)) &&
-        s.slideMotion == front)
-        return 0;
-    if (InSpellAction(a) && m_parameter && s.spellSlot < kSpellSlotCount) {
-        const CSpellCardValues& card = m_parameter->GetSpellCard(s.spellSlot).GetValues();
-        return !QueryIsClimaxLocked() && !card.rotationFlg && !card.gazeFlg ? 1 : 0;
-    }
-    if (a == kActionHitReaction && s.damageType == 7) return IsChangedAnimation(FindMotionKey("DAMAGESPIN")) ? 0 : 1;
-    return 1;
-}
-
-u32 CCharacterBase::QueryCanAim(bool arm) const
-{
-    const CharacterStatus& s = m_status;
-    const u32 a = s.action;
-    if (s.queuedAction == kActionResult) return 0;
-    if ((a >= kActionTedium && a <= kActionMirageSlideAttack) || a == kActionGuard || a == kActionHitReaction ||
-        a == kActionDash || (a >= kActionShootOut && a <= kActionFrozen))
-        return 0;
-    if (a >= kActionShoot && a <= kActionTripleSlideShoot &&
-        (!m_parameter || s.barrageSlot >= kShotSlotCount || !m_parameter->values.shots[s.barrageSlot].movingFlg))
-        return 0;
-    if (InSpellAction(a)) {
-        if (!m_parameter || s.spellSlot >= kSpellSlotCount) return 0;
-        const CSpellCardValues& card = m_parameter->GetSpellCard(s.spellSlot).GetValues();
-        if (card.rotationFlg || !card.boneRotationFlg || card.gazeFlg) return 0;
-    }
-    const u32 m = s.slideMotion;
-    if (a >= kActionSlideShoot && a <= kActionTripleSlideShoot && m == FindMotionKey("SLIDEFRONT")) return 0;
-    if (a >= kActionSlide && a <= kActionTripleSlide) {
-        if (m == FindMotionKey("SLIDEFRONT")) return 0;
-        if (!arm && (m == FindMotionKey("SLIDEUP") || m == FindMotionKey("SLIDEDOWN"))) return 0;
-    }
-    if (!arm && a == kActionNeutral &&
-        (IsChangedAnimation(FindMotionKey("MOVEUP")) || IsChangedAnimation(FindMotionKey("MOVEDOWN"))))
-        return 0;
     return 1;
 }

@@ -11,17 +11,8 @@
 namespace {
 
 using namespace character_slots;
+using namespace character_actions;
 
-bool In(u32 action, std::initializer_list<u32> ids)
-{
-    for (u32 id : ids) {
-        if (action == id) return true;
-    }
-    return false;
-}
-
-bool IsSpellAction(u32 action) { return action >= kActionSpellCard && action <= kActionTripleSlideSpellCard; }
-bool IsCloseAttackAction(u32 action) { return action >= kActionShortAttack && action <= kActionMirageSlideAttack; }
 bool IsSlideShoot(u32 action) { return action >= kActionSlideShoot && action <= kActionTripleSlideShoot; }
 bool IsSlide(u32 action) { return action >= kActionSlide && action <= kActionTripleSlide; }
 bool IsCloseAttackType(i32 type) { return type == 4 || type == 5 || type == 6; }
@@ -129,7 +120,7 @@ u32 CCharacterAction::LevelsView() const
 {
     const u32 a = m_status.action;
     if (IsCloseAttackAction(a) || a == kActionDash) return 0;
-    if (a >= kActionShoot && a <= kActionTripleSlideShoot && !BarrageMoves(*this) && m_status.turnShoot) return 0;
+    if (IsShootAction(a) && !BarrageMoves(*this) && m_status.turnShoot) return 0;
     if ((IsSlideShoot(a) || IsSlide(a)) && SlideMotionIs(*this, {kMotionSlideFront})) return 0;
     if (IsSpellAction(a)) {
         const Card card = CurrentCard(*this);
@@ -144,7 +135,7 @@ u32 CCharacterAction::CanAimHead() const
     const u32 a = m_status.action;
     if (m_status.queuedAction == kActionResult) return 0;
     if (In(a, {1, 2, 3, 4, 13, 14, 15, 21, 22, 23, 24, 25})) return 0;
-    if (a >= kActionShoot && a <= kActionTripleSlideShoot && !BarrageMoves(*this)) return 0;
+    if (IsShootAction(a) && !BarrageMoves(*this)) return 0;
     if (IsSpellAction(a)) return CardAimsBones(CurrentCard(*this));
     if (IsSlideShoot(a)) return !SlideMotionIs(*this, {kMotionSlideFront});
     if (IsSlide(a)) return !SlideMotionIs(*this, {kMotionSlideFront, kMotionSlideUp, kMotionSlideDown});
@@ -157,14 +148,14 @@ u32 CCharacterAction::CanAimArm() const
     const u32 a = m_status.action;
     if (m_status.queuedAction == kActionResult) return 0;
     if (In(a, {1, 2, 3, 4, 13, 22, 23, 24})) return 0;
-    if (a >= kActionShoot && a <= kActionTripleSlideShoot && !BarrageMoves(*this)) return 0;
+    if (IsShootAction(a) && !BarrageMoves(*this)) return 0;
     if (IsSpellAction(a)) return CardAimsBones(CurrentCard(*this));
     if (In(a, {14, 15, 21, 25})) return 0;
     if (IsSlideShoot(a) || IsSlide(a)) return !SlideMotionIs(*this, {kMotionSlideFront});
     return 1;
 }
 
-u32 CCharacterAction::IsShooting() const { return m_status.action >= kActionShoot && m_status.action <= kActionTripleSlideShoot; }
+u32 CCharacterAction::IsShooting() const { return IsShootAction(m_status.action); }
 
 u32 CCharacterAction::CanChangeTarget() const
 {

@@ -3,7 +3,6 @@
 #include "game/battle/character/CharacterAction.h"
 
 #include "engine/core/Matrix.h"
-#include "engine/platform/SoundBuffer.h"
 #include "engine/scene/Effect.h"
 #include "engine/scene/EffectContainer.h"
 #include "game/data/TensionFile.h"
@@ -23,7 +22,7 @@ i32 CCharacterBase::UpdateTension(f32 musicTime)
 {
     CharacterStatus& s = m_status;
     s.lastMusicTime = musicTime;
-    if (!QueryCanChangeTension() || !m_tensionFile) return 1;
+    if (!CanChangeTension() || !m_tensionFile) return 1;
     u32 level;
     if (s.timers.statusTimers[kRestrictionTimer] > 0.0f) level = kTensionLow;
     else if (s.fixedTension >= 1 && s.fixedTension <= 3) level = u32(s.fixedTension - 1);
@@ -38,12 +37,12 @@ i32 CCharacterBase::UpdateTension(f32 musicTime)
         const u32 finale = s.fixedTension == 5 ? 1 : m_tensionFile->IsClimaxFinaleAt(musicTime) ? 1 : 0;
         if (finale == s.finale) return 1;
         if (finale) {
-            ServiceEndAttached(kClimaxLoopSlot);
-            ServicePlayEffect(FindEffectKey("EFCFINALESTART"));
-            ServiceStartEffect(kFinaleLoopSlot, FindEffectKey("EFCFINALELOOP"));
+            EndAttachedObject(kClimaxLoopSlot);
+            PlayEffectOnce(FindEffectKey("EFCFINALESTART"));
+            StartEffect(kFinaleLoopSlot, FindEffectKey("EFCFINALELOOP"));
         } else {
-            ServiceEndAttached(kFinaleLoopSlot);
-            ServiceStartEffect(kClimaxLoopSlot, FindEffectKey("EFCCLIMAXLOOP"));
+            EndAttachedObject(kFinaleLoopSlot);
+            StartEffect(kClimaxLoopSlot, FindEffectKey("EFCCLIMAXLOOP"));
         }
         s.finale = finale;
         return 1;
@@ -51,17 +50,17 @@ i32 CCharacterBase::UpdateTension(f32 musicTime)
 
     s.timers.overTensionEffect = 0.0f;
     s.finale = 0;
-    for (u32 slot : {kHiTensionLoopSlot, kClimaxLoopSlot, kFinaleLoopSlot}) ServiceEndAttached(slot);
+    for (u32 slot : {kHiTensionLoopSlot, kClimaxLoopSlot, kFinaleLoopSlot}) EndAttachedObject(slot);
     if (level == kTensionLow) {
-        ServicePlayEffect(FindEffectKey("EFCLOWTENSIONSTART"));
+        PlayEffectOnce(FindEffectKey("EFCLOWTENSIONSTART"));
     } else if (level == kTensionHigh) {
-        if (QueryCanSpeak()) ServicePlayVoice(FindVoiceKey("VOICEHITENSION"));
-        ServicePlayEffect(FindEffectKey("EFCHITENSIONSTART"));
-        ServiceStartEffect(kHiTensionLoopSlot, FindEffectKey("EFCHITENSIONLOOP"));
+        if (CanSpeak()) PlaySound(FindVoiceKey("VOICEHITENSION"));
+        PlayEffectOnce(FindEffectKey("EFCHITENSIONSTART"));
+        StartEffect(kHiTensionLoopSlot, FindEffectKey("EFCHITENSIONLOOP"));
     } else if (level == kTensionClimax) {
-        if (QueryCanSpeak()) ServicePlayVoice(FindVoiceKey("VOICECLIMAX"));
-        ServicePlayEffect(FindEffectKey("EFCCLIMAXSTART"));
-        ServiceStartEffect(kClimaxLoopSlot, FindEffectKey("EFCCLIMAXLOOP"));
+        if (CanSpeak()) PlaySound(FindVoiceKey("VOICECLIMAX"));
+        PlayEffectOnce(FindEffectKey("EFCCLIMAXSTART"));
+        StartEffect(kClimaxLoopSlot, FindEffectKey("EFCCLIMAXLOOP"));
     }
     s.tension = level;
     UpdateTensionStage();
@@ -71,15 +70,16 @@ i32 CCharacterBase::UpdateTension(f32 musicTime)
 i32 CCharacterBase::UpdateTensionStage()
 {
     const struct {
-        u32 level, message, slot;
-    } stages[] = {{kTensionHigh, kMsgHighTensionFieldEffect, kHiTensionStageSlot},
-                  {kTensionClimax, kMsgClimaxFieldEffect, kClimaxStageSlot}};
+        u32 (CCharacterBase::*shows)() const;
+        u32 message, slot;
+    } stages[] = {{&CCharacterBase::ShowsHiTensionStage, kMsgHighTensionFieldEffect, kHiTensionStageSlot},
+                  {&CCharacterBase::ShowsClimaxStage, kMsgClimaxFieldEffect, kClimaxStageSlot}};
     for (const auto& stage : stages) {
-        ServiceEndAttached(stage.slot);
-        if (!QueryShowsTensionStage(stage.level)) continue;
+        SetAttachedObject(stage.slot, nullptr);
+        if (!(this->*stage.shows)()) continue;
         CEffectContainer* container = nullptr;
         SendObjectMessage(stage.message, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&container));
-        if (container) m_status.attached[stage.slot] = container->PlayInScene(GetEffectManager(), 1, nullptr);
+        if (container) SetAttachedObject(stage.slot, container->PlayInScene(GetEffectManager(), 1, nullptr));
     }
     return 1;
 }
@@ -89,11 +89,11 @@ i32 CCharacterBase::StartCameraFrontEffect()
     CEffectContainer* container = nullptr;
     SendObjectMessage(kMsgTraceCloudEffect, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&container));
     if (!container) return 0;
-    ServiceEndAttached(kCameraFrontSlot);
     // The effect follows what it is given: the position the late update
-    // moves and the view angles, which the camera looks along.
-    m_status.attached[kCameraFrontSlot] = container->PlayAt(GetEffectManager(), &m_status.cameraFrontEffectPosition,
-                                                            &m_status.viewAngles, nullptr, 0.0f, 1, 1, nullptr);
+    // moves and the view angles, which the camera looks along. It takes
+    // the slot's place at once.
+    SetAttachedObject(kCameraFrontSlot, container->PlayAt(GetEffectManager(), &m_status.cameraFrontEffectPosition,
+                                                          &m_status.viewAngles, nullptr, 0.0f, 1, 1, nullptr));
     return 1;
 }
 
@@ -116,57 +116,4 @@ i32 CCharacterBase::UpdateCameraFrontEffect(u32 argument)
         effect = nullptr;
     }
     return 1;
-}
-
-// -- The queries and services the tension uses, by their rules. --
-
-u32 CCharacterBase::QueryCanChangeTension() const
-{
-    const u32 a = m_status.action;
-    if (a == kActionDefeated || a == kActionFrozen || a == kActionBound) return 0;
-    return a == kActionSpellCard && (m_status.spellSlot == 5 || m_status.spellSlot == 6) ? 0 : 1;
-}
-
-u32 CCharacterBase::QueryCanSpeak() const
-{
-    const u32 a = m_status.action;
-    if ((a >= kActionSpellCard && a <= kActionTripleSlideSpellCard) || a == kActionBound) return 0;
-    return m_status.timers.longestVoice > 0.0f ? 0 : 1;
-}
-
-u32 CCharacterBase::QueryShowsTensionStage(u32 level) const
-{
-    const CharacterStatus& s = m_status;
-    return s.action != kActionDefeated && s.action != kActionResult && s.queuedAction != kActionResult &&
-                   s.tension == level
-               ? 1
-               : 0;
-}
-
-void CCharacterBase::ServicePlayEffect(u32 e)
-{
-    if (e >= kEffectCount || !m_status.effects[e]) return;
-    m_status.effects[e]->PlayAt(GetEffectManager(), &m_status.center, &m_rotation, nullptr, 0.0f, 1, 0, nullptr);
-}
-
-void CCharacterBase::ServiceStartEffect(u32 a, u32 e)
-{
-    ServiceEndAttached(a);
-    if (e >= kEffectCount || !m_status.effects[e]) return;
-    m_status.attached[a] = m_status.effects[e]->PlayAttached(GetEffectManager(), &m_position, &m_rotation,
-                                                             &m_scaling, 1, this, nullptr);
-}
-
-void CCharacterBase::ServiceEndAttached(u32 a)
-{
-    if (a >= kAttachedObjectCount || !m_status.attached[a]) return;
-    m_status.attached[a]->Release();
-    m_status.attached[a] = nullptr;
-}
-
-void CCharacterBase::ServicePlayVoice(u32 voice)
-{
-    if (voice >= kVoiceCount) return;
-    m_status.lastVoice = voice;
-    if (m_status.voiceEnabled && m_status.voices[voice]) m_status.voices[voice]->Play(0, 0.0f, 1);
 }

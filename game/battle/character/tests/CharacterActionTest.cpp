@@ -1,6 +1,12 @@
 #include "CharacterTestSupport.h"
+#include "VoiceBench.h"
 
 #include "engine/platform/FrameTime.h"
+#include "engine/scene/EffectContainer.h"
+#include "engine/scene/EffectController.h"
+#include "engine/scene/EffectObject.h"
+
+#include <algorithm>
 
 using namespace character_test;
 
@@ -12,17 +18,51 @@ protected:
     {
         CharacterTest::SetUp();
         SetFrameTime(250);
+        ASSERT_EQ(effects_.Create(nullptr, 256, 16), 1);
+        scene_.effects = &effects_;
+        container_.AddObject(new CEffectObject());
+        bullet_ = std::make_unique<battle_test::FakeFighter>();
+        bullet_->SetGroup(kGroupBullet);
+        stage_ = std::make_unique<battle_test::FakeFighter>();
+        stage_->SetGroup(kGroupStage);
         c_ = NewFighter<ScriptedFighter>();
         c_->Create(nullptr);
+        voices_.Give(S());
     }
     void TearDown() override
     {
         c_.reset();
+        bullet_.reset();
+        stage_.reset();
+        effects_.Release();
         SetFrameTime(0);
         CharacterTest::TearDown();
     }
     CharacterStatus& S() { return *c_->GetStatus(); }
 
+    // Fills every attached slot, runs step and gives the resets it made, each
+    // as the part of its mask that shows: the slots it kept (bits 0-24) and
+    // bit 26 when the stage was not told to darken.
+    template <class Step>
+    std::vector<u32> Resets(Step step)
+    {
+        for (u32 i = 0; i < kAttachedObjectCount; ++i)
+            c_->SetAttachedObject(i, container_.PlayInScene(&effects_, 0, nullptr));
+        bullet_->received.clear();
+        stage_->received.clear();
+        step();
+        const u32 n = bullet_->Count(kMsgFighterReset);
+        if (n != 1) return std::vector<u32>(n, ~0u);
+        u32 mask = stage_->Count(kMsgStageDarkening) ? 0 : 1u << 26;
+        for (u32 i = 0; i < kAttachedObjectCount; ++i) mask |= c_->GetAttachedObject(i) ? 1u << i : 0;
+        return {mask};
+    }
+    static std::vector<u32> Shown(u32 mask) { return {mask & (0x1FFFFFFu | 1u << 26)}; }
+
+    CEffectController effects_;
+    CEffectContainer container_;
+    std::unique_ptr<battle_test::FakeFighter> bullet_, stage_;
+    VoiceBench voices_;
     std::unique_ptr<ScriptedFighter> c_;
 };
 
@@ -94,14 +134,15 @@ TEST_F(ActionTest, DispatchFollowsTheQueueRules)
         {"combo exhausted", kActionShortAttack, kActionShortAttack, 1, 1, 0, kActionShortAttack, 0},
         {"result while climax locked", kActionSpellCard, kActionResult, 1, 0, 1, kActionSpellCard, kActionResult},
         {"result", kActionSpellCard, kActionResult, 1, 0, 0, kActionResult, 0},
-        {"other queue kept while locked", kActionSpellCard, kActionGuard, 1, 0, 1, kActionGuard, kActionGuard},
+        {"queue kept while the lock holds", kActionSpellCard, kActionSpellCard, 1, 0, 1, kActionSpellCard,
+         kActionSpellCard},
     };
     for (const Case& k : cases) {
         c_->Script(k.action, k.finishes);
         c_->SetAction(k.action);
         c_->SetNextAction(k.queued);
         S().comboIndex = k.combo;
-        c_->climaxLocked = k.climaxLocked;
+        c_->LockClimax(k.climaxLocked);
         c_->DispatchAction(0);
         EXPECT_EQ(S().action, k.wantAction) << k.what;
         EXPECT_EQ(S().queuedAction, k.wantQueued) << k.what;
@@ -110,13 +151,16 @@ TEST_F(ActionTest, DispatchFollowsTheQueueRules)
 
 TEST_F(ActionTest, IdleRunsOnlyTheOutTestAndUnblockedLastsOneDispatch)
 {
+    // Without revival nobody is out, and the scene is not asked.
+    scene_.asked.clear();
     c_->DispatchAction(0);
-    EXPECT_EQ(c_->enteredOut, 0u);
-    c_->out = 1;
+    EXPECT_EQ(std::count(scene_.asked.begin(), scene_.asked.end(), kMsgTeamLives), 0);
+    S().revival = 1;
+    scene_.teamLives = 0;
     c_->DispatchAction(0);
-    EXPECT_EQ(S().action, 0u);
-    EXPECT_EQ(c_->enteredOut, 1u);
-    c_->out = 0;
+    EXPECT_EQ(std::count(scene_.asked.begin(), scene_.asked.end(), kMsgTeamLives), 1);
+    EXPECT_EQ(S().action, 0u);   // an out fighter stays idle until it can leave
+    S().revival = 0;
 
     scene_.localSlot = 2;
     S().participantSlot = 2;
@@ -185,17 +229,16 @@ TEST_F(ActionTest, BattleEndSwitchesOrQueuesTheResult)
         {kActionSpellCard, 1, kActionSpellCard, kActionResult, 0},
     };
     for (const Case& k : cases) {
-        c_->resets.clear();
         c_->SetAction(k.action);
         c_->SetNextAction(0);
-        c_->climaxLocked = k.climaxLocked;
+        c_->LockClimax(k.climaxLocked);
         S().velocity = S().acceleration = S().displacement = CVector3(1, 2, 3);
-        c_->OnBattleEnd();
+        const std::vector<u32> resets = Resets([&] { c_->OnBattleEnd(); });
         EXPECT_EQ(S().action, k.wantAction) << k.action;
         EXPECT_EQ(S().queuedAction, k.wantQueued) << k.action;
-        EXPECT_EQ(c_->resets.size(), k.resets) << k.action;
+        EXPECT_EQ(resets.size(), k.resets) << k.action;
         if (k.resets) {
-            EXPECT_EQ(c_->resets[0], 0x1FCC1C0u);
+            EXPECT_EQ(resets, Shown(0x1FCC1C0)) << k.action;
             EXPECT_EQ(S().velocity.x + S().acceleration.y + S().displacement.z, 0.0f);
         }
     }
@@ -232,24 +275,22 @@ TEST_F(ActionTest, FrozenRunsItsTimeThenFinishes)
     S().knockPower = 2;
     S().velocity = CVector3(3, 0, 0);
     S().limitGauge = 7;
-    c_->StartFrozen();
+    EXPECT_EQ(Resets([&] { c_->StartFrozen(); }), Shown(0x9FFC1C0));
     EXPECT_EQ(S().action, u32(kActionFrozen));
-    EXPECT_EQ(c_->resets, (std::vector<u32>{0x9FFC1C0}));
     EXPECT_EQ(S().damageType + S().knockPower + S().velocity.x, 0.0f);
     // The same kind again restarts the clock and starts nothing.
     c_->DispatchAction(0);
-    c_->StartFrozen();
+    EXPECT_EQ(Resets([&] { c_->StartFrozen(); }).size(), 0u);
     EXPECT_EQ(S().timers.actionClocks[0], 0.0f);
-    EXPECT_EQ(c_->resets.size(), 1u);
 
     c_->DispatchAction(0);   // 0 -> 0.25
     c_->DispatchAction(0);   // 0.25 -> 0.5
     EXPECT_EQ(S().action, u32(kActionFrozen));
     EXPECT_EQ(S().limitGauge, 7.0f);
-    c_->DispatchAction(0);   // the time has passed
+    // The time has passed: the reset ends the freeze.
+    EXPECT_EQ(Resets([&] { c_->DispatchAction(0); }), Shown(0x1FCC1C0));
     EXPECT_EQ(S().action, 0u);
     EXPECT_EQ(S().limitGauge, 0.0f);
-    EXPECT_EQ(c_->resets.back(), 0x1FCC1C0u);
 }
 
 TEST_F(ActionTest, BoundFacesItsTargetAndNeverFinishes)
@@ -259,9 +300,8 @@ TEST_F(ActionTest, BoundFacesItsTargetAndNeverFinishes)
     target.SetPosition(&place);
     S().lockedTargetId = target.GetId();
     S().velocity = CVector3(1, 1, 1);
-    c_->StartBound(FindMotionKey("CLIMAXBIND"));
+    EXPECT_EQ(Resets([&] { c_->StartBound(FindMotionKey("CLIMAXBIND")); }), Shown(0x5FCC1C0 & ~(1u << 22)));
     EXPECT_EQ(S().action, u32(kActionBound));
-    EXPECT_EQ(c_->resets, (std::vector<u32>{0x5FCC1C0}));
     EXPECT_EQ(S().velocity.Length(), 0.0f);
     for (int frame = 0; frame < 3; ++frame) c_->DispatchAction(0);
     EXPECT_EQ(S().action, u32(kActionBound));

@@ -1,4 +1,5 @@
 #include "CharacterTestSupport.h"
+#include "VoiceBench.h"
 
 #include "engine/platform/FrameTime.h"
 #include "engine/scene/EffectContainer.h"
@@ -40,6 +41,7 @@ protected:
         stage_ = std::make_unique<battle_test::FakeStage>();
         c_ = NewFighter<ScriptedFighter>(TensionScript());
         c_->Create(nullptr);
+        voices_.Give(S());
         for (const char* key : {"EFCLOWTENSIONSTART", "EFCHITENSIONSTART", "EFCHITENSIONLOOP", "EFCCLIMAXSTART",
                                 "EFCCLIMAXLOOP", "EFCFINALESTART", "EFCFINALELOOP"})
             S().effects[FindEffectKey(key)] = &container_;
@@ -53,11 +55,12 @@ protected:
         CharacterTest::TearDown();
     }
     CharacterStatus& S() { return *c_->GetStatus(); }
-    // Which of the slots 6, 7, 8 (loops), 14, 15 (stage) hold an effect.
+    // Which of the slots 6, 7, 8 (loops), 14, 15 (stage) hold an effect
+    // that has not been ended.
     std::string Slots()
     {
         std::string held;
-        for (u32 slot : {6, 7, 8, 14, 15}) held += S().attached[slot] ? '1' : '0';
+        for (u32 slot : {6, 7, 8, 14, 15}) held += S().attached[slot] && !S().attached[slot]->GetEndFlag() ? '1' : '0';
         return held;
     }
     u32 LiveEffects() const
@@ -70,6 +73,7 @@ protected:
     CEffectController effects_;
     CEffectContainer container_;
     std::unique_ptr<battle_test::FakeStage> stage_;
+    VoiceBench voices_;
     std::unique_ptr<ScriptedFighter> c_;
 };
 
@@ -110,10 +114,14 @@ TEST_F(TensionTest, FollowsTheScriptAtItsKeysAndAcrossTheLoop)
 TEST_F(TensionTest, OnceStartsAreOnlyPlayedOnAChange)
 {
     c_->UpdateTension(10);
-    const u32 live = LiveEffects();   // the start effect and the loop
-    EXPECT_EQ(live, 2u);
+    // The start effect runs on its own; the loop belongs to its slot.
+    const u32 live = LiveEffects();
+    EXPECT_EQ(live, 1u);
+    ASSERT_NE(S().attached[6], nullptr);
+    const CEffect* loop = S().attached[6];
     for (int i = 0; i < 5; ++i) c_->UpdateTension(11.0f + f32(i));
     EXPECT_EQ(LiveEffects(), live);
+    EXPECT_EQ(S().attached[6], loop);
 }
 
 TEST_F(TensionTest, FixedOptionsHoldTheirLevel)

@@ -98,9 +98,8 @@ public:
     Log log;
 };
 
-// A fighter whose actions and outside answers a test scripts: each scripted
-// action finishes or runs on; the out test and the climax lock answer as
-// set; the resets and outs it is asked for are logged.
+// A fighter whose actions a test scripts: each scripted action finishes or
+// runs on; the climax card's lock is set on the card itself.
 class ScriptedFighter : public CPlayerCharacter {
 public:
     using CPlayerCharacter::CPlayerCharacter;
@@ -111,15 +110,15 @@ public:
     }
     u32 Finish(u32) { return ++steps, 1; }
     u32 Run(u32) { return ++steps, 0; }
-    u32 QueryIsOut() const override { return out; }
-    u32 QueryIsClimaxLocked() const override { return climaxLocked; }
-    void ServiceEnterOut(u32) override { ++enteredOut; }
-    void ServiceResetStates(u32 mask) override { resets.push_back(mask); }
+    // Selects the climax card (slot 6) and sets its lock, or selects card 0.
+    void LockClimax(u32 locked)
+    {
+        m_status.spellSlot = locked ? 6 : 0;
+        static_cast<FakeSpellCard*>(m_spellCards.at(6).get())->locked = locked;
+    }
     using CCharacterAction::CompositeStep;
-    using CCharacterAction::QueryIsCloseAttackCard;
 
-    u32 out = 0, climaxLocked = 0, enteredOut = 0, steps = 0;
-    std::vector<u32> resets;
+    u32 steps = 0;
 };
 
 // The fighter written, its parameter set and skill list loaded, its model in
