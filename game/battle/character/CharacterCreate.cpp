@@ -96,9 +96,10 @@ i32 CCharacterBase::CreateSubObjects(CResourceController* holder)
 i32 CCharacterBase::CreateCameraController()
 {
     m_camera.reset();
+    if (!m_parameter) return 0;
     ICharacterObjectFactory* factory = GetCharacterObjectFactory();
-    if (!m_parameter || !factory) return 0;
-    m_camera.reset(factory->CreateCameraController(m_parameter->GetCamera()));
+    if (factory) m_camera.reset(factory->CreateCameraController(m_parameter->GetCamera()));
+    else m_camera = std::make_unique<CCameraController>(new CCameraParameter(m_parameter->GetCamera()));
     if (!m_camera) return 0;
     m_camera->SetPoints(&m_position, &m_position);
     m_camera->SetAngles(m_rotation.y, m_rotation.x);

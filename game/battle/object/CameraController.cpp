@@ -46,6 +46,7 @@ CCameraController::CCameraController(const CCameraController& other)
       m_targetObject(other.m_targetObject),
       m_eyeObjectId(other.m_eyeObjectId),
       m_targetObjectId(other.m_targetObjectId),
+      m_participantSlot(other.m_participantSlot),
       m_camera(other.m_camera ? new CCamera(*other.m_camera) : nullptr)
 {
 }
@@ -86,6 +87,16 @@ void CCameraController::SetTargetObject(CObjectDivision* object)
 {
     m_targetObject = object;
     m_targetObjectId = object ? object->GetId() : 0;
+}
+
+void CCameraController::SetOwner(u32 ownerId, u32 followedId)
+{
+    const CObjectRegistry* registry = GetObjectRegistry();
+    auto find = [registry](u32 id) {
+        return registry && id ? dynamic_cast<CObjectDivision*>(registry->Find(id)) : nullptr;
+    };
+    SetEyeObject(find(ownerId));
+    SetTargetObject(find(followedId));
 }
 
 void CCameraController::SetMode(u8 mode, f32 blendTime)
@@ -261,6 +272,12 @@ void CCameraController::GetForward(CVector3* out) const
     out->TransformCoord(m);
 }
 
+void CCameraController::GetView(CVector3* eye, CVector3* angles) const
+{
+    *eye = m_camera ? m_camera->GetEye() : CVector3();
+    angles->Set(-m_state.pitch, m_state.yaw, 0.0f);
+}
+
 void CCameraController::HashState(CStateHash& hash) const
 {
     const CCameraState& s = m_state;
@@ -274,4 +291,5 @@ void CCameraController::HashState(CStateHash& hash) const
     for (u32 i = 0; i < CCameraParameter::kValueCount; ++i) hash.F32(m_parameter ? m_parameter->values[i] : 0.0f);
     hash.U32(Live(m_eyeObject, m_eyeObjectId) ? m_eyeObjectId : 0);
     hash.U32(Live(m_targetObject, m_targetObjectId) ? m_targetObjectId : 0);
+    hash.U32(m_participantSlot);
 }

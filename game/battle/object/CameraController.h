@@ -18,6 +18,26 @@
 class CCamera;
 class CObjectDivision;
 
+// The battle camera as a fighter holds it: what the fighter sets and reads.
+class ICameraController {
+public:
+    virtual ~ICameraController() = default;
+    virtual ICameraController* Clone() const = 0;
+    // Each point is set only when given.
+    virtual void SetPoints(const CVector3* a, const CVector3* b) = 0;
+    // yaw as given, pitch negated and wrapped into [-180, 180).
+    virtual void SetAngles(f32 yaw, f32 pitch) = 0;
+    // Owner and followed object, by registry id (ids outlive nothing).
+    virtual void SetOwner(u32 ownerId, u32 followedId) = 0;
+    virtual void SetParticipantSlot(u32 slot) = 0;
+    virtual void HashState(CStateHash& hash) const = 0;
+    // The camera's eye and angles (degrees); zero until it has a camera.
+    virtual void GetView(CVector3* eye, CVector3* angles) const { *eye = *angles = CVector3(); }
+    // The forward direction and the settings' view angle limit (degrees).
+    virtual void GetForward(CVector3* out) const = 0;
+    virtual f32 GetViewAngleLimit() const = 0;
+};
+
 // How one anchor chases its object.
 struct CCameraFollower {
     f32 accelerationTime = 0.0f;   // seconds since the chase began
@@ -47,7 +67,7 @@ struct CCameraState {
     f32 values[CCameraParameter::kColumnCount] = {};
 };
 
-class CCameraController {
+class CCameraController : public ICameraController {
 public:
     // Owns parameter (null reads as all zeros) and a camera of its own whose
     // viewport is the whole back buffer.
@@ -56,7 +76,8 @@ public:
     // the camera.
     CCameraController(const CCameraController& other);
     CCameraController& operator=(const CCameraController&) = delete;
-    virtual ~CCameraController();
+    ~CCameraController() override;
+    CCameraController* Clone() const override { return new CCameraController(*this); }
 
     // One frame of the frame time: blend, follow, turn, build the view. 1.
     virtual i32 Update(u32 argument = 0);
@@ -64,14 +85,19 @@ public:
     virtual i32 Release();
 
     // Either may be null and is then left as it is.
-    void SetPoints(const CVector3* eye, const CVector3* target);
+    void SetPoints(const CVector3* eye, const CVector3* target) override;
     // Places yaw and pitch at once, without turning; pitch is given as the
     // fighter's rotation about x, the opposite sign to the stored one.
-    void SetAngles(f32 yaw, f32 pitch);
+    void SetAngles(f32 yaw, f32 pitch) override;
     // Followed objects, not owned; one that leaves the registry is no
     // longer read and its anchor stays where it is.
     void SetEyeObject(CObjectDivision* object);
     void SetTargetObject(CObjectDivision* object);
+    // The eye follows the owner, the target the followed object; an id
+    // the registry does not hold follows nothing.
+    void SetOwner(u32 ownerId, u32 followedId) override;
+    void SetParticipantSlot(u32 slot) override { m_participantSlot = slot; }
+    u32 GetParticipantSlot() const { return m_participantSlot; }
     void SetSide(u8 side) { m_state.side = side; }
     // Starts a blend to mode over blendTime seconds (0 switches at the next
     // update). Nothing for the current mode, a running blend included, or
@@ -86,14 +112,20 @@ public:
     CCamera* GetCamera() const { return m_camera; }
     // (0, 0, -1) turned by the heading: for moving relative to the camera
     // and for the sound listener.
-    void GetForward(CVector3* out) const;
+    void GetForward(CVector3* out) const override;
+    // The eye of the last update and the angles in the fighter's terms:
+    // (pitch up, yaw, 0).
+    void GetView(CVector3* eye, CVector3* angles) const override;
+    // Half the current mode's FOV: an object further off the forward
+    // direction is out of view.
+    f32 GetViewAngleLimit() const override { return Row(m_state.mode, kCameraFov) * 0.5f; }
     CCameraState& GetState() { return m_state; }
     const CCameraState& GetState() const { return m_state; }
     const CCameraParameter* GetParameter() const { return m_parameter; }
 
-    // The state record in field order, the parameter set's 96 values and
-    // the ids of both followed objects (0 for none).
-    void HashState(CStateHash& hash) const;
+    // The state record in field order, the parameter set's 96 values, the
+    // ids of both followed objects (0 for none) and the participant slot.
+    void HashState(CStateHash& hash) const override;
 
 private:
     f32 Row(u32 mode, u32 column) const { return m_parameter ? m_parameter->Get(mode, column) : 0.0f; }
@@ -107,5 +139,6 @@ private:
     CObjectDivision* m_targetObject = nullptr;
     u32 m_eyeObjectId = 0;
     u32 m_targetObjectId = 0;
+    u32 m_participantSlot = 0;
     CCamera* m_camera = nullptr;
 };

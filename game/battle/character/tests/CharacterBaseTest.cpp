@@ -1,6 +1,7 @@
 #include "CharacterTestSupport.h"
 
 #include "engine/model/AnimationController.h"
+#include "engine/platform/FrameTime.h"
 
 #include <cstring>
 
@@ -134,7 +135,7 @@ TEST_F(CharacterTest, CopyIsDeepAndReleaseIsHarmlessTwice)
     c->Release();
 }
 
-TEST_F(CharacterTest, WithoutModelOrFactoryTheStepsFailAndCreationGoesOn)
+TEST_F(CharacterTest, WithoutModelOrFactoryCreationGoesOnWithTheRealCamera)
 {
     auto* parameter = new CCharacterParameter();
     ASSERT_EQ(parameter->LoadFile("Chr_Test.txt"), 1);
@@ -144,7 +145,7 @@ TEST_F(CharacterTest, WithoutModelOrFactoryTheStepsFailAndCreationGoesOn)
     EXPECT_EQ(CPlayerCharacter().LoadResource(&resources_), 0);
     SetCharacterObjectFactory(nullptr);
     EXPECT_EQ(c.Create(nullptr), 1);
-    EXPECT_EQ(c.GetCameraController(), nullptr);
+    EXPECT_NE(dynamic_cast<const CCameraController*>(c.GetCameraController()), nullptr);
     EXPECT_TRUE(c.GetBarrages().empty());
     EXPECT_EQ(c.GetStatus()->hp, 800);
 }
@@ -193,4 +194,52 @@ TEST_F(CharacterTest, TheStateHashFoldsSimulationFieldsOnly)
     c->GetStatus()->shownHp = 5;
     c->GetStatus()->lastVoiceStamp = 99;
     EXPECT_EQ(hash(), base);
+}
+
+TEST_F(CharacterTest, WithoutAFactoryTheFighterTakesTheRealCameraAndItFollows)
+{
+    SetCharacterObjectFactory(nullptr);
+    SetFrameTime(100);
+    auto c = NewFighter(), other = NewFighter();
+    const CharacterCreateRecord record = Record({});
+    ASSERT_EQ(c->Create(&record), 1);
+    auto* camera = dynamic_cast<CCameraController*>(c->GetCameraController());
+    ASSERT_NE(camera, nullptr);
+    const CCameraState& s = camera->GetState();
+    EXPECT_EQ((s.eyeAnchor - record.position).Length(), 0.0f);
+    EXPECT_EQ((s.targetAnchor - record.position).Length(), 0.0f);
+    EXPECT_EQ(s.yaw, 20.0f);
+    EXPECT_EQ(s.pitch, -10.0f);
+    EXPECT_EQ(camera->GetParticipantSlot(), 2u);
+    EXPECT_EQ(camera->GetViewAngleLimit(), 30.0f);   // half the default FOV
+
+    // Both anchors chase the fighter by its id; the view looks along -z.
+    camera->SetAngles(0, 0);
+    const CVector3 moved(1, 2, 0);
+    c->SetPosition(&moved);
+    for (int frame = 0; frame < 20; ++frame) camera->Update(0);
+    EXPECT_LT((s.eyeAnchor - moved).Length(), 1e-3f);
+    EXPECT_LT((s.targetAnchor - moved).Length(), 1e-3f);
+    CVector3 eye, angles;
+    camera->GetView(&eye, &angles);
+    EXPECT_GT(eye.z, moved.z);   // behind the fighter
+    EXPECT_EQ(angles.Length(), 0.0f);
+    // In view within half the FOV of the forward direction.
+    struct {
+        CVector3 at;
+        u32 inView;
+    } const others[] = {{{1, 2, -20}, 1}, {{1, 12, -20}, 1}, {{1, 22, -20}, 0}, {{1, 2, 30}, 0}};
+    for (const auto& o : others) {
+        other->SetPosition(&o.at);
+        EXPECT_EQ(c->IsInCameraView(other.get()), o.inView) << o.at.y << " " << o.at.z;
+    }
+
+    // A copy of the fighter takes a camera of its own, in the same state.
+    CPlayerCharacter copy(*c);
+    ASSERT_NE(copy.GetCameraController(), c->GetCameraController());
+    CStateHash mine, theirs;
+    c->GetCameraController()->HashState(mine);
+    copy.GetCameraController()->HashState(theirs);
+    EXPECT_EQ(mine.Value(), theirs.Value());
+    SetFrameTime(0);
 }

@@ -217,6 +217,42 @@ TEST_F(CameraTest, AFollowedFighterThatIsDeletedIsNoLongerRead)
     EXPECT_EQ(camera.LookAtObject(nullptr), 0);
 }
 
+// A fighter hands its ids: the eye chases the owner, the target the
+// followed object, and an id the registry does not hold follows nothing.
+TEST_F(CameraTest, OwnerAndFollowedAreFoundByTheirIds)
+{
+    FakeFighter owner(CVector3(0, 0, -4)), followed(CVector3(4, 0, 0));
+    auto* parameter = new CCameraParameter();
+    parameter->values[kCameraMoveVelocity] = 100;
+    parameter->values[kCameraMoveAcceleration] = 100;
+    CCameraController camera(parameter);
+    struct {
+        u32 owner, followed;
+        f32 eyeZ, targetX;
+    } const rows[] = {
+        {owner.GetId(), followed.GetId(), -4, 4},
+        {owner.GetId() + followed.GetId() + 100, 0, 0, 0},
+    };
+    const CVector3 origin;
+    for (const auto& r : rows) {
+        camera.SetPoints(&origin, &origin);
+        camera.SetOwner(r.owner, r.followed);
+        for (int frame = 0; frame < 10; ++frame) camera.Update();
+        EXPECT_NEAR(camera.GetState().eyeAnchor.z, r.eyeZ, 1e-4f) << r.owner;
+        EXPECT_NEAR(camera.GetState().targetAnchor.x, r.targetX, 1e-4f) << r.owner;
+    }
+    // The view in the fighter's terms: pitch up, then yaw.
+    camera.SetAngles(30, 15);
+    CVector3 eye, angles;
+    camera.GetView(&eye, &angles);
+    ExpectNear(angles, CVector3(15, 30, 0), "angles");
+    std::unique_ptr<ICameraController> copy(camera.Clone());
+    CVector3 forward, copied;
+    camera.GetForward(&forward);
+    copy->GetForward(&copied);
+    ExpectNear(copied, forward, "copy");
+}
+
 TEST_F(CameraTest, ForwardFollowsYawAndPitch)
 {
     CCameraController camera(new CCameraParameter());
@@ -249,6 +285,9 @@ TEST_F(CameraTest, StateHashFollowsTheSimulationAndItsCopy)
     b.SetSide(1);
     EXPECT_NE(hashOf(b), before);
     b.SetSide(0);
+    b.SetParticipantSlot(3);
+    EXPECT_NE(hashOf(b), before);
+    b.SetParticipantSlot(0);
     b.Update();
     EXPECT_NE(hashOf(b), hashOf(a));
     // What is drawn only (the camera's projection) stays out.
