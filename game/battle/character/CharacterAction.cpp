@@ -1,4 +1,5 @@
 #include "game/battle/character/CharacterAction.h"
+#include "game/battle/character/CharacterSlots.h"
 
 #include "engine/core/FloatMath.h"
 #include "engine/platform/FrameTime.h"
@@ -7,6 +8,7 @@
 namespace {
 
 using namespace character_actions;
+using character_slots::kResetKeepLoopsButFlight;
 
 // Clocks of the block that these actions run.
 inline constexpr u32 kFreezeClock = 0, kResultClock = 1;
@@ -140,7 +142,7 @@ u32 CCharacterAction::OnBattleEnd()
     s.timers.actionClocks[kResultClock] = 0.0f;
     ClearMotionState();
     s.targetAngles = m_rotation;
-    ResetStates(0x1FCC1C0);
+    ResetStates(kResetKeepLoopsButFlight);
     return 1;
 }
 
@@ -199,7 +201,7 @@ u32 CCharacterAction::FrozenStep(u32)
         return 0;
     }
     s.limitGauge = 0.0f;
-    ResetStates(0x1FCC1C0);
+    ResetStates(kResetKeepLoopsButFlight);
     PlayEffectOnce(FindEffectKey(s.freezeKind ? "EFCTIMEFREEZEEND" : "EFCICEFREEZEEND"));
     return 1;
 }

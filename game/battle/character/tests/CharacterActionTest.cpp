@@ -1,10 +1,4 @@
 #include "CharacterTestSupport.h"
-#include "VoiceBench.h"
-
-#include "engine/platform/FrameTime.h"
-#include "engine/scene/EffectContainer.h"
-#include "engine/scene/EffectController.h"
-#include "engine/scene/EffectObject.h"
 
 #include <algorithm>
 
@@ -12,33 +6,24 @@ using namespace character_test;
 
 namespace {
 
-class ActionTest : public CharacterTest {
+class ActionTest : public ScriptedFighterTest {
 protected:
     void SetUp() override
     {
-        CharacterTest::SetUp();
-        SetFrameTime(250);
-        ASSERT_EQ(effects_.Create(nullptr, 256, 16), 1);
-        scene_.effects = &effects_;
-        container_.AddObject(new CEffectObject());
+        ScriptedFighterTest::SetUp();
         bullet_ = std::make_unique<battle_test::FakeFighter>();
         bullet_->SetGroup(kGroupBullet);
         stage_ = std::make_unique<battle_test::FakeFighter>();
         stage_->SetGroup(kGroupStage);
-        c_ = NewFighter<ScriptedFighter>();
-        c_->Create(nullptr);
-        voices_.Give(S());
+        MakeFighter(nullptr, true);
     }
     void TearDown() override
     {
         c_.reset();
         bullet_.reset();
         stage_.reset();
-        effects_.Release();
-        SetFrameTime(0);
-        CharacterTest::TearDown();
+        ScriptedFighterTest::TearDown();
     }
-    CharacterStatus& S() { return *c_->GetStatus(); }
 
     // Fills every attached slot, runs step and gives the resets it made, each
     // as the part of its mask that shows: the slots it kept (bits 0-24) and
@@ -59,11 +44,7 @@ protected:
     }
     static std::vector<u32> Shown(u32 mask) { return {mask & (0x1FFFFFFu | 1u << 26)}; }
 
-    CEffectController effects_;
-    CEffectContainer container_;
     std::unique_ptr<battle_test::FakeFighter> bullet_, stage_;
-    VoiceBench voices_;
-    std::unique_ptr<ScriptedFighter> c_;
 };
 
 }  // namespace

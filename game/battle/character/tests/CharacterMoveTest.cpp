@@ -10,14 +10,12 @@ namespace {
 
 // Frames of a quarter second; a target placed by its yaw from the fighter
 // (which faces -Z at yaw 0) at distance 10.
-class MoveTest : public CharacterTest {
+class MoveTest : public ScriptedFighterTest {
 protected:
     void SetUp() override
     {
-        CharacterTest::SetUp();
-        SetFrameTime(250);
-        c_ = NewFighter<ScriptedFighter>();
-        c_->Create(nullptr);
+        ScriptedFighterTest::SetUp();
+        MakeFighter();
         target_ = std::make_unique<battle_test::FakeFighter>();   // in the test's registry
         CharacterGeneral& g = G();
         g.moveDeceleration = 8;
@@ -31,10 +29,8 @@ protected:
     {
         c_.reset();
         target_.reset();
-        SetFrameTime(0);
-        CharacterTest::TearDown();
+        ScriptedFighterTest::TearDown();
     }
-    CharacterStatus& S() { return *c_->GetStatus(); }
     CharacterGeneral& G() { return c_->GetParameter()->values.general; }
     void PlaceTarget(f32 yaw)
     {
@@ -45,7 +41,6 @@ protected:
     }
 
     std::unique_ptr<battle_test::FakeFighter> target_;
-    std::unique_ptr<ScriptedFighter> c_;
 };
 
 }  // namespace

@@ -1,10 +1,5 @@
 #include "CharacterTestSupport.h"
-#include "VoiceBench.h"
 
-#include "engine/platform/FrameTime.h"
-#include "engine/scene/EffectContainer.h"
-#include "engine/scene/EffectController.h"
-#include "engine/scene/EffectObject.h"
 #include "game/data/TensionFile.h"
 
 using namespace character_test;
@@ -27,21 +22,13 @@ CTensionFile* TensionScript()
     return file;
 }
 
-class TensionTest : public CharacterTest {
+class TensionTest : public ScriptedFighterTest {
 protected:
     void SetUp() override
     {
-        CharacterTest::SetUp();
-        SetFrameTime(250);
-        ASSERT_EQ(effects_.Create(nullptr, 256, 256), 1);
-        scene_.effects = &effects_;
-        auto* object = new CEffectObject();
-        object->SetName("glow");
-        ASSERT_EQ(container_.AddObject(object), 1u);
+        ScriptedFighterTest::SetUp();
         stage_ = std::make_unique<battle_test::FakeStage>();
-        c_ = NewFighter<ScriptedFighter>(TensionScript());
-        c_->Create(nullptr);
-        voices_.Give(S());
+        MakeFighter(TensionScript(), true);
         for (const char* key : {"EFCLOWTENSIONSTART", "EFCHITENSIONSTART", "EFCHITENSIONLOOP", "EFCCLIMAXSTART",
                                 "EFCCLIMAXLOOP", "EFCFINALESTART", "EFCFINALELOOP"})
             S().effects[FindEffectKey(key)] = &container_;
@@ -50,11 +37,8 @@ protected:
     {
         c_.reset();
         stage_.reset();
-        effects_.Release();
-        SetFrameTime(0);
-        CharacterTest::TearDown();
+        ScriptedFighterTest::TearDown();
     }
-    CharacterStatus& S() { return *c_->GetStatus(); }
     // Which of the slots 6, 7, 8 (loops), 14, 15 (stage) hold an effect
     // that has not been ended.
     std::string Slots()
@@ -70,11 +54,7 @@ protected:
         return n;
     }
 
-    CEffectController effects_;
-    CEffectContainer container_;
     std::unique_ptr<battle_test::FakeStage> stage_;
-    VoiceBench voices_;
-    std::unique_ptr<ScriptedFighter> c_;
 };
 
 }  // namespace

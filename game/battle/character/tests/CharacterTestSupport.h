@@ -5,8 +5,13 @@
 
 #include "game/battle/character/PlayerCharacter.h"
 #include "game/battle/character/tests/FighterData.h"
+#include "game/battle/character/tests/VoiceBench.h"
 #include "game/battle/object/tests/TestDoubles.h"
 #include "game/data/Skill.h"
+#include "engine/platform/FrameTime.h"
+#include "engine/scene/EffectContainer.h"
+#include "engine/scene/EffectController.h"
+#include "engine/scene/EffectObject.h"
 #include "engine/scene/ResourceController.h"
 
 #include <memory>
@@ -160,6 +165,45 @@ protected:
     CResourceController resources_;
     CSkillList skills_;
     FakeFactory factory_;
+};
+
+// Frames of a quarter second, an effect controller with one container for
+// the fighter's effects, and the scripted fighter (made by MakeFighter).
+class ScriptedFighterTest : public CharacterTest {
+protected:
+    void SetUp() override
+    {
+        CharacterTest::SetUp();
+        SetFrameTime(250);
+        ASSERT_EQ(effects_.Create(nullptr, 256, 256), 1);
+        scene_.effects = &effects_;
+        auto* object = new CEffectObject();
+        object->SetName("glow");
+        ASSERT_EQ(container_.AddObject(object), 1u);
+    }
+    void TearDown() override
+    {
+        c_.reset();
+        voices_.reset();
+        effects_.Release();
+        SetFrameTime(0);
+        CharacterTest::TearDown();
+    }
+    // Created from the test data; with voices it can play when asked.
+    void MakeFighter(CTensionFile* tension = nullptr, bool voices = false)
+    {
+        c_ = NewFighter<ScriptedFighter>(tension);
+        c_->Create(nullptr);
+        if (!voices) return;
+        voices_ = std::make_unique<VoiceBench>();
+        voices_->Give(S());
+    }
+    CharacterStatus& S() { return *c_->GetStatus(); }
+
+    CEffectController effects_;
+    CEffectContainer container_;
+    std::unique_ptr<VoiceBench> voices_;
+    std::unique_ptr<ScriptedFighter> c_;
 };
 
 }  // namespace character_test
