@@ -366,6 +366,9 @@ private:
     // The first texture of the first four materials from the face lists.
     void SetMaterialTextures();
     void RestoreMaterialTextures();
+    // Steps of Draw: the effects this view shows, the past poses.
+    void DrawAttachedObjects(CRenderList* renderList);
+    void DrawAfterimages(CRenderList* renderList);
     void CopyAfterimages(const CCharacterBase& other);
     // One per trail: the bone's matrix of the last update.
     std::vector<CMatrix> m_trailMatrices;

@@ -143,19 +143,22 @@ i32 CCharacterBase::CreateTrails()
     for (u32 i = 0; i < records.GetCount(); ++i) {
         const CTraceRecord& record = *records.GetAt(i);
         auto* ribbon = new CPrimitiveList();
-        if (!ribbon) continue;
+        if (!ribbon) break;
         // A count from the file past what 16-bit indices reach (or below
         // two pairs) leaves the ribbon unmade: it holds and draws nothing.
         const u64 vertices = record.count > 0 ? u64(record.count) * samples : 0;
         if (vertices <= kMaxTrailVertices) ribbon->Create(2, u32(vertices / 2), kTrailStride, kTrailFvf, 2);
+        // Only from the battle's holder: a texture loaded without one would
+        // be ours to free, and the ribbon does not own its texture.
         CTexture* texture = nullptr;
-        if (GetTexture(holder, record.texture.GetText(), &texture)) ribbon->SetTexture(texture);
+        if (holder && GetTexture(holder, record.texture.GetText(), &texture)) ribbon->SetTexture(texture);
         ribbon->SetBlendMode(1);
         ribbon->SetDrawPriority(2);
         ribbon->SetDepthSorted(1);
+        // Ribbon i goes with record i: a list that cannot grow ends the trails.
         if (!AppendElement(&m_trailRibbons, ribbon)) {
             delete ribbon;
-            continue;
+            break;
         }
         m_trailBones.push_back(controller ? controller->GetFrameByName(record.bone.GetText()) : nullptr);
         m_trailMatrices.push_back(m_world);
@@ -322,6 +325,51 @@ i32 CCharacterBase::DrawAfterimage(u32 index)
     return 1;
 }
 
+void CCharacterBase::DrawAttachedObjects(CRenderList* renderList)
+{
+    CharacterStatus& s = m_status;
+    i32 watchedSlot = -1;
+    SendObjectMessage(kMsgViewedSlot, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&watchedSlot));
+    // Slots 14, 15, 18 and the transient objects are seen from this
+    // fighter's own view only.
+    const bool watched = watchedSlot >= 0 && u32(watchedSlot) == s.participantSlot;
+    for (u32 i = 0; i < kAttachedObjectCount; ++i) {
+        if (!s.attached[i]) continue;
+        if ((i == 14 || i == 15) && !watched) continue;
+        if (i == kCameraFrontSlot && !(watched && ShowsCameraFrontEffect())) continue;
+        s.attached[i]->Draw(renderList);
+    }
+    if (!watched) return;
+    for (CEffect* object : s.transient)
+        if (object) object->Draw(renderList);
+}
+
+void CCharacterBase::DrawAfterimages(CRenderList* renderList)
+{
+    const u32 quality = m_status.afterimageQuality;
+    if (!ShowsAfterimages() || m_afterimages.size() < 2 || quality == 0) return;
+    if (quality >= 3) {
+        // Sorted among the see-through objects; the render list calls back.
+        for (u32 i = 1; i < m_afterimages.size(); ++i) {
+            CCharacterTrace* trace = m_afterimages[i].trace.get();
+            if (!trace) continue;
+            renderList ? renderList->Add(trace, 0) : trace->Draw(0u);
+        }
+        return;
+    }
+    CMesh* model = GetMesh();
+    CAnimationController* controller = GetAnimationController();
+    CGraphicDevice* device = GetGraphicDevice();
+    if (device) device->SetZWriteEnable(0);
+    for (u32 i = 1; i < m_afterimages.size(); ++i) {
+        LoadPalette(controller, m_afterimages[i].palette);
+        const CVector4 colour = GetAfterimageColor(i);
+        model->Draw(&m_afterimages[i].world, &colour, controller);
+    }
+    if (device) device->SetZWriteEnable(1);
+    LoadPalette(controller, m_afterimages[0].palette);
+}
+
 i32 CCharacterBase::Draw(u32) { return Draw(static_cast<CRenderList*>(nullptr)); }
 
 i32 CCharacterBase::Draw(CRenderList* renderList)
@@ -354,44 +402,8 @@ i32 CCharacterBase::Draw(CRenderList* renderList)
     for (const auto& card : m_spellCards)
         if (card) card->Draw(0u);
 
-    i32 watchedSlot = -1;
-    SendObjectMessage(kMsgViewedSlot, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&watchedSlot));
-    const bool watched = watchedSlot >= 0 && u32(watchedSlot) == s.participantSlot;
-    for (u32 i = 0; i < kAttachedObjectCount; ++i) {
-        if (!s.attached[i]) continue;
-        if ((i == 14 || i == 15) && !watched) continue;
-        if (i == kCameraFrontSlot && !(watched && ShowsCameraFrontEffect())) continue;
-        s.attached[i]->Draw(renderList);
-    }
-    if (watched) {
-        for (CEffect* object : s.transient)
-            if (object) object->Draw(renderList);
-    }
-
-    const u32 quality = s.afterimageQuality;
-    if (ShowsAfterimages() && m_afterimages.size() > 1 && quality != 0) {
-        if (quality <= 2) {
-            CGraphicDevice* device = GetGraphicDevice();
-            if (device) device->SetZWriteEnable(0);
-            for (u32 i = 1; i < m_afterimages.size(); ++i) {
-                LoadPalette(controller, m_afterimages[i].palette);
-                const CVector4 colour = GetAfterimageColor(i);
-                model->Draw(&m_afterimages[i].world, &colour, controller);
-            }
-            if (device) device->SetZWriteEnable(1);
-            LoadPalette(controller, m_afterimages[0].palette);
-        } else {
-            for (u32 i = 1; i < m_afterimages.size(); ++i) {
-                CCharacterTrace* trace = m_afterimages[i].trace.get();
-                if (!trace) continue;
-                if (renderList) {
-                    renderList->Add(trace, 0);
-                } else {
-                    trace->Draw(0u);
-                }
-            }
-        }
-    }
+    DrawAttachedObjects(renderList);
+    DrawAfterimages(renderList);
     RestoreMaterialTextures();
 
     if (IsCloseAttacking()) {
