@@ -46,9 +46,8 @@ protected:
     }
 
     // Four afterimages a tenth of a second apart; faces A and B; two
-    // expressions (material 0 on face 0, then face 1) and voices 0 and 1
-    // showing expressions 1 and 0; trails of 4 points on the arm and on a
-    // bone the model lacks.
+    // expressions (material 0 on face 0, then face 1); trails of 4 points
+    // on the arm and on a bone the model lacks.
     void SetUp() override
     {
         CharacterTest::SetUp();
@@ -62,7 +61,7 @@ protected:
             .Save("Chr_Test.txt");
         setting_test::WriteBytes("Chara.fac", face_test::FaceFileBytes({{"normal", {{{0, 0}}, {}}},
                                                                          {"smile", {{{0, 1}}, {}}}},
-                                                                        {1, 0}));
+                                                                        {}));
         for (const char* name : {"FaceA.bmp", "FaceB.bmp", "Own.bmp"}) {
             auto* texture = new CTexture();
             ASSERT_EQ(texture->Create(4, 4, 0, render::kFormatA8R8G8B8, render::kPoolManaged), 1);
@@ -157,10 +156,6 @@ TEST_F(CharacterDrawTest, ExpressionsPickTheFaceTextures)
         EXPECT_EQ(BoundTexture(draws[0]), IdOf(faces_[k.face])) << k.expression;
         EXPECT_STREQ(material_->GetTexture(0)->GetName(), "Own.bmp") << k.expression;
     }
-    // Voice n shows entry n of the face file's list, n itself past it.
-    EXPECT_EQ(c->GetVoiceExpression(0), 1);
-    EXPECT_EQ(c->GetVoiceExpression(1), 0);
-    EXPECT_EQ(c->GetVoiceExpression(5), 5);
 }
 
 // N = 4, T = 0.1: afterimage i fades by f = i/4 - ((0.1 - clock)/0.1)/4 and
