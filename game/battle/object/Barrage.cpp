@@ -149,6 +149,13 @@ CBarrage::CBarrage(const CBarrage& other)
     if (!m_definition) m_states.clear();
 }
 
+CBarrage::CBarrage(const CBarrage& other, ShareDefinition)
+    : CObjectDivision(other), IChildBarrage(other), m_clock(other.m_clock), m_states(other.m_states),
+      m_definition(other.m_definition)
+{
+    SetGroup(kGroupBarrage);
+}
+
 CBarrage::~CBarrage() { CBarrage::Release(); }
 
 i32 CBarrage::Release()

@@ -90,9 +90,15 @@ public:
 
     // -- As the barrage a bullet carries. --
     i32 UpdateShooter(const ShooterRecord* record) override { return Update(record); }
-    IChildBarrage* CloneChild() const override { return new CBarrage(*this); }
+    // Shares the borrowed definition instead: the bullets a carried barrage
+    // fires read their records from it, and a copy's own definition would
+    // go with the copied bullet while they still fly.
+    IChildBarrage* CloneChild() const override { return new CBarrage(*this, kShareDefinition); }
 
 private:
+    enum ShareDefinition { kShareDefinition };
+    CBarrage(const CBarrage& other, ShareDefinition);
+
     i32 FireVolley(const ShooterRecord* record, BarrageState& state, const CShotPatternParameter& pattern);
     CVector3 GetVolleyCentre(ShooterRecord& record, BarrageState& state, const CShotPatternValues& v);
     static void CaptureFrame(BarrageState& state, const CShotPatternValues& v, CObjectDivision* firing,
