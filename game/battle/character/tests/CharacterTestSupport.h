@@ -5,6 +5,7 @@
 
 #include "game/battle/character/PlayerCharacter.h"
 #include "game/battle/character/tests/FighterData.h"
+#include "game/battle/object/Barrage.h"
 #include "game/battle/object/tests/TestDoubles.h"
 #include "game/data/Skill.h"
 #include "engine/scene/ResourceController.h"
@@ -83,9 +84,10 @@ public:
         log.push_back("camera");
         return new FakeCamera();
     }
-    CObjectDivision* CreateBarrage(const CPatternListParameter&) override
+    CObjectDivision* CreateBarrage(const CPatternListParameter& definition) override
     {
         log.push_back("barrage");
+        if (realBarrages) return new CBarrage(&definition);
         return new FakeSlotObject();
     }
     CObjectDivision* CreateSpellCard(const CSpellCardSetting&, u32 word) override
@@ -96,6 +98,7 @@ public:
         return card;
     }
     Log log;
+    bool realBarrages = false;   // CBarrage of the definition, as the battle makes them
 };
 
 // A fighter whose actions and outside answers a test scripts: each scripted
