@@ -78,6 +78,43 @@ inline std::vector<Element>& ConsoleElements()
             e.push_back({p.group, "", true});
             in(p.group, p.items);
         }
+        const auto group = [&e](const char* name, const char* parent = "") { e.push_back({name, parent, true}); };
+        // Own gauges. The digit glyphs sit at the top level; the counters of
+        // kind 2 share their names, so only kind 4's are laid out.
+        group("CState");
+        group("HP", "CState");
+        in("HP", {"rbGh", "rbGkara"});
+        group("ME", "CState");
+        in("ME", {"ME2", "ME1", "ME3", "ME4"});
+        in("CState", {"CBase", "MP", "Spin", "Cta", "Chtal", "rbGtR", "rbGtB", "rbGtY", "rbGtG", "rei_geki0",
+            "rei_soku1", "rei_syu14", "rei_empA", "rei_empB", "rei_empC"});
+        group("CTension", "CState");
+        in("CTension", {"Tlo", "Tno", "Thi", "Tcl"});
+        group("WState", "CState");
+        in("WState", {"WTalve", "WTalveA", "WTalveB", "rcsp1", "rcchsp", "Wgado", "Wkins", "Wta11", "Wta12",
+            "Wta13", "Wta14", "Wta21", "Wta22", "Wta23", "Wta24", "Wta5", "Wta6", "Wta7", "rcga", "rcga2",
+            "rcga3", "rcgaC3", "rcga4", "rcgaC4", "rcga5", "rcga6", "rcga7", "Amm2", "rctT21", "rctT22", "rctT23",
+            "rctT24"});
+        in("CState", {"watack", "DengL", "DengR", "DengB",
+            "DengT", "dang!4", "dang!3", "dang!", "dang!2", "dangWak4", "dangWak3", "dangWak", "dangWak2"});
+        group("ShootOut", "CState");
+        in("ShootOut", {"rendaon", "rendaoff"});
+        top({"rctT0", "rctT1", "rctT2", "rctT3", "rctT4", "rctT5", "rctT6", "rctT7", "rctT8", "rctT9"});
+        // The other fighters' panels and tags.
+        group("EState");
+        in("EState", {"En_Gwk", "En_Ghp", "Enspwak", "Enspin", "EnNta", "EnNde", "lb_??", "lb_unkno", "EnCre",
+            "EnCbu", "EnCye", "EnCgr", "En_ta", "En_de", "rei_geki0_m", "rei_empA_m", "rei_empB_m", "rei_empC_m",
+            "EnCha", "EnPin", "EnLed", "EnLock"});
+        group("ETension", "EState");
+        in("ETension", {"EnTlo", "EnTn", "EnThi", "EnTcl"});
+        group("Target");
+        in("Target", {"TarHpWk", "TarHp", "TarNta", "TarNde", "TarEnCre", "TarEnCbl", "TarEnCye", "TarEnCgr"});
+        top({"TarWak", "TarWak2"});
+        // The radar.
+        top({"map"});
+        group("MapArea");
+        in("MapArea", {"MapEdge"});
+        top({"mapsk"});
         return e;
     }();
     return elements;
@@ -102,7 +139,10 @@ inline std::string ElementAt(f32 u, f32 v)
 
 // The layout file's bytes, less the names in omit (a group's items go with
 // it), written by the layers' own writer.
-inline std::string ConsoleLayoutBytes(const std::set<std::string>& omit = {})
+// spread: each element at its own place of a 32 x 24 grid of 32-pixel
+// steps over the 1024 x 768 layout, three times its cell's size, so a whole
+// HUD frame shows every element apart.
+inline std::string ConsoleLayoutBytes(const std::set<std::string>& omit = {}, bool spread = false)
 {
     CResourceList top;
     std::vector<std::pair<std::string, CSceneObject*>> groups;
@@ -122,8 +162,13 @@ inline std::string ConsoleLayoutBytes(const std::set<std::string>& omit = {})
             groups.emplace_back(e.name, layer);
             continue;
         }
-        layer->SetOffset(kElementX, kElementY);
         layer->GetSettings().offset.rect = ElementRect(i);
+        if (!spread) {
+            layer->SetOffset(kElementX, kElementY);
+            continue;
+        }
+        layer->SetOffset(f32(i % 32 * 32), f32(i / 32 % 24 * 32));
+        layer->SetScale(3.0f, 3.0f);
     }
     host::kernel::ByteSink out;
     const u32 count = top.GetCount();
@@ -135,9 +180,9 @@ inline std::string ConsoleLayoutBytes(const std::set<std::string>& omit = {})
 
 // "Scene/Console.sce" and its texture "Console_01.dds" (a BMP inside: the
 // loader goes by the bytes, not the name) under folder.
-inline bool WriteConsoleData(const std::string& folder, const std::set<std::string>& omit = {})
+inline bool WriteConsoleData(const std::string& folder, const std::set<std::string>& omit = {}, bool spread = false)
 {
-    const std::string layout = ConsoleLayoutBytes(omit);
+    const std::string layout = ConsoleLayoutBytes(omit, spread);
     std::vector<uint32_t> pixels(kTextureSide * kTextureSide);
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xFF000000u | uint32_t(i * 2654435761u >> 8);
     std::vector<uint8_t> bmp;
