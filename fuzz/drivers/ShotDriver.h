@@ -20,8 +20,9 @@
 namespace fuzz {
 
 // The children a text may name: a bullet, a pattern firing it and a list of
-// that pattern, loaded once so their caches stand beside them; and a list
-// whose pattern fires the input as its bullet, a way back to the input.
+// that pattern, loaded once so their caches stand beside them; a list
+// whose pattern fires the input as its bullet, a way back to the input; and
+// patterns of hostile values.
 inline void WriteShotChildren()
 {
     const struct {
@@ -33,6 +34,11 @@ inline void WriteShotChildren()
         {"Barrage.txt", "NAME=barrage;PATTERN=Shot.txt;PATTERN=Shot.txt;"},
         {"Loop.txt", "PATTERN=Shot.txt;PATTERN=LoopShot.txt;"},
         {"LoopShot.txt", "BULLET=input.txt;"},
+        // Values a barrage must survive: counts negative or huge, a wait
+        // below zero, a zero axis, a range below zero.
+        {"Wild.txt", "SIMULTANEOUSSHOOTCOUNT=-1;SHOOTCOUNT=-1;SHOOTWAIT=-5;POSITIONTYPE=2;SHOOTRANGE=-1;"
+                     "SHOOTANGLEAXIS=:0:0:0;FIXATIONFLG=1;BULLET=Bullet.txt;"},
+        {"Flood.txt", "SIMULTANEOUSSHOOTCOUNT=2000000000;SHOOTWAIT=0;POSITIONTYPE=4;BULLET=Bullet.txt;"},
     };
     Folder("Setting");
     for (const auto& f : files) WriteFile(f.name, f.text, std::strlen(f.text));

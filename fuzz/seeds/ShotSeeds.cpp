@@ -66,6 +66,7 @@ void MakeShotSeeds(const std::string& root)
         root, "pattern_list",
         {{"every-key", EveryKey<CPatternListParameter>({{"PATTERN", "Shot.txt|SHOT|Setting/Shot.dat"}})},
          {"empty", "NAME=empty;"},
+         {"hostile", "PATTERN=Wild.txt;PATTERN=Flood.txt;PATTERN=Shot.txt;"},
          {"cycle", "PATTERN=Shot.txt;PATTERN=LoopShot.txt;"},
          {"cut", cut}});
     AddShotSeeds<CSpellCardSetting>(

@@ -100,7 +100,7 @@ TEST_F(Filters, OperationsOnATargetPastTheCountTouchNothing)
     EXPECT_EQ(Fake().CurrentRenderTarget(), before);
 }
 
-TEST_F(Filters, ClearTargetClearsColourDepthAndStencilThenPutsTheTargetsBack)
+TEST_F(Filters, ClearTargetAndBeginClearColourDepthAndStencilThenPutTheTargetsBack)
 {
     CFilter filter;
     Make(filter);
@@ -111,22 +111,21 @@ TEST_F(Filters, ClearTargetClearsColourDepthAndStencilThenPutsTheTargetsBack)
     render::Surface* depth = filter.GetDepthSurface();
     ASSERT_EQ(render::FakeRender::ReadDepth(depth, 3, 3), 0.25f);
 
-    ASSERT_EQ(filter.ClearTarget(2), 1);
-    EXPECT_EQ(Pixel(filter.GetTarget(2), 3, 3), 0x00000000u);
+    ASSERT_EQ(filter.ClearTarget(0), 1);
+    EXPECT_EQ(Pixel(filter.GetTarget(0), 3, 3), 0x00000000u);
     EXPECT_EQ(Pixel(filter.GetTarget(1), 3, 3), 0xFF000000u);
     EXPECT_EQ(render::FakeRender::ReadDepth(depth, 3, 3), 1.0f);
     EXPECT_EQ(render::FakeRender::ReadStencil(depth, 3, 3), 0u);
     EXPECT_EQ(Fake().CurrentRenderTarget(), Fake().BackBuffer());
     EXPECT_EQ(Fake().CurrentDepthSurface(), Fake().AutoDepthSurface());
-}
 
-TEST_F(Filters, BeginClearsEveryTargetAndTheDepthSurfaceAndChangesNoTarget)
-{
-    CFilter filter;
-    Make(filter);
+    // Begin clears every target, the last one too, whatever colour it is given.
+    ASSERT_EQ(filter.SetDepthTarget(), 1);
+    Fake().Clear(render::kClearZBuffer, 0, 0.25f, 0);
+    device_.RestoreDepthTarget();
     ASSERT_EQ(filter.Begin(0xFF123456u), 1);
     for (u32 i = 0; i < 3; ++i) EXPECT_EQ(Pixel(filter.GetTarget(i), 63, 63), 0x00000000u) << i;
-    EXPECT_EQ(render::FakeRender::ReadDepth(filter.GetDepthSurface(), 63, 63), 1.0f);
+    EXPECT_EQ(render::FakeRender::ReadDepth(depth, 63, 63), 1.0f);
     EXPECT_EQ(Fake().CurrentRenderTarget(), Fake().BackBuffer());
     EXPECT_EQ(Fake().CurrentDepthSurface(), Fake().AutoDepthSurface());
 }
@@ -165,10 +164,9 @@ TEST_F(Filters, CaptureDefaultsToTheCurrentCamerasViewport)
     const auto calls = fake_->Find(render::CallMatch("StretchRect"));
     ASSERT_EQ(calls.size(), 1u);
     const render::Call& c = calls[0];
-    EXPECT_EQ((std::vector<double>{c.Number("sl"), c.Number("st"), c.Number("sr"), c.Number("sb")}),
-              (std::vector<double>{16, 8, 48, 32}));
-    EXPECT_EQ((std::vector<double>{c.Number("dl"), c.Number("dt"), c.Number("dr"), c.Number("db")}),
-              (std::vector<double>{16, 8, 48, 32}));
+    EXPECT_EQ((std::vector<double>{c.Number("sl"), c.Number("st"), c.Number("sr"), c.Number("sb"), c.Number("dl"),
+                                   c.Number("dt"), c.Number("dr"), c.Number("db")}),
+              (std::vector<double>{16, 8, 48, 32, 16, 8, 48, 32}));
     // A rectangle past the target is the device's to refuse, and the filter
     // says so.
     const CRect4 tooBig = Rect(0, 0, 128, 128);
@@ -179,17 +177,18 @@ TEST_F(Filters, DrawTargetStretchesTheViewportRegionOverTheViewport)
 {
     CFilter filter;
     ASSERT_EQ(filter.Create(2048, 2048, kColour, kDepth, 2), 1);
+    // The one quad drawn: x, y, u, v of its top-left, then of its bottom-right.
+    const auto drawn = [&] {
+        const auto quads = DrawnQuads<SpriteVertex>();
+        fake_->ClearLog();
+        if (quads.size() != 1) return std::vector<f32>{};
+        const SpriteVertex &a = quads[0][0], &c = quads[0][2];
+        return std::vector<f32>{a.x, a.y, a.u, a.v, c.x, c.y, c.u, c.v, f32(a.colour >> 24)};
+    };
     fake_->ClearLog();
-
     // No camera: the back buffer's region onto the back buffer.
     ASSERT_EQ(filter.DrawTarget(nullptr, nullptr, 0xB4FFFFFFu, 1), 1);
-    auto quads = DrawnQuads<SpriteVertex>();
-    ASSERT_EQ(quads.size(), 1u);
-    const SpriteVertex& a = quads[0][0];
-    const SpriteVertex& c = quads[0][2];
-    EXPECT_EQ((std::vector<f32>{a.x, a.y, c.x, c.y}), (std::vector<f32>{0, 0, 1024, 768}));
-    EXPECT_EQ((std::vector<f32>{a.u, a.v, c.u, c.v}), (std::vector<f32>{0, 0, 0.5f, 0.375f}));
-    EXPECT_EQ(a.colour, 0xB4FFFFFFu);
+    EXPECT_EQ(drawn(), (std::vector<f32>{0, 0, 0, 0, 1024, 768, 0.5f, 0.375f, 0xB4}));
 
     // A camera's viewport: its region, drawn at its origin.
     CCamera camera;
@@ -197,25 +196,14 @@ TEST_F(Filters, DrawTargetStretchesTheViewportRegionOverTheViewport)
     ASSERT_EQ(camera.Apply(), 1);
     fake_->ClearLog();
     ASSERT_EQ(filter.Apply(0), 1);
-    quads = DrawnQuads<SpriteVertex>();
-    ASSERT_EQ(quads.size(), 1u);
-    const SpriteVertex& p = quads[0][0];
-    const SpriteVertex& q = quads[0][2];
-    EXPECT_EQ((std::vector<f32>{p.x, p.y, q.x, q.y}), (std::vector<f32>{512, 256, 768, 384}));
-    EXPECT_EQ((std::vector<f32>{p.u, p.v, q.u, q.v}), (std::vector<f32>{0.25f, 0.125f, 0.375f, 0.1875f}));
     EXPECT_EQ(fake_->Find(render::CallMatch("DrawPrimitiveUP"))[0].Number("texture"),
               double(IdOf(filter.GetTarget(0)->GetTexture())));
+    EXPECT_EQ(drawn(), (std::vector<f32>{512, 256, 0.25f, 0.125f, 768, 384, 0.375f, 0.1875f, 0xFF}));
 
     // Given rectangles count from the viewport origin on screen.
     const CRect4 dest = Rect(0, 0, 10, 20), source = Rect(1024, 0, 2048, 512);
-    fake_->ClearLog();
     ASSERT_EQ(filter.DrawTarget(&dest, &source, 0x80FFFFFFu, 0), 1);
-    quads = DrawnQuads<SpriteVertex>();
-    ASSERT_EQ(quads.size(), 1u);
-    EXPECT_EQ((std::vector<f32>{quads[0][0].x, quads[0][0].y, quads[0][2].x, quads[0][2].y}),
-              (std::vector<f32>{512, 256, 522, 276}));
-    EXPECT_EQ((std::vector<f32>{quads[0][0].u, quads[0][0].v, quads[0][2].u, quads[0][2].v}),
-              (std::vector<f32>{0.5f, 0, 1, 0.25f}));
+    EXPECT_EQ(drawn(), (std::vector<f32>{512, 256, 0.5f, 0, 522, 276, 1, 0.25f, 0x80}));
 }
 
 TEST_F(Filters, CopiesShareTheDeviceTexturesAndDepthAndOwnTheirShader)

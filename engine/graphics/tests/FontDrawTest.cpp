@@ -198,6 +198,11 @@ TEST_F(FontDraw, OutlinesAreEightCopiesAroundTheTextThenTheText)
         ASSERT_EQ(form(), 1);
         EXPECT_EQ(Corners(), around);
     }
+    // An outline whose first copy fails draws nothing more.
+    fake_->ClearLog();
+    glyphs_->FailGlyph(U'B');   // A is in the atlas by now
+    EXPECT_EQ(font_.DrawTextAlignedOutlinedFixed(100, 50, kBlue, kBlack, 16, 1.0f, 2.0f, "BA"), 0);
+    EXPECT_EQ(Sprites().size(), 0u);
 }
 
 TEST_F(FontDraw, OutlinedLinesKeepTheirOffsetOnEveryLine)
@@ -215,41 +220,30 @@ TEST_F(FontDraw, OutlinedLinesKeepTheirOffsetOnEveryLine)
     EXPECT_EQ(At(endX, endY), At(18.5f, 110));
 }
 
-TEST_F(FontDraw, AnOutlineWhoseFirstCopyFailsDrawsNothingMore)
-{
-    glyphs_->FailGlyph(U'A');
-    EXPECT_EQ(font_.DrawTextAlignedOutlinedFixed(100, 50, kBlue, kBlack, 16, 1.0f, 2.0f, "AB"), 0);
-    EXPECT_EQ(Sprites().size(), 0u);
-}
-
 TEST_F(FontDraw, BoxesGoBehindOrOverEachCharacterAtThePenBeforeAlignment)
 {
-    struct Row {
+    // Right-aligned, the characters move left; the boxes stay at the pen.
+    const struct {
         u8 mode;
-        std::vector<bool> boxes;   // in drawing order: box or sprite
+        std::string kinds;   // in drawing order: box or sprite
+        std::vector<f32> xs;
+    } rows[] = {
+        {kTextBoxBehind, "bsbs", {100, 100 - 2 * kW, 108.5f, 100 - kW}},
+        {kTextBoxOver, "sbsb", {100 - 2 * kW, 100, 100 - kW, 108.5f}},
     };
-    const Row rows[] = {
-        {kTextBoxBehind, {true, false, true, false}},
-        {kTextBoxOver, {false, true, false, true}},
-    };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(int(row.mode));
         fake_->ClearLog();
         ASSERT_EQ(font_.DrawTextWrapped(100, 50, 100, 40, 0, 0, kBlue, 16, 1.0f, "AB", kTextTop, 0x800000FFu, row.mode,
                                         nullptr, nullptr),
                   1);
-        const std::vector<Drawn> d = Draws();
-        ASSERT_EQ(d.size(), row.boxes.size());
-        for (size_t i = 0; i < d.size(); ++i) EXPECT_EQ(d[i].kind == 'b', row.boxes[i]) << i;
-        EXPECT_EQ(std::tie(d[0].s.w, d[0].s.h), std::make_tuple(kW, kH));
+        std::string kinds;
+        std::vector<f32> xs;
+        for (const Drawn& d : Draws()) kinds += d.kind, xs.push_back(d.s.x);
+        EXPECT_EQ(kinds, row.kinds);
+        EXPECT_EQ(xs, row.xs);
+        EXPECT_EQ(std::tie(Draws()[0].s.w, Draws()[0].s.h), std::make_tuple(kW, kH));
     }
-    // Right-aligned, the characters move left; the boxes stay at the pen.
-    fake_->ClearLog();
-    ASSERT_EQ(font_.DrawTextWrapped(100, 50, 100, 40, 0, 0, kBlue, 16, 1.0f, "AB", kTextTop, 0x800000FFu,
-                                    kTextBoxBehind, nullptr, nullptr),
-              1);
-    const std::vector<Drawn> boxed = Draws();
-    EXPECT_EQ(std::tie(boxed[0].s.x, boxed[1].s.x, boxed[2].s.x), std::make_tuple(100.0f, 100.0f - 2 * kW, 108.5f));
 }
 
 TEST_F(FontDraw, AlignedTextAdvancesLinesByTheTallestCharacterSoFar)

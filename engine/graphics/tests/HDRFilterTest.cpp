@@ -59,47 +59,42 @@ TEST(GaussWeights, FollowTheCurveAndSumToOneOverBothSides)
     }
 }
 
-TEST_F(HdrFilters, CreateLoadsTheBlurAndSetsItsParameters)
+TEST_F(HdrFilters, TheBlurTakesItsOffsetsFromTheStepsAndTargetSizeAndItsWeightsFromTheDispersion)
 {
-    CHDRFilter filter;
-    Make(filter);
-    render::FakeEffect& effect = Effect(filter);
-
-    // Offsets of 2, 4, ..., 16 texels of 2048, along x and along y.
-    std::vector<f32> x(32, 0.0f), y(32, 0.0f);
-    for (int i = 0; i < 8; ++i) {
-        x[i * 4] = f32(2 * (i + 1)) / 2048.0f;
-        y[i * 4 + 1] = f32(2 * (i + 1)) / 2048.0f;
+    const struct {
+        u32 width, height;
+        bool set;   // else the defaults: steps of 2, dispersion 25
+        u32 stepX, stepY;
+        f32 dispersion;
+        f32 right, bottom;   // of the work region
+    } rows[] = {
+        // 1024 x 768 back buffer: the work region is half the scene.
+        {2048, 1024, false, 2, 2, 25.0f, 512, 384},
+        // Small targets hold the work region inside them.
+        {512, 256, true, 3, 1, 4.0f, 512, 256},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.width);
+        CHDRFilter filter;
+        ASSERT_EQ(filter.Create(row.width, row.height, kColour, kDepth), 1);
+        if (row.set) {
+            filter.SetOffsetStep(row.stepX, row.stepY);
+            filter.SetDispersion(row.dispersion);
+            ASSERT_EQ(filter.SetupGauss(), 1);
+        }
+        // Offsets of a step, two steps, ..., eight steps along x and along y.
+        std::vector<f32> x(32, 0.0f), y(32, 0.0f);
+        for (int i = 0; i < 8; ++i) {
+            x[i * 4] = f32(i + 1) / f32(row.width) * f32(row.stepX);
+            y[i * 4 + 1] = f32(i + 1) / f32(row.height) * f32(row.stepY);
+        }
+        EXPECT_EQ(Effect(filter).Value("OffsetX"), x);
+        EXPECT_EQ(Effect(filter).Value("OffsetY"), y);
+        f32 weights[8];
+        GaussWeights(row.dispersion, weights);
+        EXPECT_EQ(Effect(filter).Value("Weight"), std::vector<f32>(weights, weights + 8));
+        ExpectRect(filter.GetScreenRect2(), 0, 0, row.right, row.bottom);
     }
-    EXPECT_EQ(effect.Value("OffsetX"), x);
-    EXPECT_EQ(effect.Value("OffsetY"), y);
-    f32 weights[8];
-    GaussWeights(25.0f, weights);
-    EXPECT_EQ(effect.Value("Weight"), std::vector<f32>(weights, weights + 8));
-
-    // 1024 x 768 back buffer: the scene where it is, the work region half.
-    ExpectRect(filter.GetScreenRect2(), 0, 0, 512, 384);
-}
-
-TEST_F(HdrFilters, SetupGaussFollowsTheStepsDispersionAndTargetSize)
-{
-    CHDRFilter filter;
-    ASSERT_EQ(filter.Create(512, 256, kColour, kDepth), 1);
-    filter.SetOffsetStep(3, 1);
-    filter.SetDispersion(4.0f);
-    ASSERT_EQ(filter.SetupGauss(), 1);
-    const std::vector<f32> x = Effect(filter).Value("OffsetX"), y = Effect(filter).Value("OffsetY");
-    ASSERT_EQ(x.size(), 32u);
-    for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(x[i * 4], f32(i + 1) / 512.0f * 3.0f) << i;
-        EXPECT_EQ(y[i * 4 + 1], f32(i + 1) / 256.0f) << i;
-    }
-    f32 weights[8];
-    GaussWeights(4.0f, weights);
-    EXPECT_EQ(Effect(filter).Value("Weight"), std::vector<f32>(weights, weights + 8));
-
-    // The work region stays inside small targets.
-    ExpectRect(filter.GetScreenRect2(), 0, 0, 512, 256);
 }
 
 TEST_F(HdrFilters, CopiesTakeTheSettingsButNotTheRectangles)
@@ -159,36 +154,26 @@ TEST_F(HdrFilters, ApplyDrawsItsQuadsOverTheRectangles)
     Make(filter);
     filter.SetPassCount(1);
     ASSERT_EQ(filter.Apply(0), 1);
+    // Each draw's corners: x, y, u, v of the top-left, then of the bottom-right.
     const auto sprites = DrawnQuads<SpriteVertex>();
-    const auto quads = DrawnQuads<QuadVertex>();
-    ASSERT_EQ(sprites.size(), 6u);
-    auto corners = [](f32 l, f32 t, f32 r, f32 b) { return std::vector<f32>{l, t, r, t, r, b, l, b}; };
-    auto positions = [](const auto& q) {
-        std::vector<f32> out;
-        for (const auto& v : q) out.insert(out.end(), {v.x, v.y});
-        return out;
+    const auto blur = DrawnQuads<QuadVertex>();
+    const auto span = [](const auto& q) {
+        return std::vector<f32>{q[0].x, q[0].y, q[0].u, q[0].v, q[2].x, q[2].y, q[2].u, q[2].v};
     };
-    auto uvs = [](const auto& q) {
-        std::vector<f32> out;
-        for (const auto& v : q) out.insert(out.end(), {v.u, v.v});
-        return out;
+    std::vector<std::vector<f32>> drawn;
+    for (size_t i = 0; i < sprites.size(); ++i) drawn.push_back(i == 1 || i == 2 ? span(blur[i]) : span(sprites[i]));
+    const std::vector<std::vector<f32>> want = {
+        {0, 0, 0, 0, 1024, 768, 0.25f, 0.1875f},   // afterglow: T3's work region over the screen
+        {0, 0, 0, 0, 512, 384, 0.5f, 0.375f},      // down-sampled: T1's scene region into the work region
+        {0, 0, 0, 0, 512, 384, 0.25f, 0.1875f},    // the y pass: work region to work region
+        {0, 0, 0, 0, 1024, 768, 0.5f, 0.375f},     // the scene,
+        {0, 0, 0, 0, 1024, 768, 0.5f, 0.375f},     // the glow
+        {0, 0, 0, 0, 1024, 768, 0.25f, 0.1875f},   // and the blur
     };
-    // Afterglow: the work region of T3 stretched over the whole screen.
-    EXPECT_EQ(positions(sprites[0]), corners(0, 0, 1024, 768));
-    EXPECT_EQ(uvs(sprites[0]), corners(0, 0, 0.25f, 0.1875f));
-    EXPECT_EQ(sprites[0][0].colour, 0x30FFFFFFu);
-    // Down-sampling: the scene region of T1 into the work region.
-    EXPECT_EQ(positions(quads[1]), corners(0, 0, 512, 384));
-    EXPECT_EQ(uvs(quads[1]), corners(0, 0, 0.5f, 0.375f));
-    // The y pass: work region to work region.
-    EXPECT_EQ(positions(quads[2]), corners(0, 0, 512, 384));
-    EXPECT_EQ(uvs(quads[2]), corners(0, 0, 0.25f, 0.1875f));
-    // Scene, glow and blur.
-    for (int i : {3, 4, 5}) EXPECT_EQ(positions(sprites[i]), corners(0, 0, 1024, 768)) << i;
-    EXPECT_EQ(uvs(sprites[4]), corners(0, 0, 0.5f, 0.375f));
-    EXPECT_EQ(uvs(sprites[5]), corners(0, 0, 0.25f, 0.1875f));
-    EXPECT_EQ((std::vector<u32>{sprites[3][0].colour, sprites[4][0].colour, sprites[5][0].colour}),
-              (std::vector<u32>{0xFFFFFFFFu, 0xFFFFFFFFu, 0x80FFFFFFu}));
+    EXPECT_EQ(drawn, want);
+    std::vector<u32> colours;
+    for (size_t i : {0, 3, 4, 5}) colours.push_back(sprites[i][0].colour);
+    EXPECT_EQ(colours, (std::vector<u32>{0x30FFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0x80FFFFFFu}));
 }
 
 TEST_F(HdrFilters, WithoutAfterglowTheGlowSourceIsOnlyReadAndSplitScreenRectsAreUsed)

@@ -60,73 +60,52 @@ TEST_F(Textures, CreateKeepsWhatItWasAskedForAndReplacesWhatItHeld)
     EXPECT_EQ(texture.Create(16, 16, render::kUsageRenderTarget, render::kFormatA8R8G8B8, render::kPoolManaged), 0);
     EXPECT_EQ(texture.GetTexture(), nullptr);
     EXPECT_EQ(Live(render::kPoolManaged), 0u);
-}
 
-TEST_F(Textures, NothingIsMadeWithoutADevice)
-{
+    // Nothing is made without a device.
     const std::string png = MakePng("a.png", 8, 8);
     device_.Release();
-    CTexture texture;
     EXPECT_EQ(texture.Create(16, 16, 0, render::kFormatA8R8G8B8, render::kPoolManaged), 0);
     EXPECT_EQ(texture.LoadFromFile(png.c_str()), 0);
 }
 
-TEST_F(Textures, LoadedImagesKeepTheirOwnSizeAndLoseTheirGreen)
+TEST_F(Textures, ImagesFromFilesMemoryAndArchivesKeepTheirOwnSizeAndLoseTheirGreen)
 {
     const std::string png = MakePng("halves.png", 300, 200);
     if (png.empty()) GTEST_SKIP() << "ImageMagick's convert is missing (scripts/install-deps.sh installs it)";
-    CTexture texture;
-    ASSERT_EQ(texture.LoadFromFile(png.c_str()), 1);
-    EXPECT_EQ(std::make_pair(texture.GetWidth(), texture.GetHeight()), std::make_pair(300u, 200u));
-    EXPECT_EQ(Texel(texture, 20, 20), kRed);
-    EXPECT_EQ(Texel(texture, 480, 200), 0x00000000u);
-
-    // UVs come from the file's size: the whole image is the whole texture.
-    TexCoord a, b, c, d;
-    const CRect4 half = [] { CRect4 r; r.Set(0, 150, 0, 100); return r; }();
-    texture.RectToUv(&half, &a, &b, &c, &d, 0);
-    EXPECT_EQ(std::make_pair(d.u, d.v), std::make_pair(0.5f, 0.5f));
-
     std::string bytes;
     ASSERT_TRUE(host::kernel::ReadWholeFile(png, bytes));
-    CTexture fromMemory;
-    ASSERT_EQ(fromMemory.LoadFromMemory(bytes.data(), "menu.png", u32(bytes.size())), 1);
-    EXPECT_EQ(Texel(fromMemory, 480, 200), 0x00000000u);
-    EXPECT_EQ(fromMemory.LoadFromMemory(bytes.data(), "menu.png", 0), 0);
-}
-
-TEST_F(Textures, ArchiveEntriesLoadUnderTheirEntryName)
-{
-    const std::string png = MakePng("icon.png", 8, 8);
-    if (png.empty()) GTEST_SKIP() << "ImageMagick's convert is missing (scripts/install-deps.sh installs it)";
     const std::string archive = folder_ / "Data.gpk";
     const char* paths[] = {png.c_str()};
     ASSERT_EQ(CqelPackFile::Write(paths, 1, archive.c_str()), 1u);
     CqelPackFile pack;
     ASSERT_EQ(pack.Open(archive.c_str()), 1u);
 
-    CTexture texture;
-    ASSERT_EQ(texture.LoadFromPack(&pack, png.c_str()), 1);
-    EXPECT_EQ(texture.GetName(), png);
-    EXPECT_EQ(Texel(texture, 0, 0), kRed);
-    EXPECT_EQ(texture.LoadFromPack(&pack, "missing.png"), 0);
-}
+    CTexture file, memory, packed;
+    ASSERT_EQ(file.LoadFromFile(png.c_str()), 1);
+    ASSERT_EQ(memory.LoadFromMemory(bytes.data(), "menu.png", u32(bytes.size())), 1);
+    ASSERT_EQ(packed.LoadFromPack(&pack, png.c_str()), 1);
+    EXPECT_EQ(packed.GetName(), png);
+    for (CTexture* texture : {&file, &memory, &packed}) {
+        EXPECT_EQ(std::make_pair(texture->GetWidth(), texture->GetHeight()), std::make_pair(300u, 200u));
+        EXPECT_EQ(Texel(*texture, 20, 20), kRed);
+        EXPECT_EQ(Texel(*texture, 480, 200), 0x00000000u);
+    }
+    // UVs come from the file's size: the whole image is the whole texture.
+    TexCoord a, b, c, d;
+    const CRect4 half = [] { CRect4 r; r.Set(0, 150, 0, 100); return r; }();
+    file.RectToUv(&half, &a, &b, &c, &d, 0);
+    EXPECT_EQ(std::make_pair(d.u, d.v), std::make_pair(0.5f, 0.5f));
+    EXPECT_EQ(memory.LoadFromMemory(bytes.data(), "menu.png", 0), 0);
+    EXPECT_EQ(packed.LoadFromPack(&pack, "missing.png"), 0);
 
-TEST_F(Textures, DamagedImagesLeaveTheTextureEmpty)
-{
-    const std::string png = MakePng("good.png", 8, 8);
-    if (png.empty()) GTEST_SKIP() << "ImageMagick's convert is missing (scripts/install-deps.sh installs it)";
-    std::string bytes;
-    ASSERT_TRUE(host::kernel::ReadWholeFile(png, bytes));
+    // A damaged or missing image leaves the texture empty.
     const std::string cut = folder_ / "cut.png";
     ASSERT_TRUE(host::kernel::WriteFileAtomic(cut, bytes.data(), bytes.size() / 2));
-
-    CTexture texture;
     for (const std::string& bad : {cut, folder_ / "missing.png"}) {
-        ASSERT_EQ(texture.LoadFromFile(png.c_str()), 1);
-        EXPECT_EQ(texture.LoadFromFile(bad.c_str()), 0) << bad;
-        EXPECT_EQ(texture.GetTexture(), nullptr);
-        EXPECT_EQ(Live(render::kPoolManaged), 0u);
+        ASSERT_EQ(file.LoadFromFile(png.c_str()), 1);
+        EXPECT_EQ(file.LoadFromFile(bad.c_str()), 0) << bad;
+        EXPECT_EQ(file.GetTexture(), nullptr);
+        EXPECT_EQ(Live(render::kPoolManaged), 2u);   // from memory and the archive
     }
 }
 
@@ -146,76 +125,46 @@ TEST_F(Textures, CopiesShareOneTextureAndLevel)
     EXPECT_EQ(Live(render::kPoolManaged), 0u);
 }
 
-TEST_F(Textures, TheLevelCanBecomeTheTarget)
-{
-    CTexture target;
-    ASSERT_EQ(target.Create(64, 64, render::kUsageRenderTarget, render::kFormatA8R8G8B8, render::kPoolDefault), 1);
-    render::Surface* level = target.GetSurface();
-    ASSERT_NE(level, nullptr);
-    ASSERT_EQ(target.SetAsRenderTarget(), 1);
-    EXPECT_EQ(Fake().CurrentRenderTarget(), level);
-    ASSERT_EQ(device_.RestoreColorTarget(), 1);
-    EXPECT_EQ(CTexture().SetAsRenderTarget(), 0);
-}
-
-TEST_F(Textures, SetPixelsCopiesPackedRowsIntoTheLeftColumns)
+TEST_F(Textures, SetPixelsCopiesRowsIntoTheCornerItCoversAndClearZeroesEveryTexel)
 {
     CTexture texture;
     ASSERT_EQ(texture.Create(4, 3, render::kUsageDynamic, render::kFormatA8R8G8B8, render::kPoolDefault), 1);
     constexpr u32 kOld = 0x11223344u;
-    // Two rows of two pixels, blue green red in memory.
-    const u8 rgb[] = {1, 2, 3, 4, 5, 6, /**/ 7, 8, 9, 10, 11, 12};
-    const u8 rgba[] = {1, 2, 3, 0x40, 4, 5, 6, 0x80, /**/ 7, 8, 9, 0xC0, 10, 11, 12, 0xF0};
-    const struct Case {
-        const char* what;
-        const u8* pixels;
-        u32 bytesPerPixel;
-        u32 want[2][2];
-    } cases[] = {
-        {"3 bytes: opaque", rgb, 3, {{0xFF030201u, 0xFF060504u}, {0xFF090807u, 0xFF0C0B0Au}}},
-        {"4 bytes: alpha kept", rgba, 4, {{0x40030201u, 0x80060504u}, {0xC0090807u, 0xF00C0B0Au}}},
+    const struct {
+        u32 width, rows, bytesPerPixel;
+    } rows[] = {
+        {2, 2, 3},   // opaque, narrower and shorter than the texture
+        {2, 2, 4},   // alpha kept
+        {4, 3, 4},   // exactly the texture
+        {6, 10, 4},  // wider and taller: each row starts a whole source row after the last
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.width << "x" << row.rows << "x" << row.bytesPerPixel);
+        // Every byte distinct: blue, green, red (, alpha) in memory.
+        std::vector<u8> source(row.width * row.rows * row.bytesPerPixel);
+        for (size_t i = 0; i < source.size(); ++i) source[i] = u8(i + 1);
         ASSERT_EQ(texture.FillColor(kOld), 1);
-        fake_->ClearLog();
-        ASSERT_EQ(texture.SetPixels(2, 2, c.pixels, c.bytesPerPixel), 1);
-        for (u32 y = 0; y < 2; ++y)
-            for (u32 x = 0; x < 2; ++x) EXPECT_EQ(Texel(texture, x, y), c.want[y][x]) << x << "," << y;
-        EXPECT_EQ(Texel(texture, 2, 0), kOld);   // past the source width
-        EXPECT_EQ(Texel(texture, 0, 2), kOld);   // past the rows given
+        ASSERT_EQ(texture.SetPixels(row.width, row.rows, source.data(), row.bytesPerPixel), 1);
+        for (u32 y = 0; y < 3; ++y)
+            for (u32 x = 0; x < 4; ++x) {
+                u32 want = kOld;
+                if (x < row.width && y < row.rows) {
+                    const u8* s = &source[(y * row.width + x) * row.bytesPerPixel];
+                    want = u32(row.bytesPerPixel == 4 ? s[3] : 0xFF) << 24 | u32(s[2]) << 16 | u32(s[1]) << 8 | s[0];
+                }
+                EXPECT_EQ(Texel(texture, x, y), want) << x << "," << y;
+            }
     }
-    EXPECT_EQ(texture.SetPixels(2, 2, rgb, 2), 0);
-}
-
-TEST_F(Textures, SetPixelsStaysInsideTheTextureAndTheSourceRows)
-{
-    CTexture texture;
-    ASSERT_EQ(texture.Create(4, 3, 0, render::kFormatA8R8G8B8, render::kPoolManaged), 1);
-    // Six pixels a row, ten rows: the texture takes four columns and three
-    // rows, each row starting six source pixels after the last.
-    std::vector<u8> frame;
-    for (u32 y = 0; y < 10; ++y)
-        for (u32 x = 0; x < 6; ++x) frame.insert(frame.end(), {u8(x), u8(y), 0x50, 0xFF});
-    fake_->ClearLog();
-    ASSERT_EQ(texture.SetPixels(6, 10, frame.data(), 4), 1);
-    EXPECT_EQ(Texel(texture, 3, 0), 0xFF500003u);
-    EXPECT_EQ(Texel(texture, 0, 1), 0xFF500100u);
-    EXPECT_EQ(Texel(texture, 2, 2), 0xFF500202u);
+    const u8 rgb[6] = {};
+    EXPECT_EQ(texture.SetPixels(2, 1, rgb, 2), 0);
+    ASSERT_EQ(texture.Clear(), 1);
+    for (u32 y = 0; y < 3; ++y)
+        for (u32 x = 0; x < 4; ++x) EXPECT_EQ(Texel(texture, x, y), 0u) << x << "," << y;
+    // Neither the discarding lock nor the plain one.
     fake_->FailCall("Texture.LockRect", 1, render::Result::InvalidCall, 2);
-    EXPECT_EQ(texture.SetPixels(6, 10, frame.data(), 4), 0);
+    EXPECT_EQ(texture.SetPixels(2, 1, rgb, 3), 0);
     fake_->FailCall("Texture.LockRect", 1, render::Result::InvalidCall, 2);
     EXPECT_EQ(texture.Clear(), 0);
-}
-
-TEST_F(Textures, ClearAndFillColourEveryTexel)
-{
-    CTexture texture;
-    ASSERT_EQ(texture.Create(4, 4, 0, render::kFormatA8R8G8B8, render::kPoolManaged), 1);
-    ASSERT_EQ(texture.FillColor(0xFF336699u), 1);
-    EXPECT_EQ(Texel(texture, 3, 3), 0xFF336699u);
-    ASSERT_EQ(texture.Clear(), 1);
-    EXPECT_EQ(Texel(texture, 3, 3), 0u);
 }
 
 TEST_F(Textures, SaveToFileTruncatesTheRectToWholeTexels)

@@ -34,8 +34,7 @@ CCharacterBase::CCharacterBase(const CCharacterBase& other)
         m_barrages.emplace_back(barrage ? static_cast<CObjectDivision*>(barrage->Clone()) : nullptr);
     for (const auto& card : other.m_spellCards)
         m_spellCards.emplace_back(card ? static_cast<CObjectDivision*>(card->Clone()) : nullptr);
-    m_afterimages.resize(other.m_afterimages.size());
-    for (size_t i = 0; i < m_afterimages.size(); ++i) m_afterimages[i] = other.m_afterimages[i];
+    CopyAfterimages(other);
     for (u32 s = 0; s < kSkillSlotCount; ++s) m_skills[s] = other.m_skills[s] ? new CSkill(*other.m_skills[s]) : nullptr;
 }
 
@@ -74,8 +73,6 @@ i32 CCharacterBase::Release()
     m_status.neck.frame = m_status.body.frame = m_status.arm.frame = nullptr;
     return CObjectDivision::Release();
 }
-
-i32 CCharacterBase::Draw(u32) { return 1; }
 
 CMesh* CCharacterBase::GetMesh() const
 {

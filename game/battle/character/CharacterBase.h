@@ -14,6 +14,7 @@
 #include "engine/core/Vector4.h"
 #include "game/battle/character/CharacterObjects.h"
 #include "game/battle/character/CharacterParameter.h"
+#include "game/battle/character/CharacterTrace.h"
 #include "game/battle/character/SkillModifiers.h"
 #include "game/battle/character/SpellCardState.h"
 #include "game/battle/object/ObjectDivision.h"
@@ -23,6 +24,8 @@
 #include <vector>
 
 class CEffect;
+class CModelMaterial;
+class CRenderList;
 class CSkill;
 class CTensionFile;
 struct CAnimationFrame;
@@ -341,11 +344,41 @@ public:
     i32 CreateSpellCards(const CharacterCreateRecord* entry);
     i32 ApplySkills(const CharacterCreateRecord* entry);
     i32 BindBones();
-    // Filled by the drawing and trail parts; 1 until then.
-    i32 CreateAfterimages() { return 1; }
-    i32 CreateTrails() { return 1; }
+    i32 CreateAfterimages();
+    i32 CreateTrails();
     // The creation values of entry into the block (null: nothing).
     void TakeCreationValues(const CharacterCreateRecord* entry);
+
+    // -- Drawing, afterimages and trails (CharacterDraw.cpp): drawing only,
+    // never simulation state nor the battle's random generator. --
+    // The draw with a render list: afterimage objects and ribbons queue
+    // there; without one they draw at once. 0 without a model.
+    i32 Draw(CRenderList* renderList);
+    // Late-update steps: the past poses and the ribbons follow this frame.
+    i32 UpdateAfterimages(u32 argument);
+    i32 UpdateTrails(u32 argument);
+    // Afterimage index in its faded colour (the traces call this).
+    i32 DrawAfterimage(u32 index);
+    i32 ApplyMaterialScroll();
+    // Older afterimages turn red and are gone at half their age.
+    CVector4 GetAfterimageColor(u32 index) const;
+    const std::vector<AfterimageRecord>& GetAfterimages() const { return m_afterimages; }
+    const CResourceList& GetTrailRibbons() const { return m_trailRibbons; }
+
+private:
+    // The model's materials, every model object's in turn.
+    std::vector<CModelMaterial*> Materials() const;
+    // The first texture of the first four materials from the face lists.
+    void SetMaterialTextures();
+    void RestoreMaterialTextures();
+    // Steps of Draw: the effects this view shows, the past poses.
+    void DrawAttachedObjects(CRenderList* renderList);
+    void DrawAfterimages(CRenderList* renderList);
+    void CopyAfterimages(const CCharacterBase& other);
+    // One per trail: the bone's matrix of the last update.
+    std::vector<CMatrix> m_trailMatrices;
+
+public:
 
     // -- Movement, turning and bone aims (CharacterMove.cpp). --
     // Velocity from this frame's acceleration within the action's limits,
@@ -408,7 +441,7 @@ protected:
     std::unique_ptr<ICameraController> m_camera;
     std::vector<CAnimationFrame*> m_hitSphereBones;
     std::vector<CAnimationFrame*> m_trailBones;            // filled with the trails
-    std::vector<std::vector<CMatrix>> m_afterimages;       // palettes, filled with the afterimages
+    std::vector<AfterimageRecord> m_afterimages;           // filled with the afterimages
     CResourceList m_weapons;
     std::vector<std::unique_ptr<CObjectDivision>> m_barrages;
     std::vector<std::unique_ptr<CObjectDivision>> m_spellCards;

@@ -182,8 +182,8 @@ i32 CCharacterBase::LateUpdate(u32 argument)
     s.center = m_position;
     if (m_parameter) s.center.y += m_parameter->values.body.height * 0.5f;
     // The weapons' and cards' own steps, the camera's distance mode, look-at
-    // and update, the lock count, the card alignment and the afterimages
-    // and trails join here with their parts.
+    // and update, the lock count and the card alignment join here with
+    // their parts.
     auto step = [argument](CEffect*& slot) {
         if (!slot) return;
         slot->Update(argument);
@@ -196,5 +196,7 @@ i32 CCharacterBase::LateUpdate(u32 argument)
         if (i != 18) step(s.attached[i]);
     for (CEffect*& slot : s.transient) step(slot);
     UpdateCameraFrontEffect(argument);
+    UpdateAfterimages(argument);
+    UpdateTrails(argument);
     return 1;
 }

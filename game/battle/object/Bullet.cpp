@@ -7,6 +7,7 @@
 #include "engine/platform/FrameTime.h"
 #include "engine/scene/Effect.h"
 #include "engine/scene/EffectContainer.h"
+#include "game/battle/object/Barrage.h"
 #include "game/battle/object/BattleCharacter.h"
 #include "game/battle/object/BulletMath.h"
 #include "game/battle/object/BulletParameter.h"
@@ -17,7 +18,7 @@
 
 namespace {
 
-ChildBarrageFactory g_childBarrageFactory = nullptr;
+ChildBarrageFactory g_childBarrageFactory = &MakeChildBarrage;
 
 bool IsNone(const CString& name)
 {

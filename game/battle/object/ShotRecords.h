@@ -65,7 +65,7 @@ inline BulletLaunchRecord MakeLaunchRecord(const ShooterRecord& r, const CVector
 }
 
 // The barrage a bullet carries (its BARRAGE pattern list). CBarrage
-// implements it and installs its maker with SetChildBarrageFactory.
+// implements it and is the maker bullets use (SetChildBarrageFactory).
 class IChildBarrage {
 public:
     virtual ~IChildBarrage() = default;
@@ -82,6 +82,6 @@ public:
 };
 
 using ChildBarrageFactory = IChildBarrage* (*)(const CPatternListParameter* definition);
-// Null until the barrage is linked in: bullets then carry no barrage.
+// CBarrage's maker unless set otherwise; null: bullets carry no barrage.
 void SetChildBarrageFactory(ChildBarrageFactory factory);
 ChildBarrageFactory GetChildBarrageFactory();

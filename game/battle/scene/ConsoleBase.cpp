@@ -1,6 +1,7 @@
 #include "game/battle/scene/ConsoleBase.h"
 
 #include "engine/core/Scene.h"
+#include "engine/graphics/FontTexture.h"
 #include "engine/platform/SoundBuffer.h"
 #include "engine/scene/LayerState.h"
 #include "engine/scene/ResourceController.h"
@@ -17,6 +18,14 @@ CResourceController* CConsoleBase::Resources() const
     CResourceController* controller = nullptr;
     if (m_owner) m_owner->OnMessage(kConsoleMsgResourceController, reinterpret_cast<intptr_t>(&controller));
     return controller;
+}
+
+CFontTexture* CConsoleBase::Font() const
+{
+    CResourceController* controller = Resources();
+    const CResourceList* fonts = controller ? controller->GetFontList() : nullptr;
+    if (!fonts || fonts->GetCount() == 0) return nullptr;
+    return static_cast<CFontTexture*>(static_cast<CValueBase*>(fonts->GetAt(0)));
 }
 
 CSoundBuffer* CConsoleBase::FindSound(const char* fileName) const

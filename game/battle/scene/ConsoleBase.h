@@ -97,6 +97,8 @@ protected:
     u32 Ask(u32 message, u32* word) const;
     // The owner's resource controller (message 16), or null.
     CResourceController* Resources() const;
+    // Font 0 of the controller's font list, or null.
+    CFontTexture* Font() const;
     // The sound of that file name in the controller's sound list, or null.
     CSoundBuffer* FindSound(const char* fileName) const;
     // Plays sound at volume with a 3D minimum distance of 3000; nothing for

@@ -135,6 +135,41 @@ TEST_F(CharacterTest, CopyIsDeepAndReleaseIsHarmlessTwice)
     c->Release();
 }
 
+// The battle's barrages fit the slots: each fires its own definition of the
+// fighter's parameter set, and a copied fighter's barrages own theirs.
+TEST_F(CharacterTest, RealBarragesFireTheFightersDefinitions)
+{
+    factory_.realBarrages = true;
+    auto c = NewFighter();
+    const CharacterCreateRecord record = Record({1, 0, 0});
+    ASSERT_EQ(c->Initialize(reinterpret_cast<intptr_t>(&record)), 1);
+    ASSERT_EQ(c->GetBarrages().size(), 7u);
+    for (u32 i = 0; i < 7; ++i) {
+        const auto* barrage = dynamic_cast<const CBarrage*>(c->GetBarrages()[i].get());
+        ASSERT_NE(barrage, nullptr) << i;
+        EXPECT_EQ(barrage->GetDefinition(), &c->GetParameter()->GetBarrage(i));
+        EXPECT_EQ(barrage->GetPatternStateCount(), 1u);
+    }
+
+    const u32 savedFrame = GetFrameTimeMs();
+    SetFrameTime(1000);   // Pattern.txt fires once a second
+    ShooterRecord shooter;
+    shooter.shooter = shooter.firingObject = c.get();
+    auto* selected = static_cast<CBarrage*>(c->GetBarrages()[c->GetStatus()->selectedBarrage].get());
+    selected->Update(&shooter);
+    SetFrameTime(savedFrame);
+    ASSERT_EQ(scene_.bullets.GetCount(), 1u);
+    EXPECT_EQ(scene_.bullets.First()->GetOwner(), c.get());
+    EXPECT_EQ(scene_.bullets.First()->Values().pow, 10.0f);
+    scene_.bullets.DeleteAll();
+
+    std::unique_ptr<CPlayerCharacter> copy(static_cast<CPlayerCharacter*>(c->Clone()));
+    const auto* copied = dynamic_cast<const CBarrage*>(copy->GetBarrages()[0].get());
+    ASSERT_NE(copied, nullptr);
+    EXPECT_NE(copied->GetDefinition(), &c->GetParameter()->GetBarrage(0));
+    EXPECT_EQ(copied->GetPatternStateCount(), 1u);
+}
+
 TEST_F(CharacterTest, WithoutModelOrFactoryCreationGoesOnWithTheRealCamera)
 {
     auto* parameter = new CCharacterParameter();

@@ -6,6 +6,7 @@
 #include "game/battle/character/PlayerCharacter.h"
 #include "game/battle/character/tests/FighterData.h"
 #include "game/battle/character/tests/VoiceBench.h"
+#include "game/battle/object/Barrage.h"
 #include "game/battle/object/tests/TestDoubles.h"
 #include "game/data/Skill.h"
 #include "engine/platform/FrameTime.h"
@@ -88,9 +89,10 @@ public:
         log.push_back("camera");
         return new FakeCamera();
     }
-    CObjectDivision* CreateBarrage(const CPatternListParameter&) override
+    CObjectDivision* CreateBarrage(const CPatternListParameter& definition) override
     {
         log.push_back("barrage");
+        if (realBarrages) return new CBarrage(&definition);
         return new FakeSlotObject();
     }
     CObjectDivision* CreateSpellCard(const CSpellCardSetting&, u32 word) override
@@ -101,6 +103,7 @@ public:
         return card;
     }
     Log log;
+    bool realBarrages = false;   // CBarrage of the definition, as the battle makes them
 };
 
 // A fighter whose actions a test scripts: each scripted action finishes or

@@ -67,7 +67,7 @@ public:
     const char* GetPlayerName() const override { return playerName.c_str(); }
     const char* GetCharacterName() const override { return characterName.c_str(); }
     void GetPosition(CVector3* out) const override { *out = position; }
-    CCamera* GetBattleCamera() const override { return nullptr; }
+    CCamera* GetBattleCamera() const override { return camera; }
     u32 GetDefeatCount() const override { return defeats; }
     u32 GetKillCount() const override { return kills; }
     u32 IsComputer() const override { return computer; }
@@ -79,6 +79,35 @@ public:
     i32 GetTotalDamage() const override { return 0; }
     i32 GetHitDamage(u32) const override { return 0; }
     f32 GetTargetDownLimit() const override { return 0.0f; }
+    u32 GetCharacterId() const override { return characterId; }
+    i32 GetHp() const override { return hp; }
+    f32 GetShownHp() const override { return shownHp; }
+    f32 GetMaxHp() const override { return maxHp; }
+    f32 GetMaxSpark() const override { return maxSpark; }
+    f32 GetMp() const override { return mp; }
+    f32 GetSparkGauge() const override { return spark; }
+    u32 GetTensionLevel() const override { return tensionLevel; }
+    u32 GetTargetMode() const override { return targetMode; }
+    i32 GetSkillImage(u32 i) const override { return i < 3 ? skillImages[i] : -1; }
+    u32 GetSkillFlags2(u32 i) const override { return i < 3 ? skillFlags2[i] : 0; }
+    u32 GetWeaponSet() const override { return weaponSet; }
+    u32 GetAction() const override { return action; }
+    u32 GetDownKind() const override { return downKind; }
+    u32 GetDangerMask() const override { return danger; }
+    u32 GetPartnerAttack() const override { return partnerAttack; }
+    f32 GetPartnerAttackTime() const override { return partnerTime; }
+    f32 GetActionGauge(u32 k) const override { return k < 9 ? gauges[k] : 0.0f; }
+    u32 GetActionCount(u32 k) const override { return k < 9 ? counts[k] : 0; }
+    u32 GetActionCapacity(u32 k) const override { return k < 9 ? capacities[k] : 0; }
+    u32 CanUse(u32 k) const override { return k < 9 ? usable[k] : 0; }
+    f32 GetBuffTimer3() const override { return buff3; }
+    const HudFighter* GetLockOnTarget() const override { return lockOn; }
+    u32 IsHittable() const override { return hittable; }
+    f32 GetHeight() const override { return height; }
+    f32 GetNearRadius() const override { return nearRadius; }
+    f32 GetYaw() const override { return yaw; }
+    f32 GetCameraYaw() const override { return cameraYaw; }
+    u32 GetRadarType() const override { return radarType; }
 
     u32 team = 0;
     std::string playerName, characterName = "Talve";
@@ -87,6 +116,22 @@ public:
     const CTensionFile* tension = nullptr;
     f32 musicTime = 0.0f;
     u32 cleared = 0, sparked = 0;
+    CCamera* camera = nullptr;
+    u32 characterId = 0;
+    i32 hp = 0;
+    f32 shownHp = 0, maxHp = 1000, maxSpark = 100, mp = 0, spark = 0;
+    u32 tensionLevel = 0, targetMode = 0;
+    i32 skillImages[3] = {-1, -1, -1};
+    u32 skillFlags2[3] = {};
+    u32 weaponSet = 0, action = 0, downKind = 0, danger = 0, partnerAttack = 0;
+    f32 partnerTime = 0;
+    f32 gauges[9] = {};
+    u32 counts[9] = {}, capacities[9] = {}, usable[9] = {};
+    f32 buff3 = 0;
+    const HudFighter* lockOn = nullptr;
+    u32 hittable = 0;
+    f32 height = 0, nearRadius = 0, yaw = 0, cameraYaw = 0;
+    u32 radarType = 0;
 };
 
 // One drawn sprite: which element (by its UVs), its top-left corner and

@@ -1,7 +1,11 @@
 // A layout that lacks every element a console looks up: each loads, runs
 // and draws nothing.
 #include "engine/platform/FrameTime.h"
+#include "engine/graphics/Camera.h"
 #include "game/battle/scene/BattleStateConsole.h"
+#include "game/battle/scene/EnemyConsole.h"
+#include "game/battle/scene/MapConsole.h"
+#include "game/battle/scene/PlayerConsole.h"
 #include "game/battle/scene/MenuConsole.h"
 #include "game/battle/scene/TensionConsole.h"
 #include "game/battle/scene/tests/ConsoleTestSupport.h"
@@ -40,13 +44,31 @@ TEST_F(LayoutGapsTest, ConsolesOnALayoutWithoutTheirElementsDrawNothing)
     menu.OpenEndMenu();
     QuickMessageRecord line{};
     state.AddQuickMessage(line);
+    CPlayerConsole gauges(&scene_);
+    ASSERT_EQ(gauges.Load(&fighter, &list, &layout_), 1u);
+    // Without "EState" and "Target" a panel cannot be made: refused, and
+    // still safe to run.
+    CEnemyConsole panel(&scene_);
+    EXPECT_EQ(panel.Load(&other, &fighter, &list, &layout_), 0u);
+    CResourceList stages;
+    CMapConsole radar(&scene_);
+    ASSERT_EQ(radar.Load(&stages, &fighter, &list, &layout_), 1u);
+    CCamera camera;
+    fighter.camera = &camera;
+    fighter.lockOn = &other;
+    fighter.mp = 3;
+    fighter.danger = 15;
+    fighter.partnerAttack = 1;
+    fighter.action = HudFighter::kActionMash;
 
     SetFrameTime(700);
     for (int frame = 0; frame < 12; ++frame) {
-        for (CConsoleBase* c : std::initializer_list<CConsoleBase*>{&state, &strips, &menu}) {
+        for (CConsoleBase* c : std::initializer_list<CConsoleBase*>{&state, &strips, &menu, &gauges, &panel, &radar}) {
             c->Update(0);
             c->Draw(0);
         }
+        panel.DrawTag(0);
+        panel.DrawReticle(0);
     }
     SetFrameTime(0);
     EXPECT_EQ(Draws(), 0u);

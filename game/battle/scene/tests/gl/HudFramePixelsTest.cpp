@@ -1,0 +1,202 @@
+// One whole HUD frame of a two-fighter split-screen battle on real OpenGL:
+// both fighters' consoles loaded from the layout on disk, each scaled into
+// its view cell as the battle places it, drawn with the radar's stencil,
+// read back and compared with the stored frame. The frame is also written
+// to the build folder as HudFrame.png to look at.
+#include "engine/graphics/GraphicDevice.h"
+#include "engine/graphics/Texture.h"
+#include "engine/graphics/tests/gl/GlWindowSupport.h"
+#include "engine/platform/FrameTime.h"
+#include "engine/scene/ResourceController.h"
+#include "game/battle/object/Stage.h"
+#include "game/battle/object/StageSetting.h"
+#include "game/battle/scene/BattleConsole.h"
+#include "game/battle/scene/tests/ConsoleTestSupport.h"
+#include "host/image/Image.h"
+#include "host/kernel/tests/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace render = host::render;
+
+namespace {
+
+using namespace console_test;
+
+constexpr u32 kWidth = 256, kHeight = 192;
+
+// A PNG of stored (uncompressed) deflate blocks: large, but needs no codec.
+std::string Png(const std::vector<u32>& argb, u32 width, u32 height)
+{
+    const auto crcOf = [](const std::string& bytes) {
+        u32 c = 0xFFFFFFFFu;
+        for (unsigned char b : bytes) {
+            c ^= b;
+            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        }
+        return ~c;
+    };
+    const auto be = [](u32 v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    const auto chunk = [&](const char* type, const std::string& data) {
+        const std::string body = type + data;
+        return be(u32(data.size())) + body + be(crcOf(body));
+    };
+    std::string raw;
+    for (u32 y = 0; y < height; ++y) {
+        raw += '\0';
+        for (u32 x = 0; x < width; ++x) {
+            const u32 p = argb[y * width + x];
+            raw += {char(p >> 16), char(p >> 8), char(p)};
+        }
+    }
+    std::string z = "\x78\x01";
+    for (size_t at = 0; at < raw.size(); at += 65535) {
+        const size_t n = std::min<size_t>(65535, raw.size() - at);
+        z += char(at + n == raw.size() ? 1 : 0);
+        z += {char(n), char(n >> 8), char(~n), char(~n >> 8)};
+        z += raw.substr(at, n);
+    }
+    u32 a = 1, b = 0;
+    for (unsigned char c : raw) a = (a + c) % 65521, b = (b + a) % 65521;
+    z += be(b << 16 | a);
+    const std::string header = be(width) + be(height) + std::string{8, 2, 0, 0, 0};
+    return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", z) + chunk("IEND", "");
+}
+
+class HudFramePixels : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(gl_test::CreateGlWindow(system_, "hud", kWidth, kHeight), 1);
+        ASSERT_EQ(device_.Create(&system_), 1) << "no OpenGL 3.3 device";
+        ASSERT_TRUE(host::kernel::SetCurrentDirectory(folder_.Path()));
+        ASSERT_TRUE(WriteConsoleData(".", {}, true));
+
+        // Each element's cell one flat colour, so filtering at the cells'
+        // edges is all a card may round differently.
+        auto* texture = new CTexture();
+        ASSERT_EQ(texture->Create(kTextureSide, kTextureSide, 0, render::kFormatA8R8G8B8, render::kPoolManaged), 1);
+        std::vector<u32> texels(kTextureSide * kTextureSide);
+        for (u32 y = 0; y < kTextureSide; ++y) {
+            for (u32 x = 0; x < kTextureSide; ++x) {
+                const u32 cell = y / kCell * (kTextureSide / kCell) + x / kCell;
+                texels[y * kTextureSide + x] = 0xFF000000u | (cell * 2654435761u >> 8 | 0x404040u);
+            }
+        }
+        ASSERT_EQ(texture->SetPixels(kTextureSide, kTextureSide, texels.data(), 4), 1);
+        texture->SetName("Console_01.dds");
+        void* slot = static_cast<CValueBase*>(texture);
+        resources_.GetTextureList()->Add(&slot);
+        scene_.resources = &resources_;
+
+        auto* setting = new CStageSetting();
+        setting->GetParameters()->box.min = CVector3(-100, -10, -100);
+        setting->GetParameters()->box.max = CVector3(100, 10, 100);
+        void* stage = static_cast<CValueBase*>(new CStage(setting));
+        stages_.Add(&stage);
+    }
+
+    void TearDown() override
+    {
+        resources_.Release();
+        device_.Release();
+        render::InstallBackend(nullptr);
+        host::kernel::SetCurrentDirectory(cwd_);
+        SetFrameTime(0);
+    }
+
+    std::string cwd_ = host::kernel::GetCurrentDirectory();
+    host::kernel::testing::TempFolder folder_;
+    CSystem system_;
+    CGraphicDevice device_;
+    CResourceController resources_;
+    FakeConsoleScene scene_;
+    CResourceList stages_;
+};
+
+}  // namespace
+
+TEST_F(HudFramePixels, SplitScreenHudFrameMatchesTheStoredOne)
+{
+    FakeHudFighter a, b;
+    a.team = 0, b.team = 1;
+    b.characterId = 1;
+    a.hp = 600, b.hp = 250;
+    a.shownHp = 800;
+    a.mp = 3, b.mp = 1;
+    a.spark = 50;
+    a.tensionLevel = 2;
+    a.gauges[2] = 0.5f, a.gauges[4] = 1.0f;
+    a.usable[4] = 1;
+    a.counts[4] = 7, a.capacities[4] = 12;
+    a.skillImages[0] = 0;
+    b.position = CVector3(60, 0, 40);
+    b.yaw = 45;
+    HudFighterList list{&a, &b};
+
+    // Two fighters: a 2 x 2 grid of cells, f = 1/2, the views side by side.
+    const f32 f = 0.5f;
+    CBattleConsole consoles[2];
+    for (u32 i = 0; i < 2; ++i) {
+        ConsoleSetup setup;
+        setup.ownIndex = i;
+        setup.timeSetting = 1;
+        setup.characters = &list;
+        setup.stageObjects = &stages_;
+        setup.owner = &scene_;
+        ASSERT_EQ(consoles[i].Load(&setup), 1u);
+        consoles[i].GetSceneState().position = CVector3(f32(i) * kWidth * f, 0.0f, 0.0f);
+        consoles[i].SetScale(f32(kWidth) / 1024.0f * f, f32(kHeight) / 768.0f * f);
+    }
+    SetFrameTime(16);
+    ASSERT_EQ(device_.BeginScene(), 1);
+    for (CBattleConsole& c : consoles) {
+        c.Update(0);
+        ASSERT_EQ(c.Draw(0), 1);
+    }
+    std::vector<u32> frame(kWidth * kHeight);
+    const render::Rect all{0, 0, i32(kWidth), i32(kHeight)};
+    ASSERT_EQ(device_.GetBackBuffer()->ReadPixels(&all, frame.data()), render::Result::Ok);
+    ASSERT_EQ(device_.EndScene(), 1);
+
+    const std::string png = Png(frame, kWidth, kHeight);
+    const std::string out = std::string(ORV_TEST_BUILD_DIR) + "/HudFrame.png";
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
+
+    u32 drawn = 0;
+    for (u32 p : frame) drawn += (p & 0xFFFFFF) != 0;
+    EXPECT_GT(drawn, 400u) << "an empty frame";
+
+    const std::string reference = ORV_TEST_REFERENCE;
+    host::image::Image stored;
+    host::image::DecodeOptions options;
+    options.powerOfTwo = false;
+    if (!host::image::DecodeFile(reference, options, stored)) {
+        ASSERT_TRUE(host::kernel::WriteFileAtomic(reference, png.data(), png.size()));
+        GTEST_SKIP() << "no stored frame: wrote " << reference;
+    }
+    ASSERT_EQ(stored.width, kWidth);
+    ASSERT_EQ(stored.height, kHeight);
+    // Within 6 per channel, and at most 0.5% of the pixels further off (a
+    // rasteriser may place an edge half a pixel differently).
+    u32 off = 0;
+    for (u32 y = 0; y < kHeight; ++y) {
+        for (u32 x = 0; x < kWidth; ++x) {
+            const u32 want = stored.pixels[size_t(y) * kWidth + x], got = frame[y * kWidth + x];
+            for (int shift = 0; shift < 24; shift += 8) {
+                if (std::abs(i32((want >> shift) & 0xFF) - i32((got >> shift) & 0xFF)) > 6) {
+                    ++off;
+                    break;
+                }
+            }
+        }
+    }
+    EXPECT_LE(off, kWidth * kHeight / 200) << "see " << out;
+}

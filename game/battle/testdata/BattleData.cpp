@@ -1,0 +1,210 @@
+#include "game/battle/testdata/BattleData.h"
+
+#include "engine/core/Crc32.h"
+#include "engine/core/PackFile.h"
+#include "engine/scene/EffectContainer.h"
+#include "engine/scene/EffectObject.h"
+#include "engine/scene/ResourceControllerFile.h"
+#include "game/battle/character/CharacterParameter.h"
+#include "game/battle/object/StageSetting.h"
+#include "game/battle/testdata/ConsoleData.h"
+#include "game/battle/testdata/Fighter.h"
+#include "game/battle/testdata/ScrambledPack.h"
+#include "game/battle/testdata/Sounds.h"
+#include "game/battle/testdata/StageRoom.h"
+#include "game/data/Skill.h"
+#include "game/data/tests/SettingWriter.h"
+#include "host/kernel/Kernel.h"
+
+#include <vector>
+
+namespace battle_data {
+
+const Archive kArchives[4] = {
+    {"BGMPACK", "Data\\Bgm.gpk", kPackKeyFirst},
+    {"TALVEPACK", "Data\\Talve.gpk", kPackKeyFirst},
+    {"DERONAPACK", "Data\\Derona.gpk", kPackKeyFirst},
+    {"STAGE01PACK", "Data\\Stage01.gpk", kPackKeyFirst},
+};
+const Archive kBattleMusicArchive = {"BGMPACK", "Data\\BattleBgm.gpk", kPackKeyFirst};
+
+std::string FighterSettingPath(const char* fighter) { return std::string("Setting/Chr_") + fighter + ".dat"; }
+std::string StageSettingPath() { return std::string("Setting/") + kStageName + ".dat"; }
+std::string ResourceFolder(const std::string& root) { return root + "/Resource"; }
+
+namespace {
+
+using setting_test::SettingWriter;
+
+// The room the stage is: 40 x 12 x 40, the fighters' box a little inside.
+const CBox kRoom({-20, 0, -20}, {20, 12, 20});
+
+const Archive* FindArchive(const char* packName)
+{
+    for (const Archive& a : kArchives)
+        if (std::string(a.packName) == packName) return &a;
+    return nullptr;
+}
+
+bool Pack(const Archive& archive, const std::vector<PackItem>& items)
+{
+    return WriteScrambledPack(archive.path, items, Crc32String(archive.packName), archive.key);
+}
+
+bool WriteFighters(std::string& error)
+{
+    f32 pitch = 220.0f;
+    for (const char* name : kFighterNames) {
+        std::vector<fighter_test::FighterMedia> media;
+        if (!fighter_test::WriteNamedFighter(name, pitch, media)) return error = "fighter " + std::string(name), false;
+        std::vector<PackItem> items;
+        for (auto& m : media) items.push_back({m.name, m.bytes});
+        std::string upper = std::string(name) + "PACK";
+        for (char& c : upper) c = char(c >= 'a' && c <= 'z' ? c - 32 : c);
+        const Archive* archive = FindArchive(upper.c_str());
+        if (!archive || !Pack(*archive, items)) return error = "archive of " + std::string(name), false;
+        pitch *= 1.5f;
+    }
+    return true;
+}
+
+bool WriteStage(std::string& error)
+{
+    const std::string room = std::string(kStageName) + "_Room.mdl", wall = std::string(kStageName) + "_Wall.mdl";
+    SettingWriter s;
+    s.Comment("A closed box room: the room model is both what is drawn and what is hit.");
+    s.Set("NAME", "Box room").Set("BASE", room.c_str()).Set("HIT", room.c_str());
+    for (const char* key : {"ENCLOSUREXP", "ENCLOSUREXM", "ENCLOSUREZP", "ENCLOSUREZM"}) s.Set(key, wall.c_str());
+    s.Set("CLOUDEFFECTNAME", "Efc_Cloud.efc").Set("CLOUDINTERVAL", 2.0f).Set("CLOUDPOSITIONOFFSET", CVector3(0, 6, 0));
+    s.Set("FOGCOLORR", 40).Set("FOGCOLORG", 48).Set("FOGCOLORB", 64).Set("FOGSTART", 20.0f).Set("FOGEND", 80.0f);
+    s.Set("MINVISIBLE", 2.0f).Set("MAXVISIBLE", 6.0f);
+    s.Set("STAGEMINX", -19.0f).Set("STAGEMINY", 0.5f).Set("STAGEMINZ", -19.0f);
+    s.Set("STAGEMAXX", 19.0f).Set("STAGEMAXY", 11.0f).Set("STAGEMAXZ", 19.0f);
+    // Four corners, each fighter facing the middle (degrees about Y).
+    const f32 starts[4][3] = {{-10, -10, 45}, {10, 10, 225}, {10, -10, 315}, {-10, 10, 135}};
+    for (int n = 0; n < 4; ++n) {
+        const std::string key = "START0" + std::to_string(n + 1);
+        s.Set(key + "POSITIONX", starts[n][0]).Set(key + "POSITIONY", 2.0f).Set(key + "POSITIONZ", starts[n][1]);
+        s.Set(key + "ANGLEX", 0.0f).Set(key + "ANGLEY", starts[n][2]).Set(key + "ANGLEZ", 0.0f);
+    }
+    if (!s.Save(std::string(kStageName) + ".txt")) return error = "stage settings", false;
+    const Archive* archive = FindArchive("STAGE01PACK");
+    if (!Pack(*archive, {{room, stage_test::RoomModel(kRoom)}, {wall, stage_test::WallModel()}}))
+        return error = "stage archive", false;
+    return true;
+}
+
+bool WriteSkills(std::string& error)
+{
+    bool ok = SettingWriter().Set("SKILL", "Skill_Guard.txt").Set("SKILL", "Skill_Plain.txt").Save("Skill.txt");
+    ok = ok && SettingWriter()
+                   .Set("NAME", "Iron guard")
+                   .Set("FLAG1", (1 << 4) | (1 << 15))
+                   .Set("FLAG2", 1 << 18)
+                   .Set("BASEHP", 2.0f)
+                   .Set("GUARDTIME", 1.5f)
+                   .Set("BASEATTACKCOUNT", 3)
+                   .Save("Skill_Guard.txt");
+    ok = ok && SettingWriter().Set("NAME", "Nothing").Set("GUARDTIME", 9.0f).Save("Skill_Plain.txt");
+    if (!ok) error = "skills";
+    return ok;
+}
+
+// Each effect: a burst of particles that grows and stops.
+bool WriteEffects(std::string& error)
+{
+    u32 burst = 4;
+    for (const char* name : kEffects) {
+        CEffectContainer effect;
+        effect.SetName(name);
+        auto* sparks = new CEffectObject();
+        sparks->SetName("Sparks");
+        sparks->GetParticleTrack().AddKey(0.0f, burst);
+        sparks->GetParticleTrack().AddKey(0.5f, 0u);
+        sparks->GetScalingTrack().AddKey(0.0f, CVector3(0.5f, 0.5f, 0.5f));
+        sparks->GetScalingTrack().AddKey(0.5f, CVector3(1.5f, 1.5f, 1.5f));
+        if (!effect.AddObject(sparks)) {
+            delete sparks;
+            return error = "effect", false;
+        }
+        if (!effect.Save(("Effect/" + std::string(name) + ".efc").c_str())) return error = name, false;
+        burst += 2;
+    }
+    return true;
+}
+
+// The music of slot 0 and its tension script: calm, a high stretch, calm,
+// and a short climax with its finale near the end.
+bool WriteMusic(std::string& error)
+{
+    const std::string script =
+        "名前:テスト曲;\n"
+        "コメント:生成した音;\n"
+        "HI:20;\n"
+        "LOW:30;\n"
+        "CT:56;\n"
+        "FINALE:57;\n"
+        "NT:61;\n";
+    const std::vector<PackItem> music = {{kMusicEntry, ToneOgg(220.0f, kMusicSeconds)}, {kTensionEntry, script}};
+    if (!Pack(kBattleMusicArchive, music)) return error = "music archive", false;
+    const std::vector<PackItem> jingles = {{kJingles[0], ToneOgg(523.0f, 1.5f)}, {kJingles[1], ToneOgg(196.0f, 1.5f)}};
+    if (!Pack(*FindArchive("BGMPACK"), jingles)) return error = "jingle archive", false;
+    return true;
+}
+
+bool WriteResourceList(std::string& error)
+{
+    CResourceControllerFile list;
+    for (const char* name : kEffects) list.records.push_back("Effect\\" + std::string(name) + ".efc");
+    list.records.push_back("Scene\\Console.sce");
+    std::string bytes;
+    if (!list.Build(bytes) || !host::kernel::WriteFileAtomic(kResourceList, bytes.data(), bytes.size()))
+        return error = kResourceList, false;
+    return true;
+}
+
+// Reading each top text writes its cache and its children's under Setting/.
+bool CompileSettings(std::string& error)
+{
+    for (const char* name : kFighterNames) {
+        CCharacterParameter parameter;
+        const std::string text = "Chr_" + std::string(name) + ".txt";
+        if (!parameter.LoadFile(text.c_str())) return error = text, false;
+    }
+    CStageSetting stage;
+    if (!stage.LoadFile((std::string(kStageName) + ".txt").c_str())) return error = "stage text", false;
+    CSkillList skills;
+    if (!skills.LoadFile("Skill.txt")) return error = "skill text", false;
+    return true;
+}
+
+bool WriteAll(std::string& error)
+{
+    for (const char* folder : {"Setting", "Data", "Effect"}) {
+        if (!host::kernel::CreateDirectory(folder)) return error = folder, false;
+    }
+    if (!console_test::WriteConsoleData(".")) return error = "console layout", false;
+    return WriteFighters(error) && WriteStage(error) && WriteSkills(error) && WriteEffects(error) &&
+        WriteMusic(error) && WriteResourceList(error) && CompileSettings(error);
+}
+
+}  // namespace
+
+bool WriteBattleData(const std::string& root, std::string* error)
+{
+    std::string reason;
+    const std::string resource = ResourceFolder(root);
+    const std::string saved = host::kernel::GetCurrentDirectory();
+    bool ok = host::kernel::CreateDirectory(root) && host::kernel::CreateDirectory(resource) &&
+        host::kernel::SetCurrentDirectory(resource);
+    if (!ok) {
+        reason = "cannot make " + resource;
+    } else {
+        ok = WriteAll(reason);
+        host::kernel::SetCurrentDirectory(saved);
+    }
+    if (!ok && error) *error = reason;
+    return ok;
+}
+
+}  // namespace battle_data

@@ -1,0 +1,73 @@
+// The battle data set: a small but whole set of the game's data for
+// battles run in tests, written with the project's own writers under a
+// root folder. Everything lies under root/Resource, the data folder's
+// "Resource/" that the game makes its current folder:
+//
+//   Chr_Talve.txt ...         each fighter's settings texts: parameter,
+//   Talve_Camera.txt ...      camera, barrage > pattern > bullet, spell
+//   Talve.fac                 card, two weapons, the face file
+//   Stage01.txt               the stage: box-room model with collision,
+//                             walls of the enclosure, fog, four starts
+//   Skill.txt, Skill_*.txt    the skill list and its skills
+//   Setting/*.dat             every text above compiled to the cache the
+//                             battle loads ("Setting/Chr_Talve.dat"), with
+//                             the face files under their cached names
+//   Data/Talve.gpk ...        scrambled archives the resource controller
+//   Data/Derona.gpk           registers: each fighter's model, weapon
+//   Data/Stage01.gpk          model, voices and sound effects (WAV tones);
+//   Data/Bgm.gpk              the stage's models; the win and lose jingles
+//   Data/BattleBgm.gpk        the battle music archive: music slot 0
+//                             ("Vocal_orig_01.ogg", a generated Ogg) and
+//                             its tension script ("Vocal_orig_01.txt")
+//   Effect/Efc_*.efc          the effects the fighters and stage name
+//   Scene/Console.sce,        the HUD layout and its texture
+//   Console_01.dds
+//   GameResource.grc          the resource list: the effects and layout
+//
+// The whole set is about 200 KB and takes well under a second to write.
+#pragma once
+
+#include "engine/core/Types.h"
+
+#include <string>
+
+namespace battle_data {
+
+inline constexpr const char* kFighterNames[] = {"Talve", "Derona"};
+inline constexpr const char* kStageName = "Stage01";
+inline constexpr const char* kResourceList = "GameResource.grc";
+inline constexpr const char* kSkillList = "Setting/Skill.dat";
+inline constexpr const char* kMusicEntry = "Vocal_orig_01.ogg";
+inline constexpr const char* kTensionEntry = "Vocal_orig_01.txt";
+inline constexpr const char* kJingles[] = {"Bgm_win.ogg", "Bgm_lose.ogg"};
+inline constexpr const char* kEffects[] = {"Efc_Hit", "Efc_Dash", "Efc_Guard", "Efc_Spark", "Efc_Explosion",
+    "Efc_Charge", "Efc_Cloud"};
+// Seconds of music: the tension script needs more than a minute.
+inline constexpr f32 kMusicSeconds = 64.0f;
+
+// An archive as the game registers it: its pack name (whose CRC-32 is the
+// archive's identifier), its path under Resource/ and its key byte.
+struct Archive {
+    const char* packName;
+    const char* path;
+    u8 key;
+};
+// Registered through the resource controller, in this order.
+extern const Archive kArchives[4];
+// Opened on its own for the music (never registered).
+extern const Archive kBattleMusicArchive;
+
+// The cache the battle loads for a fighter ("Setting/Chr_Talve.dat") or the
+// stage ("Setting/Stage01.dat").
+std::string FighterSettingPath(const char* fighter);
+std::string StageSettingPath();
+
+// root + "/Resource".
+std::string ResourceFolder(const std::string& root);
+
+// Writes the whole set under root (made when missing). The current folder
+// is moved while the texts compile and put back. False with the reason in
+// *error (when given) if a file cannot be written or a text does not load.
+bool WriteBattleData(const std::string& root, std::string* error = nullptr);
+
+}  // namespace battle_data

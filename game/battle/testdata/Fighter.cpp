@@ -1,0 +1,231 @@
+#include "game/battle/testdata/Fighter.h"
+
+#include "engine/model/WriteMesh.h"
+#include "engine/model/tests/ArmModel.h"
+#include "engine/model/tests/ModelMeshes.h"
+#include "game/battle/character/tests/FaceFileWriter.h"
+#include "game/battle/testdata/Sounds.h"
+#include "game/data/tests/SettingTestSupport.h"
+#include "host/kernel/Kernel.h"
+
+namespace fighter_test {
+
+using setting_test::SettingWriter;
+
+FighterFiles FighterFiles::Plain(const std::string& name)
+{
+    FighterFiles f;
+    f.name = name;
+    return f;
+}
+
+FighterFiles FighterFiles::Prefixed(const std::string& name)
+{
+    FighterFiles f;
+    f.name = name;
+    f.model = name + ".mdl";
+    f.camera = name + "_Camera.txt";
+    f.barrage = name + "_Barrage.txt";
+    f.pattern = name + "_Pattern.txt";
+    f.bullet = name + "_Bullet.txt";
+    f.spell = name + "_Spell.txt";
+    f.weapons = {name + "_Gohei.txt", name + "_Shield.txt"};
+    f.face = name + ".fac";
+    return f;
+}
+
+std::string FighterModel()
+{
+    CMesh mesh;
+    auto* body = new CModelObject();
+    body->SetName("Body");
+    CModelVertexList& v = *body->GetVertexList();
+    v.Resize(4);
+    v.FormatFlags = kVertexPosition | kVertexNormal;
+    v.Stride = 24;
+    const f32 corners[4][2] = {{-0.5f, 0}, {0.5f, 0}, {0.5f, 1.5f}, {-0.5f, 1.5f}};
+    for (u32 i = 0; i < 4; ++i) {
+        v.GetAt(i)->Position.Set(corners[i][0], corners[i][1], 0);
+        v.GetAt(i)->Normal.Set(0, 0, -1);
+    }
+    model_test::SetIndices(*body->GetIndexList(), {0, 1, 2, 0, 2, 3}, {{0, 6}});
+    void* material = new CModelMaterial();
+    body->GetMaterialList()->Add(&material);
+    AppendElement(mesh.GetModelObjects(), body);
+
+    model_test::NewBone(mesh, "root", nullptr);
+    CModelBone* bodyBone = model_test::NewBone(mesh, "Body", "root");
+    model_test::NewBone(mesh, "Neck", "Body")->Transform.m[3][1] = 1.4f;
+    model_test::NewBone(mesh, "Arm", "Body")->Transform.m[3][0] = 0.5f;
+    for (u32 i = 0; i < 4; ++i) {
+        const CBoneInfluence influence{0, i, 1.0f};
+        bodyBone->Influences.Add(&influence);
+    }
+    u32 n = 0;
+    for (const char* name : kFighterMotions) {
+        CModelBoneAnimation* keys = model_test::AddKeys(*model_test::AddAnimation(mesh, name), "Body");
+        const f32 s = 0.05f * f32(++n);
+        keys->MakeRotation()->AddKey(0, CQuaternion(0, 0, 0, 1));
+        keys->MakeRotation()->AddKey(2400, CQuaternion(0, s, 0, 1));
+        keys->MakeRotation()->AddKey(4800, CQuaternion(0, 0, 0, 1));
+    }
+    for (u32 i = 0; i < n; ++i) mesh.GetAnimation(i)->RebindBones(mesh.GetBones());
+    return CWriteMesh::Build(mesh);
+}
+
+SettingWriter FighterParameter(const std::string& name) { return FighterParameter(FighterFiles::Plain(name)); }
+
+SettingWriter FighterParameter(const FighterFiles& files)
+{
+    SettingWriter w;
+    w.Set("NAME", files.name.c_str()).Set("RESOURCE", files.model.c_str());
+    w.Set("HP", 800).Set("NORMALATTACKCOUNT", 2).Set("HITENSIONATTACKCOUNT", 4).Set("CLIMAXTENSIONATTACKCOUNT", 5);
+    w.Set("GUARDTIME", 2.0f).Set("GUARDRELOAD", 1.0f).Set("BARRAGEAAMMUNITION", 30).Set("BARRAGEBAMMUNITION", 12);
+    w.Set("NECKBONE", "Neck").Set("BODYBONE", "Body").Set("ARMBONE", "Arm");
+    w.Set("HITSPHERE", "radius:0.5 bone:\"Body\"").Set("HITSPHERE", "radius:0.3 bone:\"Tail\"");
+    for (const std::string& weapon : files.weapons) w.Set("WEAPON", weapon.c_str());
+    w.Set("EFFECTBONENAME", "Body").Set("EFFECTBONENAME", "Arm");
+    // Every barrage slot shares one barrage, every spell slot one card.
+    w.Set("CAMERA", files.camera.c_str());
+    for (const char* key : {"BARRAGEA", "BARRAGEB", "CHARGEBARRAGEA", "CHARGEBARRAGEB", "SHOOTOUTBARRAGE",
+             "SPARKABARRAGE", "SPARKBBARRAGE"})
+        w.Set(key, files.barrage.c_str());
+    for (const char* key : {"SPELLA", "SPELLB", "CHARGESPELLA", "CHARGESPELLB", "EXCEPTIONSPELL", "HITENSIONSPELL",
+             "CLIMAXTENSIONSPELL"})
+        w.Set(key, files.spell.c_str());
+    w.Set("EXPRESSION", files.face.c_str());
+    return w;
+}
+
+namespace {
+
+// The shot chain (barrage > pattern > bullet), the spell card, the camera
+// and the weapons of files, in the current folder.
+void WriteChildren(const FighterFiles& files, const std::string& weaponModel)
+{
+    const char* const camera = files.camera.c_str();
+    SettingWriter c;
+    c.Set("NAME", "camera");
+    if (weaponModel.empty()) {
+        c.Save(camera);
+    } else {
+        // A camera a little behind and above the fighter, closing in when
+        // locked on.
+        c.Set("NORMALDISTANCE", 6.0f).Set("NORMALOFFSETY", 1.5f).Set("NORMALFOV", 60.0f);
+        c.Set("LOCKDISTANCE", 4.5f).Set("LOCKOFFSETY", 1.2f).Set("LOCKFOV", 55.0f);
+        c.Set("NEARDISTANCE", 3.0f).Set("RESULTDISTANCE", 8.0f).Save(camera);
+    }
+    SettingWriter().Set("NAME", "barrage").Set("PATTERN", files.pattern.c_str()).Save(files.barrage.c_str());
+    SettingWriter pattern;
+    pattern.Set("NAME", "pattern").Set("BULLET", files.bullet.c_str());
+    if (!weaponModel.empty()) pattern.Set("SHOOTCOUNT", 3).Set("SHOOTWAIT", 0.1f).Set("SHOOTANGLEADD", 10.0f);
+    pattern.Save(files.pattern.c_str());
+    SettingWriter bullet;
+    bullet.Set("NAME", "bullet").Set("POW", 10.0f);
+    if (!weaponModel.empty()) {
+        bullet.Set("VELOCITY", 30.0f).Set("HITRADIUS", 0.4f).Set("EXISTENCETIME", 2.0f).Set("STAGEHITFLG", 1);
+        bullet.Set("CHRACTORHITFLG", 1).Set("EFCBULLETHIT", "Efc_Hit.efc");
+    }
+    bullet.Save(files.bullet.c_str());
+    SettingWriter spell;
+    spell.Set("NAME", "spell").Set("RELOAD", 8.0f);
+    if (!weaponModel.empty()) spell.Set("AMMUNITION", 1).Set("BARRAGE", files.barrage.c_str());
+    spell.Save(files.spell.c_str());
+    if (weaponModel.empty()) {
+        SettingWriter().Set("BONE", "Arm").Set("RESOURCE", "Non Name").Set("SHOWFLG", 1).Save(files.weapons[0].c_str());
+        return;
+    }
+    SettingWriter().Set("NAME", "gohei").Set("BONE", "Arm").Set("RESOURCE", weaponModel.c_str()).Set("SHOWFLG", 1)
+        .Save(files.weapons[0].c_str());
+    SettingWriter().Set("NAME", "shield").Set("BONE", "Body").Set("RESOURCE", weaponModel.c_str())
+        .Set("OFFSETPOSITION", CVector3(0, 0.8f, -0.3f)).Set("SHOWFLG", 0).Save(files.weapons[1].c_str());
+}
+
+// A stick: one thin quad along +Y, no bones.
+std::string WeaponModel()
+{
+    CMesh mesh;
+    CModelObject* stick = model_test::NewObject("Stick", kVertexPosition, 4);
+    CModelVertexList& v = *stick->GetVertexList();
+    v.GetAt(0)->Position.Set(-0.05f, 0, 0);
+    v.GetAt(1)->Position.Set(0.05f, 0, 0);
+    v.GetAt(2)->Position.Set(0.05f, 1, 0);
+    v.GetAt(3)->Position.Set(-0.05f, 1, 0);
+    model_test::SetIndices(*stick->GetIndexList(), {0, 1, 2, 0, 2, 3}, {{0, 6}});
+    void* material = new CModelMaterial();
+    stick->GetMaterialList()->Add(&material);
+    AppendElement(mesh.GetModelObjects(), stick);
+    return CWriteMesh::Build(mesh);
+}
+
+}  // namespace
+
+void WriteFighter(const std::string& name)
+{
+    using setting_test::WriteBytes;
+    const FighterFiles files = FighterFiles::Plain(name);
+    FighterParameter(name).Save("Chr_" + name + ".txt");
+    WriteChildren(files, "");
+    WriteBytes("Chara.fac", face_test::FaceFileBytes({{"normal", {{{0, 0}}, {{0, 1}}}}}, {0}));
+    SettingWriter().Set("SKILL", "Guard.txt").Set("SKILL", "Plain.txt").Save("Skill.txt");
+    SettingWriter()
+        .Set("FLAG1", (1 << 4) | (1 << 15))
+        .Set("FLAG2", 1 << 18)
+        .Set("BASEHP", 2.0f)
+        .Set("GUARDTIME", 1.5f)
+        .Set("BASEATTACKCOUNT", 3)
+        .Save("Guard.txt");
+    SettingWriter().Set("GUARDTIME", 9.0f).Save("Plain.txt");
+    WriteBytes("Fighter.mdl", FighterModel());
+}
+
+const NamedFile kFighterVoices[8] = {
+    {"VOICESTART", "Start.wav"}, {"VOICEWIN", "Win.wav"}, {"VOICELOSE", "Lose.wav"},
+    {"VOICEATTACK01", "Attack01.wav"}, {"VOICESHOOT", "Shoot.wav"}, {"VOICEDAMAGESMALL01", "Damage.wav"},
+    {"VOICESPELL01", "Spell01.wav"}, {"VOICECLIMAX", "Climax.wav"}};
+const NamedFile kFighterSoundEffects[7] = {
+    {"SELOCKON", "Lockon.wav"}, {"SESTRIKESMALLDAMAGE", "StrikeSmall.wav"},
+    {"SESTRIKELARGEDAMAGE", "StrikeLarge.wav"}, {"SESLASHSMALLDAMAGE", "SlashSmall.wav"},
+    {"SESLASHLARGEDAMAGE", "SlashLarge.wav"}, {"SEDOWN", "Down.wav"}, {"SEBEAT", "Beat.wav"}};
+const NamedFile kFighterEffects[6] = {
+    {"EFCHITATTACK", "Efc_Hit.efc"}, {"EFCDASHSTART", "Efc_Dash.efc"}, {"EFCGUARD", "Efc_Guard.efc"},
+    {"EFCATTACKSPARK", "Efc_Spark.efc"}, {"EFCEXPLOSIONSMALL", "Efc_Explosion.efc"}, {"EFCCHARGE", "Efc_Charge.efc"}};
+
+bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMedia>& media)
+{
+    const FighterFiles files = FighterFiles::Prefixed(name);
+    const std::string weaponModel = name + "_Stick.mdl";
+    SettingWriter parameter = FighterParameter(files);
+    // Voices rise in pitch through the table, sound effects fall: each file
+    // can be told apart by ear.
+    f32 hertz = pitch;
+    for (const NamedFile& voice : kFighterVoices) {
+        const std::string file = name + "_" + voice.file;
+        parameter.Set(voice.key, file.c_str());
+        media.push_back({file, battle_data::ToneWav(hertz *= 1.06f, 0.12f)});
+    }
+    hertz = pitch * 2.0f;
+    for (const NamedFile& effect : kFighterSoundEffects) {
+        const std::string file = name + "_" + effect.file;
+        parameter.Set(effect.key, file.c_str());
+        media.push_back({file, battle_data::ToneWav(hertz /= 1.06f, 0.06f)});
+    }
+    for (const NamedFile& effect : kFighterEffects) parameter.Set(effect.key, effect.file);
+    if (!parameter.Save("Chr_" + name + ".txt")) return false;
+    WriteChildren(files, weaponModel);
+    // One expression per face key's default name; voices 0.. show "smile".
+    std::vector<face_test::Face> faces;
+    u32 value = 0;
+    for (const char* face : {"def", "sorrow", "tedium", "damage", "smile"})
+        faces.push_back({face, {{{0, value}}, {{0, value + 1}}}}), value += 2;
+    const std::string faceBytes = face_test::FaceFileBytes(faces, {4, 4, 0});
+    // The parameter's cache names the face file by its cached form.
+    for (const std::string& path : {files.face, "Setting/" + files.face}) {
+        if (!host::kernel::WriteFileAtomic(path, faceBytes.data(), faceBytes.size())) return false;
+    }
+    media.push_back({files.model, FighterModel()});
+    media.push_back({weaponModel, WeaponModel()});
+    return true;
+}
+
+}  // namespace fighter_test

@@ -1,0 +1,53 @@
+#include "game/battle/testdata/ScrambledPack.h"
+
+#include "engine/core/PackFile.h"
+#include "engine/core/Scramble.h"
+#include "host/kernel/Kernel.h"
+
+#include <cstring>
+
+namespace battle_data {
+
+namespace {
+
+std::string Scrambled(const void* data, size_t size, u8 key)
+{
+    std::string bytes(static_cast<const char*>(data), size);
+    ScrambleBytes(key, bytes.data(), u32(bytes.size()));
+    return bytes;
+}
+
+}  // namespace
+
+std::string ScrambledPackBytes(const std::vector<PackItem>& items, u32 identifier, u8 key, u8 seed)
+{
+    const u8 headerKey = u8(seed ^ key);
+    const u8 dataKey = u8(identifier % 255);
+    const u32 count = u32(items.size());
+    std::string head(1, char(seed));
+    head += Scrambled(&identifier, 4, headerKey);
+    head += Scrambled(&count, 4, headerKey);
+    std::string bodies;
+    u32 offset = 1 + 8 + count * kPackEntrySize;
+    for (const PackItem& item : items) {
+        PackEntry entry{};
+        std::memcpy(entry.name, item.name.data(), item.name.size() < kPackNameSize ? item.name.size() : 0);
+        entry.size = u32(item.body.size());
+        entry.offset = offset;
+        offset += entry.size;
+        head += Scrambled(&entry, sizeof entry, headerKey);
+        bodies += Scrambled(item.body.data(), item.body.size(), dataKey);
+    }
+    return head + bodies;
+}
+
+bool WriteScrambledPack(const std::string& path, const std::vector<PackItem>& items, u32 identifier, u8 key, u8 seed)
+{
+    for (const PackItem& item : items) {
+        if (item.name.empty() || item.name.size() >= kPackNameSize) return false;
+    }
+    const std::string bytes = ScrambledPackBytes(items, identifier, key, seed);
+    return host::kernel::WriteFileAtomic(path, bytes.data(), bytes.size());
+}
+
+}  // namespace battle_data

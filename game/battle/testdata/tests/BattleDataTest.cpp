@@ -1,0 +1,206 @@
+// The battle data set loads whole with the game's own readers: each
+// fighter's parameter set with every child and its face file, the stage
+// settings, the skill list, the archives with their models and sounds, the
+// resource list with the effects and the HUD layout, the music and its
+// tension script. Written once for the suite; each case reads from
+// Resource/ as the game does.
+#include "game/battle/testdata/BattleData.h"
+
+#include "engine/core/Crc32.h"
+#include "engine/core/PackFile.h"
+#include "engine/model/Mesh.h"
+#include "engine/model/ModelObject.h"
+#include "engine/model/tests/ModelDeviceTest.h"
+#include "engine/platform/Sound.h"
+#include "engine/platform/SoundBuffer.h"
+#include "host/kernel/tests/TempFolder.h"
+#include "host/sound/Sound.h"
+#include "engine/scene/EffectContainer.h"
+#include "engine/scene/ResourceController.h"
+#include "engine/scene/SceneResource.h"
+#include "game/battle/character/CharacterParameter.h"
+#include "game/battle/object/StageSetting.h"
+#include "game/battle/testdata/Fighter.h"
+#include "game/data/Skill.h"
+#include "game/data/TensionFile.h"
+#include "host/kernel/Kernel.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Models need a render device, sounds a sound device: the fake render
+// backend's and the null sound output.
+class BattleDataTest : public model_test::ModelDeviceTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        ModelDeviceTest::SetUpTestSuite();
+        root_ = new host::kernel::testing::TempFolder();
+        std::string error;
+        written_ = battle_data::WriteBattleData(*root_ / "data", &error);
+        error_ = error;
+    }
+    static void TearDownTestSuite()
+    {
+        delete root_;
+        root_ = nullptr;
+        ModelDeviceTest::TearDownTestSuite();
+    }
+    void SetUp() override
+    {
+        host::sound::SetNullOutput(&null_);
+        sound_ = std::make_unique<CSound>();
+        ASSERT_EQ(sound_->Initialize(system_), 1);
+        ASSERT_TRUE(written_) << error_;
+        ASSERT_TRUE(host::kernel::SetCurrentDirectory(battle_data::ResourceFolder(*root_ / "data")));
+    }
+    void TearDown() override
+    {
+        host::kernel::SetCurrentDirectory(cwd_);
+        sound_.reset();
+        host::sound::SetNullOutput(nullptr);
+    }
+
+    // Every archive registered the way the game does, media loaded.
+    void RegisterArchives(CResourceController& resources)
+    {
+        for (const battle_data::Archive& a : battle_data::kArchives)
+            ASSERT_EQ(resources.LoadScrambledPack(a.path, Crc32String(a.packName), a.key, 1), 1u) << a.path;
+    }
+
+    std::string cwd_ = host::kernel::GetCurrentDirectory();
+    host::sound::NullOutput null_;
+    std::unique_ptr<CSound> sound_;
+    static inline host::kernel::testing::TempFolder* root_ = nullptr;
+    static inline bool written_ = false;
+    static inline std::string error_;
+};
+
+std::string Text(const CString& s) { return s.GetText() ? s.GetText() : ""; }
+
+TEST_F(BattleDataTest, EachFighterLoadsWithEveryChild)
+{
+    for (const char* name : battle_data::kFighterNames) {
+        SCOPED_TRACE(name);
+        CCharacterParameter p;
+        ASSERT_EQ(p.LoadFile(battle_data::FighterSettingPath(name).c_str()), 1);
+        EXPECT_EQ(Text(p.GetName()), name);
+        EXPECT_EQ(Text(p.resource), std::string(name) + ".mdl");
+        EXPECT_EQ(p.values.general.hp, 800);
+        EXPECT_EQ(Text(p.GetCamera().GetName()), "camera");
+        for (u32 s = 0; s < kShotSlotCount; ++s) {
+            const CPatternListParameter& barrage = p.GetBarrage(s);
+            ASSERT_EQ(barrage.GetPatternCount(), 1u) << s;
+            ASSERT_NE(barrage.GetPattern(0), nullptr) << s;
+            const CBulletParameter& bullet = barrage.GetPattern(0)->GetBulletLink().parameter;
+            EXPECT_EQ(bullet.GetValues().pow, 10.0f) << s;
+        }
+        for (u32 s = 0; s < kSpellSlotCount; ++s) {
+            EXPECT_EQ(Text(p.GetSpellCard(s).GetName()), "spell") << s;
+            EXPECT_EQ(p.GetSpellCard(s).GetBarrages().GetCount(), 1u) << s;
+        }
+        ASSERT_EQ(p.weapons.GetCount(), 2u);
+        EXPECT_EQ(Text(p.weapons.GetAt(1)->GetName()), "shield");
+        EXPECT_EQ(p.GetFaceError(), FaceFileError::kNone);
+        EXPECT_EQ(p.GetExpressions().size(), 5u);
+        EXPECT_EQ(p.values.faces[kSmileFace].index, 4);
+        EXPECT_EQ(Text(p.GetVoiceName(FindVoiceKey("VOICEWIN"))), std::string(name) + "_Win.wav");
+        EXPECT_EQ(Text(p.GetEffectName(FindEffectKey("EFCHITATTACK"))), "Efc_Hit.efc");
+    }
+}
+
+TEST_F(BattleDataTest, StageAndSkillsLoad)
+{
+    CStageSetting stage;
+    ASSERT_EQ(stage.LoadFile(battle_data::StageSettingPath().c_str()), 1);
+    EXPECT_EQ(Text(stage.GetName()), "Box room");
+    EXPECT_EQ(Text(stage.hit), std::string(battle_data::kStageName) + "_Room.mdl");
+    const StageParameters& p = *stage.GetParameters();
+    EXPECT_EQ(p.box.max.y, 11.0f);
+    // The four starts lie inside the fighters' box and apart.
+    for (u32 i = 0; i < CStageSetting::kStartCount; ++i) {
+        const CVector3& at = p.start[i].position;
+        EXPECT_TRUE(at.x > p.box.min.x && at.x < p.box.max.x && at.z > p.box.min.z && at.z < p.box.max.z) << i;
+        for (u32 j = 0; j < i; ++j) EXPECT_FALSE(at.x == p.start[j].position.x && at.z == p.start[j].position.z);
+    }
+
+    CSkillList skills;
+    ASSERT_EQ(skills.LoadFile(battle_data::kSkillList), 1);
+    ASSERT_EQ(skills.skills.GetCount(), 2u);
+    EXPECT_EQ(Text(skills.skills.GetAt(0)->GetName()), "Iron guard");
+}
+
+TEST_F(BattleDataTest, ArchivesHoldTheModelsAndSounds)
+{
+    CResourceController resources;
+    RegisterArchives(resources);
+    for (const char* name : battle_data::kFighterNames) {
+        SCOPED_TRACE(name);
+        auto* model = static_cast<CMesh*>(resources.GetModelList()->FindByFileName((std::string(name) + ".mdl").c_str()));
+        ASSERT_NE(model, nullptr);
+        for (const char* bone : {"Body", "Neck", "Arm"}) EXPECT_GE(model->GetBones()->FindIndexByName(bone), 0) << bone;
+        for (const char* motion : fighter_test::kFighterMotions)
+            EXPECT_GE(model->GetAnimations()->FindIndexByName(motion), 0) << motion;
+        EXPECT_NE(resources.GetModelList()->FindByFileName((std::string(name) + "_Stick.mdl").c_str()), nullptr);
+        for (const auto& voice : fighter_test::kFighterVoices)
+            EXPECT_NE(resources.GetSoundList()->FindByFileName((std::string(name) + "_" + voice.file).c_str()), nullptr)
+                << voice.file;
+    }
+    for (const char* jingle : battle_data::kJingles) EXPECT_NE(resources.GetSoundList()->FindByFileName(jingle), nullptr);
+    auto* room = static_cast<CMesh*>(
+        resources.GetModelList()->FindByFileName((std::string(battle_data::kStageName) + "_Room.mdl").c_str()));
+    ASSERT_NE(room, nullptr);
+    auto* object = static_cast<CModelObject*>(room->GetModelObjects()->GetAt(0));
+    ASSERT_NE(object->GetCollisionGrid(), nullptr);
+    EXPECT_EQ(object->GetCollisionGrid()->Cells->GetCount(), 1u);
+}
+
+TEST_F(BattleDataTest, ResourceListLoadsTheEffectsAndTheLayout)
+{
+    CResourceController resources;
+    ASSERT_EQ(resources.Load(battle_data::kResourceList, 1), 1u);
+    for (const char* effect : battle_data::kEffects) {
+        auto* e = static_cast<CEffectContainer*>(resources.GetEffectList()->FindByFileName(effect));
+        ASSERT_NE(e, nullptr) << effect;
+        EXPECT_EQ(e->GetObjectCount(), 1u);
+    }
+    ASSERT_EQ(resources.GetSceneList()->GetCount(), 1u);
+    auto* layout = static_cast<CSceneResource*>(resources.GetSceneList()->GetAt(0));
+    for (const char* layer : {"TensionGage", "Time", "WinBattle"}) EXPECT_NE(layout->FindLayer(layer), nullptr) << layer;
+}
+
+TEST_F(BattleDataTest, MusicPlaysItsTensionScript)
+{
+    CqelPackFile pack;
+    const battle_data::Archive& a = battle_data::kBattleMusicArchive;
+    ASSERT_EQ(pack.OpenScrambled(a.path, Crc32String(a.packName), a.key), 1u);
+    CSoundBuffer music;
+    ASSERT_EQ(music.LoadFromPack(&pack, battle_data::kMusicEntry, 1, 0), 1u);
+    CTensionFile tension;
+    CString report;
+    ASSERT_EQ(tension.LoadFromPack(&music, battle_data::kTensionEntry, &pack, &report), 1) << Text(report);
+    const struct {
+        f32 at;
+        i32 level;
+    } levels[] = {{5, kTensionNormal}, {25, kTensionHigh}, {40, kTensionLow}, {58, kTensionClimax},
+        {62, kTensionNormal}};
+    for (const auto& l : levels) EXPECT_EQ(tension.GetLevelAt(l.at), l.level) << l.at;
+}
+
+// Small enough to write in every test run and to read through.
+TEST_F(BattleDataTest, StaysUnderAMegabyte)
+{
+    uintmax_t total = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(battle_data::ResourceFolder(*root_ / "data")))
+        if (entry.is_regular_file()) total += entry.file_size();
+    EXPECT_LT(total, 1024u * 1024u);
+}
+
+}  // namespace
