@@ -365,12 +365,13 @@ u32 CCharacterAction::StartShootOut(CObjectDivision* target)
     s.timers.ammoReload = m_parameter->values.shots[kShootOutSlot].reload;
     if (CBarrage* barrage = GetCurrentBarrage()) barrage->Restart(0.0f);
     s.timers.actionClocks[kSparkClock] = s.timers.actionClocks[kShootOutShotTimer] = 0.0f;
-    s.turnShoot = 1;
     ResetStates(kResetShoot);
     s.lockedTargetId = target->GetId();
     ChangeMotion(FindMotionKey("SLIDEBACK"), 0);
     SetAction(kActionShootOut);
     ResetStates(kResetSpark);
+    // After the resets, which clear the turn flag.
+    s.turnShoot = 1;
     return 1;
 }
 
