@@ -380,6 +380,7 @@ u32 CCharacterAction::ShootOutStep(u32 argument)
     CharacterStatus& s = m_status;
     CObjectDivision* target = GetLockedTarget();
     const auto* rival = dynamic_cast<CCharacterBase*>(target);
+    if (!m_parameter) return 1;
     const ShootOutRecord& r = m_parameter->values.shootOut;
     f32& clock = s.timers.actionClocks[kSparkClock];
     if (!(clock < r.time) || !rival || rival->GetStatus()->action != kActionShootOut) return 1;
