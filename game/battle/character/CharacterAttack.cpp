@@ -398,7 +398,8 @@ u32 CCharacterAction::ShootOutStep(u32 argument)
             s.velocity.SetZero(), s.acceleration.SetZero(), s.displacement.SetZero();
             EndAttachedObject(3);
             PlayUpperMotion(FindMotionKey("SHOOT"));
-        } else {
+        } else if (distance > 0.0f) {
+            // A negative radius from the file can leave the target on top.
             s.acceleration += toTarget * (step / distance);
         }
     } else {
