@@ -14,7 +14,7 @@ using namespace character_actions;
 enum : u32 {
     kEffectHitAttack = 12, kEffectHitAttackFinal = 13, kEffectHitSlideAttack = 14,
     kEffectDestructionStart = 50, kEffectDestruction = 51, kEffectDotDamage = 52,
-    kAttachedDisorder = 20, kAttachedDot = 22,
+    kAttachedDisorder = 20, kAttachedDot = 21,
 };
 
 bool Meet(const CVector3& a, f32 ra, const CVector3& va, const CVector3& b, f32 rb, const CVector3& vb, CVector3* at)
@@ -211,8 +211,8 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
         }
         break;
     case 15:
-        // The ticks themselves run with the timers.
-        m_status.timers.statusTimers[2] = v.disorderTime;
+        // The duration, interval, tick damage and source go to the timers'
+        // damage-over-time record, which runs the ticks.
         DeliverHit(hit);
         if (!GetAttachedObject(kAttachedDot)) StartEffect(kAttachedDot, kEffectDotDamage);
         break;
