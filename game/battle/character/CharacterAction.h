@@ -6,6 +6,7 @@
 
 #include "game/battle/character/CharacterBase.h"
 #include "game/battle/character/SpellCardDriver.h"
+#include "game/battle/object/BattleCharacter.h"
 
 #include <initializer_list>
 
@@ -34,7 +35,7 @@ inline bool IsCloseAttackAction(u32 a) { return a >= kActionShortAttack && a <= 
 
 }  // namespace character_actions
 
-class CCharacterAction : public CCharacterBase {
+class CCharacterAction : public CCharacterBase, public IBattleCharacter {
     ORV_ABSTRACT_CLASS(CCharacterAction)
 
 public:
@@ -196,4 +197,73 @@ protected:
     void UpdateAttackTrail();
     // The upper-body shoot motion unless it already plays.
     void PlayUpperMotion(u32 n);
+
+public:
+    // -- Meeting other objects: the messages the fighter answers
+    // (CharacterMessages.cpp), the interaction passes (CharacterInteract.cpp)
+    // and the second-pass hits (CharacterHitPass.cpp). --
+    // One damaging hit, in TakeHit's argument order.
+    struct CharacterHit {
+        f32 damage, power, limit, gauge, causeGauge;
+        CVector3 direction;
+        i32 damageType;
+        u32 attackKind, canKill, keepAction;
+        CObjectDivision* attacker;
+    };
+    // The character's object messages; 1 for every id it does not answer.
+    u32 HandleCharacterMessage(u32 message, CMessageObject* sender, intptr_t parameter);
+    u32 IsInScreenshotSpell() const override;
+    // First pass: keeps the fighter from passing through solid bullets. 1.
+    i32 HitTestBullet(CBullet* bullet, u32 frame) override;
+    // Second pass: whether the bullet hits, and what it does. 1, or 0 for a refused bind.
+    i32 HitBullet(CBullet* bullet, u32 frame) override;
+    // First pass between two fighters: swept spheres; 0 when either is not solid.
+    i32 CollideCharacter(CCharacterAction* other, u32 frame);
+    // Second pass between two fighters: push apart, then close attacks both ways. 1.
+    i32 CollideCharacter2(CCharacterAction* other, u32 frame);
+    // 0 when either is not solid.
+    i32 PushApart(CCharacterAction* other, u32 frame);
+    // Run on the attacker. 1.
+    i32 TestCloseAttack(CCharacterAction* defender, u32 frame);
+    i32 ApplyShortAttackHit(CCharacterAction* defender, const CVector3& contact, const CVector3& direction);
+    i32 ApplySpellSphereHit(CCharacterAction* defender, const CVector3& contact, const CVector3& direction);
+    i32 ApplyBulletHit(CBullet* bullet, const CVector3& direction, const CVector3& contact);
+    u32 TestAutoSlideDanger(CBullet* bullet, u32 frame);
+    // 1 when the guard stopped the bullet.
+    u32 GuardBullet(CBullet* bullet, u32 frame);
+    // Run on the attacker: 1 when the defender's guard stopped the attack
+    // (or it has already hit the defender).
+    u32 GuardShortAttack(CCharacterAction* defender, u32 frame);
+    // Moves two centres onto the nearest heights of two vertical capsules. 1.
+    static i32 AlignCapsulePoints(CVector3* a, CVector3* b, f32 halfHeightA, f32 halfHeightB);
+    // Degrees between the front and the direction from the centre to point.
+    f32 GetGuardAngle(const CVector3& point) const;
+    // Values of the current close attack; 0 outside one.
+    f32 GetAttackGuardStiffen() const;
+    f32 GetAttackGuardGauge() const;
+    f32 GetAttackCauseGauge() const;
+    f32 GetAttackMpScrape() const;
+    // The card's SHORTATTACKRADIUS, 0 for the largest float or no card.
+    f32 GetCardShortAttackRadius(u32 slot) const;
+    u32 MarkAttackHit(const CCharacterBase* target, u32 flag);
+    // False while bound, in the shoot-out and in cards that pin their user.
+    u32 IsMovable() const;
+
+protected:
+    // Stand-ins for operations the hit, movement, input and lock-on code
+    // provides; each says which.
+    // TakeHit with the hit's values.
+    virtual u32 DeliverHit(const CharacterHit& hit);
+    // Damage (direction, kind 4, defender): the guard counter.
+    virtual u32 DeliverCounter(const CVector3& direction, CCharacterAction* defender);
+    // The action state machine's clash reaction.
+    virtual u32 ReactToClash(CCharacterAction* other);
+    // The wall-bounce reaction of a downed fighter.
+    virtual u32 BounceOffWall(const CVector3& normal);
+    // SetVibration: both motors.
+    virtual u32 SetPadVibration(u16 power);
+    // The card's next short attack.
+    virtual u32 AdvanceCardShortAttack();
+    // Locks on the object.
+    virtual u32 LockOnObject(CObjectDivision* object);
 };

@@ -128,5 +128,6 @@ void CCharacterBase::HashState(CStateHash& hash) const
     hash.U32(s.exceptionUses).U32(s.hiTensionUses).U32(s.climaxUses).U32(s.finaleClimaxes);
     hash.U32(s.revival).U32(s.attackHitMask).U32(s.sparkKind);
     hash.U32(m_camera ? 1 : 0);
+    HashMeeting(hash);
     if (m_camera) m_camera->HashState(hash);
 }

@@ -346,6 +346,25 @@ public:
     i32 CreateSpellCards(const CharacterCreateRecord* entry);
     i32 ApplySkills(const CharacterCreateRecord* entry);
     i32 BindBones();
+    // -- What the fighter keeps of meeting other fighters and bullets:
+    // statistics, escape flags and the shoot restriction (folded into the
+    // state hash after the block). --
+    struct MeetingState {
+        u32 friendlyFire;    // team equality no longer protects
+        u32 dangerFlags;     // 1 left, 2 right, 4 up, 8 down: where to escape on screen
+        u32 autoSlide;       // a bullet came within AUTOSLIDERADIUS
+        f32 guardStiffen, reactionTime;
+        i32 shootRestrict;   // a bullet's SHOOTRESTRICT; CanShoot refuses while not 0
+        u32 guardedHits, guardCounters, blockedAttacks, shotsGuarded, binds;
+    };
+    MeetingState& GetMeeting() { return m_meeting; }
+    const MeetingState& GetMeeting() const { return m_meeting; }
+    void HashMeeting(CStateHash& hash) const;
+
+protected:
+    MeetingState m_meeting{};
+
+public:
     i32 CreateAfterimages();
     i32 CreateTrails();
     // The creation values of entry into the block (null: nothing).

@@ -92,7 +92,7 @@ u32 CCharacterBase::CanShoot() const
 {
     const Conditions k{*this};
     const CharacterStatus& s = m_status;
-    if (k.Stun() || k.Out() || s.ammunition == 0 || k.Result()) return 0;
+    if (k.Stun() || k.Out() || s.ammunition == 0 || k.Result() || m_meeting.shootRestrict != 0) return 0;
     if (s.action == kActionDoubleSlideShoot || s.action == kActionDoubleSlide) {
         if (!IsChangedAnimation(30) && !IsChangedAnimation(32)) return 0;
     } else if (const ShotRecord* shot = k.Shot(); shot && shot->shootObjectType == 4) {

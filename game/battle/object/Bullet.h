@@ -150,6 +150,8 @@ public:
     i32 CutBeamAt(const CBullet* other, const CVector3& point);
     i32 CheckProximity(CObjectDivision* target);
     void GetSuctionVector(CObjectDivision* target, CVector3* out);
+    // The fighters shorten a shot that meets them or their guard.
+    void SetDirection(const CVector3& step) { m_state.step = step; }
     void GetBoxOverlap(const CVector3& cubeCentre, f32 cubeHalf, CVector3* out) const;
     u32 SurvivesAgainst(const CBullet* other) const;
     i32 GetAbsorbAmount(const CBullet* absorber) const;

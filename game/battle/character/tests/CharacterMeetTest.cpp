@@ -1,0 +1,143 @@
+#include "game/battle/character/tests/CharacterTestSupport.h"
+
+#include "game/battle/object/MeshHitRecord.h"
+#include "game/battle/object/StageSetting.h"
+
+#include <cmath>
+
+namespace {
+
+using namespace character_test;
+
+// Records what the fighter hands on to the hit and clash code.
+class MeetingFighter : public ScriptedFighter {
+public:
+    using ScriptedFighter::ScriptedFighter;
+    u32 DeliverHit(const CharacterHit&) override { return ++hits, 1; }
+    u32 ReactToClash(CCharacterAction*) override { return ++clashes, 1; }
+    u32 SetPadVibration(u16 power) override { return vibration = power, 1; }
+    u32 hits = 0, clashes = 0, vibration = 0;
+};
+
+class CharacterMeetTest : public ScriptedFighterTest {
+protected:
+    std::unique_ptr<MeetingFighter> Fighter(CVector3 at, u32 slot, i32 team)
+    {
+        auto f = NewFighter<MeetingFighter>();
+        f->Create(nullptr);
+        CharacterBody& body = f->GetParameter()->values.body;
+        body.radius = 1.0f, body.height = 2.0f;
+        f->GetParameter()->values.guard.radius = 1.5f, f->GetParameter()->values.guard.angle = 60.0f;
+        f->GetParameter()->values.general.hp = 100;
+        f->SetPosition(&at);
+        f->GetStatus()->participantSlot = slot, f->GetStatus()->team = team;
+        return f;
+    }
+    CVector3 Pos(const CCharacterBase& f) { return *f.CCharacterBase::GetPosition(); }
+};
+
+TEST_F(CharacterMeetTest, SweepsStopAtContact)
+{
+    // Radii 1: spheres touch at 2 apart. Head-on at 6 each over 10 closes in
+    // 2/3 of the frame; a chaser at 12 behind one at 2 stops 2 short of it.
+    struct Case { CVector3 ma, mb, wantA, wantB; } cases[] = {
+        {{6, 0, 0}, {-6, 0, 0}, {4, 0, 0}, {-4, 0, 0}},
+        {{12, 0, 0}, {2, 0, 0}, {10, 0, 0}, {2, 0, 0}},
+        {{0, 0, 0}, {-12, 0, -0}, {0, 0, 0}, {-12, 0, 0}},   // still A: B's own move is not cut
+    };
+    for (const Case& c : cases) {
+        auto a = Fighter({0, 0, 0}, 0, 0), b = Fighter({10, 0, 0}, 1, 1);
+        a->GetStatus()->displacement = c.ma, b->GetStatus()->displacement = c.mb;
+        EXPECT_EQ(a->CollideCharacter(b.get(), 0), 1);
+        for (auto [got, want] : {std::pair{a->GetStatus()->displacement, c.wantA}, {b->GetStatus()->displacement, c.wantB}}) {
+            EXPECT_NEAR(got.x, want.x, 1e-4f);
+            EXPECT_NEAR(got.z, want.z, 1e-4f);
+        }
+    }
+}
+
+TEST_F(CharacterMeetTest, PushApartSeparatesOverlappingAndCoincidentFighters)
+{
+    struct Case { CVector3 b; f32 wantAx, wantBx; } cases[] = {
+        {{1, 0, 0}, -0.55f, 1.55f},   // overlap 1.1, half each
+        {{0, 0, 0}, -1.05f, 1.05f},   // one place: apart along x by 2.1, no NaN
+    };
+    for (const Case& c : cases) {
+        auto a = Fighter({0, 0, 0}, 0, 0), b = Fighter(c.b, 1, 0);
+        EXPECT_EQ(a->PushApart(b.get(), 0), 1);
+        EXPECT_NEAR(Pos(*a).x, c.wantAx, 1e-5f);
+        EXPECT_NEAR(Pos(*b).x, c.wantBx, 1e-5f);
+        EXPECT_FALSE(std::isnan(Pos(*a).y) || std::isnan(Pos(*b).z));
+    }
+    // Only the movable one moves, by the whole overlap.
+    auto a = Fighter({0, 0, 0}, 0, 0), b = Fighter({1, 0, 0}, 1, 0);
+    b->GetStatus()->action = kActionBound;
+    a->PushApart(b.get(), 0);
+    EXPECT_NEAR(Pos(*a).x, -1.1f, 1e-5f);
+    EXPECT_EQ(Pos(*b).x, 1.0f);
+}
+
+TEST_F(CharacterMeetTest, ChargingFoesClashFriendsDoNot)
+{
+    for (i32 team : {1, 0}) {
+        auto a = Fighter({0, 0, 0}, 0, 0), b = Fighter({1, 0, 0}, 1, team);
+        a->GetStatus()->action = kActionDash, b->GetStatus()->action = kActionMirageSlide;
+        a->CollideCharacter2(b.get(), 0);
+        EXPECT_EQ(a->clashes + b->clashes, team ? 2u : 0u);
+    }
+}
+
+TEST_F(CharacterMeetTest, GuardStopsBulletsFromTheFrontOnly)
+{
+    auto bulletRecord = std::make_unique<CBulletParameter>();
+    CBulletValues& v = bulletRecord->GetValues();
+    v.hitCount = 1, v.hitRadius = 0.5f, v.vibrationType = 4, v.mpScrape = 5;
+    // Yaw 0 faces -z: a shot from -z meets the guard, one from +z the back.
+    for (f32 side : {-1.0f, 1.0f}) {
+        auto c = Fighter({0, 0, 0}, 1, 1);
+        auto shooter = Fighter({0, 0, 50}, 0, 0);
+        c->GetStatus()->action = kActionGuard;
+        c->GetStatus()->mp = 50;
+        auto* bullet = new CBullet(bulletRecord.get());
+        BulletLaunchRecord launch;
+        launch.position = {0, 1, 3 * side};
+        launch.direction = {0, 0, -side};
+        launch.shooter = launch.firingObject = shooter.get();
+        ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
+        bullet->SetDirection({0, 0, -2 * side});
+        EXPECT_EQ(c->GuardBullet(bullet, 0), side < 0 ? 1u : 0u);
+        EXPECT_EQ(c->GetMeeting().guardedHits, side < 0 ? 1u : 0u);
+        EXPECT_EQ(c->GetStatus()->mp, side < 0 ? 45.0f : 50.0f);
+        delete bullet;
+    }
+}
+
+TEST_F(CharacterMeetTest, AnswersMessages)
+{
+    auto c = Fighter({0, 0, 0}, 3, 1);
+    c->GetParameter()->values.body.largePadVibrationPow = 900;
+    CharacterStatus& s = *c->GetStatus();
+    s.hp = 90;
+    i32 heal = 50, restrict = 7;
+    CMeshHitRecord wall{{4, 1, 0}, {-1, 0, 0}};
+    StageParameters stage{};
+    stage.box = CBox({-10, 0, -10}, {10, 10, 10});
+    u32 slot = 0;
+    struct Case { u32 message; intptr_t parameter; u32 result; } cases[] = {
+        {7, intptr_t(&heal), 1}, {36, intptr_t(&slot), 1}, {37, 0, 0}, {41, 0, 1}, {45, 1, 1},
+        {51, intptr_t(&restrict), 7}, {12, intptr_t(&wall), 1}, {3, 0, 1}, {52, 0, 1},
+    };
+    for (const Case& k : cases) EXPECT_EQ(c->HandleCharacterMessage(k.message, nullptr, k.parameter), k.result) << k.message;
+    EXPECT_EQ(s.hp, 100);   // capped at HP
+    EXPECT_EQ(slot, 3u);
+    EXPECT_EQ(c->vibration, 900u);
+    EXPECT_EQ(c->CanShoot(), 0u);   // restricted
+    EXPECT_NEAR(s.displacement.x, 3.0f, 1e-5f);   // to touch the point at 4
+    const CVector3 out(12, -1, 0);
+    c->SetPosition(&out);
+    c->HandleCharacterMessage(14, nullptr, intptr_t(&stage));
+    EXPECT_EQ(Pos(*c).x, 9.0f);
+    EXPECT_EQ(Pos(*c).y, 0.0f);
+}
+
+}  // namespace
