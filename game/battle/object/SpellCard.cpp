@@ -483,7 +483,7 @@ i32 CSpellCard::Activate(CObjectDivision* owner)
     m_user->ClearSpellStatus();
     for (CEventCamera* c : m_cameras) ResetCamera(c);
     if (v.blackoutFlg) SendDarkening(1, &v.blackoutAlpha);
-    m_user->ShowWeapon(v.hiddenWeaponNo, 0);
+    if (v.hiddenWeaponNo >= 0) m_user->ShowWeapon(v.hiddenWeaponNo, 0);
     m_baseAnimation = m_user->GetSpellMotionBase();
     m_user->ChangeMotion(m_baseAnimation, 3, kBlend);
     if (u32(v.spellType) < 13 && m_begin[v.spellType]) (this->*m_begin[v.spellType])();
@@ -586,6 +586,7 @@ void CSpellCard::UpdateWeaponShow()
     if (m_weaponShowTimer >= m_weaponShowEnd) return;
     const CSpellCardValues& v = V();
     m_weaponShowTimer += Dt();
+    if (v.weaponNo < 0) return;
     if (m_weaponShowTimer >= m_weaponShowEnd) m_user->ShowWeapon(v.weaponNo, 0);
     else if (m_weaponShowTimer >= v.weaponShowStartTime) m_user->ShowWeapon(v.weaponNo, 1);
 }
@@ -609,8 +610,8 @@ void CSpellCard::End()
     Clear(5);
     PlayOnce(8, m_position, &m_rotation);
     if (v.blackoutFlg) SendDarkening(0, &kNoDarkness);
-    m_user->ShowWeapon(v.weaponNo, 0);
-    m_user->ShowWeapon(v.hiddenWeaponNo, 1);
+    if (v.weaponNo >= 0) m_user->ShowWeapon(v.weaponNo, 0);
+    if (v.hiddenWeaponNo >= 0) m_user->ShowWeapon(v.hiddenWeaponNo, 1);
     *m_owner->GetColor() = CVector4(1.0f, 1.0f, 1.0f, 1.0f);
     m_active = 0;
     m_user->ExtendInvincibility(v.invincibilityTime);
