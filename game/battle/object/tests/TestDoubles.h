@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 class CInput;
@@ -91,8 +92,9 @@ public:
 // recoveries (8), says whether it is down (37), keeps every message it was
 // sent (with a copy of the stage's hit records), and answers `answer` to the
 // rest. As a bullet target it takes the bullet's damage whenever the
-// bullet's per-slot rules allow a hit and the spheres meet.
-class FakeFighter : public CObjectDivision, public IBattleCharacter {
+// bullet's per-slot rules allow a hit and the spheres meet. As a spell card's
+// owner it answers from its fields and logs what the card makes it do.
+class FakeFighter : public CObjectDivision, public IBattleCharacter, public ISpellCardOwner {
     ORV_VALUE_CLASS(FakeFighter)
 
 public:
@@ -173,6 +175,46 @@ public:
         return 1;
     }
 
+    // -- ISpellCardOwner. --
+    void GetCenter(CVector3* out) const override { *out = m_position; }
+    CObjectDivision* GetTarget() const override { return target; }
+    u32 GetSide() const override { return side; }
+    u32 GetSpellSlot() const override { return spellSlot; }
+    u32 GetSpellMotionBase() const override { return 100; }
+    u32 GetMotion() const override { return motion; }
+    f32 GetMotionLength(u32) const override { return motionLength; }
+    void ChangeMotion(u32 m, u32, f32) override { motion = m; }
+    f32 GetTimeScale() const override { return 1.0f; }
+    f32 GetTensionRate() const override { return tensionRate; }
+    u32 HasClimaxFlag() const override { return climaxFlag; }
+    f32 GetApproachSpeed() const override { return approachSpeed; }
+    f32 GetClimaxWaitFactor() const override { return 1.0f; }
+    void FillShooterRecord(ShooterRecord*, u32 hitType) const override { hitTypes |= 1u << hitType; }
+    CAnimationFrame* FindBone(const char*) const override { return nullptr; }
+    void ShowWeapon(i32 weapon, u32 shown) override { Log(shown ? "W" : "w", weapon); }
+    void Vibrate() override { log += "V"; }
+    void ClearSpellStatus() override {}
+    void ExtendInvincibility(f32 time) override { invincibility = time; }
+    void PlayVoice(u32 index) override { Log("S", i32(index)); }
+    void StartBuff(u32 buff, f32) override { Log("B", i32(buff)); }
+    void PlayHitEffect() override { log += "H"; }
+    void AddVelocity(const CVector3& v) override { velocity += v; }
+    void StopMovement() override { velocity = CVector3(); }
+    void SetCameraPoints(const CVector3&) override {}
+    void TurnToTarget() override {}
+    void FaceTarget() override {}
+    void TurnYawToward(const CVector3&) override {}
+    void StartClimaxEffects() override {}
+    void EndAttachedEffect(u32) override {}
+    void Log(const char* what, i32 n) { log += what + std::to_string(n); }
+
+    CObjectDivision* target = nullptr;
+    u32 side = 0, spellSlot = 0, motion = 0, climaxFlag = 0;
+    mutable u32 hitTypes = 0;   // bit per hit type the cards fired with
+    f32 motionLength = 1.0f, tensionRate = 1.0f, approachSpeed = 10.0f, invincibility = 0.0f;
+    CVector3 velocity;
+    std::string log;
+
     u32 answer = 1;
     i32 slot = 0;   // -1: gives none
     i32 team = 0;
@@ -212,6 +254,8 @@ public:
         case kMsgHighTensionFieldEffect: container = hiTension; break;
         case kMsgClimaxFieldEffect: container = climax; break;
         case kMsgTraceCloudPositionOffset: *reinterpret_cast<CVector3*>(parameter) = cameraFrontOffset; return 1;
+        case kMsgStageMoveTest: return moveHit;
+        case kMsgStageBoxTest: return outside;
         default: return 0;
         }
         *reinterpret_cast<CEffectContainer**>(parameter) = container;
@@ -220,6 +264,7 @@ public:
 
     CEffectContainer *cameraFront = nullptr, *hiTension = nullptr, *climax = nullptr;
     CVector3 cameraFrontOffset;
+    u32 moveHit = 0, outside = 0;   // answers to the move and box tests
 };
 
 // A registry of the test's own with a fake scene as handler; the global one

@@ -1,0 +1,25 @@
+// What a fighter reads of its spell cards while they run. CSpellCard
+// implements it beside CObjectDivision; the fighter finds it on the objects
+// its factory built (a card without it reads as idle, empty and unlocked).
+#pragma once
+
+#include "engine/core/Types.h"
+
+class ISpellCardState {
+public:
+    virtual ~ISpellCardState() = default;
+    virtual u16 GetStock() const = 0;
+    virtual f32 GetClock() const = 0;
+    virtual u32 GetCounter() const = 0;
+    // The climax card's lock flag.
+    virtual u32 IsLocked() const = 0;
+    // The flag that lets the card's user move.
+    virtual u32 LetsUserMove() const = 0;
+    // The card's own phase flag (guarding cards guard while it is clear).
+    virtual u32 IsPhaseSet() const = 0;
+    // Not started, or done.
+    virtual u32 IsIdle() const = 0;
+    // Empties the card's six attached-object slots (releasing what they
+    // hold) and clears its active flag.
+    virtual void ClearAttachedObjects() = 0;
+};

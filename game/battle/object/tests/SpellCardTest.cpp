@@ -1,0 +1,292 @@
+#include "engine/platform/FrameTime.h"
+#include "engine/scene/EffectContainer.h"
+#include "engine/scene/EffectController.h"
+#include "engine/scene/EffectObject.h"
+#include "engine/scene/ResourceController.h"
+#include "game/battle/object/Barrage.h"
+#include "game/battle/object/SpellCard.h"
+#include "game/battle/object/SpellCardSetting.h"
+#include "game/battle/object/Stage.h"
+#include "game/battle/object/tests/TestDoubles.h"
+#include "game/data/tests/SettingTestSupport.h"
+#include "game/data/tests/SettingWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using battle_test::FakeFighter;
+using setting_test::SettingWriter;
+using Keys = std::vector<std::pair<const char*, std::string>>;
+
+const char* const kEffectKeys[10] = {"EFCSPELLSET", "EFCSPELLFIRE", "EFCSPELLSHOOTSET", "EFCSPELLSHOOTSETLOOP",
+    "EFCSPELLSHOOTFIRE", "EFCSPELLSHOOTFIREFLASH", "EFCSPELLSHOOTMAGICSQUARE", "EFCSPELLHITATTACK", "EFCSPELLEND",
+    "EFCSPELLFIELD"};
+const char* const kStepKeys[11] = {"SPELLANIMATIONSETTIME", "SPELLANIMATIONSHOOTSTARTTIME",
+    "SPELLANIMATIONSHOOTTIME", "SPELLANIMATION01TIME", "SPELLANIMATION02TIME", "SPELLANIMATION03TIME",
+    "SPELLANIMATION04TIME", "SPELLANIMATION05TIME", "SPELLANIMATION06TIME", "SPELLANIMATION07TIME",
+    "SPELLANIMATION08TIME"};
+
+// Frames of 0.1 s; every step lasts one frame; the barrage fires two
+// one-shot volleys 0.1 s apart and lasts 0.2 s.
+class SpellCardTest : public battle_test::BattleObjectTest {
+protected:
+    void SetUp() override
+    {
+        BattleObjectTest::SetUp();
+        savedFrame_ = GetFrameTimeMs();
+        SetFrameTime(100);
+        ASSERT_EQ(manager_.Create(nullptr, 64, 8), 1);
+        scene_.effects = &manager_;
+        for (u32 i = 0; i < 10; ++i) {
+            auto* effect = new CEffectContainer();
+            effect->SetName(("E" + std::to_string(i)).c_str());
+            auto* node = new CEffectObject();
+            node->SetName("n");
+            effect->AddObject(node);
+            void* slot = effect;
+            resources_.GetEffectList()->Add(&slot);
+        }
+        ASSERT_TRUE(SettingWriter().Set("MOVETYPE", 0).Set("VELOCITY", 0.0f).Set("STAGEHITFLG", 0)
+                        .Set("CHRACTORHITFLG", 0).Save("Bullet.txt"));
+        ASSERT_TRUE(SettingWriter().Set("SHOOTWAIT", 0.1f).Set("SHOOTCOUNT", 2).Save("Pattern.txt"));
+        ASSERT_TRUE(SettingWriter().Set("PATTERN", "Pattern.txt").Save("Barrage.txt"));
+        ownerPtr_ = std::make_unique<FakeFighter>();
+        targetPtr_ = std::make_unique<FakeFighter>(CVector3(0.0f, 0.0f, -10.0f));
+        stagePtr_ = std::make_unique<battle_test::FakeStage>();
+        owner().target = &target();
+        owner().SetBoundingRadius(1.0f);
+        target().SetBoundingRadius(1.0f);
+        target().slot = 1;
+    }
+    void TearDown() override
+    {
+        card_.reset();
+        scene_.bullets.DeleteAll();
+        ownerPtr_.reset();
+        targetPtr_.reset();
+        stagePtr_.reset();
+        SetFrameTime(savedFrame_);
+        BattleObjectTest::TearDown();
+    }
+
+    // A loaded card of the base settings with keys over them.
+    CSpellCard* Card(const Keys& keys)
+    {
+        SettingWriter w;
+        w.Set("WAIT", 0.2f).Set("SHORTATTACKFAST", 0.2f).Set("SHORTATTACKREVERBE", 0.1f)
+            .Set("SHORTATTACKACCELERATION", 10.0f).Set("SHORTATTACKCOUNT", 2).Set("TELEPORTLENGTH", 0.0f)
+            .Set("BUFFERTIME", 3.0f).Set("BARRAGE", "Barrage.txt");
+        for (u32 i = 0; i < 10; ++i) w.Set(kEffectKeys[i], "E" + std::to_string(i));
+        for (const char* key : kStepKeys) w.Set(key, 0.1f);
+        for (const auto& [key, value] : keys) w.Set(key, value);
+        EXPECT_TRUE(w.Save("Spell.txt"));
+        auto* settings = new CSpellCardSetting();
+        EXPECT_EQ(settings->LoadFile("Spell.txt"), 1);
+        card_ = std::make_unique<CSpellCard>(settings, 0);
+        EXPECT_EQ(card_->LoadResource(&resources_), 1);
+        return card_.get();
+    }
+
+    // Frames until the card ends (at most 30), the owner's place and speed,
+    // the volleys, the owner's log and the card's attached slots each frame.
+    std::string Run(CSpellCard& card, bool climax = false)
+    {
+        card.PlaceAtOwner(&owner());
+        card.Activate(&owner());
+        if (climax) card.Start(&owner());
+        std::string trace;
+        u32 frames = 0;
+        for (i32 ended = 0; !ended && frames < 30; ++frames) {
+            card.PlaceAtOwner(&owner());
+            ended = card.Update(&owner());
+            u32 bits = 0;
+            for (u32 k = 0; k < CSpellCard::kAttachedCount; ++k) bits |= u32(card.GetAttachedObject(k) != nullptr) << k;
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%02x", bits);
+            trace += std::string(trace.empty() ? "" : " ") + hex;
+        }
+        const CVector3 p = *owner().GetPosition(), v = owner().velocity;
+        char line[160];
+        std::snprintf(line, sizeof line, "%u frames at %g %g %g moving %g %g %g, %u shots of kinds %x, ", frames, p.x,
+            p.y, p.z, v.x, v.y, v.z, scene_.bullets.GetCount(), owner().hitTypes);
+        return line + owner().log + " | " + trace;
+    }
+
+    setting_test::WorkFolder folder_;
+    u32 savedFrame_ = 0;
+    CEffectController manager_;
+    CResourceController resources_;
+    std::unique_ptr<FakeFighter> ownerPtr_, targetPtr_;
+    std::unique_ptr<battle_test::FakeStage> stagePtr_;
+    std::unique_ptr<CSpellCard> card_;
+    FakeFighter& owner() { return *ownerPtr_; }
+    FakeFighter& target() { return *targetPtr_; }
+};
+
+struct Row {
+    const char* name;
+    Keys keys;
+    const char* outcome;
+    u32 stageHit = 0;   // the stage: 1 the move hits its mesh, 2 it leaves the box
+};
+
+class SpellTypeTest : public SpellCardTest, public ::testing::WithParamInterface<Row> {};
+
+// The owner stands at the origin facing -z, its target 10 ahead; both have
+// radius 1. Log: w/W weapon hidden/shown, V shake, H hit effect, Bn buff n.
+// The trace is the card's attached slots (bit k: slot k plays) after each
+// frame.
+TEST_P(SpellTypeTest, BeginAndUpdateHandlers)
+{
+    stagePtr_->moveHit = GetParam().stageHit & 1;
+    stagePtr_->outside = GetParam().stageHit >> 1;
+    EXPECT_EQ(Run(*Card(GetParam().keys)), GetParam().outcome);
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, SpellTypeTest,
+    ::testing::Values(
+        Row{"Barrage", {{"SPELLTYPE", "0"}}, "5 frames at 0 0 0 moving 0 0 0, 2 shots of kinds 40, S0V | 03 2e 2e 2e 00"},
+        Row{"CounterWaits", {{"SPELLTYPE", "1"}, {"SHOOTWAIT", "0.3"}}, "3 frames at 0 0 0 moving 0 0 0, 0 shots of kinds 0, S0 | 03 03 02"},
+        Row{"CounterAtOnce", {{"SPELLTYPE", "1"}}, "1 frames at 0 0 0 moving 0 0 0, 0 shots of kinds 0,  | 02"},
+        Row{"Teleport", {{"SPELLTYPE", "2"}}, "3 frames at 0 0 -8 moving 0 0 0, 0 shots of kinds 0, S0V | 13 2e 0e"},
+        Row{"TeleportFar", {{"SPELLTYPE", "2"}, {"TELEPORTLIMIT", "4"}}, "3 frames at 0 0 -4 moving 0 0 0, 0 shots of kinds 0, S0V | 13 2e 0e"},
+        Row{"FireTeleport", {{"SPELLTYPE", "3"}}, "5 frames at 0 0 -8 moving 0 0 0, 2 shots of kinds 40, S0V | 03 2c 2c 2c 00"},
+        Row{"ShortAttack", {{"SPELLTYPE", "4"}}, "8 frames at 0 0 0 moving 0 0 -4, 0 shots of kinds 0, S0HH | 24 24 24 20 24 24 24 00"},
+        Row{"ShortAttackReach", {{"SPELLTYPE", "4"}, {"SHORTATTACKRADIUS", "50"}}, "6 frames at 0 0 0 moving 0 0 -2, 0 shots of kinds 0, S0HH | 24 24 20 24 24 00"},
+        Row{"TeleportDash", {{"SPELLTYPE", "5"}}, "3 frames at 0 0 -8 moving 0 0 -1, 0 shots of kinds 0, S0VH | 03 2c 08"},
+        Row{"Chained", {{"SPELLTYPE", "6"}}, "2 frames at 0 0 0 moving 0 0 0, 0 shots of kinds 0, S0H | 07 03"},
+        Row{"BackStep", {{"SPELLTYPE", "7"}}, "3 frames at 0 0 25 moving 0 0 0, 2 shots of kinds 40, S0V | 03 2c 0c"},
+        Row{"BackStepOutOfBox", {{"SPELLTYPE", "7"}}, "3 frames at 0 0 -25 moving 0 0 0, 2 shots of kinds 40, S0V | 03 2c 0c", 2},
+        Row{"TeleportFront", {{"SPELLTYPE", "2"}, {"TELEPORTTYPE", "1"}}, "3 frames at 0 0 -12 moving 0 0 0, 0 shots of kinds 0, S0V | 13 2e 0e"},
+        Row{"TeleportFrontIntoMesh", {{"SPELLTYPE", "2"}, {"TELEPORTTYPE", "1"}}, "3 frames at 0 0 -8 moving 0 0 0, 0 shots of kinds 0, S0V | 13 2e 0e", 1},
+        Row{"Buff1", {{"SPELLTYPE", "8"}}, "3 frames at 0 0 0 moving 0 0 0, 0 shots of kinds 0, S0VB1 | 03 2e 0e"},
+        Row{"Buff2", {{"SPELLTYPE", "9"}}, "3 frames at 0 0 0 moving 0 0 0, 0 shots of kinds 0, S0VB2 | 03 2e 0e"},
+        Row{"Buff3", {{"SPELLTYPE", "10"}}, "3 frames at 0 0 0 moving 0 0 0, 0 shots of kinds 0, S0VB3 | 03 2e 0e"},
+        Row{"BarrageClear", {{"SPELLTYPE", "11"}}, "5 frames at 0 0 0 moving 0 0 0, 2 shots of kinds 40, S0V | 03 2e 2e 2e 00"},
+        Row{"TeleportCard", {{"SPELLTYPE", "12"}}, "5 frames at 0 0 0 moving 0 0 0, 2 shots of kinds 40, S0V | 13 2e 2e 2e 00"},
+        Row{"TeleportCardDown", {{"SPELLTYPE", "12"}, {"TELEPORTTYPE", "2"}, {"SHORTATTACKEND", "1"}}, "5 frames at 0 0 0 moving 0 -5 0, 2 shots of kinds 40, S0V | 13 2e 2e 2e 00"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+class ClimaxTest : public SpellCardTest, public ::testing::WithParamInterface<i32> {};
+
+// The climax card closes in from 10 to SHOOTLENGTH 5 at 10 a second, then
+// runs steps 1 to 7: shot at 2, its loop at 3, the finale at 4, its loop at
+// 5, the explosion at 6, the end at 7.
+TEST_P(ClimaxTest, ClimaxHandlers)
+{
+    static const char* const kOutcomes[18] = {
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVV | 01 01 01 01 03 03 13 03 03 03 03 03",
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVV | 01 01 01 01 03 03 15 01 09 01 01 01",
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVVVV | 01 01 01 01 03 03 03 03 03 03 03 03",
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVV | 01 01 01 01 03 03 11 01 01 01 01 01",
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVV | 01 01 01 01 03 03 03 03 03 03 03 03",
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVV | 01 01 01 01 03 03 03 03 03 03 03 03",
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVV | 01 01 01 01 03 03 01 01 01 01 01 01",
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVVVV | 01 01 01 01 03 03 03 03 03 03 03 03",
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVV | 01 01 01 01 03 03 03 01 01 01 01 01",
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVV | 01 01 01 01 03 03 03 03 03 03 03 03",
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVV | 01 01 01 01 03 03 09 01 09 01 01 01",
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVV | 01 01 01 01 03 03 03 01 01 01 01 01",
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVV | 01 01 01 01 03 03 03 03 03 03 03 03",
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVVVV | 01 01 01 01 03 03 03 03 03 03 03 03",
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVV | 01 01 01 01 01 01 01 01 01 01 01 01",
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVV | 01 01 01 01 03 03 03 01 1d 01 01 01",
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVV | 01 01 01 01 03 03 03 03 03 03 03 03",
+        "12 frames at 0 0 -5 moving 0 0 0, 5 shots of kinds 400, S0VVVVVV | 01 01 01 01 03 03 03 01 03 01 01 01",
+    };
+    owner().spellSlot = 6;
+    CSpellCard& card = *Card({{"CHARACTERTYPE", std::to_string(GetParam())}, {"SHOOTLENGTH", "5"},
+        {"CLIMAXSHOOTNO", "2"}, {"CLIMAXSHOOTLOOPNO", "3"}, {"FINALESHOOTNO", "4"}, {"FINALESHOOTLOOPNO", "5"},
+        {"EXPLOSIONNO", "6"}, {"ENDNO", "7"}});
+    EXPECT_EQ(Run(card, true), kOutcomes[GetParam()]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Characters, ClimaxTest, ::testing::Range(0, 18));
+
+// The stage darkens the view whose slot the sender gives on message 36: the
+// card's owner's, not view 0.
+TEST_F(SpellCardTest, DarkeningReachesTheOwnersView)
+{
+    stagePtr_.reset();
+    CStage stage;
+    owner().slot = 2;
+    CSpellCard& card = *Card({{"BLACKOUTFLG", "1"}, {"BLACKOUTALPHA", "0.5"}, {"SPELLTYPE", "8"}});
+    card.Activate(&owner());
+    EXPECT_EQ(stage.GetDarkFlag(2), 1u);
+    EXPECT_EQ(stage.GetDarkLimit(2), 0.5f);
+    EXPECT_EQ(stage.GetDarkFlag(0), 0u);
+    while (!card.Update(&owner())) {}
+    EXPECT_EQ(stage.GetDarkFlag(2), 0u);
+}
+
+// A copy plays none of the original's effects, so each releases only its
+// own (a shared one would go back twice).
+TEST_F(SpellCardTest, ACopyOwnsNoEffects)
+{
+    CSpellCard& card = *Card({});
+    card.Activate(&owner());
+    ASSERT_NE(card.GetAttachedObject(0), nullptr);
+    const u32 live = manager_.GetNodePool().GetLiveCount();
+    std::unique_ptr<CSpellCard> copy(static_cast<CSpellCard*>(card.Clone()));
+    for (u32 k = 0; k < CSpellCard::kAttachedCount; ++k) EXPECT_EQ(copy->GetAttachedObject(k), nullptr);
+    EXPECT_NE(copy->GetSettings(), card.GetSettings());
+    EXPECT_EQ(copy->GetBarrageCount(), 1u);
+    copy.reset();
+    EXPECT_EQ(manager_.GetNodePool().GetLiveCount(), live);
+    card_.reset();
+    EXPECT_EQ(manager_.GetNodePool().GetLiveCount(), 0u);
+}
+
+// Each of these changes simulation state the hash must see.
+TEST_F(SpellCardTest, TheStateHashFollowsTheCard)
+{
+    CSpellCard& card = *Card({{"AMMUNITION", "3"}});
+    card.UpdateReload(&owner());
+    const auto hash = [&card] {
+        CStateHash h;
+        card.HashState(h);
+        return h.Value();
+    };
+    std::vector<u64> seen{hash()};
+    card.Activate(&owner());
+    seen.push_back(hash());
+    card.Update(&owner());
+    seen.push_back(hash());
+    card.UseAmmunition();
+    seen.push_back(hash());
+    card.ClearAttachedObjects();
+    seen.push_back(hash());
+    for (size_t i = 1; i < seen.size(); ++i) EXPECT_NE(seen[i], seen[i - 1]) << i;
+}
+
+// Numbers past the card's tables, as an unchecked setting could bring them:
+// the card still runs and ends.
+TEST_F(SpellCardTest, NumbersPastTheTablesEndTheCardSafely)
+{
+    for (u32 slot : {0u, 6u}) {
+        owner().spellSlot = slot;
+        CSpellCard& card = *Card({});
+        CSpellCardValues& v = const_cast<CSpellCardSetting*>(card.GetSettings())->GetValues();
+        v.spellType = 40, v.characterType = -3, v.voiceCount = 9, v.firstVoice = 30, v.shortAttackSetNo = 20;
+        v.climaxShootNo = v.finaleShootNo = v.explosionNo = v.endNo = 50;
+        v.voices[0].playNo = 1;
+        card.Activate(&owner());
+        if (slot == 6) card.Start(&owner());
+        u32 frames = 0;
+        while (!card.Update(&owner()) && frames < 100) ++frames;
+        EXPECT_LT(frames, 100u) << slot;
+    }
+}
+
+}  // namespace
