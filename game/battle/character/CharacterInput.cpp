@@ -3,9 +3,9 @@
 // released, hold and free time) and the stick angle, so a pad, a replay, a
 // peer and the computer opponent all drive a fighter the same way.
 #include "game/battle/character/Character.h"
+#include "game/battle/character/CharacterSlots.h"
 
 #include "engine/core/FloatMath.h"
-#include "engine/core/Matrix.h"
 #include "engine/platform/FrameTime.h"
 #include "game/battle/object/Bullet.h"
 
@@ -14,8 +14,6 @@ namespace {
 inline constexpr u32 kSlide = 22, kGuard = 23, kShot = 24, kAttack = 25, kTrigger = 28;
 inline constexpr u32 kUp = 27, kDown = 29;
 inline constexpr f32 kStraightUp = -2.0f, kStraightDown = -3.0f, kNoAngle = -1.0f;
-// The sub-states a guard leaves behind.
-inline constexpr u32 kGuardResetMask = 0x1fcc1c0;
 inline constexpr u32 kMirageLoopSlot = 3, kDashSlots[] = {2, 9};
 
 }  // namespace
@@ -246,7 +244,7 @@ u32 CCharacter::GuardInput(u32)
     if (Held(kGuard) || m_status.timers.guardHold > 0.0f) return 1;
     SetAction(kActionNeutral);
     m_status.shownWeapon = -1;
-    ResetStates(kGuardResetMask);
+    ResetStates(character_slots::kResetKeepLoopsButFlight);
     return 1;
 }
 
