@@ -119,24 +119,15 @@ protected:
     // Gauges (CharacterGauges.cpp).
     void UpdateCharge(bool spell, bool allowed, f32 limit);
 
-    // Stand-ins for the action starters and the camera's mode switch that
+    // Stand-ins for the movement starters and the camera's mode switch that
     // are being written beside this code; each only enters its action.
     // Remove them once the real ones land.
-    u32 StartShortAttack(u32 n);
-    u32 StartShoot();
     u32 StartGuard(f32 angle);
     u32 StartSlide(f32 angle);
     u32 StartDoubleSlide(f32 angle);
     u32 StartTripleSlide(f32 angle);
     u32 StartDash(f32 angle);
     u32 StartMirageSlide(f32 angle);
-    u32 StartMirageSlideAttack();
-    u32 StartSlideAttack();
-    u32 StartSpark();
-    u32 StartSpellCard();
-    u32 StartExceptionSpell();
-    u32 StartHiTensionSpell();
-    u32 StartClimaxSpell();
     u32 CancelSpellCard();
     u32 WinShootOut() { return 1; }
     void SetCameraMode(u32 mode, f32 blend) { m_memory.cameraMode = mode, m_memory.cameraBlend = blend; }

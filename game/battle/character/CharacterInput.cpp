@@ -321,17 +321,6 @@ u32 CCharacter::ShootOutInput(u32)
 
 // -- Stand-ins: enter the action, nothing more. --
 
-u32 CCharacter::StartShortAttack(u32 n)
-{
-    m_status.comboIndex = n;
-    m_status.timers.shortAttackTime = 0.0f;
-    return SetAction(kActionShortAttack);
-}
-u32 CCharacter::StartShoot()
-{
-    m_status.timers.shotWait = 0.0f;
-    return SetAction(kActionShoot);
-}
 u32 CCharacter::StartGuard(f32)
 {
     m_status.timers.guardReload = 0.0f;
@@ -366,33 +355,5 @@ u32 CCharacter::StartMirageSlide(f32 angle)
 {
     m_status.slideAngle = angle;
     return SetAction(kActionMirageSlide);
-}
-u32 CCharacter::StartMirageSlideAttack() { return SetAction(kActionMirageSlideAttack); }
-u32 CCharacter::StartSlideAttack() { return SetAction(kActionSlideAttack); }
-u32 CCharacter::StartSpark() { return SetAction(kActionSpark); }
-u32 CCharacter::StartSpellCard()
-{
-    const u32 a = m_status.action;
-    if (a == kActionSlide || a == kActionSlideSpellCard) return SetAction(kActionSlideSpellCard);
-    if (a == kActionDoubleSlide || a == kActionDoubleSlideSpellCard) return SetAction(kActionDoubleSlideSpellCard);
-    if (a == kActionTripleSlide || a == kActionTripleSlideSpellCard) return SetAction(kActionTripleSlideSpellCard);
-    return SetAction(kActionSpellCard);
-}
-u32 CCharacter::StartExceptionSpell()
-{
-    m_status.spellSlot = 4;
-    return SetAction(kActionSpellCard);
-}
-u32 CCharacter::StartHiTensionSpell()
-{
-    if (i32(m_status.tension) < kTensionHigh) return 0;
-    m_status.spellSlot = 5;
-    return SetAction(kActionSpellCard);
-}
-u32 CCharacter::StartClimaxSpell()
-{
-    if (i32(m_status.tension) != kTensionClimax) return 0;
-    m_status.spellSlot = 6;
-    return SetAction(kActionSpellCard);
 }
 u32 CCharacter::CancelSpellCard() { return SetAction(kActionNeutral); }
