@@ -39,9 +39,9 @@ void CCharacterAction::InitActionTable()
     const ActionHandler pending = &C::PendingStep, composite = &C::CompositeStep;
     const ActionHandler table[kActionCount] = {
         nullptr,          &C::TediumStep, pending,   pending,  pending,   pending,          composite,
-        composite,        composite,      pending,   composite, composite, composite,       pending,
-        pending,          pending,        pending,   pending,  pending,   pending,          pending,
-        pending,          pending,        &C::UnblockedStep, &C::ResultStep, &C::FrozenStep, &C::BoundStep,
+        composite,        composite,      pending,   composite, composite, composite,       &C::GuardStep,
+        &C::HitReactionStep, &C::DashStep, &C::SlideStep, &C::SlideStep, &C::SlideStep, &C::MirageSlideStep, pending,
+        pending,          &C::DefeatedStep, &C::UnblockedStep, &C::ResultStep, &C::FrozenStep, &C::BoundStep,
     };
     for (u32 i = 0; i < kActionCount; ++i) m_actions[i] = table[i];
 }
