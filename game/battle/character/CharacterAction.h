@@ -48,8 +48,6 @@ public:
     }
     CCharacterAction(const CCharacterAction& other) = default;
 
-    i32 AutoSlide(u32) override { return 0; }
-    i32 TakeHit(CObjectDivision*, u32, intptr_t) override { return 0; }
     // Stores the id and nothing else: entering an action is the work of its
     // starting operation. An id from 27 on is refused (0).
     u32 SetAction(u32 action) override;
@@ -130,6 +128,54 @@ public:
     // Whether the queued action may follow the finished one now.
     u32 IsQueuedActionValid() const;
 
+    // -- Movement actions (CharacterMoveActions.cpp): 1 when started, 0
+    // when refused (nothing changes then). Angles in degrees from the
+    // facing: 0 front, 90 right; -2 up, -3 down; the dash's -1 is homing. --
+    u32 StartDash(f32 angle);
+    u32 StartSlide(f32 angle);
+    u32 StartDoubleSlide(f32 angle);
+    u32 StartTripleSlide(f32 angle);
+    u32 StartMirageSlide(f32 angle);
+    // The skill's automatic slide: 1 when it got past the skill and request.
+    i32 AutoSlide(u32 argument) override;
+    u32 DashStep(u32 argument);
+    u32 SlideStep(u32 argument);
+    u32 MirageSlideStep(u32 argument);
+    // The slide motion slot of angle; double for the double and triple forms.
+    static u32 SlideMotionFor(f32 angle, bool doubled);
+
+    // -- Hits, guard and defeat (CharacterHit.cpp). --
+    // One hit, as every attack hands it over.
+    struct Hit {
+        f32 damage, power, limit, gauge, causeGauge;
+        CVector3 sourceDirection;
+        u32 damageType, attackKind, canKill, keepAction;
+        CCharacterBase* attacker;
+    };
+    // 0 when refused, else 1.
+    virtual i32 TakeHit(const Hit& hit);
+    // The guard crash arrives as kind kGuardCrashHitKind with its record.
+    i32 TakeHit(CObjectDivision* attacker, u32 kind, intptr_t record) override;
+    u32 Damage(const CVector3& sourceDirection, u32 damageType, u32 keepAction, CCharacterBase* attacker);
+    u32 Defeat(const CVector3& sourceDirection, u32 damageType, u32 attackKind, CCharacterBase* attacker);
+    void EnterOut(u32 argument);
+    u32 BounceDown(const CVector3& normal);
+    u32 StartGuard(f32 angle);
+    u32 GuardStep(u32 argument);
+    u32 HitReactionStep(u32 argument);
+    u32 DefeatedStep(u32 argument);
+    f32 GetDamageFactor(u32 attackKind) const;
+    // The escape input of ShootOut: released is whether any escape code was
+    // released this frame. 1 when the escape hit was dealt.
+    u32 EscapeShootOut(u32 released);
+    void FaceLockedTarget(bool pitch);
+    // level 0 slide, 1 double, 2 triple: cost, motion, action, effects, voice.
+    void BeginSlide(f32 angle, u32 level);
+    // Stand-ins until the character's pad and weapon services are wired:
+    // CCharacter::SetVibration on both motors, the weapons of a flag.
+    virtual void Vibrate(u16) {}
+    virtual void ShowWeaponsOfFlag(u32, u32) {}
+
 protected:
     // The steps of the actions, by the table.
     u32 TediumStep(u32 argument);
@@ -138,13 +184,6 @@ protected:
     u32 ResultStep(u32 argument);
     u32 FrozenStep(u32 argument);
     u32 BoundStep(u32 argument);
-    // The movement, attack and hit steps run until their parts fill them.
-    u32 PendingStep(u32) { return 0; }
-
-    // Leaving the battle once the team has no lives: the reset, the LOSE
-    // motion and Defeated come with the hit and defeat actions; until then
-    // an out fighter stays where it is.
-    void EnterOut(u32) {}
 
     // The motion of slot n on the change track (speed from its key).
     void ChangeMotion(u32 n, u32 loop);

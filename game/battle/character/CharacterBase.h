@@ -77,6 +77,26 @@ struct CharacterTimers {
     f32 berserk, armor, cardStun, doubleAttackCooldown;
 };
 
+// What the movement actions, hits, guard and defeat keep between frames,
+// with the play-record counters they raise.
+struct CharacterMoveHitState {
+    u32 rollCount;
+    u32 dashFlag, mirageReached, dangerFlags;   // danger bits 1 left, 2 right, 4 down, 8 up
+    u32 autoSlideRequest;
+    f32 autoSlideAngle;
+    CVector3 guardCenter;
+    f32 doubleAttackWindow;     // the partner's window, seconds
+    u32 doubleAttackFlag;
+    f32 doubleAttackTimer;
+    u32 friendlyFire;           // the battle's rule word: 1 halves a teammate's hits
+    u32 noDefeat;
+    i32 damageTaken, lastTaken[5];   // newest first
+    i32 damageDealt, lastDealt[5];
+    u32 dashes, slides, doubleSlides, mirageSlides, guards, spins, spinsCaused, rolls, downs;
+    u32 doubleAttacks, doubleAttacksReceived, kills, killCounts[9], lastKillKind, defeatAnswer;
+    u32 escapePresses, escapes;
+};
+
 // The character block: zeroed as a whole at construction.
 struct CharacterStatus {
     char name[kCharacterNameBytes];
@@ -154,6 +174,7 @@ struct CharacterStatus {
     u32 sparkKind;          // 0 SPARKA, 1 SPARKB
     // Card uses.
     u32 exceptionUses, hiTensionUses, climaxUses, finaleClimaxes;
+    CharacterMoveHitState moveHit;
 };
 
 class CCharacterBase : public CObjectDivision {
@@ -337,6 +358,16 @@ public:
     // out: centre (x, y, z) and radius (w) of HITSPHERE record i.
     u32 GetHitSphere(u32 i, CVector4* out) const;
     u32 CanDoubleAttack() const;
+
+    // -- Movement actions, hits, guard and defeat. --
+    // Raises the invincibility timer to at least t.
+    void ExtendInvincibility(f32 t);
+    // What the slides' MP costs are multiplied by (1 unless skills change it).
+    virtual f32 GetMpCostFactor() const;
+    // The fighter's own damage scale; the spark factor of its gauges.
+    virtual f32 GetDamageScale() const { return 1.0f; }
+    virtual f32 GetSparkFactor() const { return GetSparkGaugeFactor(); }
+    u32 CanTripleSlide() const;
 
     // -- Creation steps, in the order CCharacter::Create runs them. --
     i32 CreateSubObjects(CResourceController* holder);
