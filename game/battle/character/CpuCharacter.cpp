@@ -237,9 +237,11 @@ void CCpuCharacter::Decide()
         }
         break;
     case 10: Press(28), PressShot(false); break;
-    default:
-        if (m_status.action < kActionCount && m_decisions[m_status.action]) (this->*m_decisions[m_status.action])();
+    default: {
+        const DecisionHandler handler = m_status.action < kActionCount ? m_decisions[m_status.action] : nullptr;
+        if (handler) (this->*handler)();
         break;
+    }
     }
 }
 
