@@ -38,10 +38,10 @@ void CCharacterAction::InitActionTable()
     using C = CCharacterAction;
     const ActionHandler pending = &C::PendingStep, composite = &C::CompositeStep;
     const ActionHandler table[kActionCount] = {
-        nullptr,          &C::TediumStep, pending,   pending,  pending,   pending,          composite,
-        composite,        composite,      pending,   composite, composite, composite,       pending,
+        nullptr,          &C::TediumStep, &C::ShortAttackStep, &C::SlideAttackStep, &C::SlideAttackStep,
+        &C::ShootStep,    composite,      composite, composite, &C::SpellStep, composite, composite, composite,
         pending,          pending,        pending,   pending,  pending,   pending,          pending,
-        pending,          pending,        &C::UnblockedStep, &C::ResultStep, &C::FrozenStep, &C::BoundStep,
+        &C::SparkStep,    &C::ShootOutStep, pending,        &C::UnblockedStep, &C::ResultStep, &C::FrozenStep, &C::BoundStep,
     };
     for (u32 i = 0; i < kActionCount; ++i) m_actions[i] = table[i];
 }

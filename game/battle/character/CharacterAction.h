@@ -5,6 +5,7 @@
 #pragma once
 
 #include "game/battle/character/CharacterBase.h"
+#include "game/battle/character/SpellCardDriver.h"
 
 #include <initializer_list>
 
@@ -149,4 +150,50 @@ protected:
     void ClearMotionState();
 
     ActionHandler m_actions[kActionCount] = {};
+
+public:
+    // -- Attack actions (CharacterAttack.cpp) and the firing step
+    // (CharacterFire.cpp). Starts: 1 when started, 0 when refused. --
+    u32 StartShortAttack(u32 n);
+    u32 StartSlideAttack();
+    u32 StartMirageSlideAttack();
+    u32 StartShoot();
+    u32 StartSpellCard();
+    u32 StartSpark();
+    u32 StartShootOut(CObjectDivision* target);
+    u32 StartExceptionSpell() { return StartSpecialSpell(4, CanCastExceptionSpell(), m_status.exceptionUses); }
+    u32 StartHiTensionSpell() { return StartSpecialSpell(5, CanCastHiTensionSpell(), m_status.hiTensionUses); }
+    u32 StartClimaxSpell() { return StartSpecialSpell(6, CanCastClimaxSpell(), m_status.climaxUses); }
+    // Whether a shot must turn toward its target first.
+    virtual u32 CheckTargetAngle();
+    // Runs the current barrage; 1 once the shot is over.
+    u32 FireStep(u32 argument);
+    // The hit each shoot-out volley deals through TakeHit (kind 3).
+    struct ShootOutHit {
+        i32 damage;
+        f32 gauge, causeGauge;
+        CVector3 direction;
+        i32 damageType;
+    };
+    static constexpr u32 kShootOutHitKind = 3;
+
+protected:
+    u32 ShortAttackStep(u32 argument);
+    u32 SlideAttackStep(u32 argument);
+    u32 ShootStep(u32 argument);
+    u32 SpellStep(u32 argument);
+    u32 SparkStep(u32 argument);
+    u32 ShootOutStep(u32 argument);
+    u32 StartSpecialSpell(u32 slot, u32 allowed, u32& uses);
+    // The card of spell slot s as the attack actions drive it; null without.
+    ISpellCardDriver* GetSpellCardDriver(u32 s);
+    // Slide attacks share their start from record 7 or 8.
+    void BeginSlideAttack(u32 record, u32 action);
+    // Yaw and pitch toward the locked target; 0 without one.
+    u32 FaceTarget();
+    // The trail of the current attack record's HITTYPE: its orbit effect
+    // each TRACETIME.
+    void UpdateAttackTrail();
+    // The upper-body shoot motion unless it already plays.
+    void PlayUpperMotion(u32 n);
 };

@@ -18,11 +18,13 @@
 #include "game/battle/character/SkillModifiers.h"
 #include "game/battle/character/SpellCardState.h"
 #include "game/battle/object/ObjectDivision.h"
+#include "game/battle/object/ShotRecords.h"
 
 #include <array>
 #include <memory>
 #include <vector>
 
+class CBarrage;
 class CEffect;
 class CModelMaterial;
 class CRenderList;
@@ -377,6 +379,23 @@ private:
     void CopyAfterimages(const CCharacterBase& other);
     // One per trail: the bone's matrix of the last update.
     std::vector<CMatrix> m_trailMatrices;
+
+public:
+    // -- Weapons, barrages, spell cards and the firing step (CharacterFire.cpp). --
+    // The current slot's shot record; null without a parameter set.
+    const ShotRecord* GetShotRecord() const;
+    // Weapon WEAPONNO for a weapon-fired slot (SHOOTOBJECTTYPE 4) when it
+    // exists, else the character.
+    CObjectDivision* GetShotOrigin();
+    // The barrage of the current slot; null when it is not a CBarrage.
+    CBarrage* GetCurrentBarrage() const;
+    // This frame's fire request for the current slot.
+    ShooterRecord MakeShooterRecord();
+    // Stand-in for the power factor of a power level until the rates give
+    // it: the tension strength factor for every level.
+    f32 GetAttackPowerFactorStandIn(u32) const { return GetStrengthFactor(); }
+    // Stand-in for the weapon show of the movement actions: remembers it.
+    void ShowWeaponStandIn(i32 index, u32 shown) { m_status.shownWeapon = shown ? index : -1; }
 
 public:
 

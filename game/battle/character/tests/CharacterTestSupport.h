@@ -60,8 +60,9 @@ public:
     i32 loads = 1;
 };
 
-// A spell card whose running state the test sets.
-class FakeSpellCard : public FakeSlotObject, public ISpellCardState {
+// A spell card whose running state the test sets; it logs what the
+// attack actions ask of it and is done when the test says so.
+class FakeSpellCard : public FakeSlotObject, public ISpellCardState, public ISpellCardDriver {
     ORV_VALUE_CLASS(FakeSpellCard)
 
 public:
@@ -75,11 +76,18 @@ public:
     u32 IsPhaseSet() const override { return phase; }
     u32 IsIdle() const override { return idle; }
     void ClearAttachedObjects() override { ++cleared; }
+    void UseStock() override { --stock, ++used; }
+    i32 ActivateCard(CObjectDivision* user) override { return activatedBy = user, 1; }
+    i32 UpdateCard(CObjectDivision*) override { return ++updates, done; }
+    i32 GetCardMotion() const override { return -1; }
     void Reset() { stock = 0, clock = 0, counter = locked = letsMove = phase = cleared = 0, idle = 1; }
 
     u16 stock = 0;
     f32 clock = 0;
     u32 counter = 0, locked = 0, letsMove = 0, phase = 0, idle = 1, cleared = 0;
+    u32 used = 0, updates = 0;
+    i32 done = 0;
+    CObjectDivision* activatedBy = nullptr;
 };
 
 class FakeFactory : public ICharacterObjectFactory {

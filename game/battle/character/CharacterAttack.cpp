@@ -1,0 +1,418 @@
+// The attack actions: the short-attack combo, the slide attacks, shooting,
+// spell cards, the spark and the shoot-out.
+#include "game/battle/character/CharacterAction.h"
+
+#include "engine/core/FloatMath.h"
+#include "engine/platform/FrameTime.h"
+#include "game/battle/object/Barrage.h"
+#include "host/kernel/Kernel.h"
+
+#include <cstdio>
+
+namespace {
+
+using namespace character_actions;
+
+inline constexpr f32 kBlend = 0.1f;
+inline constexpr u32 kResetAttack = 0x9FCC1C1, kResetShoot = 0x1FCC1C1, kResetSpark = 0x1FCC1C0;
+inline constexpr u32 kSlideAttackRecord = 7, kMirageSlideAttackRecord = 8;
+inline constexpr u32 kShootOutSlot = 4, kSparkSlot = 5;
+// Clocks of the block these actions run beside the freeze and result ones.
+inline constexpr u32 kSparkClock = 2, kShootOutShotTimer = 3;
+inline constexpr u32 kTraceClock = 0, kShotClock = 1;
+inline constexpr u32 kShootVoiceTimer = 9;
+
+f32 Wrap360(f32 v) { return v >= 360.0f ? v - 360.0f : v < 0.0f ? v + 360.0f : v; }
+f32 Wrap180(f32 d) { return d > 180.0f ? d - 360.0f : d < -180.0f ? d + 360.0f : d; }
+f32 YawOf(const CVector3& d) { return Atan2F(d.x, d.z) * kRadToDeg + 180.0f; }
+f32 PitchOf(const CVector3& d) { return Atan2F(d.y, SqrtF(d.x * d.x + d.z * d.z)) * kRadToDeg; }
+
+u32 Motion(const char* format, u32 n)
+{
+    char key[32];
+    std::snprintf(key, sizeof key, format, n + 1);
+    return FindMotionKey(key);
+}
+
+CVector3 Front(const CVector3& rotation)
+{
+    // Models face their local -Z.
+    const f32 yaw = rotation.y * kDegToRad;
+    return CVector3(-SinF(yaw), 0.0f, -CosF(yaw));
+}
+
+}  // namespace
+
+// -- Shared pieces. --
+
+u32 CCharacterAction::FaceTarget()
+{
+    const CObjectDivision* target = GetLockedTarget();
+    if (!target) return 0;
+    const CVector3 d = *target->GetPosition() - m_position;
+    m_status.targetAngles.x = PitchOf(d);
+    m_status.targetAngles.y = Wrap360(YawOf(d));
+    return 1;
+}
+
+void CCharacterAction::PlayUpperMotion(u32 n)
+{
+    if (n >= kMotionCount || m_status.motions[n] < 0 || IsPlayedAnimation(u32(m_status.motions[n]))) return;
+    const f32 speed = m_parameter ? m_parameter->GetMotionSpeed(n) : 1.0f;
+    PlayAnimation(u32(m_status.motions[n]), speed, 1, 0, kBlend, 0);
+}
+
+void CCharacterAction::UpdateAttackTrail()
+{
+    const u32 i = m_status.comboIndex;
+    if (!m_parameter || i >= kShortAttackCount) return;
+    const ShortAttackRecord& r = m_parameter->values.shortAttacks[i];
+    const CTraceRecordList& traces = m_parameter->values.body.trace;
+    for (u32 t = 0; t < traces.GetCount(); ++t) {
+        if (traces.GetAt(t)->type != r.hitType) continue;
+        f32& clock = m_status.attackClocks[kTraceClock];
+        if (clock >= r.traceTime && PlayEffectOnce(FindEffectKey("EFCORBITATTACK"))) clock = 0.0f;
+        return;
+    }
+}
+
+// -- Short attacks. --
+
+u32 CCharacterAction::StartShortAttack(u32 n)
+{
+    CharacterStatus& s = m_status;
+    if (n >= kMirageSlideAttackRecord || !m_parameter || !CanShortAttack(n)) return 0;
+    const ShortAttackRecord& r = m_parameter->values.shortAttacks[n];
+    s.comboIndex = n;
+    s.timers.shortAttackTime = s.attackClocks[kTraceClock] = 0.0f;
+    s.timers.shortAttackCooldown = r.reload;
+    ShowWeaponStandIn(r.weaponNo, 1);
+    ChangeMotion(Motion("ATTACK%02u", n), 0);
+    SetAction(kActionShortAttack);
+    ResetStates(kResetAttack);
+    const CharacterGeneral& g = m_parameter->values.general;
+    const i32 count = s.tension == 3 ? g.climaxTensionAttackCount
+                      : s.tension == 2 ? g.hiTensionAttackCount
+                                       : g.normalAttackCount;
+    const bool last = s.tension >= 1 && i32(n) == count;
+    if (s.tension >= 2)
+        PlayEffectOnce(FindEffectKey(last ? "EFCOVERTENSIONDIFFUSIONSTARTLARGE" : "EFCOVERTENSIONDIFFUSIONSTARTSMALL"));
+    if (last) {
+        PlaySound(FindVoiceKey("VOICEATTACKEND"));
+        return 1;
+    }
+    // The wall clock only picks the voice.
+    u32 pick = host::kernel::TimeGetTime() % 3;
+    if (n == 0 && pick == 2) pick = 1;
+    if (pick < 2) PlaySound(FindVoiceKey("VOICEATTACK01") + pick);
+    return 1;
+}
+
+u32 CCharacterAction::ShortAttackStep(u32)
+{
+    CharacterStatus& s = m_status;
+    const u32 n = s.comboIndex;
+    if (!m_parameter || n >= kSlideAttackRecord) return 1;
+    const ShortAttackRecord& r = m_parameter->values.shortAttacks[n];
+    const u32 hit = Motion("ATTACK%02u", n), end = Motion("ATTACK%02uEND", n);
+    if (IsChangedAnimation(u32(s.motions[hit])) && IsChangedAnimationEnded()) ChangeMotion(end, 0);
+    if (s.timers.shortAttackTime < r.fast) {
+        FaceTarget();
+        s.acceleration += Front(m_rotation) * (r.acceleration * GetFrameTime());
+    }
+    const bool ending = IsChangedAnimation(u32(s.motions[end]));
+    if (ending && s.queuedAction == kActionShortAttack && CanShortAttack(n + 1)) return StartShortAttack(n + 1);
+    if (ending && IsChangedAnimationEnded()) {
+        ShowWeaponStandIn(r.weaponNo, 0);
+        s.timers.justGuardWindow = r.justGuardInterval;
+        return 1;
+    }
+    UpdateAttackTrail();
+    return 0;
+}
+
+// -- Slide attacks. --
+
+void CCharacterAction::BeginSlideAttack(u32 record, u32 action)
+{
+    CharacterStatus& s = m_status;
+    const ShortAttackRecord& r = m_parameter->values.shortAttacks[record];
+    s.comboIndex = record;
+    s.timers.shortAttackTime = s.attackClocks[kTraceClock] = 0.0f;
+    s.timers.shortAttackCooldown = r.reload;
+    ShowWeaponStandIn(r.weaponNo, 1);
+    ChangeMotion(FindMotionKey("SLIDEATTACKSET"), 1);
+    SetAction(action);
+    ResetStates(kResetAttack);
+}
+
+u32 CCharacterAction::StartSlideAttack()
+{
+    if (!m_parameter || !CanShortAttack(kSlideAttackRecord)) return 0;
+    BeginSlideAttack(kSlideAttackRecord, kActionSlideAttack);
+    PlaySound(FindVoiceKey("VOICESLIDEATTACK"));
+    return 1;
+}
+
+u32 CCharacterAction::StartMirageSlideAttack()
+{
+    CharacterStatus& s = m_status;
+    if (!m_parameter || s.timers.stun > 0 || s.timers.secondStun > 0 || IsOut()) return 0;
+    const f32 cost = m_parameter->values.general.mirageSlideAttackMp;
+    if (s.mp < cost || s.action == kActionResult || s.queuedAction == kActionResult) return 0;
+    BeginSlideAttack(kMirageSlideAttackRecord, kActionMirageSlideAttack);
+    s.mp -= cost;
+    return 1;
+}
+
+u32 CCharacterAction::SlideAttackStep(u32)
+{
+    CharacterStatus& s = m_status;
+    if (!m_parameter || s.comboIndex >= kShortAttackCount) return 1;
+    const ShortAttackRecord& r = m_parameter->values.shortAttacks[s.comboIndex];
+    const u32 set = FindMotionKey("SLIDEATTACKSET"), attack = FindMotionKey("SLIDEATTACK");
+    if (IsChangedAnimation(u32(s.motions[set]))) {
+        FaceTarget();
+        const f32 radius = m_parameter->values.general.slideAttackRadius;
+        const CObjectDivision* target = GetLockedTarget();
+        if (target && (*target->GetPosition() - m_position).LengthSquared() < radius * radius) {
+            ChangeMotion(attack, 0);
+            s.timers.shortAttackTime = r.fast;
+        } else if (s.timers.shortAttackTime >= r.fast) {
+            ChangeMotion(attack, 0);
+        }
+    } else if (IsChangedAnimation(u32(s.motions[attack])) && IsChangedAnimationEnded()) {
+        ShowWeaponStandIn(r.weaponNo, 0);
+        s.timers.justGuardWindow = r.justGuardInterval;
+        return 1;
+    }
+    if (s.timers.shortAttackTime < r.fast + r.reverbe)
+        s.acceleration += Front(m_rotation) * (r.acceleration * GetFrameTime());
+    if (IsChangedAnimation(u32(s.motions[attack]))) UpdateAttackTrail();
+    return 0;
+}
+
+// -- Shooting. --
+
+u32 CCharacterAction::CheckTargetAngle()
+{
+    const ShotRecord* r = GetShotRecord();
+    if (!r) return 0;
+    if (r->movingFlg == 0) return 1;
+    const CObjectDivision* target = GetLockedTarget();
+    if (!target) return 0;
+    const f32 d = Wrap180(Wrap360(YawOf(*target->GetPosition() - m_position)) - m_rotation.y);
+    return AbsF(d) >= r->backShootAngle ? 1 : 0;
+}
+
+u32 CCharacterAction::StartShoot()
+{
+    CharacterStatus& s = m_status;
+    if (!m_parameter || !CanUse(2)) {
+        s.timers.shotCharge = 0.0f;
+        return 0;
+    }
+    const u32 selected = s.selectedBarrage < 2 ? s.selectedBarrage : 0;
+    const bool charged = m_parameter->values.shots[selected].chargeTime <= s.timers.shotCharge;
+    s.barrageSlot = charged ? selected + 2 : selected;
+    const ShotRecord& r = m_parameter->values.shots[s.barrageSlot];
+    s.timers.ammoReload = r.reload;
+    s.timers.turnShootClock = s.timers.sinceBarrageFinished = s.attackClocks[kShotClock] = 0.0f;
+    s.timers.shotCharge = 0.0f;
+    --s.ammunition;
+    if (CBarrage* barrage = GetCurrentBarrage()) barrage->Restart(0.0f);
+    ResetStates(kResetShoot);
+    if (CheckTargetAngle()) s.turnShoot = 1;
+    const u32 a = s.action;
+    if (a == kActionSlide || a == kActionSlideShoot) {
+        SetAction(kActionSlideShoot);
+    } else if (a == kActionDoubleSlide || a == kActionDoubleSlideShoot) {
+        SetAction(kActionDoubleSlideShoot);
+    } else {
+        SetAction(kActionShoot);
+        PlayUpperMotion(FindMotionKey(s.turnShoot ? "ACTIONSHOOT" : "SHOOT"));
+    }
+    if (s.tension >= 2)
+        PlayEffectOnce(FindEffectKey(charged ? "EFCOVERTENSIONDIFFUSIONSTARTLARGE" : "EFCOVERTENSIONDIFFUSIONSTARTSMALL"));
+    if (charged) {
+        PlaySound(FindVoiceKey("VOICECHARGESHOOT"));
+        u32 slot = s.participantSlot;
+        SendObjectMessage(kMsgSmallShake, 0, 2, reinterpret_cast<intptr_t>(&slot));
+    } else if (s.timers.voiceCooldowns[kShootVoiceTimer] <= 0.0f) {
+        PlaySound(FindVoiceKey("VOICESHOOT"));
+        s.timers.voiceCooldowns[kShootVoiceTimer] = m_parameter->values.general.shootVoiceTime;
+    }
+    return 1;
+}
+
+u32 CCharacterAction::ShootStep(u32 argument)
+{
+    CharacterStatus& s = m_status;
+    const ShotRecord* r = GetShotRecord();
+    if (!r) return 1;
+    if (s.action == kActionShoot) {
+        const CVector3& v = s.acceleration;
+        const bool still = v.x == 0 && v.y == 0 && v.z == 0, vertical = v.x == 0 && v.z == 0;
+        PlayUpperMotion(FindMotionKey(still ? "SHOOT" : vertical ? "ACTIONSHOOT" : "MOVEFRONTSHOOT"));
+    }
+    CBarrage* barrage = GetCurrentBarrage();
+    const bool firing = barrage && !barrage->IsFinished();
+    if (s.action == kActionShoot || r->movingFlg == 0) {
+        if (s.turnShoot && firing) EndAttachedObject(3), EndAttachedObject(9);
+    } else {
+        s.turnShoot = 0;
+    }
+    if (r->movingFlg == 0 && (r->gazeTime == 0 || s.attackClocks[kShotClock] <= r->gazeTime)) FaceTarget();
+    const CObjectDivision* target = GetLockedTarget();
+    u32 done = 0;
+    if (!s.turnShoot) {
+        done = FireStep(argument);
+    } else if (!target) {
+        if (r->movingFlg == 0 && (done = FireStep(argument))) s.turnShoot = 0;
+        if (r->movingFlg) s.turnShoot = 0;
+    } else {
+        if (r->movingFlg) FaceTarget();
+        const f32 d = Wrap360(YawOf(*target->GetPosition() - m_position) - m_rotation.y);
+        const bool away = d > r->backShootAngle && d < 360.0f - r->backShootAngle;
+        if (!(away && s.attackClocks[kShotClock] < r->backShootTime) && (done = FireStep(argument))) s.turnShoot = 0;
+    }
+    return done;
+}
+
+// -- Spell cards. --
+
+u32 CCharacterAction::StartSpellCard()
+{
+    CharacterStatus& s = m_status;
+    if (!m_parameter || !CanUse(4)) return 0;
+    const u32 selected = s.selectedBarrage < 2 ? s.selectedBarrage : 0;
+    const bool charged = m_parameter->GetSpellCard(selected).GetValues().chargeTime <= s.timers.spellCharge;
+    s.spellSlot = charged ? selected + 2 : selected;
+    s.timers.spellCharge = 0.0f;
+    for (u32 slot : {selected, selected + 2}) {
+        if (ISpellCardDriver* card = GetSpellCardDriver(slot)) card->UseStock();
+    }
+    if (ISpellCardDriver* card = GetSpellCardDriver(s.spellSlot)) card->ActivateCard(this);
+    const u32 a = s.action;
+    SetAction(In(a, {kActionSlide, kActionSlideSpellCard})               ? kActionSlideSpellCard
+              : In(a, {kActionDoubleSlide, kActionDoubleSlideSpellCard}) ? kActionDoubleSlideSpellCard
+              : In(a, {kActionTripleSlide, kActionTripleSlideSpellCard}) ? kActionTripleSlideSpellCard
+                                                                         : kActionSpellCard);
+    if (s.tension >= 2) PlayEffectOnce(FindEffectKey("EFCOVERTENSIONDIFFUSIONSTARTLARGE"));
+    return 1;
+}
+
+u32 CCharacterAction::SpellStep(u32)
+{
+    ISpellCardDriver* card = GetSpellCardDriver(m_status.spellSlot);
+    // A slot without a card has nothing to run.
+    if (!card) return 1;
+    const i32 motion = card->GetCardMotion();
+    if (m_status.action == kActionSpellCard && motion >= 0) PlayUpperMotion(u32(motion));
+    return card->UpdateCard(this) ? 1 : 0;
+}
+
+// -- The spark. --
+
+u32 CCharacterAction::StartSpark()
+{
+    CharacterStatus& s = m_status;
+    if (!m_parameter || !CanSpark()) return 0;
+    const u32 k = s.action == kActionHitReaction ? 1 : 0;
+    const SparkRecord& r = m_parameter->values.spark.records[k];
+    s.sparkKind = k;
+    s.timers.actionClocks[kSparkClock] = 0.0f;
+    s.sparkGauge = 0.0f;
+    if (s.timers.invincibility < r.invincibilityTime) s.timers.invincibility = r.invincibilityTime;
+    s.damageType = 0, s.knockPower = 0.0f;
+    s.barrageSlot = kSparkSlot + k;
+    s.timers.turnShootClock = s.timers.sinceBarrageFinished = s.attackClocks[kShotClock] = 0.0f;
+    --s.ammunition;
+    if (CBarrage* barrage = GetCurrentBarrage()) barrage->Restart(0.0f);
+    s.limitGauge = 0.0f, s.timers.limitTimer = 0.0f;
+    ChangeMotion(FindMotionKey("SPARK"), 0);
+    SetAction(kActionSpark);
+    ResetStates(kResetSpark);
+    PlayEffectOnce(FindEffectKey(k ? "EFCREVERSALSPARK" : "EFCATTACKSPARK"));
+    PlaySound(FindVoiceKey("VOICESPARK"));
+    s.mp -= r.mp;
+    s.hp -= i32(f32(m_parameter->values.general.hp) * r.hp);
+    s.exactHp = s.shownHp = f32(s.hp);
+    return 1;
+}
+
+u32 CCharacterAction::SparkStep(u32 argument)
+{
+    CharacterStatus& s = m_status;
+    if (!m_parameter) return 1;
+    const SparkRecord& r = m_parameter->values.spark.records[s.sparkKind ? 1 : 0];
+    if (HasSkillReversalBarrage()) FireStep(argument);
+    if (s.timers.actionClocks[kSparkClock] < r.time) return 0;
+    const TensionBonus* bonus = GetTensionBonus();
+    s.timers.sparkLock = (bonus ? bonus->sparkIntervalRevise : 1.0f) * r.interval;
+    s.timers.secondStun = r.reactionTime;
+    return 1;
+}
+
+// -- The shoot-out. The approach flag rides on the turn-and-shoot flag:
+// the shoot-out never turns to shoot. --
+
+u32 CCharacterAction::StartShootOut(CObjectDivision* target)
+{
+    CharacterStatus& s = m_status;
+    if (!target || !m_parameter) return 0;
+    s.barrageSlot = kShootOutSlot;
+    s.timers.ammoReload = m_parameter->values.shots[kShootOutSlot].reload;
+    if (CBarrage* barrage = GetCurrentBarrage()) barrage->Restart(0.0f);
+    s.timers.actionClocks[kSparkClock] = s.timers.actionClocks[kShootOutShotTimer] = 0.0f;
+    ResetStates(kResetShoot);
+    s.lockedTargetId = target->GetId();
+    ChangeMotion(FindMotionKey("SLIDEBACK"), 0);
+    SetAction(kActionShootOut);
+    ResetStates(kResetSpark);
+    // After the resets, which clear the turn flag.
+    s.turnShoot = 1;
+    return 1;
+}
+
+u32 CCharacterAction::ShootOutStep(u32 argument)
+{
+    CharacterStatus& s = m_status;
+    CObjectDivision* target = GetLockedTarget();
+    const auto* rival = dynamic_cast<CCharacterBase*>(target);
+    if (!m_parameter) return 1;
+    const ShootOutRecord& r = m_parameter->values.shootOut;
+    f32& clock = s.timers.actionClocks[kSparkClock];
+    if (!(clock < r.time) || !rival || rival->GetStatus()->action != kActionShootOut) return 1;
+    FaceTarget();
+    const CVector3 toTarget = *target->GetPosition() - m_position;
+    const f32 distance = toTarget.Length();
+    if (s.turnShoot) {
+        const f32 step = m_parameter->values.general.slideAcceleration * GetFrameTime();
+        if (distance - r.radius <= step) {
+            // Placed exactly at the radius; a target on top of the character
+            // leaves it along its own front.
+            const CVector3 away = distance > 0.0f ? toTarget * (-1.0f / distance) : Front(m_rotation) * -1.0f;
+            m_position = *target->GetPosition() + away * r.radius;
+            s.turnShoot = 0;
+            s.velocity.SetZero(), s.acceleration.SetZero(), s.displacement.SetZero();
+            EndAttachedObject(3);
+            PlayUpperMotion(FindMotionKey("SHOOT"));
+        } else if (distance > 0.0f) {
+            // A negative radius from the file can leave the target on top.
+            s.acceleration += toTarget * (step / distance);
+        }
+    } else {
+        if (FireStep(argument))
+            if (CBarrage* barrage = GetCurrentBarrage()) barrage->Restart(0.0f);
+        f32& shot = s.timers.actionClocks[kShootOutShotTimer];
+        if (shot >= r.shootTime) {
+            shot = 0.0f;
+            ShootOutHit hit{r.timeStr, r.gauge, r.causeGauge, CVector3(0, 0, -1), 0};
+            const_cast<CCharacterBase*>(rival)->TakeHit(this, kShootOutHitKind, reinterpret_cast<intptr_t>(&hit));
+        }
+    }
+    u32 slot = s.participantSlot;
+    SendObjectMessage(kMsgSmallShake, 0, 2, reinterpret_cast<intptr_t>(&slot));
+    return 0;
+}

@@ -1,0 +1,145 @@
+#include "game/battle/character/tests/CharacterTestSupport.h"
+#include "game/battle/object/Bullet.h"
+
+#include <gtest/gtest.h>
+
+namespace character_test {
+namespace {
+
+class CharacterAttackTest : public ScriptedFighterTest {
+protected:
+    void SetUp() override
+    {
+        ScriptedFighterTest::SetUp();
+        factory_.realBarrages = true;
+        MakeFighter();
+        c_->InitActionTable();
+        S().tension = 1, S().ammunition = 5, S().mp = 100;
+    }
+    const CCharacterParameter& P() { return *c_->GetParameter(); }
+    FakeSpellCard& Card(u32 s) { return *static_cast<FakeSpellCard*>(c_->GetSpellCards().at(s).get()); }
+};
+
+// Each hit opens its window at START and closes it at END; the combo stops
+// at the tension's count.
+TEST_F(CharacterAttackTest, ShortAttackComboAndHitWindowEdges)
+{
+    const i32 count = P().values.general.normalAttackCount;
+    S().timers.shortAttackCooldown = 100.0f;
+    for (i32 n = 0; n <= count; ++n) {
+        ASSERT_EQ(c_->StartShortAttack(u32(n)), 1u) << n;
+        const ShortAttackRecord& r = P().values.shortAttacks[n];
+        EXPECT_EQ(S().action, kActionShortAttack);
+        EXPECT_EQ(S().timers.shortAttackCooldown, r.reload);
+        S().timers.shortAttackTime = r.start;
+        EXPECT_EQ(c_->IsAttackWindow(), 1u);
+        S().timers.shortAttackTime = r.end;
+        EXPECT_EQ(c_->IsAttackWindow(), 0u);
+    }
+    EXPECT_EQ(c_->StartShortAttack(u32(count + 1)), 0u);
+    EXPECT_EQ(S().comboIndex, u32(count));
+}
+
+// A charge exactly at CHARGETIME fires the charged barrage; a refusal for
+// want of ammunition still drops the charge.
+TEST_F(CharacterAttackTest, ChargeTimeAtTheLimit)
+{
+    const f32 limit = P().values.shots[0].chargeTime;
+    const struct {
+        f32 charge;
+        u16 ammunition;
+        u32 started, slot;
+    } rows[] = {{limit, 5, 1, 2}, {std::nextafter(limit, 0.0f), 5, 1, 0}, {limit, 0, 0, 9}};
+    for (const auto& row : rows) {
+        S().action = kActionNeutral, S().barrageSlot = 9;
+        S().timers.shotCharge = row.charge, S().ammunition = row.ammunition;
+        EXPECT_EQ(c_->StartShoot(), row.started);
+        EXPECT_EQ(S().barrageSlot, row.slot);
+        EXPECT_EQ(S().timers.shotCharge, 0.0f);
+    }
+}
+
+// The shot fires its barrage's bullets from the shot origin into the
+// scene's list and ends once the barrage and the wait are done.
+TEST_F(CharacterAttackTest, ShootingFiresTheBarrageIntoTheScene)
+{
+    const CVector3 at(1, 2, 3);
+    c_->SetPosition(&at);
+    ASSERT_EQ(c_->StartShoot(), 1u);
+    EXPECT_EQ(S().action, kActionShoot);
+    const ShooterRecord record = c_->MakeShooterRecord();
+    EXPECT_EQ(record.firingObject, c_.get());
+    EXPECT_EQ(record.attackKind, 1u);
+    auto* barrage = dynamic_cast<CBarrage*>(c_->GetBarrages()[0].get());
+    ASSERT_NE(barrage, nullptr);
+    S().timers.sinceBarrageFinished = 100.0f;
+    u32 frames = 0;
+    while (S().action == kActionShoot && frames < 100) c_->DispatchAction(0), ++frames;
+    EXPECT_EQ(S().action, kActionNeutral);
+    EXPECT_TRUE(barrage->IsFinished());
+    ASSERT_GT(scene_.bullets.GetCount(), 0u);
+    for (const CBullet* bullet = scene_.bullets.First(); bullet; bullet = bullet->GetNext()) {
+        EXPECT_EQ(bullet->GetOwner(), c_.get());
+        EXPECT_LT((*bullet->GetPosition() - at).Length(), 5.0f);
+    }
+}
+
+// The card is taken from both forms, activated for the fighter and run
+// until it says it is done.
+TEST_F(CharacterAttackTest, SpellCardStartedAndFinishedThroughTheCard)
+{
+    Card(0).stock = 2, Card(2).stock = 2;
+    ASSERT_EQ(c_->StartSpellCard(), 1u);
+    EXPECT_EQ(S().action, kActionSpellCard);
+    EXPECT_EQ(Card(0).activatedBy, c_.get());
+    EXPECT_EQ(Card(0).used + Card(2).used, 2u);
+    c_->DispatchAction(0);
+    EXPECT_EQ(S().action, kActionSpellCard);
+    Card(0).done = 1;
+    c_->DispatchAction(0);
+    EXPECT_EQ(S().action, kActionNeutral);
+    EXPECT_EQ(Card(0).updates, 2u);
+    // A refused climax start changes neither the slot nor the counters.
+    EXPECT_EQ(c_->StartClimaxSpell(), 0u);
+    EXPECT_EQ(S().spellSlot, 0u);
+    EXPECT_EQ(S().climaxUses, 0u);
+}
+
+// A spark from a hit reaction is the reversal spark; it ends at TIME and
+// then locks the next one out.
+TEST_F(CharacterAttackTest, SparkEndsAtItsTime)
+{
+    S().sparkGauge = P().values.spark.maxSparkGauge;
+    S().hp = 100, S().action = kActionHitReaction;
+    ASSERT_EQ(c_->StartSpark(), 1u);
+    const SparkRecord& r = P().values.spark.records[1];
+    EXPECT_EQ(S().action, kActionSpark);
+    EXPECT_EQ(S().barrageSlot, 6u);
+    EXPECT_EQ(S().hp, 100 - i32(f32(P().values.general.hp) * r.hp));
+    S().timers.actionClocks[2] = r.time;
+    c_->DispatchAction(0);
+    EXPECT_EQ(S().action, kActionNeutral);
+    EXPECT_EQ(S().timers.secondStun, r.reactionTime);
+}
+
+// The shoot-out runs while the rival stays in it, and ends at once when
+// it leaves.
+TEST_F(CharacterAttackTest, ShootOutFollowsItsRival)
+{
+    auto rival = NewFighter<ScriptedFighter>();
+    rival->Create(nullptr);
+    const CVector3 far(0, 0, -50);
+    rival->SetPosition(&far);
+    EXPECT_EQ(c_->StartShootOut(nullptr), 0u);
+    ASSERT_EQ(c_->StartShootOut(rival.get()), 1u);
+    rival->GetStatus()->action = kActionShootOut;
+    c_->DispatchAction(0);
+    EXPECT_EQ(S().action, kActionShootOut);
+    EXPECT_EQ(S().turnShoot, 1u);   // still closing in
+    rival->GetStatus()->action = kActionNeutral;
+    c_->DispatchAction(0);
+    EXPECT_EQ(S().action, kActionNeutral);
+}
+
+}  // namespace
+}  // namespace character_test
