@@ -119,15 +119,8 @@ protected:
     // Gauges (CharacterGauges.cpp).
     void UpdateCharge(bool spell, bool allowed, f32 limit);
 
-    // Stand-ins for the movement starters and the camera's mode switch that
-    // are being written beside this code; each only enters its action.
-    // Remove them once the real ones land.
-    u32 StartGuard(f32 angle);
-    u32 StartSlide(f32 angle);
-    u32 StartDoubleSlide(f32 angle);
-    u32 StartTripleSlide(f32 angle);
-    u32 StartDash(f32 angle);
-    u32 StartMirageSlide(f32 angle);
+    // Stand-ins for the spell cancel, the shoot-out win and the camera's mode
+    // switch, which nothing else provides yet.
     u32 CancelSpellCard();
     u32 WinShootOut() { return 1; }
     void SetCameraMode(u32 mode, f32 blend) { m_memory.cameraMode = mode, m_memory.cameraBlend = blend; }

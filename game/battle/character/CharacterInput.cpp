@@ -321,39 +321,4 @@ u32 CCharacter::ShootOutInput(u32)
 
 // -- Stand-ins: enter the action, nothing more. --
 
-u32 CCharacter::StartGuard(f32)
-{
-    m_status.timers.guardReload = 0.0f;
-    return SetAction(kActionGuard);
-}
-u32 CCharacter::StartSlide(f32 angle)
-{
-    m_status.slideAngle = angle;
-    m_status.timers.slideTime = 0.0f;
-    const u32 a = m_status.action;
-    return SetAction(a == kActionShoot || a == kActionSlideShoot ? kActionSlideShoot : kActionSlide);
-}
-u32 CCharacter::StartDoubleSlide(f32 angle)
-{
-    m_status.slideAngle = angle;
-    m_status.timers.slideTime = 0.0f;
-    const u32 a = m_status.action;
-    return SetAction(a == kActionShoot || a == kActionSlideShoot ? kActionDoubleSlideShoot : kActionDoubleSlide);
-}
-u32 CCharacter::StartTripleSlide(f32 angle)
-{
-    m_status.slideAngle = angle;
-    m_status.timers.slideTime = 0.0f;
-    return SetAction(character_actions::IsShootAction(m_status.action) ? kActionTripleSlideShoot : kActionTripleSlide);
-}
-u32 CCharacter::StartDash(f32 angle)
-{
-    m_status.dashAngle = angle;
-    return SetAction(kActionDash);
-}
-u32 CCharacter::StartMirageSlide(f32 angle)
-{
-    m_status.slideAngle = angle;
-    return SetAction(kActionMirageSlide);
-}
 u32 CCharacter::CancelSpellCard() { return SetAction(kActionNeutral); }
