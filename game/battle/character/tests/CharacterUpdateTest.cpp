@@ -33,6 +33,15 @@ protected:
         CharacterGeneral& g = c_->GetParameter()->values.general;
         g.reserveTime = 0.25f, g.dashStartTime = 1.0f, g.slideFastTime = 0.3f, g.lockOffTime = 1.0f;
     }
+    // Everything a starter checks is in hand: MP, ammunition, a full spark
+    // gauge at low HP, cooled-down attack and guard, a card in every slot.
+    void Ready()
+    {
+        S().tension = 1, S().mp = 100, S().ammunition = 5, S().hp = 1;
+        S().sparkGauge = c_->GetParameter()->values.spark.maxSparkGauge;
+        S().timers.shortAttackCooldown = S().timers.guardReload = 100.0f;
+        for (const auto& card : c_->GetSpellCards()) static_cast<FakeSpellCard*>(card.get())->stock = 1;
+    }
     // Each frame: the packet (a direction code gets the stick left), then
     // the handler of the current action.
     void Play(const Frames& frames)
@@ -54,7 +63,8 @@ Frames Then(Frames a, const Frames& b) { return a.insert(a.end(), b.begin(), b.e
 
 TEST_F(UpdateTest, InputHandlersStartTheirActions)
 {
-    enum Angle { kNone, kSlide, kDash };
+    // kBack: a mirage slide keeps its direction as the back slide motion.
+    enum Angle { kNone, kSlide, kDash, kBack };
     struct Case {
         const char* name;
         u32 from;
@@ -77,27 +87,32 @@ TEST_F(UpdateTest, InputHandlersStartTheirActions)
         {"shot on release", 0, {{24}, {}}, kActionShoot},
         {"exception spell", 0, {{28, 23}}, kActionSpellCard},
         {"high-tension spell refused at normal tension", 0, {{28, 25}}, kActionNeutral},
-        {"mirage slide down", 0, {{28, 29}}, kActionMirageSlide, kSlide, 180.0f},
+        {"mirage slide down", 0, {{28, 29}}, kActionMirageSlide, kBack},
         {"tedium ends on a button", kActionTedium, {{12}}, kActionNeutral},
         {"guard let go", kActionGuard, {{23}, {}}, kActionNeutral},
         {"slide: release ignored while fast", kActionSlide, {{22}, {}}, kActionSlide},
         {"slide: double slide once fast time passed", kActionSlide, {{27, 22}, {27}}, kActionDoubleSlide, kSlide,
          -2.0f, 0.3f},
         {"triple slide has no next level", kActionTripleSlide, {{27, 22}, {27}}, kActionTripleSlide, kNone, 0, 0.3f},
-        {"shot from a slide", kActionSlide, {{24}, {}}, kActionShoot},
+        {"shot from a slide", kActionSlide, {{24}, {}}, kActionSlideShoot},
         {"spark chord in a hit reaction", kActionHitReaction, {{23, 24, 25}}, kActionSpark},
         {"nothing from Defeated", kActionDefeated, {{22, 23, 24}}, kActionDefeated},
     };
+    battle_test::FakeFighter target(CVector3(0, 0, -10));
     for (const Case& k : cases) {
         MakeFighter();
+        S().lockedTargetId = target.GetId();
         c_->GetParameter()->values.general.reserveTime = 0.25f;
         c_->GetParameter()->values.general.dashStartTime = 1.0f;
         c_->GetParameter()->values.general.slideFastTime = 0.3f;
+        Ready();
         S().action = k.from;
         S().timers.slideTime = k.slideTime;
         Play(k.frames);
         EXPECT_EQ(S().action, k.want) << k.name;
-        if (k.which != kNone) {
+        if (k.which == kBack) {
+            EXPECT_EQ(S().slideMotion, FindMotionKey("SLIDEBACK")) << k.name;
+        } else if (k.which != kNone) {
             EXPECT_EQ(k.which == kSlide ? S().slideAngle : S().dashAngle, k.angle) << k.name;
         }
     }
@@ -187,6 +202,7 @@ TEST_F(UpdateTest, SixtyFramesOfPacketsHashTheSameTwice)
         registry.SetHandler(&scene_);
         SetObjectRegistry(&registry);
         MakeFighter();
+        Ready();
         Frames frames = Then(Then(Repeat({}, 9), Repeat({12}, 20)), Then(Repeat({15}, 10), Repeat({22}, 21)));
         for (const auto& codes : frames) {
             const InputPacket p = Pressing(codes, codes.empty() || codes[0] == 22 ? 0 : 60);
