@@ -147,14 +147,14 @@ u32 CCharacter::OnVibrationMessage(u32, u32 strength)
 {
     const CharacterBody* body = m_parameter ? &m_parameter->values.body : nullptr;
     const u16 power = body ? (strength == 1 ? body->largePadVibrationPow : body->smallPadVibrationPow) : 0;
-    m_input.vibrationLeft = m_input.vibrationRight = power;
+    SetVibration(power);
     return 1;
 }
 
-u32 CCharacter::OnMessage(u32 message, CMessageObject*, intptr_t parameter)
+u32 CCharacter::OnMessage(u32 message, CMessageObject* sender, intptr_t parameter)
 {
     if (message == kMsgPadVibration) return OnVibrationMessage(0, u32(parameter));
-    return 0;
+    return HandleCharacterMessage(message, sender, parameter);
 }
 
 void CCharacter::HashState(CStateHash& hash) const

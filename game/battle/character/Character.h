@@ -126,7 +126,6 @@ protected:
     void SetCameraMode(u32 mode, f32 blend) { m_memory.cameraMode = mode, m_memory.cameraBlend = blend; }
 
     InputMemory m_memory = {};
-    InputState m_input;
     InputHandler m_inputHandlers[kActionCount] = {};
     u32 m_network = 0;               // a network battle: remote fighters take no pad
     u32 m_padInput = 0;              // the pad drives this fighter

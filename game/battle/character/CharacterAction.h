@@ -4,6 +4,7 @@
 // character block.
 #pragma once
 
+#include "engine/platform/Input.h"
 #include "game/battle/character/CharacterBase.h"
 #include "game/battle/character/SpellCardDriver.h"
 #include "game/battle/object/BattleCharacter.h"
@@ -171,10 +172,11 @@ public:
     void FaceLockedTarget(bool pitch);
     // level 0 slide, 1 double, 2 triple: cost, motion, action, effects, voice.
     void BeginSlide(f32 angle, u32 level);
-    // Stand-ins until the character's pad and weapon services are wired:
-    // CCharacter::SetVibration on both motors, the weapons of a flag.
-    virtual void Vibrate(u16) {}
-    virtual void ShowWeaponsOfFlag(u32, u32) {}
+    // Both motor values of the fighter's input state; a player's pad takes
+    // them each frame.
+    void SetVibration(u16 power) { m_input.vibrationLeft = m_input.vibrationRight = power; }
+    // Locks on target (never null): the id and the target's lock-on message.
+    void LockOnTo(CObjectDivision* target);
 
 protected:
     // The steps of the actions, by the table.
@@ -241,14 +243,6 @@ public:
     // -- Meeting other objects: the messages the fighter answers
     // (CharacterMessages.cpp), the interaction passes (CharacterInteract.cpp)
     // and the second-pass hits (CharacterHitPass.cpp). --
-    // One damaging hit, in TakeHit's argument order.
-    struct CharacterHit {
-        f32 damage, power, limit, gauge, causeGauge;
-        CVector3 direction;
-        i32 damageType;
-        u32 attackKind, canKill, keepAction;
-        CObjectDivision* attacker;
-    };
     // The character's object messages; 1 for every id it does not answer.
     u32 HandleCharacterMessage(u32 message, CMessageObject* sender, intptr_t parameter);
     u32 IsInScreenshotSpell() const override;
@@ -289,20 +283,13 @@ public:
     u32 IsMovable() const;
 
 protected:
-    // Stand-ins for operations the hit, movement, input and lock-on code
-    // provides; each says which.
-    // TakeHit with the hit's values.
-    virtual u32 DeliverHit(const CharacterHit& hit);
-    // Damage (direction, kind 4, defender): the guard counter.
-    virtual u32 DeliverCounter(const CVector3& direction, CCharacterAction* defender);
-    // The action state machine's clash reaction.
-    virtual u32 ReactToClash(CCharacterAction* other);
-    // The wall-bounce reaction of a downed fighter.
-    virtual u32 BounceOffWall(const CVector3& normal);
-    // SetVibration: both motors.
-    virtual u32 SetPadVibration(u16 power);
-    // The card's next short attack.
-    virtual u32 AdvanceCardShortAttack();
-    // Locks on the object.
-    virtual u32 LockOnObject(CObjectDivision* object);
+    // Two charging fighters met: nothing stops them yet, so a clash is only
+    // counted.
+    void ReactToClash() { ++m_meeting.clashes; }
+    // A guard counter against a close-attack card moves it to its next short
+    // attack; the cards do not step their attacks yet, so this does nothing.
+    void AdvanceCardShortAttack() {}
+
+    // Written by every input source; the vibration values go back to a pad.
+    InputState m_input;
 };

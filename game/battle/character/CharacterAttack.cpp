@@ -86,7 +86,7 @@ u32 CCharacterAction::StartShortAttack(u32 n)
     s.comboIndex = n;
     s.timers.shortAttackTime = s.attackClocks[kTraceClock] = 0.0f;
     s.timers.shortAttackCooldown = r.reload;
-    ShowWeaponStandIn(r.weaponNo, 1);
+    ShowWeapon(r.weaponNo, 1);
     ChangeMotion(Motion("ATTACK%02u", n), 0);
     SetAction(kActionShortAttack);
     ResetStates(kResetAttack);
@@ -123,7 +123,7 @@ u32 CCharacterAction::ShortAttackStep(u32)
     const bool ending = IsChangedAnimation(u32(s.motions[end]));
     if (ending && s.queuedAction == kActionShortAttack && CanShortAttack(n + 1)) return StartShortAttack(n + 1);
     if (ending && IsChangedAnimationEnded()) {
-        ShowWeaponStandIn(r.weaponNo, 0);
+        ShowWeapon(r.weaponNo, 0);
         s.timers.justGuardWindow = r.justGuardInterval;
         return 1;
     }
@@ -140,7 +140,7 @@ void CCharacterAction::BeginSlideAttack(u32 record, u32 action)
     s.comboIndex = record;
     s.timers.shortAttackTime = s.attackClocks[kTraceClock] = 0.0f;
     s.timers.shortAttackCooldown = r.reload;
-    ShowWeaponStandIn(r.weaponNo, 1);
+    ShowWeapon(r.weaponNo, 1);
     ChangeMotion(FindMotionKey("SLIDEATTACKSET"), 1);
     SetAction(action);
     ResetStates(kResetAttack);
@@ -182,7 +182,7 @@ u32 CCharacterAction::SlideAttackStep(u32)
             ChangeMotion(attack, 0);
         }
     } else if (IsChangedAnimation(u32(s.motions[attack])) && IsChangedAnimationEnded()) {
-        ShowWeaponStandIn(r.weaponNo, 0);
+        ShowWeapon(r.weaponNo, 0);
         s.timers.justGuardWindow = r.justGuardInterval;
         return 1;
     }

@@ -386,7 +386,7 @@ public:
         u32 autoSlide;       // a bullet came within AUTOSLIDERADIUS
         f32 guardStiffen, reactionTime;
         i32 shootRestrict;   // a bullet's SHOOTRESTRICT; CanShoot refuses while not 0
-        u32 guardedHits, guardCounters, blockedAttacks, shotsGuarded, binds;
+        u32 guardedHits, guardCounters, blockedAttacks, shotsGuarded, binds, clashes;
     };
     MeetingState& GetMeeting() { return m_meeting; }
     const MeetingState& GetMeeting() const { return m_meeting; }
@@ -444,8 +444,12 @@ public:
     // Stand-in for the power factor of a power level until the rates give
     // it: the tension strength factor for every level.
     f32 GetAttackPowerFactorStandIn(u32) const { return GetStrengthFactor(); }
-    // Stand-in for the weapon show of the movement actions: remembers it.
-    void ShowWeaponStandIn(i32 index, u32 shown) { m_status.shownWeapon = shown ? index : -1; }
+    // Shows or hides weapon index (none when out of range) and keeps it as
+    // the shown weapon.
+    void ShowWeapon(i32 index, u32 shown);
+    // Every weapon whose SHOWFLG has a bit of flag shown or hidden as asked;
+    // showing hides every other weapon.
+    void ShowWeaponsOfFlag(u32 flag, u32 shown);
 
 public:
 

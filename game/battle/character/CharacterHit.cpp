@@ -217,7 +217,7 @@ u32 CCharacterAction::Damage(const CVector3& source, u32 type, u32 keepAction, C
     if (type >= 2) {
         const u32 slot = s.participantSlot;
         SendObjectMessage(kMsgSmallShake, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&slot));
-        Vibrate(m_parameter->values.body.smallPadVibrationPow);
+        SetVibration(m_parameter->values.body.smallPadVibrationPow);
     }
     return 1;
 }

@@ -75,6 +75,12 @@ CObjectDivision* CCharacter::ChooseTarget(const BattleCharacterList& list, CObje
     return best;
 }
 
+void CCharacterAction::LockOnTo(CObjectDivision* target)
+{
+    m_status.lockedTargetId = target->GetId();
+    SendObjectMessage(kMsgLockedOn, target->GetId(), -1, 0);
+}
+
 void CCharacter::FaceCameraFront()
 {
     if (m_camera) m_camera->SetAngles(m_rotation.y, m_rotation.x);
@@ -113,8 +119,7 @@ u32 CCharacter::UpdateLockOn(u32)
         if (!next) {
             ReleaseLock();
         } else {
-            s.lockedTargetId = next->GetId();
-            SendObjectMessage(kMsgLockedOn, next->GetId(), -1, 0);
+            LockOnTo(next);
             const CharacterGeneral* g = m_parameter ? &m_parameter->values.general : nullptr;
             bool shared = false;
             for (u32 i = 0; i < list->count; ++i) {

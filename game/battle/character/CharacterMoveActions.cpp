@@ -239,7 +239,7 @@ u32 CCharacterAction::DashStep(u32)
         }
         const u32 slot = s.participantSlot;
         SendObjectMessage(kMsgSmallShake, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&slot));
-        Vibrate(m_parameter->values.body.smallPadVibrationPow);
+        SetVibration(m_parameter->values.body.smallPadVibrationPow);
         return 0;
     }
     if (IsChangedAnimation(M("DASHSTOP"))) return IsChangedAnimationEnded();
