@@ -42,6 +42,8 @@ public:
     u32 UpdateTeamOrder(u32 argument);
     // 0 while the fighter may not lock on or without the character list.
     u32 UpdateLockOn(u32 argument);
+    // Locking on is refused while defeated and in or queued for the end.
+    bool MayLockOn() const;
     u32 UpdateSpectate(u32 argument);
     u32 UpdateTimers(u32 argument);
     // Message 45: both motors at the small or (strength 1) the large power.

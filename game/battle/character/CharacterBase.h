@@ -81,9 +81,7 @@ struct CharacterTimers {
 // with the play-record counters they raise.
 struct CharacterMoveHitState {
     u32 rollCount;
-    u32 dashFlag, mirageReached, dangerFlags;   // danger bits 1 left, 2 right, 4 down, 8 up
-    u32 autoSlideRequest;
-    f32 autoSlideAngle;
+    u32 dashFlag, mirageReached;
     CVector3 guardCenter;
     f32 doubleAttackWindow;     // the partner's window, seconds
     u32 doubleAttackFlag;
@@ -382,8 +380,9 @@ public:
     // state hash after the block). --
     struct MeetingState {
         u32 friendlyFire;    // team equality no longer protects
-        u32 dangerFlags;     // 1 left, 2 right, 4 up, 8 down: where to escape on screen
+        u32 dangerFlags;     // 1 left, 2 right, 4 down, 8 up: where to escape on screen
         u32 autoSlide;       // a bullet came within AUTOSLIDERADIUS
+        f32 autoSlideAngle;  // the slide angle an auto-slide takes
         f32 guardStiffen, reactionTime;
         i32 shootRestrict;   // a bullet's SHOOTRESTRICT; CanShoot refuses while not 0
         u32 guardedHits, guardCounters, blockedAttacks, shotsGuarded, binds, clashes;
@@ -443,7 +442,7 @@ public:
     ShooterRecord MakeShooterRecord();
     // Stand-in for the power factor of a power level until the rates give
     // it: the tension strength factor for every level.
-    f32 GetAttackPowerFactorStandIn(u32) const { return GetStrengthFactor(); }
+    f32 GetAttackPowerFactor(u32) const { return GetStrengthFactor(); }
     // Shows or hides weapon index (none when out of range) and keeps it as
     // the shown weapon.
     void ShowWeapon(i32 index, u32 shown);

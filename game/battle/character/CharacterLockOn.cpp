@@ -81,6 +81,11 @@ void CCharacterAction::LockOnTo(CObjectDivision* target)
     SendObjectMessage(kMsgLockedOn, target->GetId(), -1, 0);
 }
 
+bool CCharacter::MayLockOn() const
+{
+    return !IsDefeated() && m_status.action != kActionResult && m_status.queuedAction != kActionResult;
+}
+
 void CCharacter::FaceCameraFront()
 {
     if (m_camera) m_camera->SetAngles(m_rotation.y, m_rotation.x);
@@ -98,7 +103,7 @@ void CCharacter::ReleaseLock()
 u32 CCharacter::UpdateLockOn(u32)
 {
     CharacterStatus& s = m_status;
-    if (IsDefeated() || s.action == kActionResult || s.queuedAction == kActionResult) return 0;
+    if (!MayLockOn()) return 0;
     const BattleCharacterList* list = nullptr;
     if (!SendObjectMessage(kMsgCharacterList, CObjectRegistry::kHandlerId, -1, reinterpret_cast<intptr_t>(&list)) ||
         !list)

@@ -186,9 +186,9 @@ i32 CCharacterAction::AutoSlide(u32)
 {
     CharacterStatus& s = m_status;
     if (!HasSkillAutoSlide() || s.action == kActionDefeated || s.action == kActionBound ||
-        IsSpellAction(s.action) || !s.moveHit.autoSlideRequest)
+        IsSpellAction(s.action) || !m_meeting.autoSlide)
         return 0;
-    const f32 angle = s.moveHit.autoSlideAngle;
+    const f32 angle = m_meeting.autoSlideAngle;
     if (In(s.action, {kActionSlide, kActionSlideShoot, kActionSlideSpellCard}) && CanDoubleSlide())
         StartDoubleSlide(angle);
     else if (In(s.action, {kActionDoubleSlide, kActionDoubleSlideShoot, kActionDoubleSlideSpellCard}) &&
@@ -319,7 +319,7 @@ u32 CCharacterAction::MirageSlideStep(u32)
     }
     const f32 radius = m_parameter->values.body.mirageSlideEndRadius;
     if (GetDistanceTo(*target->GetPosition()) > radius) {
-        const u32 danger = s.moveHit.dangerFlags & 15u;
+        const u32 danger = m_meeting.dangerFlags & 15u;
         if (danger && clock < g.mirageSlideTime &&
             (IsChangedAnimation(M("SLIDEFRONT")) || s.timers.invincibility <= 0)) {
             const char* dodge = danger & 4 ? "SLIDEDOWN" : danger & 1 ? "SLIDELEFT" : danger & 2 ? "SLIDERIGHT" : "SLIDEUP";

@@ -137,11 +137,6 @@ i32 CCpuCharacter::Update(u32 argument)
     return CCharacter::Update(argument);
 }
 
-bool CCpuCharacter::MayHoldTarget() const
-{
-    return !IsDefeated() && m_status.action != kActionResult && m_status.queuedAction != kActionResult;
-}
-
 CCharacterBase* CCpuCharacter::Target() const { return dynamic_cast<CCharacterBase*>(GetLockedTarget()); }
 
 f32 CCpuCharacter::DistanceTo(const CObjectDivision& other) const
@@ -187,7 +182,7 @@ f32 CCpuCharacter::ScoreB(CCharacterBase& c)
 
 void CCpuCharacter::ChooseTarget()
 {
-    if (!MayHoldTarget()) return;
+    if (!MayLockOn()) return;
     const BattleCharacterList* list = nullptr;
     if (!SendObjectMessage(kMsgCharacterList, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&list)) ||
         !list)

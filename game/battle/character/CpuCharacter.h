@@ -89,14 +89,10 @@ protected:
     void PressShot(bool held) { Press(24), m_releaseShot = held ? 0 : 1; }
     void PressSlide() { Press(22), m_releaseSlide = 1; }
 
-    // Stand-ins for what the interactions and the actions are still to
-    // give the character block: the danger flags of the auto-slide danger
-    // test and the current action's phase counter.
-    u32 DangerFlags() const { return m_dangerFlags; }
+    u32 DangerFlags() const { return m_meeting.dangerFlags; }
+    // The hit reaction keeps no phase counter: every reaction reads as its
+    // first phase.
     static u32 ActionSubStep(const CCharacterBase&) { return 0; }
-    // Stand-in for the lock-on test of UpdateLockOn: not defeated, not in
-    // or queued for the battle's end.
-    bool MayHoldTarget() const;
 
     i32 m_level = 0;
     u32 m_approachMode = 0;   // never set: the mode-0 branches run
@@ -111,5 +107,4 @@ protected:
     // team focus.
     f32 m_weights[6] = {};
     DecisionHandler m_decisions[kActionCount] = {};
-    u32 m_dangerFlags = 0;
 };

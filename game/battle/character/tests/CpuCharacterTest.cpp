@@ -23,7 +23,6 @@ public:
         return pressed;
     }
     using CCpuCharacter::ChooseTarget;
-    using CCpuCharacter::m_dangerFlags;
     using CCpuCharacter::m_draw;
     using CCpuCharacter::m_releaseShot;
     using CCpuCharacter::m_releaseSlide;
@@ -174,7 +173,7 @@ TEST_F(CpuCharacterTest, DecisionTable)
         static_cast<FakeSpellCard*>(self->GetSpellCards()[0].get())->stock = 1;
         if (c.setup) c.setup(s, *target->GetStatus());
         s.lockedTargetId = c.distance > 0 ? target->GetId() : 0;
-        self->m_draw = c.draw, self->m_dangerFlags = c.danger;
+        self->m_draw = c.draw, self->GetMeeting().dangerFlags = c.danger;
         EXPECT_EQ(self->Think(), c.pressed) << c.name;
         EXPECT_EQ(std::make_pair(self->m_releaseSlide, self->m_releaseShot), std::make_pair(c.releaseSlide, c.releaseShot))
             << c.name;
