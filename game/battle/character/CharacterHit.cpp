@@ -6,6 +6,7 @@
 #include "engine/core/FloatMath.h"
 #include "engine/core/Random.h"
 #include "engine/platform/FrameTime.h"
+#include "game/battle/object/Bullet.h"
 #include "host/kernel/Kernel.h"
 
 namespace {
@@ -14,7 +15,6 @@ using namespace character_actions;
 using character_slots::kResetKeepLoopsButFlight;
 
 // Messages of the hit code that the object messages do not name yet.
-inline constexpr u32 kMsgBulletsCancel = 2, kMsgKill = 4, kMsgDefeated = 5, kMsgDefeatOrder = 25, kMsgOutQuery = 26;
 inline constexpr u32 kSlotRoll = 4, kSlotSpin = 5, kSlotGuard = 10, kSlotBind = 11;
 inline constexpr u32 kWAttackVoiceTimer = 3, kMemberAttackVoiceTimer = 5, kDamageVoiceTimer = 6;
 inline constexpr u32 kDamageClock = 2;
@@ -298,7 +298,7 @@ u32 CCharacterAction::BounceDown(const CVector3& n)
     ++s.moveHit.downs;
     ChangeMotion(s.damageMotion, 0);
     ResetStates(kResetKeepLoopsButFlight);
-    PlaySoundEffect(6);   // SEDOWN
+    PlaySoundEffect(character_slots::kSeDown);
     return 1;
 }
 
@@ -338,9 +338,9 @@ u32 CCharacterAction::Defeat(const CVector3& source, u32, u32 attackKind, CChara
     s.damageType = 0;
     s.knockPower = 0;
     s.moveHit.rollCount = 0;
-    PlaySoundEffect(5);   // SEBEAT
+    PlaySoundEffect(character_slots::kSeBeat);
     ResetStates(kResetKeepLoopsButFlight);
-    SendObjectMessage(kMsgBulletsCancel, CObjectRegistry::kBroadcastId, kGroupBullet, 0);
+    SendObjectMessage(kMsgShotObjectDeadEnd, CObjectRegistry::kBroadcastId, kGroupBullet, 0);
     if (s.revival) ++s.defeatCount;
     return 1;
 }

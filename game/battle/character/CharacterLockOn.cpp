@@ -11,7 +11,6 @@ using namespace character_slots;
 namespace {
 
 inline constexpr u32 kLockButton = 26, kCameraFrontButton = 16;
-inline constexpr u32 kMsgLockedOn = 6;
 enum LockOnType : u32 { kByFront, kByDistance, kByCamera, kInTurn };
 
 i32 TeamOf(const CObjectDivision* object)

@@ -22,17 +22,17 @@ u32 CCharacterAction::HandleCharacterMessage(u32 message, CMessageObject* sender
     CharacterStatus& s = m_status;
     const f32 radius = m_parameter ? m_parameter->values.body.radius : 0.0f;
     switch (message) {
-    case 4:
-    case 5: {
+    case kMsgKill:
+    case kMsgDefeated: {
         const auto* other = dynamic_cast<const CCharacterBase*>(sender);
         if (!other || other == this || !parameter || *reinterpret_cast<const i32*>(parameter) != s.team) return 1;
         // Down, bound, or deep in the climax card: no team voice.
         const bool quiet = In(s.action, {kActionDefeated, kActionBound}) ||
                            (s.action == kActionSpellCard && s.spellSlot == 6 && IsClimaxCardUnderWay());
-        if (!quiet) PlaySound(message == 4 ? 2 : 3);
+        if (!quiet) PlaySound(message == kMsgKill ? 2 : 3);
         return 1;
     }
-    case 6:
+    case kMsgLockedOn:
         if (reinterpret_cast<CMessageObject*>(parameter) == this && s.timers.voiceCooldowns[kTargetVoiceClock] <= 0) {
             PlaySound(5);
             s.timers.voiceCooldowns[kTargetVoiceClock] = m_parameter ? m_parameter->values.general.targetVoiceTime : 0;
