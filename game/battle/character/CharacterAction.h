@@ -210,13 +210,7 @@ public:
     virtual u32 CheckTargetAngle();
     // Runs the current barrage; 1 once the shot is over.
     u32 FireStep(u32 argument);
-    // The hit each shoot-out volley deals through TakeHit (kind 3).
-    struct ShootOutHit {
-        i32 damage;
-        f32 gauge, causeGauge;
-        CVector3 direction;
-        i32 damageType;
-    };
+    // The attack kind of each shoot-out volley's hit.
     static constexpr u32 kShootOutHitKind = 3;
 
 protected:

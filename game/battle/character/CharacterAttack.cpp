@@ -408,8 +408,11 @@ u32 CCharacterAction::ShootOutStep(u32 argument)
         f32& shot = s.timers.actionClocks[kShootOutShotTimer];
         if (shot >= r.shootTime) {
             shot = 0.0f;
-            ShootOutHit hit{r.timeStr, r.gauge, r.causeGauge, CVector3(0, 0, -1), 0};
-            const_cast<CCharacterBase*>(rival)->TakeHit(this, kShootOutHitKind, reinterpret_cast<intptr_t>(&hit));
+            // The record-and-kind TakeHit knows only the guard crash: the
+            // volley goes through the hit record.
+            if (auto* defender = dynamic_cast<CCharacterAction*>(target))
+                defender->TakeHit(Hit{f32(r.timeStr), 0, 0, r.gauge, r.causeGauge, CVector3(0, 0, -1), 0,
+                                      kShootOutHitKind, 1, 0, this});
         }
     }
     u32 slot = s.participantSlot;
