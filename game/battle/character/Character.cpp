@@ -1,10 +1,31 @@
 #include "game/battle/character/Character.h"
 
+#include "engine/core/FloatMath.h"
+#include "engine/platform/FrameTime.h"
+#include "game/battle/object/Bullet.h"
+
 #include <cstring>
+
+namespace {
+
+// A button never pressed has been free for long: it must not count as a
+// direction let go a moment ago.
+inline constexpr u32 kLongFreeMs = 1u << 30;
+
+// v turned about the vertical axis by degrees (yaw 0 faces -Z).
+CVector3 TurnYaw(const CVector3& v, f32 degrees)
+{
+    const f32 r = degrees * kDegToRad, c = CosF(r), s = SinF(r);
+    return CVector3(v.x * c + v.z * s, v.y, -v.x * s + v.z * c);
+}
+f32 YawOf(const CVector3& d) { return Atan2F(d.x, d.z) * kRadToDeg + 180.0f; }
+
+}  // namespace
 
 CCharacter::CCharacter(CCharacterParameter* parameter, CTensionFile* tension) : CCharacterAction(parameter, tension)
 {
     std::memset(&m_input, 0, sizeof m_input);
+    for (u32 code = 0; code < kInputCodeCount; ++code) m_input.free[code] = 1, m_input.freeTime[code] = kLongFreeMs;
 }
 
 i32 CCharacter::Create(const CharacterCreateRecord* entry)
@@ -40,9 +61,101 @@ i32 CCharacter::Create(const CharacterCreateRecord* entry)
     return 1;
 }
 
-i32 CCharacter::Update(u32) { return 1; }
+i32 CCharacter::Update(u32 argument)
+{
+    const CharacterTimers& t = m_status.timers;
+    const bool hitStop = t.hitStopDelay <= 0.0f && t.hitStopTime > 0.0f;
+    AdvanceAnimation(hitStop ? 0.0f : GetMotionSpeedRate());
+    UpdateMoveInput(argument);
+    DispatchInput(argument);
+    UpdateTeamOrder(argument);
+    DispatchAction(argument);
+    UpdateLockOn(argument);
+    UpdateSpectate(argument);
+    UpdateMovement(argument);
+    TurnToView();
+    AimBodyBone(argument);
+    AimNeckBone(argument);
+    AimArmBone(argument);
+    UpdateTimers(argument);
+    return 1;
+}
 
-u32 CCharacter::OnMessage(u32, CMessageObject*, intptr_t) { return 0; }
+u32 CCharacter::UpdateMoveInput(u32)
+{
+    if (!IsFree()) return 0;
+    CharacterStatus& s = m_status;
+    const f32 dt = GetFrameTime();
+    const f32 accel = m_parameter ? m_parameter->values.general.moveAcceleration : 0.0f;
+    u32 wanted = FindMotionKey("WAIT");
+    if (Held(27)) s.acceleration.y += accel * dt, wanted = FindMotionKey("MOVEUP");
+    else if (Held(29)) s.acceleration.y -= accel * dt, wanted = FindMotionKey("MOVEDOWN");
+    if (AnyDirectionHeld()) {
+        const f32 a = m_input.stick1Angle;
+        wanted = FindMotionKey("MOVE");
+        CVector3 eye, view, forward(0, 0, -1);
+        if (m_camera) m_camera->GetView(&eye, &view), m_camera->GetForward(&forward);
+        // The camera's up is taken as the vertical: it never rolls.
+        const CVector3 step = GetLockedTarget() ? TurnYaw(forward, -a) * accel : TurnYaw(CVector3(0, 0, -accel), view.y + a);
+        s.targetAngles.y = YawOf(step);
+        s.acceleration += step * dt;
+    }
+    if (wanted != FindMotionKey("WAIT") && !s.moveEffect) {
+        PlayEffectOnce(FindEffectKey("EFCFLYSET"));
+        if (i32(s.tension) >= kTensionHigh) PlayEffectOnce(FindEffectKey("EFCOVERTENSIONDIFFUSIONSTARTSMALL"));
+        StartEffect(0, FindEffectKey("EFCFLYLOOP"));
+        s.moveEffect = 1;
+    }
+    if (!IsChangedAnimation(wanted)) ChangeMotion(wanted, 1);
+    return 1;
+}
+
+u32 CCharacter::UpdateTeamOrder(u32)
+{
+    if (!CanGiveOrders()) return 0;
+    const BattleCharacterList* list = nullptr;
+    if (!SendObjectMessage(kMsgCharacterList, CObjectRegistry::kHandlerId, -1, reinterpret_cast<intptr_t>(&list)) ||
+        !list)
+        return 0;
+    if (!Triggered(31)) return 1;
+    CharacterStatus& s = m_status;
+    s.order = (s.order + 1) % 4;
+    for (u32 i = 0; i < list->count; ++i) {
+        auto* mate = dynamic_cast<CCharacterBase*>(list->characters[i]);
+        if (mate && mate != this && mate->GetTeam() == s.team) mate->GetStatus()->order = s.order;
+    }
+    f32& cooldown = s.timers.voiceCooldowns[4];   // INDICATEVOICETIME
+    if (cooldown <= 0.0f) {
+        PlaySound(FindVoiceKey("VOICEINDICATE"));
+        cooldown = m_parameter ? m_parameter->values.general.indicateVoiceTime : 0.0f;
+    }
+    return 1;
+}
+
+u32 CCharacter::UpdateSpectate(u32)
+{
+    if (!IsDefeated() && !IsOut()) return 0;
+    const BattleCharacterList* list = nullptr;
+    if (!SendObjectMessage(kMsgCharacterList, CObjectRegistry::kHandlerId, -1, reinterpret_cast<intptr_t>(&list)) ||
+        !list || !list->count)
+        return 0;
+    if (Triggered(26)) m_status.followed = (m_status.followed + 1) % list->count;
+    return 1;
+}
+
+u32 CCharacter::OnVibrationMessage(u32, u32 strength)
+{
+    const CharacterBody* body = m_parameter ? &m_parameter->values.body : nullptr;
+    const u16 power = body ? (strength == 1 ? body->largePadVibrationPow : body->smallPadVibrationPow) : 0;
+    SetVibration(power);
+    return 1;
+}
+
+u32 CCharacter::OnMessage(u32 message, CMessageObject* sender, intptr_t parameter)
+{
+    if (message == kMsgPadVibration) return OnVibrationMessage(0, u32(parameter));
+    return HandleCharacterMessage(message, sender, parameter);
+}
 
 void CCharacter::HashState(CStateHash& hash) const
 {
@@ -51,6 +164,8 @@ void CCharacter::HashState(CStateHash& hash) const
     hash.F32(s.stick1Angle).F32(s.stick1Magnitude).F32(s.stick1X).F32(s.stick1Y);
     for (const u32* words : {s.previousRaw, s.raw, s.triggered, s.released, s.held, s.holdTime, s.free, s.freeTime})
         hash.Bytes(words, sizeof s.raw);
+    const InputMemory& m = m_memory;
+    hash.U32(m.lockRequest).U32(m.mashCount).U32(m.ignoreDashRelease).F32(m.dashPitch).U32(m.cameraMode).F32(m.cameraBlend);
 }
 
 u32 CCharacter::BuildInputPacket(InputPacket* packet, const InputState& state)

@@ -7,6 +7,7 @@
 #include "engine/platform/Input.h"
 #include "game/battle/character/CharacterAction.h"
 #include "game/battle/character/InputPacket.h"
+#include "game/battle/object/BattleCharacter.h"
 
 class CCharacter : public CCharacterAction {
     ORV_VALUE_CLASS(CCharacter)
@@ -29,7 +30,36 @@ public:
     // The record's values, then the creation steps in their fixed order,
     // the tables and the starting gauges. 1.
     i32 Create(const CharacterCreateRecord* entry);
-    virtual void InitInputTable() {}
+    // The handler of each action, as the current action reads the buttons.
+    virtual void InitInputTable();
+
+    // -- The steps of Update, in their order. --
+    // 0 while the fighter is not free.
+    u32 UpdateMoveInput(u32 argument);
+    // The current action's handler; 1 for an empty entry.
+    u32 DispatchInput(u32 argument);
+    // 0 without the character list or while orders are barred.
+    u32 UpdateTeamOrder(u32 argument);
+    // 0 while the fighter may not lock on or without the character list.
+    u32 UpdateLockOn(u32 argument);
+    // Locking on is refused while defeated and in or queued for the end.
+    bool MayLockOn() const;
+    u32 UpdateSpectate(u32 argument);
+    u32 UpdateTimers(u32 argument);
+    // Message 45: both motors at the small or (strength 1) the large power.
+    u32 OnVibrationMessage(u32 ignored, u32 strength);
+
+    // What the input handlers keep between frames besides the block.
+    struct InputMemory {
+        u32 lockRequest;         // 26 went down with no target: lock on its release
+        u32 mashCount;           // releases counted in the shoot-out
+        u32 ignoreDashRelease;   // the release ending the press that started the dash
+        f32 dashPitch;           // steered by 12 and 13 while dashing
+        u32 cameraMode;          // 0 free, 1 lock-on
+        f32 cameraBlend;
+    };
+    const InputMemory& GetInputMemory() const { return m_memory; }
+    InputHandler GetInputHandler(u32 action) const { return action < kActionCount ? m_inputHandlers[action] : nullptr; }
 
     // -- Input packets. --
     static u32 BuildInputPacket(InputPacket* packet, const InputState& state);
@@ -47,7 +77,57 @@ public:
     u32 GetVibrationCapability() const { return m_vibrationCapability; }
 
 protected:
-    InputState m_input;
+    // -- Input handlers (CharacterInput.cpp). --
+    u32 IdleInput(u32);
+    u32 TediumInput(u32);
+    u32 ComboInput(u32);
+    u32 NoInput(u32) { return 1; }
+    u32 ShootInput(u32);
+    u32 SlideShootInput(u32);
+    u32 TripleSlideShootInput(u32);
+    u32 SpellInput(u32);
+    u32 SpellCancelInput(u32);
+    u32 GuardInput(u32);
+    u32 SparkChordInput(u32);
+    u32 DashInput(u32);
+    u32 SlideInput(u32);
+    u32 MirageSlideInput(u32);
+    u32 ShootOutInput(u32);
+    // Shared rules.
+    u32 HeldChord() const;
+    // Sends message 52; 0 when nobody took it.
+    u32 ReleaseWaitingBullets();
+    // The four trigger chords; 1 when one fired, -1 when none applied.
+    i32 SpellChords(bool interval);
+    u32 Counts(u32 code) const;
+    // The slide angle of a release of 22; false when no direction counts.
+    bool SlideAngle(f32* angle) const;
+    bool ShotIntervalPassed() const;
+    bool ShotWaitPassed() const;
+    f32 DirectionOrNone() const;
+    u32 StartNextSlide(u32 level);
+    bool CanCancelSpell() const;
+    u32 Held(u32 code) const { return m_input.held[code]; }
+    u32 Triggered(u32 code) const { return m_input.triggered[code]; }
+    u32 Released(u32 code) const { return m_input.released[code]; }
+    f32 HoldSeconds(u32 code) const { return f32(m_input.holdTime[code]) * 0.001f; }
+    u32 AnyDirectionHeld() const { return Held(12) | Held(13) | Held(14) | Held(15); }
+    const ShotRecord* CurrentShot() const;
+    u32 CurrentBarrageFinished() const;
+    // Lock-on (CharacterLockOn.cpp).
+    CObjectDivision* ChooseTarget(const BattleCharacterList& list, CObjectDivision* current) const;
+    void ReleaseLock();
+    void FaceCameraFront();
+    // Gauges (CharacterGauges.cpp).
+    void UpdateCharge(bool spell, bool allowed, f32 limit);
+
+    // Stand-ins for the spell cancel, the shoot-out win and the camera's mode
+    // switch, which nothing else provides yet.
+    u32 CancelSpellCard();
+    u32 WinShootOut() { return 1; }
+    void SetCameraMode(u32 mode, f32 blend) { m_memory.cameraMode = mode, m_memory.cameraBlend = blend; }
+
+    InputMemory m_memory = {};
     InputHandler m_inputHandlers[kActionCount] = {};
     u32 m_network = 0;               // a network battle: remote fighters take no pad
     u32 m_padInput = 0;              // the pad drives this fighter

@@ -36,12 +36,13 @@ u32 CCharacterAction::SetNextAction(u32 action)
 void CCharacterAction::InitActionTable()
 {
     using C = CCharacterAction;
-    const ActionHandler pending = &C::PendingStep, composite = &C::CompositeStep;
+    const ActionHandler composite = &C::CompositeStep;
     const ActionHandler table[kActionCount] = {
         nullptr,          &C::TediumStep, &C::ShortAttackStep, &C::SlideAttackStep, &C::SlideAttackStep,
         &C::ShootStep,    composite,      composite, composite, &C::SpellStep, composite, composite, composite,
-        pending,          pending,        pending,   pending,  pending,   pending,          pending,
-        &C::SparkStep,    &C::ShootOutStep, pending,        &C::UnblockedStep, &C::ResultStep, &C::FrozenStep, &C::BoundStep,
+        &C::GuardStep,    &C::HitReactionStep, &C::DashStep, &C::SlideStep, &C::SlideStep, &C::SlideStep,
+        &C::MirageSlideStep, &C::SparkStep, &C::ShootOutStep, &C::DefeatedStep,
+        &C::UnblockedStep, &C::ResultStep, &C::FrozenStep, &C::BoundStep,
     };
     for (u32 i = 0; i < kActionCount; ++i) m_actions[i] = table[i];
 }

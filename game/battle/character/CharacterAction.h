@@ -4,6 +4,7 @@
 // character block.
 #pragma once
 
+#include "engine/platform/Input.h"
 #include "game/battle/character/CharacterBase.h"
 #include "game/battle/character/SpellCardDriver.h"
 #include "game/battle/object/BattleCharacter.h"
@@ -48,8 +49,6 @@ public:
     }
     CCharacterAction(const CCharacterAction& other) = default;
 
-    i32 AutoSlide(u32) override { return 0; }
-    i32 TakeHit(CObjectDivision*, u32, intptr_t) override { return 0; }
     // Stores the id and nothing else: entering an action is the work of its
     // starting operation. An id from 27 on is refused (0).
     u32 SetAction(u32 action) override;
@@ -130,6 +129,55 @@ public:
     // Whether the queued action may follow the finished one now.
     u32 IsQueuedActionValid() const;
 
+    // -- Movement actions (CharacterMoveActions.cpp): 1 when started, 0
+    // when refused (nothing changes then). Angles in degrees from the
+    // facing: 0 front, 90 right; -2 up, -3 down; the dash's -1 is homing. --
+    u32 StartDash(f32 angle);
+    u32 StartSlide(f32 angle);
+    u32 StartDoubleSlide(f32 angle);
+    u32 StartTripleSlide(f32 angle);
+    u32 StartMirageSlide(f32 angle);
+    // The skill's automatic slide: 1 when it got past the skill and request.
+    i32 AutoSlide(u32 argument) override;
+    u32 DashStep(u32 argument);
+    u32 SlideStep(u32 argument);
+    u32 MirageSlideStep(u32 argument);
+    // The slide motion slot of angle; double for the double and triple forms.
+    static u32 SlideMotionFor(f32 angle, bool doubled);
+
+    // -- Hits, guard and defeat (CharacterHit.cpp). --
+    // One hit, as every attack hands it over.
+    struct Hit {
+        f32 damage, power, limit, gauge, causeGauge;
+        CVector3 sourceDirection;
+        u32 damageType, attackKind, canKill, keepAction;
+        CCharacterBase* attacker;
+    };
+    // 0 when refused, else 1.
+    virtual i32 TakeHit(const Hit& hit);
+    // The guard crash arrives as kind kGuardCrashHitKind with its record.
+    i32 TakeHit(CObjectDivision* attacker, u32 kind, intptr_t record) override;
+    u32 Damage(const CVector3& sourceDirection, u32 damageType, u32 keepAction, CCharacterBase* attacker);
+    u32 Defeat(const CVector3& sourceDirection, u32 damageType, u32 attackKind, CCharacterBase* attacker);
+    void EnterOut(u32 argument);
+    u32 BounceDown(const CVector3& normal);
+    u32 StartGuard(f32 angle);
+    u32 GuardStep(u32 argument);
+    u32 HitReactionStep(u32 argument);
+    u32 DefeatedStep(u32 argument);
+    f32 GetDamageFactor(u32 attackKind) const;
+    // The escape input of ShootOut: released is whether any escape code was
+    // released this frame. 1 when the escape hit was dealt.
+    u32 EscapeShootOut(u32 released);
+    void FaceLockedTarget(bool pitch);
+    // level 0 slide, 1 double, 2 triple: cost, motion, action, effects, voice.
+    void BeginSlide(f32 angle, u32 level);
+    // Both motor values of the fighter's input state; a player's pad takes
+    // them each frame.
+    void SetVibration(u16 power) { m_input.vibrationLeft = m_input.vibrationRight = power; }
+    // Locks on target (never null): the id and the target's lock-on message.
+    void LockOnTo(CObjectDivision* target);
+
 protected:
     // The steps of the actions, by the table.
     u32 TediumStep(u32 argument);
@@ -138,13 +186,6 @@ protected:
     u32 ResultStep(u32 argument);
     u32 FrozenStep(u32 argument);
     u32 BoundStep(u32 argument);
-    // The movement, attack and hit steps run until their parts fill them.
-    u32 PendingStep(u32) { return 0; }
-
-    // Leaving the battle once the team has no lives: the reset, the LOSE
-    // motion and Defeated come with the hit and defeat actions; until then
-    // an out fighter stays where it is.
-    void EnterOut(u32) {}
 
     // The motion of slot n on the change track (speed from its key).
     void ChangeMotion(u32 n, u32 loop);
@@ -169,13 +210,7 @@ public:
     virtual u32 CheckTargetAngle();
     // Runs the current barrage; 1 once the shot is over.
     u32 FireStep(u32 argument);
-    // The hit each shoot-out volley deals through TakeHit (kind 3).
-    struct ShootOutHit {
-        i32 damage;
-        f32 gauge, causeGauge;
-        CVector3 direction;
-        i32 damageType;
-    };
+    // The attack kind of each shoot-out volley's hit.
     static constexpr u32 kShootOutHitKind = 3;
 
 protected:
@@ -202,14 +237,6 @@ public:
     // -- Meeting other objects: the messages the fighter answers
     // (CharacterMessages.cpp), the interaction passes (CharacterInteract.cpp)
     // and the second-pass hits (CharacterHitPass.cpp). --
-    // One damaging hit, in TakeHit's argument order.
-    struct CharacterHit {
-        f32 damage, power, limit, gauge, causeGauge;
-        CVector3 direction;
-        i32 damageType;
-        u32 attackKind, canKill, keepAction;
-        CObjectDivision* attacker;
-    };
     // The character's object messages; 1 for every id it does not answer.
     u32 HandleCharacterMessage(u32 message, CMessageObject* sender, intptr_t parameter);
     u32 IsInScreenshotSpell() const override;
@@ -250,20 +277,13 @@ public:
     u32 IsMovable() const;
 
 protected:
-    // Stand-ins for operations the hit, movement, input and lock-on code
-    // provides; each says which.
-    // TakeHit with the hit's values.
-    virtual u32 DeliverHit(const CharacterHit& hit);
-    // Damage (direction, kind 4, defender): the guard counter.
-    virtual u32 DeliverCounter(const CVector3& direction, CCharacterAction* defender);
-    // The action state machine's clash reaction.
-    virtual u32 ReactToClash(CCharacterAction* other);
-    // The wall-bounce reaction of a downed fighter.
-    virtual u32 BounceOffWall(const CVector3& normal);
-    // SetVibration: both motors.
-    virtual u32 SetPadVibration(u16 power);
-    // The card's next short attack.
-    virtual u32 AdvanceCardShortAttack();
-    // Locks on the object.
-    virtual u32 LockOnObject(CObjectDivision* object);
+    // Two charging fighters met: nothing stops them yet, so a clash is only
+    // counted.
+    void ReactToClash() { ++m_meeting.clashes; }
+    // A guard counter against a close-attack card moves it to its next short
+    // attack; the cards do not step their attacks yet, so this does nothing.
+    void AdvanceCardShortAttack() {}
+
+    // Written by every input source; the vibration values go back to a pad.
+    InputState m_input;
 };

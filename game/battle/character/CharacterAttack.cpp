@@ -86,7 +86,7 @@ u32 CCharacterAction::StartShortAttack(u32 n)
     s.comboIndex = n;
     s.timers.shortAttackTime = s.attackClocks[kTraceClock] = 0.0f;
     s.timers.shortAttackCooldown = r.reload;
-    ShowWeaponStandIn(r.weaponNo, 1);
+    ShowWeapon(r.weaponNo, 1);
     ChangeMotion(Motion("ATTACK%02u", n), 0);
     SetAction(kActionShortAttack);
     ResetStates(kResetAttack);
@@ -123,7 +123,7 @@ u32 CCharacterAction::ShortAttackStep(u32)
     const bool ending = IsChangedAnimation(u32(s.motions[end]));
     if (ending && s.queuedAction == kActionShortAttack && CanShortAttack(n + 1)) return StartShortAttack(n + 1);
     if (ending && IsChangedAnimationEnded()) {
-        ShowWeaponStandIn(r.weaponNo, 0);
+        ShowWeapon(r.weaponNo, 0);
         s.timers.justGuardWindow = r.justGuardInterval;
         return 1;
     }
@@ -140,7 +140,7 @@ void CCharacterAction::BeginSlideAttack(u32 record, u32 action)
     s.comboIndex = record;
     s.timers.shortAttackTime = s.attackClocks[kTraceClock] = 0.0f;
     s.timers.shortAttackCooldown = r.reload;
-    ShowWeaponStandIn(r.weaponNo, 1);
+    ShowWeapon(r.weaponNo, 1);
     ChangeMotion(FindMotionKey("SLIDEATTACKSET"), 1);
     SetAction(action);
     ResetStates(kResetAttack);
@@ -182,7 +182,7 @@ u32 CCharacterAction::SlideAttackStep(u32)
             ChangeMotion(attack, 0);
         }
     } else if (IsChangedAnimation(u32(s.motions[attack])) && IsChangedAnimationEnded()) {
-        ShowWeaponStandIn(r.weaponNo, 0);
+        ShowWeapon(r.weaponNo, 0);
         s.timers.justGuardWindow = r.justGuardInterval;
         return 1;
     }
@@ -408,8 +408,11 @@ u32 CCharacterAction::ShootOutStep(u32 argument)
         f32& shot = s.timers.actionClocks[kShootOutShotTimer];
         if (shot >= r.shootTime) {
             shot = 0.0f;
-            ShootOutHit hit{r.timeStr, r.gauge, r.causeGauge, CVector3(0, 0, -1), 0};
-            const_cast<CCharacterBase*>(rival)->TakeHit(this, kShootOutHitKind, reinterpret_cast<intptr_t>(&hit));
+            // The record-and-kind TakeHit knows only the guard crash: the
+            // volley goes through the hit record.
+            if (auto* defender = dynamic_cast<CCharacterAction*>(target))
+                defender->TakeHit(Hit{f32(r.timeStr), 0, 0, r.gauge, r.causeGauge, CVector3(0, 0, -1), 0,
+                                      kShootOutHitKind, 1, 0, this});
         }
     }
     u32 slot = s.participantSlot;

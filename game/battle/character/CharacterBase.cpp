@@ -127,6 +127,10 @@ void CCharacterBase::HashState(CStateHash& hash) const
     hash.U32(s.order).U32(s.followed).U32(s.savedFollowed);
     hash.U32(s.exceptionUses).U32(s.hiTensionUses).U32(s.climaxUses).U32(s.finaleClimaxes);
     hash.U32(s.revival).U32(s.attackHitMask).U32(s.sparkKind);
+    const CharacterMoveHitState& m = s.moveHit;
+    hash.U32(m.rollCount).U32(m.dashFlag).U32(m.mirageReached);
+    hash.F32(m.doubleAttackWindow).U32(m.doubleAttackFlag).F32(m.doubleAttackTimer);
+    hash.U32(m.friendlyFire).U32(m.noDefeat).I32(m.damageTaken).I32(m.damageDealt).U32(m.escapePresses);
     hash.U32(m_camera ? 1 : 0);
     HashMeeting(hash);
     if (m_camera) m_camera->HashState(hash);

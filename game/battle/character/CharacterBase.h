@@ -77,6 +77,24 @@ struct CharacterTimers {
     f32 berserk, armor, cardStun, doubleAttackCooldown;
 };
 
+// What the movement actions, hits, guard and defeat keep between frames,
+// with the play-record counters they raise.
+struct CharacterMoveHitState {
+    u32 rollCount;
+    u32 dashFlag, mirageReached;
+    CVector3 guardCenter;
+    f32 doubleAttackWindow;     // the partner's window, seconds
+    u32 doubleAttackFlag;
+    f32 doubleAttackTimer;
+    u32 friendlyFire;           // the battle's rule word: 1 halves a teammate's hits
+    u32 noDefeat;
+    i32 damageTaken, lastTaken[5];   // newest first
+    i32 damageDealt, lastDealt[5];
+    u32 dashes, slides, doubleSlides, mirageSlides, guards, spins, spinsCaused, rolls, downs;
+    u32 doubleAttacks, doubleAttacksReceived, kills, killCounts[9], lastKillKind, defeatAnswer;
+    u32 escapePresses, escapes;
+};
+
 // The character block: zeroed as a whole at construction.
 struct CharacterStatus {
     char name[kCharacterNameBytes];
@@ -154,6 +172,7 @@ struct CharacterStatus {
     u32 sparkKind;          // 0 SPARKA, 1 SPARKB
     // Card uses.
     u32 exceptionUses, hiTensionUses, climaxUses, finaleClimaxes;
+    CharacterMoveHitState moveHit;
 };
 
 class CCharacterBase : public CObjectDivision {
@@ -338,6 +357,16 @@ public:
     u32 GetHitSphere(u32 i, CVector4* out) const;
     u32 CanDoubleAttack() const;
 
+    // -- Movement actions, hits, guard and defeat. --
+    // Raises the invincibility timer to at least t.
+    void ExtendInvincibility(f32 t);
+    // What the slides' MP costs are multiplied by (1 unless skills change it).
+    virtual f32 GetMpCostFactor() const;
+    // The fighter's own damage scale; the spark factor of its gauges.
+    virtual f32 GetDamageScale() const { return 1.0f; }
+    virtual f32 GetSparkFactor() const { return GetSparkGaugeFactor(); }
+    u32 CanTripleSlide() const;
+
     // -- Creation steps, in the order CCharacter::Create runs them. --
     i32 CreateSubObjects(CResourceController* holder);
     i32 CreateCameraController();
@@ -351,11 +380,12 @@ public:
     // state hash after the block). --
     struct MeetingState {
         u32 friendlyFire;    // team equality no longer protects
-        u32 dangerFlags;     // 1 left, 2 right, 4 up, 8 down: where to escape on screen
+        u32 dangerFlags;     // 1 left, 2 right, 4 down, 8 up: where to escape on screen
         u32 autoSlide;       // a bullet came within AUTOSLIDERADIUS
+        f32 autoSlideAngle;  // the slide angle an auto-slide takes
         f32 guardStiffen, reactionTime;
         i32 shootRestrict;   // a bullet's SHOOTRESTRICT; CanShoot refuses while not 0
-        u32 guardedHits, guardCounters, blockedAttacks, shotsGuarded, binds;
+        u32 guardedHits, guardCounters, blockedAttacks, shotsGuarded, binds, clashes;
     };
     MeetingState& GetMeeting() { return m_meeting; }
     const MeetingState& GetMeeting() const { return m_meeting; }
@@ -412,9 +442,13 @@ public:
     ShooterRecord MakeShooterRecord();
     // Stand-in for the power factor of a power level until the rates give
     // it: the tension strength factor for every level.
-    f32 GetAttackPowerFactorStandIn(u32) const { return GetStrengthFactor(); }
-    // Stand-in for the weapon show of the movement actions: remembers it.
-    void ShowWeaponStandIn(i32 index, u32 shown) { m_status.shownWeapon = shown ? index : -1; }
+    f32 GetAttackPowerFactor(u32) const { return GetStrengthFactor(); }
+    // Shows or hides weapon index (none when out of range) and keeps it as
+    // the shown weapon.
+    void ShowWeapon(i32 index, u32 shown);
+    // Every weapon whose SHOWFLG has a bit of flag shown or hidden as asked;
+    // showing hides every other weapon.
+    void ShowWeaponsOfFlag(u32 flag, u32 shown);
 
 public:
 

@@ -150,6 +150,26 @@ u32 CCharacterBase::PlayEffectOnce(u32 n)
     return m_status.effects[n]->PlayAt(GetEffectManager(), &center, &rotation, nullptr, 0.0f, 1, 0, nullptr) ? 1 : 0;
 }
 
+void CCharacterBase::ShowWeapon(i32 index, u32 shown)
+{
+    m_status.shownWeapon = shown ? index : -1;
+    if (index < 0 || !HasWeapon(u32(index))) return;
+    if (auto* weapon = static_cast<CWeapon*>(m_weapons.GetAt(u32(index))))
+        weapon->OnMessage(kMsgWeaponShown, this, reinterpret_cast<intptr_t>(&shown));
+}
+
+void CCharacterBase::ShowWeaponsOfFlag(u32 flag, u32 shown)
+{
+    for (u32 i = 0; i < m_weapons.GetCount(); ++i) {
+        auto* weapon = static_cast<CWeapon*>(m_weapons.GetAt(i));
+        const CWeaponSetting* settings = weapon ? weapon->GetSettings() : nullptr;
+        const bool of = settings && (u32(settings->values.showFlag) & flag);
+        if (!of && !shown) continue;
+        u32 value = of && shown;
+        if (weapon) weapon->OnMessage(kMsgWeaponShown, this, reinterpret_cast<intptr_t>(&value));
+    }
+}
+
 u32 CCharacterBase::ResetStates(u32 mask)
 {
     CharacterStatus& s = m_status;
@@ -172,7 +192,7 @@ u32 CCharacterBase::ResetStates(u32 mask)
             if (weapon(i)) weapon(i)->OnMessage(kMsgWeaponShown, this, reinterpret_cast<intptr_t>(&shown));
         };
         if (s.shownWeapon >= 0 && HasWeapon(u32(s.shownWeapon)) && !alwaysShown(u32(s.shownWeapon)))
-            show(u32(s.shownWeapon), 0);
+            ShowWeapon(s.shownWeapon, 0);
         for (u32 i = 0; i < m_weapons.GetCount(); ++i) {
             if (alwaysShown(i)) show(i, 1);
         }

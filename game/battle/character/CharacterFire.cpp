@@ -41,7 +41,7 @@ ShooterRecord CCharacterBase::MakeShooterRecord()
 {
     ShooterRecord r;
     const u32 level = PowerLevel(m_status.barrageSlot);
-    r.factor[0] = GetAttackPowerFactorStandIn(level);
+    r.factor[0] = GetAttackPowerFactor(level);
     r.factor[1] = GetBulletHomingFactor();
     r.factor[4] = GetBulletSpeedFactor();
     r.attackKind = level;

@@ -96,10 +96,9 @@ i32 CCharacterAction::ApplyShortAttackHit(CCharacterAction* d, const CVector3& c
     const ShortAttackRecord& r = m_parameter->values.shortAttacks[n];
     const bool last = IsLastComboHit();
     PlayAt(*this, last ? kEffectHitAttackFinal : (n == 7 ? kEffectHitSlideAttack : kEffectHitAttack), contact);
-    CharacterHit hit{f32(r.str) * GetStrengthFactor(), last ? r.lastPow : r.pow, last ? r.lastLimit : r.limit,
+    d->TakeHit(Hit{f32(r.str) * GetStrengthFactor(), last ? r.lastPow : r.pow, last ? r.lastLimit : r.limit,
         last ? r.lastGauge : r.gauge, last ? r.lastCauseGauge : r.causeGauge, direction,
-        last ? r.lastDamageType : r.damageType, 0, 1, 0, this};
-    d->DeliverHit(hit);
+        u32(last ? r.lastDamageType : r.damageType), 0, 1, 0, this});
     for (CharacterStatus* s : {&m_status, &d->m_status})
         s->timers.hitStopDelay = r.hitStopDelayTime, s->timers.hitStopTime = r.hitStopTime;
     return 1;
@@ -113,11 +112,10 @@ i32 CCharacterAction::ApplySpellSphereHit(CCharacterAction* d, const CVector3&, 
     const bool last = IsLastComboHit();
     static constexpr u32 kKinds[kSpellSlotCount] = {6, 6, 7, 7, 8, 9, 10};
     const u32 kind = slot == 6 && IsClimaxLocked() ? 11 : kKinds[slot];
-    CharacterHit hit{f32(c.shortAttackStr) * GetStrengthFactor(), c.shortAttackPow,
+    d->TakeHit(Hit{f32(c.shortAttackStr) * GetStrengthFactor(), c.shortAttackPow,
         last ? c.shortAttackLastLimit : c.shortAttackLimit, last ? c.shortAttackLastGauge : c.shortAttackGauge,
         last ? c.shortAttackLastCauseGauge : c.shortAttackCauseGauge, direction,
-        last ? c.shortAttackLastDamageType : c.shortAttackDamageType, kind, 1, 0, this};
-    d->DeliverHit(hit);
+        u32(last ? c.shortAttackLastDamageType : c.shortAttackDamageType), kind, 1, 0, this});
     return 1;
 }
 
@@ -164,9 +162,10 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
     m_meeting.reactionTime = v.damageStiffenTime;
     const bool last = v.hitCount > 1 && bullet->GetState().hitCount[slot % 4] + 1 >= u32(v.hitCount);
     const bool targeted = bullet->GetTarget() == this && v.hitType >= 17 && v.hitType <= 20;
-    CharacterHit hit{f32(bullet->GetState().damage), last && v.lastPow != 0 ? v.lastPow : v.pow,
+    Hit hit{f32(bullet->GetState().damage), last && v.lastPow != 0 ? v.lastPow : v.pow,
         last ? v.lastLimit : v.limit, last ? v.lastGauge : v.gauge, last ? v.lastCauseGauge : v.causeGauge,
-        direction, last ? v.lastDamageType : v.damageType, bullet->GetState().attackKind, 1, 0, shooter};
+        direction, u32(last ? v.lastDamageType : v.damageType), bullet->GetState().attackKind, 1, 0,
+        dynamic_cast<CCharacterBase*>(shooter)};
     bool effect = true, counted = true;
     switch (v.hitType) {
     case 2:
@@ -176,8 +175,8 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
             bullet->ReleaseOnHit();
             return 0;
         }
-        LockOnObject(owner);
-        owner->LockOnObject(this);
+        LockOnTo(owner);
+        owner->LockOnTo(this);
         ++owner->m_meeting.binds;
         SetAction(kActionBound);
         effect = false;
@@ -188,13 +187,13 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
         m_status.timers.freezeTime = v.freezeTime;
         m_status.timers.sparkLock = v.sparkInterval;
         StartFrozen();
-        DeliverHit(hit);
+        TakeHit(hit);
         effect = false;
         break;
     case 9:
         effect = false;
         counted = bullet->CheckProximity(this) != 0;
-        if (counted) DeliverHit(hit);
+        if (counted) TakeHit(hit);
         break;
     case 13: {
         const i32 before = m_status.hp;
@@ -204,7 +203,7 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
     }
     case 14:
         m_status.timers.statusTimers[1] = v.disorderTime;
-        DeliverHit(hit);
+        TakeHit(hit);
         if (!GetAttachedObject(kAttachedDisorder)) {
             PlayAt(*this, kEffectDestructionStart, contact);
             StartEffect(kAttachedDisorder, kEffectDestruction);
@@ -213,12 +212,12 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
     case 15:
         // The duration, interval, tick damage and source go to the timers'
         // damage-over-time record, which runs the ticks.
-        DeliverHit(hit);
+        TakeHit(hit);
         if (!GetAttachedObject(kAttachedDot)) StartEffect(kAttachedDot, kEffectDotDamage);
         break;
     case 21:
         m_status.limitGauge = 0;
-        DeliverHit(hit);
+        TakeHit(hit);
         effect = counted = false;
         break;
     default:
@@ -228,10 +227,10 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
             f32 r = 0;
             GetCenter(&centre);
             bullet->GetHitSphere(&bc, &r);
-            hit.direction = Unit(centre - bc);
+            hit.sourceDirection = Unit(centre - bc);
             hit.attackKind = owner && owner->IsClimaxLocked() ? 11 : 10;
         }
-        DeliverHit(hit);
+        TakeHit(hit);
         break;
     }
     m_status.timers.hitStopDelay = v.hitStopDelayTime;

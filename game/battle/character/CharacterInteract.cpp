@@ -16,6 +16,7 @@ namespace {
 using namespace character_actions;
 
 constexpr u32 kEffectHitGuard = 15;   // EFCHITGUARD: the attacker's guard-hit effect
+constexpr u32 kGuardCounterDamage = 4;
 
 // Spheres a and b moving by va and vb; with move the centres go to the
 // moment of contact.
@@ -196,8 +197,8 @@ i32 CCharacterAction::PushApart(CCharacterAction* other, u32)
     if (!m_meeting.friendlyFire && m_status.team == other->m_status.team) return 1;
     auto charging = [](u32 action) { return In(action, {kActionMirageSlideAttack, kActionDash, kActionMirageSlide}); };
     if (charging(m_status.action) && charging(other->m_status.action)) {
-        ReactToClash(other);
-        other->ReactToClash(this);
+        ReactToClash();
+        other->ReactToClash();
     }
     return 1;
 }
@@ -383,7 +384,7 @@ u32 CCharacterAction::GuardShortAttack(CCharacterAction* d, u32)
             MarkAttackHit(d, 1);
         } else {
             ++d->m_meeting.guardCounters;
-            DeliverCounter(mine - theirs, d);
+            Damage(mine - theirs, kGuardCounterDamage, 0, d);
             if (defenderCard && defenderCard->spellType == 6) d->AdvanceCardShortAttack();
         }
         // Turned to face along the contact direction.

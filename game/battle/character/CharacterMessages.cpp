@@ -22,17 +22,17 @@ u32 CCharacterAction::HandleCharacterMessage(u32 message, CMessageObject* sender
     CharacterStatus& s = m_status;
     const f32 radius = m_parameter ? m_parameter->values.body.radius : 0.0f;
     switch (message) {
-    case 4:
-    case 5: {
+    case kMsgKill:
+    case kMsgDefeated: {
         const auto* other = dynamic_cast<const CCharacterBase*>(sender);
         if (!other || other == this || !parameter || *reinterpret_cast<const i32*>(parameter) != s.team) return 1;
         // Down, bound, or deep in the climax card: no team voice.
         const bool quiet = In(s.action, {kActionDefeated, kActionBound}) ||
                            (s.action == kActionSpellCard && s.spellSlot == 6 && IsClimaxCardUnderWay());
-        if (!quiet) PlaySound(message == 4 ? 2 : 3);
+        if (!quiet) PlaySound(message == kMsgKill ? 2 : 3);
         return 1;
     }
-    case 6:
+    case kMsgLockedOn:
         if (reinterpret_cast<CMessageObject*>(parameter) == this && s.timers.voiceCooldowns[kTargetVoiceClock] <= 0) {
             PlaySound(5);
             s.timers.voiceCooldowns[kTargetVoiceClock] = m_parameter ? m_parameter->values.general.targetVoiceTime : 0;
@@ -66,7 +66,7 @@ u32 CCharacterAction::HandleCharacterMessage(u32 message, CMessageObject* sender
         GetCenter(&centre);
         const CVector3 moved = m_position + (hit.point + hit.normal * (radius + 0.001f)) - centre;
         SetPosition(&moved);
-        if (s.action == kActionHitReaction) BounceOffWall(hit.normal);
+        if (s.action == kActionHitReaction) BounceDown(hit.normal);
         return 1;
     }
     case kMsgOutsideStageBox: {
@@ -80,7 +80,7 @@ u32 CCharacterAction::HandleCharacterMessage(u32 message, CMessageObject* sender
         if (p.z < box.min.z + radius) p.z = box.min.z + radius;
         else if (p.z > box.max.z - radius) p.z = box.max.z - radius;
         SetPosition(&p);
-        if (s.action == kActionHitReaction) BounceOffWall(normal);
+        if (s.action == kActionHitReaction) BounceDown(normal);
         return 1;
     }
     case kMsgTargetSlot:
@@ -92,7 +92,7 @@ u32 CCharacterAction::HandleCharacterMessage(u32 message, CMessageObject* sender
         const u16 power = m_parameter ? (parameter == 1 ? m_parameter->values.body.largePadVibrationPow
                                                         : m_parameter->values.body.smallPadVibrationPow)
                                       : 0;
-        SetPadVibration(power);
+        SetVibration(power);
         return 1;
     }
     case kMsgShootRestrict:
@@ -109,23 +109,11 @@ u32 CCharacterAction::IsInScreenshotSpell() const
     return m_parameter->GetSpellCard(m_status.spellSlot).GetValues().screenShotFlg != 0 ? 1 : 0;
 }
 
-// Stand-ins until the hit, input and lock-on code is wired in.
-u32 CCharacterAction::DeliverHit(const CharacterHit&) { return 1; }
-u32 CCharacterAction::DeliverCounter(const CVector3&, CCharacterAction*) { return 1; }
-u32 CCharacterAction::ReactToClash(CCharacterAction*) { return 1; }
-u32 CCharacterAction::BounceOffWall(const CVector3&) { return 1; }
-u32 CCharacterAction::SetPadVibration(u16) { return 1; }
-u32 CCharacterAction::AdvanceCardShortAttack() { return 1; }
-u32 CCharacterAction::LockOnObject(CObjectDivision* object)
-{
-    m_status.lockedTargetId = object ? object->GetId() : 0;
-    return 1;
-}
 
 void CCharacterBase::HashMeeting(CStateHash& hash) const
 {
     const MeetingState& m = m_meeting;
-    hash.U32(m.friendlyFire).U32(m.dangerFlags).U32(m.autoSlide).F32(m.guardStiffen).F32(m.reactionTime);
+    hash.U32(m.friendlyFire).U32(m.dangerFlags).U32(m.autoSlide).F32(m.autoSlideAngle).F32(m.guardStiffen).F32(m.reactionTime);
     hash.I32(m.shootRestrict).U32(m.guardedHits).U32(m.guardCounters).U32(m.blockedAttacks).U32(m.shotsGuarded);
-    hash.U32(m.binds);
+    hash.U32(m.binds).U32(m.clashes);
 }

@@ -33,6 +33,8 @@ enum SoundEffectSlot : u32 {
     kSeStrikeLargeDamage = 2,
     kSeSlashSmallDamage = 3,
     kSeSlashLargeDamage = 4,
+    kSeDown = 5,
+    kSeBeat = 6,
 };
 
 enum DamageType : u32 { kDamageSpin = 7, kDamageDown = 10 };

@@ -49,6 +49,9 @@ enum BattleGroup : i32 {
 enum ObjectMessage : u32 {
     kMsgNewBullet = 0,             // to 0: the parameter is a new bullet for the bullet list
     kMsgFighterReset = 1,          // to group 8: a fighter reset its states
+    kMsgKill = 4,                  // to group 1: const i32* the winning attacker's team
+    kMsgDefeated = 5,              // to group 1: const i32* the defeated fighter's team
+    kMsgLockedOn = 6,              // to the locked fighter: that fighter
     kMsgStageMoveTest = 9,         // to group 2: in/out displacement vector
     kMsgStageMoveHit = 10,         // from the stage to the mover: CMeshHitRecord*
     kMsgStageBoxTest = 11,         // to group 2
@@ -63,6 +66,8 @@ enum ObjectMessage : u32 {
     kMsgSharedGroupBullets = 21,   // to 0: may two bullets of one shooter group meet
     kMsgTeamLives = 22,            // to 0: in/out i32, the team in, the lives it has left out
     kMsgTeamWon = 23,              // to 0: in team, out u32 1 when that team won
+    kMsgDefeatOrder = 25,          // to 0: out u32, the defeated fighter's order
+    kMsgOutQuery = 26,             // to 0: out u32, 0 when the fighter is out of the battle
     kMsgCloudEffect = 27,          // to group 2: out CEffectContainer*
     kMsgTraceCloudEffect = 28,     // to group 2: out CEffectContainer* (the camera-front effect)
     kMsgCloudInterval = 29,        // to group 2: out f32

@@ -140,7 +140,7 @@ TEST_F(ActionTest, IdleRunsOnlyTheOutTestAndUnblockedLastsOneDispatch)
     scene_.teamLives = 0;
     c_->DispatchAction(0);
     EXPECT_EQ(std::count(scene_.asked.begin(), scene_.asked.end(), kMsgTeamLives), 1);
-    EXPECT_EQ(S().action, 0u);   // an out fighter stays idle until it can leave
+    EXPECT_EQ(S().action, u32(kActionDefeated));   // out of lives: the LOSE motion and Defeated
     S().revival = 0;
 
     scene_.localSlot = 2;

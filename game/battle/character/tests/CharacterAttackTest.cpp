@@ -136,6 +136,13 @@ TEST_F(CharacterAttackTest, ShootOutFollowsItsRival)
     c_->DispatchAction(0);
     EXPECT_EQ(S().action, kActionShootOut);
     EXPECT_EQ(S().turnShoot, 1u);   // still closing in
+    // Reached, a volley due: it lands on the rival through the hit record.
+    c_->GetParameter()->values.shootOut.timeStr = 10;
+    rival->GetStatus()->lockedTargetId = c_->GetId();
+    S().turnShoot = 0, S().timers.actionClocks[3] = c_->GetParameter()->values.shootOut.shootTime;
+    const i32 hp = rival->GetStatus()->hp;
+    c_->DispatchAction(0);
+    EXPECT_LT(rival->GetStatus()->hp, hp);
     rival->GetStatus()->action = kActionNeutral;
     c_->DispatchAction(0);
     EXPECT_EQ(S().action, kActionNeutral);

@@ -9,21 +9,11 @@ namespace {
 
 using namespace character_test;
 
-// Records what the fighter hands on to the hit and clash code.
-class MeetingFighter : public ScriptedFighter {
-public:
-    using ScriptedFighter::ScriptedFighter;
-    u32 DeliverHit(const CharacterHit&) override { return ++hits, 1; }
-    u32 ReactToClash(CCharacterAction*) override { return ++clashes, 1; }
-    u32 SetPadVibration(u16 power) override { return vibration = power, 1; }
-    u32 hits = 0, clashes = 0, vibration = 0;
-};
-
 class CharacterMeetTest : public ScriptedFighterTest {
 protected:
-    std::unique_ptr<MeetingFighter> Fighter(CVector3 at, u32 slot, i32 team)
+    std::unique_ptr<ScriptedFighter> Fighter(CVector3 at, u32 slot, i32 team)
     {
-        auto f = NewFighter<MeetingFighter>();
+        auto f = NewFighter<ScriptedFighter>();
         f->Create(nullptr);
         CharacterBody& body = f->GetParameter()->values.body;
         body.radius = 1.0f, body.height = 2.0f;
@@ -83,7 +73,7 @@ TEST_F(CharacterMeetTest, ChargingFoesClashFriendsDoNot)
         auto a = Fighter({0, 0, 0}, 0, 0), b = Fighter({1, 0, 0}, 1, team);
         a->GetStatus()->action = kActionDash, b->GetStatus()->action = kActionMirageSlide;
         a->CollideCharacter2(b.get(), 0);
-        EXPECT_EQ(a->clashes + b->clashes, team ? 2u : 0u);
+        EXPECT_EQ(a->GetMeeting().clashes + b->GetMeeting().clashes, team ? 2u : 0u);
     }
 }
 
@@ -130,7 +120,7 @@ TEST_F(CharacterMeetTest, AnswersMessages)
     for (const Case& k : cases) EXPECT_EQ(c->HandleCharacterMessage(k.message, nullptr, k.parameter), k.result) << k.message;
     EXPECT_EQ(s.hp, 100);   // capped at HP
     EXPECT_EQ(slot, 3u);
-    EXPECT_EQ(c->vibration, 900u);
+    EXPECT_EQ(c->GetInput().vibrationRight, 900u);
     EXPECT_EQ(c->CanShoot(), 0u);   // restricted
     EXPECT_NEAR(s.displacement.x, 3.0f, 1e-5f);   // to touch the point at 4
     const CVector3 out(12, -1, 0);

@@ -330,7 +330,7 @@ TEST(CharacterSlots, NamedSlotsHoldTheirKeys)
       voices[] = {{kVoiceStart, "VOICESTART"}, {kVoiceWin, "VOICEWIN"}, {kVoiceLose, "VOICELOSE"}},
       sounds[] = {{kSeLockOn, "SELOCKON"}, {kSeStrikeSmallDamage, "SESTRIKESMALLDAMAGE"},
                   {kSeStrikeLargeDamage, "SESTRIKELARGEDAMAGE"}, {kSeSlashSmallDamage, "SESLASHSMALLDAMAGE"},
-                  {kSeSlashLargeDamage, "SESLASHLARGEDAMAGE"}};
+                  {kSeSlashLargeDamage, "SESLASHLARGEDAMAGE"}, {kSeDown, "SEDOWN"}, {kSeBeat, "SEBEAT"}};
     for (const auto& m : motions) EXPECT_STREQ(kMotionKeys[m.slot].key, m.key);
     for (const auto& e : effects) EXPECT_STREQ(kEffectKeys[e.slot], e.key);
     for (const auto& v : voices) EXPECT_STREQ(kVoiceKeys[v.slot].key, v.key);

@@ -1,0 +1,155 @@
+// The last step of a fighter's frame: every clock advances by the frame
+// time and the slow gauges (shown HP, MP, guard, ammunition, charges)
+// recover or drain at their per-second rates.
+#include "game/battle/character/Character.h"
+
+#include "engine/platform/FrameTime.h"
+#include "engine/scene/Effect.h"
+
+namespace {
+
+// Where the charge effect is kept while it plays.
+inline constexpr u32 kChargeSlot = 5;
+// Status timers and the attached slots their effects live in.
+inline constexpr u32 kStatusSlots[5] = {19, 20, 22, 23, 24};
+inline constexpr u32 kJammingTimer = 2;
+
+void CountDown(f32& clock, f32 dt) { clock -= dt; }
+
+}  // namespace
+
+void CCharacter::UpdateCharge(bool spell, bool allowed, f32 limit)
+{
+    f32& charge = spell ? m_status.timers.spellCharge : m_status.timers.shotCharge;
+    if (!allowed) {
+        charge = 0.0f;
+        return;
+    }
+    if (charge >= limit) return;
+    charge += GetFrameTime();
+    const f32 start = m_parameter ? m_parameter->values.general.chargeEffectStartTime : 0.0f;
+    if (charge >= start && !GetAttachedObject(kChargeSlot)) StartEffect(kChargeSlot, FindEffectKey("EFCCHARGE"));
+    if (charge >= limit) {
+        SetAttachedObject(kChargeSlot, nullptr);
+        PlayEffectOnce(FindEffectKey("EFCCHARGEMAX"));
+        charge = limit;
+    }
+}
+
+u32 CCharacter::UpdateTimers(u32)
+{
+    CharacterStatus& s = m_status;
+    CharacterTimers& t = s.timers;
+    const f32 dt = GetFrameTime();
+    const u32 a = s.action;
+    const CharacterValues* v = m_parameter ? &m_parameter->values : nullptr;
+    const TensionBonus* bonus = GetTensionBonus();
+
+    // 1. Plain clocks and count-downs.
+    CountDown(t.hitStopDelay, dt);
+    if (t.hitStopDelay <= 0.0f) CountDown(t.hitStopTime, dt);
+    CountDown(t.justGuardWindow, dt);
+    CountDown(t.guardHold, dt);
+    CountDown(t.invincibility, dt);
+    CountDown(t.longestVoice, dt);
+    for (f32& cooldown : t.voiceCooldowns) CountDown(cooldown, dt);
+    t.shortAttackTime += dt;
+    t.slideTime += dt;
+    for (f32& clock : t.slideClocks) clock += dt;
+    t.shotWait += dt;
+    if (CurrentBarrageFinished()) t.sinceBarrageFinished += dt;
+    if (t.limitTimer > 0.0f && a != kActionHitReaction && a != kActionBound) {
+        CountDown(t.limitTimer, dt);
+        if (t.limitTimer <= 0.0f) s.limitGauge = 0.0f;
+    }
+    for (u32 i = 0; i < 5; ++i) {
+        if (t.statusTimers[i] <= 0.0f) continue;
+        CountDown(t.statusTimers[i], dt);
+        if (t.statusTimers[i] > 0.0f) continue;
+        if (i == kJammingTimer) PlayEffectOnce(FindEffectKey("EFCJAMMEREND"));
+        SetAttachedObject(kStatusSlots[i], nullptr);
+    }
+
+    // 2. Ammunition refills once the reload duration has passed.
+    const f32 reloadRate = bonus ? bonus->reloadRevise * s.reloadFactor : 0.0f;
+    const u32 selected = s.selectedBarrage < kShotSlotCount ? s.selectedBarrage : 0;
+    if (s.ammunition == 0 && a != kActionShoot) {
+        t.ammoReload += dt * reloadRate;
+        if (t.ammoReloadDuration <= t.ammoReload && v) s.ammunition = v->shots[selected].ammunition;
+    }
+    // 3.
+    if (!character_actions::IsCloseAttackAction(a)) t.shortAttackCooldown += dt * GetShortAttackReloadRate();
+
+    // 4. Guard gauge: fills while guarding, drains once reloaded.
+    if (v) {
+        const GuardRecord& g = v->guard;
+        if (a == kActionGuard) {
+            s.guardGauge += dt;
+            if (s.guardGauge >= g.guardTime) {
+                s.guardBreak = 1;
+                SetAction(kActionNeutral);
+            }
+        } else {
+            if (s.guardGauge > 0.0f && t.guardReload >= g.reload) {
+                s.guardGauge -= dt * (s.guardBreak ? g.cooldownRecover : g.recover);
+                if (s.guardGauge <= 0.0f) s.guardGauge = 0.0f, s.guardBreak = 0;
+            }
+            t.guardReload += dt * reloadRate;
+        }
+    }
+
+    // 6, 7. Charges: the shot on 24 alone, the spell on 28 with 24.
+    const bool shotHeld = Held(24) != 0, trigger = Held(28) != 0;
+    const bool blocked = t.stun > 0.0f || a == kActionDefeated || a == kActionResult || a == kActionFrozen ||
+                         a == kActionBound || s.queuedAction == kActionResult || a == kActionShootOut;
+    const f32 shotLimit = v ? v->shots[selected].chargeTime : 0.0f;
+    UpdateCharge(false, !trigger && shotHeld && !blocked && s.ammunition > 0 && s.barrageSlot < 2, shotLimit);
+    const ISpellCardState* card = GetSpellCardState(s.spellSlot);
+    const f32 spellLimit = v && s.spellSlot < kSpellSlotCount
+                               ? m_parameter->GetSpellCard(s.spellSlot).GetValues().chargeTime
+                               : 0.0f;
+    UpdateCharge(true, trigger && shotHeld && card && card->GetStock() && t.stun <= 0.0f && a != kActionShootOut &&
+                           !IsClimaxLocked(),
+                 spellLimit);
+    if (t.shotCharge == 0.0f && t.spellCharge == 0.0f && GetAttachedObject(kChargeSlot))
+        SetAttachedObject(kChargeSlot, nullptr);
+
+    // 8, 9. The frozen clock; boredom starts the tedium.
+    if (a == kActionFrozen && t.freezeTime > 0.0f) t.actionClocks[1] += dt;
+    if (a == kActionNeutral && IsNoButtonHeld(&m_input)) {
+        t.boredom += dt;
+        if (v && t.boredom >= v->general.tediumTime) StartTedium();
+    } else {
+        t.boredom = 0.0f;
+    }
+
+    // 10. The action-blocking stun ends through Unblocked.
+    if (t.stun > 0.0f) {
+        CountDown(t.stun, dt);
+        if (t.stun <= 0.0f) EnterUnblocked();
+    }
+    if (t.sparkLock > 0.0f) CountDown(t.sparkLock, dt);
+    if (t.secondStun > 0.0f) CountDown(t.secondStun, dt);
+
+    // 14. Shown HP eases down; a heal shows at once.
+    if (s.shownHp > f32(s.hp)) {
+        s.shownHp -= (v ? v->body.subHpSpeed : 0.0f) * dt;
+    } else {
+        // Regeneration (ADDHPSPEED) comes with the skills that set it.
+        s.shownHp = f32(s.hp);
+    }
+
+    // 15. MP.
+    if (v) {
+        s.mp += dt * v->general.mpRecover * GetMpRecoveryRate();
+        if (!(s.mp >= 0.0f)) s.mp = 0.0f;
+        if (s.mp > v->general.mpMax) s.mp = v->general.mpMax;
+    }
+
+    // 18. Material scroll.
+    if (v) {
+        s.materialScroll[0] += dt * v->material.scrollX;
+        s.materialScroll[1] += dt * v->material.scrollY;
+    }
+    return 1;
+}

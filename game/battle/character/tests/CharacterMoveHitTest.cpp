@@ -1,0 +1,175 @@
+// Movement costs and invincibility, the slide direction table, the damage
+// formula, the roll and limit rules, defeat and the guard's window edges,
+// with figures worked out by hand.
+#include "CharacterTestSupport.h"
+
+using namespace character_test;
+
+namespace {
+
+class MoveHit : public ScriptedFighterTest {
+protected:
+    void SetUp() override
+    {
+        ScriptedFighterTest::SetUp();
+        Fresh();
+    }
+    // A new fighter with round figures.
+    void Fresh()
+    {
+        MakeFighter();
+        CharacterValues& v = c_->GetParameter()->values;
+        v.general.slideMp = 2, v.general.doubleSlideMp = 3, v.general.dashStartMp = 1.5f;
+        v.general.slideInvincibilityTime = 0.3f, v.general.doubleSlideInvincibilityTime = 0.4f;
+        v.limit = {3, 100.0f, 2.0f, 7.0f, 0};   // ROLLDAMAGECOUNT 3, MAXLIMIT 100
+        for (TensionBonus& b : v.bonuses) b.damageRevise = 1.5f;
+        S().mp = 10, S().tension = 1, S().hp = 800, S().exactHp = 800;
+    }
+    CharacterStatus& S() { return *c_->GetStatus(); }
+    CCharacterAction::Hit HitOf(f32 damage, u32 type, u32 kind = 0, u32 canKill = 1)
+    {
+        return {damage, 1.0f, 10.0f, 0, 0, CVector3(0, 0, 1), type, kind, canKill, 0, nullptr};
+    }
+};
+
+}  // namespace
+
+TEST_F(MoveHit, StartsPayTheirCostAndGrantTheirInvincibility)
+{
+    struct Row {
+        u32 (CCharacterAction::*start)(f32);
+        u32 before, after;
+        f32 mp, invincibility;
+    } const rows[] = {
+        {&CCharacterAction::StartSlide, kActionNeutral, kActionSlide, 8.0f, 0.3f},
+        {&CCharacterAction::StartSlide, kActionShoot, kActionSlideShoot, 8.0f, 0.3f},
+        {&CCharacterAction::StartDoubleSlide, kActionSlide, kActionDoubleSlide, 7.0f, 0.4f},
+        {&CCharacterAction::StartDoubleSlide, kActionSlideShoot, kActionDoubleSlideShoot, 7.0f, 0.4f},
+        {&CCharacterAction::StartDash, kActionNeutral, kActionDash, 8.5f, 0.0f},
+        // No skill grants the triple slide: refused with MP to spare.
+        {&CCharacterAction::StartTripleSlide, kActionDoubleSlide, kActionDoubleSlide, 10.0f, 0.0f},
+    };
+    for (const Row& r : rows) {
+        S().mp = 10, S().action = r.before, S().timers.invincibility = 0;
+        (c_.get()->*r.start)(0.0f);
+        EXPECT_EQ(std::make_tuple(S().action, S().mp, S().timers.invincibility),
+                  std::make_tuple(r.after, r.mp, r.invincibility)) << r.after;
+    }
+}
+
+TEST_F(MoveHit, SlideAnglesPickTheirMotion)
+{
+    const std::pair<f32, const char*> rows[] = {{45, "SLIDEFRONT"}, {45.5f, "SLIDERIGHT"}, {135, "SLIDERIGHT"},
+        {225, "SLIDEBACK"}, {226, "SLIDELEFT"}, {315, "SLIDEFRONT"}, {-45, "SLIDEFRONT"}, {-90, "SLIDELEFT"},
+        {360, "SLIDEFRONT"}, {-2, "SLIDEUP"}, {-3, "SLIDEDOWN"}};
+    for (const auto& [angle, key] : rows) {
+        EXPECT_EQ(CCharacterAction::SlideMotionFor(angle, false), FindMotionKey(key)) << angle;
+        EXPECT_EQ(CCharacterAction::SlideMotionFor(angle, true), FindMotionKey((std::string("DOUBLE") + key).c_str()));
+    }
+}
+
+TEST_F(MoveHit, DamageFormulaAcrossKindsAndTypes)
+{
+    struct Row {
+        f32 damage;
+        u32 type, kind, canKill, friendly;
+        i32 hp;
+        u32 action;
+    } const rows[] = {
+        {10, 2, 0, 1, 0, 785, kActionHitReaction},   // 10 x DAMAGEREVISE 1.5
+        {10, 2, 10, 1, 0, 790, kActionHitReaction},  // climax hits ignore the factors
+        {10, 2, 0, 1, 1, 793, kActionHitReaction},   // a teammate's, halved: 7.5 -> 7
+        {0.6f, 1, 0, 1, 0, 800, kActionHitReaction}, // 0.9 takes no HP
+        {0, 0, 0, 1, 0, 800, kActionNeutral},        // nothing at all
+        {900, 3, 0, 0, 0, 1, kActionHitReaction},    // cannot kill: left at 1
+        {900, 3, 0, 1, 0, 0, kActionDefeated},
+    };
+    for (const Row& r : rows) {
+        Fresh();
+        S().moveHit.friendlyFire = r.friendly;
+        CCharacterAction::Hit hit = HitOf(r.damage, r.type, r.kind, r.canKill);
+        ScriptedFighter mate(nullptr);
+        if (r.friendly) hit.attacker = &mate;   // both on team 0
+        EXPECT_EQ(c_->TakeHit(hit), 1);
+        EXPECT_EQ(std::make_tuple(S().hp, S().exactHp, S().action), std::make_tuple(r.hp, f32(r.hp), r.action))
+            << r.damage << " " << r.kind;
+    }
+}
+
+TEST_F(MoveHit, RollsForceTheLimitAndALimitOverSpinsDown)
+{
+    // Same type twice: the second roll forces MAXLIMIT; alternating types
+    // only on the third (ROLLDAMAGECOUNT) roll.
+    const std::vector<std::vector<u32>> rolls = {{5, 5}, {5, 6, 5}};
+    for (const auto& types : rolls) {
+        Fresh();
+        std::vector<f32> limits;
+        for (u32 t : types) {
+            c_->TakeHit(HitOf(1, t));
+            limits.push_back(S().limitGauge);
+        }
+        std::vector<f32> expected(types.size(), 0.0f);
+        for (u32 i = 0; i + 1 < types.size(); ++i) expected[i] = 10.0f * f32(i + 1);
+        expected.back() = 100.0f;
+        EXPECT_EQ(limits, expected);
+    }
+    // At MAXLIMIT the next hit spins the fighter down with LIMITDOWNPOW.
+    c_->TakeHit(HitOf(1, 2));
+    EXPECT_EQ(std::make_tuple(S().damageType, S().damageMotion, S().knockPower),
+              std::make_tuple(7u, FindMotionKey("DAMAGESPIN"), 7.0f));
+}
+
+TEST_F(MoveHit, ADownFromTheFrontFallsBackButADefeatFallsForward)
+{
+    // The hit travels along +Z: from in front of a fighter facing -Z.
+    CCharacterAction::Hit hit = HitOf(10, 10);
+    c_->TakeHit(hit);
+    EXPECT_EQ(S().damageMotion, FindMotionKey("DAMAGEDOWNBACKSTART"));
+    hit.damage = 900;
+    c_->TakeHit(hit);
+    EXPECT_EQ(std::make_tuple(S().action, S().damageMotion, S().hp),
+              std::make_tuple(u32(kActionDefeated), FindMotionKey("DAMAGEDOWNFRONTSTART"), 0));
+    // Revival: the team has lives, the HP refills past HP and is held there.
+    S().revival = 1, S().exactHp = 799.5f;
+    c_->GetParameter()->values.body.addHpSpeed = 100;
+    c_->DefeatedStep(0);
+    EXPECT_EQ(S().hp, 800);
+}
+
+TEST_F(MoveHit, HitReactionRunsOutAndOpensTheJustGuardWindow)
+{
+    DamageReaction& r = c_->GetParameter()->values.damages[2];
+    r = {4.0f, 0, 1.0f, 0, 0.7f, 0.2f};
+    c_->TakeHit(HitOf(1, 2));   // knock power 1, lost at 4 a second: one quarter-second frame
+    S().timers.hitReaction = 0.5f;
+    c_->HitReactionStep(0);
+    EXPECT_LE(S().knockPower, 0.0f);
+    S().timers.actionClocks[2] = 0.5f;   // the damage clock at the reaction time: still running
+    EXPECT_EQ(c_->HitReactionStep(0), 0u);
+    S().timers.actionClocks[2] = 0.51f;
+    EXPECT_EQ(c_->HitReactionStep(0), 1u);
+    EXPECT_EQ(std::make_tuple(S().timers.justGuardWindow, S().timers.invincibility, S().timers.limitTimer),
+              std::make_tuple(0.2f, 0.7f, 2.0f));
+}
+
+TEST_F(MoveHit, GuardEndsAtGuardTimeAndJustGuardsBelowItsTime)
+{
+    GuardRecord& g = c_->GetParameter()->values.guard;
+    g.guardTime = 2.0f, g.justGuardTime = 0.25f;
+    S().timers.guardReload = 5;
+    ASSERT_EQ(c_->StartGuard(-1), 1u);
+    const std::tuple<f32, u32, u32> rows[] = {{0.2499f, kActionGuard, 1}, {0.25f, kActionGuard, 0},
+                                             {1.9999f, kActionGuard, 0}, {2.0f, kActionNeutral, 0}};
+    for (const auto& [gauge, action, just] : rows) {
+        S().guardGauge = gauge;
+        c_->GuardStep(0);
+        EXPECT_EQ(std::make_pair(S().action, c_->IsInJustGuardWindow()), std::make_pair(action, just)) << gauge;
+    }
+    EXPECT_EQ(S().guardBreak, 1u);
+    // A guard crash reaches the fighter as a hit of the crash's type.
+    ScriptedFighter attacker(nullptr);
+    g.crashDamagePow = 1, g.crashDamageType = 3;
+    S().guardBreak = 0;
+    c_->AddGuardLoad(1.0f, c_.get());
+    EXPECT_EQ(std::make_pair(S().action, S().damageType), std::make_pair(u32(kActionHitReaction), 3u));
+}

@@ -1,0 +1,223 @@
+#include "CharacterTestSupport.h"
+
+#include "engine/core/StateHash.h"
+
+#include <cmath>
+
+using namespace character_test;
+
+namespace {
+
+using Frames = std::vector<std::vector<u32>>;
+
+InputPacket Pressing(const std::vector<u32>& codes, i8 x = 0)
+{
+    InputPacket p = {};
+    for (u32 code : codes) {
+        for (u32 bit = 0; bit < kInputPacketBitCount; ++bit) {
+            if (u32(kInputPacketCodes[bit]) == code) p.buttons[bit / 8] |= u8(1u << (bit % 8));
+        }
+    }
+    p.stickX = x;
+    return p;
+}
+
+// Frames of 50 ms; the input timings of the test data set to round values.
+class UpdateTest : public ScriptedFighterTest {
+protected:
+    void SetUp() override
+    {
+        ScriptedFighterTest::SetUp();
+        MakeFighter();
+        SetFrameTime(50);
+        CharacterGeneral& g = c_->GetParameter()->values.general;
+        g.reserveTime = 0.25f, g.dashStartTime = 1.0f, g.slideFastTime = 0.3f, g.lockOffTime = 1.0f;
+    }
+    // Everything a starter checks is in hand: MP, ammunition, a full spark
+    // gauge at low HP, cooled-down attack and guard, a card in every slot.
+    void Ready()
+    {
+        S().tension = 1, S().mp = 100, S().ammunition = 5, S().hp = 1;
+        S().sparkGauge = c_->GetParameter()->values.spark.maxSparkGauge;
+        S().timers.shortAttackCooldown = S().timers.guardReload = 100.0f;
+        for (const auto& card : c_->GetSpellCards()) static_cast<FakeSpellCard*>(card.get())->stock = 1;
+    }
+    // Each frame: the packet (a direction code gets the stick left), then
+    // the handler of the current action.
+    void Play(const Frames& frames)
+    {
+        for (const auto& codes : frames) {
+            bool left = false;
+            for (u32 c : codes) left |= c >= 12 && c <= 15;
+            const InputPacket p = Pressing(codes, left ? -100 : 0);
+            c_->ApplyInputPacket(&p);
+            c_->DispatchInput(0);
+        }
+    }
+};
+
+Frames Repeat(std::vector<u32> codes, u32 n) { return Frames(n, codes); }
+Frames Then(Frames a, const Frames& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
+
+}  // namespace
+
+TEST_F(UpdateTest, InputHandlersStartTheirActions)
+{
+    // kBack: a mirage slide keeps its direction as the back slide motion.
+    enum Angle { kNone, kSlide, kDash, kBack };
+    struct Case {
+        const char* name;
+        u32 from;
+        Frames frames;
+        u32 want;
+        Angle which = kNone;
+        f32 angle = 0;
+        f32 slideTime = 0;
+    };
+    const Case cases[] = {
+        {"up wins over down", 0, {{22, 27, 29}, {27, 29}}, kActionSlide, kSlide, -2.0f},
+        {"stick let go 0.2 s before", 0, Then(Then({{14, 22}}, Repeat({22}, 4)), {{}}), kActionSlide, kSlide, 270.0f},
+        {"stick let go 0.25 s before", 0, Then(Then({{14, 22}}, Repeat({22}, 5)), {{}}), kActionNeutral},
+        {"no direction: no slide", 0, {{22}, {}}, kActionNeutral},
+        {"held just short of the dash", 0, Repeat({22}, 20), kActionNeutral},
+        {"held for DASHSTARTTIME, then let go", 0, Then(Repeat({22}, 21), {{}}), kActionDash, kDash, -1.0f},
+        {"spark chord over guard", 0, {{22, 23, 24}}, kActionSpark},
+        {"guard", 0, {{23}}, kActionGuard},
+        {"short attack", 0, {{25}}, kActionShortAttack},
+        {"shot on release", 0, {{24}, {}}, kActionShoot},
+        {"exception spell", 0, {{28, 23}}, kActionSpellCard},
+        {"high-tension spell refused at normal tension", 0, {{28, 25}}, kActionNeutral},
+        {"mirage slide down", 0, {{28, 29}}, kActionMirageSlide, kBack},
+        {"tedium ends on a button", kActionTedium, {{12}}, kActionNeutral},
+        {"guard let go", kActionGuard, {{23}, {}}, kActionNeutral},
+        {"slide: release ignored while fast", kActionSlide, {{22}, {}}, kActionSlide},
+        {"slide: double slide once fast time passed", kActionSlide, {{27, 22}, {27}}, kActionDoubleSlide, kSlide,
+         -2.0f, 0.3f},
+        {"triple slide has no next level", kActionTripleSlide, {{27, 22}, {27}}, kActionTripleSlide, kNone, 0, 0.3f},
+        {"shot from a slide", kActionSlide, {{24}, {}}, kActionSlideShoot},
+        {"spark chord in a hit reaction", kActionHitReaction, {{23, 24, 25}}, kActionSpark},
+        {"nothing from Defeated", kActionDefeated, {{22, 23, 24}}, kActionDefeated},
+    };
+    battle_test::FakeFighter target(CVector3(0, 0, -10));
+    for (const Case& k : cases) {
+        MakeFighter();
+        S().lockedTargetId = target.GetId();
+        c_->GetParameter()->values.general.reserveTime = 0.25f;
+        c_->GetParameter()->values.general.dashStartTime = 1.0f;
+        c_->GetParameter()->values.general.slideFastTime = 0.3f;
+        Ready();
+        S().action = k.from;
+        S().timers.slideTime = k.slideTime;
+        Play(k.frames);
+        EXPECT_EQ(S().action, k.want) << k.name;
+        if (k.which == kBack) {
+            EXPECT_EQ(S().slideMotion, FindMotionKey("SLIDEBACK")) << k.name;
+        } else if (k.which != kNone) {
+            EXPECT_EQ(k.which == kSlide ? S().slideAngle : S().dashAngle, k.angle) << k.name;
+        }
+    }
+}
+
+TEST_F(UpdateTest, GaugesRecoverAtEachTensionLevel)
+{
+    // One second of frames; MP and the guard's drain scale with the level.
+    struct Level {
+        f32 mpRevise, reloadRevise, wantMp, wantGuard;
+    };
+    const Level levels[kTensionLevelCount] = {
+        {0.5f, 0.5f, 0.5f, 1.0f}, {1, 1, 1, 0.85f}, {2, 2, 2, 0.775f}, {4, 4, 3, 0.7375f}};
+    for (u32 t = 0; t < kTensionLevelCount; ++t) {
+        MakeFighter();
+        SetFrameTime(125);
+        CharacterValues& v = c_->GetParameter()->values;
+        v.general.mpRecover = 1, v.general.mpMax = 3;
+        v.bonuses[t].mpRecoverRevise = levels[t].mpRevise, v.bonuses[t].reloadRevise = levels[t].reloadRevise;
+        v.guard.reload = 0.5f, v.guard.recover = 0.3f, v.guard.cooldownRecover = 0.4f;
+        v.body.subHpSpeed = 30;
+        S().mpFactor = S().reloadFactor = 1;
+        S().tension = t, S().mp = 0, S().guardGauge = 1, S().timers.guardReload = 0;
+        S().hp = 700, S().shownHp = 1000;
+        for (int frame = 0; frame < 8; ++frame) c_->UpdateTimers(0);
+        EXPECT_FLOAT_EQ(S().mp, levels[t].wantMp) << t;
+        EXPECT_NEAR(S().guardGauge, levels[t].wantGuard, 1e-5f) << t;
+        EXPECT_FLOAT_EQ(S().shownHp, 970.0f) << t;
+    }
+}
+
+TEST_F(UpdateTest, GuardBreaksAtGuardTimeAndDrainsAtTheCooldownRate)
+{
+    CharacterValues& v = c_->GetParameter()->values;
+    v.guard.guardTime = 2, v.guard.reload = 0, v.guard.recover = 0.3f, v.guard.cooldownRecover = 0.4f;
+    SetFrameTime(125);
+    S().action = kActionGuard, S().guardGauge = 1.875f;
+    c_->UpdateTimers(0);
+    EXPECT_EQ(S().guardBreak, 1u);
+    S().action = kActionNeutral;
+    c_->UpdateTimers(0);
+    EXPECT_NEAR(S().guardGauge, 2.0f - 0.125f * 0.4f, 1e-6f);
+}
+
+TEST_F(UpdateTest, LockOnChoosesByTypeAndChangesOnRelease)
+{
+    battle_test::FakeFighter front(CVector3(0, 0, -10)), mate(CVector3(0, 0, -5)), side(CVector3(3, 0, 0));
+    front.team = side.team = 1;
+    CObjectDivision* list[] = {&front, &mate, &side};
+    scene_.characters = {list, 3};
+    struct Case {
+        u32 type;
+        Frames frames;
+        CObjectDivision* want;
+    };
+    const Case cases[] = {
+        {0, {{26}}, nullptr},                              // locks on the release, not the press
+        {0, {{26}, {}}, &front},                           // nearest the character's front
+        {1, {{26}, {}}, &side},                            // nearest
+        {3, {{26}, {}}, &front},                           // the first in the list
+        {3, {{26}, {}, {26}, {}}, &side},                  // the next after the target
+        {3, {{26}, {}, {26}, {}, {26}, {}}, &front},       // and round again
+        {1, {{26}, {}, {26}, {}}, &front},                 // a change never keeps the target
+        {1, Then(Then({{26}, {}}, Repeat({26}, 21)), {{}}), nullptr},   // a long hold drops it
+    };
+    for (const Case& k : cases) {
+        MakeFighter();
+        c_->GetParameter()->values.general.lockOffTime = 1.0f;
+        S().lockOnType = k.type;
+        for (const auto& codes : k.frames) {
+            const InputPacket p = Pressing(codes);
+            c_->ApplyInputPacket(&p);
+            EXPECT_EQ(c_->UpdateLockOn(0), 1u);
+        }
+        EXPECT_EQ(S().lockedTargetId, k.want ? k.want->GetId() : 0u) << k.type << " " << k.frames.size();
+        EXPECT_EQ(c_->GetInputMemory().cameraMode, k.want ? 1u : 0u);
+    }
+    EXPECT_EQ(side.Count(6), 5u);   // told each time it was locked
+    scene_.characters = {};
+}
+
+TEST_F(UpdateTest, SixtyFramesOfPacketsHashTheSameTwice)
+{
+    // Each run in a registry of its own, as each battle is.
+    auto run = [&] {
+        CObjectRegistry registry;
+        registry.SetHandler(&scene_);
+        SetObjectRegistry(&registry);
+        MakeFighter();
+        Ready();
+        Frames frames = Then(Then(Repeat({}, 9), Repeat({12}, 20)), Then(Repeat({15}, 10), Repeat({22}, 21)));
+        for (const auto& codes : frames) {
+            const InputPacket p = Pressing(codes, codes.empty() || codes[0] == 22 ? 0 : 60);
+            c_->ApplyInputPacket(&p);
+            c_->Update(0);
+        }
+        CStateHash hash;
+        c_->HashState(hash);
+        const auto result = std::tuple(hash.Value(), S().action, S().targetAngles.y);
+        c_.reset();
+        SetObjectRegistry(&registry_);
+        return result;
+    };
+    const auto first = run(), second = run();
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(std::get<1>(first), u32(kActionDash));
+    EXPECT_NE(std::get<2>(first), 0.0f);   // the move turned it
+}

@@ -1,0 +1,215 @@
+#include "game/battle/character/CpuCharacter.h"
+#include "game/battle/character/tests/CharacterTestSupport.h"
+#include "engine/core/Random.h"
+
+#include <algorithm>
+#include <set>
+#include <tuple>
+
+namespace {
+
+using namespace character_test;
+
+class TestCpu : public CCpuCharacter {
+public:
+    using CCpuCharacter::CCpuCharacter;
+    std::set<u32> Think()
+    {
+        ShiftInput();
+        Decide();
+        std::set<u32> pressed;
+        for (u32 code = 0; code < kInputCodeCount; ++code)
+            if (m_input.raw[code]) pressed.insert(code);
+        return pressed;
+    }
+    using CCpuCharacter::ChooseTarget;
+    using CCpuCharacter::m_draw;
+    using CCpuCharacter::m_releaseShot;
+    using CCpuCharacter::m_releaseSlide;
+};
+
+class CpuCharacterTest : public CharacterTest {
+protected:
+    void SetUp() override
+    {
+        CharacterTest::SetUp();
+        SetFrameTime(16);
+    }
+    void TearDown() override
+    {
+        SetFrameTime(0);
+        CharacterTest::TearDown();
+    }
+    template <class Fighter = TestCpu>
+    std::unique_ptr<Fighter> Make(i32 team, CVector3 at, u32 level = 2)
+    {
+        auto f = NewFighter<Fighter>();
+        CharacterCreateRecord record;
+        record.team = team, record.computerLevel = level;
+        f->Create(&record);
+        f->SetPosition(&at);
+        CharacterStatus& s = *f->GetStatus();
+        s.mp = 1000, s.tension = 1, s.timers.shortAttackCooldown = 100;
+        return f;
+    }
+    void List(std::vector<CObjectDivision*> fighters)
+    {
+        list_ = std::move(fighters);
+        scene_.characters = {list_.data(), u32(list_.size())};
+    }
+    std::vector<CObjectDivision*> list_;
+};
+
+// The tables at their ends; a level from a set-up, replay or message 48
+// outside 0..10 is refused and the level stays.
+TEST_F(CpuCharacterTest, LevelsAtTheEndsOfTheTables)
+{
+    struct Case {
+        i64 level;
+        u32 accepted;
+        i32 expected;
+        f32 think, draw;
+        i32 threshold;
+    } cases[] = {
+        {0, 1, 0, 0.65f, 2.2f, 40}, {10, 1, 10, 0.06f, 1.2f, 40}, {7, 1, 7, 0.06f, 1.2f, 100},
+        {-1, 0, 3, 0.14f, 0.9f, 40}, {11, 0, 3, 0.14f, 0.9f, 40}, {i64(1) << 40, 0, 3, 0.14f, 0.9f, 40},
+    };
+    TestCpu cpu;
+    for (const Case& c : cases) {
+        cpu.SetLevel(3);
+        EXPECT_EQ(cpu.OnMessage(kMsgComputerLevel, nullptr, intptr_t(c.level)), c.accepted) << c.level;
+        EXPECT_EQ(std::make_tuple(cpu.GetLevel(), cpu.GetThinkInterval(), cpu.GetDrawInterval(), cpu.GetDefenceThreshold()),
+                  std::make_tuple(c.expected, c.think, c.draw, c.threshold)) << c.level;
+    }
+    // A record's level out of range plays as without a record.
+    EXPECT_EQ(Make(0, {}, 11)->GetLevel(), 2);
+    EXPECT_EQ(Make(0, {}, 10)->GetLevel(), 10);
+}
+
+// Self at the origin looking down -z with a team mate; X and Y of the other
+// team at known places. Every line is clear (no stage answers).
+TEST_F(CpuCharacterTest, TargetChoice)
+{
+    struct Case {
+        const char* name;
+        CVector3 x, y;
+        u32 yAction, yTargetsSelf, mateOnY, order, selfAction;
+        int expected;   // 0 none, 1 X, 2 Y
+    } cases[] = {
+        {"in view beats near at the side", {0, 0, -30}, {10, 0, 0}, 0, 0, 0, 0, 0, 1},
+        {"a candidate targeting me", {0, 0, -30}, {10, 0, 0}, 0, 1, 0, 0, 0, 2},
+        {"team focus in mode 0", {0, 0, -30}, {10, 0, 0}, 0, 0, 1, 0, 0, 2},
+        {"team focus counts against in mode 1", {0, 0, -30}, {0, 0, -30}, 0, 0, 1, 1, 0, 1},
+        {"a tie goes to the later one", {0, 0, -30}, {0, 0, -30}, 0, 0, 0, 0, 0, 2},
+        {"an open guard", {0, 0, -30}, {0, 0, -30}, kActionGuard, 0, 0, 0, 0, 2},
+        {"a defeated candidate is skipped", {0, 0, -30}, {0, 0, -5}, kActionDefeated, 0, 0, 0, 0, 1},
+        {"a defeated self keeps none", {0, 0, -30}, {0, 0, -5}, 0, 0, 0, 0, kActionDefeated, 0},
+    };
+    for (const Case& c : cases) {
+        auto self = Make(0, {}), mate = Make(0, {0, 0, 5}), x = Make(1, c.x), y = Make(1, c.y);
+        List({self.get(), mate.get(), x.get(), y.get()});
+        y->GetStatus()->action = c.yAction;
+        y->GetStatus()->lockedTargetId = c.yTargetsSelf ? self->GetId() : 0;
+        mate->GetStatus()->lockedTargetId = c.mateOnY ? y->GetId() : 0;
+        self->GetStatus()->order = c.order;
+        self->GetStatus()->action = c.selfAction;
+        self->ChooseTarget();
+        const u32 ids[] = {0, x->GetId(), y->GetId()};
+        EXPECT_EQ(self->GetStatus()->lockedTargetId, ids[c.expected]) << c.name;
+    }
+}
+
+// Each decision from the state that calls for it. NEARRADIUS is 10 and the
+// middle range 40: near is 5, middle 25, far 60 ahead (-z); without a
+// distance there is no target.
+TEST_F(CpuCharacterTest, DecisionTable)
+{
+    struct Case {
+        const char* name;
+        i32 level;
+        u32 action;
+        i32 draw;
+        f32 distance;   // 0: no target
+        u32 danger;
+        std::set<u32> pressed;
+        u32 releaseSlide, releaseShot;
+        void (*setup)(CharacterStatus& self, CharacterStatus& target) = nullptr;
+    } cases[] = {
+        {"level 5 stands", 5, 0, 10, 5, 1, {}, 0, 0},
+        {"level 6 reflex guards", 6, 0, 90, 5, 1, {23}, 0, 0},
+        {"level 7 guards in 13", 7, kActionGuard, 10, 0, 0, {23}, 0, 0},
+        {"level 8 taps a shot", 8, 0, 10, 0, 0, {24}, 0, 1},
+        {"level 9 steers and attacks", 9, 0, 10, 5, 0, {15, 25}, 0, 0},
+        {"level 10 casts", 10, 0, 10, 0, 0, {24, 28}, 0, 1},
+        {"idle without a target", 2, 0, 10, 0, 0, {}, 0, 0},
+        {"idle near attacks", 2, 0, 10, 5, 0, {15, 25}, 0, 0},
+        {"idle reflex guards", 2, 0, 10, 5, 4, {15, 23}, 0, 0},
+        {"idle reflex waits above 40", 2, 0, 45, 5, 4, {12, 14, 25}, 0, 0},
+        {"idle middle shoots", 2, 0, 50, 25, 0, {12, 14, 24}, 0, 1},
+        {"idle far dashes held", 2, 0, 30, 60, 0, {12, 15, 22}, 0, 0},
+        {"tedium without a target steers ahead", 1, kActionTedium, 90, 0, 0, {12}, 0, 0},
+        {"steer in 6", 2, kActionSlideShoot, 50, 25, 0, {12, 14}, 0, 0},
+        {"guard let go", 2, kActionGuard, 10, 60, 0, {}, 0, 0},
+        {"guard held on danger", 2, kActionGuard, 10, 60, 8, {23}, 0, 0},
+        {"short attack with no next casts", 2, kActionShortAttack, 10, 5, 0, {15, 24, 28}, 0, 0},
+        {"shoot in the middle", 2, kActionShoot, 40, 25, 0, {12, 15, 24}, 0, 1},
+        {"down sparks against a strong card", 4, kActionHitReaction, 10, 25, 0, {22, 23, 25}, 1, 0,
+         [](CharacterStatus& self, CharacterStatus& target) {
+             self.sparkGauge = 1e6f, self.hp = 0;
+             target.action = kActionSpellCard, target.spellSlot = 5;
+         }},
+        {"dash toward the target attacks", 2, kActionDash, 10, 5, 0, {25}, 0, 0},
+        {"slide attacks at level 3", 3, kActionSlide, 60, 5, 0, {14, 25}, 0, 0},
+        {"triple slide shoots", 2, kActionTripleSlide, 10, 25, 0, {12, 15, 24}, 0, 1},
+        {"mirage slide attacks", 2, kActionMirageSlide, 20, 5, 0, {25}, 0, 0},
+        {"mash taps 22", 2, kActionShootOut, 10, 0, 0, {22}, 0, 0},
+        {"3 has nothing", 2, kActionSlideAttack, 10, 5, 1, {}, 0, 0},
+        {"no entry from 22", 2, kActionDefeated, 10, 5, 1, {}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        auto self = Make(0, {}, u32(c.level)), target = Make(1, {0, 0, -c.distance});
+        CharacterStatus& s = *self->GetStatus();
+        s.action = c.action, s.dashAngle = -1.0f, s.comboIndex = 8;   // no next attack
+        static_cast<FakeSpellCard*>(self->GetSpellCards()[0].get())->stock = 1;
+        if (c.setup) c.setup(s, *target->GetStatus());
+        s.lockedTargetId = c.distance > 0 ? target->GetId() : 0;
+        self->m_draw = c.draw, self->GetMeeting().dangerFlags = c.danger;
+        EXPECT_EQ(self->Think(), c.pressed) << c.name;
+        EXPECT_EQ(std::make_pair(self->m_releaseSlide, self->m_releaseShot), std::make_pair(c.releaseSlide, c.releaseShot))
+            << c.name;
+    }
+}
+
+// Two computer fighters from one seed give the same state hash every frame,
+// and another seed a different game.
+TEST_F(CpuCharacterTest, CpuAgainstCpuIsAFunctionOfTheSeed)
+{
+    // Ids are hashed: each run registers its fighters afresh.
+    auto run = [this](u32 seed) {
+        CObjectRegistry registry;
+        registry.SetHandler(&scene_);
+        SetObjectRegistry(&registry);
+        auto a = Make(0, {}, 4), b = Make(1, {0, 0, -25}, 2);
+        List({a.get(), b.get()});
+        SeedRandom(seed);
+        std::vector<u64> hashes;
+        for (u32 frame = 0; frame < 400; ++frame) {
+            CStateHash hash;
+            for (CCpuCharacter* f : {a.get(), b.get()}) {
+                f->Update(0);
+                f->PostUpdate(0);
+                f->HashState(hash);
+            }
+            hashes.push_back(hash.Value());
+        }
+        a.reset(), b.reset();
+        SetObjectRegistry(&registry_);
+        return hashes;
+    };
+    const auto first = run(7), second = run(7), other = run(8);
+    const auto diff = std::mismatch(first.begin(), first.end(), second.begin());
+    EXPECT_EQ(diff.first, first.end()) << "first differing frame " << (diff.first - first.begin());
+    EXPECT_NE(first, other);
+}
+
+}  // namespace
