@@ -219,7 +219,8 @@ u32 CCharacterAction::StartShoot()
     s.timers.ammoReload = r.reload;
     s.timers.turnShootClock = s.timers.sinceBarrageFinished = s.attackClocks[kShotClock] = 0.0f;
     s.timers.shotCharge = 0.0f;
-    --s.ammunition;
+    // An empty magazine stays empty rather than wrapping to 65535.
+    if (s.ammunition > 0) --s.ammunition;
     if (CBarrage* barrage = GetCurrentBarrage()) barrage->Restart(0.0f);
     ResetStates(kResetShoot);
     if (CheckTargetAngle()) s.turnShoot = 1;
@@ -327,7 +328,8 @@ u32 CCharacterAction::StartSpark()
     s.damageType = 0, s.knockPower = 0.0f;
     s.barrageSlot = kSparkSlot + k;
     s.timers.turnShootClock = s.timers.sinceBarrageFinished = s.attackClocks[kShotClock] = 0.0f;
-    --s.ammunition;
+    // An empty magazine stays empty rather than wrapping to 65535.
+    if (s.ammunition > 0) --s.ammunition;
     if (CBarrage* barrage = GetCurrentBarrage()) barrage->Restart(0.0f);
     s.limitGauge = 0.0f, s.timers.limitTimer = 0.0f;
     ChangeMotion(FindMotionKey("SPARK"), 0);

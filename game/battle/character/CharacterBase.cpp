@@ -133,5 +133,14 @@ void CCharacterBase::HashState(CStateHash& hash) const
     hash.U32(m.friendlyFire).U32(m.noDefeat).I32(m.damageTaken).I32(m.damageDealt).U32(m.escapePresses);
     hash.U32(m_camera ? 1 : 0);
     HashMeeting(hash);
+    hash.F32(m_dot.duration).F32(m_dot.interval).F32(m_dot.clock).F32(m_dot.damage).F32(m_dot.gauge);
+    hash.F32(m_dot.causeGauge).U32(m_dot.damageType).U32(m_dot.sourceId);
+    hash.U32(m_regeneration).F32(m_readyClock);
     if (m_camera) m_camera->HashState(hash);
+}
+
+void CCharacterBase::StartDamageOverTime(const DotState& dot)
+{
+    m_dot = dot;
+    m_dot.clock = 0.0f;
 }

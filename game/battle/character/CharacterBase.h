@@ -259,6 +259,20 @@ public:
     virtual u32 SetAction(u32 action) = 0;
     virtual u32 SetNextAction(u32 action) = 0;
     virtual u32 GetDefeatCount() const { return m_status.defeatCount; }
+    // -- Gauges: damage over time, regeneration, the ready clock. --
+    // The running damage-over-time record a type-15 hit leaves; the
+    // source is kept by registry id, never by pointer.
+    struct DotState {
+        f32 duration, interval, clock;
+        f32 damage, gauge, causeGauge;
+        u32 damageType, sourceId;
+    };
+    void StartDamageOverTime(const DotState& dot);
+    const DotState& GetDamageOverTime() const { return m_dot; }
+    void SetRegeneration(u32 on) { m_regeneration = on; }
+    f32 GetReadyClock() const { return m_readyClock; }
+    // In a hit's end motion or a finished slide attack: the after-attack clock runs.
+    bool AttackEnding(u32 action) const;
     // Folds CObjectDivision's state, then the character's in a fixed order.
     void HashState(CStateHash& hash) const override;
 
@@ -509,6 +523,9 @@ public:
 
 protected:
     CharacterStatus m_status;
+    DotState m_dot{};
+    u32 m_regeneration = 0;
+    f32 m_readyClock = 0.0f;
     CCharacterParameter* m_parameter = nullptr;
     std::unique_ptr<ICameraController> m_camera;
     std::vector<CAnimationFrame*> m_hitSphereBones;

@@ -6,6 +6,8 @@
 #include "engine/platform/FrameTime.h"
 #include "engine/scene/Effect.h"
 
+#include <cstdio>
+
 namespace {
 
 // Where the charge effect is kept while it plays.
@@ -13,6 +15,10 @@ inline constexpr u32 kChargeSlot = 5;
 // Status timers and the attached slots their effects live in.
 inline constexpr u32 kStatusSlots[5] = {19, 20, 22, 23, 24};
 inline constexpr u32 kJammingTimer = 2;
+inline constexpr u32 kDotSlot = 21, kDotHitKind = 4;
+inline constexpr u32 kMsgAllReady = 24;
+// Clocks the actions start and read; this step alone advances them.
+inline constexpr u32 kFreezeClock = 0, kSparkOrDamageClock = 2, kShootOutShotTimer = 3;
 
 void CountDown(f32& clock, f32 dt) { clock -= dt; }
 
@@ -36,6 +42,17 @@ void CCharacter::UpdateCharge(bool spell, bool allowed, f32 limit)
     }
 }
 
+bool CCharacterBase::AttackEnding(u32 action) const
+{
+    if (action == kActionShortAttack) {
+        char key[32];
+        std::snprintf(key, sizeof key, "ATTACK%02uEND", m_status.comboIndex + 1);
+        return IsChangedAnimation(FindMotionKey(key)) != 0;
+    }
+    if (action != kActionSlideAttack && action != kActionMirageSlideAttack) return false;
+    return IsChangedAnimation(FindMotionKey("SLIDEATTACK")) && IsChangedAnimationEnded();
+}
+
 u32 CCharacter::UpdateTimers(u32)
 {
     CharacterStatus& s = m_status;
@@ -57,6 +74,10 @@ u32 CCharacter::UpdateTimers(u32)
     t.slideTime += dt;
     for (f32& clock : t.slideClocks) clock += dt;
     t.shotWait += dt;
+    for (f32& clock : s.attackClocks) clock += dt;
+    t.actionClocks[kSparkOrDamageClock] += dt;
+    t.actionClocks[kShootOutShotTimer] += dt;
+    if (AttackEnding(a)) t.afterAttackEnd += dt;
     if (CurrentBarrageFinished()) t.sinceBarrageFinished += dt;
     if (t.limitTimer > 0.0f && a != kActionHitReaction && a != kActionBound) {
         CountDown(t.limitTimer, dt);
@@ -114,8 +135,7 @@ u32 CCharacter::UpdateTimers(u32)
     if (t.shotCharge == 0.0f && t.spellCharge == 0.0f && GetAttachedObject(kChargeSlot))
         SetAttachedObject(kChargeSlot, nullptr);
 
-    // 8, 9. The frozen clock; boredom starts the tedium.
-    if (a == kActionFrozen && t.freezeTime > 0.0f) t.actionClocks[1] += dt;
+    // 8. The frozen action's own step advances its clock. 9. Boredom.
     if (a == kActionNeutral && IsNoButtonHeld(&m_input)) {
         t.boredom += dt;
         if (v && t.boredom >= v->general.tediumTime) StartTedium();
@@ -131,11 +151,37 @@ u32 CCharacter::UpdateTimers(u32)
     if (t.sparkLock > 0.0f) CountDown(t.sparkLock, dt);
     if (t.secondStun > 0.0f) CountDown(t.secondStun, dt);
 
+    // 11. The ready clock runs while every fighter passes its ready test.
+    u32 ready = 0;
+    if (SendObjectMessage(kMsgAllReady, 0, 0, reinterpret_cast<intptr_t>(&ready)) && ready == 1) {
+        m_readyClock += dt;
+        s.followed = s.savedFollowed;
+    }
+
+    // 13. Damage over time: ticks through the hit path but never defeat.
+    if (m_dot.duration > 0.0f) {
+        CountDown(m_dot.duration, dt);
+        m_dot.clock += dt;
+        if (m_dot.interval <= m_dot.clock) {
+            m_dot.clock = 0.0f;
+            const CObjectRegistry* registry = GetObjectRegistry();
+            auto* source = registry ? dynamic_cast<CCharacterBase*>(registry->Find(m_dot.sourceId)) : nullptr;
+            TakeHit(Hit{m_dot.damage, -1.0f, 0.0f, m_dot.gauge, m_dot.causeGauge, CVector3(0, 0, 0), m_dot.damageType,
+                        kDotHitKind, 0, 0, source});
+        }
+        if (m_dot.duration <= 0.0f) SetAttachedObject(kDotSlot, nullptr);
+    }
+
     // 14. Shown HP eases down; a heal shows at once.
     if (s.shownHp > f32(s.hp)) {
         s.shownHp -= (v ? v->body.subHpSpeed : 0.0f) * dt;
     } else {
-        // Regeneration (ADDHPSPEED) comes with the skills that set it.
+        const i32 full = v ? v->general.hp : 0;
+        if (m_regeneration && s.hp < full) {
+            s.exactHp += v->body.addHpSpeed * dt;
+            if (s.exactHp > f32(full)) s.exactHp = f32(full);
+            s.hp = i32(s.exactHp);
+        }
         s.shownHp = f32(s.hp);
     }
 

@@ -210,8 +210,9 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
         }
         break;
     case 15:
-        // The duration, interval, tick damage and source go to the timers'
-        // damage-over-time record, which runs the ticks.
+        // The timers' step runs the ticks.
+        StartDamageOverTime({v.disorderTime, v.dotDamageInterval, 0.0f, f32(bullet->GetState().dotDamage), v.dotGauge,
+                             hit.causeGauge, u32(v.dotDamageType), shooter ? shooter->GetId() : 0});
         TakeHit(hit);
         if (!GetAttachedObject(kAttachedDot)) StartEffect(kAttachedDot, kEffectDotDamage);
         break;

@@ -110,12 +110,13 @@ TEST_F(CharacterAttackTest, SpellCardStartedAndFinishedThroughTheCard)
 TEST_F(CharacterAttackTest, SparkEndsAtItsTime)
 {
     S().sparkGauge = P().values.spark.maxSparkGauge;
-    S().hp = 100, S().action = kActionHitReaction;
+    S().hp = 100, S().action = kActionHitReaction, S().ammunition = 0;
     ASSERT_EQ(c_->StartSpark(), 1u);
     const SparkRecord& r = P().values.spark.records[1];
     EXPECT_EQ(S().action, kActionSpark);
     EXPECT_EQ(S().barrageSlot, 6u);
     EXPECT_EQ(S().hp, 100 - i32(f32(P().values.general.hp) * r.hp));
+    EXPECT_EQ(S().ammunition, 0u);   // an empty magazine does not wrap
     S().timers.actionClocks[2] = r.time;
     c_->DispatchAction(0);
     EXPECT_EQ(S().action, kActionNeutral);

@@ -221,3 +221,35 @@ TEST_F(UpdateTest, SixtyFramesOfPacketsHashTheSameTwice)
     EXPECT_EQ(std::get<1>(first), u32(kActionDash));
     EXPECT_NE(std::get<2>(first), 0.0f);   // the move turned it
 }
+
+// Ticks fall on the frame the interval is reached, never one early, and
+// stop with the duration; a tick never defeats. Regeneration caps at HP.
+TEST_F(UpdateTest, DamageOverTimeTicksOnItsIntervalAndRegenerationCaps)
+{
+    SetFrameTime(125);
+    CharacterValues& v = c_->GetParameter()->values;
+    S().hp = 500, S().exactHp = S().shownHp = 500;
+    c_->StartDamageOverTime({0.625f, 0.25f, 0, 40, 0, 0, 1, 0});
+    std::vector<i32> hp;
+    for (int frame = 0; frame < 6; ++frame) c_->UpdateTimers(0), hp.push_back(S().hp);
+    EXPECT_EQ(hp[0], 500);                  // one frame before the interval
+    EXPECT_LT(hp[1], hp[0]);                // at it
+    EXPECT_EQ(hp[2], hp[1]);                // one after: the clock restarted
+    EXPECT_LT(hp[3], hp[2]);
+    EXPECT_EQ(hp[5], hp[3]);                // the duration ran out first
+    S().hp = 1, S().exactHp = S().shownHp = 1, S().action = kActionNeutral;
+    c_->StartDamageOverTime({1, 0, 0, 900, 0, 0, 1, 0});
+    c_->UpdateTimers(0);
+    EXPECT_NE(S().action, u32(kActionDefeated));
+    EXPECT_GT(S().hp, 0);
+    c_->StartDamageOverTime({});
+    v.general.hp = 1000, v.body.addHpSpeed = 60;
+    c_->SetRegeneration(1);
+    S().hp = 990, S().exactHp = S().shownHp = 990;
+    const i32 want[] = {997, 1000, 1000};
+    for (i32 w : want) {
+        c_->UpdateTimers(0);
+        EXPECT_EQ(S().hp, w);
+        EXPECT_EQ(S().shownHp, f32(w));
+    }
+}
