@@ -57,7 +57,7 @@ u32 CCharacterAction::FaceTarget()
 
 void CCharacterAction::PlayUpperMotion(u32 n)
 {
-    if (n >= kMotionCount || m_status.motions[n] < 0 || IsPlayedAnimation(u32(m_status.motions[n]))) return;
+    if (n >= kMotionCount || m_status.motions[n] < 0 || IsPlayedAnimation(n)) return;
     const f32 speed = m_parameter ? m_parameter->GetMotionSpeed(n) : 1.0f;
     PlayAnimation(u32(m_status.motions[n]), speed, 1, 0, kBlend, 0);
 }
@@ -115,12 +115,12 @@ u32 CCharacterAction::ShortAttackStep(u32)
     if (!m_parameter || n >= kSlideAttackRecord) return 1;
     const ShortAttackRecord& r = m_parameter->values.shortAttacks[n];
     const u32 hit = Motion("ATTACK%02u", n), end = Motion("ATTACK%02uEND", n);
-    if (IsChangedAnimation(u32(s.motions[hit])) && IsChangedAnimationEnded()) ChangeMotion(end, 0);
+    if (IsChangedAnimation(hit) && IsChangedAnimationEnded()) ChangeMotion(end, 0);
     if (s.timers.shortAttackTime < r.fast) {
         FaceTarget();
         s.acceleration += Front(m_rotation) * (r.acceleration * GetFrameTime());
     }
-    const bool ending = IsChangedAnimation(u32(s.motions[end]));
+    const bool ending = IsChangedAnimation(end);
     if (ending && s.queuedAction == kActionShortAttack && CanShortAttack(n + 1)) return StartShortAttack(n + 1);
     if (ending && IsChangedAnimationEnded()) {
         ShowWeapon(r.weaponNo, 0);
@@ -171,7 +171,7 @@ u32 CCharacterAction::SlideAttackStep(u32)
     if (!m_parameter || s.comboIndex >= kShortAttackCount) return 1;
     const ShortAttackRecord& r = m_parameter->values.shortAttacks[s.comboIndex];
     const u32 set = FindMotionKey("SLIDEATTACKSET"), attack = FindMotionKey("SLIDEATTACK");
-    if (IsChangedAnimation(u32(s.motions[set]))) {
+    if (IsChangedAnimation(set)) {
         FaceTarget();
         const f32 radius = m_parameter->values.general.slideAttackRadius;
         const CObjectDivision* target = GetLockedTarget();
@@ -181,14 +181,14 @@ u32 CCharacterAction::SlideAttackStep(u32)
         } else if (s.timers.shortAttackTime >= r.fast) {
             ChangeMotion(attack, 0);
         }
-    } else if (IsChangedAnimation(u32(s.motions[attack])) && IsChangedAnimationEnded()) {
+    } else if (IsChangedAnimation(attack) && IsChangedAnimationEnded()) {
         ShowWeapon(r.weaponNo, 0);
         s.timers.justGuardWindow = r.justGuardInterval;
         return 1;
     }
     if (s.timers.shortAttackTime < r.fast + r.reverbe)
         s.acceleration += Front(m_rotation) * (r.acceleration * GetFrameTime());
-    if (IsChangedAnimation(u32(s.motions[attack]))) UpdateAttackTrail();
+    if (IsChangedAnimation(attack)) UpdateAttackTrail();
     return 0;
 }
 
