@@ -36,7 +36,7 @@ inline bool IsCloseAttackAction(u32 a) { return a >= kActionShortAttack && a <= 
 
 }  // namespace character_actions
 
-class CCharacterAction : public CCharacterBase, public IBattleCharacter {
+class CCharacterAction : public CCharacterBase, public IBattleCharacter, public ISpellCardOwner {
     ORV_ABSTRACT_CLASS(CCharacterAction)
 
 public:
@@ -125,6 +125,38 @@ public:
     u32 IsCounterCard() const override;
     u32 CanEndAtOnce() const override;
     u32 IsClimaxLocked() const override;
+
+    // -- What a running spell card asks of its caster (CharacterSpellOwner.cpp). --
+    void GetCenter(CVector3* out) const override { CCharacterBase::GetCenter(out); }
+    CObjectDivision* GetTarget() const override { return GetLockedTarget(); }
+    u32 GetSide() const override;
+    u32 GetSpellSlot() const override { return m_status.spellSlot; }
+    u32 GetSpellMotionBase() const override;
+    u32 GetMotion() const override;
+    f32 GetMotionLength(u32 motion) const override;
+    void ChangeMotion(u32 motion, u32 mode, f32 blend) override;
+    f32 GetTimeScale() const override { return GetMotionSpeedRate(); }
+    f32 GetTensionRate() const override;
+    u32 HasClimaxFlag() const override { return m_status.finale ? 1 : 0; }
+    f32 GetApproachSpeed() const override;
+    f32 GetClimaxWaitFactor() const override;
+    void FillShooterRecord(ShooterRecord* record, u32 hitType) const override;
+    CAnimationFrame* FindBone(const char* name) const override;
+    void ShowWeapon(i32 weapon, u32 shown) override { CCharacterBase::ShowWeapon(weapon, shown); }
+    void Vibrate() override;
+    void ClearSpellStatus() override;
+    void ExtendInvincibility(f32 time) override { CCharacterBase::ExtendInvincibility(time); }
+    void PlayVoice(u32 index) override;
+    void StartBuff(u32 buff, f32 time) override;
+    void PlayHitEffect() override;
+    void AddVelocity(const CVector3& v) override { m_status.velocity += v; }
+    void StopMovement() override;
+    void SetCameraPoints(const CVector3& position) override;
+    void TurnToTarget() override;
+    void FaceTarget() override { AimAtTarget(); }
+    void TurnYawToward(const CVector3& direction) override;
+    void StartClimaxEffects() override;
+    void EndAttachedEffect(u32 slot) override { EndAttachedObject(slot); }
     u32 IsLockable() const override;
     // Whether the queued action may follow the finished one now.
     u32 IsQueuedActionValid() const;
@@ -226,7 +258,7 @@ protected:
     // Slide attacks share their start from record 7 or 8.
     void BeginSlideAttack(u32 record, u32 action);
     // Yaw and pitch toward the locked target; 0 without one.
-    u32 FaceTarget();
+    u32 AimAtTarget();
     // The trail of the current attack record's HITTYPE: its orbit effect
     // each TRACETIME.
     void UpdateAttackTrail();

@@ -45,7 +45,7 @@ CVector3 Front(const CVector3& rotation)
 
 // -- Shared pieces. --
 
-u32 CCharacterAction::FaceTarget()
+u32 CCharacterAction::AimAtTarget()
 {
     const CObjectDivision* target = GetLockedTarget();
     if (!target) return 0;
@@ -117,7 +117,7 @@ u32 CCharacterAction::ShortAttackStep(u32)
     const u32 hit = Motion("ATTACK%02u", n), end = Motion("ATTACK%02uEND", n);
     if (IsChangedAnimation(hit) && IsChangedAnimationEnded()) ChangeMotion(end, 0);
     if (s.timers.shortAttackTime < r.fast) {
-        FaceTarget();
+        AimAtTarget();
         s.acceleration += Front(m_rotation) * (r.acceleration * GetFrameTime());
     }
     const bool ending = IsChangedAnimation(end);
@@ -172,7 +172,7 @@ u32 CCharacterAction::SlideAttackStep(u32)
     const ShortAttackRecord& r = m_parameter->values.shortAttacks[s.comboIndex];
     const u32 set = FindMotionKey("SLIDEATTACKSET"), attack = FindMotionKey("SLIDEATTACK");
     if (IsChangedAnimation(set)) {
-        FaceTarget();
+        AimAtTarget();
         const f32 radius = m_parameter->values.general.slideAttackRadius;
         const CObjectDivision* target = GetLockedTarget();
         if (target && (*target->GetPosition() - m_position).LengthSquared() < radius * radius) {
@@ -263,7 +263,7 @@ u32 CCharacterAction::ShootStep(u32 argument)
     } else {
         s.turnShoot = 0;
     }
-    if (r->movingFlg == 0 && (r->gazeTime == 0 || s.attackClocks[kShotClock] <= r->gazeTime)) FaceTarget();
+    if (r->movingFlg == 0 && (r->gazeTime == 0 || s.attackClocks[kShotClock] <= r->gazeTime)) AimAtTarget();
     const CObjectDivision* target = GetLockedTarget();
     u32 done = 0;
     if (!s.turnShoot) {
@@ -272,7 +272,7 @@ u32 CCharacterAction::ShootStep(u32 argument)
         if (r->movingFlg == 0 && (done = FireStep(argument))) s.turnShoot = 0;
         if (r->movingFlg) s.turnShoot = 0;
     } else {
-        if (r->movingFlg) FaceTarget();
+        if (r->movingFlg) AimAtTarget();
         const f32 d = Wrap360(YawOf(*target->GetPosition() - m_position) - m_rotation.y);
         const bool away = d > r->backShootAngle && d < 360.0f - r->backShootAngle;
         if (!(away && s.attackClocks[kShotClock] < r->backShootTime) && (done = FireStep(argument))) s.turnShoot = 0;
@@ -386,7 +386,7 @@ u32 CCharacterAction::ShootOutStep(u32 argument)
     const ShootOutRecord& r = m_parameter->values.shootOut;
     f32& clock = s.timers.actionClocks[kSparkClock];
     if (!(clock < r.time) || !rival || rival->GetStatus()->action != kActionShootOut) return 1;
-    FaceTarget();
+    AimAtTarget();
     const CVector3 toTarget = *target->GetPosition() - m_position;
     const f32 distance = toTarget.Length();
     if (s.turnShoot) {

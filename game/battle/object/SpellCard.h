@@ -25,7 +25,7 @@ class CSpellCardSetting;
 class ISpellCardOwner;
 struct CSpellCardValues;
 
-class CSpellCard : public CObjectDivision, public ISpellCardState {
+class CSpellCard : public CObjectDivision, public ISpellCardState, public ISpellCardDriver {
     ORV_VALUE_CLASS(CSpellCard)
 
 public:
@@ -87,6 +87,13 @@ public:
     u32 IsPhaseSet() const override { return m_firing; }
     u32 IsIdle() const override { return !m_active; }
     void ClearAttachedObjects() override;
+
+    // -- ISpellCardDriver. --
+    void UseStock() override { UseAmmunition(); }
+    i32 ActivateCard(CObjectDivision* user) override { return Activate(user); }
+    i32 UpdateCard(CObjectDivision* user) override { return Update(user); }
+    // The step's motion while running.
+    i32 GetCardMotion() const override { return m_active ? i32(m_baseAnimation + m_step) : -1; }
 
     const CSpellCardSetting* GetSettings() const { return m_settings; }
     u32 GetStep() const { return m_step; }

@@ -1,0 +1,117 @@
+// The fighter as the caster of its running spell card.
+#include "game/battle/character/CharacterAction.h"
+
+#include "engine/core/FloatMath.h"
+#include "engine/model/AnimationController.h"
+#include "game/battle/character/CharacterParameter.h"
+#include "game/battle/object/ShotRecords.h"
+
+namespace {
+
+constexpr f32 kRadToDeg = 57.29578f;
+constexpr u16 kCardVibration = 0xC000;
+
+f32 YawToward(const CVector3& d) { return Atan2F(d.x, d.z) * kRadToDeg + 180.0f; }
+f32 Wrapped(f32 v) { return v >= 360.0f ? v - 360.0f : v < 0.0f ? v + 360.0f : v; }
+
+}  // namespace
+
+// Odd participant slots stand on the right.
+u32 CCharacterAction::GetSide() const { return m_status.participantSlot & 1; }
+
+u32 CCharacterAction::GetSpellMotionBase() const
+{
+    const i32 motion = GetSpellMotion(m_status.spellSlot);
+    return motion < 0 ? 0 : u32(motion);
+}
+
+// The motion slot whose animation the change track holds; 0 when none.
+u32 CCharacterAction::GetMotion() const
+{
+    for (u32 n = 0; n < kMotionCount; ++n)
+        if (m_status.motions[n] >= 0 && IsChangedAnimation(u32(m_status.motions[n]))) return n;
+    return 0;
+}
+
+f32 CCharacterAction::GetMotionLength(u32 motion) const
+{
+    const CAnimationController* controller = GetAnimationController();
+    if (!controller || motion >= kMotionCount || m_status.motions[motion] < 0) return 0.0f;
+    return controller->GetAnimationLength(u32(m_status.motions[motion]));
+}
+
+void CCharacterAction::ChangeMotion(u32 motion, u32 mode, f32 blend)
+{
+    if (motion >= kMotionCount || m_status.motions[motion] < 0) return;
+    const f32 speed = m_parameter ? m_parameter->GetMotionSpeed(motion) : 1.0f;
+    ChangeAnimation(u32(m_status.motions[motion]), speed, mode, 0, blend, 0);
+}
+
+f32 CCharacterAction::GetTensionRate() const { return m_status.reloadFactor * GetShortAttackReloadRate(); }
+
+f32 CCharacterAction::GetApproachSpeed() const { return m_parameter ? m_parameter->values.general.dashVelocity : 0.0f; }
+
+// No skill modifies the climax wait yet.
+f32 CCharacterAction::GetClimaxWaitFactor() const { return 1.0f; }
+
+void CCharacterAction::FillShooterRecord(ShooterRecord* record, u32) const
+{
+    record->factor[0] = GetStrengthFactor();
+    record->factor[1] = GetBulletHomingFactor();
+    record->factor[4] = GetBulletSpeedFactor();
+    record->soundVolume = i32(m_status.seVolume);
+}
+
+CAnimationFrame* CCharacterAction::FindBone(const char* name) const
+{
+    CAnimationController* controller = GetAnimationController();
+    return controller && name ? controller->GetFrameByName(name) : nullptr;
+}
+
+void CCharacterAction::Vibrate() { SetVibration(kCardVibration); }
+
+void CCharacterAction::ClearSpellStatus()
+{
+    m_status.spellStep = 0;
+    m_status.timers.spellCharge = 0.0f;
+}
+
+void CCharacterAction::PlayVoice(u32 index)
+{
+    const i32 first = GetSpellVoice(m_status.spellSlot);
+    if (first >= 0) PlaySound(u32(first) + index);
+}
+
+// 1 berserk, 2 armour, 3 both.
+void CCharacterAction::StartBuff(u32 buff, f32 time)
+{
+    CharacterTimers& t = m_status.timers;
+    if ((buff & 1) && t.berserk < time) t.berserk = time;
+    if ((buff & 2) && t.armor < time) t.armor = time;
+}
+
+void CCharacterAction::PlayHitEffect() { PlayEffectOnce(FindEffectKey("EFCHITATTACK")); }
+
+void CCharacterAction::StopMovement()
+{
+    m_status.velocity.SetZero();
+    m_status.acceleration.SetZero();
+    m_status.displacement.SetZero();
+}
+
+void CCharacterAction::SetCameraPoints(const CVector3& position)
+{
+    if (ICameraController* camera = GetCameraController()) camera->SetPoints(&position, &position);
+}
+
+void CCharacterAction::TurnToTarget()
+{
+    if (AimAtTarget()) TurnToView();
+}
+
+void CCharacterAction::TurnYawToward(const CVector3& direction)
+{
+    if (direction.LengthSquared() > 0.0f) m_status.targetAngles.y = Wrapped(YawToward(direction));
+}
+
+void CCharacterAction::StartClimaxEffects() { PlayEffectOnce(FindEffectKey("EFCCLIMAXSTART")); }
