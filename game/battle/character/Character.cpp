@@ -199,6 +199,8 @@ u32 CCharacter::ShiftInput()
 u32 CCharacter::ApplyInputPacket(const InputPacket* packet)
 {
     if (!packet) return 0;
+    m_appliedPacket = *packet;
+    m_packetApplied = true;
     ShiftInput();
     for (u32 i = 0; i < kInputPacketBitCount; ++i) m_input.raw[u32(kInputPacketCodes[i])] = packet->Bit(i);
     m_input.stick1X = f32(double(packet->stickX) * double(0.01f));

@@ -63,7 +63,16 @@ public:
 
     // -- Input packets. --
     static u32 BuildInputPacket(InputPacket* packet, const InputState& state);
-    u32 GetInputPacket(InputPacket* packet) const { return BuildInputPacket(packet, m_input); }
+    // The packet last applied, when one drove this frame's input: built
+    // again from the state it left, the sticks would come out lower (the
+    // apply quantises them once more), and a replay would record another
+    // fight than the one played. Built from the state otherwise.
+    u32 GetInputPacket(InputPacket* packet) const
+    {
+        if (!m_packetApplied) return BuildInputPacket(packet, m_input);
+        *packet = m_appliedPacket;
+        return 1;
+    }
     u32 ShiftInput();
     // 0 for null (nothing changes); else shift, set, refresh.
     u32 ApplyInputPacket(const InputPacket* packet);
@@ -130,6 +139,8 @@ protected:
     InputMemory m_memory = {};
     InputHandler m_inputHandlers[kActionCount] = {};
     u32 m_network = 0;               // a network battle: remote fighters take no pad
+    InputPacket m_appliedPacket = {};
+    bool m_packetApplied = false;
     u32 m_padInput = 0;              // the pad drives this fighter
     u32 m_vibrationCapability = 0;   // copied from the pad each frame
 };

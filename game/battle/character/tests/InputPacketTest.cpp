@@ -3,6 +3,7 @@
 #include "engine/platform/FrameTime.h"
 
 #include <cmath>
+#include <cstring>
 
 using namespace character_test;
 
@@ -62,6 +63,20 @@ TEST_F(CharacterTest, SticksTravelTruncatedTowardZero)
     c.ApplyInputPacket(&p);
     EXPECT_EQ(c.GetInput().stick1X, f32(56 * double(0.01f)));
     EXPECT_EQ(c.GetInput().stick1Y, f32(-33 * double(0.01f)));
+}
+
+// What a replay records of a packet-driven fighter is the packet it played,
+// although the apply quantises some sticks lower (29 is held as 0.28).
+TEST_F(CharacterTest, AnAppliedPacketIsTheOneItGivesBack)
+{
+    CCharacter c;
+    for (i32 v = -100; v <= 100; ++v) {
+        const InputPacket p = Packet(u16(0x8421 ^ u32(v + 100)), i8(v), i8(-v));
+        ASSERT_EQ(c.ApplyInputPacket(&p), 1u);
+        InputPacket back;
+        c.GetInputPacket(&back);
+        EXPECT_EQ(std::memcmp(&back, &p, sizeof p), 0) << v;
+    }
 }
 
 TEST_F(CharacterTest, ApplyingPacketsGivesEdgesAndKeepsTheMoveAngle)
