@@ -97,9 +97,7 @@ i32 CCharacterBase::CreateCameraController()
 {
     m_camera.reset();
     if (!m_parameter) return 0;
-    ICharacterObjectFactory* factory = GetCharacterObjectFactory();
-    if (factory) m_camera.reset(factory->CreateCameraController(m_parameter->GetCamera()));
-    else m_camera = std::make_unique<CCameraController>(new CCameraParameter(m_parameter->GetCamera()));
+    m_camera.reset(GetCharacterObjectFactory()->CreateCameraController(m_parameter->GetCamera()));
     if (!m_camera) return 0;
     m_camera->SetPoints(&m_position, &m_position);
     m_camera->SetAngles(m_rotation.y, m_rotation.x);
@@ -149,7 +147,7 @@ i32 CreateSlots(std::vector<std::unique_ptr<CObjectDivision>>& list, CResourceCo
 i32 CCharacterBase::CreateBarrages(const CharacterCreateRecord* entry)
 {
     ICharacterObjectFactory* factory = GetCharacterObjectFactory();
-    if (!m_parameter || !factory) {
+    if (!m_parameter) {
         m_barrages.clear();
         return 0;
     }
@@ -160,7 +158,7 @@ i32 CCharacterBase::CreateBarrages(const CharacterCreateRecord* entry)
 i32 CCharacterBase::CreateSpellCards(const CharacterCreateRecord* entry)
 {
     ICharacterObjectFactory* factory = GetCharacterObjectFactory();
-    if (!m_parameter || !factory) {
+    if (!m_parameter) {
         m_spellCards.clear();
         return 0;
     }

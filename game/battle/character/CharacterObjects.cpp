@@ -1,8 +1,11 @@
 #include "game/battle/character/CharacterObjects.h"
 
-namespace {
-ICharacterObjectFactory* g_factory = nullptr;
-}
+#include "game/battle/character/BattleObjectFactory.h"
 
-ICharacterObjectFactory* GetCharacterObjectFactory() { return g_factory; }
+namespace {
+CBattleObjectFactory g_battleFactory;
+ICharacterObjectFactory* g_factory = nullptr;
+}  // namespace
+
+ICharacterObjectFactory* GetCharacterObjectFactory() { return g_factory ? g_factory : &g_battleFactory; }
 void SetCharacterObjectFactory(ICharacterObjectFactory* factory) { g_factory = factory; }

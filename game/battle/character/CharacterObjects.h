@@ -1,7 +1,7 @@
 // What a fighter builds at creation that the battle objects provide: its
 // camera controller, its barrages and its spell cards. The character asks a
 // factory for them, so it never depends on how they are made; tests install
-// doubles. Without a factory the fighter takes the real battle camera.
+// doubles. Without one it takes the battle's (CBattleObjectFactory).
 #pragma once
 
 #include "engine/core/Types.h"
@@ -21,7 +21,7 @@ public:
     virtual CObjectDivision* CreateSpellCard(const CSpellCardSetting& settings, u32 ownerWord) = 0;
 };
 
-// The factory characters use; null (the default) builds the real camera and
-// none of the barrages and cards.
+// The factory characters use: the one set, or the battle's when none is
+// (setting null puts the battle's back). Never null.
 ICharacterObjectFactory* GetCharacterObjectFactory();
 void SetCharacterObjectFactory(ICharacterObjectFactory* factory);

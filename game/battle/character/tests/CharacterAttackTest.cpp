@@ -1,5 +1,6 @@
 #include "game/battle/character/tests/CharacterTestSupport.h"
 #include "game/battle/object/Bullet.h"
+#include "game/battle/object/SpellCard.h"
 
 #include <gtest/gtest.h>
 
@@ -147,6 +148,27 @@ TEST_F(CharacterAttackTest, ShootOutFollowsItsRival)
     rival->GetStatus()->action = kActionNeutral;
     c_->DispatchAction(0);
     EXPECT_EQ(S().action, kActionNeutral);
+}
+
+// Without a double: the battle's own barrages and cards; one card cast to its end.
+TEST_F(ScriptedFighterTest, WithoutADoubleTheRealCardRunsTheSpellAction)
+{
+    SetCharacterObjectFactory(nullptr);
+    setting_test::SettingWriter()   // full at its first reload step
+        .Set("NAME", "spell").Set("AMMUNITION", 1).Set("RELOAD", 0.0f).Set("BARRAGE", "Barrage.txt")
+        .Save("Spell.txt");
+    MakeFighter();
+    c_->InitActionTable();
+    ASSERT_EQ(c_->GetSpellCards().size(), kShotSlotCount);
+    for (u32 i = 0; i < kShotSlotCount; ++i)
+        ASSERT_TRUE(dynamic_cast<CBarrage*>(c_->GetBarrages().at(i).get()) &&
+                    dynamic_cast<CSpellCard*>(c_->GetSpellCards()[i].get())) << i;
+    auto& card = static_cast<CSpellCard&>(*c_->GetSpellCards()[0]);
+    card.UpdateReload(c_.get());
+    ASSERT_EQ(c_->StartSpellCard(), 1u);
+    for (u32 frame = 0; frame < 1000 && S().action == kActionSpellCard; ++frame) c_->DispatchAction(0);
+    EXPECT_EQ(S().action, kActionNeutral);
+    EXPECT_EQ(card.IsIdle(), 1u);
 }
 
 }  // namespace

@@ -181,7 +181,7 @@ TEST_F(CharacterTest, WithoutModelOrFactoryCreationGoesOnWithTheRealCamera)
     SetCharacterObjectFactory(nullptr);
     EXPECT_EQ(c.Create(nullptr), 1);
     EXPECT_NE(dynamic_cast<const CCameraController*>(c.GetCameraController()), nullptr);
-    EXPECT_TRUE(c.GetBarrages().empty());
+    EXPECT_NE(dynamic_cast<const CBarrage*>(c.GetBarrages().at(0).get()), nullptr);
     EXPECT_EQ(c.GetStatus()->hp, 800);
 }
 
