@@ -115,14 +115,16 @@ u32 CCharacterAction::ShortAttackStep(u32)
     if (!m_parameter || n >= kSlideAttackRecord) return 1;
     const ShortAttackRecord& r = m_parameter->values.shortAttacks[n];
     const u32 hit = Motion("ATTACK%02u", n), end = Motion("ATTACK%02uEND", n);
-    if (IsChangedAnimation(hit) && IsChangedAnimationEnded()) ChangeMotion(end, 0);
+    // A motion the model lacks counts as played, so the combo never waits on it.
+    const bool hitOver = !HasMotion(hit) || (IsChangedAnimation(hit) && IsChangedAnimationEnded());
+    if (hitOver && HasMotion(end) && !IsChangedAnimation(end)) ChangeMotion(end, 0);
     if (s.timers.shortAttackTime < r.fast) {
         AimAtTarget();
         s.acceleration += Front(m_rotation) * (r.acceleration * GetFrameTime());
     }
-    const bool ending = IsChangedAnimation(end);
+    const bool ending = IsChangedAnimation(end) || (!HasMotion(end) && hitOver);
     if (ending && s.queuedAction == kActionShortAttack && CanShortAttack(n + 1)) return StartShortAttack(n + 1);
-    if (ending && IsChangedAnimationEnded()) {
+    if (ending && (!HasMotion(end) || IsChangedAnimationEnded())) {
         ShowWeapon(r.weaponNo, 0);
         s.timers.justGuardWindow = r.justGuardInterval;
         return 1;
@@ -171,7 +173,9 @@ u32 CCharacterAction::SlideAttackStep(u32)
     if (!m_parameter || s.comboIndex >= kShortAttackCount) return 1;
     const ShortAttackRecord& r = m_parameter->values.shortAttacks[s.comboIndex];
     const u32 set = FindMotionKey("SLIDEATTACKSET"), attack = FindMotionKey("SLIDEATTACK");
-    if (IsChangedAnimation(set)) {
+    // Missing motions: no set pose waits, and a missing attack ends with its fast time.
+    const bool attacking = IsChangedAnimation(attack) || (!HasMotion(attack) && s.timers.shortAttackTime >= r.fast);
+    if (!attacking && (IsChangedAnimation(set) || !HasMotion(set))) {
         AimAtTarget();
         const f32 radius = m_parameter->values.general.slideAttackRadius;
         const CObjectDivision* target = GetLockedTarget();
@@ -181,7 +185,7 @@ u32 CCharacterAction::SlideAttackStep(u32)
         } else if (s.timers.shortAttackTime >= r.fast) {
             ChangeMotion(attack, 0);
         }
-    } else if (IsChangedAnimation(attack) && IsChangedAnimationEnded()) {
+    } else if (attacking && (!HasMotion(attack) || IsChangedAnimationEnded())) {
         ShowWeapon(r.weaponNo, 0);
         s.timers.justGuardWindow = r.justGuardInterval;
         return 1;

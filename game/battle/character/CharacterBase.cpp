@@ -82,12 +82,13 @@ CMesh* CCharacterBase::GetMesh() const
 
 u32 CCharacterBase::IsChangedAnimation(u32 n) const
 {
-    return n < kMotionCount && GetChangedAnimation() == u32(m_status.motions[n]);
+    // A missing motion is never the one playing.
+    return HasMotion(n) && GetChangedAnimation() == u32(m_status.motions[n]);
 }
 
 u32 CCharacterBase::IsPlayedAnimation(u32 n) const
 {
-    return n < kMotionCount && GetPlayedAnimation() == u32(m_status.motions[n]);
+    return HasMotion(n) && GetPlayedAnimation() == u32(m_status.motions[n]);
 }
 
 namespace {

@@ -195,6 +195,8 @@ public:
     i32 LoadResource(CResourceController* holder) override { return CreateSubObjects(holder); }
     // Whether the track holds the animation of motion slot n.
     u32 IsChangedAnimation(u32 n) const override;
+    // Whether the model has an animation for motion slot n.
+    u32 HasMotion(u32 n) const { return n < kMotionCount && m_status.motions[n] >= 0; }
     u32 IsPlayedAnimation(u32 n) const override;
     u32 IsHittableBy(i32) const override { return 1; }
     // The position raised by half of HEIGHT.

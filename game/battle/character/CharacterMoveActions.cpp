@@ -149,8 +149,10 @@ u32 CCharacterAction::SlideStep(u32)
     CharacterStatus& s = m_status;
     if (!m_parameter) return 1;
     const CharacterGeneral& g = m_parameter->values.general;
-    if (IsChangedAnimationEnded()) {
-        if (!IsChangedAnimation(s.slideMotion)) {
+    // A slide or stop motion the model lacks ends the slide instead of waiting on it.
+    const bool sliding = IsChangedAnimation(s.slideMotion), stopping = IsChangedAnimation(s.slideMotion + 1);
+    if (IsChangedAnimationEnded() || (!sliding && !stopping)) {
+        if (!sliding || !HasMotion(s.slideMotion + 1)) {
             EndAttachedObject(kSlotSlideLoop);
             EndAttachedObject(kSlotOrbit);
             return 1;
@@ -263,7 +265,8 @@ u32 CCharacterAction::DashStep(u32)
         EndAttachedObject(kSlotDashLoop);
         EndAttachedObject(kSlotOrbit);
         PlayEffectOnce(E("EFCDASHSTOP"));
-        return 0;
+        // Without a stop motion there is nothing to wait for.
+        return HasMotion(M("DASHSTOP")) ? 0 : 1;
     }
     s.acceleration += AxesOf(m_rotation).front * (speed * GetFrameTime());
     return 0;
