@@ -84,6 +84,13 @@ public:
         else out->Set(x / len, y / len, z / len);
         return out;
     }
+    // The same, by value.
+    CVector3 Normalized() const
+    {
+        CVector3 n;
+        GetNormalized(&n);
+        return n;
+    }
     // The same; nothing written when out is null; out may be this.
     void Normalize(CVector3* out) const { GetNormalized(out); }
     void Normalize() { GetNormalized(this); }

@@ -23,13 +23,6 @@ bool Meet(const CVector3& a, f32 ra, const CVector3& va, const CVector3& b, f32 
     return IntersectMovingSpheres(sa, sb, &va, &vb, at, 0) != 0;
 }
 
-CVector3 Unit(const CVector3& v)
-{
-    CVector3 out;
-    v.GetNormalized(&out);
-    return out;
-}
-
 void PlayAt(CCharacterBase& c, u32 effect, const CVector3& at)
 {
     const CEffectContainer* container = c.GetStatus()->effects[effect];
@@ -79,7 +72,7 @@ i32 CCharacterAction::TestCloseAttack(CCharacterAction* d, u32 frame)
             if (theirs.GetAt(j)->type != 0 || !d->GetHitSphere(j, &b)) continue;
             CVector3 at;
             if (!Meet(ac, a.w, m_status.displacement, {b.x, b.y, b.z}, b.w, CVector3(), &at)) continue;
-            const CVector3 direction = Unit(to - from);
+            const CVector3 direction = (to - from).Normalized();
             if (type < 10) ApplyShortAttackHit(d, at, direction);
             else ApplySpellSphereHit(d, at, direction);
             MarkAttackHit(d, 1);
@@ -228,7 +221,7 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
             f32 r = 0;
             GetCenter(&centre);
             bullet->GetHitSphere(&bc, &r);
-            hit.sourceDirection = Unit(centre - bc);
+            hit.sourceDirection = (centre - bc).Normalized();
             hit.attackKind = owner && owner->IsClimaxLocked() ? 11 : 10;
         }
         TakeHit(hit);

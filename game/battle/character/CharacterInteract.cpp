@@ -31,13 +31,6 @@ bool Sweep(CVector3* a, f32 ra, const CVector3& va, CVector3* b, f32 rb, const C
     return true;
 }
 
-CVector3 Unit(const CVector3& v)
-{
-    CVector3 out;
-    v.GetNormalized(&out);
-    return out;
-}
-
 CVector3 WithLength(const CVector3& v, f32 length)
 {
     const f32 l = v.Length();
@@ -186,7 +179,7 @@ i32 CCharacterAction::PushApart(CCharacterAction* other, u32)
             // along the positions' horizontal offset, or along x when they
             // coincide, by the whole distance.
             const CVector3 flat(b.x - a.x, 0.0f, b.z - a.z);
-            n = flat.LengthSquared() > 0.0f ? Unit(flat) : CVector3(1, 0, 0);
+            n = flat.LengthSquared() > 0.0f ? flat.Normalized() : CVector3(1, 0, 0);
             overlap = least;
         }
         const bool moveA = IsMovable(), moveB = other->IsMovable();
@@ -226,7 +219,7 @@ u32 CCharacterAction::TestAutoSlideDanger(CBullet* bullet, u32)
         const f32 yaw = -angles.y * kDegToRad, pitch = -angles.x * kDegToRad;
         const f32 cy = CosF(yaw), sy = SinF(yaw), cp = CosF(pitch), sp = SinF(pitch);
         const CVector3 t(v.x * cy - v.z * sy, v.y, v.x * sy + v.z * cy);
-        const CVector3 local = Unit(CVector3(t.x, t.y * cp - t.z * sp, t.y * sp + t.z * cp));
+        const CVector3 local = (CVector3(t.x, t.y * cp - t.z * sp, t.y * sp + t.z * cp)).Normalized();
         if (local.x < -0.65f) m_meeting.dangerFlags |= 1;
         if (local.x > 0.65f) m_meeting.dangerFlags |= 2;
         if (local.y > 0.6f || local.z < 0.1f) m_meeting.dangerFlags |= 8;

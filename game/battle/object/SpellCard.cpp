@@ -28,8 +28,7 @@ bool IsNone(const CString& name)
 // v normalised; a zero v gives fallback.
 CVector3 UnitOr(const CVector3& v, const CVector3& fallback)
 {
-    CVector3 n;
-    v.GetNormalized(&n);
+    const CVector3 n = v.Normalized();
     return n.LengthSquared() > 0.0f ? n : fallback;
 }
 
