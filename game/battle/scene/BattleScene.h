@@ -13,6 +13,7 @@
 // BattleSceneLockstep.cpp (the network lockstep).
 #pragma once
 
+#include "engine/core/PackFile.h"
 #include "engine/core/ResourceList.h"
 #include "engine/core/Scene.h"
 #include "engine/core/StateHash.h"
@@ -37,7 +38,9 @@ class CCamera;
 class CCharacter;
 class CCharacterParameter;
 class CListener;
+class CObjectRegistry;
 class CReplay;
+class CReplayFighter;
 class CSkillList;
 class CSoundBuffer;
 class CStage;
@@ -103,7 +106,7 @@ class CBattleScene : public CScene {
 public:
     static constexpr const char* kMusicArchive = "Data\\BattleBgm.gpk";
     static constexpr const char* kMusicPackName = "BGMPACK";
-    static constexpr u8 kMusicArchiveKey = 0x5A;
+    static constexpr u8 kMusicArchiveKey = kPackKeyFirst;
     static constexpr const char* kSkillFile = "Setting/Skill.dat";
     static constexpr const char* kWinJingle = "Bgm_win.ogg";
     static constexpr const char* kLoseJingle = "Bgm_lose.ogg";
@@ -146,6 +149,10 @@ public:
     // A side message from a replay or a peer's bundle: only the radio chat
     // line (id 3, exactly 48 bytes) is taken; anything else is refused (0).
     u32 OnSideMessage(u32 id, const u8* data, u32 length);
+    // A peer message (10004..10009) as the network scene received it, body
+    // and length; each is taken only at its exact or its bounded length.
+    // OnMessage takes the fixed-size ones (10004, 10006, 10009) too.
+    u32 OnPeerMessage(u32 type, const u8* data, u32 length);
 
     // -- Loading (BattleSceneLoad.cpp). --
 
@@ -247,6 +254,12 @@ public:
     u32 GetRefusedSideMessages() const { return m_refusedSideMessages; }
     host::kernel::CriticalSection& GetLock() const { return m_lock; }
 
+    // The set-up's values that index tables, checked as a peer's or a
+    // replay's record would be.
+    static BattleRecordError CheckSetup(const CBattleSetup& setup);
+    // The registry's id generator from the battle's seed.
+    static void SeedIds(CObjectRegistry& registry, u32 seed);
+
 protected:
     // Load steps; each 0 when its file cannot be read.
     u32 LoadReplay();
@@ -276,6 +289,10 @@ protected:
     void RunEndTest();
     // A side message from a bundle, applied on the game thread.
     void ApplySideMessage(const StatePacket& packet);
+    // Appends a side message to the next input sent; 0 when it does not fit.
+    u32 QueueSideMessage(u32 id, const u8* data, u32 length);
+    // The radio chat line to every console.
+    void ShowRadioChat(const u8* body);
 
     // Fighters as the bullet passes and the consoles see them.
     void RebuildViews();
@@ -348,6 +365,8 @@ protected:
     std::vector<std::unique_ptr<HudFighter>> m_hudFighters;
     HudFighterList m_hudList;
     std::vector<u32> m_entryOf;
+    std::vector<std::unique_ptr<CReplayFighter>> m_replayFighters;
+    std::vector<IReplayFighter*> m_replayList;
     std::unique_ptr<ConsoleInput> m_consoleInput;
     // Hands a replay's side messages to OnSideMessage.
     struct SideMessageTarget : IReplayMessageTarget {
