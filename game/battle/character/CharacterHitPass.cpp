@@ -234,7 +234,13 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
     }
     m_status.timers.hitStopDelay = v.hitStopDelayTime;
     m_status.timers.hitStopTime = v.hitStopTime;
-    if (effect && bullet->IsHitEffectIntervalElapsed(slot) && v.hitEffectType != 2) bullet->ResetHitEffectTimer(slot);
+    if (effect && bullet->IsHitEffectIntervalElapsed(slot) && v.hitEffectType != 2) {
+        if (const CEffectContainer* e = bullet->GetHitEffect()) {
+            if (v.hitType == 13) PlayOnBones(*e);
+            else e->PlayAtMatrix(GetEffectManager(), &contact, nullptr, nullptr, 1, nullptr);
+        }
+        bullet->ResetHitEffectTimer(slot);
+    }
     if (counted) bullet->CountHit(slot, 1);
     return 1;
 }
