@@ -355,6 +355,8 @@ public:
     u32 PlayHitSound(u32 weight, u32 cut);
     // Plays effect container n once at the centre (not kept). 0 when empty.
     u32 PlayEffectOnce(u32 n);
+    // Container once on each EFFECTBONENAME bone, registered; the count played.
+    u32 PlayOnBones(const CEffectContainer& container);
     u32 ResetStates(u32 mask);
     u32 AddSparkGauge(f32 amount);
     u32 RecoverHP(f32 rate);
