@@ -81,7 +81,7 @@ inline std::vector<Element>& ConsoleElements()
         }
         const auto group = [&e](const char* name, const char* parent = "") { e.push_back({name, parent, true}); };
         // Own gauges. The digit glyphs sit at the top level; the counters of
-        // kind 2 share their names, so only kind 4's are laid out.
+        // kind 2 share the names "rctT1".."rctT4" inside "WState" (added last).
         group("CState");
         group("HP", "CState");
         in("HP", {"rbGh", "rbGkara"});
@@ -116,6 +116,8 @@ inline std::vector<Element>& ConsoleElements()
         group("MapArea");
         in("MapArea", {"MapEdge"});
         top({"mapsk"});
+        // Kind 2's counter, whose digits are named as the glyphs are.
+        in("WState", {"Amm1", "rctT3", "rctT4", "rctT1", "rctT2"});
         return e;
     }();
     return elements;
