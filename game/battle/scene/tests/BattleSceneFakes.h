@@ -10,6 +10,7 @@
 #include "game/battle/testdata/BattleData.h"
 #include "game/data/SaveConfig.h"
 #include "game/data/SaveData.h"
+#include "game/data/SaveRecord.h"
 #include "game/data/TensionFile.h"
 
 #include <memory>
@@ -28,6 +29,8 @@ class FakeBattleApp : public IBattleApp {
 public:
     CSaveConfig* GetSaveConfig() override { return &config; }
     CSaveData* GetSaveData() override { return &saveData; }
+    CSaveRecord* GetSaveRecord() override { return &record; }
+    IBattleFlow* GetFlow() override { return flow; }
     CTensionFile* GetTensionFile(u32 slot) override { return slot == 0 ? musicTension : nullptr; }
     CFilter* GetHdrFilter() override { return nullptr; }
     CFilter* GetBasicFilter() override { return nullptr; }
@@ -75,6 +78,8 @@ public:
 
     CSaveConfig config;
     CSaveData saveData;
+    CSaveRecord record;
+    IBattleFlow* flow = nullptr;
     CTensionFile* musicTension = nullptr;
     CResourceController* resources = nullptr;
     CEffectController* effects = nullptr;

@@ -68,6 +68,8 @@ protected:
         app_.sound = sound_.get();
         app_.musicTension = &tension_;
         app_.userFolder = folder_.Path();
+        // Replays stay in the test's folder: none is saved to the user's.
+        app_.config.GetReplaySection()->saveReplays = 0;
         saved_ = GetObjectRegistry();
         SetObjectRegistry(&registry_);
         SetFrameTime(kFrameMs);
