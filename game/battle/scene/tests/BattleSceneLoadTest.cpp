@@ -178,3 +178,41 @@ TEST_F(BattleSceneLoadTest, MissingFilesFailTheLoad)
 }
 
 }  // namespace
+
+namespace {
+
+// Which script each fighter follows, by mode: the music slot's, the one of
+// a computer's own music slot, or the set-up's for its entry.
+TEST_F(BattleSceneLoadTest, TensionFileChoiceFollowsTheMode)
+{
+    enum Source { kMusic, kOwnSlot, kEntry, kNone };
+    const struct {
+        u32 network, ownTension, kind, entry, ownMusic;
+        Source source;
+    } rows[] = {
+        {0, 1, 0, 0, 0, kMusic},     // a local human follows the music
+        {0, 0, 0, 0, 0, kEntry},     // unless own tension is off
+        {0, 0, 4, 1, 0, kMusic},     // a computer follows the music
+        {0, 1, 4, 1, 0, kOwnSlot},   // or, with own tension, its own slot
+        {0, 1, 4, 1, 5, kNone},      // a slot without a script
+        {1, 1, 0, 0, 0, kMusic},     // the local player of a network battle
+        {1, 1, 0, 1, 0, kEntry},     // a peer's fighter
+        {1, 0, 4, 1, 0, kEntry},     // a computer without own tension
+    };
+    for (const auto& r : rows) {
+        FreshRegistry();
+        CBattleSetup* setup = CpuSetup();
+        setup->networkMode = r.network;
+        setup->option.ownTension = r.ownTension;
+        setup->entries[0].kind = 0;
+        setup->entries[r.entry].kind = r.kind;
+        setup->entries[r.entry].ownMusic = r.ownMusic;
+        CBattleScene scene(&app_);
+        ASSERT_EQ(scene.Load(setup), 1u);
+        const CTensionFile* chosen = scene.ChooseTension(r.entry, scene.GetSetup()->entries[r.entry]);
+        const CTensionFile* expected[] = {&tension_, &tension_, scene.GetSetup()->GetTensionFile(r.entry), nullptr};
+        EXPECT_EQ(chosen, expected[r.source]) << r.network << r.ownTension << r.kind << r.entry << r.ownMusic;
+    }
+}
+
+}  // namespace
