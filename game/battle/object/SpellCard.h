@@ -156,6 +156,8 @@ private:
     // Climax phase.
     i32 ClimaxStep();
     bool Approach();
+    // One frame of the approach; true once at SHOOTLENGTH from the target.
+    bool MoveToShootLength(bool closing);
     i32 ClimaxAdvance();
     bool EndedAt(i32 step) const;
     bool During(i32 step) const { return i32(m_step) == step; }

@@ -655,4 +655,65 @@ TEST_F(BulletTest, VibrationAndRestrictMessagesGoToTheOwner)
     }
 }
 
+
+// Swing, SWINGSPEED 2 radians a second, SWINGVEC (2, 0.5, 0), SWINGANGLE 3,
+// SWINGMINRANGE 1.3: flying one unit a frame from (20, 30, 40) straight at
+// a target 20 ahead, the offset is SWINGVEC x sin(age x 2) x amplitude
+// beside the straight path. SWINGRANGE 40: the amplitude 3 x distance / 40
+// shrinks 1.5, 1.425, 1.35, then stops at the floor 1.3; SWINGRANGE 10:
+// every distance is beyond it, the full 3.
+TEST_F(BulletTest, SwingFollowsTheSineOfAgeWithinItsAmplitudeClamp)
+{
+    struct Case {
+        f32 swingRange;
+        CVector3 positions[4];
+    };
+    const Case cases[] = {
+        {40.0f, {{21.438277f, 30.359569f, 39}, {22.398192f, 30.599548f, 38}, {22.693236f, 30.673309f, 37},
+                    {22.364173f, 30.591043f, 36}}},
+        {10.0f, {{22.876553f, 30.719138f, 39}, {25.048826f, 31.262206f, 38}, {25.984970f, 31.496242f, 37},
+                    {25.455785f, 31.363946f, 36}}},
+    };
+    FakeFighter target(CVector3(20.0f, 30.0f, 20.0f));
+    for (const Case& c : cases) {
+        auto record = Record(25);
+        CBulletValues& v = record->GetValues();
+        v.swingVec = CVector3(2.0f, 0.5f, 0.0f);
+        v.swingSpeed = 2.0f;
+        v.swingAngle = 3.0f;
+        v.swingMinRange = 1.3f;
+        v.swingRange = c.swingRange;
+        CBullet* b = Launch(*record, CVector3(20, 30, 40), CVector3(0, 0, -1), &target);
+        for (int f = 0; f < 4; ++f) {
+            Frame();
+            ExpectNear(*b->GetPosition(), c.positions[f], "swing", f + 1);
+        }
+        scene_.bullets.DeleteAll();
+    }
+}
+
+// A parent that has already ended by age (passing on message 1) still
+// passes on its shot object's death to children that end only on it.
+TEST_F(BulletTest, DeathOfTheShotObjectReachesChildrenOfAnEndedParent)
+{
+    auto parentRecord = Record(0);
+    parentRecord->GetValues().existenceTime = 0.25f;
+    parentRecord->GetValues().eventDeadEndFlg = 1;
+    auto deadOnly = Record(0);
+    deadOnly->GetValues().eventDeadEndFlg = 1;
+    auto endOnly = Record(0);
+    endOnly->GetValues().eventEndFlg = 1;
+    CBullet* parent = Launch(*parentRecord, CVector3(10, 20, 30), CVector3(1, 0, 0));
+    CBullet* onDeath = Launch(*deadOnly, CVector3(10, 20, 30), CVector3(1, 0, 0), nullptr, parent);
+    CBullet* grandchild = Launch(*deadOnly, CVector3(10, 20, 30), CVector3(1, 0, 0), nullptr, onDeath);
+    CBullet* onEnd = Launch(*endOnly, CVector3(10, 20, 30), CVector3(1, 0, 0), nullptr, onDeath);
+    UpdateBullets(scene_.bullets, 0);
+    ASSERT_TRUE(parent->IsEnded());
+    EXPECT_FALSE(onDeath->IsEnded());
+    owner_->SendObjectMessage(kMsgShotObjectDeadEnd, CObjectRegistry::kBroadcastId, kGroupBullet, 0);
+    EXPECT_TRUE(onDeath->IsEnded());
+    EXPECT_TRUE(grandchild->IsEnded());
+    EXPECT_FALSE(onEnd->IsEnded());   // message 2 is not message 1
+}
+
 }  // namespace
