@@ -161,6 +161,98 @@ TEST_F(BulletTest, PositionsAfterEachFrameMatchHandWorkedPaths)
     }
 }
 
+// Positions (and beam ends) after each frame for the motion types the paths
+// above leave out, worked out by hand from the motion rules with dt 0.25 and
+// speed 4. The owner, and the shot object unless the gun is, stands at
+// (20, 30, 40) turned (10, 30, 0); the gun at (25, 35, 45) turned
+// (20, -40, 0); the target, when there is one, at (20, 30, 30). Beams grow
+// 2 along z a frame; a beam's end lies |scale - 1| + 1 along its front.
+struct MotionRow {
+    const char* name;
+    i32 moveType;
+    i32 hitType;
+    void (*set)(CBulletValues&);
+    CVector3 from, direction;
+    CVector3 target;   // kNone: none
+    bool fromGun;
+    i32 counterB;      // after the last frame; -1 unchecked
+    f32 hitRadius;     // after the last frame; NaN unchecked
+    std::vector<CVector3> positions;
+    std::vector<CVector3> endPoints;
+};
+
+TEST_F(BulletTest, EveryOtherMotionTypeFollowsItsHandWorkedPath)
+{
+    const CVector3 kNone(-1e9f, 0, 0), kTarget(20, 30, 30), kOwner(20, 30, 40);
+    const MotionRow rows[] = {
+        {"homing with volleys", 4, 0, [](CBulletValues& v) { v.pursuitAngle = 180.0f, v.pursuitAngleLimit = 180.0f, v.shootFlg = 1, v.rushCount = 2, v.rushInterval = 0.5f; },
+            {20, 30, 40}, {1, 0, 0}, kTarget, false, 1, NAN, {{20.70711f, 30, 39.29289f}, {20.70711f, 30, 38.29289f}, {20.62215f, 30, 37.29651f}}, {}},
+        {"turning brake, pause, go", 6, 0, [](CBulletValues& v) { v.pursuitAngle = 180.0f, v.pursuitAngleLimit = 100.0f, v.breakTime = 1.0f, v.stopTime = 0.25f; },
+            {20, 30, 40}, {1, 0, 0}, kTarget, false, -1, NAN, {{20.53033f, 30, 39.46967f}, {20.53033f, 30, 38.96967f}, {20.51557f, 30, 38.72011f}, {20.51557f, 30, 38.72011f}, {20.45655f, 30, 37.72185f}}, {}},
+        {"sharp turn", 8, 0, [](CBulletValues& v) { v.pursuitAngleLimit = 180.0f, v.rushInterval = 0.5f, v.rushCount = 1, v.shootRange = 100.0f; },
+            {20, 30, 40}, {1, 0, 0}, CVector3(24, 30, 30), false, 1, NAN, {{21, 30, 40}, {22, 30, 40}, {22.28735f, 30, 39.04217f}, {22.5747f, 30, 38.08435f}}, {}},
+        {"closes in, then orbits", 9, 0, [](CBulletValues& v) { v.optionLength = 5.5f, v.optionTime = 10.0f, v.revolveAngle = CVector3(10, 20, 30), v.axisVec = CVector3(0, 1, 0), v.optionVelocity = 120.0f; },
+            {23.6f, 30, 34.8f}, {-0.6f, 0, -0.8f}, kTarget, false, -1, NAN, {{23, 30, 34}, {23, 30, 34}, {24.56769f, 29.30541f, 31.91147f}, {24.83665f, 28.98404f, 29.24193f}, {22.52823f, 28.98404f, 25.80764f}}, {}},
+        {"option with targeting", 12, 0, [](CBulletValues& v) { v.breakTime = 1.0f, v.revolveAngle = CVector3(10, 20, 30), v.axisVec = CVector3(0, 1, 0), v.optionVelocity = 120.0f, v.positionOffset = CVector3(0.5f, 1.5f, -0.5f); },
+            kOwner, {0.6f, 0, 0.8f}, kNone, false, -1, NAN, {{20.375f, 30, 40.5f}, {21.2f, 30, 41.6f}, {22.025f, 30, 42.7f}, {23.78597f, 31.80567f, 41.52606f}, {24.31564f, 31.45871f, 39.53707f}}, {}},
+        {"option spreading", 13, 0, [](CBulletValues& v) { v.breakTime = 0.5f, v.revolveAngle = CVector3(15, 25, 35), v.axisVec = CVector3(1, 0, 0), v.optionVelocity = 60.0f, v.positionOffset = CVector3(-1, 0.5f, 2); },
+            kOwner, {0, 0.6f, -0.8f}, kNone, false, -1, NAN, {{20, 30.6f, 39.2f}, {19.80929f, 31.92446f, 41.43869f}, {19.19765f, 31.89689f, 42.2508f}, {19.39625f, 31.7904f, 43.12137f}}, {}},
+        {"option revolving", 14, 0, [](CBulletValues& v) { v.breakTime = 0.5f, v.revolveAngle = CVector3(5, 10, 15), v.axisVec = CVector3(0, 0, 1), v.optionVelocity = 80.0f, v.positionOffset = CVector3(1, -0.5f, 0.25f); },
+            kOwner, {0.8f, 0.6f, 0}, kNone, false, -1, NAN, {{22.0607f, 31.12258f, 39.71894f}, {21.46961f, 31.37406f, 39.91716f}, {20.86118f, 31.38088f, 40.20294f}}, {}},
+        {"option revolving backwards", 15, 0, [](CBulletValues& v) { v.breakTime = 0.75f, v.revolveAngle = CVector3(12, 8, 4), v.axisVec = CVector3(1, 1, 0), v.optionVelocity = -100.0f, v.positionOffset = CVector3(0.25f, 0.75f, -1.5f); },
+            kOwner, {0, 0.8f, 0.6f}, kNone, false, -1, NAN, {{18.66427f, 33.69927f, 39.67636f}, {18.28449f, 33.72232f, 38.70189f}, {18.01545f, 33.32205f, 37.58139f}}, {}},
+        {"beam held by the owner, sweeping", 16, 3, [](CBulletValues& v) { v.scalePow = CVector3(0, 0, 8), v.shootRange = 100.0f, v.rotationAngle = CVector3(0, 40, 0), v.positionOffset = CVector3(0.5f, 1.5f, -0.5f); },
+            kOwner, {1, 0, 0}, kNone, false, -1, NAN, {{20.31705f, 31.56404f, 39.54914f}, {20.31705f, 31.56404f, 39.54914f}, {20.31705f, 31.56404f, 39.54914f}},
+            {{23.16767f, 32.33953f, 39.02707f}, {24.84481f, 32.85652f, 37.86723f}, {26.15073f, 33.37352f, 36.1295f}}},
+        {"beam held by the gun up to its range", 17, 3, [](CBulletValues& v) { v.scalePow = CVector3(0, 0, 8), v.shootRange = 5.0f, v.positionOffset = CVector3(1, -0.5f, 0.75f); },
+            kOwner, {1, 0, 0}, kNone, true, -1, NAN, {{25.42295f, 34.27364f, 46.05167f}, {25.42295f, 34.27364f, 46.05167f}, {25.42295f, 34.27364f, 46.05167f}},
+            {{27.23502f, 35.2997f, 43.89213f}, {28.44306f, 35.98374f, 42.45244f}, {28.44306f, 35.98374f, 42.45244f}}},
+        {"beam growing along its own aim", 18, 3, [](CBulletValues& v) { v.scalePow = CVector3(0, 0, 8), v.shootRange = 100.0f, v.effectRotationFlg = 1; },
+            {20, 30, 40}, {1 / 1.5f, 0.5f / 1.5f, -1 / 1.5f}, kNone, false, -1, NAN, {{20, 30, 40}, {20, 30, 40}, {20, 30, 40}},
+            {{22, 31, 38}, {23.33333f, 31.66667f, 36.66667f}, {24.66667f, 32.33333f, 35.33333f}}},
+        {"beam growing and shrinking", 19, 3, [](CBulletValues& v) { v.scalePow = CVector3(0, 0, 8), v.shootRange = 5.0f, v.shootMinRange = 2.0f, v.positionOffset = CVector3(1, -0.5f, 0.75f); },
+            kOwner, {1, 0, 0}, kNone, true, 1, NAN, {{25.42295f, 34.27364f, 46.05167f}, {25.42295f, 34.27364f, 46.05167f}, {25.42295f, 34.27364f, 46.05167f}, {25.42295f, 34.27364f, 46.05167f}, {25.42295f, 34.27364f, 46.05167f}},
+            {{27.23502f, 35.2997f, 43.89213f}, {28.44306f, 35.98374f, 42.45244f}, {27.23502f, 35.2997f, 43.89213f}, {25.42295f, 34.27364f, 46.05167f}, {25.42295f, 34.27364f, 46.05167f}}},
+        {"homing until it stops to fire", 21, 0, [](CBulletValues& v) { v.pursuitAngle = 180.0f, v.pursuitAngleLimit = 180.0f, v.stopTime = 0.5f; },
+            {20, 30, 40}, {1, 0, 0}, kTarget, false, -1, NAN, {{20.70711f, 30, 39.29289f}, {20.70711f, 30, 39.29289f}, {20.70711f, 30, 39.29289f}}, {}},
+        {"stops to fire with a growing sphere", 22, 0, [](CBulletValues& v) { v.stopTime = 0.75f, v.hitRadius = 1.0f, v.hitRadiusAdd = 2.0f, v.shootMinRange = 1.2f, v.shootRange = 2.2f; },
+            {20, 30, 40}, {0.6f, 0, -0.8f}, kNone, false, -1, 2.2f, {{20.6f, 30, 39.2f}, {21.2f, 30, 38.4f}, {21.2f, 30, 38.4f}, {21.2f, 30, 38.4f}}, {}},
+        {"held by the gun until it fires", 23, 0, [](CBulletValues& v) { v.velocity = 0.0f, v.stopTime = 0.5f, v.positionOffset = CVector3(-0.5f, 2, 1); },
+            kOwner, {1, 0, 0}, kTarget, true, -1, NAN, {{23.57326f, 36.53737f, 45.92246f}, {23.57326f, 36.53737f, 45.92246f}}, {}},
+        {"returning blade", 24, 0, [](CBulletValues& v) { v.breakTime = 0.5f, v.optionLength = 0.5f, v.rushInterval = 0.5f; },
+            {17, 32, 34}, {-3 / 7.0f, 2 / 7.0f, -6 / 7.0f}, kNone, false, -1, NAN, {{16.57143f, 32.28571f, 33.14286f}, {17, 32, 34}, {17.42857f, 31.71429f, 34.85714f}, {17.86786f, 31.42143f, 35.73571f}, {18.30714f, 31.12857f, 36.61429f}}, {}},
+        {"swing without a target", 25, 0, [](CBulletValues& v) { v.swingVec = CVector3(0, 1, 0.5f), v.swingAngle = 2.0f, v.swingSpeed = 3.0f, v.swingRange = 300.0f, v.swingMinRange = 0.2f, v.existenceTime = 50.0f; },
+            {20, 30, 40}, {0.6f, 0, -0.8f}, kNone, false, -1, NAN, {{20.43375f, 31.08429f, 39.53249f}, {20.95857f, 31.58019f, 38.88383f}, {21.61312f, 31.22748f, 37.97527f}}, {}},
+    };
+    FakeFighter gun(CVector3(25, 35, 45));
+    *gun.GetRotation() = CVector3(20, -40, 0);
+    owner_->SetPosition(&kOwner);
+    *owner_->GetRotation() = CVector3(10, 30, 0);
+    for (const MotionRow& row : rows) {
+        FakeFighter target(row.target);
+        auto record = Record(row.moveType);
+        record->GetValues().hitType = row.hitType;
+        row.set(record->GetValues());
+        CBullet* b = Launch(*record, row.from, row.direction, row.target.x == kNone.x ? nullptr : &target,
+            row.fromGun ? &gun : nullptr);
+        for (size_t f = 0; f < row.positions.size(); ++f) {
+            Frame();
+            ExpectNear(*b->GetPosition(), row.positions[f], row.name, int(f) + 1);
+            if (f < row.endPoints.size())
+                ExpectNear(b->GetState().endPoint, row.endPoints[f], row.name, int(f) + 1);
+        }
+        if (row.counterB >= 0) {
+            EXPECT_EQ(b->GetState().counterB, u32(row.counterB)) << row.name;
+        }
+        if (!std::isnan(row.hitRadius)) {
+            f32 radius = 0.0f;
+            b->GetHitSphere(nullptr, &radius);
+            EXPECT_FLOAT_EQ(radius, row.hitRadius) << row.name;
+        }
+        scene_.bullets.DeleteAll();
+    }
+}
+
 TEST_F(BulletTest, TypeTwoLosesItsTargetForGoodAndNineAndElevenStartAsTwo)
 {
     FakeFighter target;
