@@ -808,4 +808,257 @@ TEST_F(BulletTest, DeathOfTheShotObjectReachesChildrenOfAnEndedParent)
     EXPECT_FALSE(onEnd->IsEnded());   // message 2 is not message 1
 }
 
+
+// The bullet's cube: centre (20, 30, 40), half size 2 (the hit radius),
+// through vector (0.5, 0.25, 0.75) off the far faces.
+TEST_F(BulletTest, BoxOverlapPushesOutOnlyAlongAxesWhereTheCubeSticksOut)
+{
+    struct Case {
+        CVector3 cube;
+        f32 half;
+        CVector3 overlap;
+    };
+    const Case cases[] = {
+        {{20.5f, 33, 40.2f}, 1.5f, {0, 2.5f, 0}},        // above: its top 34.5 over 32
+        {{17.5f, 29, 40.5f}, 1, {-1.5f, 0, 0}},          // left: bottom 16.5 under 18; y flush
+        {{21.6f, 33, 41.5f}, 1, {0, 0, 0}},              // beyond the through faces on x and z
+        {{21.4f, 33, 41.5f}, 1, {0, 2, 0.5f}},           // just inside on x
+        {{19, 27.5f, 36.5f}, 0.75f, {0, -1.25f, -2.25f}},  // below and in front
+    };
+    auto record = Record(0);
+    record->GetValues().velocity = 0.0f;
+    record->GetValues().hitRadius = 2.0f;
+    record->GetValues().hitThroughVec = CVector3(0.5f, 0.25f, 0.75f);
+    CBullet* b = Launch(*record, CVector3(20, 30, 40), CVector3(1, 0, 0));
+    for (const Case& c : cases) {
+        CVector3 out;
+        b->GetBoxOverlap(c.cube, c.half, &out);
+        ExpectNear(out, c.overlap, "overlap", int(&c - cases));
+    }
+}
+
+// An incoming bullet flies at a counter bullet (HITTYPE 11) along
+// (-3, 4, -12) / 13: the counter turns to face where it was struck, yaw
+// atan2(3, 12) + 180 and pitch atan2(-4, sqrt(153)), its front toward the
+// incoming, and aims at the incoming's owner.
+TEST_F(BulletTest, CounterBulletFacesWhereItWasStruck)
+{
+    auto counter = Record(0);
+    auto incoming = Record(0);
+    for (auto* r : {counter.get(), incoming.get()}) {
+        r->GetValues().hitCount = 1;
+        r->GetValues().hitRadius = 1.0f;
+        r->GetValues().bulletHitFlg = 1;
+    }
+    counter->GetValues().velocity = 0.0f;
+    counter->GetValues().hitType = 11;
+    counter->GetValues().hitReleaseType = 2;
+    counter->GetValues().per = 5.0f;
+    incoming->GetValues().per = 1.0f;
+    const CVector3 at(20, 30, 40), from(3 / 13.0f, -4 / 13.0f, 12 / 13.0f);
+    CBullet* c = Launch(*counter, at, CVector3(1, 0, 0));
+    auto* in = new CBullet(incoming.get());
+    BulletLaunchRecord launch;
+    launch.position = at + from * 3.0f;
+    launch.direction = -from;
+    launch.shooter = enemy_;
+    launch.shooterGroup = enemy_->team;
+    launch.firingObject = enemy_;
+    in->Initialize(reinterpret_cast<intptr_t>(&launch));
+    scene_.bullets.Add(in);
+    for (int f = 0; f < 3 && InList(in); ++f) Frame();
+    ASSERT_FALSE(InList(in));
+    EXPECT_EQ(c->GetTarget(), enemy_);
+    CVector3 rotation;
+    c->GetRotation(&rotation);
+    EXPECT_NEAR(rotation.y, 194.036243f, 1e-3f);
+    EXPECT_NEAR(rotation.x, -17.920250f, 1e-3f);
+    EXPECT_EQ(rotation.z, 0.0f);
+    CMatrix m;
+    c->GetMatrix(&m);
+    CVector3 front;
+    CVector3(0, 0, -1).TransformNormalInto(m, &front);
+    ExpectNear(front, from, "front", 0);
+    ExpectNear(CVector3(m.m[3][0], m.m[3][1], m.m[3][2]), at, "placed", 0);
+}
+
+// Frozen for 0.5 s by a freezer that does not destroy (HITRELEASETYPE 2):
+// options (MOVETYPE 12 to 14) end when the freeze runs out, the rest fly on
+// with their own release type back.
+TEST_F(BulletTest, OnlyOptionsEndWhenTheirFreezeRunsOut)
+{
+    const CVector3 at(20, 30, 40);
+    enemy_->SetPosition(&at);
+    for (i32 moveType : {12, 13, 14, 15, 0}) {
+        auto freezer = Record(0);
+        freezer->GetValues().velocity = 0.0f;
+        freezer->GetValues().hitCount = 1;
+        freezer->GetValues().hitRadius = 1.0f;
+        freezer->GetValues().hitType = 6;
+        freezer->GetValues().freezeTime = 0.5f;
+        freezer->GetValues().hitReleaseType = 2;
+        freezer->GetValues().hitTime = 0.3f;   // one freeze only
+        auto victim = Record(moveType);
+        victim->GetValues().velocity = 0.0f;
+        victim->GetValues().hitRadius = 1.0f;
+        victim->GetValues().bulletHitFlg = 1;
+        victim->GetValues().per = 1.0f;
+        Launch(*freezer, at, CVector3(1, 0, 0));
+        auto* b = new CBullet(victim.get());
+        BulletLaunchRecord launch;
+        launch.position = at;
+        launch.direction = CVector3(1, 0, 0);
+        launch.shooter = enemy_;
+        launch.shooterGroup = enemy_->team;
+        launch.firingObject = enemy_;
+        b->Initialize(reinterpret_cast<intptr_t>(&launch));
+        scene_.bullets.Add(b);
+        Frame();
+        EXPECT_TRUE(b->IsStopped()) << moveType;
+        EXPECT_EQ(b->GetState().releaseType, 2) << moveType;
+        Frame();   // the freezing frame counted 0.25 already
+        const bool option = moveType >= 12 && moveType <= 14;
+        EXPECT_EQ(InList(b), !option) << moveType;
+        if (!option) {
+            EXPECT_FALSE(b->IsStopped()) << moveType;
+            EXPECT_EQ(b->GetState().releaseType, 0) << moveType;
+        }
+        scene_.bullets.DeleteAll();
+    }
+}
+
+// The knock-back direction. The gun's growing beam of the motion table
+// (MOVETYPE 19) is (1.81207, 1.02606, -2.15954) after one frame and after
+// three (shrinking, counter B 1); HITTYPE 16 turns its y over in the
+// shrinking phase. The others stand at (20, 30, 40), the target at
+// (23, 34, 52).
+TEST_F(BulletTest, HitVectorByHitType)
+{
+    struct Case {
+        const char* name;
+        i32 moveType, hitType, traceHitVec, frames;
+        CVector3 want;
+    };
+    const Case cases[] = {
+        {"beam 16 growing", 19, 16, 0, 1, {1.81207f, 1.02606f, -2.15954f}},
+        {"beam 16 shrinking", 19, 16, 0, 3, {1.81207f, -1.02606f, -2.15954f}},
+        {"beam 3 shrinking", 19, 3, 0, 3, {1.81207f, 1.02606f, -2.15954f}},
+        {"traced", 0, 0, 1, 1, {0.6f, 0, -0.8f}},
+        {"toward the target", 0, 0, 0, 1, {3 / 13.0f, 4 / 13.0f, 12 / 13.0f}},
+    };
+    FakeFighter gun(CVector3(25, 35, 45));
+    *gun.GetRotation() = CVector3(20, -40, 0);
+    for (const Case& c : cases) {
+        auto record = Record(c.moveType);
+        CBulletValues& v = record->GetValues();
+        v.hitType = c.hitType;
+        v.traceHitVecFlg = c.traceHitVec;
+        v.scalePow = CVector3(0, 0, 8);
+        v.shootRange = 5.0f;
+        v.shootMinRange = 2.0f;
+        v.positionOffset = CVector3(1, -0.5f, 0.75f);
+        if (c.moveType == 0) v.velocity = 0.0f;
+        CBullet* b = Launch(*record, CVector3(20, 30, 40), CVector3(0.6f, 0, -0.8f), nullptr,
+            c.moveType == 19 ? &gun : nullptr);
+        if (c.traceHitVec) const_cast<CBulletState&>(b->GetState()).velocity = CVector3(2.4f, 0, -3.2f);
+        for (int f = 0; f < c.frames; ++f) Frame();
+        CVector3 out;
+        b->GetHitVector(CVector3(23, 34, 52), &out);
+        ExpectNear(out, c.want, c.name, c.frames);
+        scene_.bullets.DeleteAll();
+    }
+}
+
+// Suction toward a bullet at (20, 30, 40) of hit radius 26 from a target
+// 13 away at (23, 34, 52): unit(-3, -4, -12) x SUCKINGPOW 8 x dt 0.25 x
+// (26 - 13) / 26. Within SHOOTRANGE the bullet has reached it: nothing.
+TEST_F(BulletTest, SuctionPullsTheTargetTowardTheBullet)
+{
+    struct Case {
+        f32 shootRange;
+        CVector3 want;
+    };
+    for (const Case& c : {Case{5.0f, {-3 / 13.0f, -4 / 13.0f, -12 / 13.0f}}, Case{20.0f, {0, 0, 0}}}) {
+        auto record = Record(0);
+        record->GetValues().velocity = 0.0f;
+        record->GetValues().hitRadius = 26.0f;
+        record->GetValues().suckingPow = 8.0f;
+        record->GetValues().shootRange = c.shootRange;
+        CBullet* b = Launch(*record, CVector3(20, 30, 40), CVector3(1, 0, 0));
+        FakeFighter target(CVector3(23, 34, 52));
+        CVector3 out;
+        b->GetSuctionVector(&target, &out);
+        ExpectNear(out, c.want, "suction", int(c.shootRange));
+        EXPECT_FALSE(b->IsHitEnded());   // no effect loaded: it flies on
+        scene_.bullets.DeleteAll();
+    }
+}
+
+// HITTYPE 17 cannot be hit by the stage or by bullets: it never starts a
+// pair, so only the other bullet taking it as second meets it.
+TEST_F(BulletTest, HitTypeSeventeenMeetsBulletsOnlyAsSecondOfAPair)
+{
+    auto ghost = Record(0);
+    ghost->GetValues().hitType = 17;
+    auto plain = Record(0);
+    for (auto* r : {ghost.get(), plain.get()}) {
+        r->GetValues().velocity = 0.0f;
+        r->GetValues().hitCount = 1;
+        r->GetValues().hitRadius = 1.0f;
+        r->GetValues().bulletHitFlg = 1;
+        r->GetValues().per = 1.0f;
+    }
+    plain->GetValues().per = 3.0f;
+    {
+        CBullet g(ghost.get());
+        BulletLaunchRecord launch;
+        launch.shooter = launch.firingObject = owner_;
+        ASSERT_EQ(g.Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
+        for (i32 group : {kGroupStage, kGroupBullet}) EXPECT_EQ(g.IsHittableBy(group), 0u) << group;
+        for (i32 group : {kGroupFighter, kGroupSpellCard}) EXPECT_EQ(g.IsHittableBy(group), 1u) << group;
+    }
+    for (bool ghostFirst : {true, false}) {
+        const CVector3 at(20, 30, 40);
+        auto place = [&](const CBulletParameter& r, FakeFighter* shooter) {
+            auto* b = new CBullet(&r);
+            BulletLaunchRecord launch;
+            launch.position = at;
+            launch.direction = CVector3(1, 0, 0);
+            launch.shooter = launch.firingObject = shooter;
+            launch.shooterGroup = shooter->team;
+            b->Initialize(reinterpret_cast<intptr_t>(&launch));
+            scene_.bullets.Add(b);
+            return b;
+        };
+        CBullet* first = place(ghostFirst ? *ghost : *plain, owner_);
+        CBullet* second = place(ghostFirst ? *plain : *ghost, enemy_);
+        CBullet* g = ghostFirst ? first : second;
+        Frame();
+        EXPECT_EQ(InList(g), ghostFirst) << ghostFirst;   // strength 1 against 3 breaks it
+        scene_.bullets.DeleteAll();
+    }
+}
+
+// HITTYPE 18 is a beam: its step is the beam, never a move, and a cut
+// shortens it to the cut point plus 0.01.
+TEST_F(BulletTest, HitTypeEighteenHoldsItsPlaceAndIsCutLikeABeam)
+{
+    auto record = Record(0);
+    record->GetValues().hitType = 18;
+    record->GetValues().bulletHitFlg = 1;
+    CBullet* b = Launch(*record, CVector3(20, 30, 40), CVector3(0.6f, 0, -0.8f));
+    Frame();
+    ExpectNear(*b->GetPosition(), CVector3(20, 30, 40), "held", 1);
+    CVector3 hit;
+    b->GetHitVector(CVector3(0, 0, 0), &hit);
+    ExpectNear(hit, b->GetState().step, "hit vector", 1);
+    Frame();   // the straight step ran again: one unit of beam
+    ExpectNear(b->GetState().step, CVector3(0.6f, 0, -0.8f), "beam", 2);
+    EXPECT_EQ(b->CutBeamAt(nullptr, CVector3(23, 34, 52)), 1);
+    const f32 k = 13.01f / 13.0f;
+    ExpectNear(b->GetState().step, CVector3(3 * k, 4 * k, 12 * k), "cut", 2);
+    ExpectNear(b->GetState().endPoint, CVector3(20 + 3 * k, 30 + 4 * k, 40 + 12 * k), "end", 2);
+    EXPECT_EQ(b->GetState().counterA, 1u);
+}
+
 }  // namespace
