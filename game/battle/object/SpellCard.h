@@ -112,6 +112,7 @@ public:
     f32 GetVoiceTimer() const { return m_voiceTimer; }
 
 private:
+    friend struct StateHashProbe;   // the state hash tests change each field
     // The owner for this call; false when it cannot cast a card.
     bool Bind(CObjectDivision* owner);
     const CSpellCardValues& V() const;

@@ -11,6 +11,7 @@
 #include "game/battle/object/BulletPasses.h"
 #include "game/battle/object/PatternListParameter.h"
 #include "game/battle/object/tests/TestDoubles.h"
+#include "game/battle/object/tests/StateHashProbe.h"
 #include "game/data/tests/SettingTestSupport.h"
 #include "game/data/tests/SettingWriter.h"
 
@@ -605,6 +606,26 @@ TEST_F(BarrageTest, TheShotEffectPlaysAtTheMiddleOfTheVolley)
         scene_.bullets.DeleteAll();
     }
     scene_.effects = nullptr;
+}
+
+
+// Each field of each pattern state alone, the clock, and one state more.
+TEST_F(BarrageTest, TheStateHashFollowsEachFieldOfEveryPattern)
+{
+    ASSERT_TRUE(SettingWriter().Set("SHOOTWAIT", 0.25f).Save("A.txt"));
+    ASSERT_TRUE(SettingWriter().Set("SHOOTWAIT", 0.5f).Save("B.txt"));
+    ASSERT_TRUE(SettingWriter().Set("PATTERN", "A.txt").Set("PATTERN", "B.txt").Save("AB.txt"));
+    auto definition = Load("AB.txt");
+    CBarrage barrage(definition.get());
+    Place(*shooter_, CVector3(20, 30, 40), CVector3(10, 30, 0));
+    Frame(&barrage, target_);
+    ExpectEachChangesHash(barrage, StateHashProbe::Fields(barrage), "barrage");
+    CStateHash h;
+    barrage.HashState(h);
+    StateHashProbe::States(barrage).push_back(BarrageState{});
+    CStateHash more;
+    barrage.HashState(more);
+    EXPECT_NE(more.Value(), h.Value());
 }
 
 }  // namespace

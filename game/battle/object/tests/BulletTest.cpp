@@ -4,6 +4,7 @@
 #include "game/battle/object/BulletParameter.h"
 #include "game/battle/object/BulletPasses.h"
 #include "game/battle/object/tests/TestDoubles.h"
+#include "game/battle/object/tests/StateHashProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -1059,6 +1060,37 @@ TEST_F(BulletTest, HitTypeEighteenHoldsItsPlaceAndIsCutLikeABeam)
     ExpectNear(b->GetState().step, CVector3(3 * k, 4 * k, 12 * k), "cut", 2);
     ExpectNear(b->GetState().endPoint, CVector3(20 + 3 * k, 30 + 4 * k, 40 + 12 * k), "end", 2);
     EXPECT_EQ(b->GetState().counterA, 1u);
+}
+
+
+u64 HashOf(const CObjectDivision& object)
+{
+    CStateHash hash;
+    object.HashState(hash);
+    return hash.Value();
+}
+
+// Every field of the state block, the grid box and the hit sphere alone;
+// the linked objects by id, each moved to another live object; the carried
+// barrage.
+TEST_F(BulletTest, StateHashFollowsEachFieldOfTheBullet)
+{
+    FakeFighter other;
+    auto record = Record(0);
+    CBullet* b = Launch(*record, CVector3(20, 30, 40), CVector3(0.6f, 0, -0.8f), enemy_);
+    Frame();
+    ExpectEachChangesHash(*b, StateHashProbe::Fields(*b), "bullet");
+    CBulletState& s = StateHashProbe::State(*b);
+    for (u32* id : {&s.ownerId, &s.shotObjectId, &s.targetId}) {
+        const u32 kept = *id;
+        const u64 before = HashOf(*b);
+        *id = other.GetId();
+        EXPECT_NE(HashOf(*b), before) << "linked object " << (id - &s.ownerId);
+        *id = kept;
+    }
+    const u64 before = HashOf(*b);
+    StateHashProbe::Child(*b) = new CBarrage();
+    EXPECT_NE(HashOf(*b), before);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "game/battle/object/Stage.h"
 #include "game/battle/object/tests/EventCameraSamples.h"
 #include "game/battle/object/tests/TestDoubles.h"
+#include "game/battle/object/tests/StateHashProbe.h"
 #include "game/data/tests/SettingTestSupport.h"
 #include "game/data/tests/SettingWriter.h"
 
@@ -366,6 +367,44 @@ TEST_F(SpellCardTest, ClimaxApproachAndTheEventCamerasStart)
         EXPECT_EQ(card.GetClimaxLevel(), 1u) << c.name;
         EXPECT_EQ(card.GetEventCamera(0)->GetState().paused, c.pausedAfterNext) << c.name;
     }
+}
+
+
+// Each field of the card alone; which attached slots play; its barrage's
+// and its event camera's fields; which side has a camera.
+TEST_F(SpellCardTest, TheStateHashFollowsEachFieldOfTheCard)
+{
+    CEventCamera flight;
+    battle_test::FillOneShot(flight);
+    ASSERT_EQ(flight.Save("Flight.cam"), 1);
+    CSpellCard& card = *Card({{"LEFTEVENTCAMERA", "Flight.cam"}});
+    card.Activate(&owner());
+    card.Update(&owner());
+    ExpectEachChangesHash(card, StateHashProbe::Fields(card), "card");
+    ExpectEachChangesHash(card, StateHashProbe::Fields(*card.GetBarrage(0)), "card's barrage");
+    CEventCameraState& camera = card.GetEventCamera(0)->GetState();
+    HashedFields cameraFields;
+    cameraFields.floats = {&camera.clock, &camera.endTime};
+    cameraFields.words = {&camera.ended, &camera.paused};
+    ExpectEachChangesHash(card, cameraFields, "card's camera");
+    const auto hash = [&card] {
+        CStateHash h;
+        card.HashState(h);
+        return h.Value();
+    };
+    CEffect** attached = StateHashProbe::Attached(card);
+    ASSERT_NE(attached[0], nullptr);
+    u32 empty = 1;
+    while (empty < CSpellCard::kAttachedCount && attached[empty]) ++empty;
+    ASSERT_LT(empty, CSpellCard::kAttachedCount);
+    u64 before = hash();
+    std::swap(attached[0], attached[empty]);
+    EXPECT_NE(hash(), before);
+    std::swap(attached[0], attached[empty]);
+    before = hash();
+    std::swap(StateHashProbe::Camera(card, 0), StateHashProbe::Camera(card, 1));
+    EXPECT_NE(hash(), before);
+    std::swap(StateHashProbe::Camera(card, 0), StateHashProbe::Camera(card, 1));
 }
 
 }  // namespace
