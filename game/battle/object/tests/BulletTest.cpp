@@ -1093,4 +1093,45 @@ TEST_F(BulletTest, StateHashFollowsEachFieldOfTheBullet)
     EXPECT_NE(HashOf(*b), before);
 }
 
+
+// The stage's contact point (message 12) at (22, 31, 38), three units from
+// a resting bullet at (20, 30, 40): breakable bullets and outbound blades
+// stop there (step (2, 1, -2)), beams are cut there (0.01 beyond), the rest
+// and bullets that ignore the stage fly on.
+TEST_F(BulletTest, StageContactStopsOrCutsByReleaseType)
+{
+    struct Case {
+        const char* name;
+        i32 stageHit, releaseType, hitType;
+        bool backHome;   // the target is the shot object
+        CVector3 step;
+        u32 cuts;
+    };
+    const f32 k = 3.01f / 3.0f;
+    const Case cases[] = {
+        {"breakable", 1, 0, 0, false, {2, 1, -2}, 0},
+        {"blade outbound", 1, 4, 0, false, {2, 1, -2}, 0},
+        {"blade on its way back", 1, 4, 0, true, {0, 0, 0}, 0},
+        {"beam", 1, 2, 3, false, {2 * k, k, -2 * k}, 1},
+        {"unbreakable", 1, 2, 0, false, {0, 0, 0}, 0},
+        {"ignores the stage", 0, 0, 0, false, {0, 0, 0}, 0},
+    };
+    for (const Case& c : cases) {
+        auto record = Record(0);
+        CBulletValues& v = record->GetValues();
+        v.velocity = 0.0f;
+        v.stageHitFlg = c.stageHit;
+        v.hitReleaseType = c.releaseType;
+        v.hitType = c.hitType;
+        v.bulletHitFlg = 1;
+        CBullet* b = Launch(*record, CVector3(20, 30, 40), CVector3(1, 0, 0), c.backHome ? owner_ : enemy_);
+        CMeshHitRecord hit;
+        hit.point = CVector3(22, 31, 38);
+        EXPECT_EQ(b->HandleMessage(kMsgStageSegmentHit, nullptr, reinterpret_cast<intptr_t>(&hit)), 1u) << c.name;
+        ExpectNear(b->GetState().step, c.step, c.name, 0);
+        EXPECT_EQ(b->GetState().counterA, c.cuts) << c.name;
+        scene_.bullets.DeleteAll();
+    }
+}
+
 }  // namespace
