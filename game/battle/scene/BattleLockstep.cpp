@@ -317,7 +317,8 @@ i32 CBattleLockstep::WaitNetInputs()
                 ++m_stats.peersDropped;
             }
         }
-        limit = cycle + m_config.limits.waitCycles;
+        const u32 more = m_config.limits.waitCycles;
+        limit = more > 0xFFFFFFFFu - cycle ? 0xFFFFFFFFu : cycle + more;
     }
 }
 

@@ -20,8 +20,10 @@
 #include <memory>
 #include <mutex>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace lockstep_test {
@@ -106,10 +108,11 @@ inline FrameBundle ReadBundle(const std::string& bytes)
 }
 
 // What one machine's toy battle did.
-struct Run {
+struct MachineRun {
     std::vector<u64> hashes;   // after each frame
     std::vector<std::string> chat;   // radio-chat texts, in the order applied
     bool gaveUp = false;
+    i32 syncResult = -1;
 };
 
 struct NetworkOptions {
@@ -118,12 +121,15 @@ struct NetworkOptions {
     u32 frames = 60;
     bool handshake = true;
     LockstepLimits limits;
+    std::map<u32, LockstepLimits> limitsOf;   // per machine, over limits
     u32 inputDelayWord = 0;
     u32 chatEvery = 0;        // frames between radio-chat lines of each machine (0: none)
     // A machine whose battle stops after this frame (UINT32_MAX: never); it
     // goes silent, and leaves the network when silentLeaves is set.
     std::map<u32, u32> stopAfter;
     bool silentLeaves = true;
+    // Players that never come: no machine plays them.
+    std::set<u32> absent;
 };
 
 // A star of machines: every client is linked to the host (entry 0) only.
@@ -133,7 +139,7 @@ public:
         : m_options(options), m_random(options.seed)
     {
         for (u32 e = 0; e < kLockstepEntries; ++e) {
-            if (kinds[e] >= CBattleEntry::kKindComputer) continue;
+            if (kinds[e] >= CBattleEntry::kKindComputer || options.absent.count(e)) continue;
             auto m = std::make_unique<Machine>();
             m->entry = e;
             m->transport.network = this;
@@ -142,7 +148,7 @@ public:
             config.localEntry = e;
             std::memcpy(config.kinds, kinds, sizeof config.kinds);
             config.inputDelayWord = options.inputDelayWord;
-            config.limits = options.limits;
+            config.limits = options.limitsOf.count(e) ? options.limitsOf.at(e) : options.limits;
             m->lockstep = std::make_unique<CBattleLockstep>(config, &m->transport, &m->lock, &m->battle);
             m_machines[e] = std::move(m);
         }
@@ -180,13 +186,13 @@ public:
 
     CBattleLockstep& Lockstep(u32 entry) { return *m_machines.at(entry)->lockstep; }
     FakeBattle& Battle(u32 entry) { return m_machines.at(entry)->battle; }
-    const Run& Result(u32 entry) { return m_machines.at(entry)->run; }
-    // The next message of this type to this machine arrives cut to bytes;
-    // the refusals it met.
-    void CutNext(u32 to, u32 type, size_t bytes)
+    const MachineRun& Result(u32 entry) { return m_machines.at(entry)->run; }
+    // The next message of this type from one machine to another arrives cut
+    // to bytes.
+    void CutNext(u32 from, u32 to, u32 type, size_t bytes)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_cuts[{to, type}] = bytes;
+        m_cuts[{from, to, type}] = bytes;
     }
     u32 SentCount(u32 from, u32 type)
     {
@@ -205,6 +211,7 @@ public:
 private:
     struct Message {
         Clock::time_point due;
+        u32 from;
         u32 type;
         std::string body;
     };
@@ -232,7 +239,7 @@ private:
         bool connected = true;
         std::thread game, receiver;
         std::atomic<bool> done{false};
-        Run run;
+        MachineRun run;
     };
 
     void Send(u32 from, u32 type, std::string body)
@@ -254,13 +261,13 @@ private:
         // TCP keeps one link's order.
         if (auto it = to.lastDue.find(from); it != to.lastDue.end() && it->second > due) due = it->second;
         to.lastDue[from] = due;
-        if (auto cut = m_cuts.find({to.entry, type}); cut != m_cuts.end()) {
+        if (auto cut = m_cuts.find({from, to.entry, type}); cut != m_cuts.end()) {
             body.resize(std::min(body.size(), cut->second));
             m_cuts.erase(cut);
         }
         auto at = to.inbox.end();
         while (at != to.inbox.begin() && std::prev(at)->due > due) --at;
-        to.inbox.insert(at, Message{due, type, std::move(body)});
+        to.inbox.insert(at, Message{due, from, type, std::move(body)});
         m_wake.notify_all();
     }
 
@@ -269,10 +276,16 @@ private:
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         machine.connected = false;
-        if (!m_options.silentLeaves) return;
-        // The host learns it from its link, and relays it to the others.
-        for (auto& [entry, m] : m_machines)
-            if (m->connected) Deliver(*m, 0, kMsgPeerLeft, U32Bytes(machine.entry));
+        if (m_options.silentLeaves) Disconnect(machine.entry);
+    }
+
+    // The caller holds m_mutex. A client's link closed: the host learns it
+    // and relays it to the others.
+    void Disconnect(u32 entry)
+    {
+        m_machines.at(entry)->connected = false;
+        for (auto& [e, m] : m_machines)
+            if (m->connected) Deliver(*m, 0, kMsgPeerLeft, U32Bytes(entry));
     }
 
     void Receive(Machine& machine)
@@ -292,7 +305,18 @@ private:
                 machine.lockstep->OnMessage(message.type, Data(message.body), message.body.size());
             machine.lock.Leave();
             lock.lock();
-            if (error != LockstepRecordError::kNone) machine.refusals.push_back(error);
+            if (error != LockstepRecordError::kNone) {
+                // A refused record closes the link it came by, as if its
+                // sender had left: the client learns that its host went.
+                machine.refusals.push_back(error);
+                Machine& client = *m_machines.at(machine.entry == 0 ? message.from : machine.entry);
+                // Nothing more arrives by a closed link.
+                std::erase_if(machine.inbox, [&](const Message& m) { return m.from == message.from; });
+                if (client.connected) {
+                    Deliver(client, 0, kMsgPeerLeft, U32Bytes(0));
+                    Disconnect(client.entry);
+                }
+            }
         }
     }
 
@@ -303,7 +327,7 @@ private:
         const u32 stopAfter = m_options.stopAfter.count(m.entry) ? m_options.stopAfter.at(m.entry) : UINT32_MAX;
         CStateHash hash;
         m.lock.Enter();
-        if (m_options.handshake) lockstep.SyncStart();
+        if (m_options.handshake) m.run.syncResult = lockstep.SyncStart();
         if (lockstep.IsHost()) lockstep.StartNetThread();
         auto* frame = new LockstepFrame;
         for (u32 f = 0; f < m_options.frames && f <= stopAfter; ++f) {
@@ -357,7 +381,7 @@ private:
     std::map<u32, std::unique_ptr<Machine>> m_machines;
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::map<std::pair<u32, u32>, size_t> m_cuts;
+    std::map<std::tuple<u32, u32, u32>, size_t> m_cuts;
     std::map<std::pair<u32, u32>, u32> m_sent;
     bool m_stopping = false;
 };
