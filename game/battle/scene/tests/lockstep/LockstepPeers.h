@@ -185,6 +185,7 @@ public:
     }
 
     CBattleLockstep& Lockstep(u32 entry) { return *m_machines.at(entry)->lockstep; }
+    FakeNetworkLock& NetworkLock(u32 entry) { return m_machines.at(entry)->lock; }
     FakeBattle& Battle(u32 entry) { return m_machines.at(entry)->battle; }
     const MachineRun& Result(u32 entry) { return m_machines.at(entry)->run; }
     // The next message of this type from one machine to another arrives cut
