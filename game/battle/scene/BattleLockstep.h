@@ -16,6 +16,24 @@
 // way. Nothing sleeps or joins while holding the scene's lock, and the two
 // waits release the network scene's lock while they sleep, so the receive
 // thread can deliver what they wait for.
+//
+// The battle scene's part, in a network battle:
+//   loading    construct with the set-up's local entry, entry kinds and
+//              option word 12; SyncStart(); on the host StartNetThread()
+//   update     at step 3, SendLocalInput(frame ms, the local fighter's
+//              packet or null); at step 5, WaitNetInputs() (0: leave the
+//              battle unless the end was requested, see TakePeerEnd), then
+//              TakeFrame(): set the frame time from record.frameMs, apply
+//              record.inputs[entry] to every human fighter, update tension
+//              with record.musicTime; when tickEnd, write the messages to the
+//              replay and hand each to the scene's message operation
+//              (ReadRadioChat gives the line), else write an empty list. All
+//              of it outside the scene's lock: TakeFrame hands back copies.
+//   radio chat QueueSideMessage(MakeRadioChat(text, local entry, team-only))
+//   messages   OnMessage for 10004 and 10006 to 10009 (a refusal closes the
+//              sender); TakePeerEnd() once an update for the host's 10004;
+//              SendBattleEnd(code) on the host for message 42
+//   release    StopNetThread() (or the destructor), holding no scene lock
 #pragma once
 
 #include "engine/core/Types.h"
