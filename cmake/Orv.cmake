@@ -35,14 +35,14 @@ endif()
 # instead of stalling the run. The slowest cases take under 20 s.
 set(ORV_TEST_TIMEOUT 60 CACHE STRING "Default CTest timeout of each test, in seconds")
 
-# orv_discover_tests(<test binary> [TIMEOUT <seconds>] [NO_LEAK_CHECK] [LABELS <labels>...])
+# orv_discover_tests(<test binary> [TIMEOUT <seconds>] [NO_LEAK_CHECK] [LABEL <label>])
 # Registers each GoogleTest case with CTest, run with headless SDL. The
 # variables go through a launcher: discovery would split a list given as the
 # ENVIRONMENT property and keep only its first variable. NO_LEAK_CHECK is for
 # binaries on real OpenGL or GTK, whose libraries keep blocks for the life of
 # the process that LeakSanitizer would report.
 function(orv_discover_tests target)
-  cmake_parse_arguments(ARG "NO_LEAK_CHECK" "TIMEOUT" "LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "NO_LEAK_CHECK" "TIMEOUT;LABEL" "" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT ${ORV_TEST_TIMEOUT})
   endif()
@@ -52,13 +52,12 @@ function(orv_discover_tests target)
   endif()
   set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${env}")
   set(props TIMEOUT ${ARG_TIMEOUT})
-  if(ARG_LABELS)
-    list(JOIN ARG_LABELS "\\;" labels)
-    list(APPEND props LABELS "${labels}")
+  if(ARG_LABEL)
+    list(APPEND props LABELS ${ARG_LABEL})
   endif()
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES ${props})
   # The ThreadSanitizer build (scripts/test.sh --tsan) builds these only.
-  if("threads" IN_LIST ARG_LABELS)
+  if(ARG_LABEL STREQUAL "threads")
     add_dependencies(orv_threads_tests ${target})
   endif()
 endfunction()
@@ -80,13 +79,13 @@ endfunction()
 # orv_library(<target> [DEPS <public deps>...] [PRIVATE_DEPS <deps>...]
 #             [TEST_DEPS <deps>...] [TEST_TIMEOUT <seconds>]
 #             [SOURCES <files>...] [EXCLUDE <files>...]
-#             [TEST_DIR <folder>] [TEST_LABELS <labels>...])
+#             [TEST_DIR <folder>] [TEST_LABEL <label>])
 # One static library from the .cpp files of the calling folder (or the
 # SOURCES given, less the EXCLUDE ones); tests/*.cpp beside it (or
 # TEST_DIR/*.cpp) become <target>_tests, registered with CTest, each case with
-# the timeout given (ORV_TEST_TIMEOUT by default) and the labels given.
+# the timeout given (ORV_TEST_TIMEOUT by default) and the label given.
 function(orv_library target)
-  cmake_parse_arguments(ARG "" "TEST_TIMEOUT;TEST_DIR" "DEPS;PRIVATE_DEPS;TEST_DEPS;SOURCES;EXCLUDE;TEST_LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TEST_TIMEOUT;TEST_DIR;TEST_LABEL" "DEPS;PRIVATE_DEPS;TEST_DEPS;SOURCES;EXCLUDE" ${ARGN})
   if(NOT ARG_TEST_DIR)
     set(ARG_TEST_DIR tests)
   endif()
@@ -118,7 +117,7 @@ function(orv_library target)
   if(ORV_TESTS AND test_srcs)
     add_executable(${target}_tests ${test_srcs})
     target_link_libraries(${target}_tests PRIVATE ${target} ${ARG_TEST_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
-    orv_discover_tests(${target}_tests TIMEOUT ${ARG_TEST_TIMEOUT} LABELS ${ARG_TEST_LABELS})
+    orv_discover_tests(${target}_tests TIMEOUT ${ARG_TEST_TIMEOUT} LABEL ${ARG_TEST_LABEL})
   endif()
 endfunction()
 
