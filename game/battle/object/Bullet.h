@@ -183,6 +183,7 @@ protected:
     MotionStep m_motionTable[kMotionCount] = {};
 
 private:
+    friend struct StateHashProbe;   // the state hash tests change each field
     friend class CBulletList;
 
     static CObjectDivision* Live(u32 id);

@@ -185,7 +185,7 @@ TEST_F(HudFrameData, OneFrameFromTheBattleDataSetShowsEachElementInItsPlace)
     SetFrameTime(200);
     for (int frame = 0; frame < 9; ++frame) console.Update(0);
 
-    // Twice: glyphs the font caches during a frame show from the next one.
+    // Twice: the second frame draws from the glyphs the first one cached.
     for (int pass = 0; pass < 2; ++pass) {
         ASSERT_EQ(device_.BeginScene(), 1);
         ASSERT_EQ(console.Draw(0), 1);
@@ -226,4 +226,11 @@ TEST_F(HudFrameData, OneFrameFromTheBattleDataSetShowsEachElementInItsPlace)
         for (u32 x = 860; x < kWidth; ++x) ink += red(At(x, y)) > 200 && green(At(x, y)) > 200 && blue(At(x, y)) > 200;
     }
     EXPECT_GT(ink, 40u) << "no ticker text";
+    // The quick message's text past its first two letters: glyphs the font
+    // adds between sprites of other textures reach the atlas.
+    u32 message = 0;
+    for (u32 y = 296; y < 310; ++y) {
+        for (u32 x = 72; x < 124; ++x) message += red(At(x, y)) > 200 && green(At(x, y)) > 200 && blue(At(x, y)) > 200;
+    }
+    EXPECT_GT(message, 20u) << "the quick message lacks its text";
 }
