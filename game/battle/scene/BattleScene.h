@@ -9,8 +9,8 @@
 // BattleSceneUpdate.cpp (the frame and its pass walks),
 // BattleSceneMessages.cpp (OnMessage, queries, the state hash),
 // BattleSceneDraw.cpp (views, split screen, screenshots),
-// BattleSceneEnd.cpp (end test, results, release) and
-// BattleSceneLockstep.cpp (the network lockstep).
+// BattleSceneEnd.cpp (end test, results, the way out, release) and
+// BattleSceneLockstep.cpp (the scene's side of the network lockstep).
 #pragma once
 
 #include "engine/core/PackFile.h"
@@ -24,12 +24,12 @@
 #include "game/battle/scene/BattleResults.h"
 #include "game/battle/scene/BattleSetup.h"
 #include "game/battle/scene/ConsoleBase.h"
-#include "game/battle/scene/FrameRecord.h"
+#include "game/battle/scene/BattleLockstep.h"
+#include "game/battle/scene/LockstepRecords.h"
 #include "game/data/Replay.h"
 #include "host/kernel/Kernel.h"
 
 #include <atomic>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -82,11 +82,6 @@ enum BattleSceneMessage : u32 {
     kPeerMsgFrameBundle = 10008,
     kPeerMsgLeft = 10009,
 };
-
-// Input delays in frames by option word 12 (its low byte).
-inline constexpr u32 kInputDelayFrames[CBattleOption::kInputDelays] = {3, 4, 5, 6, 8};
-// The first frames before any tick: zero inputs, 18 ms, no side messages.
-inline constexpr u8 kStartFrameMs = 18;
 
 // The frame's state hash folded object by object: the running value after
 // each object, so two runs name the first object that parts.
@@ -195,19 +190,22 @@ public:
     i32 OnBattleEnd();
     void UpdatePlayRecord();
 
-    // -- Lockstep (BattleSceneLockstep.cpp). --
+    // -- Lockstep (BattleSceneLockstep.cpp): the scene's side of
+    // CBattleLockstep, which it owns from loading on. --
 
     u32 SyncStart();
+    // The local fighter's packet from the first pad to the lockstep.
     i32 SendLocalInput();
     u32 WaitNetInputs();
+    // The peer messages' bodies, checked by the lockstep; 1 when taken.
     u32 OnNetReady(const u8* data, u32 length);
     u32 OnNetInput(const u8* data, u32 length);
     u32 OnNetFrameBundle(const u8* data, u32 length);
     u32 OnNetLeft(const u8* data, u32 length);
     i32 SendFrameBundle();
-    u32 NetThread();
     void StartNetThread();
     void StopNetThread();
+    CBattleLockstep* GetLockstep() const { return m_lockstep.get(); }
 
     // -- Drawing (BattleSceneDraw.cpp). --
 
@@ -245,14 +243,11 @@ public:
     u32 IsSplitScreen() const { return m_splitScreen; }
     u32 IsReplay() const { return m_replayMode; }
     u32 IsNetworked() const { return m_networkMode; }
-    u32 GetInputDelay() const { return m_inputDelay; }
-    size_t GetFrameQueueSize() const { return m_frameQueue.size(); }
-    size_t GetSideQueueSize() const { return m_sideQueue.size(); }
+    u32 GetInputDelay() const { return m_lockstep ? m_lockstep->GetInputDelay() : 0; }
     // Frames run since loading (the end fade excluded).
     u32 GetFrameCount() const { return m_frameCount; }
     // Side messages refused since loading (unknown id or wrong length).
     u32 GetRefusedSideMessages() const { return m_refusedSideMessages; }
-    host::kernel::CriticalSection& GetLock() const { return m_lock; }
 
     // The set-up's values that index tables, checked as a peer's or a
     // replay's record would be.
@@ -269,7 +264,7 @@ protected:
     u32 LoadFighter(u32 entryIndex, CBattleEntry& entry, u32& humans);
     u32 LoadConsoles();
     u32 StartRecording();
-    void QueueStartFrames();
+    void CreateLockstep();
 
     // Frame steps.
     i32 RunEndFade();
@@ -287,10 +282,8 @@ protected:
     void UpdateConsoles();
     void RecordFrame();
     void RunEndTest();
-    // A side message from a bundle, applied on the game thread.
-    void ApplySideMessage(const StatePacket& packet);
-    // Appends a side message to the next input sent; 0 when it does not fit.
-    u32 QueueSideMessage(u32 id, const u8* data, u32 length);
+    // The peer end the receive thread took, once, on the game thread.
+    void TakePeerEnd();
     // The radio chat line to every console.
     void ShowRadioChat(const u8* body);
 
@@ -319,29 +312,18 @@ protected:
     std::unique_ptr<CBattleSetup> m_setup;
     u32 m_trainingMode = 0, m_networkMode = 0, m_tutorialMode = 0, m_survivalMode = 0, m_storyMode = 0,
         m_adventureMode = 0, m_replayMode = 0;
-    mutable host::kernel::CriticalSection m_lock;
-    // Lockstep (guarded by m_lock).
-    u32 m_threadState = 0;
-    std::unique_ptr<host::kernel::Thread> m_thread;
-    u32 m_ready[4] = {};
-    u32 m_accumulatedMs = 0;
-    i32 m_tickCountdown = 0;
     f32 m_radioCooldown = 0.0f;
-    u8 m_pendingSideMessages = 0;
-    u32 m_outgoingLength = 0;
-    u8 m_outgoing[kLockstepBufferBytes] = {};
-    u8 m_collectedCount = 0;
-    u32 m_bundleOffset = 0;
-    u8 m_bundle[kLockstepBufferBytes] = {};
-    struct RingRow {
-        u32 have[4];
-        f32 musicTime;
-        u8 packets[4][4];
-        u8 frameMs;
-        u8 collected;
-    };
-    RingRow m_ring[3] = {};
-    u32 m_inputDelay = kInputDelayFrames[0];
+    // The lockstep and what it reaches of the scene and the network scene.
+    struct LockstepSeams final : ILockstepTransport, INetworkSceneLock, ILockstepBattle {
+        CBattleScene* scene = nullptr;
+        i32 Broadcast(u32 type, const u8* data, u32 length) override;
+        void Enter() override;
+        void Leave() override;
+        f32 GetMusicPosition() override;
+        void AddPausedTime(u32 ms) override;
+        bool IsEndFadeStarted() override;
+    } m_seams;
+    std::unique_ptr<CBattleLockstep> m_lockstep;
 
     CResourceList m_stageObjects;
     CResourceList m_characters;
@@ -353,8 +335,6 @@ protected:
     std::unique_ptr<CListener> m_listener;
     CResourceList m_consoles;
     std::unique_ptr<CReplay> m_replay;
-    std::deque<FrameRecord> m_frameQueue;
-    std::deque<StatePacket> m_sideQueue;
     CCamera* m_screenshotCamera = nullptr;
     CTexture* m_screenshotTexture = nullptr;
 

@@ -164,8 +164,7 @@ i32 CBattleScene::Release()
     m_skills.reset();
     m_listener.reset();
     m_replay.reset();
-    m_frameQueue.clear();
-    m_sideQueue.clear();
+    m_lockstep.reset();
     m_consoleInput.reset();
     m_setup.reset();
     // A released battle no longer answers the objects: messages to id 0

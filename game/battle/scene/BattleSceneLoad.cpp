@@ -59,6 +59,7 @@ CBattleScene::CBattleScene()
 {
     SetName("CBattleScene");
     m_sideTarget.scene = this;
+    m_seams.scene = this;
 }
 
 CBattleScene::CBattleScene(IBattleApp* app, IBattleNetwork* network) : CBattleScene()
@@ -87,26 +88,14 @@ CBattleScene::CBattleScene(const CBattleScene& other)
       m_storyMode(other.m_storyMode),
       m_adventureMode(other.m_adventureMode),
       m_replayMode(other.m_replayMode),
-      m_accumulatedMs(other.m_accumulatedMs),
-      m_tickCountdown(other.m_tickCountdown),
       m_radioCooldown(other.m_radioCooldown),
-      m_pendingSideMessages(other.m_pendingSideMessages),
-      m_outgoingLength(other.m_outgoingLength),
-      m_collectedCount(other.m_collectedCount),
-      m_bundleOffset(other.m_bundleOffset),
-      m_inputDelay(other.m_inputDelay),
       m_stageObjects(other.m_stageObjects),
       m_characters(other.m_characters),
       m_consoles(other.m_consoles)
 {
     m_sideTarget.scene = this;
-    std::memcpy(m_ready, other.m_ready, sizeof m_ready);
-    std::memcpy(m_outgoing, other.m_outgoing, sizeof m_outgoing);
-    std::memcpy(m_bundle, other.m_bundle, sizeof m_bundle);
-    std::memcpy(m_ring, other.m_ring, sizeof m_ring);
+    m_seams.scene = this;
     if (other.m_skills) m_skills = std::make_unique<CSkillList>(*other.m_skills);
-    m_frameQueue = other.m_frameQueue;
-    m_sideQueue = other.m_sideQueue;
     m_entryOf = other.m_entryOf;
     m_characterIds = other.m_characterIds;
     RebuildViews();
@@ -164,11 +153,10 @@ i32 CBattleScene::Initialize(intptr_t argument)
     m_timer = kStartTime;
     m_endRequested = 0;
     m_battleOver = 0;
-    // 15-17.
-    m_inputDelay = setup.option.InputDelayFrames();
+    // 15-17: the lockstep queues the two first frame records itself.
+    CreateLockstep();
     SyncStart();
     m_app->SetBattleFlag(0);
-    QueueStartFrames();
     // 18.
     if (m_networkMode && m_localEntry == 0) StartNetThread();
     return 1;
@@ -412,13 +400,16 @@ u32 CBattleScene::StartRecording()
     return 1;
 }
 
-void CBattleScene::QueueStartFrames()
+void CBattleScene::CreateLockstep()
 {
-    FrameRecord start;
-    start.SetFrameMs(kStartFrameMs);
-    m_frameQueue.push_back(start);
-    m_frameQueue.push_back(start);
-    m_tickCountdown = i32(m_inputDelay);
+    LockstepConfig config;
+    config.localEntry = m_localEntry;
+    for (u32 i = 0; i < kLockstepEntries; ++i) config.kinds[i] = m_setup->entries[i].kind;
+    config.inputDelayWord = m_setup->option.inputDelay;
+    // Outside network play the lockstep has no transport and sends nothing.
+    const bool networked = m_networkMode && m_network;
+    m_lockstep = std::make_unique<CBattleLockstep>(config, networked ? &m_seams : nullptr,
+        networked ? &m_seams : nullptr, &m_seams);
 }
 
 void CBattleScene::RebuildViews()

@@ -79,11 +79,7 @@ u32 CBattleScene::OnMessage(u32 message, intptr_t parameter)
         m_endCode = Word<u32>(parameter);
         m_endRequested = 1;
         // Only the host's request ends every peer's battle.
-        if (m_networkMode && m_localEntry == 0 && m_network) {
-            u8 body[4];
-            for (u32 b = 0; b < 4; ++b) body[b] = u8(m_endCode >> (8 * b));
-            m_network->Broadcast(u16(kPeerMsgEnd), body, sizeof body);
-        }
+        if (m_lockstep && m_networkMode && m_localEntry == 0) m_lockstep->SendBattleEnd(m_endCode);
         return 1;
     }
     case kSceneMsgComputerLevel: {
@@ -114,14 +110,12 @@ u32 CBattleScene::OnPeerMessage(u32 type, const u8* data, u32 length)
     if (!data) return 0;
     switch (type) {
     case kPeerMsgEnd:
-        if (length != 4) return 0;
-        m_endCode = ReadU32(data);
-        m_endRequested = 1;
-        return 1;
-    case kPeerMsgReady: return length == 4 ? OnNetReady(data, length) : 0;
+        // Taken by the game thread at its next update.
+        return m_lockstep && m_lockstep->OnMessage(kMsgBattleEnd, data, length) == LockstepRecordError::kNone ? 1 : 0;
+    case kPeerMsgReady: return OnNetReady(data, length);
     case kPeerMsgInput: return OnNetInput(data, length);
     case kPeerMsgFrameBundle: return OnNetFrameBundle(data, length);
-    case kPeerMsgLeft: return length == 4 ? OnNetLeft(data, length) : 0;
+    case kPeerMsgLeft: return OnNetLeft(data, length);
     default: return 0;
     }
 }
@@ -129,8 +123,9 @@ u32 CBattleScene::OnPeerMessage(u32 type, const u8* data, u32 length)
 u32 CBattleScene::OnSideMessage(u32 id, const u8* data, u32 length)
 {
     // Side messages come from replays and peers: only the radio chat line,
-    // whole, is taken. Any other id (0 would name a bullet) is refused.
-    if (id != kRadioChatMessage || length != kRadioChatBytes || !data) {
+    // whole and well formed, is taken. Any other id (0 would name a bullet)
+    // is refused.
+    if (!data || ReadRadioChat(id, data, length, nullptr) != LockstepRecordError::kNone) {
         ++m_refusedSideMessages;
         return 0;
     }

@@ -76,7 +76,8 @@ void EachBullet(CBulletList& bullets, Call call)
 
 i32 CBattleScene::Update(u32)
 {
-    // 1. The end fade runs alone.
+    // 1. The end fade runs alone. A client follows the host's end.
+    TakePeerEnd();
     if (m_endRequested) return RunEndFade();
     ++m_frameCount;
     // 2-3.
@@ -152,41 +153,30 @@ void CBattleScene::ReadReplayInputs()
 i32 CBattleScene::ReadNetworkInputs()
 {
     if (!WaitNetInputs()) {
+        TakePeerEnd();
         if (m_endRequested) return 1;
         return m_network ? m_network->DropBattle() : 0;
     }
-    std::vector<StatePacket> due;
-    {
-        host::kernel::Lock lock(m_lock);
-        if (m_frameQueue.empty()) return 1;
-        const FrameRecord record = m_frameQueue.front();
-        SetFrameTime(record.GetFrameMs());
-        for (u32 i = 0; i < m_characters.GetCount(); ++i) {
-            CCharacter* c = GetCharacter(i);
-            if (c->IsComputerPlayer()) continue;
-            InputPacket packet;
-            std::memcpy(&packet, record.GetPacket(GetEntryOf(i)), sizeof packet);
-            c->ApplyInputPacket(&packet);
-        }
-        // The host's music time, not the local music position.
-        for (u32 i = 0; i < m_characters.GetCount(); ++i) GetCharacter(i)->UpdateTension(record.GetMusicTime());
-        if (--m_tickCountdown < 1) {
-            for (u32 k = 0; k < record.GetMessageCount() && !m_sideQueue.empty(); ++k) {
-                due.push_back(m_sideQueue.front());
-                m_sideQueue.pop_front();
-            }
-            m_tickCountdown = i32(m_inputDelay);
-            m_frameQueue.pop_front();
-        }
+    // The lockstep hands a copy: nothing below holds the scene's lock.
+    static thread_local LockstepFrame frame;
+    if (!m_lockstep->TakeFrame(&frame)) return 1;
+    const FrameRecord& record = frame.record;
+    SetFrameTime(record.frameMs);
+    for (u32 i = 0; i < m_characters.GetCount(); ++i) {
+        CCharacter* c = GetCharacter(i);
+        if (!c->IsComputerPlayer()) c->ApplyInputPacket(&record.inputs[GetEntryOf(i) % kLockstepEntries]);
     }
-    // Side messages are applied on the game thread, in queue order, once:
-    // on the last frame of their tick.
+    // The host's music time, not the local music position.
+    for (u32 i = 0; i < m_characters.GetCount(); ++i) GetCharacter(i)->UpdateTension(record.musicTime);
     if (m_replay && !m_replayMode) {
+        // Side messages go with the last frame of their tick, once.
         std::vector<ReplayMessage> list;
-        for (const StatePacket& p : due) list.push_back({p.id, p.length, p.data});
+        for (u32 k = 0; k < frame.messageCount; ++k)
+            list.push_back({frame.messages[k].id, frame.messages[k].length, frame.messages[k].data});
         m_replay->WriteStateList(list);
     }
-    for (const StatePacket& p : due) ApplySideMessage(p);
+    for (u32 k = 0; k < frame.messageCount; ++k)
+        OnSideMessage(frame.messages[k].id, frame.messages[k].data, frame.messages[k].length);
     return 1;
 }
 
@@ -263,35 +253,12 @@ void CBattleScene::SendRadioChat()
     for (u32 code = 32; code < 32 + kRadioChatCount; ++code) {
         if (!input->IsTriggered(0, code)) continue;
         const ConfigRadioChatEntry& line = config->GetRadioChatSection()->entries[code - 32];
-        u8 body[kRadioChatBytes] = {};
-        std::memcpy(body, line.message, kRadioChatTextBytes);
-        const u32 sender = m_localEntry, teamOnly = line.destination;
-        for (u32 b = 0; b < 4; ++b) {
-            body[40 + b] = u8(sender >> (8 * b));
-            body[44 + b] = u8(teamOnly >> (8 * b));
-        }
+        char text[kRadioChatTextBytes + 1] = {};
+        std::memcpy(text, line.message, kRadioChatTextBytes);
         m_radioCooldown = kRadioChatCooldown;
-        QueueSideMessage(kRadioChatMessage, body, kRadioChatBytes);
+        if (m_lockstep) m_lockstep->QueueSideMessage(MakeRadioChat(text, m_localEntry, line.destination ? 1 : 0));
         return;
     }
-}
-
-u32 CBattleScene::QueueSideMessage(u32 id, const u8* data, u32 length)
-{
-    host::kernel::Lock lock(m_lock);
-    if (m_outgoingLength < 6) m_outgoingLength = 6;
-    if (length > kStatePacketDataBytes || m_outgoingLength + 8 + length > kLockstepBufferBytes ||
-        m_pendingSideMessages == 0xFF)
-        return 0;
-    u8* out = m_outgoing + m_outgoingLength;
-    for (u32 b = 0; b < 4; ++b) {
-        out[b] = u8(id >> (8 * b));
-        out[4 + b] = u8(length >> (8 * b));
-    }
-    std::memcpy(out + 8, data, length);
-    m_outgoingLength += 8 + length;
-    ++m_pendingSideMessages;
-    return 1;
 }
 
 void CBattleScene::UpdateConsoles()
@@ -308,11 +275,6 @@ void CBattleScene::RunEndTest()
 {
     if (m_battleOver || !IsBattleOver()) return;
     EndBattle();
-}
-
-void CBattleScene::ApplySideMessage(const StatePacket& packet)
-{
-    OnSideMessage(packet.id, packet.data, packet.length);
 }
 
 f32 CBattleScene::GetMusicTime() const { return m_music ? m_music->GetVoiceParam(0) : 0.0f; }

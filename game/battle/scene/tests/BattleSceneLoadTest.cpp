@@ -53,7 +53,6 @@ TEST_F(BattleSceneLoadTest, LoadsTheBattleOfTheSetUp)
     EXPECT_NE(scene.GetMusic(), nullptr);
     EXPECT_EQ(scene.GetTimer(), 1.0f);
     EXPECT_EQ(app_.battleFlags, std::vector<u32>{0});
-    EXPECT_EQ(scene.GetFrameQueueSize(), 2u);
     // One human: one screen.
     EXPECT_EQ(scene.IsSplitScreen(), 0u);
 }

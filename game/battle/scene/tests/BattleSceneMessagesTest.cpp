@@ -102,37 +102,51 @@ TEST_F(BattleSceneMessageTest, QueriesAnswerFromTheBattle)
     EXPECT_EQ(scene.GetTeamLives(1), 3);
 }
 
+// A network battle of one human (the host, entry 0, or a client, entry 1)
+// and three computers: the handshake needs nobody else.
+CBattleSetup* NetworkSetup(u32 local)
+{
+    CBattleSetup* setup = CpuSetup();
+    setup->networkMode = 1;
+    setup->localEntry = local;
+    setup->entries[local].kind = 0;
+    return setup;
+}
+
 TEST_F(BattleSceneMessageTest, EndRequestReachesThePeersOnlyFromTheHost)
 {
     const struct {
         u32 local;
-        size_t broadcasts;
+        size_t ends;
     } rows[] = {{0, 1}, {1, 0}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.local);
+        FreshRegistry();
         FakeNetwork network;
-        CBattleSetup* setup = CpuSetup();
-        setup->networkMode = 1;
-        setup->localEntry = r.local;
-        setup->entries[r.local].kind = 0;
         CBattleScene scene(&app_, &network);
-        ASSERT_EQ(scene.Load(setup), 1u);
+        ASSERT_EQ(scene.Load(NetworkSetup(r.local)), 1u);
+        network.sent.clear();   // the handshake's
         Ask(scene, kSceneMsgEndRequest, 5);
         EXPECT_EQ(scene.IsEndRequested(), 1u);
         EXPECT_EQ(scene.GetEndCode(), 5u);
-        ASSERT_EQ(network.sent.size(), r.broadcasts);
-        if (r.broadcasts) {
+        ASSERT_EQ(network.sent.size(), r.ends);
+        if (r.ends) {
             EXPECT_EQ(network.sent[0].first, kPeerMsgEnd);
             EXPECT_EQ(network.sent[0].second, std::string("\x05\0\0\0", 4));
         }
     }
-    // A client follows the host's end.
-    CBattleScene scene(&app_);
-    ASSERT_EQ(scene.Load(CpuSetup()), 1u);
+    // A client follows the host's end at its next frame; a body cut short
+    // is refused.
+    FreshRegistry();
+    FakeNetwork network;
+    CBattleScene scene(&app_, &network);
+    ASSERT_EQ(scene.Load(NetworkSetup(1)), 1u);
     const u8 code[4] = {3, 0, 0, 0};
     EXPECT_EQ(scene.OnPeerMessage(kPeerMsgEnd, code, 3), 0u);
-    EXPECT_EQ(scene.IsEndRequested(), 0u);
     EXPECT_EQ(scene.OnPeerMessage(kPeerMsgEnd, code, 4), 1u);
+    EXPECT_EQ(scene.IsEndRequested(), 0u);
+    EXPECT_EQ(scene.Update(0), 1);
+    EXPECT_EQ(scene.IsEndRequested(), 1u);
     EXPECT_EQ(scene.GetEndCode(), 3u);
 }
 
@@ -180,8 +194,8 @@ TEST_F(BattleSceneMessageTest, SideMessagesOtherThanRadioChatAreRefused)
         u32 taken;
     } rows[] = {
         {kSceneMsgNewBullet, 8, bytes, 0}, {kSceneMsgNewBullet, 48, bytes, 0}, {kSceneMsgEndRequest, 4, bytes, 0},
-        {kPeerMsgEnd, 4, bytes, 0}, {kRadioChatMessage, 47, bytes, 0}, {kRadioChatMessage, 49, bytes, 0},
-        {kRadioChatMessage, 48, nullptr, 0}, {kRadioChatMessage, 48, bytes, 1},
+        {kPeerMsgEnd, 4, bytes, 0}, {kRadioChatId, 47, bytes, 0}, {kRadioChatId, 49, bytes, 0},
+        {kRadioChatId, 48, nullptr, 0}, {kRadioChatId, 48, bytes, 1},
     };
     u32 refused = 0;
     for (const auto& r : rows) {

@@ -174,7 +174,7 @@ TEST_F(BattleSceneTest, ReplayGivesTheRecordedStateAtEveryFrame)
     ASSERT_EQ(changed.Load(setup), 1u);
     const BattleRun parted = RunBattle(changed, 400, 400, [&](u32 f) {
         const u8 line[kRadioChatBytes] = {'H', 'i'};
-        if (f == 300) changed.OnSideMessage(kRadioChatMessage, line, kRadioChatBytes);
+        if (f == 300) changed.OnSideMessage(kRadioChatId, line, kRadioChatBytes);
     });
     recorded.resize(parted.hashes.size());
     EXPECT_EQ(FirstDifference(recorded, parted.hashes), "frame 300, console 0");
