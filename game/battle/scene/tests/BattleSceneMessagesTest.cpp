@@ -287,3 +287,31 @@ TEST_F(BattleSceneMessageTest, EndFadeLeavesByTheEndCode)
 }
 
 }  // namespace
+
+namespace {
+
+// A host alone with computers plays from its own bundles: each tick's
+// record is used for the input delay's frames, and every machine (here the
+// one) broadcasts one bundle a tick.
+TEST_F(BattleSceneMessageTest, HostAloneRunsFromItsOwnBundles)
+{
+    FakeNetwork network;
+    CBattleScene scene(&app_, &network);
+    ASSERT_EQ(scene.Load(NetworkSetup(0)), 1u);
+    ASSERT_EQ(scene.GetInputDelay(), 3u);
+    const CVector3 start = *scene.GetCharacter(1)->GetPosition();
+    for (u32 f = 0; f < 300; ++f) ASSERT_EQ(scene.Update(0), 1) << f;
+    EXPECT_EQ(scene.GetFrameCount(), 300u);
+    // The computers moved on the host's frame records.
+    const CVector3 now = *scene.GetCharacter(1)->GetPosition();
+    EXPECT_TRUE(now.x != start.x || now.y != start.y || now.z != start.z);
+    u32 bundles = 0;
+    for (const auto& sent : network.sent) bundles += sent.first == kMsgFrameBundle;
+    // Two first records, then one bundle for each three frames (the next
+    // may be on its way).
+    EXPECT_GE(bundles, (300u - 2 * 3) / 3);
+    scene.Release();
+    EXPECT_EQ(scene.GetLockstep(), nullptr);
+}
+
+}  // namespace
