@@ -150,6 +150,7 @@ TEST_F(HitPassTest, BulletHitEffectsPlayWhereTheShotMeetsTheFighter)
     struct Row { i32 kind, effectType, startHp; u32 played; bool onBones; } rows[] = {
         {0, 0, 800, 1, false}, {0, 1, 800, 1, false}, {0, 2, 800, 0, false}, {14, 0, 800, 1, false},
         {13, 0, 500, 2, true}, {13, 0, 800, 0, false}, {6, 0, 800, 0, false}, {21, 0, 800, 0, false},
+        {13, 0, 799, 0, false},   // raised, but held at HP 800
     };
     for (const Row& r : rows) {
         auto record = std::make_unique<CBulletParameter>();
@@ -173,6 +174,38 @@ TEST_F(HitPassTest, BulletHitEffectsPlayWhereTheShotMeetsTheFighter)
             EXPECT_NEAR(at.x, 0.0f, 1e-5f) << r.kind;
             EXPECT_NEAR(at.y, 0.200418f, 1e-5f) << r.kind;
             EXPECT_NEAR(at.z, 0.601253f, 1e-5f) << r.kind;
+        }
+        for (CEffect* e : played) e->Release();
+    }
+}
+
+TEST_F(HitPassTest, DisorderAndLimitBreakingShots)
+{
+    // A disorder shot (14) starts EFCDESTRUCTIONSTART where the shot is,
+    // (0, 0.2, 0.6), not at the contact; a limit breaker (21) empties the
+    // limit gauge and its clock before its own limit 3 lands.
+    constexpr u32 kDestructionStart = 50;
+    for (i32 kind : {14, 21}) {
+        auto record = std::make_unique<CBulletParameter>();
+        CBulletValues& v = record->GetValues();
+        v.hitType = kind, v.hitCount = 5, v.str = 100, v.hitRadius = 0.4f, v.pow = 4, v.limit = 3;
+        v.damageType = 2, v.disorderTime = 2;
+        auto victim = Fighter({0, 0, 0}, 1, 1), shooter = Fighter({0, 0, 50}, 0, 0);
+        CharacterStatus& s = *victim->GetStatus();
+        s.effects[kDestructionStart] = &container_;
+        s.limitGauge = 5, s.timers.limitTimer = 3;
+        CBulletList list;
+        Shoot(*record, *victim, *shooter, list, CVector3());
+        EXPECT_EQ(s.hp, 700) << kind;
+        EXPECT_EQ(s.limitGauge, kind == 21 ? 3.0f : 8.0f) << kind;
+        EXPECT_EQ(s.timers.limitTimer, kind == 21 ? 0.0f : 3.0f) << kind;
+        std::vector<CEffect*> played;
+        for (CEffect* e = effects_.GetFirstEffect(); e; e = e->GetNextLive()) played.push_back(e);
+        ASSERT_EQ(played.size(), kind == 14 ? 1u : 0u) << kind;
+        if (kind == 14) {
+            const CVector3& at = *played[0]->GetPlacePosition();
+            EXPECT_NEAR(at.y, 0.2f, 1e-6f);
+            EXPECT_NEAR(at.z, 0.6f, 1e-6f);
         }
         for (CEffect* e : played) e->Release();
     }
