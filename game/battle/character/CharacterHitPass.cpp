@@ -200,7 +200,9 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
         LockOnTo(owner);
         owner->LockOnTo(this);
         ++owner->m_meeting.binds;
-        SetAction(kActionBound);
+        // Through the bind's own start: its motion (the one the bound step
+        // keeps), still vectors, the reset and the bind effect.
+        StartBound(FindMotionKey("CLIMAXBIND"));
         effect = false;
         break;
     case 6:

@@ -211,4 +211,29 @@ TEST_F(HitPassTest, DisorderAndLimitBreakingShots)
     }
 }
 
+TEST_F(HitPassTest, ABindHoldsTheVictimInTheBindMotion)
+{
+    // The shooter casts a card: the victim is bound and locks on it, the
+    // shooter on the victim; the bound step keeps CLIMAXBIND.
+    auto record = std::make_unique<CBulletParameter>();
+    CBulletValues& v = record->GetValues();
+    v.hitType = 2, v.hitCount = 5, v.str = 100, v.hitRadius = 0.4f;
+    auto victim = Fighter({0, 0, 0}, 1, 1), shooter = Fighter({0, 0, 50}, 0, 0);
+    CharacterStatus& s = *victim->GetStatus();
+    s.damageMotion = FindMotionKey("DAMAGESPIN");
+    s.velocity = CVector3(1, 0, 0);
+    shooter->GetStatus()->action = kActionSpellCard;
+    CBulletList list;
+    Shoot(*record, *victim, *shooter, list);
+    EXPECT_EQ(s.action, kActionBound);
+    EXPECT_EQ(s.damageMotion, FindMotionKey("CLIMAXBIND"));
+    EXPECT_EQ(s.velocity.x, 0.0f);
+    EXPECT_EQ(s.hp, 800);
+    EXPECT_EQ(victim->GetLockedTarget(), shooter.get());
+    EXPECT_EQ(shooter->GetLockedTarget(), victim.get());
+    EXPECT_EQ(shooter->GetMeeting().binds, 1u);
+    ASSERT_EQ(list.GetCount(), 1u);
+    EXPECT_EQ(list.First()->GetState().hitCount[1], 1u);
+}
+
 }  // namespace
