@@ -274,6 +274,11 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
         }
         bullet->ResetHitEffectTimer(slot);
     }
-    if (counted) bullet->CountHit(slot, 1);
+    if (counted) {
+        bullet->CountHit(slot, 1);
+        // Its last hit on this fighter ends the shot (unless its release
+        // type keeps it flying).
+        if (!bullet->CanHitTarget(slot)) bullet->ReleaseOnHit();
+    }
     return 1;
 }

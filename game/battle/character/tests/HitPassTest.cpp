@@ -68,7 +68,7 @@ TEST_F(HitPassTest, BulletKindsThroughTheSecondPass)
         {13, 1, 500, 5, 0, 2, {510, kActionNeutral, 1, 0, 0}},
         {21, 1, 800, 5, 0, 2, {700, kActionHitReaction, 0, 4, 3}},
         {2, 1, 800, 5, 0, 2, {800, kActionNeutral, 0, 0, 0}},       // shooter not casting: refused, ended
-        {0, 1, 800, 3, 2, 2, {700, kActionHitReaction, 3, 8, 6}},   // third of three: the LAST values
+        {0, 1, 800, 3, 2, 2, {700, kActionHitReaction, 0, 8, 6}},   // third of three: the LAST values, then gone
         {0, 1, 800, 3, 3, 2, {800, kActionNeutral, 3, 0, 0}},       // used up
         {0, 0, 800, 5, 0, 2, {800, kActionNeutral, 0, 0, 0}},       // own side
     };
@@ -234,6 +234,22 @@ TEST_F(HitPassTest, ABindHoldsTheVictimInTheBindMotion)
     EXPECT_EQ(shooter->GetMeeting().binds, 1u);
     ASSERT_EQ(list.GetCount(), 1u);
     EXPECT_EQ(list.First()->GetState().hitCount[1], 1u);
+}
+
+TEST_F(HitPassTest, TheLastHitOnAFighterEndsTheShotUnlessItsReleaseTypeKeepsIt)
+{
+    struct Row { i32 hitCount, releaseType; u32 left; } const rows[] = {{1, 0, 0}, {1, 2, 1}, {2, 0, 1}};
+    for (const Row& r : rows) {
+        auto record = std::make_unique<CBulletParameter>();
+        CBulletValues& v = record->GetValues();
+        v.hitType = 0, v.hitCount = r.hitCount, v.hitReleaseType = r.releaseType, v.str = 100, v.hitRadius = 0.4f;
+        v.damageType = 2;
+        auto victim = Fighter({0, 0, 0}, 1, 1), shooter = Fighter({0, 0, 50}, 0, 0);
+        CBulletList list;
+        Shoot(*record, *victim, *shooter, list);
+        EXPECT_EQ(victim->GetStatus()->hp, 700) << r.hitCount << " " << r.releaseType;
+        EXPECT_EQ(list.GetCount(), r.left) << r.hitCount << " " << r.releaseType;
+    }
 }
 
 }  // namespace
