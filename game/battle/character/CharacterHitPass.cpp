@@ -87,7 +87,9 @@ i32 CCharacterAction::TestCloseAttack(CCharacterAction* d, u32 frame)
             CVector4 b;
             if (theirs.GetAt(j)->type != 0 || !d->GetHitSphere(j, &b)) continue;
             CVector3 at;
-            if (!Meet(ac, a.w, m_status.displacement, {b.x, b.y, b.z}, b.w, CVector3(), &at)) continue;
+            // Both fighters move this frame: a defender running into the
+            // attack is hit as surely as one the attack runs into.
+            if (!Meet(ac, a.w, m_status.displacement, {b.x, b.y, b.z}, b.w, d->m_status.displacement, &at)) continue;
             const CVector3 direction = (to - from).Normalized();
             if (type < 10) ApplyShortAttackHit(d, at, direction);
             else ApplySpellSphereHit(d, at, direction);

@@ -151,6 +151,20 @@ TEST_F(CloseAttackTest, AttacksThatMeetClashAndNeitherLands)
     EXPECT_EQ(a->GetStatus()->hp, 800);
 }
 
+TEST_F(CloseAttackTest, TheHitSweepsBothFightersOverTheFrame)
+{
+    // D stands 2.0 off, out of reach of A's fist (0.4 + 0.5 < 1.2); moving
+    // 0.5 toward A this frame it runs into the fist; moving away it does not.
+    for (f32 step : {0.5f, -0.5f, 0.0f}) {
+        auto a = Posed(0, 0, 0, 0), d = Posed(-2.0f, 180, 1, 1);
+        Attack(*a, kActionShortAttack, 0, 1);
+        d->GetStatus()->displacement = CVector3(0, 0, step);
+        a->CollideCharacter2(d.get(), 0);
+        EXPECT_EQ(d->GetStatus()->hp, step > 0 ? 700 : 800) << step;
+        for (CEffect* e = effects_.GetFirstEffect(); e; e = effects_.GetFirstEffect()) e->Release();
+    }
+}
+
 TEST_F(CloseAttackTest, TeammatesHitEachOtherOnlyWithFriendlyFire)
 {
     for (u32 friendly : {0u, 1u}) {
