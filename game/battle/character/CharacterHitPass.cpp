@@ -280,7 +280,7 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
         bullet->CountHit(slot, 1);
         // Its last hit on this fighter ends the shot (unless its release
         // type keeps it flying).
-        if (!bullet->CanHitTarget(slot)) bullet->ReleaseOnHit();
+        if (!bullet->CanHitTarget(slot) && !bullet->IsHitEnded()) bullet->ReleaseOnHit();
     }
     return 1;
 }
