@@ -33,7 +33,10 @@ void PlayContainerAt(CCharacterBase& c, const CEffectContainer* container, const
     if (container) container->PlayAt(c.GetEffectManager(), &at, &r, nullptr, 0.0f, 1, 0, nullptr);
 }
 
-void PlayAt(CCharacterBase& c, u32 effect, const CVector3& at) { PlayContainerAt(c, c.GetStatus()->effects[effect], at); }
+void PlayAt(CCharacterBase& c, u32 effect, const CVector3& at)
+{
+    PlayContainerAt(c, c.GetStatus()->effects[effect], at);
+}
 
 // While the attacker shows a weapon, the hit sounds as that weapon's kind
 // (SOUNDTYPE 1 cuts, anything else strikes) at the weight of the damage

@@ -243,7 +243,8 @@ TEST_F(SpellSphereTest, TheCardsSphereHitsWithItsValuesAndMayRestrictItsVictim)
         {"restricted already", 1, 4, 1, 4, 0},
     };
     for (const Row& r : rows) {
-        ASSERT_TRUE(Card().Set("SHORTATTACKBUFFERTYPE", r.bufferType).Set("BUFFERTIME", r.bufferTime).Save("Spell.txt"));
+        ASSERT_TRUE(
+            Card().Set("SHORTATTACKBUFFERTYPE", r.bufferType).Set("BUFFERTIME", r.bufferTime).Save("Spell.txt"));
         auto a = Posed(0, 0, 0, 0), d = Posed(-1.4f, 180, 1, 1, new CTensionFile());
         CharacterStatus &sd = *d->GetStatus();
         sd.fixedTension = 3;
