@@ -30,6 +30,9 @@ class CSpellCard : public CObjectDivision, public ISpellCardState, public ISpell
 
 public:
     static constexpr u32 kEffectSlotCount = 10;
+    // EFCSPELLHITATTACK: no handler plays it; the caster's hit does, where
+    // the card's sphere meets its victim.
+    static constexpr u32 kHitEffectSlot = 7;
     static constexpr u32 kAttachedCount = 6;
     static constexpr u32 kClimaxCard = 6;
 
