@@ -1,6 +1,7 @@
 #include "CharacterTestSupport.h"
 
 #include "engine/core/StateHash.h"
+#include "game/battle/object/SpellCard.h"
 
 #include <cmath>
 
@@ -251,5 +252,34 @@ TEST_F(UpdateTest, DamageOverTimeTicksOnItsIntervalAndRegenerationCaps)
         c_->UpdateTimers(0);
         EXPECT_EQ(S().hp, w);
         EXPECT_EQ(S().shownHp, f32(w));
+    }
+}
+
+// The battle's own cards, empty at the start, refill in the fighter's frame
+// once RELOAD has passed at the reload rate: not a frame early, and a
+// filled card stays full.
+TEST_F(UpdateTest, RealCardsRefillOnTheFrameTheirReloadTimeIsReached)
+{
+    struct Case {
+        f32 reloadRevise, reloadFactor;
+        u32 frame;   // the first frame with stock, counting from 1
+    };
+    const Case cases[] = {{1, 1, 4}, {2, 1, 2}, {1, 0.5f, 8}, {0.5f, 2, 4}};
+    SetCharacterObjectFactory(nullptr);
+    setting_test::SettingWriter().Set("NAME", "spell").Set("AMMUNITION", 2).Set("RELOAD", 0.5f).Save("Spell.txt");
+    for (const Case& k : cases) {
+        MakeFighter();
+        SetFrameTime(125);
+        c_->GetParameter()->values.bonuses[1].reloadRevise = k.reloadRevise;
+        S().tension = 1, S().reloadFactor = k.reloadFactor;
+        ASSERT_EQ(c_->GetSpellCards().size(), kShotSlotCount);
+        for (u32 frame = 1; frame <= k.frame + 1; ++frame) {
+            c_->Update(0);
+            for (u32 slot = 0; slot < kShotSlotCount; ++slot) {
+                auto* card = dynamic_cast<CSpellCard*>(c_->GetSpellCards()[slot].get());
+                ASSERT_NE(card, nullptr);
+                EXPECT_EQ(card->GetStock(), frame < k.frame ? 0 : 2) << k.reloadRevise << " " << frame << " " << slot;
+            }
+        }
     }
 }
