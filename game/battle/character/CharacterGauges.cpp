@@ -233,11 +233,10 @@ void CCharacter::UpdateStageEffects()
         if (container) AddTransientObject(container->PlayAtPosition(manager, &placement, 0, nullptr));
     };
     if (!ShowsCameraFrontEffect()) return;
-    // Without a stage nothing answers the interval and no clock runs out.
-    f32 interval = 0.0f;
-    if (SendObjectMessage(kMsgCloudInterval, CObjectRegistry::kBroadcastId, kGroupStage,
-                          reinterpret_cast<intptr_t>(&interval)) &&
-        interval <= t.stageEffect) {
+    // Without a stage nothing answers the interval and its clock runs on.
+    f32 interval = -1.0f;
+    SendObjectMessage(kMsgCloudInterval, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&interval));
+    if (interval >= 0.0f && interval <= t.stageEffect) {
         CEffectContainer* container = nullptr;
         SendObjectMessage(kMsgCloudEffect, CObjectRegistry::kBroadcastId, kGroupStage,
                           reinterpret_cast<intptr_t>(&container));
