@@ -312,9 +312,9 @@ protected:
     // Two charging fighters met: nothing stops them yet, so a clash is only
     // counted.
     void ReactToClash() { ++m_meeting.clashes; }
-    // A guard counter against a close-attack card moves it to its next short
-    // attack; the cards do not step their attacks yet, so this does nothing.
-    void AdvanceCardShortAttack() {}
+    // A guard counter against a close-attack card moves the card in use on
+    // to its next short attack.
+    void AdvanceCardShortAttack();
 
     // Written by every input source; the vibration values go back to a pad.
     InputState m_input;

@@ -115,4 +115,9 @@ void CCharacterAction::TurnYawToward(const CVector3& direction)
     if (direction.LengthSquared() > 0.0f) m_status.targetAngles.y = Wrapped(YawToward(direction));
 }
 
+void CCharacterAction::AdvanceCardShortAttack()
+{
+    if (ISpellCardDriver* card = GetSpellCardDriver(m_status.spellSlot)) card->NextCardShortAttack();
+}
+
 void CCharacterAction::StartClimaxEffects() { PlayEffectOnce(FindEffectKey("EFCCLIMAXSTART")); }

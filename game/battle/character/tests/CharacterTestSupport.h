@@ -83,6 +83,7 @@ public:
     i32 UpdateCard(CObjectDivision*) override { return ++updates, done; }
     i32 GetCardMotion() const override { return -1; }
     void UpdateCardReload(CObjectDivision*) override { ++reloads; }
+    void NextCardShortAttack() override { ++counter; }
     void Reset() { stock = 0, clock = 0, counter = locked = letsMove = phase = cleared = 0, idle = 1; }
 
     u16 stock = 0;
@@ -137,6 +138,7 @@ public:
         m_status.spellSlot = locked ? 6 : 0;
         static_cast<FakeSpellCard*>(m_spellCards.at(6).get())->locked = locked;
     }
+    using CCharacterAction::AdvanceCardShortAttack;
     using CCharacterAction::CompositeStep;
 
     u32 steps = 0;
