@@ -33,6 +33,9 @@ inline bool In(u32 action, std::initializer_list<u32> ids)
 inline bool IsSpellAction(u32 a) { return a >= kActionSpellCard && a <= kActionTripleSlideSpellCard; }
 inline bool IsShootAction(u32 a) { return a >= kActionShoot && a <= kActionTripleSlideShoot; }
 inline bool IsCloseAttackAction(u32 a) { return a >= kActionShortAttack && a <= kActionMirageSlideAttack; }
+// The motion of combo hit n (0 for ATTACK01) or of its end (ATTACK01END);
+// kMotionCount past the table.
+u32 AttackMotion(u32 n, bool end);
 
 }  // namespace character_actions
 

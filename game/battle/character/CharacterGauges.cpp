@@ -10,7 +10,6 @@
 #include "host/kernel/Kernel.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
@@ -48,11 +47,7 @@ void CCharacter::UpdateCharge(bool spell, bool allowed, f32 limit)
 
 bool CCharacterBase::AttackEnding(u32 action) const
 {
-    if (action == kActionShortAttack) {
-        char key[32];
-        std::snprintf(key, sizeof key, "ATTACK%02uEND", m_status.comboIndex + 1);
-        return IsChangedAnimation(FindMotionKey(key)) != 0;
-    }
+    if (action == kActionShortAttack) return IsChangedAnimation(character_actions::AttackMotion(m_status.comboIndex, true)) != 0;
     if (action != kActionSlideAttack && action != kActionMirageSlideAttack) return false;
     return IsChangedAnimation(FindMotionKey("SLIDEATTACK")) && IsChangedAnimationEnded();
 }

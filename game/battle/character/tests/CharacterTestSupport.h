@@ -140,6 +140,7 @@ public:
     }
     using CCharacterAction::AdvanceCardShortAttack;
     using CCharacterAction::CompositeStep;
+    using CCharacterAction::ShortAttackStep;
 
     u32 steps = 0;
 };
