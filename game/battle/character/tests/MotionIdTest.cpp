@@ -166,3 +166,24 @@ TEST_F(MotionIdTest, ComboHitsPlayTheirOwnAttackAndEndMotions)
         EXPECT_EQ(c_->ShortAttackStep(0), 1u) << n;
     }
 }
+
+// In a battle with lives a defeated fighter gets up from its down loop (the
+// down start's id + 1) through its recover motion (+ 2); on the test model,
+// which has neither, it gets up at once instead of lying there for good.
+TEST_F(MotionIdTest, ARevivalRecoversTwoIdsOnFromTheDownStart)
+{
+    for (bool full : {true, false}) {
+        Make(full);
+        S().action = kActionDefeated, S().revival = 1, S().damageMotion = M("DAMAGEDOWNBACKSTART");
+        c_->ChangeMotion(M("DAMAGEDOWNBACK"), 1, 0.0f);
+        std::vector<u32> results{c_->DefeatedStep(0)};
+        if (full) {
+            EXPECT_TRUE(Shows(M("DAMAGEDOWNRECOVERBACK")));
+            results.push_back(c_->DefeatedStep(0));
+            EndMotion();
+            results.push_back(c_->DefeatedStep(0));
+        }
+        const std::vector<u32> want = full ? std::vector<u32>{0, 0, 1} : std::vector<u32>{1};
+        EXPECT_EQ(results, want) << full;
+    }
+}
