@@ -43,8 +43,8 @@ void MakeBattleSeeds(const std::string& root)
     sink.Add("count", count);
 
     // Radio-chat lines as the battle-state console takes them: a short one,
-    // one that fills its text, and a team-only one from a sender past the
-    // fighters.
+    // one that fills its text, a team-only one from a sender past the
+    // fighters, and senders on each side of an empty entry.
     Sink lines(root, "quick_message");
     const auto line = [](const char* text, u32 sender, u32 teamOnly) {
         QuickMessageRecord r{};
@@ -56,6 +56,9 @@ void MakeBattleSeeds(const std::string& root)
     lines.Add("short", line("go", 0, 0));
     lines.Add("full", line("0123456789012345678901234567890123456789", 1, 0));
     lines.Add("stranger", line("team", 7, 1));
+    // Past an empty entry: entry 2 is the second fighter, entry 1 nobody.
+    lines.Add("past_empty", line("here", 2, 0));
+    lines.Add("empty_entry", line("here", 1, 0));
 }
 
 }  // namespace seeds

@@ -94,7 +94,13 @@ void GlState::BindSampler(uint32_t unit, GLuint sampler) {
     if (Update(samplers[unit], sampler)) glBindSampler(unit, sampler);
 }
 
-void GlState::BindUploadTexture(GLuint texture) { BindTexture(kUploadUnit, texture); }
+void GlState::BindUploadTexture(GLuint texture) {
+    // The uploads that follow work on the active unit's texture: the upload
+    // unit must be active even when it already holds this texture, or they
+    // land in whatever a draw bound last.
+    if (Update(activeUnit, kUploadUnit)) glActiveTexture(GL_TEXTURE0 + kUploadUnit);
+    BindTexture(kUploadUnit, texture);
+}
 
 void GlState::Viewport(GLint x, GLint y, GLsizei w, GLsizei h) {
     if (viewport[0] == x && viewport[1] == y && viewport[2] == w && viewport[3] == h) return;

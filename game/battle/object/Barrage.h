@@ -96,6 +96,7 @@ public:
     IChildBarrage* CloneChild() const override { return new CBarrage(*this, kShareDefinition); }
 
 private:
+    friend struct StateHashProbe;   // the state hash tests change each field
     enum ShareDefinition { kShareDefinition };
     CBarrage(const CBarrage& other, ShareDefinition);
 

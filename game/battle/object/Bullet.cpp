@@ -438,12 +438,12 @@ u32 CBullet::OnMessage(u32 message, CMessageObject* sender, intptr_t parameter)
     switch (message) {
     case kMsgShotObjectEventEnd:
     case kMsgShotObjectDeadEnd: {
-        const i32 flag = message == kMsgShotObjectEventEnd ? Values().eventEndFlg : Values().eventDeadEndFlg;
-        // Once ended, a bullet has already passed the end on to its children.
-        if (fromShotObject && flag && !m_state.ended) {
-            m_state.ended = 1;
-            BroadcastEnd(message);
-        }
+        const bool dead = message == kMsgShotObjectDeadEnd;
+        if (!fromShotObject || !(dead ? Values().eventDeadEndFlg : Values().eventEndFlg)) return 1;
+        // An ended bullet has passed on message 1, never 2: a death still
+        // has to reach the children that end only on it.
+        if (dead || !m_state.ended) BroadcastEnd(message);
+        m_state.ended = 1;
         return 1;
     }
     case kMsgStageSegmentHit:

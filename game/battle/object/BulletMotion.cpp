@@ -539,7 +539,8 @@ i32 CBullet::Swing(u32 frame)
     if (reach > 1.0f) reach = 1.0f;
     f32 amplitude = v.swingAngle * reach;
     if (amplitude < v.swingMinRange) amplitude = v.swingMinRange;
-    s.swingOffset = Turned(v.swingVec * (SinF(s.age * v.swingSpeed * kDegToRad) * amplitude), RotationToward(d));
+    // SWINGSPEED is in radians per second of age.
+    s.swingOffset = Turned(v.swingVec * (SinF(s.age * v.swingSpeed) * amplitude), RotationToward(d));
     m_position += s.swingOffset;
     return 1;
 }

@@ -666,11 +666,12 @@ i32 CSpellCard::FireBarrages()
     u32 hitType = card < 7 ? kHitTypes[card] : 6;
     if (card == kClimaxCard && m_user->HasClimaxFlag()) hitType = 11;
     bool ended = false;
-    for (u32 i = first; i < first + count && !ended; ++i) {
+    // The firing ending this frame still lets the other barrages fly on.
+    for (u32 i = first; i < first + count; ++i) {
         CBarrage* barrage = m_barrages[i];
         if (barrage->IsFinished()) {
             m_fireWaitTimer += Dt();
-            ended = m_fireWaitTimer >= wait;
+            ended = ended || m_fireWaitTimer >= wait;
             continue;
         }
         ShooterRecord record;
@@ -726,8 +727,7 @@ void CSpellCard::Teleport()
                 m_owner->SendObjectMessage(kMsgStageBoxTest, CObjectRegistry::kBroadcastId, kGroupStage, 0);
             if (blocked) direction = away;
             const f32 gap = target->GetRadius() + m_owner->GetRadius() + v.teleportLength;
-            // The owner's centre goes beside the target's; its feet follow.
-            const CVector3 moved = targetCenter + direction * gap - (center - position);
+            const CVector3 moved = targetCenter + direction * gap;
             m_owner->SetPosition(&moved);
         } else {
             CVector3 step = UnitOr(targetPosition - position, OwnerDirection(kFront)) * v.teleportLimit;
@@ -999,16 +999,28 @@ bool CSpellCard::EndedAt(i32 step) const { return i32(m_step) == step && IsStepF
 
 bool CSpellCard::Approach()
 {
-    const CSpellCardValues& v = V();
     u32 motion = m_user->GetMotion();
     if (motion == 26) motion = 14;
     if (motion == 28) motion = 16;
-    if (motion != 14 && motion != 16) return true;
+    // An approach motion cut short (the owner plays another) ends the
+    // approach where the owner stands, with the rest of the arrival.
+    if ((motion == 14 || motion == 16) && !MoveToShootLength(motion == 14)) return false;
+    m_user->StopMovement();
+    m_user->SetCameraPoints(PositionOf(m_owner));
+    m_user->EndAttachedEffect(3);
+    AdvanceStep();
+    ResetCamera(OwnerCamera());
+    if (V().climaxShootNo == 2) BeginFiring();
+    return true;
+}
+
+bool CSpellCard::MoveToShootLength(bool closing)
+{
+    const CSpellCardValues& v = V();
     CObjectDivision* target = m_user->GetTarget();
     const CVector3 position = PositionOf(m_owner);
     const CVector3 targetPosition = target ? PositionOf(target) : position;
     const CVector3 toTarget = UnitOr(targetPosition - position, OwnerDirection(kFront));
-    const bool closing = motion == 14;
     if (target) m_user->TurnYawToward(toTarget);
     CVector3 move = toTarget * (m_user->GetApproachSpeed() * Dt() * (closing ? 1.0f : -1.0f));
     if (!closing) {
@@ -1021,14 +1033,8 @@ bool CSpellCard::Approach()
         m_owner->SetPosition(&position);
     const f32 gap = (targetPosition - PositionOf(m_owner)).Length() - v.shootLength;
     if (closing ? gap > 0.0f : gap < 0.0f) return false;
-    m_user->StopMovement();
     moved = targetPosition - toTarget * v.shootLength;
     m_owner->SetPosition(&moved);
-    m_user->SetCameraPoints(moved);
-    m_user->EndAttachedEffect(3);
-    AdvanceStep();
-    ResetCamera(OwnerCamera());
-    if (v.climaxShootNo == 2) BeginFiring();
     return true;
 }
 
@@ -1049,7 +1055,7 @@ i32 CSpellCard::ClimaxAdvance()
 {
     const CSpellCardValues& v = V();
     if (CEventCamera* camera = OwnerCamera(); camera && camera->GetState().paused && !m_user->HasClimaxFlag()) {
-        if (m_stepTimer >= v.finaleStartTime && m_climaxLevel >= 2) camera->GetState().paused = 0;
+        if (m_stepTimer >= v.finaleStartTime) camera->GetState().paused = 0;
     }
     if (!IsStepFinished()) return 0;
     const i32 step = i32(m_step);

@@ -114,6 +114,7 @@ public:
     f32 GetVoiceTimer() const { return m_voiceTimer; }
 
 private:
+    friend struct StateHashProbe;   // the state hash tests change each field
     // The owner for this call; false when it cannot cast a card.
     bool Bind(CObjectDivision* owner);
     const CSpellCardValues& V() const;
@@ -158,6 +159,8 @@ private:
     // Climax phase.
     i32 ClimaxStep();
     bool Approach();
+    // One frame of the approach; true once at SHOOTLENGTH from the target.
+    bool MoveToShootLength(bool closing);
     i32 ClimaxAdvance();
     bool EndedAt(i32 step) const;
     bool During(i32 step) const { return i32(m_step) == step; }

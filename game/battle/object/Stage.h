@@ -120,6 +120,7 @@ public:
     f32 GetShakeTimer(u32 slot) const { return slot < kSlotCount ? m_shakeTimer[slot] : 0.0f; }
 
 private:
+    friend struct StateHashProbe;   // the state hash tests change each field
     // The slot the object answers to message 36 (0 when it gives none).
     static u32 SlotOf(CMessageObject* object);
     // Nearest hit of the segment with the hit model into record.

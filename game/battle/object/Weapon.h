@@ -70,6 +70,7 @@ public:
     const CAnimationFrame* GetBone() const { return m_bone; }
 
 private:
+    friend struct StateHashProbe;   // the state hash tests change each field
     // The owner while it is still registered under its id; a released
     // owner leaves the weapon on nobody.
     CObjectDivision* LiveOwner() const;

@@ -1,13 +1,17 @@
 #include "engine/core/FloatMath.h"
 #include "engine/platform/FrameTime.h"
 #include "engine/platform/SoundBuffer.h"
+#include "engine/scene/Effect.h"
 #include "engine/scene/EffectContainer.h"
+#include "engine/scene/EffectController.h"
+#include "engine/scene/EffectObject.h"
 #include "engine/scene/ResourceController.h"
 #include "game/battle/object/Barrage.h"
 #include "game/battle/object/Bullet.h"
 #include "game/battle/object/BulletPasses.h"
 #include "game/battle/object/PatternListParameter.h"
 #include "game/battle/object/tests/TestDoubles.h"
+#include "game/battle/object/tests/StateHashProbe.h"
 #include "game/data/tests/SettingTestSupport.h"
 #include "game/data/tests/SettingWriter.h"
 
@@ -538,6 +542,90 @@ TEST_F(BarrageTest, ACopyOwnsItsDefinitionAndFiresOnItsOwn)
     copy->Release();
     EXPECT_EQ(copy->GetDefinition(), nullptr);
     copy->Release();
+}
+
+
+// SHOOTWAIT 0.375 against frames of 0.25: what passes the wait stays in the
+// timer, so the volleys come in frames 2, 3 and 5 (0.125 left, then 0,
+// then 0.125 again), not every second frame.
+TEST_F(BarrageTest, TimeBeyondTheWaitCarriesIntoTheNextVolley)
+{
+    auto definition = OnePattern({{"SHOOTWAIT", "0.375"}});
+    CBarrage barrage(definition.get());
+    const u32 volleys[] = {0, 1, 2, 2, 3};
+    const f32 timers[] = {0.25f, 0.125f, 0.0f, 0.25f, 0.125f};
+    for (int f = 0; f < 5; ++f) {
+        Frame(&barrage, target_);
+        EXPECT_EQ(barrage.GetPatternState(0)->volleyCount, volleys[f]) << "frame " << f + 1;
+        EXPECT_EQ(barrage.GetPatternState(0)->timer, timers[f]) << "frame " << f + 1;
+    }
+}
+
+// The shot effect plays once a volley at its middle shot, h = (count - 1) / 2:
+// POSITION (0, 0, -2) turned about y by h x 30 degrees (the axis rotation
+// takes -z toward +x), plus POSITIONOFFSET (1, 1, -3), placed on the shooter at (20, 30, 40) turned (0, 90, 0),
+// which takes local (x, y, z) to (z, y, -x). With four shots it lies
+// between the second and the third, where no bullet is.
+TEST_F(BarrageTest, TheShotEffectPlaysAtTheMiddleOfTheVolley)
+{
+    CEffectController manager;
+    ASSERT_EQ(manager.Create(nullptr, 64, 8), 1);
+    scene_.effects = &manager;
+    CResourceController resources;
+    auto* effect = new CEffectContainer();
+    effect->SetName("Efc_shot");
+    auto* node = new CEffectObject();
+    node->SetName("n");
+    effect->AddObject(node);
+    void* slot = effect;
+    resources.GetEffectList()->Add(&slot);
+    Place(*shooter_, CVector3(20, 30, 40), CVector3(0, 90, 0));
+    struct Case {
+        const char* count;
+        CVector3 centre;
+    };
+    const Case cases[] = {
+        {"1", {15, 31, 39}},                       // angle 0: (1, 1, -5)
+        {"3", {15.267949f, 31, 38}},                // 30: (2, 1, -4.732051)
+        {"4", {15.585786f, 31, 37.585786f}},        // 45: (2.414214, 1, -4.414214)
+    };
+    for (const Case& c : cases) {
+        auto definition = OnePattern({{"SHOOTWAIT", "0"}, {"SHOOTCOUNT", "1"}, {"EFCSHOOTSET", "Efc_shot"},
+            {"POSITIONTYPE", "1"}, {"POSITION", V(0, 0, -2)}, {"POSITIONOFFSET", V(1, 1, -3)},
+            {"SHOOTANGLEAXIS", V(0, 1, 0)}, {"SIMULTANEOUSPOSITIONANGLEADD", "30"},
+            {"SIMULTANEOUSSHOOTCOUNT", c.count}});
+        CBarrage barrage(definition.get());
+        ASSERT_EQ(barrage.LoadResource(&resources), 1);
+        Frame(&barrage, target_);
+        std::vector<CEffect*> played;
+        for (CEffect* e = manager.GetFirstEffect(); e; e = e->GetNextLive()) played.push_back(e);
+        ASSERT_EQ(played.size(), 1u) << c.count;
+        ExpectNear(*played[0]->GetPlacePosition(), c.centre, c.count);
+        ExpectNear(*played[0]->GetPlaceRotation(), CVector3(0, 90, 0), c.count);
+        manager.DeleteAll();
+        scene_.bullets.DeleteAll();
+    }
+    scene_.effects = nullptr;
+}
+
+
+// Each field of each pattern state alone, the clock, and one state more.
+TEST_F(BarrageTest, TheStateHashFollowsEachFieldOfEveryPattern)
+{
+    ASSERT_TRUE(SettingWriter().Set("SHOOTWAIT", 0.25f).Save("A.txt"));
+    ASSERT_TRUE(SettingWriter().Set("SHOOTWAIT", 0.5f).Save("B.txt"));
+    ASSERT_TRUE(SettingWriter().Set("PATTERN", "A.txt").Set("PATTERN", "B.txt").Save("AB.txt"));
+    auto definition = Load("AB.txt");
+    CBarrage barrage(definition.get());
+    Place(*shooter_, CVector3(20, 30, 40), CVector3(10, 30, 0));
+    Frame(&barrage, target_);
+    ExpectEachChangesHash(barrage, StateHashProbe::Fields(barrage), "barrage");
+    CStateHash h;
+    barrage.HashState(h);
+    StateHashProbe::States(barrage).push_back(BarrageState{});
+    CStateHash more;
+    barrage.HashState(more);
+    EXPECT_NE(more.Value(), h.Value());
 }
 
 }  // namespace

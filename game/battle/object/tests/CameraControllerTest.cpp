@@ -6,6 +6,7 @@
 #include "engine/graphics/Camera.h"
 #include "engine/platform/FrameTime.h"
 #include "game/battle/object/tests/TestDoubles.h"
+#include "game/battle/object/tests/StateHashProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -294,6 +295,45 @@ TEST_F(CameraTest, StateHashFollowsTheSimulationAndItsCopy)
     const u64 drawn = hashOf(a);
     a.GetCamera()->SetPerspective(10, 1, 1, 2);
     EXPECT_EQ(hashOf(a), drawn);
+}
+
+
+// Each field of the camera's state and of its parameter set alone; the
+// followed objects by id; the participant slot.
+TEST_F(CameraTest, StateHashFollowsEachFieldOfTheCamera)
+{
+    auto* parameter = new CCameraParameter();
+    parameter->values[kCameraMoveVelocity] = 5;
+    CCameraController camera(parameter);
+    FakeFighter fighter(CVector3(1, 2, -8));
+    camera.SetEyeObject(&fighter);
+    camera.Update();
+    CCameraState& s = camera.GetState();
+    HashedFields fields;
+    fields.bytes = {&s.previousMode, &s.mode, &s.side};
+    fields.vectors = {&s.eyeAnchor, &s.targetAnchor, &s.viewDirection, &s.eye.direction, &s.target.direction};
+    fields.floats = {&s.eye.accelerationTime, &s.eye.traceTime, &s.target.accelerationTime, &s.target.traceTime,
+        &s.yaw, &s.targetYaw, &s.pitch, &s.targetPitch, &s.blendTime, &s.blendElapsed};
+    for (f32& value : s.values) fields.floats.push_back(&value);
+    for (f32& value : const_cast<CCameraParameter*>(camera.GetParameter())->values) fields.floats.push_back(&value);
+    fields.words = {&s.eye.tracing, &s.target.tracing, &s.blending, &s.jump};
+    ExpectEachChangesHash(camera, fields, "camera");
+    const auto hash = [&camera] {
+        CStateHash h;
+        camera.HashState(h);
+        return h.Value();
+    };
+    FakeFighter other;
+    const std::function<void()> changes[] = {
+        [&] { camera.SetEyeObject(&other); },
+        [&] { camera.SetTargetObject(&other); },
+        [&] { camera.SetParticipantSlot(2); },
+    };
+    for (size_t i = 0; i < std::size(changes); ++i) {
+        const u64 before = hash();
+        changes[i]();
+        EXPECT_NE(hash(), before) << i;
+    }
 }
 
 }  // namespace

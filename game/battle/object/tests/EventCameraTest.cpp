@@ -9,6 +9,7 @@
 #include "game/battle/object/CameraController.h"
 #include "game/battle/object/tests/EventCameraSamples.h"
 #include "game/battle/object/tests/TestDoubles.h"
+#include "game/battle/object/tests/StateHashProbe.h"
 #include "game/data/tests/SaveTestSupport.h"
 #include "game/data/tests/SettingTestSupport.h"
 
@@ -245,6 +246,31 @@ TEST_F(EventCameraTest, StateHashOfACopyFollowsItsFlight)
     const u64 stepped = hashOf(*b);
     b->Step(&camera, nullptr, nullptr, nullptr, nullptr);
     EXPECT_NE(hashOf(*b), stepped);
+}
+
+
+// Each field of the flight's state alone, and one track more.
+TEST_F(EventCameraTest, StateHashFollowsEachFieldOfTheFlight)
+{
+    CEventCamera flight;
+    battle_test::FillSampleFlight(flight);
+    CEventCameraState start;
+    start.returnTime = 0.5f;
+    flight.Start(&start);
+    CCamera camera;
+    flight.Step(&camera, nullptr, nullptr, nullptr, nullptr);
+    CEventCameraState& s = flight.GetState();
+    HashedFields fields;
+    fields.floats = {&s.clock, &s.returnTime, &s.returnClock, &s.endTime};
+    fields.words = {&s.reserved, &s.ended, &s.paused};
+    fields.vectors = {&s.lastEye, &s.lastTarget};
+    ExpectEachChangesHash(flight, fields, "flight");
+    CStateHash before;
+    flight.HashState(before);
+    flight.AddTrack();
+    CStateHash after;
+    flight.HashState(after);
+    EXPECT_NE(after.Value(), before.Value());
 }
 
 }  // namespace

@@ -4,10 +4,13 @@
 #include "engine/scene/EffectObject.h"
 #include "engine/scene/ResourceController.h"
 #include "game/battle/object/Barrage.h"
+#include "game/battle/object/EventCamera.h"
 #include "game/battle/object/SpellCard.h"
 #include "game/battle/object/SpellCardSetting.h"
 #include "game/battle/object/Stage.h"
+#include "game/battle/object/tests/EventCameraSamples.h"
 #include "game/battle/object/tests/TestDoubles.h"
+#include "game/battle/object/tests/StateHashProbe.h"
 #include "game/data/tests/SettingTestSupport.h"
 #include "game/data/tests/SettingWriter.h"
 
@@ -287,6 +290,121 @@ TEST_F(SpellCardTest, NumbersPastTheTablesEndTheCardSafely)
         while (!card.Update(&owner()) && frames < 100) ++frames;
         EXPECT_LT(frames, 100u) << slot;
     }
+}
+
+
+// Centres 1.5 and 2 above the feet: the owner's position lands beside the
+// target's centre, 2 behind it (radii 1 and 1, TELEPORTLENGTH 0).
+TEST_F(SpellCardTest, TeleportPutsTheOwnerBesideTheTargetsCentre)
+{
+    owner().centerOffset = CVector3(0.0f, 1.5f, 0.0f);
+    target().centerOffset = CVector3(0.0f, 2.0f, 0.0f);
+    EXPECT_EQ(Run(*Card({{"SPELLTYPE", "2"}})), "3 frames at 0 2 -8 moving 0 0 0, 0 shots of kinds 0, S0V | 13 2e 0e");
+}
+
+// Barrage 0 ends after two frames of firing, barrage 1 lasts five: with
+// WAIT 0 the firing ends in the third, and barrage 1 still flies that frame.
+TEST_F(SpellCardTest, FiringThatEndsStillUpdatesTheOtherBarrages)
+{
+    ASSERT_TRUE(SettingWriter().Set("SHOOTWAIT", 0.1f).Set("SHOOTCOUNT", 5).Save("Slow.txt"));
+    ASSERT_TRUE(SettingWriter().Set("PATTERN", "Slow.txt").Save("Long.txt"));
+    CSpellCard& card = *Card({{"SPELLTYPE", "0"}, {"WAIT", "0"}, {"BARRAGE", "Long.txt"}});
+    ASSERT_EQ(card.GetBarrageCount(), 2u);
+    card.Activate(&owner());
+    u32 frames = 1;
+    while (!card.Update(&owner()) && frames < 30) ++frames;
+    EXPECT_FLOAT_EQ(card.GetBarrage(0)->GetClock(), 0.2f);
+    EXPECT_FLOAT_EQ(card.GetBarrage(1)->GetClock(), 0.3f);
+    EXPECT_EQ(scene_.bullets.GetCount(), 2u + 3u);
+}
+
+// The climax card closes in one unit a frame from 10 to SHOOTLENGTH 5 and
+// arrives in frame 5, which pauses its event camera. Frame 6 is 0.1 s into
+// step 1: the camera starts there at climax level 1 when FINALESTARTTIME
+// has been reached, never with the climax flag. An owner whose approach
+// motion was cut short arrives at once where it stands.
+TEST_F(SpellCardTest, ClimaxApproachAndTheEventCamerasStart)
+{
+    CEventCamera flight;
+    battle_test::FillOneShot(flight);
+    ASSERT_EQ(flight.Save("Flight.cam"), 1);
+    struct Case {
+        const char* name;
+        const char* finaleStartTime;
+        u32 climaxFlag;
+        bool cutShort;
+        u32 arrivalFrame;
+        f32 arrivedAt;    // the owner's z
+        u32 pausedAfterNext;
+    };
+    const Case cases[] = {
+        {"start time reached", "0.05", 0, false, 5, -5.0f, 0},
+        {"start time not reached", "0.25", 0, false, 5, -5.0f, 1},
+        {"climax flag", "0.05", 1, false, 5, -5.0f, 1},
+        {"motion cut short", "0.05", 0, true, 1, 0.0f, 0},
+    };
+    for (const Case& c : cases) {
+        owner().spellSlot = 6;
+        owner().climaxFlag = c.climaxFlag;
+        const CVector3 origin;
+        owner().SetPosition(&origin);
+        CSpellCard& card = *Card({{"SHOOTLENGTH", "5"}, {"LEFTEVENTCAMERA", "Flight.cam"},
+            {"FINALESTARTTIME", c.finaleStartTime}, {"CLIMAXSHOOTNO", "8"}, {"ENDNO", "9"}});
+        ASSERT_NE(card.GetEventCamera(0), nullptr) << c.name;
+        card.Activate(&owner());
+        card.Start(&owner());
+        if (c.cutShort) owner().motion = 3;
+        for (u32 f = 1; f < c.arrivalFrame; ++f) {
+            card.Update(&owner());
+            EXPECT_EQ(card.IsClimaxStartPending(), 1u) << c.name << " frame " << f;
+        }
+        card.Update(&owner());
+        EXPECT_EQ(card.IsClimaxStartPending(), 0u) << c.name;
+        EXPECT_EQ(card.GetStep(), 1u) << c.name;
+        EXPECT_EQ(owner().GetPosition()->z, c.arrivedAt) << c.name;
+        EXPECT_EQ(card.GetEventCamera(0)->GetState().paused, 1u) << c.name;
+        card.Update(&owner());
+        EXPECT_EQ(card.GetClimaxLevel(), 1u) << c.name;
+        EXPECT_EQ(card.GetEventCamera(0)->GetState().paused, c.pausedAfterNext) << c.name;
+    }
+}
+
+
+// Each field of the card alone; which attached slots play; its barrage's
+// and its event camera's fields; which side has a camera.
+TEST_F(SpellCardTest, TheStateHashFollowsEachFieldOfTheCard)
+{
+    CEventCamera flight;
+    battle_test::FillOneShot(flight);
+    ASSERT_EQ(flight.Save("Flight.cam"), 1);
+    CSpellCard& card = *Card({{"LEFTEVENTCAMERA", "Flight.cam"}});
+    card.Activate(&owner());
+    card.Update(&owner());
+    ExpectEachChangesHash(card, StateHashProbe::Fields(card), "card");
+    ExpectEachChangesHash(card, StateHashProbe::Fields(*card.GetBarrage(0)), "card's barrage");
+    CEventCameraState& camera = card.GetEventCamera(0)->GetState();
+    HashedFields cameraFields;
+    cameraFields.floats = {&camera.clock, &camera.endTime};
+    cameraFields.words = {&camera.ended, &camera.paused};
+    ExpectEachChangesHash(card, cameraFields, "card's camera");
+    const auto hash = [&card] {
+        CStateHash h;
+        card.HashState(h);
+        return h.Value();
+    };
+    CEffect** attached = StateHashProbe::Attached(card);
+    ASSERT_NE(attached[0], nullptr);
+    u32 empty = 1;
+    while (empty < CSpellCard::kAttachedCount && attached[empty]) ++empty;
+    ASSERT_LT(empty, CSpellCard::kAttachedCount);
+    u64 before = hash();
+    std::swap(attached[0], attached[empty]);
+    EXPECT_NE(hash(), before);
+    std::swap(attached[0], attached[empty]);
+    before = hash();
+    std::swap(StateHashProbe::Camera(card, 0), StateHashProbe::Camera(card, 1));
+    EXPECT_NE(hash(), before);
+    std::swap(StateHashProbe::Camera(card, 0), StateHashProbe::Camera(card, 1));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "game/battle/object/StageSetting.h"
 #include "game/data/tests/SettingWriter.h"
 #include "game/battle/object/tests/TestDoubles.h"
+#include "game/battle/object/tests/StateHashProbe.h"
 #include "game/battle/testdata/StageRoom.h"
 #include "game/data/tests/SettingWriter.h"
 #include "host/kernel/tests/TempFolder.h"
@@ -113,6 +114,14 @@ protected:
 private:
     CObjectRegistry* saved_ = nullptr;
 };
+
+
+// Darkness and shake of each view slot, field by field.
+TEST_F(StageTest, TheHashFollowsEachFieldOfEverySlot)
+{
+    CStage& stage = MakeStage(SettingWriter());
+    ExpectEachChangesHash(stage, StateHashProbe::Fields(stage), "stage");
+}
 
 }  // namespace
 

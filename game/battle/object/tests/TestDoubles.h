@@ -176,7 +176,7 @@ public:
     }
 
     // -- ISpellCardOwner. --
-    void GetCenter(CVector3* out) const override { *out = m_position; }
+    void GetCenter(CVector3* out) const override { *out = m_position + centerOffset; }
     CObjectDivision* GetTarget() const override { return target; }
     u32 GetSide() const override { return side; }
     u32 GetSpellSlot() const override { return spellSlot; }
@@ -213,6 +213,7 @@ public:
     mutable u32 hitTypes = 0;   // bit per hit type the cards fired with
     f32 motionLength = 1.0f, tensionRate = 1.0f, approachSpeed = 10.0f, invincibility = 0.0f;
     CVector3 velocity;
+    CVector3 centerOffset;   // the centre above the feet
     std::string log;
 
     u32 answer = 1;

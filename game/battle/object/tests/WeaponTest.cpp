@@ -11,6 +11,7 @@
 #include "game/battle/object/Weapon.h"
 #include "game/battle/object/WeaponSetting.h"
 #include "game/battle/object/tests/TestDoubles.h"
+#include "game/battle/object/tests/StateHashProbe.h"
 #include "game/data/tests/SettingWriter.h"
 #include "host/kernel/tests/TempFolder.h"
 
@@ -115,6 +116,27 @@ protected:
 private:
     CObjectRegistry* saved_ = nullptr;
 };
+
+
+// Shown and bone alone; the owner by id, and only while it lives.
+TEST_F(WeaponTest, TheStateHashFollowsEachFieldOfTheWeapon)
+{
+    CWeapon weapon(Settings("Non Name", "Hand", 1));
+    ExpectEachChangesHash(weapon, StateHashProbe::Fields(weapon), "weapon");
+    const auto hash = [&weapon] {
+        CStateHash h;
+        weapon.HashState(h);
+        return h.Value();
+    };
+    const u64 before = hash();
+    {
+        FakeFighter owner;
+        StateHashProbe::SetOwner(weapon, &owner);
+        EXPECT_NE(hash(), before);
+    }
+    EXPECT_EQ(hash(), before);   // gone: folded as none
+    StateHashProbe::SetOwner(weapon, nullptr);
+}
 
 }  // namespace
 

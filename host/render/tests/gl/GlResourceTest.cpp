@@ -1,6 +1,6 @@
-// Resources on real OpenGL: partial locks reach the texture, dynamic
-// buffers are re-read after each lock, resources outlive their device, and
-// draws belong to the context's thread.
+// Resources on real OpenGL: partial locks reach the texture (and only it,
+// whatever is bound), dynamic buffers are re-read after each lock,
+// resources outlive their device, and draws belong to the context's thread.
 #include "GlTestSupport.h"
 
 #include <cstring>
@@ -47,6 +47,33 @@ TEST_F(GlResource, ALockedRectReachesTheTextureAndNothingElse) {
     EXPECT_EQ(t->LockRect(0, r, nullptr, 0), Result::InvalidCall);   // already locked
     ASSERT_EQ(t->UnlockRect(0), Result::Ok);
     EXPECT_EQ(t->UnlockRect(0), Result::InvalidCall);
+}
+
+// A texture written again while another is bound for drawing: the new
+// texels reach it, and the texture being drawn keeps its own. (The upload
+// unit may already hold the written texture while another unit is active,
+// as with a glyph atlas that grows between sprites of other textures.)
+TEST_F(GlResource, AnUpdateReachesItsTextureWhateverUnitIsActive) {
+    Ref<Texture> other = MakeTexture(4, 4, [](uint32_t, uint32_t) { return kBlue; });
+    Ref<Texture> written = MakeTexture(4, 4, [](uint32_t, uint32_t) { return kRed; });
+    Begin();
+    // The written texture is uploaded last, and the other is bound to draw.
+    for (Texture* t : {other.Get(), written.Get(), other.Get()}) {
+        ASSERT_EQ(device->SetTexture(0, t), Result::Ok);
+        ASSERT_EQ(Sprite(0, 0, 16, 16), Result::Ok);
+    }
+    LockedRect r;
+    ASSERT_EQ(written->LockRect(0, r, nullptr, 0), Result::Ok);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) std::memcpy(static_cast<uint8_t*>(r.bits) + y * r.pitch + x * 4, &kGreen, 4);
+    ASSERT_EQ(written->UnlockRect(0), Result::Ok);
+    ASSERT_EQ(device->SetTexture(0, written.Get()), Result::Ok);
+    ASSERT_EQ(Sprite(0, 0, 16, 16), Result::Ok);
+    ASSERT_EQ(device->SetTexture(0, other.Get()), Result::Ok);
+    ASSERT_EQ(Sprite(16, 0, 32, 16), Result::Ok);
+    ASSERT_EQ(device->EndScene(), Result::Ok);
+    EXPECT_EQ(Hex{At(8, 8)}.v, kGreen) << "the written texture";
+    EXPECT_EQ(Hex{At(24, 8)}.v, kBlue) << "the texture bound for drawing";
 }
 
 // A dynamic buffer refilled between two draws: each draw reads what the
