@@ -97,6 +97,8 @@ public:
     i32 UpdateCard(CObjectDivision* user) override { return Update(user); }
     // The step's motion while running.
     i32 GetCardMotion() const override { return m_active ? i32(m_baseAnimation + m_step) : -1; }
+    void UpdateCardReload(CObjectDivision* user) override { UpdateReload(user); }
+    void NextCardShortAttack() override { NextShortAttack(); }
 
     const CSpellCardSetting* GetSettings() const { return m_settings; }
     u32 GetStep() const { return m_step; }
