@@ -72,7 +72,7 @@ struct CharacterTimers {
     f32 shortAttackTime, slideTime, slideClocks[2], actionClocks[4];
     f32 afterAttackEnd, sinceBarrageFinished, shortAttackCooldown, limitTimer;
     f32 statusTimers[5];        // attached slots 19, 20 (disorder), 22, 23 (jamming), 24 (restriction)
-    f32 boredom, overTensionEffect, guardReload, ammoReload, ammoReloadDuration;
+    f32 boredom, overTensionEffect, stageEffect, guardReload, ammoReload, ammoReloadDuration;
     f32 shotCharge, spellCharge, shotWait, turnShootClock, hitReaction, freezeTime;
     f32 berserk, armor, cardStun, doubleAttackCooldown;
 };
@@ -330,6 +330,8 @@ public:
     f32 GetBulletHomingFactor() const;
     f32 GetStrengthFactor() const;
     f32 GetSparkGaugeFactor() const;
+    // RELOADREVISE x the reload factor: ammunition, guard and card reloads.
+    f32 GetReloadRate() const;
     f32 GetShortAttackReloadRate() const;
     f32 GetMpRecoveryRate() const;
     // The climax card has started and not finished.

@@ -316,6 +316,12 @@ f32 CCharacterBase::GetSparkGaugeFactor() const
     return factor;
 }
 
+f32 CCharacterBase::GetReloadRate() const
+{
+    const TensionBonus* bonus = GetTensionBonus();
+    return bonus ? bonus->reloadRevise * m_status.reloadFactor : 0.0f;
+}
+
 f32 CCharacterBase::GetShortAttackReloadRate() const
 {
     const TensionBonus* bonus = GetTensionBonus();

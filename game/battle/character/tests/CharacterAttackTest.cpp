@@ -171,5 +171,23 @@ TEST_F(ScriptedFighterTest, WithoutADoubleTheRealCardRunsTheSpellAction)
     EXPECT_EQ(card.IsIdle(), 1u);
 }
 
+// A guard counter moves the real card in use on to its next short attack:
+// one more counted, its phase time restarted at SHORTATTACKFAST; the other
+// cards keep theirs.
+TEST_F(ScriptedFighterTest, AGuardCounterStepsTheRealCardToItsNextShortAttack)
+{
+    SetCharacterObjectFactory(nullptr);
+    setting_test::SettingWriter().Set("NAME", "spell").Set("SHORTATTACKFAST", 0.375f).Save("Spell.txt");
+    MakeFighter();
+    S().spellSlot = 1;
+    c_->AdvanceCardShortAttack();
+    c_->AdvanceCardShortAttack();
+    for (u32 slot = 0; slot < kShotSlotCount; ++slot) {
+        const auto& card = dynamic_cast<const CSpellCard&>(*c_->GetSpellCards().at(slot));
+        EXPECT_EQ(card.GetCounter(), slot == 1 ? 2u : 0u) << slot;
+        EXPECT_EQ(card.GetClock(), slot == 1 ? 0.375f : 0.0f) << slot;
+    }
+}
+
 }  // namespace
 }  // namespace character_test

@@ -23,6 +23,7 @@ public:
         return pressed;
     }
     using CCpuCharacter::ChooseTarget;
+    using CCpuCharacter::IsOpen;
     using CCpuCharacter::m_draw;
     using CCpuCharacter::m_releaseShot;
     using CCpuCharacter::m_releaseSlide;
@@ -118,6 +119,26 @@ TEST_F(CpuCharacterTest, TargetChoice)
         self->ChooseTarget();
         const u32 ids[] = {0, x->GetId(), y->GetId()};
         EXPECT_EQ(self->GetStatus()->lockedTargetId, ids[c.expected]) << c.name;
+    }
+}
+
+// A candidate reeling from a hit is open by the phase of its reaction, its
+// damage type: the large hits and rolls (3 to 6), not a small or medium hit
+// nor a spin; a stale type outside the reaction counts for nothing.
+TEST_F(CpuCharacterTest, AHitReactionIsOpenByItsDamageType)
+{
+    const struct {
+        u32 action, type;
+        bool open;
+    } cases[] = {
+        {kActionHitReaction, 2, false}, {kActionHitReaction, 3, true}, {kActionHitReaction, 6, true},
+        {kActionHitReaction, 7, false}, {kActionNeutral, 4, false},
+    };
+    auto self = Make(0, {}), other = Make(1, {0, 0, -5});
+    other->GetStatus()->lockedTargetId = self->GetId();   // otherwise never open
+    for (const auto& k : cases) {
+        other->GetStatus()->action = k.action, other->GetStatus()->damageType = k.type;
+        EXPECT_EQ(self->IsOpen(*other), k.open) << k.action << " " << k.type;
     }
 }
 
