@@ -215,3 +215,23 @@ TEST_F(BattleSceneLoadTest, TensionFileChoiceFollowsTheMode)
 }
 
 }  // namespace
+
+namespace {
+
+// The window's inactive flag mutes the music and every sound once, when it
+// changes; the remembered flag follows it.
+TEST_F(BattleSceneLoadTest, SoundStepMutesWhileInactive)
+{
+    CBattleScene scene(&app_);
+    ASSERT_EQ(scene.Load(CpuSetup()), 1u);
+    ASSERT_NE(scene.GetMusic(), nullptr);
+    u32 remembered = 0;
+    for (u32 inactive : {1u, 1u, 0u}) {
+        EXPECT_EQ(scene.SoundStep(inactive, &remembered), 1);
+        EXPECT_EQ(remembered, inactive);
+        EXPECT_EQ(scene.GetMusic()->GetVoice(0)->muted, inactive);
+        EXPECT_EQ(scene.GetWinJingle()->GetVoice(0)->muted, inactive);
+    }
+}
+
+}  // namespace
