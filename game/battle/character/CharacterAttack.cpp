@@ -350,7 +350,7 @@ u32 CCharacterAction::StartSpark()
     PlaySound(FindVoiceKey("VOICESPARK"));
     ++s.moveHit.sparks;
     s.mp -= r.mp;
-    s.hp -= i32(f32(m_parameter->values.general.hp) * r.hp);
+    s.hp -= SparkHpCost(r);
     s.exactHp = s.shownHp = f32(s.hp);
     return 1;
 }

@@ -311,6 +311,8 @@ public:
     u32 CanMirageSlide() const;
     u32 IsAttackReady() const;
     u32 CanSpark() const;
+    // The HP a spark of this record takes: its share of the full HP, truncated.
+    i32 SparkHpCost(const SparkRecord& record) const;
     // Skill queries over the three places.
     u32 IsGuardable() const;
     u32 HasSkillGuardThrough() const;        // FLAG2 bit 4

@@ -110,13 +110,19 @@ TEST_F(CharacterAttackTest, SpellCardStartedAndFinishedThroughTheCard)
 // then locks the next one out.
 TEST_F(CharacterAttackTest, SparkEndsAtItsTime)
 {
-    S().sparkGauge = P().values.spark.maxSparkGauge;
-    S().hp = 100, S().action = kActionHitReaction, S().ammunition = 0;
-    ASSERT_EQ(c_->StartSpark(), 1u);
     const SparkRecord& r = P().values.spark.records[1];
+    const i32 cost = i32(f32(P().values.general.hp) * r.hp);
+    ASSERT_GT(cost, 0);
+    S().sparkGauge = P().values.spark.maxSparkGauge;
+    S().action = kActionHitReaction, S().ammunition = 0;
+    // The spark is paid in HP and never leaves the fighter at 0 or below.
+    S().hp = cost;
+    EXPECT_EQ(c_->StartSpark(), 0u);
+    S().hp = cost + 1;
+    ASSERT_EQ(c_->StartSpark(), 1u);
     EXPECT_EQ(S().action, kActionSpark);
     EXPECT_EQ(S().barrageSlot, 6u);
-    EXPECT_EQ(S().hp, 100 - i32(f32(P().values.general.hp) * r.hp));
+    EXPECT_EQ(S().hp, 1);
     EXPECT_EQ(S().ammunition, 0u);   // an empty magazine does not wrap
     S().timers.actionClocks[2] = r.time;
     c_->DispatchAction(0);

@@ -178,7 +178,7 @@ TEST_F(CpuCharacterTest, DecisionTable)
         {"shoot in the middle", 2, kActionShoot, 40, 25, 0, {12, 15, 24}, 0, 1},
         {"down sparks against a strong card", 4, kActionHitReaction, 10, 25, 0, {22, 23, 25}, 1, 0,
          [](CharacterStatus& self, CharacterStatus& target) {
-             self.sparkGauge = 1e6f, self.hp = 0;
+             self.sparkGauge = 1e6f, self.hp = 800;
              target.action = kActionSpellCard, target.spellSlot = 5;
          }},
         {"dash toward the target attacks", 2, kActionDash, 10, 5, 0, {25}, 0, 0},
