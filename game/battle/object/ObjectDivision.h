@@ -84,7 +84,7 @@ enum ObjectMessage : u32 {
     kMsgLargeShake = 44,           // to group 2: const u32* fighter slot
     kMsgStageDarkening = 46,       // to group 2: the value 0 or 1, for the sender's slot (0 at a fighter's reset)
     kMsgDarkLimit = 47,            // to group 2: const f32*, for the sender's slot
-    kMsgComputerLevel = 48,        // broadcast by the scene: the new level
+    kMsgComputerLevel = 48,        // broadcast by the scene: const u32* the new level
     kMsgWeaponShown = 50,          // to a weapon: pointer to u32
 };
 

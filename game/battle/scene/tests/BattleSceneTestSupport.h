@@ -66,7 +66,7 @@ public:
     void AddPausedTime(u32 ms) override { pausedMs += ms; }
     CResourceController* GetResourceController() override { return resources; }
     CEffectController* GetEffectController() override { return effects; }
-    CInput* GetInput() override { return nullptr; }
+    CInput* GetInput() override { return input; }
     CSound* GetSoundDevice() override { return sound; }
     u32 GetScreenWidth() override { return 1024; }
     u32 GetScreenHeight() override { return 768; }
@@ -90,6 +90,7 @@ public:
     CResourceController* resources = nullptr;
     CEffectController* effects = nullptr;
     CSound* sound = nullptr;
+    CInput* input = nullptr;
     std::string userFolder;
     std::vector<u32> battleFlags;
     u32 pausedMs = 0;
