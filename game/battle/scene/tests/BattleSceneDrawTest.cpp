@@ -8,10 +8,13 @@
 #include "engine/model/RenderList.h"
 #include "game/battle/character/Character.h"
 #include "game/battle/character/CharacterAction.h"
+#include "game/data/Replay.h"
+#include "engine/platform/Input.h"
 
 #include <dirent.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <vector>
 
@@ -176,10 +179,50 @@ TEST_F(BattleSceneDrawTest, SplitScreenGivesEachFighterItsCellOfTheGrid)
     }
 }
 
-TEST_F(BattleSceneDrawTest, NetworkedAndNetworkReplayBattlesDrawOneView)
+TEST_F(BattleSceneDrawTest, ReplayOfANetworkBattleDrawsOneViewALocalOneSplits)
 {
-    // The load leaves the split screen off for both; the frame then draws
-    // the local fighter's view alone, on the whole screen.
+    auto input = std::make_unique<CInput>();
+    app_draw_.input = input.get();
+    {
+        DrawScene scene(&app_draw_);
+        CBattleSetup* setup = MixedSetup(2, 4);
+        setup->recordReplay = 1;
+        ASSERT_EQ(scene.Load(setup), 1u);
+        for (u32 f = 0; f < 5; ++f) ASSERT_EQ(scene.Update(0), 1);
+        ASSERT_EQ(scene.GetReplay()->Finish(ReplaySlotPath(folder_.Path(), 1)), 1);
+    }
+    // The same recording as a network battle's: its header's play type 1.
+    std::string bytes;
+    ASSERT_TRUE(host::kernel::ReadWholeFile(ReplaySlotPath(folder_.Path(), 1), bytes));
+    const char version[4] = {char(kReplayVersion), char(kReplayVersion >> 8), char(kReplayVersion >> 16),
+        char(kReplayVersion >> 24)};
+    const size_t header = bytes.find(std::string(version, 4));
+    ASSERT_NE(header, std::string::npos);
+    bytes[header + offsetof(ReplayHeader, playType)] = 1;
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(ReplaySlotPath(folder_.Path(), 2), bytes.data(), bytes.size()));
+
+    const struct {
+        u32 slot, split;
+    } cases[] = {{1, 1}, {2, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.slot);
+        FreshRegistry();
+        DrawScene scene(&app_draw_);
+        CBattleSetup* setup = MixedSetup(2, 4);
+        setup->replayMode = 1;
+        setup->replayNumber = c.slot;
+        ASSERT_EQ(scene.Load(setup), 1u);
+        ASSERT_EQ(scene.IsSplitScreen(), c.split);
+        DrawFrame(scene);
+        EXPECT_EQ(fake_->Count(Viewport({0, 0, kScreenW / 2, kScreenH / 2})), c.split);
+        EXPECT_GE(fake_->Count(Viewport({0, 0, kScreenW, kScreenH})), 1u);
+    }
+}
+
+TEST_F(BattleSceneDrawTest, OneViewDrawsTheLocalFightersView)
+{
+    // A networked battle's load leaves the split screen off, as for one
+    // human: the local fighter's view alone, on the whole screen.
     DrawScene scene(&app_draw_);
     ASSERT_EQ(scene.Load(MixedSetup(2, 4)), 1u);
     scene.SetSplitScreen(0);
