@@ -5,6 +5,7 @@
 
 #include "engine/graphics/Filter.h"
 #include "engine/graphics/Shapes2D.h"
+#include "engine/graphics/Texture.h"
 #include "engine/model/RenderList.h"
 #include "game/battle/character/Character.h"
 #include "game/battle/character/CharacterAction.h"
@@ -179,6 +180,45 @@ TEST_F(BattleSceneDrawTest, SplitScreenGivesEachFighterItsCellOfTheGrid)
     }
 }
 
+// The glow filter's regions as each view composes it.
+class RecordingHdr : public CHDRFilter {
+public:
+    i32 Apply(u32) override
+    {
+        applied.push_back({GetScreenRect1(), GetScreenRect2(), GetScreenRect3()});
+        return 1;
+    }
+    struct Rects {
+        CRect4 cell, quarter, size;
+    };
+    std::vector<Rects> applied;
+};
+
+std::vector<f32> Corners(const CRect4& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+TEST_F(BattleSceneDrawTest, SplitScreenComposesTheGlowIntoEachCell)
+{
+    RecordingHdr hdr;
+    app_draw_.hdr = &hdr;
+    DrawScene scene(&app_draw_);
+    ASSERT_EQ(scene.Load(MixedSetup(4, 4)), 1u);
+    DrawFrame(scene);
+    EXPECT_EQ(scene.GetRenderList()->GetFilter(), &hdr);
+    const f32 w = kScreenW / 2, h = kScreenH / 2;
+    ASSERT_EQ(hdr.applied.size(), 4u);
+    for (u32 i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        const f32 x = f32(i % 2) * w, y = f32(i / 2) * h;
+        EXPECT_EQ(Corners(hdr.applied[i].cell), (std::vector<f32>{x, y, x + w, y + h}));
+        EXPECT_EQ(Corners(hdr.applied[i].quarter), (std::vector<f32>{x, y, x + w / 2, y + h / 2}));
+        EXPECT_EQ(Corners(hdr.applied[i].size), (std::vector<f32>{0, 0, w, h}));
+    }
+    // The whole screen again for whoever draws next.
+    EXPECT_EQ(Corners(hdr.GetScreenRect1()), (std::vector<f32>{0, 0, f32(kScreenW), f32(kScreenH)}));
+    app_draw_.hdr = nullptr;
+    EXPECT_EQ(scene.GetRenderList()->GetFilter(), nullptr);
+}
+
 TEST_F(BattleSceneDrawTest, ReplayOfANetworkBattleDrawsOneViewALocalOneSplits)
 {
     auto input = std::make_unique<CInput>();
@@ -246,6 +286,31 @@ TEST_F(BattleSceneDrawTest, FadeCoversTheScreenWithTheTimerAsAlpha)
         scene.SetTimer(c.timer);
         DrawFrame(scene);
         EXPECT_EQ(FadeAlphas(), c.alphas);
+    }
+}
+
+TEST_F(BattleSceneDrawTest, DashLaysThePreviousFrameOverTheViewAndEveryFrameIsCaptured)
+{
+    UseBasicFilter();
+    DrawScene scene(&app_draw_);
+    ASSERT_EQ(scene.Load(CpuSetup()), 1u);
+    scene.SetTimer(0.0f);
+    const auto overlays = [&] {
+        size_t n = 0;
+        for (const host::render::Call& c : fake_->Find(CallMatch("DrawPrimitiveUP").With("stride", sizeof(SpriteVertex))))
+            n += c.U32At(16) == 0xB4FFFFFFu;
+        return n;
+    };
+    const struct {
+        u32 action;
+        size_t overlays;
+    } cases[] = {{kActionNeutral, 0}, {kActionDash, 1}, {kActionSlide, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.action);
+        scene.GetLocalCharacter()->GetStatus()->action = c.action;
+        DrawFrame(scene);
+        EXPECT_EQ(overlays(), c.overlays);
+        EXPECT_EQ(fake_->Count(CallMatch("StretchRect")), 1u);
     }
 }
 
