@@ -7,6 +7,7 @@
 #include "engine/core/ObjectRegistry.h"
 #include "engine/core/PackFile.h"
 #include "engine/graphics/Camera.h"
+#include "engine/graphics/Filter.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/tests/gl/GlWindowSupport.h"
 #include "engine/model/RenderList.h"
@@ -20,7 +21,9 @@
 #include "game/battle/scene/BattleApp.h"
 #include "game/battle/scene/BattleScene.h"
 #include "game/battle/scene/tests/BattleSceneTestSupport.h"
+#include "game/battle/scene/tests/gl/PngFrame.h"
 #include "game/battle/testdata/BattleData.h"
+#include "host/image/Image.h"
 #include "host/kernel/tests/TempFolder.h"
 #include "host/sound/Sound.h"
 
@@ -36,46 +39,10 @@ namespace {
 constexpr u32 kWidth = 1024, kHeight = 768;
 constexpr u32 kFrames = 300;   // 5.4 s: past the start fade, fighters on the move
 
-// A PNG of stored (uncompressed) deflate blocks: large, but needs no codec.
-std::string Png(const std::vector<u32>& argb, u32 width, u32 height)
-{
-    const auto crcOf = [](const std::string& bytes) {
-        u32 c = 0xFFFFFFFFu;
-        for (unsigned char b : bytes) {
-            c ^= b;
-            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        }
-        return ~c;
-    };
-    const auto be = [](u32 v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
-    const auto chunk = [&](const char* type, const std::string& data) {
-        const std::string body = type + data;
-        return be(u32(data.size())) + body + be(crcOf(body));
-    };
-    std::string raw;
-    for (u32 y = 0; y < height; ++y) {
-        raw += '\0';
-        for (u32 x = 0; x < width; ++x) {
-            const u32 p = argb[y * width + x];
-            raw += {char(p >> 16), char(p >> 8), char(p)};
-        }
-    }
-    std::string z = "\x78\x01";
-    for (size_t at = 0; at < raw.size(); at += 65535) {
-        const size_t n = std::min<size_t>(65535, raw.size() - at);
-        z += char(at + n == raw.size() ? 1 : 0);
-        z += {char(n), char(n >> 8), char(~n), char(~n >> 8)};
-        z += raw.substr(at, n);
-    }
-    u32 a = 1, b = 0;
-    for (unsigned char c : raw) a = (a + c) % 65521, b = (b + a) % 65521;
-    z += be(b << 16 | a);
-    const std::string header = be(width) + be(height) + std::string{8, 2, 0, 0, 0};
-    return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", z) + chunk("IEND", "");
-}
-
 class GlBattleApp : public scene_test::FakeBattleApp {
 public:
+    CFilter* GetBasicFilter() override { return basic; }
+    CFilter* basic = nullptr;
     u32 GetScreenWidth() override { return kWidth; }
     u32 GetScreenHeight() override { return kHeight; }
 };
@@ -103,6 +70,7 @@ protected:
     {
         ASSERT_TRUE(battle_data::WriteBattleData(root_ / "data", &error_)) << error_;
         ASSERT_EQ(gl_test::CreateGlWindow(system_, "battle", kWidth, kHeight), 1);
+        host::kernel::SetClock(&clock_);   // the window put the real one back
         ASSERT_EQ(device_.Create(&system_), 1) << "no OpenGL 3.3 device";
         host::sound::SetNullOutput(&null_);
         ASSERT_EQ(sound_.Initialize(&system_), 1);
@@ -193,7 +161,7 @@ TEST_F(BattleFramePixels, ARunningBattleFrameShowsTheArenaUnderTheHud)
     const std::vector<u32> frame = ReadFrame();
     ASSERT_EQ(device_.EndScene(), 1);
 
-    const std::string png = Png(frame, kWidth, kHeight);
+    const std::string png = gl_frame::Png(frame, kWidth, kHeight);
     const std::string out = std::string(ORV_TEST_BUILD_DIR) + "/BattleFrame.png";
     ASSERT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
 
@@ -219,3 +187,38 @@ TEST_F(BattleFramePixels, ARunningBattleFrameShowsTheArenaUnderTheHud)
     EXPECT_GT(hud, kWidth * kHeight / 100) << "see " << out;
     EXPECT_LT(hud, kWidth * kHeight / 10) << "the HUD hides the arena; see " << out;
 }
+
+TEST_F(BattleFramePixels, ScreenshotOfTheViewIsSavedAtTheChosenSize)
+{
+    CFilter basic;
+    ASSERT_EQ(basic.Create(2048, 2048, device_.GetColorFormat(), render::kFormatD24S8, 1), 1);
+    app_.basic = &basic;
+    app_.config.GetGameSettings()->screenshotSize = 5;   // 720 x 480
+    clock_.SetLocalTime({2026, 12, 1, 7, 8, 30, 15, 0});
+    FrameScene scene(&app_);
+    ASSERT_EQ(scene.Load(scene_test::CpuSetup()), 1u);
+    for (u32 f = 0; f < kFrames; ++f) {
+        ASSERT_EQ(scene.Update(0), 1);
+        for (u32 i = 0; i < scene.GetCharacterCount(); ++i) {
+            if (auto* c = dynamic_cast<CCameraController*>(scene.GetCharacter(i)->GetCameraController())) c->Update(0);
+        }
+    }
+    ASSERT_EQ(device_.BeginScene(), 1);
+    ASSERT_EQ(scene.Draw(0), 1);
+    ASSERT_EQ(scene.TakeScreenshot(0), 1);
+    ASSERT_EQ(device_.EndScene(), 1);
+    host::image::Image shot;
+    host::image::DecodeOptions options;
+    options.powerOfTwo = false;
+    ASSERT_TRUE(host::image::DecodeFile(root_.Path() + "1207_083015.bmp", options, shot));
+    ASSERT_EQ(shot.width, 720u);
+    ASSERT_EQ(shot.height, 480u);
+    const std::string png = gl_frame::Png(shot.pixels, shot.width, shot.height);
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(std::string(ORV_TEST_BUILD_DIR) + "/BattleShot.png", png.data(), png.size()));
+    u32 lit = 0;
+    for (u32 p : shot.pixels) lit += (p & 0xFFFFFF) != 0;
+    EXPECT_GT(lit, 720u * 480u / 2) << "a black picture";
+    scene.Release();
+    app_.basic = nullptr;
+}
+
