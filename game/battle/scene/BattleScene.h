@@ -373,7 +373,9 @@ protected:
         DrawState() = default;
         DrawState(const DrawState&) {}
         DrawState& operator=(const DrawState&) = delete;
-        ~DrawState();   // BattleSceneDraw.cpp
+        ~DrawState() { Reset(); }
+        // Frees all three (BattleSceneDraw.cpp); the release may call it.
+        void Reset();
         CCamera* screenshotCamera = nullptr;
         CTexture* screenshotTexture = nullptr;
         CRenderList* renderList = nullptr;

@@ -79,11 +79,15 @@ ScreenSize ScreenshotSize(const ConfigGame* game)
 
 }  // namespace
 
-CBattleScene::DrawState::~DrawState()
+void CBattleScene::DrawState::Reset()
 {
     delete screenshotCamera;
     delete screenshotTexture;
     delete renderList;
+    screenshotCamera = nullptr;
+    screenshotTexture = nullptr;
+    renderList = nullptr;
+    shotTaken = 0;
 }
 
 u32 CBattleScene::GetViewedCharacter(u32 i) const
