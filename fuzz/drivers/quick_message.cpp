@@ -11,7 +11,7 @@ namespace {
 
 class Fighter : public HudFighter {
 public:
-    explicit Fighter(u32 t, const char* n) : team(t), name(n) {}
+    Fighter(u32 t, const char* n, u32 e) : team(t), name(n), entry(e) {}
     u32 GetTeam() const override { return team; }
     const char* GetPlayerName() const override { return name; }
     const char* GetCharacterName() const override { return "Talve"; }
@@ -20,6 +20,7 @@ public:
     u32 GetDefeatCount() const override { return 0; }
     u32 GetKillCount() const override { return 0; }
     u32 IsComputer() const override { return 0; }
+    u32 GetEntryIndex() const override { return entry; }
     const CTensionFile* GetTensionFile() const override { return nullptr; }
     u32 GetFixedTension() const override { return 0; }
     f32 GetMusicTime() const override { return 0; }
@@ -31,6 +32,7 @@ public:
 
     u32 team;
     const char* name;
+    u32 entry;
 };
 
 }  // namespace
@@ -41,14 +43,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::memcpy(&record, data, std::min(size, sizeof record));
     // A 32-byte player name with no end, as a peer may send it.
     static char longName[33] = "\x82\xA0" "abcdefghijklmnopqrstuvwxyz0123";
-    Fighter a(0, ""), b(1, longName);
+    // Entry 1 was empty: the second fighter is entry 2.
+    Fighter a(0, "", 0), b(1, longName, 2);
     HudFighterList list{&a, &b};
     ConsoleSetup setup;
     setup.characters = &list;
     CBattleStateConsole console;
     console.Load(&setup, nullptr);
     const u32 took = console.AddQuickMessage(record);
-    FUZZ_CHECK(took == (record.sender < 2 && !(record.teamOnly && record.sender == 1)));
+    FUZZ_CHECK(took == (record.sender == 0 || (record.sender == 2 && !record.teamOnly)));
     const CBattleStateConsole::QuickMessage& slot = console.GetSlot(0);
     if (took) {
         FUZZ_CHECK(slot.sender == record.sender && slot.timer > 0.0f);

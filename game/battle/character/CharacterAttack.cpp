@@ -88,6 +88,7 @@ u32 CCharacterAction::StartShortAttack(u32 n)
     s.timers.shortAttackCooldown = r.reload;
     ShowWeapon(r.weaponNo, 1);
     ChangeMotion(Motion("ATTACK%02u", n), 0);
+    ++s.moveHit.attacks;
     SetAction(kActionShortAttack);
     ResetStates(kResetAttack);
     const CharacterGeneral& g = m_parameter->values.general;
@@ -144,6 +145,7 @@ void CCharacterAction::BeginSlideAttack(u32 record, u32 action)
     s.timers.shortAttackCooldown = r.reload;
     ShowWeapon(r.weaponNo, 1);
     ChangeMotion(FindMotionKey("SLIDEATTACKSET"), 1);
+    ++s.moveHit.attacks;
     SetAction(action);
     ResetStates(kResetAttack);
 }
@@ -223,6 +225,8 @@ u32 CCharacterAction::StartShoot()
     s.timers.ammoReload = r.reload;
     s.timers.turnShootClock = s.timers.sinceBarrageFinished = s.attackClocks[kShotClock] = 0.0f;
     s.timers.shotCharge = 0.0f;
+    ++s.moveHit.shots;
+    if (charged) ++s.moveHit.chargedShots;
     // An empty magazine stays empty rather than wrapping to 65535.
     if (s.ammunition > 0) --s.ammunition;
     if (CBarrage* barrage = GetCurrentBarrage()) barrage->Restart(0.0f);
@@ -294,6 +298,8 @@ u32 CCharacterAction::StartSpellCard()
     const bool charged = m_parameter->GetSpellCard(selected).GetValues().chargeTime <= s.timers.spellCharge;
     s.spellSlot = charged ? selected + 2 : selected;
     s.timers.spellCharge = 0.0f;
+    ++s.moveHit.spells;
+    if (charged) ++s.moveHit.chargedSpells;
     for (u32 slot : {selected, selected + 2}) {
         if (ISpellCardDriver* card = GetSpellCardDriver(slot)) card->UseStock();
     }
@@ -341,6 +347,7 @@ u32 CCharacterAction::StartSpark()
     ResetStates(kResetSpark);
     PlayEffectOnce(FindEffectKey(k ? "EFCREVERSALSPARK" : "EFCATTACKSPARK"));
     PlaySound(FindVoiceKey("VOICESPARK"));
+    ++s.moveHit.sparks;
     s.mp -= r.mp;
     s.hp -= i32(f32(m_parameter->values.general.hp) * r.hp);
     s.exactHp = s.shownHp = f32(s.hp);
@@ -376,6 +383,7 @@ u32 CCharacterAction::StartShootOut(CObjectDivision* target)
     ChangeMotion(FindMotionKey("SLIDEBACK"), 0);
     SetAction(kActionShootOut);
     ResetStates(kResetSpark);
+    ++s.moveHit.shootOuts;
     // After the resets, which clear the turn flag.
     s.turnShoot = 1;
     return 1;

@@ -1,4 +1,5 @@
 #include "game/battle/character/CharacterBase.h"
+#include "game/battle/character/StatisticCounters.h"
 
 #include "engine/model/AnimationController.h"
 #include "engine/model/Mesh.h"
@@ -132,6 +133,8 @@ void CCharacterBase::HashState(CStateHash& hash) const
     hash.U32(m.rollCount).U32(m.dashFlag).U32(m.mirageReached);
     hash.F32(m.doubleAttackWindow).U32(m.doubleAttackFlag).F32(m.doubleAttackTimer);
     hash.U32(m.friendlyFire).U32(m.noDefeat).I32(m.damageTaken).I32(m.damageDealt).U32(m.escapePresses);
+    // The results read the statistics: two runs must agree on them too.
+    for (u32 n = 0; n < kStatisticCounterCount; ++n) hash.U32(GetStatisticCounter(n));
     hash.U32(m_camera ? 1 : 0);
     HashMeeting(hash);
     hash.F32(m_dot.duration).F32(m_dot.interval).F32(m_dot.clock).F32(m_dot.damage).F32(m_dot.gauge);

@@ -93,6 +93,9 @@ struct CharacterMoveHitState {
     u32 dashes, slides, doubleSlides, mirageSlides, guards, spins, spinsCaused, rolls, downs;
     u32 doubleAttacks, doubleAttacksReceived, kills, killCounts[9], lastKillKind, defeatAnswer;
     u32 escapePresses, escapes;
+    // Statistics the results read (StatisticCounters.h).
+    u32 defeats, sparks, shootOuts, attacks, shots, chargedShots, spells, chargedSpells;
+    u32 rollsCaused, downsCaused, climaxHits;
 };
 
 // The character block: zeroed as a whole at construction.
@@ -261,6 +264,8 @@ public:
     virtual u32 SetAction(u32 action) = 0;
     virtual u32 SetNextAction(u32 action) = 0;
     virtual u32 GetDefeatCount() const { return m_status.defeatCount; }
+    // Battle statistic n (StatisticCounters.h); 0 past the table.
+    u32 GetStatisticCounter(u32 n) const;
     // -- Gauges: damage over time, regeneration, the ready clock. --
     // The running damage-over-time record a type-15 hit leaves; the
     // source is kept by registry id, never by pointer.
@@ -355,6 +360,8 @@ public:
     u32 PlayHitSound(u32 weight, u32 cut);
     // Plays effect container n once at the centre (not kept). 0 when empty.
     u32 PlayEffectOnce(u32 n);
+    // Container once on each EFFECTBONENAME bone, registered; the count played.
+    u32 PlayOnBones(const CEffectContainer& container);
     u32 ResetStates(u32 mask);
     u32 AddSparkGauge(f32 amount);
     u32 RecoverHP(f32 rate);

@@ -150,6 +150,19 @@ u32 CCharacterBase::PlayEffectOnce(u32 n)
     return m_status.effects[n]->PlayAt(GetEffectManager(), &center, &rotation, nullptr, 0.0f, 1, 0, nullptr) ? 1 : 0;
 }
 
+u32 CCharacterBase::PlayOnBones(const CEffectContainer& container)
+{
+    CAnimationController* controller = GetAnimationController();
+    if (!m_parameter || !controller) return 0;
+    const CStringList& bones = m_parameter->values.body.effectBoneName;
+    u32 played = 0;
+    for (u32 i = 0; i < bones.GetCount(); ++i) {
+        CAnimationFrame* bone = controller->GetFrameByName(bones.GetAt(i)->GetText());
+        if (bone && container.PlayLinked(GetEffectManager(), nullptr, nullptr, nullptr, 1, bone, nullptr)) ++played;
+    }
+    return played;
+}
+
 void CCharacterBase::ShowWeapon(i32 index, u32 shown)
 {
     m_status.shownWeapon = shown ? index : -1;

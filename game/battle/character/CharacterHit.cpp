@@ -105,6 +105,8 @@ i32 CCharacterAction::TakeHit(const Hit& hit)
         CharacterMoveHitState& a = attacker->GetStatus()->moveHit;
         a.damageDealt = i32(f32(a.damageDealt) + d);
         Push(a.lastDealt, whole);
+        // Attack kinds 10 and 11: the climax card's hits.
+        if (hit.attackKind == 10 || hit.attackKind == 11) ++a.climaxHits;
     }
     if (p > 0) s.knockPower = p;
     s.limitGauge += l;
@@ -180,8 +182,15 @@ u32 CCharacterAction::Damage(const CVector3& source, u32 type, u32 keepAction, C
         // A down from the front falls on its back: its row lists that first.
         motion = M(front ? row.front : row.back);
         voice = i32(FindVoiceKey(row.voice));
-        if (type == 5 || type == 6) ++s.moveHit.rolls;
-        if (type == 10) ++s.moveHit.downs;
+        CharacterMoveHitState* dealt = attacker ? &attacker->GetStatus()->moveHit : nullptr;
+        if (type == 5 || type == 6) {
+            ++s.moveHit.rolls;
+            if (dealt) ++dealt->rollsCaused;
+        }
+        if (type == 10) {
+            ++s.moveHit.downs;
+            if (dealt) ++dealt->downsCaused;
+        }
     }
     const bool loops = overLimit || type == 5 || type == 6 || type == 9;
     s.damageMotion = motion;
@@ -311,6 +320,7 @@ u32 CCharacterAction::Defeat(const CVector3& source, u32, u32 attackKind, CChara
     u32 order = 0;
     SendObjectMessage(kMsgDefeatOrder, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&order));
     s.moveHit.defeatAnswer = order;
+    ++s.moveHit.defeats;
     s.limitGauge = 0;
     s.timers.limitTimer = 0;
     ChangeMotion(s.damageMotion, 0);

@@ -180,6 +180,11 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
         m_status.timers.freezeTime = v.freezeTime;
         m_status.timers.sparkLock = v.sparkInterval;
         StartFrozen();
+        // The freeze is this hit's reaction. With its damage type the hit
+        // reaction would start at once and its reset end the freeze in the
+        // same frame, unseen; without one only an ice freeze pushed over
+        // the limit breaks into the spin.
+        hit.damageType = 0;
         TakeHit(hit);
         effect = false;
         break;
@@ -229,7 +234,13 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
     }
     m_status.timers.hitStopDelay = v.hitStopDelayTime;
     m_status.timers.hitStopTime = v.hitStopTime;
-    if (effect && bullet->IsHitEffectIntervalElapsed(slot) && v.hitEffectType != 2) bullet->ResetHitEffectTimer(slot);
+    if (effect && bullet->IsHitEffectIntervalElapsed(slot) && v.hitEffectType != 2) {
+        if (const CEffectContainer* e = bullet->GetHitEffect()) {
+            if (v.hitType == 13) PlayOnBones(*e);
+            else e->PlayAtMatrix(GetEffectManager(), &contact, nullptr, nullptr, 1, nullptr);
+        }
+        bullet->ResetHitEffectTimer(slot);
+    }
     if (counted) bullet->CountHit(slot, 1);
     return 1;
 }

@@ -83,6 +83,11 @@ u32 CCharacterAction::HandleCharacterMessage(u32 message, CMessageObject* sender
         if (s.action == kActionHitReaction) BounceDown(normal);
         return 1;
     }
+    case kMsgViewCamera:
+        // Left as it is without a camera: the caller starts it at null.
+        if (parameter && m_camera && m_camera->GetCamera())
+            *reinterpret_cast<CCamera**>(parameter) = m_camera->GetCamera();
+        return 1;
     case kMsgTargetSlot:
         if (parameter) *reinterpret_cast<u32*>(parameter) = s.participantSlot;
         return 1;

@@ -140,6 +140,8 @@ public:
     u32 IsHitEffectIntervalElapsed(u32 slot) const;
     i32 CountHit(u32 slot, u32 flag);
     void ResetHitEffectTimer(u32 slot);
+    // EFCBULLETHIT, null when not loaded: the fighter hit plays it.
+    const CEffectContainer* GetHitEffect() const { return m_effects[kEfcBulletHit]; }
     i32 ReleaseOnHit();
     i32 ReleaseOnBreak();
     void GetHitSphere(CVector3* centre, f32* radius) const;

@@ -36,6 +36,8 @@ public:
     // The forward direction and the settings' view angle limit (degrees).
     virtual void GetForward(CVector3* out) const = 0;
     virtual f32 GetViewAngleLimit() const = 0;
+    // The view camera the controller owns, null when it has none.
+    virtual CCamera* GetCamera() const { return nullptr; }
 };
 
 // How one anchor chases its object.
@@ -109,7 +111,7 @@ public:
     i32 LookAt(const CVector3* point);
     i32 LookAtObject(const CObjectDivision* object);
 
-    CCamera* GetCamera() const { return m_camera; }
+    CCamera* GetCamera() const override { return m_camera; }
     // (0, 0, -1) turned by the heading: for moving relative to the camera
     // and for the sound listener.
     void GetForward(CVector3* out) const override;

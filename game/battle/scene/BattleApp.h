@@ -16,6 +16,8 @@ class CqelPackFile;
 class CResourceController;
 class CSaveConfig;
 class CSaveData;
+class CSaveRecord;
+class IBattleFlow;
 class CSound;
 class CSoundBuffer;
 class CTensionFile;
@@ -26,6 +28,10 @@ public:
 
     virtual CSaveConfig* GetSaveConfig() = 0;
     virtual CSaveData* GetSaveData() = 0;
+    // The play record; null when there is none to update.
+    virtual CSaveRecord* GetSaveRecord() = 0;
+    // The scenes after the battle; null leaves the battle where it is.
+    virtual IBattleFlow* GetFlow() = 0;
     // The tension file of music slot 0..50, or null when it has none.
     virtual CTensionFile* GetTensionFile(u32 slot) = 0;
     // The post-process filters; null when absent (HDR off, no device).

@@ -97,10 +97,12 @@ u32 CBattleConsole::Load(const ConsoleSetup* setup)
     m_map = new CMapConsole(owner);
     m_map->Load(m_setup.stageObjects, own, list, this);
     m_state = new CBattleStateConsole(owner);
+    m_state->SetInput(m_input);
     m_state->Load(&m_setup, this);
     m_tension = new CTensionConsole(owner);
     m_tension->Load(own, list, this);
     m_menu = new CMenuConsole(owner);
+    m_menu->SetInput(m_input);
     m_menu->Load(this, MenuMode(m_setup));
     m_view = new CConsole3D(this);
     const CResourceList* stages = m_setup.stageObjects;
@@ -109,6 +111,13 @@ u32 CBattleConsole::Load(const ConsoleSetup* setup)
         : nullptr;
     m_view->Initialize(reinterpret_cast<intptr_t>(stage ? stage->GetSettings() : nullptr));
     return Initialize(0) ? 1 : 0;
+}
+
+void CBattleConsole::SetInput(const ConsoleInput* input)
+{
+    m_input = input;
+    if (m_state) m_state->SetInput(input);
+    if (m_menu) m_menu->SetInput(input);
 }
 
 f32 CBattleConsole::GetTimeLimit() const

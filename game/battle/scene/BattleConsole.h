@@ -48,6 +48,9 @@ public:
     // setup may be null (all words 0). 1; 0 when the layout or its texture
     // is missing.
     u32 Load(const ConsoleSetup* setup);
+    // Where the battle-state and menu consoles read the player's keys: set
+    // before Load, so the first tutorial tip already names them.
+    void SetInput(const ConsoleInput* input);
     // The children, the end rules, then the layers; the layers' result.
     i32 Update(u32 argument) override;
     u32 OnMessage(u32, intptr_t) override { return 1; }
@@ -102,4 +105,5 @@ private:
     CTensionConsole* m_tension = nullptr;
     CMenuConsole* m_menu = nullptr;
     CConsole3D* m_view = nullptr;
+    const ConsoleInput* m_input = nullptr;
 };

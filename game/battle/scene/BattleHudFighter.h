@@ -9,8 +9,8 @@ class CCharacter;
 class CBattleHudFighter final : public HudFighter {
 public:
     // characterId: 0..17, the id the fighter was built from.
-    CBattleHudFighter(CCharacter& character, u32 characterId, u32 radarType)
-        : m_character(character), m_characterId(characterId), m_radarType(radarType)
+    CBattleHudFighter(CCharacter& character, u32 characterId, u32 entryIndex, u32 radarType)
+        : m_character(character), m_characterId(characterId), m_entryIndex(entryIndex), m_radarType(radarType)
     {
     }
 
@@ -22,6 +22,7 @@ public:
     u32 GetDefeatCount() const override;
     u32 GetKillCount() const override;
     u32 IsComputer() const override;
+    u32 GetEntryIndex() const override { return m_entryIndex; }
     const CTensionFile* GetTensionFile() const override;
     u32 GetFixedTension() const override;
     f32 GetMusicTime() const override;
@@ -51,5 +52,6 @@ public:
 private:
     CCharacter& m_character;
     u32 m_characterId;
+    u32 m_entryIndex;
     u32 m_radarType;
 };

@@ -21,6 +21,7 @@
 #include "game/battle/object/BattleCharacter.h"
 #include "game/battle/object/BulletPasses.h"
 #include "game/battle/scene/BattleApp.h"
+#include "game/battle/scene/BattleResults.h"
 #include "game/battle/scene/BattleSetup.h"
 #include "game/battle/scene/ConsoleBase.h"
 #include "game/battle/scene/FrameRecord.h"
@@ -82,9 +83,6 @@ enum BattleSceneMessage : u32 {
     kPeerMsgFrameBundle = 10008,
     kPeerMsgLeft = 10009,
 };
-
-// Result codes of a team (query 23, the battle-state consoles).
-enum BattleResult : u32 { kResultWin = 1, kResultLoss = 2, kResultDraw = 3 };
 
 // Input delays in frames by option word 12 (its low byte).
 inline constexpr u32 kInputDelayFrames[CBattleOption::kInputDelays] = {3, 4, 5, 6, 8};
@@ -185,13 +183,15 @@ public:
 
     // -- End and results (BattleSceneEnd.cpp). --
 
+    // Each fighter as the results read it, in list order.
+    std::vector<BattleFighter> ReadFighters() const;
     bool IsBattleOver() const;
     // 1 win, 2 loss, 3 draw for a team.
     u32 GetResult(u32 team) const;
     // The end step of the frame, once the end test passes.
     void EndBattle();
     void ApplyAdventureRewards(u32 result);
-    u32 CheckAdventureCondition(const CCharacter* character, u32 type, i32 parameter) const;
+    u32 CheckAdventureCondition(u32 character, u32 type, i32 parameter) const;
     // Leaves for the next scene by the end code; its result.
     i32 OnBattleEnd();
     void UpdatePlayRecord();
@@ -389,6 +389,7 @@ protected:
     std::vector<std::unique_ptr<HudFighter>> m_hudFighters;
     HudFighterList m_hudList;
     std::vector<u32> m_entryOf;
+    std::vector<u32> m_characterIds;   // the id each fighter was built from
     std::vector<std::unique_ptr<CReplayFighter>> m_replayFighters;
     std::vector<IReplayFighter*> m_replayList;
     std::unique_ptr<ConsoleInput> m_consoleInput;

@@ -17,8 +17,6 @@
 #include "game/battle/object/StageSetting.h"
 #include "game/battle/scene/BattleConsole.h"
 #include "game/battle/scene/BattleHudFighter.h"
-#include "game/battle/scene/BattleStateConsole.h"
-#include "game/battle/scene/MenuConsole.h"
 #include "game/battle/scene/ReplaySetup.h"
 #include "game/data/Replay.h"
 #include "game/data/SaveConfig.h"
@@ -110,6 +108,7 @@ CBattleScene::CBattleScene(const CBattleScene& other)
     m_frameQueue = other.m_frameQueue;
     m_sideQueue = other.m_sideQueue;
     m_entryOf = other.m_entryOf;
+    m_characterIds = other.m_characterIds;
     RebuildViews();
 }
 
@@ -285,13 +284,14 @@ u32 CBattleScene::LoadFighter(u32 entryIndex, CBattleEntry& entry, u32& humans)
     }
     AddTo(m_characters, character);
     m_entryOf.push_back(entryIndex);
+    m_characterIds.push_back(id);
     RebuildViews();
 
     CharacterCreateRecord record;
     if (!character->LoadResource(m_app->GetResourceController())) return 0;
     SetupCharacter(index, &record, &entry, m_setup->count);
     if (!character->Initialize(reinterpret_cast<intptr_t>(&record))) return 0;
-    m_hudFighters.push_back(std::make_unique<CBattleHudFighter>(*character, id, entry.radarType));
+    m_hudFighters.push_back(std::make_unique<CBattleHudFighter>(*character, id, entryIndex, entry.radarType));
     RebuildViews();
     return 1;
 }
@@ -382,9 +382,8 @@ u32 CBattleScene::LoadConsoles()
         cs.owner = this;
         auto* console = new CBattleConsole();
         AddTo(m_consoles, console);
+        console->SetInput(m_consoleInput.get());
         if (!console->Load(&cs)) return 0;
-        if (console->GetMenu()) console->GetMenu()->SetInput(m_consoleInput.get());
-        if (console->GetState()) console->GetState()->SetInput(m_consoleInput.get());
         console->SetScale(f32(m_app->GetScreenWidth()) / 1024.0f * scale,
             f32(m_app->GetScreenHeight()) / 768.0f * scale);
     }

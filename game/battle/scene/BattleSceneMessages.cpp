@@ -24,15 +24,6 @@ T& Word(intptr_t parameter)
     return *reinterpret_cast<T*>(parameter);
 }
 
-// Actions in which a fighter has settled after the battle (query 24).
-bool IsSettled(u32 action)
-{
-    switch (action) {
-    case 0: case 1: case 13: case 15: case 19: case 21: case 22: case 24: case 25: return true;
-    default: return false;
-    }
-}
-
 }  // namespace
 
 u32 CBattleScene::OnMessage(u32 message, intptr_t parameter)
@@ -66,13 +57,9 @@ u32 CBattleScene::OnMessage(u32 message, intptr_t parameter)
         return 1;
     case kSceneMsgTeamLives: Word<i32>(parameter) = GetTeamLives(Word<u32>(parameter)); return 1;
     case kSceneMsgTeamResult: Word<u32>(parameter) = GetResult(Word<u32>(parameter)); return 1;
-    case kSceneMsgBattleSettled: {
-        u32 settled = m_battleOver ? 1 : 0;
-        for (u32 i = 0; settled && i < m_characters.GetCount(); ++i)
-            if (!IsSettled(GetCharacter(i)->GetStatus()->action)) settled = 0;
-        Word<u32>(parameter) = settled;
+    case kSceneMsgBattleSettled:
+        Word<u32>(parameter) = m_battleOver && AreFightersSettled(ReadFighters()) ? 1 : 0;
         return 1;
-    }
     case kSceneMsgRemainingTime: {
         const i32 local = FindLocalCharacter();
         const CBattleConsole* console = GetConsole(local >= 0 ? u32(local) : 0);
@@ -158,19 +145,6 @@ void CBattleScene::ShowRadioChat(const u8* body)
     record.sender = ReadU32(body + 40);
     record.teamOnly = ReadU32(body + 44);
     for (u32 i = 0; i < m_consoles.GetCount(); ++i) GetConsole(i)->ShowQuickMessage(record);
-}
-
-i32 CBattleScene::GetTeamLives(u32 team) const
-{
-    if (!m_setup) return 0;
-    i32 lives = i32(m_setup->option.extraLives) + 1;
-    if (m_setup->option.livesRule == 1) {
-        for (u32 i = 0; i < m_characters.GetCount(); ++i) {
-            const CCharacter* c = GetCharacter(i);
-            if (u32(c->GetTeam()) == team) lives -= i32(c->GetDefeatCount());
-        }
-    }
-    return lives;
 }
 
 BattleStateHash CBattleScene::HashState() const

@@ -31,6 +31,22 @@ f32 Clamp01(f32 v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
 u32 Argb(f32 alpha, u32 rgb = 0xFFFFFF) { return (u32(Clamp01(alpha) * 255.0f + 0.5f) << 24) | rgb; }
 
+// Text is placed by hand, so it takes the HUD's placement from a layer's
+// fit state (its view cell's corner and the HUD scale) as the sprites do:
+// a layout point (x, y) lands at the corner plus (x, y) x scale.
+struct Frame {
+    f32 x = 0.0f, y = 0.0f, scaleX = 1.0f, scaleY = 1.0f;
+
+    explicit Frame(const CSceneObject* layer)
+    {
+        if (!layer) return;
+        const CLayerState& fit = layer->GetFitState();
+        x = fit.position.x, y = fit.position.y, scaleX = fit.scaleX, scaleY = fit.scaleY;
+    }
+    f32 X(f32 layoutX) const { return x + layoutX * scaleX; }
+    f32 Y(f32 layoutY) const { return y + layoutY * scaleY; }
+};
+
 // Copies at most n - 1 bytes and ends the copy; a lead byte cut from its
 // trail byte is dropped so the text never ends inside a character.
 void CopyText(char* to, size_t n, const char* from, size_t fromBytes)
@@ -52,6 +68,24 @@ const HudFighter* CBattleStateConsole::Fighter(u32 index) const
 {
     const HudFighterList* list = m_setup.characters;
     return list && index < list->size() ? (*list)[index] : nullptr;
+}
+
+// Entries and list places part after an empty entry, which makes no
+// fighter: a sender's entry is matched by the fighter's own entry index.
+const HudFighter* CBattleStateConsole::FighterOfEntry(u32 entry) const
+{
+    if (!m_setup.characters || entry == HudFighter::kNoEntry) return nullptr;
+    for (const HudFighter* f : *m_setup.characters) {
+        if (f && f->GetEntryIndex() == entry) return f;
+    }
+    return nullptr;
+}
+
+void CBattleStateConsole::SetInput(const ConsoleInput* input)
+{
+    m_input = input;
+    // The tip on show names the inputs of the new key configuration.
+    BuildTip();
 }
 
 u32 CBattleStateConsole::Load(const ConsoleSetup* setup, const CSceneResource* layout)
@@ -134,7 +168,7 @@ void CBattleStateConsole::TickerStep(f32 dt)
     f32 right = m_tickerX;
     if (m_setup.font) {
         CRect4 r;
-        if (m_setup.font->MeasureText(m_tickerX, 0.0f, 24, 1.0f, m_tipText.c_str(), 0, &r)) right = r.right;
+        if (m_setup.font->MeasureText(m_tickerX, 0.0f, 24, 1.0f, m_tipText.c_str(), kTextTopLeft, &r)) right = r.right;
     }
     if (right > 0.0f) return;
     m_tickerX = 1024.0f;
@@ -180,7 +214,7 @@ u32 CBattleStateConsole::AddQuickMessage(const QuickMessageRecord& record)
 {
     // The sender index comes off the wire: anything but a fighter of this
     // battle is dropped.
-    const HudFighter* sender = Fighter(record.sender);
+    const HudFighter* sender = FighterOfEntry(record.sender);
     if (!sender) return 0;
     const HudFighter* own = Own();
     if (record.teamOnly && (!own || sender->GetTeam() != own->GetTeam())) return 0;
@@ -257,17 +291,18 @@ void CBattleStateConsole::DrawTitle()
     const HudFighter* own = Own();
     if (!font || !own) return;
     const CLayerState& s = m_bgmName->GetScreenState();
+    const Frame frame(m_bgmName);
     const f32 alpha = Clamp01(s.colour.w);
     if (const CTensionFile* tension = own->GetTensionFile()) {
-        font->DrawTextEx(s.position.x, s.position.y, s.position.x, 0.0f, 0, 0.0f, Argb(alpha), 22, s.scaleY,
-            tension->GetName().GetText(), 0, nullptr, nullptr);
+        font->DrawTextEx(s.position.x, s.position.y, s.position.x, 0.0f, 0, 0.0f, Argb(alpha), 22, frame.scaleY,
+            tension->GetName().GetText(), kTextTopLeft, nullptr, nullptr);
     }
     if (!m_setup.training || !m_setup.damagePanel) return;
     f32 y = 128.0f;
     char line[64];
     const auto write = [&](const char* text) {
-        font->DrawTextEx(32.0f * s.scaleX, y * s.scaleY, 0.0f, 0.0f, 0, 0.0f, Argb(alpha), 22, s.scaleY, text, 0,
-            nullptr, nullptr);
+        font->DrawTextEx(frame.X(32.0f), frame.Y(y), frame.X(32.0f), 0.0f, 0, 0.0f, Argb(alpha), 22, frame.scaleY,
+            text, kTextTopLeft, nullptr, nullptr);
         y += 24.0f;
     };
     write("ダメージ");
@@ -301,36 +336,39 @@ void CBattleStateConsole::DrawLives()
     }
 }
 
-void CBattleStateConsole::DrawPanel(const QuickMessage& slot, f32 x, f32 y, f32 alpha, f32 scale)
+void CBattleStateConsole::DrawPanel(const QuickMessage& slot, f32 x, f32 y, f32 alpha, f32 partsAlpha)
 {
     CSceneObject* const* parts = m_panels[slot.team < 4 ? slot.team : 0];
     CFontTexture* font = m_setup.font;
+    // Measured in layout pixels: the sprites and the text take the HUD
+    // scale when they are drawn, once.
     f32 width = 0.0f;
     if (font) {
         CRect4 a, b;
-        if (font->MeasureText(0, 0, 14, scale, slot.name, 0, &a)) width = a.right - a.left;
-        if (font->MeasureText(0, 0, 14, scale, slot.text, 0, &b) && b.right - b.left > width) width = b.right - b.left;
+        if (font->MeasureText(0, 0, 14, 1.0f, slot.name, 0, &a)) width = a.right - a.left;
+        if (font->MeasureText(0, 0, 14, 1.0f, slot.text, 0, &b) && b.right - b.left > width) width = b.right - b.left;
     }
     // The panel's parts sit at their layout places; the row moves them.
-    DrawAt(parts[0], x, y);
-    if (width > 0.0f) DrawAt(parts[1], x, y, width / kPanelWidth, 1.0f);
-    DrawAt(parts[2], x - (kPanelWidth - width), y);
+    DrawAt(parts[0], x, y, 1, 1, 1, 1, 1, partsAlpha);
+    if (width > 0.0f) DrawAt(parts[1], x, y, width / kPanelWidth, 1.0f, 1, 1, 1, partsAlpha);
+    DrawAt(parts[2], x - (kPanelWidth - width), y, 1, 1, 1, 1, 1, partsAlpha);
     if (!font) return;
+    const Frame frame(parts[0] ? parts[0] : m_bgmName);
     const u32 colour = Argb(alpha);
-    font->DrawTextAlignedOutlinedFlags((x + 6.0f) * scale, (y + 12.0f) * scale, colour, kOutline, 14, scale, 2.0f,
-        slot.name, 0);
-    font->DrawTextAlignedOutlinedFlags((x + 6.0f) * scale, (y + 30.0f) * scale, colour, kOutline, 14, scale, 2.0f,
-        slot.text, 0);
+    // The texts start at their point: left and top aligned.
+    font->DrawTextAlignedOutlinedFlags(frame.X(x + 6.0f), frame.Y(y + 12.0f), colour, kOutline, 14, frame.scaleY,
+        2.0f, slot.name, kTextTopLeft);
+    font->DrawTextAlignedOutlinedFlags(frame.X(x + 6.0f), frame.Y(y + 30.0f), colour, kOutline, 14, frame.scaleY,
+        2.0f, slot.text, kTextTopLeft);
 }
 
 void CBattleStateConsole::DrawPanels()
 {
     const f32 alpha = m_bgmName ? Clamp01(m_bgmName->GetScreenState().colour.w) : 1.0f;
-    const f32 scale = m_bgmName ? m_bgmName->GetScreenState().scaleY : 1.0f;
     u32 row = 0;
     for (const QuickMessage& slot : m_slots) {
         if (slot.timer <= 0.0f || slot.hidden) continue;
-        DrawPanel(slot, 48.0f, 270.0f - 52.0f * f32(row), alpha, scale);
+        DrawPanel(slot, 48.0f, 270.0f - 52.0f * f32(row), alpha, 1.0f);
         ++row;
     }
 }
@@ -418,8 +456,9 @@ void CBattleStateConsole::DrawTicker()
     DrawAt(m_band);
     if (!m_band || !m_setup.font) return;
     const CLayerState& s = m_band->GetScreenState();
-    m_setup.font->DrawTextEx(m_tickerX * s.scaleX, s.position.y, 0.0f, 0.0f, 0, 0.0f, Argb(s.colour.w), 24,
-        s.scaleY, m_tipText.c_str(), 0, nullptr, nullptr);
+    const Frame frame(m_band);
+    m_setup.font->DrawTextEx(frame.X(m_tickerX), s.position.y, frame.X(m_tickerX), 0.0f, 0, 0.0f, Argb(s.colour.w),
+        24, frame.scaleY, m_tipText.c_str(), kTextTopLeft, nullptr, nullptr);
 }
 
 i32 CBattleStateConsole::Draw(u32)
@@ -446,9 +485,9 @@ void CBattleStateConsole::DrawMarkers(u32)
     CMatrix viewProjection;
     camera->GetViewProjection(&viewProjection);
     for (const QuickMessage& slot : m_slots) {
-        if (slot.timer <= 0.0f || slot.hidden || slot.sender == m_setup.ownIndex) continue;
-        const HudFighter* sender = Fighter(slot.sender);
-        if (!sender) continue;
+        if (slot.timer <= 0.0f || slot.hidden) continue;
+        const HudFighter* sender = FighterOfEntry(slot.sender);
+        if (!sender || sender == own) continue;
         CVector3 at, projected;
         sender->GetPosition(&at);
         at.TransformProject(viewProjection, &projected);
@@ -457,6 +496,7 @@ void CBattleStateConsole::DrawMarkers(u32)
         const CVector3 gap = at - camera->GetEye();
         const f32 distance = gap.Length();
         const f32 alpha = distance <= 10.0f ? 1.0f : Clamp01(1.0f - (distance - 10.0f) / 225.0f);
-        DrawPanel(slot, x, y, alpha, 1.0f);
+        // The whole balloon fades, not only its text.
+        DrawPanel(slot, x, y, alpha, alpha);
     }
 }

@@ -15,7 +15,7 @@ class CStateHash;
 // A radio-chat line as it comes off the wire or out of a replay.
 struct QuickMessageRecord {
     char text[40];   // need not end in a NUL
-    u32 sender;      // entry index of the sender
+    u32 sender;      // entry index of the sender (not its list place)
     u32 teamOnly;
 };
 static_assert(sizeof(QuickMessageRecord) == 48);
@@ -58,7 +58,8 @@ public:
     // The balloons over the senders, in the 3D pass.
     void DrawMarkers(u32 argument);
 
-    void SetInput(const ConsoleInput* input) { m_input = input; }
+    // Also names the tip on show with the new input's keys.
+    void SetInput(const ConsoleInput* input);
     void SetAnnouncer(u32 index) { m_announcer = index % kAnnouncers; }
 
     ConsoleSetup& GetSetup() { return m_setup; }
@@ -76,6 +77,7 @@ public:
 
 private:
     const HudFighter* Fighter(u32 index) const;
+    const HudFighter* FighterOfEntry(u32 entry) const;
     const HudFighter* Own() const { return Fighter(m_setup.ownIndex); }
     void BuildTip();
     void TickerStep(f32 dt);
@@ -84,7 +86,9 @@ private:
     void DrawTitle();
     void DrawLives();
     void DrawPanels();
-    void DrawPanel(const QuickMessage& slot, f32 x, f32 y, f32 alpha, f32 scale);
+    // A row or balloon whose corner is at layout point (x, y); its texts
+    // at alpha, its parts at partsAlpha.
+    void DrawPanel(const QuickMessage& slot, f32 x, f32 y, f32 alpha, f32 partsAlpha);
     void DrawStartCall();
     void DrawResult();
     void DrawTicker();

@@ -154,8 +154,9 @@ i32 CEnemyConsole::DrawPanel(const CLayerState* state)
             const CLayerState& fit = m_name->GetFitState();
             const CVector4 colour(e.colour.x * s.colour.x, e.colour.y * s.colour.y, e.colour.z * s.colour.z,
                 e.colour.w * s.colour.w);
-            font->DrawTextAlignedOutlinedFlags(e.position.x + s.position.x * fit.scaleX * e.scaleX,
-                e.position.y + s.position.y * fit.scaleY * e.scaleY, colour.ToARGB(),
+            // The panel's offset is in layout pixels, as for its sprites.
+            font->DrawTextAlignedOutlinedFlags(e.position.x + s.position.x * fit.scaleX,
+                e.position.y + s.position.y * fit.scaleY, colour.ToARGB(),
                 u32(Clamp01(e.colour.w) * 255.0f) << 24, 18, e.scaleX < e.scaleY ? e.scaleX : e.scaleY, 2.0f, text,
                 17);
         }

@@ -27,6 +27,10 @@ public:
     virtual u32 GetDefeatCount() const = 0;
     virtual u32 GetKillCount() const = 0;
     virtual u32 IsComputer() const = 0;
+    // The fighter's entry in the battle set-up, which quick messages name
+    // their sender by: an empty entry makes no fighter, so past one the
+    // entry and the list place differ. kNoEntry for none.
+    virtual u32 GetEntryIndex() const = 0;
 
     // Tension: the script (null for none), the fixed level of the skills
     // (1..5, 0 for none) and the music's play time in seconds.
@@ -93,6 +97,7 @@ public:
     virtual u32 GetRadarType() const { return 0; }
 
     static constexpr u32 kNoCharacter = 0xFFFFFFFFu;
+    static constexpr u32 kNoEntry = 0xFFFFFFFFu;
     static constexpr u32 kActionDown = 14, kActionMash = 21, kActionDefeated = 22;
 };
 

@@ -8,6 +8,7 @@
 #include "game/battle/scene/ConsoleNames.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -20,6 +21,24 @@ CSceneObject* Child(const CSceneObject* group, const char* name) { return group 
 void Show(CSceneObject* layer, bool shown)
 {
     if (layer) layer->SetVisible(shown ? 1 : 0);
+}
+
+// The digit glyphs "rctT1".."rctT4" share their names with kind 2's
+// counters inside the state group, which a whole-tree search finds first:
+// a glyph is looked up outside that group, the top level first.
+CSceneObject* FindGlyph(const CSceneResource* console, const CSceneObject* state, const char* name)
+{
+    if (!console) return nullptr;
+    for (u32 i = 0; i < console->GetLayerCount(); ++i) {
+        CSceneObject* layer = console->GetLayer(i);
+        if (layer && layer != state && layer->GetName() && std::strcmp(layer->GetName(), name) == 0) return layer;
+    }
+    for (u32 i = 0; i < console->GetLayerCount(); ++i) {
+        const CSceneObject* layer = console->GetLayer(i);
+        if (!layer || layer == state) continue;
+        if (CSceneObject* hit = layer->FindLayer(name)) return hit;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -58,7 +77,7 @@ u32 CPlayerConsole::Load(const HudFighter* character, const HudFighterList* char
     char name[64];
     for (u32 d = 0; d < 10; ++d) {
         std::snprintf(name, sizeof name, "rctT%u", d);
-        m_digits[d] = Find(console, name);
+        m_digits[d] = FindGlyph(console, s, name);
     }
     const char* modes[4] = {"ME2", "ME1", "ME3", "ME4"};
     for (u32 i = 0; i < 4; ++i) m_modeMarks[i] = Child(s, modes[i]);

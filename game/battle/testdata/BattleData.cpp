@@ -184,7 +184,8 @@ bool WriteAll(std::string& error)
     for (const char* folder : {"Setting", "Data", "Effect"}) {
         if (!host::kernel::CreateDirectory(folder)) return error = folder, false;
     }
-    if (!console_test::WriteConsoleData(".")) return error = "console layout", false;
+    if (!console_test::WriteConsoleData(".", {}, console_test::ConsolePlacement::kHud))
+        return error = "console layout", false;
     return WriteFighters(error) && WriteStage(error) && WriteSkills(error) && WriteEffects(error) &&
         WriteMusic(error) && WriteResourceList(error) && CompileSettings(error);
 }

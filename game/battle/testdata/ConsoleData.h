@@ -4,7 +4,8 @@
 // (kElementX, kElementY) so a draw's offset reads straight off its corner.
 // Menu items sit in their page's group, the tension parts in "TensionGage".
 // Consoles added later append their names to ConsoleElements(). The
-// battle data set writes the same layout (WriteConsoleData).
+// battle data set writes the same elements placed as a HUD has them, with
+// a texture whose cells look like what they stand for (WriteConsoleData).
 #pragma once
 
 #include "engine/core/Geometry.h"
@@ -14,8 +15,12 @@
 #include "host/kernel/Kernel.h"
 #include "host/kernel/WholeFile.h"
 
+#include <array>
+#include <cstring>
+#include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace console_test {
@@ -81,7 +86,7 @@ inline std::vector<Element>& ConsoleElements()
         }
         const auto group = [&e](const char* name, const char* parent = "") { e.push_back({name, parent, true}); };
         // Own gauges. The digit glyphs sit at the top level; the counters of
-        // kind 2 share their names, so only kind 4's are laid out.
+        // kind 2 share the names "rctT1".."rctT4" inside "WState" (added last).
         group("CState");
         group("HP", "CState");
         in("HP", {"rbGh", "rbGkara"});
@@ -116,6 +121,8 @@ inline std::vector<Element>& ConsoleElements()
         group("MapArea");
         in("MapArea", {"MapEdge"});
         top({"mapsk"});
+        // Kind 2's counter, whose digits are named as the glyphs are.
+        in("WState", {"Amm1", "rctT3", "rctT4", "rctT1", "rctT2"});
         return e;
     }();
     return elements;
@@ -138,12 +145,141 @@ inline std::string ElementAt(f32 u, f32 v)
     return i < ConsoleElements().size() ? ConsoleElements()[i].name : std::string();
 }
 
+// Where the layout puts its elements: all at (kElementX, kElementY) at
+// their cell's size, so a draw's offset reads off its corner (the console
+// tests); each at its own place of a 32 x 24 grid of 32-pixel steps, three
+// times its size (a frame that shows every element apart); or where a HUD
+// has them, each at a size that reads on a 1024 x 768 screen (the battle
+// data set).
+enum class ConsolePlacement { kStacked, kSpread, kHud };
+
+// A HUD element's top-left corner and size in layout pixels.
+struct HudSpot {
+    f32 x, y, w, h;
+};
+
+// The HUD places of the elements a battle shows; the others (menus, the
+// other characters' parts, banners not on show) keep their grid place.
+inline bool HudSpotOf(const std::string& n, HudSpot* out)
+{
+    static const std::map<std::string, HudSpot> spots = [] {
+        std::map<std::string, HudSpot> m;
+        const auto put = [&m](std::initializer_list<const char*> names, HudSpot s) {
+            for (const char* n : names) m[n] = s;
+        };
+        // The clock, top centre; the digits 28 pixels apart.
+        put({"Tiwk"}, {444, 8, 136, 56});
+        put({"Time"}, {444, 64, 136, 12});
+        for (int d = 0; d < 10; ++d) put({("Ti" + std::to_string(d)).c_str()}, {470, 16, 24, 40});
+        put({"Timug"}, {470, 16, 80, 40});
+        // The music's title plate, top right, under the tension strip.
+        put({"BgmName"}, {640, 96, 368, 28});
+        put({"TEN1", "TEN12", "TEN13", "TEN14", "TEN1s", "TEN2", "TEN3", "TEN4", "TENcpu"}, {640, 24, 368, 24});
+        put({"TENlo", "TENno", "TENhi", "TENcl", "TENlonu", "TENnou", "TENhiu", "TENclu", "TEN_elo", "TEN_eno",
+                "TEN_ehi", "TEN_ecl"}, {644, 28, 40, 16});
+        put({"TENbar", "TEN_ebar"}, {640, 20, 6, 32});
+        // Lives and survival, top right.
+        put({"PRed", "PBlue", "PYellow", "PGreen"}, {980, 136, 28, 28});
+        put({"PTre", "PTbl", "PTye", "PTgr"}, {950, 140, 20, 20});
+        put({"Point"}, {900, 180, 24, 24});
+        put({"sur_gekiha"}, {800, 180, 96, 32});
+        put({"sur_cnt"}, {900, 180, 24, 40});
+        // Quick-message rows: the parts at the origin, the row's corner
+        // moves them; the middle is 288 wide, as the console stretches it.
+        for (int t = 1; t <= 4; ++t) {
+            const std::string r = "Rad" + std::to_string(t) + "1";
+            put({(r + "1").c_str()}, {0, 0, 8, 44});
+            put({(r + "2").c_str()}, {8, 0, 288, 44});
+            put({(r + "3").c_str()}, {296, 0, 8, 44});
+        }
+        // The start call and the result, centre.
+        put({"FreW1"}, {212, 336, 600, 8});
+        put({"FreW2"}, {212, 424, 600, 8});
+        put({"Ready"}, {392, 352, 240, 64});
+        put({"Go"}, {432, 344, 160, 80});
+        const char* letters[5] = {"Fr", "Fe", "Fa", "Fd", "Fy"};
+        for (int i = 0; i < 5; ++i) put({letters[i]}, {f32(392 + 48 * i), 352, 40, 64});
+        put({"Fgo"}, {432, 344, 160, 80});
+        put({"FgoB"}, {432, 344, 160, 80});
+        put({"Fwi", "Flo", "Fdr"}, {312, 320, 400, 120});
+        put({"obi"}, {0, 512, 1024, 32});
+        // The own gauges, bottom left.
+        put({"CBase"}, {8, 596, 412, 164});
+        put({"rbGkara"}, {24, 632, 300, 4});
+        put({"rbGh"}, {24, 612, 300, 20});
+        put({"rbGtR", "rbGtB", "rbGtY", "rbGtG"}, {332, 612, 20, 20});
+        put({"MP"}, {24, 640, 10, 18});
+        put({"Spin"}, {24, 666, 240, 10});
+        put({"Tlo", "Tno", "Thi", "Tcl"}, {272, 640, 64, 36});
+        put({"Chtal", "Chder"}, {24, 684, 128, 20});
+        put({"Cta", "Cde"}, {160, 684, 96, 20});
+        put({"rei_geki0", "rei_soku1", "rei_syu14", "rei_empA", "rei_empB", "rei_empC"}, {24, 716, 24, 24});
+        // The weapon panel: a row per action kind, icon, label, gauge and
+        // (kinds 2 and 4) the count and capacity.
+        put({"WTalve", "WDerona"}, {432, 596, 160, 16});
+        put({"WTalveA", "WTalveB"}, {596, 596, 24, 16});
+        const auto row = [](int k) { return f32(616 + 15 * k); };
+        put({"Wgado"}, {432, row(0), 12, 12});
+        put({"Wkins"}, {432, row(1), 12, 12});
+        for (int k = 2; k <= 5; ++k) {
+            put({("Wta1" + std::to_string(k - 1)).c_str(), ("Wta2" + std::to_string(k - 1)).c_str()},
+                {432, row(k), 12, 12});
+        }
+        for (int k = 6; k <= 8; ++k) put({("Wta" + std::to_string(k - 1)).c_str()}, {432, row(k), 12, 12});
+        put({"rcsp1", "rcchsp"}, {448, row(4), 32, 12});
+        const char* bars[9] = {"rcga", "rcga2", "rcga3", "rcgaC3", "rcga4", "rcgaC4", "rcga5", "rcga6", "rcga7"};
+        for (int k = 0; k < 9; ++k) put({bars[k]}, {484, row(k) + 1, 100, 10});
+        for (const auto& [frame, base, k] : {std::tuple{"Amm1", "rctT", 2}, std::tuple{"Amm2", "rctT2", 4}}) {
+            put({frame}, {590, row(k) - 1, 60, 14});
+            const std::string b = base;
+            put({(b + "1").c_str()}, {594, row(k), 10, 12});
+            put({(b + "2").c_str()}, {604, row(k), 10, 12});
+            put({(b + "3").c_str()}, {626, row(k), 10, 12});
+            put({(b + "4").c_str()}, {636, row(k), 10, 12});
+        }
+        put({"ME1", "ME2", "ME3", "ME4"}, {680, 440, 64, 20});
+        put({"watack"}, {680, 404, 96, 24});
+        put({"DengL"}, {400, 372, 24, 24});
+        put({"DengR"}, {600, 372, 24, 24});
+        put({"DengT"}, {500, 280, 24, 24});
+        put({"DengB"}, {500, 464, 24, 24});
+        put({"rendaon", "rendaoff"}, {452, 476, 120, 24});
+        // The other fighters' panels, top left, stacking upwards.
+        put({"En_Gwk"}, {16, 16, 244, 20});
+        put({"En_Ghp"}, {18, 18, 240, 16});
+        put({"En_ta", "En_de"}, {16, 40, 36, 36});
+        put({"EnNta", "EnNde"}, {58, 40, 96, 16});
+        put({"EnCre", "EnCbu", "EnCye", "EnCgr"}, {160, 40, 16, 16});
+        put({"Enspwak"}, {58, 62, 120, 10});
+        put({"Enspin"}, {58, 62, 120, 10});
+        put({"lb_??", "lb_unkno"}, {58, 60, 96, 14});
+        put({"EnTlo", "EnTn", "EnThi", "EnTcl"}, {184, 40, 28, 16});
+        put({"rei_geki0_m", "rei_empA_m", "rei_empB_m", "rei_empC_m"}, {184, 60, 16, 16});
+        put({"EnCha", "EnPin"}, {268, 16, 40, 16});
+        put({"EnLed"}, {268, 36, 40, 16});
+        put({"EnLock"}, {268, 56, 40, 16});
+        // Over a fighter: the tag and the reticle about its point.
+        put({"TarEnCre", "TarEnCbl", "TarEnCye", "TarEnCgr"}, {-40, -8, 12, 12});
+        put({"TarHpWk"}, {-24, -8, 64, 8});
+        put({"TarHp"}, {-24, -8, 64, 8});
+        put({"TarNta", "TarNde"}, {-24, 2, 64, 12});
+        put({"TarWak", "TarWak2"}, {-24, -24, 48, 48});
+        // The radar, bottom right; the markers start at its corner.
+        put({"map"}, {808, 552, 200, 200});
+        put({"MapEdge"}, {838, 582, 140, 140});
+        put({"mapsk"}, {808, 552, 14, 14});
+        return m;
+    }();
+    const auto it = spots.find(n);
+    if (it == spots.end()) return false;
+    *out = it->second;
+    return true;
+}
+
 // The layout file's bytes, less the names in omit (a group's items go with
 // it), written by the layers' own writer.
-// spread: each element at its own place of a 32 x 24 grid of 32-pixel
-// steps over the 1024 x 768 layout, three times its cell's size, so a whole
-// HUD frame shows every element apart.
-inline std::string ConsoleLayoutBytes(const std::set<std::string>& omit = {}, bool spread = false)
+inline std::string ConsoleLayoutBytes(const std::set<std::string>& omit = {},
+    ConsolePlacement placement = ConsolePlacement::kStacked)
 {
     CResourceList top;
     std::vector<std::pair<std::string, CSceneObject*>> groups;
@@ -164,12 +300,19 @@ inline std::string ConsoleLayoutBytes(const std::set<std::string>& omit = {}, bo
             continue;
         }
         layer->GetSettings().offset.rect = ElementRect(i);
-        if (!spread) {
+        HudSpot spot;
+        if (placement == ConsolePlacement::kStacked) {
             layer->SetOffset(kElementX, kElementY);
-            continue;
+        } else if (placement == ConsolePlacement::kHud && HudSpotOf(e.name, &spot)) {
+            // The size in the scaling track, so the consoles' own scales
+            // (a gauge's fill) multiply it.
+            layer->SetOffset(spot.x, spot.y);
+            const CVector3 scale(spot.w / kCell, spot.h / kCell, 1.0f);
+            layer->GetScalingTrack().SetDefaultValue(&scale);
+        } else {
+            layer->SetOffset(f32(i % 32 * 32), f32(i / 32 % 24 * 32));
+            layer->SetScale(3.0f, 3.0f);
         }
-        layer->SetOffset(f32(i % 32 * 32), f32(i / 32 % 24 * 32));
-        layer->SetScale(3.0f, 3.0f);
     }
     host::kernel::ByteSink out;
     const u32 count = top.GetCount();
@@ -179,13 +322,127 @@ inline std::string ConsoleLayoutBytes(const std::set<std::string>& omit = {}, bo
     return out.Bytes();
 }
 
+// The texture: each element's 8 x 8 cell drawn as what it stands for, on
+// pure green (the loader's colour key: transparent). Digits and the start
+// call's letters as 5 x 7 glyphs, gauges as full bars, frames as outlines,
+// team parts in their team's colour; the rest a framed tile of its own hue.
+inline std::vector<uint32_t> ConsoleTexels()
+{
+    constexpr uint32_t kKey = 0xFF00FF00u, kWhite = 0xFFFFFFFFu;
+    static const std::map<char, std::array<const char*, 7>> glyphs = {
+        {'0', {".###.", "#...#", "#..##", "#.#.#", "##..#", "#...#", ".###."}},
+        {'1', {"..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."}},
+        {'2', {".###.", "#...#", "....#", "...#.", "..#..", ".#...", "#####"}},
+        {'3', {"####.", "....#", "....#", ".###.", "....#", "....#", "####."}},
+        {'4', {"...#.", "..##.", ".#.#.", "#..#.", "#####", "...#.", "...#."}},
+        {'5', {"#####", "#....", "####.", "....#", "....#", "#...#", ".###."}},
+        {'6', {"..##.", ".#...", "#....", "####.", "#...#", "#...#", ".###."}},
+        {'7', {"#####", "....#", "...#.", "..#..", ".#...", ".#...", ".#..."}},
+        {'8', {".###.", "#...#", "#...#", ".###.", "#...#", "#...#", ".###."}},
+        {'9', {".###.", "#...#", "#...#", ".####", "....#", "...#.", ".##.."}},
+        {'R', {"####.", "#...#", "#...#", "####.", "#.#..", "#..#.", "#...#"}},
+        {'E', {"#####", "#....", "#....", "####.", "#....", "#....", "#####"}},
+        {'A', {".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
+        {'D', {"####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."}},
+        {'Y', {"#...#", "#...#", ".#.#.", "..#..", "..#..", "..#..", "..#.."}},
+        {'G', {".####", "#....", "#....", "#.###", "#...#", "#...#", ".###."}},
+        {'-', {".....", ".....", ".....", "#####", ".....", ".....", "....."}},
+    };
+    std::vector<uint32_t> texels(kTextureSide * kTextureSide, kKey);
+    const auto cell = [&](size_t i, auto paint) {
+        const CRect4 r = ElementRect(i);
+        for (uint32_t y = 0; y < kCell; ++y) {
+            for (uint32_t x = 0; x < kCell; ++x) {
+                const uint32_t c = paint(x, y);
+                texels[(uint32_t(r.top) + y) * kTextureSide + uint32_t(r.left) + x] = c;
+            }
+        }
+    };
+    const auto glyph = [&](size_t i, char g, uint32_t colour) {
+        const auto& rows = glyphs.at(g);
+        cell(i, [&](uint32_t x, uint32_t y) {
+            return x >= 1 && x < 6 && y < 7 && rows[y][x - 1] == '#' ? colour : kKey;
+        });
+    };
+    const auto fill = [&](size_t i, uint32_t colour) { cell(i, [&](uint32_t, uint32_t) { return colour; }); };
+    const auto frame = [&](size_t i, uint32_t edge, uint32_t inside) {
+        cell(i, [&](uint32_t x, uint32_t y) { return x == 0 || y == 0 || x == kCell - 1 || y == kCell - 1 ? edge : inside; });
+    };
+    const auto team = [](const std::string& n) -> uint32_t {
+        static const std::pair<const char*, uint32_t> keys[] = {{"Red", 0xFFE03030u}, {"Cre", 0xFFE03030u},
+            {"tR", 0xFFE03030u}, {"Tre", 0xFFE03030u}, {"Blue", 0xFF3060E0u}, {"Cbu", 0xFF3060E0u},
+            {"Cbl", 0xFF3060E0u}, {"tB", 0xFF3060E0u}, {"Tbl", 0xFF3060E0u}, {"Yellow", 0xFFE0D030u},
+            {"Cye", 0xFFE0D030u}, {"tY", 0xFFE0D030u}, {"Tye", 0xFFE0D030u}, {"Green", 0xFF30C040u},
+            {"Cgr", 0xFF30C040u}, {"tG", 0xFF30C040u}, {"Tgr", 0xFF30C040u}};
+        for (const auto& [key, colour] : keys) {
+            if (n.size() >= std::strlen(key) && n.compare(n.size() - std::strlen(key), std::string::npos, key) == 0)
+                return colour;
+        }
+        return 0;
+    };
+    const std::vector<Element>& all = ConsoleElements();
+    for (size_t i = 0; i < all.size(); ++i) {
+        const std::string& n = all[i].name;
+        const auto starts = [&n](const char* p) { return n.rfind(p, 0) == 0; };
+        const bool top = all[i].parent.empty();
+        if ((starts("Ti") && n.size() == 3) || (starts("rctT") && n.size() == 5 && top)) {
+            glyph(i, n.back(), kWhite);
+        } else if (n == "Fr" || n == "Fe" || n == "Fa" || n == "Fd" || n == "Fy") {
+            glyph(i, char(n[1] - 'a' + 'A'), 0xFFFFE060u);
+        } else if (n == "Fgo" || n == "FgoB") {
+            glyph(i, 'G', n == "Fgo" ? 0xFFFF8040u : 0xFFFFFFC0u);
+        } else if (n == "Timug") {
+            glyph(i, '-', kWhite);
+        } else if (n == "rbGh" || n == "En_Ghp" || n == "TarHp") {
+            fill(i, 0xFF40E060u);
+        } else if (n == "rbGkara") {
+            fill(i, 0xFFE08030u);
+        } else if (n == "Spin" || n == "Enspin") {
+            fill(i, 0xFF40D0F0u);
+        } else if (starts("rcga")) {
+            fill(i, 0xFFF0E040u);
+        } else if (n == "MP") {
+            frame(i, 0xFF2040A0u, 0xFF80A0FFu);
+        } else if (starts("Rad")) {
+            static const uint32_t panels[4] = {0xFF802020u, 0xFF203080u, 0xFF807020u, 0xFF206030u};
+            cell(i, [&](uint32_t, uint32_t y) { return y == 0 || y == kCell - 1 ? kWhite : panels[(n[3] - '1') & 3]; });
+        } else if (n == "map") {
+            cell(i, [&](uint32_t x, uint32_t y) {
+                const i32 dx = 2 * i32(x) - 7, dy = 2 * i32(y) - 7, d = dx * dx + dy * dy;
+                return d <= 49 ? (d >= 30 ? kWhite : 0xFF203040u) : kKey;
+            });
+        } else if (n == "MapEdge") {
+            frame(i, 0xFF80FF80u, kKey);
+        } else if (n == "mapsk") {
+            cell(i, [&](uint32_t x, uint32_t y) { return 2 * i32(x) >= 7 - i32(y) && 2 * i32(x) <= 7 + i32(y) ? kWhite : kKey; });
+        } else if (n == "TarWak" || n == "TarWak2") {
+            frame(i, kWhite, kKey);
+        } else if (n == "obi") {
+            fill(i, 0xFF101828u);
+        } else if (n == "FreW1" || n == "FreW2") {
+            fill(i, 0xFFFFE060u);
+        } else if (const uint32_t colour = team(n)) {
+            fill(i, colour);
+        } else if (n == "Tiwk" || n == "En_Gwk" || n == "Enspwak" || n == "TarHpWk" || n == "BgmName" ||
+                   starts("Amm") || starts("TEN")) {
+            frame(i, 0xFFC0C0C0u, 0xFF202020u);
+        } else if (n == "CBase") {
+            frame(i, 0xFF8090A0u, 0xFF102030u);
+        } else {
+            const uint32_t hue = uint32_t(i * 2654435761u >> 8) | 0x404040u;
+            frame(i, kWhite, 0xFF000000u | hue);
+        }
+    }
+    return texels;
+}
+
 // "Scene/Console.sce" and its texture "Console_01.dds" (a BMP inside: the
 // loader goes by the bytes, not the name) under folder.
-inline bool WriteConsoleData(const std::string& folder, const std::set<std::string>& omit = {}, bool spread = false)
+inline bool WriteConsoleData(const std::string& folder, const std::set<std::string>& omit = {},
+    ConsolePlacement placement = ConsolePlacement::kStacked)
 {
-    const std::string layout = ConsoleLayoutBytes(omit, spread);
-    std::vector<uint32_t> pixels(kTextureSide * kTextureSide);
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xFF000000u | uint32_t(i * 2654435761u >> 8);
+    const std::string layout = ConsoleLayoutBytes(omit, placement);
+    const std::vector<uint32_t> pixels = ConsoleTexels();
     std::vector<uint8_t> bmp;
     return host::kernel::CreateDirectory(folder + "/Scene") &&
         host::kernel::WriteFileAtomic(folder + "/Scene/Console.sce", layout.data(), layout.size()) &&

@@ -87,9 +87,10 @@ protected:
         CharacterTest::TearDown();
     }
 
-    std::unique_ptr<CPlayerCharacter> Fighter(u32 quality, u32 samples = 0)
+    std::unique_ptr<CPlayerCharacter> Fighter(u32 quality, u32 samples = 0, i32 afterimages = 4)
     {
         auto c = NewFighter();
+        c->GetParameter()->values.body.afterimageCount = afterimages;
         CharacterCreateRecord record;
         record.position = CVector3(0, 0, 5);
         record.afterimageQuality = quality;
@@ -198,6 +199,28 @@ TEST_F(CharacterDrawTest, AfterimagesFadeToRedWithTheirAge)
     EXPECT_EQ(fake_->Count("DrawIndexedPrimitive"), 1u);
 }
 
+// Drawing starts at afterimage 1, so a count of 1 draws none; qualities 1
+// and 2 draw the images themselves and make no trace objects; quality 0
+// keeps no records.
+TEST_F(CharacterDrawTest, AfterimageCountAndQualityDecideWhatIsDrawn)
+{
+    const struct { i32 count; u32 quality, records, draws; bool traces; } rows[] = {
+        {4, 0, 0, 1, false}, {4, 1, 4, 4, false}, {4, 2, 4, 4, false},
+        {1, 2, 1, 1, false}, {1, 3, 1, 1, true}, {4, 3, 4, 4, true},
+    };
+    for (const auto& r : rows) {
+        auto c = Fighter(r.quality, 0, r.count);
+        c->GetStatus()->action = kActionSlide;
+        FillAfterimages(*c);
+        ASSERT_EQ(c->GetAfterimages().size(), r.records) << r.count << " " << r.quality;
+        for (const AfterimageRecord& record : c->GetAfterimages())
+            EXPECT_EQ(record.trace != nullptr, r.traces) << r.count << " " << r.quality;
+        fake_->ClearLog();
+        ASSERT_EQ(c->Draw(static_cast<CRenderList*>(nullptr)), 1);
+        EXPECT_EQ(fake_->Count("DrawIndexedPrimitive"), r.draws) << r.count << " " << r.quality;
+    }
+}
+
 // Quality 3 and 4 queue one trace per afterimage in the render list, which
 // draws them later through the fighter. Quality 4 draws each twice: depth
 // only, then colour where the depth is its own; every state comes back.
@@ -293,4 +316,15 @@ TEST_F(CharacterDrawTest, TrailsFollowTheBoneAlongItsPath)
     c->Draw(static_cast<CRenderList*>(nullptr));
     for (u32 t = 0; t < 2; ++t) EXPECT_EQ(ListElement<CPrimitiveList>(&c->GetTrailRibbons(), t)->GetVertexCount(), 0u);
     EXPECT_EQ(fake_->Count("DrawIndexedPrimitive"), 1u);
+
+    // The next attack starts from nothing: one frame's pair of pairs, from
+    // where the fighter stood when the last one ended.
+    c->GetStatus()->action = kActionShortAttack;
+    PlaceAt(*c, 4);
+    c->UpdateTrails(0);
+    auto* arm = ListElement<CPrimitiveList>(&c->GetTrailRibbons(), 0);
+    ASSERT_EQ(arm->GetVertexCount(), 4u);
+    EXPECT_FLOAT_EQ(arm->GetVertex(0)->Position.x, 4.5f);
+    EXPECT_FLOAT_EQ(arm->GetVertex(2)->Position.x, 4.0f);
+    EXPECT_FLOAT_EQ(arm->GetVertex(2)->Color.w, 0.75f);
 }

@@ -1,5 +1,6 @@
 #include "game/battle/character/tests/CharacterTestSupport.h"
 
+#include "engine/graphics/Camera.h"
 #include "game/battle/object/MeshHitRecord.h"
 #include "game/battle/object/StageSetting.h"
 
@@ -128,6 +129,16 @@ TEST_F(CharacterMeetTest, AnswersMessages)
     c->HandleCharacterMessage(14, nullptr, intptr_t(&stage));
     EXPECT_EQ(Pos(*c).x, 9.0f);
     EXPECT_EQ(Pos(*c).y, 0.0f);
+
+    // The view camera: the one its controller owns, or the word left alone.
+    CCamera view;
+    for (CCamera* owned : {&view, static_cast<CCamera*>(nullptr)}) {
+        static_cast<FakeCamera*>(c->GetCameraController())->camera = owned;
+        CCamera* got = nullptr;
+        EXPECT_EQ(c->HandleCharacterMessage(kMsgViewCamera, nullptr, intptr_t(&got)), 1u);
+        EXPECT_EQ(got, owned);
+    }
+    EXPECT_EQ(c->HandleCharacterMessage(kMsgViewCamera, nullptr, 0), 1u);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // formula, the roll and limit rules, defeat and the guard's window edges,
 // with figures worked out by hand.
 #include "CharacterTestSupport.h"
+#include "game/battle/character/StatisticCounters.h"
 
 using namespace character_test;
 
@@ -172,4 +173,50 @@ TEST_F(MoveHit, GuardEndsAtGuardTimeAndJustGuardsBelowItsTime)
     S().guardBreak = 0;
     c_->AddGuardLoad(1.0f, c_.get());
     EXPECT_EQ(std::make_pair(S().action, S().damageType), std::make_pair(u32(kActionHitReaction), 3u));
+}
+
+TEST_F(MoveHit, HitsRaiseTheNumberedStatisticsOfBothSides)
+{
+    auto attacker = NewFighter<ScriptedFighter>();
+    attacker->Create(nullptr);
+    auto hitBy = [&](f32 damage, u32 type, u32 kind) {
+        CCharacterAction::Hit hit = HitOf(damage, type, kind);
+        hit.attacker = attacker.get();
+        c_->TakeHit(hit);
+    };
+    EXPECT_EQ(attacker->GetStatisticCounter(kStatLastKillKind), kNoKillKind) << "no kill yet is no attack kind";
+    hitBy(1, 5, 0);    // a roll
+    hitBy(1, 10, 0);   // a down
+    hitBy(1, 2, 10);   // a climax-card hit
+    hitBy(900, 2, 7);  // defeated by a charged spell card
+    struct Row {
+        StatisticCounter n;
+        u32 attacker, victim;
+    } const rows[] = {
+        {kStatKills, 1, 0},          {kStatDefeats, 0, 1},        {kStatRollsDealt, 1, 0},
+        {kStatRollsSuffered, 0, 1},  {kStatDownsDealt, 1, 0},     {kStatDownsSuffered, 0, 1},
+        {kStatClimaxHits, 1, 0},     {kStatSpellKills, 1, 0},     {kStatChargedSpellKills, 1, 0},
+        {kStatExceptionKills, 0, 0}, {kStatLastKillKind, 7, kNoKillKind},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(attacker->GetStatisticCounter(r.n), r.attacker) << r.n;
+        EXPECT_EQ(c_->GetStatisticCounter(r.n), r.victim) << r.n;
+    }
+    // Damage sums: 1.5 x 3 hits, then the rest of the HP (800 less the three).
+    EXPECT_EQ(c_->GetStatisticCounter(kStatDamageTaken), attacker->GetStatisticCounter(kStatDamageDealt));
+    EXPECT_GT(c_->GetStatisticCounter(kStatDamageTaken), 800u);
+    EXPECT_EQ(c_->GetStatisticCounter(kStatisticCounterCount), 0u);
+    EXPECT_EQ(c_->GetStatisticCounter(0xFFFFFFFFu), 0u);
+}
+
+TEST_F(MoveHit, ActionStartsCountTheirStatistics)
+{
+    c_->StartDash(0.0f);
+    S().action = kActionNeutral, S().mp = 10;
+    c_->StartSlide(0.0f);
+    S().action = kActionNeutral;
+    c_->StartGuard(-1.0f);
+    EXPECT_EQ(std::make_tuple(c_->GetStatisticCounter(kStatDashes), c_->GetStatisticCounter(kStatSlides),
+                              c_->GetStatisticCounter(kStatGuards)),
+              std::make_tuple(1u, 1u, 1u));
 }

@@ -34,6 +34,7 @@ public:
     void GetView(CVector3* e, CVector3* a) const override { *e = eye, *a = angles; }
     void GetForward(CVector3* out) const override { *out = forward; }
     f32 GetViewAngleLimit() const override { return viewLimit; }
+    CCamera* GetCamera() const override { return camera; }
 
     CVector3 points[2];
     f32 yaw = 0, pitch = 0;
@@ -41,6 +42,7 @@ public:
     CVector3 eye, angles;
     CVector3 forward{0, 0, -1};
     f32 viewLimit = 45;
+    CCamera* camera = nullptr;
 };
 
 // A barrage or spell card: loads and creates, nothing more.

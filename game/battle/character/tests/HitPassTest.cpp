@@ -2,6 +2,10 @@
 
 #include "game/battle/object/Bullet.h"
 #include "game/battle/object/BulletPasses.h"
+#include "engine/model/AnimationController.h"
+#include "engine/scene/Effect.h"
+
+#include <string>
 
 namespace {
 
@@ -16,6 +20,24 @@ protected:
         f->SetPosition(&at);
         f->GetStatus()->participantSlot = slot, f->GetStatus()->team = team;
         return f;
+    }
+    // A shot of the record from 0.6 in front of the victim (slot 1) through
+    // both passes; the shooter is slot 0 far off. The list keeps the bullet.
+    void Shoot(const CBulletParameter& record, ScriptedFighter& victim, ScriptedFighter& shooter, CBulletList& list,
+        CVector3 step = {0, 0, -0.5f})
+    {
+        auto* bullet = new CBullet(&record);
+        ASSERT_EQ(bullet->LoadResource(&resources_), 1);
+        BulletLaunchRecord launch;
+        launch.position = {0, 0.2f, 0.6f};
+        launch.direction = {0, 0, -1};
+        launch.shooter = launch.firingObject = &shooter;
+        ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
+        bullet->SetDirection(step);
+        list.Add(bullet);
+        IBattleCharacter* fighters[] = {&shooter, &victim};
+        RunBulletFirstPass(list, fighters, 2, 0);
+        RunBulletSecondPass(list, fighters, 2, 0);
     }
 };
 
@@ -74,6 +96,85 @@ TEST_F(HitPassTest, BulletKindsThroughTheSecondPass)
         const CharacterStatus& s = *victim->GetStatus();
         const u32 hits = list.GetCount() ? list.First()->GetState().hitCount[1] : 0;
         EXPECT_EQ((Outcome{s.hp, s.action, hits, s.knockPower, s.limitGauge}), r.want) << "kind " << r.kind;
+    }
+}
+
+TEST_F(HitPassTest, AFreezingShotFreezesWhateverItsDamageType)
+{
+    // STR 100, limit 3 a hit, MAXLIMIT 10. The hit's damage type never
+    // throws the frozen fighter into a hit reaction; only an ice freeze
+    // pushed over the limit breaks into the spin (type 7).
+    struct Row { i32 freezeKind, type; f32 startLimit; u32 action, damageType; bool frozen; } rows[] = {
+        {0, 0, 0, kActionFrozen, 0, true},
+        {0, 2, 0, kActionFrozen, 0, true},
+        {1, 3, 0, kActionFrozen, 0, true},
+        {0, 2, 20, kActionHitReaction, 7, false},
+        {1, 2, 20, kActionFrozen, 0, true},
+    };
+    for (const Row& r : rows) {
+        auto record = std::make_unique<CBulletParameter>();
+        CBulletValues& v = record->GetValues();
+        v.hitType = 6, v.hitCount = 1, v.str = 100, v.hitRadius = 0.4f, v.pow = 4, v.limit = 3;
+        v.damageType = r.type, v.freezeType = r.freezeKind, v.freezeTime = 2;
+        auto victim = Fighter({0, 0, 0}, 1, 1), shooter = Fighter({0, 0, 50}, 0, 0);
+        victim->GetParameter()->values.limit.maxLimit = 10;
+        victim->GetStatus()->limitGauge = r.startLimit;
+        CBulletList list;
+        Shoot(*record, *victim, *shooter, list);
+        const CharacterStatus& s = *victim->GetStatus();
+        const std::string at = std::to_string(r.freezeKind) + " type " + std::to_string(r.type);
+        EXPECT_EQ(s.hp, 700) << at;
+        EXPECT_EQ(s.action, r.action) << at;
+        EXPECT_EQ(s.damageType, r.damageType) << at;
+        EXPECT_EQ(s.timers.freezeTime > 0, r.frozen) << at;
+        EXPECT_EQ(s.limitGauge, r.startLimit + 3) << at;
+    }
+}
+
+TEST_F(HitPassTest, BulletHitEffectsPlayWhereTheShotMeetsTheFighter)
+{
+    // The shot's EFCBULLETHIT is "Efc_Hit". A damage hit plays it at the
+    // contact of the body sphere (r 0.5 at the origin) with the shot (r 0.4
+    // at (0, 0.2, 0.6), a = 0.632 apart): half the overlap beyond the body's
+    // surface, (0, 0.2, 0.6) x (0.5 + (0.9 - a) / 2) / a. A heal plays it
+    // on each effect bone (Body, Arm); freezes, limit breaks, full-HP
+    // heals and HITEFFECTTYPE 2 play nothing.
+    auto* hitEffect = new CEffectContainer();
+    hitEffect->SetName("Efc_Hit");
+    auto* object = new CEffectObject();
+    object->SetName("spark");
+    ASSERT_EQ(hitEffect->AddObject(object), 1u);
+    void* slot = hitEffect;
+    resources_.GetEffectList()->Add(&slot);
+    ASSERT_TRUE(setting_test::SettingWriter().Set("EFCBULLETHIT", "Efc_Hit").Save("HitShot.txt"));
+    struct Row { i32 kind, effectType, startHp; u32 played; bool onBones; } rows[] = {
+        {0, 0, 800, 1, false}, {0, 1, 800, 1, false}, {0, 2, 800, 0, false}, {14, 0, 800, 1, false},
+        {13, 0, 500, 2, true}, {13, 0, 800, 0, false}, {6, 0, 800, 0, false}, {21, 0, 800, 0, false},
+    };
+    for (const Row& r : rows) {
+        auto record = std::make_unique<CBulletParameter>();
+        ASSERT_EQ(record->LoadFile("HitShot.txt"), 1);
+        CBulletValues& v = record->GetValues();
+        v.hitType = r.kind, v.hitEffectType = r.effectType, v.hitCount = 5, v.str = 100, v.hitRadius = 0.4f;
+        v.recoverySpeed = 40, v.damageType = 2, v.pow = 1;
+        auto victim = Fighter({0, 0, 0}, 1, 1), shooter = Fighter({0, 0, 50}, 0, 0);
+        victim->GetStatus()->hp = r.startHp, victim->GetStatus()->exactHp = f32(r.startHp);
+        CBulletList list;
+        Shoot(*record, *victim, *shooter, list, CVector3());   // standing still: the contact stays put
+        std::vector<CEffect*> played;
+        for (CEffect* e = effects_.GetFirstEffect(); e; e = e->GetNextLive()) played.push_back(e);
+        ASSERT_EQ(played.size(), r.played) << r.kind << " " << r.effectType;
+        if (r.onBones) {
+            CAnimationController* bones = victim->GetAnimationController();
+            EXPECT_EQ(played[1]->GetParams().linkFrame, bones->GetFrameByName("Body"));
+            EXPECT_EQ(played[0]->GetParams().linkFrame, bones->GetFrameByName("Arm"));
+        } else if (r.played) {
+            const CVector3& at = *played[0]->GetPlacePosition();
+            EXPECT_NEAR(at.x, 0.0f, 1e-5f) << r.kind;
+            EXPECT_NEAR(at.y, 0.200418f, 1e-5f) << r.kind;
+            EXPECT_NEAR(at.z, 0.601253f, 1e-5f) << r.kind;
+        }
+        for (CEffect* e : played) e->Release();
     }
 }
 

@@ -4,6 +4,9 @@
 #include "engine/graphics/Camera.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/platform/FrameTime.h"
+#include "engine/platform/DirectInput.h"
+#include "game/battle/object/Stage.h"
+#include "game/battle/object/StageSetting.h"
 #include "game/battle/scene/BattleConsole.h"
 #include "game/battle/scene/BattleStateConsole.h"
 #include "game/battle/scene/EnemyConsole.h"
@@ -258,4 +261,46 @@ TEST_F(BattleConsoleTest, WorldPassDrawsTheOtherFightersMarkersWithFogAndLightOf
         host::render::CallMatch("SetRenderState").With("state", host::render::kRsFogEnable).With("value", 1),
     }));
     EXPECT_EQ(GetGraphicDevice()->GetRenderStates()->zWriteEnable, 0u);
+}
+
+TEST_F(BattleConsoleTest, DrawsTheRadarAndTheBattleState)
+{
+    auto* setting = new CStageSetting();
+    setting->GetParameters()->box.min = CVector3(-100, -10, -100);
+    setting->GetParameters()->box.max = CVector3(100, 10, 100);
+    CResourceList stages;
+    void* stage = static_cast<CValueBase*>(new CStage(setting));
+    stages.Add(&stage);
+    setup_.stageObjects = &stages;
+    CBattleConsole console;
+    ASSERT_EQ(console.Load(&setup_), 1u);
+    console.Update(0);
+    fake_->ClearLog();
+    console.Draw(0);
+    const std::vector<std::string> names = Names();
+    const auto at = [&](const char* name) { return std::find(names.begin(), names.end(), name) - names.begin(); };
+    EXPECT_EQ(std::count(names.begin(), names.end(), "mapsk"), 2) << "one marker per fighter";
+    // The radar, then the battle state's clock: 100 s.
+    ASSERT_LT(at("map"), at("Tiwk"));
+    ASSERT_LT(size_t(at("Tiwk")) + 3, names.size());
+    EXPECT_EQ(std::vector<std::string>(names.begin() + at("Tiwk"), names.begin() + at("Tiwk") + 4),
+        (std::vector<std::string>{"Tiwk", "Ti1", "Ti0", "Ti0"}));
+    EXPECT_TRUE(fake_->HasSequence({
+        host::render::CallMatch("SetRenderState").With("state", host::render::kRsStencilEnable).With("value", 1),
+        host::render::CallMatch("SetRenderState").With("state", host::render::kRsStencilEnable).With("value", 0),
+    }));
+}
+
+TEST_F(BattleConsoleTest, FirstTutorialTipNamesTheInputGivenBeforeLoad)
+{
+    setup_.tutorial = 1;
+    FakeInput input;
+    const u32 keys[4] = {0x11, 0x1F, 0x1E, 0x20};
+    for (u32 i = 0; i < 4; ++i) input.pad.keyAssignment[12 - kInputCodeAssignable + i] = keys[i];
+    std::string want;
+    for (u32 key : keys) want += "[" + std::string(GetKeyName(key)) + "]";
+    CBattleConsole console;
+    console.SetInput(&input);
+    ASSERT_EQ(console.Load(&setup_), 1u);
+    EXPECT_NE(console.GetState()->GetTipText().find(want), std::string::npos) << console.GetState()->GetTipText();
 }

@@ -6,6 +6,7 @@
 #include "game/battle/character/CpuCharacter.h"
 #include "game/battle/object/Bullet.h"
 #include "game/battle/scene/BattleConsole.h"
+#include "game/battle/scene/BattleFlow.h"
 #include "game/battle/scene/ReplaySetup.h"
 #include "game/data/Replay.h"
 
@@ -221,6 +222,54 @@ TEST_F(BattleSceneMessageTest, HostileReplayMessagesAreRefused)
     for (u32 f = 0; f < 60; ++f) ASSERT_EQ(scene.Update(0), 1);
     EXPECT_EQ(scene.GetRefusedSideMessages(), 120u);
     EXPECT_EQ(scene.IsEndRequested(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The scenes after the battle: which one was asked for.
+class FakeFlow : public IBattleFlow {
+public:
+    i32 GoTitle(const battle_flow::TitleArgs& args) override { return log.push_back("title " + std::to_string(args.item)), 9; }
+    i32 GoCharaSelect(battle_flow::SelectArgs) override { return log.push_back("select"), 9; }
+    i32 GoAdventure(battle_flow::AdventureArgs) override { return log.push_back("adventure"), 9; }
+    i32 GoNextBattle(battle_flow::NextBattleArgs) override { return log.push_back("next"), 9; }
+    i32 GoSurvivalResult(const battle_flow::SurvivalResultArgs&) override { return log.push_back("survival"), 9; }
+    i32 GoStory(battle_flow::StoryArgs) override { return log.push_back("story"), 9; }
+    i32 GoReplayList(const battle_flow::ReplayListArgs&) override { return log.push_back("replays"), 9; }
+    i32 GoNetworkCharaSelect(battle_flow::SelectArgs) override { return log.push_back("net select"), 9; }
+    i32 GoNetworkNextBattle(battle_flow::NextBattleArgs) override { return log.push_back("net next"), 9; }
+    i32 LeaveNetworkBattle() override { return log.push_back("leave"), 9; }
+    i32 RequestNetworkEnd() override { return log.push_back("net end"), 9; }
+    u32 GetLobbyState() override { return 2; }
+    i32 AdvanceStory(CBattleSetup*) override { return 1; }
+    i32 ChooseNextOpponents(CBattleSetup*, const CCharacterBase*, const CBattleConsole*) override { return 1; }
+
+    std::vector<std::string> log;
+};
+
+// The end request starts a one-second fade in which only the consoles'
+// layers move; at its end the battle leaves by the end code.
+TEST_F(BattleSceneMessageTest, EndFadeLeavesByTheEndCode)
+{
+    FakeFlow flow;
+    app_.flow = &flow;
+    CBattleScene scene(&app_);
+    ASSERT_EQ(scene.Load(CpuSetup()), 1u);
+    for (u32 f = 0; f < 100; ++f) ASSERT_EQ(scene.Update(0), 1);
+    const u32 frames = scene.GetFrameCount();
+    const u64 state = scene.HashState().running[4];   // after the fighters
+    Ask(scene, kSceneMsgEndRequest, 3);
+    u32 fade = 0;
+    i32 result = 1;
+    while (result == 1 && fade < 100) result = scene.Update(0), ++fade;
+    EXPECT_EQ(result, 9);
+    EXPECT_EQ(fade, 56u);   // 1 s at 18 ms a frame
+    EXPECT_EQ(flow.log, std::vector<std::string>{"title 2"});
+    EXPECT_EQ(scene.GetFrameCount(), frames);
+    EXPECT_EQ(scene.HashState().running[4], state);
+    app_.flow = nullptr;
 }
 
 }  // namespace

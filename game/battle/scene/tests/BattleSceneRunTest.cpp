@@ -19,7 +19,7 @@ using namespace scene_test;
 // run the test, check that the battle still plays out as asserted, and put
 // the hash it prints here. Both the normal and the sanitizer build must
 // give it.
-constexpr u64 kCpuBattleFinalHash = 0xa88694d9e9cda8a7;
+constexpr u64 kCpuBattleFinalHash = 0x70d0c8e0f49a03ff;
 
 // What a battle did, frame by frame.
 struct BattleRun {
@@ -127,12 +127,16 @@ void Script(CInput& input, u32 frame)
     }
 }
 
+// The battle above with player 1 in place of the first computer, recorded
+// for its first 2,000 frames (the sanitizer build runs a frame ten times
+// slower) and played back from the replay file.
 TEST_F(BattleSceneTest, ReplayGivesTheRecordedStateAtEveryFrame)
 {
+    constexpr u32 kFrames = 2000;
     auto input = std::make_unique<CInput>();
     app_.input = input.get();
     auto humanSetup = [] {
-        CBattleSetup* setup = CpuSetup(4242);
+        CBattleSetup* setup = CpuSetup();
         setup->entries[0].kind = 0;
         return setup;
     };
@@ -143,9 +147,9 @@ TEST_F(BattleSceneTest, ReplayGivesTheRecordedStateAtEveryFrame)
         setup->recordReplay = 1;
         ASSERT_EQ(scene.Load(setup), 1u);
         ASSERT_NE(scene.GetReplay(), nullptr);
-        const BattleRun run = RunBattle(scene, 60, 7000, [&](u32 f) { Script(*input, f); });
-        ASSERT_NE(run.frameOver, 0u);
+        const BattleRun run = RunBattle(scene, kFrames, kFrames, [&](u32 f) { Script(*input, f); });
         EXPECT_GT(run.mostBullets, 0u);
+        EXPECT_GT(HpLost(scene), 0);
         recorded = run.hashes;
         ASSERT_EQ(scene.GetReplay()->Finish(ReplaySlotPath(folder_.Path(), 3)), 1);
     }
@@ -157,9 +161,8 @@ TEST_F(BattleSceneTest, ReplayGivesTheRecordedStateAtEveryFrame)
     setup->replayNumber = 3;
     setup->option.randomSeed = 1;   // the replay's own set-up replaces it
     ASSERT_EQ(scene.Load(setup), 1u);
-    const BattleRun played = RunBattle(scene, u32(recorded.size()), u32(recorded.size()));
+    const BattleRun played = RunBattle(scene, kFrames, kFrames);
     EXPECT_EQ(FirstDifference(recorded, played.hashes), "");
-    EXPECT_NE(played.frameOver, 0u);
 
     // A playback that parts from the recording is named by its first frame
     // and object: here a radio chat line reaches the consoles at frame 300.

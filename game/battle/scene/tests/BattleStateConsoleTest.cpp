@@ -19,6 +19,7 @@ protected:
         ConsoleTest::SetUp();
         fighters_[1].team = 1;
         fighters_[2].playerName = "Mio";
+        for (u32 i = 0; i < 3; ++i) fighters_[i].entry = i;
         list_ = {&fighters_[0], &fighters_[1], &fighters_[2]};
         setup_.characters = &list_;
         setup_.timeLimit = 100.0f;

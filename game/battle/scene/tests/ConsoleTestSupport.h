@@ -71,6 +71,7 @@ public:
     u32 GetDefeatCount() const override { return defeats; }
     u32 GetKillCount() const override { return kills; }
     u32 IsComputer() const override { return computer; }
+    u32 GetEntryIndex() const override { return entry; }
     const CTensionFile* GetTensionFile() const override { return tension; }
     u32 GetFixedTension() const override { return fixedTension; }
     f32 GetMusicTime() const override { return musicTime; }
@@ -113,6 +114,7 @@ public:
     std::string playerName, characterName = "Talve";
     CVector3 position;
     u32 defeats = 0, kills = 0, computer = 0, fixedTension = 0;
+    u32 entry = HudFighter::kNoEntry;
     const CTensionFile* tension = nullptr;
     f32 musicTime = 0.0f;
     u32 cleared = 0, sparked = 0;

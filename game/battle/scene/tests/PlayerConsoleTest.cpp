@@ -103,21 +103,40 @@ TEST_F(PlayerConsoleTest, GaugeOfAKindFillsItsBarAndGreysWhenUnusable)
 
 TEST_F(PlayerConsoleTest, CounterDigitsShowTheirGlyphs)
 {
-    // 105 shows its last two digits; capacity 12.
+    // 105 shows its last two digits; capacity 12. Kind 2's counters are
+    // named as the glyphs "rctT1".."rctT4" are, and must not stand in for
+    // them.
     own_.counts[4] = 105;
     own_.capacities[4] = 12;
+    own_.counts[2] = 34;
+    own_.capacities[2] = 56;
     console_.Load(&own_, &list_, &layout_);
     console_.Update(0);
     Place();
+    // The cell of the top-level glyph of that name.
+    const auto glyphCell = [](const char* glyph) {
+        const std::vector<Element>& all = ConsoleElements();
+        for (size_t i = 0; i < all.size(); ++i) {
+            if (all[i].name == glyph && all[i].parent.empty()) return ElementRect(i);
+        }
+        return CRect4();
+    };
     const struct {
+        const char* group;
         const char* counter;
         const char* glyph;
-    } cases[] = {{"rctT23", "rctT1"}, {"rctT24", "rctT2"}, {"rctT21", "rctT0"}, {"rctT22", "rctT5"}};
+    } cases[] = {{"WState", "rctT23", "rctT1"}, {"WState", "rctT24", "rctT2"}, {"WState", "rctT21", "rctT0"},
+        {"WState", "rctT22", "rctT5"}, {"WState", "rctT3", "rctT5"}, {"WState", "rctT4", "rctT6"},
+        {"WState", "rctT1", "rctT3"}, {"WState", "rctT2", "rctT4"}};
     for (const auto& c : cases) {
-        const CSceneObject* counter = layout_.FindLayer(c.counter);
+        const CSceneObject* group = layout_.FindLayer(c.group);
+        ASSERT_NE(group, nullptr);
+        const CSceneObject* counter = group->FindLayer(c.counter);
         ASSERT_NE(counter, nullptr);
         const CRect4& r = counter->GetScreenState().rect;
-        EXPECT_EQ(ElementAt((r.left + 1) / kTextureSide, (r.top + 1) / kTextureSide), c.glyph) << c.counter;
+        const CRect4 want = glyphCell(c.glyph);
+        EXPECT_EQ(r.left, want.left) << c.counter;
+        EXPECT_EQ(r.top, want.top) << c.counter;
     }
 }
 

@@ -21,7 +21,7 @@
 #include "game/battle/scene/BattleApp.h"
 #include "game/battle/scene/BattleScene.h"
 #include "game/battle/scene/tests/BattleSceneTestSupport.h"
-#include "game/battle/scene/tests/gl/PngFrame.h"
+#include "game/battle/scene/tests/gl/Png.h"
 #include "game/battle/testdata/BattleData.h"
 #include "host/image/Image.h"
 #include "host/kernel/tests/TempFolder.h"
@@ -161,7 +161,7 @@ TEST_F(BattleFramePixels, ARunningBattleFrameShowsTheArenaUnderTheHud)
     const std::vector<u32> frame = ReadFrame();
     ASSERT_EQ(device_.EndScene(), 1);
 
-    const std::string png = gl_frame::Png(frame, kWidth, kHeight);
+    const std::string png = gl_test::Png(frame, kWidth, kHeight);
     const std::string out = std::string(ORV_TEST_BUILD_DIR) + "/BattleFrame.png";
     ASSERT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
 
@@ -213,7 +213,7 @@ TEST_F(BattleFramePixels, ScreenshotOfTheViewIsSavedAtTheChosenSize)
     ASSERT_TRUE(host::image::DecodeFile(root_.Path() + "1207_083015.bmp", options, shot));
     ASSERT_EQ(shot.width, 720u);
     ASSERT_EQ(shot.height, 480u);
-    const std::string png = gl_frame::Png(shot.pixels, shot.width, shot.height);
+    const std::string png = gl_test::Png(shot.pixels, shot.width, shot.height);
     ASSERT_TRUE(host::kernel::WriteFileAtomic(std::string(ORV_TEST_BUILD_DIR) + "/BattleShot.png", png.data(), png.size()));
     u32 lit = 0;
     for (u32 p : shot.pixels) lit += (p & 0xFFFFFF) != 0;

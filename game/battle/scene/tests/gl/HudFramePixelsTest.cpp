@@ -12,7 +12,7 @@
 #include "game/battle/object/StageSetting.h"
 #include "game/battle/scene/BattleConsole.h"
 #include "game/battle/scene/tests/ConsoleTestSupport.h"
-#include "game/battle/scene/tests/gl/PngFrame.h"
+#include "game/battle/scene/tests/gl/Png.h"
 #include "host/image/Image.h"
 #include "host/kernel/tests/TempFolder.h"
 
@@ -38,7 +38,7 @@ protected:
         ASSERT_EQ(gl_test::CreateGlWindow(system_, "hud", kWidth, kHeight), 1);
         ASSERT_EQ(device_.Create(&system_), 1) << "no OpenGL 3.3 device";
         ASSERT_TRUE(host::kernel::SetCurrentDirectory(folder_.Path()));
-        ASSERT_TRUE(WriteConsoleData(".", {}, true));
+        ASSERT_TRUE(WriteConsoleData(".", {}, ConsolePlacement::kSpread));
 
         // Each element's cell one flat colour, so filtering at the cells'
         // edges is all a card may round differently.
@@ -127,7 +127,7 @@ TEST_F(HudFramePixels, SplitScreenHudFrameMatchesTheStoredOne)
     ASSERT_EQ(device_.GetBackBuffer()->ReadPixels(&all, frame.data()), render::Result::Ok);
     ASSERT_EQ(device_.EndScene(), 1);
 
-    const std::string png = gl_frame::Png(frame, kWidth, kHeight);
+    const std::string png = gl_test::Png(frame, kWidth, kHeight);
     const std::string out = std::string(ORV_TEST_BUILD_DIR) + "/HudFrame.png";
     ASSERT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
 

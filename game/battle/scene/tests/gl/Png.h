@@ -1,4 +1,4 @@
-// Frames of the OpenGL tests written as PNG files to look at.
+// A PNG of a read-back frame, for a person to look at.
 #pragma once
 
 #include "engine/core/Types.h"
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace gl_frame {
+namespace gl_test {
 
 // A PNG of stored (uncompressed) deflate blocks: large, but needs no codec.
 inline std::string Png(const std::vector<u32>& argb, u32 width, u32 height)
@@ -49,4 +49,4 @@ inline std::string Png(const std::vector<u32>& argb, u32 width, u32 height)
     return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", z) + chunk("IEND", "");
 }
 
-}  // namespace gl_frame
+}  // namespace gl_test

@@ -1,0 +1,229 @@
+// One full-size HUD frame on real OpenGL from the battle data set: its
+// console layout and texture, the real font, and two fighters made from the
+// fighters' test data, advanced a few frames. The frame is written to the
+// build folder as HudFrameData.png to look at; a few pixels are checked
+// where elements must be.
+#include "engine/graphics/Camera.h"
+#include "engine/graphics/FontTexture.h"
+#include "engine/graphics/GraphicDevice.h"
+#include "engine/graphics/tests/gl/GlWindowSupport.h"
+#include "game/battle/character/tests/CharacterTestSupport.h"
+#include "game/battle/object/Stage.h"
+#include "game/battle/object/StageSetting.h"
+#include "game/battle/scene/BattleConsole.h"
+#include "game/battle/scene/BattleStateConsole.h"
+#include "game/battle/scene/tests/gl/Png.h"
+#include "game/battle/testdata/BattleData.h"
+#include "host/image/Image.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace render = host::render;
+
+namespace {
+
+constexpr u32 kWidth = 1024, kHeight = 768;
+
+// What the HUD reads of a fighter made from the test data.
+class FighterView : public HudFighter {
+public:
+    FighterView(CCharacter& fighter, u32 id, u32 entry, std::string player)
+        : m_fighter(fighter), m_id(id), m_entry(entry), m_player(std::move(player))
+    {
+    }
+    u32 GetTeam() const override { return u32(S().team); }
+    const char* GetPlayerName() const override { return m_player.c_str(); }
+    const char* GetCharacterName() const override { return S().name; }
+    void GetPosition(CVector3* out) const override { m_fighter.GetPosition(out); }
+    CCamera* GetBattleCamera() const override { return camera; }
+    u32 GetDefeatCount() const override { return S().defeatCount; }
+    u32 GetKillCount() const override { return 0; }
+    u32 IsComputer() const override { return 0; }
+    u32 GetEntryIndex() const override { return m_entry; }
+    const CTensionFile* GetTensionFile() const override { return nullptr; }
+    u32 GetFixedTension() const override { return 0; }
+    f32 GetMusicTime() const override { return 0.0f; }
+    void ClearDamage() override {}
+    void FillSparkGauge() override {}
+    i32 GetTotalDamage() const override { return 0; }
+    i32 GetHitDamage(u32) const override { return 0; }
+    f32 GetTargetDownLimit() const override { return 0.0f; }
+    u32 GetCharacterId() const override { return m_id; }
+    i32 GetHp() const override { return S().hp; }
+    f32 GetShownHp() const override { return S().shownHp; }
+    f32 GetMaxHp() const override { return f32(V().general.hp); }
+    f32 GetMaxSpark() const override { return V().spark.maxSparkGauge; }
+    f32 GetMp() const override { return S().mp; }
+    f32 GetSparkGauge() const override { return S().sparkGauge; }
+    u32 GetTensionLevel() const override { return S().tension; }
+    u32 GetAction() const override { return S().action; }
+    f32 GetActionGauge(u32 k) const override { return k == 2 ? 0.75f : (k == 4 ? 1.0f : 0.4f); }
+    u32 GetActionCount(u32 k) const override { return k == 2 ? 34 : 7; }
+    u32 GetActionCapacity(u32 k) const override { return k == 2 ? 56 : 12; }
+    u32 CanUse(u32 k) const override { return k != 3; }
+    const HudFighter* GetLockOnTarget() const override { return lockOn; }
+    u32 IsHittable() const override { return 1; }
+    f32 GetHeight() const override { return V().body.height; }
+
+    CCamera* camera = nullptr;
+    const HudFighter* lockOn = nullptr;
+
+private:
+    const CharacterStatus& S() const { return *m_fighter.GetStatus(); }
+    const CharacterValues& V() const { return m_fighter.GetParameter()->values; }
+
+    CCharacter& m_fighter;
+    u32 m_id, m_entry;
+    std::string m_player;
+};
+
+class HudFrameData : public character_test::CharacterTest {
+protected:
+    void SetUp() override
+    {
+        CharacterTest::SetUp();
+        work_ = host::kernel::GetCurrentDirectory();
+        ASSERT_EQ(gl_test::CreateGlWindow(system_, "hud", kWidth, kHeight), 1);
+        // The window's creation moves the current folder.
+        ASSERT_TRUE(host::kernel::SetCurrentDirectory(work_));
+        ASSERT_EQ(device_.Create(&system_), 1) << "no OpenGL 3.3 device";
+    }
+    void TearDown() override
+    {
+        host::kernel::SetCurrentDirectory(work_);
+        fighters_.clear();
+        resources_.GetTextureList()->Release();
+        resources_.GetFontList()->Release();
+        device_.Release();
+        render::InstallBackend(nullptr);
+        SetFrameTime(0);
+        CharacterTest::TearDown();
+    }
+
+    // The pixel at (x, y) of the frame, 0xRRGGBB.
+    u32 At(u32 x, u32 y) const { return frame_[size_t(y) * kWidth + x] & 0xFFFFFF; }
+
+    std::string work_;   // the fighter's work folder
+    CSystem system_;
+    CGraphicDevice device_;
+    std::vector<std::unique_ptr<CCharacter>> fighters_;
+    std::vector<u32> frame_;
+};
+
+}  // namespace
+
+TEST_F(HudFrameData, OneFrameFromTheBattleDataSetShowsEachElementInItsPlace)
+{
+    // Two fighters of the test data, a little apart, advanced ten frames.
+    SetFrameTime(50);
+    for (u32 i = 0; i < 2; ++i) {
+        auto fighter = NewFighter<CPlayerCharacter>();
+        CharacterCreateRecord record;
+        record.team = i;
+        fighter->Initialize(reinterpret_cast<intptr_t>(&record));
+        const CVector3 at(i ? 40.0f : 0.0f, 0.0f, i ? 60.0f : 0.0f);
+        fighter->SetPosition(&at);
+        fighters_.push_back(std::move(fighter));
+    }
+    std::vector<CObjectDivision*> objects{fighters_[0].get(), fighters_[1].get()};
+    scene_.characters = {objects.data(), u32(objects.size())};
+    for (int frame = 0; frame < 10; ++frame) {
+        for (auto& f : fighters_) f->Update(0), f->PostUpdate(0);
+    }
+    fighters_[0]->GetStatus()->mp = 3.5f;
+    fighters_[0]->GetStatus()->hp = fighters_[0]->GetParameter()->values.general.hp * 3 / 5;
+    fighters_[0]->GetStatus()->sparkGauge = fighters_[0]->GetParameter()->values.spark.maxSparkGauge * 0.5f;
+    fighters_[1]->GetStatus()->hp = fighters_[1]->GetParameter()->values.general.hp / 4;
+    fighters_[0]->GetStatus()->tension = 2;
+    FighterView own(*fighters_[0], 0, 0, ""), other(*fighters_[1], 1, 2, "Mio");
+    HudFighterList list{&own, &other};
+
+    // The data set's layout and texture, the real font.
+    const std::string root = work_ + "/data";
+    std::string error;
+    ASSERT_TRUE(battle_data::WriteBattleData(root, &error)) << error;
+    ASSERT_TRUE(host::kernel::SetCurrentDirectory(battle_data::ResourceFolder(root)));
+    auto* texture = new CTexture();
+    ASSERT_EQ(texture->LoadFromFile("Console_01.dds"), 1);
+    void* slot = static_cast<CValueBase*>(texture);
+    resources_.GetTextureList()->Add(&slot);
+    auto* font = new CFontTexture();
+    ASSERT_EQ(font->Create(1024, 1024, render::kFormatA8R8G8B8, "IPAGothic", 32), 1);
+    slot = static_cast<CValueBase*>(font);
+    resources_.GetFontList()->Add(&slot);
+    auto* setting = new CStageSetting();
+    setting->GetParameters()->box.min = CVector3(-100, -10, -100);
+    setting->GetParameters()->box.max = CVector3(100, 10, 100);
+    CResourceList stages;
+    void* stage = static_cast<CValueBase*>(new CStage(setting));
+    stages.Add(&stage);
+
+    // The own fighter's camera behind it, looking at the other.
+    CCamera camera;
+    const CVector3 eye(-10, 10, -30), target(40, 10, 60), up(0, 1, 0);
+    camera.SetLookAt(&eye, &target, &up);
+    camera.SetPerspective(60.0f, 4.0f / 3.0f, 1.0f, 1000.0f);
+    camera.SetViewport(0, 0, kWidth, kHeight);
+    own.camera = &camera;
+    own.lockOn = &other;
+
+    ConsoleSetup setup;
+    setup.timeSetting = 1;
+    setup.tutorial = 1;
+    setup.characters = &list;
+    setup.stageObjects = &stages;
+    setup.font = font;
+    setup.owner = &scene_;
+    CBattleConsole console;
+    ASSERT_EQ(console.Load(&setup), 1u);
+    console.GetState()->AddQuickMessage(QuickMessageRecord{"Cover me!", 2, 0});
+    // 1.8 s in: the whole "READY" stands, the ticker has come in.
+    SetFrameTime(200);
+    for (int frame = 0; frame < 9; ++frame) console.Update(0);
+
+    // Twice: glyphs the font caches during a frame show from the next one.
+    for (int pass = 0; pass < 2; ++pass) {
+        ASSERT_EQ(device_.BeginScene(), 1);
+        ASSERT_EQ(console.Draw(0), 1);
+        ASSERT_EQ(console.DrawWorldPass(0), 1);
+        frame_.resize(kWidth * kHeight);
+        const render::Rect all{0, 0, i32(kWidth), i32(kHeight)};
+        ASSERT_EQ(device_.GetBackBuffer()->ReadPixels(&all, frame_.data()), render::Result::Ok);
+        ASSERT_EQ(device_.EndScene(), 1);
+    }
+    const std::string png = gl_test::Png(frame_, kWidth, kHeight);
+    const std::string out = std::string(ORV_TEST_BUILD_DIR) + "/HudFrameData.png";
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
+
+    // A pixel in the middle of each of a few elements, where the layout
+    // puts it and as its cell is drawn.
+    const auto red = [](u32 p) { return p >> 16 & 0xFF; };
+    const auto green = [](u32 p) { return p >> 8 & 0xFF; };
+    const auto blue = [](u32 p) { return p & 0xFF; };
+    const struct {
+        const char* what;
+        u32 x, y;
+        std::function<bool(u32)> holds;
+    } checks[] = {
+        {"own HP, filled to 60%", 60, 620, [&](u32 p) { return green(p) > 150 && red(p) < 120; }},
+        {"own HP, empty past 60%", 300, 620, [&](u32 p) { return green(p) < 150; }},
+        {"own spark gauge, half", 40, 670, [&](u32 p) { return green(p) > 150 && blue(p) > 150 && red(p) < 120; }},
+        {"other's HP, a quarter", 30, 26, [&](u32 p) { return green(p) > 150 && red(p) < 120; }},
+        {"other's HP, empty past it", 200, 26, [&](u32 p) { return green(p) < 150; }},
+        {"READY's wing", 500, 340, [&](u32 p) { return red(p) > 200 && green(p) > 180 && blue(p) < 140; }},
+        {"the message row, team 1 blue", 100, 300, [&](u32 p) { return blue(p) > red(p) + 40; }},
+        {"the tutorial band", 100, 528, [&](u32 p) { return blue(p) > red(p) && blue(p) > 0; }},
+        {"the radar's own marker, red", 915, 661, [&](u32 p) { return red(p) > 150 && green(p) < 100; }},
+    };
+    for (const auto& c : checks) EXPECT_TRUE(c.holds(At(c.x, c.y))) << c.what << ": " << std::hex << At(c.x, c.y) << " (see " << out << ")";
+    // The ticker's text through the font: white ink on the band.
+    u32 ink = 0;
+    for (u32 y = 514; y < 542; ++y) {
+        for (u32 x = 860; x < kWidth; ++x) ink += red(At(x, y)) > 200 && green(At(x, y)) > 200 && blue(At(x, y)) > 200;
+    }
+    EXPECT_GT(ink, 40u) << "no ticker text";
+}
