@@ -2,7 +2,7 @@
 // the battle data set, some seconds into the fight, drawn at 1024 x 768 and
 // read back. The frame is written to the build folder as BattleFrame.png to
 // look at; the test checks that the 3D view is not black and that the HUD
-// lies over it.
+// lies over it where the layout puts it.
 #include "engine/core/Crc32.h"
 #include "engine/core/ObjectRegistry.h"
 #include "engine/core/PackFile.h"
@@ -174,18 +174,19 @@ TEST_F(BattleFramePixels, ARunningBattleFrameShowsTheArenaUnderTheHud)
             for (u32 x = x0; x < x0 + kWidth / 2; ++x) lit += (frame[y * kWidth + x] & 0xFFFFFF) != 0;
         EXPECT_GT(lit, kWidth * kHeight / 16) << "see " << out;
     }
-    // The HUD: the tension strips across the upper left (the data set's
-    // layout), and nothing of it beyond a small share of the screen.
+    // The HUD of the data set's layout: the own panel at the lower left and
+    // the radar at the lower right cover the picture; a band of the screen
+    // between them and the top rows shows the arena as it is.
     const auto differs = [&](u32 x0, u32 y0, u32 x1, u32 y1) {
         u32 n = 0;
         for (u32 y = y0; y < y1; ++y)
             for (u32 x = x0; x < x1; ++x) n += (frame[y * kWidth + x] & 0xFFFFFF) != (world[y * kWidth + x] & 0xFFFFFF);
         return n;
     };
-    EXPECT_GT(differs(100, 198, 610, 242), 500u * 6) << "no tension strips; see " << out;
-    const u32 hud = differs(0, 0, kWidth, kHeight);
-    EXPECT_GT(hud, kWidth * kHeight / 100) << "see " << out;
-    EXPECT_LT(hud, kWidth * kHeight / 10) << "the HUD hides the arena; see " << out;
+    EXPECT_GT(differs(20, 610, 400, 750), 380u * 140 / 2) << "no own panel; see " << out;
+    EXPECT_GT(differs(820, 560, 1000, 740), 180u * 180 / 4) << "no radar; see " << out;
+    EXPECT_LT(differs(150, 150, 280, 550), 130u * 400 / 20) << "the arena is covered; see " << out;
+    EXPECT_LT(differs(0, 0, kWidth, kHeight), kWidth * kHeight / 3) << "see " << out;
 }
 
 TEST_F(BattleFramePixels, ScreenshotOfTheViewIsSavedAtTheChosenSize)
