@@ -74,24 +74,29 @@ public:
 protected:
     // Registers key bound to member (a member of this reader) with a default.
     // 0 when the key is already registered (the first registration stays) or
-    // there is no key map.
+    // there is no key map. A list of child files names files by its type.
     template <class T>
     i32 RegisterKey(const char* key, T* member, const std::type_identity_t<T>& defaultValue)
     {
-        return RegisterKeyAt<T>(key, defaultValue, OffsetOf(member));
+        return InsertKey<T>(key, NamesFiles<T>(), defaultValue, OffsetOf(member));
     }
     // The same with a chain of byte offsets from this reader's owner address
     // (block, group, record, field) whose sum locates the value.
     template <class T, class... Chain>
     i32 RegisterKeyAt(const char* key, const std::type_identity_t<T>& defaultValue, Chain... offsets)
     {
-        using Parameter = CStatusParameterStratum<T, u32(sizeof...(Chain))>;
-        auto* parameter = new Parameter(defaultValue, {static_cast<ptrdiff_t>(offsets)...});
-        if (!m_keys || !m_keys->InsertByName(key, parameter)) {
-            delete parameter;
-            return 0;
-        }
-        return 1;
+        return InsertKey<T>(key, NamesFiles<T>(), defaultValue, offsets...);
+    }
+    // A string key whose value names a child file: only such a value takes
+    // the cache's form for file names in the cache.
+    i32 RegisterFileKey(const char* key, CString* member, const CString& defaultValue)
+    {
+        return InsertKey<CString>(key, true, defaultValue, OffsetOf(member));
+    }
+    template <class... Chain>
+    i32 RegisterFileKeyAt(const char* key, const CString& defaultValue, Chain... offsets)
+    {
+        return InsertKey<CString>(key, true, defaultValue, offsets...);
     }
     // Byte offset of a member of this reader from its owner address.
     ptrdiff_t OffsetOf(const void* member) const
@@ -102,6 +107,23 @@ protected:
     CString m_name;
 
 private:
+    template <class T>
+    static constexpr bool NamesFiles()
+    {
+        return requires { typename T::NamesSettingFiles; };
+    }
+    template <class T, class... Chain>
+    i32 InsertKey(const char* key, bool namesFile, const T& defaultValue, Chain... offsets)
+    {
+        using Parameter = CStatusParameterStratum<T, u32(sizeof...(Chain))>;
+        auto* parameter = new Parameter(defaultValue, {static_cast<ptrdiff_t>(offsets)...});
+        parameter->SetNamesFile(namesFile);
+        if (!m_keys || !m_keys->InsertByName(key, parameter)) {
+            delete parameter;
+            return 0;
+        }
+        return 1;
+    }
     void ReleaseKeys();
 
     CStatusKeyMap* m_keys = nullptr;

@@ -17,6 +17,9 @@ class CStatusKeyMap;
 template <class R>
 class CSettingFileList {
 public:
+    // Every value of such a key names a child file.
+    using NamesSettingFiles = void;
+
     CSettingFileList() = default;
     // Copies the names and every loaded reader.
     CSettingFileList(const CSettingFileList& other) { CopyFrom(other); }

@@ -365,7 +365,7 @@ i32 CCharacterParameter::RegisterKeys()
     ok &= RegisterKey("EFFECTBONENAME", &body.effectBoneName, CStringList());
 
     for (u32 i = 0; i < kChildFileCount; ++i)
-        ok &= RegisterKey(kChildFileKeys[i].key, &childFiles[i], CString(kChildFileKeys[i].value));
+        ok &= RegisterFileKey(kChildFileKeys[i].key, &childFiles[i], CString(kChildFileKeys[i].value));
     ok &= RegisterKey("WEAPON", &weapons, CSettingFileList<CWeaponSetting>());
     return ok;
 }

@@ -154,7 +154,7 @@ i32 CBulletParameter::RegisterKeys()
     for (u32 i = 0; i < CBulletEffectNames::kCount; ++i)
         ok &= RegisterKeyAt<CString>(kEffects[i].key, CString(kEffects[i].defaultName), OffsetOf(&m_effects),
                                      ptrdiff_t(i * sizeof(CString)));
-    ok &= RegisterKeyAt<CString>("BARRAGE", none, OffsetOf(&m_barrage), offsetof(CBarrageLink, name));
+    ok &= RegisterFileKeyAt("BARRAGE", none, OffsetOf(&m_barrage), offsetof(CBarrageLink, name));
     return ok;
 }
 

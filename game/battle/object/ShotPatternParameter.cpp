@@ -52,7 +52,7 @@ i32 CShotPatternParameter::RegisterKeys()
     if (!CSettingFile::RegisterKeys()) return 0;
     i32 ok = RegisterKeyRows(kRows, std::size(kRows), OffsetOf(&m_values), ORV_SETTING_BIND);
     ok &= RegisterKey("EFCSHOOTSET", &m_effect, CString("Non Name"));
-    ok &= RegisterKey("BULLET", &m_bullet.name, CString("Bullet.txt"));
+    ok &= RegisterFileKey("BULLET", &m_bullet.name, CString("Bullet.txt"));
     ok &= RegisterKey("SOUND", &m_sound, CString("Non Name"));
     return ok;
 }

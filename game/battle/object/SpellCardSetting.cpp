@@ -139,8 +139,8 @@ i32 CSpellCardSetting::RegisterKeys()
         std::snprintf(key, sizeof key, "SPELLVOICE0%dWAIT", i);
         ok &= RegisterKeyAt<f32>(key, 0.0f, block, voice + offsetof(SpellVoice, wait));
     }
-    ok &= RegisterKey("LEFTEVENTCAMERA", &m_eventCameras[0], CString("Non Name"));
-    ok &= RegisterKey("RIGHTEVENTCAMERA", &m_eventCameras[1], CString("Non Name"));
+    ok &= RegisterFileKey("LEFTEVENTCAMERA", &m_eventCameras[0], CString("Non Name"));
+    ok &= RegisterFileKey("RIGHTEVENTCAMERA", &m_eventCameras[1], CString("Non Name"));
     ok &= RegisterKey("BARRAGE", &m_barrages, CSettingFileList<CPatternListParameter>());
     return ok;
 }

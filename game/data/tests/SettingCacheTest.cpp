@@ -81,7 +81,7 @@ TEST(SettingCache, WriterLaysOutEntriesInTextOrder)
     EXPECT_EQ(ReadBytes("Setting/Small.dat"), CacheBytes()
                                                   .Entry("COUNT", "1")
                                                   .Entry("NAME", "")
-                                                  .Entry("WORD", "Setting/a.TXT")
+                                                  .Entry("WORD", "a.TXT")
                                                   .Entry("CHILD", "Setting/Kid.dat")
                                                   .Entry("COUNT", "2")
                                                   .End());
@@ -92,6 +92,35 @@ TEST(SettingCache, WriterLaysOutEntriesInTextOrder)
     // The trail byte of 表 (0x95 0x5C) in a name is no separator.
     ASSERT_EQ(reader.ParseText("\x95\x5C.txt", "count=3;", '=', ';', nullptr, 1), 1);
     EXPECT_EQ(ReadBytes("Setting/\x95\x5C.dat"), CacheBytes().Entry("COUNT", "3").End());
+}
+
+// Only a key naming a file takes the cache's form for file names: any other
+// value holding ".txt", ".fac" or ".cam" reads the same from text and cache.
+TEST(SettingCache, OnlyFileKeysAreCachedAsFileNames)
+{
+    WorkFolder folder;
+    WriteBytes("Child.txt", "POWER=2;");
+    const struct {
+        const char* text;
+        i32 count;
+        f32 speed;
+        const char* word;
+    } cases[] = {
+        {"COUNT=2.txt;SPEED=1.5.fac;WORD=x.cam;", 2, 1.5f, "x.cam"},
+        {"COUNT=3 // was 2.txt\n;SPEED=0.5 /* b.TXT */;WORD=Setting/a.txt;", 3, 0.5f, "Setting/a.txt"},
+        {"TEXT=Child.txt;COUNT=-4.CAM;WORD=Child.txt;CHILD=Child.txt;", -4, 1.25f, "Child.txt"},
+    };
+    for (const auto& c : cases) {
+        WriteBytes("Values.txt", c.text);
+        TestReader fromText, fromCache;
+        ASSERT_EQ(fromText.LoadFile("Values.txt"), 1) << c.text;
+        ASSERT_EQ(fromCache.LoadFile("Setting/Values.dat"), 1) << c.text;
+        EXPECT_EQ(fromCache.count, c.count) << c.text;
+        EXPECT_FLOAT_EQ(fromCache.speed, c.speed) << c.text;
+        ASSERT_EQ(fromCache.words.GetCount(), 1u);
+        EXPECT_EQ(Text(*fromCache.words.GetAt(0)), c.word);
+        EXPECT_EQ(State(fromCache), State(fromText)) << c.text;
+    }
 }
 
 TEST(SettingCache, HandBuiltCacheLoads)
