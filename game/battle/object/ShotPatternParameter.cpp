@@ -1,6 +1,6 @@
 #include "game/battle/object/ShotPatternParameter.h"
 
-#include "game/battle/object/NestedLoadGuard.h"
+#include "game/data/SettingLoad.h"
 #include "game/battle/object/SettingKeyTable.h"
 
 #include <cstddef>
@@ -41,12 +41,6 @@ const SettingKeyRow kRows[] = {
 
 CShotPatternParameter::~CShotPatternParameter() { CSettingFile::Clear(); }
 
-i32 CShotPatternParameter::LoadFile(const char* path, const CStatusKeyMap* aliasTable)
-{
-    CNestedLoadGuard guard(path);
-    return guard ? CSettingFile::LoadFile(path, aliasTable) : 0;
-}
-
 i32 CShotPatternParameter::RegisterKeys()
 {
     if (!CSettingFile::RegisterKeys()) return 0;
@@ -59,5 +53,11 @@ i32 CShotPatternParameter::RegisterKeys()
 
 i32 CShotPatternParameter::OnLoaded(const CStatusKeyMap* aliasTable)
 {
-    return m_bullet.parameter.LoadFile(m_bullet.name.GetText(), aliasTable);
+    // Shared with every pattern of the load firing it; ours is a copy of its
+    // values, sharing its read-only children.
+    std::shared_ptr<const CBulletParameter> bullet =
+        LoadSettingChild<CBulletParameter>(m_bullet.name.GetText(), aliasTable);
+    if (!bullet) return 0;
+    m_bullet.parameter = *bullet;
+    return 1;
 }

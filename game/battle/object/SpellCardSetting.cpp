@@ -1,6 +1,6 @@
 #include "game/battle/object/SpellCardSetting.h"
 
-#include "game/battle/object/NestedLoadGuard.h"
+#include "game/data/SettingLoad.h"
 #include "game/battle/object/SettingKeyTable.h"
 
 #include <cfloat>
@@ -113,12 +113,6 @@ bool IsStep(i32 step) { return step >= 0 && step < kSpellStepCount; }
 }  // namespace
 
 CSpellCardSetting::~CSpellCardSetting() { CSpellCardSetting::Clear(); }
-
-i32 CSpellCardSetting::LoadFile(const char* path, const CStatusKeyMap* aliasTable)
-{
-    CNestedLoadGuard guard(path);
-    return guard ? CSettingFile::LoadFile(path, aliasTable) : 0;
-}
 
 i32 CSpellCardSetting::RegisterKeys()
 {

@@ -113,7 +113,7 @@ TEST(CharacterParameter, EmptyTextGivesTheDefaultsFromTextAndCache)
     WriteChildren();
     CCharacterParameter text, cached;
     ASSERT_EQ(text.LoadFile("Chr_Empty.txt"), 1);
-    EXPECT_EQ(ReadBytes("Setting/Chr_Empty.dat"), std::string("BIN\0\0\0\0\0", 8));
+    EXPECT_EQ(ReadBytes("Setting/Chr_Empty.dat"), CacheBytes().Source(text, "").End());
     ASSERT_EQ(cached.LoadFile("Setting/Chr_Empty.dat"), 1);
     EXPECT_EQ(Formatted(cached), Formatted(text));
 
@@ -210,7 +210,7 @@ TEST(CharacterParameter, CopyKeepsEveryValueAndTable)
     EXPECT_NE(copy.GetFaceGroup(0).GetAt(0), p.GetFaceGroup(0).GetAt(0));
     EXPECT_EQ(copy.values.body.trace.GetAt(0)->count, 2);
     ASSERT_EQ(copy.weapons.GetCount(), 1u);
-    EXPECT_NE(copy.weapons.GetAt(0), p.weapons.GetAt(0));
+    EXPECT_EQ(copy.weapons.GetAt(0), p.weapons.GetAt(0));   // read-only, shared
     EXPECT_EQ(Text(copy.weapons.GetAt(0)->bone), "Arm");
     EXPECT_EQ(copy.values.faces[kDefaultFace].index, 1);
     ASSERT_EQ(copy.GetExpressions().size(), 2u);
