@@ -217,3 +217,33 @@ TEST(CharacterParameter, CopyKeepsEveryValueAndTable)
     EXPECT_EQ(copy.GetExpressions()[0].GetItem(0)->GetAt(0)->value, 1u);
     EXPECT_EQ(copy.GetVoiceExpressions(), (std::vector<u32>{5, 6}));
 }
+
+// A count that sizes an array is bounded: past it the load fails, whole.
+TEST(CharacterParameter, AfterimageCountPastItsBoundFailsTheLoad)
+{
+    WorkFolder folder;
+    WriteChildren();
+    for (const auto& [count, loads] : {std::pair{"64", 1}, {"65", 0}, {"2000000000", 0}, {"-1", 1}}) {
+        WriteBytes("Chr_Many.txt", std::string("AFTERIMAGECOUNT=") + count + ";");
+        CCharacterParameter p;
+        EXPECT_EQ(p.LoadFile("Chr_Many.txt"), loads) << count;
+        EXPECT_EQ(CSettingLoad::LastError(), loads ? SettingLoadError::kNone : SettingLoadError::kCountTooLarge);
+        if (!loads) {
+            EXPECT_EQ(CSettingLoad::LastErrorFile(), "Chr_Many.txt");
+        }
+    }
+}
+
+// Every child name of a character goes through the guard: its camera's,
+// its weapons' and its face file's as much as its barrages'.
+TEST(CharacterParameter, ChildNamesOutsideTheDataFolderAreRefused)
+{
+    WorkFolder folder;
+    WriteChildren();
+    for (const char* key : {"CAMERA", "WEAPON", "EXPRESSION", "SPELLA"}) {
+        WriteBytes("Chr_Out.txt", std::string(key) + "=../../x/Cam.txt;");
+        CCharacterParameter p;
+        EXPECT_EQ(p.LoadFile("Chr_Out.txt"), 0) << key;
+        EXPECT_EQ(CSettingLoad::LastError(), SettingLoadError::kUnsafeName) << key;
+    }
+}

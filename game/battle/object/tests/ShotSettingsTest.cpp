@@ -373,3 +373,45 @@ TEST(ShotSettingCache, DamagedCachesAreRefused)
         EXPECT_EQ(cached.LoadFile("Setting/Barrage.dat", &Aliases()), 0) << c.what;
     }
 }
+
+// A pattern list is bounded in what one round of it may fire: its patterns,
+// its shots, and what its bullets' own lists fire in turn.
+TEST(PatternListParameter, WhatOneListMaySetOffIsBounded)
+{
+    WorkFolder folder;
+    WriteBytes("Bullet.txt", "");
+    WriteBytes("Wide.txt", "SIMULTANEOUSSHOOTCOUNT=1024;SHOOTWAIT=0;");
+    WriteBytes("Negative.txt", "SIMULTANEOUSSHOOTCOUNT=-1;");   // read as unsigned: a full volley
+    WriteBytes("Pair.txt", "SIMULTANEOUSSHOOTCOUNT=2;");
+    WriteBytes("Fan.txt", "PATTERN=Wide.txt;");
+    WriteBytes("Spawner.txt", "BARRAGE=Fan.txt;");
+    WriteBytes("Spawn.txt", "SIMULTANEOUSSHOOTCOUNT=8;BULLET=Spawner.txt;");
+    auto repeat = [](const char* line, u32 n) {
+        std::string text;
+        for (u32 i = 0; i < n; ++i) text += line;
+        return text;
+    };
+    const struct {
+        std::string text;
+        SettingLoadError error;
+        u32 round;
+    } cases[] = {
+        {repeat("PATTERN=Wide.txt;", 1), SettingLoadError::kNone, 1024},
+        {repeat("PATTERN=Wide.txt;", 2), SettingLoadError::kTooManyShots, 0},
+        {repeat("PATTERN=Negative.txt;", 8), SettingLoadError::kTooManyShots, 0},
+        {repeat("PATTERN=Pair.txt;", 256), SettingLoadError::kNone, 512},
+        {repeat("PATTERN=Pair.txt;", 257), SettingLoadError::kTooManyPatterns, 0},
+        {"PATTERN=Spawn.txt;", SettingLoadError::kTooManyShots, 0},   // 8 x (1 + 1024)
+    };
+    for (const auto& c : cases) {
+        WriteBytes("List.txt", c.text);
+        CPatternListParameter list;
+        EXPECT_EQ(list.LoadFile("List.txt"), c.error == SettingLoadError::kNone ? 1 : 0) << c.text.substr(0, 40);
+        EXPECT_EQ(CSettingLoad::LastError(), c.error) << c.text.substr(0, 40);
+        if (c.error == SettingLoadError::kNone) {
+            EXPECT_EQ(list.GetShotsPerRound(), c.round);
+        } else {
+            EXPECT_EQ(CSettingLoad::LastErrorFile(), "List.txt");
+        }
+    }
+}
