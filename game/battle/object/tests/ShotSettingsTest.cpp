@@ -415,3 +415,25 @@ TEST(PatternListParameter, WhatOneListMaySetOffIsBounded)
         }
     }
 }
+
+// Four patterns a level sharing one child each, four levels deep: twelve
+// files read once each, not the 340 loads of the tree they spell out.
+TEST(PatternListParameter, SharedChildrenAreReadOncePerLoad)
+{
+    WorkFolder folder;
+    for (u32 n = 0; n < 4; ++n) {
+        const std::string i = std::to_string(n);
+        WriteBytes("L" + i + ".txt", "PATTERN=S" + i + ".txt;PATTERN=s" + i + ".TXT;PATTERN=S" + i +
+                                         ".txt;PATTERN=Setting/S" + i + ".dat;");
+        WriteBytes("S" + i + ".txt", "BULLET=B" + i + ".txt;");
+        WriteBytes("B" + i + ".txt", n < 3 ? "BARRAGE=L" + std::to_string(n + 1) + ".txt;" : "");
+    }
+    CSettingLoad load;
+    CPatternListParameter list;
+    ASSERT_EQ(list.LoadFile("L0.txt"), 1);
+    EXPECT_EQ(load.GetFileCount(), 12u);
+    EXPECT_EQ(list.GetShotsSetOff(), 340u);
+    const CPatternListParameter* next = list.GetPattern(3)->GetBulletLink().parameter.GetBarrage();
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next, list.GetPattern(0)->GetBulletLink().parameter.GetBarrage());
+}
