@@ -192,7 +192,7 @@ void PairGrid::Build(const std::vector<PairKey>& keys)
         }
     }
     u32 buckets = 64;
-    while (buckets < 2 * entries) buckets *= 2;
+    while (buckets < entries) buckets *= 2;
     const u32 mask = buckets - 1;
     m_start.assign(buckets + 1, 0);
     const auto inGrid = [&](u32 i) { return keys[i].partner && !m_isBig[i]; };
