@@ -29,8 +29,9 @@ public:
 };
 
 // What the attack actions ask of a spell card beside its running state:
-// take a stock, start it for its user, run it a frame, and the motion of
-// its current part.
+// take a stock, start it for its user, run it a frame, the motion of its
+// current part, the refill its user's timer pass runs every frame, and the
+// next short attack.
 class ISpellCardDriver {
 public:
     virtual ~ISpellCardDriver() = default;
@@ -41,4 +42,8 @@ public:
     virtual i32 UpdateCard(CObjectDivision* user) = 0;
     // The motion slot of the card's current part; -1 none.
     virtual i32 GetCardMotion() const = 0;
+    // Refills an empty, idle card once its reload time has passed.
+    virtual void UpdateCardReload(CObjectDivision* user) = 0;
+    // A guard counter moves a close-attack card on to its next short attack.
+    virtual void NextCardShortAttack() = 0;
 };

@@ -7,6 +7,8 @@
 #include "game/battle/character/tests/FighterData.h"
 #include "game/battle/character/tests/VoiceBench.h"
 #include "game/battle/object/Barrage.h"
+#include "game/battle/object/SpellCard.h"
+#include "game/battle/object/SpellCardSetting.h"
 #include "game/battle/object/tests/TestDoubles.h"
 #include "game/data/Skill.h"
 #include "engine/platform/FrameTime.h"
@@ -83,12 +85,14 @@ public:
     i32 ActivateCard(CObjectDivision* user) override { return activatedBy = user, 1; }
     i32 UpdateCard(CObjectDivision*) override { return ++updates, done; }
     i32 GetCardMotion() const override { return -1; }
+    void UpdateCardReload(CObjectDivision*) override { ++reloads; }
+    void NextCardShortAttack() override { ++counter; }
     void Reset() { stock = 0, clock = 0, counter = locked = letsMove = phase = cleared = 0, idle = 1; }
 
     u16 stock = 0;
     f32 clock = 0, reloadTimer = 0;
     u32 counter = 0, locked = 0, letsMove = 0, phase = 0, idle = 1, cleared = 0;
-    u32 used = 0, updates = 0;
+    u32 used = 0, updates = 0, reloads = 0;
     i32 done = 0;
     CObjectDivision* activatedBy = nullptr;
 };
@@ -106,15 +110,17 @@ public:
         if (realBarrages) return new CBarrage(&definition);
         return new FakeSlotObject();
     }
-    CObjectDivision* CreateSpellCard(const CSpellCardSetting&, u32 word) override
+    CObjectDivision* CreateSpellCard(const CSpellCardSetting& settings, u32 word) override
     {
         log.push_back("spell");
+        if (realSpellCards) return new CSpellCard(new CSpellCardSetting(settings), word);
         auto* card = new FakeSpellCard();
         card->word = word;
         return card;
     }
     Log log;
     bool realBarrages = false;   // CBarrage of the definition, as the battle makes them
+    bool realSpellCards = false;   // CSpellCard of the settings, likewise
 };
 
 // A fighter whose actions a test scripts: each scripted action finishes or
@@ -135,7 +141,9 @@ public:
         m_status.spellSlot = locked ? 6 : 0;
         static_cast<FakeSpellCard*>(m_spellCards.at(6).get())->locked = locked;
     }
+    using CCharacterAction::AdvanceCardShortAttack;
     using CCharacterAction::CompositeStep;
+    using CCharacterAction::ShortAttackStep;
 
     u32 steps = 0;
 };

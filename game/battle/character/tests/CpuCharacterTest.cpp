@@ -23,6 +23,7 @@ public:
         return pressed;
     }
     using CCpuCharacter::ChooseTarget;
+    using CCpuCharacter::IsOpen;
     using CCpuCharacter::m_draw;
     using CCpuCharacter::m_releaseShot;
     using CCpuCharacter::m_releaseSlide;
@@ -72,15 +73,17 @@ TEST_F(CpuCharacterTest, LevelsAtTheEndsOfTheTables)
         i32 threshold;
     } cases[] = {
         {0, 1, 0, 0.65f, 2.2f, 40}, {10, 1, 10, 0.06f, 1.2f, 40}, {7, 1, 7, 0.06f, 1.2f, 100},
-        {-1, 0, 3, 0.14f, 0.9f, 40}, {11, 0, 3, 0.14f, 0.9f, 40}, {i64(1) << 40, 0, 3, 0.14f, 0.9f, 40},
+        {-1, 0, 3, 0.14f, 0.9f, 40}, {11, 0, 3, 0.14f, 0.9f, 40}, {i64(1) << 31, 0, 3, 0.14f, 0.9f, 40},
     };
     TestCpu cpu;
     for (const Case& c : cases) {
         cpu.SetLevel(3);
-        EXPECT_EQ(cpu.OnMessage(kMsgComputerLevel, nullptr, intptr_t(c.level)), c.accepted) << c.level;
+        const u32 word = u32(c.level);   // message 48 carries the address of the option word
+        EXPECT_EQ(cpu.OnMessage(kMsgComputerLevel, nullptr, reinterpret_cast<intptr_t>(&word)), c.accepted) << c.level;
         EXPECT_EQ(std::make_tuple(cpu.GetLevel(), cpu.GetThinkInterval(), cpu.GetDrawInterval(), cpu.GetDefenceThreshold()),
                   std::make_tuple(c.expected, c.think, c.draw, c.threshold)) << c.level;
     }
+    EXPECT_EQ(cpu.OnMessage(kMsgComputerLevel, nullptr, 0), 0u);
     // A record's level out of range plays as without a record.
     EXPECT_EQ(Make(0, {}, 11)->GetLevel(), 2);
     EXPECT_EQ(Make(0, {}, 10)->GetLevel(), 10);
@@ -116,6 +119,26 @@ TEST_F(CpuCharacterTest, TargetChoice)
         self->ChooseTarget();
         const u32 ids[] = {0, x->GetId(), y->GetId()};
         EXPECT_EQ(self->GetStatus()->lockedTargetId, ids[c.expected]) << c.name;
+    }
+}
+
+// A candidate reeling from a hit is open by the phase of its reaction, its
+// damage type: the large hits and rolls (3 to 6), not a small or medium hit
+// nor a spin; a stale type outside the reaction counts for nothing.
+TEST_F(CpuCharacterTest, AHitReactionIsOpenByItsDamageType)
+{
+    const struct {
+        u32 action, type;
+        bool open;
+    } cases[] = {
+        {kActionHitReaction, 2, false}, {kActionHitReaction, 3, true}, {kActionHitReaction, 6, true},
+        {kActionHitReaction, 7, false}, {kActionNeutral, 4, false},
+    };
+    auto self = Make(0, {}), other = Make(1, {0, 0, -5});
+    other->GetStatus()->lockedTargetId = self->GetId();   // otherwise never open
+    for (const auto& k : cases) {
+        other->GetStatus()->action = k.action, other->GetStatus()->damageType = k.type;
+        EXPECT_EQ(self->IsOpen(*other), k.open) << k.action << " " << k.type;
     }
 }
 
@@ -155,7 +178,7 @@ TEST_F(CpuCharacterTest, DecisionTable)
         {"shoot in the middle", 2, kActionShoot, 40, 25, 0, {12, 15, 24}, 0, 1},
         {"down sparks against a strong card", 4, kActionHitReaction, 10, 25, 0, {22, 23, 25}, 1, 0,
          [](CharacterStatus& self, CharacterStatus& target) {
-             self.sparkGauge = 1e6f, self.hp = 0;
+             self.sparkGauge = 1e6f, self.hp = 800;
              target.action = kActionSpellCard, target.spellSlot = 5;
          }},
         {"dash toward the target attacks", 2, kActionDash, 10, 5, 0, {25}, 0, 0},
