@@ -11,6 +11,7 @@
 class CEffectController;
 class CFilter;
 class CInput;
+class CRenderList;
 class CqelPackFile;
 class CResourceController;
 class CSaveConfig;
@@ -53,6 +54,9 @@ public:
     virtual CEffectController* GetEffectController() = 0;
     virtual CInput* GetInput() = 0;
     virtual CSound* GetSoundDevice() = 0;
+    // The engine's render list (2048 entries, the HDR filter handed to it);
+    // null leaves the battle to keep one of its own.
+    virtual CRenderList* GetRenderList() { return nullptr; }
     virtual u32 GetScreenWidth() = 0;
     virtual u32 GetScreenHeight() = 0;
 

@@ -42,6 +42,7 @@ class CListener;
 class CObjectRegistry;
 class CReplay;
 class CReplayFighter;
+class CRenderList;
 class CSkillList;
 class CSoundBuffer;
 class CStage;
@@ -210,7 +211,13 @@ public:
     // -- Drawing (BattleSceneDraw.cpp). --
 
     i32 DrawView(u32 index);
+    // 1 when the picture was saved.
     i32 TakeScreenshot(u32 viewed);
+    // The character whose camera character i looks through (i itself when
+    // its choice names no character).
+    u32 GetViewedCharacter(u32 i) const;
+    // The application's render list, else one of the scene's own.
+    CRenderList* GetRenderList();
 
     // -- What the parts read. --
 
@@ -287,6 +294,10 @@ protected:
     // The radio chat line to every console.
     void ShowRadioChat(const u8* body);
 
+    // A view's 3D passes into the render list and its draw, for viewer;
+    // the console's 3D pass too when one is given.
+    void DrawWorld(CCharacter* viewer, CRenderList* list, CBattleConsole* console);
+
     // Fighters as the bullet passes and the consoles see them.
     void RebuildViews();
     // Sound helpers.
@@ -335,8 +346,21 @@ protected:
     std::unique_ptr<CListener> m_listener;
     CResourceList m_consoles;
     std::unique_ptr<CReplay> m_replay;
-    CCamera* m_screenshotCamera = nullptr;
-    CTexture* m_screenshotTexture = nullptr;
+    // What only drawing makes: the screenshot's camera and readback texture
+    // (on first use), a render list when the application has none, and per
+    // character the spell whose screenshot is taken. A copy takes none.
+    struct DrawState {
+        DrawState() = default;
+        DrawState(const DrawState&) {}
+        DrawState& operator=(const DrawState&) = delete;
+        ~DrawState() { Reset(); }
+        // Frees all three (BattleSceneDraw.cpp); the release may call it.
+        void Reset();
+        CCamera* screenshotCamera = nullptr;
+        CTexture* screenshotTexture = nullptr;
+        CRenderList* renderList = nullptr;
+        u32 shotTaken = 0;   // bit per character index
+    } m_draw;
 
     // Views of the lists that the objects and consoles are handed.
     std::vector<CObjectDivision*> m_characterObjects;

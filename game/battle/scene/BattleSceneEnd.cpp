@@ -3,6 +3,8 @@
 // BattleResults and BattleFlow; the scene reads its fighters into them.
 #include "game/battle/scene/BattleScene.h"
 
+#include "engine/graphics/Filter.h"
+
 #include "engine/core/ObjectRegistry.h"
 #include "engine/platform/Listener.h"
 #include "engine/platform/SoundBuffer.h"
@@ -138,6 +140,9 @@ void CBattleScene::UpdatePlayRecord()
 
 i32 CBattleScene::Release()
 {
+    // The glow of the last battle frame must not show in the next scene.
+    if (CFilter* hdr = m_app ? m_app->GetHdrFilter() : nullptr)
+        for (u32 i = 0; i < 4; ++i) hdr->ClearTarget(i);
     StopNetThread();
     if (m_app && m_setup) m_app->SetBattleFlag(1);
     if (m_app && !m_soundsStopped) StopSounds();
@@ -167,6 +172,7 @@ i32 CBattleScene::Release()
     m_lockstep.reset();
     m_consoleInput.reset();
     m_setup.reset();
+    m_draw.Reset();
     // A released battle no longer answers the objects: messages to id 0
     // would otherwise reach a dead scene.
     if (CObjectRegistry* registry = GetObjectRegistry(); registry && registry->GetHandler() == this)

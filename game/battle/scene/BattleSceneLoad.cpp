@@ -239,10 +239,11 @@ u32 CBattleScene::LoadFighters()
         if (entry.kind == CBattleEntry::kKindNone) continue;
         if (!LoadFighter(i, entry, humans)) return 0;
     }
-    // 10. One screen for one local player or a network battle; a replay
-    // splits only when it was recorded on one machine.
-    if (m_replayMode) m_splitScreen = humans > 1 && m_replay && m_replay->GetHeader().playType == 0 ? 1 : 0;
-    else m_splitScreen = humans > 1 && !m_networkMode ? 1 : 0;
+    // 10. One screen for one local player or a network battle, every
+    // fighter's view otherwise (computers only included); a replay splits
+    // only when it was recorded on one machine.
+    m_splitScreen = humans == 1 || m_networkMode ? 0 : 1;
+    if (m_replayMode && !(m_replay && m_replay->GetHeader().playType == 0)) m_splitScreen = 0;
     return 1;
 }
 

@@ -86,11 +86,11 @@ TEST_F(BattleSceneLoadTest, MissingUserTrackLeavesTheBattleSilent)
     EXPECT_EQ(scene.GetMusicTime(), 0.0f);
 }
 
-TEST_F(BattleSceneLoadTest, TwoLocalPlayersSplitTheScreen)
+TEST_F(BattleSceneLoadTest, EveryLocalBattleButOneHumansSplitsTheScreen)
 {
     const struct {
         u32 humans, network, split;
-    } rows[] = {{1, 0, 0}, {2, 0, 1}, {3, 0, 1}, {2, 1, 0}};
+    } rows[] = {{0, 0, 1}, {1, 0, 0}, {2, 0, 1}, {3, 0, 1}, {2, 1, 0}, {0, 1, 0}};
     for (const auto& r : rows) {
         FreshRegistry();
         CBattleSetup* setup = CpuSetup();
