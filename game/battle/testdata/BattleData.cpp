@@ -110,7 +110,8 @@ bool WriteSkills(std::string& error)
     return ok;
 }
 
-// Each effect: a burst of particles that grows and stops.
+// Each effect: a burst of particles, scattered at random, that grows and
+// stops.
 bool WriteEffects(std::string& error)
 {
     u32 burst = 4;
@@ -123,6 +124,12 @@ bool WriteEffects(std::string& error)
         sparks->GetParticleTrack().AddKey(0.5f, 0u);
         sparks->GetScalingTrack().AddKey(0.0f, CVector3(0.5f, 0.5f, 0.5f));
         sparks->GetScalingTrack().AddKey(0.5f, CVector3(1.5f, 1.5f, 1.5f));
+        EffectParticleSettings& scatter = sparks->GetParticleSettings();
+        scatter.offsetSpread.Set(0.25f, 0.25f, 0.25f);
+        scatter.direction.Set(0.0f, 1.0f, 0.0f);
+        scatter.directionSpread.Set(1.0f, 0.5f, 1.0f);
+        scatter.speed = 2.0f;
+        scatter.speedSpread = 0.5f;
         if (!effect.AddObject(sparks)) {
             delete sparks;
             return error = "effect", false;

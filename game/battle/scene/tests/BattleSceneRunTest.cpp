@@ -98,6 +98,38 @@ TEST_F(BattleSceneTest, ComputerBattleRunsFromSetUpToItsResult)
         << " frames, over at " << run.frameOver << ", HP lost " << HpLost(scene) << ", results " << r0 << " " << r1;
 }
 
+// Effects only show: the battle above runs the same with them as without
+// them (the application handing no effect controller), frame by frame.
+// Particles draw from the controller's own generator, so one peer drawing
+// other effects cannot part from another.
+TEST_F(BattleSceneTest, ComputerBattleIsTheSameWithEffectsAndWithout)
+{
+    u32 mostParticles = 0, mostNodes = 0;
+    std::vector<BattleStateHash> shown;
+    {
+        CBattleScene scene(&app_);
+        ASSERT_EQ(scene.Load(CpuSetup()), 1u);
+        shown = RunBattle(scene, 120, 7000, [&](u32) {
+            mostParticles = std::max(mostParticles, effects_->GetParticlePool().GetLiveCount());
+            mostNodes = std::max(mostNodes, effects_->GetNodePool().GetLiveCount());
+        }).hashes;
+    }
+    // Effects did play, and particles were born from their generator.
+    EXPECT_GT(mostNodes, 0u);
+    EXPECT_GT(mostParticles, 0u);
+    CRandom seeded;
+    seeded.Seed(std::unique_ptr<CBattleSetup>(CpuSetup())->option.randomSeed);
+    EXPECT_NE(effects_->GetRandom().Next(), seeded.Next());
+
+    FreshRegistry();
+    app_.effects = nullptr;
+    CBattleScene scene(&app_);
+    ASSERT_EQ(scene.Load(CpuSetup()), 1u);
+    const BattleRun hidden = RunBattle(scene, 120, 7000);
+    EXPECT_EQ(FirstDifference(shown, hidden.hashes), "");
+    EXPECT_EQ(hidden.hashes.back().Value(), kCpuBattleFinalHash);
+}
+
 // Player 1 moves, turns, shoots, slides, guards and casts; three computers.
 void Script(CInput& input, u32 frame)
 {
