@@ -16,15 +16,46 @@ namespace {
 
 using host::kernel::IsDBCSLeadByte;
 
-// The five spellings of each entry kind.
-const char* const kNameKeys[] = {"ファイル名", "名前", "NAME", "FILENAME", "FN"};
-const char* const kCommentKeys[] = {"ファイルコメント", "コメント", "COMMENT", "FILECOMMENT", "FC"};
-const char* const kFinaleKeys[] = {"クライマックスフィナーレ", "フィナーレ", "FINALE", "CLIMAXFINALE", "CF"};
+// The five spellings of each entry kind. The Japanese ones are written as
+// the bytes of their code page 932 encoding, which the file holds: as plain
+// literals they would follow the compiler's execution charset, and a build
+// with another one would drop those keys (and the tension they set) silently.
+const char* const kNameKeys[] = {
+    "\x83\x74\x83\x40\x83\x43\x83\x8B\x96\xBC",   // ファイル名
+    "\x96\xBC\x91\x4F",   // 名前
+    "NAME", "FILENAME", "FN",
+};
+const char* const kCommentKeys[] = {
+    "\x83\x74\x83\x40\x83\x43\x83\x8B\x83\x52\x83\x81\x83\x93\x83\x67",   // ファイルコメント
+    "\x83\x52\x83\x81\x83\x93\x83\x67",   // コメント
+    "COMMENT", "FILECOMMENT", "FC",
+};
+const char* const kFinaleKeys[] = {
+    "\x83\x4E\x83\x89\x83\x43\x83\x7D\x83\x62\x83\x4E\x83\x58\x83\x74\x83\x42\x83\x69\x81\x5B\x83\x8C",   // クライマックスフィナーレ
+    "\x83\x74\x83\x42\x83\x69\x81\x5B\x83\x8C",   // フィナーレ
+    "FINALE", "CLIMAXFINALE", "CF",
+};
 const char* const kLevelKeys[kTensionLevelCount][5] = {
-    {"ローテンション", "ロー", "LOW", "LOWTENSION", "LT"},
-    {"ノーマルテンション", "ノーマル", "NORMAL", "NORMALTENSION", "NT"},
-    {"ハイテンション", "ハイ", "HI", "HITENSION", "HT"},
-    {"クライマックステンション", "クライマックス", "CLIMAX", "CLIMAXTENSION", "CT"},
+    {
+        "\x83\x8D\x81\x5B\x83\x65\x83\x93\x83\x56\x83\x87\x83\x93",   // ローテンション
+        "\x83\x8D\x81\x5B",   // ロー
+        "LOW", "LOWTENSION", "LT",
+    },
+    {
+        "\x83\x6D\x81\x5B\x83\x7D\x83\x8B\x83\x65\x83\x93\x83\x56\x83\x87\x83\x93",   // ノーマルテンション
+        "\x83\x6D\x81\x5B\x83\x7D\x83\x8B",   // ノーマル
+        "NORMAL", "NORMALTENSION", "NT",
+    },
+    {
+        "\x83\x6E\x83\x43\x83\x65\x83\x93\x83\x56\x83\x87\x83\x93",   // ハイテンション
+        "\x83\x6E\x83\x43",   // ハイ
+        "HI", "HITENSION", "HT",
+    },
+    {
+        "\x83\x4E\x83\x89\x83\x43\x83\x7D\x83\x62\x83\x4E\x83\x58\x83\x65\x83\x93\x83\x56\x83\x87\x83\x93",   // クライマックステンション
+        "\x83\x4E\x83\x89\x83\x43\x83\x7D\x83\x62\x83\x4E\x83\x58",   // クライマックス
+        "CLIMAX", "CLIMAXTENSION", "CT",
+    },
 };
 const char* const kLevelNames[kTensionLevelCount] = {"LowTension", "NormalTension", "HiTension", "ClimaxTension"};
 

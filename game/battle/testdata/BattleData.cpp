@@ -144,14 +144,16 @@ bool WriteEffects(std::string& error)
 // and a short climax with its finale near the end.
 bool WriteMusic(std::string& error)
 {
-    const std::string script =
-        "名前:テスト曲;\n"
-        "コメント:生成した音;\n"
+    // Written in code page 932, as the game's files are, whatever the
+    // compiler's execution charset.
+    const std::string script = host::kernel::Utf8ToCp932(
+        u8"名前:テスト曲;\n"
+        u8"コメント:生成した音;\n"
         "HI:20;\n"
         "LOW:30;\n"
         "CT:56;\n"
         "FINALE:57;\n"
-        "NT:61;\n";
+        "NT:61;\n");
     const std::vector<PackItem> music = {{kMusicEntry, ToneOgg(220.0f, kMusicSeconds)}, {kTensionEntry, script}};
     if (!Pack(kBattleMusicArchive, music)) return error = "music archive", false;
     const std::vector<PackItem> jingles = {{kJingles[0], ToneOgg(523.0f, 1.5f)}, {kJingles[1], ToneOgg(196.0f, 1.5f)}};
