@@ -222,6 +222,7 @@ protected:
     // The motion of slot n on the change track (speed from its key).
     void ChangeMotion(u32 n, u32 loop);
     void ClearMotionState();
+    void StopUpperMotion();
 
     ActionHandler m_actions[kActionCount] = {};
 
@@ -238,6 +239,9 @@ public:
     u32 StartExceptionSpell() { return StartSpecialSpell(4, CanCastExceptionSpell(), m_status.exceptionUses); }
     u32 StartHiTensionSpell() { return StartSpecialSpell(5, CanCastHiTensionSpell(), m_status.hiTensionUses); }
     u32 StartClimaxSpell() { return StartSpecialSpell(6, CanCastClimaxSpell(), m_status.climaxUses); }
+    // The climax phase of the climax card while it runs and has not begun
+    // it yet: 1 when started.
+    u32 StartClimaxCard();
     // Whether a shot must turn toward its target first.
     virtual u32 CheckTargetAngle();
     // Runs the current barrage; 1 once the shot is over.
@@ -312,9 +316,10 @@ protected:
     // Two charging fighters met: nothing stops them yet, so a clash is only
     // counted.
     void ReactToClash() { ++m_meeting.clashes; }
-    // A guard counter against a close-attack card moves it to its next short
-    // attack; the cards do not step their attacks yet, so this does nothing.
-    void AdvanceCardShortAttack() {}
+    // A guard counter against a chaining card moves it to its next short attack.
+    void AdvanceCardShortAttack();
+    // The card's trigger step: the next step with its effect.
+    void AdvanceCardStep();
 
     // Written by every input source; the vibration values go back to a pad.
     InputState m_input;

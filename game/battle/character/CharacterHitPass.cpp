@@ -172,6 +172,7 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
         owner->LockOnTo(this);
         ++owner->m_meeting.binds;
         SetAction(kActionBound);
+        owner->StartClimaxCard();
         effect = false;
         break;
     case 6:

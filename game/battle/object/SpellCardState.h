@@ -39,4 +39,14 @@ public:
     virtual i32 UpdateCard(CObjectDivision* user) = 0;
     // The motion slot of the card's current part; -1 none.
     virtual i32 GetCardMotion() const = 0;
+    // The climax card's climax phase: approach, event camera, its levels.
+    virtual i32 Start(CObjectDivision* user) = 0;
+    // One more short attack of a chaining card.
+    virtual void NextShortAttack() = 0;
+    // The next step, with the step's effect at the user.
+    virtual void AdvanceStepWithEffect(CObjectDivision* user) = 0;
+    // Stands at the user (SPELLSETPOS turned by its rotation), every frame.
+    virtual void PlaceAtOwner(CObjectDivision* user) = 0;
+    // Placed, and the event camera of the user's side follows it.
+    virtual void AlignWithOwner(CObjectDivision* user) = 0;
 };
