@@ -319,4 +319,24 @@ TEST_F(LateUpdateTest, TheShootOutEscapeHitsTheRivalAndTurnsItsCamera)
     EXPECT_FLOAT_EQ(c.targetYaw, 90);   // the rival at +x looks back along -x
 }
 
+// Within SHOOTOUTRADIUS the shoot-out fires from its own view; once the
+// rival has left the shoot-out the fighter returns to lock-on, the camera
+// placed at the fighter.
+TEST_F(LateUpdateTest, TheShootOutSwitchesItsViews)
+{
+    auto f = Fighter({});
+    const f32 radius = f->GetParameter()->values.shootOut.radius;
+    auto rival = Fighter({0, 0, -radius}, 1, 1);
+    ASSERT_EQ(f->StartShootOut(rival.get()), 1u);
+    rival->GetStatus()->action = kActionShootOut;
+    f->DispatchAction(0);
+    EXPECT_EQ(Camera(*f).GetMode(), kCameraShootOut);
+    rival->GetStatus()->action = kActionNeutral;
+    f->GetPosition()->Set(3, 0, 0);
+    f->DispatchAction(0);
+    EXPECT_EQ(f->GetStatus()->action, kActionNeutral);
+    EXPECT_EQ(Camera(*f).GetMode(), kCameraLock);
+    EXPECT_EQ(Camera(*f).GetState().eyeAnchor.x, 3.0f);
+}
+
 }  // namespace
