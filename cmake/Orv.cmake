@@ -18,18 +18,31 @@ if(ORV_SANITIZE)
   target_link_options(orv_flags INTERFACE -fsanitize=address,undefined)
 endif()
 
+# ThreadSanitizer: only the tests labelled "threads" are built with it
+# (target orv_threads_tests), so the build stays small.
+if(ORV_TSAN)
+  if(ORV_SANITIZE)
+    message(FATAL_ERROR "ORV_TSAN and ORV_SANITIZE exclude each other: use two build folders")
+  endif()
+  target_compile_options(orv_flags INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(orv_flags INTERFACE -fsanitize=thread)
+endif()
+if(ORV_TESTS)
+  add_custom_target(orv_threads_tests)
+endif()
+
 # Seconds a test may run before CTest stops it: a hung test fails on its own
 # instead of stalling the run. The slowest cases take under 20 s.
 set(ORV_TEST_TIMEOUT 60 CACHE STRING "Default CTest timeout of each test, in seconds")
 
-# orv_discover_tests(<test binary> [TIMEOUT <seconds>] [NO_LEAK_CHECK])
+# orv_discover_tests(<test binary> [TIMEOUT <seconds>] [NO_LEAK_CHECK] [LABEL <label>])
 # Registers each GoogleTest case with CTest, run with headless SDL. The
 # variables go through a launcher: discovery would split a list given as the
 # ENVIRONMENT property and keep only its first variable. NO_LEAK_CHECK is for
 # binaries on real OpenGL or GTK, whose libraries keep blocks for the life of
 # the process that LeakSanitizer would report.
 function(orv_discover_tests target)
-  cmake_parse_arguments(ARG "NO_LEAK_CHECK" "TIMEOUT" "" ${ARGN})
+  cmake_parse_arguments(ARG "NO_LEAK_CHECK" "TIMEOUT;LABEL" "" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT ${ORV_TEST_TIMEOUT})
   endif()
@@ -38,7 +51,15 @@ function(orv_discover_tests target)
     list(APPEND env ASAN_OPTIONS=detect_leaks=0)
   endif()
   set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${env}")
-  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  set(props TIMEOUT ${ARG_TIMEOUT})
+  if(ARG_LABEL)
+    list(APPEND props LABELS ${ARG_LABEL})
+  endif()
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES ${props})
+  # The ThreadSanitizer build (scripts/test.sh --tsan) builds these only.
+  if(ARG_LABEL STREQUAL "threads")
+    add_dependencies(orv_threads_tests ${target})
+  endif()
 endfunction()
 
 # orv_gl_tests(<library> [<more deps>...])
@@ -56,12 +77,18 @@ function(orv_gl_tests library)
 endfunction()
 
 # orv_library(<target> [DEPS <public deps>...] [PRIVATE_DEPS <deps>...]
-#             [TEST_DEPS <deps>...] [TEST_TIMEOUT <seconds>])
-# One static library from the .cpp files of the calling folder; tests/*.cpp
-# beside it become <target>_tests, registered with CTest, each case with the
-# timeout given (ORV_TEST_TIMEOUT by default).
+#             [TEST_DEPS <deps>...] [TEST_TIMEOUT <seconds>]
+#             [SOURCES <files>...] [EXCLUDE <files>...]
+#             [TEST_DIR <folder>] [TEST_LABEL <label>])
+# One static library from the .cpp files of the calling folder (or the
+# SOURCES given, less the EXCLUDE ones); tests/*.cpp beside it (or
+# TEST_DIR/*.cpp) become <target>_tests, registered with CTest, each case with
+# the timeout given (ORV_TEST_TIMEOUT by default) and the label given.
 function(orv_library target)
-  cmake_parse_arguments(ARG "" "TEST_TIMEOUT" "DEPS;PRIVATE_DEPS;TEST_DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TEST_TIMEOUT;TEST_DIR;TEST_LABEL" "DEPS;PRIVATE_DEPS;TEST_DEPS;SOURCES;EXCLUDE" ${ARGN})
+  if(NOT ARG_TEST_DIR)
+    set(ARG_TEST_DIR tests)
+  endif()
   if(NOT ARG_TEST_TIMEOUT)
     set(ARG_TEST_TIMEOUT ${ORV_TEST_TIMEOUT})
   endif()
@@ -69,7 +96,14 @@ function(orv_library target)
   if(ORV_TESTS)
     cmake_language(DEFER CALL orv_default_test_timeouts)
   endif()
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(ARG_SOURCES)
+    list(TRANSFORM ARG_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ OUTPUT_VARIABLE srcs)
+  else()
+    file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  endif()
+  foreach(excluded ${ARG_EXCLUDE})
+    list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+  endforeach()
   if(NOT srcs)
     # Headers only, so far.
     add_library(${target} INTERFACE)
@@ -79,11 +113,11 @@ function(orv_library target)
   add_library(${target} STATIC ${srcs})
   target_link_libraries(${target} PUBLIC orv_flags ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
 
-  file(GLOB test_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)
+  file(GLOB test_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${ARG_TEST_DIR}/*.cpp)
   if(ORV_TESTS AND test_srcs)
     add_executable(${target}_tests ${test_srcs})
     target_link_libraries(${target}_tests PRIVATE ${target} ${ARG_TEST_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
-    orv_discover_tests(${target}_tests TIMEOUT ${ARG_TEST_TIMEOUT})
+    orv_discover_tests(${target}_tests TIMEOUT ${ARG_TEST_TIMEOUT} LABEL ${ARG_TEST_LABEL})
   endif()
 endfunction()
 

@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds and runs every test.
 #   --sanitize    the same with AddressSanitizer and UndefinedBehaviorSanitizer
+#   --tsan        only the tests labelled "threads", with ThreadSanitizer
 #   --no-install  skip the package step
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-install=1 sanitize=""
+install=1 sanitize="" labels=()
 for a in "$@"; do
   case "$a" in
     --no-install) install=0 ;;
     --sanitize) sanitize="--sanitize" ;;
+    --tsan) sanitize="--tsan"; labels=(-L threads) ;;
     *) echo "unknown option $a" >&2; exit 2 ;;
   esac
 done
 if [ "$install" = 1 ]; then "$top/scripts/install-deps.sh"; fi
 "$top/scripts/build.sh" $sanitize
-cd "$top/build${sanitize:+-sanitize}"
+cd "$top/build${sanitize:+-${sanitize#--}}"
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
-ctest --output-on-failure --parallel "$(nproc)" --timeout 300
+# A race is a failure, not a warning.
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
+ctest "${labels[@]}" --output-on-failure --parallel "$(nproc)" --timeout 300

@@ -55,6 +55,7 @@ int main(int argc, char** argv)
     seeds::MakeCharacterSeeds(root);
     seeds::MakeEventCameraSeeds(root);
     seeds::MakeReplaySeeds(root);
+    seeds::MakeLockstepSeeds(root);
     std::free(root);
     return 0;
 }

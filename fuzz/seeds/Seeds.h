@@ -42,5 +42,6 @@ void MakeShotSeeds(const std::string& root);
 void MakeCharacterSeeds(const std::string& root);
 void MakeEventCameraSeeds(const std::string& root);
 void MakeReplaySeeds(const std::string& root);
+void MakeLockstepSeeds(const std::string& root);
 
 }  // namespace seeds

@@ -129,6 +129,10 @@ protected:
     void FaceCameraFront();
     // Gauges (CharacterGauges.cpp).
     void UpdateCharge(bool spell, bool allowed, f32 limit);
+    // The stage's own effect and the tension's, played around the camera.
+    void UpdateStageEffects();
+    // The face clock on the wall clock, and the expression the action wants.
+    void UpdateFace();
 
     // Stand-in for the spell cancel, which nothing else provides yet.
     u32 CancelSpellCard();
@@ -140,6 +144,9 @@ protected:
     }
 
     InputMemory m_memory = {};
+    // The wall-clock time of the last face step; faces never feed the state.
+    u32 m_faceStamp = 0;
+    bool m_faceStamped = false;
     InputHandler m_inputHandlers[kActionCount] = {};
     u32 m_network = 0;               // a network battle: remote fighters take no pad
     InputPacket m_appliedPacket = {};

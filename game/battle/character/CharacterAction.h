@@ -33,6 +33,9 @@ inline bool In(u32 action, std::initializer_list<u32> ids)
 inline bool IsSpellAction(u32 a) { return a >= kActionSpellCard && a <= kActionTripleSlideSpellCard; }
 inline bool IsShootAction(u32 a) { return a >= kActionShoot && a <= kActionTripleSlideShoot; }
 inline bool IsCloseAttackAction(u32 a) { return a >= kActionShortAttack && a <= kActionMirageSlideAttack; }
+// The motion of combo hit n (0 for ATTACK01) or of its end (ATTACK01END);
+// kMotionCount past the table.
+u32 AttackMotion(u32 n, bool end);
 
 }  // namespace character_actions
 
@@ -316,7 +319,8 @@ protected:
     // Two charging fighters met: nothing stops them yet, so a clash is only
     // counted.
     void ReactToClash() { ++m_meeting.clashes; }
-    // A guard counter against a chaining card moves it to its next short attack.
+    // A guard counter against a close-attack card moves the card in use on
+    // to its next short attack.
     void AdvanceCardShortAttack();
     // The card's trigger step: the next step with its effect.
     void AdvanceCardStep();

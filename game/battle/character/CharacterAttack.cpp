@@ -27,12 +27,6 @@ f32 Wrap180(f32 d) { return d > 180.0f ? d - 360.0f : d < -180.0f ? d + 360.0f :
 f32 YawOf(const CVector3& d) { return Atan2F(d.x, d.z) * kRadToDeg + 180.0f; }
 f32 PitchOf(const CVector3& d) { return Atan2F(d.y, SqrtF(d.x * d.x + d.z * d.z)) * kRadToDeg; }
 
-u32 Motion(const char* format, u32 n)
-{
-    char key[32];
-    std::snprintf(key, sizeof key, format, n + 1);
-    return FindMotionKey(key);
-}
 
 CVector3 Front(const CVector3& rotation)
 {
@@ -42,6 +36,13 @@ CVector3 Front(const CVector3& rotation)
 }
 
 }  // namespace
+
+u32 character_actions::AttackMotion(u32 n, bool end)
+{
+    char key[32];
+    std::snprintf(key, sizeof key, end ? "ATTACK%02uEND" : "ATTACK%02u", n + 1);
+    return FindMotionKey(key);
+}
 
 // -- Shared pieces. --
 
@@ -87,7 +88,7 @@ u32 CCharacterAction::StartShortAttack(u32 n)
     s.timers.shortAttackTime = s.attackClocks[kTraceClock] = 0.0f;
     s.timers.shortAttackCooldown = r.reload;
     ShowWeapon(r.weaponNo, 1);
-    ChangeMotion(Motion("ATTACK%02u", n), 0);
+    ChangeMotion(AttackMotion(n, false), 0);
     ++s.moveHit.attacks;
     SetAction(kActionShortAttack);
     ResetStates(kResetAttack);
@@ -115,7 +116,7 @@ u32 CCharacterAction::ShortAttackStep(u32)
     const u32 n = s.comboIndex;
     if (!m_parameter || n >= kSlideAttackRecord) return 1;
     const ShortAttackRecord& r = m_parameter->values.shortAttacks[n];
-    const u32 hit = Motion("ATTACK%02u", n), end = Motion("ATTACK%02uEND", n);
+    const u32 hit = AttackMotion(n, false), end = AttackMotion(n, true);
     // A motion the model lacks counts as played, so the combo never waits on it.
     const bool hitOver = !HasMotion(hit) || (IsChangedAnimation(hit) && IsChangedAnimationEnded());
     if (hitOver && HasMotion(end) && !IsChangedAnimation(end)) ChangeMotion(end, 0);
@@ -349,7 +350,7 @@ u32 CCharacterAction::StartSpark()
     PlaySound(FindVoiceKey("VOICESPARK"));
     ++s.moveHit.sparks;
     s.mp -= r.mp;
-    s.hp -= i32(f32(m_parameter->values.general.hp) * r.hp);
+    s.hp -= SparkHpCost(r);
     s.exactHp = s.shownHp = f32(s.hp);
     return 1;
 }

@@ -72,7 +72,7 @@ struct CharacterTimers {
     f32 shortAttackTime, slideTime, slideClocks[2], actionClocks[4];
     f32 afterAttackEnd, sinceBarrageFinished, shortAttackCooldown, limitTimer;
     f32 statusTimers[5];        // attached slots 19, 20 (disorder), 22, 23 (jamming), 24 (restriction)
-    f32 boredom, overTensionEffect, guardReload, ammoReload, ammoReloadDuration;
+    f32 boredom, overTensionEffect, stageEffect, guardReload, ammoReload, ammoReloadDuration;
     f32 shotCharge, spellCharge, shotWait, turnShootClock, hitReaction, freezeTime;
     f32 berserk, armor, cardStun, doubleAttackCooldown;
 };
@@ -311,6 +311,8 @@ public:
     u32 CanMirageSlide() const;
     u32 IsAttackReady() const;
     u32 CanSpark() const;
+    // The HP a spark of this record takes: its share of the full HP, truncated.
+    i32 SparkHpCost(const SparkRecord& record) const;
     // Skill queries over the three places.
     u32 IsGuardable() const;
     u32 HasSkillGuardThrough() const;        // FLAG2 bit 4
@@ -330,6 +332,8 @@ public:
     f32 GetBulletHomingFactor() const;
     f32 GetStrengthFactor() const;
     f32 GetSparkGaugeFactor() const;
+    // RELOADREVISE x the reload factor: ammunition, guard and card reloads.
+    f32 GetReloadRate() const;
     f32 GetShortAttackReloadRate() const;
     f32 GetMpRecoveryRate() const;
     // The climax card has started and not finished.

@@ -192,6 +192,11 @@ u32 CCharacterBase::IsAttackReady() const
     return !k.Stun() && !k.Out() && k.CooledDown() && !k.Result();
 }
 
+i32 CCharacterBase::SparkHpCost(const SparkRecord& record) const
+{
+    return m_parameter ? i32(f32(m_parameter->values.general.hp) * record.hp) : 0;
+}
+
 u32 CCharacterBase::CanSpark() const
 {
     const Conditions k{*this};
@@ -199,8 +204,11 @@ u32 CCharacterBase::CanSpark() const
     if (k.HitStun() || !m_parameter || k.Out()) return 0;
     const SparkBlock& spark = m_parameter->values.spark;
     if (s.sparkGauge < spark.maxSparkGauge || s.timers.sparkLock > 0 || s.timers.secondStun > 0) return 0;
-    const SparkRecord& kind = spark.records[s.sparkKind < 2 ? s.sparkKind : 0];
-    if (s.mp < kind.mp || f32(s.hp) > kind.hp * f32(m_parameter->values.general.hp)) return 0;
+    // The record the spark would start with now: the reversal spark from a hit reaction.
+    const SparkRecord& kind = spark.records[s.action == kActionHitReaction ? 1 : 0];
+    // The spark is paid in HP: a fighter that cannot pay more than it has
+    // would be left at 0 HP or below and never be defeated, so it may not spark.
+    if (s.mp < kind.mp || s.hp <= SparkHpCost(kind)) return 0;
     return !AnySkillHas(GetSkillPlaces(), kNoSparkFlag);
 }
 
@@ -314,6 +322,12 @@ f32 CCharacterBase::GetSparkGaugeFactor() const
     f32 factor = bonus->sparkGaugeRevise * GetSkillFactor(SkillModifier::kSparkGaugeRate);
     if (IsArmored()) factor *= m_parameter->GetSpellCard(kExceptionSlot).GetValues().armorSparkGuageRate;
     return factor;
+}
+
+f32 CCharacterBase::GetReloadRate() const
+{
+    const TensionBonus* bonus = GetTensionBonus();
+    return bonus ? bonus->reloadRevise * m_status.reloadFactor : 0.0f;
 }
 
 f32 CCharacterBase::GetShortAttackReloadRate() const

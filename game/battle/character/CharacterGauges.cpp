@@ -3,10 +3,13 @@
 // recover or drain at their per-second rates.
 #include "game/battle/character/Character.h"
 
+#include "engine/core/Matrix.h"
 #include "engine/platform/FrameTime.h"
 #include "engine/scene/Effect.h"
+#include "engine/scene/EffectContainer.h"
+#include "host/kernel/Kernel.h"
 
-#include <cstdio>
+#include <algorithm>
 
 namespace {
 
@@ -44,11 +47,7 @@ void CCharacter::UpdateCharge(bool spell, bool allowed, f32 limit)
 
 bool CCharacterBase::AttackEnding(u32 action) const
 {
-    if (action == kActionShortAttack) {
-        char key[32];
-        std::snprintf(key, sizeof key, "ATTACK%02uEND", m_status.comboIndex + 1);
-        return IsChangedAnimation(FindMotionKey(key)) != 0;
-    }
+    if (action == kActionShortAttack) return IsChangedAnimation(character_actions::AttackMotion(m_status.comboIndex, true)) != 0;
     if (action != kActionSlideAttack && action != kActionMirageSlideAttack) return false;
     return IsChangedAnimation(FindMotionKey("SLIDEATTACK")) && IsChangedAnimationEnded();
 }
@@ -60,7 +59,6 @@ u32 CCharacter::UpdateTimers(u32)
     const f32 dt = GetFrameTime();
     const u32 a = s.action;
     const CharacterValues* v = m_parameter ? &m_parameter->values : nullptr;
-    const TensionBonus* bonus = GetTensionBonus();
 
     // 1. Plain clocks and count-downs.
     CountDown(t.hitStopDelay, dt);
@@ -92,7 +90,7 @@ u32 CCharacter::UpdateTimers(u32)
     }
 
     // 2. Ammunition refills once the reload duration has passed.
-    const f32 reloadRate = bonus ? bonus->reloadRevise * s.reloadFactor : 0.0f;
+    const f32 reloadRate = GetReloadRate();
     const u32 selected = s.selectedBarrage < kShotSlotCount ? s.selectedBarrage : 0;
     if (s.ammunition == 0 && a != kActionShoot) {
         t.ammoReload += dt * reloadRate;
@@ -118,6 +116,10 @@ u32 CCharacter::UpdateTimers(u32)
             t.guardReload += dt * reloadRate;
         }
     }
+
+    // 5. Every card refills on its own clock, idle or not selected.
+    for (u32 i = 0; i < m_spellCards.size(); ++i)
+        if (ISpellCardDriver* card = GetSpellCardDriver(i)) card->UpdateCardReload(this);
 
     // 6, 7. Charges: the shot on 24 alone, the spell on 28 with 24.
     const bool shotHeld = Held(24) != 0, trigger = Held(28) != 0;
@@ -158,6 +160,9 @@ u32 CCharacter::UpdateTimers(u32)
         s.followed = s.savedFollowed;
     }
 
+    // 12.
+    UpdateStageEffects();
+
     // 13. Damage over time: ticks through the hit path but never defeat.
     if (m_dot.duration > 0.0f) {
         CountDown(m_dot.duration, dt);
@@ -192,10 +197,87 @@ u32 CCharacter::UpdateTimers(u32)
         if (s.mp > v->general.mpMax) s.mp = v->general.mpMax;
     }
 
+    // 16, 17.
+    UpdateFace();
+
     // 18. Material scroll.
     if (v) {
         s.materialScroll[0] += dt * v->material.scrollX;
         s.materialScroll[1] += dt * v->material.scrollY;
     }
     return 1;
+}
+
+void CCharacter::UpdateStageEffects()
+{
+    CharacterTimers& t = m_status.timers;
+    const f32 dt = GetFrameTime();
+    t.stageEffect += dt;
+    t.overTensionEffect += dt;
+    CVector3 offset, eye, angles;
+    SendObjectMessage(kMsgCloudPositionOffset, CObjectRegistry::kBroadcastId, kGroupStage,
+                      reinterpret_cast<intptr_t>(&offset));
+    if (m_camera) m_camera->GetView(&eye, &angles);
+    CMatrix turn;
+    turn.RotationEuler(&angles);
+    CVector3 placement;
+    offset.TransformNormalInto(turn, &placement);
+    placement += eye;
+    CEffectController* manager = GetEffectManager();
+    const auto play = [&](const CEffectContainer* container) {
+        if (container) AddTransientObject(container->PlayAtPosition(manager, &placement, 0, nullptr));
+    };
+    if (!ShowsCameraFrontEffect()) return;
+    // Without a stage nothing answers the interval and its clock runs on.
+    f32 interval = -1.0f;
+    SendObjectMessage(kMsgCloudInterval, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&interval));
+    if (interval >= 0.0f && interval <= t.stageEffect) {
+        CEffectContainer* container = nullptr;
+        SendObjectMessage(kMsgCloudEffect, CObjectRegistry::kBroadcastId, kGroupStage,
+                          reinterpret_cast<intptr_t>(&container));
+        play(container);
+        t.stageEffect = 0.0f;
+    }
+    if (IsOverTensionEffectDue()) {
+        const u32 n = FindEffectKey(m_status.tension == 3 ? "EFCCLIMAXSTAGE" : "EFCHITENSIONSTAGE");
+        play(n < kEffectCount ? m_status.effects[n] : nullptr);
+        t.overTensionEffect = 0.0f;
+    }
+}
+
+void CCharacter::UpdateFace()
+{
+    CharacterStatus& s = m_status;
+    const u32 now = host::kernel::TimeGetTime();
+    const u32 elapsed = m_faceStamped ? now - m_faceStamp : 0;
+    m_faceStamp = now, m_faceStamped = true;
+    if (!(s.action == kActionFrozen && IsFrozen())) s.expressionClock += f32(elapsed) * 0.001f;
+    if (!m_parameter) return;
+    const FaceKey* faces = m_parameter->values.faces;
+    const std::vector<CNamedArray>& list = m_parameter->GetExpressions();
+    const auto within = [&list](i32 e) { return e >= 0 && u32(e) < list.size(); };
+    if (s.action == kActionDefeated) {
+        if (within(faces[kDeadFace].index)) s.expression = faces[kDeadFace].index;
+        return;
+    }
+    const auto playing = [this](const char* a, const char* b) {
+        return IsChangedAnimation(FindMotionKey(a)) || IsChangedAnimation(FindMotionKey(b));
+    };
+    const u32 key = playing("WIN", "WINLOOP")              ? kSmileFace
+                    : playing("LOSE", "LOSELOOP")          ? kSorrowFace
+                    : s.action == kActionTedium            ? kTediumFace
+                    : s.action == kActionHitReaction       ? kDamageFace
+                                                           : kDefaultFace;
+    const i32 wanted = faces[key].index;
+    if (!within(wanted)) return;
+    // The face showing now plays to its end first; the same face then
+    // starts over.
+    f32 length = 0.0f;
+    if (within(s.expression)) {
+        const CNamedArray& face = list[u32(s.expression)];
+        for (u32 i = 0; i < face.GetCount(); ++i) length = std::max(length, face.GetItem(i)->GetEndTime());
+    }
+    if (!(length < s.expressionClock)) return;
+    s.expression = wanted;
+    s.expressionClock = 0.0f;
 }

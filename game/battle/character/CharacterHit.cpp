@@ -383,16 +383,21 @@ u32 CCharacterAction::DefeatedStep(u32)
         return 0;
     RecoverHP(m_parameter->values.body.addHpSpeed);
     if (s.exactHp > f32(m_parameter->values.general.hp)) s.hp = m_parameter->values.general.hp;
+    // A down or recover motion the model lacks counts as played, so a
+    // fighter whose model has neither still gets up.
     const u32 down = s.damageMotion + 1, recover = s.damageMotion + 2;
-    if (IsChangedAnimation(down)) {
+    bool revived = false;
+    if (IsChangedAnimation(recover)) {
+        revived = IsChangedAnimationEnded() != 0;
+    } else if (IsChangedAnimation(down) || !HasMotion(down)) {
         ChangeMotion(recover, 0);
         PlaySound(FindVoiceKey("VOICEDAMAGEDOWNRECOVER"));
-    } else if (IsChangedAnimation(recover) && IsChangedAnimationEnded()) {
-        const u32 type = s.damageType < kDamageTypeCount ? s.damageType : 0;
-        ExtendInvincibility(m_parameter->values.damages[type].invincibilityTime);
-        return 1;
+        revived = !HasMotion(recover);
     }
-    return 0;
+    if (!revived) return 0;
+    const u32 type = s.damageType < kDamageTypeCount ? s.damageType : 0;
+    ExtendInvincibility(m_parameter->values.damages[type].invincibilityTime);
+    return 1;
 }
 
 u32 CCharacterAction::StartGuard(f32 angle)

@@ -6,6 +6,8 @@
 #include "engine/core/Geometry.h"
 #include "engine/scene/EffectContainer.h"
 #include "game/battle/object/Bullet.h"
+#include "game/battle/object/SpellCard.h"
+#include "game/battle/object/Weapon.h"
 
 namespace {
 
@@ -14,7 +16,8 @@ using namespace character_actions;
 enum : u32 {
     kEffectHitAttack = 12, kEffectHitAttackFinal = 13, kEffectHitSlideAttack = 14,
     kEffectDestructionStart = 50, kEffectDestruction = 51, kEffectDotDamage = 52,
-    kAttachedDisorder = 20, kAttachedDot = 21,
+    kAttachedDisorder = 20, kAttachedDot = 21, kAttachedRestriction = 24,
+    kRestrictionTimer = 4,   // the status timer that keeps tension low and shots back
 };
 
 bool Meet(const CVector3& a, f32 ra, const CVector3& va, const CVector3& b, f32 rb, const CVector3& vb, CVector3* at)
@@ -23,12 +26,28 @@ bool Meet(const CVector3& a, f32 ra, const CVector3& va, const CVector3& b, f32 
     return IntersectMovingSpheres(sa, sb, &va, &vb, at, 0) != 0;
 }
 
-void PlayAt(CCharacterBase& c, u32 effect, const CVector3& at)
+void PlayContainerAt(CCharacterBase& c, const CEffectContainer* container, const CVector3& at)
 {
-    const CEffectContainer* container = c.GetStatus()->effects[effect];
     CVector3 r;
     c.GetRotation(&r);
     if (container) container->PlayAt(c.GetEffectManager(), &at, &r, nullptr, 0.0f, 1, 0, nullptr);
+}
+
+void PlayAt(CCharacterBase& c, u32 effect, const CVector3& at)
+{
+    PlayContainerAt(c, c.GetStatus()->effects[effect], at);
+}
+
+// While the attacker shows a weapon, the hit sounds as that weapon's kind
+// (SOUNDTYPE 1 cuts, anything else strikes) at the weight of the damage
+// type (1 light, anything else heavy).
+void PlayWeaponHitSound(CCharacterBase& attacker, u32 damageType)
+{
+    const i32 shown = attacker.GetStatus()->shownWeapon;
+    if (shown < 0 || !attacker.HasWeapon(u32(shown))) return;
+    const auto* weapon = static_cast<const CWeapon*>(attacker.GetWeapons().GetAt(u32(shown)));
+    const CWeaponSetting* settings = weapon ? weapon->GetSettings() : nullptr;
+    if (settings) attacker.PlayHitSound(damageType, u32(settings->values.soundType));
 }
 
 }  // namespace
@@ -71,7 +90,9 @@ i32 CCharacterAction::TestCloseAttack(CCharacterAction* d, u32 frame)
             CVector4 b;
             if (theirs.GetAt(j)->type != 0 || !d->GetHitSphere(j, &b)) continue;
             CVector3 at;
-            if (!Meet(ac, a.w, m_status.displacement, {b.x, b.y, b.z}, b.w, CVector3(), &at)) continue;
+            // Both fighters move this frame: a defender running into the
+            // attack is hit as surely as one the attack runs into.
+            if (!Meet(ac, a.w, m_status.displacement, {b.x, b.y, b.z}, b.w, d->m_status.displacement, &at)) continue;
             const CVector3 direction = (to - from).Normalized();
             if (type < 10) ApplyShortAttackHit(d, at, direction);
             else ApplySpellSphereHit(d, at, direction);
@@ -89,26 +110,39 @@ i32 CCharacterAction::ApplyShortAttackHit(CCharacterAction* d, const CVector3& c
     const ShortAttackRecord& r = m_parameter->values.shortAttacks[n];
     const bool last = IsLastComboHit();
     PlayAt(*this, last ? kEffectHitAttackFinal : (n == 7 ? kEffectHitSlideAttack : kEffectHitAttack), contact);
+    const u32 damageType = u32(last ? r.lastDamageType : r.damageType);
     d->TakeHit(Hit{f32(r.str) * GetStrengthFactor(), last ? r.lastPow : r.pow, last ? r.lastLimit : r.limit,
-        last ? r.lastGauge : r.gauge, last ? r.lastCauseGauge : r.causeGauge, direction,
-        u32(last ? r.lastDamageType : r.damageType), 0, 1, 0, this});
+        last ? r.lastGauge : r.gauge, last ? r.lastCauseGauge : r.causeGauge, direction, damageType, 0, 1, 0, this});
     for (CharacterStatus* s : {&m_status, &d->m_status})
         s->timers.hitStopDelay = r.hitStopDelayTime, s->timers.hitStopTime = r.hitStopTime;
+    PlayWeaponHitSound(*this, damageType);
     return 1;
 }
 
-i32 CCharacterAction::ApplySpellSphereHit(CCharacterAction* d, const CVector3&, const CVector3& direction)
+i32 CCharacterAction::ApplySpellSphereHit(CCharacterAction* d, const CVector3& contact, const CVector3& direction)
 {
     const u32 slot = m_status.spellSlot;
     if (!m_parameter || slot >= kSpellSlotCount) return 1;
     const CSpellCardValues& c = m_parameter->GetSpellCard(slot).GetValues();
     const bool last = IsLastComboHit();
     static constexpr u32 kKinds[kSpellSlotCount] = {6, 6, 7, 7, 8, 9, 10};
-    const u32 kind = slot == 6 && IsClimaxLocked() ? 11 : kKinds[slot];
-    d->TakeHit(Hit{f32(c.shortAttackStr) * GetStrengthFactor(), c.shortAttackPow,
+    // The same flag turns the climax card's barrages to kind 11.
+    const u32 kind = slot == 6 && HasClimaxFlag() ? 11 : kKinds[slot];
+    const auto* card = slot < m_spellCards.size() ? dynamic_cast<const CSpellCard*>(m_spellCards[slot].get()) : nullptr;
+    if (card) PlayContainerAt(*this, card->GetEffect(CSpellCard::kHitEffectSlot), contact);
+    const u32 damageType = u32(last ? c.shortAttackLastDamageType : c.shortAttackDamageType);
+    const i32 taken = d->TakeHit(Hit{f32(c.shortAttackStr) * GetAttackPowerFactor(kind), c.shortAttackPow,
         last ? c.shortAttackLastLimit : c.shortAttackLimit, last ? c.shortAttackLastGauge : c.shortAttackGauge,
-        last ? c.shortAttackLastCauseGauge : c.shortAttackCauseGauge, direction,
-        u32(last ? c.shortAttackLastDamageType : c.shortAttackDamageType), kind, 1, 0, this});
+        last ? c.shortAttackLastCauseGauge : c.shortAttackCauseGauge, direction, damageType, kind, 1, 0, this});
+    PlayWeaponHitSound(*this, damageType);
+    // A restricting card (SHORTATTACKBUFFERTYPE set) holds its victim for
+    // its BUFFERTIME; a victim that refused the hit (in another shoot-out)
+    // is not held.
+    if (taken && c.shortAttackBufferType != 0 && c.bufferTime > 0.0f) {
+        d->m_status.timers.statusTimers[kRestrictionTimer] = c.bufferTime;
+        if (!d->GetAttachedObject(kAttachedRestriction))
+            d->StartEffect(kAttachedRestriction, FindEffectKey("EFCRESTRICTION"));
+    }
     return 1;
 }
 
@@ -171,7 +205,9 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
         LockOnTo(owner);
         owner->LockOnTo(this);
         ++owner->m_meeting.binds;
-        SetAction(kActionBound);
+        // Through the bind's own start: its motion (the one the bound step
+        // keeps), still vectors, the reset and the bind effect.
+        StartBound(FindMotionKey("CLIMAXBIND"));
         owner->StartClimaxCard();
         effect = false;
         break;
@@ -194,17 +230,17 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
         counted = bullet->CheckProximity(this) != 0;
         if (counted) TakeHit(hit);
         break;
-    case 13: {
-        const i32 before = m_status.hp;
-        RecoverHP(v.recoverySpeed);
-        effect = m_status.hp > before;
+    case 13:
+        // A heal held at the HP maximum shows nothing.
+        effect = RecoverHP(v.recoverySpeed) != 0;
         break;
-    }
     case 14:
         m_status.timers.statusTimers[1] = v.disorderTime;
         TakeHit(hit);
         if (!GetAttachedObject(kAttachedDisorder)) {
-            PlayAt(*this, kEffectDestructionStart, contact);
+            CVector3 at;
+            bullet->GetPosition(&at);
+            PlayAt(*this, kEffectDestructionStart, at);
             StartEffect(kAttachedDisorder, kEffectDestruction);
         }
         break;
@@ -216,7 +252,9 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
         if (!GetAttachedObject(kAttachedDot)) StartEffect(kAttachedDot, kEffectDotDamage);
         break;
     case 21:
+        // The limit starts over: the gauge and the clock that would empty it.
         m_status.limitGauge = 0;
+        m_status.timers.limitTimer = 0;
         TakeHit(hit);
         effect = counted = false;
         break;
@@ -228,7 +266,7 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
             GetCenter(&centre);
             bullet->GetHitSphere(&bc, &r);
             hit.sourceDirection = (centre - bc).Normalized();
-            hit.attackKind = owner && owner->IsClimaxLocked() ? 11 : 10;
+            hit.attackKind = owner && owner->HasClimaxFlag() ? 11 : 10;
         }
         TakeHit(hit);
         break;
@@ -242,6 +280,11 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
         }
         bullet->ResetHitEffectTimer(slot);
     }
-    if (counted) bullet->CountHit(slot, 1);
+    if (counted) {
+        bullet->CountHit(slot, 1);
+        // Its last hit on this fighter ends the shot (unless its release
+        // type keeps it flying).
+        if (!bullet->CanHitTarget(slot) && !bullet->IsHitEnded()) bullet->ReleaseOnHit();
+    }
     return 1;
 }

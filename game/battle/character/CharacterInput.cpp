@@ -151,9 +151,7 @@ u32 CCharacter::ComboInput(u32)
         SetNextAction(kActionShortAttack);
         return 1;
     }
-    // The end motion of hit n + 1 follows ATTACK01END in the motion table.
-    const u32 endMotion = FindMotionKey("ATTACK01END") + 2 * n;
-    if (!IsChangedAnimation(endMotion)) return 1;
+    if (!IsChangedAnimation(character_actions::AttackMotion(n, true))) return 1;
     if (Held(kTrigger) && Released(kShot)) return StartSpellCard(), 1;
     if (Held(kTrigger) && Triggered(kGuard)) return StartExceptionSpell(), 1;
     if (Triggered(kAttack)) StartShortAttack(n + 1);

@@ -94,11 +94,6 @@ u32 CCharacterAction::StartClimaxCard()
     return card->Start(this) ? 1 : 0;
 }
 
-void CCharacterAction::AdvanceCardShortAttack()
-{
-    if (ISpellCardDriver* card = GetSpellCardDriver(m_status.spellSlot)) card->NextShortAttack();
-}
-
 void CCharacterAction::AdvanceCardStep()
 {
     ++m_status.spellStep;

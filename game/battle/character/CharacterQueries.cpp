@@ -83,7 +83,9 @@ u32 CCharacterAction::IsAttackWindow() const
     if (IsSpellAction(a)) {
         const Card card = CurrentCard(*this);
         const f32 t = card.Clock();
-        return IsCloseAttackType(card.Type()) && card.values->shortAttackStart <= t && t < card.values->shortAttackEnd;
+        // An idle card keeps its last clock: only a running one hits.
+        return IsCloseAttackType(card.Type()) && card.state && !card.state->IsIdle() &&
+               card.values->shortAttackStart <= t && t < card.values->shortAttackEnd;
     }
     return 0;
 }

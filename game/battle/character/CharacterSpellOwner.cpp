@@ -47,7 +47,8 @@ void CCharacterAction::ChangeMotion(u32 motion, u32 mode, f32 blend)
     ChangeAnimation(u32(m_status.motions[motion]), speed, mode, 0, blend, 0);
 }
 
-f32 CCharacterAction::GetTensionRate() const { return m_status.reloadFactor * GetShortAttackReloadRate(); }
+// A card refills at the rate of the other reloads.
+f32 CCharacterAction::GetTensionRate() const { return GetReloadRate(); }
 
 f32 CCharacterAction::GetApproachSpeed() const { return m_parameter ? m_parameter->values.general.dashVelocity : 0.0f; }
 
@@ -112,6 +113,11 @@ void CCharacterAction::TurnToTarget()
 void CCharacterAction::TurnYawToward(const CVector3& direction)
 {
     if (direction.LengthSquared() > 0.0f) m_status.targetAngles.y = Wrapped(YawToward(direction));
+}
+
+void CCharacterAction::AdvanceCardShortAttack()
+{
+    if (ISpellCardDriver* card = GetSpellCardDriver(m_status.spellSlot)) card->NextCardShortAttack();
 }
 
 void CCharacterAction::StartClimaxEffects() { PlayEffectOnce(FindEffectKey("EFCCLIMAXSTART")); }

@@ -90,9 +90,14 @@ protected:
     void PressSlide() { Press(22), m_releaseSlide = 1; }
 
     u32 DangerFlags() const { return m_meeting.dangerFlags; }
-    // The hit reaction keeps no phase counter: every reaction reads as its
-    // first phase.
-    static u32 ActionSubStep(const CCharacterBase&) { return 0; }
+    // The phase of a hit reaction is its damage type (3 to 6 the large hits
+    // and rolls, 7 the spin, 8 and 9 blown and falling off, 10 down); the
+    // other actions keep none.
+    static u32 ActionSubStep(const CCharacterBase& c)
+    {
+        const CharacterStatus& s = *c.GetStatus();
+        return s.action == kActionHitReaction ? s.damageType : 0;
+    }
 
     i32 m_level = 0;
     u32 m_approachMode = 0;   // never set: the mode-0 branches run

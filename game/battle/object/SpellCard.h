@@ -30,6 +30,9 @@ class CSpellCard : public CObjectDivision, public ISpellCardState, public ISpell
 
 public:
     static constexpr u32 kEffectSlotCount = 10;
+    // EFCSPELLHITATTACK: no handler plays it; the caster's hit does, where
+    // the card's sphere meets its victim.
+    static constexpr u32 kHitEffectSlot = 7;
     static constexpr u32 kAttachedCount = 6;
     static constexpr u32 kClimaxCard = 6;
 
@@ -67,7 +70,7 @@ public:
     // -- Called by the character. --
     void UseAmmunition();
     i32 Start(CObjectDivision* owner) override;
-    void NextShortAttack() override;
+    void NextShortAttack();
     void AdvanceStepWithEffect(CObjectDivision* owner) override;
     void PlaceAtOwner(CObjectDivision* owner) override;
     void AlignWithOwner(CObjectDivision* owner) override;
@@ -94,6 +97,8 @@ public:
     i32 UpdateCard(CObjectDivision* user) override { return Update(user); }
     // The step's motion while running.
     i32 GetCardMotion() const override { return m_active ? i32(m_baseAnimation + m_step) : -1; }
+    void UpdateCardReload(CObjectDivision* user) override { UpdateReload(user); }
+    void NextCardShortAttack() override { NextShortAttack(); }
 
     const CSpellCardSetting* GetSettings() const { return m_settings; }
     u32 GetStep() const { return m_step; }

@@ -27,8 +27,9 @@ public:
 };
 
 // What the attack actions ask of a spell card beside its running state:
-// take a stock, start it for its user, run it a frame, and the motion of
-// its current part.
+// take a stock, start it for its user, run it a frame, the motion of its
+// current part, the refill its user's timer pass runs every frame, and the
+// next short attack.
 class ISpellCardDriver {
 public:
     virtual ~ISpellCardDriver() = default;
@@ -39,10 +40,12 @@ public:
     virtual i32 UpdateCard(CObjectDivision* user) = 0;
     // The motion slot of the card's current part; -1 none.
     virtual i32 GetCardMotion() const = 0;
+    // Refills an empty, idle card once its reload time has passed.
+    virtual void UpdateCardReload(CObjectDivision* user) = 0;
+    // A guard counter moves a close-attack card on to its next short attack.
+    virtual void NextCardShortAttack() = 0;
     // The climax card's climax phase: approach, event camera, its levels.
     virtual i32 Start(CObjectDivision* user) = 0;
-    // One more short attack of a chaining card.
-    virtual void NextShortAttack() = 0;
     // The next step, with the step's effect at the user.
     virtual void AdvanceStepWithEffect(CObjectDivision* user) = 0;
     // Stands at the user (SPELLSETPOS turned by its rotation), every frame.

@@ -34,7 +34,9 @@ FighterFiles FighterFiles::Prefixed(const std::string& name)
     return f;
 }
 
-std::string FighterModel()
+std::string FighterModel() { return FighterModel({std::begin(kFighterMotions), std::end(kFighterMotions)}); }
+
+std::string FighterModel(const std::vector<std::string>& motions)
 {
     CMesh mesh;
     auto* body = new CModelObject();
@@ -62,8 +64,8 @@ std::string FighterModel()
         bodyBone->Influences.Add(&influence);
     }
     u32 n = 0;
-    for (const char* name : kFighterMotions) {
-        CModelBoneAnimation* keys = model_test::AddKeys(*model_test::AddAnimation(mesh, name), "Body");
+    for (const std::string& name : motions) {
+        CModelBoneAnimation* keys = model_test::AddKeys(*model_test::AddAnimation(mesh, name.c_str()), "Body");
         const f32 s = 0.05f * f32(++n);
         keys->MakeRotation()->AddKey(0, CQuaternion(0, 0, 0, 1));
         keys->MakeRotation()->AddKey(2400, CQuaternion(0, s, 0, 1));

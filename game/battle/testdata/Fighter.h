@@ -56,6 +56,8 @@ struct FighterFiles {
 // The fighter's model: one quad skinned to Body, and every motion turning
 // Body a little further over three keys.
 std::string FighterModel();
+// The same quad and bones with the named motions instead.
+std::string FighterModel(const std::vector<std::string>& motions);
 
 // The parameter text of the plain set.
 setting_test::SettingWriter FighterParameter(const std::string& name);

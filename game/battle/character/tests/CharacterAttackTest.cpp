@@ -110,13 +110,19 @@ TEST_F(CharacterAttackTest, SpellCardStartedAndFinishedThroughTheCard)
 // then locks the next one out.
 TEST_F(CharacterAttackTest, SparkEndsAtItsTime)
 {
-    S().sparkGauge = P().values.spark.maxSparkGauge;
-    S().hp = 100, S().action = kActionHitReaction, S().ammunition = 0;
-    ASSERT_EQ(c_->StartSpark(), 1u);
     const SparkRecord& r = P().values.spark.records[1];
+    const i32 cost = i32(f32(P().values.general.hp) * r.hp);
+    ASSERT_GT(cost, 0);
+    S().sparkGauge = P().values.spark.maxSparkGauge;
+    S().action = kActionHitReaction, S().ammunition = 0;
+    // The spark is paid in HP and never leaves the fighter at 0 or below.
+    S().hp = cost;
+    EXPECT_EQ(c_->StartSpark(), 0u);
+    S().hp = cost + 1;
+    ASSERT_EQ(c_->StartSpark(), 1u);
     EXPECT_EQ(S().action, kActionSpark);
     EXPECT_EQ(S().barrageSlot, 6u);
-    EXPECT_EQ(S().hp, 100 - i32(f32(P().values.general.hp) * r.hp));
+    EXPECT_EQ(S().hp, 1);
     EXPECT_EQ(S().ammunition, 0u);   // an empty magazine does not wrap
     S().timers.actionClocks[2] = r.time;
     c_->DispatchAction(0);
@@ -169,6 +175,24 @@ TEST_F(ScriptedFighterTest, WithoutADoubleTheRealCardRunsTheSpellAction)
     for (u32 frame = 0; frame < 1000 && S().action == kActionSpellCard; ++frame) c_->DispatchAction(0);
     EXPECT_EQ(S().action, kActionNeutral);
     EXPECT_EQ(card.IsIdle(), 1u);
+}
+
+// A guard counter moves the real card in use on to its next short attack:
+// one more counted, its phase time restarted at SHORTATTACKFAST; the other
+// cards keep theirs.
+TEST_F(ScriptedFighterTest, AGuardCounterStepsTheRealCardToItsNextShortAttack)
+{
+    SetCharacterObjectFactory(nullptr);
+    setting_test::SettingWriter().Set("NAME", "spell").Set("SHORTATTACKFAST", 0.375f).Save("Spell.txt");
+    MakeFighter();
+    S().spellSlot = 1;
+    c_->AdvanceCardShortAttack();
+    c_->AdvanceCardShortAttack();
+    for (u32 slot = 0; slot < kShotSlotCount; ++slot) {
+        const auto& card = dynamic_cast<const CSpellCard&>(*c_->GetSpellCards().at(slot));
+        EXPECT_EQ(card.GetCounter(), slot == 1 ? 2u : 0u) << slot;
+        EXPECT_EQ(card.GetClock(), slot == 1 ? 0.375f : 0.0f) << slot;
+    }
 }
 
 }  // namespace

@@ -160,9 +160,10 @@ TEST_F(MoveHit, GuardEndsAtGuardTimeAndJustGuardsBelowItsTime)
     S().timers.guardReload = 5;
     ASSERT_EQ(c_->StartGuard(-1), 1u);
     const std::tuple<f32, u32, u32> rows[] = {{0.2499f, kActionGuard, 1}, {0.25f, kActionGuard, 0},
-                                             {1.9999f, kActionGuard, 0}, {2.0f, kActionNeutral, 0}};
+                                             {0.2501f, kActionGuard, 0}, {1.9999f, kActionGuard, 0},
+                                             {2.0f, kActionNeutral, 0},  {2.0001f, kActionNeutral, 0}};
     for (const auto& [gauge, action, just] : rows) {
-        S().guardGauge = gauge;
+        S().guardGauge = gauge, S().action = kActionGuard;
         c_->GuardStep(0);
         EXPECT_EQ(std::make_pair(S().action, c_->IsInJustGuardWindow()), std::make_pair(action, just)) << gauge;
     }
@@ -173,6 +174,39 @@ TEST_F(MoveHit, GuardEndsAtGuardTimeAndJustGuardsBelowItsTime)
     S().guardBreak = 0;
     c_->AddGuardLoad(1.0f, c_.get());
     EXPECT_EQ(std::make_pair(S().action, S().damageType), std::make_pair(u32(kActionHitReaction), 3u));
+}
+
+// Count-downs end on the frame they reach 0 and count-ups pass on the frame
+// they reach their limit: 0.25 s in frames of 0.125 s, one frame before, at
+// and after.
+TEST_F(MoveHit, TimersEndOnTheFrameTheyReachTheirLimit)
+{
+    struct Row {
+        const char* name;
+        void (*set)(CharacterStatus&);
+        u32 (*query)(ScriptedFighter&);
+    };
+    const Row rows[] = {
+        {"invincibility", [](CharacterStatus& s) { s.timers.invincibility = 0.25f; },
+         [](ScriptedFighter& c) { return c.IsHittable(); }},
+        {"guard hold", [](CharacterStatus& s) { s.timers.guardHold = 0.25f, s.guardGauge = 0; },
+         [](ScriptedFighter& c) { return c.IsInJustGuardWindow(); }},
+        {"action-blocking stun", [](CharacterStatus& s) { s.timers.stun = 0.25f; },
+         [](ScriptedFighter& c) { return c.CanShortAttack(0); }},
+        {"guard reload", [](CharacterStatus& s) { s.timers.guardReload = 0; },
+         [](ScriptedFighter& c) { return c.CanGuard(); }},
+    };
+    for (const Row& r : rows) {
+        Fresh();
+        SetFrameTime(125);
+        CharacterValues& v = c_->GetParameter()->values;
+        v.guard.reload = 0.25f, v.guard.justGuardTime = 0.2f;
+        S().reloadFactor = 1, S().timers.shortAttackCooldown = S().timers.guardReload = 100;
+        r.set(S());
+        std::string seen;
+        for (int frame = 0; frame < 3; ++frame) c_->UpdateTimers(0), seen += char('0' + r.query(*c_));
+        EXPECT_EQ(seen, "011") << r.name;
+    }
 }
 
 TEST_F(MoveHit, HitsRaiseTheNumberedStatisticsOfBothSides)

@@ -94,9 +94,14 @@ const Row kRows[] = {
      [](auto& c) { return c.IsAttackWindow(); }, 0},
     {"a close card's window follows its clock",
      [](auto&, auto& s, auto& v, auto& r) {
-         Action(s, 9), v.spellType = 6, v.shortAttackStart = 1, v.shortAttackEnd = 2, r.clock = 1.5f;
+         Action(s, 9), v.spellType = 6, v.shortAttackStart = 1, v.shortAttackEnd = 2, r.clock = 1.5f, r.idle = 0;
      },
      [](auto& c) { return c.IsAttackWindow(); }, 1},
+    {"an idle card has no window, whatever its clock",
+     [](auto&, auto& s, auto& v, auto& r) {
+         Action(s, 9), v.spellType = 6, v.shortAttackStart = 1, v.shortAttackEnd = 2, r.clock = 1.5f;
+     },
+     [](auto& c) { return c.IsAttackWindow(); }, 0},
     {"a shot card has no window",
      [](auto&, auto& s, auto& v, auto& r) { Action(s, 9), v.spellType = 3, v.shortAttackEnd = 2, r.clock = 1; },
      [](auto& c) { return c.IsAttackWindow(); }, 0},

@@ -1,6 +1,7 @@
 #include "CharacterTestSupport.h"
 
 #include "game/data/TensionFile.h"
+#include "host/kernel/Kernel.h"
 
 using namespace character_test;
 
@@ -183,4 +184,91 @@ TEST_F(TensionTest, FighterFromTheTestDataIdlesMovesTurnsAndFollowsTheMusic)
     EXPECT_EQ(S().tension, 2u);
     EXPECT_GT(c_->GetPosition()->x, 0.0f);
     EXPECT_NEAR(c_->GetRotation()->y, 270.0f, 1e-3f);
+}
+
+// The stage's own effect every interval it gives, the tension's every
+// OVERTENTIONSTAGEEFFECTINTERVAL (1 s) at high and climax, each on the frame
+// its clock reaches the interval; none for a defeated fighter or without a
+// stage answer. They land in the transient list around the camera.
+TEST_F(TensionTest, StageEffectsPlayOnTheFrameTheirIntervalIsReached)
+{
+    CEffectContainer hiStage, climaxStage;
+    hiStage.AddObject(new CEffectObject());
+    climaxStage.AddObject(new CEffectObject());
+    struct Case {
+        const char* name;
+        u32 tension, action;
+        f32 cloudInterval;
+        const char* counts;   // transient effects after frames 1..9 of 125 ms
+        CEffectContainer* last;
+    };
+    const Case cases[] = {
+        {"stage every 0.5 s", 1, kActionNeutral, 0.5f, "000111122", &container_},
+        {"no stage answer", 1, kActionNeutral, -1, "000000000", nullptr},
+        {"high tension each second", 2, kActionNeutral, -1, "000000011", &hiStage},
+        {"climax tension each second", 3, kActionNeutral, -1, "000000011", &climaxStage},
+        {"defeated", 2, kActionDefeated, 0.5f, "000000000", nullptr},
+    };
+    stage_->cloud = &container_;
+    stage_->cloudOffset = CVector3(0, 0, 5);
+    for (const Case& k : cases) {
+        MakeFighter();
+        SetFrameTime(125);
+        S().effects[FindEffectKey("EFCHITENSIONSTAGE")] = &hiStage;
+        S().effects[FindEffectKey("EFCCLIMAXSTAGE")] = &climaxStage;
+        auto* camera = const_cast<FakeCamera*>(static_cast<const FakeCamera*>(c_->GetCameraController()));
+        camera->eye = CVector3(1, 2, 3), camera->angles = CVector3(0, 90, 0);
+        stage_->cloudInterval = k.cloudInterval;
+        S().tension = k.tension, S().action = k.action;
+        std::string counts;
+        for (int frame = 0; frame < 9; ++frame) {
+            c_->UpdateTimers(0);
+            u32 n = 0;
+            for (CEffect* e : S().transient) n += e != nullptr;
+            counts += char('0' + n);
+        }
+        EXPECT_EQ(counts, k.counts) << k.name;
+        if (!k.last) continue;
+        CEffect* played = S().transient[0];
+        ASSERT_NE(played, nullptr) << k.name;
+        // (0, 0, 5) turned 90 degrees about Y from the eye at (1, 2, 3).
+        EXPECT_NEAR(played->GetPlacePosition()->x, 6.0f, 1e-4f) << k.name;
+        EXPECT_NEAR(played->GetPlacePosition()->z, 3.0f, 1e-4f) << k.name;
+    }
+    c_.reset();   // its effects before the containers they play
+}
+
+// The face clock runs on the wall clock; the wanted face replaces the one
+// showing only once that one's tracks are shorter than the clock.
+TEST_F(TensionTest, FaceFollowsTheActionOnceTheShownFaceHasPlayed)
+{
+    using face_test::Face;
+    setting_test::WriteBytes("Faces.fac", face_test::FaceFileBytes({Face{"def", {{{0, 0}, {0.5f, 1}}, {}}},
+        Face{"sorrow", {{{0, 2}}, {}}}, Face{"tedium", {{{0, 3}, {0.25f, 4}}, {}}}, Face{"damage", {{{0, 5}}, {}}}},
+        {}));
+    ASSERT_EQ(c_->GetParameter()->LoadFaces("Faces.fac"), FaceFileError::kNone);
+    host::kernel::FakeClock clock(1000);
+    host::kernel::ScopedClock scoped(clock);
+    const auto frame = [&] { clock.Advance(125), c_->UpdateTimers(0); };
+    c_->UpdateTimers(0);   // the first step only takes the time
+    EXPECT_EQ(S().expressionClock, 0.0f);
+    S().action = kActionTedium, S().expressionClock = 0.25f;
+    const std::pair<f32, i32> steps[] = {{0.375f, 0}, {0.5f, 0}, {0.0f, 2}};   // "def" lasts 0.5 s
+    for (auto [clockAfter, expression] : steps) {
+        frame();
+        EXPECT_EQ(S().expressionClock, clockAfter);
+        EXPECT_EQ(S().expression, expression);
+    }
+    // Frozen: the clock stands.
+    S().action = kActionFrozen, S().timers.freezeTime = 1;
+    frame();
+    EXPECT_EQ(S().expressionClock, 0.0f);
+    // A face outside the list is never shown; defeat shows DEADFACE at once.
+    S().action = kActionHitReaction, S().timers.freezeTime = 0;
+    c_->GetParameter()->values.faces[kDamageFace].index = 9;
+    for (int i = 0; i < 4; ++i) frame();
+    EXPECT_EQ(S().expression, 2);
+    S().action = kActionDefeated;
+    frame();
+    EXPECT_EQ(S().expression, 1);
 }

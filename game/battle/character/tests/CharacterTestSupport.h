@@ -7,6 +7,8 @@
 #include "game/battle/character/tests/FighterData.h"
 #include "game/battle/character/tests/VoiceBench.h"
 #include "game/battle/object/Barrage.h"
+#include "game/battle/object/SpellCard.h"
+#include "game/battle/object/SpellCardSetting.h"
 #include "game/battle/object/tests/TestDoubles.h"
 #include "game/data/Skill.h"
 #include "engine/platform/FrameTime.h"
@@ -89,8 +91,9 @@ public:
     i32 ActivateCard(CObjectDivision* user) override { return activatedBy = user, 1; }
     i32 UpdateCard(CObjectDivision*) override { return ++updates, done; }
     i32 GetCardMotion() const override { return -1; }
+    void UpdateCardReload(CObjectDivision*) override { ++reloads; }
+    void NextCardShortAttack() override { ++counter; }
     i32 Start(CObjectDivision*) override { return ++starts, 1; }
-    void NextShortAttack() override { ++nextAttacks; }
     void AdvanceStepWithEffect(CObjectDivision*) override { ++steps; }
     void PlaceAtOwner(CObjectDivision*) override { ++placed; }
     void AlignWithOwner(CObjectDivision*) override { ++aligned; }
@@ -99,8 +102,8 @@ public:
     u16 stock = 0;
     f32 clock = 0;
     u32 counter = 0, locked = 0, letsMove = 0, phase = 0, idle = 1, cleared = 0;
-    u32 used = 0, updates = 0;
-    u32 starts = 0, nextAttacks = 0, steps = 0, placed = 0, aligned = 0;
+    u32 used = 0, updates = 0, reloads = 0;
+    u32 starts = 0, steps = 0, placed = 0, aligned = 0;
     i32 done = 0;
     CObjectDivision* activatedBy = nullptr;
 };
@@ -118,15 +121,17 @@ public:
         if (realBarrages) return new CBarrage(&definition);
         return new FakeSlotObject();
     }
-    CObjectDivision* CreateSpellCard(const CSpellCardSetting&, u32 word) override
+    CObjectDivision* CreateSpellCard(const CSpellCardSetting& settings, u32 word) override
     {
         log.push_back("spell");
+        if (realSpellCards) return new CSpellCard(new CSpellCardSetting(settings), word);
         auto* card = new FakeSpellCard();
         card->word = word;
         return card;
     }
     Log log;
     bool realBarrages = false;   // CBarrage of the definition, as the battle makes them
+    bool realSpellCards = false;   // CSpellCard of the settings, likewise
 };
 
 // A fighter whose actions a test scripts: each scripted action finishes or
@@ -147,7 +152,9 @@ public:
         m_status.spellSlot = locked ? 6 : 0;
         static_cast<FakeSpellCard*>(m_spellCards.at(6).get())->locked = locked;
     }
+    using CCharacterAction::AdvanceCardShortAttack;
     using CCharacterAction::CompositeStep;
+    using CCharacterAction::ShortAttackStep;
 
     u32 steps = 0;
 };

@@ -1,6 +1,7 @@
 #include "CharacterTestSupport.h"
 
 #include "engine/core/StateHash.h"
+#include "game/battle/object/SpellCard.h"
 
 #include <cmath>
 
@@ -78,9 +79,11 @@ TEST_F(UpdateTest, InputHandlersStartTheirActions)
         {"up wins over down", 0, {{22, 27, 29}, {27, 29}}, kActionSlide, kSlide, -2.0f},
         {"stick let go 0.2 s before", 0, Then(Then({{14, 22}}, Repeat({22}, 4)), {{}}), kActionSlide, kSlide, 270.0f},
         {"stick let go 0.25 s before", 0, Then(Then({{14, 22}}, Repeat({22}, 5)), {{}}), kActionNeutral},
+        {"stick let go 0.3 s before", 0, Then(Then({{14, 22}}, Repeat({22}, 6)), {{}}), kActionNeutral},
         {"no direction: no slide", 0, {{22}, {}}, kActionNeutral},
         {"held just short of the dash", 0, Repeat({22}, 20), kActionNeutral},
         {"held for DASHSTARTTIME, then let go", 0, Then(Repeat({22}, 21), {{}}), kActionDash, kDash, -1.0f},
+        {"held a frame past DASHSTARTTIME", 0, Repeat({22}, 22), kActionDash, kDash, -1.0f},
         {"spark chord over guard", 0, {{22, 23, 24}}, kActionSpark},
         {"guard", 0, {{23}}, kActionGuard},
         {"short attack", 0, {{25}}, kActionShortAttack},
@@ -91,8 +94,12 @@ TEST_F(UpdateTest, InputHandlersStartTheirActions)
         {"tedium ends on a button", kActionTedium, {{12}}, kActionNeutral},
         {"guard let go", kActionGuard, {{23}, {}}, kActionNeutral},
         {"slide: release ignored while fast", kActionSlide, {{22}, {}}, kActionSlide},
+        {"slide: release ignored a frame before fast time", kActionSlide, {{27, 22}, {27}}, kActionSlide, kNone, 0,
+         0.25f},
         {"slide: double slide once fast time passed", kActionSlide, {{27, 22}, {27}}, kActionDoubleSlide, kSlide,
          -2.0f, 0.3f},
+        {"slide: double slide a frame after fast time", kActionSlide, {{27, 22}, {27}}, kActionDoubleSlide, kSlide,
+         -2.0f, 0.35f},
         {"triple slide has no next level", kActionTripleSlide, {{27, 22}, {27}}, kActionTripleSlide, kNone, 0, 0.3f},
         {"shot from a slide", kActionSlide, {{24}, {}}, kActionSlideShoot},
         {"spark chord in a hit reaction", kActionHitReaction, {{23, 24, 25}}, kActionSpark},
@@ -176,7 +183,9 @@ TEST_F(UpdateTest, LockOnChoosesByTypeAndChangesOnRelease)
         {3, {{26}, {}, {26}, {}}, &side},                  // the next after the target
         {3, {{26}, {}, {26}, {}, {26}, {}}, &front},       // and round again
         {1, {{26}, {}, {26}, {}}, &front},                 // a change never keeps the target
+        {1, Then(Then({{26}, {}}, Repeat({26}, 20)), {{}}), &front},    // a frame short of LOCKOFFTIME: a change
         {1, Then(Then({{26}, {}}, Repeat({26}, 21)), {{}}), nullptr},   // a long hold drops it
+        {1, Then(Then({{26}, {}}, Repeat({26}, 22)), {{}}), nullptr},   // and a frame longer
     };
     for (const Case& k : cases) {
         MakeFighter();
@@ -190,7 +199,7 @@ TEST_F(UpdateTest, LockOnChoosesByTypeAndChangesOnRelease)
         EXPECT_EQ(S().lockedTargetId, k.want ? k.want->GetId() : 0u) << k.type << " " << k.frames.size();
         EXPECT_EQ(c_->GetInputMemory().cameraMode, k.want ? 1u : 0u);
     }
-    EXPECT_EQ(side.Count(6), 5u);   // told each time it was locked
+    EXPECT_EQ(side.Count(6), 7u);   // told each time it was locked
     scene_.characters = {};
 }
 
@@ -251,5 +260,34 @@ TEST_F(UpdateTest, DamageOverTimeTicksOnItsIntervalAndRegenerationCaps)
         c_->UpdateTimers(0);
         EXPECT_EQ(S().hp, w);
         EXPECT_EQ(S().shownHp, f32(w));
+    }
+}
+
+// The battle's own cards, empty at the start, refill in the fighter's frame
+// once RELOAD has passed at the reload rate: not a frame early, and a
+// filled card stays full.
+TEST_F(UpdateTest, RealCardsRefillOnTheFrameTheirReloadTimeIsReached)
+{
+    struct Case {
+        f32 reloadRevise, reloadFactor;
+        u32 frame;   // the first frame with stock, counting from 1
+    };
+    const Case cases[] = {{1, 1, 4}, {2, 1, 2}, {1, 0.5f, 8}, {0.5f, 2, 4}};
+    SetCharacterObjectFactory(nullptr);
+    setting_test::SettingWriter().Set("NAME", "spell").Set("AMMUNITION", 2).Set("RELOAD", 0.5f).Save("Spell.txt");
+    for (const Case& k : cases) {
+        MakeFighter();
+        SetFrameTime(125);
+        c_->GetParameter()->values.bonuses[1].reloadRevise = k.reloadRevise;
+        S().tension = 1, S().reloadFactor = k.reloadFactor;
+        ASSERT_EQ(c_->GetSpellCards().size(), kShotSlotCount);
+        for (u32 frame = 1; frame <= k.frame + 1; ++frame) {
+            c_->Update(0);
+            for (u32 slot = 0; slot < kShotSlotCount; ++slot) {
+                auto* card = dynamic_cast<CSpellCard*>(c_->GetSpellCards()[slot].get());
+                ASSERT_NE(card, nullptr);
+                EXPECT_EQ(card->GetStock(), frame < k.frame ? 0 : 2) << k.reloadRevise << " " << frame << " " << slot;
+            }
+        }
     }
 }

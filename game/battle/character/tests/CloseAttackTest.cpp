@@ -5,6 +5,11 @@
 
 #include "engine/model/AnimationController.h"
 #include "engine/scene/Effect.h"
+#include "game/battle/character/CharacterSlots.h"
+#include "game/battle/object/SpellCard.h"
+#include "game/data/TensionFile.h"
+
+#include <cstring>
 
 namespace {
 
@@ -28,9 +33,9 @@ protected:
     }
 
     // Placed and its bones posed there, as the late update leaves them.
-    std::unique_ptr<ScriptedFighter> Posed(f32 z, f32 yaw, u32 slot, i32 team)
+    std::unique_ptr<ScriptedFighter> Posed(f32 z, f32 yaw, u32 slot, i32 team, CTensionFile* tension = nullptr)
     {
-        auto f = NewFighter<ScriptedFighter>();
+        auto f = NewFighter<ScriptedFighter>(tension);
         f->Create(nullptr);
         CharacterValues& v = f->GetParameter()->values;
         v.body.radius = 0.3f, v.body.height = 2.0f;   // apart already: no push
@@ -146,6 +151,20 @@ TEST_F(CloseAttackTest, AttacksThatMeetClashAndNeitherLands)
     EXPECT_EQ(a->GetStatus()->hp, 800);
 }
 
+TEST_F(CloseAttackTest, TheHitSweepsBothFightersOverTheFrame)
+{
+    // D stands 2.0 off, out of reach of A's fist (0.4 + 0.5 < 1.2); moving
+    // 0.5 toward A this frame it runs into the fist; moving away it does not.
+    for (f32 step : {0.5f, -0.5f, 0.0f}) {
+        auto a = Posed(0, 0, 0, 0), d = Posed(-2.0f, 180, 1, 1);
+        Attack(*a, kActionShortAttack, 0, 1);
+        d->GetStatus()->displacement = CVector3(0, 0, step);
+        a->CollideCharacter2(d.get(), 0);
+        EXPECT_EQ(d->GetStatus()->hp, step > 0 ? 700 : 800) << step;
+        for (CEffect* e = effects_.GetFirstEffect(); e; e = effects_.GetFirstEffect()) e->Release();
+    }
+}
+
 TEST_F(CloseAttackTest, TeammatesHitEachOtherOnlyWithFriendlyFire)
 {
     for (u32 friendly : {0u, 1u}) {
@@ -154,6 +173,166 @@ TEST_F(CloseAttackTest, TeammatesHitEachOtherOnlyWithFriendlyFire)
         Attack(*a, kActionShortAttack, 0, 1);
         a->CollideCharacter2(d.get(), 0);
         EXPECT_EQ(d->GetStatus()->hp, friendly ? 700 : 800) << friendly;
+    }
+}
+
+// The battle's own cards (the default factory), all read from Spell.txt.
+// The fist carries two attack spheres: hit type 1 for the short attacks,
+// 10 for a close card.
+class SpellSphereTest : public CloseAttackTest {
+protected:
+    void SetUp() override
+    {
+        CloseAttackTest::SetUp();
+        fighter_test::FighterParameter("Test")
+            .Set("HITSPHERE", "radius:0.4 type:1 z:-0.8 bone:\"Body\"")
+            .Set("HITSPHERE", "radius:0.4 type:10 z:-0.8 bone:\"Body\"")
+            .Save("Chr_Test.txt");
+        auto* object = new CEffectObject();
+        object->SetName("spellhit");
+        auto* hit = new CEffectContainer();
+        hit->SetName("Efc_SpellHit");
+        ASSERT_EQ(hit->AddObject(object), 1u);
+        void* slot = hit;
+        resources_.GetEffectList()->Add(&slot);
+        SetCharacterObjectFactory(nullptr);
+    }
+    // A short-attack card: STR 50, POW 3, LIMIT 2, damage type 2, its
+    // window open from 0 to 5 seconds, EFCSPELLHITATTACK "Efc_SpellHit".
+    static setting_test::SettingWriter Card()
+    {
+        setting_test::SettingWriter w;
+        w.Set("NAME", "spell").Set("SPELLTYPE", 4).Set("SHORTATTACKHITTYPE", 10).Set("SHORTATTACKSTR", 50);
+        w.Set("SHORTATTACKPOW", 3.0f).Set("SHORTATTACKLIMIT", 2.0f).Set("SHORTATTACKDAMAGETYPE", 2);
+        w.Set("SHORTATTACKSTART", 0.0f).Set("SHORTATTACKEND", 5.0f).Set("EFCSPELLHITATTACK", "Efc_SpellHit");
+        return w;
+    }
+    // f casts its card `slot` at normal tension: running, clock 0.
+    static void Cast(ScriptedFighter& f, u32 slot)
+    {
+        CharacterStatus& s = *f.GetStatus();
+        s.action = kActionSpellCard, s.spellSlot = slot, s.tension = 1;
+        auto* card = dynamic_cast<CSpellCard*>(f.GetSpellCards().at(slot).get());
+        ASSERT_NE(card, nullptr);
+        ASSERT_EQ(card->Activate(&f), 1);
+    }
+    static CEffect* PlayedNamed(const std::vector<CEffect*>& played, const char* name)
+    {
+        for (CEffect* e : played) {
+            if (!std::strcmp(e->GetDefinition()->GetName(), name)) return e;
+        }
+        return nullptr;
+    }
+};
+
+TEST_F(SpellSphereTest, TheCardsSphereHitsWithItsValuesAndMayRestrictItsVictim)
+{
+    // SHORTATTACKBUFFERTYPE set restricts for BUFFERTIME: the victim's
+    // restriction timer and EFCRESTRICTION in slot 24, and its tension
+    // (held high, option 3) drops to low while it lasts.
+    const u32 restriction = FindEffectKey("EFCRESTRICTION");
+    struct Row {
+        const char* name;
+        i32 bufferType;
+        f32 bufferTime, before, after;
+        u32 tension;
+    } const rows[] = {
+        {"restricting", 1, 4, 0, 4, 0},
+        {"not restricting", 0, 4, 0, 0, 2},
+        {"restricting for no time", 1, 0, 0, 0, 2},
+        {"restricted already", 1, 4, 1, 4, 0},
+    };
+    for (const Row& r : rows) {
+        ASSERT_TRUE(
+            Card().Set("SHORTATTACKBUFFERTYPE", r.bufferType).Set("BUFFERTIME", r.bufferTime).Save("Spell.txt"));
+        auto a = Posed(0, 0, 0, 0), d = Posed(-1.4f, 180, 1, 1, new CTensionFile());
+        CharacterStatus &sd = *d->GetStatus();
+        sd.fixedTension = 3;
+        sd.effects[restriction] = &container_;
+        if (r.before > 0) {
+            sd.timers.statusTimers[4] = r.before;
+            ASSERT_EQ(d->StartEffect(24, restriction), 1u);
+        }
+        const CEffect* held = d->GetAttachedObject(24);
+        Cast(*a, 0);
+        a->CollideCharacter2(d.get(), 0);
+        EXPECT_EQ(sd.hp, 750) << r.name;
+        EXPECT_EQ(sd.action, kActionHitReaction) << r.name;
+        EXPECT_EQ(sd.damageType, 2u) << r.name;
+        EXPECT_EQ(sd.knockPower, 3.0f) << r.name;
+        EXPECT_EQ(sd.limitGauge, 2.0f) << r.name;
+        EXPECT_EQ(a->GetStatus()->attackHitMask, 2u) << r.name;
+        CEffect* hit = PlayedNamed(Played(), "spellhit");
+        ASSERT_NE(hit, nullptr) << r.name;
+        EXPECT_NEAR(hit->GetPlacePosition()->z, -1.35f, 1e-5f) << r.name;
+        EXPECT_EQ(sd.timers.statusTimers[4], r.after) << r.name;
+        EXPECT_EQ(d->GetAttachedObject(24) != nullptr, r.after > 0) << r.name;
+        if (held) {
+            EXPECT_EQ(d->GetAttachedObject(24), held) << r.name;   // not started again
+        }
+        d->UpdateTension(0);
+        EXPECT_EQ(sd.tension, r.tension) << r.name;
+        for (CEffect* e = effects_.GetFirstEffect(); e; e = effects_.GetFirstEffect()) e->Release();
+    }
+}
+
+TEST_F(SpellSphereTest, TheKindOfTheHitFollowsTheCard)
+{
+    // The kind shows on the attacker as the kind of its last kill: the
+    // victim has 10 HP left. The climax card's hit is kind 11 on the flag
+    // that turns its barrages to 11.
+    ASSERT_TRUE(Card().Save("Spell.txt"));
+    struct Row { u32 slot, finale, kind; } const rows[] = {
+        {0, 0, 6}, {1, 0, 6}, {2, 0, 7}, {3, 0, 7}, {4, 0, 8}, {5, 0, 9}, {6, 0, 10}, {6, 1, 11},
+    };
+    for (const Row& r : rows) {
+        auto a = Posed(0, 0, 0, 0), d = Posed(-1.4f, 180, 1, 1);
+        d->GetStatus()->hp = 10, d->GetStatus()->exactHp = 10;
+        Cast(*a, r.slot);
+        a->GetStatus()->finale = r.finale;
+        a->CollideCharacter2(d.get(), 0);
+        EXPECT_EQ(d->GetStatus()->action, kActionDefeated) << r.slot << " " << r.finale;
+        EXPECT_EQ(a->GetStatus()->moveHit.lastKillKind, r.kind) << r.slot << " " << r.finale;
+    }
+}
+
+TEST_F(SpellSphereTest, AHitSoundsTheAttackersShownWeapon)
+{
+    // The shown weapon's SOUNDTYPE 1 cuts, 0 strikes; damage type 1 is
+    // light, others heavy. Played on the attacker's sound effects.
+    using namespace character_slots;
+    struct Row {
+        const char* name;
+        bool card, shown;
+        i32 soundType, damageType;
+        u32 effects;
+    } const rows[] = {
+        {"cut, heavy", false, true, 1, 2, 1u << kSeSlashLargeDamage},
+        {"strike, light", false, true, 0, 1, 1u << kSeStrikeSmallDamage},
+        {"cut, light", false, true, 1, 1, 1u << kSeSlashSmallDamage},
+        {"no weapon shown", false, false, 1, 2, 0},
+        {"a card, cut, light", true, true, 1, 1, 1u << kSeSlashSmallDamage},
+        {"a card, strike, heavy", true, true, 0, 3, 1u << kSeStrikeLargeDamage},
+        {"a card, no weapon shown", true, false, 0, 3, 0},
+    };
+    for (const Row& r : rows) {
+        ASSERT_TRUE(setting_test::SettingWriter().Set("BONE", "Arm").Set("RESOURCE", "Non Name").Set("SHOWFLG", 1)
+                        .Set("SOUNDTYPE", r.soundType).Save("Gohei.txt"));
+        ASSERT_TRUE(Card().Set("SHORTATTACKDAMAGETYPE", r.damageType).Save("Spell.txt"));
+        auto a = Posed(0, 0, 0, 0), d = Posed(-1.4f, 180, 1, 1);
+        VoiceBench sounds;
+        sounds.GiveSoundEffects(*a->GetStatus());
+        if (r.card) {
+            Cast(*a, 0);
+        } else {
+            a->GetParameter()->values.shortAttacks[0].damageType = r.damageType;
+            Attack(*a, kActionShortAttack, 0, 1);
+        }
+        if (r.shown) a->ShowWeapon(0, 1);
+        a->CollideCharacter2(d.get(), 0);
+        EXPECT_EQ(d->GetStatus()->hp, r.card ? 750 : 700) << r.name;
+        EXPECT_EQ(sounds.PlayingEffects(), r.effects) << r.name;
+        for (CEffect* e = effects_.GetFirstEffect(); e; e = effects_.GetFirstEffect()) e->Release();
     }
 }
 

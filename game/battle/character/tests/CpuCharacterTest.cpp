@@ -23,6 +23,7 @@ public:
         return pressed;
     }
     using CCpuCharacter::ChooseTarget;
+    using CCpuCharacter::IsOpen;
     using CCpuCharacter::m_draw;
     using CCpuCharacter::m_releaseShot;
     using CCpuCharacter::m_releaseSlide;
@@ -119,6 +120,26 @@ TEST_F(CpuCharacterTest, TargetChoice)
     }
 }
 
+// A candidate reeling from a hit is open by the phase of its reaction, its
+// damage type: the large hits and rolls (3 to 6), not a small or medium hit
+// nor a spin; a stale type outside the reaction counts for nothing.
+TEST_F(CpuCharacterTest, AHitReactionIsOpenByItsDamageType)
+{
+    const struct {
+        u32 action, type;
+        bool open;
+    } cases[] = {
+        {kActionHitReaction, 2, false}, {kActionHitReaction, 3, true}, {kActionHitReaction, 6, true},
+        {kActionHitReaction, 7, false}, {kActionNeutral, 4, false},
+    };
+    auto self = Make(0, {}), other = Make(1, {0, 0, -5});
+    other->GetStatus()->lockedTargetId = self->GetId();   // otherwise never open
+    for (const auto& k : cases) {
+        other->GetStatus()->action = k.action, other->GetStatus()->damageType = k.type;
+        EXPECT_EQ(self->IsOpen(*other), k.open) << k.action << " " << k.type;
+    }
+}
+
 // Each decision from the state that calls for it. NEARRADIUS is 10 and the
 // middle range 40: near is 5, middle 25, far 60 ahead (-z); without a
 // distance there is no target.
@@ -155,7 +176,7 @@ TEST_F(CpuCharacterTest, DecisionTable)
         {"shoot in the middle", 2, kActionShoot, 40, 25, 0, {12, 15, 24}, 0, 1},
         {"down sparks against a strong card", 4, kActionHitReaction, 10, 25, 0, {22, 23, 25}, 1, 0,
          [](CharacterStatus& self, CharacterStatus& target) {
-             self.sparkGauge = 1e6f, self.hp = 0;
+             self.sparkGauge = 1e6f, self.hp = 800;
              target.action = kActionSpellCard, target.spellSlot = 5;
          }},
         {"dash toward the target attacks", 2, kActionDash, 10, 5, 0, {25}, 0, 0},

@@ -68,7 +68,7 @@ TEST_F(HitPassTest, BulletKindsThroughTheSecondPass)
         {13, 1, 500, 5, 0, 2, {510, kActionNeutral, 1, 0, 0}},
         {21, 1, 800, 5, 0, 2, {700, kActionHitReaction, 0, 4, 3}},
         {2, 1, 800, 5, 0, 2, {800, kActionNeutral, 0, 0, 0}},       // shooter not casting: refused, ended
-        {0, 1, 800, 3, 2, 2, {700, kActionHitReaction, 3, 8, 6}},   // third of three: the LAST values
+        {0, 1, 800, 3, 2, 2, {700, kActionHitReaction, 0, 8, 6}},   // third of three: the LAST values, then gone
         {0, 1, 800, 3, 3, 2, {800, kActionNeutral, 3, 0, 0}},       // used up
         {0, 0, 800, 5, 0, 2, {800, kActionNeutral, 0, 0, 0}},       // own side
     };
@@ -150,6 +150,7 @@ TEST_F(HitPassTest, BulletHitEffectsPlayWhereTheShotMeetsTheFighter)
     struct Row { i32 kind, effectType, startHp; u32 played; bool onBones; } rows[] = {
         {0, 0, 800, 1, false}, {0, 1, 800, 1, false}, {0, 2, 800, 0, false}, {14, 0, 800, 1, false},
         {13, 0, 500, 2, true}, {13, 0, 800, 0, false}, {6, 0, 800, 0, false}, {21, 0, 800, 0, false},
+        {13, 0, 799, 0, false},   // raised, but held at HP 800
     };
     for (const Row& r : rows) {
         auto record = std::make_unique<CBulletParameter>();
@@ -175,6 +176,79 @@ TEST_F(HitPassTest, BulletHitEffectsPlayWhereTheShotMeetsTheFighter)
             EXPECT_NEAR(at.z, 0.601253f, 1e-5f) << r.kind;
         }
         for (CEffect* e : played) e->Release();
+    }
+}
+
+TEST_F(HitPassTest, DisorderAndLimitBreakingShots)
+{
+    // A disorder shot (14) starts EFCDESTRUCTIONSTART where the shot is,
+    // (0, 0.2, 0.6), not at the contact; a limit breaker (21) empties the
+    // limit gauge and its clock before its own limit 3 lands.
+    constexpr u32 kDestructionStart = 50;
+    for (i32 kind : {14, 21}) {
+        auto record = std::make_unique<CBulletParameter>();
+        CBulletValues& v = record->GetValues();
+        v.hitType = kind, v.hitCount = 5, v.str = 100, v.hitRadius = 0.4f, v.pow = 4, v.limit = 3;
+        v.damageType = 2, v.disorderTime = 2;
+        auto victim = Fighter({0, 0, 0}, 1, 1), shooter = Fighter({0, 0, 50}, 0, 0);
+        CharacterStatus& s = *victim->GetStatus();
+        s.effects[kDestructionStart] = &container_;
+        s.limitGauge = 5, s.timers.limitTimer = 3;
+        CBulletList list;
+        Shoot(*record, *victim, *shooter, list, CVector3());
+        EXPECT_EQ(s.hp, 700) << kind;
+        EXPECT_EQ(s.limitGauge, kind == 21 ? 3.0f : 8.0f) << kind;
+        EXPECT_EQ(s.timers.limitTimer, kind == 21 ? 0.0f : 3.0f) << kind;
+        std::vector<CEffect*> played;
+        for (CEffect* e = effects_.GetFirstEffect(); e; e = e->GetNextLive()) played.push_back(e);
+        ASSERT_EQ(played.size(), kind == 14 ? 1u : 0u) << kind;
+        if (kind == 14) {
+            const CVector3& at = *played[0]->GetPlacePosition();
+            EXPECT_NEAR(at.y, 0.2f, 1e-6f);
+            EXPECT_NEAR(at.z, 0.6f, 1e-6f);
+        }
+        for (CEffect* e : played) e->Release();
+    }
+}
+
+TEST_F(HitPassTest, ABindHoldsTheVictimInTheBindMotion)
+{
+    // The shooter casts a card: the victim is bound and locks on it, the
+    // shooter on the victim; the bound step keeps CLIMAXBIND.
+    auto record = std::make_unique<CBulletParameter>();
+    CBulletValues& v = record->GetValues();
+    v.hitType = 2, v.hitCount = 5, v.str = 100, v.hitRadius = 0.4f;
+    auto victim = Fighter({0, 0, 0}, 1, 1), shooter = Fighter({0, 0, 50}, 0, 0);
+    CharacterStatus& s = *victim->GetStatus();
+    s.damageMotion = FindMotionKey("DAMAGESPIN");
+    s.velocity = CVector3(1, 0, 0);
+    shooter->GetStatus()->action = kActionSpellCard;
+    CBulletList list;
+    Shoot(*record, *victim, *shooter, list);
+    EXPECT_EQ(s.action, kActionBound);
+    EXPECT_EQ(s.damageMotion, FindMotionKey("CLIMAXBIND"));
+    EXPECT_EQ(s.velocity.x, 0.0f);
+    EXPECT_EQ(s.hp, 800);
+    EXPECT_EQ(victim->GetLockedTarget(), shooter.get());
+    EXPECT_EQ(shooter->GetLockedTarget(), victim.get());
+    EXPECT_EQ(shooter->GetMeeting().binds, 1u);
+    ASSERT_EQ(list.GetCount(), 1u);
+    EXPECT_EQ(list.First()->GetState().hitCount[1], 1u);
+}
+
+TEST_F(HitPassTest, TheLastHitOnAFighterEndsTheShotUnlessItsReleaseTypeKeepsIt)
+{
+    struct Row { i32 hitCount, releaseType; u32 left; } const rows[] = {{1, 0, 0}, {1, 2, 1}, {2, 0, 1}};
+    for (const Row& r : rows) {
+        auto record = std::make_unique<CBulletParameter>();
+        CBulletValues& v = record->GetValues();
+        v.hitType = 0, v.hitCount = r.hitCount, v.hitReleaseType = r.releaseType, v.str = 100, v.hitRadius = 0.4f;
+        v.damageType = 2;
+        auto victim = Fighter({0, 0, 0}, 1, 1), shooter = Fighter({0, 0, 50}, 0, 0);
+        CBulletList list;
+        Shoot(*record, *victim, *shooter, list);
+        EXPECT_EQ(victim->GetStatus()->hp, 700) << r.hitCount << " " << r.releaseType;
+        EXPECT_EQ(list.GetCount(), r.left) << r.hitCount << " " << r.releaseType;
     }
 }
 

@@ -1,11 +1,13 @@
-// One fighter through a whole scripted fight against a standing double:
-// every kind of input, a hit taken and recovered from, and the defeat, with
-// the state checked where each step should show and the run's hash kept.
+// One fighter, with the battle's own barrages and spell cards, through a
+// whole scripted fight against a standing double: every kind of input, a
+// hit taken and recovered from, and the defeat, with what each step should
+// do checked where it shows and the run's hash kept.
 #include "game/battle/character/tests/CharacterTestSupport.h"
 #include "engine/core/Random.h"
 #include "engine/core/StateHash.h"
 #include "game/battle/object/BulletPasses.h"
 
+#include <map>
 
 namespace {
 
@@ -15,7 +17,7 @@ constexpr u32 kFrameMs = 50;
 
 // What the script changes, frame by frame.
 struct Frame {
-    u32 action, motion, comboIndex, bullets, justGuard;
+    u32 action, motion, comboIndex, bullets, justGuard, spellSlot, exceptionStock;
     i32 hp;
     f32 mp, sparkGauge;
     u64 hash;
@@ -30,12 +32,19 @@ struct Segment {
     std::vector<u32> codes;
     f32 damage = 0;
 };
+enum SegmentIndex : u32 {
+    kStand, kLockOn, kLockLetGo, kDashHeld, kDashLetGo, kDashStop, kDashStopping, kSlide, kSlideLetGo, kCombo1,
+    kComboGap1, kCombo2, kComboGap2, kCombo3, kComboEnd, kShotHeld, kShotLetGo, kGuard, kGuardLetGo, kSpell,
+    kSpellRuns, kSpark, kSparkRuns, kHit, kDefeat,
+};
 const Segment kScript[] = {
     {"stand", 4, {}},
     {"lock on", 1, {26}},
     {"let go", 1, {}},
     {"dash held", 22, {22}},
-    {"dash let go", 30, {}},
+    {"dash let go", 30, {}},        // the release ending the long press is ignored
+    {"dash stop", 1, {22}},
+    {"dash stopping", 25, {}},
     {"slide", 1, {14, 22}},
     {"slide let go", 45, {}},
     {"combo 1", 2, {25}},
@@ -55,6 +64,9 @@ const Segment kScript[] = {
     {"hit", 40, {}, 120},
     {"defeat", 20, {}, 5000},
 };
+static_assert(std::size(kScript) == kDefeat + 1);
+
+constexpr u32 kExceptionCard = 4;
 
 InputPacket Packet(const std::vector<u32>& codes)
 {
@@ -73,8 +85,15 @@ protected:
     {
         CharacterTest::SetUp();
         SetFrameTime(kFrameMs);
-        factory_.realBarrages = true;
+        factory_.realBarrages = factory_.realSpellCards = true;
+        // One stock that the fighter's reload brings after RELOAD; the card
+        // fires the shared barrage and ends after its WAIT.
+        setting_test::SettingWriter()
+            .Set("NAME", "spell").Set("AMMUNITION", 1).Set("RELOAD", 8.0f).Set("BARRAGE", "Barrage.txt")
+            .Save("Spell.txt");
     }
+    std::map<std::string, i32> motions_;   // animation index by motion key
+
     void TearDown() override
     {
         SetFrameTime(0);
@@ -92,12 +111,16 @@ protected:
         battle_test::FakeFighter target(CVector3(0, 0, -12));
         target.team = 1;
         auto fighter = NewFighter<CPlayerCharacter>();
+        if (motions_.empty())
+            for (const char* m : {"DASHSTART", "DASHSTOP"}) motions_[m] = fighter->GetStatus()->motions[FindMotionKey(m)];
         CharacterCreateRecord record;
         fighter->Initialize(reinterpret_cast<intptr_t>(&record));
         CharacterStatus& s = *fighter->GetStatus();
-        s.mp = 1000;
-        for (const auto& card : fighter->GetSpellCards())
-            if (auto* fake = dynamic_cast<FakeSpellCard*>(card.get())) fake->stock = 1, fake->done = 1;
+        // No tension file: the level set here holds, and normal tension lets
+        // the fighter dash.
+        s.tension = 1;
+        // MP is held within [0, MPMAX] each frame; start full.
+        s.mp = fighter->GetParameter()->values.general.mpMax;
         CObjectDivision* list[] = {fighter.get(), &target};
         scene_.characters = {list, 2};
         std::vector<Frame> frames;
@@ -117,9 +140,11 @@ protected:
                 const u32 motion = fighter->GetChangedAnimation();
                 CStateHash hash;
                 fighter->HashState(hash);
+                for (const auto& card : fighter->GetSpellCards()) card->HashState(hash);
                 scene_.bullets.HashState(hash);
                 frames.push_back({s.action, motion, s.comboIndex, scene_.bullets.GetCount(),
-                                  fighter->IsInJustGuardWindow(), s.hp, s.mp, s.sparkGauge, hash.Value()});
+                                  fighter->IsInJustGuardWindow(), s.spellSlot,
+                                  fighter->GetSpellStock(kExceptionCard), s.hp, s.mp, s.sparkGauge, hash.Value()});
             }
         }
         scene_.characters = {};
@@ -131,32 +156,60 @@ protected:
 };
 
 // The run's final hash: it documents the script and changes with behaviour.
-constexpr u64 kFinalHash = 0xb590270586264e13ull;
+// To renew it after a deliberate change, first make sure the checks of what
+// happened (below) still pass or are updated to the new behaviour, then
+// paste the hex value the failing comparison prints and name the change in
+// the commit message.
+constexpr u64 kFinalHash = 0xb6e464769e3dba02ull;
 
 TEST_F(ScenarioTest, ScriptedFightChecksItsStepsAndHashesTheSameTwice)
 {
-    // The state on the first frame of a segment. The test model has no
-    // ATTACK01/ATTACK01END, so each hit of the combo ends on the frame it
-    // starts instead of holding the fighter in the short attack.
-    struct Check {
-        u32 segment;
-        u32 action;
-        i32 hp;
-        u32 bullets, justGuard;
-    };
-    const Check checks[] = {
-        {0, kActionNeutral, 800, 0, 1},     {6, kActionSlide, 800, 0, 1},  {7, kActionNeutral, 800, 0, 1},
-        {14, kActionShoot, 800, 0, 1},      {15, kActionGuard, 800, 1, 1}, {16, kActionNeutral, 800, 1, 0},
-        {21, kActionHitReaction, 680, 1, 1}, {22, kActionDefeated, 0, 1, 1},
-    };
     std::vector<u32> starts;
     const std::vector<Frame> first = Run(&starts);
-    for (const Check& c : checks) {
-        const Frame& f = first.at(starts[c.segment]);
-        EXPECT_EQ(std::tuple(f.action, f.hp, f.bullets, f.justGuard), std::tuple(c.action, c.hp, c.bullets, c.justGuard)) << kScript[c.segment].name;
-    }
-    // The slide paid for itself out of MP; the defeat took the HP through the hit.
-    EXPECT_LT(first.at(starts[6]).mp, first.at(starts[5]).mp);
+    const auto at = [&](u32 segment, i32 frame) -> const Frame& { return first.at(starts.at(segment) + frame); };
+    const auto last = [&](u32 segment) -> const Frame& { return at(segment, i32(kScript[segment].frames) - 1); };
+    // The action on chosen frames: (segment, frame in it, action).
+    struct Check {
+        u32 segment;
+        i32 frame;
+        u32 action;
+    };
+    const Check checks[] = {
+        {kStand, 0, kActionNeutral},
+        // 22 held for DASHSTARTTIME (1 s = 20 frames) starts the dash on
+        // that frame, not before.
+        {kDashHeld, 19, kActionNeutral}, {kDashHeld, 20, kActionDash},
+        {kDashLetGo, 29, kActionDash}, {kDashStopping, 0, kActionDash}, {kSlide, 0, kActionNeutral},
+        {kSlideLetGo, 0, kActionSlide},
+        {kShotLetGo, 0, kActionShoot}, {kGuard, 0, kActionGuard}, {kGuardLetGo, 0, kActionNeutral},
+        {kSpell, 0, kActionSpellCard}, {kSpellRuns, 0, kActionSpellCard},
+        // Full HP pays SPARKAHP of the maximum for the spark.
+        {kSpark, 0, kActionSpark},
+        {kHit, 0, kActionHitReaction}, {kDefeat, 0, kActionDefeated},
+    };
+    for (const Check& c : checks)
+        EXPECT_EQ(at(c.segment, c.frame).action, c.action) << kScript[c.segment].name << " frame " << c.frame;
+    // The dash: DASHSTART, paid with DASHSTARTMP out of a full MP gauge; the
+    // later release plays DASHSTOP.
+    EXPECT_EQ(at(kDashHeld, 19).mp, 10.0f);
+    EXPECT_EQ(i32(at(kDashHeld, 20).motion), motions_.at("DASHSTART"));
+    EXPECT_NEAR(at(kDashHeld, 20).mp, 10.0f - 3.0f + 0.05f, 1e-4f);
+    EXPECT_EQ(i32(at(kDashStopping, 0).motion), motions_.at("DASHSTOP"));
+    // The slide paid for itself out of MP.
+    EXPECT_LT(at(kSlideLetGo, 0).mp, last(kSlide - 1).mp);
+    // The exception card had no stock until the fighter's reload brought
+    // its one at 8 s; the chord spends it on the card, which fires its
+    // barrage and ends, the fighter back to idle.
+    constexpr u32 kReloadedFrame = 8000 / kFrameMs - 1;   // the frame that ends at 8 s
+    EXPECT_EQ(first.at(kReloadedFrame - 1).exceptionStock, 0u);
+    EXPECT_EQ(first.at(kReloadedFrame).exceptionStock, 1u);
+    EXPECT_EQ(last(kGuardLetGo).exceptionStock, 1u);
+    EXPECT_EQ(at(kSpell, 0).spellSlot, kExceptionCard);
+    EXPECT_EQ(at(kSpell, 0).exceptionStock, 0u);
+    EXPECT_GT(last(kSpellRuns).bullets, last(kGuardLetGo).bullets);
+    EXPECT_EQ(last(kSpellRuns).action, u32(kActionNeutral));
+    // The spark took its share of HP, the hit its damage, the defeat the rest.
+    EXPECT_EQ(at(kHit, 0).hp, 800 - 160 - 120);
     EXPECT_EQ(first.back().hp, 0);
     EXPECT_EQ(first.back().hash, kFinalHash) << std::hex << first.back().hash;
     const std::vector<Frame> second = Run();

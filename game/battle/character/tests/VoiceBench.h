@@ -26,6 +26,7 @@ public:
     ~VoiceBench()
     {
         voices_.reset();
+        effects_.reset();
         host::sound::SetNullOutput(nullptr);
     }
 
@@ -41,6 +42,26 @@ public:
         }
         s.voiceEnabled = 1;
     }
+    // Every sound-effect slot of s holds the sound too.
+    void GiveSoundEffects(CharacterStatus& s)
+    {
+        effects_ = std::make_unique<CSoundBuffer[]>(kSoundEffectCount);
+        for (u32 i = 0; i < kSoundEffectCount; ++i) {
+            EXPECT_EQ(effects_[i].LoadFromMemory(wav_.data(), "effect.wav", u32(wav_.size()), kVoicesEach,
+                                                 sound_test::kStatic | sound_test::k3D),
+                      1u);
+            s.soundEffects[i] = &effects_[i];
+        }
+    }
+    // The sound effects that play: bit n for effect n.
+    u32 PlayingEffects() const
+    {
+        u32 bits = 0;
+        for (u32 i = 0; effects_ && i < kSoundEffectCount; ++i) {
+            for (u32 v = 0; v < kVoicesEach; ++v) bits |= effects_[i].IsPlaying(v) ? 1u << i : 0u;
+        }
+        return bits;
+    }
 
 private:
     // Nothing mixes, so a played voice never ends: room for a few each.
@@ -54,6 +75,7 @@ private:
     CSound sound_;
     sound_test::Bytes wav_;
     std::unique_ptr<CSoundBuffer[]> voices_;
+    std::unique_ptr<CSoundBuffer[]> effects_;
 };
 
 }  // namespace character_test

@@ -255,6 +255,11 @@ public:
         case kMsgHighTensionFieldEffect: container = hiTension; break;
         case kMsgClimaxFieldEffect: container = climax; break;
         case kMsgTraceCloudPositionOffset: *reinterpret_cast<CVector3*>(parameter) = cameraFrontOffset; return 1;
+        case kMsgCloudEffect: container = cloud; break;
+        case kMsgCloudPositionOffset: *reinterpret_cast<CVector3*>(parameter) = cloudOffset; return 1;
+        case kMsgCloudInterval:
+            if (cloudInterval >= 0) *reinterpret_cast<f32*>(parameter) = cloudInterval;
+            return 1;
         case kMsgStageMoveTest: return moveHit;
         case kMsgStageBoxTest: return outside;
         default: return 0;
@@ -263,8 +268,9 @@ public:
         return 1;
     }
 
-    CEffectContainer *cameraFront = nullptr, *hiTension = nullptr, *climax = nullptr;
-    CVector3 cameraFrontOffset;
+    CEffectContainer *cameraFront = nullptr, *hiTension = nullptr, *climax = nullptr, *cloud = nullptr;
+    CVector3 cameraFrontOffset, cloudOffset;
+    f32 cloudInterval = -1;   // below 0: left unanswered
     u32 moveHit = 0, outside = 0;   // answers to the move and box tests
 };
 
