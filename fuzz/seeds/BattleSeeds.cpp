@@ -59,6 +59,21 @@ void MakeBattleSeeds(const std::string& root)
     // Past an empty entry: entry 2 is the second fighter, entry 1 nobody.
     lines.Add("past_empty", line("here", 2, 0));
     lines.Add("empty_entry", line("here", 1, 0));
+
+    // Messages into the battle scene: door byte (even side, odd peer), id,
+    // body.
+    Sink messages(root, "scene_message");
+    const auto message = [](u8 door, u32 id, const std::string& body) {
+        std::string m(1, char(door));
+        for (u32 b = 0; b < 4; ++b) m += char(id >> (8 * b));
+        return m + body;
+    };
+    messages.Add("radio_chat", message(0, 3, line("hello", 1, 0)));
+    messages.Add("bullet", message(0, 0, std::string(8, 'A')));
+    messages.Add("peer_end", message(1, 10004, std::string("\x0b\0\0\0", 4)));
+    messages.Add("peer_left", message(1, 10009, std::string("\x02\0\0\0", 4)));
+    messages.Add("peer_left_far", message(1, 10009, std::string("\x04\0\0\0", 4)));
+    messages.Add("peer_input", message(1, 10007, std::string("\x01\x03\0\x10\xf0\0", 6)));
 }
 
 }  // namespace seeds

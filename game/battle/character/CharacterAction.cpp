@@ -167,8 +167,10 @@ u32 CCharacterAction::ResultStep(u32)
         }
         return 0;
     }
-    u32 won = u32(s.team);
-    if (!SendObjectMessage(kMsgTeamWon, 0, 0, reinterpret_cast<intptr_t>(&won))) won = 0;
+    // The scene answers the team's result: 1 win, 2 loss, 3 draw.
+    u32 result = u32(s.team);
+    if (!SendObjectMessage(kMsgTeamWon, 0, 0, reinterpret_cast<intptr_t>(&result))) result = 0;
+    const bool won = result == 1;
     const u32 motion = FindMotionKey(won ? "WIN" : "LOSE"), loop = FindMotionKey(won ? "WINLOOP" : "LOSELOOP");
     if (!IsChangedAnimation(motion) && !IsChangedAnimation(loop)) {
         ChangeMotion(motion, 0);

@@ -52,7 +52,8 @@ u32 CCpuCharacter::SetLevel(i64 level)
 
 u32 CCpuCharacter::OnMessage(u32 message, CMessageObject* sender, intptr_t parameter)
 {
-    if (message == kMsgComputerLevel) return SetLevel(i64(parameter));
+    // The scene broadcasts the address of its level word.
+    if (message == kMsgComputerLevel) return parameter ? SetLevel(*reinterpret_cast<const i32*>(parameter)) : 0;
     return CCharacter::OnMessage(message, sender, parameter);
 }
 

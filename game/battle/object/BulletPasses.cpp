@@ -141,10 +141,20 @@ void WalkFighters(CBulletList& list, IBattleCharacter* const* fighters, u32 coun
 
 }  // namespace
 
+void RunBulletPairTests(CBulletList& list, BulletPassCounts* counts)
+{
+    WalkPairs(list, counts, [](CBullet* a, CBullet* b) { a->HitTestBullet(b); });
+}
+
+void RunBulletPairHits(CBulletList& list, BulletPassCounts* counts)
+{
+    WalkPairs(list, counts, [](CBullet* a, CBullet* b) { a->HitBullet(b); });
+}
+
 void RunBulletFirstPass(CBulletList& list, IBattleCharacter* const* fighters, u32 fighterCount, u32 frame,
     BulletPassCounts* counts)
 {
-    WalkPairs(list, counts, [](CBullet* a, CBullet* b) { a->HitTestBullet(b); });
+    RunBulletPairTests(list, counts);
     WalkFighters(list, fighters, fighterCount, counts,
         [frame](IBattleCharacter* c, CBullet* b) { c->HitTestBullet(b, frame); });
     for (CBullet* b = list.First(); b; b = b->GetNext()) {
@@ -156,7 +166,7 @@ void RunBulletFirstPass(CBulletList& list, IBattleCharacter* const* fighters, u3
 void RunBulletSecondPass(CBulletList& list, IBattleCharacter* const* fighters, u32 fighterCount, u32 frame,
     BulletPassCounts* counts)
 {
-    WalkPairs(list, counts, [](CBullet* a, CBullet* b) { a->HitBullet(b); });
+    RunBulletPairHits(list, counts);
     WalkFighters(list, fighters, fighterCount, counts,
         [frame](IBattleCharacter* c, CBullet* b) { c->HitBullet(b, frame); });
     // The one walk that deletes: the next bullet is taken before each call.

@@ -43,6 +43,11 @@ struct BulletPassCounts {
 
 // Update(frame) on every bullet, taking the next before each call.
 void UpdateBullets(CBulletList& list, u32 frame);
+// The pair walks alone (HitTestBullet, HitBullet on every pair of bullets
+// that may meet): the battle scene puts its own walks between them and the
+// bullet steps.
+void RunBulletPairTests(CBulletList& list, BulletPassCounts* counts = nullptr);
+void RunBulletPairHits(CBulletList& list, BulletPassCounts* counts = nullptr);
 // HitTestBullet on every pair, the fighters' first-pass test on every
 // bullet-fighter pair, then MoveStep on every bullet.
 void RunBulletFirstPass(CBulletList& list, IBattleCharacter* const* fighters, u32 fighterCount, u32 frame,

@@ -65,9 +65,9 @@ enum ObjectMessage : u32 {
     kMsgSkillList = 19,            // to 0: out const CSkillList*
     kMsgSharedGroupBullets = 21,   // to 0: may two bullets of one shooter group meet
     kMsgTeamLives = 22,            // to 0: in/out i32, the team in, the lives it has left out
-    kMsgTeamWon = 23,              // to 0: in team, out u32 1 when that team won
-    kMsgDefeatOrder = 25,          // to 0: out u32, the defeated fighter's order
-    kMsgOutQuery = 26,             // to 0: out u32, 0 when the fighter is out of the battle
+    kMsgTeamWon = 23,              // to 0: in team, out u32 result: 1 won, 2 lost, 3 draw
+    kMsgDefeatOrder = 25,          // to 0: out u32, the battle's remaining whole seconds (a defeat's time)
+    kMsgOutQuery = 26,             // to 0: out u32, non-zero once the battle is over
     kMsgCloudEffect = 27,          // to group 2: out CEffectContainer*
     kMsgTraceCloudEffect = 28,     // to group 2: out CEffectContainer* (the camera-front effect)
     kMsgCloudInterval = 29,        // to group 2: out f32
@@ -79,12 +79,12 @@ enum ObjectMessage : u32 {
     kMsgLocalSlot = 35,            // to 0: out u32, the local participant slot
     kMsgTargetSlot = 36,           // to a fighter: out u32 slot 0..3
     kMsgScreenShakeOption = 38,    // to 0: in/out u32
-    kMsgViewedSlot = 39,           // to 0: out i32, -1 when none
+    kMsgViewedSlot = 39,           // to 0: out i32, the entry whose view is drawn (-1 when none)
     kMsgSmallShake = 43,           // to group 2: const u32* fighter slot
     kMsgLargeShake = 44,           // to group 2: const u32* fighter slot
     kMsgStageDarkening = 46,       // to group 2: the value 0 or 1, for the sender's slot (0 at a fighter's reset)
     kMsgDarkLimit = 47,            // to group 2: const f32*, for the sender's slot
-    kMsgComputerLevel = 48,        // broadcast by the scene: the new level
+    kMsgComputerLevel = 48,        // broadcast by the scene: const u32* the new level
     kMsgWeaponShown = 50,          // to a weapon: pointer to u32
 };
 

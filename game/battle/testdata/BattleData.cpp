@@ -157,6 +157,7 @@ bool WriteResourceList(std::string& error)
     CResourceControllerFile list;
     for (const char* name : kEffects) list.records.push_back("Effect\\" + std::string(name) + ".efc");
     list.records.push_back("Scene\\Console.sce");
+    list.records.push_back("Console_01.dds");   // the layout's texture
     std::string bytes;
     if (!list.Build(bytes) || !host::kernel::WriteFileAtomic(kResourceList, bytes.data(), bytes.size()))
         return error = kResourceList, false;

@@ -22,7 +22,8 @@
 //   Effect/Efc_*.efc          the effects the fighters and stage name
 //   Scene/Console.sce,        the HUD layout and its texture
 //   Console_01.dds
-//   GameResource.grc          the resource list: the effects and layout
+//   GameResource.grc          the resource list: the effects, the layout and
+//                             its texture
 //
 // The whole set is about 200 KB and takes well under a second to write.
 #pragma once

@@ -38,7 +38,8 @@ protected:
     // gauge at low HP, cooled-down attack and guard, a card in every slot.
     void Ready()
     {
-        S().tension = 1, S().mp = 100, S().ammunition = 5, S().hp = 1;
+        S().tension = 1, S().mp = 100, S().ammunition = 5;
+        S().hp = i32(c_->GetParameter()->values.general.hp);   // enough to pay for a spark
         S().sparkGauge = c_->GetParameter()->values.spark.maxSparkGauge;
         S().timers.shortAttackCooldown = S().timers.guardReload = 100.0f;
         for (const auto& card : c_->GetSpellCards()) static_cast<FakeSpellCard*>(card.get())->stock = 1;

@@ -73,15 +73,17 @@ TEST_F(CpuCharacterTest, LevelsAtTheEndsOfTheTables)
         i32 threshold;
     } cases[] = {
         {0, 1, 0, 0.65f, 2.2f, 40}, {10, 1, 10, 0.06f, 1.2f, 40}, {7, 1, 7, 0.06f, 1.2f, 100},
-        {-1, 0, 3, 0.14f, 0.9f, 40}, {11, 0, 3, 0.14f, 0.9f, 40}, {i64(1) << 40, 0, 3, 0.14f, 0.9f, 40},
+        {-1, 0, 3, 0.14f, 0.9f, 40}, {11, 0, 3, 0.14f, 0.9f, 40}, {i64(1) << 31, 0, 3, 0.14f, 0.9f, 40},
     };
     TestCpu cpu;
     for (const Case& c : cases) {
         cpu.SetLevel(3);
-        EXPECT_EQ(cpu.OnMessage(kMsgComputerLevel, nullptr, intptr_t(c.level)), c.accepted) << c.level;
+        const u32 word = u32(c.level);   // message 48 carries the address of the option word
+        EXPECT_EQ(cpu.OnMessage(kMsgComputerLevel, nullptr, reinterpret_cast<intptr_t>(&word)), c.accepted) << c.level;
         EXPECT_EQ(std::make_tuple(cpu.GetLevel(), cpu.GetThinkInterval(), cpu.GetDrawInterval(), cpu.GetDefenceThreshold()),
                   std::make_tuple(c.expected, c.think, c.draw, c.threshold)) << c.level;
     }
+    EXPECT_EQ(cpu.OnMessage(kMsgComputerLevel, nullptr, 0), 0u);
     // A record's level out of range plays as without a record.
     EXPECT_EQ(Make(0, {}, 11)->GetLevel(), 2);
     EXPECT_EQ(Make(0, {}, 10)->GetLevel(), 10);

@@ -64,7 +64,7 @@ public:
         case kMsgViewedSlot: *reinterpret_cast<i32*>(parameter) = viewedSlot; return 1;
         case kMsgTeamWon: {
             u32& word = *reinterpret_cast<u32*>(parameter);
-            word = word == wonTeam ? 1 : 0;
+            word = word == wonTeam ? 1 : 2;   // the scene answers 2 for a loss
             return 1;
         }
         case kMsgTeamLives: *reinterpret_cast<i32*>(parameter) = teamLives; return 1;

@@ -1,0 +1,317 @@
+// The scene's message table: the queries the objects and consoles ask, the
+// requests, the peer messages and the side messages from replays and peers.
+#include "game/battle/scene/tests/BattleSceneTestSupport.h"
+
+#include "engine/platform/Input.h"
+#include "game/battle/character/CpuCharacter.h"
+#include "game/battle/object/Bullet.h"
+#include "game/battle/scene/BattleConsole.h"
+#include "game/battle/scene/BattleFlow.h"
+#include "game/battle/scene/ReplaySetup.h"
+#include "game/data/Replay.h"
+
+#include <functional>
+
+namespace {
+
+using namespace scene_test;
+
+// The network scene: what the battle broadcast.
+class FakeNetwork : public IBattleNetwork {
+public:
+    void EnterLock() override {}
+    void LeaveLock() override {}
+    i32 Broadcast(u16 type, const void* data, u32 length) override
+    {
+        sent.push_back({type, std::string(static_cast<const char*>(data), length)});
+        return 1;
+    }
+    i32 DropBattle() override { return 7; }
+    i32 ReportBattleResult(u32 result) override { return reported.push_back(result), 1; }
+
+    std::vector<std::pair<u16, std::string>> sent;
+    std::vector<u32> reported;
+};
+
+class BattleSceneMessageTest : public BattleSceneTest {
+protected:
+    void SetUp() override
+    {
+        BattleSceneTest::SetUp();
+        app_.input = &input_;
+        app_.config.GetGameSettings()->screenShake = 1;
+        app_.config.GetGameSettings()->seVolume = -1200;
+    }
+
+    u64 Ask(CBattleScene& scene, u32 message, u64 word = 0)
+    {
+        u64 value = word;
+        EXPECT_EQ(scene.OnMessage(message, reinterpret_cast<intptr_t>(&value)), 1u) << message;
+        return value;
+    }
+
+    CInput input_;
+};
+
+TEST_F(BattleSceneMessageTest, QueriesAnswerFromTheBattle)
+{
+    CBattleSetup* setup = CpuSetup();
+    setup->option.livesRule = 1;
+    setup->option.extraLives = 2;
+    setup->option.sharedGroupBullets = 5;
+    CBattleScene scene(&app_);
+    ASSERT_EQ(scene.Load(setup), 1u);
+    scene.SetDrawnEntry(2);
+    const auto address = [](const void* p) { return u64(reinterpret_cast<uintptr_t>(p)); };
+    const struct {
+        u32 message;
+        u64 in;
+        u64 answer;
+    } rows[] = {
+        {kSceneMsgInputManager, 0, address(&input_)},
+        {kSceneMsgResourceController, 0, address(resources_.get())},
+        {kSceneMsgEffectManager, 0, address(effects_.get())},
+        {kSceneMsgSkillList, 0, address(scene.GetSkills())},
+        {kSceneMsgLivesRule, 0, 1},
+        {kSceneMsgSharedGroupBullets, 0, 5},
+        {kSceneMsgTeamLives, 1, 3},
+        {kSceneMsgBattleSettled, 0, 0},
+        {kSceneMsgRemainingTime, 0, 100},
+        {kSceneMsgBattleOver, 0, 0},
+        {kSceneMsgLocalEntry, 0, 0},
+        {kSceneMsgScreenShake, 0, 1},
+        {kSceneMsgDrawnEntry, 0, 2},
+        {kSceneMsgEffectVolume, 0, u32(-1200)},
+    };
+    for (const auto& r : rows) {
+        // Word-sized answers fill only the low word.
+        const u64 got = Ask(scene, r.message, r.in);
+        const u64 mask = r.answer >> 32 || got >> 32 ? ~0ull : 0xFFFFFFFFull;
+        EXPECT_EQ(got & mask, r.answer) << "message " << r.message;
+    }
+    const BattleCharacterList* list = nullptr;
+    ASSERT_EQ(scene.OnMessage(kSceneMsgCharacterList, reinterpret_cast<intptr_t>(&list)), 1u);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->count, 4u);
+    EXPECT_EQ(list->characters[3], scene.GetCharacter(3));
+    // A defeat counts against its team's lives only under the lives rule.
+    scene.GetCharacter(1)->GetStatus()->defeatCount = 2;
+    EXPECT_EQ(scene.GetTeamLives(1), 1);
+    EXPECT_EQ(scene.GetTeamLives(0), 3);
+    scene.GetSetup()->option.livesRule = 0;
+    EXPECT_EQ(scene.GetTeamLives(1), 3);
+}
+
+// A network battle of one human (the host, entry 0, or a client, entry 1)
+// and three computers: the handshake needs nobody else.
+CBattleSetup* NetworkSetup(u32 local)
+{
+    CBattleSetup* setup = CpuSetup();
+    setup->networkMode = 1;
+    setup->localEntry = local;
+    setup->entries[local].kind = 0;
+    return setup;
+}
+
+TEST_F(BattleSceneMessageTest, EndRequestReachesThePeersOnlyFromTheHost)
+{
+    const struct {
+        u32 local;
+        size_t ends;
+    } rows[] = {{0, 1}, {1, 0}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.local);
+        FreshRegistry();
+        FakeNetwork network;
+        CBattleScene scene(&app_, &network);
+        ASSERT_EQ(scene.Load(NetworkSetup(r.local)), 1u);
+        network.sent.clear();   // the handshake's
+        Ask(scene, kSceneMsgEndRequest, 5);
+        EXPECT_EQ(scene.IsEndRequested(), 1u);
+        EXPECT_EQ(scene.GetEndCode(), 5u);
+        ASSERT_EQ(network.sent.size(), r.ends);
+        if (r.ends) {
+            EXPECT_EQ(network.sent[0].first, kPeerMsgEnd);
+            EXPECT_EQ(network.sent[0].second, std::string("\x05\0\0\0", 4));
+        }
+    }
+    // A client follows the host's end at its next frame; a body cut short
+    // is refused.
+    FreshRegistry();
+    FakeNetwork network;
+    CBattleScene scene(&app_, &network);
+    ASSERT_EQ(scene.Load(NetworkSetup(1)), 1u);
+    const u8 code[4] = {3, 0, 0, 0};
+    EXPECT_EQ(scene.OnPeerMessage(kPeerMsgEnd, code, 3), 0u);
+    EXPECT_EQ(scene.OnPeerMessage(kPeerMsgEnd, code, 4), 1u);
+    EXPECT_EQ(scene.IsEndRequested(), 0u);
+    EXPECT_EQ(scene.Update(0), 1);
+    EXPECT_EQ(scene.IsEndRequested(), 1u);
+    EXPECT_EQ(scene.GetEndCode(), 3u);
+}
+
+TEST_F(BattleSceneMessageTest, ComputerLevelIsBroadcastToTheFighters)
+{
+    CBattleScene scene(&app_);
+    ASSERT_EQ(scene.Load(CpuSetup()), 1u);
+    Ask(scene, kSceneMsgComputerLevel, 1);
+    EXPECT_EQ(scene.GetSetup()->option.computerLevel, 1u);
+    for (u32 i = 0; i < 4; ++i) EXPECT_EQ(static_cast<CCpuCharacter*>(scene.GetCharacter(i))->GetLevel(), 1) << i;
+}
+
+TEST_F(BattleSceneMessageTest, PeerLeftChangesOnlyAnEntryOfTheBattle)
+{
+    CBattleScene scene(&app_);
+    ASSERT_EQ(scene.Load(CpuSetup()), 1u);
+    const struct {
+        u32 entry;
+        u32 length;
+        u32 taken;
+    } rows[] = {{4, 4, 0}, {0xFFFFFFFFu, 4, 0}, {2, 3, 0}, {2, 4, 1}};
+    for (const auto& r : rows) {
+        const u8 body[4] = {u8(r.entry), u8(r.entry >> 8), u8(r.entry >> 16), u8(r.entry >> 24)};
+        EXPECT_EQ(scene.OnPeerMessage(kPeerMsgLeft, body, r.length), r.taken) << r.entry;
+        for (u32 e = 0; e < 4; ++e)
+            EXPECT_EQ(scene.GetSetup()->entries[e].kind, r.taken && e == r.entry ? 5u : 4u) << r.entry << " " << e;
+    }
+    // Through the message operation, with its word.
+    u32 entry = 9;
+    EXPECT_EQ(scene.OnMessage(kPeerMsgLeft, reinterpret_cast<intptr_t>(&entry)), 0u);
+    // Bodies of unknown length are never read through it.
+    EXPECT_EQ(scene.OnMessage(kPeerMsgFrameBundle, reinterpret_cast<intptr_t>(&entry)), 0u);
+}
+
+TEST_F(BattleSceneMessageTest, SideMessagesOtherThanRadioChatAreRefused)
+{
+    CBattleScene scene(&app_);
+    ASSERT_EQ(scene.Load(CpuSetup()), 1u);
+    // Bytes that would name a bullet, an end request, a line cut short.
+    u8 bytes[64] = {};
+    bytes[0] = 'G', bytes[1] = 'o';
+    const struct {
+        u32 id, length;
+        const u8* data;
+        u32 taken;
+    } rows[] = {
+        {kSceneMsgNewBullet, 8, bytes, 0}, {kSceneMsgNewBullet, 48, bytes, 0}, {kSceneMsgEndRequest, 4, bytes, 0},
+        {kPeerMsgEnd, 4, bytes, 0}, {kRadioChatId, 47, bytes, 0}, {kRadioChatId, 49, bytes, 0},
+        {kRadioChatId, 48, nullptr, 0}, {kRadioChatId, 48, bytes, 1},
+    };
+    u32 refused = 0;
+    for (const auto& r : rows) {
+        EXPECT_EQ(scene.OnSideMessage(r.id, r.data, r.length), r.taken) << r.id << " " << r.length;
+        refused += !r.taken;
+    }
+    EXPECT_EQ(scene.GetRefusedSideMessages(), refused);
+    EXPECT_EQ(scene.GetBullets().GetCount(), 0u);
+    EXPECT_EQ(scene.IsEndRequested(), 0u);
+}
+
+// A replay whose frames carry a bullet message and an end request: the
+// battle plays on, refusing both.
+TEST_F(BattleSceneMessageTest, HostileReplayMessagesAreRefused)
+{
+    CBattleSetup record;
+    {
+        std::unique_ptr<CBattleSetup> setup(CpuSetup());
+        CReplay replay;
+        ASSERT_EQ(replay.Begin(), 1);
+        ASSERT_EQ(replay.WriteHeader("Box room", "Talve", 0), 1);
+        ASSERT_EQ(replay.WriteRecord(CReplaySetupRecord(*setup)), 1);
+        for (u32 i = 0; i < 4; ++i) ASSERT_EQ(replay.WriteTrack(CTensionFile()), 1);
+        const u64 pointer = 0x4141414141414141ull;
+        const u32 end = 3;
+        for (u32 f = 0; f < 60; ++f) {
+            const ReplayMessage messages[] = {{kSceneMsgNewBullet, 8, &pointer}, {kSceneMsgEndRequest, 4, &end}};
+            ASSERT_EQ(replay.WriteStateList(messages), 1);
+            ASSERT_EQ(replay.RecordFrame({}, kFrameMs), 1);
+        }
+        ASSERT_EQ(replay.Finish(ReplaySlotPath(folder_.Path(), 7)), 1);
+    }
+    CBattleSetup* setup = CpuSetup();
+    setup->replayMode = 1;
+    setup->replayNumber = 7;
+    CBattleScene scene(&app_);
+    ASSERT_EQ(scene.Load(setup), 1u);
+    for (u32 f = 0; f < 60; ++f) ASSERT_EQ(scene.Update(0), 1);
+    EXPECT_EQ(scene.GetRefusedSideMessages(), 120u);
+    EXPECT_EQ(scene.IsEndRequested(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The scenes after the battle: which one was asked for.
+class FakeFlow : public IBattleFlow {
+public:
+    i32 GoTitle(const battle_flow::TitleArgs& args) override { return log.push_back("title " + std::to_string(args.item)), 9; }
+    i32 GoCharaSelect(battle_flow::SelectArgs) override { return log.push_back("select"), 9; }
+    i32 GoAdventure(battle_flow::AdventureArgs) override { return log.push_back("adventure"), 9; }
+    i32 GoNextBattle(battle_flow::NextBattleArgs) override { return log.push_back("next"), 9; }
+    i32 GoSurvivalResult(const battle_flow::SurvivalResultArgs&) override { return log.push_back("survival"), 9; }
+    i32 GoStory(battle_flow::StoryArgs) override { return log.push_back("story"), 9; }
+    i32 GoReplayList(const battle_flow::ReplayListArgs&) override { return log.push_back("replays"), 9; }
+    i32 GoNetworkCharaSelect(battle_flow::SelectArgs) override { return log.push_back("net select"), 9; }
+    i32 GoNetworkNextBattle(battle_flow::NextBattleArgs) override { return log.push_back("net next"), 9; }
+    i32 LeaveNetworkBattle() override { return log.push_back("leave"), 9; }
+    i32 RequestNetworkEnd() override { return log.push_back("net end"), 9; }
+    u32 GetLobbyState() override { return 2; }
+    i32 AdvanceStory(CBattleSetup*) override { return 1; }
+    i32 ChooseNextOpponents(CBattleSetup*, const CCharacterBase*, const CBattleConsole*) override { return 1; }
+
+    std::vector<std::string> log;
+};
+
+// The end request starts a one-second fade in which only the consoles'
+// layers move; at its end the battle leaves by the end code.
+TEST_F(BattleSceneMessageTest, EndFadeLeavesByTheEndCode)
+{
+    FakeFlow flow;
+    app_.flow = &flow;
+    CBattleScene scene(&app_);
+    ASSERT_EQ(scene.Load(CpuSetup()), 1u);
+    for (u32 f = 0; f < 100; ++f) ASSERT_EQ(scene.Update(0), 1);
+    const u32 frames = scene.GetFrameCount();
+    const u64 state = scene.HashState().running[4];   // after the fighters
+    Ask(scene, kSceneMsgEndRequest, 3);
+    u32 fade = 0;
+    i32 result = 1;
+    while (result == 1 && fade < 100) result = scene.Update(0), ++fade;
+    EXPECT_EQ(result, 9);
+    EXPECT_EQ(fade, 56u);   // 1 s at 18 ms a frame
+    EXPECT_EQ(flow.log, std::vector<std::string>{"title 2"});
+    EXPECT_EQ(scene.GetFrameCount(), frames);
+    EXPECT_EQ(scene.HashState().running[4], state);
+    app_.flow = nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+// A host alone with computers plays from its own bundles: each tick's
+// record is used for the input delay's frames, and every machine (here the
+// one) broadcasts one bundle a tick.
+TEST_F(BattleSceneMessageTest, HostAloneRunsFromItsOwnBundles)
+{
+    FakeNetwork network;
+    CBattleScene scene(&app_, &network);
+    ASSERT_EQ(scene.Load(NetworkSetup(0)), 1u);
+    ASSERT_EQ(scene.GetInputDelay(), 3u);
+    const CVector3 start = *scene.GetCharacter(1)->GetPosition();
+    for (u32 f = 0; f < 300; ++f) ASSERT_EQ(scene.Update(0), 1) << f;
+    EXPECT_EQ(scene.GetFrameCount(), 300u);
+    // The computers moved on the host's frame records.
+    const CVector3 now = *scene.GetCharacter(1)->GetPosition();
+    EXPECT_TRUE(now.x != start.x || now.y != start.y || now.z != start.z);
+    u32 bundles = 0;
+    for (const auto& sent : network.sent) bundles += sent.first == kMsgFrameBundle;
+    // Two first records, then one bundle for each three frames (the next
+    // may be on its way).
+    EXPECT_GE(bundles, (300u - 2 * 3) / 3);
+    scene.Release();
+    EXPECT_EQ(scene.GetLockstep(), nullptr);
+}
+
+}  // namespace

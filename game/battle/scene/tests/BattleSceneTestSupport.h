@@ -1,0 +1,125 @@
+// Whole battles on the battle data set: the data written once per test
+// binary, the fake render device and the null sound output, the game's
+// resource controller with every archive registered, and a double of the
+// application that the scene loads through.
+#pragma once
+
+#include "engine/core/Crc32.h"
+#include "engine/core/ObjectRegistry.h"
+#include "engine/core/PackFile.h"
+#include "engine/model/tests/ModelDeviceTest.h"
+#include "engine/platform/FrameTime.h"
+#include "engine/platform/Sound.h"
+#include "engine/platform/SoundBuffer.h"
+#include "engine/scene/EffectController.h"
+#include "engine/scene/ResourceController.h"
+#include "game/battle/scene/BattleApp.h"
+#include "game/battle/scene/BattleScene.h"
+#include "game/battle/scene/tests/BattleSceneFakes.h"
+#include "game/battle/testdata/BattleData.h"
+#include "game/data/SaveConfig.h"
+#include "game/data/SaveData.h"
+#include "game/data/TensionFile.h"
+#include "host/kernel/Kernel.h"
+#include "host/kernel/tests/TempFolder.h"
+#include "host/sound/Sound.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace scene_test {
+
+// The data set written once; each test in its own registry, at 18 ms a
+// frame, on a fake clock, in the data's Resource folder.
+class BattleSceneTest : public model_test::ModelDeviceTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        ModelDeviceTest::SetUpTestSuite();
+        root_ = new host::kernel::testing::TempFolder();
+        written_ = battle_data::WriteBattleData(*root_ / "data", &error_);
+    }
+    static void TearDownTestSuite()
+    {
+        delete root_;
+        root_ = nullptr;
+        ModelDeviceTest::TearDownTestSuite();
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(written_) << error_;
+        host::sound::SetNullOutput(&null_);
+        sound_ = std::make_unique<CSound>();
+        ASSERT_EQ(sound_->Initialize(system_), 1);
+        ASSERT_TRUE(host::kernel::SetCurrentDirectory(battle_data::ResourceFolder(*root_ / "data")));
+        resources_ = std::make_unique<CResourceController>();
+        for (const battle_data::Archive& a : battle_data::kArchives)
+            ASSERT_EQ(resources_->LoadScrambledPack(a.path, Crc32String(a.packName), a.key, 1), 1u) << a.path;
+        ASSERT_EQ(resources_->Load(battle_data::kResourceList, 1), 1u);
+        effects_ = std::make_unique<CEffectController>();
+        ASSERT_EQ(effects_->Create(device_, 1024, 1024), 1);
+        LoadMusicTension();
+        app_.resources = resources_.get();
+        app_.effects = effects_.get();
+        app_.sound = sound_.get();
+        app_.musicTension = &tension_;
+        app_.userFolder = folder_.Path();
+        // Replays stay in the test's folder: none is saved to the user's.
+        app_.config.GetReplaySection()->saveReplays = 0;
+        saved_ = GetObjectRegistry();
+        SetObjectRegistry(&registry_);
+        SetFrameTime(kFrameMs);
+    }
+    void TearDown() override
+    {
+        SetFrameTime(0);
+        SetObjectRegistry(saved_);
+        effects_.reset();
+        resources_.reset();
+        host::kernel::SetCurrentDirectory(cwd_);
+        sound_.reset();
+        host::sound::SetNullOutput(nullptr);
+    }
+
+    void LoadMusicTension()
+    {
+        CqelPackFile pack;
+        const battle_data::Archive& a = battle_data::kBattleMusicArchive;
+        ASSERT_EQ(pack.OpenScrambled(a.path, Crc32String(a.packName), a.key), 1u);
+        CSoundBuffer music;
+        ASSERT_EQ(music.LoadFromPack(&pack, battle_data::kMusicEntry, 1, 0), 1u);
+        CString report;
+        ASSERT_EQ(tension_.LoadFromPack(&music, battle_data::kTensionEntry, &pack, &report), 1);
+    }
+
+    // A fresh registry for the next battle of a test: ids, and so the
+    // state, start from the same place.
+    void FreshRegistry()
+    {
+        registry_.Clear();
+        registry_.SetHandler(nullptr);
+    }
+
+    FakeBattleApp app_;
+    CTensionFile tension_;
+    std::unique_ptr<CSound> sound_;
+    std::unique_ptr<CResourceController> resources_;
+    std::unique_ptr<CEffectController> effects_;
+    host::sound::NullOutput null_;
+    host::kernel::testing::TempFolder folder_;
+    host::kernel::FakeClock clock_{1000};
+    host::kernel::ScopedClock scoped_{clock_};
+    CObjectRegistry registry_;
+    CObjectRegistry* saved_ = nullptr;
+    std::string cwd_ = host::kernel::GetCurrentDirectory();
+
+    static inline host::kernel::testing::TempFolder* root_ = nullptr;
+    static inline bool written_ = false;
+    static inline std::string error_;
+};
+
+}  // namespace scene_test
