@@ -223,7 +223,9 @@ u32 CCharacterAction::StartShoot()
     const bool charged = m_parameter->values.shots[selected].chargeTime <= s.timers.shotCharge;
     s.barrageSlot = charged ? selected + 2 : selected;
     const ShotRecord& r = m_parameter->values.shots[s.barrageSlot];
-    s.timers.ammoReload = r.reload;
+    // The reload lasts the record's RELOAD, counted from 0 once the count runs out.
+    s.timers.ammoReloadDuration = r.reload;
+    s.timers.ammoReload = 0.0f;
     s.timers.turnShootClock = s.timers.sinceBarrageFinished = s.attackClocks[kShotClock] = 0.0f;
     s.timers.shotCharge = 0.0f;
     ++s.moveHit.shots;
@@ -376,7 +378,8 @@ u32 CCharacterAction::StartShootOut(CObjectDivision* target)
     CharacterStatus& s = m_status;
     if (!target || !m_parameter) return 0;
     s.barrageSlot = kShootOutSlot;
-    s.timers.ammoReload = m_parameter->values.shots[kShootOutSlot].reload;
+    s.timers.ammoReloadDuration = m_parameter->values.shots[kShootOutSlot].reload;
+    s.timers.ammoReload = 0.0f;
     if (CBarrage* barrage = GetCurrentBarrage()) barrage->Restart(0.0f);
     s.timers.actionClocks[kSparkClock] = s.timers.actionClocks[kShootOutShotTimer] = 0.0f;
     ResetStates(kResetShoot);

@@ -84,6 +84,7 @@ public:
     // -- ISpellCardState. --
     u16 GetStock() const override { return m_ammunition; }
     f32 GetClock() const override { return m_phaseTime; }
+    f32 GetReloadTimer() const override { return m_reloadTimer; }
     u32 GetCounter() const override { return m_shortAttackCount; }
     u32 IsLocked() const override { return m_climaxLevel != 0; }
     u32 LetsUserMove() const override { return m_movable; }

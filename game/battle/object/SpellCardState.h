@@ -12,6 +12,8 @@ public:
     virtual ~ISpellCardState() = default;
     virtual u16 GetStock() const = 0;
     virtual f32 GetClock() const = 0;
+    // Seconds of reload since the stock ran out.
+    virtual f32 GetReloadTimer() const = 0;
     virtual u32 GetCounter() const = 0;
     // The climax card's lock flag.
     virtual u32 IsLocked() const = 0;

@@ -19,6 +19,7 @@
 #include "game/battle/scene/BattleHudFighter.h"
 #include "game/battle/scene/ReplaySetup.h"
 #include "game/data/Replay.h"
+#include "game/data/SettingLoad.h"
 #include "game/data/SaveConfig.h"
 #include "game/data/Skill.h"
 #include "game/data/TensionFile.h"
@@ -120,6 +121,10 @@ i32 CBattleScene::Initialize(intptr_t argument)
     // Set-ups come from peers and replays too: every value that indexes a
     // table is checked before anything is built from it.
     if (CheckSetup(setup) != BattleRecordError::kNone) return 0;
+    // One settings load for the whole battle: a child file that several
+    // fighters, cards or patterns name is read once, and the battle's reads
+    // are bounded together.
+    CSettingLoad settings;
 
     // 3. Every machine and every replay draws the same numbers.
     SeedRandom(setup.option.randomSeed);
@@ -239,10 +244,11 @@ u32 CBattleScene::LoadFighters()
         if (entry.kind == CBattleEntry::kKindNone) continue;
         if (!LoadFighter(i, entry, humans)) return 0;
     }
-    // 10. One screen for one local player or a network battle; a replay
-    // splits only when it was recorded on one machine.
-    if (m_replayMode) m_splitScreen = humans > 1 && m_replay && m_replay->GetHeader().playType == 0 ? 1 : 0;
-    else m_splitScreen = humans > 1 && !m_networkMode ? 1 : 0;
+    // 10. One screen for one local player or a network battle, every
+    // fighter's view otherwise (computers only included); a replay splits
+    // only when it was recorded on one machine.
+    m_splitScreen = humans == 1 || m_networkMode ? 0 : 1;
+    if (m_replayMode && !(m_replay && m_replay->GetHeader().playType == 0)) m_splitScreen = 0;
     return 1;
 }
 

@@ -81,6 +81,7 @@ public:
     FakeSpellCard(const FakeSpellCard&) = default;
     u16 GetStock() const override { return stock; }
     f32 GetClock() const override { return clock; }
+    f32 GetReloadTimer() const override { return reloadTimer; }
     u32 GetCounter() const override { return counter; }
     u32 IsLocked() const override { return locked; }
     u32 LetsUserMove() const override { return letsMove; }
@@ -100,7 +101,7 @@ public:
     void Reset() { stock = 0, clock = 0, counter = locked = letsMove = phase = cleared = 0, idle = 1; }
 
     u16 stock = 0;
-    f32 clock = 0;
+    f32 clock = 0, reloadTimer = 0;
     u32 counter = 0, locked = 0, letsMove = 0, phase = 0, idle = 1, cleared = 0;
     u32 used = 0, updates = 0, reloads = 0;
     u32 starts = 0, steps = 0, placed = 0, aligned = 0;

@@ -281,7 +281,7 @@ TEST_F(BattleSceneDrawTest, DashLaysThePreviousFrameOverTheViewAndEveryFrameIsCa
 {
     UseBasicFilter();
     DrawScene scene(&app_draw_);
-    ASSERT_EQ(scene.Load(CpuSetup()), 1u);
+    ASSERT_EQ(scene.Load(OneViewSetup()), 1u);
     scene.SetTimer(0.0f);
     const auto overlays = [&] {
         size_t n = 0;

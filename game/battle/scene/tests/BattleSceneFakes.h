@@ -113,4 +113,12 @@ inline CBattleSetup* CpuSetup(u32 seed = 20261207)
     return setup;
 }
 
+// As CpuSetup, with player 1 (standing idle) in entry 0: one view.
+inline CBattleSetup* OneViewSetup(u32 seed = 20261207)
+{
+    CBattleSetup* setup = CpuSetup(seed);
+    setup->entries[0].kind = 0;
+    return setup;
+}
+
 }  // namespace scene_test

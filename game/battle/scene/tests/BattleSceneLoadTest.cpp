@@ -4,6 +4,7 @@
 
 #include "game/battle/scene/BattleConsole.h"
 #include "game/battle/character/Character.h"
+#include "game/data/SettingLoad.h"
 
 #include <filesystem>
 #include <functional>
@@ -57,6 +58,26 @@ TEST_F(BattleSceneLoadTest, LoadsTheBattleOfTheSetUp)
     EXPECT_EQ(scene.IsSplitScreen(), 0u);
 }
 
+// The battle reads a child settings file once however many fighters name
+// it: a second Talve and Derona read only their own parameter text and face
+// file again, none of the cameras, weapons, shots and cards below them.
+TEST_F(BattleSceneLoadTest, SettingsSharedByFightersAreReadOnce)
+{
+    const auto filesRead = [&](u32 fighters) {
+        FreshRegistry();
+        CBattleSetup* setup = CpuSetup();
+        for (u32 i = fighters; i < CBattleSetup::kEntryCount; ++i) setup->entries[i].kind = CBattleEntry::kKindNone;
+        CSettingLoad outer;   // the battle's load joins it, so its count stays to be read
+        CBattleScene scene(&app_);
+        EXPECT_EQ(scene.Load(setup), 1u);
+        EXPECT_EQ(scene.GetCharacterCount(), fighters);
+        return outer.GetFileCount();
+    };
+    const u32 two = filesRead(2);
+    EXPECT_GT(two, 2u);
+    EXPECT_EQ(filesRead(4), two + 2 * 2);
+}
+
 TEST_F(BattleSceneLoadTest, ReleaseUndoesTheLoad)
 {
     {
@@ -86,11 +107,11 @@ TEST_F(BattleSceneLoadTest, MissingUserTrackLeavesTheBattleSilent)
     EXPECT_EQ(scene.GetMusicTime(), 0.0f);
 }
 
-TEST_F(BattleSceneLoadTest, TwoLocalPlayersSplitTheScreen)
+TEST_F(BattleSceneLoadTest, EveryLocalBattleButOneHumansSplitsTheScreen)
 {
     const struct {
         u32 humans, network, split;
-    } rows[] = {{1, 0, 0}, {2, 0, 1}, {3, 0, 1}, {2, 1, 0}};
+    } rows[] = {{0, 0, 1}, {1, 0, 0}, {2, 0, 1}, {3, 0, 1}, {2, 1, 0}, {0, 1, 0}};
     for (const auto& r : rows) {
         FreshRegistry();
         CBattleSetup* setup = CpuSetup();

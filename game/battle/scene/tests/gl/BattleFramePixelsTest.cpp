@@ -140,7 +140,7 @@ protected:
 TEST_F(BattleFramePixels, ARunningBattleFrameShowsTheArenaUnderTheHud)
 {
     FrameScene scene(&app_);
-    ASSERT_EQ(scene.Load(scene_test::CpuSetup()), 1u);
+    ASSERT_EQ(scene.Load(scene_test::OneViewSetup()), 1u);
     ASSERT_EQ(scene.IsSplitScreen(), 0u);
     for (u32 f = 0; f < kFrames && !scene.IsOver(); ++f) {
         ASSERT_EQ(scene.Update(0), 1);
@@ -197,7 +197,7 @@ TEST_F(BattleFramePixels, ScreenshotOfTheViewIsSavedAtTheChosenSize)
     app_.config.GetGameSettings()->screenshotSize = 5;   // 720 x 480
     clock_.SetLocalTime({2026, 12, 1, 7, 8, 30, 15, 0});
     FrameScene scene(&app_);
-    ASSERT_EQ(scene.Load(scene_test::CpuSetup()), 1u);
+    ASSERT_EQ(scene.Load(scene_test::OneViewSetup()), 1u);
     for (u32 f = 0; f < kFrames; ++f) {
         ASSERT_EQ(scene.Update(0), 1);
         for (u32 i = 0; i < scene.GetCharacterCount(); ++i) {
