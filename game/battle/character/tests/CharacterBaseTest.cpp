@@ -116,7 +116,8 @@ TEST_F(CharacterTest, SkillsApplyToTheParameterCopy)
 // the climax wait is read through the skills as the card runs.
 TEST_F(CharacterTest, CardsTakeTheSkilledReloads)
 {
-    CSkillSetting& skill = *skills_.skills.GetAt(0);
+    // The test tunes its own loaded list; nothing else holds it.
+    CSkillSetting& skill = const_cast<CSkillSetting&>(*skills_.skills.GetAt(0));
     skill.values.flag2 |= (1 << 1) | (1 << 5) | (1 << 4);   // SPELLRELOAD, HITENSIONRELOAD, CLIMAXWAIT
     skill.values.modifiers[u32(SkillModifier::kSpellReload)] = 0.5f;
     skill.values.modifiers[u32(SkillModifier::kHiTensionReload)] = 0.5f;
