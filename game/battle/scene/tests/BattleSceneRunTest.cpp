@@ -23,12 +23,12 @@ using namespace scene_test;
 // two runs hold their first against a stored hash too: a change that alters
 // both runs alike (fused multiply-add switched on, another library's sine)
 // passes their comparison and must fail here.
-constexpr u64 kCpuBattleFinalHash = 0xbf1850d2ddc4586d;
+constexpr u64 kCpuBattleFinalHash = 0x8b1dbd3737aab790;
 
 // The state after the 2,000 recorded frames of the replay test below, held
 // for the same reason and renewed the same way: a change that alters the
 // recording and its playback alike goes unseen by their comparison.
-constexpr u64 kRecordedBattleHash = 0x1d65043edce6b3e1;
+constexpr u64 kRecordedBattleHash = 0x32e314c1d662ac9a;
 
 // What a battle did, frame by frame.
 struct BattleRun {
