@@ -255,7 +255,27 @@ protected:
                 if (!p->scene) continue;
                 ASSERT_EQ(Step(*p, f), 1) << "peer " << p->entry << ", frame " << f;
             }
+            const u32 delay = Host().scene->GetInputDelay();
+            if (f % delay == 0) {
+                ASSERT_TRUE(Settle(f / delay + 1)) << "frame " << f;
+            }
         }
+    }
+
+    // Waits until the host has sent the bundle of every tick begun and the
+    // peers have it. A side message joins the next bundle the host sends:
+    // were the lockstep thread late, a line could come a tick early, and
+    // two runs of a test would part (never two peers).
+    bool Settle(u32 bundles)
+    {
+        const auto deadline = lockstep_test::Clock::now() + 5s;
+        while (HostLockstep().GetStats().bundlesSent < bundles) {
+            if (lockstep_test::Clock::now() > deadline) return false;
+            std::this_thread::sleep_for(100us);
+        }
+        for (auto& p : peers_)
+            if (p->scene && !star_.WaitDelivered(p->entry, 5s)) return false;
+        return true;
     }
 
     // Every peer still playing holds the host's state at every frame.
@@ -270,10 +290,12 @@ protected:
         }
     }
 
-    // The peer's battle is released on its game thread, with its globals.
+    // The peer's battle is released on its game thread, with its globals,
+    // once nothing is delivered to it any more.
     void Leave(Peer& p)
     {
         if (!p.scene) return;
+        EXPECT_TRUE(star_.Detach(p.entry)) << "peer " << p.entry;
         PeerContext context(p);
         p.scene.reset();
     }

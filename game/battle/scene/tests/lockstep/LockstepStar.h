@@ -62,6 +62,18 @@ public:
         machine->receiver = std::thread([this, machine] { Receive(*machine); });
     }
 
+    // Stops delivering to a machine (what waits for it is dropped) and
+    // waits for a delivery under way, so its handler's owner can go; false
+    // when that delivery did not end within deadline.
+    bool Detach(u32 entry, std::chrono::milliseconds deadline = 5s)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        Machine& m = *m_machines.at(entry);
+        m.detached = true;
+        m.inbox.clear();
+        return m_wake.wait_for(lock, deadline, [&] { return !m.delivering; });
+    }
+
     // One peer message to every machine linked to the sender.
     void Send(u32 from, u32 type, std::string body)
     {
@@ -142,6 +154,7 @@ private:
         std::map<u32, Clock::time_point> lastDue;    // per sender
         std::vector<LockstepRecordError> refusals;
         bool connected = true;
+        bool detached = false;
         bool delivering = false;
         std::thread receiver;
     };
@@ -154,6 +167,7 @@ private:
         // TCP keeps one link's order.
         if (auto it = to.lastDue.find(from); it != to.lastDue.end() && it->second > due) due = it->second;
         to.lastDue[from] = due;
+        if (to.detached) return;
         if (auto cut = m_cuts.find({from, to.entry, type}); cut != m_cuts.end()) {
             body.resize(std::min(body.size(), cut->second));
             m_cuts.erase(cut);
@@ -176,7 +190,7 @@ private:
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         while (!m_stopping) {
-            if (machine.inbox.empty() || machine.inbox.front().due > Clock::now()) {
+            if (machine.detached || machine.inbox.empty() || machine.inbox.front().due > Clock::now()) {
                 m_wake.wait_for(lock, 1ms);
                 continue;
             }
