@@ -446,3 +446,30 @@ TEST_F(BattleScenePeersTest, APeerThatLeavesKeepsItsLastPacketAndTheRestGoOnToge
 }
 
 }  // namespace
+
+namespace {
+
+// The host goes: a client plays out the ticks it holds, then leaves the
+// battle through its network scene.
+TEST_F(BattleScenePeersTest, AClientWhoseHostLeftLeavesTheBattle)
+{
+    Start(2, 2);
+    ASSERT_FALSE(HasFatalFailure());
+    Run(0, 150, [](u32) { return false; });
+    ASSERT_FALSE(HasFatalFailure());
+    star_.Silence(0);
+    star_.Disconnect(0);
+    Peer& client = *peers_[1];
+    ASSERT_TRUE(star_.WaitDelivered(1, 5s));
+    i32 result = 1;
+    u32 frames = 0;
+    for (; frames < 20 && result == 1; ++frames) result = Step(client, 150 + frames);
+    EXPECT_EQ(result, Peer::kDropped);
+    EXPECT_EQ(client.drops, 1u);
+    EXPECT_EQ(client.scene->GetSetup()->entries[0].kind, CBattleEntry::kKindNone);
+    // The ticks already queued were played first: two at most.
+    EXPECT_GE(frames, 1u);
+    EXPECT_LE(frames, 2 * client.scene->GetInputDelay() + 1);
+}
+
+}  // namespace
