@@ -5,8 +5,10 @@
 
 #include <sleef.h>
 
-f32 SinF(f32 radians) { return Sleef_cinz_sinf1_u10purec(radians); }
-f32 CosF(f32 radians) { return Sleef_cinz_cosf1_u10purec(radians); }
+// Most rotations the effects build each frame have zero angles: answer those
+// at once (the same bits, -0 included) instead of in SLEEF's general path.
+f32 SinF(f32 radians) { return radians == 0.0f ? radians : Sleef_cinz_sinf1_u10purec(radians); }
+f32 CosF(f32 radians) { return radians == 0.0f ? 1.0f : Sleef_cinz_cosf1_u10purec(radians); }
 f32 TanF(f32 radians) { return Sleef_cinz_tanf1_u10purec(radians); }
 f32 AsinF(f32 v) { return Sleef_cinz_asinf1_u10purec(v); }
 f32 AcosF(f32 v) { return Sleef_cinz_acosf1_u10purec(v); }

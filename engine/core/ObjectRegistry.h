@@ -2,8 +2,8 @@
 // than by pointer, so a message to an object that has gone away is harmless
 // and one message can reach every object of a group.
 //
-// CObjectRegistry is the one global table of live game objects, sorted by
-// id. It hands out ids from its own generator (fixed seeds, so a run hands
+// CObjectRegistry is the one global table of live game objects, kept in id
+// order. It hands out ids from its own generator (fixed seeds, so a run hands
 // out the same ids for the same registrations) and delivers messages to one
 // object, to a group, or to its handler, the current battle scene:
 //   id 0           the handler's OnMessage(message, parameter)
@@ -85,13 +85,13 @@ public:
 
     // Registers an object that already carries its id. 0 for a null object,
     // a reserved id (0, 0xFFFFFFFF), an object or id already registered, or
-    // when the larger array cannot be allocated. The array grows by one
-    // entry whenever it is full.
+    // when the larger tables cannot be allocated. Constant time, amortised:
+    // the new object joins the id order when the order is next needed.
     i32 Add(CMessageObject* object);
-    // Unregisters an object (found by pointer), keeping the order; the
-    // capacity stays. 0 when it is not registered.
+    // Unregisters an object (found by pointer), keeping the order of the
+    // rest. 0 when it is not registered. Constant time, amortised.
     i32 Remove(CMessageObject* object);
-    // Frees the array: capacity and count 0. The handler stays. Returns 1.
+    // Frees the tables: capacity and count 0. The handler stays. Returns 1.
     i32 Clear();
 
     // Delivers a message (see the top of this file). Receivers may register
@@ -99,28 +99,66 @@ public:
     // after the one just served.
     u32 Dispatch(u32 message, u32 target, i32 group, CMessageObject* sender, intptr_t parameter);
 
-    // The registered object with this id, or null (binary search).
+    // The registered object with this id, or null (a hash look-up).
     CMessageObject* Find(u32 id) const;
     u32 GetCount() const { return m_count; }
+    // The most objects registered at once since the last Clear.
     u32 GetCapacity() const { return m_capacity; }
     // Registered object index in id order, null past the count.
-    CMessageObject* GetAt(u32 index) const { return index < m_count ? m_objects[index] : nullptr; }
+    CMessageObject* GetAt(u32 index) const;
     void* GetOwner() const { return m_owner; }
     // The id generator (tests steer it).
     CRandom* GetGenerator() { return &m_generator; }
 
 private:
-    // First index whose id is above id.
+    // A registered object and where it stands in the order.
+    struct Slot {
+        CMessageObject* object;
+        u32 id;     // the id it registered with
+        u32 at;     // its index in m_order; the next free slot while free
+    };
+    // The id order: ids ascending up to m_sorted, then the registrations
+    // not yet merged in. A removed object leaves its id with kNoSlot.
+    struct OrderEntry {
+        u32 id;
+        u32 slot;
+    };
+    static constexpr u32 kNoSlot = 0xFFFFFFFFu;
+
+    // Room for one more object in every table; false when it cannot be had.
+    bool Reserve();
+    // Merges the new registrations into the order and drops removed ones.
+    void Normalize() const;
+    // First index of the order whose id is above id (after Normalize).
     u32 UpperBound(u32 id) const;
+    u32 SlotOfId(u32 id) const;
+    u32 SlotOfObject(const CMessageObject* object) const;
+    void Unhash(u32* table, u32 slot, bool byObject);
 
     u32 m_capacity = 0;
     u32 m_count = 0;
-    CMessageObject** m_objects = nullptr;
+    // Slots, recycled through a free list.
+    Slot* m_slots = nullptr;
+    u32 m_slotCount = 0;
+    u32 m_slotCapacity = 0;
+    u32 m_freeSlot = kNoSlot;
+    // The order and a spare of the same size to merge into.
+    mutable OrderEntry* m_order = nullptr;
+    mutable OrderEntry* m_spare = nullptr;
+    mutable u32 m_orderSize = 0;
+    mutable u32 m_sorted = 0;
+    mutable u32 m_removed = 0;   // kNoSlot entries in the order
+    u32 m_orderCapacity = 0;
+    // Open-addressed tables of slot + 1 (0: empty), by id and by object;
+    // the address only finds an object, it never orders anything.
+    u32* m_byId = nullptr;
+    u32* m_byObject = nullptr;
+    u32 m_tableSize = 0;
     CScene* m_handler = nullptr;
     void* m_owner = nullptr;
     CRandom m_generator;
-    // Counts registrations and removals, so a broadcast sees its receivers'.
-    u32 m_changes = 0;
+    // Counts the times the order moved, so a broadcast finds its place again.
+    mutable u32 m_layout = 0;
 };
 
 // The global registry; null until the game application (or the first battle

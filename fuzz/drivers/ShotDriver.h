@@ -7,7 +7,7 @@
 
 #include "engine/core/Crc32.h"
 #include "fuzz/FuzzSupport.h"
-#include "game/battle/object/NestedLoadGuard.h"
+#include "game/data/SettingLoad.h"
 #include "game/battle/object/tests/ShotTestSupport.h"
 #include "game/data/StatusKeyMap.h"
 

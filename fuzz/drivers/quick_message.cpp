@@ -40,7 +40,8 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     QuickMessageRecord record{};
-    std::memcpy(&record, data, std::min(size, sizeof record));
+    // An empty input may come as a null pointer, which memcpy must not see.
+    if (size > 0) std::memcpy(&record, data, std::min(size, sizeof record));
     // A 32-byte player name with no end, as a peer may send it.
     static char longName[33] = "\x82\xA0" "abcdefghijklmnopqrstuvwxyz0123";
     // Entry 1 was empty: the second fighter is entry 2.

@@ -56,6 +56,7 @@ int main(int argc, char** argv)
     seeds::MakeEventCameraSeeds(root);
     seeds::MakeReplaySeeds(root);
     seeds::MakeLockstepSeeds(root);
+    seeds::MakeSettingReaderSeeds(root);
     std::free(root);
     return 0;
 }

@@ -43,5 +43,6 @@ void MakeCharacterSeeds(const std::string& root);
 void MakeEventCameraSeeds(const std::string& root);
 void MakeReplaySeeds(const std::string& root);
 void MakeLockstepSeeds(const std::string& root);
+void MakeSettingReaderSeeds(const std::string& root);
 
 }  // namespace seeds

@@ -4,10 +4,12 @@
 #include "engine/core/Endian.h"
 #include "engine/core/Path.h"
 #include "engine/core/StringUtil.h"
+#include "game/data/SettingLoad.h"
 #include "game/data/SettingText.h"
 #include "host/kernel/Kernel.h"
 #include "host/kernel/WholeFile.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -32,6 +34,29 @@ bool ReadU32(host::kernel::File* file, u32* value)
 }
 
 u8 KeyByteOf(u32 hash) { return u8(hash % 255); }
+
+static_assert(CSettingFile::kSourceTagHash != 0, "the tag must not read as the end marker");
+
+// The text of a settings file as LoadFile parses it: text mode turns CR LF
+// into LF.
+bool ReadSettingText(host::kernel::File* file, std::string& text)
+{
+    char chunk[4096];
+    try {
+        for (size_t got; (got = file->Read(chunk, sizeof chunk)) > 0;) text.append(chunk, got);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+std::string TextSignature(const char* text)
+{
+    const size_t length = std::strlen(text);
+    char out[32];
+    std::snprintf(out, sizeof out, "%X %X", unsigned(length), unsigned(Crc32Update(0, text, length)));
+    return out;
+}
 
 // The folder part of a path without its last separator ("" for a bare name).
 std::string FolderOf(const std::string& path)
@@ -72,6 +97,17 @@ void CSettingFile::ReleaseKeys()
     m_keyRefCount = nullptr;
 }
 
+CSettingFile& CSettingFile::operator=(const CSettingFile& other)
+{
+    if (this == &other) return *this;
+    ReleaseKeys();
+    m_name = other.m_name;
+    m_keys = other.m_keys;
+    m_keyRefCount = other.m_keyRefCount;
+    if (m_keyRefCount) m_keyRefCount->fetch_add(1);
+    return *this;
+}
+
 i32 CSettingFile::Clear()
 {
     ReleaseKeys();
@@ -110,31 +146,98 @@ std::string CSettingFile::MakeCachePath(const char* fileName)
     return "Setting/" + std::string(fileName ? fileName : "", length >= 4 ? length - 4 : 0) + ".dat";
 }
 
+std::string CSettingFile::MakeSourcePath(const char* path)
+{
+    const size_t length = path ? std::strlen(path) : 0;
+    if (length <= 12 || StrICmp(std::string(path, 8).c_str(), "Setting/") != 0 || StrICmp(path + length - 4, ".dat") != 0)
+        return "";
+    return std::string(path + 8, length - 12) + ".txt";
+}
+
+u32 CSettingFile::GetKeySetCrc()
+{
+    if (!m_keys) RegisterKeys();
+    u32 crc = 0;
+    for (u32 i = 0; m_keys && i < m_keys->GetCount(); ++i) {
+        u8 bytes[4];
+        PutLe32(bytes, m_keys->GetAt(i)->hash);
+        crc = Crc32Update(crc, bytes, 4);
+    }
+    return crc;
+}
+
+std::string CSettingFile::MakeSourceTag(const char* text)
+{
+    char keys[16];
+    std::snprintf(keys, sizeof keys, "%X ", unsigned(GetKeySetCrc()));
+    return keys + TextSignature(text ? text : "");
+}
+
 i32 CSettingFile::LoadFile(const char* path, const CStatusKeyMap* aliasTable)
 {
-    if (!path) return 0;
+    CSettingLoad load;
+    CNestedLoadGuard guard(path);
+    if (!guard) return CSettingLoad::Fail(guard.GetError(), path);
+    if (!LoadGuarded(path, aliasTable)) return 0;
+    if (!OnLoaded(aliasTable)) return CSettingLoad::Fail(SettingLoadError::kRefused, path);
+    return 1;
+}
+
+i32 CSettingFile::LoadGuarded(const char* path, const CStatusKeyMap* aliasTable)
+{
     std::unique_ptr<host::kernel::File> file = host::kernel::OpenFile(path, "rb");
-    if (!file) return 0;
+    if (!file) return CSettingLoad::Fail(SettingLoadError::kMissing, path);
+    if (!CSettingLoad::CountRead(path, u64(file->Size() > 0 ? file->Size() : 0))) return 0;
 
     u8 magic[4];
     if (file->Read(magic, 4) == 4 && std::memcmp(magic, kCacheMagic, 4) == 0) {
-        const i32 read = ReadBinary(file.get());
+        if (IsOwnCache(file.get(), path)) {
+            if (ReadBinary(file.get())) return 1;
+            return CSettingLoad::Fail(SettingLoadError::kDamaged, path);
+        }
+        // Another reader's cache, or one of an older text: read the text.
         file->Close();
-        if (!read) return 0;
-        return OnLoaded(aliasTable);
+        const std::string source = MakeSourcePath(path);
+        if (source.empty() || !host::kernel::FileExists(source))
+            return CSettingLoad::Fail(SettingLoadError::kForeignCache, path);
+        return LoadText(source.c_str(), aliasTable, false);
     }
+    file->Close();
+    return LoadText(path, aliasTable, true);
+}
 
+i32 CSettingFile::LoadText(const char* path, const CStatusKeyMap* aliasTable, bool counted)
+{
     // Text mode reads CR LF as LF.
-    file->Close();
-    file = host::kernel::OpenFile(path, "rt");
-    if (!file) return 0;
+    std::unique_ptr<host::kernel::File> file = host::kernel::OpenFile(path, "rt");
+    if (!file) return CSettingLoad::Fail(SettingLoadError::kMissing, path);
+    if (!counted && !CSettingLoad::CountRead(path, u64(file->Size() > 0 ? file->Size() : 0))) return 0;
     std::string text;
-    char chunk[4096];
-    for (size_t got; (got = file->Read(chunk, sizeof chunk)) > 0;) text.append(chunk, got);
+    const bool read = ReadSettingText(file.get(), text);
     file->Close();
+    if (!read) return CSettingLoad::Fail(SettingLoadError::kTooManyBytes, path);
+    if (!ParseText(path, text.c_str(), '=', ';', aliasTable, 1)) return CSettingLoad::Fail(SettingLoadError::kDamaged, path);
+    return 1;
+}
 
-    if (!ParseText(path, text.c_str(), '=', ';', aliasTable, 1)) return 0;
-    return OnLoaded(aliasTable);
+bool CSettingFile::IsOwnCache(host::kernel::File* file, const char* path)
+{
+    const int64_t start = file->Tell();
+    u32 hash = 0;
+    CString tag;
+    const bool tagged = ReadU32(file, &hash) && hash == kSourceTagHash && tag.Read(file, KeyByteOf(hash));
+    file->Seek(start, host::kernel::SeekOrigin::Begin);
+    if (!tagged || !tag.GetText()) return false;
+    char keys[16];
+    std::snprintf(keys, sizeof keys, "%X ", unsigned(GetKeySetCrc()));
+    const std::string text = tag.GetText();
+    if (text.compare(0, std::strlen(keys), keys) != 0) return false;
+    const std::string source = MakeSourcePath(path);
+    if (source.empty() || !host::kernel::FileExists(source)) return true;
+    std::unique_ptr<host::kernel::File> sourceFile = host::kernel::OpenFile(source, "rt");
+    std::string sourceText;
+    if (!sourceFile || !ReadSettingText(sourceFile.get(), sourceText)) return false;
+    return text.compare(std::strlen(keys), std::string::npos, TextSignature(sourceText.c_str())) == 0;
 }
 
 i32 CSettingFile::ParseText(const char* fileName, const char* text, char separator, char terminator,
@@ -155,7 +258,10 @@ i32 CSettingFile::ParseText(const char* fileName, const char* text, char separat
         const std::string folder = FolderOf(cachePath);
         if (!folder.empty() && !host::kernel::DirectoryExists(folder)) return 0;
         cache = &cacheBuffer;
-        if (cache->Write(kCacheMagic, 4) != 4) return 0;
+        if (cache->Write(kCacheMagic, 4) != 4 || !WriteU32(cache, kSourceTagHash) ||
+            !CString(MakeSourceTag(text).c_str()).Write(cache, KeyByteOf(kSourceTagHash))) {
+            return 0;
+        }
     }
 
     ApplyDefaults();
@@ -223,10 +329,19 @@ i32 CSettingFile::ReadBinary(host::kernel::File* file)
     if (!m_keys) RegisterKeys();
     if (!file || !m_keys) return 0;
     ApplyDefaults();
-    for (;;) {
+    for (bool first = true;; first = false) {
         u32 hash = 0;
         if (!ReadU32(file, &hash)) return 0;
         if (hash == 0) return 1;
+        if (first && hash == kSourceTagHash) {
+            // Written by a reader of another key set: refused.
+            CString tag;
+            char keys[16];
+            std::snprintf(keys, sizeof keys, "%X ", unsigned(GetKeySetCrc()));
+            if (!tag.Read(file, KeyByteOf(hash)) || !tag.GetText() || std::strncmp(tag.GetText(), keys, std::strlen(keys)))
+                return 0;
+            continue;
+        }
         const StatusKeyEntry* entry = m_keys->Find(hash);
         if (!entry || !entry->parameter) return 0;
         if (!entry->parameter->ReadBinary(GetOwner(), file, KeyByteOf(hash))) return 0;

@@ -16,8 +16,22 @@
 // characters + ".dat". The cache is built in memory and replaces the file of
 // that name only when the whole text parsed, so a failed parse never leaves a
 // truncated cache behind and an older cache survives it.
+//
+// Caches are named by their text alone, so two readers of one text, or a
+// text edited since, would meet a cache that is not theirs. Its first entry
+// therefore says who wrote it from what: the key kSourceTagHash (of a name
+// no key can have) with the text "<key set> <text length> <text CRC-32>",
+// each number in hexadecimal; the key set is a CRC-32 over the reader's key
+// hashes. LoadFile uses a cache only when it carries the tag of this
+// reader's key set and, where its text ("Name.txt" beside
+// "Setting/Name.dat") is there, of that text; otherwise it reads the text
+// and writes the cache anew, or fails when there is no text.
+//
+// Every load runs inside a CSettingLoad (SettingLoad.h): children read once
+// and shared, files and bytes bounded, nesting guarded, the first error kept.
 #pragma once
 
+#include "engine/core/Crc32.h"
 #include "engine/core/String.h"
 #include "engine/core/Types.h"
 #include "game/data/StatusKeyMap.h"
@@ -35,7 +49,8 @@ public:
     CSettingFile() = default;
     // Copies the name and shares the key map.
     CSettingFile(const CSettingFile& other);
-    CSettingFile& operator=(const CSettingFile&) = delete;
+    // Takes the other's name and shares its key map.
+    CSettingFile& operator=(const CSettingFile& other);
     virtual ~CSettingFile();
 
     // Builds a fresh key map holding "NAME"; derived readers call this first
@@ -43,8 +58,10 @@ public:
     virtual i32 RegisterKeys();
     // Every parameter writes its default into this reader. 0 without a key map.
     virtual i32 ApplyDefaults();
-    // Reads path as a cache when it starts with the cache magic, else as a
-    // text (writing its cache), then runs OnLoaded. 1 on success.
+    // Reads path as a cache when it starts with the cache magic (and the
+    // cache is this reader's, for its text), else as a text (writing its
+    // cache), then runs OnLoaded. 1 on success; on failure the open load
+    // (CSettingLoad) holds the reason.
     virtual i32 LoadFile(const char* path, const CStatusKeyMap* aliasTable = nullptr);
     // After the values are in: readers load their child files here. Its
     // result is LoadFile's.
@@ -54,9 +71,10 @@ public:
     // comment, a failing parameter or a cache that cannot be written.
     virtual i32 ParseText(const char* fileName, const char* text, char separator, char terminator,
                           const CStatusKeyMap* aliasTable, i32 writeCache);
-    // Reads an open cache positioned after its magic. 0 for a missing file,
-    // an unknown key hash, or a damaged or truncated entry; the values read
-    // before the failure stay.
+    // Reads an open cache positioned after its magic. A leading source tag
+    // must name this reader's key set. 0 for a missing file, an unknown key
+    // hash, or a damaged or truncated entry; the values read before the
+    // failure stay.
     virtual i32 ReadBinary(host::kernel::File* file);
     // Drops this reader's share of the key map (the last share deletes it).
     // Derived readers release their own objects first. Returns 1.
@@ -70,28 +88,42 @@ public:
 
     // The cache path that reading the text fileName writes.
     static std::string MakeCachePath(const char* fileName);
+    // The text whose cache path is, or "" when path is no cache name.
+    static std::string MakeSourcePath(const char* path);
+
+    // The key of a cache's source tag: of "=SOURCE", which no key can be.
+    static constexpr u32 kSourceTagHash = Crc32NameKey("=SOURCE");
+    // CRC-32 over this reader's key hashes (registering them when needed).
+    u32 GetKeySetCrc();
+    // The source tag's text for a cache of text written by this reader.
+    std::string MakeSourceTag(const char* text);
 
 protected:
     // Registers key bound to member (a member of this reader) with a default.
     // 0 when the key is already registered (the first registration stays) or
-    // there is no key map.
+    // there is no key map. A list of child files names files by its type.
     template <class T>
     i32 RegisterKey(const char* key, T* member, const std::type_identity_t<T>& defaultValue)
     {
-        return RegisterKeyAt<T>(key, defaultValue, OffsetOf(member));
+        return InsertKey<T>(key, NamesFiles<T>(), defaultValue, OffsetOf(member));
     }
     // The same with a chain of byte offsets from this reader's owner address
     // (block, group, record, field) whose sum locates the value.
     template <class T, class... Chain>
     i32 RegisterKeyAt(const char* key, const std::type_identity_t<T>& defaultValue, Chain... offsets)
     {
-        using Parameter = CStatusParameterStratum<T, u32(sizeof...(Chain))>;
-        auto* parameter = new Parameter(defaultValue, {static_cast<ptrdiff_t>(offsets)...});
-        if (!m_keys || !m_keys->InsertByName(key, parameter)) {
-            delete parameter;
-            return 0;
-        }
-        return 1;
+        return InsertKey<T>(key, NamesFiles<T>(), defaultValue, offsets...);
+    }
+    // A string key whose value names a child file: only such a value takes
+    // the cache's form for file names in the cache.
+    i32 RegisterFileKey(const char* key, CString* member, const CString& defaultValue)
+    {
+        return InsertKey<CString>(key, true, defaultValue, OffsetOf(member));
+    }
+    template <class... Chain>
+    i32 RegisterFileKeyAt(const char* key, const CString& defaultValue, Chain... offsets)
+    {
+        return InsertKey<CString>(key, true, defaultValue, offsets...);
     }
     // Byte offset of a member of this reader from its owner address.
     ptrdiff_t OffsetOf(const void* member) const
@@ -102,7 +134,29 @@ protected:
     CString m_name;
 
 private:
+    template <class T>
+    static constexpr bool NamesFiles()
+    {
+        return requires { typename T::NamesSettingFiles; };
+    }
+    template <class T, class... Chain>
+    i32 InsertKey(const char* key, bool namesFile, const T& defaultValue, Chain... offsets)
+    {
+        using Parameter = CStatusParameterStratum<T, u32(sizeof...(Chain))>;
+        auto* parameter = new Parameter(defaultValue, {static_cast<ptrdiff_t>(offsets)...});
+        parameter->SetNamesFile(namesFile);
+        if (!m_keys || !m_keys->InsertByName(key, parameter)) {
+            delete parameter;
+            return 0;
+        }
+        return 1;
+    }
     void ReleaseKeys();
+    i32 LoadGuarded(const char* path, const CStatusKeyMap* aliasTable);
+    i32 LoadText(const char* path, const CStatusKeyMap* aliasTable, bool counted);
+    // Whether the cache open after its magic is this reader's, for its text
+    // where that is there; the file is left after the magic.
+    bool IsOwnCache(host::kernel::File* file, const char* path);
 
     CStatusKeyMap* m_keys = nullptr;
     std::atomic<i32>* m_keyRefCount = nullptr;

@@ -3,12 +3,18 @@
 // After a text parse the names stand as written ("Stage01.txt"); after a
 // cache read they are the cache names the text's were rewritten to
 // ("Setting/Stage01.dat"), so either form loads the same children.
+//
+// Loaded children are read-only and shared: a file named twice, here or
+// anywhere else in the same load, is read once (LoadSettingChild), and a
+// copy of the list shares its children.
 #pragma once
 
 #include "engine/core/String.h"
 #include "engine/core/Types.h"
 #include "game/data/SettingFile.h"
+#include "game/data/SettingLoad.h"
 
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -17,8 +23,11 @@ class CStatusKeyMap;
 template <class R>
 class CSettingFileList {
 public:
+    // Every value of such a key names a child file.
+    using NamesSettingFiles = void;
+
     CSettingFileList() = default;
-    // Copies the names and every loaded reader.
+    // Copies the names and shares every loaded reader.
     CSettingFileList(const CSettingFileList& other) { CopyFrom(other); }
     CSettingFileList& operator=(const CSettingFileList& other)
     {
@@ -30,19 +39,16 @@ public:
     }
     virtual ~CSettingFileList() { Release(); }
 
-    // Loads every named file into a new R, in order. The first file that
-    // fails ends the load with 0 (its reader is deleted, the ones before
-    // stay); 1 when all loaded. Readers of an earlier load are dropped first.
+    // Loads every named file as an R, in order, each file once per load.
+    // The first file that fails ends the load with 0 (the ones before stay);
+    // 1 when all loaded. Readers of an earlier load are dropped first.
     virtual i32 Load(const CStatusKeyMap* aliasTable)
     {
         ReleaseObjects();
+        CSettingLoad load;
         for (const CString& name : m_names) {
-            R* reader = new (std::nothrow) R();
-            if (!reader) return 0;
-            if (!reader->LoadFile(name.GetText(), aliasTable) || !Keep(reader)) {
-                delete reader;
-                return 0;
-            }
+            std::shared_ptr<const R> reader = LoadSettingChild<R>(name.GetText(), aliasTable);
+            if (!reader || !Keep(std::move(reader))) return 0;
         }
         return 1;
     }
@@ -69,34 +75,27 @@ public:
     const CString* GetName(u32 index) const { return index < m_names.size() ? &m_names[index] : nullptr; }
     u32 GetCount() const { return u32(m_objects.size()); }
     // Loaded reader index, or null past the end.
-    R* GetAt(u32 index) const { return index < m_objects.size() ? m_objects[index] : nullptr; }
+    const R* GetAt(u32 index) const { return index < m_objects.size() ? m_objects[index].get() : nullptr; }
 
 private:
-    bool Keep(R* reader)
+    bool Keep(std::shared_ptr<const R> reader)
     {
         try {
-            m_objects.push_back(reader);
+            m_objects.push_back(std::move(reader));
         } catch (const std::bad_alloc&) {
             return false;
         }
         return true;
     }
-    void ReleaseObjects()
-    {
-        for (R* reader : m_objects) delete reader;
-        m_objects.clear();
-    }
+    void ReleaseObjects() { m_objects.clear(); }
     void CopyFrom(const CSettingFileList& other)
     {
         for (const CString& name : other.m_names) AppendName(name.GetText());
-        for (const R* reader : other.m_objects) {
-            R* copy = new (std::nothrow) R(*reader);
-            if (copy && !Keep(copy)) delete copy;
-        }
+        for (const auto& reader : other.m_objects) Keep(reader);
     }
 
     std::vector<CString> m_names;
-    std::vector<R*> m_objects;
+    std::vector<std::shared_ptr<const R>> m_objects;
 };
 
 // Each occurrence of the key appends one file name.

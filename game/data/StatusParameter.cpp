@@ -106,10 +106,14 @@ CString MakeCachedValue(const char* value)
 {
     if (!value) return CString();
     if (!StrIStr(value, ".txt") && !StrIStr(value, ".fac") && !StrIStr(value, ".cam")) return CString(value);
-    CString cached("Setting/");
-    cached += value;
-    cached.Replace(".txt", ".dat");
-    return cached;
+    std::string cached = std::string("Setting/") + value;
+    // A name ending in ".txt" becomes exactly the cache that reading it
+    // writes ("a.txt.txt" gives "Setting/a.txt.dat"); otherwise the first.
+    const size_t length = cached.size();
+    const char* txt = length >= 4 && StrIStr(cached.c_str() + length - 4, ".txt") ? cached.c_str() + length - 4
+                                                                                  : StrIStr(cached.c_str(), ".txt");
+    if (txt) cached.replace(size_t(txt - cached.c_str()), 4, ".dat");
+    return CString(cached.c_str());
 }
 
 i32 CStatusBase::ParseText(const char* text, size_t end, size_t& position, void* owner,
@@ -138,7 +142,7 @@ i32 CStatusBase::ParseText(const char* text, size_t end, size_t& position, void*
             stored = alias->name.GetText() ? alias->name.GetText() : "";
         }
     }
-    if (cache && !MakeCachedValue(stored).Write(cache, keyByte)) return 0;
+    if (cache && !(NamesFile() ? MakeCachedValue(stored) : CString(stored)).Write(cache, keyByte)) return 0;
     SetValue(owner, stored);
     return 1;
 }

@@ -50,10 +50,13 @@ i32 StatusApplyDefault(T& target, const T& defaultValue)
     return 1;
 }
 
-// The form a value takes in the binary cache: a value naming a child file
-// (".txt", ".fac" or ".cam" anywhere, in any case) is stored as "Setting/"
-// plus the value with its first ".txt" (lower case only) made ".dat", which
-// is the name the game opens; any other value as it stands.
+// The form the value of a key naming a child file takes in the binary cache:
+// a name holding ".txt", ".fac" or ".cam" (anywhere, in any case) is stored
+// as "Setting/" plus the name with a ".txt" (in any case, as paths resolve
+// without regard to case) made ".dat": the last four characters when they
+// are one, else the first. That is the name the game opens and the one
+// reading the text writes. Any other name stays as it stands.
+// Values of other keys are cached as they stand, whatever they hold.
 CString MakeCachedValue(const char* value);
 
 class CStatusBase {
@@ -63,11 +66,17 @@ public:
     CStatusBase& operator=(const CStatusBase&) = delete;
     virtual ~CStatusBase() = default;
 
+    // Whether the key's value names a child settings file, and so takes the
+    // cache's form for such names (MakeCachedValue) in the cache.
+    bool NamesFile() const { return m_namesFile; }
+    void SetNamesFile(bool namesFile) { m_namesFile = namesFile; }
+
     // Reads the value text[position, end), where end is the index of its
     // terminator (double-byte characters whole; at most kSettingTextMax bytes
     // kept, the rest of a longer value dropped), steps past the terminator,
-    // trims it, replaces it by its alias when aliasTable knows it, writes its
-    // cached form to cache with keyByte when a cache is given, and stores it.
+    // trims it, replaces it by its alias when aliasTable knows it, writes it
+    // to cache with keyByte when a cache is given (a file name in its cached
+    // form), and stores it.
     // 0 for a null text or a failed cache write, else 1.
     virtual i32 ParseText(const char* text, size_t end, size_t& position, void* owner,
                           const CStatusKeyMap* aliasTable, host::kernel::File* cache, u8 keyByte);
@@ -86,6 +95,9 @@ public:
     virtual CStatusBase* Create() const = 0;
     virtual CStatusBase* ClonePooled(void* memory) const = 0;
     virtual CStatusBase* Clone() const = 0;
+
+private:
+    bool m_namesFile = false;
 };
 
 template <class T>

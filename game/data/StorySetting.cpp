@@ -6,7 +6,7 @@ i32 CStorySetting::RegisterKeys()
 {
     if (!CSettingFile::RegisterKeys()) return 0;
     RegisterKey("TEXT", &text, CString("Non Name"));
-    RegisterKey("NEXT", &next, CString("Non Name"));
+    RegisterFileKey("NEXT", &next, CString("Non Name"));
     RegisterKey("CHARA", &values.chara, 0);
     RegisterKey("BARRAGE", &values.barrage, 0);
     RegisterKey("STAGE", &values.stage, 0);

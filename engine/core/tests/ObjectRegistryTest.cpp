@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <map>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -226,4 +229,121 @@ TEST(ObjectRegistry, ObjectsSendThroughTheGlobalRegistry)
     const CTestObject copy(receiver);  // another object: no id until it draws one
     EXPECT_EQ(copy.GetId(), 0u);
     EXPECT_EQ(copy.GetGroup(), 0);
+}
+
+namespace {
+
+// What one receiver does when served: ids to register, then ids to drop.
+struct Script {
+    std::vector<u32> add, remove;
+};
+
+// The order a broadcast serves in: lowest id first, then each time the
+// lowest id above the one just served among those registered by then.
+std::vector<u32> ServedOrder(std::set<u32> live, const std::map<u32, Script>& scripts)
+{
+    std::vector<u32> out;
+    auto at = live.begin();
+    while (at != live.end()) {
+        const u32 id = *at;
+        out.push_back(id);
+        if (auto s = scripts.find(id); s != scripts.end()) {
+            for (u32 a : s->second.add) live.insert(a);
+            for (u32 r : s->second.remove) live.erase(r);
+        }
+        at = live.upper_bound(id);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(ObjectRegistry, BroadcastGoesOnAfterTheIdJustServedWhateverItsReceiversChange)
+{
+    struct Case {
+        const char* name;
+        std::map<u32, Script> scripts;
+    };
+    std::vector<u32> many;   // enough removals to make the registry compact mid-broadcast
+    for (u32 id = 300; id < 400; id += 2) many.push_back(id);
+    const Case cases[] = {
+        {"drops the next and one already served", {{20, {{}, {30, 10}}}}},
+        {"registers after and before itself", {{20, {{25, 5}, {}}}, {25, {{26}, {}}}}},
+        {"drops itself and comes back", {{40, {{40}, {40}}}, {50, {{}, {50}}}}},
+        {"drops everything after it", {{20, {{}, {30, 40, 50, 60, 70, 80, 90, 100}}}}},
+        {"drops many, then registers", {{302, {{401, 303}, many}}}},
+    };
+    for (const Case& c : cases) {
+        CObjectRegistry registry;
+        std::map<u32, std::unique_ptr<CTestObject>> objects;
+        std::set<u32> live;
+        const auto object = [&](u32 id) -> CTestObject& {
+            auto& o = objects[id];
+            if (!o) o = std::make_unique<CTestObject>(id, 1);
+            return *o;
+        };
+        for (u32 id = 10; id <= 100; id += 10) live.insert(id);
+        for (u32 id = 300; id < 400; ++id) live.insert(id);
+        for (u32 id : live) ASSERT_EQ(registry.Add(&object(id)), 1);
+        std::vector<u32> served;
+        const auto wire = [&](u32 id) {
+            const auto s = c.scripts.find(id);
+            object(id).onMessage = [&, id, s] {
+                served.push_back(id);
+                if (s == c.scripts.end()) return;
+                for (u32 a : s->second.add) registry.Add(&object(a));
+                for (u32 r : s->second.remove) registry.Remove(&object(r));
+            };
+        };
+        for (u32 id : live) wire(id);
+        for (const auto& [id, script] : c.scripts)
+            for (u32 a : script.add) wire(a);
+        const std::vector<u32> expected = ServedOrder(live, c.scripts);
+        registry.Dispatch(1, kAll, -1, nullptr, 0);
+        EXPECT_EQ(served, expected) << c.name;
+    }
+}
+
+// Objects coming and going at random: the registry agrees with a sorted
+// model on count, look-ups, index order and broadcast order.
+TEST(ObjectRegistry, ChurnKeepsIdOrderLookUpsAndTheHighWaterCapacity)
+{
+    CObjectRegistry registry;
+    CRandom choice;
+    std::vector<std::unique_ptr<CTestObject>> pool;
+    std::vector<u32> served;
+    for (int i = 0; i < 400; ++i) {
+        pool.push_back(std::make_unique<CTestObject>(registry.NewId(), i & 1));
+        const u32 id = pool.back()->GetId();
+        pool.back()->onMessage = [&served, id] { served.push_back(id); };
+    }
+    std::map<u32, CTestObject*> model;
+    u32 most = 0;
+    for (int step = 0; step < 20000; ++step) {
+        CTestObject* o = pool[choice.Next() % pool.size()].get();
+        const bool in = model.count(o->GetId()) != 0;
+        ASSERT_EQ(in ? registry.Remove(o) : registry.Add(o), 1) << step;
+        if (in) {
+            model.erase(o->GetId());
+        } else {
+            model[o->GetId()] = o;
+        }
+        most = std::max(most, u32(model.size()));
+        if (step % 1000 != 999) continue;
+        ASSERT_EQ(registry.GetCount(), model.size());
+        EXPECT_EQ(registry.GetCapacity(), most);
+        std::vector<u32> order;
+        for (const auto& [id, object] : model) order.push_back(id);
+        served.clear();
+        registry.Dispatch(2, kAll, -1, nullptr, 0);
+        EXPECT_EQ(served, order) << step;
+        u32 at = 0;
+        for (const auto& [id, object] : model) EXPECT_EQ(registry.GetAt(at++), object) << step;
+        for (const auto& p : pool) {
+            const bool registered = model.count(p->GetId()) != 0;
+            EXPECT_EQ(registry.Find(p->GetId()), registered ? p.get() : nullptr);
+            EXPECT_EQ(registry.Add(p.get()), registered ? 0 : 1);   // a second Add is refused
+            if (!registered) registry.Remove(p.get());
+        }
+    }
 }

@@ -36,13 +36,15 @@ i32 CCharacter::Create(const CharacterCreateRecord* entry)
         m_padInput = entry->padInput;
     }
     // Fixed order: later steps read what earlier ones built; a step that
-    // fails leaves its part empty and the next runs all the same.
+    // fails leaves its part empty and the next runs all the same. The skills
+    // adjust the parameter copy before the weapons, barrages and spell cards
+    // copy their settings from it, so a card reloads at the skilled pace.
     CreateAnimationController();
     CreateCameraController();
+    ApplySkills(entry);
     CreateWeapons(entry);
     CreateBarrages(entry);
     CreateSpellCards(entry);
-    ApplySkills(entry);
     BindBones();
     StartCameraFrontEffect();
     CreateAfterimages();
@@ -163,7 +165,7 @@ void CCharacter::HashState(CStateHash& hash) const
     const InputState& s = m_input;
     hash.F32(s.stick1Angle).F32(s.stick1Magnitude).F32(s.stick1X).F32(s.stick1Y);
     for (const u32* words : {s.previousRaw, s.raw, s.triggered, s.released, s.held, s.holdTime, s.free, s.freeTime})
-        hash.Bytes(words, sizeof s.raw);
+        for (u32 code = 0; code < kInputCodeCount; ++code) hash.U32(words[code]);
     const InputMemory& m = m_memory;
     hash.U32(m.lockRequest).U32(m.mashCount).U32(m.ignoreDashRelease).F32(m.dashPitch).U32(m.cameraMode).F32(m.cameraBlend);
 }

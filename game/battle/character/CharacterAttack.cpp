@@ -223,7 +223,9 @@ u32 CCharacterAction::StartShoot()
     const bool charged = m_parameter->values.shots[selected].chargeTime <= s.timers.shotCharge;
     s.barrageSlot = charged ? selected + 2 : selected;
     const ShotRecord& r = m_parameter->values.shots[s.barrageSlot];
-    s.timers.ammoReload = r.reload;
+    // The reload lasts the record's RELOAD, counted from 0 once the count runs out.
+    s.timers.ammoReloadDuration = r.reload;
+    s.timers.ammoReload = 0.0f;
     s.timers.turnShootClock = s.timers.sinceBarrageFinished = s.attackClocks[kShotClock] = 0.0f;
     s.timers.shotCharge = 0.0f;
     ++s.moveHit.shots;
@@ -376,7 +378,8 @@ u32 CCharacterAction::StartShootOut(CObjectDivision* target)
     CharacterStatus& s = m_status;
     if (!target || !m_parameter) return 0;
     s.barrageSlot = kShootOutSlot;
-    s.timers.ammoReload = m_parameter->values.shots[kShootOutSlot].reload;
+    s.timers.ammoReloadDuration = m_parameter->values.shots[kShootOutSlot].reload;
+    s.timers.ammoReload = 0.0f;
     if (CBarrage* barrage = GetCurrentBarrage()) barrage->Restart(0.0f);
     s.timers.actionClocks[kSparkClock] = s.timers.actionClocks[kShootOutShotTimer] = 0.0f;
     ResetStates(kResetShoot);
@@ -398,7 +401,12 @@ u32 CCharacterAction::ShootOutStep(u32 argument)
     if (!m_parameter) return 1;
     const ShootOutRecord& r = m_parameter->values.shootOut;
     f32& clock = s.timers.actionClocks[kSparkClock];
-    if (!(clock < r.time) || !rival || rival->GetStatus()->action != kActionShootOut) return 1;
+    if (!(clock < r.time) || !rival || rival->GetStatus()->action != kActionShootOut) {
+        // Back to the lock-on view from behind the fighter.
+        SetCameraPoints(m_position);
+        SwitchCamera(kCameraLock);
+        return 1;
+    }
     AimAtTarget();
     const CVector3 toTarget = *target->GetPosition() - m_position;
     const f32 distance = toTarget.Length();
@@ -413,6 +421,7 @@ u32 CCharacterAction::ShootOutStep(u32 argument)
             s.velocity.SetZero(), s.acceleration.SetZero(), s.displacement.SetZero();
             EndAttachedObject(3);
             PlayUpperMotion(FindMotionKey("SHOOT"));
+            SwitchCamera(kCameraShootOut);
         } else if (distance > 0.0f) {
             // A negative radius from the file can leave the target on top.
             s.acceleration += toTarget * (step / distance);

@@ -4,6 +4,7 @@
 #include "engine/model/AnimationController.h"
 #include "engine/model/Mesh.h"
 #include "engine/scene/Effect.h"
+#include "game/battle/object/Weapon.h"
 #include "game/data/Skill.h"
 #include "game/data/TensionFile.h"
 
@@ -96,10 +97,13 @@ namespace {
 
 void Timers(CStateHash& hash, const CharacterTimers& t)
 {
-    // Every member is an f32, in declaration order.
+    // Every member is an f32, in declaration order. The voice timer follows
+    // the player's voice setting: two peers may differ in it.
     static_assert(sizeof(CharacterTimers) % sizeof(f32) == 0);
+    CharacterTimers folded = t;
+    folded.longestVoice = 0.0f;
     f32 values[sizeof(CharacterTimers) / sizeof(f32)];
-    std::memcpy(values, &t, sizeof values);
+    std::memcpy(values, &folded, sizeof values);
     for (f32 v : values) hash.F32(v);
 }
 
@@ -141,6 +145,18 @@ void CCharacterBase::HashState(CStateHash& hash) const
     hash.F32(m_dot.causeGauge).U32(m_dot.damageType).U32(m_dot.sourceId);
     hash.U32(m_regeneration).F32(m_readyClock);
     if (m_camera) m_camera->HashState(hash);
+    // The objects the fighter owns, each folding its own timers, stock and
+    // shown flags. The fade a card lays on the fighter's colour is drawing only.
+    auto owned = [&hash](const CObjectDivision* object) {
+        hash.U32(object ? 1 : 0);
+        if (object) object->HashState(hash);
+    };
+    hash.U32(u32(m_barrages.size()));
+    for (const auto& barrage : m_barrages) owned(barrage.get());
+    hash.U32(u32(m_spellCards.size()));
+    for (const auto& card : m_spellCards) owned(card.get());
+    hash.U32(m_weapons.GetCount());
+    for (u32 i = 0; i < m_weapons.GetCount(); ++i) owned(static_cast<const CWeapon*>(m_weapons.GetAt(i)));
 }
 
 void CCharacterBase::StartDamageOverTime(const DotState& dot)

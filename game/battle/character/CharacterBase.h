@@ -30,6 +30,7 @@ class CModelMaterial;
 class CRenderList;
 class CSkill;
 class CTensionFile;
+struct CSpellCardValues;
 struct CAnimationFrame;
 
 inline constexpr u32 kAttachedObjectCount = 25;
@@ -68,7 +69,10 @@ struct BoneAim {
 struct CharacterTimers {
     f32 hitStopDelay, hitStopTime, justGuardWindow, guardHold, invincibility;
     f32 stun, sparkLock, secondStun;
-    f32 longestVoice, voiceCooldowns[10];   // LOCKONVOICETIME .. SHOOTVOICETIME
+    // The longest voice playing: set by PlaySound, which the player's voice
+    // setting decides, so it stays out of the state hash and gates voices only.
+    f32 longestVoice;
+    f32 voiceCooldowns[10];   // LOCKONVOICETIME .. SHOOTVOICETIME
     f32 shortAttackTime, slideTime, slideClocks[2], actionClocks[4];
     f32 afterAttackEnd, sinceBarrageFinished, shortAttackCooldown, limitTimer;
     f32 statusTimers[5];        // attached slots 19, 20 (disorder), 22, 23 (jamming), 24 (restriction)
@@ -157,8 +161,7 @@ struct CharacterStatus {
     u32 freezeKind, previousFreezeKind;
     u32 spellSlot;          // 0..6
     u32 spellStep, spellWord;
-    f32 longestVoiceLength;
-    u32 lastVoice, voiceIndex;
+    u32 lastVoice, voiceIndex;   // the voice timer is timers.longestVoice
     // Creation values.
     f32 hpFactor, mpFactor, reloadFactor;
     u32 selectedBarrage;
@@ -207,6 +210,9 @@ public:
     using CObjectDivision::GetRotation;
     // The rotation with the arm and body aims added.
     void GetRotation(CVector3* out) const override;
+    // The world matrix turned by the rotation of arm aim + body aim in the
+    // fighter's own frame: what its barrages place their shots in.
+    void GetMatrix(CMatrix* out) const override;
     f32 GetRadius() const override;
     virtual void GetMovement(CVector3* out) const { *out = m_status.displacement; }
     virtual i32 GetTeam() const { return m_status.team; }
@@ -397,10 +403,10 @@ public:
     // -- Creation steps, in the order CCharacter::Create runs them. --
     i32 CreateSubObjects(CResourceController* holder);
     i32 CreateCameraController();
+    i32 ApplySkills(const CharacterCreateRecord* entry);
     i32 CreateWeapons(const CharacterCreateRecord* entry);
     i32 CreateBarrages(const CharacterCreateRecord* entry);
     i32 CreateSpellCards(const CharacterCreateRecord* entry);
-    i32 ApplySkills(const CharacterCreateRecord* entry);
     i32 BindBones();
     // -- What the fighter keeps of meeting other fighters and bullets:
     // statistics, escape flags and the shoot restriction (folded into the
@@ -457,6 +463,37 @@ private:
     std::vector<CMatrix> m_trailMatrices;
 
 public:
+    // -- What the player console's weapon panel reads (CharacterHudQueries.cpp). --
+    // Action kinds: guard, close attack, shot, charged shot, spell, charged
+    // spell, exception, high tension, climax.
+    static constexpr u32 kActionKindCount = 9;
+    // The kind's fill 0..1 (0 outside 0..8); full means ready.
+    f32 GetActionGauge(u32 kind) const;
+    // Uses left and capacity: the ammunition and AMMUNITION of the selected
+    // shot set (kinds 2, 3), the stock and AMMUNITION of the selected set's
+    // spell card (4, 5) and of the exception card (6); 0 for other kinds.
+    u32 GetActionCount(u32 kind) const;
+    u32 GetActionCapacity(u32 kind) const;
+    // The rate the spell cards' reload timers run at.
+    virtual f32 GetTensionRate() const = 0;
+    // The nine fills before clamping, in kind order.
+    f32 GetGuardFill() const;
+    f32 GetCloseAttackFill() const;
+    f32 GetShotFill() const;
+    f32 GetChargedShotFill() const;
+    f32 GetSpellFill() const;
+    f32 GetChargedSpellFill() const;
+    f32 GetExceptionFill() const;
+    f32 GetHiTensionFill() const;
+    f32 GetClimaxFill() const;
+
+private:
+    u32 GetSelectedSet() const;   // 0 (A) or 1 (B)
+    const CSpellCardValues* GetCardValues(u32 card) const;
+    f32 GetCardFill(u32 card) const;
+    f32 GetTensionCardFill(u32 card) const;
+
+public:
     // -- Weapons, barrages, spell cards and the firing step (CharacterFire.cpp). --
     // The current slot's shot record; null without a parameter set.
     const ShotRecord* GetShotRecord() const;
@@ -493,8 +530,15 @@ public:
     u32 IsTargetBehind() const;
     // Applies the displacement and settles the wanted view. 1.
     i32 PostUpdate(u32 argument);
-    // The end-of-frame services. 1.
+    // The end-of-frame services (CharacterLateUpdate.cpp). 1.
     i32 LateUpdate(u32 argument);
+    // Blends the camera to mode over that mode's CHANGETIME; nothing
+    // without a camera.
+    void SwitchCamera(u32 mode);
+    // Lock-on and near views by the distance to the locked target.
+    void UpdateCameraDistanceMode();
+    // The others still fighting that lock on this one.
+    u32 CountLockers();
     // The locked target found by its id; null when none or gone.
     CObjectDivision* GetLockedTarget() const;
     // The action's movement figures (per second); the state machine

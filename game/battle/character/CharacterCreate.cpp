@@ -171,7 +171,9 @@ namespace {
 
 using M = SkillModifier;
 
-void ApplySkill(const CSkill* skill, CCharacterParameter& p)
+// One skill onto the parameter copy; places are the skills present now,
+// this one included.
+void ApplySkill(const CSkill* skill, const SkillPlaces& places, CCharacterParameter& p)
 {
     auto mod = [skill](M m) { return GetSkillModifier(skill, m); };
     CharacterGeneral& g = p.values.general;
@@ -210,9 +212,9 @@ void ApplySkill(const CSkill* skill, CCharacterParameter& p)
     ApplySkillShortAttackReload(skill, p);
     ApplySkillSpellReload(skill, p);
     ApplySkillSpark(skill, p);
-    // Each skill's own factor, once: the high-tension card is not made
-    // cheaper again by the skills applied before.
-    p.GetSpellCard(5).GetValues().reload *= mod(M::kHiTensionReload);
+    // The product over the skills present so far: with several skills the
+    // earlier ones' factors count again at each later one.
+    p.GetSpellCard(5).GetValues().reload *= GetSkillHiTensionReload(places);
 }
 
 }  // namespace
@@ -227,7 +229,7 @@ i32 CCharacterBase::ApplySkills(const CharacterCreateRecord*)
         const u32 n = m_status.skillNumbers[s];
         if (!n || !list || n > list->skills.GetCount() || !list->skills.GetAt(n - 1)) continue;
         m_skills[s] = new CSkill(new CSkillSetting(*list->skills.GetAt(n - 1)));
-        if (m_parameter) ApplySkill(m_skills[s], *m_parameter);
+        if (m_parameter) ApplySkill(m_skills[s], GetSkillPlaces(), *m_parameter);
     }
     return 1;
 }

@@ -99,6 +99,9 @@ i32 CCharacterBase::CreateAfterimages()
     if (!GetMesh() || !controller) return 0;
     const i32 count = m_parameter ? m_parameter->values.body.afterimageCount : 0;
     if (count < 1 || m_status.afterimageQuality == 0) return 1;
+    // The set refuses a larger count when it loads; one set by hand past it
+    // makes none rather than poses for the whole skeleton by the thousand.
+    if (count > i32(CCharacterParameter::kMaxAfterimageCount)) return 0;
     m_afterimages.resize(u32(count));
     for (u32 i = 0; i < m_afterimages.size(); ++i) {
         AfterimageRecord& record = m_afterimages[i];

@@ -109,7 +109,7 @@ u32 CCharacterBase::PlaySound(u32 n)
     }
     sound->SetVolume(voice, Volume(s.voiceVolume));
     sound->UpdateVoiceAt(voice, 1);
-    if (s.longestVoiceLength < sound->GetLength()) s.longestVoiceLength = sound->GetLength();
+    if (s.timers.longestVoice < sound->GetLength()) s.timers.longestVoice = sound->GetLength();
     s.lastVoice = n;
     s.voiceIndex = voice;
     // Wall clock: it only picks the face and later voices, never state.

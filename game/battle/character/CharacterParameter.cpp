@@ -1,6 +1,10 @@
 #include "game/battle/character/CharacterParameter.h"
 
+#include "game/data/SettingLoad.h"
+#include "host/kernel/Kernel.h"
+
 #include <cstddef>
+#include <memory>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -365,22 +369,49 @@ i32 CCharacterParameter::RegisterKeys()
     ok &= RegisterKey("EFFECTBONENAME", &body.effectBoneName, CStringList());
 
     for (u32 i = 0; i < kChildFileCount; ++i)
-        ok &= RegisterKey(kChildFileKeys[i].key, &childFiles[i], CString(kChildFileKeys[i].value));
+        ok &= RegisterFileKey(kChildFileKeys[i].key, &childFiles[i], CString(kChildFileKeys[i].value));
     ok &= RegisterKey("WEAPON", &weapons, CSettingFileList<CWeaponSetting>());
     return ok;
 }
 
+namespace {
+
+// Child name of the load read as R (once per load, through the nesting
+// guard) into out, a copy of its values sharing its read-only children.
+template <class R>
+bool LoadChild(const CString& name, const CStatusKeyMap* aliasTable, R& out)
+{
+    std::shared_ptr<const R> child = LoadSettingChild<R>(name.GetText(), aliasTable);
+    if (!child) return false;
+    out = *child;
+    return true;
+}
+
+}  // namespace
+
 i32 CCharacterParameter::OnLoaded(const CStatusKeyMap* aliasTable)
 {
-    if (!camera.LoadFile(childFiles[kCameraFile].GetText(), aliasTable)) return 0;
+    if (values.body.afterimageCount > i32(kMaxAfterimageCount))
+        return CSettingLoad::Fail(SettingLoadError::kCountTooLarge, nullptr);
+    if (!LoadChild(childFiles[kCameraFile], aliasTable, camera)) return 0;
     for (u32 i = 0; i < kShotSlotCount; ++i) {
-        if (!barrages[i].LoadFile(childFiles[kFirstBarrageFile + i].GetText(), aliasTable)) return 0;
+        if (!LoadChild(childFiles[kFirstBarrageFile + i], aliasTable, barrages[i])) return 0;
     }
     for (u32 i = 0; i < kSpellSlotCount; ++i) {
-        if (!spellCards[i].LoadFile(childFiles[kFirstSpellFile + i].GetText(), aliasTable)) return 0;
+        if (!LoadChild(childFiles[kFirstSpellFile + i], aliasTable, spellCards[i])) return 0;
     }
     if (!weapons.Load(aliasTable)) return 0;
-    return LoadFaces(childFiles[kExpressionFile].GetText()) == FaceFileError::kNone ? 1 : 0;
+    const char* faces = childFiles[kExpressionFile].GetText();
+    // The face file is no settings file, but it is a child all the same.
+    CNestedLoadGuard guard(faces);
+    if (!guard) return CSettingLoad::Fail(guard.GetError(), faces);
+    if (std::unique_ptr<host::kernel::File> file = host::kernel::OpenFile(faces, "rb")) {
+        if (!CSettingLoad::CountRead(faces, u64(file->Size() > 0 ? file->Size() : 0))) return 0;
+    }
+    if (LoadFaces(faces) != FaceFileError::kNone)
+        return CSettingLoad::Fail(m_faceError == FaceFileError::kMissing ? SettingLoadError::kMissing
+                                                                          : SettingLoadError::kDamaged, faces);
+    return 1;
 }
 
 FaceFileError CCharacterParameter::LoadFaces(const char* path)

@@ -187,6 +187,10 @@ u32 FindEffectKey(const char* key);
 
 class CCharacterParameter : public CSettingFile {
 public:
+    // Afterimages a character may keep (each a pose of the whole skeleton,
+    // copied every interval).
+    static constexpr u32 kMaxAfterimageCount = 64;
+
     CCharacterParameter() = default;
     // Copies every value and table; shares the key map.
     CCharacterParameter(const CCharacterParameter& other) = default;
@@ -197,7 +201,9 @@ public:
     i32 RegisterKeys() override;
     // Loads the children: the camera, the seven barrages and the seven
     // spell cards named by their keys, every WEAPON file, then the face file
-    // named by EXPRESSION. The first failure returns 0; what loaded stays.
+    // named by EXPRESSION, each child file once per load and every name
+    // through the nesting guard. The first failure returns 0; what loaded
+    // stays. An AFTERIMAGECOUNT past kMaxAfterimageCount fails first.
     i32 OnLoaded(const CStatusKeyMap* aliasTable) override;
 
     // The face file at path: on success the expression tables are replaced

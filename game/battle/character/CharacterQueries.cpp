@@ -51,9 +51,13 @@ bool BarrageMoves(const CCharacterBase& c)
     return p && slot < kShotSlotCount && p->values.shots[slot].movingFlg != 0;
 }
 
+// The slide motion, a double or triple slide's taken as the plain slide's
+// of the same direction, is one of motions.
 bool SlideMotionIs(const CCharacterBase& c, std::initializer_list<u32> motions)
 {
-    return In(c.GetStatus()->slideMotion, motions);
+    u32 m = c.GetStatus()->slideMotion;
+    if (m >= kMotionDoubleSlideFront && m <= kMotionDoubleSlideLast) m -= kDoubleSlideOffset;
+    return In(m, motions);
 }
 
 // A spell action whose card aims its bones: ROTATIONFLG clear,
@@ -416,6 +420,14 @@ void CCharacterBase::GetCenter(CVector3* out) const
 void CCharacterBase::GetRotation(CVector3* out) const
 {
     *out = m_rotation + m_status.arm.rotation + m_status.body.rotation;
+}
+
+void CCharacterBase::GetMatrix(CMatrix* out) const
+{
+    const CVector3 aim = m_status.arm.rotation + m_status.body.rotation;
+    CMatrix turn;
+    turn.RotationEuler(&aim);
+    *out = turn * m_world;
 }
 
 f32 CCharacterBase::GetRadius() const { return m_parameter ? m_parameter->values.body.radius : 0.0f; }

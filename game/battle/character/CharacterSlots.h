@@ -14,9 +14,15 @@ enum MotionSlot : u32 {
     kMotionSlideFront = 14,
     kMotionSlideUp = 22,
     kMotionSlideDown = 24,
+    // The double and triple slides' motions: the twelve slide motions again,
+    // each kDoubleSlideOffset further on.
+    kMotionDoubleSlideFront = 26,
+    kMotionDoubleSlideLast = 37,
     kMotionDamageSpin = 70,
     kMotionSlideAttackSet = 104,
 };
+
+inline constexpr u32 kDoubleSlideOffset = kMotionDoubleSlideFront - kMotionSlideFront;
 
 enum EffectSlot : u32 {
     kEffectFlyLoop = 1,

@@ -52,8 +52,7 @@ f32 CCharacterAction::GetTensionRate() const { return GetReloadRate(); }
 
 f32 CCharacterAction::GetApproachSpeed() const { return m_parameter ? m_parameter->values.general.dashVelocity : 0.0f; }
 
-// No skill modifies the climax wait yet.
-f32 CCharacterAction::GetClimaxWaitFactor() const { return 1.0f; }
+f32 CCharacterAction::GetClimaxWaitFactor() const { return GetSkillFactor(SkillModifier::kClimaxWait); }
 
 void CCharacterAction::FillShooterRecord(ShooterRecord* record, u32) const
 {

@@ -19,7 +19,8 @@ f32 TruncateWithin(f32 value, f32 low, f32 high)
 
 // Bits marked "chosen" gate modifiers for which the skill data named no bit;
 // they take bits no other rule or flag uses, next to their neighbours where
-// one was free. DASHSTARTMP multiplies the character's dash cost, so its
+// one was free. FLAG2 bit 4 is the climax skill: the same bit that gives its
+// climax wait keeps its user untouchable in the high-tension card. DASHSTARTMP multiplies the character's dash cost, so its
 // neutral is 1.0: with 0.0 every skill without the flag would make dashes
 // free.
 const SkillModifierRule kSkillModifierRules[kSkillModifierCount] = {
@@ -55,9 +56,9 @@ const SkillModifierRule kSkillModifierRules[kSkillModifierCount] = {
     {M::kShortAttackReload, F2, 13, 1.0f, false},
     {M::kSpellStr, F2, 0, 1.0f, false},
     {M::kSpellReload, F2, 1, 1.0f, false},
-    {M::kSpellPer, F2, 20, 1.0f, false},      // chosen
-    {M::kSpellHoming, F2, 22, 1.0f, false},   // chosen
-    {M::kClimaxWait, F2, 24, 1.0f, false},    // chosen
+    {M::kSpellPer, F2, 22, 1.0f, false},
+    {M::kSpellHoming, F2, 24, 1.0f, false},   // chosen
+    {M::kClimaxWait, F2, 4, 1.0f, false},
     {M::kHiTensionReload, F2, 5, 1.0f, false},
     {M::kDoubleAttackDamage, F2, 6, 1.0f, false},
     {M::kDoubleAttackTime, F2, 7, 1.0f, false},

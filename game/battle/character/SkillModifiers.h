@@ -37,6 +37,8 @@ constexpr SkillFlagBit kEmptyStartFlag{SkillFlagWord::kFlag1, 19};      // reviv
 constexpr SkillFlagBit kReversalBarrageFlag{SkillFlagWord::kFlag1, 30};
 constexpr SkillFlagBit kBaseAttackCountFlag{SkillFlagWord::kFlag2, 18};
 constexpr SkillFlagBit kAutoSlideFlag{SkillFlagWord::kFlag2, 23};
+// Opponents' consoles hide the fighter's status and skills (0x100000).
+constexpr SkillFlagBit kHiddenStatusFlag{SkillFlagWord::kFlag2, 20};
 
 // Whether skill's record has the bit; false for null.
 bool HasSkillFlag(const CSkill* skill, SkillFlagBit flag);

@@ -1,6 +1,6 @@
 #include "game/battle/object/BulletParameter.h"
 
-#include "game/battle/object/NestedLoadGuard.h"
+#include "game/data/SettingLoad.h"
 #include "game/battle/object/PatternListParameter.h"
 #include "game/battle/object/SettingKeyTable.h"
 
@@ -123,26 +123,7 @@ const struct {
 
 }  // namespace
 
-CBarrageLink::CBarrageLink(const CBarrageLink& other) : name(other.name)
-{
-    if (other.child) child = new (std::nothrow) CPatternListParameter(*other.child);
-}
-
-CBarrageLink::~CBarrageLink() { ReleaseChild(); }
-
-void CBarrageLink::ReleaseChild()
-{
-    delete child;
-    child = nullptr;
-}
-
 CBulletParameter::~CBulletParameter() { CBulletParameter::Clear(); }
-
-i32 CBulletParameter::LoadFile(const char* path, const CStatusKeyMap* aliasTable)
-{
-    CNestedLoadGuard guard(path);
-    return guard ? CSettingFile::LoadFile(path, aliasTable) : 0;
-}
 
 i32 CBulletParameter::RegisterKeys()
 {
@@ -154,7 +135,7 @@ i32 CBulletParameter::RegisterKeys()
     for (u32 i = 0; i < CBulletEffectNames::kCount; ++i)
         ok &= RegisterKeyAt<CString>(kEffects[i].key, CString(kEffects[i].defaultName), OffsetOf(&m_effects),
                                      ptrdiff_t(i * sizeof(CString)));
-    ok &= RegisterKeyAt<CString>("BARRAGE", none, OffsetOf(&m_barrage), offsetof(CBarrageLink, name));
+    ok &= RegisterFileKeyAt("BARRAGE", none, OffsetOf(&m_barrage), offsetof(CBarrageLink, name));
     return ok;
 }
 
@@ -163,11 +144,8 @@ i32 CBulletParameter::OnLoaded(const CStatusKeyMap* aliasTable)
     m_barrage.ReleaseChild();
     // Exactly "Non Name": another case is a file name.
     if (m_barrage.name.GetText() && m_barrage.name.Compare("Non Name") == 0) return 1;
-    m_barrage.child = new (std::nothrow) CPatternListParameter();
-    if (!m_barrage.child) return 0;
-    if (m_barrage.child->LoadFile(m_barrage.name.GetText(), aliasTable)) return 1;
-    m_barrage.ReleaseChild();
-    return 0;
+    m_barrage.child = LoadSettingChild<CPatternListParameter>(m_barrage.name.GetText(), aliasTable);
+    return m_barrage.child ? 1 : 0;
 }
 
 i32 CBulletParameter::Clear()

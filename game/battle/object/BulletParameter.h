@@ -5,13 +5,15 @@
 // read the one of their pattern.
 //
 // The set only stores, defaults and copies its values; the bullet gives them
-// their meaning. Copies share the key map and each owns its child list.
+// their meaning. Copies share the key map and the read-only child list.
 #pragma once
 
 #include "engine/core/String.h"
 #include "engine/core/Types.h"
 #include "engine/core/Vector3.h"
 #include "game/data/SettingFile.h"
+
+#include <memory>
 
 class CPatternListParameter;
 
@@ -108,16 +110,13 @@ struct CBulletValues {
 static_assert(sizeof(CBulletValues) == (80 + 7 * 3) * 4);
 
 // BARRAGE: the name of a pattern list file and the list loaded from it (null
-// until loaded and for "Non Name"). Owns the list; a copy copies it deeply.
+// until loaded and for "Non Name"). The list is read-only and shared with
+// every other parent of the file in its load, and with copies.
 struct CBarrageLink {
-    CBarrageLink() = default;
-    CBarrageLink(const CBarrageLink& other);
-    CBarrageLink& operator=(const CBarrageLink&) = delete;
-    ~CBarrageLink();
-    void ReleaseChild();
+    void ReleaseChild() { child.reset(); }
 
     CString name;
-    CPatternListParameter* child = nullptr;
+    std::shared_ptr<const CPatternListParameter> child;
 };
 
 // The effects of a bullet's events; "Non Name" for none.
@@ -134,15 +133,14 @@ public:
     // Zeros and empty strings; no keys until the first load.
     CBulletParameter() = default;
     CBulletParameter(const CBulletParameter& other) = default;
+    CBulletParameter& operator=(const CBulletParameter& other) = default;
     ~CBulletParameter() override;
 
-    // Refuses unsafe names and cycles back to a file still loading.
-    i32 LoadFile(const char* path, const CStatusKeyMap* aliasTable = nullptr) override;
     // 0 when any key could not be registered.
     i32 RegisterKeys() override;
     // Loads the BARRAGE child unless it is exactly "Non Name".
     i32 OnLoaded(const CStatusKeyMap* aliasTable) override;
-    // Deletes the child, then the base's clear.
+    // Drops the child, then the base's clear.
     i32 Clear() override;
 
     const CString& GetResource() const { return m_resource; }
@@ -156,7 +154,7 @@ public:
     const CString& GetBone() const { return m_bone; }
     const CString& GetBarrageName() const { return m_barrage.name; }
     // The loaded BARRAGE list, or null.
-    const CPatternListParameter* GetBarrage() const { return m_barrage.child; }
+    const CPatternListParameter* GetBarrage() const { return m_barrage.child.get(); }
 
 private:
     CString m_resource;             // RESOURCE

@@ -1,7 +1,14 @@
 // CPatternListParameter: a barrage definition ("Barrage.txt" and the like),
 // the shot pattern files (PATTERN, one line each, in firing order) that one
 // barrage fires together, each loaded with its bullet. Patterns are reached
-// by index; record i was loaded from name i.
+// by index; record i was loaded from name i. Records are read-only and
+// shared with every other list naming the same file in the load.
+//
+// What one list may set off is bounded, so a short file cannot flood a
+// battle: at most kMaxPatterns patterns; at most kMaxShotsPerRound shots
+// when every pattern fires once (the barrage's own volley cap, now for the
+// list as a whole); and at most kMaxShotsSetOff counting, for every shot,
+// the round its bullet's own BARRAGE list may fire in turn.
 #pragma once
 
 #include "engine/core/Types.h"
@@ -13,17 +20,19 @@ class CPatternListParameter : public CSettingFile {
 public:
     // NAME and PATTERN.
     static constexpr u32 kKeyCount = 2;
+    static constexpr u32 kMaxPatterns = 256;
+    static constexpr u32 kMaxShotsPerRound = 1024;
+    static constexpr u32 kMaxShotsSetOff = 8192;
 
     CPatternListParameter() = default;
     // Copies every name and every pattern record.
     CPatternListParameter(const CPatternListParameter& other) = default;
     ~CPatternListParameter() override;
 
-    // Refuses unsafe names and cycles back to a file still loading.
-    i32 LoadFile(const char* path, const CStatusKeyMap* aliasTable = nullptr) override;
     // 0 when any key could not be registered.
     i32 RegisterKeys() override;
-    // Loads the patterns in order; the first failure fails the load.
+    // Loads the patterns in order; the first failure fails the load, and so
+    // does a list past one of its bounds.
     i32 OnLoaded(const CStatusKeyMap* aliasTable) override;
     // Releases the names and the patterns, then the base's clear.
     i32 Clear() override;
@@ -32,7 +41,13 @@ public:
     u32 GetPatternCount() const { return m_patterns.GetNameCount(); }
     // Loaded pattern index, or null past the end.
     const CShotPatternParameter* GetPattern(u32 index) const { return m_patterns.GetAt(index); }
+    // Shots one round of every pattern fires, and with what their bullets'
+    // lists fire in turn.
+    u32 GetShotsPerRound() const { return m_shotsPerRound; }
+    u32 GetShotsSetOff() const { return m_shotsSetOff; }
 
 private:
     CSettingFileList<CShotPatternParameter> m_patterns;   // PATTERN
+    u32 m_shotsPerRound = 0;
+    u32 m_shotsSetOff = 0;
 };

@@ -1,6 +1,6 @@
 #include "game/battle/object/ShotPatternParameter.h"
 
-#include "game/battle/object/NestedLoadGuard.h"
+#include "game/data/SettingLoad.h"
 #include "game/battle/object/SettingKeyTable.h"
 
 #include <cstddef>
@@ -41,23 +41,23 @@ const SettingKeyRow kRows[] = {
 
 CShotPatternParameter::~CShotPatternParameter() { CSettingFile::Clear(); }
 
-i32 CShotPatternParameter::LoadFile(const char* path, const CStatusKeyMap* aliasTable)
-{
-    CNestedLoadGuard guard(path);
-    return guard ? CSettingFile::LoadFile(path, aliasTable) : 0;
-}
-
 i32 CShotPatternParameter::RegisterKeys()
 {
     if (!CSettingFile::RegisterKeys()) return 0;
     i32 ok = RegisterKeyRows(kRows, std::size(kRows), OffsetOf(&m_values), ORV_SETTING_BIND);
     ok &= RegisterKey("EFCSHOOTSET", &m_effect, CString("Non Name"));
-    ok &= RegisterKey("BULLET", &m_bullet.name, CString("Bullet.txt"));
+    ok &= RegisterFileKey("BULLET", &m_bullet.name, CString("Bullet.txt"));
     ok &= RegisterKey("SOUND", &m_sound, CString("Non Name"));
     return ok;
 }
 
 i32 CShotPatternParameter::OnLoaded(const CStatusKeyMap* aliasTable)
 {
-    return m_bullet.parameter.LoadFile(m_bullet.name.GetText(), aliasTable);
+    // Shared with every pattern of the load firing it; ours is a copy of its
+    // values, sharing its read-only children.
+    std::shared_ptr<const CBulletParameter> bullet =
+        LoadSettingChild<CBulletParameter>(m_bullet.name.GetText(), aliasTable);
+    if (!bullet) return 0;
+    m_bullet.parameter = *bullet;
+    return 1;
 }

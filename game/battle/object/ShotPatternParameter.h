@@ -55,8 +55,6 @@ public:
     CShotPatternParameter(const CShotPatternParameter& other) = default;
     ~CShotPatternParameter() override;
 
-    // Refuses unsafe names and cycles back to a file still loading.
-    i32 LoadFile(const char* path, const CStatusKeyMap* aliasTable = nullptr) override;
     // 0 when any key could not be registered.
     i32 RegisterKeys() override;
     // Loads the BULLET set; its result is the load's.

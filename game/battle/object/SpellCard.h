@@ -69,11 +69,11 @@ public:
 
     // -- Called by the character. --
     void UseAmmunition();
-    i32 Start(CObjectDivision* owner);
+    i32 Start(CObjectDivision* owner) override;
     void NextShortAttack();
-    void AdvanceStepWithEffect(CObjectDivision* owner);
-    void PlaceAtOwner(CObjectDivision* owner);
-    void AlignWithOwner(CObjectDivision* owner);
+    void AdvanceStepWithEffect(CObjectDivision* owner) override;
+    void PlaceAtOwner(CObjectDivision* owner) override;
+    void AlignWithOwner(CObjectDivision* owner) override;
     void UpdateReload(CObjectDivision* owner);
     u32 CanUserMove() const;
     u32 IsSpellTypeNot4() const;
@@ -84,6 +84,7 @@ public:
     // -- ISpellCardState. --
     u16 GetStock() const override { return m_ammunition; }
     f32 GetClock() const override { return m_phaseTime; }
+    f32 GetReloadTimer() const override { return m_reloadTimer; }
     u32 GetCounter() const override { return m_shortAttackCount; }
     u32 IsLocked() const override { return m_climaxLevel != 0; }
     u32 LetsUserMove() const override { return m_movable; }

@@ -1,6 +1,6 @@
 #include "game/battle/object/SpellCardSetting.h"
 
-#include "game/battle/object/NestedLoadGuard.h"
+#include "game/data/SettingLoad.h"
 #include "game/battle/object/SettingKeyTable.h"
 
 #include <cfloat>
@@ -114,12 +114,6 @@ bool IsStep(i32 step) { return step >= 0 && step < kSpellStepCount; }
 
 CSpellCardSetting::~CSpellCardSetting() { CSpellCardSetting::Clear(); }
 
-i32 CSpellCardSetting::LoadFile(const char* path, const CStatusKeyMap* aliasTable)
-{
-    CNestedLoadGuard guard(path);
-    return guard ? CSettingFile::LoadFile(path, aliasTable) : 0;
-}
-
 i32 CSpellCardSetting::RegisterKeys()
 {
     if (!CSettingFile::RegisterKeys()) return 0;
@@ -139,8 +133,8 @@ i32 CSpellCardSetting::RegisterKeys()
         std::snprintf(key, sizeof key, "SPELLVOICE0%dWAIT", i);
         ok &= RegisterKeyAt<f32>(key, 0.0f, block, voice + offsetof(SpellVoice, wait));
     }
-    ok &= RegisterKey("LEFTEVENTCAMERA", &m_eventCameras[0], CString("Non Name"));
-    ok &= RegisterKey("RIGHTEVENTCAMERA", &m_eventCameras[1], CString("Non Name"));
+    ok &= RegisterFileKey("LEFTEVENTCAMERA", &m_eventCameras[0], CString("Non Name"));
+    ok &= RegisterFileKey("RIGHTEVENTCAMERA", &m_eventCameras[1], CString("Non Name"));
     ok &= RegisterKey("BARRAGE", &m_barrages, CSettingFileList<CPatternListParameter>());
     return ok;
 }

@@ -123,8 +123,6 @@ public:
     CSpellCardSetting(const CSpellCardSetting& other) = default;
     ~CSpellCardSetting() override;
 
-    // Refuses unsafe names.
-    i32 LoadFile(const char* path, const CStatusKeyMap* aliasTable = nullptr) override;
     // 0 when any key could not be registered.
     i32 RegisterKeys() override;
     // Refuses numbers outside the card's tables, then loads the barrages in

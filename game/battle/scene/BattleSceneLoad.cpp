@@ -19,6 +19,7 @@
 #include "game/battle/scene/BattleHudFighter.h"
 #include "game/battle/scene/ReplaySetup.h"
 #include "game/data/Replay.h"
+#include "game/data/SettingLoad.h"
 #include "game/data/SaveConfig.h"
 #include "game/data/Skill.h"
 #include "game/data/TensionFile.h"
@@ -120,6 +121,10 @@ i32 CBattleScene::Initialize(intptr_t argument)
     // Set-ups come from peers and replays too: every value that indexes a
     // table is checked before anything is built from it.
     if (CheckSetup(setup) != BattleRecordError::kNone) return 0;
+    // One settings load for the whole battle: a child file that several
+    // fighters, cards or patterns name is read once, and the battle's reads
+    // are bounded together.
+    CSettingLoad settings;
 
     // 3. Every machine and every replay draws the same numbers.
     SeedRandom(setup.option.randomSeed);
@@ -280,7 +285,8 @@ u32 CBattleScene::LoadFighter(u32 entryIndex, CBattleEntry& entry, u32& humans)
     if (!character->LoadResource(m_app->GetResourceController())) return 0;
     SetupCharacter(index, &record, &entry, m_setup->count);
     if (!character->Initialize(reinterpret_cast<intptr_t>(&record))) return 0;
-    m_hudFighters.push_back(std::make_unique<CBattleHudFighter>(*character, id, entryIndex, entry.radarType));
+    m_hudFighters.push_back(
+        std::make_unique<CBattleHudFighter>(*character, id, entryIndex, entry.radarType, &m_hudList));
     RebuildViews();
     return 1;
 }

@@ -90,7 +90,7 @@ TEST(AdventureSetting, LoadsEveryStageFromTextOrCache)
 
     CAdventureSetting copy(cached);
     ASSERT_EQ(copy.stages.GetCount(), 2u);
-    EXPECT_NE(copy.stages.GetAt(0), cached.stages.GetAt(0));
+    EXPECT_EQ(copy.stages.GetAt(0), cached.stages.GetAt(0));   // read-only, shared
     ExpectSameEvent(*copy.stages.GetAt(0), *cached.stages.GetAt(0));
 
     WriteBytes("Adventure.txt", "ADVENTURE=Setting/Stage1.dat;ADVENTURE=Nowhere.txt;");

@@ -75,23 +75,53 @@ TEST(SettingCache, WriterLaysOutEntriesInTextOrder)
     WorkFolder folder;
     TestReader reader;
     reader.RegisterKeys();
-    ASSERT_EQ(reader.ParseText("Small.txt", "count=1;\nNAME=;WORD=a.TXT; unknown=2; CHILD = Kid.txt ;COUNT=2;",
-                               '=', ';', nullptr, 1),
-              1);
+    const char* small = "count=1;\nNAME=;WORD=a.TXT; unknown=2; CHILD = Kid.txt ;COUNT=2;";
+    ASSERT_EQ(reader.ParseText("Small.txt", small, '=', ';', nullptr, 1), 1);
     EXPECT_EQ(ReadBytes("Setting/Small.dat"), CacheBytes()
+                                                  .Source(reader, small)
                                                   .Entry("COUNT", "1")
                                                   .Entry("NAME", "")
-                                                  .Entry("WORD", "Setting/a.TXT")
+                                                  .Entry("WORD", "a.TXT")
                                                   .Entry("CHILD", "Setting/Kid.dat")
                                                   .Entry("COUNT", "2")
                                                   .End());
 
+    // Only comments: the magic, the source tag and the end.
     ASSERT_EQ(reader.ParseText("Comments.txt", "// only\n/* comments */\n", '=', ';', nullptr, 1), 1);
-    EXPECT_EQ(ReadBytes("Setting/Comments.dat"), std::string("BIN\0\0\0\0\0", 8));
+    EXPECT_EQ(ReadBytes("Setting/Comments.dat"), CacheBytes().Source(reader, "// only\n/* comments */\n").End());
 
     // The trail byte of 表 (0x95 0x5C) in a name is no separator.
     ASSERT_EQ(reader.ParseText("\x95\x5C.txt", "count=3;", '=', ';', nullptr, 1), 1);
-    EXPECT_EQ(ReadBytes("Setting/\x95\x5C.dat"), CacheBytes().Entry("COUNT", "3").End());
+    EXPECT_EQ(ReadBytes("Setting/\x95\x5C.dat"), CacheBytes().Source(reader, "count=3;").Entry("COUNT", "3").End());
+}
+
+// Only a key naming a file takes the cache's form for file names: any other
+// value holding ".txt", ".fac" or ".cam" reads the same from text and cache.
+TEST(SettingCache, OnlyFileKeysAreCachedAsFileNames)
+{
+    WorkFolder folder;
+    WriteBytes("Child.txt", "POWER=2;");
+    const struct {
+        const char* text;
+        i32 count;
+        f32 speed;
+        const char* word;
+    } cases[] = {
+        {"COUNT=2.txt;SPEED=1.5.fac;WORD=x.cam;", 2, 1.5f, "x.cam"},
+        {"COUNT=3 // was 2.txt\n;SPEED=0.5 /* b.TXT */;WORD=Setting/a.txt;", 3, 0.5f, "Setting/a.txt"},
+        {"TEXT=Child.txt;COUNT=-4.CAM;WORD=Child.txt;CHILD=Child.txt;", -4, 1.25f, "Child.txt"},
+    };
+    for (const auto& c : cases) {
+        WriteBytes("Values.txt", c.text);
+        TestReader fromText, fromCache;
+        ASSERT_EQ(fromText.LoadFile("Values.txt"), 1) << c.text;
+        ASSERT_EQ(fromCache.LoadFile("Setting/Values.dat"), 1) << c.text;
+        EXPECT_EQ(fromCache.count, c.count) << c.text;
+        EXPECT_FLOAT_EQ(fromCache.speed, c.speed) << c.text;
+        ASSERT_EQ(fromCache.words.GetCount(), 1u);
+        EXPECT_EQ(Text(*fromCache.words.GetAt(0)), c.word);
+        EXPECT_EQ(State(fromCache), State(fromText)) << c.text;
+    }
 }
 
 TEST(SettingCache, HandBuiltCacheLoads)
@@ -99,7 +129,9 @@ TEST(SettingCache, HandBuiltCacheLoads)
     WorkFolder folder;
     WriteBytes("Child.txt", "POWER=5;");
     const std::string longText(300, 'z');   // past one turn of the scrambling table
+    TestReader reader;
     WriteBytes("Setting/Golden.dat", CacheBytes()
+                                         .Source(reader, "")
                                          .Entry("SPEED", "0.75")
                                          .Entry("TEXT", "\x83\x41;=" + longText)
                                          .Entry("NAME", "")
@@ -109,7 +141,6 @@ TEST(SettingCache, HandBuiltCacheLoads)
                                          .Entry("ROW1COUNT", "-8")
                                          .Entry("CHILD", "Child.txt")
                                          .End());
-    TestReader reader;
     ASSERT_EQ(reader.LoadFile("Setting/Golden.dat"), 1);
     EXPECT_FLOAT_EQ(reader.speed, 0.75f);
     EXPECT_EQ(Text(reader.text), "\x83\x41;=" + longText);
@@ -129,14 +160,18 @@ TEST(SettingCache, DamagedCachesFailWithoutOverrun)
         TestReader reader;
         return reader.LoadFile("Setting/Bad.dat");
     };
-    const std::string good = CacheBytes().Entry("TEXT", "hello").Entry("COUNT", "3").End();
+    TestReader owner;
+    const auto tagged = [&] { return CacheBytes().Source(owner, ""); };
+    const std::string good = tagged().Entry("TEXT", "hello").Entry("COUNT", "3").End();
     ASSERT_EQ(loads(good), 1);
     for (size_t size = 4; size < good.size(); ++size) EXPECT_EQ(loads(good.substr(0, size)), 0) << size;
-    std::string noTerminator = CacheBytes().Entry("TEXT", "abc").End();
-    noTerminator[4 + 8 + 3] = 'x';   // the stored zero after the text
-    for (const std::string& bad : {CacheBytes().Entry("NOSUCHKEY", "1").End(), noTerminator,
-                                   CacheBytes().U32(Crc32NameKey("TEXT")).U32(0xFFFFFFFF).Bytes() + "abc",
-                                   CacheBytes().U32(Crc32NameKey("TEXT")).U32(0x7FFFFFF0).Bytes() + std::string(64, 'a')})
+    const size_t tagSize = tagged().Bytes().size();
+    std::string noTerminator = tagged().Entry("TEXT", "abc").End();
+    noTerminator[tagSize + 8 + 3] = 'x';   // the stored zero after the text
+    for (const std::string& bad : {tagged().Entry("NOSUCHKEY", "1").End(), noTerminator,
+                                   tagged().U32(Crc32NameKey("TEXT")).U32(0xFFFFFFFF).Bytes() + "abc",
+                                   tagged().U32(Crc32NameKey("TEXT")).U32(0x7FFFFFF0).Bytes() + std::string(64, 'a'),
+                                   CacheBytes().Entry("TEXT", "untagged").End()})
         EXPECT_EQ(loads(bad), 0);
 }
 
@@ -155,7 +190,13 @@ TEST(SettingCache, FailedParseLeavesNoCacheAndKeepsTheOldOne)
     EXPECT_EQ(reader.LoadFile("Test.txt"), 0);
     EXPECT_EQ(ReadBytes("Setting/Test.dat"), old);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("Setting"), std::filesystem::directory_iterator()), 1);
+    // The old cache is no longer the text's: the text is read, and fails.
     TestReader fresh;
+    EXPECT_EQ(fresh.LoadFile("Setting/Test.dat"), 0);
+    EXPECT_EQ(CSettingLoad::LastError(), SettingLoadError::kDamaged);
+    EXPECT_EQ(CSettingLoad::LastErrorFile(), "Test.txt");
+    // Without its text the cache is used as it stands.
+    host::kernel::DeleteFile("Test.txt");
     ASSERT_EQ(fresh.LoadFile("Setting/Test.dat"), 1);
     EXPECT_EQ(fresh.count, 7);
 }
@@ -166,7 +207,7 @@ TEST(SettingCache, AnUnterminatedFinalValueLeavesALoadableCache)
     WriteBytes("Tail.txt", "COUNT=4;SPEED=9");
     TestReader reader;
     ASSERT_EQ(reader.LoadFile("Tail.txt"), 1);
-    EXPECT_EQ(ReadBytes("Setting/Tail.dat"), CacheBytes().Entry("COUNT", "4").End());
+    EXPECT_EQ(ReadBytes("Setting/Tail.dat"), CacheBytes().Source(reader, "COUNT=4;SPEED=9").Entry("COUNT", "4").End());
     TestReader fromCache;
     ASSERT_EQ(fromCache.LoadFile("Setting/Tail.dat"), 1);
     EXPECT_EQ(State(fromCache), State(reader));
@@ -181,7 +222,7 @@ TEST(SettingCache, CachePathFollowsTheGivenName)
     EXPECT_EQ(reader.LoadFile("Setting/Skill.dat"), 0);   // no Setting/Setting folder
     ASSERT_TRUE(host::kernel::CreateDirectory("Setting/Setting"));
     ASSERT_EQ(reader.LoadFile("Setting/Skill.dat"), 1);
-    EXPECT_EQ(ReadBytes("Setting/Setting/Skill.dat"), CacheBytes().Entry("COUNT", "2").End());
+    EXPECT_EQ(ReadBytes("Setting/Setting/Skill.dat"), CacheBytes().Source(reader, "COUNT=2;").Entry("COUNT", "2").End());
     EXPECT_EQ(CSettingFile::MakeCachePath("ab"), "Setting/.dat");
 
     EXPECT_EQ(reader.LoadFile("Missing.txt"), 0);

@@ -81,6 +81,11 @@ public:
         m_bytes += '\0';
         return *this;
     }
+    // The source tag a text load of text by reader writes first.
+    CacheBytes& Source(CSettingFile& reader, const std::string& text)
+    {
+        return Entry(CSettingFile::kSourceTagHash, reader.MakeSourceTag(text.c_str()));
+    }
     std::string End() const { return m_bytes + std::string(4, '\0'); }
     const std::string& Bytes() const { return m_bytes; }
 

@@ -78,7 +78,11 @@ TEST(StatusParameter, AliasesNameTheirValues)
 TEST(StatusParameter, CachedFormNamesTheCompiledChildFile)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"Barrage.txt", "Setting/Barrage.dat"}, {"Barrage.TXT", "Setting/Barrage.TXT"}, {"Chara.fac", "Setting/Chara.fac"},
-        {"Event.CAM", "Setting/Event.CAM"}, {"a.txt.txt", "Setting/a.dat.txt"}, {"Plain value", "Plain value"}, {"", ""}};
+        {"Barrage.txt", "Setting/Barrage.dat"}, {"Barrage.TXT", "Setting/Barrage.dat"}, {"Chara.fac", "Setting/Chara.fac"},
+        {"Event.CAM", "Setting/Event.CAM"}, {"a.txt.txt", "Setting/a.txt.dat"}, {"a.Txt.b", "Setting/a.dat.b"},
+        {"Plain value", "Plain value"}, {"", ""}};
+    // The cache a text load writes is the one its parent's cache names.
+    for (const char* name : {"Bullet.Txt", "a.txt.txt", "Dir/B.TXT"})
+        EXPECT_EQ(Text(MakeCachedValue(name)), CSettingFile::MakeCachePath(name)) << name;
     for (auto [value, cached] : cases) EXPECT_EQ(Text(MakeCachedValue(value)), cached) << value;
 }

@@ -2,8 +2,10 @@
 
 #include "engine/model/AnimationController.h"
 #include "engine/platform/FrameTime.h"
+#include "game/battle/object/SpellCard.h"
 
 #include <cstring>
+#include <functional>
 
 using namespace character_test;
 
@@ -33,13 +35,13 @@ TEST_F(CharacterTest, CreateRunsItsStepsInOrderAndFindsEveryResource)
     scene_.asked.clear();
     ASSERT_EQ(c->Initialize(reinterpret_cast<intptr_t>(&record)), 1);
 
-    // Camera, weapons (holder), barrages (holder), spell cards (holder), skills.
+    // Camera, skills, weapons (holder), barrages (holder), spell cards (holder).
     EXPECT_EQ(factory_.log.front(), "camera");
     EXPECT_EQ(factory_.log.size(), 1u + 7u + 7u);
     EXPECT_EQ(factory_.log[1], "barrage");
     EXPECT_EQ(factory_.log[8], "spell");
-    EXPECT_EQ(scene_.asked, (std::vector<u32>{kMsgResourceController, kMsgResourceController,
-                                             kMsgResourceController, kMsgSkillList}));
+    EXPECT_EQ(scene_.asked, (std::vector<u32>{kMsgSkillList, kMsgResourceController, kMsgResourceController,
+                                             kMsgResourceController}));
     const auto* camera = static_cast<const FakeCamera*>(c->GetCameraController());
     EXPECT_EQ(camera->points[1].z, 3.0f);
     EXPECT_EQ(camera->yaw, 20.0f);
@@ -106,6 +108,44 @@ TEST_F(CharacterTest, SkillsApplyToTheParameterCopy)
         EXPECT_EQ(v.general.hiTensionAttackCount, k.counts[1]);
         EXPECT_EQ(v.general.climaxTensionAttackCount, k.counts[2]);
     }
+}
+
+// The spell cards copy their settings after the skills: the running card
+// reloads as the parameter copy says. SPELLRELOAD counts once per skill; the
+// high-tension card takes the product of the skills present at each one;
+// the climax wait is read through the skills as the card runs.
+TEST_F(CharacterTest, CardsTakeTheSkilledReloads)
+{
+    // The test tunes its own loaded list; nothing else holds it.
+    CSkillSetting& skill = const_cast<CSkillSetting&>(*skills_.skills.GetAt(0));
+    skill.values.flag2 |= (1 << 1) | (1 << 5) | (1 << 4);   // SPELLRELOAD, HITENSIONRELOAD, CLIMAXWAIT
+    skill.values.modifiers[u32(SkillModifier::kSpellReload)] = 0.5f;
+    skill.values.modifiers[u32(SkillModifier::kHiTensionReload)] = 0.5f;
+    skill.values.modifiers[u32(SkillModifier::kClimaxWait)] = 0.5f;
+    SetCharacterObjectFactory(nullptr);
+    const struct {
+        std::initializer_list<u32> skills;
+        f32 card0, card5;   // share of the unskilled RELOAD
+    } cases[] = {{{0, 0, 0}, 1.0f, 1.0f}, {{1, 0, 0}, 0.5f, 0.5f}, {{1, 1, 0}, 0.25f, 0.125f}, {{2, 1, 0}, 0.5f, 0.5f}};
+    f32 base[2] = {};
+    for (const auto& k : cases) {
+        auto c = NewFighter();
+        const CharacterCreateRecord record = Record(k.skills);
+        ASSERT_EQ(c->Initialize(reinterpret_cast<intptr_t>(&record)), 1);
+        for (u32 i = 0; i < 2; ++i) {
+            const u32 slot = i ? 5 : 0;
+            const f32 reload = c->GetParameter()->GetSpellCard(slot).GetValues().reload;
+            if (!base[i]) base[i] = reload;
+            EXPECT_EQ(reload, base[i] * (i ? k.card5 : k.card0)) << slot;
+            const auto* card = dynamic_cast<const CSpellCard*>(c->GetSpellCards().at(slot).get());
+            ASSERT_NE(card, nullptr);
+            EXPECT_EQ(card->GetSettings()->GetValues().reload, reload) << slot;
+        }
+        // The climax card's wait takes each skill's factor once.
+        EXPECT_EQ(c->GetClimaxWaitFactor(), k.card0);
+    }
+    EXPECT_GT(base[0], 0.0f);
+    EXPECT_GT(base[1], 0.0f);
 }
 
 TEST_F(CharacterTest, CopyIsDeepAndReleaseIsHarmlessTwice)
@@ -213,6 +253,7 @@ TEST_F(CharacterTest, TheStateHashFoldsSimulationFieldsOnly)
         [](CCharacter& x) { x.GetStatus()->revival = 1; },
         [](CCharacter& x) { x.GetStatus()->sparkKind = 1; },
         [](CCharacter& x) { x.GetStatus()->timers.doubleAttackCooldown = 1; },
+        [](CCharacter& x) { x.GetInput().freeTime[kInputCodeCount - 1] = 7; },
     };
     for (u32 i = 0; i < std::size(changes); ++i) {
         auto saved = std::make_unique<CharacterStatus>(*c->GetStatus());
@@ -228,7 +269,44 @@ TEST_F(CharacterTest, TheStateHashFoldsSimulationFieldsOnly)
     }
     c->GetStatus()->shownHp = 5;
     c->GetStatus()->lastVoiceStamp = 99;
+    c->GetStatus()->timers.longestVoice = 3;   // the player's voice setting decides it
     EXPECT_EQ(hash(), base);
+}
+
+// The fighter's hash folds what it owns: each barrage, spell card and
+// weapon with its own state.
+TEST_F(CharacterTest, TheStateHashFoldsTheOwnedObjects)
+{
+    SetCharacterObjectFactory(nullptr);
+    auto c = NewFighter();
+    const CharacterCreateRecord record = Record({});
+    ASSERT_EQ(c->Create(&record), 1);
+    auto hash = [&] {
+        CStateHash h;
+        c->HashState(h);
+        return h.Value();
+    };
+    auto* barrage = dynamic_cast<CBarrage*>(c->GetBarrages().at(3).get());
+    auto* card = dynamic_cast<CSpellCard*>(c->GetSpellCards().at(6).get());
+    ASSERT_NE(barrage, nullptr);
+    ASSERT_NE(card, nullptr);
+    ASSERT_EQ(c->GetWeapons().GetCount(), 1u);
+    const struct {
+        const char* what;
+        std::function<void(bool)> change;   // true: change, false: undo
+    } rows[] = {
+        {"a barrage's clock", [&](bool on) { barrage->Restart(on ? 0.5f : 0.0f); }},
+        {"a spell card's state", [&](bool on) { card->GetPosition()->y = on ? 1.0f : 0.0f; }},
+        {"a weapon's shown flag", [&](bool on) { c->ShowWeapon(0, on); }},
+    };
+    c->ShowWeapon(0, 0);
+    const u64 base = hash();
+    for (const auto& row : rows) {
+        row.change(true);
+        EXPECT_NE(hash(), base) << row.what;
+        row.change(false);
+        EXPECT_EQ(hash(), base) << row.what;
+    }
 }
 
 TEST_F(CharacterTest, WithoutAFactoryTheFighterTakesTheRealCameraAndItFollows)

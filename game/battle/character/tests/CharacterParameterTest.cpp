@@ -113,7 +113,7 @@ TEST(CharacterParameter, EmptyTextGivesTheDefaultsFromTextAndCache)
     WriteChildren();
     CCharacterParameter text, cached;
     ASSERT_EQ(text.LoadFile("Chr_Empty.txt"), 1);
-    EXPECT_EQ(ReadBytes("Setting/Chr_Empty.dat"), std::string("BIN\0\0\0\0\0", 8));
+    EXPECT_EQ(ReadBytes("Setting/Chr_Empty.dat"), CacheBytes().Source(text, "").End());
     ASSERT_EQ(cached.LoadFile("Setting/Chr_Empty.dat"), 1);
     EXPECT_EQ(Formatted(cached), Formatted(text));
 
@@ -210,10 +210,40 @@ TEST(CharacterParameter, CopyKeepsEveryValueAndTable)
     EXPECT_NE(copy.GetFaceGroup(0).GetAt(0), p.GetFaceGroup(0).GetAt(0));
     EXPECT_EQ(copy.values.body.trace.GetAt(0)->count, 2);
     ASSERT_EQ(copy.weapons.GetCount(), 1u);
-    EXPECT_NE(copy.weapons.GetAt(0), p.weapons.GetAt(0));
+    EXPECT_EQ(copy.weapons.GetAt(0), p.weapons.GetAt(0));   // read-only, shared
     EXPECT_EQ(Text(copy.weapons.GetAt(0)->bone), "Arm");
     EXPECT_EQ(copy.values.faces[kDefaultFace].index, 1);
     ASSERT_EQ(copy.GetExpressions().size(), 2u);
     EXPECT_EQ(copy.GetExpressions()[0].GetItem(0)->GetAt(0)->value, 1u);
     EXPECT_EQ(copy.GetVoiceExpressions(), (std::vector<u32>{5, 6}));
+}
+
+// A count that sizes an array is bounded: past it the load fails, whole.
+TEST(CharacterParameter, AfterimageCountPastItsBoundFailsTheLoad)
+{
+    WorkFolder folder;
+    WriteChildren();
+    for (const auto& [count, loads] : {std::pair{"64", 1}, {"65", 0}, {"2000000000", 0}, {"-1", 1}}) {
+        WriteBytes("Chr_Many.txt", std::string("AFTERIMAGECOUNT=") + count + ";");
+        CCharacterParameter p;
+        EXPECT_EQ(p.LoadFile("Chr_Many.txt"), loads) << count;
+        EXPECT_EQ(CSettingLoad::LastError(), loads ? SettingLoadError::kNone : SettingLoadError::kCountTooLarge);
+        if (!loads) {
+            EXPECT_EQ(CSettingLoad::LastErrorFile(), "Chr_Many.txt");
+        }
+    }
+}
+
+// Every child name of a character goes through the guard: its camera's,
+// its weapons' and its face file's as much as its barrages'.
+TEST(CharacterParameter, ChildNamesOutsideTheDataFolderAreRefused)
+{
+    WorkFolder folder;
+    WriteChildren();
+    for (const char* key : {"CAMERA", "WEAPON", "EXPRESSION", "SPELLA"}) {
+        WriteBytes("Chr_Out.txt", std::string(key) + "=../../x/Cam.txt;");
+        CCharacterParameter p;
+        EXPECT_EQ(p.LoadFile("Chr_Out.txt"), 0) << key;
+        EXPECT_EQ(CSettingLoad::LastError(), SettingLoadError::kUnsafeName) << key;
+    }
 }

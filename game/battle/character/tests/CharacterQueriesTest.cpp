@@ -128,6 +128,18 @@ const Row kRows[] = {
     {"the arm does not aim in a forward slide",
      [](auto&, auto& s, auto&, auto&) { Action(s, 17), s.slideMotion = kMotionSlideFront; },
      [](auto& c) { return c.CanAimArm(); }, 0},
+    {"the arm does not aim in a forward double slide",
+     [](auto&, auto& s, auto&, auto&) { Action(s, 17), s.slideMotion = kMotionDoubleSlideFront; },
+     [](auto& c) { return c.CanAimArm(); }, 0},
+    {"the head does not aim in an upward triple slide",
+     [](auto&, auto& s, auto&, auto&) { Action(s, 18), s.slideMotion = kMotionSlideUp + kDoubleSlideOffset; },
+     [](auto& c) { return c.CanAimHead(); }, 0},
+    {"the head aims in a sideways double slide",
+     [](auto&, auto& s, auto&, auto&) { Action(s, 17), s.slideMotion = kMotionDoubleSlideFront + 4; },
+     [](auto& c) { return c.CanAimHead(); }, 1},
+    {"a forward double slide while shooting keeps the view tilted",
+     [](auto&, auto& s, auto&, auto&) { Action(s, 7), s.slideMotion = kMotionDoubleSlideFront; },
+     [](auto& c) { return c.LevelsView(); }, 0},
     {"a card turning its bones aims them",
      [](auto&, auto& s, auto& v, auto&) { Action(s, 9), v.boneRotationFlg = 1; },
      [](auto& c) { return c.CanAimHead(); }, 1},
@@ -321,6 +333,40 @@ TEST_F(Queries, ObjectAccessors)
     EXPECT_EQ(fighter_->IsSubObjectKind(7, 0), 0u);
 }
 
+// The aims turn the world matrix in the fighter's own frame: pitched 90
+// with the aims adding up to yaw 90, its front (0, 0, -1) points along -x
+// (yawed first, then pitched) and its up along +z.
+TEST_F(Queries, WorldMatrixCarriesTheAims)
+{
+    auto placed = [](const CMatrix& m, CVector3 v) {
+        return CVector3(v.x * m.m[0][0] + v.y * m.m[1][0] + v.z * m.m[2][0] + m.m[3][0],
+                        v.x * m.m[0][1] + v.y * m.m[1][1] + v.z * m.m[2][1] + m.m[3][1],
+                        v.x * m.m[0][2] + v.y * m.m[1][2] + v.z * m.m[2][2] + m.m[3][2]);
+    };
+    const CVector3 at(10, 20, 30), pitched(90, 0, 0);
+    fighter_->SetPosition(&at);
+    *fighter_->GetRotation() = pitched;
+    fighter_->UpdateMatrix();
+    CMatrix m;
+    fighter_->GetMatrix(&m);
+    EXPECT_EQ(m, *fighter_->GetWorldMatrix());   // no aim: the world matrix itself
+
+    fighter_->GetStatus()->arm.rotation = CVector3(0, 60, 0);
+    fighter_->GetStatus()->body.rotation = CVector3(0, 30, 0);
+    fighter_->GetMatrix(&m);
+    struct {
+        CVector3 local, world;
+    } const rows[] = {{{0, 0, -1}, {9, 20, 30}}, {{0, 1, 0}, {10, 20, 31}}, {{0, 0, 0}, {10, 20, 30}}};
+    for (const auto& r : rows) {
+        const CVector3 p = placed(m, r.local);
+        EXPECT_NEAR(p.x, r.world.x, 1e-5f);
+        EXPECT_NEAR(p.y, r.world.y, 1e-5f);
+        EXPECT_NEAR(p.z, r.world.z, 1e-5f);
+    }
+    // The object's own world matrix stays unaimed.
+    EXPECT_NEAR(placed(*fighter_->GetWorldMatrix(), CVector3(0, 0, -1)).y, 21.0f, 1e-5f);
+}
+
 TEST(CharacterSlots, NamedSlotsHoldTheirKeys)
 {
     struct {
@@ -337,6 +383,10 @@ TEST(CharacterSlots, NamedSlotsHoldTheirKeys)
                   {kSeStrikeLargeDamage, "SESTRIKELARGEDAMAGE"}, {kSeSlashSmallDamage, "SESLASHSMALLDAMAGE"},
                   {kSeSlashLargeDamage, "SESLASHLARGEDAMAGE"}, {kSeDown, "SEDOWN"}, {kSeBeat, "SEBEAT"}};
     for (const auto& m : motions) EXPECT_STREQ(kMotionKeys[m.slot].key, m.key);
+    // Each slide motion has its double-slide form kDoubleSlideOffset on.
+    for (u32 m = kMotionSlideFront; m + kDoubleSlideOffset <= kMotionDoubleSlideLast; ++m)
+        EXPECT_EQ(std::string("DOUBLE") + kMotionKeys[m].key, kMotionKeys[m + kDoubleSlideOffset].key);
+    EXPECT_EQ(kMotionDoubleSlideLast - kMotionDoubleSlideFront, kMotionSlideDown + 1 - kMotionSlideFront);
     for (const auto& e : effects) EXPECT_STREQ(kEffectKeys[e.slot], e.key);
     for (const auto& v : voices) EXPECT_STREQ(kVoiceKeys[v.slot].key, v.key);
     for (const auto& s : sounds) EXPECT_STREQ(kSoundEffectKeys[s.slot], s.key);

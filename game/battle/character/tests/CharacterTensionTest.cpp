@@ -83,6 +83,7 @@ TEST_F(TensionTest, FollowsTheScriptAtItsKeysAndAcrossTheLoop)
     };
     for (const Step& k : steps) {
         S().lastVoice = 0xFF;
+        S().timers.longestVoice = 0;   // seconds pass between steps: the last voice is over
         EXPECT_EQ(c_->UpdateTension(k.t), 1);
         EXPECT_EQ(S().lastMusicTime, k.t);
         EXPECT_EQ(S().tension, k.level) << k.t;

@@ -1,4 +1,5 @@
 // Voices and sound effects started at the fighter on the fake sound output.
+#include "engine/core/StateHash.h"
 #include "engine/platform/SoundBuffer.h"
 #include "engine/platform/tests/SoundTestSupport.h"
 #include "game/battle/character/CharacterSlots.h"
@@ -57,7 +58,7 @@ TEST_F(FighterVoices, AVoicePlaysAtTheFighterAndIsRemembered)
     EXPECT_EQ(Voice(5).minDistance, 10.0f);
     EXPECT_EQ(Voice(5).baseVolume, -700);
     EXPECT_EQ(s.lastVoice, 5u);
-    EXPECT_EQ(s.longestVoiceLength, sounds_[5].GetLength());
+    EXPECT_EQ(s.timers.longestVoice, sounds_[5].GetLength());
     EXPECT_EQ(s.expression, 5);   // no voice-expression list
     // Its only voice is busy.
     EXPECT_EQ(fighter_->PlaySound(5), 0u);
@@ -82,6 +83,24 @@ TEST_F(FighterVoices, AnotherPlayersResultVoiceIsOutOfEarshot)
     scene_.localSlot = 1;
     ASSERT_EQ(fighter_->PlaySound(kVoiceWin), 1u);
     EXPECT_EQ(Voice(30 % 8).follow, fighter_->GetPosition());
+}
+
+// The voice that plays holds the next spoken line back for its length, but
+// voices are the player's setting: the battle's state stays the same.
+TEST_F(FighterVoices, APlayingVoiceSilencesTheFighterButNotItsState)
+{
+    auto hash = [&] {
+        CStateHash h;
+        fighter_->HashState(h);
+        return h.Value();
+    };
+    const u64 before = hash();
+    ASSERT_EQ(fighter_->CanSpeak(), 1u);
+    ASSERT_EQ(fighter_->PlaySound(5), 1u);
+    EXPECT_EQ(fighter_->CanSpeak(), 0u);
+    EXPECT_EQ(hash(), before);
+    fighter_->GetStatus()->timers.longestVoice = 0.0f;
+    EXPECT_EQ(fighter_->CanSpeak(), 1u);
 }
 
 TEST_F(FighterVoices, RefusedVoices)

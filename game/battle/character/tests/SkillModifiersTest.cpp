@@ -34,8 +34,10 @@ CCharacterParameter Defaults()
 
 }  // namespace
 
-// Each bit means one thing: the modifiers' rules, the flag-only rules and
-// the bits the character's can-do tests read never share a bit.
+// Each bit means one thing: the modifiers' rules, the flag-only rules, the
+// bits the character's can-do tests read and the one the opponents' consoles
+// read never share a bit. The one exception is the climax skill's FLAG2
+// bit 4, which gives both its climax wait and its high-tension card guard.
 TEST(SkillModifiers, EveryRuleHasABitOfItsOwn)
 {
     std::set<std::pair<int, int>> used;
@@ -47,13 +49,32 @@ TEST(SkillModifiers, EveryRuleHasABitOfItsOwn)
     }
     const SkillFlagBit others[] = {
         kTripleSlideFlag, kEmptyStartFlag, kReversalBarrageFlag, kBaseAttackCountFlag, kAutoSlideFlag,
-        // Read by the can-do tests: guard, high-tension card, mirage cancel,
-        // spark, slide, card reload, MP scrape, combination, one more rule.
-        {SkillFlagWord::kFlag2, 3}, {SkillFlagWord::kFlag2, 4}, {SkillFlagWord::kFlag2, 17},
-        {SkillFlagWord::kFlag2, 19}, {SkillFlagWord::kFlag2, 21}, {SkillFlagWord::kFlag2, 25},
-        {SkillFlagWord::kFlag2, 27}, {SkillFlagWord::kFlag2, 12}, {SkillFlagWord::kFlag2, 11}};
+        kHiddenStatusFlag,
+        // Read by the can-do tests: guard, mirage cancel, spark, slide, card
+        // reload, MP scrape, combination, one more rule.
+        {SkillFlagWord::kFlag2, 3}, {SkillFlagWord::kFlag2, 17}, {SkillFlagWord::kFlag2, 19},
+        {SkillFlagWord::kFlag2, 21}, {SkillFlagWord::kFlag2, 25}, {SkillFlagWord::kFlag2, 27},
+        {SkillFlagWord::kFlag2, 12}, {SkillFlagWord::kFlag2, 11}};
     for (const SkillFlagBit& flag : others)
         EXPECT_TRUE(used.insert({int(flag.word), flag.bit}).second) << int(flag.word) << " bit " << int(flag.bit);
+    EXPECT_FALSE(used.insert({int(SkillFlagWord::kFlag2), 4}).second);
+}
+
+// The bits the spell cards and the consoles read through the skills.
+TEST(SkillModifiers, CardAndConsoleBitsAreWhereTheCardsReadThem)
+{
+    struct {
+        M modifier;
+        u8 bit;
+    } const rows[] = {{M::kClimaxWait, 4}, {M::kSpellPer, 22}};
+    for (const auto& row : rows) {
+        const SkillModifierRule& rule = kSkillModifierRules[u32(row.modifier)];
+        EXPECT_EQ(std::pair(int(rule.word), int(rule.bit)), std::pair(int(SkillFlagWord::kFlag2), int(row.bit)))
+            << kSkillModifierKeys[u32(row.modifier)];
+    }
+    const CSkill hidden = MakeSkill(0, 0x100000u);
+    EXPECT_TRUE(HasSkillFlag(&hidden, kHiddenStatusFlag));
+    EXPECT_EQ(GetSkillModifier(&hidden, M::kSpellPer), 1.0f);
 }
 
 // Through its own bit a modifier gives its value; with every other bit set

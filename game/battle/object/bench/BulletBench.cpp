@@ -1,6 +1,11 @@
-// One battle frame of bullets: Update on 1,000 live bullets of mixed motion
-// types, then both interaction passes against 4 fighters, as the battle
-// scene's frame runs them.
+// One battle frame of bullets: Update on live bullets of mixed motion types,
+// then both interaction passes against 4 fighters, as the battle scene's
+// frame runs them, with a fiftieth of the bullets ending and as many fired
+// anew each frame (so the object registry takes its share). 250, 1,000 and
+// 4,000 bullets spread over a floor that grows with their number (the same
+// crowd everywhere), each found in pairs by the broad phase and by the
+// all-pairs walk. BM_BulletPasses times the two passes alone.
+#include "engine/core/FloatMath.h"
 #include "engine/core/ObjectRegistry.h"
 #include "engine/core/Random.h"
 #include "engine/core/Scene.h"
@@ -17,8 +22,9 @@
 
 namespace {
 
-constexpr u32 kBullets = 1000;
 constexpr u32 kFighters = 4;
+// Each bullet lives this many frames, so the crowd keeps the same age.
+constexpr u32 kLifeFrames = 50;
 
 class Handler : public CScene {
     ORV_VALUE_CLASS(Handler)
@@ -70,7 +76,7 @@ public:
 };
 
 struct Battle {
-    Battle()
+    explicit Battle(u32 count) : count(count)
     {
         saved = GetObjectRegistry();
         registry.SetHandler(&handler);
@@ -106,41 +112,60 @@ struct Battle {
             v.swingRange = 10.0f;
             records.push_back(std::move(r));
         }
+        // 200 x 200 for 1,000 bullets.
+        half = 100.0f * SqrtF(f32(count) / 1000.0f);
         for (u32 i = 0; i < kFighters; ++i) {
             fighters[i] = std::make_unique<Fighter>();
             fighters[i]->slot = i;
-            const CVector3 at(i & 1 ? 60.0f : -60.0f, 0.0f, i & 2 ? 60.0f : -60.0f);
-            fighters[i]->SetPosition(&at);
+            const f32 at = half * 0.6f;
+            const CVector3 position(i & 1 ? at : -at, 0.0f, i & 2 ? at : -at);
+            fighters[i]->SetPosition(&position);
             callbacks[i] = fighters[i].get();
         }
-        const auto coordinate = [] { return f32(RandomInt(2000)) * 0.1f - 100.0f; };
-        for (u32 i = 0; i < kBullets; ++i) {
-            auto* b = new CBullet(records[i % records.size()].get());
-            Fighter* owner = fighters[i % kFighters].get();
-            BulletLaunchRecord launch;
-            launch.position = CVector3(coordinate(), coordinate() * 0.2f, coordinate());
-            launch.direction = CVector3(1.0f, 0.0f, 0.0f);
-            launch.shooter = owner;
-            launch.shooterGroup = i32(owner->slot);
-            launch.firingObject = owner;
-            launch.target = fighters[(i + 1) % kFighters].get();
-            b->Initialize(reinterpret_cast<intptr_t>(&launch));
-            bullets.Add(b);
+        for (u32 i = 0; i < count; ++i) Fire();
+    }
+
+    void Fire()
+    {
+        const auto coordinate = [this] { return (f32(RandomInt(2000)) * 0.001f - 1.0f) * half; };
+        auto* b = new CBullet(records[fired % records.size()].get());
+        Fighter* owner = fighters[fired % kFighters].get();
+        BulletLaunchRecord launch;
+        launch.position = CVector3(coordinate(), coordinate() * 0.2f * 100.0f / half, coordinate());
+        launch.direction = CVector3(1.0f, 0.0f, 0.0f);
+        launch.shooter = owner;
+        launch.shooterGroup = i32(owner->slot);
+        launch.firingObject = owner;
+        launch.target = fighters[(fired + 1) % kFighters].get();
+        b->Initialize(reinterpret_cast<intptr_t>(&launch));
+        bullets.Add(b);
+        ++fired;
+    }
+
+    // The oldest bullets end, as many are fired.
+    void Renew()
+    {
+        for (u32 i = 0; i < count / kLifeFrames; ++i) {
+            delete bullets.First();
+            Fire();
         }
     }
+
     ~Battle()
     {
         bullets.DeleteAll();
         SetObjectRegistry(saved);
     }
 
-    void Frame(BulletPassCounts* counts)
+    void Passes(BulletPassCounts* counts, BulletPairWalk walk)
     {
-        UpdateBullets(bullets, 0);
-        RunBulletFirstPass(bullets, callbacks, kFighters, 0, counts);
-        RunBulletSecondPass(bullets, callbacks, kFighters, 0, counts);
+        RunBulletFirstPass(bullets, callbacks, kFighters, 0, counts, walk);
+        RunBulletSecondPass(bullets, callbacks, kFighters, 0, counts, walk);
     }
 
+    u32 count = 0;
+    u32 fired = 0;
+    f32 half = 0.0f;
     Handler handler;
     CObjectRegistry registry;
     CObjectRegistry* saved = nullptr;
@@ -150,25 +175,66 @@ struct Battle {
     CBulletList bullets;
 };
 
-void BM_BulletFrame(benchmark::State& state)
+void Report(benchmark::State& state, const Battle& battle, const BulletPassCounts& counts, u64 frames)
 {
-    Battle battle;
-    BulletPassCounts counts;
-    u64 frames = 0;
-    for (auto _ : state) {
-        battle.Frame(&counts);
-        ++frames;
-    }
     const f64 perFrame = frames ? 1.0 / f64(frames) : 0.0;
     state.counters["bullets"] = f64(battle.bullets.GetCount());
     state.counters["bullet_pairs"] = f64(counts.bulletPairs) * perFrame;
     state.counters["gated_pairs"] = f64(counts.gatedPairs) * perFrame;
     state.counters["fighter_pairs"] = f64(counts.fighterPairs) * perFrame;
-    state.counters["bullet_steps"] = f64(counts.bulletSteps) * perFrame;
-    state.counters["per_bullet"] =
-        benchmark::Counter(f64(frames) * kBullets, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_bullet"] = benchmark::Counter(
+        f64(frames) * battle.count, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.SetLabel(state.range(1) ? "all pairs" : "broad phase");
 }
-BENCHMARK(BM_BulletFrame)->Unit(benchmark::kMillisecond);
+
+BulletPairWalk WalkOf(const benchmark::State& state)
+{
+    return state.range(1) ? BulletPairWalk::kAllPairs : BulletPairWalk::kBroadPhase;
+}
+
+// Bullets fired and ended, Update, both passes.
+void BM_BulletFrame(benchmark::State& state)
+{
+    Battle battle(u32(state.range(0)));
+    const BulletPairWalk walk = WalkOf(state);
+    BulletPassCounts counts;
+    u64 frames = 0;
+    for (auto _ : state) {
+        battle.Renew();
+        UpdateBullets(battle.bullets, 0);
+        battle.Passes(&counts, walk);
+        ++frames;
+    }
+    Report(state, battle, counts, frames);
+}
+
+// The two passes alone: firing, ending and Update run untimed.
+void BM_BulletPasses(benchmark::State& state)
+{
+    Battle battle(u32(state.range(0)));
+    const BulletPairWalk walk = WalkOf(state);
+    BulletPassCounts counts;
+    u64 frames = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        battle.Renew();
+        UpdateBullets(battle.bullets, 0);
+        state.ResumeTiming();
+        battle.Passes(&counts, walk);
+        ++frames;
+    }
+    Report(state, battle, counts, frames);
+}
+
+void Sizes(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"bullets", "all_pairs"});
+    for (i64 n : {250, 1000, 4000})
+        for (i64 all : {0, 1}) b->Args({n, all});
+    b->Unit(benchmark::kMillisecond);
+}
+BENCHMARK(BM_BulletFrame)->Apply(Sizes);
+BENCHMARK(BM_BulletPasses)->Apply(Sizes);
 
 }  // namespace
 

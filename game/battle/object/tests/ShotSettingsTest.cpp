@@ -1,6 +1,6 @@
 #include "ShotTestSupport.h"
 
-#include "game/battle/object/NestedLoadGuard.h"
+#include "game/data/SettingLoad.h"
 #include "game/data/tests/SettingTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -317,8 +317,8 @@ TEST(PatternListParameter, CyclesDepthAndUnsafeNamesAreRefused)
     }
 }
 
-// Copies share the key map and own their children: the source can go.
-TEST(ShotSettingCopy, CopiesOwnTheirChildren)
+// Copies share the key map and the read-only children: the source can go.
+TEST(ShotSettingCopy, CopiesShareTheirChildren)
 {
     WorkFolder folder;
     WriteTree(NestedFiles());
@@ -329,10 +329,8 @@ TEST(ShotSettingCopy, CopiesOwnTheirChildren)
     EXPECT_EQ(copy.GetKeyMap(), source->GetKeyMap());
     const CBulletParameter& ours = copy.GetPattern(0)->GetBulletLink().parameter;
     const CBulletParameter& theirs = source->GetPattern(0)->GetBulletLink().parameter;
-    EXPECT_NE(ours.GetBarrage(), theirs.GetBarrage());
-    EXPECT_NE(copy.GetPattern(1), source->GetPattern(1));
-
-    const_cast<CShotPatternValues&>(source->GetPattern(1)->GetValues()).shootCount = 77;
+    EXPECT_EQ(ours.GetBarrage(), theirs.GetBarrage());
+    EXPECT_EQ(copy.GetPattern(1), source->GetPattern(1));
     source.reset();
     EXPECT_EQ(Describe(copy), before);
     EXPECT_EQ(copy.GetPattern(1)->GetValues().shootCount, 5);
@@ -355,19 +353,87 @@ TEST(ShotSettingCache, DamagedCachesAreRefused)
     CPatternListParameter outer;
     ASSERT_EQ(outer.LoadFile("Barrage.txt", &Aliases()), 1);
     const std::string good = ReadBytes("Setting/Inner.dat");
+    // Tagged for Inner.txt as it stands, so the cache is read, not the text.
+    CPatternListParameter owner;
+    const std::string innerText = ReadBytes("Inner.txt");
+    const auto tagged = [&] { return CacheBytes().Source(owner, innerText); };
     struct Case {
         const char* what;
         std::string bytes;
     } cases[] = {
-        {"unknown key", CacheBytes().Entry("VELOCITY", "2").End()},
+        {"unknown key", tagged().Entry("VELOCITY", "2").End()},
         {"cut short", good.substr(0, good.size() - 3)},
-        {"length past the end", CacheBytes().U32(Crc32NameKey("PATTERN")).U32(1000).Bytes() + "abc"},
-        {"missing child", CacheBytes().Entry("PATTERN", "Setting/Gone.dat").End()},
-        {"cycle through caches", CacheBytes().Entry("PATTERN", "Setting/One.dat").End()},
+        {"length past the end", tagged().U32(Crc32NameKey("PATTERN")).U32(1000).Bytes() + "abc"},
+        {"missing child", tagged().Entry("PATTERN", "Setting/Gone.dat").End()},
+        {"cycle through caches", tagged().Entry("PATTERN", "Setting/One.dat").End()},
     };
     for (const Case& c : cases) {
         WriteBytes("Setting/Inner.dat", c.bytes);
         CPatternListParameter cached;
         EXPECT_EQ(cached.LoadFile("Setting/Barrage.dat", &Aliases()), 0) << c.what;
     }
+}
+
+// A pattern list is bounded in what one round of it may fire: its patterns,
+// its shots, and what its bullets' own lists fire in turn.
+TEST(PatternListParameter, WhatOneListMaySetOffIsBounded)
+{
+    WorkFolder folder;
+    WriteBytes("Bullet.txt", "");
+    WriteBytes("Wide.txt", "SIMULTANEOUSSHOOTCOUNT=1024;SHOOTWAIT=0;");
+    WriteBytes("Negative.txt", "SIMULTANEOUSSHOOTCOUNT=-1;");   // read as unsigned: a full volley
+    WriteBytes("Pair.txt", "SIMULTANEOUSSHOOTCOUNT=2;");
+    WriteBytes("Fan.txt", "PATTERN=Wide.txt;");
+    WriteBytes("Spawner.txt", "BARRAGE=Fan.txt;");
+    WriteBytes("Spawn.txt", "SIMULTANEOUSSHOOTCOUNT=8;BULLET=Spawner.txt;");
+    auto repeat = [](const char* line, u32 n) {
+        std::string text;
+        for (u32 i = 0; i < n; ++i) text += line;
+        return text;
+    };
+    const struct {
+        std::string text;
+        SettingLoadError error;
+        u32 round;
+    } cases[] = {
+        {repeat("PATTERN=Wide.txt;", 1), SettingLoadError::kNone, 1024},
+        {repeat("PATTERN=Wide.txt;", 2), SettingLoadError::kTooManyShots, 0},
+        {repeat("PATTERN=Negative.txt;", 8), SettingLoadError::kTooManyShots, 0},
+        {repeat("PATTERN=Pair.txt;", 256), SettingLoadError::kNone, 512},
+        {repeat("PATTERN=Pair.txt;", 257), SettingLoadError::kTooManyPatterns, 0},
+        {"PATTERN=Spawn.txt;", SettingLoadError::kTooManyShots, 0},   // 8 x (1 + 1024)
+    };
+    for (const auto& c : cases) {
+        WriteBytes("List.txt", c.text);
+        CPatternListParameter list;
+        EXPECT_EQ(list.LoadFile("List.txt"), c.error == SettingLoadError::kNone ? 1 : 0) << c.text.substr(0, 40);
+        EXPECT_EQ(CSettingLoad::LastError(), c.error) << c.text.substr(0, 40);
+        if (c.error == SettingLoadError::kNone) {
+            EXPECT_EQ(list.GetShotsPerRound(), c.round);
+        } else {
+            EXPECT_EQ(CSettingLoad::LastErrorFile(), "List.txt");
+        }
+    }
+}
+
+// Four patterns a level sharing one child each, four levels deep: twelve
+// files read once each, not the 340 loads of the tree they spell out.
+TEST(PatternListParameter, SharedChildrenAreReadOncePerLoad)
+{
+    WorkFolder folder;
+    for (u32 n = 0; n < 4; ++n) {
+        const std::string i = std::to_string(n);
+        WriteBytes("L" + i + ".txt", "PATTERN=S" + i + ".txt;PATTERN=s" + i + ".TXT;PATTERN=S" + i +
+                                         ".txt;PATTERN=Setting/S" + i + ".dat;");
+        WriteBytes("S" + i + ".txt", "BULLET=B" + i + ".txt;");
+        WriteBytes("B" + i + ".txt", n < 3 ? "BARRAGE=L" + std::to_string(n + 1) + ".txt;" : "");
+    }
+    CSettingLoad load;
+    CPatternListParameter list;
+    ASSERT_EQ(list.LoadFile("L0.txt"), 1);
+    EXPECT_EQ(load.GetFileCount(), 12u);
+    EXPECT_EQ(list.GetShotsSetOff(), 340u);
+    const CPatternListParameter* next = list.GetPattern(3)->GetBulletLink().parameter.GetBarrage();
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next, list.GetPattern(0)->GetBulletLink().parameter.GetBarrage());
 }

@@ -11,6 +11,8 @@
 #include "game/data/tests/SettingWriter.h"
 
 #include <cstring>
+#include <map>
+#include <optional>
 #include <string>
 
 namespace shot_test {
@@ -51,35 +53,71 @@ std::string Names(const CSettingFileList<R>& list, bool asCached)
     return out;
 }
 
-std::string Describe(CPatternListParameter& list, bool asCached = false);
+// Children are shared: each shows whole the first time and as "@n" (its
+// order among those shown) after, so a file named many times, or a tree of
+// shared lists, describes in its own size. A set read from text and one
+// read from its cache share alike.
+class Describer {
+public:
+    explicit Describer(bool asCached) : m_asCached(asCached) {}
 
-inline std::string Describe(CBulletParameter& bullet, bool asCached = false)
+    std::string Bullet(const CBulletParameter& bullet)
+    {
+        std::string out = DescribeKeys(const_cast<CBulletParameter&>(bullet), m_asCached);
+        if (const CPatternListParameter* child = bullet.GetBarrage()) out += List(*child);
+        return out + "}";
+    }
+    std::string Pattern(const CShotPatternParameter& pattern)
+    {
+        if (auto seen = Seen(&pattern)) return *seen;
+        return DescribeKeys(const_cast<CShotPatternParameter&>(pattern), m_asCached) +
+               Bullet(pattern.GetBulletLink().parameter) + "}";
+    }
+    std::string List(const CPatternListParameter& list)
+    {
+        if (auto seen = Seen(&list)) return *seen;
+        std::string out = DescribeKeys(const_cast<CPatternListParameter&>(list), m_asCached) +
+                          Names(list.GetPatterns(), m_asCached);
+        for (u32 i = 0; i < list.GetPatterns().GetCount(); ++i) out += Pattern(*list.GetPatterns().GetAt(i));
+        return out + "}";
+    }
+    std::string Card(const CSpellCardSetting& card)
+    {
+        std::string out = DescribeKeys(const_cast<CSpellCardSetting&>(card), m_asCached);
+        for (u32 i = 0; i < CSpellCardSetting::kEffectListCount; ++i) out += Names(*card.GetEffectList(i), m_asCached);
+        out += Names(card.GetBarrages(), m_asCached);
+        for (u32 i = 0; i < card.GetBarrages().GetCount(); ++i) out += List(*card.GetBarrages().GetAt(i));
+        return out + "}";
+    }
+
+private:
+    // "@n" for a child shown before; else null, and it is noted.
+    std::optional<std::string> Seen(const void* child)
+    {
+        auto [at, added] = m_seen.emplace(child, m_seen.size());
+        if (added) return std::nullopt;
+        return "@" + std::to_string(at->second);
+    }
+
+    bool m_asCached;
+    std::map<const void*, size_t> m_seen;
+};
+
+inline std::string Describe(const CBulletParameter& bullet, bool asCached = false)
 {
-    std::string out = DescribeKeys(bullet, asCached);
-    if (auto* child = const_cast<CPatternListParameter*>(bullet.GetBarrage())) out += Describe(*child, asCached);
-    return out + "}";
+    return Describer(asCached).Bullet(bullet);
 }
-
-inline std::string Describe(CShotPatternParameter& pattern, bool asCached = false)
+inline std::string Describe(const CShotPatternParameter& pattern, bool asCached = false)
 {
-    return DescribeKeys(pattern, asCached) +
-           Describe(const_cast<CBulletParameter&>(pattern.GetBulletLink().parameter), asCached) + "}";
+    return Describer(asCached).Pattern(pattern);
 }
-
-inline std::string Describe(CPatternListParameter& list, bool asCached)
+inline std::string Describe(const CPatternListParameter& list, bool asCached = false)
 {
-    std::string out = DescribeKeys(list, asCached) + Names(list.GetPatterns(), asCached);
-    for (u32 i = 0; i < list.GetPatterns().GetCount(); ++i) out += Describe(*list.GetPatterns().GetAt(i), asCached);
-    return out + "}";
+    return Describer(asCached).List(list);
 }
-
-inline std::string Describe(CSpellCardSetting& card, bool asCached = false)
+inline std::string Describe(const CSpellCardSetting& card, bool asCached = false)
 {
-    std::string out = DescribeKeys(card, asCached);
-    for (u32 i = 0; i < CSpellCardSetting::kEffectListCount; ++i) out += Names(*card.GetEffectList(i), asCached);
-    out += Names(card.GetBarrages(), asCached);
-    for (u32 i = 0; i < card.GetBarrages().GetCount(); ++i) out += Describe(*card.GetBarrages().GetAt(i), asCached);
-    return out + "}";
+    return Describer(asCached).Card(card);
 }
 
 }  // namespace shot_test

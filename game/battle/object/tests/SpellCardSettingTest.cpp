@@ -92,7 +92,8 @@ TEST(SpellCardSetting, NumbersOutsideTheCardsTablesAreRefused)
             // The cache of that text (written as the text parsed) is judged alike.
             CSpellCardSetting cached;
             EXPECT_EQ(cached.LoadFile("Setting/Spell.dat"), expected) << row.key << "=" << value;
-            WriteBytes("Setting/Hostile.dat", CacheBytes().Entry(row.key, std::to_string(value)).End());
+            WriteBytes("Setting/Hostile.dat",
+                       CacheBytes().Source(cached, "").Entry(row.key, std::to_string(value)).End());
             EXPECT_EQ(cached.LoadFile("Setting/Hostile.dat"), expected) << row.key << "=" << value;
         }
     }
@@ -117,9 +118,9 @@ TEST(SpellCardSetting, BarragesLoadInOrderUntilTheFirstFailure)
     ASSERT_EQ(cached.LoadFile("Setting/Every.dat"), 1);
     EXPECT_EQ(Describe(cached, true), Describe(card, true));
 
-    // The copy owns its barrages.
+    // The copy shares the read-only barrages and keeps them past the source.
     auto copy = std::make_unique<CSpellCardSetting>(card);
-    EXPECT_NE(copy->GetBarrages().GetAt(1), card.GetBarrages().GetAt(1));
+    EXPECT_EQ(copy->GetBarrages().GetAt(1), card.GetBarrages().GetAt(1));
     EXPECT_EQ(Describe(*copy), Describe(card));
     card.Clear();
     EXPECT_EQ(card.GetBarrages().GetCount(), 0u);

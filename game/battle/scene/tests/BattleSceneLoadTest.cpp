@@ -4,6 +4,7 @@
 
 #include "game/battle/scene/BattleConsole.h"
 #include "game/battle/character/Character.h"
+#include "game/data/SettingLoad.h"
 
 #include <filesystem>
 #include <functional>
@@ -55,6 +56,26 @@ TEST_F(BattleSceneLoadTest, LoadsTheBattleOfTheSetUp)
     EXPECT_EQ(app_.battleFlags, std::vector<u32>{0});
     // One human: one screen.
     EXPECT_EQ(scene.IsSplitScreen(), 0u);
+}
+
+// The battle reads a child settings file once however many fighters name
+// it: a second Talve and Derona read only their own parameter text and face
+// file again, none of the cameras, weapons, shots and cards below them.
+TEST_F(BattleSceneLoadTest, SettingsSharedByFightersAreReadOnce)
+{
+    const auto filesRead = [&](u32 fighters) {
+        FreshRegistry();
+        CBattleSetup* setup = CpuSetup();
+        for (u32 i = fighters; i < CBattleSetup::kEntryCount; ++i) setup->entries[i].kind = CBattleEntry::kKindNone;
+        CSettingLoad outer;   // the battle's load joins it, so its count stays to be read
+        CBattleScene scene(&app_);
+        EXPECT_EQ(scene.Load(setup), 1u);
+        EXPECT_EQ(scene.GetCharacterCount(), fighters);
+        return outer.GetFileCount();
+    };
+    const u32 two = filesRead(2);
+    EXPECT_GT(two, 2u);
+    EXPECT_EQ(filesRead(4), two + 2 * 2);
 }
 
 TEST_F(BattleSceneLoadTest, ReleaseUndoesTheLoad)

@@ -1,0 +1,315 @@
+// The broad phase against the all-pairs walk: the same fights, frame by
+// frame, must leave the same state whichever walk finds the bullet pairs.
+#include "engine/core/Random.h"
+#include "engine/core/StateHash.h"
+#include "engine/platform/FrameTime.h"
+#include "game/battle/object/Barrage.h"
+#include "game/battle/object/BulletParameter.h"
+#include "game/battle/object/BulletPasses.h"
+#include "game/battle/object/PatternListParameter.h"
+#include "game/battle/object/tests/TestDoubles.h"
+#include "game/data/tests/SettingTestSupport.h"
+#include "game/data/tests/SettingWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using battle_test::FakeBattleScene;
+using battle_test::FakeFighter;
+using setting_test::SettingWriter;
+
+constexpr u32 kFighters = 4;
+constexpr u32 kFrames = 80;
+
+// Fires a spark at its target whenever it is fed by an absorber: a bullet
+// joining the list in the middle of the second pass's pair walk.
+class SparkingFighter : public FakeFighter {
+    ORV_VALUE_CLASS(SparkingFighter)
+
+public:
+    SparkingFighter() = default;
+    SparkingFighter(const SparkingFighter&) = default;
+    u32 OnMessage(u32 message, CMessageObject* sender, intptr_t parameter) override
+    {
+        const u32 answer = FakeFighter::OnMessage(message, sender, parameter);
+        if (message != kMsgAbsorb || !spark || sparks >= 40) return answer;
+        auto* b = new CBullet(spark);
+        BulletLaunchRecord launch;
+        launch.position = m_position;
+        launch.direction = *target->GetPosition() - m_position;
+        launch.shooter = this;
+        launch.shooterGroup = team;
+        launch.firingObject = this;
+        launch.target = target;
+        b->Initialize(reinterpret_cast<intptr_t>(&launch));
+        b->SendObjectMessage(kMsgNewBullet, CObjectRegistry::kHandlerId, -1, reinterpret_cast<intptr_t>(b));
+        ++sparks;
+        return answer;
+    }
+    const CBulletParameter* spark = nullptr;
+    u32 sparks = 0;
+};
+
+// A bullet with keys on top of a common base: flying, short-lived, meeting
+// other bullets.
+SettingWriter Shot(f32 velocity)
+{
+    return SettingWriter().Set("MOVETYPE", 0).Set("VELOCITY", velocity).Set("EXISTENCETIME", 2.2f)
+        .Set("HITRADIUS", 1.0f).Set("STAGEHITFLG", 0).Set("BULLETHITFLG", 1).Set("HITCOUNT", 3);
+}
+
+struct Kind {
+    const char* name;
+    SettingWriter bullet;
+    u32 perVolley;
+    f32 wait;
+};
+
+// Per fighter, the bullets its barrages fire at the one across.
+std::vector<std::vector<Kind>> Arsenal()
+{
+    return {
+        {{"breakable3", Shot(14).Set("HITRELEASETYPE", 0).Set("STR", 3), 7, 0.2f},
+            {"eraser", Shot(12).Set("HITTYPE", 1), 3, 0.3f},
+            {"absorber", Shot(6).Set("HITTYPE", 8).Set("HITRADIUS", 16.0f).Set("ABSORBINGPOW", 1.0f)
+                .Set("HITRELEASETYPE", 2).Set("HITCOUNT", 100), 1, 1.0f}},
+        {{"breakable2", Shot(15).Set("HITRELEASETYPE", 0).Set("STR", 2), 7, 0.2f},
+            {"freezer", Shot(10).Set("HITTYPE", 6).Set("FREEZETYPE", 0).Set("FREEZETIME", 0.3f)
+                .Set("HITRELEASETYPE", 6), 3, 0.35f},
+            {"counter", Shot(11).Set("HITTYPE", 11).Set("HITRELEASETYPE", 2), 2, 0.4f},
+            {"returning", Shot(13).Set("HITRELEASETYPE", 4).Set("PER", 0.5f), 3, 0.3f}},
+        {{"beam", Shot(16).Set("HITTYPE", 3).Set("BEAMSTOPFLG", 1).Set("HITRELEASETYPE", 1).Set("STR", 5), 3, 0.3f},
+            {"through", Shot(14).Set("BULLETTHROUGHFLG", 1), 4, 0.25f},
+            {"seventeen", Shot(13).Set("HITTYPE", 17).Set("HITRELEASETYPE", 0), 4, 0.25f},
+            {"breakable4", Shot(12).Set("HITRELEASETYPE", 3).Set("STR", 4), 6, 0.2f}},
+        {{"no hits", Shot(14).Set("HITCOUNT", 0), 5, 0.3f},
+            {"breakable1", Shot(13).Set("HITRELEASETYPE", 0).Set("STR", 1), 7, 0.2f},
+            {"eraser2", Shot(12).Set("HITTYPE", 1).Set("HITRELEASETYPE", 0), 3, 0.3f},
+            {"time freezer", Shot(9).Set("HITTYPE", 7).Set("FREEZETYPE", 1).Set("FREEZETIME", 0.2f), 2, 0.45f}},
+    };
+}
+
+struct FightLog {
+    std::vector<u64> hashes;   // after each frame
+    BulletPassCounts counts;
+    u32 mostBullets = 0;
+    u32 struck = 0;     // bullets weakened by another, summed over frames
+    u32 frozen = 0;     // bullets standing frozen, summed over frames
+    u32 erasing = 0;    // erasers that erased in the frame, summed
+    i32 absorbed = 0;
+    u32 sparks = 0;
+};
+
+// Four fighters of three teams (0 and 2 share one, and the scene lets such
+// bullets meet) firing fans at each other; everything hashed every frame.
+FightLog Fight(BulletPairWalk walk)
+{
+    FightLog log;
+    FakeBattleScene scene;
+    scene.sharedGroupsMeet = 1;
+    CObjectRegistry registry;
+    registry.SetHandler(&scene);
+    CObjectRegistry* saved = GetObjectRegistry();
+    SetObjectRegistry(&registry);
+    SeedRandom(11);
+    const CVector3 places[kFighters] = {{-16, 0, 0}, {16, 0, 0}, {0, 1, -16}, {0, -1, 16}};
+    const u32 across[kFighters] = {1, 0, 3, 2};
+    const i32 teams[kFighters] = {0, 1, 0, 2};
+    auto spark = std::make_unique<CBulletParameter>();
+    spark->GetValues().velocity = 10.0f;
+    spark->GetValues().hitRadius = 1.5f;
+    spark->GetValues().hitReleaseType = 0;
+    spark->GetValues().existenceTime = 1.0f;
+    std::unique_ptr<SparkingFighter> fighters[kFighters];
+    for (u32 f = 0; f < kFighters; ++f) {
+        fighters[f] = std::make_unique<SparkingFighter>();
+        fighters[f]->SetPosition(&places[f]);
+        fighters[f]->UpdateMatrix();
+        fighters[f]->slot = i32(f);
+        fighters[f]->team = teams[f];
+        fighters[f]->radius = 2.0f;
+        fighters[f]->spark = spark.get();
+    }
+    for (u32 f = 0; f < kFighters; ++f) fighters[f]->target = fighters[across[f]].get();
+    std::vector<std::unique_ptr<CPatternListParameter>> definitions;
+    std::vector<std::unique_ptr<CBarrage>> barrages;
+    std::vector<u32> shooterOf;
+    const auto arsenal = Arsenal();
+    for (u32 f = 0; f < kFighters; ++f) {
+        for (const Kind& k : arsenal[f]) {
+            const std::string name = std::to_string(f) + k.name;
+            EXPECT_TRUE(k.bullet.Save(name + "Bullet.txt"));
+            CVector3 aim;
+            (places[across[f]] - places[f]).GetNormalized(&aim);
+            EXPECT_TRUE(SettingWriter().Set("BULLET", name + "Bullet.txt").Set("SHOOTANGLETYPE", 0)
+                .Set("SHOOTVECTOR", aim).Set("SIMULTANEOUSSHOOTCOUNT", i32(k.perVolley))
+                .Set("SIMULTANEOUSSHOOTANGLEADD", 7.0f).Set("SHOOTWAIT", k.wait).Save(name + "Pattern.txt"));
+            EXPECT_TRUE(SettingWriter().Set("PATTERN", name + "Pattern.txt").Save(name + "Barrage.txt"));
+            definitions.push_back(std::make_unique<CPatternListParameter>());
+            EXPECT_EQ(definitions.back()->LoadFile((name + "Barrage.txt").c_str()), 1) << name;
+            barrages.push_back(std::make_unique<CBarrage>(definitions.back().get()));
+            EXPECT_EQ(barrages.back()->LoadResource(nullptr), 1);
+            shooterOf.push_back(f);
+        }
+    }
+    IBattleCharacter* callbacks[kFighters];
+    for (u32 f = 0; f < kFighters; ++f) callbacks[f] = fighters[f].get();
+    for (u32 frame = 0; frame < kFrames; ++frame) {
+        for (size_t i = 0; i < barrages.size(); ++i) {
+            SparkingFighter* shooter = fighters[shooterOf[i]].get();
+            ShooterRecord r;
+            r.shooter = shooter;
+            r.firingObject = shooter;
+            r.target = shooter->target;
+            r.shooterGroup = shooter->team;
+            r.soundVolume = -500;
+            barrages[i]->Update(&r);
+        }
+        UpdateBullets(scene.bullets, frame);
+        RunBulletFirstPass(scene.bullets, callbacks, kFighters, frame, &log.counts, walk);
+        RunBulletSecondPass(scene.bullets, callbacks, kFighters, frame, &log.counts, walk);
+        scene.asked.clear();
+
+        CStateHash hash;
+        scene.bullets.HashState(hash);
+        for (const auto& b : barrages) b->HashState(hash);
+        for (const auto& f : fighters) hash.I32(f->damage).I32(f->absorbed).U32(f->hits).U32(f->sparks);
+        log.hashes.push_back(hash.Value());
+        log.mostBullets = std::max(log.mostBullets, scene.bullets.GetCount());
+        for (const CBullet* b = scene.bullets.First(); b; b = b->GetNext()) {
+            const CBulletValues& v = b->Values();
+            log.struck += b->GetState().strength < f32(v.str);
+            log.frozen += b->IsStopped();
+            const auto* owner = dynamic_cast<const FakeFighter*>(b->GetOwner());
+            const u32 slot = owner ? u32(owner->slot) : 0;
+            log.erasing += v.hitType == 1 && b->GetState().hitEffectTimer[slot] == 0.0f && b->GetState().age > 0.0f;
+        }
+    }
+    for (const auto& f : fighters) {
+        log.absorbed += f->absorbed;
+        log.sparks += f->sparks;
+    }
+    scene.bullets.DeleteAll();
+    barrages.clear();
+    SetObjectRegistry(saved);
+    return log;
+}
+
+}  // namespace
+
+TEST(BulletPairWalk, BroadPhaseLeavesEveryFrameAsTheAllPairsWalkDoes)
+{
+    setting_test::WorkFolder folder;
+    const u32 savedFrame = GetFrameTimeMs();
+    SetFrameTime(50);
+    const FightLog all = Fight(BulletPairWalk::kAllPairs);
+    const FightLog broad = Fight(BulletPairWalk::kBroadPhase);
+    SetFrameTime(savedFrame);
+
+    ASSERT_EQ(all.hashes.size(), kFrames);
+    ASSERT_EQ(broad.hashes.size(), kFrames);
+    for (u32 f = 0; f < kFrames; ++f) ASSERT_EQ(broad.hashes[f], all.hashes[f]) << "first apart after frame " << f;
+    EXPECT_EQ(broad.counts.bulletPairs, all.counts.bulletPairs);
+    EXPECT_EQ(broad.counts.fighterPairs, all.counts.fighterPairs);
+
+    // A fight worth the name: hundreds of bullets, each kind of meeting seen,
+    // bullets fired inside the walks, and the broad phase skipping most pairs.
+    EXPECT_GE(all.mostBullets, 300u);
+    EXPECT_GT(all.struck, 0u);
+    EXPECT_GT(all.frozen, 0u);
+    EXPECT_GT(all.erasing, 0u);
+    EXPECT_GT(all.absorbed, 0);
+    EXPECT_GT(all.sparks, 0u);
+    EXPECT_GT(broad.counts.gatedPairs, 0u);
+    EXPECT_LT(broad.counts.gatedPairs * 4, all.counts.gatedPairs);
+}
+
+namespace {
+
+struct Placement {
+    CVector3 at;
+    f32 radius;
+    u32 owner;
+    i32 hitType;
+    i32 hitCount;
+    i32 through;
+};
+
+u64 FewBulletsHash(const std::vector<Placement>& placements, BulletPairWalk walk, BulletPassCounts* counts)
+{
+    FakeBattleScene scene;
+    CObjectRegistry registry;
+    registry.SetHandler(&scene);
+    CObjectRegistry* saved = GetObjectRegistry();
+    SetObjectRegistry(&registry);
+    FakeFighter owners[3];
+    for (u32 i = 0; i < 3; ++i) {
+        owners[i].slot = i32(i);
+        owners[i].team = i32(i);
+    }
+    std::vector<std::unique_ptr<CBulletParameter>> records;
+    for (const Placement& p : placements) {
+        records.push_back(std::make_unique<CBulletParameter>());
+        CBulletValues& v = records.back()->GetValues();
+        v.velocity = 4.0f;
+        v.hitRadius = p.radius;
+        v.hitType = p.hitType;
+        v.hitCount = p.hitCount;
+        v.bulletThroughFlg = p.through;
+        v.bulletHitFlg = 1;
+        v.hitReleaseType = 0;
+        v.str = 2;
+        auto* b = new CBullet(records.back().get());
+        BulletLaunchRecord launch;
+        launch.position = p.at;
+        launch.direction = CVector3(1, 0, 0);
+        launch.shooter = &owners[p.owner];
+        launch.shooterGroup = i32(p.owner);
+        launch.firingObject = &owners[p.owner];
+        b->Initialize(reinterpret_cast<intptr_t>(&launch));
+        scene.bullets.Add(b);
+    }
+    CStateHash hash;
+    for (u32 frame = 0; frame < 3; ++frame) {
+        UpdateBullets(scene.bullets, frame);
+        RunBulletFirstPass(scene.bullets, nullptr, 0, frame, counts, walk);
+        RunBulletSecondPass(scene.bullets, nullptr, 0, frame, counts, walk);
+        scene.bullets.HashState(hash);
+    }
+    scene.bullets.DeleteAll();
+    SetObjectRegistry(saved);
+    return hash.Value();
+}
+
+}  // namespace
+
+// Boxes the grid cannot hold (wider than it takes, out at the clamped
+// cells), boxes across the cells around 0, and pairs the gate refuses.
+TEST(BulletPairWalk, EdgesOfTheGridMeetAsInTheAllPairsWalk)
+{
+    const f32 far = 1.0e12f;
+    const std::vector<std::pair<const char*, std::vector<Placement>>> cases = {
+        {"far out, clamped cells", {{{far, 0, 0}, 1, 0, 0, 1, 0}, {{far, 0, 0}, 1, 1, 0, 1, 0},
+                                       {{far, far, -far}, 1, 2, 0, 1, 0}, {{-far, 0, 0}, 1, 1, 0, 1, 0}}},
+        {"wider than the grid", {{{0, 0, 0}, 1.0e10f, 0, 1, 5, 0}, {{500, 3, 0}, 1, 1, 0, 1, 0},
+                                    {{-9.5f, 0, 0}, 0.3f, 2, 0, 1, 0}, {{0, 0, 0}, 60, 1, 8, 5, 0}}},
+        {"around the origin", {{{-0.4f, 0, 0}, 0.5f, 0, 0, 1, 0}, {{0.4f, 0, 0}, 0.5f, 1, 0, 1, 0},
+                                  {{-10.2f, 0, 0}, 0.5f, 2, 0, 1, 0}, {{9.9f, -0.1f, 0}, 0.5f, 0, 0, 1, 0}}},
+        {"refused by the gate", {{{0, 0, 0}, 2, 0, 17, 1, 0}, {{0, 0, 0}, 2, 1, 0, 0, 0}, {{0, 0, 0}, 2, 2, 0, 1, 1},
+                                    {{0, 0, 0}, 2, 0, 0, 1, 0}, {{1, 0, 0}, 2, 1, 0, 1, 0}}},
+    };
+    for (const auto& [name, placements] : cases) {
+        BulletPassCounts all, broad;
+        EXPECT_EQ(FewBulletsHash(placements, BulletPairWalk::kBroadPhase, &broad),
+            FewBulletsHash(placements, BulletPairWalk::kAllPairs, &all))
+            << name;
+        EXPECT_EQ(broad.bulletPairs, all.bulletPairs) << name;
+        EXPECT_LE(broad.gatedPairs, all.gatedPairs) << name;
+    }
+}

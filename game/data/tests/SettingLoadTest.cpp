@@ -1,0 +1,96 @@
+#include "SettingTestSupport.h"
+#include "SettingWriter.h"
+
+#include "game/data/Skill.h"
+
+#include <string>
+
+using namespace setting_test;
+
+// A file named by two kinds of reader: each is handed its own values, never
+// the other's cache, and a cache without its text is refused by the other.
+TEST(SettingLoad, ACacheServesOnlyTheReaderThatWroteIt)
+{
+    WorkFolder folder;
+    WriteBytes("Shared.txt", "POWER=5;COUNT=9;");
+    ChildReader child;
+    ASSERT_EQ(child.LoadFile("Shared.txt"), 1);
+    TestReader other;
+    ASSERT_EQ(other.LoadFile("Setting/Shared.dat"), 1);   // not ChildReader's cache: the text is read
+    EXPECT_EQ(other.count, 9);
+    ChildReader again;
+    ASSERT_EQ(again.LoadFile("Setting/Shared.dat"), 1);   // TestReader's cache now: the text again
+    EXPECT_EQ(again.power, 5);
+
+    // Without the text only the last writer may use the cache.
+    host::kernel::DeleteFile("Shared.txt");
+    EXPECT_EQ(TestReader().LoadFile("Setting/Shared.dat"), 0);
+    EXPECT_EQ(CSettingLoad::LastError(), SettingLoadError::kForeignCache);
+    EXPECT_EQ(CSettingLoad::LastErrorFile(), "Setting/Shared.dat");
+    EXPECT_EQ(ChildReader().LoadFile("Setting/Shared.dat"), 1);
+}
+
+// A child named in any case is found by its parent's cache.
+TEST(SettingLoad, ChildNamesInAnyCaseFindTheirCache)
+{
+    WorkFolder folder;
+    WriteBytes("Kid.Txt", "POWER=4;");
+    WriteBytes("Parent.txt", "CHILD=Kid.Txt;");
+    TestReader text, cached;
+    ASSERT_EQ(text.LoadFile("Parent.txt"), 1);
+    ASSERT_EQ(cached.LoadFile("Setting/Parent.dat"), 1);
+    EXPECT_EQ(Text(*cached.children.GetName(0)), "Setting/Kid.dat");
+    EXPECT_EQ(cached.children.GetAt(0)->power, 4);
+}
+
+// A child named a thousand times is read once and shared.
+TEST(SettingLoad, AChildNamedManyTimesIsReadOnce)
+{
+    WorkFolder folder;
+    WriteBytes("Kid.txt", "POWER=2;");
+    std::string text;
+    for (int i = 0; i < 1000; ++i) text += i % 2 ? "CHILD=setting/KID.dat;" : "CHILD=Kid.txt;";
+    WriteBytes("Parent.txt", text);
+    CSettingLoad load;
+    TestReader parent;
+    ASSERT_EQ(parent.LoadFile("Parent.txt"), 1);
+    ASSERT_EQ(parent.children.GetCount(), 1000u);
+    EXPECT_EQ(parent.children.GetAt(0), parent.children.GetAt(999));
+    EXPECT_EQ(load.GetFileCount(), 2u);
+    EXPECT_EQ(load.GetError(), SettingLoadError::kNone);
+}
+
+// Files and bytes past the bounds of one load fail with their error.
+TEST(SettingLoad, ALoadIsBoundedInFilesAndBytes)
+{
+    {
+        CSettingLoad load;
+        for (u32 i = 0; i < CSettingLoad::kMaxFiles; ++i) ASSERT_TRUE(CSettingLoad::CountRead("f", 1));
+        EXPECT_FALSE(CSettingLoad::CountRead("one more", 1));
+        EXPECT_EQ(load.GetError(), SettingLoadError::kTooManyFiles);
+        EXPECT_EQ(load.Describe(), std::string(DescribeSettingLoadError(SettingLoadError::kTooManyFiles)) + ": one more");
+    }
+    EXPECT_EQ(CSettingLoad::LastError(), SettingLoadError::kTooManyFiles);
+    CSettingLoad load;
+    ASSERT_TRUE(CSettingLoad::CountRead("half", CSettingLoad::kMaxBytes / 2));
+    EXPECT_FALSE(CSettingLoad::CountRead("too much", CSettingLoad::kMaxBytes / 2 + 1));
+    EXPECT_EQ(load.GetError(), SettingLoadError::kTooManyBytes);
+}
+
+// Every child name, a skill's as much as a shot's, stays in the data folder;
+// the outermost name is the caller's own.
+TEST(SettingLoad, ChildNamesOutsideTheDataFolderAreRefused)
+{
+    WorkFolder folder;
+    WriteBytes("Skill01.txt", "BASEHP=2;");
+    for (const char* name : {"../Skill01.txt", "/tmp/Skill01.txt", "a/../../Skill01.txt", "..\\Skill01.txt"}) {
+        WriteBytes("Skill.txt", std::string("SKILL=Skill01.txt;SKILL=") + name + ";");
+        CSkillList list;
+        EXPECT_EQ(list.LoadFile("Skill.txt"), 0) << name;
+        EXPECT_EQ(CSettingLoad::LastError(), SettingLoadError::kUnsafeName) << name;
+        EXPECT_EQ(list.skills.GetCount(), 1u);
+    }
+    WriteBytes("Self.txt", "CHILD=Self.txt;");
+    EXPECT_EQ(TestReader().LoadFile("Self.txt"), 0);
+    EXPECT_EQ(CSettingLoad::LastError(), SettingLoadError::kCycle);
+}
