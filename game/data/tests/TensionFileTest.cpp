@@ -120,7 +120,8 @@ TEST(TensionFile, JapaneseKeysAreTheCodePage932BytesOfTheirWords)
         const char* k = key.c_str();
         const i32 level = CTensionFile::GetLevelKey(k);
         if (level >= 0) return level;
-        return CTensionFile::IsNameKey(k) ? 4 : CTensionFile::IsCommentKey(k) ? 5 : CTensionFile::IsFinaleKey(k) ? 6 : -1;
+        if (CTensionFile::IsNameKey(k)) return 4;
+        return CTensionFile::IsCommentKey(k) ? 5 : CTensionFile::IsFinaleKey(k) ? 6 : -1;
     };
     for (const auto& w : words) {
         const std::string bytes = cp932(w.word);

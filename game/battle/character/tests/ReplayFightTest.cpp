@@ -170,7 +170,8 @@ protected:
         if (facts) *facts = {std::vector<std::set<u32>>(fighters.size()), {}};
         for (u32 frame = 0; frame < frames && drive(frame, list); ++frame) {
             for (auto& f : fighters) f->Update(0), f->PostUpdate(0);
-            for (size_t i = 0; facts && i < fighters.size(); ++i) facts->actions[i].insert(fighters[i]->GetStatus()->action);
+            for (size_t i = 0; facts && i < fighters.size(); ++i)
+                facts->actions[i].insert(fighters[i]->GetStatus()->action);
             CStateHash hash;
             std::vector<u64>& row = hashes.emplace_back();
             for (auto& f : fighters) f->HashState(hash), row.push_back(hash.Value());
@@ -224,7 +225,8 @@ TEST_F(ReplayFightTest, PlaybackGivesTheRecordedHashAtEveryFrame)
     std::set<u64> distinct;
     for (const auto& row : recorded) distinct.insert(row.back());
     EXPECT_GT(distinct.size(), frames * 9 / 10);
-    // The human shot and slid, so did the computers, and nobody was hit.
+    // The human and the level-2 computer shot and slid, the level-4 one
+    // shot; nobody was hit.
     using Set = std::set<u32>;
     EXPECT_EQ(facts.actions, (std::vector<Set>{{kActionNeutral, kActionShoot, kActionSlideShoot, kActionSlide},
                                                {kActionNeutral, kActionShoot, kActionSlideShoot},
@@ -259,8 +261,8 @@ TEST_F(ReplayFightTest, CpuFightIsAFunctionOfTheSeed)
     };
     FightFacts facts;
     const Hashes first = fight(7, &facts);
-    // All three shot and the level-2 computer slid and attacked from the
-    // slide; no shot hit.
+    // Levels 4 and 3 shot, level 2 slid and attacked from the slide; no
+    // shot hit.
     using Set = std::set<u32>;
     EXPECT_EQ(facts.actions, (std::vector<Set>{{kActionNeutral, kActionShoot, kActionSlideShoot},
                                                {kActionNeutral, kActionSlideAttack, kActionSlide},
