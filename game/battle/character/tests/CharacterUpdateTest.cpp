@@ -1,6 +1,7 @@
 #include "CharacterTestSupport.h"
 
 #include "engine/core/StateHash.h"
+#include "game/battle/character/StatisticCounters.h"
 #include "game/battle/object/SpellCard.h"
 
 #include <cmath>
@@ -41,7 +42,7 @@ protected:
         S().tension = 1, S().mp = 100, S().ammunition = 5;
         S().hp = i32(c_->GetParameter()->values.general.hp);   // enough to pay for a spark
         S().sparkGauge = c_->GetParameter()->values.spark.maxSparkGauge;
-        S().timers.shortAttackCooldown = S().timers.guardReload = 100.0f;
+        S().timers.shortAttackCooldown = S().timers.guardReload = S().timers.shotWait = 100.0f;
         for (const auto& card : c_->GetSpellCards()) static_cast<FakeSpellCard*>(card.get())->stock = 1;
     }
     // Each frame: the packet (a direction code gets the stick left), then
@@ -75,6 +76,7 @@ TEST_F(UpdateTest, InputHandlersStartTheirActions)
         Angle which = kNone;
         f32 angle = 0;
         f32 slideTime = 0;
+        i32 shots = -1;   // shots started, when it matters
     };
     const Case cases[] = {
         {"up wins over down", 0, {{22, 27, 29}, {27, 29}}, kActionSlide, kSlide, -2.0f},
@@ -103,7 +105,33 @@ TEST_F(UpdateTest, InputHandlersStartTheirActions)
          -2.0f, 0.35f},
         {"triple slide has no next level", kActionTripleSlide, {{27, 22}, {27}}, kActionTripleSlide, kNone, 0, 0.3f},
         {"shot from a slide", kActionSlide, {{24}, {}}, kActionSlideShoot},
-        {"spark chord in a hit reaction", kActionHitReaction, {{23, 24, 25}}, kActionSpark},
+        {"spark chord 23 24 25 in a hit reaction", kActionHitReaction, {{23, 24, 25}}, kActionSpark},
+        {"spark chord 22 23 24 in a hit reaction", kActionHitReaction, {{22, 23, 24}}, kActionSpark},
+        {"spark chord 22 23 25 in a hit reaction", kActionHitReaction, {{22, 23, 25}}, kActionSpark},
+        {"spark chord 22 24 25 in a hit reaction", kActionHitReaction, {{22, 24, 25}}, kActionSpark},
+        {"spark chord while frozen", kActionFrozen, {{22, 24, 25}}, kActionSpark},
+        // The chord needs three of its four buttons: no pair starts it.
+        {"22 23 is no chord", kActionHitReaction, {{22, 23}}, kActionHitReaction},
+        {"22 24 is no chord", kActionHitReaction, {{22, 24}}, kActionHitReaction},
+        {"22 25 is no chord", kActionHitReaction, {{22, 25}}, kActionHitReaction},
+        {"23 24 is no chord", kActionHitReaction, {{23, 24}}, kActionHitReaction},
+        {"23 25 is no chord", kActionHitReaction, {{23, 25}}, kActionHitReaction},
+        {"24 25 is no chord", kActionHitReaction, {{24, 25}}, kActionHitReaction},
+        {"22 23 is no chord in idle either", 0, {{22, 23}}, kActionGuard},
+        // Slides while shooting: a release of 22 goes a level up, the
+        // triple has none; a release of 24 shoots again (from the triple
+        // as a plain shot).
+        {"slide shoot: double on release", kActionSlideShoot, {{27, 22}, {27}}, kActionDoubleSlideShoot, kSlide,
+         -2.0f},
+        // The test fighter lacks the triple-slide skill: refused, not a
+        // double slide again.
+        {"double slide shoot: triple refused", kActionDoubleSlideShoot, {{29, 22}, {29}}, kActionDoubleSlideShoot},
+        {"triple slide shoot: no next level", kActionTripleSlideShoot, {{27, 22}, {27}}, kActionTripleSlideShoot},
+        {"slide shoot: no direction, no slide", kActionSlideShoot, {{22}, {}}, kActionSlideShoot},
+        {"slide shoot: shot again", kActionSlideShoot, {{24}, {}}, kActionSlideShoot, kNone, 0, 0, 1},
+        {"triple slide shoot: shot again, standing", kActionTripleSlideShoot, {{24}, {}}, kActionShoot, kNone, 0, 0,
+         1},
+        {"slide shoot: held shot, none", kActionSlideShoot, {{24}, {24}}, kActionSlideShoot, kNone, 0, 0, 0},
         {"nothing from Defeated", kActionDefeated, {{22, 23, 24}}, kActionDefeated},
     };
     battle_test::FakeFighter target(CVector3(0, 0, -10));
@@ -118,6 +146,9 @@ TEST_F(UpdateTest, InputHandlersStartTheirActions)
         S().timers.slideTime = k.slideTime;
         Play(k.frames);
         EXPECT_EQ(S().action, k.want) << k.name;
+        if (k.shots >= 0) {
+            EXPECT_EQ(c_->GetStatisticCounter(kStatShots), u32(k.shots)) << k.name;
+        }
         if (k.which == kBack) {
             EXPECT_EQ(S().slideMotion, FindMotionKey("SLIDEBACK")) << k.name;
         } else if (k.which != kNone) {
