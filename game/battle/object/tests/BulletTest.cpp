@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -250,6 +251,36 @@ TEST_F(BulletTest, EveryOtherMotionTypeFollowsItsHandWorkedPath)
             b->GetHitSphere(nullptr, &radius);
             EXPECT_FLOAT_EQ(radius, row.hitRadius) << row.name;
         }
+        scene_.bullets.DeleteAll();
+    }
+}
+
+TEST_F(BulletTest, GridBoxCoversTheSweptSphereInTenUnitCells)
+{
+    // Straight shots of 10 units a frame. Away from the origin every axis
+    // lands in its own cells, so a swapped axis or a swapped end shows;
+    // near it, -0.8 and 0.8 share cell 0 (truncation toward zero).
+    const struct {
+        CVector3 at, direction;
+        f32 radius;
+        std::array<i32, 6> box;   // minimum x, y, z, maximum x, y, z
+    } rows[] = {
+        {{35, -47, 123}, {1, 0, 0}, 2, {3, -4, 12, 4, -4, 12}},
+        {{-35, 62, -27}, {0, -1, 0}, 1, {-3, 5, -2, -3, 6, -2}},
+        {{-5, 5, -0.5f}, {0, 0, -1}, 3, {0, 0, -1, 0, 0, 0}},
+        {{-12, 31, 58}, {0, 0, 1}, 0.5f, {-1, 3, 5, -1, 3, 6}},
+    };
+    for (const auto& r : rows) {
+        auto record = Record(0);
+        record->GetValues().velocity = 40.0f;
+        record->GetValues().hitRadius = r.radius;
+        CBullet* b = Launch(*record, r.at, r.direction);
+        UpdateBullets(scene_.bullets, 0);
+        ExpectNear(b->GetState().step, r.direction * 10.0f, "step", 0);
+        std::array<i32, 6> box;
+        std::copy(b->GetGridBox(), b->GetGridBox() + 6, box.begin());
+        EXPECT_EQ(box, r.box)
+            << r.at.x << ", " << r.at.y << ", " << r.at.z;
         scene_.bullets.DeleteAll();
     }
 }
