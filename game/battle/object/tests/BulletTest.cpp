@@ -353,6 +353,29 @@ TEST_F(BulletTest, FighterPassesCountHitsAndDamageBySlotAndInterval)
     EXPECT_TRUE(InList(b));
 }
 
+// Slots run 0..3. A healing shot whose owner answers 4 counts its hit in
+// the last slot; a slot of 4 asked directly is no slot at all: never
+// hittable, nothing counted.
+TEST_F(BulletTest, ASlotAnswerOfFourCountsInTheLastSlot)
+{
+    auto record = Record(0);
+    CBulletValues& v = record->GetValues();
+    v.velocity = 0.0f, v.hitType = 13, v.hitCount = 3, v.recoverySpeed = 10.0f, v.hitReleaseType = 2;
+    for (i32 slot : {3, 4}) {
+        owner_->slot = slot;
+        CBullet* b = Launch(*record, CVector3(5, 0, 0), CVector3(1, 0, 0));
+        Frame();
+        const auto& hits = b->GetState().hitCount;
+        EXPECT_EQ(std::vector<u32>(hits, hits + 4), (std::vector<u32>{0, 0, 0, 1})) << slot;
+        EXPECT_EQ(b->CanHitTarget(4), 0u);
+        EXPECT_EQ(b->IsHitIntervalElapsed(4), 0u);
+        EXPECT_EQ(b->IsHitEffectIntervalElapsed(4), 0u);
+        EXPECT_EQ(b->CountHit(4, 0), 0);
+        EXPECT_EQ(std::vector<u32>(hits, hits + 4), (std::vector<u32>{0, 0, 0, 1})) << slot;
+        scene_.bullets.DeleteAll();
+    }
+}
+
 TEST_F(BulletTest, HitEndedBulletIsDeletedOnlyByItsFrameStep)
 {
     auto record = Record(0);
