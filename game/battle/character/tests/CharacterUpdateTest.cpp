@@ -323,3 +323,27 @@ TEST_F(UpdateTest, RealCardsRefillOnTheFrameTheirReloadTimeIsReached)
         }
     }
 }
+
+// An empty magazine refills on the frame its reload time is reached at the
+// reload rate, not a frame early; never while the fighter shoots.
+TEST_F(UpdateTest, AmmunitionRefillsOnTheFrameItsReloadEnds)
+{
+    struct Case {
+        f32 reloadRevise;
+        u32 action, frame;   // the first frame with ammunition, counting from 1; 0: none
+    };
+    const Case cases[] = {{1, kActionNeutral, 4}, {2, kActionNeutral, 2}, {0.5f, kActionNeutral, 8},
+        {1, kActionShoot, 0}};
+    for (const Case& k : cases) {
+        MakeFighter();
+        SetFrameTime(125);
+        c_->GetParameter()->values.bonuses[1].reloadRevise = k.reloadRevise;
+        S().tension = 1, S().reloadFactor = 1, S().action = k.action, S().ammunition = 0, S().selectedBarrage = 1;
+        S().timers.ammoReloadDuration = 0.5f, S().timers.ammoReload = 0;
+        for (u32 frame = 1; frame <= 9; ++frame) {
+            c_->UpdateTimers(0);
+            const bool full = k.frame && frame >= k.frame;
+            EXPECT_EQ(S().ammunition, full ? 12u : 0u) << k.reloadRevise << " frame " << frame;
+        }
+    }
+}
