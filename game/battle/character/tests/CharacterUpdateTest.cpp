@@ -235,6 +235,38 @@ TEST_F(UpdateTest, LockOnChoosesByTypeAndChangesOnRelease)
     scene_.characters = {};
 }
 
+TEST_F(UpdateTest, LockOnTiesGoToTheEarlierFighterInTheList)
+{
+    // Two opponents at the same distance (5) and, facing -z, the same angle
+    // (36.87 degrees either side): the one earlier in the list wins, in
+    // either order; a third a hair nearer or straighter wins over both.
+    battle_test::FakeFighter left(CVector3(-3, 0, -4)), right(CVector3(3, 0, -4)), near(CVector3(0, 0, 4.99f)),
+        straight(CVector3(2.99f, 0, -4));
+    for (auto* f : {&left, &right, &near, &straight}) f->team = 1;
+    struct Case {
+        u32 type;
+        std::vector<CObjectDivision*> list;
+        CObjectDivision* want;
+    };
+    const Case cases[] = {
+        {1, {&left, &right}, &left}, {1, {&right, &left}, &right}, {1, {&left, &right, &near}, &near},
+        {0, {&left, &right}, &left}, {0, {&right, &left}, &right}, {0, {&left, &right, &straight}, &straight},
+    };
+    for (const Case& k : cases) {
+        std::vector<CObjectDivision*> list = k.list;
+        scene_.characters = {list.data(), u32(list.size())};
+        MakeFighter();
+        S().lockOnType = k.type;
+        for (const auto& codes : Frames{{26}, {}}) {
+            const InputPacket p = Pressing(codes);
+            c_->ApplyInputPacket(&p);
+            c_->UpdateLockOn(0);
+        }
+        EXPECT_EQ(S().lockedTargetId, k.want->GetId()) << k.type << " " << k.list.size();
+    }
+    scene_.characters = {};
+}
+
 TEST_F(UpdateTest, SixtyFramesOfPacketsHashTheSameTwice)
 {
     // Each run in a registry of its own, as each battle is.
