@@ -267,6 +267,34 @@ TEST_F(UpdateTest, LockOnTiesGoToTheEarlierFighterInTheList)
     scene_.characters = {};
 }
 
+TEST_F(UpdateTest, TheCameraFrontTakesTheFightersYawAndPitch)
+{
+    // Yaw and pitch apart and non-zero, so neither a swap nor a lost sign
+    // hides: button 16 without a lock, and a long hold of 26 that drops it.
+    battle_test::FakeFighter front(CVector3(0, 0, -10));
+    front.team = 1;
+    CObjectDivision* list[] = {&front};
+    scene_.characters = {list, 1};
+    const Frames cases[] = {{{16}, {16}}, Then(Then({{26}, {}}, Repeat({26}, 21)), {{}})};
+    for (const Frames& frames : cases) {
+        MakeFighter();
+        c_->GetParameter()->values.general.lockOffTime = 1.0f;
+        *c_->GetRotation() = CVector3(-12, 33, 0);
+        auto* camera = dynamic_cast<FakeCamera*>(c_->GetCameraController());
+        ASSERT_NE(camera, nullptr);
+        camera->yaw = camera->pitch = 0;
+        for (const auto& codes : frames) {
+            const InputPacket p = Pressing(codes);
+            c_->ApplyInputPacket(&p);
+            c_->UpdateLockOn(0);
+        }
+        EXPECT_EQ(S().lockedTargetId, 0u) << frames.size();
+        EXPECT_EQ(camera->yaw, 33.0f) << frames.size();
+        EXPECT_EQ(camera->pitch, -12.0f) << frames.size();
+    }
+    scene_.characters = {};
+}
+
 TEST_F(UpdateTest, SixtyFramesOfPacketsHashTheSameTwice)
 {
     // Each run in a registry of its own, as each battle is.
