@@ -52,7 +52,7 @@ public:
     // What the input handlers keep between frames besides the block.
     struct InputMemory {
         u32 lockRequest;         // 26 went down with no target: lock on its release
-        u32 mashCount;           // releases counted in the shoot-out
+        u32 mashCount;           // unused: the escape counts its presses in the block
         u32 ignoreDashRelease;   // the release ending the press that started the dash
         f32 dashPitch;           // steered by 12 and 13 while dashing
         u32 cameraMode;          // 0 free, 1 lock-on
@@ -134,11 +134,14 @@ protected:
     // The face clock on the wall clock, and the expression the action wants.
     void UpdateFace();
 
-    // Stand-ins for the spell cancel, the shoot-out win and the camera's mode
-    // switch, which nothing else provides yet.
+    // Stand-in for the spell cancel, which nothing else provides yet.
     u32 CancelSpellCard();
-    u32 WinShootOut() { return 1; }
-    void SetCameraMode(u32 mode, f32 blend) { m_memory.cameraMode = mode, m_memory.cameraBlend = blend; }
+    // The camera's free and lock-on views, kept beside the controller's mode.
+    void SetCameraMode(u32 mode, f32 blend)
+    {
+        m_memory.cameraMode = mode, m_memory.cameraBlend = blend;
+        if (m_camera) m_camera->SetMode(u8(mode), blend);
+    }
 
     InputMemory m_memory = {};
     // The wall-clock time of the last face step; faces never feed the state.

@@ -4,6 +4,7 @@
 #include "engine/core/FloatMath.h"
 #include "engine/platform/FrameTime.h"
 #include "engine/scene/Effect.h"
+#include "game/battle/object/CameraParameter.h"
 
 namespace {
 
@@ -16,6 +17,8 @@ inline constexpr f32 kMotionBlend = 0.1f;
 // The attached slot of the freeze effect: one of the slots no other effect
 // uses.
 inline constexpr u32 kFreezeSlot = 13;
+// The SHOWFLG groups of the weapons a winner and a loser hold up.
+inline constexpr u32 kWinWeapons = 2, kLoseWeapons = 4;
 
 }  // namespace
 
@@ -98,6 +101,9 @@ void CCharacterAction::ChangeMotion(u32 n, u32 loop)
     ChangeAnimation(u32(m_status.motions[n]), speed, loop, 0, kMotionBlend, 0);
 }
 
+// The changed motion again over the whole body: the upper-body track lets go.
+void CCharacterAction::StopUpperMotion() { ResumeAnimation(2, kMotionBlend); }
+
 void CCharacterAction::ClearMotionState()
 {
     CharacterStatus& s = m_status;
@@ -154,7 +160,11 @@ u32 CCharacterAction::ResultStep(u32)
     const f32 start = m_parameter ? m_parameter->values.general.resultStartTime : 0.0f;
     if (clock < start) {
         clock += GetFrameTime();
-        if (!IsChangedAnimation(FindMotionKey("WAIT"))) ChangeMotion(FindMotionKey("WAIT"), 1);
+        const u32 wait = FindMotionKey("WAIT");
+        if (!IsPlayedAnimation(wait)) {
+            StopUpperMotion();
+            ChangeMotion(wait, 1);
+        }
         return 0;
     }
     // The scene answers the team's result: 1 win, 2 loss, 3 draw.
@@ -165,8 +175,12 @@ u32 CCharacterAction::ResultStep(u32)
     if (!IsChangedAnimation(motion) && !IsChangedAnimation(loop)) {
         ChangeMotion(motion, 0);
         PlaySound(FindVoiceKey(won ? "VOICEWIN" : "VOICELOSE"));
+        ShowWeaponsOfFlag(won ? kWinWeapons : kLoseWeapons, 1);
         ClearMotionState();
         s.viewAngles = s.targetAngles = m_rotation;
+        // The result view from behind the fighter.
+        if (ICameraController* camera = GetCameraController()) camera->SetAngles(m_rotation.y, m_rotation.x);
+        SwitchCamera(kCameraResult);
     } else if (IsChangedAnimation(motion) && IsChangedAnimationEnded()) {
         ChangeMotion(loop, 1);
     }
@@ -190,6 +204,7 @@ u32 CCharacterAction::StartFrozen()
     }
     s.damageType = 0;
     s.knockPower = 0.0f;
+    s.moveHit.rollCount = 0;
     ClearMotionState();
     SetAction(kActionFrozen);
     return 1;
@@ -203,6 +218,7 @@ u32 CCharacterAction::FrozenStep(u32)
         clock += GetFrameTime();
         return 0;
     }
+    StopUpperMotion();
     s.limitGauge = 0.0f;
     ResetStates(kResetKeepLoopsButFlight);
     PlayEffectOnce(FindEffectKey(s.freezeKind ? "EFCTIMEFREEZEEND" : "EFCICEFREEZEEND"));
@@ -218,6 +234,7 @@ u32 CCharacterAction::StartBound(u32 bindMotion)
     s.timers.boredom = 0.0f;
     SetAttachedObject(22, nullptr);
     SetAction(kActionBound);
+    SwitchCamera(kCameraLock);
     ResetStates(0x5FCC1C0);
     const u32 climax = bindMotion == FindMotionKey("CLIMAXBIND");
     StartEffect(climax ? 12 : 11, FindEffectKey("EFCBIND"));

@@ -225,6 +225,7 @@ protected:
     // The motion of slot n on the change track (speed from its key).
     void ChangeMotion(u32 n, u32 loop);
     void ClearMotionState();
+    void StopUpperMotion();
 
     ActionHandler m_actions[kActionCount] = {};
 
@@ -241,6 +242,9 @@ public:
     u32 StartExceptionSpell() { return StartSpecialSpell(4, CanCastExceptionSpell(), m_status.exceptionUses); }
     u32 StartHiTensionSpell() { return StartSpecialSpell(5, CanCastHiTensionSpell(), m_status.hiTensionUses); }
     u32 StartClimaxSpell() { return StartSpecialSpell(6, CanCastClimaxSpell(), m_status.climaxUses); }
+    // The climax phase of the climax card while it runs and has not begun
+    // it yet: 1 when started.
+    u32 StartClimaxCard();
     // Whether a shot must turn toward its target first.
     virtual u32 CheckTargetAngle();
     // Runs the current barrage; 1 once the shot is over.
@@ -318,6 +322,8 @@ protected:
     // A guard counter against a close-attack card moves the card in use on
     // to its next short attack.
     void AdvanceCardShortAttack();
+    // The card's trigger step: the next step with its effect.
+    void AdvanceCardStep();
 
     // Written by every input source; the vibration values go back to a pad.
     InputState m_input;

@@ -401,7 +401,12 @@ u32 CCharacterAction::ShootOutStep(u32 argument)
     if (!m_parameter) return 1;
     const ShootOutRecord& r = m_parameter->values.shootOut;
     f32& clock = s.timers.actionClocks[kSparkClock];
-    if (!(clock < r.time) || !rival || rival->GetStatus()->action != kActionShootOut) return 1;
+    if (!(clock < r.time) || !rival || rival->GetStatus()->action != kActionShootOut) {
+        // Back to the lock-on view from behind the fighter.
+        SetCameraPoints(m_position);
+        SwitchCamera(kCameraLock);
+        return 1;
+    }
     AimAtTarget();
     const CVector3 toTarget = *target->GetPosition() - m_position;
     const f32 distance = toTarget.Length();
@@ -416,6 +421,7 @@ u32 CCharacterAction::ShootOutStep(u32 argument)
             s.velocity.SetZero(), s.acceleration.SetZero(), s.displacement.SetZero();
             EndAttachedObject(3);
             PlayUpperMotion(FindMotionKey("SHOOT"));
+            SwitchCamera(kCameraShootOut);
         } else if (distance > 0.0f) {
             // A negative radius from the file can leave the target on top.
             s.acceleration += toTarget * (step / distance);

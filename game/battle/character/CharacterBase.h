@@ -530,8 +530,15 @@ public:
     u32 IsTargetBehind() const;
     // Applies the displacement and settles the wanted view. 1.
     i32 PostUpdate(u32 argument);
-    // The end-of-frame services. 1.
+    // The end-of-frame services (CharacterLateUpdate.cpp). 1.
     i32 LateUpdate(u32 argument);
+    // Blends the camera to mode over that mode's CHANGETIME; nothing
+    // without a camera.
+    void SwitchCamera(u32 mode);
+    // Lock-on and near views by the distance to the locked target.
+    void UpdateCameraDistanceMode();
+    // The others still fighting that lock on this one.
+    u32 CountLockers();
     // The locked target found by its id; null when none or gone.
     CObjectDivision* GetLockedTarget() const;
     // The action's movement figures (per second); the state machine

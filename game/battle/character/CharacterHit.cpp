@@ -454,5 +454,10 @@ u32 CCharacterAction::EscapeShootOut(u32 released)
     const ShootOutRecord& o = m_parameter->values.shootOut;
     const CVector3 toward = Normalised(*target->GetPosition() - m_position);
     target->TakeHit(Hit{f32(o.str), o.pow, o.limit, o.gauge, o.causeGauge, toward, u32(o.damageType), 3, 1, 0, this});
+    // The escaped-from fighter sees who broke out.
+    if (ICameraController* camera = target->GetCameraController()) {
+        camera->LookAtObject(this);
+        target->SwitchCamera(kCameraLock);
+    }
     return 1;
 }

@@ -208,6 +208,7 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
         // Through the bind's own start: its motion (the one the bound step
         // keeps), still vectors, the reset and the bind effect.
         StartBound(FindMotionKey("CLIMAXBIND"));
+        owner->StartClimaxCard();
         effect = false;
         break;
     case 6:

@@ -217,7 +217,7 @@ u32 CCharacter::SpellInput(u32)
 {
     if (Held(kTrigger) && Released(kShot)) ReleaseWaitingBullets();
     if (IsSubObjectKind(m_status.spellSlot, 1) && !m_status.spellStep && Held(kTrigger) && Triggered(kGuard))
-        ++m_status.spellStep;
+        AdvanceCardStep();
     if (CanCancelSpell() && Triggered(kGuard)) return CancelSpellCard(), 1;
     const ISpellCardState* card = GetSpellCardState(m_status.spellSlot);
     if (card && card->LetsUserMove() && AnyDirectionHeld()) {
@@ -311,9 +311,7 @@ u32 CCharacter::MirageSlideInput(u32)
 
 u32 CCharacter::ShootOutInput(u32)
 {
-    if (Released(kSlide) || Released(kGuard) || Released(kShot) || Released(kAttack)) ++m_memory.mashCount;
-    const i32 count = m_parameter ? m_parameter->values.shootOut.count : 0;
-    if (i32(m_memory.mashCount) >= count && GetLockedTarget()) WinShootOut();
+    EscapeShootOut(Released(kSlide) || Released(kGuard) || Released(kShot) || Released(kAttack));
     return 1;
 }
 

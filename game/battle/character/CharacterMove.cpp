@@ -173,30 +173,3 @@ i32 CCharacterBase::PostUpdate(u32)
     if (CAnimationController* controller = GetAnimationController()) controller->UpdateMatrices(&m_world);
     return 1;
 }
-
-i32 CCharacterBase::LateUpdate(u32 argument)
-{
-    CharacterStatus& s = m_status;
-    AutoSlide(argument);
-    PostUpdate(argument);
-    s.center = m_position;
-    if (m_parameter) s.center.y += m_parameter->values.body.height * 0.5f;
-    // The weapons' and cards' own steps, the camera's distance mode, look-at
-    // and update, the lock count and the card alignment join here with
-    // their parts.
-    auto step = [argument](CEffect*& slot) {
-        if (!slot) return;
-        slot->Update(argument);
-        if (slot->IsFinished()) {
-            slot->Release();
-            slot = nullptr;
-        }
-    };
-    for (u32 i = 0; i < kAttachedObjectCount; ++i)
-        if (i != 18) step(s.attached[i]);
-    for (CEffect*& slot : s.transient) step(slot);
-    UpdateCameraFrontEffect(argument);
-    UpdateAfterimages(argument);
-    UpdateTrails(argument);
-    return 1;
-}

@@ -38,6 +38,14 @@ public:
     virtual f32 GetViewAngleLimit() const = 0;
     // The view camera the controller owns, null when it has none.
     virtual CCamera* GetCamera() const { return nullptr; }
+    // The mode whose row the view shows (or blends toward).
+    virtual u32 GetMode() const = 0;
+    // Blends to mode over blendTime seconds; nothing for the current mode.
+    virtual void SetMode(u8 mode, f32 blendTime) = 0;
+    // Turns toward the object; 0 for null.
+    virtual i32 LookAtObject(const CObjectDivision* object) = 0;
+    // One frame: blend, follow, turn, build the view. 1.
+    virtual i32 Update(u32 argument = 0) = 0;
 };
 
 // How one anchor chases its object.
@@ -82,7 +90,7 @@ public:
     CCameraController* Clone() const override { return new CCameraController(*this); }
 
     // One frame of the frame time: blend, follow, turn, build the view. 1.
-    virtual i32 Update(u32 argument = 0);
+    i32 Update(u32 argument = 0) override;
     // Deletes the parameter set and the camera. 1; safe to call twice.
     virtual i32 Release();
 
@@ -104,12 +112,13 @@ public:
     // Starts a blend to mode over blendTime seconds (0 switches at the next
     // update). Nothing for the current mode, a running blend included, or
     // for a mode the parameter set has no row for.
-    void SetMode(u8 mode, f32 blendTime);
+    void SetMode(u8 mode, f32 blendTime) override;
+    u32 GetMode() const override { return m_state.mode; }
 
     // Aims the turn at point, the pitch clamped to the current vertical
     // range. 0 for null.
     i32 LookAt(const CVector3* point);
-    i32 LookAtObject(const CObjectDivision* object);
+    i32 LookAtObject(const CObjectDivision* object) override;
 
     CCamera* GetCamera() const override { return m_camera; }
     // (0, 0, -1) turned by the heading: for moving relative to the camera

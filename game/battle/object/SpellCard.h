@@ -69,11 +69,11 @@ public:
 
     // -- Called by the character. --
     void UseAmmunition();
-    i32 Start(CObjectDivision* owner);
+    i32 Start(CObjectDivision* owner) override;
     void NextShortAttack();
-    void AdvanceStepWithEffect(CObjectDivision* owner);
-    void PlaceAtOwner(CObjectDivision* owner);
-    void AlignWithOwner(CObjectDivision* owner);
+    void AdvanceStepWithEffect(CObjectDivision* owner) override;
+    void PlaceAtOwner(CObjectDivision* owner) override;
+    void AlignWithOwner(CObjectDivision* owner) override;
     void UpdateReload(CObjectDivision* owner);
     u32 CanUserMove() const;
     u32 IsSpellTypeNot4() const;

@@ -46,4 +46,12 @@ public:
     virtual void UpdateCardReload(CObjectDivision* user) = 0;
     // A guard counter moves a close-attack card on to its next short attack.
     virtual void NextCardShortAttack() = 0;
+    // The climax card's climax phase: approach, event camera, its levels.
+    virtual i32 Start(CObjectDivision* user) = 0;
+    // The next step, with the step's effect at the user.
+    virtual void AdvanceStepWithEffect(CObjectDivision* user) = 0;
+    // Stands at the user (SPELLSETPOS turned by its rotation), every frame.
+    virtual void PlaceAtOwner(CObjectDivision* user) = 0;
+    // Placed, and the event camera of the user's side follows it.
+    virtual void AlignWithOwner(CObjectDivision* user) = 0;
 };

@@ -285,7 +285,8 @@ u32 CBattleScene::LoadFighter(u32 entryIndex, CBattleEntry& entry, u32& humans)
     if (!character->LoadResource(m_app->GetResourceController())) return 0;
     SetupCharacter(index, &record, &entry, m_setup->count);
     if (!character->Initialize(reinterpret_cast<intptr_t>(&record))) return 0;
-    m_hudFighters.push_back(std::make_unique<CBattleHudFighter>(*character, id, entryIndex, entry.radarType));
+    m_hudFighters.push_back(
+        std::make_unique<CBattleHudFighter>(*character, id, entryIndex, entry.radarType, &m_hudList));
     RebuildViews();
     return 1;
 }

@@ -37,6 +37,10 @@ public:
     void GetForward(CVector3* out) const override { *out = forward; }
     f32 GetViewAngleLimit() const override { return viewLimit; }
     CCamera* GetCamera() const override { return camera; }
+    u32 GetMode() const override { return mode; }
+    void SetMode(u8 m, f32 blend) override { mode = m, modeBlend = blend; }
+    i32 LookAtObject(const CObjectDivision* object) override { return lookedAt = object, object ? 1 : 0; }
+    i32 Update(u32) override { return ++updates, 1; }
 
     CVector3 points[2];
     f32 yaw = 0, pitch = 0;
@@ -45,6 +49,9 @@ public:
     CVector3 forward{0, 0, -1};
     f32 viewLimit = 45;
     CCamera* camera = nullptr;
+    u32 mode = 0, updates = 0;
+    f32 modeBlend = 0;
+    const CObjectDivision* lookedAt = nullptr;
 };
 
 // A barrage or spell card: loads and creates, nothing more.
@@ -87,12 +94,17 @@ public:
     i32 GetCardMotion() const override { return -1; }
     void UpdateCardReload(CObjectDivision*) override { ++reloads; }
     void NextCardShortAttack() override { ++counter; }
+    i32 Start(CObjectDivision*) override { return ++starts, 1; }
+    void AdvanceStepWithEffect(CObjectDivision*) override { ++steps; }
+    void PlaceAtOwner(CObjectDivision*) override { ++placed; }
+    void AlignWithOwner(CObjectDivision*) override { ++aligned; }
     void Reset() { stock = 0, clock = 0, counter = locked = letsMove = phase = cleared = 0, idle = 1; }
 
     u16 stock = 0;
     f32 clock = 0, reloadTimer = 0;
     u32 counter = 0, locked = 0, letsMove = 0, phase = 0, idle = 1, cleared = 0;
     u32 used = 0, updates = 0, reloads = 0;
+    u32 starts = 0, steps = 0, placed = 0, aligned = 0;
     i32 done = 0;
     CObjectDivision* activatedBy = nullptr;
 };

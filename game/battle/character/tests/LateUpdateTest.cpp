@@ -1,0 +1,322 @@
+// The end of a fighter's frame with the battle's own camera, weapons, cards
+// and barrages (the default factory, no doubles): what follows the fighter
+// once it has moved, the lock count, and the camera of the bound, result and
+// shoot-out steps.
+#include "game/battle/character/tests/CharacterTestSupport.h"
+
+#include "engine/graphics/Camera.h"
+#include "game/battle/object/Bullet.h"
+#include "game/battle/object/BulletPasses.h"
+#include "game/battle/object/EventCamera.h"
+#include "game/battle/object/SpellCard.h"
+#include "game/battle/object/Weapon.h"
+#include "game/battle/object/tests/EventCameraSamples.h"
+
+namespace {
+
+using namespace character_test;
+
+// The guard counter's call into the defender's card, reachable from here.
+class CardFighter : public ScriptedFighter {
+public:
+    using ScriptedFighter::ScriptedFighter;
+    using CCharacterAction::AdvanceCardShortAttack;
+};
+
+class LateUpdateTest : public ScriptedFighterTest {
+protected:
+    void SetUp() override
+    {
+        ScriptedFighterTest::SetUp();
+        SetCharacterObjectFactory(nullptr);
+    }
+    std::unique_ptr<ScriptedFighter> Fighter(CVector3 at, u32 slot = 0, i32 team = 0)
+    {
+        auto f = NewFighter<ScriptedFighter>();
+        f->SetPosition(&at);   // the camera starts there too
+        f->Create(nullptr);
+        f->GetStatus()->participantSlot = slot, f->GetStatus()->team = team;
+        return f;
+    }
+    static CCameraController& Camera(CCharacterBase& f) { return *dynamic_cast<CCameraController*>(f.GetCameraController()); }
+    static void Frame(CCharacter& f)
+    {
+        f.Update(0);
+        f.LateUpdate(0);
+    }
+};
+
+// Lock-on and near views by NEARRADIUS (10); the camera turns toward the
+// target at its 360 degrees a second, a quarter turn a frame. The shoot-out
+// and slide-attack views keep their own aim; without a target nothing moves.
+TEST_F(LateUpdateTest, TheCameraSwitchesByDistanceAndLooksAtTheTarget)
+{
+    struct Row {
+        const char* name;
+        bool locked;
+        CVector3 target;
+        u8 mode, want;
+        f32 yaw;   // degrees, the target at +x lies at 270
+    } rows[] = {
+        {"far lock-on stays", true, {20, 0, 0}, kCameraLock, kCameraLock, 270},
+        {"near closes in", true, {5, 0, 0}, kCameraLock, kCameraNear, 270},
+        {"on the radius is near", true, {10, 0, 0}, kCameraLock, kCameraNear, 270},
+        {"far opens out", true, {20, 0, 0}, kCameraNear, kCameraLock, 270},
+        {"shoot-out keeps its aim", true, {20, 0, 0}, kCameraShootOut, kCameraShootOut, 0},
+        {"slide attack keeps its aim", true, {5, 0, 0}, kCameraSlideAttack, kCameraSlideAttack, 0},
+        {"no target", false, {5, 0, 0}, kCameraLock, kCameraLock, 0},
+    };
+    for (const Row& r : rows) {
+        auto f = Fighter({});
+        battle_test::FakeFighter target(r.target);
+        if (r.locked) f->GetStatus()->lockedTargetId = target.GetId();
+        Camera(*f).SetMode(r.mode, 0);
+        f->LateUpdate(0);
+        const CCameraState& c = Camera(*f).GetState();
+        EXPECT_EQ(c.mode, r.want) << r.name;
+        EXPECT_FLOAT_EQ(c.targetYaw, r.yaw) << r.name;
+        EXPECT_FLOAT_EQ(c.yaw, r.yaw) << r.name;
+    }
+}
+
+// The weapon on the arm moves with the fighter in the same frame.
+TEST_F(LateUpdateTest, WeaponsFollowTheirBoneAfterTheFighterMoves)
+{
+    auto f = Fighter({});
+    ASSERT_EQ(f->GetWeapons().GetCount(), 1u);
+    const auto* weapon = static_cast<CWeapon*>(f->GetWeapons().GetAt(0));
+    ASSERT_NE(weapon->GetBone(), nullptr);
+    f->LateUpdate(0);
+    const CVector3 before = *weapon->GetPosition();
+    const CVector3 moves[] = {{3, 0, -2}, {0, 5, 0}, {-7, 1, 4}};
+    CVector3 expected = before;
+    for (const CVector3& move : moves) {
+        f->GetStatus()->displacement = move;
+        f->LateUpdate(0);
+        expected += move;
+        const CVector3 at = *weapon->GetPosition();
+        EXPECT_NEAR(at.x, expected.x, 1e-4f);
+        EXPECT_NEAR(at.y, expected.y, 1e-4f);
+        EXPECT_NEAR(at.z, expected.z, 1e-4f);
+    }
+}
+
+// A card stands at its fighter from the first frame, so the first bullets
+// it fires leave from there.
+TEST_F(LateUpdateTest, ACardsFirstBulletsStartAtItsFighter)
+{
+    setting_test::SettingWriter()
+        .Set("NAME", "spell").Set("AMMUNITION", 1).Set("RELOAD", 0.0f).Set("BARRAGE", "Barrage.txt")
+        .Save("Spell.txt");
+    const CVector3 at(30, 4, -20);
+    auto f = Fighter(at);
+    f->LateUpdate(0);
+    static_cast<CSpellCard&>(*f->GetSpellCards()[0]).UpdateReload(f.get());
+    ASSERT_EQ(f->StartSpellCard(), 1u);
+    for (u32 frame = 0; frame < 40 && !scene_.bullets.GetCount(); ++frame) Frame(*f);
+    ASSERT_GT(scene_.bullets.GetCount(), 0u);
+    for (CBullet* b = scene_.bullets.First(); b; b = b->GetNext())
+        EXPECT_LT((*b->GetPosition() - at).Length(), 1.0f);
+}
+
+// Two and three fighters locked on count for the multi-lock modifiers (x5
+// strength here); one does not, and neither does a defeated one or one
+// locked on someone else. Exactly two is the first count that counts.
+TEST_F(LateUpdateTest, TheLockCountFeedsTheMultiLockModifiers)
+{
+    setting_test::SettingWriter().Set("FLAG2", 1 << 10).Set("MULTILOCKSTR", 5.0f).Save("Crowd.txt");
+    setting_test::SettingWriter().Set("SKILL", "Crowd.txt").Save("Skills2.txt");
+    CSkillList skills;
+    ASSERT_EQ(skills.LoadFile("Skills2.txt"), 1);
+    scene_.skills = &skills;
+    struct Row {
+        const char* name;
+        u32 lockers, defeated, elsewhere;
+        u32 count;
+        f32 factor;
+    } rows[] = {
+        {"one", 1, 0, 0, 1, 1},         {"two", 2, 0, 0, 2, 5},
+        {"three", 3, 0, 0, 3, 5},       {"three, one down", 3, 1, 0, 2, 5},
+        {"two, one down", 2, 1, 0, 1, 1}, {"two, one elsewhere", 2, 0, 1, 1, 1},
+    };
+    for (const Row& r : rows) {
+        auto target = NewFighter<ScriptedFighter>();
+        CharacterCreateRecord record;
+        record.skills[0] = 1;
+        target->Create(&record);
+        const f32 alone = target->GetStrengthFactor();
+        std::vector<std::unique_ptr<ScriptedFighter>> others;
+        std::vector<CObjectDivision*> list{target.get()};
+        for (u32 i = 0; i < r.lockers; ++i) {
+            others.push_back(Fighter({f32(i + 1), 0, 5}, i + 1, 1));
+            CharacterStatus& s = *others.back()->GetStatus();
+            s.lockedTargetId = i < r.elsewhere ? others.front()->GetId() : target->GetId();
+            if (i >= r.lockers - r.defeated) s.action = kActionDefeated;
+            list.push_back(others.back().get());
+        }
+        scene_.characters = {list.data(), u32(list.size())};
+        target->LateUpdate(0);
+        EXPECT_EQ(target->GetStatus()->lockedByCount, r.count) << r.name;
+        EXPECT_FLOAT_EQ(target->GetStrengthFactor(), alone * r.factor) << r.name;
+        scene_.characters = {};
+    }
+}
+
+// The climax card's bullet binds; the bind starts the climax phase, whose
+// event camera then drives the fighter's view at the end of its frames.
+TEST_F(LateUpdateTest, ABindingClimaxCardStartsItsEventCamera)
+{
+    CEventCamera flight;
+    battle_test::FillOneShot(flight);
+    ASSERT_EQ(flight.Save("Flight.cam"), 1);
+    setting_test::SettingWriter()
+        .Set("NAME", "climax").Set("AMMUNITION", 1).Set("RELOAD", 0.0f).Set("SHOOTLENGTH", 5.0f)
+        .Set("LEFTEVENTCAMERA", "Flight.cam").Set("FINALESTARTTIME", 0.05f).Set("CLIMAXSHOOTNO", 8)
+        .Set("ENDNO", 9).Save("Spell.txt");
+    auto shooter = Fighter({0, 0, 50}, 0, 0), victim = Fighter({}, 1, 1);
+    CharacterStatus& s = *shooter->GetStatus();
+    s.tension = 3;
+    auto& card = static_cast<CSpellCard&>(*shooter->GetSpellCards()[6]);
+    card.UpdateReload(shooter.get());
+    ASSERT_EQ(shooter->StartClimaxSpell(), 1u);
+    ASSERT_EQ(shooter->IsClimaxLocked(), 0u);
+
+    CBulletParameter record;
+    CBulletValues& v = record.GetValues();
+    v.hitType = 2, v.hitCount = 1, v.hitRadius = 0.4f;
+    auto* bullet = new CBullet(&record);
+    ASSERT_EQ(bullet->LoadResource(&resources_), 1);
+    BulletLaunchRecord launch;
+    launch.position = {0, 0.2f, 0.6f};
+    launch.direction = {0, 0, -1};
+    launch.shooter = launch.firingObject = shooter.get();
+    ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
+    bullet->SetDirection({0, 0, -0.5f});
+    CBulletList bullets;
+    bullets.Add(bullet);
+    IBattleCharacter* fighters[] = {shooter.get(), victim.get()};
+    RunBulletFirstPass(bullets, fighters, 2, 0);
+    RunBulletSecondPass(bullets, fighters, 2, 0);
+    ASSERT_EQ(victim->GetStatus()->action, kActionBound);
+    EXPECT_EQ(shooter->IsClimaxLocked(), 1u);
+    EXPECT_EQ(card.GetClimaxLevel(), 1u);
+    EXPECT_EQ(shooter->StartClimaxCard(), 0u);   // once per cast
+
+    const CEventCameraState& flown = card.GetEventCamera(0)->GetState();
+    for (u32 frame = 0; frame < 6 && (flown.paused || flown.clock == 0.0f); ++frame) Frame(*shooter);
+    ASSERT_EQ(flown.paused, 0u);
+    const f32 clock = flown.clock;
+    Frame(*shooter);
+    EXPECT_FLOAT_EQ(flown.clock, clock + 0.25f);
+    const CCamera* view = shooter->GetCameraController()->GetCamera();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->GetEye().x, flown.lastEye.x);
+    EXPECT_EQ(view->GetEye().z, flown.lastEye.z);
+}
+
+// A trigger card (SPELLTYPE 1) takes its one step from 28 held and 23
+// pressed, the step's motion with it; a chaining card (SPELLTYPE 6) counts
+// the short attack a guard counter gives it and restarts its phase time.
+TEST_F(LateUpdateTest, TheCardTakesItsTriggerStepAndChainedAttacks)
+{
+    for (const i32 type : {1, 6}) {
+        setting_test::SettingWriter()
+            .Set("NAME", "spell").Set("AMMUNITION", 1).Set("RELOAD", 0.0f).Set("SPELLTYPE", type)
+            .Set("SHOOTWAIT", 5.0f).Set("SHORTATTACKFAST", 0.7f).Save("Spell.txt");
+        auto f = NewFighter<CardFighter>();
+        f->Create(nullptr);
+        auto& card = static_cast<CSpellCard&>(*f->GetSpellCards()[0]);
+        card.UpdateReload(f.get());
+        ASSERT_EQ(f->StartSpellCard(), 1u) << type;
+        const u32 step = card.GetStep();
+        if (type == 1) {
+            const InputPacket chord = {{0x40, 0x08}, 0, 0};     // 23 and 28 held
+            const InputPacket trigger = {{0x00, 0x08}, 0, 0};   // 28 alone first
+            for (const InputPacket* p : {&trigger, &chord, &trigger, &chord}) {
+                f->ApplyInputPacket(p);
+                f->DispatchInput(0);
+            }
+            EXPECT_EQ(card.GetStep(), step + 1);
+            EXPECT_EQ(f->GetStatus()->spellStep, 1u);
+        } else {
+            f->AdvanceCardShortAttack();
+            EXPECT_EQ(card.GetCounter(), 1u);
+            EXPECT_FLOAT_EQ(card.GetClock(), 0.7f);
+        }
+    }
+}
+
+// The bound fighter watches from the lock-on view; the result view turns
+// from behind the fighter; result and the end of a freeze let the upper body
+// go, and a winner holds up the weapons of SHOWFLG bit 1.
+TEST_F(LateUpdateTest, BoundResultAndFrozenStepsSetCameraMotionAndWeapons)
+{
+    setting_test::SettingWriter().Set("BONE", "Arm").Set("RESOURCE", "Non Name").Set("SHOWFLG", 1 | 2).Save("Gohei.txt");
+    const u32 kWait = FindMotionKey("WAIT"), kMove = FindMotionKey("MOVE");
+    for (const bool won : {true, false}) {
+        auto f = Fighter({});
+        CharacterStatus& s = *f->GetStatus();
+        f->StartBound(FindMotionKey("CLIMAXBIND"));
+        EXPECT_EQ(Camera(*f).GetMode(), kCameraLock);
+        s.action = kActionNeutral;
+        f->GetRotation()->Set(0, 135, 0);
+        ASSERT_EQ(f->PlayAnimation(u32(s.motions[kMove]), 1, 1, 1, 0.1f, 0), 1);
+        scene_.wonTeam = won ? 0 : 7;
+        f->OnBattleEnd();
+        ASSERT_EQ(s.action, kActionResult);
+        for (u32 i = 0; i < 10; ++i) f->DispatchAction(0);
+        EXPECT_EQ(f->GetPlayedAnimation(), u32(s.motions[kWait])) << won;
+        EXPECT_EQ(Camera(*f).GetMode(), kCameraResult) << won;
+        EXPECT_FLOAT_EQ(Camera(*f).GetState().yaw, 135) << won;
+        EXPECT_EQ(static_cast<CWeapon*>(f->GetWeapons().GetAt(0))->HasReturned(), won ? 1u : 0u) << won;
+    }
+    auto f = Fighter({});
+    CharacterStatus& s = *f->GetStatus();
+    s.moveHit.rollCount = 2;
+    s.timers.freezeTime = 0.3f;
+    f->StartFrozen();
+    EXPECT_EQ(s.moveHit.rollCount, 0u);
+    ASSERT_EQ(f->PlayAnimation(u32(s.motions[kMove]), 1, 1, 1, 0.1f, 0), 1);
+    for (u32 i = 0; i < 3 && s.action == kActionFrozen; ++i) f->DispatchAction(0);
+    EXPECT_EQ(s.action, kActionNeutral);
+    EXPECT_EQ(f->GetPlayedAnimation(), f->GetChangedAnimation());
+}
+
+// Within SHOOTOUTRADIUS the shoot-out fires from its own view; mashing out
+// at SHOOTOUTCOUNT releases hits the rival and turns its camera to the one
+// that broke out; once the rival has left, the fighter returns to lock-on
+// with the camera placed at it.
+TEST_F(LateUpdateTest, TheShootOutViewsAndItsEscape)
+{
+    auto f = Fighter({});
+    ShootOutRecord& r = f->GetParameter()->values.shootOut;
+    r.count = 3, r.str = 50;
+    auto rival = Fighter({0, 0, -r.radius}, 1, 1);
+    ASSERT_EQ(f->StartShootOut(rival.get()), 1u);
+    rival->GetStatus()->action = kActionShootOut;
+    rival->GetStatus()->lockedTargetId = f->GetId();
+    f->DispatchAction(0);
+    EXPECT_EQ(Camera(*f).GetMode(), kCameraShootOut);
+
+    const i32 hp = rival->GetStatus()->hp;
+    const InputPacket press = {{0x20, 0}, 0, 0}, none = {};   // bit 5: code 22
+    for (u32 i = 0; i < 3; ++i) {
+        f->ApplyInputPacket(&press);
+        f->DispatchInput(0);
+        f->ApplyInputPacket(&none);
+        f->DispatchInput(0);
+        EXPECT_EQ(rival->GetStatus()->hp < hp, i == 2) << i;
+    }
+    const CCameraState& c = Camera(*rival).GetState();
+    EXPECT_EQ(c.mode, kCameraLock);
+    EXPECT_FLOAT_EQ(c.targetYaw, 180);   // from -z back along +z at the fighter
+
+    rival->GetStatus()->action = kActionNeutral;
+    f->GetPosition()->Set(3, 0, 0);
+    f->DispatchAction(0);
+    EXPECT_EQ(f->GetStatus()->action, kActionNeutral);
+    EXPECT_EQ(Camera(*f).GetMode(), kCameraLock);
+    EXPECT_EQ(Camera(*f).GetState().eyeAnchor.x, 3.0f);
+}
+
+}  // namespace
