@@ -5,6 +5,7 @@
 #include "engine/scene/Effect.h"
 
 #include <string>
+#include <vector>
 
 using namespace character_test;
 
@@ -70,7 +71,9 @@ TEST_F(FighterState, EachBuffRunsItsOwnTimerAndEffectAndEndsOnTime)
         }
         EXPECT_EQ(seen, "1e1e1e0-0-") << r.buff;
         EXPECT_EQ(LiveEffects(), r.endEffects) << r.buff;
-        for (CEffect* e = effects_.GetFirstEffect(); e; e = e->GetNextLive()) e->Release();
+        std::vector<CEffect*> played;
+        for (CEffect* e = effects_.GetFirstEffect(); e; e = e->GetNextLive()) played.push_back(e);
+        for (CEffect* e : played) e->Release();
     }
     // Numbers outside 1..3 start nothing.
     MakeFighter();
