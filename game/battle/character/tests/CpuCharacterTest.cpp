@@ -209,7 +209,7 @@ TEST_F(CpuCharacterTest, DecisionTable)
 // meant to change: check that the fight still does what the test asserts,
 // put the hex value the failing comparison prints here, and name the change
 // in the commit message. Every build and machine must give the same value.
-constexpr u64 kCpuAgainstCpuFinalHash = 0x1348494b9095996eull;
+constexpr u64 kCpuAgainstCpuFinalHash = 0x901d7ffdcba4619full;
 
 // Two computer fighters from one seed give the same state hash every frame,
 // and another seed a different game.
@@ -245,8 +245,8 @@ TEST_F(CpuCharacterTest, CpuAgainstCpuIsAFunctionOfTheSeed)
     const auto diff = std::mismatch(first.begin(), first.end(), second.begin());
     EXPECT_EQ(diff.first, first.end()) << "first differing frame " << (diff.first - first.begin());
     EXPECT_NE(first, other);
-    // Level 4 slid and mirage-slid; level 2 slid and shot; no hit landed.
-    EXPECT_EQ(actions[0], (std::set<u32>{kActionNeutral, kActionSlide, kActionMirageSlide}));
+    // Level 4 mirage-slid; level 2 slid and shot; no hit landed.
+    EXPECT_EQ(actions[0], (std::set<u32>{kActionNeutral, kActionMirageSlide}));
     EXPECT_EQ(actions[1], (std::set<u32>{kActionNeutral, kActionShoot, kActionSlideShoot, kActionSlide}));
     EXPECT_EQ(std::pair(hp[0], hp[1]), std::pair(800, 800));
     EXPECT_EQ(first.back(), kCpuAgainstCpuFinalHash) << std::hex << "final hash 0x" << first.back();
