@@ -71,7 +71,9 @@ u32 CCharacter::UpdateTimers(u32)
     t.shortAttackTime += dt;
     t.slideTime += dt;
     for (f32& clock : t.slideClocks) clock += dt;
-    t.shotWait += dt;
+    // A count-down the firing step waits out; the interval between shots
+    // is the shot clock's (attack clock 1, restarted by each shot).
+    CountDown(t.shotWait, dt);
     for (f32& clock : s.attackClocks) clock += dt;
     t.actionClocks[kSparkOrDamageClock] += dt;
     t.actionClocks[kShootOutShotTimer] += dt;
@@ -126,7 +128,10 @@ u32 CCharacter::UpdateTimers(u32)
     const bool blocked = t.stun > 0.0f || a == kActionDefeated || a == kActionResult || a == kActionFrozen ||
                          a == kActionBound || s.queuedAction == kActionResult || a == kActionShootOut;
     const f32 shotLimit = v ? v->shots[selected].chargeTime : 0.0f;
-    UpdateCharge(false, !trigger && shotHeld && !blocked && s.ammunition > 0 && s.barrageSlot < 2, shotLimit);
+    // Only a charged shot under way stops the next charge: its slot stays
+    // current after it ends, and must not block charging from then on.
+    const bool chargedShot = character_actions::IsShootAction(a) && s.barrageSlot >= 2;
+    UpdateCharge(false, !trigger && shotHeld && !blocked && s.ammunition > 0 && !chargedShot, shotLimit);
     const ISpellCardState* card = GetSpellCardState(s.spellSlot);
     const f32 spellLimit = v && s.spellSlot < kSpellSlotCount
                                ? m_parameter->GetSpellCard(s.spellSlot).GetValues().chargeTime
