@@ -53,8 +53,9 @@ Bytes Recorded(const char* name, const std::vector<u32>& kinds, u32 frames)
     }
     const std::string path = fuzz::Folder("replay_seeds") + "seed.rep";
     FUZZ_CHECK(recorder.Finish(path) == 1);
+    CBattleSetup probe;
     CReplay check;
-    FUZZ_CHECK(check.Open(path.c_str()) == 1 && check.GetFrameCount() == frames);
+    FUZZ_CHECK(check.Open(path.c_str(), CReplaySetupRecord(probe)) == 1 && check.GetFrameCount() == frames);
     return fuzz::ReadFile(path);
 }
 

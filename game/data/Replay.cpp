@@ -110,6 +110,7 @@ const char* DescribeReplayError(ReplayError error)
     case ReplayError::kFrame: return "a frame is cut short";
     case ReplayError::kFrameTime: return "a frame time is too long";
     case ReplayError::kMusicTime: return "a music time is not a number";
+    case ReplayError::kSetupRefused: return "the battle refuses the set-up";
     }
     return "unknown error";
 }
@@ -432,9 +433,12 @@ ReplayError CReplay::Parse(size_t& at)
     return ReplayError::kNone;
 }
 
-i32 CReplay::Open(const char* path)
+i32 CReplay::Open(const char* path, const IReplaySetup& setup)
 {
     ClearPlayback();
+    // Nothing of a replay opened before may pass for this one's.
+    m_header = ReplayHeader{};
+    ClearName();
     m_error = ReplayError::kNone;
     m_errorOffset = 0;
     std::unique_ptr<host::kernel::File> file = path ? host::kernel::OpenFile(path, "rb") : nullptr;
@@ -458,6 +462,11 @@ i32 CReplay::Open(const char* path)
     if (error != ReplayError::kNone) {
         ClearPlayback();
         return Refuse(error, at);
+    }
+    if (!setup.AcceptsReplayRecord(reinterpret_cast<const u8*>(m_bytes.data()) + m_setupAt, m_setupSize)) {
+        const size_t setupAt = m_setupAt;
+        ClearPlayback();
+        return Refuse(ReplayError::kSetupRefused, setupAt);
     }
     const u32 textLength = GetLe32(m_bytes.data());
     if (textLength) {

@@ -20,8 +20,9 @@
 // whole structure before anything is played, and refuses a file with any
 // count or length reaching past its end, a side message longer than 256
 // bytes, a level outside 0..3, a time that is not a finite number, a frame
-// time above 5 s or a frame cut short. A refused file leaves the player
-// empty, so a damaged replay is never half-played.
+// time above 5 s, a frame cut short, or a set-up the battle's own reader
+// refuses. A refused file leaves the player empty, so a damaged replay is
+// never half-played.
 //
 // Recording streams into a temporary file; the finished replay is put into
 // its slot with host::kernel::WriteFileAtomic (written beside the slot and
@@ -72,6 +73,10 @@ class IReplaySetup {
 public:
     virtual ~IReplaySetup() = default;
     virtual std::string GetReplayRecord() const = 0;
+    // Whether SetReplayRecord would take the stored set-up; changes nothing.
+    // The replay asks at Open, so a file the battle cannot start from never
+    // opens.
+    virtual bool AcceptsReplayRecord(const u8* data, size_t size) const = 0;
     // Takes a stored set-up over the entries and option; false refuses it
     // and changes nothing.
     virtual bool SetReplayRecord(const u8* data, size_t size) = 0;
@@ -118,6 +123,7 @@ enum class ReplayError {
     kFrame,          // frame cut short
     kFrameTime,      // above 5 s
     kMusicTime,      // not a finite number
+    kSetupRefused,   // sound in form, but the battle's set-up reader refuses it
 };
 
 const char* DescribeReplayError(ReplayError error);
@@ -171,9 +177,10 @@ public:
 
     // -- Playback. --
 
-    // Reads and checks the whole file: 1, or 0 with GetError (the player
-    // then holds nothing).
-    i32 Open(const char* path);
+    // Reads and checks the whole file, its set-up through setup's verdict:
+    // 1, or 0 with GetError (the player then holds nothing, not even the
+    // header and leading text of a replay opened before).
+    i32 Open(const char* path, const IReplaySetup& setup);
     ReplayError GetError() const { return m_error; }
     // The byte offset of the record that was refused.
     size_t GetErrorOffset() const { return m_errorOffset; }

@@ -183,7 +183,10 @@ i32 CBattleLockstep::TakeInputLocked(const NetInputMessage& message, const Row* 
     for (Row& r : m_ring)
         if (!row && !r.have[e]) row = &r;
     if (row) {
-        row->inputs[e] = message.input;
+        // The later rows take it too: a tick sent without the entry's input
+        // (it left, or came late) plays its last packet, never an older one
+        // that a row kept from ticks ago.
+        for (Row* later = row; later != m_ring + 3; ++later) later->inputs[e] = message.input;
         row->have[e] = 1;
         if (own) {
             row->frameMs = own->frameMs;

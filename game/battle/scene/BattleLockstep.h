@@ -193,6 +193,7 @@ private:
     struct Row {
         u32 have[kLockstepEntries];
         f32 musicTime;
+        // Without its input (have 0) an entry's packet is the last it sent.
         InputPacket inputs[kLockstepEntries];
         u8 frameMs;
     };

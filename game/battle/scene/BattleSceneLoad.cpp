@@ -196,7 +196,7 @@ u32 CBattleScene::LoadReplay()
     m_replay = std::make_unique<CReplay>();
     const std::string path = ReplaySlotPath(folder, setup.replayNumber);
     CReplaySetupRecord record(setup);
-    if (!m_replay->Open(path.c_str()) || !m_replay->ReadRecord(record)) {
+    if (!m_replay->Open(path.c_str(), record) || !m_replay->ReadRecord(record)) {
         m_replay.reset();
         return 0;
     }

@@ -83,6 +83,7 @@ const char* DescribeBattleRecordError(BattleRecordError error)
     case BattleRecordError::kDrawnMusic: return "the drawn music slot is not 0..50";
     case BattleRecordError::kTimeSetting: return "the time setting is not 0..6";
     case BattleRecordError::kInputDelay: return "the input delay is not 0..4";
+    case BattleRecordError::kExtraLives: return "the extra lives are not 0..4";
     }
     return "unknown error";
 }
@@ -159,6 +160,7 @@ BattleRecordError CheckOption(const CBattleOption& o)
     if (o.drawnMusic >= kMusicSlots) return E::kDrawnMusic;
     if (o.timeSetting >= CBattleOption::kTimeSettings) return E::kTimeSetting;
     if ((o.inputDelay & 0xFF) >= CBattleOption::kInputDelays) return E::kInputDelay;
+    if (o.extraLives > CBattleOption::kMaxExtraLives) return E::kExtraLives;
     return E::kNone;
 }
 

@@ -9,10 +9,12 @@
 #include "engine/platform/Input.h"
 #include "engine/scene/SceneObject.h"
 #include "engine/scene/SceneResource.h"
+#include "game/battle/scene/BattleSetup.h"
 #include "game/battle/scene/TickerTips.h"
 #include "game/data/TensionFile.h"
 #include "host/kernel/Kernel.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -323,16 +325,18 @@ void CBattleStateConsole::DrawLives()
     if (m_setup.livesRule != 1 || !m_setup.characters) return;
     for (u32 team = 0; team < 4; ++team) {
         if (!m_lifeMarks[team]) continue;
-        i32 lives = i32(m_setup.extraLives) + 1;
+        // Summed wide: neither a huge count nor many defeats wraps, and no
+        // more marks are drawn than the rule can give a team.
+        i64 lives = i64(std::min(m_setup.extraLives, CBattleOption::kMaxExtraLives)) + 1;
         bool any = false;
         for (const HudFighter* f : *m_setup.characters) {
             if (!f || f->GetTeam() != team) continue;
             any = true;
-            lives -= i32(f->GetDefeatCount());
+            lives -= i64(f->GetDefeatCount());
         }
         if (!any) lives = 0;
         DrawAt(m_teamColours[team], 0, 0, 1, 1, any ? 0xFFFFFFFFu : 0xFF404040u);
-        for (i32 k = 0; k < lives; ++k) DrawAt(m_lifeMarks[team], -15.0f * f32(k));
+        for (i64 k = 0; k < lives; ++k) DrawAt(m_lifeMarks[team], -15.0f * f32(k));
     }
 }
 

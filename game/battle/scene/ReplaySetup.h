@@ -11,14 +11,18 @@ public:
     explicit CReplaySetupRecord(CBattleSetup& setup) : m_setup(setup) {}
 
     std::string GetReplayRecord() const override { return WriteBattleSetup(m_setup); }
-    // A record the set-up refuses (a value outside its tables) or one with
-    // bytes to spare changes nothing.
-    bool SetReplayRecord(const u8* data, size_t size) override
+    // A record the set-up reader refuses (a count other than four, a value
+    // outside its tables) or one with bytes to spare.
+    bool AcceptsReplayRecord(const u8* data, size_t size) const override
     {
         CBattleSetup checked;
         size_t used = 0;
-        if (ReadBattleSetup(data, size, &checked, &used) != BattleRecordError::kNone || used != size) return false;
-        return ReadBattleSetup(data, size, &m_setup) == BattleRecordError::kNone;
+        return ReadBattleSetup(data, size, &checked, &used) == BattleRecordError::kNone && used == size;
+    }
+    // A record not accepted changes nothing.
+    bool SetReplayRecord(const u8* data, size_t size) override
+    {
+        return AcceptsReplayRecord(data, size) && ReadBattleSetup(data, size, &m_setup) == BattleRecordError::kNone;
     }
 
 private:

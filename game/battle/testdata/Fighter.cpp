@@ -96,6 +96,14 @@ SettingWriter FighterParameter(const FighterFiles& files)
              "CLIMAXTENSIONSPELL"})
         w.Set(key, files.spell.c_str());
     w.Set("EXPRESSION", files.face.c_str());
+    // Values that default to 0 are given distinct ones, so a swapped record
+    // or a lost sign shows: each damage type falls at its own rate, and the
+    // two sparks stun for different times.
+    const char* const damages[] = {"DAMAGENONE", "DAMAGESMALL", "DAMAGEMEDIUM", "DAMAGELARGEA", "DAMAGELARGEB",
+        "DAMAGEROLLSMALL", "DAMAGEROLLLARGE", "DAMAGESPIN", "DAMAGEBLOWOFF", "DAMAGEFALLOFF", "DAMAGEDOWN"};
+    f32 fall = 0.5f;
+    for (const char* damage : damages) w.Set((std::string(damage) + "FALLVELOCITY").c_str(), fall), fall += 0.25f;
+    w.Set("SPARKAREACTIONTIME", 0.6f).Set("SPARKBREACTIONTIME", 0.9f);
     return w;
 }
 

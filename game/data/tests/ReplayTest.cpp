@@ -192,7 +192,7 @@ TEST_F(ReplayTest, GoldenFilePlaysBackFrameByFrame)
 {
     WriteBytes(SlotPath(3), Golden());
     CReplay player;
-    ASSERT_EQ(player.Open(SlotPath(3).c_str()), 1) << DescribeReplayError(player.GetError());
+    ASSERT_EQ(player.Open(SlotPath(3).c_str(), FakeSetup()), 1) << DescribeReplayError(player.GetError());
     EXPECT_STREQ(player.GetName(), "rec");
     const ReplayHeader& h = player.GetHeader();
     EXPECT_STREQ(h.stageName, "Stage_Lake");
@@ -276,7 +276,7 @@ TEST_F(ReplayTest, LongRecordingIsFlushedInPiecesAndReadsBackUnchanged)
     EXPECT_GT(writes, 4u);
 
     CReplay player;
-    ASSERT_EQ(player.Open(SlotPath(1).c_str()), 1);
+    ASSERT_EQ(player.Open(SlotPath(1).c_str(), FakeSetup()), 1);
     ASSERT_EQ(player.GetFrameCount(), 43u);
     EXPECT_EQ(ReadBytes(SlotPath(1))->substr(0, Golden().size()), Golden());
     FakeTarget target;
@@ -306,7 +306,7 @@ TEST_F(ReplayTest, PlaybackPacesToTheLastFrameTime)
         WriteBytes(SlotPath(1), file);
 
         CReplay player;
-        ASSERT_EQ(player.Open(SlotPath(1).c_str()), 1);
+        ASSERT_EQ(player.Open(SlotPath(1).c_str(), FakeSetup()), 1);
         FakeTarget target;
         player.ReadStateList(target);
         const u32 before = clock.Milliseconds();
@@ -430,13 +430,19 @@ TEST_F(ReplayTest, DamagedFilesAreRefusedWhole)
         {"music time not a number", put32(frames + 5, 0xFF800000u), ReplayError::kMusicTime},
         {"bytes after the last frame", [](std::string& b) { b.append(3, '\0'); }, ReplayError::kFrame},
     };
+    WriteBytes(SlotPath(2), golden);
     for (const Case& c : cases) {
         std::string bytes = golden;
         c.damage(bytes);
         WriteBytes(SlotPath(1), bytes);
         CReplay player;
-        EXPECT_EQ(player.Open(SlotPath(1).c_str()), 0) << c.name;
+        ASSERT_EQ(player.Open(SlotPath(2).c_str(), FakeSetup()), 1);
+        EXPECT_EQ(player.Open(SlotPath(1).c_str(), FakeSetup()), 0) << c.name;
         EXPECT_EQ(player.GetError(), c.error) << c.name << ": " << DescribeReplayError(player.GetError());
+        // The replay opened before leaves neither its header nor its text.
+        const ReplayHeader& h = player.GetHeader();
+        EXPECT_TRUE(h.version == 0 && h.stageName[0] == 0 && h.characterName[0] == 0 && h.year == 0) << c.name;
+        EXPECT_EQ(player.GetName(), nullptr) << c.name;
         // Nothing of it can be played.
         FakeSetup setupOut;
         FakeTarget target;
@@ -446,6 +452,29 @@ TEST_F(ReplayTest, DamagedFilesAreRefusedWhole)
         EXPECT_EQ(player.PlayFrame(List()), 0);
         EXPECT_TRUE(fighters[0].applied.empty() && fighters[0].tension.empty());
     }
+}
+
+// A file sound in form whose set-up the battle refuses does not open, and
+// nothing of it can be played.
+TEST_F(ReplayTest, TheBattlesVerdictOnTheSetupIsTakenAtOpen)
+{
+    WriteBytes(SlotPath(1), Golden());
+    FakeSetup battle;
+    battle.refused = SetupRecord();
+    CReplay player;
+    EXPECT_EQ(player.Open(SlotPath(1).c_str(), battle), 0);
+    EXPECT_EQ(player.GetError(), ReplayError::kSetupRefused);
+    EXPECT_EQ(player.GetErrorOffset(), 8u + 76u);
+    EXPECT_EQ(player.GetFrameCount(), 0u);
+    EXPECT_EQ(player.GetName(), nullptr);
+    EXPECT_EQ(player.GetHeader().year, 0);
+    FakeTarget target;
+    EXPECT_EQ(player.ReadRecord(battle), 0);
+    EXPECT_EQ(player.ReadStateList(target), 0);
+    EXPECT_EQ(player.PlayFrame(List()), 0);
+    battle.refused = "other";
+    EXPECT_EQ(player.Open(SlotPath(1).c_str(), battle), 1);
+    EXPECT_STREQ(player.GetName(), "rec");
 }
 
 // Cut anywhere, a replay is refused unless the cut falls between frames; it
@@ -459,13 +488,13 @@ TEST_F(ReplayTest, EveryCutIsRefusedOrEndsBetweenFrames)
         WriteBytes(SlotPath(1), golden.substr(0, cut));
         CReplay player;
         const auto whole = std::find(ends.begin(), ends.end(), cut);
-        ASSERT_EQ(player.Open(SlotPath(1).c_str()), whole != ends.end() ? 1 : 0) << cut;
+        ASSERT_EQ(player.Open(SlotPath(1).c_str(), FakeSetup()), whole != ends.end() ? 1 : 0) << cut;
         if (whole != ends.end()) {
             EXPECT_EQ(player.GetFrameCount(), u32(whole - ends.begin()));
         }
     }
     CReplay missing;
-    EXPECT_EQ(missing.Open((user.Saves() + "none.rep").c_str()), 0);
+    EXPECT_EQ(missing.Open((user.Saves() + "none.rep").c_str(), FakeSetup()), 0);
     EXPECT_EQ(missing.GetError(), ReplayError::kOpen);
     ReplayHeader untouched{};
     untouched.year = 7;

@@ -17,7 +17,12 @@ using Packet = std::array<u8, kReplayInputBytes>;
 struct FakeSetup final : IReplaySetup {
     std::string record;
     bool refuse = false;
+    std::string refused;   // the one record it does not accept
     std::string GetReplayRecord() const override { return record; }
+    bool AcceptsReplayRecord(const u8* data, size_t size) const override
+    {
+        return refused != std::string(reinterpret_cast<const char*>(data), size);
+    }
     bool SetReplayRecord(const u8* data, size_t size) override
     {
         if (refuse) return false;

@@ -90,6 +90,67 @@ TEST(ConvertedFiles, GiveBackThePixelsTheyWereMadeFrom)
     }
 }
 
+// Every PNG colour type at each bit depth it allows, as ImageMagick writes
+// them (the header's depth and type checked first): the pixels come back,
+// grey spread over red, green and blue, alpha where the type has it. A
+// palette carries its alpha (on or off) in a tRNS chunk, and ImageMagick
+// whitens the fully transparent: those are held to what it reads back.
+TEST(ConvertedFiles, PngsOfEveryColourTypeAndDepth)
+{
+    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is missing (scripts/install-deps.sh installs it)";
+    TempFolder folder;
+    enum Source { kGrey, kColour, kColourCutOut };
+    const struct {
+        const char* what;
+        uint32_t type, depth;
+        Source source;
+        bool alpha;
+        const char* coder = "PNG:";
+    } cases[] = {
+        {"grey, 1 bit", 0, 1, kGrey, false}, {"grey, 2 bits", 0, 2, kGrey, false},
+        {"grey, 4 bits", 0, 4, kGrey, false}, {"grey, 8 bits", 0, 8, kGrey, false},
+        {"grey, 16 bits", 0, 16, kGrey, false}, {"grey and alpha, 8 bits", 4, 8, kGrey, true},
+        {"grey and alpha, 16 bits", 4, 16, kGrey, true}, {"RGB, 8 bits", 2, 8, kColour, false},
+        {"RGB, 16 bits", 2, 16, kColour, false}, {"palette, 8 bits", 3, 8, kColour, false},
+        {"palette with tRNS, 8 bits", 3, 8, kColourCutOut, true, "PNG8:"}, {"RGBA, 8 bits", 6, 8, kColour, true},
+        {"RGBA, 16 bits", 6, 16, kColour, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Grey levels the depth can hold exactly: 0..2^d - 1 spread over 0..255.
+        const uint32_t levels = c.depth < 8 ? 1u << c.depth : 256, step = 255 / (levels - 1);
+        std::vector<uint32_t> source;
+        for (uint32_t y = 0; y < 5; ++y) {
+            for (uint32_t x = 0; x < 6; ++x) {
+                const uint32_t p = Pattern(x, y), g = ((x * 7 + y * 3) % levels) * step;
+                const uint32_t a = !c.alpha ? 255 : c.source == kColourCutOut ? ((x + y) % 3 ? 255 : 0) : p >> 24;
+                source.push_back(c.source == kGrey ? Argb(a, g, g, g) : (p & 0xFFFFFFu) | a << 24);
+            }
+        }
+        std::string options = c.alpha ? "" : "-alpha off ";
+        if (c.source == kGrey) options += "-colorspace Gray ";
+        if (c.source != kColourCutOut) {
+            options += "-define png:color-type=" + std::to_string(c.type) + " -define png:bit-depth=" +
+                       std::to_string(c.depth);
+        }
+        const Bytes file = Convert(folder, source, 6, 5, options, "t.png", c.coder);
+        ASSERT_GT(file.size(), 26u);
+        ASSERT_EQ(file[24], c.depth);
+        ASSERT_EQ(file[25], c.type);
+        std::string error;
+        const Image image = Plain(file, &error);
+        ASSERT_EQ(image.width, 6u) << error;
+        EXPECT_EQ(image.fileFormat, kFilePng);
+        EXPECT_EQ(image.pixels, c.source == kColourCutOut ? ReadBack(folder, "t.png") : source);
+        if (c.source == kColourCutOut) {
+            for (size_t i = 0; i < source.size(); ++i) {
+                if (source[i] >> 24) EXPECT_EQ(image.pixels[i], source[i]) << "texel " << i;
+                else EXPECT_EQ(image.pixels[i] >> 24, 0u) << "texel " << i;
+            }
+        }
+    }
+}
+
 // OS/2 files (12-byte header, 3-byte palette entries) of every depth
 // ImageMagick writes for them, picked by the number of colours.
 TEST(ConvertedFiles, Os2BmpsOfEveryDepth)

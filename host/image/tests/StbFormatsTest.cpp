@@ -176,6 +176,19 @@ TEST(StbFormats, DamagedPngAndJpgAreRefused)
     PutBe32(huge, 29, Crc(huge.data() + 12, 17));
     Bytes longChunk = png;
     PutBe32(longChunk, 33, 0x7FFFFFF0);
+    // The header one byte short of 13 (the interlace byte dropped) and one
+    // over, each with a sound checksum: only the length gives them away.
+    const auto headerOf = [&](size_t length) {
+        Bytes b(png.begin(), png.begin() + 8);
+        Bytes chunk = {0, 0, 0, uint8_t(length), 'I', 'H', 'D', 'R'};
+        chunk.insert(chunk.end(), png.begin() + 16, png.begin() + 16 + ptrdiff_t(std::min<size_t>(length, 13)));
+        chunk.resize(8 + length, 0);
+        chunk.resize(chunk.size() + 4);
+        PutBe32(chunk, 8 + length, Crc(chunk.data() + 4, 4 + length));
+        b.insert(b.end(), chunk.begin(), chunk.end());
+        b.insert(b.end(), png.begin() + 33, png.end());
+        return b;
+    };
     const size_t sof = Find(jpg, 0xC0);
     Bytes bigJpg = Patched(jpg, sof + 5, {0x3E, 0x80, 0x0F, 0xA0});  // 4000 rows of 16000
     // The first Huffman table claims 16 x 126 codes (the decoder would write
@@ -186,6 +199,9 @@ TEST(StbFormats, DamagedPngAndJpgAreRefused)
     const Bytes noTable = Patched(jpg, sos + 6, {0x33});
     ExpectAllRefused({
         {"PNG header checksum wrong", Patched(png, 17, {7}), "checksum"},
+        {"PNG header of 12 bytes", headerOf(12), "no header"},
+        {"PNG header of 14 bytes", headerOf(14), "no header"},
+        {"PNG header of 0 bytes", headerOf(0), "no header"},
         {"PNG far larger than its data", huge, "too little"},
         {"PNG chunk past the end", longChunk, "past the end"},
         {"PNG without its end", Cut(png, 12), "cut short"},
@@ -196,4 +212,46 @@ TEST(StbFormats, DamagedPngAndJpgAreRefused)
         {"JPG Huffman table past 256 codes", manyCodes, "Huffman table"},
         {"JPG scan naming an undefined table", noTable, "without its tables"},
     });
+}
+
+// The image data a PNG must carry for its size: deflate packs at most 1032
+// bytes into one, so the data of each colour type and depth (bits a pixel
+// from the type's channels) is held to its own bound: at the bound the
+// check lets it through to the decoder, a byte short it is refused.
+TEST(StbFormats, PngDataIsBoundedByEachColourTypesPixelSize)
+{
+    const struct {
+        uint8_t type, depth;
+        uint32_t bits;   // a pixel
+    } cases[] = {
+        {0, 1, 1}, {0, 2, 2}, {0, 4, 4}, {0, 8, 8}, {0, 16, 16}, {2, 8, 24}, {2, 16, 48}, {3, 1, 1}, {3, 2, 2},
+        {3, 4, 4}, {3, 8, 8}, {4, 8, 16}, {4, 16, 32}, {6, 8, 32}, {6, 16, 64},
+    };
+    const auto chunk = [](Bytes& file, const char* type, const Bytes& data) {
+        Bytes c(8 + data.size() + 4);
+        PutBe32(c, 0, uint32_t(data.size()));
+        std::copy(type, type + 4, c.begin() + 4);
+        std::copy(data.begin(), data.end(), c.begin() + 8);
+        PutBe32(c, 8 + data.size(), Crc(c.data() + 4, 4 + data.size()));
+        file.insert(file.end(), c.begin(), c.end());
+    };
+    constexpr uint32_t kSide = 256;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.type) + " at " + std::to_string(c.depth) + " bits");
+        const uint64_t raw = kSide * (1 + (uint64_t(kSide) * c.bits + 7) / 8);
+        const size_t least = size_t((raw - 1024 + 1031) / 1032);
+        for (size_t length : {least, least - 1}) {
+            Bytes file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+            Bytes header(13, 0);
+            PutBe32(header, 0, kSide);
+            PutBe32(header, 4, kSide);
+            header[8] = c.depth, header[9] = c.type;
+            chunk(file, "IHDR", header);
+            chunk(file, "IDAT", Bytes(length, 0));
+            chunk(file, "IEND", {});
+            std::string error;
+            EXPECT_TRUE(Refused(file, &error));   // the data itself is no deflate stream
+            EXPECT_EQ(error.find("too little") != std::string::npos, length < least) << length << ": " << error;
+        }
+    }
 }

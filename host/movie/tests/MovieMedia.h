@@ -8,6 +8,7 @@
 // they are. The sound (44.1 kHz, mono) is silent for half a second, then a
 // 1 kHz tone at half scale.
 // "counter.avi": the same in AVI, as MPEG-4 part 2 video and PCM sound.
+// "counter.ogv": the same in Ogg, as Theora video and Vorbis sound.
 // "silent.mpg": the same pictures without sound.
 // "sound-only.mpg": the same sound without pictures.
 #pragma once
@@ -66,6 +67,7 @@ private:
         const std::string folder = pattern + "/";
         if (Ffmpeg(pictures + sound + "-t 1 " + video + audio, folder + "counter.mpg") &&
             Ffmpeg(pictures + sound + "-t 1 -c:v mpeg4 -q:v 1 -c:a pcm_s16le ", folder + "counter.avi") &&
+            Ffmpeg(pictures + sound + "-t 1 -c:v libtheora -q:v 10 -c:a libvorbis -q:a 6 ", folder + "counter.ogv") &&
             Ffmpeg(pictures + "-t 1 " + video, folder + "silent.mpg") &&
             Ffmpeg(sound + "-t 1 " + audio + "-f mpeg", folder + "sound-only.mpg"))
             folder_ = folder;

@@ -130,6 +130,23 @@ TEST_F(CharacterAttackTest, SparkEndsAtItsTime)
     EXPECT_EQ(S().timers.secondStun, r.reactionTime);
 }
 
+// The spark from idle is spark A, from a hit reaction spark B; each leaves
+// its own REACTIONTIME (0.6 and 0.9 in the test data) as the stun after it.
+TEST_F(CharacterAttackTest, EachSparkStunsForItsOwnReactionTime)
+{
+    const struct { u32 from; f32 stun; } rows[] = {{kActionNeutral, 0.6f}, {kActionHitReaction, 0.9f}};
+    for (const auto& r : rows) {
+        MakeFighter();
+        c_->InitActionTable();
+        S().sparkGauge = P().values.spark.maxSparkGauge;
+        S().tension = 1, S().action = r.from, S().hp = 800, S().mp = 100, S().ammunition = 5;
+        ASSERT_EQ(c_->StartSpark(), 1u) << r.from;
+        S().timers.actionClocks[2] = 10.0f;
+        c_->DispatchAction(0);
+        EXPECT_EQ(S().timers.secondStun, r.stun) << r.from;
+    }
+}
+
 // The shoot-out runs while the rival stays in it, and ends at once when
 // it leaves.
 TEST_F(CharacterAttackTest, ShootOutFollowsItsRival)

@@ -166,6 +166,43 @@ TEST_F(CanDo, SkillsChangeTheRulesOnlyThroughTheirFlags)
     EXPECT_EQ(fighter_->GetStrengthFactor(), 15.0f);
 }
 
+TEST_F(CanDo, MultiLockFactorsStartAtExactlyTwoLocks)
+{
+    // Every lock-count modifier at its own value; each counts from the
+    // second opponent that locks on, as a ratio to the factor unlocked.
+    setting_test::SettingWriter()
+        .Set("FLAG1", (1 << 6) | (1 << 26) | (1 << 27))
+        .Set("FLAG2", (1 << 2) | (1 << 10) | (1 << 30))
+        .Set("MULTILOCKMOVE", 2.0f)
+        .Set("MULTILOCKSTR", 3.0f)
+        .Set("MULTILOCKDAMAGE", 5.0f)
+        .Set("MULTILOCKPOW", 7.0f)
+        .Set("MULTILOCKSLIDEMP", 11.0f)
+        .Set("MULTILOCKMPECOVER", 13.0f)
+        .Save("MultiLock.txt");
+    setting_test::SettingWriter().Set("SKILL", "MultiLock.txt").Save("Skills3.txt");
+    CSkillList skills;
+    ASSERT_EQ(skills.LoadFile("Skills3.txt"), 1);
+    scene_.skills = &skills;
+    fighter_ = NewFighter();
+    Create(1);
+    Ready();
+    CharacterStatus& s = *fighter_->GetStatus();
+    s.tension = 1;
+    const f32 str = fighter_->GetStrengthFactor(), damage = fighter_->GetDamageFactor(0),
+              speed = fighter_->GetSpeedFactor();
+    for (u32 locks : {0u, 1u, 2u, 3u}) {
+        s.lockedByCount = locks;
+        const bool counts = locks >= 2;
+        EXPECT_EQ(fighter_->GetStrengthFactor(), str * (counts ? 3.0f : 1.0f)) << locks;
+        EXPECT_EQ(fighter_->GetDamageFactor(0), damage * (counts ? 5.0f : 1.0f)) << locks;
+        EXPECT_EQ(fighter_->GetSpeedFactor(), speed * (counts ? 2.0f : 1.0f)) << locks;
+        EXPECT_EQ(fighter_->GetSkillFactor(SkillModifier::kMultiLockPow), counts ? 7.0f : 1.0f) << locks;
+        EXPECT_EQ(fighter_->GetSkillFactor(SkillModifier::kMultiLockSlideMp), counts ? 11.0f : 1.0f) << locks;
+        EXPECT_EQ(fighter_->GetSkillFactor(SkillModifier::kMultiLockMpRecover), counts ? 13.0f : 1.0f) << locks;
+    }
+}
+
 TEST(SpellTables, MotionAndVoiceBySlot)
 {
     const i32 motions[] = {106, 112, 109, 115, 118, 133, 136, -1, -1};

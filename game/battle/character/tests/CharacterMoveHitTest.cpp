@@ -137,6 +137,22 @@ TEST_F(MoveHit, ADownFromTheFrontFallsBackButADefeatFallsForward)
     EXPECT_EQ(S().hp, 800);
 }
 
+TEST_F(MoveHit, EachDamageTypeFallsAtItsOwnRate)
+{
+    // The test fighter's FALLVELOCITY is 0.5 + 0.25 x type: one quarter-
+    // second step of a level knock pulls down by that rate, never up, and
+    // by no other type's.
+    for (u32 type = 1; type < kDamageTypeCount; ++type) {
+        Fresh();
+        ASSERT_EQ(c_->GetParameter()->values.damages[type].fallVelocity, 0.5f + 0.25f * f32(type));
+        S().action = kActionHitReaction, S().damageType = type, S().knockPower = 1;
+        S().damageMotion = FindMotionKey("DAMAGESMALLFRONT");
+        S().hitDirection = CVector3(0, 0, 1), S().acceleration = CVector3();
+        c_->HitReactionStep(0);
+        EXPECT_FLOAT_EQ(S().acceleration.y, -(0.5f + 0.25f * f32(type)) * 0.25f) << type;
+    }
+}
+
 TEST_F(MoveHit, HitReactionRunsOutAndOpensTheJustGuardWindow)
 {
     DamageReaction& r = c_->GetParameter()->values.damages[2];

@@ -1,6 +1,7 @@
 #include "CharacterTestSupport.h"
 
 #include "engine/core/StateHash.h"
+#include "game/battle/character/StatisticCounters.h"
 #include "game/battle/object/SpellCard.h"
 
 #include <cmath>
@@ -42,6 +43,7 @@ protected:
         S().hp = i32(c_->GetParameter()->values.general.hp);   // enough to pay for a spark
         S().sparkGauge = c_->GetParameter()->values.spark.maxSparkGauge;
         S().timers.shortAttackCooldown = S().timers.guardReload = 100.0f;
+        S().attackClocks[1] = 100.0f;   // the shot clock: the last shot long ago
         for (const auto& card : c_->GetSpellCards()) static_cast<FakeSpellCard*>(card.get())->stock = 1;
     }
     // Each frame: the packet (a direction code gets the stick left), then
@@ -75,6 +77,7 @@ TEST_F(UpdateTest, InputHandlersStartTheirActions)
         Angle which = kNone;
         f32 angle = 0;
         f32 slideTime = 0;
+        i32 shots = -1;   // shots started, when it matters
     };
     const Case cases[] = {
         {"up wins over down", 0, {{22, 27, 29}, {27, 29}}, kActionSlide, kSlide, -2.0f},
@@ -103,7 +106,33 @@ TEST_F(UpdateTest, InputHandlersStartTheirActions)
          -2.0f, 0.35f},
         {"triple slide has no next level", kActionTripleSlide, {{27, 22}, {27}}, kActionTripleSlide, kNone, 0, 0.3f},
         {"shot from a slide", kActionSlide, {{24}, {}}, kActionSlideShoot},
-        {"spark chord in a hit reaction", kActionHitReaction, {{23, 24, 25}}, kActionSpark},
+        {"spark chord 23 24 25 in a hit reaction", kActionHitReaction, {{23, 24, 25}}, kActionSpark},
+        {"spark chord 22 23 24 in a hit reaction", kActionHitReaction, {{22, 23, 24}}, kActionSpark},
+        {"spark chord 22 23 25 in a hit reaction", kActionHitReaction, {{22, 23, 25}}, kActionSpark},
+        {"spark chord 22 24 25 in a hit reaction", kActionHitReaction, {{22, 24, 25}}, kActionSpark},
+        {"spark chord while frozen", kActionFrozen, {{22, 24, 25}}, kActionSpark},
+        // The chord needs three of its four buttons: no pair starts it.
+        {"22 23 is no chord", kActionHitReaction, {{22, 23}}, kActionHitReaction},
+        {"22 24 is no chord", kActionHitReaction, {{22, 24}}, kActionHitReaction},
+        {"22 25 is no chord", kActionHitReaction, {{22, 25}}, kActionHitReaction},
+        {"23 24 is no chord", kActionHitReaction, {{23, 24}}, kActionHitReaction},
+        {"23 25 is no chord", kActionHitReaction, {{23, 25}}, kActionHitReaction},
+        {"24 25 is no chord", kActionHitReaction, {{24, 25}}, kActionHitReaction},
+        {"22 23 is no chord in idle either", 0, {{22, 23}}, kActionGuard},
+        // Slides while shooting: a release of 22 goes a level up, the
+        // triple has none; a release of 24 shoots again (from the triple
+        // as a plain shot).
+        {"slide shoot: double on release", kActionSlideShoot, {{27, 22}, {27}}, kActionDoubleSlideShoot, kSlide,
+         -2.0f},
+        // The test fighter lacks the triple-slide skill: refused, not a
+        // double slide again.
+        {"double slide shoot: triple refused", kActionDoubleSlideShoot, {{29, 22}, {29}}, kActionDoubleSlideShoot},
+        {"triple slide shoot: no next level", kActionTripleSlideShoot, {{27, 22}, {27}}, kActionTripleSlideShoot},
+        {"slide shoot: no direction, no slide", kActionSlideShoot, {{22}, {}}, kActionSlideShoot},
+        {"slide shoot: shot again", kActionSlideShoot, {{24}, {}}, kActionSlideShoot, kNone, 0, 0, 1},
+        {"triple slide shoot: shot again, standing", kActionTripleSlideShoot, {{24}, {}}, kActionShoot, kNone, 0, 0,
+         1},
+        {"slide shoot: held shot, none", kActionSlideShoot, {{24}, {24}}, kActionSlideShoot, kNone, 0, 0, 0},
         {"nothing from Defeated", kActionDefeated, {{22, 23, 24}}, kActionDefeated},
     };
     battle_test::FakeFighter target(CVector3(0, 0, -10));
@@ -118,6 +147,9 @@ TEST_F(UpdateTest, InputHandlersStartTheirActions)
         S().timers.slideTime = k.slideTime;
         Play(k.frames);
         EXPECT_EQ(S().action, k.want) << k.name;
+        if (k.shots >= 0) {
+            EXPECT_EQ(c_->GetStatisticCounter(kStatShots), u32(k.shots)) << k.name;
+        }
         if (k.which == kBack) {
             EXPECT_EQ(S().slideMotion, FindMotionKey("SLIDEBACK")) << k.name;
         } else if (k.which != kNone) {
@@ -201,6 +233,66 @@ TEST_F(UpdateTest, LockOnChoosesByTypeAndChangesOnRelease)
         EXPECT_EQ(c_->GetInputMemory().cameraMode, k.want ? 1u : 0u);
     }
     EXPECT_EQ(side.Count(6), 7u);   // told each time it was locked
+    scene_.characters = {};
+}
+
+TEST_F(UpdateTest, LockOnTiesGoToTheEarlierFighterInTheList)
+{
+    // Two opponents at the same distance (5) and, facing -z, the same angle
+    // (36.87 degrees either side): the one earlier in the list wins, in
+    // either order; a third a hair nearer or straighter wins over both.
+    battle_test::FakeFighter left(CVector3(-3, 0, -4)), right(CVector3(3, 0, -4)), near(CVector3(0, 0, 4.99f)),
+        straight(CVector3(2.99f, 0, -4));
+    for (auto* f : {&left, &right, &near, &straight}) f->team = 1;
+    struct Case {
+        u32 type;
+        std::vector<CObjectDivision*> list;
+        CObjectDivision* want;
+    };
+    const Case cases[] = {
+        {1, {&left, &right}, &left}, {1, {&right, &left}, &right}, {1, {&left, &right, &near}, &near},
+        {0, {&left, &right}, &left}, {0, {&right, &left}, &right}, {0, {&left, &right, &straight}, &straight},
+    };
+    for (const Case& k : cases) {
+        std::vector<CObjectDivision*> list = k.list;
+        scene_.characters = {list.data(), u32(list.size())};
+        MakeFighter();
+        S().lockOnType = k.type;
+        for (const auto& codes : Frames{{26}, {}}) {
+            const InputPacket p = Pressing(codes);
+            c_->ApplyInputPacket(&p);
+            c_->UpdateLockOn(0);
+        }
+        EXPECT_EQ(S().lockedTargetId, k.want->GetId()) << k.type << " " << k.list.size();
+    }
+    scene_.characters = {};
+}
+
+TEST_F(UpdateTest, TheCameraFrontTakesTheFightersYawAndPitch)
+{
+    // Yaw and pitch apart and non-zero, so neither a swap nor a lost sign
+    // hides: button 16 without a lock, and a long hold of 26 that drops it.
+    battle_test::FakeFighter front(CVector3(0, 0, -10));
+    front.team = 1;
+    CObjectDivision* list[] = {&front};
+    scene_.characters = {list, 1};
+    const Frames cases[] = {{{16}, {16}}, Then(Then({{26}, {}}, Repeat({26}, 21)), {{}})};
+    for (const Frames& frames : cases) {
+        MakeFighter();
+        c_->GetParameter()->values.general.lockOffTime = 1.0f;
+        *c_->GetRotation() = CVector3(-12, 33, 0);
+        auto* camera = dynamic_cast<FakeCamera*>(c_->GetCameraController());
+        ASSERT_NE(camera, nullptr);
+        camera->yaw = camera->pitch = 0;
+        for (const auto& codes : frames) {
+            const InputPacket p = Pressing(codes);
+            c_->ApplyInputPacket(&p);
+            c_->UpdateLockOn(0);
+        }
+        EXPECT_EQ(S().lockedTargetId, 0u) << frames.size();
+        EXPECT_EQ(camera->yaw, 33.0f) << frames.size();
+        EXPECT_EQ(camera->pitch, -12.0f) << frames.size();
+    }
     scene_.characters = {};
 }
 
@@ -323,5 +415,29 @@ TEST_F(UpdateTest, AChargedShotBlocksChargingOnlyWhileItRuns)
         c_->ApplyInputPacket(&p);
         c_->UpdateTimers(0);
         EXPECT_EQ(S().timers.shotCharge > 0, row.charges) << row.action << " " << row.slot;
+    }
+}
+
+// An empty magazine refills on the frame its reload time is reached at the
+// reload rate, not a frame early; never while the fighter shoots.
+TEST_F(UpdateTest, AmmunitionRefillsOnTheFrameItsReloadEnds)
+{
+    struct Case {
+        f32 reloadRevise;
+        u32 action, frame;   // the first frame with ammunition, counting from 1; 0: none
+    };
+    const Case cases[] = {{1, kActionNeutral, 4}, {2, kActionNeutral, 2}, {0.5f, kActionNeutral, 8},
+        {1, kActionShoot, 0}};
+    for (const Case& k : cases) {
+        MakeFighter();
+        SetFrameTime(125);
+        c_->GetParameter()->values.bonuses[1].reloadRevise = k.reloadRevise;
+        S().tension = 1, S().reloadFactor = 1, S().action = k.action, S().ammunition = 0, S().selectedBarrage = 1;
+        S().timers.ammoReloadDuration = 0.5f, S().timers.ammoReload = 0;
+        for (u32 frame = 1; frame <= 9; ++frame) {
+            c_->UpdateTimers(0);
+            const bool full = k.frame && frame >= k.frame;
+            EXPECT_EQ(S().ammunition, full ? 12u : 0u) << k.reloadRevise << " frame " << frame;
+        }
     }
 }

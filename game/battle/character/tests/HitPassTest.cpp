@@ -1,11 +1,13 @@
 #include "game/battle/character/tests/CharacterTestSupport.h"
 
+#include "game/battle/character/StatisticCounters.h"
 #include "game/battle/object/Bullet.h"
 #include "game/battle/object/BulletPasses.h"
 #include "engine/model/AnimationController.h"
 #include "engine/scene/Effect.h"
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -41,26 +43,38 @@ protected:
     }
 };
 
-// What a hit leaves on the victim and the bullet.
+// What a hit leaves on the victim, the bullet and the shooter.
 struct Outcome {
     i32 hp;
     u32 action, hits;   // hits 0 once the bullet is gone
     f32 knock, limit;
+    f32 disorder = 0, dot = 0;   // the disorder timer, the damage-over-time duration
+    u32 killKind = kNoKillKind;  // the shooter's last kill
     bool operator==(const Outcome&) const = default;
 };
 
 std::ostream& operator<<(std::ostream& o, const Outcome& x)
 {
     return o << "hp " << x.hp << " action " << x.action << " hits " << x.hits << " knock " << x.knock << " limit "
-             << x.limit;
+             << x.limit << " disorder " << x.disorder << " dot " << x.dot << " kill " << x.killKind;
 }
 
 TEST_F(HitPassTest, BulletKindsThroughTheSecondPass)
 {
-    // Victim at the origin (HP 800, body spheres there), shooter far off on
-    // the other team; a STR 100 shot of radius 0.4 passes 0.6 in front.
-    // Heal 40 a second over a quarter-second frame gives 10.
-    struct Row { i32 kind, team, startHp, hitCount, before, type; Outcome want; } rows[] = {
+    // Every row of the kind table. Victim at the origin (HP 800, body
+    // spheres there, its centre at half its height), shooter far off on
+    // the other team; a STR 100 shot of radius 0.4 passes 0.6 in front at
+    // height 0.2. Heal 40 a second over a quarter-second frame gives 10.
+    // "aimed": the shot's own target is the victim. Height 0.4 puts the
+    // victim's centre level with the shot, 0.2 below it.
+    enum Shooter { kIdle, kCasting, kClimax };
+    struct Row {
+        i32 kind, team, startHp, hitCount, before, type;
+        Outcome want;
+        bool aimed = false;
+        f32 height = 0, range = 0;
+        Shooter shooter = kIdle;
+    } rows[] = {
         {0, 1, 800, 5, 0, 2, {700, kActionHitReaction, 1, 4, 3}},
         {6, 1, 800, 5, 0, 0, {700, kActionFrozen, 1, 4, 3}},
         {10, 1, 800, 5, 0, 2, {800, kActionNeutral, 0, 0, 0}},
@@ -68,23 +82,49 @@ TEST_F(HitPassTest, BulletKindsThroughTheSecondPass)
         {13, 1, 500, 5, 0, 2, {510, kActionNeutral, 1, 0, 0}},
         {21, 1, 800, 5, 0, 2, {700, kActionHitReaction, 0, 4, 3}},
         {2, 1, 800, 5, 0, 2, {800, kActionNeutral, 0, 0, 0}},       // shooter not casting: refused, ended
+        {2, 1, 800, 5, 0, 2, {800, kActionBound, 1, 0, 0}, false, 0, 0, kCasting},
         {0, 1, 800, 3, 2, 2, {700, kActionHitReaction, 0, 8, 6}},   // third of three: the LAST values, then gone
         {0, 1, 800, 3, 3, 2, {800, kActionNeutral, 3, 0, 0}},       // used up
         {0, 0, 800, 5, 0, 2, {800, kActionNeutral, 0, 0, 0}},       // own side
+        // Not above the fighter: level with its centre hits, above it does not.
+        {5, 1, 800, 5, 0, 2, {700, kActionHitReaction, 1, 4, 3}, false, 0.4f},
+        {5, 1, 800, 5, 0, 2, {800, kActionNeutral, 0, 0, 0}, false, 0.2f},
+        {19, 1, 800, 5, 0, 2, {700, kActionHitReaction, 1, 4, 3}, false, 0.4f},
+        {19, 1, 800, 5, 0, 2, {800, kActionNeutral, 0, 0, 0}, true, 0.2f},
+        // Proximity: only within SHOOTRANGE of the victim's position; after its
+        // step the shot is 0.224 from it.
+        {9, 1, 800, 5, 0, 2, {700, kActionHitReaction, 1, 4, 3}, false, 0, 0.23f},
+        {9, 1, 800, 5, 0, 2, {800, kActionNeutral, 0, 0, 0}, false, 0, 0.22f},
+        // Disorder and damage over time: DISORDERTIME 2.5 either way.
+        {14, 1, 800, 5, 0, 2, {700, kActionHitReaction, 1, 4, 3, 2.5f, 0}},
+        {15, 1, 800, 5, 0, 2, {700, kActionHitReaction, 1, 4, 3, 0, 2.5f}},
+        // On its own target: past the hit count and the team, and 17 to 19
+        // never kill and keep the victim's action.
+        {17, 0, 50, 3, 3, 2, {1, kActionNeutral, 0, 8, 6}, true},
+        {18, 1, 50, 5, 0, 2, {1, kActionNeutral, 1, 4, 3}, true},
+        {19, 0, 800, 5, 0, 2, {700, kActionNeutral, 1, 4, 3}, true, 0.4f},
+        {17, 1, 50, 5, 0, 2, {0, kActionDefeated, 1, 0, 0, 0, 0, 0}},   // not aimed: a plain hit
+        {20, 0, 50, 5, 0, 2, {0, kActionDefeated, 1, 0, 0, 0, 0, 10}, true},
+        {20, 0, 50, 5, 0, 2, {0, kActionDefeated, 1, 0, 0, 0, 0, 11}, true, 0, 0, kClimax},
+        {20, 1, 50, 5, 0, 2, {0, kActionDefeated, 1, 0, 0, 0, 0, 0}},    // not aimed: the shot's kind 0
     };
     for (const Row& r : rows) {
         auto record = std::make_unique<CBulletParameter>();
         CBulletValues& v = record->GetValues();
         v.hitType = r.kind, v.hitCount = r.hitCount, v.str = 100, v.hitRadius = 0.4f, v.recoverySpeed = 40;
         v.pow = 4, v.lastPow = 8, v.limit = 3, v.lastLimit = 6, v.damageType = r.type, v.lastDamageType = r.type;
-        v.freezeTime = 2;
+        v.freezeTime = 2, v.disorderTime = 2.5f, v.dotDamageInterval = 0.5f, v.shootRange = r.range;
         auto victim = Fighter({0, 0, 0}, 1, r.team), shooter = Fighter({0, 0, 50}, 0, 0);
         victim->GetStatus()->hp = r.startHp, victim->GetStatus()->exactHp = f32(r.startHp);
+        if (r.height > 0) victim->GetParameter()->values.body.height = r.height;
+        if (r.shooter != kIdle) shooter->GetStatus()->action = kActionSpellCard;
+        shooter->GetStatus()->finale = r.shooter == kClimax;
         auto* bullet = new CBullet(record.get());
         BulletLaunchRecord launch;
         launch.position = {0, 0.2f, 0.6f};
         launch.direction = {0, 0, -1};
         launch.shooter = launch.firingObject = shooter.get();
+        if (r.aimed) launch.target = victim.get();
         ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
         bullet->SetDirection({0, 0, -0.5f});
         for (i32 i = 0; i < r.before; ++i) bullet->CountHit(1, 1);
@@ -95,7 +135,36 @@ TEST_F(HitPassTest, BulletKindsThroughTheSecondPass)
         RunBulletSecondPass(list, fighters, 2, 0);
         const CharacterStatus& s = *victim->GetStatus();
         const u32 hits = list.GetCount() ? list.First()->GetState().hitCount[1] : 0;
-        EXPECT_EQ((Outcome{s.hp, s.action, hits, s.knockPower, s.limitGauge}), r.want) << "kind " << r.kind;
+        const Outcome got{s.hp, s.action, hits, s.knockPower, s.limitGauge, s.timers.statusTimers[1],
+            victim->GetDamageOverTime().duration, shooter->GetStatisticCounter(kStatLastKillKind)};
+        EXPECT_EQ(got, r.want) << "kind " << r.kind << (r.aimed ? " aimed" : "") << " height " << r.height;
+    }
+}
+
+TEST_F(HitPassTest, EveryAttackKindRaisesItsKillCounters)
+{
+    // Counters A..I (statistics 30..38) by the kind of the killing hit; 3
+    // (shoot-out), 4 (damage over time), 5 (guard crash) and kinds past 11
+    // raise none, but every kill counts and keeps its kind.
+    const struct { u32 kind; std::vector<u32> counters; } rows[] = {
+        {0, {0}}, {1, {1}}, {2, {1, 2}}, {3, {}}, {4, {}}, {5, {}}, {6, {3}}, {7, {3, 4}}, {8, {5}}, {9, {6}},
+        {10, {7}}, {11, {7, 8}}, {12, {}},
+    };
+    for (const auto& r : rows) {
+        auto victim = Fighter({0, 0, 0}, 1, 1), attacker = Fighter({0, 0, 5}, 0, 0);
+        victim->GetStatus()->hp = 10, victim->GetStatus()->exactHp = 10;
+        ASSERT_EQ(victim->TakeHit(CCharacterAction::Hit{100, 0, 0, 0, 0, CVector3(0, 0, -1), 2, r.kind, 1, 0,
+                      attacker.get()}), 1);
+        ASSERT_EQ(victim->GetStatus()->action, kActionDefeated) << r.kind;
+        std::vector<u32> raised;
+        for (u32 c = 0; c < 9; ++c) {
+            const u32 n = attacker->GetStatisticCounter(kStatKillsByKind + c);
+            EXPECT_LE(n, 1u) << r.kind;
+            if (n) raised.push_back(c);
+        }
+        EXPECT_EQ(raised, r.counters) << "kind " << r.kind;
+        EXPECT_EQ(attacker->GetStatisticCounter(kStatKills), 1u) << r.kind;
+        EXPECT_EQ(attacker->GetStatisticCounter(kStatLastKillKind), r.kind);
     }
 }
 

@@ -205,7 +205,7 @@ TEST_F(ReplayFightTest, PlaybackGivesTheRecordedHashAtEveryFrame)
 
     auto play = [&](u32 playSeed) {
         CReplay player;
-        EXPECT_EQ(player.Open(path.c_str()), 1) << DescribeReplayError(player.GetError());
+        EXPECT_EQ(player.Open(path.c_str(), replay_test::FakeSetup()), 1) << DescribeReplayError(player.GetError());
         EXPECT_EQ(player.GetFrameCount(), frames);
         replay_test::FakeSetup restored;
         EXPECT_EQ(player.ReadRecord(restored), 1);

@@ -313,3 +313,28 @@ TEST(BulletPairWalk, EdgesOfTheGridMeetAsInTheAllPairsWalk)
         EXPECT_LE(broad.gatedPairs, all.gatedPairs) << name;
     }
 }
+
+// Far from the origin, two overlapping shots of different owners whose
+// boxes share cells unevenly on each axis (one across a cell wall on y, the
+// other on z, then the same turned to x, and a box the grid holds apart):
+// both walks find the pair. Near
+// the origin every box is cell 0 and a crossed axis in the box test hides.
+TEST(BulletPairWalk, OverlappingShotsMeetAcrossCellWallsOnEveryAxis)
+{
+    const std::vector<std::pair<const char*, std::vector<Placement>>> cases = {
+        {"walls on y and z", {{{35, 60.3f, -80.3f}, 0.6f, 0, 0, 1, 0}, {{35.5f, 60.8f, -80.8f}, 0.6f, 1, 0, 1, 0}}},
+        {"walls on x and z", {{{60.3f, 35, -80.3f}, 0.6f, 0, 0, 1, 0}, {{60.8f, 35.5f, -80.8f}, 0.6f, 1, 0, 1, 0}}},
+        {"walls on x and y", {{{-80.3f, 60.3f, 35}, 0.6f, 0, 0, 1, 0}, {{-80.8f, 60.8f, 35.5f}, 0.6f, 1, 0, 1, 0}}},
+        // A box too wide for the grid (cells 1..6, 3..8, -10..-5) against one
+        // at its y and z edges (7..8, -6..-6).
+        {"a box too wide for the grid", {{{35, 64, -83}, 25, 0, 0, 1, 0}, {{35, 80, -66}, 0.6f, 1, 0, 1, 0}}},
+    };
+    for (const auto& [name, placements] : cases) {
+        BulletPassCounts all, broad;
+        EXPECT_EQ(FewBulletsHash(placements, BulletPairWalk::kBroadPhase, &broad),
+            FewBulletsHash(placements, BulletPairWalk::kAllPairs, &all))
+            << name;
+        EXPECT_GT(all.bulletPairs, 0u) << name;
+        EXPECT_EQ(broad.bulletPairs, all.bulletPairs) << name;
+    }
+}

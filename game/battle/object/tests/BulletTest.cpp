@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -254,6 +255,36 @@ TEST_F(BulletTest, EveryOtherMotionTypeFollowsItsHandWorkedPath)
     }
 }
 
+TEST_F(BulletTest, GridBoxCoversTheSweptSphereInTenUnitCells)
+{
+    // Straight shots of 10 units a frame. Away from the origin every axis
+    // lands in its own cells, so a swapped axis or a swapped end shows;
+    // near it, -0.8 and 0.8 share cell 0 (truncation toward zero).
+    const struct {
+        CVector3 at, direction;
+        f32 radius;
+        std::array<i32, 6> box;   // minimum x, y, z, maximum x, y, z
+    } rows[] = {
+        {{35, -47, 123}, {1, 0, 0}, 2, {3, -4, 12, 4, -4, 12}},
+        {{-35, 62, -27}, {0, -1, 0}, 1, {-3, 5, -2, -3, 6, -2}},
+        {{-5, 5, -0.5f}, {0, 0, -1}, 3, {0, 0, -1, 0, 0, 0}},
+        {{-12, 31, 58}, {0, 0, 1}, 0.5f, {-1, 3, 5, -1, 3, 6}},
+    };
+    for (const auto& r : rows) {
+        auto record = Record(0);
+        record->GetValues().velocity = 40.0f;
+        record->GetValues().hitRadius = r.radius;
+        CBullet* b = Launch(*record, r.at, r.direction);
+        UpdateBullets(scene_.bullets, 0);
+        ExpectNear(b->GetState().step, r.direction * 10.0f, "step", 0);
+        std::array<i32, 6> box;
+        std::copy(b->GetGridBox(), b->GetGridBox() + 6, box.begin());
+        EXPECT_EQ(box, r.box)
+            << r.at.x << ", " << r.at.y << ", " << r.at.z;
+        scene_.bullets.DeleteAll();
+    }
+}
+
 TEST_F(BulletTest, TypeTwoLosesItsTargetForGoodAndNineAndElevenStartAsTwo)
 {
     FakeFighter target;
@@ -320,6 +351,29 @@ TEST_F(BulletTest, FighterPassesCountHitsAndDamageBySlotAndInterval)
     EXPECT_EQ(enemy_->firstPassCalls, 8u);
     EXPECT_EQ(enemy_->secondPassCalls, 8u);
     EXPECT_TRUE(InList(b));
+}
+
+// Slots run 0..3. A healing shot whose owner answers 4 counts its hit in
+// the last slot; a slot of 4 asked directly is no slot at all: never
+// hittable, nothing counted.
+TEST_F(BulletTest, ASlotAnswerOfFourCountsInTheLastSlot)
+{
+    auto record = Record(0);
+    CBulletValues& v = record->GetValues();
+    v.velocity = 0.0f, v.hitType = 13, v.hitCount = 3, v.recoverySpeed = 10.0f, v.hitReleaseType = 2;
+    for (i32 slot : {3, 4}) {
+        owner_->slot = slot;
+        CBullet* b = Launch(*record, CVector3(5, 0, 0), CVector3(1, 0, 0));
+        Frame();
+        const auto& hits = b->GetState().hitCount;
+        EXPECT_EQ(std::vector<u32>(hits, hits + 4), (std::vector<u32>{0, 0, 0, 1})) << slot;
+        EXPECT_EQ(b->CanHitTarget(4), 0u);
+        EXPECT_EQ(b->IsHitIntervalElapsed(4), 0u);
+        EXPECT_EQ(b->IsHitEffectIntervalElapsed(4), 0u);
+        EXPECT_EQ(b->CountHit(4, 0), 0);
+        EXPECT_EQ(std::vector<u32>(hits, hits + 4), (std::vector<u32>{0, 0, 0, 1})) << slot;
+        scene_.bullets.DeleteAll();
+    }
 }
 
 TEST_F(BulletTest, HitEndedBulletIsDeletedOnlyByItsFrameStep)

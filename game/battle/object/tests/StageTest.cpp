@@ -248,6 +248,41 @@ TEST_F(StageTest, ShakeDecaysPerSlotAfterItsTime)
     EXPECT_EQ(stage.GetShakeTimer(1), 0.0f);
 }
 
+TEST_F(StageTest, ASlotOfFourIsNoViewSlotAndChangesNothing)
+{
+    // Views run 0..3: a shake for slot 4, or darkening from a fighter that
+    // answers 4, leaves every slot as it was; slot 3 still takes them.
+    CStage& stage = MakeStage(SettingWriter());
+    FakeFighter& four = Fighter({}, 0, 4);
+    FakeFighter& three = Fighter({}, 0, 3);
+    CCamera camera;
+    const CVector3 eye, target(0, 0, 10), up(0, 1, 0);
+    camera.SetLookAt(&eye, &target, &up);
+    four.camera = &camera;
+    const auto hash = [&] {
+        CStateHash h;
+        stage.HashState(h);
+        return h.Value();
+    };
+    const u64 before = hash();
+    const u32 slot4 = 4, slot3 = 3;
+    const f32 half = 0.5f;
+    ToStage(four, kMsgSmallShake, reinterpret_cast<intptr_t>(&slot4));
+    ToStage(four, kMsgLargeShake, reinterpret_cast<intptr_t>(&slot4));
+    ToStage(four, kMsgStageDarkening, 1);
+    ToStage(four, kMsgDarkLimit, reinterpret_cast<intptr_t>(&half));
+    stage.Update(0);
+    EXPECT_EQ(hash(), before);
+    EXPECT_EQ(stage.ShakeViewCamera(&four), 1u);
+    EXPECT_EQ(Xyz(camera.GetTarget()), Xyz(target));
+    EXPECT_EQ(stage.DrawDarkening(&four), 0u);
+
+    ToStage(three, kMsgSmallShake, reinterpret_cast<intptr_t>(&slot3));
+    ToStage(three, kMsgStageDarkening, 1);
+    EXPECT_EQ(stage.GetShakeAmplitude(3), 5.0f);
+    EXPECT_NE(hash(), before);
+}
+
 TEST_F(StageTest, ShakeTurnsOnlyTheShakenViewsCameraByFrameTime)
 {
     // The phase is the stage's frame-time clock t in ms: angle t degrees

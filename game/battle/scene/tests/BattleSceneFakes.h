@@ -5,7 +5,9 @@
 
 #include "engine/core/PackFile.h"
 #include "engine/platform/SoundBuffer.h"
+#include "engine/platform/Input.h"
 #include "game/battle/scene/BattleApp.h"
+#include "game/battle/scene/BattleFlow.h"
 #include "game/battle/scene/BattleSetup.h"
 #include "game/battle/testdata/BattleData.h"
 #include "game/data/SaveConfig.h"
@@ -119,6 +121,57 @@ inline CBattleSetup* OneViewSetup(u32 seed = 20261207)
     CBattleSetup* setup = CpuSetup(seed);
     setup->entries[0].kind = 0;
     return setup;
+}
+
+// The scenes after the battle: which one was asked for.
+class FakeFlow : public IBattleFlow {
+public:
+    i32 GoTitle(const battle_flow::TitleArgs& args) override { return log.push_back("title " + std::to_string(args.item)), 9; }
+    i32 GoCharaSelect(battle_flow::SelectArgs) override { return log.push_back("select"), 9; }
+    i32 GoAdventure(battle_flow::AdventureArgs) override { return log.push_back("adventure"), 9; }
+    i32 GoNextBattle(battle_flow::NextBattleArgs) override { return log.push_back("next"), 9; }
+    i32 GoSurvivalResult(const battle_flow::SurvivalResultArgs&) override { return log.push_back("survival"), 9; }
+    i32 GoStory(battle_flow::StoryArgs) override { return log.push_back("story"), 9; }
+    i32 GoReplayList(const battle_flow::ReplayListArgs&) override { return log.push_back("replays"), 9; }
+    i32 GoNetworkCharaSelect(battle_flow::SelectArgs) override { return log.push_back("net select"), 9; }
+    i32 GoNetworkNextBattle(battle_flow::NextBattleArgs) override { return log.push_back("net next"), 9; }
+    i32 LeaveNetworkBattle() override { return log.push_back("leave"), 9; }
+    i32 RequestNetworkEnd() override { return log.push_back("net end"), 9; }
+    u32 GetLobbyState() override { return 2; }
+    i32 AdvanceStory(CBattleSetup*) override { return 1; }
+    i32 ChooseNextOpponents(CBattleSetup*, const CCharacterBase*, const CBattleConsole*) override { return 1; }
+
+    std::vector<std::string> log;
+};
+
+// Player 1 moves, turns, shoots, slides, guards and casts, in a loop of
+// 340 frames.
+inline void Script(CInput& input, u32 frame)
+{
+    InputState& pad = *input.GetInputState(0);
+    std::fill(std::begin(pad.held), std::end(pad.held), 0u);
+    static constexpr struct {
+        u32 frames;
+        u32 codes[2];
+        f32 x, y;
+    } segments[] = {
+        {90, {12, 0}, 0.0f, -0.99f}, {40, {24, 0}, 0.29f, 0.0f}, {20, {22, 15}, 0.54f, 0.0f},
+        {60, {23, 0}, 0.0f, 0.0f}, {30, {25, 0}, -0.6f, 0.3f}, {45, {28, 24}, 0.0f, 0.0f},
+        {30, {13, 26}, 0.0f, 0.99f}, {25, {0, 0}, 0.0f, 0.0f},
+    };
+    u32 total = 0;
+    for (const auto& s : segments) total += s.frames;
+    u32 at = frame % total;
+    for (const auto& s : segments) {
+        if (at >= s.frames) {
+            at -= s.frames;
+            continue;
+        }
+        for (u32 code : s.codes)
+            if (code) pad.held[code] = 1;
+        pad.stick1X = s.x, pad.stick1Y = s.y;
+        return;
+    }
 }
 
 }  // namespace scene_test

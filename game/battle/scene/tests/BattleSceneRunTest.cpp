@@ -55,28 +55,6 @@ BattleRun RunBattle(CBattleScene& scene, u32 after, u32 limit, const std::functi
     return run;
 }
 
-i32 HpLost(const CBattleScene& scene)
-{
-    i32 lost = 0;
-    for (u32 i = 0; i < scene.GetCharacterCount(); ++i) {
-        const CCharacter* c = scene.GetCharacter(i);
-        lost += c->GetParameter()->values.general.hp - c->GetStatus()->hp;
-    }
-    return lost;
-}
-
-// The first frame whose state differs, with the first object that does.
-std::string FirstDifference(const std::vector<BattleStateHash>& expected, const std::vector<BattleStateHash>& actual)
-{
-    for (size_t f = 0; f < std::min(expected.size(), actual.size()); ++f) {
-        const std::string object = FirstDifferentObject(expected[f], actual[f]);
-        if (!object.empty()) return "frame " + std::to_string(f) + ", " + object;
-    }
-    if (expected.size() != actual.size())
-        return std::to_string(actual.size()) + " frames of " + std::to_string(expected.size());
-    return "";
-}
-
 // What the fighters of a battle did that their counters do not keep,
 // watched frame by frame: lock-on switches, bullets of their barrages in
 // flight, how far each camera's eye moved and strayed, how far a weapon
@@ -214,35 +192,6 @@ TEST_F(BattleSceneTest, ComputerBattleRunsFromSetUpToItsResult)
     EXPECT_EQ(run.hashes.back().Value(), kCpuBattleFinalHash)
         << std::hex << "final hash 0x" << run.hashes.back().Value() << std::dec << " after " << run.hashes.size()
         << " frames, over at " << run.frameOver << ", HP lost " << HpLost(scene) << ", results " << r0 << " " << r1;
-}
-
-// Player 1 moves, turns, shoots, slides, guards and casts; three computers.
-void Script(CInput& input, u32 frame)
-{
-    InputState& pad = *input.GetInputState(0);
-    std::fill(std::begin(pad.held), std::end(pad.held), 0u);
-    static const struct {
-        u32 frames;
-        u32 codes[2];
-        f32 x, y;
-    } segments[] = {
-        {90, {12, 0}, 0.0f, -0.99f}, {40, {24, 0}, 0.29f, 0.0f}, {20, {22, 15}, 0.54f, 0.0f},
-        {60, {23, 0}, 0.0f, 0.0f}, {30, {25, 0}, -0.6f, 0.3f}, {45, {28, 24}, 0.0f, 0.0f},
-        {30, {13, 26}, 0.0f, 0.99f}, {25, {0, 0}, 0.0f, 0.0f},
-    };
-    u32 total = 0;
-    for (const auto& s : segments) total += s.frames;
-    u32 at = frame % total;
-    for (const auto& s : segments) {
-        if (at >= s.frames) {
-            at -= s.frames;
-            continue;
-        }
-        for (u32 code : s.codes)
-            if (code) pad.held[code] = 1;
-        pad.stick1X = s.x, pad.stick1Y = s.y;
-        return;
-    }
 }
 
 // The battle above with player 1 in place of the first computer, recorded

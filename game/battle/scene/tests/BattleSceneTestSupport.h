@@ -14,6 +14,7 @@
 #include "engine/scene/EffectController.h"
 #include "engine/scene/ResourceController.h"
 #include "game/battle/scene/BattleApp.h"
+#include "game/battle/character/Character.h"
 #include "game/battle/scene/BattleScene.h"
 #include "game/battle/scene/tests/BattleSceneFakes.h"
 #include "game/battle/testdata/BattleData.h"
@@ -26,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,12 +58,8 @@ protected:
         sound_ = std::make_unique<CSound>();
         ASSERT_EQ(sound_->Initialize(system_), 1);
         ASSERT_TRUE(host::kernel::SetCurrentDirectory(battle_data::ResourceFolder(*root_ / "data")));
-        resources_ = std::make_unique<CResourceController>();
-        for (const battle_data::Archive& a : battle_data::kArchives)
-            ASSERT_EQ(resources_->LoadScrambledPack(a.path, Crc32String(a.packName), a.key, 1), 1u) << a.path;
-        ASSERT_EQ(resources_->Load(battle_data::kResourceList, 1), 1u);
-        effects_ = std::make_unique<CEffectController>();
-        ASSERT_EQ(effects_->Create(device_, 1024, 1024), 1);
+        LoadControllers(&resources_, &effects_);
+        ASSERT_FALSE(HasFatalFailure());
         LoadMusicTension();
         app_.resources = resources_.get();
         app_.effects = effects_.get();
@@ -83,6 +81,18 @@ protected:
         host::kernel::SetCurrentDirectory(cwd_);
         sound_.reset();
         host::sound::SetNullOutput(nullptr);
+    }
+
+    // The game's resource controller with every archive registered, and an
+    // effect controller.
+    void LoadControllers(std::unique_ptr<CResourceController>* resources, std::unique_ptr<CEffectController>* effects)
+    {
+        *resources = std::make_unique<CResourceController>();
+        for (const battle_data::Archive& a : battle_data::kArchives)
+            ASSERT_EQ((*resources)->LoadScrambledPack(a.path, Crc32String(a.packName), a.key, 1), 1u) << a.path;
+        ASSERT_EQ((*resources)->Load(battle_data::kResourceList, 1), 1u);
+        *effects = std::make_unique<CEffectController>();
+        ASSERT_EQ((*effects)->Create(device_, 1024, 1024), 1);
     }
 
     void LoadMusicTension()
@@ -121,5 +131,28 @@ protected:
     static inline bool written_ = false;
     static inline std::string error_;
 };
+
+// HP the fighters lost, summed.
+inline i32 HpLost(const CBattleScene& scene)
+{
+    i32 lost = 0;
+    for (u32 i = 0; i < scene.GetCharacterCount(); ++i) {
+        const CCharacter* c = scene.GetCharacter(i);
+        lost += c->GetParameter()->values.general.hp - c->GetStatus()->hp;
+    }
+    return lost;
+}
+
+// The first frame whose state differs, with the first object that does.
+inline std::string FirstDifference(const std::vector<BattleStateHash>& expected, const std::vector<BattleStateHash>& actual)
+{
+    for (size_t f = 0; f < std::min(expected.size(), actual.size()); ++f) {
+        const std::string object = FirstDifferentObject(expected[f], actual[f]);
+        if (!object.empty()) return "frame " + std::to_string(f) + ", " + object;
+    }
+    if (expected.size() != actual.size())
+        return std::to_string(actual.size()) + " frames of " + std::to_string(expected.size());
+    return "";
+}
 
 }  // namespace scene_test

@@ -70,7 +70,7 @@ TEST_F(BattleSetupTest, EveryFieldComesFromItsBytesAndGoesBack)
         .U8(0xC3).U8(0xC4).U32(0xD1D2D3D4).Text(name, 32).U32(0xE1E2E3E4);
     // stage, drawn, music, drawn, lives rule, extra lives, time, level,
     // shared bullets, character setting, own tension, seed, input delay
-    const std::string optionBytes = Bytes().U32(19).U32(17).U32(50).U32(49).U32(1).U32(5).U32(0).U32(10).U32(0)
+    const std::string optionBytes = Bytes().U32(19).U32(17).U32(50).U32(49).U32(1).U32(4).U32(0).U32(10).U32(0)
         .U32(3).U32(0).U32(0xFFFFFFFF).U32(0x0304);
 
     CBattleEntry e;
@@ -118,6 +118,8 @@ TEST_F(BattleSetupTest, ValuesPastTheirTablesAreRefusedAndChangeNothing)
         {kOption + 0, 20, E::kStage}, {kOption + 4, 19, E::kDrawnStage}, {kOption + 8, 52, E::kMusic},
         {kOption + 12, 51, E::kDrawnMusic}, {kOption + 24, 7, E::kTimeSetting}, {kOption + 48, 5, E::kInputDelay},
         {kOption + 48, 0xFF000004, E::kNone},   // only the low byte indexes
+        {kOption + 20, 4, E::kNone}, {kOption + 20, 5, E::kExtraLives}, {kOption + 20, 0x7FFFFFFF, E::kExtraLives},
+        {kOption + 20, 0xFFFFFFFF, E::kExtraLives},
         {kOption + 0, 19, E::kNone}, {kOption + 8, 51, E::kNone}, {kOption + 28, 99, E::kNone},
     };
     for (const auto& c : cases) {

@@ -174,19 +174,33 @@ TEST_F(BattleStateConsoleTest, PanelsStackUpwardInTheirTeamColour)
 
 TEST_F(BattleStateConsoleTest, LivesCountDefeatsPerTeam)
 {
+    // Team 0 (PTre) holds fighters 0 and 2, team 1 (PTbl) fighter 1. A
+    // set-up made in memory is not bounded by the record reader: the marks
+    // stop at the five lives the rule can give.
+    const struct {
+        u32 extra, defeats0, defeats2;
+        size_t red, blue;
+    } rows[] = {
+        {2, 1, 1, 1, 3}, {0, 0, 0, 1, 1}, {4, 0, 0, 5, 5}, {0, 3, 0, 0, 1}, {2, 0xFFFFFFFF, 0xFFFFFFFF, 0, 3},
+        {0x7FFFFFFF, 1, 1, 3, 5}, {0xFFFFFFFF, 0, 0, 5, 5},
+    };
     setup_.livesRule = 1;
-    setup_.extraLives = 2;
-    fighters_[0].defeats = 1;
-    fighters_[2].defeats = 1;   // team 0: 3 - 2
-    ASSERT_EQ(state_.Load(&setup_, &layout_), 1u);
-    fake_->ClearLog();
-    state_.Draw(0);
-    std::map<std::string, std::vector<console_test::Sprite>> by;
-    for (const console_test::Sprite& s : Sprites()) by[s.name].push_back(s);
-    EXPECT_EQ(by["PTre"].size(), 1u);
-    EXPECT_EQ(by["PTbl"].size(), 3u);
-    EXPECT_FLOAT_EQ(by["PTbl"][2].x, kElementX - 30.0f);
-    EXPECT_EQ(by["PTye"].size(), 0u);
-    EXPECT_EQ(by["PYellow"][0].colour, 0xFF404040u) << "a team without fighters";
-    EXPECT_EQ(by["PRed"][0].colour, 0xFFFFFFFFu);
+    for (const auto& r : rows) {
+        setup_.extraLives = r.extra;
+        fighters_[0].defeats = r.defeats0;
+        fighters_[2].defeats = r.defeats2;
+        ASSERT_EQ(state_.Load(&setup_, &layout_), 1u);
+        fake_->ClearLog();
+        state_.Draw(0);
+        std::map<std::string, std::vector<console_test::Sprite>> by;
+        for (const console_test::Sprite& s : Sprites()) by[s.name].push_back(s);
+        EXPECT_EQ(by["PTre"].size(), r.red) << r.extra << " " << r.defeats0;
+        EXPECT_EQ(by["PTbl"].size(), r.blue) << r.extra << " " << r.defeats0;
+        if (r.blue >= 3) {
+            EXPECT_FLOAT_EQ(by["PTbl"][2].x, kElementX - 30.0f);
+        }
+        EXPECT_EQ(by["PTye"].size(), 0u);
+        EXPECT_EQ(by["PYellow"][0].colour, 0xFF404040u) << "a team without fighters";
+        EXPECT_EQ(by["PRed"][0].colour, 0xFFFFFFFFu);
+    }
 }

@@ -9,29 +9,32 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
 class ReplaySetupTest : public ::testing::Test {
 protected:
-    // A replay of setup with one frame; its path.
-    std::string Recorded(CBattleSetup& setup)
+    // A replay of the set-up record with one frame; its path. The first
+    // fighter is human, the others computers.
+    std::string Recorded(const IReplaySetup& record, u32 fighterCount)
     {
         const u32 slot = ChooseReplaySlot(user_.Saves(), ConfigReplay{1, {}});
         CReplay recorder;
         EXPECT_EQ(recorder.Begin(), 1);
         recorder.WriteHeader("Stage", "Chr", 0);
-        recorder.WriteRecord(CReplaySetupRecord(setup));
+        recorder.WriteRecord(record);
         CTensionFile tension;
-        for (u32 i = 0; i < setup.count; ++i) recorder.WriteTrack(tension);
-        replay_test::FakeFighter fighters[4] = {replay_test::FakeFighter(false), replay_test::FakeFighter(true),
-            replay_test::FakeFighter(true), replay_test::FakeFighter(true)};
-        IReplayFighter* list[4] = {&fighters[0], &fighters[1], &fighters[2], &fighters[3]};
+        std::vector<replay_test::FakeFighter> fighters;
+        std::vector<IReplayFighter*> list;
+        for (u32 i = 0; i < fighterCount; ++i) recorder.WriteTrack(tension), fighters.emplace_back(i > 0);
+        for (auto& f : fighters) list.push_back(&f);
         recorder.WriteStateList({});
         recorder.RecordFrame(list, 16);
         EXPECT_EQ(recorder.SaveToSlot(ConfigReplay{1, {}}), 1);
         return ReplaySlotPath(user_.Saves(), slot);
     }
+    std::string Recorded(CBattleSetup& setup) { return Recorded(CReplaySetupRecord(setup), setup.count); }
 
     save_test::UserFolder user_;
     host::kernel::FakeClock clock_{0x1234};
@@ -49,21 +52,62 @@ TEST_F(ReplaySetupTest, TheSetupComesBackWholeOrNotAtAll)
     const std::string path = Recorded(setup);
 
     CReplay player;
-    ASSERT_EQ(player.Open(path.c_str()), 1);
-    EXPECT_EQ(player.GetFighterCount(), 4u);
-    EXPECT_EQ(player.GetHumanCount(), 1u);
     CBattleSetup restored;
     CReplaySetupRecord record(restored);
+    ASSERT_EQ(player.Open(path.c_str(), record), 1);
+    EXPECT_EQ(player.GetFighterCount(), 4u);
+    EXPECT_EQ(player.GetHumanCount(), 1u);
     ASSERT_EQ(player.ReadRecord(record), 1);
     EXPECT_EQ(WriteBattleSetup(restored), WriteBattleSetup(setup));
+}
 
-    // A stored stage past the table is refused and changes nothing.
-    setup.option.stage = 40;
-    CReplay damaged;
-    ASSERT_EQ(damaged.Open(Recorded(setup).c_str()), 1);
-    EXPECT_EQ(damaged.ReadRecord(record), 0);
-    setup.option.stage = 7;
-    EXPECT_EQ(WriteBattleSetup(restored), WriteBattleSetup(setup));
+TEST_F(ReplaySetupTest, ASetupTheBattleRefusesDoesNotOpen)
+{
+    // Each is sound in the replay's own form (one entry is allowed there);
+    // only the battle's reader refuses it. With a set-up that takes any
+    // record, the same file opens and plays.
+    CBattleSetup base;
+    base.option.stage = 7;
+    u8 entry[kBattleEntryBytes], option[kBattleOptionBytes];
+    WriteBattleEntry(*base.GetEntry(0), entry);
+    WriteBattleOption(base.option, option);
+    replay_test::FakeSetup oneEntry;
+    oneEntry.record = std::string("\1\0\0\0\0\0\0\0", 8) + std::string(reinterpret_cast<char*>(entry), sizeof entry) +
+        std::string(reinterpret_cast<char*>(option), sizeof option);
+    CBattleSetup pastTable, tooManyLives;
+    pastTable.option.stage = 40;
+    tooManyLives.option.extraLives = 0x7FFFFFFF;
+    const struct {
+        const char* name;
+        std::string path;
+        u32 fighters;
+    } rows[] = {
+        {"one entry", Recorded(oneEntry, 1), 1},
+        {"stage past the table", Recorded(pastTable), 4},
+        {"extra lives past the rule", Recorded(tooManyLives), 4},
+    };
+    for (const auto& r : rows) {
+        CBattleSetup restored;
+        restored.option.stage = 3;
+        const std::string before = WriteBattleSetup(restored);
+        CReplaySetupRecord record(restored);
+        CReplay player;
+        EXPECT_EQ(player.Open(r.path.c_str(), record), 0) << r.name;
+        EXPECT_EQ(player.GetError(), ReplayError::kSetupRefused) << r.name;
+        EXPECT_EQ(player.ReadRecord(record), 0) << r.name;
+        EXPECT_EQ(WriteBattleSetup(restored), before) << r.name;
+
+        replay_test::FakeSetup anything;
+        ASSERT_EQ(player.Open(r.path.c_str(), anything), 1) << r.name;
+        EXPECT_EQ(player.GetFighterCount(), r.fighters) << r.name;
+        replay_test::FakeTarget target;
+        replay_test::FakeFighter human;
+        IReplayFighter* list[] = {&human};
+        ASSERT_EQ(player.ReadStateList(target), 1) << r.name;
+        if (r.fighters == 1) {
+            EXPECT_EQ(player.PlayFrame(list), 1) << r.name;
+        }
+    }
 }
 
 }  // namespace

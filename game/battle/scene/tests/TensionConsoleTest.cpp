@@ -68,6 +68,31 @@ TEST_F(TensionConsoleTest, OwnStripPutsHeadsAndStretchedBodiesAlongTheMusic)
     }
 }
 
+TEST_F(TensionConsoleTest, AHeadExactlyAsWideAsItsStretchIsDrawn)
+{
+    // 510 px over 510 s: 0..8 s low is exactly one head wide, so the head
+    // is drawn and its body has nothing left; 8..510 s high.
+    CTensionFile file;
+    Script(file, {{0, 0}, {8, 2}, {510, 1}});
+    FakeHudFighter own;
+    own.tension = &file;
+    list_ = {&own};
+    const std::vector<Sprite> s = Draw(&own);
+    const struct {
+        const char* name;
+        f32 x, width;
+    } expected[] = {
+        {"TEN1", 0, 8}, {"TENlo", 0, 8}, {"TENlonu", 8, 0}, {"TENhi", 8, 8}, {"TENhiu", 16, 494}, {"TENbar", 0, 8},
+    };
+    ASSERT_EQ(s.size(), std::size(expected));
+    for (size_t i = 0; i < s.size(); ++i) {
+        SCOPED_TRACE(expected[i].name);
+        EXPECT_EQ(s[i].name, expected[i].name);
+        EXPECT_EQ(s[i].x, kElementX + expected[i].x);
+        EXPECT_EQ(s[i].w, expected[i].width);
+    }
+}
+
 TEST_F(TensionConsoleTest, OtherStripsUseTheirOwnSetOneRowDownEach)
 {
     CTensionFile file, fixed;

@@ -91,6 +91,17 @@ TEST(BattleLockstep, LaterInputsOfAnEntryFillTheNextRowsAndAFourthIsDropped)
     EXPECT_EQ(host.lockstep->GetStats().bundlesSent, 4u);
 }
 
+TEST(BattleLockstep, TicksWithoutAnEntrysInputPlayItsLastPacket)
+{
+    // Its input came, then it left (or went quiet): each tick after plays
+    // that packet, not one that a row kept from ticks ago.
+    Machine host(0, {0, 0, 4, 4});
+    for (u32 packet : {0xA1u, 0xB2u, 0xC3u}) EXPECT_EQ(host.Input(1, packet), E::kNone);
+    for (u32 packet : {0xA1u, 0xB2u, 0xC3u}) EXPECT_EQ(host.NextBundle().record.inputs[1].buttons[0], packet);
+    EXPECT_EQ(host.Input(1, 0xE5), E::kNone);
+    for (u32 tick = 0; tick < 4; ++tick) EXPECT_EQ(host.NextBundle().record.inputs[1].buttons[0], 0xE5) << tick;
+}
+
 TEST(BattleLockstep, HostFrameTimeIsTheAccumulatedTimeOverDelayPlusOneWithin18To255)
 {
     const struct {

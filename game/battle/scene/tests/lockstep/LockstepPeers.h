@@ -2,13 +2,12 @@
 // two to four CBattleLockstep machines with real threads: each machine has a
 // game thread running a toy battle, a receive thread that delivers its
 // messages under its network scene's lock, and (the host) the lockstep
-// thread. Links keep each sender's messages in order, as TCP does, while
-// different senders interleave; a message can be delayed, cut short, and a
-// machine can leave.
+// thread. The links are FakeStar's (LockstepStar.h).
 #pragma once
 
 #include "engine/core/StateHash.h"
 #include "game/battle/scene/BattleLockstep.h"
+#include "game/battle/scene/tests/lockstep/LockstepStar.h"
 
 #include <gtest/gtest.h>
 
@@ -27,9 +26,6 @@
 #include <vector>
 
 namespace lockstep_test {
-
-using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
 // The network scene's lock, which knows whether the calling thread holds it.
 class FakeNetworkLock : public INetworkSceneLock {
@@ -96,8 +92,6 @@ private:
     std::vector<Sent> m_sent;
 };
 
-inline std::string U32Bytes(u32 v) { return WriteU32Body(v); }
-inline const u8* Data(const std::string& s) { return reinterpret_cast<const u8*>(s.data()); }
 inline InputPacket Packet(u32 v) { return InputPacket{{u8(v), u8(v >> 8)}, i8(v >> 16), i8(v >> 24)}; }
 
 inline FrameBundle ReadBundle(const std::string& bytes)
@@ -136,13 +130,14 @@ struct NetworkOptions {
 class FakeNetwork {
 public:
     FakeNetwork(const u32 (&kinds)[kLockstepEntries], const NetworkOptions& options)
-        : m_options(options), m_random(options.seed)
+        : m_options(options), m_star(options.seed, options.maxDelayMs)
     {
         for (u32 e = 0; e < kLockstepEntries; ++e) {
             if (kinds[e] >= CBattleEntry::kKindComputer || options.absent.count(e)) continue;
             auto m = std::make_unique<Machine>();
             m->entry = e;
-            m->transport.network = this;
+            m_star.Add(e);
+            m->transport.star = &m_star;
             m->transport.from = e;
             LockstepConfig config;
             config.localEntry = e;
@@ -161,8 +156,9 @@ public:
     bool RunAll(std::chrono::milliseconds deadline = 20s)
     {
         for (auto& [entry, m] : m_machines) {
-            Machine* machine = m.get();
-            machine->receiver = std::thread([this, machine] { Receive(*machine); });
+            CBattleLockstep* lockstep = m->lockstep.get();
+            m_star.Attach(entry, &m->lock,
+                [lockstep](u32 type, const u8* data, size_t size) { return lockstep->OnMessage(type, data, size); });
         }
         for (auto& [entry, m] : m_machines) {
             Machine* machine = m.get();
@@ -190,41 +186,22 @@ public:
     const MachineRun& Result(u32 entry) { return m_machines.at(entry)->run; }
     // The next message of this type from one machine to another arrives cut
     // to bytes.
-    void CutNext(u32 from, u32 to, u32 type, size_t bytes)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_cuts[{from, to, type}] = bytes;
-    }
-    u32 SentCount(u32 from, u32 type)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_sent[{from, type}];
-    }
-    std::vector<LockstepRecordError> Refusals(u32 entry)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_machines.at(entry)->refusals;
-    }
+    void CutNext(u32 from, u32 to, u32 type, size_t bytes) { m_star.CutNext(from, to, type, bytes); }
+    u32 SentCount(u32 from, u32 type) { return m_star.SentCount(from, type); }
+    std::vector<LockstepRecordError> Refusals(u32 entry) { return m_star.Refusals(entry); }
 
     // A different input for every entry and frame.
     static InputPacket InputOf(u32 entry, u32 frame) { return Packet(entry * 0x01000193u ^ frame * 0x9E3779B9u); }
 
 private:
-    struct Message {
-        Clock::time_point due;
-        u32 from;
-        u32 type;
-        std::string body;
-    };
-
     struct Machine;
     struct Transport : ILockstepTransport {
         i32 Broadcast(u32 type, const u8* data, u32 length) override
         {
-            network->Send(from, type, std::string(reinterpret_cast<const char*>(data), length));
+            star->Send(from, type, std::string(reinterpret_cast<const char*>(data), length));
             return 1;
         }
-        FakeNetwork* network = nullptr;
+        FakeStar* star = nullptr;
         u32 from = 0;
     };
 
@@ -234,92 +211,10 @@ private:
         FakeNetworkLock lock;
         FakeBattle battle;
         std::unique_ptr<CBattleLockstep> lockstep;
-        std::deque<Message> inbox;   // guarded by FakeNetwork::m_mutex
-        std::map<u32, Clock::time_point> lastDue;   // per sender
-        std::vector<LockstepRecordError> refusals;
-        bool connected = true;
-        std::thread game, receiver;
+        std::thread game;
         std::atomic<bool> done{false};
         MachineRun run;
     };
-
-    void Send(u32 from, u32 type, std::string body)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_machines.at(from)->connected) return;
-        ++m_sent[{from, type}];
-        for (auto& [entry, m] : m_machines) {
-            if (entry == from || !m->connected || (from != 0 && entry != 0)) continue;
-            Deliver(*m, from, type, body);
-        }
-    }
-
-    // The caller holds m_mutex.
-    void Deliver(Machine& to, u32 from, u32 type, std::string body)
-    {
-        std::uniform_int_distribution<u32> delay(0, m_options.maxDelayMs);
-        auto due = Clock::now() + std::chrono::milliseconds(delay(m_random));
-        // TCP keeps one link's order.
-        if (auto it = to.lastDue.find(from); it != to.lastDue.end() && it->second > due) due = it->second;
-        to.lastDue[from] = due;
-        if (auto cut = m_cuts.find({from, to.entry, type}); cut != m_cuts.end()) {
-            body.resize(std::min(body.size(), cut->second));
-            m_cuts.erase(cut);
-        }
-        auto at = to.inbox.end();
-        while (at != to.inbox.begin() && std::prev(at)->due > due) --at;
-        to.inbox.insert(at, Message{due, from, type, std::move(body)});
-        m_wake.notify_all();
-    }
-
-    // A machine's battle ends: it goes silent, and its link closes.
-    void Leave(Machine& machine)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        machine.connected = false;
-        if (m_options.silentLeaves) Disconnect(machine.entry);
-    }
-
-    // The caller holds m_mutex. A client's link closed: the host learns it
-    // and relays it to the others.
-    void Disconnect(u32 entry)
-    {
-        m_machines.at(entry)->connected = false;
-        for (auto& [e, m] : m_machines)
-            if (m->connected) Deliver(*m, 0, kMsgPeerLeft, U32Bytes(entry));
-    }
-
-    void Receive(Machine& machine)
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        while (!m_stopping) {
-            if (machine.inbox.empty() || machine.inbox.front().due > Clock::now()) {
-                m_wake.wait_for(lock, 1ms);
-                continue;
-            }
-            Message message = std::move(machine.inbox.front());
-            machine.inbox.pop_front();
-            lock.unlock();
-            // As the network scene does: its lock around the child's handler.
-            machine.lock.Enter();
-            const LockstepRecordError error =
-                machine.lockstep->OnMessage(message.type, Data(message.body), message.body.size());
-            machine.lock.Leave();
-            lock.lock();
-            if (error != LockstepRecordError::kNone) {
-                // A refused record closes the link it came by, as if its
-                // sender had left: the client learns that its host went.
-                machine.refusals.push_back(error);
-                Machine& client = *m_machines.at(machine.entry == 0 ? message.from : machine.entry);
-                // Nothing more arrives by a closed link.
-                std::erase_if(machine.inbox, [&](const Message& m) { return m.from == message.from; });
-                if (client.connected) {
-                    Deliver(client, 0, kMsgPeerLeft, U32Bytes(0));
-                    Disconnect(client.entry);
-                }
-            }
-        }
-    }
 
     // The toy battle: folds every frame's record and side messages.
     void Play(Machine& m)
@@ -358,7 +253,11 @@ private:
         }
         delete frame;
         m.lock.Leave();
-        if (stopAfter != UINT32_MAX) Leave(m);
+        // Its battle over, the machine goes silent, and its link closes.
+        if (stopAfter != UINT32_MAX) {
+            m_star.Silence(m.entry);
+            if (m_options.silentLeaves) m_star.Disconnect(m.entry);
+        }
         m.done = true;
     }
 
@@ -368,23 +267,12 @@ private:
             if (m->game.joinable()) m->game.join();
         // Bundles still on their way are delivered first.
         for (auto& [entry, m] : m_machines) m->lockstep->StopNetThread();
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_stopping = true;
-        }
-        m_wake.notify_all();
-        for (auto& [entry, m] : m_machines)
-            if (m->receiver.joinable()) m->receiver.join();
+        m_star.Stop();
     }
 
     NetworkOptions m_options;
-    std::mt19937 m_random;
+    FakeStar m_star;
     std::map<u32, std::unique_ptr<Machine>> m_machines;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::map<std::tuple<u32, u32, u32>, size_t> m_cuts;
-    std::map<std::pair<u32, u32>, u32> m_sent;
-    bool m_stopping = false;
 };
 
 }  // namespace lockstep_test
