@@ -25,7 +25,7 @@
 //   GameResource.grc          the resource list: the effects, the layout and
 //                             its texture
 //
-// The whole set is about 200 KB and takes well under a second to write.
+// The whole set stays under a megabyte and takes well under a second to write.
 #pragma once
 
 #include "engine/core/Types.h"
@@ -43,8 +43,9 @@ inline constexpr const char* kTensionEntry = "Vocal_orig_01.txt";
 inline constexpr const char* kJingles[] = {"Bgm_win.ogg", "Bgm_lose.ogg"};
 inline constexpr const char* kEffects[] = {"Efc_Hit", "Efc_Dash", "Efc_Guard", "Efc_Spark", "Efc_Explosion",
     "Efc_Charge", "Efc_Cloud"};
-// Seconds of music: the tension script needs more than a minute.
-inline constexpr f32 kMusicSeconds = 64.0f;
+// Seconds of music: the tension script needs more than a minute, and the
+// longer the music the more climax it allows (a tenth).
+inline constexpr f32 kMusicSeconds = 300.0f;
 
 // An archive as the game registers it: its pack name (whose CRC-32 is the
 // archive's identifier), its path under Resource/ and its key byte.
