@@ -117,6 +117,15 @@ std::vector<std::string> SplitFolders(const char* text)
 
 std::string ResourceOf(const std::string& folder) { return folder + "/" + CGameData::kResourceFolder; }
 
+// An archive of the tables (ASCII) under a folder's Resource/, for messages.
+std::string ArchiveIn(const std::string& folder, const char* path)
+{
+    std::string where = ResourceOf(folder) + "/" + path;
+    for (size_t i = where.size() - std::strlen(path); i < where.size(); ++i)
+        if (where[i] == '\\') where[i] = '/';
+    return where;
+}
+
 }  // namespace
 
 bool FindDataFolders(const std::vector<std::string>& args, const char* orvData, DataFolders& folders,
@@ -269,7 +278,7 @@ i32 CGameData::RegisterPacks(CResourceController& resources, const LoadMessageSi
     // be one installation) are not registered twice.
     std::set<std::string> registered;
     auto load = [&](const std::string& folder, const char* path, auto&& loader) {
-        const std::string where = ResourceOf(folder) + "/" + path;
+        const std::string where = ArchiveIn(folder, path);
         if (!registered.insert(where).second || loader()) return true;
         Tell(messages, std::string(kArchiveMissing) + "\n" + where);
         return false;
