@@ -1,5 +1,5 @@
 // Steps of the battle frame that the whole-battle runs do not look at: the
-// sound listener and the answers given before loading.
+// sound listener and the host's wait for a silent peer.
 #include "game/battle/scene/tests/BattleSceneTestSupport.h"
 
 #include "engine/graphics/Camera.h"
@@ -54,6 +54,44 @@ TEST_F(BattleSceneFrameStepsTest, ListenerFollowsTheLocalPlayersCamera)
         CVector3 front;
         camera->GetForward(&front);
         EXPECT_TRUE(Same(listener.GetFront(), front));
+    }
+}
+
+// The network scene of a host whose one client never says a word.
+class SilentPeers : public IBattleNetwork {
+public:
+    void EnterLock() override {}
+    void LeaveLock() override {}
+    i32 Broadcast(u16, const void*, u32) override { return 1; }
+    i32 DropBattle() override { return 7; }
+    i32 ReportBattleResult(u32) override { return 1; }
+};
+
+// The host stops waiting for a silent client: its entry is gone for the
+// lockstep and for the set-up that a rematch is built from, and the battle
+// goes on.
+TEST_F(BattleSceneFrameStepsTest, HostDropsASilentPeerFromTheSetUpToo)
+{
+    CBattleSetup* setup = CpuSetup();
+    setup->networkMode = 1;
+    setup->localEntry = 0;
+    setup->entries[0].kind = 0;
+    setup->entries[1].kind = 1;
+    SilentPeers network;
+    CBattleScene scene(&app_, &network);
+    LockstepLimits limits;
+    limits.handshakeCycles = 5;
+    limits.waitCycles = 50;
+    limits.bundleCycles = 1000000;   // only a complete tick is sent
+    scene.SetLockstepLimits(limits);
+    ASSERT_EQ(scene.Load(setup), 1u);
+    for (u32 f = 0; f < 30; ++f) ASSERT_EQ(scene.Update(0), 1) << f;
+    EXPECT_EQ(scene.GetFrameCount(), 30u);
+    EXPECT_EQ(scene.GetLockstep()->GetStats().peersDropped, 1u);
+    for (u32 e = 0; e < 4; ++e) {
+        const u32 kind = e == 1 ? CBattleEntry::kKindNone : e == 0 ? 0u : CBattleEntry::kKindComputer;
+        EXPECT_EQ(scene.GetLockstep()->GetEntryKind(e), kind) << e;
+        EXPECT_EQ(scene.GetSetup()->entries[e].kind, kind) << e;
     }
 }
 
