@@ -52,7 +52,6 @@ public:
     // What the input handlers keep between frames besides the block.
     struct InputMemory {
         u32 lockRequest;         // 26 went down with no target: lock on its release
-        u32 mashCount;           // unused: the escape counts its presses in the block
         u32 ignoreDashRelease;   // the release ending the press that started the dash
         f32 dashPitch;           // steered by 12 and 13 while dashing
         u32 cameraMode;          // 0 free, 1 lock-on

@@ -65,6 +65,10 @@ struct BoneAim {
     CAnimationFrame* frame;
 };
 
+// The status timers, by index, and the attached slots their effects live in.
+inline constexpr u32 kBuff1Timer = 0, kDisorderTimer = 1, kBuff2Timer = 2, kBuff3Timer = 3, kRestrictionTimer = 4;
+inline constexpr u32 kStatusSlots[5] = {19, 20, 22, 23, 24};
+
 // Per-fighter clocks (seconds): count-downs run out at <= 0.
 struct CharacterTimers {
     f32 hitStopDelay, hitStopTime, justGuardWindow, guardHold, invincibility;
@@ -75,10 +79,12 @@ struct CharacterTimers {
     f32 voiceCooldowns[10];   // LOCKONVOICETIME .. SHOOTVOICETIME
     f32 shortAttackTime, slideTime, slideClocks[2], actionClocks[4];
     f32 afterAttackEnd, sinceBarrageFinished, shortAttackCooldown, limitTimer;
-    f32 statusTimers[5];        // attached slots 19, 20 (disorder), 22, 23 (jamming), 24 (restriction)
+    // Each runs an effect in its attached slot (kStatusSlots) that ends with it:
+    // 19 buff 1 (berserk), 20 disorder, 22 buff 2 (armour), 23 buff 3 (jamming), 24 restriction.
+    f32 statusTimers[5];
     f32 boredom, overTensionEffect, stageEffect, guardReload, ammoReload, ammoReloadDuration;
-    f32 shotCharge, spellCharge, shotWait, turnShootClock, hitReaction, freezeTime;
-    f32 berserk, armor, cardStun, doubleAttackCooldown;
+    f32 shotCharge, spellCharge, turnShootClock, hitReaction, freezeTime;
+    f32 cardStun, doubleAttackCooldown;
 };
 
 // What the movement actions, hits, guard and defeat keep between frames,
@@ -347,8 +353,11 @@ public:
     // The high-tension card, or the climax card under way: the card sets
     // the pace and the tension's revise factors stay out (they read 1).
     u32 RunsAtCardPace() const;
-    u32 IsBerserk() const { return m_status.timers.berserk > 0 ? 1 : 0; }
-    u32 IsArmored() const { return m_status.timers.armor > 0 ? 1 : 0; }
+    // Buff n (1..3) of the spell cards runs on status timer n; 0 for any other n.
+    f32 GetBuffTimer(u32 n) const;
+    u32 IsBerserk() const { return GetBuffTimer(1) > 0 ? 1 : 0; }
+    u32 IsArmored() const { return GetBuffTimer(2) > 0 ? 1 : 0; }
+    u32 IsJamming() const { return GetBuffTimer(3) > 0 ? 1 : 0; }
     // The card motion and voice of spell slot s; -1 outside 0..6.
     static i32 GetSpellMotion(u32 slot);
     static i32 GetSpellVoice(u32 slot);

@@ -99,7 +99,7 @@ u32 CCharacterBase::CanShoot() const
         if (shot->weaponNo < 0 || !GetSubObject(u32(shot->weaponNo))) return 0;
     }
     // The restriction status forbids shooting while it lasts.
-    return !(s.timers.statusTimers[4] > 0);
+    return !(s.timers.statusTimers[kRestrictionTimer] > 0);
 }
 
 u32 CCharacterBase::CanCastSpell() const

@@ -65,7 +65,9 @@ u32 CCharacterAction::FireStep(u32)
     const ShotRecord* r = GetShotRecord();
     if (!r) return 1;
     if (s.timers.turnShootClock >= r->backShootWait) s.turnShoot = 0;
-    if (s.timers.sinceBarrageFinished >= r->wait && s.timers.shotWait <= 0.0f) {
+    // Nothing holds a finished shot beyond its WAIT: once that has passed the
+    // action ends, and an action queued meanwhile (the result) can follow.
+    if (s.timers.sinceBarrageFinished >= r->wait) {
         ResumeAnimation(2, 0.1f);
         return 1;
     }

@@ -15,15 +15,24 @@ namespace {
 
 // Where the charge effect is kept while it plays.
 inline constexpr u32 kChargeSlot = 5;
-// Status timers and the attached slots their effects live in.
-inline constexpr u32 kStatusSlots[5] = {19, 20, 22, 23, 24};
-inline constexpr u32 kJammingTimer = 2;
 inline constexpr u32 kDotSlot = 21, kDotHitKind = 4;
 inline constexpr u32 kMsgAllReady = 24;
+// How long a double attack stays announced (the console's notice and its burst).
+inline constexpr f32 kDoubleAttackShown = 0.65f;
 // Clocks the actions start and read; this step alone advances them.
 inline constexpr u32 kFreezeClock = 0, kSparkOrDamageClock = 2, kShootOutShotTimer = 3;
 
 void CountDown(f32& clock, f32 dt) { clock -= dt; }
+
+// The window a roll opens for a teammate closes; the flag of a double
+// attack lasts as long as its notice.
+void UpdateDoubleAttack(CharacterMoveHitState& m, f32 dt)
+{
+    if (m.doubleAttackWindow > 0.0f) CountDown(m.doubleAttackWindow, dt);
+    if (!m.doubleAttackFlag) return;
+    m.doubleAttackTimer += dt;
+    if (m.doubleAttackTimer >= kDoubleAttackShown) m.doubleAttackFlag = 0;
+}
 
 }  // namespace
 
@@ -71,10 +80,10 @@ u32 CCharacter::UpdateTimers(u32)
     t.shortAttackTime += dt;
     t.slideTime += dt;
     for (f32& clock : t.slideClocks) clock += dt;
-    t.shotWait += dt;
     for (f32& clock : s.attackClocks) clock += dt;
     t.actionClocks[kSparkOrDamageClock] += dt;
     t.actionClocks[kShootOutShotTimer] += dt;
+    UpdateDoubleAttack(s.moveHit, dt);
     if (AttackEnding(a)) t.afterAttackEnd += dt;
     if (CurrentBarrageFinished()) t.sinceBarrageFinished += dt;
     if (t.limitTimer > 0.0f && a != kActionHitReaction && a != kActionBound) {
@@ -85,7 +94,7 @@ u32 CCharacter::UpdateTimers(u32)
         if (t.statusTimers[i] <= 0.0f) continue;
         CountDown(t.statusTimers[i], dt);
         if (t.statusTimers[i] > 0.0f) continue;
-        if (i == kJammingTimer) PlayEffectOnce(FindEffectKey("EFCJAMMEREND"));
+        if (i == kBuff3Timer) PlayEffectOnce(FindEffectKey("EFCJAMMEREND"));
         SetAttachedObject(kStatusSlots[i], nullptr);
     }
 
@@ -200,7 +209,10 @@ u32 CCharacter::UpdateTimers(u32)
     // 16, 17.
     UpdateFace();
 
-    // 18. Material scroll.
+    // 18. The bullet passes raise the two per-frame flags again each frame:
+    // kept, an escape would be lit (and dodged) long after the bullet passed.
+    m_meeting.dangerFlags = 0;
+    m_meeting.autoSlide = 0;
     if (v) {
         s.materialScroll[0] += dt * v->material.scrollX;
         s.materialScroll[1] += dt * v->material.scrollY;

@@ -17,7 +17,6 @@ enum : u32 {
     kEffectHitAttack = 12, kEffectHitAttackFinal = 13, kEffectHitSlideAttack = 14,
     kEffectDestructionStart = 50, kEffectDestruction = 51, kEffectDotDamage = 52,
     kAttachedDisorder = 20, kAttachedDot = 21, kAttachedRestriction = 24,
-    kRestrictionTimer = 4,   // the status timer that keeps tension low and shots back
 };
 
 bool Meet(const CVector3& a, f32 ra, const CVector3& va, const CVector3& b, f32 rb, const CVector3& vb, CVector3* at)
@@ -235,7 +234,7 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
         effect = RecoverHP(v.recoverySpeed) != 0;
         break;
     case 14:
-        m_status.timers.statusTimers[1] = v.disorderTime;
+        m_status.timers.statusTimers[kDisorderTimer] = v.disorderTime;
         TakeHit(hit);
         if (!GetAttachedObject(kAttachedDisorder)) {
             CVector3 at;

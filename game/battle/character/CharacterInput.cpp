@@ -15,6 +15,8 @@ inline constexpr u32 kSlide = 22, kGuard = 23, kShot = 24, kAttack = 25, kTrigge
 inline constexpr u32 kUp = 27, kDown = 29;
 inline constexpr f32 kStraightUp = -2.0f, kStraightDown = -3.0f, kNoAngle = -1.0f;
 inline constexpr u32 kMirageLoopSlot = 3, kDashSlots[] = {2, 9};
+// The shot clock: the time since the last shot started.
+inline constexpr u32 kShotClock = 1;
 
 }  // namespace
 
@@ -89,13 +91,13 @@ u32 CCharacter::CurrentBarrageFinished() const
 bool CCharacter::ShotIntervalPassed() const
 {
     const ShotRecord* shot = CurrentShot();
-    return !shot || m_status.timers.shotWait >= shot->interval;
+    return !shot || m_status.attackClocks[kShotClock] >= shot->interval;
 }
 
 bool CCharacter::ShotWaitPassed() const
 {
     const ShotRecord* shot = CurrentShot();
-    return !shot || m_status.timers.shotWait >= shot->wait;
+    return !shot || m_status.attackClocks[kShotClock] >= shot->wait;
 }
 
 f32 CCharacter::DirectionOrNone() const { return AnyDirectionHeld() ? m_input.stick1Angle : kNoAngle; }

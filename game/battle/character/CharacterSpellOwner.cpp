@@ -10,6 +10,9 @@ namespace {
 
 constexpr f32 kRadToDeg = 57.29578f;
 constexpr u16 kCardVibration = 0xC000;
+// Buff n's status timer and the effect it shows, by n (1..3).
+constexpr u32 kBuffTimers[4] = {0, kBuff1Timer, kBuff2Timer, kBuff3Timer};
+constexpr const char* kBuffEffects[4] = {nullptr, "EFCBERSERK", "EFCARMOR", "EFCJAMMER"};
 
 f32 YawToward(const CVector3& d) { return Atan2F(d.x, d.z) * kRadToDeg + 180.0f; }
 f32 Wrapped(f32 v) { return v >= 360.0f ? v - 360.0f : v < 0.0f ? v + 360.0f : v; }
@@ -54,9 +57,10 @@ f32 CCharacterAction::GetApproachSpeed() const { return m_parameter ? m_paramete
 
 f32 CCharacterAction::GetClimaxWaitFactor() const { return GetSkillFactor(SkillModifier::kClimaxWait); }
 
+// A card's bullets hit with the skills' spell power on top of the strength.
 void CCharacterAction::FillShooterRecord(ShooterRecord* record, u32) const
 {
-    record->factor[0] = GetStrengthFactor();
+    record->factor[0] = GetStrengthFactor() * GetSkillFactor(SkillModifier::kSpellPer);
     record->factor[1] = GetBulletHomingFactor();
     record->factor[4] = GetBulletSpeedFactor();
     record->soundVolume = i32(m_status.seVolume);
@@ -82,12 +86,19 @@ void CCharacterAction::PlayVoice(u32 index)
     if (first >= 0) PlaySound(u32(first) + index);
 }
 
-// 1 berserk, 2 armour, 3 both.
+f32 CCharacterBase::GetBuffTimer(u32 n) const
+{
+    return n >= 1 && n <= 3 ? m_status.timers.statusTimers[kBuffTimers[n]] : 0.0f;
+}
+
+// Buff n sets its own timer; its effect stays in the timer's slot until the
+// timer runs out. A buff already shown keeps the effect it has.
 void CCharacterAction::StartBuff(u32 buff, f32 time)
 {
-    CharacterTimers& t = m_status.timers;
-    if ((buff & 1) && t.berserk < time) t.berserk = time;
-    if ((buff & 2) && t.armor < time) t.armor = time;
+    if (buff < 1 || buff > 3) return;
+    const u32 timer = kBuffTimers[buff], slot = kStatusSlots[timer];
+    m_status.timers.statusTimers[timer] = time;
+    if (!GetAttachedObject(slot)) StartEffect(slot, FindEffectKey(kBuffEffects[buff]));
 }
 
 void CCharacterAction::PlayHitEffect() { PlayEffectOnce(FindEffectKey("EFCHITATTACK")); }

@@ -12,10 +12,6 @@ namespace {
 inline constexpr u32 kHiTensionLoopSlot = 6, kClimaxLoopSlot = 7, kFinaleLoopSlot = 8;
 inline constexpr u32 kHiTensionStageSlot = 14, kClimaxStageSlot = 15, kCameraFrontSlot = 18;
 
-// The status timer that keeps the tension low while it runs: the
-// restriction.
-inline constexpr u32 kRestrictionTimer = 4;
-
 }  // namespace
 
 i32 CCharacterBase::UpdateTension(f32 musicTime)

@@ -6,9 +6,6 @@
 
 namespace {
 
-// Buff 3 of the spell cards (the jamming that hides a fighter's panel)
-// runs on the status timer of attached slot 23.
-constexpr u32 kBuff3Timer = 3;
 constexpr u32 kDangerDirections = 0xFu;
 
 const CSkillSetting* SkillRecord(const CCharacter& c, u32 slot)
@@ -110,7 +107,7 @@ f32 CBattleHudFighter::GetSparkGauge() const { return m_character.GetStatus()->s
 u32 CBattleHudFighter::GetTensionLevel() const { return m_character.GetStatus()->tension; }
 
 // The lock-on rule the player chose: 0 front, 1 distance, 2 camera, 3 in turn.
-u32 CBattleHudFighter::GetTargetMode() const { return m_character.GetStatus()->lockOnType; }
+u32 CBattleHudFighter::GetTargetMode() const { return m_character.GetStatus()->order; }
 
 i32 CBattleHudFighter::GetSkillImage(u32 slot) const
 {
@@ -145,7 +142,7 @@ u32 CBattleHudFighter::GetActionCount(u32 kind) const { return m_character.GetAc
 
 u32 CBattleHudFighter::GetActionCapacity(u32 kind) const { return m_character.GetActionCapacity(kind); }
 
-f32 CBattleHudFighter::GetBuffTimer3() const { return m_character.GetStatus()->timers.statusTimers[kBuff3Timer]; }
+f32 CBattleHudFighter::GetBuffTimer3() const { return m_character.GetBuffTimer(3); }
 
 u32 CBattleHudFighter::IsHittable() const { return m_character.IsHittable(); }
 

@@ -61,7 +61,7 @@ public:
     virtual f32 GetSparkGauge() const { return 0.0f; }
     // 0 low, 1 normal, 2 high, 3 climax.
     virtual u32 GetTensionLevel() const { return 0; }
-    // 0..3, cycled by the player.
+    // The order given to the computer team mates, 0..3: button 31 cycles it.
     virtual u32 GetTargetMode() const { return 0; }
     // IMAGEID of skill slot i (0..44), -1 for an empty slot; its FLAG2.
     virtual i32 GetSkillImage(u32) const { return -1; }

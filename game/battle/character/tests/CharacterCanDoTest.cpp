@@ -162,7 +162,7 @@ TEST_F(CanDo, SkillsChangeTheRulesOnlyThroughTheirFlags)
     s.lockedByCount = 2;
     EXPECT_EQ(fighter_->GetStrengthFactor(), 30.0f);
     fighter_->GetParameter()->GetSpellCard(4).GetValues().berserkStrRevise = 0.5f;
-    s.timers.berserk = 1;
+    s.timers.statusTimers[kBuff1Timer] = 1;
     EXPECT_EQ(fighter_->GetStrengthFactor(), 15.0f);
 }
 

@@ -42,7 +42,7 @@ protected:
         S().tension = 1, S().mp = 100, S().ammunition = 5;
         S().hp = i32(c_->GetParameter()->values.general.hp);   // enough to pay for a spark
         S().sparkGauge = c_->GetParameter()->values.spark.maxSparkGauge;
-        S().timers.shortAttackCooldown = S().timers.guardReload = S().timers.shotWait = 100.0f;
+        S().timers.shortAttackCooldown = S().timers.guardReload = S().attackClocks[1] = 100.0f;
         for (const auto& card : c_->GetSpellCards()) static_cast<FakeSpellCard*>(card.get())->stock = 1;
     }
     // Each frame: the packet (a direction code gets the stick left), then
@@ -292,6 +292,46 @@ TEST_F(UpdateTest, TheCameraFrontTakesTheFightersYawAndPitch)
         EXPECT_EQ(camera->yaw, 33.0f) << frames.size();
         EXPECT_EQ(camera->pitch, -12.0f) << frames.size();
     }
+    scene_.characters = {};
+}
+
+TEST_F(UpdateTest, AShotFromTheShootActionWaitsItsIntervalFromTheLastShot)
+{
+    // INTERVAL 0.5 s, the last shot 0.45, 0.5 or 0.55 s ago: the release of
+    // 24 shoots again (and clears the clock) only from 0.5 s on.
+    for (const auto& [since, again] : {std::pair{0.45f, false}, {0.5f, true}, {0.55f, true}}) {
+        MakeFighter();
+        Ready();
+        c_->GetParameter()->values.shots[0].interval = 0.5f;
+        S().action = kActionShoot, S().barrageSlot = 0, S().attackClocks[1] = since;
+        Play({{24}, {}});
+        EXPECT_EQ(S().moveHit.shots, again ? 1u : 0u) << since;
+        EXPECT_EQ(S().attackClocks[1], again ? 0.0f : since) << since;
+    }
+}
+
+TEST_F(UpdateTest, ButtonThirtyOneCyclesTheTeamOrderThatTheHudShows)
+{
+    // The order steps once per press, not per frame held, round from 3 to
+    // 0; a team mate takes it over, an opponent keeps its own. The lock-on
+    // type of the saved configuration stays as it was.
+    auto mate = NewFighter<ScriptedFighter>(), foe = NewFighter<ScriptedFighter>();
+    mate->Create(nullptr), foe->Create(nullptr);
+    foe->GetStatus()->team = 1, foe->GetStatus()->order = 2;
+    CObjectDivision* list[] = {c_.get(), mate.get(), foe.get()};
+    scene_.characters = {list, 3};
+    S().lockOnType = 1;
+    std::string seen;
+    for (const auto& codes : Frames{{}, {31}, {31}, {}, {31}, {}, {31}, {}, {31}, {}}) {
+        const InputPacket p = Pressing(codes);
+        c_->ApplyInputPacket(&p);
+        EXPECT_EQ(c_->UpdateTeamOrder(0), 1u);
+        seen += char('0' + S().order);
+        EXPECT_EQ(mate->GetStatus()->order, S().order);
+    }
+    EXPECT_EQ(seen, "0111223300");
+    EXPECT_EQ(foe->GetStatus()->order, 2u);
+    EXPECT_EQ(S().lockOnType, 1u);
     scene_.characters = {};
 }
 

@@ -322,3 +322,35 @@ TEST_F(HitPassTest, TheLastHitOnAFighterEndsTheShotUnlessItsReleaseTypeKeepsIt)
 }
 
 }  // namespace
+
+TEST_F(HitPassTest, DangerLastsOnlyTheFramesABulletComesAtTheFighter)
+{
+    // A shot 5.6 in front of the victim, within DANGERRADIUS and
+    // AUTOSLIDERADIUS: each second pass that finds it coming lights the
+    // arrows and the auto-slide; the end of the fighter's frame puts them
+    // out, and once the shot has passed the fighter it lights nothing more.
+    auto record = std::make_unique<CBulletParameter>();
+    record->GetValues().hitRadius = 0.1f, record->GetValues().hitCount = 5, record->GetValues().velocity = 1;
+    auto victim = Fighter({0, 0, -5}, 1, 1), shooter = Fighter({0, 0, 50}, 0, 0);
+    const CharacterBody& body = victim->GetParameter()->values.body;
+    ASSERT_GT(body.dangerRadius, 6.0f);
+    ASSERT_GT(body.autoSlideRadius, 6.0f);
+    CBulletList list;
+    Shoot(*record, *victim, *shooter, list);
+    IBattleCharacter* fighters[] = {shooter.get(), victim.get()};
+    const auto& meeting = victim->GetMeeting();
+    std::string seen;
+    const auto look = [&] { seen += meeting.dangerFlags ? 'd' : '-', seen += meeting.autoSlide ? 'a' : '-'; };
+    look();
+    victim->UpdateTimers(0);
+    look();
+    RunBulletSecondPass(list, fighters, 2, 0);
+    look();
+    victim->UpdateTimers(0);
+    const CVector3 behind(0, 0, 5);
+    victim->SetPosition(&behind);
+    RunBulletSecondPass(list, fighters, 2, 0);
+    look();
+    EXPECT_EQ(seen, "da--da--");
+    EXPECT_EQ(victim->GetStatus()->hp, victim->GetParameter()->values.general.hp);
+}

@@ -85,9 +85,9 @@ TEST_F(BattleHudFighterTest, EveryQueryReadsItsOwnFieldOfTheFighter)
     s.team = 2, s.hp = 345, s.shownHp = 360.5f, s.mp = 2.75f, s.sparkGauge = 41.0f, s.tension = 3;
     s.defeatCount = 4, s.moveHit.kills = 6, s.fixedTension = 5, s.lastMusicTime = 12.5f;
     s.moveHit.damageTaken = 910, s.moveHit.lastTaken[4] = 17;
-    s.lockOnType = 3, s.selectedBarrage = 1, s.ammunition = 9, s.action = HudFighter::kActionDown;
+    s.order = 3, s.lockOnType = 1, s.selectedBarrage = 1, s.ammunition = 9, s.action = HudFighter::kActionDown;
     s.damageType = 6, s.moveHit.doubleAttackFlag = 11, s.moveHit.doubleAttackTimer = 0.4f;
-    s.timers.statusTimers[3] = 2.25f;
+    s.timers.statusTimers[kBuff3Timer] = 2.25f, s.timers.statusTimers[kBuff2Timer] = 1.5f;
     c.GetMeeting().dangerFlags = 8 | 2;
     static_cast<FakeCamera*>(c.GetCameraController())->angles = CVector3(-5.0f, 33.0f, 0.0f);
     fighters_[1]->GetStatus()->limitGauge = 37.5f;
