@@ -428,6 +428,7 @@ public:
         f32 guardStiffen, reactionTime;
         i32 shootRestrict;   // a bullet's SHOOTRESTRICT; CanShoot refuses while not 0
         u32 guardedHits, guardCounters, blockedAttacks, shotsGuarded, binds, clashes;
+        u32 shotHits;        // hits this fighter's bullets landed on others
     };
     MeetingState& GetMeeting() { return m_meeting; }
     const MeetingState& GetMeeting() const { return m_meeting; }

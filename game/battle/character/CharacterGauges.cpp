@@ -135,7 +135,10 @@ u32 CCharacter::UpdateTimers(u32)
     const bool blocked = t.stun > 0.0f || a == kActionDefeated || a == kActionResult || a == kActionFrozen ||
                          a == kActionBound || s.queuedAction == kActionResult || a == kActionShootOut;
     const f32 shotLimit = v ? v->shots[selected].chargeTime : 0.0f;
-    UpdateCharge(false, !trigger && shotHeld && !blocked && s.ammunition > 0 && s.barrageSlot < 2, shotLimit);
+    // Only a charged shot under way stops the next charge: its slot stays
+    // current after it ends, and must not block charging from then on.
+    const bool chargedShot = character_actions::IsShootAction(a) && s.barrageSlot >= 2;
+    UpdateCharge(false, !trigger && shotHeld && !blocked && s.ammunition > 0 && !chargedShot, shotLimit);
     const ISpellCardState* card = GetSpellCardState(s.spellSlot);
     const f32 spellLimit = v && s.spellSlot < kSpellSlotCount
                                ? m_parameter->GetSpellCard(s.spellSlot).GetValues().chargeTime

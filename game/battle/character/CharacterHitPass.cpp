@@ -281,6 +281,7 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
     }
     if (counted) {
         bullet->CountHit(slot, 1);
+        if (owner) ++owner->m_meeting.shotHits;
         // Its last hit on this fighter ends the shot (unless its release
         // type keeps it flying).
         if (!bullet->CanHitTarget(slot) && !bullet->IsHitEnded()) bullet->ReleaseOnHit();

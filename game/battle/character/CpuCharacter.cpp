@@ -118,8 +118,10 @@ i32 CCpuCharacter::Update(u32 argument)
                 if (slot < kSpellSlotCount &&
                     m_parameter->GetSpellCard(slot).GetValues().chargeTime <= m_status.timers.spellCharge)
                     raw[24] = 0;
-            } else if (m_status.barrageSlot < kShotSlotCount &&
-                       v.shots[m_status.barrageSlot].chargeTime <= m_status.timers.shotCharge) {
+            } else if (v.shots[m_status.selectedBarrage < 2 ? m_status.selectedBarrage : 0].chargeTime <=
+                       m_status.timers.shotCharge) {
+                // The selected record's charge, the one the charge fills: the
+                // current slot is the charged one after a charged shot.
                 raw[24] = 0;
             }
         }

@@ -207,6 +207,9 @@ public:
     void StartNetThread();
     void StopNetThread();
     CBattleLockstep* GetLockstep() const { return m_lockstep.get(); }
+    // How long the lockstep's waits last (tests shorten them); taken when
+    // the battle loads.
+    void SetLockstepLimits(const LockstepLimits& limits) { m_lockstepLimits = limits; }
 
     // -- Drawing (BattleSceneDraw.cpp). --
 
@@ -335,6 +338,7 @@ protected:
         bool IsEndFadeStarted() override;
     } m_seams;
     std::unique_ptr<CBattleLockstep> m_lockstep;
+    LockstepLimits m_lockstepLimits;
 
     CResourceList m_stageObjects;
     CResourceList m_characters;

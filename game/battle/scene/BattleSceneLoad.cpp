@@ -417,6 +417,7 @@ void CBattleScene::CreateLockstep()
     config.localEntry = m_localEntry;
     for (u32 i = 0; i < kLockstepEntries; ++i) config.kinds[i] = m_setup->entries[i].kind;
     config.inputDelayWord = m_setup->option.inputDelay;
+    config.limits = m_lockstepLimits;
     // Outside network play the lockstep has no transport and sends nothing.
     const bool networked = m_networkMode && m_network;
     m_lockstep = std::make_unique<CBattleLockstep>(config, networked ? &m_seams : nullptr,

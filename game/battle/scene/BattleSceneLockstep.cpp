@@ -51,7 +51,18 @@ i32 CBattleScene::SendLocalInput()
     return m_lockstep->SendLocalInput(GetFrameTimeMs(), local ? &packet : nullptr);
 }
 
-u32 CBattleScene::WaitNetInputs() { return m_lockstep && m_lockstep->WaitNetInputs() ? 1 : 0; }
+u32 CBattleScene::WaitNetInputs()
+{
+    const bool ready = m_lockstep && m_lockstep->WaitNetInputs();
+    // A peer the host stopped waiting for stays gone in the set-up that goes
+    // on to a rematch, as one that left does.
+    for (u32 e = 0; m_lockstep && m_setup && e < kLockstepEntries; ++e) {
+        if (m_lockstep->GetEntryKind(e) != CBattleEntry::kKindNone) continue;
+        host::kernel::Lock lock(m_lockstep->GetSyncBlock());
+        m_setup->entries[e].kind = CBattleEntry::kKindNone;
+    }
+    return ready ? 1 : 0;
+}
 
 u32 CBattleScene::OnNetReady(const u8* data, u32 length)
 {

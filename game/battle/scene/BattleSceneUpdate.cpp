@@ -4,6 +4,7 @@
 #include "game/battle/scene/BattleScene.h"
 
 #include "engine/core/Matrix.h"
+#include "engine/graphics/Camera.h"
 #include "engine/platform/FrameTime.h"
 #include "engine/platform/Input.h"
 #include "engine/platform/Listener.h"
@@ -237,6 +238,12 @@ void CBattleScene::PlaceListener()
     CMatrix rotation;
     rotation.RotationEuler(&angles);
     CVector3(0.0f, 1.0f, 0.0f).TransformNormalInto(rotation, &top);
+    // Sounds are heard at the fighter's end of the camera, the eye anchor,
+    // not at the eye that trails it; up is the camera's own.
+    if (const auto* chaser = dynamic_cast<const CCameraController*>(camera)) {
+        eye = chaser->GetState().eyeAnchor;
+        if (const CCamera* lens = chaser->GetCamera()) top = lens->GetUp();
+    }
     m_listener->SetPosition(&eye);
     m_listener->SetOrientation(&front, &top);
     m_listener->Update();

@@ -2,6 +2,8 @@
 
 #include "engine/core/Crc32.h"
 #include "engine/core/PackFile.h"
+#include "engine/core/String.h"
+#include "engine/platform/SoundBuffer.h"
 #include "engine/scene/EffectContainer.h"
 #include "engine/scene/EffectObject.h"
 #include "engine/scene/ResourceControllerFile.h"
@@ -9,6 +11,7 @@
 #include "game/battle/object/StageSetting.h"
 #include "game/battle/testdata/ConsoleData.h"
 #include "game/battle/testdata/Fighter.h"
+#include "game/data/TensionFile.h"
 #include "game/battle/testdata/ScrambledPack.h"
 #include "game/battle/testdata/Sounds.h"
 #include "game/battle/testdata/StageRoom.h"
@@ -36,8 +39,10 @@ namespace {
 
 using setting_test::SettingWriter;
 
-// The room the stage is: 40 x 12 x 40, the fighters' box a little inside.
-const CBox kRoom({-20, 0, -20}, {20, 12, 20});
+// The room the stage is: 140 x 12 x 140, the fighters' box a little inside.
+// Rivals can stand farther apart than the computer's middle range (40),
+// where it dashes and casts its long-range cards.
+const CBox kRoom({-70, 0, -70}, {70, 12, 70});
 
 const Archive* FindArchive(const char* packName)
 {
@@ -78,10 +83,12 @@ bool WriteStage(std::string& error)
     s.Set("CLOUDEFFECTNAME", "Efc_Cloud.efc").Set("CLOUDINTERVAL", 2.0f).Set("CLOUDPOSITIONOFFSET", CVector3(0, 6, 0));
     s.Set("FOGCOLORR", 40).Set("FOGCOLORG", 48).Set("FOGCOLORB", 64).Set("FOGSTART", 20.0f).Set("FOGEND", 80.0f);
     s.Set("MINVISIBLE", 2.0f).Set("MAXVISIBLE", 6.0f);
-    s.Set("STAGEMINX", -19.0f).Set("STAGEMINY", 0.5f).Set("STAGEMINZ", -19.0f);
-    s.Set("STAGEMAXX", 19.0f).Set("STAGEMAXY", 11.0f).Set("STAGEMAXZ", 19.0f);
-    // Four corners, each fighter facing the middle (degrees about Y).
-    const f32 starts[4][3] = {{-10, -10, 45}, {10, 10, 225}, {10, -10, 315}, {-10, 10, 135}};
+    s.Set("STAGEMINX", -69.0f).Set("STAGEMINY", 0.5f).Set("STAGEMINZ", -69.0f);
+    s.Set("STAGEMAXX", 69.0f).Set("STAGEMAXY", 11.0f).Set("STAGEMAXZ", 69.0f);
+    // The teams (entries 0, 2 and 1, 3) at the two ends, facing each other
+    // (degrees about Y): they close in during the start stun and are still
+    // over 40 apart when it ends.
+    const f32 starts[4][3] = {{-65, -5, 90}, {65, 5, 270}, {-65, 5, 90}, {65, -5, 270}};
     for (int n = 0; n < 4; ++n) {
         const std::string key = "START0" + std::to_string(n + 1);
         s.Set(key + "POSITIONX", starts[n][0]).Set(key + "POSITIONY", 2.0f).Set(key + "POSITIONZ", starts[n][1]);
@@ -140,8 +147,10 @@ bool WriteEffects(std::string& error)
     return true;
 }
 
-// The music of slot 0 and its tension script: calm, a high stretch, calm,
-// and a short climax with its finale near the end.
+// The music of slot 0 and its tension script, which allows at most a tenth
+// of the music in climax (two stretches) and no more high than low. A
+// 100 s battle meets every level, the climax twice for 15 s each (the
+// computer casts its climax card only at an open rival, so seldom).
 bool WriteMusic(std::string& error)
 {
     // Written in code page 932, as the game's files are, whatever the
@@ -149,11 +158,15 @@ bool WriteMusic(std::string& error)
     const std::string script = host::kernel::Utf8ToCp932(
         u8"名前:テスト曲;\n"
         u8"コメント:生成した音;\n"
-        "HI:20;\n"
+        "HI:4;\n"
+        "CT:8;\n"
+        "FINALE:14;\n"
+        "NT:23;\n"
         "LOW:30;\n"
-        "CT:56;\n"
-        "FINALE:57;\n"
-        "NT:61;\n");
+        "NT:38;\n"
+        "HI:46;\n"
+        "CT:50;\n"
+        "NT:65;\n");
     const std::vector<PackItem> music = {{kMusicEntry, ToneOgg(220.0f, kMusicSeconds)}, {kTensionEntry, script}};
     if (!Pack(kBattleMusicArchive, music)) return error = "music archive", false;
     const std::vector<PackItem> jingles = {{kJingles[0], ToneOgg(523.0f, 1.5f)}, {kJingles[1], ToneOgg(196.0f, 1.5f)}};
@@ -216,6 +229,21 @@ bool WriteBattleData(const std::string& root, std::string* error)
     }
     if (!ok && error) *error = reason;
     return ok;
+}
+
+bool LoadMusicTension(CTensionFile& tension, std::string* error)
+{
+    CqelPackFile pack;
+    const Archive& a = kBattleMusicArchive;
+    CSoundBuffer music;
+    CString report;
+    if (pack.OpenScrambled(a.path, Crc32String(a.packName), a.key) != 1 ||
+        music.LoadFromPack(&pack, kMusicEntry, 1, 0) != 1 ||
+        tension.LoadFromPack(&music, kTensionEntry, &pack, &report) != 1) {
+        if (error) *error = report.GetText() ? report.GetText() : "the music or its archive did not load";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace battle_data

@@ -25,12 +25,14 @@
 //   GameResource.grc          the resource list: the effects, the layout and
 //                             its texture
 //
-// The whole set is about 200 KB and takes well under a second to write.
+// The whole set stays under a megabyte and takes well under a second to write.
 #pragma once
 
 #include "engine/core/Types.h"
 
 #include <string>
+
+class CTensionFile;
 
 namespace battle_data {
 
@@ -43,8 +45,9 @@ inline constexpr const char* kTensionEntry = "Vocal_orig_01.txt";
 inline constexpr const char* kJingles[] = {"Bgm_win.ogg", "Bgm_lose.ogg"};
 inline constexpr const char* kEffects[] = {"Efc_Hit", "Efc_Dash", "Efc_Guard", "Efc_Spark", "Efc_Explosion",
     "Efc_Charge", "Efc_Cloud"};
-// Seconds of music: the tension script needs more than a minute.
-inline constexpr f32 kMusicSeconds = 64.0f;
+// Seconds of music: the tension script needs more than a minute, and the
+// longer the music the more climax it allows (a tenth).
+inline constexpr f32 kMusicSeconds = 300.0f;
 
 // An archive as the game registers it: its pack name (whose CRC-32 is the
 // archive's identifier), its path under Resource/ and its key byte.
@@ -70,5 +73,10 @@ std::string ResourceFolder(const std::string& root);
 // is moved while the texts compile and put back. False with the reason in
 // *error (when given) if a file cannot be written or a text does not load.
 bool WriteBattleData(const std::string& root, std::string* error = nullptr);
+
+// The music's tension script read from the battle music archive, from the
+// current folder (a data set's Resource folder). False, with the reader's
+// report in error, when it does not load.
+bool LoadMusicTension(CTensionFile& tension, std::string* error = nullptr);
 
 }  // namespace battle_data

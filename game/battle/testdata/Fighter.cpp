@@ -206,6 +206,10 @@ bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMe
     const FighterFiles files = FighterFiles::Prefixed(name);
     const std::string weaponModel = name + "_Stick.mdl";
     SettingWriter parameter = FighterParameter(files);
+    // The computer dashes by holding the slide button while its draw (new
+    // every 0.5 s at level 4) says so: a hold of the default 1 s would need
+    // two draws in a row.
+    parameter.Set("DASHSTARTTIME", 0.3f);
     // Voices rise in pitch through the table, sound effects fall: each file
     // can be told apart by ear.
     f32 hertz = pitch;

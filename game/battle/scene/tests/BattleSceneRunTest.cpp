@@ -2,8 +2,14 @@
 // from its replay, compared by their state hashes frame by frame.
 #include "game/battle/scene/tests/BattleSceneTestSupport.h"
 
+#include "engine/model/AnimationController.h"
 #include "engine/platform/Input.h"
 #include "game/battle/character/CpuCharacter.h"
+#include "game/battle/character/StatisticCounters.h"
+#include "game/battle/object/Bullet.h"
+#include "game/battle/object/CameraController.h"
+#include "game/battle/object/Weapon.h"
+#include "game/battle/object/WeaponSetting.h"
 #include "game/battle/scene/BattleConsole.h"
 #include "game/battle/scene/BattleStateConsole.h"
 #include "game/data/Replay.h"
@@ -16,19 +22,24 @@ namespace {
 using namespace scene_test;
 
 // The final state of the four-computer battle below. It changes whenever
-// the simulation does on purpose (a fighter, bullet, stage or console rule):
-// run the test, check that the battle still plays out as asserted, put the
-// hash it prints here, and name the change in the commit message. Every
-// build (normal, sanitizer, clang, AArch64) must give it. Tests that compare
-// two runs hold their first against a stored hash too: a change that alters
-// both runs alike (fused multiply-add switched on, another library's sine)
-// passes their comparison and must fail here.
-constexpr u64 kCpuBattleFinalHash = 0xb26266eb1da754f3;
+// the simulation does on purpose (a fighter, bullet, stage or console rule,
+// the battle data set): run the test, check that the battle still plays out
+// as asserted, put the hash it prints here, and name the change in the
+// commit message. Every build (normal, sanitizer, clang, AArch64) must give
+// it. Tests that compare two runs hold their first against a stored hash
+// too: a change that alters both runs alike (fused multiply-add switched on,
+// another library's sine) passes their comparison and must fail here.
+constexpr u64 kCpuBattleFinalHash = 0xab5a0c83d73e326a;
+// The battle's seed. The computer casts its climax card only at an open
+// rival with the right draw, and dashes only on two lucky draws: most seeds
+// bring both about (half of twelve tried), not every one. When a change of
+// behaviour leaves a counter at 0, try the next seeds before suspecting it.
+constexpr u32 kCpuBattleSeed = 3;
 
 // The state after the 2,000 recorded frames of the replay test below, held
 // for the same reason and renewed the same way: a change that alters the
 // recording and its playback alike goes unseen by their comparison.
-constexpr u64 kRecordedBattleHash = 0x3b7b943a57a5c8d0;
+constexpr u64 kRecordedBattleHash = 0xa35093dbb0827b29;
 
 // What a battle did, frame by frame.
 struct BattleRun {
@@ -54,16 +65,85 @@ BattleRun RunBattle(CBattleScene& scene, u32 after, u32 limit, const std::functi
     return run;
 }
 
+// What the fighters of a battle did that their counters do not keep,
+// watched frame by frame: lock-on switches, bullets of their barrages in
+// flight, how far each camera's eye moved and strayed, how far a weapon
+// strayed from its bone and a bone from its fighter.
+struct FighterWatch {
+    u32 lastTarget = 0, lockSwitches = 0, bulletFrames = 0;
+    CVector3 firstEye;
+    f32 eyeMoved = 0, eyeAway = 0, weaponOffBone = 0, boneAway = 0;
+};
+
+// The frames before this one are the start fade: cameras settle.
+constexpr u32 kWatchFrom = 60;
+
+void Watch(CBattleScene& scene, u32 frame, std::vector<FighterWatch>& watch)
+{
+    watch.resize(scene.GetCharacterCount());
+    for (u32 i = 0; i < watch.size(); ++i) {
+        const CCharacter* c = scene.GetCharacter(i);
+        FighterWatch& w = watch[i];
+        const u32 target = c->GetStatus()->lockedTargetId;
+        if (target && w.lastTarget && target != w.lastTarget) ++w.lockSwitches;
+        if (target) w.lastTarget = target;
+        for (const CBullet* b = scene.GetBullets().First(); b; b = b->GetNext())
+            if (b->GetOwner() == c) ++w.bulletFrames;
+        CVector3 eye, angles;
+        c->GetCameraController()->GetView(&eye, &angles);
+        if (frame == kWatchFrom) w.firstEye = eye;
+        if (frame > kWatchFrom) {
+            w.eyeMoved = std::max(w.eyeMoved, (eye - w.firstEye).Length());
+            w.eyeAway = std::max(w.eyeAway, (eye - *c->GetPosition()).Length());
+        }
+        for (u32 n = 0; n < c->GetWeapons().GetCount(); ++n) {
+            const auto* weapon = static_cast<const CWeapon*>(c->GetWeapons().GetAt(n));
+            if (!weapon->GetBone()) continue;
+            CVector3 bone;
+            weapon->GetBone()->WorldMatrix.GetTranslation(&bone);
+            const f32 offset = weapon->GetSettings()->values.offsetPosition.Length();
+            w.weaponOffBone = std::max(w.weaponOffBone, (*weapon->GetPosition() - bone).Length() - offset);
+            w.boneAway = std::max(w.boneAway, (bone - *c->GetPosition()).Length());
+        }
+    }
+}
+
+// The music plays on as the application's loop would run it: each frame
+// the sound output mixes the frame's time and the scene services its
+// sounds, so the fighters follow the music's tension script.
+void PlayFrameOfSound(CBattleScene& scene, host::sound::NullOutput& output, u32 frame)
+{
+    constexpr u64 kRate = 44100;
+    std::vector<i16> mixed(2 * 1000);
+    const u64 frames = u64(frame + 1) * kRate * kFrameMs / 1000 - u64(frame) * kRate * kFrameMs / 1000;
+    output.MixFrames(u32(frames), mixed.data());
+    scene.SoundStep(0, nullptr);
+}
+
+u32 Sum(const CBattleScene& scene, u32 counter)
+{
+    u32 sum = 0;
+    for (u32 i = 0; i < scene.GetCharacterCount(); ++i) sum += scene.GetCharacter(i)->GetStatisticCounter(counter);
+    return sum;
+}
+
 TEST_F(BattleSceneTest, ComputerBattleRunsFromSetUpToItsResult)
 {
     CBattleScene scene(&app_);
-    ASSERT_EQ(scene.Load(CpuSetup()), 1u);
+    ASSERT_EQ(scene.Load(CpuSetup(kCpuBattleSeed)), 1u);
     ASSERT_EQ(scene.GetCharacterCount(), 4u);
-    const BattleRun run = RunBattle(scene, 120, 7000);
+    std::vector<FighterWatch> watch;
+    f32 music = 0;
+    const BattleRun run = RunBattle(scene, 120, 7000, [&](u32 f) {
+        if (f) PlayFrameOfSound(scene, null_, f - 1), Watch(scene, f - 1, watch);
+        music = std::max(music, scene.GetMusicTime());
+    });
+    ASSERT_EQ(watch.size(), 4u);
 
     // It ends within the time limit of 100 s (plus the start second).
     ASSERT_NE(run.frameOver, 0u);
     EXPECT_LE(run.frameOver, 5700u);
+    EXPECT_GT(music, 90.0f) << "the music did not play along";
     // The fighters fought: shots flew and HP was lost.
     EXPECT_GT(run.mostBullets, 0u);
     EXPECT_GT(HpLost(scene), 0);
@@ -79,6 +159,45 @@ TEST_F(BattleSceneTest, ComputerBattleRunsFromSetUpToItsResult)
         EXPECT_TRUE(s.action == kActionResult || s.action == kActionDefeated)
             << i << " in action " << s.action << " queued " << s.queuedAction;
     }
+
+    // What every fighter did: shots and the bullets of its barrage, a card.
+    for (u32 i = 0; i < 4; ++i) {
+        const CCharacter* c = scene.GetCharacter(i);
+        EXPECT_GT(c->GetStatisticCounter(kStatShots), 0u) << "shots of fighter " << i;
+        EXPECT_GT(watch[i].bulletFrames, 0u) << "barrage bullets of fighter " << i;
+        u32 cards = 0;
+        for (u32 n : {kStatSpells, kStatExceptionSpells, kStatHiTensionSpells, kStatClimaxSpells})
+            cards += c->GetStatisticCounter(n);
+        EXPECT_GT(cards, 0u) << "spell cards of fighter " << i;
+        // The camera followed its fighter and stayed near it; weapons hung
+        // on their bones, the bones on the fighter.
+        EXPECT_GT(watch[i].eyeMoved, 5.0f) << "camera eye movement of fighter " << i;
+        EXPECT_LT(watch[i].eyeAway, 20.0f) << "camera eye distance of fighter " << i;
+        EXPECT_LT(watch[i].weaponOffBone, 0.1f) << "weapon off its bone, fighter " << i;
+        EXPECT_LT(watch[i].boneAway, 3.0f) << "weapon bone away from fighter " << i;
+    }
+    // What the battle as a whole did.
+    u32 shotHits = 0, lockSwitches = 0;
+    for (u32 i = 0; i < 4; ++i) {
+        shotHits += scene.GetCharacter(i)->GetMeeting().shotHits;
+        lockSwitches += watch[i].lockSwitches;
+    }
+    EXPECT_GT(Sum(scene, kStatClimaxSpells), 0u) << "climax cards";
+    EXPECT_GT(shotHits, 0u) << "bullet hits";
+    EXPECT_GT(Sum(scene, kStatGuards), 0u) << "guards";
+    EXPECT_GT(Sum(scene, kStatGuardedHits), 0u) << "guarded hits";
+    EXPECT_GT(lockSwitches, 0u) << "lock-on switches";
+    EXPECT_GT(Sum(scene, kStatDashes), 0u) << "dashes";
+    EXPECT_GT(Sum(scene, kStatSlides), 0u) << "slides";
+    // A fighter fell, or every side lost life, before the time ran out.
+    i32 lost[2] = {};
+    for (u32 i = 0; i < 4; ++i) {
+        const CCharacter* c = scene.GetCharacter(i);
+        lost[c->GetStatus()->team & 1] += c->GetParameter()->values.general.hp - c->GetStatus()->hp;
+    }
+    EXPECT_TRUE(Sum(scene, kStatDefeats) > 0 || (lost[0] > 0 && lost[1] > 0))
+        << "defeats " << Sum(scene, kStatDefeats) << ", HP lost by the teams " << lost[0] << " " << lost[1];
+
     // Bullets went with the end.
     EXPECT_EQ(scene.GetBullets().GetCount(), 0u);
     EXPECT_EQ(run.hashes.back().Value(), kCpuBattleFinalHash)
@@ -96,8 +215,9 @@ TEST_F(BattleSceneTest, ComputerBattleIsTheSameWithEffectsAndWithout)
     std::vector<BattleStateHash> shown;
     {
         CBattleScene scene(&app_);
-        ASSERT_EQ(scene.Load(CpuSetup()), 1u);
-        shown = RunBattle(scene, 120, 7000, [&](u32) {
+        ASSERT_EQ(scene.Load(CpuSetup(kCpuBattleSeed)), 1u);
+        shown = RunBattle(scene, 120, 7000, [&](u32 f) {
+            if (f) PlayFrameOfSound(scene, null_, f - 1);
             mostParticles = std::max(mostParticles, effects_->GetParticlePool().GetLiveCount());
             mostNodes = std::max(mostNodes, effects_->GetNodePool().GetLiveCount());
         }).hashes;
@@ -106,16 +226,19 @@ TEST_F(BattleSceneTest, ComputerBattleIsTheSameWithEffectsAndWithout)
     EXPECT_GT(mostNodes, 0u);
     EXPECT_GT(mostParticles, 0u);
     CRandom seeded;
-    seeded.Seed(std::unique_ptr<CBattleSetup>(CpuSetup())->option.randomSeed);
+    seeded.Seed(kCpuBattleSeed);
     EXPECT_NE(effects_->GetRandom().Next(), seeded.Next());
 
     FreshRegistry();
     app_.effects = nullptr;
     CBattleScene scene(&app_);
-    ASSERT_EQ(scene.Load(CpuSetup()), 1u);
-    const BattleRun hidden = RunBattle(scene, 120, 7000);
+    ASSERT_EQ(scene.Load(CpuSetup(kCpuBattleSeed)), 1u);
+    const BattleRun hidden = RunBattle(scene, 120, 7000, [&](u32 f) {
+        if (f) PlayFrameOfSound(scene, null_, f - 1);
+    });
     EXPECT_EQ(FirstDifference(shown, hidden.hashes), "");
-    EXPECT_EQ(hidden.hashes.back().Value(), kCpuBattleFinalHash);
+    EXPECT_EQ(hidden.hashes.back().Value(), kCpuBattleFinalHash)
+        << std::hex << "final hash 0x" << hidden.hashes.back().Value();
 }
 
 // The battle above with player 1 in place of the first computer, recorded

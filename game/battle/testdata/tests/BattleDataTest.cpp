@@ -189,9 +189,10 @@ TEST_F(BattleDataTest, MusicPlaysItsTensionScript)
     const struct {
         f32 at;
         i32 level;
-    } levels[] = {{5, kTensionNormal}, {25, kTensionHigh}, {40, kTensionLow}, {58, kTensionClimax},
-        {62, kTensionNormal}};
+    } levels[] = {{2, kTensionNormal}, {6, kTensionHigh}, {12, kTensionClimax}, {25, kTensionNormal},
+        {33, kTensionLow}, {48, kTensionHigh}, {55, kTensionClimax}, {70, kTensionNormal}};
     for (const auto& l : levels) EXPECT_EQ(tension.GetLevelAt(l.at), l.level) << l.at;
+    EXPECT_TRUE(tension.IsClimaxFinaleAt(14.5f));
 }
 
 // Small enough to write in every test run and to read through.
