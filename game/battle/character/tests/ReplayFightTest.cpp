@@ -39,9 +39,11 @@ constexpr u16 Bits(std::initializer_list<u32> codes)
     return bits;
 }
 
-// The human's script: moves, turns, a lock-on, dashes, a slide, shots,
-// guards, attacks and a cast. The sticks include values (29, 54, -60, 99,
-// -99) the character holds one or two below the packet's.
+// The human's script: moves, turns, a lock-on, slides and shots from the
+// slide. Its guard, attack and cast presses land while a slide or its
+// shot runs and are refused (the fight below asserts the actions reached).
+// The sticks include values (29, 54, -60, 99, -99) the character holds one
+// or two below the packet's.
 std::vector<Packet> Script()
 {
     struct Segment {
