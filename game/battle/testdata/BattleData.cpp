@@ -2,6 +2,8 @@
 
 #include "engine/core/Crc32.h"
 #include "engine/core/PackFile.h"
+#include "engine/core/String.h"
+#include "engine/platform/SoundBuffer.h"
 #include "engine/scene/EffectContainer.h"
 #include "engine/scene/EffectObject.h"
 #include "engine/scene/ResourceControllerFile.h"
@@ -9,6 +11,7 @@
 #include "game/battle/object/StageSetting.h"
 #include "game/battle/testdata/ConsoleData.h"
 #include "game/battle/testdata/Fighter.h"
+#include "game/data/TensionFile.h"
 #include "game/battle/testdata/ScrambledPack.h"
 #include "game/battle/testdata/Sounds.h"
 #include "game/battle/testdata/StageRoom.h"
@@ -217,6 +220,21 @@ bool WriteBattleData(const std::string& root, std::string* error)
     }
     if (!ok && error) *error = reason;
     return ok;
+}
+
+bool LoadMusicTension(CTensionFile& tension, std::string* error)
+{
+    CqelPackFile pack;
+    const Archive& a = kBattleMusicArchive;
+    CSoundBuffer music;
+    CString report;
+    if (pack.OpenScrambled(a.path, Crc32String(a.packName), a.key) != 1 ||
+        music.LoadFromPack(&pack, kMusicEntry, 1, 0) != 1 ||
+        tension.LoadFromPack(&music, kTensionEntry, &pack, &report) != 1) {
+        if (error) *error = report.GetText() ? report.GetText() : "the music or its archive did not load";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace battle_data

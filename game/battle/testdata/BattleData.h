@@ -32,6 +32,8 @@
 
 #include <string>
 
+class CTensionFile;
+
 namespace battle_data {
 
 inline constexpr const char* kFighterNames[] = {"Talve", "Derona"};
@@ -71,5 +73,10 @@ std::string ResourceFolder(const std::string& root);
 // is moved while the texts compile and put back. False with the reason in
 // *error (when given) if a file cannot be written or a text does not load.
 bool WriteBattleData(const std::string& root, std::string* error = nullptr);
+
+// The music's tension script read from the battle music archive, from the
+// current folder (a data set's Resource folder). False, with the reader's
+// report in error, when it does not load.
+bool LoadMusicTension(CTensionFile& tension, std::string* error = nullptr);
 
 }  // namespace battle_data

@@ -97,13 +97,8 @@ protected:
 
     void LoadMusicTension()
     {
-        CqelPackFile pack;
-        const battle_data::Archive& a = battle_data::kBattleMusicArchive;
-        ASSERT_EQ(pack.OpenScrambled(a.path, Crc32String(a.packName), a.key), 1u);
-        CSoundBuffer music;
-        ASSERT_EQ(music.LoadFromPack(&pack, battle_data::kMusicEntry, 1, 0), 1u);
-        CString report;
-        ASSERT_EQ(tension_.LoadFromPack(&music, battle_data::kTensionEntry, &pack, &report), 1);
+        std::string error;
+        ASSERT_TRUE(battle_data::LoadMusicTension(tension_, &error)) << error;
     }
 
     // A fresh registry for the next battle of a test: ids, and so the

@@ -80,13 +80,8 @@ protected:
         ASSERT_EQ(resources_.Load(battle_data::kResourceList, 1), 1u);
         ASSERT_EQ(effects_.Create(&device_, 1024, 1024), 1);
 
-        CqelPackFile pack;
-        const battle_data::Archive& a = battle_data::kBattleMusicArchive;
-        ASSERT_EQ(pack.OpenScrambled(a.path, Crc32String(a.packName), a.key), 1u);
-        CSoundBuffer music;
-        ASSERT_EQ(music.LoadFromPack(&pack, battle_data::kMusicEntry, 1, 0), 1u);
-        CString report;
-        ASSERT_EQ(tension_.LoadFromPack(&music, battle_data::kTensionEntry, &pack, &report), 1);
+        std::string error;
+        ASSERT_TRUE(battle_data::LoadMusicTension(tension_, &error)) << error;
 
         app_.resources = &resources_;
         app_.effects = &effects_;
