@@ -41,6 +41,31 @@ inline f32 AbsF(f32 v) { return std::fabs(v); }
 inline f32 CeilF(f32 v) { return std::ceil(v); }
 inline f32 FloorF(f32 v) { return std::floor(v); }
 
+// f32 to integer, truncated toward zero and held at the type's ends; NaN
+// gives 0. A plain cast of NaN or of a value out of range is undefined and
+// differs between machines (x86-64 gives INT_MIN, AArch64 saturates), and
+// the sanitizer build lets it pass: simulation values (damage, life,
+// gauges) convert through these.
+inline constexpr i32 SaturateToI32(f32 v)
+{
+    if (!(v == v)) return 0;
+    if (v >= 2147483648.0f) return 2147483647;
+    if (v <= -2147483648.0f) return -2147483647 - 1;
+    return i32(v);
+}
+inline constexpr u32 SaturateToU32(f32 v)
+{
+    if (!(v > 0.0f)) return 0u;   // NaN and -0.x too
+    if (v >= 4294967296.0f) return 0xFFFFFFFFu;
+    return u32(v);
+}
+inline constexpr u16 SaturateToU16(f32 v)
+{
+    if (!(v > 0.0f)) return 0u;
+    if (v >= 65536.0f) return 0xFFFFu;
+    return u16(v);
+}
+
 // v raised to n by square-and-multiply over |n| starting from 1.0; a
 // negative n gives 1 / result.
 inline f32 PowIntF(f32 v, i32 n)

@@ -48,20 +48,11 @@ public:
     IntRect ToRect() const
     {
         IntRect r;
-        r.left = TruncateToI32(left);
-        r.top = TruncateToI32(top);
-        r.right = TruncateToI32(right);
-        r.bottom = TruncateToI32(bottom);
+        r.left = SaturateToI32(left);
+        r.top = SaturateToI32(top);
+        r.right = SaturateToI32(right);
+        r.bottom = SaturateToI32(bottom);
         return r;
-    }
-
-private:
-    static i32 TruncateToI32(f32 v)
-    {
-        if (!(v == v)) return 0;
-        if (v >= 2147483648.0f) return 0x7FFFFFFF;
-        if (v <= -2147483648.0f) return i32(-0x7FFFFFFF - 1);
-        return i32(v);
     }
 };
 

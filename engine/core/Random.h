@@ -1,7 +1,9 @@
-// xorshift128 generators: the global generator behind
-// RandomNext, which particles, effects, menus and the battle share, and
-// CRandom objects that own their state. Battles reseed the global generator
-// from the shared seed, so every peer and replay draws the same sequence.
+// xorshift128 generators: the global generator behind RandomNext, which
+// the battle simulation and the menus share, and CRandom objects that own
+// their state. Battles reseed the global generator from the shared seed, so
+// every peer and replay draws the same sequence; what only shows (effect
+// particles) draws from a CRandom of its own, so that a peer drawing other
+// effects, or none, stays in step.
 #pragma once
 
 #include "engine/core/Types.h"
@@ -29,8 +31,8 @@ inline u32 XorShift128(RandomState& s)
 // RandomInt, the random ranges of the vectors and SeedRandom.
 extern RandomState g_randomState;
 
-// A generator with its own state (the object registry's ids, network play).
-// Its only virtual operation is the destructor.
+// A generator with its own state (the object registry's ids, network play,
+// the effects' particles). Its only virtual operation is the destructor.
 class CRandom {
 public:
     CRandom();
@@ -38,12 +40,19 @@ public:
 
     // One step on this object's state; returns the new w.
     u32 Next();
+    // Next() mod n, as RandomInt.
+    u32 Int(u32 n);
+    // This object's state as SeedRandom(seed) makes the global one.
+    void Seed(u32 seed);
 
     u32 x, y, z, w;
 };
 
 // One step of the global generator; returns the new w.
 u32 RandomNext();
+
+// The state SeedRandom(seed) gives.
+RandomState SeededRandomState(u32 seed);
 
 // Replaces the global state: with f(a) = (a ^ (a >> 30)) * 1812433253 + 1,
 // w = f(seed), x = f(w), y = f(x), z = f(y).

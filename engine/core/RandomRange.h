@@ -7,16 +7,17 @@
 
 #include <cmath>
 
-// 0 for c == 0 without a draw; otherwise (RandomNext() mod m) / steps - c with
+// 0 for c == 0 without a draw; otherwise (drawn mod m) / steps - c with
 // m = the u32 value of trunc(2 c steps). The truncation goes through 64 bits
 // and keeps the low word, as the original's float to unsigned conversion
 // did; a span of 0 (2 c steps below 1) gives -c rather than dividing by 0.
-inline f32 RandomSpread(f32 c, i32 steps)
+// The number comes from generator, or from the global one when it is null.
+inline f32 RandomSpread(f32 c, i32 steps, CRandom* generator = nullptr)
 {
     if (c == 0.0f) return 0.0f;
     const f32 span = 2.0f * c * f32(steps);
     const u32 m = std::fabs(span) < 9.2e18f ? u32(i64(span)) : 0u;
-    const u32 drawn = RandomNext();
+    const u32 drawn = generator ? generator->Next() : RandomNext();
     const u32 n = m ? drawn % m : 0u;
     return f32(n) / f32(steps) - c;
 }

@@ -69,11 +69,11 @@ void CVector3::Perpendicular(CVector3* out1, CVector3* out2) const
     if (out2) *out2 = b;
 }
 
-void CVector3::RandomRange(CVector3* out, i32 steps) const
+void CVector3::RandomRange(CVector3* out, i32 steps, CRandom* generator) const
 {
     CVector3 r;
-    r.z = RandomSpread(z, steps);
-    r.y = RandomSpread(y, steps);
-    r.x = RandomSpread(x, steps);
+    r.z = RandomSpread(z, steps, generator);
+    r.y = RandomSpread(y, steps, generator);
+    r.x = RandomSpread(x, steps, generator);
     if (out) *out = r;
 }

@@ -11,6 +11,7 @@
 #include "engine/core/Types.h"
 
 class CMatrix;
+class CRandom;
 
 class CVector3 {
 public:
@@ -115,12 +116,12 @@ public:
     // instead, and the zero vector gives (1, 0, 0) and (0, 1, 0).
     void Perpendicular(CVector3* out1, CVector3* out2) const;
 
-    // Random vector within +-this, drawn from the global generator in the
-    // order z, y, x, one draw per non-zero component: a component c gives
-    // (RandomNext() mod trunc(2 c steps)) / steps - c, or 0 when c == 0.
-    // A span that truncates to 0 gives -c (still one draw). The draws are
-    // made even when out is null.
-    void RandomRange(CVector3* out, i32 steps) const;
+    // Random vector within +-this, drawn from generator (null: the global
+    // one) in the order z, y, x, one draw per non-zero component: a
+    // component c gives (drawn mod trunc(2 c steps)) / steps - c, or 0 when
+    // c == 0. A span that truncates to 0 gives -c (still one draw). The
+    // draws are made even when out is null.
+    void RandomRange(CVector3* out, i32 steps, CRandom* generator = nullptr) const;
 };
 
 // Component-wise minimum and maximum of two vectors; null outs are skipped.

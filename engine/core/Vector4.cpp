@@ -50,12 +50,12 @@ u32 CVector4::ToARGB() const
     return (ColourByte(w) << 24) | (ColourByte(x) << 16) | (ColourByte(y) << 8) | ColourByte(z);
 }
 
-void CVector4::RandomRange(CVector4* out, i32 steps) const
+void CVector4::RandomRange(CVector4* out, i32 steps, CRandom* generator) const
 {
     CVector4 r;
-    r.w = RandomSpread(w, steps);
-    r.z = RandomSpread(z, steps);
-    r.y = RandomSpread(y, steps);
-    r.x = RandomSpread(x, steps);
+    r.w = RandomSpread(w, steps, generator);
+    r.z = RandomSpread(z, steps, generator);
+    r.y = RandomSpread(y, steps, generator);
+    r.x = RandomSpread(x, steps, generator);
     if (out) *out = r;
 }

@@ -7,6 +7,7 @@
 #include "engine/core/Types.h"
 
 class CMatrix;
+class CRandom;
 
 class CVector4 {
 public:
@@ -55,7 +56,7 @@ public:
     u32 ToARGB() const;
 
     // As CVector3::RandomRange, the draws in the order w, z, y, x.
-    void RandomRange(CVector4* out, i32 steps) const;
+    void RandomRange(CVector4* out, i32 steps, CRandom* generator = nullptr) const;
 };
 
 // sqrt(x^2 + y^2 + z^2 + w^2), the sum rounded to single precision first.

@@ -8,12 +8,16 @@
 // run over two stacks made with the pools, so that neither deep child trees
 // nor long particle chains recurse.
 //
-// Effects draw from the global random generator in a fixed order (each
-// particle at its birth, in emission order), so a battle that seeds it the
-// same way plays its effects the same way. Main thread only.
+// Effects only show: they draw from the controller's own generator (each
+// particle at its birth, in emission order), never from the global one that
+// the battle simulation shares, so what is drawn on screen (trace quality,
+// effects per drawn frame, no effects at all) cannot part two peers. Seeding
+// it as the battle does replays the effects the same way too. Main thread
+// only.
 #pragma once
 
 #include "engine/core/MemoryList.h"
+#include "engine/core/Random.h"
 #include "engine/core/ResourceBase.h"
 #include "engine/core/Types.h"
 #include "engine/core/Vector3.h"
@@ -65,6 +69,10 @@ public:
     // The effect sounds' master volume, hundredths of a dB.
     void SetSeVolume(i32 volume) { m_sound.masterVolume = volume; }
     CGraphicDevice* GetDevice() const { return m_device; }
+    // The particles' generator; a new controller's is unseeded (CRandom's
+    // initial state), a copy's too.
+    CRandom& GetRandom() { return m_random; }
+    void SeedRandom(u32 seed) { m_random.Seed(seed); }
 
     CMemoryList<CEffect>& GetNodePool() { return m_nodes; }
     CMemoryList<CParticle>& GetParticlePool() { return m_particles; }
@@ -104,6 +112,7 @@ private:
     EffectSoundSettings m_sound;
     u32 m_refusedNodes = 0;
     u32 m_refusedParticles = 0;
+    CRandom m_random;
     std::vector<NodeStep> m_nodeStack;
     std::vector<ParticleStep> m_particleStack;
 };

@@ -65,39 +65,41 @@ i32 CParticle::Init(CEffectObject* definition, CEffectController* controller, CE
     const EffectParticleSettings& s = definition->GetParticleSettings();
     const EffectNodeSettings& ns = definition->GetNodeSettings();
 
-    // The draws below come in this order, each only when its setting is
-    // not zero: turn angles x, y, z; the turn's spread; offset, rotation,
-    // speed and direction spreads; scaling and colour spreads.
+    // The draws below, from the controller's generator (never the
+    // simulation's), come in this order, each only when its setting is not
+    // zero: turn angles x, y, z; the turn's spread; offset, rotation, speed
+    // and direction spreads; scaling and colour spreads.
+    CRandom* random = &controller->GetRandom();
     f32 rx = 0.0f, ry = 0.0f, rz = 0.0f;
-    if (s.offset.z != 0.0f) rx = f32(RandomInt(360));
-    if (s.offset.x != 0.0f) ry = f32(RandomInt(360));
-    if (s.offset.y != 0.0f) rz = f32(RandomInt(360));
+    if (s.offset.z != 0.0f) rx = f32(random->Int(360));
+    if (s.offset.x != 0.0f) ry = f32(random->Int(360));
+    if (s.offset.y != 0.0f) rz = f32(random->Int(360));
     CVector3 turn;
-    CVector3(rx, ry, rz).RandomRange(&turn, 100);
+    CVector3(rx, ry, rz).RandomRange(&turn, 100, random);
     CMatrix turnMatrix;
     turnMatrix.RotationEuler(&turn);
     s.offset.TransformedCoord(&m_startOffset, turnMatrix);
     CVector3 spread;
-    s.offsetSpread.RandomRange(&spread, 100);
+    s.offsetSpread.RandomRange(&spread, 100, random);
     m_startOffset += spread;
 
-    s.rotationSpread.RandomRange(&m_rotationOffset, 100);
+    s.rotationSpread.RandomRange(&m_rotationOffset, 100, random);
 
     f32 speed = s.speed;
-    if (s.speedSpread != 0.0f) speed += RandomSpread(s.speedSpread, 100);
+    if (s.speedSpread != 0.0f) speed += RandomSpread(s.speedSpread, 100, random);
 
     CVector3 direction, unit, heading;
-    s.directionSpread.RandomRange(&direction, 1000);
+    s.directionSpread.RandomRange(&direction, 1000, random);
     direction.GetNormalized(&unit);
     (s.direction + unit).GetNormalized(&heading);
     m_velocity = heading * speed;
     if (ns.flags & kPlaceTowardOrigin) m_velocity -= m_startOffset * speed;
 
     CVector3 scaling;
-    s.scalingSpread.RandomRange(&scaling, 100);
+    s.scalingSpread.RandomRange(&scaling, 100, random);
     m_scalingStart = CVector3(1.0f, 1.0f, 1.0f) + scaling;
     CVector4 colour;
-    s.colorSpread.RandomRange(&colour, 100);
+    s.colorSpread.RandomRange(&colour, 100, random);
     m_colorStart = CVector4(1.0f, 1.0f, 1.0f, 1.0f) + colour;
 
     m_birth = birthTime;

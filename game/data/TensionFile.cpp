@@ -16,15 +16,53 @@ namespace {
 
 using host::kernel::IsDBCSLeadByte;
 
-// The five spellings of each entry kind.
-const char* const kNameKeys[] = {"ファイル名", "名前", "NAME", "FILENAME", "FN"};
-const char* const kCommentKeys[] = {"ファイルコメント", "コメント", "COMMENT", "FILECOMMENT", "FC"};
-const char* const kFinaleKeys[] = {"クライマックスフィナーレ", "フィナーレ", "FINALE", "CLIMAXFINALE", "CF"};
+// The five spellings of each entry kind. The Japanese ones are written as
+// the bytes of their code page 932 encoding, which the file holds: as plain
+// literals they would follow the compiler's execution charset, and a build
+// with another one would drop those keys (and the tension they set) silently.
+const char* const kNameKeys[] = {
+    // ファイル名, 名前
+    "\x83\x74\x83\x40\x83\x43\x83\x8B\x96\xBC",
+    "\x96\xBC\x91\x4F",
+    "NAME", "FILENAME", "FN",
+};
+const char* const kCommentKeys[] = {
+    // ファイルコメント, コメント
+    "\x83\x74\x83\x40\x83\x43\x83\x8B\x83\x52\x83\x81\x83\x93\x83\x67",
+    "\x83\x52\x83\x81\x83\x93\x83\x67",
+    "COMMENT", "FILECOMMENT", "FC",
+};
+const char* const kFinaleKeys[] = {
+    // クライマックスフィナーレ, フィナーレ
+    "\x83\x4E\x83\x89\x83\x43\x83\x7D\x83\x62\x83\x4E\x83\x58\x83\x74\x83\x42\x83\x69\x81\x5B\x83\x8C",
+    "\x83\x74\x83\x42\x83\x69\x81\x5B\x83\x8C",
+    "FINALE", "CLIMAXFINALE", "CF",
+};
 const char* const kLevelKeys[kTensionLevelCount][5] = {
-    {"ローテンション", "ロー", "LOW", "LOWTENSION", "LT"},
-    {"ノーマルテンション", "ノーマル", "NORMAL", "NORMALTENSION", "NT"},
-    {"ハイテンション", "ハイ", "HI", "HITENSION", "HT"},
-    {"クライマックステンション", "クライマックス", "CLIMAX", "CLIMAXTENSION", "CT"},
+    {
+        // ローテンション, ロー
+        "\x83\x8D\x81\x5B\x83\x65\x83\x93\x83\x56\x83\x87\x83\x93",
+        "\x83\x8D\x81\x5B",
+        "LOW", "LOWTENSION", "LT",
+    },
+    {
+        // ノーマルテンション, ノーマル
+        "\x83\x6D\x81\x5B\x83\x7D\x83\x8B\x83\x65\x83\x93\x83\x56\x83\x87\x83\x93",
+        "\x83\x6D\x81\x5B\x83\x7D\x83\x8B",
+        "NORMAL", "NORMALTENSION", "NT",
+    },
+    {
+        // ハイテンション, ハイ
+        "\x83\x6E\x83\x43\x83\x65\x83\x93\x83\x56\x83\x87\x83\x93",
+        "\x83\x6E\x83\x43",
+        "HI", "HITENSION", "HT",
+    },
+    {
+        // クライマックステンション, クライマックス
+        "\x83\x4E\x83\x89\x83\x43\x83\x7D\x83\x62\x83\x4E\x83\x58\x83\x65\x83\x93\x83\x56\x83\x87\x83\x93",
+        "\x83\x4E\x83\x89\x83\x43\x83\x7D\x83\x62\x83\x4E\x83\x58",
+        "CLIMAX", "CLIMAXTENSION", "CT",
+    },
 };
 const char* const kLevelNames[kTensionLevelCount] = {"LowTension", "NormalTension", "HiTension", "ClimaxTension"};
 

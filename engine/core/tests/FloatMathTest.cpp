@@ -198,3 +198,47 @@ TEST(FloatMath, MultiplyAddIsNotFused)
     const f32 x = a, z = c;
     EXPECT_EQ(x * x + z, 0.0f);
 }
+
+// The conversions of simulation values: truncation inside the range, the
+// type's ends beyond it, 0 for NaN. The values next to 2^31 are the floats
+// either side of it (2^31 - 128 is the largest below).
+TEST(FloatMath, SaturatingConversionsHoldTheEndsAndTakeNaNToZero)
+{
+    const struct {
+        f32 v;
+        i32 i;
+        u32 u;
+        u16 h;
+    } cases[] = {
+        {kNaN, 0, 0u, 0},
+        {-kNaN, 0, 0u, 0},
+        {kInf, 2147483647, 0xFFFFFFFFu, 0xFFFF},
+        {-kInf, -2147483647 - 1, 0u, 0},
+        {0.5f, 0, 0u, 0},
+        {-0.5f, 0, 0u, 0},
+        {-0.0f, 0, 0u, 0},
+        {1.0f, 1, 1u, 1},
+        {-1.0f, -1, 0u, 0},
+        {99.99f, 99, 99u, 99},
+        {-99.99f, -99, 0u, 0},
+        {65535.0f, 65535, 65535u, 0xFFFF},
+        {65535.5f, 65535, 65535u, 0xFFFF},
+        {65536.0f, 65536, 65536u, 0xFFFF},
+        {2147483520.0f, 2147483520, 2147483520u, 0xFFFF},
+        {2147483648.0f, 2147483647, 2147483648u, 0xFFFF},
+        {2147483904.0f, 2147483647, 2147483904u, 0xFFFF},
+        {-2147483520.0f, -2147483520, 0u, 0},
+        {-2147483648.0f, -2147483647 - 1, 0u, 0},
+        {-2147483904.0f, -2147483647 - 1, 0u, 0},
+        {4294967040.0f, 2147483647, 4294967040u, 0xFFFF},
+        {4294967296.0f, 2147483647, 0xFFFFFFFFu, 0xFFFF},
+        {3.0e38f, 2147483647, 0xFFFFFFFFu, 0xFFFF},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SaturateToI32(c.v), c.i) << c.v;
+        EXPECT_EQ(SaturateToU32(c.v), c.u) << c.v;
+        EXPECT_EQ(SaturateToU16(c.v), c.h) << c.v;
+    }
+    // A value the compiler folds gives what the machine gives.
+    static_assert(SaturateToI32(-7.9f) == -7 && SaturateToU16(70000.0f) == 0xFFFF);
+}

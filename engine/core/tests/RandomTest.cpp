@@ -75,3 +75,24 @@ TEST(RandomRange, DrawsOncePerNonZeroComponentFromTheLast)
     EXPECT_EQ(three.x, -0.001f);
     EXPECT_EQ(RandomNext(), 530873357u);  // still drawn
 }
+
+// Generators of their own (the effects' particles) draw as the global one
+// would from the same seed, and leave the global one where it was.
+TEST(RandomRange, AGeneratorOfItsOwnDrawsTheSameNumbersAndLeavesTheGlobalOneAlone)
+{
+    CRandom own;
+    own.Seed(0);
+    SeedRandom(12345);
+    CVector3 three;
+    CVector3(1, 2, 3).RandomRange(&three, 10, &own);
+    EXPECT_FLOAT_EQ(three.z, 50.0f / 10.0f - 3.0f);  // as from the global generator seeded with 0
+    EXPECT_FLOAT_EQ(three.y, 37.0f / 10.0f - 2.0f);
+    EXPECT_FLOAT_EQ(three.x, 1.0f / 10.0f - 1.0f);
+    CVector4 four;
+    own.Seed(0);
+    CVector4(0, 0, 1, 3).RandomRange(&four, 10, &own);
+    EXPECT_FLOAT_EQ(four.w, 50.0f / 10.0f - 3.0f);
+    EXPECT_EQ(own.Int(3600), 4096910841u % 3600u);   // the third number of seed 0
+    EXPECT_EQ(own.Int(0), 0u);
+    EXPECT_EQ(RandomNext(), 3705275392u);   // the global sequence of 12345 untouched
+}

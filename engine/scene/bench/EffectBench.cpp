@@ -68,7 +68,7 @@ struct Stage {
         s.acceleration = -1.0f;
         s.colorDecrease = CVector4(0, 0, 0, 0.001f);
         container.AddObject(o);
-        SeedRandom(1);
+        controller.SeedRandom(1);
         for (u32 i = 0; i < kNodes; ++i) {
             const CVector3 at(f32(i % 64) - 32.0f, 0.0f, f32(i / 64));
             container.PlayAtPosition(&controller, &at, 1, nullptr);

@@ -1,5 +1,6 @@
-// Effects draw from the global random generator in a fixed order, so a
-// battle replays identically from its seed.
+// Effects draw from their controller's generator in a fixed order, so a
+// battle replays its effects identically from its seed, and never from the
+// global one, which the simulation alone draws from.
 #include "engine/scene/tests/EffectTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -86,8 +87,10 @@ TEST_F(EffectDrawOrder, TheGeneratorIsDrawnInTheOrderOfInstancesNodesParticlesAn
     container_.AddObject(child);
     container_.AddObject(Emitter("sibling", 1));
 
-    SeedRandom(2024);
-    Draws draws{g_randomState};
+    controller_.SeedRandom(2024);
+    Draws draws{SeededRandomState(2024)};
+    SeedRandom(99);
+    const RandomState global = g_randomState;
     CEffect* older = container_.PlayInScene(&controller_, 1, nullptr);
     CEffect* newer = container_.PlayInScene(&controller_, 1, nullptr);
     ASSERT_TRUE(older && newer);
@@ -103,9 +106,15 @@ TEST_F(EffectDrawOrder, TheGeneratorIsDrawnInTheOrderOfInstancesNodesParticlesAn
         ASSERT_NE(instance->GetNext(), nullptr);
         Check(instance->GetNext()->GetFirstParticle(), Next(draws), which + "sibling");
     }
-    const RandomState now = g_randomState;
+    const auto state = [&] {
+        const CRandom& r = controller_.GetRandom();
+        return RandomState{r.x, r.y, r.z, r.w};
+    };
+    RandomState now = state();
     EXPECT_EQ(std::memcmp(&now, &draws.state, sizeof now), 0) << "no draw besides these";
     // Moving draws nothing.
     Frames(5);
-    EXPECT_EQ(std::memcmp(&g_randomState, &draws.state, sizeof now), 0);
+    now = state();
+    EXPECT_EQ(std::memcmp(&now, &draws.state, sizeof now), 0);
+    EXPECT_EQ(std::memcmp(&g_randomState, &global, sizeof global), 0) << "the simulation's generator was drawn";
 }

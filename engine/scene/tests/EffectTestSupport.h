@@ -64,8 +64,8 @@ protected:
     {
         DeviceTest::SetUp();
         CreateDevice();
-        SeedRandom(1234);
         ASSERT_EQ(controller_.Create(&device_, nodes_, particles_), 1);
+        controller_.SeedRandom(1234);
         SetFrameTime(10);
     }
 

@@ -15,11 +15,11 @@ using effect_test::ParticleKeys;
 
 namespace {
 
-// One spread component drawn by hand: (RandomNext() mod trunc(2 c s)) / s - c.
-f32 Spread(f32 c, u32 steps)
+// One spread component drawn by hand: (drawn mod trunc(2 c s)) / s - c.
+f32 Spread(CRandom& r, f32 c, u32 steps)
 {
     const u32 span = u32(2.0f * c * f32(steps));
-    return f32(RandomNext() % span) / f32(steps) - c;
+    return f32(r.Next() % span) / f32(steps) - c;
 }
 
 class ParticlePlacement : public effect_test::SpriteEffectFixture {
@@ -37,7 +37,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ParticlePlacement, SpreadsDrawFromTheGlobalGeneratorInTheirFixedOrder)
+TEST_F(ParticlePlacement, SpreadsDrawFromTheControllersGeneratorInTheirFixedOrder)
 {
     // One set component per spread, so each draw is known: the turn angle
     // and its spread, offset, rotation, speed, direction, scaling, colour.
@@ -58,30 +58,35 @@ TEST_F(ParticlePlacement, SpreadsDrawFromTheGlobalGeneratorInTheirFixedOrder)
         CVector3 start, rotation, velocity, scaling;
         f32 alpha;
     } expected[2];
-    SeedRandom(77);
+    CRandom r;
+    r.Seed(77);
     for (Expected& x : expected) {
-        const f32 angle = f32(RandomInt(360));
-        const CVector3 turn(angle != 0.0f ? Spread(angle, 100) : 0.0f, 0, 0);
+        const f32 angle = f32(r.Int(360));
+        const CVector3 turn(angle != 0.0f ? Spread(r, angle, 100) : 0.0f, 0, 0);
         CMatrix m;
         m.RotationEuler(&turn);
         s.offset.TransformedCoord(&x.start, m);
-        x.start.x += Spread(0.5f, 100);
-        x.rotation.Set(0, Spread(10, 100), 0);
-        const f32 speed = 2.0f + Spread(0.5f, 100);
-        const f32 dz = Spread(2, 1000);
+        x.start.x += Spread(r, 0.5f, 100);
+        x.rotation.Set(0, Spread(r, 10, 100), 0);
+        const f32 speed = 2.0f + Spread(r, 0.5f, 100);
+        const f32 dz = Spread(r, 2, 1000);
         const CVector3 sum(1, 0, dz > 0 ? 1.0f : dz < 0 ? -1.0f : 0.0f);
         CVector3 heading;
         sum.GetNormalized(&heading);
         x.velocity = heading * speed;
-        x.scaling.Set(1, 1 + Spread(0.5f, 100), 1);
-        x.alpha = 1 + Spread(0.25f, 100);
+        x.scaling.Set(1, 1 + Spread(r, 0.5f, 100), 1);
+        x.alpha = 1 + Spread(r, 0.25f, 100);
     }
-    const u32 after = RandomNext();
+    const u32 after = r.Next();
 
     SeedRandom(77);
+    const u32 globalAfter = RandomNext();
+    SeedRandom(77);
+    controller_.SeedRandom(77);
     CEffect* e = container_.PlayInScene(&controller_, 0, nullptr);
     Run(e, 1);
-    EXPECT_EQ(RandomNext(), after) << "the particles drew as many numbers as worked out";
+    EXPECT_EQ(controller_.GetRandom().Next(), after) << "the particles drew as many numbers as worked out";
+    EXPECT_EQ(RandomNext(), globalAfter) << "and none from the global generator";
     const CParticle* p = e->GetFirstParticle();
     for (const Expected& x : expected) {
         ASSERT_NE(p, nullptr);
@@ -103,13 +108,14 @@ TEST_F(ParticlePlacement, ASpeedSpreadTooSmallToDrawFromStillDrawsOnce)
     o->GetParticleSettings().speed = 1.0f;
     o->GetParticleSettings().speedSpread = 0.004f;
     o->GetParticleSettings().direction.Set(0, 1, 0);
-    SeedRandom(5);
-    RandomNext();
-    const u32 after = RandomNext();
-    SeedRandom(5);
+    CRandom r;
+    r.Seed(5);
+    r.Next();
+    const u32 after = r.Next();
+    controller_.SeedRandom(5);
     CEffect* e = container_.PlayInScene(&controller_, 0, nullptr);
     Run(e, 1);
-    EXPECT_EQ(RandomNext(), after);
+    EXPECT_EQ(controller_.GetRandom().Next(), after);
     EXPECT_FLOAT_EQ(e->GetFirstParticle()->GetVelocity().y, 0.996f);
 }
 

@@ -194,7 +194,7 @@ u32 CCharacterBase::IsAttackReady() const
 
 i32 CCharacterBase::SparkHpCost(const SparkRecord& record) const
 {
-    return m_parameter ? i32(f32(m_parameter->values.general.hp) * record.hp) : 0;
+    return m_parameter ? SaturateToI32(f32(m_parameter->values.general.hp) * record.hp) : 0;
 }
 
 u32 CCharacterBase::CanSpark() const

@@ -20,15 +20,6 @@ CResourceController* ResourceHolder(CMessageObject& self)
     return holder;
 }
 
-// value truncated toward zero into i32; NaN gives 0.
-i32 TruncateI32(f32 value)
-{
-    if (!(value == value)) return 0;
-    if (value <= -2147483648.0f) return i32(0x80000000u);
-    if (value >= 2147483520.0f) return 2147483520;
-    return i32(value);
-}
-
 }  // namespace
 
 void CCharacterBase::TakeCreationValues(const CharacterCreateRecord* entry)
@@ -190,7 +181,7 @@ void ApplySkill(const CSkill* skill, const SkillPlaces& places, CCharacterParame
 {
     auto mod = [skill](M m) { return GetSkillModifier(skill, m); };
     CharacterGeneral& g = p.values.general;
-    g.hp = TruncateI32(f32(g.hp) * mod(M::kBaseHp));
+    g.hp = SaturateToI32(f32(g.hp) * mod(M::kBaseHp));
     if (const i32 count = GetSkillBaseAttackCount(skill)) {
         g.normalAttackCount = count;
         if (g.hiTensionAttackCount < count) g.hiTensionAttackCount = count;

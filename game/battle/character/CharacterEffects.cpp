@@ -232,7 +232,7 @@ u32 CCharacterBase::RecoverHP(f32 rate)
 {
     CharacterStatus& s = m_status;
     s.exactHp += GetFrameTime() * rate;
-    s.hp = i32(s.exactHp);
+    s.hp = SaturateToI32(s.exactHp);
     const i32 full = m_parameter ? m_parameter->values.general.hp : 0;
     if (s.exactHp > f32(full)) {
         s.hp = full;

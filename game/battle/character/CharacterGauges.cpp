@@ -197,7 +197,7 @@ u32 CCharacter::UpdateTimers(u32)
         if (m_regeneration && s.hp < full) {
             s.exactHp += v->body.addHpSpeed * dt;
             if (s.exactHp > f32(full)) s.exactHp = f32(full);
-            s.hp = i32(s.exactHp);
+            s.hp = SaturateToI32(s.exactHp);
         }
         s.shownHp = f32(s.hp);
     }

@@ -9,6 +9,9 @@
 #include "game/battle/object/Bullet.h"
 #include "host/kernel/Kernel.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace {
 
 using namespace character_actions;
@@ -96,14 +99,16 @@ i32 CCharacterAction::TakeHit(const Hit& hit)
         }
     }
     if (attacker && attacker->GetTeam() == s.team && s.moveHit.friendlyFire == 1) d *= 0.5f;
-    const i32 whole = i32(d);
-    s.hp -= whole;
+    // Damage and life come from data and peers: a NaN or a huge value
+    // converts the same everywhere, and life stops at the i32 ends.
+    const i32 whole = SaturateToI32(d);
+    s.hp = i32(std::clamp<i64>(i64(s.hp) - whole, INT32_MIN, INT32_MAX));
     s.exactHp = f32(s.hp);
-    s.moveHit.damageTaken = i32(f32(s.moveHit.damageTaken) + d);
+    s.moveHit.damageTaken = SaturateToI32(f32(s.moveHit.damageTaken) + d);
     Push(s.moveHit.lastTaken, whole);
     if (attacker) {
         CharacterMoveHitState& a = attacker->GetStatus()->moveHit;
-        a.damageDealt = i32(f32(a.damageDealt) + d);
+        a.damageDealt = SaturateToI32(f32(a.damageDealt) + d);
         Push(a.lastDealt, whole);
         // Attack kinds 10 and 11: the climax card's hits.
         if (hit.attackKind == 10 || hit.attackKind == 11) ++a.climaxHits;

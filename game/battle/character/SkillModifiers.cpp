@@ -8,13 +8,6 @@ using M = SkillModifier;
 constexpr SkillFlagWord F1 = SkillFlagWord::kFlag1;
 constexpr SkillFlagWord F2 = SkillFlagWord::kFlag2;
 
-f32 TruncateWithin(f32 value, f32 low, f32 high)
-{
-    if (!(value > low)) return low;   // NaN too
-    if (value >= high) return high;
-    return f32(i64(value));
-}
-
 }  // namespace
 
 // Bits marked "chosen" gate modifiers for which the skill data named no bit;
@@ -143,7 +136,7 @@ i32 ApplySkillShotAmmunition(const CSkill* skill, CCharacterParameter& parameter
     if (!skill) return 0;
     const f32 factor = GetSkillModifier(skill, M::kShotAmmunition);
     for (ShotRecord& shot : parameter.values.shots)
-        shot.ammunition = u16(TruncateWithin(factor * f32(shot.ammunition), 0.0f, 65535.0f));
+        shot.ammunition = SaturateToU16(factor * f32(shot.ammunition));
     return 1;
 }
 
@@ -160,7 +153,7 @@ i32 ApplySkillShortAttackStr(const CSkill* skill, CCharacterParameter& parameter
     if (!skill) return 0;
     const f32 factor = GetSkillModifier(skill, M::kShortAttackStr);
     for (ShortAttackRecord& attack : parameter.values.shortAttacks)
-        attack.str = i32(TruncateWithin(factor * f32(attack.str), -2147483648.0f, 2147483520.0f));
+        attack.str = SaturateToI32(factor * f32(attack.str));
     return 1;
 }
 

@@ -162,8 +162,8 @@ i32 CBullet::Initialize(intptr_t argument)
         m_rotation = RotationToward(s.velocity.LengthSquared() != 0.0f ? s.velocity : launch->direction);
     if (v.zRotationFlg) m_rotation.z = f32(RandomInt(3600)) * 0.1f;
 
-    s.damage = i32(f32(v.str) * launch->damageScale);
-    s.dotDamage = i32(f32(v.dotStr) * launch->damageScale);
+    s.damage = SaturateToI32(f32(v.str) * launch->damageScale);
+    s.dotDamage = SaturateToI32(f32(v.dotStr) * launch->damageScale);
     s.damageScale = launch->damageScale;
     s.power = launch->powerScale * v.pow;
     s.strength = launch->strengthScale * v.per;

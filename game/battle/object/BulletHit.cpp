@@ -143,7 +143,7 @@ i32 CBullet::GetAbsorbAmount(const CBullet* absorber) const
     const u32 slot = SlotOf(owner, const_cast<CBullet*>(absorber));
     if (!CanHitTarget(slot) || !IsHitIntervalElapsed(slot)) return 0;
     if (m_state.shooterGroup == absorber->m_state.shooterGroup) return 0;
-    return i32(CeilF(f32(Values().str) * absorber->Values().absorbingPow));
+    return SaturateToI32(CeilF(f32(Values().str) * absorber->Values().absorbingPow));
 }
 
 u32 CBullet::PairGate(CBullet* other, bool secondPass)

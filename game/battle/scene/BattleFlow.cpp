@@ -1,5 +1,6 @@
 #include "game/battle/scene/BattleFlow.h"
 
+#include "engine/core/FloatMath.h"
 #include "game/battle/scene/BattleProgress.h"
 
 using namespace battle_flow;
@@ -46,7 +47,7 @@ SurvivalResultArgs SurvivalTotals(const BattleExitFacts& facts, const CBattleSet
     SurvivalResultArgs args;
     args.characterId = facts.localCharacterId;
     args.wins = p.wins;
-    args.timeScore = p.timeScore + (facts.firstElapsed > 0 ? u32(facts.firstElapsed) : 0);
+    args.timeScore = p.timeScore + SaturateToU32(facts.firstElapsed);
     args.lastDamageTaken = facts.firstCounters[2];
     args.killSum = p.killSum + facts.firstCounters[0];
     args.damageDealtSum = p.damageDealtSum + facts.firstCounters[1];

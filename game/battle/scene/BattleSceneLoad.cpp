@@ -9,6 +9,7 @@
 #include "engine/platform/Input.h"
 #include "engine/platform/Listener.h"
 #include "engine/platform/SoundBuffer.h"
+#include "engine/scene/EffectController.h"
 #include "engine/scene/ResourceController.h"
 #include "game/battle/character/CpuCharacter.h"
 #include "game/battle/character/PlayerCharacter.h"
@@ -128,8 +129,11 @@ i32 CBattleScene::Initialize(intptr_t argument)
     // are bounded together.
     CSettingLoad settings;
 
-    // 3. Every machine and every replay draws the same numbers.
+    // 3. Every machine and every replay draws the same numbers. The effects
+    // draw from a generator of their own, seeded alike so that a replay
+    // shows them as they were, but never touching the battle's.
     SeedRandom(setup.option.randomSeed);
+    if (CEffectController* effects = m_app->GetEffectController()) effects->SeedRandom(setup.option.randomSeed);
 
     // 4. Messages to id 0 reach this scene from now on.
     CObjectRegistry* registry = GetObjectRegistry();

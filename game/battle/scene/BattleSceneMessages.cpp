@@ -63,7 +63,7 @@ u32 CBattleScene::OnMessage(u32 message, intptr_t parameter)
     case kSceneMsgRemainingTime: {
         const i32 local = FindLocalCharacter();
         const CBattleConsole* console = GetConsole(local >= 0 ? u32(local) : 0);
-        Word<u32>(parameter) = console ? u32(i32(console->GetRemainingTime())) : 0;
+        Word<u32>(parameter) = console ? u32(SaturateToI32(console->GetRemainingTime())) : 0;
         return 1;
     }
     case kSceneMsgBattleOver: Word<u32>(parameter) = m_battleOver; return 1;

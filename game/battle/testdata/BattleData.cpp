@@ -117,7 +117,8 @@ bool WriteSkills(std::string& error)
     return ok;
 }
 
-// Each effect: a burst of particles that grows and stops.
+// Each effect: a burst of particles, scattered at random, that grows and
+// stops.
 bool WriteEffects(std::string& error)
 {
     u32 burst = 4;
@@ -130,6 +131,12 @@ bool WriteEffects(std::string& error)
         sparks->GetParticleTrack().AddKey(0.5f, 0u);
         sparks->GetScalingTrack().AddKey(0.0f, CVector3(0.5f, 0.5f, 0.5f));
         sparks->GetScalingTrack().AddKey(0.5f, CVector3(1.5f, 1.5f, 1.5f));
+        EffectParticleSettings& scatter = sparks->GetParticleSettings();
+        scatter.offsetSpread.Set(0.25f, 0.25f, 0.25f);
+        scatter.direction.Set(0.0f, 1.0f, 0.0f);
+        scatter.directionSpread.Set(1.0f, 0.5f, 1.0f);
+        scatter.speed = 2.0f;
+        scatter.speedSpread = 0.5f;
         if (!effect.AddObject(sparks)) {
             delete sparks;
             return error = "effect", false;
@@ -146,9 +153,11 @@ bool WriteEffects(std::string& error)
 // computer casts its climax card only at an open rival, so seldom).
 bool WriteMusic(std::string& error)
 {
-    const std::string script =
-        "名前:テスト曲;\n"
-        "コメント:生成した音;\n"
+    // Written in code page 932, as the game's files are, whatever the
+    // compiler's execution charset.
+    const std::string script = host::kernel::Utf8ToCp932(
+        u8"名前:テスト曲;\n"
+        u8"コメント:生成した音;\n"
         "HI:4;\n"
         "CT:8;\n"
         "FINALE:14;\n"
@@ -157,7 +166,7 @@ bool WriteMusic(std::string& error)
         "NT:38;\n"
         "HI:46;\n"
         "CT:50;\n"
-        "NT:65;\n";
+        "NT:65;\n");
     const std::vector<PackItem> music = {{kMusicEntry, ToneOgg(220.0f, kMusicSeconds)}, {kTensionEntry, script}};
     if (!Pack(kBattleMusicArchive, music)) return error = "music archive", false;
     const std::vector<PackItem> jingles = {{kJingles[0], ToneOgg(523.0f, 1.5f)}, {kJingles[1], ToneOgg(196.0f, 1.5f)}};

@@ -101,6 +101,41 @@ TEST(TensionFile, EntriesOfEachKindInEverySpelling)
     }
 }
 
+// The Japanese keys are the code page 932 bytes of their words, whatever
+// execution charset the reader was built with: the words come in here as
+// UTF-8 and are converted at run time, not by the compiler.
+TEST(TensionFile, JapaneseKeysAreTheCodePage932BytesOfTheirWords)
+{
+    const auto cp932 = [](const char* utf8) { return host::kernel::Utf8ToCp932(utf8); };
+    const struct {
+        const char* word;
+        i32 kind;   // 0..3 a level, 4 name, 5 comment, 6 finale
+    } words[] = {
+        {u8"ローテンション", 0}, {u8"ロー", 0}, {u8"ノーマルテンション", 1}, {u8"ノーマル", 1},
+        {u8"ハイテンション", 2}, {u8"ハイ", 2}, {u8"クライマックステンション", 3}, {u8"クライマックス", 3},
+        {u8"ファイル名", 4}, {u8"名前", 4}, {u8"ファイルコメント", 5}, {u8"コメント", 5},
+        {u8"クライマックスフィナーレ", 6}, {u8"フィナーレ", 6},
+    };
+    const auto kindOf = [](const std::string& key) {
+        const char* k = key.c_str();
+        const i32 level = CTensionFile::GetLevelKey(k);
+        if (level >= 0) return level;
+        if (CTensionFile::IsNameKey(k)) return 4;
+        return CTensionFile::IsCommentKey(k) ? 5 : CTensionFile::IsFinaleKey(k) ? 6 : -1;
+    };
+    for (const auto& w : words) {
+        const std::string bytes = cp932(w.word);
+        ASSERT_NE(bytes, w.word) << "no conversion";
+        EXPECT_EQ(kindOf(bytes), w.kind) << w.word;
+        EXPECT_EQ(kindOf(w.word), -1) << w.word << ": the UTF-8 bytes are no key";
+    }
+    // A high-tension entry in those bytes sets the level.
+    CTensionFile file;
+    const Parsed p = Parse(file, 200.0f, cp932(u8"名前:曲;\nハイテンション:30;\nロー:60;\n"));
+    EXPECT_EQ(p.result, 1) << p.report;
+    EXPECT_EQ(Keys(file), (KeyList{{0, 1}, {30, 2}, {60, 0}, {200, 1}}));
+}
+
 // A double-byte character whose trail byte is the separator's or the
 // terminator's cousin ('\', '|') stays whole, in keys and in values.
 TEST(TensionFile, DoubleByteCharactersStayWhole)

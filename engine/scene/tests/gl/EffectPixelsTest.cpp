@@ -57,8 +57,8 @@ protected:
     {
         ASSERT_EQ(gl_test::CreateGlWindow(system_, "effects", kWidth, kHeight), 1);
         ASSERT_EQ(device_.Create(&system_), 1) << "no OpenGL 3.3 device";
-        SeedRandom(1234);
         ASSERT_EQ(controller_.Create(&device_, 16, 16), 1);
+        controller_.SeedRandom(1234);
         ASSERT_EQ(texture_.Create(8, 8, 0, render::kFormatA8R8G8B8, render::kPoolManaged), 1);
         ASSERT_EQ(texture_.FillColor(kMagenta), 1);
 

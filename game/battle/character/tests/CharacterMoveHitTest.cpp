@@ -84,6 +84,12 @@ TEST_F(MoveHit, DamageFormulaAcrossKindsAndTypes)
         {0, 0, 0, 1, 0, 800, kActionNeutral},        // nothing at all
         {900, 3, 0, 0, 0, 1, kActionHitReaction},    // cannot kill: left at 1
         {900, 3, 0, 1, 0, 0, kActionDefeated},
+        // Damage from data and peers converts alike on every machine: NaN
+        // takes nothing, beyond i32 holds its end, and life stops at its top.
+        {NAN, 2, 0, 1, 0, 800, kActionHitReaction},
+        {3e9f, 3, 0, 0, 0, 1, kActionHitReaction},
+        {3e9f, 3, 0, 1, 0, 0, kActionDefeated},
+        {-3e9f, 2, 0, 1, 0, 2147483647, kActionHitReaction},
     };
     for (const Row& r : rows) {
         Fresh();

@@ -605,6 +605,30 @@ TEST_F(BulletTest, ZeroDivisorsFromDataGiveFiniteResults)
     }
 }
 
+// Damage from the launch's scale, which data and skills multiply: NaN and
+// values beyond i32 convert the same on every machine.
+TEST_F(BulletTest, DamageBeyondTheIntegerRangeHoldsItsEndsAndNaNGivesNone)
+{
+    const struct {
+        f32 scale;
+        i32 damage, dotDamage;
+    } cases[] = {
+        {1.5f, 15, 4},
+        {NAN, 0, 0},
+        {1e30f, 2147483647, 2147483647},
+        {-1e30f, -2147483647 - 1, -2147483647 - 1},
+    };
+    for (const auto& c : cases) {
+        auto record = Record(0);
+        record->GetValues().str = 10;
+        record->GetValues().dotStr = 3;
+        const CBullet* b = Launch(*record, CVector3(), CVector3(0, 0, -1), nullptr, nullptr, c.scale);
+        EXPECT_EQ(std::pair(b->GetState().damage, b->GetState().dotDamage), std::pair(c.damage, c.dotDamage))
+            << c.scale;
+        scene_.bullets.DeleteAll();
+    }
+}
+
 // Passing through the target: it follows a target that moves less than its
 // own step in a frame, comparing squared distance with squared reach.
 TEST_F(BulletTest, PassThroughFollowsATargetWithinOneFramesReach)

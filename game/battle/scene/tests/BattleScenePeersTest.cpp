@@ -355,6 +355,16 @@ std::string Results(const CBattleScene& scene)
     return std::to_string(scene.GetResult(0)) + " " + std::to_string(scene.GetResult(1));
 }
 
+// The host's final state in the two tests below. The peers' agreement does
+// not see a change that alters every machine alike (fused multiply-add
+// switched on, another library's sine), so the host's run is also held
+// against a stored hash. When behaviour is meant to change: check that the
+// battle still plays out as asserted, put the hex value the failing
+// comparison prints here, and name the change in the commit message. Every
+// build and machine must give the same value.
+constexpr u64 kTwoPeerBattleFinalHash = 0xc29d4c6106efcaf5;
+constexpr u64 kPeerLeftFinalHash = 0xc09baf18b56d210c;
+
 TEST_F(BattleScenePeersTest, HostAndClientPlayOneBattleToItsResult)
 {
     Start(2, 2);
@@ -383,6 +393,11 @@ TEST_F(BattleScenePeersTest, HostAndClientPlayOneBattleToItsResult)
     ASSERT_FALSE(HasFatalFailure());
     ExpectAgreement();
     ASSERT_NE(over, 0u) << "no result";
+    // Peers agreeing is not enough: a change that alters every machine alike
+    // (fused multiply-add switched on) must fail here too.
+    EXPECT_EQ(Host().hashes.back().Value(), kTwoPeerBattleFinalHash)
+        << std::hex << "final hash 0x" << Host().hashes.back().Value() << std::dec << " after "
+        << Host().hashes.size() << " frames";
 
     // What happened: shots flew, HP was lost, the first defeat decided; every
     // peer saw it so.
@@ -430,6 +445,9 @@ TEST_F(BattleScenePeersTest, APeerThatLeavesKeepsItsLastPacketAndTheRestGoOnToge
     Run(kLeave, kLeave + 300, [](u32) { return false; });
     ASSERT_FALSE(HasFatalFailure());
     ExpectAgreement();
+    EXPECT_EQ(Host().hashes.back().Value(), kPeerLeftFinalHash)
+        << std::hex << "final hash 0x" << Host().hashes.back().Value() << std::dec << " after "
+        << Host().hashes.size() << " frames";
     for (u32 e = 0; e < 2; ++e) {
         CBattleScene& scene = *peers_[e]->scene;
         EXPECT_EQ(scene.GetLockstep()->GetEntryKind(2), CBattleEntry::kKindNone) << "peer " << e;

@@ -15,6 +15,7 @@
 #include "game/data/Replay.h"
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -23,14 +24,22 @@ using namespace scene_test;
 // The final state of the four-computer battle below. It changes whenever
 // the simulation does on purpose (a fighter, bullet, stage or console rule,
 // the battle data set): run the test, check that the battle still plays out
-// as asserted, and put the hash it prints here. Both the normal and the
-// sanitizer build must give it.
+// as asserted, put the hash it prints here, and name the change in the
+// commit message. Every build (normal, sanitizer, clang, AArch64) must give
+// it. Tests that compare two runs hold their first against a stored hash
+// too: a change that alters both runs alike (fused multiply-add switched on,
+// another library's sine) passes their comparison and must fail here.
 constexpr u64 kCpuBattleFinalHash = 0xab5a0c83d73e326a;
 // The battle's seed. The computer casts its climax card only at an open
 // rival with the right draw, and dashes only on two lucky draws: most seeds
 // bring both about (half of twelve tried), not every one. When a change of
 // behaviour leaves a counter at 0, try the next seeds before suspecting it.
 constexpr u32 kCpuBattleSeed = 3;
+
+// The state after the 2,000 recorded frames of the replay test below, held
+// for the same reason and renewed the same way: a change that alters the
+// recording and its playback alike goes unseen by their comparison.
+constexpr u64 kRecordedBattleHash = 0xa35093dbb0827b29;
 
 // What a battle did, frame by frame.
 struct BattleRun {
@@ -196,6 +205,42 @@ TEST_F(BattleSceneTest, ComputerBattleRunsFromSetUpToItsResult)
         << " frames, over at " << run.frameOver << ", HP lost " << HpLost(scene) << ", results " << r0 << " " << r1;
 }
 
+// Effects only show: the battle above runs the same with them as without
+// them (the application handing no effect controller), frame by frame.
+// Particles draw from the controller's own generator, so one peer drawing
+// other effects cannot part from another.
+TEST_F(BattleSceneTest, ComputerBattleIsTheSameWithEffectsAndWithout)
+{
+    u32 mostParticles = 0, mostNodes = 0;
+    std::vector<BattleStateHash> shown;
+    {
+        CBattleScene scene(&app_);
+        ASSERT_EQ(scene.Load(CpuSetup(kCpuBattleSeed)), 1u);
+        shown = RunBattle(scene, 120, 7000, [&](u32 f) {
+            if (f) PlayFrameOfSound(scene, null_, f - 1);
+            mostParticles = std::max(mostParticles, effects_->GetParticlePool().GetLiveCount());
+            mostNodes = std::max(mostNodes, effects_->GetNodePool().GetLiveCount());
+        }).hashes;
+    }
+    // Effects did play, and particles were born from their generator.
+    EXPECT_GT(mostNodes, 0u);
+    EXPECT_GT(mostParticles, 0u);
+    CRandom seeded;
+    seeded.Seed(kCpuBattleSeed);
+    EXPECT_NE(effects_->GetRandom().Next(), seeded.Next());
+
+    FreshRegistry();
+    app_.effects = nullptr;
+    CBattleScene scene(&app_);
+    ASSERT_EQ(scene.Load(CpuSetup(kCpuBattleSeed)), 1u);
+    const BattleRun hidden = RunBattle(scene, 120, 7000, [&](u32 f) {
+        if (f) PlayFrameOfSound(scene, null_, f - 1);
+    });
+    EXPECT_EQ(FirstDifference(shown, hidden.hashes), "");
+    EXPECT_EQ(hidden.hashes.back().Value(), kCpuBattleFinalHash)
+        << std::hex << "final hash 0x" << hidden.hashes.back().Value();
+}
+
 // The battle above with player 1 in place of the first computer, recorded
 // for its first 2,000 frames (the sanitizer build runs a frame ten times
 // slower) and played back from the replay file.
@@ -216,9 +261,17 @@ TEST_F(BattleSceneTest, ReplayGivesTheRecordedStateAtEveryFrame)
         setup->recordReplay = 1;
         ASSERT_EQ(scene.Load(setup), 1u);
         ASSERT_NE(scene.GetReplay(), nullptr);
-        const BattleRun run = RunBattle(scene, kFrames, kFrames, [&](u32 f) { Script(*input, f); });
+        std::set<u32> actions;
+        const BattleRun run = RunBattle(scene, kFrames, kFrames, [&](u32 f) {
+            Script(*input, f);
+            actions.insert(scene.GetCharacter(0)->GetStatus()->action);
+        });
         EXPECT_GT(run.mostBullets, 0u);
         EXPECT_GT(HpLost(scene), 0);
+        // Player 1 was let go at the start, then shot and guarded.
+        EXPECT_EQ(actions, (std::set<u32>{kActionNeutral, kActionShoot, kActionGuard, kActionUnblocked}));
+        EXPECT_EQ(run.hashes.back().Value(), kRecordedBattleHash)
+            << std::hex << "final hash 0x" << run.hashes.back().Value() << std::dec << ", HP lost " << HpLost(scene);
         recorded = run.hashes;
         ASSERT_EQ(scene.GetReplay()->Finish(ReplaySlotPath(folder_.Path(), 3)), 1);
     }
