@@ -22,6 +22,15 @@ f32 YawOf(const CVector3& d) { return Atan2F(d.x, d.z) * kRadToDeg + 180.0f; }
 
 }  // namespace
 
+i32 CCharacter::CarriedHp(i32 hp, f32 share)
+{
+    // Anything but a share in (0, 1) starts whole: a run never carries a
+    // dead or over-full fighter in.
+    if (!(share > 0.0f && share < 1.0f) || hp <= 0) return hp;
+    const i32 carried = i32(f32(hp) * share);
+    return carried < 1 ? 1 : carried;
+}
+
 CCharacter::CCharacter(CCharacterParameter* parameter, CTensionFile* tension) : CCharacterAction(parameter, tension)
 {
     std::memset(&m_input, 0, sizeof m_input);
@@ -54,6 +63,8 @@ i32 CCharacter::Create(const CharacterCreateRecord* entry)
     if (m_parameter) {
         const CharacterValues& v = m_parameter->values;
         m_status.hp = v.general.hp;
+        // A survival run's first fighter starts with the life it carried.
+        if (entry) m_status.hp = CarriedHp(m_status.hp, entry->carriedLife);
         m_status.exactHp = m_status.shownHp = f32(m_status.hp);
         m_status.ammunition = v.shots[m_status.selectedBarrage].ammunition;
         m_status.timers.guardReload = v.guard.reload;   // the first guard is there at once

@@ -30,6 +30,9 @@ public:
     // The record's values, then the creation steps in their fixed order,
     // the tables and the starting gauges. 1.
     i32 Create(const CharacterCreateRecord* entry);
+    // The starting HP of a fighter carrying share of its life: hp x share
+    // truncated, at least 1; a share outside (0, 1) leaves hp whole.
+    static i32 CarriedHp(i32 hp, f32 share);
     // The handler of each action, as the current action reads the buttons.
     virtual void InitInputTable();
 

@@ -133,7 +133,8 @@ u32 CCharacterAction::EnterUnblocked()
     SetAction(kActionUnblocked);
     u32 caller = ~0u;
     SendObjectMessage(kMsgLocalSlot, 0, 0, reinterpret_cast<intptr_t>(&caller));
-    if (caller == m_status.participantSlot) PlaySound(FindVoiceKey("VOICESTART"));
+    // The local player's fighter calls the start: the answer is an entry.
+    if (caller == m_status.entryIndex) PlaySound(FindVoiceKey("VOICESTART"));
     return 1;
 }
 

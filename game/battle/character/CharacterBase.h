@@ -38,22 +38,39 @@ inline constexpr u32 kTransientObjectCount = 50;
 inline constexpr u32 kSkillSlotCount = 3;
 inline constexpr u32 kCharacterNameBytes = 32;
 
-// What the battle scene hands a fighter's Create: the participant's values.
+// What the battle scene hands a fighter's Create: the participant's values,
+// the battle's options and the player's settings. Some words only ride
+// along: the fighter keeps them, nothing reads them yet.
 struct CharacterCreateRecord {
     CVector3 position, rotation;
     char name[kCharacterNameBytes] = {};
     i32 team = 0;
     u32 initialWords[2] = {};   // [0] also starts the followed-character index
     f32 stunTime = 0;
+    u32 characterId = 0;
     f32 hpFactor = 1, mpFactor = 1, reloadFactor = 1;
     u32 barrageSlot = 0;             // the selected shoot record, 0 (A) or 1 (B)
     u32 skills[kSkillSlotCount] = {};   // 1-based numbers in the skill list, 0 none
     i32 fixedTension = -1;           // -1: follow the music
     u32 seVolume = 100, voiceVolume = 100, voiceEnabled = 1;
-    u32 participantSlot = 0;
+    u32 participantSlot = 0;         // the place in the character list
+    // The set-up entry the fighter plays: what the local entry (message 35),
+    // the lockstep and the replays name.
+    u32 entryIndex = 0;
+    u32 characterCount = 0;          // fighters in the battle
     u32 network = 0;                 // a network battle
+    u32 training = 0;
     u32 padInput = 1;                // the pad drives this fighter
     u32 lockOnType = 0, computerLevel = 0;
+    u32 livesRule = 0, sharedGroupBullets = 0, characterSetting = 0;   // option words 4, 8, 9
+    u8 radarType = 0;                // 0 fixed, 1 rotating (the HUD's)
+    u8 cameraSide = 0;               // the camera's side: 1 right, else left
+    u8 guardCorrection = 0;
+    u32 screenshot = 0;              // the player's screenshot setting
+    // Survival: the share of its HP the first fighter starts with, (0, 1],
+    // and the word the run carries with it.
+    f32 carriedLife = 1;
+    u32 carriedWord = 0;
     u32 afterimageQuality = 0;       // 0..4
     u32 trailSamples = 0;            // per frame
     u32 cameraWord = 0;              // handed to the camera controller
@@ -177,6 +194,9 @@ struct CharacterStatus {
     u32 participantSlot;
     u32 afterimageQuality, trailSamples;
     u32 lockOnType, computerLevel, cameraWord;
+    u32 entryIndex, characterId, characterCount, training;
+    u32 livesRule, sharedGroupBullets, characterSetting, screenshot, carriedWord;
+    u8 radarType, cameraSide, guardCorrection;
     u32 order, followed, savedFollowed;
     // Read by the queries.
     u32 revival;            // the battle's revival flag

@@ -49,6 +49,18 @@ void CCharacterBase::TakeCreationValues(const CharacterCreateRecord* entry)
     s.lockOnType = entry->lockOnType;
     s.computerLevel = entry->computerLevel;
     s.cameraWord = entry->cameraWord;
+    s.entryIndex = entry->entryIndex;
+    s.characterId = entry->characterId;
+    s.characterCount = entry->characterCount;
+    s.training = entry->training;
+    s.livesRule = entry->livesRule;
+    s.sharedGroupBullets = entry->sharedGroupBullets;
+    s.characterSetting = entry->characterSetting;
+    s.screenshot = entry->screenshot;
+    s.carriedWord = entry->carriedWord;
+    s.radarType = entry->radarType;
+    s.cameraSide = entry->cameraSide;
+    s.guardCorrection = entry->guardCorrection;
 }
 
 i32 CCharacterBase::CreateSubObjects(CResourceController* holder)
@@ -94,6 +106,7 @@ i32 CCharacterBase::CreateCameraController()
     m_camera->SetAngles(m_rotation.y, m_rotation.x);
     m_camera->SetOwner(GetId(), GetId());
     m_camera->SetParticipantSlot(m_status.cameraWord);
+    m_camera->SetSide(m_status.cameraSide);
     return 1;
 }
 

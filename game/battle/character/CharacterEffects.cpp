@@ -95,10 +95,11 @@ u32 CCharacterBase::PlaySound(u32 n)
     CSoundBuffer* sound = s.voices[n];
     const u32 voice = sound->Play(0, 0.0f, 1);
     if (voice == CSoundBuffer::kNoVoice) return 0;
-    u32 mainSlot = s.participantSlot;
+    // The battle answers with the local entry: compared with our own entry.
+    u32 mainSlot = s.entryIndex;
     SendObjectMessage(kMsgLocalSlot, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&mainSlot));
     sound->SetPosition3D(voice, &m_position, kDistanceFactor, CSoundBuffer::kMode3DNormal);
-    if ((n == kVoiceWin || n == kVoiceLose) && s.participantSlot != mainSlot) {
+    if ((n == kVoiceWin || n == kVoiceLose) && s.entryIndex != mainSlot) {
         // Another player's result voice stays out of earshot.
         const CVector3 far(1000, 1000, 1000);
         sound->SetVoicePosition(voice, &far);

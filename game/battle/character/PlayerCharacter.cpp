@@ -7,10 +7,10 @@ i32 CPlayerCharacter::Update(u32 argument)
     if (input) {
         u32 localSlot = 0;
         SendObjectMessage(kMsgLocalSlot, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&localSlot));
-        const u32 slot = m_status.participantSlot;
-        // A remote fighter's packets come through the lockstep.
-        if (!m_network || slot == localSlot) {
-            if (InputState* pad = input->GetInputState(m_network ? 0 : slot)) {
+        // A remote fighter's packets come through the lockstep; the battle
+        // names the local fighter by its set-up entry.
+        if (!m_network || m_status.entryIndex == localSlot) {
+            if (InputState* pad = input->GetInputState(m_network ? 0 : m_status.participantSlot)) {
                 if (m_padInput) {
                     InputPacket packet;
                     BuildInputPacket(&packet, *pad);

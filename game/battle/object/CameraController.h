@@ -30,6 +30,8 @@ public:
     // Owner and followed object, by registry id (ids outlive nothing).
     virtual void SetOwner(u32 ownerId, u32 followedId) = 0;
     virtual void SetParticipantSlot(u32 slot) = 0;
+    // The player's camera side: 1 right of the fighter, anything else left.
+    virtual void SetSide(u8) {}
     virtual void HashState(CStateHash& hash) const = 0;
     // The camera's eye and angles (degrees); zero until it has a camera.
     virtual void GetView(CVector3* eye, CVector3* angles) const { *eye = *angles = CVector3(); }
@@ -108,7 +110,7 @@ public:
     void SetOwner(u32 ownerId, u32 followedId) override;
     void SetParticipantSlot(u32 slot) override { m_participantSlot = slot; }
     u32 GetParticipantSlot() const { return m_participantSlot; }
-    void SetSide(u8 side) { m_state.side = side; }
+    void SetSide(u8 side) override { m_state.side = side; }
     // Starts a blend to mode over blendTime seconds (0 switches at the next
     // update). Nothing for the current mode, a running blend included, or
     // for a mode the parameter set has no row for.

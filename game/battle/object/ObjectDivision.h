@@ -76,10 +76,10 @@ enum ObjectMessage : u32 {
     kMsgHighTensionFieldEffect = 32,     // to group 2: out CEffectContainer*
     kMsgClimaxFieldEffect = 33,    // to group 2: out CEffectContainer*
     kMsgViewCamera = 34,           // to a fighter: out camera
-    kMsgLocalSlot = 35,            // to 0: out u32, the local participant slot
+    kMsgLocalSlot = 35,            // to 0: out u32, the local entry index
     kMsgTargetSlot = 36,           // to a fighter: out u32 slot 0..3
     kMsgScreenShakeOption = 38,    // to 0: in/out u32
-    kMsgViewedSlot = 39,           // to 0: out i32, the entry whose view is drawn (-1 when none)
+    kMsgViewedSlot = 39,           // to 0: out i32, the slot whose view is drawn (-1 when none)
     kMsgSmallShake = 43,           // to group 2: const u32* fighter slot
     kMsgLargeShake = 44,           // to group 2: const u32* fighter slot
     kMsgStageDarkening = 46,       // to group 2: the value 0 or 1, for the sender's slot (0 at a fighter's reset)

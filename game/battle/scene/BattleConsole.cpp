@@ -193,7 +193,7 @@ i32 CBattleConsole::Update(u32 argument)
     if (m_map) m_map->Update(argument);
     if (m_tension) m_tension->Update(argument);
     if (m_state) m_state->Update(argument);
-    if (m_menu && (!m_setup.network || m_setup.ownIndex == m_setup.localEntry)) m_menu->Update(argument);
+    if (m_menu && (!m_setup.network || m_setup.IsLocal())) m_menu->Update(argument);
     RunEndRules();
     return CSceneResource::Update(argument);
 }

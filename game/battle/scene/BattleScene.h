@@ -153,6 +153,8 @@ public:
     // The character initialization block of fighter index for entry. 0 when
     // record or entry is missing.
     u32 SetupCharacter(u32 index, CharacterCreateRecord* record, const CBattleEntry* entry, u32 characterCount) const;
+    // The fighters the set-up names: its entries but the empty ones.
+    u32 FighterCount() const;
     // The tension file fighter `entry` follows (may be null: none).
     const CTensionFile* ChooseTension(u32 entryIndex, const CBattleEntry& entry) const;
 

@@ -18,6 +18,7 @@
 #include "game/battle/object/StageSetting.h"
 #include "game/battle/scene/BattleConsole.h"
 #include "game/battle/scene/BattleHudFighter.h"
+#include "game/battle/scene/BattleProgress.h"
 #include "game/battle/scene/ReplaySetup.h"
 #include "game/data/Replay.h"
 #include "game/data/SettingLoad.h"
@@ -25,6 +26,7 @@
 #include "game/data/Skill.h"
 #include "game/data/TensionFile.h"
 
+#include <bit>
 #include <cstring>
 
 namespace {
@@ -277,7 +279,10 @@ u32 CBattleScene::LoadFighter(u32 entryIndex, CBattleEntry& entry, u32& humans)
         : static_cast<CCharacter*>(new CCpuCharacter(parameter.release(), tension.release()));
     const u32 index = m_characters.GetCount();
     if (human) {
-        if (!m_networkMode && !m_replayMode && humans == 0) m_localEntry = index;
+        // The local entry is an entry index everywhere (messages, consoles,
+        // results, the lockstep, replays): in local play the first human's
+        // entry, written back so that a recording and the next battle carry it.
+        if (!m_networkMode && !m_replayMode && humans == 0) m_localEntry = m_setup->localEntry = entryIndex;
         ++humans;
     }
     AddTo(m_characters, character);
@@ -287,7 +292,7 @@ u32 CBattleScene::LoadFighter(u32 entryIndex, CBattleEntry& entry, u32& humans)
 
     CharacterCreateRecord record;
     if (!character->LoadResource(m_app->GetResourceController())) return 0;
-    SetupCharacter(index, &record, &entry, m_setup->count);
+    SetupCharacter(index, &record, &entry, FighterCount());
     if (!character->Initialize(reinterpret_cast<intptr_t>(&record))) return 0;
     m_hudFighters.push_back(
         std::make_unique<CBattleHudFighter>(*character, id, entryIndex, entry.radarType, &m_hudList));
@@ -308,11 +313,17 @@ const CTensionFile* CBattleScene::ChooseTension(u32 entryIndex, const CBattleEnt
     return m_musicTension;
 }
 
+u32 CBattleScene::FighterCount() const
+{
+    u32 n = 0;
+    for (u32 i = 0; i < m_setup->count; ++i) n += m_setup->entries[i].kind != CBattleEntry::kKindNone;
+    return n;
+}
+
 u32 CBattleScene::SetupCharacter(u32 index, CharacterCreateRecord* record, const CBattleEntry* entry,
     u32 characterCount) const
 {
     if (!record || !entry) return 0;
-    (void)characterCount;
     const CStage* stage = GetStage();
     const CStageSetting* settings = stage ? stage->GetSettings() : nullptr;
     if (settings && index < CStageSetting::kStartCount) {
@@ -325,21 +336,40 @@ u32 CBattleScene::SetupCharacter(u32 index, CharacterCreateRecord* record, const
     record->initialWords[0] = entry->characterWords[0];
     record->initialWords[1] = entry->characterWords[1];
     record->stunTime = 3.0f;
+    record->characterId = entry->UsedCharacter();
     record->barrageSlot = entry->UsedVariant();
+    // Words 10..12 hold the orb numbers the selection writes; the entry
+    // still types them f32, so their bits are read as they are.
+    for (u32 i = 0; i < kSkillSlotCount; ++i) record->skills[i] = std::bit_cast<u32>(entry->characterFloats[i]);
+    record->participantSlot = index;
+    record->cameraWord = index;
+    record->entryIndex = GetEntryOf(index);
+    record->characterCount = characterCount;
+    record->network = m_networkMode;
+    record->training = m_trainingMode;
     // The handicap factor scales the fighter's HP; the MP and reload
     // factors are the block's two 1.0 floats.
     record->hpFactor = entry->factorLevel < CBattleEntry::kFactorLevels ? kFactorTable[entry->factorLevel] : 1.0f;
+    const auto* survival = m_survivalMode && index == 0 ? dynamic_cast<const CSurvivalProgress*>(m_setup->GetProgress())
+                                                        : nullptr;
+    record->carriedLife = survival ? survival->carriedLife : 1.0f;
+    record->carriedWord = survival ? survival->carriedWord : 0;
     record->mpFactor = 1.0f;
     record->reloadFactor = 1.0f;
-    record->participantSlot = index;
-    record->cameraWord = index;
-    record->network = m_networkMode;
     record->lockOnType = entry->lockOnType;
-    record->computerLevel = m_setup->option.computerLevel;
+    const CBattleOption& option = m_setup->option;
+    record->livesRule = option.livesRule;
+    record->radarType = entry->radarType;
+    record->sharedGroupBullets = option.sharedGroupBullets;
+    record->characterSetting = option.characterSetting;
+    record->cameraSide = entry->cameraSide;
+    record->guardCorrection = entry->guardCorrection;
+    record->computerLevel = option.computerLevel;
     if (const ConfigGame* game = GameSettings()) {
         record->seVolume = u32(game->seVolume <= -3000 ? -10000 : game->seVolume);
         record->voiceVolume = u32(game->voiceVolume <= -3000 ? -10000 : game->voiceVolume);
         record->voiceEnabled = game->voicePlay;
+        record->screenshot = game->screenshot;
     }
     if (CSaveConfig* config = m_app ? m_app->GetSaveConfig() : nullptr) {
         const u32 quality = config->GetGraphicsSettings()->traceQuality;

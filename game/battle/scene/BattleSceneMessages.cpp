@@ -69,7 +69,16 @@ u32 CBattleScene::OnMessage(u32 message, intptr_t parameter)
     case kSceneMsgBattleOver: Word<u32>(parameter) = m_battleOver; return 1;
     case kSceneMsgLocalEntry: Word<u32>(parameter) = m_localEntry; return 1;
     case kSceneMsgScreenShake: Word<u32>(parameter) = m_screenShake; return 1;
-    case kSceneMsgDrawnEntry: Word<u32>(parameter) = m_drawnEntry; return 1;
+    case kSceneMsgDrawnEntry: {
+        // The stage, the cards and the fighters compare the answer with the
+        // slots they get from message 36: the drawn fighter's list place,
+        // which an empty entry before it sets apart from its entry index.
+        u32 place = ~0u;
+        for (u32 i = 0; i < m_characters.GetCount() && place == ~0u; ++i)
+            if (GetEntryOf(i) == m_drawnEntry) place = i;
+        Word<u32>(parameter) = place;
+        return 1;
+    }
     case kSceneMsgEffectVolume: {
         CSaveConfig* config = m_app ? m_app->GetSaveConfig() : nullptr;
         Word<i32>(parameter) = config ? config->GetSeVolume() : 0;

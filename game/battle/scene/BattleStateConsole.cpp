@@ -199,7 +199,7 @@ i32 CBattleStateConsole::Update(u32)
     }
     for (QuickMessage& slot : m_slots) slot.timer -= dt;
 
-    if (m_setup.ownIndex == m_setup.localEntry && m_setup.voicePlay) {
+    if (m_setup.IsLocal() && m_setup.voicePlay) {
         if (!m_readyPlayed && m_startClock >= 0.6f) {
             m_readyPlayed = 1;
             PlayAt(m_voices[m_announcer % kAnnouncers], m_setup.voiceVolume);

@@ -49,6 +49,15 @@ struct ConsoleSetup {
     void* bullets = nullptr;
     CFontTexture* font = nullptr;
     CScene* owner = nullptr;
+
+    // Whether the console's fighter is the local player's. The local entry
+    // names a set-up entry, and an empty entry makes no fighter, so the list
+    // place is no stand-in: the fighter's own entry index is compared.
+    bool IsLocal() const
+    {
+        const HudFighter* own = characters && ownIndex < characters->size() ? (*characters)[ownIndex] : nullptr;
+        return own && own->GetEntryIndex() == localEntry;
+    }
 };
 
 // Time limits in seconds by time setting; 1000 means none.

@@ -143,15 +143,17 @@ TEST_F(ActionTest, IdleRunsOnlyTheOutTestAndUnblockedLastsOneDispatch)
     EXPECT_EQ(S().action, u32(kActionDefeated));   // out of lives: the LOSE motion and Defeated
     S().revival = 0;
 
-    scene_.localSlot = 2;
-    S().participantSlot = 2;
+    scene_.localSlot = 2;   // the local entry
+    S().entryIndex = 2;
+    S().participantSlot = 1;
     S().lastVoice = 0xFF;
     c_->EnterUnblocked();
     EXPECT_EQ(S().action, u32(kActionUnblocked));
     EXPECT_EQ(S().lastVoice, FindVoiceKey("VOICESTART"));
     c_->DispatchAction(0);
     EXPECT_EQ(S().action, 0u);
-    S().participantSlot = 1;
+    S().entryIndex = 1;
+    S().participantSlot = 2;
     S().lastVoice = 0xFF;
     c_->EnterUnblocked();
     EXPECT_EQ(S().lastVoice, 0xFFu);   // another fighter calls the start

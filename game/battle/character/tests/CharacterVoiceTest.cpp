@@ -71,7 +71,7 @@ TEST_F(FighterVoices, AVoicePlaysAtTheFighterAndIsRemembered)
 TEST_F(FighterVoices, AnotherPlayersResultVoiceIsOutOfEarshot)
 {
     CharacterStatus& s = *fighter_->GetStatus();
-    s.participantSlot = 1;
+    s.entryIndex = 1;   // message 35 names the local entry
     scene_.localSlot = 0;
     ASSERT_EQ(fighter_->PlaySound(kVoiceWin), 1u);
     const SoundVoice& far = Voice(30 % 8);

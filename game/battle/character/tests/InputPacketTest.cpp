@@ -111,17 +111,20 @@ TEST_F(CharacterTest, PlayerControllerReadsItsPadThroughAPacket)
     CInput input;
     const struct {
         bool manager;
-        u32 network, padInput, slot, localSlot;
+        u32 network, padInput, slot, entry, localSlot;   // local slot: the battle's local entry
         u32 pad;           // the pad holding code 25
         bool applied;      // the character sees code 25
         bool vibration;    // vibration reaches the pad
     } cases[] = {
-        {true, 0, 1, 2, 0, 2, true, true},
-        {false, 0, 1, 2, 0, 2, false, false},   // no input manager: input unchanged
-        {true, 1, 1, 2, 2, 0, true, true},      // network: pad 0 whatever the slot
-        {true, 1, 1, 2, 2, 2, false, true},
-        {true, 1, 1, 2, 3, 0, false, false},    // a remote fighter reads no pad
-        {true, 0, 0, 2, 0, 2, false, true},     // pad input off: vibration still copied
+        {true, 0, 1, 2, 3, 0, 2, true, true},      // local play: the pad of the list place
+        {false, 0, 1, 2, 3, 0, 2, false, false},   // no input manager: input unchanged
+        {true, 1, 1, 2, 3, 3, 0, true, true},      // network: pad 0 whatever the slot
+        {true, 1, 1, 2, 3, 3, 2, false, true},
+        {true, 1, 1, 2, 3, 0, 0, false, false},    // a remote fighter reads no pad
+        // The local entry names the entry, not the list place: an empty
+        // entry before ours shifts the two apart.
+        {true, 1, 1, 2, 3, 2, 0, false, false},
+        {true, 0, 0, 2, 3, 0, 2, false, true},     // pad input off: vibration still copied
     };
     for (const auto& k : cases) {
         for (u32 i = 0; i < 4; ++i) {
@@ -134,6 +137,7 @@ TEST_F(CharacterTest, PlayerControllerReadsItsPadThroughAPacket)
         CPlayerCharacter c;
         CharacterCreateRecord record;
         record.participantSlot = k.slot;
+        record.entryIndex = k.entry;
         record.network = k.network;
         record.padInput = k.padInput;
         c.Create(&record);

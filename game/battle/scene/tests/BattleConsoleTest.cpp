@@ -224,14 +224,22 @@ TEST_F(BattleConsoleTest, InNetworkPlayOnlyTheLocalEntrysConsoleRunsItsMenu)
     FakeInput input;
     input.keyDown = 1;   // Escape: the quit prompt
     setup_.network = 1;
-    setup_.localEntry = 1;
-    for (const u32 own : {0u, 1u}) {
-        setup_.ownIndex = own;
-        CBattleConsole console;
-        ASSERT_EQ(console.Load(&setup_), 1u);
-        console.GetMenu()->SetInput(&input);
-        console.Update(0);
-        EXPECT_EQ(console.IsMenuOpen() != 0, own == 1) << own;
+    // The local entry names a set-up entry; after an empty entry the list
+    // places run one behind the entries.
+    const struct {
+        u32 entries[2], local, menuAt;
+    } cases[] = {{{0, 1}, 1, 1}, {{0, 2}, 2, 1}, {{0, 2}, 1, 2}};
+    for (const auto& c : cases) {
+        a_.entry = c.entries[0], b_.entry = c.entries[1];
+        setup_.localEntry = c.local;
+        for (const u32 own : {0u, 1u}) {
+            setup_.ownIndex = own;
+            CBattleConsole console;
+            ASSERT_EQ(console.Load(&setup_), 1u);
+            console.GetMenu()->SetInput(&input);
+            console.Update(0);
+            EXPECT_EQ(console.IsMenuOpen() != 0, own == c.menuAt) << c.local << " " << own;
+        }
     }
 }
 

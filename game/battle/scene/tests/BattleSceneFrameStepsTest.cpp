@@ -30,13 +30,18 @@ TEST_F(BattleSceneFrameStepsTest, ListenerFollowsTheLocalPlayersCamera)
 {
     const struct {
         u32 humanEntry;   // 4: none
+        u32 firstEmpty;   // entry 0 makes no fighter
         u32 local;        // the character playing the local entry
-    } rows[] = {{0, 0}, {2, 2}, {4, 0}};
+    } rows[] = {{0, 0, 0}, {2, 0, 2}, {4, 0, 0}, {2, 1, 1}};
     for (const auto& r : rows) {
-        SCOPED_TRACE(r.humanEntry);
+        SCOPED_TRACE(r.humanEntry * 10 + r.firstEmpty);
         FreshRegistry();
         CBattleSetup* setup = CpuSetup();
         if (r.humanEntry < 4) setup->entries[r.humanEntry].kind = 0;
+        if (r.firstEmpty) setup->entries[0].kind = CBattleEntry::kKindNone;
+        // Each fighter looks through its own camera.
+        for (u32 e = 0, place = 0; e < 4; ++e)
+            if (setup->entries[e].kind != CBattleEntry::kKindNone) setup->entries[e].characterWords[0] = place++;
         CBattleScene scene(&app_);
         ASSERT_EQ(scene.Load(setup), 1u);
         // Past the countdown, long enough for the camera to trail its anchor.

@@ -377,6 +377,11 @@ TEST_F(StateVoiceTest, ReadyAndGoSpeakAtTheirTimesInTheLocalHudOnly)
         {0, 0, 1, 2300, true, true},
         {1, 0, 1, 2300, false, false},   // another HUD of a split screen
         {0, 0, 0, 2300, false, false},   // voices off
+        // List place 1 plays entry 2 (entry 1 was empty): the local entry
+        // names the entry, not the place.
+        {1, 2, 1, 2300, true, true},
+        {1, 1, 1, 2300, false, false},
+        {0, 1, 1, 2300, false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ms);
