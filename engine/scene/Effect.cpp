@@ -178,7 +178,7 @@ void CEffect::Evaluate()
     m_rotation = rotation;
     m_scaling = scaling;
     m_color = m_placeColor;
-    m_world = effect_math::RotationByOrder(m_rotation, d.GetNodeSettings().rotationOrder);
+    m_world = m_rotationCache.Get(m_rotation, d.GetNodeSettings().rotationOrder);
     MatrixScaleRows(&m_world, &m_scaling);
     MatrixTranslate(&m_world, &m_position);
     m_world = m_world * m_placement;
@@ -219,7 +219,8 @@ void CEffect::Place()
         m_placeColor *= p.followColor ? *p.followColor : p.color;
     }
     m_rotationMatrix.SetIdentity();
-    if (!(flags & kPlaceNoRotation)) m_rotationMatrix.RotationEuler(&m_placeRotation);
+    // Order 0 is the Euler order.
+    if (!(flags & kPlaceNoRotation)) m_rotationMatrix = m_placeRotationCache.Get(m_placeRotation, 0);
     m_scalingMatrix.SetScaling(&m_placeScaling);
     m_translation = CMatrix(&m_placePosition);
     m_placement = m_scalingMatrix * m_rotationMatrix * m_translation;

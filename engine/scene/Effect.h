@@ -16,6 +16,7 @@
 #include "engine/core/Types.h"
 #include "engine/core/Vector3.h"
 #include "engine/core/Vector4.h"
+#include "engine/scene/EffectMath.h"
 
 #include <cstdint>
 
@@ -155,6 +156,7 @@ private:
     CRect4 m_rect;
     CMatrix m_translation;
     CMatrix m_rotationMatrix;
+    effect_math::RotationCache m_rotationCache, m_placeRotationCache;
     CMatrix m_scalingMatrix;
     CMatrix m_placement;
     i32 m_animation = 0;

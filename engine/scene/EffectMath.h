@@ -6,6 +6,7 @@
 #include "engine/core/Vector3.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace effect_math {
 
@@ -25,6 +26,25 @@ inline CMatrix RotationByOrder(const CVector3& degrees, u32 order)
     }
     return m;
 }
+
+// The last rotation built and the angles and order it was built from: most
+// particles and nodes keep their angles frame after frame, and the same
+// bits in give the same matrix out.
+struct RotationCache {
+    const CMatrix& Get(const CVector3& degrees, u32 order)
+    {
+        if (order != m_order || std::memcmp(&degrees, &m_degrees, sizeof degrees) != 0) {
+            m_degrees = degrees, m_order = order;
+            m_matrix = RotationByOrder(degrees, order);
+        }
+        return m_matrix;
+    }
+
+private:
+    CVector3 m_degrees;
+    u32 m_order = ~0u;   // no order: the first call builds
+    CMatrix m_matrix;
+};
 
 // The larger of a and b where b is a number; a NaN b leaves a.
 inline f32 MaxNumber(f32 a, f32 b) { return b > a ? b : a; }

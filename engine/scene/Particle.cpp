@@ -1,5 +1,7 @@
 #include "engine/scene/Particle.h"
 
+#include <cstring>
+
 #include "engine/core/Random.h"
 #include "engine/core/RandomRange.h"
 #include "engine/graphics/GraphicDevice.h"
@@ -187,6 +189,16 @@ void CParticle::Motion(f32 age)
     else if (m_owner) m_color = Clamp01(m_owner->GetColor()->Modulate(faded));
 }
 
+namespace {
+
+bool IsIdentity(const CMatrix& m)
+{
+    static const CMatrix identity;
+    return std::memcmp(m.m, identity.m, sizeof m.m) == 0;
+}
+
+}  // namespace
+
 void CParticle::Matrices()
 {
     const EffectNodeSettings& ns = m_definition->GetNodeSettings();
@@ -205,7 +217,7 @@ void CParticle::Matrices()
         const f32 yaw = Atan2F(d.x, d.z) * kRadToDeg;
         world.RotationYawPitchRoll(pitch, yaw, 0.0f);
     } else {
-        world = effect_math::RotationByOrder(m_rotation, ns.rotationOrder);
+        world = m_rotationCache.Get(m_rotation, ns.rotationOrder);
     }
     MatrixScaleRows(&world, &m_scaling);
     CVector3 at = m_localPosition;
@@ -214,9 +226,13 @@ void CParticle::Matrices()
 
     const bool keepScaling = released || (flags & kPlaceReleaseScaling);
     const bool keepPosition = released || (flags & kPlaceReleasePosition);
-    world = (keepScaling ? m_originScalingMatrix : m_node->GetScalingMatrix()) * world;
-    if (!noRotation) world = world * nodeRotation;
-    world = world * (keepPosition ? m_originTranslation : m_node->GetTranslationMatrix());
+    // A particle only shows: a product with the identity (the common
+    // unscaled, unturned node) is left out, which changes at most the sign
+    // of a zero.
+    const auto times = [](const CMatrix& a, const CMatrix& b) { return IsIdentity(b) ? a : IsIdentity(a) ? b : a * b; };
+    world = times(keepScaling ? m_originScalingMatrix : m_node->GetScalingMatrix(), world);
+    if (!noRotation) world = times(world, nodeRotation);
+    world = times(world, keepPosition ? m_originTranslation : m_node->GetTranslationMatrix());
     m_world = world;
     m_world.GetTranslation(&m_position);
     if (ns.radiusFactor != 0.0f) m_sphereRadius = ns.radiusFactor * m_world.ScalingPart().MaxAbsComponent();

@@ -17,6 +17,7 @@
 #include "engine/core/Types.h"
 #include "engine/core/Vector3.h"
 #include "engine/core/Vector4.h"
+#include "engine/scene/EffectMath.h"
 
 #include <cstdint>
 
@@ -121,6 +122,7 @@ private:
     CVector3 m_displacement;
     CVector3 m_localPosition;
     CVector3 m_rotationOffset;
+    effect_math::RotationCache m_rotationCache;
     CVector3 m_scalingStart{1.0f, 1.0f, 1.0f};
     CVector3 m_velocity;
     CVector4 m_colorStart{1.0f, 1.0f, 1.0f, 1.0f};
