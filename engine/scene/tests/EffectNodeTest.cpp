@@ -3,12 +3,14 @@
 #include "engine/graphics/Texture.h"
 #include "engine/platform/Sound.h"
 #include "engine/platform/SoundBuffer.h"
+#include "engine/scene/EffectMath.h"
 #include "engine/scene/tests/EffectTestSupport.h"
 #include "host/sound/Sound.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 using effect_test::ExpectNear;
@@ -390,3 +392,24 @@ TEST_F(EffectSound, AMasterVolumeBelowMinus9999SilencesEffects)
     Run(f, 5, 50);
     EXPECT_EQ(Playing(), 0u) << "no bound sound, no voice";
 }
+
+namespace {
+
+// The cached rotation is rebuilt whenever its angles (to the bit, -0
+// included) or its order change, and is the built rotation every time.
+TEST(EffectRotationCache, RebuildsWhenItsAnglesOrOrderChange)
+{
+    effect_math::RotationCache cache;
+    const struct {
+        CVector3 degrees;
+        u32 order;
+    } steps[] = {{{10, 20, 30}, 0}, {{10, 20, 30}, 0}, {{10, 20, 31}, 0}, {{10, 20, 31}, 8},
+                 {{0.0f, 0, 0}, 0}, {{-0.0f, 0, 0}, 0}, {{10, 20, 30}, 0}};
+    for (const auto& s : steps) {
+        const CMatrix built = effect_math::RotationByOrder(s.degrees, s.order);
+        const CMatrix& cached = cache.Get(s.degrees, s.order);
+        EXPECT_EQ(std::memcmp(cached.m, built.m, sizeof built.m), 0) << s.degrees.z << " " << s.order;
+    }
+}
+
+}  // namespace
