@@ -132,7 +132,7 @@ u32 CCharacterAction::EnterUnblocked()
 {
     SetAction(kActionUnblocked);
     u32 caller = ~0u;
-    SendObjectMessage(kMsgLocalSlot, 0, 0, reinterpret_cast<intptr_t>(&caller));
+    SendObjectMessage(kMsgLocalEntry, 0, 0, reinterpret_cast<intptr_t>(&caller));
     // The local player's fighter calls the start: the answer is an entry.
     if (caller == m_status.entryIndex) PlaySound(FindVoiceKey("VOICESTART"));
     return 1;
@@ -170,7 +170,7 @@ u32 CCharacterAction::ResultStep(u32)
     }
     // The scene answers the team's result: 1 win, 2 loss, 3 draw.
     u32 result = u32(s.team);
-    if (!SendObjectMessage(kMsgTeamWon, 0, 0, reinterpret_cast<intptr_t>(&result))) result = 0;
+    if (!SendObjectMessage(kMsgTeamResult, 0, 0, reinterpret_cast<intptr_t>(&result))) result = 0;
     const bool won = result == 1;
     const u32 motion = FindMotionKey(won ? "WIN" : "LOSE"), loop = FindMotionKey(won ? "WINLOOP" : "LOSELOOP");
     if (!IsChangedAnimation(motion) && !IsChangedAnimation(loop)) {

@@ -97,7 +97,7 @@ u32 CCharacterBase::PlaySound(u32 n)
     if (voice == CSoundBuffer::kNoVoice) return 0;
     // The battle answers with the local entry: compared with our own entry.
     u32 mainSlot = s.entryIndex;
-    SendObjectMessage(kMsgLocalSlot, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&mainSlot));
+    SendObjectMessage(kMsgLocalEntry, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&mainSlot));
     sound->SetPosition3D(voice, &m_position, kDistanceFactor, CSoundBuffer::kMode3DNormal);
     if ((n == kVoiceWin || n == kVoiceLose) && s.entryIndex != mainSlot) {
         // Another player's result voice stays out of earshot.

@@ -323,7 +323,7 @@ u32 CCharacterAction::Defeat(const CVector3& source, u32, u32 attackKind, CChara
     const f32 b = AbsF(WrapAngle(Atan2F(source.x, source.z) * kRadToDeg) - m_rotation.y);
     s.damageMotion = M(b < 120.0f || b > 240.0f ? "DAMAGEDOWNFRONTSTART" : "DAMAGEDOWNBACKSTART");
     u32 order = 0;
-    SendObjectMessage(kMsgDefeatOrder, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&order));
+    SendObjectMessage(kMsgRemainingTime, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&order));
     s.moveHit.defeatAnswer = order;
     ++s.moveHit.defeats;
     s.limitGauge = 0;
@@ -364,7 +364,7 @@ void CCharacterAction::EnterOut(u32)
 {
     ResetStates(kResetKeepLoopsButFlight);
     u32 answer = 0;
-    SendObjectMessage(kMsgOutQuery, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&answer));
+    SendObjectMessage(kMsgBattleOver, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&answer));
     if (answer) return;
     ChangeMotion(M("LOSE"), 0);
     SetAction(kActionDefeated);

@@ -6,7 +6,7 @@ i32 CPlayerCharacter::Update(u32 argument)
     SendObjectMessage(kMsgInputManager, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&input));
     if (input) {
         u32 localSlot = 0;
-        SendObjectMessage(kMsgLocalSlot, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&localSlot));
+        SendObjectMessage(kMsgLocalEntry, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&localSlot));
         // A remote fighter's packets come through the lockstep; the battle
         // names the local fighter by its set-up entry.
         if (!m_network || m_status.entryIndex == localSlot) {

@@ -65,9 +65,9 @@ enum ObjectMessage : u32 {
     kMsgSkillList = 19,            // to 0: out const CSkillList*
     kMsgSharedGroupBullets = 21,   // to 0: may two bullets of one shooter group meet
     kMsgTeamLives = 22,            // to 0: in/out i32, the team in, the lives it has left out
-    kMsgTeamWon = 23,              // to 0: in team, out u32 result: 1 won, 2 lost, 3 draw
-    kMsgDefeatOrder = 25,          // to 0: out u32, the battle's remaining whole seconds (a defeat's time)
-    kMsgOutQuery = 26,             // to 0: out u32, non-zero once the battle is over
+    kMsgTeamResult = 23,              // to 0: in team, out u32 result: 1 won, 2 lost, 3 draw
+    kMsgRemainingTime = 25,          // to 0: out u32, the battle's remaining whole seconds (a defeat's time)
+    kMsgBattleOver = 26,             // to 0: out u32, non-zero once the battle is over
     kMsgCloudEffect = 27,          // to group 2: out CEffectContainer*
     kMsgTraceCloudEffect = 28,     // to group 2: out CEffectContainer* (the camera-front effect)
     kMsgCloudInterval = 29,        // to group 2: out f32
@@ -76,7 +76,7 @@ enum ObjectMessage : u32 {
     kMsgHighTensionFieldEffect = 32,     // to group 2: out CEffectContainer*
     kMsgClimaxFieldEffect = 33,    // to group 2: out CEffectContainer*
     kMsgViewCamera = 34,           // to a fighter: out camera
-    kMsgLocalSlot = 35,            // to 0: out u32, the local entry index
+    kMsgLocalEntry = 35,            // to 0: out u32, the local entry index
     kMsgTargetSlot = 36,           // to a fighter: out u32 slot 0..3
     kMsgScreenShakeOption = 38,    // to 0: in/out u32
     kMsgViewedSlot = 39,           // to 0: out i32, the slot whose view is drawn (-1 when none)

@@ -20,6 +20,7 @@
 #include "engine/core/Types.h"
 #include "game/battle/object/BattleCharacter.h"
 #include "game/battle/object/BulletPasses.h"
+#include "game/battle/object/ObjectDivision.h"
 #include "game/battle/scene/BattleApp.h"
 #include "game/battle/scene/BattleResults.h"
 #include "game/battle/scene/BattleSetup.h"
@@ -53,35 +54,12 @@ class HudFighter;
 struct CharacterCreateRecord;
 struct ConfigGame;
 
-// Messages the scene answers on id 0 (objects, consoles, side messages) and
-// the peer messages the network scene hands it.
+// Messages to id 0 that neither the battle objects (ObjectMessage,
+// ObjectDivision.h) nor the consoles (ConsoleMessage, ConsoleBase.h) name.
+// The peer messages are the lockstep's (LockstepRecords.h).
 enum BattleSceneMessage : u32 {
-    kSceneMsgNewBullet = 0,
     kSceneMsgRadioChat = 3,
-    kSceneMsgInputManager = 15,
-    kSceneMsgResourceController = 16,
-    kSceneMsgEffectManager = 17,
-    kSceneMsgCharacterList = 18,
-    kSceneMsgSkillList = 19,
     kSceneMsgLivesRule = 20,
-    kSceneMsgSharedGroupBullets = 21,
-    kSceneMsgTeamLives = 22,
-    kSceneMsgTeamResult = 23,
-    kSceneMsgBattleSettled = 24,
-    kSceneMsgRemainingTime = 25,
-    kSceneMsgBattleOver = 26,
-    kSceneMsgLocalEntry = 35,
-    kSceneMsgScreenShake = 38,
-    kSceneMsgDrawnEntry = 39,
-    kSceneMsgEffectVolume = 40,
-    kSceneMsgEndRequest = 42,
-    kSceneMsgComputerLevel = 48,
-    kSceneMsgTrainingValue = 49,
-    kPeerMsgEnd = 10004,
-    kPeerMsgReady = 10006,
-    kPeerMsgInput = 10007,
-    kPeerMsgFrameBundle = 10008,
-    kPeerMsgLeft = 10009,
 };
 
 // The frame's state hash folded object by object: the running value after

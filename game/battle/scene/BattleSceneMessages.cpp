@@ -30,46 +30,46 @@ u32 CBattleScene::OnMessage(u32 message, intptr_t parameter)
 {
     // The peer messages carry their own bodies; everything else needs its
     // word.
-    if (!parameter) return message >= kPeerMsgEnd ? 0 : 1;
+    if (!parameter) return message >= kMsgBattleEnd ? 0 : 1;
     switch (message) {
-    case kSceneMsgNewBullet: {
+    case kMsgNewBullet: {
         auto* bullet = reinterpret_cast<CBullet*>(parameter);
         if (CBulletList* old = bullet->GetList()) old->Remove(bullet);
         return u32(m_bullets.Add(bullet));
     }
     case kSceneMsgRadioChat: ShowRadioChat(reinterpret_cast<const u8*>(parameter)); return 1;
-    case kSceneMsgInputManager: Word<CInput*>(parameter) = m_app ? m_app->GetInput() : nullptr; return 1;
-    case kSceneMsgResourceController:
+    case kMsgInputManager: Word<CInput*>(parameter) = m_app ? m_app->GetInput() : nullptr; return 1;
+    case kMsgResourceController:
         Word<CResourceController*>(parameter) = m_app ? m_app->GetResourceController() : nullptr;
         return 1;
-    case kSceneMsgEffectManager:
+    case kMsgEffectManager:
         Word<CEffectController*>(parameter) = m_app ? m_app->GetEffectController() : nullptr;
         return 1;
-    case kSceneMsgCharacterList:
+    case kMsgCharacterList:
         // The objects read the list through the view of it.
         if (!m_characterList.count) return 0;
         Word<const BattleCharacterList*>(parameter) = &m_characterList;
         return 1;
-    case kSceneMsgSkillList: Word<const CSkillList*>(parameter) = m_skills.get(); return 1;
+    case kMsgSkillList: Word<const CSkillList*>(parameter) = m_skills.get(); return 1;
     case kSceneMsgLivesRule: Word<u32>(parameter) = m_setup ? m_setup->option.livesRule : 0; return 1;
-    case kSceneMsgSharedGroupBullets:
+    case kMsgSharedGroupBullets:
         Word<u32>(parameter) = m_setup ? m_setup->option.sharedGroupBullets : 0;
         return 1;
-    case kSceneMsgTeamLives: Word<i32>(parameter) = GetTeamLives(Word<u32>(parameter)); return 1;
-    case kSceneMsgTeamResult: Word<u32>(parameter) = GetResult(Word<u32>(parameter)); return 1;
-    case kSceneMsgBattleSettled:
+    case kMsgTeamLives: Word<i32>(parameter) = GetTeamLives(Word<u32>(parameter)); return 1;
+    case kMsgTeamResult: Word<u32>(parameter) = GetResult(Word<u32>(parameter)); return 1;
+    case kConsoleMsgBattleSettled:
         Word<u32>(parameter) = m_battleOver && AreFightersSettled(ReadFighters()) ? 1 : 0;
         return 1;
-    case kSceneMsgRemainingTime: {
+    case kMsgRemainingTime: {
         const i32 local = FindLocalCharacter();
         const CBattleConsole* console = GetConsole(local >= 0 ? u32(local) : 0);
         Word<u32>(parameter) = console ? u32(SaturateToI32(console->GetRemainingTime())) : 0;
         return 1;
     }
-    case kSceneMsgBattleOver: Word<u32>(parameter) = m_battleOver; return 1;
-    case kSceneMsgLocalEntry: Word<u32>(parameter) = m_localEntry; return 1;
-    case kSceneMsgScreenShake: Word<u32>(parameter) = m_screenShake; return 1;
-    case kSceneMsgDrawnEntry: {
+    case kMsgBattleOver: Word<u32>(parameter) = m_battleOver; return 1;
+    case kMsgLocalEntry: Word<u32>(parameter) = m_localEntry; return 1;
+    case kMsgScreenShakeOption: Word<u32>(parameter) = m_screenShake; return 1;
+    case kMsgViewedSlot: {
         // The stage, the cards and the fighters compare the answer with the
         // slots they get from message 36: the drawn fighter's list place,
         // which an empty entry before it sets apart from its entry index.
@@ -79,19 +79,19 @@ u32 CBattleScene::OnMessage(u32 message, intptr_t parameter)
         Word<u32>(parameter) = place;
         return 1;
     }
-    case kSceneMsgEffectVolume: {
+    case kConsoleMsgEffectVolume: {
         CSaveConfig* config = m_app ? m_app->GetSaveConfig() : nullptr;
         Word<i32>(parameter) = config ? config->GetSeVolume() : 0;
         return 1;
     }
-    case kSceneMsgEndRequest: {
+    case kConsoleMsgEndCode: {
         m_endCode = Word<u32>(parameter);
         m_endRequested = 1;
         // Only the host's request ends every peer's battle.
         if (m_lockstep && m_networkMode && m_localEntry == 0) m_lockstep->SendBattleEnd(m_endCode);
         return 1;
     }
-    case kSceneMsgComputerLevel: {
+    case kMsgComputerLevel: {
         if (!m_setup) return 1;
         m_setup->option.computerLevel = Word<u32>(parameter);
         if (CObjectRegistry* registry = GetObjectRegistry())
@@ -99,17 +99,17 @@ u32 CBattleScene::OnMessage(u32 message, intptr_t parameter)
                 reinterpret_cast<intptr_t>(&m_setup->option.computerLevel));
         return 1;
     }
-    case kSceneMsgTrainingValue: {
+    case kConsoleMsgTrainingB: {
         const u32 value = Word<u32>(parameter);
         for (u32 i = 0; i < m_consoles.GetCount(); ++i) GetConsole(i)->SetDamagePanel(value);
         return 1;
     }
-    case kPeerMsgEnd:
-    case kPeerMsgReady:
-    case kPeerMsgLeft: return OnPeerMessage(message, reinterpret_cast<const u8*>(parameter), 4);
+    case kMsgBattleEnd:
+    case kMsgNetReady:
+    case kMsgPeerLeft: return OnPeerMessage(message, reinterpret_cast<const u8*>(parameter), 4);
     // Without its length a variable body cannot be read safely.
-    case kPeerMsgInput:
-    case kPeerMsgFrameBundle: return 0;
+    case kMsgNetInput:
+    case kMsgFrameBundle: return 0;
     default: return 1;
     }
 }
@@ -118,13 +118,13 @@ u32 CBattleScene::OnPeerMessage(u32 type, const u8* data, u32 length)
 {
     if (!data) return 0;
     switch (type) {
-    case kPeerMsgEnd:
+    case kMsgBattleEnd:
         // Taken by the game thread at its next update.
         return m_lockstep && m_lockstep->OnMessage(kMsgBattleEnd, data, length) == LockstepRecordError::kNone ? 1 : 0;
-    case kPeerMsgReady: return OnNetReady(data, length);
-    case kPeerMsgInput: return OnNetInput(data, length);
-    case kPeerMsgFrameBundle: return OnNetFrameBundle(data, length);
-    case kPeerMsgLeft: return OnNetLeft(data, length);
+    case kMsgNetReady: return OnNetReady(data, length);
+    case kMsgNetInput: return OnNetInput(data, length);
+    case kMsgFrameBundle: return OnNetFrameBundle(data, length);
+    case kMsgPeerLeft: return OnNetLeft(data, length);
     default: return 0;
     }
 }

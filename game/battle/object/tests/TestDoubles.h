@@ -59,10 +59,10 @@ public:
             return 1;
         case kMsgSkillList: *reinterpret_cast<const CSkillList**>(parameter) = skills; return 1;
         case kMsgInputManager: *reinterpret_cast<CInput**>(parameter) = input; return 1;
-        case kMsgLocalSlot: *reinterpret_cast<u32*>(parameter) = localSlot; return 1;
+        case kMsgLocalEntry: *reinterpret_cast<u32*>(parameter) = localSlot; return 1;
         case kMsgScreenShakeOption: *reinterpret_cast<u32*>(parameter) = shakeEnabled; return 1;
         case kMsgViewedSlot: *reinterpret_cast<i32*>(parameter) = viewedSlot; return 1;
-        case kMsgTeamWon: {
+        case kMsgTeamResult: {
             u32& word = *reinterpret_cast<u32*>(parameter);
             word = word == wonTeam ? 1 : 2;   // the scene answers 2 for a loss
             return 1;

@@ -94,7 +94,7 @@ TEST_F(BattleSceneLoadTest, ReleaseUndoesTheLoad)
     EXPECT_EQ(registry_.GetCount(), 0u);
     // A message to id 0 after the battle reaches nobody.
     u32 word = 0;
-    EXPECT_EQ(registry_.Dispatch(kSceneMsgBattleOver, 0, 0, nullptr, reinterpret_cast<intptr_t>(&word)), 0u);
+    EXPECT_EQ(registry_.Dispatch(kMsgBattleOver, 0, 0, nullptr, reinterpret_cast<intptr_t>(&word)), 0u);
 }
 
 TEST_F(BattleSceneLoadTest, MissingUserTrackLeavesTheBattleSilent)

@@ -59,16 +59,16 @@ TEST_F(BattleSceneLocalEntryTest, EveryReaderNamesTheSameLocalFighter)
         EXPECT_EQ(scene.GetLocalEntry(), r.local);
         EXPECT_EQ(scene.GetSetup()->localEntry, r.local);   // what a recording and a rematch carry
         u32 answer = ~0u;
-        ASSERT_EQ(scene.OnMessage(kSceneMsgLocalEntry, reinterpret_cast<intptr_t>(&answer)), 1u);
+        ASSERT_EQ(scene.OnMessage(kMsgLocalEntry, reinterpret_cast<intptr_t>(&answer)), 1u);
         EXPECT_EQ(answer, r.local);
         EXPECT_EQ(scene.GetLocalCharacter(), scene.GetCharacter(r.character));
         // The view being drawn is asked for by slot (list place).
         scene.SetDrawnEntry(r.local);
         i32 viewed = -2;
-        ASSERT_EQ(scene.OnMessage(kSceneMsgDrawnEntry, reinterpret_cast<intptr_t>(&viewed)), 1u);
+        ASSERT_EQ(scene.OnMessage(kMsgViewedSlot, reinterpret_cast<intptr_t>(&viewed)), 1u);
         EXPECT_EQ(viewed, i32(r.character));
         scene.SetDrawnEntry(CBattleSetup::kEntryCount);   // no fighter plays it
-        ASSERT_EQ(scene.OnMessage(kSceneMsgDrawnEntry, reinterpret_cast<intptr_t>(&viewed)), 1u);
+        ASSERT_EQ(scene.OnMessage(kMsgViewedSlot, reinterpret_cast<intptr_t>(&viewed)), 1u);
         EXPECT_EQ(viewed, -1);
         for (u32 i = 0; i < scene.GetCharacterCount(); ++i) {
             const CharacterStatus& s = *scene.GetCharacter(i)->GetStatus();

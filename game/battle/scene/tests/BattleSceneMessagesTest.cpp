@@ -68,20 +68,20 @@ TEST_F(BattleSceneMessageTest, QueriesAnswerFromTheBattle)
         u64 in;
         u64 answer;
     } rows[] = {
-        {kSceneMsgInputManager, 0, address(&input_)},
-        {kSceneMsgResourceController, 0, address(resources_.get())},
-        {kSceneMsgEffectManager, 0, address(effects_.get())},
-        {kSceneMsgSkillList, 0, address(scene.GetSkills())},
+        {kMsgInputManager, 0, address(&input_)},
+        {kMsgResourceController, 0, address(resources_.get())},
+        {kMsgEffectManager, 0, address(effects_.get())},
+        {kMsgSkillList, 0, address(scene.GetSkills())},
         {kSceneMsgLivesRule, 0, 1},
-        {kSceneMsgSharedGroupBullets, 0, 5},
-        {kSceneMsgTeamLives, 1, 3},
-        {kSceneMsgBattleSettled, 0, 0},
-        {kSceneMsgRemainingTime, 0, 100},
-        {kSceneMsgBattleOver, 0, 0},
-        {kSceneMsgLocalEntry, 0, 0},
-        {kSceneMsgScreenShake, 0, 1},
-        {kSceneMsgDrawnEntry, 0, 2},
-        {kSceneMsgEffectVolume, 0, u32(-1200)},
+        {kMsgSharedGroupBullets, 0, 5},
+        {kMsgTeamLives, 1, 3},
+        {kConsoleMsgBattleSettled, 0, 0},
+        {kMsgRemainingTime, 0, 100},
+        {kMsgBattleOver, 0, 0},
+        {kMsgLocalEntry, 0, 0},
+        {kMsgScreenShakeOption, 0, 1},
+        {kMsgViewedSlot, 0, 2},
+        {kConsoleMsgEffectVolume, 0, u32(-1200)},
     };
     for (const auto& r : rows) {
         // Word-sized answers fill only the low word.
@@ -90,7 +90,7 @@ TEST_F(BattleSceneMessageTest, QueriesAnswerFromTheBattle)
         EXPECT_EQ(got & mask, r.answer) << "message " << r.message;
     }
     const BattleCharacterList* list = nullptr;
-    ASSERT_EQ(scene.OnMessage(kSceneMsgCharacterList, reinterpret_cast<intptr_t>(&list)), 1u);
+    ASSERT_EQ(scene.OnMessage(kMsgCharacterList, reinterpret_cast<intptr_t>(&list)), 1u);
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->count, 4u);
     EXPECT_EQ(list->characters[3], scene.GetCharacter(3));
@@ -126,12 +126,12 @@ TEST_F(BattleSceneMessageTest, EndRequestReachesThePeersOnlyFromTheHost)
         CBattleScene scene(&app_, &network);
         ASSERT_EQ(scene.Load(NetworkSetup(r.local)), 1u);
         network.sent.clear();   // the handshake's
-        Ask(scene, kSceneMsgEndRequest, 5);
+        Ask(scene, kConsoleMsgEndCode, 5);
         EXPECT_EQ(scene.IsEndRequested(), 1u);
         EXPECT_EQ(scene.GetEndCode(), 5u);
         ASSERT_EQ(network.sent.size(), r.ends);
         if (r.ends) {
-            EXPECT_EQ(network.sent[0].first, kPeerMsgEnd);
+            EXPECT_EQ(network.sent[0].first, kMsgBattleEnd);
             EXPECT_EQ(network.sent[0].second, std::string("\x05\0\0\0", 4));
         }
     }
@@ -142,8 +142,8 @@ TEST_F(BattleSceneMessageTest, EndRequestReachesThePeersOnlyFromTheHost)
     CBattleScene scene(&app_, &network);
     ASSERT_EQ(scene.Load(NetworkSetup(1)), 1u);
     const u8 code[4] = {3, 0, 0, 0};
-    EXPECT_EQ(scene.OnPeerMessage(kPeerMsgEnd, code, 3), 0u);
-    EXPECT_EQ(scene.OnPeerMessage(kPeerMsgEnd, code, 4), 1u);
+    EXPECT_EQ(scene.OnPeerMessage(kMsgBattleEnd, code, 3), 0u);
+    EXPECT_EQ(scene.OnPeerMessage(kMsgBattleEnd, code, 4), 1u);
     EXPECT_EQ(scene.IsEndRequested(), 0u);
     EXPECT_EQ(scene.Update(0), 1);
     EXPECT_EQ(scene.IsEndRequested(), 1u);
@@ -154,7 +154,7 @@ TEST_F(BattleSceneMessageTest, ComputerLevelIsBroadcastToTheFighters)
 {
     CBattleScene scene(&app_);
     ASSERT_EQ(scene.Load(CpuSetup()), 1u);
-    Ask(scene, kSceneMsgComputerLevel, 1);
+    Ask(scene, kMsgComputerLevel, 1);
     EXPECT_EQ(scene.GetSetup()->option.computerLevel, 1u);
     for (u32 i = 0; i < 4; ++i) EXPECT_EQ(static_cast<CCpuCharacter*>(scene.GetCharacter(i))->GetLevel(), 1) << i;
 }
@@ -170,15 +170,15 @@ TEST_F(BattleSceneMessageTest, PeerLeftChangesOnlyAnEntryOfTheBattle)
     } rows[] = {{4, 4, 0}, {0xFFFFFFFFu, 4, 0}, {2, 3, 0}, {2, 4, 1}};
     for (const auto& r : rows) {
         const u8 body[4] = {u8(r.entry), u8(r.entry >> 8), u8(r.entry >> 16), u8(r.entry >> 24)};
-        EXPECT_EQ(scene.OnPeerMessage(kPeerMsgLeft, body, r.length), r.taken) << r.entry;
+        EXPECT_EQ(scene.OnPeerMessage(kMsgPeerLeft, body, r.length), r.taken) << r.entry;
         for (u32 e = 0; e < 4; ++e)
             EXPECT_EQ(scene.GetSetup()->entries[e].kind, r.taken && e == r.entry ? 5u : 4u) << r.entry << " " << e;
     }
     // Through the message operation, with its word.
     u32 entry = 9;
-    EXPECT_EQ(scene.OnMessage(kPeerMsgLeft, reinterpret_cast<intptr_t>(&entry)), 0u);
+    EXPECT_EQ(scene.OnMessage(kMsgPeerLeft, reinterpret_cast<intptr_t>(&entry)), 0u);
     // Bodies of unknown length are never read through it.
-    EXPECT_EQ(scene.OnMessage(kPeerMsgFrameBundle, reinterpret_cast<intptr_t>(&entry)), 0u);
+    EXPECT_EQ(scene.OnMessage(kMsgFrameBundle, reinterpret_cast<intptr_t>(&entry)), 0u);
 }
 
 TEST_F(BattleSceneMessageTest, SideMessagesOtherThanRadioChatAreRefused)
@@ -193,8 +193,8 @@ TEST_F(BattleSceneMessageTest, SideMessagesOtherThanRadioChatAreRefused)
         const u8* data;
         u32 taken;
     } rows[] = {
-        {kSceneMsgNewBullet, 8, bytes, 0}, {kSceneMsgNewBullet, 48, bytes, 0}, {kSceneMsgEndRequest, 4, bytes, 0},
-        {kPeerMsgEnd, 4, bytes, 0}, {kRadioChatId, 47, bytes, 0}, {kRadioChatId, 49, bytes, 0},
+        {kMsgNewBullet, 8, bytes, 0}, {kMsgNewBullet, 48, bytes, 0}, {kConsoleMsgEndCode, 4, bytes, 0},
+        {kMsgBattleEnd, 4, bytes, 0}, {kRadioChatId, 47, bytes, 0}, {kRadioChatId, 49, bytes, 0},
         {kRadioChatId, 48, nullptr, 0}, {kRadioChatId, 48, bytes, 1},
     };
     u32 refused = 0;
@@ -222,7 +222,7 @@ TEST_F(BattleSceneMessageTest, HostileReplayMessagesAreRefused)
         const u64 pointer = 0x4141414141414141ull;
         const u32 end = 3;
         for (u32 f = 0; f < 60; ++f) {
-            const ReplayMessage messages[] = {{kSceneMsgNewBullet, 8, &pointer}, {kSceneMsgEndRequest, 4, &end}};
+            const ReplayMessage messages[] = {{kMsgNewBullet, 8, &pointer}, {kConsoleMsgEndCode, 4, &end}};
             ASSERT_EQ(replay.WriteStateList(messages), 1);
             ASSERT_EQ(replay.RecordFrame({}, kFrameMs), 1);
         }
@@ -253,7 +253,7 @@ TEST_F(BattleSceneMessageTest, EndFadeLeavesByTheEndCode)
     for (u32 f = 0; f < 100; ++f) ASSERT_EQ(scene.Update(0), 1);
     const u32 frames = scene.GetFrameCount();
     const u64 state = scene.HashState().running[4];   // after the fighters
-    Ask(scene, kSceneMsgEndRequest, 3);
+    Ask(scene, kConsoleMsgEndCode, 3);
     u32 fade = 0;
     i32 result = 1;
     while (result == 1 && fade < 100) result = scene.Update(0), ++fade;

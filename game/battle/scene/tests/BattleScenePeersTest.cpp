@@ -306,7 +306,7 @@ protected:
     {
         {
             PeerContext context(Host());
-            EXPECT_EQ(Host().scene->OnMessage(kSceneMsgEndRequest, reinterpret_cast<intptr_t>(&code)), 1u);
+            EXPECT_EQ(Host().scene->OnMessage(kConsoleMsgEndCode, reinterpret_cast<intptr_t>(&code)), 1u);
         }
         std::vector<i32> results;
         for (auto& p : peers_) {
