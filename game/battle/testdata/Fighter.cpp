@@ -1,6 +1,8 @@
 #include "game/battle/testdata/Fighter.h"
 
+#include "engine/model/Mesh.h"
 #include "engine/model/WriteMesh.h"
+#include "engine/scene/ResourceController.h"
 #include "engine/model/tests/ArmModel.h"
 #include "engine/model/tests/ModelMeshes.h"
 #include "game/battle/character/tests/FaceFileWriter.h"
@@ -169,6 +171,19 @@ std::string WeaponModel()
 }
 
 }  // namespace
+
+bool AddFighterModel(CResourceController& resources)
+{
+    auto* model = new CMesh();
+    if (model_test::ReadInto(setting_test::ReadBytes("Fighter.mdl"), *model) != 1) {
+        delete model;
+        return false;
+    }
+    model->SetName("Data/Fighter.mdl");
+    void* slot = model;
+    resources.GetModelList()->Add(&slot);
+    return true;
+}
 
 void WriteFighter(const std::string& name)
 {

@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+class CResourceController;
+
 namespace fighter_test {
 
 inline constexpr const char* kFighterMotions[] = {
@@ -66,6 +68,9 @@ setting_test::SettingWriter FighterParameter(const FighterFiles& files);
 
 // Writes every file above for the fighter name into the current folder.
 void WriteFighter(const std::string& name = "Test");
+// The written model read back into the resource holder, under the name the
+// parameter text gives it ("Data/Fighter.mdl"). False when it does not read.
+bool AddFighterModel(CResourceController& resources);
 
 // The voice, sound-effect and effect keys the data set's fighters set, with
 // the file each names (without the fighter's prefix).

@@ -169,11 +169,7 @@ protected:
         BattleObjectTest::SetUp();
         fighter_test::WriteFighter();
         ASSERT_EQ(skills_.LoadFile("Skill.txt"), 1);
-        auto* model = new CMesh();
-        ASSERT_EQ(model_test::ReadInto(setting_test::ReadBytes("Fighter.mdl"), *model), 1);
-        model->SetName("Data/Fighter.mdl");
-        void* slot = model;
-        resources_.GetModelList()->Add(&slot);
+        ASSERT_TRUE(fighter_test::AddFighterModel(resources_));
         scene_.resources = &resources_;
         scene_.skills = &skills_;
         SetCharacterObjectFactory(&factory_);

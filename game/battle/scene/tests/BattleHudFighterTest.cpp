@@ -32,11 +32,7 @@ protected:
         SettingWriter().Set("IMAGEID", 7).Set("FLAG2", 0x10).Save("OrbA.txt");
         SettingWriter().Set("IMAGEID", 38).Set("FLAG2", 0x100000).Save("OrbB.txt");
         ASSERT_EQ(skills_.LoadFile("Skill.txt"), 1);
-        auto* model = new CMesh();
-        ASSERT_EQ(model_test::ReadInto(setting_test::ReadBytes("Fighter.mdl"), *model), 1);
-        model->SetName("Data/Fighter.mdl");
-        void* slot = model;
-        resources_.GetModelList()->Add(&slot);
+        ASSERT_TRUE(fighter_test::AddFighterModel(resources_));
         scene_.skills = &skills_;
         SetCharacterObjectFactory(&factory_);
         for (u32 i = 0; i < 2; ++i) {
