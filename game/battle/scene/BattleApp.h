@@ -4,15 +4,16 @@
 // scene; tests hand in doubles.
 #pragma once
 
+#include "engine/core/ResourceList.h"
 #include "engine/core/Types.h"
 
+#include <memory>
 #include <string>
 
 class CEffectController;
 class CFilter;
 class CInput;
 class CRenderList;
-class CqelPackFile;
 class CResourceController;
 class CSaveConfig;
 class CSaveData;
@@ -39,13 +40,13 @@ public:
     virtual CFilter* GetBasicFilter() = 0;
     // 0 while a battle scene exists, 1 after its release.
     virtual void SetBattleFlag(u32 value) = 0;
-    // Opens a data archive by file name, identifier (CRC-32 of its pack
-    // name) and key byte; null when it cannot be opened. ClosePack frees it.
-    virtual CqelPackFile* OpenPack(const char* path, u32 identifier, u8 key) = 0;
-    virtual void ClosePack(CqelPackFile* pack) = 0;
-    // The music of a slot, owned by the caller; null when the slot's track
-    // is missing (a user track that was moved away).
-    virtual CSoundBuffer* LoadBgm(u32 slot, CqelPackFile* pack) = 0;
+    // The archives of that file name in the data folders that open with the
+    // identifier (CRC-32 of its pack name) and key byte, first folder first;
+    // never null, maybe empty.
+    virtual std::unique_ptr<CResourceList> OpenPack(const char* path, u32 identifier, u8 key) = 0;
+    // The music of a slot from packs, owned by the caller; null when the
+    // slot's track is missing (a user track that was moved away).
+    virtual CSoundBuffer* LoadBgm(u32 slot, const CResourceList* packs) = 0;
     // Milliseconds that the next frame's elapsed time leaves out.
     virtual void AddPausedTime(u32 milliseconds) = 0;
 

@@ -215,11 +215,11 @@ u32 CBattleScene::LoadMusic()
     const CBattleOption& option = m_setup->option;
     m_musicSlot = option.UsedMusic();
     m_musicTension = m_app->GetTensionFile(m_musicSlot);
-    CqelPackFile* pack = m_app->OpenPack(kMusicArchive, Crc32String(kMusicPackName), kMusicArchiveKey);
+    const std::unique_ptr<CResourceList> packs =
+        m_app->OpenPack(kMusicArchive, Crc32String(kMusicPackName), kMusicArchiveKey);
     // A missing user track leaves the battle silent, not broken: the
     // tension then follows time 0.
-    m_music.reset(m_app->LoadBgm(m_musicSlot, pack));
-    if (pack) m_app->ClosePack(pack);
+    m_music.reset(m_app->LoadBgm(m_musicSlot, packs.get()));
 
     CResourceController* resources = m_app->GetResourceController();
     CResourceList* sounds = resources ? resources->GetSoundList() : nullptr;

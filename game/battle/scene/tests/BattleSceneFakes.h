@@ -37,23 +37,20 @@ public:
     CFilter* GetHdrFilter() override { return nullptr; }
     CFilter* GetBasicFilter() override { return nullptr; }
     void SetBattleFlag(u32 value) override { battleFlags.push_back(value); }
-    CqelPackFile* OpenPack(const char* path, u32 identifier, u8 key) override
+    std::unique_ptr<CResourceList> OpenPack(const char* path, u32 identifier, u8 key) override
     {
+        auto packs = std::make_unique<CResourceList>();
         auto pack = std::make_unique<CqelPackFile>();
-        if (!pack->OpenScrambled(path, identifier, key)) return nullptr;
-        ++openPacks;
-        return pack.release();
+        void* element = static_cast<CValueBase*>(pack.get());
+        if (pack->OpenScrambled(path, identifier, key) && packs->Add(&element)) pack.release();
+        return packs;
     }
-    void ClosePack(CqelPackFile* pack) override
-    {
-        --openPacks;
-        delete pack;
-    }
-    CSoundBuffer* LoadBgm(u32 slot, CqelPackFile* pack) override
+    CSoundBuffer* LoadBgm(u32 slot, const CResourceList* packs) override
     {
         ++bgmLoads;
-        if (missingTrack || slot != 0 || !pack) return nullptr;
+        if (missingTrack || slot != 0 || !packs || packs->GetCount() == 0) return nullptr;
         auto music = std::make_unique<CSoundBuffer>();
+        const auto* pack = static_cast<const CqelPackFile*>(static_cast<CValueBase*>(packs->GetAt(0)));
         if (!music->LoadFromPack(pack, battle_data::kMusicEntry, 1, 0)) return nullptr;
         return music.release();
     }
@@ -90,7 +87,6 @@ public:
     std::string userFolder;
     std::vector<u32> battleFlags;
     u32 pausedMs = 0;
-    i32 openPacks = 0;
     u32 bgmLoads = 0;
     bool missingTrack = false;
     bool missingStage = false;

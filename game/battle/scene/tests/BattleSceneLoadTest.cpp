@@ -26,7 +26,6 @@ protected:
         }
         EXPECT_EQ(registry_.GetCount(), 0u);
         EXPECT_EQ(registry_.GetHandler(), nullptr);
-        EXPECT_EQ(app_.openPacks, 0);
     }
 };
 
