@@ -295,6 +295,20 @@ TEST_F(GameRunTest, AFailedLoadIsNamedAndTheTitleTakesOver)
     EXPECT_TRUE(game.QuitPosted());
 }
 
+TEST_F(GameRunTest, TheSceneTraceListsEachSceneMadeCurrent)
+{
+    GameDriver game(Root(), WithTestScene());
+    ASSERT_TRUE(game.Started());
+    const std::string trace = data_.Path() + "trace.txt";
+    game.App().SetSceneTrace(trace);
+    EXPECT_EQ(game.App().ChangeScene(new CTestScene(), 0), 0);
+    game.App().SetScene(new CTestScene());
+    game.App().ChangeScene(new CTestScene(true), 0);   // not made current
+    std::string text;
+    ASSERT_TRUE(host::kernel::ReadWholeFile(trace, text));
+    EXPECT_EQ(text, "CTestScene\nCTestScene\n");
+}
+
 TEST_F(GameRunTest, WithoutItsDataTheStartUpScreenEndsStartUp)
 {
     GameDriver game(Root());
