@@ -204,7 +204,10 @@ i32 CGameApp::InstallScene(CScene* scene, intptr_t block, bool titleOnFailure)
     m_scene = scene;
     if (!scene) return 1;
     TakeLoadError();   // what an earlier scene named is not this one's
-    if (scene->Initialize(block)) return 0;
+    if (scene->Initialize(block)) {
+        if (m_scene == scene) TraceScene();
+        return 0;
+    }
 
     // Nothing half-built stays current.
     if (m_scene == scene) DeleteScene();
@@ -222,8 +225,19 @@ i32 CGameApp::SetScene(CScene* scene)
     if (scene != m_scene) {
         DeleteScene();
         m_scene = scene;
+        if (scene) TraceScene();
     }
     return 1;
+}
+
+void CGameApp::TraceScene() const
+{
+    if (m_sceneTrace.empty() || !m_scene) return;
+    if (auto file = host::kernel::OpenFile(m_sceneTrace, "ab")) {
+        const std::string line = std::string(m_scene->GetClassName()) + "\n";
+        file->Write(line.data(), line.size());
+        file->Close();
+    }
 }
 
 void CGameApp::Quit() { host::window::PostQuitMessage(0); }

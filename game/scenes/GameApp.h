@@ -109,6 +109,9 @@ public:
     // What Init makes current instead of the start-up screen (tests: a
     // scene of their own, loaded with block 0). Empty: the start-up screen.
     void SetStartScene(std::function<CScene*()> make) { m_startScene = std::move(make); }
+    // A file that gets the class name of every scene made current, a line
+    // each (the program test follows the game by it). Empty: none.
+    void SetSceneTrace(std::string path) { m_sceneTrace = std::move(path); }
 
     // -- What the scenes share. --
 
@@ -199,6 +202,8 @@ private:
     // The three saves at exit, a box naming any that cannot be written.
     void WriteSaves();
     void ClearProcessPointers();
+    // The scene trace's line for the scene now current.
+    void TraceScene() const;
 
     std::unique_ptr<CSaveConfig> m_saveConfig;
     std::unique_ptr<CSaveRecord> m_saveRecord;
@@ -219,6 +224,7 @@ private:
     u32 m_lastTime = 0;
     u32 m_nextTick = 0;
     std::function<CScene*()> m_startScene;
+    std::string m_sceneTrace;
 
     std::mutex m_messageLock;   // guards the two below
     std::vector<std::string> m_messages;

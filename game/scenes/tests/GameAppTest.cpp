@@ -55,8 +55,10 @@ TEST_F(GameAppTest, UserMusicComesFromTheLoadedConfiguration)
 
 #include "engine/core/ObjectRegistry.h"
 #include "engine/core/SoundPlayerBase.h"
+#include "engine/graphics/Filter.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/platform/Sound.h"
+#include "engine/scene/ResourceController.h"
 #include "game/battle/scene/BattleApp.h"
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/tests/GameDriver.h"
@@ -68,7 +70,7 @@ using game_test::GameDriver;
 
 // A scene that loads (or fails naming its layout) and counts what it gets.
 struct SceneLog {
-    u32 updates = 0, draws = 0, deleted = 0;
+    u32 updates = 0, draws = 0, deleted = 0, decides = 0;
 };
 SceneLog g_scenes;
 
@@ -81,7 +83,11 @@ public:
     CTestScene(const CTestScene&) = default;
     ~CTestScene() override { ++g_scenes.deleted; }
     i32 Initialize(intptr_t) override { return m_fail ? menu::Missing("Scene\\Test.sce") : 1; }
-    i32 Update(u32) override { return ++g_scenes.updates, 1; }
+    i32 Update(u32) override
+    {
+        g_scenes.decides += menu::Triggered(menu::kDecide) ? 1 : 0;
+        return ++g_scenes.updates, 1;
+    }
     u32 OnMessage(u32, intptr_t) override { return 1; }
     i32 Draw(u32) override { return ++g_scenes.draws, 1; }
 
@@ -228,6 +234,11 @@ TEST_F(GameRunTest, FramesRunTheSceneOncePerTickAndSetTheFrameTime)
     EXPECT_NEAR(double(game.Clock().Milliseconds() - start), 1000.0, 17.0);
     EXPECT_TRUE(GetFrameTimeMs() == 16 || GetFrameTimeMs() == 17) << GetFrameTimeMs();
 
+    // Player 1's decide through the saved keyboard assignment, once.
+    game.Press(menu::kDecide);
+    game.Frames(2);
+    EXPECT_EQ(g_scenes.decides, 1u);
+
     // Updates faster than the timer wait for its tick.
     const u32 before = game.Clock().Milliseconds();
     game.App().Update();
@@ -293,6 +304,20 @@ TEST_F(GameRunTest, AFailedLoadIsNamedAndTheTitleTakesOver)
     EXPECT_EQ(game.App().GetScene(), nullptr);
     game.Frame();
     EXPECT_TRUE(game.QuitPosted());
+}
+
+TEST_F(GameRunTest, TheSceneTraceListsEachSceneMadeCurrent)
+{
+    GameDriver game(Root(), WithTestScene());
+    ASSERT_TRUE(game.Started());
+    const std::string trace = data_.Path() + "trace.txt";
+    game.App().SetSceneTrace(trace);
+    EXPECT_EQ(game.App().ChangeScene(new CTestScene(), 0), 0);
+    game.App().SetScene(new CTestScene());
+    game.App().ChangeScene(new CTestScene(true), 0);   // not made current
+    std::string text;
+    ASSERT_TRUE(host::kernel::ReadWholeFile(trace, text));
+    EXPECT_EQ(text, "CTestScene\nCTestScene\n");
 }
 
 TEST_F(GameRunTest, WithoutItsDataTheStartUpScreenEndsStartUp)
@@ -362,23 +387,44 @@ TEST_F(GameRunTest, MessagesFromOtherThreadsWaitForTheNextFrame)
     EXPECT_EQ(game.Boxes(), (std::vector<std::string>{"one", "two"}));
 }
 
-TEST_F(GameRunTest, TheBattleFindsItsFilesAndTheApplicationThroughTheSeams)
+TEST_F(GameRunTest, TheGlobalLoadMakesTheFiltersTheConfigurationAsksAndTheFont)
+{
+    for (u8 level : {0, 2}) {
+        DriverOptions options = WithTestScene();
+        options.beforeInit = SavedConfig([level](CSaveConfig& c) { c.GetGraphicsSettings()->hdrLevel = level; });
+        GameDriver game(Root(), options);
+        ASSERT_TRUE(game.Started());
+        CGameApp& app = game.App();
+        ASSERT_EQ(app.LoadResources(), 1);
+        auto* hdr = dynamic_cast<CHDRFilter*>(app.GetHdrFilter());
+        EXPECT_EQ(hdr != nullptr, level > 0);
+        EXPECT_EQ(hdr ? hdr->GetPassCount() : 0u, level ? level + 1u : 0u);
+        EXPECT_NE(app.GetBasicFilter(), nullptr);
+        EXPECT_EQ(app.GetResourceController()->GetFontList()->GetCount(), 1u);
+        EXPECT_NE(app.GetTensionFile(40), nullptr);
+        // A device reset: the filters go and come back, the font stays one.
+        app.OnDeviceLost();
+        EXPECT_EQ(app.GetBasicFilter(), nullptr);
+        app.OnDeviceReset();
+        EXPECT_NE(app.GetBasicFilter(), nullptr);
+        EXPECT_EQ(app.GetResourceController()->GetFontList()->GetCount(), 1u);
+    }
+}
+
+TEST_F(GameRunTest, TheBattleFindsTheRosterAndStageFiles)
 {
     GameDriver game(Root(), WithTestScene());
-    ASSERT_TRUE(game.Started());
     IBattleApp* battle = game.App().BattleApp();
-    EXPECT_STREQ(battle->GetCharacterFile(0), "Setting/Chr_Talve.dat");
-    EXPECT_STREQ(battle->GetCharacterFile(17), "Setting/Chr_Vek.dat");
-    EXPECT_EQ(battle->GetCharacterFile(18), nullptr);
-    EXPECT_STREQ(battle->GetStageFile(0), "Setting/Stage01.dat");
-    EXPECT_STREQ(battle->GetStageFile(18), "Setting/Stage19.dat");
-    EXPECT_EQ(battle->GetStageFile(19), nullptr);
+    static const struct {
+        u32 row;
+        const char *character, *stage;
+    } rows[] = {{0, "Setting/Chr_Talve.dat", "Setting/Stage01.dat"}, {17, "Setting/Chr_Vek.dat", "Setting/Stage18.dat"},
+        {18, nullptr, "Setting/Stage19.dat"}, {19, nullptr, nullptr}};
+    for (const auto& row : rows) {
+        EXPECT_STREQ(battle->GetCharacterFile(row.row), row.character) << row.row;
+        EXPECT_STREQ(battle->GetStageFile(row.row), row.stage) << row.row;
+    }
     EXPECT_EQ(battle->GetUserDataFolder(), game.UserFolder());
-    EXPECT_EQ(battle->GetFlow(), game.App().Flow());
-    EXPECT_EQ(battle->GetResourceController(), game.App().GetResourceController());
-    EXPECT_EQ(battle->GetScreenHeight(), u32(game.App().GetClientHeight()));
-    battle->SetBattleFlag(0);
-    EXPECT_EQ(game.App().GetMenuLayoutFlag(), 0u);
 }
 
 }  // namespace

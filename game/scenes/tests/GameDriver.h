@@ -1,7 +1,8 @@
 // The game run headless, as the entry runs it, frame by frame: fake window
 // (focused), fake render, scripted keyboard, null sound output, a fake
 // clock, message boxes answered and recorded, and a fresh TEMP and HOME
-// (so the saves land in a folder of the test's own).
+// (so the saves land in a folder of the test's own); fonts are the fake
+// glyph boxes.
 //
 //   GameDriver game;                          // the fixture's data set
 //   ASSERT_TRUE(game.Started());
@@ -27,6 +28,8 @@
 #include "host/render/FakeRender.h"
 #include "host/render/RenderBackend.h"
 #include "host/sound/Sound.h"
+#include "host/text/FakeText.h"
+#include "host/text/Text.h"
 #include "host/window/FakeWindow.h"
 #include "host/window/Window.h"
 
@@ -93,6 +96,8 @@ public:
         host::sound::SetNullOutput(nullptr);
         host::input::SetBackend(nullptr);
         host::render::InstallBackend(nullptr);
+        host::text::UseRealGlyphs();
+        host::text::UseRealIme();
         host::kernel::SetCurrentDirectory(cwd_);
         if (oldHome_) setenv("HOME", oldHome_->c_str(), 1);
         else unsetenv("HOME");
@@ -109,6 +114,8 @@ public:
     host::render::FakeRender& Render() { return render_; }
     host::input::FakeBackend& Input() { return input_; }
     host::window::FakeWindow& Window() { return window_; }
+    host::text::FakeGlyphs& Glyphs() { return glyphs_; }
+    host::text::FakeIme& Ime() { return ime_; }
 
     // One frame, as the entry's loop runs it; nothing once the quit
     // message was posted.
@@ -259,6 +266,9 @@ private:
     // After the window service, which takes the boxes over when installed.
     host::kernel::FakeMessageBox boxes_;
     host::render::FakeRender& render_ = host::render::InstallFakeRender();
+    // Fonts as boxes: no system font is looked up.
+    host::text::FakeGlyphs& glyphs_ = host::text::InstallFakeGlyphs();
+    host::text::FakeIme& ime_ = host::text::InstallFakeIme();
     host::input::FakeBackend input_;
     host::sound::NullOutput sound_;
     host::kernel::FakeClock clock_{100000};
