@@ -3,10 +3,13 @@
 // what it opens in a file of its own (Add*Data below); WriteSceneData puts
 // it all on disk:
 //
-//   root/one/Resource/  GameResource.grc, the first folder's archives,
-//                       Data/BattleBgm.gpk (41 tracks and their scripts)
-//   root/two/Resource/  GameResource.grc, the second folder's and the shared
-//                       archives
+//   root/one/Resource/  GameResource.grc (empty), the first folder's archives
+//                       (the battle's jingles, the particle texture),
+//                       Data/BattleBgm.gpk (41 tracks and their scripts),
+//                       Data/Load.gpk (the loading screens' backgrounds)
+//   root/two/Resource/  GameResource.grc (the effects), the second folder's
+//                       and the shared archives (the scene archive, the
+//                       fighters, the stage)
 //
 // Files the game reads by relative path (layouts, settings, effects, the
 // movies) go into both folders. Media the scenes find in the resource
@@ -69,7 +72,9 @@ public:
     // A short generated sound in the scene archive (music too: whatever the
     // length, loops play).
     void SceneSound(const std::string& name, f32 seconds = 0.25f);
-    // An effect file "Effect/<name>.efc" listed in both resource lists.
+    // An effect file "Effect/<name>.efc" in both folders, listed in the
+    // second's resource list: a few particles of kParticleTexture born
+    // every second for as long as it plays.
     void Effect(const std::string& name);
     // One entry of an archive opened by file name (OpenPack), in folder.
     void PackEntry(const GameArchive& archive, Folder folder, const std::string& entry, std::string bytes);
