@@ -13,7 +13,6 @@
 namespace {
 
 constexpr const char* kLayout = "Scene\\BeginLoading.sce";
-constexpr const char* kNoScene = "CBeginLoading: no scene to load";
 
 }  // namespace
 
@@ -74,19 +73,12 @@ i32 CBeginLoading::Initialize(intptr_t argument)
 
     CScene* next = m_next;
     const intptr_t parameter = m_nextParameter;
-    m_loader.Start([next, parameter]() {
-        CGameApp* app = GetGameApp();
-        // LoadResources queues its own reason.
-        if (!app || !app->LoadResources()) {
-            loading::QueueLoadFailure(nullptr);
-            return false;
-        }
-        if (!next) {
-            loading::QueueLoadFailure(kNoScene);
-            return false;
-        }
-        if (next->Initialize(parameter)) return true;
-        loading::QueueLoadFailure(next->GetClassName());
+    CGameApp* owner = GetGameApp();
+    m_loader.Start([owner, next, parameter]() {
+        // The global load queues its own reason.
+        if (!owner || !owner->LoadResources()) return false;
+        if (next && next->Initialize(parameter)) return true;
+        loading::QueueLoadFailure(owner);
         return false;
     });
     return CSceneResource::Initialize(argument);
@@ -97,8 +89,9 @@ i32 CBeginLoading::Update(u32 argument)
     const f32 seconds = GetFrameTime();
     m_dots.Step(seconds);
     if (m_loadFailed && !m_reported) {
-        // Nothing could be shown: the start-up ends as a failed load does.
-        loading::QueueLoadFailure(nullptr);
+        // Made current without its data (start-up shows the reason and
+        // drops such a screen itself): end as a failed load does.
+        loading::QueueLoadFailure(GetGameApp());
         return ReportFailure();
     }
     const u32 state = m_loader.GetState();

@@ -18,6 +18,12 @@
 
 namespace loading {
 
+namespace {
+// The application's words for a scene that did not load.
+constexpr const char* kCannotRead = "が読み込めません";
+constexpr const char* kLoadFailed = "シーンの読み込みに失敗しました";
+}  // namespace
+
 const char* const kBackgrounds[kBackgroundCount] = {"Bg_02.dds", "Bg_04.dds", "Bg_05.dds", "Bg_06.dds",
     "Bg_07.dds", "Bg_08.dds", "Bg_09.dds", "Bg_10.dds", "Bg_11.dds", "Bg_12.dds", "Bg_13.dds", "Bg_14.dds",
     "Bg_15.dds", "Bg_16.dds", "Bg_17.dds", "Bg_18.dds", "Bg_19.dds", "Bg_20.dds", "Bg_21.dds"};
@@ -74,13 +80,11 @@ void DrawDots(CSceneObject* const (&dots)[3], i32 count)
     for (i32 i = 0; i < count && i < 3; ++i) DrawLayer(dots[i]);
 }
 
-void QueueLoadFailure(const char* fallback)
+void QueueLoadFailure(CGameApp* app)
 {
-    CGameApp* app = GetGameApp();
     if (!app) return;
-    std::string reason = app->TakeLoadError();
-    if (reason.empty() && fallback) reason = fallback;
-    if (!reason.empty()) app->QueueMessage(reason);
+    const std::string what = app->TakeLoadError();
+    app->QueueMessage(what.empty() ? std::string(kLoadFailed) : what + kCannotRead);
 }
 
 std::unique_ptr<CTexture> LoadBackground(const char* const* names, u32 count, u32 start)
@@ -106,7 +110,6 @@ void DropUnusedParameter(CScene* next, intptr_t& parameter)
 namespace {
 
 constexpr const char* kLayout = "Scene\\Loading.sce";
-constexpr const char* kNoScene = "CLoadingScene: no scene to load";
 // More than a load could ever see; a flood past it is refused.
 constexpr size_t kMaxHeld = 1024;
 constexpr u32 kHostedBattleMode = 3;
@@ -205,13 +208,10 @@ i32 CLoadingScene::Initialize(intptr_t argument)
 
     CScene* next = m_next;
     const intptr_t parameter = m_nextParameter;
-    m_loader.Start([next, parameter]() {
-        if (!next) {
-            loading::QueueLoadFailure(kNoScene);
-            return false;
-        }
-        if (next->Initialize(parameter)) return true;
-        loading::QueueLoadFailure(next->GetClassName());
+    CGameApp* owner = GetGameApp();
+    m_loader.Start([owner, next, parameter]() {
+        if (next && next->Initialize(parameter)) return true;
+        loading::QueueLoadFailure(owner);
         return false;
     });
     return CSceneResource::Initialize(argument);

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+class CGameApp;
 class CScene;
 class CSceneObject;
 class CTexture;
@@ -84,10 +85,11 @@ void DrawDots(CSceneObject* const (&dots)[3], i32 count);
 // Draws a layer at its place when it exists.
 void DrawLayer(CSceneObject* layer);
 
-// Loader thread side of a failed scene Load: the reason it set (the load
-// error), else fallback, goes to the application's message queue, to be
-// shown by the main thread. Nothing when both are empty.
-void QueueLoadFailure(const char* fallback);
+// Loader thread side of a failed Load: what it named (the load error),
+// worded as the application words a failed scene change, goes to app's
+// message queue for the main thread to show; without a name the general
+// text. Nothing without an application.
+void QueueLoadFailure(CGameApp* app);
 
 // The parameter of a next scene whose Load never ran: a battle's set-up is
 // deleted (its Load would have taken it); parameter becomes 0.
