@@ -29,7 +29,8 @@ using game_test::GameDriver;
 using ::testing::HasSubstr;
 
 // What a probe scene was told, shared with the test (the probe is deleted
-// by whoever owns it).
+// by whoever owns it). Declared before the game, which joins a loader that
+// may still be running the probe.
 struct ProbeLog {
     host::kernel::Event release{true, true};   // set: loads at once
     std::atomic<bool> fail{false};
@@ -214,9 +215,9 @@ protected:
 
 TEST_F(LoadingScreenTest, StartUpPromptsOnlyOnceLoadedAndIgnoresButtonsBefore)
 {
+    ProbeLog log;
     GameDriver game(game_test::GameDataRoot(), IdleStart());
     ASSERT_TRUE(game.Started());
-    ProbeLog log;
     log.release.Reset();
     auto* screen = Start<CBeginLoading>(game, log);
     for (int i = 0; i < 5; ++i) {
@@ -250,9 +251,9 @@ TEST_F(LoadingScreenTest, StartUpPromptsOnlyOnceLoadedAndIgnoresButtonsBefore)
 
 TEST_F(LoadingScreenTest, DotsCountZeroToThreeEveryHalfSecondWhileLoading)
 {
+    ProbeLog log;
     GameDriver game(game_test::GameDataRoot(), IdleStart());
     ASSERT_TRUE(game.Started());
-    ProbeLog log;
     log.release.Reset();
     Start<CLoadingScene>(game, log);
     std::vector<std::pair<i32, u32>> runs;   // dots drawn, frames in a row
@@ -284,9 +285,9 @@ TEST_F(LoadingScreenTest, StartUpWhoseGlobalLoadFailsShowsOneBoxNamingItAndEnds)
 
 TEST_F(LoadingScreenTest, StartUpWhoseNextSceneFailsShowsItsReasonAndEnds)
 {
+    ProbeLog log;
     GameDriver game(game_test::GameDataRoot(), IdleStart());
     ASSERT_TRUE(game.Started());
-    ProbeLog log;
     log.fail = true;
     Start<CBeginLoading>(game, log);
     for (int i = 0; i < 2000 && !game.QuitPosted(); ++i) game.Frame();
@@ -302,9 +303,9 @@ TEST_F(LoadingScreenTest, LoadedSceneReplacesTheScreenOrBecomesTheNetworkChild)
 {
     for (const u32 network : {0u, 1u}) {
         SCOPED_TRACE(network);
+        ProbeLog log;
         GameDriver game(game_test::GameDataRoot(), IdleStart());
         ASSERT_TRUE(game.Started());
-        ProbeLog log;
         CFakeNetworkScene* host = nullptr;
         CLoadingScene* screen = new CLoadingScene;
         LoadingArgs args;
@@ -339,9 +340,9 @@ TEST_F(LoadingScreenTest, LoadedSceneReplacesTheScreenOrBecomesTheNetworkChild)
 
 TEST_F(LoadingScreenTest, NextSceneThatFailsShowsOneBoxThenTheTitleOnItsModesItem)
 {
+    ProbeLog log;
     GameDriver game(game_test::GameDataRoot(), IdleStart());
     ASSERT_TRUE(game.Started());
-    ProbeLog log;
     log.fail = true;
     auto* screen = new CLoadingScene;
     LoadingArgs args;
@@ -397,9 +398,9 @@ TEST_F(LoadingScreenTest, TitleItemComesFromTheBattlesSetUp)
 
 TEST_F(LoadingScreenTest, MessagesDuringTheLoadReachTheNextSceneInOrderAfterIt)
 {
+    ProbeLog log;
     GameDriver game(game_test::GameDataRoot(), IdleStart());
     ASSERT_TRUE(game.Started());
-    ProbeLog log;
     log.release.Reset();
     auto* screen = Start<CLoadingScene>(game, log);
     game.Frames(2);
@@ -446,9 +447,9 @@ TEST_F(LoadingScreenTest, ReleaseInTheMiddleOfALoadWaitsForIt)
 {
     for (const bool beginLoading : {false, true}) {
         SCOPED_TRACE(beginLoading);
+        ProbeLog log;
         GameDriver game(game_test::GameDataRoot(), IdleStart());
         ASSERT_TRUE(game.Started());
-        ProbeLog log;
         log.release.Reset();
         if (beginLoading) Start<CBeginLoading>(game, log);
         else Start<CLoadingScene>(game, log);
@@ -498,9 +499,9 @@ TEST_F(LoadingScreenTest, BackgroundsAreEachTriedOnceFromTheRandomStart)
 
 TEST_F(LoadingScreenTest, NoLoadableBackgroundFailsTheLoadNamingTheArchive)
 {
+    ProbeLog log;
     GameDriver game(game_test::GameDataRoot(), IdleStart());
     ASSERT_TRUE(game.Started());
-    ProbeLog log;
     RefuseReads refuse("Resource/Data/Load.gpk");
     LoadingArgs args;
     args.next = new CProbeScene(&log);
