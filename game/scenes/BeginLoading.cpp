@@ -74,13 +74,15 @@ i32 CBeginLoading::Initialize(intptr_t argument)
     CScene* next = m_next;
     const intptr_t parameter = m_nextParameter;
     CGameApp* owner = GetGameApp();
-    m_loader.Start([owner, next, parameter]() {
+    const bool started = m_loader.Start([owner, next, parameter]() {
         // The global load queues its own reason.
         if (!owner || !owner->LoadResources()) return false;
         if (next && next->Initialize(parameter)) return true;
         loading::QueueLoadFailure(owner);
         return false;
     });
+    // No thread: state 3 at once, reported as a failed load.
+    if (!started) loading::QueueLoadFailure(owner);
     return CSceneResource::Initialize(argument);
 }
 

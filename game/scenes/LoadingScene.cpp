@@ -209,11 +209,13 @@ i32 CLoadingScene::Initialize(intptr_t argument)
     CScene* next = m_next;
     const intptr_t parameter = m_nextParameter;
     CGameApp* owner = GetGameApp();
-    m_loader.Start([owner, next, parameter]() {
+    const bool started = m_loader.Start([owner, next, parameter]() {
         if (next && next->Initialize(parameter)) return true;
         loading::QueueLoadFailure(owner);
         return false;
     });
+    // No thread: state 3 at once, reported as a failed load.
+    if (!started) loading::QueueLoadFailure(owner);
     return CSceneResource::Initialize(argument);
 }
 
