@@ -123,7 +123,10 @@ public:
     ~CLoadingScene() override;
 
     // Waits for the loader (never under its lock), then deletes the next
-    // scene when still held and the background. Safe after any Load.
+    // scene when still held and the background. Safe after any Load. Whoever
+    // deletes the screen mid-load must not hold a lock the next scene's Load
+    // takes (the network scene deleting its child under its own lock while a
+    // battle loads would wait for ever).
     i32 Release() override;
     // argument: a LoadingArgs* (its next scene owned from here on), or 0.
     // 0 when the layout or every background is missing (named).
