@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -33,12 +32,15 @@ std::string OrbFile(u32 i)
 // the game reads them ("Setting/Skill.dat", ...), made by the skill reader
 // itself in a scratch folder. The texts go too: a text beside a cache that
 // is not its own would be read instead (the battle's two skills).
-std::vector<std::pair<std::string, std::string>> SkillFiles()
+std::vector<std::pair<std::string, std::string>> SkillFiles(std::string& error)
 {
     namespace fs = std::filesystem;
     const char* base = std::getenv("TMPDIR");
     std::string scratch = std::string(base && *base ? base : "/tmp") + "/orv-title-XXXXXX";
-    if (!mkdtemp(scratch.data())) throw std::runtime_error("title data: no scratch folder");
+    if (!mkdtemp(scratch.data())) {
+        error += "title data: no scratch folder";
+        return {};
+    }
     const std::string previous = host::kernel::GetCurrentDirectory();
     host::kernel::SetCurrentDirectory(scratch);
     host::kernel::CreateDirectory("Setting");
@@ -71,11 +73,12 @@ std::vector<std::pair<std::string, std::string>> SkillFiles()
     host::kernel::SetCurrentDirectory(previous);
     std::error_code ignored;
     fs::remove_all(scratch, ignored);
-    if (!ok) throw std::runtime_error("title data: the skill list could not be written");
-    return files;
+    if (!ok) error += "title data: the skill list could not be written";
+    return ok ? files : std::vector<std::pair<std::string, std::string>>{};
 }
 
-// Every layer the title looks up.
+}  // namespace
+
 std::vector<std::string> TitleLayers()
 {
     std::vector<std::string> layers = {"Base", "SkillGet"};
@@ -88,8 +91,6 @@ std::vector<std::string> TitleLayers()
     return layers;
 }
 
-}  // namespace
-
 void AddTitleData(CSceneDataSet& set)
 {
     set.Layout(title::kLayout, TitleLayers(), title::kBackground);
@@ -98,7 +99,7 @@ void AddTitleData(CSceneDataSet& set)
     set.SceneSound(title::kSelectSound);
     set.SceneSound(title::kSetSound);
     for (const char* music : menu::kTitleMusic) set.SceneSound(music, 1.0f);
-    for (auto& [path, bytes] : SkillFiles()) set.File(path, std::move(bytes));
+    for (auto& [path, bytes] : SkillFiles(set.error)) set.File(path, std::move(bytes));
 }
 
 }  // namespace scene_data

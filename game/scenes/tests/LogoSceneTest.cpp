@@ -109,8 +109,8 @@ TEST_F(LogoSceneTest, ButtonsDoNothingDuringTheLogo)
 {
     GameDriver game(game_test::GameDataRoot(), LogoFirst(false));
     ASSERT_NE(Logo(game), nullptr) << game.Describe();
-    // Fade-in, hold and most of the fade-out: about 3.9 s.
-    for (int i = 0; i < 115; ++i) {
+    // Fade-in, hold and most of the fade-out: about 3.7 s.
+    for (int i = 0; i < 220; ++i) {
         game.Press(i % 2 ? menu::kDecide : menu::kStart);
         ASSERT_EQ(game.CurrentScene(), "CLogoScene") << "frame " << i << game.Describe();
     }
