@@ -200,7 +200,7 @@ TEST(TitleSceneTest, EachItemLeavesForItsSceneOrStays)
         if (!c.next) {
             EXPECT_FALSE(title->IsLeaving());
             EXPECT_FALSE(Playing(title::kSetSound));
-            game.Frames(90);
+            game.Frames(40);   // past when a hand-over would have gone
             EXPECT_EQ(Title(game), title);
             continue;
         }
