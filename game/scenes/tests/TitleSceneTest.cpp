@@ -218,6 +218,19 @@ TEST(TitleSceneTest, EachItemLeavesForItsSceneOrStays)
     }
 }
 
+// With a network scene registered, Network leaves for the one it makes.
+TEST(TitleSceneTest, NetworkTakesTheRegisteredScene)
+{
+    GameDriver game(game_test::GameDataRoot(), Start(NewLogo));
+    SetNetworkSceneFactory([]() -> CScene* { return new CLogoScene; });
+    const std::unique_ptr<void, void (*)(void*)> unregister(&game, [](void*) { SetNetworkSceneFactory(nullptr); });
+    CTitleScene* title = TitleOn(game, title::kNetwork);
+    ASSERT_NE(title, nullptr) << game.Describe();
+    game.Press(menu::kDecide);
+    EXPECT_TRUE(title->IsLeaving());
+    EXPECT_TRUE(game.RunUntil("CLogoScene", 70)) << game.Describe();
+}
+
 TEST(TitleSceneTest, EndQuitsAtOnce)
 {
     GameDriver game(game_test::GameDataRoot(), Start(NewLogo));
