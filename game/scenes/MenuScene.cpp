@@ -2,6 +2,7 @@
 
 #include "engine/core/Random.h"
 #include "engine/graphics/Camera.h"
+#include "engine/graphics/FontTexture.h"
 #include "engine/graphics/Texture.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Shapes2D.h"
@@ -165,6 +166,14 @@ void DrawCover(f32 level)
     const u32 alpha = u32(std::clamp(level, 0.0f, 1.0f) * 255.0f);
     if (alpha == 0) return;
     FillScreenRect(nullptr, alpha << 24);
+}
+
+CFontTexture* MenuFont()
+{
+    CResourceController* resources = Resources();
+    CResourceList* fonts = resources ? resources->GetFontList() : nullptr;
+    void* first = fonts && fonts->GetCount() > 0 ? fonts->GetAt(0) : nullptr;
+    return first ? dynamic_cast<CFontTexture*>(static_cast<CValueBase*>(first)) : nullptr;
 }
 
 f32 Approach(f32 value, f32 delta, f32 lo, f32 hi) { return std::clamp(value + delta, lo, hi); }

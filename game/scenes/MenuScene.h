@@ -11,6 +11,7 @@
 
 class CCamera;
 class CEffect;
+class CFontTexture;
 class CSoundBuffer;
 class CTexture;
 
@@ -19,6 +20,17 @@ class CTexture;
 // and the scene alpha to start from. The receiver owns the effect and holds
 // the music from its Load on, success or not; the sender forgets both
 // first.
+// A scene that holds textures of the device's default pool (movies) and
+// must give them up before the device is reset and make them again after.
+// The application asks its current scene for it (dynamic_cast) on device
+// lost and device reset.
+class IDeviceResetListener {
+public:
+    virtual ~IDeviceResetListener() = default;
+    virtual void OnDeviceLost() = 0;
+    virtual void OnDeviceReset() = 0;
+};
+
 struct MenuArgs {
     CEffect* effect = nullptr;
     CSoundBuffer* music = nullptr;
@@ -87,6 +99,10 @@ void DrawEffectBackground(CCamera* camera, CEffect* effect);
 void SetLayoutViewport();
 // The whole back buffer in black at level 0..1 (clamped).
 void DrawCover(f32 level);
+
+// The menus' font: entry 0 of the resource controller's font list; null
+// when there is none.
+CFontTexture* MenuFont();
 
 // value moved by delta and clamped to lo..hi.
 f32 Approach(f32 value, f32 delta, f32 lo = 0.0f, f32 hi = 1.0f);

@@ -126,6 +126,8 @@ const std::string& CellTextureBytes();
 void AddBattleData(CSceneDataSet& set);    // the battle data set, grown in
 void AddStartupData(CSceneDataSet& set);   // start-up and loading screens, logo, movies
 void AddTitleData(CSceneDataSet& set);
+// Every layer the title's layout holds, in its order.
+std::vector<std::string> TitleLayers();
 void AddRecordData(CSceneDataSet& set);
 void AddOptionData(CSceneDataSet& set);
 
