@@ -1,0 +1,118 @@
+#include "game/scenes/RecordScene.h"
+
+#include "game/data/SaveRecord.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+namespace {
+
+using record::PageText;
+
+// The text printed at a place of a page; "" when none is.
+std::string TextAt(const std::vector<PageText>& texts, f32 x, f32 y)
+{
+    for (const PageText& t : texts)
+        if (t.x == x && t.y == y) return t.text;
+    return "";
+}
+
+CSaveRecord EmptyRecord()
+{
+    CSaveRecord saved;
+    saved.SetDefaults();
+    return saved;
+}
+
+TEST(RecordSceneTest, CharacterPicturesSkipNumberNine)
+{
+    const struct {
+        u32 character;
+        const char* name;
+    } cases[] = {{0, "Chara_01.dds"}, {7, "Chara_08.dds"}, {8, "Chara_10.dds"}, {17, "Chara_19.dds"}};
+    for (const auto& c : cases) EXPECT_EQ(record::CharacterTexture(c.character), c.name);
+}
+
+// The division comes first in double precision, then the truncation.
+TEST(RecordSceneTest, WinRateTruncatesTheDoubleQuotient)
+{
+    const struct {
+        u64 wins, played;
+        u32 rate;
+    } cases[] = {{29, 50, 57}, {1, 3, 33}, {0, 0, 0}, {7, 0, 0}, {5, 5, 100}, {2, 3, 66},
+        {UINT32_MAX * 18ull, UINT32_MAX * 36ull, 50}};
+    for (const auto& c : cases) EXPECT_EQ(record::WinRate(c.wins, c.played), c.rate) << c.wins << "/" << c.played;
+}
+
+TEST(RecordSceneTest, PlayTimePrintsEveryHourDigitAndTwoDigitMinutesAndSeconds)
+{
+    const CSaveRecord saved = EmptyRecord();
+    const struct {
+        u32 ms;
+        const char *hours, *minutes, *seconds;
+    } cases[] = {
+        {0, "0", "00", "00"},
+        {(100u * 3600u + 2u * 60u + 3u) * 1000u, "100", "02", "03"},
+        {(9u * 60u + 59u) * 1000u + 999u, "0", "09", "59"},
+        {UINT32_MAX, "1193", "02", "47"},
+    };
+    for (const auto& c : cases) {
+        const auto texts = record::PageTexts(saved, 0, c.ms);
+        EXPECT_EQ(TextAt(texts, 604, 192), c.hours) << c.ms;
+        EXPECT_EQ(TextAt(texts, 622, 192), c.minutes) << c.ms;
+        EXPECT_EQ(TextAt(texts, 666, 192), c.seconds) << c.ms;
+    }
+}
+
+// 18 counters of 2^31 or more sum past any 32-bit value: printed whole,
+// never negative.
+TEST(RecordSceneTest, SumsPastThirtyTwoBitsPrintWhole)
+{
+    CSaveRecord saved = EmptyRecord();
+    for (u32 c = 0; c < record::kCharacters; ++c) {
+        u32* w = saved.GetRecord(c)->word;
+        w[1] = 0x80000000u;        // local wins
+        w[2] = 0x80000000u;        // local losses
+        w[7] = UINT32_MAX;         // shown counters
+        w[8] = UINT32_MAX;         // network battles
+        w[9] = 3000000000u;        // network wins
+        w[14] = 1;
+    }
+    const auto totals = record::PageTexts(saved, 0, 0);
+    EXPECT_EQ(TextAt(totals, 472, 424), "38654705664");   // 18 x 2^31
+    EXPECT_EQ(TextAt(totals, 472, 472), "38654705664");
+    EXPECT_EQ(TextAt(totals, 472, 376), "50％");
+    EXPECT_EQ(TextAt(totals, 472, 520), "77309411310");   // 18 x (2^32 - 1)
+    EXPECT_EQ(TextAt(totals, 802, 424), "54000000000");
+    EXPECT_EQ(TextAt(totals, 802, 376), "100％");
+    EXPECT_EQ(TextAt(totals, 802, 568), "18");
+
+    const auto page = record::PageTexts(saved, 1, 0);
+    EXPECT_EQ(TextAt(page, 872, 272), "4294967295");      // w0 + w8
+    EXPECT_EQ(TextAt(page, 872, 360), "5147483648");      // w1 + w9
+    EXPECT_EQ(TextAt(page, 872, 316), "70％");            // 5147483648 / 7294967296
+}
+
+// Page p shows character p - 1 over both halves; a character without
+// battles shows 0 %.
+TEST(RecordSceneTest, CharacterPageAddsBothHalves)
+{
+    CSaveRecord saved = EmptyRecord();
+    u32* w = saved.GetRecord(17)->word;
+    const u32 words[16] = {50, 29, 20, 1, 9, 9, 4, 6, 10, 1, 8, 1, 9, 9, 3, 5};
+    std::copy(std::begin(words), std::end(words), w);
+    saved.SetFlagByte(200);
+
+    const auto page = record::PageTexts(saved, record::kLastPage, 0);
+    const struct {
+        f32 y;
+        const char* text;
+    } rows[] = {{272, "60"}, {316, "50％"}, {360, "30"}, {404, "28"}, {448, "11"}, {492, "7"}};
+    for (const auto& r : rows) EXPECT_EQ(TextAt(page, 872, r.y), r.text) << r.y;
+    EXPECT_EQ(TextAt(record::PageTexts(saved, 1, 0), 872, 316), "0％");
+    EXPECT_EQ(TextAt(record::PageTexts(saved, 0, 0), 634, 240), "200");
+    EXPECT_TRUE(record::PageTexts(saved, record::kLastPage + 1, 0).empty());
+}
+
+}  // namespace
