@@ -35,18 +35,20 @@ endif()
 # instead of stalling the run. The slowest cases take under 20 s.
 set(ORV_TEST_TIMEOUT 60 CACHE STRING "Default CTest timeout of each test, in seconds")
 
-# orv_discover_tests(<test binary> [TIMEOUT <seconds>] [NO_LEAK_CHECK] [LABEL <label>])
-# Registers each GoogleTest case with CTest, run with headless SDL. The
+# orv_discover_tests(<test binary> [TIMEOUT <seconds>] [NO_LEAK_CHECK] [LABEL <label>]
+#                    [ENV <VAR=value>...] [FIXTURES <fixture>...])
+# Registers each GoogleTest case with CTest, run with headless SDL and the
+# variables given, after the setup tests of the fixtures given. The
 # variables go through a launcher: discovery would split a list given as the
 # ENVIRONMENT property and keep only its first variable. NO_LEAK_CHECK is for
 # binaries on real OpenGL or GTK, whose libraries keep blocks for the life of
 # the process that LeakSanitizer would report.
 function(orv_discover_tests target)
-  cmake_parse_arguments(ARG "NO_LEAK_CHECK" "TIMEOUT;LABEL" "" ${ARGN})
+  cmake_parse_arguments(ARG "NO_LEAK_CHECK" "TIMEOUT;LABEL" "ENV;FIXTURES" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT ${ORV_TEST_TIMEOUT})
   endif()
-  set(env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy)
+  set(env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ${ARG_ENV})
   if(ARG_NO_LEAK_CHECK)
     list(APPEND env ASAN_OPTIONS=detect_leaks=0)
   endif()
@@ -54,6 +56,10 @@ function(orv_discover_tests target)
   set(props TIMEOUT ${ARG_TIMEOUT})
   if(ARG_LABEL)
     list(APPEND props LABELS ${ARG_LABEL})
+  endif()
+  if(ARG_FIXTURES)
+    string(REPLACE ";" "\\;" fixtures "${ARG_FIXTURES}")
+    list(APPEND props FIXTURES_REQUIRED ${fixtures})
   endif()
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES ${props})
   # The ThreadSanitizer build (scripts/test.sh --tsan) builds these only.
@@ -79,13 +85,16 @@ endfunction()
 # orv_library(<target> [DEPS <public deps>...] [PRIVATE_DEPS <deps>...]
 #             [TEST_DEPS <deps>...] [TEST_TIMEOUT <seconds>]
 #             [SOURCES <files>...] [EXCLUDE <files>...]
-#             [TEST_DIR <folder>] [TEST_LABEL <label>])
+#             [TEST_DIR <folder>] [TEST_LABEL <label>]
+#             [TEST_ENV <VAR=value>...] [TEST_FIXTURES <fixture>...])
 # One static library from the .cpp files of the calling folder (or the
 # SOURCES given, less the EXCLUDE ones); tests/*.cpp beside it (or
 # TEST_DIR/*.cpp) become <target>_tests, registered with CTest, each case with
-# the timeout given (ORV_TEST_TIMEOUT by default) and the label given.
+# the timeout given (ORV_TEST_TIMEOUT by default), the label, variables and
+# fixtures given.
 function(orv_library target)
-  cmake_parse_arguments(ARG "" "TEST_TIMEOUT;TEST_DIR;TEST_LABEL" "DEPS;PRIVATE_DEPS;TEST_DEPS;SOURCES;EXCLUDE" ${ARGN})
+  cmake_parse_arguments(ARG "" "TEST_TIMEOUT;TEST_DIR;TEST_LABEL"
+    "DEPS;PRIVATE_DEPS;TEST_DEPS;SOURCES;EXCLUDE;TEST_ENV;TEST_FIXTURES" ${ARGN})
   if(NOT ARG_TEST_DIR)
     set(ARG_TEST_DIR tests)
   endif()
@@ -117,7 +126,8 @@ function(orv_library target)
   if(ORV_TESTS AND test_srcs)
     add_executable(${target}_tests ${test_srcs})
     target_link_libraries(${target}_tests PRIVATE ${target} ${ARG_TEST_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
-    orv_discover_tests(${target}_tests TIMEOUT ${ARG_TEST_TIMEOUT} LABEL ${ARG_TEST_LABEL})
+    orv_discover_tests(${target}_tests TIMEOUT ${ARG_TEST_TIMEOUT} LABEL ${ARG_TEST_LABEL}
+      ENV ${ARG_TEST_ENV} FIXTURES ${ARG_TEST_FIXTURES})
   endif()
 endfunction()
 

@@ -15,6 +15,7 @@
 #include "game/scenes/GameData.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,6 +48,10 @@ inline constexpr DisplaySize kDisplaySizes[12] = {{640, 480}, {800, 600}, {1024,
 // none does. An index past the table starts at its last entry.
 DisplaySize ChooseDisplaySize(i32 index, i32 desktopWidth, i32 desktopHeight);
 
+// The first tick of the 60-per-second frame timer after now (the kernel
+// clock, ms): the earliest time the next frame step may start.
+u32 NextFrameTick(u32 now);
+
 class CGameApp : public CApplicationMain {
 public:
     static constexpr const char* kWindowTitle = "Cendrava Ver BRIMOLD 1.51";
@@ -63,8 +68,9 @@ public:
     // pads, the engine's services, the process-wide application and the
     // start-up screen. 0 at the first step that fails (after its box).
     i32 Init(InstanceHandle instance, host::window::WindowProc proc) override;
-    // The frame step: lag and frame time from the clock, input, the scene's
-    // sound step and update; then sleeps to the frame timer's next tick. 1.
+    // The frame step: first sleeps while the previous step's timer tick
+    // lasts, then lag and frame time from the clock, the waiting message
+    // boxes, input, the scene's sound step and update. 1.
     i32 Update() override;
     // Draws unless the lag asks for a skip (at most 10 in a row). 1 when
     // drawn with no skip before it, else 0.
@@ -100,6 +106,9 @@ public:
     void ShowMessages();
     // Ends the program after this frame (the loop sees the quit message).
     void Quit();
+    // What Init makes current instead of the start-up screen (tests: a
+    // scene of their own, loaded with block 0). Empty: the start-up screen.
+    void SetStartScene(std::function<CScene*()> make) { m_startScene = std::move(make); }
 
     // -- What the scenes share. --
 
@@ -179,6 +188,17 @@ private:
 
     i32 LoadSaves();
     void DeleteScene();
+    // ChangeScene's work; titleOnFailure: a failed Load is followed by a
+    // new title (not for start-up, nor for that title itself).
+    i32 InstallScene(CScene* scene, intptr_t block, bool titleOnFailure);
+    void SetupDisplayMode();
+    void MapPads();
+    // The HDR and screen filters as the configuration asks (the render
+    // list gets the HDR one).
+    void MakeFilters();
+    // The three saves at exit, a box naming any that cannot be written.
+    void WriteSaves();
+    void ClearProcessPointers();
 
     std::unique_ptr<CSaveConfig> m_saveConfig;
     std::unique_ptr<CSaveRecord> m_saveRecord;
@@ -198,6 +218,7 @@ private:
     u32 m_lag = 0;
     u32 m_lastTime = 0;
     u32 m_nextTick = 0;
+    std::function<CScene*()> m_startScene;
 
     std::mutex m_messageLock;   // guards the two below
     std::vector<std::string> m_messages;

@@ -11,11 +11,20 @@
 // Files the game reads by relative path (layouts, settings, effects, the
 // movies) go into both folders. Media the scenes find in the resource
 // controller's lists go into the shared scene archive, which start-up
-// registers with its media loaded.
+// registers with its media loaded. The battle data set (two fighters, a
+// stage, their effects, the HUD) is grown in, so a battle of those two
+// loads from these folders.
+//
+// Effects are listed in the second folder's resource list only: an effect
+// binds its particles' texture when it is listed, and by then the first
+// folder's archives (the particle texture in its "Data\\SE.gpk") are
+// registered.
 #pragma once
 
+#include "engine/core/PackFile.h"
 #include "engine/core/Types.h"
 #include "game/scenes/GameData.h"
+#include "game/scenes/testdata/DataFiles.h"
 
 #include <map>
 #include <set>
@@ -28,6 +37,19 @@ enum class Folder { kFirst, kSecond, kBoth };
 
 // The archive of menu media every scene finds by name after start-up.
 inline constexpr const char* kScenePack = "Data\\Scene.gpk";
+inline constexpr GameArchive kSceneArchive = {"SCENEPACK", kScenePack, kPackKeyFirst};
+// The archive the loading screens take their backgrounds from.
+inline constexpr GameArchive kLoadArchive = {"LOADPACK", "Data\\Load.gpk", kPackKeyFirst};
+// The battle music archive: the 41 built-in tracks and their scripts.
+inline constexpr GameArchive kMusicArchive = {"BGMPACK", "Data\\BattleBgm.gpk", kPackKeyFirst};
+// Where every effect's particles take their texture from (first folder).
+inline constexpr GameArchive kParticleArchive = {"SEPACK", "Data\\SE.gpk", kPackKeyFirst};
+inline constexpr const char* kParticleTexture = "Efc_particle.dds";
+
+// The environment variable that names the written set's folder for tests
+// (CTest sets it; see CMakeLists.txt), and that folder ("" when unset).
+inline constexpr const char* kDataRootVariable = "ORV_GAME_DATA";
+std::string GameDataFolder();
 
 // Layouts: every layer of a menu layout is an 8 x 8 cell of one 256 x 256
 // texture, in the order given, so a draw's texture coordinates tell which
@@ -51,8 +73,14 @@ public:
     void Effect(const std::string& name);
     // One entry of an archive opened by file name (OpenPack), in folder.
     void PackEntry(const GameArchive& archive, Folder folder, const std::string& entry, std::string bytes);
-    // A file by relative path under Resource/ ("Setting/Skill.dat").
+    // A file by relative path under Resource/ ("Setting/Skill.dat"). A
+    // later file of the same path and folder replaces an earlier one (the
+    // scenes' settings over the battle's), as does a later archive entry.
     void File(const std::string& path, std::string bytes, Folder folder = Folder::kBoth);
+    // A movie made by ffmpeg when the set is written (MPEG-1 video, MPEG-1
+    // layer II sound, 160 x 120, 25 frames a second), in both folders; the
+    // variant tells movies apart (picture and pitch).
+    void Movie(const std::string& path, f32 seconds, u32 variant);
 
     // What WriteSceneData reads.
     struct Entry {
@@ -63,17 +91,34 @@ public:
     std::vector<Entry> entries;
     std::vector<std::pair<std::string, Folder>> files;   // paths; bytes in fileBytes
     std::vector<std::string> fileBytes;
-    std::vector<std::string> effects;
+    std::vector<std::string> effects;   // names listed in the resource list
+    struct MovieFile {
+        std::string path;
+        f32 seconds;
+        u32 variant;
+    };
+    std::vector<MovieFile> movies;
+    // Why the set could not be built whole (the battle part); empty when it was.
+    std::string error;
     // Each layout's layers, by path (the tests look cells up).
     std::map<std::string, std::vector<std::string>> layouts;
 };
 
-// The cell of layer i of a layout, and the layer whose cell holds texture
-// point (u, v) in 0..1 (empty for none).
+// The top-left corner of the cell of layer i of a layout in texture
+// coordinates (0..1), and the layer whose cell holds texture point (u, v)
+// (empty for none).
 void CellOf(size_t i, f32* left, f32* top);
 std::string LayerAt(const std::vector<std::string>& layers, f32 u, f32 v);
+// The layout file's bytes: layers in order, each its cell of the texture
+// named texture, placed on a 32 x 24 grid of 32-pixel steps at three times
+// its size; "Group/child" puts child into the group (made on first use).
+std::string LayoutBytes(const std::vector<std::string>& layers, const std::string& texture);
+// The 256 x 256 cell texture (a BMP): every 8 x 8 cell a framed tile of a
+// hue of its own, none of it the loader's transparent green.
+const std::string& CellTextureBytes();
 
 // Each scene's part, one file each.
+void AddBattleData(CSceneDataSet& set);    // the battle data set, grown in
 void AddStartupData(CSceneDataSet& set);   // start-up and loading screens, logo, movies
 void AddTitleData(CSceneDataSet& set);
 void AddRecordData(CSceneDataSet& set);

@@ -50,3 +50,335 @@ TEST_F(GameAppTest, UserMusicComesFromTheLoadedConfiguration)
 }
 
 }  // namespace
+
+// ------------------------------------------------------------ the application run headless
+
+#include "engine/core/ObjectRegistry.h"
+#include "engine/core/SoundPlayerBase.h"
+#include "engine/graphics/GraphicDevice.h"
+#include "engine/platform/Sound.h"
+#include "game/battle/scene/BattleApp.h"
+#include "game/scenes/MenuScene.h"
+#include "game/scenes/tests/GameDriver.h"
+
+namespace {
+
+using game_test::DriverOptions;
+using game_test::GameDriver;
+
+// A scene that loads (or fails naming its layout) and counts what it gets.
+struct SceneLog {
+    u32 updates = 0, draws = 0, deleted = 0;
+};
+SceneLog g_scenes;
+
+class CTestScene : public CScene {
+    ORV_VALUE_CLASS(CTestScene)
+
+public:
+    CTestScene() = default;
+    explicit CTestScene(bool fail) : m_fail(fail) {}
+    CTestScene(const CTestScene&) = default;
+    ~CTestScene() override { ++g_scenes.deleted; }
+    i32 Initialize(intptr_t) override { return m_fail ? menu::Missing("Scene\\Test.sce") : 1; }
+    i32 Update(u32) override { return ++g_scenes.updates, 1; }
+    u32 OnMessage(u32, intptr_t) override { return 1; }
+    i32 Draw(u32) override { return ++g_scenes.draws, 1; }
+
+private:
+    bool m_fail = false;
+};
+
+// The data set without any scene's files: every archive, the music.
+class GameRunTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_scenes = {};
+        ASSERT_EQ(game_data_test::WriteGameData(data_.Path() + "set"), "");
+    }
+    std::string Root() const { return data_.Path() + "set"; }
+    DriverOptions WithTestScene() const
+    {
+        DriverOptions options;
+        options.startScene = [] { return new CTestScene(); };
+        return options;
+    }
+
+    host::kernel::testing::TempFolder data_;
+};
+
+// A configuration written before start-up, changed by edit.
+std::function<void(const std::string&)> SavedConfig(std::function<void(CSaveConfig&)> edit)
+{
+    return [edit](const std::string&) {
+        CSaveConfig config;
+        ASSERT_EQ(config.Load(), 1);
+        edit(config);
+        ASSERT_EQ(config.Save(), 1);
+    };
+}
+
+TEST_F(GameRunTest, ASaveThatCannotBeReadStopsStartUpBeforeAnyWindow)
+{
+    static const struct {
+        const char* file;
+        const char* box;
+    } rows[] = {
+        {"GameConfig.dat", "コンフィグファイルが読み込めません"},
+        {"GameRecord.dat", "レコードファイルが読み込めません"},
+        {"GameData.dat", "データファイルが読み込めません"},
+    };
+    for (const auto& row : rows) {
+        DriverOptions options = WithTestScene();
+        // A folder where the file should be: it cannot be read.
+        options.beforeInit = [&row](const std::string& user) {
+            ASSERT_TRUE(host::kernel::CreateDirectories(user + row.file + "/x"));
+        };
+        GameDriver game(Root(), options);
+        EXPECT_FALSE(game.Started()) << row.file;
+        EXPECT_EQ(game.App().GetSystem(), nullptr) << row.file;
+        EXPECT_EQ(game.Boxes(), std::vector<std::string>{row.box}) << row.file;
+        EXPECT_EQ(GetGameApp(), nullptr);
+    }
+}
+
+TEST(GameAppSizes, TheLargestSizeFromTheIndexDownThatFitsTheDesktop)
+{
+    static const struct {
+        i32 index, desktopWidth, desktopHeight, width, height;
+    } rows[] = {
+        {8, 1280, 1024, 1280, 720},    // 1920x1080 does not fit: 1280x720
+        {2, 1920, 1080, 1024, 768},
+        {0, 600, 400, 640, 480},       // nothing fits: the smallest all the same
+        {11, 1920, 1200, 1920, 1200},
+        {200, 1920, 1200, 1920, 1200}, // past the table: from its last entry
+        {12, 1680, 1050, 1680, 1050},
+        {-1, 1920, 1200, 640, 480},
+    };
+    for (const auto& row : rows) {
+        const DisplaySize size = ChooseDisplaySize(row.index, row.desktopWidth, row.desktopHeight);
+        EXPECT_EQ(size.width, row.width) << row.index;
+        EXPECT_EQ(size.height, row.height) << row.index;
+    }
+}
+
+TEST_F(GameRunTest, StartUpTakesTheConfiguredSizeThatFitsTheDesktop)
+{
+    static const struct {
+        u8 index;
+        u32 desktopWidth, desktopHeight;
+        i32 width, height;
+    } rows[] = {
+        {8, 1280, 1024, 1280, 720},
+        {200, 1920, 1080, 640, 480},   // a damaged byte reads negative: the smallest
+        {1, 1920, 1080, 800, 600},
+    };
+    for (const auto& row : rows) {
+        DriverOptions options = WithTestScene();
+        options.desktopWidth = row.desktopWidth, options.desktopHeight = row.desktopHeight;
+        options.beforeInit = SavedConfig([&row](CSaveConfig& c) { c.GetGraphicsSettings()->screenSize = row.index; });
+        GameDriver game(Root(), options);
+        ASSERT_TRUE(game.Started());
+        EXPECT_EQ(game.App().GetClientWidth(), row.width) << int(row.index);
+        EXPECT_EQ(game.App().GetClientHeight(), row.height) << int(row.index);
+        EXPECT_EQ(game.App().GetSystem()->GetTitle(), std::string(CGameApp::kWindowTitle));
+    }
+}
+
+TEST(GameAppPacing, DrawsAreSkippedWhileTheLagExceedsTheBudget)
+{
+    host::kernel::FakeClock clock(5000);
+    host::kernel::ScopedClock scoped(clock);
+    static const struct {
+        u32 lag;
+        i32 drawn;
+    } rows[] = {{40, 0}, {19, 0}, {18, 1}, {17, 1}, {0, 1}};
+    for (const auto& row : rows) {
+        CGameApp app({"/nowhere", "/nowhere"});
+        clock.Advance(row.lag);
+        app.Update();
+        EXPECT_EQ(app.Draw(), row.drawn) << row.lag;
+    }
+
+    // Ten skips at most; the draw after them returns 0, the next one 1.
+    CGameApp app({"/nowhere", "/nowhere"});
+    for (int i = 0; i < 10; ++i) {
+        clock.Advance(1000);
+        app.Update();
+        EXPECT_EQ(app.Draw(), 0) << i;
+    }
+    clock.Advance(1000);
+    app.Update();
+    EXPECT_EQ(app.Draw(), 0);
+    clock.Advance(5);   // the step waits for the timer's tick: under the budget
+    app.Update();
+    EXPECT_EQ(app.Draw(), 1);
+}
+
+TEST_F(GameRunTest, FramesRunTheSceneOncePerTickAndSetTheFrameTime)
+{
+    GameDriver game(Root(), WithTestScene());
+    ASSERT_TRUE(game.Started());
+    EXPECT_EQ(game.CurrentScene(), "CTestScene");
+    const u32 start = game.Clock().Milliseconds();
+    game.Frames(60);
+    EXPECT_EQ(g_scenes.updates, 60u);
+    EXPECT_EQ(g_scenes.draws, 60u);
+    EXPECT_NEAR(double(game.Clock().Milliseconds() - start), 1000.0, 17.0);
+    EXPECT_TRUE(GetFrameTimeMs() == 16 || GetFrameTimeMs() == 17) << GetFrameTimeMs();
+
+    // Updates faster than the timer wait for its tick.
+    const u32 before = game.Clock().Milliseconds();
+    game.App().Update();
+    game.App().Update();
+    EXPECT_GE(game.Clock().Milliseconds() - before, 16u);
+}
+
+// Side bars: (client width, height) -> squares per row in each bar.
+TEST_F(GameRunTest, SideBarsTileTheMarginsOutsideTheLayout)
+{
+    static const struct {
+        i32 width, height;
+        size_t fills;
+        f32 leftEnd, rightEnd;   // right edge of the last square of each bar
+    } rows[] = {
+        {1024, 768, 0, 0, 0},              // 4:3: cleared, no square
+        {1366, 768, 48 * 22, 171, 1371},   // margins of 171: the left one clipped
+        {1280, 1024, 0, 0, 0},             // taller than 4:3: nothing at all
+    };
+    for (const auto& row : rows) {
+        GameDriver game(Root(), WithTestScene());
+        ASSERT_TRUE(game.Started());
+        game.App().GetDevice()->ChangeDisplayMode(1, row.width, row.height);
+        ASSERT_EQ(game.App().GetClientWidth(), row.width);
+        game.Frame();
+        std::vector<host::render::Call> fills;
+        for (const auto& call : game.RenderLog())
+            if (call.op == "DrawPrimitiveUP") fills.push_back(call);
+        EXPECT_EQ(fills.size(), row.fills) << row.width;
+        const bool cleared = std::any_of(game.RenderLog().begin(), game.RenderLog().end(),
+                                         [](const auto& call) { return call.op == "Clear"; });
+        EXPECT_TRUE(cleared || row.width * 3 != row.height * 4) << row.width;
+        if (fills.empty()) continue;
+        // Vertex i: x at 20i, y at 20i + 4, colour at 20i + 16; corners 0 and 2.
+        auto left = [](const host::render::Call& c) { return c.FloatAt(0); };
+        auto top = [](const host::render::Call& c) { return c.FloatAt(4); };
+        auto right = [](const host::render::Call& c) { return c.FloatAt(40); };
+        auto colour = [](const host::render::Call& c) { return c.U32At(16); };
+        const size_t perBar = row.fills / 48 / 2;
+        EXPECT_EQ(left(fills[0]), 0.0f);
+        EXPECT_EQ(colour(fills[0]), 0xFF000000u);
+        EXPECT_EQ(colour(fills[1]), 0xFF484848u);
+        EXPECT_NEAR(right(fills[perBar - 1]), row.leftEnd, 0.01);
+        EXPECT_NEAR(left(fills[perBar]), f32(row.width) - row.leftEnd, 0.01);   // the right bar's first
+        EXPECT_EQ(colour(fills[perBar]), 0xFF000000u);
+        EXPECT_NEAR(right(fills[2 * perBar - 1]), row.rightEnd, 0.01);
+        EXPECT_EQ(top(fills[2 * perBar]), 16.0f);   // row 1 starts light
+        EXPECT_EQ(colour(fills[2 * perBar]), 0xFF484848u);
+    }
+}
+
+TEST_F(GameRunTest, AFailedLoadIsNamedAndTheTitleTakesOver)
+{
+    GameDriver game(Root(), WithTestScene());
+    ASSERT_TRUE(game.Started());
+    EXPECT_EQ(game.App().ChangeScene(new CTestScene(true), 0), 1);
+    // The old scene and the failed one are gone; this data set has no
+    // title either, so its box follows and the program ends.
+    EXPECT_EQ(g_scenes.deleted, 2u);
+    const std::vector<std::string> boxes = game.Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0], "Scene\\Test.sceが読み込めません");
+    EXPECT_EQ(game.App().GetScene(), nullptr);
+    game.Frame();
+    EXPECT_TRUE(game.QuitPosted());
+}
+
+TEST_F(GameRunTest, WithoutItsDataTheStartUpScreenEndsStartUp)
+{
+    GameDriver game(Root());
+    EXPECT_FALSE(game.Started());
+    ASSERT_EQ(game.Boxes().size(), 1u);
+    EXPECT_NE(game.Boxes()[0].find("が読み込めません"), std::string::npos);
+    EXPECT_EQ(game.App().GetScene(), nullptr);
+}
+
+// Fails the atomic replacement of the files whose names end so.
+class RefuseWrites : public host::kernel::FileWatch {
+public:
+    explicit RefuseWrites(std::string name) : name_(std::move(name)) { host::kernel::SetFileWatch(this); }
+    ~RefuseWrites() override { host::kernel::SetFileWatch(nullptr); }
+    bool Allow(host::kernel::FileStep step, const std::string& native, size_t&) override
+    {
+        return step != host::kernel::FileStep::Rename || native.size() < name_.size() ||
+               native.compare(native.size() - name_.size(), name_.size(), name_) != 0;
+    }
+
+private:
+    std::string name_;
+};
+
+TEST_F(GameRunTest, ExitClearsThePointersWritesTheSavesAndIsSafeTwice)
+{
+    GameDriver game(Root(), WithTestScene());
+    ASSERT_TRUE(game.Started());
+    EXPECT_EQ(GetGameApp(), &game.App());
+    EXPECT_NE(GetObjectRegistry(), nullptr);
+    EXPECT_NE(GetSoundPlayerList(), nullptr);
+    EXPECT_NE(GetSoundDeviceGlobal(), nullptr);
+    host::kernel::DeleteFile(game.UserFolder() + "GameData.dat");
+    {
+        RefuseWrites refuse("GameRecord.dat");
+        game.App().Exit();
+    }
+    EXPECT_EQ(GetGameApp(), nullptr);
+    EXPECT_EQ(GetObjectRegistry(), nullptr);
+    EXPECT_EQ(GetSoundPlayerList(), nullptr);
+    EXPECT_EQ(GetSoundDeviceGlobal(), nullptr);
+    EXPECT_EQ(GetGraphicDevice(), nullptr);
+    EXPECT_EQ(g_scenes.deleted, 1u);
+    EXPECT_TRUE(host::kernel::FileExists(game.UserFolder() + "GameData.dat"));
+    ASSERT_EQ(game.Boxes().size(), 1u);
+    EXPECT_NE(game.Boxes()[0].find("GameRecord.dat"), std::string::npos);
+    EXPECT_EQ(game.Boxes()[0].find("GameConfig.dat"), std::string::npos);
+    game.App().Exit();
+    EXPECT_EQ(game.Boxes().size(), 1u);
+    EXPECT_EQ(g_scenes.deleted, 1u);
+}
+
+TEST_F(GameRunTest, MessagesFromOtherThreadsWaitForTheNextFrame)
+{
+    GameDriver game(Root(), WithTestScene());
+    ASSERT_TRUE(game.Started());
+    auto thread = host::kernel::StartThread([&game] {
+        game.App().QueueMessage("one");
+        game.App().QueueMessage("two");
+        return 0u;
+    });
+    thread->Join();
+    EXPECT_TRUE(game.Boxes().empty());
+    game.Frame();
+    EXPECT_EQ(game.Boxes(), (std::vector<std::string>{"one", "two"}));
+}
+
+TEST_F(GameRunTest, TheBattleFindsItsFilesAndTheApplicationThroughTheSeams)
+{
+    GameDriver game(Root(), WithTestScene());
+    ASSERT_TRUE(game.Started());
+    IBattleApp* battle = game.App().BattleApp();
+    EXPECT_STREQ(battle->GetCharacterFile(0), "Setting/Chr_Talve.dat");
+    EXPECT_STREQ(battle->GetCharacterFile(17), "Setting/Chr_Vek.dat");
+    EXPECT_EQ(battle->GetCharacterFile(18), nullptr);
+    EXPECT_STREQ(battle->GetStageFile(0), "Setting/Stage01.dat");
+    EXPECT_STREQ(battle->GetStageFile(18), "Setting/Stage19.dat");
+    EXPECT_EQ(battle->GetStageFile(19), nullptr);
+    EXPECT_EQ(battle->GetUserDataFolder(), game.UserFolder());
+    EXPECT_EQ(battle->GetFlow(), game.App().Flow());
+    EXPECT_EQ(battle->GetResourceController(), game.App().GetResourceController());
+    EXPECT_EQ(battle->GetScreenHeight(), u32(game.App().GetClientHeight()));
+    battle->SetBattleFlag(0);
+    EXPECT_EQ(game.App().GetMenuLayoutFlag(), 0u);
+}
+
+}  // namespace

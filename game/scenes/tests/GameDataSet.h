@@ -15,9 +15,9 @@
 #include "engine/core/Crc32.h"
 #include "engine/core/PackFile.h"
 #include "engine/scene/ResourceControllerFile.h"
-#include "game/battle/testdata/ScrambledPack.h"
 #include "game/battle/testdata/Sounds.h"
 #include "game/scenes/GameData.h"
+#include "game/scenes/testdata/DataFiles.h"
 #include "host/kernel/Kernel.h"
 
 #include <string>
@@ -25,20 +25,16 @@
 
 namespace game_data_test {
 
-using battle_data::PackItem;
+using scene_data::MusicOgg;
+using scene_data::Native;
+using scene_data::PackItem;
+using scene_data::Put;
+using scene_data::PutPack;
 
 inline constexpr const char* kTestPack = "Data\\Test.gpk";
 inline constexpr const char* kSecondPack = "Data\\Second.gpk";
 inline constexpr const char* kTestPackName = "TESTPACK";
-
-// A script every built-in track passes: its music lasts 64 s.
-inline constexpr const char* kScript = "名前:テスト曲;\nHI:20;\nLOW:30;\nCT:56;\nFINALE:57;\nNT:61;\n";
-
-inline const std::string& MusicOgg()
-{
-    static const std::string ogg = battle_data::ToneOgg(220.0f, 64.0f);
-    return ogg;
-}
+inline constexpr const char* kScript = scene_data::kMusicScript;
 
 // What the set leaves out, to break one thing.
 struct Faults {
@@ -50,29 +46,6 @@ struct Faults {
     static Faults NoSound(u32 slot) { Faults f; f.trackWithoutSound = slot; return f; }
     static Faults NoScript(u32 slot) { Faults f; f.trackWithoutScript = slot; return f; }
 };
-
-inline std::string Put(const std::string& path, const std::string& bytes)
-{
-    const std::string folder = path.substr(0, path.rfind('/'));
-    if (!host::kernel::CreateDirectories(folder) || !host::kernel::WriteFileAtomic(path, bytes.data(), bytes.size()))
-        return "cannot write " + path;
-    return {};
-}
-
-inline std::string Native(std::string path)
-{
-    for (char& c : path)
-        if (c == '\\') c = '/';
-    return path;
-}
-
-inline std::string PutPack(const std::string& resource, const char* path, const char* packName, u8 key,
-    const std::vector<PackItem>& items)
-{
-    const std::string full = resource + "/" + Native(path);
-    if (!host::kernel::CreateDirectories(full.substr(0, full.rfind('/')))) return "cannot make folder of " + full;
-    return battle_data::WriteScrambledPack(full, items, Crc32String(packName), key) ? "" : "cannot write " + full;
-}
 
 // The whole set under root ("root/one", "root/two"); the reason when a
 // file cannot be written, else empty.

@@ -1,0 +1,115 @@
+#include "game/scenes/GameAppSeams.h"
+
+#include "game/battle/scene/BattleScene.h"
+#include "game/data/SaveConfig.h"
+#include "game/scenes/LoadingScene.h"
+#include "game/scenes/TitleScene.h"
+
+#include <array>
+#include <cstdio>
+
+namespace {
+
+// The roster in character order.
+constexpr const char* kRoster[18] = {"Talve", "Derona", "Pellu", "Miravo", "Quena", "Ezmel", "Tubeca", "Kerlia",
+    "Ombrisa", "Grell", "Navoie", "Drusa", "Ovu", "Wenna", "Lossin", "Bialto", "Sirkel", "Vek"};
+constexpr u32 kStageCount = 19;
+// The title item of network play.
+constexpr u32 kTitleNetwork = 3;
+
+const std::array<std::string, 18>& CharacterFiles()
+{
+    static const std::array<std::string, 18> files = [] {
+        std::array<std::string, 18> out;
+        for (u32 i = 0; i < out.size(); ++i) out[i] = std::string("Setting/Chr_") + kRoster[i] + ".dat";
+        return out;
+    }();
+    return files;
+}
+
+const std::array<std::string, kStageCount>& StageFiles()
+{
+    static const std::array<std::string, kStageCount> files = [] {
+        std::array<std::string, kStageCount> out;
+        for (u32 i = 0; i < out.size(); ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "Setting/Stage%02u.dat", i + 1);
+            out[i] = name;
+        }
+        return out;
+    }();
+    return files;
+}
+
+}  // namespace
+
+const char* CGameApp::BattleSeams::GetCharacterFile(u32 character)
+{
+    return character < CharacterFiles().size() ? CharacterFiles()[character].c_str() : nullptr;
+}
+
+const char* CGameApp::BattleSeams::GetStageFile(u32 stage)
+{
+    return stage < StageFiles().size() ? StageFiles()[stage].c_str() : nullptr;
+}
+
+std::string CGameApp::BattleSeams::GetUserDataFolder() { return GetUserDataDirectory(kSaveFolderName); }
+
+i32 CGameApp::BattleSeams::Title(f32 curtain, f32 alpha, u32 item)
+{
+    TitleArgs args;
+    args.curtain = curtain;
+    args.alpha = alpha;
+    args.item = item;
+    return m_app.ChangeScene(new CTitleScene, reinterpret_cast<intptr_t>(&args));
+}
+
+i32 CGameApp::BattleSeams::GoTitle(const battle_flow::TitleArgs& args)
+{
+    return Title(args.curtain, args.alpha, args.item);
+}
+
+i32 CGameApp::BattleSeams::GoNextBattle(battle_flow::NextBattleArgs args)
+{
+    // The loading screen owns the battle, and the battle the set-up, from
+    // here on.
+    LoadingArgs loading{new CBattleScene(this), reinterpret_cast<intptr_t>(args.setup.release()), args.network};
+    return m_app.ChangeScene(new CLoadingScene, reinterpret_cast<intptr_t>(&loading));
+}
+
+// The scenes below come with the selections, the modes, the replay list and
+// network play; until they exist the battle returns to the title on the
+// mode it played, and the set-up goes with the arguments.
+i32 CGameApp::BattleSeams::GoCharaSelect(battle_flow::SelectArgs args)
+{
+    return Title(args.curtain, args.alpha, TitleItemFor(args.setup.get()));
+}
+
+i32 CGameApp::BattleSeams::GoAdventure(battle_flow::AdventureArgs args)
+{
+    return Title(args.curtain, args.alpha, battle_flow::kTitleAdventure);
+}
+
+i32 CGameApp::BattleSeams::GoSurvivalResult(const battle_flow::SurvivalResultArgs& args)
+{
+    return Title(args.curtain, args.alpha, battle_flow::kTitleSurvival);
+}
+
+i32 CGameApp::BattleSeams::GoStory(battle_flow::StoryArgs args)
+{
+    return Title(args.curtain, args.alpha, battle_flow::kTitleStory);
+}
+
+i32 CGameApp::BattleSeams::GoReplayList(const battle_flow::ReplayListArgs& args)
+{
+    return Title(args.curtain, args.alpha, battle_flow::kTitleReplay);
+}
+
+i32 CGameApp::BattleSeams::GoNetworkCharaSelect(battle_flow::SelectArgs args)
+{
+    return Title(args.curtain, args.alpha, kTitleNetwork);
+}
+
+i32 CGameApp::BattleSeams::GoNetworkNextBattle(battle_flow::NextBattleArgs) { return Title(1.0f, 1.0f, kTitleNetwork); }
+i32 CGameApp::BattleSeams::LeaveNetworkBattle() { return Title(1.0f, 1.0f, kTitleNetwork); }
+i32 CGameApp::BattleSeams::RequestNetworkEnd() { return Title(1.0f, 1.0f, kTitleNetwork); }

@@ -1,0 +1,48 @@
+#include "game/scenes/testdata/DataFiles.h"
+
+#include "engine/core/Crc32.h"
+#include "engine/core/FloatMath.h"
+#include "engine/platform/tests/SoundTestSupport.h"
+#include "host/kernel/Kernel.h"
+
+namespace scene_data {
+
+const std::string& MusicOgg()
+{
+    // Silence but for a quiet second of tone at the start: it encodes to a
+    // few kilobytes, so 41 copies stay small.
+    static const std::string ogg = [] {
+        constexpr u32 kRate = 8000;
+        std::vector<i16> samples(64 * kRate, 0);
+        for (u32 i = 0; i < kRate; ++i)
+            samples[i] = i16(600.0f * SinF(6.2831853f * 220.0f * f32(i) / f32(kRate)) * f32(kRate - i) / f32(kRate));
+        const std::vector<u8> bytes = sound_test::EncodeOgg(samples, 1, kRate);
+        return std::string(bytes.begin(), bytes.end());
+    }();
+    return ogg;
+}
+
+std::string Put(const std::string& path, const std::string& bytes)
+{
+    const std::string folder = path.substr(0, path.rfind('/'));
+    if (!host::kernel::CreateDirectories(folder) || !host::kernel::WriteFileAtomic(path, bytes.data(), bytes.size()))
+        return "cannot write " + path;
+    return {};
+}
+
+std::string Native(std::string path)
+{
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return path;
+}
+
+std::string PutPack(const std::string& resource, const char* path, const char* packName, u8 key,
+    const std::vector<PackItem>& items)
+{
+    const std::string full = resource + "/" + Native(path);
+    if (!host::kernel::CreateDirectories(full.substr(0, full.rfind('/')))) return "cannot make folder of " + full;
+    return battle_data::WriteScrambledPack(full, items, Crc32String(packName), key) ? "" : "cannot write " + full;
+}
+
+}  // namespace scene_data

@@ -1,0 +1,33 @@
+// What the start-up screen, the loading screen and the logo open: their
+// layouts, the loading archive's backgrounds (each the cell texture, so a
+// drawn layer still tells itself by its cell), the logo and its voice, the
+// crowd effect behind the menus and the two movies.
+#include "game/scenes/testdata/SceneData.h"
+
+#include <cstdio>
+
+namespace scene_data {
+
+void AddStartupData(CSceneDataSet& set)
+{
+    set.Layout("Scene\\BeginLoading.sce", {"lo2", "prean", "now", "ten1", "ten2", "ten3"}, "Bg_24.dds");
+    set.Layout("Scene\\Loading.sce", {"lo1", "wa", "now", "ten1", "ten2", "ten3"}, "Bg_02.dds");
+
+    set.PackEntry(kLoadArchive, Folder::kFirst, "Bg_24.dds", CellTextureBytes());
+    set.PackEntry(kLoadArchive, Folder::kFirst, "Bg_02.dds", CellTextureBytes());
+    for (int n = 4; n <= 21; ++n) {
+        char name[16];
+        std::snprintf(name, sizeof name, "Bg_%02d.dds", n);
+        set.PackEntry(kLoadArchive, Folder::kFirst, name, CellTextureBytes());
+    }
+
+    set.SceneTexture("Circle_logo.dds");
+    set.SceneSound("Vo_logo_vantorel.ogg", 1.0f);
+    // Title, record and options share it.
+    set.Effect("Efc_menu_croud");
+
+    set.Movie("Movie\\OP.mpg", 3.0f, 0);
+    set.Movie("Movie\\ED.mpg", 3.0f, 1);
+}
+
+}  // namespace scene_data
