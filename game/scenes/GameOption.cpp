@@ -26,10 +26,12 @@ CGameOption::CGameOption() = default;
 CGameOption::CGameOption(const CGameOption& other)
     : CSceneResource(other), m_curtain(other.m_curtain), m_item(other.m_item), m_target(other.m_target),
       m_slideTime(other.m_slideTime), m_leaving(other.m_leaving), m_loaded(other.m_loaded),
-      m_values(other.m_values), m_sounds(other.m_sounds)
+      m_values(other.m_values), m_app(other.m_app), m_sounds(other.m_sounds)
 {
     if (other.m_camera) m_camera = new CCamera(*other.m_camera);
     FindLayers();
+    std::copy(&other.m_barScale[0][0], &other.m_barScale[0][0] + 6, &m_barScale[0][0]);
+    std::copy(&other.m_knobPlace[0][0], &other.m_knobPlace[0][0] + 6, &m_knobPlace[0][0]);
     for (i32 i = 0; i < kItemCount; ++i) {
         m_rows[i].arrowTime = other.m_rows[i].arrowTime;
         m_rows[i].arrowDirection = other.m_rows[i].arrowDirection;
@@ -49,6 +51,7 @@ i32 CGameOption::Release()
     m_music = nullptr;
     m_sounds.fill(nullptr);
     m_loaded = false;
+    m_app = nullptr;
     return CSceneResource::Release();
 }
 
@@ -72,6 +75,20 @@ void CGameOption::FindLayers()
     for (i32 i = 0; i < kItemCount; ++i) find(m_rows[i].cursors, kCursors[i], 2);
 }
 
+void CGameOption::KeepLayoutPlaces()
+{
+    for (u32 i = 0; i < 3; ++i) {
+        if (const CSceneObject* bar = m_volumeBars[i]) {
+            m_barScale[i][0] = bar->GetSettings().offset.scaleX;
+            m_barScale[i][1] = bar->GetSettings().offset.scaleY;
+        }
+        if (const CSceneObject* knob = m_volumeKnobs[i]) {
+            m_knobPlace[i][0] = knob->GetSettings().offset.position.x;
+            m_knobPlace[i][1] = knob->GetSettings().offset.position.y;
+        }
+    }
+}
+
 i32 CGameOption::Initialize(intptr_t argument)
 {
     const auto* args = reinterpret_cast<const MenuArgs*>(argument);
@@ -81,10 +98,12 @@ i32 CGameOption::Initialize(intptr_t argument)
     }
     CGameApp* app = GetGameApp();
     if (!app || !app->GetSaveConfig()) return menu::Missing(kLayout);
+    m_app = app;
     if (!LoadFromFile(kLayout)) return menu::Missing(kLayout);
     SetScale(app->GetLayoutScale(), app->GetLayoutScale());
     if (CResourceController* resources = app->GetResourceController()) BindTextures(resources->GetTextureList());
     FindLayers();
+    KeepLayoutPlaces();
 
     if (!m_effect && !(m_effect = menu::StartMenuEffect())) return 0;
     m_camera = app->CreateDefaultCamera();
@@ -178,12 +197,16 @@ void CGameOption::ShowVolume(u32 bar, i32 value)
     const f32 f = f32(value - kVolumeMin) / f32(kVolumeMax - kVolumeMin);
     CSceneObject* barLayer = m_volumeBars[bar];
     if (!barLayer) return;
-    // The bar's own length in layout units, before the scale set here, so
-    // the knob does not follow a bar shrunk by an earlier value.
-    const CLayerState& laid = barLayer->GetAnimatedState();
-    const f32 length = (laid.rect.right - laid.rect.left) * laid.scaleX;
-    barLayer->SetScale(f, 1.0f);
-    if (CSceneObject* knob = m_volumeKnobs[bar]) knob->SetOffset(f * length, knob->GetSettings().offset.position.y);
+    // The bar's full length in its parent's units, from its layout scale
+    // (not the one set here, or the knob would follow a bar an earlier
+    // value shrank).
+    const LayerSettings& settings = barLayer->GetSettings();
+    const CLayerState& animated = barLayer->GetAnimatedState();
+    const f32 width = (settings.offset.rect.right - settings.offset.rect.left) + (animated.rect.right - animated.rect.left);
+    const f32 length = width * m_barScale[bar][0] * animated.scaleX;
+    barLayer->SetScale(f * m_barScale[bar][0], m_barScale[bar][1]);
+    if (CSceneObject* knob = m_volumeKnobs[bar])
+        knob->SetOffset(m_knobPlace[bar][0] + f * length, m_knobPlace[bar][1]);
 }
 
 void CGameOption::SetBgmVolume(i32 value)
@@ -345,7 +368,10 @@ void CGameOption::ShowItem(i32 item)
 
 i32 CGameOption::WriteBack()
 {
-    CGameApp* app = GetGameApp();
+    // The application met at Load: on exit it forgets itself as the
+    // process's before it deletes the scene, and the values must still
+    // reach the configuration it saves next.
+    CGameApp* app = m_app ? m_app : GetGameApp();
     CSaveConfig* config = app ? app->GetSaveConfig() : nullptr;
     if (!config || !m_loaded) return 0;
     ConfigGame& g = *config->GetGameSettings();

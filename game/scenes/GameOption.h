@@ -17,6 +17,7 @@
 #include <cstdint>
 
 class CCamera;
+class CGameApp;
 class CSceneObject;
 
 namespace option {
@@ -155,6 +156,9 @@ private:
     };
 
     void FindLayers();
+    // The bars' scales and the knobs' offsets as laid out: the volumes are
+    // shown from there.
+    void KeepLayoutPlaces();
     // The marks of an item: the value's opaque white, the others grey.
     void ShowMarks(CSceneObject* const* marks, u32 count, u32 value);
     void ShowVolume(u32 bar, i32 value);
@@ -192,8 +196,11 @@ private:
     CSceneObject* m_volumeFrames[3] = {};
     CSceneObject* m_volumeKnobs[3] = {};
     CSceneObject* m_volumeBars[3] = {};
+    f32 m_barScale[3][2] = {{1, 1}, {1, 1}, {1, 1}};   // the layout's, x and y
+    f32 m_knobPlace[3][2] = {};                       // the knobs' layout offsets, x and y
     std::array<Row, option::kItemCount> m_rows{};
 
+    CGameApp* m_app = nullptr;         // the one that loaded the scene
     CEffect* m_effect = nullptr;       // owned
     CCamera* m_camera = nullptr;       // owned
     CSoundBuffer* m_music = nullptr;   // the sound list's; null once handed over

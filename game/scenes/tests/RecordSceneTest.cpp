@@ -1,6 +1,8 @@
 #include "game/scenes/RecordScene.h"
 
+#include "engine/scene/SceneObject.h"
 #include "game/data/SaveRecord.h"
+#include "game/scenes/tests/MenuRun.h"
 
 #include <gtest/gtest.h>
 
@@ -113,6 +115,78 @@ TEST(RecordSceneTest, CharacterPageAddsBothHalves)
     EXPECT_EQ(TextAt(record::PageTexts(saved, 1, 0), 872, 316), "0％");
     EXPECT_EQ(TextAt(record::PageTexts(saved, 0, 0), 634, 240), "200");
     EXPECT_TRUE(record::PageTexts(saved, record::kLastPage + 1, 0).empty());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- in the game
+
+namespace {
+
+using game_test::GameDriver;
+
+CRecordScene* Record(GameDriver& game) { return dynamic_cast<CRecordScene*>(game.App().GetScene()); }
+
+// Paging wraps nowhere: back on the totals and on past the last character
+// both leave; pages between turn one at a time.
+TEST(RecordSceneRun, PagingOffEitherEndLeavesForTheTitle)
+{
+    const struct {
+        u32 code;
+        u32 presses;   // the last one leaves
+    } cases[] = {{menu::kUp, 1}, {menu::kCancel, 1}, {menu::kStickLeft, 1}, {menu::kDown, 19}, {menu::kStart, 19},
+        {menu::kDecide, 19}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "code " << c.code);
+        GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+        ASSERT_TRUE(menu_run::Enter(game, new CRecordScene()));
+        menu_run::FadeIn(game);
+        for (u32 i = 0; i + 1 < c.presses; ++i) {
+            game.Press(c.code);
+            game.Frame();   // the key up, so the next press is one
+            ASSERT_EQ(Record(game)->GetPage(), i + 1);
+        }
+        EXPECT_FALSE(Record(game)->IsLeaving());
+        game.Press(c.code);
+        ASSERT_TRUE(Record(game)->IsLeaving());
+        EXPECT_TRUE(menu_run::Playing(record::kSounds[record::kPageSound]));
+        // The fade-out takes presses no more.
+        const u32 page = Record(game)->GetPage();
+        game.Frame();
+        game.Press(c.code == menu::kUp ? menu::kDown : menu::kUp);
+        EXPECT_EQ(Record(game)->GetPage(), page);
+        game.Frames(70);
+        EXPECT_TRUE(menu_run::LeftForTitle(game, "CRecordScene")) << game.Describe();
+    }
+}
+
+TEST(RecordSceneRun, PressesWaitForBothFades)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    MenuArgs args;
+    args.curtain = 0.5f;
+    args.alpha = 0.0f;
+    ASSERT_TRUE(menu_run::Enter(game, new CRecordScene(), reinterpret_cast<intptr_t>(&args)));
+    game.Press(menu::kDown);   // under the cover
+    game.Frames(25);
+    game.Press(menu::kDown);   // while the page fades in
+    EXPECT_EQ(Record(game)->GetPage(), 0u);
+    game.Frames(40);
+    game.Press(menu::kDown);
+    EXPECT_EQ(Record(game)->GetPage(), 1u);
+}
+
+// The frame must load; pictures that are missing are skipped.
+TEST(RecordSceneRun, MissingPicturesAreSkipped)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(menu_run::Enter(game, new CRecordScene()));
+    const CResourceList* textures = Record(game)->GetTextures();
+    ASSERT_NE(textures, nullptr);
+    EXPECT_EQ(textures->GetCount(), 3u);   // the frame, the first and the last character
+    EXPECT_NE(textures->FindByFileName(record::kFrameTexture), nullptr);
+    EXPECT_NE(textures->FindByFileName("Chara_19.dds"), nullptr);
+    EXPECT_NE(Record(game)->FindLayer("Base")->GetTexture(), nullptr);
 }
 
 }  // namespace
