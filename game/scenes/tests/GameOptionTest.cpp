@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using namespace option;
@@ -304,6 +306,40 @@ TEST(GameOptionRun, AFailedLoadLeavesTheConfigurationAlone)
     EXPECT_EQ(game.Boxes().at(0), "Se_cancel.oggが読み込めません");
     EXPECT_EQ(Saved(game).bgmVolume, -600);
     EXPECT_EQ(Saved(game).arcadeDifficulty, 2);
+}
+
+// Only the current item's cursor shows; while it slides to the next item
+// it is drawn on its way there and keeps its own place.
+TEST(GameOptionRun, TheCursorShowsOnTheCurrentItemAndSlidesToTheNext)
+{
+    scene_data::CSceneDataSet set;
+    scene_data::AddOptionData(set);
+    const std::vector<std::string>& layers = set.layouts[kLayout];
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(EnterAt(game, kCamera));
+    CSceneObject* cursor = Options(game)->FindLayer("sele_car182");
+    const CTexture* texture = cursor->GetTexture();
+    auto drawn = [&] { return menu_run::DrawnLayers(game, layers, texture); };
+    auto has = [](const std::vector<std::string>& names, const char* name) {
+        return std::find(names.begin(), names.end(), name) != names.end();
+    };
+    std::vector<std::string> names = drawn();
+    EXPECT_TRUE(has(names, "Title"));
+    EXPECT_TRUE(has(names, "Camera/sele_car182") && has(names, "Camera/sele_car181"));
+    EXPECT_FALSE(has(names, "Pad/sele_car162") || has(names, "Voice/sele_car192"));
+    EXPECT_TRUE(has(names, "Story/luna") && has(names, "BVol/volob1") && has(names, "Init"));
+
+    const f32 x = cursor->GetScreenState().position.x, y = cursor->GetScreenState().position.y;
+    game.Press(menu::kDown);
+    game.Frame();
+    EXPECT_EQ(Options(game)->GetItem(), kCamera);
+    EXPECT_EQ(Options(game)->GetTargetItem(), kVoice);
+    EXPECT_EQ(cursor->GetScreenState().position.x, x);
+    EXPECT_EQ(cursor->GetScreenState().position.y, y);
+    game.Frames(12);
+    names = drawn();
+    EXPECT_TRUE(has(names, "Voice/sele_car192"));
+    EXPECT_FALSE(has(names, "Camera/sele_car182"));
 }
 
 }  // namespace

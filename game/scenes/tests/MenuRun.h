@@ -4,16 +4,20 @@
 #pragma once
 
 #include "engine/core/Scene.h"
+#include "engine/graphics/Texture.h"
 #include "engine/platform/SoundBuffer.h"
 #include "game/data/SaveConfig.h"
 #include "game/scenes/MenuScene.h"
+#include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/tests/GameDriver.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace menu_run {
 
@@ -84,6 +88,24 @@ inline bool LeftForTitle(game_test::GameDriver& game, const std::string& from)
     for (const std::string& box : game.Boxes())
         if (box.find("Scene\\TitleScene") == 0) return true;
     return false;
+}
+
+// The layers (of a layout of the data set, in its order) drawn with
+// texture in the last frame, in drawing order: each sprite tells its layer
+// by the cell its texture coordinates fall in.
+inline std::vector<std::string> DrawnLayers(game_test::GameDriver& game, const std::vector<std::string>& layers,
+    const CTexture* texture)
+{
+    std::vector<std::string> drawn;
+    const u64 id = texture ? game.Render().IdOf(texture->GetTexture()) : 0;
+    for (const host::render::Call& call : game.RenderLog()) {
+        SpriteVertex v[4];
+        if (call.op != "DrawPrimitiveUP" || call.data.size() != sizeof v || u64(call.Number("texture")) != id) continue;
+        std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
+        const f32 u = (v[0].u + v[1].u + v[2].u + v[3].u) / 4, w = (v[0].v + v[1].v + v[2].v + v[3].v) / 4;
+        drawn.push_back(scene_data::LayerAt(layers, u, w));
+    }
+    return drawn;
 }
 
 }  // namespace menu_run

@@ -189,4 +189,26 @@ TEST(RecordSceneRun, MissingPicturesAreSkipped)
     EXPECT_NE(Record(game)->FindLayer("Base")->GetTexture(), nullptr);
 }
 
+// Totals: the panel and its frame; a character page: the picture under
+// the panel, the frame and the name plate, each of its own character.
+TEST(RecordSceneRun, EachPageDrawsItsOwnLayers)
+{
+    scene_data::CSceneDataSet set;
+    scene_data::AddRecordData(set);
+    const std::vector<std::string>& layers = set.layouts[record::kLayout];
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(menu_run::Enter(game, new CRecordScene()));
+    menu_run::FadeIn(game);
+    const CTexture* frame = Record(game)->FindLayer("Base")->GetTexture();
+    using Drawn = std::vector<std::string>;
+    EXPECT_EQ(menu_run::DrawnLayers(game, layers, frame), (Drawn{"Base", "TotalBase"}));
+    game.Press(menu::kRight);
+    EXPECT_EQ(menu_run::DrawnLayers(game, layers, frame), (Drawn{"cha_ta", "Base", "SoloBase", "name_ta"}));
+    for (u32 page = 2; page <= record::kLastPage; ++page) {
+        game.Frame();
+        game.Press(menu::kStickDown);
+    }
+    EXPECT_EQ(menu_run::DrawnLayers(game, layers, frame), (Drawn{"cha_ve", "Base", "SoloBase", "name_ve"}));
+}
+
 }  // namespace
