@@ -12,92 +12,52 @@ namespace {
 
 using namespace option;
 
-// Values without a layout: the steps and their limits.
+// An item's value (Init: the story difficulty, which it must not touch).
+i32 ValueOf(const Values& v, i32 item)
+{
+    const i32 values[kItemCount] = {i32(v.padVibration), i32(v.screenShake), v.cameraSide, i32(v.voicePlay),
+        v.bgmVolume, v.seVolume, v.voiceVolume, v.radarType, v.guardCorrection, v.storyDifficulty, v.storyDifficulty};
+    return values[item];
+}
+
+// Values without a layout: the steps, their limits, and which items the
+// held steps move. Setters clamp what a damaged configuration holds.
 TEST(GameOptionTest, PressesStepEachItemWithinItsRange)
 {
+    enum Step { kUp, kDown, kHeldUp };
     const struct {
         i32 item;
-        bool increase;
-        Values before, after;
+        Step step;
+        i32 before, after;
     } cases[] = {
-        {kPad, true, {.padVibration = 1}, {.padVibration = 0}},
-        {kScreen, false, {.screenShake = 0}, {.screenShake = 1}},
-        {kCamera, true, {.cameraSide = 0}, {.cameraSide = 1}},
-        {kVoice, false, {.voicePlay = 1}, {.voicePlay = 0}},
-        {kMap, true, {.radarType = 1}, {.radarType = 0}},
-        {kGuard, false, {.guardCorrection = 1}, {.guardCorrection = 0}},
-        {kStory, true, {.storyDifficulty = 3}, {.storyDifficulty = 0}},
-        {kStory, false, {.storyDifficulty = 0}, {.storyDifficulty = 3}},
-        {kBgmVolume, true, {.bgmVolume = -30}, {.bgmVolume = 0}},
-        {kBgmVolume, true, {.bgmVolume = 0}, {.bgmVolume = 0}},
-        {kSeVolume, false, {.seVolume = -2990}, {.seVolume = -3000}},
-        {kVoiceVolume, false, {.voiceVolume = -300}, {.voiceVolume = -330}},
-        {kInit, true, {.storyDifficulty = 2}, {.storyDifficulty = 2}},
-        {kInit, false, {.bgmVolume = -600}, {.bgmVolume = -600}},
+        {kPad, kUp, 1, 0}, {kScreen, kDown, 0, 1}, {kCamera, kUp, 0, 1}, {kVoice, kDown, 1, 0}, {kMap, kUp, 1, 0},
+        {kGuard, kDown, 1, 0}, {kStory, kUp, 3, 0}, {kStory, kDown, 0, 3}, {kStory, kUp, 200, 0},
+        {kBgmVolume, kUp, -30, 0}, {kBgmVolume, kUp, 0, 0}, {kSeVolume, kDown, -2990, -3000},
+        {kVoiceVolume, kDown, -10000, -3000}, {kVoiceVolume, kHeldUp, -60, -30}, {kStory, kHeldUp, 2, 2},
+        {kPad, kHeldUp, 0, 0}, {kInit, kUp, 2, 2}, {kInit, kDown, 2, 2},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "item " << c.item << " step " << c.step << " from " << c.before);
         CGameOption scene;
-        const Values& b = c.before;
-        scene.SetPadVibration(b.padVibration);
-        scene.SetScreenShake(b.screenShake);
-        scene.SetCameraSide(b.cameraSide);
-        scene.SetVoicePlay(b.voicePlay);
-        scene.SetRadarType(b.radarType);
-        scene.SetGuardCorrection(b.guardCorrection);
-        scene.SetStoryDifficulty(b.storyDifficulty);
-        scene.SetBgmVolume(b.bgmVolume);
-        scene.SetSeVolume(b.seVolume);
-        scene.SetVoiceVolume(b.voiceVolume);
-        if (c.increase)
-            scene.Increase(c.item);
-        else
-            scene.Decrease(c.item);
-        const Values& v = scene.GetValues();
-        const Values& a = c.after;
-        SCOPED_TRACE(testing::Message() << "item " << c.item << (c.increase ? " up" : " down"));
-        EXPECT_EQ(v.padVibration, a.padVibration);
-        EXPECT_EQ(v.screenShake, a.screenShake);
-        EXPECT_EQ(v.cameraSide, a.cameraSide);
-        EXPECT_EQ(v.voicePlay, a.voicePlay);
-        EXPECT_EQ(v.radarType, a.radarType);
-        EXPECT_EQ(v.guardCorrection, a.guardCorrection);
-        EXPECT_EQ(v.storyDifficulty, a.storyDifficulty);
-        EXPECT_EQ(v.bgmVolume, a.bgmVolume);
-        EXPECT_EQ(v.seVolume, a.seVolume);
-        EXPECT_EQ(v.voiceVolume, a.voiceVolume);
+        using Setter = void (CGameOption::*)(u32);
+        const Setter setters[] = {&CGameOption::SetPadVibration, &CGameOption::SetScreenShake,
+            &CGameOption::SetCameraSide, &CGameOption::SetVoicePlay, nullptr, nullptr, nullptr,
+            &CGameOption::SetRadarType, &CGameOption::SetGuardCorrection, &CGameOption::SetStoryDifficulty,
+            &CGameOption::SetStoryDifficulty};
+        if (c.item == kBgmVolume) scene.SetBgmVolume(c.before);
+        if (c.item == kSeVolume) scene.SetSeVolume(c.before);
+        if (c.item == kVoiceVolume) scene.SetVoiceVolume(c.before);
+        if (setters[c.item]) (scene.*setters[c.item])(u32(c.before));
+        const Values before = scene.GetValues();
+        if (c.step == kUp) scene.Increase(c.item);
+        if (c.step == kDown) scene.Decrease(c.item);
+        if (c.step == kHeldUp) scene.StepVolumeUp(c.item);
+        EXPECT_EQ(ValueOf(scene.GetValues(), c.item), c.after);
+        for (i32 other = 0; other < kInit; ++other) {
+            if (other == c.item) continue;
+            EXPECT_EQ(ValueOf(scene.GetValues(), other), ValueOf(before, other)) << other;
+        }
     }
-}
-
-// What a damaged configuration holds is clamped to what the marks show.
-TEST(GameOptionTest, SettersClampToTheMarks)
-{
-    CGameOption scene;
-    scene.SetStoryDifficulty(200);
-    scene.SetPadVibration(7);
-    scene.SetCameraSide(0xFFFFFFFFu);
-    scene.SetBgmVolume(-10000);
-    scene.SetSeVolume(500);
-    EXPECT_EQ(scene.GetValues().storyDifficulty, 3);
-    EXPECT_EQ(scene.GetValues().padVibration, 1u);
-    EXPECT_EQ(scene.GetValues().cameraSide, 1);
-    EXPECT_EQ(scene.GetValues().bgmVolume, -3000);
-    EXPECT_EQ(scene.GetValues().seVolume, 0);
-}
-
-TEST(GameOptionTest, HeldStepsMoveOnlyVolumes)
-{
-    CGameOption scene;
-    scene.SetVoiceVolume(-60);
-    scene.SetStoryDifficulty(2);
-    for (i32 item = 0; item < kItemCount; ++item) scene.StepVolumeUp(item);
-    EXPECT_EQ(scene.GetValues().voiceVolume, -30);
-    EXPECT_EQ(scene.GetValues().storyDifficulty, 2);
-    scene.StepVolumeDown(kStory);
-    scene.ResetDefaults();
-    const Values defaults;
-    EXPECT_EQ(scene.GetValues().voiceVolume, defaults.voiceVolume);
-    EXPECT_EQ(scene.GetValues().storyDifficulty, defaults.storyDifficulty);
-    EXPECT_EQ(scene.GetValues().padVibration, defaults.padVibration);
 }
 
 // Without an application nothing is written and nothing breaks.
