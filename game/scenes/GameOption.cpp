@@ -97,7 +97,7 @@ i32 CGameOption::Initialize(intptr_t argument)
         m_music = args->music;
     }
     CGameApp* app = GetGameApp();
-    if (!app || !app->GetSaveConfig()) return menu::Missing(kLayout);
+    if (!app) return 0;
     m_app = app;
     if (!LoadFromFile(kLayout)) return menu::Missing(kLayout);
     SetScale(app->GetLayoutScale(), app->GetLayoutScale());

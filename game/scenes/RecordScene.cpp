@@ -226,7 +226,7 @@ i32 CRecordScene::Initialize(intptr_t argument)
         m_music = args->music;
     }
     CGameApp* app = GetGameApp();
-    if (!app) return menu::Missing(record::kLayout);
+    if (!app) return 0;
     if (!LoadFromFile(record::kLayout)) return menu::Missing(record::kLayout);
     SetScale(app->GetLayoutScale(), app->GetLayoutScale());
     if (!LoadTextures()) return 0;
