@@ -211,4 +211,19 @@ TEST(RecordSceneRun, EachPageDrawsItsOwnLayers)
     EXPECT_EQ(menu_run::DrawnLayers(game, layers, frame), (Drawn{"cha_ve", "Base", "SoloBase", "name_ve"}));
 }
 
+// Without its frame the record does not load: the title follows its box.
+TEST(RecordSceneRun, WithoutItsFrameTheRecordFailsNamingIt)
+{
+    host::kernel::testing::TempFolder folder;
+    const std::string root = folder.Path() + "set";
+    scene_data::Faults faults;
+    faults.entries = {record::kFrameTexture};
+    std::string error;
+    ASSERT_TRUE(scene_data::WriteSceneData(root, &error, faults)) << error;
+    GameDriver game(root, menu_run::Options());
+    ASSERT_FALSE(menu_run::Enter(game, new CRecordScene()));
+    ASSERT_FALSE(game.Boxes().empty());
+    EXPECT_EQ(game.Boxes()[0], "Select_01.ddsが読み込めません");
+}
+
 }  // namespace
