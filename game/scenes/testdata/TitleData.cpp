@@ -81,13 +81,18 @@ std::vector<std::pair<std::string, std::string>> SkillFiles(std::string& error)
 
 std::vector<std::string> TitleLayers()
 {
-    std::vector<std::string> layers = {"Base", "SkillGet"};
+    // The icons (drawn only with the orb notice) first, so the selected
+    // label's move to the left lands on them, not off the screen or on the
+    // frame, which comes last with the notice.
+    std::vector<std::string> layers;
+    for (u32 i = 0; i < title::kIconCount; ++i) layers.push_back(title::IconLayerName(i));
     for (const title::ItemLayers& item : title::kItemLayers) {
         layers.push_back(item.label);
         layers.push_back(item.name);
         layers.push_back(item.flash);
     }
-    for (u32 i = 0; i < title::kIconCount; ++i) layers.push_back(title::IconLayerName(i));
+    layers.push_back("Base");
+    layers.push_back("SkillGet");
     return layers;
 }
 
