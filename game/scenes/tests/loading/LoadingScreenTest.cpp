@@ -7,8 +7,10 @@
 #include "game/battle/scene/BattleScene.h"
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/NetworkHost.h"
+#include "game/scenes/TitleScene.h"
 #include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/tests/GameDriver.h"
+#include "host/movie/FakeMovie.h"
 
 #include <gmock/gmock.h>
 
@@ -234,23 +236,37 @@ TEST_F(LoadingScreenTest, LoadedSceneReplacesTheScreenOrBecomesTheNetworkChildAf
     }
 }
 
-TEST_F(LoadingScreenTest, FailedNextSceneShowsItsReasonThenTheTitle)
+TEST_F(LoadingScreenTest, FailedNextSceneShowsItsReasonThenTheTitleOnItsItem)
 {
     ProbeLog log;
     log.fail = true;
     GameDriver game(game_test::GameDataRoot(), options_);
+    ASSERT_EQ(game.App().LoadResources(), 1);   // what the title needs
     auto* screen = Start<CLoadingScene>(game, log, {.titleItem = 6});
-    EXPECT_EQ(screen->GetTitleItem(), 6u);
     ASSERT_TRUE(Await(screen, loading::kFailed));
     game.Frame();
-    const std::vector<std::string> boxes = game.Boxes();
-    ASSERT_FALSE(boxes.empty());
-    EXPECT_EQ(boxes[0], kProbeBox);
-    // The title, or its own failure while it has no data.
-    EXPECT_TRUE(game.CurrentScene() == "CTitleScene" ||
-                std::any_of(boxes.begin() + 1, boxes.end(), [](auto& b) { return b.find("Title") != b.npos; }))
-        << game.Describe();
+    EXPECT_EQ(game.Boxes(), std::vector<std::string>{kProbeBox});
+    ASSERT_EQ(game.CurrentScene(), "CTitleScene") << game.Describe();
+    EXPECT_EQ(dynamic_cast<CTitleScene*>(game.App().GetScene())->GetCurrentItem(), 6u);
     EXPECT_EQ(log.alive, 0);
+}
+
+TEST_F(LoadingScreenTest, TheGamesStartUpHandsTheLoadedLogoOverAfterAButton)
+{
+    host::movie::FakeBackend movies;
+    host::movie::SetBackend(&movies);
+    {
+        GameDriver game;
+        ASSERT_EQ(game.CurrentScene(), "CBeginLoading") << game.Describe();
+        const auto* screen = static_cast<const CBeginLoading*>(game.App().GetScene());
+        ASSERT_TRUE(Await(screen, loading::kLoaded)) << game.Describe();
+        game.Frames(2);
+        EXPECT_EQ(Drawn(game, "Scene\\BeginLoading.sce"), (std::vector<std::string>{"lo2", "prean"}));
+        game.Press(menu::kDecide);
+        EXPECT_TRUE(game.RunUntil("CLogoScene", 40)) << game.Describe();
+        EXPECT_TRUE(game.Boxes().empty()) << game.Describe();
+    }
+    host::movie::SetBackend(nullptr);
 }
 
 TEST_F(LoadingScreenTest, FailedLoadIsSafeAndDropsTheBattlesSetUp)
