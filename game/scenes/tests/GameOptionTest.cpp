@@ -212,7 +212,7 @@ TEST(GameOptionRun, StartAndCancelBothLeaveAndKeepTheChanges)
         ASSERT_TRUE(Options(game)->IsLeaving());
         EXPECT_EQ(Saved(game).padVibration, 1u);   // written when it leaves
         game.Frames(40);
-        EXPECT_TRUE(menu_run::LeftForTitle(game, "CGameOption")) << game.Describe();
+        EXPECT_TRUE(menu_run::BackOnTitleAt(game, kTitleItem));
         EXPECT_EQ(Saved(game).padVibration, 0u);
     }
 }
@@ -229,7 +229,7 @@ TEST(GameOptionRun, MusicHandedToTheTitlePlaysOnAtTheNewVolume)
     game.Frame();
     game.Press(menu::kCancel);
     game.Frames(40);
-    ASSERT_TRUE(menu_run::LeftForTitle(game, "CGameOption")) << game.Describe();
+    ASSERT_TRUE(menu_run::BackOnTitleAt(game, kTitleItem));
     EXPECT_TRUE(music->IsPlaying(0));
     EXPECT_EQ(music->GetVoice(0)->appliedVolume, -30);
 }

@@ -8,6 +8,7 @@
 #include "engine/platform/SoundBuffer.h"
 #include "game/data/SaveConfig.h"
 #include "game/scenes/MenuScene.h"
+#include "game/scenes/TitleScene.h"
 #include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/tests/GameDriver.h"
 
@@ -79,15 +80,13 @@ inline bool Playing(const char* name)
     return false;
 }
 
-// The current scene left for the title: it is current, or (until the
-// title has its data) its Load failed naming the title's layout.
-inline bool LeftForTitle(game_test::GameDriver& game, const std::string& from)
+// The title is current with its cursor on item.
+inline ::testing::AssertionResult BackOnTitleAt(game_test::GameDriver& game, u32 item)
 {
-    if (game.CurrentScene() == "CTitleScene") return true;
-    if (game.CurrentScene() == from) return false;
-    for (const std::string& box : game.Boxes())
-        if (box.find("Scene\\TitleScene") == 0) return true;
-    return false;
+    const auto* title = dynamic_cast<const CTitleScene*>(game.App().GetScene());
+    if (!title) return ::testing::AssertionFailure() << "no title" << game.Describe();
+    if (title->GetCurrentItem() != item) return ::testing::AssertionFailure() << "item " << title->GetCurrentItem();
+    return ::testing::AssertionSuccess();
 }
 
 // The layers (of a layout of the data set, in its order) drawn with

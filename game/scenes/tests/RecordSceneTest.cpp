@@ -156,7 +156,7 @@ TEST(RecordSceneRun, PagingOffEitherEndLeavesForTheTitle)
         game.Press(c.code == menu::kUp ? menu::kDown : menu::kUp);
         EXPECT_EQ(Record(game)->GetPage(), page);
         game.Frames(70);
-        EXPECT_TRUE(menu_run::LeftForTitle(game, "CRecordScene")) << game.Describe();
+        EXPECT_TRUE(menu_run::BackOnTitleAt(game, record::kTitleItem));
     }
 }
 
