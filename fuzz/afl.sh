@@ -50,10 +50,11 @@ done
 
 dictionary=()
 [ -f "$top/fuzz/dict/$driver.dict" ] && dictionary=(-x "$top/fuzz/dict/$driver.dict")
-# libvorbisfile's own leak on a failed open is no finding (lsan.supp);
-# afl-fuzz asks for symbolize=0 in any LSAN_OPTIONS.
+# libvorbisfile's own leak on a failed open, fontconfig's kept configuration
+# are no findings (lsan.supp); afl-fuzz asks for symbolize=0 in any
+# LSAN_OPTIONS.
 leaks=()
-case $driver in ogg | sound_buffer) leaks=("LSAN_OPTIONS=suppressions=$top/fuzz/lsan.supp:symbolize=0") ;; esac
+case $driver in ogg | sound_buffer | menu_scene) leaks=("LSAN_OPTIONS=suppressions=$top/fuzz/lsan.supp:symbolize=0") ;; esac
 # The driver's own folders (and those a crashed run leaves) go to tmp/.
 env "${leaks[@]}" TMPDIR=$work/tmp AFL_NO_UI=1 AFL_SKIP_CPUFREQ=1 AFL_NO_AFFINITY=1 AFL_I_DONT_CARE_ABOUT_MISSING_CRASHES=1 \
   afl-fuzz -i "$work/in" -o "$work/out" -m none -t 2000 -V "$seconds" "${dictionary[@]}" \

@@ -57,6 +57,7 @@ int main(int argc, char** argv)
     seeds::MakeReplaySeeds(root);
     seeds::MakeLockstepSeeds(root);
     seeds::MakeSettingReaderSeeds(root);
+    seeds::MakeMenuSeeds(root);
     std::free(root);
     return 0;
 }

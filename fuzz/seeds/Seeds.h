@@ -44,5 +44,6 @@ void MakeEventCameraSeeds(const std::string& root);
 void MakeReplaySeeds(const std::string& root);
 void MakeLockstepSeeds(const std::string& root);
 void MakeSettingReaderSeeds(const std::string& root);
+void MakeMenuSeeds(const std::string& root);
 
 }  // namespace seeds

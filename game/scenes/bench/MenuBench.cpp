@@ -1,0 +1,239 @@
+// The menus' loading on the game data set and the fakes, each beside a
+// yardstick measured in the same run:
+//
+//   Startup/*     the start-up work: the global data load (archives with
+//                 their media, the 41 tracks measured), the logo's Load, the
+//                 title's Load; against a plain read of every file and
+//                 archive entry they open (Startup/PlainRead).
+//   Load/<scene>  each menu scene's Load (its Release not timed); against
+//   Layout/<scene> loading its layout alone (CSceneResource::LoadFromFile).
+//
+// The game runs headless as the tests run it, on the title, while the
+// scenes are made and loaded beside it.
+#include "engine/core/Crc32.h"
+#include "engine/core/Memory.h"
+#include "engine/core/PackFile.h"
+#include "engine/scene/ResourceController.h"
+#include "engine/scene/ResourceControllerFile.h"
+#include "engine/scene/SceneResource.h"
+#include "game/scenes/BeginLoading.h"
+#include "game/scenes/GameApp.h"
+#include "game/scenes/GameData.h"
+#include "game/scenes/GameOption.h"
+#include "game/scenes/LoadingScene.h"
+#include "game/scenes/LogoScene.h"
+#include "game/scenes/MenuScene.h"
+#include "game/scenes/RecordScene.h"
+#include "game/scenes/TitleScene.h"
+#include "game/scenes/testdata/SceneData.h"
+#include "game/scenes/tests/GameDriver.h"
+#include "host/kernel/Kernel.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace {
+
+using scene_data::Folder;
+
+// The set written into a folder of its own and the game on its title.
+struct Game {
+    Game()
+    {
+        root = (std::filesystem::temp_directory_path() / "orv-menu-bench").string();
+        std::filesystem::remove_all(root);
+        std::string error;
+        if (!scene_data::WriteSceneData(root, &error)) {
+            std::fprintf(stderr, "data set: %s\n", error.c_str());
+            return;
+        }
+        driver = std::make_unique<game_test::GameDriver>(root);
+        // A press counts after a frame with the key up; it skips the movie.
+        for (u32 i = 0; i < 2000 && driver->Started() && driver->CurrentScene() != "CTitleScene"; ++i) {
+            driver->Press(menu::kDecide);
+            driver->Frame();
+        }
+        ok = driver->CurrentScene() == "CTitleScene";
+        if (!ok) std::fprintf(stderr, "the title was not reached:%s\n", driver->Describe().c_str());
+    }
+    ~Game()
+    {
+        driver.reset();
+        std::filesystem::remove_all(root);
+    }
+    std::string Resource(Folder f) const { return root + (f == Folder::kFirst ? "/one" : "/two") + "/Resource"; }
+
+    std::string root;
+    std::unique_ptr<game_test::GameDriver> driver;
+    bool ok = false;
+};
+
+Game& TheGame()
+{
+    static Game game;
+    return game;
+}
+
+bool Ready(benchmark::State& state)
+{
+    if (TheGame().ok) return true;
+    state.SkipWithError("the game did not reach its title");
+    return false;
+}
+
+double Seconds(std::chrono::steady_clock::time_point from)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+}
+
+// ---------------------------------------------------------------- start-up
+
+void Startup_GlobalLoad(benchmark::State& state)
+{
+    if (!Ready(state)) return;
+    Game& game = TheGame();
+    const std::string cwd = host::kernel::GetCurrentDirectory();
+    for (auto _ : state) {
+        CResourceController resources;
+        CGameData data(DataFolders{game.root + "/one", game.root + "/two"});
+        if (!data.LoadResources(resources, {})) state.SkipWithError("the global load failed");
+        benchmark::DoNotOptimize(resources.GetTextureList()->GetCount());
+    }
+    host::kernel::SetCurrentDirectory(cwd);
+}
+BENCHMARK(Startup_GlobalLoad)->Unit(benchmark::kMillisecond);
+
+// Every byte the start-up work opens: both resource lists and the effects
+// they name, every archive registered (each entry), the battle music, and
+// the title's layout and skill list.
+u64 ReadArchive(const std::string& resource, const GameArchive& a)
+{
+    CqelPackFile pack;
+    const std::string path = resource + "/" + scene_data::Native(a.path);
+    if (!pack.OpenScrambled(path.c_str(), Crc32String(a.packName), a.key)) return 0;
+    u64 bytes = 0;
+    for (u32 i = 0; i < pack.GetCount(); ++i) {
+        u32 size = 0;
+        if (u8* body = pack.ReadEntry(pack.GetEntry(i)->name, &size)) {
+            bytes += size;
+            AlignedFree(body);
+        }
+    }
+    return bytes;
+}
+
+u64 ReadFile(const std::string& path)
+{
+    std::string bytes;
+    host::kernel::ReadWholeFile(path, bytes);
+    return bytes.size();
+}
+
+void Startup_PlainRead(benchmark::State& state)
+{
+    if (!Ready(state)) return;
+    Game& game = TheGame();
+    const std::string one = game.Resource(Folder::kFirst), two = game.Resource(Folder::kSecond);
+    u64 total = 0;
+    for (auto _ : state) {
+        total = 0;
+        for (const std::string* resource : {&one, &two}) {
+            const std::string grc = *resource + "/" + CGameData::kResourceList;
+            total += ReadFile(grc);
+            CResourceControllerFile list;
+            list.Read(grc.c_str());
+            for (const std::string& record : list.records) total += ReadFile(*resource + "/" + scene_data::Native(record));
+        }
+        for (const GameArchive& a : kFirstFolderArchives) total += ReadArchive(one, a);
+        for (const GameArchive& a : kSecondFolderArchives) total += ReadArchive(two, a);
+        for (const GameArchive& a : kSharedArchives) total += ReadArchive(two, a);
+        total += ReadArchive(one, scene_data::kMusicArchive);
+        total += ReadFile(one + "/Scene/TitleSceneM.sce") + ReadFile(one + "/Setting/Skill.dat");
+        benchmark::DoNotOptimize(total);
+    }
+    state.counters["bytes"] = double(total);
+}
+BENCHMARK(Startup_PlainRead)->Unit(benchmark::kMillisecond);
+
+// ---------------------------------------------------------------- scene Loads
+
+// A scene's Load timed alone; its Release (a loader's join) is not.
+void TimeLoad(benchmark::State& state, const std::function<CScene*()>& make, const std::function<intptr_t()>& block)
+{
+    if (!Ready(state)) return;
+    const std::string cwd = host::kernel::GetCurrentDirectory();
+    for (auto _ : state) {
+        CScene* scene = make();
+        const intptr_t argument = block();
+        const auto start = std::chrono::steady_clock::now();
+        const i32 loaded = scene->Initialize(argument);
+        state.SetIterationTime(Seconds(start));
+        if (!loaded) state.SkipWithError("the Load failed");
+        delete scene;
+        host::kernel::SetCurrentDirectory(cwd);
+    }
+}
+
+void TimeLayout(benchmark::State& state, const char* path)
+{
+    if (!Ready(state)) return;
+    const std::string full = TheGame().Resource(Folder::kFirst) + "/" + scene_data::Native(path);
+    for (auto _ : state) {
+        CSceneResource layout;
+        const auto start = std::chrono::steady_clock::now();
+        const u32 loaded = layout.LoadFromFile(full.c_str());
+        state.SetIterationTime(Seconds(start));
+        if (!loaded) state.SkipWithError("the layout did not load");
+    }
+}
+
+intptr_t None() { return 0; }
+
+void Startup_LogoLoad(benchmark::State& state) { TimeLoad(state, [] { return new CLogoScene(); }, None); }
+BENCHMARK(Startup_LogoLoad)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void Startup_TitleLoad(benchmark::State& state) { TimeLoad(state, [] { return new CTitleScene(); }, None); }
+BENCHMARK(Startup_TitleLoad)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// The start-up screen's Load starts a global load on its thread (joined
+// untimed): a few rounds only.
+void Load_BeginLoading(benchmark::State& state) { TimeLoad(state, [] { return new CBeginLoading(); }, None); }
+BENCHMARK(Load_BeginLoading)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(10);
+void Layout_BeginLoading(benchmark::State& state) { TimeLayout(state, "Scene\\BeginLoading.sce"); }
+BENCHMARK(Layout_BeginLoading)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void Load_Loading(benchmark::State& state)
+{
+    static LoadingArgs args;
+    TimeLoad(state, [] { return new CLoadingScene(); }, [] {
+        args = LoadingArgs{};
+        return reinterpret_cast<intptr_t>(&args);
+    });
+}
+BENCHMARK(Load_Loading)->UseManualTime()->Unit(benchmark::kMicrosecond);
+void Layout_Loading(benchmark::State& state) { TimeLayout(state, "Scene\\Loading.sce"); }
+BENCHMARK(Layout_Loading)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void Load_Title(benchmark::State& state) { TimeLoad(state, [] { return new CTitleScene(); }, None); }
+BENCHMARK(Load_Title)->UseManualTime()->Unit(benchmark::kMicrosecond);
+void Layout_Title(benchmark::State& state) { TimeLayout(state, "Scene\\TitleSceneM.sce"); }
+BENCHMARK(Layout_Title)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void Load_Record(benchmark::State& state) { TimeLoad(state, [] { return new CRecordScene(); }, None); }
+BENCHMARK(Load_Record)->UseManualTime()->Unit(benchmark::kMicrosecond);
+void Layout_Record(benchmark::State& state) { TimeLayout(state, "Scene\\RecordScene.sce"); }
+BENCHMARK(Layout_Record)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void Load_Options(benchmark::State& state) { TimeLoad(state, [] { return new CGameOption(); }, None); }
+BENCHMARK(Load_Options)->UseManualTime()->Unit(benchmark::kMicrosecond);
+void Layout_Options(benchmark::State& state) { TimeLayout(state, "Scene\\GameOption.sce"); }
+BENCHMARK(Layout_Options)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
