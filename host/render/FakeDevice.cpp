@@ -297,18 +297,17 @@ Result FakeDeviceImpl::Clear(uint32_t flags, uint32_t argb, float z, uint32_t st
         auto* target = dynamic_cast<FakeSurfaceImpl*>(target_);
         const uint32_t x1 = std::min(x0 + viewport_.width, target->desc.width);
         const uint32_t y1 = std::min(y0 + viewport_.height, target->desc.height);
-        for (uint32_t y = y0; y < y1; ++y)
-            for (uint32_t x = x0; x < x1; ++x) target->Put(x, y, argb);
+        target->Fill(x0, y0, x1, y1, argb);
     }
     if (flags & (kClearZBuffer | kClearStencil)) {
         const uint32_t x1 = std::min(x0 + viewport_.width, depth->desc.width);
         const uint32_t y1 = std::min(y0 + viewport_.height, depth->desc.height);
-        for (uint32_t y = y0; y < y1; ++y)
-            for (uint32_t x = x0; x < x1; ++x) {
-                const size_t i = size_t(y) * depth->desc.width + x;
-                if (flags & kClearZBuffer) depth->depth[i] = z;
-                if (flags & kClearStencil) depth->stencil[i] = uint8_t(stencil);
-            }
+        for (uint32_t y = y0; y < y1; ++y) {
+            const size_t row = size_t(y) * depth->desc.width;
+            if (flags & kClearZBuffer) std::fill(depth->depth.begin() + row + x0, depth->depth.begin() + row + x1, z);
+            if (flags & kClearStencil)
+                std::fill(depth->stencil.begin() + row + x0, depth->stencil.begin() + row + x1, uint8_t(stencil));
+        }
     }
     return rec.Finish(Result::Ok);
 }

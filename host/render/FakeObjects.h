@@ -126,6 +126,8 @@ public:
     bool IsDepth() const { return desc.format == kFormatD24S8; }
     uint32_t Get(uint32_t x, uint32_t y) const;
     void Put(uint32_t x, uint32_t y, uint32_t argb);
+    // Put over the rectangle [x0, x1) x [y0, y1), already within the surface.
+    void Fill(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1, uint32_t argb);
     // The rect inside the surface, null meaning all of it; false when it is
     // empty or reaches outside.
     bool Resolve(const Rect* rect, Rect& out) const;
