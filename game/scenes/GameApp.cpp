@@ -210,13 +210,15 @@ i32 CGameApp::InstallScene(CScene* scene, intptr_t block, bool titleOnFailure)
     }
 
     // Nothing half-built stays current.
+    const bool failedTitle = dynamic_cast<CTitleScene*>(scene) != nullptr;
     if (m_scene == scene) DeleteScene();
     const std::string what = TakeLoadError();
     Box(what.empty() ? std::string("シーンの読み込みに失敗しました") : what + "が読み込めません");
     if (!titleOnFailure) return 1;
-    // The title's own failure does not come back here; with no title the
-    // program ends and Exit writes the saves.
-    if (InstallScene(new CTitleScene, 0, false) != 0) Quit();
+    // A title is not followed by another, nor does the title's own failure
+    // come back here; with no title the program ends and Exit writes the
+    // saves.
+    if (failedTitle || InstallScene(new CTitleScene, 0, false) != 0) Quit();
     return 1;
 }
 

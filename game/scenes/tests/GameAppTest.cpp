@@ -61,6 +61,7 @@ TEST_F(GameAppTest, UserMusicComesFromTheLoadedConfiguration)
 #include "engine/scene/ResourceController.h"
 #include "game/battle/scene/BattleApp.h"
 #include "game/scenes/MenuScene.h"
+#include "game/scenes/TitleScene.h"
 #include "game/scenes/tests/GameDriver.h"
 
 namespace {
@@ -290,20 +291,39 @@ TEST_F(GameRunTest, SideBarsTileTheMarginsOutsideTheLayout)
     }
 }
 
+// A failed scene change: its box, then the title; the title's own failure
+// (no data) ends the program, and a failed title is not tried again.
 TEST_F(GameRunTest, AFailedLoadIsNamedAndTheTitleTakesOver)
 {
-    GameDriver game(Root(), WithTestScene());
-    ASSERT_TRUE(game.Started());
-    EXPECT_EQ(game.App().ChangeScene(new CTestScene(true), 0), 1);
-    // The old scene and the failed one are gone; this data set has no
-    // title either, so its box follows and the program ends.
-    EXPECT_EQ(g_scenes.deleted, 2u);
-    const std::vector<std::string> boxes = game.Boxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0], "Scene\\Test.sceが読み込めません");
-    EXPECT_EQ(game.App().GetScene(), nullptr);
-    game.Frame();
-    EXPECT_TRUE(game.QuitPosted());
+    const std::string fixture = game_test::GameDataRoot();
+    static const struct {
+        bool fixture, title;   // the fixture's data (loaded); a title fails
+        size_t boxes;
+        const char* scene;
+        bool quit;
+    } rows[] = {
+        {false, false, 2, "", true},
+        {false, true, 1, "", true},
+        {true, false, 1, "CTitleScene", false},
+    };
+    for (const auto& row : rows) {
+        if (row.fixture && fixture.empty()) continue;
+        g_scenes = {};
+        GameDriver game(row.fixture ? fixture : Root(), WithTestScene());
+        ASSERT_TRUE(game.Started());
+        if (row.fixture) {
+            ASSERT_EQ(game.App().LoadResources(), 1) << game.Describe();
+        }
+        CScene* failing = row.title ? static_cast<CScene*>(new CTitleScene) : new CTestScene(true);
+        EXPECT_EQ(game.App().ChangeScene(failing, 0), 1);
+        EXPECT_EQ(g_scenes.deleted, row.title ? 1u : 2u);   // the old scene, the failed one
+        const std::vector<std::string> boxes = game.Boxes();
+        EXPECT_EQ(boxes.size(), row.boxes) << game.Describe();
+        EXPECT_TRUE(row.title || boxes.at(0) == "Scene\\Test.sceが読み込めません") << game.Describe();
+        EXPECT_EQ(game.CurrentScene(), row.scene);
+        game.Frame();
+        EXPECT_EQ(game.QuitPosted(), row.quit) << game.Describe();
+    }
 }
 
 TEST_F(GameRunTest, TheSceneTraceListsEachSceneMadeCurrent)

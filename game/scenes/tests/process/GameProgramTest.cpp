@@ -211,8 +211,7 @@ void Close(Display* display, Window window)
     XSync(display, False);
 }
 
-// Needs the start-up screen, the logo and the title.
-TEST(GameProgram, DISABLED_ReachesTheTitleAndWritesTheSavesWhenClosed)
+TEST(GameProgram, ReachesTheTitleAndWritesTheSavesWhenClosed)
 {
     const char* data = std::getenv("ORV_GAME_DATA");
     if (!data || !*data) GTEST_SKIP() << "ORV_GAME_DATA is not set";
