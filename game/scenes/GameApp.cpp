@@ -30,10 +30,6 @@ namespace {
 
 CGameApp* g_gameApp = nullptr;
 
-// The frame time a scene sees at most: a step that waited long (a Load on
-// the main thread) would otherwise finish every fade and timer at once.
-constexpr u32 kMaxFrameTimeMs = 100;
-
 void Box(const std::string& text) { host::kernel::MessageBox(text, "", host::kernel::kMbOk); }
 
 }  // namespace
@@ -174,7 +170,7 @@ i32 CGameApp::Update()
     m_lag += elapsed;
     m_lastTime = now;
     m_nextTick = NextFrameTick(now);
-    SetFrameTime(std::min(elapsed, kMaxFrameTimeMs));
+    SetFrameTime(elapsed);
 
     ShowMessages();
     CApplicationMain::Update();
@@ -288,8 +284,8 @@ IBattleFlow* CGameApp::Flow() { return m_battleSeams.get(); }
 
 void CGameApp::ClearProcessPointers()
 {
-    // Whatever runs while the rest goes (a scene's release, a loader still
-    // finishing) finds nothing rather than something half deleted.
+    // Whatever runs while the rest goes (a sound's or an object's
+    // destructor) finds nothing rather than something half deleted.
     if (g_gameApp == this) g_gameApp = nullptr;
     if (m_registry && GetObjectRegistry() == m_registry.get()) SetObjectRegistry(nullptr);
     if (m_resources && GetSoundPlayerList() == m_resources->GetSoundList()) SetSoundPlayerList(nullptr);
@@ -308,9 +304,12 @@ void CGameApp::WriteSaves()
 
 i32 CGameApp::Exit()
 {
-    ClearProcessPointers();
+    // The scene goes first, while everything it may touch on its way out is
+    // still there (the options write their values back); its loaders are
+    // joined with it.
     DeleteScene();
     WriteSaves();
+    ClearProcessPointers();
     SetImeInput(nullptr);
     m_renderList.reset();
     m_effects.reset();

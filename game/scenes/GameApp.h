@@ -76,8 +76,8 @@ public:
     // drawn with no skip before it, else 0.
     i32 Draw() override;
     // Device lost and reset (the base calls them around a reset).
-    i32 OnDeviceLost() override { return ReleaseDeviceResources(); }
-    i32 OnDeviceReset() override { return CreateFilters(); }
+    i32 OnDeviceLost() override;
+    i32 OnDeviceReset() override;
     i32 ReleaseDeviceResources();
     i32 CreateFilters();
     // Deletes the scene, writes the saves (a failure is said, naming the

@@ -14,6 +14,7 @@
 #include "engine/model/RenderList.h"
 #include "engine/scene/ResourceController.h"
 #include "game/data/SaveConfig.h"
+#include "game/scenes/MenuScene.h"
 
 #include <algorithm>
 
@@ -118,6 +119,21 @@ void CGameApp::MakeFilters()
     auto screen = std::make_unique<CFilter>();
     if (screen->Create(kFilterSize, kFilterSize, host::render::kFormatA8R8G8B8, host::render::kFormatD24S8, 1))
         m_screenFilter = std::move(screen);
+}
+
+// The current scene hears of the reset too: a scene holding a default-pool
+// texture (the logo's movie) lets it go and makes it again.
+i32 CGameApp::OnDeviceLost()
+{
+    if (auto* listener = dynamic_cast<IDeviceResetListener*>(m_scene)) listener->OnDeviceLost();
+    return ReleaseDeviceResources();
+}
+
+i32 CGameApp::OnDeviceReset()
+{
+    const i32 result = CreateFilters();
+    if (auto* listener = dynamic_cast<IDeviceResetListener*>(m_scene)) listener->OnDeviceReset();
+    return result;
 }
 
 i32 CGameApp::CreateFilters()

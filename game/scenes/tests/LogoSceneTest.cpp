@@ -1,5 +1,6 @@
 #include "game/scenes/LogoScene.h"
 
+#include "engine/graphics/GraphicDevice.h"
 #include "engine/platform/FrameTime.h"
 #include "engine/platform/SoundBuffer.h"
 #include "engine/graphics/Texture.h"
@@ -171,17 +172,18 @@ TEST_F(LogoSceneTest, FrameLargerThanTheTextureIsCut)
     EXPECT_TRUE(drawn);
 }
 
-// Given up before a reset and made again after it, empty.
+// Given up before a reset and made again after it, empty: the device's
+// messages reach the scene through the application.
 TEST_F(LogoSceneTest, MovieTextureFollowsADeviceReset)
 {
     GameDriver game(game_test::GameDataRoot(), LogoFirst(true));
     ASSERT_NE(Logo(game), nullptr) << game.Describe();
     ASSERT_NE(Logo(game)->GetMovieTexture(), nullptr);
-    IDeviceResetListener* listener = Logo(game);
-    listener->OnDeviceLost();
+    const host::window::Handle window = game.App().GetSystem()->GetWindowHandle();
+    game.App().WindowProc(window, kMessageDeviceLost, 0, 0);
     EXPECT_EQ(Logo(game)->GetMovieTexture(), nullptr);
     game.Frame();   // drawn without it
-    listener->OnDeviceReset();
+    game.App().WindowProc(window, kMessageDeviceReset, 0, 0);
     ASSERT_NE(Logo(game)->GetMovieTexture(), nullptr);
     EXPECT_EQ(Logo(game)->GetMovieTexture()->GetWidth(), CLogoScene::kMovieTextureSide);
 }
