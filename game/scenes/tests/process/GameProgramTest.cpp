@@ -7,11 +7,8 @@
 #include "game/scenes/tests/GameDataSet.h"
 
 #include <gtest/gtest.h>
-
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
+// After gtest: Xlib's macros (None, Bool) would break it.
+#include "host/window/tests/process/XClient.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -30,7 +27,10 @@
 
 namespace {
 
-void Rest(int ms) { usleep(useconds_t(ms) * 1000); }
+using x_client::PressReturn;
+using x_client::Rest;
+using x_client::Title;
+using x_client::WaitForExit;
 
 std::string ReadText(const std::string& path)
 {
@@ -99,20 +99,6 @@ Program Start(const Home& home, const std::vector<std::string>& args, bool displ
     return run;
 }
 
-// The exit status; -1 when the program has not ended in time (it is then
-// killed).
-int WaitForExit(pid_t pid, int ms)
-{
-    for (int waited = 0; waited < ms; waited += 50) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-        Rest(50);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
-}
-
 TEST(GameProgram, WithoutADataFolderItNamesThePlacesTriedAndEnds)
 {
     Home home;
@@ -143,24 +129,6 @@ TEST(GameProgram, DataWithoutTheStartUpScreenSaysWhatIsMissingAndEnds)
 
 // ------------------------------------------------------------ on an X server
 
-std::string Title(Display* display, Window window)
-{
-    Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-    Atom name = XInternAtom(display, "_NET_WM_NAME", False);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::string title;
-    if (XGetWindowProperty(display, window, name, 0, 1024, False, utf8, &type, &format, &count, &after, &data) ==
-            Success &&
-        data) {
-        title.assign(reinterpret_cast<char*>(data), count);
-        XFree(data);
-    }
-    return title;
-}
-
 Window FindWindow(Display* display, Window under, const char* utf8)
 {
     Window root = 0, parent = 0, *children = nullptr;
@@ -182,19 +150,6 @@ Window WaitForWindow(Display* display, const char* utf8, int ms)
         Rest(100);
     }
     return 0;
-}
-
-void PressReturn(Display* display, Window window)
-{
-    XSetInputFocus(display, window, RevertToParent, CurrentTime);
-    XSync(display, False);
-    Rest(50);
-    const KeyCode code = XKeysymToKeycode(display, XK_Return);
-    XTestFakeKeyEvent(display, code, True, CurrentTime);
-    XSync(display, False);
-    Rest(100);
-    XTestFakeKeyEvent(display, code, False, CurrentTime);
-    XSync(display, False);
 }
 
 // The window manager's close: WM_DELETE_WINDOW.

@@ -3,12 +3,10 @@
 // the per-user folder and shows its dialog; Enter saves, Enter again answers
 // Yes to closing, and the program ends well. Keys go in through the X test
 // extension, as a keyboard's would.
-#include <gtest/gtest.h>
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
+#include <gtest/gtest.h>
+// After gtest: Xlib's macros (None, Bool) would break it.
+#include "host/window/tests/process/XClient.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -28,25 +26,10 @@
 
 namespace {
 
-void Rest(int ms) { usleep(useconds_t(ms) * 1000); }
-
-std::string Title(Display* display, Window window)
-{
-    Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-    Atom name = XInternAtom(display, "_NET_WM_NAME", False);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::string title;
-    if (XGetWindowProperty(display, window, name, 0, 1024, False, utf8, &type, &format, &count, &after, &data) ==
-            Success &&
-        data) {
-        title.assign(reinterpret_cast<char*>(data), count);
-        XFree(data);
-    }
-    return title;
-}
+using x_client::PressReturn;
+using x_client::Rest;
+using x_client::Title;
+using x_client::WaitForExit;
 
 // The mapped top-level window with this title; 0 when none shows in time.
 Window WaitForWindow(Display* display, const char* utf8, int ms)
@@ -68,28 +51,6 @@ Window WaitForWindow(Display* display, const char* utf8, int ms)
         Rest(50);
     }
     return 0;
-}
-
-void PressReturn(Display* display, Window window)
-{
-    XSetInputFocus(display, window, RevertToParent, CurrentTime);
-    XSync(display, False);
-    Rest(100);
-    const KeyCode code = XKeysymToKeycode(display, XK_Return);
-    XTestFakeKeyEvent(display, code, True, CurrentTime);
-    XTestFakeKeyEvent(display, code, False, CurrentTime);
-    XSync(display, False);
-}
-
-// The program's exit status; -1 when it has not ended in time.
-int WaitForExit(pid_t pid, int ms)
-{
-    for (int waited = 0; waited < ms; waited += 50) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-        Rest(50);
-    }
-    return -1;
 }
 
 long FileSize(const std::string& path)
