@@ -9,6 +9,7 @@
 
 #include "engine/core/Types.h"
 
+class CBattleSetup;
 class CCamera;
 class CEffect;
 class CFontTexture;
@@ -36,6 +37,12 @@ struct MenuArgs {
     CSoundBuffer* music = nullptr;
     f32 curtain = 1.0f;
     f32 alpha = 1.0f;
+};
+
+// The selects' block: what MenuArgs hands over, and the battle set-up, which
+// the receiver owns from its Load on, success or not.
+struct MenuSetupArgs : MenuArgs {
+    CBattleSetup* setup = nullptr;
 };
 
 namespace menu {
