@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -327,6 +328,44 @@ TEST(OptionSelectRun, AMissingSoundFailsTheLoadNamingIt)
     EXPECT_EQ(game.App().ChangeScene(new COptionSelect(), reinterpret_cast<intptr_t>(&args)), 1);
     ASSERT_FALSE(game.Boxes().empty());
     EXPECT_EQ(game.Boxes().at(0), "Se_gameopt_set.oggが読み込めません");
+}
+
+}  // namespace
+
+namespace {
+
+bool Has(const std::vector<std::string>& names, const std::string& name)
+{
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// The rows the mode offers are drawn with their value; the music's tension
+// shows as bar segments of its levels, random music as none.
+TEST(OptionSelectRun, DrawsTheOfferedRowsAndTheMusicsTensionBar)
+{
+    scene_data::CSceneDataSet set;
+    scene_data::AddOptionSelectData(set);
+    const std::vector<std::string>& layers = set.layouts[kLayout];
+    for (const bool training : {false, true}) {
+        SCOPED_TRACE(training);
+        GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+        ASSERT_TRUE(EnterSelect(game, training));
+        COptionSelect* scene = Scene(game);
+        scene->SetBgm(0, true);
+        game.Frame();
+        const CTexture* texture = scene->FindLayer("Title")->GetTexture();
+        std::vector<std::string> drawn = menu_run::DrawnLayers(game, layers, texture);
+        EXPECT_TRUE(Has(drawn, "Title") && Has(drawn, "Stage/yjr_r") && Has(drawn, "Friend/yaru1"));
+        EXPECT_EQ(Has(drawn, "Rule/ruru1"), !training);
+        EXPECT_EQ(Has(drawn, "Cpu/cplv1"), !training);
+        EXPECT_EQ(Has(drawn, "TRule/tense1"), training);
+        EXPECT_FALSE(Has(drawn, "Stage/stg2") || Has(drawn, "Bgm/yjr_r2"));
+        for (const char* body : {"bgmN1", "bgmH1", "bgmL1", "bgmC1"}) EXPECT_TRUE(Has(drawn, body)) << body;
+        scene->SetBgm(51, true);
+        game.Frame();
+        drawn = menu_run::DrawnLayers(game, layers, texture);
+        for (const char* body : kBarBodies) EXPECT_FALSE(Has(drawn, body)) << body;
+    }
 }
 
 }  // namespace
