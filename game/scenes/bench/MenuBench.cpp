@@ -23,6 +23,7 @@
 #include "game/scenes/LoadingScene.h"
 #include "game/scenes/LogoScene.h"
 #include "game/scenes/MenuScene.h"
+#include "game/scenes/OptionSelect.h"
 #include "game/scenes/RecordScene.h"
 #include "game/scenes/TitleScene.h"
 #include "game/scenes/testdata/SceneData.h"
@@ -233,6 +234,12 @@ void Load_Options(benchmark::State& state) { TimeLoad(state, [] { return new CGa
 BENCHMARK(Load_Options)->UseManualTime()->Unit(benchmark::kMicrosecond);
 void Layout_Options(benchmark::State& state) { TimeLayout(state, "Scene\\GameOption.sce"); }
 BENCHMARK(Layout_Options)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// Without a block: its own set-up, effect and music, as the slowest case.
+void Load_OptionSelect(benchmark::State& state) { TimeLoad(state, [] { return new COptionSelect(); }, None); }
+BENCHMARK(Load_OptionSelect)->UseManualTime()->Unit(benchmark::kMicrosecond);
+void Layout_OptionSelect(benchmark::State& state) { TimeLayout(state, option_select::kLayout); }
+BENCHMARK(Layout_OptionSelect)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

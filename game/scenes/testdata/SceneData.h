@@ -130,6 +130,7 @@ void AddTitleData(CSceneDataSet& set);
 std::vector<std::string> TitleLayers();
 void AddRecordData(CSceneDataSet& set);
 void AddOptionData(CSceneDataSet& set);
+void AddOptionSelectData(CSceneDataSet& set);
 
 // The whole set as the scenes add it.
 CSceneDataSet BuildSceneData();
