@@ -1,6 +1,7 @@
 #include "game/scenes/CharaSelect.h"
 
 #include "engine/scene/SceneObject.h"
+#include "game/battle/scene/BattleFlow.h"
 #include "game/battle/scene/BattleSetup.h"
 #include "game/data/SaveData.h"
 #include "game/scenes/tests/MenuRun.h"
@@ -285,6 +286,31 @@ TEST(CharaSelectRun, RandomComputerCardPicksItsSkillsAtStart)
     EXPECT_GT(card->ArrowOffset(kRowCpuSkill), 0.0f);
     game.Frames(20);
     EXPECT_EQ(card->ArrowOffset(kRowCpuSkill), 0.0f);
+}
+
+// After a battle the select comes back on the set-up the battle played,
+// under the cover, with its own crowd and music.
+TEST(CharaSelectRun, BattleReturnsToTheSelectWithItsSetup)
+{
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(menu_run::Enter(game, new menu_run::CIdleScene));
+    battle_flow::SelectArgs args;
+    args.curtain = 1.0f;
+    args.alpha = 1.0f;
+    args.setup = std::make_unique<CBattleSetup>();
+    args.setup->trainingMode = 1;
+    args.setup->entries[2].kind = kKindNone;
+    CBattleSetup* setup = args.setup.get();
+    game.App().Flow()->GoCharaSelect(std::move(args));
+    CCharaSelect* scene = Select(game);
+    ASSERT_TRUE(scene) << game.Describe();
+    EXPECT_EQ(scene->GetSetup(), setup);
+    EXPECT_EQ(scene->GetCard(2)->Word(kKind), kKindNone);
+    EXPECT_TRUE(menu_run::Playing(kMusicFile));
+    game.Frames(70);
+    game.Press(menu::kCancel);
+    EXPECT_TRUE(game.RunUntil("CTitleScene", 60));
+    EXPECT_TRUE(menu_run::BackOnTitleAt(game, title::kTraining));
 }
 
 }  // namespace
