@@ -659,24 +659,35 @@ void CCharaSelect::DrawHelp()
     }
 }
 
+CVector3 CCharaSelect::SkillCursorAt(u32 kind, u32 index) const
+{
+    CVector3 at;
+    if (index < m_kinds[kind].Count()) {
+        at.x = kRowOrigin[kind][0] + 40.0f * f32(index);
+        at.y = kRowOrigin[kind][1];
+    } else if (m_emptyMarks[kind]) {
+        at = m_emptyMarks[kind]->GetScreenState().position;
+    }
+    return at;
+}
+
 void CCharaSelect::DrawSkillPanel()
 {
     if (m_skillLayer) m_skillLayer->Draw(nullptr);
     if (m_skillCursor && m_skillSlot < 3) {
-        const KindSkills& kind = m_kinds[m_skillSlot];
-        const u32 index = m_skillIndex[m_skillSlot];
         CLayerState at;
-        if (index < kind.Count()) {
-            at.position.x = kRowOrigin[m_skillSlot][0] + 40.0f * f32(index);
-            at.position.y = kRowOrigin[m_skillSlot][1];
-        } else if (m_emptyMarks[m_skillSlot]) {
-            at.position = m_emptyMarks[m_skillSlot]->GetScreenState().position;
+        at.position = SkillCursorAt(m_skillSlot, m_skillIndex[m_skillSlot]);
+        if (m_sliding) {
+            const f32 t = std::clamp(m_skillTime / kSlideSeconds, 0.0f, 1.0f);
+            const CVector3 from = SkillCursorAt(m_skillSlot, m_previousIndex);
+            at.position.x = from.x + (at.position.x - from.x) * t * t;
+            at.position.y = from.y + (at.position.y - from.y) * t * t;
         }
         m_skillCursor->Draw(&at);
     }
     for (u32 k = 0; k < 3; ++k) {
         const KindSkills& kind = m_kinds[k];
-        for (u32 c = 0; c < 15; ++c) {
+        for (u32 c = 0; c < std::max(15u, kind.Count()); ++c) {
             CLayerState at;
             at.position.x = kRowOrigin[k][0] + 40.0f * f32(c);
             at.position.y = kRowOrigin[k][1];
@@ -692,13 +703,28 @@ void CCharaSelect::DrawSkillPanel()
         const CSkillSetting* skill = SkillAt(m_skills.get(), shown);
         if (CFontTexture* font = menu::MenuFont(); font && skill) {
             const f32 s = std::min(GetSceneState().scaleX, GetSceneState().scaleY);
-            font->DrawTextAlignedOutlinedFixed(kTextOrigin[k][0] * s, kTextOrigin[k][1] * s,
-                GetSceneState().colour.ToARGB(), 0, 14, s, 1.0f, skill->explanation.GetText());
+            CVector4 colour = GetSceneState().colour;
+            f32 x = kTextOrigin[k][0];
+            if (m_sliding && k == m_skillSlot) {
+                // The text under the cursor comes in with it.
+                const f32 t = std::clamp(m_skillTime / kSlideSeconds, 0.0f, 1.0f);
+                colour.w *= t;
+                x -= 16.0f * t * t;
+            }
+            font->DrawTextAlignedOutlinedFixed(x * s, kTextOrigin[k][1] * s, colour.ToARGB(), 0, 14, s, 1.0f,
+                skill->explanation.GetText());
         }
         const CSkillSetting* chosen = SkillAt(m_skills.get(), m_chosen[k]);
         const u32 orb = chosen ? u32(chosen->values.imageId) : kOrbCount;
         CSceneObject* button = orb < kOrbCount ? m_orbs[orb] : m_emptyButtons[k];
-        if (m_slotButtons[k]) {
+        if (m_flash && k == m_skillSlot && m_slotButtons[k]) {
+            // The choice flashes: full white, then fading over its second half.
+            const f32 half = kFlashSeconds * 0.5f;
+            const f32 alpha = m_skillTime < half ? 1.0f : std::max(0.0f, 1.0f - (m_skillTime - half) / half);
+            const CVector3& c = m_slotButtons[k]->GetScreenState().position;
+            const f32 disc[3] = {c.x, c.y, 16.0f * GetSceneState().scaleY};
+            FillScreenCircle(disc, (u32(alpha * 255.0f) << 24) | 0xFFFFFFu);
+        } else if (m_slotButtons[k]) {
             CLayerState at;
             at.position = m_slotButtons[k]->GetScreenState().position;
             if (button) button->Draw(&at);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/core/Types.h"
+#include "engine/core/Vector3.h"
 #include "engine/scene/SceneResource.h"
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/SelectCard.h"
@@ -139,6 +140,9 @@ private:
     i32 BackToTitle();
     void DrawHelp();
     void DrawSkillPanel();
+    // Where the skill cursor stands on index of kind (the empty mark for
+    // the empty choice).
+    CVector3 SkillCursorAt(u32 kind, u32 index) const;
 
     f32 m_curtain = 1.0f;
     u32 m_edit = 0;

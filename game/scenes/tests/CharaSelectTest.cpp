@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -311,6 +312,79 @@ TEST(CharaSelectRun, BattleReturnsToTheSelectWithItsSetup)
     game.Press(menu::kCancel);
     EXPECT_TRUE(game.RunUntil("CTitleScene", 60));
     EXPECT_TRUE(menu_run::BackOnTitleAt(game, title::kTraining));
+}
+
+// Row 0 of the card in slot 2: a card of another side in network play
+// never becomes a player again.
+TEST(CharaSelectRun, PlayerRowCyclesKinds)
+{
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(FromTitle(game, title::kBattle));
+    CSelectCard* card = Select(game)->GetCard(2);
+    const struct {
+        u32 kind, network;
+        bool up;
+        u32 expected;
+    } cases[] = {
+        {kKindComputer, 0, true, kKindNone}, {kKindNone, 0, true, 2}, {2, 0, true, kKindComputer},
+        {kKindNone, 1, true, kKindComputer}, {kKindComputer, 0, false, 2}, {kKindComputer, 1, false, kKindNone},
+        {2, 0, false, kKindNone}, {kKindNone, 0, false, kKindComputer},
+    };
+    const char* marks[6] = {"1P", "2P", "3P", "4P", "cpu", "-"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.kind << (c.up ? " up" : " down") << " network " << c.network);
+        card->SetKind(c.kind);
+        card->SetNetwork(c.network);
+        c.up ? card->Increase(kRowPlayer) : card->Decrease(kRowPlayer);
+        EXPECT_EQ(card->Word(kKind), c.expected);
+        for (u32 m = 0; m < 6; ++m) EXPECT_EQ(card->Element(marks[m])->GetSettings().visible, m == c.expected ? 1u : 0u);
+        EXPECT_EQ(card->Element("Ckara")->GetSettings().visible, c.expected == kKindNone ? 1u : 0u);
+    }
+}
+
+// A card takes another's record whole and shows it; its slot stays.
+TEST(CharaSelectRun, ApplyReproducesACard)
+{
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(FromTitle(game, title::kBattle));
+    CCharaSelect* scene = Select(game);
+    CSelectCard* from = scene->GetCard(1);
+    from->SetCharacter(1, true);
+    from->SetType(1);
+    from->SetColour(2);
+    from->SetTeam(3);
+    CSelectCard* to = scene->GetCard(3);
+    to->Apply(from->GetRecord());
+    EXPECT_EQ(std::memcmp(to->GetRecord(), from->GetRecord(), kEntryWords * 4), 0);
+    EXPECT_EQ(to->Word(kSlot), 3u);
+    for (const char* shown : {"cpu", "d", "color_c", "WDeronaB", "name_der"})
+        EXPECT_TRUE(to->Element(shown)->GetSettings().visible) << shown;
+    for (const char* hidden : {"WDeronaA", "WTalveB", "color_a", "a"})
+        EXPECT_FALSE(to->Element(hidden)->GetSettings().visible) << hidden;
+    // The same character again starts no new pop.
+    game.Frames(20);
+    const f32 pop = to->GetPopTime();
+    to->SetCharacter(1, true);
+    EXPECT_EQ(to->GetPopTime(), pop);
+    to->SetCharacter(2, true);
+    EXPECT_EQ(to->GetPopTime(), 0.0f);
+}
+
+// Each card draws its hand value's items; a hand of 0 draws none.
+TEST(CharaSelectRun, HandItemsFollowTheHandValue)
+{
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(FromTitle(game, title::kBattle));
+    CCharaSelect* scene = Select(game);
+    const u32 hands[4] = {0, 2, 4, 3};
+    for (u32 i = 0; i < 4; ++i) scene->GetCard(i)->SetHand(hands[i]);
+    scene->GetCard(3)->SetKind(kKindNone);   // an empty card shows no hand
+    game.Frame();
+    const std::vector<std::string> drawn = menu_run::DrawnLayers(
+        game, scene_data::CharaSelectLayers(), menu::FindTexture(scene_data::kCharaSelectTexture));
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "Chara/HandItem"), 6);
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "Chara/Hand"), 3);
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "Title"), 1);
 }
 
 }  // namespace
