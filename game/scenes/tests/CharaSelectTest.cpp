@@ -387,4 +387,30 @@ TEST(CharaSelectRun, HandItemsFollowTheHandValue)
     EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "Title"), 1);
 }
 
+// Decide ends editing with the card ready, cancel without; the help line
+// follows the mode.
+TEST(CharaSelectRun, EditingEndsReadyOnlyOnDecide)
+{
+    const struct {
+        u32 code, ready;
+    } cases[] = {{menu::kDecide, 1}, {menu::kStart, 1}, {menu::kCancel, 0}};
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(FromTitle(game, title::kBattle));
+    CCharaSelect* scene = Select(game);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        Step(game, menu::kDecide);
+        ASSERT_TRUE(scene->IsEditing());
+        EXPECT_EQ(scene->GetHelpText(), 1u);
+        EXPECT_EQ(scene->GetCard(0)->Word(kReady), 0u);
+        Step(game, menu::kDown);
+        Step(game, c.code);
+        EXPECT_FALSE(scene->IsEditing());
+        EXPECT_EQ(scene->GetRow(), 0u);
+        EXPECT_EQ(scene->GetHelpText(), 0u);
+        EXPECT_EQ(scene->GetCard(0)->Word(kReady), c.ready);
+        EXPECT_FALSE(scene->IsProceeding());
+    }
+}
+
 }  // namespace
