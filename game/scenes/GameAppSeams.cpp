@@ -2,6 +2,7 @@
 
 #include "game/battle/scene/BattleScene.h"
 #include "game/data/SaveConfig.h"
+#include "game/scenes/CharaSelect.h"
 #include "game/scenes/LoadingScene.h"
 #include "game/scenes/TitleScene.h"
 
@@ -77,13 +78,20 @@ i32 CGameApp::BattleSeams::GoNextBattle(battle_flow::NextBattleArgs args)
     return m_app.ChangeScene(new CLoadingScene, reinterpret_cast<intptr_t>(&loading));
 }
 
-// The scenes below come with the selections, the modes, the replay list and
-// network play; until they exist the battle returns to the title on the
-// mode it played, and the set-up goes with the arguments.
+// The battle has stopped every sound of the list; the select starts its
+// own music and crowd, and owns the set-up from its Load on.
 i32 CGameApp::BattleSeams::GoCharaSelect(battle_flow::SelectArgs args)
 {
-    return Title(args.curtain, args.alpha, TitleItemFor(args.setup.get()));
+    MenuSetupArgs select;
+    select.curtain = args.curtain;
+    select.alpha = args.alpha;
+    select.setup = args.setup.release();
+    return m_app.ChangeScene(new CCharaSelect, reinterpret_cast<intptr_t>(&select));
 }
+
+// The scenes below come with the modes, the replay list and network play;
+// until they exist the battle returns to the title on the mode it played,
+// and the set-up goes with the arguments.
 
 i32 CGameApp::BattleSeams::GoAdventure(battle_flow::AdventureArgs args)
 {

@@ -11,6 +11,7 @@
 #include "game/battle/scene/BattleSetup.h"
 #include "game/data/SaveData.h"
 #include "game/data/Skill.h"
+#include "game/scenes/CharaSelect.h"
 #include "game/scenes/GameApp.h"
 #include "game/scenes/GameData.h"
 #include "game/scenes/GameOption.h"
@@ -285,6 +286,8 @@ bool CTitleScene::CanLeaveFor(u32 item) const
 {
     switch (item) {
     case kNetwork: return GetNetworkSceneFactory() != nullptr;
+    case kBattle:
+    case kTraining:
     case kTutorial:
     case kRecord:
     case kOption: return true;
@@ -320,6 +323,18 @@ i32 CTitleScene::Dispatch()
             if (CScene* scene = factory()) return app->ChangeScene(scene, 0);
         }
         break;
+    case kBattle:
+    case kTraining: {
+        // The title's music stops with the title; the select starts its own.
+        MenuSetupArgs args;
+        args.effect = m_effect;
+        args.curtain = 0.0f;
+        args.alpha = 0.0f;
+        args.setup = new CBattleSetup(app->GetSaveConfig());
+        args.setup->trainingMode = m_current == kTraining ? 1 : 0;
+        m_effect = nullptr;
+        return app->ChangeScene(new CCharaSelect, reinterpret_cast<intptr_t>(&args));
+    }
     case kTutorial: return StartTutorial();
     case kRecord: {
         MenuArgs args{nullptr, nullptr, 1.0f, 1.0f};

@@ -318,6 +318,7 @@ CSceneDataSet BuildSceneData()
     AddRecordData(set);
     AddOptionData(set);
     AddOptionSelectData(set);
+    AddCharaSelectData(set);
     return set;
 }
 

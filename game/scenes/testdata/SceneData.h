@@ -131,6 +131,10 @@ std::vector<std::string> TitleLayers();
 void AddRecordData(CSceneDataSet& set);
 void AddOptionData(CSceneDataSet& set);
 void AddOptionSelectData(CSceneDataSet& set);
+// The character select: its layers in order ("Chara/..." the card group's).
+inline constexpr const char* kCharaSelectTexture = "Chara_select.dds";
+void AddCharaSelectData(CSceneDataSet& set);
+std::vector<std::string> CharaSelectLayers();
 
 // The whole set as the scenes add it.
 CSceneDataSet BuildSceneData();

@@ -184,11 +184,11 @@ TEST(TitleSceneTest, EachItemLeavesForItsSceneOrStays)
     const Case cases[] = {
         {title::kStory, nullptr, nullptr},
         {title::kAdventure, nullptr, nullptr},
-        {title::kBattle, nullptr, nullptr},
+        {title::kBattle, "CCharaSelect", "Scene\\CharaSelect.sce"},
         {title::kNetwork, nullptr, nullptr},   // no network scene registered
         {title::kSurvival, nullptr, nullptr},
         {title::kTutorial, "CLoadingScene", "Scene\\Loading.sce"},
-        {title::kTraining, nullptr, nullptr},
+        {title::kTraining, "CCharaSelect", "Scene\\CharaSelect.sce"},
         {title::kRecord, "CRecordScene", "Scene\\RecordScene.sce"},
         {title::kReplay, nullptr, nullptr},
         {title::kOption, "CGameOption", "Scene\\GameOption.sce"},

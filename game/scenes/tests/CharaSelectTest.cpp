@@ -1,0 +1,416 @@
+#include "game/scenes/CharaSelect.h"
+
+#include "engine/scene/SceneObject.h"
+#include "game/battle/scene/BattleFlow.h"
+#include "game/battle/scene/BattleSetup.h"
+#include "game/data/SaveData.h"
+#include "game/scenes/tests/MenuRun.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+namespace {
+
+using namespace chara_select;
+using namespace select_card;
+
+TEST(CharaSelectTest, RowStepsSkipWhatTheCardDoesNotOffer)
+{
+    constexpr u32 kHuman = 0, kCpu = kKindComputer, kTalve = 0;
+    const struct {
+        u32 row;
+        i32 step;
+        u32 kind, character, expected;
+    } cases[] = {
+        {kRowColour, 1, kHuman, kTalve, kRowType}, {kRowType, 1, kHuman, kTalve, kRowCustom},
+        {kRowCustom, 1, kHuman, kTalve, kRowHand}, {kRowHand, -1, kHuman, kTalve, kRowCustom},
+        {kRowHand, 1, kHuman, kTalve, kRowPlayer}, {kRowPlayer, -1, kHuman, kTalve, kRowHand},
+        {kRowColour, 1, kHuman, kRandom, kRowHand}, {kRowHand, -1, kHuman, kRandom, kRowColour},
+        {kRowColour, 1, kCpu, kRandom, kRowCpuSkill}, {kRowHand, -1, kCpu, kRandom, kRowCpuSkill},
+        {kRowCpuSkill, -1, kCpu, kRandom, kRowColour}, {kRowCpuSkill, 1, kCpu, kRandom, kRowHand},
+        {kRowCustom, 1, kCpu, kTalve, kRowHand}, {kRowHand, -1, kCpu, kTalve, kRowCustom},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "row " << c.row << " step " << c.step << " kind " << c.kind);
+        EXPECT_EQ(StepRow(c.row, c.step, c.kind, c.character), c.expected);
+    }
+}
+
+TEST(CharaSelectTest, StartNeedsTwoPlayersInTwoTeams)
+{
+    const struct {
+        u32 kinds[4], teams[4];
+        bool start;
+    } cases[] = {
+        {{0, 4, 5, 5}, {0, 1, 0, 0}, true},
+        {{0, 4, 5, 5}, {0, 0, 1, 2}, false},   // the others are out
+        {{0, 5, 5, 5}, {0, 1, 2, 3}, false},
+        {{0, 4, 4, 4}, {2, 2, 2, 2}, false},
+        {{5, 5, 4, 4}, {0, 0, 3, 1}, true},
+        {{0, 4, 5, 5}, {0, 9, 0, 0}, false},   // a team out of range counts for none
+    };
+    for (const auto& c : cases) EXPECT_EQ(CanStartWith(c.kinds, c.teams), c.start);
+}
+
+// Without a held track the slot stays; with some, the draw is one of them.
+TEST(CharaSelectTest, MusicSlotIsDrawnAmongHeldTracksOnly)
+{
+    EXPECT_EQ(DrawMusicSlot(7, [](u32) { return false; }), 7u);
+    std::set<u32> drawn;
+    for (u32 i = 0; i < 40; ++i) drawn.insert(DrawMusicSlot(7, [](u32 s) { return s == 3 || s == 50; }));
+    EXPECT_EQ(drawn, (std::set<u32>{3, 50}));
+}
+
+TEST(CharaSelectTest, SkillCursorCyclesUnlockedSkillsAndTheEmptyChoice)
+{
+    KindSkills kind;
+    kind.positions = {16, 17, 18, 19};
+    kind.unlocked = {true, false, true, false};
+    const struct {
+        bool next;
+        u32 from, to;
+    } cases[] = {
+        {true, 4, 0}, {true, 0, 2}, {true, 2, 4}, {false, 4, 2}, {false, 2, 0}, {false, 0, 4}, {false, 9, 2},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.next ? kind.Next(c.from) : kind.Prev(c.from), c.to) << c.from;
+    EXPECT_EQ(kind.IndexOf(18), 2u);
+    EXPECT_EQ(kind.IndexOf(17), 4u);   // locked
+    EXPECT_EQ(kind.IndexOf(0), 4u);
+    EXPECT_EQ(kind.IndexOf(99), 4u);   // beyond the list
+    KindSkills none;
+    none.positions = {1};
+    none.unlocked = {false};
+    EXPECT_EQ(none.Next(1), 1u);
+    EXPECT_EQ(none.Prev(1), 1u);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- in the game
+
+namespace {
+
+using game_test::GameDriver;
+
+CCharaSelect* Select(GameDriver& game) { return dynamic_cast<CCharaSelect*>(game.App().GetScene()); }
+
+// A press, then time for the slide or animation it starts.
+void Step(GameDriver& game, u32 code, u32 frames = 12)
+{
+    game.Press(code);
+    game.Frames(frames);
+}
+
+// Every orb unlocked but orb 1; Talve's set for player 1, type A holds the
+// locked orb, a position past the list and orb 30.
+void PrepareSave(const std::string&)
+{
+    CSaveData save;
+    save.Load();
+    for (i32 i = 0; i < 45; ++i) save.SetUnlockFlag(i, i == 1 ? 0 : 1);
+    save.MarkUnlockFlagsShown();   // no orb notice on the title
+    save.SetSkillSet(0, 0, 0, GameDataItem{{2, 99, 31}});
+    ASSERT_EQ(save.Save(), 1);
+}
+
+::testing::AssertionResult FromTitle(GameDriver& game, u32 item)
+{
+    TitleArgs args;
+    args.item = item;
+    if (auto r = menu_run::Enter(game, new CTitleScene, reinterpret_cast<intptr_t>(&args)); !r) return r;
+    menu_run::FadeIn(game);
+    game.Press(menu::kDecide);
+    if (auto r = game.RunUntil("CCharaSelect", 120); !r) return r;
+    menu_run::FadeIn(game);
+    return ::testing::AssertionSuccess();
+}
+
+game_test::DriverOptions SaveOptions()
+{
+    game_test::DriverOptions options = menu_run::Options();
+    options.beforeInit = PrepareSave;
+    return options;
+}
+
+// Battle on the title: card 1 a player on Talve with orbs from the panel,
+// card 2 the computer on Derona in another team, cards 3 and 4 out; then
+// start hands the cards to the option select.
+TEST(CharaSelectRun, CardsEditedFromTheTitleGoToTheSetup)
+{
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(FromTitle(game, title::kBattle));
+    CCharaSelect* scene = Select(game);
+    ASSERT_TRUE(scene);
+    EXPECT_FALSE(scene->GetSetup()->trainingMode);
+    EXPECT_EQ(scene->GetCursor(), 0u);
+
+    // Card 0: down to the name, Talve (random wraps to the first), then the
+    // orbs: the saved set reads as none where locked or past the list.
+    Step(game, menu::kDecide);
+    ASSERT_TRUE(scene->IsEditing());
+    Step(game, menu::kDown);
+    Step(game, menu::kDown);
+    EXPECT_EQ(scene->GetRow(), u32(kRowName));
+    Step(game, menu::kRight);
+    CSelectCard* card = scene->GetCard(0);
+    EXPECT_EQ(card->Word(kCharacter), 0u);
+    EXPECT_EQ(card->Word(kSkill0), 2u);
+    EXPECT_EQ(card->Word(kSkill0 + 1), 99u);
+    EXPECT_TRUE(card->Element("rei_emp2e")->GetSettings().visible);   // past the list: empty
+    for (u32 i = 0; i < 3; ++i) Step(game, menu::kDown);
+    EXPECT_EQ(scene->GetRow(), u32(kRowCustom));
+    Step(game, menu::kRight, 14);
+    ASSERT_TRUE(scene->IsPanelOpen());
+    EXPECT_EQ(scene->GetChosenSkill(0), 0u);    // orb 1 is locked
+    EXPECT_EQ(scene->GetChosenSkill(1), 0u);    // 99 is past the list
+    EXPECT_EQ(scene->GetChosenSkill(2), 31u);
+    Step(game, menu::kRight);                   // empty -> orb 0
+    Step(game, menu::kRight);                   // orb 1 locked: orb 2
+    EXPECT_EQ(scene->GetSkillIndex(0), 2u);
+    Step(game, menu::kDecide);
+    Step(game, menu::kDown);
+    Step(game, menu::kLeft);                    // empty -> the kind's last
+    Step(game, menu::kDecide);
+    Step(game, menu::kDown);
+    Step(game, menu::kDown);
+    EXPECT_EQ(scene->GetSkillSlot(), kSlotOk);
+    Step(game, menu::kDecide, 14);
+    EXPECT_FALSE(scene->IsPanelOpen());
+    const u32 orbs[3] = {3, 30, 31};
+    for (u32 k = 0; k < 3; ++k) EXPECT_EQ(card->Word(kSkill0 + k), orbs[k]) << k;
+    const GameDataItem* saved = game.App().GetSaveData()->GetSkillSet(0, 0, 0);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->value[1], 30u);
+    Step(game, menu::kDecide);
+    EXPECT_FALSE(scene->IsEditing());
+    EXPECT_EQ(card->Word(kReady), 1u);
+
+    // Card 1: the computer, name Derona (random -> Talve -> Derona).
+    Step(game, menu::kRight);
+    ASSERT_EQ(scene->GetCursor(), 1u);
+    Step(game, menu::kDecide);
+    Step(game, menu::kDown);
+    Step(game, menu::kDown);
+    Step(game, menu::kRight);
+    Step(game, menu::kRight);
+    Step(game, menu::kDecide);
+    EXPECT_EQ(scene->GetCard(1)->Word(kCharacter), 1u);
+    EXPECT_EQ(scene->GetCard(1)->Word(kKind), kKindComputer);
+    EXPECT_NE(scene->GetCard(1)->Word(kTeam), card->Word(kTeam));
+
+    // Cards 2 and 3 out: the computer's next kind is none.
+    for (u32 slot : {2u, 3u}) {
+        Step(game, menu::kRight);
+        Step(game, menu::kDecide);
+        Step(game, menu::kRight);
+        EXPECT_EQ(scene->GetCard(slot)->Word(kKind), kKindNone);
+        Step(game, menu::kDown);   // nothing moves on an empty card
+        EXPECT_EQ(scene->GetTargetRow(), 0u);
+        Step(game, menu::kDecide);
+    }
+    EXPECT_TRUE(scene->CanStart());
+
+    scene->WriteSetupEntries();
+    for (u32 i = 0; i < 4; ++i)
+        EXPECT_EQ(std::memcmp(scene->GetSetup()->GetEntry(i), scene->GetCard(i)->GetRecord(), 104), 0) << i;
+
+    // Start: the option select is asked for (it names its layout while it
+    // cannot load).
+    game.Press(menu::kStart);
+    EXPECT_TRUE(scene->IsProceeding());
+    game.Frames(40);
+    bool asked = game.CurrentScene() == "COptionSelect";
+    for (const std::string& box : game.Boxes()) asked = asked || box.find("OptionSelect.sce") != std::string::npos;
+    EXPECT_TRUE(asked) << game.Describe();
+}
+
+TEST(CharaSelectRun, StartIsRefusedUntilTwoTeamsPlay)
+{
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(FromTitle(game, title::kBattle));
+    CCharaSelect* scene = Select(game);
+    ASSERT_TRUE(scene);
+    EXPECT_TRUE(scene->CanStart());   // four teams by default
+    for (u32 i = 1; i < 4; ++i) scene->GetCard(i)->SetKind(kKindNone);
+    EXPECT_FALSE(scene->CanStart());
+    game.Press(menu::kStart);
+    EXPECT_FALSE(scene->IsProceeding());
+    scene->GetCard(1)->SetKind(kKindComputer);
+    scene->GetCard(1)->SetTeam(0);
+    EXPECT_FALSE(scene->CanStart());
+    scene->GetCard(1)->SetTeam(3);
+    EXPECT_TRUE(scene->CanStart());
+}
+
+// Cancel goes back to the title on the mode that was chosen.
+TEST(CharaSelectRun, CancelReturnsToTheTitleItem)
+{
+    for (u32 item : {u32(title::kBattle), u32(title::kTraining)}) {
+        SCOPED_TRACE(item);
+        GameDriver game(game_test::GameDataRoot(), SaveOptions());
+        ASSERT_TRUE(FromTitle(game, item));
+        EXPECT_EQ(Select(game)->GetSetup()->trainingMode, item == title::kTraining ? 1u : 0u);
+        game.Press(menu::kCancel);
+        EXPECT_TRUE(game.RunUntil("CTitleScene", 60));
+        EXPECT_TRUE(menu_run::BackOnTitleAt(game, item));
+        EXPECT_TRUE(game.Boxes().empty()) << game.Describe();
+    }
+}
+
+// A random computer card shows "CpuSkill" and draws a set at start; a
+// random card never lands on "Type" or "Custom".
+TEST(CharaSelectRun, RandomComputerCardPicksItsSkillsAtStart)
+{
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(FromTitle(game, title::kBattle));
+    CCharaSelect* scene = Select(game);
+    CSelectCard* card = scene->GetCard(1);
+    ASSERT_TRUE(card->IsRandomComputer());
+    EXPECT_EQ(card->Word(kCpuSkill), 1u);
+    EXPECT_TRUE(card->Element("rei_nazo")->GetSettings().visible);
+    card->PickCpuSkills();
+    bool listed = false;
+    for (const auto& set : kCpuSkillTable)
+        listed = listed || std::equal(set, set + 3, card->GetRecord() + kSkill0);
+    EXPECT_TRUE(listed);
+    card->Increase(kRowCpuSkill);
+    EXPECT_EQ(card->Word(kCpuSkill), 0u);
+    EXPECT_TRUE(card->Element("reig_off")->GetSettings().visible);
+    EXPECT_FALSE(card->Element("reig_on")->GetSettings().visible);
+    card->PickCpuSkills();
+    for (u32 k = 0; k < 3; ++k) EXPECT_EQ(card->Word(kSkill0 + k), 0u);
+    // The arrow bounces out and back within 0.3 s.
+    game.Frames(5);
+    EXPECT_GT(card->ArrowOffset(kRowCpuSkill), 0.0f);
+    game.Frames(20);
+    EXPECT_EQ(card->ArrowOffset(kRowCpuSkill), 0.0f);
+}
+
+// After a battle the select comes back on the set-up the battle played,
+// under the cover, with its own crowd and music.
+TEST(CharaSelectRun, BattleReturnsToTheSelectWithItsSetup)
+{
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(menu_run::Enter(game, new menu_run::CIdleScene));
+    battle_flow::SelectArgs args;
+    args.curtain = 1.0f;
+    args.alpha = 1.0f;
+    args.setup = std::make_unique<CBattleSetup>();
+    args.setup->trainingMode = 1;
+    args.setup->entries[2].kind = kKindNone;
+    CBattleSetup* setup = args.setup.get();
+    game.App().Flow()->GoCharaSelect(std::move(args));
+    CCharaSelect* scene = Select(game);
+    ASSERT_TRUE(scene) << game.Describe();
+    EXPECT_EQ(scene->GetSetup(), setup);
+    EXPECT_EQ(scene->GetCard(2)->Word(kKind), kKindNone);
+    EXPECT_TRUE(menu_run::Playing(kMusicFile));
+    game.Frames(70);
+    game.Press(menu::kCancel);
+    EXPECT_TRUE(game.RunUntil("CTitleScene", 60));
+    EXPECT_TRUE(menu_run::BackOnTitleAt(game, title::kTraining));
+}
+
+// Row 0 of the card in slot 2: a card of another side in network play
+// never becomes a player again.
+TEST(CharaSelectRun, PlayerRowCyclesKinds)
+{
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(FromTitle(game, title::kBattle));
+    CSelectCard* card = Select(game)->GetCard(2);
+    const struct {
+        u32 kind, network;
+        bool up;
+        u32 expected;
+    } cases[] = {
+        {kKindComputer, 0, true, kKindNone}, {kKindNone, 0, true, 2}, {2, 0, true, kKindComputer},
+        {kKindNone, 1, true, kKindComputer}, {kKindComputer, 0, false, 2}, {kKindComputer, 1, false, kKindNone},
+        {2, 0, false, kKindNone}, {kKindNone, 0, false, kKindComputer},
+    };
+    const char* marks[6] = {"1P", "2P", "3P", "4P", "cpu", "-"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.kind << (c.up ? " up" : " down") << " network " << c.network);
+        card->SetKind(c.kind);
+        card->SetNetwork(c.network);
+        c.up ? card->Increase(kRowPlayer) : card->Decrease(kRowPlayer);
+        EXPECT_EQ(card->Word(kKind), c.expected);
+        for (u32 m = 0; m < 6; ++m) EXPECT_EQ(card->Element(marks[m])->GetSettings().visible, m == c.expected ? 1u : 0u);
+        EXPECT_EQ(card->Element("Ckara")->GetSettings().visible, c.expected == kKindNone ? 1u : 0u);
+    }
+}
+
+// A card takes another's record whole and shows it; its slot stays.
+TEST(CharaSelectRun, ApplyReproducesACard)
+{
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(FromTitle(game, title::kBattle));
+    CCharaSelect* scene = Select(game);
+    CSelectCard* from = scene->GetCard(1);
+    from->SetCharacter(1, true);
+    from->SetType(1);
+    from->SetColour(2);
+    from->SetTeam(3);
+    CSelectCard* to = scene->GetCard(3);
+    to->Apply(from->GetRecord());
+    EXPECT_EQ(std::memcmp(to->GetRecord(), from->GetRecord(), kEntryWords * 4), 0);
+    EXPECT_EQ(to->Word(kSlot), 3u);
+    for (const char* shown : {"cpu", "d", "color_c", "WDeronaB", "name_der"})
+        EXPECT_TRUE(to->Element(shown)->GetSettings().visible) << shown;
+    for (const char* hidden : {"WDeronaA", "WTalveB", "color_a", "a"})
+        EXPECT_FALSE(to->Element(hidden)->GetSettings().visible) << hidden;
+    // The same character again starts no new pop.
+    game.Frames(20);
+    const f32 pop = to->GetPopTime();
+    to->SetCharacter(1, true);
+    EXPECT_EQ(to->GetPopTime(), pop);
+    to->SetCharacter(2, true);
+    EXPECT_EQ(to->GetPopTime(), 0.0f);
+}
+
+// Each card draws its hand value's items; a hand of 0 draws none.
+TEST(CharaSelectRun, HandItemsFollowTheHandValue)
+{
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(FromTitle(game, title::kBattle));
+    CCharaSelect* scene = Select(game);
+    const u32 hands[4] = {0, 2, 4, 3};
+    for (u32 i = 0; i < 4; ++i) scene->GetCard(i)->SetHand(hands[i]);
+    scene->GetCard(3)->SetKind(kKindNone);   // an empty card shows no hand
+    game.Frame();
+    const std::vector<std::string> drawn = menu_run::DrawnLayers(
+        game, scene_data::CharaSelectLayers(), menu::FindTexture(scene_data::kCharaSelectTexture));
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "Chara/HandItem"), 6);
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "Chara/Hand"), 3);
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "Title"), 1);
+}
+
+// Decide ends editing with the card ready, cancel without; the help line
+// follows the mode.
+TEST(CharaSelectRun, EditingEndsReadyOnlyOnDecide)
+{
+    const struct {
+        u32 code, ready;
+    } cases[] = {{menu::kDecide, 1}, {menu::kStart, 1}, {menu::kCancel, 0}};
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(FromTitle(game, title::kBattle));
+    CCharaSelect* scene = Select(game);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        Step(game, menu::kDecide);
+        ASSERT_TRUE(scene->IsEditing());
+        EXPECT_EQ(scene->GetHelpText(), 1u);
+        EXPECT_EQ(scene->GetCard(0)->Word(kReady), 0u);
+        Step(game, menu::kDown);
+        Step(game, c.code);
+        EXPECT_FALSE(scene->IsEditing());
+        EXPECT_EQ(scene->GetRow(), 0u);
+        EXPECT_EQ(scene->GetHelpText(), 0u);
+        EXPECT_EQ(scene->GetCard(0)->Word(kReady), c.ready);
+        EXPECT_FALSE(scene->IsProceeding());
+    }
+}
+
+}  // namespace
