@@ -141,7 +141,7 @@ TEST(BattleRoundTrip, FromTheTitleThroughABattleBackToTheSelectAndOut)
     Step(game, menu::kDown, 1);
     EXPECT_EQ(page->selection, 1);
     game.Press(menu::kDecide);
-    ASSERT_TRUE(game.RunUntil("CCharaSelect", 60));
+    ASSERT_TRUE(game.RunUntil("CCharaSelect", 120));   // the battle fades out in a second
 
     // The same cards, on the set-up the battle played.
     CCharaSelect* select = menu_run::Select(game);
