@@ -99,6 +99,8 @@ void ChooseOptions(GameDriver& game)
 
 TEST(BattleRoundTrip, FromTheTitleThroughABattleBackToTheSelectAndOut)
 {
+    // No glow and the smallest screen: the headless device works its pixels
+    // on the CPU, and the battle runs some 6,400 frames.
     GameDriver game(game_test::GameDataRoot(), menu_run::SaveOptions([](CSaveConfig& config) {
         config.GetGraphicsSettings()->hdrLevel = 0;
         config.GetGraphicsSettings()->screenSize = 0;
