@@ -23,6 +23,7 @@
 #include "game/scenes/LoadingScene.h"
 #include "game/scenes/LogoScene.h"
 #include "game/scenes/MenuScene.h"
+#include "game/scenes/CharaSelect.h"
 #include "game/scenes/OptionSelect.h"
 #include "game/scenes/RecordScene.h"
 #include "game/scenes/TitleScene.h"
@@ -240,6 +241,12 @@ void Load_OptionSelect(benchmark::State& state) { TimeLoad(state, [] { return ne
 BENCHMARK(Load_OptionSelect)->UseManualTime()->Unit(benchmark::kMicrosecond);
 void Layout_OptionSelect(benchmark::State& state) { TimeLayout(state, option_select::kLayout); }
 BENCHMARK(Layout_OptionSelect)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// The character select without a block makes its own set-up, effect and music.
+void Load_CharaSelect(benchmark::State& state) { TimeLoad(state, [] { return new CCharaSelect(); }, None); }
+BENCHMARK(Load_CharaSelect)->UseManualTime()->Unit(benchmark::kMicrosecond);
+void Layout_CharaSelect(benchmark::State& state) { TimeLayout(state, chara_select::kLayout); }
+BENCHMARK(Layout_CharaSelect)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
