@@ -317,6 +317,7 @@ CSceneDataSet BuildSceneData()
     AddTitleData(set);
     AddRecordData(set);
     AddOptionData(set);
+    AddSingleSelectData(set);
     return set;
 }
 
