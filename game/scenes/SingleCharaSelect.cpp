@@ -374,7 +374,6 @@ i32 CSingleCharaSelect::Initialize(intptr_t argument)
     MoveCursor(m_cursor);
     SetCaption(survival ? 1 : 0);
     for (u32 i = 0; i < 4; ++i) Tint(m_items[i], i == 0 ? 0xFFFFFFFFu : kGrey);
-    for (u32 k = 0; k < 5; ++k) Tint(m_cards[k], k == 2 ? 0xFFFFFFFFu : kGrey);
     return CSceneResource::Initialize(argument);
 }
 

@@ -1,5 +1,6 @@
 #include "game/scenes/SingleCharaSelect.h"
 
+#include "engine/scene/SceneObject.h"
 #include "game/battle/scene/BattleProgress.h"
 #include "game/battle/scene/BattleScene.h"
 #include "game/battle/scene/BattleSetup.h"
@@ -353,6 +354,48 @@ TEST(SingleCharaSelectRun, SurvivalDecideLoadsTheBattleOnTheSetup)
     const auto* progress = dynamic_cast<const CSurvivalProgress*>(setup.GetProgress());
     ASSERT_NE(progress, nullptr);
     EXPECT_EQ(progress->presetSkills, 1u);
+}
+
+// A frame: portrait, pattern, frame, plate; both colour boxes with their
+// orbs (small icons, else the empty marks); the carousel around the
+// cursor; the arrows; the orb switch in survival only.
+TEST(SingleCharaSelectRun, DrawsTheCursorsEntryBoxesAndCarousel)
+{
+    using Drawn = std::vector<std::string>;
+    const Drawn story = {"face1", "moyo", "Base", "name1", "color1_1", "type_bg021", "type_rei11", "rei_geki1_m",
+        "rei_emp12s", "rei_emp13s", "color1_2", "type_bg012", "type_rei22", "rei_emp21s", "rei_emp22s",
+        "rei_syu14_m", "cha18", "cha19", "cha1", "cha2", "cha3", "yjr_l", "yjr_r"};
+    Drawn survival = story;
+    survival[16] = "cha19", survival[17] = "cha9";   // the random entry left of the first
+    survival.insert(survival.end(), {"cpu_rei", "cpu_rei_2"});
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    SetSet(game.App().GetSaveData(), 0, 0, 2, 0, 3);   // 3 locked
+    SetSet(game.App().GetSaveData(), 0, 1, 0, 0, 45);
+    for (Mode mode : {kStory, kSurvival}) {
+        CSingleCharaSelect* select = Show(game, mode, 0);
+        ASSERT_NE(select, nullptr) << game.Describe();
+        game.Frame();
+        const CTexture* frame = select->FindLayer("Base")->GetTexture();
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(menu_run::DrawnLayers(game, LayerNames(), frame), mode == kStory ? story : survival);
+    }
+}
+
+// Without its frame the select does not load: a box names it.
+TEST(SingleCharaSelectRun, WithoutItsFrameTheSelectFailsNamingIt)
+{
+    host::kernel::testing::TempFolder folder;
+    const std::string root = folder.Path() + "set";
+    scene_data::Faults faults;
+    faults.entries = {kFrameTexture};
+    std::string error;
+    ASSERT_TRUE(scene_data::WriteSceneData(root, &error, faults)) << error;
+    GameDriver game(root, menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    EXPECT_EQ(Show(game, kStory, 0), nullptr);
+    ASSERT_FALSE(game.Boxes().empty());
+    EXPECT_EQ(game.Boxes()[0].find(kFrameTexture), 0u) << game.Boxes()[0];
 }
 
 }  // namespace
