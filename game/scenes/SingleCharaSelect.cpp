@@ -722,10 +722,34 @@ void CSingleCharaSelect::DrawOrbPanel()
             font->DrawTextAligned(kRowX * s, kTextY[slot] * s, 0.0f, kRowX * s, 0xFFFFFFFFu, 14, s,
                 record->GetName().GetText(), 0, nullptr, nullptr);
     }
-    if (m_slot < kSlots && m_panelCursor) {
-        const u32 n = m_candidate[m_slot];
-        if (n < m_table.OfKind(m_slot).size()) DrawAt(m_panelCursor, kRowX + 40.0f * f32(n), kRowY[m_slot]);
-        else DrawAt(m_panelCursor);   // none: on the slot's box
+    if (m_slot >= kSlots) return;
+    // The cursor's place on an ordinal: its icon in the row, or the slot's
+    // box (the layer's own place) for none.
+    const u32 none = u32(m_table.OfKind(m_slot).size());
+    const auto place = [&](u32 n, f32* x, f32* y) {
+        *x = n < none ? kRowX + 40.0f * f32(n) : 0.0f;
+        *y = n < none ? kRowY[m_slot] : 0.0f;
+    };
+    f32 x = 0.0f, y = 0.0f;
+    place(m_candidate[m_slot], &x, &y);
+    if (m_animation == kCursorMove) {
+        const f32 t = std::clamp(m_animationTime / kMoveSeconds, 0.0f, 1.0f);
+        f32 fromX = 0.0f, fromY = 0.0f;
+        place(m_previous, &fromX, &fromY);
+        const f32 e = t * t;
+        x = fromX + (x - fromX) * e;
+        y = fromY + (y - fromY) * e - 16.0f * 4.0f * t * (1.0f - t);
+    }
+    DrawAt(m_panelCursor, x, y);
+    // A choice flashes a white square on the slot's box, fading over the
+    // second half.
+    const f32 half = kChoiceSeconds * 0.5f;
+    if (m_animation == kChoice && m_animationTime > half && m_slotBoxes[m_slot]) {
+        const f32 fade = std::clamp((kChoiceSeconds - m_animationTime) / half, 0.0f, 1.0f);
+        const CVector3& at = m_slotBoxes[m_slot]->GetScreenState().position;
+        CRect4 square;
+        square.Set(at.x, at.x + 16.0f * s, at.y, at.y + 16.0f * s);
+        FillScreenRect(&square, (u32(fade * 255.0f) << 24) | 0xFFFFFFu);
     }
 }
 

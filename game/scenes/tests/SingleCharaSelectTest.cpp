@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -396,6 +397,26 @@ TEST(SingleCharaSelectRun, WithoutItsFrameTheSelectFailsNamingIt)
     EXPECT_EQ(Show(game, kStory, 0), nullptr);
     ASSERT_FALSE(game.Boxes().empty());
     EXPECT_EQ(game.Boxes()[0].find(kFrameTexture), 0u) << game.Boxes()[0];
+}
+
+// The open panel: each kind's row of 16 places, the twelve unlocked orbs
+// by their icons and every other place the locked icon; the cursor.
+TEST(SingleCharaSelectRun, OpenPanelShowsOnlyUnlockedIcons)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    CSingleCharaSelect* select = Show(game, kStory, 0);
+    ASSERT_NE(select, nullptr) << game.Describe();
+    game.Press(kLockButton);
+    game.Frames(12);
+    game.Frame();
+    const auto drawn = menu_run::DrawnLayers(game, LayerNames(), select->FindLayer("Base")->GetTexture());
+    const auto count = [&](const char* name) { return std::count(drawn.begin(), drawn.end(), name); };
+    EXPECT_EQ(count("Skill"), 1);
+    EXPECT_EQ(count("rei_car"), 1);
+    EXPECT_EQ(count("rei_nazo"), 3 * 16 - 12);
+    for (const char* icon : {"rei_geki0", "rei_geki13", "rei_soku8", "rei_syu14"}) EXPECT_EQ(count(icon), 1) << icon;
+    EXPECT_EQ(count("rei_geki2"), 0);   // locked
 }
 
 }  // namespace
