@@ -3,6 +3,7 @@
 #include "game/battle/scene/BattleSetup.h"
 #include "game/battle/scene/BattleStateConsole.h"
 
+#include <bit>
 #include <cstring>
 
 namespace seeds {
@@ -31,7 +32,7 @@ void MakeBattleSeeds(const std::string& root)
         e.drawnVariant = 1;
         e.factorLevel = i;
         e.ownMusic = 50 - i;
-        e.characterFloats[i % 3] = 0.5f * f32(i);
+        e.orbs[i % 3] = std::bit_cast<u32>(0.5f * f32(i));   // the seed bytes as first written
         std::strcpy(e.name, i == 3 ? "\x83\x76\x83\x8c\x83\x43\x83\x84\x81\x5b" : "Player");
     }
     const std::string network = WriteBattleSetup(setup);

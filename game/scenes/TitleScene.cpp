@@ -7,6 +7,7 @@
 #include "engine/platform/SoundBuffer.h"
 #include "engine/scene/Effect.h"
 #include "engine/scene/SceneObject.h"
+#include "game/battle/scene/BattleProgress.h"
 #include "game/battle/scene/BattleScene.h"
 #include "game/battle/scene/BattleSetup.h"
 #include "game/data/SaveData.h"
@@ -18,6 +19,7 @@
 #include "game/scenes/LoadingScene.h"
 #include "game/scenes/NetworkHost.h"
 #include "game/scenes/RecordScene.h"
+#include "game/scenes/SingleCharaSelect.h"
 
 #include <algorithm>
 
@@ -288,6 +290,9 @@ bool CTitleScene::CanLeaveFor(u32 item) const
     case kNetwork: return GetNetworkSceneFactory() != nullptr;
     case kBattle:
     case kTraining:
+    case kStory:
+    case kAdventure:
+    case kSurvival:
     case kTutorial:
     case kRecord:
     case kOption: return true;
@@ -336,6 +341,9 @@ i32 CTitleScene::Dispatch()
         return app->ChangeScene(new CCharaSelect, reinterpret_cast<intptr_t>(&args));
     }
     case kTutorial: return StartTutorial();
+    case kStory:
+    case kAdventure:
+    case kSurvival: return StartSingleSelect();
     case kRecord: {
         MenuArgs args{nullptr, nullptr, 1.0f, 1.0f};
         return app->ChangeScene(new CRecordScene, reinterpret_cast<intptr_t>(&args));
@@ -361,6 +369,22 @@ i32 CTitleScene::StartTutorial()
     MakeTutorialSetup(*setup, TensionHeld);
     LoadingArgs args{new CBattleScene(app->BattleApp()), reinterpret_cast<intptr_t>(setup.release()), 0};
     return app->ChangeScene(new CLoadingScene, reinterpret_cast<intptr_t>(&args));
+}
+
+i32 CTitleScene::StartSingleSelect()
+{
+    CGameApp* app = GetGameApp();
+    auto* setup = new CBattleSetup(app->GetSaveConfig());
+    setup->entries[0].character = 0;
+    if (m_current == kStory) setup->storyMode = 1;
+    if (m_current == kAdventure) setup->adventureMode = 1;
+    if (m_current == kSurvival) {
+        setup->survivalMode = 1;
+        setup->SetProgress(new CSurvivalProgress);
+    }
+    MenuSetupArgs args;
+    args.setup = setup;
+    return app->ChangeScene(new CSingleCharaSelect, reinterpret_cast<intptr_t>(&args));
 }
 
 u32 CTitleScene::OnMessage(u32 /*message*/, intptr_t /*parameter*/) { return 1; }

@@ -146,6 +146,8 @@ private:
     // Replaces this scene with the chosen one; this scene is gone after it.
     i32 Dispatch();
     i32 StartTutorial();
+    // Story, Adventure and Survival: the single select on a set-up of that mode.
+    i32 StartSingleSelect();
     void DrawItems();
     void DrawOrbNotice();
 

@@ -26,7 +26,6 @@
 #include "game/data/Skill.h"
 #include "game/data/TensionFile.h"
 
-#include <bit>
 #include <cstring>
 
 namespace {
@@ -339,9 +338,7 @@ u32 CBattleScene::SetupCharacter(u32 index, CharacterCreateRecord* record, const
     record->stunTime = 3.0f;
     record->characterId = entry->UsedCharacter();
     record->barrageSlot = entry->UsedVariant();
-    // Words 10..12 hold the orb numbers the selection writes; the entry
-    // still types them f32, so their bits are read as they are.
-    for (u32 i = 0; i < kSkillSlotCount; ++i) record->skills[i] = std::bit_cast<u32>(entry->characterFloats[i]);
+    for (u32 i = 0; i < kSkillSlotCount; ++i) record->skills[i] = entry->orbs[i];
     record->participantSlot = index;
     record->cameraWord = index;
     record->entryIndex = GetEntryOf(index);

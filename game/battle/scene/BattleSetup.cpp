@@ -5,12 +5,11 @@
 #include "game/data/TensionFile.h"
 #include "host/kernel/Kernel.h"
 
-#include <bit>
 #include <cstring>
 
 CBattleEntry::CBattleEntry()
     : kind(0), character(kRandomCharacter), drawnCharacter(0), team(0), variant(0), drawnVariant(0), factorLevel(4),
-      characterWords{}, ownMusic(0), characterFloats{}, flag(1), lockOnType(0), radarType(0), cameraSide(0),
+      characterWords{}, ownMusic(0), orbs{}, flag(1), lockOnType(0), radarType(0), cameraSide(0),
       guardCorrection(0), reservedByte(0), reserved(0), name{}, spare(0)
 {
 }
@@ -100,7 +99,6 @@ public:
         m_out += 4;
         return *this;
     }
-    WordWriter& F32(f32 v) { return U32(std::bit_cast<u32>(v)); }
     WordWriter& Bytes(const void* data, size_t n)
     {
         std::memcpy(m_out, data, n);
@@ -121,7 +119,6 @@ public:
         m_in += 4;
         return v;
     }
-    f32 F32() { return std::bit_cast<f32>(U32()); }
     void Bytes(void* out, size_t n)
     {
         std::memcpy(out, m_in, n);
@@ -171,7 +168,7 @@ void WriteBattleEntry(const CBattleEntry& e, u8* out)
     WordWriter w(out);
     w.U32(e.kind).U32(e.character).U32(e.drawnCharacter).U32(e.team).U32(e.variant).U32(e.drawnVariant);
     w.U32(e.factorLevel).U32(e.characterWords[0]).U32(e.characterWords[1]).U32(e.ownMusic);
-    w.F32(e.characterFloats[0]).F32(e.characterFloats[1]).F32(e.characterFloats[2]);
+    w.U32(e.orbs[0]).U32(e.orbs[1]).U32(e.orbs[2]);
     w.U32(e.flag).U32(e.lockOnType);
     const u8 bytes[4] = {e.radarType, e.cameraSide, e.guardCorrection, e.reservedByte};
     w.Bytes(bytes, 4).U32(e.reserved).Bytes(e.name, sizeof e.name).U32(e.spare);
@@ -212,7 +209,7 @@ BattleRecordError ReadBattleEntry(const u8* data, size_t size, CBattleEntry* out
     e.characterWords[0] = r.U32();
     e.characterWords[1] = r.U32();
     e.ownMusic = r.U32();
-    for (f32& f : e.characterFloats) f = r.F32();
+    for (u32& orb : e.orbs) orb = r.U32();
     e.flag = r.U32();
     e.lockOnType = r.U32();
     u8 bytes[4];

@@ -52,7 +52,7 @@ struct CBattleEntry {
     u32 factorLevel;
     u32 characterWords[2];     // handed on
     u32 ownMusic;              // music slot a computer fighter follows
-    f32 characterFloats[3];    // handed on
+    u32 orbs[3];               // the fighter's skill numbers: 1-based in the skill list, 0 none
     u32 flag;                  // handed on
     u32 lockOnType;
     u8 radarType;

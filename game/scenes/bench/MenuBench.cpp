@@ -23,6 +23,10 @@
 #include "game/scenes/LoadingScene.h"
 #include "game/scenes/LogoScene.h"
 #include "game/scenes/MenuScene.h"
+#include "game/battle/scene/BattleScene.h"
+#include "game/battle/scene/BattleSetup.h"
+#include "game/scenes/CharaSelect.h"
+#include "game/scenes/LoadingScene.h"
 #include "game/scenes/OptionSelect.h"
 #include "game/scenes/RecordScene.h"
 #include "game/scenes/TitleScene.h"
@@ -240,6 +244,67 @@ void Load_OptionSelect(benchmark::State& state) { TimeLoad(state, [] { return ne
 BENCHMARK(Load_OptionSelect)->UseManualTime()->Unit(benchmark::kMicrosecond);
 void Layout_OptionSelect(benchmark::State& state) { TimeLayout(state, option_select::kLayout); }
 BENCHMARK(Layout_OptionSelect)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// ---------------------------------------------------------------- a battle
+
+// Talve (player 1) against Derona (computer) on the first stage and track.
+CBattleSetup* TwoFighters()
+{
+    auto* setup = new CBattleSetup(TheGame().driver->App().GetSaveConfig());
+    setup->recordReplay = 0;
+    setup->option.stage = setup->option.drawnStage = 0;
+    setup->option.music = setup->option.drawnMusic = 0;
+    setup->entries[0].kind = 0;
+    setup->entries[0].character = 0;
+    setup->entries[1].kind = CBattleEntry::kKindComputer;
+    setup->entries[1].character = 1;
+    setup->entries[1].team = 1;
+    for (u32 i = 2; i < CBattleSetup::kEntryCount; ++i) setup->entries[i].kind = CBattleEntry::kKindNone;
+    return setup;
+}
+
+// The battle's own Load of the set-up.
+void Battle_DirectLoad(benchmark::State& state)
+{
+    if (!Ready(state)) return;
+    CGameApp& app = TheGame().driver->App();
+    for (auto _ : state) {
+        CBattleSetup* setup = TwoFighters();
+        auto* battle = new CBattleScene(app.BattleApp());
+        const auto start = std::chrono::steady_clock::now();
+        const i32 loaded = battle->Initialize(reinterpret_cast<intptr_t>(setup));
+        state.SetIterationTime(Seconds(start));
+        if (!loaded) state.SkipWithError("the battle did not load");
+        delete battle;
+    }
+}
+BENCHMARK(Battle_DirectLoad)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The same battle as the option select's start gets it: from the scene
+// change to the loading screen until its loader has the battle ready (the
+// fade that follows left out); then back to the title.
+void Battle_ThroughLoadingScreen(benchmark::State& state)
+{
+    if (!Ready(state)) return;
+    CGameApp& app = TheGame().driver->App();
+    for (auto _ : state) {
+        LoadingArgs args{new CBattleScene(app.BattleApp()), reinterpret_cast<intptr_t>(TwoFighters()), 0};
+        const auto start = std::chrono::steady_clock::now();
+        app.ChangeScene(new CLoadingScene, reinterpret_cast<intptr_t>(&args));
+        const auto* screen = dynamic_cast<const CLoadingScene*>(app.GetScene());
+        while (screen && screen->GetLoadState() == loading::kLoading) std::this_thread::yield();
+        state.SetIterationTime(Seconds(start));
+        if (!screen || screen->GetLoadState() != loading::kLoaded) state.SkipWithError("the battle did not load");
+        app.ChangeScene(new CTitleScene, 0);
+    }
+}
+BENCHMARK(Battle_ThroughLoadingScreen)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The character select without a block makes its own set-up, effect and music.
+void Load_CharaSelect(benchmark::State& state) { TimeLoad(state, [] { return new CCharaSelect(); }, None); }
+BENCHMARK(Load_CharaSelect)->UseManualTime()->Unit(benchmark::kMicrosecond);
+void Layout_CharaSelect(benchmark::State& state) { TimeLayout(state, chara_select::kLayout); }
+BENCHMARK(Layout_CharaSelect)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -319,6 +319,7 @@ CSceneDataSet BuildSceneData()
     AddOptionData(set);
     AddOptionSelectData(set);
     AddCharaSelectData(set);
+    AddSingleSelectData(set);
     return set;
 }
 

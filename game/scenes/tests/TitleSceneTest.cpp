@@ -182,11 +182,11 @@ TEST(TitleSceneTest, EachItemLeavesForItsSceneOrStays)
         const char* layout;   // what next loads first
     };
     const Case cases[] = {
-        {title::kStory, nullptr, nullptr},
-        {title::kAdventure, nullptr, nullptr},
+        {title::kStory, "CSingleCharaSelect", "Scene\\SingleCharaSelect.sce"},
+        {title::kAdventure, "CSingleCharaSelect", "Scene\\SingleCharaSelect.sce"},
         {title::kBattle, "CCharaSelect", "Scene\\CharaSelect.sce"},
         {title::kNetwork, nullptr, nullptr},   // no network scene registered
-        {title::kSurvival, nullptr, nullptr},
+        {title::kSurvival, "CSingleCharaSelect", "Scene\\SingleCharaSelect.sce"},
         {title::kTutorial, "CLoadingScene", "Scene\\Loading.sce"},
         {title::kTraining, "CCharaSelect", "Scene\\CharaSelect.sce"},
         {title::kRecord, "CRecordScene", "Scene\\RecordScene.sce"},

@@ -94,8 +94,7 @@ TEST_F(BattleSceneLocalEntryTest, InitializationBlockCarriesTheWholeEntry)
     CBattleEntry& e = setup->entries[2];
     e.character = CBattleEntry::kRandomCharacter, e.drawnCharacter = 1, e.drawnVariant = 1;
     e.radarType = 1, e.cameraSide = 1, e.guardCorrection = 1;
-    // The selection writes orb numbers into words 10..12.
-    e.characterFloats[0] = std::bit_cast<f32>(3u), e.characterFloats[2] = std::bit_cast<f32>(12u);
+    e.orbs[0] = 3, e.orbs[2] = 12;
     app_.config.GetGameSettings()->screenshot = 1;
     CBattleScene scene(&app_);
     ASSERT_EQ(scene.Load(setup), 1u);
@@ -128,6 +127,35 @@ TEST_F(BattleSceneLocalEntryTest, InitializationBlockCarriesTheWholeEntry)
     };
     EXPECT_EQ(side(1), 1u);
     EXPECT_EQ(side(0), 0u);
+}
+
+// An entry's three orbs become its fighter's skills: a number beyond the
+// two-skill list, like 0, gives an empty slot.
+TEST_F(BattleSceneLocalEntryTest, EntryOrbsBecomeTheFightersSkills)
+{
+    const struct {
+        u32 orbs[3];
+        bool held[3];
+    } rows[] = {
+        {{2, 0, 1}, {true, false, true}},
+        {{0, 1, 3}, {false, true, false}},
+        {{0x3F800000u, 2, 2}, {false, true, true}},   // the bits of 1.0f: a number, not a float
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.orbs[0] * 100 + r.orbs[1] * 10 + r.orbs[2]);
+        FreshRegistry();
+        CBattleSetup* setup = CpuSetup();
+        std::copy(std::begin(r.orbs), std::end(r.orbs), setup->entries[0].orbs);
+        CBattleScene scene(&app_);
+        ASSERT_EQ(scene.Load(setup), 1u);
+        const CCharacter* fighter = scene.GetCharacter(0);
+        ASSERT_EQ(scene.GetEntryOf(0), 0u);
+        for (u32 s = 0; s < 3; ++s) {
+            EXPECT_EQ(fighter->GetStatus()->skillNumbers[s], r.orbs[s]) << s;
+            EXPECT_EQ(fighter->GetSkill(s) != nullptr, r.held[s]) << s;
+            EXPECT_EQ(scene.GetCharacter(1)->GetSkill(s), nullptr);   // the other entries hold none
+        }
+    }
 }
 
 // A survival run hands its carried life to the first fighter only.

@@ -80,7 +80,7 @@ TEST_F(BattleSetupTest, EveryFieldComesFromItsBytesAndGoesBack)
     EXPECT_EQ(e.variant, 1u);
     EXPECT_EQ(e.factorLevel, 2u);
     EXPECT_EQ(e.ownMusic, 50u);
-    EXPECT_EQ(std::bit_cast<u32>(e.characterFloats[1]), 0x80000000u);
+    EXPECT_EQ(e.orbs[1], 0x80000000u);
     EXPECT_EQ(e.guardCorrection, 0xC3);
     EXPECT_STREQ(e.name, "\x96\xb2\x8e\x97 Marisa");
     CBattleOption o;

@@ -1,0 +1,422 @@
+#include "game/scenes/SingleCharaSelect.h"
+
+#include "engine/scene/SceneObject.h"
+#include "game/battle/scene/BattleProgress.h"
+#include "game/battle/scene/BattleScene.h"
+#include "game/battle/scene/BattleSetup.h"
+#include "game/data/SaveData.h"
+#include "game/scenes/tests/MenuRun.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+using game_test::GameDriver;
+using namespace single_select;
+
+// The data's skill list: orb value v (1..45) is of kind (v - 1) / 15 and
+// icon v - 1. The saved defaults unlock values 1, 2, 5, 14 (kind 0), 16,
+// 17, 22, 24 (kind 1) and 31, 33, 39, 45 (kind 2).
+
+CBattleSetup* SetupOf(CGameApp& app, Mode mode, u32 character)
+{
+    auto* setup = new CBattleSetup(app.GetSaveConfig());
+    setup->entries[0].character = character;
+    setup->storyMode = mode == kStory;
+    setup->adventureMode = mode == kAdventure;
+    if (mode == kSurvival) {
+        setup->survivalMode = 1;
+        setup->SetProgress(new CSurvivalProgress);
+    }
+    return setup;
+}
+
+CSingleCharaSelect* Select(GameDriver& game) { return dynamic_cast<CSingleCharaSelect*>(game.App().GetScene()); }
+
+// The driver started with its data loaded.
+::testing::AssertionResult Start(GameDriver& game) { return menu_run::Enter(game, new menu_run::CIdleScene); }
+
+// A select fully shown on a set-up of mode (the driver started).
+CSingleCharaSelect* Show(GameDriver& game, Mode mode, u32 character, CSingleCharaSelect* scene = nullptr)
+{
+    if (!scene) scene = new CSingleCharaSelect;
+    MenuSetupArgs args;
+    args.curtain = 0.0f;
+    args.alpha = 1.0f;
+    args.setup = SetupOf(game.App(), mode, character);
+    game.App().ChangeScene(scene, reinterpret_cast<intptr_t>(&args));
+    return Select(game);
+}
+
+void SetSet(CSaveData* save, u32 character, u32 colour, u32 a, u32 b, u32 c)
+{
+    GameDataItem item{{a, b, c}};
+    ASSERT_EQ(save->SetSkillSet(i32(character), 0, i32(colour), item), 1);
+}
+
+TEST(SingleCharaSelectTest, RosterWrapsAndOffersTheRandomEntryInSurvivalOnly)
+{
+    const struct {
+        u32 entry;
+        i32 direction;
+        bool survival;
+        u32 next;
+    } cases[] = {
+        {0, -1, false, 17}, {17, 1, false, 0}, {0, -1, true, kRandomEntry}, {17, 1, true, kRandomEntry},
+        {kRandomEntry, -1, true, 17}, {kRandomEntry, 1, true, 0}, {5, 1, false, 6}, {5, -1, true, 4},
+        {kRandomEntry, 1, false, 1}, {1000, -1, false, 17},   // not offered: from the first
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(StepEntry(c.entry, c.direction, c.survival), c.next) << c.entry << " " << c.direction;
+}
+
+TEST(SingleCharaSelectTest, NamesNumberTheRandomEntryNine)
+{
+    const struct {
+        u32 entry;
+        const char *picture, *card;
+    } cases[] = {{0, "Chara_01.dds", "cha1"}, {7, "Chara_08.dds", "cha8"}, {8, "Chara_10.dds", "cha10"},
+        {17, "Chara_19.dds", "cha19"}, {kRandomEntry, "Chara_09.dds", "cha9"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(PictureName(c.entry), c.picture);
+        EXPECT_EQ(CardLayerName(c.entry), c.card);
+    }
+    EXPECT_EQ(IconLayerName(44, true), "rei_syu14_m");
+    EXPECT_EQ(IconLayerName(45), "");
+}
+
+// Each of the title's three items leaves for the select on a set-up of its
+// mode, the first character chosen.
+TEST(SingleCharaSelectRun, TitleItemsReachTheSelectInTheirMode)
+{
+    const struct {
+        u32 item;
+        Mode mode;
+    } cases[] = {{title::kStory, kStory}, {title::kAdventure, kAdventure}, {title::kSurvival, kSurvival}};
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.item);
+        TitleArgs args;
+        args.curtain = 0.0f;
+        args.item = c.item;
+        game.App().ChangeScene(new CTitleScene, reinterpret_cast<intptr_t>(&args));
+        game.Press(menu::kDecide);
+        ASSERT_TRUE(game.RunUntil("CSingleCharaSelect", 80));
+        const CSingleCharaSelect* select = Select(game);
+        EXPECT_EQ(select->GetMode(), c.mode);
+        EXPECT_EQ(select->GetCursor(), 0u);
+        const CBattleSetup& setup = *select->GetSetup();
+        EXPECT_EQ(setup.storyMode, u32(c.mode == kStory));
+        EXPECT_EQ(setup.adventureMode, u32(c.mode == kAdventure));
+        EXPECT_EQ(setup.survivalMode, u32(c.mode == kSurvival));
+        EXPECT_EQ(dynamic_cast<const CSurvivalProgress*>(setup.GetProgress()) != nullptr, c.mode == kSurvival);
+    }
+}
+
+TEST(SingleCharaSelectRun, LeftFromTheFirstReachesTheRandomEntryInSurvivalOnly)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    for (Mode mode : {kStory, kAdventure, kSurvival}) {
+        SCOPED_TRACE(mode);
+        CSingleCharaSelect* select = Show(game, mode, 0);
+        ASSERT_NE(select, nullptr) << game.Describe();
+        game.Press(menu::kLeft);
+        EXPECT_EQ(select->GetCursor(), mode == kSurvival ? kRandomEntry : 17u);
+        game.Frames(20);
+        game.Press(menu::kStickLeft);
+        EXPECT_EQ(select->GetCursor(), mode == kSurvival ? 17u : 16u);
+    }
+}
+
+// A set-up at its default random character: the random entry in survival,
+// else the first character. Past the roster: the first.
+TEST(SingleCharaSelectRun, StartsOnAnEntryTheRosterOffers)
+{
+    const struct {
+        Mode mode;
+        u32 character, cursor;
+    } cases[] = {{kStory, kRandomEntry, 0}, {kAdventure, kRandomEntry, 0}, {kSurvival, kRandomEntry, kRandomEntry},
+        {kSurvival, 19, 0}, {kStory, 0xFFFFFFFFu, 0}, {kStory, 5, 5}};
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    for (const auto& c : cases) {
+        CSingleCharaSelect* select = Show(game, c.mode, c.character);
+        ASSERT_NE(select, nullptr) << game.Describe();
+        EXPECT_EQ(select->GetCursor(), c.cursor) << c.character;
+    }
+}
+
+// Saved orbs reach the set-up when they are unlocked orbs of their slot's
+// kind; any other value is none.
+TEST(SingleCharaSelectRun, SavedOrbsAreStoredOrDropped)
+{
+    const struct {
+        u32 saved[3];
+        u32 stored[3];
+    } cases[] = {
+        {{2, 17, 39}, {2, 17, 39}},
+        {{3, 0, 46}, {0, 0, 0}},                      // locked; past the list
+        {{16, 5, 0xFFFFFFFFu}, {0, 0, 0}},            // wrong kinds; far past
+        {{14, 24, 45}, {14, 24, 45}},
+    };
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    CSaveData* save = game.App().GetSaveData();
+    for (const auto& c : cases) {
+        SetSet(save, 3, 0, c.saved[0], c.saved[1], c.saved[2]);
+        CSingleCharaSelect* select = Show(game, kStory, 3);
+        ASSERT_NE(select, nullptr) << game.Describe();
+        for (u32 s = 0; s < 3; ++s) {
+            EXPECT_EQ(select->GetWorkingOrbs()[s], c.stored[s]) << s;
+            EXPECT_EQ(select->GetSetup()->entries[0].orbs[s], c.stored[s]) << s;
+        }
+    }
+}
+
+// Down takes the other colour's set; the panel edits it, skipping locked
+// orbs, and OK writes it into the save data.
+TEST(SingleCharaSelectRun, OrbPanelEditsAndSavesTheColoursSet)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    CSaveData* save = game.App().GetSaveData();
+    SetSet(save, 1, 0, 0, 0, 0);
+    SetSet(save, 1, 1, 3, 16, 31);   // 3 is locked
+    CSingleCharaSelect* select = Show(game, kStory, 1);
+    ASSERT_NE(select, nullptr) << game.Describe();
+    game.Press(menu::kDown);
+    EXPECT_EQ(select->GetColour(), 1u);
+    EXPECT_EQ(select->GetSetup()->entries[0].orbs[1], 16u);
+    game.Press(kLockButton);
+    ASSERT_TRUE(select->IsPanelOpen());
+    game.Frames(12);
+    EXPECT_EQ(select->GetCandidate(0), 15u);   // locked: none
+    EXPECT_EQ(select->GetCandidate(1), 0u);
+    const struct {
+        u32 key;
+        u32 candidate;   // slot 0's after the key
+    } steps[] = {{menu::kRight, 0}, {menu::kRight, 1}, {menu::kRight, 4}, {menu::kLeft, 1}, {menu::kLeft, 0},
+        {menu::kLeft, 15}, {menu::kLeft, 13}, {menu::kRight, 15}};
+    for (const auto& s : steps) {
+        game.Press(s.key);
+        EXPECT_EQ(select->GetCandidate(0), s.candidate);
+        game.Frames(8);
+    }
+    game.Press(menu::kLeft);   // 14, the last unlocked of its kind
+    game.Frames(8);
+    game.Press(menu::kDecide);
+    EXPECT_EQ(select->GetWorkingOrbs()[0], 14u);
+    game.Frames(12);
+    game.Press(menu::kUp);   // to OK
+    EXPECT_EQ(select->GetPanelSlot(), kOkItem);
+    game.Press(menu::kDecide);
+    game.Frames(12);
+    EXPECT_FALSE(select->IsPanelOpen());
+    const GameDataItem* saved = save->GetSkillSet(1, 0, 1);
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->value[0], 14u);
+    EXPECT_EQ(saved->value[1], 16u);
+    EXPECT_EQ(saved->value[2], 31u);
+    EXPECT_EQ(select->GetSetup()->entries[0].orbs[0], 14u);
+}
+
+TEST(SingleCharaSelectRun, CancelInsideThePanelKeepsTheStoredOrbs)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    SetSet(game.App().GetSaveData(), 2, 0, 2, 0, 0);
+    CSingleCharaSelect* select = Show(game, kAdventure, 2);
+    ASSERT_NE(select, nullptr);
+    game.Press(kLockButton);
+    game.Frames(12);
+    game.Press(menu::kRight);
+    game.Frames(8);
+    game.Press(menu::kDecide);   // slot 0 takes value 5
+    game.Frames(12);
+    game.Press(menu::kCancel);
+    game.Frames(12);
+    EXPECT_FALSE(select->IsPanelOpen());
+    EXPECT_FALSE(select->IsLeaving());
+    EXPECT_EQ(select->GetWorkingOrbs()[0], 2u);
+    EXPECT_EQ(select->GetSetup()->entries[0].orbs[0], 2u);
+    EXPECT_EQ(game.App().GetSaveData()->GetSkillSet(2, 0, 0)->value[0], 2u);
+}
+
+// On the random entry up, down and the lock change do nothing.
+TEST(SingleCharaSelectRun, RandomEntryTakesNoColourAndNoPanel)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    CSingleCharaSelect* select = Show(game, kSurvival, kRandomEntry);
+    ASSERT_NE(select, nullptr) << game.Describe();
+    game.Press(menu::kDown);
+    game.Press(kLockButton);
+    EXPECT_EQ(select->GetColour(), 0u);
+    EXPECT_FALSE(select->IsPanelOpen());
+    const u32 pick = select->GetSetup()->entries[0].drawnCharacter;
+    EXPECT_LT(pick, kCharacters);
+    game.Press(kTriggerButton);
+    EXPECT_EQ(select->GetCpuOrbs(), 1u);
+}
+
+TEST(SingleCharaSelectRun, CancelGoesBackToTheModesTitleItem)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    for (Mode mode : {kStory, kAdventure, kSurvival}) {
+        SCOPED_TRACE(mode);
+        CSingleCharaSelect* select = Show(game, mode, 0);
+        ASSERT_NE(select, nullptr) << game.Describe();
+        game.Press(menu::kCancel);
+        EXPECT_TRUE(select->IsLeaving());
+        ASSERT_TRUE(game.RunUntil("CTitleScene", 80));
+        EXPECT_TRUE(menu_run::BackOnTitleAt(game, kTitleItems[mode]));
+    }
+}
+
+// The story and adventure scenes are handed the set-up with entry 0
+// complete.
+class CWatchedSelect : public CSingleCharaSelect {
+public:
+    static inline CBattleEntry seen;
+    static inline std::string went;
+
+protected:
+    i32 GoStory() override
+    {
+        Note("story");
+        return CSingleCharaSelect::GoStory();
+    }
+    i32 GoAdventure() override
+    {
+        Note("adventure");
+        return CSingleCharaSelect::GoAdventure();
+    }
+
+private:
+    void Note(const char* where)
+    {
+        went = where;
+        seen = GetSetup()->entries[0];
+    }
+};
+
+TEST(SingleCharaSelectRun, StoryAndAdventureGetEntryZeroComplete)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    SetSet(game.App().GetSaveData(), 1, 1, 1, 22, 33);
+    for (Mode mode : {kStory, kAdventure}) {
+        CWatchedSelect::went.clear();
+        ASSERT_NE(Show(game, mode, 0, new CWatchedSelect), nullptr);
+        game.Press(menu::kRight);
+        game.Frames(20);
+        game.Press(menu::kUp);   // colour 1
+        game.Press(menu::kDecide);
+        ASSERT_TRUE(game.RunUntil("CTitleScene", 80));
+        EXPECT_TRUE(menu_run::BackOnTitleAt(game, kTitleItems[mode]));
+        EXPECT_EQ(CWatchedSelect::went, mode == kStory ? "story" : "adventure");
+        const CBattleEntry& e = CWatchedSelect::seen;
+        EXPECT_EQ(e.character, 1u);
+        EXPECT_EQ(e.characterWords[0], 1u);
+        EXPECT_EQ(e.orbs[0], 1u);
+        EXPECT_EQ(e.orbs[1], 22u);
+        EXPECT_EQ(e.orbs[2], 33u);
+    }
+}
+
+// Survival decides into a loading screen whose battle runs on the set-up:
+// entry 0 Talve in colour 1 with the saved orbs, the computers' orb switch.
+TEST(SingleCharaSelectRun, SurvivalDecideLoadsTheBattleOnTheSetup)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    SetSet(game.App().GetSaveData(), 0, 1, 5, 0, 45);
+    CSingleCharaSelect* select = Show(game, kSurvival, 0);
+    ASSERT_NE(select, nullptr) << game.Describe();
+    game.Press(menu::kDown);
+    game.Press(kTriggerButton);
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CLoadingScene", 80));
+    ASSERT_TRUE(game.RunUntil("CBattleScene", 200));
+    const auto* battle = dynamic_cast<const CBattleScene*>(game.App().GetScene());
+    ASSERT_NE(battle, nullptr);
+    const CBattleSetup& setup = *battle->GetSetup();
+    EXPECT_EQ(setup.entries[0].character, 0u);
+    EXPECT_EQ(setup.entries[0].characterWords[0], 1u);
+    EXPECT_EQ(setup.entries[0].orbs[0], 5u);
+    EXPECT_EQ(setup.entries[0].orbs[1], 0u);
+    EXPECT_EQ(setup.entries[0].orbs[2], 45u);
+    const auto* progress = dynamic_cast<const CSurvivalProgress*>(setup.GetProgress());
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(progress->presetSkills, 1u);
+}
+
+// A frame: portrait, pattern, frame, plate; both colour boxes with their
+// orbs (small icons, else the empty marks); the carousel around the
+// cursor; the arrows; the orb switch in survival only.
+TEST(SingleCharaSelectRun, DrawsTheCursorsEntryBoxesAndCarousel)
+{
+    using Drawn = std::vector<std::string>;
+    const Drawn story = {"face1", "moyo", "Base", "name1", "color1_1", "type_bg021", "type_rei11", "rei_geki1_m",
+        "rei_emp12s", "rei_emp13s", "color1_2", "type_bg012", "type_rei22", "rei_emp21s", "rei_emp22s",
+        "rei_syu14_m", "cha18", "cha19", "cha1", "cha2", "cha3", "yjr_l", "yjr_r"};
+    Drawn survival = story;
+    survival[16] = "cha19", survival[17] = "cha9";   // the random entry left of the first
+    survival.insert(survival.end(), {"cpu_rei", "cpu_rei_2"});
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    SetSet(game.App().GetSaveData(), 0, 0, 2, 0, 3);   // 3 locked
+    SetSet(game.App().GetSaveData(), 0, 1, 0, 0, 45);
+    for (Mode mode : {kStory, kSurvival}) {
+        CSingleCharaSelect* select = Show(game, mode, 0);
+        ASSERT_NE(select, nullptr) << game.Describe();
+        game.Frame();
+        const CTexture* frame = select->FindLayer("Base")->GetTexture();
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(menu_run::DrawnLayers(game, LayerNames(), frame), mode == kStory ? story : survival);
+    }
+}
+
+// Without its frame the select does not load: a box names it.
+TEST(SingleCharaSelectRun, WithoutItsFrameTheSelectFailsNamingIt)
+{
+    host::kernel::testing::TempFolder folder;
+    const std::string root = folder.Path() + "set";
+    scene_data::Faults faults;
+    faults.entries = {kFrameTexture};
+    std::string error;
+    ASSERT_TRUE(scene_data::WriteSceneData(root, &error, faults)) << error;
+    GameDriver game(root, menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    EXPECT_EQ(Show(game, kStory, 0), nullptr);
+    ASSERT_FALSE(game.Boxes().empty());
+    EXPECT_EQ(game.Boxes()[0].find(kFrameTexture), 0u) << game.Boxes()[0];
+}
+
+// The open panel: each kind's row of 16 places, the twelve unlocked orbs
+// by their icons and every other place the locked icon; the cursor.
+TEST(SingleCharaSelectRun, OpenPanelShowsOnlyUnlockedIcons)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    CSingleCharaSelect* select = Show(game, kStory, 0);
+    ASSERT_NE(select, nullptr) << game.Describe();
+    game.Press(kLockButton);
+    game.Frames(12);
+    game.Frame();
+    const auto drawn = menu_run::DrawnLayers(game, LayerNames(), select->FindLayer("Base")->GetTexture());
+    const auto count = [&](const char* name) { return std::count(drawn.begin(), drawn.end(), name); };
+    EXPECT_EQ(count("Skill"), 1);
+    EXPECT_EQ(count("rei_car"), 1);
+    EXPECT_EQ(count("rei_nazo"), 3 * 16 - 12);
+    for (const char* icon : {"rei_geki0", "rei_geki13", "rei_soku8", "rei_syu14"}) EXPECT_EQ(count(icon), 1) << icon;
+    EXPECT_EQ(count("rei_geki2"), 0);   // locked
+}
+
+}  // namespace
