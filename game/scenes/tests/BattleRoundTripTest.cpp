@@ -35,14 +35,6 @@ constexpr u32 kCardWords[] = {select_card::kKind, select_card::kCharacter, selec
     select_card::kHand, select_card::kColour, select_card::kSkill0, select_card::kSkill0 + 1, select_card::kSkill0 + 2,
     select_card::kCpuSkill};
 
-// The entry's 26 words as the set-up record keeps them.
-std::vector<u32> Words(const CBattleEntry& entry)
-{
-    std::vector<u32> words(sizeof entry / 4);
-    std::memcpy(words.data(), &entry, sizeof entry);
-    return words;
-}
-
 const CBattleScene* Battle(GameDriver& game) { return dynamic_cast<const CBattleScene*>(game.App().GetScene()); }
 
 // The end page of the local player's console, once it is open.
@@ -60,8 +52,7 @@ void ExpectChosenSetup(const CBattleSetup& setup)
     const CBattleEntry& talve = setup.entries[0];
     EXPECT_EQ(talve.kind, 0u);
     EXPECT_EQ(talve.character, 0u);
-    const std::vector<u32> words = Words(talve);
-    for (u32 k = 0; k < 3; ++k) EXPECT_EQ(words[10 + k], menu_run::kTalveOrbs[k]) << "orb " << k;
+    for (u32 k = 0; k < 3; ++k) EXPECT_EQ(talve.orbs[k], menu_run::kTalveOrbs[k]) << "orb " << k;
     EXPECT_EQ(talve.ownMusic, 3u);
     const CBattleEntry& derona = setup.entries[1];
     EXPECT_EQ(derona.kind, CBattleEntry::kKindComputer);
