@@ -5,14 +5,31 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace host::render {
 namespace {
 
 bool InRange(uint32_t v, uint32_t lo, uint32_t hi) { return v >= lo && v <= hi; }
 
+bool RgbaOrder(uint32_t format) { return format == kFormatA8B8G8R8 || format == kFormatX8B8G8R8; }
+
 // Copies a region with point or bilinear sampling; both rects are valid.
 void Stretch(const FakeSurfaceImpl& src, const Rect& s, FakeSurfaceImpl& dst, const Rect& d, uint32_t filter) {
+    // Unscaled, both filters take each source pixel as it is: rows move
+    // whole (the game captures its back buffer every frame), and alpha
+    // reads opaque from a surface without one.
+    if (s.Width() == d.Width() && s.Height() == d.Height() && RgbaOrder(src.desc.format) == RgbaOrder(dst.desc.format)) {
+        const bool opaque = src.desc.format == kFormatX8R8G8B8 || src.desc.format == kFormatX8B8G8R8;
+        const size_t rowBytes = size_t(d.Width()) * 4;
+        for (int32_t row = 0; row < d.Height(); ++row) {
+            uint8_t* to = &dst.pixels[(size_t(d.top + row) * dst.desc.width + size_t(d.left)) * 4];
+            std::memcpy(to, &src.pixels[(size_t(s.top + row) * src.desc.width + size_t(s.left)) * 4], rowBytes);
+            if (opaque)
+                for (size_t at = 3; at < rowBytes; at += 4) to[at] = 0xFF;
+        }
+        return;
+    }
     const double sx = double(s.Width()) / d.Width(), sy = double(s.Height()) / d.Height();
     for (int32_t y = d.top; y < d.bottom; ++y) {
         for (int32_t x = d.left; x < d.right; ++x) {

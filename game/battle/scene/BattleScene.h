@@ -366,5 +366,8 @@ protected:
     const CTensionFile* m_musicTension = nullptr;   // the application's, by slot
     u32 m_musicSlot = 0;
     u32 m_handlerInstalled = 0;
+    // This battle turned the menus' layout off; its release turns it back on,
+    // whether or not the set-up was handed on.
+    u32 m_menuLayoutOff = 0;
     u32 m_frameCount = 0;
 };

@@ -129,9 +129,10 @@ i32 CBattleScene::OnBattleEnd()
     return LeaveBattle(m_endCode, facts, *flow);
 }
 
+// The set-up may have gone with the way out already: the fighters tell.
 void CBattleScene::UpdatePlayRecord()
 {
-    if (!m_setup || !m_app) return;
+    if (!m_app) return;
     const i32 local = FindLocalCharacter();
     const CBattleConsole* console = local >= 0 ? GetConsole(u32(local)) : nullptr;
     const u32 result = console && console->GetState() ? console->GetState()->GetResult() : 0;
@@ -144,7 +145,8 @@ i32 CBattleScene::Release()
     if (CFilter* hdr = m_app ? m_app->GetHdrFilter() : nullptr)
         for (u32 i = 0; i < 4; ++i) hdr->ClearTarget(i);
     StopNetThread();
-    if (m_app && m_setup) m_app->SetBattleFlag(1);
+    if (m_app && m_menuLayoutOff) m_app->SetBattleFlag(1);
+    m_menuLayoutOff = 0;
     if (m_app && !m_soundsStopped) StopSounds();
     if (CEffectController* effects = m_app ? m_app->GetEffectController() : nullptr) effects->DeleteAll();
     // A recorded battle whose result the local player saw is kept.

@@ -167,6 +167,7 @@ i32 CBattleScene::Initialize(intptr_t argument)
     CreateLockstep();
     SyncStart();
     m_app->SetBattleFlag(0);
+    m_menuLayoutOff = 1;
     // 18.
     if (m_networkMode && m_localEntry == 0) StartNetThread();
     return 1;

@@ -95,45 +95,10 @@ namespace {
 
 using game_test::GameDriver;
 
-CCharaSelect* Select(GameDriver& game) { return dynamic_cast<CCharaSelect*>(game.App().GetScene()); }
-
-// A press, then time for the slide or animation it starts.
-void Step(GameDriver& game, u32 code, u32 frames = 12)
-{
-    game.Press(code);
-    game.Frames(frames);
-}
-
-// Every orb unlocked but orb 1; Talve's set for player 1, type A holds the
-// locked orb, a position past the list and orb 30.
-void PrepareSave(const std::string&)
-{
-    CSaveData save;
-    save.Load();
-    for (i32 i = 0; i < 45; ++i) save.SetUnlockFlag(i, i == 1 ? 0 : 1);
-    save.MarkUnlockFlagsShown();   // no orb notice on the title
-    save.SetSkillSet(0, 0, 0, GameDataItem{{2, 99, 31}});
-    ASSERT_EQ(save.Save(), 1);
-}
-
-::testing::AssertionResult FromTitle(GameDriver& game, u32 item)
-{
-    TitleArgs args;
-    args.item = item;
-    if (auto r = menu_run::Enter(game, new CTitleScene, reinterpret_cast<intptr_t>(&args)); !r) return r;
-    menu_run::FadeIn(game);
-    game.Press(menu::kDecide);
-    if (auto r = game.RunUntil("CCharaSelect", 120); !r) return r;
-    menu_run::FadeIn(game);
-    return ::testing::AssertionSuccess();
-}
-
-game_test::DriverOptions SaveOptions()
-{
-    game_test::DriverOptions options = menu_run::Options();
-    options.beforeInit = PrepareSave;
-    return options;
-}
+using menu_run::FromTitle;
+using menu_run::Select;
+using menu_run::SaveOptions;
+using menu_run::Step;
 
 // Battle on the title: card 1 a player on Talve with orbs from the panel,
 // card 2 the computer on Derona in another team, cards 3 and 4 out; then
@@ -147,71 +112,7 @@ TEST(CharaSelectRun, CardsEditedFromTheTitleGoToTheSetup)
     EXPECT_FALSE(scene->GetSetup()->trainingMode);
     EXPECT_EQ(scene->GetCursor(), 0u);
 
-    // Card 0: down to the name, Talve (random wraps to the first), then the
-    // orbs: the saved set reads as none where locked or past the list.
-    Step(game, menu::kDecide);
-    ASSERT_TRUE(scene->IsEditing());
-    Step(game, menu::kDown);
-    Step(game, menu::kDown);
-    EXPECT_EQ(scene->GetRow(), u32(kRowName));
-    Step(game, menu::kRight);
-    CSelectCard* card = scene->GetCard(0);
-    EXPECT_EQ(card->Word(kCharacter), 0u);
-    EXPECT_EQ(card->Word(kSkill0), 2u);
-    EXPECT_EQ(card->Word(kSkill0 + 1), 99u);
-    EXPECT_TRUE(card->Element("rei_emp2e")->GetSettings().visible);   // past the list: empty
-    for (u32 i = 0; i < 3; ++i) Step(game, menu::kDown);
-    EXPECT_EQ(scene->GetRow(), u32(kRowCustom));
-    Step(game, menu::kRight, 14);
-    ASSERT_TRUE(scene->IsPanelOpen());
-    EXPECT_EQ(scene->GetChosenSkill(0), 0u);    // orb 1 is locked
-    EXPECT_EQ(scene->GetChosenSkill(1), 0u);    // 99 is past the list
-    EXPECT_EQ(scene->GetChosenSkill(2), 31u);
-    Step(game, menu::kRight);                   // empty -> orb 0
-    Step(game, menu::kRight);                   // orb 1 locked: orb 2
-    EXPECT_EQ(scene->GetSkillIndex(0), 2u);
-    Step(game, menu::kDecide);
-    Step(game, menu::kDown);
-    Step(game, menu::kLeft);                    // empty -> the kind's last
-    Step(game, menu::kDecide);
-    Step(game, menu::kDown);
-    Step(game, menu::kDown);
-    EXPECT_EQ(scene->GetSkillSlot(), kSlotOk);
-    Step(game, menu::kDecide, 14);
-    EXPECT_FALSE(scene->IsPanelOpen());
-    const u32 orbs[3] = {3, 30, 31};
-    for (u32 k = 0; k < 3; ++k) EXPECT_EQ(card->Word(kSkill0 + k), orbs[k]) << k;
-    const GameDataItem* saved = game.App().GetSaveData()->GetSkillSet(0, 0, 0);
-    ASSERT_TRUE(saved);
-    EXPECT_EQ(saved->value[1], 30u);
-    Step(game, menu::kDecide);
-    EXPECT_FALSE(scene->IsEditing());
-    EXPECT_EQ(card->Word(kReady), 1u);
-
-    // Card 1: the computer, name Derona (random -> Talve -> Derona).
-    Step(game, menu::kRight);
-    ASSERT_EQ(scene->GetCursor(), 1u);
-    Step(game, menu::kDecide);
-    Step(game, menu::kDown);
-    Step(game, menu::kDown);
-    Step(game, menu::kRight);
-    Step(game, menu::kRight);
-    Step(game, menu::kDecide);
-    EXPECT_EQ(scene->GetCard(1)->Word(kCharacter), 1u);
-    EXPECT_EQ(scene->GetCard(1)->Word(kKind), kKindComputer);
-    EXPECT_NE(scene->GetCard(1)->Word(kTeam), card->Word(kTeam));
-
-    // Cards 2 and 3 out: the computer's next kind is none.
-    for (u32 slot : {2u, 3u}) {
-        Step(game, menu::kRight);
-        Step(game, menu::kDecide);
-        Step(game, menu::kRight);
-        EXPECT_EQ(scene->GetCard(slot)->Word(kKind), kKindNone);
-        Step(game, menu::kDown);   // nothing moves on an empty card
-        EXPECT_EQ(scene->GetTargetRow(), 0u);
-        Step(game, menu::kDecide);
-    }
-    EXPECT_TRUE(scene->CanStart());
+    menu_run::EditTalveAgainstDerona(game);
 
     scene->WriteSetupEntries();
     for (u32 i = 0; i < 4; ++i)

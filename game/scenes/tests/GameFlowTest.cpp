@@ -6,7 +6,7 @@
 #include "game/data/SaveConfig.h"
 #include "game/scenes/LogoScene.h"
 #include "game/scenes/MenuScene.h"
-#include "game/scenes/tests/GameDriver.h"
+#include "game/scenes/tests/MenuRun.h"
 
 #include <gtest/gtest.h>
 
@@ -17,23 +17,10 @@ namespace {
 
 using game_test::GameDriver;
 
+using menu_run::Scenes;
+using menu_run::Steps;
+
 constexpr u32 kSettle = 90;   // frames: every fade of a menu is over
-
-// The scene classes of the trail, frames left out.
-std::vector<std::string> Scenes(const std::vector<std::string>& trail)
-{
-    std::vector<std::string> scenes;
-    for (const std::string& step : trail) scenes.push_back(step.substr(0, step.find('@')));
-    return scenes;
-}
-
-void PressTimes(GameDriver& game, u32 code, u32 times)
-{
-    for (u32 i = 0; i < times; ++i) {
-        game.Press(code);
-        game.Frames(12);   // past the 0.15 s cursor move
-    }
-}
 
 TEST(GameFlow, FromStartUpThroughTheMenusToTheEnd)
 {
@@ -57,28 +44,28 @@ TEST(GameFlow, FromStartUpThroughTheMenusToTheEnd)
     game.Frames(kSettle);
 
     // Option is two up from Story (Story, End, Option).
-    PressTimes(game, menu::kUp, 2);
+    Steps(game, menu::kUp, 2);
     game.Press(menu::kDecide);
     ASSERT_TRUE(game.RunUntil("CGameOption", kSettle)) << game.Describe();
     game.Frames(kSettle);
-    PressTimes(game, menu::kDown, 4);   // the music volume
-    PressTimes(game, menu::kLeft, 3);   // three steps of 30 down
+    Steps(game, menu::kDown, 4);   // the music volume
+    Steps(game, menu::kLeft, 3);   // three steps of 30 down
     game.Press(menu::kStart);
     ASSERT_TRUE(game.RunUntil("CTitleScene", kSettle)) << game.Describe();
     game.Frames(kSettle);
 
     // Back on Option; Record is two up.
-    PressTimes(game, menu::kUp, 2);
+    Steps(game, menu::kUp, 2);
     game.Press(menu::kDecide);
     ASSERT_TRUE(game.RunUntil("CRecordScene", kSettle * 2)) << game.Describe();
     game.Frames(kSettle);
     // The totals, then each of the 18 characters; forward on the last leaves.
-    PressTimes(game, menu::kRight, 19);
+    Steps(game, menu::kRight, 19);
     ASSERT_TRUE(game.RunUntil("CTitleScene", kSettle)) << game.Describe();
     game.Frames(kSettle);
 
     // Back on Record; End is three down.
-    PressTimes(game, menu::kDown, 3);
+    Steps(game, menu::kDown, 3);
     game.Press(menu::kDecide);
     game.Frame();
     EXPECT_TRUE(game.QuitPosted()) << game.Describe();

@@ -6,8 +6,12 @@
 #include "engine/core/Scene.h"
 #include "engine/graphics/Texture.h"
 #include "engine/platform/SoundBuffer.h"
+#include "engine/scene/SceneObject.h"
 #include "game/data/SaveConfig.h"
+#include "game/data/SaveData.h"
+#include "game/scenes/CharaSelect.h"
 #include "game/scenes/MenuScene.h"
+#include "game/scenes/SelectCard.h"
 #include "game/scenes/TitleScene.h"
 #include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/tests/GameDriver.h"
@@ -105,6 +109,147 @@ inline std::vector<std::string> DrawnLayers(game_test::GameDriver& game, const s
         drawn.push_back(scene_data::LayerAt(layers, u, w));
     }
     return drawn;
+}
+
+// ---------------------------------------------------------------- the selects
+
+inline CCharaSelect* Select(game_test::GameDriver& game)
+{
+    return dynamic_cast<CCharaSelect*>(game.App().GetScene());
+}
+
+// A press, then time for the slide or animation it starts.
+inline void Step(game_test::GameDriver& game, u32 code, u32 frames = 12)
+{
+    game.Press(code);
+    game.Frames(frames);
+}
+
+inline void Steps(game_test::GameDriver& game, u32 code, u32 times)
+{
+    for (u32 i = 0; i < times; ++i) Step(game, code);
+}
+
+// The scene classes of the trail, frames left out.
+inline std::vector<std::string> Scenes(const std::vector<std::string>& trail)
+{
+    std::vector<std::string> scenes;
+    for (const std::string& step : trail) scenes.push_back(step.substr(0, step.find('@')));
+    return scenes;
+}
+
+// Every orb unlocked but orb 1; Talve's set for player 1, type A holds the
+// locked orb, a position past the list and orb 30.
+inline void PrepareSave(const std::string&)
+{
+    CSaveData save;
+    save.Load();
+    for (i32 i = 0; i < 45; ++i) save.SetUnlockFlag(i, i == 1 ? 0 : 1);
+    save.MarkUnlockFlagsShown();   // no orb notice on the title
+    save.SetSkillSet(0, 0, 0, GameDataItem{{2, 99, 31}});
+    ASSERT_EQ(save.Save(), 1);
+}
+
+// The save above, and the configuration edited when edit is given.
+inline game_test::DriverOptions SaveOptions(std::function<void(CSaveConfig&)> edit = {})
+{
+    game_test::DriverOptions options = Options(edit);
+    options.beforeInit = [config = options.beforeInit](const std::string& folder) {
+        PrepareSave(folder);
+        if (config) config(folder);
+    };
+    return options;
+}
+
+// The title on item, decided: the character select, faded in.
+inline ::testing::AssertionResult FromTitle(game_test::GameDriver& game, u32 item)
+{
+    TitleArgs args;
+    args.item = item;
+    if (auto r = Enter(game, new CTitleScene, reinterpret_cast<intptr_t>(&args)); !r) return r;
+    FadeIn(game);
+    game.Press(menu::kDecide);
+    if (auto r = game.RunUntil("CCharaSelect", 120); !r) return r;
+    FadeIn(game);
+    return ::testing::AssertionSuccess();
+}
+
+// The orbs the panel leaves on Talve's card below.
+inline constexpr u32 kTalveOrbs[3] = {3, 30, 31};
+
+// On a fresh character select (SaveOptions): card 0 player 1 on Talve with
+// orbs from the panel, card 1 the computer on Derona in another team, cards
+// 2 and 3 out; every card ready, start allowed.
+inline void EditTalveAgainstDerona(game_test::GameDriver& game)
+{
+    using namespace chara_select;
+    using namespace select_card;
+    CCharaSelect* scene = Select(game);
+    ASSERT_TRUE(scene);
+    // Card 0: down to the name, Talve (random wraps to the first), then the
+    // orbs: the saved set reads as none where locked or past the list.
+    Step(game, menu::kDecide);
+    ASSERT_TRUE(scene->IsEditing());
+    Step(game, menu::kDown);
+    Step(game, menu::kDown);
+    EXPECT_EQ(scene->GetRow(), u32(kRowName));
+    Step(game, menu::kRight);
+    CSelectCard* card = scene->GetCard(0);
+    EXPECT_EQ(card->Word(kCharacter), 0u);
+    EXPECT_EQ(card->Word(kSkill0), 2u);
+    EXPECT_EQ(card->Word(kSkill0 + 1), 99u);
+    EXPECT_TRUE(card->Element("rei_emp2e")->GetSettings().visible);   // past the list: empty
+    for (u32 i = 0; i < 3; ++i) Step(game, menu::kDown);
+    EXPECT_EQ(scene->GetRow(), u32(kRowCustom));
+    Step(game, menu::kRight, 14);
+    ASSERT_TRUE(scene->IsPanelOpen());
+    EXPECT_EQ(scene->GetChosenSkill(0), 0u);    // orb 1 is locked
+    EXPECT_EQ(scene->GetChosenSkill(1), 0u);    // 99 is past the list
+    EXPECT_EQ(scene->GetChosenSkill(2), 31u);
+    Step(game, menu::kRight);                   // empty -> orb 0
+    Step(game, menu::kRight);                   // orb 1 locked: orb 2
+    EXPECT_EQ(scene->GetSkillIndex(0), 2u);
+    Step(game, menu::kDecide);
+    Step(game, menu::kDown);
+    Step(game, menu::kLeft);                    // empty -> the kind's last
+    Step(game, menu::kDecide);
+    Step(game, menu::kDown);
+    Step(game, menu::kDown);
+    EXPECT_EQ(scene->GetSkillSlot(), kSlotOk);
+    Step(game, menu::kDecide, 14);
+    EXPECT_FALSE(scene->IsPanelOpen());
+    for (u32 k = 0; k < 3; ++k) EXPECT_EQ(card->Word(kSkill0 + k), kTalveOrbs[k]) << k;
+    const GameDataItem* saved = game.App().GetSaveData()->GetSkillSet(0, 0, 0);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->value[1], 30u);
+    Step(game, menu::kDecide);
+    EXPECT_FALSE(scene->IsEditing());
+    EXPECT_EQ(card->Word(kReady), 1u);
+
+    // Card 1: the computer, name Derona (random -> Talve -> Derona).
+    Step(game, menu::kRight);
+    ASSERT_EQ(scene->GetCursor(), 1u);
+    Step(game, menu::kDecide);
+    Step(game, menu::kDown);
+    Step(game, menu::kDown);
+    Step(game, menu::kRight);
+    Step(game, menu::kRight);
+    Step(game, menu::kDecide);
+    EXPECT_EQ(scene->GetCard(1)->Word(kCharacter), 1u);
+    EXPECT_EQ(scene->GetCard(1)->Word(kKind), kKindComputer);
+    EXPECT_NE(scene->GetCard(1)->Word(kTeam), card->Word(kTeam));
+
+    // Cards 2 and 3 out: the computer's next kind is none.
+    for (u32 slot : {2u, 3u}) {
+        Step(game, menu::kRight);
+        Step(game, menu::kDecide);
+        Step(game, menu::kRight);
+        EXPECT_EQ(scene->GetCard(slot)->Word(kKind), kKindNone);
+        Step(game, menu::kDown);   // nothing moves on an empty card
+        EXPECT_EQ(scene->GetTargetRow(), 0u);
+        Step(game, menu::kDecide);
+    }
+    EXPECT_TRUE(scene->CanStart());
 }
 
 }  // namespace menu_run

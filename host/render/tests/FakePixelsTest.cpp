@@ -139,6 +139,28 @@ TEST_F(Pixels, StretchRectCopiesWithPointSampling) {
     EXPECT_EQ(FakeRender::ReadPixel(dst.Get(), 1, 0), 0xFF0000DDu);
 }
 
+// Unscaled copies between regions, from the X8R8G8B8 back buffer (its alpha
+// reads opaque whatever was cleared into it) into both byte orders.
+TEST_F(Pixels, UnscaledStretchRectCopiesRegionsExactly) {
+    Ref<Device> device = MakeDevice(6, 3);
+    Surface* back = Fake(device.Get()).BackBuffer();
+    Paint(device.Get(), back, {0, 0, 6, 3, 0, 1}, 0x00000011);
+    Paint(device.Get(), back, {2, 1, 2, 1, 0, 1}, 0x800000EE);
+    for (const uint32_t format : {kFormatA8R8G8B8, kFormatA8B8G8R8}) {
+        for (const uint32_t filter : {kFilterPoint, kFilterLinear}) {
+            SCOPED_TRACE(::testing::Message() << "format " << format << " filter " << filter);
+            Ref<Texture> tex = MakeTexture(device.Get(), 4, 2, kUsageRenderTarget, kPoolDefault, format);
+            Ref<Surface> target = Level0(tex.Get());
+            ASSERT_EQ(FillTexture(tex.Get(), 0x12345678), Result::Ok);
+            Rect from{1, 1, 4, 2}, to{1, 0, 4, 1};
+            ASSERT_EQ(device->StretchRect(back, &from, target.Get(), &to, filter), Result::Ok);
+            EXPECT_EQ(Picture(target.Get(), {{0x12345678, '-'}, {0xFF000011, 'a'}, {0xFF0000EE, 'e'}}),
+                      "-aee\n"
+                      "----\n");
+        }
+    }
+}
+
 TEST_F(Pixels, StretchRectBlendsNeighboursWithLinearFiltering) {
     Ref<Device> device = MakeDevice();
     Ref<Texture> srcTex = MakeTexture(device.Get(), 2, 1, kUsageRenderTarget, kPoolDefault);

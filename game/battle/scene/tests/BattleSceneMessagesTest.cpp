@@ -9,6 +9,7 @@
 #include "game/battle/scene/BattleFlow.h"
 #include "game/battle/scene/ReplaySetup.h"
 #include "game/data/Replay.h"
+#include "game/data/SaveRecord.h"
 
 #include <functional>
 
@@ -263,6 +264,36 @@ TEST_F(BattleSceneMessageTest, EndFadeLeavesByTheEndCode)
     EXPECT_EQ(scene.GetFrameCount(), frames);
     EXPECT_EQ(scene.HashState().running[4], state);
     app_.flow = nullptr;
+}
+
+// Whether the way out takes the set-up (the select) or not (the title), the
+// released battle gives the menus their layout back and counts the local
+// player's battle.
+TEST_F(BattleSceneMessageTest, ReleaseAfterTheWayOutCountsTheBattleAndRestoresTheLayout)
+{
+    const struct {
+        u32 code;
+        const char* target;
+    } cases[] = {{kExitTitle, "title 2"}, {kExitSelect, "select"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        FakeFlow flow;
+        app_.flow = &flow;
+        app_.battleFlags.clear();
+        app_.record.SetDefaults();
+        CBattleScene scene(&app_);
+        ASSERT_EQ(scene.Load(OneViewSetup()), 1u);
+        for (u32 f = 0; f < 100; ++f) ASSERT_EQ(scene.Update(0), 1);
+        Ask(scene, kConsoleMsgEndCode, c.code);
+        for (u32 f = 0; f < 100 && scene.Update(0) == 1; ++f) {}
+        EXPECT_EQ(flow.log, std::vector<std::string>{c.target});
+        EXPECT_EQ(scene.Release(), 1);
+        EXPECT_EQ(app_.battleFlags, (std::vector<u32>{0, 1}));
+        u32 battles = 0;
+        for (u32 i = 0; i < app_.record.GetRecordCount(); ++i) battles += app_.record.GetRecord(i)->word[kPlayRecordBattles];
+        EXPECT_EQ(battles, 1u);
+        app_.flow = nullptr;
+    }
 }
 
 }  // namespace
