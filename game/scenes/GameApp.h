@@ -14,6 +14,7 @@
 #include "engine/platform/app/ApplicationMain.h"
 #include "game/scenes/GameData.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -218,7 +219,9 @@ private:
     std::unique_ptr<CFilter> m_screenFilter;
     std::unique_ptr<BattleSeams> m_battleSeams;
     u32 m_soundInactive = 0;
-    u32 m_menuLayout = 1;
+    // A battle's Load, on a loading screen's thread, turns it off while the
+    // main thread draws the side bars.
+    std::atomic<u32> m_menuLayout{1};
     i32 m_skippedDraws = 0;
     u32 m_lag = 0;
     u32 m_lastTime = 0;
