@@ -346,10 +346,8 @@ void CGameOption::UpdateBounces(f32 dt)
             StopBounce(i);
             continue;
         }
-        const f32 half = kArrowTime * 0.5f;
-        const f32 f = row.arrowTime < half ? row.arrowTime / half : (kArrowTime - row.arrowTime) / half;
         CSceneObject* arrow = row.arrowDirection > 0 ? row.rightArrow : row.leftArrow;
-        if (arrow) arrow->SetOffset(f32(row.arrowDirection) * (2.0f * f - f * f) * 6.0f, 0.0f);
+        if (arrow) arrow->SetOffset(f32(row.arrowDirection) * menu::ArrowBounce(row.arrowTime), 0.0f);
     }
 }
 

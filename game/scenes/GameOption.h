@@ -64,7 +64,7 @@ enum Sound { kSelect, kSide, kSet, kCancel };
 
 inline constexpr i32 kVolumeMin = -3000, kVolumeMax = 0, kVolumeStep = 30;
 inline constexpr f32 kSlideTime = 0.15f;
-inline constexpr f32 kArrowTime = 0.3f;
+inline constexpr f32 kArrowTime = menu::kArrowBounceTime;
 inline constexpr u32 kTitleItem = 9;   // the title's "Option"
 inline constexpr u32 kMarkOn = 0xFFFFFFFFu, kMarkOff = 0xFF808080u;
 

@@ -178,6 +178,14 @@ CFontTexture* MenuFont()
 
 f32 Approach(f32 value, f32 delta, f32 lo, f32 hi) { return std::clamp(value + delta, lo, hi); }
 
+f32 ArrowBounce(f32 time)
+{
+    if (time <= 0.0f || time >= kArrowBounceTime) return 0.0f;
+    const f32 half = kArrowBounceTime * 0.5f;
+    const f32 f = time < half ? time / half : (kArrowBounceTime - time) / half;
+    return (2.0f * f - f * f) * 6.0f;
+}
+
 i32 Missing(const char* what)
 {
     if (CGameApp* app = GetGameApp()) app->SetLoadError(what ? what : "");

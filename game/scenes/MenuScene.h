@@ -114,6 +114,11 @@ CFontTexture* MenuFont();
 // value moved by delta and clamped to lo..hi.
 f32 Approach(f32 value, f32 delta, f32 lo = 0.0f, f32 hi = 1.0f);
 
+// The value rows' arrow bounce: out and back in 0.3 s, 6 layout units at
+// its peak halfway, eased; 0 outside the bounce.
+inline constexpr f32 kArrowBounceTime = 0.3f;
+f32 ArrowBounce(f32 time);
+
 // Sets the game application's load error (what a failed Load names) and
 // gives 0, for "return menu::Missing(name);".
 i32 Missing(const char* what);

@@ -357,10 +357,8 @@ void COptionSelect::UpdateBounces(f32 dt)
             StopBounce(i);
             continue;
         }
-        const f32 half = kBounceTime * 0.5f;
-        const f32 t = r.bounceTime < half ? r.bounceTime / half : (kBounceTime - r.bounceTime) / half;
-        const f32 e = 2.0f * t - t * t;
-        if (CSceneObject* arrow = r.arrows[r.bounceSide]) arrow->SetOffset(r.bounceSide ? 6.0f * e : -6.0f * e, 0.0f);
+        const f32 e = menu::ArrowBounce(r.bounceTime);
+        if (CSceneObject* arrow = r.arrows[r.bounceSide]) arrow->SetOffset(r.bounceSide ? e : -e, 0.0f);
     }
 }
 

@@ -70,7 +70,7 @@ inline constexpr const char* kSounds[4] = {
 enum Sound { kSelect, kSide, kSet, kCancel };
 
 inline constexpr f32 kRowTime = 0.15f;
-inline constexpr f32 kBounceTime = 0.3f;
+inline constexpr f32 kBounceTime = menu::kArrowBounceTime;
 inline constexpr f32 kScrollSpeed = 80.0f;
 inline constexpr f32 kScrollStart[2] = {1500.0f, 1825.0f};   // local, network help
 inline constexpr const char* kHelpText =

@@ -378,9 +378,7 @@ void CSelectCard::PickCpuSkills()
 f32 CSelectCard::ArrowOffset(u32 row) const
 {
     if (row >= kRowCount || !m_rows[row].active) return 0.0f;
-    const f32 time = m_rows[row].time;
-    const f32 f = time < 0.15f ? time / 0.15f : (kBounceSeconds - time) / 0.15f;
-    const f32 d = (2.0f * f - f * f) * 6.0f;
+    const f32 d = menu::ArrowBounce(m_rows[row].time);
     return m_rows[row].direction ? d : -d;
 }
 

@@ -7,6 +7,7 @@
 #include "engine/core/Types.h"
 #include "engine/scene/LayerState.h"
 #include "game/battle/scene/ConsoleBase.h"
+#include "game/scenes/MenuScene.h"
 
 #include <cstdint>
 
@@ -50,7 +51,7 @@ inline constexpr u32 kSkillKinds = 3;
 inline constexpr u32 kOrbCount = 45;
 inline constexpr f32 kColumn = 244.0f;
 inline constexpr f32 kPopSeconds = 0.3f;
-inline constexpr f32 kBounceSeconds = 0.3f;
+inline constexpr f32 kBounceSeconds = menu::kArrowBounceTime;
 
 // The computer's skill sets (1-based skill-list positions).
 inline constexpr u32 kCpuSkillSets = 26;

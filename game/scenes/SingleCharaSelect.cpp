@@ -210,7 +210,7 @@ CSaveData* SaveData()
 }
 
 constexpr f32 kPanelSeconds = 0.15f, kChoiceSeconds = 0.15f, kMoveSeconds = 0.1f;
-constexpr f32 kBounceSeconds = 0.3f;
+constexpr f32 kBounceSeconds = menu::kArrowBounceTime;
 constexpr f32 kRowX = 300.0f, kRowY[kSlots] = {376.0f, 444.0f, 512.0f}, kTextY[kSlots] = {412.0f, 480.0f, 548.0f};
 constexpr f32 kBoxPlaceY[2] = {284.0f, 516.0f};
 constexpr u32 kGrey = 0xFF808080u;
@@ -678,12 +678,7 @@ void CSingleCharaSelect::DrawCarousel()
 
 void CSingleCharaSelect::DrawArrows()
 {
-    f32 offset = 0.0f;
-    if (m_bouncing) {
-        const f32 half = kBounceSeconds * 0.5f;
-        const f32 f = m_bounce < half ? m_bounce / half : (kBounceSeconds - m_bounce) / half;
-        offset = 6.0f * (2.0f * f - f * f);
-    }
+    const f32 offset = m_bouncing ? menu::ArrowBounce(m_bounce) : 0.0f;
     DrawAt(m_arrows[0], m_bouncing && m_bounceSide == 0 ? -offset : 0.0f);
     DrawAt(m_arrows[1], m_bouncing && m_bounceSide == 1 ? offset : 0.0f);
 }
