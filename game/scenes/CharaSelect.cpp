@@ -5,6 +5,7 @@
 #include "engine/graphics/FontTexture.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Shapes2D.h"
+#include "engine/graphics/StencilMask.h"
 #include "engine/platform/FrameTime.h"
 #include "engine/platform/SoundBuffer.h"
 #include "engine/scene/Effect.h"
@@ -24,8 +25,6 @@
 #include <string>
 
 using namespace select_card;
-namespace render = host::render;
-
 namespace chara_select {
 
 const char* const kHelpText[kHelpTexts] = {
@@ -43,9 +42,6 @@ constexpr const char* kEmptyMarks[3] = {"rei_emp", "rei_emp2", "rei_emp3"};
 constexpr const char* kEmptyButtons[3] = {"rei_empk", "rei_emp2k", "rei_emp3k"};
 constexpr f32 kRowOrigin[3][2] = {{300, 376}, {300, 444}, {300, 512}};
 constexpr f32 kTextOrigin[3][2] = {{300, 412}, {300, 480}, {300, 548}};
-constexpr u32 kStencilStates[] = {render::kRsStencilEnable, render::kRsStencilFunc, render::kRsStencilRef,
-    render::kRsStencilPass, render::kRsStencilZFail, render::kRsStencilMask};
-constexpr u32 kStencilStateCount = sizeof kStencilStates / sizeof kStencilStates[0];
 
 }  // namespace
 
@@ -629,34 +625,14 @@ void CCharaSelect::DrawHelp()
     const CLayerState& state = GetSceneState();
     const f32 s = std::min(state.scaleX, state.scaleY);
     const u32 outline = u32(std::clamp(state.colour.w, 0.0f, 1.0f) * 255.0f) << 24;
-    // The ticker runs inside its window only: a stencil mask of it.
-    CGraphicDevice* graphics = GetGraphicDevice();
-    render::Device* device = graphics ? graphics->GetDevice() : nullptr;
-    u32 saved[kStencilStateCount] = {};
-    const u32 savedColourWrite = graphics ? graphics->GetRenderStates()->colorWriteEnable : 0xF;
-    if (device) {
-        for (u32 i = 0; i < kStencilStateCount; ++i) device->GetRenderState(kStencilStates[i], saved[i]);
-        device->SetRenderState(render::kRsStencilEnable, 1);
-        device->SetRenderState(render::kRsStencilFunc, render::kCmpAlways);
-        device->SetRenderState(render::kRsStencilRef, 1);
-        device->SetRenderState(render::kRsStencilPass, render::kStencilOpReplace);
-        device->SetRenderState(render::kRsStencilZFail, render::kStencilOpReplace);
-        device->SetRenderState(render::kRsStencilMask, 0xFF);
-        graphics->SetColorWriteEnable(0);
+    // The ticker runs inside its window only.
+    const CStencilMaskScope mask(GetGraphicDevice(), [s] {
         CRect4 window;
         window.Set(580.0f * s, 1024.0f * s, 14.0f * s, 64.0f * s);
         FillScreenRect(&window, 0xFFFFFFFFu);
-        device->SetRenderState(render::kRsStencilFunc, render::kCmpEqual);
-        device->SetRenderState(render::kRsStencilPass, render::kStencilOpKeep);
-        device->SetRenderState(render::kRsStencilZFail, render::kStencilOpKeep);
-        graphics->SetColorWriteEnable(0xF);
-    }
+    });
     font->DrawTextAlignedOutlinedFixed((580.0f + m_helpOffset) * s, 24.0f * s, state.colour.ToARGB(), outline, 28, s,
         1.0f, kHelpText[m_help]);
-    if (device) {
-        for (u32 i = 0; i < kStencilStateCount; ++i) device->SetRenderState(kStencilStates[i], saved[i]);
-        graphics->SetColorWriteEnable(savedColourWrite);
-    }
 }
 
 CVector3 CCharaSelect::SkillCursorAt(u32 kind, u32 index) const

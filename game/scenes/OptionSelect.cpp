@@ -5,6 +5,7 @@
 #include "engine/graphics/FontTexture.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Shapes2D.h"
+#include "engine/graphics/StencilMask.h"
 #include "engine/platform/FrameTime.h"
 #include "engine/platform/SoundBuffer.h"
 #include "engine/scene/Effect.h"
@@ -564,29 +565,18 @@ void COptionSelect::DrawHelp()
 {
     CFontTexture* font = menu::MenuFont();
     CGraphicDevice* graphics = GetGraphicDevice();
-    host::render::Device* device = graphics ? graphics->GetDevice() : nullptr;
-    if (!font || !device) return;
+    if (!font || !graphics || !graphics->GetDevice()) return;
     const CLayerState& state = GetSceneState();
     const f32 s = std::max(state.scaleX, state.scaleY);
-    // The ticker shows only inside its strip: the strip goes into the
-    // stencil, colour writes off, then the text where the stencil is 1.
-    const u32 savedColourWrite = graphics->GetRenderStates()->colorWriteEnable;
-    device->SetRenderState(host::render::kRsStencilEnable, 1);
-    device->SetRenderState(host::render::kRsStencilFunc, host::render::kCmpAlways);
-    device->SetRenderState(host::render::kRsStencilRef, 1);
-    device->SetRenderState(host::render::kRsStencilPass, host::render::kStencilOpReplace);
-    device->SetRenderState(host::render::kRsStencilMask, 0xFF);
-    graphics->SetColorWriteEnable(0);
-    CRect4 strip;
-    strip.Set(520.0f * s, 1024.0f * s, 14.0f * s, 64.0f * s);
-    FillScreenRect(&strip, 0xFFFFFFFFu);
-    device->SetRenderState(host::render::kRsStencilFunc, host::render::kCmpEqual);
-    device->SetRenderState(host::render::kRsStencilPass, host::render::kStencilOpKeep);
-    graphics->SetColorWriteEnable(savedColourWrite);
+    // The ticker shows only inside its strip.
+    const CStencilMaskScope mask(graphics, [s] {
+        CRect4 strip;
+        strip.Set(520.0f * s, 1024.0f * s, 14.0f * s, 64.0f * s);
+        FillScreenRect(&strip, 0xFFFFFFFFu);
+    });
     const u32 outline = u32(std::clamp(state.colour.w, 0.0f, 1.0f) * 255.0f) << 24;
     font->DrawTextAlignedOutlinedFlags((520.0f + m_scroll) * s, 24.0f * s, state.colour.ToARGB(), outline, 28, s, 1.0f,
         kHelpText, 20);
-    device->SetRenderState(host::render::kRsStencilEnable, 0);
 }
 
 i32 COptionSelect::Draw(u32)

@@ -8,6 +8,7 @@
 #include "engine/graphics/FontTexture.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Shapes2D.h"
+#include "engine/graphics/StencilMask.h"
 #include "engine/graphics/Texture.h"
 #include "engine/platform/FrameTime.h"
 #include "engine/platform/SoundBuffer.h"
@@ -753,27 +754,14 @@ void CSingleCharaSelect::DrawCaption()
     CFontTexture* font = menu::MenuFont();
     CGraphicDevice* graphics = GetGraphicDevice();
     if (!font || !graphics) return;
-    namespace render = host::render;
     const f32 s = GetSceneState().scaleY;
-    render::Device* device = graphics->GetDevice();
-    // The caption shows only inside its band: the band written into the
-    // stencil first, the text drawn where it holds 1.
-    if (device) {
-        device->SetRenderState(render::kRsStencilEnable, 1);
-        device->SetRenderState(render::kRsStencilFunc, render::kCmpAlways);
-        device->SetRenderState(render::kRsStencilRef, 1);
-        device->SetRenderState(render::kRsStencilPass, render::kStencilOpReplace);
-        device->SetRenderState(render::kRsStencilMask, 0xFF);
-        graphics->SetColorWriteEnable(0);
+    // The caption shows only inside its band.
+    const CStencilMaskScope mask(graphics, [s] {
         CRect4 band;
         band.Set(580.0f * s, 1024.0f * s, 14.0f * s, 64.0f * s);
         FillScreenRect(&band, 0xFFFFFFFFu);
-        graphics->SetColorWriteEnable(0xF);
-        device->SetRenderState(render::kRsStencilFunc, render::kCmpEqual);
-        device->SetRenderState(render::kRsStencilPass, render::kStencilOpKeep);
-    }
+    });
     const u32 alpha = u32(std::clamp(GetSceneState().colour.w, 0.0f, 1.0f) * 255.0f);
     font->DrawTextAligned((m_captionScroll + 580.0f) * s, 24.0f * s, 0.0f, (m_captionScroll + 580.0f) * s,
         (alpha << 24) | 0xFFFFFFu, 28, s, kCaptions[m_caption], 0, nullptr, nullptr);
-    if (device) device->SetRenderState(render::kRsStencilEnable, 0);
 }

@@ -3,6 +3,7 @@
 #include "engine/core/FloatMath.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/graphics/Shapes2D.h"
+#include "engine/graphics/StencilMask.h"
 #include "engine/scene/SceneObject.h"
 #include "engine/scene/SceneResource.h"
 #include "game/battle/object/Stage.h"
@@ -10,11 +11,6 @@
 namespace render = host::render;
 
 namespace {
-
-// The stencil states the radar sets, saved and put back around its draw.
-constexpr u32 kStencilStates[] = {render::kRsStencilEnable, render::kRsStencilFunc, render::kRsStencilRef,
-    render::kRsStencilPass, render::kRsStencilZFail, render::kRsStencilMask};
-constexpr u32 kStencilStateCount = sizeof kStencilStates / sizeof kStencilStates[0];
 
 // x / e of the map's half size; 0 for an arena without extent.
 f32 Across(f32 x, f32 e, f32 half) { return e > 0.0f ? x / e * half : 0.0f; }
@@ -61,26 +57,11 @@ i32 CMapConsole::Draw(u32)
     const CLayerState& fit = m_map->GetFitState();
     const f32 sx = fit.scaleX > 0.0f ? fit.scaleX : 1.0f, sy = fit.scaleY > 0.0f ? fit.scaleY : 1.0f;
 
-    CGraphicDevice* graphics = GetGraphicDevice();
-    render::Device* device = graphics ? graphics->GetDevice() : nullptr;
-    u32 saved[kStencilStateCount] = {};
-    const u32 savedColourWrite = graphics ? graphics->GetRenderStates()->colorWriteEnable : 0xF;
-    if (device) {
-        for (u32 i = 0; i < kStencilStateCount; ++i) device->GetRenderState(kStencilStates[i], saved[i]);
-        device->SetRenderState(render::kRsStencilEnable, 1);
-        device->SetRenderState(render::kRsStencilFunc, render::kCmpAlways);
-        device->SetRenderState(render::kRsStencilRef, 1);
-        device->SetRenderState(render::kRsStencilPass, render::kStencilOpReplace);
-        device->SetRenderState(render::kRsStencilZFail, render::kStencilOpReplace);
-        device->SetRenderState(render::kRsStencilMask, 0xFF);
-        graphics->SetColorWriteEnable(0);
+    // The markers show only inside the radar's disc.
+    const CStencilMaskScope mask(GetGraphicDevice(), [&] {
         const f32 disc[3] = {cx, cy, 0.45f * w};
         FillScreenCircle(disc, 0xFFFFFFFFu);
-        device->SetRenderState(render::kRsStencilFunc, render::kCmpEqual);
-        device->SetRenderState(render::kRsStencilPass, render::kStencilOpKeep);
-        device->SetRenderState(render::kRsStencilZFail, render::kStencilOpKeep);
-        graphics->SetColorWriteEnable(0xF);
-    }
+    });
 
     CVector3 p;
     m_owner->GetPosition(&p);
@@ -131,9 +112,5 @@ i32 CMapConsole::Draw(u32)
         }
     }
 
-    if (device) {
-        for (u32 i = 0; i < kStencilStateCount; ++i) device->SetRenderState(kStencilStates[i], saved[i]);
-        graphics->SetColorWriteEnable(savedColourWrite);
-    }
     return 1;
 }
