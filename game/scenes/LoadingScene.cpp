@@ -13,6 +13,7 @@
 #include "game/scenes/GameApp.h"
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/NetworkHost.h"
+#include "game/scenes/SelectMessages.h"
 
 #include <utility>
 
@@ -112,26 +113,10 @@ namespace {
 constexpr const char* kLayout = "Scene\\Loading.sce";
 // More than a load could ever see; a flood past it is refused.
 constexpr size_t kMaxHeld = 1024;
-constexpr u32 kHostedBattleMode = 3;
 
-// The bytes a peer message's parameter points to: its fixed size, 0 for an
-// id that is not a peer message, -1 for a peer message of variable length
-// (its length does not come with the message slot).
-i32 PeerMessageSize(u32 message)
-{
-    switch (message) {
-    case 10001: return 116;   // selection card
-    case 10002: return 56;    // battle option
-    case 10004:               // proceed / the host's end code
-    case 10005:               // leave the selection
-    case 10006:               // battle ready
-    case 10009: return 4;     // a player left
-    case 10003:               // player data
-    case 10007:               // one frame's input
-    case 10008: return -1;    // frame bundle
-    default: return 0;
-    }
-}
+// The longest body held for the next scene; the peer protocol's bundles
+// stay far below it.
+constexpr u32 kMaxHeldBody = 1u << 16;
 
 }  // namespace
 
@@ -251,9 +236,14 @@ void CLoadingScene::DeliverHeld()
     std::vector<HeldMessage> held;
     held.swap(m_held);
     for (HeldMessage& m : held) {
-        const intptr_t parameter =
-            !m.copied ? m.parameter : m.bytes.empty() ? 0 : reinterpret_cast<intptr_t>(m.bytes.data());
-        if (m_next) m_next->OnMessage(m.message, parameter);
+        const u8* body = m.bytes.empty() ? nullptr : m.bytes.data();
+        if (!m_next) continue;
+        if (m.withLength) {
+            if (auto* sink = dynamic_cast<IPeerMessageSink*>(m_next)) sink->OnPeerMessage(m.message, body, u32(m.bytes.size()));
+            else m_next->OnMessage(m.message, reinterpret_cast<intptr_t>(body));
+        } else {
+            m_next->OnMessage(m.message, m.copied ? reinterpret_cast<intptr_t>(body) : m.parameter);
+        }
     }
 }
 
@@ -270,7 +260,7 @@ i32 CLoadingScene::HandOver()
         return 0;
     }
     if (!m_network) return app->SetScene(next);
-    if (auto* host = dynamic_cast<INetworkSceneHost*>(app->GetScene())) return host->SetChildScene(next, kHostedBattleMode);
+    if (INetworkSceneHost* host = GetNetworkSceneHost()) return host->SetChildScene(next, kHostedBattleMode);
     // A network child with no network scene above it: the scene cannot
     // run; back to the title instead of hanging here.
     delete next;
@@ -304,14 +294,27 @@ u32 CLoadingScene::OnMessage(u32 message, intptr_t parameter)
     host::kernel::Lock lock(m_loader.GetLock());
     if (m_delivered) return m_next ? m_next->OnMessage(message, parameter) : 1;
     if (m_loader.GetState() == loading::kFailed) return 1;
-    const i32 size = PeerMessageSize(message);
+    const i32 size = select_net::FixedBodySize(message);
     if (size < 0 || m_held.size() >= kMaxHeld) return 0;
-    HeldMessage held{message, parameter, {}, size > 0};
+    HeldMessage held{message, parameter, {}, size > 0, false};
     if (size > 0 && parameter) {
         const u8* data = reinterpret_cast<const u8*>(parameter);
         held.bytes.assign(data, data + size);
     }
     m_held.push_back(std::move(held));
+    return 1;
+}
+
+u32 CLoadingScene::OnPeerMessage(u32 type, const u8* data, u32 length)
+{
+    host::kernel::Lock lock(m_loader.GetLock());
+    if (m_delivered) {
+        if (auto* sink = dynamic_cast<IPeerMessageSink*>(m_next)) return sink->OnPeerMessage(type, data, length);
+        return m_next ? m_next->OnMessage(type, reinterpret_cast<intptr_t>(data)) : 1;
+    }
+    if (m_loader.GetState() == loading::kFailed) return 1;
+    if (!data || length > kMaxHeldBody || m_held.size() >= kMaxHeld) return 0;
+    m_held.push_back(HeldMessage{type, 0, std::vector<u8>(data, data + length), true, true});
     return 1;
 }
 

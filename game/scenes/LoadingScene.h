@@ -8,6 +8,7 @@
 
 #include "engine/core/Types.h"
 #include "engine/scene/SceneResource.h"
+#include "game/battle/scene/PeerMessageSink.h"
 #include "host/kernel/Kernel.h"
 
 #include <cstdint>
@@ -109,7 +110,7 @@ std::unique_ptr<CTexture> LoadBackground(const char* const* names, u32 count, u3
 
 }  // namespace loading
 
-class CLoadingScene : public CSceneResource {
+class CLoadingScene : public CSceneResource, public IPeerMessageSink {
     ORV_VALUE_CLASS(CLoadingScene)
 
 public:
@@ -143,6 +144,9 @@ public:
     // same word. Once loaded and the held ones delivered, messages go
     // straight to the next scene. After a failure: 1.
     u32 OnMessage(u32 message, intptr_t parameter) override;
+    // The same with the body's length: any peer message is held (a copy of
+    // up to 64 KiB) and handed on with its length.
+    u32 OnPeerMessage(u32 type, const u8* data, u32 length) override;
     i32 Draw(u32 argument) override;
     i32 SoundStep(u32, u32*) override { return 1; }
 
@@ -158,6 +162,7 @@ private:
         intptr_t parameter;
         std::vector<u8> bytes;   // the copy, when the size is known
         bool copied;
+        bool withLength;         // came with its length (OnPeerMessage)
     };
 
     void TakeArgs(const LoadingArgs* args);

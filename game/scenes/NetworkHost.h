@@ -1,18 +1,55 @@
-// The network scene as the menus see it. game/network implements it; the
-// program's entry registers the factory that makes it (the menus never
-// include the network's headers).
+// The network scene and the lobby client as the menus see them.
+// game/network implements both; the program's entry registers the factory
+// that makes the network scene (the menus never include the network's
+// headers). The hosted scenes (selects, loading screen, battle) run as the
+// network scene's child: it calls their Update, Draw and peer messages under
+// its own lock, so a hosted scene takes no lock of its own for them.
 #pragma once
 
 #include "engine/core/Types.h"
 
+#include <cstdint>
+
+class CImeInput;
 class CScene;
+
+// The hosted scenes' modes: 0 back to the network scene's own screen, 1
+// character select, 2 option select, 3 loading screen or battle.
+inline constexpr u32 kHostedLobbyMode = 0;
+inline constexpr u32 kHostedSelectMode = 1;
+inline constexpr u32 kHostedOptionMode = 2;
+inline constexpr u32 kHostedBattleMode = 3;
 
 class INetworkSceneHost {
 public:
     virtual ~INetworkSceneHost() = default;
-    // Makes scene (loaded already) the network scene's child; mode 3 is a
-    // battle handed over by a loading screen. The change's result.
+    // Deletes the current child and makes scene (loaded already, or null
+    // with mode 0 to go back to the network scene's own screen) the child.
+    // The caller is the child being replaced: it returns at once. 1.
     virtual i32 SetChildScene(CScene* scene, u32 mode) = 0;
+    // Deletes the current child, makes scene the child and runs its Load
+    // with block: 0, or 1 when that Load failed (as CGameApp::ChangeScene).
+    virtual i32 ChangeChildScene(CScene* scene, u32 mode, intptr_t block) = 0;
+};
+
+// The lobby client's part the hosted selects use; called on the game thread
+// under the network scene's lock.
+class ILobbyRoom {
+public:
+    static constexpr u32 kUserNameBytes = 25;
+
+    virtual ~ILobbyRoom() = default;
+    // Members of the current room, this player included.
+    virtual u32 GetMemberCount() = 0;
+    // The chat line's text input.
+    virtual CImeInput* GetImeInput() = 0;
+    // This player's lobby name: kUserNameBytes bytes, not always ending in a
+    // zero.
+    virtual const char* GetUserName() = 0;
+    // A room chat line (kChatLineBytes: the name, then the text) to the room.
+    virtual i32 SendRoomChat(const u8* line, u32 length) = 0;
+    // The room's chat log with its top left at (x, y) in pixels.
+    virtual void DrawRoomChat(f32 x, f32 y) = 0;
 };
 
 // Makes a new network scene (it also implements INetworkSceneHost); null
@@ -20,3 +57,7 @@ public:
 using NetworkSceneFactory = CScene* (*)();
 void SetNetworkSceneFactory(NetworkSceneFactory factory);
 NetworkSceneFactory GetNetworkSceneFactory();
+
+// The network scene above the current scene's child: the application's
+// current scene when it hosts children, else null.
+INetworkSceneHost* GetNetworkSceneHost();

@@ -27,6 +27,7 @@
 #include "game/battle/scene/ConsoleBase.h"
 #include "game/battle/scene/BattleLockstep.h"
 #include "game/battle/scene/LockstepRecords.h"
+#include "game/battle/scene/PeerMessageSink.h"
 #include "game/data/Replay.h"
 #include "host/kernel/Kernel.h"
 
@@ -72,7 +73,7 @@ struct BattleStateHash {
 // The first object whose running hash differs ("" when none).
 std::string FirstDifferentObject(const BattleStateHash& expected, const BattleStateHash& actual);
 
-class CBattleScene : public CScene {
+class CBattleScene : public CScene, public IPeerMessageSink {
     ORV_VALUE_CLASS(CBattleScene)
 
 public:
@@ -124,7 +125,7 @@ public:
     // A peer message (10004..10009) as the network scene received it, body
     // and length; each is taken only at its exact or its bounded length.
     // OnMessage takes the fixed-size ones (10004, 10006, 10009) too.
-    u32 OnPeerMessage(u32 type, const u8* data, u32 length);
+    u32 OnPeerMessage(u32 type, const u8* data, u32 length) override;
 
     // -- Loading (BattleSceneLoad.cpp). --
 

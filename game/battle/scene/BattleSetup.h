@@ -16,8 +16,8 @@
 #include <memory>
 #include <string>
 
-class CLobbyClient;
-class CNetHost;
+class ILobbyRoom;
+class ILockstepTransport;
 class CSaveConfig;
 class CTensionFile;
 
@@ -127,8 +127,10 @@ public:
     u32 localEntry = 0;
     std::unique_ptr<CBattleEntry[]> entries;
     CBattleOption option;
-    CNetHost* netHost = nullptr;
-    CLobbyClient* lobbyClient = nullptr;
+    // Network play: the peer host every peer message goes out through, and
+    // the lobby client (room members, chat); neither owned.
+    ILockstepTransport* netHost = nullptr;
+    ILobbyRoom* lobbyClient = nullptr;
     std::unique_ptr<CTensionFile[]> tensionFiles;
     u32 recordReplay = 1;
     u32 replayMode = 0;

@@ -90,6 +90,11 @@ public:
         modes.push_back(mode);
         return 1;
     }
+    i32 ChangeChildScene(CScene* scene, u32 mode, intptr_t block) override
+    {
+        SetChildScene(scene, mode);
+        return scene->Initialize(block) ? 0 : 1;
+    }
     CScene* child = nullptr;
     std::vector<u32> modes;
 };
