@@ -4,6 +4,7 @@
 #include "game/data/SaveConfig.h"
 #include "game/scenes/CharaSelect.h"
 #include "game/scenes/LoadingScene.h"
+#include "game/scenes/NetworkHost.h"
 #include "game/scenes/TitleScene.h"
 
 #include <array>
@@ -113,11 +114,32 @@ i32 CGameApp::BattleSeams::GoReplayList(const battle_flow::ReplayListArgs& args)
     return Title(args.curtain, args.alpha, battle_flow::kTitleReplay);
 }
 
+// In network play the battle is the network scene's child: the next scene
+// becomes its child too. Without a network scene above the battle (it
+// cannot go on) the title takes over.
+
 i32 CGameApp::BattleSeams::GoNetworkCharaSelect(battle_flow::SelectArgs args)
 {
-    return Title(args.curtain, args.alpha, kTitleNetwork);
+    INetworkSceneHost* host = GetNetworkSceneHost();
+    if (!host) return Title(args.curtain, args.alpha, kTitleNetwork);
+    MenuSetupArgs select;
+    select.curtain = args.curtain;
+    select.alpha = args.alpha;
+    select.setup = args.setup.release();
+    return host->ChangeChildScene(new CCharaSelect, kHostedSelectMode, reinterpret_cast<intptr_t>(&select));
 }
 
-i32 CGameApp::BattleSeams::GoNetworkNextBattle(battle_flow::NextBattleArgs) { return Title(1.0f, 1.0f, kTitleNetwork); }
-i32 CGameApp::BattleSeams::LeaveNetworkBattle() { return Title(1.0f, 1.0f, kTitleNetwork); }
+i32 CGameApp::BattleSeams::GoNetworkNextBattle(battle_flow::NextBattleArgs args)
+{
+    INetworkSceneHost* host = GetNetworkSceneHost();
+    if (!host) return Title(1.0f, 1.0f, kTitleNetwork);
+    LoadingArgs loading{new CBattleScene(this, GetBattleNetwork()), reinterpret_cast<intptr_t>(args.setup.release()), 1};
+    return host->ChangeChildScene(new CLoadingScene, kHostedBattleMode, reinterpret_cast<intptr_t>(&loading));
+}
+
+i32 CGameApp::BattleSeams::LeaveNetworkBattle()
+{
+    INetworkSceneHost* host = GetNetworkSceneHost();
+    return host ? host->SetChildScene(nullptr, kHostedLobbyMode) : Title(1.0f, 1.0f, kTitleNetwork);
+}
 i32 CGameApp::BattleSeams::RequestNetworkEnd() { return Title(1.0f, 1.0f, kTitleNetwork); }

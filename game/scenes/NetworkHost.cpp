@@ -1,6 +1,7 @@
 #include "game/scenes/NetworkHost.h"
 
 #include "engine/core/Scene.h"
+#include "game/battle/scene/BattleApp.h"
 #include "game/scenes/GameApp.h"
 
 namespace {
@@ -15,3 +16,5 @@ INetworkSceneHost* GetNetworkSceneHost()
     CGameApp* app = GetGameApp();
     return app ? dynamic_cast<INetworkSceneHost*>(app->GetScene()) : nullptr;
 }
+
+IBattleNetwork* GetBattleNetwork() { return dynamic_cast<IBattleNetwork*>(GetNetworkSceneHost()); }

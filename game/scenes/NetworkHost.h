@@ -12,6 +12,7 @@
 
 class CImeInput;
 class CScene;
+class IBattleNetwork;
 
 // The hosted scenes' modes: 0 back to the network scene's own screen, 1
 // character select, 2 option select, 3 loading screen or battle.
@@ -61,3 +62,6 @@ NetworkSceneFactory GetNetworkSceneFactory();
 // The network scene above the current scene's child: the application's
 // current scene when it hosts children, else null.
 INetworkSceneHost* GetNetworkSceneHost();
+// The network scene as a network battle sees it (its lock, its peers): what
+// a battle built in network play is made with. Null without one.
+IBattleNetwork* GetBattleNetwork();
