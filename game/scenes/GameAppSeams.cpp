@@ -142,4 +142,8 @@ i32 CGameApp::BattleSeams::LeaveNetworkBattle()
     INetworkSceneHost* host = GetNetworkSceneHost();
     return host ? host->SetChildScene(nullptr, kHostedLobbyMode) : Title(1.0f, 1.0f, kTitleNetwork);
 }
-i32 CGameApp::BattleSeams::RequestNetworkEnd() { return Title(1.0f, 1.0f, kTitleNetwork); }
+i32 CGameApp::BattleSeams::RequestNetworkEnd()
+{
+    INetworkSceneHost* host = GetNetworkSceneHost();
+    return host ? host->SetEndRequest(1) : Title(1.0f, 1.0f, kTitleNetwork);
+}

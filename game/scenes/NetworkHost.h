@@ -31,6 +31,10 @@ public:
     // Deletes the current child, makes scene the child and runs its Load
     // with block: 0, or 1 when that Load failed (as CGameApp::ChangeScene).
     virtual i32 ChangeChildScene(CScene* scene, u32 mode, intptr_t block) = 0;
+    // 1: network play ends at the network scene's next update (to the
+    // title). A hosted scene cannot end it itself: the network scene's
+    // update is running it. 1.
+    virtual i32 SetEndRequest(u32 value) = 0;
 };
 
 // The lobby client's part the hosted selects use; called on the game thread

@@ -222,6 +222,12 @@ public:
         return 1;
     }
 
+    i32 SetEndRequest(u32 value) override
+    {
+        endRequest = value;
+        return 1;
+    }
+
     // The set-up the network scene builds for machine: members 0..count-1
     // play entries 0..count-1, the rest are computers.
     CBattleSetup* MakeSetup(u32 machine)
@@ -278,6 +284,7 @@ public:
     std::array<FakePeerHost, kMaxMachines> hosts;
     std::array<FakeLobby, kMaxMachines> lobbies;
     std::array<std::vector<u32>, kMaxMachines> modes;
+    std::atomic<u32> endRequest = 0;
     // Each delivered message's (type, answer), by machine.
     std::array<std::vector<std::pair<u32, u32>>, kMaxMachines> answers;
 

@@ -95,8 +95,10 @@ public:
         SetChildScene(scene, mode);
         return scene->Initialize(block) ? 0 : 1;
     }
+    i32 SetEndRequest(u32 value) override { return endRequest = value, 1; }
     CScene* child = nullptr;
     std::vector<u32> modes;
+    u32 endRequest = 0;
 };
 
 // Every read of a file whose path ends in suffix fails (any thread).
