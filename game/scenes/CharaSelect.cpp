@@ -608,7 +608,7 @@ void CCharaSelect::PanelInput()
         SendCard(m_cursor);
         // Another side's card or the computer's in network play is not
         // this player's to keep.
-        CSaveData* save = card->Word(kLocal) || !m_network ? SaveData() : nullptr;
+        CSaveData* save = (card->Word(kLocal) || !m_network) ? SaveData() : nullptr;
         if (save) {
             const u32 slot = card->Word(kLocal) ? 0 : card->Word(kSlot);
             GameDataItem item{{m_chosen[0], m_chosen[1], m_chosen[2]}};
