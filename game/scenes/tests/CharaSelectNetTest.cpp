@@ -323,32 +323,28 @@ TEST(CharaSelectNetRun, PlayerDataReachesTheSetupsTensionFile)
     EXPECT_EQ(room.net().relay.Log(kMsgPlayerData).size(), 1u);
 }
 
-// Alone in its room the host goes back to the network scene's screen; a
-// client stays for its host to say so.
-TEST(CharaSelectNetRun, HostAloneInTheRoomLeavesToTheLobby)
+// The host's cancel, or the host alone in its room, takes the room back to
+// the network scene's screen; a client alone waits for its host to say so.
+TEST(CharaSelectNetRun, RoomLeavesToTheLobbyOnTheHostsWord)
 {
-    for (u32 m : {0u, 1u}) {
-        SCOPED_TRACE(m);
+    constexpr u32 kSelect = kHostedSelectMode, kLobby = kHostedLobbyMode;
+    const struct {
+        i32 alone;   // the machine left alone, or -1: the host cancels
+        std::vector<u32> hostModes, clientModes;
+    } cases[] = {{0, {kSelect, kLobby}, {kSelect}}, {1, {kSelect}, {kSelect}}, {-1, {kSelect, kLobby}, {kSelect, kLobby}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.alone);
         Room room;
         ASSERT_TRUE(room.Start());
-        room.net().lobbies[m].members = 1;
+        if (c.alone < 0) room.Press(0, menu::kCancel);
+        else room.net().lobbies[u32(c.alone)].members = 1;
+        EXPECT_EQ(room.net().relay.Log(kMsgLeave).size(), c.alone < 0 ? 1u : 0u);
         room.net().Focus(net_test::FakeNetworkScene::kAll);
         room.game.Frames(40);
-        EXPECT_EQ(room.net().modes[m].back(), m == 0 ? kHostedLobbyMode : kHostedSelectMode);
-        EXPECT_EQ(room.net().Child(m) == nullptr, m == 0);
+        EXPECT_EQ(room.net().modes[0], c.hostModes);
+        EXPECT_EQ(room.net().modes[1], c.clientModes);
+        EXPECT_EQ(room.net().Child(0) == nullptr, c.hostModes.size() == 2);
     }
-}
-
-// The host's cancel takes everyone back to the lobby.
-TEST(CharaSelectNetRun, HostsCancelTakesTheRoomToTheLobby)
-{
-    Room room;
-    ASSERT_TRUE(room.Start());
-    room.Press(0, menu::kCancel);
-    EXPECT_EQ(room.net().relay.Log(kMsgLeave).size(), 1u);
-    room.net().Focus(net_test::FakeNetworkScene::kAll);
-    room.game.Frames(40);
-    for (u32 m : {0u, 1u}) EXPECT_EQ(room.net().modes[m], (std::vector<u32>{kHostedSelectMode, kHostedLobbyMode})) << m;
 }
 
 TEST(CharaSelectNetRun, ChatLineGoesToTheRoomWithTheNameCut)
