@@ -11,12 +11,16 @@
 #include "engine/scene/Effect.h"
 #include "engine/scene/ResourceController.h"
 #include "engine/scene/SceneObject.h"
+#include "game/battle/scene/BattleLockstep.h"
 #include "game/battle/scene/BattleSetup.h"
 #include "game/battle/scene/ConsoleNames.h"
 #include "game/data/SaveData.h"
 #include "game/data/Skill.h"
+#include "game/scenes/ChatLine.h"
 #include "game/scenes/GameApp.h"
+#include "game/scenes/NetworkHost.h"
 #include "game/scenes/OptionSelect.h"
+#include "game/scenes/SelectMessages.h"
 #include "game/scenes/TitleScene.h"
 
 #include <algorithm>
@@ -157,9 +161,29 @@ std::array<KindSkills, 3> SplitSkills(const CSkillList* skills, const CSaveData*
     return out;
 }
 
+bool ClientMayChangeCard(u32 sender, u32 kind, u32 newKind)
+{
+    const auto open = [](u32 k) { return k == kKindComputer || k == kKindNone; };
+    if (sender == 0 || sender > 3) return false;
+    if (kind != sender && !open(kind)) return false;
+    return newKind == kind || (open(kind) && open(newKind));
+}
+
+u32 NextChoosableCard(u32 cursor, u32 step, const u32 kinds[4], u32 local, bool network)
+{
+    u32 next = cursor % 4;
+    // At most a round: the local card itself always stops the cursor.
+    for (u32 tries = 0; tries < 4; ++tries) {
+        next = (next + step) % 4;
+        if (!network || kinds[next] >= 4 || kinds[next] == local) return next;
+    }
+    return cursor % 4;
+}
+
 }  // namespace chara_select
 
 using namespace chara_select;
+using namespace select_net;
 
 namespace {
 
@@ -189,6 +213,7 @@ CCharaSelect::CCharaSelect(const CCharaSelect& other)
       m_help(other.m_help),
       m_local(other.m_local),
       m_training(other.m_training),
+      m_network(other.m_network),
       m_kinds(other.m_kinds),
       m_skills(other.m_skills ? std::make_unique<CSkillList>(*other.m_skills) : nullptr)
 {
@@ -221,6 +246,8 @@ void CCharaSelect::FindLayers()
     m_select = FindLayer("Select");
     m_skillLayer = FindLayer("Skill");
     m_base = FindLayer("Base");
+    m_log = FindLayer("Log");
+    m_input = FindLayer("Input");
     for (u32 i = 0; i < 4; ++i) m_slotButtons[i] = FindLayer(kSlotButtons[i]);
     for (u32 i = 0; i < kOrbCount; ++i) m_orbs[i] = FindLayer(OrbElementName(i, false));
     m_locked = FindLayer("rei_nazos");
@@ -247,7 +274,7 @@ i32 CCharaSelect::Initialize(intptr_t argument)
     SetAlpha(args ? std::clamp(args->alpha, 0.0f, 1.0f) : 1.0f);
     m_local = std::min(m_setup->localEntry, 3u);
     m_training = m_setup->trainingMode;
-    m_network = 0;   // network play joins here later
+    m_network = m_setup->networkMode ? 1 : 0;
 
     if (!LoadFromFile(kLayout)) return menu::Missing(kLayout);
     SetScale(app->GetLayoutScale(), app->GetLayoutScale());
@@ -263,8 +290,10 @@ i32 CCharaSelect::Initialize(intptr_t argument)
         if (!entry) return menu::Missing(kLayout);
         entry->ownMusic = DrawMusicSlot(entry->ownMusic, TensionHeld);
         m_cards[i] = std::make_unique<CSelectCard>(this, *entry);
-        m_cards[i]->Load(i, i == m_local, chara);
+        // Before Load: another side's card must not look up this side's
+        // saved skill sets.
         m_cards[i]->SetNetwork(m_network);
+        m_cards[i]->Load(i, i == m_local, chara);
     }
     // The source group stays in the layout for the copies; it is not drawn.
     chara->SetVisible(0);
@@ -311,9 +340,12 @@ bool CCharaSelect::CanStart() const
         kinds[i] = m_cards[i] ? m_cards[i]->Word(kKind) : kKindNone;
         teams[i] = m_cards[i] ? m_cards[i]->Word(kTeam) : 0;
     }
-    // In network play every human card would also have to be ready, and
-    // only the host may start.
-    return CanStartWith(kinds, teams);
+    if (!CanStartWith(kinds, teams)) return false;
+    if (!m_network) return true;
+    // Only the host starts, and only once every player has confirmed.
+    for (u32 i = 0; i < 4; ++i)
+        if (kinds[i] < kKindComputer && !m_cards[i]->Word(kReady)) return false;
+    return m_local == 0;
 }
 
 bool CCharaSelect::CanEditCursorCard() const
@@ -348,20 +380,24 @@ i32 CCharaSelect::Update(u32 argument)
             return 1;
         }
         if (StepPanelAnimation(dt)) return 1;
-        // The chat line belongs to network play.
-        if (m_panel) PanelInput();
+        if (m_chat) chat_line::Update(Lobby(), m_chat);
+        else if (m_panel) PanelInput();
         else if (m_edit) EditMode();
         else SlotMode();
         for (auto& card : m_cards) card->Update(argument);
+        // The host alone in its room has no one to play with.
+        if (m_network && m_local == 0)
+            if (ILobbyRoom* lobby = Lobby(); lobby && lobby->GetMemberCount() < 2) m_leave = 1;
         return CSceneResource::Update(argument);
     }
     SetAlpha(GetAlpha() - 2.0f * dt);
     if (GetAlpha() > 0.0f) return CSceneResource::Update(argument);
     SetAlpha(0.0f);
-    // Both leave this scene behind: nothing of it may run after them.
+    chat_line::Close(Lobby(), m_chat);
+    // Each leaves this scene behind: nothing of it may run after them.
     if (m_proceed) return GoOptionSelect();
     if (m_music) m_music->StopAll(1);
-    return BackToTitle();
+    return m_network ? LeaveToLobby() : BackToTitle();
 }
 
 bool CCharaSelect::StepPanelAnimation(f32 dt)
@@ -394,11 +430,7 @@ void CCharaSelect::SlotMode()
 {
     CSelectCard* card = m_cards[m_cursor].get();
     if (menu::LeftTriggered() || menu::RightTriggered()) {
-        // In network play the cursor passes over the other sides' players.
-        m_cursor = (m_cursor + (menu::LeftTriggered() ? 3 : 1)) % 4;
-        if (m_select) m_select->SetOffset(f32(m_cursor) * kColumn, 0.0f);
-        for (auto& c : m_cards) c->HideRows();
-        PlaySe(kSeCursor);
+        MoveCursor(menu::LeftTriggered() ? 3 : 1);
     } else if (menu::Triggered(menu::kDecide)) {
         if (CanEditCursorCard()) {
             m_edit = 1;
@@ -411,12 +443,44 @@ void CCharaSelect::SlotMode()
         SetHelpText(m_network ? 3 : 1);
     } else if (menu::Triggered(menu::kStart)) {
         if (!CanStart()) return;
-        m_proceed = 1;
-        for (auto& c : m_cards) c->PickCpuSkills();
+        Start();
         PlaySe(kSeDecide);
     } else if (menu::Triggered(menu::kCancel)) {
+        // Only the host breaks the select up for everyone.
+        if (m_network && m_local != 0) return;
         m_leave = 1;
+        if (m_network) {
+            const auto word = WriteWord(m_leave);
+            Broadcast(kMsgLeave, word.data(), u32(word.size()));
+        }
         PlaySe(kSeCancel);
+    } else if (m_network && menu::Triggered(kChatKey)) {
+        m_chat = 1;
+    }
+}
+
+void CCharaSelect::MoveCursor(u32 step)
+{
+    u32 kinds[4];
+    for (u32 i = 0; i < 4; ++i) kinds[i] = m_cards[i]->Word(kKind);
+    m_cursor = NextChoosableCard(m_cursor, step, kinds, m_local, m_network != 0);
+    if (m_select) m_select->SetOffset(f32(m_cursor) * kColumn, 0.0f);
+    for (auto& c : m_cards) c->HideRows();
+    PlaySe(kSeCursor);
+}
+
+void CCharaSelect::Start()
+{
+    m_proceed = 1;
+    for (u32 i = 0; i < 4; ++i) {
+        // Each side draws for the cards it controls; the host controls all.
+        if (m_network && m_local != 0 && i != m_local) continue;
+        m_cards[i]->PickCpuSkills();
+        SendCard(i);
+    }
+    if (m_network) {
+        const auto word = WriteWord(m_proceed);
+        Broadcast(kMsgProceed, word.data(), u32(word.size()));
     }
 }
 
@@ -432,8 +496,17 @@ void CCharaSelect::CloseEditing()
 {
     m_edit = 0;
     m_row = m_targetRow = 0;
+    m_rowTime = 0.0f;
     m_cards[m_cursor]->HideRows();
     SetHelpText(m_network ? 2 : 0);
+}
+
+void CCharaSelect::DropEditing()
+{
+    // The panel's working copy belongs to the card taken away.
+    m_panel = m_opening = m_closing = m_sliding = m_flash = 0;
+    m_skillTime = 0.0f;
+    CloseEditing();
 }
 
 void CCharaSelect::EditMode()
@@ -441,6 +514,9 @@ void CCharaSelect::EditMode()
     CSelectCard* card = m_cards[m_cursor].get();
     const bool left = menu::LeftTriggered(), right = menu::RightTriggered();
     if (left || right) {
+        // Who plays another side's card, or this side's own, is the
+        // lobby's to say.
+        if (m_network && m_targetRow == kRowPlayer && card->Word(kKind) < kKindComputer) return;
         if (m_targetRow == kRowCustom) {
             OpenSkillPanel();
         } else {
@@ -466,6 +542,8 @@ void CCharaSelect::EditMode()
     } else if (menu::Triggered(menu::kCancel)) {
         CloseEditing();
         PlaySe(kSeCancel);
+    } else if (m_network && menu::Triggered(kChatKey)) {
+        m_chat = 1;
     }
 }
 
@@ -528,7 +606,10 @@ void CCharaSelect::PanelInput()
     } else if (menu::Triggered(menu::kStart) || (menu::Triggered(menu::kDecide) && m_skillSlot == kSlotOk)) {
         card->SetSkills(m_chosen);
         SendCard(m_cursor);
-        if (CSaveData* save = SaveData()) {
+        // Another side's card or the computer's in network play is not
+        // this player's to keep.
+        CSaveData* save = (card->Word(kLocal) || !m_network) ? SaveData() : nullptr;
+        if (save) {
             const u32 slot = card->Word(kLocal) ? 0 : card->Word(kSlot);
             GameDataItem item{{m_chosen[0], m_chosen[1], m_chosen[2]}};
             save->SetSkillSet(i32(card->Word(kCharacter)), i32(slot), i32(card->Word(kType)), item);
@@ -562,6 +643,13 @@ void CCharaSelect::WriteSetupEntries()
 i32 CCharaSelect::GoOptionSelect()
 {
     CGameApp* app = GetGameApp();
+    INetworkSceneHost* host = m_network ? GetNetworkSceneHost() : nullptr;
+    // A network child with nothing above it cannot go on: the title
+    // instead of a select no one hosts.
+    if (m_network && !host) {
+        if (m_music) m_music->StopAll(1);
+        return BackToTitle();
+    }
     WriteSetupEntries();
     MenuSetupArgs args;
     args.effect = m_effect;
@@ -573,8 +661,15 @@ i32 CCharaSelect::GoOptionSelect()
     m_effect = nullptr;
     m_music = nullptr;
     m_setup = nullptr;
-    // Network play changes the network scene's child here instead.
+    if (host) return host->ChangeChildScene(new COptionSelect, kHostedOptionMode, reinterpret_cast<intptr_t>(&args));
     return app->ChangeScene(new COptionSelect, reinterpret_cast<intptr_t>(&args));
+}
+
+i32 CCharaSelect::LeaveToLobby()
+{
+    // The network scene deletes this scene and shows its own screen again.
+    if (INetworkSceneHost* host = GetNetworkSceneHost()) return host->SetChildScene(nullptr, kHostedLobbyMode);
+    return BackToTitle();
 }
 
 i32 CCharaSelect::BackToTitle()
@@ -593,14 +688,101 @@ i32 CCharaSelect::BackToTitle()
 
 u32 CCharaSelect::OnMessage(u32 message, intptr_t parameter)
 {
-    // The peer messages (cards, music data, proceed, leave, a peer gone)
-    // come with network play.
     if (message == kSkillQuery && parameter) {
         *reinterpret_cast<const CSkillList**>(parameter) = m_skills.get();
         return 1;
     }
+    const i32 size = FixedBodySize(message);
+    if (size > 0) return OnPeerMessage(message, reinterpret_cast<const u8*>(parameter), u32(size));
+    // A body of variable size cannot be read without its length.
+    if (size < 0) return 0;
     return 1;
 }
+
+u32 CCharaSelect::OnPeerMessage(u32 type, const u8* data, u32 length)
+{
+    // Peers exist only in network play, and only once the cards do.
+    if (!m_network || !m_setup || !m_cards[0]) return 0;
+    switch (type) {
+    case kMsgCard: return TakeCard(data, length);
+    case kMsgPlayerData: return TakePlayerData(data, length);
+    case kMsgProceed:
+    case kMsgLeave: return TakeWord(type, data, length);
+    case select_net::kMsgPeerLeft: return TakePeerLeft(data, length);
+    // The option is the host's alone to send.
+    case kMsgOption: return m_local == 0 ? 0 : 1;
+    // Late battle messages or an option sent before this side caught up:
+    // nothing of this scene's.
+    default: return 1;
+    }
+}
+
+u32 CCharaSelect::TakeCard(const u8* data, u32 length)
+{
+    const u32 skillCount = m_skills ? m_skills->skills.GetCount() : 0;
+    CardMessage message;
+    if (ReadCardMessage(data, length, skillCount, &message) != MessageError::kNone) return 0;
+    CSelectCard* card = m_cards[message.slot].get();
+    // The host checks every change a client makes; a client takes what the
+    // host sends, its own changes relayed among them.
+    if (m_local == 0 && !ClientMayChangeCard(message.sender, card->Word(kKind), message.words[kKind])) return 0;
+    card->Apply(message.words);
+    card->SetCpuSkill(message.words[kCpuSkill]);
+    card->SetReady(message.ready);
+    if (message.sender != m_local && m_edit && m_cursor == message.slot) DropEditing();
+    if (m_local == 0) Broadcast(kMsgCard, data, length);
+    return 1;
+}
+
+u32 CCharaSelect::TakePlayerData(const u8* data, u32 length)
+{
+    PlayerData player;
+    if (ReadPlayerData(data, length, &player) != MessageError::kNone) return 0;
+    CTensionFile* tension = m_setup->GetTensionFile(player.entry);
+    if (!tension) return 0;
+    ApplyPlayerData(player, tension);
+    if (m_local == 0) Broadcast(kMsgPlayerData, data, length);
+    return 1;
+}
+
+u32 CCharaSelect::TakeWord(u32 type, const u8* data, u32 length)
+{
+    // Proceed and leave go from the host to the clients only.
+    u32 word = 0;
+    if (m_local == 0 || ReadWord(data, length, &word) != MessageError::kNone || word != 1) return 0;
+    (type == kMsgProceed ? m_proceed : m_leave) = 1;
+    return 1;
+}
+
+u32 CCharaSelect::TakePeerLeft(const u8* data, u32 length)
+{
+    u32 entry = 0;
+    // This side is here to read it: its own card never leaves by a message.
+    if (ReadPeerLeft(data, length, &entry) != MessageError::kNone || entry == m_local) return 0;
+    m_cards[entry]->SetKind(kKindNone);
+    if (CBattleEntry* setupEntry = m_setup->GetEntry(entry)) setupEntry->kind = kKindNone;
+    return 1;
+}
+
+void CCharaSelect::SendCard(u32 slot)
+{
+    if (!m_network || slot >= 4 || !m_cards[slot]) return;
+    const CSelectCard* card = m_cards[slot].get();
+    CardMessage message;
+    std::copy(card->GetRecord(), card->GetRecord() + kCardWords, message.words);
+    message.sender = m_local;
+    message.slot = slot;
+    message.ready = card->Word(kReady);
+    const auto bytes = WriteCardMessage(message);
+    Broadcast(kMsgCard, bytes.data(), u32(bytes.size()));
+}
+
+void CCharaSelect::Broadcast(u32 type, const u8* data, u32 length) const
+{
+    if (m_network && m_setup && m_setup->netHost) m_setup->netHost->Broadcast(type, data, length);
+}
+
+ILobbyRoom* CCharaSelect::Lobby() const { return m_setup ? m_setup->lobbyClient : nullptr; }
 
 i32 CCharaSelect::Draw(u32 /*argument*/)
 {
@@ -614,6 +796,12 @@ i32 CCharaSelect::Draw(u32 /*argument*/)
         if (card) card->Draw(0);
     DrawHelp();
     if (m_panel) DrawSkillPanel();
+    if (m_network) {
+        if (m_log) m_log->Draw(nullptr);
+        if (m_chat && m_input) m_input->Draw(nullptr);
+        const CLayerState& state = GetSceneState();
+        chat_line::Draw(Lobby(), m_chat, std::min(state.scaleX, state.scaleY));
+    }
     menu::DrawCover(m_curtain);
     return 1;
 }

@@ -5,6 +5,7 @@
 #include "engine/core/Types.h"
 #include "engine/core/Vector3.h"
 #include "engine/scene/SceneResource.h"
+#include "game/battle/scene/PeerMessageSink.h"
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/SelectCard.h"
 
@@ -16,6 +17,7 @@
 
 class CBattleSetup;
 class CCamera;
+class ILobbyRoom;
 class CEffect;
 class CSaveData;
 class CSceneObject;
@@ -37,6 +39,7 @@ inline constexpr f32 kPanelSeconds = 0.15f;
 inline constexpr f32 kSlideSeconds = 0.1f;
 inline constexpr f32 kFlashSeconds = 0.15f;
 inline constexpr u32 kSlotOk = 3;
+inline constexpr u32 kChatKey = 32;   // F1
 
 // Every layer the scene looks up by name (the cards' group "Chara" apart).
 std::vector<std::string> SceneLayerNames();
@@ -77,9 +80,19 @@ struct KindSkills {
 // range belongs to none. Unlock flags from save (none without one).
 std::array<KindSkills, 3> SplitSkills(const CSkillList* skills, const CSaveData* save);
 
+// Whether the host takes a client's change of a card: the client (sender,
+// never the host's slot 0) edits its own card, the computer's and empty
+// ones, and can neither take another player's card nor make one a player.
+bool ClientMayChangeCard(u32 sender, u32 kind, u32 newKind);
+
+// The next card from cursor in step's direction (1 or 3, with wrap) that
+// the local side may choose: in network play the other sides' players are
+// passed over.
+u32 NextChoosableCard(u32 cursor, u32 step, const u32 kinds[4], u32 local, bool network);
+
 }  // namespace chara_select
 
-class CCharaSelect : public CSceneResource {
+class CCharaSelect : public CSceneResource, public IPeerMessageSink {
     ORV_VALUE_CLASS(CCharaSelect)
 
 public:
@@ -93,6 +106,9 @@ public:
     i32 Initialize(intptr_t argument) override;
     i32 Update(u32 argument) override;
     u32 OnMessage(u32 message, intptr_t parameter) override;
+    // Network play's peer messages: cards, music data, proceed, leave, a
+    // peer gone. 0 refuses (nothing changes, nothing is relayed).
+    u32 OnPeerMessage(u32 type, const u8* data, u32 length) override;
     i32 Draw(u32 argument) override;
 
     bool CanStart() const;
@@ -104,8 +120,8 @@ public:
     // Each card's words 0..25 into the set-up's entries (what the option
     // select is handed).
     void WriteSetupEntries();
-    // Network play only; nothing here.
-    void SendCard(u32 /*slot*/) {}
+    // Network play: the card of slot to every peer (10001).
+    void SendCard(u32 slot);
 
     CSelectCard* GetCard(u32 i) const { return i < 4 ? m_cards[i].get() : nullptr; }
     u32 GetCursor() const { return m_cursor; }
@@ -123,6 +139,9 @@ public:
     CBattleSetup* GetSetup() const { return m_setup; }
     f32 GetAlpha() const { return GetSceneState().colour.w; }
     const CSkillList* GetSkillList() const { return m_skills.get(); }
+    bool IsNetwork() const { return m_network != 0; }
+    u32 GetLocalSlot() const { return m_local; }
+    bool IsChatOpen() const { return m_chat != 0; }
 
 private:
     void SetAlpha(f32 alpha) { GetSceneState().colour.w = alpha; }
@@ -136,8 +155,22 @@ private:
     void MoveRow(i32 step);
     void ColourSlotButtons();
     void CloseEditing();
+    // A peer's change of the card being edited takes it away: editing and
+    // the panel end at once.
+    void DropEditing();
+    void MoveCursor(u32 step);
+    // Start: the cards this side controls draw their computer skills and
+    // go out, then the proceed word.
+    void Start();
+    u32 TakeCard(const u8* data, u32 length);
+    u32 TakePlayerData(const u8* data, u32 length);
+    u32 TakeWord(u32 type, const u8* data, u32 length);
+    u32 TakePeerLeft(const u8* data, u32 length);
+    void Broadcast(u32 type, const u8* data, u32 length) const;
+    ILobbyRoom* Lobby() const;
     i32 GoOptionSelect();
     i32 BackToTitle();
+    i32 LeaveToLobby();
     void DrawHelp();
     void DrawSkillPanel();
     // Where the skill cursor stands on index of kind (the empty mark for
@@ -167,7 +200,8 @@ private:
     u32 m_help = 0;
     u32 m_local = 0;
     u32 m_training = 0;
-    u32 m_network = 0;   // network play is not built here: always 0
+    u32 m_network = 0;
+    u32 m_chat = 0;   // the chat line is open
     std::array<std::unique_ptr<CSelectCard>, 4> m_cards;
     std::array<chara_select::KindSkills, 3> m_kinds;
 
@@ -175,6 +209,8 @@ private:
     CSceneObject* m_select = nullptr;
     CSceneObject* m_skillLayer = nullptr;
     CSceneObject* m_base = nullptr;
+    CSceneObject* m_log = nullptr;
+    CSceneObject* m_input = nullptr;
     CSceneObject* m_slotButtons[4] = {};
     CSceneObject* m_orbs[select_card::kOrbCount] = {};
     CSceneObject* m_locked = nullptr;

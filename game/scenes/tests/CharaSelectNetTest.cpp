@@ -1,0 +1,403 @@
+#include "game/scenes/tests/NetPlay.h"
+
+#include "engine/core/Endian.h"
+#include "game/data/Skill.h"
+#include "game/data/TensionFile.h"
+#include "game/scenes/OptionSelect.h"
+#include "game/scenes/SelectMessages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+using namespace chara_select;
+using namespace select_card;
+using namespace select_net;
+using game_test::GameDriver;
+
+TEST(CharaSelectNetTest, HostTakesAClientsChangeOfItsOwnAndOpenCardsOnly)
+{
+    const struct {
+        u32 sender, kind, newKind;
+        bool taken;
+    } cases[] = {
+        {1, 1, 1, true}, {1, 4, 5, true}, {2, 5, 4, true}, {3, 4, 4, true},
+        {1, 0, 0, false},   // the host's card
+        {1, 2, 2, false},   // another client's
+        {1, 1, 4, false},   // giving up its own card
+        {1, 4, 1, false},   // taking a computer's card
+        {1, 5, 2, false},   // making another player
+        {0, 4, 4, false},   // the host never hears itself
+        {4, 4, 4, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ClientMayChangeCard(c.sender, c.kind, c.newKind), c.taken) << c.sender << " " << c.kind << "->" << c.newKind;
+}
+
+TEST(CharaSelectNetTest, CursorPassesOverTheOtherSidesPlayers)
+{
+    const struct {
+        u32 kinds[4], local, cursor, step;
+        bool network;
+        u32 expected;
+    } cases[] = {
+        {{0, 1, 4, 4}, 1, 1, 3, true, 3}, {{0, 1, 4, 4}, 1, 3, 1, true, 1},
+        {{0, 1, 2, 5}, 1, 1, 1, true, 3}, {{0, 1, 2, 3}, 1, 1, 1, true, 1},
+        {{0, 1, 4, 4}, 1, 1, 3, false, 0}, {{0, 1, 4, 4}, 0, 0, 1, true, 2},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(NextChoosableCard(c.cursor, c.step, c.kinds, c.local, c.network), c.expected) << c.cursor;
+}
+
+// ---------------------------------------------------------------- two sides
+
+// Host (machine 0) and client (machine 1) in their selects, faded in:
+// cards 0 and 1 the players, 2 and 3 computers.
+struct Room {
+    explicit Room(u32 machines = 2) : game(game_test::GameDataRoot(), net_test::Options(machines)) {}
+    ::testing::AssertionResult Start()
+    {
+        if (auto ready = net_test::Ready(game); !ready) return ready;
+        for (u32 m = 0; m < net().Machines(); ++m)
+            if (net().StartSelect(m) != 0) return ::testing::AssertionFailure() << "no select " << m << game.Describe();
+        game.Frames(40);
+        if (!net().relay.WaitIdle()) return ::testing::AssertionFailure() << "relay stuck";
+        return ::testing::AssertionSuccess();
+    }
+    net_test::FakeNetworkScene& net() { return net_test::Net(game); }
+    CCharaSelect* select(u32 m) { return net().ChildAs<CCharaSelect>(m); }
+    // Only machine m takes player 1's key; its messages delivered.
+    void Press(u32 m, u32 code, u32 frames = 12)
+    {
+        net().Focus(i32(m));
+        game.Press(code);
+        game.Frames(frames);
+        net().relay.WaitIdle();
+    }
+    void PressKey(u8 key)
+    {
+        game.Input().SetKey(key, true);
+        game.Frame();
+        game.Input().SetKey(key, false);
+        game.Frame();
+    }
+    u32 Deliver(u32 m, u32 type, const u8* data, u32 length)
+    {
+        const u32 answer = net().Deliver(m, type, data, length);
+        net().relay.WaitIdle();
+        return answer;
+    }
+    std::vector<u32> Kinds(u32 m)
+    {
+        std::vector<u32> kinds;
+        for (u32 i = 0; i < 4; ++i) kinds.push_back(select(m)->GetCard(i)->Word(kKind));
+        return kinds;
+    }
+    // Every word of machine m's four cards.
+    std::vector<u32> Records(u32 m)
+    {
+        std::vector<u32> words;
+        for (u32 i = 0; i < 4; ++i) {
+            const u32* record = select(m)->GetCard(i)->GetRecord();
+            words.insert(words.end(), record, record + kRecordWords);
+        }
+        return words;
+    }
+    GameDriver game;
+};
+
+CardMessage CardOf(const CSelectCard* card, u32 sender)
+{
+    CardMessage m;
+    std::copy(card->GetRecord(), card->GetRecord() + kCardWords, m.words);
+    m.sender = sender;
+    m.slot = card->Word(kSlot);
+    m.ready = card->Word(kReady);
+    return m;
+}
+
+TEST(CharaSelectNetRun, ClientCursorSkipsTheHostsCardAndCannotStart)
+{
+    Room room;
+    ASSERT_TRUE(room.Start());
+    CCharaSelect* client = room.select(1);
+    EXPECT_TRUE(client->IsNetwork());
+    EXPECT_EQ(client->GetCursor(), 1u);
+    EXPECT_EQ(client->GetHelpText(), 2u);
+    room.Press(1, menu::kLeft);
+    EXPECT_EQ(client->GetCursor(), 3u);
+    room.Press(1, menu::kRight);
+    EXPECT_EQ(client->GetCursor(), 1u);
+    // Every player confirmed: the host may start, the client never.
+    for (u32 m : {0u, 1u})
+        for (u32 i : {0u, 1u}) room.select(m)->GetCard(i)->SetReady(1);
+    EXPECT_TRUE(room.select(0)->CanStart());
+    EXPECT_FALSE(client->CanStart());
+    room.net().relay.ClearLog();
+    room.Press(1, menu::kStart);
+    room.Press(1, menu::kCancel);
+    EXPECT_FALSE(client->IsProceeding() || client->IsLeaving());
+    EXPECT_TRUE(room.net().relay.Log().empty());
+    room.select(0)->GetCard(1)->SetReady(0);
+    EXPECT_FALSE(room.select(0)->CanStart());
+}
+
+// The client's player row stays its own; a computer's card turns empty and
+// back, never into a player.
+TEST(CharaSelectNetRun, ClientCannotTakeAnotherPlayersPlace)
+{
+    Room room;
+    ASSERT_TRUE(room.Start());
+    room.Press(1, menu::kDecide);
+    ASSERT_TRUE(room.select(1)->IsEditing());
+    room.net().relay.ClearLog();
+    room.Press(1, menu::kRight);
+    room.Press(1, menu::kLeft);
+    EXPECT_TRUE(room.net().relay.Log().empty());
+    room.Press(1, menu::kCancel);
+    room.Press(1, menu::kLeft);
+    room.Press(1, menu::kDecide);
+    for (u32 expected : {kKindNone, kKindComputer, kKindNone}) {
+        room.Press(1, menu::kRight);
+        for (u32 m : {0u, 1u}) EXPECT_EQ(room.Kinds(m), (std::vector<u32>{0, 1, 4, expected})) << m;
+    }
+}
+
+// A change of another side to the card this side edits ends the editing
+// (and the skill panel over it); its own change coming back does not.
+TEST(CharaSelectNetRun, PeersChangeOfTheEditedCardEndsEditing)
+{
+    Room room;
+    ASSERT_TRUE(room.Start());
+    CCharaSelect *host = room.select(0), *client = room.select(1);
+    room.Press(0, menu::kRight);
+    room.Press(0, menu::kDecide);
+    ASSERT_EQ(host->GetCursor(), 2u);
+    ASSERT_TRUE(host->IsEditing());
+    room.Press(1, menu::kLeft);
+    room.Press(1, menu::kLeft);
+    room.Press(1, menu::kDecide);
+    ASSERT_EQ(client->GetCursor(), 2u);
+    EXPECT_FALSE(host->IsEditing());
+    EXPECT_TRUE(client->IsEditing());
+    // The client picks a character (random offers no panel), goes down to
+    // "Custom" and opens the panel; the host's change closes both.
+    room.Press(1, menu::kDown);
+    room.Press(1, menu::kDown);
+    room.Press(1, menu::kRight);
+    for (u32 i = 0; i < 3; ++i) room.Press(1, menu::kDown);
+    ASSERT_EQ(client->GetRow(), u32(kRowCustom));
+    room.Press(1, menu::kRight);
+    ASSERT_TRUE(client->IsPanelOpen());
+    room.Press(0, menu::kDecide);
+    EXPECT_FALSE(client->IsEditing());
+    EXPECT_FALSE(client->IsPanelOpen());
+    EXPECT_EQ(client->GetCard(2)->Word(kCharacter), host->GetCard(2)->Word(kCharacter));
+}
+
+// Hostile cards: out of range, they change nothing anywhere and the host
+// relays none of them; the sound one is taken and relayed.
+TEST(CharaSelectNetRun, HostileCardsAreRefused)
+{
+    Room room;
+    ASSERT_TRUE(room.Start());
+    const u32 skills = room.select(0)->GetSkillList()->skills.GetCount();
+    const struct {
+        const char* what;
+        u32 offset, value;
+    } cases[] = {
+        {"kind", 0, 6}, {"character", 4, 19}, {"drawn character", 8, 18}, {"team", 12, 4}, {"type", 16, 2},
+        {"hand", 24, 5}, {"colour", 28, 4}, {"music", 36, 51}, {"orb", 40, skills + 1}, {"cpu skill", 52, 2},
+        {"sender", 104, 4}, {"slot", 108, 4}, {"ready", 112, 2},
+    };
+    CardMessage sound = CardOf(room.select(0)->GetCard(2), 1);
+    sound.words[kTeam] = (sound.words[kTeam] + 1) % 4;
+    const auto bytes = WriteCardMessage(sound);
+    std::vector<u8> longer(bytes.begin(), bytes.end());
+    longer.push_back(0);
+    room.net().relay.ClearLog();
+    for (u32 m : {0u, 1u}) {
+        SCOPED_TRACE(m);
+        const std::vector<u32> before = room.Records(m);
+        for (const auto& c : cases) {
+            auto bad = bytes;
+            PutLe32(&bad[c.offset], c.value);
+            EXPECT_EQ(room.Deliver(m, kMsgCard, bad.data(), kCardBytes), 0u) << c.what;
+        }
+        for (u32 length : {kCardBytes - 1, kCardBytes + 1, 0u})
+            EXPECT_EQ(room.Deliver(m, kMsgCard, longer.data(), length), 0u) << length;
+        EXPECT_EQ(room.Records(m), before);
+    }
+    EXPECT_TRUE(room.net().relay.Log().empty());
+    // The sound change: taken by both, relayed by the host unchanged.
+    EXPECT_EQ(room.Deliver(0, kMsgCard, bytes.data(), kCardBytes), 1u);
+    for (u32 m : {0u, 1u}) EXPECT_EQ(room.select(m)->GetCard(2)->Word(kTeam), sound.words[kTeam]) << m;
+    const auto relayed = room.net().relay.Log(kMsgCard);
+    ASSERT_EQ(relayed.size(), 1u);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), relayed[0].body.begin()));
+}
+
+// What a client may not send the host: someone else's card, a player's
+// place, proceed, leave, the option.
+TEST(CharaSelectNetRun, HostRefusesWhatAClientMayNotSend)
+{
+    Room room;
+    ASSERT_TRUE(room.Start());
+    CCharaSelect* host = room.select(0);
+    const struct {
+        u32 sender, slot, kind;
+    } cards[] = {{1, 0, 0}, {1, 1, kKindComputer}, {1, 2, 1}, {0, 2, kKindNone}, {2, 1, 1}};
+    room.net().relay.ClearLog();
+    const std::vector<u32> before = room.Records(0);
+    for (const auto& c : cards) {
+        CardMessage m = CardOf(host->GetCard(c.slot), c.sender);
+        m.words[kKind] = c.kind;
+        m.words[kTeam] = (m.words[kTeam] + 1) % 4;
+        const auto bytes = WriteCardMessage(m);
+        EXPECT_EQ(room.Deliver(0, kMsgCard, bytes.data(), kCardBytes), 0u) << c.sender << " " << c.slot;
+    }
+    EXPECT_EQ(room.Records(0), before);
+    const auto one = WriteWord(1);
+    for (u32 type : {kMsgProceed, kMsgLeave}) EXPECT_EQ(room.Deliver(0, type, one.data(), 4), 0u) << type;
+    const auto option = WriteOptionMessage(CBattleOption{}, 1);
+    EXPECT_EQ(room.Deliver(0, kMsgOption, option.data(), kOptionBytes), 0u);
+    room.game.Frames(40);
+    EXPECT_FALSE(host->IsProceeding() || host->IsLeaving());
+    EXPECT_TRUE(room.net().relay.Log().empty());
+    // A client hears them from the host, but only the word 1, whole.
+    const auto two = WriteWord(2);
+    EXPECT_EQ(room.Deliver(1, kMsgProceed, two.data(), 4), 0u);
+    EXPECT_EQ(room.Deliver(1, kMsgProceed, one.data(), 3), 0u);
+    EXPECT_FALSE(room.select(1)->IsProceeding());
+}
+
+TEST(CharaSelectNetRun, PeerThatLeftTurnsItsCardEmpty)
+{
+    Room room;
+    ASSERT_TRUE(room.Start());
+    const struct {
+        u32 entry, length, answer;
+    } cases[] = {{0, 4, 0}, {4, 4, 0}, {1, 3, 0}, {1, 4, 1}};
+    for (const auto& c : cases) {
+        const auto word = WriteWord(c.entry);
+        EXPECT_EQ(room.Deliver(0, select_net::kMsgPeerLeft, word.data(), c.length), c.answer) << c.entry;
+    }
+    EXPECT_EQ(room.Kinds(0), (std::vector<u32>{0, kKindNone, 4, 4}));
+    EXPECT_EQ(room.select(0)->GetSetup()->GetEntry(1)->kind, kKindNone);
+    // Fixed-size peer ids through OnMessage come with their size; music
+    // data cannot.
+    const auto word = WriteWord(1);
+    EXPECT_EQ(room.select(1)->OnMessage(kMsgProceed, reinterpret_cast<intptr_t>(word.data())), 1u);
+    EXPECT_TRUE(room.select(1)->IsProceeding());
+    EXPECT_EQ(room.select(1)->OnMessage(kMsgPlayerData, reinterpret_cast<intptr_t>(word.data())), 0u);
+}
+
+// Music data lands in the entry's tension file; the host passes it on.
+TEST(CharaSelectNetRun, PlayerDataReachesTheSetupsTensionFile)
+{
+    Room room;
+    ASSERT_TRUE(room.Start());
+    PlayerData data;
+    data.entry = 1;
+    data.name = "Track";
+    data.loopStart = 2.5f;
+    data.keys = {{0.0f, 0.0f, 1}, {4.0f, 0.5f, 3}};
+    auto bytes = WritePlayerData(data);
+    room.net().relay.ClearLog();
+    EXPECT_EQ(room.Deliver(0, kMsgPlayerData, bytes.data(), u32(bytes.size())), 1u);
+    for (u32 m : {0u, 1u}) {
+        const CTensionFile* file = room.select(m)->GetSetup()->GetTensionFile(1);
+        ASSERT_TRUE(file);
+        EXPECT_STREQ(file->GetName().GetText(), "Track") << m;
+        EXPECT_EQ(file->GetLoopStart(), 2.5f);
+        ASSERT_TRUE(file->GetTrack());
+        EXPECT_EQ(file->GetTrack()->GetCount(), 2u);
+    }
+    ASSERT_EQ(room.net().relay.Log(kMsgPlayerData).size(), 1u);
+    EXPECT_EQ(room.net().relay.Log(kMsgPlayerData)[0].body, bytes);
+    bytes[8 + 5] = 'x';   // the name's zero
+    EXPECT_EQ(room.Deliver(0, kMsgPlayerData, bytes.data(), u32(bytes.size())), 0u);
+    EXPECT_EQ(room.net().relay.Log(kMsgPlayerData).size(), 1u);
+}
+
+// The host's cancel, or the host alone in its room, takes the room back to
+// the network scene's screen; a client alone waits for its host to say so.
+TEST(CharaSelectNetRun, RoomLeavesToTheLobbyOnTheHostsWord)
+{
+    constexpr u32 kSelect = kHostedSelectMode, kLobby = kHostedLobbyMode;
+    const struct {
+        i32 alone;   // the machine left alone, or -1: the host cancels
+        std::vector<u32> hostModes, clientModes;
+    } cases[] = {{0, {kSelect, kLobby}, {kSelect}}, {1, {kSelect}, {kSelect}}, {-1, {kSelect, kLobby}, {kSelect, kLobby}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.alone);
+        Room room;
+        ASSERT_TRUE(room.Start());
+        if (c.alone < 0) room.Press(0, menu::kCancel);
+        else room.net().lobbies[u32(c.alone)].members = 1;
+        EXPECT_EQ(room.net().relay.Log(kMsgLeave).size(), c.alone < 0 ? 1u : 0u);
+        room.net().Focus(net_test::FakeNetworkScene::kAll);
+        room.game.Frames(40);
+        EXPECT_EQ(room.net().modes[0], c.hostModes);
+        EXPECT_EQ(room.net().modes[1], c.clientModes);
+        EXPECT_EQ(room.net().Child(0) == nullptr, c.hostModes.size() == 2);
+    }
+}
+
+TEST(CharaSelectNetRun, ChatLineGoesToTheRoomWithTheNameCut)
+{
+    Room room;
+    ASSERT_TRUE(room.Start());
+    room.net().Focus(1);
+    room.PressKey(host::input::key::F1);
+    ASSERT_TRUE(room.select(1)->IsChatOpen());
+    CImeInput* ime = room.net().lobbies[1].GetImeInput();
+    ASSERT_TRUE(ime->IsEnabled());
+    ime->SetText("hello");
+    room.game.Frame();
+    room.PressKey(host::input::key::Return);
+    EXPECT_FALSE(room.select(1)->IsChatOpen());
+    ASSERT_EQ(room.net().lobbies[1].chat.size(), 1u);
+    const std::vector<u8>& line = room.net().lobbies[1].chat[0];
+    ASSERT_EQ(line.size(), kChatLineBytes);
+    EXPECT_EQ(std::string(line.begin(), line.begin() + 25), std::string(24, 'n') + '\0');
+    EXPECT_STREQ(reinterpret_cast<const char*>(&line[25]), "hello");
+    EXPECT_EQ(line.back(), 0);
+    EXPECT_GT(room.net().lobbies[1].chatDraws, 0u);
+}
+
+// Start on the host: every card goes out, then proceed; both sides go on
+// to the option select.
+TEST(CharaSelectNetRun, HostsStartTakesBothToTheOptionSelect)
+{
+    Room room;
+    ASSERT_TRUE(room.Start());
+    for (u32 m : {0u, 1u}) {
+        room.Press(m, menu::kDecide);
+        room.Press(m, menu::kDecide);
+    }
+    ASSERT_TRUE(room.select(0)->CanStart());
+    room.net().relay.ClearLog();
+    room.Press(0, menu::kStart, 1);
+    const auto log = room.net().relay.Log();
+    ASSERT_EQ(log.size(), 5u);
+    for (u32 i = 0; i < 4; ++i) {
+        CardMessage m;
+        ASSERT_EQ(log[i].type, kMsgCard);
+        ASSERT_EQ(ReadCardMessage(log[i].body.data(), kCardBytes, 1000, &m), MessageError::kNone);
+        EXPECT_EQ(m.slot, i);
+    }
+    EXPECT_EQ(log[4].type, kMsgProceed);
+    EXPECT_TRUE(room.select(1)->IsProceeding());
+    room.net().Focus(net_test::FakeNetworkScene::kAll);
+    room.game.Frames(40);
+    for (u32 m : {0u, 1u}) {
+        EXPECT_EQ(room.net().modes[m].back(), kHostedOptionMode) << m;
+        EXPECT_TRUE(room.net().ChildAs<COptionSelect>(m)) << m << room.game.Describe();
+    }
+}
+
+}  // namespace
