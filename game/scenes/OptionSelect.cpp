@@ -391,7 +391,9 @@ bool COptionSelect::ApplyOptionMessage(const u8* data, u32 length)
     CBattleOption received;
     if (select_net::ReadOptionMessage(data, length, &received) != select_net::MessageError::kNone) return false;
     const bool ownMusicBefore = m_option.ownTension != 0;
-    SetStage(received.stage, true);
+    // The host drew the random stage: shown without a draw of our own, which
+    // on this thread would take the game's numbers out of their order.
+    ShowValue(m_stageLayers, 20, received.stage);
     SetRule(received.livesRule);
     SetPoint(received.extraLives);
     SetTime(received.timeSetting);
@@ -404,8 +406,12 @@ bool COptionSelect::ApplyOptionMessage(const u8* data, u32 length)
         received.drawnMusic = m_option.drawnMusic;
     }
     m_option = received;
-    // Own music back on: the peers hold the host's data for this entry.
-    if (received.ownTension && !ownMusicBefore) SetBgm(m_option.music, true);
+    // Own music back on: the peers hold the host's data for this entry, so
+    // it tells them its own again.
+    if (received.ownTension && !ownMusicBefore) {
+        if (CBattleEntry* entry = m_setup->GetEntry(m_localEntry)) entry->ownMusic = m_option.UsedMusic();
+        SendPlayerData();
+    }
     return true;
 }
 

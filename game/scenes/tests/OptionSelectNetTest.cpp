@@ -4,6 +4,7 @@
 #include "game/scenes/tests/NetPlay.h"
 
 #include "engine/core/Endian.h"
+#include "engine/core/Random.h"
 
 #include <gtest/gtest.h>
 
@@ -120,7 +121,8 @@ TEST(OptionSelectNet, TheHostsOptionKeepsAClientsMusicOnlyWithOwnMusicOn)
     const struct {
         u32 before, received;
         bool keepsMusic, announces;
-    } cases[] = {{1, 1, true, false}, {1, 0, false, false}, {0, 1, true, true}};
+        u32 stage;
+    } cases[] = {{1, 1, true, false, 3}, {1, 0, false, false, 19}, {0, 1, true, true, 19}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.before << " -> " << c.received);
         TwoOptionSelects t;
@@ -133,15 +135,20 @@ TEST(OptionSelectNet, TheHostsOptionKeepsAClientsMusicOnlyWithOwnMusicOn)
         ASSERT_TRUE(t.net->relay.WaitIdle());
         t.net->relay.ClearLog();
         CBattleOption sent;
-        sent.stage = 3, sent.music = 5, sent.livesRule = 1, sent.extraLives = 4, sent.timeSetting = 2;
+        sent.stage = c.stage, sent.drawnStage = 11, sent.music = 5, sent.livesRule = 1, sent.extraLives = 4, sent.timeSetting = 2;
         sent.computerLevel = 3, sent.sharedGroupBullets = 0, sent.characterSetting = 4, sent.ownTension = c.received;
         sent.randomSeed = 1234, sent.inputDelay = 2;
         const auto body = select_net::WriteOptionMessage(sent, 0);
+        // The host's draws are taken: the client draws nothing of its own.
+        SeedRandom(5);
         EXPECT_EQ(t.Deliver(1, select_net::kMsgOption, Bytes(body.begin(), body.end())), 1u);
+        const u32 next = RandomNext();
+        SeedRandom(5);
+        EXPECT_EQ(next, RandomNext());
         CBattleOption expected = sent;
         if (c.keepsMusic) expected.music = 7, expected.drawnMusic = client->GetOption().drawnMusic;
         EXPECT_EQ(OptionBytes(client->GetOption()), OptionBytes(expected));
-        EXPECT_TRUE(client->FindLayer(kStageLayers[3])->GetSettings().visible);
+        EXPECT_TRUE(client->FindLayer(kStageLayers[c.stage])->GetSettings().visible);
         EXPECT_EQ(client->GetSetup()->entries[2].characterWords[1], 3u);
         ASSERT_TRUE(t.net->relay.WaitIdle());
         EXPECT_EQ(t.net->relay.Log(select_net::kMsgPlayerData).size(), c.announces ? 2u : 0u);
