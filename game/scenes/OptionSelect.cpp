@@ -511,7 +511,9 @@ LoadingArgs COptionSelect::TakeBattleArgs()
     CBattleSetup* setup = m_setup;
     m_setup = nullptr;
     if (setup) setup->option = m_option;
-    return LoadingArgs{new CBattleScene(app ? app->BattleApp() : nullptr), reinterpret_cast<intptr_t>(setup),
+    // A network battle runs on the network scene above.
+    IBattleNetwork* network = m_network ? GetBattleNetwork() : nullptr;
+    return LoadingArgs{new CBattleScene(app ? app->BattleApp() : nullptr, network), reinterpret_cast<intptr_t>(setup),
         m_network};
 }
 
