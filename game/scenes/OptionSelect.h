@@ -153,10 +153,12 @@ public:
     // for all) the host's player data.
     void SendOption();
     // Network play: the local entry's music's tension data into the set-up
-    // (every entry's when all play the host's music) and to every peer. Too
-    // long to send: the entry takes the host's music instead, with a message.
+    // (every entry's when all play the host's music) and to every peer; a
+    // client sends none while all play the host's. Too long to send: a
+    // client's entry takes the host's music instead, with a message.
     void SendPlayerData();
-    // A received 10002 / 10003; false when refused.
+    // A received 10002 / 10003; false when refused. While all play the
+    // host's music only the host's player data counts (into every entry).
     bool ApplyOptionMessage(const u8* data, u32 length);
     bool ApplyPlayerData(const u8* data, u32 length);
 
@@ -178,7 +180,6 @@ public:
     bool IsStarting() const { return m_startFlag != 0; }
     bool IsLeaving() const { return m_backFlag != 0; }
     bool IsTraining() const { return m_training != 0; }
-    bool IsNetwork() const { return m_network != 0; }
     bool IsHost() const { return m_network && m_localEntry == 0; }
     bool IsChatOpen() const { return m_chatOpen != 0; }
 

@@ -213,6 +213,15 @@ TEST(OptionSelectNet, HostileOrMisdirectedMessagesAreRefusedAndChangeNothing)
     ASSERT_EQ(t.net->relay.Log().size(), 1u);
     EXPECT_EQ(t.net->relay.Log()[0].body, player);
     EXPECT_EQ(Name(t.Scene(1)->GetSetup()->GetTensionFile(2)), "Song");
+    // The path without a length: fixed sizes go on, player data cannot.
+    const Bytes left{2, 0, 0, 0};
+    t.Locked([&] {
+        EXPECT_EQ(t.Scene(1)->OnMessage(10003, reinterpret_cast<intptr_t>(player.data())), 0u);
+        EXPECT_EQ(t.Scene(1)->OnMessage(10009, 0), 0u);
+        EXPECT_EQ(t.Scene(1)->OnMessage(10009, reinterpret_cast<intptr_t>(left.data())), 1u);
+        EXPECT_EQ(t.Scene(1)->OnMessage(19, 0), 1u);
+    });
+    EXPECT_EQ(t.Scene(1)->GetSetup()->entries[2].kind, CBattleEntry::kKindNone);
 }
 
 TEST(OptionSelectNet, PlayerDataGoesToItsEntryOrWithTheHostsMusicTheHostsToAll)
