@@ -91,8 +91,12 @@ TEST(OptionSelectNet, AClientStaysOnItsMusicRowAndChangesOnlyItsOwnMusic)
         ASSERT_TRUE(t.Start());
         COptionSelect* client = t.Scene(1);
         EXPECT_EQ(client->GetRow(), kBgm);
-        t.Locked([&] { client->SetAnBgm(anBgm); });
+        t.Locked([&] {
+            client->SetAnBgm(anBgm);
+            client->GetSetup()->entries[0].ownMusic = 5;
+        });
         const CBattleOption before = client->GetOption();
+        ASSERT_EQ(before.music, CBattleOption::kRandomMusic);
         t.net->Focus(1);
         for (u32 key : {menu::kDown, menu::kUp, menu::kRight, menu::kDecide, menu::kStart, menu::kCancel}) {
             t.game.Press(key);
@@ -105,6 +109,8 @@ TEST(OptionSelectNet, AClientStaysOnItsMusicRowAndChangesOnlyItsOwnMusic)
         expected.music = anBgm ? 0 : before.music;   // random, one step right: track 0
         expected.drawnMusic = client->GetOption().drawnMusic;
         EXPECT_EQ(OptionBytes(client->GetOption()), OptionBytes(expected));
+        // Only its own entry follows its music.
+        EXPECT_EQ(client->GetSetup()->entries[0].ownMusic, 5u);
         // Its music's data reaches the host for its entry, nothing else goes out.
         const auto sent = t.net->relay.Log();
         const CTensionFile* track0 = t.game.App().GetTensionFile(0);
