@@ -11,11 +11,16 @@
 #include "engine/scene/Effect.h"
 #include "engine/scene/ResourceController.h"
 #include "engine/scene/SceneObject.h"
+#include "game/battle/scene/BattleFlow.h"
+#include "game/battle/scene/BattleLockstep.h"
 #include "game/battle/scene/BattleScene.h"
 #include "game/data/SaveConfig.h"
 #include "game/data/TensionFile.h"
 #include "game/scenes/CharaSelect.h"
+#include "game/scenes/ChatLine.h"
 #include "game/scenes/GameApp.h"
+#include "game/scenes/NetworkHost.h"
+#include "game/scenes/SelectMessages.h"
 #include "host/render/Render.h"
 
 #include <algorithm>
@@ -61,7 +66,7 @@ COptionSelect::COptionSelect(const COptionSelect& other)
       m_rowTimer(other.m_rowTimer), m_option(other.m_option), m_startFlag(other.m_startFlag),
       m_backFlag(other.m_backFlag), m_scroll(other.m_scroll), m_scrollMode(other.m_scrollMode),
       m_localEntry(other.m_localEntry), m_training(other.m_training), m_network(other.m_network),
-      m_sounds(other.m_sounds)
+      m_chatOpen(other.m_chatOpen), m_sounds(other.m_sounds)
 {
     if (other.m_camera) m_camera = new CCamera(*other.m_camera);
     FindLayers();
@@ -131,7 +136,7 @@ i32 COptionSelect::Initialize(intptr_t argument)
     if (!app) return 0;
     if (!m_setup) m_setup = new CBattleSetup(app->GetSaveConfig());
     m_option = m_setup->option;
-    m_network = 0;   // network play: the set-up's networkMode
+    m_network = m_setup->networkMode ? 1 : 0;
     m_training = m_setup->trainingMode ? 1 : 0;
     m_localEntry = m_setup->localEntry;
 
@@ -149,8 +154,8 @@ i32 COptionSelect::Initialize(intptr_t argument)
     for (u32 i = 0; i < m_sounds.size(); ++i)
         if (!(m_sounds[i] = menu::FindSound(kSounds[i]))) return menu::Missing(kSounds[i]);
 
-    // A network peer that is not the host starts on the music row.
-    m_row = m_targetRow = 0;
+    // A client may only touch its music: its cursor stays there.
+    m_row = m_targetRow = IsClient() ? kBgm : kStage;
     SetCursorRow(m_row);
     SetStage(m_option.stage, true);
     SetBgm(m_option.music, true);
@@ -166,7 +171,7 @@ i32 COptionSelect::Initialize(intptr_t argument)
     // A damaged configuration must not index past the battle's delay table.
     if (CSaveConfig* config = app->GetSaveConfig())
         m_option.inputDelay = std::min<u32>(config->GetNetworkSettings()->keyResponse, CBattleOption::kInputDelays - 1);
-    // Network host: SendOption here.
+    SendOption();
     return CSceneResource::Initialize(argument);
 }
 
@@ -210,11 +215,12 @@ void COptionSelect::SetBgm(u32 index, bool forward)
     if (m_setup) {
         for (u32 i = 0; i < m_setup->count; ++i) {
             // Network play with each player's own music: the local entry only.
+            if (m_network && m_option.ownTension && i != m_localEntry) continue;
             CBattleEntry& entry = m_setup->entries[i];
             if (entry.kind < CBattleEntry::kKindComputer) entry.ownMusic = m_option.UsedMusic();
         }
     }
-    // Network play: SendPlayerData here.
+    SendPlayerData();
 }
 
 void COptionSelect::SetRule(u32 value)
@@ -292,7 +298,7 @@ void COptionSelect::Increase(i32 row)
 {
     if (row < 0 || row >= kInit) return;
     SetValue(row, Wrap(ValueOf(row), 1, kValueCounts[row]), true);
-    // Network host: SendOption here.
+    SendOption();
     StartBounce(row, 1);
 }
 
@@ -300,7 +306,7 @@ void COptionSelect::Decrease(i32 row)
 {
     if (row < 0 || row >= kInit) return;
     SetValue(row, Wrap(ValueOf(row), -1, kValueCounts[row]), false);
-    // Network host: SendOption here.
+    SendOption();
     StartBounce(row, 0);
 }
 
@@ -314,7 +320,135 @@ void COptionSelect::ResetOptions()
     SetCpu(0);
     SetFriend(2);
     SetAnBgm(1);
-    // Network host: SendOption here.
+    SendOption();
+}
+
+// ---------------------------------------------------------------- network
+
+void COptionSelect::Broadcast(u32 type, const u8* data, u32 length)
+{
+    if (m_setup && m_setup->netHost) m_setup->netHost->Broadcast(type, data, length);
+}
+
+bool COptionSelect::HostAlone() const
+{
+    ILobbyRoom* lobby = Lobby();
+    return IsHost() && lobby && lobby->GetMemberCount() <= 1;
+}
+
+void COptionSelect::SendOption()
+{
+    if (!IsHost()) return;
+    const auto body = select_net::WriteOptionMessage(m_option, 0);
+    Broadcast(select_net::kMsgOption, body.data(), u32(body.size()));
+    if (!m_option.ownTension) SendPlayerData();
+}
+
+void COptionSelect::StorePlayerData(const select_net::PlayerData& data, bool spread)
+{
+    if (!m_setup) return;
+    for (u32 i = 0; i < CBattleSetup::kEntryCount; ++i)
+        if (i == data.entry || spread) select_net::ApplyPlayerData(data, m_setup->GetTensionFile(i));
+}
+
+void COptionSelect::SendPlayerData()
+{
+    if (!m_network || !m_setup || m_localEntry >= CBattleSetup::kEntryCount) return;
+    // With the host's music for all, a client's own data counts for no one.
+    if (!m_option.ownTension && IsClient()) return;
+    CBattleEntry* entry = m_setup->GetEntry(m_localEntry);
+    CGameApp* app = GetGameApp();
+    const CTensionFile* tension = entry && app ? app->GetTensionFile(entry->ownMusic) : nullptr;
+    if (!tension) return;
+    // What is kept here is what the peers will read: the same cut name and
+    // the same track.
+    select_net::PlayerData data = select_net::MakePlayerData(m_localEntry, *tension);
+    std::vector<u8> body = select_net::WritePlayerData(data);
+    if (body.size() > select_net::kPeerBodyLimit) {
+        if (!IsClient()) {
+            app->QueueMessage(kHostTooLongForPeers);
+            StorePlayerData(data, !m_option.ownTension);
+            return;
+        }
+        // The peers could not read it whole: this player plays to the
+        // host's music, whose data they get in its place.
+        app->QueueMessage(kTooLongForPeers);
+        entry->ownMusic = m_setup->entries[0].ownMusic;
+        tension = app->GetTensionFile(entry->ownMusic);
+        if (!tension) return;
+        data = select_net::MakePlayerData(m_localEntry, *tension);
+        body = select_net::WritePlayerData(data);
+        if (body.size() > select_net::kPeerBodyLimit) return;
+    }
+    StorePlayerData(data, !m_option.ownTension);
+    Broadcast(select_net::kMsgPlayerData, body.data(), u32(body.size()));
+}
+
+bool COptionSelect::ApplyOptionMessage(const u8* data, u32 length)
+{
+    // Only the host decides the options.
+    if (!IsClient()) return false;
+    CBattleOption received;
+    if (select_net::ReadOptionMessage(data, length, &received) != select_net::MessageError::kNone) return false;
+    const bool ownMusicBefore = m_option.ownTension != 0;
+    // The host drew the random stage: shown without a draw of our own, which
+    // on this thread would take the game's numbers out of their order.
+    ShowValue(m_stageLayers, 20, received.stage);
+    SetRule(received.livesRule);
+    SetPoint(received.extraLives);
+    SetTime(received.timeSetting);
+    SetCpu(received.computerLevel);
+    SetFriend(received.sharedGroupBullets);
+    SetAnBgm(received.ownTension);
+    SetTensionRule(received.characterSetting);
+    if (received.ownTension) {
+        received.music = m_option.music;
+        received.drawnMusic = m_option.drawnMusic;
+    }
+    m_option = received;
+    // Own music back on: the peers hold the host's data for this entry, so
+    // it tells them its own again.
+    if (received.ownTension && !ownMusicBefore) {
+        if (CBattleEntry* entry = m_setup->GetEntry(m_localEntry)) entry->ownMusic = m_option.UsedMusic();
+        SendPlayerData();
+    }
+    return true;
+}
+
+bool COptionSelect::ApplyPlayerData(const u8* data, u32 length)
+{
+    select_net::PlayerData player;
+    if (select_net::ReadPlayerData(data, length, &player) != select_net::MessageError::kNone) return false;
+    // With the host's music for all only the host's data counts; it goes to
+    // every entry.
+    if (!m_option.ownTension && player.entry != 0) return true;
+    StorePlayerData(player, !m_option.ownTension);
+    if (IsHost()) Broadcast(select_net::kMsgPlayerData, data, length);
+    return true;
+}
+
+u32 COptionSelect::OnPeerMessage(u32 type, const u8* data, u32 length)
+{
+    if (!m_network || !m_setup) return 0;
+    u32 word = 0;
+    switch (type) {
+    case select_net::kMsgOption: return ApplyOptionMessage(data, length) ? 1 : 0;
+    case select_net::kMsgPlayerData: return ApplyPlayerData(data, length) ? 1 : 0;
+    case select_net::kMsgProceed:
+    case select_net::kMsgLeave:
+        // Only the host starts or leaves; its body is the word 1.
+        if (!IsClient() || select_net::ReadWord(data, length, &word) != select_net::MessageError::kNone || word != 1)
+            return 0;
+        (type == select_net::kMsgProceed ? m_startFlag : m_backFlag) = 1;
+        return 1;
+    case select_net::kMsgPeerLeft: {
+        u32 entry = 0;
+        if (select_net::ReadPeerLeft(data, length, &entry) != select_net::MessageError::kNone) return 0;
+        if (CBattleEntry* left = m_setup->GetEntry(entry)) left->kind = CBattleEntry::kKindNone;
+        return 1;
+    }
+    default: return 1;
+    }
 }
 
 // ---------------------------------------------------------------- cursor
@@ -377,7 +511,9 @@ LoadingArgs COptionSelect::TakeBattleArgs()
     CBattleSetup* setup = m_setup;
     m_setup = nullptr;
     if (setup) setup->option = m_option;
-    return LoadingArgs{new CBattleScene(app ? app->BattleApp() : nullptr), reinterpret_cast<intptr_t>(setup),
+    // A network battle runs on the network scene above.
+    IBattleNetwork* network = m_network ? GetBattleNetwork() : nullptr;
+    return LoadingArgs{new CBattleScene(app ? app->BattleApp() : nullptr, network), reinterpret_cast<intptr_t>(setup),
         m_network};
 }
 
@@ -397,40 +533,72 @@ MenuSetupArgs COptionSelect::TakeBackArgs()
     return args;
 }
 
+void COptionSelect::GoTitle()
+{
+    CGameApp* app = GetGameApp();
+    IBattleFlow* flow = app ? app->Flow() : nullptr;
+    battle_flow::TitleArgs args;
+    args.item = TitleItemFor(m_setup);
+    if (flow) flow->GoTitle(args);
+}
+
 void COptionSelect::GoBattle()
 {
     CGameApp* app = GetGameApp();
     if (!app) return;
-    // Network play: the network scene's child change, mode 3.
+    if (!m_network) {
+        LoadingArgs args = TakeBattleArgs();
+        app->ChangeScene(new CLoadingScene, reinterpret_cast<intptr_t>(&args));
+        return;
+    }
+    // The network scene's child: without one above, nothing could run it.
+    INetworkSceneHost* host = GetNetworkSceneHost();
+    if (!host) return GoTitle();
     LoadingArgs args = TakeBattleArgs();
-    app->ChangeScene(new CLoadingScene, reinterpret_cast<intptr_t>(&args));
+    host->ChangeChildScene(new CLoadingScene, kHostedBattleMode, reinterpret_cast<intptr_t>(&args));
 }
 
 void COptionSelect::GoCharaSelect()
 {
     CGameApp* app = GetGameApp();
     if (!app) return;
-    // Network play: the network scene's child change, mode 1, or its own
-    // screen for a host alone in the room.
+    if (!m_network) {
+        MenuSetupArgs args = TakeBackArgs();
+        app->ChangeScene(new CCharaSelect, reinterpret_cast<intptr_t>(&args));
+        return;
+    }
+    INetworkSceneHost* host = GetNetworkSceneHost();
+    if (!host) return GoTitle();
+    // A host alone in the room goes back to the network scene's own screen.
+    if (HostAlone()) {
+        host->SetChildScene(nullptr, kHostedLobbyMode);
+        return;
+    }
     MenuSetupArgs args = TakeBackArgs();
-    app->ChangeScene(new CCharaSelect, reinterpret_cast<intptr_t>(&args));
+    host->ChangeChildScene(new CCharaSelect, kHostedSelectMode, reinterpret_cast<intptr_t>(&args));
 }
 
 // ---------------------------------------------------------------- frame
 
+void COptionSelect::HandleValueKeys()
+{
+    const bool left = menu::LeftTriggered();
+    if (!left && !menu::RightTriggered()) return;
+    if (IsClient() && (m_row != kBgm || !m_option.ownTension)) return;
+    if (left) Decrease(m_row);
+    else Increase(m_row);
+    menu::PlaySe(m_sounds[kSide]);
+}
+
 void COptionSelect::HandleInput()
 {
-    // Network peers other than the host: only the music row, with AnBgm on.
-    if (menu::LeftTriggered()) {
-        Decrease(m_row);
-        menu::PlaySe(m_sounds[kSide]);
-    } else if (menu::RightTriggered()) {
-        Increase(m_row);
-        menu::PlaySe(m_sounds[kSide]);
-    }
-
+    HandleValueKeys();
+    // A client waits for the host's start and back; its cursor stays.
+    const bool client = IsClient();
     const bool training = m_training != 0;
-    if (menu::UpTriggered()) {
+    if (client && (menu::UpTriggered() || menu::DownTriggered())) {
+        // Row moves are the host's.
+    } else if (menu::UpTriggered()) {
         m_targetRow = StepRow(m_targetRow, true, m_option.livesRule, training);
         menu::PlaySe(m_sounds[kSelect]);
     } else if (menu::DownTriggered()) {
@@ -442,15 +610,26 @@ void COptionSelect::HandleInput()
             menu::PlaySe(m_sounds[kSet]);
         }
     } else if (menu::Triggered(menu::kStart)) {
-        // Network host: SendOption and the start message.
+        if (client) return;
         m_startFlag = 1;
+        if (m_network) {
+            // The peers start on the options they are sent last.
+            SendOption();
+            const auto body = select_net::WriteWord(1);
+            Broadcast(select_net::kMsgProceed, body.data(), u32(body.size()));
+        }
         menu::PlaySe(m_sounds[kSet]);
     } else if (menu::Triggered(menu::kCancel)) {
-        // Network host: the back message.
+        if (client) return;
         m_backFlag = 1;
+        if (m_network) {
+            const auto body = select_net::WriteWord(1);
+            Broadcast(select_net::kMsgLeave, body.data(), u32(body.size()));
+        }
         menu::PlaySe(m_sounds[kCancel]);
+    } else if (m_network && menu::Triggered(kChatKey)) {
+        m_chatOpen = 1;
     }
-    // Network play: the first quick-message key opens the chat.
 }
 
 i32 COptionSelect::Update(u32 argument)
@@ -464,6 +643,7 @@ i32 COptionSelect::Update(u32 argument)
     if (m_startFlag) {
         m_cover = std::min(1.0f, m_cover + 2.0f * dt);
         if (m_cover < 1.0f) return CSceneResource::Update(argument);
+        chat_line::Close(Lobby(), m_chatOpen);
         // The change deletes this scene: nothing of it may be touched after.
         GoBattle();
         return 1;
@@ -472,6 +652,7 @@ i32 COptionSelect::Update(u32 argument)
         alpha -= 2.0f * dt;
         if (alpha > 0.0f) return CSceneResource::Update(argument);
         alpha = 0.0f;
+        chat_line::Close(Lobby(), m_chatOpen);
         GoCharaSelect();
         return 1;
     }
@@ -493,16 +674,23 @@ i32 COptionSelect::Update(u32 argument)
         }
         return 1;
     }
-    // Network play: the open chat takes the keys instead.
+    // The open chat line takes the keys instead.
+    if (m_chatOpen) {
+        chat_line::Update(Lobby(), m_chatOpen);
+        return 1;
+    }
     HandleInput();
+    if (HostAlone()) m_backFlag = 1;
     return CSceneResource::Update(argument);
 }
 
-u32 COptionSelect::OnMessage(u32 /*message*/, intptr_t /*parameter*/)
+u32 COptionSelect::OnMessage(u32 message, intptr_t parameter)
 {
-    // Network play: the option, player data, start, back and peer-left
-    // messages (10002..10005, 10009) are handled here.
-    return 1;
+    const i32 size = select_net::FixedBodySize(message);
+    if (size == 0) return 1;
+    // 10003 needs its length, which this path does not carry.
+    if (size < 0 || !parameter) return 0;
+    return OnPeerMessage(message, reinterpret_cast<const u8*>(parameter), u32(size));
 }
 
 // ---------------------------------------------------------------- draw
@@ -576,7 +764,7 @@ void COptionSelect::DrawHelp()
     });
     const u32 outline = u32(std::clamp(state.colour.w, 0.0f, 1.0f) * 255.0f) << 24;
     font->DrawTextAlignedOutlinedFlags((520.0f + m_scroll) * s, 24.0f * s, state.colour.ToARGB(), outline, 28, s, 1.0f,
-        kHelpText, 20);
+        kHelpTexts[m_scrollMode], 20);
 }
 
 i32 COptionSelect::Draw(u32)
@@ -603,8 +791,14 @@ i32 COptionSelect::Draw(u32)
 
     DrawMusic();
     DrawHelp();
-    // Network play: the log layer, the room chat and the text input.
-    if (m_local) m_local->Draw(nullptr);
+    if (!m_network) {
+        if (m_local) m_local->Draw(nullptr);
+    } else {
+        if (m_log) m_log->Draw(nullptr);
+        if (m_chatOpen && m_input) m_input->Draw(nullptr);
+        const CLayerState& state = GetSceneState();
+        chat_line::Draw(Lobby(), m_chatOpen, std::max(state.scaleX, state.scaleY));
+    }
     menu::DrawCover(m_cover);
     return 1;
 }

@@ -5,13 +5,17 @@
 // (training only), "Friend", per-player music and "Init". The scene edits
 // its own CBattleOption and writes it into the set-up when it leaves. A
 // random stage or music is drawn again on every change that lands on it.
-// Network play (the host deciding, peers' music and chat) is not built
-// here: m_network stays 0 and the places it would go are marked.
+//
+// In network play the scene is the network scene's child: the host decides
+// every option and sends it (10002); a client may only change its own music,
+// and only with per-player music on; every peer sends its music's tension
+// data (10003). Start (10004) and back (10005) come from the host.
 #pragma once
 
 #include "engine/core/Types.h"
 #include "engine/scene/SceneResource.h"
 #include "game/battle/scene/BattleSetup.h"
+#include "game/battle/scene/PeerMessageSink.h"
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/LoadingScene.h"
 
@@ -21,6 +25,10 @@
 class CCamera;
 class CSceneObject;
 class CTensionFile;
+class ILobbyRoom;
+namespace select_net {
+struct PlayerData;
+}
 
 namespace option_select {
 
@@ -73,8 +81,16 @@ inline constexpr f32 kRowTime = 0.15f;
 inline constexpr f32 kBounceTime = menu::kArrowBounceTime;
 inline constexpr f32 kScrollSpeed = 80.0f;
 inline constexpr f32 kScrollStart[2] = {1500.0f, 1825.0f};   // local, network help
-inline constexpr const char* kHelpText =
-    "上下キー：項目の選択　左右キー：項目の変更　スタートキー：対戦開始";
+inline constexpr const char* kHelpTexts[2] = {
+    "上下キー：項目の選択　左右キー：項目の変更　スタートキー：対戦開始",
+    "上下キー：項目の選択　左右キー：項目の変更　スタートキー：対戦開始　F1キー：チャット入力"};
+// The first quick-message key: opens the chat line in network play.
+inline constexpr u32 kChatKey = 32;
+// What a player whose music's tension data cannot be sent is told.
+inline constexpr const char* kTooLongForPeers =
+    "Your music's tension data is too long to send; the host's music plays for you.";
+inline constexpr const char* kHostTooLongForPeers =
+    "Your music's tension data is too long to send; the other players do not get it.";
 inline constexpr const char* kRandomName = "ランダム";
 inline constexpr const char* kRandomLine = "全曲からランダムで再生します";
 inline constexpr f32 kBarWidth = 440.0f;
@@ -86,7 +102,7 @@ i32 StepRow(i32 row, bool up, u32 rule, bool training);
 
 }  // namespace option_select
 
-class COptionSelect : public CSceneResource {
+class COptionSelect : public CSceneResource, public IPeerMessageSink {
     ORV_VALUE_CLASS(COptionSelect)
 
 public:
@@ -103,7 +119,13 @@ public:
     // argument: a MenuSetupArgs* (its set-up owned from here on), or 0.
     i32 Initialize(intptr_t argument) override;
     i32 Update(u32 argument) override;
+    // The peer messages of fixed size go on to OnPeerMessage with that size
+    // (10003 has none here: 0); any other id is ignored (1).
     u32 OnMessage(u32 message, intptr_t parameter) override;
+    // 10002 option, 10003 player data, 10004 start, 10005 back, 10009 a peer
+    // left; 0 when refused (malformed, out of range, not for this side, or
+    // outside network play): nothing changes and nothing is relayed.
+    u32 OnPeerMessage(u32 type, const u8* data, u32 length) override;
     i32 Draw(u32 argument) override;
 
     // Each stores its value (past the row's range: its last) and shows only
@@ -127,6 +149,19 @@ public:
     // Whether the application holds the tension file of music slot track.
     bool MusicOffered(u32 track) const;
 
+    // Network host only: the option to every peer, then (music the host's
+    // for all) the host's player data.
+    void SendOption();
+    // Network play: the local entry's music's tension data into the set-up
+    // (every entry's when all play the host's music) and to every peer; a
+    // client sends none while all play the host's. Too long to send: a
+    // client's entry takes the host's music instead, with a message.
+    void SendPlayerData();
+    // A received 10002 / 10003; false when refused. While all play the
+    // host's music only the host's player data counts (into every entry).
+    bool ApplyOptionMessage(const u8* data, u32 length);
+    bool ApplyPlayerData(const u8* data, u32 length);
+
     // The option into the set-up; the block the loading screen takes (a
     // new battle scene, the set-up) and the one the character select takes
     // (effect, music, set-up). The scene no longer holds what they hand on.
@@ -145,6 +180,8 @@ public:
     bool IsStarting() const { return m_startFlag != 0; }
     bool IsLeaving() const { return m_backFlag != 0; }
     bool IsTraining() const { return m_training != 0; }
+    bool IsHost() const { return m_network && m_localEntry == 0; }
+    bool IsChatOpen() const { return m_chatOpen != 0; }
 
 private:
     struct RowLayers {
@@ -163,6 +200,18 @@ private:
     bool RowShown(i32 row) const;
     // Player 1's presses.
     void HandleInput();
+    // Left and right; a client only on the music row with its own music.
+    void HandleValueKeys();
+    bool IsClient() const { return m_network && m_localEntry != 0; }
+    ILobbyRoom* Lobby() const { return m_setup ? m_setup->lobbyClient : nullptr; }
+    // A host alone in its room has no one to play with.
+    bool HostAlone() const;
+    void Broadcast(u32 type, const u8* data, u32 length);
+    // The set-up's tension file of entry (all four with spread) := data.
+    void StorePlayerData(const select_net::PlayerData& data, bool spread);
+    // Network play with no network scene above: the title (the set-up and
+    // next scene dropped).
+    void GoTitle();
     // The value of a row with values, and its setter (stage and music
     // forward as asked).
     u32 ValueOf(i32 row) const;
@@ -184,7 +233,8 @@ private:
     u32 m_scrollMode = 0;
     u32 m_localEntry = 0;
     u32 m_training = 0;
-    u32 m_network = 0;   // network play is not built: always 0
+    u32 m_network = 0;
+    u32 m_chatOpen = 0;
 
     CSceneObject* m_title = nullptr;
     std::array<CSceneObject*, option_select::kRowCount> m_rowLayers{};

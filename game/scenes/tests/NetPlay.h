@@ -26,6 +26,7 @@
 #include "game/scenes/GameApp.h"
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/NetworkHost.h"
+#include "game/scenes/OptionSelect.h"
 #include "game/scenes/tests/GameDriver.h"
 #include "game/scenes/tests/MenuRun.h"
 #include "host/kernel/Kernel.h"
@@ -255,6 +256,20 @@ public:
         args.setup = MakeSetup(machine);
         m_current = i32(machine);
         const i32 result = ChangeChildScene(new CCharaSelect(), kHostedSelectMode, reinterpret_cast<intptr_t>(&args));
+        m_current = kAll;
+        return result;
+    }
+    // Machine's option select, as its character select starts it (mode 2).
+    i32 StartOptionSelect(u32 machine)
+    {
+        host::kernel::Lock lock(m_lock);
+        MenuSetupArgs args;
+        args.curtain = 0.0f;
+        args.alpha = 0.0f;
+        args.setup = MakeSetup(machine);
+        m_current = i32(machine);
+        const i32 result =
+            ChangeChildScene(new COptionSelect(), kHostedOptionMode, reinterpret_cast<intptr_t>(&args));
         m_current = kAll;
         return result;
     }
