@@ -56,40 +56,9 @@ TEST(CharaSelectNetTest, CursorPassesOverTheOtherSidesPlayers)
 
 // Host (machine 0) and client (machine 1) in their selects, faded in:
 // cards 0 and 1 the players, 2 and 3 computers.
-struct Room {
-    explicit Room(u32 machines = 2) : game(game_test::GameDataRoot(), net_test::Options(machines)) {}
-    ::testing::AssertionResult Start()
-    {
-        if (auto ready = net_test::Ready(game); !ready) return ready;
-        for (u32 m = 0; m < net().Machines(); ++m)
-            if (net().StartSelect(m) != 0) return ::testing::AssertionFailure() << "no select " << m << game.Describe();
-        game.Frames(40);
-        if (!net().relay.WaitIdle()) return ::testing::AssertionFailure() << "relay stuck";
-        return ::testing::AssertionSuccess();
-    }
-    net_test::FakeNetworkScene& net() { return net_test::Net(game); }
+struct Room : net_test::Room {
+    using net_test::Room::Room;
     CCharaSelect* select(u32 m) { return net().ChildAs<CCharaSelect>(m); }
-    // Only machine m takes player 1's key; its messages delivered.
-    void Press(u32 m, u32 code, u32 frames = 12)
-    {
-        net().Focus(i32(m));
-        game.Press(code);
-        game.Frames(frames);
-        net().relay.WaitIdle();
-    }
-    void PressKey(u8 key)
-    {
-        game.Input().SetKey(key, true);
-        game.Frame();
-        game.Input().SetKey(key, false);
-        game.Frame();
-    }
-    u32 Deliver(u32 m, u32 type, const u8* data, u32 length)
-    {
-        const u32 answer = net().Deliver(m, type, data, length);
-        net().relay.WaitIdle();
-        return answer;
-    }
     std::vector<u32> Kinds(u32 m)
     {
         std::vector<u32> kinds;
@@ -106,7 +75,6 @@ struct Room {
         }
         return words;
     }
-    GameDriver game;
 };
 
 CardMessage CardOf(const CSelectCard* card, u32 sender)

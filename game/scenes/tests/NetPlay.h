@@ -35,6 +35,7 @@
 #include <atomic>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -246,8 +247,11 @@ public:
         }
         return setup;
     }
-    // Machine's character select, as the network scene starts it (mode 1).
-    i32 StartSelect(u32 machine)
+    // Machine's child made as its hand-over makes it (a new scene of class
+    // Scene, loaded with a fresh set-up, in mode): 0, or 1 when its Load
+    // failed.
+    template <class Scene>
+    i32 StartChild(u32 machine, u32 mode)
     {
         host::kernel::Lock lock(m_lock);
         MenuSetupArgs args;
@@ -255,24 +259,14 @@ public:
         args.alpha = 0.0f;
         args.setup = MakeSetup(machine);
         m_current = i32(machine);
-        const i32 result = ChangeChildScene(new CCharaSelect(), kHostedSelectMode, reinterpret_cast<intptr_t>(&args));
+        const i32 result = ChangeChildScene(new Scene(), mode, reinterpret_cast<intptr_t>(&args));
         m_current = kAll;
         return result;
     }
-    // Machine's option select, as its character select starts it (mode 2).
-    i32 StartOptionSelect(u32 machine)
-    {
-        host::kernel::Lock lock(m_lock);
-        MenuSetupArgs args;
-        args.curtain = 0.0f;
-        args.alpha = 0.0f;
-        args.setup = MakeSetup(machine);
-        m_current = i32(machine);
-        const i32 result =
-            ChangeChildScene(new COptionSelect(), kHostedOptionMode, reinterpret_cast<intptr_t>(&args));
-        m_current = kAll;
-        return result;
-    }
+    // The character select as the network scene starts it; the option
+    // select as the character select hands over to it.
+    i32 StartSelect(u32 machine) { return StartChild<CCharaSelect>(machine, kHostedSelectMode); }
+    i32 StartOptionSelect(u32 machine) { return StartChild<COptionSelect>(machine, kHostedOptionMode); }
     // A message as machine's receive thread hands it to the child; the
     // child's answer (1 when there is no child that takes peer messages).
     u32 Deliver(u32 machine, u32 type, const u8* data, u32 length)
@@ -364,5 +358,52 @@ inline ::testing::AssertionResult Ready(game_test::GameDriver& game)
     if (!dynamic_cast<FakeNetworkScene*>(game.App().GetScene())) return ::testing::AssertionFailure() << "no network scene";
     return ::testing::AssertionSuccess();
 }
+
+// Machines in their selects (or option selects), faded in, the relay quiet.
+struct Room {
+    explicit Room(u32 machines = 2) : game(game_test::GameDataRoot(), Options(machines)) {}
+
+    ::testing::AssertionResult Start(bool optionSelect = false)
+    {
+        if (auto ready = Ready(game); !ready) return ready;
+        for (u32 m = 0; m < net().Machines(); ++m) {
+            const i32 failed = optionSelect ? net().StartOptionSelect(m) : net().StartSelect(m);
+            if (failed) return ::testing::AssertionFailure() << "no select " << m << game.Describe();
+        }
+        game.Frames(40);
+        if (!net().relay.WaitIdle()) return ::testing::AssertionFailure() << "relay stuck";
+        return ::testing::AssertionSuccess();
+    }
+    FakeNetworkScene& net() { return Net(game); }
+    // Only machine m takes player 1's key; its messages delivered.
+    void Press(u32 m, u32 code, u32 frames = 12)
+    {
+        net().Focus(i32(m));
+        game.Press(code);
+        game.Frames(frames);
+        net().relay.WaitIdle();
+    }
+    // A keyboard key (scan code) down for a frame and up for one.
+    void PressKey(u8 key)
+    {
+        game.Input().SetKey(key, true);
+        game.Frame();
+        game.Input().SetKey(key, false);
+        game.Frame();
+    }
+    u32 Deliver(u32 m, u32 type, const u8* data, u32 length)
+    {
+        const u32 answer = net().Deliver(m, type, data, length);
+        net().relay.WaitIdle();
+        return answer;
+    }
+    // Test-thread calls into the scenes take the lock the relay delivers under.
+    void Locked(const std::function<void()>& f)
+    {
+        host::kernel::Lock lock(net().GetLock());
+        f();
+    }
+    game_test::GameDriver game;
+};
 
 }  // namespace net_test

@@ -22,29 +22,19 @@ using namespace option_select;
 using game_test::GameDriver;
 using Bytes = std::vector<u8>;
 
-// A host (machine 0) and a client (machine 1) on their option selects.
-struct TwoOptionSelects {
-    GameDriver game{game_test::GameDataRoot(), net_test::Options(2)};
+// A host (machine 0) and a client (machine 1) on their option selects, the
+// relay's log cleared.
+struct TwoOptionSelects : net_test::Room {
     net_test::FakeNetworkScene* net = nullptr;
 
     ::testing::AssertionResult Start()
     {
-        if (auto ready = net_test::Ready(game); !ready) return ready;
-        net = &net_test::Net(game);
-        if (net->StartOptionSelect(0) != 0 || net->StartOptionSelect(1) != 0)
-            return ::testing::AssertionFailure() << "no option select" << game.Describe();
-        game.Frames(40);
-        net->relay.WaitIdle();
+        if (auto started = net_test::Room::Start(true); !started) return started;
+        net = &Room::net();
         net->relay.ClearLog();
         return ::testing::AssertionSuccess();
     }
     COptionSelect* Scene(u32 m) { return net->ChildAs<COptionSelect>(m); }
-    // Test-thread calls into the scenes take the lock the relay delivers under.
-    void Locked(const std::function<void()>& f)
-    {
-        host::kernel::Lock lock(net->GetLock());
-        f();
-    }
     u32 Deliver(u32 m, u32 type, const Bytes& body) { return net->Deliver(m, type, body.data(), u32(body.size())); }
 };
 
