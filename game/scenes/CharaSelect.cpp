@@ -709,8 +709,7 @@ u32 CCharaSelect::OnPeerMessage(u32 type, const u8* data, u32 length)
     case kMsgProceed:
     case kMsgLeave: return TakeWord(type, data, length);
     case select_net::kMsgPeerLeft: return TakePeerLeft(data, length);
-    // The option is the host's alone to send.
-    case kMsgOption: return m_local == 0 ? 0 : 1;
+    case kMsgOption: return TakeOption(data, length);
     // Late battle messages or an option sent before this side caught up:
     // nothing of this scene's.
     default: return 1;
@@ -731,6 +730,21 @@ u32 CCharaSelect::TakeCard(const u8* data, u32 length)
     card->SetReady(message.ready);
     if (message.sender != m_local && m_edit && m_cursor == message.slot) DropEditing();
     if (m_local == 0) Broadcast(kMsgCard, data, length);
+    return 1;
+}
+
+u32 CCharaSelect::TakeOption(const u8* data, u32 length)
+{
+    // The option is the host's alone to send. Its option select may start
+    // while this side still fades out: the set-up keeps the option for this
+    // side's option select, the player's own music choice apart.
+    CBattleOption option;
+    if (m_local == 0 || ReadOptionMessage(data, length, &option) != MessageError::kNone) return 0;
+    if (option.ownTension) {
+        option.music = m_setup->option.music;
+        option.drawnMusic = m_setup->option.drawnMusic;
+    }
+    m_setup->option = option;
     return 1;
 }
 

@@ -163,6 +163,7 @@ private:
     // go out, then the proceed word.
     void Start();
     u32 TakeCard(const u8* data, u32 length);
+    u32 TakeOption(const u8* data, u32 length);
     u32 TakePlayerData(const u8* data, u32 length);
     u32 TakeWord(u32 type, const u8* data, u32 length);
     u32 TakePeerLeft(const u8* data, u32 length);

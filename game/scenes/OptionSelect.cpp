@@ -157,8 +157,15 @@ i32 COptionSelect::Initialize(intptr_t argument)
     // A client may only touch its music: its cursor stays there.
     m_row = m_targetRow = IsClient() ? kBgm : kStage;
     SetCursorRow(m_row);
-    SetStage(m_option.stage, true);
-    SetBgm(m_option.music, true);
+    if (IsClient()) {
+        // The host drew the random stage, and its music under the host's
+        // music for all: shown as they came, without draws of our own.
+        ShowValue(m_stageLayers, 20, m_option.stage);
+        if (m_option.ownTension) SetBgm(m_option.music, true);
+    } else {
+        SetStage(m_option.stage, true);
+        SetBgm(m_option.music, true);
+    }
     SetRule(m_option.livesRule);
     SetPoint(m_option.extraLives);
     SetTime(m_option.timeSetting);

@@ -242,6 +242,35 @@ TEST(CharaSelectNetRun, HostRefusesWhatAClientMayNotSend)
     EXPECT_FALSE(room.select(1)->IsProceeding());
 }
 
+// The host's option select may start while a client still fades out of its
+// select: the client's set-up keeps the option, its own music choice apart
+// while every player plays its own.
+TEST(CharaSelectNetRun, ClientKeepsTheHostsEarlyOptionForItsOptionSelect)
+{
+    for (u32 ownMusic : {0u, 1u}) {
+        Room room;
+        ASSERT_TRUE(room.Start());
+        CBattleSetup* setup = room.select(1)->GetSetup();
+        const CBattleOption mine = setup->option;
+        CBattleOption hosts;
+        hosts.stage = 3;
+        hosts.music = 7;
+        hosts.drawnMusic = 9;
+        hosts.ownTension = ownMusic;
+        hosts.randomSeed = 0x1234;
+        const auto bytes = WriteOptionMessage(hosts, 0);
+        ASSERT_EQ(room.Deliver(1, kMsgOption, bytes.data(), kOptionBytes), 1u);
+        EXPECT_EQ(setup->option.stage, 3u);
+        EXPECT_EQ(setup->option.randomSeed, 0x1234u);
+        EXPECT_EQ(setup->option.music, ownMusic ? mine.music : 7u);
+        EXPECT_EQ(setup->option.drawnMusic, ownMusic ? mine.drawnMusic : 9u);
+        auto spoilt = bytes;
+        spoilt[0] = 20;   // past the random stage
+        EXPECT_EQ(room.Deliver(1, kMsgOption, spoilt.data(), kOptionBytes), 0u);
+        EXPECT_EQ(setup->option.stage, 3u);
+    }
+}
+
 TEST(CharaSelectNetRun, PeerThatLeftTurnsItsCardEmpty)
 {
     Room room;
