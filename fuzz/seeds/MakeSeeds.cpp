@@ -58,6 +58,7 @@ int main(int argc, char** argv)
     seeds::MakeLockstepSeeds(root);
     seeds::MakeSettingReaderSeeds(root);
     seeds::MakeMenuSeeds(root);
+    seeds::MakeSelectSeeds(root);
     std::free(root);
     return 0;
 }

@@ -45,5 +45,6 @@ void MakeReplaySeeds(const std::string& root);
 void MakeLockstepSeeds(const std::string& root);
 void MakeSettingReaderSeeds(const std::string& root);
 void MakeMenuSeeds(const std::string& root);
+void MakeSelectSeeds(const std::string& root);
 
 }  // namespace seeds
