@@ -8,6 +8,7 @@
 // title, or the program's end), never a crash; the data set is put back
 // after each input.
 #include "fuzz/FuzzSupport.h"
+#include "fuzz/drivers/GameDataFolder.h"
 #include "fuzz/drivers/MenuSceneDriver.h"
 #include "game/data/SaveConfig.h"
 #include "game/data/SaveData.h"
@@ -20,7 +21,6 @@
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/RecordScene.h"
 #include "game/scenes/TitleScene.h"
-#include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/tests/GameDriver.h"
 
 #include <cstdint>
@@ -42,15 +42,7 @@ constexpr u32 kStartFrames = 400;
 // The data set, written once per process.
 const std::string& DataRoot()
 {
-    static const std::string root = [] {
-        const std::string folder = fuzz::Folder("game");
-        std::string error;
-        if (!scene_data::WriteSceneData(folder.substr(0, folder.size() - 1), &error)) {
-            std::fprintf(stderr, "menu_scene: %s\n", error.c_str());
-            fuzz::Fail("the game data set is written", __FILE__, __LINE__);
-        }
-        return folder.substr(0, folder.size() - 1);
-    }();
+    static const std::string root = fuzz::WriteGameDataFolder("game");
     return root;
 }
 

@@ -7,13 +7,13 @@
 // readers accept). Two frames after the last message let the flags act.
 // Each input starts the game headless on the data set.
 #include "fuzz/FuzzSupport.h"
+#include "fuzz/drivers/GameDataFolder.h"
 #include "fuzz/drivers/SelectMessagesDriver.h"
 #include "game/battle/scene/BattleSetup.h"
 #include "game/scenes/CharaSelect.h"
 #include "game/scenes/OptionSelect.h"
 #include "game/scenes/SelectCard.h"
 #include "game/scenes/SelectMessages.h"
-#include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/tests/NetPlay.h"
 
 #include <cstdint>
@@ -29,15 +29,7 @@ constexpr u32 kFramesAfter = 2;
 
 const std::string& DataRoot()
 {
-    static const std::string root = [] {
-        const std::string folder = fuzz::Folder("game");
-        std::string error;
-        if (!scene_data::WriteSceneData(folder.substr(0, folder.size() - 1), &error)) {
-            std::fprintf(stderr, "select_messages: %s\n", error.c_str());
-            fuzz::Fail("the game data set is written", __FILE__, __LINE__);
-        }
-        return folder.substr(0, folder.size() - 1);
-    }();
+    static const std::string root = fuzz::WriteGameDataFolder("game");
     return root;
 }
 

@@ -3,12 +3,12 @@
 // stores' defaults) each with a scene that reads them; keys walk the menus.
 // Each input starts the whole game, so they stay few.
 #include "fuzz/FuzzSupport.h"
+#include "fuzz/drivers/GameDataFolder.h"
 #include "fuzz/drivers/MenuSceneDriver.h"
 #include "fuzz/seeds/Seeds.h"
 #include "game/data/SaveConfig.h"
 #include "game/data/SaveData.h"
 #include "game/data/SaveRecord.h"
-#include "game/scenes/testdata/SceneData.h"
 
 namespace seeds {
 
@@ -33,12 +33,7 @@ std::string DefaultSave()
 void MakeMenuSeeds(const std::string& root)
 {
     Sink sink(root, "menu_scene");
-    const std::string folder = fuzz::Folder("menu-data");
-    std::string error;
-    if (!scene_data::WriteSceneData(folder.substr(0, folder.size() - 1), &error)) {
-        std::fprintf(stderr, "menu seeds: %s\n", error.c_str());
-        fuzz::Fail("the game data set is written", __FILE__, __LINE__);
-    }
+    const std::string folder = fuzz::WriteGameDataFolder("menu-data") + "/";
     const std::string resource = folder + "one/Resource/";
     const std::string saves[] = {DefaultSave<CSaveConfig>(), DefaultSave<CSaveRecord>(), DefaultSave<CSaveData>()};
     // Down, down, decide, right, left, up, cancel, start (codes less 8).

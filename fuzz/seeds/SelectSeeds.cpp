@@ -5,10 +5,10 @@
 // the input of the same scene on that machine; each kind of message also
 // stands alone.
 #include "fuzz/FuzzSupport.h"
+#include "fuzz/drivers/GameDataFolder.h"
 #include "fuzz/drivers/SelectMessagesDriver.h"
 #include "fuzz/seeds/Seeds.h"
 #include "game/scenes/OptionSelect.h"
-#include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/tests/NetPlay.h"
 
 #include <map>
@@ -51,16 +51,11 @@ void Add(Sink& sink, const std::string& name, SceneKind scene, const Heard& hear
 void MakeSelectSeeds(const std::string& root)
 {
     Sink sink(root, "select_messages");
-    const std::string folder = fuzz::Folder("select-data");
-    std::string error;
-    if (!scene_data::WriteSceneData(folder.substr(0, folder.size() - 1), &error)) {
-        std::fprintf(stderr, "select seeds: %s\n", error.c_str());
-        fuzz::Fail("the game data set is written", __FILE__, __LINE__);
-    }
+    const std::string dataRoot = fuzz::WriteGameDataFolder("select-data");
     game_test::DriverOptions options = net_test::Options(2);
     options.desktopWidth = 1024;
     options.desktopHeight = 768;
-    game_test::GameDriver game(folder.substr(0, folder.size() - 1), options);
+    game_test::GameDriver game(dataRoot, options);
     FUZZ_CHECK(net_test::Ready(game));
     net_test::FakeNetworkScene& net = net_test::Net(game);
     const auto press = [&](u32 machine, u32 code) {
