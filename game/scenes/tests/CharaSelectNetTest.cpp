@@ -177,9 +177,8 @@ TEST(CharaSelectNetRun, HostileCardsAreRefused)
         const char* what;
         u32 offset, value;
     } cases[] = {
-        {"kind", 0, 6}, {"character", 4, 19}, {"drawn character", 8, 18}, {"team", 12, 4}, {"type", 16, 2},
-        {"hand", 24, 5}, {"colour", 28, 4}, {"music", 36, 51}, {"orb", 40, skills + 1}, {"cpu skill", 52, 2},
-        {"sender", 104, 4}, {"slot", 108, 4}, {"ready", 112, 2},
+        // Every range is the reader's (its own tests); one of each kind here.
+        {"kind", 0, 6}, {"colour", 28, 4}, {"orb", 40, skills + 1}, {"sender", 104, 4}, {"slot", 108, 4},
     };
     CardMessage sound = CardOf(room.select(0)->GetCard(2), 1);
     sound.words[kTeam] = (sound.words[kTeam] + 1) % 4;

@@ -172,11 +172,9 @@ TEST(OptionSelectNet, HostileOrMisdirectedMessagesAreRefusedAndChangeNothing)
         u32 machine, type;
         Bytes body;
     } cases[] = {
-        // 10002: each word past its row, the key response, the length; and to the host.
-        {1, 10002, with(option, 0, 20)}, {1, 10002, with(option, 4, 19)}, {1, 10002, with(option, 8, 52)},
-        {1, 10002, with(option, 12, 51)}, {1, 10002, with(option, 16, 2)}, {1, 10002, with(option, 20, 5)},
-        {1, 10002, with(option, 24, 7)}, {1, 10002, with(option, 28, 5)}, {1, 10002, with(option, 32, 3)},
-        {1, 10002, with(option, 36, 6)}, {1, 10002, with(option, 40, 2)}, {1, 10002, with(option, 48, 5)},
+        // 10002: a word past its row, the key response, the length (every
+        // range is the reader's own test); and to the host.
+        {1, 10002, with(option, 0, 20)}, {1, 10002, with(option, 36, 6)}, {1, 10002, with(option, 48, 5)},
         {1, 10002, Bytes(option.begin(), option.end() - 1)}, {1, 10002, Bytes(57)}, {0, 10002, option},
         // 10003 to the host: lengths, overflowing n and k, the name, entry, level, times.
         {0, 10003, Bytes(player.begin(), player.end() - 1)}, {0, 10003, longer},
