@@ -100,9 +100,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const u32 machine = (choice >> 1) & 1;
 
     // Both machines run the scene, so what the host relays lands somewhere.
-    for (u32 m = 0; m < 2; ++m) {
-        const i32 failed = scene == kCharaSelect ? net.StartSelect(m) : net.StartOptionSelect(m);
-        FUZZ_CHECK(failed == 0);
+    {
+        host::kernel::Lock lock(net.GetLock());
+        for (u32 m = 0; m < 2; ++m) {
+            const i32 failed = scene == kCharaSelect ? net.StartSelect(m) : net.StartOptionSelect(m);
+            FUZZ_CHECK(failed == 0);
+        }
     }
     FUZZ_CHECK(net.relay.WaitIdle());
 

@@ -66,7 +66,11 @@ void MakeSelectSeeds(const std::string& root)
     };
 
     Heard select, option;
-    FUZZ_CHECK(net.StartSelect(0) == 0 && net.StartSelect(1) == 0);
+    {
+        // Both machines' selects are up before the first message arrives.
+        host::kernel::Lock lock(net.GetLock());
+        FUZZ_CHECK(net.StartSelect(0) == 0 && net.StartSelect(1) == 0);
+    }
     game.Frames(40);
     FUZZ_CHECK(net.relay.WaitIdle());
     // The member's card: team, then confirmed; the host's confirmed.

@@ -366,9 +366,14 @@ struct Room {
     ::testing::AssertionResult Start(bool optionSelect = false)
     {
         if (auto ready = Ready(game); !ready) return ready;
-        for (u32 m = 0; m < net().Machines(); ++m) {
-            const i32 failed = optionSelect ? net().StartOptionSelect(m) : net().StartSelect(m);
-            if (failed) return ::testing::AssertionFailure() << "no select " << m << game.Describe();
+        {
+            // Every machine's scene is up before the first message arrives,
+            // as when the room starts together.
+            host::kernel::Lock lock(net().GetLock());
+            for (u32 m = 0; m < net().Machines(); ++m) {
+                const i32 failed = optionSelect ? net().StartOptionSelect(m) : net().StartSelect(m);
+                if (failed) return ::testing::AssertionFailure() << "no select " << m << game.Describe();
+            }
         }
         game.Frames(40);
         if (!net().relay.WaitIdle()) return ::testing::AssertionFailure() << "relay stuck";
