@@ -5,6 +5,7 @@
 #include "game/scenes/CharaSelect.h"
 #include "game/scenes/LoadingScene.h"
 #include "game/scenes/NetworkHost.h"
+#include "game/scenes/StoryScene.h"
 #include "game/scenes/TitleScene.h"
 
 #include <array>
@@ -104,10 +105,25 @@ i32 CGameApp::BattleSeams::GoSurvivalResult(const battle_flow::SurvivalResultArg
     return Title(args.curtain, args.alpha, battle_flow::kTitleSurvival);
 }
 
+// A won story battle: the set-up has moved on (AdvanceStory) unless the
+// next chapter was refused, which the player is told before the title; the
+// old chapter is never fought again.
 i32 CGameApp::BattleSeams::GoStory(battle_flow::StoryArgs args)
 {
-    return Title(args.curtain, args.alpha, battle_flow::kTitleStory);
+    const auto* progress = args.setup ? dynamic_cast<const CStoryProgress*>(args.setup->GetProgress()) : nullptr;
+    if (!progress || progress->fault != story::Fault::kNone) {
+        m_app.QueueMessage(progress ? progress->FaultText() : story::DescribeFault(story::Fault::kNoSetup));
+        m_app.ShowMessages();
+        return Title(args.curtain, args.alpha, battle_flow::kTitleStory);
+    }
+    MenuSetupArgs block;
+    block.curtain = args.curtain;
+    block.alpha = args.alpha;
+    block.setup = args.setup.release();
+    return m_app.ChangeScene(new CStoryScene, reinterpret_cast<intptr_t>(&block));
 }
+
+i32 CGameApp::BattleSeams::AdvanceStory(CBattleSetup* setup) { return CStoryScene::AdvanceStory(setup); }
 
 i32 CGameApp::BattleSeams::GoReplayList(const battle_flow::ReplayListArgs& args)
 {

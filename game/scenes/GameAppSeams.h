@@ -54,7 +54,7 @@ public:
     i32 LeaveNetworkBattle() override;
     i32 RequestNetworkEnd() override;
     u32 GetLobbyState() override { return 0; }
-    i32 AdvanceStory(CBattleSetup*) override { return 0; }
+    i32 AdvanceStory(CBattleSetup* setup) override;
     i32 ChooseNextOpponents(CBattleSetup*, const CCharacterBase*, const CBattleConsole*) override { return 0; }
 
 private:

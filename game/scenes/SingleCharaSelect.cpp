@@ -21,6 +21,7 @@
 #include "game/data/Skill.h"
 #include "game/scenes/GameApp.h"
 #include "game/scenes/LoadingScene.h"
+#include "game/scenes/StoryScene.h"
 #include "game/scenes/TitleScene.h"
 
 #include <algorithm>
@@ -592,11 +593,30 @@ i32 CSingleCharaSelect::GoTitle()
     return app->ChangeScene(new CTitleScene, reinterpret_cast<intptr_t>(&args));
 }
 
-// The story scene is not there yet: the set-up is complete for it, and the
-// title takes its place.
-i32 CSingleCharaSelect::GoStory() { return GoTitle(); }
+// The story's first chapter into the set-up, then the story scene on it; a
+// story that cannot start is said, and the title follows.
+i32 CSingleCharaSelect::GoStory()
+{
+    CGameApp* app = GetGameApp();
+    auto* scene = new CStoryScene;
+    if (!CStoryScene::AdvanceStory(m_setup.get())) {
+        delete scene;
+        const auto* progress = dynamic_cast<const CStoryProgress*>(m_setup->GetProgress());
+        app->QueueMessage(progress ? progress->FaultText() : std::string());
+        app->ShowMessages();
+        return GoTitle();
+    }
+    menu::ReleaseEffect(m_effect);
+    if (m_music) m_music->StopAll(1);
+    m_music = nullptr;
+    MenuSetupArgs args;
+    args.curtain = 1.0f;
+    args.alpha = 0.0f;
+    args.setup = m_setup.release();
+    return app->ChangeScene(scene, reinterpret_cast<intptr_t>(&args));
+}
 
-// The adventure scene is not there yet: as GoStory.
+// The adventure scene is not there yet: the title takes its place.
 i32 CSingleCharaSelect::GoAdventure() { return GoTitle(); }
 
 i32 CSingleCharaSelect::GoSurvival()

@@ -130,6 +130,7 @@ void AddTitleData(CSceneDataSet& set);
 std::vector<std::string> TitleLayers();
 void AddRecordData(CSceneDataSet& set);
 void AddSingleSelectData(CSceneDataSet& set);
+void AddStoryData(CSceneDataSet& set);
 void AddOptionData(CSceneDataSet& set);
 void AddOptionSelectData(CSceneDataSet& set);
 // The character select: its layers in order ("Chara/..." the card group's).

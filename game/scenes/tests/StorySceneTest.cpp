@@ -1,0 +1,486 @@
+#include "game/scenes/StoryScene.h"
+
+#include "engine/scene/SceneObject.h"
+#include "game/battle/scene/BattleFlow.h"
+#include "game/battle/scene/BattleScene.h"
+#include "game/data/SaveData.h"
+#include "game/data/StorySetting.h"
+#include "game/data/tests/SettingWriter.h"
+#include "game/scenes/testdata/StoryData.h"
+#include "game/scenes/tests/MenuRun.h"
+#include "host/kernel/tests/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using game_test::GameDriver;
+using setting_test::SettingWriter;
+using story::Fault;
+using story_data::Chapter;
+
+// -- The chapter checks. --
+
+StoryValues GoodBattle()
+{
+    StoryValues v{};
+    v.chara = 17, v.barrage = 1, v.stage = 18, v.bgm = 17, v.time = 6, v.skill01 = 45;
+    v.endTime = 30.0f, v.speed = 30.0f;
+    return v;
+}
+
+TEST(StoryChapter, ValuesThatIndexTablesAreChecked)
+{
+    const struct {
+        const char* what;
+        void (*edit)(StoryValues&);
+        bool battle, ending;
+        Fault fault;
+    } cases[] = {
+        {"the last of every table", [](StoryValues&) {}, true, false, Fault::kNone},
+        {"CHARA 18", [](StoryValues& v) { v.chara = 18; }, true, false, Fault::kOpponent},
+        {"CHARA -1", [](StoryValues& v) { v.chara = -1; }, true, false, Fault::kOpponent},
+        {"BARRAGE 2", [](StoryValues& v) { v.barrage = 2; }, true, false, Fault::kBarrage},
+        {"STAGE 19", [](StoryValues& v) { v.stage = 19; }, true, false, Fault::kStage},
+        {"BGM 18", [](StoryValues& v) { v.bgm = 18; }, true, false, Fault::kMusic},
+        {"BGM -1", [](StoryValues& v) { v.bgm = -1; }, true, false, Fault::kMusic},
+        {"TIME 7", [](StoryValues& v) { v.time = 7; }, true, false, Fault::kTime},
+        {"SKILL03 past the list", [](StoryValues& v) { v.skill03 = 46; }, true, false, Fault::kOrb},
+        {"SKILL02 negative", [](StoryValues& v) { v.skill02 = -1; }, true, false, Fault::kOrb},
+        {"ENDTIME not a number", [](StoryValues& v) { v.endTime = __builtin_nanf(""); }, false, false, Fault::kTiming},
+        {"SPEED infinite", [](StoryValues& v) { v.speed = __builtin_inff(); }, false, true, Fault::kTiming},
+        {"GETSKILL past the list", [](StoryValues& v) { v.getSkill = 46; }, false, true, Fault::kGetSkill},
+        {"GETSKILL the last orb", [](StoryValues& v) { v.getSkill = 45; }, false, true, Fault::kNone},
+        // A prologue's battle values are never fought.
+        {"prologue's CHARA", [](StoryValues& v) { v.chara = 99; }, false, false, Fault::kNone},
+    };
+    for (const auto& c : cases) {
+        StoryValues v = GoodBattle();
+        c.edit(v);
+        EXPECT_EQ(story::CheckChapter(v, c.battle, c.ending, 45), c.fault) << c.what;
+    }
+}
+
+TEST(StoryChapter, CounterFitsTheTenNumberSlotsAndLevelIsClamped)
+{
+    const struct {
+        i32 counter;
+        bool final;
+        Fault fault;
+    } counters[] = {{0, false, Fault::kNone}, {8, false, Fault::kNone}, {9, false, Fault::kTooLong},
+        {9, true, Fault::kNone}, {10, true, Fault::kTooLong}, {-1, false, Fault::kTooLong}};
+    for (const auto& c : counters) EXPECT_EQ(story::CheckCounter(c.counter, c.final), c.fault) << c.counter;
+
+    const struct {
+        i32 cpu;
+        u32 difficulty, level;
+    } levels[] = {{0, 0, 0}, {2, 0, 1}, {2, 1, 2}, {2, 2, 3}, {2, 3, 4}, {1, 3, 4}, {INT_MAX, 3, 4}, {INT_MIN, 0, 0}};
+    for (const auto& c : levels) EXPECT_EQ(story::ComputerLevel(c.cpu, c.difficulty), c.level) << c.cpu;
+}
+
+TEST(StoryChapter, NamesOfTheElementsAndFiles)
+{
+    EXPECT_EQ(story::PrologueFile(0), "Setting/Story_Talve_Prologue.dat");
+    EXPECT_EQ(story::PrologueFile(17), "Setting/Story_Vek_Prologue.dat");
+    EXPECT_EQ(story::PrologueFile(18), "");
+    EXPECT_EQ(story::PictureName(2, 7), "2_kre");
+    EXPECT_EQ(story::PictureName(2, 16), "2_sir");
+    EXPECT_EQ(story::PictureName(0, 16), "e_sirl");
+    EXPECT_EQ(story::TitleName(1, false), "tit_dero");
+    EXPECT_EQ(story::TitleName(1, true), "ftit_dero");
+    EXPECT_EQ(story::NumberName(0), "bat_1");
+    EXPECT_EQ(story::NumberName(9), "bat_f");
+    EXPECT_EQ(story::NumberName(10), "");
+    EXPECT_EQ(story::StageName(18), "");   // stage 18 has no picture
+    EXPECT_EQ(story::SlotName(1, 1, true), "na_wen");
+}
+
+TEST(StoryChapter, SlideInsEaseFromOffTheScreen)
+{
+    const struct {
+        f32 elapsed, expected;
+    } cases[] = {{0.0f, -1024.0f}, {0.2f, -1024.0f}, {0.35f, -768.0f}, {0.5f, 0.0f}, {9.0f, 0.0f}};
+    for (const auto& c : cases) EXPECT_FLOAT_EQ(story::SlideOffset(c.elapsed, 0.2f, 0.3f), c.expected) << c.elapsed;
+}
+
+// -- AdvanceStory over chains written in a folder of the test's own (no
+// game application: arcade difficulty 1, no skill list, no save). --
+
+std::string Prologue(const std::string& next)
+{
+    SettingWriter w;
+    w.Set("NAME", "Prologue").Set("TEXT", "Once.");
+    if (!next.empty()) w.Set("NEXT", next);
+    return w.Text();
+}
+
+// A battle chapter, every value apart, edits appended (the later wins).
+std::string Battle(const std::string& next, bool last = false, const std::string& edits = "")
+{
+    SettingWriter w;
+    w.Set("CHARA", 5).Set("BARRAGE", 1).Set("STAGE", 3).Set("BGM", 9).Set("CPU", 2).Set("TIME", 4);
+    w.Set("LASTFLAG", last ? 1 : 0);
+    if (!next.empty()) w.Set("NEXT", next);
+    return w.Text() + edits;
+}
+
+std::string Ending(const std::string& edits = "") { return "TEXT=The end.;\n" + edits; }
+
+struct ChainFolder {
+    host::kernel::testing::TempFolder folder;
+    std::string previous = host::kernel::GetCurrentDirectory();
+    explicit ChainFolder(const std::vector<Chapter>& chapters)
+    {
+        host::kernel::SetCurrentDirectory(folder.Path());
+        ok = story_data::WriteChapters(chapters);
+    }
+    ~ChainFolder() { host::kernel::SetCurrentDirectory(previous); }
+    bool ok = false;
+};
+
+// Talve's prologue, n battles named Story_Talve_01.. (the last final when
+// final), the ending.
+std::vector<Chapter> Chain(u32 battles, bool final)
+{
+    auto name = [](u32 i) { return "Story_Talve_" + std::to_string(i); };
+    std::vector<Chapter> chain = {{"Story_Talve_Prologue", Prologue(name(1) + ".txt")}};
+    for (u32 i = 1; i <= battles; ++i)
+        chain.push_back({name(i), Battle(i == battles ? "Story_Talve_End.txt" : name(i + 1) + ".txt", final && i == battles)});
+    chain.push_back({"Story_Talve_End", Ending()});
+    return chain;
+}
+
+struct Advance {
+    CBattleSetup setup;
+    i32 successes = 0;
+    // Advances until the first refusal (at most limit times).
+    CStoryProgress* Run(u32 limit)
+    {
+        setup.entries[0].character = 0;
+        for (u32 i = 0; i < limit && CStoryScene::AdvanceStory(&setup); ++i) ++successes;
+        return dynamic_cast<CStoryProgress*>(setup.GetProgress());
+    }
+};
+
+TEST(AdvanceStory, ChainsGoodLoopingTooLongAndDamaged)
+{
+    const struct {
+        const char* what;
+        std::vector<Chapter> chain;
+        i32 successes;
+        Fault fault;
+        const char* file;   // named by the refusal
+    } cases[] = {
+        {"prologue, two battles, ending", Chain(2, true), 4, Fault::kEnded, ""},
+        {"nine battles and the final", Chain(10, true), 12, Fault::kEnded, ""},
+        {"ten numbered battles", Chain(10, false), 10, Fault::kTooLong, "Setting/Story_Talve_10.dat"},
+        {"a chapter naming itself",
+            {{"Story_Talve_Prologue", Prologue("Story_Talve_1.txt")}, {"Story_Talve_1", Battle("Story_Talve_1.txt")}},
+            2, Fault::kLoop, "Setting/Story_Talve_1.dat"},
+        {"back to the prologue",
+            {{"Story_Talve_Prologue", Prologue("Story_Talve_1.txt")},
+                {"Story_Talve_1", Battle("Story_Talve_Prologue.txt")}},
+            2, Fault::kLoop, "Setting/Story_Talve_Prologue.dat"},
+        {"a missing chapter", {{"Story_Talve_Prologue", Prologue("Story_Talve_9.txt")}}, 1, Fault::kMissing,
+            "Setting/Story_Talve_9.dat"},
+        {"a prologue naming nothing", {{"Story_Talve_Prologue", Prologue("")}}, 0, Fault::kNoNext,
+            "Setting/Story_Talve_Prologue.dat"},
+        {"a name outside the folder", {{"Story_Talve_Prologue", Prologue("../../Story_x.txt")}}, 1,
+            Fault::kUnsafeName, "Setting/../../Story_x.dat"},
+        {"a bad opponent",
+            {{"Story_Talve_Prologue", Prologue("Story_Talve_1.txt")}, {"Story_Talve_1", Battle("Story_Talve_End.txt", false, "CHARA=18;")}},
+            1, Fault::kOpponent, "Setting/Story_Talve_1.dat"},
+        {"a bad stage",
+            {{"Story_Talve_Prologue", Prologue("Story_Talve_1.txt")}, {"Story_Talve_1", Battle("Story_Talve_End.txt", false, "STAGE=40;")}},
+            1, Fault::kStage, "Setting/Story_Talve_1.dat"},
+        {"an orb without a skill list",
+            {{"Story_Talve_Prologue", Prologue("Story_Talve_1.txt")}, {"Story_Talve_1", Battle("Story_Talve_End.txt", false, "SKILL01=1;")}},
+            1, Fault::kOrb, "Setting/Story_Talve_1.dat"},
+        {"a bad time", {{"Story_Talve_Prologue", Prologue("Story_Talve_1.txt")}, {"Story_Talve_1", Battle("Story_Talve_End.txt", false, "TIME=9;")}},
+            1, Fault::kTime, "Setting/Story_Talve_1.dat"},
+    };
+    for (const auto& c : cases) {
+        ChainFolder folder(c.chain);
+        ASSERT_TRUE(folder.ok) << c.what;
+        Advance run;
+        CStoryProgress* progress = run.Run(20);
+        ASSERT_NE(progress, nullptr) << c.what;
+        EXPECT_EQ(run.successes, c.successes) << c.what;
+        EXPECT_EQ(progress->fault, c.fault) << c.what;
+        EXPECT_EQ(progress->faultFile, c.file) << c.what;
+        EXPECT_FALSE(progress->FaultText().empty()) << c.what;
+        // No battle numbers past the slots (the ending is never numbered).
+        EXPECT_TRUE(progress->counter <= i32(story::kFinalSlot) || progress->ended) << c.what;
+    }
+}
+
+TEST(AdvanceStory, BattleIsCopiedAndARefusalChangesNothing)
+{
+    ChainFolder folder({{"Story_Talve_Prologue", Prologue("Story_Talve_1.txt")},
+        {"Story_Talve_1", Battle("Story_Talve_2.txt")}, {"Story_Talve_2", Battle("Story_Talve_End.txt", false, "BGM=18;")}});
+    ASSERT_TRUE(folder.ok);
+    Advance run;
+    CStoryProgress* progress = run.Run(1);
+    ASSERT_TRUE(progress);
+    EXPECT_EQ(progress->first, 1);
+    EXPECT_EQ(run.setup.storyMode, 1u);
+    EXPECT_EQ(run.setup.recordReplay, 0u);
+    ASSERT_EQ(CStoryScene::AdvanceStory(&run.setup), 1);
+    EXPECT_EQ(progress->first, 0);
+    EXPECT_EQ(progress->counter, 0);
+    const CBattleSetup& s = run.setup;
+    EXPECT_EQ(s.option.stage, 3u);
+    EXPECT_EQ(s.option.music, story::kMusicMap[9]);
+    EXPECT_EQ(s.option.computerLevel, 2u);   // difficulty 1: no offset
+    EXPECT_EQ(s.option.timeSetting, 4u);
+    EXPECT_EQ(s.option.ownTension, 0u);
+    EXPECT_EQ(s.entries[1].kind, CBattleEntry::kKindComputer);
+    EXPECT_EQ(s.entries[1].character, 5u);
+    EXPECT_EQ(s.entries[1].variant, 1u);
+    EXPECT_EQ(s.entries[1].characterWords[1], 2u);
+    EXPECT_EQ(s.entries[2].kind, CBattleEntry::kKindNone);
+    EXPECT_EQ(s.entries[3].kind, CBattleEntry::kKindNone);
+
+    const CStorySetting* chapter = progress->chapter.get();
+    EXPECT_EQ(CStoryScene::AdvanceStory(&run.setup), 0);
+    EXPECT_EQ(progress->fault, Fault::kMusic);
+    // The old chapter and counter stay; nothing of the refused one came in.
+    EXPECT_EQ(progress->chapter.get(), chapter);
+    EXPECT_EQ(progress->counter, 0);
+    EXPECT_EQ(s.option.music, story::kMusicMap[9]);
+}
+
+TEST(AdvanceStory, PlayerWithoutAStory)
+{
+    host::kernel::testing::TempFolder folder;
+    const std::string previous = host::kernel::GetCurrentDirectory();
+    host::kernel::SetCurrentDirectory(folder.Path());
+    const struct {
+        u32 character;
+        Fault fault;
+        const char* file;
+    } cases[] = {{2, Fault::kMissing, "Setting/Story_Pellu_Prologue.dat"}, {99, Fault::kCharacter, ""}};
+    for (const auto& c : cases) {
+        CBattleSetup setup;
+        setup.entries[0].character = c.character;
+        EXPECT_EQ(CStoryScene::AdvanceStory(&setup), 0);
+        const auto* progress = dynamic_cast<CStoryProgress*>(setup.GetProgress());
+        ASSERT_TRUE(progress);
+        EXPECT_EQ(progress->fault, c.fault);
+        EXPECT_EQ(progress->faultFile, c.file);
+    }
+    EXPECT_EQ(CStoryScene::AdvanceStory(nullptr), 0);
+    host::kernel::SetCurrentDirectory(previous);
+}
+
+// -- The scene on the data set. --
+
+::testing::AssertionResult Start(GameDriver& game) { return menu_run::Enter(game, new menu_run::CIdleScene); }
+
+CStoryScene* Story(GameDriver& game) { return dynamic_cast<CStoryScene*>(game.App().GetScene()); }
+
+// A set-up of character advanced n times.
+CBattleSetup* StorySetup(GameDriver& game, u32 character, u32 advances)
+{
+    auto* setup = new CBattleSetup(game.App().GetSaveConfig());
+    setup->entries[0].character = character;
+    for (u32 i = 0; i < advances; ++i) EXPECT_EQ(CStoryScene::AdvanceStory(setup), 1) << i;
+    return setup;
+}
+
+CStoryScene* Show(GameDriver& game, CBattleSetup* setup, f32 curtain = 1.0f, f32 alpha = 0.0f)
+{
+    MenuSetupArgs args;
+    args.curtain = curtain;
+    args.alpha = alpha;
+    args.setup = setup;
+    game.App().ChangeScene(new CStoryScene, reinterpret_cast<intptr_t>(&args));
+    return Story(game);
+}
+
+// Frames while the preview's loader runs (real time, bounded).
+u32 WaitForLoader(GameDriver& game)
+{
+    host::kernel::Event never(true, false);
+    for (u32 i = 0; i < 2000; ++i) {
+        CStoryScene* scene = Story(game);
+        if (!scene || scene->GetLoadState() >= loading::kLoaded) break;
+        never.Wait(10);
+        game.Frame();
+    }
+    CStoryScene* scene = Story(game);
+    return scene ? scene->GetLoadState() : 0;
+}
+
+bool Visible(CStoryScene* scene, const std::string& name)
+{
+    CSceneObject* layer = scene->Element(name.c_str());
+    return layer && layer->GetSettings().visible;
+}
+
+TEST(StoryScene, PrologueThenPreviewThenTheLoadedBattle)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    CStoryScene* scene = Show(game, StorySetup(game, 0, 1));
+    ASSERT_NE(scene, nullptr) << game.Describe();
+    EXPECT_EQ(scene->GetScreen(), CStoryScene::kPrologue);
+    EXPECT_NE(scene->GetEffect(), nullptr);
+    ASSERT_NE(scene->GetMusic(), nullptr);
+    EXPECT_TRUE(scene->GetMusic()->IsPlaying(0));
+    // Buttons wait for the fades; then a press leaves the roll at once.
+    game.Press(menu::kDecide);
+    EXPECT_FALSE(scene->IsLeaving());
+    menu_run::FadeIn(game);
+    game.Press(menu::kDecide);
+    EXPECT_TRUE(scene->IsLeaving());
+    game.Frames(30);
+    ASSERT_EQ(Story(game), scene);
+    EXPECT_EQ(scene->GetScreen(), CStoryScene::kPreview);
+    // The crowd was released: nothing updates or draws it again.
+    EXPECT_EQ(scene->GetEffect(), nullptr);
+    // The battle's Load took the set-up.
+    EXPECT_EQ(scene->GetSetup(), nullptr);
+    EXPECT_TRUE(Visible(scene, "bat_1"));
+    EXPECT_FALSE(Visible(scene, "bat_f"));
+    EXPECT_TRUE(Visible(scene, "tit_dero"));
+    EXPECT_FALSE(Visible(scene, "ftit_dero"));
+    EXPECT_TRUE(Visible(scene, "bgm_00"));
+    EXPECT_TRUE(Visible(scene, "st_00"));
+    EXPECT_FALSE(Visible(scene, "st_01"));
+
+    // Presses before the load are ignored; after it one fades out to the battle.
+    ASSERT_EQ(WaitForLoader(game), u32(loading::kLoaded)) << game.Describe();
+    game.Frames(5);
+    EXPECT_FALSE(scene->IsLeaving());
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CBattleScene", 40));
+    const auto* battle = dynamic_cast<CBattleScene*>(game.App().GetScene());
+    const CBattleSetup* setup = battle->GetSetup();
+    ASSERT_TRUE(setup);
+    EXPECT_EQ(setup->storyMode, 1u);
+    EXPECT_EQ(setup->entries[1].character, 1u);
+    EXPECT_EQ(setup->option.music, story::kMusicMap[0]);
+    EXPECT_EQ(setup->option.computerLevel, 1u);
+}
+
+TEST(StoryScene, FinalBattlePreviewShowsTheFinalElements)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    CStoryScene* scene = Show(game, StorySetup(game, 1, 3), 0.0f, 1.0f);
+    ASSERT_NE(scene, nullptr) << game.Describe();
+    EXPECT_EQ(scene->GetScreen(), CStoryScene::kPreview);
+    EXPECT_TRUE(Visible(scene, "bat_f"));
+    EXPECT_TRUE(Visible(scene, "bat"));
+    EXPECT_FALSE(Visible(scene, "bat_2"));
+    EXPECT_TRUE(Visible(scene, "ftit_tal"));
+    EXPECT_FALSE(Visible(scene, "tit_tal"));
+    EXPECT_TRUE(Visible(scene, "bgm_01"));
+    EXPECT_EQ(WaitForLoader(game), u32(loading::kLoaded)) << game.Describe();
+}
+
+// A battle that fails to load used to leave the preview loading for ever,
+// and its release deleted the set-up the battle had already taken.
+TEST(StoryScene, FailedBattleLoadGoesToTheTitleOnStory)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    CBattleSetup* setup = StorySetup(game, 0, 2);
+    setup->option.stage = 5;   // a stage the data set lacks
+    ASSERT_NE(Show(game, setup, 0.0f, 1.0f), nullptr);
+    const size_t boxes = game.Boxes().size();
+    for (u32 i = 0; i < 400 && game.CurrentScene() == "CStoryScene"; ++i) WaitForLoader(game), game.Frame();
+    ASSERT_TRUE(menu_run::BackOnTitleAt(game, title::kStory)) << game.Describe();
+    EXPECT_GT(game.Boxes().size(), boxes);
+}
+
+TEST(StoryScene, EndingRollsThenTheMovieThenTheTitleWithTheOrb)
+{
+    const struct {
+        const char* what;
+        u32 pressAt;   // frame of a press, 0 none
+        bool movie;    // the movie started
+    } cases[] = {{"no input", 0, true}, {"a press in the roll", 80, false}, {"a press in the movie", 200, true}};
+    for (const auto& c : cases) {
+        GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+        ASSERT_TRUE(Start(game));
+        CSaveData* save = game.App().GetSaveData();
+        const i32 orb = story_data::kGetSkill[0] - 1;
+        save->SetUnlockFlag(orb, 0);
+        save->MarkUnlockFlagsShown();
+        CStoryScene* scene = Show(game, StorySetup(game, 0, 4), 1.0f, 1.0f);
+        ASSERT_NE(scene, nullptr) << game.Describe();
+        EXPECT_EQ(scene->GetScreen(), CStoryScene::kEnding);
+        EXPECT_EQ(save->GetUnlockFlag(orb), 1u);
+        ASSERT_NE(scene->GetMovieTexture(), nullptr);
+        // Default pool: given up around a device reset, made again after.
+        scene->OnDeviceLost();
+        EXPECT_EQ(scene->GetMovieTexture(), nullptr);
+        scene->OnDeviceReset();
+        EXPECT_NE(scene->GetMovieTexture(), nullptr);
+        bool movie = false;
+        for (u32 frame = 1; frame < 900 && game.CurrentScene() == "CStoryScene"; ++frame) {
+            if (frame == c.pressAt) game.Press(menu::kDecide);
+            else game.Frame();
+            if (Story(game)) movie = movie || Story(game)->IsMoviePlaying();
+        }
+        EXPECT_EQ(movie, c.movie) << c.what;
+        EXPECT_TRUE(menu_run::BackOnTitleAt(game, title::kStory)) << c.what;
+        EXPECT_TRUE(save->HasUnshownUnlockFlags()) << c.what;
+    }
+}
+
+TEST(StoryScene, LoadWithoutABlockStartsTalvesPrologue)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(menu_run::Enter(game, new CStoryScene));
+    EXPECT_EQ(Story(game)->GetScreen(), CStoryScene::kPrologue);
+    EXPECT_FLOAT_EQ(Story(game)->GetOverlay(), 1.0f);
+}
+
+// The battle's code 9 and the refusals on the way into the story.
+TEST(StoryScene, RefusedChapterIsSaidThenTheTitleOnStory)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options([](CSaveConfig& c) {
+        c.GetGameSettings()->arcadeDifficulty = 7;
+    }));
+    ASSERT_TRUE(Start(game));
+    IBattleFlow* flow = game.App().Flow();
+    // A damaged difficulty refuses the first battle.
+    auto setup = std::unique_ptr<CBattleSetup>(StorySetup(game, 0, 1));
+    EXPECT_EQ(flow->AdvanceStory(setup.get()), 0);
+    const size_t boxes = game.Boxes().size();
+    battle_flow::StoryArgs args;
+    args.setup = std::move(setup);
+    flow->GoStory(std::move(args));
+    EXPECT_TRUE(menu_run::BackOnTitleAt(game, title::kStory)) << game.Describe();
+    ASSERT_EQ(game.Boxes().size(), boxes + 1);
+    EXPECT_NE(game.Boxes().back().find(story::DescribeFault(Fault::kDifficulty)), std::string::npos);
+}
+
+TEST(StoryScene, BattleCodeNineBringsTheNextPreview)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options([](CSaveConfig& c) {
+        c.GetGameSettings()->arcadeDifficulty = 3;
+    }));
+    ASSERT_TRUE(Start(game));
+    IBattleFlow* flow = game.App().Flow();
+    auto setup = std::unique_ptr<CBattleSetup>(StorySetup(game, 0, 2));
+    ASSERT_EQ(flow->AdvanceStory(setup.get()), 1);
+    EXPECT_EQ(setup->option.computerLevel, 4u);   // CPU 1 and Expert's +3
+    battle_flow::StoryArgs args;
+    args.setup = std::move(setup);
+    flow->GoStory(std::move(args));
+    ASSERT_NE(Story(game), nullptr) << game.Describe();
+    EXPECT_EQ(Story(game)->GetScreen(), CStoryScene::kPreview);
+    EXPECT_TRUE(Visible(Story(game), "bat_f"));
+    EXPECT_EQ(WaitForLoader(game), u32(loading::kLoaded)) << game.Describe();
+}
+
+}  // namespace
