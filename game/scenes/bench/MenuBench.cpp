@@ -7,6 +7,8 @@
 //                 archive entry they open (Startup/PlainRead).
 //   Load/<scene>  each menu scene's Load (its Release not timed); against
 //   Layout/<scene> loading its layout alone (CSceneResource::LoadFromFile).
+//   Story/*       the story preview's battle load on its loader thread,
+//                 against the same Load called directly.
 //
 // The game runs headless as the tests run it, on the title, while the
 // scenes are made and loaded beside it.
@@ -29,6 +31,7 @@
 #include "game/scenes/LoadingScene.h"
 #include "game/scenes/OptionSelect.h"
 #include "game/scenes/RecordScene.h"
+#include "game/scenes/StoryScene.h"
 #include "game/scenes/TitleScene.h"
 #include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/tests/GameDriver.h"
@@ -299,6 +302,56 @@ void Battle_ThroughLoadingScreen(benchmark::State& state)
     }
 }
 BENCHMARK(Battle_ThroughLoadingScreen)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Talve's first story battle, as the story's prologue leaves the set-up.
+CBattleSetup* StoryBattle()
+{
+    auto* setup = new CBattleSetup(TheGame().driver->App().GetSaveConfig());
+    setup->entries[0].character = 0;
+    if (!CStoryScene::AdvanceStory(setup) || !CStoryScene::AdvanceStory(setup)) {
+        delete setup;
+        return nullptr;
+    }
+    return setup;
+}
+
+// The story battle's Load called directly.
+void Story_DirectLoad(benchmark::State& state)
+{
+    if (!Ready(state)) return;
+    CGameApp& app = TheGame().driver->App();
+    for (auto _ : state) {
+        CBattleSetup* setup = StoryBattle();
+        auto* battle = new CBattleScene(app.BattleApp());
+        const auto start = std::chrono::steady_clock::now();
+        const i32 loaded = setup && battle->Initialize(reinterpret_cast<intptr_t>(setup));
+        state.SetIterationTime(Seconds(start));
+        if (!loaded) state.SkipWithError("the story battle did not load");
+        delete battle;
+    }
+}
+BENCHMARK(Story_DirectLoad)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The same Load on the story preview's loader thread: from the scene change
+// to the preview until its loader has the battle ready.
+void Story_ThroughPreview(benchmark::State& state)
+{
+    if (!Ready(state)) return;
+    CGameApp& app = TheGame().driver->App();
+    for (auto _ : state) {
+        MenuSetupArgs args;
+        args.curtain = 0.0f;
+        args.setup = StoryBattle();
+        const auto start = std::chrono::steady_clock::now();
+        app.ChangeScene(new CStoryScene, reinterpret_cast<intptr_t>(&args));
+        const auto* preview = dynamic_cast<const CStoryScene*>(app.GetScene());
+        while (preview && preview->GetLoadState() == loading::kLoading) std::this_thread::yield();
+        state.SetIterationTime(Seconds(start));
+        if (!preview || preview->GetLoadState() != loading::kLoaded) state.SkipWithError("the story battle did not load");
+        app.ChangeScene(new CTitleScene, 0);
+    }
+}
+BENCHMARK(Story_ThroughPreview)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // The character select without a block makes its own set-up, effect and music.
 void Load_CharaSelect(benchmark::State& state) { TimeLoad(state, [] { return new CCharaSelect(); }, None); }
