@@ -444,6 +444,15 @@ TEST(StoryScene, LoadWithoutABlockStartsTalvesPrologue)
     EXPECT_FLOAT_EQ(Story(game)->GetOverlay(), 1.0f);
 }
 
+// The battle's way out after a won story battle (code 9), as the battle
+// takes it: AdvanceStory, then GoStory with the set-up.
+i32 LeaveWon(GameDriver& game, std::unique_ptr<CBattleSetup>& setup)
+{
+    BattleExitFacts facts;
+    facts.setup = &setup;
+    return LeaveBattle(kExitStory, facts, *game.App().Flow());
+}
+
 // The battle's code 9 and the refusals on the way into the story.
 TEST(StoryScene, RefusedChapterIsSaidThenTheTitleOnStory)
 {
@@ -451,14 +460,11 @@ TEST(StoryScene, RefusedChapterIsSaidThenTheTitleOnStory)
         c.GetGameSettings()->arcadeDifficulty = 7;
     }));
     ASSERT_TRUE(Start(game));
-    IBattleFlow* flow = game.App().Flow();
-    // A damaged difficulty refuses the first battle.
+    // A damaged difficulty refuses the first battle: the battle's code 9
+    // must not bring the old chapter back.
     auto setup = std::unique_ptr<CBattleSetup>(StorySetup(game, 0, 1));
-    EXPECT_EQ(flow->AdvanceStory(setup.get()), 0);
     const size_t boxes = game.Boxes().size();
-    battle_flow::StoryArgs args;
-    args.setup = std::move(setup);
-    flow->GoStory(std::move(args));
+    EXPECT_EQ(LeaveWon(game, setup), 0);
     EXPECT_TRUE(menu_run::BackOnTitleAt(game, title::kStory)) << game.Describe();
     ASSERT_EQ(game.Boxes().size(), boxes + 1);
     EXPECT_NE(game.Boxes().back().find(story::DescribeFault(Fault::kDifficulty)), std::string::npos);
@@ -470,17 +476,58 @@ TEST(StoryScene, BattleCodeNineBringsTheNextPreview)
         c.GetGameSettings()->arcadeDifficulty = 3;
     }));
     ASSERT_TRUE(Start(game));
-    IBattleFlow* flow = game.App().Flow();
     auto setup = std::unique_ptr<CBattleSetup>(StorySetup(game, 0, 2));
-    ASSERT_EQ(flow->AdvanceStory(setup.get()), 1);
-    EXPECT_EQ(setup->option.computerLevel, 4u);   // CPU 1 and Expert's +3
-    battle_flow::StoryArgs args;
-    args.setup = std::move(setup);
-    flow->GoStory(std::move(args));
+    LeaveWon(game, setup);
     ASSERT_NE(Story(game), nullptr) << game.Describe();
     EXPECT_EQ(Story(game)->GetScreen(), CStoryScene::kPreview);
     EXPECT_TRUE(Visible(Story(game), "bat_f"));
-    EXPECT_EQ(WaitForLoader(game), u32(loading::kLoaded)) << game.Describe();
+    ASSERT_EQ(WaitForLoader(game), u32(loading::kLoaded)) << game.Describe();
+    game.Frames(3);
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CBattleScene", 60));
+    const CBattleSetup* battle = dynamic_cast<CBattleScene*>(game.App().GetScene())->GetSetup();
+    EXPECT_EQ(battle->option.computerLevel, 4u);   // CPU 1 and Expert's +3
+    EXPECT_EQ(battle->entries[1].characterWords[1], 4u);
+    EXPECT_EQ(battle->entries[1].variant, 1u);   // the final chapter's BARRAGE
+}
+
+}  // namespace
+
+namespace {
+
+// The run as a player starts it: the title's Story, Talve in the single
+// select, the prologue rolling to its end by itself, the preview, the
+// battle against Derona loaded on the chapter's set-up.
+TEST(StoryRun, FromTheTitleThroughThePrologueIntoTheFirstBattle)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    TitleArgs args;
+    args.item = title::kStory;
+    ASSERT_TRUE(menu_run::Enter(game, new CTitleScene, reinterpret_cast<intptr_t>(&args)));
+    menu_run::FadeIn(game);
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CSingleCharaSelect", 120));
+    menu_run::FadeIn(game);
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CStoryScene", 120));
+    CStoryScene* scene = Story(game);
+    EXPECT_EQ(scene->GetScreen(), CStoryScene::kPrologue);
+    for (u32 i = 0; i < 300 && Story(game) && scene->GetScreen() == CStoryScene::kPrologue; ++i) game.Frame();
+    ASSERT_EQ(Story(game), scene);
+    EXPECT_EQ(scene->GetScreen(), CStoryScene::kPreview);
+    ASSERT_EQ(WaitForLoader(game), u32(loading::kLoaded)) << game.Describe();
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CBattleScene", 60));
+    const auto* battle = dynamic_cast<CBattleScene*>(game.App().GetScene());
+    ASSERT_TRUE(battle->GetSetup());
+    EXPECT_EQ(battle->GetSetup()->entries[0].character, 0u);
+    EXPECT_EQ(battle->GetSetup()->entries[1].character, 1u);
+    EXPECT_EQ(battle->GetSetup()->storyMode, 1u);
+    EXPECT_EQ(battle->GetSetup()->recordReplay, 0u);
+    const std::vector<std::string> scenes = menu_run::Scenes(game.Trail());
+    const std::vector<std::string> tail(scenes.end() - 4, scenes.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"CTitleScene", "CSingleCharaSelect", "CStoryScene", "CBattleScene"}));
+    EXPECT_TRUE(game.Boxes().empty()) << game.Describe();
 }
 
 }  // namespace
