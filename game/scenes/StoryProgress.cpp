@@ -130,7 +130,7 @@ const char* DescribeFault(Fault fault)
     case Fault::kCharacter: return "このキャラクターのストーリーはありません";
     case Fault::kMissing: return "が読み込めません";
     case Fault::kNoNext: return "の次の章がありません";
-    case Fault::kEnded: return "のストーリーは終わっています";
+    case Fault::kEnded: return "ストーリーは終わっています";
     case Fault::kUnsafeName: return "の次の章の名前が正しくありません";
     case Fault::kLoop: return "のストーリーが前の章に戻っています";
     case Fault::kTooLong: return "のストーリーは戦闘が多すぎます";
@@ -191,8 +191,8 @@ std::string CStoryProgress::FaultText() const
     if (fault == story::Fault::kNone) return {};
     const std::string why = story::DescribeFault(fault);
     // The faults that name no file read as a sentence of their own.
-    if (fault == story::Fault::kNoSetup || fault == story::Fault::kCharacter || fault == story::Fault::kDifficulty ||
-        faultFile.empty())
+    if (fault == story::Fault::kNoSetup || fault == story::Fault::kCharacter || fault == story::Fault::kEnded ||
+        fault == story::Fault::kDifficulty || faultFile.empty())
         return why;
     return faultFile + why;
 }
@@ -267,7 +267,7 @@ i32 CStoryScene::AdvanceStory(CBattleSetup* setup)
         counter = 0, first = 1;
     } else {
         file = progress->chapter->next.GetText() ? progress->chapter->next.GetText() : "";
-        if (progress->ended || file == story::kNoNext) return refuse(Fault::kEnded, progress->faultFile);
+        if (progress->ended || file == story::kNoNext) return refuse(Fault::kEnded, "");
         if (first) first = 0;
         else ++counter;
         if (!story::SafeName(file)) return refuse(Fault::kUnsafeName, file);
