@@ -436,6 +436,23 @@ TEST(StoryScene, EndingRollsThenTheMovieThenTheTitleWithTheOrb)
     }
 }
 
+// The prologue's next chapter refused at the roll's end: said, naming the
+// file, and the title on Story instead of a preview of nothing.
+TEST(StoryScene, PrologueEndingOnAMissingChapterGoesToTheTitle)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    CBattleSetup* setup = StorySetup(game, 0, 1);
+    dynamic_cast<CStoryProgress*>(setup->GetProgress())->chapter->next = CString("Setting/Story_Nobody.dat");
+    ASSERT_NE(Show(game, setup), nullptr) << game.Describe();
+    menu_run::FadeIn(game);
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CTitleScene", 60));
+    EXPECT_TRUE(menu_run::BackOnTitleAt(game, title::kStory));
+    ASSERT_EQ(game.Boxes().size(), 1u);
+    EXPECT_EQ(game.Boxes()[0].find("Setting/Story_Nobody.dat"), 0u);
+}
+
 TEST(StoryScene, LoadWithoutABlockStartsTalvesPrologue)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
