@@ -1,6 +1,12 @@
 #include "game/scenes/ReplayScene.h"
 
+#include "game/battle/scene/BattleConsole.h"
 #include "game/battle/scene/BattleFlow.h"
+#include "game/battle/scene/BattleScene.h"
+#include "game/battle/scene/BattleSetup.h"
+#include "game/battle/scene/MenuConsole.h"
+#include "game/battle/scene/ReplaySetup.h"
+#include "game/scenes/LoadingScene.h"
 #include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/tests/MenuRun.h"
 #include "game/scenes/tests/ReplayFiles.h"
@@ -8,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -301,6 +308,114 @@ TEST(ReplaySceneRun, ADamagedBodyFailsTheBattlesLoad)
     EXPECT_EQ(game.Boxes().size(), 1u) << game.Describe();
     EXPECT_EQ(menu_run::Scenes(game.Trail()),
         (std::vector<std::string>{"CIdleScene", "CReplayScene", "CLoadingScene", "CTitleScene"}));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- the run
+
+namespace {
+
+using game_test::GameDriver;
+
+// 100 s of the shortest time limit, the start, the result's seconds.
+constexpr u32 kBattleFrames = 60 * 115;
+
+CBattleScene* Battle(GameDriver& game) { return dynamic_cast<CBattleScene*>(game.App().GetScene()); }
+
+const MenuPage* OpenEndPage(const CBattleScene& battle)
+{
+    const CBattleConsole* console = battle.GetConsole(battle.GetLocalEntry());
+    const CMenuConsole* menu = console ? console->GetMenu() : nullptr;
+    return menu && menu->GetPage(2).open ? &menu->GetPage(2) : nullptr;
+}
+
+// The battle's state after each of its frames, until its end page opens.
+std::vector<u64> RunBattle(GameDriver& game)
+{
+    std::vector<u64> hashes;
+    for (u32 f = 0; f < kBattleFrames && Battle(game) && !OpenEndPage(*Battle(game)); ++f) {
+        game.Frame();
+        if (Battle(game)) hashes.push_back(Battle(game)->HashState().Value());
+    }
+    return hashes;
+}
+
+// Talve, played by nobody, against the computer on Derona, 100 s.
+CBattleSetup* FreeBattle(CGameApp& app)
+{
+    auto* setup = new CBattleSetup(app.GetSaveConfig());
+    setup->entries[0].kind = 0;
+    setup->entries[0].character = 0;
+    setup->entries[1].kind = CBattleEntry::kKindComputer;
+    setup->entries[1].character = 1;
+    setup->entries[2].kind = setup->entries[3].kind = CBattleEntry::kKindNone;
+    setup->option.timeSetting = 0;
+    setup->option.stage = 0;
+    setup->option.music = 3;
+    return setup;
+}
+
+// A free battle recorded, then played from the list: the same state at
+// every recorded frame; its end menu back to the list on its slot, and
+// cancel to the title on Replay.
+TEST(ReplayRun, AFreeBattlePlaysBackFromTheList)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::SaveOptions([](CSaveConfig& config) {
+        config.GetGraphicsSettings()->hdrLevel = 0;
+        config.GetGraphicsSettings()->screenSize = 0;
+    }));
+    ASSERT_TRUE(game.Started() && game.App().LoadResources());
+    LoadingArgs loading{new CBattleScene(game.App().BattleApp()),
+        reinterpret_cast<intptr_t>(FreeBattle(game.App())), 0};
+    game.App().ChangeScene(new CLoadingScene, reinterpret_cast<intptr_t>(&loading));
+    ASSERT_TRUE(game.RunUntil("CBattleScene", 10)) << game.Describe();
+    const std::vector<u64> recorded = RunBattle(game);
+    ASSERT_TRUE(Battle(game) && OpenEndPage(*Battle(game))) << game.Describe();
+    // The end page's title: the replay is stored as the battle leaves.
+    menu_run::Step(game, menu::kDown, 1);
+    menu_run::Step(game, menu::kDown, 1);
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CTitleScene", 120)) << game.Describe();
+    ASSERT_TRUE(menu_run::BackOnTitleAt(game, title::kBattle));
+    CReplay stored;
+    CBattleSetup probe;
+    ASSERT_EQ(stored.Open(ReplaySlotPath(game.UserFolder(), 1).c_str(), CReplaySetupRecord(probe)), 1);
+    const u32 frames = stored.GetFrameCount();
+    ASSERT_GT(frames, 60u * 90u);
+    ASSERT_GE(recorded.size(), frames);
+    // The battle moves: a hash that stood still would compare nothing.
+    EXPECT_GT(std::set<u64>(recorded.begin(), recorded.end()).size(), frames / 2);
+
+    // The title's Replay, six down from Battle; the slot on the list.
+    menu_run::FadeIn(game);
+    menu_run::Steps(game, menu::kDown, 6);
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CReplayScene", 40)) << game.Describe();
+    menu_run::FadeIn(game);
+    const CReplayScene* list = List(game);
+    EXPECT_STREQ(list->GetHeader(0).characterName, "Talve");
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CBattleScene", 40)) << game.Describe();
+    ASSERT_TRUE(Battle(game)->IsReplay());
+    const std::vector<u64> played = RunBattle(game);
+    ASSERT_TRUE(Battle(game) && OpenEndPage(*Battle(game))) << game.Describe();
+    ASSERT_GE(played.size(), frames);
+    for (u32 f = 0; f < frames; ++f) ASSERT_EQ(played[f], recorded[f]) << "frame " << f;
+
+    // The replay's end page: down to the list, decided.
+    menu_run::Step(game, menu::kDown, 1);
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CReplayScene", 120)) << game.Describe();
+    EXPECT_EQ(List(game)->CurrentSlot(), 1u);
+    menu_run::FadeIn(game);
+    game.Press(menu::kCancel);
+    ASSERT_TRUE(game.RunUntil("CTitleScene", 40));
+    EXPECT_TRUE(menu_run::BackOnTitleAt(game, title::kReplay));
+    EXPECT_TRUE(game.Boxes().empty()) << game.Describe();
+    const std::vector<std::string> expected = {"CIdleScene", "CLoadingScene", "CBattleScene", "CTitleScene",
+        "CReplayScene", "CLoadingScene", "CBattleScene", "CReplayScene", "CTitleScene"};
+    EXPECT_EQ(menu_run::Scenes(game.Trail()), expected);
 }
 
 }  // namespace
