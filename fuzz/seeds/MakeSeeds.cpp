@@ -60,6 +60,7 @@ int main(int argc, char** argv)
     seeds::MakeMenuSeeds(root);
     seeds::MakeSelectSeeds(root);
     seeds::MakeStorySeeds(root);
+    seeds::MakeReplayListSeeds(root);
     std::free(root);
     return 0;
 }

@@ -47,5 +47,6 @@ void MakeSettingReaderSeeds(const std::string& root);
 void MakeMenuSeeds(const std::string& root);
 void MakeSelectSeeds(const std::string& root);
 void MakeStorySeeds(const std::string& root);
+void MakeReplayListSeeds(const std::string& root);
 
 }  // namespace seeds

@@ -5,6 +5,7 @@
 #include "game/scenes/CharaSelect.h"
 #include "game/scenes/LoadingScene.h"
 #include "game/scenes/NetworkHost.h"
+#include "game/scenes/ReplayScene.h"
 #include "game/scenes/StoryScene.h"
 #include "game/scenes/TitleScene.h"
 
@@ -125,9 +126,12 @@ i32 CGameApp::BattleSeams::GoStory(battle_flow::StoryArgs args)
 
 i32 CGameApp::BattleSeams::AdvanceStory(CBattleSetup* setup) { return CStoryScene::AdvanceStory(setup); }
 
+// The list on the slot just watched; it starts its own crowd and music (the
+// battle has stopped every sound).
 i32 CGameApp::BattleSeams::GoReplayList(const battle_flow::ReplayListArgs& args)
 {
-    return Title(args.curtain, args.alpha, battle_flow::kTitleReplay);
+    CReplaySceneArgs list{nullptr, nullptr, args.curtain, args.alpha, i32(args.row), i32(args.page)};
+    return m_app.ChangeScene(new CReplayScene, reinterpret_cast<intptr_t>(&list));
 }
 
 // In network play the battle is the network scene's child: the next scene

@@ -19,6 +19,7 @@
 #include "game/scenes/LoadingScene.h"
 #include "game/scenes/NetworkHost.h"
 #include "game/scenes/RecordScene.h"
+#include "game/scenes/ReplayScene.h"
 #include "game/scenes/SingleCharaSelect.h"
 
 #include <algorithm>
@@ -295,6 +296,7 @@ bool CTitleScene::CanLeaveFor(u32 item) const
     case kSurvival:
     case kTutorial:
     case kRecord:
+    case kReplay:
     case kOption: return true;
     default: return false;   // their scenes are not there yet
     }
@@ -347,6 +349,13 @@ i32 CTitleScene::Dispatch()
     case kRecord: {
         MenuArgs args{nullptr, nullptr, 1.0f, 1.0f};
         return app->ChangeScene(new CRecordScene, reinterpret_cast<intptr_t>(&args));
+    }
+    case kReplay: {
+        // The crowd and the music run on under the list.
+        CReplaySceneArgs args{m_effect, m_music, 0.0f, 0.0f, 0, 0};
+        m_effect = nullptr;
+        m_music = nullptr;
+        return app->ChangeScene(new CReplayScene, reinterpret_cast<intptr_t>(&args));
     }
     case kOption: {
         MenuArgs args{m_effect, m_music, 0.0f, 0.0f};

@@ -9,6 +9,8 @@
 //   Layout/<scene> loading its layout alone (CSceneResource::LoadFromFile).
 //   Story/*       the story preview's battle load on its loader thread,
 //                 against the same Load called directly.
+//   Load_ReplayList against ReplayList_PlainHeaders: the replay list's Load
+//                 with all 30 slots filled, against reading the 30 headers.
 //
 // The game runs headless as the tests run it, on the title, while the
 // scenes are made and loaded beside it.
@@ -31,10 +33,12 @@
 #include "game/scenes/LoadingScene.h"
 #include "game/scenes/OptionSelect.h"
 #include "game/scenes/RecordScene.h"
+#include "game/scenes/ReplayScene.h"
 #include "game/scenes/StoryScene.h"
 #include "game/scenes/TitleScene.h"
 #include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/tests/GameDriver.h"
+#include "game/scenes/tests/ReplayFiles.h"
 #include "host/kernel/Kernel.h"
 
 #include <benchmark/benchmark.h>
@@ -247,6 +251,47 @@ void Load_OptionSelect(benchmark::State& state) { TimeLoad(state, [] { return ne
 BENCHMARK(Load_OptionSelect)->UseManualTime()->Unit(benchmark::kMicrosecond);
 void Layout_OptionSelect(benchmark::State& state) { TimeLayout(state, option_select::kLayout); }
 BENCHMARK(Layout_OptionSelect)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// Every replay slot of the game's user folder holds a header over 64 KB.
+std::string FilledReplayFolder()
+{
+    static const std::string folder = [] {
+        const std::string f = GetUserDataDirectory(kSaveFolderName);
+        for (u32 slot = 1; slot <= replay_list::kSlots; ++slot)
+            replay_test::WriteSlot(f, slot, replay_test::FileBytes(replay_test::Header("Stage01", "Talve"), "bench",
+                                                std::string(64 << 10, '\x5A')));
+        return f;
+    }();
+    return folder;
+}
+
+void Load_ReplayList(benchmark::State& state)
+{
+    FilledReplayFolder();
+    static CReplaySceneArgs args;
+    TimeLoad(state, [] { return new CReplayScene(); }, [] {
+        args = CReplaySceneArgs{};
+        return reinterpret_cast<intptr_t>(&args);
+    });
+}
+BENCHMARK(Load_ReplayList)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void ReplayList_PlainHeaders(benchmark::State& state)
+{
+    if (!Ready(state)) return;
+    const std::string folder = FilledReplayFolder();
+    for (auto _ : state) {
+        u32 read = 0;
+        for (u32 slot = 1; slot <= replay_list::kSlots; ++slot) {
+            ReplayHeader header{};
+            read += u32(CReplay::ReadHeaderOnly(ReplaySlotPath(folder, slot).c_str(), &header));
+        }
+        if (read != replay_list::kSlots) state.SkipWithError("a header did not read");
+    }
+}
+BENCHMARK(ReplayList_PlainHeaders)->Unit(benchmark::kMicrosecond);
+void Layout_ReplayList(benchmark::State& state) { TimeLayout(state, replay_list::kLayout); }
+BENCHMARK(Layout_ReplayList)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // ---------------------------------------------------------------- a battle
 

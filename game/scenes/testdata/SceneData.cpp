@@ -316,6 +316,7 @@ CSceneDataSet BuildSceneData()
     AddStartupData(set);
     AddTitleData(set);
     AddRecordData(set);
+    AddReplayData(set);
     AddOptionData(set);
     AddOptionSelectData(set);
     AddCharaSelectData(set);

@@ -129,6 +129,9 @@ void AddTitleData(CSceneDataSet& set);
 // Every layer the title's layout holds, in its order.
 std::vector<std::string> TitleLayers();
 void AddRecordData(CSceneDataSet& set);
+// The replay list: its layers in order.
+void AddReplayData(CSceneDataSet& set);
+std::vector<std::string> ReplayLayers();
 void AddSingleSelectData(CSceneDataSet& set);
 void AddStoryData(CSceneDataSet& set);
 void AddOptionData(CSceneDataSet& set);

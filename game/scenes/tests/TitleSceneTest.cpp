@@ -190,7 +190,7 @@ TEST(TitleSceneTest, EachItemLeavesForItsSceneOrStays)
         {title::kTutorial, "CLoadingScene", "Scene\\Loading.sce"},
         {title::kTraining, "CCharaSelect", "Scene\\CharaSelect.sce"},
         {title::kRecord, "CRecordScene", "Scene\\RecordScene.sce"},
-        {title::kReplay, nullptr, nullptr},
+        {title::kReplay, "CReplayScene", "Scene\\Replay.sce"},
         {title::kOption, "CGameOption", "Scene\\GameOption.sce"},
     };
     ASSERT_EQ(GetNetworkSceneFactory(), nullptr);
