@@ -320,6 +320,7 @@ CSceneDataSet BuildSceneData()
     AddOptionSelectData(set);
     AddCharaSelectData(set);
     AddSingleSelectData(set);
+    AddAdventureData(set);
     return set;
 }
 
