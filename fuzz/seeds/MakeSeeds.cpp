@@ -59,6 +59,7 @@ int main(int argc, char** argv)
     seeds::MakeSettingReaderSeeds(root);
     seeds::MakeMenuSeeds(root);
     seeds::MakeSelectSeeds(root);
+    seeds::MakeAdventureSeeds(root);
     std::free(root);
     return 0;
 }

@@ -46,5 +46,6 @@ void MakeLockstepSeeds(const std::string& root);
 void MakeSettingReaderSeeds(const std::string& root);
 void MakeMenuSeeds(const std::string& root);
 void MakeSelectSeeds(const std::string& root);
+void MakeAdventureSeeds(const std::string& root);
 
 }  // namespace seeds
