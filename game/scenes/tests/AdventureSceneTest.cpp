@@ -1,8 +1,11 @@
 #include "game/scenes/AdventureScene.h"
 
+#include "game/battle/scene/BattleConsole.h"
 #include "game/battle/scene/BattleProgress.h"
+#include "game/battle/scene/BattleResults.h"
 #include "game/battle/scene/BattleScene.h"
 #include "game/battle/scene/BattleSetup.h"
+#include "game/battle/scene/MenuConsole.h"
 #include "game/data/AdventureSetting.h"
 #include "game/data/SaveData.h"
 #include "game/data/Skill.h"
@@ -13,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -373,6 +377,65 @@ TEST(AdventureSceneRun, WithoutItsMapTheSceneFailsNamingIt)
     EXPECT_EQ(Show(game), nullptr);
     ASSERT_FALSE(game.Boxes().empty());
     EXPECT_EQ(game.Boxes()[0].find(kAdventureFile), 0u) << game.Boxes()[0];
+}
+
+// The battle of node 0 from its window, nobody steering the player, run
+// to its end page, then back to
+// the map by the page's "back" item; the map is current after.
+::testing::AssertionResult FightNodeZero(GameDriver& game, u32* result)
+{
+    menu_run::FadeIn(game);
+    game.Press(menu::kDecide);
+    game.Frames(2);
+    game.Press(menu::kDecide);
+    if (!game.RunUntil("CBattleScene", 200)) return ::testing::AssertionFailure() << "no battle" << game.Describe();
+    const auto battle = [&] { return dynamic_cast<const CBattleScene*>(game.App().GetScene()); };
+    const auto endPage = [&]() -> const MenuPage* {
+        const CBattleConsole* console = battle()->GetConsole(battle()->GetLocalEntry());
+        const CMenuConsole* menu = console ? console->GetMenu() : nullptr;
+        return menu && menu->GetPage(2).open ? &menu->GetPage(2) : nullptr;
+    };
+    for (u32 f = 0; f < 60 * 115 && battle() && !endPage(); ++f) game.Frame();
+    if (!battle() || !endPage()) return ::testing::AssertionFailure() << "no end page" << game.Describe();
+    *result = battle()->GetResult(battle()->GetSetup()->entries[0].team);
+    if (CMenuConsole::ActionOf(endPage()->id, 1) != kMenuSelect) return ::testing::AssertionFailure() << "no back item";
+    menu_run::Step(game, menu::kDown, 1);
+    game.Press(menu::kDecide);
+    return game.RunUntil("CAdventureScene", 120);
+}
+
+// No glow, the smallest screen: a battle runs thousands of frames.
+game_test::DriverOptions BattleOptions()
+{
+    return menu_run::Options([](CSaveConfig& config) {
+        config.GetGraphicsSettings()->hdrLevel = 0;
+        config.GetGraphicsSettings()->screenSize = 0;
+    });
+}
+
+// Node 0 fought by nobody: the computer's Derona wins or the time runs
+// out. No flag changes; the end page's "back" brings the map on node 0.
+TEST(AdventureSceneRun, ANodeNotWonChangesNoFlagAndComesBackToIt)
+{
+    GameDriver game(game_test::GameDataRoot(), BattleOptions());
+    ASSERT_TRUE(Start(game));
+    CSaveData* save = game.App().GetSaveData();
+    save->MarkAdventureRewardFlagsShown();
+    ASSERT_NE(Show(game, 0, 1, 0), nullptr) << game.Describe();
+    u32 result = 0;
+    ASSERT_TRUE(FightNodeZero(game, &result));
+    EXPECT_NE(result, kResultWin) << "an idle player won";
+    CAdventureScene* scene = Scene(game);
+    EXPECT_EQ(scene->GetCursor(), (Cursor{0, 1}));
+    EXPECT_FALSE(scene->IsOpenAnimationPending());
+    EXPECT_FALSE(scene->IsOrbMessagePending());
+    EXPECT_FALSE(save->GetAdventureClearFlag(0));
+    for (i32 n = 1; n < 6; ++n) EXPECT_FALSE(save->GetAdventureRewardFlag(n)) << n;
+    EXPECT_FALSE(save->GetUnlockFlag(2));
+    EXPECT_TRUE(game.Boxes().empty()) << game.Describe();
+    const std::vector<std::string> trail = {"CIdleScene", "CAdventureScene", "CLoadingScene", "CBattleScene",
+        "CAdventureScene"};
+    EXPECT_EQ(menu_run::Scenes(game.Trail()), trail);
 }
 
 }  // namespace
