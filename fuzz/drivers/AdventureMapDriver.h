@@ -2,8 +2,8 @@
 // an input replaces, in which form, what the save holds, and the walk.
 //
 //   byte 0          file (value % 7: the map, then event files 1..6) and
-//                   form (value / 7 % 2: the cache the game opens, or the
-//                   text with no cache beside it)
+//                   form (value / 7 % 2: the cache the game opens, with
+//                   no text beside it, or the text, read over its cache)
 //   byte 1          save: bit 0 every node open, bit 1 every orb, bit 2
 //                   every node cleared (each shown too with bit 3)
 //   bytes 2, 3      the column and half-row handed to the map

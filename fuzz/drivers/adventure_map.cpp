@@ -27,7 +27,9 @@ namespace {
 
 using namespace fuzz::adventure_map;
 
-constexpr u32 kFramesPerKey = 8, kSettleFrames = 80;
+// A key a move (0.3 s); settle: the open flip (a second); tail: the
+// fades out of the map.
+constexpr u32 kFramesPerKey = 20, kSettleFrames = 80, kTailFrames = 80;
 constexpr u32 kKeyCodes[6] = {menu::kUp, menu::kDown, menu::kLeft, menu::kRight, menu::kDecide, menu::kCancel};
 
 const std::string& DataRoot()
@@ -36,18 +38,19 @@ const std::string& DataRoot()
     return root;
 }
 
-// One file of the map written and its other form removed in both folders,
-// both put back afterwards.
+// One file of the map written in both folders, the other form removed
+// when given (a cache with no text beside it is the one read; a text makes
+// the cache beside it stale, and is read instead); both put back after.
 class Swapped {
 public:
-    Swapped(const std::string& path, const std::string& other, const uint8_t* bytes, size_t size)
+    Swapped(const std::string& path, const std::string& other, bool removeOther, const uint8_t* bytes, size_t size)
     {
         for (const char* folder : {"/one/Resource/", "/two/Resource/"}) {
             Keep(DataRoot() + folder + path);
             Keep(DataRoot() + folder + other);
             fuzz::WriteFile(DataRoot() + folder + path, bytes, size);
             std::error_code ignored;
-            std::filesystem::remove(DataRoot() + folder + other, ignored);
+            if (removeOther) std::filesystem::remove(DataRoot() + folder + other, ignored);
         }
     }
     ~Swapped()
@@ -103,7 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (u32 i = 0; i < keyCount; ++i) keys += char(input.Byte());
 
     const std::string text = TextOf(file), cache = CSettingFile::MakeCachePath(text.c_str());
-    const Swapped swapped(form == kCache ? cache : text, form == kCache ? text : cache, input.Rest(), input.RestSize());
+    const Swapped swapped(form == kCache ? cache : text, form == kCache ? text : cache, form == kCache, input.Rest(),
+                          input.RestSize());
     game_test::DriverOptions options;
     options.startScene = [] { return new menu_run::CIdleScene(); };
     options.loaderWaitMs = 5000;
@@ -129,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const auto* scene = dynamic_cast<const CAdventureScene*>(game.App().GetScene());
     const adventure::Cursor start = scene->GetCursor();
     FUZZ_CHECK(scene->GetMap().OnMap(start.column, start.halfRow));
-    const u32 frames = kSettleFrames + kFramesPerKey * u32(keys.size());
+    const u32 frames = kSettleFrames + kFramesPerKey * u32(keys.size()) + kTailFrames;
     for (u32 frame = 0; frame < frames && game.CurrentScene() == "CAdventureScene"; ++frame) {
         const u32 key = frame < kSettleFrames ? ~0u : (frame - kSettleFrames) / kFramesPerKey;
         if (key < keys.size() && (frame - kSettleFrames) % kFramesPerKey == 0)
