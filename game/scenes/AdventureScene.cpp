@@ -61,7 +61,8 @@ std::string DescribeMapError(const MapCheck& check)
     case MapError::kCountMismatch: return "the column counts do not add up to the event files";
     case MapError::kNoEvent: return node + " has no event";
     case MapError::kOpponent: return node + ": an opponent's character is not 0..17";
-    case MapError::kOpponentValue: return node + ": an opponent's barrage, handicap, CPU level or skill is out of range";
+    case MapError::kOpponentValue:
+        return node + ": an opponent's barrage, handicap, CPU level or skill is out of range";
     case MapError::kStage: return node + ": the stage is not 0..18";
     case MapError::kMusic: return node + ": the music is not 0..17";
     case MapError::kTime: return node + ": the time is not 0..6";
@@ -277,7 +278,8 @@ void CAdventureScene::FindLayers()
     m_silver = FindLayer("sk_gin");
     m_gold = FindLayer("sk_kin");
     for (u32 c = 0; c < kMaxColumns; ++c) m_columnLabels[c] = FindLayer(("sk_" + std::to_string(c)).c_str());
-    for (u32 n = 0; n < kMaxNodesPerColumn; ++n) m_nodeLabels[n] = FindLayer((std::string("sk_") + char('a' + n)).c_str());
+    for (u32 n = 0; n < kMaxNodesPerColumn; ++n)
+        m_nodeLabels[n] = FindLayer((std::string("sk_") + char('a' + n)).c_str());
 }
 
 i32 CAdventureScene::LoadTextures()
@@ -639,7 +641,10 @@ void CAdventureScene::DrawNode(i32 node, f32 x, f32 y)
     if (!IsOpen(node)) return DrawPlaced(locked, x, y, s);
     if (m_openPending && !save->GetShownAdventureRewardFlag(node)) {
         const f32 t = m_timer;
-        if (t < kFlipSeconds) return DrawPlaced(locked, x, y, s, 1.0f + 0.2f * t / kFlipSeconds, 1.0f + 0.2f * t / kFlipSeconds);
+        if (t < kFlipSeconds) {
+            const f32 k = 1.0f + 0.2f * t / kFlipSeconds;
+            return DrawPlaced(locked, x, y, s, k, k);
+        }
         if (t >= 0.85f) {
             const f32 k = 1.0f + 0.2f * (1.0f - (t - 0.85f) / kFlipSeconds);
             return DrawPlaced(stage, x, y, s, k, k);
@@ -656,7 +661,8 @@ void CAdventureScene::DrawNode(i32 node, f32 x, f32 y)
     for (i32 k = 0; k < i32(kOpponentRows); ++k)
         if (v.chara[k].type >= 0) lastRow = k;
     for (i32 k = 0; k <= lastRow; ++k)
-        if (v.chara[k].type >= 0) DrawPlaced(m_portraits[v.chara[k].type], x + 200.0f, y + 85.0f - 41.0f * f32(lastRow - k), s);
+        if (v.chara[k].type >= 0)
+            DrawPlaced(m_portraits[v.chara[k].type], x + 200.0f, y + 85.0f - 41.0f * f32(lastRow - k), s);
     if (!IsCleared(node)) return;
     const bool silver = (v.nextConditionOpen > 0 && !IsOpen(v.nextConditionOpen - 1)) ||
                         (v.getSkill > 0 && !HasOrb(v.getSkill - 1));
@@ -687,9 +693,11 @@ void CAdventureScene::DrawOrbMessage()
         const CSkillSetting* orb = m_skills->skills.GetAt(i);
         if (!orb) return;
         char text[256];
-        std::snprintf(text, sizeof text, "霊玉【%s】を取得しました。", orb->GetName().GetText() ? orb->GetName().GetText() : "");
+        const char* name = orb->GetName().GetText();
+        std::snprintf(text, sizeof text, "霊玉【%s】を取得しました。", name ? name : "");
         DrawText(360.0f, 340.0f, text);
-        if (orb->values.imageId >= 0 && u32(orb->values.imageId) < kOrbImages) DrawPlaced(m_orbs[orb->values.imageId], 496.0f, 388.0f, s);
+        if (orb->values.imageId >= 0 && u32(orb->values.imageId) < kOrbImages)
+            DrawPlaced(m_orbs[orb->values.imageId], 496.0f, 388.0f, s);
         return;
     }
 }
@@ -701,7 +709,8 @@ void CAdventureScene::DrawNodeInfo()
     if (!event) return;
     if (m_window) m_window->Draw(nullptr);
     // The map holds at most ten columns of ten nodes: both labels exist.
-    if (m_cursor.column < kMaxColumns && m_columnLabels[m_cursor.column]) m_columnLabels[m_cursor.column]->Draw(nullptr);
+    if (m_cursor.column < kMaxColumns && m_columnLabels[m_cursor.column])
+        m_columnLabels[m_cursor.column]->Draw(nullptr);
     const u32 j = (m_cursor.halfRow - 1) / 2;
     if (j < kMaxNodesPerColumn && m_nodeLabels[j]) m_nodeLabels[j]->Draw(nullptr);
     DrawText(240.0f, 240.0f, "制限時間");

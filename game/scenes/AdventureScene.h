@@ -153,9 +153,6 @@ public:
     bool IsOrbMessagePending() const { return m_orbPending; }
     bool IsCardShown() const { return m_cardShown; }
     bool IsLeaving() const { return m_leavingBack || m_leavingToBattle; }
-    f32 GetCurtain() const { return m_curtain; }
-    const CBattleSetup* GetSetup() const { return m_setup.get(); }
-    u32 GetCharacter() const { return m_character; }
 
 protected:
     i32 StartBattle();

@@ -98,7 +98,9 @@ void WriteSkills()
 TEST(AdventureMapTest, DamagedListsAreRefusedNamingWhere)
 {
     const std::string good = "COUNT=1;COUNT=2;ADVENTURE=A.txt;ADVENTURE=B.txt;ADVENTURE=C.txt;";
-    const std::string event = "CHARA00TYPE=1;STAGE=18;BGM=17;TIME=6;GETSKILL=2;NEXTOPEN=3;CHARA01TYPE=-7;CHARA01CPU=99;";
+    // At every bound, and a row without opponent whose values are not read.
+    const std::string event =
+        "CHARA00TYPE=1;STAGE=18;BGM=17;TIME=6;GETSKILL=2;NEXTOPEN=3;CHARA01TYPE=-7;CHARA01CPU=99;";
     const struct {
         std::string list, c;
         MapError error;
