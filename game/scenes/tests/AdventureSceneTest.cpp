@@ -392,10 +392,14 @@ TEST(AdventureSceneRun, WithoutItsMapTheSceneFailsNamingIt)
     EXPECT_EQ(game.Boxes()[0].find(kAdventureFile), 0u) << game.Boxes()[0];
 }
 
-// The battle of node 0 from its window, nobody steering the player, run
-// to its end page, then back to
-// the map by the page's "back" item; the map is current after.
-::testing::AssertionResult FightNodeZero(GameDriver& game, u32* result)
+// Player 1's shot and lock-change buttons.
+constexpr u32 kShotButton = 24, kLockButton = 26;
+
+// The battle of node 0 from its window, run to its end; the player shoots
+// (shot pressed every few frames, the lock renewed each second) or stands
+// idle. A won battle hands back to the map by itself; the end page of
+// another takes its "back" item. The map is current after.
+::testing::AssertionResult FightNodeZero(GameDriver& game, bool shoot, u32* result)
 {
     menu_run::FadeIn(game);
     game.Press(menu::kDecide);
@@ -408,13 +412,24 @@ TEST(AdventureSceneRun, WithoutItsMapTheSceneFailsNamingIt)
         const CMenuConsole* menu = console ? console->GetMenu() : nullptr;
         return menu && menu->GetPage(2).open ? &menu->GetPage(2) : nullptr;
     };
-    for (u32 f = 0; f < 60 * 115 && battle() && !endPage(); ++f) game.Frame();
-    if (!battle() || !endPage()) return ::testing::AssertionFailure() << "no end page" << game.Describe();
-    *result = battle()->GetResult(battle()->GetSetup()->entries[0].team);
-    if (CMenuConsole::ActionOf(endPage()->id, 1) != kMenuSelect) return ::testing::AssertionFailure() << "no back item";
-    menu_run::Step(game, menu::kDown, 1);
-    game.Press(menu::kDecide);
-    return game.RunUntil("CAdventureScene", 120);
+    const u32 team = battle()->GetSetup()->entries[0].team;
+    *result = 0;
+    for (u32 f = 0; f < 60 * 125 && battle() && !endPage(); ++f) {
+        game.Hold(kShotButton, shoot && f % 8 < 4);
+        game.Hold(kLockButton, shoot && f % 60 == 0);
+        if (battle()->IsOver()) *result = battle()->GetResult(team);
+        game.Frame();
+    }
+    game.Hold(kShotButton, false);
+    game.Hold(kLockButton, false);
+    if (battle() && endPage()) {
+        *result = battle()->GetResult(team);
+        if (CMenuConsole::ActionOf(endPage()->id, 1) != kMenuSelect)
+            return ::testing::AssertionFailure() << "no back item";
+        menu_run::Step(game, menu::kDown, 1);
+        game.Press(menu::kDecide);
+    }
+    return game.RunUntil("CAdventureScene", 200);
 }
 
 // No glow, the smallest screen: a battle runs thousands of frames.
@@ -424,6 +439,44 @@ game_test::DriverOptions BattleOptions()
         config.GetGraphicsSettings()->hdrLevel = 0;
         config.GetGraphicsSettings()->screenSize = 0;
     });
+}
+
+// Node 0 won by Talve's shots (more life left at the time-out): its clear
+// flag, node 1 open (node 2's condition, 999 s left, not met), orb 3.
+// Back on node 0 the map flips node 1 open, then names the orb; node 0
+// wears the silver medal while node 2 stays closed.
+TEST(AdventureSceneRun, NodeZeroWonOpensTheNextAndGivesTheOrb)
+{
+    GameDriver game(game_test::GameDataRoot(), BattleOptions());
+    ASSERT_TRUE(Start(game));
+    CSaveData* save = game.App().GetSaveData();
+    save->MarkAdventureRewardFlagsShown();
+    ASSERT_NE(Show(game, 0, 1, 0), nullptr) << game.Describe();
+    u32 result = 0;
+    ASSERT_TRUE(FightNodeZero(game, true, &result));
+    EXPECT_EQ(result, kResultWin);
+    CAdventureScene* scene = Scene(game);
+    EXPECT_EQ(scene->GetCursor(), (Cursor{0, 1}));
+    EXPECT_TRUE(save->GetAdventureClearFlag(0));
+    EXPECT_EQ((std::vector<u32>{save->GetAdventureRewardFlag(1), save->GetAdventureRewardFlag(2)}),
+              (std::vector<u32>{1, 0}));
+    EXPECT_TRUE(save->GetUnlockFlag(2));
+    EXPECT_TRUE(scene->IsOpenAnimationPending());
+    EXPECT_TRUE(scene->IsOrbMessagePending());
+    game.Frames(130);
+    EXPECT_FALSE(scene->IsOpenAnimationPending());
+    EXPECT_TRUE(save->GetShownAdventureRewardFlag(1));
+    const std::vector<std::string> drawn =
+        menu_run::DrawnLayers(game, LayerNames(), scene->FindLayer("Base")->GetTexture());
+    for (const char* layer : {"sk_gin", "SkillGet", "rei_geki2"})
+        EXPECT_NE(std::find(drawn.begin(), drawn.end(), layer), drawn.end()) << layer;
+    game.Press(menu::kDecide);
+    EXPECT_FALSE(scene->IsOrbMessagePending());
+    EXPECT_TRUE(save->GetShownUnlockFlag(2));
+    EXPECT_TRUE(game.Boxes().empty()) << game.Describe();
+    const std::vector<std::string> trail = {"CIdleScene", "CAdventureScene", "CLoadingScene", "CBattleScene",
+        "CAdventureScene"};
+    EXPECT_EQ(menu_run::Scenes(game.Trail()), trail);
 }
 
 // Node 0 fought by nobody: the computer's Derona wins or the time runs
@@ -436,7 +489,7 @@ TEST(AdventureSceneRun, ANodeNotWonChangesNoFlagAndComesBackToIt)
     save->MarkAdventureRewardFlagsShown();
     ASSERT_NE(Show(game, 0, 1, 0), nullptr) << game.Describe();
     u32 result = 0;
-    ASSERT_TRUE(FightNodeZero(game, &result));
+    ASSERT_TRUE(FightNodeZero(game, false, &result));
     EXPECT_NE(result, kResultWin) << "an idle player won";
     CAdventureScene* scene = Scene(game);
     EXPECT_EQ(scene->GetCursor(), (Cursor{0, 1}));
