@@ -61,6 +61,7 @@ int main(int argc, char** argv)
     seeds::MakeSelectSeeds(root);
     seeds::MakeStorySeeds(root);
     seeds::MakeReplayListSeeds(root);
+    seeds::MakeAdventureSeeds(root);
     std::free(root);
     return 0;
 }

@@ -48,5 +48,6 @@ void MakeMenuSeeds(const std::string& root);
 void MakeSelectSeeds(const std::string& root);
 void MakeStorySeeds(const std::string& root);
 void MakeReplayListSeeds(const std::string& root);
+void MakeAdventureSeeds(const std::string& root);
 
 }  // namespace seeds

@@ -2,6 +2,7 @@
 
 #include "game/battle/scene/BattleScene.h"
 #include "game/data/SaveConfig.h"
+#include "game/scenes/AdventureScene.h"
 #include "game/scenes/CharaSelect.h"
 #include "game/scenes/LoadingScene.h"
 #include "game/scenes/NetworkHost.h"
@@ -96,9 +97,16 @@ i32 CGameApp::BattleSeams::GoCharaSelect(battle_flow::SelectArgs args)
 // until they exist the battle returns to the title on the mode it played,
 // and the set-up goes with the arguments.
 
+// The map at the node fought; its Load checks the cursor against the map.
 i32 CGameApp::BattleSeams::GoAdventure(battle_flow::AdventureArgs args)
 {
-    return Title(args.curtain, args.alpha, battle_flow::kTitleAdventure);
+    CAdventureSceneArgs map;
+    map.curtain = args.curtain;
+    map.alpha = args.alpha;
+    map.column = args.column;
+    map.halfRow = args.halfRow;
+    map.setup = args.setup.release();
+    return m_app.ChangeScene(new CAdventureScene, reinterpret_cast<intptr_t>(&map));
 }
 
 i32 CGameApp::BattleSeams::GoSurvivalResult(const battle_flow::SurvivalResultArgs& args)

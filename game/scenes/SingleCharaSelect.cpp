@@ -19,6 +19,7 @@
 #include "game/battle/scene/BattleSetup.h"
 #include "game/data/SaveData.h"
 #include "game/data/Skill.h"
+#include "game/scenes/AdventureScene.h"
 #include "game/scenes/GameApp.h"
 #include "game/scenes/LoadingScene.h"
 #include "game/scenes/StoryScene.h"
@@ -616,8 +617,17 @@ i32 CSingleCharaSelect::GoStory()
     return app->ChangeScene(scene, reinterpret_cast<intptr_t>(&args));
 }
 
-// The adventure scene is not there yet: the title takes its place.
-i32 CSingleCharaSelect::GoAdventure() { return GoTitle(); }
+// The map from its first node, the set-up handed on.
+i32 CSingleCharaSelect::GoAdventure()
+{
+    CGameApp* app = GetGameApp();
+    menu::ReleaseEffect(m_effect);
+    if (m_music) m_music->StopAll(1);
+    m_music = nullptr;
+    CAdventureSceneArgs args;
+    args.setup = m_setup.release();
+    return app->ChangeScene(new CAdventureScene, reinterpret_cast<intptr_t>(&args));
+}
 
 i32 CSingleCharaSelect::GoSurvival()
 {

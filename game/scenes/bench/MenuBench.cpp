@@ -11,6 +11,8 @@
 //                 against the same Load called directly.
 //   Load_ReplayList against ReplayList_PlainHeaders: the replay list's Load
 //                 with all 30 slots filled, against reading the 30 headers.
+//   Adventure/*   the map's Load on a map of 30 nodes; against a plain read
+//                 of its 31 settings files.
 //
 // The game runs headless as the tests run it, on the title, while the
 // scenes are made and loaded beside it.
@@ -20,6 +22,7 @@
 #include "engine/scene/ResourceController.h"
 #include "engine/scene/ResourceControllerFile.h"
 #include "engine/scene/SceneResource.h"
+#include "game/scenes/AdventureScene.h"
 #include "game/scenes/BeginLoading.h"
 #include "game/scenes/GameApp.h"
 #include "game/scenes/GameData.h"
@@ -37,6 +40,7 @@
 #include "game/scenes/StoryScene.h"
 #include "game/scenes/TitleScene.h"
 #include "game/scenes/testdata/SceneData.h"
+#include "game/data/tests/SettingWriter.h"
 #include "game/scenes/tests/GameDriver.h"
 #include "game/scenes/tests/ReplayFiles.h"
 #include "host/kernel/Kernel.h"
@@ -403,6 +407,70 @@ void Load_CharaSelect(benchmark::State& state) { TimeLoad(state, [] { return new
 BENCHMARK(Load_CharaSelect)->UseManualTime()->Unit(benchmark::kMicrosecond);
 void Layout_CharaSelect(benchmark::State& state) { TimeLayout(state, chara_select::kLayout); }
 BENCHMARK(Layout_CharaSelect)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// ---------------------------------------------------------------- the adventure map
+
+// Ten columns of three nodes replace the data set's map in both folders
+// (texts and caches); the settings files' paths, list first.
+std::vector<std::string> WriteThirtyNodeMap()
+{
+    static std::vector<std::string> paths;
+    if (!paths.empty()) return paths;
+    std::vector<std::pair<std::string, std::string>> texts;
+    setting_test::SettingWriter list;
+    for (u32 c = 0; c < 10; ++c) list.Set("COUNT", 3);
+    for (u32 n = 1; n <= 30; ++n) list.Set("ADVENTURE", "Adv_bench" + std::to_string(n) + ".txt");
+    texts.emplace_back("Adventure.txt", list.Text());
+    for (u32 n = 1; n <= 30; ++n) {
+        setting_test::SettingWriter event;
+        event.Set("TEXT", "Bench").Set("CHARA00TYPE", 1).Set("CHARA01TYPE", i32(n % 2)).Set("STAGE", 0)
+            .Set("BGM", i32(n % 18)).Set("GETSKILL", i32(n % 45 + 1)).Set("NEXTOPEN", i32(n % 30 + 1))
+            .Set("TIMECONDITION", "100").Set("NEXTCONDITION", "Win");
+        texts.emplace_back("Adv_bench" + std::to_string(n) + ".txt", event.Text());
+    }
+    const std::string cwd = host::kernel::GetCurrentDirectory();
+    std::string error;
+    const auto files = scene_data::AdventureFiles(texts, error);
+    host::kernel::SetCurrentDirectory(cwd);
+    for (const auto& [path, bytes] : files) {
+        for (Folder f : {Folder::kFirst, Folder::kSecond}) {
+            const std::string full = TheGame().Resource(f) + "/" + path;
+            if (!host::kernel::WriteFileAtomic(full, bytes.data(), bytes.size())) error = "cannot write " + full;
+        }
+        if (path.rfind("Setting/", 0) == 0) paths.push_back(path);
+    }
+    if (!error.empty()) std::fprintf(stderr, "adventure map: %s\n", error.c_str());
+    return paths;
+}
+
+// The map's whole Load (layout, textures, skill list, the 31 files, the
+// checks), its set-up handed in.
+void Adventure_Load(benchmark::State& state)
+{
+    if (!Ready(state) || WriteThirtyNodeMap().size() != 31) return state.SkipWithError("no 30-node map");
+    static CAdventureSceneArgs args;
+    TimeLoad(state, [] { return new CAdventureScene(); }, [] {
+        args = CAdventureSceneArgs{};
+        args.setup = new CBattleSetup();
+        return reinterpret_cast<intptr_t>(&args);
+    });
+}
+BENCHMARK(Adventure_Load)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// The 31 caches read whole, nothing parsed.
+void Adventure_PlainRead(benchmark::State& state)
+{
+    if (!Ready(state) || WriteThirtyNodeMap().size() != 31) return state.SkipWithError("no 30-node map");
+    const std::string resource = TheGame().Resource(Folder::kFirst) + "/";
+    u64 total = 0;
+    for (auto _ : state) {
+        total = 0;
+        for (const std::string& path : WriteThirtyNodeMap()) total += ReadFile(resource + path);
+        benchmark::DoNotOptimize(total);
+    }
+    state.counters["bytes"] = double(total);
+}
+BENCHMARK(Adventure_PlainRead)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

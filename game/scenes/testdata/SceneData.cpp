@@ -322,6 +322,7 @@ CSceneDataSet BuildSceneData()
     AddCharaSelectData(set);
     AddSingleSelectData(set);
     AddStoryData(set);
+    AddAdventureData(set);
     return set;
 }
 

@@ -140,6 +140,13 @@ void AddOptionSelectData(CSceneDataSet& set);
 inline constexpr const char* kCharaSelectTexture = "Chara_select.dds";
 void AddCharaSelectData(CSceneDataSet& set);
 std::vector<std::string> CharaSelectLayers();
+// The adventure map: its texts ("Adventure.txt" first, then the event
+// files), and those texts with the caches the game opens, written by the
+// adventure reader (empty, reason added to error, when that fails).
+void AddAdventureData(CSceneDataSet& set);
+std::vector<std::pair<std::string, std::string>> AdventureTexts();
+std::vector<std::pair<std::string, std::string>> AdventureFiles(
+    const std::vector<std::pair<std::string, std::string>>& texts, std::string& error);
 
 // The whole set as the scenes add it.
 CSceneDataSet BuildSceneData();

@@ -318,13 +318,8 @@ TEST(SingleCharaSelectRun, StoryAndAdventureGetEntryZeroComplete)
         game.Frames(20);
         game.Press(menu::kUp);   // colour 1
         game.Press(menu::kDecide);
-        // Derona has a story: its prologue follows; the adventure is not there yet.
-        if (mode == kStory) {
-            ASSERT_TRUE(game.RunUntil("CStoryScene", 80));
-        } else {
-            ASSERT_TRUE(game.RunUntil("CTitleScene", 80));
-            EXPECT_TRUE(menu_run::BackOnTitleAt(game, kTitleItems[mode]));
-        }
+        // Each mode's scene follows: the story's prologue, the adventure's map.
+        ASSERT_TRUE(game.RunUntil(mode == kStory ? "CStoryScene" : "CAdventureScene", 80));
         EXPECT_EQ(CWatchedSelect::went, mode == kStory ? "story" : "adventure");
         const CBattleEntry& e = CWatchedSelect::seen;
         EXPECT_EQ(e.character, 1u);
