@@ -5,6 +5,7 @@
 #include "game/scenes/CharaSelect.h"
 #include "game/scenes/LoadingScene.h"
 #include "game/scenes/NetworkHost.h"
+#include "game/scenes/SurvivalScene.h"
 #include "game/scenes/TitleScene.h"
 
 #include <array>
@@ -99,9 +100,25 @@ i32 CGameApp::BattleSeams::GoAdventure(battle_flow::AdventureArgs args)
     return Title(args.curtain, args.alpha, battle_flow::kTitleAdventure);
 }
 
+// The result starts its own crowd and music.
 i32 CGameApp::BattleSeams::GoSurvivalResult(const battle_flow::SurvivalResultArgs& args)
 {
-    return Title(args.curtain, args.alpha, battle_flow::kTitleSurvival);
+    SurvivalArgs result;
+    result.curtain = args.curtain;
+    result.alpha = args.alpha;
+    result.character = args.characterId;
+    result.wins = args.wins;
+    result.timeScore = args.timeScore;
+    result.lastCounter = args.lastDamageTaken;
+    result.firstSum = args.killSum;
+    result.secondSum = args.damageDealtSum;
+    return m_app.ChangeScene(new CSurvivalScene, reinterpret_cast<intptr_t>(&result));
+}
+
+i32 CGameApp::BattleSeams::ChooseNextOpponents(CBattleSetup* setup, const CCharacterBase* firstCharacter,
+                                               const CBattleConsole* firstConsole)
+{
+    return CSurvivalScene::ChooseNextOpponents(setup, firstCharacter, firstConsole);
 }
 
 i32 CGameApp::BattleSeams::GoStory(battle_flow::StoryArgs args)

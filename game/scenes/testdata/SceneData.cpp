@@ -320,6 +320,7 @@ CSceneDataSet BuildSceneData()
     AddOptionSelectData(set);
     AddCharaSelectData(set);
     AddSingleSelectData(set);
+    AddSurvivalData(set);
     return set;
 }
 

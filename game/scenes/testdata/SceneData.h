@@ -129,6 +129,7 @@ void AddTitleData(CSceneDataSet& set);
 // Every layer the title's layout holds, in its order.
 std::vector<std::string> TitleLayers();
 void AddRecordData(CSceneDataSet& set);
+void AddSurvivalData(CSceneDataSet& set);
 void AddSingleSelectData(CSceneDataSet& set);
 void AddOptionData(CSceneDataSet& set);
 void AddOptionSelectData(CSceneDataSet& set);
