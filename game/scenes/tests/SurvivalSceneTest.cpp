@@ -1,6 +1,10 @@
 #include "game/scenes/SurvivalScene.h"
 
+#include "engine/core/FloatMath.h"
 #include "engine/core/Random.h"
+#include "game/battle/character/Character.h"
+#include "game/battle/scene/BattleConsole.h"
+#include "game/battle/scene/BattleScene.h"
 #include "game/battle/scene/BattleApp.h"
 #include "game/battle/scene/BattleFlow.h"
 #include "game/battle/scene/BattleProgress.h"
@@ -8,6 +12,7 @@
 #include "game/data/SaveData.h"
 #include "game/scenes/SelectCard.h"
 #include "game/scenes/tests/MenuRun.h"
+#include "game/scenes/tests/SurvivalRun.h"
 
 #include <gtest/gtest.h>
 
@@ -303,6 +308,75 @@ TEST(SurvivalSceneRun, BattleSeamsReachTheResultAndTheNextDraw)
     EXPECT_EQ(v.firstSum, 11u);
     EXPECT_EQ(v.secondSum, 2500u);
     EXPECT_EQ(Result(game)->GetCurtain(), 1.0f);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- the run
+
+namespace {
+
+const CBattleScene* Battle(GameDriver& game) { return dynamic_cast<const CBattleScene*>(game.App().GetScene()); }
+
+// From the title's Survival through the single select into the first
+// battle, which an idle pad does not win by the time-out; the result shows
+// what the battle reached, and decide goes back to the title on Survival.
+TEST(SurvivalRun, FirstBattleNotWonShowsTheRunAndReturnsToTheTitle)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::SaveOptions([](CSaveConfig& config) {
+        config.GetGraphicsSettings()->hdrLevel = 0;
+        config.GetGraphicsSettings()->screenSize = 0;
+    }));
+    TitleArgs title;
+    title.item = title::kSurvival;
+    ASSERT_TRUE(menu_run::Enter(game, new CTitleScene, reinterpret_cast<intptr_t>(&title)));
+    menu_run::FadeIn(game);
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CSingleCharaSelect", 120));
+    menu_run::FadeIn(game);
+    const auto held = [&game](u32 slot) { return game.App().GetTensionFile(slot) != nullptr; };
+    ASSERT_TRUE(survival_run::SeedFirstBattle(held, 2, 1, 0));
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CBattleScene", 200));
+    const CBattleScene* battle = Battle(game);
+    ASSERT_TRUE(battle && battle->GetSetup());
+    EXPECT_EQ(battle->GetSetup()->option.stage, 0u);
+    EXPECT_EQ(battle->GetCharacterCount(), 2u);
+    EXPECT_EQ(battle->GetSetup()->recordReplay, 0u);
+
+    // The first fighter's counters and the first console's time, as the
+    // battle leaves them.
+    u32 counters[3] = {};
+    f32 remaining = 0;
+    u32 result = 0;
+    for (u32 frame = 0; frame < 60 * 330 && Battle(game); ++frame) {
+        if (const CCharacter* first = battle->GetCharacter(0))
+            for (u32 n = 0; n < 3; ++n) counters[n] = first->GetStatisticCounter(n);
+        if (const CBattleConsole* console = battle->GetConsole(0)) remaining = console->GetRemainingTime();
+        result = battle->GetResult(battle->GetSetup() ? battle->GetSetup()->entries[0].team : 0);
+        game.Frame();
+    }
+    ASSERT_NE(Result(game), nullptr) << "battle result " << result << game.Describe();
+    const SurvivalArgs& v = Result(game)->GetValues();
+    // The idle pad lasts to the time-out: the score is the time left (none),
+    // not the 300 s used.
+    EXPECT_LT(remaining, 1.0f);
+    EXPECT_EQ(v.timeScore, 0u);
+    EXPECT_EQ(v.character, 0u);
+    EXPECT_EQ(v.wins, 0u);
+    EXPECT_EQ(v.timeScore, SaturateToU32(remaining));
+    EXPECT_EQ(v.lastCounter, counters[2]);
+    EXPECT_EQ(v.firstSum, counters[0]);
+    EXPECT_EQ(v.secondSum, counters[1]);
+
+    menu_run::FadeIn(game);
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CTitleScene", 60));
+    EXPECT_TRUE(menu_run::BackOnTitleAt(game, title::kSurvival));
+    const std::vector<std::string> expected = {"CIdleScene", "CTitleScene", "CSingleCharaSelect", "CLoadingScene",
+        "CBattleScene", "CSurvivalScene", "CTitleScene"};
+    EXPECT_EQ(menu_run::Scenes(game.Trail()), expected) << game.Describe();
+    EXPECT_TRUE(game.Boxes().empty()) << game.Describe();
 }
 
 }  // namespace
