@@ -33,23 +33,6 @@ u32 Computers(const CBattleSetup& setup)
     return n;
 }
 
-TEST(SurvivalTest, OpponentsAndLevelFollowTheWins)
-{
-    const struct {
-        u32 winsBefore, entries, level;
-    } cases[] = {{0, 2, 0}, {1, 2, 0}, {2, 2, 1}, {5, 2, 2}, {6, 2, 3}, {7, 3, 3}, {8, 3, 0}, {9, 3, 0},
-        {14, 3, 3}, {15, 4, 4}, {22, 4, 4}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(NextEntryCount(c.winsBefore), c.entries) << c.winsBefore;
-        EXPECT_EQ(NextLevel(c.winsBefore), c.level) << c.winsBefore;
-    }
-    // From 24 wins on the count is drawn, 2..4, each of them.
-    SeedRandom(7);
-    std::set<u32> seen;
-    for (u32 i = 0; i < 200; ++i) seen.insert(NextEntryCount(23 + i));
-    EXPECT_EQ(seen, (std::set<u32>{2, 3, 4}));
-}
-
 TEST(SurvivalTest, EachBlockOfEightWinsUnlocksItsReward)
 {
     const struct {
@@ -115,23 +98,16 @@ TEST(SurvivalTest, FirstBattleIsOneComputerAtLevelZero)
         SetupFirstBattle(setup, [](u32 s) { return s % 5 == 1; });
         EXPECT_EQ(setup.survivalMode, 1u);
         EXPECT_EQ(setup.recordReplay, 0u);
-        EXPECT_EQ(Computers(setup), 1u);
         EXPECT_EQ(setup.entries[1].kind, CBattleEntry::kKindComputer);
-        EXPECT_LT(setup.option.stage, kStages);
+        EXPECT_EQ(Computers(setup), 1u);
         EXPECT_EQ(setup.option.music % 5, 1u);
         EXPECT_EQ(setup.option.computerLevel, 0u);
-        EXPECT_EQ(setup.option.timeSetting, kTimeSetting);
         for (u32 i = 1; i < 4; ++i) {
             const CBattleEntry& e = setup.entries[i];
-            EXPECT_LT(e.character, kCharacters);
             EXPECT_EQ(e.ownMusic % 5, 1u);
-            EXPECT_EQ(e.factorLevel, kFactorLevel);
-            const bool presetRow = std::any_of(std::begin(select_card::kCpuSkillTable),
-                std::end(select_card::kCpuSkillTable), [&](const u32* row) { return std::equal(row, row + 3, e.orbs); });
-            EXPECT_EQ(presetRow, preset == 1) << i;
-            if (!preset) {
-                EXPECT_EQ(e.orbs[0] | e.orbs[1] | e.orbs[2], 0u);
-            }
+            const bool row = std::any_of(std::begin(select_card::kCpuSkillTable), std::end(select_card::kCpuSkillTable),
+                [&](const u32* r) { return std::equal(r, r + 3, e.orbs); });
+            EXPECT_TRUE(preset ? row : (e.orbs[0] | e.orbs[1] | e.orbs[2]) == 0) << i;
         }
     }
 }
@@ -275,9 +251,9 @@ TEST(SurvivalSceneRun, WithoutItsFrameTheResultFailsNamingIt)
     EXPECT_EQ(game.Boxes()[0], "Arcade_01.ddsが読み込めません");
 }
 
-// The battle's two seams: the result with the run's block, and the next
-// opponents drawn on the application's music and save data.
-TEST(SurvivalSceneRun, BattleSeamsReachTheResultAndTheNextDraw)
+// The battle's seam to the next opponents: drawn on the application's music,
+// the reward in its save data. (The run below takes the seam to the result.)
+TEST(SurvivalSceneRun, BattleSeamDrawsOnTheApplicationsData)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
     ASSERT_TRUE(menu_run::Enter(game, new menu_run::CIdleScene));
@@ -294,20 +270,6 @@ TEST(SurvivalSceneRun, BattleSeamsReachTheResultAndTheNextDraw)
     EXPECT_EQ(game.App().GetSaveData()->GetUnlockFlag(18), 1u);
     EXPECT_NE(game.App().GetTensionFile(setup.option.music), nullptr);
     EXPECT_EQ(Computers(setup), 2u);
-
-    battle_flow::SurvivalResultArgs result;
-    result.characterId = 17, result.wins = 9, result.timeScore = 700, result.lastDamageTaken = 4;
-    result.killSum = 11, result.damageDealtSum = 2500;
-    flow->GoSurvivalResult(result);
-    ASSERT_NE(Result(game), nullptr) << game.Describe();
-    const SurvivalArgs& v = Result(game)->GetValues();
-    EXPECT_EQ(v.character, 17u);
-    EXPECT_EQ(v.wins, 9u);
-    EXPECT_EQ(v.timeScore, 700u);
-    EXPECT_EQ(v.lastCounter, 4u);
-    EXPECT_EQ(v.firstSum, 11u);
-    EXPECT_EQ(v.secondSum, 2500u);
-    EXPECT_EQ(Result(game)->GetCurtain(), 1.0f);
 }
 
 }  // namespace
