@@ -8,6 +8,7 @@
 #include "game/scenes/NetworkHost.h"
 #include "game/scenes/ReplayScene.h"
 #include "game/scenes/StoryScene.h"
+#include "game/scenes/SurvivalScene.h"
 #include "game/scenes/TitleScene.h"
 
 #include <array>
@@ -109,9 +110,25 @@ i32 CGameApp::BattleSeams::GoAdventure(battle_flow::AdventureArgs args)
     return m_app.ChangeScene(new CAdventureScene, reinterpret_cast<intptr_t>(&map));
 }
 
+// The result starts its own crowd and music.
 i32 CGameApp::BattleSeams::GoSurvivalResult(const battle_flow::SurvivalResultArgs& args)
 {
-    return Title(args.curtain, args.alpha, battle_flow::kTitleSurvival);
+    SurvivalArgs result;
+    result.curtain = args.curtain;
+    result.alpha = args.alpha;
+    result.character = args.characterId;
+    result.wins = args.wins;
+    result.timeScore = args.timeScore;
+    result.lastCounter = args.lastDamageTaken;
+    result.firstSum = args.killSum;
+    result.secondSum = args.damageDealtSum;
+    return m_app.ChangeScene(new CSurvivalScene, reinterpret_cast<intptr_t>(&result));
+}
+
+i32 CGameApp::BattleSeams::ChooseNextOpponents(CBattleSetup* setup, const CCharacterBase* firstCharacter,
+                                               const CBattleConsole* firstConsole)
+{
+    return CSurvivalScene::ChooseNextOpponents(setup, firstCharacter, firstConsole);
 }
 
 // A won story battle: the set-up has moved on (AdvanceStory) unless the

@@ -55,7 +55,8 @@ public:
     i32 RequestNetworkEnd() override;
     u32 GetLobbyState() override { return 0; }
     i32 AdvanceStory(CBattleSetup* setup) override;
-    i32 ChooseNextOpponents(CBattleSetup*, const CCharacterBase*, const CBattleConsole*) override { return 0; }
+    i32 ChooseNextOpponents(CBattleSetup* setup, const CCharacterBase* firstCharacter,
+                            const CBattleConsole* firstConsole) override;
 
 private:
     // The title with its cursor on item, the battle's curtain and alpha.

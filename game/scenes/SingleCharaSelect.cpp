@@ -23,6 +23,7 @@
 #include "game/scenes/GameApp.h"
 #include "game/scenes/LoadingScene.h"
 #include "game/scenes/StoryScene.h"
+#include "game/scenes/SurvivalScene.h"
 #include "game/scenes/TitleScene.h"
 
 #include <algorithm>
@@ -638,8 +639,7 @@ i32 CSingleCharaSelect::GoSurvival()
         m_setup->SetProgress(progress);
     }
     progress->presetSkills = m_cpuOrbs;
-    // The survival run's first opponents are drawn by its own scene, which
-    // is not there yet: the set-up's computers stand as they are.
+    CSurvivalScene::SetupFirstBattle(m_setup.get());
     menu::ReleaseEffect(m_effect);
     if (m_music) m_music->StopAll(1);
     m_music = nullptr;

@@ -47,7 +47,7 @@ SurvivalResultArgs SurvivalTotals(const BattleExitFacts& facts, const CBattleSet
     SurvivalResultArgs args;
     args.characterId = facts.localCharacterId;
     args.wins = p.wins;
-    args.timeScore = p.timeScore + SaturateToU32(facts.firstElapsed);
+    args.timeScore = p.timeScore + SaturateToU32(facts.firstRemaining);
     args.lastDamageTaken = facts.firstCounters[2];
     args.killSum = p.killSum + facts.firstCounters[0];
     args.damageDealtSum = p.damageDealtSum + facts.firstCounters[1];

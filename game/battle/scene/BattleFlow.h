@@ -124,10 +124,10 @@ struct BattleExitFacts {
     std::unique_ptr<CBattleSetup>* setup = nullptr;
     u32 localEntry = 0;
     u32 localCharacterId = 0;
-    // The first fighter's statistics 0..2 and the first console's elapsed
+    // The first fighter's statistics 0..2 and the first console's remaining
     // seconds: a survival run's totals.
     u32 firstCounters[3] = {};
-    f32 firstElapsed = 0;
+    f32 firstRemaining = 0;
     // Handed to ChooseNextOpponents only.
     const CCharacterBase* firstCharacter = nullptr;
     const CBattleConsole* firstConsole = nullptr;

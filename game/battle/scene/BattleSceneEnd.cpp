@@ -119,7 +119,7 @@ i32 CBattleScene::OnBattleEnd()
         facts.firstCharacter = first;
     }
     if (const CBattleConsole* console = GetConsole(0)) {
-        facts.firstElapsed = console->GetElapsedTime();
+        facts.firstRemaining = console->GetRemainingTime();
         facts.firstConsole = console;
     }
     facts.stopSounds = [this] {

@@ -323,6 +323,7 @@ CSceneDataSet BuildSceneData()
     AddSingleSelectData(set);
     AddStoryData(set);
     AddAdventureData(set);
+    AddSurvivalData(set);
     return set;
 }
 

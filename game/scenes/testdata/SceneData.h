@@ -132,6 +132,7 @@ void AddRecordData(CSceneDataSet& set);
 // The replay list: its layers in order.
 void AddReplayData(CSceneDataSet& set);
 std::vector<std::string> ReplayLayers();
+void AddSurvivalData(CSceneDataSet& set);
 void AddSingleSelectData(CSceneDataSet& set);
 void AddStoryData(CSceneDataSet& set);
 void AddOptionData(CSceneDataSet& set);

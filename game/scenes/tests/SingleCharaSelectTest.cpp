@@ -6,6 +6,7 @@
 #include "game/battle/scene/BattleSetup.h"
 #include "game/data/SaveData.h"
 #include "game/scenes/tests/MenuRun.h"
+#include "game/scenes/tests/SurvivalRun.h"
 
 #include <gtest/gtest.h>
 
@@ -331,7 +332,8 @@ TEST(SingleCharaSelectRun, StoryAndAdventureGetEntryZeroComplete)
 }
 
 // Survival decides into a loading screen whose battle runs on the set-up:
-// entry 0 Talve in colour 1 with the saved orbs, the computers' orb switch.
+// entry 0 Talve in colour 1 with the saved orbs, the computers' orb switch,
+// the first opponents drawn (seeded onto the data set's two fighters).
 TEST(SingleCharaSelectRun, SurvivalDecideLoadsTheBattleOnTheSetup)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
@@ -341,6 +343,8 @@ TEST(SingleCharaSelectRun, SurvivalDecideLoadsTheBattleOnTheSetup)
     ASSERT_NE(select, nullptr) << game.Describe();
     game.Press(menu::kDown);
     game.Press(kTriggerButton);
+    const auto held = [&game](u32 slot) { return game.App().GetTensionFile(slot) != nullptr; };
+    ASSERT_TRUE(survival_run::SeedFirstBattle(held, 2, 1, 1));
     game.Press(menu::kDecide);
     ASSERT_TRUE(game.RunUntil("CLoadingScene", 80));
     ASSERT_TRUE(game.RunUntil("CBattleScene", 200));
@@ -355,6 +359,12 @@ TEST(SingleCharaSelectRun, SurvivalDecideLoadsTheBattleOnTheSetup)
     const auto* progress = dynamic_cast<const CSurvivalProgress*>(setup.GetProgress());
     ASSERT_NE(progress, nullptr);
     EXPECT_EQ(progress->presetSkills, 1u);
+    EXPECT_EQ(setup.survivalMode, 1u);
+    EXPECT_EQ(setup.recordReplay, 0u);
+    EXPECT_EQ(setup.entries[1].kind, CBattleEntry::kKindComputer);
+    EXPECT_NE(setup.entries[1].orbs[0], 0u);
+    EXPECT_EQ(setup.entries[2].kind, CBattleEntry::kKindNone);
+    EXPECT_EQ(setup.option.timeSetting, survival::kTimeSetting);
 }
 
 // A frame: portrait, pattern, frame, plate; both colour boxes with their

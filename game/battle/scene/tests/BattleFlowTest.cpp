@@ -153,7 +153,7 @@ TEST(BattleFlow, EachEndCodeReachesItsSceneWithItsBlock)
         facts.localEntry = c.localEntry;
         facts.localCharacterId = 11;
         facts.firstCounters[0] = 5, facts.firstCounters[1] = 20, facts.firstCounters[2] = 30;
-        facts.firstElapsed = 37.9f;
+        facts.firstRemaining = 37.9f;
         facts.stopSounds = [&flow] { flow.log << "stop;"; };
         const i32 r = LeaveBattle(c.code, facts, flow);
         EXPECT_EQ(flow.log.str(), c.log) << c.name;
