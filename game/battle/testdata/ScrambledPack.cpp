@@ -4,6 +4,7 @@
 #include "engine/core/Scramble.h"
 #include "host/kernel/Kernel.h"
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string_view>
@@ -48,9 +49,14 @@ std::string ScrambledPackBytes(const std::vector<PackItem>& items, u32 identifie
 
 bool WriteDataFile(const std::string& path, std::string_view bytes)
 {
-    const auto file = host::kernel::OpenFile(path, "wb");
-    const bool written = file && file->Write(bytes.data(), bytes.size()) == bytes.size();
-    return file && file->Close() && written;
+    // A new file of a name the set chooses: no case-blind look-up needed.
+    std::string native = path;
+    for (char& c : native)
+        if (c == '\\') c = '/';
+    std::FILE* file = std::fopen(native.c_str(), "wb");
+    if (!file) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
 }
 
 bool WriteScrambledPack(const std::string& path, const std::vector<PackItem>& items, u32 identifier, u8 key, u8 seed)

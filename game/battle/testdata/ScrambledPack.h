@@ -23,6 +23,7 @@ std::string ScrambledPackBytes(const std::vector<PackItem>& items, u32 identifie
 // Writes bytes at path plainly, without the atomic writer's syncs: test
 // data goes into folders of its own, where a half-written file only fails
 // the set, and the syncs would cost more than all the rest on a busy disk.
+// The path may be a game path ('\' separated); its folder must exist.
 bool WriteDataFile(const std::string& path, std::string_view bytes);
 // Writes them at path (WriteDataFile). False when an entry name does
 // not fit or the file cannot be written.

@@ -3,9 +3,9 @@
 // the entries of the archives the start-up registers under the same pack
 // names (each fighter's and stage's in the folder whose list holds it; the
 // jingles in the first folder's music archive), the HUD texture joins the
-// scene archive, its
-// effects are listed, and every other file is read by relative path from
-// both folders. Its battle music gives way to the set's 41 tracks.
+// scene archive, its effects are listed, and every other file but the
+// settings texts is read by relative path from both folders. Its battle
+// music gives way to the set's 41 tracks.
 #include "engine/core/Crc32.h"
 #include "engine/core/PackFile.h"
 #include "engine/core/Memory.h"
@@ -71,6 +71,11 @@ std::string TakeFiles(CSceneDataSet& set, const std::string& resource)
         if (!it->is_regular_file()) continue;
         const std::string relative = fs::relative(it->path(), resource).generic_string();
         if (relative == battle_data::kResourceList || relative.rfind("Data/", 0) == 0) continue;
+        // The game reads the settings' caches under Setting/ (and the face
+        // files cached beside them); their texts, which only a foreign cache
+        // would send it to, stay out: a third of the set's files.
+        const std::string extension = it->path().extension().string();
+        if (relative.find('/') == std::string::npos && (extension == ".txt" || extension == ".fac")) continue;
         std::string bytes;
         if (!host::kernel::ReadWholeFile(it->path().string(), bytes)) return "cannot read " + relative;
         const std::string stem = it->path().stem().string();

@@ -29,10 +29,8 @@ const std::string& MusicOgg()
 std::string Put(const std::string& path, const std::string& bytes)
 {
     const std::string folder = path.substr(0, path.rfind('/'));
-    const auto file = host::kernel::CreateDirectories(folder) ? host::kernel::OpenFile(path, "wb") : nullptr;
-    const bool written = file && file->Write(bytes.data(), bytes.size()) == bytes.size();
-    if (!(file && file->Close() && written)) return "cannot write " + path;
-    return {};
+    const bool there = host::kernel::DirectoryExists(folder) || host::kernel::CreateDirectories(folder);
+    return there && battle_data::WriteDataFile(path, bytes) ? "" : "cannot write " + path;
 }
 
 std::string Native(std::string path)
