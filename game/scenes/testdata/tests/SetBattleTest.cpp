@@ -62,7 +62,8 @@ TEST(SceneDataBattle, TheTwoFightersFightOnTheSet)
 
 // Survival and the tutorial draw any character and stage, story and
 // adventure name theirs: each stage once, each character twice, every one
-// of them found by the file the game names for its id, with its models.
+// of them found by the file the game names for its id, with its models and
+// face file.
 TEST(SceneDataBattle, EveryCharacterAndEveryStageLoads)
 {
     game_test::GameDriver game;
@@ -84,6 +85,7 @@ TEST(SceneDataBattle, EveryCharacterAndEveryStageLoads)
         for (u32 i = 0; i < 2; ++i) {
             const CCharacter* fighter = battle.GetCharacter(i);
             EXPECT_EQ(Text(fighter->GetParameter()->GetName()), battle_data::kFighterNames[ids[i]]);
+            EXPECT_EQ(fighter->GetParameter()->GetFaceError(), FaceFileError::kNone) << i;
             EXPECT_NE(fighter->GetMesh(), nullptr) << i;
         }
     }
