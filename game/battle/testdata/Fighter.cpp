@@ -229,8 +229,8 @@ bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMe
     // every 0.5 s at level 4) says so: a hold of the default 1 s would need
     // two draws in a row.
     parameter.Set("DASHSTARTTIME", 0.3f);
-    // Voices rise in pitch through the table, sound effects fall: each file
-    // can be told apart by ear.
+    // With a tone per file voices rise in pitch through the table and sound
+    // effects fall, so each can be told apart by ear; else one tone each.
     const f32 step = tonePerFile ? 1.06f : 1.0f;
     f32 hertz = pitch;
     std::string tone;
