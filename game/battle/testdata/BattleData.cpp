@@ -19,6 +19,8 @@
 #include "game/data/tests/SettingWriter.h"
 #include "host/kernel/Kernel.h"
 
+#include <cstdio>
+#include <deque>
 #include <vector>
 
 namespace battle_data {
@@ -31,9 +33,67 @@ const Archive kArchives[4] = {
 };
 const Archive kBattleMusicArchive = {"BGMPACK", "Data\\BattleBgm.gpk", kPackKeyFirst};
 
+namespace {
+
+// The roster's archives that the game opens with the second key byte.
+constexpr const char* kSecondKeyFighters[] = {"Ombrisa", "Grell", "Navoie", "Drusa", "Lossin", "Bialto", "Sirkel",
+    "Vek"};
+constexpr u32 kSecondKeyStages[] = {10, 12, 15, 16, 17, 18};
+// Stage 11 has no archive of its own: its models lie in the sharing one.
+constexpr u32 kSharedStage = 10;
+constexpr Archive kStageSharing = {"STAGESHARINGPACK", "Data\\StageSharing.gpk", kPackKeyFirst};
+
+std::string Upper(std::string text)
+{
+    for (char& c : text) c = char(c >= 'a' && c <= 'z' ? c - 32 : c);
+    return text;
+}
+
+std::string FighterPack(u32 id) { return Upper(kFighterNames[id]) + "PACK"; }
+std::string StagePack(u32 stage) { return stage == kSharedStage ? kStageSharing.packName : Upper(StageName(stage)) + "PACK"; }
+
+}  // namespace
+
+const std::vector<Archive>& AllArchives()
+{
+    // The names live as long as the table.
+    static std::deque<std::string> texts;
+    static const std::vector<Archive> all = [] {
+        std::vector<Archive> out(std::begin(kArchives), std::end(kArchives));
+        const auto add = [&out](const std::string& name, u8 key) {
+            const std::string& pack = texts.emplace_back(Upper(name) + "PACK");
+            out.push_back({pack.c_str(), texts.emplace_back("Data\\" + name + ".gpk").c_str(), key});
+        };
+        for (u32 id = 2; id < kFighterCount; ++id) {
+            bool second = false;
+            for (const char* n : kSecondKeyFighters) second = second || std::string(n) == kFighterNames[id];
+            add(kFighterNames[id], second ? kPackKeySecond : kPackKeyFirst);
+        }
+        for (u32 stage = 1; stage < kStageCount; ++stage) {
+            if (stage == kSharedStage) continue;
+            bool second = false;
+            for (u32 n : kSecondKeyStages) second = second || n == stage + 1;
+            add(StageName(stage), second ? kPackKeySecond : kPackKeyFirst);
+        }
+        out.push_back(kStageSharing);
+        return out;
+    }();
+    return all;
+}
+
 std::string FighterSettingPath(const char* fighter) { return std::string("Setting/Chr_") + fighter + ".dat"; }
-std::string StageSettingPath() { return std::string("Setting/") + kStageName + ".dat"; }
+std::string StageSettingPath(u32 stage) { return "Setting/" + StageName(stage) + ".dat"; }
 std::string ResourceFolder(const std::string& root) { return root + "/Resource"; }
+
+std::string StageName(u32 stage)
+{
+    char name[16];
+    std::snprintf(name, sizeof name, "Stage%02u", unsigned(stage + 1) % 100u);
+    return name;
+}
+
+std::string StageRoomModel(u32 stage) { return StageName(stage) + "_Room.mdl"; }
+std::string StageWallModel(u32 stage) { return StageName(stage) + "_Wall.mdl"; }
 
 namespace {
 
@@ -44,10 +104,10 @@ using setting_test::SettingWriter;
 // where it dashes and casts its long-range cards.
 const CBox kRoom({-70, 0, -70}, {70, 12, 70});
 
-const Archive* FindArchive(const char* packName)
+const Archive* FindArchive(const std::string& packName)
 {
-    for (const Archive& a : kArchives)
-        if (std::string(a.packName) == packName) return &a;
+    for (const Archive& a : AllArchives())
+        if (packName == a.packName) return &a;
     return nullptr;
 }
 
@@ -58,27 +118,30 @@ bool Pack(const Archive& archive, const std::vector<PackItem>& items)
 
 bool WriteFighters(std::string& error)
 {
-    f32 pitch = 220.0f;
-    for (const char* name : kFighterNames) {
+    for (u32 id = 0; id < kFighterCount; ++id) {
+        const char* name = kFighterNames[id];
+        // Talve 220 Hz, Derona 330 Hz, a tone per voice; the others a pitch
+        // of their own between.
+        const bool tonePerFile = id < 2;
+        const f32 pitch = tonePerFile ? 220.0f * (id ? 1.5f : 1.0f) : 230.0f + 5.0f * f32(id);
         std::vector<fighter_test::FighterMedia> media;
-        if (!fighter_test::WriteNamedFighter(name, pitch, media)) return error = "fighter " + std::string(name), false;
+        if (!fighter_test::WriteNamedFighter(name, pitch, media, tonePerFile))
+            return error = "fighter " + std::string(name), false;
         std::vector<PackItem> items;
         for (auto& m : media) items.push_back({m.name, m.bytes});
-        std::string upper = std::string(name) + "PACK";
-        for (char& c : upper) c = char(c >= 'a' && c <= 'z' ? c - 32 : c);
-        const Archive* archive = FindArchive(upper.c_str());
+        const Archive* archive = FindArchive(FighterPack(id));
         if (!archive || !Pack(*archive, items)) return error = "archive of " + std::string(name), false;
-        pitch *= 1.5f;
     }
     return true;
 }
 
-bool WriteStage(std::string& error)
+bool WriteStage(u32 stage, std::vector<PackItem>& sharing, std::string& error)
 {
-    const std::string room = std::string(kStageName) + "_Room.mdl", wall = std::string(kStageName) + "_Wall.mdl";
+    const std::string room = StageRoomModel(stage), wall = StageWallModel(stage);
     SettingWriter s;
     s.Comment("A closed box room: the room model is both what is drawn and what is hit.");
-    s.Set("NAME", "Box room").Set("BASE", room.c_str()).Set("HIT", room.c_str());
+    const std::string name = stage ? "Box room " + std::to_string(stage + 1) : std::string("Box room");
+    s.Set("NAME", name.c_str()).Set("BASE", room.c_str()).Set("HIT", room.c_str());
     for (const char* key : {"ENCLOSUREXP", "ENCLOSUREXM", "ENCLOSUREZP", "ENCLOSUREZM"}) s.Set(key, wall.c_str());
     s.Set("CLOUDEFFECTNAME", "Efc_Cloud.efc").Set("CLOUDINTERVAL", 2.0f).Set("CLOUDPOSITIONOFFSET", CVector3(0, 6, 0));
     s.Set("FOGCOLORR", 40).Set("FOGCOLORG", 48).Set("FOGCOLORB", 64).Set("FOGSTART", 20.0f).Set("FOGEND", 80.0f);
@@ -94,10 +157,25 @@ bool WriteStage(std::string& error)
         s.Set(key + "POSITIONX", starts[n][0]).Set(key + "POSITIONY", 2.0f).Set(key + "POSITIONZ", starts[n][1]);
         s.Set(key + "ANGLEX", 0.0f).Set(key + "ANGLEY", starts[n][2]).Set(key + "ANGLEZ", 0.0f);
     }
-    if (!s.Save(std::string(kStageName) + ".txt")) return error = "stage settings", false;
-    const Archive* archive = FindArchive("STAGE01PACK");
-    if (!Pack(*archive, {{room, stage_test::RoomModel(kRoom)}, {wall, stage_test::WallModel()}}))
-        return error = "stage archive", false;
+    if (!WriteDataFile(StageName(stage) + ".txt", s.Text())) return error = "settings of " + StageName(stage), false;
+    // Every room is the same box: its model is made once.
+    static const std::string roomBytes = stage_test::RoomModel(kRoom), wallBytes = stage_test::WallModel();
+    const std::vector<PackItem> models = {{room, roomBytes}, {wall, wallBytes}};
+    if (stage == kSharedStage) {
+        sharing.insert(sharing.end(), models.begin(), models.end());
+        return true;
+    }
+    const Archive* archive = FindArchive(StagePack(stage));
+    if (!archive || !Pack(*archive, models)) return error = "archive of " + StageName(stage), false;
+    return true;
+}
+
+bool WriteStages(std::string& error)
+{
+    std::vector<PackItem> sharing;
+    for (u32 stage = 0; stage < kStageCount; ++stage)
+        if (!WriteStage(stage, sharing, error)) return false;
+    if (!Pack(kStageSharing, sharing)) return error = "stage sharing archive", false;
     return true;
 }
 
@@ -167,7 +245,7 @@ bool WriteMusic(std::string& error)
         "HI:46;\n"
         "CT:50;\n"
         "NT:65;\n");
-    const std::vector<PackItem> music = {{kMusicEntry, ToneOgg(220.0f, kMusicSeconds)}, {kTensionEntry, script}};
+    const std::vector<PackItem> music = {{kMusicEntry, QuietMusicOgg(220.0f, kMusicSeconds)}, {kTensionEntry, script}};
     if (!Pack(kBattleMusicArchive, music)) return error = "music archive", false;
     const std::vector<PackItem> jingles = {{kJingles[0], ToneOgg(523.0f, 1.5f)}, {kJingles[1], ToneOgg(196.0f, 1.5f)}};
     if (!Pack(*FindArchive("BGMPACK"), jingles)) return error = "jingle archive", false;
@@ -181,7 +259,7 @@ bool WriteResourceList(std::string& error)
     list.records.push_back("Scene\\Console.sce");
     list.records.push_back("Console_01.dds");   // the layout's texture
     std::string bytes;
-    if (!list.Build(bytes) || !host::kernel::WriteFileAtomic(kResourceList, bytes.data(), bytes.size()))
+    if (!list.Build(bytes) || !WriteDataFile(kResourceList, bytes))
         return error = kResourceList, false;
     return true;
 }
@@ -194,8 +272,10 @@ bool CompileSettings(std::string& error)
         const std::string text = "Chr_" + std::string(name) + ".txt";
         if (!parameter.LoadFile(text.c_str())) return error = text, false;
     }
-    CStageSetting stage;
-    if (!stage.LoadFile((std::string(kStageName) + ".txt").c_str())) return error = "stage text", false;
+    for (u32 n = 0; n < kStageCount; ++n) {
+        CStageSetting stage;
+        if (!stage.LoadFile((StageName(n) + ".txt").c_str())) return error = "text of " + StageName(n), false;
+    }
     CSkillList skills;
     if (!skills.LoadFile("Skill.txt")) return error = "skill text", false;
     return true;
@@ -208,7 +288,7 @@ bool WriteAll(std::string& error)
     }
     if (!console_test::WriteConsoleData(".", {}, console_test::ConsolePlacement::kHud))
         return error = "console layout", false;
-    return WriteFighters(error) && WriteStage(error) && WriteSkills(error) && WriteEffects(error) &&
+    return WriteFighters(error) && WriteStages(error) && WriteSkills(error) && WriteEffects(error) &&
         WriteMusic(error) && WriteResourceList(error) && CompileSettings(error);
 }
 

@@ -6,16 +6,17 @@
 //   Chr_Talve.txt ...         each fighter's settings texts: parameter,
 //   Talve_Camera.txt ...      camera, barrage > pattern > bullet, spell
 //   Talve.fac                 card, two weapons, the face file
-//   Stage01.txt               the stage: box-room model with collision,
+//   Stage01.txt ...           each stage: box-room model with collision,
 //                             walls of the enclosure, fog, four starts
 //   Skill.txt, Skill_*.txt    the skill list and its skills
 //   Setting/*.dat             every text above compiled to the cache the
 //                             battle loads ("Setting/Chr_Talve.dat"), with
 //                             the face files under their cached names
 //   Data/Talve.gpk ...        scrambled archives the resource controller
-//   Data/Derona.gpk           registers: each fighter's model, weapon
-//   Data/Stage01.gpk          model, voices and sound effects (WAV tones);
-//   Data/Bgm.gpk              the stage's models; the win and lose jingles
+//   Data/Stage01.gpk ...      registers: each fighter's model, weapon
+//   Data/StageSharing.gpk     model, voices and sound effects (WAV tones);
+//   Data/Bgm.gpk              each stage's models (stage 11's in the
+//                             sharing archive); the win and lose jingles
 //   Data/BattleBgm.gpk        the battle music archive: music slot 0
 //                             ("Vocal_orig_01.ogg", a generated Ogg) and
 //                             its tension script ("Vocal_orig_01.txt")
@@ -25,18 +26,32 @@
 //   GameResource.grc          the resource list: the effects, the layout and
 //                             its texture
 //
-// The whole set stays under a megabyte and takes well under a second to write.
+// The whole roster is there: 18 fighters and 19 stages, each the same
+// generated fighter or room under its own names. Talve and Derona, whom the
+// battle tests fight, have a tone per voice; the others one voice tone and
+// one sound-effect tone each (of their own pitch), stored once per archive.
+// The whole set stays under a megabyte and takes well under a second to
+// write.
 #pragma once
 
 #include "engine/core/Types.h"
 
+#include <iterator>
 #include <string>
+#include <vector>
 
 class CTensionFile;
 
 namespace battle_data {
 
-inline constexpr const char* kFighterNames[] = {"Talve", "Derona"};
+// The roster in character order: a character id indexes it.
+inline constexpr const char* kFighterNames[] = {"Talve", "Derona", "Pellu", "Miravo", "Quena", "Ezmel", "Tubeca",
+    "Kerlia", "Ombrisa", "Grell", "Navoie", "Drusa", "Ovu", "Wenna", "Lossin", "Bialto", "Sirkel", "Vek"};
+inline constexpr u32 kFighterCount = 18;
+static_assert(std::size(kFighterNames) == kFighterCount);
+// Stages "Stage01" .. "Stage19"; a stage id is the number less one. The
+// battle tests fight on the first.
+inline constexpr u32 kStageCount = 19;
 inline constexpr const char* kStageName = "Stage01";
 inline constexpr const char* kResourceList = "GameResource.grc";
 inline constexpr const char* kSkillList = "Setting/Skill.dat";
@@ -56,15 +71,27 @@ struct Archive {
     const char* path;
     u8 key;
 };
-// Registered through the resource controller, in this order.
+// What a battle of the first two fighters on the first stage needs
+// registered through the resource controller, in this order (the battle
+// tests register these).
 extern const Archive kArchives[4];
+// Every archive of the set: the four above, then each other fighter's and
+// each other stage's, and the stage sharing archive (stage 11's models).
+// The pack names and key bytes are those the game registers.
+const std::vector<Archive>& AllArchives();
 // Opened on its own for the music (never registered).
 extern const Archive kBattleMusicArchive;
 
 // The cache the battle loads for a fighter ("Setting/Chr_Talve.dat") or the
 // stage ("Setting/Stage01.dat").
 std::string FighterSettingPath(const char* fighter);
-std::string StageSettingPath();
+std::string StageSettingPath(u32 stage = 0);
+// "Stage01" for stage 0.
+std::string StageName(u32 stage);
+// The stage's room model and the wall of its enclosure, as its settings
+// name them ("Stage01_Room.mdl", "Stage01_Wall.mdl").
+std::string StageRoomModel(u32 stage);
+std::string StageWallModel(u32 stage);
 
 // root + "/Resource".
 std::string ResourceFolder(const std::string& root);

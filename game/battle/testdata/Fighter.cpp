@@ -6,6 +6,7 @@
 #include "engine/model/tests/ArmModel.h"
 #include "engine/model/tests/ModelMeshes.h"
 #include "game/battle/character/tests/FaceFileWriter.h"
+#include "game/battle/testdata/ScrambledPack.h"
 #include "game/battle/testdata/Sounds.h"
 #include "game/data/tests/SettingTestSupport.h"
 #include "host/kernel/Kernel.h"
@@ -111,6 +112,8 @@ SettingWriter FighterParameter(const FighterFiles& files)
 
 namespace {
 
+bool Save(const SettingWriter& text, const std::string& path) { return battle_data::WriteDataFile(path, text.Text()); }
+
 // The shot chain (barrage > pattern > bullet), the spell card, the camera
 // and the weapons of files, in the current folder.
 void WriteChildren(const FighterFiles& files, const std::string& weaponModel)
@@ -119,38 +122,39 @@ void WriteChildren(const FighterFiles& files, const std::string& weaponModel)
     SettingWriter c;
     c.Set("NAME", "camera");
     if (weaponModel.empty()) {
-        c.Save(camera);
+        Save(c, camera);
     } else {
         // A camera a little behind and above the fighter, closing in when
         // locked on.
         c.Set("NORMALDISTANCE", 6.0f).Set("NORMALOFFSETY", 1.5f).Set("NORMALFOV", 60.0f);
         c.Set("LOCKDISTANCE", 4.5f).Set("LOCKOFFSETY", 1.2f).Set("LOCKFOV", 55.0f);
-        c.Set("NEARDISTANCE", 3.0f).Set("RESULTDISTANCE", 8.0f).Save(camera);
+        Save(c.Set("NEARDISTANCE", 3.0f).Set("RESULTDISTANCE", 8.0f), camera);
     }
-    SettingWriter().Set("NAME", "barrage").Set("PATTERN", files.pattern.c_str()).Save(files.barrage.c_str());
+    Save(SettingWriter().Set("NAME", "barrage").Set("PATTERN", files.pattern.c_str()), files.barrage);
     SettingWriter pattern;
     pattern.Set("NAME", "pattern").Set("BULLET", files.bullet.c_str());
     if (!weaponModel.empty()) pattern.Set("SHOOTCOUNT", 3).Set("SHOOTWAIT", 0.1f).Set("SHOOTANGLEADD", 10.0f);
-    pattern.Save(files.pattern.c_str());
+    Save(pattern, files.pattern);
     SettingWriter bullet;
     bullet.Set("NAME", "bullet").Set("POW", 10.0f);
     if (!weaponModel.empty()) {
         bullet.Set("VELOCITY", 30.0f).Set("HITRADIUS", 0.4f).Set("EXISTENCETIME", 2.0f).Set("STAGEHITFLG", 1);
         bullet.Set("CHRACTORHITFLG", 1).Set("EFCBULLETHIT", "Efc_Hit.efc");
     }
-    bullet.Save(files.bullet.c_str());
+    Save(bullet, files.bullet);
     SettingWriter spell;
     spell.Set("NAME", "spell").Set("RELOAD", 8.0f);
     if (!weaponModel.empty()) spell.Set("AMMUNITION", 1).Set("BARRAGE", files.barrage.c_str());
-    spell.Save(files.spell.c_str());
+    Save(spell, files.spell);
     if (weaponModel.empty()) {
-        SettingWriter().Set("BONE", "Arm").Set("RESOURCE", "Non Name").Set("SHOWFLG", 1).Save(files.weapons[0].c_str());
+        Save(SettingWriter().Set("BONE", "Arm").Set("RESOURCE", "Non Name").Set("SHOWFLG", 1), files.weapons[0]);
         return;
     }
-    SettingWriter().Set("NAME", "gohei").Set("BONE", "Arm").Set("RESOURCE", weaponModel.c_str()).Set("SHOWFLG", 1)
-        .Save(files.weapons[0].c_str());
-    SettingWriter().Set("NAME", "shield").Set("BONE", "Body").Set("RESOURCE", weaponModel.c_str())
-        .Set("OFFSETPOSITION", CVector3(0, 0.8f, -0.3f)).Set("SHOWFLG", 0).Save(files.weapons[1].c_str());
+    Save(SettingWriter().Set("NAME", "gohei").Set("BONE", "Arm").Set("RESOURCE", weaponModel.c_str()).Set("SHOWFLG", 1),
+        files.weapons[0]);
+    Save(SettingWriter().Set("NAME", "shield").Set("BONE", "Body").Set("RESOURCE", weaponModel.c_str())
+            .Set("OFFSETPOSITION", CVector3(0, 0.8f, -0.3f)).Set("SHOWFLG", 0),
+        files.weapons[1]);
 }
 
 // A stick: one thin quad along +Y, no bones.
@@ -216,7 +220,7 @@ const NamedFile kFighterEffects[6] = {
     {"EFCHITATTACK", "Efc_Hit.efc"}, {"EFCDASHSTART", "Efc_Dash.efc"}, {"EFCGUARD", "Efc_Guard.efc"},
     {"EFCATTACKSPARK", "Efc_Spark.efc"}, {"EFCEXPLOSIONSMALL", "Efc_Explosion.efc"}, {"EFCCHARGE", "Efc_Charge.efc"}};
 
-bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMedia>& media)
+bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMedia>& media, bool tonePerFile)
 {
     const FighterFiles files = FighterFiles::Prefixed(name);
     const std::string weaponModel = name + "_Stick.mdl";
@@ -225,22 +229,27 @@ bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMe
     // every 0.5 s at level 4) says so: a hold of the default 1 s would need
     // two draws in a row.
     parameter.Set("DASHSTARTTIME", 0.3f);
-    // Voices rise in pitch through the table, sound effects fall: each file
-    // can be told apart by ear.
+    // With a tone per file voices rise in pitch through the table and sound
+    // effects fall, so each can be told apart by ear; else one tone each.
+    const f32 step = tonePerFile ? 1.06f : 1.0f;
     f32 hertz = pitch;
+    std::string tone;
     for (const NamedFile& voice : kFighterVoices) {
         const std::string file = name + "_" + voice.file;
         parameter.Set(voice.key, file.c_str());
-        media.push_back({file, battle_data::ToneWav(hertz *= 1.06f, 0.12f)});
+        if (tonePerFile || tone.empty()) tone = battle_data::ToneWav(hertz *= step, 0.12f);
+        media.push_back({file, tone});
     }
     hertz = pitch * 2.0f;
+    tone.clear();
     for (const NamedFile& effect : kFighterSoundEffects) {
         const std::string file = name + "_" + effect.file;
         parameter.Set(effect.key, file.c_str());
-        media.push_back({file, battle_data::ToneWav(hertz /= 1.06f, 0.06f)});
+        if (tonePerFile || tone.empty()) tone = battle_data::ToneWav(hertz /= step, 0.06f);
+        media.push_back({file, tone});
     }
     for (const NamedFile& effect : kFighterEffects) parameter.Set(effect.key, effect.file);
-    if (!parameter.Save("Chr_" + name + ".txt")) return false;
+    if (!Save(parameter, "Chr_" + name + ".txt")) return false;
     WriteChildren(files, weaponModel);
     // One expression per face key's default name; voices 0.. show "smile".
     std::vector<face_test::Face> faces;
@@ -250,10 +259,11 @@ bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMe
     const std::string faceBytes = face_test::FaceFileBytes(faces, {4, 4, 0});
     // The parameter's cache names the face file by its cached form.
     for (const std::string& path : {files.face, "Setting/" + files.face}) {
-        if (!host::kernel::WriteFileAtomic(path, faceBytes.data(), faceBytes.size())) return false;
+        if (!battle_data::WriteDataFile(path, faceBytes)) return false;
     }
-    media.push_back({files.model, FighterModel()});
-    media.push_back({weaponModel, WeaponModel()});
+    static const std::string model = FighterModel(), weapon = WeaponModel();
+    media.push_back({files.model, model});
+    media.push_back({weaponModel, weapon});
     return true;
 }
 

@@ -85,11 +85,15 @@ extern const NamedFile kFighterEffects[6];
 // The data set's fighter: the files of FighterFiles::Prefixed(name) in the
 // current folder (the model and sounds are returned, not written: they go
 // into the fighter's archive), its parameter text also naming voices,
-// sound effects and effects. False when a file cannot be written.
+// sound effects and effects. Voices rise in pitch from pitch through the
+// table and sound effects fall, unless tonePerFile is false: then every
+// voice is one tone of pitch and every sound effect one of twice it. The
+// models are made once and shared by every fighter. False when a file
+// cannot be written.
 struct FighterMedia {
     std::string name;    // entry name in the archive
     std::string bytes;
 };
-bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMedia>& media);
+bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMedia>& media, bool tonePerFile = true);
 
 }  // namespace fighter_test

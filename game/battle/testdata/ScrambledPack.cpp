@@ -4,7 +4,10 @@
 #include "engine/core/Scramble.h"
 #include "host/kernel/Kernel.h"
 
+#include <cstdio>
 #include <cstring>
+#include <map>
+#include <string_view>
 
 namespace battle_data {
 
@@ -28,17 +31,32 @@ std::string ScrambledPackBytes(const std::vector<PackItem>& items, u32 identifie
     head += Scrambled(&identifier, 4, headerKey);
     head += Scrambled(&count, 4, headerKey);
     std::string bodies;
-    u32 offset = 1 + 8 + count * kPackEntrySize;
+    const u32 start = 1 + 8 + count * kPackEntrySize;
+    // Entries of equal bytes point at one stored body: the directory allows
+    // it, and the roster's archives repeat their sounds.
+    std::map<std::string_view, u32> stored;
     for (const PackItem& item : items) {
         PackEntry entry{};
         std::memcpy(entry.name, item.name.data(), item.name.size() < kPackNameSize ? item.name.size() : 0);
         entry.size = u32(item.body.size());
-        entry.offset = offset;
-        offset += entry.size;
+        const auto [at, added] = stored.try_emplace(item.body, start + u32(bodies.size()));
+        entry.offset = at->second;
         head += Scrambled(&entry, sizeof entry, headerKey);
-        bodies += Scrambled(item.body.data(), item.body.size(), dataKey);
+        if (added) bodies += Scrambled(item.body.data(), item.body.size(), dataKey);
     }
     return head + bodies;
+}
+
+bool WriteDataFile(const std::string& path, std::string_view bytes)
+{
+    // A new file of a name the set chooses: no case-blind look-up needed.
+    std::string native = path;
+    for (char& c : native)
+        if (c == '\\') c = '/';
+    std::FILE* file = std::fopen(native.c_str(), "wb");
+    if (!file) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
 }
 
 bool WriteScrambledPack(const std::string& path, const std::vector<PackItem>& items, u32 identifier, u8 key, u8 seed)
@@ -46,8 +64,7 @@ bool WriteScrambledPack(const std::string& path, const std::vector<PackItem>& it
     for (const PackItem& item : items) {
         if (item.name.empty() || item.name.size() >= kPackNameSize) return false;
     }
-    const std::string bytes = ScrambledPackBytes(items, identifier, key, seed);
-    return host::kernel::WriteFileAtomic(path, bytes.data(), bytes.size());
+    return WriteDataFile(path, ScrambledPackBytes(items, identifier, key, seed));
 }
 
 }  // namespace battle_data

@@ -7,6 +7,7 @@
 #include "engine/core/Types.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace battle_data {
@@ -16,9 +17,15 @@ struct PackItem {
     std::string body;
 };
 
-// The archive's bytes; seed is its first byte.
+// The archive's bytes; seed is its first byte. Entries of equal bytes share
+// one stored body.
 std::string ScrambledPackBytes(const std::vector<PackItem>& items, u32 identifier, u8 key, u8 seed);
-// Writes them at path in one atomic write. False when an entry name does
+// Writes bytes at path plainly, without the atomic writer's syncs: test
+// data goes into folders of its own, where a half-written file only fails
+// the set, and the syncs would cost more than all the rest on a busy disk.
+// The path may be a game path ('\' separated); its folder must exist.
+bool WriteDataFile(const std::string& path, std::string_view bytes);
+// Writes them at path (WriteDataFile). False when an entry name does
 // not fit or the file cannot be written.
 bool WriteScrambledPack(const std::string& path, const std::vector<PackItem>& items, u32 identifier, u8 key,
     u8 seed = 0x5A);

@@ -33,4 +33,12 @@ std::string ToneWav(f32 hertz, f32 seconds) { return Text(sound_test::MakeWav(To
 
 std::string ToneOgg(f32 hertz, f32 seconds) { return Text(sound_test::EncodeOgg(Tone(hertz, seconds), 1, kRate)); }
 
+std::string QuietMusicOgg(f32 hertz, f32 seconds)
+{
+    std::vector<i16> samples(u32(seconds * f32(kRate)), 0);
+    const std::vector<i16> start = Tone(hertz, 1.0f);
+    for (size_t i = 0; i < start.size() && i < samples.size(); ++i) samples[i] = i16(start[i] / 8);
+    return Text(sound_test::EncodeOgg(samples, 1, kRate));
+}
+
 }  // namespace battle_data

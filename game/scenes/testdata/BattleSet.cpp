@@ -1,10 +1,11 @@
 // The battle data set grown into the game's folders: written once by its
 // own writer into a staging folder, then taken apart. Its archives become
-// the entries of the archives the start-up registers (the fighters and the
-// stage are shared, from the second folder; the jingles in the first
-// folder's music archive), the HUD texture joins the scene archive, its
-// effects are listed, and every other file is read by relative path from
-// both folders. Its battle music gives way to the set's 41 tracks.
+// the entries of the archives the start-up registers under the same pack
+// names (each fighter's and stage's in the folder whose list holds it; the
+// jingles in the first folder's music archive), the HUD texture joins the
+// scene archive, its effects are listed, and every other file but the
+// settings texts is read by relative path from both folders. Its battle
+// music gives way to the set's 41 tracks.
 #include "engine/core/Crc32.h"
 #include "engine/core/PackFile.h"
 #include "engine/core/Memory.h"
@@ -29,7 +30,8 @@ bool RegisteredAs(const char* packName, GameArchive* archive, Folder* folder)
     const struct {
         const std::array<GameArchive, 14>& list;
         Folder folder;
-    } lists[] = {{kFirstFolderArchives, Folder::kFirst}, {kSharedArchives, Folder::kSecond}};
+    } lists[] = {{kFirstFolderArchives, Folder::kFirst}, {kSecondFolderArchives, Folder::kSecond},
+        {kSharedArchives, Folder::kSecond}};
     for (const auto& l : lists) {
         for (const GameArchive& a : l.list) {
             if (std::strcmp(a.packName, packName) == 0) {
@@ -69,6 +71,11 @@ std::string TakeFiles(CSceneDataSet& set, const std::string& resource)
         if (!it->is_regular_file()) continue;
         const std::string relative = fs::relative(it->path(), resource).generic_string();
         if (relative == battle_data::kResourceList || relative.rfind("Data/", 0) == 0) continue;
+        // The game reads the settings' caches under Setting/ (and the face
+        // files cached beside them); their texts, which only a foreign cache
+        // would send it to, stay out: a third of the set's files.
+        const std::string extension = it->path().extension().string();
+        if (relative.find('/') == std::string::npos && (extension == ".txt" || extension == ".fac")) continue;
         std::string bytes;
         if (!host::kernel::ReadWholeFile(it->path().string(), bytes)) return "cannot read " + relative;
         const std::string stem = it->path().stem().string();
@@ -95,7 +102,7 @@ void AddBattleData(CSceneDataSet& set)
     std::string error;
     if (battle_data::WriteBattleData(staging, &error)) {
         const std::string resource = battle_data::ResourceFolder(staging);
-        for (const battle_data::Archive& a : battle_data::kArchives) error += TakeArchive(set, resource, a);
+        for (const battle_data::Archive& a : battle_data::AllArchives()) error += TakeArchive(set, resource, a);
         error += TakeFiles(set, resource);
     } else {
         error = "battle data: " + error;

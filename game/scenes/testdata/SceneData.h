@@ -4,19 +4,21 @@
 // it all on disk:
 //
 //   root/one/Resource/  GameResource.grc (empty), the first folder's archives
-//                       (the battle's jingles, the particle texture),
+//                       (the battle's jingles, the particle texture, the
+//                       fighters and stages of the first folder's list),
 //                       Data/BattleBgm.gpk (41 tracks and their scripts),
 //                       Data/Load.gpk (the loading screens' backgrounds)
 //   root/two/Resource/  GameResource.grc (the effects), the second folder's
 //                       and the shared archives (the scene archive, the
-//                       fighters, the stage)
+//                       fighters and stages the game takes from there)
 //
 // Files the game reads by relative path (layouts, settings, effects, the
 // movies) go into both folders. Media the scenes find in the resource
 // controller's lists go into the shared scene archive, which start-up
-// registers with its media loaded. The battle data set (two fighters, a
-// stage, their effects, the HUD) is grown in, so a battle of those two
-// loads from these folders.
+// registers with its media loaded. The battle data set (the 18 fighters,
+// the 19 stages, their effects, the HUD) is grown in, so a battle of any
+// of them loads from these folders. Archive entries of equal bytes are
+// stored once per archive.
 //
 // Effects are listed in the second folder's resource list only: an effect
 // binds its particles' texture when it is listed, and by then the first

@@ -1,5 +1,5 @@
 // The battle data set loads whole with the game's own readers: each
-// fighter's parameter set with every child and its face file, the stage
+// fighter's parameter set with every child and its face file, each stage's
 // settings, the skill list, the archives with their models and sounds, the
 // resource list with the effects and the HUD layout, the music and its
 // tension script. Written once for the suite; each case reads from
@@ -7,6 +7,7 @@
 #include "game/battle/testdata/BattleData.h"
 
 #include "engine/core/Crc32.h"
+#include "engine/core/Memory.h"
 #include "engine/core/PackFile.h"
 #include "engine/model/Mesh.h"
 #include "engine/model/ModelObject.h"
@@ -29,6 +30,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace {
@@ -71,7 +73,7 @@ protected:
     // Every archive registered the way the game does, media loaded.
     void RegisterArchives(CResourceController& resources)
     {
-        for (const battle_data::Archive& a : battle_data::kArchives)
+        for (const battle_data::Archive& a : battle_data::AllArchives())
             ASSERT_EQ(resources.LoadScrambledPack(a.path, Crc32String(a.packName), a.key, 1), 1u) << a.path;
     }
 
@@ -116,20 +118,25 @@ TEST_F(BattleDataTest, EachFighterLoadsWithEveryChild)
     }
 }
 
-TEST_F(BattleDataTest, StageAndSkillsLoad)
+TEST_F(BattleDataTest, EveryStageAndTheSkillsLoad)
 {
-    CStageSetting stage;
-    ASSERT_EQ(stage.LoadFile(battle_data::StageSettingPath().c_str()), 1);
-    EXPECT_EQ(Text(stage.GetName()), "Box room");
-    EXPECT_EQ(Text(stage.hit), std::string(battle_data::kStageName) + "_Room.mdl");
-    const StageParameters& p = *stage.GetParameters();
-    EXPECT_EQ(p.box.max.y, 11.0f);
-    // The four starts lie inside the fighters' box and apart.
-    for (u32 i = 0; i < CStageSetting::kStartCount; ++i) {
-        const CVector3& at = p.start[i].position;
-        EXPECT_TRUE(at.x > p.box.min.x && at.x < p.box.max.x && at.z > p.box.min.z && at.z < p.box.max.z) << i;
-        for (u32 j = 0; j < i; ++j) EXPECT_FALSE(at.x == p.start[j].position.x && at.z == p.start[j].position.z);
+    for (u32 n = 0; n < battle_data::kStageCount; ++n) {
+        SCOPED_TRACE(n);
+        CStageSetting stage;
+        ASSERT_EQ(stage.LoadFile(battle_data::StageSettingPath(n).c_str()), 1);
+        EXPECT_EQ(Text(stage.GetName()), n ? "Box room " + std::to_string(n + 1) : std::string("Box room"));
+        EXPECT_EQ(Text(stage.hit), battle_data::StageRoomModel(n));
+        EXPECT_EQ(Text(stage.enclosureXP), battle_data::StageWallModel(n));
+        const StageParameters& p = *stage.GetParameters();
+        EXPECT_EQ(p.box.max.y, 11.0f);
+        // The four starts lie inside the fighters' box and apart.
+        for (u32 i = 0; i < CStageSetting::kStartCount; ++i) {
+            const CVector3& at = p.start[i].position;
+            EXPECT_TRUE(at.x > p.box.min.x && at.x < p.box.max.x && at.z > p.box.min.z && at.z < p.box.max.z) << i;
+            for (u32 j = 0; j < i; ++j) EXPECT_FALSE(at.x == p.start[j].position.x && at.z == p.start[j].position.z);
+        }
     }
+    EXPECT_EQ(battle_data::StageSettingPath(18), "Setting/Stage19.dat");
 
     CSkillList skills;
     ASSERT_EQ(skills.LoadFile(battle_data::kSkillList), 1);
@@ -154,12 +161,40 @@ TEST_F(BattleDataTest, ArchivesHoldTheModelsAndSounds)
                 << voice.file;
     }
     for (const char* jingle : battle_data::kJingles) EXPECT_NE(resources.GetSoundList()->FindByFileName(jingle), nullptr);
-    auto* room = static_cast<CMesh*>(
-        resources.GetModelList()->FindByFileName((std::string(battle_data::kStageName) + "_Room.mdl").c_str()));
-    ASSERT_NE(room, nullptr);
-    auto* object = static_cast<CModelObject*>(room->GetModelObjects()->GetAt(0));
-    ASSERT_NE(object->GetCollisionGrid(), nullptr);
-    EXPECT_EQ(object->GetCollisionGrid()->Cells->GetCount(), 1u);
+    for (u32 n = 0; n < battle_data::kStageCount; ++n) {
+        SCOPED_TRACE(n);
+        auto* room = static_cast<CMesh*>(resources.GetModelList()->FindByFileName(battle_data::StageRoomModel(n).c_str()));
+        ASSERT_NE(room, nullptr);
+        auto* object = static_cast<CModelObject*>(room->GetModelObjects()->GetAt(0));
+        ASSERT_NE(object->GetCollisionGrid(), nullptr);
+        EXPECT_EQ(object->GetCollisionGrid()->Cells->GetCount(), 1u);
+        EXPECT_NE(resources.GetModelList()->FindByFileName(battle_data::StageWallModel(n).c_str()), nullptr);
+    }
+}
+
+// A fighter past the first two has one voice tone and one sound-effect
+// tone, each stored once: its archive holds two sound bodies, not fifteen.
+TEST_F(BattleDataTest, EqualSoundsAreStoredOnce)
+{
+    CqelPackFile pack;
+    ASSERT_EQ(pack.OpenScrambled("Data\\Pellu.gpk", Crc32String("PELLUPACK"), kPackKeyFirst), 1u);
+    std::set<u32> offsets;
+    u32 sounds = 0;
+    for (u32 i = 0; i < pack.GetCount(); ++i) {
+        const PackEntry* e = pack.GetEntry(i);
+        if (std::string(e->name).find(".wav") == std::string::npos) continue;
+        ++sounds;
+        offsets.insert(e->offset);
+    }
+    EXPECT_EQ(sounds, 15u);
+    EXPECT_EQ(offsets.size(), 2u);
+    u32 first = 0, second = 0;
+    u8* win = pack.ReadEntry("Pellu_Win.wav", &first);
+    u8* start = pack.ReadEntry("Pellu_Start.wav", &second);
+    ASSERT_TRUE(win && start);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(win), first), std::string(reinterpret_cast<char*>(start), second));
+    AlignedFree(win);
+    AlignedFree(start);
 }
 
 TEST_F(BattleDataTest, ResourceListLoadsTheEffectsAndTheLayout)
