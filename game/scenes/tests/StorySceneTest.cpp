@@ -392,7 +392,16 @@ TEST(StoryScene, FailedBattleLoadGoesToTheTitleOnStory)
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
     ASSERT_TRUE(Start(game));
     CBattleSetup* setup = StorySetup(game, 0, 2);
-    setup->option.stage = 5;   // a stage the data set lacks
+    setup->option.stage = 5;
+    // The stage's settings cannot be read (on the loader's thread too).
+    struct RefuseStage : host::kernel::FileWatch {
+        RefuseStage() { host::kernel::SetFileWatch(this); }
+        ~RefuseStage() override { host::kernel::SetFileWatch(nullptr); }
+        bool Allow(host::kernel::FileStep step, const std::string& path, size_t&) override
+        {
+            return step != host::kernel::FileStep::Read || !path.ends_with("Stage06.dat");
+        }
+    } refuse;
     ASSERT_NE(Show(game, setup, 0.0f, 1.0f), nullptr);
     const size_t boxes = game.Boxes().size();
     for (u32 i = 0; i < 400 && game.CurrentScene() == "CStoryScene"; ++i) WaitForLoader(game), game.Frame();
