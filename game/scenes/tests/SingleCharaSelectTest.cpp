@@ -1,4 +1,5 @@
 #include "game/scenes/SingleCharaSelect.h"
+#include "game/scenes/SurvivalScene.h"
 
 #include "engine/scene/SceneObject.h"
 #include "game/battle/scene/BattleProgress.h"
@@ -6,7 +7,6 @@
 #include "game/battle/scene/BattleSetup.h"
 #include "game/data/SaveData.h"
 #include "game/scenes/tests/MenuRun.h"
-#include "game/scenes/tests/SurvivalRun.h"
 
 #include <gtest/gtest.h>
 
@@ -333,7 +333,7 @@ TEST(SingleCharaSelectRun, StoryAndAdventureGetEntryZeroComplete)
 
 // Survival decides into a loading screen whose battle runs on the set-up:
 // entry 0 Talve in colour 1 with the saved orbs, the computers' orb switch,
-// the first opponents drawn (seeded onto the data set's two fighters).
+// the first opponents drawn.
 TEST(SingleCharaSelectRun, SurvivalDecideLoadsTheBattleOnTheSetup)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
@@ -343,8 +343,6 @@ TEST(SingleCharaSelectRun, SurvivalDecideLoadsTheBattleOnTheSetup)
     ASSERT_NE(select, nullptr) << game.Describe();
     game.Press(menu::kDown);
     game.Press(kTriggerButton);
-    const auto held = [&game](u32 slot) { return game.App().GetTensionFile(slot) != nullptr; };
-    ASSERT_TRUE(survival_run::SeedFirstBattle(held, 2, 1, 1));
     game.Press(menu::kDecide);
     ASSERT_TRUE(game.RunUntil("CLoadingScene", 80));
     ASSERT_TRUE(game.RunUntil("CBattleScene", 200));
