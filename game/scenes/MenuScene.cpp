@@ -13,6 +13,7 @@
 #include "engine/scene/EffectContainer.h"
 #include "engine/scene/EffectController.h"
 #include "engine/scene/ResourceController.h"
+#include "engine/scene/SceneResource.h"
 #include "game/data/SaveConfig.h"
 #include "game/scenes/GameApp.h"
 
@@ -132,6 +133,22 @@ void ReleaseEffect(CEffect*& effect)
 {
     if (effect) effect->Release();
     effect = nullptr;
+}
+
+CResourceList* CopyTextures(CSceneResource& scene, const CResourceList* from)
+{
+    if (!from) return nullptr;
+    auto* textures = new CResourceList(*from);
+    scene.BindTextures(textures);
+    return textures;
+}
+
+void DeleteTextures(CSceneResource& scene, CResourceList*& textures)
+{
+    // Layers point at these textures.
+    if (textures) scene.BindTextures(nullptr);
+    delete textures;
+    textures = nullptr;
 }
 
 void DrawEffectBackground(CCamera* camera, CEffect* effect)

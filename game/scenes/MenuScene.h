@@ -7,12 +7,14 @@
 // nothing.
 #pragma once
 
+#include "engine/core/ResourceList.h"
 #include "engine/core/Types.h"
 
 class CBattleSetup;
 class CCamera;
 class CEffect;
 class CFontTexture;
+class CSceneResource;
 class CSoundBuffer;
 class CTexture;
 
@@ -97,6 +99,12 @@ CSoundBuffer* StartTitleMusic();
 inline constexpr const char* kMenuEffect = "Efc_menu_croud";
 CEffect* StartMenuEffect();
 void ReleaseEffect(CEffect*& effect);
+
+// A scene's own texture list (the layouts whose textures it loads itself):
+// a copy bound to the copied scene's layers, and the deletion, which
+// unbinds the layers before the list goes.
+CResourceList* CopyTextures(CSceneResource& scene, const CResourceList* from);
+void DeleteTextures(CSceneResource& scene, CResourceList*& textures);
 
 // The 3D part of a menu frame: 3D states, camera, the render list cleared,
 // the effect and every effect into it, drawn and presented. Then blend mode

@@ -162,10 +162,7 @@ CRecordScene::CRecordScene(const CRecordScene& other)
     : CSceneResource(other), m_page(other.m_page), m_leaving(other.m_leaving), m_curtain(other.m_curtain),
       m_music(other.m_music), m_sounds(other.m_sounds)
 {
-    if (other.m_textures) {
-        m_textures = new CResourceList(*other.m_textures);
-        BindTextures(m_textures);
-    }
+    m_textures = menu::CopyTextures(*this, other.m_textures);
     if (other.m_camera) m_camera = new CCamera(*other.m_camera);
     FindLayers();
 }
@@ -177,10 +174,7 @@ i32 CRecordScene::Release()
     delete m_camera;
     m_camera = nullptr;
     menu::ReleaseEffect(m_effect);
-    // Layers point at these textures: unbind them before the list goes.
-    if (m_textures) BindTextures(nullptr);
-    delete m_textures;
-    m_textures = nullptr;
+    menu::DeleteTextures(*this, m_textures);
     if (m_music) m_music->StopAll(1);
     m_music = nullptr;
     m_sounds.fill(nullptr);

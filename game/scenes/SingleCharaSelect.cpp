@@ -253,10 +253,7 @@ CSingleCharaSelect::CSingleCharaSelect(const CSingleCharaSelect& other)
       m_caption(other.m_caption),
       m_cpuOrbs(other.m_cpuOrbs)
 {
-    if (other.m_textures) {
-        m_textures = new CResourceList(*other.m_textures);
-        BindTextures(m_textures);
-    }
+    m_textures = menu::CopyTextures(*this, other.m_textures);
     if (other.m_camera) m_camera = new CCamera(*other.m_camera);
     FindLayers();
 }
@@ -270,10 +267,7 @@ i32 CSingleCharaSelect::Release()
     m_skills.reset();
     menu::ReleaseEffect(m_effect);
     m_setup.reset();
-    // Layers point at these textures: unbind them before the list goes.
-    if (m_textures) BindTextures(nullptr);
-    delete m_textures;
-    m_textures = nullptr;
+    menu::DeleteTextures(*this, m_textures);
     if (m_music) m_music->StopAll(1);
     m_music = nullptr;
     m_sounds.fill(nullptr);
