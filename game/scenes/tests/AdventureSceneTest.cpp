@@ -392,13 +392,9 @@ TEST(AdventureSceneRun, WithoutItsMapTheSceneFailsNamingIt)
     EXPECT_EQ(game.Boxes()[0].find(kAdventureFile), 0u) << game.Boxes()[0];
 }
 
-// Player 1's shot and lock-change buttons.
-constexpr u32 kShotButton = 24, kLockButton = 26;
-
-// The battle of node 0 from its window, run to its end; the player shoots
-// (shot pressed every few frames, the lock renewed each second) or stands
-// idle. A won battle hands back to the map by itself; the end page of
-// another takes its "back" item. The map is current after.
+// The battle of node 0 from its window, run to its end (menu_run::
+// FightBattle). A won battle hands back to the map by itself; the end page
+// of another takes its "back" item. The map is current after.
 ::testing::AssertionResult FightNodeZero(GameDriver& game, bool shoot, u32* result)
 {
     menu_run::FadeIn(game);
@@ -406,39 +402,13 @@ constexpr u32 kShotButton = 24, kLockButton = 26;
     game.Frames(2);
     game.Press(menu::kDecide);
     if (!game.RunUntil("CBattleScene", 200)) return ::testing::AssertionFailure() << "no battle" << game.Describe();
-    const auto battle = [&] { return dynamic_cast<const CBattleScene*>(game.App().GetScene()); };
-    const auto endPage = [&]() -> const MenuPage* {
-        const CBattleConsole* console = battle()->GetConsole(battle()->GetLocalEntry());
-        const CMenuConsole* menu = console ? console->GetMenu() : nullptr;
-        return menu && menu->GetPage(2).open ? &menu->GetPage(2) : nullptr;
-    };
-    const u32 team = battle()->GetSetup()->entries[0].team;
-    *result = 0;
-    for (u32 f = 0; f < 60 * 125 && battle() && !endPage(); ++f) {
-        game.Hold(kShotButton, shoot && f % 8 < 4);
-        game.Hold(kLockButton, shoot && f % 60 == 0);
-        if (battle()->IsOver()) *result = battle()->GetResult(team);
-        game.Frame();
-    }
-    game.Hold(kShotButton, false);
-    game.Hold(kLockButton, false);
-    if (battle() && endPage()) {
-        *result = battle()->GetResult(team);
-        if (CMenuConsole::ActionOf(endPage()->id, 1) != kMenuSelect)
-            return ::testing::AssertionFailure() << "no back item";
+    if (auto r = menu_run::FightBattle(game, shoot, result); !r) return r;
+    if (const MenuPage* page = menu_run::EndPage(menu_run::Battle(game))) {
+        if (CMenuConsole::ActionOf(page->id, 1) != kMenuSelect) return ::testing::AssertionFailure() << "no back item";
         menu_run::Step(game, menu::kDown, 1);
         game.Press(menu::kDecide);
     }
     return game.RunUntil("CAdventureScene", 200);
-}
-
-// No glow, the smallest screen: a battle runs thousands of frames.
-game_test::DriverOptions BattleOptions()
-{
-    return menu_run::Options([](CSaveConfig& config) {
-        config.GetGraphicsSettings()->hdrLevel = 0;
-        config.GetGraphicsSettings()->screenSize = 0;
-    });
 }
 
 // Node 0 won by Talve's shots (more life left at the time-out): its clear
@@ -447,7 +417,7 @@ game_test::DriverOptions BattleOptions()
 // wears the silver medal while node 2 stays closed.
 TEST(AdventureSceneRun, NodeZeroWonOpensTheNextAndGivesTheOrb)
 {
-    GameDriver game(game_test::GameDataRoot(), BattleOptions());
+    GameDriver game(game_test::GameDataRoot(), menu_run::BattleOptions());
     ASSERT_TRUE(Start(game));
     CSaveData* save = game.App().GetSaveData();
     save->MarkAdventureRewardFlagsShown();
@@ -483,7 +453,7 @@ TEST(AdventureSceneRun, NodeZeroWonOpensTheNextAndGivesTheOrb)
 // out. No flag changes; the end page's "back" brings the map on node 0.
 TEST(AdventureSceneRun, ANodeNotWonChangesNoFlagAndComesBackToIt)
 {
-    GameDriver game(game_test::GameDataRoot(), BattleOptions());
+    GameDriver game(game_test::GameDataRoot(), menu_run::BattleOptions());
     ASSERT_TRUE(Start(game));
     CSaveData* save = game.App().GetSaveData();
     save->MarkAdventureRewardFlagsShown();

@@ -7,6 +7,9 @@
 #include "engine/graphics/Texture.h"
 #include "engine/platform/SoundBuffer.h"
 #include "engine/scene/SceneObject.h"
+#include "game/battle/scene/BattleConsole.h"
+#include "game/battle/scene/BattleScene.h"
+#include "game/battle/scene/MenuConsole.h"
 #include "game/data/SaveConfig.h"
 #include "game/data/SaveData.h"
 #include "game/scenes/CharaSelect.h"
@@ -250,6 +253,59 @@ inline void EditTalveAgainstDerona(game_test::GameDriver& game)
         Step(game, menu::kDecide);
     }
     EXPECT_TRUE(scene->CanStart());
+}
+
+// ---------------------------------------------------------------- a battle
+
+// Player 1's shot and lock-change buttons.
+inline constexpr u32 kShotButton = 24, kLockButton = 26;
+
+// No glow, the smallest screen: a battle runs thousands of frames.
+inline game_test::DriverOptions BattleOptions()
+{
+    return Options([](CSaveConfig& config) {
+        config.GetGraphicsSettings()->hdrLevel = 0;
+        config.GetGraphicsSettings()->screenSize = 0;
+    });
+}
+
+inline const CBattleScene* Battle(game_test::GameDriver& game)
+{
+    return dynamic_cast<const CBattleScene*>(game.App().GetScene());
+}
+
+// The local player's end page, when open.
+inline const MenuPage* EndPage(const CBattleScene* battle)
+{
+    const CBattleConsole* console = battle ? battle->GetConsole(battle->GetLocalEntry()) : nullptr;
+    const CMenuConsole* menu = console ? console->GetMenu() : nullptr;
+    return menu && menu->GetPage(2).open ? &menu->GetPage(2) : nullptr;
+}
+
+// The current battle fought to its end by player 1: shots (pressed every
+// few frames, the lock renewed each second) or an idle pad. Done when the
+// battle handed over by itself (another scene is current) or its end page
+// opened, which is left to the caller. *result: player 1's team's result
+// (kResultWin, ...) as the battle reached it.
+inline ::testing::AssertionResult FightBattle(game_test::GameDriver& game, bool shoot, u32* result)
+{
+    *result = 0;
+    const CBattleScene* battle = Battle(game);
+    if (!battle || !battle->GetSetup()) return ::testing::AssertionFailure() << "no battle" << game.Describe();
+    const u32 team = battle->GetSetup()->entries[0].team;
+    // The longest battles of the runs end at a 100 s limit.
+    for (u32 f = 0; f < 60 * 125 && (battle = Battle(game)) && !EndPage(battle); ++f) {
+        game.Hold(kShotButton, shoot && f % 8 < 4);
+        game.Hold(kLockButton, shoot && f % 60 == 0);
+        if (battle->IsOver()) *result = battle->GetResult(team);
+        game.Frame();
+    }
+    game.Hold(kShotButton, false);
+    game.Hold(kLockButton, false);
+    if (battle && !EndPage(battle)) return ::testing::AssertionFailure() << "the battle did not end" << game.Describe();
+    if (battle) *result = battle->GetResult(team);
+    if (!*result) return ::testing::AssertionFailure() << "left without a result" << game.Describe();
+    return ::testing::AssertionSuccess();
 }
 
 }  // namespace menu_run

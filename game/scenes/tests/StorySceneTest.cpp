@@ -2,6 +2,7 @@
 
 #include "engine/scene/SceneObject.h"
 #include "game/battle/scene/BattleFlow.h"
+#include "game/battle/scene/BattleResults.h"
 #include "game/battle/scene/BattleScene.h"
 #include "game/data/SaveData.h"
 #include "game/data/StorySetting.h"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -521,15 +523,70 @@ TEST(StoryScene, BattleCodeNineBringsTheNextPreview)
 
 namespace {
 
-// The run as a player starts it: the title's Story, Talve in the single
-// select, the prologue rolling to its end by itself, the preview, the
-// battle against Derona loaded on the chapter's set-up.
-TEST(StoryRun, FromTheTitleThroughThePrologueIntoTheFirstBattle)
+// The orb the data set's Talve ending gives (a skill-list position).
+constexpr i32 kEndingOrb = story_data::kGetSkill[0] - 1;
+
+// The run's save: the ending's orb not won yet and every flag shown, so the
+// title names that orb alone after the ending.
+game_test::DriverOptions RunOptions()
 {
-    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    game_test::DriverOptions options = menu_run::BattleOptions();
+    options.beforeInit = [config = options.beforeInit](const std::string& folder) {
+        CSaveData save;
+        save.Load();
+        save.SetUnlockFlag(kEndingOrb, 0);
+        save.MarkUnlockFlagsShown();
+        ASSERT_EQ(save.Save(), 1);
+        config(folder);
+    };
+    return options;
+}
+
+// A battle of the run from its preview: the preview's number and title,
+// the battle loaded on the chapter (TIME 0: 100 s), fought by Talve's shots
+// to a win, after which the battle hands back to the story by itself.
+void WinFromPreview(GameDriver& game, const char* number, i32 counter, bool final)
+{
+    CStoryScene* scene = Story(game);
+    ASSERT_NE(scene, nullptr) << game.Describe();
+    ASSERT_EQ(scene->GetScreen(), CStoryScene::kPreview);
+    EXPECT_TRUE(Visible(scene, number)) << number;
+    EXPECT_EQ(Visible(scene, "ftit_dero"), final);
+    EXPECT_EQ(Visible(scene, "tit_dero"), !final);
+    ASSERT_EQ(WaitForLoader(game), u32(loading::kLoaded)) << game.Describe();
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CBattleScene", 60));
+    const CBattleSetup* setup = menu_run::Battle(game)->GetSetup();
+    ASSERT_TRUE(setup);
+    const auto* progress = dynamic_cast<const CStoryProgress*>(setup->GetProgress());
+    ASSERT_TRUE(progress);
+    EXPECT_EQ(progress->counter, counter);
+    EXPECT_EQ(progress->chapter->values.lastFlag != 0, final);
+    EXPECT_EQ(setup->storyMode, 1u);
+    EXPECT_EQ(setup->recordReplay, 0u);
+    EXPECT_EQ(setup->option.timeSetting, 0u);
+    EXPECT_EQ(setup->entries[0].character, 0u);
+    EXPECT_EQ(setup->entries[1].character, 1u);
+    EXPECT_EQ(setup->entries[1].variant, final ? 1u : 0u);   // BARRAGE
+    u32 result = 0;
+    ASSERT_TRUE(menu_run::FightBattle(game, true, &result));
+    EXPECT_EQ(result, kResultWin);
+    ASSERT_TRUE(game.RunUntil("CStoryScene", 60));
+}
+
+// The story as a player runs it: the title's Story, Talve in the single
+// select, the prologue skipped, the preview, the first battle won, the
+// final battle's preview, the final battle won, the ending rolling by
+// itself into the movie, the movie to its end, and the title on Story
+// naming the orb the ending gave.
+TEST(StoryRun, TwoBattlesWonTheEndingTheMovieAndTheOrbOnTheTitle)
+{
+    GameDriver game(game_test::GameDataRoot(), RunOptions());
     TitleArgs args;
     args.item = title::kStory;
     ASSERT_TRUE(menu_run::Enter(game, new CTitleScene, reinterpret_cast<intptr_t>(&args)));
+    CSaveData* save = game.App().GetSaveData();
+    ASSERT_FALSE(save->GetUnlockFlag(kEndingOrb));
     menu_run::FadeIn(game);
     game.Press(menu::kDecide);
     ASSERT_TRUE(game.RunUntil("CSingleCharaSelect", 120));
@@ -538,22 +595,39 @@ TEST(StoryRun, FromTheTitleThroughThePrologueIntoTheFirstBattle)
     ASSERT_TRUE(game.RunUntil("CStoryScene", 120));
     CStoryScene* scene = Story(game);
     EXPECT_EQ(scene->GetScreen(), CStoryScene::kPrologue);
-    for (u32 i = 0; i < 300 && Story(game) && scene->GetScreen() == CStoryScene::kPrologue; ++i) game.Frame();
-    ASSERT_EQ(Story(game), scene);
-    EXPECT_EQ(scene->GetScreen(), CStoryScene::kPreview);
-    ASSERT_EQ(WaitForLoader(game), u32(loading::kLoaded)) << game.Describe();
+    menu_run::FadeIn(game);
     game.Press(menu::kDecide);
-    ASSERT_TRUE(game.RunUntil("CBattleScene", 60));
-    const auto* battle = dynamic_cast<CBattleScene*>(game.App().GetScene());
-    ASSERT_TRUE(battle->GetSetup());
-    EXPECT_EQ(battle->GetSetup()->entries[0].character, 0u);
-    EXPECT_EQ(battle->GetSetup()->entries[1].character, 1u);
-    EXPECT_EQ(battle->GetSetup()->storyMode, 1u);
-    EXPECT_EQ(battle->GetSetup()->recordReplay, 0u);
-    const std::vector<std::string> scenes = menu_run::Scenes(game.Trail());
-    const std::vector<std::string> tail(scenes.end() - 4, scenes.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"CTitleScene", "CSingleCharaSelect", "CStoryScene", "CBattleScene"}));
+    EXPECT_TRUE(scene->IsLeaving());
+    for (u32 i = 0; i < 60 && Story(game) == scene && scene->GetScreen() == CStoryScene::kPrologue; ++i) game.Frame();
+
+    ASSERT_NO_FATAL_FAILURE(WinFromPreview(game, "bat_1", 0, false));
+    ASSERT_NO_FATAL_FAILURE(WinFromPreview(game, "bat_f", 1, true));
+
+    scene = Story(game);
+    ASSERT_NE(scene, nullptr) << game.Describe();
+    EXPECT_EQ(scene->GetScreen(), CStoryScene::kEnding);
+    EXPECT_TRUE(save->GetUnlockFlag(kEndingOrb));
+    // No input: the roll runs its time, the movie starts and plays to its end.
+    u32 rollFrames = 0, movieFrames = 0;
+    for (u32 i = 0; i < 900 && Story(game); ++i) {
+        (Story(game)->IsMoviePlaying() ? movieFrames : rollFrames) += 1;
+        game.Frame();
+    }
+    // ENDTIME 2 s at the scene's 18 ms a frame; the movie's 3 s at the
+    // clock's 16 or 17 ms a frame.
+    EXPECT_GE(rollFrames, 2000u / CStoryScene::kFrameMs);
+    EXPECT_GE(movieFrames, 3000u / 17u);
+    ASSERT_TRUE(menu_run::BackOnTitleAt(game, title::kStory)) << game.Describe();
+    const auto* title = dynamic_cast<const CTitleScene*>(game.App().GetScene());
+    ASSERT_TRUE(title->IsOrbNoticeShown());
+    char name[8];
+    std::snprintf(name, sizeof name, "Orb%02d", kEndingOrb);
+    EXPECT_EQ(title->GetOrbNoticeText(), title::OrbNoticeText({name}));
     EXPECT_TRUE(game.Boxes().empty()) << game.Describe();
+    const std::vector<std::string> scenes = menu_run::Scenes(game.Trail());
+    const std::vector<std::string> run = {"CIdleScene", "CTitleScene", "CSingleCharaSelect", "CStoryScene",
+        "CBattleScene", "CStoryScene", "CBattleScene", "CStoryScene", "CTitleScene"};
+    EXPECT_EQ(scenes, run);
 }
 
 }  // namespace
