@@ -1,4 +1,4 @@
-// The story's part of the data set: the chains of Talve and Derona, the two
+// The story's part of the data set: a chain for every character, the two
 // layouts, their textures in "Data\Load.gpk" and the story music archive.
 // The ending movie is the start-up data's "Movie\ED.mpg".
 #include "game/scenes/testdata/StoryData.h"
@@ -66,7 +66,8 @@ std::vector<Chapter> DataChain(u32 character, f32 textSeconds)
     } else {
         chain.push_back({Name(character, "Prologue"), SettingWriter()
                                                           .Set("NAME", "Prologue")
-                                                          .Set("TEXT", "Talve leaves the valley.\nThe sky is open.")
+                                                          .Set("TEXT", std::string(story::kCharacterNames[character]) +
+                                                                           " leaves the valley.\nThe sky is open.")
                                                           .Set("NEXT", Name(character, "01.txt"))
                                                           .Set("ENDTIME", textSeconds)
                                                           .Set("SPEED", 40.0f)
@@ -138,7 +139,7 @@ void AddStoryData(CSceneDataSet& set)
     const GameArchive music{story::kMusicPackName, story::kMusicPack, kPackKeyFirst};
     for (const char* track : {story::kPrologueMusic, story::kEndingMusic, story::kEndingMusicSecond})
         set.PackEntry(music, Folder::kFirst, track, battle_data::ToneOgg(440.0f, 1.0f));
-    for (u32 character : {0u, 1u})
+    for (u32 character = 0; character < story::kCharacters; ++character)
         for (auto& [path, bytes] : story_data::ChapterFiles(story_data::DataChain(character), &set.error))
             set.File(path, std::move(bytes));
 }

@@ -18,9 +18,10 @@ struct Chapter {
     std::string text;   // the settings text
 };
 
-// The chain of character 0 (Talve) or 1 (Derona): prologue, a battle, the
-// final battle, the ending with its GETSKILL. The roll screens last
-// textSeconds each.
+// The chain of character 0..17: prologue, a battle, the final battle
+// (against Derona for Talve, else Talve), the ending with its GETSKILL
+// (Derona's the second value, everyone else's the first). Derona's prologue
+// is typed by hand. The roll screens last textSeconds each.
 std::vector<Chapter> DataChain(u32 character, f32 textSeconds = 2.0f);
 // The unlock value each chain's ending gives (1-based).
 inline constexpr i32 kGetSkill[2] = {10, 11};

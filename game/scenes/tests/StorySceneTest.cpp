@@ -325,6 +325,22 @@ bool Visible(CStoryScene* scene, const std::string& name)
     return layer && layer->GetSettings().visible;
 }
 
+// Every character of the roster has its chain in the data set: prologue,
+// two battles, the ending.
+TEST(StoryScene, EveryCharacterHasAChainToItsEnding)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(Start(game));
+    for (u32 character = 0; character < story::kCharacters; ++character) {
+        SCOPED_TRACE(story::kCharacterNames[character]);
+        std::unique_ptr<CBattleSetup> setup(StorySetup(game, character, 4));
+        const auto* progress = dynamic_cast<const CStoryProgress*>(setup->GetProgress());
+        ASSERT_NE(progress, nullptr);
+        EXPECT_TRUE(progress->ended);
+        EXPECT_EQ(progress->counter, 2);
+    }
+}
+
 TEST(StoryScene, PrologueThenPreviewThenTheLoadedBattle)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
