@@ -125,7 +125,8 @@ bool WriteFighters(std::string& error)
         const bool tonePerFile = id < 2;
         const f32 pitch = tonePerFile ? 220.0f * (id ? 1.5f : 1.0f) : 230.0f + 5.0f * f32(id);
         std::vector<fighter_test::FighterMedia> media;
-        if (!fighter_test::WriteNamedFighter(name, pitch, media, tonePerFile))
+        const i32 life = id == kLittleLifeFighter ? kLittleLife : fighter_test::kFighterLife;
+        if (!fighter_test::WriteNamedFighter(name, pitch, media, tonePerFile, life))
             return error = "fighter " + std::string(name), false;
         std::vector<PackItem> items;
         for (auto& m : media) items.push_back({m.name, m.bytes});

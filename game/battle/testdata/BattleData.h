@@ -27,9 +27,10 @@
 //                             its texture
 //
 // The whole roster is there: 18 fighters and 19 stages, each the same
-// generated fighter or room under its own names. Talve and Derona, whom the
-// battle tests fight, have a tone per voice; the others one voice tone and
-// one sound-effect tone each (of their own pitch), stored once per archive.
+// generated fighter or room under its own names (Vek with little life).
+// Talve and Derona, whom the battle tests fight, have a tone per voice; the
+// others one voice tone and one sound-effect tone each (of their own
+// pitch), stored once per archive.
 // The whole set stays under a megabyte and takes well under a second to
 // write.
 #pragma once
@@ -49,6 +50,10 @@ inline constexpr const char* kFighterNames[] = {"Talve", "Derona", "Pellu", "Mir
     "Kerlia", "Ombrisa", "Grell", "Navoie", "Drusa", "Ovu", "Wenna", "Lossin", "Bialto", "Sirkel", "Vek"};
 inline constexpr u32 kFighterCount = 18;
 static_assert(std::size(kFighterNames) == kFighterCount);
+// Vek, the last, has little life (the others 800): a few shots beat it, so
+// a run that needs a battle won or lost quickly fights it or plays it.
+inline constexpr u32 kLittleLifeFighter = 17;
+inline constexpr i32 kLittleLife = 10;
 // Stages "Stage01" .. "Stage19"; a stage id is the number less one. The
 // battle tests fight on the first.
 inline constexpr u32 kStageCount = 19;

@@ -80,11 +80,11 @@ std::string FighterModel(const std::vector<std::string>& motions)
 
 SettingWriter FighterParameter(const std::string& name) { return FighterParameter(FighterFiles::Plain(name)); }
 
-SettingWriter FighterParameter(const FighterFiles& files)
+SettingWriter FighterParameter(const FighterFiles& files, i32 life)
 {
     SettingWriter w;
     w.Set("NAME", files.name.c_str()).Set("RESOURCE", files.model.c_str());
-    w.Set("HP", 800).Set("NORMALATTACKCOUNT", 2).Set("HITENSIONATTACKCOUNT", 4).Set("CLIMAXTENSIONATTACKCOUNT", 5);
+    w.Set("HP", life).Set("NORMALATTACKCOUNT", 2).Set("HITENSIONATTACKCOUNT", 4).Set("CLIMAXTENSIONATTACKCOUNT", 5);
     w.Set("GUARDTIME", 2.0f).Set("GUARDRELOAD", 1.0f).Set("BARRAGEAAMMUNITION", 30).Set("BARRAGEBAMMUNITION", 12);
     w.Set("NECKBONE", "Neck").Set("BODYBONE", "Body").Set("ARMBONE", "Arm");
     w.Set("HITSPHERE", "radius:0.5 bone:\"Body\"").Set("HITSPHERE", "radius:0.3 bone:\"Tail\"");
@@ -220,11 +220,12 @@ const NamedFile kFighterEffects[6] = {
     {"EFCHITATTACK", "Efc_Hit.efc"}, {"EFCDASHSTART", "Efc_Dash.efc"}, {"EFCGUARD", "Efc_Guard.efc"},
     {"EFCATTACKSPARK", "Efc_Spark.efc"}, {"EFCEXPLOSIONSMALL", "Efc_Explosion.efc"}, {"EFCCHARGE", "Efc_Charge.efc"}};
 
-bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMedia>& media, bool tonePerFile)
+bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMedia>& media, bool tonePerFile,
+    i32 life)
 {
     const FighterFiles files = FighterFiles::Prefixed(name);
     const std::string weaponModel = name + "_Stick.mdl";
-    SettingWriter parameter = FighterParameter(files);
+    SettingWriter parameter = FighterParameter(files, life);
     // The computer dashes by holding the slide button while its draw (new
     // every 0.5 s at level 4) says so: a hold of the default 1 s would need
     // two draws in a row.

@@ -61,10 +61,13 @@ std::string FighterModel();
 // The same quad and bones with the named motions instead.
 std::string FighterModel(const std::vector<std::string>& motions);
 
+// A fighter's life (HP) unless it is given another.
+inline constexpr i32 kFighterLife = 800;
+
 // The parameter text of the plain set.
 setting_test::SettingWriter FighterParameter(const std::string& name);
 // The parameter text naming files' children.
-setting_test::SettingWriter FighterParameter(const FighterFiles& files);
+setting_test::SettingWriter FighterParameter(const FighterFiles& files, i32 life = kFighterLife);
 
 // Writes every file above for the fighter name into the current folder.
 void WriteFighter(const std::string& name = "Test");
@@ -89,11 +92,12 @@ extern const NamedFile kFighterEffects[6];
 // table and sound effects fall, unless tonePerFile is false: then every
 // voice is one tone of pitch and every sound effect one of twice it. The
 // models are made once and shared by every fighter. False when a file
-// cannot be written.
+// cannot be written. life: its HP.
 struct FighterMedia {
     std::string name;    // entry name in the archive
     std::string bytes;
 };
-bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMedia>& media, bool tonePerFile = true);
+bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMedia>& media, bool tonePerFile = true,
+    i32 life = kFighterLife);
 
 }  // namespace fighter_test

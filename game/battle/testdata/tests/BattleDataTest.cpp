@@ -95,7 +95,8 @@ TEST_F(BattleDataTest, EachFighterLoadsWithEveryChild)
         ASSERT_EQ(p.LoadFile(battle_data::FighterSettingPath(name).c_str()), 1);
         EXPECT_EQ(Text(p.GetName()), name);
         EXPECT_EQ(Text(p.resource), std::string(name) + ".mdl");
-        EXPECT_EQ(p.values.general.hp, 800);
+        const bool little = std::string(name) == battle_data::kFighterNames[battle_data::kLittleLifeFighter];
+        EXPECT_EQ(p.values.general.hp, little ? battle_data::kLittleLife : fighter_test::kFighterLife);
         EXPECT_EQ(Text(p.GetCamera().GetName()), "camera");
         for (u32 s = 0; s < kShotSlotCount; ++s) {
             const CPatternListParameter& barrage = p.GetBarrage(s);
