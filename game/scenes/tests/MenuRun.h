@@ -286,8 +286,10 @@ inline const MenuPage* EndPage(const CBattleScene* battle)
 // few frames, the lock renewed each second) or an idle pad. Done when the
 // battle handed over by itself (another scene is current) or its end page
 // opened, which is left to the caller. *result: player 1's team's result
-// (kResultWin, ...) as the battle reached it.
-inline ::testing::AssertionResult FightBattle(game_test::GameDriver& game, bool shoot, u32* result)
+// (kResultWin, ...) as the battle reached it. watch, when given, sees the
+// battle before each of its frames.
+inline ::testing::AssertionResult FightBattle(game_test::GameDriver& game, bool shoot, u32* result,
+    const std::function<void(const CBattleScene&)>& watch = {})
 {
     *result = 0;
     const CBattleScene* battle = Battle(game);
@@ -298,6 +300,7 @@ inline ::testing::AssertionResult FightBattle(game_test::GameDriver& game, bool 
         game.Hold(kShotButton, shoot && f % 8 < 4);
         game.Hold(kLockButton, shoot && f % 60 == 0);
         if (battle->IsOver()) *result = battle->GetResult(team);
+        if (watch) watch(*battle);
         game.Frame();
     }
     game.Hold(kShotButton, false);

@@ -3,20 +3,26 @@
 #include "engine/core/FloatMath.h"
 #include "engine/core/Random.h"
 #include "game/battle/character/Character.h"
+#include "game/battle/character/CharacterParameter.h"
 #include "game/battle/scene/BattleConsole.h"
 #include "game/battle/scene/BattleScene.h"
 #include "game/battle/scene/BattleApp.h"
 #include "game/battle/scene/BattleFlow.h"
 #include "game/battle/scene/BattleProgress.h"
+#include "game/battle/scene/BattleResults.h"
 #include "game/battle/scene/BattleSetup.h"
+#include "game/battle/testdata/BattleData.h"
+#include "game/battle/testdata/Fighter.h"
 #include "game/data/SaveData.h"
 #include "game/scenes/SelectCard.h"
+#include "game/scenes/SingleCharaSelect.h"
 #include "game/scenes/tests/MenuRun.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <set>
 
 namespace {
@@ -339,6 +345,117 @@ TEST(SurvivalRun, FirstBattleNotWonShowsTheRunAndReturnsToTheTitle)
     EXPECT_TRUE(menu_run::BackOnTitleAt(game, title::kSurvival));
     const std::vector<std::string> expected = {"CIdleScene", "CTitleScene", "CSingleCharaSelect", "CLoadingScene",
         "CBattleScene", "CSurvivalScene", "CTitleScene"};
+    EXPECT_EQ(menu_run::Scenes(game.Trail()), expected) << game.Describe();
+    EXPECT_TRUE(game.Boxes().empty()) << game.Describe();
+}
+
+}  // namespace
+
+namespace {
+
+// The seed under which the first battle's draw puts character against the
+// player, the music drawn on the application's held slots as the select's
+// hand-over does it; 0 when none of the first thousand does.
+u32 SeedForFirstOpponent(GameDriver& game, u32 character)
+{
+    const HeldSlot held = [&game](u32 slot) { return game.App().GetTensionFile(slot) != nullptr; };
+    for (u32 seed = 1; seed < 1000; ++seed) {
+        CBattleSetup setup;
+        SeedRandom(seed);
+        SetupFirstBattle(setup, held);
+        if (setup.entries[1].character == character) return seed;
+    }
+    return 0;
+}
+
+// What a battle showed last for the player: the first fighter's counters
+// and the first console's time left.
+struct Seen {
+    u32 counters[3] = {};
+    f32 remaining = -1;
+};
+
+std::function<void(const CBattleScene&)> Watch(Seen& seen)
+{
+    return [&seen](const CBattleScene& battle) {
+        if (const CCharacter* first = battle.GetCharacter(0))
+            for (u32 n = 0; n < 3; ++n) seen.counters[n] = first->GetStatisticCounter(n);
+        if (const CBattleConsole* console = battle.GetConsole(0)) seen.remaining = console->GetRemainingTime();
+    };
+}
+
+// The player takes Vek, who has little life, and the draw puts Vek against
+// him: the shots win the first battle long before the time-out. The next
+// opponent has full life and beats the idle player; the result shows the
+// run (one win, its time left plus the lost battle's) and decide goes back
+// to the title on Survival.
+TEST(SurvivalRun, FirstBattleWonTheNextLostShowsTheRunAndReturnsToTheTitle)
+{
+    const u32 vek = battle_data::kLittleLifeFighter;
+    GameDriver game(game_test::GameDataRoot(), menu_run::BattleOptions());
+    TitleArgs title;
+    title.item = title::kSurvival;
+    ASSERT_TRUE(menu_run::Enter(game, new CTitleScene, reinterpret_cast<intptr_t>(&title)));
+    menu_run::FadeIn(game);
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CSingleCharaSelect", 120));
+    menu_run::FadeIn(game);
+    menu_run::Steps(game, menu::kLeft, 2);   // past the random entry to the last
+    const auto* select = dynamic_cast<const CSingleCharaSelect*>(game.App().GetScene());
+    ASSERT_TRUE(select);
+    ASSERT_EQ(select->GetCursor(), vek);
+    const u32 seed = SeedForFirstOpponent(game, vek);
+    ASSERT_NE(seed, 0u);
+    SeedRandom(seed);
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CBattleScene", 200));
+    const CBattleScene* battle = Battle(game);
+    ASSERT_TRUE(battle && battle->GetSetup());
+    ASSERT_EQ(battle->GetSetup()->entries[0].character, vek);
+    ASSERT_EQ(battle->GetSetup()->entries[1].character, vek);
+    EXPECT_EQ(battle->GetCharacterCount(), 2u);
+
+    Seen first, second;
+    u32 result = 0;
+    ASSERT_TRUE(menu_run::FightBattle(game, true, &result, Watch(first)));
+    EXPECT_EQ(result, kResultWin);
+    EXPECT_GT(first.remaining, 200.0f) << "won long before the time-out";
+
+    // The next battle carries the scored win.
+    ASSERT_TRUE(game.RunUntil("CBattleScene", 200));
+    battle = Battle(game);
+    ASSERT_TRUE(battle && battle->GetSetup());
+    const auto* run = dynamic_cast<const CSurvivalProgress*>(battle->GetSetup()->GetProgress());
+    ASSERT_NE(run, nullptr);
+    EXPECT_EQ(run->wins, 1u);
+    EXPECT_EQ(run->timeScore, SaturateToU32(first.remaining));
+    EXPECT_EQ(run->killSum, first.counters[0]);
+    EXPECT_EQ(run->damageDealtSum, first.counters[1]);
+    EXPECT_EQ(battle->GetSetup()->entries[0].character, vek);
+    EXPECT_EQ(Computers(*battle->GetSetup()), 1u);
+    EXPECT_EQ(battle->GetSetup()->option.computerLevel, 0u);
+    ASSERT_TRUE(battle->GetCharacter(1) && battle->GetCharacter(1)->GetParameter());
+    EXPECT_EQ(battle->GetCharacter(1)->GetParameter()->values.general.hp, fighter_test::kFighterLife);
+    ASSERT_TRUE(menu_run::FightBattle(game, false, &result, Watch(second)));
+    EXPECT_EQ(result, kResultLoss);
+    EXPECT_GT(second.remaining, 0.0f) << "lost before the time-out";
+
+    ASSERT_NE(Result(game), nullptr) << game.Describe();
+    const SurvivalArgs& v = Result(game)->GetValues();
+    EXPECT_EQ(v.character, vek);
+    EXPECT_EQ(v.wins, 1u);
+    EXPECT_EQ(v.timeScore, SaturateToU32(first.remaining) + SaturateToU32(second.remaining));
+    EXPECT_EQ(v.lastCounter, second.counters[2]);
+    EXPECT_EQ(v.firstSum, first.counters[0] + second.counters[0]);
+    EXPECT_EQ(v.secondSum, first.counters[1] + second.counters[1]);
+    EXPECT_GT(first.counters[1], 0u) << "the shots dealt damage";
+
+    menu_run::FadeIn(game);
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CTitleScene", 60));
+    EXPECT_TRUE(menu_run::BackOnTitleAt(game, title::kSurvival));
+    const std::vector<std::string> expected = {"CIdleScene", "CTitleScene", "CSingleCharaSelect", "CLoadingScene",
+        "CBattleScene", "CLoadingScene", "CBattleScene", "CSurvivalScene", "CTitleScene"};
     EXPECT_EQ(menu_run::Scenes(game.Trail()), expected) << game.Describe();
     EXPECT_TRUE(game.Boxes().empty()) << game.Describe();
 }
