@@ -105,7 +105,8 @@ public:
         }
         m_wake.Set();
     }
-    // Until nothing is queued or being delivered (real time, bounded).
+    // Until nothing is queued or being delivered (real time, bounded: the
+    // driver's clock is a fake one, which the kernel's Sleep follows).
     bool WaitIdle(u32 ms = 10000)
     {
         for (u32 waited = 0; waited < ms; ++waited) {
@@ -113,7 +114,7 @@ public:
                 std::lock_guard guard(m_lock);
                 if (m_queue.empty() && !m_busy) return true;
             }
-            host::kernel::Sleep(1);
+            m_never.Wait(1);
         }
         return false;
     }
@@ -142,6 +143,7 @@ private:
     bool m_busy = false;
     std::atomic<bool> m_stop = false;
     host::kernel::Event m_wake{false, false};
+    host::kernel::Event m_never{true, false};   // waited on for real milliseconds
     std::unique_ptr<host::kernel::Thread> m_thread;
 };
 
