@@ -62,6 +62,10 @@ int main(int argc, char** argv)
     seeds::MakeStorySeeds(root);
     seeds::MakeReplayListSeeds(root);
     seeds::MakeAdventureSeeds(root);
+    seeds::MakePeerSeeds(root);
+    seeds::MakeLobbySeeds(root);
+    seeds::MakeLineTestSeeds(root);
+    seeds::MakeUPnPSeeds(root);
     std::free(root);
     return 0;
 }

@@ -48,6 +48,10 @@ void MakeMenuSeeds(const std::string& root);
 void MakeSelectSeeds(const std::string& root);
 void MakeStorySeeds(const std::string& root);
 void MakeReplayListSeeds(const std::string& root);
+void MakePeerSeeds(const std::string& root);
+void MakeLobbySeeds(const std::string& root);
+void MakeLineTestSeeds(const std::string& root);
+void MakeUPnPSeeds(const std::string& root);
 void MakeAdventureSeeds(const std::string& root);
 
 }  // namespace seeds

@@ -143,6 +143,10 @@ public:
 // Starts a thread; null when it cannot be started.
 std::unique_ptr<Thread> StartThread(std::function<uint32_t()> body);
 
+// Names the calling thread for debuggers and sanitizer reports (at most 15
+// bytes are kept).
+void SetThreadName(const char* name);
+
 // Recursive, as a Windows critical section is.
 class CriticalSection {
 public:

@@ -8,6 +8,8 @@
 // installed.
 #include "host/kernel/Kernel.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -163,6 +165,13 @@ std::unique_ptr<Thread> StartThread(std::function<uint32_t()> body) {
     } catch (const std::system_error&) {
         return nullptr;
     }
+}
+
+void SetThreadName(const char* name) {
+    // The kernel keeps 15 bytes and a zero; longer names are refused, not cut.
+    char cut[16] = {};
+    for (size_t i = 0; i < sizeof cut - 1 && name[i]; ++i) cut[i] = name[i];
+    pthread_setname_np(pthread_self(), cut);
 }
 
 }  // namespace host::kernel

@@ -1,0 +1,41 @@
+// CUPnP: port mappings on the home router (Internet Gateway Device 1: SSDP
+// discovery, SOAP 1.1 control). Used by the lobby client's worker thread
+// while it sets up and by its destruction; no lock of its own. Every
+// mapping it added is deleted when it is destroyed.
+#pragma once
+
+#include "engine/core/Types.h"
+#include "host/net/Net.h"
+
+#include <memory>
+#include <string>
+
+class CUPnP {
+public:
+    // The SSDP group, where discovery asks.
+    static constexpr host::net::Endpoint kDiscoveryGroup{host::net::MakeAddress(239, 255, 255, 250), 1900};
+
+    // net null: host::net::DefaultNet(). discovery: where M-SEARCH goes
+    // (tests give a loopback gateway).
+    explicit CUPnP(host::net::Net* net = nullptr, host::net::Endpoint discovery = kDiscoveryGroup);
+    // Removes every mapping it added, in the order added.
+    ~CUPnP();
+    CUPnP(const CUPnP&) = delete;
+    CUPnP& operator=(const CUPnP&) = delete;
+
+    // 1 when the gateway's description names WANIPConnection or
+    // WANPPPConnection (or both).
+    i32 Discover();
+    // 1 when every known service confirms the mapping.
+    i32 IsMapped(u16 externalPort, const char* protocol);
+    // 1 when every known service accepts it; the mapping is then listed.
+    i32 AddMapping(u16 externalPort, u16 internalPort, const char* protocol, const char* internalClient,
+                   const char* description);
+    // 1 when every known service accepts the deletion.
+    i32 RemoveMapping(u16 externalPort, const char* protocol);
+
+private:
+    struct Impl;
+    host::net::Net& m_net;
+    std::unique_ptr<Impl> m_impl;
+};
