@@ -5,11 +5,8 @@
 // thread, peer after peer, frame by frame; the lockstep thread and the
 // receive threads are real. Every peer must hold the same state at every
 // frame.
-#include "game/battle/scene/tests/BattleSceneTestSupport.h"
+#include "game/battle/scene/tests/ScenePeers.h"
 
-#include "engine/core/Random.h"
-#include "engine/core/SoundPlayerBase.h"
-#include "engine/platform/Input.h"
 #include "game/battle/scene/BattleConsole.h"
 #include "game/battle/scene/BattleStateConsole.h"
 #include "game/battle/scene/tests/lockstep/LockstepStar.h"
@@ -27,223 +24,50 @@ using namespace scene_test;
 using lockstep_test::FakeStar;
 using namespace std::chrono_literals;
 
-// The process's globals that a battle runs on. One peer at a time holds
-// them: its game thread, while it is inside its network scene's lock.
-std::recursive_mutex& EngineMutex()
-{
-    static std::recursive_mutex mutex;
-    return mutex;
-}
-
-struct PeerGlobals {
-    CObjectRegistry* registry = nullptr;
-    RandomState random = kRandomInitialState;
-    u32 frameMs = kFrameMs;
-    CResourceList* sounds = nullptr;
-
-    static PeerGlobals Take()
-    {
-        return {GetObjectRegistry(), g_randomState, GetFrameTimeMs(), GetSoundPlayerList()};
-    }
-    void Put() const
-    {
-        SetObjectRegistry(registry);
-        g_randomState = random;
-        SetFrameTime(frameMs);
-        SetSoundPlayerList(sounds);
-    }
-};
-
-// A peer's network scene lock. On the peer's game thread it also takes the
-// engine and puts the peer's globals in (and back out on leaving), so the
-// battle's waits, which leave the lock while they sleep, hand the engine to
-// the other peers. The receive thread takes only the lock itself: what it
-// delivers must not reach the globals.
-class PeerLock : public INetworkSceneLock {
-public:
-    explicit PeerLock(PeerGlobals& own) : m_own(own) {}
-    void Enter() override
-    {
-        if (IsGameThread() && m_gameDepth++ == 0) {
-            EngineMutex().lock();
-            m_outside = PeerGlobals::Take();
-            m_own.Put();
-        }
-        m_mutex.lock();
-    }
-    void Leave() override
-    {
-        m_mutex.unlock();
-        if (IsGameThread() && --m_gameDepth == 0) {
-            m_own = PeerGlobals::Take();
-            m_outside.Put();
-            EngineMutex().unlock();
-        }
-    }
-    std::atomic<std::thread::id> gameThread{};
-
-private:
-    bool IsGameThread() const { return gameThread.load() == std::this_thread::get_id(); }
-
-    PeerGlobals& m_own;
-    PeerGlobals m_outside;
-    u32 m_gameDepth = 0;   // the game thread's only
-    std::recursive_mutex m_mutex;
-};
-
-// One machine: the application's side of it and its battle.
-struct Peer : IBattleNetwork {
-    Peer(u32 e, FakeStar& s) : entry(e), star(s) { app.input = &input; }
-
-    void EnterLock() override { lock.Enter(); }
-    void LeaveLock() override { lock.Leave(); }
+// One machine on the star network.
+struct Peer : ScenePeer {
+    Peer(u32 e, FakeStar& s) : ScenePeer(e), star(s) {}
     i32 Broadcast(u16 type, const void* data, u32 length) override
     {
         star.Send(entry, type, std::string(static_cast<const char*>(data), length));
         return 1;
     }
-    i32 DropBattle() override { return ++drops, kDropped; }
-    i32 ReportBattleResult(u32 result) override { return reported.push_back(result), 1; }
-
-    static constexpr i32 kDropped = 77;
-    const u32 entry;
     FakeStar& star;
-    FakeBattleApp app;
-    FakeFlow flow;
-    CInput input;
-    std::unique_ptr<CResourceController> resources;
-    std::unique_ptr<CEffectController> effects;
-    CObjectRegistry registry;
-    PeerGlobals globals;
-    PeerLock lock{globals};
-    std::unique_ptr<CBattleScene> scene;
-    std::vector<BattleStateHash> hashes;   // after each frame
-    std::vector<InputPacket> packets;      // sent at each tick's first frame
-    std::vector<u32> reported;
-    u32 drops = 0;
-    u32 mostBullets = 0;
-    std::function<void(CInput&, u32)> script;
 };
 
-// The peer's game thread at work: holding its network scene lock with its
-// globals in.
-class PeerContext {
-public:
-    explicit PeerContext(Peer& peer) : m_peer(peer)
-    {
-        m_peer.lock.gameThread = std::this_thread::get_id();
-        m_peer.lock.Enter();
-    }
-    ~PeerContext()
-    {
-        m_peer.lock.Leave();
-        m_peer.lock.gameThread = std::thread::id();
-    }
-    PeerContext(const PeerContext&) = delete;
-    PeerContext& operator=(const PeerContext&) = delete;
-
-private:
-    Peer& m_peer;
-};
-
-// The host's human in entry 0, a client's in entry 1 (and 2), computers in
-// the rest; teams by entry parity; the lives rule with no extra life, so the
-// first defeat decides.
-CBattleSetup* PeerSetup(u32 local, u32 humans)
-{
-    CBattleSetup* setup = CpuSetup();
-    for (u32 e = 0; e < humans; ++e) setup->entries[e].kind = e;
-    setup->networkMode = 1;
-    setup->localEntry = local;
-    setup->option.livesRule = 1;
-    setup->option.extraLives = 0;
-    return setup;
-}
-
-class BattleScenePeersTest : public BattleSceneTest {
+class BattleScenePeersTest : public ScenePeersTest {
 protected:
-    void SetUp() override
-    {
-        BattleSceneTest::SetUp();
-        // The lockstep's waits count real milliseconds: on the fake clock a
-        // late message would look lost.
-        host::kernel::SetClock(nullptr);
-    }
     void TearDown() override
     {
         for (auto& p : peers_) Leave(*p);
         star_.Stop();
         peers_.clear();
-        host::kernel::SetClock(&clock_);
-        BattleSceneTest::TearDown();
+        ScenePeersTest::TearDown();
     }
 
-    // Builds the peers and loads every battle, each machine on its own
-    // thread as it would be: the start handshake needs them all at once.
+    // Builds the peers and loads every battle.
     void Start(u32 peers, u32 humans)
     {
-        const PeerGlobals outside = PeerGlobals::Take();
+        std::vector<ScenePeer*> all;
         for (u32 e = 0; e < peers; ++e) {
             auto p = std::make_unique<Peer>(e, star_);
-            Peer& peer = *p;
-            LoadControllers(&peer.resources, &peer.effects);
+            Prepare(*p);
             ASSERT_FALSE(HasFatalFailure());
-            peer.app.resources = peer.resources.get();
-            peer.app.effects = peer.effects.get();
-            peer.app.sound = sound_.get();
-            peer.app.musicTension = &tension_;
-            peer.app.userFolder = folder_.Path();
-            peer.app.config.GetReplaySection()->saveReplays = 0;
-            peer.app.flow = &peer.flow;
-            peer.globals.registry = &peer.registry;
-            peer.globals.sounds = peer.resources->GetSoundList();
-            peer.scene = std::make_unique<CBattleScene>(&peer.app, &peer);
             star_.Add(e);
+            all.push_back(p.get());
             peers_.push_back(std::move(p));
         }
-        outside.Put();
-        std::vector<std::thread> loads;
-        std::vector<u32> loaded(peers, 0);
-        for (u32 e = 0; e < peers; ++e) {
-            loads.emplace_back([this, e, humans, &loaded] {
-                Peer& p = *peers_[e];
-                PeerContext context(p);
-                // Messages reach the battle only while its loading waits.
-                CBattleScene* scene = p.scene.get();
-                star_.Attach(e, &p.lock, [scene](u32 type, const u8* data, size_t size) {
-                    return scene->OnPeerMessage(type, data, u32(size)) ? LockstepRecordError::kNone
-                                                                         : LockstepRecordError::kType;
-                });
-                loaded[e] = p.scene->Load(PeerSetup(e, humans));
+        LoadAll(all, [humans](u32 e) { return PeerSetup(e, humans); }, [this](ScenePeer& p) {
+            // Messages reach the battle only while its loading waits.
+            CBattleScene* scene = p.scene.get();
+            star_.Attach(p.entry, &p.lock, [scene](u32 type, const u8* data, size_t size) {
+                return scene->OnPeerMessage(type, data, u32(size)) ? LockstepRecordError::kNone
+                                                                     : LockstepRecordError::kType;
             });
-        }
-        for (std::thread& t : loads) t.join();
-        for (u32 e = 0; e < peers; ++e) ASSERT_EQ(loaded[e], 1u) << "peer " << e;
+        });
+        ASSERT_FALSE(HasFatalFailure());
         // The host answered the handshake: every peer was there in time.
         EXPECT_EQ(star_.SentCount(0, kMsgNetReady), 1u);
-        // The battle lasts seconds, not the shortest setting's 100: every
-        // console's clock starts lower, the same on every machine.
-        for (auto& p : peers_)
-            for (u32 i = 0; i < p->scene->GetConsoles().GetCount(); ++i)
-                p->scene->GetConsole(i)->GetState()->GetSetup().timeLimit = kTimeLimit;
-    }
-
-    // One frame of one peer, as its application runs it: the frame's time,
-    // the pad, the update; then the state it left.
-    i32 Step(Peer& p, u32 frame)
-    {
-        PeerContext context(p);
-        SetFrameTime(kFrameMs);
-        if (p.script) p.script(p.input, frame);
-        if (frame % p.scene->GetInputDelay() == 0) {
-            InputPacket packet;
-            CCharacter::BuildInputPacket(&packet, *p.input.GetInputState(0));
-            p.packets.push_back(packet);
-        }
-        const i32 result = p.scene->Update(0);
-        p.hashes.push_back(p.scene->HashState());
-        p.mostBullets = std::max(p.mostBullets, p.scene->GetBullets().GetCount());
-        return result;
     }
 
     // Frames of every peer still playing, in turn, until stop says so or
@@ -281,13 +105,9 @@ protected:
     // Every peer still playing holds the host's state at every frame.
     void ExpectAgreement()
     {
-        for (auto& p : peers_) {
-            if (p->entry == 0) continue;
-            const size_t frames = std::min(p->hashes.size(), peers_[0]->hashes.size());
-            const std::vector<BattleStateHash> host(peers_[0]->hashes.begin(), peers_[0]->hashes.begin() + frames);
-            const std::vector<BattleStateHash> peer(p->hashes.begin(), p->hashes.begin() + frames);
-            EXPECT_EQ(FirstDifference(host, peer), "") << "peer " << p->entry;
-        }
+        std::vector<ScenePeer*> playing;
+        for (auto& p : peers_) playing.push_back(p.get());
+        ScenePeersTest::ExpectAgreement(playing);
     }
 
     // The peer's battle is released on its game thread, with its globals,
@@ -328,18 +148,9 @@ protected:
     Peer& Host() { return *peers_[0]; }
     CBattleLockstep& HostLockstep() { return *Host().scene->GetLockstep(); }
 
-    static constexpr f32 kTimeLimit = 12.0f;
     FakeStar star_{1, 0};
     std::vector<std::unique_ptr<Peer>> peers_;
 };
-
-// The character that plays entry.
-i32 CharacterOf(const CBattleScene& scene, u32 entry)
-{
-    for (u32 i = 0; i < scene.GetCharacterCount(); ++i)
-        if (scene.GetEntryOf(i) == entry) return i32(i);
-    return -1;
-}
 
 bool ShowsLine(const CBattleConsole& console, const char* text)
 {
@@ -349,11 +160,6 @@ bool ShowsLine(const CBattleConsole& console, const char* text)
 }
 
 bool SamePacket(const InputPacket& a, const InputPacket& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-std::string Results(const CBattleScene& scene)
-{
-    return std::to_string(scene.GetResult(0)) + " " + std::to_string(scene.GetResult(1));
-}
 
 // The host's final state in the two tests below. The peers' agreement does
 // not see a change that alters every machine alike (fused multiply-add
