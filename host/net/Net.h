@@ -83,7 +83,8 @@ public:
     virtual IoResult Send(Socket socket, const void* data, size_t bytes) = 0;
     virtual IoResult Receive(Socket socket, void* data, size_t capacity) = 0;
     virtual IoResult SendTo(Socket socket, const void* data, size_t bytes, Endpoint remote) = 0;
-    // One datagram, cut to capacity; from may be null.
+    // One datagram, cut to capacity; from may be null. An empty datagram
+    // gives 0 bytes with None; a shut-down socket 0 bytes with Closed.
     virtual IoResult ReceiveFrom(Socket socket, void* data, size_t capacity, Endpoint* from) = 0;
     // Waits up to timeoutMs for any of events: the mask of those that hold
     // (kEventClose always counts), 0 on time-out, kWaitFailed on a bad
