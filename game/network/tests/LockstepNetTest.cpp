@@ -1,0 +1,225 @@
+// Network battles over real peer connections: whole battle scenes in one
+// process, each machine with its own loopback address, peer host and
+// stand-in network scene; the room host listens on a free port and its
+// member connects. The game threads' part runs on the test thread, machine
+// after machine, frame by frame; the receive threads and the lockstep
+// thread are real. Every machine must hold the same state at every frame.
+#include "game/network/tests/NetSceneStandIn.h"
+
+#include "host/net/tests/Loopback.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+using namespace scene_test;
+using net_scene_test::NetSceneStandIn;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Waits up to deadline for done; true when it held.
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline = 10s)
+{
+    const auto end = Clock::now() + deadline;
+    while (!done()) {
+        if (Clock::now() > end) return false;
+        std::this_thread::sleep_for(200us);
+    }
+    return true;
+}
+
+class LockstepNetTest : public ScenePeersTest {
+protected:
+    void TearDown() override
+    {
+        for (auto& m : machines_) Leave(*m);
+        machines_.clear();
+        ScenePeersTest::TearDown();
+    }
+
+    // The room host on this process's first loopback address, its members
+    // on the next ones, each a machine of the network made by makeNet.
+    void Connect(u32 machines, const std::function<std::unique_ptr<host::net::Net>(u32 entry)>& makeNet)
+    {
+        for (u32 e = 0; e < machines; ++e) {
+            auto m = std::make_unique<NetSceneStandIn>(e, makeNet(e));
+            Prepare(*m);
+            ASSERT_FALSE(HasFatalFailure());
+            machines_.push_back(std::move(m));
+        }
+        ASSERT_TRUE(Host().Listen());
+        ASSERT_NE(Host().GetListenPort(), 0);
+        for (u32 e = 1; e < machines; ++e) {
+            ASSERT_TRUE(machines_[e]->Join(net_test::Loopback(1), Host().GetListenPort())) << "member " << e;
+            // Accepted in order: entry e.
+            ASSERT_TRUE(WaitFor([&] { return Host().GetAccepted() == e; })) << "member " << e;
+        }
+    }
+
+    // Loads every battle; a member begins once the room host's battle
+    // listens, as members do once the host has started the battle.
+    void Load(u32 humans)
+    {
+        std::vector<ScenePeer*> all;
+        for (auto& m : machines_) all.push_back(m.get());
+        bool hostListened = true;
+        LoadAll(
+            all, [humans](u32 e) { return PeerSetup(e, humans); },
+            [this](ScenePeer& p) { Machine(p.entry).Host(p.scene.get()); },
+            [&](ScenePeer& p) {
+                if (p.entry != 0 && !WaitFor([&] { return Host().IsBattleListening(); })) hostListened = false;
+            });
+        ASSERT_TRUE(hostListened);
+        ASSERT_FALSE(HasFatalFailure());
+        for (auto& m : machines_) {
+            // The handshake: each member said it was ready, the host said
+            // all were, nothing came too early.
+            EXPECT_EQ(m->Taken(kMsgNetReady), m->entry == 0 ? machines_.size() - 1 : 1u) << "machine " << m->entry;
+            EXPECT_EQ(m->Early(), 0u) << "machine " << m->entry;
+        }
+    }
+
+    // One frame of a machine, then its peer host's frame, outside its lock.
+    static i32 StepNet(NetSceneStandIn& m, u32 frame)
+    {
+        const i32 result = Step(m, frame);
+        m.Pump(kFrameMs);
+        return result;
+    }
+
+    // Frames of every machine still playing, in turn, until stop says so or
+    // limit frames ran; each update must go on. settle: after each tick's
+    // first frame, wait until every machine holds the tick's bundle, so a
+    // side message joins the same tick in every run.
+    void Run(u32 from, u32 limit, const std::function<bool(u32)>& stop, bool settle = true)
+    {
+        for (u32 f = from; f < limit && !stop(f); ++f) {
+            for (auto& m : machines_) {
+                if (!m->scene || m->drops) continue;
+                ASSERT_EQ(StepNet(*m, f), 1) << "machine " << m->entry << ", frame " << f;
+            }
+            const u32 delay = Host().scene->GetInputDelay();
+            if (settle && f % delay == 0) {
+                ASSERT_TRUE(Settle(f / delay + 1)) << "frame " << f;
+            }
+        }
+    }
+
+    bool Settle(u32 bundles)
+    {
+        if (!WaitFor([&] { return HostLockstep().GetStats().bundlesSent >= bundles; }, 5s)) return false;
+        // The host's own bundles stay at home; a member counts those taken.
+        const u32 sent = HostLockstep().GetStats().bundlesSent;
+        for (auto& m : machines_)
+            if (m->entry != 0 && m->scene && !WaitFor([&] { return m->Taken(kMsgFrameBundle) >= sent; }, 5s))
+                return false;
+        return true;
+    }
+
+    std::vector<ScenePeer*> Playing()
+    {
+        std::vector<ScenePeer*> playing;
+        for (auto& m : machines_) playing.push_back(m.get());
+        return playing;
+    }
+
+    // The battle goes on its game thread, once no message reaches it.
+    void Leave(NetSceneStandIn& m)
+    {
+        if (!m.scene) return;
+        m.Host(nullptr);
+        PeerContext context(m);
+        m.scene.reset();
+    }
+
+    NetSceneStandIn& Host() { return *machines_[0]; }
+    NetSceneStandIn& Machine(u32 entry) { return *machines_[entry]; }
+    CBattleLockstep& HostLockstep() { return *Host().scene->GetLockstep(); }
+
+    std::vector<std::unique_ptr<NetSceneStandIn>> machines_;
+};
+
+std::unique_ptr<host::net::Net> PosixMachine(u32 entry)
+{
+    return host::net::CreatePosixNet(net_test::Loopback(u8(entry + 1)));
+}
+
+TEST_F(LockstepNetTest, HostAndMemberPlayTheBattleToItsResultOverLoopback)
+{
+    Connect(2, PosixMachine);
+    ASSERT_FALSE(HasFatalFailure());
+    Load(2);
+    ASSERT_FALSE(HasFatalFailure());
+    Host().script = [](CInput& input, u32 f) { Script(input, f); };
+    // The member calls out on its first radio chat key at frame 200: a side
+    // message in its input, back to both in a bundle.
+    Machine(1).script = [](CInput& input, u32 f) {
+        Script(input, f + 170);
+        input.GetInputState(0)->triggered[32] = f == 200;
+    };
+    std::strcpy(Machine(1).app.config.GetRadioChatSection()->entries[0].message, "Cover me");
+    Run(0, 240, [](u32) { return false; });
+    ASSERT_FALSE(HasFatalFailure());
+    for (auto& m : machines_)
+        for (u32 i = 0; i < 4; ++i) EXPECT_TRUE(ShowsLine(*m->scene->GetConsole(i), "Cover me")) << m->entry << " " << i;
+
+    u32 over = 0;
+    Run(240, 6000, [&](u32 f) {
+        if (!over && Host().scene->IsOver()) over = f;
+        return over && f >= over + 56;
+    });
+    ASSERT_FALSE(HasFatalFailure());
+    ExpectAgreement(Playing());
+    ASSERT_NE(over, 0u) << "no result";
+    // The same battle as between scenes linked in process.
+    EXPECT_EQ(Host().hashes.back().Value(), kTwoPeerBattleFinalHash)
+        << std::hex << "final hash 0x" << Host().hashes.back().Value() << std::dec << " after "
+        << Host().hashes.size() << " frames";
+
+    // What happened: shots flew, HP was lost, one side won; both saw it so.
+    CBattleScene& host = *Host().scene;
+    EXPECT_GT(Host().mostBullets, 0u);
+    EXPECT_GT(HpLost(host), 0);
+    const u32 r0 = host.GetResult(0), r1 = host.GetResult(1);
+    EXPECT_TRUE((r0 == kResultWin && r1 == kResultLoss) || (r0 == kResultLoss && r1 == kResultWin)) << r0 << " " << r1;
+    for (auto& m : machines_) {
+        EXPECT_EQ(m->scene->IsOver(), 1u) << "machine " << m->entry;
+        EXPECT_EQ(Results(*m->scene), Results(host)) << "machine " << m->entry;
+        EXPECT_EQ(m->reported, std::vector<u32>{host.GetResult(m->entry % 2) - 1}) << "machine " << m->entry;
+        EXPECT_EQ(m->drops, 0u);
+        EXPECT_EQ(m->Refused(), 0u) << "machine " << m->entry;
+        EXPECT_EQ(m->Lost(), 0u) << "machine " << m->entry;
+    }
+    // The ticks crossed the connection: the member's input every tick, the
+    // host's bundle every tick, all complete.
+    const LockstepStats stats = HostLockstep().GetStats();
+    const u32 ticks = u32(Host().hashes.size() + 2) / 3;
+    EXPECT_EQ(stats.incompleteBundles, 0u);
+    EXPECT_EQ(stats.droppedInputs, 0u);
+    EXPECT_EQ(Host().Taken(kMsgNetInput), ticks);
+    EXPECT_GE(stats.bundlesSent, ticks);
+    EXPECT_EQ(Machine(1).Taken(kMsgFrameBundle), stats.bundlesSent);
+
+    // The host's end request (10004) ends both battles, back to the room.
+    u32 code = kExitNetworkRoom;
+    {
+        PeerContext context(Host());
+        EXPECT_EQ(host.OnMessage(kConsoleMsgEndCode, reinterpret_cast<intptr_t>(&code)), 1u);
+    }
+    ASSERT_TRUE(WaitFor([&] { return Machine(1).Taken(kMsgBattleEnd) == 1; }));
+    for (auto& m : machines_) {
+        i32 result = 1;
+        for (u32 f = 0; f < 100 && result == 1; ++f) {
+            PeerContext context(*m);
+            SetFrameTime(kFrameMs);
+            result = m->scene->Update(0);
+        }
+        EXPECT_EQ(result, 9) << "machine " << m->entry;
+        EXPECT_EQ(m->scene->GetEndCode(), code) << "machine " << m->entry;
+        EXPECT_EQ(m->flow.log, std::vector<std::string>{"leave"}) << "machine " << m->entry;
+    }
+}
+
+}  // namespace
