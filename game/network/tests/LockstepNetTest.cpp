@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <thread>
 
 namespace {
@@ -221,5 +222,97 @@ TEST_F(LockstepNetTest, HostAndMemberPlayTheBattleToItsResultOverLoopback)
         EXPECT_EQ(m->flow.log, std::vector<std::string>{"leave"}) << "machine " << m->entry;
     }
 }
+
+// How a member goes mid-battle, and whether the room host's battle refused
+// what it last sent. A refusal, the battle's or the peer host's (a type the
+// member may not send), closes the member's connection as if it had left.
+struct Departure {
+    const char* name;
+    std::function<void(NetSceneStandIn& member)> go;
+    u32 refusedByBattle;
+};
+void PrintTo(const Departure& d, std::ostream* os) { *os << d.name; }
+
+const Departure kDepartures[] = {
+    {"leaves", [](NetSceneStandIn& m) { m.GetNetHost().CloseAll(); }, 0},
+    {"sends a bundle, which only the host sends",
+     [](NetSceneStandIn& m) {
+         const FrameRecord record{0.0f, {}, 18, 0};
+         const std::string body = WriteFrameBundle(record, nullptr);
+         m.Broadcast(u16(kMsgFrameBundle), body.data(), u32(body.size()));
+     },
+     0},
+    {"sends an input with a side message that takes a bullet",
+     [](NetSceneStandIn& m) {
+         StatePacket message{0, 4, {}};
+         const std::string body = WriteNetInput(1, InputPacket{}, &message, 1);
+         m.Broadcast(u16(kMsgNetInput), body.data(), u32(body.size()));
+     },
+     1},
+    {"sends an input cut short", [](NetSceneStandIn& m) { m.Broadcast(u16(kMsgNetInput), "\x01\x00\x00", 3); }, 1},
+    {"says the host left",
+     [](NetSceneStandIn& m) {
+         const std::string body = WriteU32Body(0);
+         m.Broadcast(u16(kMsgPeerLeft), body.data(), 4);
+     },
+     0},
+};
+
+class LockstepNetDepartureTest : public LockstepNetTest, public ::testing::WithParamInterface<Departure> {};
+
+// The host plays on to the result with the member's fighter on its last
+// input; the member plays out the ticks it holds and leaves the battle.
+TEST_P(LockstepNetDepartureTest, TheHostFinishesAndTheMemberGivesUp)
+{
+    Connect(2, PosixMachine);
+    ASSERT_FALSE(HasFatalFailure());
+    Load(2);
+    ASSERT_FALSE(HasFatalFailure());
+    for (u32 e = 0; e < 2; ++e) Machine(e).script = [e](CInput& input, u32 f) { Script(input, f + e * 110); };
+    // After the second frame of a tick.
+    constexpr u32 kCut = 152;
+    Run(0, kCut, [](u32) { return false; });
+    ASSERT_FALSE(HasFatalFailure());
+    NetSceneStandIn& member = Machine(1);
+    GetParam().go(member);
+    ASSERT_TRUE(WaitFor([&] { return member.Lost() == 1 && Host().Lost() == 1; }));
+
+    i32 result = 1;
+    u32 frames = 0;
+    for (; frames < 4 * Host().scene->GetInputDelay() && result == 1; ++frames) result = StepNet(member, kCut + frames);
+    EXPECT_EQ(result, ScenePeer::kDropped);
+    EXPECT_EQ(member.drops, 1u);
+    EXPECT_GE(frames, 2u) << "the ticks it held were played first";
+    // The frame it gave up on is no frame of the battle.
+    member.hashes.pop_back();
+    EXPECT_EQ(member.scene->GetSetup()->entries[0].kind, CBattleEntry::kKindNone);
+
+    u32 over = 0;
+    Run(kCut, 3000, [&](u32 f) {
+        if (!over && Host().scene->IsOver()) over = f;
+        return over && f >= over + 56;
+    }, false);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NE(over, 0u) << "no result";
+    CBattleScene& host = *Host().scene;
+    EXPECT_EQ(host.GetLockstep()->GetEntryKind(1), CBattleEntry::kKindNone);
+    EXPECT_EQ(host.GetSetup()->entries[1].kind, CBattleEntry::kKindNone);
+    EXPECT_EQ(Host().reported.size(), 1u);
+    EXPECT_EQ(Host().drops, 0u);
+    EXPECT_EQ(Host().Refused(), GetParam().refusedByBattle);
+    // It went; it was not dropped for silence. The others were told.
+    EXPECT_EQ(HostLockstep().GetStats().peersDropped, 0u);
+    EXPECT_EQ(Host().Relayed(), 1u);
+    // Until the member gave up both played the same battle.
+    ExpectAgreement(Playing());
+}
+
+INSTANTIATE_TEST_SUITE_P(Member, LockstepNetDepartureTest, ::testing::ValuesIn(kDepartures),
+                         [](const ::testing::TestParamInfo<Departure>& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
 
 }  // namespace
