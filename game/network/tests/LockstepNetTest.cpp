@@ -4,152 +4,33 @@
 // member connects. The game threads' part runs on the test thread, machine
 // after machine, frame by frame; the receive threads and the lockstep
 // thread are real. Every machine must hold the same state at every frame.
-#include "game/network/tests/NetSceneStandIn.h"
+#include "game/network/tests/LockstepNetFixture.h"
 
 #include "host/net/tests/Loopback.h"
 
-#include <gtest/gtest.h>
-
 #include <cctype>
-#include <thread>
 
 namespace {
 
 using namespace scene_test;
-using net_scene_test::NetSceneStandIn;
-using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
+using namespace net_scene_test;
 
-// Waits up to deadline for done; true when it held.
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline = 10s)
-{
-    const auto end = Clock::now() + deadline;
-    while (!done()) {
-        if (Clock::now() > end) return false;
-        std::this_thread::sleep_for(200us);
-    }
-    return true;
-}
-
-class LockstepNetTest : public ScenePeersTest {
+// Each machine on a loopback address of its own: the room host on this
+// process's first.
+class LockstepNetLoopbackTest : public LockstepNetTest {
 protected:
-    void TearDown() override
+    void ConnectOnLoopback()
     {
-        for (auto& m : machines_) Leave(*m);
-        machines_.clear();
-        ScenePeersTest::TearDown();
+        Connect(2, net_test::Loopback(1), [this](u32 entry) -> host::net::Net& {
+            nets_.push_back(host::net::CreatePosixNet(net_test::Loopback(u8(entry + 1))));
+            return *nets_.back();
+        });
     }
-
-    // The room host on this process's first loopback address, its members
-    // on the next ones, each a machine of the network made by makeNet.
-    void Connect(u32 machines, const std::function<std::unique_ptr<host::net::Net>(u32 entry)>& makeNet)
-    {
-        for (u32 e = 0; e < machines; ++e) {
-            auto m = std::make_unique<NetSceneStandIn>(e, makeNet(e));
-            Prepare(*m);
-            ASSERT_FALSE(HasFatalFailure());
-            machines_.push_back(std::move(m));
-        }
-        ASSERT_TRUE(Host().Listen());
-        ASSERT_NE(Host().GetListenPort(), 0);
-        for (u32 e = 1; e < machines; ++e) {
-            ASSERT_TRUE(machines_[e]->Join(net_test::Loopback(1), Host().GetListenPort())) << "member " << e;
-            // Accepted in order: entry e.
-            ASSERT_TRUE(WaitFor([&] { return Host().GetAccepted() == e; })) << "member " << e;
-        }
-    }
-
-    // Loads every battle; a member begins once the room host's battle
-    // listens, as members do once the host has started the battle.
-    void Load(u32 humans)
-    {
-        std::vector<ScenePeer*> all;
-        for (auto& m : machines_) all.push_back(m.get());
-        bool hostListened = true;
-        LoadAll(
-            all, [humans](u32 e) { return PeerSetup(e, humans); },
-            [this](ScenePeer& p) { Machine(p.entry).Host(p.scene.get()); },
-            [&](ScenePeer& p) {
-                if (p.entry != 0 && !WaitFor([&] { return Host().IsBattleListening(); })) hostListened = false;
-            });
-        ASSERT_TRUE(hostListened);
-        ASSERT_FALSE(HasFatalFailure());
-        for (auto& m : machines_) {
-            // The handshake: each member said it was ready, the host said
-            // all were, nothing came too early.
-            EXPECT_EQ(m->Taken(kMsgNetReady), m->entry == 0 ? machines_.size() - 1 : 1u) << "machine " << m->entry;
-            EXPECT_EQ(m->Early(), 0u) << "machine " << m->entry;
-        }
-    }
-
-    // One frame of a machine, then its peer host's frame, outside its lock.
-    static i32 StepNet(NetSceneStandIn& m, u32 frame)
-    {
-        const i32 result = Step(m, frame);
-        m.Pump(kFrameMs);
-        return result;
-    }
-
-    // Frames of every machine still playing, in turn, until stop says so or
-    // limit frames ran; each update must go on. settle: after each tick's
-    // first frame, wait until every machine holds the tick's bundle, so a
-    // side message joins the same tick in every run.
-    void Run(u32 from, u32 limit, const std::function<bool(u32)>& stop, bool settle = true)
-    {
-        for (u32 f = from; f < limit && !stop(f); ++f) {
-            for (auto& m : machines_) {
-                if (!m->scene || m->drops) continue;
-                ASSERT_EQ(StepNet(*m, f), 1) << "machine " << m->entry << ", frame " << f;
-            }
-            const u32 delay = Host().scene->GetInputDelay();
-            if (settle && f % delay == 0) {
-                ASSERT_TRUE(Settle(f / delay + 1)) << "frame " << f;
-            }
-        }
-    }
-
-    bool Settle(u32 bundles)
-    {
-        if (!WaitFor([&] { return HostLockstep().GetStats().bundlesSent >= bundles; }, 5s)) return false;
-        // The host's own bundles stay at home; a member counts those taken.
-        const u32 sent = HostLockstep().GetStats().bundlesSent;
-        for (auto& m : machines_)
-            if (m->entry != 0 && m->scene && !WaitFor([&] { return m->Taken(kMsgFrameBundle) >= sent; }, 5s))
-                return false;
-        return true;
-    }
-
-    std::vector<ScenePeer*> Playing()
-    {
-        std::vector<ScenePeer*> playing;
-        for (auto& m : machines_) playing.push_back(m.get());
-        return playing;
-    }
-
-    // The battle goes on its game thread, once no message reaches it.
-    void Leave(NetSceneStandIn& m)
-    {
-        if (!m.scene) return;
-        m.Host(nullptr);
-        PeerContext context(m);
-        m.scene.reset();
-    }
-
-    NetSceneStandIn& Host() { return *machines_[0]; }
-    NetSceneStandIn& Machine(u32 entry) { return *machines_[entry]; }
-    CBattleLockstep& HostLockstep() { return *Host().scene->GetLockstep(); }
-
-    std::vector<std::unique_ptr<NetSceneStandIn>> machines_;
 };
 
-std::unique_ptr<host::net::Net> PosixMachine(u32 entry)
+TEST_F(LockstepNetLoopbackTest, HostAndMemberPlayTheBattleToItsResultOverLoopback)
 {
-    return host::net::CreatePosixNet(net_test::Loopback(u8(entry + 1)));
-}
-
-TEST_F(LockstepNetTest, HostAndMemberPlayTheBattleToItsResultOverLoopback)
-{
-    Connect(2, PosixMachine);
+    ConnectOnLoopback();
     ASSERT_FALSE(HasFatalFailure());
     Load(2);
     ASSERT_FALSE(HasFatalFailure());
@@ -258,13 +139,13 @@ const Departure kDepartures[] = {
      0},
 };
 
-class LockstepNetDepartureTest : public LockstepNetTest, public ::testing::WithParamInterface<Departure> {};
+class LockstepNetDepartureTest : public LockstepNetLoopbackTest, public ::testing::WithParamInterface<Departure> {};
 
 // The host plays on to the result with the member's fighter on its last
 // input; the member plays out the ticks it holds and leaves the battle.
 TEST_P(LockstepNetDepartureTest, TheHostFinishesAndTheMemberGivesUp)
 {
-    Connect(2, PosixMachine);
+    ConnectOnLoopback();
     ASSERT_FALSE(HasFatalFailure());
     Load(2);
     ASSERT_FALSE(HasFatalFailure());

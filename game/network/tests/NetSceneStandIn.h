@@ -33,9 +33,8 @@ public:
     static constexpr u32 kFirstBattleType = kMsgBattleEnd;
     static constexpr u32 kLastBattleType = kMsgPeerLeft;
 
-    // The machine's network; owned.
-    NetSceneStandIn(u32 entry, std::unique_ptr<host::net::Net> net)
-        : ScenePeer(entry), m_net(std::move(net)), m_host(m_net.get())
+    // net: the machine's network, which outlives it.
+    NetSceneStandIn(u32 entry, host::net::Net& net) : ScenePeer(entry), m_host(&net)
     {
         m_host.Init("ORV", "ORV", "ORV");
     }
@@ -149,7 +148,6 @@ private:
         }
     }
 
-    std::unique_ptr<host::net::Net> m_net;
     CNetHost m_host;
     CBattleScene* m_battle = nullptr;   // guarded by the scene lock
     std::mutex m_entriesMutex;          // a leaf

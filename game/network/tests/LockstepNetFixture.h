@@ -1,0 +1,153 @@
+// The fixture of the lockstep's tests over peer connections: whole battle
+// scenes in one process, each machine with its stand-in network scene and
+// peer host on a network of the test's choosing (loopback addresses or the
+// fake network). The game threads' part runs on the test thread, machine
+// after machine, frame by frame; the receive threads and the lockstep
+// thread are real.
+#pragma once
+
+#include "game/network/tests/NetSceneStandIn.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <thread>
+
+namespace net_scene_test {
+
+using namespace scene_test;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Waits up to deadline for done; true when it held.
+inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline = 10s)
+{
+    const auto end = Clock::now() + deadline;
+    while (!done()) {
+        if (Clock::now() > end) return false;
+        std::this_thread::sleep_for(200us);
+    }
+    return true;
+}
+
+class LockstepNetTest : public ScenePeersTest {
+protected:
+    void TearDown() override
+    {
+        for (auto& m : machines_) Leave(*m);
+        machines_.clear();
+        ScenePeersTest::TearDown();
+    }
+
+    // The room host and its members, each on its machine of a network
+    // (netOf(entry), which outlives the machines); the room host is at
+    // hostAddress.
+    void Connect(u32 machines, u32 hostAddress, const std::function<host::net::Net&(u32 entry)>& netOf)
+    {
+        for (u32 e = 0; e < machines; ++e) {
+            auto m = std::make_unique<NetSceneStandIn>(e, netOf(e));
+            Prepare(*m);
+            ASSERT_FALSE(HasFatalFailure());
+            machines_.push_back(std::move(m));
+        }
+        ASSERT_TRUE(Host().Listen());
+        ASSERT_NE(Host().GetListenPort(), 0);
+        for (u32 e = 1; e < machines; ++e) {
+            ASSERT_TRUE(machines_[e]->Join(hostAddress, Host().GetListenPort())) << "member " << e;
+            // Accepted in order: entry e.
+            ASSERT_TRUE(WaitFor([&] { return Host().GetAccepted() == e; })) << "member " << e;
+        }
+    }
+
+    // Loads every battle, ticks of the input delay of option word 12; a
+    // member begins once the room host's battle listens, as members do once
+    // the host has started the battle.
+    void Load(u32 humans, u32 inputDelayWord = 0)
+    {
+        std::vector<ScenePeer*> all;
+        for (auto& m : machines_) all.push_back(m.get());
+        std::atomic<bool> hostListened = true;
+        LoadAll(
+            all,
+            [humans, inputDelayWord](u32 e) {
+                CBattleSetup* setup = PeerSetup(e, humans);
+                setup->option.inputDelay = inputDelayWord;
+                return setup;
+            },
+            [this](ScenePeer& p) { Machine(p.entry).Host(p.scene.get()); },
+            [&](ScenePeer& p) {
+                if (p.entry != 0 && !WaitFor([&] { return Host().IsBattleListening(); })) hostListened = false;
+            });
+        ASSERT_TRUE(hostListened.load());
+        ASSERT_FALSE(HasFatalFailure());
+        for (auto& m : machines_) {
+            // The handshake: each member said it was ready, the host said
+            // all were, nothing came too early.
+            EXPECT_EQ(m->Taken(kMsgNetReady), m->entry == 0 ? machines_.size() - 1 : 1u) << "machine " << m->entry;
+            EXPECT_EQ(m->Early(), 0u) << "machine " << m->entry;
+        }
+    }
+
+    // One frame of a machine, then its peer host's frame, outside its lock.
+    static i32 StepNet(NetSceneStandIn& m, u32 frame)
+    {
+        const i32 result = Step(m, frame);
+        m.Pump(kFrameMs);
+        return result;
+    }
+
+    // Frames of every machine still playing, in turn, until stop says so or
+    // limit frames ran; each update must go on. settle: after each tick's
+    // first frame, wait until every machine holds the tick's bundle, so a
+    // side message joins the same tick in every run.
+    void Run(u32 from, u32 limit, const std::function<bool(u32)>& stop, bool settle = true)
+    {
+        for (u32 f = from; f < limit && !stop(f); ++f) {
+            for (auto& m : machines_) {
+                if (!m->scene || m->drops) continue;
+                ASSERT_EQ(StepNet(*m, f), 1) << "machine " << m->entry << ", frame " << f;
+            }
+            const u32 delay = Host().scene->GetInputDelay();
+            if (settle && f % delay == 0) {
+                ASSERT_TRUE(Settle(f / delay + 1)) << "frame " << f;
+            }
+        }
+    }
+
+    bool Settle(u32 bundles)
+    {
+        if (!WaitFor([&] { return HostLockstep().GetStats().bundlesSent >= bundles; }, 5s)) return false;
+        // The host's own bundles stay at home; a member counts those taken.
+        const u32 sent = HostLockstep().GetStats().bundlesSent;
+        for (auto& m : machines_)
+            if (m->entry != 0 && m->scene && !WaitFor([&] { return m->Taken(kMsgFrameBundle) >= sent; }, 5s))
+                return false;
+        return true;
+    }
+
+    std::vector<ScenePeer*> Playing()
+    {
+        std::vector<ScenePeer*> playing;
+        for (auto& m : machines_) playing.push_back(m.get());
+        return playing;
+    }
+
+    // The battle goes on its game thread, once no message reaches it.
+    void Leave(NetSceneStandIn& m)
+    {
+        if (!m.scene) return;
+        m.Host(nullptr);
+        PeerContext context(m);
+        m.scene.reset();
+    }
+
+    NetSceneStandIn& Host() { return *machines_[0]; }
+    NetSceneStandIn& Machine(u32 entry) { return *machines_[entry]; }
+    CBattleLockstep& HostLockstep() { return *Host().scene->GetLockstep(); }
+
+    // Networks first: they outlive the machines.
+    std::vector<std::unique_ptr<host::net::Net>> nets_;
+    std::vector<std::unique_ptr<NetSceneStandIn>> machines_;
+};
+
+}  // namespace net_scene_test
