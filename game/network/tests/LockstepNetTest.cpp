@@ -19,9 +19,9 @@ using namespace net_scene_test;
 // process's first.
 class LockstepNetLoopbackTest : public LockstepNetTest {
 protected:
-    void ConnectOnLoopback()
+    void ConnectOnLoopback(u32 machines = 2)
     {
-        Connect(2, net_test::Loopback(1), [this](u32 entry) -> host::net::Net& {
+        Connect(machines, net_test::Loopback(1), [this](u32 entry) -> host::net::Net& {
             nets_.push_back(host::net::CreatePosixNet(net_test::Loopback(u8(entry + 1))));
             return *nets_.back();
         });
@@ -102,6 +102,48 @@ TEST_F(LockstepNetLoopbackTest, HostAndMemberPlayTheBattleToItsResultOverLoopbac
         EXPECT_EQ(m->scene->GetEndCode(), code) << "machine " << m->entry;
         EXPECT_EQ(m->flow.log, std::vector<std::string>{"leave"}) << "machine " << m->entry;
     }
+}
+
+// A member leaves a battle of three: the room host tells the other member
+// (the 10009 it relays), and the two go on together with the leaver's
+// fighter on its last input.
+TEST_F(LockstepNetLoopbackTest, AMemberWhoLeavesIsReportedToTheOthersWhoPlayOnTogether)
+{
+    ConnectOnLoopback(3);
+    ASSERT_FALSE(HasFatalFailure());
+    Load(3);
+    ASSERT_FALSE(HasFatalFailure());
+    for (u32 e = 0; e < 3; ++e) Machine(e).script = [e](CInput& input, u32 f) { Script(input, f + e * 110); };
+    // After the second frame of a tick.
+    constexpr u32 kLeave = 302;
+    Run(0, kLeave, [](u32) { return false; });
+    ASSERT_FALSE(HasFatalFailure());
+    NetSceneStandIn& leaver = Machine(2);
+    const InputPacket last = leaver.packets.back();
+    Leave(leaver);
+    leaver.GetNetHost().CloseAll();
+    // The relay goes out with the host's next frame.
+    Run(kLeave, kLeave + 300, [](u32) { return false; });
+    ASSERT_FALSE(HasFatalFailure());
+    ExpectAgreement(Playing());
+    // The same battle as between scenes linked in process.
+    EXPECT_EQ(Host().hashes.back().Value(), kPeerLeftFinalHash)
+        << std::hex << "final hash 0x" << Host().hashes.back().Value();
+    EXPECT_EQ(Host().Lost(), 1u);
+    EXPECT_EQ(Host().Relayed(), 1u);
+    EXPECT_EQ(Machine(1).Taken(kMsgPeerLeft), 1u);
+    EXPECT_EQ(Machine(1).Lost(), 0u);
+    for (u32 e = 0; e < 2; ++e) {
+        CBattleScene& scene = *Machine(e).scene;
+        EXPECT_EQ(scene.GetLockstep()->GetEntryKind(2), CBattleEntry::kKindNone) << "machine " << e;
+        EXPECT_EQ(scene.GetSetup()->entries[2].kind, CBattleEntry::kKindNone) << "machine " << e;
+        InputPacket now;
+        scene.GetCharacter(u32(CharacterOf(scene, 2)))->GetInputPacket(&now);
+        EXPECT_EQ(std::memcmp(&now, &last, sizeof now), 0) << "machine " << e;
+    }
+    const LockstepStats stats = HostLockstep().GetStats();
+    EXPECT_EQ(stats.incompleteBundles, 0u);
+    EXPECT_EQ(stats.peersDropped, 0u) << "it left; it was not dropped for silence";
 }
 
 // How a member goes mid-battle, and whether the room host's battle refused

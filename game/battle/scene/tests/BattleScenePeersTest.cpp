@@ -154,9 +154,6 @@ protected:
 
 bool SamePacket(const InputPacket& a, const InputPacket& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// The host's final state in the test below a peer leaves in, as
-// kTwoPeerBattleFinalHash is for the two-peer battle.
-constexpr u64 kPeerLeftFinalHash = 0xc09baf18b56d210c;
 
 TEST_F(BattleScenePeersTest, HostAndClientPlayOneBattleToItsResult)
 {
