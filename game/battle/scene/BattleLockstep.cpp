@@ -428,7 +428,10 @@ bool CBattleLockstep::StartNetThread()
         if (m_threadState != kStopped || m_thread) return false;
         m_threadState = kRunning;
     }
-    m_thread = host::kernel::StartThread([this] { return NetThread(); });
+    m_thread = host::kernel::StartThread([this] {
+        host::kernel::SetThreadName("lockstep");
+        return NetThread();
+    });
     if (m_thread) return true;
     Lock lock(m_sync);
     m_threadState = kStopped;

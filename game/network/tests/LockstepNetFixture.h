@@ -10,8 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace net_scene_test {
 
@@ -28,6 +33,25 @@ inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds
         std::this_thread::sleep_for(200us);
     }
     return true;
+}
+
+// The names of this process's threads.
+inline std::vector<std::string> ThreadNames()
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        if (std::getline(comm, name)) names.push_back(name);
+    }
+    return names;
+}
+
+inline size_t CountThreads(const char* name)
+{
+    const std::vector<std::string> names = ThreadNames();
+    return size_t(std::count(names.begin(), names.end(), name));
 }
 
 class LockstepNetTest : public ScenePeersTest {

@@ -42,6 +42,10 @@ TEST_F(LockstepNetLoopbackTest, HostAndMemberPlayTheBattleToItsResultOverLoopbac
         input.GetInputState(0)->triggered[32] = f == 200;
     };
     std::strcpy(Machine(1).app.config.GetRadioChatSection()->entries[0].message, "Cover me");
+    // The room host's battle gathers the ticks on a thread of its own; a
+    // receive thread on each side of the one connection.
+    EXPECT_EQ(CountThreads("lockstep"), 1u);
+    EXPECT_EQ(CountThreads("net-recv"), 2u);
     Run(0, 240, [](u32) { return false; });
     ASSERT_FALSE(HasFatalFailure());
     for (auto& m : machines_)
