@@ -49,7 +49,8 @@ TEST_F(LockstepNetLoopbackTest, HostAndMemberPlayTheBattleToItsResultOverLoopbac
     Run(0, 240, [](u32) { return false; });
     ASSERT_FALSE(HasFatalFailure());
     for (auto& m : machines_)
-        for (u32 i = 0; i < 4; ++i) EXPECT_TRUE(ShowsLine(*m->scene->GetConsole(i), "Cover me")) << m->entry << " " << i;
+        for (u32 i = 0; i < 4; ++i)
+            EXPECT_TRUE(ShowsLine(*m->scene->GetConsole(i), "Cover me")) << "machine " << m->entry << ", console " << i;
 
     u32 over = 0;
     Run(240, 6000, [&](u32 f) {

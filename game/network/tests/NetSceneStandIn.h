@@ -88,7 +88,10 @@ public:
 
     // What arrived: battle messages taken, by type; refused ones; those that
     // came before the battle listened; peers lost; 10009 relays queued.
-    u32 Taken(u32 type) const { return type >= kFirstBattleType && type <= kLastBattleType ? m_taken[type - kFirstBattleType].load() : 0; }
+    u32 Taken(u32 type) const
+    {
+        return type >= kFirstBattleType && type <= kLastBattleType ? m_taken[type - kFirstBattleType].load() : 0;
+    }
     u32 Refused() const { return m_refused.load(); }
     u32 Early() const { return m_early.load(); }
     u32 Lost() const { return m_lost.load(); }
