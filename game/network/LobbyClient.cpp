@@ -697,7 +697,13 @@ void CLobbyClient::ApplyMemberBlock(const MemberBlock& block)
 
 bool CLobbyClient::IsMemberOf(u32 roomId) const
 {
-    return roomId != 0 && m_ownRoom.Id() == roomId && m_ownRoom.HasMember(m_ownUser.Id());
+    const u32 own = m_ownUser.Id();
+    if (own == 0) return false;
+    // The listed room's last detail names its members; the own room record
+    // stands in for a room the list lost.
+    const auto it = m_roomIndex.find(roomId);
+    if (it != m_roomIndex.end() && m_rooms[it->second]->HasMember(own)) return true;
+    return roomId != 0 && m_ownRoom.Id() == roomId && m_ownRoom.HasMember(own);
 }
 
 LobbyRoomRecord* CLobbyClient::FindRoom(u32 id)

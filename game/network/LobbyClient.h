@@ -136,7 +136,6 @@ public:
     CImeInput* GetImeInput() override { return m_ime.get(); }
     const char* GetUserName() override;
     CNetHost* GetNetHost() { return m_peers ? m_peers->Host() : nullptr; }
-    host::kernel::CriticalSection& GetLock() { return m_lock; }
     RoomMemberTable& MemberTable() { return m_members; }
     void SetRoomHost(bool host, i32 ownIndex);
     void SetLobbyId(const char* id);

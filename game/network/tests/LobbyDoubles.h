@@ -228,4 +228,12 @@ inline std::vector<u8> RoomDataBytes(u32 id, const std::vector<u32>& members, u3
     return d;
 }
 
+// The room's 41-byte entry.
+inline std::vector<u8> RoomEntryBytes(u32 id, u32 state = 0)
+{
+    std::vector<u8> d = RoomDataBytes(id, {}, state);
+    d.resize(lobby::kEntryBytes);
+    return d;
+}
+
 }  // namespace lobby_test
