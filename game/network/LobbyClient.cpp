@@ -436,6 +436,14 @@ i32 CLobbyClient::Send(u16 type, const void* payload, u32 n)
 
 i32 CLobbyClient::SendEmpty(u16 type) { return Send(type, nullptr, 0); }
 
+i32 CLobbyClient::SendLogin()
+{
+    u8 login[kLoginBytes];
+    ClientLock lock(*this);
+    std::memcpy(login, m_ownUser.data + kLoginAt, kLoginBytes);
+    return Send(1001, login, kLoginBytes);
+}
+
 void CLobbyClient::PostEvent(u32 code)
 {
     ClientLock lock(*this);

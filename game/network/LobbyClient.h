@@ -73,6 +73,8 @@ public:
     // kSendTimeoutMs. 1, or 0 (no connection, failure, time-out).
     i32 Send(u16 type, const void* payload, u32 n);
     i32 SendEmpty(u16 type);
+    // 1001 with the own user record's login bytes (319..378).
+    i32 SendLogin();
     // Under the client lock, the message window shows code over the current screen.
     void PostEvent(u32 code);
     // Event 6 and the worker joins the join target; refused (event 10) while

@@ -6,6 +6,7 @@
 #include "game/network/LobbyWire.h"
 
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <unistd.h>
@@ -24,6 +25,7 @@ public:
         bool pending = false;
         bool open[4] = {};
         u32 updates[9] = {};
+        std::function<void()> onUpdate;   // called inside Update, under the client lock
     };
 
     explicit RecordingScreens(Shared& shared) : m(shared) {}
@@ -80,8 +82,13 @@ public:
     }
     void Update(LobbyLayer layer) override
     {
-        std::lock_guard lock(m.mutex);
-        ++m.updates[u32(layer)];
+        std::function<void()> hook;
+        {
+            std::lock_guard lock(m.mutex);
+            ++m.updates[u32(layer)];
+            hook = m.onUpdate;
+        }
+        if (hook) hook();
     }
     i32 Draw(LobbyLayer layer) override { return Note("draw " + std::to_string(u32(layer))), 1; }
 
@@ -172,6 +179,17 @@ private:
     Shared& m;
     bool mapper = false;
 };
+
+// Up to 10 s for the condition.
+template <class Condition>
+bool WaitFor(Condition condition)
+{
+    for (int i = 0; i < 2000; ++i) {
+        if (condition()) return true;
+        usleep(5000);
+    }
+    return condition();
+}
 
 inline bool Contains(std::mutex& mutex, const std::vector<std::string>& calls, const std::string& call)
 {
