@@ -130,10 +130,14 @@ void ConvertNameField(const u8* utf8, u32 fieldBytes, u8* out)
 {
     const char* text = reinterpret_cast<const char*>(utf8);
     const size_t length = std::find(text, text + fieldBytes, '\0') - text;
-    const std::string cp932 = host::kernel::Utf8ToCp932(std::string_view(text, length));
-    const size_t keep = host::kernel::Cp932Fit(cp932, fieldBytes - 1);
     std::memset(out, 0, fieldBytes);
-    std::memcpy(out, cp932.data(), keep);
+    // Plain ASCII reads the same in both: no conversion (most names).
+    if (std::all_of(text, text + length, [](char c) { return u8(c) < 0x80; })) {
+        std::memcpy(out, text, std::min<size_t>(length, fieldBytes - 1));
+        return;
+    }
+    const std::string cp932 = host::kernel::Utf8ToCp932(std::string_view(text, length));
+    std::memcpy(out, cp932.data(), host::kernel::Cp932Fit(cp932, fieldBytes - 1));
 }
 
 WireError ReadHandshake(const u8* payload, u32 n, Handshake* out)
