@@ -1,6 +1,7 @@
 #include "game/network/LobbyClient.h"
 
 #include "engine/core/Random.h"
+#include "engine/graphics/FontTexture.h"
 #include "engine/platform/FrameTime.h"
 #include "engine/platform/SoundBuffer.h"
 #include "engine/platform/app/ImeInput.h"
@@ -72,8 +73,8 @@ CLobbyClient::~CLobbyClient() { Destroy(); }
 
 bool CLobbyClient::HoldsLock() const { return m_lockOwner.load() == std::this_thread::get_id(); }
 
-i32 CLobbyClient::Create(const char* tag1, const char* tag2, CTexture* texture, CFont* font, const char* serverHost,
-                         u16 serverPort, u16 peerPort, std::unique_ptr<ILobbyScreens> screens,
+i32 CLobbyClient::Create(const char* tag1, const char* tag2, CTexture* texture, CFontTexture* font,
+                         const char* serverHost, u16 serverPort, u16 peerPort, std::unique_ptr<ILobbyScreens> screens,
                          std::unique_ptr<ILobbyPeerSide> peers)
 {
     if (m_created || !screens || !peers) return 0;
@@ -89,6 +90,7 @@ i32 CLobbyClient::Create(const char* tag1, const char* tag2, CTexture* texture, 
     m_peers->InitHost(tag1 ? tag1 : "", tag2 ? tag2 : "");
     m_ime = std::make_unique<CImeInput>();
     m_ime->Create(260);
+    m_ime->SetFontTexture(font);
     m_ownUser = LobbyUserRecord{};
     CreateRoomRecords(4);
     // The responder answers line tests on the server's port number.

@@ -27,7 +27,7 @@
 #include <unordered_map>
 #include <vector>
 
-class CFont;
+class CFontTexture;
 class CImeInput;
 class CSoundBuffer;
 class CTexture;
@@ -57,7 +57,7 @@ public:
     // Takes the screens and the peer side. The three menu sounds load from
     // the sound list or "SE\\" when a resource controller runs (0 when one
     // cannot be loaded); without one they are left out. 1 or 0.
-    i32 Create(const char* tag1, const char* tag2, CTexture* texture, CFont* font, const char* serverHost,
+    i32 Create(const char* tag1, const char* tag2, CTexture* texture, CFontTexture* font, const char* serverHost,
                u16 serverPort, u16 peerPort, std::unique_ptr<ILobbyScreens> screens,
                std::unique_ptr<ILobbyPeerSide> peers);
     // Stops every thread, uninstalls the peer callbacks, then frees. Again: nothing.
@@ -222,7 +222,7 @@ private:
     lobby::LobbyRoomRecord m_roomTemplate;
 
     CTexture* m_texture = nullptr;
-    CFont* m_font = nullptr;
+    CFontTexture* m_font = nullptr;
     std::string m_serverHost;
     u16 m_serverPort = kDefaultServerPort;
     u16 m_peerPort = 0;

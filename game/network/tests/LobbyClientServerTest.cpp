@@ -153,6 +153,28 @@ TEST(LobbyClientServer, SilentServerAndCancelUnderTheClientLock)
     EXPECT_FALSE(player.Saw(kEventServerLost));
 }
 
+// A server that reads slowly fills the send buffer: sends wait for room
+// instead of failing, and every message arrives whole.
+TEST(LobbyClientServer, FullSendBufferWaits)
+{
+    LobbyServerProcess server;
+    ASSERT_TRUE(server.Start(kAccounts, "slow-read"));
+    Player player(server, 8, "alice");
+    ASSERT_TRUE(player.LogIn());
+    const std::vector<u8> big(512 * 1024, 0x5A);
+    constexpr int kMessages = 24;   // 12 MiB: more than loopback buffers hold
+    for (int i = 0; i < kMessages; ++i) ASSERT_EQ(player.client.Send(1017, big.data(), u32(big.size())), 1) << i;
+    ASSERT_TRUE(WaitFor([&] {
+        const std::string log = server.Log();
+        size_t count = 0;
+        for (size_t at = log.find("message 1017 524288"); at != std::string::npos;
+             at = log.find("message 1017 524288", at + 1))
+            ++count;
+        return count == size_t(kMessages);
+    }));
+    EXPECT_FALSE(server.Log().find("bad-frame") != std::string::npos);
+}
+
 TEST(LobbyClientServer, NobodyListeningGivesEight)
 {
     LobbyServerProcess server;

@@ -240,9 +240,10 @@ inline std::vector<u8> RoomDataBytes(u32 id, const std::vector<u32>& members, u3
     lobby::PutLe32(d.data() + lobby::kRoomStateAt, state);
     lobby::PutLe16(d.data() + lobby::kMemberLimitAt, 4);
     lobby::PutLe16(d.data() + lobby::kMemberBlockAt, u16(members.size()));
-    for (size_t i = 0; i < members.size() && i < lobby::kMaxMembers; ++i)
-        lobby::PutLe32(d.data() + (i == 0 ? lobby::kHostEntryAt : lobby::kMemberEntriesAt + (i - 1) * lobby::kEntryBytes),
-                       members[i]);
+    for (size_t i = 0; i < members.size() && i < lobby::kMaxMembers; ++i) {
+        const size_t at = i == 0 ? lobby::kHostEntryAt : lobby::kMemberEntriesAt + (i - 1) * lobby::kEntryBytes;
+        lobby::PutLe32(d.data() + at, members[i]);
+    }
     return d;
 }
 

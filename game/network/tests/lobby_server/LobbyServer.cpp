@@ -8,7 +8,7 @@
 //
 // Accounts: one a line, tab-separated: login, name (UTF-8), profile (UTF-8),
 // list number. Faults: bad-handshake, refuse-login, short, oversized, drop,
-// silence.
+// silence, slow-read (a second without reading after the log-in).
 #include "game/network/LobbyWire.h"
 #include "host/net/Net.h"
 
@@ -48,6 +48,7 @@ struct Client {
     std::vector<u8> in;
     u32 user = 0;      // its account id once logged in
     u16 peerPort = 0;
+    u32 loginAt = 0;
     bool gone = false;
 };
 
@@ -165,7 +166,11 @@ void Server::Run()
     u32 lastKeepAlive = start;
     while (getppid() == parent && NowMs() - start < m_options.seconds * 1000) {
         std::vector<pollfd> fds{{m_listener, POLLIN, 0}};
-        for (auto& c : m_clients) fds.push_back({c->fd, POLLIN, 0});
+        for (auto& c : m_clients) {
+            // slow-read: a logged-in client's bytes wait a second, so its send buffer fills.
+            const bool hold = m_options.fault == "slow-read" && c->user && NowMs() - c->loginAt < 1000;
+            fds.push_back({c->fd, short(hold ? 0 : POLLIN), 0});
+        }
         if (poll(fds.data(), fds.size(), 50) < 0) continue;
         if (fds[0].revents & POLLIN) Accept();
         for (size_t i = 1; i < fds.size(); ++i)
@@ -282,6 +287,11 @@ std::vector<u8> Server::UserDetail(u32 id, bool picture) const
     return d;
 }
 
+std::vector<u8> MemberBlockOf(const Room& room)
+{
+    return std::vector<u8>(room.data + kMemberBlockAt, room.data + kMemberBlockAt + kMemberBlockBytes);
+}
+
 std::vector<u8> Server::RoomEntry(const Room& room) const { return std::vector<u8>(room.data, room.data + kEntryBytes); }
 
 void Server::WriteMembers(Room& room)
@@ -311,7 +321,8 @@ Room* Server::RoomOf(u32 user)
 
 void Server::Login(Client& c, const std::vector<u8>& payload)
 {
-    const std::string login(reinterpret_cast<const char*>(payload.data()), strnlen(reinterpret_cast<const char*>(payload.data()), 50));
+    const char* text = reinterpret_cast<const char*>(payload.data());
+    const std::string login(text, strnlen(text, 50));
     u32 id = 0;
     for (size_t i = 0; i < m_accounts.size(); ++i)
         if (m_accounts[i].login == login) id = u32(i + 1);
@@ -321,6 +332,7 @@ void Server::Login(Client& c, const std::vector<u8>& payload)
         return;
     }
     c.user = id;
+    c.loginAt = NowMs();
     c.peerPort = Le16(payload.data() + 54);
     Log("login " + login);
     SendTo(c, kLoginResult, kStatusSuccess, UserDetail(id, false));
@@ -360,7 +372,7 @@ void Server::Leave(Client& c)
         } else {
             std::erase(room->members, c.user);
             WriteMembers(*room);
-            Broadcast(kMemberBlock, std::vector<u8>(room->data + kMemberBlockAt, room->data + kMemberBlockAt + kMemberBlockBytes));
+            Broadcast(kMemberBlock, MemberBlockOf(*room));
         }
     }
     const u32 user = c.user;
@@ -421,7 +433,7 @@ void Server::Handle(Client& c, u16 type, const std::vector<u8>& p)
         if (Room* room = RoomOf(c.user); room && room->members.front() != c.user) {
             std::erase(room->members, c.user);
             WriteMembers(*room);
-            Broadcast(kMemberBlock, std::vector<u8>(room->data + kMemberBlockAt, room->data + kMemberBlockAt + kMemberBlockBytes));
+            Broadcast(kMemberBlock, MemberBlockOf(*room));
         }
         return;
     case 1008:
@@ -434,7 +446,7 @@ void Server::Handle(Client& c, u16 type, const std::vector<u8>& p)
         if (Room* room = RoomOf(c.user); room && room->members.front() == c.user) {
             std::erase(room->members, id32(0));
             WriteMembers(*room);
-            Broadcast(kMemberBlockKick, std::vector<u8>(room->data + kMemberBlockAt, room->data + kMemberBlockAt + kMemberBlockBytes));
+            Broadcast(kMemberBlockKick, MemberBlockOf(*room));
         }
         return;
     case 1015: {
