@@ -57,7 +57,6 @@ private:
 
 // The kernel clock wraps: compare by difference.
 bool IsDue(uint32_t due, uint32_t now) { return int32_t(now - due) >= 0; }
-uint32_t Later(uint32_t a, uint32_t b) { return int32_t(a - b) >= 0 ? a : b; }
 
 bool IsMulticast(uint32_t address) { return (address & 0xF0) == 0xE0; }
 bool Matches(uint32_t rule, uint32_t address) { return rule == kAnyAddress || rule == address; }
@@ -78,7 +77,6 @@ struct Pipe {
     Rng rng;
     std::deque<Piece> pieces;
     size_t unread = 0;
-    uint32_t lastDue = 0;
     End end = End::None;
     uint32_t endDue = 0;
     bool endForced = false;     // a reset on command: no stall holds it back
@@ -347,7 +345,7 @@ struct FakeNetwork::Impl {
             return;
         pipe.end = end;
         pipe.endForced = forced;
-        pipe.endDue = Later(pipe.lastDue, kernel::TimeGetTime());
+        pipe.endDue = kernel::TimeGetTime();   // and after the pieces before it
     }
 
     // Ends a connection both ways: a forced reset at once, else after what is on the way.
@@ -375,8 +373,8 @@ struct FakeNetwork::Impl {
         // The draws depend on the sends alone, never on what the reader took.
         const uint32_t jitter = pipe.rng.Below(options.jitterMs + 1);
         const bool join = pipe.rng.Percent(options.joinPercent);
-        const uint32_t due = Later(kernel::TimeGetTime() + options.delayMs + jitter, pipe.lastDue);
-        pipe.lastDue = due;
+        // Pieces are read in order, so a shorter jitter never overtakes.
+        const uint32_t due = kernel::TimeGetTime() + options.delayMs + jitter;
         const size_t maxSegment = std::max<uint32_t>(options.maxSegment, 1);
         size_t pos = 0;
         if (join && keep > 0 && !pipe.pieces.empty() && pipe.pieces.back().read == 0 &&

@@ -67,21 +67,25 @@ TEST(FakeNet, JoinedSendsArriveAsOnePiece)
 
 TEST(FakeNet, DelaysCountOnTheInstalledClock)
 {
-    host::kernel::FakeClock clock(1000);
-    host::kernel::ScopedClock scoped(clock);
-    FakeWorld world;
-    StreamOptions options;
-    options.delayMs = 200;
-    world.network.SetStreamOptions(options);
-    const StreamPair p = Connect(world);
-    Net& a = world.Machine(0);
-    ASSERT_TRUE(SendAll(world.Machine(1), p.client, "late"));
-    EXPECT_EQ(a.Wait(p.server, kEventRead, 30), 0);
-    clock.Advance(199);
-    EXPECT_EQ(a.Wait(p.server, kEventRead, 30), 0);
-    clock.Advance(1);
-    EXPECT_EQ(a.Wait(p.server, kEventRead, 1000), kEventRead);
-    EXPECT_EQ(ReceiveUpTo(a, p.server, 4), "late");
+    // Past half the counter's range and across its wrap too.
+    for (uint32_t start : {1000u, 0x80000010u, 0xFFFFFF00u}) {
+        SCOPED_TRACE(start);
+        host::kernel::FakeClock clock(start);
+        host::kernel::ScopedClock scoped(clock);
+        FakeWorld world;
+        StreamOptions options;
+        options.delayMs = 512;
+        world.network.SetStreamOptions(options);
+        const StreamPair p = Connect(world);
+        Net& a = world.Machine(0);
+        ASSERT_TRUE(SendAll(world.Machine(1), p.client, "late"));
+        EXPECT_EQ(a.Wait(p.server, kEventRead, 20), 0);
+        clock.Advance(511);
+        EXPECT_EQ(a.Wait(p.server, kEventRead, 20), 0);
+        clock.Advance(1);
+        EXPECT_EQ(a.Wait(p.server, kEventRead, 1000), kEventRead);
+        EXPECT_EQ(ReceiveUpTo(a, p.server, 4), "late");
+    }
 }
 
 TEST(FakeNet, ABlockedReceiveWakesWhenTheClockReachesTheDelay)
