@@ -41,6 +41,53 @@ TEST_P(NetContract, ConnectsAndCarriesWholeRunsBothWays)
         (s == p.client ? B() : A()).Close(s);
 }
 
+TEST_P(NetContract, EchoesForSeveralClientsAtOnce)
+{
+    if (GetParam()) {
+        // Small, late pieces on the fake.
+        StreamOptions options;
+        options.maxSegment = 3;
+        options.delayMs = 1;
+        options.jitterMs = 2;
+        static_cast<FakeWorld&>(*world).network.SetStreamOptions(options);
+    }
+    const Socket listener = A().Open(Type::Stream);
+    ASSERT_EQ(A().Bind(listener, {}), Error::None);
+    ASSERT_EQ(A().Listen(listener, 4), Error::None);
+    const Endpoint where = A().LocalEndpoint(listener);
+    std::vector<std::unique_ptr<Background>> threads;
+    for (int i = 0; i < 3; ++i) {
+        threads.push_back(std::make_unique<Background>([&] {
+            const Socket s = A().Accept(listener, nullptr);
+            // Echo what comes until the client's end, one Wait at a time.
+            char buffer[512];
+            for (int n = 0; n < 100000 && A().Wait(s, kEventRead, 5000) > 0;) {
+                const IoResult r = A().Receive(s, buffer, sizeof buffer);
+                if (r.error == Error::WouldBlock)
+                    continue;
+                if (r.bytes <= 0 || !SendAll(A(), s, std::string(buffer, size_t(r.bytes))))
+                    break;
+                ++n;
+            }
+            A().Close(s);
+        }));
+    }
+    for (int i = 0; i < 3; ++i) {
+        threads.push_back(std::make_unique<Background>([&, i] {
+            Net& net = world->Machine(1 + i % 2);
+            const Socket s = net.Open(Type::Stream);
+            ASSERT_EQ(net.Connect(s, where, 2000), Error::None);
+            const std::string text = Pattern(20000, uint32_t(i));
+            EXPECT_TRUE(SendAll(net, s, text));
+            EXPECT_EQ(ReceiveUpTo(net, s, text.size()), text);
+            net.Shutdown(s);
+            net.Close(s);
+        }));
+    }
+    threads.clear();
+    A().Close(listener);
+}
+
 TEST_P(NetContract, PortZeroBindTakesAFreePortOnTheMachinesAddress)
 {
     for (Type type : {Type::Stream, Type::Datagram}) {
@@ -106,14 +153,18 @@ TEST_P(NetContract, ShutdownWakesBlockedCalls)
 {
     // Each blocked call, woken by a Shutdown from another thread.
     struct Case { const char* what; int kind; };
-    for (const Case c : {Case{"Accept", 0}, Case{"Receive", 1}, Case{"Wait", 2}, Case{"ReceiveFrom", 3}}) {
+    for (const Case c : {Case{"Accept", 0}, Case{"Receive", 1}, Case{"Wait", 2}, Case{"ReceiveFrom", 3},
+                         Case{"Accept after a Wait", 4}}) {
         SCOPED_TRACE(c.what);
         StreamPair p;
         Socket target;
-        if (c.kind == 0) {
+        if (c.kind == 0 || c.kind == 4) {
             target = A().Open(Type::Stream);
             ASSERT_EQ(A().Bind(target, {}), Error::None);
             ASSERT_EQ(A().Listen(target, 1), Error::None);
+            if (c.kind == 4) {
+                EXPECT_EQ(A().Wait(target, kEventRead, 0), 0);
+            }
         } else if (c.kind == 3) {
             target = A().Open(Type::Datagram);
             ASSERT_EQ(A().Bind(target, {}), Error::None);
@@ -125,7 +176,7 @@ TEST_P(NetContract, ShutdownWakesBlockedCalls)
         {
             Background blocked([&] {
                 char buffer[16];
-                if (c.kind == 0) {
+                if (c.kind == 0 || c.kind == 4) {
                     EXPECT_EQ(A().Accept(target, nullptr), kNoSocket);
                 } else if (c.kind == 1) {
                     const IoResult r = A().Receive(target, buffer, sizeof buffer);
