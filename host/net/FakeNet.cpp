@@ -358,7 +358,26 @@ struct FakeNetwork::Impl {
         changed.notify_all();
     }
 
-    // Queues bytes on a pipe as pieces; false when a cut took the connection.
+    // A connection from a client socket, queued on the listener.
+    void Link(SocketState& client, SocketState& listener)
+    {
+        auto conn = std::make_shared<Connection>();
+        const Endpoint local = client.local, remote = listener.local;
+        conn->client = local;
+        conn->server = remote;
+        conn->pipe[0].from = conn->pipe[1].to = local;
+        conn->pipe[0].to = conn->pipe[1].from = remote;
+        conn->pipe[0].rng = Rng(LinkSeed(seed, local, remote));
+        conn->pipe[1].rng = Rng(LinkSeed(seed, remote, local));
+        client.conn = conn;
+        client.side = 0;
+        listener.backlog.push_back(conn);
+        connections.erase(std::remove_if(connections.begin(), connections.end(), [](const auto& w) { return w.expired(); }),
+                          connections.end());
+        connections.push_back(conn);
+    }
+
+    // Queues bytes on a pipe as pieces; a cut armed on the pipe may end it here.
     void Append(Connection& conn, Pipe& pipe, const uint8_t* data, size_t bytes)
     {
         const StreamOptions options = FindOptions(streamRules, pipe.from.address, pipe.to.address);
@@ -760,19 +779,7 @@ Error FakeMachine::Connect(Socket socket, Endpoint remote, uint32_t timeoutMs)
         return Error::Closed;
     if (listener->shut)
         return Error::Refused;
-    auto conn = std::make_shared<Connection>();
-    conn->client = local;
-    conn->server = remote;
-    conn->pipe[0].from = conn->pipe[1].to = local;
-    conn->pipe[0].to = conn->pipe[1].from = remote;
-    conn->pipe[0].rng = Rng(LinkSeed(net.seed, local, remote));
-    conn->pipe[1].rng = Rng(LinkSeed(net.seed, remote, local));
-    s->conn = conn;
-    s->side = 0;
-    listener->backlog.push_back(conn);
-    auto& all = net.connections;
-    all.erase(std::remove_if(all.begin(), all.end(), [](const auto& w) { return w.expired(); }), all.end());
-    all.push_back(conn);
+    net.Link(*s, *listener);
     net.changed.notify_all();
     return Error::None;
 }

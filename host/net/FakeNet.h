@@ -22,7 +22,8 @@
 // an end; Connect and Wait within their time-outs, which count real time as
 // the POSIX calls do). Everything is safe to call from any thread. Misuses
 // that the real network would punish unpredictably (closing a socket another
-// thread is blocked on, using a closed number) are refused and logged.
+// thread is blocked on, using a closed number) are logged for tests to check;
+// the blocked thread is woken, the unknown number refused.
 #pragma once
 
 #include "host/net/Net.h"
@@ -147,10 +148,9 @@ public:
     // Misuses seen so far (a close under a blocked thread, an unknown number).
     std::vector<std::string> Misuses() const;
 
-    struct Impl;
-
 private:
     friend class FakeMachine;
+    struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
 
