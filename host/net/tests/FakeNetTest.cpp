@@ -5,7 +5,7 @@
 #include <atomic>
 #include <thread>
 
-namespace net_test {
+namespace host::net::nettest {
 namespace {
 
 // The sizes of the pieces a receiver gets for a fixed run of sends.
@@ -353,4 +353,4 @@ TEST(FakeNet, ClosingUnderABlockedThreadIsLoggedAndWakesIt)
 }
 
 }  // namespace
-}  // namespace net_test
+}  // namespace host::net::nettest

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <thread>
 
-namespace net_test {
+namespace host::net::nettest {
 namespace {
 
 class NetContract : public ::testing::TestWithParam<bool> {
@@ -283,4 +283,4 @@ INSTANTIATE_TEST_SUITE_P(Backends, NetContract, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Fake" : "Posix"; });
 
 }  // namespace
-}  // namespace net_test
+}  // namespace host::net::nettest

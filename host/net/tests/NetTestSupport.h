@@ -24,9 +24,10 @@ inline void PrintTo(Error error, std::ostream* os)
 }
 }  // namespace host::net
 
-namespace net_test {
+// Inside host::net, so the tests name the service's types as its own code does.
+namespace host::net::nettest {
 
-using namespace host::net;
+using net_test::Loopback;
 
 // A few machines that can reach each other: real loopback addresses of this
 // process, or machines on a fake network.
@@ -136,4 +137,4 @@ private:
     std::unique_ptr<host::kernel::Thread> m_thread;
 };
 
-}  // namespace net_test
+}  // namespace host::net::nettest

@@ -5,7 +5,7 @@
 #include <csignal>
 #include <thread>
 
-namespace net_test {
+namespace host::net::nettest {
 namespace {
 
 TEST(PosixNet, SendingToAClosedPeerRaisesNoSignal)
@@ -87,4 +87,4 @@ TEST(NetAddress, ParseAndFormat)
 }
 
 }  // namespace
-}  // namespace net_test
+}  // namespace host::net::nettest
