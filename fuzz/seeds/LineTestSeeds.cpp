@@ -32,7 +32,7 @@ Bytes Datagram(u16 sequence, u16 size)
 
 Bytes Run(u16 count, u16 size, const std::vector<u16>& sequences)
 {
-    Bytes b = Le16(count) + Le16(size);
+    Bytes b = fuzz::line_test::Le16(count) + fuzz::line_test::Le16(size);
     for (u16 s : sequences) b += Datagram(s, size);
     return Record(kDatagrams, b);
 }
@@ -61,9 +61,9 @@ void MakeLineTestSeeds(const std::string& root)
     sink.Add("header-cut", Record(kHeader, Text(line_wire::WriteHeader({100, 1000})).substr(0, 3)));
 
     sink.Add("marker", Record(kMarker, Text(line_wire::WriteWord(0))));
-    sink.Add("count-99-of-100", Record(kDatagramCount, Le16(100) + Text(line_wire::WriteWord(99))));
-    sink.Add("count-100-of-100", Record(kDatagramCount, Le16(100) + Text(line_wire::WriteWord(100))));
-    sink.Add("count-of-none", Record(kDatagramCount, Le16(0) + Text(line_wire::WriteWord(0))));
+    sink.Add("count-99-of-100", Record(kDatagramCount, fuzz::line_test::Le16(100) + Text(line_wire::WriteWord(99))));
+    sink.Add("count-100-of-100", Record(kDatagramCount, fuzz::line_test::Le16(100) + Text(line_wire::WriteWord(100))));
+    sink.Add("count-of-none", Record(kDatagramCount, fuzz::line_test::Le16(0) + Text(line_wire::WriteWord(0))));
 
     // Small datagrams keep the runs short; the lobby's size once.
     sink.Add("datagrams-lobby", Run(100, 1000, Upto(100)));
@@ -71,7 +71,7 @@ void MakeLineTestSeeds(const std::string& root)
     sink.Add("datagrams-late", Run(20, 8, {0, 1, 3, 2, 4, 6, 5, 19, 18}));
     sink.Add("datagrams-doubled-and-lost", Run(20, 8, {0, 0, 1, 1, 4, 4, 9, 12, 12}));
     sink.Add("datagrams-past-count", Run(20, 8, {0, 1, 20, 0xFFFF, 2}));
-    Bytes tiny = Le16(20) + Le16(8) + DatagramRecord("") + DatagramRecord("\x05") + Datagram(1, 8) +
+    Bytes tiny = fuzz::line_test::Le16(20) + fuzz::line_test::Le16(8) + DatagramRecord("") + DatagramRecord("\x05") + Datagram(1, 8) +
                  DatagramRecord(Bytes(7, '\x02')) + Datagram(2, 8);
     sink.Add("datagrams-empty-and-one-byte", Record(kDatagrams, tiny));
     sink.Add("datagrams-before-header", Run(0, 0, {0, 1}));
