@@ -118,21 +118,4 @@ TEST(LineTestWire, TallyCountsOnlyDatagramsAboveTheHighestSeen)
     }
 }
 
-TEST(LineTestWire, RefusedDatagramLeavesTheTally)
-{
-    DatagramTally tally;
-    tally.count = 10;
-    tally.size = 8;
-    tally.highest = 3;
-    tally.received = 2;
-    const u8 one = 9;
-    EXPECT_EQ(CountDatagram(tally, &one, 1), LineError::kLength);
-    EXPECT_EQ(CountDatagram(tally, nullptr, 0), LineError::kLength);
-    std::vector<u8> past(8, 0);
-    StampDatagram(past.data(), 10);
-    EXPECT_EQ(CountDatagram(tally, past.data(), past.size()), LineError::kSequence);
-    EXPECT_EQ(tally.highest, 3);
-    EXPECT_EQ(tally.received, 2u);
-}
-
 }  // namespace
