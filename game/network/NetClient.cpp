@@ -176,7 +176,9 @@ void CNetConnection::Run()
     // A held connection waits for its accept callback to return.
     while (go.Wait(peer::kWaitMs) == host::kernel::kWaitTimeout && !Stopping()) {
     }
-    if (const char* reason = ReadLoop()) owner->Shut(this, reason);
+    // Whatever ended the loop, the other side learns of it now, not when
+    // Update frees the peer.
+    owner->Shut(this, ReadLoop());
     if (callbacks.disconnect) callbacks.disconnect(callbacks.disconnectContext, owner);
     host::kernel::Lock lock(stateLock);
     state = kEnded;
