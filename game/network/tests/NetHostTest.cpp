@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
+#include <dirent.h>
+#include <fstream>
 
 using namespace peer_test;
 
@@ -24,9 +28,29 @@ struct Room {
     u16 port = 0;
 };
 
+// The names of this process's threads.
+std::vector<std::string> ThreadNames()
+{
+    std::vector<std::string> names;
+    DIR* dir = opendir("/proc/self/task");
+    if (!dir) return names;
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.') continue;
+        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+        std::string name;
+        std::getline(comm, name);
+        names.push_back(name);
+    }
+    closedir(dir);
+    return names;
+}
+
 TEST(NetHost, MessagesGoBothWaysWithTheSendersNames)
 {
     Room room;
+    const std::vector<std::string> threads = ThreadNames();
+    EXPECT_EQ(std::count(threads.begin(), threads.end(), "net-accept"), 1);
+    EXPECT_EQ(std::count(threads.begin(), threads.end(), "net-recv"), 2);
     EXPECT_EQ(room.host.rec.With([&] { return room.host.rec.accepted; }), std::vector<std::string>{room.member.Name()});
     EXPECT_EQ(room.host.host.GetPeerCount(), 1u);
     EXPECT_EQ(room.member.host.GetPeerCount(), 1u);
@@ -76,6 +100,23 @@ TEST(NetHost, SendToPeerReachesOnlyThatPeer)
     host.host.Broadcast(10004, 1, &word, 4, 1);
     ASSERT_TRUE(a.rec.WaitMessages(1));
     EXPECT_EQ(a.rec.With([&] { return a.rec.messages[0].type; }), 10004);
+}
+
+// The host's generator is seeded from the clock at construction.
+TEST(NetHost, PeerIdsComeFromTheClockSeededGenerator)
+{
+    host::kernel::FakeClock clock(0x12345678u);
+    host::kernel::ScopedClock scoped(clock);
+    const auto net = host::net::CreatePosixNet(net_test::Loopback(1));
+    CNetHost host(net.get());
+    CRandom same;
+    same.Seed(0x12345678u);
+    for (int i = 0; i < 3; ++i) {
+        char fromHost[peer::kPeerIdBytes], expected[peer::kPeerIdBytes];
+        EXPECT_EQ(host.GeneratePeerId(fromHost), 1);
+        DrawPeerId(same, expected);
+        EXPECT_STREQ(fromHost, expected);
+    }
 }
 
 TEST(NetHost, ConnectFailureLeavesNoPeer)
