@@ -249,6 +249,9 @@ i32 CNetClient::Attach(Net& net, Socket socket, u16 port, u8 channel, const peer
                        peer::Sender from, bool held, ConnectionPtr& replaced)
 {
     if (channel != peer::kStreamChannel || socket == host::net::kNoSocket) return 0;
+    // Non-blocking from the start (a wait makes it so): a send to a peer that
+    // reads nothing must wait with a limit, also before its thread runs.
+    net.Wait(socket, host::net::kEventWrite, 0);
     ConnectionPtr connection(new CNetConnection(net, socket, this, callbacks, from));
     if (!held) connection->go.Set();
     CNetConnection* raw = connection.get();

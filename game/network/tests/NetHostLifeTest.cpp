@@ -113,6 +113,34 @@ TEST(NetHostConnect, ConnectingAgainReusesThePeer)
     EXPECT_EQ(std::string(second->GetPeerId()), id);
 }
 
+// A peer that reads nothing: sends to it wait with a limit, also from the
+// accept callback before its receive thread reads, then close it.
+TEST(NetHostSend, PeerThatNeverReadsIsClosedAfterALimit)
+{
+    Node host(1);
+    struct Context {
+        i32 sent = 0;
+        i32 lastResult = 1;
+    } context;
+    host.host.InitListener(
+        0,
+        [](void* c, CNetClient* peer) {
+            auto* ctx = static_cast<Context*>(c);
+            const std::vector<u8> message = Message(10003, 1404);
+            for (; ctx->sent < 100000 && ctx->lastResult; ++ctx->sent)
+                ctx->lastResult = peer->SendPacket(message.data(), u32(message.size()), 1);
+            return i32(1);
+        },
+        &context, &Recorder::Message, &host.rec, &Recorder::Disconnect, &host.rec);
+    ASSERT_EQ(host.host.StartListening(), 1);
+    RawPeer raw(*host.net, host.address, host.host.GetListenPort());
+    ASSERT_TRUE(raw.connected);
+    ASSERT_TRUE(host.rec.WaitDisconnects(1, 30000));
+    EXPECT_EQ(context.lastResult, 0);
+    EXPECT_LT(context.sent, 100000);
+    EXPECT_EQ(host.rec.With([&] { return host.rec.reasons[0]; }), "send failed");
+}
+
 // Several threads each send many messages longer than one 1,400-byte piece:
 // the receiver must see every message whole, each thread's in order.
 TEST(NetHostSend, ConcurrentBroadcastsNeverInterleave)
