@@ -149,6 +149,18 @@ struct RawPeer {
     bool connected = false;
 };
 
+// Updates (frame time 0) until the host holds `peers` peers: a peer's
+// thread ends just after its disconnect callback. False after 10 s.
+inline bool UpdateUntilPeers(CNetHost& host, u32 peers)
+{
+    for (int waited = 0; waited < kWaitMs; waited += 5) {
+        host.Update(0);
+        if (host.GetPeerCount() == peers) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
 inline std::vector<u8> Message(i16 type, u32 length, u8 fill = 0x5A)
 {
     const std::vector<u8> payload(length, fill);

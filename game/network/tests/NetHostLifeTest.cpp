@@ -42,9 +42,7 @@ TEST(NetHostPing, AnsweringPeersStayAndASilentOneGoesAtTheSecondPing)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     room.host.host.Update(5000);   // the second: the silent peer goes
     ASSERT_TRUE(room.host.rec.WaitDisconnects(1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    room.host.host.Update(0);
-    EXPECT_EQ(room.host.host.GetPeerCount(), 1u);
+    EXPECT_TRUE(UpdateUntilPeers(room.host.host, 1));
     room.host.rec.With([&] {
         EXPECT_EQ(room.host.rec.disconnected.size(), 1u);   // once
         EXPECT_NE(room.host.rec.reasons[0].find("ping"), std::string::npos);
@@ -53,9 +51,9 @@ TEST(NetHostPing, AnsweringPeersStayAndASilentOneGoesAtTheSecondPing)
     });
     // The member stays through more pings, and its own pings are answered.
     for (int i = 0; i < 3; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));   // the pong's way back
         room.host.host.Update(5000);
         room.member.host.Update(5000);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     EXPECT_EQ(room.host.host.GetPeerCount(), 1u);
     EXPECT_EQ(room.member.host.GetPeerCount(), 1u);
@@ -78,10 +76,8 @@ TEST(NetHostAccept, RefusedPeerIsClosedAndReportedBeforeAnyMessage)
         EXPECT_NE(host.rec.reasons[0].find("refused"), std::string::npos);
         return 0;
     });
-    host.host.Update(0);
-    member.host.Update(0);
-    EXPECT_EQ(host.host.GetPeerCount(), 0u);
-    EXPECT_EQ(member.host.GetPeerCount(), 0u);
+    EXPECT_TRUE(UpdateUntilPeers(host.host, 0));
+    EXPECT_TRUE(UpdateUntilPeers(member.host, 0));
 }
 
 TEST(NetHostConnect, ConnectingAgainReusesThePeer)
@@ -100,8 +96,7 @@ TEST(NetHostConnect, ConnectingAgainReusesThePeer)
     ASSERT_TRUE(room.member.rec.WaitDisconnects(1));   // the replaced connection
     ASSERT_TRUE(room.host.rec.WaitFor([&] { return room.host.rec.accepted.size() == 2; }));
     ASSERT_TRUE(room.host.rec.WaitDisconnects(1));
-    room.host.host.Update(0);
-    EXPECT_EQ(room.host.host.GetPeerCount(), 1u);
+    EXPECT_TRUE(UpdateUntilPeers(room.host.host, 1));
 
     CNetClient* second = nullptr;
     room.member.rec.onMessage = [&](CNetClient* sender, const Received&) { second = sender; };
@@ -193,8 +188,7 @@ TEST(NetHostRelay, DisconnectRelaysGoOutFromUpdate)
     b.host.CloseAll();
     ASSERT_TRUE(host.rec.WaitDisconnects(1));
     EXPECT_EQ(a.rec.With([&] { return a.rec.messages.size(); }), 0u);   // not before Update
-    host.host.Update(16);
-    EXPECT_EQ(host.host.GetPeerCount(), 1u);
+    EXPECT_TRUE(UpdateUntilPeers(host.host, 1));
     ASSERT_TRUE(a.rec.WaitMessages(1));
     a.rec.With([&] {
         EXPECT_EQ(a.rec.messages[0].type, 10009);
@@ -252,7 +246,7 @@ TEST(NetHostClose, CloseAllFromACallbackWaitsForUpdate)
     room.member.host.Broadcast(10004, 1, &word, 4, 1);
     ASSERT_TRUE(room.host.rec.WaitMessages(1));
     EXPECT_EQ(room.host.host.GetPeerCount(), 1u);
-    room.host.host.Update(0);
+    room.host.host.Update(0);   // carries out the request: joins
     EXPECT_EQ(room.host.host.GetPeerCount(), 0u);
     EXPECT_EQ(room.host.host.GetListenPort(), 0);
     ASSERT_TRUE(room.member.rec.WaitDisconnects(1));
