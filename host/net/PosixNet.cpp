@@ -172,11 +172,13 @@ public:
 
     IoResult Send(Socket socket, const void* data, size_t bytes) override
     {
+        if (bytes == 0) return {0, Error::None};   // send's 0 is no end of the stream
         return Io(::send(socket, data, Clamp(bytes), MSG_NOSIGNAL));
     }
 
     IoResult Receive(Socket socket, void* data, size_t capacity) override
     {
+        if (capacity == 0) return {0, Error::None};   // recv of 0 bytes gives 0 (or waits), no end
         ssize_t n;
         do
             n = ::recv(socket, data, Clamp(capacity), 0);
