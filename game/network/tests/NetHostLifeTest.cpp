@@ -108,6 +108,29 @@ TEST(NetHostConnect, ConnectingAgainReusesThePeer)
     EXPECT_EQ(std::string(second->GetPeerId()), id);
 }
 
+// Connecting again while the old connection's thread sits in a callback
+// that takes the host lock (an echo through Broadcast): the old thread is
+// joined after the host lock is released.
+TEST(NetHostConnect, ConnectingAgainWhileTheOldThreadWantsTheHostLock)
+{
+    Room room;
+    room.member.rec.onMessage = [&](CNetClient*, const Received& r) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        room.member.host.Broadcast(10004, 1, r.payload.data(), u32(r.payload.size()), 1);
+    };
+    const u32 word = 5;
+    for (int i = 0; i < 300; ++i) room.host.host.Broadcast(10004, 1, &word, 4, 1);
+    ASSERT_TRUE(room.member.rec.WaitMessages(5));
+    auto again = host::kernel::StartThread([&] { return u32(room.member.ConnectTo(room.host, room.port)); });
+    ASSERT_TRUE(again);
+    if (!again->Wait(20000)) {
+        ADD_FAILURE() << "Connect deadlocked";
+        std::abort();
+    }
+    EXPECT_EQ(again->ExitCode(), 1u);
+    EXPECT_EQ(room.member.host.GetPeerCount(), 1u);
+}
+
 // A peer that reads nothing: sends to it wait with a limit, also from the
 // accept callback before its receive thread reads, then close it.
 TEST(NetHostSend, PeerThatNeverReadsIsClosedAfterALimit)
