@@ -13,8 +13,6 @@
 //
 // Aims: the median within 2 ms of the yardstick, the 99th percentile under
 // a 60-per-second frame (16.7 ms).
-// Built over the peer host once it is there (ORV_NET_HOST_BUILT).
-#ifdef ORV_NET_HOST_BUILT
 #include "game/battle/scene/BattleLockstep.h"
 #include "game/network/NetHost.h"
 #include "host/net/Net.h"
@@ -318,4 +316,3 @@ void LockstepTick(benchmark::State& state)
 BENCHMARK(LockstepTick)->Iterations(3000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-#endif

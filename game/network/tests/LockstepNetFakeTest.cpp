@@ -4,8 +4,6 @@
 // holds and gives up, as a member whose host left does.
 #include "game/network/tests/LockstepNetFixture.h"
 
-// Built over the peer host once it is there (ORV_NET_HOST_BUILT).
-#ifdef ORV_NET_HOST_BUILT
 #include "host/net/FakeNet.h"
 
 namespace {
@@ -89,4 +87,3 @@ TEST_F(LockstepNetFakeTest, OnASlowLineCutMidBattleTheHostFinishesAndTheMemberGi
 }
 
 }  // namespace
-#endif

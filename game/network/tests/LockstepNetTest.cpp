@@ -4,8 +4,6 @@
 // member connects. The game threads' part runs on the test thread, machine
 // after machine, frame by frame; the receive threads and the lockstep
 // thread are real. Every machine must hold the same state at every frame.
-// Built over the peer host once it is there (ORV_NET_HOST_BUILT).
-#ifdef ORV_NET_HOST_BUILT
 #include "game/network/tests/LockstepNetFixture.h"
 
 #include "host/net/tests/Loopback.h"
@@ -246,4 +244,3 @@ INSTANTIATE_TEST_SUITE_P(Member, LockstepNetDepartureTest, ::testing::ValuesIn(k
                          });
 
 }  // namespace
-#endif
