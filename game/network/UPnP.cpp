@@ -135,12 +135,12 @@ struct CUPnP::Impl {
     }
 
     // One request on a new connection. local: the address it left from.
-    bool Exchange(std::string_view request, std::string& response, u32* local = nullptr)
+    bool Exchange(Endpoint to, std::string_view request, std::string& response, u32* local = nullptr)
     {
         response.clear();
         tcp = net.Open(host::net::Type::Stream);
         if (tcp == kNoSocket) return false;
-        const bool sent = net.Connect(tcp, {gatewayAddress, gatewayPort}, upnp::kConnectMs) == Error::None &&
+        const bool sent = net.Connect(tcp, to, upnp::kConnectMs) == Error::None &&
                           SendAll(request);
         if (sent) {
             if (local) *local = net.LocalEndpoint(tcp).address;
@@ -157,7 +157,7 @@ struct CUPnP::Impl {
         const std::string request = upnp::ControlRequest(action, service.controlUrl, service.type, gatewayHost,
                                                          gatewayPort, args);
         std::string text;
-        if (!Exchange(request, text, local)) return false;
+        if (!Exchange({gatewayAddress, gatewayPort}, request, text, local)) return false;
         upnp::Response response;
         if (upnp::ReadResponse(text, response) != upnp::ReadError::kNone || response.status != 200) return false;
         if (body) body->assign(response.body);
@@ -174,18 +174,20 @@ struct CUPnP::Impl {
         return true;
     }
 
-    bool FetchDescription()
+    // The services a description names; false when it names none usable.
+    bool FetchDescription(const upnp::Location& at, upnp::Services& found)
     {
         std::string text;
-        if (!Exchange(upnp::DescriptionRequest(descriptionPath, gatewayHost, gatewayPort), text)) return false;
+        if (!Exchange({at.address, at.port}, upnp::DescriptionRequest(at.path, at.host, at.port), text)) return false;
         upnp::Response response;
         if (upnp::ReadResponse(text, response) != upnp::ReadError::kNone || response.status != 200) return false;
-        return upnp::ReadDescription(response.body, services) == upnp::ReadError::kNone;
+        return upnp::ReadDescription(response.body, found) == upnp::ReadError::kNone;
     }
 
+    // A failed discovery leaves what an earlier one found, so the mappings
+    // made through it can still be deleted.
     i32 Discover()
     {
-        services = {};
         if (udp == kNoSocket && !OpenUdp()) return 0;
         const std::string request = upnp::SearchRequest();
         u32 served = 0;
@@ -201,14 +203,13 @@ struct CUPnP::Impl {
         reply.resize(r.bytes > 0 ? size_t(r.bytes) : 0);
         upnp::Location location;
         if (upnp::ReadSearchReply(reply, location) != upnp::ReadError::kNone) return 0;
+        upnp::Services found;
+        if (!FetchDescription(location, found)) return 0;
         gatewayAddress = location.address;
-        gatewayHost = location.host;
         gatewayPort = location.port;
+        gatewayHost = location.host;
         descriptionPath = location.path;
-        if (!FetchDescription()) {
-            services = {};
-            return 0;
-        }
+        services = std::move(found);
         return 1;
     }
 

@@ -38,7 +38,7 @@ const char* TypeOf(u8 service) { return service == kWanIp ? gateway_text::kIpTyp
 
 }  // namespace
 
-FakeGateway::FakeGateway(host::net::Net& net, GatewaySetup setup) : m_net(net), m_setup(setup)
+FakeGateway::FakeGateway(host::net::Net& net, GatewaySetup setup) : m_net(net), m_setup(setup), m_answer(setup.answer)
 {
     m_udp = m_net.Open(host::net::Type::Datagram);
     m_listener = m_net.Open(host::net::Type::Stream);
@@ -143,7 +143,7 @@ uint32_t FakeGateway::SearchLoop()
             m_requests.push_back({Request::kSearch, {}, 0, 0, {}, {}, buffer.substr(0, size_t(r.bytes))});
         }
         std::string reply;
-        switch (m_setup.answer) {
+        switch (m_answer.load()) {
         case SearchAnswer::kLocation: reply = gateway_text::SearchReply(location); break;
         case SearchAnswer::kNoLocation: reply = gateway_text::SearchReply({}); break;
         case SearchAnswer::kEmpty: break;

@@ -57,6 +57,8 @@ public:
     host::net::Endpoint SearchEndpoint() const;
     host::net::Endpoint HttpEndpoint() const;
 
+    // How later searches are answered.
+    void SetAnswer(SearchAnswer answer) { m_answer = answer; }
     // The action fails on that service from now on.
     void Refuse(upnp::Action action, u8 service);
     // A mapping somebody made before.
@@ -81,6 +83,7 @@ private:
     host::net::Socket m_udp = host::net::kNoSocket;
     host::net::Socket m_listener = host::net::kNoSocket;
     std::atomic<bool> m_stop{false};
+    std::atomic<SearchAnswer> m_answer;
     std::unique_ptr<host::kernel::Thread> m_searchThread, m_httpThread;
 
     mutable host::kernel::CriticalSection m_lock;   // the fields below

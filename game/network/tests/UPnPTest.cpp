@@ -208,6 +208,21 @@ TEST(UPnPTest, DiscoveryWithoutAServiceFailsAndNothingIsSent)
     }
 }
 
+// A later discovery that finds nothing must not forget the gateway that
+// holds our mappings.
+TEST(UPnPTest, FailedRediscoveryKeepsTheMappingsDeletable)
+{
+    Rig rig({kWanIp});
+    auto mapper = rig.Mapper();
+    ASSERT_EQ(mapper->Discover(), 1);
+    ASSERT_EQ(mapper->AddMapping(18000, 18000, "TCP", rig.Player().c_str(), "ORV"), 1);
+    rig.gateway.SetAnswer(SearchAnswer::kEmpty);
+    EXPECT_EQ(mapper->Discover(), 0);
+    mapper.reset();
+    EXPECT_EQ(Deletions(rig.gateway), (std::vector<std::pair<u8, u16>>{{kWanIp, 18000}}));
+    EXPECT_EQ(rig.gateway.MappingCount(), 0u);
+}
+
 TEST(UPnPTest, SilentNetworkFailsDiscoveryAfterItsWait)
 {
     Rig rig({kWanIp, SearchAnswer::kSilent});
