@@ -292,14 +292,4 @@ TEST(UPnPTest, SearchSocketTakesTheNextFreePort)
     EXPECT_TRUE(held);
 }
 
-TEST(UPnPTest, DiscoveryTwiceFindsTheGatewayAgain)
-{
-    Rig rig({kWanPpp});
-    auto mapper = rig.Mapper();
-    ASSERT_EQ(mapper->Discover(), 1);
-    ASSERT_EQ(mapper->Discover(), 1);
-    EXPECT_EQ(mapper->AddMapping(18000, 18000, "UDP", rig.Player().c_str(), "ORV"), 1);
-    EXPECT_EQ(rig.gateway.Count(Request::kSearch), 10u);
-}
-
 }  // namespace
