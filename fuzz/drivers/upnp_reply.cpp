@@ -94,9 +94,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     switch (reader) {
     case kSearchReply: SearchReply(bytes); break;
     case kResponse:
-        // A whole response reads; the reading loop's test never runs past the bytes.
-        if (upnp::ResponseComplete(bytes)) FUZZ_CHECK(Response(bytes, response));
-        else Response(bytes, response);
+        // What the reading loop takes for whole has a header that ends.
+        if (!Response(bytes, response) && upnp::ResponseComplete(bytes))
+            FUZZ_CHECK(upnp::ReadResponse(bytes, response) != upnp::ReadError::kNoHeaderEnd);
         break;
     case kDescription: Description(bytes); break;
     case kEntryAnswer:
