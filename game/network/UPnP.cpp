@@ -230,7 +230,13 @@ CUPnP::~CUPnP()
     if (CList<CPortMapping>* list = m_impl->mappings.get()) {
         for (u32 i = 0; i < list->GetCount(); ++i) {
             const CPortMapping& m = *list->GetAt(i);
-            m_impl->Delete(m.externalPort, m.protocol);
+            // Every service is asked, even after one refused: this is the
+            // last chance to take a lease-0 mapping off the router.
+            const upnp::MappingArgs args = upnp::EntryArgs(m.externalPort, m.protocol);
+            m_impl->EachService([&](const upnp::Service& s) {
+                m_impl->Control(upnp::Action::kDeletePortMapping, s, args);
+                return true;
+            });
         }
     }
 }

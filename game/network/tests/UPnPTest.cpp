@@ -145,8 +145,26 @@ TEST(UPnPTest, IsMappedAndRemoveMappingNeedEveryService)
     EXPECT_EQ(mapper->IsMapped(18000, "TCP"), 1);
     rig.gateway.Refuse(Action::kGetSpecificPortMappingEntry, kWanPpp);
     EXPECT_EQ(mapper->IsMapped(18000, "TCP"), 0);
-    rig.gateway.Refuse(Action::kDeletePortMapping, kWanPpp);
+    rig.gateway.Refuse(Action::kDeletePortMapping, kWanIp);
     EXPECT_EQ(mapper->RemoveMapping(18000, "TCP"), 0);
+    EXPECT_EQ(Deletions(rig.gateway), (std::vector<std::pair<u8, u16>>{{kWanIp, 18000}}));
+}
+
+// One service refusing the deletion at destruction does not keep the other
+// from deleting it.
+TEST(UPnPTest, DestructionAsksEveryServiceEvenAfterARefusal)
+{
+    Rig rig({kBoth});
+    auto mapper = rig.Mapper();
+    ASSERT_EQ(mapper->Discover(), 1);
+    ASSERT_EQ(mapper->AddMapping(18000, 18000, "TCP", rig.Player().c_str(), "ORV"), 1);
+    ASSERT_EQ(mapper->AddMapping(18000, 18000, "UDP", rig.Player().c_str(), "ORV"), 1);
+    rig.gateway.Refuse(Action::kDeletePortMapping, kWanIp);
+    mapper.reset();
+    EXPECT_EQ(Deletions(rig.gateway),
+              (std::vector<std::pair<u8, u16>>{{kWanIp, 18000}, {kWanPpp, 18000}, {kWanIp, 18000}, {kWanPpp, 18000}}));
+    EXPECT_FALSE(rig.gateway.Mapped(kWanPpp, 18000, "TCP"));
+    EXPECT_FALSE(rig.gateway.Mapped(kWanPpp, 18000, "UDP"));
 }
 
 TEST(UPnPTest, AnotherMachinesMappingIsNotOurs)
