@@ -1,0 +1,1046 @@
+#include "game/network/LobbyClient.h"
+
+#include "engine/core/Random.h"
+#include "engine/graphics/FontTexture.h"
+#include "engine/platform/FrameTime.h"
+#include "engine/platform/SoundBuffer.h"
+#include "engine/platform/app/ImeInput.h"
+#include "engine/scene/ResourceController.h"
+#include "game/scenes/GameApp.h"
+#include "game/scenes/MenuScene.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+using namespace lobby;
+namespace kernel = host::kernel;
+namespace net = host::net;
+
+// The client lock, remembering its owner so Disconnect knows whether it may join.
+class ClientLock {
+public:
+    explicit ClientLock(CLobbyClient& client) : m_client(client)
+    {
+        m_client.m_lock.Enter();
+        if (m_client.m_lockDepth++ == 0) m_client.m_lockOwner.store(std::this_thread::get_id());
+    }
+    ~ClientLock()
+    {
+        if (--m_client.m_lockDepth == 0) m_client.m_lockOwner.store(std::thread::id());
+        m_client.m_lock.Leave();
+    }
+    ClientLock(const ClientLock&) = delete;
+    ClientLock& operator=(const ClientLock&) = delete;
+
+private:
+    CLobbyClient& m_client;
+};
+
+// The server connection: its socket, its receive thread and the bytes of a
+// message not complete yet.
+struct CLobbyClient::Connection {
+    net::Socket socket = net::kNoSocket;
+    std::atomic<bool> stop{false};
+    std::unique_ptr<kernel::Thread> thread;
+    std::vector<u8> pending;
+};
+
+// The one worker: connect, join or line test.
+struct CLobbyClient::Worker {
+    std::atomic<bool> running{true};
+    std::atomic<bool> cancel{false};
+    std::atomic<net::Socket> connecting{net::kNoSocket};
+    std::unique_ptr<kernel::Thread> thread;
+};
+
+namespace {
+
+constexpr const char* kSounds[3][2] = {
+    {"Se_gameopt_select.ogg", "SE\\Se_gameopt_select.ogg"},
+    {"Se_gameopt_set.ogg", "SE\\Se_gameopt_set.ogg"},
+    {"Se_cancel.ogg", "SE\\Se_cancel.ogg"},
+};
+
+constexpr u32 kMaxReceiveErrors = 200;
+constexpr u32 kReceiveBytes = 4096;
+
+}  // namespace
+
+CLobbyClient::CLobbyClient(net::Net* net) : m_net(net ? *net : net::DefaultNet()) {}
+
+CLobbyClient::~CLobbyClient() { Destroy(); }
+
+bool CLobbyClient::HoldsLock() const { return m_lockOwner.load() == std::this_thread::get_id(); }
+
+i32 CLobbyClient::Create(const char* tag1, const char* tag2, CTexture* texture, CFontTexture* font,
+                         const char* serverHost, u16 serverPort, u16 peerPort, std::unique_ptr<ILobbyScreens> screens,
+                         std::unique_ptr<ILobbyPeerSide> peers)
+{
+    if (m_created || !screens || !peers) return 0;
+    m_payloadKey = kInitialPayloadKey;
+    m_texture = texture;
+    m_font = font;
+    m_serverHost = serverHost ? serverHost : "";
+    m_serverPort = serverPort;
+    m_peerPort = peerPort;
+    m_tag1 = tag1 ? tag1 : "";
+    m_screens = std::move(screens);
+    m_peers = std::move(peers);
+    m_peers->InitHost(tag1 ? tag1 : "", tag2 ? tag2 : "");
+    m_ime = std::make_unique<CImeInput>();
+    m_ime->Create(260);
+    m_ime->SetFontTexture(font);
+    m_ownUser = LobbyUserRecord{};
+    CreateRoomRecords(4);
+    // The responder answers line tests on the server's port number.
+    m_peers->InitLineTest(serverPort);
+    m_created = true;
+    return LoadSounds();
+}
+
+i32 CLobbyClient::LoadSounds()
+{
+    CGameApp* app = GetGameApp();
+    CResourceController* resources = app ? app->GetResourceController() : nullptr;
+    if (!resources) return 1;   // no sound list: a test, or a tool
+    for (u32 i = 0; i < 3; ++i) {
+        m_sounds[i] = menu::FindSound(kSounds[i][0]);
+        if (m_sounds[i]) continue;
+        auto made = std::make_unique<CSoundBuffer>();
+        if (!made->Load(kSounds[i][1], 1, 0)) return 0;
+        void* slot = static_cast<CValueBase*>(made.get());
+        if (!resources->GetSoundList()->Add(&slot)) return 0;
+        m_sounds[i] = made.release();
+    }
+    return 1;
+}
+
+void CLobbyClient::CreateRoomRecords(u16 memberLimit)
+{
+    m_roomTemplate = LobbyRoomRecord{};
+    PutLe16(m_roomTemplate.data + kMemberLimitAt, memberLimit);
+    m_roomTemplate.data[308] = 2;
+    m_roomTemplate.data[309] = 13;
+    m_ownRoom = m_roomTemplate;
+}
+
+void CLobbyClient::Destroy()
+{
+    if (!m_created) return;
+    m_destroying = true;
+    {
+        ClientLock lock(*this);
+        m_accept = nullptr;
+        m_message = nullptr;
+        m_disconnect = nullptr;
+    }
+    Disconnect();
+    RetireWorkers(true);
+    JoinRetired();
+    // The peer host's threads (which reach the room screen through the
+    // network scene's callbacks) end in its destructor, before the screens go.
+    m_peers.reset();
+    m_screens.reset();
+    m_ime.reset();
+    m_users.clear();
+    m_userIndex.clear();
+    m_rooms.clear();
+    m_roomIndex.clear();
+    m_created = false;
+}
+
+i32 CLobbyClient::Disconnect()
+{
+    std::unique_ptr<Connection> connection;
+    {
+        kernel::Lock send(m_sendLock);
+        connection = std::move(m_connection);
+    }
+    if (connection) {
+        connection->stop = true;
+        m_net.Shutdown(connection->socket);
+        kernel::Lock slots(m_slotLock);
+        m_retired.push_back(std::move(connection));
+    }
+    m_payloadKey = kInitialPayloadKey;
+    // A connect under way gives up at once.
+    {
+        kernel::Lock slots(m_slotLock);
+        if (m_worker && m_worker->running) {
+            m_worker->cancel = true;
+            const net::Socket s = m_worker->connecting.load();
+            if (s != net::kNoSocket) m_net.Shutdown(s);
+        }
+    }
+    if (!HoldsLock()) {
+        RetireWorkers(false);
+        JoinRetired();
+    }
+    return 1;
+}
+
+void CLobbyClient::RetireWorkers(bool join)
+{
+    std::unique_ptr<Worker> worker;
+    {
+        kernel::Lock slots(m_slotLock);
+        if (m_worker && (join || !m_worker->running)) worker = std::move(m_worker);
+        if (!worker) return;
+    }
+    if (join) {
+        worker->cancel = true;
+        const net::Socket s = worker->connecting.load();
+        if (s != net::kNoSocket) m_net.Shutdown(s);
+    }
+    // Worker bodies are bounded: a connect by its deadline, a line test by
+    // its own.
+    worker->thread->Join();
+}
+
+void CLobbyClient::JoinRetired()
+{
+    std::vector<std::unique_ptr<Connection>> retired;
+    {
+        kernel::Lock slots(m_slotLock);
+        retired.swap(m_retired);
+    }
+    for (auto& connection : retired) {
+        if (connection->thread) connection->thread->Join();
+        m_net.Close(connection->socket);
+    }
+}
+
+bool CLobbyClient::IsConnected()
+{
+    kernel::Lock send(m_sendLock);
+    return m_connection != nullptr;
+}
+
+// ---------------------------------------------------------------- workers
+
+bool CLobbyClient::StartWorker(void (CLobbyClient::*work)(Worker&))
+{
+    std::unique_ptr<Worker> finished;
+    {
+        kernel::Lock slots(m_slotLock);
+        if (m_destroying) return false;
+        if (m_worker && m_worker->running) return false;
+        finished = std::move(m_worker);
+        m_worker = std::make_unique<Worker>();
+        Worker* worker = m_worker.get();
+        worker->thread = kernel::StartThread([this, worker, work]() -> uint32_t {
+            kernel::SetThreadName("lobby-work");
+            (this->*work)(*worker);
+            worker->running = false;
+            return 0;
+        });
+        if (!worker->thread) {
+            m_worker.reset();
+            return false;
+        }
+    }
+    // It had cleared its running flag: only its return is left to wait for.
+    if (finished) finished->thread->Join();
+    return true;
+}
+
+void CLobbyClient::StartConnect()
+{
+    PostEvent(kEventConnecting);
+    if (!StartWorker(&CLobbyClient::ConnectWork)) PostEvent(kEventServerLost);
+}
+
+void CLobbyClient::StartJoin()
+{
+    PostEvent(kEventJoining);
+    if (!StartWorker(&CLobbyClient::JoinWork)) PostEvent(kEventJoinFailed);
+}
+
+void CLobbyClient::StartLineTest()
+{
+    PostEvent(kEventLineTesting);
+    if (!StartWorker(&CLobbyClient::LineTestWork)) {
+        ClientLock lock(*this);
+        m_lineTest = {};
+        PostEvent(kEventLineTestDone);
+    }
+}
+
+u32 CLobbyClient::LocalAddress()
+{
+    u32 address = 0;
+    net::ParseAddress(m_serverHost, address);
+    u32 local = 0;
+    if (m_net.Resolve(m_net.HostName(), local)) address = local;
+    return address;
+}
+
+void CLobbyClient::ConnectWork(Worker& worker)
+{
+    Worker* self = &worker;
+    if (m_upnp && (!MapPort(m_peerPort) || !MapPort(m_serverPort))) return PostEvent(kEventNoRoute);
+    u32 address = 0;
+    if (!m_net.Resolve(m_serverHost, address)) return PostEvent(kEventNoRoute);
+    const net::Socket socket = m_net.Open(net::Type::Stream);
+    if (socket == net::kNoSocket) return PostEvent(kEventNoRoute);
+    self->connecting = socket;
+    const net::Error error = m_net.Connect(socket, {address, m_serverPort}, kConnectTimeoutMs);
+    self->connecting = net::kNoSocket;
+    if (error != net::Error::None || self->cancel) {
+        m_net.Close(socket);
+        if (!self->cancel) PostEvent(kEventServerLost);
+        return;
+    }
+    {
+        ClientLock lock(*this);
+        PutLe16(m_ownUser.data + kPeerPortAt, m_peerPort);
+        PutLe32(m_ownUser.data + kLocalAddressAt, LocalAddress());
+        std::memset(m_ownUser.data + kLoginAt, 0, 33);
+        std::memcpy(m_ownUser.data + kLoginAt, m_lobbyId, strnlen(m_lobbyId, kIdBytes - 1));
+    }
+    auto connection = std::make_unique<Connection>();
+    connection->socket = socket;
+    Connection* c = connection.get();
+    kernel::Lock send(m_sendLock);
+    if (self->cancel || m_connection) {
+        m_net.Close(socket);
+        return;
+    }
+    c->thread = kernel::StartThread([this, c]() -> uint32_t {
+        kernel::SetThreadName("lobby-recv");
+        RecvLoop(c);
+        return 0;
+    });
+    if (!c->thread) {
+        m_net.Close(socket);
+        return;
+    }
+    m_connection = std::move(connection);
+}
+
+void CLobbyClient::JoinWork(Worker&)
+{
+    u32 address, port;
+    {
+        ClientLock lock(*this);
+        m_screens->RoomReset();
+        address = m_joinAddress;
+        port = m_joinPort;
+    }
+    // The connect runs without the client lock: the peer threads it starts take it.
+    const peer::Callbacks callbacks{m_message, m_messageContext, m_disconnect, m_disconnectContext};
+    const i32 ok = port <= 0xFFFF ? m_peers->ConnectByAddress(address, u16(port), callbacks) : 0;
+    ClientLock lock(*this);
+    if (ok) {
+        m_screen = u32(LobbyLayer::kRoom);
+        PostEvent(kEventDone);
+        return;
+    }
+    if (m_screen == u32(LobbyLayer::kLobby)) SendEmpty(1007);
+    PostEvent(kEventJoinFailed);
+}
+
+void CLobbyClient::LineTestWork(Worker&)
+{
+    u32 address;
+    {
+        ClientLock lock(*this);
+        m_lineTest = {};
+        address = m_joinAddress;
+    }
+    LineTestResults results{};
+    m_peers->RunLineTest(address, kLineTestSize, kLineTestCount, &results);
+    ClientLock lock(*this);
+    m_lineTest = results;
+    PostEvent(kEventLineTestDone);
+}
+
+i32 CLobbyClient::MapPort(u16 port)
+{
+    if (!m_peers->HasMapper() && !m_peers->CreateMapperAndDiscover()) {
+        m_peers->DropMapper();
+        return 1;   // play goes on without a mapping
+    }
+    u32 local = 0;
+    m_net.Resolve(m_net.HostName(), local);
+    const std::string client = net::FormatAddress(local);
+    i32 result = 1;
+    for (const char* protocol : {"TCP", "UDP"}) {
+        if (m_peers->IsMapped(port, protocol)) continue;
+        char description[96];
+        std::snprintf(description, sizeof description, "%s%d%s", m_tag1.c_str(), int(port), protocol);
+        result = m_peers->AddMapping(port, protocol, client.c_str(), description);
+        if (!result) return 0;
+    }
+    return result;
+}
+
+i32 CLobbyClient::StartHostListener()
+{
+    if (!m_peers->InitListener(m_peerPort, m_accept, m_acceptContext, m_message, m_messageContext, m_disconnect,
+                               m_disconnectContext))
+        return 0;
+    return m_peers->StartListening();
+}
+
+i32 CLobbyClient::SetAcceptCallback(peer::AcceptCallback callback, void* context)
+{
+    if (!callback) return 0;
+    m_accept = callback;
+    m_acceptContext = context;
+    return 1;
+}
+
+i32 CLobbyClient::SetMessageCallback(peer::MessageCallback callback, void* context)
+{
+    if (!callback) return 0;
+    m_message = callback;
+    m_messageContext = context;
+    return 1;
+}
+
+i32 CLobbyClient::SetDisconnectCallback(peer::DisconnectCallback callback, void* context)
+{
+    if (!callback) return 0;
+    m_disconnect = callback;
+    m_disconnectContext = context;
+    return 1;
+}
+
+// ---------------------------------------------------------------- sending
+
+i32 CLobbyClient::Send(u16 type, const void* payload, u32 n)
+{
+    if (n && !payload) return 0;
+    kernel::Lock send(m_sendLock);
+    if (!m_connection) return 0;
+    const net::Socket socket = m_connection->socket;
+    const std::vector<u8> bytes = WriteClientMessage(type, payload, n, m_payloadKey.load());
+    const u32 start = kernel::TimeGetTime();
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const net::IoResult io = m_net.Send(socket, bytes.data() + sent, bytes.size() - sent);
+        if (io.bytes > 0) {
+            sent += size_t(io.bytes);
+            continue;
+        }
+        if (io.error != net::Error::WouldBlock) return 0;
+        // A full buffer is no failure: wait for room, within the deadline.
+        const u32 waited = kernel::TimeGetTime() - start;
+        if (waited >= kSendTimeoutMs) return 0;
+        const i32 events = m_net.Wait(socket, net::kEventWrite, std::min(kWaitSliceMs, kSendTimeoutMs - waited));
+        if (events == net::kWaitFailed || (events & net::kEventClose)) return 0;
+        if (events == 0 && kernel::TimeGetTime() - start >= kSendTimeoutMs) return 0;
+    }
+    return 1;
+}
+
+i32 CLobbyClient::SendEmpty(u16 type) { return Send(type, nullptr, 0); }
+
+i32 CLobbyClient::SendLogin()
+{
+    u8 login[kLoginBytes];
+    ClientLock lock(*this);
+    std::memcpy(login, m_ownUser.data + kLoginAt, kLoginBytes);
+    return Send(1001, login, kLoginBytes);
+}
+
+void CLobbyClient::PostEvent(u32 code)
+{
+    ClientLock lock(*this);
+    if (m_screens) m_screens->ShowMessage(code, m_screen);
+}
+
+// ---------------------------------------------------------------- receiving
+
+void CLobbyClient::RecvLoop(Connection* c)
+{
+    u8 buffer[kReceiveBytes];
+    u32 errors = 0;
+    bool posted = false;
+    while (!c->stop) {
+        const i32 events = m_net.Wait(c->socket, net::kEventRead, kWaitSliceMs);
+        if (events == net::kWaitFailed) break;
+        if (events == 0) continue;
+        const net::IoResult io = m_net.Receive(c->socket, buffer, sizeof buffer);
+        if (io.bytes > 0) {
+            errors = 0;
+            if (!Reassemble(*c, buffer, size_t(io.bytes))) {
+                posted = true;
+                break;
+            }
+            continue;
+        }
+        if (io.bytes == 0 || io.error == net::Error::Closed || io.error == net::Error::Reset) break;
+        if (io.error == net::Error::WouldBlock) continue;
+        if (++errors >= kMaxReceiveErrors) break;
+    }
+    m_net.Shutdown(c->socket);
+    if (posted) return;
+    // The server went: whoever waits on a message must hear it.
+    ClientLock lock(*this);
+    if (!c->stop) PostEvent(kEventServerLost);
+}
+
+bool CLobbyClient::Reassemble(Connection& c, const u8* bytes, size_t size)
+{
+    c.pending.insert(c.pending.end(), bytes, bytes + size);
+    size_t at = 0;
+    bool go = true;
+    while (go && c.pending.size() - at >= kHeaderBytes) {
+        u8 header[kHeaderBytes];
+        std::memcpy(header, c.pending.data() + at, kHeaderBytes);
+        ScrambleLobby(header, kHeaderBytes, kHeaderKey);
+        const LobbyMessageHeader h = ReadHeader(header);
+        if (h.length > kMaxPayload) {
+            ClientLock lock(*this);
+            if (!c.stop) Refuse(h.type, WireError::kTooLong);
+            return false;
+        }
+        if (c.pending.size() - at < kHeaderBytes + size_t(h.length)) break;
+        u8* payload = c.pending.data() + at + kHeaderBytes;
+        {
+            ClientLock lock(*this);
+            if (c.stop) return false;
+            go = DispatchLocked(h.type, h.status, payload, h.length) != 0;
+        }
+        at += kHeaderBytes + h.length;
+    }
+    c.pending.erase(c.pending.begin(), c.pending.begin() + ptrdiff_t(at));
+    return go;
+}
+
+i32 CLobbyClient::Refuse(u16 type, WireError error)
+{
+    std::fprintf(stderr, "lobby: server message %u refused: %s\n", unsigned(type), WireErrorText(error));
+    PostEvent(kEventServerLost);
+    return 0;
+}
+
+// ---------------------------------------------------------------- Dispatch
+
+i32 CLobbyClient::Dispatch(u16 type, u16 status, u8* payload, u32 n)
+{
+    ClientLock lock(*this);
+    return DispatchLocked(type, status, payload, n);
+}
+
+i32 CLobbyClient::DispatchLocked(u16 type, u16 status, u8* payload, u32 n)
+{
+    if (n > kMaxPayload) return Refuse(type, WireError::kTooLong);
+    ScrambleLobby(payload, n, m_payloadKey.load());
+    const bool ok = status == kStatusSuccess;
+    if (n < RequiredBytes(type, status)) {
+        // A refusal needs no payload; anything else must hold its fields.
+        return Refuse(type, WireError::kShort);
+    }
+    switch (type) {
+    case kHandshake: {
+        if (!ok) return PostEvent(kEventServerLost), 0;
+        Handshake h;
+        ReadHandshake(payload, n, &h);
+        if (!h.tilde) return PostEvent(kEventBadHandshake), 0;
+        m_payloadKey = h.payloadKey;
+        PostEvent(kEventDone);
+        m_screen = u32(LobbyLayer::kLogin);
+        return 1;
+    }
+    case kLoginResult: {
+        if (!ok) return PostEvent(kEventLoginRefused), 1;
+        UserDetail detail;
+        if (const WireError e = ReadUserDetail(payload, n, false, &detail); e != WireError::kNone)
+            return Refuse(type, e);
+        std::memcpy(m_ownUser.data, detail.data, sizeof detail.data);
+        m_screen = u32(LobbyLayer::kLobby);
+        char login[kIdBytes] = {};
+        std::memcpy(login, m_ownUser.data + kLoginAt, kIdBytes - 1);
+        SetLobbyId(login);
+        PostEvent(kEventDone);
+        return 1;
+    }
+    case kRoomsAdded:
+    case kRoomsChanged:
+    case kRoomsState: ApplyRoomEntries(payload, n); return 1;
+    case kRoomRemoved: {
+        u32 id = 0;
+        ReadId(payload, n, &id);
+        if (IsMemberOf(id)) {
+            m_playState = 0;
+            m_screen = u32(LobbyLayer::kLobby);
+            m_peers->RequestCloseAll();
+        }
+        RemoveRoom(id);
+        return 1;
+    }
+    case kRoomDetail:
+    case kRoomDetailPassword:
+    case kRoomDetailAsked:
+    case kJoinAccepted: return ApplyRoomDetail(type, status, payload, n);
+    case kMemberBlock:
+    case kMemberBlockKick: {
+        MemberBlock block;
+        if (const WireError e = ReadMemberBlock(payload, n, &block); e != WireError::kNone) return Refuse(type, e);
+        ApplyMemberBlock(block);
+        if (type == kMemberBlockKick && !m_ownRoom.HasMember(m_ownUser.Id())) {
+            m_peers->RequestCloseAll();
+            m_screen = u32(LobbyLayer::kLobby);
+        }
+        return 1;
+    }
+    case kUsersAdded:
+    case kUsersChanged:
+    case kUsersResult: ApplyUserEntries(payload, n); return 1;
+    case kUserRemoved: {
+        u32 id = 0;
+        ReadId(payload, n, &id);
+        RemoveUser(id);
+        return 1;
+    }
+    case kUserDetail: {
+        if (!ok) return PostEvent(kEventRefused), 1;
+        UserDetail detail;
+        if (const WireError e = ReadUserDetail(payload, n, true, &detail); e != WireError::kNone)
+            return Refuse(type, e);
+        LobbyUserRecord* user = FindUser(detail.id);
+        if (!user) return PostEvent(kEventRefused), 1;
+        std::memcpy(user->data, detail.data, sizeof detail.data);
+        user->picture.assign(detail.picture, detail.picture + detail.pictureBytes);
+        m_screens->OpenUserInformation(*user, m_screen == u32(LobbyLayer::kRoom) && m_roomHost);
+        PostEvent(kEventDone);
+        return 1;
+    }
+    case kLobbyChat: {
+        char line[kChatLineBytes];
+        ReadChatLine(payload, n, line);
+        m_screens->LobbyChatLine(line);
+        return 1;
+    }
+    case kLineTestRequest: {
+        LineTestRequest request;
+        ReadLineTestRequest(payload, n, &request);
+        m_joinAddress = request.address;
+        m_joinPort = request.port;
+        StartLineTest();
+        return 1;
+    }
+    case kKeepAlive: SendEmpty(kKeepAlive); return 1;
+    default: return 1;
+    }
+}
+
+void CLobbyClient::ApplyRoomEntries(const u8* payload, u32 n)
+{
+    std::vector<RoomEntry> entries;
+    ReadRoomEntries(payload, n, &entries);
+    for (const RoomEntry& e : entries) {
+        if (LobbyRoomRecord* room = FindRoom(e.id)) {
+            std::memcpy(room->data, e.bytes, kEntryBytes);
+            if (IsMemberOf(e.id)) {
+                std::memcpy(m_ownRoom.data, e.bytes, kEntryBytes);
+                m_playState = e.state;
+            }
+            continue;
+        }
+        auto room = std::make_unique<LobbyRoomRecord>(m_roomTemplate);
+        std::memcpy(room->data, e.bytes, kEntryBytes);
+        m_roomIndex[e.id] = m_rooms.size();
+        m_rooms.push_back(std::move(room));
+    }
+}
+
+void CLobbyClient::ApplyUserEntries(const u8* payload, u32 n)
+{
+    std::vector<UserEntry> entries;
+    ReadUserEntries(payload, n, &entries);
+    const u32 own = m_ownUser.Id();
+    for (const UserEntry& e : entries) {
+        if (e.emptyName) continue;
+        LobbyUserRecord* user = FindUser(e.id);
+        if (!user) {
+            m_userIndex[e.id] = m_users.size();
+            m_users.push_back(std::make_unique<LobbyUserRecord>());
+            user = m_users.back().get();
+        }
+        std::memcpy(user->data + 1, e.data + 1, kEntryBytes);
+        if (e.id == own && own != 0) {
+            std::memcpy(m_ownUser.data + 1, e.data + 1, kEntryBytes);
+            m_playRecord = e.listNumber;
+        }
+    }
+}
+
+i32 CLobbyClient::ApplyRoomDetail(u16 type, u16 status, const u8* payload, u32 n)
+{
+    if (status != kStatusSuccess) return PostEvent(kEventRefused), 1;
+    RoomDetail detail;
+    if (const WireError e = ReadRoomDetail(payload, n, type == kJoinAccepted, &detail); e != WireError::kNone)
+        return Refuse(type, e);
+    LobbyRoomRecord* room = FindRoom(detail.id);
+    if (!room) return PostEvent(kEventRefused), 1;
+    std::memcpy(room->data, detail.data, kRoomDataBytes);
+    if (!IsMemberOf(detail.id)) {
+        if (type == kRoomDetailPassword || type == kRoomDetailAsked) {
+            PostEvent(kEventDone);
+            m_screens->OpenRoomInformation(*room);
+        }
+    } else {
+        std::memcpy(m_ownRoom.data, detail.data, kRoomDataBytes);
+        m_screens->RoomCreateMessage(type, payload, n);
+    }
+    if (type == kJoinAccepted) {
+        m_joinAddress = detail.joinAddress;
+        m_joinPort = detail.joinPort;
+        std::memcpy(m_ownRoom.data, detail.data, kRoomDataBytes);
+        m_screens->RoomMarkJoinedThroughServer();
+        StartJoin();
+    }
+    return 1;
+}
+
+void CLobbyClient::ApplyMemberBlock(const MemberBlock& block)
+{
+    std::memcpy(m_ownRoom.data + kMemberBlockAt, block.bytes, kMemberBlockBytes);
+    if (LobbyRoomRecord* room = FindRoom(m_ownRoom.Id()))
+        std::memcpy(room->data + kMemberBlockAt, block.bytes, kMemberBlockBytes);
+}
+
+bool CLobbyClient::IsMemberOf(u32 roomId) const
+{
+    const u32 own = m_ownUser.Id();
+    if (own == 0) return false;
+    // The listed room's last detail names its members; the own room record
+    // stands in for a room the list lost.
+    const auto it = m_roomIndex.find(roomId);
+    if (it != m_roomIndex.end() && m_rooms[it->second]->HasMember(own)) return true;
+    return roomId != 0 && m_ownRoom.Id() == roomId && m_ownRoom.HasMember(own);
+}
+
+LobbyRoomRecord* CLobbyClient::FindRoom(u32 id)
+{
+    const auto it = m_roomIndex.find(id);
+    return it == m_roomIndex.end() ? nullptr : m_rooms[it->second].get();
+}
+
+LobbyUserRecord* CLobbyClient::FindUser(u32 id)
+{
+    const auto it = m_userIndex.find(id);
+    return it == m_userIndex.end() ? nullptr : m_users[it->second].get();
+}
+
+namespace {
+
+// Erases element `at` of a list and renumbers the index behind it.
+template <class Record>
+void EraseIndexed(std::vector<std::unique_ptr<Record>>& list, std::unordered_map<u32, size_t>& index, u32 id)
+{
+    const auto it = index.find(id);
+    if (it == index.end()) return;
+    const size_t at = it->second;
+    index.erase(it);
+    list.erase(list.begin() + ptrdiff_t(at));
+    for (size_t i = at; i < list.size(); ++i) index[list[i]->Id()] = i;
+}
+
+}  // namespace
+
+void CLobbyClient::RemoveRoom(u32 id) { EraseIndexed(m_rooms, m_roomIndex, id); }
+void CLobbyClient::RemoveUser(u32 id) { EraseIndexed(m_users, m_userIndex, id); }
+
+// ---------------------------------------------------------------- play state
+
+void CLobbyClient::SetPlayState(u32 value)
+{
+    ClientLock lock(*this);
+    m_playState = value;
+    if (value == 0 && m_roomHost) {
+        m_peers->StartListening();
+        const u8 bytes[4] = {0, 0, 0, 0};
+        Send(1008, bytes, 4);
+        m_screens->RoomBroadcastMemberTable();
+    }
+}
+
+void CLobbyClient::SetPlayStateAndNotify(u32 value)
+{
+    m_playState = value;
+    if (value != 0) m_peers->StopListening();
+    u8 bytes[4];
+    PutLe32(bytes, value);
+    Send(1008, bytes, 4);
+}
+
+i32 CLobbyClient::ReportBattleResult(u32 result)
+{
+    u8 bytes[4];
+    PutLe32(bytes, result);
+    ClientLock lock(*this);
+    if (m_roomHost) m_screens->RoomAddResult(result);
+    else m_peers->Broadcast(1016, bytes, 4);
+    return IsConnected() ? Send(1016, bytes, 4) : 0;
+}
+
+// ---------------------------------------------------------------- frame
+
+void CLobbyClient::UpdateDrift()
+{
+    const f32 t = GetFrameTime();
+    m_drift[5] += t * 200.0f;
+    if (m_drift[5] >= 1024.0f) m_drift[5] = -20.0f;
+    m_drift[4] -= t;
+    if (m_drift[4] <= 0.0f) {
+        m_drift[4] = f32(RandomInt(1000)) * 0.001f;
+        m_drift[2] = f32(RandomInt(10)) * 0.1f;
+        m_drift[3] = f32(RandomInt(10)) * 0.1f;
+    }
+    m_drift[0] = std::clamp(m_drift[0] + m_drift[2] - 0.15f, -20.0f, 20.0f);
+    m_drift[1] = std::clamp(m_drift[1] + m_drift[3] - 0.4f, 0.0f, 150.0f);
+}
+
+void CLobbyClient::Update()
+{
+    if (!m_created) return;
+    {
+        ClientLock lock(*this);
+        UpdateDrift();
+        if (m_screens->MessagePending()) m_screens->Update(LobbyLayer::kMessage);
+        else if (m_screens->IsOpen(LobbyLayer::kUserInformation)) m_screens->Update(LobbyLayer::kUserInformation);
+        else if (m_screens->IsOpen(LobbyLayer::kRoomInformation)) m_screens->Update(LobbyLayer::kRoomInformation);
+        else if (m_screens->IsOpen(LobbyLayer::kRoomCreate)) m_screens->Update(LobbyLayer::kRoomCreate);
+        else m_screens->Update(LobbyLayer(std::min(m_screen, kLobbyScreenCount - 1)));
+    }
+    // What a Disconnect under the lock left.
+    if (!HoldsLock()) {
+        RetireWorkers(false);
+        JoinRetired();
+    }
+}
+
+i32 CLobbyClient::Draw()
+{
+    if (!m_created) return 0;
+    ClientLock lock(*this);
+    i32 result = m_screens->Draw(LobbyLayer(std::min(m_screen, kLobbyScreenCount - 1)));
+    for (LobbyLayer window : {LobbyLayer::kUserInformation, LobbyLayer::kRoomInformation, LobbyLayer::kRoomCreate})
+        if (m_screens->IsOpen(window)) result &= m_screens->Draw(window);
+    if (m_screens->MessagePending()) result &= m_screens->Draw(LobbyLayer::kMessage);
+    return result;
+}
+
+// ---------------------------------------------------------------- accessors
+
+u32 CLobbyClient::GetPlayState()
+{
+    ClientLock lock(*this);
+    return m_playState;
+}
+
+u32 CLobbyClient::GetExitRequest()
+{
+    ClientLock lock(*this);
+    return m_exitRequest;
+}
+
+void CLobbyClient::SetExitRequest(u32 value)
+{
+    ClientLock lock(*this);
+    m_exitRequest = value;
+}
+
+u32 CLobbyClient::GetMemberCount()
+{
+    ClientLock lock(*this);
+    return u32(std::clamp<i32>(m_members.count, 0, i32(kMaxMembers)));
+}
+
+i32 CLobbyClient::GetMemberName(u32 index, char* out, u32 size)
+{
+    ClientLock lock(*this);
+    if (!out || size == 0 || index >= u32(std::clamp<i32>(m_members.count, 0, i32(kMaxMembers)))) return 0;
+    const char* name = m_members.members[index].name;
+    const size_t keep = kernel::Cp932Fit(std::string_view(name, strnlen(name, sizeof m_members.members[0].name)),
+                                         size - 1);
+    std::memcpy(out, name, keep);
+    out[keep] = 0;
+    return 1;
+}
+
+i32 CLobbyClient::FindMemberByPeerId(const char* peerId)
+{
+    ClientLock lock(*this);
+    if (!peerId) return -1;
+    const i32 count = std::clamp<i32>(m_members.count, 0, i32(kMaxMembers));
+    for (i32 i = 0; i < count; ++i)
+        if (strncmp(m_members.members[i].peerId, peerId, peer::kPeerIdBytes) == 0) return i;
+    return -1;
+}
+
+i32 CLobbyClient::IsRoomHost()
+{
+    ClientLock lock(*this);
+    return m_roomHost ? 1 : 0;
+}
+
+i32 CLobbyClient::GetOwnMemberIndex()
+{
+    ClientLock lock(*this);
+    return m_ownIndex;
+}
+
+void CLobbyClient::SetPlayStateRaw(u32 value)
+{
+    ClientLock lock(*this);
+    m_playState = value;
+}
+
+u32 CLobbyClient::GetScreen()
+{
+    ClientLock lock(*this);
+    return m_screen;
+}
+
+void CLobbyClient::SetScreen(u32 screen)
+{
+    ClientLock lock(*this);
+    m_screen = std::min(screen, kLobbyScreenCount - 1);
+}
+
+void CLobbyClient::SetRoomHost(bool host, i32 ownIndex)
+{
+    ClientLock lock(*this);
+    m_roomHost = host;
+    m_ownIndex = ownIndex;
+}
+
+u32 CLobbyClient::GetUserCount()
+{
+    ClientLock lock(*this);
+    return u32(m_users.size());
+}
+
+u32 CLobbyClient::GetRoomCount()
+{
+    ClientLock lock(*this);
+    return u32(m_rooms.size());
+}
+
+bool CLobbyClient::GetUser(u32 id, LobbyUserRecord* out)
+{
+    ClientLock lock(*this);
+    const LobbyUserRecord* user = FindUser(id);
+    if (user && out) *out = *user;
+    return user != nullptr;
+}
+
+bool CLobbyClient::GetRoom(u32 id, LobbyRoomRecord* out)
+{
+    ClientLock lock(*this);
+    const LobbyRoomRecord* room = FindRoom(id);
+    if (room && out) *out = *room;
+    return room != nullptr;
+}
+
+bool CLobbyClient::GetOwnRoom(LobbyRoomRecord* out)
+{
+    ClientLock lock(*this);
+    *out = m_ownRoom;
+    return true;
+}
+
+bool CLobbyClient::GetOwnUser(LobbyUserRecord* out)
+{
+    ClientLock lock(*this);
+    *out = m_ownUser;
+    return true;
+}
+
+LineTestResults CLobbyClient::GetLineTestResults()
+{
+    ClientLock lock(*this);
+    return m_lineTest;
+}
+
+const char* CLobbyClient::GetUserName() { return m_ownUser.Name(); }
+
+void CLobbyClient::SetLobbyId(const char* id)
+{
+    std::memset(m_lobbyId, 0, kIdBytes);
+    if (id) std::memcpy(m_lobbyId, id, kernel::Cp932Fit(std::string_view(id, strnlen(id, kIdBytes)), kIdBytes - 1));
+}
+
+void CLobbyClient::SetAddressId(const char* id)
+{
+    std::memset(m_addressId, 0, kIdBytes);
+    if (id)
+        std::memcpy(m_addressId, id, kernel::Cp932Fit(std::string_view(id, strnlen(id, kIdBytes)), kIdBytes - 1));
+}
+
+void CLobbyClient::SetJoinTarget(u32 address, u32 port)
+{
+    ClientLock lock(*this);
+    m_joinAddress = address;
+    m_joinPort = port;
+}
+
+void CLobbyClient::SetOwnLogin(const char* text, u32 word)
+{
+    ClientLock lock(*this);
+    const std::vector<u8> login = WriteLogin(text, word, 0, 0);
+    std::memcpy(m_ownUser.data + kLoginAt, login.data(), 54);
+}
+
+// ---------------------------------------------------------------- room forwards
+
+i32 CLobbyClient::AcceptPeer(CNetClient* peer)
+{
+    ClientLock lock(*this);
+    return m_screens->AcceptPeer(peer);
+}
+
+i32 CLobbyClient::OnRoomChat(CNetClient* sender, const u8* payload, u32 length)
+{
+    ClientLock lock(*this);
+    return m_screens->OnRoomChat(sender, payload, length);
+}
+
+i32 CLobbyClient::OnJoinReply(CNetClient* sender, const u8* payload, u32 length)
+{
+    ClientLock lock(*this);
+    return m_screens->OnJoinReply(sender, payload, length);
+}
+
+i32 CLobbyClient::OnMemberInfo(CNetClient* sender, const u8* payload, u32 length)
+{
+    ClientLock lock(*this);
+    return m_screens->OnMemberInfo(sender, payload, length);
+}
+
+i32 CLobbyClient::OnMemberTable(CNetClient* sender, const u8* payload, u32 length)
+{
+    ClientLock lock(*this);
+    return m_screens->OnMemberTable(sender, payload, length);
+}
+
+i32 CLobbyClient::OnMemberResult(CNetClient* sender, const u8* payload, u32 length)
+{
+    ClientLock lock(*this);
+    return m_screens->OnMemberResult(sender, payload, length);
+}
+
+void CLobbyClient::OnPeerLeft(CNetClient* peer)
+{
+    ClientLock lock(*this);
+    m_screens->OnPeerLeft(peer);
+}
+
+i32 CLobbyClient::SendRoomChat(const u8* line, u32 length)
+{
+    ClientLock lock(*this);
+    return m_screens->SendRoomChat(line, length);
+}
+
+void CLobbyClient::DrawRoomChat(f32 x, f32 y)
+{
+    ClientLock lock(*this);
+    m_screens->DrawRoomChat(x, y);
+}

@@ -1,0 +1,252 @@
+// CLobbyClient: the lobby server's client. One TCP connection to the
+// server; the users and rooms it announces; the screens and windows it tells
+// what happened (LobbyScreens.h); the peer host, line tester and port mapper
+// behind it (LobbyPeerSide.h).
+//
+// Threads: lobby-recv (the server connection), lobby-work (one connect,
+// join or line test at a time), the peer host's, and the main thread.
+// Locks, outermost first: the network scene's → the client lock → the peer
+// host's → the send lock (one whole server message at a time; the socket and
+// the connection it belongs to) → the thread slots lock. Nothing joins a
+// thread or waits on a socket without a deadline under the client lock:
+// Disconnect called under it leaves the join to the next Update.
+#pragma once
+
+#include "engine/core/Types.h"
+#include "game/network/LobbyPeerSide.h"
+#include "game/network/LobbyScreens.h"
+#include "game/network/LobbyWire.h"
+#include "game/scenes/NetworkHost.h"
+#include "host/kernel/Kernel.h"
+#include "host/net/Net.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+class CFontTexture;
+class CImeInput;
+class CSoundBuffer;
+class CTexture;
+
+// An IPv4 address as four texts (the address lists).
+struct IpAddressEntry {
+    char octets[4][4];
+};
+
+class CLobbyClient final : public ILobbyRoom {
+public:
+    static constexpr u16 kDefaultServerPort = 15500;
+    static constexpr u32 kConnectTimeoutMs = 10000;
+    static constexpr u32 kSendTimeoutMs = 5000;
+    static constexpr u32 kWaitSliceMs = 1000;
+    static constexpr u32 kIdBytes = 33;
+    static constexpr u32 kLineTestSize = 1000;
+    static constexpr u32 kLineTestCount = 100;
+
+    // net null: host::net::DefaultNet().
+    explicit CLobbyClient(host::net::Net* net = nullptr);
+    // Destroy.
+    ~CLobbyClient() override;
+    CLobbyClient(const CLobbyClient&) = delete;
+    CLobbyClient& operator=(const CLobbyClient&) = delete;
+
+    // Takes the screens and the peer side. The three menu sounds load from
+    // the sound list or "SE\\" when a resource controller runs (0 when one
+    // cannot be loaded); without one they are left out. 1 or 0.
+    i32 Create(const char* tag1, const char* tag2, CTexture* texture, CFontTexture* font, const char* serverHost,
+               u16 serverPort, u16 peerPort, std::unique_ptr<ILobbyScreens> screens,
+               std::unique_ptr<ILobbyPeerSide> peers);
+    // Stops every thread, uninstalls the peer callbacks, then frees. Again: nothing.
+    void Destroy();
+    // Closes the server connection and stops its threads; joins them unless
+    // the caller holds the client lock (then the next Update joins). The
+    // payload key returns to the initial one. 1.
+    i32 Disconnect();
+
+    // Event 0, then the worker connects.
+    void StartConnect();
+    // Whole messages under the send lock; a full send buffer waits up to
+    // kSendTimeoutMs. 1, or 0 (no connection, failure, time-out).
+    i32 Send(u16 type, const void* payload, u32 n);
+    i32 SendEmpty(u16 type);
+    // 1001 with the own user record's login bytes (319..378).
+    i32 SendLogin();
+    // Under the client lock, the message window shows code over the current screen.
+    void PostEvent(u32 code);
+    // Event 6 and the worker joins the join target; refused (event 10) while
+    // another worker runs.
+    void StartJoin();
+    // Event 7 and the worker runs the line test; refused (event 18, results
+    // cleared) while another worker runs.
+    void StartLineTest();
+    i32 StartHostListener();
+    i32 MapPort(u16 port);
+    i32 SetAcceptCallback(peer::AcceptCallback callback, void* context);
+    i32 SetMessageCallback(peer::MessageCallback callback, void* context);
+    i32 SetDisconnectCallback(peer::DisconnectCallback callback, void* context);
+
+    void SetPlayState(u32 value);
+    // The caller holds the client lock (the room screen).
+    void SetPlayStateAndNotify(u32 value);
+    i32 ReportBattleResult(u32 result);
+
+    // Main thread: background drift and one layer; joins what Disconnect left.
+    void Update();
+    i32 Draw();
+
+    // A server message, the payload scrambled as it came (unscrambled in
+    // place). 1 goes on; 0 ends the connection (its event already posted).
+    i32 Dispatch(u16 type, u16 status, u8* payload, u32 n);
+
+    // Locked accessors.
+    u32 GetPlayState();
+    u32 GetExitRequest();
+    u32 GetMemberCount() override;
+    i32 GetMemberName(u32 index, char* out, u32 size);
+    i32 FindMemberByPeerId(const char* peerId);
+    i32 IsRoomHost();
+    i32 GetOwnMemberIndex();
+    void SetPlayStateRaw(u32 value);
+    u32 GetScreen();
+    void SetScreen(u32 screen);
+    void SetExitRequest(u32 value);
+    u32 GetUserCount();
+    u32 GetRoomCount();
+    // Copies of the listed records; false when there is none.
+    bool GetUser(u32 id, lobby::LobbyUserRecord* out);
+    bool GetRoom(u32 id, lobby::LobbyRoomRecord* out);
+    bool GetOwnRoom(lobby::LobbyRoomRecord* out);
+    bool GetOwnUser(lobby::LobbyUserRecord* out);
+    LineTestResults GetLineTestResults();
+
+    // Forwards into the room screen under the lock.
+    i32 AcceptPeer(CNetClient* peer);
+    i32 OnRoomChat(CNetClient* sender, const u8* payload, u32 length);
+    i32 OnJoinReply(CNetClient* sender, const u8* payload, u32 length);
+    i32 OnMemberInfo(CNetClient* sender, const u8* payload, u32 length);
+    i32 OnMemberTable(CNetClient* sender, const u8* payload, u32 length);
+    i32 OnMemberResult(CNetClient* sender, const u8* payload, u32 length);
+    void OnPeerLeft(CNetClient* peer);
+    i32 SendRoomChat(const u8* line, u32 length) override;
+    void DrawRoomChat(f32 x, f32 y) override;
+
+    // Unlocked: the main thread's, or the screens' under the client lock.
+    CImeInput* GetImeInput() override { return m_ime.get(); }
+    const char* GetUserName() override;
+    CNetHost* GetNetHost() { return m_peers ? m_peers->Host() : nullptr; }
+    RoomMemberTable& MemberTable() { return m_members; }
+    void SetRoomHost(bool host, i32 ownIndex);
+    void SetLobbyId(const char* id);
+    const char* GetLobbyId() const { return m_lobbyId; }
+    void SetAddressId(const char* id);
+    const char* GetAddressId() const { return m_addressId; }
+    IpAddressEntry* GetAddressList() { return m_addresses; }
+    void SetPlayRecord(u32 value) { m_playRecord = value; }
+    u32 GetPlayRecord() const { return m_playRecord; }
+    void SetSeVolume(i32 volume) { m_seVolume = volume; }
+    void SetUPnP(bool on) { m_upnp = on; }
+    void SetJoinTarget(u32 address, u32 port);
+    void SetOwnLogin(const char* text, u32 word);
+    u8 GetPayloadKey() const { return m_payloadKey.load(); }
+    const f32* GetDrift() const { return m_drift; }
+    bool IsConnected();
+    // The room template's member limit; the own room starts as a copy.
+    void CreateRoomRecords(u16 memberLimit);
+
+private:
+    struct Connection;
+    struct Worker;
+
+    bool HoldsLock() const;
+    void RecvLoop(Connection* connection);
+    bool Reassemble(Connection& connection, const u8* bytes, size_t size);
+    i32 DispatchLocked(u16 type, u16 status, u8* payload, u32 n);
+    i32 Refuse(u16 type, lobby::WireError error);
+    void ApplyRoomEntries(const u8* payload, u32 n);
+    void ApplyUserEntries(const u8* payload, u32 n);
+    i32 ApplyRoomDetail(u16 type, u16 status, const u8* payload, u32 n);
+    void ApplyMemberBlock(const lobby::MemberBlock& block);
+    void RemoveRoom(u32 id);
+    void RemoveUser(u32 id);
+    lobby::LobbyRoomRecord* FindRoom(u32 id);
+    lobby::LobbyUserRecord* FindUser(u32 id);
+    bool IsMemberOf(u32 roomId) const;
+    void ConnectWork(Worker& worker);
+    void JoinWork(Worker& worker);
+    void LineTestWork(Worker& worker);
+    bool StartWorker(void (CLobbyClient::*work)(Worker&));
+    void RetireWorkers(bool join);
+    void JoinRetired();
+    u32 LocalAddress();
+    void UpdateDrift();
+    i32 LoadSounds();
+
+    host::net::Net& m_net;
+    bool m_created = false;
+
+    std::unique_ptr<ILobbyScreens> m_screens;
+    std::unique_ptr<ILobbyPeerSide> m_peers;
+    std::unique_ptr<CImeInput> m_ime;
+
+    u32 m_screen = 0;
+    u32 m_exitRequest = 0;
+    u32 m_playState = 0;
+    f32 m_drift[6] = {};
+    std::atomic<u8> m_payloadKey{lobby::kInitialPayloadKey};
+
+    host::kernel::CriticalSection m_lock;       // the client lock
+    host::kernel::CriticalSection m_sendLock;   // m_connection and whole sends
+    host::kernel::CriticalSection m_slotLock;   // worker slot, retired threads
+    std::atomic<std::thread::id> m_lockOwner{};
+    u32 m_lockDepth = 0;   // the owner's
+    friend class ClientLock;
+
+    std::unique_ptr<Connection> m_connection;           // under m_sendLock
+    std::vector<std::unique_ptr<Connection>> m_retired;   // under m_slotLock
+    std::unique_ptr<Worker> m_worker;                     // under m_slotLock
+    std::vector<std::unique_ptr<Worker>> m_retiredWorkers;
+    std::atomic<bool> m_destroying{false};
+
+    LineTestResults m_lineTest = {};
+
+    std::vector<std::unique_ptr<lobby::LobbyUserRecord>> m_users;
+    std::unordered_map<u32, size_t> m_userIndex;
+    std::vector<std::unique_ptr<lobby::LobbyRoomRecord>> m_rooms;
+    std::unordered_map<u32, size_t> m_roomIndex;
+    lobby::LobbyUserRecord m_ownUser;
+    lobby::LobbyRoomRecord m_ownRoom;
+    lobby::LobbyRoomRecord m_roomTemplate;
+
+    CTexture* m_texture = nullptr;
+    CFontTexture* m_font = nullptr;
+    std::string m_serverHost;
+    u16 m_serverPort = kDefaultServerPort;
+    u16 m_peerPort = 0;
+    std::string m_tag1;
+
+    char m_lobbyId[kIdBytes] = {};
+    char m_addressId[kIdBytes] = {};
+    IpAddressEntry m_addresses[24] = {};
+    u32 m_playRecord = 0;
+    i32 m_seVolume = 0;
+
+    u32 m_joinAddress = 0;
+    u32 m_joinPort = 0;
+    bool m_roomHost = false;
+    i32 m_ownIndex = 0;
+    RoomMemberTable m_members;
+    bool m_upnp = false;
+
+    peer::AcceptCallback m_accept = nullptr;
+    void* m_acceptContext = nullptr;
+    peer::MessageCallback m_message = nullptr;
+    void* m_messageContext = nullptr;
+    peer::DisconnectCallback m_disconnect = nullptr;
+    void* m_disconnectContext = nullptr;
+
+    CSoundBuffer* m_sounds[3] = {};
+};

@@ -1,0 +1,64 @@
+#include "game/network/LobbyPeerSide.h"
+
+#include "game/network/UPnP.h"
+
+namespace {
+
+class PeerSide final : public ILobbyPeerSide {
+public:
+    PeerSide(host::net::Net* net, host::net::Endpoint discovery)
+        : m_netArg(net), m_host(net), m_lineTest(net), m_discovery(discovery)
+    {
+    }
+
+    CNetHost* Host() override { return &m_host; }
+    i32 InitHost(const char* tag1, const char* tag2) override { return m_host.Init(tag1, tag1, tag2); }
+    i32 InitListener(u16 port, peer::AcceptCallback accept, void* acceptContext, peer::MessageCallback message,
+                     void* messageContext, peer::DisconnectCallback disconnect, void* disconnectContext) override
+    {
+        return m_host.InitListener(port, accept, acceptContext, message, messageContext, disconnect,
+                                   disconnectContext);
+    }
+    i32 StartListening() override { return m_host.StartListening(); }
+    void StopListening() override { m_host.StopListening(); }
+    void RequestCloseAll() override { m_host.RequestCloseAll(); }
+    i32 ConnectByAddress(u32 address, u16 port, const peer::Callbacks& callbacks) override
+    {
+        return m_host.ConnectByAddress(&address, port, peer::kStreamChannel, callbacks);
+    }
+    i32 Broadcast(i16 type, const void* payload, u32 length) override
+    {
+        return m_host.Broadcast(type, peer::kSubType, payload, length, peer::kStreamChannel);
+    }
+    i32 InitLineTest(u16 port) override { return m_lineTest.Init(port); }
+    i32 RunLineTest(u32 address, u16 size, u16 count, LineTestResults* results) override
+    {
+        return m_lineTest.Run(address, size, count, results);
+    }
+    bool HasMapper() override { return m_mapper != nullptr; }
+    i32 CreateMapperAndDiscover() override
+    {
+        m_mapper = std::make_unique<CUPnP>(m_netArg, m_discovery);
+        return m_mapper->Discover();
+    }
+    i32 IsMapped(u16 port, const char* protocol) override { return m_mapper ? m_mapper->IsMapped(port, protocol) : 0; }
+    i32 AddMapping(u16 port, const char* protocol, const char* internalClient, const char* description) override
+    {
+        return m_mapper ? m_mapper->AddMapping(port, port, protocol, internalClient, description) : 0;
+    }
+    void DropMapper() override { m_mapper.reset(); }
+
+private:
+    host::net::Net* m_netArg;
+    CNetHost m_host;
+    CLineTest m_lineTest;
+    host::net::Endpoint m_discovery;
+    std::unique_ptr<CUPnP> m_mapper;
+};
+
+}  // namespace
+
+std::unique_ptr<ILobbyPeerSide> MakeLobbyPeerSide(host::net::Net* net, host::net::Endpoint discovery)
+{
+    return std::make_unique<PeerSide>(net, discovery);
+}

@@ -1,0 +1,93 @@
+// The lobby's user list: Dispatch of a 5,000-entry list (1010) into a client
+// that already lists those 5,000 users, against copying the entries into
+// records, and against finding each by walking the list (what a look-up
+// without the id index costs).
+#include "game/network/LobbyClient.h"
+#include "game/network/tests/LobbyDoubles.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr u32 kUsers = 5000;
+
+std::vector<u8> UserList()
+{
+    std::vector<u8> list;
+    list.reserve(kUsers * lobby::kEntryBytes);
+    for (u32 i = 0; i < kUsers; ++i) {
+        const std::vector<u8> e = lobby_test::UserEntryBytes(i + 1, "user" + std::to_string(i), i);
+        list.insert(list.end(), e.begin(), e.end());
+    }
+    return list;
+}
+
+struct Client {
+    Client()
+    {
+        client.Create("tag1", "tag2", nullptr, nullptr, "127.0.0.1", 15500, 18000,
+                      std::make_unique<lobby_test::RecordingScreens>(screens),
+                      std::make_unique<lobby_test::RecordingPeerSide>(peers));
+    }
+    lobby_test::RecordingScreens::Shared screens;
+    lobby_test::RecordingPeerSide::Shared peers;
+    CLobbyClient client{nullptr};
+};
+
+void BM_DispatchUserListInto5000Users(benchmark::State& state)
+{
+    Client c;
+    std::vector<u8> plain = UserList();
+    lobby::ScrambleLobby(plain.data(), plain.size(), c.client.GetPayloadKey());
+    std::vector<u8> work = plain;
+    c.client.Dispatch(lobby::kUsersAdded, lobby::kStatusSuccess, work.data(), u32(work.size()));
+    for (auto _ : state) {
+        work = plain;
+        c.client.Dispatch(lobby::kUsersAdded, lobby::kStatusSuccess, work.data(), u32(work.size()));
+    }
+    if (c.client.GetUserCount() != kUsers) state.SkipWithError("users lost");
+    state.SetItemsProcessed(int64_t(state.iterations()) * kUsers);
+}
+BENCHMARK(BM_DispatchUserListInto5000Users)->Unit(benchmark::kMicrosecond);
+
+// The yardstick: the entries copied into 5,000 records, nothing looked up.
+void BM_CopyEntriesInto5000Records(benchmark::State& state)
+{
+    const std::vector<u8> plain = UserList();
+    std::vector<lobby::LobbyUserRecord> records(kUsers);
+    std::vector<u8> work;
+    for (auto _ : state) {
+        work = plain;
+        for (u32 i = 0; i < kUsers; ++i)
+            std::memcpy(records[i].data + 1, work.data() + size_t(i) * lobby::kEntryBytes, lobby::kEntryBytes);
+        benchmark::DoNotOptimize(records.data());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kUsers);
+}
+BENCHMARK(BM_CopyEntriesInto5000Records)->Unit(benchmark::kMicrosecond);
+
+// Each entry found by walking the list: quadratic in the list's length.
+void BM_WalkTheListFor5000Entries(benchmark::State& state)
+{
+    const std::vector<u8> plain = UserList();
+    std::vector<lobby::LobbyUserRecord> records(kUsers);
+    for (u32 i = 0; i < kUsers; ++i)
+        std::memcpy(records[i].data + 1, plain.data() + size_t(i) * lobby::kEntryBytes, lobby::kEntryBytes);
+    for (auto _ : state) {
+        for (u32 i = 0; i < kUsers; ++i) {
+            const u32 id = lobby::Le32(plain.data() + size_t(i) * lobby::kEntryBytes);
+            for (auto& r : records)
+                if (r.Id() == id) {
+                    std::memcpy(r.data + 1, plain.data() + size_t(i) * lobby::kEntryBytes, lobby::kEntryBytes);
+                    break;
+                }
+        }
+        benchmark::DoNotOptimize(records.data());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kUsers);
+}
+BENCHMARK(BM_WalkTheListFor5000Entries)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

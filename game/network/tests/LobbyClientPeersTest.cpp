@@ -1,0 +1,72 @@
+// The lobby client with the real peer host, line tester and port mapper:
+// a join through the test lobby server ends in a peer connection between
+// two loopback addresses; a gateway that never answers leaves play going.
+// Built once the peer host, the line test and the port mapper are in.
+#ifdef ORV_LOBBY_REAL_PEERS
+
+#include "game/network/LobbyClient.h"
+#include "game/network/tests/LobbyPlayer.h"
+
+#include <gtest/gtest.h>
+
+using namespace lobby;
+using namespace lobby_test;
+
+namespace {
+
+// A loopback port where nobody answers M-SEARCH.
+constexpr host::net::Endpoint kNoGateway{host::net::kLoopback, 9};
+
+std::unique_ptr<ILobbyPeerSide> RealPeers(host::net::Net* net) { return MakeLobbyPeerSide(net, kNoGateway); }
+
+i32 Accept(void* context, CNetClient* peer) { return static_cast<CLobbyClient*>(context)->AcceptPeer(peer); }
+i32 Message(void*, CNetClient*, const u8*, i32, u32) { return 1; }
+void Left(void* context, CNetClient* peer) { static_cast<CLobbyClient*>(context)->OnPeerLeft(peer); }
+
+void InstallCallbacks(CLobbyClient& client)
+{
+    ASSERT_EQ(client.SetAcceptCallback(Accept, &client), 1);
+    ASSERT_EQ(client.SetMessageCallback(Message, &client), 1);
+    ASSERT_EQ(client.SetDisconnectCallback(Left, &client), 1);
+    EXPECT_EQ(client.SetAcceptCallback(nullptr, nullptr), 0);
+}
+
+TEST(LobbyClientPeers, JoinThroughTheServerMakesAPeerConnection)
+{
+    LobbyServerProcess server;
+    ASSERT_TRUE(server.Start(kAccounts));
+    Player alice(server, 20, "alice", RealPeers), bob(server, 21, "bob", RealPeers);
+    ASSERT_EQ(alice.created, 1);
+    InstallCallbacks(alice.client);
+    InstallCallbacks(bob.client);
+    ASSERT_TRUE(alice.LogIn());
+    ASSERT_TRUE(bob.LogIn());
+
+    ASSERT_EQ(alice.client.StartHostListener(), 1);
+    alice.client.SetRoomHost(true, 0);
+    std::vector<u8> room(794, 0);
+    ASSERT_EQ(alice.client.Send(1002, room.data(), u32(room.size())), 1);
+    ASSERT_TRUE(WaitFor([&] { return bob.client.GetRoomCount() == 1; }));
+    u8 join[45] = {1};
+    ASSERT_EQ(bob.client.Send(1005, join, sizeof join), 1);
+    ASSERT_TRUE(WaitFor([&] { return bob.client.GetScreen() == 4; }));
+    EXPECT_TRUE(WaitCall(alice.screens.mutex, alice.screens.calls, "accept-peer"));
+    ASSERT_NE(alice.client.GetNetHost(), nullptr);
+    EXPECT_TRUE(WaitFor([&] { return alice.client.GetNetHost()->GetPeerCount() == 1; }));
+    bob.client.Destroy();   // its peer threads end before its screens go
+    alice.client.Destroy();
+}
+
+TEST(LobbyClientPeers, SilentGatewayLeavesPlayWithoutMapping)
+{
+    LobbyServerProcess server;
+    ASSERT_TRUE(server.Start(kAccounts));
+    Player player(server, 22, "alice", RealPeers);
+    // The connect thread maps both ports first: no gateway, no failure.
+    player.client.SetUPnP(true);
+    EXPECT_TRUE(player.Connect());
+}
+
+}  // namespace
+
+#endif

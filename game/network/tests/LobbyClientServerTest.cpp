@@ -1,0 +1,150 @@
+// The lobby client against the test lobby server on loopback: log in, chat,
+// rooms, leave; each of the server's faults and the event it gives.
+#include "game/network/LobbyClient.h"
+#include "game/network/tests/LobbyPlayer.h"
+
+#include <gtest/gtest.h>
+
+using namespace lobby;
+using namespace lobby_test;
+
+namespace {
+
+TEST(LobbyClientServer, LogsInChatsJoinsAndLeaves)
+{
+    LobbyServerProcess server;
+    ASSERT_TRUE(server.Start(kAccounts));
+    Player alice(server, 2, "alice"), bob(server, 3, "bob");
+    ASSERT_EQ(alice.created, 1);
+    ASSERT_TRUE(alice.LogIn());
+    EXPECT_EQ(alice.client.GetPayloadKey(), 0x51);
+    EXPECT_STREQ(alice.client.GetUserName(), "Alice");
+    ASSERT_TRUE(bob.LogIn());
+    ASSERT_TRUE(WaitFor([&] { return alice.client.GetUserCount() == 2; }));
+
+    // Chat reaches both.
+    std::vector<u8> line(kChatLineBytes, 0);
+    std::memcpy(line.data(), "Alice: hello", 12);
+    ASSERT_EQ(alice.client.Send(1020, line.data(), u32(line.size())), 1);
+    ASSERT_TRUE(WaitFor([&] { return alice.ChatCount() == 1 && bob.ChatCount() == 1; }));
+    EXPECT_EQ(bob.screens.chat[0], "Alice: hello");
+    // Keep-alives are answered.
+    EXPECT_TRUE(server.WaitLog("keepalive"));
+
+    // Alice opens a room; Bob joins it and is sent to the address Alice's
+    // connection came from.
+    std::vector<u8> room(794, 0);
+    std::memcpy(room.data(), "den", 3);
+    ASSERT_EQ(alice.client.Send(1002, room.data(), u32(room.size())), 1);
+    ASSERT_TRUE(WaitFor([&] { return bob.client.GetRoomCount() == 1; }));
+    u8 join[45] = {1};
+    ASSERT_EQ(bob.client.Send(1005, join, sizeof join), 1);
+    const std::string target = "connect " + host::net::FormatAddress(net_test::Loopback(2)) + ":18000";
+    ASSERT_TRUE(WaitCall(bob.peers.mutex, bob.peers.calls, target));
+    ASSERT_TRUE(WaitFor([&] { return bob.client.GetScreen() == 4; }));
+
+    // Alice leaves: her room and her entry go from Bob's lists.
+    alice.client.Disconnect();
+    EXPECT_TRUE(server.WaitLog("leave alice"));
+    ASSERT_TRUE(WaitFor([&] { return bob.client.GetUserCount() == 1 && bob.client.GetRoomCount() == 0; }));
+    EXPECT_EQ(bob.client.GetScreen(), 3u);
+    EXPECT_TRUE(Contains(bob.peers.mutex, bob.peers.calls, "close-all"));
+    EXPECT_FALSE(alice.Saw(kEventServerLost));   // leaving is no loss
+}
+
+TEST(LobbyClientServer, EachFaultGivesItsEvent)
+{
+    const struct {
+        const char* fault;
+        bool logIn;
+        u32 event;
+    } cases[] = {
+        {"bad-handshake", false, kEventBadHandshake},
+        {"drop", false, kEventServerLost},
+        {"refuse-login", true, kEventLoginRefused},
+        {"short", true, kEventServerLost},
+        {"oversized", true, kEventServerLost},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        LobbyServerProcess server;
+        ASSERT_TRUE(server.Start(kAccounts, c.fault));
+        Player player(server, 4, "alice");
+        player.client.StartConnect();
+        if (c.logIn) {
+            ASSERT_TRUE(WaitFor([&] { return player.client.GetScreen() == 2; }));
+            ASSERT_EQ(player.client.SendLogin(), 1);
+        }
+        EXPECT_TRUE(WaitFor([&] { return player.LastEvent() == c.event; }));
+    }
+}
+
+// A silent server: the player waits on event 0 until it cancels; the cancel
+// comes from a screen, under the client lock, while the receive thread runs.
+TEST(LobbyClientServer, SilentServerAndCancelUnderTheClientLock)
+{
+    LobbyServerProcess server;
+    ASSERT_TRUE(server.Start(kAccounts, "silence"));
+    Player player(server, 5, "alice");
+    player.client.StartConnect();
+    ASSERT_TRUE(WaitFor([&] { return player.client.IsConnected(); }));
+    usleep(200000);
+    EXPECT_EQ(player.LastEvent(), u32(kEventConnecting));
+    {
+        std::lock_guard lock(player.screens.mutex);
+        player.screens.onUpdate = [&] { player.client.Disconnect(); };
+    }
+    player.client.Update();   // Disconnect inside: it cannot join here
+    {
+        std::lock_guard lock(player.screens.mutex);
+        player.screens.onUpdate = nullptr;
+    }
+    EXPECT_FALSE(player.client.IsConnected());
+    player.client.Update();   // joins what the cancel left
+    EXPECT_FALSE(player.Saw(kEventServerLost));
+}
+
+// A server that reads slowly fills the send buffer: sends wait for room
+// instead of failing, and every message arrives whole.
+TEST(LobbyClientServer, FullSendBufferWaits)
+{
+    LobbyServerProcess server;
+    ASSERT_TRUE(server.Start(kAccounts, "slow-read"));
+    Player player(server, 8, "alice");
+    ASSERT_TRUE(player.LogIn());
+    const std::vector<u8> big(512 * 1024, 0x5A);
+    constexpr int kMessages = 24;   // 12 MiB: more than loopback buffers hold
+    for (int i = 0; i < kMessages; ++i) ASSERT_EQ(player.client.Send(1017, big.data(), u32(big.size())), 1) << i;
+    ASSERT_TRUE(WaitFor([&] {
+        const std::string log = server.Log();
+        size_t count = 0;
+        for (size_t at = log.find("message 1017 524288"); at != std::string::npos;
+             at = log.find("message 1017 524288", at + 1))
+            ++count;
+        return count == size_t(kMessages);
+    }));
+    EXPECT_FALSE(server.Log().find("bad-frame") != std::string::npos);
+}
+
+TEST(LobbyClientServer, NobodyListeningGivesEight)
+{
+    LobbyServerProcess server;
+    ASSERT_TRUE(server.Start(kAccounts));
+    Player player(server, 6, "alice");
+    server.Stop();
+    player.client.StartConnect();
+    EXPECT_TRUE(WaitFor([&] { return player.LastEvent() == kEventServerLost; }));
+}
+
+TEST(LobbyClientServer, LostServerPostsEight)
+{
+    LobbyServerProcess server;
+    ASSERT_TRUE(server.Start(kAccounts));
+    Player player(server, 7, "alice");
+    ASSERT_TRUE(player.LogIn());
+    server.Stop();   // the server goes while the player waits in the lobby
+    EXPECT_TRUE(WaitFor([&] { return player.LastEvent() == kEventServerLost; }));
+    EXPECT_EQ(player.client.SendEmpty(1024), 0);
+}
+
+}  // namespace

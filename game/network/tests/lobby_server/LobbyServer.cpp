@@ -1,0 +1,503 @@
+// The test lobby server: one poll thread speaking the lobby protocol through
+// the client's own wire code, on a loopback address and a port the system
+// picks. It writes the port to a file, logs what it did one line at a time,
+// and ends when its parent goes or its time runs out.
+//
+//   lobby_server --bind A.B.C.D --port-file F --accounts F --log F
+//                [--fault NAME] [--seconds N] [--keepalive-ms N]
+//
+// Accounts: one a line, tab-separated: login, name (UTF-8), profile (UTF-8),
+// list number. Faults: bad-handshake, refuse-login, short, oversized, drop,
+// silence, slow-read (a second without reading after the log-in).
+#include "game/network/LobbyWire.h"
+#include "host/net/Net.h"
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace lobby;
+
+namespace {
+
+constexpr u8 kSessionKey = 0x51;
+
+struct Account {
+    std::string login, name, profile;
+    u32 number = 0;
+    u32 results[3] = {};
+};
+
+struct Client {
+    int fd = -1;
+    u32 address = 0;   // where its connection came from, network order
+    u8 key = kInitialPayloadKey;
+    std::vector<u8> in;
+    u32 user = 0;      // its account id once logged in
+    u16 peerPort = 0;
+    u32 loginAt = 0;
+    bool gone = false;
+};
+
+struct Room {
+    u32 id = 0;
+    u8 data[kRoomDataBytes] = {};
+    u32 hostAddress = 0;
+    u16 hostPort = 0;
+    std::vector<u32> members;   // the host first
+};
+
+struct Options {
+    std::string bind = "127.0.0.1", portFile, accounts, log, fault;
+    u32 seconds = 120;
+    u32 keepAliveMs = 1000;
+};
+
+u32 NowMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return u32(t.tv_sec * 1000 + t.tv_nsec / 1000000);
+}
+
+class Server {
+public:
+    explicit Server(Options options) : m_options(std::move(options)) {}
+
+    bool Start();
+    void Run();
+
+private:
+    void Log(const std::string& line);
+    void Accept();
+    void Read(Client& c);
+    void Handle(Client& c, u16 type, const std::vector<u8>& payload);
+    void SendTo(Client& c, u16 type, u16 status, const std::vector<u8>& payload);
+    void SendRaw(Client& c, const std::vector<u8>& bytes);
+    void Broadcast(u16 type, const std::vector<u8>& payload);
+    void Login(Client& c, const std::vector<u8>& payload);
+    std::vector<u8> UserEntry(u32 id) const;
+    std::vector<u8> UserDetail(u32 id, bool picture) const;
+    std::vector<u8> RoomEntry(const Room& room) const;
+    void WriteMembers(Room& room);
+    Room* FindRoom(u32 id);
+    Room* RoomOf(u32 user);
+    void Leave(Client& c);
+    bool LoadAccounts();
+
+    Options m_options;
+    int m_listener = -1;
+    std::vector<std::unique_ptr<Client>> m_clients;
+    std::vector<Account> m_accounts;   // id = index + 1
+    std::map<u32, Room> m_rooms;
+    u32 m_nextRoom = 1;
+    FILE* m_log = nullptr;
+};
+
+void Server::Log(const std::string& line)
+{
+    if (!m_log) return;
+    std::fprintf(m_log, "%s\n", line.c_str());
+    std::fflush(m_log);
+}
+
+bool Server::LoadAccounts()
+{
+    std::ifstream file(m_options.accounts);
+    if (!file) return false;
+    std::string line;
+    while (std::getline(file, line)) {
+        if (line.empty()) continue;
+        Account a;
+        size_t at = 0;
+        std::string* fields[3] = {&a.login, &a.name, &a.profile};
+        for (std::string* field : fields) {
+            const size_t tab = line.find('\t', at);
+            *field = line.substr(at, tab == std::string::npos ? std::string::npos : tab - at);
+            at = tab == std::string::npos ? line.size() : tab + 1;
+        }
+        a.number = u32(std::strtoul(line.c_str() + at, nullptr, 10));
+        m_accounts.push_back(a);
+    }
+    return true;
+}
+
+bool Server::Start()
+{
+    if (!m_options.accounts.empty() && !LoadAccounts()) return false;
+    if (!m_options.log.empty()) m_log = std::fopen(m_options.log.c_str(), "a");
+    m_listener = socket(AF_INET, SOCK_STREAM, 0);
+    if (m_listener < 0) return false;
+    const int one = 1;
+    setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    if (inet_pton(AF_INET, m_options.bind.c_str(), &at.sin_addr) != 1) return false;
+    if (bind(m_listener, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) return false;
+    if (listen(m_listener, 16) != 0) return false;
+    socklen_t size = sizeof at;
+    getsockname(m_listener, reinterpret_cast<sockaddr*>(&at), &size);
+    // Whole or not at all: the fixture reads it as soon as it exists.
+    const std::string temp = m_options.portFile + ".tmp";
+    FILE* f = std::fopen(temp.c_str(), "w");
+    if (!f) return false;
+    std::fprintf(f, "%u\n", unsigned(ntohs(at.sin_port)));
+    std::fclose(f);
+    return std::rename(temp.c_str(), m_options.portFile.c_str()) == 0;
+}
+
+void Server::Run()
+{
+    const pid_t parent = getppid();
+    const u32 start = NowMs();
+    u32 lastKeepAlive = start;
+    while (getppid() == parent && NowMs() - start < m_options.seconds * 1000) {
+        std::vector<pollfd> fds{{m_listener, POLLIN, 0}};
+        for (auto& c : m_clients) {
+            // slow-read: a logged-in client's bytes wait a second, so its send buffer fills.
+            const bool hold = m_options.fault == "slow-read" && c->user && NowMs() - c->loginAt < 1000;
+            fds.push_back({c->fd, short(hold ? 0 : POLLIN), 0});
+        }
+        if (poll(fds.data(), fds.size(), 50) < 0) continue;
+        if (fds[0].revents & POLLIN) Accept();
+        for (size_t i = 1; i < fds.size(); ++i)
+            if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) Read(*m_clients[i - 1]);
+        if (m_options.fault != "silence" && NowMs() - lastKeepAlive >= m_options.keepAliveMs) {
+            lastKeepAlive = NowMs();
+            for (auto& c : m_clients)
+                if (c->user) SendTo(*c, kKeepAlive, kStatusSuccess, {});
+        }
+        for (size_t i = 0; i < m_clients.size();) {
+            if (!m_clients[i]->gone) {
+                ++i;
+                continue;
+            }
+            Leave(*m_clients[i]);
+            close(m_clients[i]->fd);
+            m_clients.erase(m_clients.begin() + ptrdiff_t(i));
+        }
+    }
+    Log("end");
+}
+
+void Server::Accept()
+{
+    sockaddr_in from{};
+    socklen_t size = sizeof from;
+    const int fd = accept(m_listener, reinterpret_cast<sockaddr*>(&from), &size);
+    if (fd < 0) return;
+    auto c = std::make_unique<Client>();
+    c->fd = fd;
+    std::memcpy(&c->address, &from.sin_addr, 4);
+    Log("connect " + host::net::FormatAddress(c->address));
+    if (m_options.fault == "silence") {
+        m_clients.push_back(std::move(c));
+        return;
+    }
+    const bool bad = m_options.fault == "bad-handshake";
+    SendTo(*c, kHandshake, kStatusSuccess, {u8(bad ? 'X' : '~'), kSessionKey});
+    c->key = kSessionKey;
+    if (m_options.fault == "drop") c->gone = true;
+    m_clients.push_back(std::move(c));
+}
+
+void Server::Read(Client& c)
+{
+    u8 buffer[4096];
+    const ssize_t got = recv(c.fd, buffer, sizeof buffer, 0);
+    if (got <= 0) {
+        c.gone = true;
+        return;
+    }
+    c.in.insert(c.in.end(), buffer, buffer + got);
+    for (;;) {
+        ClientFrame frame;
+        const FrameResult r = ReadClientFrame(c.in.data(), c.in.size(), c.key, &frame);
+        if (r == FrameResult::kMore) return;
+        if (r == FrameResult::kBad) {
+            Log("bad-frame");
+            c.gone = true;
+            return;
+        }
+        c.in.erase(c.in.begin(), c.in.begin() + ptrdiff_t(frame.consumed));
+        Handle(c, frame.type, frame.payload);
+    }
+}
+
+void Server::SendRaw(Client& c, const std::vector<u8>& bytes)
+{
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = send(c.fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) {
+            c.gone = true;
+            return;
+        }
+        sent += size_t(n);
+    }
+}
+
+void Server::SendTo(Client& c, u16 type, u16 status, const std::vector<u8>& payload)
+{
+    SendRaw(c, WriteServerMessage(type, status, payload.data(), u32(payload.size()), c.key));
+}
+
+void Server::Broadcast(u16 type, const std::vector<u8>& payload)
+{
+    for (auto& c : m_clients)
+        if (c->user && !c->gone) SendTo(*c, type, kStatusSuccess, payload);
+}
+
+std::vector<u8> Server::UserEntry(u32 id) const
+{
+    std::vector<u8> e(kEntryBytes, 0);
+    const Account& a = m_accounts[id - 1];
+    PutLe32(e.data(), id);
+    std::memcpy(e.data() + 4, a.name.data(), std::min<size_t>(a.name.size(), kNameBytes));
+    PutLe32(e.data() + 29, a.number);
+    return e;
+}
+
+std::vector<u8> Server::UserDetail(u32 id, bool picture) const
+{
+    const Account& a = m_accounts[id - 1];
+    std::vector<u8> d(kUserDetailBytes, 0);
+    PutLe32(d.data(), id);
+    std::memcpy(d.data() + 4, a.name.data(), std::min<size_t>(a.name.size(), kNameBytes));
+    std::memcpy(d.data() + 41, a.profile.data(), std::min<size_t>(a.profile.size(), kProfileBytes));
+    for (u32 i = 0; i < 3; ++i) PutLe32(d.data() + 298 + 4 * i, a.results[i]);
+    PutLe32(d.data() + 310, a.number);
+    if (picture) {
+        PutLe32(d.data() + 314, 16);
+        for (u32 i = 0; i < 16; ++i) d.push_back(u8(id + i));
+    }
+    return d;
+}
+
+std::vector<u8> MemberBlockOf(const Room& room)
+{
+    return std::vector<u8>(room.data + kMemberBlockAt, room.data + kMemberBlockAt + kMemberBlockBytes);
+}
+
+std::vector<u8> Server::RoomEntry(const Room& room) const { return std::vector<u8>(room.data, room.data + kEntryBytes); }
+
+void Server::WriteMembers(Room& room)
+{
+    std::memset(room.data + kMemberBlockAt, 0, kMemberBlockBytes);
+    PutLe16(room.data + kMemberBlockAt, u16(room.members.size()));
+    for (size_t i = 0; i < room.members.size() && i < kMaxMembers; ++i) {
+        const std::vector<u8> entry = UserEntry(room.members[i]);
+        std::memcpy(room.data + (i == 0 ? kHostEntryAt : kMemberEntriesAt + (i - 1) * kEntryBytes), entry.data(),
+                    kEntryBytes);
+    }
+}
+
+Room* Server::FindRoom(u32 id)
+{
+    const auto it = m_rooms.find(id);
+    return it == m_rooms.end() ? nullptr : &it->second;
+}
+
+Room* Server::RoomOf(u32 user)
+{
+    for (auto& [id, room] : m_rooms)
+        for (u32 m : room.members)
+            if (m == user) return &room;
+    return nullptr;
+}
+
+void Server::Login(Client& c, const std::vector<u8>& payload)
+{
+    const char* text = reinterpret_cast<const char*>(payload.data());
+    const std::string login(text, strnlen(text, 50));
+    u32 id = 0;
+    for (size_t i = 0; i < m_accounts.size(); ++i)
+        if (m_accounts[i].login == login) id = u32(i + 1);
+    if (!id || m_options.fault == "refuse-login") {
+        Log("refused " + login);
+        SendTo(c, kLoginResult, kStatusFailure, {});
+        return;
+    }
+    c.user = id;
+    c.loginAt = NowMs();
+    c.peerPort = Le16(payload.data() + 54);
+    Log("login " + login);
+    SendTo(c, kLoginResult, kStatusSuccess, UserDetail(id, false));
+    if (m_options.fault == "short") return SendTo(c, kRoomDetail, kStatusSuccess, std::vector<u8>(100, 0));
+    if (m_options.fault == "oversized") {
+        std::vector<u8> header(kHeaderBytes);
+        WriteHeader({kLobbyChat, kStatusSuccess, 2u << 20}, header.data());
+        ScrambleLobby(header.data(), kHeaderBytes, kHeaderKey);
+        return SendRaw(c, header);
+    }
+    std::vector<u8> users, rooms;
+    for (auto& other : m_clients)
+        if (other->user) {
+            const auto e = UserEntry(other->user);
+            users.insert(users.end(), e.begin(), e.end());
+        }
+    for (auto& [rid, room] : m_rooms) {
+        const auto e = RoomEntry(room);
+        rooms.insert(rooms.end(), e.begin(), e.end());
+    }
+    SendTo(c, kUsersAdded, kStatusSuccess, users);
+    if (!rooms.empty()) SendTo(c, kRoomsAdded, kStatusSuccess, rooms);
+    for (auto& other : m_clients)
+        if (other->user && other.get() != &c) SendTo(*other, kUsersAdded, kStatusSuccess, UserEntry(id));
+}
+
+void Server::Leave(Client& c)
+{
+    if (!c.user) return;
+    Log("leave " + m_accounts[c.user - 1].login);
+    if (Room* room = RoomOf(c.user)) {
+        if (room->members.front() == c.user) {
+            std::vector<u8> id(4);
+            PutLe32(id.data(), room->id);
+            m_rooms.erase(room->id);
+            Broadcast(kRoomRemoved, id);
+        } else {
+            std::erase(room->members, c.user);
+            WriteMembers(*room);
+            Broadcast(kMemberBlock, MemberBlockOf(*room));
+        }
+    }
+    const u32 user = c.user;
+    c.user = 0;
+    std::vector<u8> id(4);
+    PutLe32(id.data(), user);
+    Broadcast(kUserRemoved, id);
+}
+
+void Server::Handle(Client& c, u16 type, const std::vector<u8>& p)
+{
+    Log("message " + std::to_string(type) + " " + std::to_string(p.size()));
+    const auto id32 = [&](size_t at) { return p.size() >= at + 4 ? Le32(p.data() + at) : 0u; };
+    if (type == 1001 && p.size() == kLoginBytes) return Login(c, p);
+    if (!c.user) return;
+    switch (type) {
+    case 1002: {   // a new room, named by its first bytes
+        Room room;
+        room.id = m_nextRoom++;
+        PutLe32(room.data, room.id);
+        std::memcpy(room.data + 4, p.data(), std::min<size_t>(p.size(), 20));
+        PutLe16(room.data + kMemberLimitAt, 4);
+        room.hostAddress = c.address;
+        room.hostPort = c.peerPort;
+        room.members = {c.user};
+        WriteMembers(room);
+        Room& r = m_rooms[room.id] = room;
+        Broadcast(kRoomsAdded, RoomEntry(r));
+        return SendTo(c, kRoomDetail, kStatusSuccess, std::vector<u8>(r.data, r.data + kRoomDataBytes));
+    }
+    case 1003:
+        if (Room* room = RoomOf(c.user); room && room->members.front() == c.user) {
+            std::vector<u8> id(4);
+            PutLe32(id.data(), room->id);
+            m_rooms.erase(room->id);
+            Broadcast(kRoomRemoved, id);
+        }
+        return;
+    case 1005: {
+        Room* room = FindRoom(id32(0));
+        if (!room || room->members.size() >= kMaxMembers) return SendTo(c, kJoinAccepted, kStatusFailure, {});
+        room->members.push_back(c.user);
+        WriteMembers(*room);
+        std::vector<u8> reply(room->data, room->data + kRoomDataBytes);
+        reply.resize(kJoinBytes);
+        PutLe32(reply.data() + kRoomDataBytes, room->hostAddress);
+        PutLe32(reply.data() + kRoomDataBytes + 4, room->hostPort);
+        Log("join " + std::to_string(room->id) + " host " + host::net::FormatAddress(room->hostAddress));
+        return SendTo(c, kJoinAccepted, kStatusSuccess, reply);
+    }
+    case 1006:
+    case 1009: {
+        Room* room = FindRoom(id32(0));
+        if (!room) return SendTo(c, type, kStatusFailure, {});
+        return SendTo(c, type, kStatusSuccess, std::vector<u8>(room->data, room->data + kRoomDataBytes));
+    }
+    case 1007:
+        if (Room* room = RoomOf(c.user); room && room->members.front() != c.user) {
+            std::erase(room->members, c.user);
+            WriteMembers(*room);
+            Broadcast(kMemberBlock, MemberBlockOf(*room));
+        }
+        return;
+    case 1008:
+        if (Room* room = RoomOf(c.user)) {
+            PutLe32(room->data + kRoomStateAt, id32(0));
+            Broadcast(kRoomsChanged, RoomEntry(*room));
+        }
+        return;
+    case 1014:
+        if (Room* room = RoomOf(c.user); room && room->members.front() == c.user) {
+            std::erase(room->members, id32(0));
+            WriteMembers(*room);
+            Broadcast(kMemberBlockKick, MemberBlockOf(*room));
+        }
+        return;
+    case 1015: {
+        const u32 id = id32(0);
+        if (id == 0 || id > m_accounts.size()) return SendTo(c, kUserDetail, kStatusFailure, {});
+        return SendTo(c, kUserDetail, kStatusSuccess, UserDetail(id, true));
+    }
+    case 1016: {
+        const u32 result = id32(0);
+        if (result < 3) ++m_accounts[c.user - 1].results[result];
+        return Broadcast(kUsersResult, UserEntry(c.user));
+    }
+    case 1020: {
+        std::vector<u8> line(kChatLineBytes, 0);
+        std::memcpy(line.data(), p.data(), std::min<size_t>(p.size(), kChatLineBytes - 1));
+        Log("chat " + std::string(reinterpret_cast<const char*>(line.data())));
+        return Broadcast(kLobbyChat, line);
+    }
+    case 1023: {   // run the line test against the room's host
+        Room* room = FindRoom(id32(0));
+        std::vector<u8> reply(8, 0);
+        if (room) PutLe32(reply.data(), room->hostAddress);
+        PutLe32(reply.data() + 4, 15500);
+        return SendTo(c, kLineTestRequest, kStatusSuccess, reply);
+    }
+    case 1024: return Log("keepalive");
+    default: return;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string key = argv[i], value = argv[i + 1];
+        if (key == "--bind") options.bind = value;
+        else if (key == "--port-file") options.portFile = value;
+        else if (key == "--accounts") options.accounts = value;
+        else if (key == "--log") options.log = value;
+        else if (key == "--fault") options.fault = value;
+        else if (key == "--seconds") options.seconds = u32(std::stoul(value));
+        else if (key == "--keepalive-ms") options.keepAliveMs = u32(std::stoul(value));
+    }
+    // Never outlive the test that started it.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    signal(SIGPIPE, SIG_IGN);
+    if (options.portFile.empty()) return 2;
+    Server server(options);
+    if (!server.Start()) return 1;
+    server.Run();
+    return 0;
+}
