@@ -108,6 +108,8 @@ public:
 
     Error Listen(Socket socket, int32_t backlog) override
     {
+        if (const Error e = BindIfUnbound(socket); e != Error::None)
+            return e;
         return ::listen(socket, backlog < 0 || backlog > SOMAXCONN ? SOMAXCONN : backlog) == 0 ? Error::None
                                                                                                : FromErrno(errno);
     }
@@ -153,7 +155,10 @@ public:
                 result = FromErrno(errno);
             } else {
                 pollfd p{socket, POLLOUT, 0};
-                const int n = ::poll(&p, 1, timeoutMs > INT_MAX ? INT_MAX : static_cast<int>(timeoutMs));
+                int n;
+                do
+                    n = ::poll(&p, 1, timeoutMs > INT_MAX ? INT_MAX : static_cast<int>(timeoutMs));
+                while (n < 0 && errno == EINTR);
                 if (n == 0) {
                     result = Error::TimedOut;
                 } else if (n < 0) {
@@ -172,11 +177,17 @@ public:
 
     IoResult Send(Socket socket, const void* data, size_t bytes) override
     {
-        return Io(::send(socket, data, Clamp(bytes), MSG_NOSIGNAL));
+        if (bytes == 0) return {0, Error::None};   // send's 0 is no end of the stream
+        ssize_t n;
+        do
+            n = ::send(socket, data, Clamp(bytes), MSG_NOSIGNAL);
+        while (n < 0 && errno == EINTR);
+        return Io(n);
     }
 
     IoResult Receive(Socket socket, void* data, size_t capacity) override
     {
+        if (capacity == 0) return {0, Error::None};   // recv of 0 bytes gives 0 (or waits), no end
         ssize_t n;
         do
             n = ::recv(socket, data, Clamp(capacity), 0);
