@@ -70,7 +70,8 @@ public:
     // socket, bind or listen fails.
     i32 StartListening();
     // Stops the accept thread and closes the listener; StartListening opens
-    // a new one.
+    // a new one. From the accept callback the thread is joined later, by the
+    // next StartListening, StopListening or CloseAll on the main thread.
     void StopListening();
     // The port the listener is bound to (the given one, or what port 0 got);
     // 0 when not listening.
@@ -101,7 +102,8 @@ public:
     // The next Update closes everything.
     void RequestCloseAll();
     // Stops the listener and every connection, joining their threads outside
-    // the host lock.
+    // the host lock; call it holding no lock a callback takes. From a
+    // callback (a network thread) it only requests: the next Update does it.
     void CloseAll();
 
     // Five groups of eight letters joined by '-', and a zero. 1.

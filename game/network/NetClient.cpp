@@ -1,0 +1,353 @@
+#include "game/network/NetClient.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+using host::net::Error;
+using host::net::IoResult;
+using host::net::Net;
+using host::net::Socket;
+
+namespace peer {
+
+namespace {
+thread_local bool t_networkThread = false;
+
+constexpr u32 kReceiveBytes = 4096;
+constexpr u32 kWaitMs = 1000;
+constexpr u32 kMaxReceiveFailures = 200;
+// A full socket is waited on in steps; this many steps without progress
+// give up the send (5 s).
+constexpr u32 kSendWaitMs = 100;
+constexpr u32 kMaxSendStalls = 50;
+}  // namespace
+
+bool OnNetworkThread() { return t_networkThread; }
+void MarkNetworkThread() { t_networkThread = true; }
+
+bool SendAll(Net& net, Socket socket, const u8* data, size_t size)
+{
+    if (socket == host::net::kNoSocket) return true;
+    size_t offset = 0;
+    u32 stalls = 0;
+    while (offset < size) {
+        const size_t piece = std::min<size_t>(size - offset, kSendPieceBytes);
+        const IoResult r = net.Send(socket, data + offset, piece);
+        if (r.bytes > 0) {
+            offset += size_t(r.bytes);
+            stalls = 0;
+            continue;
+        }
+        if (r.bytes < 0 && r.error != Error::WouldBlock) return false;
+        if (++stalls >= kMaxSendStalls) return false;
+        if (net.Wait(socket, host::net::kEventWrite, kSendWaitMs) == host::net::kWaitFailed) return false;
+    }
+    return true;
+}
+
+}  // namespace peer
+
+// ---------------------------------------------------------------- stream
+
+bool CPeerStream::Receive(const u8* data, size_t size)
+{
+    if (m_error != peer::WireError::kNone) return false;
+    while (size > 0) {
+        if (m_queue.TailIncomplete()) {
+            const size_t took = m_queue.FillTail(data, size);
+            data += took;
+            size -= took;
+            continue;
+        }
+        // A new message: its header may come in pieces.
+        const size_t take = std::min(size, peer::kHeaderBytes - m_headerBytes);
+        std::memcpy(m_header + m_headerBytes, data, take);
+        m_headerBytes += take;
+        data += take;
+        size -= take;
+        if (m_headerBytes < peer::kHeaderBytes) break;
+        m_headerBytes = 0;
+        peer::PeerMessageHeader header;
+        peer::WireError error = peer::ReadHeader(m_header, peer::kHeaderBytes, &header);
+        if (error == peer::WireError::kNone) error = peer::CheckHeader(header, m_from);
+        if (error != peer::WireError::kNone) {
+            m_error = error;
+            m_refused = {i16(m_header[0] | m_header[1] << 8), u16(m_header[2] | m_header[3] << 8),
+                         u32(m_header[4]) | u32(m_header[5]) << 8 | u32(m_header[6]) << 16 | u32(m_header[7]) << 24};
+            return false;
+        }
+        m_queue.Push(m_header, peer::kHeaderBytes, i32(peer::kHeaderBytes + header.length));
+    }
+    return true;
+}
+
+bool CPeerStream::ParseMessages(IPeerStreamSink& sink)
+{
+    std::vector<u8> message;
+    while (m_queue.HeadComplete()) {
+        m_queue.Pop(message);
+        const i32 type = i16(message[0] | message[1] << 8);
+        const u32 length = u32(message.size() - peer::kHeaderBytes);
+        if (type == peer::kPing)
+            sink.OnPing();
+        else if (type == peer::kPong)
+            sink.OnPong();
+        else if (!sink.OnMessage(type, message.data() + peer::kHeaderBytes, length))
+            return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- connection
+
+struct CNetConnection final : IPeerStreamSink {
+    enum State : u8 { kEnded = 0, kReceiving = 1, kStopRequested = 2, kStarting = 3 };
+
+    CNetConnection(Net& n, Socket s, CNetClient* o, const peer::Callbacks& c, peer::Sender from)
+        : net(n), socket(s), owner(o), callbacks(c), stream(from)
+    {
+    }
+
+    Net& net;
+    const Socket socket;   // closed only after the thread was joined
+    CNetClient* const owner;
+    const peer::Callbacks callbacks;
+    host::kernel::CriticalSection queueLock;
+    host::kernel::CriticalSection stateLock;
+    State state = kStarting;   // state lock
+    bool shut = false;         // state lock: Shutdown was called
+    CPeerStream stream;        // queue lock
+    host::kernel::Event go{true, false};
+    std::unique_ptr<host::kernel::Thread> thread;
+
+    // Flags the stop and wakes the thread; true the first time.
+    bool Shut()
+    {
+        host::kernel::Lock lock(stateLock);
+        if (state != kEnded) state = kStopRequested;
+        if (shut) return false;
+        shut = true;
+        net.Shutdown(socket);
+        return true;
+    }
+    bool Live()
+    {
+        host::kernel::Lock lock(stateLock);
+        return !shut && state != kEnded;
+    }
+    bool Ended()
+    {
+        host::kernel::Lock lock(stateLock);
+        return state == kEnded;
+    }
+    bool Stopping()
+    {
+        host::kernel::Lock lock(stateLock);
+        return state == kStopRequested;
+    }
+
+    void OnPing() override
+    {
+        if (!Live()) return;
+        u8 pong[peer::kHeaderBytes];
+        peer::WriteHeader({peer::kPong, peer::kSubType, 0}, pong);
+        owner->SendOn(this, pong, sizeof pong);
+    }
+    void OnPong() override { owner->missedPong.store(false); }
+    i32 OnMessage(i32 type, const u8* payload, u32 length) override
+    {
+        return callbacks.message ? callbacks.message(callbacks.messageContext, owner, payload, type, length) : 1;
+    }
+
+    void Run();
+    // Reads until the end of the stream; the reason it stopped, or null.
+    const char* ReadLoop();
+};
+
+void CNetConnection::Run()
+{
+    host::kernel::SetThreadName("net-recv");
+    peer::MarkNetworkThread();
+    {
+        host::kernel::Lock lock(stateLock);
+        if (state == kStarting) state = kReceiving;
+    }
+    // A held connection waits for its accept callback to return.
+    while (go.Wait(peer::kWaitMs) == host::kernel::kWaitTimeout && !Stopping()) {
+    }
+    // Whatever ended the loop, the other side learns of it now, not when
+    // Update frees the peer.
+    owner->Shut(this, ReadLoop());
+    if (callbacks.disconnect) callbacks.disconnect(callbacks.disconnectContext, owner);
+    host::kernel::Lock lock(stateLock);
+    state = kEnded;
+}
+
+const char* CNetConnection::ReadLoop()
+{
+    static thread_local u8 buffer[peer::kReceiveBytes];
+    u32 failures = 0;
+    for (;;) {
+        if (Stopping()) return nullptr;
+        const i32 events = net.Wait(socket, host::net::kEventRead, peer::kWaitMs);
+        if (events == host::net::kWaitFailed) {
+            if (++failures >= peer::kMaxReceiveFailures) return "the socket cannot be waited on";
+            continue;
+        }
+        // A close notification is not the end: what came before it is read
+        // first, until the receive gives 0.
+        if (events == 0) continue;
+        const IoResult r = net.Receive(socket, buffer, sizeof buffer);
+        if (r.bytes > 0) {
+            failures = 0;
+            host::kernel::Lock lock(queueLock);
+            const bool whole = stream.Receive(buffer, size_t(r.bytes));
+            // What came whole before a refused header still counts.
+            if (!stream.ParseMessages(*this)) return nullptr;
+            if (!whole) {
+                static thread_local char reason[96];
+                std::snprintf(reason, sizeof reason, "%s (type %d, length %u)",
+                              peer::DescribeWireError(stream.Error()), i32(stream.Refused().type),
+                              unsigned(stream.Refused().length));
+                return reason;
+            }
+            continue;
+        }
+        if (r.bytes == 0 || r.error == Error::Closed || r.error == Error::Reset) return nullptr;
+        if (r.error == Error::WouldBlock) continue;
+        if (++failures >= peer::kMaxReceiveFailures) return "receive failed 200 times";
+    }
+}
+
+void CNetConnectionDeleter::operator()(CNetConnection* connection) const { delete connection; }
+
+// ---------------------------------------------------------------- peer
+
+void DrawPeerId(CRandom& random, char out[peer::kPeerIdBytes])
+{
+    for (u32 i = 0; i + 1 < peer::kPeerIdBytes; ++i) {
+        if (i % 9 < 8) {
+            const u32 r = random.Next() % 26;
+            const u32 c = random.Next() % 2;
+            out[i] = char(r + (c > 0 ? 'a' : 'A'));
+        } else {
+            out[i] = '-';
+        }
+    }
+    out[peer::kPeerIdBytes - 1] = 0;
+}
+
+CNetClient::CNetClient(const char* name, CRandom& random) : m_name(name ? name : "")
+{
+    DrawPeerId(random, m_peerId);
+}
+
+CNetClient::~CNetClient() { Release(); }
+
+i32 CNetClient::Attach(Net& net, Socket socket, u16 port, u8 channel, const peer::Callbacks& callbacks,
+                       peer::Sender from, bool held, ConnectionPtr& replaced)
+{
+    if (channel != peer::kStreamChannel || socket == host::net::kNoSocket) return 0;
+    // Non-blocking from the start (a wait makes it so): a send to a peer that
+    // reads nothing must wait with a limit, also before its thread runs.
+    net.Wait(socket, host::net::kEventWrite, 0);
+    ConnectionPtr connection(new CNetConnection(net, socket, this, callbacks, from));
+    if (!held) connection->go.Set();
+    CNetConnection* raw = connection.get();
+    connection->thread = host::kernel::StartThread([raw] {
+        raw->Run();
+        return 0u;
+    });
+    if (!connection->thread) return 0;
+    host::kernel::Lock lock(m_sendLock);
+    replaced = std::move(m_stream);
+    m_stream = std::move(connection);
+    m_port = port;
+    missedPong.store(false);
+    {
+        host::kernel::Lock reason(m_reasonLock);
+        m_closeReason.clear();
+    }
+    return 1;
+}
+
+void CNetClient::StartReceiving()
+{
+    host::kernel::Lock lock(m_sendLock);
+    if (m_stream) m_stream->go.Set();
+}
+
+i32 CNetClient::SendOn(CNetConnection* connection, const u8* data, size_t size)
+{
+    host::kernel::Lock lock(m_sendLock);
+    if (!connection || !connection->Live()) return 1;
+    if (peer::SendAll(connection->net, connection->socket, data, size)) return 1;
+    Shut(connection, "send failed");
+    return 0;
+}
+
+i32 CNetClient::SendPacket(const void* data, u32 size, u8 channel)
+{
+    if (channel != peer::kStreamChannel) return 1;   // no datagram socket is ever opened
+    host::kernel::Lock lock(m_sendLock);
+    return SendOn(m_stream.get(), static_cast<const u8*>(data), size);
+}
+
+i32 CNetClient::SendHeader(i16 type, u16 subType, u8 channel)
+{
+    u8 header[peer::kHeaderBytes];
+    peer::WriteHeader({type, subType, 0}, header);
+    return SendPacket(header, sizeof header, channel);
+}
+
+bool CNetClient::IsClosed() const { return !m_stream || m_stream->Ended(); }
+
+bool CNetClient::IsLive() const
+{
+    host::kernel::Lock lock(m_sendLock);
+    return m_stream && m_stream->Live();
+}
+
+void CNetClient::CloseStream(const char* reason)
+{
+    host::kernel::Lock lock(m_sendLock);
+    Shut(m_stream.get(), reason);
+}
+
+void CNetClient::Shut(CNetConnection* connection, const char* reason)
+{
+    host::kernel::Lock lock(m_sendLock);
+    if (!connection || !connection->Shut() || !reason) return;
+    std::fprintf(stderr, "peer %s closed: %s\n", m_name.c_str(), reason);
+    if (connection != m_stream.get()) return;
+    host::kernel::Lock hold(m_reasonLock);
+    if (m_closeReason.empty()) m_closeReason = reason;
+}
+
+std::string CNetClient::GetCloseReason() const
+{
+    host::kernel::Lock lock(m_reasonLock);
+    return m_closeReason;
+}
+
+void CNetClient::Release()
+{
+    ConnectionPtr stream;
+    {
+        host::kernel::Lock lock(m_sendLock);
+        stream = std::move(m_stream);
+    }
+    CloseConnection(std::move(stream));
+}
+
+void CNetClient::CloseConnection(ConnectionPtr connection)
+{
+    if (!connection) return;
+    connection->Shut();
+    connection->go.Set();
+    // Joined before anything is freed: the thread may still be leaving the
+    // state lock after it set the ended state.
+    if (connection->thread) connection->thread->Join();
+    connection->net.Close(connection->socket);
+}

@@ -1,0 +1,137 @@
+// One peer of the room (CNetClient), its stream connection with the
+// net-recv thread, and the reassembly of the peer stream (CPeerStream),
+// which the thread and the fuzz driver both run.
+//
+// Locks, outermost first: the connection's queue lock (its thread only,
+// around reassembly and the message callback) → callers' → the host lock →
+// the peer's send lock (each message written whole under it) → the
+// connection's state lock. A connection is closed by flagging it and
+// shutting its socket down under the state lock, then joining its thread
+// with no lock held, then closing the socket.
+#pragma once
+
+#include "engine/core/Random.h"
+#include "engine/core/Types.h"
+#include "game/network/NetHost.h"
+#include "game/network/PacketQueue.h"
+#include "game/network/PeerWire.h"
+#include "host/kernel/Kernel.h"
+#include "host/net/Net.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace peer {
+// True on the net-accept and net-recv threads, which must never join.
+bool OnNetworkThread();
+void MarkNetworkThread();
+// Writes all bytes in pieces of at most 1,400 bytes, waiting (bounded) for
+// room while the socket is full. A socket of -1 succeeds at once.
+bool SendAll(host::net::Net& net, host::net::Socket socket, const u8* data, size_t size);
+}  // namespace peer
+
+// What the parse step hands complete messages to.
+class IPeerStreamSink {
+public:
+    virtual ~IPeerStreamSink() = default;
+    virtual void OnPing() = 0;
+    virtual void OnPong() = 0;
+    // Nonzero goes on; 0 stops the stream.
+    virtual i32 OnMessage(i32 type, const u8* payload, u32 length) = 0;
+};
+
+// Reassembly of a peer stream: bytes in any cuts, messages whole and in
+// order. A header cut across receives waits here for the rest; a header the
+// type table refuses stops the stream before its payload is kept.
+class CPeerStream {
+public:
+    explicit CPeerStream(peer::Sender from = peer::Sender::kEither) : m_from(from) {}
+    // Takes a run of bytes; false once a header was refused (Error()).
+    bool Receive(const u8* data, size_t size);
+    // Hands over the complete messages in order; false when the sink said 0.
+    bool ParseMessages(IPeerStreamSink& sink);
+    peer::WireError Error() const { return m_error; }
+    // The refused header's type and length.
+    const peer::PeerMessageHeader& Refused() const { return m_refused; }
+    size_t QueuedMessages() const { return m_queue.Count(); }
+
+private:
+    peer::Sender m_from;
+    u8 m_header[peer::kHeaderBytes] = {};
+    size_t m_headerBytes = 0;
+    CPacketQueue m_queue;
+    peer::WireError m_error = peer::WireError::kNone;
+    peer::PeerMessageHeader m_refused;
+};
+
+struct CNetConnection;
+// Frees a connection (closed already: CNetClient::CloseConnection).
+struct CNetConnectionDeleter {
+    void operator()(CNetConnection* connection) const;
+};
+using ConnectionPtr = std::unique_ptr<CNetConnection, CNetConnectionDeleter>;
+
+class CNetClient {
+public:
+    // Copies the name (the peer's dotted address, or the text it was
+    // connected by) and draws the peer ID from random.
+    CNetClient(const char* name, CRandom& random);
+    // Release.
+    ~CNetClient();
+    CNetClient(const CNetClient&) = delete;
+    CNetClient& operator=(const CNetClient&) = delete;
+
+    const char* GetName() const { return m_name.c_str(); }
+    const char* GetPeerId() const { return m_peerId; }
+    const char* GetClassName() const { return "CNetClient"; }
+
+    // Starts a stream connection on socket (channel 1 only) for messages
+    // from `from`. A held connection reads nothing until StartReceiving. The
+    // connection it replaces goes to `replaced`: close it (CloseConnection)
+    // once the host lock is released. 1, or 0 when the thread cannot start.
+    i32 Attach(host::net::Net& net, host::net::Socket socket, u16 port, u8 channel, const peer::Callbacks& callbacks,
+               peer::Sender from, bool held, ConnectionPtr& replaced);
+    void StartReceiving();
+
+    // Whole under the send lock; a failed send shuts the connection down
+    // (its thread ends and reports the disconnect). 1 or 0.
+    i32 SendPacket(const void* data, u32 size, u8 channel);
+    i32 SendHeader(i16 type, u16 subType, u8 channel);
+
+    // True when the stream connection is absent or its thread has ended.
+    bool IsClosed() const;
+    // True while the stream connection is not shut down.
+    bool IsLive() const;
+    // Shuts the stream connection down, keeping the first reason given.
+    void CloseStream(const char* reason);
+    std::string GetCloseReason() const;
+    u16 GetPort() const { return m_port; }
+
+    // Closes and joins the connections. Never on a network thread, never
+    // under a lock a callback takes.
+    void Release();
+    static void CloseConnection(ConnectionPtr connection);
+
+    // Set when a ping goes out, cleared by the pong.
+    std::atomic<bool> missedPong{false};
+
+private:
+    friend struct CNetConnection;
+    i32 SendOn(CNetConnection* connection, const u8* data, size_t size);
+    // Shuts one of this peer's connections down; the reason is logged, and
+    // kept when it is the current stream connection.
+    void Shut(CNetConnection* connection, const char* reason);
+
+    std::string m_name;
+    char m_peerId[peer::kPeerIdBytes] = {};
+    u16 m_port = 0;
+    mutable host::kernel::CriticalSection m_sendLock;
+    ConnectionPtr m_stream;   // host lock and send lock to change
+    mutable host::kernel::CriticalSection m_reasonLock;   // a leaf
+    std::string m_closeReason;
+};
+
+// Writes a peer ID (five groups of eight letters joined by '-') drawn from
+// random.
+void DrawPeerId(CRandom& random, char out[peer::kPeerIdBytes]);
