@@ -367,7 +367,8 @@ i32 CLobbyClient::MapPort(u16 port)
     const std::string client = net::FormatAddress(local);
     i32 result = 1;
     for (const char* protocol : {"TCP", "UDP"}) {
-        if (m_peers->IsMapped(port, protocol)) continue;
+        // Asked for the client the mapping would name, so ours is found again.
+        if (m_peers->IsMapped(port, protocol, client.c_str())) continue;
         char description[96];
         std::snprintf(description, sizeof description, "%s%d%s", m_tag1.c_str(), int(port), protocol);
         result = m_peers->AddMapping(port, protocol, client.c_str(), description);

@@ -41,7 +41,10 @@ public:
         m_mapper = std::make_unique<CUPnP>(m_netArg, m_discovery);
         return m_mapper->Discover();
     }
-    i32 IsMapped(u16 port, const char* protocol) override { return m_mapper ? m_mapper->IsMapped(port, protocol) : 0; }
+    i32 IsMapped(u16 port, const char* protocol, const char* internalClient) override
+    {
+        return m_mapper ? m_mapper->IsMapped(port, protocol, internalClient) : 0;
+    }
     i32 AddMapping(u16 port, const char* protocol, const char* internalClient, const char* description) override
     {
         return m_mapper ? m_mapper->AddMapping(port, port, protocol, internalClient, description) : 0;

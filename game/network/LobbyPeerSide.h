@@ -33,7 +33,7 @@ public:
     // The port mapper, made on first use; Discover failing drops it.
     virtual bool HasMapper() = 0;
     virtual i32 CreateMapperAndDiscover() = 0;
-    virtual i32 IsMapped(u16 port, const char* protocol) = 0;
+    virtual i32 IsMapped(u16 port, const char* protocol, const char* internalClient) = 0;
     virtual i32 AddMapping(u16 port, const char* protocol, const char* internalClient, const char* description) = 0;
     // Deletes the mapper (it removes its mappings).
     virtual void DropMapper() = 0;

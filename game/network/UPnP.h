@@ -24,14 +24,19 @@ public:
     CUPnP& operator=(const CUPnP&) = delete;
 
     // 1 when the gateway's description names WANIPConnection or
-    // WANPPPConnection (or both).
+    // WANPPPConnection (or both). Before it succeeds the other operations
+    // give 0.
     i32 Discover();
-    // 1 when every known service confirms the mapping.
-    i32 IsMapped(u16 externalPort, const char* protocol);
+    // 1 when every known service confirms the mapping and names this
+    // machine as its internal client: internalClient (dotted), or when null
+    // the address this machine's requests to the gateway come from.
+    i32 IsMapped(u16 externalPort, const char* protocol, const char* internalClient = nullptr);
     // 1 when every known service accepts it; the mapping is then listed.
+    // When one refuses, the services that accepted delete it again.
     i32 AddMapping(u16 externalPort, u16 internalPort, const char* protocol, const char* internalClient,
                    const char* description);
-    // 1 when every known service accepts the deletion.
+    // 1 when every known service accepts the deletion; it then leaves the
+    // list.
     i32 RemoveMapping(u16 externalPort, const char* protocol);
 
 private:

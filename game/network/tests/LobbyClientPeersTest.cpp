@@ -1,9 +1,6 @@
 // The lobby client with the real peer host, line tester and port mapper:
 // a join through the test lobby server ends in a peer connection between
 // two loopback addresses; a gateway that never answers leaves play going.
-// Built once the peer host, the line test and the port mapper are in.
-#ifdef ORV_LOBBY_REAL_PEERS
-
 #include "game/network/LobbyClient.h"
 #include "game/network/tests/LobbyPlayer.h"
 
@@ -68,5 +65,3 @@ TEST(LobbyClientPeers, SilentGatewayLeavesPlayWithoutMapping)
 }
 
 }  // namespace
-
-#endif

@@ -155,7 +155,7 @@ public:
         mapper = true;
         return m.discover.load();
     }
-    i32 IsMapped(u16, const char*) override { return 0; }
+    i32 IsMapped(u16, const char*, const char*) override { return 0; }
     i32 AddMapping(u16 port, const char* protocol, const char*, const char* description) override
     {
         return Note(std::string("map ") + std::to_string(port) + " " + protocol + " " + description), 1;
