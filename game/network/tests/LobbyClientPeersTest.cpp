@@ -1,7 +1,9 @@
 // The lobby client with the real peer host, line tester and port mapper:
 // a join through the test lobby server ends in a peer connection between
-// two loopback addresses; a gateway that never answers leaves play going.
+// two loopback addresses; a gateway that never answers leaves play going;
+// the client's port mapping on each kind of gateway.
 #include "game/network/LobbyClient.h"
+#include "game/network/tests/FakeGateway.h"
 #include "game/network/tests/LobbyPlayer.h"
 
 #include <gtest/gtest.h>
@@ -62,6 +64,38 @@ TEST(LobbyClientPeers, SilentGatewayLeavesPlayWithoutMapping)
     // The connect thread maps both ports first: no gateway, no failure.
     player.client.SetUPnP(true);
     EXPECT_TRUE(player.Connect());
+}
+
+// MapPort maps TCP and UDP on every service the gateway offers, once; the
+// client's end deletes them all.
+TEST(LobbyClientPeers, MapPortOnEachGatewayAndDeleteAtTheEnd)
+{
+    using namespace upnp_test;
+    for (u8 services : {kWanIp, kWanPpp, kBoth}) {
+        SCOPED_TRACE(int(services));
+        auto gatewayNet = host::net::CreatePosixNet(net_test::Loopback(40));
+        FakeGateway gateway(*gatewayNet, GatewaySetup{services});
+        ASSERT_TRUE(gateway.Running());
+        auto net = host::net::CreatePosixNet(net_test::Loopback(41));
+        RecordingScreens::Shared screens;
+        CLobbyClient client(net.get());
+        ASSERT_EQ(client.Create("ORV", "ORV", nullptr, nullptr, "127.0.0.1", 15500, 18000,
+                                std::make_unique<RecordingScreens>(screens),
+                                MakeLobbyPeerSide(net.get(), gateway.SearchEndpoint())),
+                  1);
+        const size_t serviceCount = services == kBoth ? 2 : 1;
+        ASSERT_EQ(client.MapPort(18000), 1);
+        ASSERT_EQ(client.MapPort(18000), 1);   // found again: not added twice
+        for (u8 service : {kWanIp, kWanPpp}) {
+            const bool offered = (services & service) != 0;
+            EXPECT_EQ(gateway.Mapped(service, 18000, "TCP"), offered);
+            EXPECT_EQ(gateway.Mapped(service, 18000, "UDP"), offered);
+        }
+        EXPECT_EQ(gateway.Controls(upnp::Action::kAddPortMapping).size(), 2 * serviceCount);
+        client.Destroy();
+        EXPECT_EQ(gateway.MappingCount(), 0u);
+        EXPECT_EQ(gateway.Controls(upnp::Action::kDeletePortMapping).size(), 2 * serviceCount);
+    }
 }
 
 }  // namespace
