@@ -191,20 +191,12 @@ TEST_F(BattleScenePeersTest, HostAndClientPlayOneBattleToItsResult)
 
     // What happened: shots flew, HP was lost, the first defeat decided; every
     // peer saw it so.
-    CBattleScene& host = *Host().scene;
-    EXPECT_GT(Host().mostBullets, 0u);
-    EXPECT_GT(HpLost(host), 0);
-    const u32 r0 = host.GetResult(0), r1 = host.GetResult(1);
-    EXPECT_TRUE((r0 == kResultWin && r1 == kResultLoss) || (r0 == kResultLoss && r1 == kResultWin)) << r0 << " " << r1;
+    std::vector<const ScenePeer*> all;
     for (auto& p : peers_) {
-        EXPECT_EQ(p->scene->IsOver(), 1u) << "peer " << p->entry;
-        EXPECT_EQ(Results(*p->scene), Results(host)) << "peer " << p->entry;
-        EXPECT_EQ(HpLost(*p->scene), HpLost(host)) << "peer " << p->entry;
-        // Each reported its own team's result to the lobby.
-        EXPECT_EQ(p->reported, std::vector<u32>{host.GetResult(p->entry % 2) - 1}) << "peer " << p->entry;
-        EXPECT_EQ(p->drops, 0u);
+        all.push_back(p.get());
         EXPECT_TRUE(star_.Refusals(p->entry).empty()) << "peer " << p->entry;
     }
+    ExpectOneTeamWon(Host(), all);
     // One input a tick from the client, one bundle a tick from the host,
     // every tick complete.
     const LockstepStats stats = HostLockstep().GetStats();

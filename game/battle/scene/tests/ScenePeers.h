@@ -172,6 +172,25 @@ inline std::string Results(const CBattleScene& scene)
     return std::to_string(scene.GetResult(0)) + " " + std::to_string(scene.GetResult(1));
 }
 
+// The end of a battle between two teams as every machine must see it:
+// shots flew, HP was lost, one side won, each machine saw the same results
+// and reported its own team's to the lobby, nobody was dropped.
+inline void ExpectOneTeamWon(const ScenePeer& hostPeer, const std::vector<const ScenePeer*>& peers)
+{
+    const CBattleScene& host = *hostPeer.scene;
+    EXPECT_GT(hostPeer.mostBullets, 0u);
+    EXPECT_GT(HpLost(host), 0);
+    const u32 r0 = host.GetResult(0), r1 = host.GetResult(1);
+    EXPECT_TRUE((r0 == kResultWin && r1 == kResultLoss) || (r0 == kResultLoss && r1 == kResultWin)) << r0 << " " << r1;
+    for (const ScenePeer* p : peers) {
+        EXPECT_EQ(p->scene->IsOver(), 1u) << "peer " << p->entry;
+        EXPECT_EQ(Results(*p->scene), Results(host)) << "peer " << p->entry;
+        EXPECT_EQ(HpLost(*p->scene), HpLost(host)) << "peer " << p->entry;
+        EXPECT_EQ(p->reported, std::vector<u32>{host.GetResult(p->entry % 2) - 1}) << "peer " << p->entry;
+        EXPECT_EQ(p->drops, 0u) << "peer " << p->entry;
+    }
+}
+
 // The host's final state after the two-peer battle (host and client on
 // the same scripts, a radio chat line at the client's frame 200, played to
 // its result and 56 frames more), whatever carries the messages. The peers'
