@@ -324,6 +324,9 @@ CSceneDataSet BuildSceneData()
     AddStoryData(set);
     AddAdventureData(set);
     AddSurvivalData(set);
+    AddNetworkData(set);
+    AddLobbyData(set);
+    AddLobbyScreensData(set);
     return set;
 }
 

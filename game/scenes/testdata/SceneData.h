@@ -143,6 +143,11 @@ void AddOptionSelectData(CSceneDataSet& set);
 inline constexpr const char* kCharaSelectTexture = "Chara_select.dds";
 void AddCharaSelectData(CSceneDataSet& set);
 std::vector<std::string> CharaSelectLayers();
+// Network play: the network scene's own files; the lobby's base and message
+// layouts; the lobby screens' layouts.
+void AddNetworkData(CSceneDataSet& set);
+void AddLobbyData(CSceneDataSet& set);
+void AddLobbyScreensData(CSceneDataSet& set);
 // The adventure map: its texts ("Adventure.txt" first, then the event
 // files), and those texts with the caches the game opens, written by the
 // adventure reader (empty, reason added to error, when that fails).

@@ -1,0 +1,7 @@
+#include "game/scenes/testdata/SceneData.h"
+
+namespace scene_data {
+
+void AddLobbyScreensData(CSceneDataSet& /*set*/) {}
+
+}  // namespace scene_data

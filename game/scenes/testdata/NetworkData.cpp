@@ -1,0 +1,7 @@
+#include "game/scenes/testdata/SceneData.h"
+
+namespace scene_data {
+
+void AddNetworkData(CSceneDataSet& /*set*/) {}
+
+}  // namespace scene_data
