@@ -13,6 +13,7 @@
 #pragma once
 
 #include "engine/core/Types.h"
+#include "game/data/SaveConfig.h"
 #include "game/network/LobbyPeerSide.h"
 #include "game/network/LobbyScreens.h"
 #include "game/network/LobbyWire.h"
@@ -31,11 +32,6 @@ class CFontTexture;
 class CImeInput;
 class CSoundBuffer;
 class CTexture;
-
-// An IPv4 address as four texts (the address lists).
-struct IpAddressEntry {
-    char octets[4][4];
-};
 
 class CLobbyClient final : public ILobbyRoom {
 public:
@@ -149,6 +145,17 @@ public:
     u32 GetPlayRecord() const { return m_playRecord; }
     void SetSeVolume(i32 volume) { m_seVolume = volume; }
     void SetUPnP(bool on) { m_upnp = on; }
+    bool GetUPnP() const { return m_upnp; }
+    // The direct room's admission lists (the configuration tool edits them):
+    // with allow entries an address must match one; it must match no deny
+    // entry. Set before play starts, read by the room screen.
+    void SetAddressLists(std::vector<IpAddressEntry> allow, std::vector<IpAddressEntry> deny)
+    {
+        m_allow = std::move(allow);
+        m_deny = std::move(deny);
+    }
+    const std::vector<IpAddressEntry>& GetAllowList() const { return m_allow; }
+    const std::vector<IpAddressEntry>& GetDenyList() const { return m_deny; }
     void SetJoinTarget(u32 address, u32 port);
     void SetOwnLogin(const char* text, u32 word);
     u8 GetPayloadKey() const { return m_payloadKey.load(); }
@@ -240,6 +247,8 @@ private:
     i32 m_ownIndex = 0;
     RoomMemberTable m_members;
     bool m_upnp = false;
+    std::vector<IpAddressEntry> m_allow;
+    std::vector<IpAddressEntry> m_deny;
 
     peer::AcceptCallback m_accept = nullptr;
     void* m_acceptContext = nullptr;
