@@ -102,6 +102,9 @@ i32 LeaveBattle(u32 endCode, BattleExitFacts& facts, IBattleFlow& flow)
     case kExitNextBattle:
         // Without a set-up there is no battle to start again.
         if (!held) return kStayInBattle;
+        // A lobby's play state never tells a room host that its members
+        // are loading the next battle: every peer goes back to the room.
+        if (network) return flow.LeaveNetworkBattle();
         return GoNextBattle(facts, flow, *held);
     case kExitSurvivalResult: {
         StopSounds(facts);

@@ -3,6 +3,7 @@
 // current and the game application runs on the program's entry.
 // ORV_SCENE_TRACE names a file that gets each scene made current.
 #include "engine/platform/app/Entry.h"
+#include "game/network/NetworkScene.h"
 #include "game/scenes/GameApp.h"
 #include "host/kernel/Kernel.h"
 
@@ -15,6 +16,8 @@ namespace {
 
 // The entry's factory takes no arguments: the folders wait here.
 DataFolders g_folders;
+
+CScene* MakeNetworkScene() { return new CNetworkScene; }
 
 CApplicationMain* MakeGame()
 {
@@ -43,5 +46,7 @@ int main(int argc, char** argv)
         return 1;
     }
     host::kernel::SetCurrentDirectory(g_folders.first);
+    // The title's Network item starts network play.
+    SetNetworkSceneFactory(&MakeNetworkScene);
     return WinMain(&MakeGame, GetModuleInstance()) == -1 ? 1 : 0;
 }
