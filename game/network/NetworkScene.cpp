@@ -103,6 +103,13 @@ bool IsHostOnlyType(i32 type)
     return rule && rule->sender == peer::Sender::kRoomHost;
 }
 
+Viewport LobbyViewport(u32 width, u32 height)
+{
+    if (width == 0 || f32(height) / f32(width) > 0.75f) return {0, 0, width, height};
+    const u32 inner = std::min(width, u32(f32(height) / 0.75f));
+    return {(width - inner) / 2, 0, inner, height};
+}
+
 Verdict CheckPeerMessage(i32 type, u32 length, bool roomHost)
 {
     const peer::TypeRule* rule = peer::FindTypeRule(type);
@@ -402,12 +409,8 @@ void CNetworkScene::SetViewport4x3()
     if (!device) return;
     const i32 width = app->GetClientWidth(), height = app->GetClientHeight();
     if (width <= 0 || height <= 0) return;
-    if (f32(height) / f32(width) <= 0.75f) {
-        const u32 inner = u32(f32(height) / 0.75f);
-        device->SetViewport((u32(width) - std::min(inner, u32(width))) / 2, 0, inner, u32(height));
-    } else {
-        device->SetViewport(0, 0, u32(width), u32(height));
-    }
+    const Viewport v = LobbyViewport(u32(width), u32(height));
+    device->SetViewport(v.x, v.y, v.width, v.height);
     device->SetState2D();
 }
 

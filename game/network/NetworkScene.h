@@ -68,6 +68,13 @@ struct NetworkSceneOptions {
     INetworkSceneLock* lock = nullptr;
 };
 
+// The lobby's picture is 4:3: on a wider window a centred area of the
+// full height, else the whole back buffer.
+struct Viewport {
+    u32 x, y, width, height;
+};
+Viewport LobbyViewport(u32 width, u32 height);
+
 // Whether a side of a room may hand over a peer message of that type and
 // length: kTake goes to the message's handler; kDrop is dropped (a type
 // only the room host sends, from a guest); kClose closes that connection

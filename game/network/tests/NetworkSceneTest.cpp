@@ -1,0 +1,378 @@
+// The network scene in the headless game: what it hands the lobby client
+// and writes back, its hosted child's hand-overs, its way to the title, the
+// battle set-up it starts, the 4:3 picture, and the peer messages it takes,
+// drops or closes on.
+#include "game/network/tests/NetworkSceneRun.h"
+
+#include "game/battle/scene/BattleSetup.h"
+#include "game/data/SaveRecord.h"
+#include "game/network/NetClient.h"
+#include "game/network/PeerWire.h"
+#include "game/scenes/CharaSelect.h"
+#include "game/scenes/TitleScene.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+
+namespace {
+
+using namespace netscene;
+using namespace netscene_test;
+
+IpAddressEntry Address(const char* a, const char* b, const char* c, const char* d)
+{
+    IpAddressEntry e{};
+    const char* parts[4] = {a, b, c, d};
+    for (int i = 0; i < 4; ++i) std::strncpy(e.octet[i], parts[i], 3);
+    return e;
+}
+
+bool SameEntries(const std::vector<IpAddressEntry>& a, std::initializer_list<IpAddressEntry> b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const auto& x, const auto& y) {
+               return std::memcmp(&x, &y, sizeof x) == 0;
+           });
+}
+
+TEST(NetworkScene, LoadHandsTheSettingsOverAndReleaseWritesThemBack)
+{
+    SceneRun run;
+    ASSERT_TRUE(run.game.Started());
+    run.game.App().GetSaveRecord()->SetFlagByte(7);
+    ASSERT_TRUE(run.Enter([](CSaveConfig& config) {
+        ConfigNetwork& net = *config.GetNetworkSettings();
+        std::strcpy(net.lobbyId, "alice");
+        std::strcpy(net.connectId, "direct-alice");
+        net.connect[0] = Address("127", "000", "000", "001");
+        net.useUpnp = 1;
+        config.AddAllowIp(Address("192", "168", "*", "*"));
+        config.AddDenyIp(Address("010", "*", "*", "001"));
+        config.AddDenyIp(Address("*", "*", "*", "*"));
+    }));
+    CLobbyClient& lobby = run.Lobby();
+    EXPECT_EQ(lobby.GetPlayRecord(), 7u);
+    EXPECT_STREQ(lobby.GetLobbyId(), "alice");
+    EXPECT_STREQ(lobby.GetAddressId(), "direct-alice");
+    EXPECT_STREQ(lobby.GetAddressList()[0].octet[0], "127");
+    EXPECT_TRUE(lobby.GetUPnP());
+    EXPECT_TRUE(SameEntries(lobby.GetAllowList(), {Address("192", "168", "*", "*")}));
+    EXPECT_TRUE(SameEntries(lobby.GetDenyList(), {Address("010", "*", "*", "001"), Address("*", "*", "*", "*")}));
+    EXPECT_EQ(run.game.App().GetImeInput(), lobby.GetImeInput());
+    EXPECT_TRUE(run.scene->GetBackground());
+
+    // What the lobby changed goes back into the saves when the scene goes.
+    lobby.SetLobbyId("carol");
+    lobby.SetAddressId("direct-carol");
+    lobby.GetAddressList()[23] = Address("010", "000", "000", "007");
+    lobby.SetPlayRecord(9);
+    run.game.Frames(3);
+    run.game.App().ChangeScene(new menu_run::CIdleScene, 0);
+    const ConfigNetwork& saved = *run.game.App().GetSaveConfig()->GetNetworkSettings();
+    EXPECT_STREQ(saved.lobbyId, "carol");
+    EXPECT_STREQ(saved.connectId, "direct-carol");
+    EXPECT_STREQ(saved.connect[0].octet[0], "127");
+    EXPECT_STREQ(saved.connect[23].octet[3], "007");
+    EXPECT_EQ(run.game.App().GetSaveRecord()->GetFlagByte(), 9u);
+    EXPECT_EQ(run.game.App().GetImeInput(), nullptr);
+}
+
+TEST(NetworkScene, MusicFollowsThePlayBgmFlagBackInTheLobby)
+{
+    for (u32 flag : {0u, 1u}) {
+        SceneRun run;
+        ASSERT_TRUE(run.Enter([flag](CSaveConfig& c) { c.GetNetworkSettings()->playBgm = flag; }));
+        EXPECT_EQ(menu_run::Playing(kMusic), flag == 1) << flag;
+        ChildDouble::Log log;
+        run.Lobby().SetPlayStateRaw(1);
+        run.scene->SetChildScene(new ChildDouble(&log), kHostedSelectMode);
+        run.scene->GetMusic()->StopAll(1);
+        run.game.Frame();
+        EXPECT_FALSE(menu_run::Playing(kMusic)) << flag;
+        // The child leaves for the lobby: play state 0, music as configured.
+        EXPECT_EQ(run.scene->DropBattle(), 0);
+        EXPECT_EQ(run.Lobby().GetPlayState(), 0u);
+        EXPECT_EQ(log.deleted, 1u);
+        EXPECT_EQ(menu_run::Playing(kMusic), flag == 1) << flag;
+    }
+}
+
+TEST(NetworkScene, LobbyViewportIsCentredFourToThree)
+{
+    const struct {
+        u32 width, height;
+        Viewport expected;
+    } rows[] = {
+        {1920, 1080, {240, 0, 1440, 1080}},
+        {1024, 768, {0, 0, 1024, 768}},
+        {720, 480, {40, 0, 640, 480}},
+        {1024, 1280, {0, 0, 1024, 1280}},   // taller: the whole back buffer
+        {0, 480, {0, 0, 0, 480}},
+    };
+    for (const auto& r : rows) {
+        const Viewport v = LobbyViewport(r.width, r.height);
+        EXPECT_EQ(v.x, r.expected.x) << r.width << "x" << r.height;
+        EXPECT_EQ(v.width, r.expected.width) << r.width << "x" << r.height;
+        EXPECT_EQ(v.height, r.expected.height) << r.width << "x" << r.height;
+    }
+}
+
+TEST(NetworkScene, LobbyDrawsInItsViewportOnTheDevice)
+{
+    const struct {
+        u8 screenSize;
+        u32 x, width, height;
+    } rows[] = {{8, 240, 1440, 1080}, {2, 0, 1024, 768}};
+    for (const auto& r : rows) {
+        game_test::DriverOptions options = menu_run::Options([&r](CSaveConfig& c) {
+            c.GetGraphicsSettings()->screenSize = r.screenSize;
+        });
+        SceneRun run(options);
+        ASSERT_TRUE(run.Enter());
+        run.game.Frame();
+        bool found = false;
+        for (const host::render::Call& call : run.game.RenderLog()) {
+            if (call.op != "SetViewport" || call.U32("width") != r.width) continue;
+            found = true;
+            EXPECT_EQ(call.U32("x"), r.x);
+            EXPECT_EQ(call.U32("height"), r.height);
+        }
+        EXPECT_TRUE(found) << int(r.screenSize);
+        std::lock_guard lock(run.screens.mutex);
+        EXPECT_NE(std::find(run.screens.calls.begin(), run.screens.calls.end(), "draw 0"), run.screens.calls.end());
+    }
+}
+
+// ---------------------------------------------------------------- the child
+
+TEST(NetworkScene, ChildHandsOverInsideItsUpdateAndIsNeverTouchedAgain)
+{
+    SceneRun run;
+    ASSERT_TRUE(run.Enter());
+    ChildDouble::Log first, second;
+    run.Lobby().SetPlayStateRaw(1);
+    auto* child = new ChildDouble(&first);
+    CNetworkScene* scene = run.scene;
+    child->onUpdate = [scene, &second] {
+        // As the hosted scenes do: hand over and return at once.
+        return scene->SetChildScene(new ChildDouble(&second), kHostedOptionMode);
+    };
+    scene->SetChildScene(child, kHostedSelectMode);
+    run.game.Frame();
+    EXPECT_EQ(first.updates, 1u);
+    EXPECT_EQ(first.deleted, 1u);
+    EXPECT_EQ(scene->GetChildMode(), kHostedOptionMode);
+    run.game.Frame();
+    EXPECT_EQ(second.updates, 1u);
+    EXPECT_GE(second.draws, 1u);
+
+    // A Load that fails hosts nothing: back to the room's screen.
+    ChildDouble::Log failing;
+    auto* next = new ChildDouble(&second);
+    next->onUpdate = [scene, &failing] {
+        return scene->ChangeChildScene(new ChildDouble(&failing, 0), kHostedBattleMode, 0);
+    };
+    scene->SetChildScene(next, kHostedOptionMode);
+    run.game.Frame();
+    EXPECT_EQ(failing.loads, 1u);
+    EXPECT_EQ(failing.deleted, 1u);
+    EXPECT_EQ(failing.updates, 0u);
+    EXPECT_EQ(scene->GetChild(), nullptr);
+    EXPECT_EQ(scene->GetChildMode(), kHostedLobbyMode);
+    EXPECT_EQ(run.Lobby().GetPlayState(), 0u);
+    EXPECT_EQ(run.Lobby().GetScreen(), u32(LobbyLayer::kRoom));
+    run.game.Frames(2);
+    EXPECT_TRUE(run.Current());
+}
+
+TEST(NetworkScene, ToTheTitleFromItsOwnUpdate)
+{
+    const struct {
+        const char* name;
+        bool end, exit, hosted;
+    } rows[] = {
+        {"end request while hosting", true, false, true},
+        {"end request in the lobby", true, false, false},
+        {"the lobby's exit request", false, true, false},
+    };
+    for (const auto& r : rows) {
+        SceneRun run;
+        ASSERT_TRUE(run.Enter());
+        ChildDouble::Log log;
+        if (r.hosted) {
+            run.Lobby().SetPlayStateRaw(1);
+            run.scene->SetChildScene(new ChildDouble(&log), kHostedBattleMode);
+        }
+        if (r.end) run.scene->SetEndRequest(1);
+        if (r.exit) run.Lobby().SetExitRequest(1);
+        run.game.Frame();
+        EXPECT_TRUE(menu_run::BackOnTitleAt(run.game, kTitleNetworkItem)) << r.name;
+        // The end request wins: the child got no further update.
+        EXPECT_EQ(log.updates, 0u) << r.name;
+        EXPECT_EQ(log.deleted, r.hosted ? 1u : 0u) << r.name;
+    }
+}
+
+TEST(NetworkScene, BattleSetUpOnlyForAMemberIndexThatFits)
+{
+    const struct {
+        const char* name;
+        i16 count;
+        i32 own;
+        bool host;
+        bool builds;
+    } rows[] = {
+        {"host", 2, 0, true, true},
+        {"guest", 3, 2, false, true},
+        {"own index past the members", 2, 2, false, false},
+        {"own index past the entries", 4, 4, false, false},
+        {"index 0 on a guest", 2, 0, false, false},
+        {"a host not at 0", 2, 1, true, false},
+        {"negative", 2, -1, false, false},
+    };
+    for (const auto& r : rows) {
+        SceneRun run;
+        ASSERT_TRUE(run.Enter([](CSaveConfig& c) { c.GetNetworkSettings()->keyResponse = 3; }));
+        run.Room(r.count, r.own, r.host);
+        run.Lobby().SetPlayStateRaw(1);
+        run.game.Frame();
+        auto* select = dynamic_cast<CCharaSelect*>(run.scene->GetChild());
+        EXPECT_EQ(select != nullptr, r.builds) << r.name;
+        if (!r.builds) {
+            EXPECT_EQ(run.Lobby().GetPlayState(), 0u) << r.name;
+            EXPECT_EQ(run.Lobby().GetScreen(), u32(LobbyLayer::kRoom)) << r.name;
+            EXPECT_EQ(run.scene->GetChildMode(), 0u) << r.name;
+            continue;
+        }
+        EXPECT_EQ(run.scene->GetChildMode(), kHostedSelectMode);
+        const CBattleSetup* setup = select->GetSetup();
+        ASSERT_TRUE(setup);
+        EXPECT_EQ(setup->networkMode, 1u);
+        EXPECT_EQ(setup->localEntry, u32(r.own));
+        EXPECT_EQ(setup->option.inputDelay & 0xFF, 3u);
+        EXPECT_EQ(setup->netHost, run.Lobby().GetNetHost());
+        EXPECT_EQ(setup->lobbyClient, &run.Lobby());
+        for (u32 i = 0; i < 4; ++i) {
+            EXPECT_EQ(setup->entries[i].kind, i < u32(r.count) ? i : CBattleEntry::kKindComputer) << r.name << i;
+            EXPECT_STREQ(setup->entries[i].name, i < u32(r.count) ? ("M" + std::to_string(i)).c_str() : "");
+        }
+    }
+}
+
+// ---------------------------------------------------------------- peer messages
+
+TEST(NetworkScenePeers, HostOnlyTypesAreTheTablesRoomHostTypesAndTheSelectWords)
+{
+    std::set<i32> hostOnly;
+    size_t count = 0;
+    const peer::TypeRule* rules = peer::TypeRules(&count);
+    for (size_t i = 0; i < count; ++i)
+        if (IsHostOnlyType(rules[i].type)) hostOnly.insert(rules[i].type);
+    EXPECT_EQ(hostOnly, (std::set<i32>{1008, 1025, 1027, 10002, 10004, 10005, 10008, 10009}));
+}
+
+TEST(NetworkScenePeers, EveryTypeAgainstTheTableOnBothSides)
+{
+    size_t count = 0;
+    const peer::TypeRule* rules = peer::TypeRules(&count);
+    for (size_t i = 0; i < count; ++i) {
+        const peer::TypeRule& rule = rules[i];
+        for (bool host : {true, false}) {
+            const bool mine = host ? !IsHostOnlyType(rule.type) : rule.sender != peer::Sender::kMember;
+            const Verdict fits = mine ? Verdict::kTake : Verdict::kDrop;
+            EXPECT_EQ(CheckPeerMessage(rule.type, rule.minLength, host), fits) << rule.type << " " << host;
+            EXPECT_EQ(CheckPeerMessage(rule.type, rule.maxLength, host), fits) << rule.type << " " << host;
+            EXPECT_EQ(CheckPeerMessage(rule.type, rule.maxLength + 1, host), Verdict::kClose) << rule.type;
+            if (rule.minLength > 0) {
+                EXPECT_EQ(CheckPeerMessage(rule.type, rule.minLength - 1, host), Verdict::kClose) << rule.type;
+            }
+        }
+    }
+    EXPECT_EQ(CheckPeerMessage(4242, 4, true), Verdict::kIgnore);
+    EXPECT_EQ(CheckPeerMessage(-1, 0, false), Verdict::kIgnore);
+}
+
+TEST(NetworkScenePeers, MessagesReachTheChildWithTheirLengthOrAreDroppedOrClose)
+{
+    SceneRun run;
+    ASSERT_TRUE(run.Enter());
+    CRandom random;
+    CNetClient peer("127.0.0.9", random);
+    std::vector<u8> body(1404, 0x5A);
+    ChildDouble::Log log;
+    CNetworkScene& scene = *run.scene;
+
+    // No child: a battle message goes nowhere, the connection stays.
+    run.Room(2, 0, true);
+    EXPECT_EQ(scene.OnPeerMessage(&peer, body.data(), 10007, 100), 1);
+    EXPECT_EQ(scene.GetDropped(), 1u);
+
+    run.Lobby().SetPlayStateRaw(1);
+    scene.SetChildScene(new ChildDouble(&log), kHostedBattleMode);
+    const struct {
+        const char* name;
+        bool host;
+        i32 type;
+        u32 length;
+        i32 result;
+        bool handed;
+    } rows[] = {
+        {"player data, its own length", true, 10003, 377, 1, true},
+        {"an input at the host", true, 10007, 120, 1, true},
+        {"a guest's battle end at the host", true, 10004, 4, 1, false},
+        {"a guest's option at the host", true, 10002, 56, 1, false},
+        {"a guest's leave word at the host", true, 10005, 4, 1, false},
+        {"a guest's bundle at the host", true, 10008, 40, 1, false},
+        {"a guest's departure at the host", true, 10009, 4, 1, false},
+        {"the host's battle end at a guest", false, 10004, 4, 1, true},
+        {"the host's departure at a guest", false, 10009, 4, 1, true},
+        {"a card one byte short", true, 10001, 115, 0, false},
+        {"a departure of 5 bytes", false, 10009, 5, 0, false},
+        {"player data past its bound", false, 10003, 1405, 0, false},
+        {"a chat line cut short", true, 1021, 280, 0, false},
+    };
+    for (const auto& r : rows) {
+        run.Lobby().SetRoomHost(r.host, r.host ? 0 : 1);
+        log.messages.clear();
+        std::vector<u8> sent(body.begin(), body.begin() + std::min<size_t>(r.length, body.size()));
+        sent.resize(r.length, 0x5A);
+        EXPECT_EQ(scene.OnPeerMessage(&peer, sent.data(), r.type, r.length), r.result) << r.name;
+        ASSERT_EQ(log.messages.size(), r.handed ? 1u : 0u) << r.name;
+        if (r.handed) {
+            EXPECT_EQ(log.messages[0].first, u32(r.type)) << r.name;
+            EXPECT_EQ(log.messages[0].second, sent) << r.name;
+        }
+    }
+
+    // The room's own messages go to the lobby client.
+    run.Lobby().SetRoomHost(false, 1);
+    const u8 state[4] = {0, 0, 0, 0};
+    EXPECT_EQ(scene.OnPeerMessage(&peer, state, 1008, 4), 1);
+    EXPECT_EQ(run.Lobby().GetPlayState(), 0u);
+    run.Lobby().SetRoomHost(true, 0);
+    EXPECT_EQ(scene.OnPeerMessage(&peer, body.data(), 1021, 281), 1);
+    EXPECT_EQ(scene.OnPeerMessage(&peer, state, 1008, 4), 1);   // a guest's play state: dropped
+    EXPECT_TRUE(lobby_test::Contains(run.screens.mutex, run.screens.calls, "room-chat 281"));
+}
+
+TEST(NetworkScenePeers, ALostMemberReachesTheChildAsItsEntry)
+{
+    SceneRun run;
+    ASSERT_TRUE(run.Enter());
+    CRandom random;
+    CNetClient lost("127.0.0.9", random), stranger("127.0.0.10", random);
+    run.Room(3, 0, true);
+    std::strcpy(run.Lobby().MemberTable().members[2].peerId, lost.GetPeerId());
+    ChildDouble::Log log;
+    run.Lobby().SetPlayStateRaw(1);
+    run.scene->SetChildScene(new ChildDouble(&log), kHostedSelectMode);
+    run.scene->OnPeerDisconnect(&stranger);   // refused at the door: played nothing
+    run.scene->OnPeerDisconnect(&lost);
+    ASSERT_EQ(log.messages.size(), 1u);
+    EXPECT_EQ(log.messages[0].first, 10009u);
+    EXPECT_EQ(log.messages[0].second, (std::vector<u8>{2, 0, 0, 0}));
+    EXPECT_EQ(lobby_test::Contains(run.screens.mutex, run.screens.calls, "peer-left"), true);
+}
+
+}  // namespace
