@@ -532,13 +532,14 @@ i32 CNetworkScene::OnPeerMessage(CNetClient* sender, const u8* payload, i32 type
         ++m_dropped;
         return 1;
     }
-    if (!sink->OnPeerMessage(u32(type), payload, length)) {
-        // Refused by the scene it reached (malformed, or not its own any
-        // more): it changed nothing there.
-        ++m_dropped;
-        std::fprintf(stderr, "network scene: %s refused type %d from %s\n", m_child->GetClassName(), type, name);
-    }
-    return 1;
+    const bool taken = sink->OnPeerMessage(u32(type), payload, length) != 0;
+    if (m_options.onDelivered) m_options.onDelivered(type, taken);
+    if (taken) return 1;
+    // Refused by the scene it reached (malformed, out of range): it changed
+    // nothing there, and its sender goes as if it had left.
+    ++m_dropped;
+    std::fprintf(stderr, "network scene: %s refused type %d from %s: closed\n", m_child->GetClassName(), type, name);
+    return 0;
 }
 
 void CNetworkScene::OnPeerDisconnect(CNetClient* peer)

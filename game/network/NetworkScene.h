@@ -66,6 +66,9 @@ struct NetworkSceneOptions {
     std::function<std::unique_ptr<ILobbyScreens>(CLobbyClient&)> screens;
     // The scene lock (it outlives the scene); null: the scene's own.
     INetworkSceneLock* lock = nullptr;
+    // Told of each peer message handed to the child (type, whether it was
+    // taken), on the receive thread under the scene lock.
+    std::function<void(i32 type, bool taken)> onDelivered;
 };
 
 // The lobby's picture is 4:3: on a wider window a centred area of the

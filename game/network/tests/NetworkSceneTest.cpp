@@ -81,10 +81,10 @@ TEST(NetworkScene, LoadHandsTheSettingsOverAndReleaseWritesThemBack)
 TEST(NetworkScene, MusicFollowsThePlayBgmFlagBackInTheLobby)
 {
     for (u32 flag : {0u, 1u}) {
+        ChildDouble::Log log;   // outlives the scene
         SceneRun run;
         ASSERT_TRUE(run.Enter([flag](CSaveConfig& c) { c.GetNetworkSettings()->playBgm = flag; }));
         EXPECT_EQ(menu_run::Playing(kMusic), flag == 1) << flag;
-        ChildDouble::Log log;
         run.Lobby().SetPlayStateRaw(1);
         run.scene->SetChildScene(new ChildDouble(&log), kHostedSelectMode);
         run.scene->GetMusic()->StopAll(1);
@@ -148,9 +148,10 @@ TEST(NetworkScene, LobbyDrawsInItsViewportOnTheDevice)
 
 TEST(NetworkScene, ChildHandsOverInsideItsUpdateAndIsNeverTouchedAgain)
 {
+    ChildDouble::Log first, second;   // outlives the scene
+    ChildDouble::Log failing;   // outlives the scene
     SceneRun run;
     ASSERT_TRUE(run.Enter());
-    ChildDouble::Log first, second;
     run.Lobby().SetPlayStateRaw(1);
     auto* child = new ChildDouble(&first);
     CNetworkScene* scene = run.scene;
@@ -168,7 +169,6 @@ TEST(NetworkScene, ChildHandsOverInsideItsUpdateAndIsNeverTouchedAgain)
     EXPECT_GE(second.draws, 1u);
 
     // A Load that fails hosts nothing: back to the room's screen.
-    ChildDouble::Log failing;
     auto* next = new ChildDouble(&second);
     next->onUpdate = [scene, &failing] {
         return scene->ChangeChildScene(new ChildDouble(&failing, 0), kHostedBattleMode, 0);
@@ -197,9 +197,9 @@ TEST(NetworkScene, ToTheTitleFromItsOwnUpdate)
         {"the lobby's exit request", false, true, false},
     };
     for (const auto& r : rows) {
+        ChildDouble::Log log;   // outlives the scene
         SceneRun run;
         ASSERT_TRUE(run.Enter());
-        ChildDouble::Log log;
         if (r.hosted) {
             run.Lobby().SetPlayStateRaw(1);
             run.scene->SetChildScene(new ChildDouble(&log), kHostedBattleMode);
@@ -295,12 +295,12 @@ TEST(NetworkScenePeers, EveryTypeAgainstTheTableOnBothSides)
 
 TEST(NetworkScenePeers, MessagesReachTheChildWithTheirLengthOrAreDroppedOrClose)
 {
+    ChildDouble::Log log;   // outlives the scene
     SceneRun run;
     ASSERT_TRUE(run.Enter());
     CRandom random;
     CNetClient peer("127.0.0.9", random);
     std::vector<u8> body(1404, 0x5A);
-    ChildDouble::Log log;
     CNetworkScene& scene = *run.scene;
 
     // No child: a battle message goes nowhere, the connection stays.
@@ -345,6 +345,13 @@ TEST(NetworkScenePeers, MessagesReachTheChildWithTheirLengthOrAreDroppedOrClose)
         }
     }
 
+    // A message the child refuses closes its sender.
+    log.accept = 0;
+    run.Lobby().SetRoomHost(true, 0);
+    EXPECT_EQ(scene.OnPeerMessage(&peer, body.data(), 10007, 10), 0);
+    EXPECT_EQ(log.messages.size(), 1u);
+    log.accept = 1;
+
     // The room's own messages go to the lobby client.
     run.Lobby().SetRoomHost(false, 1);
     const u8 state[4] = {0, 0, 0, 0};
@@ -358,13 +365,13 @@ TEST(NetworkScenePeers, MessagesReachTheChildWithTheirLengthOrAreDroppedOrClose)
 
 TEST(NetworkScenePeers, ALostMemberReachesTheChildAsItsEntry)
 {
+    ChildDouble::Log log;   // outlives the scene
     SceneRun run;
     ASSERT_TRUE(run.Enter());
     CRandom random;
     CNetClient lost("127.0.0.9", random), stranger("127.0.0.10", random);
     run.Room(3, 0, true);
     std::strcpy(run.Lobby().MemberTable().members[2].peerId, lost.GetPeerId());
-    ChildDouble::Log log;
     run.Lobby().SetPlayStateRaw(1);
     run.scene->SetChildScene(new ChildDouble(&log), kHostedSelectMode);
     run.scene->OnPeerDisconnect(&stranger);   // refused at the door: played nothing

@@ -1,0 +1,279 @@
+// Network scenes in one room over loopback TCP: what a member's departure
+// gives the others, and the core's lockstep battle hosted by the real
+// network scene on each machine (its lock, its callbacks, its peer host's
+// Update outside the lock), to the same state and result as in process.
+#include "game/network/tests/NetworkSceneRoom.h"
+
+#include "game/battle/scene/tests/ScenePeers.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+namespace {
+
+using namespace netscene_test;
+using namespace scene_test;
+
+u32 CountOf(ChildDouble::Log& log, u32 type, std::vector<u8>* body = nullptr)
+{
+    std::lock_guard lock(log.mutex);
+    u32 n = 0;
+    for (const auto& [t, bytes] : log.messages) {
+        if (t != type) continue;
+        ++n;
+        if (body) *body = bytes;
+    }
+    return n;
+}
+
+TEST(NetworkSceneRoom, AMemberLostDuringTheSelectIsOneDepartureAtEachRemainingPlayer)
+{
+    std::array<ChildDouble::Log, 3> logs;   // outlive the scenes
+    SceneMachine host(0), stays(1), leaves(2);
+    for (SceneMachine* m : {&host, &stays, &leaves}) ASSERT_TRUE(m->Load());
+    ASSERT_TRUE(JoinRoom({&host, &stays, &leaves}));
+    for (SceneMachine* m : {&host, &stays, &leaves}) {
+        m->Lobby().SetPlayStateRaw(1);
+        m->scene->SetChildScene(new ChildDouble(&logs[m->entry]), kHostedSelectMode);
+    }
+    // The member's machine goes: its scene, lobby client and connection.
+    leaves.scene.reset();
+    std::vector<u8> atHost, atMember;
+    ASSERT_TRUE(WaitUntil([&] {
+        host.scene->Update(0);   // sends the relay after taking the lost peer out
+        stays.scene->Update(0);
+        return CountOf(logs[0], 10009) == 1 && CountOf(logs[1], 10009) == 1;
+    }));
+    for (int f = 0; f < 50; ++f, usleep(1000)) {
+        host.scene->Update(0);
+        stays.scene->Update(0);
+    }
+    EXPECT_EQ(CountOf(logs[0], 10009, &atHost), 1u);
+    EXPECT_EQ(CountOf(logs[1], 10009, &atMember), 1u);
+    EXPECT_EQ(atHost, (std::vector<u8>{2, 0, 0, 0}));
+    EXPECT_EQ(atMember, (std::vector<u8>{2, 0, 0, 0}));
+    EXPECT_EQ(host.scene->GetDropped(), 0u);
+    EXPECT_EQ(stays.scene->GetDropped(), 0u);
+    EXPECT_EQ(logs[1].deleted, 0u);
+}
+
+TEST(NetworkSceneRoom, AGuestsHostOnlyMessagesAreDroppedAtTheHostAndAWrongSizeClosesIt)
+{
+    ChildDouble::Log log;   // outlives the scenes
+    SceneMachine host(0), guest(1);
+    for (SceneMachine* m : {&host, &guest}) ASSERT_TRUE(m->Load());
+    ASSERT_TRUE(JoinRoom({&host, &guest}));
+    host.Lobby().SetPlayStateRaw(1);
+    host.scene->SetChildScene(new ChildDouble(&log), kHostedBattleMode);
+    // A guest that says the battle ended, or that a player left: dropped.
+    const u8 word[4] = {1, 0, 0, 0};
+    guest.Host().Broadcast(10004, peer::kSubType, word, 4, peer::kStreamChannel);
+    guest.Host().Broadcast(10005, peer::kSubType, word, 4, peer::kStreamChannel);
+    guest.Host().Broadcast(10006, peer::kSubType, word, 4, peer::kStreamChannel);
+    ASSERT_TRUE(WaitUntil([&] { return CountOf(log, 10006) == 1; }));
+    EXPECT_EQ(CountOf(log, 10004) + CountOf(log, 10005), 0u);
+    EXPECT_EQ(host.scene->GetDropped(), 2u);
+    // A battle-ready word of 4 bytes then one of 2: the connection goes.
+    guest.Host().Broadcast(10006, peer::kSubType, word, 2, peer::kStreamChannel);
+    ASSERT_TRUE(WaitUntil([&] {
+        host.scene->Update(0);
+        return host.Host().GetPeerCount() == 0;
+    }));
+    EXPECT_EQ(CountOf(log, 10006), 1u);
+    // It went as a member who left: entry 1 to the host's child.
+    std::vector<u8> left;
+    EXPECT_EQ(CountOf(log, 10009, &left), 1u);
+    EXPECT_EQ(left, (std::vector<u8>{1, 0, 0, 0}));
+}
+
+// ---------------------------------------------------------------- the lockstep
+
+// The battle's application and globals; its network is the network scene.
+struct BattlePeer : ScenePeer {
+    using ScenePeer::ScenePeer;
+    i32 Broadcast(u16, const void*, u32) override { return 0; }
+};
+
+// Each machine: its battle's application and globals (the peer), and its
+// network scene hosting the battle under the peer's lock.
+struct Machine {
+    explicit Machine(u32 entry)
+        : peer(std::make_unique<BattlePeer>(entry)),
+          net(std::make_unique<SceneMachine>(entry, &peer->lock, [this](i32 type, bool taken) {
+              if (taken && type >= 10001 && type <= 10009) ++taken_[type - 10001];
+          }))
+    {
+    }
+    u32 Taken(u32 type) const { return taken_[type - 10001].load(); }
+    CNetworkScene& Scene() { return *net->scene; }
+
+    // Counted on receive threads until the scene is gone.
+    std::array<std::atomic<u32>, 9> taken_{};
+    std::unique_ptr<ScenePeer> peer;   // its lock outlives the scene
+    std::unique_ptr<SceneMachine> net;
+};
+
+class NetworkSceneLockstepTest : public ScenePeersTest {
+protected:
+    void TearDown() override
+    {
+        for (auto& m : machines_) Unhost(*m);
+        machines_.clear();
+        ScenePeersTest::TearDown();
+    }
+
+    void Connect(u32 count)
+    {
+        std::vector<SceneMachine*> nets;
+        for (u32 e = 0; e < count; ++e) {
+            auto m = std::make_unique<Machine>(e);
+            Prepare(*m->peer);
+            ASSERT_FALSE(HasFatalFailure());
+            ASSERT_TRUE(m->net->Load());
+            {
+                // The battle reaches its peers through the network scene.
+                PeerContext context(*m->peer);
+                m->peer->scene = std::make_unique<CBattleScene>(&m->peer->app, &m->Scene());
+            }
+            nets.push_back(m->net.get());
+            machines_.push_back(std::move(m));
+        }
+        ASSERT_TRUE(JoinRoom(nets));
+        for (auto& m : machines_) m->net->Lobby().SetPlayStateRaw(1);
+    }
+
+    void Load(u32 humans)
+    {
+        std::vector<ScenePeer*> all;
+        for (auto& m : machines_) all.push_back(m->peer.get());
+        std::atomic<bool> hostListened = true;
+        LoadAll(
+            all, [humans](u32 e) { return PeerSetup(e, humans); },
+            [this](ScenePeer& p) { machines_[p.entry]->Scene().SetChildScene(p.scene.get(), kHostedBattleMode); },
+            [&](ScenePeer& p) {
+                if (p.entry != 0 && !WaitUntil([&] { return HostListens(); })) hostListened = false;
+            });
+        ASSERT_TRUE(hostListened.load());
+    }
+
+    bool HostListens()
+    {
+        Machine& host = *machines_[0];
+        host.Scene().EnterLock();
+        const bool listens = host.peer->scene && host.peer->scene->GetLockstep();
+        host.Scene().LeaveLock();
+        return listens;
+    }
+
+    // One frame as the application runs it: the network scene's Update
+    // (the peer host outside the lock, the battle under it, held once).
+    static i32 Step(Machine& m, u32 frame)
+    {
+        ScenePeer& p = *m.peer;
+        p.lock.gameThread = std::this_thread::get_id();
+        p.globals.frameMs = kFrameMs;
+        if (p.script) p.script(p.input, frame);
+        if (frame % p.scene->GetInputDelay() == 0) {
+            InputPacket packet;
+            CCharacter::BuildInputPacket(&packet, *p.input.GetInputState(0));
+            p.packets.push_back(packet);
+        }
+        const i32 result = m.Scene().Update(0);
+        PeerContext context(p);
+        if (m.Scene().GetChild() != p.scene.get()) return -1;   // dropped
+        p.hashes.push_back(p.scene->HashState());
+        p.mostBullets = std::max(p.mostBullets, p.scene->GetBullets().GetCount());
+        return result;
+    }
+
+    void Run(u32 from, u32 limit, const std::function<bool(u32)>& stop)
+    {
+        for (u32 f = from; f < limit && !stop(f); ++f) {
+            for (auto& m : machines_) ASSERT_EQ(Step(*m, f), 1) << "machine " << m->peer->entry << ", frame " << f;
+            const u32 delay = Host().scene->GetInputDelay();
+            if (f % delay == 0) {
+                ASSERT_TRUE(Settle(f / delay + 1)) << "frame " << f;
+            }
+        }
+    }
+
+    // Every member holds the tick's bundle before the next frame.
+    bool Settle(u32 bundles)
+    {
+        if (!WaitUntil([&] { return HostLockstep().GetStats().bundlesSent >= bundles; })) return false;
+        const u32 sent = HostLockstep().GetStats().bundlesSent;
+        for (auto& m : machines_)
+            if (m->peer->entry != 0 && !WaitUntil([&] { return m->Taken(kMsgFrameBundle) >= sent; })) return false;
+        return true;
+    }
+
+    // The battle goes with its network scene's child, under its lock.
+    void Unhost(Machine& m)
+    {
+        CBattleScene* battle = m.peer->scene.release();
+        PeerContext context(*m.peer);
+        if (m.Scene().GetChild() == battle) m.Scene().SetChildScene(nullptr, kHostedLobbyMode);
+    }
+
+    ScenePeer& Host() { return *machines_[0]->peer; }
+    CBattleLockstep& HostLockstep() { return *Host().scene->GetLockstep(); }
+
+    std::vector<std::unique_ptr<Machine>> machines_;
+};
+
+TEST_F(NetworkSceneLockstepTest, HostAndMemberPlayTheBattleThroughTheirNetworkScenes)
+{
+    Connect(2);
+    ASSERT_FALSE(HasFatalFailure());
+    Load(2);
+    ASSERT_FALSE(HasFatalFailure());
+    ScenePeer& member = *machines_[1]->peer;
+    Host().script = [](CInput& input, u32 f) { Script(input, f); };
+    member.script = [](CInput& input, u32 f) {
+        Script(input, f + 170);
+        input.GetInputState(0)->triggered[32] = f == 200;
+    };
+    std::strcpy(member.app.config.GetRadioChatSection()->entries[0].message, "Cover me");
+    Run(0, 240, [](u32) { return false; });
+    ASSERT_FALSE(HasFatalFailure());
+    for (auto& m : machines_)
+        for (u32 i = 0; i < 4; ++i) EXPECT_TRUE(ShowsLine(*m->peer->scene->GetConsole(i), "Cover me")) << i;
+
+    u32 over = 0;
+    Run(240, 6000, [&](u32 f) {
+        if (!over && Host().scene->IsOver()) over = f;
+        return over && f >= over + 56;
+    });
+    ASSERT_FALSE(HasFatalFailure());
+    std::vector<ScenePeer*> playing;
+    for (auto& m : machines_) playing.push_back(m->peer.get());
+    ExpectAgreement(playing);
+    ASSERT_NE(over, 0u) << "no result";
+    // The same battle as between the stand-ins and between scenes in process.
+    EXPECT_EQ(Host().hashes.back().Value(), kTwoPeerBattleFinalHash)
+        << std::hex << "final hash 0x" << Host().hashes.back().Value();
+    // Shots flew, one side won, both saw it so; each reported its team's
+    // result: the host to its room, the member to the host (1016).
+    const CBattleScene& battle = *Host().scene;
+    EXPECT_GT(Host().mostBullets, 0u);
+    const u32 r0 = battle.GetResult(0), r1 = battle.GetResult(1);
+    EXPECT_TRUE((r0 == kResultWin && r1 == kResultLoss) || (r0 == kResultLoss && r1 == kResultWin)) << r0 << r1;
+    EXPECT_EQ(member.scene->IsOver(), 1u);
+    EXPECT_EQ(Results(*member.scene), Results(battle));
+    ASSERT_TRUE(WaitUntil([&] { return machines_[0]->net->screens->Results().size() == 2; }));
+    auto heard = machines_[0]->net->screens->Results();
+    std::sort(heard.begin(), heard.end());
+    EXPECT_EQ(heard, (std::vector<std::pair<i32, u32>>{{-1, r0 - 1}, {1, r1 - 1}}));
+    const LockstepStats stats = HostLockstep().GetStats();
+    const u32 ticks = u32(Host().hashes.size() + 2) / 3;
+    EXPECT_EQ(stats.incompleteBundles, 0u);
+    EXPECT_EQ(machines_[0]->Taken(kMsgNetInput), ticks);
+    EXPECT_EQ(machines_[1]->Taken(kMsgFrameBundle), stats.bundlesSent);
+    for (auto& m : machines_) {
+        EXPECT_EQ(m->Scene().GetDropped(), 0u) << m->peer->entry;
+        EXPECT_EQ(m->Scene().GetChildMode(), kHostedBattleMode);
+    }
+}
+
+}  // namespace
