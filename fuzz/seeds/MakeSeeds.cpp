@@ -64,6 +64,7 @@ int main(int argc, char** argv)
     seeds::MakeAdventureSeeds(root);
     seeds::MakePeerSeeds(root);
     seeds::MakeLobbySeeds(root);
+    seeds::MakeNetworkSceneSeeds(root);
     seeds::MakeLineTestSeeds(root);
     seeds::MakeUPnPSeeds(root);
     std::free(root);

@@ -50,6 +50,7 @@ void MakeStorySeeds(const std::string& root);
 void MakeReplayListSeeds(const std::string& root);
 void MakePeerSeeds(const std::string& root);
 void MakeLobbySeeds(const std::string& root);
+void MakeNetworkSceneSeeds(const std::string& root);
 void MakeLineTestSeeds(const std::string& root);
 void MakeUPnPSeeds(const std::string& root);
 void MakeAdventureSeeds(const std::string& root);

@@ -501,6 +501,9 @@ i32 CNetworkScene::OnPeerAccept(CNetClient* peer)
 i32 CNetworkScene::OnPeerMessage(CNetClient* sender, const u8* payload, i32 type, u32 length)
 {
     if (!payload && length) return 0;
+    // An empty body is handed over as one, never as a null pointer.
+    static const u8 kEmpty[1] = {};
+    if (!payload) payload = kEmpty;
     SceneLockHold hold(*m_lock);
     if (!m_lobby) return 1;
     const char* name = sender ? sender->GetName() : "?";

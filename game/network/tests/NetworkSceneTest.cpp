@@ -319,6 +319,7 @@ TEST(NetworkScenePeers, MessagesReachTheChildWithTheirLengthOrAreDroppedOrClose)
         bool handed;
     } rows[] = {
         {"player data, its own length", true, 10003, 377, 1, true},
+        {"empty player data, handed as a body", true, 10003, 0, 1, true},
         {"an input at the host", true, 10007, 120, 1, true},
         {"a guest's battle end at the host", true, 10004, 4, 1, false},
         {"a guest's option at the host", true, 10002, 56, 1, false},
