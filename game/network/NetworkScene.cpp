@@ -207,6 +207,16 @@ i32 CNetworkScene::CreateLobby()
     if (m_options.peerPort >= 0) peerPort = u16(m_options.peerPort);
     else if (config) peerPort = config->GetNetworkSettings()->port;
     m_lobby = std::make_unique<CLobbyClient>(m_options.net);
+    // The configuration tool edits these for network play: without them
+    // every direct peer would be admitted and no port ever mapped. The
+    // screens take them when they load.
+    if (config) {
+        m_lobby->SetUPnP(config->GetNetworkSettings()->useUpnp != 0);
+        std::vector<IpAddressEntry> allow, deny;
+        for (u32 i = 0; i < config->GetAllowCount(); ++i) allow.push_back(*config->GetAllowIp(i32(i)));
+        for (u32 i = 0; i < config->GetDenyCount(); ++i) deny.push_back(*config->GetDenyIp(i32(i)));
+        m_lobby->SetAddressLists(std::move(allow), std::move(deny));
+    }
     auto screens = m_options.screens ? m_options.screens(*m_lobby) : CreateLobbyScreens(*m_lobby);
     if (!m_lobby->Create("ORV", "ORV", m_background, menu::MenuFont(), m_options.serverHost.c_str(),
                          m_options.serverPort, peerPort, std::move(screens),
@@ -235,13 +245,6 @@ void CNetworkScene::HandOverSettings()
         static_assert(sizeof net.connect == 24 * sizeof(IpAddressEntry));
         std::memcpy(m_lobby->GetAddressList(), net.connect, sizeof net.connect);
         m_lobby->SetSeVolume(config->GetSeVolume());
-        // The configuration tool edits these for network play: without them
-        // every direct peer would be admitted and no port ever mapped.
-        m_lobby->SetUPnP(net.useUpnp != 0);
-        std::vector<IpAddressEntry> allow, deny;
-        for (u32 i = 0; i < config->GetAllowCount(); ++i) allow.push_back(*config->GetAllowIp(i32(i)));
-        for (u32 i = 0; i < config->GetDenyCount(); ++i) deny.push_back(*config->GetDenyIp(i32(i)));
-        m_lobby->SetAddressLists(std::move(allow), std::move(deny));
     }
     if (CSaveRecord* record = app ? app->GetSaveRecord() : nullptr) m_lobby->SetPlayRecord(record->GetFlagByte());
 }

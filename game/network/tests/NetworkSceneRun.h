@@ -4,6 +4,7 @@
 #pragma once
 
 #include "game/network/LobbyClient.h"
+#include "game/network/LobbyScreenSet.h"
 #include "game/network/NetworkScene.h"
 #include "game/network/tests/LobbyDoubles.h"
 #include "game/scenes/tests/GameDriver.h"
@@ -102,7 +103,14 @@ struct SceneRun {
         if (!game.Started() || !game.App().LoadResources())
             return ::testing::AssertionFailure() << "no start" << game.Describe();
         if (edit) edit(*game.App().GetSaveConfig());
-        scene = new CNetworkScene(LoopbackOptions(net.get(), 1, &screens));
+        netscene::NetworkSceneOptions options = LoopbackOptions(net.get(), 1, &screens);
+        if (realScreens)
+            options.screens = [this](CLobbyClient& client) {
+                auto set = std::make_unique<CLobbyScreenSet>(client);
+                screenSet = set.get();
+                return set;
+            };
+        scene = new CNetworkScene(options);
         return menu_run::Enter(game, scene);
     }
     CLobbyClient& Lobby() { return *scene->GetLobbyClient(); }
@@ -123,6 +131,9 @@ struct SceneRun {
     lobby_test::RecordingScreens::Shared screens;
     game_test::GameDriver game;
     CNetworkScene* scene = nullptr;   // the application's
+    // The game's own screens instead of the recording ones.
+    bool realScreens = false;
+    CLobbyScreenSet* screenSet = nullptr;   // the lobby client's
 };
 
 }  // namespace netscene_test

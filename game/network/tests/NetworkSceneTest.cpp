@@ -39,6 +39,7 @@ bool SameEntries(const std::vector<IpAddressEntry>& a, std::initializer_list<IpA
 TEST(NetworkScene, LoadHandsTheSettingsOverAndReleaseWritesThemBack)
 {
     SceneRun run;
+    run.realScreens = true;
     ASSERT_TRUE(run.game.Started());
     run.game.App().GetSaveRecord()->SetFlagByte(7);
     ASSERT_TRUE(run.Enter([](CSaveConfig& config) {
@@ -59,6 +60,10 @@ TEST(NetworkScene, LoadHandsTheSettingsOverAndReleaseWritesThemBack)
     EXPECT_TRUE(lobby.GetUPnP());
     EXPECT_TRUE(SameEntries(lobby.GetAllowList(), {Address("192", "168", "*", "*")}));
     EXPECT_TRUE(SameEntries(lobby.GetDenyList(), {Address("010", "*", "*", "001"), Address("*", "*", "*", "*")}));
+    // The screens have them from their Load on.
+    ASSERT_TRUE(run.screenSet);
+    EXPECT_TRUE(SameEntries(run.screenSet->Context().allowList, {Address("192", "168", "*", "*")}));
+    EXPECT_EQ(run.screenSet->Context().denyList.size(), 2u);
     EXPECT_EQ(run.game.App().GetImeInput(), lobby.GetImeInput());
     EXPECT_TRUE(run.scene->GetBackground());
 
