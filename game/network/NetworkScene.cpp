@@ -391,7 +391,6 @@ void CNetworkScene::BackToRoom()
     m_childMode = 0;
     m_lobby->SetPlayState(0);
     m_lobby->SetScreen(u32(LobbyLayer::kRoom));
-    if (CImeInput* ime = m_lobby->GetImeInput()) ime->Enable(1);
     PlayBgm();
 }
 
