@@ -149,6 +149,35 @@ TEST(NetworkScene, LobbyDrawsInItsViewportOnTheDevice)
     }
 }
 
+// The title's Network item through the factory the game registers, and
+// back to the title on the lobby's exit request with the cursor on it.
+std::unique_ptr<host::net::Net> g_titleNet;
+CScene* MakeLoopbackScene() { return new CNetworkScene(LoopbackOptions(g_titleNet.get(), 1, nullptr)); }
+
+TEST(NetworkScene, TheTitlesNetworkItemStartsNetworkPlayAndComesBack)
+{
+    g_titleNet = host::net::CreatePosixNet(net_test::Loopback(1));
+    SetNetworkSceneFactory(&MakeLoopbackScene);
+    {
+        SceneRun run;
+        ASSERT_TRUE(run.game.App().LoadResources());
+        TitleArgs args;
+        args.item = title::kNetwork;
+        ASSERT_TRUE(menu_run::Enter(run.game, new CTitleScene, reinterpret_cast<intptr_t>(&args)));
+        menu_run::FadeIn(run.game);
+        run.game.Press(menu::kDecide);
+        ASSERT_TRUE(run.game.RunUntil("CNetworkScene", 120));
+        auto* scene = dynamic_cast<CNetworkScene*>(run.game.App().GetScene());
+        ASSERT_TRUE(scene && scene->GetLobbyClient());
+        run.game.Frames(5);
+        scene->GetLobbyClient()->SetExitRequest(1);
+        run.game.Frame();
+        EXPECT_TRUE(menu_run::BackOnTitleAt(run.game, title::kNetwork));
+    }
+    SetNetworkSceneFactory(nullptr);
+    g_titleNet.reset();
+}
+
 // ---------------------------------------------------------------- the child
 
 TEST(NetworkScene, ChildHandsOverInsideItsUpdateAndIsNeverTouchedAgain)
