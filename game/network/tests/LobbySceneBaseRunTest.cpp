@@ -1,11 +1,10 @@
 // The lobby base inside the running game: sounds, the Enter rules of the
-// text entry with the input method, and the chat log the client feeds.
+// text entry with the input method.
 #include "game/network/tests/LobbySceneHarness.h"
 
 #include <string>
 
 using namespace lobby_scene_test;
-using lobby_scene::kChatLogLines;
 
 namespace {
 
@@ -135,19 +134,4 @@ TEST_F(LobbySceneBaseRunTest, AStoredFieldLoadsOnAnEmptyEnterAndIsWrittenBackCut
     EXPECT_TRUE(written.back());
     EXPECT_EQ(std::string(stored), "playerあああああ");   // 16 bytes
     EXPECT_EQ(stored[sizeof stored - 1], '\0');
-}
-
-TEST_F(LobbySceneBaseRunTest, TheLobbyChatLogKeepsSixtyLinesFromTheClient)
-{
-    char line[lobby_scene::kChatLineBytes] = {};
-    for (u32 i = 0; i < kChatLogLines + 5; ++i) {
-        std::snprintf(line, sizeof line, "user%u", unsigned(i));
-        std::snprintf(line + lobby_scene::kSpeakerBytes, sizeof line - lobby_scene::kSpeakerBytes, "line %u",
-                      unsigned(i));
-        run.Set().LobbyChatLine(line);
-    }
-    const lobby_scene::ChatLog& log = run.Context().lobbyChat;
-    EXPECT_EQ(log.count, kChatLogLines);
-    EXPECT_STREQ(log.Speaker(0), "user5");
-    EXPECT_STREQ(log.Text(kChatLogLines - 1), "line 64");
 }
