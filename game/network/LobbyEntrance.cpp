@@ -1,0 +1,1 @@
+#include "game/network/LobbyEntrance.h"
