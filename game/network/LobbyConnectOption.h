@@ -6,6 +6,7 @@
 #include "game/network/LobbyAddressList.h"
 #include "game/network/LobbyClient.h"
 
+#include <memory>
 #include <string>
 
 namespace lobby_screen {
@@ -14,9 +15,8 @@ inline constexpr const char* kConnectOptionLayout = "Scene\\Network02.sce";
 
 // An address being typed: four octets of three digits, each terminated.
 using OctetTexts = char[4][4];
-inline constexpr u32 kAddressDigits = 12;
 // The user record's name: 24 bytes and its terminator.
-inline constexpr u32 kPlayerNameBytes = 25;
+inline constexpr u32 kUserNameBytes = 25;
 
 // Rows of the screen.
 enum ConnectRow : u32 { kRowMode, kRowAddress, kRowList, kRowName, kRowStart, kRowCount };
@@ -47,6 +47,74 @@ void PushRecent(IpAddressEntry (&list)[kRecentCount], const OctetTexts& octets);
 
 // The player's name in a user record's name field: at most 24 bytes, never
 // half a double-byte character, zero-filled.
-void PutPlayerName(char (&out)[kPlayerNameBytes], const char* name);
+void PutPlayerName(char (&out)[kUserNameBytes], const char* name);
 
 }  // namespace lobby_screen
+
+class CLobbyConnectOptionScene : public CLobbySceneBase {
+    ORV_VALUE_CLASS(CLobbyConnectOptionScene)
+
+public:
+    static constexpr f32 kBlinkPeriod = 0.6f;
+    static constexpr u32 kNameFontSize = 24;
+    static constexpr f32 kNameX = 550.0f, kNameY = 418.0f;
+    // Frames a host start waits for the last room's listener to close.
+    static constexpr u32 kHostWaitFrames = 180;
+
+    CLobbyConnectOptionScene() = default;
+    CLobbyConnectOptionScene(CLobbyClient* client, LobbySceneContext* context) : CLobbySceneBase(client, context) {}
+    // The layers and the list are the copy's own.
+    CLobbyConnectOptionScene(const CLobbyConnectOptionScene& other);
+    ~CLobbyConnectOptionScene() override;
+
+    i32 Initialize(intptr_t argument) override;
+    i32 Release() override;
+    i32 Update(u32 argument) override;
+    u32 OnMessage(u32, intptr_t) override { return 1; }
+    i32 Draw(u32 argument) override;
+
+    u32 GetRow() const { return m_row; }
+    u32 GetMode() const { return m_mode; }
+    u32 GetDigitCursor() const { return m_cursor; }
+    const lobby_screen::OctetTexts& GetAddress() const { return m_address; }
+    bool IsListOpen() const { return m_listOpen != 0; }
+    CLobbyIpListScene* GetAddressList() const { return m_list.get(); }
+
+protected:
+    void FindLayers() override;
+
+private:
+    // The steps of Update.
+    bool UpdateList(u32 argument);
+    void UpdateMenu();
+    void MoveRow(bool up);
+    void Decide();
+    void Join();
+    void Host();
+    void TypeDigits();
+    void UpdateName();
+    void UpdateDisplay();
+    // The name as the own user record keeps it.
+    void PutOwnName();
+    bool NameHasText() const;
+
+    u32 m_row = lobby_screen::kRowMode;
+    u32 m_mode = lobby_screen::kModeJoin;
+    u32 m_cursor = 0;
+    lobby_screen::OctetTexts m_address = {};
+    f32 m_blink = 0.0f;
+    u32 m_listOpen = 0;
+    // A host start waiting for the last room's listener to go: frames left.
+    u32 m_hostWait = 0;
+    CSceneObject* m_background = nullptr;
+    CSceneObject* m_base = nullptr;
+    CSceneObject* m_clientIp = nullptr;
+    CSceneObject* m_mowa = nullptr;
+    CSceneObject* m_kira = nullptr;
+    CSceneObject* m_rows[lobby_screen::kRowCount] = {};
+    CSceneObject* m_hostLayer = nullptr;   // "op_set_01"
+    CSceneObject* m_joinLayer = nullptr;   // "op_set_02"
+    CSceneObject* m_digits[10] = {};
+    CSceneObject* m_slots[lobby_screen::kAddressDigits] = {};
+    std::unique_ptr<CLobbyIpListScene> m_list;
+};

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/core/Types.h"
+#include "game/network/LobbySceneBase.h"
 #include "game/network/LobbyWire.h"
 
 #include <string>
@@ -43,3 +44,49 @@ void PutTextField(u8* field, u32 size, std::string_view text);
 std::string FieldText(const u8* field, u32 size);
 
 }  // namespace lobby_screen
+
+class CLobbyLoginScene : public CLobbySceneBase {
+    ORV_VALUE_CLASS(CLobbyLoginScene)
+
+public:
+    enum Row : u32 { kRowId = 0, kRowPassword = 1, kRowLogin = 2, kRowCount = 3 };
+    static constexpr u32 kFontSize = 24;
+    static constexpr u32 kIdTyped = lobby_screen::kLoginIdBytes - 1;
+    static constexpr u32 kPasswordTyped = lobby_screen::kLoginPasswordBytes - 1;
+    // Where the stored texts stand, and the entry on the focused row.
+    static constexpr f32 kTextX = 482.0f, kEntryX = 470.0f;
+    static constexpr f32 kIdY = 270.0f, kPasswordY = 370.0f;
+    static constexpr u32 kLoginWaiting = 1;
+
+    CLobbyLoginScene() = default;
+    CLobbyLoginScene(CLobbyClient* client, LobbySceneContext* context) : CLobbySceneBase(client, context) {}
+    // The layers are the copy's own: looked up again.
+    CLobbyLoginScene(const CLobbyLoginScene& other);
+    ~CLobbyLoginScene() override = default;
+
+    i32 Initialize(intptr_t argument) override;
+    i32 Update(u32 argument) override;
+    u32 OnMessage(u32, intptr_t) override { return 1; }
+    i32 Draw(u32 argument) override;
+
+    u32 GetRow() const { return m_row; }
+    // The login block's fields in the own user record (null without one).
+    char* IdField() const;
+    char* PasswordField() const;
+
+protected:
+    void FindLayers() override;
+
+private:
+    void UpdateMenu();
+    // The entry on for the row's field, off on the button.
+    void Focus();
+    bool RowHasText() const;
+
+    u32 m_row = kRowId;
+    CSceneObject* m_background = nullptr;
+    CSceneObject* m_base = nullptr;
+    CSceneObject* m_mowa = nullptr;
+    CSceneObject* m_kira = nullptr;
+    CSceneObject* m_button = nullptr;   // "login2"
+};

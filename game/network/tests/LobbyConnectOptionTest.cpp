@@ -132,7 +132,7 @@ TEST(LobbyConnectOption, PlayerNameNeverSplitsACharacter)
         {"Bob", "Bob"},
     };
     for (const Case& c : cases) {
-        char out[kPlayerNameBytes];
+        char out[kUserNameBytes];
         std::memset(out, 0x55, sizeof out);
         PutPlayerName(out, c.name.c_str());
         EXPECT_EQ(std::string(out), c.kept);
