@@ -96,7 +96,35 @@ i32 CLobbyClient::Create(const char* tag1, const char* tag2, CTexture* texture, 
     // The responder answers line tests on the server's port number.
     m_peers->InitLineTest(serverPort);
     m_created = true;
-    return LoadSounds();
+    if (!LoadSounds()) return 0;
+    ClientLock lock(*this);
+    return m_screens->Load(*this);
+}
+
+LobbyClientState CLobbyClient::ScreenState()
+{
+    LobbyClientState state;
+    state.peerHost = GetNetHost();
+    state.texture = m_texture;
+    state.font = m_font;
+    state.ime = m_ime.get();
+    state.users = &m_users;
+    state.rooms = &m_rooms;
+    state.ownUser = &m_ownUser;
+    state.ownRoom = &m_ownRoom;
+    state.roomTemplate = &m_roomTemplate;
+    state.recentAddresses = m_addresses;
+    state.gamePort = m_peerPort;
+    state.joinAddress = &m_joinAddress;
+    state.joinPort = &m_joinPort;
+    state.roomHost = &m_roomHost;
+    state.ownIndex = &m_ownIndex;
+    state.members = &m_members;
+    state.sounds = m_sounds;
+    state.soundVolume = &m_seVolume;
+    state.lineTest = &m_lineTest;
+    state.drift = m_drift;
+    return state;
 }
 
 i32 CLobbyClient::LoadSounds()

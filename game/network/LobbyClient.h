@@ -37,6 +37,35 @@ struct IpAddressEntry {
     char octets[4][4];
 };
 
+using LobbyUserList = std::vector<std::unique_ptr<lobby::LobbyUserRecord>>;
+using LobbyRoomList = std::vector<std::unique_ptr<lobby::LobbyRoomRecord>>;
+
+// The client's state the lobby screens read and write in place. They run
+// under the client lock (it calls them, or they are its network threads'
+// callbacks), which guards every item; nothing here is valid after Destroy.
+struct LobbyClientState {
+    CNetHost* peerHost = nullptr;
+    CTexture* texture = nullptr;
+    CFontTexture* font = nullptr;
+    CImeInput* ime = nullptr;
+    const LobbyUserList* users = nullptr;
+    const LobbyRoomList* rooms = nullptr;
+    lobby::LobbyUserRecord* ownUser = nullptr;
+    lobby::LobbyRoomRecord* ownRoom = nullptr;
+    lobby::LobbyRoomRecord* roomTemplate = nullptr;
+    IpAddressEntry* recentAddresses = nullptr;   // 24, newest first
+    u16 gamePort = 0;
+    u32* joinAddress = nullptr;
+    u32* joinPort = nullptr;
+    bool* roomHost = nullptr;
+    i32* ownIndex = nullptr;
+    RoomMemberTable* members = nullptr;
+    CSoundBuffer* const* sounds = nullptr;   // select, decide, cancel
+    const i32* soundVolume = nullptr;
+    const LineTestResults* lineTest = nullptr;
+    const f32* drift = nullptr;   // [5]: the "kira" layers' x
+};
+
 class CLobbyClient final : public ILobbyRoom {
 public:
     static constexpr u16 kDefaultServerPort = 15500;
@@ -156,6 +185,8 @@ public:
     bool IsConnected();
     // The room template's member limit; the own room starts as a copy.
     void CreateRoomRecords(u16 memberLimit);
+    // What the screens see of the client (their Load takes it).
+    LobbyClientState ScreenState();
 
 private:
     struct Connection;
@@ -213,9 +244,9 @@ private:
 
     LineTestResults m_lineTest = {};
 
-    std::vector<std::unique_ptr<lobby::LobbyUserRecord>> m_users;
+    LobbyUserList m_users;
     std::unordered_map<u32, size_t> m_userIndex;
-    std::vector<std::unique_ptr<lobby::LobbyRoomRecord>> m_rooms;
+    LobbyRoomList m_rooms;
     std::unordered_map<u32, size_t> m_roomIndex;
     lobby::LobbyUserRecord m_ownUser;
     lobby::LobbyRoomRecord m_ownRoom;

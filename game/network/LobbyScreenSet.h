@@ -1,11 +1,130 @@
 // The lobby's real screens and windows, made for one lobby client (the
 // network scene hands them to CLobbyClient::Create; tests give doubles).
+//
+// CLobbyScreenSet owns the five screens (entrance, connect option, login,
+// lobby main, room), the message window and the three other windows, and
+// the context they share. The client calls it under its lock; it routes
+// each call to the scene concerned.
 #pragma once
 
+#include "game/network/LobbyMessage.h"
+#include "game/network/LobbySceneBase.h"
 #include "game/network/LobbyScreens.h"
 
 #include <memory>
 
 class CLobbyClient;
+
+// ---------------------------------------------------------------- stand-ins
+// STAND-IN screens until the lobby main, room and the three windows (user
+// information, room information, room creation) are built: they load
+// nothing, show nothing and accept nothing. Each real screen replaces one
+// of these classes and its line in the screen set.
+
+class CLobbyScreenStandIn : public CLobbySceneBase {
+    ORV_VALUE_CLASS(CLobbyScreenStandIn)
+
+public:
+    CLobbyScreenStandIn() = default;
+    CLobbyScreenStandIn(CLobbyClient* client, LobbySceneContext* context) : CLobbySceneBase(client, context) {}
+    CLobbyScreenStandIn(const CLobbyScreenStandIn&) = default;
+    i32 Initialize(intptr_t) override { return 1; }
+    i32 Update(u32) override { return 1; }
+    u32 OnMessage(u32, intptr_t) override { return 1; }
+    i32 Draw(u32) override { return 1; }
+};
+
+// STAND-IN room screen: the room operations the client forwards.
+class CLobbyRoomStandIn final : public CLobbyScreenStandIn {
+    ORV_VALUE_CLASS(CLobbyRoomStandIn)
+
+public:
+    CLobbyRoomStandIn() = default;
+    CLobbyRoomStandIn(CLobbyClient* client, LobbySceneContext* context) : CLobbyScreenStandIn(client, context) {}
+    CLobbyRoomStandIn(const CLobbyRoomStandIn&) = default;
+
+    void Reset() {}
+    void MarkJoinedThroughServer() {}
+    void AddResult(u32) {}
+    void BroadcastMemberTable() {}
+    i32 AcceptPeer(CNetClient*) { return 0; }
+    i32 OnRoomChat(CNetClient*, const u8*, u32) { return 1; }
+    i32 OnJoinReply(CNetClient*, const u8*, u32) { return 1; }
+    i32 OnMemberInfo(CNetClient*, const u8*, u32) { return 1; }
+    i32 OnMemberTable(CNetClient*, const u8*, u32) { return 1; }
+    i32 OnMemberResult(CNetClient*, const u8*, u32) { return 1; }
+    void OnPeerLeft(CNetClient*) {}
+    i32 SendRoomChat(const u8*, u32) { return 0; }
+    void DrawRoomChat(f32, f32) {}
+};
+
+// STAND-IN window: never open.
+class CLobbyWindowStandIn final : public CLobbyScreenStandIn {
+    ORV_VALUE_CLASS(CLobbyWindowStandIn)
+
+public:
+    CLobbyWindowStandIn() = default;
+    CLobbyWindowStandIn(CLobbyClient* client, LobbySceneContext* context) : CLobbyScreenStandIn(client, context) {}
+    CLobbyWindowStandIn(const CLobbyWindowStandIn&) = default;
+
+    bool IsOpen() const { return false; }
+    void OpenUser(const lobby::LobbyUserRecord&, bool) {}
+    void OpenRoom(const lobby::LobbyRoomRecord&) {}
+    void RoomDetail(u16, const u8*, u32) {}
+};
+
+// ---------------------------------------------------------------- the set
+
+class CLobbyScreenSet final : public ILobbyScreens {
+public:
+    explicit CLobbyScreenSet(CLobbyClient& client);
+    ~CLobbyScreenSet() override;
+
+    // The context filled from the client, then every scene's Initialize;
+    // 0 when one fails.
+    i32 Load(CLobbyClient& client) override;
+
+    void ShowMessage(u32 code, u32 returnScreen) override;
+    bool MessagePending() override;
+
+    void RoomReset() override { m_room->Reset(); }
+    void RoomMarkJoinedThroughServer() override { m_room->MarkJoinedThroughServer(); }
+    void RoomAddResult(u32 result) override { m_room->AddResult(result); }
+    void RoomBroadcastMemberTable() override { m_room->BroadcastMemberTable(); }
+    i32 AcceptPeer(CNetClient* peer) override { return m_room->AcceptPeer(peer); }
+    i32 OnRoomChat(CNetClient* s, const u8* p, u32 n) override { return m_room->OnRoomChat(s, p, n); }
+    i32 OnJoinReply(CNetClient* s, const u8* p, u32 n) override { return m_room->OnJoinReply(s, p, n); }
+    i32 OnMemberInfo(CNetClient* s, const u8* p, u32 n) override { return m_room->OnMemberInfo(s, p, n); }
+    i32 OnMemberTable(CNetClient* s, const u8* p, u32 n) override { return m_room->OnMemberTable(s, p, n); }
+    i32 OnMemberResult(CNetClient* s, const u8* p, u32 n) override { return m_room->OnMemberResult(s, p, n); }
+    void OnPeerLeft(CNetClient* peer) override { m_room->OnPeerLeft(peer); }
+    i32 SendRoomChat(const u8* line, u32 n) override { return m_room->SendRoomChat(line, n); }
+    void DrawRoomChat(f32 x, f32 y) override { m_room->DrawRoomChat(x, y); }
+
+    // Into the lobby chat log (281 bytes as the client read it).
+    void LobbyChatLine(const char* line) override;
+
+    void OpenUserInformation(const lobby::LobbyUserRecord& user, bool kickAllowed) override;
+    void OpenRoomInformation(const lobby::LobbyRoomRecord& room) override;
+    void RoomCreateMessage(u16 type, const u8* payload, u32 n) override;
+    bool IsOpen(LobbyLayer window) override;
+
+    void Update(LobbyLayer layer) override;
+    i32 Draw(LobbyLayer layer) override;
+
+    LobbySceneContext& Context() { return m_context; }
+    CLobbySceneMessage& Message() { return *m_message; }
+    // The scene of a layer (screen or window); null past them.
+    CLobbySceneBase* Scene(LobbyLayer layer) const;
+
+private:
+    LobbySceneContext m_context;
+    std::unique_ptr<CLobbySceneBase> m_screens[kLobbyScreenCount];
+    CLobbyRoomStandIn* m_room = nullptr;   // m_screens[kRoom]
+    std::unique_ptr<CLobbySceneMessage> m_message;
+    std::unique_ptr<CLobbyWindowStandIn> m_userInformation;
+    std::unique_ptr<CLobbyWindowStandIn> m_roomInformation;
+    std::unique_ptr<CLobbyWindowStandIn> m_roomCreate;
+};
 
 std::unique_ptr<ILobbyScreens> CreateLobbyScreens(CLobbyClient& client);

@@ -7,6 +7,7 @@
 #include "engine/core/Types.h"
 #include "game/network/LobbyWire.h"
 
+class CLobbyClient;
 class CNetClient;
 
 // The screen index; the windows follow for Update and Draw.
@@ -54,6 +55,10 @@ struct RoomMemberTable {
 class ILobbyScreens {
 public:
     virtual ~ILobbyScreens() = default;
+
+    // Once, at the end of the client's Create: the screens load their
+    // layouts with what the client now holds. 1, or 0 (Create fails).
+    virtual i32 Load(CLobbyClient& /*client*/) { return 1; }
 
     // The message window: the event code with the screen to return to.
     virtual void ShowMessage(u32 code, u32 returnScreen) = 0;
