@@ -13,18 +13,18 @@ u32 DigitGlyph(char c) { return c >= '0' && c <= '9' ? u32(c - '0') : 0; }
 u32 ListUp(u32 cursor)
 {
     const i32 up = i32(cursor % kRecentCount) - 1;
-    return u32(up < 0 || up % i32(kListRows) == i32(kListRows) - 1 ? up + i32(kListRows) : up);
+    return u32(up < 0 || up % i32(kListColumnRows) == i32(kListColumnRows) - 1 ? up + i32(kListColumnRows) : up);
 }
 
 u32 ListDown(u32 cursor)
 {
     const u32 down = cursor % kRecentCount + 1;
-    return down % kListRows == 0 ? down - kListRows : down;
+    return down % kListColumnRows == 0 ? down - kListColumnRows : down;
 }
 
-u32 ListLeft(u32 cursor) { return (cursor % kRecentCount + kListRows) % kRecentCount; }
+u32 ListLeft(u32 cursor) { return (cursor % kRecentCount + kListColumnRows) % kRecentCount; }
 
-u32 ListRight(u32 cursor) { return (cursor % kRecentCount + kListRows) % kRecentCount; }
+u32 ListRight(u32 cursor) { return (cursor % kRecentCount + kListColumnRows) % kRecentCount; }
 
 void FindDigitImages(const CSceneResource& scene, CSceneObject* (&images)[10])
 {
@@ -116,8 +116,8 @@ i32 CLobbyIpListScene::Update(u32 argument)
 void CLobbyIpListScene::DrawEntry(u32 i, const IpAddressEntry& entry)
 {
     CLayerState extra;
-    extra.position.x = kColumnStep * f32(i / kListRows);
-    extra.position.y = kRowStep * f32(i % kListRows);
+    extra.position.x = kColumnStep * f32(i / kListColumnRows);
+    extra.position.y = kRowStep * f32(i % kListColumnRows);
     const f32 tint = i == m_cursor ? 1.0f : f32(kDimmed & 0xFF) / 255.0f;
     extra.colour = CVector4(tint, tint, tint, 1.0f);
     const u32 number = i + 1;
@@ -130,7 +130,7 @@ void CLobbyIpListScene::DrawEntry(u32 i, const IpAddressEntry& entry)
     }
     for (u32 d = 0; d < kAddressDigits; ++d) {
         if (!m_slots[d]) continue;
-        const CRect4 rect = DigitRect(m_digits, DigitGlyph(entry.octets[d / 3][d % 3]));
+        const CRect4 rect = DigitRect(m_digits, DigitGlyph(entry.octet[d / 3][d % 3]));
         m_slots[d]->SetSourceRect(&rect);
         m_slots[d]->Draw(&extra);
     }

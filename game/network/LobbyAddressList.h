@@ -15,7 +15,7 @@ inline constexpr const char* kAddressListLayout = "Scene\\Network07.sce";
 // digits; the digit slots, of the same names, stand at the top level.
 inline constexpr const char* kDigitGroup = "num";
 inline constexpr u32 kRecentCount = 24;
-inline constexpr u32 kListRows = 12;
+inline constexpr u32 kListColumnRows = 12;
 inline constexpr u32 kAddressDigits = 12;
 
 // The digit image an address character shows: its digit. NUL shows 0, and

@@ -13,6 +13,7 @@
 #pragma once
 
 #include "engine/core/Types.h"
+#include "game/data/SaveConfig.h"
 #include "game/network/LobbyPeerSide.h"
 #include "game/network/LobbyScreens.h"
 #include "game/network/LobbyWire.h"
@@ -31,11 +32,6 @@ class CFontTexture;
 class CImeInput;
 class CSoundBuffer;
 class CTexture;
-
-// An IPv4 address as four texts (the address lists).
-struct IpAddressEntry {
-    char octets[4][4];
-};
 
 using LobbyUserList = std::vector<std::unique_ptr<lobby::LobbyUserRecord>>;
 using LobbyRoomList = std::vector<std::unique_ptr<lobby::LobbyRoomRecord>>;

@@ -85,14 +85,14 @@ void PushRecent(IpAddressEntry (&list)[kRecentCount], const OctetTexts& octets)
     const std::string text = AddressText(octets);
     u32 found = kRecentCount - 1;   // absent: the oldest goes
     for (u32 i = 0; i < kRecentCount; ++i) {
-        if (AddressText(list[i].octets) == text) {
+        if (AddressText(list[i].octet) == text) {
             found = i;
             break;
         }
     }
     for (u32 i = found; i > 0; --i) list[i] = list[i - 1];
     IpAddressEntry& top = list[0];
-    for (u32 i = 0; i < 4; ++i) std::snprintf(top.octets[i], sizeof top.octets[i], "%03u", OctetValue(octets[i]) % 1000);
+    for (u32 i = 0; i < 4; ++i) std::snprintf(top.octet[i], sizeof top.octet[i], "%03u", OctetValue(octets[i]) % 1000);
 }
 
 void PutPlayerName(char (&out)[kUserNameBytes], const char* name)
@@ -182,7 +182,7 @@ bool CLobbyConnectOptionScene::UpdateList(u32 argument)
         // Only digits come in: the configuration file may hold anything.
         const IpAddressEntry& chosen = recent[m_list->GetCursor() % kRecentCount];
         for (u32 i = 0; i < kAddressDigits; ++i)
-            m_address[i / 3][i % 3] = char('0' + DigitGlyph(chosen.octets[i / 3][i % 3]));
+            m_address[i / 3][i % 3] = char('0' + DigitGlyph(chosen.octet[i / 3][i % 3]));
         for (char (&octet)[4] : m_address) octet[3] = 0;
     }
     return false;

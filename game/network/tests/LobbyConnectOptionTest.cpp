@@ -19,7 +19,7 @@ void SetOctets(OctetTexts& octets, const char* a, const char* b, const char* c, 
 IpAddressEntry Entry(const char* a, const char* b, const char* c, const char* d)
 {
     IpAddressEntry entry;
-    SetOctets(entry.octets, a, b, c, d);
+    SetOctets(entry.octet, a, b, c, d);
     return entry;
 }
 
@@ -78,7 +78,7 @@ TEST(LobbyConnectOption, AddressesThatReachNoHostAreRefused)
         {Entry("127", "000", "000", "001"), true},
         {Entry("010", "000", "000", "255"), true},
     };
-    for (const Case& c : cases) EXPECT_EQ(JoinAddress(c.entry.octets, nullptr), c.joins) << AddressText(c.entry.octets);
+    for (const Case& c : cases) EXPECT_EQ(JoinAddress(c.entry.octet, nullptr), c.joins) << AddressText(c.entry.octet);
 }
 
 TEST(LobbyConnectOption, RecentListMovesAnAddressUpWithoutDuplicate)
@@ -86,20 +86,20 @@ TEST(LobbyConnectOption, RecentListMovesAnAddressUpWithoutDuplicate)
     IpAddressEntry list[kRecentCount] = {};
     for (u32 i = 0; i < kRecentCount; ++i) list[i] = Entry("010", "000", "000", std::to_string(100 + i).c_str());
     // Already there (written without leading zeros by hand): to the top.
-    PushRecent(list, Entry("10", "0", "0", "105").octets);
-    EXPECT_EQ(AddressText(list[0].octets), "10.0.0.105");
-    EXPECT_STREQ(list[0].octets[0], "010");
-    EXPECT_EQ(AddressText(list[1].octets), "10.0.0.100");
-    EXPECT_EQ(AddressText(list[5].octets), "10.0.0.104");
-    EXPECT_EQ(AddressText(list[6].octets), "10.0.0.106");
-    EXPECT_EQ(AddressText(list[23].octets), "10.0.0.123");
+    PushRecent(list, Entry("10", "0", "0", "105").octet);
+    EXPECT_EQ(AddressText(list[0].octet), "10.0.0.105");
+    EXPECT_STREQ(list[0].octet[0], "010");
+    EXPECT_EQ(AddressText(list[1].octet), "10.0.0.100");
+    EXPECT_EQ(AddressText(list[5].octet), "10.0.0.104");
+    EXPECT_EQ(AddressText(list[6].octet), "10.0.0.106");
+    EXPECT_EQ(AddressText(list[23].octet), "10.0.0.123");
     // New on a full list: the oldest goes.
-    PushRecent(list, Entry("192", "168", "000", "001").octets);
-    EXPECT_EQ(AddressText(list[0].octets), "192.168.0.1");
-    EXPECT_EQ(AddressText(list[1].octets), "10.0.0.105");
-    EXPECT_EQ(AddressText(list[23].octets), "10.0.0.122");
+    PushRecent(list, Entry("192", "168", "000", "001").octet);
+    EXPECT_EQ(AddressText(list[0].octet), "192.168.0.1");
+    EXPECT_EQ(AddressText(list[1].octet), "10.0.0.105");
+    EXPECT_EQ(AddressText(list[23].octet), "10.0.0.122");
     u32 seen = 0;
-    for (const IpAddressEntry& e : list) seen += AddressText(e.octets) == "10.0.0.105";
+    for (const IpAddressEntry& e : list) seen += AddressText(e.octet) == "10.0.0.105";
     EXPECT_EQ(seen, 1u);
 }
 
