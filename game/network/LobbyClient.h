@@ -13,7 +13,7 @@
 #pragma once
 
 #include "engine/core/Types.h"
-#include "game/data/SaveConfig.h"
+#include "game/data/SaveConfig.h"   // IpAddressEntry, the address lists' entry
 #include "game/network/LobbyPeerSide.h"
 #include "game/network/LobbyScreens.h"
 #include "game/network/LobbyWire.h"

@@ -142,8 +142,8 @@ void CLobbySceneBase::DrawOutlined(f32 x, f32 y, u32 fontSize, const char* text,
     if (!font || !text) return;
     const f32 s = TextScale();
     const u32 colour = selected ? TextColour() : DimText(TextColour());
-    font->DrawTextAlignedOutlined2(x * s, y * s, colour, OutlineColour(), fontSize, s, 1.0f, text, 0, nullptr,
-                                   nullptr);
+    font->DrawTextAlignedOutlined2(x * s, y * s, colour, OutlineColour(), fontSize, s, 1.0f, text, kTextTopLeft,
+                                   nullptr, nullptr);
 }
 
 void CLobbySceneBase::DrawPlain(f32 x, f32 y, u32 fontSize, const char* text, bool selected)
@@ -152,7 +152,7 @@ void CLobbySceneBase::DrawPlain(f32 x, f32 y, u32 fontSize, const char* text, bo
     if (!font || !text) return;
     const f32 s = TextScale();
     const u32 colour = selected ? TextColour() : DimText(TextColour());
-    font->DrawTextAligned(x * s, y * s, 0.0f, x * s, colour, fontSize, s, text, 0, nullptr, nullptr);
+    font->DrawTextAligned(x * s, y * s, 0.0f, x * s, colour, fontSize, s, text, kTextTopLeft, nullptr, nullptr);
 }
 
 void CLobbySceneBase::DrawChatLog(const ChatLog& log, f32 x, f32 y, f32 rowHeight, u32 rows, u32 fontSize)

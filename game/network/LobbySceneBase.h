@@ -150,7 +150,7 @@ protected:
     // Looks up the scene's layers; a missing one stays null.
     virtual void FindLayers() {}
 
-    // Text: layout units times TextScale, in the scene colour.
+    // Text: layout units times TextScale from the top left, in the scene colour.
     f32 TextScale() const;
     u32 TextColour() const;
     u32 OutlineColour() const;

@@ -1,6 +1,7 @@
 // The lobby's message window: its layout with every layer it looks up (the
-// dots, options and yes/no under their message), and the lobby's interface
-// texture, which every lobby layer shows.
+// dots, options and yes/no under their message); the lobby's interface
+// texture, which every lobby layer shows; the three menu sounds the lobby
+// client loads for its screens.
 #include "game/scenes/testdata/SceneData.h"
 
 namespace scene_data {
@@ -75,6 +76,7 @@ void AddLobbyData(CSceneDataSet& set)
                 "SelectIpRoom/Proomipoff"},
                "Network_01.dds");
     set.SceneTexture("Network_01.dds");
+    for (const char* sound : {"Se_gameopt_select.ogg", "Se_gameopt_set.ogg", "Se_cancel.ogg"}) set.SceneSound(sound);
 }
 
 }  // namespace scene_data

@@ -1,0 +1,172 @@
+// The lobby base inside the running game: sounds, the Enter rules of the
+// text entry with the input method, and the chat log the client feeds.
+#include "game/network/tests/LobbySceneHarness.h"
+
+#include <string>
+
+using namespace lobby_scene_test;
+using lobby_scene::kChatLogLines;
+
+namespace {
+
+constexpr u8 kEnter = 28, kPadEnter = 156, kLeftShift = 42, kRightShift = 54;
+
+class LobbySceneBaseRunTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(run.Start());
+        probe = std::make_unique<CProbeScene>(&run.client, &run.Context());
+    }
+    void TearDown() override
+    {
+        run.host->onUpdate = nullptr;
+        probe.reset();
+    }
+
+    // Each frame the probe's field takes what Enter submits.
+    void WatchField(bool chat)
+    {
+        run.host->onUpdate = [this, chat] {
+            if (probe->TakeEntered(field, sizeof field, chat)) submitted.push_back(field);
+        };
+    }
+
+    LobbyRun run;
+    std::unique_ptr<CProbeScene> probe;
+    char field[lobby_scene::kChatTextBytes] = {};
+    std::vector<std::string> submitted;
+};
+
+}  // namespace
+
+TEST_F(LobbySceneBaseRunTest, PlaySoundPlaysTheThreeSoundsAndNothingElse)
+{
+    const struct {
+        u32 index;
+        i32 result;
+        const char* sound;
+    } cases[] = {
+        {0, 1, "Se_gameopt_select.ogg"}, {1, 1, "Se_gameopt_set.ogg"}, {2, 1, "Se_cancel.ogg"},
+        {3, 0, nullptr},                 {1000, 0, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.index);
+        EXPECT_EQ(probe->PlaySound(c.index), c.result);
+        if (c.sound) {
+            EXPECT_TRUE(menu_run::Playing(c.sound));
+        }
+    }
+    // Without the client's sounds nothing plays.
+    LobbySceneContext bare;
+    EXPECT_EQ(CProbeScene(&run.client, &bare).PlaySound(0), 0);
+    EXPECT_EQ(CProbeScene().PlaySound(0), 0);
+}
+
+TEST_F(LobbySceneBaseRunTest, TheEnterThatCommitsACandidateDoesNotSubmitTheNextDoes)
+{
+    probe->FocusField(1, 18.0f, 40);
+    WatchField(true);
+    run.Compose("かな");
+    run.Commit("カナ");
+    ASSERT_EQ(run.Ime().GetTextString(), "カナ");
+    ASSERT_TRUE(run.Ime().GetChanged());
+
+    // The committing Enter, held for a frame more.
+    run.game.Input().SetKey(kEnter, true);
+    run.game.Frames(2);
+    run.game.Input().SetKey(kEnter, false);
+    EXPECT_TRUE(submitted.empty());
+    EXPECT_TRUE(run.Ime().GetChanged()) << "cleared while Enter was held";
+    run.game.Frame();
+    EXPECT_FALSE(run.Ime().GetChanged());
+
+    run.PressKey(kPadEnter);
+    ASSERT_EQ(submitted, std::vector<std::string>{"カナ"});
+    EXPECT_EQ(run.Ime().GetTotalLength(), 0u);
+}
+
+TEST_F(LobbySceneBaseRunTest, EnterSubmitsNothingWhileComposingOrEmpty)
+{
+    probe->FocusField(1, 18.0f, 40);
+    WatchField(false);
+    run.PressKey(kEnter);   // empty
+    run.Compose("かな");
+    run.game.Frame();
+    run.PressKey(kEnter);   // composing
+    EXPECT_TRUE(submitted.empty());
+    EXPECT_EQ(run.Ime().GetComposition(), "かな");
+}
+
+TEST_F(LobbySceneBaseRunTest, ShiftHoldsBackAChatLineButNotAField)
+{
+    for (bool chat : {true, false}) {
+        for (u8 shift : {kLeftShift, kRightShift}) {
+            SCOPED_TRACE(std::string(chat ? "chat" : "field") + " shift " + std::to_string(shift));
+            submitted.clear();
+            probe->FocusField(1, 18.0f, 40);
+            WatchField(chat);
+            run.Commit("abc");
+            run.game.Frame();   // the commit's changed mark clears
+            run.game.Input().SetKey(shift, true);
+            run.PressKey(kEnter);
+            run.game.Input().SetKey(shift, false);
+            EXPECT_EQ(submitted.size(), chat ? 0u : 1u);
+            probe->LeaveField();
+            EXPECT_EQ(run.Ime().GetTotalLength(), 0u);
+        }
+    }
+}
+
+TEST_F(LobbySceneBaseRunTest, AStoredFieldLoadsOnAnEmptyEnterAndIsWrittenBackCut)
+{
+    char stored[lobby_scene::kPlayerNameBytes] = "player";
+    probe->FocusField(1, 18.0f, 40);
+    std::vector<bool> written;
+    run.host->onUpdate = [&] { written.push_back(probe->EditStored(stored, sizeof stored)); };
+    run.PressKey(kEnter);
+    EXPECT_EQ(run.Ime().GetTextString(), "player");
+    EXPECT_STREQ(stored, "player");
+
+    // Typed on past the field: written back cut inside it at a character.
+    run.Commit("ああああああ");   // 6 + 12 bytes
+    run.game.Frame();
+    run.PressKey(kEnter);
+    EXPECT_TRUE(written.back());
+    EXPECT_EQ(std::string(stored), "playerあああああ");   // 16 bytes
+    EXPECT_EQ(stored[sizeof stored - 1], '\0');
+}
+
+TEST_F(LobbySceneBaseRunTest, TheLobbyChatLogKeepsSixtyLinesFromTheClient)
+{
+    char line[lobby_scene::kChatLineBytes] = {};
+    for (u32 i = 0; i < kChatLogLines + 5; ++i) {
+        std::snprintf(line, sizeof line, "user%u", unsigned(i));
+        std::snprintf(line + lobby_scene::kSpeakerBytes, sizeof line - lobby_scene::kSpeakerBytes, "line %u",
+                      unsigned(i));
+        run.Set().LobbyChatLine(line);
+    }
+    const lobby_scene::ChatLog& log = run.Context().lobbyChat;
+    EXPECT_EQ(log.count, kChatLogLines);
+    EXPECT_STREQ(log.Speaker(0), "user5");
+    EXPECT_STREQ(log.Text(kChatLogLines - 1), "line 64");
+}
+
+TEST_F(LobbySceneBaseRunTest, TheContextViewsTheClientsOwnState)
+{
+    const LobbySceneContext& context = run.Context();
+    EXPECT_EQ(context.client, &run.client);
+    EXPECT_EQ(context.state.ime, run.client.GetImeInput());
+    EXPECT_EQ(context.state.texture, run.texture);
+    EXPECT_EQ(context.state.recentAddresses, run.client.GetAddressList());
+    EXPECT_EQ(context.state.members, &run.client.MemberTable());
+    EXPECT_EQ(context.state.gamePort, 18000);
+    EXPECT_EQ(context.message, &run.Message());
+    // Written by the client, seen through the view.
+    run.client.SetJoinTarget(0x0100007F, 2345);
+    EXPECT_EQ(*context.state.joinAddress, 0x0100007Fu);
+    EXPECT_EQ(*context.state.joinPort, 2345u);
+    run.client.SetRoomHost(true, 3);
+    EXPECT_TRUE(*context.state.roomHost);
+    EXPECT_EQ(*context.state.ownIndex, 3);
+}
