@@ -49,8 +49,6 @@ void AddLobbyScreensData(CSceneDataSet& set)
     set.Layout(lobby_screen::kConnectOptionLayout, ConnectOptionLayers(), kLobbyTexture);
     set.Layout(lobby_screen::kLoginLayout, LoginLayers(), kLobbyTexture);
     set.Layout(lobby_screen::kAddressListLayout, AddressListLayers(), kLobbyTexture);
-    // The interface texture every layer takes (the network scene loads it).
-    set.SceneTexture(kLobbyTexture);
 }
 
 }  // namespace scene_data
