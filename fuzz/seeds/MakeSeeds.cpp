@@ -66,6 +66,7 @@ int main(int argc, char** argv)
     seeds::MakeLobbySeeds(root);
     seeds::MakeLineTestSeeds(root);
     seeds::MakeUPnPSeeds(root);
+    seeds::MakeLobbyAddressSeeds(root);
     std::free(root);
     return 0;
 }
