@@ -22,13 +22,3 @@ TEST(LobbyAddressList, CursorStaysInsideItsColumnAndSwitchesColumns)
     for (u32 from = 0; from < 40; ++from)
         for (auto move : {ListUp, ListDown, ListLeft, ListRight}) EXPECT_LT(move(from), kRecentCount) << from;
 }
-
-TEST(LobbyAddressList, EveryCharacterShowsADigitImage)
-{
-    struct Case {
-        char c;
-        u32 glyph;
-    };
-    const Case cases[] = {{'0', 0}, {'7', 7}, {'9', 9}, {'\0', 0}, {'*', 0}, {'a', 0}, {char(0xFF), 0}, {':', 0}};
-    for (const Case& c : cases) EXPECT_EQ(DigitGlyph(c.c), c.glyph) << int(u8(c.c));
-}

@@ -53,17 +53,6 @@ TEST(LobbyConnectOption, DigitsAboveAnOctetAreRefused)
     }
 }
 
-TEST(LobbyConnectOption, TypedDigitsMakeTheJoinAddress)
-{
-    OctetTexts octets = {};
-    u32 cursor = 0;
-    for (char c : std::string("192168001002")) TypeDigit(octets, cursor, u32(c - '0'));
-    EXPECT_EQ(AddressText(octets), "192.168.1.2");
-    u32 address = 0;
-    ASSERT_TRUE(JoinAddress(octets, &address));
-    EXPECT_EQ(address, host::net::MakeAddress(192, 168, 1, 2));
-}
-
 TEST(LobbyConnectOption, AddressesThatReachNoHostAreRefused)
 {
     struct Case {
