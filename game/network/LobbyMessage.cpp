@@ -146,10 +146,8 @@ void CLobbySceneMessage::UpdatePassword(Record& record)
     char password[kRoomPasswordBytes] = {};
     if (!TakeEntered(password, sizeof password)) return;
     record.answered = 1;
-    u8 bytes[4 + kRoomPasswordBytes] = {};
-    lobby::PutLe32(bytes, record.value);
-    std::memcpy(bytes + 4, password, kRoomPasswordBytes);
-    if (CLobbyClient* client = Client()) client->Send(kPasswordMessage, bytes, sizeof bytes);
+    const auto bytes = PasswordPayload(record.value, password);
+    if (CLobbyClient* client = Client()) client->Send(kPasswordMessage, bytes.data(), u32(bytes.size()));
     LeaveField();
     Show(kPasswordSentCode, m_returnScene);
 }
@@ -199,6 +197,14 @@ void CLobbySceneMessage::Answer(Record& record, bool callBack, u32 sound)
     const u32 code = m_code;
     if (callBack && m_returnScene) m_returnScene->OnMessage(code, reinterpret_cast<intptr_t>(&answer));
     PlaySound(sound);
+}
+
+std::array<u8, 4 + kRoomPasswordBytes> CLobbySceneMessage::PasswordPayload(u32 room, const char* password)
+{
+    std::array<u8, 4 + kRoomPasswordBytes> bytes{};
+    lobby::PutLe32(bytes.data(), room);
+    CopyField(reinterpret_cast<char*>(bytes.data() + 4), kRoomPasswordBytes, password);
+    return bytes;
 }
 
 u32 CLobbySceneMessage::TimeStars(u32 milliseconds)

@@ -9,6 +9,8 @@
 #include "engine/core/Types.h"
 #include "game/network/LobbySceneBase.h"
 
+#include <array>
+
 class CLobbySceneMessage : public CLobbySceneBase {
     ORV_VALUE_CLASS(CLobbySceneMessage)
 
@@ -67,6 +69,9 @@ public:
     u32 GetCode() const { return m_code; }
     const Record& GetRecord(u32 code) const { return m_records[code < kCodeCount ? code : 0]; }
     CLobbySceneBase* GetReturnScene() const { return m_returnScene; }
+
+    // Message 1006: the u32 room, then the password as a 9-byte field.
+    static std::array<u8, 4 + lobby_scene::kRoomPasswordBytes> PasswordPayload(u32 room, const char* password);
 
     // Stars of a round-trip time: (800 - t) / 50 for 0 < t < 800, at most 10.
     static u32 TimeStars(u32 milliseconds);

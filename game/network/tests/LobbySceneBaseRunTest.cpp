@@ -151,22 +151,3 @@ TEST_F(LobbySceneBaseRunTest, TheLobbyChatLogKeepsSixtyLinesFromTheClient)
     EXPECT_STREQ(log.Speaker(0), "user5");
     EXPECT_STREQ(log.Text(kChatLogLines - 1), "line 64");
 }
-
-TEST_F(LobbySceneBaseRunTest, TheContextViewsTheClientsOwnState)
-{
-    const LobbySceneContext& context = run.Context();
-    EXPECT_EQ(context.client, &run.client);
-    EXPECT_EQ(context.state.ime, run.client.GetImeInput());
-    EXPECT_EQ(context.state.texture, run.texture);
-    EXPECT_EQ(context.state.recentAddresses, run.client.GetAddressList());
-    EXPECT_EQ(context.state.members, &run.client.MemberTable());
-    EXPECT_EQ(context.state.gamePort, 18000);
-    EXPECT_EQ(context.message, &run.Message());
-    // Written by the client, seen through the view.
-    run.client.SetJoinTarget(0x0100007F, 2345);
-    EXPECT_EQ(*context.state.joinAddress, 0x0100007Fu);
-    EXPECT_EQ(*context.state.joinPort, 2345u);
-    run.client.SetRoomHost(true, 3);
-    EXPECT_TRUE(*context.state.roomHost);
-    EXPECT_EQ(*context.state.ownIndex, 3);
-}

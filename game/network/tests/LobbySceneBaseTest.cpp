@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using namespace lobby_scene;
 
@@ -51,13 +52,6 @@ TEST(LobbyFieldTest, EachFieldTakesItsBytesLessOneCutAtACharacterBoundary)
     EXPECT_TRUE(terminated);
     // A lead byte without its trail byte is dropped.
     EXPECT_EQ(Field("ab\x82", 9, &terminated), "ab");
-}
-
-TEST(LobbyFieldTest, UnselectedTextHalvesEachChannelAndKeepsAlpha)
-{
-    EXPECT_EQ(DimText(0xFFFFFFFFu), 0xFF7F7F7Fu);
-    EXPECT_EQ(DimText(0x80204060u), 0x80102030u);
-    EXPECT_EQ(DimText(0x00010101u), 0x00000000u);
 }
 
 TEST(LobbyChatLogTest, SixtyLinesKeepSixtyDroppingTheOldest)
@@ -194,5 +188,21 @@ TEST(LobbyLineInformationTest, StarsOfTimesAndCountsAreCappedAtTen)
         SCOPED_TRACE(c.value);
         EXPECT_EQ(CLobbySceneMessage::TimeStars(c.value), c.timeStars);
         EXPECT_EQ(CLobbySceneMessage::CountStars(c.value), c.countStars);
+    }
+}
+
+TEST(LobbyPasswordTest, TheRoomPasswordMessageIsTheRoomAndANineByteField)
+{
+    const struct {
+        const char* password;
+        std::vector<u8> bytes;
+    } cases[] = {
+        {"pw", {4, 3, 2, 1, 'p', 'w', 0, 0, 0, 0, 0, 0, 0}},
+        {"abcdefghij", {4, 3, 2, 1, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 0}},
+        {"aaaaaaa\x82\xa0", {4, 3, 2, 1, 'a', 'a', 'a', 'a', 'a', 'a', 'a', 0, 0}},
+    };
+    for (const auto& c : cases) {
+        const auto bytes = CLobbySceneMessage::PasswordPayload(0x01020304u, c.password);
+        EXPECT_EQ(std::vector<u8>(bytes.begin(), bytes.end()), c.bytes) << c.password;
     }
 }
