@@ -86,6 +86,32 @@ bool ListView::Move(i32 delta, u32 count, u32 rows)
     return false;
 }
 
+std::vector<std::string> ChatRows(const ChatLog& log, u32 top, u32 rows, u32 bytesPerLine, bool forward)
+{
+    std::vector<std::string> out;
+    // Another frame may have left count and top anywhere: read only below both.
+    const u32 count = std::min(log.count, kChatLogLines);
+    if (count == 0 || bytesPerLine == 0) return out;
+    top = std::min(top, count - 1);
+    for (u32 step = 0; out.size() < rows; ++step) {
+        if (forward ? top + step >= count : step > count - 1 - top) break;
+        const u32 i = forward ? top + step : count - 1 - top - step;
+        char speaker[kSpeakerBytes], text[kChatTextBytes];
+        CopyField(speaker, sizeof speaker, log.Speaker(i));
+        CopyField(text, sizeof text, log.Text(i));
+        if (!speaker[0] && !text[0]) continue;
+        out.push_back(std::string("【") + speaker + "】");
+        std::string_view rest(text);
+        while (!rest.empty() && out.size() < rows) {
+            size_t piece = host::kernel::Cp932Fit(rest, bytesPerLine);
+            if (piece == 0) piece = std::min<size_t>(rest.size(), 2);   // a line narrower than one character
+            out.emplace_back(rest.substr(0, piece));
+            rest.remove_prefix(piece);
+        }
+    }
+    return out;
+}
+
 bool ScrollBarShown(i32 range, u32 top) { return range > 0 || top > 0; }
 
 f32 ScrollBarOffset(f32 track, i32 range, u32 top)
@@ -155,17 +181,11 @@ void CLobbySceneBase::DrawPlain(f32 x, f32 y, u32 fontSize, const char* text, bo
     font->DrawTextAligned(x * s, y * s, 0.0f, x * s, colour, fontSize, s, text, kTextTopLeft, nullptr, nullptr);
 }
 
-void CLobbySceneBase::DrawChatLog(const ChatLog& log, f32 x, f32 y, f32 rowHeight, u32 rows, u32 fontSize)
+void CLobbySceneBase::DrawChatLog(const ChatLog& log, f32 x, f32 y, u32 top, u32 rows, u32 fontSize, f32 lineHeight,
+                                  u32 bytesPerLine, bool forward)
 {
-    // The log may hold a count and top another frame wrote: read only below both.
-    const u32 count = std::min(log.count, kChatLogLines);
-    for (u32 row = 0, i = std::min(log.top, count); row < rows && i < count; ++row, ++i) {
-        char speaker[kSpeakerBytes], text[kChatTextBytes];
-        CopyField(speaker, sizeof speaker, log.Speaker(i));
-        CopyField(text, sizeof text, log.Text(i));
-        DrawPlain(x, y + rowHeight * f32(row), fontSize, speaker);
-        DrawPlain(x + 160.0f, y + rowHeight * f32(row), fontSize, text);
-    }
+    const std::vector<std::string> lines = ChatRows(log, top, rows, bytesPerLine, forward);
+    for (size_t row = 0; row < lines.size(); ++row) DrawPlain(x, y + lineHeight * f32(row), fontSize, lines[row].c_str());
 }
 
 void CLobbySceneBase::DrawLayer(CSceneObject* layer)

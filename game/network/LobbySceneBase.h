@@ -13,6 +13,7 @@
 #include "engine/scene/SceneResource.h"
 #include "game/network/LobbyClient.h"
 
+#include <string>
 #include <vector>
 
 class CLobbySceneBase;
@@ -92,6 +93,13 @@ struct ListView {
     bool Move(i32 delta, u32 count, u32 rows = kListRows);
 };
 
+// A chat log's rows as drawn: each non-empty line its speaker as "【%s】" on
+// a row, then its text cut into pieces of at most bytesPerLine (at character
+// boundaries) on the rows after, until rows are used. Forward goes from line
+// top on (oldest first); backward from line count - 1 - top back (newest
+// first).
+std::vector<std::string> ChatRows(const ChatLog& log, u32 top, u32 rows, u32 bytesPerLine, bool forward);
+
 // Where a scroll bar's thumb sits: track / max(1, range) x min(range, top),
 // and whether it shows at all (range or top above 0). range is count - rows
 // for a list, count - 1 for a chat log.
@@ -159,8 +167,9 @@ protected:
     void DrawOutlined(f32 x, f32 y, u32 fontSize, const char* text, bool selected = true);
     // A list row or chat line, no outline.
     void DrawPlain(f32 x, f32 y, u32 fontSize, const char* text, bool selected = true);
-    // A chat log's rows from its top, rowHeight apart: speaker then text.
-    void DrawChatLog(const lobby_scene::ChatLog& log, f32 x, f32 y, f32 rowHeight, u32 rows, u32 fontSize);
+    // A chat log's rows (ChatRows) from (x, y), lineHeight apart, unoutlined.
+    void DrawChatLog(const lobby_scene::ChatLog& log, f32 x, f32 y, u32 top, u32 rows, u32 fontSize, f32 lineHeight,
+                     u32 bytesPerLine, bool forward);
     // Null layers are skipped.
     static void DrawLayer(CSceneObject* layer);
     // The layer white when selected, else dimmed (set before Update).

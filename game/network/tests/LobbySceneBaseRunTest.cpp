@@ -1,11 +1,12 @@
 // The lobby base inside the running game: sounds, the Enter rules of the
-// text entry with the input method, and the chat log the client feeds.
+// text entry with the input method.
 #include "game/network/tests/LobbySceneHarness.h"
+
+#include "host/kernel/tests/TempFolder.h"
 
 #include <string>
 
 using namespace lobby_scene_test;
-using lobby_scene::kChatLogLines;
 
 namespace {
 
@@ -137,17 +138,32 @@ TEST_F(LobbySceneBaseRunTest, AStoredFieldLoadsOnAnEmptyEnterAndIsWrittenBackCut
     EXPECT_EQ(stored[sizeof stored - 1], '\0');
 }
 
-TEST_F(LobbySceneBaseRunTest, TheLobbyChatLogKeepsSixtyLinesFromTheClient)
+TEST_F(LobbySceneBaseRunTest, ScrollBarsMoveDownTheirTrackAndKiraRunsWithTheClient)
 {
-    char line[lobby_scene::kChatLineBytes] = {};
-    for (u32 i = 0; i < kChatLogLines + 5; ++i) {
-        std::snprintf(line, sizeof line, "user%u", unsigned(i));
-        std::snprintf(line + lobby_scene::kSpeakerBytes, sizeof line - lobby_scene::kSpeakerBytes, "line %u",
-                      unsigned(i));
-        run.Set().LobbyChatLine(line);
-    }
-    const lobby_scene::ChatLog& log = run.Context().lobbyChat;
-    EXPECT_EQ(log.count, kChatLogLines);
-    EXPECT_STREQ(log.Speaker(0), "user5");
-    EXPECT_STREQ(log.Text(kChatLogLines - 1), "line 64");
+    host::kernel::testing::TempFolder folder;
+    const std::string path = folder.Path() + "Bars.sce";
+    const std::string bytes = scene_data::LayoutBytes({"kira", "chat_bar"}, kTexture);
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(path, bytes.data(), bytes.size()));
+    ASSERT_EQ(probe->LoadLayout(path.c_str()), 1);
+    CSceneObject* kira = probe->FindLayer("kira");
+    CSceneObject* bar = probe->FindLayer("chat_bar");
+    ASSERT_TRUE(kira && bar);
+    run.host->onUpdate = [&] { probe->Update(0); };
+    run.host->onDraw = [&] {
+        probe->DrawLayer(kira);
+        probe->DrawKira(kira);
+        probe->DrawScrollBar(bar, 100.0f, 10, 0);
+        probe->DrawScrollBar(bar, 100.0f, 10, 5);
+        probe->DrawScrollBar(bar, 100.0f, 0, 0);    // nothing to scroll: not drawn
+        probe->DrawScrollBar(bar, 100.0f, -4, 0);   // fewer entries than rows
+        probe->DrawLayer(nullptr);                  // a missing layer
+    };
+    run.game.Frames(20);
+    const auto corners = run.Corners();
+    ASSERT_EQ(corners.size(), 4u);
+    const f32 s = probe->GetSceneState().scaleX;
+    EXPECT_NEAR(corners[1].first - corners[0].first, run.Context().state.drift[5] * s, 0.01f);
+    EXPECT_GT(run.Context().state.drift[5], 0.0f);
+    EXPECT_NEAR(corners[3].second - corners[2].second, 50.0f * s, 0.01f);
+    run.host->onUpdate = run.host->onDraw = nullptr;
 }

@@ -117,6 +117,32 @@ TEST(LobbyChatLogTest, ScrollStaysBetweenZeroAndTheLastLine)
     EXPECT_EQ(log.top, 0u);
 }
 
+TEST(LobbyChatLogTest, RowsAreTheSpeakerThenTheTextWrappedUntilTheRowsAreUsed)
+{
+    ChatLog log;
+    log.Add("ann", "abcdefgh");
+    log.Add("", "");   // empty: no rows
+    log.Add("bob", "abあcd");
+    log.Add("cy", "x");
+    const struct {
+        u32 top, rows, bytes;
+        bool forward;
+        std::vector<std::string> want;
+    } cases[] = {
+        {0, 24, 3, true, {"【ann】", "abc", "def", "gh", "【bob】", "ab", "あc", "d", "【cy】", "x"}},
+        {0, 3, 3, true, {"【ann】", "abc", "def"}},
+        {2, 24, 40, true, {"【bob】", "abあcd", "【cy】", "x"}},
+        {0, 24, 40, false, {"【cy】", "x", "【bob】", "abあcd", "【ann】", "abcdefgh"}},
+        {1, 3, 40, false, {"【bob】", "abあcd", "【ann】"}},
+        {99, 24, 40, true, {"【cy】", "x"}},   // a top left past the log
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.top) + (c.forward ? " forward" : " backward"));
+        EXPECT_EQ(ChatRows(log, c.top, c.rows, c.bytes, c.forward), c.want);
+    }
+    EXPECT_TRUE(ChatRows(ChatLog{}, 0, 24, 40, true).empty());
+}
+
 TEST(LobbyListViewTest, SelectionAndTopAreClampedWhenTheListShrinks)
 {
     const struct {

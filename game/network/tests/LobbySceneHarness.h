@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -79,6 +80,9 @@ public:
     }
     i32 Draw(u32) override { return 1; }
 
+    using CLobbySceneBase::DrawKira;
+    using CLobbySceneBase::DrawLayer;
+    using CLobbySceneBase::DrawScrollBar;
     using CLobbySceneBase::EditStored;
     using CLobbySceneBase::FocusField;
     using CLobbySceneBase::LeaveField;
@@ -187,6 +191,15 @@ public:
         for (const DrawnLayer& d : Drawn())
             if (d.name == layer) return d.colour;
         return 0;
+    }
+
+    // The top-left corner of each sprite of the interface texture, last frame.
+    std::vector<std::pair<f32, f32>> Corners()
+    {
+        std::vector<std::pair<f32, f32>> corners;
+        for (const SpriteVertex* v : Sprites(game.Render().IdOf(texture->GetTexture())))
+            corners.push_back({std::min({v[0].x, v[1].x, v[2].x, v[3].x}), std::min({v[0].y, v[1].y, v[2].y, v[3].y})});
+        return corners;
     }
 
     // The font's glyphs of the last frame.
