@@ -80,8 +80,9 @@ bool JoinAddress(const OctetTexts& octets, u32* address)
     return true;
 }
 
-void PushRecent(IpAddressEntry (&list)[kRecentCount], const OctetTexts& octets)
+void PushRecent(IpAddressEntry* list, const OctetTexts& octets)
 {
+    if (!list) return;
     const std::string text = AddressText(octets);
     u32 found = kRecentCount - 1;   // absent: the oldest goes
     for (u32 i = 0; i < kRecentCount; ++i) {
@@ -259,10 +260,7 @@ void CLobbyConnectOptionScene::Join()
         if (Context()->message) Context()->message->Show(kJoinRefused, this);
         return;
     }
-    if (Context()->state.recentAddresses) {
-        auto& recent = *reinterpret_cast<IpAddressEntry(*)[kRecentCount]>(Context()->state.recentAddresses);
-        PushRecent(recent, m_address);
-    }
+    PushRecent(Context()->state.recentAddresses, m_address);
     Client()->SetJoinTarget(address, Context()->state.gamePort);
     PutOwnName();
     Client()->StartJoin();

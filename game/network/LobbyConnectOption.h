@@ -41,9 +41,10 @@ std::string AddressText(const OctetTexts& octets);
 // reach nothing.
 bool JoinAddress(const OctetTexts& octets, u32* address);
 
-// Puts the address at the top of the recent list: moved up when its text
-// is there already, else pushed in front and the oldest dropped.
-void PushRecent(IpAddressEntry (&list)[kRecentCount], const OctetTexts& octets);
+// Puts the address at the top of the recent list (kRecentCount entries):
+// moved up when its text is there already, else pushed in front and the
+// oldest dropped.
+void PushRecent(IpAddressEntry* list, const OctetTexts& octets);
 
 // The player's name in a user record's name field: at most 24 bytes, never
 // half a double-byte character, zero-filled.
