@@ -67,6 +67,7 @@ int main(int argc, char** argv)
     seeds::MakeNetworkSceneSeeds(root);
     seeds::MakeLineTestSeeds(root);
     seeds::MakeUPnPSeeds(root);
+    seeds::MakeLobbyAddressSeeds(root);
     std::free(root);
     return 0;
 }

@@ -54,5 +54,6 @@ void MakeNetworkSceneSeeds(const std::string& root);
 void MakeLineTestSeeds(const std::string& root);
 void MakeUPnPSeeds(const std::string& root);
 void MakeAdventureSeeds(const std::string& root);
+void MakeLobbyAddressSeeds(const std::string& root);
 
 }  // namespace seeds

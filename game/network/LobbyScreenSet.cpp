@@ -1,6 +1,9 @@
 #include "game/network/LobbyScreenSet.h"
 
 #include "game/network/LobbyClient.h"
+#include "game/network/LobbyConnectOption.h"
+#include "game/network/LobbyEntrance.h"
+#include "game/network/LobbyLogin.h"
 
 namespace {
 
@@ -11,17 +14,17 @@ namespace {
 
 std::unique_ptr<CLobbySceneBase> MakeEntrance(CLobbyClient& client, LobbySceneContext& context)
 {
-    return std::make_unique<CLobbyScreenStandIn>(&client, &context);
+    return std::make_unique<CLobbyEntranceScene>(&client, &context);
 }
 
 std::unique_ptr<CLobbySceneBase> MakeConnectOptions(CLobbyClient& client, LobbySceneContext& context)
 {
-    return std::make_unique<CLobbyScreenStandIn>(&client, &context);
+    return std::make_unique<CLobbyConnectOptionScene>(&client, &context);
 }
 
 std::unique_ptr<CLobbySceneBase> MakeLogin(CLobbyClient& client, LobbySceneContext& context)
 {
-    return std::make_unique<CLobbyScreenStandIn>(&client, &context);
+    return std::make_unique<CLobbyLoginScene>(&client, &context);
 }
 
 // STAND-IN until the lobby main screen is built.

@@ -183,7 +183,7 @@ TEST_F(LobbyMessageTest, ARaisedCodeReplacesTheShownOneWithItsRecordReset)
     // The client's own events go through the same window.
     run.client.PostEvent(kEventLoginRefused);
     EXPECT_TRUE(run.Message().IsCode(13));
-    EXPECT_EQ(run.Message().GetReturnScene(), run.Set().Scene(LobbyLayer::kEntrance));
+    EXPECT_EQ(run.Message().GetReturnScene(), run.Set().Scene(LobbyLayer(run.client.GetScreen())));
 }
 
 TEST_F(LobbyMessageTest, ThePasswordEntryHasNoCancelAndSubmitsWithEnter)

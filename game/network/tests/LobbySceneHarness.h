@@ -141,6 +141,9 @@ public:
                            std::make_unique<lobby_test::RecordingPeerSide>(peers)))
             return ::testing::AssertionFailure() << "no client" << game.Describe();
         game.App().SetImeInput(client.GetImeInput());
+        // Under the window a screen that draws nothing of the shared
+        // texture (the entrance would, in cells the window's also use).
+        client.SetScreen(u32(LobbyLayer::kLobby));
         host->client = &client;
         return ::testing::AssertionSuccess();
     }

@@ -124,6 +124,29 @@ TEST_F(SceneDataTest, OnlyTheSecondResourceListNamesTheEffects)
     for (const std::string& r : second.records) EXPECT_NE(r.find(".efc"), std::string::npos) << r;
 }
 
+// The layer at a layout path ("Group/child"), each part among the layers of
+// the level above: a name may stand in two groups (the lobby's digit images
+// and digit slots).
+const CSceneObject* LayerAtPath(const CSceneResource& scene, const std::string& path)
+{
+    const CSceneObject* found = nullptr;
+    size_t start = 0;
+    for (bool first = true; start <= path.size(); first = false) {
+        const size_t slash = std::min(path.find('/', start), path.size());
+        const std::string name = path.substr(start, slash - start);
+        const u32 count = first ? scene.GetLayerCount() : found->GetChildCount();
+        const CSceneObject* next = nullptr;
+        for (u32 i = 0; i < count && !next; ++i) {
+            const CSceneObject* layer = first ? scene.GetLayer(i) : found->GetChild(i);
+            if (layer && layer->GetName() && name == layer->GetName()) next = layer;
+        }
+        if (!next) return nullptr;
+        found = next;
+        start = slash + 1;
+    }
+    return found;
+}
+
 TEST_F(SceneDataTest, LayoutsLoadWithEveryLayerOnItsCell)
 {
     const CSceneDataSet set = BuildSceneData();
@@ -133,8 +156,7 @@ TEST_F(SceneDataTest, LayoutsLoadWithEveryLayerOnItsCell)
             CSceneResource scene;
             ASSERT_TRUE(scene.LoadFromFile((Resource(f) + "/" + Native(path)).c_str())) << path;
             for (size_t i = 0; i < layers.size(); ++i) {
-                const std::string leaf = layers[i].substr(layers[i].rfind('/') + 1);
-                const CSceneObject* layer = scene.FindLayer(leaf.c_str());
+                const CSceneObject* layer = LayerAtPath(scene, layers[i]);
                 ASSERT_NE(layer, nullptr) << path << " " << layers[i];
                 f32 left = 0.0f, top = 0.0f;
                 CellOf(i, &left, &top);

@@ -1,0 +1,104 @@
+#include "game/network/LobbyConnectOption.h"
+#include "game/network/tests/LobbyScreensRun.h"
+
+#include <cstring>
+
+using namespace lobby_run;
+using namespace lobby_screen;
+
+namespace {
+
+constexpr u8 kDigitKeys[10] = {0x0B, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A};
+
+CLobbyConnectOptionScene* Options(Player& p) { return p.Screen<CLobbyConnectOptionScene>(LobbyLayer::kConnectOptions); }
+
+std::string Address(const CLobbyConnectOptionScene* s) { return AddressText(s->GetAddress()); }
+
+}  // namespace
+
+class ConnectOptionRun : public LobbyRun {
+protected:
+    Player& Start()
+    {
+        Player& p = AddPlayer(1, 1);
+        EXPECT_TRUE(FramesUntil([&] { return p.client.GetScreen() == u32(LobbyLayer::kConnectOptions); }, 60));
+        return p;
+    }
+    void TypeAddress(const std::string& digits)
+    {
+        for (char c : digits) Key(kDigitKeys[c - '0']);
+    }
+    void ToRow(CLobbyConnectOptionScene* s, u32 row)
+    {
+        for (u32 i = 0; i < kRowCount && s->GetRow() != row; ++i) Press(menu::kStickDown);
+        ASSERT_EQ(s->GetRow(), row);
+    }
+};
+
+TEST_F(ConnectOptionRun, DigitsTypedShowInTheirSlotsAndTheCursorBlinks)
+{
+    Player& p = Start();
+    CLobbyConnectOptionScene* s = Options(p);
+    ToRow(s, kRowAddress);
+    TypeAddress("19216800");
+    Key(0x50);   // the keypad's 2 (also a direction code): a digit here, no move
+    TypeAddress("2559");   // the last digit stays: 259 would pass 255
+    EXPECT_EQ(s->GetRow(), u32(kRowAddress));
+    EXPECT_EQ(Address(s), "192.168.2.255");
+    EXPECT_EQ(s->GetDigitCursor(), kAddressDigits - 1);
+    const std::vector<std::string> drawn = Drawn(scene_data::ConnectOptionLayers());
+    const auto at = std::find(drawn.begin(), drawn.end(), "ClientIP");
+    ASSERT_LT(at + 12, drawn.end());
+    std::string shown;
+    for (auto it = at + 1; it != at + 13; ++it) shown += it->substr(it->size() - 1);
+    EXPECT_EQ(shown, "192168002255");
+    f32 lowest[2] = {1.0f, 1.0f};
+    for (u32 i = 0; i < 60; ++i) {
+        game.Frame();
+        lowest[0] = std::min(lowest[0], FindOutsideDigits(*s, "n12")->GetSettings().offset.colour.w);
+        lowest[1] = std::min(lowest[1], FindOutsideDigits(*s, "n1")->GetSettings().offset.colour.w);
+    }
+    EXPECT_LT(lowest[0], 0.2f);
+    EXPECT_FLOAT_EQ(lowest[1], 1.0f);
+}
+
+TEST_F(ConnectOptionRun, JoinRefusesThisMachine)
+{
+    Player& p = Start();
+    CLobbyConnectOptionScene* s = Options(p);
+    ToRow(s, kRowStart);
+    Press(menu::kDecide);   // 0.0.0.0
+    EXPECT_EQ(p.Message().GetCode(), u32(kEventJoinFailed));
+    EXPECT_EQ(recorded.joins.load(), 0u);
+}
+
+TEST_F(ConnectOptionRun, AddressListShowsEveryEntryAndHandsTheChosenOneBack)
+{
+    Player& p = Start();
+    IpAddressEntry* recent = p.client.GetAddressList();
+    const char* texts[2][4] = {{"010", "000", "000", "007"}, {"1x3", "4", "", ""}};   // hand-edited: no glyph for x
+    for (u32 e = 0; e < 2; ++e)
+        for (u32 i = 0; i < 4; ++i) std::strncpy(recent[e].octet[i], texts[e][i], 4);
+    CLobbyConnectOptionScene* s = Options(p);
+    ToRow(s, kRowList);
+    Press(menu::kDecide);
+    ASSERT_TRUE(s->IsListOpen());
+    const std::vector<std::string> layers = scene_data::AddressListLayers();
+    std::vector<std::string> drawn = Drawn(layers);
+    ASSERT_EQ(drawn.size(), 3u + kRecentCount * 14);
+    EXPECT_EQ(std::vector<std::string>(drawn.begin(), drawn.begin() + 3),
+              (std::vector<std::string>{"bg02", "Top", "kira"}));
+    std::string second;   // entry 2: its number, then its digits
+    for (u32 i = 0; i < 14; ++i) second += drawn[3 + 14 + i].substr(drawn[3 + 14 + i].size() - 1);
+    EXPECT_EQ(second, "02103400000000");   // NUL shows 0
+    Press(menu::kStickDown);
+    Press(menu::kDecide);
+    game.Frame();
+    EXPECT_FALSE(s->IsListOpen());
+    EXPECT_EQ(Address(s), "103.400.0.0");
+    // Cancel keeps the address as it was.
+    Press(menu::kDecide);
+    Press(menu::kCancel);
+    game.Frame();
+    EXPECT_EQ(Address(s), "103.400.0.0");
+}

@@ -1,0 +1,134 @@
+#include "game/network/LobbyConnectOption.h"
+#include "game/network/NetHost.h"
+#include "game/network/tests/LobbyScreensRun.h"
+
+#include <atomic>
+#include <cstdio>
+
+using namespace lobby_run;
+using namespace lobby_screen;
+
+namespace {
+
+constexpr u8 kDigitKeys[10] = {0x0B, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A};
+constexpr u16 kPort = 18000;
+
+i32 Accept(void* context, CNetClient*) { return ++*static_cast<std::atomic<int>*>(context), 1; }
+i32 Message(void*, CNetClient*, const u8*, i32, u32) { return 1; }
+void Left(void* context, CNetClient*) { ++*static_cast<std::atomic<int>*>(context); }
+
+std::string Octets(u32 address)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%03u%03u%03u%03u", address & 0xFF, address >> 8 & 0xFF, address >> 16 & 0xFF,
+                  address >> 24);
+    return text;
+}
+
+void SetEntry(IpAddressEntry& entry, const std::string& digits)
+{
+    for (u32 i = 0; i < 4; ++i) std::snprintf(entry.octet[i], 4, "%s", digits.substr(3 * i, 3).c_str());
+}
+
+}  // namespace
+
+// Two players in one process, each on a loopback address of its own with
+// the game's port: one hosts, the other types the host's address and joins.
+class DirectRun : public LobbyRun {
+protected:
+    void SetUp() override
+    {
+        LobbyRun::SetUp();
+        for (u8 k : {1, 2}) {
+            Player& p = AddPlayer(k, 1, "127.0.0.1", 9, kPort, true);
+            p.client.SetAcceptCallback(Accept, &accepted[k - 1]);
+            p.client.SetMessageCallback(Message, nullptr);
+            p.client.SetDisconnectCallback(Left, &left[k - 1]);
+        }
+    }
+    Player& Host() { return *players[0]; }
+    Player& Guest() { return *players[1]; }
+    CLobbyConnectOptionScene* Options(Player& p)
+    {
+        return p.Screen<CLobbyConnectOptionScene>(LobbyLayer::kConnectOptions);
+    }
+    bool OnScreen(Player& p, LobbyLayer screen)
+    {
+        return FramesUntil([&] { return p.client.GetScreen() == u32(screen) && !p.screens->MessagePending(); });
+    }
+    void ToRow(Player& p, u32 row)
+    {
+        for (u32 i = 0; i < kRowCount && Options(p)->GetRow() != row; ++i) Press(menu::kStickDown);
+        ASSERT_EQ(Options(p)->GetRow(), row);
+    }
+    void HostRoom()
+    {
+        Focus(Host());
+        ASSERT_TRUE(OnScreen(Host(), LobbyLayer::kConnectOptions));
+        if (Options(Host())->GetMode() != kModeHost) Press(menu::kStickRight);
+        ToRow(Host(), kRowName);
+        Type(Host(), "Bob");
+        Enter();
+        ToRow(Host(), kRowStart);
+        Press(menu::kDecide);
+        ASSERT_TRUE(OnScreen(Host(), LobbyLayer::kRoom));
+        EXPECT_EQ(Host().client.GetNetHost()->GetListenPort(), kPort);
+    }
+    // The guest's way back from a room, as the room screen takes it.
+    void Leave(Player& p)
+    {
+        p.client.GetNetHost()->RequestCloseAll();
+        p.client.SetScreen(u32(LobbyLayer::kConnectOptions));
+    }
+    size_t InRecent(Player& p, const std::string& text)
+    {
+        size_t n = 0;
+        for (u32 i = 0; i < kRecentCount; ++i) n += AddressText(p.client.GetAddressList()[i].octet) == text;
+        return n;
+    }
+
+    std::atomic<int> accepted[2] = {}, left[2] = {};
+};
+
+// The guest types the host's address, already in its list below another,
+// and joins; the host leaves and hosts again at once, before the last
+// room's close was carried out (its port still has connections closing and
+// its listener must go first); the guest comes back through the list.
+TEST_F(DirectRun, GuestJoinsByTypedAddressHostLeavesAndHostsAgainAtOnce)
+{
+    HostRoom();
+    EXPECT_STREQ(Host().client.GetUserName(), "Bob");
+    Focus(Guest());
+    ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kConnectOptions));
+    const std::string host = host::net::FormatAddress(net_test::Loopback(1));
+    SetEntry(Guest().client.GetAddressList()[0], "010000000001");
+    SetEntry(Guest().client.GetAddressList()[1], Octets(net_test::Loopback(1)));
+    ToRow(Guest(), kRowAddress);
+    for (char c : Octets(net_test::Loopback(1))) Key(kDigitKeys[c - '0']);
+    ToRow(Guest(), kRowStart);
+    Press(menu::kDecide);
+    ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kRoom));
+    ASSERT_TRUE(FramesUntil([&] { return accepted[0] == 1; }));
+    EXPECT_EQ(AddressText(Guest().client.GetAddressList()[0].octet), host);
+    EXPECT_EQ(AddressText(Guest().client.GetAddressList()[1].octet), "10.0.0.1");
+    EXPECT_EQ(InRecent(Guest(), host), 1u);
+
+    Focus(Host());
+    Leave(Host());
+    Press(menu::kDecide);
+    ASSERT_TRUE(OnScreen(Host(), LobbyLayer::kRoom));
+    EXPECT_EQ(Host().client.GetNetHost()->GetListenPort(), kPort);
+    EXPECT_TRUE(FramesUntil([&] { return left[1] >= 1; }));   // the guest saw the room go
+
+    Focus(Guest());
+    Leave(Guest());
+    ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kConnectOptions));
+    ToRow(Guest(), kRowList);
+    Press(menu::kDecide);
+    Press(menu::kDecide);   // the newest entry: the host
+    ToRow(Guest(), kRowStart);
+    Press(menu::kDecide);
+    ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kRoom));
+    EXPECT_TRUE(FramesUntil([&] { return accepted[0] == 2; }));   // one listener
+    EXPECT_EQ(InRecent(Guest(), host), 1u);
+}

@@ -1,0 +1,66 @@
+#include "game/network/LobbyEntrance.h"
+#include "game/network/tests/LobbyScreensRun.h"
+
+using namespace lobby_run;
+
+namespace {
+
+u32 Screen(Player& p) { return p.client.GetScreen(); }
+
+}  // namespace
+
+TEST_F(LobbyRun, EntranceFadesInThenOffersBothWays)
+{
+    Player& p = AddPlayer(1);
+    auto* entrance = p.Screen<CLobbyEntranceScene>(LobbyLayer::kEntrance);
+    ASSERT_NE(entrance, nullptr);
+    Press(menu::kUp);   // ignored while fading in
+    EXPECT_EQ(entrance->GetCursor(), 0u);
+    ASSERT_TRUE(FramesUntil([&] { return entrance->GetFade() <= 0.0f; }, 60));
+    game.Frame();
+    const std::vector<std::string> layers = scene_data::EntranceLayers();
+    EXPECT_EQ(Drawn(layers), (std::vector<std::string>{"bg01", "Base", "ent_ip02", "ent_ip03", "ent_sen"}));
+    // Up on the first item selects the second; its highlight wipes in.
+    Press(menu::kUp);
+    EXPECT_EQ(Drawn(layers), (std::vector<std::string>{"bg01", "Base", "ent_lob02", "ent_lob03", "ent_sen2"}));
+    const CSceneObject* highlight = entrance->FindLayer("ent_lob03");
+    const auto width = [&] { return highlight->GetScreenState().rect.right - highlight->GetScreenState().rect.left; };
+    const f32 wiping = width();
+    game.Frames(20);
+    EXPECT_LT(wiping, width());
+    EXPECT_FLOAT_EQ(width(), f32(scene_data::kCell));
+    Press(menu::kDown);
+    EXPECT_EQ(entrance->GetCursor(), 0u);
+    Press(menu::kDecide);
+    EXPECT_EQ(Screen(p), u32(LobbyLayer::kConnectOptions));
+}
+
+TEST_F(LobbyRun, EntranceWithDirectFirstGoesStraightToTheConnectOptions)
+{
+    Player& p = AddPlayer(1, 1);
+    game.Frame();
+    EXPECT_EQ(Drawn(scene_data::EntranceLayers()), std::vector<std::string>{"bg01"});
+    ASSERT_TRUE(FramesUntil([&] { return Screen(p) == u32(LobbyLayer::kConnectOptions); }, 60));
+    EXPECT_EQ(p.client.GetExitRequest(), 0u);
+}
+
+// With the server first and no server there, each failure is shown; then
+// decide tries again and cancel leaves (a retry at once would never let
+// the player go).
+TEST_F(LobbyRun, EntranceWithServerFirstLetsAPlayerWithoutServerLeave)
+{
+    Player& p = AddPlayer(1, 2);
+    ASSERT_TRUE(FramesUntil([&] { return p.Message().GetCode() == kEventServerLost; }));
+    game.Frames(20);
+    Press(menu::kDecide);   // the notice goes
+    game.Frames(10);
+    EXPECT_FALSE(p.Message().IsShowing() && !p.Message().IsAnswered());
+    EXPECT_EQ(p.Message().GetCode(), u32(kEventServerLost));   // no new attempt by itself
+    Press(menu::kDecide);
+    ASSERT_TRUE(FramesUntil([&] { return p.Message().GetCode() == kEventServerLost && !p.Message().IsAnswered(); }));
+    game.Frames(20);
+    Press(menu::kCancel);   // answers the notice
+    Press(menu::kCancel);
+    EXPECT_EQ(p.client.GetExitRequest(), 1u);
+    EXPECT_EQ(Screen(p), u32(LobbyLayer::kEntrance));
+}

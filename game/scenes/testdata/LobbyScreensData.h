@@ -1,0 +1,18 @@
+// The lobby screens' layouts in the data set: each one's layers in order,
+// so a test tells a drawn layer by its cell.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace scene_data {
+
+inline constexpr const char* kLobbyTexture = "Network_01.dds";
+
+// The entrance, connect option, login and address list layouts.
+std::vector<std::string> EntranceLayers();
+std::vector<std::string> ConnectOptionLayers();
+std::vector<std::string> LoginLayers();
+std::vector<std::string> AddressListLayers();
+
+}  // namespace scene_data
