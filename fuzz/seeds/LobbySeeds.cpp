@@ -35,8 +35,8 @@ void MakeLobbySeeds(const std::string& root)
     add("room-detail", 1009, 1, RoomDataBytes(kOwnRoom, {9}));
     std::vector<u8> join = RoomDataBytes(kOwnRoom, {9, kOwnId});
     join.resize(lobby::kJoinBytes);
-    lobby::PutLe32(join.data() + 814, host::net::MakeAddress(127, 0, 0, 9));
-    lobby::PutLe32(join.data() + 818, 18000);
+    PutLe32(join.data() + 814, host::net::MakeAddress(127, 0, 0, 9));
+    PutLe32(join.data() + 818, 18000);
     add("join", 1005, 1, join);
     const std::vector<u8> data = RoomDataBytes(kOwnRoom, {9, kOwnId, 11});
     add("members", 1007, 1, std::vector<u8>(data.begin() + lobby::kMemberBlockAt, data.begin() + 813));

@@ -5,6 +5,7 @@
 // Shutdown wakes every socket, then joins every thread, responder links
 // included, and closes the sockets only after that.
 #include "game/network/LineTest.h"
+#include "engine/core/Endian.h"
 
 #include "host/kernel/Kernel.h"
 
@@ -24,8 +25,6 @@ using host::net::kNoSocket;
 namespace line_wire {
 
 namespace {
-u16 Le16(const u8* p) { return u16(p[0] | p[1] << 8); }
-u32 Le32(const u8* p) { return u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | u32(p[3]) << 24; }
 }  // namespace
 
 const char* DescribeLineError(LineError error)
@@ -44,7 +43,7 @@ const char* DescribeLineError(LineError error)
 LineError ReadHeader(const u8* bytes, size_t length, Header* out)
 {
     if (length != kHeaderBytes) return LineError::kLength;
-    const Header header{Le16(bytes), Le16(bytes + 2)};
+    const Header header{GetLe16(bytes), GetLe16(bytes + 2)};
     if (header.size < kMinSize || header.size > kMaxSize) return LineError::kSize;
     if (header.count > kMaxCount) return LineError::kCount;
     *out = header;
@@ -59,14 +58,14 @@ std::array<u8, kHeaderBytes> WriteHeader(const Header& header)
 LineError ReadMarker(const u8* bytes, size_t length, u32* out)
 {
     if (length != kWordBytes) return LineError::kLength;
-    *out = Le32(bytes);
+    *out = GetLe32(bytes);
     return LineError::kNone;
 }
 
 LineError ReadDatagramCount(const u8* bytes, size_t length, u16 packetCount, u32* out)
 {
     if (length != kWordBytes) return LineError::kLength;
-    const u32 value = Le32(bytes);
+    const u32 value = GetLe32(bytes);
     if (value > (packetCount ? packetCount - 1u : 0u)) return LineError::kTooMany;
     *out = value;
     return LineError::kNone;
@@ -83,7 +82,7 @@ LineError ReadDatagram(const u8* bytes, size_t length, const DatagramTally& tall
     if (length < kMinSize) return LineError::kLength;
     if (tally.count == 0) return LineError::kSequence;   // no test running on the link yet
     if (length != tally.size) return LineError::kLength;
-    const u16 value = Le16(bytes);
+    const u16 value = GetLe16(bytes);
     if (value >= tally.count) return LineError::kSequence;
     *sequence = value;
     return LineError::kNone;

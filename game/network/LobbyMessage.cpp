@@ -1,4 +1,5 @@
 #include "game/network/LobbyMessage.h"
+#include "engine/core/Endian.h"
 
 #include "engine/platform/FrameTime.h"
 #include "engine/platform/app/ImeInput.h"
@@ -202,7 +203,7 @@ void CLobbySceneMessage::Answer(Record& record, bool callBack, u32 sound)
 std::array<u8, 4 + kRoomPasswordBytes> CLobbySceneMessage::PasswordPayload(u32 room, const char* password)
 {
     std::array<u8, 4 + kRoomPasswordBytes> bytes{};
-    lobby::PutLe32(bytes.data(), room);
+    PutLe32(bytes.data(), room);
     CopyField(reinterpret_cast<char*>(bytes.data() + 4), kRoomPasswordBytes, password);
     return bytes;
 }

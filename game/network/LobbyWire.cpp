@@ -1,4 +1,5 @@
 #include "game/network/LobbyWire.h"
+#include "engine/core/Endian.h"
 
 #include "host/kernel/Kernel.h"
 
@@ -49,7 +50,7 @@ void WriteHeader(const LobbyMessageHeader& header, u8 out[kHeaderBytes])
 
 LobbyMessageHeader ReadHeader(const u8 in[kHeaderBytes])
 {
-    return LobbyMessageHeader{Le16(in), Le16(in + 2), Le32(in + 4)};
+    return LobbyMessageHeader{GetLe16(in), GetLe16(in + 2), GetLe32(in + 4)};
 }
 
 std::vector<u8> WriteClientMessage(u16 type, const void* payload, u32 n, u8 payloadKey)
@@ -152,15 +153,15 @@ WireError ReadHandshake(const u8* payload, u32 n, Handshake* out)
 WireError ReadId(const u8* payload, u32 n, u32* out)
 {
     if (n < 4) return WireError::kShort;
-    *out = Le32(payload);
+    *out = GetLe32(payload);
     return WireError::kNone;
 }
 
 WireError ReadLineTestRequest(const u8* payload, u32 n, LineTestRequest* out)
 {
     if (n < 8) return WireError::kShort;
-    out->address = Le32(payload);
-    out->port = Le32(payload + 4);
+    out->address = GetLe32(payload);
+    out->port = GetLe32(payload + 4);
     return WireError::kNone;
 }
 
@@ -180,8 +181,8 @@ WireError ReadChatLine(const u8* payload, u32 n, char out[kChatLineBytes])
     return WireError::kNone;
 }
 
-u32 LobbyUserRecord::Id() const { return Le32(data + kUserIdAt); }
-u32 LobbyUserRecord::ListNumber() const { return Le32(data + kListNumberAt); }
+u32 LobbyUserRecord::Id() const { return GetLe32(data + kUserIdAt); }
+u32 LobbyUserRecord::ListNumber() const { return GetLe32(data + kListNumberAt); }
 
 void ReadUserEntries(const u8* payload, u32 n, std::vector<UserEntry>* out)
 {
@@ -190,9 +191,9 @@ void ReadUserEntries(const u8* payload, u32 n, std::vector<UserEntry>* out)
     for (u32 i = 0; i < count; ++i) {
         const u8* entry = payload + size_t(i) * kEntryBytes;
         UserEntry& e = (*out)[i];
-        e.id = Le32(entry);
+        e.id = GetLe32(entry);
         e.emptyName = entry[4] == 0;
-        e.listNumber = Le32(entry + 29);
+        e.listNumber = GetLe32(entry + 29);
         std::memset(e.data, 0, sizeof e.data);
         std::memcpy(e.data + 1, entry, kEntryBytes);
         ConvertNameField(entry + 4, kNameBytes, e.data + kUserNameAt);
@@ -204,11 +205,11 @@ WireError ReadUserDetail(const u8* payload, u32 n, bool withPicture, UserDetail*
     if (n < kUserDetailBytes) return WireError::kShort;
     u32 picture = 0;
     if (withPicture) {
-        const i32 length = i32(Le32(payload + 314));
+        const i32 length = i32(GetLe32(payload + 314));
         if (length < 0 || u32(length) > n - kUserDetailBytes) return WireError::kBadPicture;
         picture = u32(length);
     }
-    out->id = Le32(payload);
+    out->id = GetLe32(payload);
     std::memset(out->data, 0, sizeof out->data);
     std::memcpy(out->data + 1, payload, kUserDetailBytes);
     ConvertNameField(payload + 4, kNameBytes, out->data + kUserNameAt);
@@ -218,19 +219,19 @@ WireError ReadUserDetail(const u8* payload, u32 n, bool withPicture, UserDetail*
     return WireError::kNone;
 }
 
-u32 LobbyRoomRecord::Id() const { return Le32(data); }
-u32 LobbyRoomRecord::State() const { return Le32(data + kRoomStateAt); }
-i16 LobbyRoomRecord::MemberCount() const { return i16(Le16(data + kMemberBlockAt)); }
-u16 LobbyRoomRecord::MemberLimit() const { return Le16(data + kMemberLimitAt); }
+u32 LobbyRoomRecord::Id() const { return GetLe32(data); }
+u32 LobbyRoomRecord::State() const { return GetLe32(data + kRoomStateAt); }
+i16 LobbyRoomRecord::MemberCount() const { return i16(GetLe16(data + kMemberBlockAt)); }
+u16 LobbyRoomRecord::MemberLimit() const { return GetLe16(data + kMemberLimitAt); }
 
 bool LobbyRoomRecord::HasMember(u32 userId) const
 {
     const i16 count = MemberCount();
     if (count <= 0) return false;
-    if (Le32(data + kHostEntryAt) == userId) return true;
+    if (GetLe32(data + kHostEntryAt) == userId) return true;
     const u32 members = std::min<u32>(u32(count) - 1, kMaxMembers - 1);
     for (u32 i = 0; i < members; ++i)
-        if (Le32(data + kMemberEntriesAt + i * kEntryBytes) == userId) return true;
+        if (GetLe32(data + kMemberEntriesAt + i * kEntryBytes) == userId) return true;
     return false;
 }
 
@@ -241,8 +242,8 @@ void ReadRoomEntries(const u8* payload, u32 n, std::vector<RoomEntry>* out)
     for (u32 i = 0; i < count; ++i) {
         const u8* entry = payload + size_t(i) * kEntryBytes;
         RoomEntry& e = (*out)[i];
-        e.id = Le32(entry);
-        e.state = Le32(entry + kRoomStateAt);
+        e.id = GetLe32(entry);
+        e.state = GetLe32(entry + kRoomStateAt);
         std::memcpy(e.bytes, entry, kEntryBytes);
     }
 }
@@ -253,7 +254,7 @@ namespace {
 // ending by room data byte 813.
 WireError CheckMemberCount(const u8* block)
 {
-    const i16 count = i16(Le16(block));
+    const i16 count = i16(GetLe16(block));
     return count < 0 || u32(count) > kMaxMembers ? WireError::kBadMemberCount : WireError::kNone;
 }
 
@@ -263,10 +264,10 @@ WireError ReadRoomDetail(const u8* payload, u32 n, bool join, RoomDetail* out)
 {
     if (n < (join ? kJoinBytes : kRoomDataBytes)) return WireError::kShort;
     if (const WireError e = CheckMemberCount(payload + kMemberBlockAt); e != WireError::kNone) return e;
-    out->id = Le32(payload);
+    out->id = GetLe32(payload);
     std::memcpy(out->data, payload, kRoomDataBytes);
-    out->joinAddress = join ? Le32(payload + kRoomDataBytes) : 0;
-    out->joinPort = join ? Le32(payload + kRoomDataBytes + 4) : 0;
+    out->joinAddress = join ? GetLe32(payload + kRoomDataBytes) : 0;
+    out->joinPort = join ? GetLe32(payload + kRoomDataBytes + 4) : 0;
     return WireError::kNone;
 }
 

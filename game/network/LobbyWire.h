@@ -13,6 +13,7 @@
 // at a character boundary inside its field and terminated.
 #pragma once
 
+#include "engine/core/Endian.h"
 #include "engine/core/Types.h"
 
 #include <cstddef>
@@ -228,16 +229,5 @@ WireError ReadMemberBlock(const u8* payload, u32 n, MemberBlock* out);
 // peer port and the local address.
 std::vector<u8> WriteLogin(const char* loginText, u32 loginWord, u16 peerPort, u32 localAddress);
 
-// Little-endian fields.
-inline u16 Le16(const u8* p) { return u16(p[0] | p[1] << 8); }
-inline u32 Le32(const u8* p) { return u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | u32(p[3]) << 24; }
-inline void PutLe16(u8* p, u16 v) { p[0] = u8(v); p[1] = u8(v >> 8); }
-inline void PutLe32(u8* p, u32 v)
-{
-    p[0] = u8(v);
-    p[1] = u8(v >> 8);
-    p[2] = u8(v >> 16);
-    p[3] = u8(v >> 24);
-}
 
 }  // namespace lobby

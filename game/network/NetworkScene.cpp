@@ -1,4 +1,5 @@
 #include "game/network/NetworkScene.h"
+#include "engine/core/Endian.h"
 
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/platform/FrameTime.h"
@@ -39,13 +40,6 @@ constexpr u32 kMemberTable = 1027;
 constexpr u32 kFirstChildType = 10001;
 constexpr u32 kLastChildType = 10009;
 constexpr i16 kPeerLeft = 10009;
-
-u32 Le32(const u8* p) { return u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | u32(p[3]) << 24; }
-
-void PutLe32(u8* p, u32 value)
-{
-    for (u32 i = 0; i < 4; ++i) p[i] = u8(value >> (8 * i));
-}
 
 // A text into a fixed field, terminated, the rest zero.
 template <size_t N>
@@ -523,7 +517,7 @@ i32 CNetworkScene::OnPeerMessage(CNetClient* sender, const u8* payload, i32 type
     }
     switch (u32(type)) {
     case kRoomChat: m_lobby->OnRoomChat(sender, payload, length); return 1;
-    case kPlayState: m_lobby->SetPlayStateRaw(Le32(payload)); return 1;
+    case kPlayState: m_lobby->SetPlayStateRaw(GetLe32(payload)); return 1;
     case kBattleResult: m_lobby->OnMemberResult(sender, payload, length); return 1;
     case kJoinReply: m_lobby->OnJoinReply(sender, payload, length); return 1;
     case kMemberInfo: m_lobby->OnMemberInfo(sender, payload, length); return 1;

@@ -1,4 +1,5 @@
 #include "game/network/PeerWire.h"
+#include "engine/core/Endian.h"
 
 #include <cstring>
 
@@ -30,8 +31,6 @@ constexpr TypeRule kRules[] = {
     {kPong, 0, 0, Sender::kEither},
 };
 
-u16 Le16(const u8* p) { return u16(p[0] | p[1] << 8); }
-u32 Le32(const u8* p) { return u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | u32(p[3]) << 24; }
 
 }  // namespace
 
@@ -82,10 +81,10 @@ std::vector<u8> WriteMessage(i16 type, u16 subType, const void* payload, u32 len
 WireError ReadHeader(const u8* data, size_t size, PeerMessageHeader* out)
 {
     if (!data || size < kHeaderBytes) return WireError::kShort;
-    const u32 length = Le32(data + 4);
+    const u32 length = GetLe32(data + 4);
     if (length > kMaxPayloadBytes) return WireError::kTooLong;
-    out->type = i16(Le16(data));
-    out->subType = Le16(data + 2);
+    out->type = i16(GetLe16(data));
+    out->subType = GetLe16(data + 2);
     out->length = length;
     return WireError::kNone;
 }

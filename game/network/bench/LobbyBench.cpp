@@ -3,6 +3,7 @@
 // records, and against finding each by walking the list (what a look-up
 // without the id index costs).
 #include "game/network/LobbyClient.h"
+#include "engine/core/Endian.h"
 #include "game/network/tests/LobbyDoubles.h"
 
 #include <benchmark/benchmark.h>
@@ -77,7 +78,7 @@ void BM_WalkTheListFor5000Entries(benchmark::State& state)
         std::memcpy(records[i].data + 1, plain.data() + size_t(i) * lobby::kEntryBytes, lobby::kEntryBytes);
     for (auto _ : state) {
         for (u32 i = 0; i < kUsers; ++i) {
-            const u32 id = lobby::Le32(plain.data() + size_t(i) * lobby::kEntryBytes);
+            const u32 id = GetLe32(plain.data() + size_t(i) * lobby::kEntryBytes);
             for (auto& r : records)
                 if (r.Id() == id) {
                     std::memcpy(r.data + 1, plain.data() + size_t(i) * lobby::kEntryBytes, lobby::kEntryBytes);

@@ -1,6 +1,7 @@
 // The lobby wire: golden bytes of the scrambled frames, and the checked
 // readers against too few bytes and hostile fields.
 #include "game/network/LobbyWire.h"
+#include "engine/core/Endian.h"
 #include "game/network/tests/LobbyDoubles.h"
 
 #include <gtest/gtest.h>
@@ -177,7 +178,7 @@ TEST(LobbyClientWire, NamesAndProfilesStayInsideTheirFields)
     std::memcpy(d.data() + 41 + 255, "\xE3\x81", 2);
     ASSERT_EQ(ReadUserDetail(d.data(), u32(d.size()), false, &detail), WireError::kNone);
     EXPECT_LE(strnlen(reinterpret_cast<const char*>(detail.data + kProfileAt), kProfileBytes), 256u);
-    EXPECT_EQ(Le32(detail.data + kUserIdAt), 2u);
+    EXPECT_EQ(GetLe32(detail.data + kUserIdAt), 2u);
 }
 
 TEST(LobbyClientWire, ChatLineIsTerminatedInItsField)
@@ -210,8 +211,8 @@ TEST(LobbyClientWire, LoginPayloadLayout)
     const std::vector<u8> login = WriteLogin("player", 0x01020304, 18000, host::net::MakeAddress(127, 0, 0, 5));
     ASSERT_EQ(login.size(), kLoginBytes);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(login.data())), "player");
-    EXPECT_EQ(Le32(login.data() + 50), 0x01020304u);
-    EXPECT_EQ(Le16(login.data() + 54), 18000);
+    EXPECT_EQ(GetLe32(login.data() + 50), 0x01020304u);
+    EXPECT_EQ(GetLe16(login.data() + 54), 18000);
     EXPECT_EQ(login[56], 127);
     EXPECT_EQ(login[59], 5);
 }

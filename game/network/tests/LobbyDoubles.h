@@ -3,6 +3,7 @@
 #pragma once
 
 #include "game/network/LobbyClient.h"
+#include "engine/core/Endian.h"
 #include "game/network/LobbyWire.h"
 
 #include <cstring>
@@ -214,9 +215,9 @@ inline bool WaitCall(std::mutex& mutex, const std::vector<std::string>& calls, c
 inline std::vector<u8> UserEntryBytes(u32 id, const std::string& nameUtf8, u32 number = 0)
 {
     std::vector<u8> e(lobby::kEntryBytes, 0);
-    lobby::PutLe32(e.data(), id);
+    PutLe32(e.data(), id);
     std::memcpy(e.data() + 4, nameUtf8.data(), std::min<size_t>(nameUtf8.size(), lobby::kNameBytes));
-    lobby::PutLe32(e.data() + 29, number);
+    PutLe32(e.data() + 29, number);
     return e;
 }
 
@@ -224,10 +225,10 @@ inline std::vector<u8> UserDetailBytes(u32 id, const std::string& name, const st
                                        i32 picture = -2, u32 pictureBytes = 0)
 {
     std::vector<u8> d(lobby::kUserDetailBytes, 0);
-    lobby::PutLe32(d.data(), id);
+    PutLe32(d.data(), id);
     std::memcpy(d.data() + 4, name.data(), std::min<size_t>(name.size(), lobby::kNameBytes));
     std::memcpy(d.data() + 41, profile.data(), std::min<size_t>(profile.size(), lobby::kProfileBytes));
-    if (picture != -2) lobby::PutLe32(d.data() + 314, u32(picture));
+    if (picture != -2) PutLe32(d.data() + 314, u32(picture));
     d.resize(d.size() + pictureBytes, 0x7E);
     return d;
 }
@@ -236,13 +237,13 @@ inline std::vector<u8> UserDetailBytes(u32 id, const std::string& name, const st
 inline std::vector<u8> RoomDataBytes(u32 id, const std::vector<u32>& members, u32 state = 0)
 {
     std::vector<u8> d(lobby::kRoomDataBytes, 0);
-    lobby::PutLe32(d.data(), id);
-    lobby::PutLe32(d.data() + lobby::kRoomStateAt, state);
-    lobby::PutLe16(d.data() + lobby::kMemberLimitAt, 4);
-    lobby::PutLe16(d.data() + lobby::kMemberBlockAt, u16(members.size()));
+    PutLe32(d.data(), id);
+    PutLe32(d.data() + lobby::kRoomStateAt, state);
+    PutLe16(d.data() + lobby::kMemberLimitAt, 4);
+    PutLe16(d.data() + lobby::kMemberBlockAt, u16(members.size()));
     for (size_t i = 0; i < members.size() && i < lobby::kMaxMembers; ++i) {
         const size_t at = i == 0 ? lobby::kHostEntryAt : lobby::kMemberEntriesAt + (i - 1) * lobby::kEntryBytes;
-        lobby::PutLe32(d.data() + at, members[i]);
+        PutLe32(d.data() + at, members[i]);
     }
     return d;
 }

@@ -10,6 +10,7 @@
 // list number. Faults: bad-handshake, refuse-login, short, oversized, drop,
 // silence, slow-read (a second without reading after the log-in).
 #include "game/network/LobbyWire.h"
+#include "engine/core/Endian.h"
 #include "host/net/Net.h"
 
 #include <arpa/inet.h>
@@ -333,7 +334,7 @@ void Server::Login(Client& c, const std::vector<u8>& payload)
     }
     c.user = id;
     c.loginAt = NowMs();
-    c.peerPort = Le16(payload.data() + 54);
+    c.peerPort = GetLe16(payload.data() + 54);
     Log("login " + login);
     SendTo(c, kLoginResult, kStatusSuccess, UserDetail(id, false));
     if (m_options.fault == "short") return SendTo(c, kRoomDetail, kStatusSuccess, std::vector<u8>(100, 0));
@@ -385,7 +386,7 @@ void Server::Leave(Client& c)
 void Server::Handle(Client& c, u16 type, const std::vector<u8>& p)
 {
     Log("message " + std::to_string(type) + " " + std::to_string(p.size()));
-    const auto id32 = [&](size_t at) { return p.size() >= at + 4 ? Le32(p.data() + at) : 0u; };
+    const auto id32 = [&](size_t at) { return p.size() >= at + 4 ? GetLe32(p.data() + at) : 0u; };
     if (type == 1001 && p.size() == kLoginBytes) return Login(c, p);
     if (!c.user) return;
     switch (type) {
