@@ -168,7 +168,7 @@ void CLobbyMainScene::UpdateChat()
     char text[kChatTextBytes];
     if (!TakeEntered(text, sizeof text, true)) return;
     // Shown when the server relays it back.
-    char line[kChatLineBytes] = {};
+    char line[lobby_scene::kChatLineBytes] = {};
     if (const lobby::LobbyUserRecord* own = Context() ? Context()->state.ownUser : nullptr)
         CopyField(line, kSpeakerBytes, own->Name());
     CopyField(line + kSpeakerBytes, kChatTextBytes, text);
@@ -271,7 +271,7 @@ void CLobbyMainScene::DrawPanels(f32 ox, f32 oy)
             ime->DrawWrapped((ox + 388.0f) * s, (oy + 688.0f) * s, kFontSize, s, 678.0f * s, TextColour());
     if (Context()) {
         const ChatLog& log = Context()->lobbyChat;
-        DrawChatLog(log, ox + 296.0f, oy + 112.0f, log.top, kChatRows, kFontSize, kRowHeight, kChatLineBytes, true);
+        DrawChatLog(log, ox + 296.0f, oy + 112.0f, log.top, kChatRows, kFontSize, kRowHeight, kChatWrapBytes, true);
     }
     DrawUsers(ox, oy);
     const ChatLog* log = Context() ? &Context()->lobbyChat : nullptr;

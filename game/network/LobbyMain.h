@@ -29,7 +29,7 @@ public:
     static constexpr u16 kChatMessage = 1020;
     static constexpr u32 kFontSize = 14;
     static constexpr f32 kRowHeight = 20.0f;
-    static constexpr u32 kChatRows = 24, kChatLineBytes = 40, kChatTyped = 40;
+    static constexpr u32 kChatRows = 24, kChatWrapBytes = 40, kChatTyped = 40;
     static constexpr f32 kTickerSpeed = 80.0f, kTickerEnd = -1200.0f;
     static constexpr f32 kListTrack = 542.0f, kChatTrack = 474.0f;
 

@@ -167,11 +167,16 @@ WireError ReadLineTestRequest(const u8* payload, u32 n, LineTestRequest* out)
 WireError ReadChatLine(const u8* payload, u32 n, char out[kChatLineBytes])
 {
     if (n < kChatLineBytes) return WireError::kShort;
-    const char* text = reinterpret_cast<const char*>(payload);
-    const size_t length = std::find(text, text + kChatLineBytes, '\0') - text;
-    const size_t keep = host::kernel::Cp932Fit(std::string_view(text, length), kChatLineBytes - 1);
     std::memset(out, 0, kChatLineBytes);
-    std::memcpy(out, text, keep);
+    // Two fields, the speaker and the text: each terminated and cut inside
+    // its own bytes (the speaker's terminator does not end the line).
+    const auto field = [&](u32 at, u32 bytes) {
+        const char* text = reinterpret_cast<const char*>(payload + at);
+        const size_t length = std::find(text, text + bytes, '\0') - text;
+        std::memcpy(out + at, text, host::kernel::Cp932Fit(std::string_view(text, length), bytes - 1));
+    };
+    field(0, kChatSpeakerBytes);
+    field(kChatSpeakerBytes, kChatLineBytes - kChatSpeakerBytes);
     return WireError::kNone;
 }
 

@@ -50,6 +50,7 @@ inline constexpr u32 kJoinBytes = 822;         // room detail, address, port
 inline constexpr u32 kMemberBlockAt = 443;     // in the room data
 inline constexpr u32 kMemberBlockBytes = 370;  // room data 443..812
 inline constexpr u32 kChatLineBytes = 281;
+inline constexpr u32 kChatSpeakerBytes = 25;    // the text follows
 inline constexpr u32 kLoginBytes = 60;
 inline constexpr u32 kMaxMembers = 8;          // host entry and seven members
 
@@ -153,7 +154,8 @@ struct LineTestRequest {
 };
 WireError ReadLineTestRequest(const u8* payload, u32 n, LineTestRequest* out);
 
-// 1020: the line, terminated and cut inside its 281 bytes.
+// 1020: the speaker (25 bytes) and the text (256), each terminated and cut
+// inside its field.
 WireError ReadChatLine(const u8* payload, u32 n, char out[kChatLineBytes]);
 
 // A user's 383 data bytes as the list keeps them. Bytes 1..41 come from an

@@ -288,7 +288,8 @@ TEST_F(LobbyClientDispatch, ChatKeepAliveAndUnlistedTypes)
     {
         std::lock_guard lock(screens.mutex);
         ASSERT_EQ(screens.chat.size(), 1u);
-        EXPECT_EQ(screens.chat[0], std::string(kChatLineBytes - 1, 'z'));
+        // The speaker is terminated inside its own field.
+        EXPECT_EQ(screens.chat[0], std::string(kChatSpeakerBytes - 1, 'z'));
     }
     // Without a connection the answer fails quietly; the dispatch goes on.
     EXPECT_EQ(Deliver(kKeepAlive, kStatusSuccess, {}), 1);

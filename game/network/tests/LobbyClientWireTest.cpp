@@ -184,10 +184,25 @@ TEST(LobbyClientWire, ChatLineIsTerminatedInItsField)
 {
     std::vector<u8> line(kChatLineBytes, 'c');
     line[kChatLineBytes - 2] = 0x82;   // a lead byte whose trail byte would be the terminator
+    line[kChatSpeakerBytes - 2] = 0x82;
     char out[kChatLineBytes];
     EXPECT_EQ(ReadChatLine(line.data(), 280, out), WireError::kShort);
     ASSERT_EQ(ReadChatLine(line.data(), kChatLineBytes, out), WireError::kNone);
-    EXPECT_EQ(strnlen(out, kChatLineBytes), size_t(kChatLineBytes - 2));
+    EXPECT_EQ(strnlen(out, kChatSpeakerBytes), size_t(kChatSpeakerBytes - 2));
+    EXPECT_EQ(strnlen(out + kChatSpeakerBytes, kChatLineBytes - kChatSpeakerBytes),
+              size_t(kChatLineBytes - kChatSpeakerBytes - 2));
+}
+
+// A short speaker's terminator keeps the text after it.
+TEST(LobbyClientWire, ChatLineKeepsTheTextAfterTheSpeaker)
+{
+    std::vector<u8> line(kChatLineBytes, 0);
+    std::memcpy(line.data(), "Alice", 5);
+    std::memcpy(line.data() + kChatSpeakerBytes, "hello", 5);
+    char out[kChatLineBytes];
+    ASSERT_EQ(ReadChatLine(line.data(), kChatLineBytes, out), WireError::kNone);
+    EXPECT_STREQ(out, "Alice");
+    EXPECT_STREQ(out + kChatSpeakerBytes, "hello");
 }
 
 TEST(LobbyClientWire, LoginPayloadLayout)
