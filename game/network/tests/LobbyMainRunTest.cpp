@@ -78,6 +78,23 @@ protected:
         Press(code);
         game.Frame();
     }
+    // The top left corners (layout units) of a layer's sprites this frame.
+    std::vector<std::pair<f32, f32>> Corners(const std::string& layer)
+    {
+        const std::vector<std::string> layers = scene_data::LobbyMainLayers();
+        const u64 id = game.Render().IdOf(texture->GetTexture());
+        const f32 s = game.App().GetLayoutScale();
+        std::vector<std::pair<f32, f32>> out;
+        for (const host::render::Call& call : game.RenderLog()) {
+            SpriteVertex v[4];
+            if (call.op != "DrawPrimitiveUP" || call.data.size() != sizeof v || u64(call.Number("texture")) != id)
+                continue;
+            std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
+            const f32 u = (v[0].u + v[1].u + v[2].u + v[3].u) / 4, w = (v[0].v + v[1].v + v[2].v + v[3].v) / 4;
+            if (scene_data::LayerAt(layers, u, w) == layer) out.push_back({v[0].x / s, v[0].y / s});
+        }
+        return out;
+    }
     size_t Count(const std::vector<std::string>& drawn, const std::string& layer)
     {
         return size_t(std::count(drawn.begin(), drawn.end(), layer));
@@ -112,6 +129,39 @@ TEST_F(LobbyMainRun, RoomListScrollsAndDrawsItsMarks)
     for (int i = 0; i < 20; ++i) Tap(menu::kDown);
     EXPECT_EQ(Main(p).Rooms().selected, 39u);   // no wrap
     EXPECT_EQ(Main(p).Rooms().top, 9u);
+}
+
+// Rows 20 apart; each mark on its room's row, the user mark on its user's
+// row. (The test layout stands each layer at its own cell, so only the rows
+// compare across layers.)
+TEST_F(LobbyMainRun, RowsAndMarksStandInTheirRows)
+{
+    Player& p = LogIn();
+    Add(p, lobby::kRoomsAdded, RoomEntries(1, 5, 3, 4));
+    Add(p, lobby::kUsersAdded, UserEntries(50, 4, 52));
+    game.Frame();
+    const auto icons = Corners("room_a");
+    ASSERT_EQ(icons.size(), 5u);
+    for (size_t i = 1; i < icons.size(); ++i) {
+        EXPECT_NEAR(icons[i].second - icons[i - 1].second, CLobbyMainScene::kRowHeight, 0.01f);
+        EXPECT_NEAR(icons[i].first, icons[0].first, 0.01f);
+    }
+    const struct {
+        const char* layer;
+        size_t row;
+        f32 dy;
+    } marks[] = {{"chat_loc", 2, -1.0f}, {"vs", 3, 0.0f}};
+    for (const auto& m : marks) {
+        SCOPED_TRACE(m.layer);
+        const auto at = Corners(m.layer);
+        ASSERT_EQ(at.size(), 1u);
+        EXPECT_NEAR(at[0].second - icons[m.row].second, m.dy, 0.01f);
+    }
+    // The own user first, then 50..53: user 52 is the third row after it.
+    const auto userMark = Corners("chat_in");
+    ASSERT_EQ(userMark.size(), 1u);
+    const u32 users = u32(p.Context().state.users->size());
+    EXPECT_NEAR(userMark[0].second - icons[0].second, f32(users - 4 + 2) * CLobbyMainScene::kRowHeight + 1.0f, 0.01f);
 }
 
 // The receive thread shrinks the lists: the selection stays below the
