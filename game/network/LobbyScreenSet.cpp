@@ -4,6 +4,7 @@
 #include "game/network/LobbyConnectOption.h"
 #include "game/network/LobbyEntrance.h"
 #include "game/network/LobbyLogin.h"
+#include "game/network/LobbyMain.h"
 
 namespace {
 
@@ -27,10 +28,9 @@ std::unique_ptr<CLobbySceneBase> MakeLogin(CLobbyClient& client, LobbySceneConte
     return std::make_unique<CLobbyLoginScene>(&client, &context);
 }
 
-// STAND-IN until the lobby main screen is built.
 std::unique_ptr<CLobbySceneBase> MakeLobbyMain(CLobbyClient& client, LobbySceneContext& context)
 {
-    return std::make_unique<CLobbyScreenStandIn>(&client, &context);
+    return std::make_unique<CLobbyMainScene>(&client, &context);
 }
 
 }  // namespace

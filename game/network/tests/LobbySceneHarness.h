@@ -142,8 +142,8 @@ public:
             return ::testing::AssertionFailure() << "no client" << game.Describe();
         game.App().SetImeInput(client.GetImeInput());
         // Under the window a screen that draws nothing of the shared
-        // texture (the entrance would, in cells the window's also use).
-        client.SetScreen(u32(LobbyLayer::kLobby));
+        // texture and takes no input (the entrance and the lobby would).
+        client.SetScreen(u32(LobbyLayer::kRoom));
         host->client = &client;
         return ::testing::AssertionSuccess();
     }

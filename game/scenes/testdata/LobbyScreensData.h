@@ -14,5 +14,7 @@ std::vector<std::string> EntranceLayers();
 std::vector<std::string> ConnectOptionLayers();
 std::vector<std::string> LoginLayers();
 std::vector<std::string> AddressListLayers();
+// The lobby main screen.
+std::vector<std::string> LobbyMainLayers();
 
 }  // namespace scene_data

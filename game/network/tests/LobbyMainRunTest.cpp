@@ -1,0 +1,291 @@
+#include "game/network/LobbyMain.h"
+#include "game/network/tests/LobbyPlayer.h"
+#include "game/network/tests/LobbyScreensRun.h"
+
+#include <algorithm>
+#include <cstring>
+
+using namespace lobby_run;
+using namespace lobby_screen;
+
+namespace {
+
+// n room entries from id first: named "room<id>", the flags as asked.
+std::vector<u8> RoomEntries(u32 first, u32 n, u32 passwordId = 0, u32 battleId = 0)
+{
+    std::vector<u8> bytes(n * lobby::kEntryBytes, 0);
+    for (u32 k = 0; k < n; ++k) {
+        u8* e = bytes.data() + k * lobby::kEntryBytes;
+        const u32 id = first + k;
+        lobby::PutLe32(e, id);
+        const std::string name = "room" + std::to_string(id);
+        std::memcpy(e + 4, name.data(), name.size());
+        if (id == battleId) lobby::PutLe32(e + lobby::kRoomStateAt, 1);
+        if (id == passwordId) e[kRoomPasswordFlagAt] = 1;
+    }
+    return bytes;
+}
+
+std::vector<u8> UserEntries(u32 first, u32 n, u32 markId = 0)
+{
+    std::vector<u8> bytes(n * lobby::kEntryBytes, 0);
+    for (u32 k = 0; k < n; ++k) {
+        u8* e = bytes.data() + k * lobby::kEntryBytes;
+        const u32 id = first + k;
+        lobby::PutLe32(e, id);
+        const std::string name = "user" + std::to_string(id);
+        std::memcpy(e + 4, name.data(), name.size());
+        lobby::PutLe32(e + 29, id % 7);
+        if (id == markId) e[kUserMarkAt - 1] = 1;
+    }
+    return bytes;
+}
+
+}  // namespace
+
+class LobbyMainRun : public LobbyRun {
+protected:
+    Player& LogIn()
+    {
+        EXPECT_TRUE(server.Start(lobby_test::kAccounts));
+        Player& p = AddPlayer(1, 2, "127.0.0.1", server.Port());
+        p.client.SetLobbyId("alice");
+        EXPECT_TRUE(FramesUntil([&] { return p.client.GetScreen() == u32(LobbyLayer::kLogin); }));
+        p.client.SendLogin();
+        EXPECT_TRUE(FramesUntil([&] {
+            return p.client.GetScreen() == u32(LobbyLayer::kLobby) && !p.screens->MessagePending() &&
+                   !p.Context().state.users->empty();
+        }));
+        return p;
+    }
+    CLobbyMainScene& Main(Player& p) { return *p.Screen<CLobbyMainScene>(LobbyLayer::kLobby); }
+    // As the server sends them: scrambled with the session's key.
+    void Add(Player& p, u16 type, std::vector<u8> bytes)
+    {
+        lobby::ScrambleLobby(bytes.data(), bytes.size(), p.client.GetPayloadKey());
+        p.client.Dispatch(type, lobby::kStatusSuccess, bytes.data(), u32(bytes.size()));
+    }
+    void Remove(Player& p, u16 type, u32 id)
+    {
+        u8 bytes[4];
+        lobby::PutLe32(bytes, id);
+        lobby::ScrambleLobby(bytes, sizeof bytes, p.client.GetPayloadKey());
+        p.client.Dispatch(type, lobby::kStatusSuccess, bytes, sizeof bytes);
+    }
+    // A press and a frame without it, so the next press triggers again.
+    void Tap(u32 code)
+    {
+        Press(code);
+        game.Frame();
+    }
+    // The top left corners (layout units) of a layer's sprites this frame.
+    std::vector<std::pair<f32, f32>> Corners(const std::string& layer)
+    {
+        const std::vector<std::string> layers = scene_data::LobbyMainLayers();
+        const u64 id = game.Render().IdOf(texture->GetTexture());
+        const f32 s = game.App().GetLayoutScale();
+        std::vector<std::pair<f32, f32>> out;
+        for (const host::render::Call& call : game.RenderLog()) {
+            SpriteVertex v[4];
+            if (call.op != "DrawPrimitiveUP" || call.data.size() != sizeof v || u64(call.Number("texture")) != id)
+                continue;
+            std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
+            const f32 u = (v[0].u + v[1].u + v[2].u + v[3].u) / 4, w = (v[0].v + v[1].v + v[2].v + v[3].v) / 4;
+            if (scene_data::LayerAt(layers, u, w) == layer) out.push_back({v[0].x / s, v[0].y / s});
+        }
+        return out;
+    }
+    size_t Count(const std::vector<std::string>& drawn, const std::string& layer)
+    {
+        return size_t(std::count(drawn.begin(), drawn.end(), layer));
+    }
+
+    lobby_test::LobbyServerProcess server;
+};
+
+// 40 rooms: moving down past row 31 scrolls by one; the rows, marks and the
+// scroll bar follow the list.
+TEST_F(LobbyMainRun, RoomListScrollsAndDrawsItsMarks)
+{
+    Player& p = LogIn();
+    Add(p, lobby::kRoomsAdded, RoomEntries(100, 40, 103, 105));
+    game.Frame();
+    const std::vector<std::string> layers = scene_data::LobbyMainLayers();
+    std::vector<std::string> drawn = Drawn(layers);
+    EXPECT_EQ(Count(drawn, "room_a"), 31u);
+    EXPECT_EQ(Count(drawn, "chat_loc"), 1u);
+    EXPECT_EQ(Count(drawn, "vs"), 1u);
+    EXPECT_EQ(Count(drawn, "Select1"), 1u);
+    EXPECT_EQ(Count(drawn, "chat_bar"), 1u);   // a range of 9
+    for (int i = 0; i < 31; ++i) Tap(menu::kDown);
+    EXPECT_EQ(Main(p).Rooms().selected, 31u);
+    EXPECT_EQ(Main(p).Rooms().top, 1u);
+    game.Frame();
+    drawn = Drawn(layers);
+    EXPECT_EQ(Count(drawn, "chat_bar"), 1u);
+    EXPECT_EQ(Count(drawn, "room_a"), 31u);
+    // Rows 1..31 shown: room 103 and 105 still in them.
+    EXPECT_EQ(Count(drawn, "chat_loc"), 1u);
+    for (int i = 0; i < 20; ++i) Tap(menu::kDown);
+    EXPECT_EQ(Main(p).Rooms().selected, 39u);   // no wrap
+    EXPECT_EQ(Main(p).Rooms().top, 9u);
+}
+
+// Rows 20 apart; each mark on its room's row, the user mark on its user's
+// row. (The test layout stands each layer at its own cell, so only the rows
+// compare across layers.)
+TEST_F(LobbyMainRun, RowsAndMarksStandInTheirRows)
+{
+    Player& p = LogIn();
+    Add(p, lobby::kRoomsAdded, RoomEntries(1, 5, 3, 4));
+    Add(p, lobby::kUsersAdded, UserEntries(50, 4, 52));
+    game.Frame();
+    const auto icons = Corners("room_a");
+    ASSERT_EQ(icons.size(), 5u);
+    for (size_t i = 1; i < icons.size(); ++i) {
+        EXPECT_NEAR(icons[i].second - icons[i - 1].second, CLobbyMainScene::kRowHeight, 0.01f);
+        EXPECT_NEAR(icons[i].first, icons[0].first, 0.01f);
+    }
+    const struct {
+        const char* layer;
+        size_t row;
+        f32 dy;
+    } marks[] = {{"chat_loc", 2, -1.0f}, {"vs", 3, 0.0f}};
+    for (const auto& m : marks) {
+        SCOPED_TRACE(m.layer);
+        const auto at = Corners(m.layer);
+        ASSERT_EQ(at.size(), 1u);
+        EXPECT_NEAR(at[0].second - icons[m.row].second, m.dy, 0.01f);
+    }
+    // The own user first, then 50..53: user 52 is the third row after it.
+    const auto userMark = Corners("chat_in");
+    ASSERT_EQ(userMark.size(), 1u);
+    const u32 users = u32(p.Context().state.users->size());
+    EXPECT_NEAR(userMark[0].second - icons[0].second, f32(users - 4 + 2) * CLobbyMainScene::kRowHeight + 1.0f, 0.01f);
+}
+
+// The receive thread shrinks the lists: the selection stays below the
+// count every frame, and decide on a room that left does nothing.
+TEST_F(LobbyMainRun, SelectionsFollowShrinkingLists)
+{
+    Player& p = LogIn();
+    const u32 users = u32(p.Context().state.users->size());
+    Add(p, lobby::kRoomsAdded, RoomEntries(1, 10));
+    Add(p, lobby::kUsersAdded, UserEntries(50, 10, 55));
+    for (int i = 0; i < 9; ++i) Tap(menu::kDown);
+    Tap(menu::kLeft);   // 0 wraps to the users
+    EXPECT_EQ(Main(p).GetFocus(), u32(CLobbyMainScene::kFocusUsers));
+    for (int i = 0; i < 20; ++i) Tap(menu::kDown);
+    EXPECT_EQ(Main(p).Users().selected, users + 9);
+    for (u32 id = 4; id <= 10; ++id) Remove(p, lobby::kRoomRemoved, id);
+    for (u32 id = 53; id <= 59; ++id) Remove(p, lobby::kUserRemoved, id);
+    game.Frame();
+    EXPECT_EQ(Main(p).Rooms().selected, 2u);
+    EXPECT_EQ(Main(p).Users().selected, users + 2);
+    for (u32 id = 1; id <= 3; ++id) Remove(p, lobby::kRoomRemoved, id);
+    game.Frame();
+    EXPECT_EQ(Main(p).Rooms().selected, 0u);
+    Tap(menu::kRight);   // users wrap to the rooms
+    Tap(menu::kDecide);   // an empty list: nothing is asked
+    EXPECT_FALSE(p.Message().IsShowing());
+}
+
+// Decide on a password room asks for the password; on an open room it waits
+// for the server's detail (1009); on a user it asks for the detail (1015).
+TEST_F(LobbyMainRun, DecideAsksForTheRoomOrUser)
+{
+    Player& p = LogIn();
+    Add(p, lobby::kRoomsAdded, RoomEntries(1, 3, 2));
+    struct Case {
+        u32 downs;
+        bool users;
+        u32 code;
+        const char* logged;
+        u32 answered;
+    };
+    const Case cases[] = {
+        {1, false, CLobbyMainScene::kPasswordEntry, nullptr, CLobbyMainScene::kPasswordEntry},
+        {0, false, CLobbyMainScene::kRoomWaiting, "message 1009 4", kEventRefused},
+        {0, true, CLobbyMainScene::kUserWaiting, "message 1015 4", kEventDone},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        for (u32 i = 0; i < c.downs; ++i) Tap(menu::kDown);
+        if (c.users) Tap(menu::kLeft);
+        Tap(menu::kDecide);
+        // The server's answer may already have replaced the wait.
+        const u32 code = p.Message().GetCode();
+        EXPECT_TRUE(code == c.code || code == c.answered) << code;
+        if (c.code == CLobbyMainScene::kPasswordEntry) {
+            EXPECT_EQ(p.Message().GetRecord(c.code).value, 2u);
+        }
+        if (c.logged) {
+            EXPECT_TRUE(server.WaitLog(c.logged));
+        }
+        // The server knows none of these rooms: its refusal ends the wait.
+        if (c.code == CLobbyMainScene::kRoomWaiting) {
+            EXPECT_TRUE(FramesUntil([&] { return p.Message().GetCode() == kEventRefused; }));
+        }
+        p.Message().Show(CLobbySceneMessage::kNone, nullptr);
+        game.Frame();
+        if (c.downs) Tap(menu::kUp);
+    }
+}
+
+// The chat: Shift+Enter does not send, Enter sends 1020 with the own name;
+// the line shows once the server relays it back.
+TEST_F(LobbyMainRun, ChatIsSentAndShownWhenRelayed)
+{
+    Player& p = LogIn();
+    Tap(menu::kRight);
+    ASSERT_EQ(Main(p).GetFocus(), u32(CLobbyMainScene::kFocusChat));
+    Type(p, std::string(100, 'x'));   // two lines of 40
+    EXPECT_EQ(p.client.GetImeInput()->GetTotalLength(), 2 * CLobbyMainScene::kChatTyped);
+    p.client.GetImeInput()->SetText(nullptr);
+    Type(p, "hello");
+    Tap(menu::kDown);   // typing: the focus and lists stay
+    EXPECT_EQ(Main(p).GetFocus(), u32(CLobbyMainScene::kFocusChat));
+    game.Input().SetKey(lobby_scene::kLeftShiftKey, true);
+    Enter();
+    game.Input().SetKey(lobby_scene::kLeftShiftKey, false);
+    game.Frames(30);
+    EXPECT_EQ(p.Context().lobbyChat.count, 0u);
+    EXPECT_EQ(p.client.GetImeInput()->GetTextString(), "hello");
+    Enter();
+    ASSERT_TRUE(FramesUntil([&] { return p.Context().lobbyChat.count == 1; }));
+    EXPECT_STREQ(p.Context().lobbyChat.Speaker(0), "Alice");
+    EXPECT_STREQ(p.Context().lobbyChat.Text(0), "hello") << server.Log();
+    EXPECT_TRUE(server.WaitLog("chat Alice"));
+    game.Frame();
+    const std::vector<std::string> drawn = Drawn(scene_data::LobbyMainLayers());
+    EXPECT_EQ(Count(drawn, "Select2"), 1u);
+    EXPECT_EQ(Count(drawn, "chat_bar2"), 0u);   // one line: a range of 0
+}
+
+// The lobby menu (25) and "NetworkEnd" (21).
+TEST_F(LobbyMainRun, MenuAnswers)
+{
+    Player& p = LogIn();
+    Tap(menu::kStart);
+    EXPECT_EQ(p.Message().GetCode(), CLobbyMainScene::kLobbyMenu);
+    struct Case {
+        u32 code, answer;
+        u32 creates, shown, exit;
+    };
+    const Case cases[] = {
+        {CLobbyMainScene::kLobbyMenu, 0, 1, CLobbyMainScene::kLobbyMenu, 0},
+        {CLobbyMainScene::kLobbyMenu, 1, 0, CLobbyMainScene::kNetworkEnd, 0},
+        {CLobbyMainScene::kNetworkEnd, 0, 0, CLobbyMainScene::kLobbyMenu, 0},
+        {CLobbyMainScene::kNetworkEnd, 1, 0, CLobbyMainScene::kLobbyMenu, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code * 10 + c.answer);
+        p.Message().Show(CLobbyMainScene::kLobbyMenu, &Main(p));
+        const u32 before = Main(p).RoomCreateRequests();
+        u32 answer = c.answer;
+        Main(p).OnMessage(c.code, reinterpret_cast<intptr_t>(&answer));
+        EXPECT_EQ(Main(p).RoomCreateRequests() - before, c.creates);
+        EXPECT_EQ(p.Message().GetCode(), c.shown);
+        EXPECT_EQ(p.client.GetExitRequest(), c.exit);
+    }
+}
