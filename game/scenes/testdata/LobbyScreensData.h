@@ -14,5 +14,7 @@ std::vector<std::string> EntranceLayers();
 std::vector<std::string> ConnectOptionLayers();
 std::vector<std::string> LoginLayers();
 std::vector<std::string> AddressListLayers();
+// The user information window.
+std::vector<std::string> UserInformationLayers();
 
 }  // namespace scene_data
