@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -30,12 +31,13 @@ std::vector<u8> Bmp(u32 width, u32 height)
 // make a texture loader allocate.
 std::vector<u8> PngClaiming(u32 width, u32 height, u32 size = 2048)
 {
-    std::vector<u8> p(size, 0);
+    std::vector<u8> p(std::max(size, 24u), 0);
     const u8 head[16] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
     std::memcpy(p.data(), head, 16);
     const u8 sides[8] = {u8(width >> 24), u8(width >> 16), u8(width >> 8), u8(width),
                          u8(height >> 24), u8(height >> 16), u8(height >> 8), u8(height)};
     std::memcpy(p.data() + 16, sides, 8);
+    p.resize(size);
     return p;
 }
 
