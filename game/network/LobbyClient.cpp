@@ -1,4 +1,5 @@
 #include "game/network/LobbyClient.h"
+#include "game/network/LobbyUserPicture.h"
 
 #include "engine/core/Random.h"
 #include "engine/graphics/FontTexture.h"
@@ -634,7 +635,12 @@ i32 CLobbyClient::DispatchLocked(u16 type, u16 status, u8* payload, u32 n)
         LobbyUserRecord* user = FindUser(detail.id);
         if (!user) return PostEvent(kEventRefused), 1;
         std::memcpy(user->data, detail.data, sizeof detail.data);
-        user->picture.assign(detail.picture, detail.picture + detail.pictureBytes);
+        // No picture in the detail: the one he had stays. One the checks
+        // refuse is dropped (the old one stays) and the rest still shown.
+        if (detail.picture && !PictureAllowed(detail.picture, detail.pictureBytes))
+            std::fprintf(stderr, "lobby: user %u: picture refused\n", unsigned(detail.id));
+        else if (detail.picture)
+            user->SetPicture(detail.picture, detail.pictureBytes);
         m_screens->OpenUserInformation(*user, m_screen == u32(LobbyLayer::kRoom) && m_roomHost);
         PostEvent(kEventDone);
         return 1;

@@ -9,6 +9,7 @@
 
 #include "game/network/LobbyMessage.h"
 #include "game/network/LobbySceneBase.h"
+#include "game/network/LobbyUserInformation.h"
 #include "game/network/LobbyScreens.h"
 
 #include <memory>
@@ -16,8 +17,8 @@
 class CLobbyClient;
 
 // ---------------------------------------------------------------- stand-ins
-// STAND-IN screens until the lobby main, room and the three windows (user
-// information, room information, room creation) are built: they load
+// STAND-IN screens until the lobby main, room and the two windows (room
+// information, room creation) are built: they load
 // nothing, show nothing and accept nothing. Each real screen replaces one
 // of these classes and its line in the screen set.
 
@@ -122,7 +123,7 @@ private:
     std::unique_ptr<CLobbySceneBase> m_screens[kLobbyScreenCount];
     CLobbyRoomStandIn* m_room = nullptr;   // m_screens[kRoom]
     std::unique_ptr<CLobbySceneMessage> m_message;
-    std::unique_ptr<CLobbyWindowStandIn> m_userInformation;
+    std::unique_ptr<CLobbyUserInformation> m_userInformation;
     std::unique_ptr<CLobbyWindowStandIn> m_roomInformation;
     std::unique_ptr<CLobbyWindowStandIn> m_roomCreate;
 };

@@ -206,8 +206,8 @@ WireError ReadUserDetail(const u8* payload, u32 n, bool withPicture, UserDetail*
     u32 picture = 0;
     if (withPicture) {
         const i32 length = i32(GetLe32(payload + 314));
-        if (length < 0 || u32(length) > n - kUserDetailBytes) return WireError::kBadPicture;
-        picture = u32(length);
+        if (length > 0 && u32(length) > n - kUserDetailBytes) return WireError::kBadPicture;
+        picture = length > 0 ? u32(length) : 0;
     }
     out->id = GetLe32(payload);
     std::memset(out->data, 0, sizeof out->data);

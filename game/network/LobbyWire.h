@@ -17,6 +17,7 @@
 #include "engine/core/Types.h"
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -125,7 +126,7 @@ enum class WireError : u8 {
     kNone,
     kShort,         // fewer bytes than its fields need
     kTooLong,       // a length over kMaxPayload
-    kBadPicture,    // the picture length is negative or runs past the message
+    kBadPicture,    // the picture length runs past the message
     kBadMemberCount,// more members than the block holds, or a negative count
 };
 const char* WireErrorText(WireError error);
@@ -159,11 +160,26 @@ WireError ReadLineTestRequest(const u8* payload, u32 n, LineTestRequest* out);
 // inside its field.
 WireError ReadChatLine(const u8* payload, u32 n, char out[kChatLineBytes]);
 
+// A user's picture: the image file's bytes and the texture made from them
+// (LobbyUserPicture.h). Built whole, then never changed, so a copy of the
+// record taken under the client's lock can draw it while the receive thread
+// replaces it.
+struct LobbyPicture;
+
 // A user's 383 data bytes as the list keeps them. Bytes 1..41 come from an
 // entry, 1..318 from a detail; name and profile converted in place.
 struct LobbyUserRecord {
     u8 data[kUserDataBytes] = {};
-    std::vector<u8> picture;
+    std::shared_ptr<const LobbyPicture> picture;
+
+    // Replaces the picture with size bytes of an image file and a texture
+    // named after the user (LobbyUserPicture.cpp). Null bytes: 0, nothing
+    // changes. Size 0: the picture goes, 0. A picture the checks refuse: 0,
+    // the old one stays. Otherwise the load's result; a failed load keeps the
+    // bytes with an empty texture.
+    i32 SetPicture(const u8* bytes, u32 size);
+    void ReleasePicture() { picture.reset(); }
+    u32 PictureBytes() const;
 
     u32 Id() const;
     u32 ListNumber() const;
@@ -180,7 +196,8 @@ struct UserEntry {
 void ReadUserEntries(const u8* payload, u32 n, std::vector<UserEntry>* out);
 
 // 1001 (success) and 1015: the first 318 bytes as user data 1..318; for 1015
-// the picture that follows (its i32 length at 314).
+// the picture that follows (its i32 length at 314; zero or negative: none,
+// and the user keeps the picture he had).
 struct UserDetail {
     u32 id = 0;
     u8 data[1 + kUserDetailBytes] = {};   // user data bytes 0..318

@@ -272,12 +272,24 @@ TEST_F(LobbyClientDispatch, UserDetailOpensTheWindow)
     EXPECT_EQ(Deliver(kUserDetail, kStatusSuccess, UserDetailBytes(9, "x", "", 0)), 1);   // not listed
     EXPECT_EQ(LastEvent(), u32(kEventRefused));
     ASSERT_EQ(Deliver(kUsersAdded, kStatusSuccess, UserEntryBytes(9, "nine")), 1);
+    // A picture whose header says nothing is refused; the detail still opens.
     ASSERT_EQ(Deliver(kUserDetail, kStatusSuccess, UserDetailBytes(9, "nine", "profile", 5, 5)), 1);
-    EXPECT_TRUE(Called("user-info 9 picture 5"));
+    EXPECT_TRUE(Called("user-info 9 picture 0"));
+    std::vector<u8> tga(18 + 3, 0);   // a 1x1 targa
+    tga[2] = 2;
+    tga[12] = tga[14] = 1;
+    tga[16] = 24;
+    std::vector<u8> withPicture = UserDetailBytes(9, "nine", "profile", i32(tga.size()));
+    withPicture.insert(withPicture.end(), tga.begin(), tga.end());
+    ASSERT_EQ(Deliver(kUserDetail, kStatusSuccess, withPicture), 1);
+    EXPECT_TRUE(Called("user-info 9 picture 21"));
     client.SetScreen(4);
     client.SetRoomHost(true, 0);
+    // Length 0 and negative keep the picture.
     ASSERT_EQ(Deliver(kUserDetail, kStatusSuccess, UserDetailBytes(9, "nine", "profile", 0)), 1);
-    EXPECT_TRUE(Called("user-info 9 kick picture 0"));
+    EXPECT_TRUE(Called("user-info 9 kick picture 21"));
+    ASSERT_EQ(Deliver(kUserDetail, kStatusSuccess, UserDetailBytes(9, "nine", "profile", -1, 4)), 1);
+    EXPECT_EQ(LastEvent(), u32(kEventDone));
 }
 
 TEST_F(LobbyClientDispatch, ChatKeepAliveAndUnlistedTypes)

@@ -112,13 +112,15 @@ TEST(LobbyClientWire, PictureLengthMustLieInsideTheMessage)
         u32 present;
         WireError want;
     } cases[] = {{0, 0, WireError::kNone},         {16, 16, WireError::kNone},     {17, 16, WireError::kBadPicture},
-                 {-1, 100, WireError::kBadPicture}, {0x7FFFFFFF, 8, WireError::kBadPicture}};
+                 {-1, 100, WireError::kNone},      {0x7FFFFFFF, 8, WireError::kBadPicture}};
     for (const auto& c : cases) {
         const std::vector<u8> d = lobby_test::UserDetailBytes(9, "n", "p", c.length, c.present);
         UserDetail detail;
         EXPECT_EQ(ReadUserDetail(d.data(), u32(d.size()), true, &detail), c.want) << c.length;
         if (c.want == WireError::kNone) {
-            EXPECT_EQ(detail.pictureBytes, u32(c.length));
+            // Zero or negative: no picture (the user keeps the one he had).
+            EXPECT_EQ(detail.pictureBytes, u32(c.length > 0 ? c.length : 0));
+            EXPECT_EQ(detail.picture == nullptr, c.length <= 0);
         }
     }
     const std::vector<u8> d = lobby_test::UserDetailBytes(9, "n", "p");

@@ -65,7 +65,7 @@ public:
     void OpenUserInformation(const lobby::LobbyUserRecord& user, bool kick) override
     {
         Note("user-info " + std::to_string(user.Id()) + (kick ? " kick" : "") + " picture " +
-             std::to_string(user.picture.size()));
+             std::to_string(user.PictureBytes()));
     }
     void OpenRoomInformation(const lobby::LobbyRoomRecord& room) override
     {

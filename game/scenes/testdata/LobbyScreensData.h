@@ -16,5 +16,7 @@ std::vector<std::string> LoginLayers();
 std::vector<std::string> AddressListLayers();
 // The lobby main screen.
 std::vector<std::string> LobbyMainLayers();
+// The user information window.
+std::vector<std::string> UserInformationLayers();
 
 }  // namespace scene_data

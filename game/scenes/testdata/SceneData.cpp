@@ -328,6 +328,7 @@ CSceneDataSet BuildSceneData()
     AddLobbyData(set);
     AddLobbyScreensData(set);
     AddLobbyMainData(set);
+    AddUserInformationData(set);
     return set;
 }
 
