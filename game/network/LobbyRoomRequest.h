@@ -17,6 +17,10 @@ namespace lobby {
 inline constexpr u32 kLevelRangeCount = 14;
 inline constexpr u8 kOpenLevelRange = 13;   // anyone
 inline constexpr u32 kLevelRangeAt = 309;   // in the room data
+// The room's own fields in its data: the settings of 1002 from byte 20 on,
+// the name inside the entry.
+inline constexpr u32 kRoomNameAt = 4;
+inline constexpr u32 kRoomCommentAt = 43;
 extern const char* const kLevelRangePictures[kLevelRangeCount];
 
 bool IsLevelInRange(u32 index, i32 listNumber);

@@ -148,6 +148,7 @@ std::vector<std::string> CharaSelectLayers();
 void AddNetworkData(CSceneDataSet& set);
 void AddLobbyData(CSceneDataSet& set);
 void AddLobbyScreensData(CSceneDataSet& set);
+void AddLobbyRoomWindowsData(CSceneDataSet& set);
 // The adventure map: its texts ("Adventure.txt" first, then the event
 // files), and those texts with the caches the game opens, written by the
 // adventure reader (empty, reason added to error, when that fails).
