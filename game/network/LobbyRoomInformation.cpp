@@ -124,11 +124,15 @@ i32 CLobbyRoomInformation::Draw(u32)
 
 void CLobbyRoomInformation::DrawRoom(const lobby::LobbyRoomRecord& room)
 {
-    DrawOutlined(kNameX, kNameY, kNameSize, reinterpret_cast<const char*>(room.data + lobby::kRoomNameAt));
+    // The server's fields need not be terminated: each is cut inside its own.
+    char name[lobby::kRoomNameField] = {};
+    CopyField(name, sizeof name, reinterpret_cast<const char*>(room.data + lobby::kRoomNameAt));
     char comment[lobby::kRoomCommentField] = {};
     CopyField(comment, sizeof comment, reinterpret_cast<const char*>(room.data + lobby::kRoomCommentAt));
     if (CFontTexture* font = Font()) {
         const f32 k = TextScale();
+        font->DrawTextAlignedOutlinedFlags(kNameX * k, kNameY * k, TextColour(), OutlineColour(), kNameSize, k, 1.0f,
+                                           name, kTextTop | kTextCentre);
         font->DrawTextOutlined(kCommentX * k, kCommentY * k, kCommentWidth * k, kCommentHeight * k, TextColour(),
                                OutlineColour(), kTextSize, k, 1.0f, comment, 0);
     }

@@ -197,3 +197,24 @@ TEST_F(LobbyRoomWindows, RoomDetailOpensInformationWhenHostingNone)
 }
 
 }  // namespace
+
+namespace {
+
+// The server's name field unterminated, running into the state bytes: the
+// window draws at most its 20 bytes.
+TEST_F(LobbyRoomWindows, UnterminatedRoomNameStaysInsideItsField)
+{
+    auto glyphsOf = [&](const std::string& name) {
+        std::vector<u8> detail = RoomDataBytes(kRoomId, {555}, 0x41414141u);
+        std::memset(detail.data() + kRoomNameAt, 0, kRoomNameField);
+        std::memcpy(detail.data() + kRoomNameAt, name.data(), name.size());
+        EXPECT_EQ(Deliver(kRoomDetailAsked, kStatusSuccess, detail), 1);
+        run.game.Frame();
+        return run.Glyphs().size();
+    };
+    const size_t twenty = glyphsOf(std::string(20, 'A'));
+    EXPECT_GT(twenty, 0u);
+    EXPECT_EQ(glyphsOf(std::string(21, 'A')), twenty);
+}
+
+}  // namespace
