@@ -69,6 +69,7 @@ int main(int argc, char** argv)
     seeds::MakeUPnPSeeds(root);
     seeds::MakeLobbyAddressSeeds(root);
     seeds::MakeUserPictureSeeds(root);
+    seeds::MakeRoomRequestSeeds(root);
     std::free(root);
     return 0;
 }

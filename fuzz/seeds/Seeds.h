@@ -56,5 +56,6 @@ void MakeUPnPSeeds(const std::string& root);
 void MakeAdventureSeeds(const std::string& root);
 void MakeLobbyAddressSeeds(const std::string& root);
 void MakeUserPictureSeeds(const std::string& root);
+void MakeRoomRequestSeeds(const std::string& root);
 
 }  // namespace seeds

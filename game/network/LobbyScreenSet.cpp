@@ -47,8 +47,8 @@ CLobbyScreenSet::CLobbyScreenSet(CLobbyClient& client)
     m_screens[u32(LobbyLayer::kRoom)] = std::move(room);
     m_message = std::make_unique<CLobbySceneMessage>(&client, &m_context);
     m_userInformation = std::make_unique<CLobbyUserInformation>(&client, &m_context);
-    m_roomInformation = std::make_unique<CLobbyWindowStandIn>(&client, &m_context);
-    m_roomCreate = std::make_unique<CLobbyWindowStandIn>(&client, &m_context);
+    m_roomInformation = std::make_unique<CLobbyRoomInformation>(&client, &m_context);
+    m_roomCreate = std::make_unique<CLobbyRoomCreate>(&client, &m_context);
     m_context.message = m_message.get();
     m_context.userInformation = m_userInformation.get();
     m_context.roomInformation = m_roomInformation.get();

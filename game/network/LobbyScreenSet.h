@@ -8,6 +8,8 @@
 #pragma once
 
 #include "game/network/LobbyMessage.h"
+#include "game/network/LobbyRoomCreate.h"
+#include "game/network/LobbyRoomInformation.h"
 #include "game/network/LobbySceneBase.h"
 #include "game/network/LobbyUserInformation.h"
 #include "game/network/LobbyScreens.h"
@@ -124,8 +126,8 @@ private:
     CLobbyRoomStandIn* m_room = nullptr;   // m_screens[kRoom]
     std::unique_ptr<CLobbySceneMessage> m_message;
     std::unique_ptr<CLobbyUserInformation> m_userInformation;
-    std::unique_ptr<CLobbyWindowStandIn> m_roomInformation;
-    std::unique_ptr<CLobbyWindowStandIn> m_roomCreate;
+    std::unique_ptr<CLobbyRoomInformation> m_roomInformation;
+    std::unique_ptr<CLobbyRoomCreate> m_roomCreate;
 };
 
 std::unique_ptr<ILobbyScreens> CreateLobbyScreens(CLobbyClient& client);

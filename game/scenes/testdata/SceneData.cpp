@@ -329,6 +329,7 @@ CSceneDataSet BuildSceneData()
     AddLobbyScreensData(set);
     AddLobbyMainData(set);
     AddUserInformationData(set);
+    AddLobbyRoomWindowsData(set);
     return set;
 }
 
