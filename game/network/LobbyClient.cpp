@@ -793,7 +793,9 @@ void CLobbyClient::SetPlayState(u32 value)
 void CLobbyClient::SetPlayStateAndNotify(u32 value)
 {
     m_playState = value;
-    if (value != 0) m_peers->StopListening();
+    // Under the client lock, which the accept callback waits for: joining
+    // the accept thread here would never end.
+    if (value != 0) m_peers->StopListeningLater();
     u8 bytes[4];
     PutLe32(bytes, value);
     Send(1008, bytes, 4);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "game/network/LobbyMessage.h"
+#include "game/network/LobbyRoom.h"
 #include "game/network/LobbySceneBase.h"
 #include "game/network/LobbyScreens.h"
 
@@ -120,7 +121,7 @@ public:
 private:
     LobbySceneContext m_context;
     std::unique_ptr<CLobbySceneBase> m_screens[kLobbyScreenCount];
-    CLobbyRoomStandIn* m_room = nullptr;   // m_screens[kRoom]
+    CLobbyRoomScene* m_room = nullptr;   // m_screens[kRoom]
     std::unique_ptr<CLobbySceneMessage> m_message;
     std::unique_ptr<CLobbyWindowStandIn> m_userInformation;
     std::unique_ptr<CLobbyWindowStandIn> m_roomInformation;

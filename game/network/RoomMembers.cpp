@@ -85,7 +85,7 @@ bool ReadJoinReply(const u8* payload, u32 n, JoinReply* out)
 void WriteMemberInfo(const char* name, u32 field, u8 out[kMemberInfoBytes])
 {
     std::memset(out, 0, kMemberInfoBytes);
-    if (name) std::strncpy(reinterpret_cast<char*>(out), name, 24);
+    if (name) std::memcpy(out, name, strnlen(name, 24));
     PutLe32(out + 25, field);
 }
 
@@ -176,7 +176,7 @@ bool AddMember(RoomMemberTable& table, u32 limit, const char* peerId)
     if (count >= MemberLimit(u16(limit > 0xFFFF ? 0xFFFF : limit))) return false;
     RoomMember& m = table.members[count];
     m = RoomMember{};
-    if (peerId) std::strncpy(m.peerId, peerId, sizeof m.peerId - 1);
+    if (peerId) std::memcpy(m.peerId, peerId, strnlen(peerId, sizeof m.peerId - 1));
     table.count = i16(count + 1);
     return true;
 }

@@ -327,6 +327,7 @@ CSceneDataSet BuildSceneData()
     AddNetworkData(set);
     AddLobbyData(set);
     AddLobbyScreensData(set);
+    AddLobbyRoomData(set);
     return set;
 }
 

@@ -148,6 +148,8 @@ std::vector<std::string> CharaSelectLayers();
 void AddNetworkData(CSceneDataSet& set);
 void AddLobbyData(CSceneDataSet& set);
 void AddLobbyScreensData(CSceneDataSet& set);
+std::vector<std::string> LobbyRoomLayers();
+void AddLobbyRoomData(CSceneDataSet& set);
 // The adventure map: its texts ("Adventure.txt" first, then the event
 // files), and those texts with the caches the game opens, written by the
 // adventure reader (empty, reason added to error, when that fails).
