@@ -68,6 +68,7 @@ int main(int argc, char** argv)
     seeds::MakeLineTestSeeds(root);
     seeds::MakeUPnPSeeds(root);
     seeds::MakeLobbyAddressSeeds(root);
+    seeds::MakeRoomPeerSeeds(root);
     std::free(root);
     return 0;
 }

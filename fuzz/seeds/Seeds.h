@@ -55,5 +55,6 @@ void MakeLineTestSeeds(const std::string& root);
 void MakeUPnPSeeds(const std::string& root);
 void MakeAdventureSeeds(const std::string& root);
 void MakeLobbyAddressSeeds(const std::string& root);
+void MakeRoomPeerSeeds(const std::string& root);
 
 }  // namespace seeds
