@@ -191,6 +191,10 @@ void CLobbyRoomScene::DropSession(u32 screen)
     if (Client()) Client()->SetPlayStateRaw(0);
     if (CNetHost* host = Host()) host->RequestCloseAll();
     if (Client()) Client()->SetScreen(screen);
+    // The next room starts from an empty table.
+    const u32 lobbyMode = m_lobbyMode;
+    Reset();
+    m_lobbyMode = lobbyMode;
 }
 
 i32 CLobbyRoomScene::OnJoinReply(CNetClient* sender, const u8* payload, u32 n)
@@ -439,6 +443,8 @@ void CLobbyRoomScene::Leave(bool closing)
     if (CNetHost* host = Host()) host->RequestCloseAll();
     LeaveField();
     client->SetScreen(m_lobbyMode ? u32(LobbyLayer::kLobby) : u32(LobbyLayer::kConnectOptions));
+    // Hosting again starts from an empty table (Update makes the host's).
+    Reset();
 }
 
 // ---------------------------------------------------------------- drawing

@@ -209,3 +209,16 @@ TEST_F(LobbyRoom, DirectRoomDrawsOneRowPerMember)
     // "m0" against "m0".."m4": four rows more.
     EXPECT_GE(glyphs[1], glyphs[0] + 8);
 }
+
+TEST_F(LobbyRoom, ClosingTheRoomLeavesAnEmptyTableForTheNextOne)
+{
+    ASSERT_EQ(P().client.StartHostListener(), 1);
+    P().client.SetRoomHost(true, 0);
+    Room().BecomeHost("host", nullptr);
+    ASSERT_EQ(Room().OnPeerConnected("127.0.0.5", "guest"), 1);
+    const u32 yes = 1;
+    Room().OnMessage(CLobbyRoomScene::kCloseRoom, reinterpret_cast<intptr_t>(&yes));
+    EXPECT_EQ(P().client.GetScreen(), u32(LobbyLayer::kConnectOptions));
+    EXPECT_EQ(Members().count, 0);
+    EXPECT_EQ(Room().OwnPeerId()[0], 0);
+}
