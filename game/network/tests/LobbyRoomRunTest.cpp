@@ -8,6 +8,7 @@
 #include "game/network/tests/LobbyScreensRun.h"
 
 #include <cstring>
+#include <mutex>
 
 using namespace lobby_run;
 
@@ -15,10 +16,19 @@ namespace {
 
 constexpr u16 kPort = 18000;
 
-i32 Accept(void* context, CNetClient* peer) { return static_cast<CLobbyClient*>(context)->AcceptPeer(peer); }
+// The network scene's lock, outside the client's: the peer callbacks run
+// under it, and the test reads the room's state under it.
+std::mutex g_sceneLock;
+
+i32 Accept(void* context, CNetClient* peer)
+{
+    std::lock_guard<std::mutex> lock(g_sceneLock);
+    return static_cast<CLobbyClient*>(context)->AcceptPeer(peer);
+}
 
 i32 Route(void* context, CNetClient* sender, const u8* payload, i32 type, u32 n)
 {
+    std::lock_guard<std::mutex> lock(g_sceneLock);
     CLobbyClient& client = *static_cast<CLobbyClient*>(context);
     switch (type) {
     case room::kChatMessage: return client.OnRoomChat(sender, payload, n);
@@ -30,7 +40,11 @@ i32 Route(void* context, CNetClient* sender, const u8* payload, i32 type, u32 n)
     }
 }
 
-void Left(void* context, CNetClient* peer) { static_cast<CLobbyClient*>(context)->OnPeerLeft(peer); }
+void Left(void* context, CNetClient* peer)
+{
+    std::lock_guard<std::mutex> lock(g_sceneLock);
+    static_cast<CLobbyClient*>(context)->OnPeerLeft(peer);
+}
 
 }  // namespace
 
@@ -49,7 +63,16 @@ protected:
     Player& Host() { return *players[0]; }
     Player& Guest() { return *players[1]; }
     CLobbyRoomScene* Room(Player& p) { return p.Screen<CLobbyRoomScene>(LobbyLayer::kRoom); }
-    u32 Count(Player& p) { return room::MemberCount(*p.Context().state.members); }
+    u32 Count(Player& p)
+    {
+        std::lock_guard<std::mutex> lock(g_sceneLock);
+        return room::MemberCount(*p.Context().state.members);
+    }
+    u32 ChatLines(Player& p)
+    {
+        std::lock_guard<std::mutex> lock(g_sceneLock);
+        return p.Context().roomChat.count;
+    }
 
     void HostRoom()
     {
@@ -74,19 +97,25 @@ TEST_F(LobbyRoomRun, MemberJoinsChatsAndLeaves)
     Join();
     ASSERT_TRUE(FramesUntil([&] { return Count(Host()) == 2 && Count(Guest()) == 2; }));
     EXPECT_EQ(Guest().client.GetScreen(), u32(LobbyLayer::kRoom));
-    EXPECT_STREQ(Room(Guest())->HostPeerId(), Room(Host())->OwnPeerId());
     // The guest found itself in the host's table (1026 in, 1027 out).
     EXPECT_EQ(Guest().client.GetOwnMemberIndex(), 1);
-    EXPECT_STREQ(Guest().Context().state.members->members[1].peerId, Room(Guest())->OwnPeerId());
+    {
+        std::lock_guard<std::mutex> lock(g_sceneLock);
+        EXPECT_STREQ(Room(Guest())->HostPeerId(), Room(Host())->OwnPeerId());
+        EXPECT_STREQ(Guest().Context().state.members->members[1].peerId, Room(Guest())->OwnPeerId());
+    }
 
     char line[lobby_scene::kChatLineBytes] = {};
     std::strcpy(line, "guest");
     std::strcpy(line + lobby_scene::kSpeakerBytes, "hello room");
     ASSERT_EQ(Guest().client.SendRoomChat(reinterpret_cast<const u8*>(line), sizeof line), 1);
     ASSERT_TRUE(FramesUntil([&] {
-        return Host().Context().roomChat.count == 1 && Guest().Context().roomChat.count == 1;
+        return ChatLines(Host()) == 1 && ChatLines(Guest()) == 1;
     }));
-    EXPECT_STREQ(Guest().Context().roomChat.Text(0), "hello room");   // back through the host's relay
+    {
+        std::lock_guard<std::mutex> lock(g_sceneLock);
+        EXPECT_STREQ(Guest().Context().roomChat.Text(0), "hello room");   // back through the host's relay
+    }
 
     Guest().client.GetNetHost()->RequestCloseAll();
     Guest().client.SetScreen(u32(LobbyLayer::kConnectOptions));

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -13,19 +14,27 @@ using namespace peer_test;
 
 namespace {
 
+// Stands for the caller's lock: closed while the caller holds it.
 struct Gate {
-    std::timed_mutex lock;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
     std::atomic<bool> entered{false};
+    void Open()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        open = true;
+        changed.notify_all();
+    }
 };
 
 i32 WaitAtGate(void* context, CNetClient*)
 {
     auto* gate = static_cast<Gate*>(context);
     gate->entered = true;
-    // Bounded: a stop that joined under the gate would hold it this long.
-    if (!gate->lock.try_lock_for(std::chrono::milliseconds(kWaitMs))) return 0;
-    gate->lock.unlock();
-    return 1;
+    // Bounded: a stop that joined with the gate closed would take this long.
+    std::unique_lock<std::mutex> lock(gate->mutex);
+    return gate->changed.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] { return gate->open; }) ? 1 : 0;
 }
 
 }  // namespace
@@ -37,7 +46,6 @@ TEST(NetHostStop, StopListeningLaterReturnsWhileTheAcceptCallbackWaitsForTheCall
     node.host.InitListener(0, &WaitAtGate, &gate, &Recorder::Message, &node.rec, &Recorder::Disconnect, &node.rec);
     ASSERT_EQ(node.host.StartListening(), 1);
     const u16 port = node.host.GetListenPort();
-    gate.lock.lock();
     RawPeer peer(*node.net, node.address, port);
     ASSERT_TRUE(peer.connected);
     for (int waited = 0; waited < kWaitMs && !gate.entered; waited += 5)
@@ -49,7 +57,7 @@ TEST(NetHostStop, StopListeningLaterReturnsWhileTheAcceptCallbackWaitsForTheCall
     const auto took = std::chrono::steady_clock::now() - before;
     EXPECT_LT(took, std::chrono::milliseconds(kWaitMs / 2));
     EXPECT_EQ(node.host.GetListenPort(), 0);
-    gate.lock.unlock();
+    gate.Open();
     // A later stop joins the parked accept thread.
     node.host.StopListening();
     EXPECT_EQ(node.host.GetListenPort(), 0);
