@@ -353,6 +353,7 @@ void CLobbyClient::JoinWork(Worker&)
     {
         ClientLock lock(*this);
         m_screens->RoomReset();
+        m_joinRefused = false;
         address = m_joinAddress;
         port = m_joinPort;
     }
@@ -360,6 +361,9 @@ void CLobbyClient::JoinWork(Worker&)
     const peer::Callbacks callbacks{m_message, m_messageContext, m_disconnect, m_disconnectContext};
     const i32 ok = port <= 0xFFFF ? m_peers->ConnectByAddress(address, u16(port), callbacks) : 0;
     ClientLock lock(*this);
+    // The host's refusal can arrive before the connect returns here: the
+    // room screen has then shown it and sent the player back already.
+    if (ok && m_joinRefused) return;
     if (ok) {
         m_screen = u32(LobbyLayer::kRoom);
         PostEvent(kEventDone);

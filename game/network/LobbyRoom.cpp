@@ -207,7 +207,7 @@ i32 CLobbyRoomScene::OnJoinReply(CNetClient* sender, const u8* payload, u32 n)
     if (code != 0) {
         const u32 back = m_lobbyMode ? u32(LobbyLayer::kLobby) : u32(LobbyLayer::kConnectOptions);
         if (CNetHost* host = Host()) host->RequestCloseAll();
-        if (Client()) Client()->SetScreen(back);
+        if (Client()) Client()->SetJoinRefused(), Client()->SetScreen(back);
         if (Context() && Context()->message) Context()->message->Show(code, nullptr);
         return 0;
     }

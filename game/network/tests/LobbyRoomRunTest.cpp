@@ -128,7 +128,10 @@ TEST_F(LobbyRoomRun, DeniedPlayerGetsRefusedAndMessageTen)
     Host().Context().denyList.push_back(IpAddressEntry{{"*", "*", "*", "*"}});
     HostRoom();
     Join();
-    ASSERT_TRUE(FramesUntil([&] { return Guest().Message().IsCode(CLobbyRoomScene::kJoinRefused); }));
+    // Read under the client lock (a locked accessor first) once the join ends.
+    ASSERT_TRUE(FramesUntil([&] { return Guest().client.GetScreen() == u32(LobbyLayer::kConnectOptions); }));
+    for (int i = 0; i < 60; ++i) game.Frame(), usleep(1000);   // the join worker has had its say
     EXPECT_EQ(Guest().client.GetScreen(), u32(LobbyLayer::kConnectOptions));
+    EXPECT_TRUE(Guest().Message().IsCode(CLobbyRoomScene::kJoinRefused));
     EXPECT_EQ(Count(Host()), 1u);
 }
