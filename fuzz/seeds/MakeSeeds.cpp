@@ -70,6 +70,7 @@ int main(int argc, char** argv)
     seeds::MakeLobbyAddressSeeds(root);
     seeds::MakeUserPictureSeeds(root);
     seeds::MakeRoomRequestSeeds(root);
+    seeds::MakeRoomPeerSeeds(root);
     std::free(root);
     return 0;
 }

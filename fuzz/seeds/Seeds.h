@@ -57,5 +57,6 @@ void MakeAdventureSeeds(const std::string& root);
 void MakeLobbyAddressSeeds(const std::string& root);
 void MakeUserPictureSeeds(const std::string& root);
 void MakeRoomRequestSeeds(const std::string& root);
+void MakeRoomPeerSeeds(const std::string& root);
 
 }  // namespace seeds

@@ -354,6 +354,7 @@ void CLobbyClient::JoinWork(Worker&)
     {
         ClientLock lock(*this);
         m_screens->RoomReset();
+        m_joinRefused = false;
         address = m_joinAddress;
         port = m_joinPort;
     }
@@ -361,6 +362,9 @@ void CLobbyClient::JoinWork(Worker&)
     const peer::Callbacks callbacks{m_message, m_messageContext, m_disconnect, m_disconnectContext};
     const i32 ok = port <= 0xFFFF ? m_peers->ConnectByAddress(address, u16(port), callbacks) : 0;
     ClientLock lock(*this);
+    // The host's refusal can arrive before the connect returns here: the
+    // room screen has then shown it and sent the player back already.
+    if (ok && m_joinRefused) return;
     if (ok) {
         m_screen = u32(LobbyLayer::kRoom);
         PostEvent(kEventDone);
@@ -799,7 +803,9 @@ void CLobbyClient::SetPlayState(u32 value)
 void CLobbyClient::SetPlayStateAndNotify(u32 value)
 {
     m_playState = value;
-    if (value != 0) m_peers->StopListening();
+    // Under the client lock, which the accept callback waits for: joining
+    // the accept thread here would never end.
+    if (value != 0) m_peers->StopListeningLater();
     u8 bytes[4];
     PutLe32(bytes, value);
     Send(1008, bytes, 4);

@@ -187,6 +187,9 @@ public:
     const std::vector<IpAddressEntry>& GetAllowList() const { return m_allow; }
     const std::vector<IpAddressEntry>& GetDenyList() const { return m_deny; }
     void SetJoinTarget(u32 address, u32 port);
+    // The room screen, under the lock: the host refused this join (the join
+    // worker must not then enter the room).
+    void SetJoinRefused() { m_joinRefused = true; }
     void SetOwnLogin(const char* text, u32 word);
     u8 GetPayloadKey() const { return m_payloadKey.load(); }
     const f32* GetDrift() const { return m_drift; }
@@ -275,6 +278,7 @@ private:
 
     u32 m_joinAddress = 0;
     u32 m_joinPort = 0;
+    bool m_joinRefused = false;
     bool m_roomHost = false;
     i32 m_ownIndex = 0;
     RoomMemberTable m_members;

@@ -22,6 +22,11 @@ public:
                              peer::DisconnectCallback disconnect, void* disconnectContext) = 0;
     virtual i32 StartListening() = 0;
     virtual void StopListening() = 0;
+    // Without joining the accept thread: under the client lock.
+    virtual void StopListeningLater()
+    {
+        if (CNetHost* host = Host()) host->StopListeningLater();
+    }
     virtual void RequestCloseAll() = 0;
     virtual i32 ConnectByAddress(u32 address, u16 port, const peer::Callbacks& callbacks) = 0;
     virtual i32 Broadcast(i16 type, const void* payload, u32 length) = 0;

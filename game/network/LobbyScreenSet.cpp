@@ -42,7 +42,7 @@ CLobbyScreenSet::CLobbyScreenSet(CLobbyClient& client)
     m_screens[u32(LobbyLayer::kConnectOptions)] = MakeConnectOptions(client, m_context);
     m_screens[u32(LobbyLayer::kLogin)] = MakeLogin(client, m_context);
     m_screens[u32(LobbyLayer::kLobby)] = MakeLobbyMain(client, m_context);
-    auto room = std::make_unique<CLobbyRoomStandIn>(&client, &m_context);
+    auto room = std::make_unique<CLobbyRoomScene>(&client, &m_context);
     m_room = room.get();
     m_screens[u32(LobbyLayer::kRoom)] = std::move(room);
     m_message = std::make_unique<CLobbySceneMessage>(&client, &m_context);

@@ -10,6 +10,7 @@
 #include "game/network/LobbyMessage.h"
 #include "game/network/LobbyRoomCreate.h"
 #include "game/network/LobbyRoomInformation.h"
+#include "game/network/LobbyRoom.h"
 #include "game/network/LobbySceneBase.h"
 #include "game/network/LobbyUserInformation.h"
 #include "game/network/LobbyScreens.h"
@@ -123,7 +124,7 @@ public:
 private:
     LobbySceneContext m_context;
     std::unique_ptr<CLobbySceneBase> m_screens[kLobbyScreenCount];
-    CLobbyRoomStandIn* m_room = nullptr;   // m_screens[kRoom]
+    CLobbyRoomScene* m_room = nullptr;   // m_screens[kRoom]
     std::unique_ptr<CLobbySceneMessage> m_message;
     std::unique_ptr<CLobbyUserInformation> m_userInformation;
     std::unique_ptr<CLobbyRoomInformation> m_roomInformation;

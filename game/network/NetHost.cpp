@@ -151,7 +151,11 @@ i32 CNetHost::StartListening()
     return 1;
 }
 
-void CNetHost::StopListening()
+void CNetHost::StopListening() { StopListening(!peer::OnNetworkThread()); }
+
+void CNetHost::StopListeningLater() { StopListening(false); }
+
+void CNetHost::StopListening(bool join)
 {
     const std::shared_ptr<Listener> listener = m_impl->GetListener();
     if (!listener) return;
@@ -164,9 +168,9 @@ void CNetHost::StopListening()
         stopped.socket = listener->socket;
         listener->socket = host::net::kNoSocket;
     }
-    if (peer::OnNetworkThread()) {
-        // The accept thread (or one waiting on it) must not join: the main
-        // thread does, later.
+    if (!join) {
+        // The accept thread (or one waiting on it, or a caller holding a lock
+        // the accept callback takes) must not join: a later stop does.
         Lock lock(m_impl->parkedLock);
         m_impl->parked.push_back(std::move(stopped));
         return;

@@ -73,6 +73,10 @@ public:
     // a new one. From the accept callback the thread is joined later, by the
     // next StartListening, StopListening or CloseAll on the main thread.
     void StopListening();
+    // The same without waiting for the accept thread (joined by a later
+    // StopListening, CloseAll or the destructor): for callers holding a lock
+    // the accept callback takes, such as the lobby client's.
+    void StopListeningLater();
     // The port the listener is bound to (the given one, or what port 0 got);
     // 0 when not listening.
     u16 GetListenPort() const;
@@ -117,6 +121,7 @@ public:
     i32 Broadcast(u32 type, const u8* data, u32 length) override;
 
 private:
+    void StopListening(bool join);
     struct Impl;
     host::net::Net& m_net;
     std::unique_ptr<Impl> m_impl;

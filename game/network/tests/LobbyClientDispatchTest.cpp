@@ -347,7 +347,9 @@ TEST_F(LobbyClientDispatch, PlayStateAndResults)
     EXPECT_TRUE(PeerCalled("start-listening"));
     EXPECT_TRUE(Called("room-broadcast-members"));
     client.SetPlayStateAndNotify(1);
-    EXPECT_TRUE(PeerCalled("stop-listening"));
+    // Under the client lock: the stop must not wait for the accept thread.
+    EXPECT_TRUE(PeerCalled("stop-listening-later"));
+    EXPECT_FALSE(PeerCalled("stop-listening"));
     EXPECT_EQ(client.GetPlayState(), 1u);
     // No server: the result reaches the room but the send reports 0.
     EXPECT_EQ(client.ReportBattleResult(2), 0);

@@ -128,6 +128,7 @@ public:
     }
     i32 StartListening() override { return Note("start-listening"), 1; }
     void StopListening() override { Note("stop-listening"); }
+    void StopListeningLater() override { Note("stop-listening-later"); }
     void RequestCloseAll() override { Note("close-all"); }
     i32 ConnectByAddress(u32 address, u16 port, const peer::Callbacks&) override
     {

@@ -330,6 +330,7 @@ CSceneDataSet BuildSceneData()
     AddLobbyMainData(set);
     AddUserInformationData(set);
     AddLobbyRoomWindowsData(set);
+    AddLobbyRoomData(set);
     return set;
 }
 

@@ -151,6 +151,8 @@ void AddLobbyScreensData(CSceneDataSet& set);
 void AddLobbyMainData(CSceneDataSet& set);
 void AddUserInformationData(CSceneDataSet& set);   // the user information window
 void AddLobbyRoomWindowsData(CSceneDataSet& set);
+std::vector<std::string> LobbyRoomLayers();
+void AddLobbyRoomData(CSceneDataSet& set);
 // The adventure map: its texts ("Adventure.txt" first, then the event
 // files), and those texts with the caches the game opens, written by the
 // adventure reader (empty, reason added to error, when that fails).

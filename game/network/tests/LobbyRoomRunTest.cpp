@@ -1,0 +1,137 @@
+// Two players on loopback: one hosts a direct room, the other joins it
+// (1025-1027), they chat through the host, the guest leaves; a denied
+// player is refused. The peer messages reach the clients as the network
+// scene routes them.
+#include "game/network/LobbyRoom.h"
+#include "game/network/NetHost.h"
+#include "game/network/RoomMembers.h"
+#include "game/network/tests/LobbyScreensRun.h"
+
+#include <cstring>
+#include <mutex>
+
+using namespace lobby_run;
+
+namespace {
+
+constexpr u16 kPort = 18000;
+
+// The network scene's lock, outside the client's: the peer callbacks run
+// under it, and the test reads the room's state under it.
+std::mutex g_sceneLock;
+
+i32 Accept(void* context, CNetClient* peer)
+{
+    std::lock_guard<std::mutex> lock(g_sceneLock);
+    return static_cast<CLobbyClient*>(context)->AcceptPeer(peer);
+}
+
+i32 Route(void* context, CNetClient* sender, const u8* payload, i32 type, u32 n)
+{
+    std::lock_guard<std::mutex> lock(g_sceneLock);
+    CLobbyClient& client = *static_cast<CLobbyClient*>(context);
+    switch (type) {
+    case room::kChatMessage: return client.OnRoomChat(sender, payload, n);
+    case room::kJoinReplyMessage: return client.OnJoinReply(sender, payload, n);
+    case room::kMemberInfoMessage: return client.OnMemberInfo(sender, payload, n);
+    case room::kMemberTableMessage: return client.OnMemberTable(sender, payload, n);
+    case room::kMemberResultMessage: return client.OnMemberResult(sender, payload, n);
+    default: return 1;
+    }
+}
+
+void Left(void* context, CNetClient* peer)
+{
+    std::lock_guard<std::mutex> lock(g_sceneLock);
+    static_cast<CLobbyClient*>(context)->OnPeerLeft(peer);
+}
+
+}  // namespace
+
+class LobbyRoomRun : public LobbyRun {
+protected:
+    void SetUp() override
+    {
+        LobbyRun::SetUp();
+        for (u8 k : {1, 2}) {
+            Player& p = AddPlayer(k, 1, "127.0.0.1", 9, kPort, true);
+            p.client.SetAcceptCallback(Accept, &p.client);
+            p.client.SetMessageCallback(Route, &p.client);
+            p.client.SetDisconnectCallback(Left, &p.client);
+        }
+    }
+    Player& Host() { return *players[0]; }
+    Player& Guest() { return *players[1]; }
+    CLobbyRoomScene* Room(Player& p) { return p.Screen<CLobbyRoomScene>(LobbyLayer::kRoom); }
+    u32 Count(Player& p)
+    {
+        std::lock_guard<std::mutex> lock(g_sceneLock);
+        return room::MemberCount(*p.Context().state.members);
+    }
+    u32 ChatLines(Player& p)
+    {
+        std::lock_guard<std::mutex> lock(g_sceneLock);
+        return p.Context().roomChat.count;
+    }
+
+    void HostRoom()
+    {
+        ASSERT_EQ(Host().client.StartHostListener(), 1);
+        Host().client.SetRoomHost(true, 0);
+        Host().client.SetScreen(u32(LobbyLayer::kRoom));
+        Focus(Host());
+        ASSERT_TRUE(FramesUntil([&] { return Count(Host()) == 1; }));
+        ASSERT_TRUE(Room(Host())->OwnPeerId()[0]);
+    }
+    void Join()
+    {
+        Focus(Guest());
+        Guest().client.SetJoinTarget(net_test::Loopback(1), kPort);
+        Guest().client.StartJoin();
+    }
+};
+
+TEST_F(LobbyRoomRun, MemberJoinsChatsAndLeaves)
+{
+    HostRoom();
+    Join();
+    ASSERT_TRUE(FramesUntil([&] { return Count(Host()) == 2 && Count(Guest()) == 2; }));
+    EXPECT_EQ(Guest().client.GetScreen(), u32(LobbyLayer::kRoom));
+    // The guest found itself in the host's table (1026 in, 1027 out).
+    EXPECT_EQ(Guest().client.GetOwnMemberIndex(), 1);
+    {
+        std::lock_guard<std::mutex> lock(g_sceneLock);
+        EXPECT_STREQ(Room(Guest())->HostPeerId(), Room(Host())->OwnPeerId());
+        EXPECT_STREQ(Guest().Context().state.members->members[1].peerId, Room(Guest())->OwnPeerId());
+    }
+
+    char line[lobby_scene::kChatLineBytes] = {};
+    std::strcpy(line, "guest");
+    std::strcpy(line + lobby_scene::kSpeakerBytes, "hello room");
+    ASSERT_EQ(Guest().client.SendRoomChat(reinterpret_cast<const u8*>(line), sizeof line), 1);
+    ASSERT_TRUE(FramesUntil([&] {
+        return ChatLines(Host()) == 1 && ChatLines(Guest()) == 1;
+    }));
+    {
+        std::lock_guard<std::mutex> lock(g_sceneLock);
+        EXPECT_STREQ(Guest().Context().roomChat.Text(0), "hello room");   // back through the host's relay
+    }
+
+    Guest().client.GetNetHost()->RequestCloseAll();
+    Guest().client.SetScreen(u32(LobbyLayer::kConnectOptions));
+    Focus(Host());
+    EXPECT_TRUE(FramesUntil([&] { return Count(Host()) == 1; }));
+}
+
+TEST_F(LobbyRoomRun, DeniedPlayerGetsRefusedAndMessageTen)
+{
+    Host().Context().denyList.push_back(IpAddressEntry{{"*", "*", "*", "*"}});
+    HostRoom();
+    Join();
+    // Read under the client lock (a locked accessor first) once the join ends.
+    ASSERT_TRUE(FramesUntil([&] { return Guest().client.GetScreen() == u32(LobbyLayer::kConnectOptions); }));
+    for (int i = 0; i < 60; ++i) game.Frame(), usleep(1000);   // the join worker has had its say
+    EXPECT_EQ(Guest().client.GetScreen(), u32(LobbyLayer::kConnectOptions));
+    EXPECT_TRUE(Guest().Message().IsCode(CLobbyRoomScene::kJoinRefused));
+    EXPECT_EQ(Count(Host()), 1u);
+}

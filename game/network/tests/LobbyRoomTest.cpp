@@ -1,0 +1,224 @@
+// The room screen alone: its handlers against damaged peer messages, the
+// host's admission and battle start, and what it draws.
+#include "game/network/LobbyRoom.h"
+#include "game/network/NetHost.h"
+#include "game/network/RoomMembers.h"
+#include "game/network/tests/LobbyScreensRun.h"
+#include "game/scenes/testdata/SceneData.h"
+
+#include <algorithm>
+#include <cstring>
+
+using namespace lobby_run;
+
+namespace {
+
+constexpr u16 kPort = 18000;
+
+RoomMemberTable TableOf(u32 count, const char* ownId)
+{
+    RoomMemberTable t;
+    t.count = i16(count);
+    for (u32 i = 0; i < count; ++i) {
+        std::snprintf(t.members[i].name, sizeof t.members[i].name, "m%u", i);
+        std::snprintf(t.members[i].peerId, sizeof t.members[i].peerId, "peer-%u", i);
+    }
+    if (count > 2) std::snprintf(t.members[2].peerId, sizeof t.members[2].peerId, "%s", ownId);
+    return t;
+}
+
+bool Contains(const std::vector<std::string>& names, const char* name)
+{
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+}  // namespace
+
+class LobbyRoom : public LobbyRun {
+protected:
+    void SetUp() override
+    {
+        LobbyRun::SetUp();
+        AddPlayer(1, 1, "127.0.0.1", 9, kPort, true);
+    }
+    Player& P() { return *players[0]; }
+    CLobbyRoomScene& Room() { return *P().Screen<CLobbyRoomScene>(LobbyLayer::kRoom); }
+    RoomMemberTable& Members() { return *P().Context().state.members; }
+    // A guest of a direct room that the host accepted as "own".
+    void BeGuest()
+    {
+        Room().Reset();
+        u8 reply[room::kJoinReplyBytes];
+        room::JoinReply r;
+        r.mark = room::kJoinMark;
+        r.accepted = 1;
+        std::strcpy(r.peerId, "own");
+        room::WriteJoinReply(r, reply);
+        ASSERT_EQ(Room().OnJoinReply(nullptr, reply, sizeof reply), 1);
+    }
+};
+
+TEST_F(LobbyRoom, GuestTakesOnlyWholeTablesWithACountOfOneToEight)
+{
+    BeGuest();
+    u8 bytes[room::kTableBytes];
+    room::WriteMemberTable(TableOf(3, "own"), bytes);
+    ASSERT_EQ(Room().OnMemberTable(nullptr, bytes, sizeof bytes), 1);
+    EXPECT_EQ(P().client.GetOwnMemberIndex(), 2);
+    struct Case { i16 count; u32 n; };
+    const Case damaged[] = {{0, sizeof bytes}, {-3, sizeof bytes}, {9, sizeof bytes}, {4, sizeof bytes - 1}};
+    for (const Case& c : damaged) {
+        room::WriteMemberTable(TableOf(4, "own"), bytes);
+        bytes[0] = u8(u16(c.count)), bytes[1] = u8(u16(c.count) >> 8);
+        Room().OnMemberTable(nullptr, bytes, c.n);
+        EXPECT_EQ(Members().count, 3) << c.count << " " << c.n;
+    }
+}
+
+TEST_F(LobbyRoom, JoinRepliesThatAreShortOrOddSendThePlayerBack)
+{
+    struct Case { u8 mark; u32 lobbyMode, accepted, n, code; };
+    const Case cases[] = {
+        {'~', 0, 0, 54, CLobbyRoomScene::kJoinRefused}, {'x', 0, 1, 54, CLobbyRoomScene::kBadVersion},
+        {'~', 1, 1, 54, CLobbyRoomScene::kModeMismatch}, {'~', 0, 2, 54, CLobbyRoomScene::kBadVersion},
+        {'~', 0, 1, 53, CLobbyRoomScene::kBadVersion},
+    };
+    for (const Case& c : cases) {
+        Room().Reset();
+        P().client.SetScreen(u32(LobbyLayer::kRoom));
+        room::JoinReply r;
+        r.mark = c.mark, r.lobbyMode = c.lobbyMode, r.accepted = c.accepted;
+        u8 bytes[room::kJoinReplyBytes];
+        room::WriteJoinReply(r, bytes);
+        EXPECT_EQ(Room().OnJoinReply(nullptr, bytes, c.n), 0);
+        EXPECT_TRUE(P().Message().IsCode(c.code)) << c.code;
+        EXPECT_EQ(P().client.GetScreen(), u32(LobbyLayer::kConnectOptions));
+    }
+}
+
+TEST_F(LobbyRoom, HostAdmitsUpToItsLimitAndNobodyWhileTheBattleStarts)
+{
+    struct Case { u16 limit; u32 playState; u32 admitted; };
+    const Case cases[] = {{4, 0, 3}, {20, 0, 7}, {0xFFFF, 0, 7}, {8, 1, 0}};
+    for (const Case& c : cases) {
+        P().client.CreateRoomRecords(c.limit);
+        P().client.SetPlayStateRaw(c.playState);
+        Room().BecomeHost("host", nullptr);
+        u32 admitted = 0;
+        for (u32 i = 0; i < 12; ++i) {
+            const std::string id = "peer" + std::to_string(i);
+            admitted += u32(Room().OnPeerConnected("127.0.0.5", id.c_str()));
+        }
+        EXPECT_EQ(admitted, c.admitted) << c.limit << " " << c.playState;
+        EXPECT_EQ(u32(Members().count), c.admitted + 1);
+    }
+    P().client.SetPlayStateRaw(0);
+}
+
+TEST_F(LobbyRoom, ResultsOutsideZeroToTwoAreIgnored)
+{
+    Room().BecomeHost("host", "hostid");
+    Room().AddMemberResult(nullptr, 2);
+    Room().AddMemberResult(nullptr, 5);
+    Room().AddMemberResult("nobody", 1);
+    EXPECT_EQ(Members().members[0].results[2], 1u);
+    EXPECT_EQ(Members().members[0].results[0] + Members().members[0].results[1], 0u);
+    EXPECT_EQ(Members().members[1].results[0], 0u);
+}
+
+TEST_F(LobbyRoom, BattleWithTheHostAloneAsksForAnotherPlayer)
+{
+    Room().BecomeHost("host", nullptr);
+    const u32 option = 0, yes = 1;
+    Room().OnMessage(CLobbyRoomScene::kDirectHostMenu, reinterpret_cast<intptr_t>(&option));
+    EXPECT_TRUE(P().Message().IsCode(CLobbyRoomScene::kTooFew));
+    Room().OnMessage(CLobbyRoomScene::kBattleStart, reinterpret_cast<intptr_t>(&yes));
+    EXPECT_TRUE(P().Message().IsCode(CLobbyRoomScene::kTooFew));
+    EXPECT_EQ(P().client.GetPlayState(), 0u);
+}
+
+TEST_F(LobbyRoom, DirectBattleStartStopsListeningBeforeAnnouncing)
+{
+    ASSERT_EQ(P().client.StartHostListener(), 1);
+    P().client.SetRoomHost(true, 0);
+    Room().BecomeHost("host", nullptr);
+    ASSERT_EQ(Room().OnPeerConnected("127.0.0.5", "guest"), 1);
+    const u32 yes = 1;
+    Room().OnMessage(CLobbyRoomScene::kBattleStart, reinterpret_cast<intptr_t>(&yes));
+    EXPECT_EQ(P().client.GetPlayState(), 1u);
+    EXPECT_EQ(P().client.GetNetHost()->GetListenPort(), 0);
+    EXPECT_EQ(Room().OnPeerConnected("127.0.0.6", "late"), 0);
+}
+
+TEST_F(LobbyRoom, NewestFirstChatOfAnEmptyOrShortLogStopsAtLineZero)
+{
+    Room().Reset();
+    P().client.SetScreen(u32(LobbyLayer::kRoom));
+    game.Frame();
+    Room().DrawRoomChat(0, 0);   // empty log: nothing read below line 0
+    P().Context().roomChat.Add("a", "one");
+    for (u32 top : {0u, 1u, 5u, 100u}) {
+        const auto rows = lobby_scene::ChatRows(P().Context().roomChat, top, 8, 40, false);
+        ASSERT_EQ(rows.size(), 2u) << top;
+        EXPECT_EQ(rows[1], "one");
+    }
+}
+
+TEST_F(LobbyRoom, DrawsMembersAndSlidesTheLobbyOverInFourTenths)
+{
+    const std::vector<std::string> layers = scene_data::LobbyRoomLayers();
+    Room().Reset();
+    Room().MarkJoinedThroughServer();
+    u8 bytes[room::kTableBytes];
+    room::WriteMemberTable(TableOf(3, "own"), bytes);
+    // A lobby room's rows come from the server's record: the direct table
+    // is what a direct room shows.
+    Room().OnMemberTable(nullptr, bytes, sizeof bytes);
+    P().client.SetScreen(u32(LobbyLayer::kRoom));
+    game.Frame();
+    auto drawn = Drawn(layers);
+    EXPECT_TRUE(Contains(drawn, "bg02"));
+    EXPECT_TRUE(Contains(drawn, "Select2"));
+    EXPECT_TRUE(Contains(drawn, "tab_op"));
+    EXPECT_FALSE(Contains(drawn, "Tab"));
+    Key(CLobbyRoomScene::kF1Key);
+    EXPECT_GT(Room().GetFade(), 0.0f);
+    EXPECT_LT(Room().GetFade(), CLobbyRoomScene::kOverlaySeconds);
+    drawn = Drawn(layers);
+    EXPECT_TRUE(Contains(drawn, "Tab"));
+    EXPECT_FALSE(Contains(drawn, "tab_op"));
+    ASSERT_TRUE(FramesUntil([&] { return Room().GetFade() >= CLobbyRoomScene::kOverlaySeconds; }, 60));
+    Key(CLobbyRoomScene::kF1Key);
+    ASSERT_TRUE(FramesUntil([&] { return Room().GetFade() == 0.0f; }, 60));
+    EXPECT_TRUE(Contains(Drawn(layers), "tab_op"));
+}
+
+TEST_F(LobbyRoom, DirectRoomDrawsOneRowPerMember)
+{
+    Room().Reset();
+    u8 bytes[room::kTableBytes];
+    P().client.SetScreen(u32(LobbyLayer::kRoom));
+    u32 glyphs[2] = {};
+    for (u32 k = 0; k < 2; ++k) {
+        room::WriteMemberTable(TableOf(k == 0 ? 1 : 5, "own"), bytes);
+        ASSERT_TRUE(room::ReadMemberTable(bytes, sizeof bytes, &Members()));
+        game.Frame();
+        for (const host::render::Call& call : game.RenderLog())
+            glyphs[k] += call.op == "DrawPrimitiveUP" && u64(call.Number("texture")) != game.Render().IdOf(texture->GetTexture());
+    }
+    // "m0" against "m0".."m4": four rows more.
+    EXPECT_GE(glyphs[1], glyphs[0] + 8);
+}
+
+TEST_F(LobbyRoom, ClosingTheRoomLeavesAnEmptyTableForTheNextOne)
+{
+    ASSERT_EQ(P().client.StartHostListener(), 1);
+    P().client.SetRoomHost(true, 0);
+    Room().BecomeHost("host", nullptr);
+    ASSERT_EQ(Room().OnPeerConnected("127.0.0.5", "guest"), 1);
+    const u32 yes = 1;
+    Room().OnMessage(CLobbyRoomScene::kCloseRoom, reinterpret_cast<intptr_t>(&yes));
+    EXPECT_EQ(P().client.GetScreen(), u32(LobbyLayer::kConnectOptions));
+    EXPECT_EQ(Members().count, 0);
+    EXPECT_EQ(Room().OwnPeerId()[0], 0);
+}
