@@ -127,7 +127,7 @@ void CLobbyMainScene::Decide()
         if (!user) return;
         if (message) message->Show(kUserWaiting, this);
         u8 id[4];
-        lobby::PutLe32(id, user->Id());
+        PutLe32(id, user->Id());
         if (Client()) Client()->Send(lobby::kUserDetail, id, sizeof id);
         PlaySound(kDecideSound);
     } else if (m_focus == kFocusRooms) {
@@ -141,7 +141,7 @@ void CLobbyMainScene::Decide()
         } else {
             if (message) message->Show(kRoomWaiting, this);
             u8 id[4];
-            lobby::PutLe32(id, room->Id());
+            PutLe32(id, room->Id());
             if (Client()) Client()->Send(lobby::kRoomDetailAsked, id, sizeof id);
         }
         PlaySound(kDecideSound);

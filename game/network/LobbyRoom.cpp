@@ -45,8 +45,8 @@ u32 MemberUserId(const lobby::LobbyRoomRecord& room, u32 i)
 {
     const i16 count = room.MemberCount();
     if (count <= 0 || i >= std::min<u32>(u32(count), lobby::kMaxMembers)) return 0;
-    return i == 0 ? lobby::Le32(room.data + lobby::kHostEntryAt)
-                  : lobby::Le32(room.data + lobby::kMemberEntriesAt + (i - 1) * lobby::kEntryBytes);
+    return i == 0 ? GetLe32(room.data + lobby::kHostEntryAt)
+                  : GetLe32(room.data + lobby::kMemberEntriesAt + (i - 1) * lobby::kEntryBytes);
 }
 
 }  // namespace
@@ -363,7 +363,7 @@ void CLobbyRoomScene::Input()
             if (own && MemberUserId(*own, m_selected) != 0) {
                 ShowMessage(kWaiting);
                 u8 id[4];
-                lobby::PutLe32(id, MemberUserId(*own, m_selected));
+                PutLe32(id, MemberUserId(*own, m_selected));
                 if (Client()) Client()->Send(kMemberLookup, id, sizeof id);
             }
         }
@@ -431,7 +431,7 @@ void CLobbyRoomScene::StartBattle()
         if (host) host->StopListeningLater();
     }
     u8 state[4];
-    lobby::PutLe32(state, 1);
+    PutLe32(state, 1);
     if (host) host->Broadcast(room::kPlayStateMessage, peer::kSubType, state, sizeof state, peer::kStreamChannel);
 }
 

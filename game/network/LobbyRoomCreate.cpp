@@ -121,7 +121,7 @@ lobby::RoomTemplate CLobbyRoomCreate::Template() const
     lobby::RoomTemplate room;
     const LobbySceneContext* context = Context();
     if (context && context->state.roomTemplate)
-        room.memberLimit = lobby::Le16(context->state.roomTemplate->data + lobby::kMemberLimitAt);
+        room.memberLimit = GetLe16(context->state.roomTemplate->data + lobby::kMemberLimitAt);
     return room;
 }
 
@@ -211,7 +211,7 @@ void CLobbyRoomCreate::RoomDetail(u16 type, const u8* payload, u32 n)
         if (!hosting) {
             HideMessage();
             auto* information = context ? dynamic_cast<CLobbyRoomInformation*>(context->roomInformation) : nullptr;
-            if (information && payload && n >= 4) information->Open(lobby::Le32(payload));
+            if (information && payload && n >= 4) information->Open(GetLe32(payload));
         } else if (!m_active) {
             Open(kExistingRoom);
             HideMessage();

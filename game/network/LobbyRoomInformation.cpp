@@ -104,7 +104,7 @@ void CLobbyRoomInformation::Decide()
     }
     CLobbyClient* client = Client();
     u8 payload[4 + lobby::kEntryBytes] = {};
-    lobby::PutLe32(payload, m_roomId);
+    PutLe32(payload, m_roomId);
     if (m_cursor == kLineTest) {
         if (client) client->Send(kLineTestMessage, payload, 4);
         return;
@@ -147,7 +147,7 @@ void CLobbyRoomInformation::DrawRoom(const lobby::LobbyRoomRecord& room)
     const i16 count = room.MemberCount();
     u32 row = 0;
     for (i32 i = 0; i < count && i < i32(lobby::kMaxMembers); ++i) {
-        const u32 id = lobby::Le32(room.data + lobby::kHostEntryAt + u32(i) * lobby::kEntryBytes);
+        const u32 id = GetLe32(room.data + lobby::kHostEntryAt + u32(i) * lobby::kEntryBytes);
         const lobby::LobbyUserRecord* user = lobby_screen::FindUser(Context(), id);
         if (!user) continue;
         char name[lobby::kNameBytes] = {};

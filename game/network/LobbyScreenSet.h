@@ -19,67 +19,9 @@
 
 class CLobbyClient;
 
-// ---------------------------------------------------------------- stand-ins
-// STAND-IN screens until the lobby main, room and the two windows (room
-// information, room creation) are built: they load
-// nothing, show nothing and accept nothing. Each real screen replaces one
-// of these classes and its line in the screen set.
-
-class CLobbyScreenStandIn : public CLobbySceneBase {
-    ORV_VALUE_CLASS(CLobbyScreenStandIn)
-
-public:
-    CLobbyScreenStandIn() = default;
-    CLobbyScreenStandIn(CLobbyClient* client, LobbySceneContext* context) : CLobbySceneBase(client, context) {}
-    CLobbyScreenStandIn(const CLobbyScreenStandIn&) = default;
-    i32 Initialize(intptr_t) override { return 1; }
-    i32 Update(u32) override { return 1; }
-    u32 OnMessage(u32, intptr_t) override { return 1; }
-    i32 Draw(u32) override { return 1; }
-};
-
-// STAND-IN room screen: the room operations the client forwards.
-class CLobbyRoomStandIn final : public CLobbyScreenStandIn {
-    ORV_VALUE_CLASS(CLobbyRoomStandIn)
-
-public:
-    CLobbyRoomStandIn() = default;
-    CLobbyRoomStandIn(CLobbyClient* client, LobbySceneContext* context) : CLobbyScreenStandIn(client, context) {}
-    CLobbyRoomStandIn(const CLobbyRoomStandIn&) = default;
-
-    void Reset() {}
-    void MarkJoinedThroughServer() {}
-    void AddResult(u32) {}
-    void BroadcastMemberTable() {}
-    i32 AcceptPeer(CNetClient*) { return 0; }
-    i32 OnRoomChat(CNetClient*, const u8*, u32) { return 1; }
-    i32 OnJoinReply(CNetClient*, const u8*, u32) { return 1; }
-    i32 OnMemberInfo(CNetClient*, const u8*, u32) { return 1; }
-    i32 OnMemberTable(CNetClient*, const u8*, u32) { return 1; }
-    i32 OnMemberResult(CNetClient*, const u8*, u32) { return 1; }
-    void OnPeerLeft(CNetClient*) {}
-    i32 SendRoomChat(const u8*, u32) { return 0; }
-    void DrawRoomChat(f32, f32) {}
-};
-
-// STAND-IN window: never open.
-class CLobbyWindowStandIn final : public CLobbyScreenStandIn {
-    ORV_VALUE_CLASS(CLobbyWindowStandIn)
-
-public:
-    CLobbyWindowStandIn() = default;
-    CLobbyWindowStandIn(CLobbyClient* client, LobbySceneContext* context) : CLobbyScreenStandIn(client, context) {}
-    CLobbyWindowStandIn(const CLobbyWindowStandIn&) = default;
-
-    bool IsOpen() const { return false; }
-    void OpenUser(const lobby::LobbyUserRecord&, bool) {}
-    void OpenRoom(const lobby::LobbyRoomRecord&) {}
-    void RoomDetail(u16, const u8*, u32) {}
-};
-
 // ---------------------------------------------------------------- the set
 
-class CLobbyScreenSet final : public ILobbyScreens {
+class CLobbyScreenSet : public ILobbyScreens {
 public:
     explicit CLobbyScreenSet(CLobbyClient& client);
     ~CLobbyScreenSet() override;

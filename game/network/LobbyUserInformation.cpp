@@ -35,12 +35,12 @@ std::string Rate(u32 first, u64 sum)
 
 std::vector<std::string> UserRecordTexts(const lobby::LobbyUserRecord& user)
 {
-    const u32 first = lobby::Le32(user.data + kFirstCountAt);
-    const u32 second = lobby::Le32(user.data + kSecondCountAt);
-    const u32 third = lobby::Le32(user.data + kThirdCountAt);
+    const u32 first = GetLe32(user.data + kFirstCountAt);
+    const u32 second = GetLe32(user.data + kSecondCountAt);
+    const u32 third = GetLe32(user.data + kThirdCountAt);
     const u64 sum = ResultSum(first, second, third);
     return {Number(user.ListNumber()), Number(sum), Number(first), Number(second), Number(third), Rate(first, sum),
-            Number(lobby::Le32(user.data + kLastNumberAt))};
+            Number(GetLe32(user.data + kLastNumberAt))};
 }
 
 std::vector<std::string> MemberRecordTexts(const RoomMember& member)
@@ -153,7 +153,7 @@ u32 CLobbyUserInformation::OnMessage(u32 code, intptr_t answer)
     const u32* value = reinterpret_cast<const u32*>(answer);
     if (code == kUserKickMessage && value && *value == 1) {
         u8 id[4];
-        lobby::PutLe32(id, m_userId);
+        PutLe32(id, m_userId);
         if (Client()) Client()->Send(kKickUser, id, sizeof id);
         Hide();
     }

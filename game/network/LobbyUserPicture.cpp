@@ -43,19 +43,19 @@ bool ReadPictureSize(const u8* p, u32 size, u32* width, u32* height)
     static const u8 kPng[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     if (!p) return false;
     if (size >= 20 && std::memcmp(p, "DDS ", 4) == 0) {
-        *height = Le32(p + 12);
-        *width = Le32(p + 16);
+        *height = GetLe32(p + 12);
+        *width = GetLe32(p + 16);
         return true;
     }
     if (size >= 2 && p[0] == 'B' && p[1] == 'M') {
         if (size < 26) return false;
-        if (Le32(p + 14) == 12) {   // the old core header: 16-bit sides
-            *width = Le16(p + 18);
-            *height = Le16(p + 20);
+        if (GetLe32(p + 14) == 12) {   // the old core header: 16-bit sides
+            *width = GetLe16(p + 18);
+            *height = GetLe16(p + 20);
             return true;
         }
-        const i64 w = i32(Le32(p + 18));
-        const i64 h = i32(Le32(p + 22));   // negative: rows top first
+        const i64 w = i32(GetLe32(p + 18));
+        const i64 h = i32(GetLe32(p + 22));   // negative: rows top first
         *width = u32(w < 0 ? -w : w);
         *height = u32(h < 0 ? -h : h);
         return true;
@@ -70,8 +70,8 @@ bool ReadPictureSize(const u8* p, u32 size, u32* width, u32* height)
     const bool tgaType = size >= 18 && p[1] <= 1 &&
                          (p[2] == 1 || p[2] == 2 || p[2] == 3 || p[2] == 9 || p[2] == 10 || p[2] == 11);
     if (tgaType) {
-        *width = Le16(p + 12);
-        *height = Le16(p + 14);
+        *width = GetLe16(p + 12);
+        *height = GetLe16(p + 14);
         return true;
     }
     return false;

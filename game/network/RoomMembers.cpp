@@ -4,8 +4,6 @@
 
 namespace room {
 
-using lobby::Le32;
-using lobby::PutLe32;
 
 namespace {
 
@@ -53,8 +51,8 @@ bool ReadMemberTable(const u8* payload, u32 n, RoomMemberTable* out)
         RoomMember& m = table.members[i];
         const u8* p = payload + 2 + i * kEntryBytes;
         TakeText(m.name, p);
-        for (u32 k = 0; k < 3; ++k) m.results[k] = Le32(p + 25 + 4 * k);
-        m.field = Le32(p + 37);
+        for (u32 k = 0; k < 3; ++k) m.results[k] = GetLe32(p + 25 + 4 * k);
+        m.field = GetLe32(p + 37);
         TakeText(m.peerId, p + 41);
     }
     *out = table;
@@ -74,8 +72,8 @@ bool ReadJoinReply(const u8* payload, u32 n, JoinReply* out)
     if (!payload || n < kJoinReplyBytes) return false;
     JoinReply reply;
     reply.mark = payload[0];
-    reply.lobbyMode = Le32(payload + 1);
-    reply.accepted = Le32(payload + 5);
+    reply.lobbyMode = GetLe32(payload + 1);
+    reply.accepted = GetLe32(payload + 5);
     if (reply.accepted > 1) return false;
     TakeText(reply.peerId, payload + 9);
     *out = reply;
@@ -94,14 +92,14 @@ bool ReadMemberInfo(const u8* payload, u32 n, char name[25], u32* field)
     if (!payload || n < kMemberInfoBytes) return false;
     std::memcpy(name, payload, 25);
     name[24] = 0;
-    *field = Le32(payload + 25);
+    *field = GetLe32(payload + 25);
     return true;
 }
 
 bool ReadMemberResult(const u8* payload, u32 n, u32* result)
 {
     if (!payload || n < kResultBytes) return false;
-    const u32 value = Le32(payload);
+    const u32 value = GetLe32(payload);
     if (value > 2) return false;
     *result = value;
     return true;

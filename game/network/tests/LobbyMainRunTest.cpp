@@ -17,10 +17,10 @@ std::vector<u8> RoomEntries(u32 first, u32 n, u32 passwordId = 0, u32 battleId =
     for (u32 k = 0; k < n; ++k) {
         u8* e = bytes.data() + k * lobby::kEntryBytes;
         const u32 id = first + k;
-        lobby::PutLe32(e, id);
+        PutLe32(e, id);
         const std::string name = "room" + std::to_string(id);
         std::memcpy(e + 4, name.data(), name.size());
-        if (id == battleId) lobby::PutLe32(e + lobby::kRoomStateAt, 1);
+        if (id == battleId) PutLe32(e + lobby::kRoomStateAt, 1);
         if (id == passwordId) e[kRoomPasswordFlagAt] = 1;
     }
     return bytes;
@@ -32,10 +32,10 @@ std::vector<u8> UserEntries(u32 first, u32 n, u32 markId = 0)
     for (u32 k = 0; k < n; ++k) {
         u8* e = bytes.data() + k * lobby::kEntryBytes;
         const u32 id = first + k;
-        lobby::PutLe32(e, id);
+        PutLe32(e, id);
         const std::string name = "user" + std::to_string(id);
         std::memcpy(e + 4, name.data(), name.size());
-        lobby::PutLe32(e + 29, id % 7);
+        PutLe32(e + 29, id % 7);
         if (id == markId) e[kUserMarkAt - 1] = 1;
     }
     return bytes;
@@ -68,7 +68,7 @@ protected:
     void Remove(Player& p, u16 type, u32 id)
     {
         u8 bytes[4];
-        lobby::PutLe32(bytes, id);
+        PutLe32(bytes, id);
         lobby::ScrambleLobby(bytes, sizeof bytes, p.client.GetPayloadKey());
         p.client.Dispatch(type, lobby::kStatusSuccess, bytes, sizeof bytes);
     }

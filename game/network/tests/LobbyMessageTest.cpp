@@ -20,6 +20,7 @@ class LobbyMessageTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        run.quietScreens = true;
         ASSERT_TRUE(run.Start());
         probe = std::make_unique<CProbeScene>(&run.client, &run.Context());
     }

@@ -17,6 +17,7 @@ class LobbyRoomWindows : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        run.quietScreens = true;
         ASSERT_TRUE(run.Start());
         ASSERT_EQ(Deliver(kHandshake, kStatusSuccess, {'~', 0x44}), 1);
         std::vector<u8> own = UserDetailBytes(kOwnId, "me", "");

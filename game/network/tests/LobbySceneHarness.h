@@ -97,6 +97,22 @@ public:
 };
 
 // A drawn sprite of the interface texture: its layer and tint.
+// The screen set with the screens under the windows silenced on demand, so
+// a window's test sees only the window's sprites and input.
+class QuietScreenSet final : public CLobbyScreenSet {
+public:
+    QuietScreenSet(CLobbyClient& client, const bool& quiet) : CLobbyScreenSet(client), m_quiet(quiet) {}
+    void Update(LobbyLayer layer) override
+    {
+        if (!Silenced(layer)) CLobbyScreenSet::Update(layer);
+    }
+    i32 Draw(LobbyLayer layer) override { return Silenced(layer) ? 1 : CLobbyScreenSet::Draw(layer); }
+
+private:
+    bool Silenced(LobbyLayer layer) const { return m_quiet && u32(layer) < kLobbyScreenCount; }
+    const bool& m_quiet;
+};
+
 struct DrawnLayer {
     std::string name;
     u32 colour;
@@ -134,16 +150,12 @@ public:
         if (auto entered = menu_run::Enter(game, host); !entered) return entered;
         texture = menu::FindTexture(kTexture);
         if (!texture) return ::testing::AssertionFailure() << "no " << kTexture;
-        auto screens = CreateLobbyScreens(client);
-        set = dynamic_cast<CLobbyScreenSet*>(screens.get());
-        if (!set) return ::testing::AssertionFailure() << "not the screen set";
+        auto screens = std::make_unique<QuietScreenSet>(client, quietScreens);
+        set = screens.get();
         if (!client.Create("tag1", "tag2", texture, menu::MenuFont(), "127.0.0.1", 15500, 18000, std::move(screens),
                            std::make_unique<lobby_test::RecordingPeerSide>(peers)))
             return ::testing::AssertionFailure() << "no client" << game.Describe();
         game.App().SetImeInput(client.GetImeInput());
-        // Under the window a screen that draws nothing of the shared
-        // texture and takes no input (the entrance and the lobby would).
-        client.SetScreen(u32(LobbyLayer::kRoom));
         host->client = &client;
         return ::testing::AssertionSuccess();
     }
@@ -246,6 +258,7 @@ public:
     lobby_test::RecordingPeerSide::Shared peers;
     CLobbyClient client;
     CLobbyScreenSet* set = nullptr;
+    bool quietScreens = false;   // windows' tests: the screen under them silent
     CLobbyHostScene* host = nullptr;   // the app's
     CTexture* texture = nullptr;
 

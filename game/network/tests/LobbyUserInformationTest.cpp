@@ -52,6 +52,7 @@ class UserInformationRun : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        run.quietScreens = true;
         ASSERT_TRUE(run.Start());
         Deliver(kHandshake, {'~', 0x44});
         Deliver(kLoginResult, lobby_test::UserDetailBytes(kOwnId, "me", ""));

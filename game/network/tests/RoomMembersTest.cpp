@@ -63,7 +63,7 @@ TEST(RoomMembers, MemberResultOutsideZeroToTwoIsIgnored)
     const Case cases[] = {{0, 4, true}, {2, 4, true}, {3, 4, false}, {7, 4, false}, {1, 3, false}};
     for (const Case& c : cases) {
         u8 bytes[4];
-        lobby::PutLe32(bytes, c.value);
+        PutLe32(bytes, c.value);
         u32 result = 99;
         EXPECT_EQ(room::ReadMemberResult(bytes, c.n, &result), c.taken) << c.value;
     }
