@@ -322,6 +322,9 @@ i32 CLobbyRoomScene::Update(u32 argument)
         m_overlayShown = 0;
         m_fade = 0.0f;
     }
+    // The lobby's tab rides up with the fade; placed before the layers
+    // update, so this frame draws it where this frame's fade puts it.
+    if (m_tab) m_tab->SetOffset(0.0f, m_fade * -650.0f / kOverlaySeconds);
     // While the lobby is over the room, the lobby screen takes the input.
     if (!m_overlayShown) {
         Input();
@@ -503,10 +506,7 @@ void CLobbyRoomScene::DrawOverlay()
     }
     // The lobby slides up over the room within 0.4 s (its panels are the
     // lobby screen's, drawn by it at the matching offset).
-    if (m_tab) {
-        m_tab->SetOffset(0.0f, m_fade * -650.0f / kOverlaySeconds);
-        DrawLayer(m_tab);
-    }
+    DrawLayer(m_tab);
 }
 
 i32 CLobbyRoomScene::Draw(u32)

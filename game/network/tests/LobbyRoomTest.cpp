@@ -42,6 +42,22 @@ protected:
         AddPlayer(1, 1, "127.0.0.1", 9, kPort, true);
     }
     Player& P() { return *players[0]; }
+    // The top and height on the screen of the "Tab" sprite, last frame.
+    std::pair<f32, f32> TabSpan(const std::vector<std::string>& layers)
+    {
+        for (const host::render::Call& call : game.RenderLog()) {
+            SpriteVertex v[4];
+            if (call.op != "DrawPrimitiveUP" || call.data.size() != sizeof v ||
+                u64(call.Number("texture")) != game.Render().IdOf(texture->GetTexture()))
+                continue;
+            std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
+            const f32 u = (v[0].u + v[1].u + v[2].u + v[3].u) / 4, w = (v[0].v + v[1].v + v[2].v + v[3].v) / 4;
+            if (scene_data::LayerAt(layers, u, w) != "Tab") continue;
+            const auto [low, high] = std::minmax({v[0].y, v[1].y, v[2].y, v[3].y});
+            return {low, high - low};
+        }
+        return {0.0f, 0.0f};
+    }
     CLobbyRoomScene& Room() { return *P().Screen<CLobbyRoomScene>(LobbyLayer::kRoom); }
     RoomMemberTable& Members() { return *P().Context().state.members; }
     // A guest of a direct room that the host accepted as "own".
@@ -187,6 +203,12 @@ TEST_F(LobbyRoom, DrawsMembersAndSlidesTheLobbyOverInFourTenths)
     drawn = Drawn(layers);
     EXPECT_TRUE(Contains(drawn, "Tab"));
     EXPECT_FALSE(Contains(drawn, "tab_op"));
+    // Drawn where this frame's fade puts it (layout units: the tab's own
+    // height gives the screen's scale).
+    const auto [top, height] = TabSpan(layers);
+    ASSERT_GT(height, 0.0f);
+    EXPECT_NEAR(top / height * scene_data::kRoomTab.height,
+                scene_data::kRoomTab.y - Room().GetFade() * 650.0f / CLobbyRoomScene::kOverlaySeconds, 0.5f);
     ASSERT_TRUE(FramesUntil([&] { return Room().GetFade() >= CLobbyRoomScene::kOverlaySeconds; }, 60));
     Key(CLobbyRoomScene::kF1Key);
     ASSERT_TRUE(FramesUntil([&] { return Room().GetFade() == 0.0f; }, 60));
