@@ -36,6 +36,7 @@ public:
     // What the screen set calls.
     void OpenRoom(const lobby::LobbyRoomRecord& room) { Open(room.Id()); }
     bool IsOpen() const { return m_visible != 0; }
+    void Hide() { m_visible = 0; }
     i32 GetCursor() const { return m_cursor; }
     u32 GetRoomId() const { return m_roomId; }
 

@@ -16,8 +16,12 @@
 #include <string>
 #include <vector>
 
+class CLobbyRoomCreate;
+class CLobbyRoomInformation;
+class CLobbyRoomScene;
 class CLobbySceneBase;
 class CLobbySceneMessage;
+class CLobbyUserInformation;
 class CSceneObject;
 
 namespace lobby_scene {
@@ -113,11 +117,14 @@ struct LobbySceneContext {
     // The client's, viewed in place (see LobbyClientState).
     LobbyClientState state;
 
-    // The windows (owned by the screen set).
+    // The windows and the room screen (owned by the screen set): the
+    // screens open the windows, and whoever makes this player a room's host
+    // sets the room up.
     CLobbySceneMessage* message = nullptr;
-    CLobbySceneBase* userInformation = nullptr;
-    CLobbySceneBase* roomInformation = nullptr;
-    CLobbySceneBase* roomCreate = nullptr;
+    CLobbyUserInformation* userInformation = nullptr;
+    CLobbyRoomInformation* roomInformation = nullptr;
+    CLobbyRoomCreate* roomCreate = nullptr;
+    CLobbyRoomScene* room = nullptr;
 
     lobby_scene::ChatLog lobbyChat;
     lobby_scene::ChatLog roomChat;

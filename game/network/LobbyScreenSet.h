@@ -34,7 +34,7 @@ public:
     bool MessagePending() override;
 
     void RoomReset() override { m_room->Reset(); }
-    void RoomMarkJoinedThroughServer() override { m_room->MarkJoinedThroughServer(); }
+    void RoomMarkJoinedThroughServer() override { m_room->SetLobbyMode(1); }
     void RoomAddResult(u32 result) override { m_room->AddResult(result); }
     void RoomBroadcastMemberTable() override { m_room->BroadcastMemberTable(); }
     i32 AcceptPeer(CNetClient* peer) override { return m_room->AcceptPeer(peer); }
