@@ -495,11 +495,11 @@ void CLobbyRoomScene::DrawMembers(f32)
         if (m_lobbyMode) {
             const lobby::LobbyRoomRecord* own = Context()->state.ownRoom;
             const u32 id = own ? MemberUserId(*own, i) : 0;
-            lobby::LobbyUserRecord user;
-            if (id == 0 || !Client() || !Client()->GetUser(id, &user)) continue;
+            const lobby::LobbyUserRecord* user = id ? FindUser(id) : nullptr;
+            if (!user) continue;
             char name[25];
-            CopyField(name, sizeof name, user.Name());
-            std::snprintf(text, sizeof text, "%s(%u)", name, user.ListNumber());
+            CopyField(name, sizeof name, user->Name());
+            std::snprintf(text, sizeof text, "%s(%u)", name, user->ListNumber());
         } else {
             CopyField(text, sizeof members->members[i].name, members->members[i].name);
         }

@@ -153,6 +153,10 @@ public:
     // 0 select, 1 decide, 2 cancel, once at the shared volume. 1 when played;
     // 0 for another index or a sound not loaded.
     i32 PlaySound(u32 index);
+    // Look-ups by id in the client's lists as they stand now (the receive
+    // thread changes them between frames: never kept); null when absent.
+    const lobby::LobbyRoomRecord* FindRoom(u32 id) const;
+    const lobby::LobbyUserRecord* FindUser(u32 id) const;
     // A sub-screen's result word: 1 when closed with decide (or, for room
     // creation, while open).
     virtual u32 IsAccepted() const { return 0; }
