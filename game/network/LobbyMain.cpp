@@ -94,7 +94,8 @@ bool CLobbyMainScene::ChatHasText() const
 
 bool CLobbyMainScene::RoomCreateOpen() const
 {
-    return Context() && Context()->roomCreate && Context()->roomCreate->IsOpen();
+    // Its result word: 1 while it is open or waits for the server.
+    return Context() && Context()->roomCreate && Context()->roomCreate->IsAccepted() != 0;
 }
 
 void CLobbyMainScene::AddChatLine(const char* line)

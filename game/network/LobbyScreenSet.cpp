@@ -38,6 +38,7 @@ CLobbyScreenSet::CLobbyScreenSet(CLobbyClient& client)
     m_screens[u32(LobbyLayer::kLogin)] = MakeLogin(client, m_context);
     auto lobby = std::make_unique<CLobbyMainScene>(&client, &m_context);
     auto room = std::make_unique<CLobbyRoomScene>(&client, &m_context, lobby.get());
+    m_lobby = lobby.get();
     m_screens[u32(LobbyLayer::kLobby)] = std::move(lobby);
     m_room = room.get();
     m_screens[u32(LobbyLayer::kRoom)] = std::move(room);
@@ -92,7 +93,7 @@ void CLobbyScreenSet::ShowMessage(u32 code, u32 returnScreen)
 
 bool CLobbyScreenSet::MessagePending() { return m_message->IsShowing() && !m_message->IsAnswered(); }
 
-void CLobbyScreenSet::LobbyChatLine(const char* line) { m_context.lobbyChat.AddLine(line); }
+void CLobbyScreenSet::LobbyChatLine(const char* line) { m_lobby->AddChatLine(line); }
 
 void CLobbyScreenSet::OpenUserInformation(const lobby::LobbyUserRecord& user, bool kickAllowed)
 {

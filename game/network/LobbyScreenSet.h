@@ -18,6 +18,7 @@
 #include <memory>
 
 class CLobbyClient;
+class CLobbyMainScene;
 
 // ---------------------------------------------------------------- the set
 
@@ -66,7 +67,8 @@ public:
 private:
     LobbySceneContext m_context;
     std::unique_ptr<CLobbySceneBase> m_screens[kLobbyScreenCount];
-    CLobbyRoomScene* m_room = nullptr;   // m_screens[kRoom]
+    CLobbyMainScene* m_lobby = nullptr;   // m_screens[kLobby]
+    CLobbyRoomScene* m_room = nullptr;    // m_screens[kRoom]
     std::unique_ptr<CLobbySceneMessage> m_message;
     std::unique_ptr<CLobbyUserInformation> m_userInformation;
     std::unique_ptr<CLobbyRoomInformation> m_roomInformation;

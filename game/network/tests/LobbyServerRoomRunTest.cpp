@@ -3,7 +3,7 @@
 // and sends it (1002); the server's 1004 makes him its host. A second player
 // asks for the room (1009), enters it (1005) and joins the host's peer
 // session (1025-1027). The host then kicks him from the user information
-// window (1014).
+// window (1014) or changes the room's settings (1004).
 #include "game/network/LobbyMain.h"
 #include "game/network/LobbyRoom.h"
 #include "game/network/LobbyRoomCreate.h"
@@ -51,13 +51,14 @@ protected:
             return p.client.GetScreen() == u32(LobbyLayer::kLobby) && !p.screens->MessagePending();
         }));
     }
-    // The member names of a player's table, read as the network scene does.
+    // The member names of a player's table, through the client's locked
+    // accessors (the join worker resets the table under that lock).
     std::vector<std::string> Names(Player& p)
     {
-        std::lock_guard<std::mutex> lock(SceneLock());
         std::vector<std::string> names;
-        const RoomMemberTable& table = *p.Context().state.members;
-        for (u32 i = 0; i < room::MemberCount(table); ++i) names.push_back(table.members[i].name);
+        char name[32];
+        for (u32 i = 0; i < p.client.GetMemberCount(); ++i)
+            if (p.client.GetMemberName(i, name, sizeof name)) names.push_back(name);
         return names;
     }
 
@@ -155,4 +156,28 @@ TEST_F(LobbyServerRoom, HostKicksAMemberFromTheUserInformation)
     EXPECT_TRUE(FramesUntil([&] {
         return Guest().client.GetScreen() == u32(LobbyLayer::kLobby) && Names(Host()).size() == 1;
     }));
+}
+
+// The host menu's room settings: the window in edit mode over the room; the
+// changed level range goes out as 1004 and the server's answer closes it.
+TEST_F(LobbyServerRoom, HostChangesTheRoomSettings)
+{
+    CreateRoom("Arena");
+    Tap(menu::kStart);
+    ASSERT_TRUE(Host().Message().IsCode(CLobbyRoomScene::kHostMenu));
+    Tap(menu::kDown);   // "room settings"
+    Tap(menu::kDecide);
+    auto* create = Host().Screen<CLobbyRoomCreate>(LobbyLayer::kRoomCreate);
+    ASSERT_TRUE(create->IsOpen());
+    ASSERT_EQ(create->GetMode(), u32(CLobbyRoomCreate::kExistingRoom));
+    Tap(menu::kLeft);   // 13 back to the first range admitting 12: "80mima"
+    EXPECT_EQ(create->GetSettings().levelRange, 8);
+    Tap(menu::kUp);   // past the fixed name to the confirm button
+    Tap(menu::kDecide);
+    ASSERT_TRUE(server.WaitLog("message 1004 402"));
+    ASSERT_TRUE(FramesUntil([&] { return !create->IsOpen(); }));
+    lobby::LobbyRoomRecord own;
+    ASSERT_TRUE(Host().client.GetOwnRoom(&own));
+    EXPECT_EQ(own.data[lobby::kLevelRangeAt], 8);
+    EXPECT_EQ(Host().client.GetScreen(), u32(LobbyLayer::kRoom));
 }

@@ -426,6 +426,13 @@ void Server::Handle(Client& c, u16 type, const std::vector<u8>& p)
             Broadcast(kRoomRemoved, id);
         }
         return;
+    case 1004:   // the own room's settings: the level range at 268
+        if (Room* room = RoomOf(c.user); room && room->members.front() == c.user && p.size() > 268) {
+            room->data[kLevelRangeAt] = p[268];
+            Broadcast(kRoomsChanged, RoomEntry(*room));
+            return SendTo(c, kRoomDetail, kStatusSuccess, std::vector<u8>(room->data, room->data + kRoomDataBytes));
+        }
+        return;
     case 1005: {
         Room* room = FindRoom(id32(0));
         if (!room || room->members.size() >= kMaxMembers) return SendTo(c, kJoinAccepted, kStatusFailure, {});
