@@ -461,7 +461,7 @@ void CLobbyRoomScene::Leave(bool closing)
     LeaveField();
     client->SetScreen(m_lobbyMode ? u32(LobbyLayer::kLobby) : u32(LobbyLayer::kConnectOptions));
     CloseWindows();
-    // Hosting again starts from an empty table (Update makes the host's).
+    // The next room starts from an empty table.
     Reset();
 }
 
