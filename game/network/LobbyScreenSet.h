@@ -35,6 +35,7 @@ public:
     bool MessagePending() override;
 
     void RoomReset() override { m_room->Reset(); }
+    void RoomLost() override { m_room->Lose(); }
     void RoomMarkJoinedThroughServer() override { m_room->SetLobbyMode(1); }
     void RoomAddResult(u32 result) override { m_room->AddResult(result); }
     void RoomBroadcastMemberTable() override { m_room->BroadcastMemberTable(); }
