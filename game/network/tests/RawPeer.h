@@ -48,9 +48,17 @@ public:
     // to:port. receiveBuffer > 0 shrinks the socket's receive buffer first.
     bool Connect(u32 from, u32 to, u16 port, int receiveBuffer = 0)
     {
+        return Open() && ConnectOpened(from, to, port, receiveBuffer);
+    }
+    // The socket alone; ConnectOpened connects it (no new descriptor).
+    bool Open()
+    {
         Close();
         m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (m_fd < 0) return false;
+        return m_fd >= 0;
+    }
+    bool ConnectOpened(u32 from, u32 to, u16 port, int receiveBuffer = 0)
+    {
         const int on = 1;
         // The port is picked at connect: short connects do not use up the
         // ports of one address with connections waiting out their close.

@@ -15,6 +15,8 @@
 #include "game/network/tests/RawPeer.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -176,6 +178,17 @@ u32 CountEntries(const char* folder)
     return count;
 }
 u32 Threads() { return CountEntries("/proc/self/task"); }
+// The highest descriptor number open.
+int HighestDescriptor()
+{
+    DIR* dir = opendir("/proc/self/fd");
+    if (!dir) return -1;
+    int highest = -1;
+    while (const dirent* entry = readdir(dir))
+        if (entry->d_name[0] != '.') highest = std::max(highest, std::atoi(entry->d_name));
+    closedir(dir);
+    return highest;
+}
 u32 Descriptors() { return CountEntries("/proc/self/fd"); }
 
 // A fixed run of bytes that is no peer message (xorshift from the seed).
@@ -299,6 +312,7 @@ protected:
     void Hostile(u32 index);
     void HostileAfterReply(RawPeer& raw, const std::string& id, u32 index, Kind kind);
     void SilentPeersDropped();
+    void DescriptorsRunOut();
     void LineTesterFlooded();
     void MemberJoinsAndChats();
 
@@ -509,6 +523,38 @@ void RoomSoak::LineTesterFlooded()
     tester.Shutdown();
 }
 
+// The process runs out of descriptors while peers knock: the host cannot
+// take them in, but once descriptors are free again it takes the next.
+void RoomSoak::DescriptorsRunOut()
+{
+    Watchdog::Step step(watchdog, "descriptors run out", 30000 * kSlow);
+    RawPeer knocking[4];
+    for (RawPeer& raw : knocking) ASSERT_TRUE(raw.Open());
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit none = saved;
+    none.rlim_cur = rlim_t(HighestDescriptor() + 1);   // no new descriptor
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+    // The numbers below the limit that are free are taken too.
+    std::vector<int> holes;
+    for (int fd; holes.size() < 20000 && (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) holes.push_back(fd);
+    u32 connected = 0;
+    for (RawPeer& raw : knocking) connected += raw.ConnectOpened(rawAddress, hostAddress, kPort) ? 1 : 0;
+    usleep(300000);   // the host's accepts fail meanwhile
+    for (int fd : holes) ::close(fd);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_EQ(connected, std::size(knocking));
+    for (RawPeer& raw : knocking) raw.Close();
+
+    RawPeer next;
+    const std::string id = Admitted(next, 0, Kind::kPlain);
+    ASSERT_FALSE(id.empty()) << failures.front();
+    next.Close();
+    Gone(id, 0, Kind::kPlain);
+    // The knocking ones were taken in late and left.
+    EXPECT_TRUE(FramesUntil([&] { return Count() == 1; }, 5000 * kSlow));
+}
+
 // A real member joins through the join worker, chats, and leaves.
 void RoomSoak::MemberJoinsAndChats()
 {
@@ -566,6 +612,7 @@ TEST_F(RoomSoak, HostOutlastsHostilePeersThenTakesAMember)
     EXPECT_EQ(Host().client.GetPlayState(), 0u);   // no guest's 1008 reached it
 
     SilentPeersDropped();
+    DescriptorsRunOut();
     LineTesterFlooded();
     MemberJoinsAndChats();
 
