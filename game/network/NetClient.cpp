@@ -26,7 +26,7 @@ constexpr u32 kMaxSendStalls = 50;
 bool OnNetworkThread() { return t_networkThread; }
 void MarkNetworkThread() { t_networkThread = true; }
 
-bool SendAll(Net& net, Socket socket, const u8* data, size_t size)
+bool SendAll(Net& net, Socket socket, const u8* data, size_t size, bool wait)
 {
     if (socket == host::net::kNoSocket) return true;
     size_t offset = 0;
@@ -40,7 +40,7 @@ bool SendAll(Net& net, Socket socket, const u8* data, size_t size)
             continue;
         }
         if (r.bytes < 0 && r.error != Error::WouldBlock) return false;
-        if (++stalls >= kMaxSendStalls) return false;
+        if (!wait || ++stalls >= kMaxSendStalls) return false;
         if (net.Wait(socket, host::net::kEventWrite, kSendWaitMs) == host::net::kWaitFailed) return false;
     }
     return true;
@@ -152,7 +152,11 @@ struct CNetConnection final : IPeerStreamSink {
         if (!Live()) return;
         u8 pong[peer::kHeaderBytes];
         peer::WriteHeader({peer::kPong, peer::kSubType, 0}, pong);
-        owner->SendOn(this, pong, sizeof pong);
+        // Never waited for: this thread would hold the peer's send lock
+        // while the socket stays full, and every broadcast (the frame's
+        // ping, a relay under the host lock) would wait behind it. A peer
+        // that pings and does not read its pongs is let go.
+        owner->SendOn(this, pong, sizeof pong, "the peer does not read its pongs");
     }
     void OnPong() override { owner->missedPong.store(false); }
     i32 OnMessage(i32 type, const u8* payload, u32 length) override
@@ -278,12 +282,12 @@ void CNetClient::StartReceiving()
     if (m_stream) m_stream->go.Set();
 }
 
-i32 CNetClient::SendOn(CNetConnection* connection, const u8* data, size_t size)
+i32 CNetClient::SendOn(CNetConnection* connection, const u8* data, size_t size, const char* fullReason)
 {
     host::kernel::Lock lock(m_sendLock);
     if (!connection || !connection->Live()) return 1;
-    if (peer::SendAll(connection->net, connection->socket, data, size)) return 1;
-    Shut(connection, "send failed");
+    if (peer::SendAll(connection->net, connection->socket, data, size, fullReason == nullptr)) return 1;
+    Shut(connection, fullReason ? fullReason : "send failed");
     return 0;
 }
 

@@ -27,8 +27,9 @@ namespace peer {
 bool OnNetworkThread();
 void MarkNetworkThread();
 // Writes all bytes in pieces of at most 1,400 bytes, waiting (bounded) for
-// room while the socket is full. A socket of -1 succeeds at once.
-bool SendAll(host::net::Net& net, host::net::Socket socket, const u8* data, size_t size);
+// room while the socket is full; with wait false a full socket fails at
+// once. A socket of -1 succeeds at once.
+bool SendAll(host::net::Net& net, host::net::Socket socket, const u8* data, size_t size, bool wait = true);
 }  // namespace peer
 
 // What the parse step hands complete messages to.
@@ -118,7 +119,8 @@ public:
 
 private:
     friend struct CNetConnection;
-    i32 SendOn(CNetConnection* connection, const u8* data, size_t size);
+    // wait false: a full socket shuts the connection at once (reason given).
+    i32 SendOn(CNetConnection* connection, const u8* data, size_t size, const char* fullReason = nullptr);
     // Shuts one of this peer's connections down; the reason is logged, and
     // kept when it is the current stream connection.
     void Shut(CNetConnection* connection, const char* reason);

@@ -268,10 +268,10 @@ protected:
 
     // A connection that reads its join reply: the peer ID, or "" (and a
     // failure noted) when it was not admitted.
-    std::string Admitted(RawPeer& raw, u32 index, Kind kind)
+    std::string Admitted(RawPeer& raw, u32 index, Kind kind, int receiveBuffer = 0)
     {
         std::vector<u8> reply;
-        if (!raw.Connect(rawAddress, hostAddress, kPort)) return Fail(index, kind, "no connection"), "";
+        if (!raw.Connect(rawAddress, hostAddress, kPort, receiveBuffer)) return Fail(index, kind, "no connection"), "";
         if (!raw.WaitFor(room::kJoinReplyMessage, &reply, kReplyMs)) return Fail(index, kind, "no join reply"), "";
         room::JoinReply join;
         if (!room::ReadJoinReply(reply.data(), u32(reply.size()), &join) || join.accepted != 1)
@@ -313,6 +313,7 @@ protected:
     void HostileAfterReply(RawPeer& raw, const std::string& id, u32 index, Kind kind);
     void SilentPeersDropped();
     void DescriptorsRunOut();
+    void PingFlooderNotReading();
     void LineTesterFlooded();
     void MemberJoinsAndChats();
 
@@ -555,6 +556,44 @@ void RoomSoak::DescriptorsRunOut()
     EXPECT_TRUE(FramesUntil([&] { return Count() == 1; }, 5000 * kSlow));
 }
 
+// A peer that floods pings and reads nothing (a small receive buffer): its
+// pongs fill the socket. The host's frames (their pings included) go on
+// without waiting on it, and it is let go.
+void RoomSoak::PingFlooderNotReading()
+{
+    Watchdog::Step step(watchdog, "a ping flooder that does not read", 30000 * kSlow);
+    RawPeer flooder;
+    const std::string id = Admitted(flooder, 0, Kind::kPingFlood, 2048);
+    ASSERT_FALSE(id.empty()) << failures.front();
+    ASSERT_EQ(fcntl(flooder.Fd(), F_SETFL, O_NONBLOCK), 0);
+    std::atomic<bool> ended{false};
+    std::thread flood([&] {
+        std::vector<u8> pings(8192);
+        for (size_t at = 0; at < pings.size(); at += peer::kHeaderBytes)
+            peer::WriteHeader({peer::kPing, peer::kSubType, 0}, pings.data() + at);
+        const raw_peer::Deadline deadline(10000 * kSlow);
+        while (!deadline.Passed()) {
+            if (::send(flooder.Fd(), pings.data(), pings.size(), MSG_NOSIGNAL) < 0 && errno != EAGAIN) break;
+            usleep(200);
+        }
+        ended.store(true);
+    });
+    u32 worstMs = 0;
+    const raw_peer::Deadline deadline(10000 * kSlow);
+    while (!ended.load() && !deadline.Passed()) {
+        const auto start = std::chrono::steady_clock::now();
+        game.Frame();   // the host's Update, its ping every 5,000 ms of frames
+        const auto took = std::chrono::steady_clock::now() - start;
+        worstMs = std::max(worstMs, u32(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+        usleep(2000);
+    }
+    flood.join();
+    EXPECT_TRUE(ended.load()) << "the flooder was never let go";
+    EXPECT_LT(worstMs, kSlow > 1 ? 2500u : 1000u) << "a frame waited on the flooder";
+    flooder.Close();
+    Gone(id, 0, Kind::kPingFlood);
+}
+
 // A real member joins through the join worker, chats, and leaves.
 void RoomSoak::MemberJoinsAndChats()
 {
@@ -613,6 +652,7 @@ TEST_F(RoomSoak, HostOutlastsHostilePeersThenTakesAMember)
 
     SilentPeersDropped();
     DescriptorsRunOut();
+    PingFlooderNotReading();
     LineTesterFlooded();
     MemberJoinsAndChats();
 
