@@ -38,7 +38,7 @@ namespace {
 constexpr u16 kPort = 18000;
 constexpr u16 kLinePort = 18009;   // the line tester's, the "server port"
 constexpr u8 kRawAddress = 3;      // the bare sockets leave from Loopback(3)
-constexpr u8 kAbruptAddress = 4;   // those that reset before reading, from Loopback(4)
+constexpr u8 kAbruptAddress = 4;   // those gone before reading anything, from Loopback(4)
 
 #if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
 constexpr u32 kSlow = 6;
@@ -543,21 +543,26 @@ void RoomSoak::DescriptorsRunOut()
     // The numbers below the limit that are free are taken too.
     std::vector<int> holes;
     for (int fd; holes.size() < 20000 && (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) holes.push_back(fd);
+    const u32 accepted = g_abruptAccepted.load();
     u32 connected = 0;
-    for (RawPeer& raw : knocking) connected += raw.ConnectOpened(rawAddress, hostAddress, kPort) ? 1 : 0;
+    for (RawPeer& raw : knocking)
+        connected += raw.ConnectOpened(net_test::Loopback(kAbruptAddress), hostAddress, kPort) ? 1 : 0;
     usleep(300000);   // the host's accepts fail meanwhile
     for (int fd : holes) ::close(fd);
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
     EXPECT_EQ(connected, std::size(knocking));
     for (RawPeer& raw : knocking) raw.Close();
 
+    // The knocking ones are taken in late (and leave): the listener lives.
+    const raw_peer::Deadline deadline(kReplyMs);
+    while (g_abruptAccepted.load() < accepted + connected && !deadline.Passed()) usleep(1000);
+    ASSERT_EQ(g_abruptAccepted.load(), accepted + connected) << "the listener ended";
+    ASSERT_TRUE(FramesUntil([&] { return Count() == 1; }, 5000 * kSlow));
     RawPeer next;
     const std::string id = Admitted(next, 0, Kind::kPlain);
     ASSERT_FALSE(id.empty()) << failures.front();
     next.Close();
     Gone(id, 0, Kind::kPlain);
-    // The knocking ones were taken in late and left.
-    EXPECT_TRUE(FramesUntil([&] { return Count() == 1; }, 5000 * kSlow));
 }
 
 // A peer that floods pings and reads nothing (a small receive buffer): its
