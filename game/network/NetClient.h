@@ -95,8 +95,10 @@ public:
                peer::Sender from, bool held, ConnectionPtr& replaced);
     void StartReceiving();
 
-    // Whole under the send lock; a failed send shuts the connection down
-    // (its thread ends and reports the disconnect). 1 or 0.
+    // Whole under the send lock, in order; never waits for a full socket
+    // (the rest is queued, 1 MiB at most). A failed send, or a peer past
+    // that, shuts the connection down (its thread ends and reports the
+    // disconnect). 1 or 0.
     i32 SendPacket(const void* data, u32 size, u8 channel);
     i32 SendHeader(i16 type, u16 subType, u8 channel);
 
@@ -119,8 +121,12 @@ public:
 
 private:
     friend struct CNetConnection;
-    // wait false: a full socket shuts the connection at once (reason given).
+    // Writes what the socket takes and queues the rest for the receive
+    // thread (up to 1 MiB, then the peer goes); with fullReason, a socket
+    // without room shuts the connection at once, for that reason.
     i32 SendOn(CNetConnection* connection, const u8* data, size_t size, const char* fullReason = nullptr);
+    // The receive thread: queued bytes out as far as the socket takes them.
+    void FlushQueued(CNetConnection* connection);
     // Shuts one of this peer's connections down; the reason is logged, and
     // kept when it is the current stream connection.
     void Shut(CNetConnection* connection, const char* reason);

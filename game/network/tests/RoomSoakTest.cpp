@@ -313,7 +313,8 @@ protected:
     void HostileAfterReply(RawPeer& raw, const std::string& id, u32 index, Kind kind);
     void SilentPeersDropped();
     void DescriptorsRunOut();
-    void PingFlooderNotReading();
+    void FloodersNotReading();
+    void FlooderNotReading(bool chat);
     void LineTesterFlooded();
     void MemberJoinsAndChats();
 
@@ -565,24 +566,37 @@ void RoomSoak::DescriptorsRunOut()
     Gone(id, 0, Kind::kPlain);
 }
 
-// A peer that floods pings and reads nothing (a small receive buffer): its
-// pongs fill the socket. The host's frames (their pings included) go on
-// without waiting on it, and it is let go.
-void RoomSoak::PingFlooderNotReading()
+// A peer that floods pings, or chat lines, and reads nothing (a small
+// receive buffer): its pongs, or the relays of its lines, fill the socket.
+// The host's frames (their pings included) go on without waiting on it,
+// and it is let go.
+void RoomSoak::FloodersNotReading()
 {
-    Watchdog::Step step(watchdog, "a ping flooder that does not read", 30000 * kSlow);
+    for (const bool chat : {false, true}) {
+        FlooderNotReading(chat);
+        if (HasFatalFailure()) return;
+    }
+}
+
+void RoomSoak::FlooderNotReading(bool chat)
+{
+    Watchdog::Step step(watchdog, chat ? "a chat flooder that does not read" : "a ping flooder that does not read",
+                        30000 * kSlow);
     RawPeer flooder;
     const std::string id = Admitted(flooder, 0, Kind::kPingFlood, 2048);
     ASSERT_FALSE(id.empty()) << failures.front();
     ASSERT_EQ(fcntl(flooder.Fd(), F_SETFL, O_NONBLOCK), 0);
     std::atomic<bool> ended{false};
     std::thread flood([&] {
-        std::vector<u8> pings(8192);
-        for (size_t at = 0; at < pings.size(); at += peer::kHeaderBytes)
-            peer::WriteHeader({peer::kPing, peer::kSubType, 0}, pings.data() + at);
+        const std::vector<u8> line(lobby_scene::kChatLineBytes, 'C');
+        const std::vector<u8> message = chat ? peer::WriteMessage(room::kChatMessage, peer::kSubType, line.data(),
+                                                                  u32(line.size()))
+                                             : peer::WriteMessage(peer::kPing, peer::kSubType, nullptr, 0);
+        std::vector<u8> bytes;
+        for (u32 i = 0; i < 24; ++i) bytes.insert(bytes.end(), message.begin(), message.end());
         const raw_peer::Deadline deadline(10000 * kSlow);
         while (!deadline.Passed()) {
-            if (::send(flooder.Fd(), pings.data(), pings.size(), MSG_NOSIGNAL) < 0 && errno != EAGAIN) break;
+            if (::send(flooder.Fd(), bytes.data(), bytes.size(), MSG_NOSIGNAL) < 0 && errno != EAGAIN) break;
             usleep(200);
         }
         ended.store(true);
@@ -661,7 +675,7 @@ TEST_F(RoomSoak, HostOutlastsHostilePeersThenTakesAMember)
 
     SilentPeersDropped();
     DescriptorsRunOut();
-    PingFlooderNotReading();
+    FloodersNotReading();
     LineTesterFlooded();
     MemberJoinsAndChats();
 
