@@ -28,8 +28,14 @@
 
 namespace {
 
-constexpr u8 kHost = 1, kAdmitted = 2, kDenied = 3;
+constexpr u8 kHost = 1;
+// Connections leave from eight addresses in turn (the first admitted, the
+// second on the deny list): one address's ports would run out among
+// connections waiting out their close.
+constexpr u8 kAdmitted = 2, kDenied = 10, kSources = 8;
 constexpr u32 kWaitMs = 5000;
+
+u32 Source(u8 first, u64 i) { return net_test::Loopback(u8(first + i % kSources)); }
 
 IpAddressEntry EntryOf(u32 address)
 {
@@ -88,7 +94,7 @@ void RoomHost(benchmark::State& state, bool denied)
     Room room;
     room.host = &host;
     room.table.count = 1;   // the host's own entry
-    room.deny.push_back(EntryOf(net_test::Loopback(kDenied)));
+    for (u8 i = 0; i < kSources; ++i) room.deny.push_back(EntryOf(Source(kDenied, i)));
     host.Init("ORV", "ORV", "ORV");
     host.InitListener(0, &Room::Accept, &room, nullptr, nullptr, &Room::Left, &room);
     if (!host.StartListening()) {
@@ -96,13 +102,12 @@ void RoomHost(benchmark::State& state, bool denied)
         return;
     }
     const u16 port = host.GetListenPort();
-    const u32 from = net_test::Loopback(denied ? kDenied : kAdmitted);
     u64 connections = 0;
     std::vector<u8> reply;
     for (auto _ : state) {
         raw_peer::RawPeer client;
         room::JoinReply join;
-        if (!client.Connect(from, net_test::Loopback(kHost), port) ||
+        if (!client.Connect(Source(denied ? kDenied : kAdmitted, connections), net_test::Loopback(kHost), port) ||
             !client.WaitFor(room::kJoinReplyMessage, &reply, kWaitMs) ||
             !room::ReadJoinReply(reply.data(), u32(reply.size()), &join) || join.accepted != (denied ? 0u : 1u)) {
             state.SkipWithError("no join reply");
@@ -140,7 +145,7 @@ void AcceptClose(benchmark::State& state)
     u64 connections = 0;
     for (auto _ : state) {
         raw_peer::RawPeer client;
-        if (!client.Connect(net_test::Loopback(kAdmitted), net_test::Loopback(kHost), port) ||
+        if (!client.Connect(Source(kAdmitted, connections), net_test::Loopback(kHost), port) ||
             !client.WaitClosed(kWaitMs)) {
             state.SkipWithError("not closed");
             break;
