@@ -2,6 +2,7 @@
 // concurrent senders, relays from a disconnect, and closing everything
 // while callbacks are busy.
 #include "game/network/tests/NetHostHarness.h"
+#include "game/network/tests/RawPeer.h"
 
 #include "host/kernel/Kernel.h"
 
@@ -158,6 +159,39 @@ TEST(NetHostSend, PeerThatNeverReadsIsClosedAfterALimit)
     EXPECT_EQ(context.lastResult, 0);
     EXPECT_LT(context.sent, 100000);
     EXPECT_EQ(host.rec.With([&] { return host.rec.reasons[0]; }), "the peer does not read");
+}
+
+// A member that stops reading for a while: the host's sends do not wait for
+// it (the rest is queued), and once it reads again every message comes
+// whole and in order.
+TEST(NetHostSend, StalledReaderGetsEverythingInOrderWithoutTheSenderWaiting)
+{
+    Node host(1);
+    const u16 port = host.Listen();
+    raw_peer::RawPeer member;
+    ASSERT_TRUE(member.Connect(net_test::Loopback(2), host.address, port, 4096));
+    ASSERT_TRUE(host.rec.WaitFor([&] { return host.rec.accepted.size() == 1; }));
+    constexpr u32 kMessages = 600, kLength = 1404;   // 840 KB: past the sockets, below the queue's limit
+    std::vector<u8> body(kLength);
+    const auto start = std::chrono::steady_clock::now();
+    for (u32 i = 0; i < kMessages; ++i) {
+        std::memcpy(body.data(), &i, 4);
+        ASSERT_EQ(host.host.Broadcast(10003, 1, body.data(), kLength, 1), 1);
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 1000);
+    host::kernel::Sleep(300);   // still not reading
+    std::vector<u8> payload;
+    for (u32 i = 0; i < kMessages; ++i) {
+        i16 type = 0;
+        ASSERT_EQ(member.ReadMessage(&type, &payload, 10000), raw_peer::Read::kMessage) << "message " << i;
+        if (type == peer::kPing) continue;
+        u32 sequence;
+        ASSERT_EQ(payload.size(), kLength);
+        std::memcpy(&sequence, payload.data(), 4);
+        ASSERT_EQ(sequence, i);
+    }
+    EXPECT_TRUE(host.rec.disconnected.empty());
 }
 
 // Several threads each send many messages longer than one 1,400-byte piece:
