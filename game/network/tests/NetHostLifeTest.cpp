@@ -191,7 +191,7 @@ TEST(NetHostSend, StalledReaderGetsEverythingInOrderWithoutTheSenderWaiting)
         std::memcpy(&sequence, payload.data(), 4);
         ASSERT_EQ(sequence, i);
     }
-    EXPECT_TRUE(host.rec.disconnected.empty());
+    EXPECT_TRUE(host.rec.With([&] { return host.rec.disconnected.empty(); }));
 }
 
 // Several threads each send many messages longer than one 1,400-byte piece:
