@@ -32,7 +32,7 @@ constexpr u32 kMaxSendStalls = 50;
 bool OnNetworkThread() { return t_networkThread; }
 void MarkNetworkThread() { t_networkThread = true; }
 
-bool SendAll(Net& net, Socket socket, const u8* data, size_t size, bool wait)
+bool SendAll(Net& net, Socket socket, const u8* data, size_t size)
 {
     if (socket == host::net::kNoSocket) return true;
     size_t offset = 0;
@@ -46,7 +46,7 @@ bool SendAll(Net& net, Socket socket, const u8* data, size_t size, bool wait)
             continue;
         }
         if (r.bytes < 0 && r.error != Error::WouldBlock) return false;
-        if (!wait || ++stalls >= kMaxSendStalls) return false;
+        if (++stalls >= kMaxSendStalls) return false;
         if (net.Wait(socket, host::net::kEventWrite, kSendWaitMs) == host::net::kWaitFailed) return false;
     }
     return true;
