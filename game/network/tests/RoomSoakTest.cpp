@@ -239,9 +239,10 @@ protected:
             p.client.SetMessageCallback(Route, &p.client);
             p.client.SetDisconnectCallback(Left, &p.client);
         }
+        // As the connect option screen hosts.
         ASSERT_EQ(Host().client.StartHostListener(), 1);
-        Host().client.SetRoomHost(true, 0);
         Host().client.SetScreen(u32(LobbyLayer::kRoom));
+        Host().Screen<CLobbyRoomScene>(LobbyLayer::kRoom)->BecomeHost("host", nullptr);
         Focus(Host());
         ASSERT_TRUE(FramesUntil([&] { return Count() == 1; }));
         hostAddress = net_test::Loopback(1);
