@@ -16,6 +16,12 @@ thread_local bool t_networkThread = false;
 
 constexpr u32 kReceiveBytes = 4096;
 constexpr u32 kWaitMs = 1000;
+// Bytes a full socket leaves queued go out from the receive thread: it
+// looks at least this often, and while some are queued, this often.
+constexpr u32 kReadWaitMs = 100;
+constexpr u32 kFlushWaitMs = 10;
+// Queued past what the socket holds: more, and the peer is let go.
+constexpr size_t kMaxQueuedBytes = size_t(1) << 20;
 constexpr u32 kMaxReceiveFailures = 200;
 // A full socket is waited on in steps; this many steps without progress
 // give up the send (5 s).
@@ -120,6 +126,34 @@ struct CNetConnection final : IPeerStreamSink {
     CPeerStream stream;        // queue lock
     host::kernel::Event go{true, false};
     std::unique_ptr<host::kernel::Thread> thread;
+    // What the socket had no room for, oldest first (the owner's send lock).
+    std::vector<u8> queued;
+    std::atomic<bool> hasQueued{false};
+
+    // As much as the socket takes now, without waiting: false on a failure.
+    bool WriteNow(const u8* data, size_t size, size_t* sent)
+    {
+        *sent = 0;
+        while (*sent < size) {
+            const IoResult r = net.Send(socket, data + *sent, std::min<size_t>(size - *sent, peer::kSendPieceBytes));
+            if (r.bytes > 0) {
+                *sent += size_t(r.bytes);
+                continue;
+            }
+            return r.bytes < 0 && r.error == Error::WouldBlock;
+        }
+        return true;
+    }
+    // The queued bytes, as far as they go now (the owner's send lock held).
+    bool Flush()
+    {
+        if (queued.empty()) return true;
+        size_t sent = 0;
+        const bool ok = WriteNow(queued.data(), queued.size(), &sent);
+        queued.erase(queued.begin(), queued.begin() + std::ptrdiff_t(sent));
+        hasQueued.store(!queued.empty());
+        return ok;
+    }
 
     // Flags the stop and wakes the thread; true the first time.
     bool Shut()
@@ -152,7 +186,11 @@ struct CNetConnection final : IPeerStreamSink {
         if (!Live()) return;
         u8 pong[peer::kHeaderBytes];
         peer::WriteHeader({peer::kPong, peer::kSubType, 0}, pong);
-        owner->SendOn(this, pong, sizeof pong);
+        // Never waited for: this thread would hold the peer's send lock
+        // while the socket stays full, and every broadcast (the frame's
+        // ping, a relay under the host lock) would wait behind it. A peer
+        // that pings and does not read its pongs is let go.
+        owner->SendOn(this, pong, sizeof pong, "the peer does not read its pongs");
     }
     void OnPong() override { owner->missedPong.store(false); }
     i32 OnMessage(i32 type, const u8* payload, u32 length) override
@@ -190,14 +228,17 @@ const char* CNetConnection::ReadLoop()
     u32 failures = 0;
     for (;;) {
         if (Stopping()) return nullptr;
-        const i32 events = net.Wait(socket, host::net::kEventRead, peer::kWaitMs);
+        const bool flushing = hasQueued.load();
+        const i32 events = net.Wait(socket, host::net::kEventRead | (flushing ? u32(host::net::kEventWrite) : 0u),
+                                    flushing ? peer::kFlushWaitMs : peer::kReadWaitMs);
         if (events == host::net::kWaitFailed) {
             if (++failures >= peer::kMaxReceiveFailures) return "the socket cannot be waited on";
             continue;
         }
+        if (hasQueued.load()) owner->FlushQueued(this);
         // A close notification is not the end: what came before it is read
         // first, until the receive gives 0.
-        if (events == 0) continue;
+        if ((events & (host::net::kEventRead | host::net::kEventClose)) == 0) continue;
         const IoResult r = net.Receive(socket, buffer, sizeof buffer);
         if (r.bytes > 0) {
             failures = 0;
@@ -250,7 +291,7 @@ i32 CNetClient::Attach(Net& net, Socket socket, u16 port, u8 channel, const peer
 {
     if (channel != peer::kStreamChannel || socket == host::net::kNoSocket) return 0;
     // Non-blocking from the start (a wait makes it so): a send to a peer that
-    // reads nothing must wait with a limit, also before its thread runs.
+    // reads nothing must never block, also before its thread runs.
     net.Wait(socket, host::net::kEventWrite, 0);
     ConnectionPtr connection(new CNetConnection(net, socket, this, callbacks, from));
     if (!held) connection->go.Set();
@@ -278,13 +319,32 @@ void CNetClient::StartReceiving()
     if (m_stream) m_stream->go.Set();
 }
 
-i32 CNetClient::SendOn(CNetConnection* connection, const u8* data, size_t size)
+i32 CNetClient::SendOn(CNetConnection* connection, const u8* data, size_t size, const char* fullReason)
 {
     host::kernel::Lock lock(m_sendLock);
     if (!connection || !connection->Live()) return 1;
-    if (peer::SendAll(connection->net, connection->socket, data, size)) return 1;
-    Shut(connection, "send failed");
-    return 0;
+    // Never waits: the callers hold the host lock or the scene's, and a
+    // peer that reads nothing would hold them all. What the socket has no
+    // room for is queued behind what was queued before, in order.
+    size_t sent = 0;
+    if (!connection->Flush() || (connection->queued.empty() && !connection->WriteNow(data, size, &sent))) {
+        Shut(connection, "send failed");
+        return 0;
+    }
+    if (sent == size) return 1;
+    if (fullReason || connection->queued.size() + (size - sent) > peer::kMaxQueuedBytes) {
+        Shut(connection, fullReason ? fullReason : "the peer does not read");
+        return 0;
+    }
+    connection->queued.insert(connection->queued.end(), data + sent, data + size);
+    connection->hasQueued.store(true);
+    return 1;
+}
+
+void CNetClient::FlushQueued(CNetConnection* connection)
+{
+    host::kernel::Lock lock(m_sendLock);
+    if (connection->Live() && !connection->Flush()) Shut(connection, "send failed");
 }
 
 i32 CNetClient::SendPacket(const void* data, u32 size, u8 channel)

@@ -27,7 +27,8 @@ namespace peer {
 bool OnNetworkThread();
 void MarkNetworkThread();
 // Writes all bytes in pieces of at most 1,400 bytes, waiting (bounded) for
-// room while the socket is full. A socket of -1 succeeds at once.
+// room while the socket is full. A socket of -1 succeeds at once. (The
+// peers' sends never wait: CNetClient queues instead.)
 bool SendAll(host::net::Net& net, host::net::Socket socket, const u8* data, size_t size);
 }  // namespace peer
 
@@ -94,8 +95,10 @@ public:
                peer::Sender from, bool held, ConnectionPtr& replaced);
     void StartReceiving();
 
-    // Whole under the send lock; a failed send shuts the connection down
-    // (its thread ends and reports the disconnect). 1 or 0.
+    // Whole under the send lock, in order; never waits for a full socket
+    // (the rest is queued, 1 MiB at most). A failed send, or a peer past
+    // that, shuts the connection down (its thread ends and reports the
+    // disconnect). 1 or 0.
     i32 SendPacket(const void* data, u32 size, u8 channel);
     i32 SendHeader(i16 type, u16 subType, u8 channel);
 
@@ -118,7 +121,12 @@ public:
 
 private:
     friend struct CNetConnection;
-    i32 SendOn(CNetConnection* connection, const u8* data, size_t size);
+    // Writes what the socket takes and queues the rest for the receive
+    // thread (up to 1 MiB, then the peer goes); with fullReason, a socket
+    // without room shuts the connection at once, for that reason.
+    i32 SendOn(CNetConnection* connection, const u8* data, size_t size, const char* fullReason = nullptr);
+    // The receive thread: queued bytes out as far as the socket takes them.
+    void FlushQueued(CNetConnection* connection);
     // Shuts one of this peer's connections down; the reason is logged, and
     // kept when it is the current stream connection.
     void Shut(CNetConnection* connection, const char* reason);

@@ -14,6 +14,8 @@ using host::net::Socket;
 namespace {
 
 constexpr u32 kConnectTimeoutMs = 10000;
+// A failed accept (no descriptors or memory left) is tried again after this.
+constexpr u32 kAcceptRetryMs = 100;
 constexpr i32 kLargestBacklog = 0x7fffffff;
 
 using PeerPtr = std::shared_ptr<CNetClient>;
@@ -26,6 +28,7 @@ struct Listener {
     u8 channel = peer::kStreamChannel;
     Socket socket = host::net::kNoSocket;
     std::unique_ptr<host::kernel::Thread> thread;
+    host::kernel::Event stopped{true, false};   // set with state 2: a retry pause ends
     peer::AcceptCallback accept = nullptr;
     void* acceptContext = nullptr;
     peer::Callbacks callbacks;
@@ -137,6 +140,7 @@ i32 CNetHost::StartListening()
     listener->socket = socket;
     listener->boundPort = net.LocalEndpoint(socket).port;
     listener->state = 1;
+    listener->stopped.Reset();
     Impl* impl = m_impl.get();
     listener->thread = host::kernel::StartThread([impl, listener] {
         impl->AcceptLoop(listener);
@@ -163,6 +167,7 @@ void CNetHost::StopListening(bool join)
     {
         Lock lock(listener->lock);
         if (listener->thread) listener->state = 2;
+        listener->stopped.Set();
         if (listener->socket != host::net::kNoSocket) m_net.Shutdown(listener->socket);
         stopped.thread = std::move(listener->thread);
         stopped.socket = listener->socket;
@@ -216,8 +221,18 @@ void CNetHost::Impl::AcceptLoop(const std::shared_ptr<Listener>& self)
     for (;;) {
         host::net::Endpoint from;
         const Socket socket = net.Accept(listening, &from);
-        if (socket == host::net::kNoSocket) break;
-        Accepted(*self, socket, from);
+        if (socket != host::net::kNoSocket) {
+            Accepted(*self, socket, from);
+            continue;
+        }
+        // A stop, or a failure that passes (the process out of descriptors
+        // while peers knock): ending here would leave a room that looks
+        // open and takes nobody.
+        {
+            Lock lock(self->lock);
+            if (self->state == 2) break;
+        }
+        if (self->stopped.Wait(kAcceptRetryMs) == 0) break;
     }
     Lock lock(self->lock);
     self->state = 0;

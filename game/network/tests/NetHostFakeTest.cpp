@@ -167,6 +167,13 @@ TEST(NetHostFake, FailingCalls)
         EXPECT_EQ(room.host.StartListening(), 0);
         EXPECT_EQ(room.host.GetListenPort(), 0);
     }
+    {
+        // Failing accepts (the process out of descriptors) do not end the
+        // listener: the next member is still taken in.
+        FakeRoom room({});
+        room.hostMachine.FailCall(host::net::Call::Accept, host::net::Error::Failed, 3);
+        EXPECT_TRUE(room.Connect());
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // concurrent senders, relays from a disconnect, and closing everything
 // while callbacks are busy.
 #include "game/network/tests/NetHostHarness.h"
+#include "game/network/tests/RawPeer.h"
 
 #include "host/kernel/Kernel.h"
 
@@ -131,8 +132,9 @@ TEST(NetHostConnect, ConnectingAgainWhileTheOldThreadWantsTheHostLock)
     EXPECT_EQ(room.member.host.GetPeerCount(), 1u);
 }
 
-// A peer that reads nothing: sends to it wait with a limit, also from the
-// accept callback before its receive thread reads, then close it.
+// A peer that reads nothing: sends to it never wait (the rest is queued, to
+// a limit), also from the accept callback before its receive thread reads;
+// past the limit it is closed.
 TEST(NetHostSend, PeerThatNeverReadsIsClosedAfterALimit)
 {
     Node host(1);
@@ -156,7 +158,40 @@ TEST(NetHostSend, PeerThatNeverReadsIsClosedAfterALimit)
     ASSERT_TRUE(host.rec.WaitDisconnects(1, 30000));
     EXPECT_EQ(context.lastResult, 0);
     EXPECT_LT(context.sent, 100000);
-    EXPECT_EQ(host.rec.With([&] { return host.rec.reasons[0]; }), "send failed");
+    EXPECT_EQ(host.rec.With([&] { return host.rec.reasons[0]; }), "the peer does not read");
+}
+
+// A member that stops reading for a while: the host's sends do not wait for
+// it (the rest is queued), and once it reads again every message comes
+// whole and in order.
+TEST(NetHostSend, StalledReaderGetsEverythingInOrderWithoutTheSenderWaiting)
+{
+    Node host(1);
+    const u16 port = host.Listen();
+    raw_peer::RawPeer member;
+    ASSERT_TRUE(member.Connect(net_test::Loopback(2), host.address, port, 4096));
+    ASSERT_TRUE(host.rec.WaitFor([&] { return host.rec.accepted.size() == 1; }));
+    constexpr u32 kMessages = 600, kLength = 1404;   // 840 KB: past the sockets, below the queue's limit
+    std::vector<u8> body(kLength);
+    const auto start = std::chrono::steady_clock::now();
+    for (u32 i = 0; i < kMessages; ++i) {
+        std::memcpy(body.data(), &i, 4);
+        ASSERT_EQ(host.host.Broadcast(10003, 1, body.data(), kLength, 1), 1);
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 1000);
+    host::kernel::Sleep(300);   // still not reading
+    std::vector<u8> payload;
+    for (u32 i = 0; i < kMessages; ++i) {
+        i16 type = 0;
+        ASSERT_EQ(member.ReadMessage(&type, &payload, 10000), raw_peer::Read::kMessage) << "message " << i;
+        if (type == peer::kPing) continue;
+        u32 sequence;
+        ASSERT_EQ(payload.size(), kLength);
+        std::memcpy(&sequence, payload.data(), 4);
+        ASSERT_EQ(sequence, i);
+    }
+    EXPECT_TRUE(host.rec.With([&] { return host.rec.disconnected.empty(); }));
 }
 
 // Several threads each send many messages longer than one 1,400-byte piece:
