@@ -12,6 +12,7 @@
 #include "game/network/NetHost.h"
 #include "game/scenes/SelectMessages.h"
 #include "host/net/tests/Loopback.h"
+#include "host/net/tests/SendAll.h"
 
 #include <utility>
 #include <vector>
@@ -111,7 +112,7 @@ void Send(CNetHost& host, const Sent& sent)
 void Ping(Net& net, Socket socket)
 {
     const auto ping = peer::WriteMessage(peer::kPing, 1, nullptr, 0);
-    FUZZ_CHECK(peer::SendAll(net, socket, ping.data(), ping.size()));
+    FUZZ_CHECK(net_test::SendAll(net, socket, ping.data(), ping.size()));
 }
 
 // The room host's side: CNetHost listens, a plain socket connects.

@@ -23,34 +23,10 @@ constexpr u32 kFlushWaitMs = 10;
 // Queued past what the socket holds: more, and the peer is let go.
 constexpr size_t kMaxQueuedBytes = size_t(1) << 20;
 constexpr u32 kMaxReceiveFailures = 200;
-// A full socket is waited on in steps; this many steps without progress
-// give up the send (5 s).
-constexpr u32 kSendWaitMs = 100;
-constexpr u32 kMaxSendStalls = 50;
 }  // namespace
 
 bool OnNetworkThread() { return t_networkThread; }
 void MarkNetworkThread() { t_networkThread = true; }
-
-bool SendAll(Net& net, Socket socket, const u8* data, size_t size)
-{
-    if (socket == host::net::kNoSocket) return true;
-    size_t offset = 0;
-    u32 stalls = 0;
-    while (offset < size) {
-        const size_t piece = std::min<size_t>(size - offset, kSendPieceBytes);
-        const IoResult r = net.Send(socket, data + offset, piece);
-        if (r.bytes > 0) {
-            offset += size_t(r.bytes);
-            stalls = 0;
-            continue;
-        }
-        if (r.bytes < 0 && r.error != Error::WouldBlock) return false;
-        if (++stalls >= kMaxSendStalls) return false;
-        if (net.Wait(socket, host::net::kEventWrite, kSendWaitMs) == host::net::kWaitFailed) return false;
-    }
-    return true;
-}
 
 }  // namespace peer
 

@@ -26,10 +26,6 @@ namespace peer {
 // True on the net-accept and net-recv threads, which must never join.
 bool OnNetworkThread();
 void MarkNetworkThread();
-// Writes all bytes in pieces of at most 1,400 bytes, waiting (bounded) for
-// room while the socket is full. A socket of -1 succeeds at once. (The
-// peers' sends never wait: CNetClient queues instead.)
-bool SendAll(host::net::Net& net, host::net::Socket socket, const u8* data, size_t size);
 }  // namespace peer
 
 // What the parse step hands complete messages to.

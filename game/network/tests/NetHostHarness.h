@@ -7,6 +7,7 @@
 #include "game/network/NetHost.h"
 #include "game/network/PeerWire.h"
 #include "host/net/tests/Loopback.h"
+#include "host/net/tests/SendAll.h"
 
 #include <condition_variable>
 #include <functional>
@@ -128,7 +129,7 @@ struct RawPeer {
         connected = net.Connect(socket, {to, port}, kWaitMs) == host::net::Error::None;
     }
     ~RawPeer() { net.Close(socket); }
-    bool Send(const std::vector<u8>& bytes) { return peer::SendAll(net, socket, bytes.data(), bytes.size()); }
+    bool Send(const std::vector<u8>& bytes) { return net_test::SendAll(net, socket, bytes.data(), bytes.size()); }
     // Reads until the peer closes or ms pass; the bytes read.
     std::vector<u8> ReadToEnd(u32 ms)
     {
