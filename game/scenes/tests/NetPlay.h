@@ -47,8 +47,8 @@ namespace net_test {
 inline constexpr u32 kMaxMachines = 4;
 
 struct Posted {
-    u32 from;
-    u32 type;
+    u32 from = 0;
+    u32 type = 0;
     std::vector<u8> body;
 };
 
