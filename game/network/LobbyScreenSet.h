@@ -32,6 +32,8 @@ public:
 
     void ShowMessage(u32 code, u32 returnScreen) override;
     bool MessagePending() override;
+    u32 PendingMessageCode() override;
+    u32 RoomChatLines() override { return m_context.roomChat.count; }
 
     void RoomReset() override { m_room->Reset(); }
     void RoomMarkJoinedThroughServer() override { m_room->MarkJoinedThroughServer(); }
