@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::Input input(data, size);
     const u8 setup = input.Byte();
     room.Reset();
-    if (setup & kLobbyMode) room.MarkJoinedThroughServer();
+    if (setup & kLobbyMode) room.SetLobbyMode(1);
     if (setup & kHost) {
         client.CreateRoomRecords(8);
         room.BecomeHost("host", "hostid");

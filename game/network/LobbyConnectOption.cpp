@@ -6,6 +6,7 @@
 #include "engine/platform/app/ImeInput.h"
 #include "engine/scene/SceneObject.h"
 #include "game/network/LobbyMessage.h"
+#include "game/network/LobbyRoom.h"
 #include "game/network/NetHost.h"
 #include "game/scenes/GameApp.h"
 #include "game/scenes/MenuScene.h"
@@ -262,6 +263,8 @@ void CLobbyConnectOptionScene::Join()
     }
     PushRecent(Context()->state.recentAddresses, m_address);
     Client()->SetJoinTarget(address, Context()->state.gamePort);
+    // A direct room: the host's join reply must say so too.
+    if (Context()->room) Context()->room->SetLobbyMode(0);
     PutOwnName();
     Client()->StartJoin();
 }
@@ -284,10 +287,11 @@ void CLobbyConnectOptionScene::Host()
         if (Context() && Context()->message) Context()->message->Show(kHostFailed, this);
         return;
     }
-    // The room's own set-up (its member table with this player as host)
-    // follows on the room screen.
-    Client()->SetRoomHost(true, 0);
     Client()->SetScreen(u32(LobbyLayer::kRoom));
+    if (CLobbyRoomScene* room = Context() ? Context()->room : nullptr) {
+        room->SetLobbyMode(0);
+        room->BecomeHost(Client()->GetUserName(), nullptr);
+    }
 }
 
 void CLobbyConnectOptionScene::TypeDigits()

@@ -6,6 +6,7 @@
 #include "engine/scene/SceneObject.h"
 #include "game/network/LobbyClient.h"
 #include "game/network/LobbyMessage.h"
+#include "game/network/LobbyRoomCreate.h"
 #include "game/scenes/MenuScene.h"
 
 #include <algorithm>
@@ -40,7 +41,7 @@ void NameOf(const u8* data, char (&out)[lobby::kNameBytes])
 
 CLobbyMainScene::CLobbyMainScene(const CLobbyMainScene& other)
     : CLobbySceneBase(other), m_focus(other.m_focus), m_rooms(other.m_rooms), m_users(other.m_users),
-      m_ticker(other.m_ticker), m_roomCreateRequests(other.m_roomCreateRequests)
+      m_ticker(other.m_ticker)
 {
     FindLayers();
 }
@@ -93,7 +94,7 @@ bool CLobbyMainScene::ChatHasText() const
 
 bool CLobbyMainScene::RoomCreateOpen() const
 {
-    // The room creation window's result word is 1 while it is open.
+    // Its result word: 1 while it is open or waits for the server.
     return Context() && Context()->roomCreate && Context()->roomCreate->IsAccepted() != 0;
 }
 
@@ -192,7 +193,7 @@ u32 CLobbyMainScene::OnMessage(u32 code, intptr_t answer)
 {
     const u32 value = answer ? *reinterpret_cast<const u32*>(answer) : 0;
     if (code == kLobbyMenu) {
-        if (value == 0) ++m_roomCreateRequests;
+        if (value == 0 && Context() && Context()->roomCreate) Context()->roomCreate->Open(CLobbyRoomCreate::kNewRoom);
         else if (value == 1 && Context() && Context()->message) Context()->message->Show(kNetworkEnd, this);
     } else if (code == kNetworkEnd && value == 1 && Client()) {
         Client()->SetExitRequest(1);

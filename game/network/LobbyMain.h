@@ -53,8 +53,6 @@ public:
     const lobby_scene::ListView& Rooms() const { return m_rooms; }
     const lobby_scene::ListView& Users() const { return m_users; }
     f32 GetTicker() const { return m_ticker; }
-    // Times the lobby menu asked for the room creation window.
-    u32 RoomCreateRequests() const { return m_roomCreateRequests; }
 
     // The selections against the lists as they stand now.
     void ClampLists();
@@ -81,7 +79,6 @@ private:
     lobby_scene::ListView m_rooms;
     lobby_scene::ListView m_users;
     f32 m_ticker = 0.0f;
-    u32 m_roomCreateRequests = 0;
 
     CSceneObject* m_background = nullptr;
     CSceneObject* m_base = nullptr;

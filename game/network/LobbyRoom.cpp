@@ -5,7 +5,11 @@
 #include "engine/platform/app/ImeInput.h"
 #include "engine/scene/SceneObject.h"
 #include "game/network/LobbyClient.h"
+#include "game/network/LobbyMain.h"
 #include "game/network/LobbyMessage.h"
+#include "game/network/LobbyRoomCreate.h"
+#include "game/network/LobbyRoomInformation.h"
+#include "game/network/LobbyUserInformation.h"
 #include "game/network/NetClient.h"
 #include "game/network/RoomMembers.h"
 #include "game/scenes/GameApp.h"
@@ -54,7 +58,7 @@ u32 MemberUserId(const lobby::LobbyRoomRecord& room, u32 i)
 CLobbyRoomScene::CLobbyRoomScene(const CLobbyRoomScene& other)
     : CLobbySceneBase(other), m_focus(other.m_focus), m_fade(other.m_fade), m_chatTop(other.m_chatTop),
       m_memberTop(other.m_memberTop), m_selected(other.m_selected), m_ticker(other.m_ticker),
-      m_lobbyMode(other.m_lobbyMode), m_overlayShown(other.m_overlayShown)
+      m_lobbyMode(other.m_lobbyMode), m_overlayShown(other.m_overlayShown), m_lobby(other.m_lobby)
 {
     std::memcpy(m_ownPeerId, other.m_ownPeerId, sizeof m_ownPeerId);
     std::memcpy(m_hostPeerId, other.m_hostPeerId, sizeof m_hostPeerId);
@@ -104,7 +108,6 @@ void CLobbyRoomScene::Reset()
     CopyPeerId(m_ownPeerId, nullptr);
     CopyPeerId(m_hostPeerId, nullptr);
     if (Context()) Context()->roomChat = ChatLog{};
-    m_lobbyMode = 0;
     m_chatTop = m_memberTop = m_selected = 0;
     m_focus = kMemberFocus;
 }
@@ -191,10 +194,16 @@ void CLobbyRoomScene::DropSession(u32 screen)
     if (Client()) Client()->SetPlayStateRaw(0);
     if (CNetHost* host = Host()) host->RequestCloseAll();
     if (Client()) Client()->SetScreen(screen);
+    CloseWindows();
     // The next room starts from an empty table.
-    const u32 lobbyMode = m_lobbyMode;
     Reset();
-    m_lobbyMode = lobbyMode;
+}
+
+void CLobbyRoomScene::CloseWindows()
+{
+    if (!Context()) return;
+    if (Context()->userInformation) Context()->userInformation->Hide();
+    if (Context()->roomInformation) Context()->roomInformation->Hide();
 }
 
 i32 CLobbyRoomScene::OnJoinReply(CNetClient* sender, const u8* payload, u32 n)
@@ -309,21 +318,21 @@ i32 CLobbyRoomScene::SendRoomChat(const u8* line, u32 n)
 
 i32 CLobbyRoomScene::Update(u32 argument)
 {
-    if (RoomMemberTable* members = Members(); members && IsHost() && members->count == 0) {
-        // Hosting starts here: the connect option screen or room creation
-        // made this player host of an empty room.
-        BecomeHost(Client() ? Client()->GetUserName() : nullptr, nullptr);
-    }
     const f32 t = GetFrameTime();
     if (m_lobbyMode) {
-        if (KeyTriggered(kF1Key)) m_overlayShown ^= 1;
+        if (KeyTriggered(kF1Key)) ToggleOverlay();
         m_fade = std::clamp(m_fade + (m_overlayShown ? t : -t), 0.0f, kOverlaySeconds);
     } else {
         m_overlayShown = 0;
         m_fade = 0.0f;
     }
+    // The lobby's tab rides up with the fade; placed before the layers
+    // update, so this frame draws it where this frame's fade puts it.
+    if (m_tab) m_tab->SetOffset(0.0f, m_fade / kOverlaySeconds * kTabTravel);
     // While the lobby is over the room, the lobby screen takes the input.
-    if (!m_overlayShown) {
+    if (m_overlayShown) {
+        if (m_lobby) m_lobby->Update(argument);
+    } else {
         Input();
         ChatEntry();
     }
@@ -331,6 +340,15 @@ i32 CLobbyRoomScene::Update(u32 argument)
     if (m_ticker < kTickerEnd) m_ticker = 0.0f;
     if (m_help) m_help->SetOffset(m_ticker, 0.0f);
     return CSceneResource::Update(argument);
+}
+
+void CLobbyRoomScene::ToggleOverlay()
+{
+    m_overlayShown ^= 1;
+    // The text entry is the one of the screen taking the input: the lobby
+    // screen focuses its own; back in the room, the room's chat again.
+    LeaveField();
+    if (!m_overlayShown && m_focus == kChatFocus) FocusField(2, 20.0f, kEntryBytes);
 }
 
 void CLobbyRoomScene::Input()
@@ -366,8 +384,10 @@ void CLobbyRoomScene::Input()
                 PutLe32(id, MemberUserId(*own, m_selected));
                 if (Client()) Client()->Send(kMemberLookup, id, sizeof id);
             }
+        } else if (Context() && Context()->userInformation) {
+            // A direct room has no server to ask: the member's entry is shown.
+            Context()->userInformation->OpenFromMember(members->members[m_selected]);
         }
-        // A direct member's own panel opens with the user information window.
         PlaySound(kDecideSound);
     } else if (menu::Triggered(menu::kStart)) {
         ShowMessage(!IsHost() ? kQuitRoom : m_lobbyMode ? kHostMenu : kDirectHostMenu);
@@ -397,7 +417,7 @@ u32 CLobbyRoomScene::OnMessage(u32 code, intptr_t argument)
     case kDirectHostMenu:
         if (answer == 0) ShowMessage(count < 2 ? kTooFew : kBattleStart);
         else if (code == kHostMenu && answer == 1) {
-            // Room settings: the room creation window in edit mode.
+            if (Context() && Context()->roomCreate) Context()->roomCreate->Open(CLobbyRoomCreate::kExistingRoom);
         } else ShowMessage(kCloseRoom);
         break;
     case kBattleStart:
@@ -443,7 +463,8 @@ void CLobbyRoomScene::Leave(bool closing)
     if (CNetHost* host = Host()) host->RequestCloseAll();
     LeaveField();
     client->SetScreen(m_lobbyMode ? u32(LobbyLayer::kLobby) : u32(LobbyLayer::kConnectOptions));
-    // Hosting again starts from an empty table (Update makes the host's).
+    CloseWindows();
+    // The next room starts from an empty table.
     Reset();
 }
 
@@ -477,11 +498,11 @@ void CLobbyRoomScene::DrawMembers(f32)
         if (m_lobbyMode) {
             const lobby::LobbyRoomRecord* own = Context()->state.ownRoom;
             const u32 id = own ? MemberUserId(*own, i) : 0;
-            lobby::LobbyUserRecord user;
-            if (id == 0 || !Client() || !Client()->GetUser(id, &user)) continue;
+            const lobby::LobbyUserRecord* user = id ? FindUser(id) : nullptr;
+            if (!user) continue;
             char name[25];
-            CopyField(name, sizeof name, user.Name());
-            std::snprintf(text, sizeof text, "%s(%u)", name, user.ListNumber());
+            CopyField(name, sizeof name, user->Name());
+            std::snprintf(text, sizeof text, "%s(%u)", name, user->ListNumber());
         } else {
             CopyField(text, sizeof members->members[i].name, members->members[i].name);
         }
@@ -501,12 +522,10 @@ void CLobbyRoomScene::DrawOverlay()
         DrawLayer(m_tabOp);
         return;
     }
-    // The lobby slides up over the room within 0.4 s (its panels are the
-    // lobby screen's, drawn by it at the matching offset).
-    if (m_tab) {
-        m_tab->SetOffset(0.0f, m_fade * -650.0f / kOverlaySeconds);
-        DrawLayer(m_tab);
-    }
+    // The lobby slides up over the room within 0.4 s; the tab was placed
+    // by Update, the panels are the lobby screen's at the matching offset.
+    DrawLayer(m_tab);
+    if (m_lobby) m_lobby->DrawPanels(0.0f, m_fade / kOverlaySeconds * kPanelTravel + kPanelStart);
 }
 
 i32 CLobbyRoomScene::Draw(u32)
@@ -520,7 +539,9 @@ i32 CLobbyRoomScene::Draw(u32)
     DrawKira(m_kira);
     const f32 s = TextScale();
     CImeInput* ime = Ime();
-    if (!m_overlayShown && ime && ime->IsEnabled()) ime->Draw(kEntryX * s, kEntryY * s, kFontSize, s, TextColour());
+    const bool creating = Context() && Context()->roomCreate && Context()->roomCreate->IsOpen();
+    if (!m_overlayShown && !creating && ime && ime->IsEnabled())
+        ime->DrawWrapped(kEntryX * s, kEntryY * s, kFontSize, s, kEntryWidth * s, TextColour());
     if (Context()) {
         Context()->roomChat.Clamp();
         m_chatTop = std::min(m_chatTop, Context()->roomChat.count ? Context()->roomChat.count - 1 : 0u);

@@ -12,6 +12,8 @@
 #include "game/network/LobbySceneBase.h"
 #include "game/network/NetHost.h"
 
+class CLobbyMainScene;
+
 namespace lobby_screen {
 inline constexpr const char* kRoomLayout = "Scene\\Network05.sce";
 }
@@ -27,13 +29,20 @@ public:
         kQuitRoom = 22, kCloseRoom = 23, kBattleStart = 24, kHostMenu = 26, kDirectHostMenu = 27, kWaiting = 3,
     };
     static constexpr f32 kOverlaySeconds = 0.4f;
+    // Over the slide the tab moves this far up, and the lobby's panels from
+    // kPanelStart up by kPanelTravel.
+    static constexpr f32 kTabTravel = -650.0f, kPanelStart = 674.0f, kPanelTravel = -644.0f;
     static constexpr u32 kF1Key = 59;
     static constexpr u32 kChatRows = 24, kFontSize = 14, kChatBytesPerRow = 40;
     static constexpr f32 kLineHeight = 20.0f;
     static constexpr f32 kChatX = 48.0f, kChatY = 112.0f, kMemberX = 828.0f, kMemberY = 112.0f;
 
     CLobbyRoomScene() = default;
-    CLobbyRoomScene(CLobbyClient* client, LobbySceneContext* context) : CLobbySceneBase(client, context) {}
+    // lobby: the lobby screen shown over a lobby server's room (F1).
+    CLobbyRoomScene(CLobbyClient* client, LobbySceneContext* context, CLobbyMainScene* lobby = nullptr)
+        : CLobbySceneBase(client, context), m_lobby(lobby)
+    {
+    }
     CLobbyRoomScene(const CLobbyRoomScene& other);
     ~CLobbyRoomScene() override = default;
 
@@ -44,7 +53,9 @@ public:
 
     // What the lobby client forwards (the screen set's room calls).
     void Reset();
-    void MarkJoinedThroughServer() { m_lobbyMode = 1; }
+    // 1: a room of the lobby server; 0: a direct room. Set by whoever
+    // enters or makes the room; Reset keeps it.
+    void SetLobbyMode(u32 mode) { m_lobbyMode = mode ? 1 : 0; }
     void AddResult(u32 result) { AddMemberResult(nullptr, result); }
     void BroadcastMemberTable() { SendMemberTable(1); }
     i32 AcceptPeer(CNetClient* peer);
@@ -58,7 +69,8 @@ public:
     void DrawRoomChat(f32 x, f32 y);
 
     // The host's own table: entry 0 with the name and peer ID (generated
-    // when null).
+    // when null). Called by what makes this player host: the connect
+    // option screen and the room creation window.
     void BecomeHost(const char* name, const char* peerId);
     // 1 keeps the peer, 0 drops it (1025 refused sent).
     i32 OnPeerConnected(const char* address, const char* peerId);
@@ -95,6 +107,9 @@ private:
     void Leave(bool closing);
     // The session closed and back to screen 3 (lobby) or 1 (direct).
     void DropSession(u32 screen);
+    // The user and room information windows shut with the room.
+    void CloseWindows();
+    void ToggleOverlay();
     void DrawMembers(f32 s);
     void DrawOverlay();
 
@@ -104,6 +119,7 @@ private:
     f32 m_ticker = 0.0f;
     u32 m_lobbyMode = 0;
     u32 m_overlayShown = 0;
+    CLobbyMainScene* m_lobby = nullptr;
     char m_ownPeerId[peer::kPeerIdBytes] = {};
     char m_hostPeerId[peer::kPeerIdBytes] = {};
     CSceneObject* m_background = nullptr;   // "bg02"

@@ -4,6 +4,7 @@
 #include "engine/platform/app/ImeInput.h"
 #include "engine/scene/SceneObject.h"
 #include "game/network/LobbyMessage.h"
+#include "game/network/LobbyRoom.h"
 #include "game/network/LobbyRoomInformation.h"
 #include "game/network/LobbyScreens.h"
 #include "game/scenes/MenuScene.h"
@@ -210,7 +211,7 @@ void CLobbyRoomCreate::RoomDetail(u16 type, const u8* payload, u32 n)
     } else if (type == kRoomDetailMessage) {
         if (!hosting) {
             HideMessage();
-            auto* information = context ? dynamic_cast<CLobbyRoomInformation*>(context->roomInformation) : nullptr;
+            CLobbyRoomInformation* information = context ? context->roomInformation : nullptr;
             if (information && payload && n >= 4) information->Open(GetLe32(payload));
         } else if (!m_active) {
             Open(kExistingRoom);
@@ -223,7 +224,11 @@ void CLobbyRoomCreate::HostAccepted()
 {
     CLobbyClient* client = Client();
     if (client && client->StartHostListener()) {
-        // The room screen takes the member table from here on.
+        // The server made the room: this player hosts it, its table first.
+        if (CLobbyRoomScene* room = Context() ? Context()->room : nullptr) {
+            room->BecomeHost(client->GetUserName(), nullptr);
+            room->SetLobbyMode(1);
+        }
         client->SetScreen(u32(LobbyLayer::kRoom));
         HideMessage();
         return;

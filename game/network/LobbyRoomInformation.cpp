@@ -11,22 +11,6 @@ using namespace lobby_scene;
 
 namespace lobby_screen {
 
-const lobby::LobbyRoomRecord* FindRoom(const LobbySceneContext* context, u32 id)
-{
-    if (!context || !context->state.rooms) return nullptr;
-    for (const auto& room : *context->state.rooms)
-        if (room && room->Id() == id) return room.get();
-    return nullptr;
-}
-
-const lobby::LobbyUserRecord* FindUser(const LobbySceneContext* context, u32 id)
-{
-    if (!context || !context->state.users) return nullptr;
-    for (const auto& user : *context->state.users)
-        if (user && user->Id() == id) return user.get();
-    return nullptr;
-}
-
 CSceneObject* LevelPicture(CSceneObject* const (&levels)[lobby::kLevelRangeCount], u32 index)
 {
     return index < lobby::kLevelRangeCount ? levels[index] : nullptr;
@@ -61,7 +45,7 @@ void CLobbyRoomInformation::Open(u32 roomId)
 
 const lobby::LobbyRoomRecord* CLobbyRoomInformation::Room() const
 {
-    return lobby_screen::FindRoom(Context(), m_roomId);
+    return FindRoom(m_roomId);
 }
 
 bool CLobbyRoomInformation::Joinable() const
@@ -148,7 +132,7 @@ void CLobbyRoomInformation::DrawRoom(const lobby::LobbyRoomRecord& room)
     u32 row = 0;
     for (i32 i = 0; i < count && i < i32(lobby::kMaxMembers); ++i) {
         const u32 id = GetLe32(room.data + lobby::kHostEntryAt + u32(i) * lobby::kEntryBytes);
-        const lobby::LobbyUserRecord* user = lobby_screen::FindUser(Context(), id);
+        const lobby::LobbyUserRecord* user = FindUser(id);
         if (!user) continue;
         char name[lobby::kNameBytes] = {};
         CopyField(name, sizeof name, user->Name());

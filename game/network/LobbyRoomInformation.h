@@ -36,6 +36,7 @@ public:
     // What the screen set calls.
     void OpenRoom(const lobby::LobbyRoomRecord& room) { Open(room.Id()); }
     bool IsOpen() const { return m_visible != 0; }
+    void Hide() { m_visible = 0; }
     i32 GetCursor() const { return m_cursor; }
     u32 GetRoomId() const { return m_roomId; }
 
@@ -61,9 +62,6 @@ private:
 };
 
 namespace lobby_screen {
-// Look-ups in the lists the context views; null when absent.
-const lobby::LobbyRoomRecord* FindRoom(const LobbySceneContext* context, u32 id);
-const lobby::LobbyUserRecord* FindUser(const LobbySceneContext* context, u32 id);
 // The level-range picture of index, null past the table.
 CSceneObject* LevelPicture(CSceneObject* const (&levels)[lobby::kLevelRangeCount], u32 index);
 }  // namespace lobby_screen

@@ -126,6 +126,22 @@ using namespace lobby_scene;
 
 CLobbySceneBase::~CLobbySceneBase() { Release(); }
 
+const lobby::LobbyRoomRecord* CLobbySceneBase::FindRoom(u32 id) const
+{
+    if (!m_context || !m_context->state.rooms) return nullptr;
+    for (const auto& room : *m_context->state.rooms)
+        if (room && room->Id() == id) return room.get();
+    return nullptr;
+}
+
+const lobby::LobbyUserRecord* CLobbySceneBase::FindUser(u32 id) const
+{
+    if (!m_context || !m_context->state.users) return nullptr;
+    for (const auto& user : *m_context->state.users)
+        if (user && user->Id() == id) return user.get();
+    return nullptr;
+}
+
 i32 CLobbySceneBase::PlaySound(u32 index)
 {
     if (index >= 3 || !m_context || !m_context->state.sounds) return 0;

@@ -16,8 +16,12 @@
 #include <string>
 #include <vector>
 
+class CLobbyRoomCreate;
+class CLobbyRoomInformation;
+class CLobbyRoomScene;
 class CLobbySceneBase;
 class CLobbySceneMessage;
+class CLobbyUserInformation;
 class CSceneObject;
 
 namespace lobby_scene {
@@ -113,11 +117,14 @@ struct LobbySceneContext {
     // The client's, viewed in place (see LobbyClientState).
     LobbyClientState state;
 
-    // The windows (owned by the screen set).
+    // The windows and the room screen (owned by the screen set): the
+    // screens open the windows, and whoever makes this player a room's host
+    // sets the room up.
     CLobbySceneMessage* message = nullptr;
-    CLobbySceneBase* userInformation = nullptr;
-    CLobbySceneBase* roomInformation = nullptr;
-    CLobbySceneBase* roomCreate = nullptr;
+    CLobbyUserInformation* userInformation = nullptr;
+    CLobbyRoomInformation* roomInformation = nullptr;
+    CLobbyRoomCreate* roomCreate = nullptr;
+    CLobbyRoomScene* room = nullptr;
 
     lobby_scene::ChatLog lobbyChat;
     lobby_scene::ChatLog roomChat;
@@ -146,6 +153,10 @@ public:
     // 0 select, 1 decide, 2 cancel, once at the shared volume. 1 when played;
     // 0 for another index or a sound not loaded.
     i32 PlaySound(u32 index);
+    // Look-ups by id in the client's lists as they stand now (the receive
+    // thread changes them between frames: never kept); null when absent.
+    const lobby::LobbyRoomRecord* FindRoom(u32 id) const;
+    const lobby::LobbyUserRecord* FindUser(u32 id) const;
     // A sub-screen's result word: 1 when closed with decide (or, for room
     // creation, while open).
     virtual u32 IsAccepted() const { return 0; }

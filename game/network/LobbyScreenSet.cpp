@@ -28,11 +28,6 @@ std::unique_ptr<CLobbySceneBase> MakeLogin(CLobbyClient& client, LobbySceneConte
     return std::make_unique<CLobbyLoginScene>(&client, &context);
 }
 
-std::unique_ptr<CLobbySceneBase> MakeLobbyMain(CLobbyClient& client, LobbySceneContext& context)
-{
-    return std::make_unique<CLobbyMainScene>(&client, &context);
-}
-
 }  // namespace
 
 CLobbyScreenSet::CLobbyScreenSet(CLobbyClient& client)
@@ -41,8 +36,10 @@ CLobbyScreenSet::CLobbyScreenSet(CLobbyClient& client)
     m_screens[u32(LobbyLayer::kEntrance)] = MakeEntrance(client, m_context);
     m_screens[u32(LobbyLayer::kConnectOptions)] = MakeConnectOptions(client, m_context);
     m_screens[u32(LobbyLayer::kLogin)] = MakeLogin(client, m_context);
-    m_screens[u32(LobbyLayer::kLobby)] = MakeLobbyMain(client, m_context);
-    auto room = std::make_unique<CLobbyRoomScene>(&client, &m_context);
+    auto lobby = std::make_unique<CLobbyMainScene>(&client, &m_context);
+    auto room = std::make_unique<CLobbyRoomScene>(&client, &m_context, lobby.get());
+    m_lobby = lobby.get();
+    m_screens[u32(LobbyLayer::kLobby)] = std::move(lobby);
     m_room = room.get();
     m_screens[u32(LobbyLayer::kRoom)] = std::move(room);
     m_message = std::make_unique<CLobbySceneMessage>(&client, &m_context);
@@ -53,6 +50,7 @@ CLobbyScreenSet::CLobbyScreenSet(CLobbyClient& client)
     m_context.userInformation = m_userInformation.get();
     m_context.roomInformation = m_roomInformation.get();
     m_context.roomCreate = m_roomCreate.get();
+    m_context.room = m_room;
 }
 
 CLobbyScreenSet::~CLobbyScreenSet() = default;
@@ -97,7 +95,7 @@ bool CLobbyScreenSet::MessagePending() { return m_message->IsShowing() && !m_mes
 
 u32 CLobbyScreenSet::PendingMessageCode() { return MessagePending() ? m_message->GetCode() : ~0u; }
 
-void CLobbyScreenSet::LobbyChatLine(const char* line) { m_context.lobbyChat.AddLine(line); }
+void CLobbyScreenSet::LobbyChatLine(const char* line) { m_lobby->AddChatLine(line); }
 
 void CLobbyScreenSet::OpenUserInformation(const lobby::LobbyUserRecord& user, bool kickAllowed)
 {

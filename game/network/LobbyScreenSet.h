@@ -18,6 +18,7 @@
 #include <memory>
 
 class CLobbyClient;
+class CLobbyMainScene;
 
 // ---------------------------------------------------------------- the set
 
@@ -36,7 +37,7 @@ public:
     u32 RoomChatLines() override { return m_context.roomChat.count; }
 
     void RoomReset() override { m_room->Reset(); }
-    void RoomMarkJoinedThroughServer() override { m_room->MarkJoinedThroughServer(); }
+    void RoomMarkJoinedThroughServer() override { m_room->SetLobbyMode(1); }
     void RoomAddResult(u32 result) override { m_room->AddResult(result); }
     void RoomBroadcastMemberTable() override { m_room->BroadcastMemberTable(); }
     i32 AcceptPeer(CNetClient* peer) override { return m_room->AcceptPeer(peer); }
@@ -68,7 +69,8 @@ public:
 private:
     LobbySceneContext m_context;
     std::unique_ptr<CLobbySceneBase> m_screens[kLobbyScreenCount];
-    CLobbyRoomScene* m_room = nullptr;   // m_screens[kRoom]
+    CLobbyMainScene* m_lobby = nullptr;   // m_screens[kLobby]
+    CLobbyRoomScene* m_room = nullptr;    // m_screens[kRoom]
     std::unique_ptr<CLobbySceneMessage> m_message;
     std::unique_ptr<CLobbyUserInformation> m_userInformation;
     std::unique_ptr<CLobbyRoomInformation> m_roomInformation;

@@ -94,13 +94,9 @@ void CLobbyUserInformation::OpenFromMember(const RoomMember& member)
     m_visible = 1;
 }
 
-const lobby::LobbyUserRecord* CLobbyUserInformation::FindUser() const
+const lobby::LobbyUserRecord* CLobbyUserInformation::ShownUser() const
 {
-    const LobbySceneContext* context = Context();
-    if (!m_lobby || !context || !context->state.users) return nullptr;
-    for (const auto& user : *context->state.users)
-        if (user && user->Id() == m_userId) return user.get();
-    return nullptr;
+    return m_lobby ? FindUser(m_userId) : nullptr;
 }
 
 bool CLobbyUserInformation::IsSelf() const
@@ -123,12 +119,12 @@ bool CLobbyUserInformation::InOwnRoom() const
 
 bool CLobbyUserInformation::KickShown() const
 {
-    return m_lobby && m_kickAllowed && !IsSelf() && FindUser() && InOwnRoom();
+    return m_lobby && m_kickAllowed && !IsSelf() && ShownUser() && InOwnRoom();
 }
 
 i32 CLobbyUserInformation::Update(u32 argument)
 {
-    if (m_lobby && !FindUser()) {
+    if (m_lobby && !ShownUser()) {
         Hide();
         return 1;
     }
@@ -195,7 +191,7 @@ i32 CLobbyUserInformation::Draw(u32)
     DrawLayer(m_base);
     if (KickShown()) DrawLayer(m_kick);
     if (m_lobby) {
-        if (const lobby::LobbyUserRecord* user = FindUser()) DrawUser(*user);
+        if (const lobby::LobbyUserRecord* user = ShownUser()) DrawUser(*user);
         return 1;
     }
     DrawOutlined(kNameX, kNameY, kNameFontSize, m_member.name);

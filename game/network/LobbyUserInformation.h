@@ -69,8 +69,8 @@ protected:
     void FindLayers() override;
 
 private:
-    // The lobby user by id in the client's list now; null once gone.
-    const lobby::LobbyUserRecord* FindUser() const;
+    // The lobby user shown, in the client's list now; null once gone.
+    const lobby::LobbyUserRecord* ShownUser() const;
     bool IsSelf() const;
     // The user is the room's host entry or one of its members.
     bool InOwnRoom() const;

@@ -1,4 +1,5 @@
 #include "game/network/LobbyMain.h"
+#include "game/network/LobbyRoomCreate.h"
 #include "game/network/tests/LobbyPlayer.h"
 #include "game/network/tests/LobbyScreensRun.h"
 
@@ -78,22 +79,9 @@ protected:
         Press(code);
         game.Frame();
     }
-    // The top left corners (layout units) of a layer's sprites this frame.
     std::vector<std::pair<f32, f32>> Corners(const std::string& layer)
     {
-        const std::vector<std::string> layers = scene_data::LobbyMainLayers();
-        const u64 id = game.Render().IdOf(texture->GetTexture());
-        const f32 s = game.App().GetLayoutScale();
-        std::vector<std::pair<f32, f32>> out;
-        for (const host::render::Call& call : game.RenderLog()) {
-            SpriteVertex v[4];
-            if (call.op != "DrawPrimitiveUP" || call.data.size() != sizeof v || u64(call.Number("texture")) != id)
-                continue;
-            std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
-            const f32 u = (v[0].u + v[1].u + v[2].u + v[3].u) / 4, w = (v[0].v + v[1].v + v[2].v + v[3].v) / 4;
-            if (scene_data::LayerAt(layers, u, w) == layer) out.push_back({v[0].x / s, v[0].y / s});
-        }
-        return out;
+        return LobbyRun::Corners(scene_data::LobbyMainLayers(), layer);
     }
     size_t Count(const std::vector<std::string>& drawn, const std::string& layer)
     {
@@ -262,30 +250,33 @@ TEST_F(LobbyMainRun, ChatIsSentAndShownWhenRelayed)
     EXPECT_EQ(Count(drawn, "chat_bar2"), 0u);   // one line: a range of 0
 }
 
-// The lobby menu (25) and "NetworkEnd" (21).
+// The lobby menu (25) and "NetworkEnd" (21); "new room" last, as it leaves
+// the room creation window open.
 TEST_F(LobbyMainRun, MenuAnswers)
 {
     Player& p = LogIn();
     Tap(menu::kStart);
     EXPECT_EQ(p.Message().GetCode(), CLobbyMainScene::kLobbyMenu);
+    auto* create = p.Screen<CLobbyRoomCreate>(LobbyLayer::kRoomCreate);
     struct Case {
         u32 code, answer;
-        u32 creates, shown, exit;
+        bool creates;
+        u32 shown, exit;
     };
     const Case cases[] = {
-        {CLobbyMainScene::kLobbyMenu, 0, 1, CLobbyMainScene::kLobbyMenu, 0},
-        {CLobbyMainScene::kLobbyMenu, 1, 0, CLobbyMainScene::kNetworkEnd, 0},
-        {CLobbyMainScene::kNetworkEnd, 0, 0, CLobbyMainScene::kLobbyMenu, 0},
-        {CLobbyMainScene::kNetworkEnd, 1, 0, CLobbyMainScene::kLobbyMenu, 1},
+        {CLobbyMainScene::kLobbyMenu, 1, false, CLobbyMainScene::kNetworkEnd, 0},
+        {CLobbyMainScene::kNetworkEnd, 0, false, CLobbyMainScene::kLobbyMenu, 0},
+        {CLobbyMainScene::kNetworkEnd, 1, false, CLobbyMainScene::kLobbyMenu, 1},
+        {CLobbyMainScene::kLobbyMenu, 0, true, CLobbyMainScene::kLobbyMenu, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code * 10 + c.answer);
         p.Message().Show(CLobbyMainScene::kLobbyMenu, &Main(p));
-        const u32 before = Main(p).RoomCreateRequests();
         u32 answer = c.answer;
         Main(p).OnMessage(c.code, reinterpret_cast<intptr_t>(&answer));
-        EXPECT_EQ(Main(p).RoomCreateRequests() - before, c.creates);
+        EXPECT_EQ(create->IsOpen(), c.creates);
         EXPECT_EQ(p.Message().GetCode(), c.shown);
         EXPECT_EQ(p.client.GetExitRequest(), c.exit);
     }
+    EXPECT_EQ(create->GetMode(), u32(CLobbyRoomCreate::kNewRoom));
 }

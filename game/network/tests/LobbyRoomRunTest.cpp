@@ -16,36 +16,6 @@ namespace {
 
 constexpr u16 kPort = 18000;
 
-// The network scene's lock, outside the client's: the peer callbacks run
-// under it, and the test reads the room's state under it.
-std::mutex g_sceneLock;
-
-i32 Accept(void* context, CNetClient* peer)
-{
-    std::lock_guard<std::mutex> lock(g_sceneLock);
-    return static_cast<CLobbyClient*>(context)->AcceptPeer(peer);
-}
-
-i32 Route(void* context, CNetClient* sender, const u8* payload, i32 type, u32 n)
-{
-    std::lock_guard<std::mutex> lock(g_sceneLock);
-    CLobbyClient& client = *static_cast<CLobbyClient*>(context);
-    switch (type) {
-    case room::kChatMessage: return client.OnRoomChat(sender, payload, n);
-    case room::kJoinReplyMessage: return client.OnJoinReply(sender, payload, n);
-    case room::kMemberInfoMessage: return client.OnMemberInfo(sender, payload, n);
-    case room::kMemberTableMessage: return client.OnMemberTable(sender, payload, n);
-    case room::kMemberResultMessage: return client.OnMemberResult(sender, payload, n);
-    default: return 1;
-    }
-}
-
-void Left(void* context, CNetClient* peer)
-{
-    std::lock_guard<std::mutex> lock(g_sceneLock);
-    static_cast<CLobbyClient*>(context)->OnPeerLeft(peer);
-}
-
 }  // namespace
 
 class LobbyRoomRun : public LobbyRun {
@@ -54,10 +24,7 @@ protected:
     {
         LobbyRun::SetUp();
         for (u8 k : {1, 2}) {
-            Player& p = AddPlayer(k, 1, "127.0.0.1", 9, kPort, true);
-            p.client.SetAcceptCallback(Accept, &p.client);
-            p.client.SetMessageCallback(Route, &p.client);
-            p.client.SetDisconnectCallback(Left, &p.client);
+            RoutePeers(AddPlayer(k, 1, "127.0.0.1", 9, kPort, true).client);
         }
     }
     Player& Host() { return *players[0]; }
@@ -65,20 +32,21 @@ protected:
     CLobbyRoomScene* Room(Player& p) { return p.Screen<CLobbyRoomScene>(LobbyLayer::kRoom); }
     u32 Count(Player& p)
     {
-        std::lock_guard<std::mutex> lock(g_sceneLock);
+        std::lock_guard<std::mutex> lock(SceneLock());
         return room::MemberCount(*p.Context().state.members);
     }
     u32 ChatLines(Player& p)
     {
-        std::lock_guard<std::mutex> lock(g_sceneLock);
+        std::lock_guard<std::mutex> lock(SceneLock());
         return p.Context().roomChat.count;
     }
 
     void HostRoom()
     {
+        // As the connect option screen hosts.
         ASSERT_EQ(Host().client.StartHostListener(), 1);
-        Host().client.SetRoomHost(true, 0);
         Host().client.SetScreen(u32(LobbyLayer::kRoom));
+        Room(Host())->BecomeHost("host", nullptr);
         Focus(Host());
         ASSERT_TRUE(FramesUntil([&] { return Count(Host()) == 1; }));
         ASSERT_TRUE(Room(Host())->OwnPeerId()[0]);
@@ -100,7 +68,7 @@ TEST_F(LobbyRoomRun, MemberJoinsChatsAndLeaves)
     // The guest found itself in the host's table (1026 in, 1027 out).
     EXPECT_EQ(Guest().client.GetOwnMemberIndex(), 1);
     {
-        std::lock_guard<std::mutex> lock(g_sceneLock);
+        std::lock_guard<std::mutex> lock(SceneLock());
         EXPECT_STREQ(Room(Guest())->HostPeerId(), Room(Host())->OwnPeerId());
         EXPECT_STREQ(Guest().Context().state.members->members[1].peerId, Room(Guest())->OwnPeerId());
     }
@@ -113,7 +81,7 @@ TEST_F(LobbyRoomRun, MemberJoinsChatsAndLeaves)
         return ChatLines(Host()) == 1 && ChatLines(Guest()) == 1;
     }));
     {
-        std::lock_guard<std::mutex> lock(g_sceneLock);
+        std::lock_guard<std::mutex> lock(SceneLock());
         EXPECT_STREQ(Guest().Context().roomChat.Text(0), "hello room");   // back through the host's relay
     }
 

@@ -1,13 +1,20 @@
 // The room screen alone: its handlers against damaged peer messages, the
 // host's admission and battle start, and what it draws.
+#include "game/network/LobbyMain.h"
 #include "game/network/LobbyRoom.h"
+#include "game/network/LobbyRoomCreate.h"
+#include "game/network/LobbyRoomInformation.h"
+#include "game/network/LobbyUserInformation.h"
+#include "game/network/NetClient.h"
 #include "game/network/NetHost.h"
 #include "game/network/RoomMembers.h"
 #include "game/network/tests/LobbyScreensRun.h"
+#include "game/scenes/testdata/LobbyScreensData.h"
 #include "game/scenes/testdata/SceneData.h"
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 using namespace lobby_run;
 
@@ -42,6 +49,22 @@ protected:
         AddPlayer(1, 1, "127.0.0.1", 9, kPort, true);
     }
     Player& P() { return *players[0]; }
+    // The top and height on the screen of the "Tab" sprite, last frame.
+    std::pair<f32, f32> TabSpan(const std::vector<std::string>& layers)
+    {
+        for (const host::render::Call& call : game.RenderLog()) {
+            SpriteVertex v[4];
+            if (call.op != "DrawPrimitiveUP" || call.data.size() != sizeof v ||
+                u64(call.Number("texture")) != game.Render().IdOf(texture->GetTexture()))
+                continue;
+            std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
+            const f32 u = (v[0].u + v[1].u + v[2].u + v[3].u) / 4, w = (v[0].v + v[1].v + v[2].v + v[3].v) / 4;
+            if (scene_data::LayerAt(layers, u, w) != "Tab") continue;
+            const auto [low, high] = std::minmax({v[0].y, v[1].y, v[2].y, v[3].y});
+            return {low, high - low};
+        }
+        return {0.0f, 0.0f};
+    }
     CLobbyRoomScene& Room() { return *P().Screen<CLobbyRoomScene>(LobbyLayer::kRoom); }
     RoomMemberTable& Members() { return *P().Context().state.members; }
     // A guest of a direct room that the host accepted as "own".
@@ -168,7 +191,7 @@ TEST_F(LobbyRoom, DrawsMembersAndSlidesTheLobbyOverInFourTenths)
 {
     const std::vector<std::string> layers = scene_data::LobbyRoomLayers();
     Room().Reset();
-    Room().MarkJoinedThroughServer();
+    Room().SetLobbyMode(1);
     u8 bytes[room::kTableBytes];
     room::WriteMemberTable(TableOf(3, "own"), bytes);
     // A lobby room's rows come from the server's record: the direct table
@@ -187,6 +210,12 @@ TEST_F(LobbyRoom, DrawsMembersAndSlidesTheLobbyOverInFourTenths)
     drawn = Drawn(layers);
     EXPECT_TRUE(Contains(drawn, "Tab"));
     EXPECT_FALSE(Contains(drawn, "tab_op"));
+    // Drawn where this frame's fade puts it (layout units: the tab's own
+    // height gives the screen's scale).
+    const auto [top, height] = TabSpan(layers);
+    ASSERT_GT(height, 0.0f);
+    EXPECT_NEAR(top / height * scene_data::kRoomTab.height,
+                scene_data::kRoomTab.y - Room().GetFade() * 650.0f / CLobbyRoomScene::kOverlaySeconds, 0.5f);
     ASSERT_TRUE(FramesUntil([&] { return Room().GetFade() >= CLobbyRoomScene::kOverlaySeconds; }, 60));
     Key(CLobbyRoomScene::kF1Key);
     ASSERT_TRUE(FramesUntil([&] { return Room().GetFade() == 0.0f; }, 60));
@@ -221,4 +250,106 @@ TEST_F(LobbyRoom, ClosingTheRoomLeavesAnEmptyTableForTheNextOne)
     EXPECT_EQ(P().client.GetScreen(), u32(LobbyLayer::kConnectOptions));
     EXPECT_EQ(Members().count, 0);
     EXPECT_EQ(Room().OwnPeerId()[0], 0);
+}
+
+// F1 in a lobby room: the lobby screen's panels slide up with the fade (its
+// room rows at the room's offset), and the lobby screen takes the input.
+TEST_F(LobbyRoom, LobbyPanelsSlideWithTheOverlayAndTakeTheInput)
+{
+    std::vector<u8> rooms(2 * lobby::kEntryBytes, 0);
+    PutLe32(rooms.data(), 41);
+    PutLe32(rooms.data() + lobby::kEntryBytes, 42);
+    lobby::ScrambleLobby(rooms.data(), rooms.size(), P().client.GetPayloadKey());
+    ASSERT_EQ(P().client.Dispatch(lobby::kRoomsAdded, lobby::kStatusSuccess, rooms.data(), u32(rooms.size())), 1);
+    const std::vector<std::string> lobbyLayers = scene_data::LobbyMainLayers();
+    // Where the lobby screen itself draws its first room row.
+    P().client.SetScreen(u32(LobbyLayer::kLobby));
+    game.Frame();
+    const auto rest = Corners(lobbyLayers, "room_a");
+    ASSERT_EQ(rest.size(), 2u);
+
+    Room().SetLobbyMode(1);
+    Room().BecomeHost("host", "hostid");
+    P().client.SetScreen(u32(LobbyLayer::kRoom));
+    game.Frame();
+    EXPECT_TRUE(Corners(lobbyLayers, "room_a").empty());   // no panels before F1
+    Key(CLobbyRoomScene::kF1Key);
+    u32 slid = 0;
+    for (u32 frame = 0; frame < 60 && slid < 2; ++frame, game.Frame()) {
+        const f32 fade = Room().GetFade();
+        const auto at = Corners(lobbyLayers, "room_a");
+        ASSERT_EQ(at.size(), 2u) << fade;
+        const f32 offset = fade / CLobbyRoomScene::kOverlaySeconds * -644.0f + 674.0f;
+        EXPECT_NEAR(at[0].first, rest[0].first, 0.01f);
+        EXPECT_NEAR(at[0].second - rest[0].second, offset, 0.01f) << fade;
+        EXPECT_NEAR(at[1].second - at[0].second, CLobbyMainScene::kRowHeight, 0.01f);
+        slid = fade >= CLobbyRoomScene::kOverlaySeconds ? slid + 1 : 0;
+    }
+    EXPECT_EQ(Room().GetFade(), CLobbyRoomScene::kOverlaySeconds);
+    // The lobby's lists and focus move; the room's focus stays.
+    auto* lobby = P().Screen<CLobbyMainScene>(LobbyLayer::kLobby);
+    const u32 before = lobby->Rooms().selected;
+    Press(menu::kDown);
+    game.Frame();
+    EXPECT_EQ(lobby->Rooms().selected, before + 1);
+    Press(menu::kRight);
+    game.Frame();
+    EXPECT_EQ(lobby->GetFocus(), u32(CLobbyMainScene::kFocusChat));
+    EXPECT_EQ(Room().GetFocus(), u32(CLobbyRoomScene::kMemberFocus));
+}
+
+// The room opens the other windows: decide on a direct member shows his
+// entry; the host menu's room settings edit the room.
+TEST_F(LobbyRoom, DecideOnADirectMemberAndRoomSettingsOpenTheirWindows)
+{
+    auto* information = P().Screen<CLobbyUserInformation>(LobbyLayer::kUserInformation);
+    auto* create = P().Screen<CLobbyRoomCreate>(LobbyLayer::kRoomCreate);
+    Room().SetLobbyMode(0);
+    Room().BecomeHost("host", "hostid");
+    ASSERT_EQ(P().client.StartHostListener(), 1);
+    ASSERT_EQ(Room().OnPeerConnected("127.0.0.5", "guest"), 1);
+    std::strcpy(Members().members[1].name, "guestname");
+    P().client.SetScreen(u32(LobbyLayer::kRoom));
+    Press(menu::kDown);
+    game.Frame();
+    Press(menu::kDecide);
+    ASSERT_TRUE(information->IsOpen());
+    EXPECT_EQ(information->UserId(), 0u);   // a member's entry, no lobby user
+    information->Hide();
+
+    const u32 settings = 1;
+    Room().SetLobbyMode(1);
+    Room().OnMessage(CLobbyRoomScene::kHostMenu, reinterpret_cast<intptr_t>(&settings));
+    ASSERT_TRUE(create->IsOpen());
+    EXPECT_EQ(create->GetMode(), u32(CLobbyRoomCreate::kExistingRoom));
+    EXPECT_EQ(create->GetCursor(), i32(CLobbyRoomCreate::kLevel));
+}
+
+// Leaving the room or losing it shuts the user and room information windows.
+TEST_F(LobbyRoom, LeavingOrLosingTheRoomClosesTheInformationWindows)
+{
+    auto* user = P().Screen<CLobbyUserInformation>(LobbyLayer::kUserInformation);
+    auto* roomWindow = P().Screen<CLobbyRoomInformation>(LobbyLayer::kRoomInformation);
+    CRandom random;
+    CNetClient peer("127.0.0.2", random);
+    const u32 yes = 1;
+    const struct {
+        const char* how;
+        std::function<void()> act;
+    } cases[] = {
+        {"guest quits", [&] { Room().OnMessage(CLobbyRoomScene::kQuitRoom, reinterpret_cast<intptr_t>(&yes)); }},
+        {"host closes", [&] { Room().OnMessage(CLobbyRoomScene::kCloseRoom, reinterpret_cast<intptr_t>(&yes)); }},
+        {"direct host lost", [&] { Room().OnPeerLeft(&peer); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        BeGuest();
+        P().client.SetScreen(u32(LobbyLayer::kRoom));
+        user->OpenFromMember(Members().members[0]);
+        roomWindow->Open(5);
+        c.act();
+        EXPECT_FALSE(user->IsOpen());
+        EXPECT_FALSE(roomWindow->IsOpen());
+        EXPECT_EQ(P().client.GetScreen(), u32(LobbyLayer::kConnectOptions));
+    }
 }

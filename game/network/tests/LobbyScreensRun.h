@@ -4,18 +4,23 @@
 // client lock, the focused client's Draw), on the game data set.
 #pragma once
 
+#include "engine/graphics/Texture.h"
 #include "engine/platform/app/ImeInput.h"
 #include "game/network/LobbyClient.h"
 #include "game/network/LobbyScreenSet.h"
+#include "game/network/RoomMembers.h"
 #include "game/network/tests/LobbyDoubles.h"
 #include "game/scenes/testdata/LobbyScreensData.h"
+#include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/tests/MenuRun.h"
 #include "host/net/tests/Loopback.h"
 #include "host/window/Messages.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -41,6 +46,45 @@ public:
     std::vector<CLobbyClient*> clients;
     CLobbyClient* focused = nullptr;
 };
+
+// The network scene's lock, outside the clients': the peer callbacks run
+// under it, and tests read the rooms' state under it.
+inline std::mutex& SceneLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+// The peer messages reach the client as the network scene routes them.
+inline void RoutePeers(CLobbyClient& client)
+{
+    client.SetAcceptCallback(
+        [](void* c, CNetClient* peer) {
+            std::lock_guard<std::mutex> lock(SceneLock());
+            return static_cast<CLobbyClient*>(c)->AcceptPeer(peer);
+        },
+        &client);
+    client.SetMessageCallback(
+        [](void* c, CNetClient* sender, const u8* payload, i32 type, u32 n) {
+            std::lock_guard<std::mutex> lock(SceneLock());
+            CLobbyClient& to = *static_cast<CLobbyClient*>(c);
+            switch (type) {
+            case room::kChatMessage: return to.OnRoomChat(sender, payload, n);
+            case room::kJoinReplyMessage: return to.OnJoinReply(sender, payload, n);
+            case room::kMemberInfoMessage: return to.OnMemberInfo(sender, payload, n);
+            case room::kMemberTableMessage: return to.OnMemberTable(sender, payload, n);
+            case room::kMemberResultMessage: return to.OnMemberResult(sender, payload, n);
+            default: return 1;
+            }
+        },
+        &client);
+    client.SetDisconnectCallback(
+        [](void* c, CNetClient* peer) {
+            std::lock_guard<std::mutex> lock(SceneLock());
+            static_cast<CLobbyClient*>(c)->OnPeerLeft(peer);
+        },
+        &client);
+}
 
 // One player: a client on loopback address k, its screens and peer side.
 struct Player {
@@ -128,6 +172,23 @@ protected:
     std::vector<std::string> Drawn(const std::vector<std::string>& layers)
     {
         return menu_run::DrawnLayers(game, layers, texture);
+    }
+    // The top left corners (layout units) of a layer's sprites this frame,
+    // the layer named by its cell in layers.
+    std::vector<std::pair<f32, f32>> Corners(const std::vector<std::string>& layers, const std::string& layer)
+    {
+        const u64 id = game.Render().IdOf(texture->GetTexture());
+        const f32 s = game.App().GetLayoutScale();
+        std::vector<std::pair<f32, f32>> out;
+        for (const host::render::Call& call : game.RenderLog()) {
+            SpriteVertex v[4];
+            if (call.op != "DrawPrimitiveUP" || call.data.size() != sizeof v || u64(call.Number("texture")) != id)
+                continue;
+            std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
+            const f32 u = (v[0].u + v[1].u + v[2].u + v[3].u) / 4, w = (v[0].v + v[1].v + v[2].v + v[3].v) / 4;
+            if (scene_data::LayerAt(layers, u, w) == layer) out.push_back({v[0].x / s, v[0].y / s});
+        }
+        return out;
     }
 
     game_test::GameDriver game{game_test::GameDataRoot(), menu_run::Options()};

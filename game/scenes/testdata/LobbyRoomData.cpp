@@ -13,7 +13,7 @@ std::vector<std::string> LobbyRoomLayers()
 
 void AddLobbyRoomData(CSceneDataSet& set)
 {
-    set.Layout(lobby_screen::kRoomLayout, LobbyRoomLayers(), kLobbyTexture);
+    set.Layout(lobby_screen::kRoomLayout, LobbyRoomLayers(), kLobbyTexture, {kRoomTab});
 }
 
 }  // namespace scene_data

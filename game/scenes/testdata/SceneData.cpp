@@ -162,10 +162,11 @@ std::string GameDataFolder()
     return folder ? folder : "";
 }
 
-void CSceneDataSet::Layout(const std::string& path, const std::vector<std::string>& layers, const std::string& texture)
+void CSceneDataSet::Layout(const std::string& path, const std::vector<std::string>& layers, const std::string& texture,
+                           const std::vector<LayerPanel>& panels)
 {
     layouts[path] = layers;
-    File(Native(path), LayoutBytes(layers, texture));
+    File(Native(path), LayoutBytes(layers, texture, panels));
 }
 
 void CSceneDataSet::SceneTexture(const std::string& name) { PackEntry(kSceneArchive, Folder::kSecond, name, CellTextureBytes()); }
@@ -242,7 +243,8 @@ std::string LayerAt(const std::vector<std::string>& layers, f32 u, f32 v)
     return i < layers.size() ? layers[i] : std::string();
 }
 
-std::string LayoutBytes(const std::vector<std::string>& layers, const std::string& texture)
+std::string LayoutBytes(const std::vector<std::string>& layers, const std::string& texture,
+                        const std::vector<LayerPanel>& panels)
 {
     // The layers only keep the texture's name; it outlives them.
     CTexture named;
@@ -277,6 +279,12 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
         layer->GetSettings().offset.rect = cell;
         layer->SetOffset(f32(i % kGridColumns * kGridStep), f32(i / kGridColumns % kGridRows * kGridStep));
         layer->SetScale(3.0f, 3.0f);
+        for (const LayerPanel& panel : panels) {
+            if (path != panel.name) continue;
+            layer->SetBasePosition(panel.x, panel.y);
+            layer->SetOffset(0.0f, 0.0f);
+            layer->SetScale(panel.width / f32(kCell), panel.height / f32(kCell));
+        }
     }
     host::kernel::ByteSink out;
     const u32 count = top.GetCount();

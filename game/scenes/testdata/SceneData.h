@@ -61,13 +61,22 @@ std::string GameDataFolder();
 // layer it was (CellOf / LayerAt). "Group/child" puts child in a group.
 inline constexpr u32 kCell = 8, kTextureSide = 256;
 
+// A layer drawn as a panel instead of its grid square: its cell stretched
+// to width x height at (x, y) of the layout, given as the layer's base
+// position, so a scene that moves the layer by its offset keeps the place.
+struct LayerPanel {
+    const char* name;
+    f32 x, y, width, height;
+};
+
 class CSceneDataSet {
 public:
     // A layout at path under Resource/ (both folders, "Scene\\X.sce"), whose
     // layers name texture as their image file (the name BindTextures
     // matches; scenes that bind one texture to all ignore it). Layers stand
     // at their cell's place on a 1024 x 768 layout, three times its size.
-    void Layout(const std::string& path, const std::vector<std::string>& layers, const std::string& texture);
+    void Layout(const std::string& path, const std::vector<std::string>& layers, const std::string& texture,
+                const std::vector<LayerPanel>& panels = {});
     // A cell texture (BMP bytes under a .dds name) as an entry of the scene
     // archive, or of another archive by AddPackEntry.
     void SceneTexture(const std::string& name);
@@ -119,7 +128,8 @@ std::string LayerAt(const std::vector<std::string>& layers, f32 u, f32 v);
 // The layout file's bytes: layers in order, each its cell of the texture
 // named texture, placed on a 32 x 24 grid of 32-pixel steps at three times
 // its size; "Group/child" puts child into the group (made on first use).
-std::string LayoutBytes(const std::vector<std::string>& layers, const std::string& texture);
+std::string LayoutBytes(const std::vector<std::string>& layers, const std::string& texture,
+                        const std::vector<LayerPanel>& panels = {});
 // The 256 x 256 cell texture (a BMP): every 8 x 8 cell a framed tile of a
 // hue of its own, none of it the loader's transparent green.
 const std::string& CellTextureBytes();
@@ -152,6 +162,9 @@ void AddLobbyMainData(CSceneDataSet& set);
 void AddUserInformationData(CSceneDataSet& set);   // the user information window
 void AddLobbyRoomWindowsData(CSceneDataSet& set);
 std::vector<std::string> LobbyRoomLayers();
+// The room's "Tab": a strip across the layout just above where the lobby's
+// panels start, so the overlay's slide shows on the screen.
+inline constexpr LayerPanel kRoomTab{"Tab", 0.0f, 650.0f, 1024.0f, 24.0f};
 void AddLobbyRoomData(CSceneDataSet& set);
 // The adventure map: its texts ("Adventure.txt" first, then the event
 // files), and those texts with the caches the game opens, written by the

@@ -9,10 +9,12 @@
 // Accounts: one a line, tab-separated: login, name (UTF-8), profile (UTF-8),
 // list number. Faults: bad-handshake, refuse-login, short, oversized, drop,
 // silence, slow-read (a second without reading after the log-in).
+#include "game/network/LobbyRoomRequest.h"
 #include "game/network/LobbyWire.h"
 #include "engine/core/Endian.h"
 #include "host/net/Net.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstdio>
@@ -89,6 +91,8 @@ private:
     void SendTo(Client& c, u16 type, u16 status, const std::vector<u8>& payload);
     void SendRaw(Client& c, const std::vector<u8>& bytes);
     void Broadcast(u16 type, const std::vector<u8>& payload);
+    // To the room's members but one (0: all of them).
+    void SendToRoom(const Room& room, u16 type, const std::vector<u8>& payload, u32 except = 0);
     void Login(Client& c, const std::vector<u8>& payload);
     std::vector<u8> UserEntry(u32 id) const;
     std::vector<u8> UserDetail(u32 id, bool picture) const;
@@ -262,6 +266,14 @@ void Server::Broadcast(u16 type, const std::vector<u8>& payload)
         if (c->user && !c->gone) SendTo(*c, type, kStatusSuccess, payload);
 }
 
+void Server::SendToRoom(const Room& room, u16 type, const std::vector<u8>& payload, u32 except)
+{
+    for (auto& c : m_clients)
+        if (c->user && c->user != except && !c->gone && std::find(room.members.begin(), room.members.end(), c->user) !=
+                                                             room.members.end())
+            SendTo(*c, type, kStatusSuccess, payload);
+}
+
 std::vector<u8> Server::UserEntry(u32 id) const
 {
     std::vector<u8> e(kEntryBytes, 0);
@@ -394,7 +406,9 @@ void Server::Handle(Client& c, u16 type, const std::vector<u8>& p)
         Room room;
         room.id = m_nextRoom++;
         PutLe32(room.data, room.id);
-        std::memcpy(room.data + 4, p.data(), std::min<size_t>(p.size(), 20));
+        std::memcpy(room.data + kRoomNameAt, p.data(), std::min<size_t>(p.size(), 20));
+        // The settings of 1002 sit at room byte 20 on: the level range at 289.
+        if (p.size() > kLevelRangeAt - 20) room.data[kLevelRangeAt] = p[kLevelRangeAt - 20];
         PutLe16(room.data + kMemberLimitAt, 4);
         room.hostAddress = c.address;
         room.hostPort = c.peerPort;
@@ -412,6 +426,13 @@ void Server::Handle(Client& c, u16 type, const std::vector<u8>& p)
             Broadcast(kRoomRemoved, id);
         }
         return;
+    case 1004:   // the own room's settings: the level range at 268
+        if (Room* room = RoomOf(c.user); room && room->members.front() == c.user && p.size() > 268) {
+            room->data[kLevelRangeAt] = p[268];
+            Broadcast(kRoomsChanged, RoomEntry(*room));
+            return SendTo(c, kRoomDetail, kStatusSuccess, std::vector<u8>(room->data, room->data + kRoomDataBytes));
+        }
+        return;
     case 1005: {
         Room* room = FindRoom(id32(0));
         if (!room || room->members.size() >= kMaxMembers) return SendTo(c, kJoinAccepted, kStatusFailure, {});
@@ -422,7 +443,9 @@ void Server::Handle(Client& c, u16 type, const std::vector<u8>& p)
         PutLe32(reply.data() + kRoomDataBytes, room->hostAddress);
         PutLe32(reply.data() + kRoomDataBytes + 4, room->hostPort);
         Log("join " + std::to_string(room->id) + " host " + host::net::FormatAddress(room->hostAddress));
-        return SendTo(c, kJoinAccepted, kStatusSuccess, reply);
+        SendTo(c, kJoinAccepted, kStatusSuccess, reply);
+        // Those already in see the new member.
+        return SendToRoom(*room, kMemberBlock, MemberBlockOf(*room), c.user);
     }
     case 1006:
     case 1009: {
@@ -444,6 +467,7 @@ void Server::Handle(Client& c, u16 type, const std::vector<u8>& p)
         }
         return;
     case 1014:
+        Log("kick " + std::to_string(id32(0)));
         if (Room* room = RoomOf(c.user); room && room->members.front() == c.user) {
             std::erase(room->members, id32(0));
             WriteMembers(*room);

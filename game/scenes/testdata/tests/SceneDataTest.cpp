@@ -190,6 +190,28 @@ TEST_F(SceneDataTest, GroupsHoldTheirChildrenAndCellsStayInOrder)
     EXPECT_EQ(LayerAt(layers, 1.0f, 0.0f), "");
 }
 
+TEST_F(SceneDataTest, PanelsKeepTheirPlaceWhenTheSceneMovesThemByTheirOffset)
+{
+    const std::string path = host::kernel::MakeTempFileName();
+    ASSERT_EQ(Put(path, LayoutBytes({"a", "Strip"}, "Cells.dds", {{"Strip", 10, 600, 1000, 24}})), "");
+    CSceneResource scene;
+    ASSERT_TRUE(scene.LoadFromFile(path.c_str()));
+    host::kernel::DeleteFile(path);
+    CSceneObject* strip = scene.GetLayer(1);
+    for (const auto& [dy, top] : {std::pair{0.0f, 600.0f}, {-300.0f, 300.0f}}) {
+        strip->SetOffset(0, dy);
+        strip->Update(0);
+        const CRect4 r = strip->GetBoundingRect();
+        EXPECT_FLOAT_EQ(r.left, 10) << dy;
+        EXPECT_FLOAT_EQ(r.top, top) << dy;
+        EXPECT_FLOAT_EQ(r.right - r.left, 1000) << dy;
+        EXPECT_FLOAT_EQ(r.bottom - r.top, 24) << dy;
+    }
+    // The other layers stay on their grid squares.
+    scene.GetLayer(0)->Update(0);
+    EXPECT_FLOAT_EQ(scene.GetLayer(0)->GetBoundingRect().bottom, 24);
+}
+
 TEST_F(SceneDataTest, TheCellTextureDecodesWithNothingKeyedOut)
 {
     const auto pack = Open(Folder::kSecond, kSceneArchive);

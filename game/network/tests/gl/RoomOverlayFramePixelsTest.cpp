@@ -1,0 +1,194 @@
+// The room screen of a lobby room, its host alone, on real OpenGL at the
+// layout's own size (1024 x 768), with the lobby overlay half in: F1, then
+// 0.2 s of its 0.4 s slide. The frame is written to the build folder as
+// RoomOverlayFrame.png to look at; the test checks the overlay's tab strip
+// where half the slide puts it, and the room's layers above it.
+#include "engine/graphics/GraphicDevice.h"
+#include "game/battle/scene/tests/gl/Png.h"
+#include "game/data/SaveConfig.h"
+#include "game/network/LobbyClient.h"
+#include "game/network/LobbyRoom.h"
+#include "game/network/LobbyScreenSet.h"
+#include "game/network/tests/LobbyDoubles.h"
+#include "game/network/tests/LobbySceneHarness.h"
+#include "game/scenes/GameApp.h"
+#include "game/scenes/MenuScene.h"
+#include "game/scenes/testdata/LobbyScreensData.h"
+#include "game/scenes/testdata/SceneData.h"
+#include "game/scenes/tests/MenuRun.h"
+#include "host/input/Input.h"
+#include "host/kernel/FakeMessageBox.h"
+#include "host/kernel/Kernel.h"
+#include "host/kernel/tests/TempFolder.h"
+#include "host/render/GlRender.h"
+#include "host/sound/Sound.h"
+#include "host/text/FakeText.h"
+#include "host/window/Window.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace render = host::render;
+
+namespace {
+
+constexpr u32 kWidth = 1024, kHeight = 768;
+constexpr u32 kSizeIndex = 2;   // 1024 x 768: layout pixels are screen pixels
+constexpr u32 kFrameMs = 20;    // ten frames make half the slide
+
+host::window::LResult Procedure(host::window::Handle window, u32 message, host::window::WParam w,
+                                host::window::LParam l)
+{
+    if (CGameApp* app = GetGameApp()) return app->WindowProc(window, message, w, l);
+    return host::window::DefWindowProc(window, message, w, l);
+}
+
+class RoomOverlayFrame : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* root = std::getenv("ORV_GAME_DATA");
+        ASSERT_NE(root, nullptr) << "the game_data fixture sets ORV_GAME_DATA";
+        const std::string data = root;
+        setenv("TEMP", (temp_.Path() + "Temp/").c_str(), 1);
+        ASSERT_TRUE(host::kernel::CreateDirectories(temp_.Path() + "Temp"));
+        CSaveConfig config;
+        ASSERT_EQ(config.Load(), 1);
+        config.GetGraphicsSettings()->screenSize = kSizeIndex;
+        ASSERT_EQ(config.Save(), 1);
+
+        host::window::UseRealBackend();
+        render::InstallGlRender();
+        boxes_.emplace();   // after the window service, which takes the boxes over
+        host::input::SetBackend(&input_);
+        host::sound::SetNullOutput(&sound_);
+        host::text::InstallFakeGlyphs();   // glyph boxes: no system font
+        ASSERT_TRUE(host::kernel::SetCurrentDirectory(data + "/one"));
+        app_ = std::make_unique<CGameApp>(DataFolders{data + "/one", data + "/two"});
+        app_->SetStartScene([] { return new menu_run::CIdleScene(); });
+        ASSERT_EQ(app_->Init(GetModuleInstance(), &Procedure), 1) << "no OpenGL 3.3 device";
+        ASSERT_EQ(app_->GetClientWidth(), i32(kWidth));
+        ASSERT_EQ(app_->GetClientHeight(), i32(kHeight));
+        ASSERT_TRUE(app_->LoadResources());
+        app_->ChangeScene(host_ = new lobby_scene_test::CLobbyHostScene(), 0);
+        ASSERT_EQ(app_->GetScene(), host_);
+
+        CTexture* texture = menu::FindTexture(scene_data::kLobbyTexture);
+        ASSERT_NE(texture, nullptr);
+        auto set = std::make_unique<CLobbyScreenSet>(client_);
+        set_ = set.get();
+        ASSERT_EQ(client_.Create("tag1", "tag2", texture, menu::MenuFont(), "127.0.0.1", 15500, 18000, std::move(set),
+                                 std::make_unique<lobby_test::RecordingPeerSide>(peers_)),
+                  1);
+        host_->client = &client_;
+    }
+
+    void TearDown() override
+    {
+        if (host_) host_->client = nullptr;
+        client_.Destroy();   // before the game: the screens hold its textures
+        app_.reset();
+        host::text::UseRealGlyphs();
+        host::sound::SetNullOutput(nullptr);
+        host::input::SetBackend(nullptr);
+        render::InstallBackend(nullptr);
+        host::kernel::SetCurrentDirectory(cwd_);
+    }
+
+    void Frame()
+    {
+        clock_.Advance(kFrameMs);
+        host::window::Message message;
+        while (host::window::PeekMessage(message)) {
+            host::window::TranslateMessage(message);
+            host::window::DispatchMessage(message);
+        }
+        app_->Update();
+        app_->Draw();
+    }
+
+    // The frame as CGameApp::Draw makes it, read back before it is shown.
+    std::vector<u32> ReadFrame()
+    {
+        CGraphicDevice* device = app_->GetDevice();
+        std::vector<u32> frame(kWidth * kHeight);
+        EXPECT_EQ(device->BeginScene(), 1);
+        app_->DrawSideBars();
+        app_->GetScene()->Draw(0);
+        const render::Rect all{0, 0, i32(kWidth), i32(kHeight)};
+        EXPECT_EQ(device->GetBackBuffer()->ReadPixels(&all, frame.data()), render::Result::Ok);
+        EXPECT_EQ(device->EndScene(), 1);
+        return frame;
+    }
+
+    std::string cwd_ = host::kernel::GetCurrentDirectory();
+    host::kernel::testing::TempFolder temp_;
+    host::input::FakeBackend input_;
+    host::sound::NullOutput sound_;
+    host::kernel::FakeClock clock_{100000};
+    host::kernel::ScopedClock scoped_{clock_};
+    std::optional<host::kernel::FakeMessageBox> boxes_;
+    std::unique_ptr<CGameApp> app_;
+    lobby_test::RecordingPeerSide::Shared peers_;
+    CLobbyClient client_;
+    CLobbyScreenSet* set_ = nullptr;
+    lobby_scene_test::CLobbyHostScene* host_ = nullptr;   // the app's
+};
+
+TEST_F(RoomOverlayFrame, HalfTheSlideBringsTheTabHalfwayUpOverTheRoom)
+{
+    auto* room = dynamic_cast<CLobbyRoomScene*>(set_->Scene(LobbyLayer::kRoom));
+    ASSERT_NE(room, nullptr);
+    room->Reset();
+    room->SetLobbyMode(1);
+    client_.SetRoomHost(true, 0);
+    room->BecomeHost("Host", nullptr);
+    client_.SetScreen(u32(LobbyLayer::kRoom));
+    Frame();
+    input_.SetKey(u8(CLobbyRoomScene::kF1Key), true);
+    Frame();
+    input_.SetKey(u8(CLobbyRoomScene::kF1Key), false);
+    for (u32 i = 1; i < 10; ++i) Frame();
+    ASSERT_TRUE(room->OverlayShown());
+    ASSERT_NEAR(room->GetFade(), CLobbyRoomScene::kOverlaySeconds / 2, 1e-4f);
+
+    const std::vector<u32> frame = ReadFrame();
+    const std::string png = gl_test::Png(frame, kWidth, kHeight);
+    const std::string out = std::string(ORV_TEST_BUILD_DIR) + "/RoomOverlayFrame.png";
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
+    const auto at = [&](u32 x, u32 y) { return frame[y * kWidth + x] & 0xFFFFFFu; };
+
+    // Every layer shows its own cell's colour; the room's stand on the
+    // top row of a 32-pixel grid.
+    const std::vector<std::string> layers = scene_data::LobbyRoomLayers();
+    const auto index = [&](const char* name) {
+        return u32(std::find(layers.begin(), layers.end(), name) - layers.begin());
+    };
+    const auto cellColour = [](u32 i) { return (u32(i * 2654435761u >> 8) & 0xFF7FFFu) | 0x200020u; };
+    for (const char* name : {"bg02", "Base", "Select2"})
+        EXPECT_EQ(at(index(name) * 32 + 12, 12), cellColour(index(name))) << name << "; see " << out;
+    // Half in: the hint tab of the hidden overlay is gone.
+    EXPECT_NE(at(index("tab_op") * 32 + 12, 12), cellColour(index("tab_op"))) << "see " << out;
+
+    // The tab strip: its cell stretched across the screen, risen by half of
+    // its 650-pixel way. The cell's frame is one texel of eight each side.
+    const scene_data::LayerPanel& tab = scene_data::kRoomTab;
+    const f32 top = tab.y - 650.0f / 2;
+    const u32 tabColour = cellColour(index("Tab"));
+    for (u32 x : {200u, 512u, 820u}) EXPECT_EQ(at(x, u32(top + tab.height / 2)), tabColour) << x << "; see " << out;
+    // Its top edge, the first row down the middle column that is not the
+    // empty screen under the room's row of layers.
+    const u32 empty = at(512, 40);
+    u32 edge = 40;
+    while (edge < kHeight && at(512, edge) == empty) ++edge;
+    EXPECT_NEAR(f32(edge), top, 1.0f) << "see " << out;
+    EXPECT_NE(empty, tabColour);
+}
+
+}  // namespace
