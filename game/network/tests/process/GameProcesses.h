@@ -137,13 +137,13 @@ public:
     ::testing::AssertionResult Start(const std::string& script, const std::string& server = "127.0.0.1",
                                      u16 serverPort = 9)
     {
+        ++m_starts;
         WriteText(ScriptPath(), script);
         const std::string data = std::getenv("ORV_GAME_DATA") ? std::getenv("ORV_GAME_DATA") : "";
         if (data.empty()) return ::testing::AssertionFailure() << "ORV_GAME_DATA is not set";
         std::vector<std::string> args = {ORV_NET_PLAYER, "--data", data, "--bind",
             host::net::FormatAddress(m_address), "--script", ScriptPath(), "--log", LogPath(), "--hashes",
             HashPath(), "--server", server, "--server-port", std::to_string(serverPort)};
-        ++m_starts;
         m_status = -1;
         m_pid = fork();
         if (m_pid < 0) return ::testing::AssertionFailure() << "no fork";

@@ -250,6 +250,7 @@ private:
         if (c == "screen") return Screen() == i32(n) && Message() == ~0u;
         if (c == "message") return Message() == n;
         if (c == "members") return Members() == n && Message() == ~0u;
+        if (c == "rooms") return Client() && Client()->GetRoomCount() >= n && Message() == ~0u;
         if (c == "chat") return Client() && Client()->GetRoomChatLines() >= n;
         if (c == "over") return m_battleOver;
         if (c == "frames") return m_stepFrames >= n;

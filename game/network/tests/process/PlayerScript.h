@@ -7,7 +7,8 @@
 // network scene's child class, - for none), screen N (the lobby screen, no message
 // waiting), message N (that message shown, not answered), members N (that
 // many room members), results N (at least N battles counted in the member
-// table, every member's summed), chat N (at least N room chat lines), over - (the
+// table, every member's summed), rooms N (at least N rooms listed, no
+// message waiting), chat N (at least N room chat lines), over - (the
 // battle's end test passed), frames N (N frames passed).
 // Actions: none, press BUTTON [COUNT] (decide, cancel, up, down, left,
 // right, start, stick-up/down/left/right), key SCANCODE (hex), digits
