@@ -295,6 +295,13 @@ inline u32 OverFrame(const std::string& log)
     return at == std::string::npos ? 0 : u32(std::strtoul(log.c_str() + at + 21, nullptr, 10));
 }
 
+// The player's own result of the log's battle (1 win, 2 loss, 3 draw), or 0.
+inline u32 OwnResult(const std::string& log)
+{
+    const size_t at = log.find(" result ", log.find("battle over at frame "));
+    return at == std::string::npos ? 0 : u32(std::strtoul(log.c_str() + at + 8, nullptr, 10));
+}
+
 // The member table the log's last dump shows: name -> {wins, losses, draws}.
 inline std::map<std::string, std::vector<u32>> LastMembers(const std::string& log)
 {

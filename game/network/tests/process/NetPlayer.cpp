@@ -16,6 +16,7 @@
 // out is logged and the program ends with status 2.
 #include "engine/core/Scene.h"
 #include "engine/platform/app/ImeInput.h"
+#include "game/battle/scene/BattleResults.h"
 #include "game/battle/scene/BattleScene.h"
 #include "game/data/SaveConfig.h"
 #include "game/network/LobbyClient.h"
@@ -351,7 +352,11 @@ private:
         }
         if (battle->IsOver() && !m_battleOver) {
             m_battleOver = true;
-            Log("battle over at frame %u results %u %u\n", frame, battle->GetResult(0), battle->GetResult(1));
+            // This player's result as the battle settles it: 1 win, 2 loss, 3 draw.
+            u32 result = 0;
+            for (const BattleFighter& f : battle->ReadFighters())
+                if (f.entryIndex == battle->GetLocalEntry() && !f.computer) result = battle->GetResult(u32(f.team));
+            Log("battle over at frame %u result %u\n", frame, result);
             std::fflush(m_hashes);
         }
     }

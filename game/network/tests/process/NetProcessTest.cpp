@@ -114,7 +114,7 @@ const char* const kMemberEnd =
 // hashes, the time limit's end on the same frame, and back in the room the
 // battle counted once for each member in both tables. The frames both
 // played.
-u32 CheckBattle(GameProcess& host, GameProcess& member)
+u32 CheckBattle(GameProcess& host, GameProcess& member, const std::string& hostName, const std::string& memberName)
 {
     u32 frames = 0;
     EXPECT_TRUE(e2e::SameBattle(host, member, &frames));
@@ -130,6 +130,16 @@ u32 CheckBattle(GameProcess& host, GameProcess& member)
             EXPECT_EQ(results[0] + results[1] + results[2], 1u) << p->Name() << ": " << name << p->Describe();
     }
     EXPECT_EQ(e2e::LastMembers(host.Log()), e2e::LastMembers(member.Log()));
+    // Each player's own result, as its battle settled it, is the one its
+    // row counts (results 1..3 in table columns 0..2).
+    const auto table = e2e::LastMembers(host.Log());
+    for (const auto& [p, name] : {std::pair{&host, hostName}, std::pair{&member, memberName}}) {
+        const u32 result = e2e::OwnResult(p->Log());
+        EXPECT_TRUE(result >= 1 && result <= 3) << p->Describe();
+        if (result >= 1 && result <= 3 && table.count(name)) {
+            EXPECT_EQ(table.at(name)[result - 1], 1u) << name;
+        }
+    }
     return frames;
 }
 
@@ -149,7 +159,7 @@ TEST(NetProcess, DirectRoomByTypedAddressPlaysABattleToItsEndOnEqualHashesAndADe
     ASSERT_TRUE(e2e::WaitAll({&a, &c}, deadline));
     const u32 battleMs = NowMs() - start;
 
-    const u32 frames = CheckBattle(a, c);
+    const u32 frames = CheckBattle(a, c, "Alpha", "Charlie");
 
     // A again, with C on its deny list: C's join gets 1025 refused, and
     // message 10.
@@ -225,21 +235,19 @@ TEST(NetProcess, LobbyRoomThroughTheTestServerPlaysABattleToItsEndOnEqualHashesA
     ASSERT_TRUE(ended);
     const u32 battleMs = NowMs() - start;
 
-    const u32 frames = CheckBattle(a, b);
+    const u32 frames = CheckBattle(a, b, "Alice", "Bob");
     // The server saw the room made, asked for, entered, its battle started,
     // and each player's result.
     const std::string log = server.Log();
     for (const char* line : {"login alice", "login bob", "message 1002 794", "message 1009 4", "message 1005 45",
                              "message 1008 4", "result alice ", "result bob "})
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
-    // What each member table says of a player is what the server recorded.
-    const auto members = e2e::LastMembers(a.Log());
-    for (const auto& [login, name] : {std::pair{"alice", "Alice"}, std::pair{"bob", "Bob"}}) {
+    // The server recorded each player's own result (0 win, 1 loss, 2 draw).
+    for (const auto& [p, login] : {std::pair{&a, "alice"}, std::pair{&b, "bob"}}) {
         const size_t at = log.find(std::string("result ") + login + " ");
-        if (at == std::string::npos || !members.count(name)) continue;
-        const u32 result = u32(std::strtoul(log.c_str() + at + 8 + std::strlen(login), nullptr, 10));
-        ASSERT_LT(result, 3u);
-        EXPECT_EQ(members.at(name)[result], 1u) << name << " " << result << a.Describe();
+        if (at == std::string::npos) continue;
+        const u32 recorded = u32(std::strtoul(log.c_str() + at + 8 + std::strlen(login), nullptr, 10));
+        EXPECT_EQ(recorded + 1, e2e::OwnResult(p->Log())) << login << "\n" << log;
     }
     std::printf("lobby run: battle of %u frames, %u ms in all\n", frames, battleMs);
 }
