@@ -603,6 +603,7 @@ i32 CLobbyClient::DispatchLocked(u16 type, u16 status, u8* payload, u32 n)
             m_playState = 0;
             m_screen = u32(LobbyLayer::kLobby);
             m_peers->RequestCloseAll();
+            m_screens->RoomLost();
         }
         RemoveRoom(id);
         return 1;
@@ -619,6 +620,7 @@ i32 CLobbyClient::DispatchLocked(u16 type, u16 status, u8* payload, u32 n)
         if (type == kMemberBlockKick && !m_ownRoom.HasMember(m_ownUser.Id())) {
             m_peers->RequestCloseAll();
             m_screen = u32(LobbyLayer::kLobby);
+            m_screens->RoomLost();
         }
         return 1;
     }

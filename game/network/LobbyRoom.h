@@ -53,6 +53,12 @@ public:
 
     // What the lobby client forwards (the screen set's room calls).
     void Reset();
+    // The room is gone under us (lobby server): windows closed, table emptied.
+    void Lose()
+    {
+        CloseWindows();
+        Reset();
+    }
     // 1: a room of the lobby server; 0: a direct room. Set by whoever
     // enters or makes the room; Reset keeps it.
     void SetLobbyMode(u32 mode) { m_lobbyMode = mode ? 1 : 0; }

@@ -37,6 +37,7 @@ public:
     u32 RoomChatLines() override { return m_context.roomChat.count; }
 
     void RoomReset() override { m_room->Reset(); }
+    void RoomLost() override { m_room->Lose(); }
     void RoomMarkJoinedThroughServer() override { m_room->SetLobbyMode(1); }
     void RoomAddResult(u32 result) override { m_room->AddResult(result); }
     void RoomBroadcastMemberTable() override { m_room->BroadcastMemberTable(); }

@@ -71,6 +71,9 @@ public:
 
     // The room screen.
     virtual void RoomReset() = 0;
+    // The server took the room away (kicked, or the room closed): the room's
+    // windows close and its table empties.
+    virtual void RoomLost() = 0;
     virtual void RoomMarkJoinedThroughServer() = 0;
     // The host adds its own battle result to its counters.
     virtual void RoomAddResult(u32 result) = 0;

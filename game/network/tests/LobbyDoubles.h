@@ -44,6 +44,7 @@ public:
         return m.pending;
     }
     void RoomReset() override { Note("room-reset"); }
+    void RoomLost() override { Note("room-lost"); }
     void RoomMarkJoinedThroughServer() override { Note("room-joined-through-server"); }
     void RoomAddResult(u32 result) override { Note("room-add-result " + std::to_string(result)); }
     void RoomBroadcastMemberTable() override { Note("room-broadcast-members"); }

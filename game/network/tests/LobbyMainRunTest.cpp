@@ -55,7 +55,7 @@ protected:
         p.client.SendLogin();
         EXPECT_TRUE(FramesUntil([&] {
             return p.client.GetScreen() == u32(LobbyLayer::kLobby) && !p.screens->MessagePending() &&
-                   !p.Context().state.users->empty();
+                   p.client.GetUserCount() > 0;
         }));
         return p;
     }

@@ -156,6 +156,8 @@ TEST_F(LobbyServerRoom, HostKicksAMemberFromTheUserInformation)
     EXPECT_TRUE(FramesUntil([&] {
         return Guest().client.GetScreen() == u32(LobbyLayer::kLobby) && Names(Host()).size() == 1;
     }));
+    // His room is gone with its table: a room he enters next starts empty.
+    EXPECT_TRUE(Names(Guest()).empty());
 }
 
 // The host menu's room settings: the window in edit mode over the room; the

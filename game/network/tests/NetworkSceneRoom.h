@@ -24,6 +24,7 @@ public:
     void ShowMessage(u32, u32) override {}
     bool MessagePending() override { return false; }
     void RoomReset() override {}
+    void RoomLost() override {}
     void RoomMarkJoinedThroughServer() override {}
     void RoomAddResult(u32 result) override { Note(-1, result); }
     void RoomBroadcastMemberTable() override {}
