@@ -427,7 +427,13 @@ int main(int argc, char** argv)
             status = 3;
         }
         for (const Step& step : steps) {
-            if (status || player.Quit()) break;
+            if (status) break;
+            // The game ended (its quit message) before the script did.
+            if (player.Quit()) {
+                player.Log("the game ended before line %u\n", step.line);
+                status = 2;
+                break;
+            }
             if (!player.Run(step)) status = 2;
         }
         player.Log(status ? "ended: failed\n" : "ended: script done\n");
