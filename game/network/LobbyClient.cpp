@@ -896,6 +896,24 @@ u32 CLobbyClient::GetMemberCount()
     return u32(std::clamp<i32>(m_members.count, 0, i32(kMaxMembers)));
 }
 
+u32 CLobbyClient::GetPendingMessage()
+{
+    ClientLock lock(*this);
+    return m_screens ? m_screens->PendingMessageCode() : ~0u;
+}
+
+u32 CLobbyClient::GetRoomChatLines()
+{
+    ClientLock lock(*this);
+    return m_screens ? m_screens->RoomChatLines() : 0;
+}
+
+RoomMemberTable CLobbyClient::GetMemberTableCopy()
+{
+    ClientLock lock(*this);
+    return m_members;
+}
+
 i32 CLobbyClient::GetMemberName(u32 index, char* out, u32 size)
 {
     ClientLock lock(*this);

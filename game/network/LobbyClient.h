@@ -148,6 +148,11 @@ public:
     bool GetOwnRoom(lobby::LobbyRoomRecord* out);
     bool GetOwnUser(lobby::LobbyUserRecord* out);
     LineTestResults GetLineTestResults();
+    // For a watcher on the main thread: the message waiting for an answer
+    // (~0u for none), the room chat lines, a copy of the member table.
+    u32 GetPendingMessage();
+    u32 GetRoomChatLines();
+    RoomMemberTable GetMemberTableCopy();
 
     // Forwards into the room screen under the lock.
     i32 AcceptPeer(CNetClient* peer);

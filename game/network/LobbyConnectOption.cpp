@@ -341,8 +341,11 @@ i32 CLobbyConnectOptionScene::Update(u32 argument)
         else if (--m_hostWait == 0 && Context() && Context()->message) Context()->message->Show(kHostFailed, this);
         return CSceneResource::Update(argument);
     }
+    // The keypad's digits are direction codes too: the press that moved
+    // onto the address row is not also a digit there.
+    const u32 row = m_row;
     UpdateMenu();
-    TypeDigits();
+    if (m_row == row) TypeDigits();
     UpdateName();
     UpdateDisplay();
     return CSceneResource::Update(argument);

@@ -93,6 +93,8 @@ void CLobbyScreenSet::ShowMessage(u32 code, u32 returnScreen)
 
 bool CLobbyScreenSet::MessagePending() { return m_message->IsShowing() && !m_message->IsAnswered(); }
 
+u32 CLobbyScreenSet::PendingMessageCode() { return MessagePending() ? m_message->GetCode() : ~0u; }
+
 void CLobbyScreenSet::LobbyChatLine(const char* line) { m_lobby->AddChatLine(line); }
 
 void CLobbyScreenSet::OpenUserInformation(const lobby::LobbyUserRecord& user, bool kickAllowed)

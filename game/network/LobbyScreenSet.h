@@ -33,6 +33,8 @@ public:
 
     void ShowMessage(u32 code, u32 returnScreen) override;
     bool MessagePending() override;
+    u32 PendingMessageCode() override;
+    u32 RoomChatLines() override { return m_context.roomChat.count; }
 
     void RoomReset() override { m_room->Reset(); }
     void RoomLost() override { m_room->Lose(); }

@@ -64,6 +64,10 @@ public:
     virtual void ShowMessage(u32 code, u32 returnScreen) = 0;
     // It holds an event (below 28) not yet answered.
     virtual bool MessagePending() = 0;
+    // What a watcher reads (under the client lock): the code of the message
+    // waiting for an answer, or ~0u; the room chat lines kept.
+    virtual u32 PendingMessageCode() { return ~0u; }
+    virtual u32 RoomChatLines() { return 0; }
 
     // The room screen.
     virtual void RoomReset() = 0;

@@ -23,8 +23,10 @@
 #include "game/scenes/TitleScene.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 using namespace netscene;
@@ -119,13 +121,26 @@ Verdict CheckPeerMessage(i32 type, u32 length, bool roomHost)
 }  // namespace netscene
 
 // The scene's own lock when none is put in.
+// It knows its holder: the battle loads on the loading screen's thread,
+// which holds it not, and must not leave it there.
 class CNetworkScene::OwnLock final : public INetworkSceneLock {
 public:
-    void Enter() override { m_section.Enter(); }
-    void Leave() override { m_section.Leave(); }
+    void Enter() override
+    {
+        m_section.Enter();
+        if (m_depth++ == 0) m_owner = std::this_thread::get_id();
+    }
+    void Leave() override
+    {
+        if (--m_depth == 0) m_owner = std::thread::id();
+        m_section.Leave();
+    }
+    bool HeldByMe() const override { return m_owner.load() == std::this_thread::get_id(); }
 
 private:
     host::kernel::CriticalSection m_section;
+    std::atomic<std::thread::id> m_owner{};
+    u32 m_depth = 0;   // the holder's
 };
 
 CNetworkScene::CNetworkScene() : CNetworkScene(NetworkSceneOptions{}) {}
@@ -470,6 +485,7 @@ i32 CNetworkScene::SetEndRequest(u32 value)
 
 void CNetworkScene::EnterLock() { m_lock->Enter(); }
 void CNetworkScene::LeaveLock() { m_lock->Leave(); }
+bool CNetworkScene::LockHeldByMe() { return m_lock->HeldByMe(); }
 
 i32 CNetworkScene::Broadcast(u16 type, const void* data, u32 length)
 {

@@ -118,6 +118,7 @@ public:
     // IBattleNetwork.
     void EnterLock() override;
     void LeaveLock() override;
+    bool LockHeldByMe() override;
     i32 Broadcast(u16 type, const void* data, u32 length) override;
     i32 DropBattle() override;
     i32 ReportBattleResult(u32 result) override;

@@ -78,6 +78,8 @@ public:
     virtual ~IBattleNetwork() = default;
     virtual void EnterLock() = 0;
     virtual void LeaveLock() = 0;
+    // Whether the calling thread holds the lock. One that cannot tell says yes.
+    virtual bool LockHeldByMe() { return true; }
     // One peer message to every peer (sub-type 1, stream channel).
     virtual i32 Broadcast(u16 type, const void* data, u32 length) = 0;
     // The battle is left: the network scene drops its child scene. The

@@ -71,6 +71,10 @@ i32 CBattleLockstep::SyncStart()
         Lock lock(m_sync);
         m_ready[local] = 1;
     }
+    // The loading screen's thread loads the battle holding no lock: leaving
+    // one it does not hold, then taking it, would end that thread with the
+    // lock held and every other thread of the game waiting on it.
+    const bool held = m_networkLock && m_networkLock->HeldByMe();
     for (u32 cycle = 1;; ++cycle) {
         if (cycle > m_config.limits.handshakeCycles) return 0;
         {
@@ -82,9 +86,9 @@ i32 CBattleLockstep::SyncStart()
             }
             if (all) break;
         }
-        if (m_networkLock) m_networkLock->Leave();
+        if (held) m_networkLock->Leave();
         host::kernel::Sleep(1);
-        if (m_networkLock) m_networkLock->Enter();
+        if (held) m_networkLock->Enter();
     }
     if (IsHost()) {
         const std::string body = WriteU32Body(0);

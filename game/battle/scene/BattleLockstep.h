@@ -58,13 +58,16 @@ public:
 
 // The network scene's lock (CNetworkScene::GetSyncBlock): held by the game
 // thread around the battle's update and by the receive thread while it
-// delivers a message. SyncStart and WaitNetInputs are called holding it once
-// and leave it while they sleep.
+// delivers a message. WaitNetInputs is called holding it once; SyncStart
+// holding it once or, on the loading screen's thread, not at all. A holder
+// leaves it while it sleeps.
 class INetworkSceneLock {
 public:
     virtual ~INetworkSceneLock() = default;
     virtual void Enter() = 0;
     virtual void Leave() = 0;
+    // Whether the calling thread holds it. A lock that cannot tell says yes.
+    virtual bool HeldByMe() const { return true; }
 };
 
 // What the lockstep reads of the battle; game thread only.

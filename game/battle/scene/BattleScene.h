@@ -314,6 +314,7 @@ protected:
         i32 Broadcast(u32 type, const u8* data, u32 length) override;
         void Enter() override;
         void Leave() override;
+        bool HeldByMe() const override;
         f32 GetMusicPosition() override;
         void AddPausedTime(u32 ms) override;
         bool IsEndFadeStarted() override;

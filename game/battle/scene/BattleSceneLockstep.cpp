@@ -24,6 +24,12 @@ void CBattleScene::LockstepSeams::Leave()
     if (IBattleNetwork* network = scene->GetNetwork()) network->LeaveLock();
 }
 
+bool CBattleScene::LockstepSeams::HeldByMe() const
+{
+    IBattleNetwork* network = scene->GetNetwork();
+    return network && network->LockHeldByMe();
+}
+
 f32 CBattleScene::LockstepSeams::GetMusicPosition() { return scene->GetMusicTime(); }
 
 void CBattleScene::LockstepSeams::AddPausedTime(u32 ms)

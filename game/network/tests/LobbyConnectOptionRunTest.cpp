@@ -62,6 +62,20 @@ TEST_F(ConnectOptionRun, DigitsTypedShowInTheirSlotsAndTheCursorBlinks)
     EXPECT_FLOAT_EQ(lowest[1], 1.0f);
 }
 
+// The keypad's 8 is the default Down and also a digit: the press that
+// moves onto the address row types nothing there.
+TEST_F(ConnectOptionRun, TheKeyThatMovesOntoTheAddressRowTypesNoDigit)
+{
+    Player& p = Start();
+    CLobbyConnectOptionScene* s = Options(p);
+    ASSERT_EQ(s->GetRow(), u32(kRowMode));
+    Press(menu::kDown);
+    ASSERT_EQ(s->GetRow(), u32(kRowAddress));
+    EXPECT_EQ(s->GetDigitCursor(), 0u);
+    TypeAddress("127000000001");
+    EXPECT_EQ(Address(s), "127.0.0.1");
+}
+
 TEST_F(ConnectOptionRun, JoinRefusesThisMachine)
 {
     Player& p = Start();

@@ -482,6 +482,10 @@ void Server::Handle(Client& c, u16 type, const std::vector<u8>& p)
     case 1016: {
         const u32 result = id32(0);
         if (result < 3) ++m_accounts[c.user - 1].results[result];
+        // What the tests read back of the recorded results.
+        const u32* r = m_accounts[c.user - 1].results;
+        Log("result " + m_accounts[c.user - 1].login + " " + std::to_string(result) + " totals " +
+            std::to_string(r[0]) + " " + std::to_string(r[1]) + " " + std::to_string(r[2]));
         return Broadcast(kUsersResult, UserEntry(c.user));
     }
     case 1020: {

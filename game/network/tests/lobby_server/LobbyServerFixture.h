@@ -34,7 +34,7 @@ public:
 
     // True once the server wrote its port (within 10 s).
     bool Start(const std::vector<ServerAccount>& accounts, const std::string& fault = "",
-               u32 bindAddress = host::net::kLoopback, u32 keepAliveMs = 300)
+               u32 bindAddress = host::net::kLoopback, u32 keepAliveMs = 300, u32 seconds = 120)
     {
         char folder[] = "/tmp/orv-lobby-XXXXXX";
         if (!mkdtemp(folder)) return false;
@@ -47,7 +47,7 @@ public:
         const std::string portFile = m_folder + "/port.txt";
         std::vector<std::string> args = {ORV_LOBBY_SERVER, "--bind", host::net::FormatAddress(bindAddress),
                                          "--port-file", portFile, "--accounts", m_folder + "/accounts.txt",
-                                         "--log", LogPath(), "--seconds", "120", "--keepalive-ms",
+                                         "--log", LogPath(), "--seconds", std::to_string(seconds), "--keepalive-ms",
                                          std::to_string(keepAliveMs)};
         if (!fault.empty()) args.insert(args.end(), {"--fault", fault});
         m_pid = fork();

@@ -275,6 +275,32 @@ TEST(BattleLockstep, WaitsEndAtOnceWhenTheHostLeftOrTheBattleEnds)
     client.lock.Leave();
 }
 
+// The loading screen's thread loads the battle, and starts the handshake,
+// holding no lock: it must end as it began, else the game thread and the
+// receive threads wait on a lock nobody will leave.
+TEST(BattleLockstep, AHandshakeOnAThreadWithoutTheLockLeavesItAsItFoundIt)
+{
+    for (const bool ready : {true, false}) {
+        Machine client(1, {0, 0, 4, 4}, 0, LockstepLimits{10, 50, 10});
+        if (ready) {
+            EXPECT_EQ(client.Message(kMsgNetReady, U32Bytes(0)), E::kNone);
+        }
+        i32 result = -1;
+        bool heldAfter = true;
+        std::thread loader([&] {
+            result = client.lockstep->SyncStart();
+            heldAfter = client.lock.HeldByMe();
+        });
+        loader.join();
+        EXPECT_EQ(result, ready ? 1 : 0) << ready;
+        ASSERT_FALSE(heldAfter) << ready;
+        // Another thread takes it at once.
+        client.lock.Enter();
+        EXPECT_TRUE(client.lock.HeldByMe());
+        client.lock.Leave();
+    }
+}
+
 TEST(BattleLockstep, AHostWhoseThreadIsNotRunningGivesUpAtTheLimit)
 {
     Machine host(0, {0, 0, 4, 4}, 0, LockstepLimits{10, 30, 10});

@@ -41,7 +41,7 @@ public:
         if (--m_depth == 0) m_owner = std::thread::id();
         m_mutex.unlock();
     }
-    bool HeldByMe() const { return m_owner.load() == std::this_thread::get_id(); }
+    bool HeldByMe() const override { return m_owner.load() == std::this_thread::get_id(); }
 
 private:
     std::recursive_mutex m_mutex;
