@@ -21,7 +21,7 @@ if(ORV_SANITIZE)
   target_link_options(orv_flags INTERFACE -fsanitize=address,undefined)
 endif()
 
-# ThreadSanitizer: only the tests labelled "threads" are built with it
+# ThreadSanitizer: only the tests labelled "threads" or "processes" are built with it
 # (target orv_threads_tests), so the build stays small.
 if(ORV_TSAN)
   if(ORV_SANITIZE)
@@ -66,7 +66,7 @@ function(orv_discover_tests target)
   endif()
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES ${props})
   # The ThreadSanitizer build (scripts/test.sh --tsan) builds these only.
-  if(ARG_LABEL STREQUAL "threads")
+  if(ARG_LABEL STREQUAL "threads" OR ARG_LABEL STREQUAL "processes")
     add_dependencies(orv_threads_tests ${target})
   endif()
 endfunction()

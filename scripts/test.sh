@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds and runs every test.
 #   --sanitize    the same with AddressSanitizer and UndefinedBehaviorSanitizer
-#   --tsan        only the tests labelled "threads", with ThreadSanitizer
+#   --tsan        only the tests labelled "threads" or "processes", with ThreadSanitizer
 #   --no-install  skip the package step
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,7 +10,7 @@ for a in "$@"; do
   case "$a" in
     --no-install) install=0 ;;
     --sanitize) sanitize="--sanitize" ;;
-    --tsan) sanitize="--tsan"; labels=(-L threads) ;;
+    --tsan) sanitize="--tsan"; labels=(-L 'threads|processes') ;;
     *) echo "unknown option $a" >&2; exit 2 ;;
   esac
 done
