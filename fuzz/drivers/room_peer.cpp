@@ -54,9 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     lobby_test::RecordingScreens::Shared screens;
     lobby_test::RecordingPeerSide::Shared peers;
     CLobbyClient client(nullptr);
-    FUZZ_CHECK(client.Create("tag1", "tag2", nullptr, nullptr, "127.0.0.1", 15500, 18000,
-                             std::make_unique<lobby_test::RecordingScreens>(screens),
-                             std::make_unique<lobby_test::RecordingPeerSide>(peers)) == 1);
+    FUZZ_CHECK(lobby_test::CreateRecorded(client, screens, peers) == 1);
     LobbySceneContext context;
     context.client = &client;
     context.state = client.ScreenState();

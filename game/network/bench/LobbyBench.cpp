@@ -28,9 +28,7 @@ std::vector<u8> UserList()
 struct Client {
     Client()
     {
-        client.Create("tag1", "tag2", nullptr, nullptr, "127.0.0.1", 15500, 18000,
-                      std::make_unique<lobby_test::RecordingScreens>(screens),
-                      std::make_unique<lobby_test::RecordingPeerSide>(peers));
+        lobby_test::CreateRecorded(client, screens, peers);
     }
     lobby_test::RecordingScreens::Shared screens;
     lobby_test::RecordingPeerSide::Shared peers;

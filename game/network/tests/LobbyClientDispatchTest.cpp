@@ -18,10 +18,7 @@ class LobbyClientDispatch : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(client.Create("tag1", "tag2", nullptr, nullptr, "127.0.0.1", 15500, 18000,
-                                std::make_unique<RecordingScreens>(screens),
-                                std::make_unique<RecordingPeerSide>(peers)),
-                  1);
+        ASSERT_EQ(CreateRecorded(client, screens, peers), 1);
     }
 
     // A server message as it leaves the server: scrambled with the client's key.

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unistd.h>
@@ -256,6 +257,13 @@ inline std::vector<u8> RoomEntryBytes(u32 id, u32 state = 0)
     std::vector<u8> d = RoomDataBytes(id, {}, state);
     d.resize(lobby::kEntryBytes);
     return d;
+}
+
+// A client made with the recording doubles, no texture and no font; 1 when made.
+inline i32 CreateRecorded(CLobbyClient& client, RecordingScreens::Shared& screens, RecordingPeerSide::Shared& peers)
+{
+    return client.Create("tag1", "tag2", nullptr, nullptr, "127.0.0.1", 15500, 18000,
+                         std::make_unique<RecordingScreens>(screens), std::make_unique<RecordingPeerSide>(peers));
 }
 
 }  // namespace lobby_test

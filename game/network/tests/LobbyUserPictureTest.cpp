@@ -182,9 +182,7 @@ TEST_F(LobbyUserPictureDevice, DetailsOnTheReceiveThreadAgainstCopies)
     RecordingScreens::Shared screens;
     RecordingPeerSide::Shared peers;
     CLobbyClient client{nullptr};
-    ASSERT_EQ(client.Create("tag1", "tag2", nullptr, nullptr, "127.0.0.1", 15500, 18000,
-                            std::make_unique<RecordingScreens>(screens), std::make_unique<RecordingPeerSide>(peers)),
-              1);
+    ASSERT_EQ(CreateRecorded(client, screens, peers), 1);
     auto deliver = [&](u16 type, std::vector<u8> payload) {
         ScrambleLobby(payload.data(), payload.size(), client.GetPayloadKey());
         return client.Dispatch(type, kStatusSuccess, payload.data(), u32(payload.size()));
