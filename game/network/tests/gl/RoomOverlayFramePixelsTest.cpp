@@ -3,9 +3,7 @@
 // 0.2 s of its 0.4 s slide. The frame is written to the build folder as
 // RoomOverlayFrame.png to look at; the test checks the overlay's tab strip
 // where half the slide puts it, and the room's layers above it.
-#include "engine/graphics/GraphicDevice.h"
 #include "game/battle/scene/tests/gl/Png.h"
-#include "game/data/SaveConfig.h"
 #include "game/network/LobbyClient.h"
 #include "game/network/LobbyRoom.h"
 #include "game/network/LobbyScreenSet.h"
@@ -16,25 +14,16 @@
 #include "game/scenes/testdata/LobbyScreensData.h"
 #include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/tests/MenuRun.h"
-#include "host/input/Input.h"
-#include "host/kernel/FakeMessageBox.h"
+#include "game/scenes/tests/gl/GlGame.h"
 #include "host/kernel/Kernel.h"
-#include "host/kernel/tests/TempFolder.h"
-#include "host/render/GlRender.h"
-#include "host/sound/Sound.h"
 #include "host/text/FakeText.h"
-#include "host/window/Window.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
-
-namespace render = host::render;
 
 namespace {
 
@@ -42,37 +31,12 @@ constexpr u32 kWidth = 1024, kHeight = 768;
 constexpr u32 kSizeIndex = 2;   // 1024 x 768: layout pixels are screen pixels
 constexpr u32 kFrameMs = 20;    // ten frames make half the slide
 
-host::window::LResult Procedure(host::window::Handle window, u32 message, host::window::WParam w,
-                                host::window::LParam l)
-{
-    if (CGameApp* app = GetGameApp()) return app->WindowProc(window, message, w, l);
-    return host::window::DefWindowProc(window, message, w, l);
-}
-
-class RoomOverlayFrame : public ::testing::Test {
+class RoomOverlayFrame : public gl_test::GlGame {
 protected:
     void SetUp() override
     {
-        const char* root = std::getenv("ORV_GAME_DATA");
-        ASSERT_NE(root, nullptr) << "the game_data fixture sets ORV_GAME_DATA";
-        const std::string data = root;
-        setenv("TEMP", (temp_.Path() + "Temp/").c_str(), 1);
-        ASSERT_TRUE(host::kernel::CreateDirectories(temp_.Path() + "Temp"));
-        CSaveConfig config;
-        ASSERT_EQ(config.Load(), 1);
-        config.GetGraphicsSettings()->screenSize = kSizeIndex;
-        ASSERT_EQ(config.Save(), 1);
-
-        host::window::UseRealBackend();
-        render::InstallGlRender();
-        boxes_.emplace();   // after the window service, which takes the boxes over
-        host::input::SetBackend(&input_);
-        host::sound::SetNullOutput(&sound_);
         host::text::InstallFakeGlyphs();   // glyph boxes: no system font
-        ASSERT_TRUE(host::kernel::SetCurrentDirectory(data + "/one"));
-        app_ = std::make_unique<CGameApp>(DataFolders{data + "/one", data + "/two"});
-        app_->SetStartScene([] { return new menu_run::CIdleScene(); });
-        ASSERT_EQ(app_->Init(GetModuleInstance(), &Procedure), 1) << "no OpenGL 3.3 device";
+        ASSERT_TRUE(Start(kSizeIndex, {}, [] { return new menu_run::CIdleScene(); }));
         ASSERT_EQ(app_->GetClientWidth(), i32(kWidth));
         ASSERT_EQ(app_->GetClientHeight(), i32(kHeight));
         ASSERT_TRUE(app_->LoadResources());
@@ -93,48 +57,12 @@ protected:
     {
         if (host_) host_->client = nullptr;
         client_.Destroy();   // before the game: the screens hold its textures
-        app_.reset();
+        GlGame::TearDown();
         host::text::UseRealGlyphs();
-        host::sound::SetNullOutput(nullptr);
-        host::input::SetBackend(nullptr);
-        render::InstallBackend(nullptr);
-        host::kernel::SetCurrentDirectory(cwd_);
     }
 
-    void Frame()
-    {
-        clock_.Advance(kFrameMs);
-        host::window::Message message;
-        while (host::window::PeekMessage(message)) {
-            host::window::TranslateMessage(message);
-            host::window::DispatchMessage(message);
-        }
-        app_->Update();
-        app_->Draw();
-    }
+    void Frame() { GlGame::Frame(kFrameMs); }
 
-    // The frame as CGameApp::Draw makes it, read back before it is shown.
-    std::vector<u32> ReadFrame()
-    {
-        CGraphicDevice* device = app_->GetDevice();
-        std::vector<u32> frame(kWidth * kHeight);
-        EXPECT_EQ(device->BeginScene(), 1);
-        app_->DrawSideBars();
-        app_->GetScene()->Draw(0);
-        const render::Rect all{0, 0, i32(kWidth), i32(kHeight)};
-        EXPECT_EQ(device->GetBackBuffer()->ReadPixels(&all, frame.data()), render::Result::Ok);
-        EXPECT_EQ(device->EndScene(), 1);
-        return frame;
-    }
-
-    std::string cwd_ = host::kernel::GetCurrentDirectory();
-    host::kernel::testing::TempFolder temp_;
-    host::input::FakeBackend input_;
-    host::sound::NullOutput sound_;
-    host::kernel::FakeClock clock_{100000};
-    host::kernel::ScopedClock scoped_{clock_};
-    std::optional<host::kernel::FakeMessageBox> boxes_;
-    std::unique_ptr<CGameApp> app_;
     lobby_test::RecordingPeerSide::Shared peers_;
     CLobbyClient client_;
     CLobbyScreenSet* set_ = nullptr;
@@ -158,7 +86,7 @@ TEST_F(RoomOverlayFrame, HalfTheSlideBringsTheTabHalfwayUpOverTheRoom)
     ASSERT_TRUE(room->OverlayShown());
     ASSERT_NEAR(room->GetFade(), CLobbyRoomScene::kOverlaySeconds / 2, 1e-4f);
 
-    const std::vector<u32> frame = ReadFrame();
+    const std::vector<u32> frame = ReadFrame(kWidth, kHeight);
     const std::string png = gl_test::Png(frame, kWidth, kHeight);
     const std::string out = std::string(ORV_TEST_BUILD_DIR) + "/RoomOverlayFrame.png";
     ASSERT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));

@@ -4,91 +4,39 @@
 // the side bars' squares, the background layer, and the selected item's
 // label moved left of its place.
 #include "engine/core/Scene.h"
-#include "engine/graphics/GraphicDevice.h"
 #include "engine/platform/FrameTime.h"
 #include "game/battle/scene/tests/gl/Png.h"
-#include "game/data/SaveConfig.h"
 #include "game/scenes/BeginLoading.h"
 #include "game/scenes/GameApp.h"
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/testdata/SceneData.h"
-#include "host/input/Input.h"
-#include "host/kernel/FakeMessageBox.h"
+#include "game/scenes/tests/gl/GlGame.h"
 #include "host/kernel/Kernel.h"
-#include "host/kernel/tests/TempFolder.h"
-#include "host/render/GlRender.h"
-#include "host/sound/Sound.h"
-#include "host/window/Window.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <optional>
 #include <string>
 #include <vector>
-
-namespace render = host::render;
 
 namespace {
 
 constexpr u32 kWidth = 1280, kHeight = 720;
 constexpr u32 kSizeIndex = 7;   // 1280 x 720
 
-host::window::LResult Procedure(host::window::Handle window, u32 message, host::window::WParam w,
-                                host::window::LParam l)
-{
-    if (CGameApp* app = GetGameApp()) return app->WindowProc(window, message, w, l);
-    return host::window::DefWindowProc(window, message, w, l);
-}
-
-class TitleFramePixels : public ::testing::Test {
+class TitleFramePixels : public gl_test::GlGame {
 protected:
     void SetUp() override
     {
-        const char* root = std::getenv("ORV_GAME_DATA");
-        ASSERT_NE(root, nullptr) << "the game_data fixture sets ORV_GAME_DATA";
-        root_ = root;
-        setenv("TEMP", (temp_.Path() + "Temp/").c_str(), 1);
-        ASSERT_TRUE(host::kernel::CreateDirectories(temp_.Path() + "Temp"));
         // A 16:9 size and no opening movie, so the title comes soon.
-        CSaveConfig config;
-        ASSERT_EQ(config.Load(), 1);
-        config.GetGraphicsSettings()->screenSize = kSizeIndex;
-        config.GetGraphicsSettings()->movieDisplay = 0;
-        ASSERT_EQ(config.Save(), 1);
-
-        host::window::UseRealBackend();
-        render::InstallGlRender();
-        boxes_.emplace();   // after the window service, which takes the boxes over
-        host::input::SetBackend(&input_);
-        host::sound::SetNullOutput(&sound_);
-        ASSERT_TRUE(host::kernel::SetCurrentDirectory(root_ + "/one"));
-        app_ = std::make_unique<CGameApp>(DataFolders{root_ + "/one", root_ + "/two"});
-        ASSERT_EQ(app_->Init(GetModuleInstance(), &Procedure), 1) << "no OpenGL 3.3 device";
+        ASSERT_TRUE(Start(kSizeIndex, [](CSaveConfig& config) { config.GetGraphicsSettings()->movieDisplay = 0; }));
         ASSERT_EQ(app_->GetClientWidth(), i32(kWidth));
         ASSERT_EQ(app_->GetClientHeight(), i32(kHeight));
     }
 
-    void TearDown() override
-    {
-        app_.reset();
-        host::sound::SetNullOutput(nullptr);
-        host::input::SetBackend(nullptr);
-        render::InstallBackend(nullptr);
-        host::kernel::SetCurrentDirectory(cwd_);
-    }
-
     void Frame()
     {
-        clock_.Advance(17);
-        host::window::Message message;
-        while (host::window::PeekMessage(message)) {
-            host::window::TranslateMessage(message);
-            host::window::DispatchMessage(message);
-        }
-        app_->Update();
-        app_->Draw();
+        GlGame::Frame(17);
         for (u8 key : pressed_) input_.SetKey(key, false);
         pressed_.clear();
     }
@@ -109,30 +57,7 @@ protected:
         pressed_.push_back(key);
     }
 
-    // The frame as CGameApp::Draw makes it, read back before it is shown.
-    std::vector<u32> ReadFrame()
-    {
-        CGraphicDevice* device = app_->GetDevice();
-        std::vector<u32> frame(kWidth * kHeight);
-        EXPECT_EQ(device->BeginScene(), 1);
-        app_->DrawSideBars();
-        app_->GetScene()->Draw(0);
-        const render::Rect all{0, 0, i32(kWidth), i32(kHeight)};
-        EXPECT_EQ(device->GetBackBuffer()->ReadPixels(&all, frame.data()), render::Result::Ok);
-        EXPECT_EQ(device->EndScene(), 1);
-        return frame;
-    }
-
-    std::string root_;
-    std::string cwd_ = host::kernel::GetCurrentDirectory();
-    host::kernel::testing::TempFolder temp_;
-    host::input::FakeBackend input_;
-    host::sound::NullOutput sound_;
-    host::kernel::FakeClock clock_{100000};
-    host::kernel::ScopedClock scoped_{clock_};
     std::vector<u8> pressed_;
-    std::optional<host::kernel::FakeMessageBox> boxes_;
-    std::unique_ptr<CGameApp> app_;
 };
 
 TEST_F(TitleFramePixels, TheTitleInAWideWindowHasSideBarsAndItsSelectedLabelMovedLeft)
@@ -150,7 +75,7 @@ TEST_F(TitleFramePixels, TheTitleInAWideWindowHasSideBarsAndItsSelectedLabelMove
     ASSERT_EQ(Scene(), "CTitleScene") << Boxes();
     for (u32 i = 0; i < 90; ++i) Frame();   // the curtain lifts, the menu fades in
 
-    const std::vector<u32> frame = ReadFrame();
+    const std::vector<u32> frame = ReadFrame(kWidth, kHeight);
     const std::string png = gl_test::Png(frame, kWidth, kHeight);
     const std::string out = std::string(ORV_TEST_BUILD_DIR) + "/TitleFrame.png";
     ASSERT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
