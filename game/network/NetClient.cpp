@@ -181,7 +181,6 @@ struct CNetConnection final : IPeerStreamSink {
 
 void CNetConnection::Run()
 {
-    host::kernel::SetThreadName("net-recv");
     peer::MarkNetworkThread();
     {
         host::kernel::Lock lock(stateLock);
@@ -272,10 +271,12 @@ i32 CNetClient::Attach(Net& net, Socket socket, u16 port, u8 channel, const peer
     ConnectionPtr connection(new CNetConnection(net, socket, this, callbacks, from));
     if (!held) connection->go.Set();
     CNetConnection* raw = connection.get();
-    connection->thread = host::kernel::StartThread([raw] {
-        raw->Run();
-        return 0u;
-    });
+    connection->thread = host::kernel::StartThread(
+        [raw] {
+            raw->Run();
+            return 0u;
+        },
+        "net-recv");
     if (!connection->thread) return 0;
     host::kernel::Lock lock(m_sendLock);
     replaced = std::move(m_stream);

@@ -140,8 +140,9 @@ public:
     virtual uint32_t ExitCode() const = 0;
 };
 
-// Starts a thread; null when it cannot be started.
-std::unique_ptr<Thread> StartThread(std::function<uint32_t()> body);
+// Starts a thread; null when it cannot be started. A name given is the
+// thread's before this returns, so nothing can see it unnamed.
+std::unique_ptr<Thread> StartThread(std::function<uint32_t()> body, const char* name = nullptr);
 
 // Names the calling thread for debuggers and sanitizer reports (at most 15
 // bytes are kept).

@@ -146,6 +146,8 @@ public:
 
     uint32_t ExitCode() const override { return state_->exitCode.load(std::memory_order_acquire); }
 
+    pthread_t NativeHandle() { return thread_.native_handle(); }
+
 private:
     struct State {
         Event done{true, false};
@@ -158,20 +160,28 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Thread> StartThread(std::function<uint32_t()> body) {
+namespace {
+
+void NameThread(pthread_t thread, const char* name) {
+    // The kernel keeps 15 bytes and a zero; longer names are refused, not cut.
+    char cut[16] = {};
+    for (size_t i = 0; i < sizeof cut - 1 && name[i]; ++i) cut[i] = name[i];
+    pthread_setname_np(thread, cut);
+}
+
+}  // namespace
+
+std::unique_ptr<Thread> StartThread(std::function<uint32_t()> body, const char* name) {
     if (!body) return nullptr;
     try {
-        return std::make_unique<StdThread>(std::move(body));
+        auto thread = std::make_unique<StdThread>(std::move(body));
+        if (name) NameThread(thread->NativeHandle(), name);
+        return thread;
     } catch (const std::system_error&) {
         return nullptr;
     }
 }
 
-void SetThreadName(const char* name) {
-    // The kernel keeps 15 bytes and a zero; longer names are refused, not cut.
-    char cut[16] = {};
-    for (size_t i = 0; i < sizeof cut - 1 && name[i]; ++i) cut[i] = name[i];
-    pthread_setname_np(pthread_self(), cut);
-}
+void SetThreadName(const char* name) { NameThread(pthread_self(), name); }
 
 }  // namespace host::kernel

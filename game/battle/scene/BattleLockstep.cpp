@@ -432,10 +432,7 @@ bool CBattleLockstep::StartNetThread()
         if (m_threadState != kStopped || m_thread) return false;
         m_threadState = kRunning;
     }
-    m_thread = host::kernel::StartThread([this] {
-        host::kernel::SetThreadName("lockstep");
-        return NetThread();
-    });
+    m_thread = host::kernel::StartThread([this] { return NetThread(); }, "lockstep");
     if (m_thread) return true;
     Lock lock(m_sync);
     m_threadState = kStopped;

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <dirent.h>
+#include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -30,6 +33,32 @@ TEST(Thread, WaitTimesOutUntilTheBodyReturnsItsExitCode) {
     std::atomic<bool> finished{false};
     StartThread([&] { std::this_thread::sleep_for(30ms); finished = true; return 0u; });
     EXPECT_TRUE(finished.load());   // the destructor joined
+}
+
+size_t ThreadsNamed(const std::string& name) {
+    size_t count = 0;
+    DIR* tasks = opendir("/proc/self/task");
+    while (dirent* e = tasks ? readdir(tasks) : nullptr) {
+        std::ifstream comm(std::string("/proc/self/task/") + e->d_name + "/comm");
+        std::string line;
+        if (std::getline(comm, line) && line == name) ++count;
+    }
+    if (tasks) closedir(tasks);
+    return count;
+}
+
+// A test that looks for a thread by name right after starting it must find
+// it, whatever the new thread has run by then; names keep 15 bytes.
+TEST(Thread, IsNamedBeforeStartReturns) {
+    Event go(true, false);
+    auto named = StartThread([&] { go.Wait(); return 0u; }, "named-at-start");
+    auto cut = StartThread([&] { go.Wait(); return 0u; }, "a-name-past-fifteen-bytes");
+    auto plain = StartThread([&] { go.Wait(); return 0u; });
+    EXPECT_EQ(ThreadsNamed("named-at-start"), 1u);
+    EXPECT_EQ(ThreadsNamed("a-name-past-fif"), 1u);
+    go.Set();
+    named.reset();
+    EXPECT_EQ(ThreadsNamed("named-at-start"), 0u);
 }
 
 bool OtherThreadCanEnter(CriticalSection& cs) {
