@@ -15,16 +15,23 @@ bool InRange(uint32_t v, uint32_t lo, uint32_t hi) { return v >= lo && v <= hi; 
 bool RgbaOrder(uint32_t format) { return format == kFormatA8B8G8R8 || format == kFormatX8B8G8R8; }
 
 // Copies a region with point or bilinear sampling; both rects are valid.
-void Stretch(const FakeSurfaceImpl& src, const Rect& s, FakeSurfaceImpl& dst, const Rect& d, uint32_t filter) {
+void Stretch(FakeSurfaceImpl& src, const Rect& s, FakeSurfaceImpl& dst, const Rect& d, uint32_t filter) {
+    // One colour in, one colour out, whatever the filter.
+    if (src.IsSolid()) {
+        dst.Fill(uint32_t(d.left), uint32_t(d.top), uint32_t(d.right), uint32_t(d.bottom), src.Get(0, 0));
+        return;
+    }
     // Unscaled, both filters take each source pixel as it is: rows move
     // whole (the game captures its back buffer every frame), and alpha
     // reads opaque from a surface without one.
     if (s.Width() == d.Width() && s.Height() == d.Height() && RgbaOrder(src.desc.format) == RgbaOrder(dst.desc.format)) {
         const bool opaque = src.desc.format == kFormatX8R8G8B8 || src.desc.format == kFormatX8B8G8R8;
         const size_t rowBytes = size_t(d.Width()) * 4;
+        uint8_t* const to0 = dst.Bytes();
+        const uint8_t* const from0 = src.Bytes();
         for (int32_t row = 0; row < d.Height(); ++row) {
-            uint8_t* to = &dst.pixels[(size_t(d.top + row) * dst.desc.width + size_t(d.left)) * 4];
-            std::memcpy(to, &src.pixels[(size_t(s.top + row) * src.desc.width + size_t(s.left)) * 4], rowBytes);
+            uint8_t* to = &to0[(size_t(d.top + row) * dst.desc.width + size_t(d.left)) * 4];
+            std::memcpy(to, &from0[(size_t(s.top + row) * src.desc.width + size_t(s.left)) * 4], rowBytes);
             if (opaque)
                 for (size_t at = 3; at < rowBytes; at += 4) to[at] = 0xFF;
         }
@@ -319,12 +326,8 @@ Result FakeDeviceImpl::Clear(uint32_t flags, uint32_t argb, float z, uint32_t st
     if (flags & (kClearZBuffer | kClearStencil)) {
         const uint32_t x1 = std::min(x0 + viewport_.width, depth->desc.width);
         const uint32_t y1 = std::min(y0 + viewport_.height, depth->desc.height);
-        for (uint32_t y = y0; y < y1; ++y) {
-            const size_t row = size_t(y) * depth->desc.width;
-            if (flags & kClearZBuffer) std::fill(depth->depth.begin() + row + x0, depth->depth.begin() + row + x1, z);
-            if (flags & kClearStencil)
-                std::fill(depth->stencil.begin() + row + x0, depth->stencil.begin() + row + x1, uint8_t(stencil));
-        }
+        const uint8_t s = uint8_t(stencil);
+        depth->FillDepth(x0, y0, x1, y1, (flags & kClearZBuffer) ? &z : nullptr, (flags & kClearStencil) ? &s : nullptr);
     }
     return rec.Finish(Result::Ok);
 }

@@ -128,17 +128,36 @@ public:
     void Put(uint32_t x, uint32_t y, uint32_t argb);
     // Put over the rectangle [x0, x1) x [y0, y1), already within the surface.
     void Fill(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1, uint32_t argb);
+    // The pixels as bytes, written out first when the surface is one colour.
+    uint8_t* Bytes();
+    bool IsSolid() const { return solid_; }
+    // Depth and stencil over [x0, x1) x [y0, y1), as a clear sets them.
+    void FillDepth(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1, const float* z, const uint8_t* stencilValue);
+    float DepthAt(uint32_t x, uint32_t y) const;
+    uint8_t StencilAt(uint32_t x, uint32_t y) const;
     // The rect inside the surface, null meaning all of it; false when it is
     // empty or reaches outside.
     bool Resolve(const Rect* rect, Rect& out) const;
 
     SurfaceDesc desc;
-    std::vector<uint8_t> pixels;    // 4 bytes per pixel
-    std::vector<float> depth;
-    std::vector<uint8_t> stencil;
+    std::vector<uint8_t> pixels;    // 4 bytes per pixel; stale while solid
+    std::vector<float> depth;       // stale while depthSolid_
+    std::vector<uint8_t> stencil;   // stale while stencilSolid_
     FakeTextureImpl* container;     // the level's texture, or null
     uint32_t level;
     bool locked = false;
+
+private:
+    // A whole-surface fill is kept as one value and written out only when a
+    // part of the surface is read or changed: the game clears and captures
+    // full-screen targets every frame, and the tests run thousands of them.
+    void WriteOut();
+    void Encode(uint32_t argb, uint8_t* bytes) const;
+    bool solid_ = false;
+    uint8_t solidBytes_[4] = {};
+    bool depthSolid_ = false, stencilSolid_ = false;
+    float solidDepth_ = 0.0f;
+    uint8_t solidStencil_ = 0;
 };
 
 class FakeTextureImpl : public Texture, public FakeResourceBase {

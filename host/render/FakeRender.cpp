@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace host::render {
 
@@ -211,6 +212,17 @@ void FakeRender::ClearLog() {
     state_->log.clear();
 }
 
+std::vector<Call> FakeRender::TakeLog(size_t mark) {
+    std::lock_guard l(state_->logMutex);
+    std::vector<Call> taken;
+    if (mark == 0) taken.swap(state_->log);
+    else if (mark < state_->log.size())
+        taken.assign(std::make_move_iterator(state_->log.begin() + ptrdiff_t(mark)),
+                     std::make_move_iterator(state_->log.end()));
+    state_->log.clear();
+    return taken;
+}
+
 std::vector<Call> FakeRender::Find(const CallMatch& match) const {
     std::lock_guard l(state_->logMutex);
     std::vector<Call> out;
@@ -264,13 +276,13 @@ uint32_t FakeRender::ReadPixel(Surface* surface, uint32_t x, uint32_t y) {
 float FakeRender::ReadDepth(Surface* surface, uint32_t x, uint32_t y) {
     auto* s = dynamic_cast<FakeSurfaceImpl*>(surface);
     if (!s || s->depth.empty() || x >= s->desc.width || y >= s->desc.height) return 0;
-    return s->depth[size_t(y) * s->desc.width + x];
+    return s->DepthAt(x, y);
 }
 
 uint8_t FakeRender::ReadStencil(Surface* surface, uint32_t x, uint32_t y) {
     auto* s = dynamic_cast<FakeSurfaceImpl*>(surface);
     if (!s || s->stencil.empty() || x >= s->desc.width || y >= s->desc.height) return 0;
-    return s->stencil[size_t(y) * s->desc.width + x];
+    return s->StencilAt(x, y);
 }
 
 // ---------------------------------------------------------------- the Api

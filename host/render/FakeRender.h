@@ -156,6 +156,8 @@ public:
     size_t CallCount() const;
     std::vector<Call> CallsSince(size_t mark) const;
     void ClearLog();
+    // CallsSince(mark) moved out, then ClearLog: no copy of a frame's calls.
+    std::vector<Call> TakeLog(size_t mark);
     std::vector<Call> Find(const CallMatch& match) const;
     size_t Count(const CallMatch& match) const;
     size_t Count(std::string_view op) const;

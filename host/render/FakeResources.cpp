@@ -92,7 +92,7 @@ Result FakeSurfaceImpl::ReadPixels(const Rect* rect, uint32_t* argb) {
 }
 
 uint32_t FakeSurfaceImpl::Get(uint32_t x, uint32_t y) const {
-    const uint8_t* p = &pixels[(size_t(y) * desc.width + x) * 4];
+    const uint8_t* p = solid_ ? solidBytes_ : &pixels[(size_t(y) * desc.width + x) * 4];
     uint32_t a = p[3];
     if (desc.format == kFormatX8R8G8B8 || desc.format == kFormatX8B8G8R8) a = 0xFF;
     if (desc.format == kFormatA8B8G8R8 || desc.format == kFormatX8B8G8R8)
@@ -100,8 +100,7 @@ uint32_t FakeSurfaceImpl::Get(uint32_t x, uint32_t y) const {
     return a << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
 }
 
-void FakeSurfaceImpl::Put(uint32_t x, uint32_t y, uint32_t argb) {
-    uint8_t* p = &pixels[(size_t(y) * desc.width + x) * 4];
+void FakeSurfaceImpl::Encode(uint32_t argb, uint8_t* p) const {
     const uint8_t a = uint8_t(argb >> 24), r = uint8_t(argb >> 16), g = uint8_t(argb >> 8), b = uint8_t(argb);
     if (desc.format == kFormatA8B8G8R8 || desc.format == kFormatX8B8G8R8) {
         p[0] = r, p[1] = g, p[2] = b, p[3] = a;
@@ -110,15 +109,62 @@ void FakeSurfaceImpl::Put(uint32_t x, uint32_t y, uint32_t argb) {
     }
 }
 
+void FakeSurfaceImpl::Put(uint32_t x, uint32_t y, uint32_t argb) {
+    WriteOut();
+    Encode(argb, &pixels[(size_t(y) * desc.width + x) * 4]);
+}
+
 void FakeSurfaceImpl::Fill(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1, uint32_t argb) {
     if (x0 >= x1 || y0 >= y1) return;
-    // One pixel in its byte order, one row of them, then the row per line:
-    // a 2048-square target is cleared in a blink.
+    if (x0 == 0 && y0 == 0 && x1 == desc.width && y1 == desc.height) {
+        Encode(argb, solidBytes_);
+        solid_ = true;
+        return;
+    }
     Put(x0, y0, argb);
     const size_t pitch = size_t(desc.width) * 4, first = size_t(y0) * pitch + size_t(x0) * 4;
+    // One pixel in its byte order, one row of them, then the row per line.
     const size_t rowBytes = size_t(x1 - x0) * 4;
     for (size_t at = first + 4; at < first + rowBytes; at += 4) std::memcpy(&pixels[at], &pixels[first], 4);
     for (uint32_t y = y0 + 1; y < y1; ++y) std::memcpy(&pixels[first + (y - y0) * pitch], &pixels[first], rowBytes);
+}
+
+uint8_t* FakeSurfaceImpl::Bytes() {
+    WriteOut();
+    return pixels.data();
+}
+
+void FakeSurfaceImpl::WriteOut() {
+    if (!solid_) return;
+    solid_ = false;
+    const size_t rowBytes = size_t(desc.width) * 4;
+    for (size_t at = 0; at < rowBytes; at += 4) std::memcpy(&pixels[at], solidBytes_, 4);
+    for (size_t at = rowBytes; at < pixels.size(); at += rowBytes) std::memcpy(&pixels[at], pixels.data(), rowBytes);
+}
+
+void FakeSurfaceImpl::FillDepth(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1, const float* z,
+                                const uint8_t* stencilValue) {
+    if (x0 >= x1 || y0 >= y1) return;
+    if (x0 == 0 && y0 == 0 && x1 == desc.width && y1 == desc.height) {
+        if (z) depthSolid_ = true, solidDepth_ = *z;
+        if (stencilValue) stencilSolid_ = true, solidStencil_ = *stencilValue;
+        return;
+    }
+    if (z && depthSolid_) std::fill(depth.begin(), depth.end(), solidDepth_), depthSolid_ = false;
+    if (stencilValue && stencilSolid_) std::fill(stencil.begin(), stencil.end(), solidStencil_), stencilSolid_ = false;
+    for (uint32_t y = y0; y < y1; ++y) {
+        const size_t row = size_t(y) * desc.width;
+        if (z) std::fill(depth.begin() + row + x0, depth.begin() + row + x1, *z);
+        if (stencilValue) std::fill(stencil.begin() + row + x0, stencil.begin() + row + x1, *stencilValue);
+    }
+}
+
+float FakeSurfaceImpl::DepthAt(uint32_t x, uint32_t y) const {
+    return depthSolid_ ? solidDepth_ : depth[size_t(y) * desc.width + x];
+}
+
+uint8_t FakeSurfaceImpl::StencilAt(uint32_t x, uint32_t y) const {
+    return stencilSolid_ ? solidStencil_ : stencil[size_t(y) * desc.width + x];
 }
 
 bool FakeSurfaceImpl::Resolve(const Rect* rect, Rect& out) const {
@@ -180,7 +226,7 @@ Result FakeTextureImpl::LockLevel(const char* op, uint64_t object, uint32_t leve
     if (s.locked || !s.Resolve(rect, area)) return rec.Finish(Result::InvalidCall);
     s.locked = true;
     out.pitch = int32_t(s.desc.width * 4);
-    out.bits = s.pixels.data() + (size_t(area.top) * s.desc.width + size_t(area.left)) * 4;
+    out.bits = s.Bytes() + (size_t(area.top) * s.desc.width + size_t(area.left)) * 4;
     return rec.Finish(Result::Ok);
 }
 

@@ -129,8 +129,7 @@ public:
         app_->Draw();
         for (u8 key : releaseAfterFrame_) input_.SetKey(key, false);
         releaseAfterFrame_.clear();
-        lastFrame_ = render_.CallsSince(mark);
-        render_.ClearLog();
+        lastFrame_ = render_.TakeLog(mark);
         ++frame_;
         Pump();
         NoteScene();

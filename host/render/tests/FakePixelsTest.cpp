@@ -161,6 +161,39 @@ TEST_F(Pixels, UnscaledStretchRectCopiesRegionsExactly) {
     }
 }
 
+// A surface cleared whole is kept as one colour until a part of it is read
+// or changed: every later step must see the same pixels as if each had been
+// written.
+TEST_F(Pixels, AWholeClearReadsAsWrittenThroughCopiesLocksAndPartClears) {
+    Ref<Device> device = MakeDevice(6, 3);
+    Surface* back = Fake(device.Get()).BackBuffer();
+    Paint(device.Get(), back, {0, 0, 6, 3, 0, 1}, 0x00102030);   // alpha reads opaque
+    for (const uint32_t filter : {kFilterPoint, kFilterLinear}) {
+        SCOPED_TRACE(::testing::Message() << "filter " << filter);
+        Ref<Texture> tex = MakeTexture(device.Get(), 4, 2, kUsageRenderTarget, kPoolDefault, kFormatA8B8G8R8);
+        ASSERT_EQ(FillTexture(tex.Get(), 0x80AABBCC), Result::Ok);
+        Rect to{1, 0, 4, 1};   // scaled: 6 x 3 into 3 x 1
+        ASSERT_EQ(device->StretchRect(back, nullptr, Level0(tex.Get()).Get(), &to, filter), Result::Ok);
+        EXPECT_EQ(Picture(Level0(tex.Get()).Get(), {{0x80AABBCC, '-'}, {0xFF102030, 'c'}}),
+                  "-ccc\n"
+                  "----\n");
+    }
+    // The whole clear, then a part: the rest keeps the first colour.
+    Paint(device.Get(), back, {4, 2, 2, 1, 0, 1}, 0xFF0000EE);
+    EXPECT_EQ(Picture(back, {{0xFF102030, 'c'}, {0xFF0000EE, 'e'}}),
+              "cccccc\n"
+              "cccccc\n"
+              "ccccee\n");
+    // A filled texture locks with its bytes in the format's order.
+    Ref<Texture> dynamic = MakeTexture(device.Get(), 2, 2, kUsageDynamic, kPoolDefault, kFormatA8B8G8R8);
+    ASSERT_EQ(FillTexture(dynamic.Get(), 0x80112233), Result::Ok);
+    LockedRect lr;
+    ASSERT_EQ(dynamic->LockRect(0, lr, nullptr, 0), Result::Ok);
+    const char* row = static_cast<const char*>(lr.bits) + lr.pitch;
+    EXPECT_EQ(std::string(row, 8), std::string("\x11\x22\x33\x80\x11\x22\x33\x80", 8));
+    ASSERT_EQ(dynamic->UnlockRect(0), Result::Ok);
+}
+
 TEST_F(Pixels, StretchRectBlendsNeighboursWithLinearFiltering) {
     Ref<Device> device = MakeDevice();
     Ref<Texture> srcTex = MakeTexture(device.Get(), 2, 1, kUsageRenderTarget, kPoolDefault);
