@@ -16,7 +16,7 @@ void AddStartupData(CSceneDataSet& set)
     set.PackEntry(kLoadArchive, Folder::kFirst, "Bg_24.dds", CellTextureBytes());
     set.PackEntry(kLoadArchive, Folder::kFirst, "Bg_02.dds", CellTextureBytes());
     for (int n = 4; n <= 21; ++n) {
-        char name[16];
+        char name[24];   // room for any int, so -O1 sees no cut
         std::snprintf(name, sizeof name, "Bg_%02d.dds", n);
         set.PackEntry(kLoadArchive, Folder::kFirst, name, CellTextureBytes());
     }
