@@ -458,7 +458,25 @@ void Mixer::MixChunk(uint32_t frames, int16_t* out) {
     const bool mono = primary.format.channels == 1;
     // An 8-bit output keeps only the high byte of each sample.
     const int32_t mask = primary.format.bits == 8 ? ~0xFF : ~0;
-    for (uint32_t i = 0; i < frames; ++i) {
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    if (!mono) {
+        // Clamped first, so the rounding conversion meets only values that
+        // fit, the same samples ToSample gives.
+        const __m128 gain = _mm_set1_ps(master), high = _mm_set1_ps(32767.0f), low = _mm_set1_ps(-32768.0f);
+        const __m128i keep = _mm_set1_epi16(int16_t(mask));
+        auto convert = [&](const float* a) {
+            const __m128 v = _mm_max_ps(_mm_min_ps(_mm_mul_ps(_mm_loadu_ps(a), gain), high), low);
+            return _mm_cvtps_epi32(v);
+        };
+        for (; i + 4 <= frames; i += 4) {
+            const __m128i packed = _mm_packs_epi32(convert(acc + 2 * i), convert(acc + 2 * i + 4));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_and_si128(packed, keep));
+            out += 8;
+        }
+    }
+#endif
+    for (; i < frames; ++i) {
         const float l = acc[2 * i] * master;
         const float r = acc[2 * i + 1] * master;
         if (mono) {
@@ -471,15 +489,20 @@ void Mixer::MixChunk(uint32_t frames, int16_t* out) {
 }
 
 void Mixer::MixVoice(Voice& v, uint32_t frames, float* acc) {
-    float left, right;
-    PanGains(v.pan, left, right);
+    if (v.volume != v.gainVolume || v.pan != v.gainPan) {
+        PanGains(v.pan, v.panLeft, v.panRight);
+        v.volumeGain = VolumeGain(v.volume);
+        v.gainVolume = v.volume;
+        v.gainPan = v.pan;
+    }
+    float left = v.panLeft, right = v.panRight;
     if ((v.flags & kBufferCtrl3D) && v.current3D.mode != kMode3DDisable) {
         float l3, r3;
         Gains3D(v.current3D, listener, l3, r3);
         left *= l3;
         right *= r3;
     }
-    const float gain = VolumeGain(v.volume);
+    const float gain = v.volumeGain;
     const uint32_t rate = primary.format.rate;
     const VoiceRun run{v.pcm->data(), v.frames, (uint64_t(v.Rate()) << 32) / rate,
                        v.looping, left * gain, right * gain};

@@ -161,6 +161,12 @@ TEST_F(Mixer, ManyVoicesMixToTheSameSamplesAsBefore) {
     hash = 1469598103934665603ull;
     for (uint32_t period : {5u, 1031u, 2000u}) add(Mix(period, 1));
     EXPECT_EQ(hash, 8104801142208866748ull);
+
+    // An 8-bit stereo output keeps the high byte of each sample.
+    ASSERT_EQ(primary->SetFormat(PcmFormat(44100, 2, 8)), Result::Ok);
+    hash = 1469598103934665603ull;
+    for (uint32_t period : {9u, 1100u}) add(Mix(period));
+    EXPECT_EQ(hash, 8974057087825118427ull);
 }
 
 // Every control at its exact limits, and one step past them.
