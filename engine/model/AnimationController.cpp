@@ -50,6 +50,20 @@ void TakeBindValues(CAnimationFrame& frame)
 // keys alone), into value; a time that is not a number keeps value. The
 // tracks are shared by every instance of the mesh: the loop flag is set for
 // this evaluation only.
+// Four floats of a matrix row, multiplied and added lane by lane as
+// CMatrix::Multiply does.
+typedef f32 Lanes __attribute__((vector_size(16)));
+
+// The rows of CQuaternion::ToMatrix, the same products.
+void TurnRows(const CQuaternion& q, Lanes rows[4])
+{
+    const f32 x = q.x, y = q.y, z = q.z, w = q.w;
+    rows[0] = Lanes{1.0f - 2.0f * (y * y + z * z), 2.0f * (x * y - z * w), 2.0f * (x * z + y * w), 0.0f};
+    rows[1] = Lanes{2.0f * (x * y + z * w), 1.0f - 2.0f * (x * x + z * z), 2.0f * (y * z - x * w), 0.0f};
+    rows[2] = Lanes{2.0f * (x * z - y * w), 2.0f * (y * z + x * w), 1.0f - 2.0f * (x * x + y * y), 0.0f};
+    rows[3] = Lanes{0.0f, 0.0f, 0.0f, 1.0f};
+}
+
 void Sample(CKeyFrameList<CVector3>& track, const CAnimationFrame& frame, const CVector3& from, f32 f,
     CVector3& value)
 {
@@ -257,18 +271,23 @@ void CAnimationController::AdvanceFrame(CAnimationFrame& frame, f32 ticks)
     }
     // f blends from the pose shown when the set started while blending.
     if (frame.BlendDuration <= 0.0f) f = 1.0f;
-    CMatrix local;
+    // The local matrix is built in registers, row by row, with the float
+    // steps of identity x Scale x turn x Translation through the matrix
+    // helpers (so the same bits), but no matrix made and read back between.
+    Lanes rows[4] = {{1.0f, 0.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 1.0f, 0.0f},
+        {0.0f, 0.0f, 0.0f, 1.0f}};
     if (keys->Scaling) {
         Sample(*keys->Scaling, frame, frame.FromScaling, f, frame.Scaling);
-        MatrixScale(&local, &frame.Scaling);
+        const Lanes scale = {frame.Scaling.x, frame.Scaling.y, frame.Scaling.z, 1.0f};
+        for (Lanes& row : rows) row *= scale;
     } else {
         frame.Scaling.Set(1.0f, 1.0f, 1.0f);
     }
     if (keys->Rotation) {
         Sample(*keys->Rotation, frame, frame.FromRotation, f, frame.Rotation);
-        CMatrix turn;
-        frame.Rotation.ToMatrix(&turn);
-        local *= turn;
+        Lanes turn[4];
+        TurnRows(frame.Rotation, turn);
+        for (Lanes& row : rows) row = row[0] * turn[0] + row[1] * turn[1] + row[2] * turn[2] + row[3] * turn[3];
     } else {
         frame.Rotation = CQuaternion(0.0f, 0.0f, 0.0f, 1.0f);
     }
@@ -279,8 +298,13 @@ void CAnimationController::AdvanceFrame(CAnimationFrame& frame, f32 ticks)
     } else {
         frame.Position.SetZero();
     }
-    MatrixTranslate(&local, &frame.Position);
-    frame.LocalMatrix = local;
+    const Lanes move = {frame.Position.x, frame.Position.y, frame.Position.z, 0.0f};
+    for (Lanes& row : rows) {
+        const f32 w = row[3];
+        row += w * move;
+        row[3] = w;
+    }
+    std::memcpy(frame.LocalMatrix.m, rows, sizeof rows);
 }
 
 // ------------------------------------------------------------ matrices
