@@ -53,6 +53,7 @@ void TakeBindValues(CAnimationFrame& frame)
 // Four floats of a matrix row, multiplied and added lane by lane as
 // CMatrix::Multiply does.
 typedef f32 Lanes __attribute__((vector_size(16)));
+typedef i32 LaneIndex __attribute__((vector_size(16)));
 
 // The rows of CQuaternion::ToMatrix, the same products.
 void TurnRows(const CQuaternion& q, Lanes rows[4])
@@ -274,12 +275,15 @@ void CAnimationController::AdvanceFrame(CAnimationFrame& frame, f32 ticks)
     // The local matrix is built in registers, row by row, with the float
     // steps of identity x Scale x turn x Translation through the matrix
     // helpers (so the same bits), but no matrix made and read back between.
-    Lanes rows[4] = {{1.0f, 0.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 1.0f, 0.0f},
-        {0.0f, 0.0f, 0.0f, 1.0f}};
+    Lanes r0 = {1.0f, 0.0f, 0.0f, 0.0f}, r1 = {0.0f, 1.0f, 0.0f, 0.0f}, r2 = {0.0f, 0.0f, 1.0f, 0.0f},
+          r3 = {0.0f, 0.0f, 0.0f, 1.0f};
     if (keys->Scaling) {
         Sample(*keys->Scaling, frame, frame.FromScaling, f, frame.Scaling);
         const Lanes scale = {frame.Scaling.x, frame.Scaling.y, frame.Scaling.z, 1.0f};
-        for (Lanes& row : rows) row *= scale;
+        r0 *= scale;
+        r1 *= scale;
+        r2 *= scale;
+        r3 *= scale;
     } else {
         frame.Scaling.Set(1.0f, 1.0f, 1.0f);
     }
@@ -287,7 +291,13 @@ void CAnimationController::AdvanceFrame(CAnimationFrame& frame, f32 ticks)
         Sample(*keys->Rotation, frame, frame.FromRotation, f, frame.Rotation);
         Lanes turn[4];
         TurnRows(frame.Rotation, turn);
-        for (Lanes& row : rows) row = row[0] * turn[0] + row[1] * turn[1] + row[2] * turn[2] + row[3] * turn[3];
+        auto times = [&turn](Lanes row) {
+            return row[0] * turn[0] + row[1] * turn[1] + row[2] * turn[2] + row[3] * turn[3];
+        };
+        r0 = times(r0);
+        r1 = times(r1);
+        r2 = times(r2);
+        r3 = times(r3);
     } else {
         frame.Rotation = CQuaternion(0.0f, 0.0f, 0.0f, 1.0f);
     }
@@ -298,12 +308,10 @@ void CAnimationController::AdvanceFrame(CAnimationFrame& frame, f32 ticks)
     } else {
         frame.Position.SetZero();
     }
+    // Each row plus its fourth element times the move, the fourth kept.
     const Lanes move = {frame.Position.x, frame.Position.y, frame.Position.z, 0.0f};
-    for (Lanes& row : rows) {
-        const f32 w = row[3];
-        row += w * move;
-        row[3] = w;
-    }
+    auto moved = [&move](Lanes row) { return __builtin_shuffle(row + row[3] * move, row, LaneIndex{0, 1, 2, 7}); };
+    const Lanes rows[4] = {moved(r0), moved(r1), moved(r2), moved(r3)};
     std::memcpy(frame.LocalMatrix.m, rows, sizeof rows);
 }
 
