@@ -16,7 +16,7 @@ namespace {
 
 // Least bytes one record of each kind takes on file, to bound counts
 // before anything is allocated for them.
-constexpr u64 kMinMaterialEntry = 8 + 1 + 64 + 12 + 4 + 4;   // frame, name, colours, values, power, marker
+constexpr u64 kMinMaterialEntry = 4;                           // an entry may be its end marker alone
 constexpr u64 kMinGridCell = 24 + 1 + 8 + 8 + 4;               // box, name, frame, counts, marker
 constexpr u64 kInfluenceBytes = 10;
 
@@ -69,26 +69,24 @@ bool CAnalysMesh::ReadFrame(u32* type, u32* size)
     if (HasError()) return false;
     if (*type == kModelEndMarker) return true;
     *size = ReadUInt32();
-    return !HasError() && Fits(*size, 1, 4);
+    return !HasError();
 }
 
-bool CAnalysMesh::CloseFrame(u32 start, u32 size)
-{
-    if (GetCursor() - start != size) return false;
-    return ReadUInt32() == kModelEndMarker && !HasError();
-}
+bool CAnalysMesh::ReadEndMarker() { return ReadUInt32() == kModelEndMarker && !HasError(); }
 
-bool CAnalysMesh::SkipBlock(u32 size) { return Skip(size) && ReadUInt32() == kModelEndMarker && !HasError(); }
+bool CAnalysMesh::SkipBlock(u32 size) { return Fits(size, 1, 4) && Skip(size) && ReadEndMarker(); }
 
 template <class ReadBlock>
 bool CAnalysMesh::ReadBlocks(ReadBlock read)
 {
-    for (;;) {
+    // The data may end where the marker would be: that ends the blocks too.
+    while (GetRemaining() > 0) {
         u32 tag = 0, size = 0;
         if (!ReadFrame(&tag, &size)) return false;
         if (tag == kModelEndMarker) return true;
         if (!read(tag, size)) return false;
     }
+    return true;
 }
 
 i32 CAnalysMesh::CheckMagic() const
@@ -132,10 +130,12 @@ i32 CAnalysMesh::ReadChunks(CMesh* mesh)
         if (type == kModelEndMarker) break;
         bool ok;
         switch (type) {
-        case kChunkModelObject: ok = ReadModelObject(scratch, size); break;
-        case kChunkBone: ok = ReadBone(scratch, size); break;
-        case kChunkBoneGroup: ok = ReadBoneGroup(scratch, size); break;
-        case kChunkAnimation: ok = ReadAnimation(scratch, size); break;
+        // Known chunks are read by their layout; only an unknown one is
+        // skipped by its size.
+        case kChunkModelObject: ok = ReadModelObject(scratch); break;
+        case kChunkBone: ok = ReadBone(scratch); break;
+        case kChunkBoneGroup: ok = ReadBoneGroup(scratch); break;
+        case kChunkAnimation: ok = ReadAnimation(scratch); break;
         default: ok = SkipBlock(size); break;
         }
         if (!ok) return 0;
@@ -146,9 +146,8 @@ i32 CAnalysMesh::ReadChunks(CMesh* mesh)
 
 // ----------------------------------------------------------- model object
 
-bool CAnalysMesh::ReadModelObject(CMesh& mesh, u32 size)
+bool CAnalysMesh::ReadModelObject(CMesh& mesh)
 {
-    const u32 start = GetCursor();
     Owned<CModelObject> object(new CModelObject());
     if (!object.p || !object.p->GetVertexList() || !object.p->GetIndexList() || !object.p->GetMaterialList() ||
         !object.p->GetCollisionGrid() || !object.p->GetLowModels()) {
@@ -159,22 +158,21 @@ bool CAnalysMesh::ReadModelObject(CMesh& mesh, u32 size)
     if (name.p) object.p->SetName(name.p);
     const bool read = ReadBlocks([this, &object](u32 tag, u32 blockSize) {
         switch (tag) {
-        case kBlockVertices: return ReadVertices(*object.p->GetVertexList(), blockSize);
-        case kBlockIndices: return ReadIndices(*object.p->GetIndexList(), blockSize);
-        case kBlockMaterialList: return ReadMaterials(*object.p, blockSize);
-        case kBlockCollisionGrid: return ReadGrid(*object.p, blockSize);
-        case kBlockLowModel: return ReadLowModel(*object.p, blockSize);
+        case kBlockVertices: return ReadVertices(*object.p->GetVertexList());
+        case kBlockIndices: return ReadIndexList(object.p->GetIndexList()) != 0;
+        case kBlockMaterialList: return ReadMaterials(*object.p);
+        case kBlockCollisionGrid: return ReadGrid(*object.p);
+        case kBlockLowModel: return ReadLowModel(*object.p);
         default: return SkipBlock(blockSize);
         }
     });
-    // The marker that ended the blocks is the chunk's own.
-    if (!read || GetCursor() - 4 - start != size) return false;
-    return Hand(mesh.GetModelObjects(), object);
+    // The marker that ended the blocks, or the end of the data, ends the
+    // object.
+    return read && Hand(mesh.GetModelObjects(), object);
 }
 
-bool CAnalysMesh::ReadVertices(CModelVertexList& list, u32 size)
+bool CAnalysMesh::ReadVertices(CModelVertexList& list)
 {
-    const u32 start = GetCursor();
     const u32 count = ReadUInt32();
     const u32 format = ReadUInt32();
     const u32 recordBytes = ModelFileVertexBytes(format);
@@ -211,7 +209,7 @@ bool CAnalysMesh::ReadVertices(CModelVertexList& list, u32 size)
         if (format & kVertexBinormal) TakeFloats(p, &v.Binormal.x, 3);
     }
     Skip(count * recordBytes);
-    return !HasError() && CloseFrame(start, size);
+    return !HasError() && ReadEndMarker();
 }
 
 i32 CAnalysMesh::ReadIndexList(CModelIndexList* list)
@@ -230,20 +228,13 @@ i32 CAnalysMesh::ReadIndexList(CModelIndexList* list)
         pairs[r].first = ReadUInt32();
         pairs[r].second = ReadUInt32();
     }
-    return HasError() ? 0 : 1;
-}
-
-bool CAnalysMesh::ReadIndices(CModelIndexList& list, u32 size)
-{
-    const u32 start = GetCursor();
-    return ReadIndexList(&list) && CloseFrame(start, size);
+    return !HasError() && ReadEndMarker() ? 1 : 0;
 }
 
 // -------------------------------------------------------------- materials
 
-bool CAnalysMesh::ReadMaterials(CModelObject& object, u32 size)
+bool CAnalysMesh::ReadMaterials(CModelObject& object)
 {
-    const u32 start = GetCursor();
     const u32 count = ReadUInt32();
     if (HasError() || !Fits(count, kMinMaterialEntry, 4)) return false;
     CMaterialList* list = object.GetMaterialList();
@@ -254,20 +245,26 @@ bool CAnalysMesh::ReadMaterials(CModelObject& object, u32 size)
         CModelMaterial* material = new CModelMaterial();
         if (!material) return false;
         list->GetData()[i] = material;
-        if (!ReadMaterialEntry(*material)) return false;
+        // The entry's fields and its texture and shader blocks share one
+        // run of blocks; the marker that ends it ends the entry.
+        const bool read = ReadBlocks([this, material](u32 tag, u32 blockSize) {
+            switch (tag) {
+            case kBlockMaterial: return ReadMaterialFields(*material);
+            case kBlockTexture: return ReadTexture(*material);
+            case kBlockShader: return ReadShader(*material);
+            default: return SkipBlock(blockSize);
+            }
+        });
+        if (!read) return false;
     }
-    return CloseFrame(start, size);
+    return ReadEndMarker();
 }
 
-bool CAnalysMesh::ReadMaterialEntry(CModelMaterial& m)
+bool CAnalysMesh::ReadMaterialFields(CModelMaterial& m)
 {
-    // The entry's size counts its whole record: frame, payload and marker.
-    const u32 tag = ReadUInt32();
-    const u32 size = ReadUInt32();
-    if (HasError() || tag != kBlockMaterial || size < 12 || !Fits(size - 8, 1)) return false;
-    const u32 start = GetCursor();
     Text name;
     if (!ReadText(&name.p)) return false;
+    ModelFreeText(m.Name);
     m.Name = name.Take();
     ReadFloat4A(&m.Diffuse.x);
     ReadFloat4A(&m.Ambient.x);
@@ -277,22 +274,13 @@ bool CAnalysMesh::ReadMaterialEntry(CModelMaterial& m)
     m.Values[0] = ReadUInt32();
     m.Values[1] = ReadUInt32();
     m.Power = ReadFloat();
-    if (HasError()) return false;
-    const bool read = ReadBlocks([this, &m](u32 nested, u32 nestedSize) {
-        switch (nested) {
-        case kBlockTexture: return ReadTexture(m, nestedSize);
-        case kBlockShader: return ReadShader(m, nestedSize);
-        default: return SkipBlock(nestedSize);
-        }
-    });
-    return read && GetCursor() - start == size - 8;
+    return !HasError();
 }
 
-bool CAnalysMesh::ReadTexture(CModelMaterial& material, u32 size)
+bool CAnalysMesh::ReadTexture(CModelMaterial& material)
 {
-    const u32 start = GetCursor();
     Text name;
-    if (!ReadText(&name.p) || !CloseFrame(start, size)) return false;
+    if (!ReadText(&name.p) || !ReadEndMarker()) return false;
     if (!material.Textures) {
         material.Textures = new CResourceList();
         if (!material.Textures) return false;
@@ -314,11 +302,10 @@ bool CAnalysMesh::ReadTexture(CModelMaterial& material, u32 size)
     return material.SavedTextures && material.SavedTextures->Resize(count);
 }
 
-bool CAnalysMesh::ReadShader(CModelMaterial& material, u32 size)
+bool CAnalysMesh::ReadShader(CModelMaterial& material)
 {
-    const u32 start = GetCursor();
     Text file, technique;
-    if (!ReadText(&file.p) || !ReadText(&technique.p) || !CloseFrame(start, size)) return false;
+    if (!ReadText(&file.p) || !ReadText(&technique.p) || !ReadEndMarker()) return false;
     auto make = [&file]() {
         CShader* shader = new CShader();
         if (shader && !shader->CreateFromFile(file.p, 0)) shader->SetName(file.p);
@@ -348,9 +335,8 @@ bool CAnalysMesh::ReadShader(CModelMaterial& material, u32 size)
 
 // ---------------------------------------------------- grid and low models
 
-bool CAnalysMesh::ReadGrid(CModelObject& object, u32 size)
+bool CAnalysMesh::ReadGrid(CModelObject& object)
 {
-    const u32 start = GetCursor();
     CModelCollisionGrid& grid = *object.GetCollisionGrid();
     CVector3 center, halfSize, perUnit, cellSize;
     ReadFloat3(&center.x);
@@ -387,14 +373,13 @@ bool CAnalysMesh::ReadGrid(CModelObject& object, u32 size)
         if (name.p) block->SetName(name.p);
         u32 tag = 0, blockSize = 0;
         if (!ReadFrame(&tag, &blockSize) || tag != kBlockIndices) return false;
-        if (!block->GetIndexList() || !ReadIndices(*block->GetIndexList(), blockSize)) return false;
+        if (!ReadIndexList(block->GetIndexList())) return false;
     }
-    return CloseFrame(start, size);
+    return ReadEndMarker();
 }
 
-bool CAnalysMesh::ReadLowModel(CModelObject& object, u32 size)
+bool CAnalysMesh::ReadLowModel(CModelObject& object)
 {
-    const u32 start = GetCursor();
     Owned<CLowModelObject> low(new CLowModelObject());
     if (!low.p || !low.p->GetVertexList() || !low.p->GetIndexList()) return false;
     Text name;
@@ -404,20 +389,18 @@ bool CAnalysMesh::ReadLowModel(CModelObject& object, u32 size)
     if (HasError()) return false;
     const bool read = ReadBlocks([this, &low](u32 tag, u32 blockSize) {
         switch (tag) {
-        case kBlockVertices: return ReadVertices(*low.p->GetVertexList(), blockSize);
-        case kBlockIndices: return ReadIndices(*low.p->GetIndexList(), blockSize);
+        case kBlockVertices: return ReadVertices(*low.p->GetVertexList());
+        case kBlockIndices: return ReadIndexList(low.p->GetIndexList()) != 0;
         default: return SkipBlock(blockSize);
         }
     });
-    if (!read || GetCursor() - 4 - start != size) return false;
-    return Hand(object.GetLowModels(), low);
+    return read && Hand(object.GetLowModels(), low);
 }
 
 // ----------------------------------------------------------------- bones
 
-bool CAnalysMesh::ReadBone(CMesh& mesh, u32 size)
+bool CAnalysMesh::ReadBone(CMesh& mesh)
 {
-    const u32 start = GetCursor();
     CResourceList* bones = mesh.GetBones();
     Owned<CModelBone> bone(new CModelBone());
     if (!bone.p) return false;
@@ -471,7 +454,7 @@ bool CAnalysMesh::ReadBone(CMesh& mesh, u32 size)
     bone.p->SetIndex(boneIndex);
     CModelBone* parent = bone.p->Parent;
     const CModelBone* added = bone.p;
-    if (HasError() || !CloseFrame(start, size) || !Hand(bones, bone)) {
+    if (HasError() || !ReadEndMarker() || !Hand(bones, bone)) {
         if (parent) parent->Children.Resize(parent->Children.GetCount() - 1);
         return false;
     }
@@ -479,9 +462,8 @@ bool CAnalysMesh::ReadBone(CMesh& mesh, u32 size)
     return true;
 }
 
-bool CAnalysMesh::ReadBoneGroup(CMesh& mesh, u32 size)
+bool CAnalysMesh::ReadBoneGroup(CMesh& mesh)
 {
-    const u32 start = GetCursor();
     Owned<CPointerList> group(new CPointerList());
     if (!group.p) return false;
     Text name;
@@ -494,14 +476,13 @@ bool CAnalysMesh::ReadBoneGroup(CMesh& mesh, u32 size)
         if (!ReadText(&boneName.p)) return false;
         group.p->GetData()[i] = static_cast<CValueBase*>(m_boneIndex.FindBone(mesh.GetBones(), boneName.p));
     }
-    return CloseFrame(start, size) && Hand(mesh.GetBoneGroups(), group);
+    return ReadEndMarker() && Hand(mesh.GetBoneGroups(), group);
 }
 
 // ------------------------------------------------------------- animations
 
-bool CAnalysMesh::ReadAnimation(CMesh& mesh, u32 size)
+bool CAnalysMesh::ReadAnimation(CMesh& mesh)
 {
-    const u32 start = GetCursor();
     Owned<CModelAnimation> animation(new CModelAnimation());
     if (!animation.p) return false;
     Text name;
@@ -510,10 +491,9 @@ bool CAnalysMesh::ReadAnimation(CMesh& mesh, u32 size)
     animation.p->Length = ReadUInt32();
     if (HasError()) return false;
     const bool read = ReadBlocks([this, &mesh, &animation](u32 tag, u32 blockSize) {
-        return tag == kBlockBoneKeys ? ReadBoneKeys(mesh, *animation.p, blockSize) : SkipBlock(blockSize);
+        return tag == kBlockBoneKeys ? ReadBoneKeys(mesh, *animation.p) : SkipBlock(blockSize);
     });
-    if (!read || GetCursor() - 4 - start != size) return false;
-    return Hand(mesh.GetAnimations(), animation);
+    return read && Hand(mesh.GetAnimations(), animation);
 }
 
 namespace {
@@ -531,9 +511,8 @@ bool AppendKeys(Track* track, u32 count, ReadKey readKey)
 
 }  // namespace
 
-bool CAnalysMesh::ReadBoneKeys(CMesh& mesh, CModelAnimation& animation, u32 size)
+bool CAnalysMesh::ReadBoneKeys(CMesh& mesh, CModelAnimation& animation)
 {
-    const u32 start = GetCursor();
     Owned<CModelBoneAnimation> keys(new CModelBoneAnimation());
     if (!keys.p) return false;
     if (!ReadText(&keys.p->BoneName)) return false;
@@ -566,7 +545,6 @@ bool CAnalysMesh::ReadBoneKeys(CMesh& mesh, CModelAnimation& animation, u32 size
         }
         if (!ok || HasError()) return false;
     }
-    if (GetCursor() - 4 - start != size) return false;
     CResourceListOf<CModelBoneAnimation>& tracks = animation.Tracks;
     void* slot = keys.p;
     if (!tracks.Add(&slot)) return false;
