@@ -9,6 +9,7 @@
 #include "engine/model/Owned.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -180,33 +181,45 @@ bool CAnalysMesh::ReadVertices(CModelVertexList& list)
     // them than the data left has bytes, so a small file cannot make a
     // huge list.
     if (HasError() || !Fits(count, std::max(recordBytes, 1u))) return false;
-    // A list that already has its count is refilled in place.
-    if (list.GetCount() != count && !list.Resize(count)) return false;
+    // A list that already has its count is refilled in place; a new one
+    // starts with every vertex as a fresh CModelVertex.
+    const bool refill = list.GetCount() == count;
+    if (!refill && !list.Resize(count)) return false;
     list.FormatFlags = format;
     list.Stride = CModelVertexFormat::GetStride(format) + ((format & kVertexSkin) ? kVertexSkinBytes : 0);
-    // The records were checked to fit: decode them in place.
+    // The records were checked to fit: decode them in place, each field a
+    // run of floats copied whole (the file's order is the vertex's).
+    static const CModelVertex kBlank;
     const u8* p = GetData() + GetCursor();
     CModelVertex* vertices = list.GetData();
+    auto take = [&p](f32* out, u32 n) {
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(out, p, 4 * size_t(n));
+            p += 4 * size_t(n);
+        } else {
+            TakeFloats(p, out, n);
+        }
+    };
     for (u32 i = 0; i < count; ++i) {
         CModelVertex& v = vertices[i];
-        v = CModelVertex();
-        if (format & kVertexPosition) TakeFloats(p, &v.Position.x, 3);
+        if (refill) v = kBlank;
+        if (format & kVertexPosition) take(&v.Position.x, 3);
         if (format & kVertexNormal) {
-            TakeFloats(p, &v.Normal.x, 3);
+            take(&v.Normal.x, 3);
         } else {
             v.Position.GetNormalized(&v.Normal);
         }
-        if (format & kVertexTexCoord0) TakeFloats(p, v.TexCoord0, 2);
-        if (format & kVertexTexCoord1) TakeFloats(p, v.TexCoord1, 2);
-        if (format & kVertexTexCoord2) TakeFloats(p, v.TexCoord2, 2);
-        if (format & kVertexTexCoord3) TakeFloats(p, v.TexCoord3, 2);
+        if (format & kVertexTexCoord0) take(v.TexCoord0, 2);
+        if (format & kVertexTexCoord1) take(v.TexCoord1, 2);
+        if (format & kVertexTexCoord2) take(v.TexCoord2, 2);
+        if (format & kVertexTexCoord3) take(v.TexCoord3, 2);
         if (format & kVertexColor) {
-            TakeFloats(p, &v.Color.x, 4);
+            take(&v.Color.x, 4);
         } else {
             v.Color = CVector4(1.0f, 1.0f, 1.0f, 1.0f);
         }
-        if (format & kVertexTangent) TakeFloats(p, &v.Tangent.x, 3);
-        if (format & kVertexBinormal) TakeFloats(p, &v.Binormal.x, 3);
+        if (format & kVertexTangent) take(&v.Tangent.x, 3);
+        if (format & kVertexBinormal) take(&v.Binormal.x, 3);
     }
     Skip(count * recordBytes);
     return !HasError() && ReadEndMarker();
@@ -219,7 +232,11 @@ i32 CAnalysMesh::ReadIndexList(CModelIndexList* list)
     if (HasError() || !Fits(count, 4, 4) || !list->Indices.Resize(count)) return 0;
     const u8* p = GetData() + GetCursor();
     u32* indices = list->Indices.GetData();
-    for (u32 i = 0; i < count; ++i) indices[i] = GetLe32(p + 4 * size_t(i));
+    if constexpr (std::endian::native == std::endian::little) {
+        if (count) std::memcpy(indices, p, 4 * size_t(count));
+    } else {
+        for (u32 i = 0; i < count; ++i) indices[i] = GetLe32(p + 4 * size_t(i));
+    }
     Skip(count * 4);
     const u32 ranges = ReadUInt32();
     if (HasError() || !Fits(ranges, 8, 4) || !list->Ranges.Resize(ranges)) return 0;
