@@ -46,10 +46,6 @@ void TakeBindValues(CAnimationFrame& frame)
     frame.PrevRotation = frame.FromRotation = frame.Rotation;
 }
 
-// The track's value at the frame's time, blended from `from` by f (1: the
-// keys alone), into value; a time that is not a number keeps value. The
-// tracks are shared by every instance of the mesh: the loop flag is set for
-// this evaluation only.
 // Four floats of a matrix row, multiplied and added lane by lane as
 // CMatrix::Multiply does.
 typedef f32 Lanes __attribute__((vector_size(16)));
@@ -65,6 +61,10 @@ void TurnRows(const CQuaternion& q, Lanes rows[4])
     rows[3] = Lanes{0.0f, 0.0f, 0.0f, 1.0f};
 }
 
+// The track's value at the frame's time, blended from `from` by f (1: the
+// keys alone), into value; a time that is not a number keeps value. The
+// tracks are shared by every instance of the mesh: the loop flag is set for
+// this evaluation only.
 void Sample(CKeyFrameList<CVector3>& track, const CAnimationFrame& frame, const CVector3& from, f32 f,
     CVector3& value)
 {

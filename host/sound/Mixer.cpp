@@ -55,7 +55,7 @@ inline __m128 UnsignedToFloat(__m128i v) {
     return _mm_add_ps(_mm_mul_ps(high, _mm_set1_ps(65536.0f)), low);
 }
 
-// Adds the interleaved pair of gained frames `a` and `b` to four samples.
+// Adds two stereo frames (four samples), times their gains, to the accumulator.
 inline void AddFrames(float* acc, __m128 frames, __m128 gains) {
     _mm_storeu_ps(acc, _mm_add_ps(_mm_loadu_ps(acc), _mm_mul_ps(frames, gains)));
 }
