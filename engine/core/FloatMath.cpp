@@ -8,6 +8,18 @@
 // Most rotations the effects build each frame have zero angles: answer those
 // at once (the same bits, -0 included) instead of in SLEEF's general path.
 f32 SinF(f32 radians) { return radians == 0.0f ? radians : Sleef_cinz_sinf1_u10purec(radians); }
+void SinF4(const f32 radians[4], f32 out[4])
+{
+#if defined(__SSE2__)
+    // The four-lane form of the same deterministic function: the same bits.
+    _mm_storeu_ps(out, Sleef_cinz_sinf4_u10sse2(_mm_loadu_ps(radians)));
+    for (int i = 0; i < 4; ++i) {
+        if (radians[i] == 0.0f) out[i] = radians[i];
+    }
+#else
+    for (int i = 0; i < 4; ++i) out[i] = SinF(radians[i]);
+#endif
+}
 f32 CosF(f32 radians) { return radians == 0.0f ? 1.0f : Sleef_cinz_cosf1_u10purec(radians); }
 f32 TanF(f32 radians) { return Sleef_cinz_tanf1_u10purec(radians); }
 f32 AsinF(f32 v) { return Sleef_cinz_asinf1_u10purec(v); }

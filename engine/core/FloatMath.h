@@ -24,6 +24,8 @@ inline constexpr f32 kRadToDeg = 180.0f / 3.1415927f;
 // Within 1 ulp, the same bits everywhere (FloatMath.cpp).
 f32 SinF(f32 radians);
 f32 CosF(f32 radians);
+// SinF of four angles at once (one call where a blend needs several).
+void SinF4(const f32 radians[4], f32 out[4]);
 f32 TanF(f32 radians);
 f32 AsinF(f32 v);
 f32 AcosF(f32 v);

@@ -31,28 +31,6 @@ Parts::~Parts()
     AlignedFree(keyWords);
 }
 
-f32 WrapTime(f32 t, f32 first, f32 last, u32 mode)
-{
-    if (mode == 1) {
-        const f32 d = t - last;
-        const f32 s = last - first;
-        const f32 q = std::trunc(d / s);
-        const f32 r = d - s * q;
-        return first + r;
-    }
-    const f32 q = std::trunc(t / last);
-    return t - last * q;
-}
-
-f32 EaseWeight(f32 t, f32 t0, f32 t1, f32 e)
-{
-    const f32 span = t1 - t0;
-    const f32 s = (t - t0) / span;
-    const f32 linear = (1.0f - e) * s;
-    const f32 eased = e * s * s;
-    return linear + eased;
-}
-
 namespace {
 
 // Each 4-byte field of the in-memory records, little-endian.

@@ -88,11 +88,29 @@ u32 Load(const char* path, host::kernel::File* file, u32 valueBytes, Parts& part
 // Time past the last key moved back into the key range; mode 1 repeats
 // [first, last], any other mode wraps from time 0. The caller has checked
 // that the span is not zero.
-f32 WrapTime(f32 t, f32 first, f32 last, u32 mode);
+inline f32 WrapTime(f32 t, f32 first, f32 last, u32 mode)
+{
+    if (mode == 1) {
+        const f32 d = t - last;
+        const f32 s = last - first;
+        const f32 q = std::trunc(d / s);
+        const f32 r = d - s * q;
+        return first + r;
+    }
+    const f32 q = std::trunc(t / last);
+    return t - last * q;
+}
 
 // Blend weight of time t between keys at t0 and t1 with the earlier key's
 // ease e: (1 - e) s + e s s, s = (t - t0) / (t1 - t0), all in f32.
-f32 EaseWeight(f32 t, f32 t0, f32 t1, f32 e);
+inline f32 EaseWeight(f32 t, f32 t0, f32 t1, f32 e)
+{
+    const f32 span = t1 - t0;
+    const f32 s = (t - t0) / span;
+    const f32 linear = (1.0f - e) * s;
+    const f32 eased = e * s * s;
+    return linear + eased;
+}
 
 }  // namespace keyframe_block
 
@@ -224,15 +242,16 @@ public:
             t = keyframe_block::WrapTime(t, first.time, last.time, mode);
         }
         if (t <= first.time) return blend(&first.value, nullptr, 0.0f, out);
-        for (u32 i = 1; i < n; ++i) {
+        // The first key at or past t (one test a key; a NaN time is neither).
+        u32 i = 1;
+        while (i < n && !(keys[i].time >= t)) ++i;
+        if (i < n) {
             const Key& k = keys[i];
             if (k.time == t) return blend(&k.value, nullptr, 0.0f, out);
-            if (k.time > t) {
-                const Key& prev = keys[i - 1];
-                if (!m_interpolate) return blend(&prev.value, nullptr, 0.0f, out);
-                const f32 w = keyframe_block::EaseWeight(t, prev.time, k.time, prev.ease);
-                return blend(&prev.value, &k.value, w, out);
-            }
+            const Key& prev = keys[i - 1];
+            if (!m_interpolate) return blend(&prev.value, nullptr, 0.0f, out);
+            const f32 w = keyframe_block::EaseWeight(t, prev.time, k.time, prev.ease);
+            return blend(&prev.value, &k.value, w, out);
         }
         if (std::isnan(t)) return 0;
         // Rounding in the wrap (or keys at negative times) left t past the

@@ -38,9 +38,11 @@ CQuaternion& CQuaternion::Slerp(const CQuaternion* pa, const CQuaternion* pb, f3
     f32 wa, wb;
     if (1.0f - c > 0.001f) {
         const f32 theta = AcosF(c);
-        const f32 s = SinF(theta);
-        wa = SinF((1.0f - t) * theta) / s;
-        wb = SinF(t * theta) / s;
+        const f32 angles[4] = {theta, (1.0f - t) * theta, t * theta, 0.0f};
+        f32 sines[4];
+        SinF4(angles, sines);
+        wa = sines[1] / sines[0];
+        wb = sines[2] / sines[0];
     } else {
         wa = 1.0f - t;
         wb = t;

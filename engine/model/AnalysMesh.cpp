@@ -9,6 +9,7 @@
 #include "engine/model/Owned.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -16,7 +17,7 @@ namespace {
 
 // Least bytes one record of each kind takes on file, to bound counts
 // before anything is allocated for them.
-constexpr u64 kMinMaterialEntry = 8 + 1 + 64 + 12 + 4 + 4;   // frame, name, colours, values, power, marker
+constexpr u64 kMinMaterialEntry = 4;                           // an entry may be its end marker alone
 constexpr u64 kMinGridCell = 24 + 1 + 8 + 8 + 4;               // box, name, frame, counts, marker
 constexpr u64 kInfluenceBytes = 10;
 
@@ -69,26 +70,24 @@ bool CAnalysMesh::ReadFrame(u32* type, u32* size)
     if (HasError()) return false;
     if (*type == kModelEndMarker) return true;
     *size = ReadUInt32();
-    return !HasError() && Fits(*size, 1, 4);
+    return !HasError();
 }
 
-bool CAnalysMesh::CloseFrame(u32 start, u32 size)
-{
-    if (GetCursor() - start != size) return false;
-    return ReadUInt32() == kModelEndMarker && !HasError();
-}
+bool CAnalysMesh::ReadEndMarker() { return ReadUInt32() == kModelEndMarker && !HasError(); }
 
-bool CAnalysMesh::SkipBlock(u32 size) { return Skip(size) && ReadUInt32() == kModelEndMarker && !HasError(); }
+bool CAnalysMesh::SkipBlock(u32 size) { return Fits(size, 1, 4) && Skip(size) && ReadEndMarker(); }
 
 template <class ReadBlock>
 bool CAnalysMesh::ReadBlocks(ReadBlock read)
 {
-    for (;;) {
+    // The data may end where the marker would be: that ends the blocks too.
+    while (GetRemaining() > 0) {
         u32 tag = 0, size = 0;
         if (!ReadFrame(&tag, &size)) return false;
         if (tag == kModelEndMarker) return true;
         if (!read(tag, size)) return false;
     }
+    return true;
 }
 
 i32 CAnalysMesh::CheckMagic() const
@@ -132,10 +131,12 @@ i32 CAnalysMesh::ReadChunks(CMesh* mesh)
         if (type == kModelEndMarker) break;
         bool ok;
         switch (type) {
-        case kChunkModelObject: ok = ReadModelObject(scratch, size); break;
-        case kChunkBone: ok = ReadBone(scratch, size); break;
-        case kChunkBoneGroup: ok = ReadBoneGroup(scratch, size); break;
-        case kChunkAnimation: ok = ReadAnimation(scratch, size); break;
+        // Known chunks are read by their layout; only an unknown one is
+        // skipped by its size.
+        case kChunkModelObject: ok = ReadModelObject(scratch); break;
+        case kChunkBone: ok = ReadBone(scratch); break;
+        case kChunkBoneGroup: ok = ReadBoneGroup(scratch); break;
+        case kChunkAnimation: ok = ReadAnimation(scratch); break;
         default: ok = SkipBlock(size); break;
         }
         if (!ok) return 0;
@@ -146,9 +147,8 @@ i32 CAnalysMesh::ReadChunks(CMesh* mesh)
 
 // ----------------------------------------------------------- model object
 
-bool CAnalysMesh::ReadModelObject(CMesh& mesh, u32 size)
+bool CAnalysMesh::ReadModelObject(CMesh& mesh)
 {
-    const u32 start = GetCursor();
     Owned<CModelObject> object(new CModelObject());
     if (!object.p || !object.p->GetVertexList() || !object.p->GetIndexList() || !object.p->GetMaterialList() ||
         !object.p->GetCollisionGrid() || !object.p->GetLowModels()) {
@@ -159,22 +159,21 @@ bool CAnalysMesh::ReadModelObject(CMesh& mesh, u32 size)
     if (name.p) object.p->SetName(name.p);
     const bool read = ReadBlocks([this, &object](u32 tag, u32 blockSize) {
         switch (tag) {
-        case kBlockVertices: return ReadVertices(*object.p->GetVertexList(), blockSize);
-        case kBlockIndices: return ReadIndices(*object.p->GetIndexList(), blockSize);
-        case kBlockMaterialList: return ReadMaterials(*object.p, blockSize);
-        case kBlockCollisionGrid: return ReadGrid(*object.p, blockSize);
-        case kBlockLowModel: return ReadLowModel(*object.p, blockSize);
+        case kBlockVertices: return ReadVertices(*object.p->GetVertexList());
+        case kBlockIndices: return ReadIndexList(object.p->GetIndexList()) != 0;
+        case kBlockMaterialList: return ReadMaterials(*object.p);
+        case kBlockCollisionGrid: return ReadGrid(*object.p);
+        case kBlockLowModel: return ReadLowModel(*object.p);
         default: return SkipBlock(blockSize);
         }
     });
-    // The marker that ended the blocks is the chunk's own.
-    if (!read || GetCursor() - 4 - start != size) return false;
-    return Hand(mesh.GetModelObjects(), object);
+    // The marker that ended the blocks, or the end of the data, ends the
+    // object.
+    return read && Hand(mesh.GetModelObjects(), object);
 }
 
-bool CAnalysMesh::ReadVertices(CModelVertexList& list, u32 size)
+bool CAnalysMesh::ReadVertices(CModelVertexList& list)
 {
-    const u32 start = GetCursor();
     const u32 count = ReadUInt32();
     const u32 format = ReadUInt32();
     const u32 recordBytes = ModelFileVertexBytes(format);
@@ -182,36 +181,48 @@ bool CAnalysMesh::ReadVertices(CModelVertexList& list, u32 size)
     // them than the data left has bytes, so a small file cannot make a
     // huge list.
     if (HasError() || !Fits(count, std::max(recordBytes, 1u))) return false;
-    // A list that already has its count is refilled in place.
-    if (list.GetCount() != count && !list.Resize(count)) return false;
+    // A list that already has its count is refilled in place; a new one
+    // starts with every vertex as a fresh CModelVertex.
+    const bool refill = list.GetCount() == count;
+    if (!refill && !list.Resize(count)) return false;
     list.FormatFlags = format;
     list.Stride = CModelVertexFormat::GetStride(format) + ((format & kVertexSkin) ? kVertexSkinBytes : 0);
-    // The records were checked to fit: decode them in place.
+    // The records were checked to fit: decode them in place, each field a
+    // run of floats copied whole (the file's order is the vertex's).
+    static const CModelVertex kBlank;
     const u8* p = GetData() + GetCursor();
     CModelVertex* vertices = list.GetData();
+    auto take = [&p](f32* out, u32 n) {
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(out, p, 4 * size_t(n));
+            p += 4 * size_t(n);
+        } else {
+            TakeFloats(p, out, n);
+        }
+    };
     for (u32 i = 0; i < count; ++i) {
         CModelVertex& v = vertices[i];
-        v = CModelVertex();
-        if (format & kVertexPosition) TakeFloats(p, &v.Position.x, 3);
+        if (refill) v = kBlank;
+        if (format & kVertexPosition) take(&v.Position.x, 3);
         if (format & kVertexNormal) {
-            TakeFloats(p, &v.Normal.x, 3);
+            take(&v.Normal.x, 3);
         } else {
             v.Position.GetNormalized(&v.Normal);
         }
-        if (format & kVertexTexCoord0) TakeFloats(p, v.TexCoord0, 2);
-        if (format & kVertexTexCoord1) TakeFloats(p, v.TexCoord1, 2);
-        if (format & kVertexTexCoord2) TakeFloats(p, v.TexCoord2, 2);
-        if (format & kVertexTexCoord3) TakeFloats(p, v.TexCoord3, 2);
+        if (format & kVertexTexCoord0) take(v.TexCoord0, 2);
+        if (format & kVertexTexCoord1) take(v.TexCoord1, 2);
+        if (format & kVertexTexCoord2) take(v.TexCoord2, 2);
+        if (format & kVertexTexCoord3) take(v.TexCoord3, 2);
         if (format & kVertexColor) {
-            TakeFloats(p, &v.Color.x, 4);
+            take(&v.Color.x, 4);
         } else {
             v.Color = CVector4(1.0f, 1.0f, 1.0f, 1.0f);
         }
-        if (format & kVertexTangent) TakeFloats(p, &v.Tangent.x, 3);
-        if (format & kVertexBinormal) TakeFloats(p, &v.Binormal.x, 3);
+        if (format & kVertexTangent) take(&v.Tangent.x, 3);
+        if (format & kVertexBinormal) take(&v.Binormal.x, 3);
     }
     Skip(count * recordBytes);
-    return !HasError() && CloseFrame(start, size);
+    return !HasError() && ReadEndMarker();
 }
 
 i32 CAnalysMesh::ReadIndexList(CModelIndexList* list)
@@ -221,7 +232,11 @@ i32 CAnalysMesh::ReadIndexList(CModelIndexList* list)
     if (HasError() || !Fits(count, 4, 4) || !list->Indices.Resize(count)) return 0;
     const u8* p = GetData() + GetCursor();
     u32* indices = list->Indices.GetData();
-    for (u32 i = 0; i < count; ++i) indices[i] = GetLe32(p + 4 * size_t(i));
+    if constexpr (std::endian::native == std::endian::little) {
+        if (count) std::memcpy(indices, p, 4 * size_t(count));
+    } else {
+        for (u32 i = 0; i < count; ++i) indices[i] = GetLe32(p + 4 * size_t(i));
+    }
     Skip(count * 4);
     const u32 ranges = ReadUInt32();
     if (HasError() || !Fits(ranges, 8, 4) || !list->Ranges.Resize(ranges)) return 0;
@@ -230,20 +245,13 @@ i32 CAnalysMesh::ReadIndexList(CModelIndexList* list)
         pairs[r].first = ReadUInt32();
         pairs[r].second = ReadUInt32();
     }
-    return HasError() ? 0 : 1;
-}
-
-bool CAnalysMesh::ReadIndices(CModelIndexList& list, u32 size)
-{
-    const u32 start = GetCursor();
-    return ReadIndexList(&list) && CloseFrame(start, size);
+    return !HasError() && ReadEndMarker() ? 1 : 0;
 }
 
 // -------------------------------------------------------------- materials
 
-bool CAnalysMesh::ReadMaterials(CModelObject& object, u32 size)
+bool CAnalysMesh::ReadMaterials(CModelObject& object)
 {
-    const u32 start = GetCursor();
     const u32 count = ReadUInt32();
     if (HasError() || !Fits(count, kMinMaterialEntry, 4)) return false;
     CMaterialList* list = object.GetMaterialList();
@@ -254,20 +262,26 @@ bool CAnalysMesh::ReadMaterials(CModelObject& object, u32 size)
         CModelMaterial* material = new CModelMaterial();
         if (!material) return false;
         list->GetData()[i] = material;
-        if (!ReadMaterialEntry(*material)) return false;
+        // The entry's fields and its texture and shader blocks share one
+        // run of blocks; the marker that ends it ends the entry.
+        const bool read = ReadBlocks([this, material](u32 tag, u32 blockSize) {
+            switch (tag) {
+            case kBlockMaterial: return ReadMaterialFields(*material);
+            case kBlockTexture: return ReadTexture(*material);
+            case kBlockShader: return ReadShader(*material);
+            default: return SkipBlock(blockSize);
+            }
+        });
+        if (!read) return false;
     }
-    return CloseFrame(start, size);
+    return ReadEndMarker();
 }
 
-bool CAnalysMesh::ReadMaterialEntry(CModelMaterial& m)
+bool CAnalysMesh::ReadMaterialFields(CModelMaterial& m)
 {
-    // The entry's size counts its whole record: frame, payload and marker.
-    const u32 tag = ReadUInt32();
-    const u32 size = ReadUInt32();
-    if (HasError() || tag != kBlockMaterial || size < 12 || !Fits(size - 8, 1)) return false;
-    const u32 start = GetCursor();
     Text name;
     if (!ReadText(&name.p)) return false;
+    ModelFreeText(m.Name);
     m.Name = name.Take();
     ReadFloat4A(&m.Diffuse.x);
     ReadFloat4A(&m.Ambient.x);
@@ -277,22 +291,13 @@ bool CAnalysMesh::ReadMaterialEntry(CModelMaterial& m)
     m.Values[0] = ReadUInt32();
     m.Values[1] = ReadUInt32();
     m.Power = ReadFloat();
-    if (HasError()) return false;
-    const bool read = ReadBlocks([this, &m](u32 nested, u32 nestedSize) {
-        switch (nested) {
-        case kBlockTexture: return ReadTexture(m, nestedSize);
-        case kBlockShader: return ReadShader(m, nestedSize);
-        default: return SkipBlock(nestedSize);
-        }
-    });
-    return read && GetCursor() - start == size - 8;
+    return !HasError();
 }
 
-bool CAnalysMesh::ReadTexture(CModelMaterial& material, u32 size)
+bool CAnalysMesh::ReadTexture(CModelMaterial& material)
 {
-    const u32 start = GetCursor();
     Text name;
-    if (!ReadText(&name.p) || !CloseFrame(start, size)) return false;
+    if (!ReadText(&name.p) || !ReadEndMarker()) return false;
     if (!material.Textures) {
         material.Textures = new CResourceList();
         if (!material.Textures) return false;
@@ -314,11 +319,10 @@ bool CAnalysMesh::ReadTexture(CModelMaterial& material, u32 size)
     return material.SavedTextures && material.SavedTextures->Resize(count);
 }
 
-bool CAnalysMesh::ReadShader(CModelMaterial& material, u32 size)
+bool CAnalysMesh::ReadShader(CModelMaterial& material)
 {
-    const u32 start = GetCursor();
     Text file, technique;
-    if (!ReadText(&file.p) || !ReadText(&technique.p) || !CloseFrame(start, size)) return false;
+    if (!ReadText(&file.p) || !ReadText(&technique.p) || !ReadEndMarker()) return false;
     auto make = [&file]() {
         CShader* shader = new CShader();
         if (shader && !shader->CreateFromFile(file.p, 0)) shader->SetName(file.p);
@@ -348,9 +352,8 @@ bool CAnalysMesh::ReadShader(CModelMaterial& material, u32 size)
 
 // ---------------------------------------------------- grid and low models
 
-bool CAnalysMesh::ReadGrid(CModelObject& object, u32 size)
+bool CAnalysMesh::ReadGrid(CModelObject& object)
 {
-    const u32 start = GetCursor();
     CModelCollisionGrid& grid = *object.GetCollisionGrid();
     CVector3 center, halfSize, perUnit, cellSize;
     ReadFloat3(&center.x);
@@ -387,14 +390,13 @@ bool CAnalysMesh::ReadGrid(CModelObject& object, u32 size)
         if (name.p) block->SetName(name.p);
         u32 tag = 0, blockSize = 0;
         if (!ReadFrame(&tag, &blockSize) || tag != kBlockIndices) return false;
-        if (!block->GetIndexList() || !ReadIndices(*block->GetIndexList(), blockSize)) return false;
+        if (!ReadIndexList(block->GetIndexList())) return false;
     }
-    return CloseFrame(start, size);
+    return ReadEndMarker();
 }
 
-bool CAnalysMesh::ReadLowModel(CModelObject& object, u32 size)
+bool CAnalysMesh::ReadLowModel(CModelObject& object)
 {
-    const u32 start = GetCursor();
     Owned<CLowModelObject> low(new CLowModelObject());
     if (!low.p || !low.p->GetVertexList() || !low.p->GetIndexList()) return false;
     Text name;
@@ -404,20 +406,18 @@ bool CAnalysMesh::ReadLowModel(CModelObject& object, u32 size)
     if (HasError()) return false;
     const bool read = ReadBlocks([this, &low](u32 tag, u32 blockSize) {
         switch (tag) {
-        case kBlockVertices: return ReadVertices(*low.p->GetVertexList(), blockSize);
-        case kBlockIndices: return ReadIndices(*low.p->GetIndexList(), blockSize);
+        case kBlockVertices: return ReadVertices(*low.p->GetVertexList());
+        case kBlockIndices: return ReadIndexList(low.p->GetIndexList()) != 0;
         default: return SkipBlock(blockSize);
         }
     });
-    if (!read || GetCursor() - 4 - start != size) return false;
-    return Hand(object.GetLowModels(), low);
+    return read && Hand(object.GetLowModels(), low);
 }
 
 // ----------------------------------------------------------------- bones
 
-bool CAnalysMesh::ReadBone(CMesh& mesh, u32 size)
+bool CAnalysMesh::ReadBone(CMesh& mesh)
 {
-    const u32 start = GetCursor();
     CResourceList* bones = mesh.GetBones();
     Owned<CModelBone> bone(new CModelBone());
     if (!bone.p) return false;
@@ -471,7 +471,7 @@ bool CAnalysMesh::ReadBone(CMesh& mesh, u32 size)
     bone.p->SetIndex(boneIndex);
     CModelBone* parent = bone.p->Parent;
     const CModelBone* added = bone.p;
-    if (HasError() || !CloseFrame(start, size) || !Hand(bones, bone)) {
+    if (HasError() || !ReadEndMarker() || !Hand(bones, bone)) {
         if (parent) parent->Children.Resize(parent->Children.GetCount() - 1);
         return false;
     }
@@ -479,9 +479,8 @@ bool CAnalysMesh::ReadBone(CMesh& mesh, u32 size)
     return true;
 }
 
-bool CAnalysMesh::ReadBoneGroup(CMesh& mesh, u32 size)
+bool CAnalysMesh::ReadBoneGroup(CMesh& mesh)
 {
-    const u32 start = GetCursor();
     Owned<CPointerList> group(new CPointerList());
     if (!group.p) return false;
     Text name;
@@ -494,14 +493,13 @@ bool CAnalysMesh::ReadBoneGroup(CMesh& mesh, u32 size)
         if (!ReadText(&boneName.p)) return false;
         group.p->GetData()[i] = static_cast<CValueBase*>(m_boneIndex.FindBone(mesh.GetBones(), boneName.p));
     }
-    return CloseFrame(start, size) && Hand(mesh.GetBoneGroups(), group);
+    return ReadEndMarker() && Hand(mesh.GetBoneGroups(), group);
 }
 
 // ------------------------------------------------------------- animations
 
-bool CAnalysMesh::ReadAnimation(CMesh& mesh, u32 size)
+bool CAnalysMesh::ReadAnimation(CMesh& mesh)
 {
-    const u32 start = GetCursor();
     Owned<CModelAnimation> animation(new CModelAnimation());
     if (!animation.p) return false;
     Text name;
@@ -510,10 +508,9 @@ bool CAnalysMesh::ReadAnimation(CMesh& mesh, u32 size)
     animation.p->Length = ReadUInt32();
     if (HasError()) return false;
     const bool read = ReadBlocks([this, &mesh, &animation](u32 tag, u32 blockSize) {
-        return tag == kBlockBoneKeys ? ReadBoneKeys(mesh, *animation.p, blockSize) : SkipBlock(blockSize);
+        return tag == kBlockBoneKeys ? ReadBoneKeys(mesh, *animation.p) : SkipBlock(blockSize);
     });
-    if (!read || GetCursor() - 4 - start != size) return false;
-    return Hand(mesh.GetAnimations(), animation);
+    return read && Hand(mesh.GetAnimations(), animation);
 }
 
 namespace {
@@ -531,9 +528,8 @@ bool AppendKeys(Track* track, u32 count, ReadKey readKey)
 
 }  // namespace
 
-bool CAnalysMesh::ReadBoneKeys(CMesh& mesh, CModelAnimation& animation, u32 size)
+bool CAnalysMesh::ReadBoneKeys(CMesh& mesh, CModelAnimation& animation)
 {
-    const u32 start = GetCursor();
     Owned<CModelBoneAnimation> keys(new CModelBoneAnimation());
     if (!keys.p) return false;
     if (!ReadText(&keys.p->BoneName)) return false;
@@ -566,7 +562,6 @@ bool CAnalysMesh::ReadBoneKeys(CMesh& mesh, CModelAnimation& animation, u32 size
         }
         if (!ok || HasError()) return false;
     }
-    if (GetCursor() - 4 - start != size) return false;
     CResourceListOf<CModelBoneAnimation>& tracks = animation.Tracks;
     void* slot = keys.p;
     if (!tracks.Add(&slot)) return false;

@@ -4,12 +4,17 @@
 // groups and animations; textures and effects are shared through the
 // caller's caches.
 //
-// The file is untrusted. Every count, size and string is checked against
-// what is left of the data before anything is allocated for it; every
-// frame's size must equal what its payload holds and every end marker must
-// be there. A damaged file is refused as a whole: the mesh is filled only
-// once the whole file has been read (and, through ReadModel, every model
-// object has made its device buffers).
+// Known chunks and blocks are read by their layout: their size words are
+// not used (other tools write them loosely), only an unknown frame is
+// skipped by its size. A run of nested blocks ends at its end marker or at
+// the end of the data, so an object cut after a whole block is kept.
+//
+// The file is untrusted. Every count, skipped size and string is checked
+// against what is left of the data before anything is allocated for it,
+// and every read stops at the end of the data. A damaged file is refused
+// as a whole: the mesh is filled only once the whole file has been read
+// (and, through ReadModel, every model object has made its device
+// buffers).
 #pragma once
 
 #include "engine/core/ReadBinary.h"
@@ -48,40 +53,40 @@ public:
     i32 CheckMagic() const;
 
     // An index block's payload and end marker into list: u32 count,
-    // indices, u32 range count, (start, count) pairs. 1 or 0.
+    // indices, u32 range count, (start, count) pairs, 0xFFFFFFFF. 1 or 0.
     i32 ReadIndexList(CModelIndexList* list);
 
 private:
     // Block readers: the cursor stands after the frame's size word; each
-    // reads up to and including the end marker and checks that the payload
-    // had exactly size bytes.
-    bool ReadModelObject(CMesh& mesh, u32 size);
-    bool ReadVertices(CModelVertexList& list, u32 size);
-    bool ReadIndices(CModelIndexList& list, u32 size);
-    bool ReadMaterials(CModelObject& object, u32 size);
-    bool ReadMaterialEntry(CModelMaterial& material);
-    bool ReadTexture(CModelMaterial& material, u32 size);
-    bool ReadShader(CModelMaterial& material, u32 size);
-    bool ReadGrid(CModelObject& object, u32 size);
-    bool ReadLowModel(CModelObject& object, u32 size);
-    bool ReadBone(CMesh& mesh, u32 size);
-    bool ReadBoneGroup(CMesh& mesh, u32 size);
-    bool ReadAnimation(CMesh& mesh, u32 size);
-    bool ReadBoneKeys(CMesh& mesh, CModelAnimation& animation, u32 size);
-    // Skips an unknown frame's payload; its end marker must follow.
+    // reads its payload by its layout, up to and including its end marker
+    // (a record of nested blocks: up to the end of the data at most).
+    bool ReadModelObject(CMesh& mesh);
+    bool ReadVertices(CModelVertexList& list);
+    bool ReadMaterials(CModelObject& object);
+    // A material entry's own fields, name to power.
+    bool ReadMaterialFields(CModelMaterial& material);
+    bool ReadTexture(CModelMaterial& material);
+    bool ReadShader(CModelMaterial& material);
+    bool ReadGrid(CModelObject& object);
+    bool ReadLowModel(CModelObject& object);
+    bool ReadBone(CMesh& mesh);
+    bool ReadBoneGroup(CMesh& mesh);
+    bool ReadAnimation(CMesh& mesh);
+    bool ReadBoneKeys(CMesh& mesh, CModelAnimation& animation);
+    // Skips an unknown frame's size bytes of payload, which must be there;
+    // its end marker must follow.
     bool SkipBlock(u32 size);
-    // Nested frames up to the end marker, each read by read(tag, size), a
-    // block reader or SkipBlock; false as soon as one fails.
+    // Nested frames up to the end marker or the end of the data, each read
+    // by read(tag, size), a block reader or SkipBlock; false as soon as one
+    // fails.
     template <class ReadBlock>
     bool ReadBlocks(ReadBlock read);
 
-    // A frame's type and size: false at the end of the data or when the
-    // size runs past it (room for the end marker included). An end marker
-    // in place of the type gives true with *type = kModelEndMarker.
+    // A frame's type and size: false when the data ends first. An end
+    // marker in place of the type gives true with *type = kModelEndMarker.
     bool ReadFrame(u32* type, u32* size);
-    // The end marker must be next, and the payload begun at start must
-    // have been size bytes.
-    bool CloseFrame(u32 start, u32 size);
+    // The end marker must be next.
+    bool ReadEndMarker();
     // count records of bytes each (plus extra bytes) fit in what is left.
     bool Fits(u64 count, u64 bytes, u64 extra = 0) const;
     // A string into an owned text (null for an empty string); false when

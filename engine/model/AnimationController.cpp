@@ -46,6 +46,21 @@ void TakeBindValues(CAnimationFrame& frame)
     frame.PrevRotation = frame.FromRotation = frame.Rotation;
 }
 
+// Four floats of a matrix row, multiplied and added lane by lane as
+// CMatrix::Multiply does.
+typedef f32 Lanes __attribute__((vector_size(16)));
+typedef i32 LaneIndex __attribute__((vector_size(16)));
+
+// The rows of CQuaternion::ToMatrix, the same products.
+void TurnRows(const CQuaternion& q, Lanes rows[4])
+{
+    const f32 x = q.x, y = q.y, z = q.z, w = q.w;
+    rows[0] = Lanes{1.0f - 2.0f * (y * y + z * z), 2.0f * (x * y - z * w), 2.0f * (x * z + y * w), 0.0f};
+    rows[1] = Lanes{2.0f * (x * y + z * w), 1.0f - 2.0f * (x * x + z * z), 2.0f * (y * z - x * w), 0.0f};
+    rows[2] = Lanes{2.0f * (x * z - y * w), 2.0f * (y * z + x * w), 1.0f - 2.0f * (x * x + y * y), 0.0f};
+    rows[3] = Lanes{0.0f, 0.0f, 0.0f, 1.0f};
+}
+
 // The track's value at the frame's time, blended from `from` by f (1: the
 // keys alone), into value; a time that is not a number keeps value. The
 // tracks are shared by every instance of the mesh: the loop flag is set for
@@ -257,18 +272,32 @@ void CAnimationController::AdvanceFrame(CAnimationFrame& frame, f32 ticks)
     }
     // f blends from the pose shown when the set started while blending.
     if (frame.BlendDuration <= 0.0f) f = 1.0f;
-    CMatrix local;
+    // The local matrix is built in registers, row by row, with the float
+    // steps of identity x Scale x turn x Translation through the matrix
+    // helpers (so the same bits), but no matrix made and read back between.
+    Lanes r0 = {1.0f, 0.0f, 0.0f, 0.0f}, r1 = {0.0f, 1.0f, 0.0f, 0.0f}, r2 = {0.0f, 0.0f, 1.0f, 0.0f},
+          r3 = {0.0f, 0.0f, 0.0f, 1.0f};
     if (keys->Scaling) {
         Sample(*keys->Scaling, frame, frame.FromScaling, f, frame.Scaling);
-        MatrixScale(&local, &frame.Scaling);
+        const Lanes scale = {frame.Scaling.x, frame.Scaling.y, frame.Scaling.z, 1.0f};
+        r0 *= scale;
+        r1 *= scale;
+        r2 *= scale;
+        r3 *= scale;
     } else {
         frame.Scaling.Set(1.0f, 1.0f, 1.0f);
     }
     if (keys->Rotation) {
         Sample(*keys->Rotation, frame, frame.FromRotation, f, frame.Rotation);
-        CMatrix turn;
-        frame.Rotation.ToMatrix(&turn);
-        local *= turn;
+        Lanes turn[4];
+        TurnRows(frame.Rotation, turn);
+        auto times = [&turn](Lanes row) {
+            return row[0] * turn[0] + row[1] * turn[1] + row[2] * turn[2] + row[3] * turn[3];
+        };
+        r0 = times(r0);
+        r1 = times(r1);
+        r2 = times(r2);
+        r3 = times(r3);
     } else {
         frame.Rotation = CQuaternion(0.0f, 0.0f, 0.0f, 1.0f);
     }
@@ -279,8 +308,11 @@ void CAnimationController::AdvanceFrame(CAnimationFrame& frame, f32 ticks)
     } else {
         frame.Position.SetZero();
     }
-    MatrixTranslate(&local, &frame.Position);
-    frame.LocalMatrix = local;
+    // Each row plus its fourth element times the move, the fourth kept.
+    const Lanes move = {frame.Position.x, frame.Position.y, frame.Position.z, 0.0f};
+    auto moved = [&move](Lanes row) { return __builtin_shuffle(row + row[3] * move, row, LaneIndex{0, 1, 2, 7}); };
+    const Lanes rows[4] = {moved(r0), moved(r1), moved(r2), moved(r3)};
+    std::memcpy(frame.LocalMatrix.m, rows, sizeof rows);
 }
 
 // ------------------------------------------------------------ matrices

@@ -442,10 +442,16 @@ void CEffect::Finish()
 void CEffect::InsertNext(CEffect* node)
 {
     if (!node || node == this) return;
-    CEffect* tail = node;
-    while (tail->m_next) tail = tail->m_next;
-    tail->m_next = m_next;
-    m_next = node;
+    // The old next goes after node by the same rule, and so on down both
+    // chains: the two interleave, this, node, next, node's next, ...
+    CEffect* at = this;
+    CEffect* in = node;
+    while (in && in != at) {
+        CEffect* rest = at->m_next;
+        at->m_next = in;
+        at = in;
+        in = rest;
+    }
 }
 
 void CEffect::InsertChild(CEffect* node)

@@ -89,8 +89,9 @@ public:
     // end time becomes the length, the end flag is set.
     void Finish();
 
-    // Puts node after this one; a next sibling this node had follows node's
-    // own chain.
+    // Puts node after this one. A next sibling this node had is first put
+    // after node by the same rule, so the two chains interleave: this,
+    // node, the old next, node's old next, the old next's next, ...
     void InsertNext(CEffect* node);
     // Puts node (and the siblings after it) in front of this node's
     // children, every one of them with this node as parent.

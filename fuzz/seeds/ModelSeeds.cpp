@@ -1,7 +1,11 @@
 // Seeds of the model reader: the model files CWriteMesh writes for the
 // tests' meshes (rigid, skinned, and one using every part of the format),
-// an empty mesh, and the skinned file cut short.
+// an empty mesh, and the skinned file cut short; the hand-laid skinned file
+// with every size word wrong, and the rigid one without its object's end
+// marker (both read).
+#include "engine/core/Endian.h"
 #include "engine/model/WriteMesh.h"
+#include "engine/model/tests/ModelGolden.h"
 #include "engine/model/tests/ModelMeshes.h"
 #include "fuzz/seeds/Seeds.h"
 
@@ -23,6 +27,11 @@ void MakeModelSeeds(const std::string& root)
         sink.Add(name, file);
         if (std::string(name) == "skinned") sink.Add("skinned-cut-short", file.substr(0, file.size() - 40));
     }
+    std::string loose = model_test::SkinnedGolden();
+    for (const auto& w : model_test::SkinnedSizeWords()) PutLe32(&loose[w.at], 7);
+    sink.Add("skinned-size-words-wrong", loose);
+    const std::string rigid = model_test::RigidGolden();
+    sink.Add("rigid-object-unclosed", rigid.substr(0, rigid.size() - 4));
 }
 
 }  // namespace seeds

@@ -54,7 +54,7 @@ void MakeSettingReaderSeeds(const std::string& root)
 
     Sink character(root, "character_parameter");
     const std::pair<const char*, std::string> characterTexts[] = {
-        {"hand", "NAME=\x97\xEC\x96\xB2;HP=1200;MOVEVELOCITY=18;AFTERIMAGECOUNT=8;WEAPON=Weapon.txt;\n"
+        {"hand", "NAME=\x83\x5E\x83\x8B\x83\x94\x83\x46;HP=1200;MOVEVELOCITY=18;AFTERIMAGECOUNT=8;WEAPON=Weapon.txt;\n"
                  "TRACE=count:8 AlphaAttenuation:0.5 bone:\"Hand\";FACE=def;SMILEFACE=def;// done\n"},
         {"empty", ""},
         {"hp-naming-a-file", "HP=5.txt;MPMAX=20 // from Chara.fac\n;"},

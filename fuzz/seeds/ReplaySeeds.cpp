@@ -21,7 +21,7 @@ Bytes Recorded(const char* name, const std::vector<u32>& kinds, u32 frames)
     CReplay recorder;
     if (name) recorder.SetName(name);
     FUZZ_CHECK(recorder.Begin() == 1);
-    recorder.WriteHeader("Stage_Lake", "Chr_\x97\xec\x96\xb2", kinds[1] < 4 ? 1 : 0);
+    recorder.WriteHeader("Stage01", "Chr_\x83\x5e\x83\x8b\x83\x94\x83\x46", kinds[1] < 4 ? 1 : 0);
     recorder.WriteRecord(CReplaySetupRecord(setup));
 
     std::vector<replay_test::FakeFighter> fighters;

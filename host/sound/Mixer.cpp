@@ -6,6 +6,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace host::sound {
 
 namespace {
@@ -42,10 +46,101 @@ inline void ReadFrame(const uint8_t* pcm, uint32_t index, float& left, float& ri
     }
 }
 
+#if defined(__SSE2__)
+// Four 32-bit lanes, each as a float: the 16 bits above and below are each
+// exact as floats, so the one rounding is in their sum, as in a plain cast.
+inline __m128 UnsignedToFloat(__m128i v) {
+    const __m128 high = _mm_cvtepi32_ps(_mm_srli_epi32(v, 16));
+    const __m128 low = _mm_cvtepi32_ps(_mm_and_si128(v, _mm_set1_epi32(0xFFFF)));
+    return _mm_add_ps(_mm_mul_ps(high, _mm_set1_ps(65536.0f)), low);
+}
+
+// Adds two stereo frames (four samples), times their gains, to the accumulator.
+inline void AddFrames(float* acc, __m128 frames, __m128 gains) {
+    _mm_storeu_ps(acc, _mm_add_ps(_mm_loadu_ps(acc), _mm_mul_ps(frames, gains)));
+}
+
+inline uint32_t Load32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+// The 16-bit cases four output frames at a time (two when resampling
+// stereo); returns how many frames it mixed, the rest left to the plain loop.
+// Each lane does the plain loop's float operations in its order, so the
+// samples are the same to the bit.
+template <int Bits, int Channels>
+uint32_t MixSpanWide(const VoiceRun& run, uint64_t& pos, uint32_t count, float* acc) {
+    if constexpr (Bits != 16) {
+        return 0;
+    } else {
+        const __m128 gains = _mm_setr_ps(run.left, run.right, run.left, run.right);
+        uint32_t k = 0;
+        if (run.step == kOne && uint32_t(pos) == 0) {
+            const uint8_t* src = run.pcm + size_t(pos >> 32) * Channels * 2;
+            for (; k + 4 <= count; k += 4) {
+                if constexpr (Channels == 2) {
+                    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + size_t(k) * 4));
+                    AddFrames(acc + 2 * k, _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(s, s), 16)), gains);
+                    AddFrames(acc + 2 * k + 4, _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpackhi_epi16(s, s), 16)), gains);
+                } else {
+                    const __m128i s = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + size_t(k) * 2));
+                    const __m128 v = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(s, s), 16));
+                    AddFrames(acc + 2 * k, _mm_unpacklo_ps(v, v), gains);
+                    AddFrames(acc + 2 * k + 4, _mm_unpackhi_ps(v, v), gains);
+                }
+            }
+            pos += uint64_t(k) << 32;
+            return k;
+        }
+        const __m128 fraction = _mm_set1_ps(kFraction);
+        if constexpr (Channels == 1) {
+            // One 32-bit load holds a frame and the next.
+            for (; k + 4 <= count; k += 4) {
+                const uint64_t p0 = pos, p1 = p0 + run.step, p2 = p1 + run.step, p3 = p2 + run.step;
+                const __m128i pairs = _mm_setr_epi32(
+                    int32_t(Load32(run.pcm + (p0 >> 32) * 2)), int32_t(Load32(run.pcm + (p1 >> 32) * 2)),
+                    int32_t(Load32(run.pcm + (p2 >> 32) * 2)), int32_t(Load32(run.pcm + (p3 >> 32) * 2)));
+                const __m128 t = _mm_mul_ps(
+                    UnsignedToFloat(_mm_setr_epi32(int32_t(p0), int32_t(p1), int32_t(p2), int32_t(p3))), fraction);
+                const __m128 s0 = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16));
+                const __m128 s1 = _mm_cvtepi32_ps(_mm_srai_epi32(pairs, 16));
+                const __m128 v = _mm_add_ps(s0, _mm_mul_ps(_mm_sub_ps(s1, s0), t));
+                AddFrames(acc + 2 * k, _mm_unpacklo_ps(v, v), gains);
+                AddFrames(acc + 2 * k + 4, _mm_unpackhi_ps(v, v), gains);
+                pos = p3 + run.step;
+            }
+        } else {
+            // One 64-bit load holds a frame and the next.
+            for (; k + 2 <= count; k += 2) {
+                const uint64_t p0 = pos, p1 = p0 + run.step;
+                const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(run.pcm + (p0 >> 32) * 4));
+                const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(run.pcm + (p1 >> 32) * 4));
+                const __m128i both = _mm_unpacklo_epi64(a, b);   // frame, next, frame, next
+                const __m128i frames = _mm_shuffle_epi32(both, _MM_SHUFFLE(3, 1, 2, 0));
+                const __m128 s0 = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(frames, frames), 16));
+                const __m128 s1 = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpackhi_epi16(frames, frames), 16));
+                const __m128 t = _mm_mul_ps(
+                    UnsignedToFloat(_mm_setr_epi32(int32_t(p0), int32_t(p0), int32_t(p1), int32_t(p1))), fraction);
+                AddFrames(acc + 2 * k, _mm_add_ps(s0, _mm_mul_ps(_mm_sub_ps(s1, s0), t)), gains);
+                pos = p1 + run.step;
+            }
+        }
+        return k;
+    }
+}
+#endif
+
 // Mixes `count` frames whose positions all lie before the last source frame,
 // so the frame after each one exists without wrapping.
 template <int Bits, int Channels>
 void MixSpan(const VoiceRun& run, uint64_t& pos, uint32_t count, float* acc) {
+#if defined(__SSE2__)
+    const uint32_t wide = MixSpanWide<Bits, Channels>(run, pos, count, acc);
+    acc += 2 * size_t(wide);
+    count -= wide;
+#endif
     if (run.step == kOne && uint32_t(pos) == 0) {
         const uint32_t first = uint32_t(pos >> 32);
         for (uint32_t k = 0; k < count; ++k) {
@@ -363,7 +458,25 @@ void Mixer::MixChunk(uint32_t frames, int16_t* out) {
     const bool mono = primary.format.channels == 1;
     // An 8-bit output keeps only the high byte of each sample.
     const int32_t mask = primary.format.bits == 8 ? ~0xFF : ~0;
-    for (uint32_t i = 0; i < frames; ++i) {
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    if (!mono) {
+        // Clamped first, so the rounding conversion meets only values that
+        // fit, the same samples ToSample gives.
+        const __m128 gain = _mm_set1_ps(master), high = _mm_set1_ps(32767.0f), low = _mm_set1_ps(-32768.0f);
+        const __m128i keep = _mm_set1_epi16(int16_t(mask));
+        auto convert = [&](const float* a) {
+            const __m128 v = _mm_max_ps(_mm_min_ps(_mm_mul_ps(_mm_loadu_ps(a), gain), high), low);
+            return _mm_cvtps_epi32(v);
+        };
+        for (; i + 4 <= frames; i += 4) {
+            const __m128i packed = _mm_packs_epi32(convert(acc + 2 * i), convert(acc + 2 * i + 4));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_and_si128(packed, keep));
+            out += 8;
+        }
+    }
+#endif
+    for (; i < frames; ++i) {
         const float l = acc[2 * i] * master;
         const float r = acc[2 * i + 1] * master;
         if (mono) {
@@ -376,15 +489,20 @@ void Mixer::MixChunk(uint32_t frames, int16_t* out) {
 }
 
 void Mixer::MixVoice(Voice& v, uint32_t frames, float* acc) {
-    float left, right;
-    PanGains(v.pan, left, right);
+    if (v.volume != v.gainVolume || v.pan != v.gainPan) {
+        PanGains(v.pan, v.panLeft, v.panRight);
+        v.volumeGain = VolumeGain(v.volume);
+        v.gainVolume = v.volume;
+        v.gainPan = v.pan;
+    }
+    float left = v.panLeft, right = v.panRight;
     if ((v.flags & kBufferCtrl3D) && v.current3D.mode != kMode3DDisable) {
         float l3, r3;
         Gains3D(v.current3D, listener, l3, r3);
         left *= l3;
         right *= r3;
     }
-    const float gain = VolumeGain(v.volume);
+    const float gain = v.volumeGain;
     const uint32_t rate = primary.format.rate;
     const VoiceRun run{v.pcm->data(), v.frames, (uint64_t(v.Rate()) << 32) / rate,
                        v.looping, left * gain, right * gain};

@@ -70,6 +70,11 @@ struct Voice {
     int32_t volume = kVolumeMax;
     int32_t pan = kPanCenter;
     uint32_t frequency = 0;   // the format's rate when 0
+    // The gains of the volume and pan last mixed at, worked out again only
+    // when either changes (the mixer needs them every chunk).
+    int32_t gainVolume = kVolumeMax + 1;
+    int32_t gainPan = kPanCenter;
+    float panLeft = 1.0f, panRight = 1.0f, volumeGain = 1.0f;
 
     std::vector<Notification> notifications;   // by offset, kNotifyOffsetStop apart
     std::vector<host::kernel::Event*> stopEvents;

@@ -217,3 +217,24 @@ TEST(MeshWithoutDevice, NothingLoads)
     EXPECT_EQ(mesh.LoadFromMemory(bytes.data(), "Legs", u32(bytes.size()), nullptr, nullptr, nullptr), 0);
     EXPECT_EQ(mesh.GetBoneCount(), 0u);
 }
+
+// Through the mesh's own load, buffers made: size words that are wrong, and
+// an object whose data end without its marker.
+TEST_F(MeshTest, LooseSizeWordsAndACutObjectLoad)
+{
+    std::string loose = model_test::SkinnedGolden();
+    for (const auto& w : model_test::SkinnedSizeWords()) PutLe32(&loose[w.at], 7);
+    CMesh mesh;
+    ASSERT_EQ(mesh.LoadFromMemory(loose.data(), "Loose", u32(loose.size()), nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(mesh.GetBoneCount(), 3u);
+    EXPECT_EQ(mesh.GetAnimationController()->GetFrameByName("Knee")->Bone, mesh.GetBone(2));
+    EXPECT_NE(mesh.GetModelObject(0)->GetVertexBuffer(), nullptr);
+
+    const std::string rigid = model_test::RigidGolden();
+    const std::string cut = rigid.substr(0, rigid.size() - 4);   // the object's marker gone
+    CMesh kept;
+    ASSERT_EQ(kept.LoadFromMemory(cut.data(), "Cut", u32(cut.size()), nullptr, nullptr, nullptr), 1);
+    ASSERT_EQ(kept.GetModelObjectCount(), 1u);
+    EXPECT_EQ(kept.GetModelObject(0)->GetCollisionGrid()->Cells->GetCount(), 1u);
+    EXPECT_EQ(Packed(*kept.GetModelObject(0), 2).y, 1.0f);
+}

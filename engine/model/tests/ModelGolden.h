@@ -100,13 +100,55 @@ inline std::string SkinnedGolden()
         .End();
 }
 
-// Where each top-level chunk of the two files begins, and the file's end:
-// a file cut exactly there is a shorter, valid model.
-inline std::vector<size_t> RigidChunkEnds() { return {23, 427}; }
-inline std::vector<size_t> SkinnedChunkEnds()
+// The lengths at which the two files, cut short, are still models: where
+// each top-level chunk begins, the file's end, and, inside an object or an
+// animation, after its name and after each whole block (a run of blocks
+// may end with the data).
+inline std::vector<size_t> RigidReadableCuts()
 {
-    return {23, 23 + 141, 23 + 141 + 185, 23 + 141 + 185 + 175, 23 + 141 + 185 + 175 + 30,
-        23 + 141 + 185 + 175 + 30 + 122};
+    // Object: name, vertices, indices, material list, grid, its marker.
+    return {23, 35, 115, 155, 288, 423, 427};
+}
+inline std::vector<size_t> SkinnedReadableCuts()
+{
+    // Object: name, vertices, indices, material list, its marker; two
+    // bones, the group; animation: name and length, key set, its marker.
+    return {23, 36, 104, 144, 160, 23 + 141, 23 + 141 + 185, 23 + 141 + 185 + 175, 23 + 141 + 185 + 175 + 30,
+        554 + 17, 554 + 118, 23 + 141 + 185 + 175 + 30 + 122};
+}
+
+// Every size word of the two files, with the value it holds, offsets
+// worked out from their layouts. The reader does not use them.
+struct SizeWord {
+    size_t at;
+    u32 right;
+};
+inline std::vector<SizeWord> RigidSizeWords()
+{
+    return {
+        {27, 392},   // model object
+        {39, 68},    // vertices
+        {119, 28},   // indices
+        {159, 121},  // material list
+        {171, 117},  // material entry, its whole record
+        {263, 9},    // texture
+        {292, 123},  // collision grid
+        {383, 28},   // the grid cell's indices
+    };
+}
+inline std::vector<SizeWord> SkinnedSizeWords()
+{
+    return {
+        {27, 129},   // model object
+        {40, 56},    // vertices
+        {108, 28},   // indices
+        {148, 4},    // material list
+        {168, 173},  // first bone
+        {353, 163},  // second bone
+        {528, 18},   // bone group
+        {558, 110},  // animation
+        {575, 89},   // key set
+    };
 }
 
 }  // namespace model_test

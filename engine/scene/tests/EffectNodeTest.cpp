@@ -12,6 +12,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <map>
+#include <string>
 
 using effect_test::ExpectNear;
 using effect_test::NewObject;
@@ -410,6 +412,48 @@ TEST(EffectRotationCache, RebuildsWhenItsAnglesOrOrderChange)
         const CMatrix& cached = cache.Get(s.degrees, s.order);
         EXPECT_EQ(std::memcmp(cached.m, built.m, sizeof built.m), 0) << s.degrees.z << " " << s.order;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Two chains put together: this node's (t, s, s2, s3) and the inserted
+// node's (n, n2, n3), by how many of each there are. Each old next is
+// first put after the inserted node by the same rule, so they interleave.
+TEST(EffectLinks, InsertNextInterleavesTheTwoChains)
+{
+    const struct {
+        u32 ours, theirs;
+        const char* order;
+    } cases[] = {
+        {1, 1, "tn"},
+        {2, 1, "tns"},
+        {1, 2, "tnN"},
+        {3, 2, "tnsNS"},   // both with a next node
+        {2, 3, "tnsNM"},
+        {4, 3, "tnsNSMR"},
+    };
+    const char ourNames[] = "tsSR", theirNames[] = "nNM";
+    for (const auto& c : cases) {
+        CEffect ours[4], theirs[3];
+        std::map<const CEffect*, char> names;
+        for (u32 i = 0; i < 4; ++i) names[&ours[i]] = ourNames[i];
+        for (u32 i = 0; i < 3; ++i) names[&theirs[i]] = theirNames[i];
+        // Chains built back to front, each link onto a node with no next.
+        for (u32 i = c.ours - 1; i > 0; --i) ours[i - 1].InsertNext(&ours[i]);
+        for (u32 i = c.theirs - 1; i > 0; --i) theirs[i - 1].InsertNext(&theirs[i]);
+        ours[0].InsertNext(&theirs[0]);
+        std::string order;
+        for (const CEffect* e = &ours[0]; e && order.size() < 10; e = e->GetNext()) order += names[e];
+        EXPECT_EQ(order, c.order) << c.ours << " + " << c.theirs;
+    }
+    // A node that already follows this one stays where it is.
+    CEffect a, b;
+    a.InsertNext(&b);
+    a.InsertNext(&b);
+    EXPECT_EQ(a.GetNext(), &b);
+    EXPECT_EQ(b.GetNext(), nullptr);
 }
 
 }  // namespace

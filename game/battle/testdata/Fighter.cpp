@@ -32,7 +32,7 @@ FighterFiles FighterFiles::Prefixed(const std::string& name)
     f.pattern = name + "_Pattern.txt";
     f.bullet = name + "_Bullet.txt";
     f.spell = name + "_Spell.txt";
-    f.weapons = {name + "_Gohei.txt", name + "_Shield.txt"};
+    f.weapons = {name + "_Staff.txt", name + "_Shield.txt"};
     f.face = name + ".fac";
     return f;
 }
@@ -150,7 +150,7 @@ void WriteChildren(const FighterFiles& files, const std::string& weaponModel)
         Save(SettingWriter().Set("BONE", "Arm").Set("RESOURCE", "Non Name").Set("SHOWFLG", 1), files.weapons[0]);
         return;
     }
-    Save(SettingWriter().Set("NAME", "gohei").Set("BONE", "Arm").Set("RESOURCE", weaponModel.c_str()).Set("SHOWFLG", 1),
+    Save(SettingWriter().Set("NAME", "staff").Set("BONE", "Arm").Set("RESOURCE", weaponModel.c_str()).Set("SHOWFLG", 1),
         files.weapons[0]);
     Save(SettingWriter().Set("NAME", "shield").Set("BONE", "Body").Set("RESOURCE", weaponModel.c_str())
             .Set("OFFSETPOSITION", CVector3(0, 0.8f, -0.3f)).Set("SHOWFLG", 0),

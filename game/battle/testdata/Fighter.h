@@ -8,7 +8,7 @@
 //   Barrage.txt      one barrage: one pattern (Pattern.txt) of one bullet
 //                    (Bullet.txt); every barrage slot uses it
 //   Spell.txt        one spell card; every spell slot uses it
-//   Gohei.txt        a weapon on the arm bone
+//   Staff.txt        a weapon on the arm bone
 //   Chara.fac        the face file, one expression
 //   Skill.txt        the skill list: Guard.txt (HP x2, GUARDTIME x1.5,
 //                    three attacks) and Plain.txt (no flag: changes nothing)
@@ -45,7 +45,7 @@ struct FighterFiles {
     std::string pattern = "Pattern.txt";
     std::string bullet = "Bullet.txt";
     std::string spell = "Spell.txt";
-    std::vector<std::string> weapons{"Gohei.txt"};
+    std::vector<std::string> weapons{"Staff.txt"};
     std::string face = "Chara.fac";
 
     // The set of the character tests: the names above.

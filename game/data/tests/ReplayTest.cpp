@@ -34,7 +34,7 @@ u32 Bits(f32 v) { return std::bit_cast<u32>(v); }
 
 std::string Header(u32 year, u32 month, u32 day)
 {
-    return Bytes().U32(0x12001000).Text("Stage_Lake", 32).Text("Chr_Reimu", 32).U8(1).U8(0).U16(year).U8(month)
+    return Bytes().U32(0x12001000).Text("Stage01", 32).Text("Chr_Talve", 32).U8(1).U8(0).U16(year).U8(month)
         .U8(day).Zeros(2);
 }
 
@@ -145,7 +145,7 @@ public:
     {
         recorder.SetName("rec");
         ASSERT_EQ(recorder.Begin(), 1);
-        EXPECT_EQ(recorder.WriteHeader("Stage_Lake", "Chr_Reimu", 1), 1);
+        EXPECT_EQ(recorder.WriteHeader("Stage01", "Chr_Talve", 1), 1);
         FakeSetup setup;
         setup.record = SetupRecord();
         EXPECT_EQ(recorder.WriteRecord(setup), 1);
@@ -195,8 +195,8 @@ TEST_F(ReplayTest, GoldenFilePlaysBackFrameByFrame)
     ASSERT_EQ(player.Open(SlotPath(3).c_str(), FakeSetup()), 1) << DescribeReplayError(player.GetError());
     EXPECT_STREQ(player.GetName(), "rec");
     const ReplayHeader& h = player.GetHeader();
-    EXPECT_STREQ(h.stageName, "Stage_Lake");
-    EXPECT_STREQ(h.characterName, "Chr_Reimu");
+    EXPECT_STREQ(h.stageName, "Stage01");
+    EXPECT_STREQ(h.characterName, "Chr_Talve");
     EXPECT_EQ(h.playType, 1);
     EXPECT_EQ(h.year, 2024);
     EXPECT_EQ(h.month, 12);

@@ -255,7 +255,7 @@ TEST(SelectMessagesTest, ChatLineCutsNameAndTextToTheirFieldsWithTheirZeros)
         std::string nameField, textField;
     } cases[] = {
         {fullName, longText, std::string(24, 'n'), std::string(255, 't')},
-        {"Reimu", "hello", "Reimu", "hello"},
+        {"Talve", "hello", "Talve", "hello"},
         {kanaName, std::string(254, 'a') + "\x82\xA0", std::string(23, 'k'), std::string(254, 'a')},
         {nullptr, "", "", ""},
     };

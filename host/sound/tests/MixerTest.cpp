@@ -122,6 +122,53 @@ TEST_F(Mixer, ResampledLoopWrapsOntoItsFirstFrame) {
     }
 }
 
+// Today's mix of every source format at four rates, looping and not, with
+// volume and pan, over periods that are not multiples of anything, must stay
+// the same to the last bit; the mono output goes through the same chunks.
+TEST_F(Mixer, ManyVoicesMixToTheSameSamplesAsBefore) {
+    std::vector<std::unique_ptr<Buffer>> voices;
+    uint32_t seed = 7;
+    for (int i = 0; i < 24; ++i) {
+        const uint16_t bits = i % 4 < 2 ? 16 : 8, channels = uint16_t(1 + i % 2);
+        const uint32_t rates[] = {44100, 22050, 30011, 48000, 11025, 96000};
+        const WaveFormat format = PcmFormat(rates[i % 6], channels, bits);
+        std::vector<uint8_t> pcm(format.blockAlign * size_t(301 + 97 * i));
+        for (uint8_t& b : pcm) b = uint8_t((seed = seed * 1664525u + 1013904223u) >> 24);
+        auto b = Make(format, kBufferStatic | kBufferCtrlVolume | kBufferCtrlPan, pcm.data(), uint32_t(pcm.size()));
+        ASSERT_EQ(b->SetVolume(-137 * (i % 7)), Result::Ok);
+        ASSERT_EQ(b->SetPan(-4000 + 377 * i), Result::Ok);
+        ASSERT_EQ(b->Play(i % 3 ? kPlayLooping : 0), Result::Ok);
+        voices.push_back(std::move(b));
+    }
+    uint64_t hash = 1469598103934665603ull;
+    int nonzero = 0, clipped = 0;
+    auto add = [&](const Samples& out) {
+        for (int16_t s : out) {
+            hash = (hash ^ uint16_t(s)) * 1099511628211ull;
+            nonzero += s != 0;
+            clipped += s == 32767 || s == -32768;
+        }
+    };
+    for (uint32_t period : {1u, 3u, 255u, 1024u, 1500u, 2049u, 7u}) add(Mix(period));
+    EXPECT_EQ(hash, 4852282051904496540ull);
+    EXPECT_GT(nonzero, 4000);
+    EXPECT_GT(clipped, 0);
+
+    std::unique_ptr<Buffer> primary;
+    ASSERT_EQ(device->CreateBuffer({kBufferPrimary | kBufferCtrlVolume, 0, {}}, primary), Result::Ok);
+    ASSERT_EQ(primary->SetFormat(PcmFormat(44100, 1, 16)), Result::Ok);
+    ASSERT_EQ(primary->SetVolume(-300), Result::Ok);
+    hash = 1469598103934665603ull;
+    for (uint32_t period : {5u, 1031u, 2000u}) add(Mix(period, 1));
+    EXPECT_EQ(hash, 8104801142208866748ull);
+
+    // An 8-bit stereo output keeps the high byte of each sample.
+    ASSERT_EQ(primary->SetFormat(PcmFormat(44100, 2, 8)), Result::Ok);
+    hash = 1469598103934665603ull;
+    for (uint32_t period : {9u, 1100u}) add(Mix(period));
+    EXPECT_EQ(hash, 8974057087825118427ull);
+}
+
 // Every control at its exact limits, and one step past them.
 TEST_F(Mixer, ControlsTakeTheirExactLimits) {
     EXPECT_EQ(VolumeGain(kVolumeMin), 0.0f);

@@ -140,22 +140,22 @@ TEST(CharacterParameter, HandWrittenText)
 {
     WorkFolder folder;
     WriteBytes("Chr_Hand.txt",
-               "NAME = 霊夢;  // 博麗\n"
+               "NAME = タルヴェ;  // 名前\n"
                "GUARDCENTERPOS=:1:2:3;GUARDCENTERPOSY=5;\n"
                "SMALLPADVIBRATIONPOW=70000;\n"
                "SHORTATTACK9STR = 7; SHORTATTACK10STR = 8; SHORTATTACK02STR = 12;\n"
                "WAIT = 待機; waitspd = 0.5;\n"
-               "FACE = 通常; FACE = 笑顔; WEAPON = Gohei.txt; WEAPON = Ofuda.txt;\n"
+               "FACE = 通常; FACE = 笑顔; WEAPON = Staff.txt; WEAPON = Charm.txt;\n"
                "TRACE = count:3 bone:\"Hand\"; HITSPHERE = radius:1.5 bone:\"Body\" y:0.5;\n"
-               "EXPRESSION = Reimu.fac; CAMERA = Camera.txt; SPELLB = Spell.txt;\n");
+               "EXPRESSION = Talve.fac; CAMERA = Camera.txt; SPELLB = Spell.txt;\n");
     WriteChildren();
-    WriteFace("Reimu.fac");
-    WriteFace("Setting/Reimu.fac");
-    WriteBytes("Gohei.txt", "BONE = RightHand; SHOWFLG = 1;");
-    WriteBytes("Ofuda.txt", "BONE = LeftHand;");
+    WriteFace("Talve.fac");
+    WriteFace("Setting/Talve.fac");
+    WriteBytes("Staff.txt", "BONE = RightHand; SHOWFLG = 1;");
+    WriteBytes("Charm.txt", "BONE = LeftHand;");
     CCharacterParameter p;
     ASSERT_EQ(p.LoadFile("Chr_Hand.txt"), 1);
-    EXPECT_EQ(Text(p.GetName()), "霊夢");
+    EXPECT_EQ(Text(p.GetName()), "タルヴェ");
     EXPECT_EQ(Xyz(p.values.guard.center), (std::vector<f32>{1, 5, 3}));
     EXPECT_EQ(p.values.body.smallPadVibrationPow, 70000 % 65536);
     for (u32 i = 0; i < kShortAttackCount; ++i) EXPECT_EQ(p.values.shortAttacks[i].str, i == 2 ? 12 : 1) << i;
@@ -170,8 +170,8 @@ TEST(CharacterParameter, HandWrittenText)
 
     CCharacterParameter cached;
     ASSERT_EQ(cached.LoadFile("Setting/Chr_Hand.dat"), 1);
-    EXPECT_EQ(Text(cached.childFiles[kExpressionFile]), "Setting/Reimu.fac");
-    EXPECT_EQ(Text(*cached.weapons.GetName(1)), "Setting/Ofuda.dat");
+    EXPECT_EQ(Text(cached.childFiles[kExpressionFile]), "Setting/Talve.fac");
+    EXPECT_EQ(Text(*cached.weapons.GetName(1)), "Setting/Charm.dat");
     EXPECT_EQ(Text(cached.weapons.GetAt(1)->bone), "LeftHand");
     EXPECT_EQ(Text(cached.childFiles[kCameraFile]), "Setting/Camera.dat");
     EXPECT_EQ(Text(cached.childFiles[kFirstSpellFile + 1]), "Setting/Spell.dat");
@@ -180,7 +180,7 @@ TEST(CharacterParameter, HandWrittenText)
     EXPECT_EQ(Text(*cached.GetFaceGroup(0).GetAt(1)), "笑顔");
 
     // The later of the vector and a component wins.
-    WriteBytes("Chr_Hand.txt", "GUARDCENTERPOSY=5;GUARDCENTERPOS=:1:2:3;EXPRESSION=Reimu.fac;");
+    WriteBytes("Chr_Hand.txt", "GUARDCENTERPOSY=5;GUARDCENTERPOS=:1:2:3;EXPRESSION=Talve.fac;");
     ASSERT_EQ(p.LoadFile("Chr_Hand.txt"), 1);
     EXPECT_EQ(Xyz(p.values.guard.center), (std::vector<f32>{1, 2, 3}));
     // A missing child or face file fails the load.
@@ -188,7 +188,7 @@ TEST(CharacterParameter, HandWrittenText)
     EXPECT_EQ(p.LoadFile("Chr_Hand.txt"), 0);
     EXPECT_EQ(p.GetFaceError(), FaceFileError::kMissing);
     for (const char* text : {"SPARKBBARRAGE=None.txt;", "CLIMAXTENSIONSPELL=None.txt;", "CAMERA=None.txt;",
-                             "WEAPON=Gohei.txt;WEAPON=None.txt;"}) {
+                             "WEAPON=Staff.txt;WEAPON=None.txt;"}) {
         WriteBytes("Chr_Hand.txt", text);
         EXPECT_EQ(CCharacterParameter().LoadFile("Chr_Hand.txt"), 0) << text;
     }

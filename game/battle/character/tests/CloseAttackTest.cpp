@@ -317,7 +317,7 @@ TEST_F(SpellSphereTest, AHitSoundsTheAttackersShownWeapon)
     };
     for (const Row& r : rows) {
         ASSERT_TRUE(setting_test::SettingWriter().Set("BONE", "Arm").Set("RESOURCE", "Non Name").Set("SHOWFLG", 1)
-                        .Set("SOUNDTYPE", r.soundType).Save("Gohei.txt"));
+                        .Set("SOUNDTYPE", r.soundType).Save("Staff.txt"));
         ASSERT_TRUE(Card().Set("SHORTATTACKDAMAGETYPE", r.damageType).Save("Spell.txt"));
         auto a = Posed(0, 0, 0, 0), d = Posed(-1.4f, 180, 1, 1);
         VoiceBench sounds;

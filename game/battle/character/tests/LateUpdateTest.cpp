@@ -251,7 +251,7 @@ TEST_F(LateUpdateTest, TheCardTakesItsTriggerStepAndChainedAttacks)
 // go, and a winner holds up the weapons of SHOWFLG bit 1.
 TEST_F(LateUpdateTest, BoundResultAndFrozenStepsSetCameraMotionAndWeapons)
 {
-    setting_test::SettingWriter().Set("BONE", "Arm").Set("RESOURCE", "Non Name").Set("SHOWFLG", 1 | 2).Save("Gohei.txt");
+    setting_test::SettingWriter().Set("BONE", "Arm").Set("RESOURCE", "Non Name").Set("SHOWFLG", 1 | 2).Save("Staff.txt");
     const u32 kWait = FindMotionKey("WAIT"), kMove = FindMotionKey("MOVE");
     for (const bool won : {true, false}) {
         auto f = Fighter({});
