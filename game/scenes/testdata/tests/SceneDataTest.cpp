@@ -110,6 +110,23 @@ TEST_F(SceneDataTest, EveryRegisteredArchiveOpensWithItsIdentifierAndKey)
     EXPECT_EQ(Open(Folder::kFirst, kMusicArchive)->GetCount(), 2 * CGameData::kBuiltInSlots);
 }
 
+// The built-in tracks' script is in code page 932 whatever compiler wrote
+// it: its first line, byte for byte.
+TEST_F(SceneDataTest, TheTracksScriptIsWrittenInCodePage932)
+{
+    const auto pack = Open(Folder::kFirst, kMusicArchive);
+    ASSERT_NE(pack, nullptr);
+    u32 size = 0;
+    u8* body = pack->ReadEntry("Vocal_orig_01.txt", &size);
+    ASSERT_NE(body, nullptr);
+    const std::string script(reinterpret_cast<const char*>(body), size);
+    AlignedFree(body);
+    // 名前 : テスト曲 ;
+    const std::string first = "\x96\xBC\x91\x4F:\x83\x65\x83\x58\x83\x67\x8B\xC8;\n";
+    EXPECT_EQ(script.substr(0, first.size()), first);
+    EXPECT_EQ(script.size(), first.size() + std::string("HI:20;\nLOW:30;\nCT:56;\nFINALE:57;\nNT:61;\n").size());
+}
+
 TEST_F(SceneDataTest, OnlyTheSecondResourceListNamesTheEffects)
 {
     CResourceControllerFile first, second;
