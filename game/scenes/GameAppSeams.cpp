@@ -183,6 +183,12 @@ i32 CGameApp::BattleSeams::LeaveNetworkBattle()
     INetworkSceneHost* host = GetNetworkSceneHost();
     return host ? host->SetChildScene(nullptr, kHostedLobbyMode) : Title(1.0f, 1.0f, kTitleNetwork);
 }
+u32 CGameApp::BattleSeams::GetLobbyState()
+{
+    INetworkSceneHost* host = GetNetworkSceneHost();
+    return host ? host->GetLobbyScreen() : 0;
+}
+
 i32 CGameApp::BattleSeams::RequestNetworkEnd()
 {
     INetworkSceneHost* host = GetNetworkSceneHost();
