@@ -447,17 +447,26 @@ std::vector<std::pair<f32, f32>> DrawnAt(GameDriver& game, CSingleCharaSelect* s
     return places;
 }
 
+// A story select on the first character with its colour-0 orbs a, b, c,
+// its orb panel open; null when it did not show.
+CSingleCharaSelect* OpenPanel(GameDriver& game, u32 a, u32 b, u32 c)
+{
+    if (!Start(game)) return nullptr;
+    SetSet(game.App().GetSaveData(), 0, 0, a, b, c);
+    CSingleCharaSelect* select = Show(game, kStory, 0);
+    if (!select) return nullptr;
+    game.Press(kLockButton);
+    game.Frames(12);
+    return select->IsPanelOpen() ? select : nullptr;
+}
+
 // On none, the panel cursor stands on the slot's own box, a different
 // place for each slot.
 TEST(SingleCharaSelectRun, PanelCursorOnNoneStandsOnTheSlotsBox)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
-    SetSet(game.App().GetSaveData(), 0, 0, 0, 0, 0);
-    CSingleCharaSelect* select = Show(game, kStory, 0);
+    CSingleCharaSelect* select = OpenPanel(game, 0, 0, 0);
     ASSERT_NE(select, nullptr) << game.Describe();
-    game.Press(kLockButton);
-    game.Frames(12);
     const char* boxes[3] = {"rei_empk", "rei_emp2k", "rei_emp3k"};
     std::vector<std::pair<f32, f32>> seen;
     for (u32 slot = 0; slot < 3; ++slot) {
@@ -482,12 +491,8 @@ TEST(SingleCharaSelectRun, PanelCursorOnNoneStandsOnTheSlotsBox)
 TEST(SingleCharaSelectRun, ChoiceFlashStartsFullAndFadesOverItsSecondHalf)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
-    SetSet(game.App().GetSaveData(), 0, 0, 0, 0, 0);
-    CSingleCharaSelect* select = Show(game, kStory, 0);
+    CSingleCharaSelect* select = OpenPanel(game, 0, 0, 0);
     ASSERT_NE(select, nullptr) << game.Describe();
-    game.Press(kLockButton);
-    game.Frames(12);
     game.Press(menu::kRight);   // the first unlocked orb of kind 0
     game.Frames(8);
     // Each frame's small white square (the caption's band is white too):
@@ -523,12 +528,7 @@ TEST(SingleCharaSelectRun, ChoiceFlashStartsFullAndFadesOverItsSecondHalf)
 TEST(SingleCharaSelectRun, PanelTextsAreTheRecordsDescriptions)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
-    SetSet(game.App().GetSaveData(), 0, 0, 1, 16, 31);
-    CSingleCharaSelect* select = Show(game, kStory, 0);
-    ASSERT_NE(select, nullptr) << game.Describe();
-    game.Press(kLockButton);
-    game.Frames(12);
+    ASSERT_NE(OpenPanel(game, 1, 16, 31), nullptr) << game.Describe();
     CFontTexture* font = menu::MenuFont();
     ASSERT_NE(font, nullptr);
     font->ClearCache();

@@ -68,11 +68,16 @@ protected:
     void SetUp() override
     {
         BattleSceneTest::SetUp();
-        app_draw_.resources = app_.resources;
-        app_draw_.effects = app_.effects;
-        app_draw_.sound = app_.sound;
-        app_draw_.musicTension = app_.musicTension;
-        app_draw_.userFolder = app_.userFolder;
+        ShareServices(app_draw_);
+    }
+    // Another application on the fixture's data and devices.
+    void ShareServices(FakeBattleApp& app) const
+    {
+        app.resources = app_.resources;
+        app.effects = app_.effects;
+        app.sound = app_.sound;
+        app.musicTension = app_.musicTension;
+        app.userFolder = app_.userFolder;
     }
     void TearDown() override
     {
@@ -415,11 +420,7 @@ TEST_F(BattleSceneDrawTest, ConsolesScaleWithTheViewUpToTheLayoutsHeight)
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " fighters " << c.fighters);
         FreshRegistry();
         SizedApp app;
-        app.resources = app_.resources;
-        app.effects = app_.effects;
-        app.sound = app_.sound;
-        app.musicTension = app_.musicTension;
-        app.userFolder = app_.userFolder;
+        ShareServices(app);
         app.width = c.width;
         app.height = c.height;
         CBattleScene scene(&app);
