@@ -174,6 +174,7 @@ u32 CInput::Initialize(host::window::Handle window)
         s.mouseThreshold = 5.0f;
         s.vibrationDecay = 20000;
         s.joystickSlot = u8(p);
+        s.vibrationEnabled = 1;
     }
     m_xinputPadCount = 0;
     for (u32 i = 0; i < kXInputPadCount; ++i) {
@@ -250,7 +251,9 @@ void CInput::UpdateSlot(InputState& s, u32& nextPad, f32 cursorX, f32 cursorY)
         if (pad.ReadState()) {
             fromXInput = true;
             pad.ToPadInputs(padInputs, swap, invertVertical, invertHorizontal);
-            if (s.vibrationLeft == 0 && s.vibrationRight == 0)
+            // The levels stay as the game set them; only the motors obey
+            // the setting, so a battle runs the same whatever it is.
+            if (!s.vibrationEnabled || (s.vibrationLeft == 0 && s.vibrationRight == 0))
                 pad.StopVibration();
             else
                 pad.SetVibration(s.vibrationLeft, s.vibrationRight);

@@ -60,6 +60,9 @@ struct InputState {
     u16 vibrationDecay;                 // levels per second
     u32 stickOptions[3];                // kStickSwapRight ...
     u8 joystickSlot;                    // controller slot this slot reads
+    // The player's pad vibration setting: 0 keeps the motors still whatever
+    // the levels say. It sits in the tail padding, so the size stays fixed.
+    u8 vibrationEnabled;
 
     // The flags of one code; 0 for codes from 56 on.
     u32 IsTriggered(u32 code) const { return code < kInputCodeCount ? triggered[code] : 0; }

@@ -481,6 +481,10 @@ i32 CNetworkScene::SetEndRequest(u32 value)
     return 1;
 }
 
+// Called from the hosted battle under the scene lock: the client lock comes
+// after it, in the usual order.
+u32 CNetworkScene::GetLobbyScreen() { return m_lobby ? m_lobby->GetScreen() : 0; }
+
 // ---------------------------------------------------------------- battle
 
 void CNetworkScene::EnterLock() { m_lock->Enter(); }

@@ -114,6 +114,7 @@ public:
     i32 SetChildScene(CScene* scene, u32 mode) override;
     i32 ChangeChildScene(CScene* scene, u32 mode, intptr_t block) override;
     i32 SetEndRequest(u32 value) override;
+    u32 GetLobbyScreen() override;
 
     // IBattleNetwork.
     void EnterLock() override;

@@ -150,6 +150,7 @@ void CGameApp::MapPads()
         std::copy(std::begin(pad.button), std::end(pad.button), state->padAssignment);
         std::copy(std::begin(pad.button), std::end(pad.button), state->xinputPadAssignment);
         state->joystickSlot = pad.controller;
+        state->vibrationEnabled = m_saveConfig->GetGameSettings()->padVibration ? 1 : 0;
         const host::input::DeviceInfo* info = input->GetJoystickInfo(pad.controller);
         state->xinputPad = info && std::strncmp(info->instanceName, host::input::kPadControllerName,
                                                 sizeof(info->instanceName)) == 0

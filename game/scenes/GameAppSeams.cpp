@@ -94,10 +94,6 @@ i32 CGameApp::BattleSeams::GoCharaSelect(battle_flow::SelectArgs args)
     return m_app.ChangeScene(new CCharaSelect, reinterpret_cast<intptr_t>(&select));
 }
 
-// The scenes below come with the modes, the replay list and network play;
-// until they exist the battle returns to the title on the mode it played,
-// and the set-up goes with the arguments.
-
 // The map at the node fought; its Load checks the cursor against the map.
 i32 CGameApp::BattleSeams::GoAdventure(battle_flow::AdventureArgs args)
 {
@@ -187,6 +183,12 @@ i32 CGameApp::BattleSeams::LeaveNetworkBattle()
     INetworkSceneHost* host = GetNetworkSceneHost();
     return host ? host->SetChildScene(nullptr, kHostedLobbyMode) : Title(1.0f, 1.0f, kTitleNetwork);
 }
+u32 CGameApp::BattleSeams::GetLobbyState()
+{
+    INetworkSceneHost* host = GetNetworkSceneHost();
+    return host ? host->GetLobbyScreen() : 0;
+}
+
 i32 CGameApp::BattleSeams::RequestNetworkEnd()
 {
     INetworkSceneHost* host = GetNetworkSceneHost();

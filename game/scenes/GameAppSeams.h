@@ -53,7 +53,7 @@ public:
     i32 GoNetworkNextBattle(battle_flow::NextBattleArgs args) override;
     i32 LeaveNetworkBattle() override;
     i32 RequestNetworkEnd() override;
-    u32 GetLobbyState() override { return 0; }
+    u32 GetLobbyState() override;
     i32 AdvanceStory(CBattleSetup* setup) override;
     i32 ChooseNextOpponents(CBattleSetup* setup, const CCharacterBase* firstCharacter,
                             const CBattleConsole* firstConsole) override;

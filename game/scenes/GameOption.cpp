@@ -2,6 +2,7 @@
 
 #include "engine/graphics/Camera.h"
 #include "engine/platform/FrameTime.h"
+#include "engine/platform/Input.h"
 #include "engine/platform/SoundBuffer.h"
 #include "engine/scene/Effect.h"
 #include "engine/scene/EffectController.h"
@@ -384,6 +385,10 @@ i32 CGameOption::WriteBack()
     g.guardCorrection = m_values.guardCorrection;
     g.arcadeDifficulty = m_values.storyDifficulty;
     if (CEffectController* effects = app->GetEffectController()) effects->SetSeVolume(config->GetSeVolume());
+    // The pads obey the setting from the next frame, battles included.
+    if (CInput* input = app->GetInput())
+        for (u32 p = 0; p < kPadPlayerCount; ++p)
+            if (InputState* state = input->GetInputState(p)) state->vibrationEnabled = m_values.padVibration ? 1 : 0;
     // Music handed to the next scene is that scene's to set.
     if (m_music) m_music->SetVolumeAll(config->GetBgmVolume());
     return 1;

@@ -35,6 +35,8 @@ public:
     // title). A hosted scene cannot end it itself: the network scene's
     // update is running it. 1.
     virtual i32 SetEndRequest(u32 value) = 0;
+    // The lobby client's screen index (4 in a room); 0 without a client.
+    virtual u32 GetLobbyScreen() { return 0; }
 };
 
 // The lobby client's part the hosted selects use; called on the game thread

@@ -738,17 +738,27 @@ void CSingleCharaSelect::DrawOrbPanel()
         DrawAt(m_slotFrames[slot]);
         const u32 shown = slot == m_slot ? m_table.ValueAt(slot, m_candidate[slot]) : m_orbs[slot];
         const CSkillSetting* record = shown ? m_skills->skills.GetAt(shown - 1) : nullptr;
-        if (font && record && record->GetName().GetText())
+        // The record's one text is its description, as on the character
+        // select's panel; its name is only the settings file's key.
+        if (font && record && record->explanation.GetText())
             font->DrawTextAligned(kRowX * s, kTextY[slot] * s, 0.0f, kRowX * s, 0xFFFFFFFFu, 14, s,
-                record->GetName().GetText(), 0, nullptr, nullptr);
+                record->explanation.GetText(), 0, nullptr, nullptr);
     }
     if (m_slot >= kSlots) return;
-    // The cursor's place on an ordinal: its icon in the row, or the slot's
-    // box (the layer's own place) for none.
+    // The cursor's place on an ordinal: its icon in the row, or for none
+    // the slot's box, reached from where the cursor is laid out.
     const u32 none = u32(m_table.OfKind(m_slot).size());
+    f32 noneX = 0.0f, noneY = 0.0f;
+    if (m_panelCursor && m_slotBoxes[m_slot]) {
+        const CVector3& box = m_slotBoxes[m_slot]->GetScreenState().position;
+        const CVector3& own = m_panelCursor->GetScreenState().position;
+        const CLayerState& fit = m_panelCursor->GetFitState();
+        noneX = fit.scaleX != 0.0f ? (box.x - own.x) / fit.scaleX : 0.0f;
+        noneY = fit.scaleY != 0.0f ? (box.y - own.y) / fit.scaleY : 0.0f;
+    }
     const auto place = [&](u32 n, f32* x, f32* y) {
-        *x = n < none ? kRowX + 40.0f * f32(n) : 0.0f;
-        *y = n < none ? kRowY[m_slot] : 0.0f;
+        *x = n < none ? kRowX + 40.0f * f32(n) : noneX;
+        *y = n < none ? kRowY[m_slot] : noneY;
     };
     f32 x = 0.0f, y = 0.0f;
     place(m_candidate[m_slot], &x, &y);
@@ -761,10 +771,10 @@ void CSingleCharaSelect::DrawOrbPanel()
         y = fromY + (y - fromY) * e - 16.0f * 4.0f * t * (1.0f - t);
     }
     DrawAt(m_panelCursor, x, y);
-    // A choice flashes a white square on the slot's box, fading over the
-    // second half.
+    // A choice flashes a white square on the slot's box: full for the first
+    // half, fading out over the second.
     const f32 half = kChoiceSeconds * 0.5f;
-    if (m_animation == kChoice && m_animationTime > half && m_slotBoxes[m_slot]) {
+    if (m_animation == kChoice && m_slotBoxes[m_slot]) {
         const f32 fade = std::clamp((kChoiceSeconds - m_animationTime) / half, 0.0f, 1.0f);
         const CVector3& at = m_slotBoxes[m_slot]->GetScreenState().position;
         CRect4 square;

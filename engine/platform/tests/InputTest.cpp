@@ -22,6 +22,7 @@ TEST_F(InputManager, InitializeSetsEverySlotsDefaults)
         EXPECT_EQ(s.sticksValid, p == 0 ? 1u : 0u);
         EXPECT_EQ(s.xinputPad, p < 4 ? 1u : 0u);
         EXPECT_EQ(s.joystickSlot, p);
+        EXPECT_EQ(s.vibrationEnabled, 1u);
     }
     std::string keys;
     for (u32 code : Slot(0).keyAssignment) keys += std::string(GetKeyName(code)) + " ";
@@ -195,6 +196,25 @@ TEST_F(InputManager, XInputPadsGoToTheTakingSlotsAndVibrate)
     Frame();
     EXPECT_EQ(Slot(1).sticksValid, 0u);
     EXPECT_EQ(Slot(1).stick1X + Slot(1).raw[22], 0.0f);
+}
+
+// The setting stills the motors while the levels run on as the game set
+// them; turned back on, the next frame sends what is left.
+TEST_F(InputManager, VibrationSettingOffKeepsThePadStill)
+{
+    fake.ConnectPad(0);
+    Start();
+    Slot(0).vibrationEnabled = 0;
+    Slot(0).vibrationLeft = 1000;
+    Slot(0).vibrationRight = 2000;
+    Frame(16);
+    EXPECT_EQ(fake.VibrationLog().back().vibration, (PadVibration{0, 0}));
+    Frame(16);
+    EXPECT_EQ(fake.VibrationLog().back().vibration, (PadVibration{0, 0}));
+    EXPECT_EQ(Slot(0).vibrationRight, 2000u - 640u);   // decayed over both frames
+    Slot(0).vibrationEnabled = 1;
+    Frame(16);
+    EXPECT_EQ(fake.VibrationLog().back().vibration, (PadVibration{360, 1360}));
 }
 
 TEST_F(InputManager, AnyButtonSkipsDirectionsOnly)

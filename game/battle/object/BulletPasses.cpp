@@ -13,10 +13,10 @@ i32 CBulletList::Add(CBullet* bullet)
 {
     if (!bullet || bullet->m_list) return 0;
     bullet->m_list = this;
-    bullet->m_prev = m_tail;
-    bullet->m_next = nullptr;
-    (m_tail ? m_tail->m_next : m_head) = bullet;
-    m_tail = bullet;
+    bullet->m_prev = nullptr;
+    bullet->m_next = m_head;
+    (m_head ? m_head->m_prev : m_tail) = bullet;
+    m_head = bullet;
     ++m_count;
     return 1;
 }

@@ -17,7 +17,8 @@ public:
     // Deletes the bullets still in the list.
     ~CBulletList();
 
-    // Appends at the tail (a bullet fired during a walk is reached by it).
+    // Puts the bullet first: a walk under way (the update, the passes) does
+    // not reach a bullet fired during it until the next frame.
     // 0 for null or a bullet already in a list.
     i32 Add(CBullet* bullet);
     // 0 when the bullet is not in this list.

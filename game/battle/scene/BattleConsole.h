@@ -73,6 +73,9 @@ public:
     i32 UpdateLayersOnly(u32 argument) { return CSceneResource::Update(argument); }
     i32 UpdateMenuOnly(u32 argument);
     u32 IsMenuOpen() const;
+    // A word the battle marks its consoles with; nothing reads it.
+    void SetUserWord(u32 word) { m_userWord = word; }
+    u32 GetUserWord() const { return m_userWord; }
     // The 3D console into pass 0. 1.
     u32 AddToRenderList(CRenderList* list);
     // The menu mode for a set-up's mode words.
@@ -98,6 +101,7 @@ private:
 
     ConsoleSetup m_setup;
     CTexture* m_texture = nullptr;
+    u32 m_userWord = 0;
     CPlayerConsole* m_player = nullptr;
     std::vector<std::unique_ptr<CEnemyConsole>> m_enemies;
     CMapConsole* m_map = nullptr;

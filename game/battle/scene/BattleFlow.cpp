@@ -73,7 +73,8 @@ i32 GoSelectOrAdventure(BattleExitFacts& facts, IBattleFlow& flow, bool adventur
 i32 GoNextBattle(BattleExitFacts& facts, IBattleFlow& flow, const CBattleSetup& setup)
 {
     const bool network = setup.networkMode != 0;
-    // The host's rematch waits on a lobby that has left its room.
+    // Every peer loads the same set-up again; a host whose lobby client is
+    // back at its entrance or connect screens (no room any more) leaves.
     if (network && facts.localEntry == 0 && flow.GetLobbyState() < 2) return flow.LeaveNetworkBattle();
     if (setup.survivalMode)
         flow.ChooseNextOpponents(facts.setup->get(), facts.firstCharacter, facts.firstConsole);
@@ -102,9 +103,6 @@ i32 LeaveBattle(u32 endCode, BattleExitFacts& facts, IBattleFlow& flow)
     case kExitNextBattle:
         // Without a set-up there is no battle to start again.
         if (!held) return kStayInBattle;
-        // A lobby's play state never tells a room host that its members
-        // are loading the next battle: every peer goes back to the room.
-        if (network) return flow.LeaveNetworkBattle();
         return GoNextBattle(facts, flow, *held);
     case kExitSurvivalResult: {
         StopSounds(facts);

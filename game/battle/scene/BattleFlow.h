@@ -95,7 +95,8 @@ public:
     virtual i32 LeaveNetworkBattle() = 0;
     // The network scene leaves to the title (SetEndRequest 1).
     virtual i32 RequestNetworkEnd() = 0;
-    // The lobby client's state word (read under its lock).
+    // The lobby client's screen (read under its lock): 4 in a room, 3 in
+    // the lobby, below 2 at the entrance and connect screens.
     virtual u32 GetLobbyState() = 0;
 
     // Run services the battle calls before handing the set-up on.

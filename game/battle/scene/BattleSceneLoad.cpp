@@ -411,6 +411,13 @@ u32 CBattleScene::LoadConsoles()
         AddTo(m_consoles, console);
         console->SetInput(m_consoleInput.get());
         if (!console->Load(&cs)) return 0;
+        console->SetUserWord(1);
+        // A view taller than the layout keeps the HUD at its own pixel size,
+        // its anchored layers taken to the view's edges; a smaller one
+        // scales the whole layout down.
+        const f32 height = f32(m_app->GetScreenHeight()) * scale;
+        console->SetFit(height <= 768.0f ? 1 : 0);
+        console->GetSceneState().rect.Set(0.0f, 1024.0f, 0.0f, 768.0f);
         console->SetScale(f32(m_app->GetScreenWidth()) / 1024.0f * scale,
             f32(m_app->GetScreenHeight()) / 768.0f * scale);
     }

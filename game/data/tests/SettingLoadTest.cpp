@@ -94,3 +94,65 @@ TEST(SettingLoad, ChildNamesOutsideTheDataFolderAreRefused)
     EXPECT_EQ(TestReader().LoadFile("Self.txt"), 0);
     EXPECT_EQ(CSettingLoad::LastError(), SettingLoadError::kCycle);
 }
+
+namespace {
+
+// A child read by another kind of reader than ChildReader.
+class CountReader : public CSettingFile {
+public:
+    i32 RegisterKeys() override
+    {
+        if (!CSettingFile::RegisterKeys()) return 0;
+        RegisterKey("COUNT", &count, 3);
+        return 1;
+    }
+    i32 OnLoaded(const CStatusKeyMap*) override { return 1; }
+    i32 count = 0;
+};
+
+// Two lists of children, each its own kind of reader, as a character names
+// its camera and its weapons.
+class TwoKindsReader : public CSettingFile {
+public:
+    ~TwoKindsReader() override { TwoKindsReader::Clear(); }
+    i32 RegisterKeys() override
+    {
+        if (!CSettingFile::RegisterKeys()) return 0;
+        RegisterKey("ONE", &ones, CSettingFileList<ChildReader>());
+        RegisterKey("TWO", &twos, CSettingFileList<CountReader>());
+        return 1;
+    }
+    i32 OnLoaded(const CStatusKeyMap* aliasTable) override { return ones.Load(aliasTable) && twos.Load(aliasTable); }
+    i32 Clear() override
+    {
+        ones.Release();
+        twos.Release();
+        return CSettingFile::Clear();
+    }
+    CSettingFileList<ChildReader> ones;
+    CSettingFileList<CountReader> twos;
+};
+
+}  // namespace
+
+// One text named by two kinds of reader of one parent, in any spelling:
+// the parent loads the same from its text and from its own cache, again
+// and again, each reader replacing the other's cache from the text.
+TEST(SettingLoad, ATextOfTwoReadersLoadsAlikeFromTheParentsTextAndCache)
+{
+    for (const char* names :
+         {"ONE=Same.txt;TWO=Same.txt;", "ONE=Same.txt;TWO=same.TXT;", "ONE=Same.txt;TWO=Setting/Same.dat;"}) {
+        WorkFolder folder;
+        WriteBytes("Same.txt", "POWER=5;COUNT=9;");
+        WriteBytes("Parent.txt", names);
+        for (const char* path : {"Parent.txt", "Setting/Parent.dat", "Setting/Parent.dat", "Parent.txt"}) {
+            SCOPED_TRACE(std::string(names) + " " + path);
+            TwoKindsReader parent;
+            ASSERT_EQ(parent.LoadFile(path), 1) << CSettingLoad::LastErrorFile();
+            ASSERT_EQ(parent.ones.GetCount(), 1u);
+            ASSERT_EQ(parent.twos.GetCount(), 1u);
+            EXPECT_EQ(parent.ones.GetAt(0)->power, 5);
+            EXPECT_EQ(parent.twos.GetAt(0)->count, 9);
+        }
+    }
+}

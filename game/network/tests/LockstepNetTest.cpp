@@ -9,6 +9,8 @@
 #include "host/net/tests/Loopback.h"
 
 #include <cctype>
+#include <cstring>
+#include <set>
 
 namespace {
 
@@ -43,9 +45,10 @@ TEST_F(LockstepNetLoopbackTest, HostAndMemberPlayTheBattleToItsResultOverLoopbac
     };
     std::strcpy(Machine(1).app.config.GetRadioChatSection()->entries[0].message, "Cover me");
     // The room host's battle gathers the ticks on a thread of its own; a
-    // receive thread on each side of the one connection.
-    EXPECT_EQ(CountThreads("lockstep"), 1u);
-    EXPECT_EQ(CountThreads("net-recv"), 2u);
+    // receive thread on each side of the one connection. A thread names
+    // itself once it runs, which may be a moment after the load.
+    EXPECT_TRUE(WaitFor([] { return CountThreads("lockstep") == 1u; })) << CountThreads("lockstep");
+    EXPECT_TRUE(WaitFor([] { return CountThreads("net-recv") == 2u; })) << CountThreads("net-recv");
     Run(0, 240, [](u32) { return false; });
     ASSERT_FALSE(HasFatalFailure());
     for (auto& m : machines_)
@@ -102,6 +105,96 @@ TEST_F(LockstepNetLoopbackTest, HostAndMemberPlayTheBattleToItsResultOverLoopbac
         EXPECT_EQ(m->scene->GetEndCode(), code) << "machine " << m->entry;
         EXPECT_EQ(m->flow.log, std::vector<std::string>{"leave"}) << "machine " << m->entry;
     }
+}
+
+// The host's end menu picks the next battle: every peer hands the same
+// set-up on to a new battle, and the two load it and play it together over
+// the same connection. Same set-up, same seed, same pads: the same battle
+// as the first, frame for frame.
+TEST_F(LockstepNetLoopbackTest, TheHostsNextBattleTakesEveryPeerIntoTheSameBattleAgain)
+{
+    ConnectOnLoopback();
+    ASSERT_FALSE(HasFatalFailure());
+    Load(2);
+    ASSERT_FALSE(HasFatalFailure());
+    Host().script = [](CInput& input, u32 f) { Script(input, f); };
+    Machine(1).script = [](CInput& input, u32 f) { Script(input, f + 170); };
+    constexpr u32 kFrames = 120;
+    Run(0, kFrames, [](u32) { return false; });
+    ASSERT_FALSE(HasFatalFailure());
+    ExpectAgreement(Playing());
+    const std::vector<BattleStateHash> first = Host().hashes;
+    const CBattleSetup& played = *Host().scene->GetSetup();
+    const auto option = played.option;
+    u32 kinds[CBattleSetup::kEntryCount], characters[CBattleSetup::kEntryCount];
+    for (u32 e = 0; e < CBattleSetup::kEntryCount; ++e)
+        kinds[e] = played.entries[e].kind, characters[e] = played.entries[e].character;
+
+    u32 code = kExitNextBattle;
+    {
+        PeerContext context(Host());
+        EXPECT_EQ(Host().scene->OnMessage(kConsoleMsgEndCode, reinterpret_cast<intptr_t>(&code)), 1u);
+    }
+    ASSERT_TRUE(WaitFor([&] { return Machine(1).Taken(kMsgBattleEnd) == 1; }));
+    // Both fade out together, frame by frame, until each has handed over.
+    std::vector<i32> results(machines_.size(), 1);
+    for (u32 f = 0; f < 120; ++f) {
+        for (auto& m : machines_) {
+            if (results[m->entry] != 1) continue;
+            {
+                PeerContext context(*m);
+                SetFrameTime(kFrameMs);
+                results[m->entry] = m->scene->Update(0);
+            }
+            m->Pump(kFrameMs);
+        }
+    }
+    for (auto& m : machines_) {
+        SCOPED_TRACE(testing::Message() << "machine " << m->entry);
+        EXPECT_EQ(results[m->entry], 9);
+        EXPECT_EQ(m->flow.log, std::vector<std::string>{"net next"});
+        ASSERT_NE(m->flow.next, nullptr);
+        EXPECT_EQ(m->drops, 0u);
+        const CBattleSetup& next = *m->flow.next;
+        EXPECT_EQ(next.networkMode, 1u);
+        EXPECT_EQ(next.localEntry, m->entry);
+        EXPECT_EQ(std::memcmp(&next.option, &option, sizeof option), 0);
+        for (u32 e = 0; e < CBattleSetup::kEntryCount; ++e) {
+            EXPECT_EQ(next.entries[e].kind, kinds[e]) << e;
+            EXPECT_EQ(next.entries[e].character, characters[e]) << e;
+        }
+    }
+
+    // The old battles go as the scene change deletes them; the new ones
+    // load on the machines' threads, the member once the host listens.
+    for (auto& m : machines_) {
+        Leave(*m);
+        PeerContext context(*m);
+        m->scene = std::make_unique<CBattleScene>(&m->app, m.get());
+        m->hashes.clear();
+        m->flow.log.clear();
+    }
+    std::vector<ScenePeer*> all = Playing();
+    std::atomic<bool> hostListened = true;
+    LoadAll(
+        all, [this](u32 e) { return Machine(e).flow.next.release(); },
+        [this](ScenePeer& p) { Machine(p.entry).Host(p.scene.get()); },
+        [&](ScenePeer& p) {
+            if (p.entry != 0 && !WaitFor([&] { return Host().IsBattleListening(); })) hostListened = false;
+        });
+    ASSERT_TRUE(hostListened.load());
+    ASSERT_FALSE(HasFatalFailure());
+    // The second handshake went as the first.
+    for (auto& m : machines_) EXPECT_EQ(m->Taken(kMsgNetReady), 2u) << "machine " << m->entry;
+    Run(0, kFrames, [](u32) { return false; });
+    ASSERT_FALSE(HasFatalFailure());
+    ExpectAgreement(Playing());
+    ASSERT_EQ(Host().hashes.size(), first.size());
+    EXPECT_EQ(FirstDifference(first, Host().hashes), "");
+    // The rematch moves: its state changes from frame to frame.
+    std::set<u64> states;
+    for (const BattleStateHash& h : Host().hashes) states.insert(h.Value());
+    EXPECT_GT(states.size(), size_t(kFrames / 2));
 }
 
 // A member leaves a battle of three: the room host tells the other member

@@ -4,6 +4,7 @@
 // drops or closes on.
 #include "game/network/tests/NetworkSceneRun.h"
 
+#include "game/battle/scene/BattleFlow.h"
 #include "game/battle/scene/BattleSetup.h"
 #include "game/data/SaveRecord.h"
 #include "game/network/NetClient.h"
@@ -218,6 +219,21 @@ TEST(NetworkScene, ChildHandsOverInsideItsUpdateAndIsNeverTouchedAgain)
     EXPECT_EQ(run.Lobby().GetScreen(), u32(LobbyLayer::kRoom));
     run.game.Frames(2);
     EXPECT_TRUE(run.Current());
+}
+
+// A battle's rematch asks the game whether the host's lobby client is still
+// in a room: the game asks the network scene above the battle, which reads
+// its lobby client's screen.
+TEST(NetworkScene, TheBattleFlowReadsTheLobbyClientsScreen)
+{
+    SceneRun run;
+    ASSERT_TRUE(run.Enter());
+    IBattleFlow* flow = run.game.App().Flow();
+    ASSERT_NE(flow, nullptr);
+    for (LobbyLayer screen : {LobbyLayer::kConnectOptions, LobbyLayer::kLogin, LobbyLayer::kRoom}) {
+        run.Lobby().SetScreen(u32(screen));
+        EXPECT_EQ(flow->GetLobbyState(), u32(screen));
+    }
 }
 
 TEST(NetworkScene, ToTheTitleFromItsOwnUpdate)

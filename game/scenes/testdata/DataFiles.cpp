@@ -8,6 +8,13 @@
 
 namespace scene_data {
 
+const std::string& MusicScript()
+{
+    static const std::string script =
+        host::kernel::Utf8ToCp932(u8"名前:テスト曲;\nHI:20;\nLOW:30;\nCT:56;\nFINALE:57;\nNT:61;\n");
+    return script;
+}
+
 const std::string& MusicOgg()
 {
     // Silence but for a quiet second of tone at the start: it encodes to a

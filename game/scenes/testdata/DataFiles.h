@@ -13,8 +13,9 @@ namespace scene_data {
 
 using battle_data::PackItem;
 
-// A script every built-in track passes: its music lasts 64 s.
-inline constexpr const char* kMusicScript = "名前:テスト曲;\nHI:20;\nLOW:30;\nCT:56;\nFINALE:57;\nNT:61;\n";
+// A script every built-in track passes: its music lasts 64 s. In code page
+// 932, as the game's files are, whatever the compiler's execution charset.
+const std::string& MusicScript();
 
 // The quiet tone of a little over a minute each built-in track is (made
 // once, a few kilobytes).

@@ -150,7 +150,7 @@ void AddMusicData(CSceneDataSet& set)
 {
     for (u32 slot = 0; slot < CGameData::kBuiltInSlots; ++slot) {
         set.PackEntry(kMusicArchive, Folder::kFirst, CGameData::TrackName(slot), MusicOgg());
-        set.PackEntry(kMusicArchive, Folder::kFirst, CGameData::ScriptName(slot), kMusicScript);
+        set.PackEntry(kMusicArchive, Folder::kFirst, CGameData::ScriptName(slot), MusicScript());
     }
 }
 

@@ -55,7 +55,7 @@ std::vector<std::pair<std::string, std::string>> SkillFiles(std::string& error)
                        .Set("NAME", name)
                        .Set("IMAGEID", i32(i))
                        .Set("TYPE", i32(i / 15))
-                       .Set("EXPLANATION", "Orb")
+                       .Set("EXPLANATION", std::string("Power of orb ") + char('a' + i % 26))
                        .Save(OrbFile(i));
     }
     ok = ok && list.Save("Skill.txt");

@@ -34,7 +34,7 @@ using scene_data::PutPack;
 inline constexpr const char* kTestPack = "Data\\Test.gpk";
 inline constexpr const char* kSecondPack = "Data\\Second.gpk";
 inline constexpr const char* kTestPackName = "TESTPACK";
-inline constexpr const char* kScript = scene_data::kMusicScript;
+inline const std::string& kScript = scene_data::MusicScript();
 
 // What the set leaves out, to break one thing.
 struct Faults {

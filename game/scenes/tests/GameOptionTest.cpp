@@ -1,7 +1,13 @@
 #include "game/scenes/GameOption.h"
 
+#include "engine/platform/Input.h"
 #include "engine/scene/ResourceController.h"
 #include "engine/scene/SceneObject.h"
+#include "game/battle/character/Character.h"
+#include "game/battle/object/Bullet.h"
+#include "game/battle/scene/BattleScene.h"
+#include "game/battle/scene/BattleSetup.h"
+#include "game/scenes/LoadingScene.h"
 #include "game/scenes/tests/MenuRun.h"
 
 #include <gtest/gtest.h>
@@ -300,6 +306,81 @@ TEST(GameOptionRun, TheCursorShowsOnTheCurrentItemAndSlidesToTheNext)
     names = drawn();
     EXPECT_TRUE(has(names, "Voice/sele_car192"));
     EXPECT_FALSE(has(names, "Camera/sele_car182"));
+}
+
+// ---------------------------------------------------------------- pad vibration
+
+// Player 1 against the computer; the battle's local fighter is asked for a
+// strong pad vibration, as a hit asks. Answers the level the fighter gave
+// the pad and what the pad's motors were last told.
+struct Shaken {
+    u16 level = 0;
+    host::input::PadVibration motors = {};
+};
+
+Shaken ShakeInABattle(GameDriver& game)
+{
+    auto* setup = new CBattleSetup(game.App().GetSaveConfig());
+    setup->entries[0].kind = 0;
+    setup->entries[1].kind = CBattleEntry::kKindComputer;
+    setup->entries[1].character = 1;
+    setup->entries[2].kind = setup->entries[3].kind = CBattleEntry::kKindNone;
+    LoadingArgs loading{new CBattleScene(game.App().BattleApp()), reinterpret_cast<intptr_t>(setup), 0};
+    game.App().ChangeScene(new CLoadingScene, reinterpret_cast<intptr_t>(&loading));
+    Shaken shaken;
+    if (!game.RunUntil("CBattleScene", 10)) return shaken;
+    const auto* battle = dynamic_cast<const CBattleScene*>(game.App().GetScene());
+    game.Frames(2);
+    battle->GetLocalCharacter()->OnMessage(kMsgPadVibration, nullptr, 1);
+    game.Frames(2);   // the fighter hands its level to the pad, the next poll sends it
+    shaken.level = game.App().GetInput()->GetInputState(0)->vibrationLeft;
+    shaken.motors = game.Input().VibrationLog().back().vibration;
+    return shaken;
+}
+
+// Saved on, a battle shakes the pad; turned off in the options, the next
+// battle leaves the motors still, though the fighter still asks (the
+// battle itself must not depend on the setting: peers and replays run it).
+TEST(GameOptionRun, PadVibrationTurnedOffHoldsForTheNextBattle)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::BattleOptions());
+    // Player 1 on an XInput pad (start-up found no controller to name it).
+    game.Input().ConnectPad(0);
+    game.App().GetInput()->GetInputState(0)->xinputPad = 1;
+    ASSERT_TRUE(game.Started() && game.App().LoadResources()) << game.Describe();
+    for (u32 p = 0; p < 4; ++p) EXPECT_EQ(game.App().GetInput()->GetInputState(p)->vibrationEnabled, 1u) << p;
+    const Shaken on = ShakeInABattle(game);
+    EXPECT_GT(on.level, 40000u);
+    EXPECT_GT(on.motors.left, on.level);   // sent before this frame's decay
+    EXPECT_EQ(on.motors.left, on.motors.right);
+
+    WithMusic music;
+    game.App().ChangeScene(new CGameOption(), music.Block());
+    ASSERT_TRUE(Options(game)) << game.Describe();
+    menu_run::FadeIn(game);
+    ASSERT_EQ(Options(game)->GetItem(), kPad);
+    game.Press(menu::kRight);
+    game.Frame();
+    game.Press(menu::kCancel);
+    game.Frames(40);
+    ASSERT_TRUE(menu_run::BackOnTitleAt(game, kTitleItem));
+    EXPECT_EQ(Saved(game).padVibration, 0u);
+    for (u32 p = 0; p < 4; ++p) EXPECT_EQ(game.App().GetInput()->GetInputState(p)->vibrationEnabled, 0u) << p;
+
+    const Shaken off = ShakeInABattle(game);
+    EXPECT_GT(off.level, 40000u);
+    EXPECT_EQ(off.motors, (host::input::PadVibration{0, 0}));
+}
+
+// Saved off, start-up hands the setting to the four players' slots.
+TEST(GameOptionRun, SavedVibrationOffReachesThePlayersSlotsAtStartUp)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options([](CSaveConfig& c) {
+        c.GetGameSettings()->padVibration = 0;
+    }));
+    ASSERT_TRUE(game.Started()) << game.Describe();
+    for (u32 p = 0; p < 4; ++p) EXPECT_EQ(game.App().GetInput()->GetInputState(p)->vibrationEnabled, 0u) << p;
+    EXPECT_EQ(game.App().GetInput()->GetInputState(4)->vibrationEnabled, 1u);   // no player's
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "game/scenes/SingleCharaSelect.h"
 #include "game/scenes/SurvivalScene.h"
 
+#include "engine/graphics/FontTexture.h"
+#include "engine/graphics/Texture.h"
 #include "engine/scene/SceneObject.h"
 #include "game/battle/scene/BattleProgress.h"
 #include "game/battle/scene/BattleScene.h"
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -425,6 +428,113 @@ TEST(SingleCharaSelectRun, OpenPanelShowsOnlyUnlockedIcons)
     EXPECT_EQ(count("rei_nazo"), 3 * 16 - 12);
     for (const char* icon : {"rei_geki0", "rei_geki13", "rei_soku8", "rei_syu14"}) EXPECT_EQ(count(icon), 1) << icon;
     EXPECT_EQ(count("rei_geki2"), 0);   // locked
+}
+
+// The upper left corner of each sprite of the layout's layer drawn in the
+// last frame, in drawing order.
+std::vector<std::pair<f32, f32>> DrawnAt(GameDriver& game, CSingleCharaSelect* select, const std::string& layer)
+{
+    std::vector<std::pair<f32, f32>> places;
+    const u64 id = game.Render().IdOf(select->FindLayer("Base")->GetTexture()->GetTexture());
+    for (const host::render::Call& call : game.RenderLog()) {
+        SpriteVertex v[4];
+        if (call.op != "DrawPrimitiveUP" || call.data.size() != sizeof v || u64(call.Number("texture")) != id) continue;
+        std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
+        const f32 u = (v[0].u + v[1].u + v[2].u + v[3].u) / 4, w = (v[0].v + v[1].v + v[2].v + v[3].v) / 4;
+        if (scene_data::LayerAt(LayerNames(), u, w) != layer) continue;
+        places.emplace_back(std::min({v[0].x, v[1].x, v[2].x, v[3].x}), std::min({v[0].y, v[1].y, v[2].y, v[3].y}));
+    }
+    return places;
+}
+
+// A story select on the first character with its colour-0 orbs a, b, c,
+// its orb panel open; null when it did not show.
+CSingleCharaSelect* OpenPanel(GameDriver& game, u32 a, u32 b, u32 c)
+{
+    if (!Start(game)) return nullptr;
+    SetSet(game.App().GetSaveData(), 0, 0, a, b, c);
+    CSingleCharaSelect* select = Show(game, kStory, 0);
+    if (!select) return nullptr;
+    game.Press(kLockButton);
+    game.Frames(12);
+    return select->IsPanelOpen() ? select : nullptr;
+}
+
+// On none, the panel cursor stands on the slot's own box, a different
+// place for each slot.
+TEST(SingleCharaSelectRun, PanelCursorOnNoneStandsOnTheSlotsBox)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    CSingleCharaSelect* select = OpenPanel(game, 0, 0, 0);
+    ASSERT_NE(select, nullptr) << game.Describe();
+    const char* boxes[3] = {"rei_empk", "rei_emp2k", "rei_emp3k"};
+    std::vector<std::pair<f32, f32>> seen;
+    for (u32 slot = 0; slot < 3; ++slot) {
+        SCOPED_TRACE(slot);
+        ASSERT_EQ(select->GetPanelSlot(), slot);
+        game.Frame();
+        const auto cursor = DrawnAt(game, select, "rei_car");
+        const auto box = DrawnAt(game, select, boxes[slot]);
+        ASSERT_EQ(cursor.size(), 1u);
+        ASSERT_EQ(box.size(), 1u);
+        EXPECT_EQ(cursor[0], box[0]);
+        seen.push_back(cursor[0]);
+        game.Press(menu::kDown);
+        game.Frames(12);
+    }
+    EXPECT_NE(seen[0], seen[1]);
+    EXPECT_NE(seen[1], seen[2]);
+}
+
+// A choice flashes a white square on the slot's box at full strength from
+// its first frame, fading only over the second half of its 0.15 s.
+TEST(SingleCharaSelectRun, ChoiceFlashStartsFullAndFadesOverItsSecondHalf)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    CSingleCharaSelect* select = OpenPanel(game, 0, 0, 0);
+    ASSERT_NE(select, nullptr) << game.Describe();
+    game.Press(menu::kRight);   // the first unlocked orb of kind 0
+    game.Frames(8);
+    // Each frame's small white square (the caption's band is white too):
+    // alpha, or -1 when none is drawn. Vertex 0's x at 0, vertex 2's at 40.
+    const auto flash = [&] {
+        i32 alpha = -1;
+        for (const host::render::Call& call : game.RenderLog())
+            if (call.op == "DrawPrimitiveUP" && call.data.size() == 80 && (call.U32At(16) & 0xFFFFFFu) == 0xFFFFFFu &&
+                call.FloatAt(40) - call.FloatAt(0) <= 16.0f)
+                alpha = i32(call.U32At(16) >> 24);
+        return alpha;
+    };
+    EXPECT_EQ(flash(), -1);
+    game.Press(menu::kDecide);
+    ASSERT_EQ(select->GetWorkingOrbs()[0], 1u);
+    std::vector<i32> alphas = {flash()};
+    for (u32 f = 0; f < 10; ++f) {
+        game.Frame();
+        alphas.push_back(flash());
+    }
+    // 16-17 ms frames: under 0.075 s full, then falling, then gone.
+    ASSERT_GE(alphas.size(), 10u);
+    for (u32 f = 0; f < 4; ++f) EXPECT_EQ(alphas[f], 255) << f;
+    EXPECT_GT(alphas[5], 0);
+    EXPECT_LT(alphas[5], 255);
+    for (u32 f = 5; f < alphas.size(); ++f) EXPECT_LE(alphas[f], alphas[f - 1]) << f;
+    EXPECT_EQ(alphas.back(), -1);
+}
+
+// The panel's texts are the records' descriptions, not their names
+// ("OrbNN"): after the cache is emptied, one panel frame caches the
+// description's letters and none only a name has.
+TEST(SingleCharaSelectRun, PanelTextsAreTheRecordsDescriptions)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_NE(OpenPanel(game, 1, 16, 31), nullptr) << game.Describe();
+    CFontTexture* font = menu::MenuFont();
+    ASSERT_NE(font, nullptr);
+    font->ClearCache();
+    game.Frame();
+    for (const char* letter : {"P", "w", "f", "a", "p"}) EXPECT_NE(font->FindCachedText(letter), nullptr) << letter;
+    EXPECT_EQ(font->FindCachedText("O"), nullptr);
 }
 
 }  // namespace

@@ -108,10 +108,11 @@ protected:
         RunBulletSecondPass(scene_.bullets, nullptr, 0, 0);
     }
 
+    // In the order fired: the list puts each new bullet first.
     std::vector<CBullet*> Bullets() const
     {
         std::vector<CBullet*> out;
-        for (CBullet* b = scene_.bullets.First(); b; b = b->GetNext()) out.push_back(b);
+        for (CBullet* b = scene_.bullets.First(); b; b = b->GetNext()) out.insert(out.begin(), b);
         return out;
     }
 

@@ -563,6 +563,40 @@ TEST_F(BulletTest, StateHashFoldsBulletsInListOrderAndRepeatsAcrossRuns)
     EXPECT_EQ(runs[0], runs[1]);
 }
 
+// A new bullet goes first; removal mends both neighbours and both ends.
+TEST_F(BulletTest, ListPutsANewBulletFirstAndMendsItsNeighboursOnRemoval)
+{
+    auto record = Record(0);
+    CBulletList list;
+    CBullet* b[4] = {new CBullet(record.get()), new CBullet(record.get()), new CBullet(record.get()),
+        new CBullet(record.get())};
+    const auto order = [&] {
+        std::vector<CBullet*> seen;
+        for (CBullet* x = list.First(); x; x = x->GetNext()) seen.push_back(x);
+        return seen;
+    };
+    for (CBullet* x : {b[0], b[1], b[2]}) EXPECT_EQ(list.Add(x), 1);
+    EXPECT_EQ(list.Add(b[1]), 0);   // already in
+    EXPECT_EQ(order(), (std::vector<CBullet*>{b[2], b[1], b[0]}));
+    EXPECT_EQ(list.GetCount(), 3u);
+    EXPECT_EQ(list.Remove(b[1]), 1);   // the middle
+    EXPECT_EQ(order(), (std::vector<CBullet*>{b[2], b[0]}));
+    EXPECT_EQ(list.Remove(b[1]), 0);
+    EXPECT_EQ(list.Remove(b[0]), 1);   // the last: the one before ends the list
+    EXPECT_EQ(b[2]->GetNext(), nullptr);
+    EXPECT_EQ(list.Add(b[3]), 1);
+    EXPECT_EQ(list.Add(b[0]), 1);
+    EXPECT_EQ(order(), (std::vector<CBullet*>{b[0], b[3], b[2]}));
+    EXPECT_EQ(list.Remove(b[0]), 1);   // the first
+    EXPECT_EQ(order(), (std::vector<CBullet*>{b[3], b[2]}));
+    EXPECT_EQ(list.GetCount(), 2u);
+    delete b[0];
+    delete b[1];
+    list.DeleteAll();
+    EXPECT_EQ(list.GetCount(), 0u);
+    EXPECT_EQ(list.First(), nullptr);
+}
+
 // Divisions by values from the data: each zero gives finite results.
 TEST_F(BulletTest, ZeroDivisorsFromDataGiveFiniteResults)
 {
@@ -747,14 +781,15 @@ TEST_F(BulletTest, FreezerFreezesOnlyBulletsAfterItAndAbsorberFeedsItsOwner)
         scene_.bullets.Add(b);
         return b;
     };
-    CBullet* v1 = place(*victim, enemy_, 1);
+    // A new bullet goes first: the one placed last leads the list.
     place(*freezer, owner_, 0);
+    CBullet* v1 = place(*victim, enemy_, 1);
     Frame();
     EXPECT_FALSE(v1->IsStopped());
     scene_.bullets.DeleteAll();
 
-    place(*freezer, owner_, 0);
     CBullet* v2 = place(*victim, enemy_, 1);
+    place(*freezer, owner_, 0);
     Frame();
     EXPECT_TRUE(v2->IsStopped());
     const f32 age = v2->GetState().age;
@@ -793,12 +828,13 @@ TEST_F(BulletTest, BulletWithoutHitCountNeverStartsAPair)
     launch.shooter = owner_;
     launch.firingObject = owner_;
     a->Initialize(reinterpret_cast<intptr_t>(&launch));
-    scene_.bullets.Add(a);
     launch.shooter = enemy_;
     launch.shooterGroup = 1;
     auto* b = new CBullet(breakable.get());
     b->Initialize(reinterpret_cast<intptr_t>(&launch));
+    // The silent one first in the list: added last.
     scene_.bullets.Add(b);
+    scene_.bullets.Add(a);
     Frame();
     EXPECT_TRUE(InList(a));
     EXPECT_TRUE(InList(b));
@@ -982,7 +1018,6 @@ TEST_F(BulletTest, OnlyOptionsEndWhenTheirFreezeRunsOut)
         victim->GetValues().hitRadius = 1.0f;
         victim->GetValues().bulletHitFlg = 1;
         victim->GetValues().per = 1.0f;
-        Launch(*freezer, at, CVector3(1, 0, 0));
         auto* b = new CBullet(victim.get());
         BulletLaunchRecord launch;
         launch.position = at;
@@ -992,6 +1027,7 @@ TEST_F(BulletTest, OnlyOptionsEndWhenTheirFreezeRunsOut)
         launch.firingObject = enemy_;
         b->Initialize(reinterpret_cast<intptr_t>(&launch));
         scene_.bullets.Add(b);
+        Launch(*freezer, at, CVector3(1, 0, 0));   // added last: first in the list
         Frame();
         EXPECT_TRUE(b->IsStopped()) << moveType;
         EXPECT_EQ(b->GetState().releaseType, 2) << moveType;
@@ -1109,8 +1145,9 @@ TEST_F(BulletTest, HitTypeSeventeenMeetsBulletsOnlyAsSecondOfAPair)
             scene_.bullets.Add(b);
             return b;
         };
-        CBullet* first = place(ghostFirst ? *ghost : *plain, owner_);
+        // Placed last, first in the list.
         CBullet* second = place(ghostFirst ? *plain : *ghost, enemy_);
+        CBullet* first = place(ghostFirst ? *ghost : *plain, owner_);
         CBullet* g = ghostFirst ? first : second;
         Frame();
         EXPECT_EQ(InList(g), ghostFirst) << ghostFirst;   // strength 1 against 3 breaks it

@@ -4,6 +4,8 @@
 #include "game/battle/scene/tests/BattleSceneTestSupport.h"
 
 #include "engine/graphics/Filter.h"
+#include "engine/scene/SceneObject.h"
+#include "game/battle/scene/BattleConsole.h"
 #include "engine/graphics/Shapes2D.h"
 #include "engine/graphics/Texture.h"
 #include "engine/model/RenderList.h"
@@ -66,11 +68,16 @@ protected:
     void SetUp() override
     {
         BattleSceneTest::SetUp();
-        app_draw_.resources = app_.resources;
-        app_draw_.effects = app_.effects;
-        app_draw_.sound = app_.sound;
-        app_draw_.musicTension = app_.musicTension;
-        app_draw_.userFolder = app_.userFolder;
+        ShareServices(app_draw_);
+    }
+    // Another application on the fixture's data and devices.
+    void ShareServices(FakeBattleApp& app) const
+    {
+        app.resources = app_.resources;
+        app.effects = app_.effects;
+        app.sound = app_.sound;
+        app.musicTension = app_.musicTension;
+        app.userFolder = app_.userFolder;
     }
     void TearDown() override
     {
@@ -384,6 +391,58 @@ TEST_F(BattleSceneDrawTest, ScreenshotSavesNothingWithoutAFolderOrAReadback)
     // Without the basic filter there is no picture to take.
     app_draw_.basic = nullptr;
     EXPECT_EQ(scene.TakeScreenshot(0), 0);
+}
+
+// The HUD of each view: scaled with the screen while the view is at most
+// the layout's 768 high, at its own pixel size (the layout's 1024 x 768
+// measured for its anchors) on a taller view.
+class SizedApp : public FakeBattleApp {
+public:
+    u32 GetScreenWidth() override { return width; }
+    u32 GetScreenHeight() override { return height; }
+    u32 width = 0, height = 0;
+};
+
+TEST_F(BattleSceneDrawTest, ConsolesScaleWithTheViewUpToTheLayoutsHeight)
+{
+    const struct {
+        u32 width, height, humans, fighters;
+        u32 fit;
+        f32 scaleX, scaleY;
+    } cases[] = {
+        {640, 480, 1, 2, 1, 0.625f, 0.625f},
+        {1024, 768, 1, 2, 1, 1.0f, 1.0f},            // exactly the layout's height
+        {1920, 1080, 1, 2, 0, 1.875f, 1.40625f},
+        {1920, 1080, 2, 4, 1, 0.9375f, 0.703125f},   // split: each view 540 high
+        {1600, 1600, 2, 4, 0, 0.78125f, 1.0416666f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " fighters " << c.fighters);
+        FreshRegistry();
+        SizedApp app;
+        ShareServices(app);
+        app.width = c.width;
+        app.height = c.height;
+        CBattleScene scene(&app);
+        ASSERT_EQ(scene.Load(MixedSetup(c.humans, c.fighters)), 1u);
+        ASSERT_EQ(scene.GetCharacterCount(), c.fighters);
+        ASSERT_EQ(scene.Update(0), 1);
+        for (u32 i = 0; i < c.fighters; ++i) {
+            const CBattleConsole* console = scene.GetConsole(i);
+            ASSERT_NE(console, nullptr);
+            EXPECT_EQ(console->GetUserWord(), 1u);
+            EXPECT_EQ(console->GetFit(), c.fit);
+            const CLayerState& state = console->GetSceneState();
+            EXPECT_EQ(Corners(state.rect), (std::vector<f32>{0.0f, 0.0f, 1024.0f, 768.0f}));
+            EXPECT_FLOAT_EQ(state.scaleX, c.scaleX);
+            EXPECT_FLOAT_EQ(state.scaleY, c.scaleY);
+            // What the layers are drawn with after the frame placed them.
+            ASSERT_GT(console->GetLayerCount(), 0u);
+            const CLayerState& fit = console->GetLayer(0)->GetFitState();
+            EXPECT_FLOAT_EQ(fit.scaleX, c.fit ? c.scaleX : 1.0f);
+            EXPECT_FLOAT_EQ(fit.scaleY, c.fit ? c.scaleY : 1.0f);
+        }
+    }
 }
 
 }  // namespace

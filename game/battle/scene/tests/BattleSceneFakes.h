@@ -130,7 +130,11 @@ public:
     i32 GoStory(battle_flow::StoryArgs) override { return log.push_back("story"), 9; }
     i32 GoReplayList(const battle_flow::ReplayListArgs&) override { return log.push_back("replays"), 9; }
     i32 GoNetworkCharaSelect(battle_flow::SelectArgs) override { return log.push_back("net select"), 9; }
-    i32 GoNetworkNextBattle(battle_flow::NextBattleArgs) override { return log.push_back("net next"), 9; }
+    i32 GoNetworkNextBattle(battle_flow::NextBattleArgs args) override
+    {
+        next = std::move(args.setup);
+        return log.push_back("net next"), 9;
+    }
     i32 LeaveNetworkBattle() override { return log.push_back("leave"), 9; }
     i32 RequestNetworkEnd() override { return log.push_back("net end"), 9; }
     u32 GetLobbyState() override { return 2; }
@@ -138,6 +142,7 @@ public:
     i32 ChooseNextOpponents(CBattleSetup*, const CCharacterBase*, const CBattleConsole*) override { return 1; }
 
     std::vector<std::string> log;
+    std::unique_ptr<CBattleSetup> next;   // the set-up handed to a network rematch
 };
 
 // Player 1 moves, turns, shoots, slides, guards and casts, in a loop of

@@ -203,7 +203,7 @@ inline void ExpectOneTeamWon(const ScenePeer& hostPeer, const std::vector<const 
 inline constexpr u64 kTwoPeerBattleFinalHash = 0xc29d4c6106efcaf5;
 // The same for the three-peer battle client 2 leaves after frame 302 of
 // (each on the script shifted by 110 frames an entry; 300 frames more).
-inline constexpr u64 kPeerLeftFinalHash = 0xc09baf18b56d210c;
+inline constexpr u64 kPeerLeftFinalHash = 0x8ca14364c1039d80;
 
 class ScenePeersTest : public BattleSceneTest {
 protected:

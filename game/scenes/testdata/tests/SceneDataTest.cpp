@@ -69,6 +69,18 @@ protected:
         const std::string path = Resource(f) + "/" + Native(a.path);
         return pack->OpenScrambled(path.c_str(), Crc32String(a.packName), a.key) ? std::move(pack) : nullptr;
     }
+    // An entry's bytes; empty (with a failure) when it cannot be read.
+    static std::string EntryBytes(Folder f, const GameArchive& a, const char* name)
+    {
+        const auto pack = Open(f, a);
+        u32 size = 0;
+        u8* body = pack ? pack->ReadEntry(name, &size) : nullptr;
+        EXPECT_NE(body, nullptr) << a.path << " " << name;
+        if (!body) return {};
+        std::string bytes(reinterpret_cast<const char*>(body), size);
+        AlignedFree(body);
+        return bytes;
+    }
 
 private:
     static inline std::string root_, own_;
@@ -108,6 +120,17 @@ TEST_F(SceneDataTest, EveryRegisteredArchiveOpensWithItsIdentifierAndKey)
     }
     EXPECT_EQ(std::string(kSharedArchives[6].packName), "TALVEPACK");
     EXPECT_EQ(Open(Folder::kFirst, kMusicArchive)->GetCount(), 2 * CGameData::kBuiltInSlots);
+}
+
+// The built-in tracks' script is in code page 932 whatever compiler wrote
+// it: its first line, byte for byte.
+TEST_F(SceneDataTest, TheTracksScriptIsWrittenInCodePage932)
+{
+    const std::string script = EntryBytes(Folder::kFirst, kMusicArchive, "Vocal_orig_01.txt");
+    // 名前 : テスト曲 ;
+    const std::string first = "\x96\xBC\x91\x4F:\x83\x65\x83\x58\x83\x67\x8B\xC8;\n";
+    EXPECT_EQ(script.substr(0, first.size()), first);
+    EXPECT_EQ(script.size(), first.size() + std::string("HI:20;\nLOW:30;\nCT:56;\nFINALE:57;\nNT:61;\n").size());
 }
 
 TEST_F(SceneDataTest, OnlyTheSecondResourceListNamesTheEffects)
@@ -214,16 +237,13 @@ TEST_F(SceneDataTest, PanelsKeepTheirPlaceWhenTheSceneMovesThemByTheirOffset)
 
 TEST_F(SceneDataTest, TheCellTextureDecodesWithNothingKeyedOut)
 {
-    const auto pack = Open(Folder::kSecond, kSceneArchive);
-    ASSERT_NE(pack, nullptr);
-    u32 size = 0;
-    u8* body = pack->ReadEntry("Circle_logo.dds", &size);
-    ASSERT_NE(body, nullptr);
+    const std::string body = EntryBytes(Folder::kSecond, kSceneArchive, "Circle_logo.dds");
+    ASSERT_FALSE(body.empty());
     host::image::Image image;
     std::string error;
-    const bool decoded = host::image::Decode(body, size, host::image::kGreenKey, image, &error);
-    AlignedFree(body);
-    ASSERT_TRUE(decoded) << error;
+    ASSERT_TRUE(host::image::Decode(reinterpret_cast<const u8*>(body.data()), body.size(), host::image::kGreenKey,
+                                    image, &error))
+        << error;
     EXPECT_EQ(image.width, kTextureSide);
     EXPECT_EQ(image.height, kTextureSide);
     for (uint32_t texel : image.pixels) ASSERT_EQ(texel >> 24, 0xFFu);
