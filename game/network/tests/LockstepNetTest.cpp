@@ -45,10 +45,10 @@ TEST_F(LockstepNetLoopbackTest, HostAndMemberPlayTheBattleToItsResultOverLoopbac
     };
     std::strcpy(Machine(1).app.config.GetRadioChatSection()->entries[0].message, "Cover me");
     // The room host's battle gathers the ticks on a thread of its own; a
-    // receive thread on each side of the one connection. A thread names
-    // itself once it runs, which may be a moment after the load.
-    EXPECT_TRUE(WaitFor([] { return CountThreads("lockstep") == 1u; })) << CountThreads("lockstep");
-    EXPECT_TRUE(WaitFor([] { return CountThreads("net-recv") == 2u; })) << CountThreads("net-recv");
+    // receive thread on each side of the one connection, each named by the
+    // time it is started.
+    EXPECT_EQ(CountThreads("lockstep"), 1u);
+    EXPECT_EQ(CountThreads("net-recv"), 2u);
     Run(0, 240, [](u32) { return false; });
     ASSERT_FALSE(HasFatalFailure());
     for (auto& m : machines_)
