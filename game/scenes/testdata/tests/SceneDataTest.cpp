@@ -18,6 +18,7 @@
 #include "host/image/Image.h"
 #include "host/kernel/Kernel.h"
 #include "game/data/TensionFile.h"
+#include "game/scenes/TitleScene.h"
 #include "host/movie/Movie.h"
 #include "host/sound/Sound.h"
 
@@ -160,10 +161,10 @@ TEST_F(SceneDataTest, LayoutsLoadWithEveryLayerOnItsCell)
                 ASSERT_NE(layer, nullptr) << path << " " << layers[i];
                 f32 left = 0.0f, top = 0.0f;
                 CellOf(i, &left, &top);
-                EXPECT_EQ(layer->GetSettings().offset.rect.left, left * kTextureSide) << layers[i];
-                EXPECT_EQ(layer->GetSettings().offset.rect.top, top * kTextureSide) << layers[i];
-                const f32 half = 0.5f * kCell / kTextureSide;
-                EXPECT_EQ(LayerAt(layers, left + half, top + half), layers[i]);
+                EXPECT_EQ(layer->GetSettings().offset.rect.left, left * kTextureWidth) << layers[i];
+                EXPECT_EQ(layer->GetSettings().offset.rect.top, top * kTextureHeight) << layers[i];
+                const f32 halfU = 0.5f * kCellWidth / kTextureWidth, halfV = 0.5f * kCellHeight / kTextureHeight;
+                EXPECT_EQ(LayerAt(layers, left + halfU, top + halfV), layers[i]);
             }
         }
     }
@@ -185,8 +186,8 @@ TEST_F(SceneDataTest, GroupsHoldTheirChildrenAndCellsStayInOrder)
     ASSERT_EQ(menu->GetChildCount(), 2u);
     EXPECT_EQ(std::string(menu->GetChild(1)->GetName()), "two");
     EXPECT_EQ(std::string(scene.GetLayer(2)->GetTextureName()), "Cells.dds");
-    EXPECT_EQ(LayerAt(layers, 2.5f * kCell / kTextureSide, 0.01f), "Menu/two");
-    EXPECT_EQ(LayerAt(layers, 4.5f * kCell / kTextureSide, 0.01f), "");
+    EXPECT_EQ(LayerAt(layers, 2.5f * kCellWidth / kTextureWidth, 0.01f), "Menu/two");
+    EXPECT_EQ(LayerAt(layers, 4.5f * kCellWidth / kTextureWidth, 0.01f), "");
     EXPECT_EQ(LayerAt(layers, 1.0f, 0.0f), "");
 }
 
@@ -209,7 +210,7 @@ TEST_F(SceneDataTest, PanelsKeepTheirPlaceWhenTheSceneMovesThemByTheirOffset)
     }
     // The other layers stay on their grid squares.
     scene.GetLayer(0)->Update(0);
-    EXPECT_FLOAT_EQ(scene.GetLayer(0)->GetBoundingRect().bottom, 24);
+    EXPECT_FLOAT_EQ(scene.GetLayer(0)->GetBoundingRect().bottom, f32(kCellHeight));
 }
 
 TEST_F(SceneDataTest, TheCellTextureDecodesWithNothingKeyedOut)
@@ -224,11 +225,59 @@ TEST_F(SceneDataTest, TheCellTextureDecodesWithNothingKeyedOut)
     const bool decoded = host::image::Decode(body, size, host::image::kGreenKey, image, &error);
     AlignedFree(body);
     ASSERT_TRUE(decoded) << error;
-    EXPECT_EQ(image.width, kTextureSide);
-    EXPECT_EQ(image.height, kTextureSide);
+    EXPECT_EQ(image.width, kTextureWidth);
+    EXPECT_EQ(image.height, kTextureHeight);
     for (uint32_t texel : image.pixels) ASSERT_EQ(texel >> 24, 0xFFu);
-    // Neighbouring cells differ inside their frames.
-    EXPECT_NE(image.pixels[4 * kTextureSide + 4], image.pixels[4 * kTextureSide + 12]);
+    // Neighbouring cells differ inside their frames, each its own fill.
+    for (u32 cell : {0u, 1u, 9u}) {
+        const u32 x = cell % kCellsPerRow * kCellWidth + 3, y = cell / kCellsPerRow * kCellHeight + 3;
+        EXPECT_EQ(image.pixels[y * kTextureWidth + x], CellColour(cell)) << cell;
+    }
+}
+
+TEST(SceneDataWords, LayersReadAsTheWordsTheyStandFor)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"n0", "0"}, {"n9", "9"}, {"n10", "n10"}, {"Chara/name_tal", "Talve"}, {"tm1", "100 s"},
+        {"tm7", "1000 s"}, {"stg1", "Stage 1"}, {"stg9", "Random"}, {"story", "> Story"}, {"Battle", "Battle"},
+        {"piron3", ""}, {"Base", ""}, {"Time", "Time"}, {"Cpu", "CPU level"}, {"Menu/Unknown", "Unknown"},
+    };
+    for (const auto& [layer, words] : cases) EXPECT_EQ(CellText(layer), words) << layer;
+}
+
+// The title's texture writes each item in its cell: light letters inside
+// Battle's, none inside the background's plain fill.
+TEST_F(SceneDataTest, TheTitleTextureWritesEachItemInItsCell)
+{
+    const auto pack = Open(Folder::kSecond, kSceneArchive);
+    ASSERT_NE(pack, nullptr);
+    u32 size = 0;
+    u8* body = pack->ReadEntry(title::kBackground, &size);
+    ASSERT_NE(body, nullptr);
+    host::image::Image image;
+    const bool decoded = host::image::Decode(body, size, host::image::kGreenKey, image, nullptr);
+    AlignedFree(body);
+    ASSERT_TRUE(decoded);
+    ASSERT_EQ(image.width, kTextureWidth);
+    const std::vector<std::string> layers = TitleLayers();
+    const auto letters = [&](const char* name) {
+        const size_t i = size_t(std::find(layers.begin(), layers.end(), name) - layers.begin());
+        const u32 x0 = u32(i) % kCellsPerRow * kCellWidth, y0 = u32(i) / kCellsPerRow * kCellHeight;
+        u32 light = 0, fill = 0;
+        for (u32 y = y0 + 3; y < y0 + kCellHeight - 3; ++y)
+            for (u32 x = x0 + 3; x < x0 + kCellWidth - 3; ++x) {
+                const u32 t = image.pixels[y * kTextureWidth + x];
+                light += (t & 0xC0C0C0u) == 0xC0C0C0u;
+                fill += t == CellColour(i);
+            }
+        return std::pair{light, fill};
+    };
+    for (const char* item : {"Story", "Battle", "Network", "End"}) {
+        EXPECT_GT(letters(item).first, 30u) << item;
+        EXPECT_GT(letters(item).second, 1000u) << item;
+    }
+    EXPECT_EQ(letters("Base").first, 0u);
+    EXPECT_EQ(letters("Base").second, (kCellWidth - 6) * (kCellHeight - 6));
 }
 
 TEST_F(SceneDataTest, TheMoviesOpenAndLastSeconds)
