@@ -15,6 +15,7 @@
 #include "host/kernel/Kernel.h"
 #include "host/kernel/WholeFile.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -158,6 +159,27 @@ void AddMusicData(CSceneDataSet& set)
     }
 }
 
+// The particles' texture: a soft bright spot, white at the heart going to
+// orange, so shots, hits and guards show as sparks.
+const std::string& ParticleTextureBytes()
+{
+    static const std::string bytes = [] {
+        constexpr u32 kSide = 64;
+        battle_data::Picture spot(kSide, kSide, 0);
+        for (u32 y = 0; y < kSide; ++y) {
+            for (u32 x = 0; x < kSide; ++x) {
+                const f32 dx = (f32(x) + 0.5f) / f32(kSide) * 2.0f - 1.0f, dy = (f32(y) + 0.5f) / f32(kSide) * 2.0f - 1.0f;
+                const f32 d = std::min(1.0f, std::sqrt(dx * dx + dy * dy));
+                const f32 a = (1.0f - d) * (1.0f - d);
+                const u32 g = u32(255.0f * (1.0f - 0.6f * d)), b = u32(255.0f * (1.0f - d) * (1.0f - d));
+                spot.texels[y * kSide + x] = u32(a * 255.0f) << 24 | 0xFF0000u | g << 8 | b;
+            }
+        }
+        return spot.Png();
+    }();
+    return bytes;
+}
+
 // Layers that stand for a lit state (a glow, a cursor, a flash, "on"):
 // yellow with dark words, so selected and unselected differ at a glance.
 bool Highlighted(const std::string& layer)
@@ -256,7 +278,7 @@ void CSceneDataSet::Effect(const std::string& name)
         if (listed == name) return;
     effects.push_back(name);
     File("Effect/" + name + ".efc", EffectBytes(name));
-    PackEntry(kParticleArchive, Folder::kFirst, kParticleTexture, CellTextureBytes());
+    PackEntry(kParticleArchive, Folder::kFirst, kParticleTexture, ParticleTextureBytes());
 }
 
 void CSceneDataSet::PackEntry(const GameArchive& archive, Folder folder, const std::string& entry, std::string bytes)
@@ -320,8 +342,9 @@ void SlotOf(size_t i, f32* x, f32* y)
 
 u32 CellColour(size_t i)
 {
-    // Dark enough under white words; green kept below the key's.
-    return 0xFF000000u | (uint32_t(u32(i) * 2654435761u >> 8) & 0x7F5F7Fu) | 0x201020u;
+    // Light enough under black words (they read best so, to people and to
+    // text recognisers); red kept above the key's 0.
+    return 0xFF000000u | (uint32_t(u32(i) * 2654435761u >> 8) & 0x3F3F3Fu) | 0xB0B0B0u;
 }
 
 std::string LayoutBytes(const std::vector<std::string>& layers, const std::string& texture,
@@ -390,17 +413,33 @@ const std::string& CellTextureBytes(const std::vector<std::string>& layers)
         const i32 x0 = i32(i % kCellsPerRow * kCellWidth), y0 = i32(i / kCellsPerRow * kCellHeight);
         const std::string text = i < layers.size() ? CellText(layers[i]) : std::string();
         const bool lit = i < layers.size() && Highlighted(layers[i]);
-        picture.Fill(x0, y0, kCellWidth, kCellHeight, lit ? 0xFFE0B020u : CellColour(i));
+        if (text == "<" || text == ">") {
+            // An arrow: clear (the loader's key) but for the arrow at the
+            // cell's outer end, so it can stand beside what it points at.
+            // Drawn on black, whatever stays black then keyed out: the
+            // arrow's edges darken instead of taking the key's green.
+            picture.Fill(x0, y0, kCellWidth, kCellHeight, 0xFF000000u);
+            const i32 w = battle_data::TextWidth(text, 28.0f);
+            battle_data::Write(picture, text == "<" ? x0 + 3 : x0 + i32(kCellWidth) - 3 - w, y0 + 1,
+                               x0 + i32(kCellWidth) - 1, y0 + i32(kCellHeight) - 1, text, 28.0f,
+                               lit ? 0xFFFFD020u : 0xFFFFFFFFu);
+            for (u32 y = u32(y0); y < u32(y0) + kCellHeight; ++y)
+                for (u32 x = u32(x0); x < u32(x0) + kCellWidth; ++x)
+                    if (picture.texels[y * kTextureWidth + x] == 0xFF000000u) picture.texels[y * kTextureWidth + x] = 0xFF00FF00u;
+            continue;
+        }
+        picture.Fill(x0, y0, kCellWidth, kCellHeight, lit ? 0xFFFF9A10u : CellColour(i));
         // A plain fill (a background, stretched) goes unframed.
         if (text.empty() && !lit && i < layers.size()) continue;
-        picture.Frame(x0, y0, kCellWidth, kCellHeight, lit ? 0xFFFFFF80u : 0xFFFFFFFFu);
+        picture.Frame(x0, y0, kCellWidth, kCellHeight, lit ? 0xFF800000u : 0xFF303030u);
+        if (lit) picture.Frame(x0 + 1, y0 + 1, kCellWidth - 2, kCellHeight - 2, 0xFF800000u);
         if (text.empty()) continue;
         // The words as large as fit: 20 texels high, smaller when long.
         f32 pixels = 20.0f;
         while (pixels > 10.0f && battle_data::TextWidth(text, pixels) > i32(kCellWidth) - 8) pixels -= 1.0f;
         const i32 top = y0 + (i32(kCellHeight) - i32(pixels)) / 2;
         battle_data::Write(picture, x0 + 5, top, x0 + i32(kCellWidth) - 2, y0 + i32(kCellHeight) - 2, text, pixels,
-                           lit ? 0xFF200000u : 0xFFFFFFFFu);
+                           0xFF000000u);
     }
     bytes = picture.Png();
     return bytes;

@@ -245,7 +245,7 @@ TEST(SceneDataWords, LayersReadAsTheWordsTheyStandFor)
     for (const auto& [layer, words] : cases) EXPECT_EQ(CellText(layer), words) << layer;
 }
 
-// The title's texture writes each item in its cell: light letters inside
+// The title's texture writes each item in its cell: dark letters inside
 // Battle's, none inside the background's plain fill.
 TEST_F(SceneDataTest, TheTitleTextureWritesEachItemInItsCell)
 {
@@ -263,14 +263,14 @@ TEST_F(SceneDataTest, TheTitleTextureWritesEachItemInItsCell)
     const auto letters = [&](const char* name) {
         const size_t i = size_t(std::find(layers.begin(), layers.end(), name) - layers.begin());
         const u32 x0 = u32(i) % kCellsPerRow * kCellWidth, y0 = u32(i) / kCellsPerRow * kCellHeight;
-        u32 light = 0, fill = 0;
+        u32 dark = 0, fill = 0;
         for (u32 y = y0 + 3; y < y0 + kCellHeight - 3; ++y)
             for (u32 x = x0 + 3; x < x0 + kCellWidth - 3; ++x) {
                 const u32 t = image.pixels[y * kTextureWidth + x];
-                light += (t & 0xC0C0C0u) == 0xC0C0C0u;
+                dark += (t & 0xC0C0C0u) == 0;
                 fill += t == CellColour(i);
             }
-        return std::pair{light, fill};
+        return std::pair{dark, fill};
     };
     for (const char* item : {"Story", "Battle", "Network", "End"}) {
         EXPECT_GT(letters(item).first, 30u) << item;

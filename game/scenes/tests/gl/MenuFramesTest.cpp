@@ -1,8 +1,8 @@
 // The menus a new player meets, on real OpenGL at 1024 x 768, read back and
 // written to the build folder as PNGs to look at (MenuTitle.png,
 // MenuCharaSelect.png, MenuOptionSelect.png). The checks: each screen
-// draws its layers' cells with words in them (light letter texels inside a
-// cell of its fill colour), and the title's items stand in their column.
+// draws its layers' cells with words in them (dark letter texels inside a
+// cell of its light fill), and the title's items stand in their column.
 #include "engine/core/Scene.h"
 #include "game/battle/scene/BattleSetup.h"
 #include "game/scenes/CharaSelect.h"
@@ -62,7 +62,7 @@ protected:
     static std::string Out(const std::string& name) { return std::string(ORV_TEST_BUILD_DIR) + "/" + name; }
 
     // How many texels of the box (layout pixels) are the fill and how many
-    // are light letters.
+    // are dark letters.
     static std::pair<u32, u32> FillAndLetters(const std::vector<u32>& frame, f32 x, f32 y, f32 w, f32 h, u32 fill)
     {
         u32 filled = 0, letters = 0;
@@ -70,7 +70,7 @@ protected:
             for (u32 xx = u32(x) + 2; xx + 2 < u32(x + w); ++xx) {
                 const u32 c = frame[yy * kWidth + xx] & 0xFFFFFFu;
                 filled += c == (fill & 0xFFFFFFu);
-                letters += (c >> 16 & 0xFF) > 0xC0 && (c >> 8 & 0xFF) > 0xC0 && (c & 0xFF) > 0xC0;
+                letters += (c & 0xC0C0C0u) == 0;
             }
         }
         return {filled, letters};
@@ -105,10 +105,24 @@ TEST_F(MenuFrames, TheTitleCharacterSelectAndOptionSelectShowTheirWords)
     for (u32 i = 0; i < 120 && Scene() != "CCharaSelect"; ++i) Frame(17);
     ASSERT_EQ(Scene(), "CCharaSelect");
     const std::vector<u32> select = Shot("MenuCharaSelect.png");
+    // Dark letter texels with a light cell's fill a few texels to either side.
     const auto lightTexels = [](const std::vector<u32>& frame) {
-        return std::count_if(frame.begin(), frame.end(), [](u32 c) { return (c & 0xF0F0F0u) == 0xF0F0F0u; });
+        const auto light = [&](u32 x, u32 y) {
+            const u32 c = frame[y * kWidth + x];
+            return (c >> 16 & 0xFF) >= 0xB0 && (c >> 8 & 0xFF) >= 0xB0 && (c & 0xFF) >= 0xB0;
+        };
+        u32 letters = 0;
+        for (u32 y = 0; y < kHeight; ++y) {
+            for (u32 x = 6; x + 6 < kWidth; ++x) {
+                if ((frame[y * kWidth + x] & 0xC0C0C0u) != 0) continue;
+                bool left = false, right = false;
+                for (u32 d = 1; d <= 6; ++d) left = left || light(x - d, y), right = right || light(x + d, y);
+                letters += left && right;
+            }
+        }
+        return letters;
     };
-    EXPECT_GT(lightTexels(select), 500) << "see " << Out("MenuCharaSelect.png");
+    EXPECT_GT(lightTexels(select), 500u) << "see " << Out("MenuCharaSelect.png");
 
     // The option select on two fighters.
     MenuSetupArgs args;
@@ -120,7 +134,7 @@ TEST_F(MenuFrames, TheTitleCharacterSelectAndOptionSelectShowTheirWords)
     app_->ChangeScene(new COptionSelect, reinterpret_cast<intptr_t>(&args));
     ASSERT_EQ(Scene(), "COptionSelect");
     const std::vector<u32> options = Shot("MenuOptionSelect.png");
-    EXPECT_GT(lightTexels(options), 500) << "see " << Out("MenuOptionSelect.png");
+    EXPECT_GT(lightTexels(options), 500u) << "see " << Out("MenuOptionSelect.png");
 }
 
 }  // namespace
