@@ -11,6 +11,8 @@
 #include "game/battle/testdata/Sounds.h"
 #include "game/scenes/OptionSelect.h"
 #include "game/scenes/TitleScene.h"
+#include "game/scenes/testdata/LobbyRoomWindowsData.h"
+#include "game/scenes/testdata/LobbyScreensData.h"
 #include "host/image/Image.h"
 #include "host/kernel/Kernel.h"
 #include "host/kernel/WholeFile.h"
@@ -186,7 +188,16 @@ bool Highlighted(const std::string& layer)
 {
     const std::string leaf = layer.substr(layer.rfind('/') + 1);
     return leaf.rfind("sele_car", 0) == 0 || leaf.rfind("piron", 0) == 0 || EndsWith(leaf, "_on") ||
+           leaf == "ent_ip03" || leaf == "ent_lob03" ||
            EndsWith(leaf, "On") || leaf.find("cursor") != std::string::npos || leaf.find("Cursor") != std::string::npos;
+}
+
+// "n0".."n13": digit images and the slots that show them.
+bool IsDigitImage(const std::string& layer)
+{
+    const std::string leaf = layer.substr(layer.rfind('/') + 1);
+    return leaf.size() >= 2 && leaf.size() <= 3 && leaf[0] == 'n' &&
+           leaf.find_first_not_of("0123456789", 1) == std::string::npos;
 }
 
 // The words of the menus' value and label layers whose names are not words.
@@ -229,6 +240,19 @@ const std::map<std::string, std::string>& NamedWords()
             w[std::string("W") + console_names::kImageName[c]] = console_names::kImageName[c];
         }
         w["Ok"] = "OK";
+        // The network entrance and connect screens.
+        w["ent_ip02"] = w["ent_ip03"] = "Direct";
+        w["ent_lob02"] = w["ent_lob03"] = "Lobby server";
+        w["ent_sen"] = "Host or join by address";
+        w["ent_sen2"] = "Meet on the lobby server";
+        w["op_set02"] = "Mode";
+        w["op_ip02"] = "Address";
+        w["op_list02"] = "Recent";
+        w["op_pl02"] = "Name";
+        w["op_ok02"] = "Start";
+        w["op_set_01"] = "Host";
+        w["op_set_02"] = "Join";
+        for (const char* plain : {"bg01", "bg02", "mowa", "kira", "ClientIP"}) w[plain] = "";
         w["-"] = "";
         return w;
     }();
@@ -256,7 +280,12 @@ void CSceneDataSet::Layout(const std::string& path, const std::vector<std::strin
                            const std::vector<LayerPanel>& panels)
 {
     layouts[path] = layers;
-    textureLayers.emplace(texture, layers);
+    // A shared texture holds each layout's words in its own cells.
+    std::vector<std::string>& cells = textureLayers[texture];
+    const size_t base = CellBase(layers);
+    if (cells.size() < base + layers.size()) cells.resize(base + layers.size());
+    for (size_t i = 0; i < layers.size(); ++i)
+        if (cells[base + i].empty()) cells[base + i] = layers[i];
     File(Native(path), LayoutBytes(layers, texture, panels));
 }
 
@@ -326,12 +355,33 @@ void CellOf(size_t i, f32* left, f32* top)
     if (top) *top = f32(i / kCellsPerRow * kCellHeight) / f32(kTextureHeight);
 }
 
+size_t CellBase(const std::vector<std::string>& layers)
+{
+    static const std::vector<std::vector<std::string>> shared = {MessageWindowLayers(), EntranceLayers(),
+        ConnectOptionLayers(), LoginLayers(), AddressListLayers(), LobbyMainLayers(), UserInformationLayers(),
+        RoomInformationLayers(), RoomCreateLayers(), LobbyRoomLayers()};
+    size_t base = 0;
+    for (const std::vector<std::string>& one : shared) {
+        if (one == layers) return base;
+        base += one.size();
+    }
+    return 0;
+}
+
+u32 PlainColour(size_t i)
+{
+    // Half way to white: light backgrounds keep the black words the only
+    // dark marks, as text recognisers need.
+    const u32 c = CellColour(i);
+    return 0xFF000000u | ((c & 0xFFFFFFu) + (((0xFFFFFFu - (c & 0xFFFFFFu)) >> 1) & 0x7F7F7Fu));
+}
+
 std::string LayerAt(const std::vector<std::string>& layers, f32 u, f32 v)
 {
     if (!(u >= 0.0f && u < 1.0f && v >= 0.0f && v < 1.0f)) return {};
     const size_t column = size_t(u * f32(kTextureWidth)) / kCellWidth, row = size_t(v * f32(kTextureHeight)) / kCellHeight;
-    const size_t i = row * kCellsPerRow + column;
-    return i < layers.size() ? layers[i] : std::string();
+    const size_t cell = row * kCellsPerRow + column, base = CellBase(layers);
+    return cell >= base && cell - base < layers.size() ? layers[cell - base] : std::string();
 }
 
 void SlotOf(size_t i, f32* x, f32* y)
@@ -355,6 +405,7 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
     named.SetName(texture.c_str());
     CResourceList top;
     std::map<std::string, CSceneObject*> made;   // by full path, groups included
+    const size_t base = CellBase(layers);
     for (size_t i = 0; i < layers.size(); ++i) {
         const std::string& path = layers[i];
         CResourceList* list = &top;
@@ -377,7 +428,7 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
         layer->SetVisible(1);
         layer->SetTextureRecursive(&named);
         f32 left = 0.0f, top = 0.0f;
-        CellOf(i, &left, &top);
+        CellOf(base + i, &left, &top);
         CRect4 cell;
         cell.Set(left * kTextureWidth, left * kTextureWidth + kCellWidth, top * kTextureHeight,
                  top * kTextureHeight + kCellHeight);
@@ -428,9 +479,25 @@ const std::string& CellTextureBytes(const std::vector<std::string>& layers)
                     if (picture.texels[y * kTextureWidth + x] == 0xFF000000u) picture.texels[y * kTextureWidth + x] = 0xFF00FF00u;
             continue;
         }
+        if (i < layers.size() && IsDigitImage(layers[i])) {
+            // A digit stands in a slot a fifth of a cell wide: drawn that
+            // narrow, then stretched over the cell, it reads when squeezed.
+            constexpr i32 kNarrow = 24;
+            battle_data::Picture digit(kNarrow, kCellHeight, CellColour(i));
+            digit.Frame(0, 0, kNarrow, kCellHeight, 0xFF303030u);
+            battle_data::Write(digit, (kNarrow - battle_data::TextWidth(text, 24.0f)) / 2, 4, kNarrow - 1,
+                               i32(kCellHeight) - 1, text, 24.0f, 0xFF000000u);
+            for (u32 y = 0; y < kCellHeight; ++y)
+                for (u32 x = 0; x < kCellWidth; ++x)
+                    picture.texels[(u32(y0) + y) * kTextureWidth + u32(x0) + x] = digit.texels[y * kNarrow + x * kNarrow / kCellWidth];
+            continue;
+        }
+        // A plain fill (a background, stretched) is dark and unframed.
+        if (text.empty() && !lit && i < layers.size()) {
+            picture.Fill(x0, y0, kCellWidth, kCellHeight, PlainColour(i));
+            continue;
+        }
         picture.Fill(x0, y0, kCellWidth, kCellHeight, lit ? 0xFFFF9A10u : CellColour(i));
-        // A plain fill (a background, stretched) goes unframed.
-        if (text.empty() && !lit && i < layers.size()) continue;
         picture.Frame(x0, y0, kCellWidth, kCellHeight, lit ? 0xFF800000u : 0xFF303030u);
         if (lit) picture.Frame(x0 + 1, y0 + 1, kCellWidth - 2, kCellHeight - 2, 0xFF800000u);
         if (text.empty()) continue;

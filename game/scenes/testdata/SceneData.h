@@ -126,10 +126,14 @@ public:
     std::map<std::string, std::vector<std::string>> textureLayers;
 };
 
-// The top-left corner of the cell of layer i of a layout in texture
-// coordinates (0..1), and the layer whose cell holds texture point (u, v)
+// The top-left corner of cell i of a texture in texture coordinates
+// (0..1), and the layer of a layout whose cell holds texture point (u, v)
 // (empty for none).
 void CellOf(size_t i, f32* left, f32* top);
+// The first cell of a layout's layers: 0, but the network screens share
+// one texture, so each of their layouts takes the cells after the one
+// before it (layer i of a layout is cell CellBase(layers) + i).
+size_t CellBase(const std::vector<std::string>& layers);
 std::string LayerAt(const std::vector<std::string>& layers, f32 u, f32 v);
 // Where layer i stands on the 1024 x 768 layout: eight columns of 128 by
 // 24 rows of 32, row by row, starting over past the 192nd.
@@ -137,6 +141,9 @@ void SlotOf(size_t i, f32* x, f32* y);
 // The colour that fills cell i (inside its frame, clear of its words from
 // three texels in), a hue of its own, none the loader's transparent green.
 u32 CellColour(size_t i);
+// The fill of cell i when its layer has no words (a background): the same
+// hue, lighter, so only the words are dark on the screen.
+u32 PlainColour(size_t i);
 // The words a layer's cell shows: the English its name stands for in the
 // game's menus (digits "n0".."n9" as the digit), else its own name.
 std::string CellText(const std::string& layer);
@@ -154,9 +161,11 @@ void AddBattleData(CSceneDataSet& set);    // the battle data set, grown in
 void AddStartupData(CSceneDataSet& set);   // start-up and loading screens, logo, movies
 void AddTitleData(CSceneDataSet& set);
 // Every layer the title's layout holds, in its order, and where its items
-// stand: a column from (kTitleItemLeft, kTitleItemTop), kTitleItemStep apart.
+// stand: a column from (kTitleItemLeft, kTitleItemTop), kTitleItemStep apart,
+// each its cell half as large again.
 std::vector<std::string> TitleLayers();
-inline constexpr f32 kTitleItemLeft = 512.0f, kTitleItemTop = 160.0f, kTitleItemStep = 44.0f;
+inline constexpr f32 kTitleItemLeft = 480.0f, kTitleItemTop = 100.0f, kTitleItemStep = 58.0f;
+inline constexpr f32 kTitleItemWidth = 192.0f, kTitleItemHeight = 48.0f;
 std::vector<LayerPanel> TitlePanels();
 void AddRecordData(CSceneDataSet& set);
 // The replay list: its layers in order.

@@ -104,7 +104,7 @@ std::vector<LayerPanel> TitlePanels()
     for (u32 i = 0; i < title::kItemCount; ++i) {
         const f32 y = kTitleItemTop + kTitleItemStep * f32(i);
         for (const char* layer : {title::kItemLayers[i].label, title::kItemLayers[i].name, title::kItemLayers[i].flash})
-            panels.push_back({layer, kTitleItemLeft, y, f32(kCellWidth), f32(kCellHeight)});
+            panels.push_back({layer, kTitleItemLeft, y, kTitleItemWidth, kTitleItemHeight});
     }
     return panels;
 }

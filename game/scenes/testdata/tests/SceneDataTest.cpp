@@ -3,6 +3,7 @@
 // the layouts with every layer on its cell, the cell texture decoding, the
 // movies playing, and faults leaving out just what they name.
 #include "game/scenes/testdata/SceneData.h"
+#include "game/scenes/testdata/LobbyScreensData.h"
 
 #include "engine/core/Crc32.h"
 #include "engine/core/Memory.h"
@@ -160,7 +161,7 @@ TEST_F(SceneDataTest, LayoutsLoadWithEveryLayerOnItsCell)
                 const CSceneObject* layer = LayerAtPath(scene, layers[i]);
                 ASSERT_NE(layer, nullptr) << path << " " << layers[i];
                 f32 left = 0.0f, top = 0.0f;
-                CellOf(i, &left, &top);
+                CellOf(CellBase(layers) + i, &left, &top);
                 EXPECT_EQ(layer->GetSettings().offset.rect.left, left * kTextureWidth) << layers[i];
                 EXPECT_EQ(layer->GetSettings().offset.rect.top, top * kTextureHeight) << layers[i];
                 const f32 halfU = 0.5f * kCellWidth / kTextureWidth, halfV = 0.5f * kCellHeight / kTextureHeight;
@@ -235,12 +236,35 @@ TEST_F(SceneDataTest, TheCellTextureDecodesWithNothingKeyedOut)
     }
 }
 
+// The network screens share one texture: each layout's cells follow the
+// one before, none overlapping, all inside the texture.
+TEST(SceneDataCells, LayoutsSharingATextureTakeCellsOfTheirOwn)
+{
+    const CSceneDataSet set = BuildSceneData();
+    std::vector<std::pair<size_t, size_t>> ranges;
+    for (const auto& [path, layers] : set.layouts) {
+        if (CellBase(layers) == 0 && layers != MessageWindowLayers()) continue;
+        ranges.push_back({CellBase(layers), CellBase(layers) + layers.size()});
+    }
+    ASSERT_GE(ranges.size(), 5u);
+    std::sort(ranges.begin(), ranges.end());
+    for (size_t i = 1; i < ranges.size(); ++i) EXPECT_LE(ranges[i - 1].second, ranges[i].first) << i;
+    EXPECT_LE(ranges.back().second, kCellCount);
+    // The texture's cells hold each layout's words at its own cells.
+    const std::vector<std::string>& cells = set.textureLayers.at("Network_01.dds");
+    for (const auto& [path, layers] : set.layouts) {
+        if (CellBase(layers) == 0) continue;
+        for (size_t i = 0; i < layers.size(); ++i) EXPECT_EQ(cells[CellBase(layers) + i], layers[i]) << path;
+    }
+}
+
 TEST(SceneDataWords, LayersReadAsTheWordsTheyStandFor)
 {
     const std::pair<const char*, const char*> cases[] = {
         {"n0", "0"}, {"n9", "9"}, {"n10", "n10"}, {"Chara/name_tal", "Talve"}, {"tm1", "100 s"},
         {"tm7", "1000 s"}, {"stg1", "Stage 1"}, {"stg9", "Random"}, {"story", "> Story"}, {"Battle", "Battle"},
-        {"piron3", ""}, {"Base", ""}, {"Time", "Time"}, {"Cpu", "CPU level"}, {"Menu/Unknown", "Unknown"},
+        {"piron3", ""}, {"Base", ""}, {"Time", "Time"}, {"Cpu", "CPU level"}, {"Menu/Unknown", "Unknown"}, {"ent_ip02", "Direct"}, {"ent_lob03", "Lobby server"},
+        {"Digits/n4", "4"}, {"op_set_01", "Host"},
     };
     for (const auto& [layer, words] : cases) EXPECT_EQ(CellText(layer), words) << layer;
 }
@@ -277,7 +301,10 @@ TEST_F(SceneDataTest, TheTitleTextureWritesEachItemInItsCell)
         EXPECT_GT(letters(item).second, 1000u) << item;
     }
     EXPECT_EQ(letters("Base").first, 0u);
-    EXPECT_EQ(letters("Base").second, (kCellWidth - 6) * (kCellHeight - 6));
+    // The background: a plain dark fill.
+    const size_t base = size_t(std::find(layers.begin(), layers.end(), "Base") - layers.begin());
+    const u32 bx = u32(base) % kCellsPerRow * kCellWidth + 3, by = u32(base) / kCellsPerRow * kCellHeight + 3;
+    EXPECT_EQ(image.pixels[by * kTextureWidth + bx], PlainColour(base));
 }
 
 TEST_F(SceneDataTest, TheMoviesOpenAndLastSeconds)

@@ -92,7 +92,8 @@ TEST_F(MenuFrames, TheTitleCharacterSelectAndOptionSelectShowTheirWords)
                                     titleLayers.begin());
         const f32 x = scene_data::kTitleItemLeft + (i == title::kBattle ? title::kSelectedOffset : 0.0f);
         const f32 y = scene_data::kTitleItemTop + scene_data::kTitleItemStep * f32(i);
-        const auto [filled, letters] = FillAndLetters(title, x, y, 128, 32, scene_data::CellColour(layer));
+        const auto [filled, letters] = FillAndLetters(title, x, y, scene_data::kTitleItemWidth,
+                                                      scene_data::kTitleItemHeight, scene_data::CellColour(layer));
         EXPECT_GT(filled, 1000u) << title::kItemLayers[i].label << "; see " << Out("MenuTitle.png");
         EXPECT_GT(letters, 20u) << title::kItemLayers[i].label << "; see " << Out("MenuTitle.png");
     }
