@@ -105,6 +105,38 @@ protected:
         CharacterTest::TearDown();
     }
 
+    // Two fighters of the test data, teams 0 and 1, a little apart.
+    void AddFighters()
+    {
+        for (u32 i = 0; i < 2; ++i) {
+            auto fighter = NewFighter<CPlayerCharacter>();
+            CharacterCreateRecord record;
+            record.team = i;
+            fighter->Initialize(reinterpret_cast<intptr_t>(&record));
+            const CVector3 at(i ? 40.0f : 0.0f, 0.0f, i ? 60.0f : 0.0f);
+            fighter->SetPosition(&at);
+            fighters_.push_back(std::move(fighter));
+        }
+    }
+
+    // The data set written and made current, its HUD texture and the real
+    // font in the resources.
+    void LoadDataSetHud(CFontTexture** font)
+    {
+        const std::string root = work_ + "/data";
+        std::string error;
+        ASSERT_TRUE(battle_data::WriteBattleData(root, &error)) << error;
+        ASSERT_TRUE(host::kernel::SetCurrentDirectory(battle_data::ResourceFolder(root)));
+        auto* texture = new CTexture();
+        ASSERT_EQ(texture->LoadFromFile("Console_01.dds"), 1);
+        void* slot = static_cast<CValueBase*>(texture);
+        resources_.GetTextureList()->Add(&slot);
+        *font = new CFontTexture();
+        ASSERT_EQ((*font)->Create(1024, 1024, render::kFormatA8R8G8B8, "IPAGothic", 32), 1);
+        slot = static_cast<CValueBase*>(*font);
+        resources_.GetFontList()->Add(&slot);
+    }
+
     // The pixel at (x, y) of the frame, 0xRRGGBB.
     u32 At(u32 x, u32 y) const { return frame_[size_t(y) * kWidth + x] & 0xFFFFFF; }
 
@@ -121,15 +153,7 @@ TEST_F(HudFrameData, OneFrameFromTheBattleDataSetShowsEachElementInItsPlace)
 {
     // Two fighters of the test data, a little apart, advanced ten frames.
     SetFrameTime(50);
-    for (u32 i = 0; i < 2; ++i) {
-        auto fighter = NewFighter<CPlayerCharacter>();
-        CharacterCreateRecord record;
-        record.team = i;
-        fighter->Initialize(reinterpret_cast<intptr_t>(&record));
-        const CVector3 at(i ? 40.0f : 0.0f, 0.0f, i ? 60.0f : 0.0f);
-        fighter->SetPosition(&at);
-        fighters_.push_back(std::move(fighter));
-    }
+    AddFighters();
     std::vector<CObjectDivision*> objects{fighters_[0].get(), fighters_[1].get()};
     scene_.characters = {objects.data(), u32(objects.size())};
     for (int frame = 0; frame < 10; ++frame) {
@@ -144,18 +168,8 @@ TEST_F(HudFrameData, OneFrameFromTheBattleDataSetShowsEachElementInItsPlace)
     HudFighterList list{&own, &other};
 
     // The data set's layout and texture, the real font.
-    const std::string root = work_ + "/data";
-    std::string error;
-    ASSERT_TRUE(battle_data::WriteBattleData(root, &error)) << error;
-    ASSERT_TRUE(host::kernel::SetCurrentDirectory(battle_data::ResourceFolder(root)));
-    auto* texture = new CTexture();
-    ASSERT_EQ(texture->LoadFromFile("Console_01.dds"), 1);
-    void* slot = static_cast<CValueBase*>(texture);
-    resources_.GetTextureList()->Add(&slot);
-    auto* font = new CFontTexture();
-    ASSERT_EQ(font->Create(1024, 1024, render::kFormatA8R8G8B8, "IPAGothic", 32), 1);
-    slot = static_cast<CValueBase*>(font);
-    resources_.GetFontList()->Add(&slot);
+    CFontTexture* font = nullptr;
+    ASSERT_NO_FATAL_FAILURE(LoadDataSetHud(&font));
     auto* setting = new CStageSetting();
     setting->GetParameters()->box.min = CVector3(-100, -10, -100);
     setting->GetParameters()->box.max = CVector3(100, 10, 100);
@@ -241,29 +255,11 @@ TEST_F(HudFrameData, OneFrameFromTheBattleDataSetShowsEachElementInItsPlace)
 TEST_F(HudFrameData, TheResultBannerSaysWhoWon)
 {
     SetFrameTime(50);
-    for (u32 i = 0; i < 2; ++i) {
-        auto fighter = NewFighter<CPlayerCharacter>();
-        CharacterCreateRecord record;
-        record.team = i;
-        fighter->Initialize(reinterpret_cast<intptr_t>(&record));
-        const CVector3 at(i ? 40.0f : 0.0f, 0.0f, i ? 60.0f : 0.0f);
-        fighter->SetPosition(&at);
-        fighters_.push_back(std::move(fighter));
-    }
+    AddFighters();
     FighterView own(*fighters_[0], 0, 0, ""), other(*fighters_[1], 1, 2, "Mio");
     HudFighterList list{&own, &other};
-    const std::string root = work_ + "/data";
-    std::string error;
-    ASSERT_TRUE(battle_data::WriteBattleData(root, &error)) << error;
-    ASSERT_TRUE(host::kernel::SetCurrentDirectory(battle_data::ResourceFolder(root)));
-    auto* texture = new CTexture();
-    ASSERT_EQ(texture->LoadFromFile("Console_01.dds"), 1);
-    void* slot = static_cast<CValueBase*>(texture);
-    resources_.GetTextureList()->Add(&slot);
-    auto* font = new CFontTexture();
-    ASSERT_EQ(font->Create(1024, 1024, render::kFormatA8R8G8B8, "IPAGothic", 32), 1);
-    slot = static_cast<CValueBase*>(font);
-    resources_.GetFontList()->Add(&slot);
+    CFontTexture* font = nullptr;
+    ASSERT_NO_FATAL_FAILURE(LoadDataSetHud(&font));
     CResourceList stages;
     CCamera camera;
     const CVector3 eye(-10, 10, -30), target(40, 10, 60), up(0, 1, 0);
