@@ -14,7 +14,15 @@ packages=(
   # itself).
   imagemagick sox vorbis-tools ffmpeg assimp-utils
 )
+# Only what is not installed yet: the package step takes most of a minute
+# even when there is nothing to do.
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  if [ "$status" != "install ok installed" ]; then missing+=("$p"); fi
+done
+if [ ${#missing[@]} -eq 0 ]; then exit 0; fi
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 $sudo apt-get update
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${packages[@]}"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"

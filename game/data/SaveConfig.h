@@ -243,6 +243,10 @@ public:
     u32 GetAllowCount() const { return u32(m_allow.size()); }
     u32 GetDenyCount() const { return u32(m_deny.size()); }
 
+    // The file's bytes as Save would write them now (a tool compares them
+    // with what it loaded to tell whether anything changed).
+    std::string Bytes() const { return Serialize(); }
+
 private:
 
     static i32 Audible(i32 volume) { return volume <= -3000 ? -10000 : volume; }

@@ -77,4 +77,9 @@ bool DecodeFile(std::string_view path, uint32_t colorKey, Image& out, std::strin
 // than a row, or a file past 32 bits.
 bool WriteBmp24(const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitch, std::vector<uint8_t>& out);
 
+// A whole compressed 32-bit PNG file (alpha kept), from the same pixels:
+// generated pictures that are mostly flat stay small. False (out empty)
+// where WriteBmp24 refuses, or past the encoder's 31-bit sizes.
+bool WritePng(const uint32_t* pixels, uint32_t width, uint32_t height, size_t pitch, std::vector<uint8_t>& out);
+
 }  // namespace host::image

@@ -126,7 +126,7 @@ bool WriteFighters(std::string& error)
         const f32 pitch = tonePerFile ? 220.0f * (id ? 1.5f : 1.0f) : 230.0f + 5.0f * f32(id);
         std::vector<fighter_test::FighterMedia> media;
         const i32 life = id == kLittleLifeFighter ? kLittleLife : fighter_test::kFighterLife;
-        if (!fighter_test::WriteNamedFighter(name, pitch, media, tonePerFile, life))
+        if (!fighter_test::WriteNamedFighter(name, pitch, media, tonePerFile, life, fighter_test::FighterColour(id)))
             return error = "fighter " + std::string(name), false;
         std::vector<PackItem> items;
         for (auto& m : media) items.push_back({m.name, m.bytes});

@@ -11,12 +11,14 @@
 #include "engine/core/Geometry.h"
 #include "engine/scene/SceneObject.h"
 #include "engine/scene/SceneResource.h"
+#include "game/battle/testdata/Lettering.h"
 #include "host/image/Image.h"
 #include "host/kernel/Kernel.h"
 #include "host/kernel/WholeFile.h"
 
 #include <array>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -276,6 +278,31 @@ inline bool HudSpotOf(const std::string& n, HudSpot* out)
     return true;
 }
 
+// The battle data set's texture is twice the cells' side: below the cells,
+// the banners a player must read, each a 256 x 64 cell with its words
+// (the result says who won, from the own fighter's side).
+inline constexpr u32 kHudTextureSide = 2 * kTextureSide;
+struct HudBanner {
+    const char* element;
+    const char* words;
+    uint32_t colour;
+};
+inline constexpr HudBanner kHudBanners[] = {
+    {"Fwi", "YOU WIN!", 0xFFFFE060u}, {"Flo", "YOU LOSE", 0xFF80B0FFu}, {"Fdr", "DRAW", 0xFFFFFFFFu},
+    {"Ready", "READY", 0xFFFFE060u}, {"Go", "GO!", 0xFFFF8040u}, {"Fgo", "GO!", 0xFFFF8040u},
+    {"FgoB", "GO!", 0xFFFFFFC0u},
+};
+inline bool HudBannerRect(const std::string& name, CRect4* rect)
+{
+    for (size_t i = 0; i < std::size(kHudBanners); ++i) {
+        if (name != kHudBanners[i].element) continue;
+        const f32 x = f32(i % 2 * 256), y = f32(kTextureSide + i / 2 * 64);
+        rect->Set(x, x + 256.0f, y, y + 64.0f);
+        return true;
+    }
+    return false;
+}
+
 // The layout file's bytes, less the names in omit (a group's items go with
 // it), written by the layers' own writer.
 inline std::string ConsoleLayoutBytes(const std::set<std::string>& omit = {},
@@ -307,7 +334,12 @@ inline std::string ConsoleLayoutBytes(const std::set<std::string>& omit = {},
             // The size in the scaling track, so the consoles' own scales
             // (a gauge's fill) multiply it.
             layer->SetOffset(spot.x, spot.y);
-            const CVector3 scale(spot.w / kCell, spot.h / kCell, 1.0f);
+            CRect4 banner;
+            const bool isBanner = HudBannerRect(e.name, &banner);
+            if (isBanner) layer->GetSettings().offset.rect = banner;
+            const f32 side = isBanner ? banner.right - banner.left : f32(kCell);
+            const f32 high = isBanner ? banner.bottom - banner.top : f32(kCell);
+            const CVector3 scale(spot.w / side, spot.h / high, 1.0f);
             layer->GetScalingTrack().SetDefaultValue(&scale);
         } else {
             layer->SetOffset(f32(i % 32 * 32), f32(i / 32 % 24 * 32));
@@ -444,6 +476,26 @@ inline bool WriteConsoleData(const std::string& folder, const std::set<std::stri
     const std::string layout = ConsoleLayoutBytes(omit, placement);
     const std::vector<uint32_t> pixels = ConsoleTexels();
     std::vector<uint8_t> bmp;
+    if (placement == ConsolePlacement::kHud) {
+        // The cells in the top-left quarter, the banners with their words
+        // below, on the key's green (transparent) around the letters.
+        battle_data::Picture hud(kHudTextureSide, kHudTextureSide, 0xFF00FF00u);
+        for (u32 y = 0; y < kTextureSide; ++y)
+            for (u32 x = 0; x < kTextureSide; ++x) hud.texels[y * kHudTextureSide + x] = pixels[y * kTextureSide + x];
+        for (const HudBanner& banner : kHudBanners) {
+            CRect4 r;
+            HudBannerRect(banner.element, &r);
+            const i32 x = i32(r.left), y = i32(r.top);
+            hud.Fill(x + 4, y + 4, 248, 56, 0xFF101828u);
+            hud.Frame(x + 4, y + 4, 248, 56, banner.colour);
+            const i32 w = battle_data::TextWidth(banner.words, 44.0f);
+            battle_data::Write(hud, x + (256 - w) / 2, y + 8, x + 250, y + 58, banner.words, 44.0f, banner.colour);
+        }
+        const std::string png = hud.Png();
+        return host::kernel::CreateDirectory(folder + "/Scene") &&
+            host::kernel::WriteFileAtomic(folder + "/Scene/Console.sce", layout.data(), layout.size()) &&
+            host::kernel::WriteFileAtomic(folder + "/Console_01.dds", png.data(), png.size());
+    }
     return host::kernel::CreateDirectory(folder + "/Scene") &&
         host::kernel::WriteFileAtomic(folder + "/Scene/Console.sce", layout.data(), layout.size()) &&
         host::image::WriteBmp24(pixels.data(), kTextureSide, kTextureSide, kTextureSide * 4, bmp) &&

@@ -37,32 +37,50 @@ FighterFiles FighterFiles::Prefixed(const std::string& name)
     return f;
 }
 
-std::string FighterModel() { return FighterModel({std::begin(kFighterMotions), std::end(kFighterMotions)}); }
+namespace {
 
-std::string FighterModel(const std::vector<std::string>& motions)
+std::string BuildFighterModel(const std::vector<std::string>& motions, const u32* colour)
 {
     CMesh mesh;
     auto* body = new CModelObject();
     body->SetName("Body");
     CModelVertexList& v = *body->GetVertexList();
-    v.Resize(4);
+    const u32 count = colour ? 8 : 4;
+    v.Resize(count);
     v.FormatFlags = kVertexPosition | kVertexNormal;
     v.Stride = 24;
     const f32 corners[4][2] = {{-0.5f, 0}, {0.5f, 0}, {0.5f, 1.5f}, {-0.5f, 1.5f}};
+    const f32 grow = colour ? 2.0f : 1.0f;
     for (u32 i = 0; i < 4; ++i) {
-        v.GetAt(i)->Position.Set(corners[i][0], corners[i][1], 0);
+        v.GetAt(i)->Position.Set(corners[i][0] * grow, corners[i][1] * grow, 0);
         v.GetAt(i)->Normal.Set(0, 0, -1);
     }
-    model_test::SetIndices(*body->GetIndexList(), {0, 1, 2, 0, 2, 3}, {{0, 6}});
-    void* material = new CModelMaterial();
-    body->GetMaterialList()->Add(&material);
+    auto* material = new CModelMaterial();
+    if (colour) {
+        // The second quad across the first; both drawn from either side.
+        for (u32 i = 0; i < 4; ++i) {
+            v.GetAt(4 + i)->Position.Set(0, corners[i][1] * grow, corners[i][0] * grow);
+            v.GetAt(4 + i)->Normal.Set(1, 0, 0);
+        }
+        model_test::SetIndices(*body->GetIndexList(),
+            {0, 1, 2, 0, 2, 3, 0, 2, 1, 0, 3, 2, 4, 5, 6, 4, 6, 7, 4, 6, 5, 4, 7, 6}, {{0, 24}});
+        const CVector4 rgb(f32(*colour >> 16 & 0xFF) / 255.0f, f32(*colour >> 8 & 0xFF) / 255.0f,
+                           f32(*colour & 0xFF) / 255.0f, 1.0f);
+        material->Diffuse = rgb;
+        material->Emissive = rgb;
+        material->Ambient = CVector4(0.0f, 0.0f, 0.0f, 1.0f);
+    } else {
+        model_test::SetIndices(*body->GetIndexList(), {0, 1, 2, 0, 2, 3}, {{0, 6}});
+    }
+    void* slot = material;
+    body->GetMaterialList()->Add(&slot);
     AppendElement(mesh.GetModelObjects(), body);
 
     model_test::NewBone(mesh, "root", nullptr);
     CModelBone* bodyBone = model_test::NewBone(mesh, "Body", "root");
     model_test::NewBone(mesh, "Neck", "Body")->Transform.m[3][1] = 1.4f;
     model_test::NewBone(mesh, "Arm", "Body")->Transform.m[3][0] = 0.5f;
-    for (u32 i = 0; i < 4; ++i) {
+    for (u32 i = 0; i < count; ++i) {
         const CBoneInfluence influence{0, i, 1.0f};
         bodyBone->Influences.Add(&influence);
     }
@@ -76,6 +94,26 @@ std::string FighterModel(const std::vector<std::string>& motions)
     }
     for (u32 i = 0; i < n; ++i) mesh.GetAnimation(i)->RebindBones(mesh.GetBones());
     return CWriteMesh::Build(mesh);
+}
+
+}  // namespace
+
+std::string FighterModel() { return FighterModel({std::begin(kFighterMotions), std::end(kFighterMotions)}); }
+
+std::string FighterModel(const std::vector<std::string>& motions) { return BuildFighterModel(motions, nullptr); }
+
+std::string FighterModel(const std::vector<std::string>& motions, u32 colour)
+{
+    return BuildFighterModel(motions, &colour);
+}
+
+u32 FighterColour(u32 id)
+{
+    // Strong hues first (the two fighters of most battles), then between.
+    static constexpr u32 kColours[] = {0xE04040, 0x4070F0, 0xF0D030, 0x40C060, 0xC050E0, 0xF08030, 0x40D0D0,
+        0xF070B0, 0xA0E040, 0x8060F0, 0xE0A070, 0x30A0A0, 0xD0D0D0, 0xB03060, 0x6090C0, 0xC0C040, 0x70E0A0,
+        0xE06020};
+    return kColours[id % (sizeof kColours / sizeof kColours[0])];
 }
 
 SettingWriter FighterParameter(const std::string& name) { return FighterParameter(FighterFiles::Plain(name)); }
@@ -221,7 +259,7 @@ const NamedFile kFighterEffects[6] = {
     {"EFCATTACKSPARK", "Efc_Spark.efc"}, {"EFCEXPLOSIONSMALL", "Efc_Explosion.efc"}, {"EFCCHARGE", "Efc_Charge.efc"}};
 
 bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMedia>& media, bool tonePerFile,
-    i32 life)
+    i32 life, u32 colour)
 {
     const FighterFiles files = FighterFiles::Prefixed(name);
     const std::string weaponModel = name + "_Stick.mdl";
@@ -262,8 +300,8 @@ bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMe
     for (const std::string& path : {files.face, "Setting/" + files.face}) {
         if (!battle_data::WriteDataFile(path, faceBytes)) return false;
     }
-    static const std::string model = FighterModel(), weapon = WeaponModel();
-    media.push_back({files.model, model});
+    static const std::string weapon = WeaponModel();
+    media.push_back({files.model, FighterModel({std::begin(kFighterMotions), std::end(kFighterMotions)}, colour)});
     media.push_back({weaponModel, weapon});
     return true;
 }

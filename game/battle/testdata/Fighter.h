@@ -60,6 +60,12 @@ struct FighterFiles {
 std::string FighterModel();
 // The same quad and bones with the named motions instead.
 std::string FighterModel(const std::vector<std::string>& motions);
+// The data set's look: the quad twice its size, a second one across it,
+// both seen from either side, in the fighter's own colour (0xRRGGBB), so
+// fighters stand apart from each other and from the stage.
+std::string FighterModel(const std::vector<std::string>& motions, u32 colour);
+// The data set's colour of fighter id: a hue of its own.
+u32 FighterColour(u32 id);
 
 // A fighter's life (HP) unless it is given another.
 inline constexpr i32 kFighterLife = 800;
@@ -91,13 +97,14 @@ extern const NamedFile kFighterEffects[6];
 // sound effects and effects. Voices rise in pitch from pitch through the
 // table and sound effects fall, unless tonePerFile is false: then every
 // voice is one tone of pitch and every sound effect one of twice it. The
-// models are made once and shared by every fighter. False when a file
-// cannot be written. life: its HP.
+// weapon model is made once and shared; the fighter's model is in colour
+// (FighterModel's, 0xRRGGBB). False when a file cannot be written. life:
+// its HP.
 struct FighterMedia {
     std::string name;    // entry name in the archive
     std::string bytes;
 };
 bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMedia>& media, bool tonePerFile = true,
-    i32 life = kFighterLife);
+    i32 life = kFighterLife, u32 colour = 0xFFFFFF);
 
 }  // namespace fighter_test

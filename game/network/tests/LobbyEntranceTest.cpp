@@ -28,7 +28,7 @@ TEST_F(LobbyRun, EntranceFadesInThenOffersBothWays)
     const f32 wiping = width();
     game.Frames(20);
     EXPECT_LT(wiping, width());
-    EXPECT_FLOAT_EQ(width(), f32(scene_data::kCell));
+    EXPECT_FLOAT_EQ(width(), f32(scene_data::kCellWidth));
     Press(menu::kDown);
     EXPECT_EQ(entrance->GetCursor(), 0u);
     Press(menu::kDecide);

@@ -120,8 +120,8 @@ TEST_F(LobbyMainRun, RoomListScrollsAndDrawsItsMarks)
 }
 
 // Rows 20 apart; each mark on its room's row, the user mark on its user's
-// row. (The test layout stands each layer at its own cell, so only the rows
-// compare across layers.)
+// row. (The test layout stands each layer at its own slot, so the rows
+// compare across layers less their slots' difference.)
 TEST_F(LobbyMainRun, RowsAndMarksStandInTheirRows)
 {
     Player& p = LogIn();
@@ -130,6 +130,16 @@ TEST_F(LobbyMainRun, RowsAndMarksStandInTheirRows)
     game.Frame();
     const auto icons = Corners("room_a");
     ASSERT_EQ(icons.size(), 5u);
+    const std::vector<std::string> layers = scene_data::LobbyMainLayers();
+    const auto slotY = [&](const char* layer) {
+        f32 y = 0.0f;
+        scene_data::SlotOf(size_t(std::find(layers.begin(), layers.end(), layer) - layers.begin()), nullptr, &y);
+        return y - [&] {
+            f32 icon = 0.0f;
+            scene_data::SlotOf(size_t(std::find(layers.begin(), layers.end(), "room_a") - layers.begin()), nullptr, &icon);
+            return icon;
+        }();
+    };
     for (size_t i = 1; i < icons.size(); ++i) {
         EXPECT_NEAR(icons[i].second - icons[i - 1].second, CLobbyMainScene::kRowHeight, 0.01f);
         EXPECT_NEAR(icons[i].first, icons[0].first, 0.01f);
@@ -143,13 +153,13 @@ TEST_F(LobbyMainRun, RowsAndMarksStandInTheirRows)
         SCOPED_TRACE(m.layer);
         const auto at = Corners(m.layer);
         ASSERT_EQ(at.size(), 1u);
-        EXPECT_NEAR(at[0].second - icons[m.row].second, m.dy, 0.01f);
+        EXPECT_NEAR(at[0].second - icons[m.row].second, m.dy + slotY(m.layer), 0.01f);
     }
     // The own user first, then 50..53: user 52 is the third row after it.
     const auto userMark = Corners("chat_in");
     ASSERT_EQ(userMark.size(), 1u);
     const u32 users = u32(p.Context().state.users->size());
-    EXPECT_NEAR(userMark[0].second - icons[0].second, f32(users - 4 + 2) * CLobbyMainScene::kRowHeight + 1.0f, 0.01f);
+    EXPECT_NEAR(userMark[0].second - icons[0].second, f32(users - 4 + 2) * CLobbyMainScene::kRowHeight + 1.0f + slotY("chat_in"), 0.01f);
 }
 
 // The receive thread shrinks the lists: the selection stays below the

@@ -7,7 +7,6 @@
 #include "game/scenes/GameApp.h"
 #include "host/kernel/Kernel.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -41,7 +40,7 @@ int main(int argc, char** argv)
     }
     std::string error;
     if (!FindDataFolders(args, std::getenv("ORV_DATA"), g_folders, &error)) {
-        std::fprintf(stderr, "%s\n", host::kernel::Cp932ToUtf8(error).c_str());
+        // No window yet: the box is written to standard error.
         host::kernel::MessageBox(error, "", host::kernel::kMbOk | host::kernel::kMbIconError);
         return 1;
     }

@@ -39,9 +39,69 @@ std::vector<std::string> CharaSelectLayers()
     return layers;
 }
 
+namespace {
+
+// A card, one column of 244 (the scene moves each card by its column):
+// the portrait on top, then a row per setting, its title, arrows and value
+// in one line, the hand and the ready mark below.
+std::vector<LayerPanel> CardPanels()
+{
+    using namespace select_card;
+    static std::vector<std::string> names;   // the panels keep pointers
+    static std::vector<LayerPanel> panels;
+    if (!panels.empty()) return panels;
+    std::vector<std::pair<std::string, LayerPanel>> spots;
+    const auto put = [&spots](const std::string& name, f32 x, f32 y, f32 w, f32 h) {
+        spots.push_back({"Chara/" + name, {nullptr, x, y, w, h}});
+    };
+    put("Image", 4, 150, 232, 40);
+    for (u32 c = 0; c < kCharacters; ++c) {
+        const std::string image = std::string("W") + console_names::kImageName[c];
+        put(std::string("C") + console_names::kAbbreviation[c], 4, 150, 232, 40);
+        put(image, 4, 150, 232, 40);
+    }
+    put("Crun", 4, 150, 232, 40);
+    put("Ckara", 4, 150, 232, 40);
+    for (u32 r = 0; r < kRowCount; ++r) {
+        const f32 y = 200.0f + 36.0f * f32(r);
+        put(kRowNames[r].value, 4, y, 88, 32);
+        put(kRowNames[r].left, 76, y, 128, 32);
+        put(kRowNames[r].cursor[0], 76, y, 128, 32);
+        put(kRowNames[r].right, 110, y, 128, 32);
+        put(kRowNames[r].cursor[1], 110, y, 128, 32);
+        std::vector<std::string> values;
+        switch (r) {
+        case 0: values = {"1P", "2P", "3P", "4P", "cpu", "-"}; break;
+        case 1: values = {"a", "b", "c", "d"}; break;
+        case 2:
+            for (u32 c = 0; c < kCharacters; ++c) values.push_back(std::string("name_") + console_names::kAbbreviation[c]);
+            break;
+        case 3: values = {"color_a", "color_b", "color_c", "color_d"}; break;
+        case 4:
+            for (u32 c = 0; c < kCharacters; ++c)
+                for (const char* t : {"A", "B"}) values.push_back(std::string("W") + console_names::kImageName[c] + t);
+            break;
+        case 6: values = {"reig_off", "reig_on"}; break;
+        case 7: values = {"HandItem"}; break;
+        default: break;
+        }
+        for (const std::string& v : values) put(v, 96, y, r == 7 ? 32.0f : 120.0f, 32);
+    }
+    put("Ok", 60, 500, 120, 40);
+    names.reserve(spots.size());
+    for (auto& [name, panel] : spots) {
+        names.push_back(name);
+        panel.name = names.back().c_str();
+        panels.push_back(panel);
+    }
+    return panels;
+}
+
+}  // namespace
+
 void AddCharaSelectData(CSceneDataSet& set)
 {
-    set.Layout(chara_select::kLayout, CharaSelectLayers(), kCharaSelectTexture);
+    set.Layout(chara_select::kLayout, CharaSelectLayers(), kCharaSelectTexture, CardPanels());
     set.SceneTexture(kCharaSelectTexture);
     set.SceneSound(chara_select::kMusicFile, 1.0f);
     for (u32 i = 0; i < chara_select::kSoundCount; ++i) set.SceneSound(chara_select::SoundName(i));

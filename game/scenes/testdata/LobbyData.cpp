@@ -2,14 +2,14 @@
 // dots, options and yes/no under their message); the lobby's interface
 // texture, which every lobby layer shows; the three menu sounds the lobby
 // client loads for its screens.
+#include "game/scenes/testdata/LobbyScreensData.h"
 #include "game/scenes/testdata/SceneData.h"
 
 namespace scene_data {
 
-void AddLobbyData(CSceneDataSet& set)
+std::vector<std::string> MessageWindowLayers()
 {
-    set.Layout("Scene\\Network06.sce",
-               {"Base1",
+    return {"Base1",
                 "Base2",
                 "Base3",
                 "Base4",
@@ -73,7 +73,12 @@ void AddLobbyData(CSceneDataSet& set)
                 "SelectRoom/Proomoff",
                 "SelectIpRoom",
                 "SelectIpRoom/Piptaisen",
-                "SelectIpRoom/Proomipoff"},
+                "SelectIpRoom/Proomipoff"};
+}
+
+void AddLobbyData(CSceneDataSet& set)
+{
+    set.Layout("Scene\\Network06.sce", MessageWindowLayers(),
                "Network_01.dds");
     set.SceneTexture("Network_01.dds");
     for (const char* sound : {"Se_gameopt_select.ogg", "Se_gameopt_set.ogg", "Se_cancel.ogg"}) set.SceneSound(sound);

@@ -18,6 +18,32 @@ void AddDigits(std::vector<std::string>& layers, u32 firstSlot, u32 lastSlot)
     for (u32 slot = firstSlot; slot <= lastSlot; ++slot) layers.push_back("n" + std::to_string(slot));
 }
 
+// The connect screen: its rows down the left, the mode's two choices and
+// the twelve address digits (in threes) beside them, inside the screen.
+std::vector<LayerPanel> ConnectOptionPanels()
+{
+    static const std::vector<std::string> slots = [] {
+        std::vector<std::string> names;
+        for (u32 i = 1; i <= 12; ++i) names.push_back("n" + std::to_string(i));
+        return names;
+    }();
+    std::vector<LayerPanel> panels = {{"bg02", 0, 0, 1024, 768}, {"op_set02", 64, 240, 128, 32}, {"op_ip02", 64, 304, 128, 32},
+        {"op_list02", 64, 368, 128, 32}, {"op_pl02", 64, 432, 128, 32}, {"op_ok02", 64, 496, 128, 32},
+        {"op_set_01", 240, 240, 128, 32}, {"op_set_02", 384, 240, 128, 32}, {"ClientIP", 232, 300, 400, 40}};
+    for (u32 i = 0; i < 12; ++i)
+        panels.push_back({slots[i].c_str(), 240.0f + 28.0f * f32(i) + 16.0f * f32(i / 3), 304.0f, 24.0f, 32.0f});
+    return panels;
+}
+
+// The entrance: its two ways one above the other (each drawn with its
+// highlight when chosen), the chosen way's line below.
+std::vector<LayerPanel> EntrancePanels()
+{
+    return {{"bg01", 0, 0, 1024, 768}, {"ent_ip02", 384, 300, 256, 48}, {"ent_ip03", 384, 300, 256, 48},
+        {"ent_lob02", 384, 380, 256, 48}, {"ent_lob03", 384, 380, 256, 48}, {"ent_sen", 256, 600, 512, 32},
+        {"ent_sen2", 256, 600, 512, 32}};
+}
+
 }  // namespace
 
 std::vector<std::string> EntranceLayers()
@@ -45,8 +71,8 @@ std::vector<std::string> AddressListLayers()
 
 void AddLobbyScreensData(CSceneDataSet& set)
 {
-    set.Layout(lobby_screen::kEntranceLayout, EntranceLayers(), kLobbyTexture);
-    set.Layout(lobby_screen::kConnectOptionLayout, ConnectOptionLayers(), kLobbyTexture);
+    set.Layout(lobby_screen::kEntranceLayout, EntranceLayers(), kLobbyTexture, EntrancePanels());
+    set.Layout(lobby_screen::kConnectOptionLayout, ConnectOptionLayers(), kLobbyTexture, ConnectOptionPanels());
     set.Layout(lobby_screen::kLoginLayout, LoginLayers(), kLobbyTexture);
     set.Layout(lobby_screen::kAddressListLayout, AddressListLayers(), kLobbyTexture);
 }

@@ -18,5 +18,7 @@ std::vector<std::string> AddressListLayers();
 std::vector<std::string> LobbyMainLayers();
 // The user information window.
 std::vector<std::string> UserInformationLayers();
+// The lobby's message window.
+std::vector<std::string> MessageWindowLayers();
 
 }  // namespace scene_data

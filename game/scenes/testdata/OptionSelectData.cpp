@@ -10,6 +10,60 @@ namespace {
 
 constexpr const char* kOptionSelectTexture = "OptionSelect_01.dds";
 
+// Where the layers stand: the rows down the left, each with its arrows
+// and value beside it (a row's children stand relative to the row); the
+// tension bar and the chat panels right, under the music's description.
+std::vector<LayerPanel> OptionSelectPanels()
+{
+    using namespace option_select;
+    static std::vector<std::string> names;   // the panels keep pointers
+    static std::vector<LayerPanel> panels;
+    if (!panels.empty()) return panels;
+    struct Spot {
+        std::string name;
+        LayerPanel place;
+    };
+    std::vector<Spot> spots = {{"Title", {nullptr, 32, 24, 256, 40}}};
+    const auto child = [&](i32 row, const char* name, f32 x, f32 w) {
+        if (name) spots.push_back({std::string(kRowNames[row]) + "/" + name, {nullptr, x, 0, w, 32}});
+    };
+    for (i32 row = 0; row < kRowCount; ++row) {
+        spots.push_back({kRowNames[row], {nullptr, 64, 112 + 56 * f32(row), 128, 32}});
+        for (u32 k = 0; k < 2; ++k) {
+            // Arrow cells are clear but for the arrow at their outer end.
+            child(row, kArrows[row][k], k == 0 ? 148.0f : 224.0f, 128.0f);
+            child(row, kGlows[row][k], k == 0 ? 148.0f : 224.0f, 128.0f);
+        }
+        const auto values = [&](const char* const* list, u32 count) {
+            for (u32 i = 0; i < count; ++i) child(row, list[i], 176.0f, 152.0f);
+        };
+        switch (row) {
+        case kStage: values(kStageLayers, 20); break;
+        case kRule: values(kRuleLayers, 2); break;
+        case kPoint: values(kPointLayers, 5); break;
+        case kTime: values(kTimeLayers, 7); break;
+        case kCpu: values(kCpuLayers, 5); break;
+        case kTensionRule: values(kTensionRuleLayers, 6); break;
+        case kFriend: values(kFriendLayers, 3); break;
+        case kAnBgm: values(kAnBgmLayers, 2); break;
+        default: break;
+        }
+    }
+    for (const char* cap : kBarCaps) spots.push_back({cap, {nullptr, 560, 240, 16, 24}});
+    for (const char* body : kBarBodies) spots.push_back({body, {nullptr, 560, 240, 16, 24}});
+    spots.push_back({"Local", {nullptr, 560, 520, 128, 32}});
+    spots.push_back({"Log", {nullptr, 560, 560, 440, 120}});
+    spots.push_back({"Input", {nullptr, 560, 690, 440, 32}});
+    names.reserve(spots.size());
+    for (const Spot& spot : spots) {
+        names.push_back(spot.name);
+        LayerPanel panel = spot.place;
+        panel.name = names.back().c_str();
+        panels.push_back(panel);
+    }
+    return panels;
+}
+
 }  // namespace
 
 // Each row a group holding its value layers, arrows and glows, as the
@@ -42,7 +96,7 @@ void AddOptionSelectData(CSceneDataSet& set)
     for (const char* cap : kBarCaps) layers.push_back(cap);
     for (const char* body : kBarBodies) layers.push_back(body);
     for (const char* panel : {"Log", "Input", "Local"}) layers.push_back(panel);
-    set.Layout(kLayout, layers, kOptionSelectTexture);
+    set.Layout(kLayout, layers, kOptionSelectTexture, OptionSelectPanels());
     set.SceneTexture(kOptionSelectTexture);
     set.SceneSound(kMusic, 1.0f);
     for (const char* sound : kSounds) set.SceneSound(sound);

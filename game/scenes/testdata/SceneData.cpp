@@ -6,21 +6,28 @@
 #include "engine/scene/EffectObject.h"
 #include "engine/scene/ResourceControllerFile.h"
 #include "engine/scene/SceneObject.h"
+#include "game/battle/scene/ConsoleNames.h"
+#include "game/battle/testdata/Lettering.h"
 #include "game/battle/testdata/Sounds.h"
+#include "game/scenes/OptionSelect.h"
+#include "game/scenes/TitleScene.h"
+#include "game/scenes/testdata/LobbyRoomWindowsData.h"
+#include "game/scenes/testdata/LobbyScreensData.h"
 #include "host/image/Image.h"
 #include "host/kernel/Kernel.h"
 #include "host/kernel/WholeFile.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 namespace scene_data {
 
 namespace {
 
-constexpr u32 kCellsPerRow = kTextureSide / kCell;   // 32
-constexpr u32 kGridColumns = 32, kGridRows = 24, kGridStep = 32;
+constexpr u32 kSlotRows = 768 / kCellHeight;   // 24
 
 bool SameArchive(const GameArchive& a, const GameArchive& b) { return std::strcmp(a.path, b.path) == 0; }
 
@@ -154,7 +161,114 @@ void AddMusicData(CSceneDataSet& set)
     }
 }
 
+// The particles' texture: a soft bright spot, white at the heart going to
+// orange, so shots, hits and guards show as sparks.
+const std::string& ParticleTextureBytes()
+{
+    static const std::string bytes = [] {
+        constexpr u32 kSide = 64;
+        battle_data::Picture spot(kSide, kSide, 0);
+        for (u32 y = 0; y < kSide; ++y) {
+            for (u32 x = 0; x < kSide; ++x) {
+                const f32 dx = (f32(x) + 0.5f) / f32(kSide) * 2.0f - 1.0f, dy = (f32(y) + 0.5f) / f32(kSide) * 2.0f - 1.0f;
+                const f32 d = std::min(1.0f, std::sqrt(dx * dx + dy * dy));
+                const f32 a = (1.0f - d) * (1.0f - d);
+                const u32 g = u32(255.0f * (1.0f - 0.6f * d)), b = u32(255.0f * (1.0f - d) * (1.0f - d));
+                spot.texels[y * kSide + x] = u32(a * 255.0f) << 24 | 0xFF0000u | g << 8 | b;
+            }
+        }
+        return spot.Png();
+    }();
+    return bytes;
+}
+
+// Layers that stand for a lit state (a glow, a cursor, a flash, "on"):
+// yellow with dark words, so selected and unselected differ at a glance.
+bool Highlighted(const std::string& layer)
+{
+    const std::string leaf = layer.substr(layer.rfind('/') + 1);
+    return leaf.rfind("sele_car", 0) == 0 || leaf.rfind("piron", 0) == 0 || EndsWith(leaf, "_on") ||
+           leaf == "ent_ip03" || leaf == "ent_lob03" ||
+           EndsWith(leaf, "On") || leaf.find("cursor") != std::string::npos || leaf.find("Cursor") != std::string::npos;
+}
+
+// "n0".."n13": digit images and the slots that show them.
+bool IsDigitImage(const std::string& layer)
+{
+    const std::string leaf = layer.substr(layer.rfind('/') + 1);
+    return leaf.size() >= 2 && leaf.size() <= 3 && leaf[0] == 'n' &&
+           leaf.find_first_not_of("0123456789", 1) == std::string::npos;
+}
+
+// The words of the menus' value and label layers whose names are not words.
+const std::map<std::string, std::string>& NamedWords()
+{
+    static const std::map<std::string, std::string> words = [] {
+        std::map<std::string, std::string> w;
+        for (const title::ItemLayers& item : title::kItemLayers) {
+            w[item.name] = std::string("> ") + item.label;
+            w[item.flash] = "";
+        }
+        w["Base"] = "";
+        w["SkillGet"] = "New orbs!";
+        using namespace option_select;
+        const char* rows[kRowCount] = {"Stage", "Music", "Rule", "Lives", "Time", "CPU level", "Tension",
+                                       "Friend", "Voice", "Reset all"};
+        for (i32 r = 0; r < kRowCount; ++r) {
+            w[kRowNames[r]] = rows[r];
+            for (u32 k = 0; k < 2; ++k) {
+                if (kArrows[r][k]) w[kArrows[r][k]] = k == 0 ? "<" : ">";
+                if (kGlows[r][k]) w[kGlows[r][k]] = k == 0 ? "<" : ">";
+            }
+        }
+        for (u32 i = 0; i < 20; ++i) w[kStageLayers[i]] = i == 19 ? "Random" : "Stage " + std::to_string(i + 1);
+        w[kRuleLayers[0]] = "Knock-out";
+        w[kRuleLayers[1]] = "Lives";
+        for (u32 i = 0; i < 5; ++i) w[kPointLayers[i]] = "+" + std::to_string(i) + " lives";
+        static const char* const seconds[7] = {"100 s", "200 s", "300 s", "400 s", "500 s", "600 s", "1000 s"};
+        for (u32 i = 0; i < 7; ++i) w[kTimeLayers[i]] = seconds[i];
+        for (u32 i = 0; i < 5; ++i) w[kCpuLayers[i]] = "Level " + std::to_string(i + 1);
+        for (u32 i = 0; i < 6; ++i) w[kTensionRuleLayers[i]] = "Tension " + std::to_string(i + 1);
+        for (u32 i = 0; i < 3; ++i) w[kFriendLayers[i]] = "Friend " + std::to_string(i + 1);
+        w[kAnBgmLayers[0]] = "Voice off";
+        w[kAnBgmLayers[1]] = "Voice on";
+        for (const char* cap : kBarCaps) w[cap] = "";
+        for (const char* body : kBarBodies) w[body] = "";
+        for (u32 c = 0; c < console_names::kCharacterCount; ++c) {
+            w[std::string("name_") + console_names::kAbbreviation[c]] = console_names::kImageName[c];
+            w[std::string("C") + console_names::kAbbreviation[c]] = console_names::kImageName[c];
+            w[std::string("W") + console_names::kImageName[c]] = console_names::kImageName[c];
+        }
+        w["Ok"] = "OK";
+        // The network entrance and connect screens.
+        w["ent_ip02"] = w["ent_ip03"] = "Direct";
+        w["ent_lob02"] = w["ent_lob03"] = "Lobby server";
+        w["ent_sen"] = "Host or join by address";
+        w["ent_sen2"] = "Meet on the lobby server";
+        w["op_set02"] = "Mode";
+        w["op_ip02"] = "Address";
+        w["op_list02"] = "Recent";
+        w["op_pl02"] = "Name";
+        w["op_ok02"] = "Start";
+        w["op_set_01"] = "Host";
+        w["op_set_02"] = "Join";
+        for (const char* plain : {"bg01", "bg02", "mowa", "kira", "ClientIP"}) w[plain] = "";
+        w["-"] = "";
+        return w;
+    }();
+    return words;
+}
+
 }  // namespace
+
+std::string CellText(const std::string& layer)
+{
+    const std::string leaf = layer.substr(layer.rfind('/') + 1);
+    if (leaf.size() == 2 && leaf[0] == 'n' && leaf[1] >= '0' && leaf[1] <= '9') return leaf.substr(1);
+    const auto& words = NamedWords();
+    const auto found = words.find(leaf);
+    return found != words.end() ? found->second : leaf;
+}
 
 std::string GameDataFolder()
 {
@@ -166,6 +280,12 @@ void CSceneDataSet::Layout(const std::string& path, const std::vector<std::strin
                            const std::vector<LayerPanel>& panels)
 {
     layouts[path] = layers;
+    // A shared texture holds each layout's words in its own cells.
+    std::vector<std::string>& cells = textureLayers[texture];
+    const size_t base = CellBase(layers);
+    if (cells.size() < base + layers.size()) cells.resize(base + layers.size());
+    for (size_t i = 0; i < layers.size(); ++i)
+        if (cells[base + i].empty()) cells[base + i] = layers[i];
     File(Native(path), LayoutBytes(layers, texture, panels));
 }
 
@@ -187,7 +307,7 @@ void CSceneDataSet::Effect(const std::string& name)
         if (listed == name) return;
     effects.push_back(name);
     File("Effect/" + name + ".efc", EffectBytes(name));
-    PackEntry(kParticleArchive, Folder::kFirst, kParticleTexture, CellTextureBytes());
+    PackEntry(kParticleArchive, Folder::kFirst, kParticleTexture, ParticleTextureBytes());
 }
 
 void CSceneDataSet::PackEntry(const GameArchive& archive, Folder folder, const std::string& entry, std::string bytes)
@@ -231,16 +351,50 @@ void CSceneDataSet::Movie(const std::string& path, f32 seconds, u32 variant)
 
 void CellOf(size_t i, f32* left, f32* top)
 {
-    if (left) *left = f32(i % kCellsPerRow * kCell) / f32(kTextureSide);
-    if (top) *top = f32(i / kCellsPerRow * kCell) / f32(kTextureSide);
+    if (left) *left = f32(i % kCellsPerRow * kCellWidth) / f32(kTextureWidth);
+    if (top) *top = f32(i / kCellsPerRow * kCellHeight) / f32(kTextureHeight);
+}
+
+size_t CellBase(const std::vector<std::string>& layers)
+{
+    static const std::vector<std::vector<std::string>> shared = {MessageWindowLayers(), EntranceLayers(),
+        ConnectOptionLayers(), LoginLayers(), AddressListLayers(), LobbyMainLayers(), UserInformationLayers(),
+        RoomInformationLayers(), RoomCreateLayers(), LobbyRoomLayers()};
+    size_t base = 0;
+    for (const std::vector<std::string>& one : shared) {
+        if (one == layers) return base;
+        base += one.size();
+    }
+    return 0;
+}
+
+u32 PlainColour(size_t i)
+{
+    // Half way to white: light backgrounds keep the black words the only
+    // dark marks, as text recognisers need.
+    const u32 c = CellColour(i);
+    return 0xFF000000u | ((c & 0xFFFFFFu) + (((0xFFFFFFu - (c & 0xFFFFFFu)) >> 1) & 0x7F7F7Fu));
 }
 
 std::string LayerAt(const std::vector<std::string>& layers, f32 u, f32 v)
 {
     if (!(u >= 0.0f && u < 1.0f && v >= 0.0f && v < 1.0f)) return {};
-    const size_t column = size_t(u * f32(kTextureSide)) / kCell, row = size_t(v * f32(kTextureSide)) / kCell;
-    const size_t i = row * kCellsPerRow + column;
-    return i < layers.size() ? layers[i] : std::string();
+    const size_t column = size_t(u * f32(kTextureWidth)) / kCellWidth, row = size_t(v * f32(kTextureHeight)) / kCellHeight;
+    const size_t cell = row * kCellsPerRow + column, base = CellBase(layers);
+    return cell >= base && cell - base < layers.size() ? layers[cell - base] : std::string();
+}
+
+void SlotOf(size_t i, f32* x, f32* y)
+{
+    if (x) *x = f32(i % kCellsPerRow * kCellWidth);
+    if (y) *y = f32(i / kCellsPerRow % kSlotRows * kCellHeight);
+}
+
+u32 CellColour(size_t i)
+{
+    // Light enough under black words (they read best so, to people and to
+    // text recognisers); red kept above the key's 0.
+    return 0xFF000000u | (uint32_t(u32(i) * 2654435761u >> 8) & 0x3F3F3Fu) | 0xB0B0B0u;
 }
 
 std::string LayoutBytes(const std::vector<std::string>& layers, const std::string& texture,
@@ -251,6 +405,7 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
     named.SetName(texture.c_str());
     CResourceList top;
     std::map<std::string, CSceneObject*> made;   // by full path, groups included
+    const size_t base = CellBase(layers);
     for (size_t i = 0; i < layers.size(); ++i) {
         const std::string& path = layers[i];
         CResourceList* list = &top;
@@ -273,17 +428,19 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
         layer->SetVisible(1);
         layer->SetTextureRecursive(&named);
         f32 left = 0.0f, top = 0.0f;
-        CellOf(i, &left, &top);
+        CellOf(base + i, &left, &top);
         CRect4 cell;
-        cell.Set(left * kTextureSide, left * kTextureSide + kCell, top * kTextureSide, top * kTextureSide + kCell);
+        cell.Set(left * kTextureWidth, left * kTextureWidth + kCellWidth, top * kTextureHeight,
+                 top * kTextureHeight + kCellHeight);
         layer->GetSettings().offset.rect = cell;
-        layer->SetOffset(f32(i % kGridColumns * kGridStep), f32(i / kGridColumns % kGridRows * kGridStep));
-        layer->SetScale(3.0f, 3.0f);
+        f32 x = 0.0f, y = 0.0f;
+        SlotOf(i, &x, &y);
+        layer->SetOffset(x, y);
         for (const LayerPanel& panel : panels) {
             if (path != panel.name) continue;
             layer->SetBasePosition(panel.x, panel.y);
             layer->SetOffset(0.0f, 0.0f);
-            layer->SetScale(panel.width / f32(kCell), panel.height / f32(kCell));
+            layer->SetScale(panel.width / f32(kCellWidth), panel.height / f32(kCellHeight));
         }
     }
     host::kernel::ByteSink out;
@@ -294,25 +451,64 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
     return out.Bytes();
 }
 
-const std::string& CellTextureBytes()
+const std::string& CellTextureBytes(const std::vector<std::string>& layers)
 {
-    static const std::string bytes = [] {
-        std::vector<uint32_t> texels(kTextureSide * kTextureSide);
-        for (u32 i = 0; i < kCellsPerRow * kCellsPerRow; ++i) {
-            const u32 x0 = i % kCellsPerRow * kCell, y0 = i / kCellsPerRow * kCell;
-            // A hue per cell, its green kept below the key's.
-            const uint32_t inside = 0xFF000000u | (uint32_t(i * 2654435761u >> 8) & 0xFF7FFFu) | 0x200020u;
-            for (u32 y = 0; y < kCell; ++y) {
-                for (u32 x = 0; x < kCell; ++x) {
-                    const bool edge = x == 0 || y == 0 || x == kCell - 1 || y == kCell - 1;
-                    texels[(y0 + y) * kTextureSide + x0 + x] = edge ? 0xFFFFFFFFu : inside;
-                }
-            }
+    // Drawing and compressing takes a while: each list once per process.
+    static std::mutex lock;
+    static std::map<std::vector<std::string>, std::string> made;
+    const std::lock_guard<std::mutex> hold(lock);
+    std::string& bytes = made[layers];
+    if (!bytes.empty()) return bytes;
+    battle_data::Picture picture(kTextureWidth, kTextureHeight, 0xFF000000u);
+    for (u32 i = 0; i < kCellCount; ++i) {
+        const i32 x0 = i32(i % kCellsPerRow * kCellWidth), y0 = i32(i / kCellsPerRow * kCellHeight);
+        const std::string text = i < layers.size() ? CellText(layers[i]) : std::string();
+        const bool lit = i < layers.size() && Highlighted(layers[i]);
+        if (text == "<" || text == ">") {
+            // An arrow: clear (the loader's key) but for the arrow at the
+            // cell's outer end, so it can stand beside what it points at.
+            // Drawn on black, whatever stays black then keyed out: the
+            // arrow's edges darken instead of taking the key's green.
+            picture.Fill(x0, y0, kCellWidth, kCellHeight, 0xFF000000u);
+            const i32 w = battle_data::TextWidth(text, 28.0f);
+            battle_data::Write(picture, text == "<" ? x0 + 3 : x0 + i32(kCellWidth) - 3 - w, y0 + 1,
+                               x0 + i32(kCellWidth) - 1, y0 + i32(kCellHeight) - 1, text, 28.0f,
+                               lit ? 0xFFFFD020u : 0xFFFFFFFFu);
+            for (u32 y = u32(y0); y < u32(y0) + kCellHeight; ++y)
+                for (u32 x = u32(x0); x < u32(x0) + kCellWidth; ++x)
+                    if (picture.texels[y * kTextureWidth + x] == 0xFF000000u) picture.texels[y * kTextureWidth + x] = 0xFF00FF00u;
+            continue;
         }
-        std::vector<uint8_t> bmp;
-        host::image::WriteBmp24(texels.data(), kTextureSide, kTextureSide, kTextureSide * 4, bmp);
-        return std::string(bmp.begin(), bmp.end());
-    }();
+        if (i < layers.size() && IsDigitImage(layers[i])) {
+            // A digit stands in a slot a fifth of a cell wide: drawn that
+            // narrow, then stretched over the cell, it reads when squeezed.
+            constexpr i32 kNarrow = 24;
+            battle_data::Picture digit(kNarrow, kCellHeight, CellColour(i));
+            digit.Frame(0, 0, kNarrow, kCellHeight, 0xFF303030u);
+            battle_data::Write(digit, (kNarrow - battle_data::TextWidth(text, 24.0f)) / 2, 4, kNarrow - 1,
+                               i32(kCellHeight) - 1, text, 24.0f, 0xFF000000u);
+            for (u32 y = 0; y < kCellHeight; ++y)
+                for (u32 x = 0; x < kCellWidth; ++x)
+                    picture.texels[(u32(y0) + y) * kTextureWidth + u32(x0) + x] = digit.texels[y * kNarrow + x * kNarrow / kCellWidth];
+            continue;
+        }
+        // A plain fill (a background, stretched) is dark and unframed.
+        if (text.empty() && !lit && i < layers.size()) {
+            picture.Fill(x0, y0, kCellWidth, kCellHeight, PlainColour(i));
+            continue;
+        }
+        picture.Fill(x0, y0, kCellWidth, kCellHeight, lit ? 0xFFFF9A10u : CellColour(i));
+        picture.Frame(x0, y0, kCellWidth, kCellHeight, lit ? 0xFF800000u : 0xFF303030u);
+        if (lit) picture.Frame(x0 + 1, y0 + 1, kCellWidth - 2, kCellHeight - 2, 0xFF800000u);
+        if (text.empty()) continue;
+        // The words as large as fit: 20 texels high, smaller when long.
+        f32 pixels = 20.0f;
+        while (pixels > 10.0f && battle_data::TextWidth(text, pixels) > i32(kCellWidth) - 8) pixels -= 1.0f;
+        const i32 top = y0 + (i32(kCellHeight) - i32(pixels)) / 2;
+        battle_data::Write(picture, x0 + 5, top, x0 + i32(kCellWidth) - 2, y0 + i32(kCellHeight) - 2, text, pixels,
+                           0xFF000000u);
+    }
+    bytes = picture.Png();
     return bytes;
 }
 
@@ -339,6 +535,18 @@ CSceneDataSet BuildSceneData()
     AddUserInformationData(set);
     AddLobbyRoomWindowsData(set);
     AddLobbyRoomData(set);
+    // Every texture a layout names shows that layout's words, wherever the
+    // set holds it.
+    const auto leafOf = [](const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); };
+    for (CSceneDataSet::Entry& e : set.entries) {
+        const auto found = set.textureLayers.find(leafOf(e.name));
+        if (found != set.textureLayers.end() && e.bytes == CellTextureBytes()) e.bytes = CellTextureBytes(found->second);
+    }
+    for (size_t i = 0; i < set.files.size(); ++i) {
+        const auto found = set.textureLayers.find(leafOf(set.files[i].first));
+        if (found != set.textureLayers.end() && set.fileBytes[i] == CellTextureBytes())
+            set.fileBytes[i] = CellTextureBytes(found->second);
+    }
     return set;
 }
 

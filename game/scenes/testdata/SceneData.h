@@ -56,10 +56,13 @@ inline constexpr const char* kParticleTexture = "Efc_particle.dds";
 inline constexpr const char* kDataRootVariable = "ORV_GAME_DATA";
 std::string GameDataFolder();
 
-// Layouts: every layer of a menu layout is an 8 x 8 cell of one 256 x 256
-// texture, in the order given, so a draw's texture coordinates tell which
-// layer it was (CellOf / LayerAt). "Group/child" puts child in a group.
-inline constexpr u32 kCell = 8, kTextureSide = 256;
+// Layouts: every layer of a menu layout is a 128 x 32 cell of one
+// 1024 x 2048 texture, in the order given, so a draw's texture coordinates
+// tell which layer it was (CellOf / LayerAt); the cell shows the words the
+// layer stands for (CellText). "Group/child" puts child in a group.
+inline constexpr u32 kCellWidth = 128, kCellHeight = 32, kTextureWidth = 1024, kTextureHeight = 2048;
+inline constexpr u32 kCellsPerRow = kTextureWidth / kCellWidth;                    // 8
+inline constexpr u32 kCellCount = kCellsPerRow * (kTextureHeight / kCellHeight);   // 512
 
 // A layer drawn as a panel instead of its grid square: its cell stretched
 // to width x height at (x, y) of the layout, given as the layer's base
@@ -74,7 +77,8 @@ public:
     // A layout at path under Resource/ (both folders, "Scene\\X.sce"), whose
     // layers name texture as their image file (the name BindTextures
     // matches; scenes that bind one texture to all ignore it). Layers stand
-    // at their cell's place on a 1024 x 768 layout, three times its size.
+    // at their slot (SlotOf) of a 1024 x 768 layout, at their cell's size.
+    // The texture, wherever the set holds it, shows these layers' words.
     void Layout(const std::string& path, const std::vector<std::string>& layers, const std::string& texture,
                 const std::vector<LayerPanel>& panels = {});
     // A cell texture (BMP bytes under a .dds name) as an entry of the scene
@@ -118,28 +122,51 @@ public:
     std::string error;
     // Each layout's layers, by path (the tests look cells up).
     std::map<std::string, std::vector<std::string>> layouts;
+    // The layers of the first layout naming each texture.
+    std::map<std::string, std::vector<std::string>> textureLayers;
 };
 
-// The top-left corner of the cell of layer i of a layout in texture
-// coordinates (0..1), and the layer whose cell holds texture point (u, v)
+// The top-left corner of cell i of a texture in texture coordinates
+// (0..1), and the layer of a layout whose cell holds texture point (u, v)
 // (empty for none).
 void CellOf(size_t i, f32* left, f32* top);
+// The first cell of a layout's layers: 0, but the network screens share
+// one texture, so each of their layouts takes the cells after the one
+// before it (layer i of a layout is cell CellBase(layers) + i).
+size_t CellBase(const std::vector<std::string>& layers);
 std::string LayerAt(const std::vector<std::string>& layers, f32 u, f32 v);
+// Where layer i stands on the 1024 x 768 layout: eight columns of 128 by
+// 24 rows of 32, row by row, starting over past the 192nd.
+void SlotOf(size_t i, f32* x, f32* y);
+// The colour that fills cell i (inside its frame, clear of its words from
+// three texels in), a hue of its own, none the loader's transparent green.
+u32 CellColour(size_t i);
+// The fill of cell i when its layer has no words (a background): the same
+// hue, lighter, so only the words are dark on the screen.
+u32 PlainColour(size_t i);
+// The words a layer's cell shows: the English its name stands for in the
+// game's menus (digits "n0".."n9" as the digit), else its own name.
+std::string CellText(const std::string& layer);
 // The layout file's bytes: layers in order, each its cell of the texture
-// named texture, placed on a 32 x 24 grid of 32-pixel steps at three times
-// its size; "Group/child" puts child into the group (made on first use).
+// named texture, placed at its slot; "Group/child" puts child into the
+// group (made on first use).
 std::string LayoutBytes(const std::vector<std::string>& layers, const std::string& texture,
                         const std::vector<LayerPanel>& panels = {});
-// The 256 x 256 cell texture (a BMP): every 8 x 8 cell a framed tile of a
-// hue of its own, none of it the loader's transparent green.
-const std::string& CellTextureBytes();
+// The cell texture (a PNG) holding the layers' words, each in its cell;
+// without layers, every cell a framed tile of its hue.
+const std::string& CellTextureBytes(const std::vector<std::string>& layers = {});
 
 // Each scene's part, one file each.
 void AddBattleData(CSceneDataSet& set);    // the battle data set, grown in
 void AddStartupData(CSceneDataSet& set);   // start-up and loading screens, logo, movies
 void AddTitleData(CSceneDataSet& set);
-// Every layer the title's layout holds, in its order.
+// Every layer the title's layout holds, in its order, and where its items
+// stand: a column from (kTitleItemLeft, kTitleItemTop), kTitleItemStep apart,
+// each its cell half as large again.
 std::vector<std::string> TitleLayers();
+inline constexpr f32 kTitleItemLeft = 480.0f, kTitleItemTop = 100.0f, kTitleItemStep = 58.0f;
+inline constexpr f32 kTitleItemWidth = 192.0f, kTitleItemHeight = 48.0f;
+std::vector<LayerPanel> TitlePanels();
 void AddRecordData(CSceneDataSet& set);
 // The replay list: its layers in order.
 void AddReplayData(CSceneDataSet& set);

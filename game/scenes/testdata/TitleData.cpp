@@ -96,9 +96,22 @@ std::vector<std::string> TitleLayers()
     return layers;
 }
 
+std::vector<LayerPanel> TitlePanels()
+{
+    // The items in a column right of the middle, so the selected one's move
+    // to the left stays on the screen; the background behind the whole.
+    std::vector<LayerPanel> panels = {{"Base", 0.0f, 0.0f, 1024.0f, 768.0f}, {"SkillGet", 384.0f, 640.0f, 256.0f, 32.0f}};
+    for (u32 i = 0; i < title::kItemCount; ++i) {
+        const f32 y = kTitleItemTop + kTitleItemStep * f32(i);
+        for (const char* layer : {title::kItemLayers[i].label, title::kItemLayers[i].name, title::kItemLayers[i].flash})
+            panels.push_back({layer, kTitleItemLeft, y, kTitleItemWidth, kTitleItemHeight});
+    }
+    return panels;
+}
+
 void AddTitleData(CSceneDataSet& set)
 {
-    set.Layout(title::kLayout, TitleLayers(), title::kBackground);
+    set.Layout(title::kLayout, TitleLayers(), title::kBackground, TitlePanels());
     set.SceneTexture(title::kBackground);
     for (const char* call : title::kCalls) set.SceneSound(call);
     set.SceneSound(title::kSelectSound);

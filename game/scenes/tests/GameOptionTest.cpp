@@ -10,6 +10,8 @@
 #include "game/scenes/LoadingScene.h"
 #include "game/scenes/tests/MenuRun.h"
 
+#include "game/scenes/testdata/SceneData.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -156,10 +158,10 @@ TEST(GameOptionRun, ConfigurationValuesAreClampedToTheMarks)
     EXPECT_EQ(scene->FindLayer("on2")->GetSettings().offset.colour.ToARGB(), kMarkOn);
     EXPECT_EQ(scene->FindLayer("volB2")->GetSettings().offset.scaleX, 0.0f);
 
-    // The knob runs the bar's laid-out length (a cell, three times over).
+    // The knob runs the bar's laid-out length (a cell wide): half of it here.
     const f32 empty = scene->FindLayer("volob2")->GetSettings().offset.position.x;
     scene->SetSeVolume(-1500);
-    EXPECT_FLOAT_EQ(scene->FindLayer("volob2")->GetSettings().offset.position.x, empty + 12.0f);
+    EXPECT_FLOAT_EQ(scene->FindLayer("volob2")->GetSettings().offset.position.x, empty + 0.5f * f32(scene_data::kCellWidth));
     scene->SetSeVolume(-10000);
 
     game.Press(menu::kCancel);

@@ -125,7 +125,7 @@ std::multiset<std::string> LayersDrawn(const GameDriver& game)
         std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
         const f32 u = (v[0].u + v[3].u) * 0.5f, w = (v[0].v + v[3].v) * 0.5f;
         // A layer's quad spans one cell; text glyphs and particles do not.
-        const f32 span = f32(scene_data::kCell) / f32(scene_data::kTextureSide);
+        const f32 span = f32(scene_data::kCellWidth) / f32(scene_data::kTextureWidth);
         const auto [lo, hi] = std::minmax({v[0].u, v[1].u, v[2].u, v[3].u});
         if (std::fabs(hi - lo - span) > 1e-4f) continue;
         if (std::string layer = scene_data::LayerAt(layers, u, w); !layer.empty()) drawn.insert(layer);

@@ -47,3 +47,23 @@ TEST(WriteBmp24, RefusesWhatItCannotWrite)
     EXPECT_FALSE(host::image::WriteBmp24(&pixel, 0x10000, 0x10000, 0x40000, out));  // past 4 GiB
     EXPECT_TRUE(out.empty());
 }
+
+TEST(WritePng, ReadsBackTexelForTexelWithAlpha)
+{
+    // 3 x 2 with a pitch of 4 texels; a texel of each alpha the loader keeps.
+    const uint32_t pixels[] = {
+        0x80112233, 0xFF445566, 0x00778899, 0xDEADBEEF,
+        0xFFAABBCC, 0x01DDEEFF, 0xFF010203, 0xDEADBEEF,
+    };
+    Bytes out;
+    ASSERT_TRUE(host::image::WritePng(pixels, 3, 2, 16, out));
+    ASSERT_GT(out.size(), 8u);
+    EXPECT_EQ(std::memcmp(out.data(), "\x89PNG", 4), 0);
+    const Image image = Plain(out);
+    EXPECT_EQ(image.pixels, (std::vector<uint32_t>{0x80112233, 0xFF445566, 0x00778899, 0xFFAABBCC, 0x01DDEEFF,
+                                0xFF010203}));
+    Bytes refused = {1};
+    EXPECT_FALSE(host::image::WritePng(pixels, 3, 2, 8, refused));   // pitch shorter than a row
+    EXPECT_TRUE(refused.empty());
+    EXPECT_FALSE(host::image::WritePng(pixels, 0, 2, 16, refused));
+}

@@ -3,6 +3,7 @@
 // the layouts with every layer on its cell, the cell texture decoding, the
 // movies playing, and faults leaving out just what they name.
 #include "game/scenes/testdata/SceneData.h"
+#include "game/scenes/testdata/LobbyScreensData.h"
 
 #include "engine/core/Crc32.h"
 #include "engine/core/Memory.h"
@@ -18,6 +19,7 @@
 #include "host/image/Image.h"
 #include "host/kernel/Kernel.h"
 #include "game/data/TensionFile.h"
+#include "game/scenes/TitleScene.h"
 #include "host/movie/Movie.h"
 #include "host/sound/Sound.h"
 
@@ -182,11 +184,11 @@ TEST_F(SceneDataTest, LayoutsLoadWithEveryLayerOnItsCell)
                 const CSceneObject* layer = LayerAtPath(scene, layers[i]);
                 ASSERT_NE(layer, nullptr) << path << " " << layers[i];
                 f32 left = 0.0f, top = 0.0f;
-                CellOf(i, &left, &top);
-                EXPECT_EQ(layer->GetSettings().offset.rect.left, left * kTextureSide) << layers[i];
-                EXPECT_EQ(layer->GetSettings().offset.rect.top, top * kTextureSide) << layers[i];
-                const f32 half = 0.5f * kCell / kTextureSide;
-                EXPECT_EQ(LayerAt(layers, left + half, top + half), layers[i]);
+                CellOf(CellBase(layers) + i, &left, &top);
+                EXPECT_EQ(layer->GetSettings().offset.rect.left, left * kTextureWidth) << layers[i];
+                EXPECT_EQ(layer->GetSettings().offset.rect.top, top * kTextureHeight) << layers[i];
+                const f32 halfU = 0.5f * kCellWidth / kTextureWidth, halfV = 0.5f * kCellHeight / kTextureHeight;
+                EXPECT_EQ(LayerAt(layers, left + halfU, top + halfV), layers[i]);
             }
         }
     }
@@ -208,8 +210,8 @@ TEST_F(SceneDataTest, GroupsHoldTheirChildrenAndCellsStayInOrder)
     ASSERT_EQ(menu->GetChildCount(), 2u);
     EXPECT_EQ(std::string(menu->GetChild(1)->GetName()), "two");
     EXPECT_EQ(std::string(scene.GetLayer(2)->GetTextureName()), "Cells.dds");
-    EXPECT_EQ(LayerAt(layers, 2.5f * kCell / kTextureSide, 0.01f), "Menu/two");
-    EXPECT_EQ(LayerAt(layers, 4.5f * kCell / kTextureSide, 0.01f), "");
+    EXPECT_EQ(LayerAt(layers, 2.5f * kCellWidth / kTextureWidth, 0.01f), "Menu/two");
+    EXPECT_EQ(LayerAt(layers, 4.5f * kCellWidth / kTextureWidth, 0.01f), "");
     EXPECT_EQ(LayerAt(layers, 1.0f, 0.0f), "");
 }
 
@@ -232,7 +234,7 @@ TEST_F(SceneDataTest, PanelsKeepTheirPlaceWhenTheSceneMovesThemByTheirOffset)
     }
     // The other layers stay on their grid squares.
     scene.GetLayer(0)->Update(0);
-    EXPECT_FLOAT_EQ(scene.GetLayer(0)->GetBoundingRect().bottom, 24);
+    EXPECT_FLOAT_EQ(scene.GetLayer(0)->GetBoundingRect().bottom, f32(kCellHeight));
 }
 
 TEST_F(SceneDataTest, TheCellTextureDecodesWithNothingKeyedOut)
@@ -244,11 +246,81 @@ TEST_F(SceneDataTest, TheCellTextureDecodesWithNothingKeyedOut)
     ASSERT_TRUE(host::image::Decode(reinterpret_cast<const u8*>(body.data()), body.size(), host::image::kGreenKey,
                                     image, &error))
         << error;
-    EXPECT_EQ(image.width, kTextureSide);
-    EXPECT_EQ(image.height, kTextureSide);
+    EXPECT_EQ(image.width, kTextureWidth);
+    EXPECT_EQ(image.height, kTextureHeight);
     for (uint32_t texel : image.pixels) ASSERT_EQ(texel >> 24, 0xFFu);
-    // Neighbouring cells differ inside their frames.
-    EXPECT_NE(image.pixels[4 * kTextureSide + 4], image.pixels[4 * kTextureSide + 12]);
+    // Neighbouring cells differ inside their frames, each its own fill.
+    for (u32 cell : {0u, 1u, 9u}) {
+        const u32 x = cell % kCellsPerRow * kCellWidth + 3, y = cell / kCellsPerRow * kCellHeight + 3;
+        EXPECT_EQ(image.pixels[y * kTextureWidth + x], CellColour(cell)) << cell;
+    }
+}
+
+// The network screens share one texture: each layout's cells follow the
+// one before, none overlapping, all inside the texture.
+TEST(SceneDataCells, LayoutsSharingATextureTakeCellsOfTheirOwn)
+{
+    const CSceneDataSet set = BuildSceneData();
+    std::vector<std::pair<size_t, size_t>> ranges;
+    for (const auto& [path, layers] : set.layouts) {
+        if (CellBase(layers) == 0 && layers != MessageWindowLayers()) continue;
+        ranges.push_back({CellBase(layers), CellBase(layers) + layers.size()});
+    }
+    ASSERT_GE(ranges.size(), 5u);
+    std::sort(ranges.begin(), ranges.end());
+    for (size_t i = 1; i < ranges.size(); ++i) EXPECT_LE(ranges[i - 1].second, ranges[i].first) << i;
+    EXPECT_LE(ranges.back().second, kCellCount);
+    // The texture's cells hold each layout's words at its own cells.
+    const std::vector<std::string>& cells = set.textureLayers.at("Network_01.dds");
+    for (const auto& [path, layers] : set.layouts) {
+        if (CellBase(layers) == 0) continue;
+        for (size_t i = 0; i < layers.size(); ++i) EXPECT_EQ(cells[CellBase(layers) + i], layers[i]) << path;
+    }
+}
+
+TEST(SceneDataWords, LayersReadAsTheWordsTheyStandFor)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"n0", "0"}, {"n9", "9"}, {"n10", "n10"}, {"Chara/name_tal", "Talve"}, {"tm1", "100 s"},
+        {"tm7", "1000 s"}, {"stg1", "Stage 1"}, {"stg9", "Random"}, {"story", "> Story"}, {"Battle", "Battle"},
+        {"piron3", ""}, {"Base", ""}, {"Time", "Time"}, {"Cpu", "CPU level"}, {"Menu/Unknown", "Unknown"}, {"ent_ip02", "Direct"}, {"ent_lob03", "Lobby server"},
+        {"Digits/n4", "4"}, {"op_set_01", "Host"},
+    };
+    for (const auto& [layer, words] : cases) EXPECT_EQ(CellText(layer), words) << layer;
+}
+
+// The title's texture writes each item in its cell: dark letters inside
+// Battle's, none inside the background's plain fill.
+TEST_F(SceneDataTest, TheTitleTextureWritesEachItemInItsCell)
+{
+    const std::string body = EntryBytes(Folder::kSecond, kSceneArchive, title::kBackground);
+    ASSERT_FALSE(body.empty());
+    host::image::Image image;
+    ASSERT_TRUE(host::image::Decode(reinterpret_cast<const u8*>(body.data()), body.size(), host::image::kGreenKey,
+                                    image, nullptr));
+    ASSERT_EQ(image.width, kTextureWidth);
+    const std::vector<std::string> layers = TitleLayers();
+    const auto letters = [&](const char* name) {
+        const size_t i = size_t(std::find(layers.begin(), layers.end(), name) - layers.begin());
+        const u32 x0 = u32(i) % kCellsPerRow * kCellWidth, y0 = u32(i) / kCellsPerRow * kCellHeight;
+        u32 dark = 0, fill = 0;
+        for (u32 y = y0 + 3; y < y0 + kCellHeight - 3; ++y)
+            for (u32 x = x0 + 3; x < x0 + kCellWidth - 3; ++x) {
+                const u32 t = image.pixels[y * kTextureWidth + x];
+                dark += (t & 0xC0C0C0u) == 0;
+                fill += t == CellColour(i);
+            }
+        return std::pair{dark, fill};
+    };
+    for (const char* item : {"Story", "Battle", "Network", "End"}) {
+        EXPECT_GT(letters(item).first, 30u) << item;
+        EXPECT_GT(letters(item).second, 1000u) << item;
+    }
+    EXPECT_EQ(letters("Base").first, 0u);
+    // The background: a plain dark fill.
+    const size_t base = size_t(std::find(layers.begin(), layers.end(), "Base") - layers.begin());
+    const u32 bx = u32(base) % kCellsPerRow * kCellWidth + 3, by = u32(base) / kCellsPerRow * kCellHeight + 3;
+    EXPECT_EQ(image.pixels[by * kTextureWidth + bx], PlainColour(base));
 }
 
 TEST_F(SceneDataTest, TheMoviesOpenAndLastSeconds)

@@ -90,28 +90,28 @@ TEST_F(TitleFramePixels, TheTitleInAWideWindowHasSideBarsAndItsSelectedLabelMove
         EXPECT_EQ(at(x, y), colour) << x << ", " << y << "; see " << out;
     }
 
-    // Layers stand on a grid of the layout, each showing its own cell's
-    // colour; the title gives them all the background texture.
+    // Each layer shows its own cell's colour; the title gives them all the
+    // background texture.
     const scene_data::CSceneDataSet data = scene_data::BuildSceneData();
     const std::vector<std::string>& layers = data.layouts.at("Scene\\TitleSceneM.sce");
     const f32 s = kHeight / 768.0f;
-    const auto centre = [&](size_t i, f32 dx) {
-        const f32 x = margin + (f32(i % 32 * 32) + dx + 12.0f) * s, y = (f32(i / 32 % 24 * 32) + 12.0f) * s;
-        return at(x, y);
+    // A spot of each item's fill, clear of its frame and words; the
+    // background behind them all.
+    const auto item = [&](size_t i, f32 dx) {
+        return at(margin + (scene_data::kTitleItemLeft + dx + 3.0f) * s,
+                  (scene_data::kTitleItemTop + scene_data::kTitleItemStep * f32(i) + 3.0f) * s);
     };
     const auto index = [&](const char* name) {
         return size_t(std::find(layers.begin(), layers.end(), name) - layers.begin());
     };
-    const auto cellColour = [](size_t i) {
-        return (0xFF000000u | (uint32_t(i * 2654435761u >> 8) & 0xFF7FFFu) | 0x200020u) & 0xFFFFFFu;
-    };
+    const auto cellColour = [](size_t i) { return scene_data::CellColour(i) & 0xFFFFFFu; };
     const size_t base = index("Base"), story = index("Story"), adventure = index("Adventure");
     ASSERT_LT(story, layers.size());
-    EXPECT_EQ(centre(base, 0), cellColour(base)) << "background; see " << out;
+    EXPECT_EQ(at(margin + 20.0f * s, 700.0f * s), scene_data::PlainColour(base) & 0xFFFFFFu) << "background; see " << out;
     // Story is selected: its label is drawn 68 layout pixels to the left;
     // Adventure stays in place.
-    EXPECT_EQ(centre(story, -68.0f), cellColour(story)) << "selected label; see " << out;
-    EXPECT_EQ(centre(adventure, 0), cellColour(adventure)) << "other label; see " << out;
+    EXPECT_EQ(item(0, -68.0f), cellColour(story)) << "selected label; see " << out;
+    EXPECT_EQ(item(1, 0), cellColour(adventure)) << "other label; see " << out;
 }
 
 }  // namespace

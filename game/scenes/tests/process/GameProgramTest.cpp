@@ -106,7 +106,9 @@ TEST(GameProgram, WithoutADataFolderItNamesThePlacesTriedAndEnds)
     ASSERT_GT(run.pid, 0);
     EXPECT_EQ(WaitForExit(run.pid, 20000), 1);
     const std::string errors = ReadText(run.errors);
-    EXPECT_NE(errors.find(u8"データフォルダが見つかりません"), std::string::npos) << errors;
+    const size_t first = errors.find(u8"データフォルダが見つかりません");
+    EXPECT_NE(first, std::string::npos) << errors;
+    EXPECT_EQ(errors.find(u8"データフォルダが見つかりません", first + 1), std::string::npos) << "said once: " << errors;
     EXPECT_NE(errors.find(home.Path() + "nowhere"), std::string::npos) << errors;
     EXPECT_FALSE(Exists(home.Saved("GameConfig.dat")));
 }

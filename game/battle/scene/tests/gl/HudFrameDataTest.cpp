@@ -12,6 +12,7 @@
 #include "game/battle/object/StageSetting.h"
 #include "game/battle/scene/BattleConsole.h"
 #include "game/battle/scene/BattleStateConsole.h"
+#include "game/battle/scene/tests/ConsoleTestSupport.h"
 #include "game/battle/scene/tests/gl/Png.h"
 #include "game/battle/testdata/BattleData.h"
 #include "host/image/Image.h"
@@ -104,6 +105,38 @@ protected:
         CharacterTest::TearDown();
     }
 
+    // Two fighters of the test data, teams 0 and 1, a little apart.
+    void AddFighters()
+    {
+        for (u32 i = 0; i < 2; ++i) {
+            auto fighter = NewFighter<CPlayerCharacter>();
+            CharacterCreateRecord record;
+            record.team = i;
+            fighter->Initialize(reinterpret_cast<intptr_t>(&record));
+            const CVector3 at(i ? 40.0f : 0.0f, 0.0f, i ? 60.0f : 0.0f);
+            fighter->SetPosition(&at);
+            fighters_.push_back(std::move(fighter));
+        }
+    }
+
+    // The data set written and made current, its HUD texture and the real
+    // font in the resources.
+    void LoadDataSetHud(CFontTexture** font)
+    {
+        const std::string root = work_ + "/data";
+        std::string error;
+        ASSERT_TRUE(battle_data::WriteBattleData(root, &error)) << error;
+        ASSERT_TRUE(host::kernel::SetCurrentDirectory(battle_data::ResourceFolder(root)));
+        auto* texture = new CTexture();
+        ASSERT_EQ(texture->LoadFromFile("Console_01.dds"), 1);
+        void* slot = static_cast<CValueBase*>(texture);
+        resources_.GetTextureList()->Add(&slot);
+        *font = new CFontTexture();
+        ASSERT_EQ((*font)->Create(1024, 1024, render::kFormatA8R8G8B8, "IPAGothic", 32), 1);
+        slot = static_cast<CValueBase*>(*font);
+        resources_.GetFontList()->Add(&slot);
+    }
+
     // The pixel at (x, y) of the frame, 0xRRGGBB.
     u32 At(u32 x, u32 y) const { return frame_[size_t(y) * kWidth + x] & 0xFFFFFF; }
 
@@ -120,15 +153,7 @@ TEST_F(HudFrameData, OneFrameFromTheBattleDataSetShowsEachElementInItsPlace)
 {
     // Two fighters of the test data, a little apart, advanced ten frames.
     SetFrameTime(50);
-    for (u32 i = 0; i < 2; ++i) {
-        auto fighter = NewFighter<CPlayerCharacter>();
-        CharacterCreateRecord record;
-        record.team = i;
-        fighter->Initialize(reinterpret_cast<intptr_t>(&record));
-        const CVector3 at(i ? 40.0f : 0.0f, 0.0f, i ? 60.0f : 0.0f);
-        fighter->SetPosition(&at);
-        fighters_.push_back(std::move(fighter));
-    }
+    AddFighters();
     std::vector<CObjectDivision*> objects{fighters_[0].get(), fighters_[1].get()};
     scene_.characters = {objects.data(), u32(objects.size())};
     for (int frame = 0; frame < 10; ++frame) {
@@ -143,18 +168,8 @@ TEST_F(HudFrameData, OneFrameFromTheBattleDataSetShowsEachElementInItsPlace)
     HudFighterList list{&own, &other};
 
     // The data set's layout and texture, the real font.
-    const std::string root = work_ + "/data";
-    std::string error;
-    ASSERT_TRUE(battle_data::WriteBattleData(root, &error)) << error;
-    ASSERT_TRUE(host::kernel::SetCurrentDirectory(battle_data::ResourceFolder(root)));
-    auto* texture = new CTexture();
-    ASSERT_EQ(texture->LoadFromFile("Console_01.dds"), 1);
-    void* slot = static_cast<CValueBase*>(texture);
-    resources_.GetTextureList()->Add(&slot);
-    auto* font = new CFontTexture();
-    ASSERT_EQ(font->Create(1024, 1024, render::kFormatA8R8G8B8, "IPAGothic", 32), 1);
-    slot = static_cast<CValueBase*>(font);
-    resources_.GetFontList()->Add(&slot);
+    CFontTexture* font = nullptr;
+    ASSERT_NO_FATAL_FAILURE(LoadDataSetHud(&font));
     auto* setting = new CStageSetting();
     setting->GetParameters()->box.min = CVector3(-100, -10, -100);
     setting->GetParameters()->box.max = CVector3(100, 10, 100);
@@ -233,4 +248,63 @@ TEST_F(HudFrameData, OneFrameFromTheBattleDataSetShowsEachElementInItsPlace)
         for (u32 x = 72; x < 124; ++x) message += red(At(x, y)) > 200 && green(At(x, y)) > 200 && blue(At(x, y)) > 200;
     }
     EXPECT_GT(message, 20u) << "the quick message lacks its text";
+}
+
+// The result on the data set's HUD: the own team won, and the banner says so
+// in its words. Written as BattleResult.png.
+TEST_F(HudFrameData, TheResultBannerSaysWhoWon)
+{
+    SetFrameTime(50);
+    AddFighters();
+    FighterView own(*fighters_[0], 0, 0, ""), other(*fighters_[1], 1, 2, "Mio");
+    HudFighterList list{&own, &other};
+    CFontTexture* font = nullptr;
+    ASSERT_NO_FATAL_FAILURE(LoadDataSetHud(&font));
+    CResourceList stages;
+    CCamera camera;
+    const CVector3 eye(-10, 10, -30), target(40, 10, 60), up(0, 1, 0);
+    camera.SetLookAt(&eye, &target, &up);
+    camera.SetPerspective(60.0f, 4.0f / 3.0f, 1.0f, 1000.0f);
+    camera.SetViewport(0, 0, kWidth, kHeight);
+    own.camera = &camera;
+
+    ConsoleSetup setup;
+    setup.timeSetting = 1;
+    setup.characters = &list;
+    setup.stageObjects = &stages;
+    setup.font = font;
+    setup.owner = &scene_;
+    CBattleConsole console;
+    ASSERT_EQ(console.Load(&setup), 1u);
+    SetFrameTime(200);
+    for (int frame = 0; frame < 20; ++frame) console.Update(0);
+    console_test::FakeConsoleScene judge;   // team 0's result: a win; the battle settled
+    judge.settled = 1;
+    console.GetState()->SetOwner(&judge);
+    console.GetState()->SetResult();
+    ASSERT_EQ(console.GetState()->GetResult(), 1u);
+    // 4.8 s after the end: the win banner stands still.
+    for (int frame = 0; frame < 24; ++frame) console.Update(0);
+    ASSERT_EQ(device_.BeginScene(), 1);
+    ASSERT_EQ(console.Draw(0), 1);
+    frame_.resize(kWidth * kHeight);
+    const render::Rect all{0, 0, i32(kWidth), i32(kHeight)};
+    ASSERT_EQ(device_.GetBackBuffer()->ReadPixels(&all, frame_.data()), render::Result::Ok);
+    ASSERT_EQ(device_.EndScene(), 1);
+    const std::string png = gl_test::Png(frame_, kWidth, kHeight);
+    const std::string out = std::string(ORV_TEST_BUILD_DIR) + "/BattleResult.png";
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
+
+    // The banner's letters (its yellow) stand in its place, (312, 320)
+    // 400 x 120, and none of that yellow beside it on the same rows.
+    const auto yellow = [&](u32 x, u32 y) {
+        const u32 p = At(x, y);
+        return (p >> 16 & 0xFF) > 200 && (p >> 8 & 0xFF) > 180 && (p & 0xFF) < 140;
+    };
+    u32 inside = 0, beside = 0;
+    for (u32 y = 320; y < 440; ++y) {
+        for (u32 x = 0; x < kWidth; ++x) (x >= 312 && x < 712 ? inside : beside) += yellow(x, y);
+    }
+    EXPECT_GT(inside, 300u) << "see " << out;
+    EXPECT_EQ(beside, 0u) << "see " << out;
 }

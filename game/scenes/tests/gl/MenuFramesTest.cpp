@@ -1,0 +1,141 @@
+// The menus a new player meets, on real OpenGL at 1024 x 768, read back and
+// written to the build folder as PNGs to look at (MenuTitle.png,
+// MenuCharaSelect.png, MenuOptionSelect.png). The checks: each screen
+// draws its layers' cells with words in them (dark letter texels inside a
+// cell of its light fill), and the title's items stand in their column.
+#include "engine/core/Scene.h"
+#include "game/battle/scene/BattleSetup.h"
+#include "game/scenes/CharaSelect.h"
+#include "game/scenes/GameApp.h"
+#include "game/scenes/MenuScene.h"
+#include "game/scenes/OptionSelect.h"
+#include "game/scenes/TitleScene.h"
+#include "game/battle/scene/tests/gl/Png.h"
+#include "game/scenes/testdata/SceneData.h"
+#include "game/scenes/tests/gl/GlGame.h"
+#include "host/kernel/Kernel.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr u32 kWidth = 1024, kHeight = 768;
+constexpr u32 kSizeIndex = 2;   // 1024 x 768
+
+class CWaitScene : public CScene {
+    ORV_VALUE_CLASS(CWaitScene)
+
+public:
+    CWaitScene() = default;
+    CWaitScene(const CWaitScene&) = default;
+    i32 Initialize(intptr_t) override { return 1; }
+    i32 Update(u32) override { return 1; }
+    u32 OnMessage(u32, intptr_t) override { return 1; }
+    i32 Draw(u32) override { return 1; }
+};
+
+class MenuFrames : public gl_test::GlGame {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Start(kSizeIndex, {}, [] { return new CWaitScene; }));
+        ASSERT_EQ(app_->GetClientWidth(), i32(kWidth));
+        ASSERT_TRUE(app_->LoadResources());
+    }
+
+    std::string Scene() const { return app_->GetScene() ? app_->GetScene()->GetClassName() : ""; }
+
+    // The frame after the fades, written as name; empty when unreadable.
+    std::vector<u32> Shot(const std::string& name)
+    {
+        for (u32 i = 0; i < 90; ++i) Frame(17);
+        std::vector<u32> frame = ReadFrame(kWidth, kHeight);
+        const std::string png = gl_test::Png(frame, kWidth, kHeight);
+        EXPECT_TRUE(host::kernel::WriteFileAtomic(Out(name), png.data(), png.size()));
+        return frame;
+    }
+
+    static std::string Out(const std::string& name) { return std::string(ORV_TEST_BUILD_DIR) + "/" + name; }
+
+    // How many texels of the box (layout pixels) are the fill and how many
+    // are dark letters.
+    static std::pair<u32, u32> FillAndLetters(const std::vector<u32>& frame, f32 x, f32 y, f32 w, f32 h, u32 fill)
+    {
+        u32 filled = 0, letters = 0;
+        for (u32 yy = u32(y) + 2; yy + 2 < u32(y + h); ++yy) {
+            for (u32 xx = u32(x) + 2; xx + 2 < u32(x + w); ++xx) {
+                const u32 c = frame[yy * kWidth + xx] & 0xFFFFFFu;
+                filled += c == (fill & 0xFFFFFFu);
+                letters += (c & 0xC0C0C0u) == 0;
+            }
+        }
+        return {filled, letters};
+    }
+};
+
+TEST_F(MenuFrames, TheTitleCharacterSelectAndOptionSelectShowTheirWords)
+{
+    const scene_data::CSceneDataSet data = scene_data::BuildSceneData();
+
+    TitleArgs titleArgs;
+    titleArgs.item = title::kBattle;
+    app_->ChangeScene(new CTitleScene, reinterpret_cast<intptr_t>(&titleArgs));
+    ASSERT_EQ(Scene(), "CTitleScene");
+    const std::vector<u32> title = Shot("MenuTitle.png");
+    const std::vector<std::string>& titleLayers = data.layouts.at(title::kLayout);
+    for (u32 i = 0; i < title::kItemCount; ++i) {
+        const size_t layer = size_t(std::find(titleLayers.begin(), titleLayers.end(), title::kItemLayers[i].label) -
+                                    titleLayers.begin());
+        const f32 x = scene_data::kTitleItemLeft + (i == title::kBattle ? title::kSelectedOffset : 0.0f);
+        const f32 y = scene_data::kTitleItemTop + scene_data::kTitleItemStep * f32(i);
+        const auto [filled, letters] = FillAndLetters(title, x, y, scene_data::kTitleItemWidth,
+                                                      scene_data::kTitleItemHeight, scene_data::CellColour(layer));
+        EXPECT_GT(filled, 1000u) << title::kItemLayers[i].label << "; see " << Out("MenuTitle.png");
+        EXPECT_GT(letters, 20u) << title::kItemLayers[i].label << "; see " << Out("MenuTitle.png");
+    }
+
+    // Battle decided: the character select.
+    const u8 decide = u8(app_->GetSaveConfig()->GetKeyConfigSection()->keyboard[menu::kDecide - 8]);
+    input_.SetKey(decide, true);
+    Frame(17);
+    input_.SetKey(decide, false);
+    for (u32 i = 0; i < 120 && Scene() != "CCharaSelect"; ++i) Frame(17);
+    ASSERT_EQ(Scene(), "CCharaSelect");
+    const std::vector<u32> select = Shot("MenuCharaSelect.png");
+    // Dark letter texels with a light cell's fill a few texels to either side.
+    const auto lightTexels = [](const std::vector<u32>& frame) {
+        const auto light = [&](u32 x, u32 y) {
+            const u32 c = frame[y * kWidth + x];
+            return (c >> 16 & 0xFF) >= 0xB0 && (c >> 8 & 0xFF) >= 0xB0 && (c & 0xFF) >= 0xB0;
+        };
+        u32 letters = 0;
+        for (u32 y = 0; y < kHeight; ++y) {
+            for (u32 x = 6; x + 6 < kWidth; ++x) {
+                if ((frame[y * kWidth + x] & 0xC0C0C0u) != 0) continue;
+                bool left = false, right = false;
+                for (u32 d = 1; d <= 6; ++d) left = left || light(x - d, y), right = right || light(x + d, y);
+                letters += left && right;
+            }
+        }
+        return letters;
+    };
+    EXPECT_GT(lightTexels(select), 500u) << "see " << Out("MenuCharaSelect.png");
+
+    // The option select on two fighters.
+    MenuSetupArgs args;
+    args.setup = new CBattleSetup(app_->GetSaveConfig());
+    args.setup->entries[1].kind = CBattleEntry::kKindComputer;
+    args.setup->entries[1].character = 1;
+    args.setup->entries[1].team = 1;
+    for (u32 i = 2; i < CBattleSetup::kEntryCount; ++i) args.setup->entries[i].kind = CBattleEntry::kKindNone;
+    app_->ChangeScene(new COptionSelect, reinterpret_cast<intptr_t>(&args));
+    ASSERT_EQ(Scene(), "COptionSelect");
+    const std::vector<u32> options = Shot("MenuOptionSelect.png");
+    EXPECT_GT(lightTexels(options), 500u) << "see " << Out("MenuOptionSelect.png");
+}
+
+}  // namespace
