@@ -148,6 +148,35 @@ TEST(AdventureMapTest, DamagedListsAreRefusedNamingWhere)
     }
 }
 
+// Exactly at the limits: a column of ten nodes and ten columns are taken.
+TEST(AdventureMapTest, TenNodesInAColumnAndTenColumnsAreAccepted)
+{
+    std::string events, columns;
+    for (u32 i = 0; i < kMaxNodesPerColumn; ++i) events += "ADVENTURE=A.txt;";
+    for (u32 c = 0; c < kMaxColumns; ++c) columns += "COUNT=1;";
+    const struct {
+        std::string list;
+        std::vector<u32> counts;
+    } cases[] = {
+        {"COUNT=10;" + events, std::vector<u32>(1, kMaxNodesPerColumn)},
+        {columns + events, std::vector<u32>(kMaxColumns, 1)},
+    };
+    for (const auto& c : cases) {
+        setting_test::WorkFolder folder;
+        WriteSkills();
+        setting_test::WriteBytes("A.txt", "STAGE=1;");
+        setting_test::WriteBytes("Adventure.txt", c.list);
+        CSkillList skills;
+        ASSERT_EQ(skills.LoadFile("Skill.txt"), 1);
+        CAdventureSetting list;
+        ASSERT_EQ(list.LoadFile("Adventure.txt"), 1) << c.list;
+        Map map;
+        const MapCheck check = CheckMap(list, &skills, &map);
+        EXPECT_EQ(check.error, MapError::kNone) << c.list << ": " << DescribeMapError(check);
+        EXPECT_EQ(map.counts, c.counts) << c.list;
+    }
+}
+
 // -- The battle's set-up. --
 
 TEST(AdventureSetupTest, FillsOpponentsAndOptions)

@@ -288,6 +288,28 @@ TEST(CharaSelectRun, HandItemsFollowTheHandValue)
     EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "Title"), 1);
 }
 
+// Cards loaded from set-up entries holding the highest hand keep it and
+// draw all four items; a hand of 0 draws none.
+TEST(CharaSelectRun, CardsLoadedWithHandFourDrawFourItems)
+{
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(menu_run::Enter(game, new menu_run::CIdleScene));
+    battle_flow::SelectArgs args;
+    args.curtain = 1.0f;
+    args.alpha = 1.0f;
+    args.setup = std::make_unique<CBattleSetup>();
+    const u32 hands[4] = {0, 4, 0, 4};
+    for (u32 i = 0; i < 4; ++i) args.setup->entries[i].factorLevel = hands[i];
+    game.App().Flow()->GoCharaSelect(std::move(args));
+    CCharaSelect* scene = Select(game);
+    ASSERT_TRUE(scene) << game.Describe();
+    for (u32 i = 0; i < 4; ++i) EXPECT_EQ(scene->GetCard(i)->Word(kHand), hands[i]) << i;
+    game.Frame();
+    const std::vector<std::string> drawn = menu_run::DrawnLayers(
+        game, scene_data::CharaSelectLayers(), menu::FindTexture(scene_data::kCharaSelectTexture));
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "Chara/HandItem"), 8);
+}
+
 // Decide ends editing with the card ready, cancel without; the help line
 // follows the mode.
 TEST(CharaSelectRun, EditingEndsReadyOnlyOnDecide)

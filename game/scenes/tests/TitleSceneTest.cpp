@@ -298,6 +298,10 @@ TEST(TitleSceneTest, OrbNoticeNamesTheNewOrbsFourAPage)
         {{2, 3, 5, 6, 7, 8, 9, 10, 11},
             {"霊玉【Orb02・Orb03・Orb05・Orb06】を取得しました。", "霊玉【Orb07・Orb08・Orb09・Orb10】を取得しました。",
                 "霊玉【Orb11】を取得しました。"}},
+        // Full last pages: exactly one page, exactly two.
+        {{2, 3, 5, 6}, {"霊玉【Orb02・Orb03・Orb05・Orb06】を取得しました。"}},
+        {{2, 3, 5, 6, 7, 8, 9, 10},
+            {"霊玉【Orb02・Orb03・Orb05・Orb06】を取得しました。", "霊玉【Orb07・Orb08・Orb09・Orb10】を取得しました。"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pages.front());
