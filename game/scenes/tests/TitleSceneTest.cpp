@@ -282,6 +282,24 @@ TEST(TitleSceneTest, BlockSetsTheFadesAndHandsOverEffectAndMusic)
     EXPECT_EQ(CallsPlaying(), 1u);
 }
 
+// Voices off: the title shows and moves on without its call.
+TEST(TitleSceneTest, VoicesOffNoCallPlays)
+{
+    game_test::DriverOptions options = Start(NewTitle);
+    options.startScene = [start = options.startScene]() -> CScene* {
+        CScene* title = start();
+        GetGameApp()->GetSaveConfig()->GetGameSettings()->voicePlay = 0;
+        return title;
+    };
+    GameDriver game(game_test::GameDataRoot(), options);
+    CTitleScene* title = Title(game);
+    ASSERT_NE(title, nullptr) << game.Describe();
+    RunToMenu(game);
+    EXPECT_EQ(title->GetCurtain(), 0.0f);
+    game.Frames(60);
+    EXPECT_EQ(CallsPlaying(), 0u);
+}
+
 // The notice of orbs won: four to a page, decide turns it and closes it
 // after the last, and only then are the orbs marked shown. Nothing else is
 // taken while it shows.
