@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string_view>
 
 namespace story {
 
@@ -38,8 +39,13 @@ bool InRange(i32 value, i64 lo, i64 hi) { return value >= lo && value <= hi; }
 
 // A chapter names the next by a path under the data folder: never an
 // absolute one nor one that climbs out (its cache would be written there).
-bool SafeName(const std::string& name)
+// The name comes as its cache's path: what follows "Setting/" is what the
+// chapter wrote, and the text file the load falls back on.
+bool SafeName(const std::string& path)
 {
+    static constexpr std::string_view kCacheFolder = "Setting/";
+    const bool cached = path.compare(0, kCacheFolder.size(), kCacheFolder) == 0;
+    const std::string name = cached ? path.substr(kCacheFolder.size()) : path;
     if (name.empty() || name[0] == '/' || name[0] == '\\' || name.find(':') != std::string::npos) return false;
     return name.find("..") == std::string::npos;
 }

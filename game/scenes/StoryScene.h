@@ -187,6 +187,7 @@ public:
     bool IsMoviePlaying() const { return m_moviePlaying != 0; }
     CEffect* GetEffect() const { return m_effect; }
     CTexture* GetMovieTexture() const { return m_movieTexture.get(); }
+    const CMovie* GetMovie() const { return m_movie.get(); }
     CSoundBuffer* GetMusic() const { return m_music.get(); }
     // The set-up while this scene owns it (text screens, before the loader).
     const CBattleSetup* GetSetup() const { return m_setup.get(); }

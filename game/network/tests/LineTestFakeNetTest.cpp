@@ -2,13 +2,18 @@
 // with the next, streams cut into small pieces. A swap delivers 1, 0, 3, 2,
 // ...: only the odd sequence numbers climb above the highest seen.
 #include "game/network/LineTest.h"
+#include "host/kernel/Kernel.h"
 #include "host/net/FakeNet.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
+using host::net::Endpoint;
+using host::net::Error;
+using host::net::IoResult;
 using host::net::MakeAddress;
+using host::net::Socket;
 
 constexpr u16 kPort = 15500;
 constexpr u16 kCount = 10;
@@ -47,6 +52,85 @@ TEST(LineTestFakeNet, CountsOnlyDatagramsAboveTheHighestSeen)
         }
         // Sockets were closed only once no thread used them.
         EXPECT_TRUE(network.Misuses().empty()) << c.name << ": " << network.Misuses().front();
+    }
+}
+
+// The tester's machine, its clock moved on by each datagram it sends: the
+// only time that passes during the test.
+class DatagramClockNet final : public host::net::Net {
+public:
+    DatagramClockNet(host::net::Net& inner, host::kernel::FakeClock& clock, u32 msPerDatagram)
+        : m_inner(inner), m_clock(clock), m_ms(msPerDatagram)
+    {
+    }
+    Socket Open(host::net::Type type) override { return m_inner.Open(type); }
+    Error Bind(Socket socket, Endpoint local) override { return m_inner.Bind(socket, local); }
+    Error Listen(Socket socket, int32_t backlog) override { return m_inner.Listen(socket, backlog); }
+    Socket Accept(Socket listener, Endpoint* from) override { return m_inner.Accept(listener, from); }
+    Error Connect(Socket socket, Endpoint remote, uint32_t timeoutMs) override
+    {
+        return m_inner.Connect(socket, remote, timeoutMs);
+    }
+    IoResult Send(Socket socket, const void* data, size_t bytes) override { return m_inner.Send(socket, data, bytes); }
+    IoResult Receive(Socket socket, void* data, size_t capacity) override
+    {
+        return m_inner.Receive(socket, data, capacity);
+    }
+    IoResult SendTo(Socket socket, const void* data, size_t bytes, Endpoint remote) override
+    {
+        m_clock.Advance(m_ms);
+        return m_inner.SendTo(socket, data, bytes, remote);
+    }
+    IoResult ReceiveFrom(Socket socket, void* data, size_t capacity, Endpoint* from) override
+    {
+        return m_inner.ReceiveFrom(socket, data, capacity, from);
+    }
+    int32_t Wait(Socket socket, uint32_t events, uint32_t timeoutMs) override
+    {
+        return m_inner.Wait(socket, events, timeoutMs);
+    }
+    void Shutdown(Socket socket) override { m_inner.Shutdown(socket); }
+    void Close(Socket socket) override { m_inner.Close(socket); }
+    Endpoint LocalEndpoint(Socket socket) override { return m_inner.LocalEndpoint(socket); }
+    bool Resolve(std::string_view name, uint32_t& address) override { return m_inner.Resolve(name, address); }
+    std::string HostName() override { return m_inner.HostName(); }
+    std::vector<uint32_t> InterfaceAddresses() override { return m_inner.InterfaceAddresses(); }
+    Error SetMulticastInterface(Socket socket, uint32_t address) override
+    {
+        return m_inner.SetMulticastInterface(socket, address);
+    }
+
+private:
+    host::net::Net& m_inner;
+    host::kernel::FakeClock& m_clock;
+    u32 m_ms;
+};
+
+// On a fake clock the times are exact: the datagrams' time less their
+// pacing (32 ms each), never below 0; the TCP phases took no time at all.
+TEST(LineTestFakeNet, UdpTimeIsTheDatagramsTimeLessTheirPacing)
+{
+    const struct {
+        u32 msPerDatagram;
+        u32 udpMs;
+    } cases[] = {{33, kCount}, {32, 0}, {10, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.msPerDatagram);
+        host::kernel::FakeClock clock(1000);
+        host::kernel::ScopedClock installed(clock);
+        host::net::FakeNetwork network(7);
+        host::net::FakeMachine& machineA = network.AddMachine(MakeAddress(10, 0, 0, 1));
+        host::net::FakeMachine& machineB = network.AddMachine(MakeAddress(10, 0, 0, 2));
+        DatagramClockNet tester(machineA, clock, c.msPerDatagram);
+        CLineTest a(&tester), b(&machineB);
+        ASSERT_EQ(a.Init(kPort), 1);
+        ASSERT_EQ(b.Init(kPort), 1);
+        LineTestResults results{};
+        ASSERT_EQ(a.Run(machineB.Address(), 100, kCount, &results), 1);
+        EXPECT_EQ(results.udpMs, c.udpMs);
+        EXPECT_EQ(results.tcpSendMs, 0u);
+        EXPECT_EQ(results.tcpReceiveMs, 0u);
+        EXPECT_EQ(results.datagramsCounted, kCount - 1u);
     }
 }
 

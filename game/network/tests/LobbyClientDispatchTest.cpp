@@ -151,6 +151,20 @@ TEST_F(LobbyClientDispatch, HostileFieldsAndLengthsAreRefused)
     EXPECT_FALSE(Called("user-info 9 picture 1000"));
 }
 
+// A message of exactly the largest payload is taken (one byte more is not,
+// above): the chat line at its start reaches the screens.
+TEST_F(LobbyClientDispatch, LargestPayloadIsTaken)
+{
+    LogIn();
+    std::vector<u8> line(kMaxPayload, 0);
+    std::memcpy(line.data(), "ann", 3);
+    ASSERT_EQ(Deliver(kLobbyChat, kStatusSuccess, line), 1);
+    EXPECT_NE(LastEvent(), u32(kEventServerLost));
+    std::lock_guard lock(screens.mutex);
+    ASSERT_EQ(screens.chat.size(), 1u);
+    EXPECT_EQ(screens.chat[0], "ann");
+}
+
 TEST_F(LobbyClientDispatch, UserEntriesAddUpdateAndSkipEmptyNames)
 {
     LogIn();

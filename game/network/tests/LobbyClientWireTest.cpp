@@ -88,6 +88,19 @@ TEST(LobbyClientWire, ClientFramesAsTheServerReadsThem)
     EXPECT_EQ(ReadClientFrame(huge.data(), huge.size(), 0x51, &frame), FrameResult::kBad);
 }
 
+// A frame of exactly the largest payload is read whole.
+TEST(LobbyClientWire, FrameOfTheLargestPayloadIsRead)
+{
+    std::vector<u8> payload(kMaxPayload);
+    for (size_t i = 0; i < payload.size(); ++i) payload[i] = u8(i * 13 + (i >> 8));
+    const std::vector<u8> stream = WriteClientMessage(1020, payload.data(), u32(payload.size()), 0x51);
+    ClientFrame frame;
+    ASSERT_EQ(ReadClientFrame(stream.data(), stream.size(), 0x51, &frame), FrameResult::kMessage);
+    EXPECT_EQ(frame.type, 1020);
+    EXPECT_EQ(frame.consumed, stream.size());
+    EXPECT_TRUE(frame.payload == payload);
+}
+
 TEST(LobbyClientWire, EveryFixedOffsetMessageNeedsItsBytes)
 {
     const struct {

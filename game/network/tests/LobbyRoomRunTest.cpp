@@ -91,6 +91,35 @@ TEST_F(LobbyRoomRun, MemberJoinsChatsAndLeaves)
     EXPECT_TRUE(FramesUntil([&] { return Count(Host()) == 1; }));
 }
 
+// Two guests, the first leaves: the host's table and the one the other
+// guest is sent both hold the host and that guest, moved up to entry 1.
+TEST_F(LobbyRoomRun, OneOfTwoGuestsLeavesAndTheOtherIsMovedUp)
+{
+    HostRoom();
+    Join();
+    ASSERT_TRUE(FramesUntil([&] { return Count(Host()) == 2 && Count(Guest()) == 2; }));
+    Player& second = AddPlayer(3, 1, "127.0.0.1", 9, kPort, true);
+    RoutePeers(second.client);
+    Focus(second);
+    second.client.SetJoinTarget(net_test::Loopback(1), kPort);
+    second.client.StartJoin();
+    ASSERT_TRUE(FramesUntil([&] { return Count(Host()) == 3 && Count(Guest()) == 3 && Count(second) == 3; }));
+    EXPECT_EQ(second.client.GetOwnMemberIndex(), 2);
+
+    Guest().client.GetNetHost()->RequestCloseAll();
+    Guest().client.SetScreen(u32(LobbyLayer::kConnectOptions));
+    Focus(second);
+    ASSERT_TRUE(FramesUntil([&] { return Count(Host()) == 2 && Count(second) == 2; }));
+    EXPECT_EQ(second.client.GetOwnMemberIndex(), 1);
+    std::lock_guard<std::mutex> lock(SceneLock());
+    for (Player* p : {&Host(), &second}) {
+        const RoomMemberTable& table = *p->Context().state.members;
+        EXPECT_STREQ(table.members[0].peerId, Room(Host())->OwnPeerId());
+        EXPECT_STREQ(table.members[1].peerId, Room(second)->OwnPeerId());
+        EXPECT_STREQ(table.members[2].peerId, "");
+    }
+}
+
 TEST_F(LobbyRoomRun, DeniedPlayerGetsRefusedAndMessageTen)
 {
     Host().Context().denyList.push_back(IpAddressEntry{{"*", "*", "*", "*"}});

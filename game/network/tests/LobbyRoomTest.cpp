@@ -298,6 +298,31 @@ TEST_F(LobbyRoom, LobbyPanelsSlideWithTheOverlayAndTakeTheInput)
     EXPECT_EQ(Room().GetFocus(), u32(CLobbyRoomScene::kMemberFocus));
 }
 
+// F1 again: the lobby slides away and the room takes the keys once more;
+// the lobby screen's focus stays where it was left.
+TEST_F(LobbyRoom, ClosingTheOverlayGivesTheKeysBackToTheRoom)
+{
+    Room().SetLobbyMode(1);
+    Room().BecomeHost("host", "hostid");
+    P().client.SetScreen(u32(LobbyLayer::kRoom));
+    game.Frame();
+    auto* lobby = P().Screen<CLobbyMainScene>(LobbyLayer::kLobby);
+    Key(CLobbyRoomScene::kF1Key);
+    ASSERT_TRUE(Room().OverlayShown());
+    const u32 lobbyFocus = lobby->GetFocus();
+    Press(menu::kRight);
+    const u32 movedFocus = lobby->GetFocus();
+    EXPECT_NE(movedFocus, lobbyFocus);
+    EXPECT_EQ(Room().GetFocus(), u32(CLobbyRoomScene::kMemberFocus));
+
+    Key(CLobbyRoomScene::kF1Key);
+    EXPECT_FALSE(Room().OverlayShown());
+    ASSERT_TRUE(FramesUntil([&] { return Room().GetFade() == 0.0f; }, 60));
+    Press(menu::kRight);
+    EXPECT_EQ(Room().GetFocus(), u32(CLobbyRoomScene::kChatFocus));
+    EXPECT_EQ(lobby->GetFocus(), movedFocus);
+}
+
 // The room opens the other windows: decide on a direct member shows his
 // entry; the host menu's room settings edit the room.
 TEST_F(LobbyRoom, DecideOnADirectMemberAndRoomSettingsOpenTheirWindows)

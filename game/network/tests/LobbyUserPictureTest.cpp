@@ -103,6 +103,8 @@ TEST(LobbyUserPicture, LimitsRefuseBeforeDecoding)
 {
     std::vector<u8> huge = Bmp(4, 4);
     huge.resize(kMaxPictureBytes + 1, 0);
+    std::vector<u8> atLimit = Bmp(4, 4);
+    atLimit.resize(kMaxPictureBytes, 0);
     const struct {
         const char* what;
         std::vector<u8> bytes;
@@ -112,6 +114,7 @@ TEST(LobbyUserPicture, LimitsRefuseBeforeDecoding)
         {"at the side limit", PngClaiming(1024, 1024), true},
         {"one column over", PngClaiming(1025, 1), false},
         {"2 KiB asking for a 256 MiB texture", PngClaiming(8193, 8193), false},
+        {"exactly 1 MiB", atLimit, true},
         {"over 1 MiB", huge, false},
         {"unreadable header", std::vector<u8>(64, 0x7E), false},
     };

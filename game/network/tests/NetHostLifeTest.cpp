@@ -310,6 +310,39 @@ TEST(NetHostClose, CloseAllFromACallbackWaitsForUpdate)
     ASSERT_TRUE(room.member.rec.WaitDisconnects(1));
 }
 
+// A host that closed all its peers is used again: it listens anew, takes
+// the member back and messages go both ways as before.
+TEST(NetHostClose, AHostThatClosedAllListensAndTakesAMemberAgain)
+{
+    Room room;
+    room.host.host.CloseAll();
+    ASSERT_TRUE(room.member.rec.WaitDisconnects(1));
+    ASSERT_TRUE(UpdateUntilPeers(room.member.host, 0));
+    EXPECT_EQ(room.host.host.GetListenPort(), 0);
+
+    const u16 port = room.host.Listen();
+    ASSERT_NE(port, 0);
+    ASSERT_EQ(room.member.ConnectTo(room.host, port), 1);
+    ASSERT_TRUE(room.host.rec.WaitFor([&] { return room.host.rec.accepted.size() == 2; }));
+    EXPECT_EQ(room.host.host.GetPeerCount(), 1u);
+    const u32 up = 0x01020304, down = 0x0A0B0C0D;
+    room.member.host.Broadcast(10005, 1, &up, 4, 1);
+    room.host.host.Broadcast(10006, 1, &down, 4, 1);
+    ASSERT_TRUE(room.host.rec.WaitMessages(1));
+    ASSERT_TRUE(room.member.rec.WaitMessages(1));
+    room.host.rec.With([&] {
+        EXPECT_EQ(room.host.rec.messages.back().type, 10005);
+        EXPECT_EQ(room.host.rec.messages.back().from, room.member.Name());
+        EXPECT_EQ(room.host.rec.messages.back().payload, std::vector<u8>({4, 3, 2, 1}));
+        return 0;
+    });
+    room.member.rec.With([&] {
+        EXPECT_EQ(room.member.rec.messages.back().type, 10006);
+        EXPECT_EQ(room.member.rec.messages.back().payload, std::vector<u8>({0x0D, 0x0C, 0x0B, 0x0A}));
+        return 0;
+    });
+}
+
 // The accept callback may stop the listener (a full room) from the accept
 // thread itself.
 TEST(NetHostAccept, StopListeningFromTheAcceptCallback)

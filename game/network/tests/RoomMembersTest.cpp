@@ -57,6 +57,37 @@ TEST(RoomMembers, TableRoundTripsAtItsOffsets)
     EXPECT_STREQ(got.members[2].name, "member2");
 }
 
+// Every field of every entry comes back, each of its own value (no two
+// alike, so a field read from its neighbour's offset shows).
+TEST(RoomMembers, EveryFieldOfAFullTableComesBack)
+{
+    RoomMemberTable sent = TableOf(lobby::kMaxMembers);
+    for (u32 i = 0; i < lobby::kMaxMembers; ++i) {
+        for (u32 k = 0; k < 3; ++k) sent.members[i].results[k] = 0x10000000u * (k + 1) + 0x0101u * i;
+        sent.members[i].field = 0xA0B0C000u + i;
+    }
+    u8 bytes[room::kTableBytes];
+    room::WriteMemberTable(sent, bytes);
+    RoomMemberTable got;
+    ASSERT_TRUE(room::ReadMemberTable(bytes, sizeof bytes, &got));
+    EXPECT_EQ(got.count, sent.count);
+    for (u32 i = 0; i < lobby::kMaxMembers; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_STREQ(got.members[i].name, sent.members[i].name);
+        EXPECT_STREQ(got.members[i].peerId, sent.members[i].peerId);
+        for (u32 k = 0; k < 3; ++k) EXPECT_EQ(got.members[i].results[k], sent.members[i].results[k]) << k;
+        EXPECT_EQ(got.members[i].field, sent.members[i].field);
+    }
+    // The member's own notice (1026) carries the same two.
+    u8 info[room::kMemberInfoBytes];
+    room::WriteMemberInfo("member7", 0xA0B0C007u, info);
+    char name[25] = {};
+    u32 field = 0;
+    ASSERT_TRUE(room::ReadMemberInfo(info, sizeof info, name, &field));
+    EXPECT_STREQ(name, "member7");
+    EXPECT_EQ(field, 0xA0B0C007u);
+}
+
 TEST(RoomMembers, MemberResultOutsideZeroToTwoIsIgnored)
 {
     struct Case { u32 value; u32 n; bool taken; };

@@ -138,6 +138,13 @@ std::string WriteMovies(const std::string& root, const CSceneDataSet& set, const
     for (const CSceneDataSet::MovieFile& movie : set.movies) {
         const std::string first = ResourceOf(root, Folder::kFirst) + "/" + Native(movie.path);
         const std::string second = ResourceOf(root, Folder::kSecond) + "/" + Native(movie.path);
+        if (movie.folder != Folder::kBoth) {
+            // A folder's own movie: made there alone, left out when the faults name it.
+            const std::string& path = movie.folder == Folder::kFirst ? first : second;
+            if (faults.files.count(UnderRoot(root, path))) continue;
+            error += MakeMovie(path, movie);
+            continue;
+        }
         std::string bytes;
         const std::string made = MakeMovie(first, movie);
         if (!made.empty() || !host::kernel::ReadWholeFile(first, bytes)) {
@@ -338,15 +345,15 @@ void CSceneDataSet::File(const std::string& path, std::string bytes, Folder fold
     fileBytes.push_back(std::move(bytes));
 }
 
-void CSceneDataSet::Movie(const std::string& path, f32 seconds, u32 variant)
+void CSceneDataSet::Movie(const std::string& path, f32 seconds, u32 variant, Folder folder)
 {
     for (MovieFile& m : movies) {
-        if (m.path == path) {
-            m = {path, seconds, variant};
+        if (m.path == path && m.folder == folder) {
+            m = {path, seconds, variant, folder};
             return;
         }
     }
-    movies.push_back({path, seconds, variant});
+    movies.push_back({path, seconds, variant, folder});
 }
 
 void CellOf(size_t i, f32* left, f32* top)

@@ -40,6 +40,10 @@ namespace scene_data {
 
 enum class Folder { kFirst, kSecond, kBoth };
 
+// The ending movie's length in each folder: they differ, so one opened
+// from the wrong folder shows.
+inline constexpr f32 kFirstEndingSeconds = 3.0f, kSecondEndingSeconds = 4.0f;
+
 // The archive of menu media every scene finds by name after start-up.
 inline constexpr const char* kScenePack = "Data\\Scene.gpk";
 inline constexpr GameArchive kSceneArchive = {"SCENEPACK", kScenePack, kPackKeyFirst};
@@ -98,9 +102,9 @@ public:
     // scenes' settings over the battle's), as does a later archive entry.
     void File(const std::string& path, std::string bytes, Folder folder = Folder::kBoth);
     // A movie made by ffmpeg when the set is written (MPEG-1 video, MPEG-1
-    // layer II sound, 160 x 120, 25 frames a second), in both folders; the
+    // layer II sound, 160 x 120, 25 frames a second), in folder; the
     // variant tells movies apart (picture and pitch).
-    void Movie(const std::string& path, f32 seconds, u32 variant);
+    void Movie(const std::string& path, f32 seconds, u32 variant, Folder folder = Folder::kBoth);
 
     // What WriteSceneData reads.
     struct Entry {
@@ -116,6 +120,7 @@ public:
         std::string path;
         f32 seconds;
         u32 variant;
+        Folder folder;
     };
     std::vector<MovieFile> movies;
     // Why the set could not be built whole (the battle part); empty when it was.

@@ -27,7 +27,8 @@ void AddStartupData(CSceneDataSet& set)
     set.Effect("Efc_menu_croud");
 
     set.Movie("Movie\\OP.mpg", 3.0f, 0);
-    set.Movie("Movie\\ED.mpg", 3.0f, 1);
+    set.Movie("Movie\\ED.mpg", kFirstEndingSeconds, 1, Folder::kFirst);
+    set.Movie("Movie\\ED.mpg", kSecondEndingSeconds, 2, Folder::kSecond);
 }
 
 }  // namespace scene_data

@@ -95,6 +95,23 @@ void WriteSkills()
     ASSERT_TRUE(list.Save("Skill.txt"));
 }
 
+// The list written in a fresh folder with its events (A.txt a stage, B.txt
+// empty, C.txt as given) and checked against the skills.
+MapCheck CheckWritten(const std::string& listText, const std::string& c, Map* map)
+{
+    setting_test::WorkFolder folder;
+    WriteSkills();
+    setting_test::WriteBytes("A.txt", "STAGE=1;");
+    setting_test::WriteBytes("B.txt", "");
+    setting_test::WriteBytes("C.txt", c);
+    setting_test::WriteBytes("Adventure.txt", listText);
+    CSkillList skills;
+    EXPECT_EQ(skills.LoadFile("Skill.txt"), 1);
+    CAdventureSetting list;
+    EXPECT_EQ(list.LoadFile("Adventure.txt"), 1) << listText;
+    return CheckMap(list, &skills, map);
+}
+
 TEST(AdventureMapTest, DamagedListsAreRefusedNamingWhere)
 {
     const std::string good = "COUNT=1;COUNT=2;ADVENTURE=A.txt;ADVENTURE=B.txt;ADVENTURE=C.txt;";
@@ -130,21 +147,32 @@ TEST(AdventureMapTest, DamagedListsAreRefusedNamingWhere)
         {good, "NEXTCONDITIONOPEN=-2;", MapError::kOpenTarget, 2},
     };
     for (const auto& c : cases) {
-        setting_test::WorkFolder folder;
-        WriteSkills();
-        setting_test::WriteBytes("A.txt", "STAGE=1;");
-        setting_test::WriteBytes("B.txt", "");
-        setting_test::WriteBytes("C.txt", c.c);
-        setting_test::WriteBytes("Adventure.txt", c.list);
-        CSkillList skills;
-        ASSERT_EQ(skills.LoadFile("Skill.txt"), 1);
-        CAdventureSetting list;
-        ASSERT_EQ(list.LoadFile("Adventure.txt"), 1) << c.list;
         Map map;
-        const MapCheck check = CheckMap(list, &skills, &map);
+        const MapCheck check = CheckWritten(c.list, c.c, &map);
         EXPECT_EQ(check.error, c.error) << c.list << " | " << c.c << ": " << DescribeMapError(check);
         EXPECT_EQ(check.where, c.where) << c.c;
         EXPECT_EQ(map.Columns(), c.error == MapError::kNone ? 2u : 0u);
+    }
+}
+
+// Exactly at the limits: a column of ten nodes and ten columns are taken.
+TEST(AdventureMapTest, TenNodesInAColumnAndTenColumnsAreAccepted)
+{
+    std::string events, columns;
+    for (u32 i = 0; i < kMaxNodesPerColumn; ++i) events += "ADVENTURE=A.txt;";
+    for (u32 c = 0; c < kMaxColumns; ++c) columns += "COUNT=1;";
+    const struct {
+        std::string list;
+        std::vector<u32> counts;
+    } cases[] = {
+        {"COUNT=10;" + events, std::vector<u32>(1, kMaxNodesPerColumn)},
+        {columns + events, std::vector<u32>(kMaxColumns, 1)},
+    };
+    for (const auto& c : cases) {
+        Map map;
+        const MapCheck check = CheckWritten(c.list, "", &map);
+        EXPECT_EQ(check.error, MapError::kNone) << c.list << ": " << DescribeMapError(check);
+        EXPECT_EQ(map.counts, c.counts) << c.list;
     }
 }
 

@@ -190,21 +190,28 @@ TEST(CharaSelectRun, RandomComputerCardPicksItsSkillsAtStart)
     EXPECT_EQ(card->ArrowOffset(kRowCpuSkill), 0.0f);
 }
 
+// The select as the flow brings it back after a battle on setup, shown.
+CCharaSelect* SelectAfterABattle(GameDriver& game, std::unique_ptr<CBattleSetup> setup)
+{
+    if (!menu_run::Enter(game, new menu_run::CIdleScene)) return nullptr;
+    battle_flow::SelectArgs args;
+    args.curtain = 1.0f;
+    args.alpha = 1.0f;
+    args.setup = std::move(setup);
+    game.App().Flow()->GoCharaSelect(std::move(args));
+    return Select(game);
+}
+
 // After a battle the select comes back on the set-up the battle played,
 // under the cover, with its own crowd and music.
 TEST(CharaSelectRun, BattleReturnsToTheSelectWithItsSetup)
 {
     GameDriver game(game_test::GameDataRoot(), SaveOptions());
-    ASSERT_TRUE(menu_run::Enter(game, new menu_run::CIdleScene));
-    battle_flow::SelectArgs args;
-    args.curtain = 1.0f;
-    args.alpha = 1.0f;
-    args.setup = std::make_unique<CBattleSetup>();
-    args.setup->trainingMode = 1;
-    args.setup->entries[2].kind = kKindNone;
-    CBattleSetup* setup = args.setup.get();
-    game.App().Flow()->GoCharaSelect(std::move(args));
-    CCharaSelect* scene = Select(game);
+    auto played = std::make_unique<CBattleSetup>();
+    played->trainingMode = 1;
+    played->entries[2].kind = kKindNone;
+    CBattleSetup* setup = played.get();
+    CCharaSelect* scene = SelectAfterABattle(game, std::move(played));
     ASSERT_TRUE(scene) << game.Describe();
     EXPECT_EQ(scene->GetSetup(), setup);
     EXPECT_EQ(scene->GetCard(2)->Word(kKind), kKindNone);
@@ -286,6 +293,23 @@ TEST(CharaSelectRun, HandItemsFollowTheHandValue)
     EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "Chara/HandItem"), 6);
     EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "Chara/Hand"), 3);
     EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "Title"), 1);
+}
+
+// Cards loaded from set-up entries holding the highest hand keep it and
+// draw all four items; a hand of 0 draws none.
+TEST(CharaSelectRun, CardsLoadedWithHandFourDrawFourItems)
+{
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    auto setup = std::make_unique<CBattleSetup>();
+    const u32 hands[4] = {0, 4, 0, 4};
+    for (u32 i = 0; i < 4; ++i) setup->entries[i].factorLevel = hands[i];
+    CCharaSelect* scene = SelectAfterABattle(game, std::move(setup));
+    ASSERT_TRUE(scene) << game.Describe();
+    for (u32 i = 0; i < 4; ++i) EXPECT_EQ(scene->GetCard(i)->Word(kHand), hands[i]) << i;
+    game.Frame();
+    const std::vector<std::string> drawn = menu_run::DrawnLayers(
+        game, scene_data::CharaSelectLayers(), menu::FindTexture(scene_data::kCharaSelectTexture));
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "Chara/HandItem"), 8);
 }
 
 // Decide ends editing with the card ready, cancel without; the help line

@@ -258,6 +258,57 @@ TEST(GameOptionRun, ExitOnTheOptionsSavesTheNewVolume)
     EXPECT_EQ(written.GetGameSettings()->bgmVolume, -60);
 }
 
+// Leaving writes every item back, each to its own value, from either side of
+// the configuration; what the options do not offer stays as it was.
+TEST(GameOptionRun, LeavingWritesEveryItemBack)
+{
+    struct Setting {
+        u32 pad, shake, camera, voice, radar, guard, story;
+        i32 bgm, se, voiceVolume;
+    };
+    const struct {
+        Setting stored, chosen;
+    } cases[] = {
+        {{0, 0, 0, 0, 0, 0, 0, -3000, -3000, -3000}, {1, 1, 1, 1, 1, 1, 3, -30, -60, -90}},
+        {{1, 1, 1, 1, 1, 1, 3, 0, -30, -60}, {0, 0, 0, 0, 0, 0, 1, -2970, -2940, -2910}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chosen.story);
+        const Setting& s = c.stored;
+        GameDriver game(game_test::GameDataRoot(), menu_run::Options([&s](CSaveConfig& config) {
+            ConfigGame& g = *config.GetGameSettings();
+            g.padVibration = s.pad, g.screenShake = s.shake, g.cameraSide = u8(s.camera), g.voicePlay = s.voice;
+            g.radarType = u8(s.radar), g.guardCorrection = u8(s.guard), g.arcadeDifficulty = u8(s.story);
+            g.bgmVolume = s.bgm, g.seVolume = s.se, g.voiceVolume = s.voiceVolume;
+            g.lockOnType = 2, g.screenshot = 7, g.screenshotSize = 1;
+        }));
+        ASSERT_TRUE(EnterAt(game, kPad));
+        CGameOption* options = Options(game);
+        const Setting& v = c.chosen;
+        options->SetPadVibration(v.pad), options->SetScreenShake(v.shake), options->SetCameraSide(v.camera);
+        options->SetVoicePlay(v.voice), options->SetRadarType(v.radar), options->SetGuardCorrection(v.guard);
+        options->SetStoryDifficulty(v.story);
+        options->SetBgmVolume(v.bgm), options->SetSeVolume(v.se), options->SetVoiceVolume(v.voiceVolume);
+        game.Press(menu::kCancel);
+        game.Frames(40);
+        ASSERT_TRUE(menu_run::BackOnTitleAt(game, kTitleItem));
+        const ConfigGame& g = Saved(game);
+        EXPECT_EQ(g.padVibration, v.pad);
+        EXPECT_EQ(g.screenShake, v.shake);
+        EXPECT_EQ(g.cameraSide, v.camera);
+        EXPECT_EQ(g.voicePlay, v.voice);
+        EXPECT_EQ(g.radarType, v.radar);
+        EXPECT_EQ(g.guardCorrection, v.guard);
+        EXPECT_EQ(g.arcadeDifficulty, v.story);
+        EXPECT_EQ(g.bgmVolume, v.bgm);
+        EXPECT_EQ(g.seVolume, v.se);
+        EXPECT_EQ(g.voiceVolume, v.voiceVolume);
+        EXPECT_EQ(g.lockOnType, 2u);
+        EXPECT_EQ(g.screenshot, 7u);
+        EXPECT_EQ(g.screenshotSize, 1u);
+    }
+}
+
 // A Load that fails before it read the configuration writes nothing back.
 TEST(GameOptionRun, AFailedLoadLeavesTheConfigurationAlone)
 {

@@ -72,6 +72,30 @@ TEST_F(LogoSceneTest, VoicePlaysOnceWhenTheLogoIsFullyShown)
     EXPECT_TRUE(game.RunUntil("CTitleScene", 90)) << game.Describe();
 }
 
+// Voices off: the logo is shown whole and left without a word.
+TEST_F(LogoSceneTest, VoicesOffTheLogoStaysSilent)
+{
+    game_test::DriverOptions options = LogoFirst(false);
+    options.startScene = [start = options.startScene]() -> CScene* {
+        CScene* logo = start();
+        GetGameApp()->GetSaveConfig()->GetGameSettings()->voicePlay = 0;
+        return logo;
+    };
+    GameDriver game(game_test::GameDataRoot(), options);
+    ASSERT_NE(Logo(game), nullptr) << game.Describe();
+    CSoundBuffer* voice = menu::FindSound(CLogoScene::kLogoVoice);
+    ASSERT_NE(voice, nullptr);
+    bool shown = false, spoke = false;
+    for (int i = 0; i < 400 && Logo(game); ++i) {
+        shown = shown || Logo(game)->GetSceneState().colour.w >= 1.0f;
+        spoke = spoke || voice->IsPlaying(0);
+        game.Frame();
+    }
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(spoke);
+    EXPECT_EQ(game.CurrentScene(), "CTitleScene") << game.Describe();
+}
+
 TEST_F(LogoSceneTest, LongFirstFrameEndsTheFadeInOneStep)
 {
     GameDriver game(game_test::GameDataRoot(), LogoFirst(false));

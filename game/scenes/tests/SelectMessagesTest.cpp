@@ -207,6 +207,27 @@ TEST(SelectMessagesTest, HostilePlayerDataIsRefused)
     }
 }
 
+// At every limit at once: the last entry, a 40-byte name, the highest level;
+// each read back.
+TEST(SelectMessagesTest, PlayerDataAtItsLimitsIsTaken)
+{
+    const std::string name(kMaxNameBytes, 'n');
+    const std::string body = PlayerBody(3, kMaxNameBytes, name + '\0', 1, Bytes().U32(kTwo).U32(kHalf).I32(3));
+    PlayerData data;
+    ASSERT_EQ(ReadPlayerData(Data(body), u32(body.size()), &data), MessageError::kNone);
+    EXPECT_EQ(data.entry, 3u);
+    EXPECT_EQ(data.name, name);
+    EXPECT_EQ(data.loopStart, 1.5f);
+    EXPECT_EQ(data.finaleMark, 100.0f);
+    EXPECT_EQ(data.finaleLength, 2.0f);
+    ASSERT_EQ(data.keys.size(), 1u);
+    EXPECT_EQ(data.keys[0].time, 2.0f);
+    EXPECT_EQ(data.keys[0].ease, 0.5f);
+    EXPECT_EQ(data.keys[0].level, 3);
+    const std::vector<u8> written = WritePlayerData(data);
+    EXPECT_EQ(std::string(written.begin(), written.end()), body);
+}
+
 // A track too long for one peer body is written whole (it is the sender
 // that must not send it).
 TEST(SelectMessagesTest, PlayerDataIsWrittenToItsSizeWhateverTheKeyCount)

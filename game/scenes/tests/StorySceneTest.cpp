@@ -1,5 +1,6 @@
 #include "game/scenes/StoryScene.h"
 
+#include "engine/platform/Movie.h"
 #include "engine/scene/SceneObject.h"
 #include "game/battle/scene/BattleFlow.h"
 #include "game/battle/scene/BattleResults.h"
@@ -7,6 +8,7 @@
 #include "game/data/SaveData.h"
 #include "game/data/StorySetting.h"
 #include "game/data/tests/SettingWriter.h"
+#include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/testdata/StoryData.h"
 #include "game/scenes/tests/MenuRun.h"
 #include "host/kernel/tests/TempFolder.h"
@@ -194,6 +196,12 @@ TEST(AdvanceStory, ChainsGoodLoopingTooLongAndDamaged)
             "Setting/Story_Talve_Prologue.dat"},
         {"a name outside the folder", {{"Story_Talve_Prologue", Prologue("../../Story_x.txt")}}, 1,
             Fault::kUnsafeName, "Setting/../../Story_x.dat"},
+        {"a leading slash", {{"Story_Talve_Prologue", Prologue("/Story_x.txt")}}, 1, Fault::kUnsafeName,
+            "Setting//Story_x.dat"},
+        {"a leading backslash", {{"Story_Talve_Prologue", Prologue("\\Story_x.txt")}}, 1, Fault::kUnsafeName,
+            "Setting/\\Story_x.dat"},
+        {"a drive letter", {{"Story_Talve_Prologue", Prologue("C:Story_x.txt")}}, 1, Fault::kUnsafeName,
+            "Setting/C:Story_x.dat"},
         {"a bad opponent",
             {{"Story_Talve_Prologue", Prologue("Story_Talve_1.txt")}, {"Story_Talve_1", Battle("Story_Talve_End.txt", false, "CHARA=18;")}},
             1, Fault::kOpponent, "Setting/Story_Talve_1.dat"},
@@ -460,6 +468,27 @@ TEST(StoryScene, EndingRollsThenTheMovieThenTheTitleWithTheOrb)
         EXPECT_EQ(movie, c.movie) << c.what;
         EXPECT_TRUE(menu_run::BackOnTitleAt(game, title::kStory)) << c.what;
         EXPECT_TRUE(save->HasUnshownUnlockFlags()) << c.what;
+    }
+}
+
+// Each group's ending opens its own folder's movie (the two differ in
+// length).
+TEST(StoryScene, EachGroupsEndingPlaysItsOwnFoldersMovie)
+{
+    const struct {
+        u32 character;
+        f32 seconds;
+    } cases[] = {{0, scene_data::kFirstEndingSeconds}, {8, scene_data::kSecondEndingSeconds}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.character);
+        GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+        ASSERT_TRUE(Start(game));
+        ASSERT_EQ(story::SecondGroup(c.character), c.character == 8);
+        CStoryScene* scene = Show(game, StorySetup(game, c.character, 4), 1.0f, 1.0f);
+        ASSERT_NE(scene, nullptr) << game.Describe();
+        ASSERT_EQ(scene->GetScreen(), CStoryScene::kEnding);
+        ASSERT_NE(scene->GetMovie(), nullptr);
+        EXPECT_NEAR(scene->GetMovie()->GetStopTime(), c.seconds, 0.2);
     }
 }
 

@@ -282,6 +282,24 @@ TEST(TitleSceneTest, BlockSetsTheFadesAndHandsOverEffectAndMusic)
     EXPECT_EQ(CallsPlaying(), 1u);
 }
 
+// Voices off: the title shows and moves on without its call.
+TEST(TitleSceneTest, VoicesOffNoCallPlays)
+{
+    game_test::DriverOptions options = Start(NewTitle);
+    options.startScene = [start = options.startScene]() -> CScene* {
+        CScene* title = start();
+        GetGameApp()->GetSaveConfig()->GetGameSettings()->voicePlay = 0;
+        return title;
+    };
+    GameDriver game(game_test::GameDataRoot(), options);
+    CTitleScene* title = Title(game);
+    ASSERT_NE(title, nullptr) << game.Describe();
+    RunToMenu(game);
+    EXPECT_EQ(title->GetCurtain(), 0.0f);
+    game.Frames(60);
+    EXPECT_EQ(CallsPlaying(), 0u);
+}
+
 // The notice of orbs won: four to a page, decide turns it and closes it
 // after the last, and only then are the orbs marked shown. Nothing else is
 // taken while it shows.
@@ -298,6 +316,10 @@ TEST(TitleSceneTest, OrbNoticeNamesTheNewOrbsFourAPage)
         {{2, 3, 5, 6, 7, 8, 9, 10, 11},
             {"霊玉【Orb02・Orb03・Orb05・Orb06】を取得しました。", "霊玉【Orb07・Orb08・Orb09・Orb10】を取得しました。",
                 "霊玉【Orb11】を取得しました。"}},
+        // Full last pages: exactly one page, exactly two.
+        {{2, 3, 5, 6}, {"霊玉【Orb02・Orb03・Orb05・Orb06】を取得しました。"}},
+        {{2, 3, 5, 6, 7, 8, 9, 10},
+            {"霊玉【Orb02・Orb03・Orb05・Orb06】を取得しました。", "霊玉【Orb07・Orb08・Orb09・Orb10】を取得しました。"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pages.front());

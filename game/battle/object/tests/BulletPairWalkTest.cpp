@@ -241,7 +241,10 @@ struct Placement {
     i32 through;
 };
 
-u64 FewBulletsHash(const std::vector<Placement>& placements, BulletPairWalk walk, BulletPassCounts* counts)
+// strengths: each bullet's PER, its strength against bullets, in order
+// (the parameter's own when empty).
+u64 FewBulletsHash(const std::vector<Placement>& placements, BulletPairWalk walk, BulletPassCounts* counts,
+    const std::vector<i32>& strengths = {})
 {
     FakeBattleScene scene;
     CObjectRegistry registry;
@@ -265,6 +268,7 @@ u64 FewBulletsHash(const std::vector<Placement>& placements, BulletPairWalk walk
         v.bulletHitFlg = 1;
         v.hitReleaseType = 0;
         v.str = 2;
+        if (!strengths.empty()) v.per = f32(strengths[records.size() - 1]);
         auto* b = new CBullet(records.back().get());
         BulletLaunchRecord launch;
         launch.position = p.at;
@@ -311,6 +315,32 @@ TEST(BulletPairWalk, EdgesOfTheGridMeetAsInTheAllPairsWalk)
             << name;
         EXPECT_EQ(broad.bulletPairs, all.bulletPairs) << name;
         EXPECT_LE(broad.gatedPairs, all.gatedPairs) << name;
+    }
+}
+
+// Exact counts where a box is too wide for the grid: two such boxes meet
+// once, not once from each side. And a bullet meeting two later ones, one
+// found in the grid and one too wide for it, of strengths that make the
+// order tell: the rows still come in list order.
+TEST(BulletPairWalk, WideBoxesPairOnceAndRowsKeepListOrder)
+{
+    const struct {
+        const char* name;
+        std::vector<Placement> placements;
+        std::vector<i32> strengths;
+        u64 gatedPairs;   // by the broad phase: each pair once a pass, in the first frame (none is left after)
+    } cases[] = {
+        {"two boxes wider than the grid", {{{35, 64, -83}, 30, 0, 0, 5, 0}, {{40, 64, -83}, 30, 1, 0, 5, 0}}, {}, 2},
+        {"one meets a grid partner and a wide one", {{{35, 64, -83}, 0.6f, 0, 0, 5, 0},
+            {{35, 64, -83}, 30, 1, 0, 5, 0}, {{35.5f, 64, -83}, 0.6f, 1, 0, 5, 0}}, {3, 2, 2}, 4},
+    };
+    for (const auto& c : cases) {
+        BulletPassCounts all, broad;
+        EXPECT_EQ(FewBulletsHash(c.placements, BulletPairWalk::kBroadPhase, &broad, c.strengths),
+            FewBulletsHash(c.placements, BulletPairWalk::kAllPairs, &all, c.strengths))
+            << c.name;
+        EXPECT_EQ(broad.bulletPairs, all.bulletPairs) << c.name;
+        EXPECT_EQ(broad.gatedPairs, c.gatedPairs) << c.name;
     }
 }
 

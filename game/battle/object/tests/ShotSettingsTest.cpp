@@ -416,6 +416,27 @@ TEST(PatternListParameter, WhatOneListMaySetOffIsBounded)
     }
 }
 
+// Exactly at the bound of what a round sets off: eight shots each carrying
+// a list of 1023 (8 x (1 + 1023) = 8192) load; one more shot does not.
+TEST(PatternListParameter, WhatOneListSetsOffMayReachItsBound)
+{
+    WorkFolder folder;
+    WriteBytes("Bullet.txt", "");
+    WriteBytes("Wide.txt", "SIMULTANEOUSSHOOTCOUNT=1023;");
+    WriteBytes("Fan.txt", "PATTERN=Wide.txt;");
+    WriteBytes("Spawner.txt", "BARRAGE=Fan.txt;");
+    for (const auto& [count, loads] : {std::pair{8, true}, std::pair{9, false}}) {
+        WriteBytes("Spawn.txt", "SIMULTANEOUSSHOOTCOUNT=" + std::to_string(count) + ";BULLET=Spawner.txt;");
+        WriteBytes("List.txt", "PATTERN=Spawn.txt;");
+        CPatternListParameter list;
+        EXPECT_EQ(list.LoadFile("List.txt"), loads ? 1 : 0) << count;
+        EXPECT_EQ(CSettingLoad::LastError(), loads ? SettingLoadError::kNone : SettingLoadError::kTooManyShots);
+        if (loads) {
+            EXPECT_EQ(list.GetShotsPerRound(), u32(count));
+        }
+    }
+}
+
 // Four patterns a level sharing one child each, four levels deep: twelve
 // files read once each, not the 340 loads of the tree they spell out.
 TEST(PatternListParameter, SharedChildrenAreReadOncePerLoad)
