@@ -189,16 +189,6 @@ void CParticle::Motion(f32 age)
     else if (m_owner) m_color = Clamp01(m_owner->GetColor()->Modulate(faded));
 }
 
-namespace {
-
-bool IsIdentity(const CMatrix& m)
-{
-    static const CMatrix identity;
-    return std::memcmp(m.m, identity.m, sizeof m.m) == 0;
-}
-
-}  // namespace
-
 void CParticle::Matrices()
 {
     const EffectNodeSettings& ns = m_definition->GetNodeSettings();
@@ -229,7 +219,9 @@ void CParticle::Matrices()
     // A particle only shows: a product with the identity (the common
     // unscaled, unturned node) is left out, which changes at most the sign
     // of a zero.
-    const auto times = [](const CMatrix& a, const CMatrix& b) { return IsIdentity(b) ? a : IsIdentity(a) ? b : a * b; };
+    const auto times = [](const CMatrix& a, const CMatrix& b) {
+        return b.IsIdentity() ? a : a.IsIdentity() ? b : a * b;
+    };
     world = times(keepScaling ? m_originScalingMatrix : m_node->GetScalingMatrix(), world);
     if (!noRotation) world = times(world, nodeRotation);
     world = times(world, keepPosition ? m_originTranslation : m_node->GetTranslationMatrix());
