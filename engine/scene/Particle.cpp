@@ -166,9 +166,13 @@ void CParticle::Motion(f32 age)
     const EffectParticleSettings& s = m_definition->GetParticleSettings();
     const u32 flags = m_definition->GetNodeSettings().flags;
     const bool released = flags & kPlaceReleased;
-    CMatrix spin;
+    // Most particles do not spin: their turn is the same matrix every frame.
+    static const CVector3 kNoTurn(0.0f, 0.0f, 0.0f);
+    static const CMatrix kNoSpin = CMatrix().RotationEuler(&kNoTurn);
     const CVector3 spun = s.spin * age;
-    spin.RotationEuler(&spun);
+    CMatrix spin(CMatrix::kUnset);
+    if (std::memcmp(&spun, &kNoTurn, sizeof spun) == 0) spin = kNoSpin;
+    else spin.RotationEuler(&spun);
 
     const bool freePosition = released || (flags & kPlaceReleasePosition);
     if (freePosition || m_owner) {

@@ -23,6 +23,14 @@ f32 BlendRelative(f32 v, f32 target, f32 f)
 
 f32 BlendLinear(f32 v, f32 target, f32 f) { return v + (target - v) * f; }
 
+// A track without keys evaluates to its default, which out already holds:
+// most layers of a layout never move.
+template <class Track, class T>
+void EvaluateKeyed(const Track& track, f32 t, T* out, u32 mode)
+{
+    if (track.GetCount()) track.Evaluate(t, out, mode);
+}
+
 }  // namespace
 
 void KeepUnnamed(CResourceBase& copy, const CResourceBase& source)
@@ -147,11 +155,11 @@ u32 CSceneObject::Update(u32 argument)
     CVector3 scaling = *m_scalingTrack.GetDefaultValue();
     CVector4 colour = *m_colourTrack.GetDefaultValue();
     CRect4 rect = *m_rectTrack.GetDefaultValue();
-    m_positionTrack.Evaluate(t, &curve, mode);
-    m_rotationTrack.Evaluate(t, &rotation, mode);
-    m_scalingTrack.Evaluate(t, &scaling, mode);
-    m_colourTrack.Evaluate(t, &colour, mode);
-    m_rectTrack.Evaluate(t, &rect, mode);
+    EvaluateKeyed(m_positionTrack, t, &curve, mode);
+    EvaluateKeyed(m_rotationTrack, t, &rotation, mode);
+    EvaluateKeyed(m_scalingTrack, t, &scaling, mode);
+    EvaluateKeyed(m_colourTrack, t, &colour, mode);
+    EvaluateKeyed(m_rectTrack, t, &rect, mode);
 
     m_animated.position = curve.end;
     m_animated.scaleX = scaling.x;
@@ -194,7 +202,8 @@ u32 CSceneObject::ApplyParent(const CLayerState* parent, const CLayerState* scen
     const f32 x = m_screen.position.x * p.scaleX;
     const f32 y = m_screen.position.y * p.scaleY;
     const f32 angle = p.rotation * kDegToRad;
-    const f32 c = CosF(angle), s = SinF(angle);
+    // Unturned parents are the rule; the sine of a zero is that zero.
+    const f32 c = angle == 0.0f ? 1.0f : CosF(angle), s = angle == 0.0f ? angle : SinF(angle);
     m_screen.position.x = x * c - y * s + p.position.x;
     m_screen.position.y = x * s + y * c + p.position.y;
     m_screen.position.z += p.position.z;
