@@ -23,12 +23,15 @@ f32 BlendRelative(f32 v, f32 target, f32 f)
 
 f32 BlendLinear(f32 v, f32 target, f32 f) { return v + (target - v) * f; }
 
-// A track without keys evaluates to its default, which out already holds:
-// most layers of a layout never move.
+// A track without keys evaluates to its default: most layers of a layout
+// never move, and theirs is read where it lies, with no copy to wait for.
 template <class Track, class T>
-void EvaluateKeyed(const Track& track, f32 t, T* out, u32 mode)
+const T& Evaluated(const Track& track, f32 t, u32 mode, T& scratch)
 {
-    if (track.GetCount()) track.Evaluate(t, out, mode);
+    if (!track.GetCount()) return *track.GetDefaultValue();
+    scratch = *track.GetDefaultValue();
+    track.Evaluate(t, &scratch, mode);
+    return scratch;
 }
 
 }  // namespace
@@ -145,21 +148,34 @@ i32 CSceneObject::Initialize(intptr_t argument)
     return 1;
 }
 
+namespace {
+
+// A layout's layers lie all over the heap and the frame's other work has
+// pushed them out of the cache: asking for the next layer's lines while this
+// one is worked on hides most of the wait.
+void Prefetch(const CSceneObject* layer)
+{
+    if (!layer) return;
+    const char* bytes = reinterpret_cast<const char*>(layer);
+    for (size_t at = 0; at < sizeof(CSceneObject); at += 64) __builtin_prefetch(bytes + at);
+}
+
+}  // namespace
+
 u32 CSceneObject::Update(u32 argument)
 {
     const f32 t = m_settings.time;
     const u32 mode = m_settings.evaluationMode;
     // A time that is not a number evaluates to nothing: the defaults stand.
-    CSegment curve = *m_positionTrack.GetDefaultValue();
-    CVector3 rotation = *m_rotationTrack.GetDefaultValue();
-    CVector3 scaling = *m_scalingTrack.GetDefaultValue();
-    CVector4 colour = *m_colourTrack.GetDefaultValue();
-    CRect4 rect = *m_rectTrack.GetDefaultValue();
-    EvaluateKeyed(m_positionTrack, t, &curve, mode);
-    EvaluateKeyed(m_rotationTrack, t, &rotation, mode);
-    EvaluateKeyed(m_scalingTrack, t, &scaling, mode);
-    EvaluateKeyed(m_colourTrack, t, &colour, mode);
-    EvaluateKeyed(m_rectTrack, t, &rect, mode);
+    CSegment curveAt;
+    CVector3 rotationAt, scalingAt;
+    CVector4 colourAt;
+    CRect4 rectAt;
+    const CSegment& curve = Evaluated(m_positionTrack, t, mode, curveAt);
+    const CVector3& rotation = Evaluated(m_rotationTrack, t, mode, rotationAt);
+    const CVector3& scaling = Evaluated(m_scalingTrack, t, mode, scalingAt);
+    const CVector4& colour = Evaluated(m_colourTrack, t, mode, colourAt);
+    const CRect4& rect = Evaluated(m_rectTrack, t, mode, rectAt);
 
     m_animated.position = curve.end;
     m_animated.scaleX = scaling.x;
@@ -168,16 +184,19 @@ u32 CSceneObject::Update(u32 argument)
     m_animated.colour = colour;
     m_animated.rect = rect;
 
+    // From the values, not read back from the animated state just stored.
     const CLayerState& o = m_settings.offset;
-    m_screen.position = o.position + m_animated.position;
-    m_screen.scaleX = o.scaleX * m_animated.scaleX;
-    m_screen.scaleY = o.scaleY * m_animated.scaleY;
-    m_screen.rotation = o.rotation + m_animated.rotation;
-    m_screen.colour = o.colour.Modulate(m_animated.colour);
-    m_screen.rect = AddRects(o.rect, m_animated.rect);
+    m_screen.position = o.position + curve.end;
+    m_screen.scaleX = o.scaleX * scaling.x;
+    m_screen.scaleY = o.scaleY * scaling.y;
+    m_screen.rotation = o.rotation + rotation.z;
+    m_screen.colour = o.colour.Modulate(colour);
+    m_screen.rect = AddRects(o.rect, rect);
 
     u32 result = 1;
+    Prefetch(GetChild(0));
     for (u32 i = 0; i < GetChildCount(); ++i) {
+        Prefetch(GetChild(i + 1));
         if (CSceneObject* child = GetChild(i)) result = child->Update(argument) && result;
     }
     return result;
