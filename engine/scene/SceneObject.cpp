@@ -148,20 +148,6 @@ i32 CSceneObject::Initialize(intptr_t argument)
     return 1;
 }
 
-namespace {
-
-// A layout's layers lie all over the heap and the frame's other work has
-// pushed them out of the cache: asking for the next layer's lines while this
-// one is worked on hides most of the wait.
-void Prefetch(const CSceneObject* layer)
-{
-    if (!layer) return;
-    const char* bytes = reinterpret_cast<const char*>(layer);
-    for (size_t at = 0; at < sizeof(CSceneObject); at += 64) __builtin_prefetch(bytes + at);
-}
-
-}  // namespace
-
 u32 CSceneObject::Update(u32 argument)
 {
     const f32 t = m_settings.time;
@@ -194,9 +180,7 @@ u32 CSceneObject::Update(u32 argument)
     m_screen.rect = AddRects(o.rect, rect);
 
     u32 result = 1;
-    Prefetch(GetChild(0));
     for (u32 i = 0; i < GetChildCount(); ++i) {
-        Prefetch(GetChild(i + 1));
         if (CSceneObject* child = GetChild(i)) result = child->Update(argument) && result;
     }
     return result;

@@ -56,8 +56,6 @@ i32 CSceneResource::Update(u32 argument)
     for (u32 i = 0; i < GetLayerCount(); ++i) {
         CSceneObject* layer = GetLayer(i);
         if (!layer) continue;
-        // The next layer's lines come in while this one is worked on.
-        if (CSceneObject* next = GetLayer(i + 1)) __builtin_prefetch(next);
         result = layer->Update(argument) && result;
         layer->ApplyParent(&m_state, &m_state, m_fit, m_keepAspect);
     }
