@@ -28,13 +28,6 @@ CMatrix::CMatrix(const CVector3* translation)
     }
 }
 
-CMatrix& CMatrix::SetIdentity()
-{
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) m[r][c] = r == c ? 1.0f : 0.0f;
-    return *this;
-}
-
 f32 CMatrix::Get(i32 row, i32 column) const
 {
     if (row < 0 || row > 3 || column < 0 || column > 3) return 0.0f;
@@ -45,28 +38,6 @@ void CMatrix::Set(i32 row, i32 column, f32 value)
 {
     if (row < 0 || row > 3 || column < 0 || column > 3) return;
     m[row][column] = value;
-}
-
-CMatrix CMatrix::Multiply(const CMatrix& a, const CMatrix& b)
-{
-    // A row of the product at once: four lanes, each computing
-    // ((a0 b0 + a1 b1) + a2 b2) + a3 b3 in that order, so the bits are those
-    // of the element-by-element sum on every machine (no fused steps).
-    typedef f32 Lanes __attribute__((vector_size(16)));
-    Lanes rows[4];
-    std::memcpy(rows, b.m, sizeof rows);
-    CMatrix r;
-    for (int i = 0; i < 4; ++i) {
-        const Lanes row = a.m[i][0] * rows[0] + a.m[i][1] * rows[1] + a.m[i][2] * rows[2] + a.m[i][3] * rows[3];
-        std::memcpy(r.m[i], &row, sizeof row);
-    }
-    return r;
-}
-
-CMatrix& CMatrix::operator*=(const CMatrix& b)
-{
-    *this = Multiply(*this, b);
-    return *this;
 }
 
 static CVector4 Column(const CMatrix& a, int c)
@@ -92,7 +63,7 @@ void CMatrix::Inverse(CMatrix* out) const
     if (!out) return;
     const f32 d = Determinant();
     if (d == 0.0f) return;
-    CMatrix r;
+    CMatrix r(kUnset);
     for (int i = 0; i < 4; ++i) {
         CVector4 rows[3];
         for (int k = 0, n = 0; k < 4; ++k)

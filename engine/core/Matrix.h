@@ -5,6 +5,8 @@
 #include "engine/core/Types.h"
 #include "engine/core/Vector3.h"
 
+#include <cstring>
+
 class CQuaternion;
 
 class CMatrix {
@@ -13,6 +15,9 @@ public:
 
     // Identity.
     CMatrix() { SetIdentity(); }
+    // Left unset, for a result about to be written whole.
+    enum Unset { kUnset };
+    explicit CMatrix(Unset) {}
     CMatrix(f32 m00, f32 m01, f32 m02, f32 m03, f32 m10, f32 m11, f32 m12, f32 m13, f32 m20, f32 m21,
         f32 m22, f32 m23, f32 m30, f32 m31, f32 m32, f32 m33);
     // Sixteen floats in row order; a null pointer gives the identity.
@@ -22,7 +27,17 @@ public:
     CMatrix(const CMatrix&) = default;
     CMatrix& operator=(const CMatrix&) = default;
 
-    CMatrix& SetIdentity();
+    CMatrix& SetIdentity()
+    {
+        static constexpr f32 kIdentity[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+        std::memcpy(m, kIdentity, sizeof m);
+        return *this;
+    }
+    bool IsIdentity() const
+    {
+        static constexpr f32 kIdentity[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+        return std::memcmp(m, kIdentity, sizeof m) == 0;
+    }
 
     // Element (row, column); 0.0 outside 0..3.
     f32 Get(i32 row, i32 column) const;
@@ -30,10 +45,30 @@ public:
     void Set(i32 row, i32 column, f32 value);
 
     // this = this x b; out[i][j] = sum over k of this[i][k] b[k][j], k in order.
-    CMatrix& operator*=(const CMatrix& b);
+    CMatrix& operator*=(const CMatrix& b)
+    {
+        *this = Multiply(*this, b);
+        return *this;
+    }
     CMatrix operator*(const CMatrix& b) const { return Multiply(*this, b); }
     // a x b, by value.
-    static CMatrix Multiply(const CMatrix& a, const CMatrix& b);
+    static CMatrix Multiply(const CMatrix& a, const CMatrix& b)
+    {
+        // A row of the product at once: four lanes, each computing
+        // ((a0 b0 + a1 b1) + a2 b2) + a3 b3 in that order, so the bits are
+        // those of the element-by-element sum on every machine (no fused
+        // steps).
+        typedef f32 Lanes __attribute__((vector_size(16)));
+        Lanes rows[4];
+        std::memcpy(rows, b.m, sizeof rows);
+        CMatrix r(kUnset);
+        for (int i = 0; i < 4; ++i) {
+            const Lanes row =
+                a.m[i][0] * rows[0] + a.m[i][1] * rows[1] + a.m[i][2] * rows[2] + a.m[i][3] * rows[3];
+            std::memcpy(r.m[i], &row, sizeof row);
+        }
+        return r;
+    }
 
     // The 4x4 determinant: -(c3 . Cross4(c0, c1, c2)) over the columns.
     f32 Determinant() const;
@@ -115,6 +150,16 @@ public:
 };
 
 static_assert(sizeof(CMatrix) == 64);
+
+inline CVector3* CVector3::TransformedCoord(CVector3* out, const CMatrix& m) const
+{
+    if (!out) return out;
+    const f32 rx = x * m.m[0][0] + y * m.m[1][0] + z * m.m[2][0] + m.m[3][0];
+    const f32 ry = x * m.m[0][1] + y * m.m[1][1] + z * m.m[2][1] + m.m[3][1];
+    const f32 rz = x * m.m[0][2] + y * m.m[1][2] + z * m.m[2][2] + m.m[3][2];
+    out->Set(rx, ry, rz);
+    return out;
+}
 
 // Rows 0, 1, 2 (all four elements) multiplied by s.x, s.y, s.z: with row
 // vectors Scale x m. Nothing when m or s is null.

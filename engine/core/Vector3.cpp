@@ -8,16 +8,6 @@ void CVector3::TransformCoord(const CMatrix& m)
     TransformedCoord(this, m);
 }
 
-CVector3* CVector3::TransformedCoord(CVector3* out, const CMatrix& m) const
-{
-    if (!out) return out;
-    const f32 rx = x * m.m[0][0] + y * m.m[1][0] + z * m.m[2][0] + m.m[3][0];
-    const f32 ry = x * m.m[0][1] + y * m.m[1][1] + z * m.m[2][1] + m.m[3][1];
-    const f32 rz = x * m.m[0][2] + y * m.m[1][2] + z * m.m[2][2] + m.m[3][2];
-    out->Set(rx, ry, rz);
-    return out;
-}
-
 void CVector3::TransformNormalInto(const CMatrix& m, CVector3* out) const
 {
     if (!out) return;

@@ -99,7 +99,8 @@ public:
     // this = (x, y, z, 1) x M without division by w, in place.
     void TransformCoord(const CMatrix& m);
     // The same into out (this unchanged); returns out, null is returned as is.
-    CVector3* TransformedCoord(CVector3* out, const CMatrix& m) const;
+    // Defined in Matrix.h.
+    inline CVector3* TransformedCoord(CVector3* out, const CMatrix& m) const;
     // (x, y, z) x the upper 3x3 of M; nothing written when out is null.
     void TransformNormalInto(const CMatrix& m, CVector3* out) const;
     // ((x, y, z, 1) x M).xyz / w' with w' = x m03 + y m13 + z m23 + m33.

@@ -166,9 +166,13 @@ void CParticle::Motion(f32 age)
     const EffectParticleSettings& s = m_definition->GetParticleSettings();
     const u32 flags = m_definition->GetNodeSettings().flags;
     const bool released = flags & kPlaceReleased;
-    CMatrix spin;
+    // Most particles do not spin: their turn is the same matrix every frame.
+    static const CVector3 kNoTurn(0.0f, 0.0f, 0.0f);
+    static const CMatrix kNoSpin = CMatrix().RotationEuler(&kNoTurn);
     const CVector3 spun = s.spin * age;
-    spin.RotationEuler(&spun);
+    CMatrix spin(CMatrix::kUnset);
+    if (std::memcmp(&spun, &kNoTurn, sizeof spun) == 0) spin = kNoSpin;
+    else spin.RotationEuler(&spun);
 
     const bool freePosition = released || (flags & kPlaceReleasePosition);
     if (freePosition || m_owner) {
@@ -188,16 +192,6 @@ void CParticle::Motion(f32 age)
     if (released || (flags & kPlaceReleaseColor)) m_color = Clamp01(m_originColor.Modulate(faded));
     else if (m_owner) m_color = Clamp01(m_owner->GetColor()->Modulate(faded));
 }
-
-namespace {
-
-bool IsIdentity(const CMatrix& m)
-{
-    static const CMatrix identity;
-    return std::memcmp(m.m, identity.m, sizeof m.m) == 0;
-}
-
-}  // namespace
 
 void CParticle::Matrices()
 {
@@ -229,7 +223,9 @@ void CParticle::Matrices()
     // A particle only shows: a product with the identity (the common
     // unscaled, unturned node) is left out, which changes at most the sign
     // of a zero.
-    const auto times = [](const CMatrix& a, const CMatrix& b) { return IsIdentity(b) ? a : IsIdentity(a) ? b : a * b; };
+    const auto times = [](const CMatrix& a, const CMatrix& b) {
+        return b.IsIdentity() ? a : a.IsIdentity() ? b : a * b;
+    };
     world = times(keepScaling ? m_originScalingMatrix : m_node->GetScalingMatrix(), world);
     if (!noRotation) world = times(world, nodeRotation);
     world = times(world, keepPosition ? m_originTranslation : m_node->GetTranslationMatrix());

@@ -20,6 +20,20 @@ namespace {
 // Particles fainter than this are not drawn.
 constexpr f32 kMinAlpha = 0.001f;
 
+// The inverse of the last view matrix asked for: every camera-facing
+// particle of a frame turns by the same one.
+const CMatrix& InverseView(const CMatrix& view)
+{
+    static CMatrix lastView(CMatrix::kUnset), inverse(CMatrix::kUnset);
+    static bool made = false;
+    if (!made || lastView != view) {
+        lastView = view;
+        inverse = view.GetInverse();
+        made = true;
+    }
+    return inverse;
+}
+
 }  // namespace
 
 void CParticle::SubmitChain(CParticle* head, CObjectBase* owner, CRenderList* renderList)
@@ -72,7 +86,7 @@ CMatrix CParticle::Billboard() const
     case 0:
         return b;
     case 1:
-        return camera->GetViewMatrix()->GetInverse();
+        return InverseView(*camera->GetViewMatrix());
     case 2:
         return camera->GetOrientation();
     case 3: {

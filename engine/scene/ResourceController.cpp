@@ -98,6 +98,7 @@ i32 CResourceController::Release()
     m_sounds.Release();
     m_effects.Release();
     m_scenes.Release();
+    ForgetMisses();
     ReleaseFonts();
     ReleaseOther();
     return CResourceBase::Release();
@@ -129,9 +130,26 @@ CResourceList* CResourceController::GetList(u32 kind)
 
 u32 CResourceController::LoadOther(CqelPackFile*, const char*, u32) { return 1; }
 
+namespace {
+
+std::string MissKey(u32 kind, const char* path) { return std::to_string(kind) + ':' + path; }
+
+}  // namespace
+
+bool CResourceController::IsKnownMiss(u32 kind, const char* path) const
+{
+    return path && !m_misses.empty() && m_misses.count(MissKey(kind, path)) != 0;
+}
+
+void CResourceController::RememberMiss(u32 kind, const char* path)
+{
+    if (path) m_misses.insert(MissKey(kind, path));
+}
+
 u32 CResourceController::Load(const char* path, u32 loadMedia)
 {
     if (!path) return 0;
+    ForgetMisses();
     if (std::strstr(path, ".grc")) return ReadResourceList(path, loadMedia);
     if (Contains(path, kTextureTexts)) return LoadTexture(nullptr, path);
     if (Contains(path, kXFileTexts)) return LoadXFile(path);

@@ -23,6 +23,7 @@
 #include "engine/core/Types.h"
 
 #include <string>
+#include <unordered_set>
 
 namespace host::kernel { class File; }
 class CqelPackFile;
@@ -125,6 +126,13 @@ public:
     // A 260-byte record of a resource list file (SaveOther writes with it).
     static u32 WriteRecord(host::kernel::File* file, const char* text);
 
+    // Paths of a list kind that failed to load, so that nobody asks the disk
+    // for the same missing file again. Load forgets them (it may bring the
+    // files); so does each battle as it starts.
+    bool IsKnownMiss(u32 kind, const char* path) const;
+    void RememberMiss(u32 kind, const char* path);
+    void ForgetMisses() { m_misses.clear(); }
+
     CResourceList* GetPackList() { return &m_packs; }
     CResourceList* GetModelList() { return &m_models; }
     CResourceList* GetTextureList() { return &m_textures; }
@@ -183,4 +191,6 @@ private:
     u32 m_panSounds = 1;
     u32 m_plainMusic = 1;
     u32 m_soundVoices = 10;
+    // The kind's code, a colon, then the path.
+    std::unordered_set<std::string> m_misses;
 };

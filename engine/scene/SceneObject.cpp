@@ -23,6 +23,17 @@ f32 BlendRelative(f32 v, f32 target, f32 f)
 
 f32 BlendLinear(f32 v, f32 target, f32 f) { return v + (target - v) * f; }
 
+// A track without keys evaluates to its default: most layers of a layout
+// never move, and theirs is read where it lies, with no copy to wait for.
+template <class Track, class T>
+const T& Evaluated(const Track& track, f32 t, u32 mode, T& scratch)
+{
+    if (!track.GetCount()) return *track.GetDefaultValue();
+    scratch = *track.GetDefaultValue();
+    track.Evaluate(t, &scratch, mode);
+    return scratch;
+}
+
 }  // namespace
 
 void KeepUnnamed(CResourceBase& copy, const CResourceBase& source)
@@ -142,16 +153,15 @@ u32 CSceneObject::Update(u32 argument)
     const f32 t = m_settings.time;
     const u32 mode = m_settings.evaluationMode;
     // A time that is not a number evaluates to nothing: the defaults stand.
-    CSegment curve = *m_positionTrack.GetDefaultValue();
-    CVector3 rotation = *m_rotationTrack.GetDefaultValue();
-    CVector3 scaling = *m_scalingTrack.GetDefaultValue();
-    CVector4 colour = *m_colourTrack.GetDefaultValue();
-    CRect4 rect = *m_rectTrack.GetDefaultValue();
-    m_positionTrack.Evaluate(t, &curve, mode);
-    m_rotationTrack.Evaluate(t, &rotation, mode);
-    m_scalingTrack.Evaluate(t, &scaling, mode);
-    m_colourTrack.Evaluate(t, &colour, mode);
-    m_rectTrack.Evaluate(t, &rect, mode);
+    CSegment curveAt;
+    CVector3 rotationAt, scalingAt;
+    CVector4 colourAt;
+    CRect4 rectAt;
+    const CSegment& curve = Evaluated(m_positionTrack, t, mode, curveAt);
+    const CVector3& rotation = Evaluated(m_rotationTrack, t, mode, rotationAt);
+    const CVector3& scaling = Evaluated(m_scalingTrack, t, mode, scalingAt);
+    const CVector4& colour = Evaluated(m_colourTrack, t, mode, colourAt);
+    const CRect4& rect = Evaluated(m_rectTrack, t, mode, rectAt);
 
     m_animated.position = curve.end;
     m_animated.scaleX = scaling.x;
@@ -160,13 +170,14 @@ u32 CSceneObject::Update(u32 argument)
     m_animated.colour = colour;
     m_animated.rect = rect;
 
+    // From the values, not read back from the animated state just stored.
     const CLayerState& o = m_settings.offset;
-    m_screen.position = o.position + m_animated.position;
-    m_screen.scaleX = o.scaleX * m_animated.scaleX;
-    m_screen.scaleY = o.scaleY * m_animated.scaleY;
-    m_screen.rotation = o.rotation + m_animated.rotation;
-    m_screen.colour = o.colour.Modulate(m_animated.colour);
-    m_screen.rect = AddRects(o.rect, m_animated.rect);
+    m_screen.position = o.position + curve.end;
+    m_screen.scaleX = o.scaleX * scaling.x;
+    m_screen.scaleY = o.scaleY * scaling.y;
+    m_screen.rotation = o.rotation + rotation.z;
+    m_screen.colour = o.colour.Modulate(colour);
+    m_screen.rect = AddRects(o.rect, rect);
 
     u32 result = 1;
     for (u32 i = 0; i < GetChildCount(); ++i) {
@@ -194,7 +205,8 @@ u32 CSceneObject::ApplyParent(const CLayerState* parent, const CLayerState* scen
     const f32 x = m_screen.position.x * p.scaleX;
     const f32 y = m_screen.position.y * p.scaleY;
     const f32 angle = p.rotation * kDegToRad;
-    const f32 c = CosF(angle), s = SinF(angle);
+    // Unturned parents are the rule; the sine of a zero is that zero.
+    const f32 c = angle == 0.0f ? 1.0f : CosF(angle), s = angle == 0.0f ? angle : SinF(angle);
     m_screen.position.x = x * c - y * s + p.position.x;
     m_screen.position.y = x * s + y * c + p.position.y;
     m_screen.position.z += p.position.z;

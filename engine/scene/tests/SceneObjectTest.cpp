@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -116,6 +117,36 @@ TEST(SceneObject, TheEvaluationModeDecidesPastTheLastKey)
         layer.SetTime(c.time);
         layer.Update(0);
         EXPECT_FLOAT_EQ(layer.GetScreenState().rotation, c.rotation);
+    }
+}
+
+// Keyless tracks read their defaults in place: a default changed between
+// frames shows, and a key added later takes over from the next Update.
+// Parents at +0 and -0 degrees place alike.
+TEST(SceneObject, DefaultsAndLaterKeysBothReachTheScreen)
+{
+    CSceneObject layer("Plain", nullptr);
+    layer.SetBaseRect(0, 4, 0, 2);
+    layer.SetBasePosition(3, 0);
+    ASSERT_EQ(layer.Update(0), 1u);
+    ExpectState(layer.GetScreenState(), {3, 0, 0, 1, 1, 0, 1, 1, 1, 1});
+    ExpectRect(layer.GetScreenState().rect, 0, 0, 4, 2);
+    layer.SetBasePosition(6, 1);
+    ASSERT_EQ(layer.GetColourTrack().AddKey(0.0f, CVector4(1, 1, 1, 0.25f)), 1u);
+    ASSERT_EQ(layer.Update(0), 1u);
+    ExpectState(layer.GetScreenState(), {6, 1, 0, 1, 1, 0, 1, 1, 1, 0.25f});
+
+    for (const f32 degrees : {0.0f, -0.0f}) {
+        CLayerState parent;
+        parent.rotation = degrees;
+        parent.position = CVector3(1, 1, 0);
+        layer.SetBasePosition(-0.0f, 0.0f);
+        layer.Update(0);
+        ASSERT_EQ(layer.ApplyParent(&parent, nullptr, 1, 0), 1u);
+        const CLayerState& s = layer.GetScreenState();
+        EXPECT_EQ(s.position.x, 1.0f) << degrees;
+        EXPECT_EQ(s.position.y, 1.0f) << degrees;
+        EXPECT_FALSE(std::signbit(s.position.x)) << degrees;
     }
 }
 

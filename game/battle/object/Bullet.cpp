@@ -85,6 +85,14 @@ u32 CBullet::SlotOf(CObjectDivision* fighter, CMessageObject* sender) const
     return slot < 4 ? slot : 3;   // the per-target arrays have four entries
 }
 
+void CBullet::UpdateWorld()
+{
+    // Order 0 is the Euler order UpdateMatrix turns by.
+    m_world = m_turn.Get(m_rotation, 0);
+    MatrixScaleRows(&m_world, &m_scaling);
+    MatrixTranslate(&m_world, &m_position);
+}
+
 i32 CBullet::LoadResource(CResourceController* controller)
 {
     if (!m_record) return 0;
@@ -282,7 +290,7 @@ i32 CBullet::UpdateChildBarrage()
     }
     if (!Values().effectRotationFlg) {
         m_rotation = RotationToward(m_state.velocity);
-        UpdateMatrix();
+        UpdateWorld();
     }
     ShooterRecord record;
     record.factor[0] = m_state.damageScale;

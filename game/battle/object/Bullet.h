@@ -18,6 +18,7 @@
 #include "engine/core/Matrix.h"
 #include "engine/core/Types.h"
 #include "engine/core/Vector3.h"
+#include "engine/scene/EffectMath.h"
 #include "game/battle/object/BulletParameter.h"
 #include "game/battle/object/ObjectDivision.h"
 #include "game/battle/object/ShotRecords.h"
@@ -195,6 +196,8 @@ private:
     void ReleaseSlot(u32 slot);
     void BroadcastEnd(u32 message);
     void Remove();
+    // UpdateMatrix with the turn kept while the angles stay bit for bit.
+    void UpdateWorld();
 
     // Life.
     void UpdateTimers();
@@ -257,6 +260,7 @@ private:
     i32 m_gridBox[6] = {};
     CBulletState m_state{};
     CEffectContainer* m_effects[kEffectCount] = {};
+    effect_math::RotationCache m_turn;
     CEffect* m_slots[kSlotCount] = {};
     // Looked up afresh from the live owner, never kept across frames.
     CAnimationFrame* m_bone = nullptr;

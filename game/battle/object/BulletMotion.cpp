@@ -558,7 +558,7 @@ i32 CBullet::MoveStep()
     m_hitCentre = m_position;
     ComputeGridBox(m_position, m_state.step, m_hitRadius);
     FollowBone();
-    UpdateMatrix();
+    UpdateWorld();
     return 1;
 }
 

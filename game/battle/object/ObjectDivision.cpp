@@ -10,26 +10,34 @@
 #include "engine/scene/EffectContainer.h"
 #include "engine/scene/ResourceController.h"
 
+#include <cstring>
 #include <string>
 
 namespace {
 
+// The settings' default for a name left unset: it names no file.
+bool NamesNothing(const char* path) { return !*path || std::strcmp(path, "Non Name") == 0; }
+
 // The getters' common road: the list's element of that file name, or a new
-// resource loaded by load and added to the list (when there is one).
+// resource loaded by load and added to the list (when there is one). A path
+// that failed once is remembered by the controller and not tried again.
 template <class R, class Load>
-u32 FindOrLoad(CResourceList* list, const char* path, R** out, Load load)
+u32 FindOrLoad(CResourceController* controller, u32 kind, const char* path, R** out, Load load)
 {
-    if (!path || !out) return 0;
+    if (!path || !out || NamesNothing(path)) return 0;
+    CResourceList* list = controller ? controller->GetList(kind) : nullptr;
     if (list) {
         if (CResourceBase* found = list->FindByFileName(path)) {
             *out = static_cast<R*>(found);
             return 1;
         }
     }
+    if (controller && controller->IsKnownMiss(kind, path)) return 0;
     R* made = new R();
     if (!made) return 0;
     if (!load(*made)) {
         delete made;
+        if (controller) controller->RememberMiss(kind, path);
         return 0;
     }
     if (list) {
@@ -90,28 +98,28 @@ void CObjectDivision::DestroyAnimationController()
 
 u32 CObjectDivision::GetTexture(CResourceController* controller, const char* path, CTexture** out)
 {
-    return FindOrLoad(controller ? controller->GetTextureList() : nullptr, path, out,
+    return FindOrLoad(controller, CResourceController::kListTextures, path, out,
         [path](CTexture& t) { return t.LoadFromFile(path) != 0; });
 }
 
 u32 CObjectDivision::GetModel(CResourceController* controller, const char* path, CMesh** out)
 {
     CResourceList* textures = controller ? controller->GetTextureList() : nullptr;
-    return FindOrLoad(controller ? controller->GetModelList() : nullptr, path, out,
+    return FindOrLoad(controller, CResourceController::kListModels, path, out,
         [path, textures](CMesh& m) { return m.Load(path, textures, nullptr, nullptr) != 0; });
 }
 
 u32 CObjectDivision::GetSound(CResourceController* controller, const char* path, u32 count, u32 flags,
     CSoundBuffer** out)
 {
-    return FindOrLoad(controller ? controller->GetSoundList() : nullptr, path, out,
+    return FindOrLoad(controller, CResourceController::kListSounds, path, out,
         [path, count, flags](CSoundBuffer& s) { return s.Load(path, count, flags) != 0; });
 }
 
 u32 CObjectDivision::GetEffectContainer(CResourceController* controller, const char* path, CEffectContainer** out)
 {
     CResourceList* list = controller ? controller->GetEffectList() : nullptr;
-    if (!path || !out) return 0;
+    if (!path || !out || NamesNothing(path)) return 0;
     // Effects are named as their files store them, without ".efc": look for
     // that name too, or every ask would load and list the effect again.
     std::string stem = FileNamePart(path);
@@ -120,7 +128,7 @@ u32 CObjectDivision::GetEffectContainer(CResourceController* controller, const c
         *out = static_cast<CEffectContainer*>(found);
         return 1;
     }
-    return FindOrLoad(list, path, out, [path, &stem](CEffectContainer& e) {
+    return FindOrLoad(controller, CResourceController::kListEffects, path, out, [path, &stem](CEffectContainer& e) {
         if (!e.Load(path)) return false;
         if (!e.GetName() || !*e.GetName()) e.SetName(stem.c_str());
         return true;

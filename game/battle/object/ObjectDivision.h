@@ -119,7 +119,9 @@ public:
     // it). 1 with out set; 0 with out untouched for a missing path or out,
     // a failed load or a list that cannot grow. Effects are also found by
     // their stored name, the file name less its extension; one loaded here
-    // without a stored name takes that name.
+    // without a stored name takes that name. An empty path or "Non Name"
+    // (an unset name) gives 0 without a look; a path that failed to load is
+    // remembered by the controller and not looked for again.
     virtual u32 GetTexture(CResourceController* controller, const char* path, CTexture** out);
     virtual u32 GetModel(CResourceController* controller, const char* path, CMesh** out);
     virtual u32 GetSound(CResourceController* controller, const char* path, u32 count, u32 flags,

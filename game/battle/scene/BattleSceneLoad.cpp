@@ -133,6 +133,8 @@ i32 CBattleScene::Initialize(intptr_t argument)
     // shows them as they were, but never touching the battle's.
     SeedRandom(setup.option.randomSeed);
     if (CEffectController* effects = m_app->GetEffectController()) effects->SeedRandom(setup.option.randomSeed);
+    // Each battle looks once for each file it misses, whatever came before.
+    if (CResourceController* resources = m_app->GetResourceController()) resources->ForgetMisses();
 
     // 4. Messages to id 0 reach this scene from now on.
     CObjectRegistry* registry = GetObjectRegistry();

@@ -108,9 +108,12 @@ u32 CMenuConsole::Load(const CSceneResource* layout, u32 kind)
     for (u32 i = 0; i < 3; ++i) {
         *sounds[i] = FindSound(kSounds[i][0]);
         if (*sounds[i]) continue;
+        // Every console of the battle asks: a missing file is looked for once.
+        if (controller && controller->IsKnownMiss(CResourceController::kListSounds, kSounds[i][1])) return 0;
         auto* made = new CSoundBuffer();
         if (!made || !made->Load(kSounds[i][1], 1, 0)) {
             delete made;
+            if (controller) controller->RememberMiss(CResourceController::kListSounds, kSounds[i][1]);
             return 0;
         }
         void* slot = made;

@@ -64,7 +64,9 @@ inline constexpr const char* kMusicEntry = "Vocal_orig_01.ogg";
 inline constexpr const char* kTensionEntry = "Vocal_orig_01.txt";
 inline constexpr const char* kJingles[] = {"Bgm_win.ogg", "Bgm_lose.ogg"};
 inline constexpr const char* kEffects[] = {"Efc_Hit", "Efc_Dash", "Efc_Guard", "Efc_Spark", "Efc_Explosion",
-    "Efc_Charge", "Efc_Cloud"};
+    "Efc_Charge", "Efc_Cloud",
+    // What every bullet plays when it freezes or thaws, unless it names its own.
+    "Efc_freeze_01", "Efc_miravo_spell_ex_02", "Efc_freeze_02", "Efc_hit_01"};
 // Seconds of music: the tension script needs more than a minute, and the
 // longer the music the more climax it allows (a tenth).
 inline constexpr f32 kMusicSeconds = 300.0f;

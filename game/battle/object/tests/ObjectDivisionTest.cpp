@@ -7,6 +7,7 @@
 #include "engine/scene/EffectObject.h"
 #include "engine/scene/ResourceController.h"
 #include "game/battle/object/tests/TestDoubles.h"
+#include "host/kernel/Kernel.h"
 #include "host/kernel/tests/TempFolder.h"
 
 #include <iterator>
@@ -185,6 +186,49 @@ TEST_F(BattleObjectTest, GettersFindByFileNameAcrossFoldersOrLoadAndCache)
         EXPECT_EQ(out, reinterpret_cast<CEffectContainer*>(sentinel));
     }
     EXPECT_EQ(resources.GetEffectList()->GetCount(), 2u);
+}
+
+// A file that appears after a miss stays missed until the misses are
+// forgotten (as each battle and each controller load does): proof that the
+// second ask did not go to the disk. An unset name never goes there.
+TEST_F(BattleObjectTest, AMissIsLookedForOnceUntilForgotten)
+{
+    host::kernel::testing::TempFolder folder;
+    const auto write = [&folder](const char* file) {
+        CEffectContainer written;
+        written.SetName("Late");
+        return written.Save((folder / file).c_str()) == 1;
+    };
+    const std::string late = folder / "Late.efc";
+    const std::string none = folder / "Non Name";
+    CResourceController resources;
+    FakeFighter f;
+    CEffectContainer* out = nullptr;
+    EXPECT_EQ(f.GetEffectContainer(&resources, late.c_str(), &out), 0u);
+    EXPECT_TRUE(resources.IsKnownMiss(CResourceController::kListEffects, late.c_str()));
+    EXPECT_FALSE(resources.IsKnownMiss(CResourceController::kListSounds, late.c_str()));
+    ASSERT_TRUE(write("Late.efc"));
+    ASSERT_TRUE(write("Non Name"));
+    EXPECT_EQ(f.GetEffectContainer(&resources, late.c_str(), &out), 0u);
+    EXPECT_EQ(out, nullptr);
+    // Without a controller nothing is remembered.
+    CEffectContainer* uncached = nullptr;
+    ASSERT_EQ(f.GetEffectContainer(nullptr, late.c_str(), &uncached), 1u);
+    delete uncached;
+
+    resources.ForgetMisses();
+    EXPECT_EQ(f.GetEffectContainer(&resources, late.c_str(), &out), 1u);
+    EXPECT_NE(out, nullptr);
+    const std::string cwd = host::kernel::GetCurrentDirectory();
+    ASSERT_TRUE(host::kernel::SetCurrentDirectory(folder.Path()));
+    for (const char* unset : {"Non Name", ""}) {
+        CEffectContainer* nothing = nullptr;
+        EXPECT_EQ(f.GetEffectContainer(&resources, unset, &nothing), 0u) << unset;
+        EXPECT_EQ(nothing, nullptr);
+        EXPECT_FALSE(resources.IsKnownMiss(CResourceController::kListEffects, unset));
+    }
+    host::kernel::SetCurrentDirectory(cwd);
+    EXPECT_EQ(resources.GetEffectList()->GetCount(), 1u);
 }
 
 TEST_F(BattleObjectTest, TheStateHashFollowsEverySimulationFieldAndNoDrawingOne)

@@ -183,6 +183,10 @@ TEST_F(MenuConsoleTest, MissingSoundThatCannotLoadFailsTheLoad)
     CResourceController empty;
     scene_.resources = &empty;
     EXPECT_EQ(menu_.Load(&layout_, kMenuKindFree), 0u);
+    // The next console of the battle does not look for it again.
+    EXPECT_TRUE(empty.IsKnownMiss(CResourceController::kListSounds, "SE\\Se_gameopt_select.ogg"));
+    CMenuConsole second(&scene_);
+    EXPECT_EQ(second.Load(&layout_, kMenuKindFree), 0u);
 }
 
 TEST_F(MenuConsoleTest, DrawsOpenPagesWithTheSelectedItemWhite)
