@@ -5,6 +5,7 @@
 #include "host/kernel/Kernel.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -253,10 +254,15 @@ i32 CUPnP::IsMapped(u16 externalPort, const char* protocol, const char* internal
         std::string body, client;
         u32 local = 0;
         if (!m_impl->Control(upnp::Action::kGetSpecificPortMappingEntry, s, args, &body, &local)) return false;
-        // Another machine's mapping of the port is not ours.
+        // Another machine's mapping blocks ours but must not keep the player
+        // out of the lobby: play goes on, and the log says why a peer may
+        // not reach him.
         u32 named = 0;
-        return upnp::ReadInternalClient(body, client) && host::net::ParseAddress(client, named) &&
-               named == (internalClient ? wanted : local);
+        const bool readable = upnp::ReadInternalClient(body, client) && host::net::ParseAddress(client, named);
+        if (!readable || named != (internalClient ? wanted : local))
+            std::fprintf(stderr, "upnp: port %u/%s is mapped for %s, not this machine\n", unsigned(externalPort),
+                         protocol, readable ? host::net::FormatAddress(named).c_str() : "an unreadable client");
+        return true;
     }) ? 1 : 0;
 }
 

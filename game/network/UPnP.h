@@ -27,9 +27,10 @@ public:
     // WANPPPConnection (or both). Before it succeeds the other operations
     // give 0.
     i32 Discover();
-    // 1 when every known service confirms the mapping and names this
-    // machine as its internal client: internalClient (dotted), or when null
-    // the address this machine's requests to the gateway come from.
+    // 1 when every known service confirms the mapping ("200 OK"). One that
+    // names another machine than internalClient (dotted; null: the address
+    // this machine's requests come from) still counts as mapped, since the
+    // router would refuse ours, and is reported in the log.
     i32 IsMapped(u16 externalPort, const char* protocol, const char* internalClient = nullptr);
     // 1 when every known service accepts it; the mapping is then listed.
     // When one refuses, the services that accepted delete it again.

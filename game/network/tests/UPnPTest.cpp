@@ -167,16 +167,22 @@ TEST(UPnPTest, DestructionAsksEveryServiceEvenAfterARefusal)
     EXPECT_FALSE(rig.gateway.Mapped(kWanPpp, 18000, "UDP"));
 }
 
-TEST(UPnPTest, AnotherMachinesMappingIsNotOurs)
+// The router would refuse ours: the port counts as mapped, whoever holds it,
+// so the lobby connect goes on.
+TEST(UPnPTest, AnotherMachinesMappingCountsAsMapped)
 {
-    Rig rig({kWanIp});
+    Rig rig({kBoth});
     rig.gateway.Map(kWanIp, 18000, "TCP", "192.168.0.99");
     auto mapper = rig.Mapper();
     ASSERT_EQ(mapper->Discover(), 1);
+    // Every service must confirm it, whoever it names.
     EXPECT_EQ(mapper->IsMapped(18000, "TCP"), 0);
-    EXPECT_EQ(mapper->IsMapped(18000, "TCP", rig.Player().c_str()), 0);
+    rig.gateway.Map(kWanPpp, 18000, "TCP", rig.Player());
+    EXPECT_EQ(mapper->IsMapped(18000, "TCP"), 1);
+    EXPECT_EQ(mapper->IsMapped(18000, "TCP", rig.Player().c_str()), 1);
     EXPECT_EQ(mapper->IsMapped(18000, "TCP", "192.168.0.99"), 1);
-    // Its owner keeps it: the router refuses ours.
+    EXPECT_EQ(mapper->IsMapped(18000, "UDP", "192.168.0.99"), 0);
+    // Its owner keeps it: the router refuses ours, and nothing of his is deleted.
     EXPECT_EQ(mapper->AddMapping(18000, 18000, "TCP", rig.Player().c_str(), "ORV"), 0);
     mapper.reset();
     EXPECT_TRUE(rig.gateway.Mapped(kWanIp, 18000, "TCP"));
