@@ -148,3 +148,57 @@ TEST(LobbyClientServer, LostServerPostsEight)
 }
 
 }  // namespace
+
+namespace {
+
+// Two rooms of two: the member lists of one never reach the other.
+TEST(LobbyClientServer, AKickInOneRoomLeavesTheOtherRoomAlone)
+{
+    const std::vector<ServerAccount> accounts = {
+        {"alice", "Alice", "", 1}, {"bob", "Bob", "", 2}, {"carol", "Carol", "", 3}, {"dave", "Dave", "", 4}};
+    LobbyServerProcess server;
+    ASSERT_TRUE(server.Start(accounts));
+    Player alice(server, 30, "alice"), bob(server, 31, "bob"), carol(server, 32, "carol"), dave(server, 33, "dave");
+    for (Player* p : {&alice, &bob, &carol, &dave}) ASSERT_TRUE(p->LogIn());
+    std::vector<u8> room(794, 0);
+    ASSERT_EQ(alice.client.Send(1002, room.data(), u32(room.size())), 1);
+    ASSERT_TRUE(WaitFor([&] { return dave.client.GetRoomCount() == 1; }));
+    ASSERT_EQ(carol.client.Send(1002, room.data(), u32(room.size())), 1);
+    ASSERT_TRUE(WaitFor([&] { return bob.client.GetRoomCount() == 2 && dave.client.GetRoomCount() == 2; }));
+    u8 join[45] = {1};
+    ASSERT_EQ(bob.client.Send(1005, join, sizeof join), 1);
+    join[0] = 2;
+    ASSERT_EQ(dave.client.Send(1005, join, sizeof join), 1);
+    ASSERT_TRUE(WaitFor([&] { return bob.client.GetScreen() == 4 && dave.client.GetScreen() == 4; }));
+    const auto hasMember = [](Player& p, u32 user) {
+        LobbyRoomRecord own;
+        p.client.GetOwnRoom(&own);
+        return own.HasMember(user);
+    };
+    ASSERT_TRUE(WaitFor([&] { return hasMember(alice, 2) && hasMember(carol, 4); }));
+
+    u8 kick[4] = {2, 0, 0, 0};   // Alice kicks Bob
+    ASSERT_EQ(alice.client.Send(1014, kick, sizeof kick), 1);
+    ASSERT_TRUE(WaitFor([&] { return bob.client.GetScreen() == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return !hasMember(alice, 2); }));
+    // A kick in another room is nobody's business here: let it arrive first.
+    u8 ask[4] = {1, 0, 0, 0};
+    ASSERT_EQ(dave.client.Send(1015, ask, sizeof ask), 1);
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard lock(dave.screens.mutex);
+        return std::any_of(dave.screens.calls.begin(), dave.screens.calls.end(),
+                           [](const std::string& c) { return c.rfind("user-info 1 ", 0) == 0; });
+    }));
+    EXPECT_EQ(dave.client.GetScreen(), 4u);
+    EXPECT_TRUE(hasMember(dave, 4));
+    EXPECT_TRUE(hasMember(carol, 4));
+    EXPECT_FALSE(hasMember(bob, 2));
+    EXPECT_FALSE(Contains(dave.peers.mutex, dave.peers.calls, "close-all"));
+    EXPECT_TRUE(Contains(bob.peers.mutex, bob.peers.calls, "close-all"));
+    // The room's own guest can still be kicked by its own host.
+    kick[0] = 4;
+    ASSERT_EQ(carol.client.Send(1014, kick, sizeof kick), 1);
+    EXPECT_TRUE(WaitFor([&] { return dave.client.GetScreen() == 3; }));
+}
+
+}  // namespace
