@@ -472,12 +472,20 @@ i32 CLobbyClient::Send(u16 type, const void* payload, u32 n)
 
 i32 CLobbyClient::SendEmpty(u16 type) { return Send(type, nullptr, 0); }
 
+i32 CLobbyClient::SendRequest(u16 type, const void* payload, u32 n)
+{
+    if (Send(type, payload, n)) return 1;
+    // Only a connection that went: without one no lobby screen is up.
+    if (IsConnected()) PostEvent(kEventServerLost);
+    return 0;
+}
+
 i32 CLobbyClient::SendLogin()
 {
     u8 login[kLoginBytes];
     ClientLock lock(*this);
     std::memcpy(login, m_ownUser.data + kLoginAt, kLoginBytes);
-    return Send(1001, login, kLoginBytes);
+    return SendRequest(1001, login, kLoginBytes);
 }
 
 void CLobbyClient::PostEvent(u32 code)
@@ -795,7 +803,10 @@ void CLobbyClient::SetPlayState(u32 value)
     ClientLock lock(*this);
     m_playState = value;
     if (value == 0 && m_roomHost) {
-        m_peers->StartListening();
+        // The restart joins the accept thread stopped at the battle's start,
+        // which may wait in its callback for this lock or the network
+        // scene's: the next Update restarts it with neither held.
+        m_relisten = true;
         const u8 bytes[4] = {0, 0, 0, 0};
         Send(1008, bytes, 4);
         m_screens->RoomBroadcastMemberTable();
@@ -852,10 +863,11 @@ void CLobbyClient::Update()
         else if (m_screens->IsOpen(LobbyLayer::kRoomCreate)) m_screens->Update(LobbyLayer::kRoomCreate);
         else m_screens->Update(LobbyLayer(std::min(m_screen, kLobbyScreenCount - 1)));
     }
-    // What a Disconnect under the lock left.
+    // What a Disconnect under the lock left, and a listener to restart.
     if (!HoldsLock()) {
         RetireWorkers(false);
         JoinRetired();
+        if (m_relisten.exchange(false)) m_peers->StartListening();
     }
 }
 

@@ -99,6 +99,10 @@ public:
     // kSendTimeoutMs. 1, or 0 (no connection, failure, time-out).
     i32 Send(u16 type, const void* payload, u32 n);
     i32 SendEmpty(u16 type);
+    // A request a waiting message stands for: when it cannot go out, the
+    // lost-server notice (event 8) takes that message's place, or the
+    // player would wait for a reply that never comes.
+    i32 SendRequest(u16 type, const void* payload, u32 n);
     // 1001 with the own user record's login bytes (319..378).
     i32 SendLogin();
     // Under the client lock, the message window shows code over the current screen.
@@ -115,6 +119,8 @@ public:
     i32 SetMessageCallback(peer::MessageCallback callback, void* context);
     i32 SetDisconnectCallback(peer::DisconnectCallback callback, void* context);
 
+    // 0 as room host: the listener restarts at the next Update, outside
+    // every lock its accept callback takes.
     void SetPlayState(u32 value);
     // The caller holds the client lock (the room screen).
     void SetPlayStateAndNotify(u32 value);
@@ -257,6 +263,7 @@ private:
     std::unique_ptr<Worker> m_worker;                     // under m_slotLock
     std::vector<std::unique_ptr<Worker>> m_retiredWorkers;
     std::atomic<bool> m_destroying{false};
+    std::atomic<bool> m_relisten{false};   // the room host listens again at the next Update
 
     LineTestResults m_lineTest = {};
 

@@ -341,8 +341,10 @@ TEST_F(LobbyClientDispatch, PlayStateAndResults)
 {
     client.SetRoomHost(true, 0);
     client.SetPlayState(0);
-    EXPECT_TRUE(PeerCalled("start-listening"));
+    EXPECT_FALSE(PeerCalled("start-listening"));   // not under the caller's locks
     EXPECT_TRUE(Called("room-broadcast-members"));
+    client.Update();
+    EXPECT_TRUE(PeerCalled("start-listening"));
     client.SetPlayStateAndNotify(1);
     // Under the client lock: the stop must not wait for the accept thread.
     EXPECT_TRUE(PeerCalled("stop-listening-later"));

@@ -6,7 +6,13 @@
 #include "game/network/tests/FakeGateway.h"
 #include "game/network/tests/LobbyPlayer.h"
 
+#include "game/network/tests/RawPeer.h"
+
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
 
 using namespace lobby;
 using namespace lobby_test;
@@ -64,6 +70,92 @@ TEST(LobbyClientPeers, SilentGatewayLeavesPlayWithoutMapping)
     // The connect thread maps both ports first: no gateway, no failure.
     player.client.SetUPnP(true);
     EXPECT_TRUE(player.Connect());
+}
+
+// A peer knocked as the battle started: the accept thread waits in its
+// callback for the network scene's lock. Play returns to the room under that
+// lock; listening again must not wait for that thread.
+TEST(LobbyClientPeers, BackToTheRoomDoesNotWaitForAnAcceptUnderTheSceneLock)
+{
+    struct Scene {
+        CLobbyClient* client = nullptr;
+        std::mutex lock;
+        std::atomic<int> accepts{0};
+    } scene;
+    auto net = host::net::CreatePosixNet(net_test::Loopback(44));
+    RecordingScreens::Shared screens;
+    CLobbyClient client(net.get());
+    scene.client = &client;
+    ASSERT_EQ(client.Create("ORV", "ORV", nullptr, nullptr, "127.0.0.1", 9, 18000,
+                            std::make_unique<RecordingScreens>(screens), RealPeers(net.get())),
+              1);
+    ASSERT_EQ(client.SetAcceptCallback(
+                  [](void* c, CNetClient* peer) {
+                      Scene& s = *static_cast<Scene*>(c);
+                      ++s.accepts;
+                      std::lock_guard hold(s.lock);
+                      return s.client->AcceptPeer(peer);
+                  },
+                  &scene),
+              1);
+    ASSERT_EQ(client.SetMessageCallback(Message, &client), 1);
+    ASSERT_EQ(client.SetDisconnectCallback(Left, &client), 1);
+    ASSERT_EQ(client.StartHostListener(), 1);
+    client.SetRoomHost(true, 0);
+    const u16 port = client.GetNetHost()->GetListenPort();
+    ASSERT_NE(port, 0);
+
+    std::unique_lock held(scene.lock);
+    raw_peer::RawPeer first;
+    ASSERT_TRUE(first.Connect(net_test::Loopback(45), net_test::Loopback(44), port));
+    ASSERT_TRUE(WaitFor([&] { return scene.accepts == 1; }));
+    client.SetPlayStateAndNotify(1);   // the battle starts
+    std::atomic<bool> returned{false};
+    std::thread back([&] {
+        client.SetPlayState(0);   // the scene lock is held meanwhile
+        returned = true;
+    });
+    bool prompt = false;
+    for (int i = 0; i < 400 && !prompt; ++i) {
+        prompt = returned;
+        if (!prompt) usleep(5000);
+    }
+    held.unlock();
+    back.join();
+    EXPECT_TRUE(prompt);
+    EXPECT_EQ(client.GetPlayState(), 0u);
+
+    client.Update();   // listens again, with no lock held
+    EXPECT_EQ(client.GetNetHost()->GetListenPort(), port);
+    raw_peer::RawPeer second;
+    ASSERT_TRUE(second.Connect(net_test::Loopback(46), net_test::Loopback(44), port));
+    EXPECT_TRUE(WaitFor([&] { return scene.accepts == 2; }));
+    client.Destroy();
+}
+
+// A second player behind the same router holds the game port: the router
+// refuses our mapping, and the connect still reaches the server.
+TEST(LobbyClientPeers, PortMappedForAnotherMachineStillReachesTheLobby)
+{
+    using namespace upnp_test;
+    LobbyServerProcess server;
+    ASSERT_TRUE(server.Start(kAccounts));
+    auto gatewayNet = host::net::CreatePosixNet(net_test::Loopback(42));
+    FakeGateway gateway(*gatewayNet, GatewaySetup{kWanIp});
+    ASSERT_TRUE(gateway.Running());
+    gateway.Map(kWanIp, 18000, "TCP", "192.168.0.99");
+    Player player(server, 43, "alice", [&](host::net::Net* net) {
+        return MakeLobbyPeerSide(net, gateway.SearchEndpoint());
+    });
+    player.client.SetUPnP(true);
+    ASSERT_TRUE(player.Connect());
+    EXPECT_FALSE(player.Saw(kEventNoRoute));
+    // His mapping stays his; the other three were added for us.
+    const auto adds = gateway.Controls(upnp::Action::kAddPortMapping);
+    EXPECT_EQ(adds.size(), 3u);
+    player.client.Destroy();
+    EXPECT_TRUE(gateway.Mapped(kWanIp, 18000, "TCP"));
+    EXPECT_EQ(gateway.MappingCount(), 1u);
 }
 
 // MapPort maps TCP and UDP on every service the gateway offers, once; the
