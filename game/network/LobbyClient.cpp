@@ -682,6 +682,7 @@ void CLobbyClient::ApplyRoomEntries(const u8* payload, u32 n)
 {
     std::vector<RoomEntry> entries;
     ReadRoomEntries(payload, n, &entries);
+    u32 refused = 0;
     for (const RoomEntry& e : entries) {
         if (LobbyRoomRecord* room = FindRoom(e.id)) {
             std::memcpy(room->data, e.bytes, kEntryBytes);
@@ -691,11 +692,16 @@ void CLobbyClient::ApplyRoomEntries(const u8* payload, u32 n)
             }
             continue;
         }
+        if (m_rooms.size() >= kMaxRooms) {
+            ++refused;
+            continue;
+        }
         auto room = std::make_unique<LobbyRoomRecord>(m_roomTemplate);
         std::memcpy(room->data, e.bytes, kEntryBytes);
         m_roomIndex[e.id] = m_rooms.size();
         m_rooms.push_back(std::move(room));
     }
+    if (refused) std::fprintf(stderr, "lobby: room list full, %u new rooms refused\n", unsigned(refused));
 }
 
 void CLobbyClient::ApplyUserEntries(const u8* payload, u32 n)
@@ -703,9 +709,14 @@ void CLobbyClient::ApplyUserEntries(const u8* payload, u32 n)
     std::vector<UserEntry> entries;
     ReadUserEntries(payload, n, &entries);
     const u32 own = m_ownUser.Id();
+    u32 refused = 0;
     for (const UserEntry& e : entries) {
         if (e.emptyName) continue;
         LobbyUserRecord* user = FindUser(e.id);
+        if (!user && m_users.size() >= kMaxUsers) {
+            ++refused;
+            continue;
+        }
         if (!user) {
             m_userIndex[e.id] = m_users.size();
             m_users.push_back(std::make_unique<LobbyUserRecord>());
@@ -717,6 +728,7 @@ void CLobbyClient::ApplyUserEntries(const u8* payload, u32 n)
             m_playRecord = e.listNumber;
         }
     }
+    if (refused) std::fprintf(stderr, "lobby: user list full, %u new users refused\n", unsigned(refused));
 }
 
 i32 CLobbyClient::ApplyRoomDetail(u16 type, u16 status, const u8* payload, u32 n)
@@ -779,7 +791,9 @@ LobbyUserRecord* CLobbyClient::FindUser(u32 id)
 
 namespace {
 
-// Erases element `at` of a list and renumbers the index behind it.
+// Erases the record of id in O(1): the last record takes its place (the
+// screens then show it there), so a flood of removals costs no more than
+// its bytes.
 template <class Record>
 void EraseIndexed(std::vector<std::unique_ptr<Record>>& list, std::unordered_map<u32, size_t>& index, u32 id)
 {
@@ -787,8 +801,11 @@ void EraseIndexed(std::vector<std::unique_ptr<Record>>& list, std::unordered_map
     if (it == index.end()) return;
     const size_t at = it->second;
     index.erase(it);
-    list.erase(list.begin() + ptrdiff_t(at));
-    for (size_t i = at; i < list.size(); ++i) index[list[i]->Id()] = i;
+    if (at + 1 != list.size()) {
+        list[at] = std::move(list.back());
+        index[list[at]->Id()] = at;
+    }
+    list.pop_back();
 }
 
 }  // namespace

@@ -72,6 +72,14 @@ public:
     static constexpr u32 kIdBytes = 33;
     static constexpr u32 kLineTestSize = 1000;
     static constexpr u32 kLineTestCount = 100;
+    // What the lists hold at most; entries for ids not listed yet beyond
+    // these are refused whole (updates of listed ones still apply). The
+    // lobby shows 31 rows a list and scrolls them one by one: 2048 users is
+    // 66 screens of them, more than one lobby server gathers, and every
+    // room has a host among them, so 1024 rooms are more than it could hold
+    // at once. Without caps one 1 MiB message added 25,000 records.
+    static constexpr u32 kMaxUsers = 2048;
+    static constexpr u32 kMaxRooms = 1024;
 
     // net null: host::net::DefaultNet().
     explicit CLobbyClient(host::net::Net* net = nullptr);
