@@ -542,15 +542,31 @@ bool CLobbyClient::Reassemble(Connection& c, const u8* bytes, size_t size)
         }
         if (c.pending.size() - at < kHeaderBytes + size_t(h.length)) break;
         u8* payload = c.pending.data() + at + kHeaderBytes;
+        std::shared_ptr<LobbyPicture> picture = PrepareUserPicture(h, payload);
         {
             ClientLock lock(*this);
             if (c.stop) return false;
-            go = DispatchLocked(h.type, h.status, payload, h.length) != 0;
+            go = DispatchLocked(h.type, h.status, payload, h.length, std::move(picture)) != 0;
         }
         at += kHeaderBytes + h.length;
     }
     c.pending.erase(c.pending.begin(), c.pending.begin() + ptrdiff_t(at));
     return go;
+}
+
+// Only this thread changes the payload key (at the handshake, in Dispatch),
+// so the copy unscrambles as Dispatch will.
+std::shared_ptr<LobbyPicture> CLobbyClient::PrepareUserPicture(const LobbyMessageHeader& h, const u8* payload)
+{
+    if (h.type != kUserDetail || h.status != kStatusSuccess) return nullptr;
+    std::vector<u8> bytes(payload, payload + h.length);
+    ScrambleLobby(bytes.data(), bytes.size(), m_payloadKey.load());
+    UserDetail detail;
+    if (ReadUserDetail(bytes.data(), u32(bytes.size()), true, &detail) != WireError::kNone || !detail.picture)
+        return nullptr;
+    LobbyUserRecord named;
+    std::memcpy(named.data, detail.data, sizeof detail.data);
+    return MakePicture(detail.picture, detail.pictureBytes, named.Name());
 }
 
 i32 CLobbyClient::Refuse(u16 type, WireError error)
@@ -568,7 +584,7 @@ i32 CLobbyClient::Dispatch(u16 type, u16 status, u8* payload, u32 n)
     return DispatchLocked(type, status, payload, n);
 }
 
-i32 CLobbyClient::DispatchLocked(u16 type, u16 status, u8* payload, u32 n)
+i32 CLobbyClient::DispatchLocked(u16 type, u16 status, u8* payload, u32 n, std::shared_ptr<LobbyPicture> picture)
 {
     if (n > kMaxPayload) return Refuse(type, WireError::kTooLong);
     ScrambleLobby(payload, n, m_payloadKey.load());
@@ -653,6 +669,8 @@ i32 CLobbyClient::DispatchLocked(u16 type, u16 status, u8* payload, u32 n)
         // refuse is dropped (the old one stays) and the rest still shown.
         if (detail.picture && !PictureAllowed(detail.picture, detail.pictureBytes))
             std::fprintf(stderr, "lobby: user %u: picture refused\n", unsigned(detail.id));
+        else if (picture)
+            user->picture = std::move(picture);
         else if (detail.picture)
             user->SetPicture(detail.picture, detail.pictureBytes);
         m_screens->OpenUserInformation(*user, m_screen == u32(LobbyLayer::kRoom) && m_roomHost);

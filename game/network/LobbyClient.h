@@ -225,8 +225,12 @@ private:
     bool HoldsLock() const;
     void RecvLoop(Connection* connection);
     bool Reassemble(Connection& connection, const u8* bytes, size_t size);
-    i32 DispatchLocked(u16 type, u16 status, u8* payload, u32 n);
+    // picture: a user detail's picture made before the lock (null: made here).
+    i32 DispatchLocked(u16 type, u16 status, u8* payload, u32 n,
+                       std::shared_ptr<lobby::LobbyPicture> picture = nullptr);
     i32 Refuse(u16 type, lobby::WireError error);
+    // A user detail's picture, checked and decoded without the client lock.
+    std::shared_ptr<lobby::LobbyPicture> PrepareUserPicture(const lobby::LobbyMessageHeader& h, const u8* payload);
     void ApplyRoomEntries(const u8* payload, u32 n);
     void ApplyUserEntries(const u8* payload, u32 n);
     i32 ApplyRoomDetail(u16 type, u16 status, const u8* payload, u32 n);
