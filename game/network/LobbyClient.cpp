@@ -45,6 +45,11 @@ struct CLobbyClient::Connection {
     std::atomic<bool> stop{false};
     std::unique_ptr<kernel::Thread> thread;
     std::vector<u8> pending;
+    // Under the send lock: whole messages the socket did not take yet, sent
+    // on by the receive thread when it can write; broken once a write failed.
+    std::vector<u8> outgoing;
+    size_t outgoingAt = 0;
+    bool broken = false;
 };
 
 // The one worker: connect, join or line test.
@@ -158,13 +163,15 @@ void CLobbyClient::Destroy()
 {
     if (!m_created) return;
     m_destroying = true;
+    // The server connection first: its thread may hold the client lock,
+    // which is wanted next.
+    Disconnect();
     {
         ClientLock lock(*this);
         m_accept = nullptr;
         m_message = nullptr;
         m_disconnect = nullptr;
     }
-    Disconnect();
     RetireWorkers(true);
     JoinRetired();
     // The peer host's threads (which reach the room screen through the
@@ -447,27 +454,46 @@ i32 CLobbyClient::SetDisconnectCallback(peer::DisconnectCallback callback, void*
 i32 CLobbyClient::Send(u16 type, const void* payload, u32 n)
 {
     if (n && !payload) return 0;
-    kernel::Lock send(m_sendLock);
-    if (!m_connection) return 0;
-    const net::Socket socket = m_connection->socket;
     const std::vector<u8> bytes = WriteClientMessage(type, payload, n, m_payloadKey.load());
+    // Under the client lock nothing waits for the server: a full queue fails
+    // the send at once. Elsewhere a caller waits for room, in slices without
+    // any lock, as long as the connection stands.
+    const bool mayWait = !HoldsLock();
     const u32 start = kernel::TimeGetTime();
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        const net::IoResult io = m_net.Send(socket, bytes.data() + sent, bytes.size() - sent);
+    for (;;) {
+        {
+            kernel::Lock send(m_sendLock);
+            if (!m_connection || m_connection->broken || m_destroying) return 0;
+            Connection& c = *m_connection;
+            const size_t queued = c.outgoing.size() - c.outgoingAt;
+            if (queued == 0 || queued + bytes.size() <= kMaxQueuedBytes) {
+                c.outgoing.insert(c.outgoing.end(), bytes.begin(), bytes.end());
+                return FlushOutgoing(c) ? 1 : 0;
+            }
+        }
+        if (!mayWait || kernel::TimeGetTime() - start >= kSendTimeoutMs) return 0;
+        kernel::Sleep(kSendRetryMs);
+    }
+}
+
+// Under the send lock: writes what the socket takes now, never waiting.
+bool CLobbyClient::FlushOutgoing(Connection& c)
+{
+    while (c.outgoingAt < c.outgoing.size()) {
+        const net::IoResult io = m_net.Send(c.socket, c.outgoing.data() + c.outgoingAt, c.outgoing.size() - c.outgoingAt);
         if (io.bytes > 0) {
-            sent += size_t(io.bytes);
+            c.outgoingAt += size_t(io.bytes);
             continue;
         }
-        if (io.error != net::Error::WouldBlock) return 0;
-        // A full buffer is no failure: wait for room, within the deadline.
-        const u32 waited = kernel::TimeGetTime() - start;
-        if (waited >= kSendTimeoutMs) return 0;
-        const i32 events = m_net.Wait(socket, net::kEventWrite, std::min(kWaitSliceMs, kSendTimeoutMs - waited));
-        if (events == net::kWaitFailed || (events & net::kEventClose)) return 0;
-        if (events == 0 && kernel::TimeGetTime() - start >= kSendTimeoutMs) return 0;
+        if (io.error == net::Error::WouldBlock) return true;
+        c.broken = true;
+        c.outgoing.clear();
+        c.outgoingAt = 0;
+        return false;
     }
-    return 1;
+    c.outgoing.clear();
+    c.outgoingAt = 0;
+    return true;
 }
 
 i32 CLobbyClient::SendEmpty(u16 type) { return Send(type, nullptr, 0); }
@@ -502,9 +528,20 @@ void CLobbyClient::RecvLoop(Connection* c)
     u32 errors = 0;
     bool posted = false;
     while (!c->stop) {
-        const i32 events = m_net.Wait(c->socket, net::kEventRead, kWaitSliceMs);
+        bool sending;
+        {
+            kernel::Lock send(m_sendLock);
+            sending = c->outgoing.size() > c->outgoingAt && !c->broken;
+        }
+        const u32 wanted = net::kEventRead | (sending ? u32(net::kEventWrite) : 0u);
+        const i32 events = m_net.Wait(c->socket, wanted, sending ? kSendSliceMs : kWaitSliceMs);
         if (events == net::kWaitFailed) break;
         if (events == 0) continue;
+        if (events & net::kEventWrite) {
+            kernel::Lock send(m_sendLock);
+            if (!FlushOutgoing(*c)) break;
+        }
+        if (!(events & (net::kEventRead | net::kEventClose))) continue;
         const net::IoResult io = m_net.Receive(c->socket, buffer, sizeof buffer);
         if (io.bytes > 0) {
             errors = 0;

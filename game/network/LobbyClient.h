@@ -69,6 +69,11 @@ public:
     static constexpr u32 kConnectTimeoutMs = 10000;
     static constexpr u32 kSendTimeoutMs = 5000;
     static constexpr u32 kWaitSliceMs = 1000;
+    // Whole messages waiting for the server to read (a message larger than
+    // this still goes when nothing waits before it).
+    static constexpr size_t kMaxQueuedBytes = 1u << 20;
+    static constexpr u32 kSendRetryMs = 2;
+    static constexpr u32 kSendSliceMs = 50;
     static constexpr u32 kIdBytes = 33;
     static constexpr u32 kLineTestSize = 1000;
     static constexpr u32 kLineTestCount = 100;
@@ -103,8 +108,10 @@ public:
 
     // Event 0, then the worker connects.
     void StartConnect();
-    // Whole messages under the send lock; a full send buffer waits up to
-    // kSendTimeoutMs. 1, or 0 (no connection, failure, time-out).
+    // The whole message is queued and written as far as the socket takes
+    // it; the receive thread writes the rest. Under the client lock a full
+    // queue fails at once; elsewhere it waits for room up to kSendTimeoutMs.
+    // 1, or 0 (no connection, a failed write, no room).
     i32 Send(u16 type, const void* payload, u32 n);
     i32 SendEmpty(u16 type);
     // A request a waiting message stands for: when it cannot go out, the
@@ -225,6 +232,7 @@ private:
     bool HoldsLock() const;
     void RecvLoop(Connection* connection);
     bool Reassemble(Connection& connection, const u8* bytes, size_t size);
+    bool FlushOutgoing(Connection& connection);
     // picture: a user detail's picture made before the lock (null: made here).
     i32 DispatchLocked(u16 type, u16 status, u8* payload, u32 n,
                        std::shared_ptr<lobby::LobbyPicture> picture = nullptr);

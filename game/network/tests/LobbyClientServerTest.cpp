@@ -126,6 +126,41 @@ TEST(LobbyClientServer, FullSendBufferWaits)
     EXPECT_FALSE(server.Log().find("bad-frame") != std::string::npos);
 }
 
+// A server that stops reading: sends made under the client lock (the
+// screens', the keep-alive answers) fail at once when the queue is full
+// instead of holding the lock for seconds, and leaving does not wait on it.
+TEST(LobbyClientServer, ServerThatStopsReadingHoldsNoLock)
+{
+    LobbyServerProcess server;
+    ASSERT_TRUE(server.Start(kAccounts, "stop-reading"));
+    Player player(server, 9, "alice");
+    ASSERT_TRUE(player.LogIn());
+    const std::vector<u8> big(512 * 1024, 0x5A);
+    int sent = 0, refused = 0;
+    {
+        std::lock_guard lock(player.screens.mutex);
+        player.screens.onUpdate = [&] {
+            for (int i = 0; i < 32; ++i) (player.client.Send(1017, big.data(), u32(big.size())) ? sent : refused)++;
+        };
+    }
+    const auto start = std::chrono::steady_clock::now();
+    player.client.Update();   // the screens send under the client lock
+    const auto inLock = std::chrono::steady_clock::now() - start;
+    {
+        std::lock_guard lock(player.screens.mutex);
+        player.screens.onUpdate = nullptr;
+    }
+    EXPECT_LT(inLock, std::chrono::milliseconds(1000));
+    EXPECT_GT(sent, 0);
+    EXPECT_GT(refused, 0);   // 16 MiB: more than the socket and the queue hold
+    EXPECT_EQ(sent + refused, 32);
+    // The connection stands: a small message still queues behind.
+    EXPECT_TRUE(player.client.IsConnected());
+    const auto leaving = std::chrono::steady_clock::now();
+    player.client.Destroy();
+    EXPECT_LT(std::chrono::steady_clock::now() - leaving, std::chrono::milliseconds(1500));
+}
+
 TEST(LobbyClientServer, NobodyListeningGivesEight)
 {
     LobbyServerProcess server;

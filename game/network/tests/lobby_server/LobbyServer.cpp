@@ -8,7 +8,8 @@
 //
 // Accounts: one a line, tab-separated: login, name (UTF-8), profile (UTF-8),
 // list number. Faults: bad-handshake, refuse-login, short, oversized, drop,
-// silence, slow-read (a second without reading after the log-in).
+// silence, slow-read (a second without reading after the log-in), stop-reading
+// (nothing read after the log-in).
 #include "game/network/LobbyRoomRequest.h"
 #include "game/network/LobbyWire.h"
 #include "engine/core/Endian.h"
@@ -174,7 +175,9 @@ void Server::Run()
         std::vector<pollfd> fds{{m_listener, POLLIN, 0}};
         for (auto& c : m_clients) {
             // slow-read: a logged-in client's bytes wait a second, so its send buffer fills.
-            const bool hold = m_options.fault == "slow-read" && c->user && NowMs() - c->loginAt < 1000;
+            // stop-reading: after the log-in it never reads that client again.
+            const bool hold = (m_options.fault == "slow-read" && c->user && NowMs() - c->loginAt < 1000) ||
+                              (m_options.fault == "stop-reading" && c->user);
             fds.push_back({c->fd, short(hold ? 0 : POLLIN), 0});
         }
         if (poll(fds.data(), fds.size(), 50) < 0) continue;
