@@ -207,6 +207,7 @@ i32 CLobbyClient::Disconnect()
             m_worker->cancel = true;
             const net::Socket s = m_worker->connecting.load();
             if (s != net::kNoSocket) m_net.Shutdown(s);
+            m_peers->CancelMapping();
         }
     }
     if (!HoldsLock()) {
@@ -228,6 +229,7 @@ void CLobbyClient::RetireWorkers(bool join)
         worker->cancel = true;
         const net::Socket s = worker->connecting.load();
         if (s != net::kNoSocket) m_net.Shutdown(s);
+        m_peers->CancelMapping();
     }
     // Worker bodies are bounded: a connect by its deadline, a line test by
     // its own.
@@ -315,7 +317,14 @@ u32 CLobbyClient::LocalAddress()
 void CLobbyClient::ConnectWork(Worker& worker)
 {
     Worker* self = &worker;
-    if (m_upnp && (!MapPort(m_peerPort) || !MapPort(m_serverPort))) return PostEvent(kEventNoRoute);
+    if (m_upnp) {
+        // A cancel before this is seen here; one after reaches the mapper.
+        m_peers->BeginMapping(m_mappingBudgetMs);
+        if (self->cancel) return;
+        const bool mapped = MapPort(m_peerPort) && MapPort(m_serverPort);
+        if (self->cancel) return;
+        if (!mapped) return PostEvent(kEventNoRoute);
+    }
     u32 address = 0;
     if (!m_net.Resolve(m_serverHost, address)) return PostEvent(kEventNoRoute);
     const net::Socket socket = m_net.Open(net::Type::Stream);

@@ -77,6 +77,9 @@ public:
     static constexpr u32 kIdBytes = 33;
     static constexpr u32 kLineTestSize = 1000;
     static constexpr u32 kLineTestCount = 100;
+    // The port mapping before a connect, discovery included, in all: a
+    // router answering a byte at a time held it for minutes.
+    static constexpr u32 kMappingBudgetMs = 15000;
     // What the lists hold at most; entries for ids not listed yet beyond
     // these are refused whole (updates of listed ones still apply). The
     // lobby shows 31 rows a list and scrolls them one by one: 2048 users is
@@ -201,6 +204,8 @@ public:
     u32 GetPlayRecord() const { return m_playRecord; }
     void SetSeVolume(i32 volume) { m_seVolume = volume; }
     void SetUPnP(bool on) { m_upnp = on; }
+    // Shorter in tests.
+    void SetMappingBudget(u32 ms) { m_mappingBudgetMs = ms; }
     bool GetUPnP() const { return m_upnp; }
     // The direct room's admission lists (the configuration tool edits them):
     // with allow entries an address must match one; it must match no deny
@@ -315,6 +320,7 @@ private:
     i32 m_ownIndex = 0;
     RoomMemberTable m_members;
     bool m_upnp = false;
+    u32 m_mappingBudgetMs = kMappingBudgetMs;
     std::vector<IpAddressEntry> m_allow;
     std::vector<IpAddressEntry> m_deny;
 

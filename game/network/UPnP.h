@@ -1,7 +1,8 @@
 // CUPnP: port mappings on the home router (Internet Gateway Device 1: SSDP
 // discovery, SOAP 1.1 control). Used by the lobby client's worker thread
-// while it sets up and by its destruction; no lock of its own. Every
-// mapping it added is deleted when it is destroyed.
+// while it sets up and by its destruction; Cancel may come from any thread
+// (a lock of its own guards the sockets for it). Every mapping it added is
+// deleted when it is destroyed.
 #pragma once
 
 #include "engine/core/Types.h"
@@ -39,6 +40,16 @@ public:
     // 1 when every known service accepts the deletion; it then leaves the
     // list.
     i32 RemoveMapping(u16 externalPort, const char* protocol);
+
+    // From now on every exchange ends within ms in all (0: each only within
+    // its own time-outs). A slow router answering a byte at a time otherwise
+    // holds each exchange for 15 s.
+    void SetBudget(u32 ms);
+    // Any thread: the exchange under way ends at once, and so does every
+    // later one, until SetBudget. The destruction still deletes the mappings
+    // within kRemovalBudgetMs.
+    void Cancel();
+    static constexpr u32 kRemovalBudgetMs = 3000;
 
 private:
     struct Impl;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -156,6 +157,50 @@ TEST(LobbyClientPeers, PortMappedForAnotherMachineStillReachesTheLobby)
     player.client.Destroy();
     EXPECT_TRUE(gateway.Mapped(kWanIp, 18000, "TCP"));
     EXPECT_EQ(gateway.MappingCount(), 1u);
+}
+
+// A router that answers a byte every 200 ms: the mapping step ends within
+// its budget (event 9, nothing mapped), and a cancel reaches an exchange
+// under way, so leaving does not wait for the router.
+TEST(LobbyClientPeers, SlowRouterHoldsTheConnectNoLongerThanItsBudgetOrACancel)
+{
+    using namespace upnp_test;
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "cancel" : "budget");
+        auto gatewayNet = host::net::CreatePosixNet(net_test::Loopback(47));
+        GatewaySetup setup{kWanIp};
+        setup.dripMs = 200;
+        FakeGateway gateway(*gatewayNet, setup);
+        ASSERT_TRUE(gateway.Running());
+        auto net = host::net::CreatePosixNet(net_test::Loopback(48));
+        RecordingScreens::Shared screens;
+        CLobbyClient client(net.get());
+        ASSERT_EQ(client.Create("ORV", "ORV", nullptr, nullptr, "127.0.0.1", 9, 18000,
+                                std::make_unique<RecordingScreens>(screens),
+                                MakeLobbyPeerSide(net.get(), gateway.SearchEndpoint())),
+                  1);
+        client.SetUPnP(true);
+        if (!cancel) client.SetMappingBudget(400);
+        const auto start = std::chrono::steady_clock::now();
+        client.StartConnect();
+        const auto sawNoRoute = [&] {
+            std::lock_guard lock(screens.mutex);
+            return std::find(screens.events.begin(), screens.events.end(), kEventNoRoute) != screens.events.end();
+        };
+        if (!cancel) {
+            ASSERT_TRUE(WaitFor(sawNoRoute));
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+        } else {
+            ASSERT_TRUE(WaitFor([&] { return gateway.Count(Request::kControl) >= 1; }));
+            usleep(100000);   // the answer is dripping
+            client.Disconnect();
+            client.Destroy();
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+            EXPECT_FALSE(sawNoRoute());   // the player left: no error for him
+        }
+        client.Destroy();
+        EXPECT_EQ(gateway.MappingCount(), 0u);
+    }
 }
 
 // MapPort maps TCP and UDP on every service the gateway offers, once; the

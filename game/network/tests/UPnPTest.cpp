@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 namespace {
 
 using upnp::Action;
@@ -83,7 +85,9 @@ TEST(UPnPTest, DiscoverySendsTheSearchFiveTimesAndFetchesTheDescription)
     Rig rig({kWanIp});
     auto mapper = rig.Mapper();
     ASSERT_EQ(mapper->Discover(), 1);
-    // The player's net has one interface, its own address.
+    // The player's net has one interface, its own address. The gateway's
+    // search thread may still be reading the later ones.
+    for (int i = 0; i < 200 && rig.gateway.Count(Request::kSearch) < 5; ++i) usleep(5000);
     const auto requests = rig.gateway.Requests();
     ASSERT_EQ(rig.gateway.Count(Request::kSearch), 5u);
     for (const Request& r : requests) {
