@@ -142,6 +142,13 @@ public:
 
 // Starts a thread; null when it cannot be started.
 std::unique_ptr<Thread> StartThread(std::function<uint32_t()> body);
+// Runs body on a thread kept from earlier bodies (one is made when none is
+// free, so a body never waits for another to end): for short-lived threads,
+// whose making costs more than their work. The handle's Wait and Join wait
+// for the body, not the thread; the thread keeps its thread-local values for
+// the next body, and while idle it is named "pool-idle". Null when no thread
+// can be made.
+std::unique_ptr<Thread> StartPooledThread(std::function<uint32_t()> body);
 
 // Names the calling thread for debuggers and sanitizer reports (at most 15
 // bytes are kept).
