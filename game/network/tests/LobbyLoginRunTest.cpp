@@ -19,6 +19,13 @@ protected:
         p.client.SetLobbyId("nobody");
         return p;
     }
+    // Read under the client lock: the receive thread posts meanwhile.
+    bool OnLoginScreen(Player& p)
+    {
+        return FramesUntil([&] {
+            return p.client.GetScreen() == u32(LobbyLayer::kLogin) && p.client.GetPendingMessage() == ~0u;
+        });
+    }
     bool OnScreen(Player& p, LobbyLayer screen)
     {
         return FramesUntil([&] { return p.client.GetScreen() == u32(screen) && !p.screens->MessagePending(); });
@@ -141,17 +148,17 @@ TEST_F(LoginRun, CancelWithServerFirstLeaves)
 TEST_F(LoginRun, LoginAfterTheServerWentShowsTheLostServerNotice)
 {
     Player& p = Start(2);
-    ASSERT_TRUE(OnScreen(p, LobbyLayer::kLogin));
+    ASSERT_TRUE(OnLoginScreen(p));
     server.Stop();
-    ASSERT_TRUE(FramesUntil([&] { return p.Message().GetCode() == kEventServerLost; }));
+    ASSERT_TRUE(FramesUntil([&] { return p.client.GetPendingMessage() == kEventServerLost; }));
     game.Frames(20);
     Press(menu::kDecide);   // the notice goes
-    ASSERT_TRUE(FramesUntil([&] { return !p.screens->MessagePending(); }));
+    ASSERT_TRUE(FramesUntil([&] { return p.client.GetPendingMessage() == ~0u; }));
     Press(menu::kDown);
     Press(menu::kDown);
     Press(menu::kDecide);
-    ASSERT_TRUE(FramesUntil([&] { return p.screens->MessagePending(); }));
-    EXPECT_EQ(p.Message().GetCode(), kEventServerLost);
+    ASSERT_TRUE(FramesUntil([&] { return p.client.GetPendingMessage() != ~0u; }));
+    EXPECT_EQ(p.client.GetPendingMessage(), kEventServerLost);
     EXPECT_EQ(p.client.GetScreen(), u32(LobbyLayer::kLogin));
 }
 
@@ -161,7 +168,7 @@ TEST_F(LoginRun, LoginAfterTheServerWentShowsTheLostServerNotice)
 TEST_F(LoginRun, DecideAfterEnterMovesOnWithoutTyping)
 {
     Player& p = Start(2);
-    ASSERT_TRUE(OnScreen(p, LobbyLayer::kLogin));
+    ASSERT_TRUE(OnLoginScreen(p));
     auto* login = p.Screen<CLobbyLoginScene>(LobbyLayer::kLogin);
     ASSERT_NE(login, nullptr);
     game.Frame();
@@ -185,5 +192,5 @@ TEST_F(LoginRun, DecideAfterEnterMovesOnWithoutTyping)
     Press(menu::kDecide);   // on to the button
     EXPECT_EQ(login->GetRow(), u32(CLobbyLoginScene::kRowLogin));
     Press(menu::kDecide);
-    ASSERT_TRUE(FramesUntil([&] { return p.Message().GetCode() == kEventLoginRefused; }));
+    ASSERT_TRUE(FramesUntil([&] { return p.client.GetPendingMessage() == kEventLoginRefused; }));
 }
