@@ -29,6 +29,14 @@ i32 Accept(void* context, CNetClient* peer) { return static_cast<CLobbyClient*>(
 i32 Message(void*, CNetClient*, const u8*, i32, u32) { return 1; }
 void Left(void* context, CNetClient* peer) { static_cast<CLobbyClient*>(context)->OnPeerLeft(peer); }
 
+// A client with recording screens whose port mapper asks the gateway.
+i32 CreateWithGateway(CLobbyClient& client, host::net::Net* net, RecordingScreens::Shared& screens,
+                      const upnp_test::FakeGateway& gateway, u16 serverPort)
+{
+    return client.Create("ORV", "ORV", nullptr, nullptr, "127.0.0.1", serverPort, 18000,
+                         std::make_unique<RecordingScreens>(screens), MakeLobbyPeerSide(net, gateway.SearchEndpoint()));
+}
+
 void InstallCallbacks(CLobbyClient& client)
 {
     ASSERT_EQ(client.SetAcceptCallback(Accept, &client), 1);
@@ -175,10 +183,7 @@ TEST(LobbyClientPeers, SlowRouterHoldsTheConnectNoLongerThanItsBudgetOrACancel)
         auto net = host::net::CreatePosixNet(net_test::Loopback(48));
         RecordingScreens::Shared screens;
         CLobbyClient client(net.get());
-        ASSERT_EQ(client.Create("ORV", "ORV", nullptr, nullptr, "127.0.0.1", 9, 18000,
-                                std::make_unique<RecordingScreens>(screens),
-                                MakeLobbyPeerSide(net.get(), gateway.SearchEndpoint())),
-                  1);
+        ASSERT_EQ(CreateWithGateway(client, net.get(), screens, gateway, 9), 1);
         client.SetUPnP(true);
         if (!cancel) client.SetMappingBudget(400);
         const auto start = std::chrono::steady_clock::now();
@@ -216,10 +221,7 @@ TEST(LobbyClientPeers, MapPortOnEachGatewayAndDeleteAtTheEnd)
         auto net = host::net::CreatePosixNet(net_test::Loopback(41));
         RecordingScreens::Shared screens;
         CLobbyClient client(net.get());
-        ASSERT_EQ(client.Create("ORV", "ORV", nullptr, nullptr, "127.0.0.1", 15500, 18000,
-                                std::make_unique<RecordingScreens>(screens),
-                                MakeLobbyPeerSide(net.get(), gateway.SearchEndpoint())),
-                  1);
+        ASSERT_EQ(CreateWithGateway(client, net.get(), screens, gateway, 15500), 1);
         const size_t serviceCount = services == kBoth ? 2 : 1;
         ASSERT_EQ(client.MapPort(18000), 1);
         ASSERT_EQ(client.MapPort(18000), 1);   // found again: not added twice
