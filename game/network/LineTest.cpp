@@ -134,6 +134,7 @@ u32 LessPacing(u32 elapsed, u32 pacing) { return elapsed > pacing ? elapsed - pa
 class Deadline {
 public:
     explicit Deadline(u32 ms) : m_end(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms)) {}
+    static Deadline Never() { return Deadline(0xFFFFFFFFu); }
     u32 Remaining() const
     {
         const auto left = m_end - std::chrono::steady_clock::now();
@@ -158,9 +159,10 @@ enum class Drained { kNothing, kSome, kEnded };
 }  // namespace
 
 struct CLineTest::Impl {
-    explicit Impl(Net& n) : net(n) {}
+    Impl(Net& n, u32 blockMs) : net(n), blockTimeoutMs(blockMs) {}
 
     Net& net;
+    const u32 blockTimeoutMs;
     host::kernel::CriticalSection lock;          // a leaf
     host::kernel::Event stop{true, false};       // set by Shutdown: pacing and retries end
     host::kernel::Event runsDone{true, true};    // no Run inside
@@ -180,8 +182,9 @@ struct CLineTest::Impl {
     bool StartUdp();
     void Stop();
 
-    bool SendBlock(Socket socket, const u8* data, size_t bytes);
-    bool ReceiveBlock(Socket socket, u8* data, size_t bytes);
+    // Each within the block time-out and the whole test's deadline.
+    bool SendBlock(Socket socket, const u8* data, size_t bytes, const Deadline& test = Deadline::Never());
+    bool ReceiveBlock(Socket socket, u8* data, size_t bytes, const Deadline& test = Deadline::Never());
     bool Pace() { return stop.Wait(kPacingMs) == host::kernel::kWaitTimeout; }
     Drained DrainDatagrams();
     bool SendDatagrams(Socket udpSocket, Endpoint to, std::vector<u8>& block, u16 count);
@@ -203,12 +206,12 @@ struct CLineTest::Impl {
 
 // ---------------------------------------------------------------- blocks
 
-bool CLineTest::Impl::SendBlock(Socket socket, const u8* data, size_t bytes)
+bool CLineTest::Impl::SendBlock(Socket socket, const u8* data, size_t bytes, const Deadline& test)
 {
-    const Deadline deadline(kBlockTimeoutMs);
+    const Deadline deadline(blockTimeoutMs);
     size_t done = 0;
     while (done < bytes) {
-        const u32 left = deadline.Remaining();
+        const u32 left = std::min(deadline.Remaining(), test.Remaining());
         const int32_t ready = net.Wait(socket, host::net::kEventWrite, left);
         if (ready == host::net::kWaitFailed) return false;
         if (!(ready & host::net::kEventWrite)) {
@@ -224,12 +227,12 @@ bool CLineTest::Impl::SendBlock(Socket socket, const u8* data, size_t bytes)
     return true;
 }
 
-bool CLineTest::Impl::ReceiveBlock(Socket socket, u8* data, size_t bytes)
+bool CLineTest::Impl::ReceiveBlock(Socket socket, u8* data, size_t bytes, const Deadline& test)
 {
-    const Deadline deadline(kBlockTimeoutMs);
+    const Deadline deadline(blockTimeoutMs);
     size_t done = 0;
     while (done < bytes) {
-        const u32 left = deadline.Remaining();
+        const u32 left = std::min(deadline.Remaining(), test.Remaining());
         const int32_t ready = net.Wait(socket, host::net::kEventRead, left);
         if (ready == host::net::kWaitFailed) return false;
         if (ready == 0) {
@@ -376,7 +379,7 @@ bool CLineTest::Impl::RunTest(u32 address, line_wire::Header header, LineTestRes
             link->tally.count = header.count;
             link->tally.size = header.size;
         }
-        if (net.Connect(socket, {address, testPort}, kBlockTimeoutMs) == host::net::Error::None)
+        if (net.Connect(socket, {address, testPort}, blockTimeoutMs) == host::net::Error::None)
             ok = TesterSteps(*link, header, udpSocket, results);
         RemoveLink(link);
     }
@@ -456,9 +459,13 @@ void CLineTest::Impl::StartLink(Socket socket, Endpoint from)
 {
     host::kernel::Lock hold(lock);
     Link* link = nullptr;
-    if (!stopping && links.size() < kMaxLinks) link = AddLink(socket, from.address, {from.address, port}, true);
+    // One stranger must not hold every link and keep real tests out.
+    const bool again = std::any_of(links.begin(), links.end(),
+                                   [&](const auto& l) { return l->responder && l->address == from.address; });
+    if (!stopping && !again && links.size() < kMaxLinks)
+        link = AddLink(socket, from.address, {from.address, port}, true);
     if (!link) {
-        Log("link refused from", from.address, "too many links at once");
+        Log("link refused from", from.address, again ? "a link from there runs" : "too many links at once");
         net.Close(socket);
         return;
     }
@@ -496,6 +503,7 @@ void CLineTest::Impl::ResponderSteps(Link& link)
         Log("header refused from", link.address, line_wire::DescribeLineError(error));
         return;
     }
+    const Deadline test(TestDeadlineMs(header.count, blockTimeoutMs));
     Socket udpSocket;
     {
         host::kernel::Lock hold(lock);
@@ -505,12 +513,12 @@ void CLineTest::Impl::ResponderSteps(Link& link)
     }
     std::vector<u8> block(header.size);
     for (u16 i = 0; i < header.count; ++i)
-        if (!ReceiveBlock(link.socket, block.data(), block.size())) return;
+        if (!ReceiveBlock(link.socket, block.data(), block.size(), test)) return;
     for (u16 i = 0; i < header.count; ++i)
-        if (!SendBlock(link.socket, block.data(), block.size()) || !Pace()) return;
+        if (!SendBlock(link.socket, block.data(), block.size(), test) || !Pace()) return;
     u8 word[line_wire::kWordBytes];
     u32 marker = 0;
-    if (!ReceiveBlock(link.socket, word, sizeof word)) return;
+    if (!ReceiveBlock(link.socket, word, sizeof word, test)) return;
     if (line_wire::ReadMarker(word, sizeof word, &marker) != LineError::kNone) return;
     // A failed datagram ends the burst, not the test.
     SendDatagrams(udpSocket, link.udpPeer, block, header.count);
@@ -521,7 +529,7 @@ void CLineTest::Impl::ResponderSteps(Link& link)
         received = link.tally.received;
     }
     const auto count = line_wire::WriteWord(received);
-    SendBlock(link.socket, count.data(), count.size());
+    SendBlock(link.socket, count.data(), count.size(), test);
 }
 
 // ---------------------------------------------------------------- start and stop
@@ -597,7 +605,7 @@ void CLineTest::Impl::Stop()
     JoinLinks(taken);
     // A Run inside gives up at its next step: its socket is shut down and
     // its pacing ends; each step is bounded anyway.
-    if (runsDone.Wait(2 * kBlockTimeoutMs) != 0)
+    if (runsDone.Wait(2 * blockTimeoutMs) != 0)
         std::fprintf(stderr, "line test: a test still runs at shutdown\n");
 
     host::kernel::Lock hold(lock);
@@ -608,7 +616,10 @@ void CLineTest::Impl::Stop()
 
 // ---------------------------------------------------------------- CLineTest
 
-CLineTest::CLineTest(Net* net) : m_net(net ? *net : host::net::DefaultNet()), m_impl(std::make_unique<Impl>(m_net)) {}
+CLineTest::CLineTest(Net* net, u32 blockTimeoutMs)
+    : m_net(net ? *net : host::net::DefaultNet()), m_impl(std::make_unique<Impl>(m_net, blockTimeoutMs))
+{
+}
 
 CLineTest::~CLineTest() { Shutdown(); }
 

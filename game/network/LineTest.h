@@ -81,14 +81,22 @@ public:
     static constexpr u16 kMinSize = line_wire::kMinSize;
     static constexpr u16 kMaxSize = line_wire::kMaxSize;
     static constexpr u16 kMaxCount = line_wire::kMaxCount;
-    // Links (tester and responder) at once; more are refused.
+    // Links (tester and responder) at once; more are refused, and so is a
+    // second responder link from an address that has one.
     static constexpr u32 kMaxLinks = 4;
     static constexpr u32 kPacingMs = 16;
     // Each block read or written, and the connect.
     static constexpr u32 kBlockTimeoutMs = 10000;
+    // A responder link ends this long after its header at the latest: both
+    // packet runs of its count at twice their pacing, and one block's time.
+    // Per block alone, a stranger trickling bytes held a link for hours.
+    static u32 TestDeadlineMs(u16 count, u32 blockTimeoutMs)
+    {
+        return blockTimeoutMs + 4 * kPacingMs * count;
+    }
 
-    // net null: host::net::DefaultNet().
-    explicit CLineTest(host::net::Net* net = nullptr);
+    // net null: host::net::DefaultNet(). blockTimeoutMs: shorter in tests.
+    explicit CLineTest(host::net::Net* net = nullptr, u32 blockTimeoutMs = kBlockTimeoutMs);
     // Shutdown.
     ~CLineTest();
     CLineTest(const CLineTest&) = delete;

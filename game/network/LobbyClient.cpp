@@ -45,6 +45,11 @@ struct CLobbyClient::Connection {
     std::atomic<bool> stop{false};
     std::unique_ptr<kernel::Thread> thread;
     std::vector<u8> pending;
+    // Under the send lock: whole messages the socket did not take yet, sent
+    // on by the receive thread when it can write; broken once a write failed.
+    std::vector<u8> outgoing;
+    size_t outgoingAt = 0;
+    bool broken = false;
 };
 
 // The one worker: connect, join or line test.
@@ -158,13 +163,15 @@ void CLobbyClient::Destroy()
 {
     if (!m_created) return;
     m_destroying = true;
+    // The server connection first: its thread may hold the client lock,
+    // which is wanted next.
+    Disconnect();
     {
         ClientLock lock(*this);
         m_accept = nullptr;
         m_message = nullptr;
         m_disconnect = nullptr;
     }
-    Disconnect();
     RetireWorkers(true);
     JoinRetired();
     // The peer host's threads (which reach the room screen through the
@@ -200,6 +207,7 @@ i32 CLobbyClient::Disconnect()
             m_worker->cancel = true;
             const net::Socket s = m_worker->connecting.load();
             if (s != net::kNoSocket) m_net.Shutdown(s);
+            m_peers->CancelMapping();
         }
     }
     if (!HoldsLock()) {
@@ -221,6 +229,7 @@ void CLobbyClient::RetireWorkers(bool join)
         worker->cancel = true;
         const net::Socket s = worker->connecting.load();
         if (s != net::kNoSocket) m_net.Shutdown(s);
+        m_peers->CancelMapping();
     }
     // Worker bodies are bounded: a connect by its deadline, a line test by
     // its own.
@@ -308,7 +317,14 @@ u32 CLobbyClient::LocalAddress()
 void CLobbyClient::ConnectWork(Worker& worker)
 {
     Worker* self = &worker;
-    if (m_upnp && (!MapPort(m_peerPort) || !MapPort(m_serverPort))) return PostEvent(kEventNoRoute);
+    if (m_upnp) {
+        // A cancel before this is seen here; one after reaches the mapper.
+        m_peers->BeginMapping(m_mappingBudgetMs);
+        if (self->cancel) return;
+        const bool mapped = MapPort(m_peerPort) && MapPort(m_serverPort);
+        if (self->cancel) return;
+        if (!mapped) return PostEvent(kEventNoRoute);
+    }
     u32 address = 0;
     if (!m_net.Resolve(m_serverHost, address)) return PostEvent(kEventNoRoute);
     const net::Socket socket = m_net.Open(net::Type::Stream);
@@ -447,37 +463,64 @@ i32 CLobbyClient::SetDisconnectCallback(peer::DisconnectCallback callback, void*
 i32 CLobbyClient::Send(u16 type, const void* payload, u32 n)
 {
     if (n && !payload) return 0;
-    kernel::Lock send(m_sendLock);
-    if (!m_connection) return 0;
-    const net::Socket socket = m_connection->socket;
     const std::vector<u8> bytes = WriteClientMessage(type, payload, n, m_payloadKey.load());
+    // Under the client lock nothing waits for the server: a full queue fails
+    // the send at once. Elsewhere a caller waits for room, in slices without
+    // any lock, as long as the connection stands.
+    const bool mayWait = !HoldsLock();
     const u32 start = kernel::TimeGetTime();
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        const net::IoResult io = m_net.Send(socket, bytes.data() + sent, bytes.size() - sent);
+    for (;;) {
+        {
+            kernel::Lock send(m_sendLock);
+            if (!m_connection || m_connection->broken || m_destroying) return 0;
+            Connection& c = *m_connection;
+            const size_t queued = c.outgoing.size() - c.outgoingAt;
+            if (queued == 0 || queued + bytes.size() <= kMaxQueuedBytes) {
+                c.outgoing.insert(c.outgoing.end(), bytes.begin(), bytes.end());
+                return FlushOutgoing(c) ? 1 : 0;
+            }
+        }
+        if (!mayWait || kernel::TimeGetTime() - start >= kSendTimeoutMs) return 0;
+        kernel::Sleep(kSendRetryMs);
+    }
+}
+
+// Under the send lock: writes what the socket takes now, never waiting.
+bool CLobbyClient::FlushOutgoing(Connection& c)
+{
+    while (c.outgoingAt < c.outgoing.size()) {
+        const net::IoResult io = m_net.Send(c.socket, c.outgoing.data() + c.outgoingAt, c.outgoing.size() - c.outgoingAt);
         if (io.bytes > 0) {
-            sent += size_t(io.bytes);
+            c.outgoingAt += size_t(io.bytes);
             continue;
         }
-        if (io.error != net::Error::WouldBlock) return 0;
-        // A full buffer is no failure: wait for room, within the deadline.
-        const u32 waited = kernel::TimeGetTime() - start;
-        if (waited >= kSendTimeoutMs) return 0;
-        const i32 events = m_net.Wait(socket, net::kEventWrite, std::min(kWaitSliceMs, kSendTimeoutMs - waited));
-        if (events == net::kWaitFailed || (events & net::kEventClose)) return 0;
-        if (events == 0 && kernel::TimeGetTime() - start >= kSendTimeoutMs) return 0;
+        if (io.error == net::Error::WouldBlock) return true;
+        c.broken = true;
+        c.outgoing.clear();
+        c.outgoingAt = 0;
+        return false;
     }
-    return 1;
+    c.outgoing.clear();
+    c.outgoingAt = 0;
+    return true;
 }
 
 i32 CLobbyClient::SendEmpty(u16 type) { return Send(type, nullptr, 0); }
+
+i32 CLobbyClient::SendRequest(u16 type, const void* payload, u32 n)
+{
+    if (Send(type, payload, n)) return 1;
+    // Only a connection that went: without one no lobby screen is up.
+    if (IsConnected()) PostEvent(kEventServerLost);
+    return 0;
+}
 
 i32 CLobbyClient::SendLogin()
 {
     u8 login[kLoginBytes];
     ClientLock lock(*this);
     std::memcpy(login, m_ownUser.data + kLoginAt, kLoginBytes);
-    return Send(1001, login, kLoginBytes);
+    return SendRequest(1001, login, kLoginBytes);
 }
 
 void CLobbyClient::PostEvent(u32 code)
@@ -494,9 +537,20 @@ void CLobbyClient::RecvLoop(Connection* c)
     u32 errors = 0;
     bool posted = false;
     while (!c->stop) {
-        const i32 events = m_net.Wait(c->socket, net::kEventRead, kWaitSliceMs);
+        bool sending;
+        {
+            kernel::Lock send(m_sendLock);
+            sending = c->outgoing.size() > c->outgoingAt && !c->broken;
+        }
+        const u32 wanted = net::kEventRead | (sending ? u32(net::kEventWrite) : 0u);
+        const i32 events = m_net.Wait(c->socket, wanted, sending ? kSendSliceMs : kWaitSliceMs);
         if (events == net::kWaitFailed) break;
         if (events == 0) continue;
+        if (events & net::kEventWrite) {
+            kernel::Lock send(m_sendLock);
+            if (!FlushOutgoing(*c)) break;
+        }
+        if (!(events & (net::kEventRead | net::kEventClose))) continue;
         const net::IoResult io = m_net.Receive(c->socket, buffer, sizeof buffer);
         if (io.bytes > 0) {
             errors = 0;
@@ -534,15 +588,31 @@ bool CLobbyClient::Reassemble(Connection& c, const u8* bytes, size_t size)
         }
         if (c.pending.size() - at < kHeaderBytes + size_t(h.length)) break;
         u8* payload = c.pending.data() + at + kHeaderBytes;
+        std::shared_ptr<LobbyPicture> picture = PrepareUserPicture(h, payload);
         {
             ClientLock lock(*this);
             if (c.stop) return false;
-            go = DispatchLocked(h.type, h.status, payload, h.length) != 0;
+            go = DispatchLocked(h.type, h.status, payload, h.length, std::move(picture)) != 0;
         }
         at += kHeaderBytes + h.length;
     }
     c.pending.erase(c.pending.begin(), c.pending.begin() + ptrdiff_t(at));
     return go;
+}
+
+// Only this thread changes the payload key (at the handshake, in Dispatch),
+// so the copy unscrambles as Dispatch will.
+std::shared_ptr<LobbyPicture> CLobbyClient::PrepareUserPicture(const LobbyMessageHeader& h, const u8* payload)
+{
+    if (h.type != kUserDetail || h.status != kStatusSuccess) return nullptr;
+    std::vector<u8> bytes(payload, payload + h.length);
+    ScrambleLobby(bytes.data(), bytes.size(), m_payloadKey.load());
+    UserDetail detail;
+    if (ReadUserDetail(bytes.data(), u32(bytes.size()), true, &detail) != WireError::kNone || !detail.picture)
+        return nullptr;
+    LobbyUserRecord named;
+    std::memcpy(named.data, detail.data, sizeof detail.data);
+    return MakePicture(detail.picture, detail.pictureBytes, named.Name());
 }
 
 i32 CLobbyClient::Refuse(u16 type, WireError error)
@@ -560,7 +630,7 @@ i32 CLobbyClient::Dispatch(u16 type, u16 status, u8* payload, u32 n)
     return DispatchLocked(type, status, payload, n);
 }
 
-i32 CLobbyClient::DispatchLocked(u16 type, u16 status, u8* payload, u32 n)
+i32 CLobbyClient::DispatchLocked(u16 type, u16 status, u8* payload, u32 n, std::shared_ptr<LobbyPicture> picture)
 {
     if (n > kMaxPayload) return Refuse(type, WireError::kTooLong);
     ScrambleLobby(payload, n, m_payloadKey.load());
@@ -645,6 +715,8 @@ i32 CLobbyClient::DispatchLocked(u16 type, u16 status, u8* payload, u32 n)
         // refuse is dropped (the old one stays) and the rest still shown.
         if (detail.picture && !PictureAllowed(detail.picture, detail.pictureBytes))
             std::fprintf(stderr, "lobby: user %u: picture refused\n", unsigned(detail.id));
+        else if (picture)
+            user->picture = std::move(picture);
         else if (detail.picture)
             user->SetPicture(detail.picture, detail.pictureBytes);
         m_screens->OpenUserInformation(*user, m_screen == u32(LobbyLayer::kRoom) && m_roomHost);
@@ -667,47 +739,6 @@ i32 CLobbyClient::DispatchLocked(u16 type, u16 status, u8* payload, u32 n)
     }
     case kKeepAlive: SendEmpty(kKeepAlive); return 1;
     default: return 1;
-    }
-}
-
-void CLobbyClient::ApplyRoomEntries(const u8* payload, u32 n)
-{
-    std::vector<RoomEntry> entries;
-    ReadRoomEntries(payload, n, &entries);
-    for (const RoomEntry& e : entries) {
-        if (LobbyRoomRecord* room = FindRoom(e.id)) {
-            std::memcpy(room->data, e.bytes, kEntryBytes);
-            if (IsMemberOf(e.id)) {
-                std::memcpy(m_ownRoom.data, e.bytes, kEntryBytes);
-                m_playState = e.state;
-            }
-            continue;
-        }
-        auto room = std::make_unique<LobbyRoomRecord>(m_roomTemplate);
-        std::memcpy(room->data, e.bytes, kEntryBytes);
-        m_roomIndex[e.id] = m_rooms.size();
-        m_rooms.push_back(std::move(room));
-    }
-}
-
-void CLobbyClient::ApplyUserEntries(const u8* payload, u32 n)
-{
-    std::vector<UserEntry> entries;
-    ReadUserEntries(payload, n, &entries);
-    const u32 own = m_ownUser.Id();
-    for (const UserEntry& e : entries) {
-        if (e.emptyName) continue;
-        LobbyUserRecord* user = FindUser(e.id);
-        if (!user) {
-            m_userIndex[e.id] = m_users.size();
-            m_users.push_back(std::make_unique<LobbyUserRecord>());
-            user = m_users.back().get();
-        }
-        std::memcpy(user->data + 1, e.data + 1, kEntryBytes);
-        if (e.id == own && own != 0) {
-            std::memcpy(m_ownUser.data + 1, e.data + 1, kEntryBytes);
-            m_playRecord = e.listNumber;
-        }
     }
 }
 
@@ -739,55 +770,6 @@ i32 CLobbyClient::ApplyRoomDetail(u16 type, u16 status, const u8* payload, u32 n
     return 1;
 }
 
-void CLobbyClient::ApplyMemberBlock(const MemberBlock& block)
-{
-    std::memcpy(m_ownRoom.data + kMemberBlockAt, block.bytes, kMemberBlockBytes);
-    if (LobbyRoomRecord* room = FindRoom(m_ownRoom.Id()))
-        std::memcpy(room->data + kMemberBlockAt, block.bytes, kMemberBlockBytes);
-}
-
-bool CLobbyClient::IsMemberOf(u32 roomId) const
-{
-    const u32 own = m_ownUser.Id();
-    if (own == 0) return false;
-    // The listed room's last detail names its members; the own room record
-    // stands in for a room the list lost.
-    const auto it = m_roomIndex.find(roomId);
-    if (it != m_roomIndex.end() && m_rooms[it->second]->HasMember(own)) return true;
-    return roomId != 0 && m_ownRoom.Id() == roomId && m_ownRoom.HasMember(own);
-}
-
-LobbyRoomRecord* CLobbyClient::FindRoom(u32 id)
-{
-    const auto it = m_roomIndex.find(id);
-    return it == m_roomIndex.end() ? nullptr : m_rooms[it->second].get();
-}
-
-LobbyUserRecord* CLobbyClient::FindUser(u32 id)
-{
-    const auto it = m_userIndex.find(id);
-    return it == m_userIndex.end() ? nullptr : m_users[it->second].get();
-}
-
-namespace {
-
-// Erases element `at` of a list and renumbers the index behind it.
-template <class Record>
-void EraseIndexed(std::vector<std::unique_ptr<Record>>& list, std::unordered_map<u32, size_t>& index, u32 id)
-{
-    const auto it = index.find(id);
-    if (it == index.end()) return;
-    const size_t at = it->second;
-    index.erase(it);
-    list.erase(list.begin() + ptrdiff_t(at));
-    for (size_t i = at; i < list.size(); ++i) index[list[i]->Id()] = i;
-}
-
-}  // namespace
-
-void CLobbyClient::RemoveRoom(u32 id) { EraseIndexed(m_rooms, m_roomIndex, id); }
-void CLobbyClient::RemoveUser(u32 id) { EraseIndexed(m_users, m_userIndex, id); }
-
 // ---------------------------------------------------------------- play state
 
 void CLobbyClient::SetPlayState(u32 value)
@@ -795,7 +777,10 @@ void CLobbyClient::SetPlayState(u32 value)
     ClientLock lock(*this);
     m_playState = value;
     if (value == 0 && m_roomHost) {
-        m_peers->StartListening();
+        // The restart joins the accept thread stopped at the battle's start,
+        // which may wait in its callback for this lock or the network
+        // scene's: the next Update restarts it with neither held.
+        m_relisten = true;
         const u8 bytes[4] = {0, 0, 0, 0};
         Send(1008, bytes, 4);
         m_screens->RoomBroadcastMemberTable();
@@ -852,10 +837,11 @@ void CLobbyClient::Update()
         else if (m_screens->IsOpen(LobbyLayer::kRoomCreate)) m_screens->Update(LobbyLayer::kRoomCreate);
         else m_screens->Update(LobbyLayer(std::min(m_screen, kLobbyScreenCount - 1)));
     }
-    // What a Disconnect under the lock left.
+    // What a Disconnect under the lock left, and a listener to restart.
     if (!HoldsLock()) {
         RetireWorkers(false);
         JoinRetired();
+        if (m_relisten.exchange(false)) m_peers->StartListening();
     }
 }
 

@@ -69,9 +69,25 @@ public:
     static constexpr u32 kConnectTimeoutMs = 10000;
     static constexpr u32 kSendTimeoutMs = 5000;
     static constexpr u32 kWaitSliceMs = 1000;
+    // Whole messages waiting for the server to read (a message larger than
+    // this still goes when nothing waits before it).
+    static constexpr size_t kMaxQueuedBytes = 1u << 20;
+    static constexpr u32 kSendRetryMs = 2;
+    static constexpr u32 kSendSliceMs = 50;
     static constexpr u32 kIdBytes = 33;
     static constexpr u32 kLineTestSize = 1000;
     static constexpr u32 kLineTestCount = 100;
+    // The port mapping before a connect, discovery included, in all: a
+    // router answering a byte at a time held it for minutes.
+    static constexpr u32 kMappingBudgetMs = 15000;
+    // What the lists hold at most; entries for ids not listed yet beyond
+    // these are refused whole (updates of listed ones still apply). The
+    // lobby shows 31 rows a list and scrolls them one by one: 2048 users is
+    // 66 screens of them, more than one lobby server gathers, and every
+    // room has a host among them, so 1024 rooms are more than it could hold
+    // at once. Without caps one 1 MiB message added 25,000 records.
+    static constexpr u32 kMaxUsers = 2048;
+    static constexpr u32 kMaxRooms = 1024;
 
     // net null: host::net::DefaultNet().
     explicit CLobbyClient(host::net::Net* net = nullptr);
@@ -95,10 +111,16 @@ public:
 
     // Event 0, then the worker connects.
     void StartConnect();
-    // Whole messages under the send lock; a full send buffer waits up to
-    // kSendTimeoutMs. 1, or 0 (no connection, failure, time-out).
+    // The whole message is queued and written as far as the socket takes
+    // it; the receive thread writes the rest. Under the client lock a full
+    // queue fails at once; elsewhere it waits for room up to kSendTimeoutMs.
+    // 1, or 0 (no connection, a failed write, no room).
     i32 Send(u16 type, const void* payload, u32 n);
     i32 SendEmpty(u16 type);
+    // A request a waiting message stands for: when it cannot go out, the
+    // lost-server notice (event 8) takes that message's place, or the
+    // player would wait for a reply that never comes.
+    i32 SendRequest(u16 type, const void* payload, u32 n);
     // 1001 with the own user record's login bytes (319..378).
     i32 SendLogin();
     // Under the client lock, the message window shows code over the current screen.
@@ -115,6 +137,8 @@ public:
     i32 SetMessageCallback(peer::MessageCallback callback, void* context);
     i32 SetDisconnectCallback(peer::DisconnectCallback callback, void* context);
 
+    // 0 as room host: the listener restarts at the next Update, outside
+    // every lock its accept callback takes.
     void SetPlayState(u32 value);
     // The caller holds the client lock (the room screen).
     void SetPlayStateAndNotify(u32 value);
@@ -180,6 +204,8 @@ public:
     u32 GetPlayRecord() const { return m_playRecord; }
     void SetSeVolume(i32 volume) { m_seVolume = volume; }
     void SetUPnP(bool on) { m_upnp = on; }
+    // Shorter in tests.
+    void SetMappingBudget(u32 ms) { m_mappingBudgetMs = ms; }
     bool GetUPnP() const { return m_upnp; }
     // The direct room's admission lists (the configuration tool edits them):
     // with allow entries an address must match one; it must match no deny
@@ -211,8 +237,13 @@ private:
     bool HoldsLock() const;
     void RecvLoop(Connection* connection);
     bool Reassemble(Connection& connection, const u8* bytes, size_t size);
-    i32 DispatchLocked(u16 type, u16 status, u8* payload, u32 n);
+    bool FlushOutgoing(Connection& connection);
+    // picture: a user detail's picture made before the lock (null: made here).
+    i32 DispatchLocked(u16 type, u16 status, u8* payload, u32 n,
+                       std::shared_ptr<lobby::LobbyPicture> picture = nullptr);
     i32 Refuse(u16 type, lobby::WireError error);
+    // A user detail's picture, checked and decoded without the client lock.
+    std::shared_ptr<lobby::LobbyPicture> PrepareUserPicture(const lobby::LobbyMessageHeader& h, const u8* payload);
     void ApplyRoomEntries(const u8* payload, u32 n);
     void ApplyUserEntries(const u8* payload, u32 n);
     i32 ApplyRoomDetail(u16 type, u16 status, const u8* payload, u32 n);
@@ -257,6 +288,7 @@ private:
     std::unique_ptr<Worker> m_worker;                     // under m_slotLock
     std::vector<std::unique_ptr<Worker>> m_retiredWorkers;
     std::atomic<bool> m_destroying{false};
+    std::atomic<bool> m_relisten{false};   // the room host listens again at the next Update
 
     LineTestResults m_lineTest = {};
 
@@ -288,6 +320,7 @@ private:
     i32 m_ownIndex = 0;
     RoomMemberTable m_members;
     bool m_upnp = false;
+    u32 m_mappingBudgetMs = kMappingBudgetMs;
     std::vector<IpAddressEntry> m_allow;
     std::vector<IpAddressEntry> m_deny;
 

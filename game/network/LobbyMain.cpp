@@ -129,7 +129,7 @@ void CLobbyMainScene::Decide()
         if (message) message->Show(kUserWaiting, this);
         u8 id[4];
         PutLe32(id, user->Id());
-        if (Client()) Client()->Send(lobby::kUserDetail, id, sizeof id);
+        if (Client()) Client()->SendRequest(lobby::kUserDetail, id, sizeof id);
         PlaySound(kDecideSound);
     } else if (m_focus == kFocusRooms) {
         const lobby::LobbyRoomRecord* room = RoomAt(Context(), m_rooms.selected);
@@ -143,7 +143,7 @@ void CLobbyMainScene::Decide()
             if (message) message->Show(kRoomWaiting, this);
             u8 id[4];
             PutLe32(id, room->Id());
-            if (Client()) Client()->Send(lobby::kRoomDetailAsked, id, sizeof id);
+            if (Client()) Client()->SendRequest(lobby::kRoomDetailAsked, id, sizeof id);
         }
         PlaySound(kDecideSound);
     }

@@ -148,9 +148,10 @@ void CLobbySceneMessage::UpdatePassword(Record& record)
     if (!TakeEntered(password, sizeof password)) return;
     record.answered = 1;
     const auto bytes = PasswordPayload(record.value, password);
-    if (CLobbyClient* client = Client()) client->Send(kPasswordMessage, bytes.data(), u32(bytes.size()));
     LeaveField();
+    // The waiting message first: a send that fails replaces it.
     Show(kPasswordSentCode, m_returnScene);
+    if (CLobbyClient* client = Client()) client->SendRequest(kPasswordMessage, bytes.data(), u32(bytes.size()));
 }
 
 void CLobbySceneMessage::UpdateYesNo(Record& record)

@@ -1,6 +1,7 @@
 #include "game/network/LobbyPeerSide.h"
 
 #include "game/network/UPnP.h"
+#include "host/kernel/Kernel.h"
 
 namespace {
 
@@ -38,8 +39,28 @@ public:
     bool HasMapper() override { return m_mapper != nullptr; }
     i32 CreateMapperAndDiscover() override
     {
-        m_mapper = std::make_unique<CUPnP>(m_netArg, m_discovery);
+        auto mapper = std::make_unique<CUPnP>(m_netArg, m_discovery);
+        {
+            host::kernel::Lock hold(m_mapperLock);
+            m_mapper = std::move(mapper);
+            m_mapper->SetBudget(Remaining());
+            if (m_cancelled) m_mapper->Cancel();
+        }
         return m_mapper->Discover();
+    }
+    void BeginMapping(u32 budgetMs) override
+    {
+        host::kernel::Lock hold(m_mapperLock);
+        m_cancelled = false;
+        m_budgetStart = host::kernel::TimeGetTime();
+        m_budgetMs = budgetMs;
+        if (m_mapper) m_mapper->SetBudget(budgetMs);
+    }
+    void CancelMapping() override
+    {
+        host::kernel::Lock hold(m_mapperLock);
+        m_cancelled = true;
+        if (m_mapper) m_mapper->Cancel();
     }
     i32 IsMapped(u16 port, const char* protocol, const char* internalClient) override
     {
@@ -49,14 +70,37 @@ public:
     {
         return m_mapper ? m_mapper->AddMapping(port, port, protocol, internalClient, description) : 0;
     }
-    void DropMapper() override { m_mapper.reset(); }
+    void DropMapper() override
+    {
+        std::unique_ptr<CUPnP> dropped;
+        {
+            host::kernel::Lock hold(m_mapperLock);
+            dropped = std::move(m_mapper);
+        }
+        // Its deletions run without the lock a cancel takes.
+    }
 
 private:
+    // Under m_mapperLock: the step's budget left for a mapper made now (at
+    // least 1 ms: 0 would mean none).
+    u32 Remaining() const
+    {
+        if (m_budgetMs == 0) return 0;
+        const u32 spent = host::kernel::TimeGetTime() - m_budgetStart;
+        return spent >= m_budgetMs ? 1 : m_budgetMs - spent;
+    }
+
     host::net::Net* m_netArg;
     CNetHost m_host;
     CLineTest m_lineTest;
     host::net::Endpoint m_discovery;
+    // The worker makes, uses and drops the mapper; a cancel reaches it from
+    // other threads under this lock (a leaf).
+    host::kernel::CriticalSection m_mapperLock;
     std::unique_ptr<CUPnP> m_mapper;
+    bool m_cancelled = false;
+    u32 m_budgetStart = 0;
+    u32 m_budgetMs = 0;
 };
 
 }  // namespace

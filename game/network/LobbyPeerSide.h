@@ -42,6 +42,11 @@ public:
     virtual i32 AddMapping(u16 port, const char* protocol, const char* internalClient, const char* description) = 0;
     // Deletes the mapper (it removes its mappings).
     virtual void DropMapper() = 0;
+    // The mapping step starts: it has budgetMs in all, discovery included.
+    virtual void BeginMapping(u32 budgetMs) { (void)budgetMs; }
+    // Any thread: the mapping step under way (or next, until BeginMapping)
+    // gives up at once.
+    virtual void CancelMapping() {}
 };
 
 // CNetHost, CLineTest and CUPnP on net (null: DefaultNet()), the mapper

@@ -382,14 +382,16 @@ void CLobbyRoomScene::Input()
                 ShowMessage(kWaiting);
                 u8 id[4];
                 PutLe32(id, MemberUserId(*own, m_selected));
-                if (Client()) Client()->Send(kMemberLookup, id, sizeof id);
+                if (Client()) Client()->SendRequest(kMemberLookup, id, sizeof id);
             }
         } else if (Context() && Context()->userInformation) {
             // A direct room has no server to ask: the member's entry is shown.
             Context()->userInformation->OpenFromMember(members->members[m_selected]);
         }
         PlaySound(kDecideSound);
-    } else if (menu::Triggered(menu::kStart)) {
+    } else if (menu::Triggered(menu::kStart) || menu::Triggered(menu::kCancel)) {
+        // Cancel too: it is what a player tries first to get out, and the
+        // menu button is the only other way.
         ShowMessage(!IsHost() ? kQuitRoom : m_lobbyMode ? kHostMenu : kDirectHostMenu);
         PlaySound(kDecideSound);
     }

@@ -149,7 +149,7 @@ void CLobbyRoomCreate::Confirm()
         const std::vector<u8> bytes = lobby::WriteNewRoom(m_settings, Template(), entry);
         if (!bytes.empty()) {
             ShowMessage(kWaitingCode);
-            if (client) client->Send(kNewRoomMessage, bytes.data(), u32(bytes.size()));
+            if (client) client->SendRequest(kNewRoomMessage, bytes.data(), u32(bytes.size()));
         }
     }
     PlaySound(kDecideSound);

@@ -90,11 +90,11 @@ void CLobbyRoomInformation::Decide()
     u8 payload[4 + lobby::kEntryBytes] = {};
     PutLe32(payload, m_roomId);
     if (m_cursor == kLineTest) {
-        if (client) client->Send(kLineTestMessage, payload, 4);
+        if (client) client->SendRequest(kLineTestMessage, payload, 4);
         return;
     }
     std::memcpy(payload + 4, Context()->state.ownUser->data + lobby::kUserIdAt, lobby::kEntryBytes);
-    if (client) client->Send(kEnterMessage, payload, sizeof payload);
+    if (client) client->SendRequest(kEnterMessage, payload, sizeof payload);
     m_visible = 0;
 }
 

@@ -92,12 +92,19 @@ i32 LobbyUserRecord::SetPicture(const u8* bytes, u32 size)
         ReleasePicture();
         return 0;
     }
-    if (!PictureAllowed(bytes, size)) return 0;
-    auto fresh = std::make_shared<LobbyPicture>();
-    fresh->bytes.assign(bytes, bytes + size);
-    fresh->loaded = fresh->texture.LoadFromMemory(fresh->bytes.data(), Name(), size) == 1;
+    std::shared_ptr<LobbyPicture> fresh = MakePicture(bytes, size, Name());
+    if (!fresh) return 0;
     picture = std::move(fresh);
     return picture->loaded ? 1 : 0;
+}
+
+std::shared_ptr<LobbyPicture> MakePicture(const u8* bytes, u32 size, const char* name)
+{
+    if (!PictureAllowed(bytes, size)) return nullptr;
+    auto fresh = std::make_shared<LobbyPicture>();
+    fresh->bytes.assign(bytes, bytes + size);
+    fresh->loaded = fresh->texture.LoadFromMemory(fresh->bytes.data(), name, size) == 1;
+    return fresh;
 }
 
 u32 LobbyUserRecord::PictureBytes() const { return picture ? u32(picture->bytes.size()) : 0; }

@@ -12,6 +12,7 @@
 #include "engine/graphics/Texture.h"
 #include "game/network/LobbyWire.h"
 
+#include <memory>
 #include <vector>
 
 namespace lobby {
@@ -30,6 +31,11 @@ struct LobbyPicture {
 bool ReadPictureSize(const u8* bytes, u32 size, u32* width, u32* height);
 // The file is small enough and its header says a size within the limits.
 bool PictureAllowed(const u8* bytes, u32 size);
+
+// The picture made from size bytes of an image file, its texture loaded
+// (any thread: decoding may take long, so the receive thread does it before
+// it takes the client lock). Null when the checks refuse the file.
+std::shared_ptr<LobbyPicture> MakePicture(const u8* bytes, u32 size, const char* name);
 
 // The picture's texture when it loaded, else null: only that is drawn.
 inline CTexture* LoadedTexture(const LobbyUserRecord& user)

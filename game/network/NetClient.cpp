@@ -175,12 +175,22 @@ struct CNetConnection final : IPeerStreamSink {
     }
 
     void Run();
+    // In place of Run for a held connection that never got a thread (its
+    // accept callback refused it, or none could be made).
+    void EndUnstarted()
+    {
+        owner->Shut(this, nullptr);
+        if (callbacks.disconnect) callbacks.disconnect(callbacks.disconnectContext, owner);
+        host::kernel::Lock lock(stateLock);
+        state = kEnded;
+    }
     // Reads until the end of the stream; the reason it stopped, or null.
     const char* ReadLoop();
 };
 
 void CNetConnection::Run()
 {
+    host::kernel::SetThreadName("net-recv");   // a pooled thread: named by what it runs
     peer::MarkNetworkThread();
     {
         host::kernel::Lock lock(stateLock);
@@ -269,15 +279,13 @@ i32 CNetClient::Attach(Net& net, Socket socket, u16 port, u8 channel, const peer
     // reads nothing must never block, also before its thread runs.
     net.Wait(socket, host::net::kEventWrite, 0);
     ConnectionPtr connection(new CNetConnection(net, socket, this, callbacks, from));
-    if (!held) connection->go.Set();
-    CNetConnection* raw = connection.get();
-    connection->thread = host::kernel::StartThread(
-        [raw] {
-            raw->Run();
-            return 0u;
-        },
-        "net-recv");
-    if (!connection->thread) return 0;
+    // A held connection gets its thread when it is let in: a refused one
+    // never needs one.
+    if (!held) {
+        connection->go.Set();
+        connection->thread = StartReceiveThread(connection.get());
+        if (!connection->thread) return 0;
+    }
     host::kernel::Lock lock(m_sendLock);
     replaced = std::move(m_stream);
     m_stream = std::move(connection);
@@ -290,10 +298,42 @@ i32 CNetClient::Attach(Net& net, Socket socket, u16 port, u8 channel, const peer
     return 1;
 }
 
+std::unique_ptr<host::kernel::Thread> CNetClient::StartReceiveThread(CNetConnection* connection)
+{
+    // Pooled: making a thread per connection cost a room host far more than
+    // the connection itself (a few hundred a second on a loaded machine).
+    return host::kernel::StartPooledThread([connection] {
+        connection->Run();
+        return 0u;
+    });
+}
+
 void CNetClient::StartReceiving()
 {
-    host::kernel::Lock lock(m_sendLock);
-    if (m_stream) m_stream->go.Set();
+    CNetConnection* unstarted = nullptr;
+    {
+        host::kernel::Lock lock(m_sendLock);
+        if (!m_stream) return;
+        m_stream->go.Set();
+        if (m_stream->thread) return;
+        m_stream->thread = StartReceiveThread(m_stream.get());
+        if (m_stream->thread) return;
+        Shut(m_stream.get(), "no thread for the connection");
+        unstarted = m_stream.get();
+    }
+    // Its disconnect callback takes the caller's locks: not under the send lock.
+    unstarted->EndUnstarted();
+}
+
+void CNetClient::EndUnstarted()
+{
+    CNetConnection* connection = nullptr;
+    {
+        host::kernel::Lock lock(m_sendLock);
+        if (!m_stream || m_stream->thread) return;
+        connection = m_stream.get();
+    }
+    connection->EndUnstarted();
 }
 
 i32 CNetClient::SendOn(CNetConnection* connection, const u8* data, size_t size, const char* fullReason)

@@ -84,12 +84,17 @@ public:
     const char* GetClassName() const { return "CNetClient"; }
 
     // Starts a stream connection on socket (channel 1 only) for messages
-    // from `from`. A held connection reads nothing until StartReceiving. The
-    // connection it replaces goes to `replaced`: close it (CloseConnection)
-    // once the host lock is released. 1, or 0 when the thread cannot start.
+    // from `from`. A held connection reads nothing, and has no thread, until
+    // StartReceiving. The connection it replaces goes to `replaced`: close it
+    // (CloseConnection) once the host lock is released. 1, or 0 when the
+    // thread cannot start.
     i32 Attach(host::net::Net& net, host::net::Socket socket, u16 port, u8 channel, const peer::Callbacks& callbacks,
                peer::Sender from, bool held, ConnectionPtr& replaced);
+    // A held connection's thread starts (it reads from now on).
     void StartReceiving();
+    // A held connection refused before it read anything ends on the calling
+    // thread, without one of its own: the disconnect callback runs here.
+    void EndUnstarted();
 
     // Whole under the send lock, in order; never waits for a full socket
     // (the rest is queued, 1 MiB at most). A failed send, or a peer past
@@ -123,6 +128,7 @@ private:
     i32 SendOn(CNetConnection* connection, const u8* data, size_t size, const char* fullReason = nullptr);
     // The receive thread: queued bytes out as far as the socket takes them.
     void FlushQueued(CNetConnection* connection);
+    static std::unique_ptr<host::kernel::Thread> StartReceiveThread(CNetConnection* connection);
     // Shuts one of this peer's connections down; the reason is logged, and
     // kept when it is the current stream connection.
     void Shut(CNetConnection* connection, const char* reason);

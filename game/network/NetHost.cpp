@@ -255,8 +255,13 @@ void CNetHost::Impl::Accepted(Listener& self, Socket socket, const host::net::En
     }
     // After the host lock: the callback takes the caller's locks.
     const i32 keep = self.accept ? self.accept(self.acceptContext, peer.get()) : 1;
-    if (!keep) peer->CloseStream("refused by the accept callback");
-    peer->StartReceiving();
+    if (keep) {
+        peer->StartReceiving();
+        return;
+    }
+    // Refused: it ends here, no thread made for it.
+    peer->CloseStream("refused by the accept callback");
+    peer->EndUnstarted();
 }
 
 i32 CNetHost::Connect(const char* host, u16 port, u8 channel, const peer::Callbacks& callbacks)

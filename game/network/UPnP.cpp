@@ -5,6 +5,8 @@
 #include "host/kernel/Kernel.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -38,8 +40,14 @@ bool KnownProtocol(const char* protocol)
 struct CUPnP::Impl {
     host::net::Net& net;
     Endpoint discovery;
+    // The sockets' handles change under it, so Cancel never shuts down a
+    // closed (or reused) descriptor.
+    host::kernel::CriticalSection socketLock;
     Socket tcp = kNoSocket;
     Socket udp = kNoSocket;
+    std::atomic<bool> cancelled{false};
+    u32 budgetStart = 0;
+    u32 budgetMs = 0;   // 0: none
     u32 gatewayAddress = 0;
     u16 gatewayPort = 0;
     std::string gatewayHost;
@@ -56,14 +64,41 @@ struct CUPnP::Impl {
 
     void CloseTcp()
     {
+        host::kernel::Lock hold(socketLock);
         if (tcp != kNoSocket) net.Close(tcp);
         tcp = kNoSocket;
     }
     void CloseUdp()
     {
+        host::kernel::Lock hold(socketLock);
         if (udp != kNoSocket) net.Close(udp);
         udp = kNoSocket;
     }
+    Socket OpenSocket(Socket& slot, host::net::Type type)
+    {
+        const Socket s = net.Open(type);
+        host::kernel::Lock hold(socketLock);
+        slot = s;
+        // A cancel that came while it opened.
+        if (s != kNoSocket && cancelled) net.Shutdown(s);
+        return s;
+    }
+    void Cancel()
+    {
+        cancelled = true;
+        host::kernel::Lock hold(socketLock);
+        if (tcp != kNoSocket) net.Shutdown(tcp);
+        if (udp != kNoSocket) net.Shutdown(udp);
+    }
+    // What is left of the budget: 0 once cancelled or spent.
+    u32 Left() const
+    {
+        if (cancelled) return 0;
+        if (budgetMs == 0) return ~0u;
+        const u32 spent = host::kernel::TimeGetTime() - budgetStart;
+        return spent >= budgetMs ? 0 : budgetMs - spent;
+    }
+    u32 Within(u32 ms) const { return std::min(ms, Left()); }
 
     bool HasService() const { return services.ip.Known() || services.ppp.Known(); }
 
@@ -71,8 +106,7 @@ struct CUPnP::Impl {
     bool OpenUdp()
     {
         if (!mappings) mappings = std::make_unique<CList<CPortMapping>>();
-        udp = net.Open(host::net::Type::Datagram);
-        if (udp == kNoSocket) return false;
+        if (OpenSocket(udp, host::net::Type::Datagram) == kNoSocket) return false;
         for (u32 port = upnp::kFirstSearchPort; port <= 65535; ++port) {
             if (net.Bind(udp, {host::net::kAnyAddress, u16(port)}) == Error::None) return true;
         }
@@ -102,8 +136,8 @@ struct CUPnP::Impl {
                 sent += size_t(r.bytes);
                 continue;
             }
-            if (r.error != Error::WouldBlock || ++stalls > kSendStalls ||
-                net.Wait(tcp, host::net::kEventWrite, upnp::kReadWaitMs) <= 0)
+            if (r.error != Error::WouldBlock || ++stalls > kSendStalls || Left() == 0 ||
+                net.Wait(tcp, host::net::kEventWrite, Within(upnp::kReadWaitMs)) <= 0)
                 return false;
         }
         return true;
@@ -117,8 +151,9 @@ struct CUPnP::Impl {
         char buffer[4096];
         const u32 start = host::kernel::TimeGetTime();
         for (u32 round = 0; round < kResponseRounds && text.size() < upnp::kResponseLimit; ++round) {
-            if (host::kernel::TimeGetTime() - start > kResponseMs) break;
-            const i32 events = net.Wait(tcp, host::net::kEventRead | host::net::kEventClose, upnp::kReadWaitMs);
+            if (host::kernel::TimeGetTime() - start > kResponseMs || Left() == 0) break;
+            const i32 events =
+                net.Wait(tcp, host::net::kEventRead | host::net::kEventClose, Within(upnp::kReadWaitMs));
             if (events <= 0) break;
             const size_t room = std::min(sizeof buffer, upnp::kResponseLimit - text.size());
             const IoResult r = net.Receive(tcp, buffer, room);
@@ -138,10 +173,8 @@ struct CUPnP::Impl {
     bool Exchange(Endpoint to, std::string_view request, std::string& response, u32* local = nullptr)
     {
         response.clear();
-        tcp = net.Open(host::net::Type::Stream);
-        if (tcp == kNoSocket) return false;
-        const bool sent = net.Connect(tcp, to, upnp::kConnectMs) == Error::None &&
-                          SendAll(request);
+        if (Left() == 0 || OpenSocket(tcp, host::net::Type::Stream) == kNoSocket) return false;
+        const bool sent = net.Connect(tcp, to, Within(upnp::kConnectMs)) == Error::None && SendAll(request);
         if (sent) {
             if (local) *local = net.LocalEndpoint(tcp).address;
             response = ReadAll();
@@ -192,7 +225,7 @@ struct CUPnP::Impl {
         const std::string request = upnp::SearchRequest();
         u32 served = 0;
         for (u32 i = 0; i < upnp::kSearchSends; ++i) served += SendSearch(request);
-        const i32 events = served ? net.Wait(udp, host::net::kEventRead, upnp::kSearchWaitMs) : 0;
+        const i32 events = served && Left() ? net.Wait(udp, host::net::kEventRead, Within(upnp::kSearchWaitMs)) : 0;
         if (events <= 0 || !(events & host::net::kEventRead)) {
             CloseUdp();
             return 0;
@@ -227,6 +260,9 @@ CUPnP::CUPnP(host::net::Net* net, host::net::Endpoint discovery)
 
 CUPnP::~CUPnP()
 {
+    // Whatever was cancelled, the mappings go, within a bound of their own.
+    m_impl->cancelled = false;
+    SetBudget(kRemovalBudgetMs);
     if (CList<CPortMapping>* list = m_impl->mappings.get()) {
         for (u32 i = 0; i < list->GetCount(); ++i) {
             const CPortMapping& m = *list->GetAt(i);
@@ -243,6 +279,15 @@ CUPnP::~CUPnP()
 
 i32 CUPnP::Discover() { return m_impl->Discover(); }
 
+void CUPnP::SetBudget(u32 ms)
+{
+    m_impl->budgetStart = host::kernel::TimeGetTime();
+    m_impl->budgetMs = ms;
+    m_impl->cancelled = false;
+}
+
+void CUPnP::Cancel() { m_impl->Cancel(); }
+
 i32 CUPnP::IsMapped(u16 externalPort, const char* protocol, const char* internalClient)
 {
     if (!m_impl->HasService() || externalPort == 0 || !KnownProtocol(protocol)) return 0;
@@ -253,10 +298,15 @@ i32 CUPnP::IsMapped(u16 externalPort, const char* protocol, const char* internal
         std::string body, client;
         u32 local = 0;
         if (!m_impl->Control(upnp::Action::kGetSpecificPortMappingEntry, s, args, &body, &local)) return false;
-        // Another machine's mapping of the port is not ours.
+        // Another machine's mapping blocks ours but must not keep the player
+        // out of the lobby: play goes on, and the log says why a peer may
+        // not reach him.
         u32 named = 0;
-        return upnp::ReadInternalClient(body, client) && host::net::ParseAddress(client, named) &&
-               named == (internalClient ? wanted : local);
+        const bool readable = upnp::ReadInternalClient(body, client) && host::net::ParseAddress(client, named);
+        if (!readable || named != (internalClient ? wanted : local))
+            std::fprintf(stderr, "upnp: port %u/%s is mapped for %s, not this machine\n", unsigned(externalPort),
+                         protocol, readable ? host::net::FormatAddress(named).c_str() : "an unreadable client");
+        return true;
     }) ? 1 : 0;
 }
 

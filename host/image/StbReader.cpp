@@ -211,6 +211,8 @@ bool CheckPng(const uint8_t* p, size_t size, std::string& error)
 // the rest with grey).
 class JpgWalker {
 public:
+    static constexpr int kMaxScans = 100;
+
     JpgWalker(const uint8_t* p, size_t size) : p_(p), size_(size) {}
 
     uint32_t Width() const { return width_; }
@@ -301,7 +303,11 @@ private:
             const bool needsAc = !progressive_ || ss > 0;
             if ((needsDc && !huffman_[0][dc]) || (needsAc && !huffman_[1][ac])) return "JPG: a scan without its tables";
         }
-        ++scans_;
+        // The decoder walks every block once per scan: 87,000 scans of a
+        // 1024x1024 picture took seconds. Encoders write one scan per
+        // component, or a progressive script of about ten (a few dozen when
+        // optimised); past kMaxScans a file is made to cost, not to show.
+        if (++scans_ > kMaxScans) return "JPG: more scans than any encoder writes";
         while (pos + 1 < size_ && !(p_[pos] == 0xFF && p_[pos + 1] != 0 && (p_[pos + 1] < 0xD0 || p_[pos + 1] > 0xD7)))
             ++pos;
         return nullptr;

@@ -143,6 +143,13 @@ public:
 // Starts a thread; null when it cannot be started. A name given is the
 // thread's before this returns, so nothing can see it unnamed.
 std::unique_ptr<Thread> StartThread(std::function<uint32_t()> body, const char* name = nullptr);
+// Runs body on a thread kept from earlier bodies (one is made when none is
+// free, so a body never waits for another to end): for short-lived threads,
+// whose making costs more than their work. The handle's Wait and Join wait
+// for the body, not the thread; the thread keeps its thread-local values for
+// the next body, and while idle it is named "pool-idle". Null when no thread
+// can be made.
+std::unique_ptr<Thread> StartPooledThread(std::function<uint32_t()> body);
 
 // Names the calling thread for debuggers and sanitizer reports (at most 15
 // bytes are kept).

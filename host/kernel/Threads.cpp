@@ -158,7 +158,103 @@ private:
     std::thread thread_;
 };
 
+// Threads that run one body after another. Never destroyed: its idle
+// threads may still wait when static objects go at exit.
+class Pool {
+public:
+    static constexpr const char* kIdleName = "pool-idle";
+
+    static Pool& Get() {
+        static Pool* pool = new Pool;
+        return *pool;
+    }
+
+    bool Run(std::function<void()> task) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        tasks_.push_back(std::move(task));
+        // Every waiting task has an idle thread of its own, or a new one.
+        if (tasks_.size() <= idle_) {
+            wake_.notify_one();
+            return true;
+        }
+        try {
+            std::thread([this] { Loop(); }).detach();
+        } catch (const std::system_error&) {
+            tasks_.pop_back();
+            return false;
+        }
+        return true;
+    }
+
+private:
+    // Idle threads kept; more end when they run out of work.
+    static constexpr size_t kMaxIdle = 64;
+
+    void Loop() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            if (tasks_.empty()) SetThreadName(kIdleName);   // what it runs next names it again
+            while (tasks_.empty()) {
+                if (idle_ >= kMaxIdle) return;
+                ++idle_;
+                wake_.wait(lock);
+                --idle_;
+            }
+            std::function<void()> task = std::move(tasks_.front());
+            tasks_.erase(tasks_.begin());
+            lock.unlock();
+            task();
+            task = nullptr;   // what it holds goes before the next wait
+            lock.lock();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<std::function<void()>> tasks_;
+    size_t idle_ = 0;
+};
+
+class PooledThread final : public Thread {
+public:
+    struct State {
+        Event done{true, false};
+        std::atomic<uint32_t> exitCode{kStillActive};
+        std::atomic<std::thread::id> runner{};
+    };
+
+    explicit PooledThread(std::shared_ptr<State> state) : state_(std::move(state)) {}
+    ~PooledThread() override {
+        // A body that deletes its own handle cannot wait for itself.
+        if (state_->runner.load() != std::this_thread::get_id()) Join();
+    }
+    bool Wait(uint32_t timeoutMs) override { return state_->done.Wait(timeoutMs) == 0; }
+    void Join() override { state_->done.Wait(kInfinite); }
+    uint32_t ExitCode() const override { return state_->exitCode.load(std::memory_order_acquire); }
+
+private:
+    std::shared_ptr<State> state_;
+};
+
 }  // namespace
+
+std::unique_ptr<Thread> StartPooledThread(std::function<uint32_t()> body) {
+    if (!body) return nullptr;
+    auto state = std::make_shared<PooledThread::State>();
+    auto handle = std::make_unique<PooledThread>(state);
+    const bool started = Pool::Get().Run([state, body = std::move(body)] {
+        state->runner.store(std::this_thread::get_id());
+        const uint32_t code = body();
+        state->exitCode.store(code, std::memory_order_release);
+        state->runner.store(std::thread::id());
+        state->done.Set();
+    });
+    if (!started) {
+        state->done.Set();   // the handle's end waits for nothing
+        return nullptr;
+    }
+    return handle;
+}
 
 namespace {
 

@@ -2,12 +2,12 @@
 // yardstick in the same run. Each iteration is one connection from the same
 // bare-socket client (RawPeer): connect, read what comes, end.
 //
-//   Room/Denied      the host's accept thread and a receive thread per
-//                    connection; the address is on the deny list: join
-//                    reply 1025 "refused", then the host closes
+//   Room/Denied      the host's accept thread; the address is on the deny
+//                    list: join reply 1025 "refused", then the host closes
+//                    (no receive thread is made for it)
 //   Room/AdmittedLeaves  admitted (1025 "accepted", an entry in the member
-//                    table), then the client leaves: the disconnect takes
-//                    the entry out
+//                    table; a pooled receive thread), then the client
+//                    leaves: the disconnect takes the entry out
 //   Plain/AcceptClose    a plain thread accepts and closes at once
 //
 // The room host is CNetHost with the room's admission (RoomMembers: the

@@ -1,8 +1,8 @@
 #include "game/network/tests/FakeGateway.h"
-
 #include "game/network/tests/GatewayTexts.h"
 
 #include <algorithm>
+#include <thread>
 
 using host::net::Endpoint;
 using host::net::Error;
@@ -182,6 +182,15 @@ void FakeGateway::Serve(Socket connection)
     if (!Whole(request)) return;
     const std::string answer = Answer(request);
     size_t sent = 0;
+    if (m_setup.dripMs && request.rfind("POST ", 0) == 0) {
+        // A byte at a time, until the client gives up.
+        for (const char byte : answer) {
+            for (u32 waited = 0; waited < m_setup.dripMs && !m_stop; waited += 10)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (m_stop || m_net.Send(connection, &byte, 1).bytes != 1) return;
+        }
+        return;
+    }
     while (sent < answer.size()) {
         const host::net::IoResult r = m_net.Send(connection, answer.data() + sent, answer.size() - sent);
         if (r.bytes <= 0) return;

@@ -33,6 +33,7 @@ struct GatewaySetup {
     SearchAnswer answer = SearchAnswer::kLocation;
     u32 padding = 0;          // filler services ahead of the WAN ones (a long description)
     bool keepAlive = false;   // control connections stay open after the answer
+    u32 dripMs = 0;           // control answers go one byte each dripMs (a slow router)
 };
 
 struct Request {

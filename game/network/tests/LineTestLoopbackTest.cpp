@@ -24,7 +24,7 @@ u32 Elapsed(std::chrono::steady_clock::time_point since)
 // A stranger's end: raw sockets from a third address.
 class Stranger {
 public:
-    Stranger() : m_net(host::net::CreatePosixNet(net_test::Loopback(3))) {}
+    explicit Stranger(u8 k = 3) : m_net(host::net::CreatePosixNet(net_test::Loopback(k))) {}
     ~Stranger()
     {
         for (Socket s : m_sockets) m_net->Close(s);
@@ -152,13 +152,16 @@ TEST_F(LineTestLoopback, ResponderClosesOnHeadersOutOfBounds)
     } const cases[] = {
         {1, 2, false}, {1000, 1400, false}, {100, 1, true}, {100, 0, true}, {100, 1401, true}, {1001, 1000, true},
     };
+    u8 k = 10;
     for (const Case& c : cases) {
-        const Socket s = stranger.Connect(AddressB());
+        // From an address of its own: the last case's link may still be ending.
+        Stranger from(k++);
+        const Socket s = from.Connect(AddressB());
         ASSERT_NE(s, kNoSocket);
-        ASSERT_TRUE(stranger.SendHeader(s, c.count, c.size));
+        ASSERT_TRUE(from.SendHeader(s, c.count, c.size));
         // A kept link waits for the first packet.
-        EXPECT_EQ(stranger.ClosedWithin(s, c.closed ? 2000 : 200), c.closed) << c.count << " x " << c.size;
-        stranger.net().Shutdown(s);   // ends a kept link, freeing its place
+        EXPECT_EQ(from.ClosedWithin(s, c.closed ? 2000 : 200), c.closed) << c.count << " x " << c.size;
+        from.net().Shutdown(s);   // ends a kept link, freeing its place
     }
 }
 
@@ -170,14 +173,71 @@ TEST_F(LineTestLoopback, NoResponderFailsAtTheConnectAndLeavesNoLink)
         LineTestResults results{};
         EXPECT_EQ(a.Run(net_test::Loopback(4), 1000, 100, &results), 0);
     }
+    std::vector<std::unique_ptr<Stranger>> strangers;
     std::vector<Socket> kept;
     for (u32 i = 0; i < CLineTest::kMaxLinks; ++i) {
-        kept.push_back(stranger.Connect(net_test::Loopback(1)));
-        ASSERT_TRUE(stranger.SendHeader(kept.back(), 100, 1000));
+        strangers.push_back(std::make_unique<Stranger>(u8(20 + i)));
+        kept.push_back(strangers.back()->Connect(net_test::Loopback(1)));
+        ASSERT_TRUE(strangers.back()->SendHeader(kept.back(), 100, 1000));
     }
-    const Socket extra = stranger.Connect(net_test::Loopback(1));
-    EXPECT_TRUE(stranger.ClosedWithin(extra, 3000));
-    for (Socket s : kept) EXPECT_FALSE(stranger.ClosedWithin(s, 50));
+    Stranger another(30);
+    const Socket extra = another.Connect(net_test::Loopback(1));
+    EXPECT_TRUE(another.ClosedWithin(extra, 3000));
+    for (u32 i = 0; i < CLineTest::kMaxLinks; ++i) EXPECT_FALSE(strangers[i]->ClosedWithin(kept[i], 50));
+}
+
+// One address, one responder link: a second from there is refused while
+// the first stands (another address still gets one), and taken once it went.
+TEST_F(LineTestLoopback, OneResponderLinkPerAddress)
+{
+    const Socket first = stranger.Connect(AddressB());
+    ASSERT_TRUE(stranger.SendHeader(first, 100, 1000));
+    const Socket second = stranger.Connect(AddressB());
+    EXPECT_TRUE(stranger.ClosedWithin(second, 2000));
+    EXPECT_FALSE(stranger.ClosedWithin(first, 50));
+    Stranger other(4);
+    const Socket elsewhere = other.Connect(AddressB());
+    ASSERT_TRUE(other.SendHeader(elsewhere, 100, 1000));
+    EXPECT_FALSE(other.ClosedWithin(elsewhere, 200));
+    stranger.net().Shutdown(first);
+    ASSERT_TRUE(stranger.ClosedWithin(first, 2000));
+    // Its link ends as soon as it sees the close; then the address may test again.
+    bool taken = false;
+    for (int i = 0; i < 50 && !taken; ++i) {
+        const Socket again = stranger.Connect(AddressB());
+        ASSERT_TRUE(stranger.SendHeader(again, 100, 1000));
+        taken = !stranger.ClosedWithin(again, 100);
+    }
+    EXPECT_TRUE(taken);
+}
+
+// A stranger that sends each block within the block time-out is cut off at
+// the test's deadline from its header: ten packets, one every 150 ms, would
+// take 1500 ms before the marker.
+TEST_F(LineTestLoopback, SlowLinkEndsAtTheWholeTestsDeadline)
+{
+    constexpr u32 kBlockMs = 300;
+    constexpr u16 kCount = 10;
+    const u32 deadline = CLineTest::TestDeadlineMs(kCount, kBlockMs);
+    ASSERT_EQ(deadline, kBlockMs + 4 * CLineTest::kPacingMs * kCount);
+    auto net = host::net::CreatePosixNet(net_test::Loopback(8));
+    CLineTest shortBlocks(net.get(), kBlockMs);
+    ASSERT_EQ(shortBlocks.Init(kPort), 1);
+    const Socket s = stranger.Connect(net_test::Loopback(8));
+    ASSERT_NE(s, kNoSocket);
+    ASSERT_TRUE(stranger.SendHeader(s, kCount, 2));
+    const auto start = std::chrono::steady_clock::now();
+    bool closed = false;
+    for (int i = 0; i < 16 && !closed; ++i) {
+        const u8 packet[2] = {u8(i), 0};
+        stranger.Send(s, packet, sizeof packet);
+        closed = stranger.ClosedWithin(s, 150);
+    }
+    ASSERT_TRUE(closed);
+    const u32 took = Elapsed(start);
+    EXPECT_GE(took + 20, deadline);
+    EXPECT_LT(took, 1400u);   // the packets alone would have taken 1500
+    // Each block came within its time-out: only the whole test's deadline ended it.
 }
 
 // Shutdown wakes and joins a responder link in the middle of its packets

@@ -203,6 +203,64 @@ TEST_F(LobbyClientDispatch, RoomEntriesFromTheTemplate)
     EXPECT_EQ(client.GetPlayState(), 0u);   // not our room
 }
 
+// The lists stop at their caps: the entry that would go over is refused
+// whole, a listed one still changes, a removal makes room again; removals
+// keep every other id finding its own record.
+TEST_F(LobbyClientDispatch, ListsStopAtTheirCapsAndRemoveInAnyOrder)
+{
+    LogIn();
+    std::vector<u8> users, rooms;
+    for (u32 id = 1; id <= CLobbyClient::kMaxUsers + 1; ++id) {
+        const auto e = UserEntryBytes(id, "u" + std::to_string(id), id);
+        users.insert(users.end(), e.begin(), e.end());
+    }
+    for (u32 id = 1; id <= CLobbyClient::kMaxRooms + 1; ++id) {
+        const auto e = RoomEntryBytes(id);
+        rooms.insert(rooms.end(), e.begin(), e.end());
+    }
+    ASSERT_EQ(Deliver(kUsersAdded, kStatusSuccess, users), 1);
+    ASSERT_EQ(Deliver(kRoomsAdded, kStatusSuccess, rooms), 1);
+    EXPECT_EQ(client.GetUserCount(), CLobbyClient::kMaxUsers);
+    EXPECT_EQ(client.GetRoomCount(), CLobbyClient::kMaxRooms);
+    EXPECT_TRUE(client.GetUser(CLobbyClient::kMaxUsers, nullptr));
+    EXPECT_FALSE(client.GetUser(CLobbyClient::kMaxUsers + 1, nullptr));
+    EXPECT_TRUE(client.GetRoom(CLobbyClient::kMaxRooms, nullptr));
+    EXPECT_FALSE(client.GetRoom(CLobbyClient::kMaxRooms + 1, nullptr));
+    // A listed user still changes at the cap.
+    ASSERT_EQ(Deliver(kUsersChanged, kStatusSuccess, UserEntryBytes(5, "five", 55)), 1);
+    LobbyUserRecord user;
+    ASSERT_TRUE(client.GetUser(5, &user));
+    EXPECT_STREQ(user.Name(), "five");
+    EXPECT_EQ(user.ListNumber(), 55u);
+
+    // First, middle and last go; every other id still reads its own record.
+    for (u32 id : {1u, CLobbyClient::kMaxUsers / 2, CLobbyClient::kMaxUsers})
+        ASSERT_EQ(Deliver(kUserRemoved, kStatusSuccess, {u8(id), u8(id >> 8), 0, 0}), 1);
+    for (u32 id : {1u, CLobbyClient::kMaxRooms / 2, CLobbyClient::kMaxRooms})
+        ASSERT_EQ(Deliver(kRoomRemoved, kStatusSuccess, {u8(id), u8(id >> 8), 0, 0}), 1);
+    EXPECT_EQ(client.GetUserCount(), CLobbyClient::kMaxUsers - 3);
+    EXPECT_EQ(client.GetRoomCount(), CLobbyClient::kMaxRooms - 3);
+    for (u32 id = 1; id <= CLobbyClient::kMaxUsers; ++id) {
+        const bool gone = id == 1 || id == CLobbyClient::kMaxUsers / 2 || id == CLobbyClient::kMaxUsers;
+        ASSERT_EQ(client.GetUser(id, &user), !gone) << id;
+        if (gone) continue;
+        ASSERT_EQ(user.Id(), id);
+        ASSERT_EQ(user.ListNumber(), id == 5 ? 55u : id);
+    }
+    LobbyRoomRecord room;
+    for (u32 id = 1; id <= CLobbyClient::kMaxRooms; ++id) {
+        const bool gone = id == 1 || id == CLobbyClient::kMaxRooms / 2 || id == CLobbyClient::kMaxRooms;
+        ASSERT_EQ(client.GetRoom(id, &room), !gone) << id;
+        if (!gone) {
+            ASSERT_EQ(room.Id(), id);
+        }
+    }
+    // Room again: the refused ones come in now.
+    ASSERT_EQ(Deliver(kUsersAdded, kStatusSuccess, UserEntryBytes(CLobbyClient::kMaxUsers + 1, "late")), 1);
+    EXPECT_TRUE(client.GetUser(CLobbyClient::kMaxUsers + 1, nullptr));
+    EXPECT_EQ(client.GetUserCount(), CLobbyClient::kMaxUsers - 2);
+}
+
 TEST_F(LobbyClientDispatch, RoomDetailsByMembership)
 {
     LogIn();
@@ -355,8 +413,10 @@ TEST_F(LobbyClientDispatch, PlayStateAndResults)
 {
     client.SetRoomHost(true, 0);
     client.SetPlayState(0);
-    EXPECT_TRUE(PeerCalled("start-listening"));
+    EXPECT_FALSE(PeerCalled("start-listening"));   // not under the caller's locks
     EXPECT_TRUE(Called("room-broadcast-members"));
+    client.Update();
+    EXPECT_TRUE(PeerCalled("start-listening"));
     client.SetPlayStateAndNotify(1);
     // Under the client lock: the stop must not wait for the accept thread.
     EXPECT_TRUE(PeerCalled("stop-listening-later"));

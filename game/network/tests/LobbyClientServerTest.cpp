@@ -126,6 +126,41 @@ TEST(LobbyClientServer, FullSendBufferWaits)
     EXPECT_FALSE(server.Log().find("bad-frame") != std::string::npos);
 }
 
+// A server that stops reading: sends made under the client lock (the
+// screens', the keep-alive answers) fail at once when the queue is full
+// instead of holding the lock for seconds, and leaving does not wait on it.
+TEST(LobbyClientServer, ServerThatStopsReadingHoldsNoLock)
+{
+    LobbyServerProcess server;
+    ASSERT_TRUE(server.Start(kAccounts, "stop-reading"));
+    Player player(server, 9, "alice");
+    ASSERT_TRUE(player.LogIn());
+    const std::vector<u8> big(512 * 1024, 0x5A);
+    int sent = 0, refused = 0;
+    {
+        std::lock_guard lock(player.screens.mutex);
+        player.screens.onUpdate = [&] {
+            for (int i = 0; i < 32; ++i) (player.client.Send(1017, big.data(), u32(big.size())) ? sent : refused)++;
+        };
+    }
+    const auto start = std::chrono::steady_clock::now();
+    player.client.Update();   // the screens send under the client lock
+    const auto inLock = std::chrono::steady_clock::now() - start;
+    {
+        std::lock_guard lock(player.screens.mutex);
+        player.screens.onUpdate = nullptr;
+    }
+    EXPECT_LT(inLock, std::chrono::milliseconds(1000));
+    EXPECT_GT(sent, 0);
+    EXPECT_GT(refused, 0);   // 16 MiB: more than the socket and the queue hold
+    EXPECT_EQ(sent + refused, 32);
+    // The connection stands: a small message still queues behind.
+    EXPECT_TRUE(player.client.IsConnected());
+    const auto leaving = std::chrono::steady_clock::now();
+    player.client.Destroy();
+    EXPECT_LT(std::chrono::steady_clock::now() - leaving, std::chrono::milliseconds(1500));
+}
+
 TEST(LobbyClientServer, NobodyListeningGivesEight)
 {
     LobbyServerProcess server;
@@ -145,6 +180,60 @@ TEST(LobbyClientServer, LostServerPostsEight)
     server.Stop();   // the server goes while the player waits in the lobby
     EXPECT_TRUE(WaitFor([&] { return player.LastEvent() == kEventServerLost; }));
     EXPECT_EQ(player.client.SendEmpty(1024), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Two rooms of two: the member lists of one never reach the other.
+TEST(LobbyClientServer, AKickInOneRoomLeavesTheOtherRoomAlone)
+{
+    const std::vector<ServerAccount> accounts = {
+        {"alice", "Alice", "", 1}, {"bob", "Bob", "", 2}, {"carol", "Carol", "", 3}, {"dave", "Dave", "", 4}};
+    LobbyServerProcess server;
+    ASSERT_TRUE(server.Start(accounts));
+    Player alice(server, 30, "alice"), bob(server, 31, "bob"), carol(server, 32, "carol"), dave(server, 33, "dave");
+    for (Player* p : {&alice, &bob, &carol, &dave}) ASSERT_TRUE(p->LogIn());
+    std::vector<u8> room(794, 0);
+    ASSERT_EQ(alice.client.Send(1002, room.data(), u32(room.size())), 1);
+    ASSERT_TRUE(WaitFor([&] { return dave.client.GetRoomCount() == 1; }));
+    ASSERT_EQ(carol.client.Send(1002, room.data(), u32(room.size())), 1);
+    ASSERT_TRUE(WaitFor([&] { return bob.client.GetRoomCount() == 2 && dave.client.GetRoomCount() == 2; }));
+    u8 join[45] = {1};
+    ASSERT_EQ(bob.client.Send(1005, join, sizeof join), 1);
+    join[0] = 2;
+    ASSERT_EQ(dave.client.Send(1005, join, sizeof join), 1);
+    ASSERT_TRUE(WaitFor([&] { return bob.client.GetScreen() == 4 && dave.client.GetScreen() == 4; }));
+    const auto hasMember = [](Player& p, u32 user) {
+        LobbyRoomRecord own;
+        p.client.GetOwnRoom(&own);
+        return own.HasMember(user);
+    };
+    ASSERT_TRUE(WaitFor([&] { return hasMember(alice, 2) && hasMember(carol, 4); }));
+
+    u8 kick[4] = {2, 0, 0, 0};   // Alice kicks Bob
+    ASSERT_EQ(alice.client.Send(1014, kick, sizeof kick), 1);
+    ASSERT_TRUE(WaitFor([&] { return bob.client.GetScreen() == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return !hasMember(alice, 2); }));
+    // A kick in another room is nobody's business here: let it arrive first.
+    u8 ask[4] = {1, 0, 0, 0};
+    ASSERT_EQ(dave.client.Send(1015, ask, sizeof ask), 1);
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard lock(dave.screens.mutex);
+        return std::any_of(dave.screens.calls.begin(), dave.screens.calls.end(),
+                           [](const std::string& c) { return c.rfind("user-info 1 ", 0) == 0; });
+    }));
+    EXPECT_EQ(dave.client.GetScreen(), 4u);
+    EXPECT_TRUE(hasMember(dave, 4));
+    EXPECT_TRUE(hasMember(carol, 4));
+    EXPECT_FALSE(hasMember(bob, 2));
+    EXPECT_FALSE(Contains(dave.peers.mutex, dave.peers.calls, "close-all"));
+    EXPECT_TRUE(Contains(bob.peers.mutex, bob.peers.calls, "close-all"));
+    // The room's own guest can still be kicked by its own host.
+    kick[0] = 4;
+    ASSERT_EQ(carol.client.Send(1014, kick, sizeof kick), 1);
+    EXPECT_TRUE(WaitFor([&] { return dave.client.GetScreen() == 3; }));
 }
 
 }  // namespace

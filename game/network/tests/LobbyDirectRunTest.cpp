@@ -1,4 +1,5 @@
 #include "game/network/LobbyConnectOption.h"
+#include "game/network/LobbyRoom.h"
 #include "game/network/NetHost.h"
 #include "game/network/tests/LobbyScreensRun.h"
 
@@ -131,4 +132,42 @@ TEST_F(DirectRun, GuestJoinsByTypedAddressHostLeavesAndHostsAgainAtOnce)
     ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kRoom));
     EXPECT_TRUE(FramesUntil([&] { return accepted[0] == 2; }));   // one listener
     EXPECT_EQ(InRecent(Guest(), host), 1u);
+}
+
+// A guest leaves a direct room the way a player tries first: cancel asks
+// whether to quit (as the menu button does); no keeps him in, yes takes him
+// back to the connection options and the host sees him go.
+TEST_F(DirectRun, GuestLeavesWithCancelOrTheMenuButton)
+{
+    HostRoom();
+    for (u32 button : {u32(menu::kCancel), u32(menu::kStart)}) {
+        SCOPED_TRACE(button);
+        Focus(Guest());
+        ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kConnectOptions));
+        const int before = accepted[0];
+        SetEntry(Guest().client.GetAddressList()[0], Octets(net_test::Loopback(1)));
+        ToRow(Guest(), kRowList);
+        Press(menu::kDecide);
+        Press(menu::kDecide);
+        ToRow(Guest(), kRowStart);
+        Press(menu::kDecide);
+        ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kRoom));
+        ASSERT_TRUE(FramesUntil([&] { return accepted[0] == before + 1; }));
+        const int gone = left[0];
+
+        Press(button);
+        game.Frame();
+        ASSERT_TRUE(Guest().Message().IsCode(CLobbyRoomScene::kQuitRoom));
+        Press(menu::kDecide);   // "no" is lit first
+        game.Frame();
+        EXPECT_FALSE(Guest().screens->MessagePending());
+        EXPECT_EQ(Guest().client.GetScreen(), u32(LobbyLayer::kRoom));
+        Press(button);
+        game.Frame();
+        ASSERT_TRUE(Guest().Message().IsCode(CLobbyRoomScene::kQuitRoom));
+        Press(menu::kLeft);
+        Press(menu::kDecide);
+        ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kConnectOptions));
+        EXPECT_TRUE(FramesUntil([&] { return left[0] == gone + 1; }));
+    }
 }

@@ -19,6 +19,13 @@ protected:
         p.client.SetLobbyId("nobody");
         return p;
     }
+    // Read under the client lock: the receive thread posts meanwhile.
+    bool OnLoginScreen(Player& p)
+    {
+        return FramesUntil([&] {
+            return p.client.GetScreen() == u32(LobbyLayer::kLogin) && p.client.GetPendingMessage() == ~0u;
+        });
+    }
     bool OnScreen(Player& p, LobbyLayer screen)
     {
         return FramesUntil([&] { return p.client.GetScreen() == u32(screen) && !p.screens->MessagePending(); });
@@ -134,4 +141,56 @@ TEST_F(LoginRun, CancelWithServerFirstLeaves)
     Press(menu::kCancel);
     EXPECT_EQ(p.client.GetExitRequest(), 1u);
     EXPECT_TRUE(FramesUntil([&] { return !p.client.IsConnected(); }));
+}
+
+// The server goes while the player is at the login: its notice is answered,
+// and Login then cannot be sent. The waiting message must not stay up.
+TEST_F(LoginRun, LoginAfterTheServerWentShowsTheLostServerNotice)
+{
+    Player& p = Start(2);
+    ASSERT_TRUE(OnLoginScreen(p));
+    server.Stop();
+    ASSERT_TRUE(FramesUntil([&] { return p.client.GetPendingMessage() == kEventServerLost; }));
+    game.Frames(20);
+    Press(menu::kDecide);   // the notice goes
+    ASSERT_TRUE(FramesUntil([&] { return p.client.GetPendingMessage() == ~0u; }));
+    Press(menu::kDown);
+    Press(menu::kDown);
+    Press(menu::kDecide);
+    ASSERT_TRUE(FramesUntil([&] { return p.client.GetPendingMessage() != ~0u; }));
+    EXPECT_EQ(p.client.GetPendingMessage(), kEventServerLost);
+    EXPECT_EQ(p.client.GetScreen(), u32(LobbyLayer::kLogin));
+}
+
+// Enter writes the ID back and empties the entry; the decide button (Z on
+// the keyboard, which also hands the window a "z") then goes on to the
+// password instead of typing. Once text is typed, Z is a letter again.
+TEST_F(LoginRun, DecideAfterEnterMovesOnWithoutTyping)
+{
+    Player& p = Start(2);
+    ASSERT_TRUE(OnLoginScreen(p));
+    auto* login = p.Screen<CLobbyLoginScene>(LobbyLayer::kLogin);
+    ASSERT_NE(login, nullptr);
+    game.Frame();
+    Retype(p, "zed");
+    EXPECT_STREQ(login->IdField(), "zed");
+    ASSERT_EQ(login->GetRow(), u32(CLobbyLoginScene::kRowId));
+    Type(p, "z");   // the decide key's character arrives with it
+    Press(menu::kDecide);
+    EXPECT_EQ(login->GetRow(), u32(CLobbyLoginScene::kRowPassword));
+    EXPECT_EQ(p.client.GetImeInput()->GetTotalLength(), 0u);
+    EXPECT_STREQ(login->IdField(), "zed");
+    // Typing: the same key is text.
+    Type(p, "p");
+    game.Frame();
+    Type(p, "z");
+    Press(menu::kDecide);
+    EXPECT_EQ(p.client.GetImeInput()->GetTextString(), "pz");
+    EXPECT_EQ(login->GetRow(), u32(CLobbyLoginScene::kRowPassword));
+    Enter();
+    EXPECT_STREQ(login->PasswordField(), "pz");
+    Press(menu::kDecide);   // on to the button
+    EXPECT_EQ(login->GetRow(), u32(CLobbyLoginScene::kRowLogin));
+    Press(menu::kDecide);
+    ASSERT_TRUE(FramesUntil([&] { return p.client.GetPendingMessage() == kEventLoginRefused; }));
 }

@@ -45,8 +45,10 @@ TEST_F(LockstepNetLoopbackTest, HostAndMemberPlayTheBattleToItsResultOverLoopbac
     };
     std::strcpy(Machine(1).app.config.GetRadioChatSection()->entries[0].message, "Cover me");
     // The room host's battle gathers the ticks on a thread of its own; a
-    // receive thread on each side of the one connection, each named by the
-    // time it is started.
+    // receive thread on each side of the one connection. The lockstep thread
+    // is named when it starts; a pooled receive thread names itself once it
+    // runs: give a just-started one a moment.
+    for (int i = 0; i < 400 && CountThreads("net-recv") != 2; ++i) usleep(5000);
     EXPECT_EQ(CountThreads("lockstep"), 1u);
     EXPECT_EQ(CountThreads("net-recv"), 2u);
     Run(0, 240, [](u32) { return false; });

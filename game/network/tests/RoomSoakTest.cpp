@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <set>
@@ -177,7 +178,22 @@ u32 CountEntries(const char* folder)
     closedir(dir);
     return count;
 }
-u32 Threads() { return CountEntries("/proc/self/task"); }
+// Idle pooled threads wait for the next connection: kept, not leaked.
+u32 Threads()
+{
+    u32 busy = 0;
+    DIR* dir = opendir("/proc/self/task");
+    if (!dir) return 0;
+    while (const dirent* e = readdir(dir)) {
+        if (e->d_name[0] == '.') continue;
+        std::ifstream comm(std::string("/proc/self/task/") + e->d_name + "/comm");
+        std::string name;
+        if (std::getline(comm, name) && name == "pool-idle") continue;
+        ++busy;
+    }
+    closedir(dir);
+    return busy;
+}
 // The highest descriptor number open.
 int HighestDescriptor()
 {

@@ -214,6 +214,54 @@ TEST(StbFormats, DamagedPngAndJpgAreRefused)
     });
 }
 
+// Each scan costs the decoder a walk over every block: a progressive file
+// may have as many as an encoder could write (the limit itself decodes, to
+// the same pixels), one more is refused before the decoder runs.
+TEST(StbFormats, JpgScansAreBoundedAtTheLimit)
+{
+    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is missing (scripts/install-deps.sh installs it)";
+    TempFolder folder;
+    const Bytes jpg = Convert(folder, PatternPixels(6, 5), 6, 5, "-interlace JPEG", "a.jpg");
+    ASSERT_FALSE(jpg.empty());
+    // The scans of the file, and the bytes of the first (its header and
+    // data up to the next marker): a first DC scan, which sets what it
+    // reads, so repeating it changes no pixel.
+    size_t scans = 0, firstScan = 0, firstEnd = 0;
+    for (size_t at = 2; at + 3 < jpg.size();) {
+        if (jpg[at] != 0xFF || jpg[at + 1] == 0xFF) {
+            ++at;
+            continue;
+        }
+        const uint8_t marker = jpg[at + 1];
+        if (marker == 0xD9) break;
+        const size_t length = size_t(jpg[at + 2]) << 8 | jpg[at + 3];
+        size_t end = at + 2 + length;
+        if (marker == 0xDA) {
+            while (end + 1 < jpg.size() && !(jpg[end] == 0xFF && jpg[end + 1] != 0 &&
+                                              (jpg[end + 1] < 0xD0 || jpg[end + 1] > 0xD7)))
+                ++end;
+            if (scans++ == 0) firstScan = at, firstEnd = end;
+        }
+        at = end;
+    }
+    ASSERT_GT(scans, 1u);
+    ASSERT_LT(scans, 100u);
+    ASSERT_EQ(jpg[firstScan + 6], 0);   // spectral selection starts at DC
+    const auto withScans = [&](size_t total) {
+        Bytes b(jpg.begin(), jpg.begin() + ptrdiff_t(firstEnd));
+        for (size_t i = scans; i < total; ++i)
+            b.insert(b.end(), jpg.begin() + ptrdiff_t(firstScan), jpg.begin() + ptrdiff_t(firstEnd));
+        b.insert(b.end(), jpg.begin() + ptrdiff_t(firstEnd), jpg.end());
+        return b;
+    };
+    const Image plain = Plain(jpg);
+    ASSERT_FALSE(plain.pixels.empty());
+    std::string error;
+    const Image atLimit = Plain(withScans(100), &error);
+    EXPECT_EQ(atLimit.pixels, plain.pixels) << error;
+    ExpectAllRefused({{"JPG of 101 scans", withScans(101), "more scans"}});
+}
+
 // The image data a PNG must carry for its size: deflate packs at most 1032
 // bytes into one, so the data of each colour type and depth (bits a pixel
 // from the type's channels) is held to its own bound: at the bound the

@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <string>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -59,6 +60,48 @@ TEST(Thread, IsNamedBeforeStartReturns) {
     go.Set();
     named.reset();
     EXPECT_EQ(ThreadsNamed("named-at-start"), 0u);
+TEST(PooledThread, WaitsForTheBodyAndTakesAFreedThreadAgain) {
+    Event go(true, false);
+    std::thread::id first;
+    auto body = StartPooledThread([&] { first = std::this_thread::get_id(); go.Wait(); return 9u; });
+    ASSERT_NE(body, nullptr);
+    EXPECT_FALSE(body->Wait(20));
+    EXPECT_EQ(body->ExitCode(), kStillActive);
+    go.Set();
+    body->Join();
+    EXPECT_EQ(body->ExitCode(), 9u);
+    EXPECT_TRUE(body->Wait(0));
+    EXPECT_EQ(StartPooledThread({}), nullptr);
+
+    // Once its thread is idle again, the next body runs on it.
+    std::this_thread::sleep_for(30ms);
+    std::thread::id second;
+    StartPooledThread([&] { second = std::this_thread::get_id(); return 0u; })->Join();
+    EXPECT_EQ(second, first);
+
+    std::atomic<bool> finished{false};
+    StartPooledThread([&] { std::this_thread::sleep_for(30ms); finished = true; return 0u; });
+    EXPECT_TRUE(finished.load());   // the handle's end waited for the body
+}
+
+// Bodies that each wait for all the others: every one must have a thread of
+// its own at once, however many are busy.
+TEST(PooledThread, NoBodyWaitsForAnother) {
+    constexpr int kBodies = 24;
+    std::atomic<int> started{0}, met{0};
+    std::vector<std::unique_ptr<Thread>> bodies;
+    for (int i = 0; i < kBodies; ++i) {
+        bodies.push_back(StartPooledThread([&] {
+            ++started;
+            const uint32_t begin = Now();
+            while (started.load() < kBodies && Now() - begin < 5000) std::this_thread::yield();
+            if (started.load() == kBodies) ++met;
+            return 0u;
+        }));
+        ASSERT_NE(bodies.back(), nullptr);
+    }
+    for (auto& b : bodies) b->Join();
+    EXPECT_EQ(met.load(), kBodies);
 }
 
 bool OtherThreadCanEnter(CriticalSection& cs) {

@@ -8,7 +8,8 @@
 //
 // Accounts: one a line, tab-separated: login, name (UTF-8), profile (UTF-8),
 // list number. Faults: bad-handshake, refuse-login, short, oversized, drop,
-// silence, slow-read (a second without reading after the log-in).
+// silence, slow-read (a second without reading after the log-in), stop-reading
+// (nothing read after the log-in).
 #include "game/network/LobbyRoomRequest.h"
 #include "game/network/LobbyWire.h"
 #include "engine/core/Endian.h"
@@ -93,6 +94,7 @@ private:
     void Broadcast(u16 type, const std::vector<u8>& payload);
     // To the room's members but one (0: all of them).
     void SendToRoom(const Room& room, u16 type, const std::vector<u8>& payload, u32 except = 0);
+    void SendMembers(const Room& room, u16 type, u32 leaver);
     void Login(Client& c, const std::vector<u8>& payload);
     std::vector<u8> UserEntry(u32 id) const;
     std::vector<u8> UserDetail(u32 id, bool picture) const;
@@ -173,7 +175,9 @@ void Server::Run()
         std::vector<pollfd> fds{{m_listener, POLLIN, 0}};
         for (auto& c : m_clients) {
             // slow-read: a logged-in client's bytes wait a second, so its send buffer fills.
-            const bool hold = m_options.fault == "slow-read" && c->user && NowMs() - c->loginAt < 1000;
+            // stop-reading: after the log-in it never reads that client again.
+            const bool hold = (m_options.fault == "slow-read" && c->user && NowMs() - c->loginAt < 1000) ||
+                              (m_options.fault == "stop-reading" && c->user);
             fds.push_back({c->fd, short(hold ? 0 : POLLIN), 0});
         }
         if (poll(fds.data(), fds.size(), 50) < 0) continue;
@@ -264,6 +268,18 @@ void Server::Broadcast(u16 type, const std::vector<u8>& payload)
 {
     for (auto& c : m_clients)
         if (c->user && !c->gone) SendTo(*c, type, kStatusSuccess, payload);
+}
+
+std::vector<u8> MemberBlockOf(const Room& room);
+
+// A member list names no room: only that room's members get it, and the
+// one who just left it (kicked or leaving), whose client must see himself gone.
+void Server::SendMembers(const Room& room, u16 type, u32 leaver)
+{
+    const std::vector<u8> block = MemberBlockOf(room);
+    SendToRoom(room, type, block, 0);
+    for (auto& c : m_clients)
+        if (leaver != 0 && c->user == leaver && !c->gone) SendTo(*c, type, kStatusSuccess, block);
 }
 
 void Server::SendToRoom(const Room& room, u16 type, const std::vector<u8>& payload, u32 except)
@@ -385,7 +401,7 @@ void Server::Leave(Client& c)
         } else {
             std::erase(room->members, c.user);
             WriteMembers(*room);
-            Broadcast(kMemberBlock, MemberBlockOf(*room));
+            SendMembers(*room, kMemberBlock, 0);
         }
     }
     const u32 user = c.user;
@@ -457,7 +473,7 @@ void Server::Handle(Client& c, u16 type, const std::vector<u8>& p)
         if (Room* room = RoomOf(c.user); room && room->members.front() != c.user) {
             std::erase(room->members, c.user);
             WriteMembers(*room);
-            Broadcast(kMemberBlock, MemberBlockOf(*room));
+            SendMembers(*room, kMemberBlock, c.user);
         }
         return;
     case 1008:
@@ -469,9 +485,13 @@ void Server::Handle(Client& c, u16 type, const std::vector<u8>& p)
     case 1014:
         Log("kick " + std::to_string(id32(0)));
         if (Room* room = RoomOf(c.user); room && room->members.front() == c.user) {
-            std::erase(room->members, id32(0));
+            const u32 kicked = id32(0);
+            if (kicked == c.user || std::find(room->members.begin(), room->members.end(), kicked) ==
+                                        room->members.end())
+                return;
+            std::erase(room->members, kicked);
             WriteMembers(*room);
-            Broadcast(kMemberBlockKick, MemberBlockOf(*room));
+            SendMembers(*room, kMemberBlockKick, kicked);
         }
         return;
     case 1015: {
