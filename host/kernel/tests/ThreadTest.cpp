@@ -60,6 +60,8 @@ TEST(Thread, IsNamedBeforeStartReturns) {
     go.Set();
     named.reset();
     EXPECT_EQ(ThreadsNamed("named-at-start"), 0u);
+}
+
 TEST(PooledThread, WaitsForTheBodyAndTakesAFreedThreadAgain) {
     Event go(true, false);
     std::thread::id first;
