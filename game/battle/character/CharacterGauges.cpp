@@ -83,6 +83,7 @@ u32 CCharacter::UpdateTimers(u32)
     for (f32& clock : s.attackClocks) clock += dt;
     t.actionClocks[kSparkOrDamageClock] += dt;
     t.actionClocks[kShootOutShotTimer] += dt;
+    m_status.afterimageClock += dt;
     UpdateDoubleAttack(s.moveHit, dt);
     if (AttackEnding(a)) t.afterAttackEnd += dt;
     if (CurrentBarrageFinished()) t.sinceBarrageFinished += dt;
@@ -113,10 +114,9 @@ u32 CCharacter::UpdateTimers(u32)
         const GuardRecord& g = v->guard;
         if (a == kActionGuard) {
             s.guardGauge += dt;
-            if (s.guardGauge >= g.guardTime) {
-                s.guardBreak = 1;
-                SetAction(kActionNeutral);
-            }
+            // The break only raises the flag: the guard step ends the guard
+            // next frame with its own clean-up (effect, weapons, states).
+            if (s.guardGauge >= g.guardTime) s.guardBreak = 1;
         } else {
             if (s.guardGauge > 0.0f && t.guardReload >= g.reload) {
                 s.guardGauge -= dt * (s.guardBreak ? g.cooldownRecover : g.recover);

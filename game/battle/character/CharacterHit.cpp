@@ -103,6 +103,8 @@ i32 CCharacterAction::TakeHit(const Hit& hit)
     // converts the same everywhere, and life stops at the i32 ends.
     const i32 whole = SaturateToI32(d);
     s.hp = i32(std::clamp<i64>(i64(s.hp) - whole, INT32_MIN, INT32_MAX));
+    // A negative damage heals, but no further than the full HP (as message 7).
+    if (whole < 0 && m_parameter) s.hp = std::min(s.hp, std::max(m_parameter->values.general.hp, s.hp + whole));
     s.exactHp = f32(s.hp);
     s.moveHit.damageTaken = SaturateToI32(f32(s.moveHit.damageTaken) + d);
     Push(s.moveHit.lastTaken, whole);
@@ -414,6 +416,7 @@ u32 CCharacterAction::StartGuard(f32 angle)
     if (angle != -1.0f) m_rotation.y = WrapAngle(view.y + angle);
     else if (KeepsRotationAsView()) m_rotation.y = view.y;
     s.guardGauge = 0;
+    s.timers.guardReload = 0;
     ShowWeaponsOfFlag(kGuardWeapons, 1);
     ChangeMotion(M("GUARD"), 1);
     SetAction(kActionGuard);
@@ -436,7 +439,7 @@ u32 CCharacterAction::GuardStep(u32)
         s.moveHit.guardCenter = m_parameter->values.guard.center;
         s.moveHit.guardCenter.TransformCoord(m_world);
     }
-    if (s.guardGauge >= m_parameter->values.guard.guardTime) {
+    if (s.guardBreak || s.guardGauge >= m_parameter->values.guard.guardTime) {
         s.guardBreak = 1;
         SetAction(kActionNeutral);
         ShowWeaponsOfFlag(kGuardWeapons, 0);

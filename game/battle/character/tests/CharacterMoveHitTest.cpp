@@ -89,7 +89,10 @@ TEST_F(MoveHit, DamageFormulaAcrossKindsAndTypes)
         {NAN, 2, 0, 1, 0, 800, kActionHitReaction},
         {3e9f, 3, 0, 0, 0, 1, kActionHitReaction},
         {3e9f, 3, 0, 1, 0, 0, kActionDefeated},
-        {-3e9f, 2, 0, 1, 0, 2147483647, kActionHitReaction},
+        // A negative damage heals no higher than the full HP.
+        {-3e9f, 2, 0, 1, 0, 800, kActionHitReaction},
+        {-1e30f, 2, 0, 1, 0, 800, kActionHitReaction},
+        {-INFINITY, 2, 0, 1, 0, 800, kActionHitReaction},
     };
     for (const Row& r : rows) {
         Fresh();
@@ -100,6 +103,17 @@ TEST_F(MoveHit, DamageFormulaAcrossKindsAndTypes)
         EXPECT_EQ(c_->TakeHit(hit), 1);
         EXPECT_EQ(std::make_tuple(S().hp, S().exactHp, S().action), std::make_tuple(r.hp, f32(r.hp), r.action))
             << r.damage << " " << r.kind;
+    }
+}
+
+TEST_F(MoveHit, ANegativeDamageHealsUpToTheFullHp)
+{
+    // DAMAGEREVISE 1.5 scales the heal as it scales a hit.
+    S().hp = 700, S().exactHp = 700;
+    const std::pair<f32, i32> steps[] = {{-50, 775}, {-16, 799}, {-2, 800}, {-1, 800}, {10, 785}};
+    for (const auto& [damage, hp] : steps) {
+        EXPECT_EQ(c_->TakeHit(HitOf(damage, 1)), 1);
+        EXPECT_EQ(std::pair(S().hp, S().exactHp), std::pair(hp, f32(hp))) << damage;
     }
 }
 

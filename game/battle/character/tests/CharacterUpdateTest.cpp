@@ -196,6 +196,41 @@ TEST_F(UpdateTest, GuardBreaksAtGuardTimeAndDrainsAtTheCooldownRate)
     EXPECT_NEAR(S().guardGauge, 2.0f - 0.125f * 0.4f, 1e-6f);
 }
 
+// Held through the real frame: the timers step only raises the break, the
+// guard step ends the guard the next frame with its clean-up (the guard
+// effect goes), and the gauge stays full until GUARDRELOAD of reload has run
+// from the guard's start.
+TEST_F(UpdateTest, AGuardBreakEndsInTheGuardStepAndDrainsOnlyAfterItsReload)
+{
+    CharacterValues& v = c_->GetParameter()->values;
+    v.guard.guardTime = 2, v.guard.reload = 1, v.guard.recover = 0.3f, v.guard.cooldownRecover = 0.4f;
+    S().effects[FindEffectKey("EFCGUARD")] = &container_;
+    SetFrameTime(125);
+    Ready();
+    S().reloadFactor = 1;
+    const InputPacket guard = Pressing({23}), none = {};
+    std::vector<u32> actions;
+    std::vector<f32> gauges;
+    std::vector<bool> effect;
+    for (u32 frame = 0; frame < 26; ++frame) {
+        c_->ApplyInputPacket(frame < 16 ? &guard : &none);
+        c_->Update(0);
+        actions.push_back(S().action), gauges.push_back(S().guardGauge);
+        effect.push_back(c_->GetAttachedObject(10) != nullptr);
+    }
+    // Frame 15 fills the gauge to GUARDTIME: still guarding, the break raised.
+    EXPECT_EQ(actions[15], u32(kActionGuard));
+    EXPECT_TRUE(effect[0] && effect[15]);
+    EXPECT_EQ(gauges[15], 2.0f);
+    EXPECT_EQ(actions[16], u32(kActionNeutral));
+    EXPECT_FALSE(effect[16]);
+    EXPECT_EQ(S().guardBreak, 1u);
+    // 0.125 s of reload a frame: eight frames at 2.0, then the cool-down drain.
+    for (u32 frame = 16; frame < 24; ++frame) EXPECT_EQ(gauges[frame], 2.0f) << frame;
+    EXPECT_NEAR(gauges[24], 2.0f - 0.125f * 0.4f, 1e-6f);
+    EXPECT_NEAR(gauges[25], 2.0f - 0.25f * 0.4f, 1e-6f);
+}
+
 TEST_F(UpdateTest, LockOnChoosesByTypeAndChangesOnRelease)
 {
     battle_test::FakeFighter front(CVector3(0, 0, -10)), mate(CVector3(0, 0, -5)), side(CVector3(3, 0, 0));

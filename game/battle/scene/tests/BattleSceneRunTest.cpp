@@ -29,7 +29,7 @@ using namespace scene_test;
 // it. Tests that compare two runs hold their first against a stored hash
 // too: a change that alters both runs alike (fused multiply-add switched on,
 // another library's sine) passes their comparison and must fail here.
-constexpr u64 kCpuBattleFinalHash = 0xab5a0c83d73e326a;
+constexpr u64 kCpuBattleFinalHash = 0x4b27b35b03a75c46;
 // The battle's seed. The computer casts its climax card only at an open
 // rival with the right draw, and dashes only on two lucky draws: most seeds
 // bring both about (half of twelve tried), not every one. When a change of
@@ -39,7 +39,7 @@ constexpr u32 kCpuBattleSeed = 3;
 // The state after the 2,000 recorded frames of the replay test below, held
 // for the same reason and renewed the same way: a change that alters the
 // recording and its playback alike goes unseen by their comparison.
-constexpr u64 kRecordedBattleHash = 0xa35093dbb0827b29;
+constexpr u64 kRecordedBattleHash = 0x61559e91154e4ee6;
 
 // What a battle did, frame by frame.
 struct BattleRun {
