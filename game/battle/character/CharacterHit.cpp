@@ -285,8 +285,10 @@ u32 CCharacterAction::HitReactionStep(u32)
         }
         return 0;
     }
+    // A damage motion the model lacks never plays, so it cannot be waited
+    // for: the reaction would never end.
     const bool running = s.timers.hitReaction > 0 ? s.timers.actionClocks[kDamageClock] <= s.timers.hitReaction
-                                                  : !IsChangedAnimationEnded();
+                                                  : HasMotion(s.damageMotion) && !IsChangedAnimationEnded();
     if (running) return 0;
     if (s.damageType == character_slots::kDamageSpin && s.damageMotion == M("DAMAGEDOWNBACKSTART")) {
         s.damageMotion = M("DAMAGEDOWNRECOVERBACK");
