@@ -33,6 +33,20 @@ i32 CCharacter::CarriedHp(i32 hp, f32 share)
 
 CCharacter::CCharacter(CCharacterParameter* parameter, CTensionFile* tension) : CCharacterAction(parameter, tension)
 {
+    ClearInput();
+}
+
+// The base and the handler table; the copy starts with no buttons, no
+// packet and no camera memory, as a new fighter does.
+CCharacter::CCharacter(const CCharacter& other) : CCharacterAction(other)
+{
+    std::memcpy(m_inputHandlers, other.m_inputHandlers, sizeof m_inputHandlers);
+    m_network = other.m_network, m_padInput = other.m_padInput;
+    ClearInput();
+}
+
+void CCharacter::ClearInput()
+{
     std::memset(&m_input, 0, sizeof m_input);
     for (u32 code = 0; code < kInputCodeCount; ++code) m_input.free[code] = 1, m_input.freeTime[code] = kLongFreeMs;
 }
@@ -76,6 +90,8 @@ i32 CCharacter::Create(const CharacterCreateRecord* entry)
 
 i32 CCharacter::Update(u32 argument)
 {
+    m_packetApplied = m_packetPending;
+    m_packetPending = false;
     const CharacterTimers& t = m_status.timers;
     const bool hitStop = t.hitStopDelay <= 0.0f && t.hitStopTime > 0.0f;
     AdvanceAnimation(hitStop ? 0.0f : GetMotionSpeedRate());
@@ -212,9 +228,9 @@ u32 CCharacter::ShiftInput()
 u32 CCharacter::ApplyInputPacket(const InputPacket* packet)
 {
     if (!packet) return 0;
-    m_appliedPacket = *packet;
-    m_packetApplied = true;
     ShiftInput();
+    m_appliedPacket = *packet;
+    m_packetPending = true;
     for (u32 i = 0; i < kInputPacketBitCount; ++i) m_input.raw[u32(kInputPacketCodes[i])] = packet->Bit(i);
     m_input.stick1X = f32(double(packet->stickX) * double(0.01f));
     m_input.stick1Y = f32(double(packet->stickY) * double(0.01f));

@@ -3,6 +3,7 @@
 // with figures worked out by hand.
 #include "CharacterTestSupport.h"
 #include "game/battle/character/StatisticCounters.h"
+#include "game/battle/object/StageSetting.h"
 
 using namespace character_test;
 
@@ -115,6 +116,50 @@ TEST_F(MoveHit, ANegativeDamageHealsUpToTheFullHp)
         EXPECT_EQ(c_->TakeHit(HitOf(damage, 1)), 1);
         EXPECT_EQ(std::pair(S().hp, S().exactHp), std::pair(hp, f32(hp))) << damage;
     }
+}
+
+// The stage's box pushes a fighter back inside; only a blow-off or fall-off
+// flight bounces off its wall into a down, and a downed fighter pressed
+// against the wall is not downed again.
+TEST_F(MoveHit, OnlyBlowOffAndFallOffFlightsBounceOffTheStage)
+{
+    StageParameters stage{};
+    stage.box = CBox({-10, 0, -10}, {10, 10, 10});
+    struct Row {
+        u32 action, type;
+        u32 downs, typeAfter;
+    } const rows[] = {
+        {kActionHitReaction, 8, 1, 10}, {kActionHitReaction, 9, 1, 10}, {kActionHitReaction, 10, 0, 10},
+        {kActionHitReaction, 3, 0, 3},  {kActionHitReaction, 7, 0, 7},  {kActionNeutral, 8, 0, 8},
+    };
+    for (const Row& r : rows) {
+        Fresh();
+        S().action = r.action, S().damageType = r.type, S().hitDirection = CVector3(-1, 0, 0);
+        c_->GetPosition()->Set(-11, 1, 0);   // through the wall at min.x, flying on
+        c_->OnMessage(kMsgOutsideStageBox, nullptr, reinterpret_cast<intptr_t>(&stage));
+        EXPECT_EQ(c_->GetPosition()->x, -10.0f + c_->GetParameter()->values.body.radius) << r.type;
+        EXPECT_EQ(std::pair(S().moveHit.downs, S().damageType), std::pair(r.downs, r.typeAfter)) << r.type;
+        // Pressed against the wall again the next frame: no second down.
+        c_->GetPosition()->Set(-11, 1, 0);
+        S().hitDirection = CVector3(-1, 0, 0);
+        c_->OnMessage(kMsgOutsideStageBox, nullptr, reinterpret_cast<intptr_t>(&stage));
+        EXPECT_EQ(S().moveHit.downs, r.downs) << r.type;
+    }
+}
+
+// The test model has no damage motions: the reaction ends once its
+// knock-back has run out instead of waiting for a motion that never plays.
+TEST_F(MoveHit, AReactionWithoutItsMotionEndsAfterTheKnockBack)
+{
+    S().timers.hitReaction = 0;
+    ASSERT_EQ(c_->TakeHit(HitOf(10, 3)), 1);
+    ASSERT_EQ(S().action, u32(kActionHitReaction));
+    std::vector<u32> actions;
+    for (u32 frame = 0; frame < 12; ++frame) c_->Update(0), actions.push_back(S().action);
+    // Knock power 1 at POWATTENUATION 1 a second: four quarter-second frames.
+    EXPECT_EQ(actions[3], u32(kActionHitReaction));
+    EXPECT_EQ(actions.back(), u32(kActionNeutral));
+    EXPECT_EQ(S().damageType, 0u);
 }
 
 TEST_F(MoveHit, RollsForceTheLimitAndALimitOverSpinsDown)
