@@ -165,7 +165,9 @@ u32 CCharacter::UpdateTimers(u32)
     if (t.sparkLock > 0.0f) CountDown(t.sparkLock, dt);
     if (t.secondStun > 0.0f) CountDown(t.secondStun, dt);
 
-    // 11. The ready clock runs while every fighter passes its ready test.
+    // 11. The ready clock runs while every fighter passes its ready test:
+    // the scene's answer to message 24, 1 once the battle is over and every
+    // fighter rests in a settled action (the scene's message table rules).
     u32 ready = 0;
     if (SendObjectMessage(kMsgAllReady, 0, 0, reinterpret_cast<intptr_t>(&ready)) && ready == 1) {
         m_readyClock += dt;

@@ -231,6 +231,23 @@ TEST_F(UpdateTest, AGuardBreakEndsInTheGuardStepAndDrainsOnlyAfterItsReload)
     EXPECT_NEAR(gauges[25], 2.0f - 0.25f * 0.4f, 1e-6f);
 }
 
+// A card's restriction status (which holds the tension low) lets the
+// fighter shoot; a bullet's shoot restriction (message 51) is what refuses a shot.
+TEST_F(UpdateTest, TheRestrictionStatusLetsTheFighterShootButAShootRestrictionDoesNot)
+{
+    for (const i32 restrict : {0, 2}) {
+        MakeFighter();
+        SetFrameTime(50);
+        Ready();
+        S().timers.statusTimers[4] = 5.0f;
+        c_->OnMessage(51, nullptr, reinterpret_cast<intptr_t>(&restrict));
+        const InputPacket shot = Pressing({24}), none = {};
+        for (const InputPacket* p : {&shot, &none}) c_->ApplyInputPacket(p), c_->Update(0);
+        EXPECT_EQ(S().action, restrict ? u32(kActionNeutral) : u32(kActionShoot)) << restrict;
+        EXPECT_GT(S().timers.statusTimers[4], 4.8f) << restrict;
+    }
+}
+
 TEST_F(UpdateTest, LockOnChoosesByTypeAndChangesOnRelease)
 {
     battle_test::FakeFighter front(CVector3(0, 0, -10)), mate(CVector3(0, 0, -5)), side(CVector3(3, 0, 0));

@@ -160,6 +160,11 @@ TEST_F(BattleSceneTest, ComputerBattleRunsFromSetUpToItsResult)
         const CharacterStatus& s = *scene.GetCharacter(i)->GetStatus();
         EXPECT_TRUE(s.action == kActionResult || s.action == kActionDefeated)
             << i << " in action " << s.action << " queued " << s.queuedAction;
+        // The ready clock ran only once the battle was over and settled
+        // (message 24), within the two seconds after it.
+        const f32 ready = scene.GetCharacter(i)->GetReadyClock();
+        EXPECT_GT(ready, 0.0f) << i;
+        EXPECT_LE(ready, 120 * kFrameMs * 0.001f + 1e-3f) << i;
     }
 
     // What every fighter did: shots and the bullets of its barrage, a card.
