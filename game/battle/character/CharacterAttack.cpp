@@ -366,6 +366,8 @@ u32 CCharacterAction::SparkStep(u32 argument)
     if (HasSkillReversalBarrage()) FireStep(argument);
     if (s.timers.actionClocks[kSparkClock] < r.time) return 0;
     const TensionBonus* bonus = GetTensionBonus();
+    // The spark interval timer is the spark lock a freezing hit sets: one
+    // count-down that keeps the next spark off, whichever set it.
     s.timers.sparkLock = (bonus ? bonus->sparkIntervalRevise : 1.0f) * r.interval;
     s.timers.secondStun = r.reactionTime;
     return 1;

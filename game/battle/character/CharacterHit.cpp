@@ -406,6 +406,19 @@ u32 CCharacterAction::DefeatedStep(u32)
     if (!revived) return 0;
     const u32 type = s.damageType < kDamageTypeCount ? s.damageType : 0;
     ExtendInvincibility(m_parameter->values.damages[type].invincibilityTime);
+    // Back with a full magazine (FULLCHARGEFLG), unless an empty-start skill
+    // forbids it and sends the fighter back with none. The cards refill on
+    // their own reload clocks.
+    const u32 selected = s.selectedBarrage < kShotSlotCount ? s.selectedBarrage : 0;
+    if (AnySkillHas(GetSkillPlaces(), kEmptyStartFlag)) {
+        // Empty, and reloading from the start as a magazine just run out.
+        s.ammunition = 0;
+        s.timers.ammoReloadDuration = m_parameter->values.shots[selected].reload;
+        s.timers.ammoReload = 0.0f;
+    } else if (m_parameter->values.limit.fullChargeFlg) {
+        s.ammunition = m_parameter->values.shots[selected].ammunition;
+        s.timers.ammoReload = 0.0f;
+    }
     return 1;
 }
 

@@ -202,6 +202,34 @@ TEST_F(MoveHit, ADownFromTheFrontFallsBackButADefeatFallsForward)
     EXPECT_EQ(S().hp, 800);
 }
 
+// Through the real frame: a defeated fighter in a battle with revival gets
+// up with a full magazine (FULLCHARGEFLG 1 by default), or with none under
+// the empty-start skill, which then reloads it from the start (RELOAD 1 s).
+TEST_F(MoveHit, ARevivedFighterComesBackReloadedUnlessASkillStartsItEmpty)
+{
+    setting_test::SettingWriter().Set("FLAG1", 1 << 19).Save("Empty.txt");
+    setting_test::SettingWriter().Set("SKILL", "Empty.txt").Save("Skill.txt");
+    ASSERT_EQ(skills_.LoadFile("Skill.txt"), 1);
+    for (const bool empty : {false, true}) {
+        c_ = NewFighter<ScriptedFighter>();
+        CharacterCreateRecord record;
+        record.skills[0] = empty ? 1 : 0;
+        ASSERT_EQ(c_->Create(&record), 1);
+        c_->GetParameter()->values.body.addHpSpeed = 4000;   // full again within a frame
+        S().revival = 1, S().ammunition = 3;
+        c_->TakeHit(HitOf(5000, 3));
+        ASSERT_EQ(S().action, u32(kActionDefeated));
+        u32 frames = 0;
+        while (frames < 40 && S().action == kActionDefeated) c_->Update(0), ++frames;
+        ASSERT_EQ(S().action, u32(kActionNeutral)) << empty;
+        EXPECT_EQ(S().hp, 800) << empty;
+        EXPECT_EQ(S().ammunition, empty ? 0 : 30) << empty;
+        // Four quarter-second frames of reload later the empty one is full.
+        for (u32 f = 0; f < 4; ++f) c_->Update(0);
+        EXPECT_EQ(S().ammunition, 30) << empty;
+    }
+}
+
 TEST_F(MoveHit, EachDamageTypeFallsAtItsOwnRate)
 {
     // The test fighter's FALLVELOCITY is 0.5 + 0.25 x type: one quarter-
