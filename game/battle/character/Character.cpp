@@ -2,6 +2,7 @@
 
 #include "engine/core/FloatMath.h"
 #include "engine/platform/FrameTime.h"
+#include "engine/scene/Effect.h"
 #include "game/battle/object/Bullet.h"
 
 #include <cstring>
@@ -130,10 +131,23 @@ u32 CCharacter::UpdateMoveInput(u32)
         s.acceleration += step * dt;
     }
     if (wanted != FindMotionKey("WAIT") && !s.moveEffect) {
-        PlayEffectOnce(FindEffectKey("EFCFLYSET"));
-        if (i32(s.tension) >= kTensionHigh) PlayEffectOnce(FindEffectKey("EFCOVERTENSIONDIFFUSIONSTARTSMALL"));
+        // Climbing and descending turn the burst along the velocity.
+        CVector3 turn = m_rotation;
+        if (wanted == FindMotionKey("MOVEUP") || wanted == FindMotionKey("MOVEDOWN")) {
+            const CVector3& v = s.velocity;
+            turn = CVector3(Atan2F(v.y, SqrtF(v.x * v.x + v.z * v.z)) * kRadToDeg, YawOf(v), 0.0f);
+        }
+        PlayEffectAt(FindEffectKey("EFCFLYSET"), m_position, turn);
+        if (i32(s.tension) >= kTensionHigh)
+            PlayEffectAt(FindEffectKey("EFCOVERTENSIONDIFFUSIONSTARTSMALL"), m_position, turn);
         StartEffect(0, FindEffectKey("EFCFLYLOOP"));
         s.moveEffect = 1;
+    } else if (wanted != FindMotionKey("WAIT")) {
+        // Moving on while the loop is ending: it comes back from its start.
+        if (CEffect* loop = GetAttachedObject(0); loop && loop->GetEndFlag()) {
+            loop->SetEndFlag(0);
+            loop->SetTime(0.0f);
+        }
     }
     if (!IsChangedAnimation(wanted)) ChangeMotion(wanted, 1);
     return 1;

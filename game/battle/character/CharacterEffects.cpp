@@ -151,6 +151,12 @@ u32 CCharacterBase::PlayEffectOnce(u32 n)
     return m_status.effects[n]->PlayAt(GetEffectManager(), &center, &rotation, nullptr, 0.0f, 1, 0, nullptr) ? 1 : 0;
 }
 
+u32 CCharacterBase::PlayEffectAt(u32 n, const CVector3& position, const CVector3& rotation)
+{
+    if (n >= kEffectCount || !m_status.effects[n]) return 0;
+    return m_status.effects[n]->PlayAt(GetEffectManager(), &position, &rotation, nullptr, 0.0f, 1, 0, nullptr) ? 1 : 0;
+}
+
 u32 CCharacterBase::PlayOnBones(const CEffectContainer& container)
 {
     CAnimationController* controller = GetAnimationController();

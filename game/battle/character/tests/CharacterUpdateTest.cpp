@@ -248,6 +248,39 @@ TEST_F(UpdateTest, TheRestrictionStatusLetsTheFighterShootButAShootRestrictionDo
     }
 }
 
+// The move burst of a climb is turned along the velocity (pitch, yaw); the
+// looping move effect, ending when the fighter moves on, comes back from its
+// start instead of a second burst.
+TEST_F(UpdateTest, AClimbTurnsItsBurstAlongTheVelocityAndMovingOnRevivesTheLoop)
+{
+    const u32 burst = FindEffectKey("EFCFLYSET"), loop = FindEffectKey("EFCFLYLOOP");
+    S().effects[burst] = S().effects[loop] = &container_;
+    S().velocity = CVector3(4, 3, 0);
+    const InputPacket climb = Pressing({27});
+    c_->ApplyInputPacket(&climb);
+    c_->Update(0);
+    ASSERT_EQ(S().moveEffect, 1u);
+    CEffect* looping = c_->GetAttachedObject(0);
+    ASSERT_NE(looping, nullptr);
+    // The burst is the registered effect that is not the loop.
+    std::vector<CVector3> turns;
+    for (CEffect* e = effects_.GetFirstEffect(); e; e = e->GetNext())
+        if (e != looping) turns.push_back(*e->GetPlaceRotation());
+    ASSERT_EQ(turns.size(), 1u);
+    EXPECT_NEAR(turns[0].x, 36.8699f, 1e-3f);   // atan2(3, 4)
+    EXPECT_NEAR(turns[0].y, 270.0f, 1e-3f);     // atan2(4, 0) + 180
+    EXPECT_EQ(turns[0].z, 0.0f);
+    // The loop ends; holding on revives it: end flag off, time back to 0.
+    c_->EndAttachedObject(0);
+    looping->SetTime(0.4f);
+    ASSERT_NE(looping->GetEndFlag(), 0u);
+    c_->ApplyInputPacket(&climb);
+    c_->Update(0);
+    EXPECT_EQ(c_->GetAttachedObject(0), looping);
+    EXPECT_EQ(looping->GetEndFlag(), 0u);
+    EXPECT_LT(looping->GetTime(), 0.4f);
+}
+
 TEST_F(UpdateTest, LockOnChoosesByTypeAndChangesOnRelease)
 {
     battle_test::FakeFighter front(CVector3(0, 0, -10)), mate(CVector3(0, 0, -5)), side(CVector3(3, 0, 0));
