@@ -282,6 +282,9 @@ u32 CCharacterAction::GuardBullet(CBullet* bullet, u32)
             AddSparkGauge(guard.gaugeMagnification * (last ? v.lastCauseGauge : v.causeGauge));
         }
         PayGuardMP(v.mpScrape, owner);
+        // The shot shows its hit where the guard stopped it.
+        if (const CEffectContainer* e = bullet->GetHitEffect())
+            e->PlayAtMatrix(GetEffectManager(), &contact, nullptr, nullptr, 1, nullptr);
         bullet->CountHit(slot, 1);
         bullet->ReleaseOnHit();
     }

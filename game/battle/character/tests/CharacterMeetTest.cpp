@@ -103,6 +103,46 @@ TEST_F(CharacterMeetTest, GuardStopsBulletsFromTheFrontOnly)
     }
 }
 
+// A guarded shot shows its hit effect where the guard stopped it; a shot
+// that misses the guard shows none here.
+TEST_F(CharacterMeetTest, AGuardedShotPlaysItsHitEffectAtTheGuard)
+{
+    auto* hit = new CEffectContainer();
+    hit->SetName("Spark");
+    auto* object = new CEffectObject();
+    object->SetName("glow");
+    ASSERT_EQ(hit->AddObject(object), 1u);
+    void* slot = hit;
+    resources_.GetEffectList()->Add(&slot);
+    setting_test::SettingWriter().Set("NAME", "shot").Set("HITRADIUS", 0.5f).Set("EFCBULLETHIT", "Spark.efc")
+        .Save("Shot.txt");
+    CBulletParameter record;
+    ASSERT_EQ(record.LoadFile("Shot.txt"), 1);
+    for (f32 side : {-1.0f, 1.0f}) {
+        auto c = Fighter({0, 0, 0}, 1, 1);
+        auto shooter = Fighter({0, 0, 50}, 0, 0);
+        c->GetStatus()->action = kActionGuard;
+        auto* bullet = new CBullet(&record);
+        ASSERT_EQ(bullet->LoadResource(&resources_), 1);
+        ASSERT_NE(bullet->GetHitEffect(), nullptr);
+        BulletLaunchRecord launch;
+        launch.position = {0, 1, 3 * side};
+        launch.direction = {0, 0, -side};
+        launch.shooter = launch.firingObject = shooter.get();
+        ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
+        bullet->SetDirection({0, 0, -2 * side});
+        effects_.Release();
+        ASSERT_EQ(effects_.Create(nullptr, 256, 256), 1);
+        EXPECT_EQ(c->GuardBullet(bullet, 0), side < 0 ? 1u : 0u);
+        const CEffect* played = effects_.GetFirstEffect();
+        EXPECT_EQ(played != nullptr, side < 0) << side;
+        if (played) {
+            EXPECT_NEAR(const_cast<CEffect*>(played)->GetPlacePosition()->z, -1.5f, 0.6f);
+        }
+        delete bullet;
+    }
+}
+
 TEST_F(CharacterMeetTest, AnswersMessages)
 {
     auto c = Fighter({0, 0, 0}, 3, 1);
