@@ -125,6 +125,7 @@ i32 CCharacterAction::HitTestBullet(CBullet* bullet, u32)
             m_status.displacement =
                 WithLength(m_status.displacement, (contact - sphereCentre).Length() - (radius - 0.01f));
             bullet->SetDirection(WithLength(step, (contact - bulletCentre).Length() + 0.1f));
+            if (m_camera) m_camera->SetCollisionFlag(1);
         }
         break;
     }

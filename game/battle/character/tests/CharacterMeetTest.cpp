@@ -143,6 +143,46 @@ TEST_F(CharacterMeetTest, AGuardedShotPlaysItsHitEffectAtTheGuard)
     }
 }
 
+// A solid shot (CHRACTORHITVECFLG) stops the fighter's step short of it,
+// stops the shot at the fighter, and raises the camera's collision flag; a
+// shot without the flag passes through the first pass untouched.
+TEST_F(CharacterMeetTest, ASolidShotStopsTheFighterAndRaisesTheCameraCollision)
+{
+    auto record = std::make_unique<CBulletParameter>();
+    CBulletValues& v = record->GetValues();
+    v.hitCount = 1, v.hitRadius = 0.5f;
+    for (const i32 solid : {1, 0}) {
+        v.chractorHitVecFlg = solid;
+        auto c = Fighter({0, 0, 0}, 1, 1);
+        auto shooter = Fighter({0, 0, 50}, 0, 0);
+        c->UpdateMatrix();
+        c->GetAnimationController()->UpdateMatrices(c->GetWorldMatrix());
+        auto* bullet = new CBullet(record.get());
+        BulletLaunchRecord launch;
+        CVector3 body;
+        c->GetAnimationController()->GetFrameByName("Body")->CombinedMatrix.GetTranslation(&body);
+        launch.position = body + CVector3(0, 0, -3);
+        launch.direction = {0, 0, 1};
+        launch.shooter = launch.firingObject = shooter.get();
+        ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
+        bullet->SetDirection({0, 0, 4});
+        c->GetStatus()->displacement = {0, 0, -2};
+        EXPECT_EQ(c->HitTestBullet(bullet, 0), 1);
+        auto& camera = *static_cast<FakeCamera*>(c->GetCameraController());
+        EXPECT_EQ(camera.collision, u32(solid)) << solid;
+        CVector3 step;
+        bullet->GetDirection(&step);
+        if (solid) {
+            EXPECT_LT(c->GetStatus()->displacement.Length(), 2.0f);
+            EXPECT_LT(step.Length(), 4.0f);
+        } else {
+            EXPECT_EQ(c->GetStatus()->displacement.z, -2.0f);
+            EXPECT_EQ(step.z, 4.0f);
+        }
+        delete bullet;
+    }
+}
+
 TEST_F(CharacterMeetTest, AnswersMessages)
 {
     auto c = Fighter({0, 0, 0}, 3, 1);
