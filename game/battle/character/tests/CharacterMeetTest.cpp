@@ -25,6 +25,23 @@ protected:
         return f;
     }
     CVector3 Pos(const CCharacterBase& f) { return *f.CCharacterBase::GetPosition(); }
+    // A shot of record from 3 units along z on side toward the origin, two
+    // units a frame; its resources bound when given. The caller deletes it.
+    static CBullet* ShotFrom(CBulletParameter* record, CObjectDivision* shooter, f32 side,
+                             CResourceController* resources = nullptr)
+    {
+        auto* bullet = new CBullet(record);
+        if (resources) {
+            EXPECT_EQ(bullet->LoadResource(resources), 1);
+        }
+        BulletLaunchRecord launch;
+        launch.position = {0, 1, 3 * side};
+        launch.direction = {0, 0, -side};
+        launch.shooter = launch.firingObject = shooter;
+        EXPECT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
+        bullet->SetDirection({0, 0, -2 * side});
+        return bullet;
+    }
 };
 
 TEST_F(CharacterMeetTest, SweepsStopAtContact)
@@ -89,13 +106,7 @@ TEST_F(CharacterMeetTest, GuardStopsBulletsFromTheFrontOnly)
         auto shooter = Fighter({0, 0, 50}, 0, 0);
         c->GetStatus()->action = kActionGuard;
         c->GetStatus()->mp = 50;
-        auto* bullet = new CBullet(bulletRecord.get());
-        BulletLaunchRecord launch;
-        launch.position = {0, 1, 3 * side};
-        launch.direction = {0, 0, -side};
-        launch.shooter = launch.firingObject = shooter.get();
-        ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
-        bullet->SetDirection({0, 0, -2 * side});
+        CBullet* bullet = ShotFrom(bulletRecord.get(), shooter.get(), side);
         EXPECT_EQ(c->GuardBullet(bullet, 0), side < 0 ? 1u : 0u);
         EXPECT_EQ(c->GetMeeting().guardedHits, side < 0 ? 1u : 0u);
         EXPECT_EQ(c->GetStatus()->mp, side < 0 ? 45.0f : 50.0f);
@@ -122,15 +133,8 @@ TEST_F(CharacterMeetTest, AGuardedShotPlaysItsHitEffectAtTheGuard)
         auto c = Fighter({0, 0, 0}, 1, 1);
         auto shooter = Fighter({0, 0, 50}, 0, 0);
         c->GetStatus()->action = kActionGuard;
-        auto* bullet = new CBullet(&record);
-        ASSERT_EQ(bullet->LoadResource(&resources_), 1);
+        CBullet* bullet = ShotFrom(&record, shooter.get(), side, &resources_);
         ASSERT_NE(bullet->GetHitEffect(), nullptr);
-        BulletLaunchRecord launch;
-        launch.position = {0, 1, 3 * side};
-        launch.direction = {0, 0, -side};
-        launch.shooter = launch.firingObject = shooter.get();
-        ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
-        bullet->SetDirection({0, 0, -2 * side});
         effects_.Release();
         ASSERT_EQ(effects_.Create(nullptr, 256, 256), 1);
         EXPECT_EQ(c->GuardBullet(bullet, 0), side < 0 ? 1u : 0u);
