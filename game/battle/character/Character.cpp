@@ -2,6 +2,7 @@
 
 #include "engine/core/FloatMath.h"
 #include "engine/platform/FrameTime.h"
+#include "engine/scene/Effect.h"
 #include "game/battle/object/Bullet.h"
 
 #include <cstring>
@@ -32,6 +33,20 @@ i32 CCharacter::CarriedHp(i32 hp, f32 share)
 }
 
 CCharacter::CCharacter(CCharacterParameter* parameter, CTensionFile* tension) : CCharacterAction(parameter, tension)
+{
+    ClearInput();
+}
+
+// The base and the handler table; the copy starts with no buttons, no
+// packet and no camera memory, as a new fighter does.
+CCharacter::CCharacter(const CCharacter& other) : CCharacterAction(other)
+{
+    std::memcpy(m_inputHandlers, other.m_inputHandlers, sizeof m_inputHandlers);
+    m_network = other.m_network, m_padInput = other.m_padInput;
+    ClearInput();
+}
+
+void CCharacter::ClearInput()
 {
     std::memset(&m_input, 0, sizeof m_input);
     for (u32 code = 0; code < kInputCodeCount; ++code) m_input.free[code] = 1, m_input.freeTime[code] = kLongFreeMs;
@@ -76,6 +91,8 @@ i32 CCharacter::Create(const CharacterCreateRecord* entry)
 
 i32 CCharacter::Update(u32 argument)
 {
+    m_packetApplied = m_packetPending;
+    m_packetPending = false;
     const CharacterTimers& t = m_status.timers;
     const bool hitStop = t.hitStopDelay <= 0.0f && t.hitStopTime > 0.0f;
     AdvanceAnimation(hitStop ? 0.0f : GetMotionSpeedRate());
@@ -114,10 +131,23 @@ u32 CCharacter::UpdateMoveInput(u32)
         s.acceleration += step * dt;
     }
     if (wanted != FindMotionKey("WAIT") && !s.moveEffect) {
-        PlayEffectOnce(FindEffectKey("EFCFLYSET"));
-        if (i32(s.tension) >= kTensionHigh) PlayEffectOnce(FindEffectKey("EFCOVERTENSIONDIFFUSIONSTARTSMALL"));
+        // Climbing and descending turn the burst along the velocity.
+        CVector3 turn = m_rotation;
+        if (wanted == FindMotionKey("MOVEUP") || wanted == FindMotionKey("MOVEDOWN")) {
+            const CVector3& v = s.velocity;
+            turn = CVector3(Atan2F(v.y, SqrtF(v.x * v.x + v.z * v.z)) * kRadToDeg, YawOf(v), 0.0f);
+        }
+        PlayEffectAt(FindEffectKey("EFCFLYSET"), m_position, turn);
+        if (i32(s.tension) >= kTensionHigh)
+            PlayEffectAt(FindEffectKey("EFCOVERTENSIONDIFFUSIONSTARTSMALL"), m_position, turn);
         StartEffect(0, FindEffectKey("EFCFLYLOOP"));
         s.moveEffect = 1;
+    } else if (wanted != FindMotionKey("WAIT")) {
+        // Moving on while the loop is ending: it comes back from its start.
+        if (CEffect* loop = GetAttachedObject(0); loop && loop->GetEndFlag()) {
+            loop->SetEndFlag(0);
+            loop->SetTime(0.0f);
+        }
     }
     if (!IsChangedAnimation(wanted)) ChangeMotion(wanted, 1);
     return 1;
@@ -212,9 +242,9 @@ u32 CCharacter::ShiftInput()
 u32 CCharacter::ApplyInputPacket(const InputPacket* packet)
 {
     if (!packet) return 0;
-    m_appliedPacket = *packet;
-    m_packetApplied = true;
     ShiftInput();
+    m_appliedPacket = *packet;
+    m_packetPending = true;
     for (u32 i = 0; i < kInputPacketBitCount; ++i) m_input.raw[u32(kInputPacketCodes[i])] = packet->Bit(i);
     m_input.stick1X = f32(double(packet->stickX) * double(0.01f));
     m_input.stick1Y = f32(double(packet->stickY) * double(0.01f));

@@ -17,7 +17,7 @@ public:
 
     // Takes both over; input state and handler table zeroed.
     CCharacter(CCharacterParameter* parameter = nullptr, CTensionFile* tension = nullptr);
-    CCharacter(const CCharacter& other) = default;
+    CCharacter(const CCharacter& other);
 
     // Create with a CharacterCreateRecord* (null: no record).
     i32 Initialize(intptr_t argument) override { return Create(reinterpret_cast<const CharacterCreateRecord*>(argument)); }
@@ -71,7 +71,7 @@ public:
     // fight than the one played. Built from the state otherwise.
     u32 GetInputPacket(InputPacket* packet) const
     {
-        if (!m_packetApplied) return BuildInputPacket(packet, m_input);
+        if (!m_packetApplied && !m_packetPending) return BuildInputPacket(packet, m_input);
         *packet = m_appliedPacket;
         return 1;
     }
@@ -136,8 +136,11 @@ protected:
     // The face clock on the wall clock, and the expression the action wants.
     void UpdateFace();
 
-    // Stand-in for the spell cancel, which nothing else provides yet.
+    // The cancel of a running card: its voice stopped, the states reset
+    // (every card idle), action 0.
     u32 CancelSpellCard();
+    // Every button free for long, sticks and vibration at 0.
+    void ClearInput();
     // The camera's free and lock-on views, kept beside the controller's mode.
     void SetCameraMode(u32 mode, f32 blend)
     {
@@ -151,8 +154,11 @@ protected:
     bool m_faceStamped = false;
     InputHandler m_inputHandlers[kActionCount] = {};
     u32 m_network = 0;               // a network battle: remote fighters take no pad
+    // A packet applied before this frame's update (pending) or for the
+    // frame being updated (applied); a frame without one clears both, so no
+    // earlier frame's packet stands for the state.
     InputPacket m_appliedPacket = {};
-    bool m_packetApplied = false;
+    bool m_packetPending = false, m_packetApplied = false;
     u32 m_padInput = 0;              // the pad drives this fighter
     u32 m_vibrationCapability = 0;   // copied from the pad each frame
 };

@@ -196,6 +196,13 @@ public:
     u32 Defeat(const CVector3& sourceDirection, u32 damageType, u32 attackKind, CCharacterBase* attacker);
     void EnterOut(u32 argument);
     u32 BounceDown(const CVector3& normal);
+    // Only the flights of a blow-off or fall-off (damage types 8, 9) bounce
+    // off the stage: the bounce turns them into a down (10), so a fighter
+    // lying against a wall or the floor is not downed again every frame.
+    bool BouncesOffWalls() const
+    {
+        return m_status.action == kActionHitReaction && (m_status.damageType == 8 || m_status.damageType == 9);
+    }
     u32 StartGuard(f32 angle);
     u32 GuardStep(u32 argument);
     u32 HitReactionStep(u32 argument);

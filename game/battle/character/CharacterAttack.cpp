@@ -249,7 +249,8 @@ u32 CCharacterAction::StartShoot()
     if (charged) {
         PlaySound(FindVoiceKey("VOICECHARGESHOOT"));
         u32 slot = s.participantSlot;
-        SendObjectMessage(kMsgSmallShake, 0, 2, reinterpret_cast<intptr_t>(&slot));
+        SendObjectMessage(kMsgSmallShake, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&slot));
+        SetVibration(m_parameter->values.body.smallPadVibrationPow);
     } else if (s.timers.voiceCooldowns[kShootVoiceTimer] <= 0.0f) {
         PlaySound(FindVoiceKey("VOICESHOOT"));
         s.timers.voiceCooldowns[kShootVoiceTimer] = m_parameter->values.general.shootVoiceTime;
@@ -338,7 +339,7 @@ u32 CCharacterAction::StartSpark()
     s.timers.actionClocks[kSparkClock] = 0.0f;
     s.sparkGauge = 0.0f;
     if (s.timers.invincibility < r.invincibilityTime) s.timers.invincibility = r.invincibilityTime;
-    s.damageType = 0, s.knockPower = 0.0f;
+    s.damageType = 0, s.knockPower = 0.0f, s.moveHit.rollCount = 0;
     s.barrageSlot = kSparkSlot + k;
     s.timers.turnShootClock = s.timers.sinceBarrageFinished = s.attackClocks[kShotClock] = 0.0f;
     // An empty magazine stays empty rather than wrapping to 65535.
@@ -365,6 +366,8 @@ u32 CCharacterAction::SparkStep(u32 argument)
     if (HasSkillReversalBarrage()) FireStep(argument);
     if (s.timers.actionClocks[kSparkClock] < r.time) return 0;
     const TensionBonus* bonus = GetTensionBonus();
+    // The spark interval timer is the spark lock a freezing hit sets: one
+    // count-down that keeps the next spark off, whichever set it.
     s.timers.sparkLock = (bonus ? bonus->sparkIntervalRevise : 1.0f) * r.interval;
     s.timers.secondStun = r.reactionTime;
     return 1;
@@ -382,6 +385,7 @@ u32 CCharacterAction::StartShootOut(CObjectDivision* target)
     s.timers.ammoReload = 0.0f;
     if (CBarrage* barrage = GetCurrentBarrage()) barrage->Restart(0.0f);
     s.timers.actionClocks[kSparkClock] = s.timers.actionClocks[kShootOutShotTimer] = 0.0f;
+    s.moveHit.escapePresses = 0;
     ResetStates(kResetShoot);
     s.lockedTargetId = target->GetId();
     ChangeMotion(FindMotionKey("SLIDEBACK"), 0);
@@ -436,10 +440,11 @@ u32 CCharacterAction::ShootOutStep(u32 argument)
             // volley goes through the hit record.
             if (auto* defender = dynamic_cast<CCharacterAction*>(target))
                 defender->TakeHit(Hit{f32(r.timeStr), 0, 0, r.gauge, r.causeGauge, CVector3(0, 0, -1), 0,
-                                      kShootOutHitKind, 1, 0, this});
+                                      kShootOutHitKind, 0, 0, this});   // never lethal
         }
     }
     u32 slot = s.participantSlot;
-    SendObjectMessage(kMsgSmallShake, 0, 2, reinterpret_cast<intptr_t>(&slot));
+    SendObjectMessage(kMsgSmallShake, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&slot));
+    SetVibration(m_parameter->values.body.smallPadVibrationPow);
     return 0;
 }

@@ -18,7 +18,8 @@ CCharacterBase::CCharacterBase(CCharacterParameter* parameter, CTensionFile* ten
 }
 
 CCharacterBase::CCharacterBase(const CCharacterBase& other)
-    : CObjectDivision(other), m_status(other.m_status), m_hitSphereBones(other.m_hitSphereBones),
+    : CObjectDivision(other), m_meeting(other.m_meeting), m_status(other.m_status), m_dot(other.m_dot),
+      m_regeneration(other.m_regeneration), m_readyClock(other.m_readyClock), m_hitSphereBones(other.m_hitSphereBones),
       m_trailBones(other.m_trailBones), m_weapons(other.m_weapons), m_textures(other.m_textures),
       m_trailRibbons(other.m_trailRibbons)
 {

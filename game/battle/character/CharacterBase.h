@@ -399,6 +399,8 @@ public:
     u32 PlayHitSound(u32 weight, u32 cut);
     // Plays effect container n once at the centre (not kept). 0 when empty.
     u32 PlayEffectOnce(u32 n);
+    // Effect n once at position, turned by rotation (degrees); registered.
+    u32 PlayEffectAt(u32 n, const CVector3& position, const CVector3& rotation);
     // Container once on each EFFECTBONENAME bone, registered; the count played.
     u32 PlayOnBones(const CEffectContainer& container);
     u32 ResetStates(u32 mask);

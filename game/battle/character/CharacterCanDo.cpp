@@ -98,8 +98,9 @@ u32 CCharacterBase::CanShoot() const
     } else if (const ShotRecord* shot = k.Shot(); shot && shot->shootObjectType == 4) {
         if (shot->weaponNo < 0 || !GetSubObject(u32(shot->weaponNo))) return 0;
     }
-    // The restriction status forbids shooting while it lasts.
-    return !(s.timers.statusTimers[kRestrictionTimer] > 0);
+    // The restriction status (status timer 4) holds the tension low but does
+    // not stop shooting: only the shoot restriction word of message 51 does.
+    return 1;
 }
 
 u32 CCharacterBase::CanCastSpell() const

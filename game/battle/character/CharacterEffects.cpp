@@ -151,6 +151,12 @@ u32 CCharacterBase::PlayEffectOnce(u32 n)
     return m_status.effects[n]->PlayAt(GetEffectManager(), &center, &rotation, nullptr, 0.0f, 1, 0, nullptr) ? 1 : 0;
 }
 
+u32 CCharacterBase::PlayEffectAt(u32 n, const CVector3& position, const CVector3& rotation)
+{
+    if (n >= kEffectCount || !m_status.effects[n]) return 0;
+    return m_status.effects[n]->PlayAt(GetEffectManager(), &position, &rotation, nullptr, 0.0f, 1, 0, nullptr) ? 1 : 0;
+}
+
 u32 CCharacterBase::PlayOnBones(const CEffectContainer& container)
 {
     CAnimationController* controller = GetAnimationController();
@@ -286,12 +292,15 @@ u32 CCharacterBase::GetHitSphere(u32 i, CVector4* out) const
 
 u32 CCharacterBase::CanDoubleAttack() const
 {
-    const CObjectRegistry* registry = GetObjectRegistry();
-    if (m_status.timers.doubleAttackCooldown > 0 || !registry || !m_status.lockedTargetId) return 0;
-    // The fighters in registry (id) order, so the answer never depends on
-    // where they sit in memory.
-    for (u32 i = 0; i < registry->GetCount(); ++i) {
-        const auto* other = dynamic_cast<const CCharacterBase*>(registry->GetAt(i));
+    if (m_status.timers.doubleAttackCooldown > 0 || !m_status.lockedTargetId) return 0;
+    // The battle's character list (message 18), in its fixed order.
+    const BattleCharacterList* list = nullptr;
+    auto* self = const_cast<CCharacterBase*>(this);
+    if (!self->SendObjectMessage(kMsgCharacterList, CObjectRegistry::kHandlerId, -1, reinterpret_cast<intptr_t>(&list)) ||
+        !list)
+        return 0;
+    for (u32 i = 0; i < list->count; ++i) {
+        const auto* other = dynamic_cast<const CCharacterBase*>(list->characters[i]);
         if (!other || other == this || other->GetTeam() != GetTeam()) continue;
         if (other->GetStatus()->lockedTargetId == m_status.lockedTargetId && other->IsLockable()) return 1;
     }

@@ -83,6 +83,7 @@ u32 CCharacter::UpdateTimers(u32)
     for (f32& clock : s.attackClocks) clock += dt;
     t.actionClocks[kSparkOrDamageClock] += dt;
     t.actionClocks[kShootOutShotTimer] += dt;
+    m_status.afterimageClock += dt;
     UpdateDoubleAttack(s.moveHit, dt);
     if (AttackEnding(a)) t.afterAttackEnd += dt;
     if (CurrentBarrageFinished()) t.sinceBarrageFinished += dt;
@@ -113,10 +114,9 @@ u32 CCharacter::UpdateTimers(u32)
         const GuardRecord& g = v->guard;
         if (a == kActionGuard) {
             s.guardGauge += dt;
-            if (s.guardGauge >= g.guardTime) {
-                s.guardBreak = 1;
-                SetAction(kActionNeutral);
-            }
+            // The break only raises the flag: the guard step ends the guard
+            // next frame with its own clean-up (effect, weapons, states).
+            if (s.guardGauge >= g.guardTime) s.guardBreak = 1;
         } else {
             if (s.guardGauge > 0.0f && t.guardReload >= g.reload) {
                 s.guardGauge -= dt * (s.guardBreak ? g.cooldownRecover : g.recover);
@@ -165,7 +165,9 @@ u32 CCharacter::UpdateTimers(u32)
     if (t.sparkLock > 0.0f) CountDown(t.sparkLock, dt);
     if (t.secondStun > 0.0f) CountDown(t.secondStun, dt);
 
-    // 11. The ready clock runs while every fighter passes its ready test.
+    // 11. The ready clock runs while every fighter passes its ready test:
+    // the scene's answer to message 24, 1 once the battle is over and every
+    // fighter rests in a settled action (the scene's message table rules).
     u32 ready = 0;
     if (SendObjectMessage(kMsgAllReady, 0, 0, reinterpret_cast<intptr_t>(&ready)) && ready == 1) {
         m_readyClock += dt;

@@ -103,6 +103,8 @@ i32 CCharacterAction::TakeHit(const Hit& hit)
     // converts the same everywhere, and life stops at the i32 ends.
     const i32 whole = SaturateToI32(d);
     s.hp = i32(std::clamp<i64>(i64(s.hp) - whole, INT32_MIN, INT32_MAX));
+    // A negative damage heals, but no further than the full HP (as message 7).
+    if (whole < 0 && m_parameter) s.hp = std::min(s.hp, std::max(m_parameter->values.general.hp, s.hp + whole));
     s.exactHp = f32(s.hp);
     s.moveHit.damageTaken = SaturateToI32(f32(s.moveHit.damageTaken) + d);
     Push(s.moveHit.lastTaken, whole);
@@ -283,8 +285,10 @@ u32 CCharacterAction::HitReactionStep(u32)
         }
         return 0;
     }
+    // A damage motion the model lacks never plays, so it cannot be waited
+    // for: the reaction would never end.
     const bool running = s.timers.hitReaction > 0 ? s.timers.actionClocks[kDamageClock] <= s.timers.hitReaction
-                                                  : !IsChangedAnimationEnded();
+                                                  : HasMotion(s.damageMotion) && !IsChangedAnimationEnded();
     if (running) return 0;
     if (s.damageType == character_slots::kDamageSpin && s.damageMotion == M("DAMAGEDOWNBACKSTART")) {
         s.damageMotion = M("DAMAGEDOWNRECOVERBACK");
@@ -402,6 +406,19 @@ u32 CCharacterAction::DefeatedStep(u32)
     if (!revived) return 0;
     const u32 type = s.damageType < kDamageTypeCount ? s.damageType : 0;
     ExtendInvincibility(m_parameter->values.damages[type].invincibilityTime);
+    // Back with a full magazine (FULLCHARGEFLG), unless an empty-start skill
+    // forbids it and sends the fighter back with none. The cards refill on
+    // their own reload clocks.
+    const u32 selected = s.selectedBarrage < kShotSlotCount ? s.selectedBarrage : 0;
+    if (AnySkillHas(GetSkillPlaces(), kEmptyStartFlag)) {
+        // Empty, and reloading from the start as a magazine just run out.
+        s.ammunition = 0;
+        s.timers.ammoReloadDuration = m_parameter->values.shots[selected].reload;
+        s.timers.ammoReload = 0.0f;
+    } else if (m_parameter->values.limit.fullChargeFlg) {
+        s.ammunition = m_parameter->values.shots[selected].ammunition;
+        s.timers.ammoReload = 0.0f;
+    }
     return 1;
 }
 
@@ -414,6 +431,7 @@ u32 CCharacterAction::StartGuard(f32 angle)
     if (angle != -1.0f) m_rotation.y = WrapAngle(view.y + angle);
     else if (KeepsRotationAsView()) m_rotation.y = view.y;
     s.guardGauge = 0;
+    s.timers.guardReload = 0;
     ShowWeaponsOfFlag(kGuardWeapons, 1);
     ChangeMotion(M("GUARD"), 1);
     SetAction(kActionGuard);
@@ -436,7 +454,7 @@ u32 CCharacterAction::GuardStep(u32)
         s.moveHit.guardCenter = m_parameter->values.guard.center;
         s.moveHit.guardCenter.TransformCoord(m_world);
     }
-    if (s.guardGauge >= m_parameter->values.guard.guardTime) {
+    if (s.guardBreak || s.guardGauge >= m_parameter->values.guard.guardTime) {
         s.guardBreak = 1;
         SetAction(kActionNeutral);
         ShowWeaponsOfFlag(kGuardWeapons, 0);

@@ -7,7 +7,9 @@
 
 #include "engine/core/FloatMath.h"
 #include "engine/platform/FrameTime.h"
+#include "engine/platform/SoundBuffer.h"
 #include "game/battle/object/Bullet.h"
+#include "game/battle/object/SpellCardSetting.h"
 
 namespace {
 
@@ -317,6 +319,19 @@ u32 CCharacter::ShootOutInput(u32)
     return 1;
 }
 
-// -- Stand-ins: enter the action, nothing more. --
+// -- The spell-card cancel: the card's phase reset, then idle. --
 
-u32 CCharacter::CancelSpellCard() { return SetAction(kActionNeutral); }
+u32 CCharacter::CancelSpellCard()
+{
+    CharacterStatus& s = m_status;
+    // The card's voice stops with the card.
+    const i32 first = GetSpellVoice(s.spellSlot);
+    if (first >= 0 && s.lastVoice >= u32(first) && s.lastVoice < u32(first + kSpellVoiceCount) &&
+        s.lastVoice < kVoiceCount && s.voices[s.lastVoice])
+        s.voices[s.lastVoice]->StopVoiceAt(s.voiceIndex, 1);
+    // Every card idle with its effects gone, the fighter's states reset.
+    ResetStates(character_slots::kResetKeepLoopsButFlight);
+    ClearSpellStatus();
+    StopUpperMotion();
+    return SetAction(kActionNeutral);
+}

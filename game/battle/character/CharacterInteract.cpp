@@ -125,6 +125,7 @@ i32 CCharacterAction::HitTestBullet(CBullet* bullet, u32)
             m_status.displacement =
                 WithLength(m_status.displacement, (contact - sphereCentre).Length() - (radius - 0.01f));
             bullet->SetDirection(WithLength(step, (contact - bulletCentre).Length() + 0.1f));
+            if (m_camera) m_camera->SetCollisionFlag(1);
         }
         break;
     }
@@ -282,6 +283,9 @@ u32 CCharacterAction::GuardBullet(CBullet* bullet, u32)
             AddSparkGauge(guard.gaugeMagnification * (last ? v.lastCauseGauge : v.causeGauge));
         }
         PayGuardMP(v.mpScrape, owner);
+        // The shot shows its hit where the guard stopped it.
+        if (const CEffectContainer* e = bullet->GetHitEffect())
+            e->PlayAtMatrix(GetEffectManager(), &contact, nullptr, nullptr, 1, nullptr);
         bullet->CountHit(slot, 1);
         bullet->ReleaseOnHit();
     }

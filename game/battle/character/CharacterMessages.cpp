@@ -66,7 +66,7 @@ u32 CCharacterAction::HandleCharacterMessage(u32 message, CMessageObject* sender
         GetCenter(&centre);
         const CVector3 moved = m_position + (hit.point + hit.normal * (radius + 0.001f)) - centre;
         SetPosition(&moved);
-        if (s.action == kActionHitReaction) BounceDown(hit.normal);
+        if (BouncesOffWalls()) BounceDown(hit.normal);
         return 1;
     }
     case kMsgOutsideStageBox: {
@@ -80,7 +80,7 @@ u32 CCharacterAction::HandleCharacterMessage(u32 message, CMessageObject* sender
         if (p.z < box.min.z + radius) p.z = box.min.z + radius;
         else if (p.z > box.max.z - radius) p.z = box.max.z - radius;
         SetPosition(&p);
-        if (s.action == kActionHitReaction) BounceDown(normal);
+        if (BouncesOffWalls()) BounceDown(normal);
         return 1;
     }
     case kMsgViewCamera:

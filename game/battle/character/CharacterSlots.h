@@ -43,7 +43,7 @@ enum SoundEffectSlot : u32 {
     kSeBeat = 6,
 };
 
-enum DamageType : u32 { kDamageSpin = 7, kDamageDown = 10 };
+enum DamageType : u32 { kDamageSpin = 7, kDamageBlowOff = 8, kDamageFallOff = 9, kDamageDown = 10 };
 
 // Attached-object slots.
 enum AttachedSlot : u32 { kAttachedFlyLoop = 0 };

@@ -41,6 +41,7 @@ CCameraController::CCameraController(CCameraParameter* parameter)
 
 CCameraController::CCameraController(const CCameraController& other)
     : m_state(other.m_state),
+      m_collision(other.m_collision),
       m_parameter(other.m_parameter ? new CCameraParameter(*other.m_parameter) : nullptr),
       m_eyeObject(other.m_eyeObject),
       m_targetObject(other.m_targetObject),

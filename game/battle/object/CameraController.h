@@ -48,6 +48,9 @@ public:
     virtual i32 LookAtObject(const CObjectDivision* object) = 0;
     // One frame: blend, follow, turn, build the view. 1.
     virtual i32 Update(u32 argument = 0) = 0;
+    // Raised when the fighter meets a solid shot; kept for the view, it
+    // feeds no simulation value.
+    virtual void SetCollisionFlag(u32) {}
 };
 
 // How one anchor chases its object.
@@ -116,6 +119,8 @@ public:
     // for a mode the parameter set has no row for.
     void SetMode(u8 mode, f32 blendTime) override;
     u32 GetMode() const override { return m_state.mode; }
+    void SetCollisionFlag(u32 flag) override { m_collision = flag; }
+    u32 GetCollisionFlag() const { return m_collision; }
 
     // Aims the turn at point, the pitch clamped to the current vertical
     // range. 0 for null.
@@ -147,6 +152,7 @@ private:
     void BuildView();
 
     CCameraState m_state;
+    u32 m_collision = 0;
     CCameraParameter* m_parameter = nullptr;
     CObjectDivision* m_eyeObject = nullptr;
     CObjectDivision* m_targetObject = nullptr;

@@ -32,6 +32,7 @@ FighterFiles FighterFiles::Prefixed(const std::string& name)
     f.pattern = name + "_Pattern.txt";
     f.bullet = name + "_Bullet.txt";
     f.spell = name + "_Spell.txt";
+    f.tensionSpell = name + "_TensionSpell.txt";
     f.weapons = {name + "_Staff.txt", name + "_Shield.txt"};
     f.face = name + ".fac";
     return f;
@@ -133,9 +134,9 @@ SettingWriter FighterParameter(const FighterFiles& files, i32 life)
     for (const char* key : {"BARRAGEA", "BARRAGEB", "CHARGEBARRAGEA", "CHARGEBARRAGEB", "SHOOTOUTBARRAGE",
              "SPARKABARRAGE", "SPARKBBARRAGE"})
         w.Set(key, files.barrage.c_str());
-    for (const char* key : {"SPELLA", "SPELLB", "CHARGESPELLA", "CHARGESPELLB", "EXCEPTIONSPELL", "HITENSIONSPELL",
-             "CLIMAXTENSIONSPELL"})
-        w.Set(key, files.spell.c_str());
+    for (const char* key : {"SPELLA", "SPELLB", "CHARGESPELLA", "CHARGESPELLB"}) w.Set(key, files.spell.c_str());
+    for (const char* key : {"EXCEPTIONSPELL", "HITENSIONSPELL", "CLIMAXTENSIONSPELL"})
+        w.Set(key, files.tensionSpell.c_str());
     w.Set("EXPRESSION", files.face.c_str());
     // Values that default to 0 are given distinct ones, so a swapped record
     // or a lost sign shows: each damage type falls at its own rate, and the
@@ -151,6 +152,24 @@ SettingWriter FighterParameter(const FighterFiles& files, i32 life)
 namespace {
 
 bool Save(const SettingWriter& text, const std::string& path) { return battle_data::WriteDataFile(path, text.Text()); }
+
+// A spell card and its chain (<prefix>Barrage.txt > Pattern > Bullet):
+// five bullets a volley of strength str and damage type.
+void WriteCard(const std::string& file, const std::string& prefix, i32 str, i32 damageType)
+{
+    const std::string barrage = prefix + "Barrage.txt", pattern = prefix + "Pattern.txt",
+                      bullet = prefix + "Bullet.txt";
+    Save(SettingWriter().Set("NAME", "spell").Set("RELOAD", 8.0f).Set("AMMUNITION", 1).Set("BARRAGE", barrage.c_str()),
+        file);
+    Save(SettingWriter().Set("NAME", "card barrage").Set("PATTERN", pattern.c_str()), barrage);
+    Save(SettingWriter().Set("NAME", "card pattern").Set("BULLET", bullet.c_str()).Set("SHOOTCOUNT", 5)
+            .Set("SHOOTWAIT", 0.1f).Set("SHOOTANGLEADD", 6.0f),
+        pattern);
+    SettingWriter b;
+    b.Set("NAME", "card bullet").Set("POW", 1.5f).Set("VELOCITY", 30.0f).Set("HITRADIUS", 0.6f);
+    b.Set("EXISTENCETIME", 2.0f).Set("STAGEHITFLG", 1).Set("CHRACTORHITFLG", 1).Set("EFCBULLETHIT", "Efc_Hit.efc");
+    Save(b.Set("STR", str).Set("DAMAGETYPE", damageType), bullet);
+}
 
 // The shot chain (barrage > pattern > bullet), the spell card, the camera
 // and the weapons of files, in the current folder.
@@ -178,12 +197,20 @@ void WriteChildren(const FighterFiles& files, const std::string& weaponModel)
     if (!weaponModel.empty()) {
         bullet.Set("VELOCITY", 30.0f).Set("HITRADIUS", 0.4f).Set("EXISTENCETIME", 2.0f).Set("STAGEHITFLG", 1);
         bullet.Set("CHRACTORHITFLG", 1).Set("EFCBULLETHIT", "Efc_Hit.efc");
+        // Real damage, so that battles see it: a shot takes 50 HP without
+        // staggering (type 0), so fighters keep to their plans.
+        bullet.Set("STR", 50).Set("DAMAGETYPE", 0);
     }
     Save(bullet, files.bullet);
-    SettingWriter spell;
-    spell.Set("NAME", "spell").Set("RELOAD", 8.0f);
-    if (!weaponModel.empty()) spell.Set("AMMUNITION", 1).Set("BARRAGE", files.barrage.c_str());
-    Save(spell, files.spell);
+    if (weaponModel.empty()) {
+        Save(SettingWriter().Set("NAME", "spell").Set("RELOAD", 8.0f), files.spell);
+    } else {
+        // The cards fire chains of their own, heavier than a shot; the
+        // exception and tension cards' bullets knock down (with a short
+        // knock-back: POW 1.5 at the default attenuation of 1 a second).
+        WriteCard(files.spell, files.name + "_Spell", 60, 0);
+        WriteCard(files.tensionSpell, files.name + "_TensionSpell", 80, 10);
+    }
     if (weaponModel.empty()) {
         Save(SettingWriter().Set("BONE", "Arm").Set("RESOURCE", "Non Name").Set("SHOWFLG", 1), files.weapons[0]);
         return;
@@ -268,6 +295,19 @@ bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMe
     // every 0.5 s at level 4) says so: a hold of the default 1 s would need
     // two draws in a row.
     parameter.Set("DASHSTARTTIME", 0.3f);
+    // Hits taken grow with the tension, by uneven factors: a 50-point shot
+    // takes 53 at normal tension, and a change of 1 % in the damage takes
+    // 54, so the whole battles' hashes see the damage formula.
+    const std::pair<const char*, f32> revise[] = {
+        {"LOWBONUSDAMAGEREVISE", 0.93f}, {"NORMALBONUSDAMAGEREVISE", 1.07f}, {"HIBONUSDAMAGEREVISE", 1.13f},
+        {"CLIMAXBONUSDAMAGEREVISE", 1.19f}};
+    for (const auto& [key, factor] : revise) parameter.Set(key, factor);
+    // Close attacks hit hard, and the last hit of a combo knocks down.
+    for (u32 i = 0; i < 9; ++i) {
+        const std::string prefix = "SHORTATTACK0" + std::to_string(i);
+        parameter.Set((prefix + "STR").c_str(), 70).Set((prefix + "DAMAGETYPE").c_str(), 2);
+        parameter.Set((prefix + "LASTDAMAGETYPE").c_str(), 10);
+    }
     // With a tone per file voices rise in pitch through the table and sound
     // effects fall, so each can be told apart by ear; else one tone each.
     const f32 step = tonePerFile ? 1.06f : 1.0f;

@@ -7,7 +7,9 @@
 //   Camera.txt       camera settings
 //   Barrage.txt      one barrage: one pattern (Pattern.txt) of one bullet
 //                    (Bullet.txt); every barrage slot uses it
-//   Spell.txt        one spell card; every spell slot uses it
+//   Spell.txt        one spell card; every spell slot uses it (the data
+//                    set's fighters have a heavier one, <name>_TensionSpell,
+//                    for the exception and tension cards)
 //   Staff.txt        a weapon on the arm bone
 //   Chara.fac        the face file, one expression
 //   Skill.txt        the skill list: Guard.txt (HP x2, GUARDTIME x1.5,
@@ -45,6 +47,7 @@ struct FighterFiles {
     std::string pattern = "Pattern.txt";
     std::string bullet = "Bullet.txt";
     std::string spell = "Spell.txt";
+    std::string tensionSpell = "Spell.txt";   // the high-tension and climax cards
     std::vector<std::string> weapons{"Staff.txt"};
     std::string face = "Chara.fac";
 

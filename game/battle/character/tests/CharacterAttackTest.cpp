@@ -194,6 +194,45 @@ TEST_F(ScriptedFighterTest, WithoutADoubleTheRealCardRunsTheSpellAction)
     EXPECT_EQ(card.IsIdle(), 1u);
 }
 
+// With the combination skill a triggered guard cancels the running card
+// through the real frame: the fighter is idle, the card too, and later
+// frames no longer run it.
+TEST_F(ScriptedFighterTest, ACancelledCardGoesIdleAndIsNotUpdatedAgain)
+{
+    SetCharacterObjectFactory(nullptr);
+    setting_test::SettingWriter()
+        .Set("NAME", "spell").Set("AMMUNITION", 1).Set("RELOAD", 0.0f).Set("BARRAGE", "Barrage.txt")
+        .Save("Spell.txt");
+    setting_test::SettingWriter().Set("FLAG2", 1 << 12).Save("Combination.txt");
+    setting_test::SettingWriter().Set("SKILL", "Combination.txt").Save("Skill.txt");
+    ASSERT_EQ(skills_.LoadFile("Skill.txt"), 1);
+    c_ = NewFighter<ScriptedFighter>();
+    CharacterCreateRecord record;
+    record.skills[0] = 1;
+    ASSERT_EQ(c_->Create(&record), 1);
+    ASSERT_EQ(c_->HasSkillCombination(), 1u);
+    SetFrameTime(50);
+    auto& card = static_cast<CSpellCard&>(*c_->GetSpellCards()[0]);
+    card.UpdateReload(c_.get());
+    ASSERT_EQ(c_->StartSpellCard(), 1u);
+    const InputPacket none = {}, guard = {{0x40, 0}, 0, 0};   // bit 6: code 23
+    for (u32 frame = 0; frame < 3; ++frame) c_->ApplyInputPacket(&none), c_->Update(0);
+    ASSERT_EQ(S().action, u32(kActionSpellCard));
+    ASSERT_EQ(card.IsIdle(), 0u);
+    const f32 running = card.GetClock();
+    EXPECT_GT(running, 0.0f);
+    c_->ApplyInputPacket(&guard);
+    c_->Update(0);
+    EXPECT_EQ(S().action, u32(kActionNeutral));
+    EXPECT_EQ(card.IsIdle(), 1u);
+    EXPECT_EQ(S().spellStep, 0u);
+    const f32 cancelled = card.GetClock();
+    for (u32 frame = 0; frame < 3; ++frame) c_->ApplyInputPacket(&none), c_->Update(0);
+    EXPECT_EQ(card.GetClock(), cancelled);
+    EXPECT_EQ(card.IsIdle(), 1u);
+    EXPECT_EQ(S().action, u32(kActionNeutral));
+}
+
 // A guard counter moves the real card in use on to its next short attack:
 // one more counted, its phase time restarted at SHORTATTACKFAST; the other
 // cards keep theirs.

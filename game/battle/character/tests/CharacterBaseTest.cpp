@@ -175,6 +175,34 @@ TEST_F(CharacterTest, CopyIsDeepAndReleaseIsHarmlessTwice)
     c->Release();
 }
 
+// A copy keeps the fighter's meeting record, damage over time, regeneration
+// and ready clock, and starts with no buttons held.
+TEST_F(CharacterTest, ACopyKeepsTheBattleStateButNotTheButtons)
+{
+    auto c = NewFighter();
+    c->Create(nullptr);
+    c->GetMeeting().shootRestrict = 3, c->GetMeeting().shotHits = 9;
+    c->SetRegeneration(1);
+    const InputPacket slide = {{0x20, 0}, 40, -20};   // bit 5: code 22
+    c->ApplyInputPacket(&slide);
+    ASSERT_EQ(c->GetInput().raw[22], 1u);
+    c->Update(0);   // the ready clock and the damage-over-time clock run
+    std::unique_ptr<CPlayerCharacter> copy(static_cast<CPlayerCharacter*>(c->Clone()));
+    EXPECT_EQ(copy->GetMeeting().shootRestrict, 3u);
+    EXPECT_EQ(copy->GetMeeting().shotHits, 9u);
+    EXPECT_EQ(copy->GetReadyClock(), c->GetReadyClock());
+    EXPECT_EQ(std::memcmp(&copy->GetDamageOverTime(), &c->GetDamageOverTime(), sizeof(c->GetDamageOverTime())), 0);
+    EXPECT_EQ(copy->GetInput().raw[22], 0u);
+    EXPECT_EQ(copy->GetInput().held[22], 0u);
+    EXPECT_EQ(copy->GetInput().stick1X, 0.0f);
+    EXPECT_EQ(copy->GetInput().free[22], 1u);
+    // No packet stands for the copy's input: it builds one from its state.
+    InputPacket back;
+    copy->GetInputPacket(&back);
+    EXPECT_EQ(back.buttons[0] | back.buttons[1] | u8(back.stickX) | u8(back.stickY), 0);
+    for (u32 a = 0; a < kActionCount; ++a) EXPECT_EQ(copy->GetInputHandler(a), c->GetInputHandler(a)) << a;
+}
+
 // The battle's barrages fit the slots: each fires its own definition of the
 // fighter's parameter set, and a copied fighter's barrages own theirs.
 TEST_F(CharacterTest, RealBarragesFireTheFightersDefinitions)

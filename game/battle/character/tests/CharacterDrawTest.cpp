@@ -159,6 +159,31 @@ TEST_F(CharacterDrawTest, ExpressionsPickTheFaceTextures)
     }
 }
 
+// Real frames of 50 ms with MATRIXUPDATETIME 0.1: the fighter's clock
+// shifts the records every second frame, so record 1 holds the world matrix
+// of the frame two before, while record 0 follows the fighter.
+TEST_F(CharacterDrawTest, AfterimagesTrailTheFighterOverRealFrames)
+{
+    auto c = Fighter(2);
+    SetFrameTime(50);
+    std::vector<f32> xs;
+    for (u32 frame = 0; frame < 8; ++frame) {
+        c->GetPosition()->x = f32(frame);
+        c->Update(0);
+        c->PostUpdate(0);
+        c->LateUpdate(0);
+        xs.push_back(c->GetWorldMatrix()->m[3][0]);
+        EXPECT_EQ(c->GetAfterimages()[0].world.m[3][0], xs.back()) << frame;
+    }
+    SetFrameTime(0);
+    EXPECT_LT(c->GetStatus()->afterimageClock, 0.1f);
+    const f32 older = c->GetAfterimages()[1].world.m[3][0];
+    EXPECT_LT(older, xs.back());
+    EXPECT_NE(std::find(xs.begin(), xs.end() - 1, older), xs.end() - 1) << older;
+    EXPECT_GT(c->GetAfterimages()[2].world.m[3][0], -1.0f);
+    EXPECT_LT(c->GetAfterimages()[2].world.m[3][0], older);
+}
+
 // N = 4, T = 0.1: afterimage i fades by f = i/4 - ((0.1 - clock)/0.1)/4 and
 // is drawn (1, 1 - f, 1 - f, 1 - 2f), clamped; depth writes are off for the
 // three of them and back on after.

@@ -249,11 +249,19 @@ TEST_F(Effects, ADoubleAttackNeedsATeamMateOnTheSameTarget)
         {"a bound mate", 1, 9, kActionBound, 0, 0},
         {"cooling down", 1, 9, 0, 0.5f, 0},
     };
+    // The mates come from the battle's character list (message 18).
+    CObjectDivision* both[] = {fighter_.get(), mate.get()};
+    scene_.characters = {both, 2};
     for (const auto& r : rows) {
         me.team = 1, me.lockedTargetId = 9, me.timers.doubleAttackCooldown = r.cooldown;
         them.team = r.team, them.lockedTargetId = r.target, them.action = r.action;
         EXPECT_EQ(fighter_->CanDoubleAttack(), r.expected) << r.what;
     }
+    // A mate the list does not hold does not count, registered or not.
+    them.team = 1, them.lockedTargetId = 9, them.action = 0, me.timers.doubleAttackCooldown = 0;
+    scene_.characters = {both, 1};
+    EXPECT_EQ(fighter_->CanDoubleAttack(), 0u);
+    scene_.characters = {};
 }
 
 }  // namespace

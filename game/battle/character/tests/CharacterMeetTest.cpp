@@ -25,6 +25,23 @@ protected:
         return f;
     }
     CVector3 Pos(const CCharacterBase& f) { return *f.CCharacterBase::GetPosition(); }
+    // A shot of record from 3 units along z on side toward the origin, two
+    // units a frame; its resources bound when given. The caller deletes it.
+    static CBullet* ShotFrom(CBulletParameter* record, CObjectDivision* shooter, f32 side,
+                             CResourceController* resources = nullptr)
+    {
+        auto* bullet = new CBullet(record);
+        if (resources) {
+            EXPECT_EQ(bullet->LoadResource(resources), 1);
+        }
+        BulletLaunchRecord launch;
+        launch.position = {0, 1, 3 * side};
+        launch.direction = {0, 0, -side};
+        launch.shooter = launch.firingObject = shooter;
+        EXPECT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
+        bullet->SetDirection({0, 0, -2 * side});
+        return bullet;
+    }
 };
 
 TEST_F(CharacterMeetTest, SweepsStopAtContact)
@@ -89,16 +106,83 @@ TEST_F(CharacterMeetTest, GuardStopsBulletsFromTheFrontOnly)
         auto shooter = Fighter({0, 0, 50}, 0, 0);
         c->GetStatus()->action = kActionGuard;
         c->GetStatus()->mp = 50;
-        auto* bullet = new CBullet(bulletRecord.get());
-        BulletLaunchRecord launch;
-        launch.position = {0, 1, 3 * side};
-        launch.direction = {0, 0, -side};
-        launch.shooter = launch.firingObject = shooter.get();
-        ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
-        bullet->SetDirection({0, 0, -2 * side});
+        CBullet* bullet = ShotFrom(bulletRecord.get(), shooter.get(), side);
         EXPECT_EQ(c->GuardBullet(bullet, 0), side < 0 ? 1u : 0u);
         EXPECT_EQ(c->GetMeeting().guardedHits, side < 0 ? 1u : 0u);
         EXPECT_EQ(c->GetStatus()->mp, side < 0 ? 45.0f : 50.0f);
+        delete bullet;
+    }
+}
+
+// A guarded shot shows its hit effect where the guard stopped it; a shot
+// that misses the guard shows none here.
+TEST_F(CharacterMeetTest, AGuardedShotPlaysItsHitEffectAtTheGuard)
+{
+    auto* hit = new CEffectContainer();
+    hit->SetName("Spark");
+    auto* object = new CEffectObject();
+    object->SetName("glow");
+    ASSERT_EQ(hit->AddObject(object), 1u);
+    void* slot = hit;
+    resources_.GetEffectList()->Add(&slot);
+    setting_test::SettingWriter().Set("NAME", "shot").Set("HITRADIUS", 0.5f).Set("EFCBULLETHIT", "Spark.efc")
+        .Save("Shot.txt");
+    CBulletParameter record;
+    ASSERT_EQ(record.LoadFile("Shot.txt"), 1);
+    for (f32 side : {-1.0f, 1.0f}) {
+        auto c = Fighter({0, 0, 0}, 1, 1);
+        auto shooter = Fighter({0, 0, 50}, 0, 0);
+        c->GetStatus()->action = kActionGuard;
+        CBullet* bullet = ShotFrom(&record, shooter.get(), side, &resources_);
+        ASSERT_NE(bullet->GetHitEffect(), nullptr);
+        effects_.Release();
+        ASSERT_EQ(effects_.Create(nullptr, 256, 256), 1);
+        EXPECT_EQ(c->GuardBullet(bullet, 0), side < 0 ? 1u : 0u);
+        const CEffect* played = effects_.GetFirstEffect();
+        EXPECT_EQ(played != nullptr, side < 0) << side;
+        if (played) {
+            EXPECT_NEAR(const_cast<CEffect*>(played)->GetPlacePosition()->z, -1.5f, 0.6f);
+        }
+        delete bullet;
+    }
+}
+
+// A solid shot (CHRACTORHITVECFLG) stops the fighter's step short of it,
+// stops the shot at the fighter, and raises the camera's collision flag; a
+// shot without the flag passes through the first pass untouched.
+TEST_F(CharacterMeetTest, ASolidShotStopsTheFighterAndRaisesTheCameraCollision)
+{
+    auto record = std::make_unique<CBulletParameter>();
+    CBulletValues& v = record->GetValues();
+    v.hitCount = 1, v.hitRadius = 0.5f;
+    for (const i32 solid : {1, 0}) {
+        v.chractorHitVecFlg = solid;
+        auto c = Fighter({0, 0, 0}, 1, 1);
+        auto shooter = Fighter({0, 0, 50}, 0, 0);
+        c->UpdateMatrix();
+        c->GetAnimationController()->UpdateMatrices(c->GetWorldMatrix());
+        auto* bullet = new CBullet(record.get());
+        BulletLaunchRecord launch;
+        CVector3 body;
+        c->GetAnimationController()->GetFrameByName("Body")->CombinedMatrix.GetTranslation(&body);
+        launch.position = body + CVector3(0, 0, -3);
+        launch.direction = {0, 0, 1};
+        launch.shooter = launch.firingObject = shooter.get();
+        ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
+        bullet->SetDirection({0, 0, 4});
+        c->GetStatus()->displacement = {0, 0, -2};
+        EXPECT_EQ(c->HitTestBullet(bullet, 0), 1);
+        auto& camera = *static_cast<FakeCamera*>(c->GetCameraController());
+        EXPECT_EQ(camera.collision, u32(solid)) << solid;
+        CVector3 step;
+        bullet->GetDirection(&step);
+        if (solid) {
+            EXPECT_LT(c->GetStatus()->displacement.Length(), 2.0f);
+            EXPECT_LT(step.Length(), 4.0f);
+        } else {
+            EXPECT_EQ(c->GetStatus()->displacement.z, -2.0f);
+            EXPECT_EQ(step.z, 4.0f);
+        }
         delete bullet;
     }
 }

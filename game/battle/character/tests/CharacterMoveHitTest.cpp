@@ -3,6 +3,7 @@
 // with figures worked out by hand.
 #include "CharacterTestSupport.h"
 #include "game/battle/character/StatisticCounters.h"
+#include "game/battle/object/StageSetting.h"
 
 using namespace character_test;
 
@@ -89,7 +90,10 @@ TEST_F(MoveHit, DamageFormulaAcrossKindsAndTypes)
         {NAN, 2, 0, 1, 0, 800, kActionHitReaction},
         {3e9f, 3, 0, 0, 0, 1, kActionHitReaction},
         {3e9f, 3, 0, 1, 0, 0, kActionDefeated},
-        {-3e9f, 2, 0, 1, 0, 2147483647, kActionHitReaction},
+        // A negative damage heals no higher than the full HP.
+        {-3e9f, 2, 0, 1, 0, 800, kActionHitReaction},
+        {-1e30f, 2, 0, 1, 0, 800, kActionHitReaction},
+        {-INFINITY, 2, 0, 1, 0, 800, kActionHitReaction},
     };
     for (const Row& r : rows) {
         Fresh();
@@ -101,6 +105,61 @@ TEST_F(MoveHit, DamageFormulaAcrossKindsAndTypes)
         EXPECT_EQ(std::make_tuple(S().hp, S().exactHp, S().action), std::make_tuple(r.hp, f32(r.hp), r.action))
             << r.damage << " " << r.kind;
     }
+}
+
+TEST_F(MoveHit, ANegativeDamageHealsUpToTheFullHp)
+{
+    // DAMAGEREVISE 1.5 scales the heal as it scales a hit.
+    S().hp = 700, S().exactHp = 700;
+    const std::pair<f32, i32> steps[] = {{-50, 775}, {-16, 799}, {-2, 800}, {-1, 800}, {10, 785}};
+    for (const auto& [damage, hp] : steps) {
+        EXPECT_EQ(c_->TakeHit(HitOf(damage, 1)), 1);
+        EXPECT_EQ(std::pair(S().hp, S().exactHp), std::pair(hp, f32(hp))) << damage;
+    }
+}
+
+// The stage's box pushes a fighter back inside; only a blow-off or fall-off
+// flight bounces off its wall into a down, and a downed fighter pressed
+// against the wall is not downed again.
+TEST_F(MoveHit, OnlyBlowOffAndFallOffFlightsBounceOffTheStage)
+{
+    StageParameters stage{};
+    stage.box = CBox({-10, 0, -10}, {10, 10, 10});
+    struct Row {
+        u32 action, type;
+        u32 downs, typeAfter;
+    } const rows[] = {
+        {kActionHitReaction, 8, 1, 10}, {kActionHitReaction, 9, 1, 10}, {kActionHitReaction, 10, 0, 10},
+        {kActionHitReaction, 3, 0, 3},  {kActionHitReaction, 7, 0, 7},  {kActionNeutral, 8, 0, 8},
+    };
+    for (const Row& r : rows) {
+        Fresh();
+        S().action = r.action, S().damageType = r.type, S().hitDirection = CVector3(-1, 0, 0);
+        c_->GetPosition()->Set(-11, 1, 0);   // through the wall at min.x, flying on
+        c_->OnMessage(kMsgOutsideStageBox, nullptr, reinterpret_cast<intptr_t>(&stage));
+        EXPECT_EQ(c_->GetPosition()->x, -10.0f + c_->GetParameter()->values.body.radius) << r.type;
+        EXPECT_EQ(std::pair(S().moveHit.downs, S().damageType), std::pair(r.downs, r.typeAfter)) << r.type;
+        // Pressed against the wall again the next frame: no second down.
+        c_->GetPosition()->Set(-11, 1, 0);
+        S().hitDirection = CVector3(-1, 0, 0);
+        c_->OnMessage(kMsgOutsideStageBox, nullptr, reinterpret_cast<intptr_t>(&stage));
+        EXPECT_EQ(S().moveHit.downs, r.downs) << r.type;
+    }
+}
+
+// The test model has no damage motions: the reaction ends once its
+// knock-back has run out instead of waiting for a motion that never plays.
+TEST_F(MoveHit, AReactionWithoutItsMotionEndsAfterTheKnockBack)
+{
+    S().timers.hitReaction = 0;
+    ASSERT_EQ(c_->TakeHit(HitOf(10, 3)), 1);
+    ASSERT_EQ(S().action, u32(kActionHitReaction));
+    std::vector<u32> actions;
+    for (u32 frame = 0; frame < 12; ++frame) c_->Update(0), actions.push_back(S().action);
+    // Knock power 1 at POWATTENUATION 1 a second: four quarter-second frames.
+    EXPECT_EQ(actions[3], u32(kActionHitReaction));
+    EXPECT_EQ(actions.back(), u32(kActionNeutral));
+    EXPECT_EQ(S().damageType, 0u);
 }
 
 TEST_F(MoveHit, RollsForceTheLimitAndALimitOverSpinsDown)
@@ -141,6 +200,34 @@ TEST_F(MoveHit, ADownFromTheFrontFallsBackButADefeatFallsForward)
     c_->GetParameter()->values.body.addHpSpeed = 100;
     c_->DefeatedStep(0);
     EXPECT_EQ(S().hp, 800);
+}
+
+// Through the real frame: a defeated fighter in a battle with revival gets
+// up with a full magazine (FULLCHARGEFLG 1 by default), or with none under
+// the empty-start skill, which then reloads it from the start (RELOAD 1 s).
+TEST_F(MoveHit, ARevivedFighterComesBackReloadedUnlessASkillStartsItEmpty)
+{
+    setting_test::SettingWriter().Set("FLAG1", 1 << 19).Save("Empty.txt");
+    setting_test::SettingWriter().Set("SKILL", "Empty.txt").Save("Skill.txt");
+    ASSERT_EQ(skills_.LoadFile("Skill.txt"), 1);
+    for (const bool empty : {false, true}) {
+        c_ = NewFighter<ScriptedFighter>();
+        CharacterCreateRecord record;
+        record.skills[0] = empty ? 1 : 0;
+        ASSERT_EQ(c_->Create(&record), 1);
+        c_->GetParameter()->values.body.addHpSpeed = 4000;   // full again within a frame
+        S().revival = 1, S().ammunition = 3;
+        c_->TakeHit(HitOf(5000, 3));
+        ASSERT_EQ(S().action, u32(kActionDefeated));
+        u32 frames = 0;
+        while (frames < 40 && S().action == kActionDefeated) c_->Update(0), ++frames;
+        ASSERT_EQ(S().action, u32(kActionNeutral)) << empty;
+        EXPECT_EQ(S().hp, 800) << empty;
+        EXPECT_EQ(S().ammunition, empty ? 0 : 30) << empty;
+        // Four quarter-second frames of reload later the empty one is full.
+        for (u32 f = 0; f < 4; ++f) c_->Update(0);
+        EXPECT_EQ(S().ammunition, 30) << empty;
+    }
 }
 
 TEST_F(MoveHit, EachDamageTypeFallsAtItsOwnRate)

@@ -41,7 +41,9 @@ public:
     void SetMode(u8 m, f32 blend) override { mode = m, modeBlend = blend; }
     i32 LookAtObject(const CObjectDivision* object) override { return lookedAt = object, object ? 1 : 0; }
     i32 Update(u32) override { return ++updates, 1; }
+    void SetCollisionFlag(u32 flag) override { collision = flag; }
 
+    u32 collision = 0;
     CVector3 points[2];
     f32 yaw = 0, pitch = 0;
     u32 owner = 0, followed = 0, slot = 0;

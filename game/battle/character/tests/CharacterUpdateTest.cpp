@@ -196,6 +196,91 @@ TEST_F(UpdateTest, GuardBreaksAtGuardTimeAndDrainsAtTheCooldownRate)
     EXPECT_NEAR(S().guardGauge, 2.0f - 0.125f * 0.4f, 1e-6f);
 }
 
+// Held through the real frame: the timers step only raises the break, the
+// guard step ends the guard the next frame with its clean-up (the guard
+// effect goes), and the gauge stays full until GUARDRELOAD of reload has run
+// from the guard's start.
+TEST_F(UpdateTest, AGuardBreakEndsInTheGuardStepAndDrainsOnlyAfterItsReload)
+{
+    CharacterValues& v = c_->GetParameter()->values;
+    v.guard.guardTime = 2, v.guard.reload = 1, v.guard.recover = 0.3f, v.guard.cooldownRecover = 0.4f;
+    S().effects[FindEffectKey("EFCGUARD")] = &container_;
+    SetFrameTime(125);
+    Ready();
+    S().reloadFactor = 1;
+    const InputPacket guard = Pressing({23}), none = {};
+    std::vector<u32> actions;
+    std::vector<f32> gauges;
+    std::vector<bool> effect;
+    for (u32 frame = 0; frame < 26; ++frame) {
+        c_->ApplyInputPacket(frame < 16 ? &guard : &none);
+        c_->Update(0);
+        actions.push_back(S().action), gauges.push_back(S().guardGauge);
+        effect.push_back(c_->GetAttachedObject(10) != nullptr);
+    }
+    // Frame 15 fills the gauge to GUARDTIME: still guarding, the break raised.
+    EXPECT_EQ(actions[15], u32(kActionGuard));
+    EXPECT_TRUE(effect[0] && effect[15]);
+    EXPECT_EQ(gauges[15], 2.0f);
+    EXPECT_EQ(actions[16], u32(kActionNeutral));
+    EXPECT_FALSE(effect[16]);
+    EXPECT_EQ(S().guardBreak, 1u);
+    // 0.125 s of reload a frame: eight frames at 2.0, then the cool-down drain.
+    for (u32 frame = 16; frame < 24; ++frame) EXPECT_EQ(gauges[frame], 2.0f) << frame;
+    EXPECT_NEAR(gauges[24], 2.0f - 0.125f * 0.4f, 1e-6f);
+    EXPECT_NEAR(gauges[25], 2.0f - 0.25f * 0.4f, 1e-6f);
+}
+
+// A card's restriction status (which holds the tension low) lets the
+// fighter shoot; a bullet's shoot restriction (message 51) is what refuses a shot.
+TEST_F(UpdateTest, TheRestrictionStatusLetsTheFighterShootButAShootRestrictionDoesNot)
+{
+    for (const i32 restrict : {0, 2}) {
+        MakeFighter();
+        SetFrameTime(50);
+        Ready();
+        S().timers.statusTimers[4] = 5.0f;
+        c_->OnMessage(51, nullptr, reinterpret_cast<intptr_t>(&restrict));
+        const InputPacket shot = Pressing({24}), none = {};
+        for (const InputPacket* p : {&shot, &none}) c_->ApplyInputPacket(p), c_->Update(0);
+        EXPECT_EQ(S().action, restrict ? u32(kActionNeutral) : u32(kActionShoot)) << restrict;
+        EXPECT_GT(S().timers.statusTimers[4], 4.8f) << restrict;
+    }
+}
+
+// The move burst of a climb is turned along the velocity (pitch, yaw); the
+// looping move effect, ending when the fighter moves on, comes back from its
+// start instead of a second burst.
+TEST_F(UpdateTest, AClimbTurnsItsBurstAlongTheVelocityAndMovingOnRevivesTheLoop)
+{
+    const u32 burst = FindEffectKey("EFCFLYSET"), loop = FindEffectKey("EFCFLYLOOP");
+    S().effects[burst] = S().effects[loop] = &container_;
+    S().velocity = CVector3(4, 3, 0);
+    const InputPacket climb = Pressing({27});
+    c_->ApplyInputPacket(&climb);
+    c_->Update(0);
+    ASSERT_EQ(S().moveEffect, 1u);
+    CEffect* looping = c_->GetAttachedObject(0);
+    ASSERT_NE(looping, nullptr);
+    // The burst is the registered effect that is not the loop.
+    std::vector<CVector3> turns;
+    for (CEffect* e = effects_.GetFirstEffect(); e; e = e->GetNext())
+        if (e != looping) turns.push_back(*e->GetPlaceRotation());
+    ASSERT_EQ(turns.size(), 1u);
+    EXPECT_NEAR(turns[0].x, 36.8699f, 1e-3f);   // atan2(3, 4)
+    EXPECT_NEAR(turns[0].y, 270.0f, 1e-3f);     // atan2(4, 0) + 180
+    EXPECT_EQ(turns[0].z, 0.0f);
+    // The loop ends; holding on revives it: end flag off, time back to 0.
+    c_->EndAttachedObject(0);
+    looping->SetTime(0.4f);
+    ASSERT_NE(looping->GetEndFlag(), 0u);
+    c_->ApplyInputPacket(&climb);
+    c_->Update(0);
+    EXPECT_EQ(c_->GetAttachedObject(0), looping);
+    EXPECT_EQ(looping->GetEndFlag(), 0u);
+    EXPECT_LT(looping->GetTime(), 0.4f);
+}
+
 TEST_F(UpdateTest, LockOnChoosesByTypeAndChangesOnRelease)
 {
     battle_test::FakeFighter front(CVector3(0, 0, -10)), mate(CVector3(0, 0, -5)), side(CVector3(3, 0, 0));

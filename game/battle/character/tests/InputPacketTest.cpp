@@ -79,6 +79,32 @@ TEST_F(CharacterTest, AnAppliedPacketIsTheOneItGivesBack)
     }
 }
 
+// A frame that applies no packet records its own state, not the packet of
+// an earlier frame: the computer writes its buttons straight into the state.
+TEST_F(CharacterTest, AFrameWithoutAPacketGivesBackItsOwnState)
+{
+    CCharacter c;
+    const InputPacket p = Packet(0x0001, 29, -54);
+    c.ApplyInputPacket(&p);
+    InputPacket back;
+    c.GetInputPacket(&back);
+    EXPECT_EQ(std::memcmp(&back, &p, sizeof p), 0) << "before the frame's update";
+    c.Update(0);
+    c.GetInputPacket(&back);
+    EXPECT_EQ(std::memcmp(&back, &p, sizeof p), 0) << "after it";
+    // The next frame writes its state directly.
+    c.ShiftInput();
+    c.GetInput().stick1X = 0.5f, c.GetInput().stick1Y = 0.0f;
+    c.RefreshInput();
+    c.Update(0);
+    c.GetInputPacket(&back);
+    InputPacket built;
+    CCharacter::BuildInputPacket(&built, c.GetInput());
+    EXPECT_EQ(std::memcmp(&back, &built, sizeof built), 0);
+    EXPECT_EQ(back.stickX, 50);
+    EXPECT_EQ(back.stickY, 0);
+}
+
 TEST_F(CharacterTest, ApplyingPacketsGivesEdgesAndKeepsTheMoveAngle)
 {
     CCharacter c;

@@ -319,4 +319,33 @@ TEST_F(LateUpdateTest, TheShootOutViewsAndItsEscape)
     EXPECT_EQ(Camera(*f).GetState().eyeAnchor.x, 3.0f);
 }
 
+// The volley of the firing phase wears the rival down but never defeats it;
+// the start clears a mash count left from an earlier shoot-out, and each
+// frame shakes the pad.
+TEST_F(LateUpdateTest, TheShootOutVolleyIsNotLethalAndStartsFromAZeroMashCount)
+{
+    auto f = Fighter({});
+    ShootOutRecord& r = f->GetParameter()->values.shootOut;
+    r.timeStr = 50, r.shootTime = 0.2f, r.time = 100;
+    f->GetParameter()->values.body.smallPadVibrationPow = 12345;
+    auto rival = Fighter({0, 0, -r.radius}, 1, 1);
+    f->GetStatus()->moveHit.escapePresses = 5;
+    ASSERT_EQ(f->StartShootOut(rival.get()), 1u);
+    EXPECT_EQ(f->GetStatus()->moveHit.escapePresses, 0u);
+    rival->GetStatus()->action = kActionShootOut;
+    rival->GetStatus()->lockedTargetId = f->GetId();
+    rival->GetStatus()->hp = 60;
+    // Quarter-second frames: a volley every frame once the approach ends.
+    std::vector<i32> hp;
+    for (u32 i = 0; i < 4; ++i) {
+        Frame(*f);
+        hp.push_back(rival->GetStatus()->hp);
+    }
+    EXPECT_EQ(hp, (std::vector<i32>{60, 10, 1, 1}));
+    EXPECT_EQ(rival->GetStatus()->action, kActionShootOut);
+    EXPECT_EQ(f->GetStatus()->action, kActionShootOut);
+    EXPECT_EQ(f->GetInput().vibrationLeft, 12345u);
+    EXPECT_EQ(f->GetInput().vibrationRight, 12345u);
+}
+
 }  // namespace
