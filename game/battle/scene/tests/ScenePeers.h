@@ -203,7 +203,7 @@ inline void ExpectOneTeamWon(const ScenePeer& hostPeer, const std::vector<const 
 inline constexpr u64 kTwoPeerBattleFinalHash = 0xf23c6d4ca6929680;
 // The same for the three-peer battle client 2 leaves after frame 302 of
 // (each on the script shifted by 110 frames an entry; 300 frames more).
-inline constexpr u64 kPeerLeftFinalHash = 0x6374d18a8297dd58;
+inline constexpr u64 kPeerLeftFinalHash = 0xdf24b15d9e35c0e4;
 
 class ScenePeersTest : public BattleSceneTest {
 protected:
