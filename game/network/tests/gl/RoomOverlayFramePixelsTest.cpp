@@ -92,31 +92,43 @@ TEST_F(RoomOverlayFrame, HalfTheSlideBringsTheTabHalfwayUpOverTheRoom)
     ASSERT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
     const auto at = [&](u32 x, u32 y) { return frame[y * kWidth + x] & 0xFFFFFFu; };
 
-    // Every layer shows its own cell's colour; the room's stand on the
-    // top row of a 32-pixel grid.
+    // Every layer shows its own cell's fill, three texels in from the
+    // corner of its slot (clear of the frame and the words).
     const std::vector<std::string> layers = scene_data::LobbyRoomLayers();
     const auto index = [&](const char* name) {
         return u32(std::find(layers.begin(), layers.end(), name) - layers.begin());
     };
-    const auto cellColour = [](u32 i) { return (u32(i * 2654435761u >> 8) & 0xFF7FFFu) | 0x200020u; };
-    for (const char* name : {"bg02", "Base", "Select2"})
-        EXPECT_EQ(at(index(name) * 32 + 12, 12), cellColour(index(name))) << name << "; see " << out;
+    const auto fill = [&](u32 i) {
+        f32 x = 0, y = 0;
+        scene_data::SlotOf(i, &x, &y);
+        return at(u32(x) + 3, u32(y) + 3);
+    };
+    // The room shares its texture with the other network screens: layer i
+    // shows cell base + i.
+    const size_t base = scene_data::CellBase(layers);
+    const auto isCell = [&](u32 colour, u32 i) {
+        return colour == (scene_data::CellColour(base + i) & 0xFFFFFFu) ||
+               colour == (scene_data::PlainColour(base + i) & 0xFFFFFFu);
+    };
+    for (const char* name : {"Base", "Select2"})   // the background is stretched over the screen
+        EXPECT_TRUE(isCell(fill(index(name)), index(name))) << name << " " << std::hex << fill(index(name)) << "; see " << out;
     // Half in: the hint tab of the hidden overlay is gone.
-    EXPECT_NE(at(index("tab_op") * 32 + 12, 12), cellColour(index("tab_op"))) << "see " << out;
+    EXPECT_FALSE(isCell(fill(index("tab_op")), index("tab_op"))) << "see " << out;
 
     // The tab strip: its cell stretched across the screen, risen by half of
-    // its 650-pixel way. The cell's frame is one texel of eight each side.
+    // its 650-pixel way; its fill shows near its top, above the words.
     const scene_data::LayerPanel& tab = scene_data::kRoomTab;
     const f32 top = tab.y - 650.0f / 2;
-    const u32 tabColour = cellColour(index("Tab"));
-    for (u32 x : {200u, 512u, 820u}) EXPECT_EQ(at(x, u32(top + tab.height / 2)), tabColour) << x << "; see " << out;
+    const u32 tabAt = u32(top + tab.height * 4.0f / f32(scene_data::kCellHeight));
+    for (u32 x : {200u, 512u, 820u})
+        EXPECT_TRUE(isCell(at(x, tabAt), index("Tab"))) << x << " " << std::hex << at(x, tabAt) << "; see " << out;
     // Its top edge, the first row down the middle column that is not the
     // empty screen under the room's row of layers.
     const u32 empty = at(512, 40);
     u32 edge = 40;
     while (edge < kHeight && at(512, edge) == empty) ++edge;
     EXPECT_NEAR(f32(edge), top, 1.0f) << "see " << out;
-    EXPECT_NE(empty, tabColour);
+    EXPECT_FALSE(isCell(empty, index("Tab")));
 }
 
 }  // namespace
