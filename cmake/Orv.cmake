@@ -42,7 +42,7 @@ if(ORV_SANITIZE)
   set(orv_code_opt -O1 -g1)
   # The code under test keeps every check; the tests' own code (mostly
   # GoogleTest's templates) only AddressSanitizer's, which halves its build.
-  set(orv_test_opt -O0 -g1 -fno-sanitize=undefined,float-cast-overflow)
+  set(orv_test_opt -O0 -g1 -fno-sanitize=undefined$<COMMA>float-cast-overflow)
 elseif(ORV_TSAN)
   set(orv_code_opt -O2 -g1)
   set(orv_test_opt -O0 -g1)
