@@ -16,8 +16,10 @@
 // out is logged and the program ends with status 2.
 #include "engine/core/Scene.h"
 #include "engine/platform/app/ImeInput.h"
+#include "game/battle/scene/BattleConsole.h"
 #include "game/battle/scene/BattleResults.h"
 #include "game/battle/scene/BattleScene.h"
+#include "game/battle/scene/MenuConsole.h"
 #include "game/data/SaveConfig.h"
 #include "game/network/LobbyClient.h"
 #include "game/network/LobbyScreenSet.h"
@@ -241,6 +243,15 @@ private:
         return client ? client->GetMemberCount() : 0;
     }
 
+    // The local console's end menu is open.
+    bool EndPageOpen() const
+    {
+        const CBattleScene* battle = Battle();
+        const CBattleConsole* console = battle ? battle->GetConsole(battle->GetLocalEntry()) : nullptr;
+        const CMenuConsole* menu = console ? console->GetMenu() : nullptr;
+        return menu && menu->GetPage(2).open;
+    }
+
     bool Holds(const Step& step) const
     {
         const std::string& c = step.condition;
@@ -254,6 +265,7 @@ private:
         if (c == "rooms") return Client() && Client()->GetRoomCount() >= n && Message() == ~0u;
         if (c == "chat") return Client() && Client()->GetRoomChatLines() >= n;
         if (c == "over") return m_battleOver;
+        if (c == "endpage") return EndPageOpen();
         if (c == "frames") return m_stepFrames >= n;
         return false;
     }

@@ -98,10 +98,13 @@ const char* const kMemberBattle =
     "60 child CBattleScene none\n";
 
 // The battle to its end, then back in the room (the host chooses the way:
-// its end menu's first item, once the result is shown), where the member table counts the
-// battle for both players.
+// its end menu's third item, the room, once the menu shows; the first is
+// the next battle), where the member table counts the battle for both
+// players.
 const char* const kHostEnd =
     "200 over - none\n"
+    "120 endpage - none\n"
+    "5 frames 30 press down 2\n"
     "120 child - press* decide\n"
     "30 results 2 dump\n"
     "10 frames 120 quit\n";
