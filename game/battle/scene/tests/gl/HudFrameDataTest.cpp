@@ -144,6 +144,22 @@ protected:
     CSystem system_;
     CGraphicDevice device_;
     std::vector<std::unique_ptr<CCharacter>> fighters_;
+    // The back buffer into frame_.
+    void ReadBackBuffer()
+    {
+        frame_.resize(kWidth * kHeight);
+        const render::Rect all{0, 0, i32(kWidth), i32(kHeight)};
+        ASSERT_EQ(device_.GetBackBuffer()->ReadPixels(&all, frame_.data()), render::Result::Ok);
+    }
+    // frame_ as a PNG named name in the build folder; its path.
+    std::string SaveFrame(const char* name)
+    {
+        const std::string png = gl_test::Png(frame_, kWidth, kHeight);
+        const std::string out = std::string(ORV_TEST_BUILD_DIR) + "/" + name;
+        EXPECT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
+        return out;
+    }
+
     std::vector<u32> frame_;
 };
 
@@ -205,14 +221,10 @@ TEST_F(HudFrameData, OneFrameFromTheBattleDataSetShowsEachElementInItsPlace)
         ASSERT_EQ(device_.BeginScene(), 1);
         ASSERT_EQ(console.Draw(0), 1);
         ASSERT_EQ(console.DrawWorldPass(0), 1);
-        frame_.resize(kWidth * kHeight);
-        const render::Rect all{0, 0, i32(kWidth), i32(kHeight)};
-        ASSERT_EQ(device_.GetBackBuffer()->ReadPixels(&all, frame_.data()), render::Result::Ok);
+        ReadBackBuffer();
         ASSERT_EQ(device_.EndScene(), 1);
     }
-    const std::string png = gl_test::Png(frame_, kWidth, kHeight);
-    const std::string out = std::string(ORV_TEST_BUILD_DIR) + "/HudFrameData.png";
-    ASSERT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
+    const std::string out = SaveFrame("HudFrameData.png");
 
     // A pixel in the middle of each of a few elements, where the layout
     // puts it and as its cell is drawn.
@@ -287,13 +299,9 @@ TEST_F(HudFrameData, TheResultBannerSaysWhoWon)
     for (int frame = 0; frame < 24; ++frame) console.Update(0);
     ASSERT_EQ(device_.BeginScene(), 1);
     ASSERT_EQ(console.Draw(0), 1);
-    frame_.resize(kWidth * kHeight);
-    const render::Rect all{0, 0, i32(kWidth), i32(kHeight)};
-    ASSERT_EQ(device_.GetBackBuffer()->ReadPixels(&all, frame_.data()), render::Result::Ok);
+    ReadBackBuffer();
     ASSERT_EQ(device_.EndScene(), 1);
-    const std::string png = gl_test::Png(frame_, kWidth, kHeight);
-    const std::string out = std::string(ORV_TEST_BUILD_DIR) + "/BattleResult.png";
-    ASSERT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
+    const std::string out = SaveFrame("BattleResult.png");
 
     // The banner's letters (its yellow) stand in its place, (312, 320)
     // 400 x 120, and none of that yellow beside it on the same rows.
