@@ -940,6 +940,12 @@ void CLobbyClient::SetPlayStateRaw(u32 value)
     m_playState = value;
 }
 
+void CLobbyClient::ReadLocked(const std::function<void()>& read)
+{
+    ClientLock lock(*this);
+    read();
+}
+
 u32 CLobbyClient::GetScreen()
 {
     ClientLock lock(*this);

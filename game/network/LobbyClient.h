@@ -22,6 +22,7 @@
 #include "host/net/Net.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -153,6 +154,9 @@ public:
     i32 Dispatch(u16 type, u16 status, u8* payload, u32 n);
 
     // Locked accessors.
+    // Runs read under the client lock: the screens' state, which the
+    // receive thread changes under it.
+    void ReadLocked(const std::function<void()>& read);
     u32 GetPlayState();
     u32 GetExitRequest();
     u32 GetMemberCount() override;

@@ -51,6 +51,15 @@ protected:
             return p.client.GetScreen() == u32(LobbyLayer::kLobby) && !p.screens->MessagePending();
         }));
     }
+    // A window's open flag, read under the host's client lock (the
+    // receive thread opens and closes windows under it).
+    template <class Window>
+    bool Opened(Window* window)
+    {
+        bool open = false;
+        Host().client.ReadLocked([&] { open = window->IsOpen(); });
+        return open;
+    }
     // The member names of a player's table, through the client's locked
     // accessors (the join worker resets the table under that lock).
     std::vector<std::string> Names(Player& p)
@@ -70,7 +79,7 @@ protected:
         ASSERT_TRUE(Host().Message().IsCode(CLobbyMainScene::kLobbyMenu));
         Tap(menu::kDecide);   // the first option: a new room
         auto* create = Host().Screen<CLobbyRoomCreate>(LobbyLayer::kRoomCreate);
-        ASSERT_TRUE(create->IsOpen());
+        ASSERT_TRUE(Opened(create));
         ASSERT_EQ(create->GetCursor(), i32(CLobbyRoomCreate::kName));
         Type(Host(), name);
         game.Frames(2);   // Enter stores what was typed before its frame
@@ -89,7 +98,7 @@ protected:
         ASSERT_TRUE(FramesUntil([&] { return Guest().client.GetRoomCount() == 1; }));
         Tap(menu::kDecide);   // the room list's first room
         auto* information = Guest().Screen<CLobbyRoomInformation>(LobbyLayer::kRoomInformation);
-        ASSERT_TRUE(FramesUntil([&] { return information->IsOpen(); }));
+        ASSERT_TRUE(FramesUntil([&] { return Opened(information); }));
         Tap(menu::kUp);   // from "no action" to "enter"
         ASSERT_EQ(information->GetCursor(), i32(CLobbyRoomInformation::kEnterRoom));
         Tap(menu::kDecide);
@@ -111,7 +120,7 @@ TEST_F(LobbyServerRoom, CreatedRoomIsHostedAndEnteredThroughTheServer)
     }
     EXPECT_EQ(Names(Host()), (std::vector<std::string>{"Alice"}));
     EXPECT_EQ(Host().client.IsRoomHost(), 1);
-    EXPECT_FALSE(Host().Screen<CLobbyRoomCreate>(LobbyLayer::kRoomCreate)->IsOpen());
+    EXPECT_FALSE(Opened(Host().Screen<CLobbyRoomCreate>(LobbyLayer::kRoomCreate)));
     EXPECT_FALSE(Host().screens->MessagePending());
     EXPECT_EQ(Host().client.GetNetHost()->GetListenPort(), kPeerPort);
     lobby::LobbyRoomRecord own;
@@ -141,7 +150,7 @@ TEST_F(LobbyServerRoom, HostKicksAMemberFromTheUserInformation)
     Tap(menu::kDecide);
     ASSERT_TRUE(server.WaitLog("message 1015 4"));
     auto* user = Host().Screen<CLobbyUserInformation>(LobbyLayer::kUserInformation);
-    ASSERT_TRUE(FramesUntil([&] { return user->IsOpen(); }));
+    ASSERT_TRUE(FramesUntil([&] { return Opened(user); }));
     EXPECT_EQ(user->UserId(), 2u);
     Tap(menu::kDown);   // onto the kick button
     ASSERT_TRUE(user->KickSelected());
@@ -150,7 +159,7 @@ TEST_F(LobbyServerRoom, HostKicksAMemberFromTheUserInformation)
     Tap(menu::kLeft);   // onto yes
     Tap(menu::kDecide);
     EXPECT_TRUE(server.WaitLog("kick 2"));
-    EXPECT_FALSE(user->IsOpen());
+    EXPECT_FALSE(Opened(user));
     // The server drops him from the room; he goes back to the lobby and the
     // host's table loses him when his connection ends.
     EXPECT_TRUE(FramesUntil([&] {
@@ -170,14 +179,14 @@ TEST_F(LobbyServerRoom, HostChangesTheRoomSettings)
     Tap(menu::kDown);   // "room settings"
     Tap(menu::kDecide);
     auto* create = Host().Screen<CLobbyRoomCreate>(LobbyLayer::kRoomCreate);
-    ASSERT_TRUE(create->IsOpen());
+    ASSERT_TRUE(Opened(create));
     ASSERT_EQ(create->GetMode(), u32(CLobbyRoomCreate::kExistingRoom));
     Tap(menu::kLeft);   // 13 back to the first range admitting 12: "80mima"
     EXPECT_EQ(create->GetSettings().levelRange, 8);
     Tap(menu::kUp);   // past the fixed name to the confirm button
     Tap(menu::kDecide);
     ASSERT_TRUE(server.WaitLog("message 1004 402"));
-    ASSERT_TRUE(FramesUntil([&] { return !create->IsOpen(); }));
+    ASSERT_TRUE(FramesUntil([&] { return !Opened(create); }));
     lobby::LobbyRoomRecord own;
     ASSERT_TRUE(Host().client.GetOwnRoom(&own));
     EXPECT_EQ(own.data[lobby::kLevelRangeAt], 8);
