@@ -152,6 +152,7 @@ struct Link {
     std::unique_ptr<host::kernel::Thread> thread;  // responder links
     line_wire::DatagramTally tally;                // under the lock
     bool responder = false;
+    bool answered = false;                         // under the lock: the last word is going out
 };
 
 enum class Drained { kNothing, kSome, kEnded };
@@ -461,7 +462,7 @@ void CLineTest::Impl::StartLink(Socket socket, Endpoint from)
     Link* link = nullptr;
     // One stranger must not hold every link and keep real tests out.
     const bool again = std::any_of(links.begin(), links.end(),
-                                   [&](const auto& l) { return l->responder && l->address == from.address; });
+                                   [&](const auto& l) { return l->responder && !l->answered && l->address == from.address; });
     if (!stopping && !again && links.size() < kMaxLinks)
         link = AddLink(socket, from.address, {from.address, port}, true);
     if (!link) {
@@ -527,6 +528,9 @@ void CLineTest::Impl::ResponderSteps(Link& link)
     {
         host::kernel::Lock hold(lock);
         received = link.tally.received;
+        // The tester may start its next test the moment it reads this word,
+        // before this link has left the list: it no longer counts as running.
+        link.answered = true;
     }
     const auto count = line_wire::WriteWord(received);
     SendBlock(link.socket, count.data(), count.size(), test);

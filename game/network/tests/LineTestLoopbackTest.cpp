@@ -144,6 +144,16 @@ TEST_F(LineTestLoopback, TesterRefusesSizesAndCountsOutOfBounds)
     }
 }
 
+// A player may test again the moment a test ends: the responder's link of
+// the last test is still leaving, and must not count as one running.
+TEST_F(LineTestLoopback, TestsBackToBackFromOneAddressAreEachAnswered)
+{
+    for (u32 i = 0; i < 40; ++i) {
+        LineTestResults results{};
+        ASSERT_EQ(a.Run(AddressB(), 2, 1, &results), 1) << "test " << i;
+    }
+}
+
 TEST_F(LineTestLoopback, ResponderClosesOnHeadersOutOfBounds)
 {
     struct Case {
