@@ -82,7 +82,7 @@ TEST_F(ConnectOptionRun, JoinRefusesThisMachine)
     CLobbyConnectOptionScene* s = Options(p);
     ToRow(s, kRowStart);
     Press(menu::kDecide);   // 0.0.0.0
-    EXPECT_EQ(p.Message().GetCode(), u32(kEventJoinFailed));
+    EXPECT_EQ(p.MessageCode(), u32(kEventJoinFailed));
     EXPECT_EQ(recorded.joins.load(), 0u);
 }
 

@@ -55,7 +55,7 @@ protected:
     }
     bool OnScreen(Player& p, LobbyLayer screen)
     {
-        return FramesUntil([&] { return p.client.GetScreen() == u32(screen) && !p.screens->MessagePending(); });
+        return FramesUntil([&] { return p.client.GetScreen() == u32(screen) && !p.MessagePending(); });
     }
     void ToRow(Player& p, u32 row)
     {

@@ -50,14 +50,14 @@ TEST_F(LobbyRun, EntranceWithDirectFirstGoesStraightToTheConnectOptions)
 TEST_F(LobbyRun, EntranceWithServerFirstLetsAPlayerWithoutServerLeave)
 {
     Player& p = AddPlayer(1, 2);
-    ASSERT_TRUE(FramesUntil([&] { return p.Message().GetCode() == kEventServerLost; }));
+    ASSERT_TRUE(FramesUntil([&] { return p.MessageCode() == kEventServerLost; }));
     game.Frames(20);
     Press(menu::kDecide);   // the notice goes
     game.Frames(10);
-    EXPECT_FALSE(p.Message().IsShowing() && !p.Message().IsAnswered());
-    EXPECT_EQ(p.Message().GetCode(), u32(kEventServerLost));   // no new attempt by itself
+    EXPECT_FALSE(p.MessageShowing() && !p.MessageAnswered());
+    EXPECT_EQ(p.MessageCode(), u32(kEventServerLost));   // no new attempt by itself
     Press(menu::kDecide);
-    ASSERT_TRUE(FramesUntil([&] { return p.Message().GetCode() == kEventServerLost && !p.Message().IsAnswered(); }));
+    ASSERT_TRUE(FramesUntil([&] { return p.MessageCode() == kEventServerLost && !p.MessageAnswered(); }));
     game.Frames(20);
     Press(menu::kCancel);   // answers the notice
     Press(menu::kCancel);

@@ -28,7 +28,7 @@ protected:
     }
     bool OnScreen(Player& p, LobbyLayer screen)
     {
-        return FramesUntil([&] { return p.client.GetScreen() == u32(screen) && !p.screens->MessagePending(); });
+        return FramesUntil([&] { return p.client.GetScreen() == u32(screen) && !p.MessagePending(); });
     }
     // The leftmost text sprite in the band of a row (layout y), or -1: of
     // the outlined (stored) text, or of the entry's (no outline).
@@ -84,7 +84,7 @@ TEST_F(LoginRun, RefusedThenAcceptedReachesTheLobby)
     Press(menu::kDown);
     EXPECT_EQ(Drawn(layers), (std::vector<std::string>{"bg02", "Base", "kira", "login2"}));
     Press(menu::kDecide);
-    ASSERT_TRUE(FramesUntil([&] { return p.Message().GetCode() == kEventLoginRefused; }));
+    ASSERT_TRUE(FramesUntil([&] { return p.MessageCode() == kEventLoginRefused; }));
     lobby::LobbyUserRecord own;
     p.client.GetOwnUser(&own);
     u8 golden[56] = {'n', 'o', 'b', 'o', 'd', 'y'};

@@ -54,7 +54,7 @@ protected:
         EXPECT_TRUE(FramesUntil([&] { return p.client.GetScreen() == u32(LobbyLayer::kLogin); }));
         p.client.SendLogin();
         EXPECT_TRUE(FramesUntil([&] {
-            return p.client.GetScreen() == u32(LobbyLayer::kLobby) && !p.screens->MessagePending() &&
+            return p.client.GetScreen() == u32(LobbyLayer::kLobby) && !p.MessagePending() &&
                    p.client.GetUserCount() > 0;
         }));
         return p;
@@ -185,7 +185,7 @@ TEST_F(LobbyMainRun, SelectionsFollowShrinkingLists)
     EXPECT_EQ(Main(p).Rooms().selected, 0u);
     Tap(menu::kRight);   // users wrap to the rooms
     Tap(menu::kDecide);   // an empty list: nothing is asked
-    EXPECT_FALSE(p.Message().IsShowing());
+    EXPECT_FALSE(p.MessageShowing());
 }
 
 // Decide on a password room asks for the password; on an open room it waits
@@ -212,7 +212,7 @@ TEST_F(LobbyMainRun, DecideAsksForTheRoomOrUser)
         if (c.users) Tap(menu::kLeft);
         Tap(menu::kDecide);
         // The server's answer may already have replaced the wait.
-        const u32 code = p.Message().GetCode();
+        const u32 code = p.MessageCode();
         EXPECT_TRUE(code == c.code || code == c.answered) << code;
         if (c.code == CLobbyMainScene::kPasswordEntry) {
             EXPECT_EQ(p.Message().GetRecord(c.code).value, 2u);
@@ -222,7 +222,7 @@ TEST_F(LobbyMainRun, DecideAsksForTheRoomOrUser)
         }
         // The server knows none of these rooms: its refusal ends the wait.
         if (c.code == CLobbyMainScene::kRoomWaiting) {
-            EXPECT_TRUE(FramesUntil([&] { return p.Message().GetCode() == kEventRefused; }));
+            EXPECT_TRUE(FramesUntil([&] { return p.MessageCode() == kEventRefused; }));
         }
         p.Message().Show(CLobbySceneMessage::kNone, nullptr);
         game.Frame();
@@ -247,12 +247,12 @@ TEST_F(LobbyMainRun, ChatIsSentAndShownWhenRelayed)
     Enter();
     game.Input().SetKey(lobby_scene::kLeftShiftKey, false);
     game.Frames(30);
-    EXPECT_EQ(p.Context().lobbyChat.count, 0u);
+    EXPECT_EQ(p.Locked([&] { return p.Context().lobbyChat.count; }), 0u);
     EXPECT_EQ(p.client.GetImeInput()->GetTextString(), "hello");
     Enter();
-    ASSERT_TRUE(FramesUntil([&] { return p.Context().lobbyChat.count == 1; }));
-    EXPECT_STREQ(p.Context().lobbyChat.Speaker(0), "Alice");
-    EXPECT_STREQ(p.Context().lobbyChat.Text(0), "hello") << server.Log();
+    ASSERT_TRUE(FramesUntil([&] { return p.Locked([&] { return p.Context().lobbyChat.count; }) == 1; }));
+    EXPECT_EQ(p.Locked([&] { return std::string(p.Context().lobbyChat.Speaker(0)); }), "Alice");
+    EXPECT_EQ(p.Locked([&] { return std::string(p.Context().lobbyChat.Text(0)); }), "hello") << server.Log();
     EXPECT_TRUE(server.WaitLog("chat Alice"));
     game.Frame();
     const std::vector<std::string> drawn = Drawn(scene_data::LobbyMainLayers());
@@ -266,7 +266,7 @@ TEST_F(LobbyMainRun, MenuAnswers)
 {
     Player& p = LogIn();
     Tap(menu::kStart);
-    EXPECT_EQ(p.Message().GetCode(), CLobbyMainScene::kLobbyMenu);
+    EXPECT_EQ(p.MessageCode(), CLobbyMainScene::kLobbyMenu);
     auto* create = p.Screen<CLobbyRoomCreate>(LobbyLayer::kRoomCreate);
     struct Case {
         u32 code, answer;
@@ -285,7 +285,7 @@ TEST_F(LobbyMainRun, MenuAnswers)
         u32 answer = c.answer;
         Main(p).OnMessage(c.code, reinterpret_cast<intptr_t>(&answer));
         EXPECT_EQ(create->IsOpen(), c.creates);
-        EXPECT_EQ(p.Message().GetCode(), c.shown);
+        EXPECT_EQ(p.MessageCode(), c.shown);
         EXPECT_EQ(p.client.GetExitRequest(), c.exit);
     }
     EXPECT_EQ(create->GetMode(), u32(CLobbyRoomCreate::kNewRoom));

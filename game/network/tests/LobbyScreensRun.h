@@ -107,6 +107,19 @@ struct Player {
     }
     LobbySceneContext& Context() { return screens->Context(); }
     CLobbySceneMessage& Message() { return screens->Message(); }
+    // The message window's state, read under the client lock: the receive
+    // and connect threads show messages under it.
+    template <class Read>
+    auto Locked(Read read) -> decltype(read())
+    {
+        decltype(read()) value{};
+        client.ReadLocked([&] { value = read(); });
+        return value;
+    }
+    u32 MessageCode() { return Locked([&] { return Message().GetCode(); }); }
+    bool MessageShowing() { return Locked([&] { return Message().IsShowing(); }); }
+    bool MessageAnswered() { return Locked([&] { return Message().IsAnswered(); }); }
+    bool MessagePending() { return Locked([&] { return screens->MessagePending(); }); }
     template <class Scene>
     Scene* Screen(LobbyLayer layer) { return dynamic_cast<Scene*>(screens->Scene(layer)); }
 };

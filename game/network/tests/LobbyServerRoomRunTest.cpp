@@ -48,17 +48,15 @@ protected:
         ASSERT_TRUE(FramesUntil([&] { return p.client.GetScreen() == u32(LobbyLayer::kLogin); }));
         p.client.SendLogin();
         ASSERT_TRUE(FramesUntil([&] {
-            return p.client.GetScreen() == u32(LobbyLayer::kLobby) && !p.screens->MessagePending();
+            return p.client.GetScreen() == u32(LobbyLayer::kLobby) && !p.MessagePending();
         }));
     }
-    // A window's open flag, read under the host's client lock (the
+    // A window's open flag, read under its player's client lock (the
     // receive thread opens and closes windows under it).
     template <class Window>
-    bool Opened(Window* window)
+    bool Opened(Player& p, Window* window)
     {
-        bool open = false;
-        Host().client.ReadLocked([&] { open = window->IsOpen(); });
-        return open;
+        return p.Locked([&] { return window->IsOpen(); });
     }
     // The member names of a player's table, through the client's locked
     // accessors (the join worker resets the table under that lock).
@@ -79,7 +77,7 @@ protected:
         ASSERT_TRUE(Host().Message().IsCode(CLobbyMainScene::kLobbyMenu));
         Tap(menu::kDecide);   // the first option: a new room
         auto* create = Host().Screen<CLobbyRoomCreate>(LobbyLayer::kRoomCreate);
-        ASSERT_TRUE(Opened(create));
+        ASSERT_TRUE(Opened(Host(), create));
         ASSERT_EQ(create->GetCursor(), i32(CLobbyRoomCreate::kName));
         Type(Host(), name);
         game.Frames(2);   // Enter stores what was typed before its frame
@@ -98,7 +96,7 @@ protected:
         ASSERT_TRUE(FramesUntil([&] { return Guest().client.GetRoomCount() == 1; }));
         Tap(menu::kDecide);   // the room list's first room
         auto* information = Guest().Screen<CLobbyRoomInformation>(LobbyLayer::kRoomInformation);
-        ASSERT_TRUE(FramesUntil([&] { return Opened(information); }));
+        ASSERT_TRUE(FramesUntil([&] { return Opened(Guest(), information); }));
         Tap(menu::kUp);   // from "no action" to "enter"
         ASSERT_EQ(information->GetCursor(), i32(CLobbyRoomInformation::kEnterRoom));
         Tap(menu::kDecide);
@@ -120,7 +118,7 @@ TEST_F(LobbyServerRoom, CreatedRoomIsHostedAndEnteredThroughTheServer)
     }
     EXPECT_EQ(Names(Host()), (std::vector<std::string>{"Alice"}));
     EXPECT_EQ(Host().client.IsRoomHost(), 1);
-    EXPECT_FALSE(Opened(Host().Screen<CLobbyRoomCreate>(LobbyLayer::kRoomCreate)));
+    EXPECT_FALSE(Opened(Host(), Host().Screen<CLobbyRoomCreate>(LobbyLayer::kRoomCreate)));
     EXPECT_FALSE(Host().screens->MessagePending());
     EXPECT_EQ(Host().client.GetNetHost()->GetListenPort(), kPeerPort);
     lobby::LobbyRoomRecord own;
@@ -150,7 +148,7 @@ TEST_F(LobbyServerRoom, HostKicksAMemberFromTheUserInformation)
     Tap(menu::kDecide);
     ASSERT_TRUE(server.WaitLog("message 1015 4"));
     auto* user = Host().Screen<CLobbyUserInformation>(LobbyLayer::kUserInformation);
-    ASSERT_TRUE(FramesUntil([&] { return Opened(user); }));
+    ASSERT_TRUE(FramesUntil([&] { return Opened(Host(), user); }));
     EXPECT_EQ(user->UserId(), 2u);
     Tap(menu::kDown);   // onto the kick button
     ASSERT_TRUE(user->KickSelected());
@@ -159,7 +157,7 @@ TEST_F(LobbyServerRoom, HostKicksAMemberFromTheUserInformation)
     Tap(menu::kLeft);   // onto yes
     Tap(menu::kDecide);
     EXPECT_TRUE(server.WaitLog("kick 2"));
-    EXPECT_FALSE(Opened(user));
+    EXPECT_FALSE(Opened(Host(), user));
     // The server drops him from the room; he goes back to the lobby and the
     // host's table loses him when his connection ends.
     EXPECT_TRUE(FramesUntil([&] {
@@ -179,14 +177,14 @@ TEST_F(LobbyServerRoom, HostChangesTheRoomSettings)
     Tap(menu::kDown);   // "room settings"
     Tap(menu::kDecide);
     auto* create = Host().Screen<CLobbyRoomCreate>(LobbyLayer::kRoomCreate);
-    ASSERT_TRUE(Opened(create));
+    ASSERT_TRUE(Opened(Host(), create));
     ASSERT_EQ(create->GetMode(), u32(CLobbyRoomCreate::kExistingRoom));
     Tap(menu::kLeft);   // 13 back to the first range admitting 12: "80mima"
     EXPECT_EQ(create->GetSettings().levelRange, 8);
     Tap(menu::kUp);   // past the fixed name to the confirm button
     Tap(menu::kDecide);
     ASSERT_TRUE(server.WaitLog("message 1004 402"));
-    ASSERT_TRUE(FramesUntil([&] { return !Opened(create); }));
+    ASSERT_TRUE(FramesUntil([&] { return !Opened(Host(), create); }));
     lobby::LobbyRoomRecord own;
     ASSERT_TRUE(Host().client.GetOwnRoom(&own));
     EXPECT_EQ(own.data[lobby::kLevelRangeAt], 8);
