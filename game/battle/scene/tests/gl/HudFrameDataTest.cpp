@@ -144,6 +144,17 @@ protected:
     CSystem system_;
     CGraphicDevice device_;
     std::vector<std::unique_ptr<CCharacter>> fighters_;
+    // A console of the 200 s time setting over the fighters and stage given.
+    ConsoleSetup Setup(const HudFighterList& characters, CResourceList& stages, CFontTexture* font)
+    {
+        ConsoleSetup setup;
+        setup.timeSetting = 1;
+        setup.characters = &characters;
+        setup.stageObjects = &stages;
+        setup.font = font;
+        setup.owner = &scene_;
+        return setup;
+    }
     // The back buffer into frame_.
     void ReadBackBuffer()
     {
@@ -202,13 +213,8 @@ TEST_F(HudFrameData, OneFrameFromTheBattleDataSetShowsEachElementInItsPlace)
     own.camera = &camera;
     own.lockOn = &other;
 
-    ConsoleSetup setup;
-    setup.timeSetting = 1;
+    ConsoleSetup setup = Setup(list, stages, font);
     setup.tutorial = 1;
-    setup.characters = &list;
-    setup.stageObjects = &stages;
-    setup.font = font;
-    setup.owner = &scene_;
     CBattleConsole console;
     ASSERT_EQ(console.Load(&setup), 1u);
     console.GetState()->AddQuickMessage(QuickMessageRecord{"Cover me!", 2, 0});
@@ -280,12 +286,7 @@ TEST_F(HudFrameData, TheResultBannerSaysWhoWon)
     camera.SetViewport(0, 0, kWidth, kHeight);
     own.camera = &camera;
 
-    ConsoleSetup setup;
-    setup.timeSetting = 1;
-    setup.characters = &list;
-    setup.stageObjects = &stages;
-    setup.font = font;
-    setup.owner = &scene_;
+    ConsoleSetup setup = Setup(list, stages, font);
     CBattleConsole console;
     ASSERT_EQ(console.Load(&setup), 1u);
     SetFrameTime(200);
