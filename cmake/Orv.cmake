@@ -32,6 +32,9 @@ if(ORV_TSAN)
 endif()
 if(ORV_TESTS)
   add_custom_target(orv_threads_tests)
+  # Tests on an X server: COMMAND ${ORV_XVFB_TEST} <WxHxDEPTH> <test binary>.
+  find_program(ORV_XVFB Xvfb REQUIRED)
+  set(ORV_XVFB_TEST ${CMAKE_CURRENT_LIST_DIR}/../scripts/xvfb-test.sh)
 endif()
 
 # Build time: test code (the targets orv_finish_targets marks) is compiled

@@ -1,7 +1,7 @@
 // The orv-game program itself, started as a user starts it. Without a data
 // folder, or with data but without the start-up screen's files, it says why
 // and ends with status 1. On the fixture's data set under an X server (CTest
-// runs this under xvfb-run) it opens its window, reaches the title with a
+// runs this under Xvfb) it opens its window, reaches the title with a
 // key pressed through the X test extension, and on a close of its window
 // ends well with the saves written.
 #include "game/scenes/tests/GameDataSet.h"
@@ -172,7 +172,7 @@ TEST(GameProgram, ReachesTheTitleAndWritesTheSavesWhenClosed)
 {
     const char* data = std::getenv("ORV_GAME_DATA");
     if (!data || !*data) GTEST_SKIP() << "ORV_GAME_DATA is not set";
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = x_client::OpenDisplay();
     if (!display) GTEST_SKIP() << "no X server";
     Home home;
     const std::string trace = home.Path() + "scenes.txt";

@@ -1,4 +1,4 @@
-// The GTK backend under a real X server (CTest runs this under xvfb-run):
+// The GTK backend under a real X server (CTest runs this under Xvfb):
 // widgets read back, and driven through GTK's own signals as a user would.
 #include "host/dialog/DialogBackend.h"
 

@@ -1,5 +1,5 @@
 // The configuration tool through the program's entry, on the real backends
-// under an X server (CTest runs this under xvfb-run): every page is shown
+// under an X server (CTest runs this under Xvfb): every page is shown
 // and photographed (PNG files in the build folder, for a person to look at),
 // then the user's part is played through GTK itself (an address entered in
 // the address dialog, keys pressed for key rows, the save button and its

@@ -1,5 +1,5 @@
 // The orv-config program itself under an X server (CTest runs this under
-// xvfb-run): started as the user starts it, it creates the configuration in
+// Xvfb): started as the user starts it, it creates the configuration in
 // the per-user folder and shows its dialog; Enter saves, Enter again answers
 // Yes to closing, and the program ends well. Keys go in through the X test
 // extension, as a keyboard's would.
@@ -68,7 +68,7 @@ TEST(ConfigToolProgram, StartsSavesWithEnterAndCloses)
     const std::string saved = home + "Vantorel/ORV/GameConfig.dat";
     ::mkdir(ORV_SCREENSHOT_DIR, 0777);
 
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = x_client::OpenDisplay();
     ASSERT_NE(display, nullptr);
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
