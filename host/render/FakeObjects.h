@@ -6,9 +6,11 @@
 
 #include "host/render/FakeRender.h"
 
+#include <atomic>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 
 namespace host::render {
@@ -25,6 +27,7 @@ struct FakeRender::State {
     // last, so a call may be logged while the configuration is locked.
     mutable std::mutex logMutex;
     std::vector<Call> log;
+    std::atomic<bool> logging{true};   // SetLogging
     std::vector<FailureRule> failures;
     uint64_t nextId = 1;
 
@@ -70,6 +73,7 @@ private:
     FakeRender::State& state_;
     Call call_;
     Result injected_;
+    bool keep_;   // the fake keeps its calls
     bool done_ = false;
 };
 
@@ -155,6 +159,14 @@ private:
     void Encode(uint32_t argb, uint8_t* bytes) const;
     bool solid_ = false;
     uint8_t solidBytes_[4] = {};
+    // The last part fill while nothing has written the pixels since: the
+    // same fill again (a capture into the same part of a larger target each
+    // frame) changes nothing.
+    struct PartFill {
+        uint32_t x0, y0, x1, y1, argb;
+        bool operator==(const PartFill&) const = default;
+    };
+    std::optional<PartFill> lastFill_;
     bool depthSolid_ = false, stencilSolid_ = false;
     float solidDepth_ = 0.0f;
     uint8_t solidStencil_ = 0;

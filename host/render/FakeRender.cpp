@@ -49,7 +49,8 @@ void FakeRender::State::Append(Call call) {
     log.push_back(std::move(call));
 }
 
-Recorder::Recorder(FakeRender::State& state, std::string op, uint64_t object) : state_(state) {
+Recorder::Recorder(FakeRender::State& state, std::string op, uint64_t object)
+    : state_(state), keep_(state.logging.load(std::memory_order_relaxed)) {
     call_.op = std::move(op);
     call_.object = object;
     call_.thread = std::this_thread::get_id();
@@ -61,17 +62,17 @@ Recorder::~Recorder() {
 }
 
 Recorder& Recorder::Arg(const char* name, double value) {
-    call_.args.push_back({name, value, {}});
+    if (keep_) call_.args.push_back({name, value, {}});
     return *this;
 }
 
 Recorder& Recorder::Text(const char* name, std::string value) {
-    call_.args.push_back({name, 0, std::move(value)});
+    if (keep_) call_.args.push_back({name, 0, std::move(value)});
     return *this;
 }
 
 Recorder& Recorder::Data(const void* data, size_t bytes) {
-    if (data && bytes) {
+    if (keep_ && data && bytes) {
         auto p = static_cast<const uint8_t*>(data);
         call_.data.assign(p, p + bytes);
     }
@@ -82,7 +83,7 @@ Result Recorder::Finish(Result r) {
     if (done_) return r;
     done_ = true;
     call_.result = r;
-    state_.Append(std::move(call_));
+    if (keep_) state_.Append(std::move(call_));
     return r;
 }
 
@@ -205,6 +206,10 @@ std::vector<Call> FakeRender::CallsSince(size_t mark) const {
     std::lock_guard l(state_->logMutex);
     if (mark >= state_->log.size()) return {};
     return {state_->log.begin() + ptrdiff_t(mark), state_->log.end()};
+}
+
+void FakeRender::SetLogging(bool on) {
+    state_->logging = on;
 }
 
 void FakeRender::ClearLog() {

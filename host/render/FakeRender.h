@@ -152,6 +152,9 @@ public:
     void SimulateLoss(uint32_t lostAnswers);
 
     // ------------------------------------------------ log
+    // Off: calls are still checked, failed as set and carried out, but not
+    // kept (long headless runs that never read them). On by default.
+    void SetLogging(bool on);
     std::vector<Call> Calls() const;
     size_t CallCount() const;
     std::vector<Call> CallsSince(size_t mark) const;

@@ -119,14 +119,18 @@ void FakeSurfaceImpl::Fill(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1, u
     if (x0 == 0 && y0 == 0 && x1 == desc.width && y1 == desc.height) {
         Encode(argb, solidBytes_);
         solid_ = true;
+        lastFill_.reset();
         return;
     }
+    const PartFill fill{x0, y0, x1, y1, argb};
+    if (lastFill_ == fill) return;
     Put(x0, y0, argb);
     const size_t pitch = size_t(desc.width) * 4, first = size_t(y0) * pitch + size_t(x0) * 4;
     // One pixel in its byte order, one row of them, then the row per line.
     const size_t rowBytes = size_t(x1 - x0) * 4;
     for (size_t at = first + 4; at < first + rowBytes; at += 4) std::memcpy(&pixels[at], &pixels[first], 4);
     for (uint32_t y = y0 + 1; y < y1; ++y) std::memcpy(&pixels[first + (y - y0) * pitch], &pixels[first], rowBytes);
+    lastFill_ = fill;
 }
 
 uint8_t* FakeSurfaceImpl::Bytes() {
@@ -135,6 +139,7 @@ uint8_t* FakeSurfaceImpl::Bytes() {
 }
 
 void FakeSurfaceImpl::WriteOut() {
+    lastFill_.reset();
     if (!solid_) return;
     solid_ = false;
     const size_t rowBytes = size_t(desc.width) * 4;

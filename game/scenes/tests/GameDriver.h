@@ -12,7 +12,7 @@
 //
 // Each Frame moves the clock to the frame timer's next tick (16 or 17 ms),
 // runs the window messages, the app's Update and Draw, and keeps the render
-// calls of that frame. A loading screen's loader runs on a real thread: while
+// calls of that frame (outside battles unless asked). A loading screen's loader runs on a real thread: while
 // one is current each frame also waits a little real time, and RunUntil
 // counts those frames against a real-time bound instead of its budget.
 #pragma once
@@ -60,6 +60,9 @@ struct DriverOptions {
     u32 desktopWidth = 1920, desktopHeight = 1080;
     // Real milliseconds RunUntil gives loading screens in all.
     u32 loaderWaitMs = 20000;
+    // Keep the render calls of battle frames too: thousands a battle, which
+    // few tests read, and recording them is much of a battle frame's cost.
+    bool battleCalls = false;
 };
 
 class GameDriver {
@@ -124,6 +127,7 @@ public:
         if (quit_ || !started_) return;
         if (IsLoadingScreen()) RealSleep(2);
         clock_.Set(NextFrameTick(clock_.Milliseconds()));
+        render_.SetLogging(options_.battleCalls || CurrentScene() != "CBattleScene");
         const size_t mark = render_.CallCount();
         app_->Update();
         app_->Draw();
@@ -189,7 +193,7 @@ public:
     }
     // The loop would end: the quit message was posted.
     bool QuitPosted() const { return quit_; }
-    // The render calls of the last frame.
+    // The render calls of the last frame (none in a battle unless battleCalls).
     const std::vector<host::render::Call>& RenderLog() const { return lastFrame_; }
     u32 FrameCount() const { return frame_; }
 

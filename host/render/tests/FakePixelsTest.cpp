@@ -194,6 +194,37 @@ TEST_F(Pixels, AWholeClearReadsAsWrittenThroughCopiesLocksAndPartClears) {
     ASSERT_EQ(dynamic->UnlockRect(0), Result::Ok);
 }
 
+// The same part capture each frame writes nothing new, but a pixel written
+// from another target (or a part clear) in between is written over again.
+TEST_F(Pixels, ARepeatedPartCaptureRestoresWhatWasWrittenBetween) {
+    Ref<Device> device = MakeDevice(3, 2);
+    Surface* back = Fake(device.Get()).BackBuffer();
+    Paint(device.Get(), back, {0, 0, 3, 2, 0, 1}, 0xFF102030);
+    Ref<Texture> tex = MakeTexture(device.Get(), 4, 2, kUsageRenderTarget, kPoolDefault, kFormatA8B8G8R8);
+    Ref<Surface> target = Level0(tex.Get());
+    ASSERT_EQ(FillTexture(tex.Get(), 0xFF000000), Result::Ok);
+    const std::map<uint32_t, char> legend{{0xFF000000, '.'}, {0xFF102030, 'c'}, {0xFF0000EE, 'e'}};
+    const Rect to{0, 0, 3, 2};
+    const auto capture = [&] { return device->StretchRect(back, nullptr, target.Get(), &to, kFilterPoint); };
+    ASSERT_EQ(capture(), Result::Ok);
+    ASSERT_EQ(capture(), Result::Ok);
+    EXPECT_EQ(Picture(target.Get(), legend), "ccc.\nccc.\n");
+    // Two colours from another target, row for row over the first two pixels.
+    Ref<Texture> other = MakeTexture(device.Get(), 2, 1, kUsageRenderTarget, kPoolDefault, kFormatA8B8G8R8);
+    Ref<Surface> two = Level0(other.Get());
+    ASSERT_EQ(FillTexture(other.Get(), 0xFF000000), Result::Ok);
+    Paint(device.Get(), two.Get(), {0, 0, 1, 1, 0, 1}, 0xFF0000EE);
+    const Rect first{0, 0, 2, 1};
+    ASSERT_EQ(device->StretchRect(two.Get(), nullptr, target.Get(), &first, kFilterPoint), Result::Ok);
+    EXPECT_EQ(Picture(target.Get(), legend), "e.c.\nccc.\n");
+    ASSERT_EQ(capture(), Result::Ok);
+    EXPECT_EQ(Picture(target.Get(), legend), "ccc.\nccc.\n");
+    Paint(device.Get(), target.Get(), {1, 1, 1, 1, 0, 1}, 0xFF0000EE);
+    EXPECT_EQ(Picture(target.Get(), legend), "ccc.\ncec.\n");
+    ASSERT_EQ(capture(), Result::Ok);
+    EXPECT_EQ(Picture(target.Get(), legend), "ccc.\nccc.\n");
+}
+
 TEST_F(Pixels, StretchRectBlendsNeighboursWithLinearFiltering) {
     Ref<Device> device = MakeDevice();
     Ref<Texture> srcTex = MakeTexture(device.Get(), 2, 1, kUsageRenderTarget, kPoolDefault);

@@ -110,6 +110,7 @@ public:
         desktop.height = 1080;
         desktop.format = host::render::kFormatX8R8G8B8;
         m_render.SetDesktopMode(desktop);
+        m_render.SetLogging(false);   // nothing reads the calls
         host::kernel::SetCurrentDirectory(g_args.data + "/one");
         m_app = std::make_unique<CGameApp>(DataFolders{g_args.data + "/one", g_args.data + "/two"});
         m_started = m_app->Init(GetModuleInstance(), &Procedure) != 0;
@@ -136,7 +137,6 @@ public:
         m_app->Draw();
         for (u8 key : m_release) m_input.SetKey(key, false);
         m_release.clear();
-        m_render.ClearLog();
         ++m_frame;
         Pump();
         Note();
