@@ -448,10 +448,14 @@ bool DecodeStb(const uint8_t* p, size_t size, uint32_t format, const Sized& size
     // In place: the decoder's buffer is the only copy of the picture.
     // 32-bit BI_RGB pixels carry no alpha: the fourth byte is padding.
     const bool opaque = format == kFileBmp && IsBiRgb32(p);
+    // R, G, B, A bytes read as one little-endian word: A B G R from the top.
+    static_assert(std::endian::native == std::endian::little);
     const size_t count = size_t(out.width) * out.height;
+    const uint32_t alpha = opaque ? 0xFF000000u : 0u;
+    uint32_t* texel = out.decoder.get();
     for (size_t i = 0; i < count; ++i) {
-        const stbi_uc* t = rgba + 4 * i;
-        out.decoder.get()[i] = Argb(opaque ? 255 : t[3], t[0], t[1], t[2]);
+        const uint32_t abgr = texel[i];
+        texel[i] = alpha | (abgr & 0xFF00FF00u) | (abgr & 0xFFu) << 16 | (abgr >> 16 & 0xFFu);
     }
     return true;
 }

@@ -291,11 +291,6 @@ const CBattleScene* Battle(GameDriver& game) { return dynamic_cast<const CBattle
 // on Survival.
 TEST(SurvivalRun, FirstBattleNotWonShowsTheRunAndReturnsToTheTitle)
 {
-#if defined(__SANITIZE_THREAD__)
-    // Five minutes of battle to the time-out take seven under
-    // ThreadSanitizer; the run adds no thread the other runs do not have.
-    GTEST_SKIP() << "too slow under ThreadSanitizer";
-#endif
     GameDriver game(game_test::GameDataRoot(), menu_run::SaveOptions([](CSaveConfig& config) {
         config.GetGraphicsSettings()->hdrLevel = 0;
         config.GetGraphicsSettings()->screenSize = 0;
