@@ -126,7 +126,7 @@ public:
     Result UnlockRect() override;
     Result ReadPixels(const Rect* rect, uint32_t* argb) override;
 
-    bool IsColor() const { return !pixels.empty(); }
+    bool IsColor() const { return color_; }
     bool IsDepth() const { return desc.format == kFormatD24S8; }
     uint32_t Get(uint32_t x, uint32_t y) const;
     void Put(uint32_t x, uint32_t y, uint32_t argb);
@@ -144,7 +144,7 @@ public:
     bool Resolve(const Rect* rect, Rect& out) const;
 
     SurfaceDesc desc;
-    std::vector<uint8_t> pixels;    // 4 bytes per pixel; stale while solid
+    std::vector<uint8_t> pixels;    // 4 bytes per pixel; stale (or not yet made) while solid
     std::vector<float> depth;       // stale while depthSolid_
     std::vector<uint8_t> stencil;   // stale while stencilSolid_
     FakeTextureImpl* container;     // the level's texture, or null
@@ -157,6 +157,7 @@ private:
     // full-screen targets every frame, and the tests run thousands of them.
     void WriteOut();
     void Encode(uint32_t argb, uint8_t* bytes) const;
+    bool color_ = false;
     bool solid_ = false;
     uint8_t solidBytes_[4] = {};
     // The last part fill while nothing has written the pixels since: the

@@ -46,7 +46,10 @@ FakeSurfaceImpl::FakeSurfaceImpl(std::shared_ptr<DeviceCore> c, const SurfaceDes
                                  uint32_t lvl, bool count)
     : FakeResourceBase(std::move(c), d.pool, count), desc(d), container(owner), level(lvl) {
     const size_t area = size_t(desc.width) * desc.height;
-    if (IsColorFormat(desc.format)) pixels.assign(area * 4, 0);
+    // Colour starts as one colour, black and clear: its bytes are made when
+    // first written (most textures are written whole once, at their load).
+    color_ = IsColorFormat(desc.format);
+    solid_ = color_;
     if (desc.format == kFormatD24S8) {
         depth.assign(area, 0.0f);
         stencil.assign(area, 0);
@@ -142,6 +145,10 @@ void FakeSurfaceImpl::WriteOut() {
     lastFill_.reset();
     if (!solid_) return;
     solid_ = false;
+    const bool fresh = pixels.empty();
+    if (fresh) pixels.resize(size_t(desc.width) * desc.height * 4);
+    if (fresh && std::all_of(std::begin(solidBytes_), std::end(solidBytes_), [](uint8_t b) { return b == 0; }))
+        return;   // a new buffer reads zero already
     const size_t rowBytes = size_t(desc.width) * 4;
     for (size_t at = 0; at < rowBytes; at += 4) std::memcpy(&pixels[at], solidBytes_, 4);
     for (size_t at = rowBytes; at < pixels.size(); at += rowBytes) std::memcpy(&pixels[at], pixels.data(), rowBytes);
