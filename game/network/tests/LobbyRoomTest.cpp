@@ -20,7 +20,6 @@ using namespace lobby_run;
 
 namespace {
 
-constexpr u16 kPort = 18000;
 
 RoomMemberTable TableOf(u32 count, const char* ownId)
 {
@@ -46,7 +45,7 @@ protected:
     void SetUp() override
     {
         LobbyRun::SetUp();
-        AddPlayer(1, 1, "127.0.0.1", 9, kPort, true);
+        AddPlayer(1, 1, "127.0.0.1", 9, kPeerPort, true);
     }
     Player& P() { return *players[0]; }
     // The top and height on the screen of the "Tab" sprite, last frame.

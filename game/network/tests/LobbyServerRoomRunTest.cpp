@@ -18,12 +18,6 @@
 
 using namespace lobby_run;
 
-namespace {
-
-constexpr u16 kPeerPort = 18000;
-
-}  // namespace
-
 class LobbyServerRoom : public LobbyRun {
 protected:
     void SetUp() override
