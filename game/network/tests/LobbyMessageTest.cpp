@@ -43,7 +43,7 @@ protected:
         run.game.Frame();
     }
 
-    LobbyRun run;
+    LobbySceneRun run;
     std::unique_ptr<CProbeScene> probe;
 };
 

@@ -34,7 +34,7 @@ protected:
         };
     }
 
-    LobbyRun run;
+    LobbySceneRun run;
     std::unique_ptr<CProbeScene> probe;
     char field[lobby_scene::kChatTextBytes] = {};
     std::vector<std::string> submitted;

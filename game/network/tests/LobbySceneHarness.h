@@ -3,7 +3,7 @@
 // frame, the client made with the real screen set (no server, a recording
 // peer side) and its text input wired to the window.
 //
-//   LobbyRun run;
+//   LobbySceneRun run;
 //   ASSERT_TRUE(run.Start());
 //   run.Set().Message().Show(21, &probe);
 //   run.game.Frame();
@@ -131,10 +131,10 @@ struct Glyph {
     u32 colour;
 };
 
-class LobbyRun {
+class LobbySceneRun {
 public:
-    LobbyRun() : game(game_test::GameDataRoot(), menu_run::Options()) {}
-    ~LobbyRun()
+    LobbySceneRun() : game(game_test::GameDataRoot(), menu_run::Options()) {}
+    ~LobbySceneRun()
     {
         if (host) {
             host->client = nullptr;

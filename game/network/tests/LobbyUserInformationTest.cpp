@@ -13,7 +13,7 @@ using namespace lobby_screen;
 
 namespace {
 
-constexpr u32 kOwnId = 7;
+using lobby_test::kOwnId;
 constexpr u32 kOtherId = 9;
 
 TEST(UserInformationTexts, RecordColumnSumsInSixtyFourBits)
@@ -115,7 +115,7 @@ protected:
         return out;
     }
 
-    LobbyRun run;
+    LobbySceneRun run;
 };
 
 TEST_F(UserInformationRun, PanelWithPictureStretchedOverItsSquare)
