@@ -95,7 +95,7 @@ TEST(LobbyChatLogTest, SpeakerAndTextAreCutAtCharacterBoundaries)
     EXPECT_EQ(std::string(log.Text(0)), std::string(255, 't'));
 
     // A wire line with no terminator anywhere.
-    const std::string raw(kChatLineBytes, 'w');
+    const std::string raw(lobby_scene::kChatLineBytes, 'w');
     log.AddLine(raw.c_str());
     EXPECT_EQ(std::string(log.Speaker(1)), std::string(24, 'w'));
     EXPECT_EQ(std::string(log.Text(1)), std::string(255, 'w'));
