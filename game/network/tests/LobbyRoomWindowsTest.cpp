@@ -5,6 +5,8 @@
 #include "game/network/tests/LobbySceneHarness.h"
 #include "game/scenes/testdata/LobbyRoomWindowsData.h"
 
+namespace lobby_room_windows_test {
+
 using namespace lobby;
 using namespace lobby_test;
 using lobby_scene_test::LobbySceneRun;
@@ -219,3 +221,5 @@ TEST_F(LobbyRoomWindows, UnterminatedRoomNameStaysInsideItsField)
 }
 
 }  // namespace
+
+}  // namespace lobby_room_windows_test

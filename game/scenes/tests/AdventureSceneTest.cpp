@@ -20,6 +20,8 @@
 #include <set>
 #include <string>
 
+namespace adventure_scene_test {
+
 namespace {
 
 using namespace adventure;
@@ -501,3 +503,5 @@ TEST(AdventureSceneRun, ANodeNotWonChangesNoFlagAndComesBackToIt)
 }
 
 }  // namespace
+
+}  // namespace adventure_scene_test

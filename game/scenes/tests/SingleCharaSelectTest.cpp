@@ -16,6 +16,8 @@
 #include <cstring>
 #include <string>
 
+namespace single_chara_select_test {
+
 namespace {
 
 using game_test::GameDriver;
@@ -535,3 +537,5 @@ TEST(SingleCharaSelectRun, PanelTextsAreTheRecordsDescriptions)
 }
 
 }  // namespace
+
+}  // namespace single_chara_select_test

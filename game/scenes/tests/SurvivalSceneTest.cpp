@@ -25,6 +25,8 @@
 #include <functional>
 #include <set>
 
+namespace survival_scene_test {
+
 namespace {
 
 using namespace survival;
@@ -463,3 +465,5 @@ TEST(SurvivalRun, FirstBattleWonTheNextLostShowsTheRunAndReturnsToTheTitle)
 }
 
 }  // namespace
+
+}  // namespace survival_scene_test
