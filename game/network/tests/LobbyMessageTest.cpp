@@ -14,7 +14,6 @@ using M = CLobbySceneMessage;
 namespace {
 
 constexpr u32 kWhite = 0xFFFFFFFFu, kDim = 0xFF808080u;
-constexpr u8 kEnter = 28;
 
 class LobbyMessageTest : public ::testing::Test {
 protected:

@@ -10,7 +10,7 @@ using namespace lobby_scene_test;
 
 namespace {
 
-constexpr u8 kEnter = 28, kPadEnter = 156, kLeftShift = 42, kRightShift = 54;
+constexpr u8 kPadEnter = 156, kLeftShift = 42, kRightShift = 54;
 
 class LobbySceneBaseRunTest : public ::testing::Test {
 protected:

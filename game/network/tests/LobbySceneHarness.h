@@ -35,6 +35,8 @@
 namespace lobby_scene_test {
 
 inline constexpr const char* kTexture = "Network_01.dds";
+// The Enter key's scan code.
+inline constexpr u8 kEnter = 28;
 
 // Updates and draws the client it is given, as the network scene would.
 class CLobbyHostScene : public CScene {
