@@ -9,6 +9,8 @@
 
 #include <thread>
 
+namespace line_test_loopback_test {
+
 namespace {
 
 using host::net::Net;
@@ -291,3 +293,5 @@ TEST_F(LineTestLoopback, ShutdownJoinsLinksMidTest)
 }
 
 }  // namespace
+
+}  // namespace line_test_loopback_test

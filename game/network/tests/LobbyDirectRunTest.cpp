@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdio>
 
+namespace lobby_direct_run_test {
+
 using namespace lobby_run;
 using namespace lobby_screen;
 
@@ -169,3 +171,5 @@ TEST_F(DirectRun, GuestLeavesWithCancelOrTheMenuButton)
         EXPECT_TRUE(FramesUntil([&] { return left[0] == gone + 1; }));
     }
 }
+
+}  // namespace lobby_direct_run_test

@@ -8,6 +8,8 @@
 #include <map>
 #include <string>
 
+namespace lobby_message_test {
+
 using namespace lobby_scene_test;
 using M = CLobbySceneMessage;
 
@@ -287,3 +289,5 @@ TEST_F(LobbyMessageTest, MissingLayersAreSkippedAndAMenuWithoutOptionsStaysPut)
     run.game.Press(menu::kDecide);
     EXPECT_EQ(probe->answers, (std::vector<CProbeScene::Answer>{{27, 0}}));
 }
+
+}  // namespace lobby_message_test

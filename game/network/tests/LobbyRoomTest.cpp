@@ -16,6 +16,8 @@
 #include <cstring>
 #include <functional>
 
+namespace lobby_room_test {
+
 using namespace lobby_run;
 
 namespace {
@@ -377,3 +379,5 @@ TEST_F(LobbyRoom, LeavingOrLosingTheRoomClosesTheInformationWindows)
         EXPECT_EQ(P().client.GetScreen(), u32(LobbyLayer::kConnectOptions));
     }
 }
+
+}  // namespace lobby_room_test

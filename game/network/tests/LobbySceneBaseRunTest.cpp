@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace lobby_scene_base_run_test {
+
 using namespace lobby_scene_test;
 
 namespace {
@@ -168,3 +170,5 @@ TEST_F(LobbySceneBaseRunTest, ScrollBarsMoveDownTheirTrackAndKiraRunsWithTheClie
     EXPECT_NEAR(corners[3].second - corners[2].second, 50.0f * s, 0.01f);
     run.host->onUpdate = run.host->onDraw = nullptr;
 }
+
+}  // namespace lobby_scene_base_run_test

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace lobby_scene_base_test {
+
 using namespace lobby_scene;
 
 namespace {
@@ -232,3 +234,5 @@ TEST(LobbyPasswordTest, TheRoomPasswordMessageIsTheRoomAndANineByteField)
         EXPECT_EQ(std::vector<u8>(bytes.begin(), bytes.end()), c.bytes) << c.password;
     }
 }
+
+}  // namespace lobby_scene_base_test

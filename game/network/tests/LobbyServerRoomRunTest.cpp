@@ -16,6 +16,8 @@
 #include <cstring>
 #include <mutex>
 
+namespace lobby_server_room_run_test {
+
 using namespace lobby_run;
 
 class LobbyServerRoom : public LobbyRun {
@@ -184,3 +186,5 @@ TEST_F(LobbyServerRoom, HostChangesTheRoomSettings)
     EXPECT_EQ(own.data[lobby::kLevelRangeAt], 8);
     EXPECT_EQ(Host().client.GetScreen(), u32(LobbyLayer::kRoom));
 }
+
+}  // namespace lobby_server_room_run_test

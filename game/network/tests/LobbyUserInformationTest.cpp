@@ -7,6 +7,8 @@
 #include "game/scenes/testdata/LobbyScreensData.h"
 #include "host/image/Image.h"
 
+namespace lobby_user_information_test {
+
 using namespace lobby;
 using namespace lobby_scene_test;
 using namespace lobby_screen;
@@ -229,3 +231,5 @@ TEST_F(UserInformationRun, UserDeletedWhileShownClosesTheWindow)
 }
 
 }  // namespace
+
+}  // namespace lobby_user_information_test

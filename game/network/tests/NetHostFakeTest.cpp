@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+namespace net_host_fake_test {
+
 using namespace peer_test;
 using host::net::FakeNetwork;
 using host::net::MakeAddress;
@@ -178,3 +180,5 @@ TEST(NetHostFake, FailingCalls)
 }
 
 }  // namespace
+
+}  // namespace net_host_fake_test

@@ -10,6 +10,8 @@
 #include <dirent.h>
 #include <fstream>
 
+namespace net_host_test {
+
 using namespace peer_test;
 
 namespace {
@@ -131,3 +133,5 @@ TEST(NetHost, ConnectFailureLeavesNoPeer)
 }
 
 }  // namespace
+
+}  // namespace net_host_test
