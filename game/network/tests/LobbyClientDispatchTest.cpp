@@ -12,8 +12,6 @@ using namespace lobby_test;
 
 namespace {
 
-constexpr u32 kOwnId = 7;
-
 class LobbyClientDispatch : public ::testing::Test {
 protected:
     void SetUp() override

@@ -49,7 +49,7 @@ TEST(LobbyClientPeers, JoinThroughTheServerMakesAPeerConnection)
 {
     LobbyServerProcess server;
     ASSERT_TRUE(server.Start(kAccounts));
-    Player alice(server, 20, "alice", RealPeers), bob(server, 21, "bob", RealPeers);
+    ServerPlayer alice(server, 20, "alice", RealPeers), bob(server, 21, "bob", RealPeers);
     ASSERT_EQ(alice.created, 1);
     InstallCallbacks(alice.client);
     InstallCallbacks(bob.client);
@@ -75,7 +75,7 @@ TEST(LobbyClientPeers, SilentGatewayLeavesPlayWithoutMapping)
 {
     LobbyServerProcess server;
     ASSERT_TRUE(server.Start(kAccounts));
-    Player player(server, 22, "alice", RealPeers);
+    ServerPlayer player(server, 22, "alice", RealPeers);
     // The connect thread maps both ports first: no gateway, no failure.
     player.client.SetUPnP(true);
     EXPECT_TRUE(player.Connect());
@@ -153,7 +153,7 @@ TEST(LobbyClientPeers, PortMappedForAnotherMachineStillReachesTheLobby)
     FakeGateway gateway(*gatewayNet, GatewaySetup{kWanIp});
     ASSERT_TRUE(gateway.Running());
     gateway.Map(kWanIp, 18000, "TCP", "192.168.0.99");
-    Player player(server, 43, "alice", [&](host::net::Net* net) {
+    ServerPlayer player(server, 43, "alice", [&](host::net::Net* net) {
         return MakeLobbyPeerSide(net, gateway.SearchEndpoint());
     });
     player.client.SetUPnP(true);

@@ -14,7 +14,7 @@ TEST(LobbyClientServer, LogsInChatsJoinsAndLeaves)
 {
     LobbyServerProcess server;
     ASSERT_TRUE(server.Start(kAccounts));
-    Player alice(server, 2, "alice"), bob(server, 3, "bob");
+    ServerPlayer alice(server, 2, "alice"), bob(server, 3, "bob");
     ASSERT_EQ(alice.created, 1);
     ASSERT_TRUE(alice.LogIn());
     EXPECT_EQ(alice.client.GetPayloadKey(), 0x51);
@@ -69,7 +69,7 @@ TEST(LobbyClientServer, EachFaultGivesItsEvent)
         SCOPED_TRACE(c.fault);
         LobbyServerProcess server;
         ASSERT_TRUE(server.Start(kAccounts, c.fault));
-        Player player(server, 4, "alice");
+        ServerPlayer player(server, 4, "alice");
         player.client.StartConnect();
         if (c.logIn) {
             ASSERT_TRUE(WaitFor([&] { return player.client.GetScreen() == 2; }));
@@ -85,7 +85,7 @@ TEST(LobbyClientServer, SilentServerAndCancelUnderTheClientLock)
 {
     LobbyServerProcess server;
     ASSERT_TRUE(server.Start(kAccounts, "silence"));
-    Player player(server, 5, "alice");
+    ServerPlayer player(server, 5, "alice");
     player.client.StartConnect();
     ASSERT_TRUE(WaitFor([&] { return player.client.IsConnected(); }));
     usleep(200000);
@@ -110,7 +110,7 @@ TEST(LobbyClientServer, FullSendBufferWaits)
 {
     LobbyServerProcess server;
     ASSERT_TRUE(server.Start(kAccounts, "slow-read"));
-    Player player(server, 8, "alice");
+    ServerPlayer player(server, 8, "alice");
     ASSERT_TRUE(player.LogIn());
     const std::vector<u8> big(512 * 1024, 0x5A);
     constexpr int kMessages = 24;   // 12 MiB: more than loopback buffers hold
@@ -133,7 +133,7 @@ TEST(LobbyClientServer, ServerThatStopsReadingHoldsNoLock)
 {
     LobbyServerProcess server;
     ASSERT_TRUE(server.Start(kAccounts, "stop-reading"));
-    Player player(server, 9, "alice");
+    ServerPlayer player(server, 9, "alice");
     ASSERT_TRUE(player.LogIn());
     const std::vector<u8> big(512 * 1024, 0x5A);
     int sent = 0, refused = 0;
@@ -165,7 +165,7 @@ TEST(LobbyClientServer, NobodyListeningGivesEight)
 {
     LobbyServerProcess server;
     ASSERT_TRUE(server.Start(kAccounts));
-    Player player(server, 6, "alice");
+    ServerPlayer player(server, 6, "alice");
     server.Stop();
     player.client.StartConnect();
     EXPECT_TRUE(WaitFor([&] { return player.LastEvent() == kEventServerLost; }));
@@ -175,7 +175,7 @@ TEST(LobbyClientServer, LostServerPostsEight)
 {
     LobbyServerProcess server;
     ASSERT_TRUE(server.Start(kAccounts));
-    Player player(server, 7, "alice");
+    ServerPlayer player(server, 7, "alice");
     ASSERT_TRUE(player.LogIn());
     server.Stop();   // the server goes while the player waits in the lobby
     EXPECT_TRUE(WaitFor([&] { return player.LastEvent() == kEventServerLost; }));
@@ -193,8 +193,9 @@ TEST(LobbyClientServer, AKickInOneRoomLeavesTheOtherRoomAlone)
         {"alice", "Alice", "", 1}, {"bob", "Bob", "", 2}, {"carol", "Carol", "", 3}, {"dave", "Dave", "", 4}};
     LobbyServerProcess server;
     ASSERT_TRUE(server.Start(accounts));
-    Player alice(server, 30, "alice"), bob(server, 31, "bob"), carol(server, 32, "carol"), dave(server, 33, "dave");
-    for (Player* p : {&alice, &bob, &carol, &dave}) ASSERT_TRUE(p->LogIn());
+    ServerPlayer alice(server, 30, "alice"), bob(server, 31, "bob"), carol(server, 32, "carol"),
+        dave(server, 33, "dave");
+    for (ServerPlayer* p : {&alice, &bob, &carol, &dave}) ASSERT_TRUE(p->LogIn());
     std::vector<u8> room(794, 0);
     ASSERT_EQ(alice.client.Send(1002, room.data(), u32(room.size())), 1);
     ASSERT_TRUE(WaitFor([&] { return dave.client.GetRoomCount() == 1; }));
@@ -205,7 +206,7 @@ TEST(LobbyClientServer, AKickInOneRoomLeavesTheOtherRoomAlone)
     join[0] = 2;
     ASSERT_EQ(dave.client.Send(1005, join, sizeof join), 1);
     ASSERT_TRUE(WaitFor([&] { return bob.client.GetScreen() == 4 && dave.client.GetScreen() == 4; }));
-    const auto hasMember = [](Player& p, u32 user) {
+    const auto hasMember = [](ServerPlayer& p, u32 user) {
         LobbyRoomRecord own;
         p.client.GetOwnRoom(&own);
         return own.HasMember(user);

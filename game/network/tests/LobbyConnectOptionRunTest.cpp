@@ -8,7 +8,6 @@ using namespace lobby_screen;
 
 namespace {
 
-constexpr u8 kDigitKeys[10] = {0x0B, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A};
 
 CLobbyConnectOptionScene* Options(Player& p) { return p.Screen<CLobbyConnectOptionScene>(LobbyLayer::kConnectOptions); }
 

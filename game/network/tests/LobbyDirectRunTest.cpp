@@ -6,13 +6,13 @@
 #include <atomic>
 #include <cstdio>
 
+namespace lobby_direct_run_test {
+
 using namespace lobby_run;
 using namespace lobby_screen;
 
 namespace {
 
-constexpr u8 kDigitKeys[10] = {0x0B, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A};
-constexpr u16 kPort = 18000;
 
 i32 Accept(void* context, CNetClient*) { return ++*static_cast<std::atomic<int>*>(context), 1; }
 i32 Message(void*, CNetClient*, const u8*, i32, u32) { return 1; }
@@ -41,7 +41,7 @@ protected:
     {
         LobbyRun::SetUp();
         for (u8 k : {1, 2}) {
-            Player& p = AddPlayer(k, 1, "127.0.0.1", 9, kPort, true);
+            Player& p = AddPlayer(k, 1, "127.0.0.1", 9, kPeerPort, true);
             p.client.SetAcceptCallback(Accept, &accepted[k - 1]);
             p.client.SetMessageCallback(Message, nullptr);
             p.client.SetDisconnectCallback(Left, &left[k - 1]);
@@ -73,7 +73,7 @@ protected:
         ToRow(Host(), kRowStart);
         Press(menu::kDecide);
         ASSERT_TRUE(OnScreen(Host(), LobbyLayer::kRoom));
-        EXPECT_EQ(Host().client.GetNetHost()->GetListenPort(), kPort);
+        EXPECT_EQ(Host().client.GetNetHost()->GetListenPort(), kPeerPort);
     }
     // The guest's way back from a room, as the room screen takes it.
     void Leave(Player& p)
@@ -118,7 +118,7 @@ TEST_F(DirectRun, GuestJoinsByTypedAddressHostLeavesAndHostsAgainAtOnce)
     Leave(Host());
     Press(menu::kDecide);
     ASSERT_TRUE(OnScreen(Host(), LobbyLayer::kRoom));
-    EXPECT_EQ(Host().client.GetNetHost()->GetListenPort(), kPort);
+    EXPECT_EQ(Host().client.GetNetHost()->GetListenPort(), kPeerPort);
     EXPECT_TRUE(FramesUntil([&] { return left[1] >= 1; }));   // the guest saw the room go
 
     Focus(Guest());
@@ -171,3 +171,5 @@ TEST_F(DirectRun, GuestLeavesWithCancelOrTheMenuButton)
         EXPECT_TRUE(FramesUntil([&] { return left[0] == gone + 1; }));
     }
 }
+
+}  // namespace lobby_direct_run_test

@@ -16,6 +16,9 @@
 
 namespace lobby_test {
 
+// The user id the client under test logs in with.
+inline constexpr u32 kOwnId = 7;
+
 // Everything the client told its screens, one line per call.
 class RecordingScreens final : public ILobbyScreens {
 public:

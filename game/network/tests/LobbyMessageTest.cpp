@@ -8,13 +8,14 @@
 #include <map>
 #include <string>
 
+namespace lobby_message_test {
+
 using namespace lobby_scene_test;
 using M = CLobbySceneMessage;
 
 namespace {
 
 constexpr u32 kWhite = 0xFFFFFFFFu, kDim = 0xFF808080u;
-constexpr u8 kEnter = 28;
 
 class LobbyMessageTest : public ::testing::Test {
 protected:
@@ -43,7 +44,7 @@ protected:
         run.game.Frame();
     }
 
-    LobbyRun run;
+    LobbySceneRun run;
     std::unique_ptr<CProbeScene> probe;
 };
 
@@ -288,3 +289,5 @@ TEST_F(LobbyMessageTest, MissingLayersAreSkippedAndAMenuWithoutOptionsStaysPut)
     run.game.Press(menu::kDecide);
     EXPECT_EQ(probe->answers, (std::vector<CProbeScene::Answer>{{27, 0}}));
 }
+
+}  // namespace lobby_message_test

@@ -12,11 +12,11 @@
 
 namespace lobby_test {
 
-struct Player {
+struct ServerPlayer {
     using MakePeers = std::function<std::unique_ptr<ILobbyPeerSide>(host::net::Net*)>;
 
     // makePeers: the peer side on the player's net; none gives the recording one.
-    Player(const LobbyServerProcess& server, u8 k, const char* login, const MakePeers& makePeers = {})
+    ServerPlayer(const LobbyServerProcess& server, u8 k, const char* login, const MakePeers& makePeers = {})
         : net(host::net::CreatePosixNet(net_test::Loopback(k))), client(net.get())
     {
         std::unique_ptr<ILobbyPeerSide> side =

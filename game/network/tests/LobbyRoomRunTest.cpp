@@ -12,19 +12,13 @@
 
 using namespace lobby_run;
 
-namespace {
-
-constexpr u16 kPort = 18000;
-
-}  // namespace
-
 class LobbyRoomRun : public LobbyRun {
 protected:
     void SetUp() override
     {
         LobbyRun::SetUp();
         for (u8 k : {1, 2}) {
-            RoutePeers(AddPlayer(k, 1, "127.0.0.1", 9, kPort, true).client);
+            RoutePeers(AddPlayer(k, 1, "127.0.0.1", 9, kPeerPort, true).client);
         }
     }
     Player& Host() { return *players[0]; }
@@ -54,7 +48,7 @@ protected:
     void Join()
     {
         Focus(Guest());
-        Guest().client.SetJoinTarget(net_test::Loopback(1), kPort);
+        Guest().client.SetJoinTarget(net_test::Loopback(1), kPeerPort);
         Guest().client.StartJoin();
     }
 };
@@ -98,10 +92,10 @@ TEST_F(LobbyRoomRun, OneOfTwoGuestsLeavesAndTheOtherIsMovedUp)
     HostRoom();
     Join();
     ASSERT_TRUE(FramesUntil([&] { return Count(Host()) == 2 && Count(Guest()) == 2; }));
-    Player& second = AddPlayer(3, 1, "127.0.0.1", 9, kPort, true);
+    Player& second = AddPlayer(3, 1, "127.0.0.1", 9, kPeerPort, true);
     RoutePeers(second.client);
     Focus(second);
-    second.client.SetJoinTarget(net_test::Loopback(1), kPort);
+    second.client.SetJoinTarget(net_test::Loopback(1), kPeerPort);
     second.client.StartJoin();
     ASSERT_TRUE(FramesUntil([&] { return Count(Host()) == 3 && Count(Guest()) == 3 && Count(second) == 3; }));
     EXPECT_EQ(second.client.GetOwnMemberIndex(), 2);

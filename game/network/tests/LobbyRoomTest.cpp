@@ -16,11 +16,12 @@
 #include <cstring>
 #include <functional>
 
+namespace lobby_room_test {
+
 using namespace lobby_run;
 
 namespace {
 
-constexpr u16 kPort = 18000;
 
 RoomMemberTable TableOf(u32 count, const char* ownId)
 {
@@ -46,7 +47,7 @@ protected:
     void SetUp() override
     {
         LobbyRun::SetUp();
-        AddPlayer(1, 1, "127.0.0.1", 9, kPort, true);
+        AddPlayer(1, 1, "127.0.0.1", 9, kPeerPort, true);
     }
     Player& P() { return *players[0]; }
     // The top and height on the screen of the "Tab" sprite, last frame.
@@ -378,3 +379,5 @@ TEST_F(LobbyRoom, LeavingOrLosingTheRoomClosesTheInformationWindows)
         EXPECT_EQ(P().client.GetScreen(), u32(LobbyLayer::kConnectOptions));
     }
 }
+
+}  // namespace lobby_room_test

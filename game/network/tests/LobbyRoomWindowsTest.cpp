@@ -5,13 +5,15 @@
 #include "game/network/tests/LobbySceneHarness.h"
 #include "game/scenes/testdata/LobbyRoomWindowsData.h"
 
+namespace lobby_room_windows_test {
+
 using namespace lobby;
 using namespace lobby_test;
-using lobby_scene_test::LobbyRun;
+using lobby_scene_test::LobbySceneRun;
 
 namespace {
 
-constexpr u32 kOwnId = 7, kRoomId = 30;
+constexpr u32 kRoomId = 30;
 
 class LobbyRoomWindows : public ::testing::Test {
 protected:
@@ -57,7 +59,7 @@ protected:
         run.game.Frame();
         return run.DrawnNames(scene_data::RoomInformationLayers());
     }
-    LobbyRun run;
+    LobbySceneRun run;
 };
 
 using Names = std::vector<std::string>;
@@ -219,3 +221,5 @@ TEST_F(LobbyRoomWindows, UnterminatedRoomNameStaysInsideItsField)
 }
 
 }  // namespace
+
+}  // namespace lobby_room_windows_test

@@ -6,11 +6,13 @@
 
 #include <string>
 
+namespace lobby_scene_base_run_test {
+
 using namespace lobby_scene_test;
 
 namespace {
 
-constexpr u8 kEnter = 28, kPadEnter = 156, kLeftShift = 42, kRightShift = 54;
+constexpr u8 kPadEnter = 156, kLeftShift = 42, kRightShift = 54;
 
 class LobbySceneBaseRunTest : public ::testing::Test {
 protected:
@@ -34,7 +36,7 @@ protected:
         };
     }
 
-    LobbyRun run;
+    LobbySceneRun run;
     std::unique_ptr<CProbeScene> probe;
     char field[lobby_scene::kChatTextBytes] = {};
     std::vector<std::string> submitted;
@@ -168,3 +170,5 @@ TEST_F(LobbySceneBaseRunTest, ScrollBarsMoveDownTheirTrackAndKiraRunsWithTheClie
     EXPECT_NEAR(corners[3].second - corners[2].second, 50.0f * s, 0.01f);
     run.host->onUpdate = run.host->onDraw = nullptr;
 }
+
+}  // namespace lobby_scene_base_run_test

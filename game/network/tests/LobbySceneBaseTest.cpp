@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace lobby_scene_base_test {
+
 using namespace lobby_scene;
 
 namespace {
@@ -95,7 +97,7 @@ TEST(LobbyChatLogTest, SpeakerAndTextAreCutAtCharacterBoundaries)
     EXPECT_EQ(std::string(log.Text(0)), std::string(255, 't'));
 
     // A wire line with no terminator anywhere.
-    const std::string raw(kChatLineBytes, 'w');
+    const std::string raw(lobby_scene::kChatLineBytes, 'w');
     log.AddLine(raw.c_str());
     EXPECT_EQ(std::string(log.Speaker(1)), std::string(24, 'w'));
     EXPECT_EQ(std::string(log.Text(1)), std::string(255, 'w'));
@@ -232,3 +234,5 @@ TEST(LobbyPasswordTest, TheRoomPasswordMessageIsTheRoomAndANineByteField)
         EXPECT_EQ(std::vector<u8>(bytes.begin(), bytes.end()), c.bytes) << c.password;
     }
 }
+
+}  // namespace lobby_scene_base_test

@@ -3,7 +3,7 @@
 // frame, the client made with the real screen set (no server, a recording
 // peer side) and its text input wired to the window.
 //
-//   LobbyRun run;
+//   LobbySceneRun run;
 //   ASSERT_TRUE(run.Start());
 //   run.Set().Message().Show(21, &probe);
 //   run.game.Frame();
@@ -35,6 +35,8 @@
 namespace lobby_scene_test {
 
 inline constexpr const char* kTexture = "Network_01.dds";
+// The Enter key's scan code.
+inline constexpr u8 kEnter = 28;
 
 // Updates and draws the client it is given, as the network scene would.
 class CLobbyHostScene : public CScene {
@@ -131,10 +133,10 @@ struct Glyph {
     u32 colour;
 };
 
-class LobbyRun {
+class LobbySceneRun {
 public:
-    LobbyRun() : game(game_test::GameDataRoot(), menu_run::Options()) {}
-    ~LobbyRun()
+    LobbySceneRun() : game(game_test::GameDataRoot(), menu_run::Options()) {}
+    ~LobbySceneRun()
     {
         if (host) {
             host->client = nullptr;

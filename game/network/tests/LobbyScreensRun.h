@@ -26,6 +26,11 @@
 
 namespace lobby_run {
 
+// Each player's peer port, the game's.
+inline constexpr u16 kPeerPort = 18000;
+// The scan codes of the digit keys 0 to 9.
+inline constexpr u8 kDigitKeys[10] = {0x0B, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A};
+
 class CLobbyRunScene : public CScene {
     ORV_VALUE_CLASS(CLobbyRunScene)
 
@@ -139,7 +144,7 @@ protected:
     }
 
     Player& AddPlayer(u8 k, u32 startMode = 0, const std::string& server = "127.0.0.1", u16 serverPort = 9,
-                      u16 peerPort = 18000, bool realPeers = false)
+                      u16 peerPort = kPeerPort, bool realPeers = false)
     {
         players.push_back(std::make_unique<Player>(k, server, serverPort, peerPort, realPeers, texture, recorded));
         Player& p = *players.back();

@@ -16,13 +16,9 @@
 #include <cstring>
 #include <mutex>
 
+namespace lobby_server_room_run_test {
+
 using namespace lobby_run;
-
-namespace {
-
-constexpr u16 kPeerPort = 18000;
-
-}  // namespace
 
 class LobbyServerRoom : public LobbyRun {
 protected:
@@ -190,3 +186,5 @@ TEST_F(LobbyServerRoom, HostChangesTheRoomSettings)
     EXPECT_EQ(own.data[lobby::kLevelRangeAt], 8);
     EXPECT_EQ(Host().client.GetScreen(), u32(LobbyLayer::kRoom));
 }
+
+}  // namespace lobby_server_room_run_test

@@ -7,13 +7,15 @@
 #include "game/scenes/testdata/LobbyScreensData.h"
 #include "host/image/Image.h"
 
+namespace lobby_user_information_test {
+
 using namespace lobby;
 using namespace lobby_scene_test;
 using namespace lobby_screen;
 
 namespace {
 
-constexpr u32 kOwnId = 7;
+using lobby_test::kOwnId;
 constexpr u32 kOtherId = 9;
 
 TEST(UserInformationTexts, RecordColumnSumsInSixtyFourBits)
@@ -115,7 +117,7 @@ protected:
         return out;
     }
 
-    LobbyRun run;
+    LobbySceneRun run;
 };
 
 TEST_F(UserInformationRun, PanelWithPictureStretchedOverItsSquare)
@@ -229,3 +231,5 @@ TEST_F(UserInformationRun, UserDeletedWhileShownClosesTheWindow)
 }
 
 }  // namespace
+
+}  // namespace lobby_user_information_test

@@ -4,6 +4,7 @@
 // holds and gives up, as a member whose host left does.
 #include "game/network/tests/LockstepNetFixture.h"
 
+#include "game/network/tests/FakeRoomNet.h"
 #include "host/net/FakeNet.h"
 
 namespace {
@@ -11,8 +12,8 @@ namespace {
 using namespace net_scene_test;
 using host::net::MakeAddress;
 
-constexpr u32 kHostAddress = MakeAddress(10, 0, 0, 1);
-constexpr u32 kMemberAddress = MakeAddress(10, 0, 0, 2);
+using fake_room_net::kHostAddress;
+using fake_room_net::kMemberAddress;
 
 class LockstepNetFakeTest : public LockstepNetTest {
 protected:

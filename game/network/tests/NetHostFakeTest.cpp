@@ -2,9 +2,12 @@
 // delays, stalls, cuts and failing calls, which loopback cannot make.
 #include "game/network/tests/NetHostHarness.h"
 
+#include "game/network/tests/FakeRoomNet.h"
 #include "host/net/FakeNet.h"
 
 #include <gtest/gtest.h>
+
+namespace net_host_fake_test {
 
 using namespace peer_test;
 using host::net::FakeNetwork;
@@ -12,8 +15,8 @@ using host::net::MakeAddress;
 
 namespace {
 
-constexpr u32 kHostAddress = MakeAddress(10, 0, 0, 1);
-constexpr u32 kMemberAddress = MakeAddress(10, 0, 0, 2);
+using fake_room_net::kHostAddress;
+using fake_room_net::kMemberAddress;
 
 // A room host and a member on machines of one fake network.
 struct FakeRoom {
@@ -177,3 +180,5 @@ TEST(NetHostFake, FailingCalls)
 }
 
 }  // namespace
+
+}  // namespace net_host_fake_test

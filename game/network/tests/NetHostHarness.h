@@ -9,6 +9,8 @@
 #include "host/net/tests/Loopback.h"
 #include "host/net/tests/SendAll.h"
 
+#include <gtest/gtest.h>
+
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -119,6 +121,20 @@ struct Node {
     std::unique_ptr<host::net::Net> net;
     Recorder rec;
     CNetHost host;
+};
+
+// A room host listening and one member connected to it.
+struct Room {
+    Room() : host(1), member(2)
+    {
+        port = host.Listen();
+        EXPECT_NE(port, 0);
+        EXPECT_EQ(member.ConnectTo(host, port), 1);
+        EXPECT_TRUE(host.rec.WaitFor([&] { return host.rec.accepted.size() == 1; }));
+    }
+    Node host;
+    Node member;
+    u16 port = 0;
 };
 
 // A plain socket connected to a listener: a peer that says only what the

@@ -15,18 +15,6 @@ using namespace peer_test;
 
 namespace {
 
-struct Room {
-    Room() : host(1), member(2)
-    {
-        port = host.Listen();
-        EXPECT_EQ(member.ConnectTo(host, port), 1);
-        EXPECT_TRUE(host.rec.WaitFor([&] { return host.rec.accepted.size() == 1; }));
-    }
-    Node host;
-    Node member;
-    u16 port = 0;
-};
-
 TEST(NetHostPing, AnsweringPeersStayAndASilentOneGoesAtTheSecondPing)
 {
     Room room;

@@ -10,23 +10,11 @@
 #include <dirent.h>
 #include <fstream>
 
+namespace net_host_test {
+
 using namespace peer_test;
 
 namespace {
-
-// A room host listening and one member connected to it.
-struct Room {
-    Room() : host(1), member(2)
-    {
-        port = host.Listen();
-        EXPECT_NE(port, 0);
-        EXPECT_EQ(member.ConnectTo(host, port), 1);
-        EXPECT_TRUE(host.rec.WaitFor([&] { return host.rec.accepted.size() == 1; }));
-    }
-    Node host;
-    Node member;
-    u16 port = 0;
-};
 
 // The names of this process's threads.
 std::vector<std::string> ThreadNames()
@@ -145,3 +133,5 @@ TEST(NetHost, ConnectFailureLeavesNoPeer)
 }
 
 }  // namespace
+
+}  // namespace net_host_test

@@ -36,7 +36,6 @@ using raw_peer::RawPeer;
 
 namespace {
 
-constexpr u16 kPort = 18000;
 constexpr u16 kLinePort = 18009;   // the line tester's, the "server port"
 constexpr u8 kRawAddress = 3;      // the bare sockets leave from Loopback(3)
 constexpr u8 kAbruptAddress = 4;   // those gone before reading anything, from Loopback(4)
@@ -250,7 +249,7 @@ protected:
         LobbyRun::SetUp();
         g_abruptAccepted.store(0);
         for (u8 k : {1, 2}) {
-            Player& p = AddPlayer(k, 1, "127.0.0.1", kLinePort, kPort, true);
+            Player& p = AddPlayer(k, 1, "127.0.0.1", kLinePort, kPeerPort, true);
             p.client.SetAcceptCallback(Accept, &p.client);
             p.client.SetMessageCallback(Route, &p.client);
             p.client.SetDisconnectCallback(Left, &p.client);
@@ -288,7 +287,8 @@ protected:
     std::string Admitted(RawPeer& raw, u32 index, Kind kind, int receiveBuffer = 0)
     {
         std::vector<u8> reply;
-        if (!raw.Connect(rawAddress, hostAddress, kPort, receiveBuffer)) return Fail(index, kind, "no connection"), "";
+        if (!raw.Connect(rawAddress, hostAddress, kPeerPort, receiveBuffer))
+            return Fail(index, kind, "no connection"), "";
         if (!raw.WaitFor(room::kJoinReplyMessage, &reply, kReplyMs)) return Fail(index, kind, "no join reply"), "";
         room::JoinReply join;
         if (!room::ReadJoinReply(reply.data(), u32(reply.size()), &join) || join.accepted != 1)
@@ -353,7 +353,8 @@ void RoomSoak::Hostile(u32 index)
                         kConnectionBoundMs);
     RawPeer raw;
     if (kind == Kind::kAbrupt) {
-        if (!raw.Connect(net_test::Loopback(kAbruptAddress), hostAddress, kPort)) return Fail(index, kind, "no connection");
+        if (!raw.Connect(net_test::Loopback(kAbruptAddress), hostAddress, kPeerPort))
+            return Fail(index, kind, "no connection");
         const u32 number = ++m_abruptConnected;
         raw.Reset();
         // Taken in (and so in the table) before its entry is looked for.
@@ -479,7 +480,7 @@ void RoomSoak::SilentPeersDropped()
         for (RawPeer& late : refused) {
             std::vector<u8> reply;
             room::JoinReply join;
-            ASSERT_TRUE(late.Connect(rawAddress, hostAddress, kPort));
+            ASSERT_TRUE(late.Connect(rawAddress, hostAddress, kPeerPort));
             ASSERT_TRUE(late.WaitFor(room::kJoinReplyMessage, &reply, kReplyMs));
             ASSERT_TRUE(room::ReadJoinReply(reply.data(), u32(reply.size()), &join));
             EXPECT_EQ(join.accepted, 0u);
@@ -564,7 +565,7 @@ void RoomSoak::DescriptorsRunOut()
     const u32 accepted = g_abruptAccepted.load();
     u32 connected = 0;
     for (RawPeer& raw : knocking)
-        connected += raw.ConnectOpened(net_test::Loopback(kAbruptAddress), hostAddress, kPort) ? 1 : 0;
+        connected += raw.ConnectOpened(net_test::Loopback(kAbruptAddress), hostAddress, kPeerPort) ? 1 : 0;
     usleep(300000);   // the host's accepts fail meanwhile
     for (int fd : holes) ::close(fd);
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
@@ -639,7 +640,7 @@ void RoomSoak::MemberJoinsAndChats()
 {
     Watchdog::Step step(watchdog, "a member joins and chats", 30000 * kSlow);
     Focus(Guest());
-    Guest().client.SetJoinTarget(hostAddress, kPort);
+    Guest().client.SetJoinTarget(hostAddress, kPeerPort);
     Guest().client.StartJoin();
     auto members = [&](Player& p) {
         std::lock_guard<std::mutex> lock(g_sceneLock);

@@ -20,6 +20,8 @@
 #include <set>
 #include <string>
 
+namespace adventure_scene_test {
+
 namespace {
 
 using namespace adventure;
@@ -219,8 +221,6 @@ TEST(AdventureSetupTest, FillsOpponentsAndOptions)
 
 CAdventureScene* Scene(GameDriver& game) { return dynamic_cast<CAdventureScene*>(game.App().GetScene()); }
 
-::testing::AssertionResult Start(GameDriver& game) { return menu_run::Enter(game, new menu_run::CIdleScene); }
-
 CAdventureScene* Show(GameDriver& game, u32 column = 0, u32 halfRow = 1, u32 character = 1)
 {
     CAdventureSceneArgs args;
@@ -237,7 +237,7 @@ CAdventureScene* Show(GameDriver& game, u32 column = 0, u32 halfRow = 1, u32 cha
 TEST(AdventureSceneRun, FreshSaveEntersOnlyOpenNodes)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     CAdventureScene* scene = Show(game);
     ASSERT_NE(scene, nullptr) << game.Describe();
     EXPECT_EQ(scene->GetMap().counts, (std::vector<u32>{1, 2, 3}));
@@ -299,7 +299,7 @@ TEST(AdventureSceneRun, CursorOffTheMapStartsOnTheFirstNode)
         Cursor at;
     } cases[] = {{2, 5, {2, 5}}, {1, 4, {1, 4}}, {3, 1, {0, 1}}, {1, 5, {0, 1}}, {0xFFFFFFFFu, 0xFFFFFFFFu, {0, 1}}};
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     for (const auto& c : cases) {
         CAdventureScene* scene = Show(game, c.column, c.halfRow);
         ASSERT_NE(scene, nullptr) << game.Describe();
@@ -314,7 +314,7 @@ TEST(AdventureSceneRun, CursorOffTheMapStartsOnTheFirstNode)
 TEST(AdventureSceneRun, NewFlagsAnimateThenShowTheOrb)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     CSaveData* save = game.App().GetSaveData();
     save->SetAdventureClearFlag(0, 1);
     save->SetAdventureRewardFlag(1, 1);
@@ -351,7 +351,7 @@ TEST(AdventureSceneRun, NewFlagsAnimateThenShowTheOrb)
 TEST(AdventureSceneRun, CompletionCardShowsOnce)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     CSaveData* save = game.App().GetSaveData();
     for (i32 i = 0; i < 45; ++i) save->SetUnlockFlag(i, 1);
     for (i32 n = 0; n < 6; ++n) save->SetAdventureClearFlag(n, 1), save->SetAdventureRewardFlag(n, 1);
@@ -374,7 +374,7 @@ TEST(AdventureSceneRun, CompletionCardShowsOnce)
 TEST(AdventureSceneRun, StartBattleHandsTheFilledSetupOn)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     CAdventureScene* scene = Show(game, 0, 1, 0);
     ASSERT_NE(scene, nullptr) << game.Describe();
     menu_run::FadeIn(game);
@@ -414,7 +414,7 @@ TEST(AdventureSceneRun, WithoutItsMapTheSceneFailsNamingIt)
     std::string error;
     ASSERT_TRUE(scene_data::WriteSceneData(root, &error, faults)) << error;
     GameDriver game(root, menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     EXPECT_EQ(Show(game), nullptr);
     ASSERT_FALSE(game.Boxes().empty());
     EXPECT_EQ(game.Boxes()[0].find(kAdventureFile), 0u) << game.Boxes()[0];
@@ -446,7 +446,7 @@ TEST(AdventureSceneRun, WithoutItsMapTheSceneFailsNamingIt)
 TEST(AdventureSceneRun, NodeZeroWonOpensTheNextAndGivesTheOrb)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::BattleOptions());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     CSaveData* save = game.App().GetSaveData();
     save->MarkAdventureRewardFlagsShown();
     ASSERT_NE(Show(game, 0, 1, 0), nullptr) << game.Describe();
@@ -482,7 +482,7 @@ TEST(AdventureSceneRun, NodeZeroWonOpensTheNextAndGivesTheOrb)
 TEST(AdventureSceneRun, ANodeNotWonChangesNoFlagAndComesBackToIt)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::BattleOptions());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     CSaveData* save = game.App().GetSaveData();
     save->MarkAdventureRewardFlagsShown();
     ASSERT_NE(Show(game, 0, 1, 0), nullptr) << game.Describe();
@@ -503,3 +503,5 @@ TEST(AdventureSceneRun, ANodeNotWonChangesNoFlagAndComesBackToIt)
 }
 
 }  // namespace
+
+}  // namespace adventure_scene_test

@@ -31,7 +31,7 @@ using menu_run::Steps;
 constexpr u32 kBattleFrames = 60 * 115;
 
 // What a player set on a card (the select draws the music anew).
-constexpr u32 kCardWords[] = {select_card::kKind, select_card::kCharacter, select_card::kTeam, select_card::kType,
+constexpr u32 kPlayerSetWords[] = {select_card::kKind, select_card::kCharacter, select_card::kTeam, select_card::kType,
     select_card::kHand, select_card::kColour, select_card::kSkill0, select_card::kSkill0 + 1, select_card::kSkill0 + 2,
     select_card::kCpuSkill};
 
@@ -142,7 +142,7 @@ TEST(BattleRoundTrip, FromTheTitleThroughABattleBackToTheSelectAndOut)
     EXPECT_EQ(std::memcmp(&select->GetSetup()->option, &option, sizeof option), 0);
     EXPECT_EQ(game.App().GetMenuLayoutFlag(), 1u);
     for (u32 i = 0; i < CBattleSetup::kEntryCount; ++i) {
-        for (u32 w : kCardWords)
+        for (u32 w : kPlayerSetWords)
             EXPECT_EQ(select->GetCard(i)->Word(w), cards[i][w]) << "card " << i << " word " << w;
     }
     menu_run::FadeIn(game);

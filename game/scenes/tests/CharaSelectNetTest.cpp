@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace chara_select_net_test {
+
 namespace {
 
 using namespace chara_select;
@@ -397,3 +399,5 @@ TEST(CharaSelectNetRun, HostsStartTakesBothToTheOptionSelect)
 }
 
 }  // namespace
+
+}  // namespace chara_select_net_test

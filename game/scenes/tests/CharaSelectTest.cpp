@@ -12,6 +12,8 @@
 #include <cstring>
 #include <set>
 
+namespace chara_select_test {
+
 namespace {
 
 using namespace chara_select;
@@ -339,3 +341,5 @@ TEST(CharaSelectRun, EditingEndsReadyOnlyOnDecide)
 }
 
 }  // namespace
+
+}  // namespace chara_select_test

@@ -16,6 +16,8 @@
 
 #include <algorithm>
 
+namespace game_option_test {
+
 namespace {
 
 using namespace option;
@@ -437,3 +439,5 @@ TEST(GameOptionRun, SavedVibrationOffReachesThePlayersSlotsAtStartUp)
 }
 
 }  // namespace
+
+}  // namespace game_option_test

@@ -73,6 +73,10 @@ inline ::testing::AssertionResult Enter(game_test::GameDriver& game, CScene* sce
     return ::testing::AssertionSuccess();
 }
 
+// The data loaded with an idle scene current: a scene test makes its own
+// scene afterwards.
+inline ::testing::AssertionResult EnterIdle(game_test::GameDriver& game) { return Enter(game, new CIdleScene); }
+
 // Frames until the black cover and the scene's fade-in are done (the
 // menus fade by 2 a second, each half a second).
 inline void FadeIn(game_test::GameDriver& game) { game.Frames(70); }

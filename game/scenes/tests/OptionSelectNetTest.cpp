@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+namespace option_select_net_test {
+
 namespace {
 
 using namespace option_select;
@@ -346,3 +348,5 @@ TEST(OptionSelectNet, F1OpensTheChatLineWhichTakesTheKeysUntilAnEmptyEnter)
 }
 
 }  // namespace
+
+}  // namespace option_select_net_test

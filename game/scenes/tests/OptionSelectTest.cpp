@@ -13,6 +13,8 @@
 #include <set>
 #include <vector>
 
+namespace option_select_test {
+
 namespace {
 
 using namespace option_select;
@@ -369,3 +371,5 @@ TEST(OptionSelectRun, DrawsTheOfferedRowsAndTheMusicsTensionBar)
 }
 
 }  // namespace
+
+}  // namespace option_select_test

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 
+namespace select_messages_test {
+
 namespace {
 
 using namespace select_net;
@@ -292,3 +294,5 @@ TEST(SelectMessagesTest, ChatLineCutsNameAndTextToTheirFieldsWithTheirZeros)
 }
 
 }  // namespace
+
+}  // namespace select_messages_test

@@ -16,6 +16,8 @@
 #include <cstring>
 #include <string>
 
+namespace single_chara_select_test {
+
 namespace {
 
 using game_test::GameDriver;
@@ -39,9 +41,6 @@ CBattleSetup* SetupOf(CGameApp& app, Mode mode, u32 character)
 }
 
 CSingleCharaSelect* Select(GameDriver& game) { return dynamic_cast<CSingleCharaSelect*>(game.App().GetScene()); }
-
-// The driver started with its data loaded.
-::testing::AssertionResult Start(GameDriver& game) { return menu_run::Enter(game, new menu_run::CIdleScene); }
 
 // A select fully shown on a set-up of mode (the driver started).
 CSingleCharaSelect* Show(GameDriver& game, Mode mode, u32 character, CSingleCharaSelect* scene = nullptr)
@@ -101,7 +100,7 @@ TEST(SingleCharaSelectRun, TitleItemsReachTheSelectInTheirMode)
         Mode mode;
     } cases[] = {{title::kStory, kStory}, {title::kAdventure, kAdventure}, {title::kSurvival, kSurvival}};
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.item);
         TitleArgs args;
@@ -124,7 +123,7 @@ TEST(SingleCharaSelectRun, TitleItemsReachTheSelectInTheirMode)
 TEST(SingleCharaSelectRun, LeftFromTheFirstReachesTheRandomEntryInSurvivalOnly)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     for (Mode mode : {kStory, kAdventure, kSurvival}) {
         SCOPED_TRACE(mode);
         CSingleCharaSelect* select = Show(game, mode, 0);
@@ -147,7 +146,7 @@ TEST(SingleCharaSelectRun, StartsOnAnEntryTheRosterOffers)
     } cases[] = {{kStory, kRandomEntry, 0}, {kAdventure, kRandomEntry, 0}, {kSurvival, kRandomEntry, kRandomEntry},
         {kSurvival, 19, 0}, {kStory, 0xFFFFFFFFu, 0}, {kStory, 5, 5}};
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     for (const auto& c : cases) {
         CSingleCharaSelect* select = Show(game, c.mode, c.character);
         ASSERT_NE(select, nullptr) << game.Describe();
@@ -169,7 +168,7 @@ TEST(SingleCharaSelectRun, SavedOrbsAreStoredOrDropped)
         {{14, 24, 45}, {14, 24, 45}},
     };
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     CSaveData* save = game.App().GetSaveData();
     for (const auto& c : cases) {
         SetSet(save, 3, 0, c.saved[0], c.saved[1], c.saved[2]);
@@ -187,7 +186,7 @@ TEST(SingleCharaSelectRun, SavedOrbsAreStoredOrDropped)
 TEST(SingleCharaSelectRun, OrbPanelEditsAndSavesTheColoursSet)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     CSaveData* save = game.App().GetSaveData();
     SetSet(save, 1, 0, 0, 0, 0);
     SetSet(save, 1, 1, 3, 16, 31);   // 3 is locked
@@ -232,7 +231,7 @@ TEST(SingleCharaSelectRun, OrbPanelEditsAndSavesTheColoursSet)
 TEST(SingleCharaSelectRun, CancelInsideThePanelKeepsTheStoredOrbs)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     SetSet(game.App().GetSaveData(), 2, 0, 2, 0, 0);
     CSingleCharaSelect* select = Show(game, kAdventure, 2);
     ASSERT_NE(select, nullptr);
@@ -255,7 +254,7 @@ TEST(SingleCharaSelectRun, CancelInsideThePanelKeepsTheStoredOrbs)
 TEST(SingleCharaSelectRun, RandomEntryTakesNoColourAndNoPanel)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     CSingleCharaSelect* select = Show(game, kSurvival, kRandomEntry);
     ASSERT_NE(select, nullptr) << game.Describe();
     game.Press(menu::kDown);
@@ -271,7 +270,7 @@ TEST(SingleCharaSelectRun, RandomEntryTakesNoColourAndNoPanel)
 TEST(SingleCharaSelectRun, CancelGoesBackToTheModesTitleItem)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     for (Mode mode : {kStory, kAdventure, kSurvival}) {
         SCOPED_TRACE(mode);
         CSingleCharaSelect* select = Show(game, mode, 0);
@@ -313,7 +312,7 @@ private:
 TEST(SingleCharaSelectRun, StoryAndAdventureGetEntryZeroComplete)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     SetSet(game.App().GetSaveData(), 1, 1, 1, 22, 33);
     for (Mode mode : {kStory, kAdventure}) {
         CWatchedSelect::went.clear();
@@ -340,7 +339,7 @@ TEST(SingleCharaSelectRun, StoryAndAdventureGetEntryZeroComplete)
 TEST(SingleCharaSelectRun, SurvivalDecideLoadsTheBattleOnTheSetup)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     SetSet(game.App().GetSaveData(), 0, 1, 5, 0, 45);
     CSingleCharaSelect* select = Show(game, kSurvival, 0);
     ASSERT_NE(select, nullptr) << game.Describe();
@@ -381,7 +380,7 @@ TEST(SingleCharaSelectRun, DrawsTheCursorsEntryBoxesAndCarousel)
     survival[16] = "cha19", survival[17] = "cha9";   // the random entry left of the first
     survival.insert(survival.end(), {"cpu_rei", "cpu_rei_2"});
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     SetSet(game.App().GetSaveData(), 0, 0, 2, 0, 3);   // 3 locked
     SetSet(game.App().GetSaveData(), 0, 1, 0, 0, 45);
     for (Mode mode : {kStory, kSurvival}) {
@@ -404,7 +403,7 @@ TEST(SingleCharaSelectRun, WithoutItsFrameTheSelectFailsNamingIt)
     std::string error;
     ASSERT_TRUE(scene_data::WriteSceneData(root, &error, faults)) << error;
     GameDriver game(root, menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     EXPECT_EQ(Show(game, kStory, 0), nullptr);
     ASSERT_FALSE(game.Boxes().empty());
     EXPECT_EQ(game.Boxes()[0].find(kFrameTexture), 0u) << game.Boxes()[0];
@@ -415,7 +414,7 @@ TEST(SingleCharaSelectRun, WithoutItsFrameTheSelectFailsNamingIt)
 TEST(SingleCharaSelectRun, OpenPanelShowsOnlyUnlockedIcons)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     CSingleCharaSelect* select = Show(game, kStory, 0);
     ASSERT_NE(select, nullptr) << game.Describe();
     game.Press(kLockButton);
@@ -451,7 +450,7 @@ std::vector<std::pair<f32, f32>> DrawnAt(GameDriver& game, CSingleCharaSelect* s
 // its orb panel open; null when it did not show.
 CSingleCharaSelect* OpenPanel(GameDriver& game, u32 a, u32 b, u32 c)
 {
-    if (!Start(game)) return nullptr;
+    if (!menu_run::EnterIdle(game)) return nullptr;
     SetSet(game.App().GetSaveData(), 0, 0, a, b, c);
     CSingleCharaSelect* select = Show(game, kStory, 0);
     if (!select) return nullptr;
@@ -538,3 +537,5 @@ TEST(SingleCharaSelectRun, PanelTextsAreTheRecordsDescriptions)
 }
 
 }  // namespace
+
+}  // namespace single_chara_select_test

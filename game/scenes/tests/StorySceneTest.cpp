@@ -290,8 +290,6 @@ TEST(AdvanceStory, PlayerWithoutAStory)
 
 // -- The scene on the data set. --
 
-::testing::AssertionResult Start(GameDriver& game) { return menu_run::Enter(game, new menu_run::CIdleScene); }
-
 CStoryScene* Story(GameDriver& game) { return dynamic_cast<CStoryScene*>(game.App().GetScene()); }
 
 // A set-up of character advanced n times.
@@ -338,7 +336,7 @@ bool Visible(CStoryScene* scene, const std::string& name)
 TEST(StoryScene, EveryCharacterHasAChainToItsEnding)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     for (u32 character = 0; character < story::kCharacters; ++character) {
         SCOPED_TRACE(story::kCharacterNames[character]);
         std::unique_ptr<CBattleSetup> setup(StorySetup(game, character, 4));
@@ -352,7 +350,7 @@ TEST(StoryScene, EveryCharacterHasAChainToItsEnding)
 TEST(StoryScene, PrologueThenPreviewThenTheLoadedBattle)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     CStoryScene* scene = Show(game, StorySetup(game, 0, 1));
     ASSERT_NE(scene, nullptr) << game.Describe();
     EXPECT_EQ(scene->GetScreen(), CStoryScene::kPrologue);
@@ -398,7 +396,7 @@ TEST(StoryScene, PrologueThenPreviewThenTheLoadedBattle)
 TEST(StoryScene, FinalBattlePreviewShowsTheFinalElements)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     CStoryScene* scene = Show(game, StorySetup(game, 1, 3), 0.0f, 1.0f);
     ASSERT_NE(scene, nullptr) << game.Describe();
     EXPECT_EQ(scene->GetScreen(), CStoryScene::kPreview);
@@ -416,7 +414,7 @@ TEST(StoryScene, FinalBattlePreviewShowsTheFinalElements)
 TEST(StoryScene, FailedBattleLoadGoesToTheTitleOnStory)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     CBattleSetup* setup = StorySetup(game, 0, 2);
     setup->option.stage = 5;
     // The stage's settings cannot be read (on the loader's thread too).
@@ -444,7 +442,7 @@ TEST(StoryScene, EndingRollsThenTheMovieThenTheTitleWithTheOrb)
     } cases[] = {{"no input", 0, true}, {"a press in the roll", 80, false}, {"a press in the movie", 200, true}};
     for (const auto& c : cases) {
         GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-        ASSERT_TRUE(Start(game));
+        ASSERT_TRUE(menu_run::EnterIdle(game));
         CSaveData* save = game.App().GetSaveData();
         const i32 orb = story_data::kGetSkill[0] - 1;
         save->SetUnlockFlag(orb, 0);
@@ -482,7 +480,7 @@ TEST(StoryScene, EachGroupsEndingPlaysItsOwnFoldersMovie)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.character);
         GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-        ASSERT_TRUE(Start(game));
+        ASSERT_TRUE(menu_run::EnterIdle(game));
         ASSERT_EQ(story::SecondGroup(c.character), c.character == 8);
         CStoryScene* scene = Show(game, StorySetup(game, c.character, 4), 1.0f, 1.0f);
         ASSERT_NE(scene, nullptr) << game.Describe();
@@ -497,7 +495,7 @@ TEST(StoryScene, EachGroupsEndingPlaysItsOwnFoldersMovie)
 TEST(StoryScene, PrologueEndingOnAMissingChapterGoesToTheTitle)
 {
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     CBattleSetup* setup = StorySetup(game, 0, 1);
     dynamic_cast<CStoryProgress*>(setup->GetProgress())->chapter->next = CString("Setting/Story_Nobody.dat");
     ASSERT_NE(Show(game, setup), nullptr) << game.Describe();
@@ -532,7 +530,7 @@ TEST(StoryScene, RefusedChapterIsSaidThenTheTitleOnStory)
     GameDriver game(game_test::GameDataRoot(), menu_run::Options([](CSaveConfig& c) {
         c.GetGameSettings()->arcadeDifficulty = 7;
     }));
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     // A damaged difficulty refuses the first battle: the battle's code 9
     // must not bring the old chapter back.
     auto setup = std::unique_ptr<CBattleSetup>(StorySetup(game, 0, 1));
@@ -548,7 +546,7 @@ TEST(StoryScene, BattleCodeNineBringsTheNextPreview)
     GameDriver game(game_test::GameDataRoot(), menu_run::Options([](CSaveConfig& c) {
         c.GetGameSettings()->arcadeDifficulty = 3;
     }));
-    ASSERT_TRUE(Start(game));
+    ASSERT_TRUE(menu_run::EnterIdle(game));
     auto setup = std::unique_ptr<CBattleSetup>(StorySetup(game, 0, 2));
     LeaveWon(game, setup);
     ASSERT_NE(Story(game), nullptr) << game.Describe();

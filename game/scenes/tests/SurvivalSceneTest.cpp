@@ -25,6 +25,8 @@
 #include <functional>
 #include <set>
 
+namespace survival_scene_test {
+
 namespace {
 
 using namespace survival;
@@ -458,3 +460,5 @@ TEST(SurvivalRun, FirstBattleWonTheNextLostShowsTheRunAndReturnsToTheTitle)
 }
 
 }  // namespace
+
+}  // namespace survival_scene_test

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace two_select_run_test {
+
 namespace {
 
 using namespace select_card;
@@ -174,3 +176,5 @@ TEST(TwoSelectRun, HostAndMemberEditTheirCardsAndReachTheOptionSelectTogether)
 }
 
 }  // namespace
+
+}  // namespace two_select_run_test

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+namespace title_frame_pixels_test {
+
 namespace {
 
 constexpr u32 kWidth = 1280, kHeight = 720;
@@ -115,3 +117,5 @@ TEST_F(TitleFramePixels, TheTitleInAWideWindowHasSideBarsAndItsSelectedLabelMove
 }
 
 }  // namespace
+
+}  // namespace title_frame_pixels_test
