@@ -2,6 +2,7 @@
 // recorded them, for the sprite and 2D shape tests.
 #pragma once
 
+#include "engine/core/Geometry.h"
 #include "engine/graphics/tests/DeviceTestSupport.h"
 
 #include <cstring>
@@ -10,6 +11,14 @@
 namespace draw_test {
 
 namespace render = host::render;
+
+// A rectangle from its left, top, right and bottom edges.
+inline CRect4 Rect(f32 left, f32 top, f32 right, f32 bottom)
+{
+    CRect4 r;
+    r.Set(left, right, top, bottom);
+    return r;
+}
 
 // One DrawPrimitiveUP as drawn.
 template <class Vertex>

@@ -13,15 +13,15 @@ using filter_test::Rect;
 namespace render = host::render;
 
 constexpr u32 kSize = 64;
-constexpr u32 kColour = render::kFormatA8R8G8B8;
-constexpr u32 kDepth = render::kFormatD24S8;
+using filter_test::kDepthFormat;
+using filter_test::kTargetFormat;
 
 class Filters : public filter_test::FilterTest {
 protected:
     // Three 64 x 64 targets, named in the log, with an empty log.
     void Make(CFilter& filter, u32 count = 3)
     {
-        ASSERT_EQ(filter.Create(kSize, kSize, kColour, kDepth, count), 1);
+        ASSERT_EQ(filter.Create(kSize, kSize, kTargetFormat, kDepthFormat, count), 1);
         NameTargets(filter);
         fake_->ClearLog();
     }
@@ -48,7 +48,7 @@ protected:
 TEST_F(Filters, CreateMakesOpaqueBlackRenderTargetsWithoutLockingThem)
 {
     CFilter filter;
-    ASSERT_EQ(filter.Create(kSize, 32, kColour, kDepth, 3), 1);
+    ASSERT_EQ(filter.Create(kSize, 32, kTargetFormat, kDepthFormat, 3), 1);
     ASSERT_EQ(filter.GetTargetCount(), 3u);
     for (u32 i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
@@ -73,13 +73,13 @@ TEST_F(Filters, CreateStopsAtTheFirstFailureAndReleaseFreesWhatWasMade)
         SCOPED_TRACE(c.op);
         CFilter filter;
         fake_->FailCall(c.op, c.nth, render::Result::OutOfMemory);
-        EXPECT_EQ(filter.Create(kSize, kSize, kColour, kDepth, 3), 0);
+        EXPECT_EQ(filter.Create(kSize, kSize, kTargetFormat, kDepthFormat, 3), 0);
         fake_->ClearFailures();
         filter.Release();
         EXPECT_EQ(Fake().LiveResources(render::kPoolDefault), 0u);
     }
     CFilter none;
-    EXPECT_EQ(none.Create(kSize, kSize, kColour, kDepth, 0), 0);
+    EXPECT_EQ(none.Create(kSize, kSize, kTargetFormat, kDepthFormat, 0), 0);
 }
 
 TEST_F(Filters, OperationsOnATargetPastTheCountTouchNothing)
@@ -133,7 +133,7 @@ TEST_F(Filters, ClearTargetAndBeginClearColourDepthAndStencilThenPutTheTargetsBa
 TEST_F(Filters, CaptureCopiesTheBackBufferPointSampled)
 {
     CFilter filter;
-    ASSERT_EQ(filter.Create(1024, 1024, kColour, kDepth, 1), 1);
+    ASSERT_EQ(filter.Create(1024, 1024, kTargetFormat, kDepthFormat, 1), 1);
     PaintBackBuffer(10, 20);
     fake_->ClearLog();
 
@@ -176,7 +176,7 @@ TEST_F(Filters, CaptureDefaultsToTheCurrentCamerasViewport)
 TEST_F(Filters, DrawTargetStretchesTheViewportRegionOverTheViewport)
 {
     CFilter filter;
-    ASSERT_EQ(filter.Create(2048, 2048, kColour, kDepth, 2), 1);
+    ASSERT_EQ(filter.Create(2048, 2048, kTargetFormat, kDepthFormat, 2), 1);
     // The one quad drawn: x, y, u, v of its top-left, then of its bottom-right.
     const auto drawn = [&] {
         const auto quads = DrawnQuads<SpriteVertex>();

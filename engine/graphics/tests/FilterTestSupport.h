@@ -16,12 +16,9 @@ namespace filter_test {
 
 namespace render = host::render;
 
-inline CRect4 Rect(f32 left, f32 top, f32 right, f32 bottom)
-{
-    CRect4 r;
-    r.Set(left, right, top, bottom);
-    return r;
-}
+using draw_test::Rect;
+
+constexpr u32 kTargetFormat = render::kFormatA8R8G8B8, kDepthFormat = render::kFormatD24S8;
 
 // A screen quad of the blur (x, y, z, rhw, u, v).
 struct QuadVertex {

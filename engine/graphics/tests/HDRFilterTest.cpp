@@ -15,14 +15,14 @@ using filter_test::QuadVertex;
 using filter_test::Rect;
 namespace render = host::render;
 
-constexpr u32 kColour = render::kFormatA8R8G8B8;
-constexpr u32 kDepth = render::kFormatD24S8;
+using filter_test::kDepthFormat;
+using filter_test::kTargetFormat;
 
 class HdrFilters : public filter_test::FilterTest {
 protected:
     void Make(CHDRFilter& filter, u32 size = 2048)
     {
-        ASSERT_EQ(filter.Create(size, size, kColour, kDepth), 1);
+        ASSERT_EQ(filter.Create(size, size, kTargetFormat, kDepthFormat), 1);
         NameTargets(filter);
         fake_->ClearLog();
     }
@@ -76,7 +76,7 @@ TEST_F(HdrFilters, TheBlurTakesItsOffsetsFromTheStepsAndTargetSizeAndItsWeightsF
     for (const auto& row : rows) {
         SCOPED_TRACE(row.width);
         CHDRFilter filter;
-        ASSERT_EQ(filter.Create(row.width, row.height, kColour, kDepth), 1);
+        ASSERT_EQ(filter.Create(row.width, row.height, kTargetFormat, kDepthFormat), 1);
         if (row.set) {
             filter.SetOffsetStep(row.stepX, row.stepY);
             filter.SetDispersion(row.dispersion);
@@ -205,7 +205,7 @@ TEST_F(HdrFilters, WithoutAfterglowTheGlowSourceIsOnlyReadAndSplitScreenRectsAre
 TEST_F(HdrFilters, ApplyFailsWithoutTargetsShaderOrADraw)
 {
     CHDRFilter plain;
-    ASSERT_EQ(plain.CFilter::Create(64, 64, kColour, kDepth, 4), 1);
+    ASSERT_EQ(plain.CFilter::Create(64, 64, kTargetFormat, kDepthFormat, 4), 1);
     EXPECT_EQ(plain.Apply(0), 0);   // no shader
 
     // The first draw of the afterglow, of the blur and of the composition.

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 
+namespace psd_reader_test {
+
 using host::kernel::testing::TempFolder;
 using namespace psdtest;
 
@@ -363,3 +365,4 @@ TEST(PSDReader, LengthsEndExactlyWhereTheirDataEnds)
     EXPECT_EQ(LoadBytes(good), 1);
 }
 
+}  // namespace psd_reader_test

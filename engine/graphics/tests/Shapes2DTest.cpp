@@ -11,14 +11,9 @@ namespace {
 using draw_test::Drawn;
 namespace render = host::render;
 
-constexpr u32 kColour = 0x80102030u;
+constexpr u32 kShapeColour = 0x80102030u;
 
-CRect4 Rect(f32 left, f32 top, f32 right, f32 bottom)
-{
-    CRect4 r;
-    r.Set(left, right, top, bottom);
-    return r;
-}
+using draw_test::Rect;
 
 using Points_t = std::vector<std::pair<f32, f32>>;
 
@@ -31,7 +26,7 @@ protected:
         EXPECT_EQ(std::make_tuple(d.type, d.count, d.texture), std::make_tuple(type, count, u64(0)));
         Points_t out;
         for (const ColorVertex& v : d.vertices) {
-            EXPECT_EQ(std::make_tuple(v.z, v.rhw, v.colour), std::make_tuple(0.0f, 1.0f, kColour));
+            EXPECT_EQ(std::make_tuple(v.z, v.rhw, v.colour), std::make_tuple(0.0f, 1.0f, kShapeColour));
             out.emplace_back(v.x, v.y);
         }
         return out;
@@ -45,12 +40,12 @@ TEST_F(Shapes, RectanglesFillAsAFanOfTwoTriangles)
     ASSERT_EQ(texture.Create(4, 4, 0, render::kFormatA8R8G8B8, render::kPoolManaged), 1);
     texture.DrawSprite(0, 0, 0, nullptr, 1, 1, 0, 0, 0, 0, 17);
     const CRect4 r = Rect(10.5f, 20, 110, 70.25f);
-    FillScreenRect(&r, kColour);
+    FillScreenRect(&r, kShapeColour);
     EXPECT_EQ(Points(render::kPrimitiveTriangleFan, 2), (Points_t{{10.5f, 20}, {110, 20}, {110, 70.25f}, {10.5f, 70.25f}}));
 
     // No rectangle: the client area, moved by the viewport origin.
     ASSERT_EQ(device_.SetViewport(100, 50, 320, 240), 1);
-    FillScreenRect(&r, kColour);
+    FillScreenRect(&r, kShapeColour);
     EXPECT_EQ(Points(render::kPrimitiveTriangleFan, 2),
               (Points_t{{110.5f, 70}, {210, 70}, {210, 120.25f}, {110.5f, 120.25f}}));
 }
@@ -59,7 +54,7 @@ TEST_F(Shapes, DiscsAreFansOf24StepsClockwiseFromTheRight)
 {
     ASSERT_EQ(device_.SetViewport(100, 50, 320, 240), 1);
     const f32 disc[3] = {200, 100, 40};
-    FillScreenCircle(disc, kColour);
+    FillScreenCircle(disc, kShapeColour);
     const Points_t p = Points(render::kPrimitiveTriangleFan, 24);
     ASSERT_EQ(p.size(), 26u);
     EXPECT_EQ(p[0], (std::pair<f32, f32>{300, 150}));   // the centre, moved
@@ -78,14 +73,14 @@ TEST_F(Shapes, DiscsAreFansOf24StepsClockwiseFromTheRight)
 TEST_F(Shapes, OutlinesAreClosedLineStrips)
 {
     const CRect4 r = Rect(1, 2, 30, 40);
-    DrawScreenRectOutline(&r, kColour);
+    DrawScreenRectOutline(&r, kShapeColour);
     EXPECT_EQ(Points(render::kPrimitiveLineStrip, 4), (Points_t{{1, 2}, {30, 2}, {30, 40}, {1, 40}, {1, 2}}));
 }
 
 TEST_F(Shapes, NullShapesDrawNothing)
 {
-    FillScreenCircle(nullptr, kColour);
-    DrawScreenRectOutline(nullptr, kColour);
+    FillScreenCircle(nullptr, kShapeColour);
+    DrawScreenRectOutline(nullptr, kShapeColour);
     EXPECT_EQ(Draws(), 0u);
 }
 
@@ -95,9 +90,9 @@ TEST_F(Shapes, NothingIsDrawnWithoutADevice)
     device_.Release();
     const CRect4 r = Rect(1, 2, 30, 40);
     const f32 disc[3] = {1, 2, 3};
-    FillScreenRect(&r, kColour);
-    FillScreenCircle(disc, kColour);
-    DrawScreenRectOutline(&r, kColour);
+    FillScreenRect(&r, kShapeColour);
+    FillScreenCircle(disc, kShapeColour);
+    DrawScreenRectOutline(&r, kShapeColour);
     EXPECT_EQ(Draws(), 0u);
 }
 

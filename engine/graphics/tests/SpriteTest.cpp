@@ -14,18 +14,13 @@ namespace {
 using draw_test::Drawn;
 namespace render = host::render;
 
-CRect4 Rect(f32 left, f32 top, f32 right, f32 bottom)
-{
-    CRect4 r;
-    r.Set(left, right, top, bottom);
-    return r;
-}
+using draw_test::Rect;
 
 // On the 256 x 128 texture below: u 0.25 .. 0.5, v 0.125 .. 0.375, 64 x 32
 // texels; no two of the four edges alike, so a swapped u or v shows.
 const CRect4 kSource = Rect(64, 16, 128, 48);
 constexpr f32 kL = 0.25f, kR = 0.5f, kT = 0.125f, kB = 0.375f;
-constexpr u32 kColour = 0x80FF8040u;
+constexpr u32 kSpriteColour = 0x80FF8040u;
 constexpr f32 kOne = 1.0f;
 
 struct Corner {
@@ -52,7 +47,7 @@ protected:
             const SpriteVertex& v = d.vertices[i];
             EXPECT_NEAR(v.x, want[i].x, tolerance) << i;
             EXPECT_NEAR(v.y, want[i].y, tolerance) << i;
-            EXPECT_EQ(std::tie(v.u, v.v, v.z, v.rhw, v.colour), std::tie(want[i].u, want[i].v, z, kOne, kColour)) << i;
+            EXPECT_EQ(std::tie(v.u, v.v, v.z, v.rhw, v.colour), std::tie(want[i].u, want[i].v, z, kOne, kSpriteColour)) << i;
         }
     }
 
@@ -93,7 +88,7 @@ TEST_F(Sprites, AnchorsScalesAndKeptCentresPlaceTheQuad)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ASSERT_EQ(texture_.DrawSprite(c.x, 50, 0.25f, c.source, c.scaleX, c.scaleY, kColour, c.orientation, c.keepX,
+        ASSERT_EQ(texture_.DrawSprite(c.x, 50, 0.25f, c.source, c.scaleX, c.scaleY, kSpriteColour, c.orientation, c.keepX,
                                       c.keepY, c.anchor),
                   1);
         const Drawn<SpriteVertex> d = Last<SpriteVertex>();
@@ -121,7 +116,7 @@ TEST_F(Sprites, SixOrientationsMapTheSourceOntoTheCorners)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.orientation));
-        texture_.DrawSprite(100, 50, 0, &kSource, 1, 1, kColour, c.orientation, 0, 0, 17);
+        texture_.DrawSprite(100, 50, 0, &kSource, 1, 1, kSpriteColour, c.orientation, 0, 0, 17);
         const bool turned = c.orientation >= 4;
         const f32 w = turned ? 32 : 64, h = turned ? 64 : 32;
         const Corner want[4] = {{100, 50, c.uv[0][0], c.uv[0][1]},
@@ -154,7 +149,7 @@ TEST_F(Sprites, TurnedSpritesPivotOnTheirAnchor)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ASSERT_EQ(texture_.DrawSpriteRotated(100, 50, 0.5f, &kSource, c.angle, 1, 1, kColour, c.orientation, c.anchor),
+        ASSERT_EQ(texture_.DrawSpriteRotated(100, 50, 0.5f, &kSource, c.angle, 1, 1, kSpriteColour, c.orientation, c.anchor),
                   1);
         ExpectQuad(c.want, 0.5f, c.angle == 0 ? 0.0f : 1e-4f);
     }
@@ -165,11 +160,11 @@ TEST_F(Sprites, ScreenPositionsMoveWithTheViewportOrCameraOrigin)
     ASSERT_EQ(device_.SetViewport(100, 50, 320, 240), 1);
     Corner box[4];
     Box(110, 70, 64, 32, box);
-    texture_.DrawSprite(10, 20, 0, &kSource, 1, 1, kColour, 0, 0, 0, 17);
+    texture_.DrawSprite(10, 20, 0, &kSource, 1, 1, kSpriteColour, 0, 0, 0, 17);
     ExpectQuad(box, 0.0f);
-    texture_.DrawSpriteRotated(10, 20, 0, &kSource, 0, 1, 1, kColour, 0, 17);
+    texture_.DrawSpriteRotated(10, 20, 0, &kSource, 0, 1, 1, kSpriteColour, 0, 17);
     ExpectQuad(box, 0.0f);
-    texture_.DrawRect(nullptr, nullptr, kColour, 0);
+    texture_.DrawRect(nullptr, nullptr, kSpriteColour, 0);
     Drawn<SpriteVertex> d = Last<SpriteVertex>();
     // The client area, 1024 x 768, moved; a null source is the whole image.
     EXPECT_EQ(std::tie(d.vertices[0].x, d.vertices[0].y, d.vertices[2].x, d.vertices[2].y, d.vertices[2].u, d.vertices[2].v),
@@ -180,14 +175,14 @@ TEST_F(Sprites, ScreenPositionsMoveWithTheViewportOrCameraOrigin)
     camera.SetViewport(30, 40, 200, 100);
     ASSERT_EQ(camera.Apply(), 1);
     Box(30, 40, 64, 32, box);
-    texture_.DrawSprite(0, 0, 0, &kSource, 1, 1, kColour, 0, 0, 0, 17);
+    texture_.DrawSprite(0, 0, 0, &kSource, 1, 1, kSpriteColour, 0, 0, 0, 17);
     ExpectQuad(box, 0.0f);
 }
 
 TEST_F(Sprites, DrawRectStretchesTheSourceOntoTheDestination)
 {
     const CRect4 dest = Rect(10, 20, 110, 70);
-    texture_.DrawRect(&dest, &kSource, kColour, 3);
+    texture_.DrawRect(&dest, &kSource, kSpriteColour, 3);
     const Corner turned[4] = {{10, 20, kR, kB}, {110, 20, kL, kB}, {110, 70, kL, kT}, {10, 70, kR, kT}};
     ExpectQuad(turned, 0.0f);
 }
@@ -201,7 +196,7 @@ TEST_F(Sprites, WorldQuadsDrawUnlitWithoutFogAndPutTheStatesBack)
     world.m[3][0] = 5;
     world.m[3][1] = 6;
     world.m[3][2] = 7;
-    ASSERT_EQ(texture_.DrawQuad3D(&world, &kSource, kColour), 1);
+    ASSERT_EQ(texture_.DrawQuad3D(&world, &kSource, kSpriteColour), 1);
 
     using render::CallMatch;
     EXPECT_TRUE(fake_->HasSequence({CallMatch("SetTransform").With("transform", 256),
@@ -221,24 +216,24 @@ TEST_F(Sprites, WorldQuadsDrawUnlitWithoutFogAndPutTheStatesBack)
     for (int i = 0; i < 4; ++i) {
         const WorldQuadVertex& v = d.vertices[i];
         EXPECT_EQ(std::make_tuple(v.x, v.y, v.z, v.u, v.v, v.colour),
-                  std::make_tuple(want[i][0], want[i][1], 0.0f, want[i][2], want[i][3], kColour)) << i;
+                  std::make_tuple(want[i][0], want[i][1], 0.0f, want[i][2], want[i][3], kSpriteColour)) << i;
     }
 
     // States that were off stay off; a null world draws nothing.
     device_.SetLighting(0);
     device_.SetFogEnable(0);
     fake_->ClearLog();
-    texture_.DrawQuad3D(&world, nullptr, kColour);
+    texture_.DrawQuad3D(&world, nullptr, kSpriteColour);
     EXPECT_EQ(fake_->Count("SetRenderState"), 0u);
-    EXPECT_EQ(texture_.DrawQuad3D(nullptr, nullptr, kColour), 0);
+    EXPECT_EQ(texture_.DrawQuad3D(nullptr, nullptr, kSpriteColour), 0);
     EXPECT_EQ(Draws(), 1u);
 }
 
 TEST_F(Sprites, AnEmptyTextureDrawsWithNoTextureBound)
 {
     CTexture empty;
-    texture_.DrawSprite(0, 0, 0, &kSource, 1, 1, kColour, 0, 0, 0, 17);
-    ASSERT_EQ(empty.DrawSprite(0, 0, 0, &kSource, 1, 1, kColour, 0, 0, 0, 17), 1);
+    texture_.DrawSprite(0, 0, 0, &kSource, 1, 1, kSpriteColour, 0, 0, 0, 17);
+    ASSERT_EQ(empty.DrawSprite(0, 0, 0, &kSource, 1, 1, kSpriteColour, 0, 0, 0, 17), 1);
     EXPECT_EQ(Last<SpriteVertex>().texture, 0u);
 }
 

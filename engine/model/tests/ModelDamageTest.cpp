@@ -16,6 +16,7 @@
 #include <cstring>
 
 using model_test::Bytes;
+using model_test::ReadInto;
 
 namespace {
 
@@ -34,13 +35,6 @@ struct KeptMesh {
                mesh.GetBoneCount() == 0 && mesh.GetAnimations()->GetCount() == 0;
     }
 };
-
-i32 Read(const std::string& bytes, CMesh& mesh)
-{
-    CAnalysMesh reader;
-    if (!reader.LoadFromMemory(bytes.data(), u32(bytes.size()))) return 0;
-    return reader.ReadChunks(&mesh);
-}
 
 struct Golden {
     const char* name;
@@ -61,7 +55,7 @@ TEST(ModelDamage, EveryCutIsRefusedUnlessItFallsAfterAWholeBlock)
     for (const Golden& g : Goldens()) {
         for (size_t length = 0; length < g.bytes.size(); ++length) {
             KeptMesh kept;
-            const i32 result = Read(g.bytes.substr(0, length), kept.mesh);
+            const i32 result = ReadInto(g.bytes.substr(0, length), kept.mesh);
             const bool boundary = std::count(g.readableCuts.begin(), g.readableCuts.end(), length) > 0;
             ASSERT_EQ(result, boundary ? 1 : 0) << g.name << " cut to " << length << " bytes";
             if (!result) {
@@ -87,14 +81,14 @@ TEST(ModelDamage, EveryChangedByteIsReadSafely)
                 if (u8(damaged[at]) == value) continue;
                 damaged[at] = char(value);
                 KeptMesh kept;
-                if (!Read(damaged, kept.mesh)) {
+                if (!ReadInto(damaged, kept.mesh)) {
                     ++refused;
                     ASSERT_TRUE(kept.Intact()) << g.name << " byte " << at << " = " << int(value);
                     continue;
                 }
                 // What reads is posed through every set, swinging bones included.
                 CMesh mesh;
-                ASSERT_EQ(Read(damaged, mesh), 1);
+                ASSERT_EQ(ReadInto(damaged, mesh), 1);
                 for (u32 b = 0; b < mesh.GetBoneCount(); ++b) mesh.ComputeBoneSphere(b);
                 model_test::Controller c(mesh.CreateAnimationController());
                 c->ResetModelPose();
@@ -139,7 +133,7 @@ TEST(ModelDamage, EveryFrameWordIsChecked)
         const u32 old = GetLe32(&damaged[w.at]);
         PutLe32(&damaged[w.at], old + 1);
         KeptMesh kept;
-        EXPECT_EQ(Read(damaged, kept.mesh), 0) << w.what << " at " << w.at << " was " << old;
+        EXPECT_EQ(ReadInto(damaged, kept.mesh), 0) << w.what << " at " << w.at << " was " << old;
         EXPECT_TRUE(kept.Intact()) << w.what;
     }
 }
@@ -179,7 +173,7 @@ TEST(ModelDamage, HugeCountsAreRefusedBeforeAnythingIsAllocated)
     };
     for (const auto& c : cases) {
         KeptMesh kept;
-        EXPECT_EQ(Read(c.bytes, kept.mesh), 0) << c.what;
+        EXPECT_EQ(ReadInto(c.bytes, kept.mesh), 0) << c.what;
         EXPECT_TRUE(kept.Intact()) << c.what;
     }
 }
@@ -194,6 +188,6 @@ TEST(ModelDamage, IndicesPastTheVerticesStayInTheDataButNeverReachABuffer)
         .U32(2).U32(28).U32(3).U32(0).U32(0).U32(7).U32(1).U32(0).U32(3).End()
         .End();
     CMesh mesh;
-    ASSERT_EQ(Read(bytes, mesh), 1);
+    ASSERT_EQ(ReadInto(bytes, mesh), 1);
     EXPECT_FALSE(mesh.GetModelObject(0)->GetIndexList()->IsValid(1));
 }

@@ -17,7 +17,8 @@ using model_test::NewFilledObject;
 
 namespace {
 
-i32 Read(const std::string& bytes, CMesh& mesh)
+// Empty bytes go to a reader with nothing loaded.
+i32 ReadOrNothing(const std::string& bytes, CMesh& mesh)
 {
     CAnalysMesh reader;
     if (!bytes.empty() && !reader.LoadFromMemory(bytes.data(), u32(bytes.size()))) return 0;
@@ -32,7 +33,7 @@ TEST(ModelFile, WhatIsWrittenIsReadBack)
     BuildFull(mesh);
     const std::string bytes = CWriteMesh::Build(mesh);
     CMesh read;
-    ASSERT_EQ(Read(bytes, read), 1);
+    ASSERT_EQ(ReadOrNothing(bytes, read), 1);
     // Written again, the same bytes: nothing was lost or changed.
     EXPECT_EQ(CWriteMesh::Build(read), bytes);
 
@@ -69,7 +70,7 @@ TEST(ModelFile, SmallFilesAndTheirCorners)
     };
     for (const auto& c : cases) {
         CMesh mesh;
-        EXPECT_EQ(Read(c.bytes, mesh), c.result) << c.what;
+        EXPECT_EQ(ReadOrNothing(c.bytes, mesh), c.result) << c.what;
     }
 }
 
@@ -86,7 +87,7 @@ TEST(ModelFile, TheFirstBoneBringsTheRootAndKeysOfOneKindAppend)
         .End()
         .End();
     CMesh mesh;
-    ASSERT_EQ(Read(bytes, mesh), 1);
+    ASSERT_EQ(ReadOrNothing(bytes, mesh), 1);
     ASSERT_EQ(mesh.GetBoneCount(), 2u);
     EXPECT_EQ(mesh.GetBone(1)->Parent, mesh.GetBone(0));
     const auto& keys = *static_cast<const CModelBoneAnimation*>(mesh.GetAnimation(0)->Tracks.GetAt(0));
@@ -104,7 +105,7 @@ TEST(ModelFile, ABoneWhoseParentComesLaterPosesAsARootInTheMeshAndItsCopy)
         .U32(0).U32(0).U32(0).End()
         .End();
     CMesh mesh;
-    ASSERT_EQ(Read(bytes, mesh), 1);
+    ASSERT_EQ(ReadOrNothing(bytes, mesh), 1);
     const CMesh copy(mesh);
     for (const CMesh* m : {static_cast<const CMesh*>(&mesh), &copy}) {
         CAnimationController* c = m->CreateAnimationController();
@@ -129,7 +130,7 @@ TEST(ModelFile, Bone255AndFourInfluencesAreTheMostAVertexTakes)
         if (i >= 1 && i <= 5) bone->Influences.SetArray(influences + 1, 3);
     }
     CMesh read;
-    ASSERT_EQ(Read(CWriteMesh::Build(mesh), read), 1);
+    ASSERT_EQ(ReadOrNothing(CWriteMesh::Build(mesh), read), 1);
     const CModelVertexList& v = *read.GetModelObject(0)->GetVertexList();
     ASSERT_EQ(v.GetAt(0)->InfluenceCount, 1u);
     EXPECT_EQ(v.GetAt(0)->BoneIndex[0], 255u);

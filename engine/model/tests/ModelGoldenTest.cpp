@@ -9,6 +9,7 @@
 #include "engine/model/ModelBone.h"
 #include "engine/model/ModelObject.h"
 #include "engine/model/WriteMesh.h"
+#include "engine/model/tests/ArmModel.h"
 #include "engine/model/tests/ModelGolden.h"
 #include "engine/model/tests/ModelMeshes.h"
 
@@ -17,16 +18,11 @@
 using model_test::BuildRigid;
 using model_test::BuildSkinned;
 using model_test::Bytes;
+using model_test::ReadInto;
 using model_test::RigidGolden;
 using model_test::SkinnedGolden;
 
 namespace {
-
-bool Read(const std::string& bytes, CMesh& mesh)
-{
-    CAnalysMesh reader;
-    return reader.LoadFromMemory(bytes.data(), u32(bytes.size())) && reader.ReadChunks(&mesh);
-}
 
 }  // namespace
 
@@ -42,7 +38,7 @@ TEST(ModelGolden, WriterLaysOutBothModelsByteForByte)
 TEST(ModelGolden, ReaderFindsTheRigidModel)
 {
     CMesh mesh;
-    ASSERT_TRUE(Read(RigidGolden(), mesh));
+    ASSERT_TRUE(ReadInto(RigidGolden(), mesh));
     EXPECT_EQ(CWriteMesh::Build(mesh), RigidGolden());
     const CModelObject& box = *mesh.GetModelObject(0);
     const CModelVertexList& v = *box.GetVertexList();
@@ -60,7 +56,7 @@ TEST(ModelGolden, ReaderFindsTheRigidModel)
 TEST(ModelGolden, ReaderFindsTheSkinnedModel)
 {
     CMesh mesh;
-    ASSERT_TRUE(Read(SkinnedGolden(), mesh));
+    ASSERT_TRUE(ReadInto(SkinnedGolden(), mesh));
     ASSERT_EQ(mesh.GetBoneCount(), 3u);
     CModelBone* root = mesh.GetBone(0);
     CModelBone* hip = mesh.GetBone(1);
@@ -87,7 +83,7 @@ TEST(ModelGolden, ReaderFindsTheSkinnedModel)
 TEST(ModelGolden, TheSkinBitIsWrittenButItsBytesCountedOnce)
 {
     CMesh mesh;
-    ASSERT_TRUE(Read(SkinnedGolden(), mesh));
+    ASSERT_TRUE(ReadInto(SkinnedGolden(), mesh));
     const std::string again = CWriteMesh::Build(mesh);
     // Only the vertex format word differs: it now carries the skin bit.
     std::string expected = SkinnedGolden();
@@ -96,7 +92,7 @@ TEST(ModelGolden, TheSkinBitIsWrittenButItsBytesCountedOnce)
     expected[formatAt] = 0x13;
     EXPECT_EQ(again, expected);
     CMesh reread;
-    ASSERT_TRUE(Read(again, reread));
+    ASSERT_TRUE(ReadInto(again, reread));
     EXPECT_EQ(CWriteMesh::Build(reread), expected);
     EXPECT_EQ(reread.GetModelObject(0)->GetVertexList()->Stride, 44u);
 }

@@ -7,6 +7,7 @@
 #include "engine/model/ModelBone.h"
 #include "engine/model/ModelObject.h"
 #include "engine/model/WriteMesh.h"
+#include "engine/model/tests/ArmModel.h"
 #include "engine/model/tests/ModelGolden.h"
 
 #include <gtest/gtest.h>
@@ -14,16 +15,10 @@
 #include <cstring>
 
 using model_test::Bytes;
+using model_test::ReadInto;
 using model_test::SizeWord;
 
 namespace {
-
-i32 Read(const std::string& bytes, CMesh& mesh)
-{
-    CAnalysMesh reader;
-    if (!reader.LoadFromMemory(bytes.data(), u32(bytes.size()))) return 0;
-    return reader.ReadChunks(&mesh);
-}
 
 i32 BoneNumber(const CMesh& mesh, const void* bone)
 {
@@ -90,7 +85,7 @@ TEST(ModelLayout, WrongSizeWordsLoadTheSameModel)
     };
     for (const auto& f : files) {
         CMesh right;
-        ASSERT_EQ(Read(f.bytes, right), 1) << f.name;
+        ASSERT_EQ(ReadInto(f.bytes, right), 1) << f.name;
         std::string allWrong = f.bytes;
         for (const SizeWord& w : f.sizes) {
             ASSERT_EQ(GetLe32(&f.bytes[w.at]), w.right) << f.name << " at " << w.at;
@@ -98,20 +93,20 @@ TEST(ModelLayout, WrongSizeWordsLoadTheSameModel)
                 std::string damaged = f.bytes;
                 PutLe32(&damaged[w.at], wrong);
                 CMesh mesh;
-                ASSERT_EQ(Read(damaged, mesh), 1) << f.name << " at " << w.at << " = " << wrong;
+                ASSERT_EQ(ReadInto(damaged, mesh), 1) << f.name << " at " << w.at << " = " << wrong;
                 EXPECT_TRUE(SameModel(mesh, right)) << f.name << " at " << w.at << " = " << wrong;
             }
             PutLe32(&allWrong[w.at], 150);
         }
         CMesh mesh;
-        ASSERT_EQ(Read(allWrong, mesh), 1) << f.name;
+        ASSERT_EQ(ReadInto(allWrong, mesh), 1) << f.name;
         EXPECT_TRUE(SameModel(mesh, right)) << f.name;
     }
     // The skinned file's read-back, checked once by value as well.
     std::string skinned = model_test::SkinnedGolden();
     for (const SizeWord& w : model_test::SkinnedSizeWords()) PutLe32(&skinned[w.at], 0);
     CMesh mesh;
-    ASSERT_EQ(Read(skinned, mesh), 1);
+    ASSERT_EQ(ReadInto(skinned, mesh), 1);
     ASSERT_EQ(mesh.GetBoneCount(), 3u);
     EXPECT_EQ(mesh.GetBone(2)->Parent, mesh.GetBone(1));
     EXPECT_EQ(mesh.GetModelObject(0)->GetVertexList()->GetAt(1)->InfluenceCount, 2);
@@ -136,7 +131,7 @@ TEST(ModelLayout, AnUnknownChunkIsStillSkippedByItsSize)
     };
     for (const auto& c : cases) {
         CMesh mesh;
-        ASSERT_EQ(Read(c.bytes, mesh), c.result) << c.what;
+        ASSERT_EQ(ReadInto(c.bytes, mesh), c.result) << c.what;
         if (c.result) {
             EXPECT_EQ(mesh.GetBoneGroups()->GetCount(), 1u) << c.what;
         } else {
@@ -169,7 +164,7 @@ TEST(ModelLayout, AnObjectCutAfterAWholeBlockIsKept)
     };
     for (const auto& c : kept) {
         CMesh mesh;
-        ASSERT_EQ(Read(whole + c.tail, mesh), 1) << c.what;
+        ASSERT_EQ(ReadInto(whole + c.tail, mesh), 1) << c.what;
         ASSERT_EQ(mesh.GetModelObjectCount(), 2u) << c.what;
         EXPECT_STREQ(mesh.GetModelObject(0)->GetName(), "Whole");
         const CModelObject& o = *mesh.GetModelObject(1);
@@ -194,7 +189,7 @@ TEST(ModelLayout, AnObjectCutAfterAWholeBlockIsKept)
         std::string closed = whole + c.tail;
         for (u32 i = 0; i < c.markers; ++i) closed += Bytes().End().str();
         CMesh whole2;
-        ASSERT_EQ(Read(closed, whole2), 1) << c.what;
+        ASSERT_EQ(ReadInto(closed, whole2), 1) << c.what;
         EXPECT_TRUE(SameModel(mesh, whole2)) << c.what;
     }
 
@@ -220,7 +215,7 @@ TEST(ModelLayout, AnObjectCutAfterAWholeBlockIsKept)
     };
     for (const auto& c : refused) {
         CMesh mesh;
-        EXPECT_EQ(Read(whole + c.tail, mesh), 0) << c.what;
+        EXPECT_EQ(ReadInto(whole + c.tail, mesh), 0) << c.what;
         EXPECT_EQ(mesh.GetModelObjectCount(), 0u) << c.what;
     }
 }
@@ -239,8 +234,8 @@ TEST(ModelLayout, AMaterialEntryIsItsOwnRunOfBlocks)
     const std::string textureFirst = Bytes().Raw(texture).U32(4).U32(0).Raw(fields).End();
     const std::string bare = Bytes().End();
     CMesh a, b, c;
-    ASSERT_EQ(Read(file(fieldsFirst, 1), a), 1);
-    ASSERT_EQ(Read(file(textureFirst, 1), b), 1);
+    ASSERT_EQ(ReadInto(file(fieldsFirst, 1), a), 1);
+    ASSERT_EQ(ReadInto(file(textureFirst, 1), b), 1);
     EXPECT_TRUE(SameModel(a, b));
     const auto& m = *static_cast<const CModelMaterial*>(a.GetModelObject(0)->GetMaterialList()->GetAt(0));
     EXPECT_STREQ(m.Name, "Mat");
@@ -250,7 +245,7 @@ TEST(ModelLayout, AMaterialEntryIsItsOwnRunOfBlocks)
     ASSERT_EQ(m.Textures->GetCount(), 1u);
     // An entry that is its marker alone is a material with nothing set;
     // the next entry is read after it.
-    ASSERT_EQ(Read(file(bare + fieldsFirst, 2), c), 1);
+    ASSERT_EQ(ReadInto(file(bare + fieldsFirst, 2), c), 1);
     const CMaterialList& list = *c.GetModelObject(0)->GetMaterialList();
     ASSERT_EQ(list.GetCount(), 2u);
     EXPECT_EQ(static_cast<const CModelMaterial*>(list.GetAt(0))->Name, nullptr);

@@ -16,6 +16,7 @@
 #include <vector>
 
 using model_test::Bytes;
+using xfile_test::Header;
 using xfile_test::kHandModel;
 using xfile_test::kTriangle;
 
@@ -41,8 +42,6 @@ protected:
 
     CqelXFileConverter converter;
 };
-
-std::string Header() { return "xof 0303txt 0032\n"; }
 
 // A frame with one animation set of one track: keys of type 2.
 std::string PositionTrack(const std::string& ticks, const std::vector<std::pair<u32, f32>>& keys)

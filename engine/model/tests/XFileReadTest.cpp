@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+using xfile_test::Header;
 using xfile_test::kHandModel;
 using xfile_test::kTriangle;
 
@@ -20,8 +21,6 @@ struct Parsed {
     explicit Parsed(const std::string& text) { ok = reader.ParseMemory(&tree, text.data(), u32(text.size())); }
     const CqelXNode* Named(u32 type, const char* name) const { return tree.FindNode(i32(type), name); }
 };
-
-std::string Header() { return "xof 0303txt 0032\n"; }
 
 }  // namespace
 

@@ -1,7 +1,12 @@
 // .x text files written by hand for the reader and converter tests.
 #pragma once
 
+#include <string>
+
 namespace xfile_test {
+
+// The header of a text .x file.
+inline std::string Header() { return "xof 0303txt 0032\n"; }
 
 // Every template the reader knows. What the tests expect of it:
 // - frames Body (translated by (0, 1, 0)), Arm under it ((2, 0, 0)) and an

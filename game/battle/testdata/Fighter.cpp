@@ -244,7 +244,7 @@ std::string WeaponModel()
 bool AddFighterModel(CResourceController& resources)
 {
     auto* model = new CMesh();
-    if (model_test::ReadInto(setting_test::ReadBytes("Fighter.mdl"), *model) != 1) {
+    if (model_test::ReadInto(setting_test::ReadBytes("Fighter.mdl").value_or(""), *model) != 1) {
         delete model;
         return false;
     }

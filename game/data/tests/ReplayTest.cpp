@@ -18,6 +18,8 @@
 #include <memory>
 #include <optional>
 
+namespace replay_file_test {
+
 using replay_test::FakeFighter;
 using replay_test::FakeSetup;
 using replay_test::FakeTarget;
@@ -597,3 +599,5 @@ TEST_F(ReplayTest, HeaderNamesAreCutAtACharacterBoundary)
 }
 
 }  // namespace
+
+}  // namespace replay_file_test

@@ -13,6 +13,8 @@
 #include <functional>
 #include <memory>
 
+namespace save_config_test {
+
 using save_test::Bytes;
 using save_test::ReadBytes;
 using save_test::UserFolder;
@@ -568,3 +570,5 @@ TEST(SaveFiles, ReleaseEmptiesOnlyItsOwnStore)
     EXPECT_EQ(data.GetRecordCount() + record.GetRecordCount(), 0u);
     EXPECT_EQ(config.GetAllowCount(), 1u);
 }
+
+}  // namespace save_config_test

@@ -9,6 +9,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace save_data_test {
+
 using save_test::ReadBytes;
 using save_test::WriteBytes;
 
@@ -284,3 +286,5 @@ TEST(SaveDataValues, SkillSetsOutsideTheRecordsAreRefused)
     EXPECT_EQ(data.GetSkillSet(17, 3, 1)->value[1], 2u);
     EXPECT_EQ(data.GetSkillSet(17, 3, 0)->value[1], 0u);
 }
+
+}  // namespace save_data_test

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+namespace save_record_test {
 
 using save_test::ReadBytes;
 using save_test::WriteBytes;
@@ -200,3 +201,5 @@ TEST_F(SaveRecord, AddBattleCountsIntoTheChosenHalf)
     for (u32 w = 0; w < 16; ++w) EXPECT_EQ(record.GetRecord(5)->word[w], expected[w]) << w;
     EXPECT_EQ(record.AddBattle(18, false, 1, stats), 0);
 }
+
+}  // namespace save_record_test

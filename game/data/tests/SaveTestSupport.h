@@ -3,13 +3,12 @@
 #pragma once
 
 #include "engine/core/Types.h"
+#include "game/data/tests/TestFileBytes.h"
 #include "host/kernel/tests/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <set>
 #include <string>
@@ -32,21 +31,8 @@ public:
     std::string Save(const std::string& name) const { return Saves() + name; }
 };
 
-inline void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
-        ::mkdir(path.substr(0, slash).c_str(), 0777);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-    ASSERT_TRUE(out.good()) << path;
-}
-
-inline std::optional<std::string> ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using data_test::ReadBytes;
+using data_test::WriteBytes;
 
 inline bool IsFolder(const std::string& path)
 {

@@ -62,7 +62,7 @@ TEST(SettingCache, ATextAndItsCacheGiveTheSameReader)
     EXPECT_EQ(Text(*fromText.children.GetName(0)), "Child.txt");
 
     // The cache is read whatever the file's name, and never written again.
-    const std::string cache = ReadBytes("Setting/Test.dat");
+    const std::string cache = ReadBytes("Setting/Test.dat").value_or("<missing>");
     WriteBytes("Copy.txt", cache);
     TestReader renamed;
     ASSERT_EQ(renamed.LoadFile("Copy.txt"), 1);
@@ -185,7 +185,7 @@ TEST(SettingCache, FailedParseLeavesNoCacheAndKeepsTheOldOne)
 
     WriteBytes("Test.txt", "COUNT=7;");
     ASSERT_EQ(reader.LoadFile("Test.txt"), 1);
-    const std::string old = ReadBytes("Setting/Test.dat");
+    const std::string old = ReadBytes("Setting/Test.dat").value_or("<missing>");
     WriteBytes("Test.txt", "COUNT=8;/* never closed");
     EXPECT_EQ(reader.LoadFile("Test.txt"), 0);
     EXPECT_EQ(ReadBytes("Setting/Test.dat"), old);

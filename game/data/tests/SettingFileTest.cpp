@@ -151,7 +151,7 @@ TEST(SettingFile, ACacheThatCannotBeWrittenFailsTheParse)
     EXPECT_FLOAT_EQ(reader.speed, 4.0f);
     EXPECT_FALSE(host::kernel::FileExists("Setting/Sub/Test.dat"));
 
-    const std::string old = ReadBytes("Setting/Test.dat");
+    const std::string old = ReadBytes("Setting/Test.dat").value_or("<missing>");
     for (auto step : {host::kernel::FileStep::CreateTemp, host::kernel::FileStep::SyncTemp, host::kernel::FileStep::Rename}) {
         SCOPED_TRACE(int(step));
         host::kernel::FakeFileWatch watch;

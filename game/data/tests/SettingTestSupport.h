@@ -6,6 +6,7 @@
 #include "engine/core/Scramble.h"
 #include "game/data/SettingFile.h"
 #include "game/data/tests/KeyedReader.h"
+#include "game/data/tests/TestFileBytes.h"
 #include "host/kernel/Kernel.h"
 
 #include <gtest/gtest.h>
@@ -49,17 +50,8 @@ private:
     std::optional<std::string> m_oldTemp;
 };
 
-inline void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    ASSERT_TRUE(host::kernel::WriteFileAtomic(path, bytes.data(), bytes.size())) << path;
-}
-
-inline std::string ReadBytes(const std::string& path)
-{
-    std::string bytes;
-    if (!host::kernel::ReadWholeFile(path, bytes)) return "<missing>";
-    return bytes;
-}
+using data_test::ReadBytes;
+using data_test::WriteBytes;
 
 // "BIN\0", entries {u32 hash, u32 length, scrambled text + 0}, u32 0.
 class CacheBytes {

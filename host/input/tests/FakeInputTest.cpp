@@ -1,5 +1,6 @@
 #include "host/input/BasicDevice.h"
 #include "host/input/Input.h"
+#include "host/input/tests/InputTestLevel.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,7 @@
 namespace host::input {
 namespace {
 
-constexpr uint32_t kLevel = kNonExclusive | kBackground;
+using input_test::kLevel;
 
 std::unique_ptr<Input> MakeInput(FakeBackend& fake) {
     std::unique_ptr<Input> input;

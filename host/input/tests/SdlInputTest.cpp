@@ -1,5 +1,6 @@
 // The SDL backend, headless; SDL's virtual controllers stand in for hardware.
 #include "host/input/Input.h"
+#include "host/input/tests/InputTestLevel.h"
 #include "host/input/SdlMapping.h"
 
 #include <SDL.h>
@@ -11,7 +12,7 @@
 namespace host::input {
 namespace {
 
-constexpr uint32_t kLevel = kNonExclusive | kBackground;
+using input_test::kLevel;
 
 TEST(SdlConversion, AxesHatsTriggersAndThumbs) {
     const struct { int32_t raw, min, max, expected; } axes[] = {

@@ -2,16 +2,13 @@
 // by the kernel clock, scripted failures.
 #include "host/kernel/Kernel.h"
 #include "host/movie/FakeMovie.h"
+#include "host/movie/tests/MovieResultPrint.h"
 #include "host/sound/Sound.h"
 
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <vector>
-
-namespace host::movie {
-inline void PrintTo(Result r, std::ostream* os) { *os << ResultName(r); }
-}  // namespace host::movie
 
 namespace {
 

@@ -3,6 +3,7 @@
 // and rewind, the sound on the null output, and damaged movies refused.
 #include "host/movie/Movie.h"
 #include "host/movie/tests/MovieMedia.h"
+#include "host/movie/tests/MovieResultPrint.h"
 #include "host/sound/Sound.h"
 
 #include <gtest/gtest.h>
@@ -12,10 +13,6 @@
 #include <ostream>
 #include <string>
 #include <vector>
-
-namespace host::movie {
-inline void PrintTo(Result r, std::ostream* os) { *os << ResultName(r); }
-}  // namespace host::movie
 
 namespace {
 

@@ -11,6 +11,8 @@
 
 #include <cstring>
 
+namespace close_attack_test {
+
 namespace {
 
 using namespace character_test;
@@ -337,3 +339,5 @@ TEST_F(SpellSphereTest, AHitSoundsTheAttackersShownWeapon)
 }
 
 }  // namespace
+
+}  // namespace close_attack_test

@@ -31,7 +31,7 @@ protected:
         files.model = "Full.mdl";
         ASSERT_TRUE(fighter_test::FighterParameter(files).Save("Chr_Full.txt"));
         auto* model = new CMesh();
-        ASSERT_EQ(model_test::ReadInto(setting_test::ReadBytes("Full.mdl"), *model), 1);
+        ASSERT_EQ(model_test::ReadInto(setting_test::ReadBytes("Full.mdl").value_or(""), *model), 1);
         model->SetName("Data/Full.mdl");
         void* slot = model;
         resources_.GetModelList()->Add(&slot);

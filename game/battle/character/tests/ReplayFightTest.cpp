@@ -26,7 +26,7 @@ struct FighterRow {
 const FighterRow kHumanFight[] = {{-1, 0, {0, 0, 0}}, {4, 1, {0, 0, -25}}, {2, 0, {8, 0, 6}}};
 const FighterRow kCpuFight[] = {{4, 0, {0, 0, 0}}, {2, 1, {0, 0, -25}}, {3, 1, {-10, 5, -20}}};
 
-struct Packet {
+struct ReplayPacket {
     u8 bytes[kReplayInputBytes];
 };
 
@@ -44,7 +44,7 @@ constexpr u16 Bits(std::initializer_list<u32> codes)
 // shot runs and are refused (the fight below asserts the actions reached).
 // The sticks include values (29, 54, -60, 99, -99) the character holds one
 // or two below the packet's.
-std::vector<Packet> Script()
+std::vector<ReplayPacket> Script()
 {
     struct Segment {
         u32 frames;
@@ -58,10 +58,10 @@ std::vector<Packet> Script()
         {4, Bits({22}), 0, 0}, {8, 0, 0, 0}, {30, Bits({24, 14}), -99, 0}, {20, Bits({28}), 0, 0},
         {60, Bits({15}), 99, 0}, {33, Bits({13, 24}), 54, -29},
     };
-    std::vector<Packet> script;
+    std::vector<ReplayPacket> script;
     for (const Segment& s : segments)
         script.insert(script.end(), s.frames,
-                      Packet{{u8(s.buttons), u8(s.buttons >> 8), u8(s.x), u8(s.y)}});
+                      ReplayPacket{{u8(s.buttons), u8(s.buttons >> 8), u8(s.x), u8(s.y)}});
     return script;
 }
 
@@ -193,7 +193,7 @@ protected:
 
 TEST_F(ReplayFightTest, PlaybackGivesTheRecordedHashAtEveryFrame)
 {
-    const std::vector<Packet> script = Script();
+    const std::vector<ReplayPacket> script = Script();
     const u32 frames = u32(script.size());
     const std::string path = ReplaySlotPath("", 1);   // in the test's work folder
     const u32 seed = 31337;

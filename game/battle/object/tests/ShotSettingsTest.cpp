@@ -352,10 +352,10 @@ TEST(ShotSettingCache, DamagedCachesAreRefused)
     WriteTree(NestedFiles());
     CPatternListParameter outer;
     ASSERT_EQ(outer.LoadFile("Barrage.txt", &Aliases()), 1);
-    const std::string good = ReadBytes("Setting/Inner.dat");
+    const std::string good = ReadBytes("Setting/Inner.dat").value_or("<missing>");
     // Tagged for Inner.txt as it stands, so the cache is read, not the text.
     CPatternListParameter owner;
-    const std::string innerText = ReadBytes("Inner.txt");
+    const std::string innerText = ReadBytes("Inner.txt").value_or("<missing>");
     const auto tagged = [&] { return CacheBytes().Source(owner, innerText); };
     struct Case {
         const char* what;

@@ -21,6 +21,8 @@
 #include <memory>
 #include <string>
 
+namespace weapon_test {
+
 using battle_test::FakeFighter;
 using setting_test::Xyz;
 
@@ -330,3 +332,5 @@ TEST_F(WeaponTest, TheStateHashTakesShownOwnerAndBone)
         last = now;
     }
 }
+
+}  // namespace weapon_test

@@ -10,15 +10,6 @@
 namespace host::render::testing {
 namespace {
 
-constexpr uint32_t kBlack = 0xFF000000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
-
-// 0x42: position and diffuse, transformed by the device.
-struct WorldVertex {
-    float x, y, z;
-    uint32_t color;
-};
-static_assert(sizeof(WorldVertex) == 16);
-
 Matrix Perspective(float zn, float zf) {
     Matrix m{};
     m.m[0][0] = 1.0f;

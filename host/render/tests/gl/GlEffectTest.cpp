@@ -9,8 +9,6 @@
 namespace host::render::testing {
 namespace {
 
-constexpr uint32_t kBlack = 0xFF000000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
-
 // Positions in target pixels (x right, y down) to clip space, depth 0.5.
 Matrix PixelMatrix(float width, float height) {
     Matrix m{};

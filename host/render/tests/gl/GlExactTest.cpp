@@ -11,13 +11,7 @@
 namespace host::render::testing {
 namespace {
 
-constexpr uint32_t kBlack = 0xFF000000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00;
 constexpr uint32_t kDistinct = 0x40C08020;   // A, R, G, B all different
-
-struct WorldVertex {
-    float x, y, z;
-    uint32_t color;
-};
 
 class GlExact : public GlTest {
 protected:

@@ -14,8 +14,6 @@
 namespace host::render::testing {
 namespace {
 
-constexpr uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
-
 uint32_t Checker(uint32_t x, uint32_t y) {
     return 0xFF000000u | (x * 32u) << 16 | (y * 32u) << 8 | ((x + y) % 2 ? 0xC0u : 0x40u);
 }

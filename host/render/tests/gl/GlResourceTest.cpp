@@ -9,8 +9,6 @@
 namespace host::render::testing {
 namespace {
 
-constexpr uint32_t kBlack = 0xFF000000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
-
 class GlResource : public GlTest {
 protected:
     void Begin() {

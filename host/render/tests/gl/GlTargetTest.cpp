@@ -11,8 +11,6 @@
 namespace host::render::testing {
 namespace {
 
-constexpr uint32_t kBlack = 0xFF000000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
-
 // Any flip on the way (drawing into the texture, sampling it, reading the
 // back buffer) moves the red square away from the top-left corner.
 TEST_F(GlTest, RedSquareStaysTopLeftThroughATargetTextureAndTheBackBuffer) {

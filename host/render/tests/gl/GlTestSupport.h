@@ -19,6 +19,15 @@ inline void PrintTo(Result r, std::ostream* os) { *os << ResultName(r); }
 
 namespace host::render::testing {
 
+constexpr uint32_t kBlack = 0xFF000000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
+
+// 0x42: position and diffuse, transformed by the device.
+struct WorldVertex {
+    float x, y, z;
+    uint32_t color;
+};
+static_assert(sizeof(WorldVertex) == 16);
+
 // 0x144: pretransformed, diffuse, one texture coordinate.
 struct ScreenVertex {
     float x, y, z, rhw;

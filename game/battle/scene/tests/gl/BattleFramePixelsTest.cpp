@@ -22,6 +22,7 @@
 #include "game/battle/scene/BattleScene.h"
 #include "game/battle/scene/tests/BattleSceneTestSupport.h"
 #include "game/battle/scene/tests/gl/Png.h"
+#include "game/battle/scene/tests/gl/ScreenSize.h"
 #include "game/battle/testdata/BattleData.h"
 #include "host/image/Image.h"
 #include "host/kernel/tests/TempFolder.h"
@@ -36,15 +37,16 @@ namespace render = host::render;
 
 namespace {
 
-constexpr u32 kWidth = 1024, kHeight = 768;
+using gl_test::kScreenHeight;
+using gl_test::kScreenWidth;
 constexpr u32 kFrames = 300;   // 5.4 s: past the start fade, fighters on the move
 
 class GlBattleApp : public scene_test::FakeBattleApp {
 public:
     CFilter* GetBasicFilter() override { return basic; }
     CFilter* basic = nullptr;
-    u32 GetScreenWidth() override { return kWidth; }
-    u32 GetScreenHeight() override { return kHeight; }
+    u32 GetScreenWidth() override { return kScreenWidth; }
+    u32 GetScreenHeight() override { return kScreenHeight; }
 };
 
 // The view without its 2D part, to tell the HUD from the picture under it.
@@ -69,7 +71,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(battle_data::WriteBattleData(root_ / "data", &error_)) << error_;
-        ASSERT_EQ(gl_test::CreateGlWindow(system_, "battle", kWidth, kHeight), 1);
+        ASSERT_EQ(gl_test::CreateGlWindow(system_, "battle", kScreenWidth, kScreenHeight), 1);
         host::kernel::SetClock(&clock_);   // the window put the real one back
         ASSERT_EQ(device_.Create(&system_), 1) << "no OpenGL 3.3 device";
         host::sound::SetNullOutput(&null_);
@@ -107,8 +109,8 @@ protected:
 
     std::vector<u32> ReadFrame()
     {
-        std::vector<u32> frame(kWidth * kHeight);
-        const render::Rect all{0, 0, i32(kWidth), i32(kHeight)};
+        std::vector<u32> frame(kScreenWidth * kScreenHeight);
+        const render::Rect all{0, 0, i32(kScreenWidth), i32(kScreenHeight)};
         EXPECT_EQ(device_.GetBackBuffer()->ReadPixels(&all, frame.data()), render::Result::Ok);
         return frame;
     }
@@ -156,18 +158,18 @@ TEST_F(BattleFramePixels, ARunningBattleFrameShowsTheArenaUnderTheHud)
     const std::vector<u32> frame = ReadFrame();
     ASSERT_EQ(device_.EndScene(), 1);
 
-    const std::string png = gl_test::Png(frame, kWidth, kHeight);
+    const std::string png = gl_test::Png(frame, kScreenWidth, kScreenHeight);
     const std::string out = std::string(ORV_TEST_BUILD_DIR) + "/BattleFrame.png";
     ASSERT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
 
     // The arena: each quarter of the screen holds picture, not the clear colour.
     for (u32 q = 0; q < 4; ++q) {
         SCOPED_TRACE(q);
-        const u32 x0 = q % 2 * kWidth / 2, y0 = q / 2 * kHeight / 2;
+        const u32 x0 = q % 2 * kScreenWidth / 2, y0 = q / 2 * kScreenHeight / 2;
         u32 lit = 0;
-        for (u32 y = y0; y < y0 + kHeight / 2; ++y)
-            for (u32 x = x0; x < x0 + kWidth / 2; ++x) lit += (frame[y * kWidth + x] & 0xFFFFFF) != 0;
-        EXPECT_GT(lit, kWidth * kHeight / 16) << "see " << out;
+        for (u32 y = y0; y < y0 + kScreenHeight / 2; ++y)
+            for (u32 x = x0; x < x0 + kScreenWidth / 2; ++x) lit += (frame[y * kScreenWidth + x] & 0xFFFFFF) != 0;
+        EXPECT_GT(lit, kScreenWidth * kScreenHeight / 16) << "see " << out;
     }
     // The HUD of the data set's layout: the own panel at the lower left and
     // the radar at the lower right cover the picture; a band of the screen
@@ -175,13 +177,13 @@ TEST_F(BattleFramePixels, ARunningBattleFrameShowsTheArenaUnderTheHud)
     const auto differs = [&](u32 x0, u32 y0, u32 x1, u32 y1) {
         u32 n = 0;
         for (u32 y = y0; y < y1; ++y)
-            for (u32 x = x0; x < x1; ++x) n += (frame[y * kWidth + x] & 0xFFFFFF) != (world[y * kWidth + x] & 0xFFFFFF);
+            for (u32 x = x0; x < x1; ++x) n += (frame[y * kScreenWidth + x] & 0xFFFFFF) != (world[y * kScreenWidth + x] & 0xFFFFFF);
         return n;
     };
     EXPECT_GT(differs(20, 610, 400, 750), 380u * 140 / 2) << "no own panel; see " << out;
     EXPECT_GT(differs(820, 560, 1000, 740), 180u * 180 / 4) << "no radar; see " << out;
     EXPECT_LT(differs(150, 150, 280, 550), 130u * 400 / 20) << "the arena is covered; see " << out;
-    EXPECT_LT(differs(0, 0, kWidth, kHeight), kWidth * kHeight / 3) << "see " << out;
+    EXPECT_LT(differs(0, 0, kScreenWidth, kScreenHeight), kScreenWidth * kScreenHeight / 3) << "see " << out;
 }
 
 TEST_F(BattleFramePixels, ScreenshotOfTheViewIsSavedAtTheChosenSize)

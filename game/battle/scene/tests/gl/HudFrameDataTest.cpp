@@ -14,6 +14,7 @@
 #include "game/battle/scene/BattleStateConsole.h"
 #include "game/battle/scene/tests/ConsoleTestSupport.h"
 #include "game/battle/scene/tests/gl/Png.h"
+#include "game/battle/scene/tests/gl/ScreenSize.h"
 #include "game/battle/testdata/BattleData.h"
 #include "host/image/Image.h"
 
@@ -27,7 +28,8 @@ namespace render = host::render;
 
 namespace {
 
-constexpr u32 kWidth = 1024, kHeight = 768;
+using gl_test::kScreenHeight;
+using gl_test::kScreenWidth;
 
 // What the HUD reads of a fighter made from the test data.
 class FighterView : public HudFighter {
@@ -88,7 +90,7 @@ protected:
     {
         CharacterTest::SetUp();
         work_ = host::kernel::GetCurrentDirectory();
-        ASSERT_EQ(gl_test::CreateGlWindow(system_, "hud", kWidth, kHeight), 1);
+        ASSERT_EQ(gl_test::CreateGlWindow(system_, "hud", kScreenWidth, kScreenHeight), 1);
         // The window's creation moves the current folder.
         ASSERT_TRUE(host::kernel::SetCurrentDirectory(work_));
         ASSERT_EQ(device_.Create(&system_), 1) << "no OpenGL 3.3 device";
@@ -138,7 +140,7 @@ protected:
     }
 
     // The pixel at (x, y) of the frame, 0xRRGGBB.
-    u32 At(u32 x, u32 y) const { return frame_[size_t(y) * kWidth + x] & 0xFFFFFF; }
+    u32 At(u32 x, u32 y) const { return frame_[size_t(y) * kScreenWidth + x] & 0xFFFFFF; }
 
     std::string work_;   // the fighter's work folder
     CSystem system_;
@@ -158,14 +160,14 @@ protected:
     // The back buffer into frame_.
     void ReadBackBuffer()
     {
-        frame_.resize(kWidth * kHeight);
-        const render::Rect all{0, 0, i32(kWidth), i32(kHeight)};
+        frame_.resize(kScreenWidth * kScreenHeight);
+        const render::Rect all{0, 0, i32(kScreenWidth), i32(kScreenHeight)};
         ASSERT_EQ(device_.GetBackBuffer()->ReadPixels(&all, frame_.data()), render::Result::Ok);
     }
     // frame_ as a PNG named name in the build folder; its path.
     std::string SaveFrame(const char* name)
     {
-        const std::string png = gl_test::Png(frame_, kWidth, kHeight);
+        const std::string png = gl_test::Png(frame_, kScreenWidth, kScreenHeight);
         const std::string out = std::string(ORV_TEST_BUILD_DIR) + "/" + name;
         EXPECT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
         return out;
@@ -209,7 +211,7 @@ TEST_F(HudFrameData, OneFrameFromTheBattleDataSetShowsEachElementInItsPlace)
     const CVector3 eye(-10, 10, -30), target(40, 10, 60), up(0, 1, 0);
     camera.SetLookAt(&eye, &target, &up);
     camera.SetPerspective(60.0f, 4.0f / 3.0f, 1.0f, 1000.0f);
-    camera.SetViewport(0, 0, kWidth, kHeight);
+    camera.SetViewport(0, 0, kScreenWidth, kScreenHeight);
     own.camera = &camera;
     own.lockOn = &other;
 
@@ -256,7 +258,7 @@ TEST_F(HudFrameData, OneFrameFromTheBattleDataSetShowsEachElementInItsPlace)
     // The ticker's text through the font: white ink on the band.
     u32 ink = 0;
     for (u32 y = 514; y < 542; ++y) {
-        for (u32 x = 860; x < kWidth; ++x) ink += red(At(x, y)) > 200 && green(At(x, y)) > 200 && blue(At(x, y)) > 200;
+        for (u32 x = 860; x < kScreenWidth; ++x) ink += red(At(x, y)) > 200 && green(At(x, y)) > 200 && blue(At(x, y)) > 200;
     }
     EXPECT_GT(ink, 40u) << "no ticker text";
     // The quick message's text past its first two letters: glyphs the font
@@ -283,7 +285,7 @@ TEST_F(HudFrameData, TheResultBannerSaysWhoWon)
     const CVector3 eye(-10, 10, -30), target(40, 10, 60), up(0, 1, 0);
     camera.SetLookAt(&eye, &target, &up);
     camera.SetPerspective(60.0f, 4.0f / 3.0f, 1.0f, 1000.0f);
-    camera.SetViewport(0, 0, kWidth, kHeight);
+    camera.SetViewport(0, 0, kScreenWidth, kScreenHeight);
     own.camera = &camera;
 
     ConsoleSetup setup = Setup(list, stages, font);
@@ -312,7 +314,7 @@ TEST_F(HudFrameData, TheResultBannerSaysWhoWon)
     };
     u32 inside = 0, beside = 0;
     for (u32 y = 320; y < 440; ++y) {
-        for (u32 x = 0; x < kWidth; ++x) (x >= 312 && x < 712 ? inside : beside) += yellow(x, y);
+        for (u32 x = 0; x < kScreenWidth; ++x) (x >= 312 && x < 712 ? inside : beside) += yellow(x, y);
     }
     EXPECT_GT(inside, 300u) << "see " << out;
     EXPECT_EQ(beside, 0u) << "see " << out;

@@ -29,13 +29,13 @@ namespace {
 
 using namespace console_test;
 
-constexpr u32 kWidth = 256, kHeight = 192;
+constexpr u32 kFrameWidth = 256, kFrameHeight = 192;   // a quarter of the screen
 
 class HudFramePixels : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(gl_test::CreateGlWindow(system_, "hud", kWidth, kHeight), 1);
+        ASSERT_EQ(gl_test::CreateGlWindow(system_, "hud", kFrameWidth, kFrameHeight), 1);
         ASSERT_EQ(device_.Create(&system_), 1) << "no OpenGL 3.3 device";
         ASSERT_TRUE(host::kernel::SetCurrentDirectory(folder_.Path()));
         ASSERT_TRUE(WriteConsoleData(".", {}, ConsolePlacement::kSpread));
@@ -113,8 +113,8 @@ TEST_F(HudFramePixels, SplitScreenHudFrameMatchesTheStoredOne)
         setup.stageObjects = &stages_;
         setup.owner = &scene_;
         ASSERT_EQ(consoles[i].Load(&setup), 1u);
-        consoles[i].GetSceneState().position = CVector3(f32(i) * kWidth * f, 0.0f, 0.0f);
-        consoles[i].SetScale(f32(kWidth) / 1024.0f * f, f32(kHeight) / 768.0f * f);
+        consoles[i].GetSceneState().position = CVector3(f32(i) * kFrameWidth * f, 0.0f, 0.0f);
+        consoles[i].SetScale(f32(kFrameWidth) / 1024.0f * f, f32(kFrameHeight) / 768.0f * f);
     }
     SetFrameTime(16);
     ASSERT_EQ(device_.BeginScene(), 1);
@@ -122,12 +122,12 @@ TEST_F(HudFramePixels, SplitScreenHudFrameMatchesTheStoredOne)
         c.Update(0);
         ASSERT_EQ(c.Draw(0), 1);
     }
-    std::vector<u32> frame(kWidth * kHeight);
-    const render::Rect all{0, 0, i32(kWidth), i32(kHeight)};
+    std::vector<u32> frame(kFrameWidth * kFrameHeight);
+    const render::Rect all{0, 0, i32(kFrameWidth), i32(kFrameHeight)};
     ASSERT_EQ(device_.GetBackBuffer()->ReadPixels(&all, frame.data()), render::Result::Ok);
     ASSERT_EQ(device_.EndScene(), 1);
 
-    const std::string png = gl_test::Png(frame, kWidth, kHeight);
+    const std::string png = gl_test::Png(frame, kFrameWidth, kFrameHeight);
     const std::string out = std::string(ORV_TEST_BUILD_DIR) + "/HudFrame.png";
     ASSERT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
 
@@ -143,14 +143,14 @@ TEST_F(HudFramePixels, SplitScreenHudFrameMatchesTheStoredOne)
         ASSERT_TRUE(host::kernel::WriteFileAtomic(reference, png.data(), png.size()));
         GTEST_SKIP() << "no stored frame: wrote " << reference;
     }
-    ASSERT_EQ(stored.width, kWidth);
-    ASSERT_EQ(stored.height, kHeight);
+    ASSERT_EQ(stored.width, kFrameWidth);
+    ASSERT_EQ(stored.height, kFrameHeight);
     // Within 6 per channel, and at most 0.5% of the pixels further off (a
     // rasteriser may place an edge half a pixel differently).
     u32 off = 0;
-    for (u32 y = 0; y < kHeight; ++y) {
-        for (u32 x = 0; x < kWidth; ++x) {
-            const u32 want = stored.pixels[size_t(y) * kWidth + x], got = frame[y * kWidth + x];
+    for (u32 y = 0; y < kFrameHeight; ++y) {
+        for (u32 x = 0; x < kFrameWidth; ++x) {
+            const u32 want = stored.pixels[size_t(y) * kFrameWidth + x], got = frame[y * kFrameWidth + x];
             for (int shift = 0; shift < 24; shift += 8) {
                 if (std::abs(i32((want >> shift) & 0xFF) - i32((got >> shift) & 0xFF)) > 6) {
                     ++off;
@@ -159,5 +159,5 @@ TEST_F(HudFramePixels, SplitScreenHudFrameMatchesTheStoredOne)
             }
         }
     }
-    EXPECT_LE(off, kWidth * kHeight / 200) << "see " << out;
+    EXPECT_LE(off, kFrameWidth * kFrameHeight / 200) << "see " << out;
 }
