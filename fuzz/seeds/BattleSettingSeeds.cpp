@@ -47,7 +47,7 @@ void AddSeeds(const std::string& root, const char* driver, const std::string& ha
 void MakeBattleSettingSeeds(const std::string& root)
 {
     AddSeeds<CStageSetting>(root, "stage_setting",
-        "// \x83\x58\x83\x65\x81\x5B\x83\x57\nNAME=\x8D\x67\x96\x82\x8A\xD9;BASE=Stage\\Stage01.mdl;FOGCOLORR=0;\n"
+        "// \x83\x58\x83\x65\x81\x5B\x83\x57\nNAME=\x8E\x8E\x8C\xB1\x8F\xEA;BASE=Stage\\Stage01.mdl;FOGCOLORR=0;\n"
         "STAGEMAXY=60;CLOUDPOSITIONOFFSET=:1:2:3;CLOUDPOSITIONOFFSETY=5;START04ANGLEY=180;/* box */\n");
     AddSeeds<CCameraParameter>(root, "camera_parameter",
         "NAME=\x95\x57\x8F\x80;NORMALDISTANCE=4.5;LCOKMOVEACCELERATION=2.5;LOCKMOVEACCELERATION=9;\n"

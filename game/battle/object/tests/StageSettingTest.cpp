@@ -14,7 +14,7 @@ namespace {
 // components and vectors mixed.
 const char kHandWritten[] =
     "// \x83\x58\x83\x65\x81\x5B\x83\x57\x82\x50\n"
-    "NAME = \x8D\x67\x96\x82\x8A\xD9;\n"
+    "NAME = \x8E\x8E\x8C\xB1\x8F\xEA;\n"
     "BASE = Stage\\Stage01.mdl;  HIT = Stage\\Stage01Hit.mdl;\n"
     "EFFECT = Stage01;\n"
     "hitentionfieldeffectname = HighField;\n"
@@ -36,7 +36,7 @@ TEST(StageSetting, AHandWrittenStageAndItsCache)
     ASSERT_EQ(stage.LoadFile("Stage01.txt"), 1);
     const StageParameters& p = *stage.GetParameters();
 
-    EXPECT_EQ(Text(stage.GetName()), "\x8D\x67\x96\x82\x8A\xD9");
+    EXPECT_EQ(Text(stage.GetName()), "\x8E\x8E\x8C\xB1\x8F\xEA");
     EXPECT_EQ(Text(stage.base), "Stage\\Stage01.mdl");
     EXPECT_EQ(Text(stage.highTensionFieldEffectName), "HighField");
     EXPECT_EQ(Text(stage.darkMesh), "Non Name");
