@@ -206,9 +206,7 @@ u32 CSettingFile::GetKeySetCrc()
 
 std::string CSettingFile::MakeSourceTag(const char* text)
 {
-    char keys[16];
-    std::snprintf(keys, sizeof keys, "%X ", unsigned(GetKeySetCrc()));
-    return keys + TextSignature(text ? text : "");
+    return KeySetPrefix() + TextSignature(text ? text : "");
 }
 
 i32 CSettingFile::LoadFile(const char* path, const CStatusKeyMap* aliasTable)
@@ -429,9 +427,8 @@ i32 CSettingFile::ReadBinary(host::kernel::File* file)
         if (first && hash == kSourceTagHash) {
             // Written by a reader of another key set: refused.
             CString tag;
-            char keys[16];
-            std::snprintf(keys, sizeof keys, "%X ", unsigned(GetKeySetCrc()));
-            if (!tag.Read(file, KeyByteOf(hash)) || !tag.GetText() || std::strncmp(tag.GetText(), keys, std::strlen(keys)))
+            const std::string keys = KeySetPrefix();
+            if (!tag.Read(file, KeyByteOf(hash)) || !tag.GetText() || std::strncmp(tag.GetText(), keys.c_str(), keys.size()))
                 return 0;
             continue;
         }

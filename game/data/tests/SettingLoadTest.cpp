@@ -139,7 +139,7 @@ public:
 
 // One text named by two kinds of reader of one parent, in any spelling:
 // the parent loads the same from its text and from its own cache, again
-// and again, each reader replacing the other's cache from the text.
+// and again, each reader keeping the other's part of the cache.
 TEST(SettingLoad, ATextOfTwoReadersLoadsAlikeFromTheParentsTextAndCache)
 {
     for (const char* names :
