@@ -19,7 +19,7 @@ TEST(SettingLoad, ACacheServesOnlyTheReaderThatWroteIt)
     ASSERT_EQ(other.LoadFile("Setting/Shared.dat"), 1);   // not ChildReader's cache: the text is read
     EXPECT_EQ(other.count, 9);
     ChildReader again;
-    ASSERT_EQ(again.LoadFile("Setting/Shared.dat"), 1);   // its own part of the cache, kept by TestReader
+    ASSERT_EQ(again.LoadFile("Setting/Shared.dat"), 1);   // its own section of the cache, kept by TestReader
     EXPECT_EQ(again.power, 5);
 
     // Without the text both writers of the same text still use the cache.
@@ -139,7 +139,7 @@ public:
 
 // One text named by two kinds of reader of one parent, in any spelling:
 // the parent loads the same from its text and from its own cache, again
-// and again, each reader keeping the other's part of the cache.
+// and again, each reader keeping the other's section of the cache.
 TEST(SettingLoad, ATextOfTwoReadersLoadsAlikeFromTheParentsTextAndCache)
 {
     for (const char* names :
@@ -159,19 +159,20 @@ TEST(SettingLoad, ATextOfTwoReadersLoadsAlikeFromTheParentsTextAndCache)
     }
 }
 
-// A cache holds a part for each reader that wrote it from its text, and only
+// A cache holds a section for each reader that wrote it from its text, and only
 // from the same text: a reader that never read the text is refused without
-// it, and a text edited since leaves only the parts written from the new one.
-TEST(SettingLoad, ACacheKeepsOtherReadersPartsOfTheSameTextOnly)
+// it, and a text edited since leaves only the sections written from the new one.
+TEST(SettingLoad, ACacheKeepsOtherReadersSectionsOfTheSameTextOnly)
 {
     WorkFolder folder;
     WriteBytes("Shared.txt", "POWER=5;COUNT=9;");
     ASSERT_EQ(ChildReader().LoadFile("Shared.txt"), 1);
     ASSERT_EQ(TestReader().LoadFile("Shared.txt"), 1);
-    ASSERT_EQ(TestReader().LoadFile("Shared.txt"), 1);   // its own part replaced, not doubled
     const std::string both = ReadBytes("Setting/Shared.dat").value_or("");
+    ASSERT_EQ(TestReader().LoadFile("Shared.txt"), 1);
+    EXPECT_EQ(ReadBytes("Setting/Shared.dat"), both);   // its own section replaced, not doubled
 
-    // Edited: only the reader that read the new text keeps a part.
+    // Edited: only the reader that read the new text keeps a section.
     WriteBytes("Shared.txt", "POWER=6;COUNT=8;");
     ASSERT_EQ(TestReader().LoadFile("Setting/Shared.dat"), 1);
     const std::string one = ReadBytes("Setting/Shared.dat").value_or("");
@@ -188,7 +189,7 @@ TEST(SettingLoad, ACacheKeepsOtherReadersPartsOfTheSameTextOnly)
     }
     EXPECT_EQ(ReadBytes("Setting/Shared.dat"), one);   // a refused load writes nothing
 
-    // Back with the new text, the second reader's part joins the first's.
+    // Back with the new text, the second reader's section joins the first's.
     WriteBytes("Shared.txt", "POWER=6;COUNT=8;");
     ChildReader child;
     ASSERT_EQ(child.LoadFile("Setting/Shared.dat"), 1);
