@@ -113,22 +113,35 @@ bool CObjectRegistry::Reserve()
         m_slots = slots;
         m_slotCapacity = capacity;
     }
-    if (m_orderSize == m_orderCapacity && m_removed) Normalize();
-    if (m_orderSize == m_orderCapacity) {
-        const u32 capacity = Grown(m_orderCapacity);
-        auto* order = Allocate<OrderEntry>(capacity);
-        auto* spare = Allocate<OrderEntry>(capacity);
-        if (!order || !spare) {
-            AlignedFree(order);
-            AlignedFree(spare);
+    if (m_blockCount == m_blockCapacity) {
+        const u32 capacity = Grown(m_blockCapacity);
+        auto** blocks = capacity ? Allocate<Block*>(capacity) : nullptr;
+        u32* firstIds = capacity ? Allocate<u32>(capacity) : nullptr;
+        u32* counts = capacity ? Allocate<u32>(capacity + 1) : nullptr;
+        if (!blocks || !firstIds || !counts) {
+            AlignedFree(blocks);
+            AlignedFree(firstIds);
+            AlignedFree(counts);
             return false;
         }
-        if (m_orderSize) std::memcpy(order, m_order, m_orderSize * sizeof(OrderEntry));
-        AlignedFree(m_order);
-        AlignedFree(m_spare);
-        m_order = order;
-        m_spare = spare;
-        m_orderCapacity = capacity;
+        if (m_blockCount) {
+            std::memcpy(blocks, m_blocks, m_blockCount * sizeof(Block*));
+            std::memcpy(firstIds, m_firstIds, m_blockCount * sizeof(u32));
+            std::memcpy(counts, m_counts, (m_blockCount + 1) * sizeof(u32));
+        } else {
+            counts[0] = 0;
+        }
+        AlignedFree(m_blocks);
+        AlignedFree(m_firstIds);
+        AlignedFree(m_counts);
+        m_blocks = blocks;
+        m_firstIds = firstIds;
+        m_counts = counts;
+        m_blockCapacity = capacity;
+    }
+    if (!m_spareBlock) {
+        m_spareBlock = Allocate<Block>(1);
+        if (!m_spareBlock) return false;
     }
     // At most half full, so that probe chains stay short.
     if (u64(m_count + 1) * 2 > m_tableSize) {
@@ -154,6 +167,143 @@ bool CObjectRegistry::Reserve()
     return true;
 }
 
+u32 CObjectRegistry::BlockOf(u32 id) const
+{
+    const u32* const after = std::upper_bound(m_firstIds, m_firstIds + m_blockCount, id);
+    return after == m_firstIds ? 0 : u32(after - m_firstIds - 1);
+}
+
+CObjectRegistry::Place CObjectRegistry::UpperBound(u32 id) const
+{
+    if (!m_blockCount) return {0, 0};
+    const u32 b = BlockOf(id);
+    const Block& block = *m_blocks[b];
+    const OrderEntry* const at = std::upper_bound(block.entries, block.entries + block.count, id,
+        [](u32 v, const OrderEntry& e) { return v < e.id; });
+    return {b, u32(at - block.entries)};
+}
+
+void CObjectRegistry::CountAll()
+{
+    for (u32 i = 1; i <= m_blockCount; ++i) m_counts[i] = m_blocks[i - 1]->count;
+    for (u32 i = 1; i <= m_blockCount; ++i) {
+        const u32 parent = i + (i & (0u - i));
+        if (parent <= m_blockCount) m_counts[parent] += m_counts[i];
+    }
+}
+
+void CObjectRegistry::Count(u32 block, i32 delta)
+{
+    for (u32 i = block + 1; i <= m_blockCount; i += i & (0u - i)) m_counts[i] += u32(delta);
+}
+
+void CObjectRegistry::InsertBlock(u32 at, Block* block)
+{
+    std::memmove(m_blocks + at + 1, m_blocks + at, (m_blockCount - at) * sizeof(Block*));
+    std::memmove(m_firstIds + at + 1, m_firstIds + at, (m_blockCount - at) * sizeof(u32));
+    m_blocks[at] = block;
+    m_firstIds[at] = block->count ? block->entries[0].id : 0;
+    ++m_blockCount;
+}
+
+void CObjectRegistry::EraseBlock(u32 at)
+{
+    FreeBlock(m_blocks[at]);
+    std::memmove(m_blocks + at, m_blocks + at + 1, (m_blockCount - at - 1) * sizeof(Block*));
+    std::memmove(m_firstIds + at, m_firstIds + at + 1, (m_blockCount - at - 1) * sizeof(u32));
+    --m_blockCount;
+}
+
+void CObjectRegistry::FreeBlock(Block* block)
+{
+    if (m_spareBlock) {
+        AlignedFree(block);
+    } else {
+        m_spareBlock = block;
+    }
+}
+
+// Reserve has made room for one more block and put a spare by.
+void CObjectRegistry::Insert(u32 id, u32 slot)
+{
+    ++m_layout;
+    if (!m_blockCount) {
+        Block* first = m_spareBlock;
+        m_spareBlock = nullptr;
+        first->count = 1;
+        first->entries[0] = {id, slot};
+        InsertBlock(0, first);
+        CountAll();
+        return;
+    }
+    u32 b = BlockOf(id);
+    Block* block = m_blocks[b];
+    u32 at = u32(std::lower_bound(block->entries, block->entries + block->count, id,
+                     [](const OrderEntry& e, u32 v) { return e.id < v; }) -
+                 block->entries);
+    bool split = false;
+    if (block->count == kBlockSize) {
+        // The upper half moves to a block of its own after this one.
+        Block* upper = m_spareBlock;
+        m_spareBlock = nullptr;
+        constexpr u32 half = kBlockSize / 2;
+        upper->count = kBlockSize - half;
+        std::memcpy(upper->entries, block->entries + half, upper->count * sizeof(OrderEntry));
+        block->count = half;
+        InsertBlock(b + 1, upper);
+        split = true;
+        if (at > half) {
+            b += 1;
+            at -= half;
+            block = upper;
+        }
+    }
+    std::memmove(block->entries + at + 1, block->entries + at, (block->count - at) * sizeof(OrderEntry));
+    block->entries[at] = {id, slot};
+    ++block->count;
+    if (at == 0) m_firstIds[b] = id;
+    if (split) {
+        CountAll();
+    } else {
+        Count(b, 1);
+    }
+}
+
+void CObjectRegistry::Erase(u32 id)
+{
+    ++m_layout;
+    const u32 b = BlockOf(id);
+    Block* const block = m_blocks[b];
+    const u32 at = u32(std::lower_bound(block->entries, block->entries + block->count, id,
+                           [](const OrderEntry& e, u32 v) { return e.id < v; }) -
+                       block->entries);
+    std::memmove(block->entries + at, block->entries + at + 1, (block->count - at - 1) * sizeof(OrderEntry));
+    --block->count;
+    if (block->count == 0) {
+        EraseBlock(b);
+        CountAll();
+        return;
+    }
+    if (at == 0) m_firstIds[b] = block->entries[0].id;
+    // A block under a quarter full joins a neighbour when the two fill at
+    // most half a block, so blocks stay few and a split is far off.
+    if (block->count < kBlockSize / 4) {
+        const u32 left = b > 0 && m_blocks[b - 1]->count + block->count <= kBlockSize / 2 ? b - 1 : kNoSlot;
+        const u32 right = b + 1 < m_blockCount && m_blocks[b + 1]->count + block->count <= kBlockSize / 2 ? b : kNoSlot;
+        const u32 into = left != kNoSlot ? left : right;
+        if (into != kNoSlot) {
+            Block* const low = m_blocks[into];
+            const Block* const high = m_blocks[into + 1];
+            std::memcpy(low->entries + low->count, high->entries, high->count * sizeof(OrderEntry));
+            low->count += high->count;
+            EraseBlock(into + 1);
+            CountAll();
+            return;
+        }
+    }
+    Count(b, -1);
+}
+
 i32 CObjectRegistry::Add(CMessageObject* object)
 {
     if (!object) return 0;
@@ -165,16 +315,12 @@ i32 CObjectRegistry::Add(CMessageObject* object)
 
     u32 slot = m_freeSlot;
     if (slot != kNoSlot) {
-        m_freeSlot = m_slots[slot].at;
+        m_freeSlot = m_slots[slot].nextFree;
     } else {
         slot = m_slotCount++;
     }
-    // Above every id so far, it extends the sorted run; otherwise it waits
-    // to be merged in.
-    const bool inOrder = m_sorted == m_orderSize && (m_orderSize == 0 || m_order[m_orderSize - 1].id < id);
-    m_slots[slot] = {object, id, m_orderSize};
-    m_order[m_orderSize++] = {id, slot};
-    if (inOrder) m_sorted = m_orderSize;
+    m_slots[slot] = {object, id, kNoSlot};
+    Insert(id, slot);
     Hash(m_byId, m_tableSize, IdHome(id), slot);
     Hash(m_byObject, m_tableSize, ObjectHome(object), slot);
     ++m_count;
@@ -188,49 +334,28 @@ i32 CObjectRegistry::Remove(CMessageObject* object)
     if (slot == kNoSlot) return 0;
     Unhash(m_byId, slot, false);
     Unhash(m_byObject, slot, true);
-    m_order[m_slots[slot].at].slot = kNoSlot;
-    ++m_removed;
+    Erase(m_slots[slot].id);
     m_slots[slot] = {nullptr, 0, m_freeSlot};
     m_freeSlot = slot;
     --m_count;
-    // Dropping the removed entries once they are half the order keeps
-    // Remove constant time, amortised.
-    if (m_removed > 32 && m_removed * 2 > m_orderSize) Normalize();
     return 1;
-}
-
-void CObjectRegistry::Normalize() const
-{
-    if (m_sorted == m_orderSize && m_removed == 0) return;
-    OrderEntry* const tail = m_order + m_sorted;
-    std::sort(tail, m_order + m_orderSize, [](const OrderEntry& a, const OrderEntry& b) { return a.id < b.id; });
-    u32 i = 0, j = m_sorted, out = 0;
-    while (i < m_sorted || j < m_orderSize) {
-        const bool fromHead = j == m_orderSize || (i < m_sorted && m_order[i].id < m_order[j].id);
-        const OrderEntry e = fromHead ? m_order[i++] : m_order[j++];
-        if (e.slot == kNoSlot) continue;
-        m_slots[e.slot].at = out;
-        m_spare[out++] = e;
-    }
-    OrderEntry* const merged = m_spare;
-    m_spare = m_order;
-    m_order = merged;
-    m_orderSize = m_sorted = out;
-    m_removed = 0;
-    ++m_layout;
 }
 
 i32 CObjectRegistry::Clear()
 {
-    for (void* block : {static_cast<void*>(m_slots), static_cast<void*>(m_order), static_cast<void*>(m_spare),
-             static_cast<void*>(m_byId), static_cast<void*>(m_byObject)})
+    for (u32 b = 0; b < m_blockCount; ++b) AlignedFree(m_blocks[b]);
+    for (void* block : {static_cast<void*>(m_slots), static_cast<void*>(m_blocks), static_cast<void*>(m_firstIds),
+             static_cast<void*>(m_counts), static_cast<void*>(m_spareBlock), static_cast<void*>(m_byId),
+             static_cast<void*>(m_byObject)})
         AlignedFree(block);
     m_slots = nullptr;
-    m_order = m_spare = nullptr;
+    m_blocks = nullptr;
+    m_firstIds = m_counts = nullptr;
+    m_spareBlock = nullptr;
     m_byId = m_byObject = nullptr;
     m_slotCount = m_slotCapacity = 0;
     m_freeSlot = kNoSlot;
-    m_orderSize = m_sorted = m_removed = m_orderCapacity = 0;
+    m_blockCount = m_blockCapacity = 0;
     m_tableSize = 0;
     m_capacity = 0;
     m_count = 0;
@@ -245,25 +370,27 @@ u32 CObjectRegistry::Dispatch(u32 message, u32 target, i32 group, CMessageObject
         return m_handler ? m_handler->OnMessage(message, parameter) : 0;
     }
     if (target == kBroadcastId) {
-        Normalize();
         u32 result = 1;
-        u32 i = 0;
-        while (i < m_orderSize) {
-            const OrderEntry e = m_order[i];
-            if (e.slot == kNoSlot) {   // removed during this broadcast
-                ++i;
+        Place p{0, 0};
+        while (p.block < m_blockCount) {
+            const Block& block = *m_blocks[p.block];
+            if (p.at >= block.count) {
+                ++p.block;
+                p.at = 0;
                 continue;
             }
+            const OrderEntry e = block.entries[p.at];
             CMessageObject* object = m_slots[e.slot].object;
             const u32 layout = m_layout;
             if (group == kAllGroups || object->GetGroup() == group) {
                 result &= object->HandleMessage(message, sender, parameter);
             }
-            if (layout == m_layout && m_sorted == m_orderSize) {
-                ++i;
+            // A receiver that changed the order: on from the next id above
+            // the one just served.
+            if (layout == m_layout) {
+                ++p.at;
             } else {
-                Normalize();
-                i = UpperBound(e.id);
+                p = UpperBound(e.id);
             }
         }
         return result;
@@ -281,20 +408,16 @@ CMessageObject* CObjectRegistry::Find(u32 id) const
 CMessageObject* CObjectRegistry::GetAt(u32 index) const
 {
     if (index >= m_count) return nullptr;
-    Normalize();
-    return m_slots[m_order[index].slot].object;
-}
-
-u32 CObjectRegistry::UpperBound(u32 id) const
-{
-    u32 low = 0, high = m_orderSize;
-    while (low < high) {
-        const u32 middle = low + (high - low) / 2;
-        if (m_order[middle].id <= id) {
-            low = middle + 1;
-        } else {
-            high = middle;
+    // The block holding the entry: the Fenwick tree's descent past every
+    // prefix of blocks that ends at or before the index.
+    u32 step = 1;
+    while (step * 2 <= m_blockCount) step *= 2;
+    u32 block = 0, rest = index;
+    for (; step; step /= 2) {
+        if (block + step <= m_blockCount && m_counts[block + step] <= rest) {
+            block += step;
+            rest -= m_counts[block];
         }
     }
-    return low;
+    return m_slots[m_blocks[block]->entries[rest].slot].object;
 }

@@ -85,11 +85,12 @@ public:
 
     // Registers an object that already carries its id. 0 for a null object,
     // a reserved id (0, 0xFFFFFFFF), an object or id already registered, or
-    // when the larger tables cannot be allocated. Constant time, amortised:
-    // the new object joins the id order when the order is next needed.
+    // when the larger tables cannot be allocated. Logarithmic time, plus a
+    // move of at most one block of the order.
     i32 Add(CMessageObject* object);
     // Unregisters an object (found by pointer), keeping the order of the
-    // rest. 0 when it is not registered. Constant time, amortised.
+    // rest. 0 when it is not registered. Logarithmic time, plus a move of
+    // at most one block of the order.
     i32 Remove(CMessageObject* object);
     // Frees the tables: capacity and count 0. The handler stays. Returns 1.
     i32 Clear();
@@ -105,32 +106,56 @@ public:
     // The most objects registered at once since the last Clear.
     u32 GetCapacity() const { return m_capacity; }
     // Registered object index in id order, null past the count.
+    // Logarithmic time.
     CMessageObject* GetAt(u32 index) const;
     void* GetOwner() const { return m_owner; }
     // The id generator (tests steer it).
     CRandom* GetGenerator() { return &m_generator; }
 
 private:
-    // A registered object and where it stands in the order.
+    static constexpr u32 kNoSlot = 0xFFFFFFFFu;
+    // A registered object.
     struct Slot {
         CMessageObject* object;
-        u32 id;     // the id it registered with
-        u32 at;     // its index in m_order; the next free slot while free
+        u32 id;         // the id it registered with
+        u32 nextFree;   // the next free slot while free
     };
-    // The id order: ids ascending up to m_sorted, then the registrations
-    // not yet merged in. A removed object leaves its id with kNoSlot.
     struct OrderEntry {
         u32 id;
         u32 slot;
     };
-    static constexpr u32 kNoSlot = 0xFFFFFFFFu;
+    // The id order is kept as objects come and go, in blocks: ids ascend
+    // within a block and every id of a block is below the next block's. A
+    // block splits when full and joins a neighbour when nearly empty, so an
+    // insertion or removal moves at most one block's entries.
+    static constexpr u32 kBlockSize = 256;
+    struct Block {
+        u32 count;
+        OrderEntry entries[kBlockSize];
+    };
+    // An entry of the order; at == the block's count is past its end.
+    struct Place {
+        u32 block;
+        u32 at;
+    };
 
-    // Room for one more object in every table; false when it cannot be had.
+    // Room for one more object in every table, one more block included;
+    // false when it cannot be had.
     bool Reserve();
-    // Merges the new registrations into the order and drops removed ones.
-    void Normalize() const;
-    // First index of the order whose id is above id (after Normalize).
-    u32 UpperBound(u32 id) const;
+    // The block an id belongs in: the last whose first id is not above it.
+    u32 BlockOf(u32 id) const;
+    // The first entry whose id is above id.
+    Place UpperBound(u32 id) const;
+    // Puts an id in the order, or takes it out; neither allocates.
+    void Insert(u32 id, u32 slot);
+    void Erase(u32 id);
+    void InsertBlock(u32 at, Block* block);
+    void EraseBlock(u32 at);
+    // The counts of entries per block as a Fenwick tree (m_counts[1..n]), for
+    // the entry at an index in id order.
+    void CountAll();
+    void Count(u32 block, i32 delta);
+    void FreeBlock(Block* block);
     u32 SlotOfId(u32 id) const;
     u32 SlotOfObject(const CMessageObject* object) const;
     void Unhash(u32* table, u32 slot, bool byObject);
@@ -142,13 +167,16 @@ private:
     u32 m_slotCount = 0;
     u32 m_slotCapacity = 0;
     u32 m_freeSlot = kNoSlot;
-    // The order and a spare of the same size to merge into.
-    mutable OrderEntry* m_order = nullptr;
-    mutable OrderEntry* m_spare = nullptr;
-    mutable u32 m_orderSize = 0;
-    mutable u32 m_sorted = 0;
-    mutable u32 m_removed = 0;   // kNoSlot entries in the order
-    u32 m_orderCapacity = 0;
+    // The blocks in order, each block's first id, and the Fenwick tree of
+    // their counts (one more entry than the blocks).
+    Block** m_blocks = nullptr;
+    u32* m_firstIds = nullptr;
+    u32* m_counts = nullptr;
+    u32 m_blockCount = 0;
+    u32 m_blockCapacity = 0;
+    // A block put by for the next split, so that Add allocates only in
+    // Reserve.
+    Block* m_spareBlock = nullptr;
     // Open-addressed tables of slot + 1 (0: empty), by id and by object;
     // the address only finds an object, it never orders anything.
     u32* m_byId = nullptr;
@@ -157,8 +185,8 @@ private:
     CScene* m_handler = nullptr;
     void* m_owner = nullptr;
     CRandom m_generator;
-    // Counts the times the order moved, so a broadcast finds its place again.
-    mutable u32 m_layout = 0;
+    // Counts the changes to the order, so a broadcast finds its place again.
+    u32 m_layout = 0;
 };
 
 // The global registry; null until the game application (or the first battle

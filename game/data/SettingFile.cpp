@@ -9,10 +9,12 @@
 #include "host/kernel/Kernel.h"
 #include "host/kernel/WholeFile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -56,6 +58,42 @@ std::string TextSignature(const char* text)
     char out[32];
     std::snprintf(out, sizeof out, "%X %X", unsigned(length), unsigned(Crc32Update(0, text, length)));
     return out;
+}
+
+// A section of a cache: its source tag, and where it starts and ends.
+struct CacheSection {
+    std::string tag;
+    int64_t start = 0;
+    int64_t end = 0;
+};
+
+// Reads the tag of the section at the file's position; false when there is
+// none. The file is left after the tag.
+bool ReadSectionTag(host::kernel::File* file, CacheSection& section)
+{
+    section.start = file->Tell();
+    u32 hash = 0;
+    CString tag;
+    if (!ReadU32(file, &hash) || hash != CSettingFile::kSourceTagHash || !tag.Read(file, KeyByteOf(hash)) ||
+        !tag.GetText())
+        return false;
+    section.tag = tag.GetText();
+    return true;
+}
+
+// Reads the entries after a section's tag up to their end marker, leaving
+// the file after it; false when the section is cut short.
+bool SkipSectionEntries(host::kernel::File* file, CacheSection& section)
+{
+    for (;;) {
+        u32 hash = 0;
+        if (!ReadU32(file, &hash)) return false;
+        if (hash == 0) break;
+        CString value;
+        if (!value.Read(file, KeyByteOf(hash))) return false;
+    }
+    section.end = file->Tell();
+    return true;
 }
 
 // The folder part of a path without its last separator ("" for a bare name).
@@ -168,9 +206,7 @@ u32 CSettingFile::GetKeySetCrc()
 
 std::string CSettingFile::MakeSourceTag(const char* text)
 {
-    char keys[16];
-    std::snprintf(keys, sizeof keys, "%X ", unsigned(GetKeySetCrc()));
-    return keys + TextSignature(text ? text : "");
+    return KeySetPrefix() + TextSignature(text ? text : "");
 }
 
 i32 CSettingFile::LoadFile(const char* path, const CStatusKeyMap* aliasTable)
@@ -220,24 +256,76 @@ i32 CSettingFile::LoadText(const char* path, const CStatusKeyMap* aliasTable, bo
     return 1;
 }
 
-bool CSettingFile::IsOwnCache(host::kernel::File* file, const char* path)
+std::string CSettingFile::KeySetPrefix()
 {
-    const int64_t start = file->Tell();
-    u32 hash = 0;
-    CString tag;
-    const bool tagged = ReadU32(file, &hash) && hash == kSourceTagHash && tag.Read(file, KeyByteOf(hash));
-    file->Seek(start, host::kernel::SeekOrigin::Begin);
-    if (!tagged || !tag.GetText()) return false;
     char keys[16];
     std::snprintf(keys, sizeof keys, "%X ", unsigned(GetKeySetCrc()));
-    const std::string text = tag.GetText();
-    if (text.compare(0, std::strlen(keys), keys) != 0) return false;
-    const std::string source = MakeSourcePath(path);
-    if (source.empty() || !host::kernel::FileExists(source)) return true;
-    std::unique_ptr<host::kernel::File> sourceFile = host::kernel::OpenFile(source, "rt");
-    std::string sourceText;
-    if (!sourceFile || !ReadSettingText(sourceFile.get(), sourceText)) return false;
-    return text.compare(std::strlen(keys), std::string::npos, TextSignature(sourceText.c_str())) == 0;
+    return keys;
+}
+
+bool CSettingFile::IsOwnCache(host::kernel::File* file, const char* path)
+{
+    const std::string keys = KeySetPrefix();
+    // The signature of the text beside the cache, read once when a section
+    // of this key set is met; none when there is no text.
+    bool sourceRead = false;
+    std::string signature;
+    const int64_t size = file->Size();
+    while (file->Tell() < size) {
+        CacheSection section;
+        if (!ReadSectionTag(file, section)) return false;
+        if (section.tag.compare(0, keys.size(), keys) == 0) {
+            if (!sourceRead) {
+                sourceRead = true;
+                const std::string source = MakeSourcePath(path);
+                if (!source.empty() && host::kernel::FileExists(source)) {
+                    std::unique_ptr<host::kernel::File> sourceFile = host::kernel::OpenFile(source, "rt");
+                    std::string sourceText;
+                    if (!sourceFile || !ReadSettingText(sourceFile.get(), sourceText)) return false;
+                    signature = TextSignature(sourceText.c_str());
+                }
+            }
+            if (signature.empty() || section.tag.compare(keys.size(), std::string::npos, signature) == 0) {
+                file->Seek(section.start, host::kernel::SeekOrigin::Begin);
+                return true;
+            }
+        }
+        // Another reader's section, or one of another text: passed over.
+        if (!SkipSectionEntries(file, section)) return false;
+    }
+    return false;
+}
+
+bool CSettingFile::KeepOtherSections(const std::string& cachePath, const char* text, host::kernel::File* out)
+{
+    if (!host::kernel::FileExists(cachePath)) return true;
+    std::unique_ptr<host::kernel::File> file = host::kernel::OpenFile(cachePath, "rb");
+    u8 magic[4];
+    if (!file || file->Read(magic, 4) != 4 || std::memcmp(magic, kCacheMagic, 4) != 0) return true;
+    const std::string keys = KeySetPrefix();
+    const std::string signature = TextSignature(text);
+    std::vector<std::string> kept;   // key sets already written
+    const int64_t size = file->Size();
+    std::string bytes;
+    while (file->Tell() < size) {
+        CacheSection section;
+        if (!ReadSectionTag(file.get(), section) || !SkipSectionEntries(file.get(), section)) break;
+        const size_t space = section.tag.find(' ');
+        if (space == std::string::npos) break;
+        const std::string sectionKeys = section.tag.substr(0, space + 1);
+        if (sectionKeys == keys || section.tag.compare(space + 1, std::string::npos, signature) != 0) continue;
+        if (std::find(kept.begin(), kept.end(), sectionKeys) != kept.end()) continue;
+        kept.push_back(sectionKeys);
+        try {
+            bytes.resize(size_t(section.end - section.start));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        if (!file->Seek(section.start, host::kernel::SeekOrigin::Begin) ||
+            file->Read(bytes.data(), bytes.size()) != bytes.size() || out->Write(bytes.data(), bytes.size()) != bytes.size())
+            return false;
+    }
+    return true;
 }
 
 i32 CSettingFile::ParseText(const char* fileName, const char* text, char separator, char terminator,
@@ -320,6 +408,9 @@ i32 CSettingFile::ParseText(const char* fileName, const char* text, char separat
 
     if (!cache) return 1;
     if (!WriteU32(cache, 0)) return 0;
+    // Other readers' sections written from this same text stay, so that each
+    // reader of a text named by several finds its own without the text.
+    if (!KeepOtherSections(cachePath, text, cache)) return 0;
     const std::string& bytes = cacheBuffer.Bytes();
     return host::kernel::WriteFileAtomic(cachePath, bytes.data(), bytes.size()) ? 1 : 0;
 }
@@ -336,9 +427,8 @@ i32 CSettingFile::ReadBinary(host::kernel::File* file)
         if (first && hash == kSourceTagHash) {
             // Written by a reader of another key set: refused.
             CString tag;
-            char keys[16];
-            std::snprintf(keys, sizeof keys, "%X ", unsigned(GetKeySetCrc()));
-            if (!tag.Read(file, KeyByteOf(hash)) || !tag.GetText() || std::strncmp(tag.GetText(), keys, std::strlen(keys)))
+            const std::string keys = KeySetPrefix();
+            if (!tag.Read(file, KeyByteOf(hash)) || !tag.GetText() || std::strncmp(tag.GetText(), keys.c_str(), keys.size()))
                 return 0;
             continue;
         }

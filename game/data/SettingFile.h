@@ -18,14 +18,18 @@
 // truncated cache behind and an older cache survives it.
 //
 // Caches are named by their text alone, so two readers of one text, or a
-// text edited since, would meet a cache that is not theirs. Its first entry
-// therefore says who wrote it from what: the key kSourceTagHash (of a name
-// no key can have) with the text "<key set> <text length> <text CRC-32>",
-// each number in hexadecimal; the key set is a CRC-32 over the reader's key
-// hashes. LoadFile uses a cache only when it carries the tag of this
-// reader's key set and, where its text ("Name.txt" beside
-// "Setting/Name.dat") is there, of that text; otherwise it reads the text
-// and writes the cache anew, or fails when there is no text.
+// text edited since, would meet a cache that is not theirs. A cache's entries
+// therefore come in sections, each saying who wrote it from what: its first
+// entry has the key kSourceTagHash (of a name no key can have) and the text
+// "<key set> <text length> <text CRC-32>", each number in hexadecimal; the
+// key set is a CRC-32 over the reader's key hashes; the section's u32 0 ends
+// it. LoadFile uses the section of this reader's key set when it has one
+// and, where its text ("Name.txt" beside "Setting/Name.dat") is there, it is
+// of that text; otherwise it reads the text and writes the cache anew, or
+// fails when there is no text. Writing the cache keeps the sections other
+// key sets wrote from the same text after this reader's own, so a text that
+// a character names as both its camera and its weapon loads alike from the
+// text and from the cache alone, for both readers.
 //
 // Every load runs inside a CSettingLoad (SettingLoad.h): children read once
 // and shared, files and bytes bounded, nesting guarded, the first error kept.
@@ -154,9 +158,16 @@ private:
     void ReleaseKeys();
     i32 LoadGuarded(const char* path, const CStatusKeyMap* aliasTable);
     i32 LoadText(const char* path, const CStatusKeyMap* aliasTable, bool counted);
-    // Whether the cache open after its magic is this reader's, for its text
-    // where that is there; the file is left after the magic.
+    // Whether the cache open after its magic has a section of this reader's
+    // key set and, where its text is there, of that text; the file is left
+    // at that section.
     bool IsOwnCache(host::kernel::File* file, const char* path);
+    // Copies to out the sections of the cache at cachePath that other key
+    // sets wrote from this same text (the first of each); false when a copy
+    // fails.
+    bool KeepOtherSections(const std::string& cachePath, const char* text, host::kernel::File* out);
+    // The tag's key-set part: the key set in hexadecimal and a space.
+    std::string KeySetPrefix();
 
     CStatusKeyMap* m_keys = nullptr;
     std::atomic<i32>* m_keyRefCount = nullptr;

@@ -347,3 +347,133 @@ TEST(ObjectRegistry, ChurnKeepsIdOrderLookUpsAndTheHighWaterCapacity)
         }
     }
 }
+
+namespace {
+
+// Reads the registry's id order back every way it is read: GetAt at every
+// index (and one past the end) and a broadcast.
+void ExpectOrder(CObjectRegistry& registry, const std::set<u32>& model,
+    const std::map<u32, std::unique_ptr<CTestObject>>& objects, std::vector<u32>& served, const char* name, int step)
+{
+    ASSERT_EQ(registry.GetCount(), model.size()) << name << " " << step;
+    u32 at = 0;
+    for (u32 id : model) {
+        const CMessageObject* o = registry.GetAt(at++);
+        ASSERT_NE(o, nullptr) << name << " " << step << " at " << at - 1;
+        EXPECT_EQ(o->GetId(), id) << name << " " << step << " at " << at - 1;
+        EXPECT_EQ(registry.Find(id), objects.at(id).get()) << name << " " << step;
+    }
+    EXPECT_EQ(registry.GetAt(at), nullptr) << name << " " << step;
+    served.clear();
+    registry.Dispatch(3, kAll, -1, nullptr, 0);
+    EXPECT_EQ(served, std::vector<u32>(model.begin(), model.end())) << name << " " << step;
+}
+
+}  // namespace
+
+// Thousands of objects registered and dropped in runs that fill, split, empty
+// and join the order's blocks: after every run the order read back is the ids
+// ascending, and a read between an add and a remove sees the newcomer.
+TEST(ObjectRegistry, OrderHoldsThroughInterleavedAddsAndRemovesAtScale)
+{
+    struct Run {
+        u32 first, count, stride;
+        bool add;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Run> runs;
+    };
+    const Case cases[] = {
+        {"ascending, then every other dropped, then the rest",
+            {{1, 3000, 1, true}, {1, 1500, 2, false}, {2, 1500, 2, false}, {1, 1500, 2, true}}},
+        {"descending, into the front of the first block",
+            {{6000, 3000, 0xFFFFFFFFu, true}, {3001, 1000, 1, false}, {100000, 5, 1, true}}},
+        {"two ranges woven together, then a whole middle range out",
+            {{10, 2000, 3, true}, {11, 2000, 3, true}, {12, 2000, 3, true}, {1000, 3000, 1, false},
+                {1000, 3000, 2, true}}},
+        {"everything out, then in again", {{50, 700, 7, true}, {50, 700, 7, false}, {51, 700, 7, true}}},
+    };
+    for (const Case& c : cases) {
+        CObjectRegistry registry;
+        std::map<u32, std::unique_ptr<CTestObject>> objects;
+        std::set<u32> model;
+        std::vector<u32> served;
+        const auto object = [&](u32 id) -> CTestObject* {
+            auto& o = objects[id];
+            if (!o) {
+                o = std::make_unique<CTestObject>(id, 0);
+                o->onMessage = [&served, id] { served.push_back(id); };
+            }
+            return o.get();
+        };
+        int step = 0;
+        for (const Run& run : c.runs) {
+            for (u32 i = 0, id = run.first; i < run.count; ++i, id += run.stride) {
+                const bool registered = model.count(id) != 0;
+                if (run.add) {
+                    ASSERT_EQ(registry.Add(object(id)), registered ? 0 : 1) << c.name << " " << id;
+                    model.insert(id);
+                } else {
+                    ASSERT_EQ(registry.Remove(object(id)), registered ? 1 : 0) << c.name << " " << id;
+                    model.erase(id);
+                }
+            }
+            ExpectOrder(registry, model, objects, served, c.name, step++);
+        }
+        // One object in and out with a read in between, at each end and in
+        // the middle of what is left.
+        for (u32 id : {1u, 0xFFFFFFFEu, *model.begin() + 1}) {
+            if (model.count(id)) continue;
+            ASSERT_EQ(registry.Add(object(id)), 1);
+            model.insert(id);
+            ExpectOrder(registry, model, objects, served, c.name, step++);
+            ASSERT_EQ(registry.Remove(object(id)), 1);
+            model.erase(id);
+            ExpectOrder(registry, model, objects, served, c.name, step++);
+        }
+    }
+}
+
+// A broadcast over many blocks whose receivers drop whole blocks ahead of it
+// and register ids behind and ahead of it goes on after the id just served.
+TEST(ObjectRegistry, BroadcastAcrossManyBlocksFollowsReceiversThatReshapeThem)
+{
+    CObjectRegistry registry;
+    std::map<u32, std::unique_ptr<CTestObject>> objects;
+    std::set<u32> live;
+    std::map<u32, Script> scripts;
+    std::vector<u32> far, back;
+    for (u32 id = 2000; id < 2600; ++id) far.push_back(id);    // more than two blocks
+    for (u32 id = 1; id < 1000; id += 2) back.push_back(id * 10 + 5);
+    scripts[1000] = {{5000, 5001}, far};   // drops what lies ahead, adds past it
+    scripts[3000] = {back, {}};            // adds behind it (not served now) and ahead (served)
+    scripts[5000] = {{2100}, {5001}};
+    std::vector<u32> served;
+    std::function<CTestObject&(u32)> object = [&](u32 id) -> CTestObject& {
+        auto& o = objects[id];
+        if (!o) {
+            o = std::make_unique<CTestObject>(id, 0);
+            const auto s = scripts.find(id);
+            o->onMessage = [&, id, s] {
+                served.push_back(id);
+                if (s == scripts.end()) return;
+                for (u32 a : s->second.add) registry.Add(&object(a));
+                for (u32 r : s->second.remove) registry.Remove(&object(r));
+            };
+        }
+        return *o;
+    };
+    for (u32 id = 10; id < 4000; id += 2) live.insert(id);
+    live.insert(1000);
+    live.insert(3000);
+    for (u32 id : live) ASSERT_EQ(registry.Add(&object(id)), 1);
+    const std::vector<u32> expected = ServedOrder(live, scripts);
+    registry.Dispatch(1, kAll, -1, nullptr, 0);
+    EXPECT_EQ(served, expected);
+    EXPECT_EQ(std::count(served.begin(), served.end(), 2100u), 0);   // dropped ahead, added back behind
+    EXPECT_EQ(std::count(served.begin(), served.end(), 5001u), 0);   // added ahead, dropped before its turn
+    EXPECT_EQ(std::count(served.begin(), served.end(), 3015u), 1);
+    EXPECT_EQ(std::count(served.begin(), served.end(), 2995u), 0);
+    EXPECT_EQ(served.back(), 9995u);
+}

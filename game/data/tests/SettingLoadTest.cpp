@@ -19,15 +19,17 @@ TEST(SettingLoad, ACacheServesOnlyTheReaderThatWroteIt)
     ASSERT_EQ(other.LoadFile("Setting/Shared.dat"), 1);   // not ChildReader's cache: the text is read
     EXPECT_EQ(other.count, 9);
     ChildReader again;
-    ASSERT_EQ(again.LoadFile("Setting/Shared.dat"), 1);   // TestReader's cache now: the text again
+    ASSERT_EQ(again.LoadFile("Setting/Shared.dat"), 1);   // its own section of the cache, kept by TestReader
     EXPECT_EQ(again.power, 5);
 
-    // Without the text only the last writer may use the cache.
+    // Without the text both writers of the same text still use the cache.
     host::kernel::DeleteFile("Shared.txt");
-    EXPECT_EQ(TestReader().LoadFile("Setting/Shared.dat"), 0);
-    EXPECT_EQ(CSettingLoad::LastError(), SettingLoadError::kForeignCache);
-    EXPECT_EQ(CSettingLoad::LastErrorFile(), "Setting/Shared.dat");
-    EXPECT_EQ(ChildReader().LoadFile("Setting/Shared.dat"), 1);
+    TestReader cachedOther;
+    ASSERT_EQ(cachedOther.LoadFile("Setting/Shared.dat"), 1);
+    EXPECT_EQ(cachedOther.count, 9);
+    ChildReader cachedChild;
+    ASSERT_EQ(cachedChild.LoadFile("Setting/Shared.dat"), 1);
+    EXPECT_EQ(cachedChild.power, 5);
 }
 
 // A child named in any case is found by its parent's cache.
@@ -137,7 +139,7 @@ public:
 
 // One text named by two kinds of reader of one parent, in any spelling:
 // the parent loads the same from its text and from its own cache, again
-// and again, each reader replacing the other's cache from the text.
+// and again, each reader keeping the other's section of the cache.
 TEST(SettingLoad, ATextOfTwoReadersLoadsAlikeFromTheParentsTextAndCache)
 {
     for (const char* names :
@@ -155,4 +157,48 @@ TEST(SettingLoad, ATextOfTwoReadersLoadsAlikeFromTheParentsTextAndCache)
             EXPECT_EQ(parent.twos.GetAt(0)->count, 9);
         }
     }
+}
+
+// A cache holds a section for each reader that wrote it from its text, and only
+// from the same text: a reader that never read the text is refused without
+// it, and a text edited since leaves only the sections written from the new one.
+TEST(SettingLoad, ACacheKeepsOtherReadersSectionsOfTheSameTextOnly)
+{
+    WorkFolder folder;
+    WriteBytes("Shared.txt", "POWER=5;COUNT=9;");
+    ASSERT_EQ(ChildReader().LoadFile("Shared.txt"), 1);
+    ASSERT_EQ(TestReader().LoadFile("Shared.txt"), 1);
+    const std::string both = ReadBytes("Setting/Shared.dat").value_or("");
+    ASSERT_EQ(TestReader().LoadFile("Shared.txt"), 1);
+    EXPECT_EQ(ReadBytes("Setting/Shared.dat"), both);   // its own section replaced, not doubled
+
+    // Edited: only the reader that read the new text keeps a section.
+    WriteBytes("Shared.txt", "POWER=6;COUNT=8;");
+    ASSERT_EQ(TestReader().LoadFile("Setting/Shared.dat"), 1);
+    const std::string one = ReadBytes("Setting/Shared.dat").value_or("");
+    EXPECT_LT(one.size(), both.size());
+    host::kernel::DeleteFile("Shared.txt");
+    TestReader other;
+    ASSERT_EQ(other.LoadFile("Setting/Shared.dat"), 1);
+    EXPECT_EQ(other.count, 8);
+    for (int kind = 0; kind < 2; ++kind) {
+        SCOPED_TRACE(kind);
+        EXPECT_EQ(kind ? CountReader().LoadFile("Setting/Shared.dat") : ChildReader().LoadFile("Setting/Shared.dat"), 0);
+        EXPECT_EQ(CSettingLoad::LastError(), SettingLoadError::kForeignCache);
+        EXPECT_EQ(CSettingLoad::LastErrorFile(), "Setting/Shared.dat");
+    }
+    EXPECT_EQ(ReadBytes("Setting/Shared.dat"), one);   // a refused load writes nothing
+
+    // Back with the new text, the second reader's section joins the first's.
+    WriteBytes("Shared.txt", "POWER=6;COUNT=8;");
+    ChildReader child;
+    ASSERT_EQ(child.LoadFile("Setting/Shared.dat"), 1);
+    EXPECT_EQ(child.power, 6);
+    host::kernel::DeleteFile("Shared.txt");
+    ChildReader cachedChild;
+    TestReader cachedOther;
+    ASSERT_EQ(cachedChild.LoadFile("Setting/Shared.dat"), 1);
+    ASSERT_EQ(cachedOther.LoadFile("Setting/Shared.dat"), 1);
+    EXPECT_EQ(cachedChild.power, 6);
+    EXPECT_EQ(cachedOther.count, 8);
 }

@@ -194,6 +194,48 @@ TEST(CharacterParameter, HandWrittenText)
     }
 }
 
+// One file named as both the camera and a weapon: each reader takes its own
+// values from the character's text and from its cache, again and again, and
+// from the caches alone once the texts are gone; after the file is edited,
+// the same with the new values.
+TEST(CharacterParameter, AFileNamedAsCameraAndWeaponLoadsAlikeFromTextAndCache)
+{
+    WorkFolder folder;
+    WriteChildren();
+    WriteBytes("Chr_Same.txt", "CAMERA=Same.txt;WEAPON=Same.txt;");
+    const auto check = [](const char* path, f32 distance, const char* bone) {
+        SCOPED_TRACE(path);
+        CCharacterParameter p;
+        ASSERT_EQ(p.LoadFile(path), 1) << CSettingLoad::LastErrorFile();
+        EXPECT_EQ(p.GetCamera().Get(kCameraNormal, 0), distance);
+        ASSERT_EQ(p.weapons.GetCount(), 1u);
+        EXPECT_EQ(Text(p.weapons.GetAt(0)->bone), bone);
+        EXPECT_EQ(Text(p.weapons.GetAt(0)->resource), "Non Name");
+    };
+    // The first text is read from the character's text first; the edited
+    // one from its cache first, whose children's caches are of the old text.
+    struct Edit {
+        const char* text;
+        f32 distance;
+        const char* bone;
+        std::vector<const char*> paths;
+    };
+    const Edit edits[] = {
+        {"NORMALDISTANCE=7;BONE=Wrist;", 7.0f, "Wrist",
+            {"Chr_Same.txt", "Setting/Chr_Same.dat", "Setting/Chr_Same.dat", "Chr_Same.txt"}},
+        {"BONE=Ankle;NORMALDISTANCE=9;", 9.0f, "Ankle",
+            {"Setting/Chr_Same.dat", "Chr_Same.txt", "Setting/Chr_Same.dat", "Chr_Same.txt"}},
+    };
+    for (const Edit& e : edits) {
+        WriteBytes("Same.txt", e.text);
+        WriteBytes("Chr_Same.txt", "CAMERA=Same.txt;WEAPON=Same.txt;");
+        for (const char* path : e.paths) check(path, e.distance, e.bone);
+        host::kernel::DeleteFile("Same.txt");
+        host::kernel::DeleteFile("Chr_Same.txt");
+        for (int i = 0; i < 2; ++i) check("Setting/Chr_Same.dat", e.distance, e.bone);
+    }
+}
+
 TEST(CharacterParameter, CopyKeepsEveryValueAndTable)
 {
     WorkFolder folder;

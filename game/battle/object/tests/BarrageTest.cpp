@@ -17,7 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -486,6 +488,60 @@ TEST_F(BarrageTest, BulletsCarryingABarrageFireIt)
         EXPECT_EQ(b->GetRecord()->GetValues().moveType, 0);
         ExpectNear(*b->GetPosition(), CVector3(3, 0, 0), "fired where the carrier stopped");
     }
+}
+
+// A bullet fired while the bullets' walk is under way (by a carrier's
+// barrage) goes first in the list, behind the walk: through that frame it
+// keeps its launch place and age 0, and it moves from the next frame on. The
+// carrier, fired by the shooter before the walk, runs its first frame at
+// once. Bullet.txt moves one unit a frame.
+TEST_F(BarrageTest, ABulletFiredDuringTheWalkMovesOnlyFromTheNextFrame)
+{
+    ASSERT_TRUE(SettingWriter().Set("SHOOTWAIT", 0.25f).Set("SHOOTCOUNT", 2).Set("BULLET", "Bullet.txt").Save("Pair.txt"));
+    ASSERT_TRUE(SettingWriter().Set("PATTERN", "Pair.txt").Save("Pairs.txt"));
+    ASSERT_TRUE(QuietBullet(20, 4.0f).Set("OPTIONLENGTH", 100.0f).Set("STOPTIME", 0.5f).Set("SHOOTOBJECTTYPE", 1)
+        .Set("BARRAGE", "Pairs.txt").Save("Carrier.txt"));
+    Place(*shooter_, CVector3(3, 0, 0), CVector3());
+    auto definition = OnePattern({{"SHOOTWAIT", "0"}, {"SHOOTCOUNT", "1"}, {"BULLET", "Carrier.txt"}});
+    CBarrage barrage(definition.get());
+
+    struct Fired {
+        int frame;
+        CVector3 launch;
+    };
+    std::map<const CBullet*, Fired> fired;
+    const CBullet* carrier = nullptr;
+    for (int f = 1; f <= 6; ++f) {
+        std::set<const CBullet*> before;
+        for (const CBullet* b = scene_.bullets.First(); b; b = b->GetNext()) before.insert(b);
+        const CVector3 carrierAt = carrier ? *carrier->GetPosition() : CVector3();
+        Frame(&barrage, target_);
+        for (const CBullet* b = scene_.bullets.First(); b; b = b->GetNext()) {
+            SCOPED_TRACE(testing::Message() << "frame " << f);
+            if (!before.count(b)) {
+                if (!carrier) {
+                    carrier = b;
+                    EXPECT_EQ(b->GetState().age, 0.25f) << "the carrier ran its first frame";
+                    continue;
+                }
+                // Fired by the carrier in this frame's walk: not yet run.
+                EXPECT_EQ(b->GetState().age, 0.0f);
+                ExpectNear(*b->GetPosition(), carrierAt, "still where the carrier fired it");
+                fired[b] = {f, *b->GetPosition()};
+            } else if (auto it = fired.find(b); it != fired.end() && it->second.frame == f - 1) {
+                EXPECT_EQ(b->GetState().age, 0.25f);
+                EXPECT_NEAR((*b->GetPosition() - it->second.launch).Length(), 1.0f, 1e-4f) << "one frame's move";
+            }
+        }
+    }
+    ASSERT_NE(carrier, nullptr);
+    // Two volleys of one, each fired in a frame of its own and seen moving
+    // in the next.
+    ASSERT_EQ(fired.size(), 2u);
+    std::set<int> frames;
+    for (const auto& [b, f] : fired) frames.insert(f.frame);
+    EXPECT_EQ(frames.size(), 2u);
+    EXPECT_LT(*frames.rbegin(), 6);
 }
 
 // The clock, then every firing state in pattern order.

@@ -316,4 +316,52 @@ TEST_F(BattleSceneTest, ReplayGivesTheRecordedStateAtEveryFrame)
     EXPECT_EQ(FirstDifference(recorded, parted.hashes), "frame 300, console 0");
 }
 
+// Fighters felled together between two frames: the end test of the next
+// frame sees them all down at once. When no team is left standing every team
+// draws (3): the rule's plain reading would hand team 0 the win only because
+// its index comes first, which no fighter earned. When one team still stands
+// it wins, so the draw is not what any end gives.
+TEST_F(BattleSceneTest, FightersFallingInOneFrameEndTheBattleAsItsResultSays)
+{
+    const struct {
+        const char* name;
+        std::vector<u32> fall;   // fighters felled (teams: index % 2)
+        u32 over;
+        u32 results[2];          // of teams 0 and 1
+    } rows[] = {
+        {"every fighter of both teams", {0, 1, 2, 3}, 1, {kResultDraw, kResultDraw}},
+        {"every fighter of team 1", {1, 3}, 1, {kResultWin, kResultLoss}},
+        {"every fighter of team 0", {0, 2}, 1, {kResultLoss, kResultWin}},
+        {"one of each team", {0, 1}, 0, {}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        FreshRegistry();
+        CBattleScene scene(&app_);
+        ASSERT_EQ(scene.Load(CpuSetup()), 1u);
+        ASSERT_EQ(scene.GetCharacterCount(), 4u);
+        for (u32 f = 0; f < 200 && scene.GetTimer() > 0.0f; ++f) ASSERT_EQ(scene.Update(0), 1);
+        ASSERT_LE(scene.GetTimer(), 0.0f) << "still fading in";
+        ASSERT_EQ(scene.IsOver(), 0u);
+        for (u32 i : r.fall) {
+            CCharacter* c = scene.GetCharacter(i);
+            CCharacterAction::Hit hit{};
+            hit.damage = 1e7f;
+            hit.damageType = 1;
+            hit.canKill = 1;
+            hit.sourceDirection = CVector3(0, 0, 1);
+            ASSERT_EQ(static_cast<CCharacterAction*>(c)->TakeHit(hit), 1) << i;
+            ASSERT_EQ(c->GetStatus()->action, u32(kActionDefeated)) << i;
+        }
+        EXPECT_EQ(scene.IsOver(), 0u);   // decided by the next frame's end test
+        ASSERT_EQ(scene.Update(0), 1);
+        EXPECT_EQ(scene.IsOver(), r.over);
+        if (!r.over) continue;
+        for (u32 team = 0; team < 2; ++team) EXPECT_EQ(scene.GetResult(team), r.results[team]) << "team " << team;
+        // Two seconds on, every console shows its fighter's team's result.
+        for (u32 f = 0; f < 120; ++f) ASSERT_EQ(scene.Update(0), 1);
+        for (u32 i = 0; i < 4; ++i) EXPECT_EQ(scene.GetConsole(i)->GetState()->GetResult(), r.results[i % 2]) << i;
+    }
+}
+
 }  // namespace

@@ -45,8 +45,9 @@ class GlBattleApp : public scene_test::FakeBattleApp {
 public:
     CFilter* GetBasicFilter() override { return basic; }
     CFilter* basic = nullptr;
-    u32 GetScreenWidth() override { return kScreenWidth; }
-    u32 GetScreenHeight() override { return kScreenHeight; }
+    u32 GetScreenWidth() override { return width; }
+    u32 GetScreenHeight() override { return height; }
+    u32 width = kScreenWidth, height = kScreenHeight;
 };
 
 // The view without its 2D part, to tell the HUD from the picture under it.
@@ -71,7 +72,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(battle_data::WriteBattleData(root_ / "data", &error_)) << error_;
-        ASSERT_EQ(gl_test::CreateGlWindow(system_, "battle", kScreenWidth, kScreenHeight), 1);
+        ASSERT_EQ(gl_test::CreateGlWindow(system_, "battle", i32(width_), i32(height_)), 1);
         host::kernel::SetClock(&clock_);   // the window put the real one back
         ASSERT_EQ(device_.Create(&system_), 1) << "no OpenGL 3.3 device";
         host::sound::SetNullOutput(&null_);
@@ -85,6 +86,8 @@ protected:
         std::string error;
         ASSERT_TRUE(battle_data::LoadMusicTension(tension_, &error)) << error;
 
+        app_.width = width_;
+        app_.height = height_;
         app_.resources = &resources_;
         app_.effects = &effects_;
         app_.sound = &sound_;
@@ -109,11 +112,54 @@ protected:
 
     std::vector<u32> ReadFrame()
     {
-        std::vector<u32> frame(kScreenWidth * kScreenHeight);
-        const render::Rect all{0, 0, i32(kScreenWidth), i32(kScreenHeight)};
+        std::vector<u32> frame(width_ * height_);
+        const render::Rect all{0, 0, i32(width_), i32(height_)};
         EXPECT_EQ(device_.GetBackBuffer()->ReadPixels(&all, frame.data()), render::Result::Ok);
         return frame;
     }
+
+    // Runs the loaded battle past its start fade, then draws the view
+    // without its 2D part (world) and the whole frame, and saves the frame
+    // as name in the build folder; the saved path in out.
+    void RunAndDraw(FrameScene& scene, const char* name, std::vector<u32>& world, std::vector<u32>& frame, std::string& out)
+    {
+        for (u32 f = 0; f < kFrames && !scene.IsOver(); ++f) {
+            ASSERT_EQ(scene.Update(0), 1);
+            // The fighters do not run their cameras' update in their late
+            // update yet; the test runs it, as they will.
+            for (u32 i = 0; i < scene.GetCharacterCount(); ++i) {
+                if (auto* c = dynamic_cast<CCameraController*>(scene.GetCharacter(i)->GetCameraController())) c->Update(0);
+            }
+        }
+        ASSERT_LE(scene.GetTimer(), 0.0f) << "still fading in";
+
+        ASSERT_EQ(device_.BeginScene(), 1);
+        scene.DrawWorldOnly();
+        world = ReadFrame();
+        ASSERT_EQ(device_.EndScene(), 1);
+        ASSERT_EQ(device_.BeginScene(), 1);
+        ASSERT_EQ(scene.Draw(0), 1);
+        frame = ReadFrame();
+        ASSERT_EQ(device_.EndScene(), 1);
+
+        const std::string png = gl_test::Png(frame, width_, height_);
+        out = std::string(ORV_TEST_BUILD_DIR) + "/" + name;
+        ASSERT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
+    }
+
+    // Pixels of the rectangle [x0, x1) x [y0, y1) where the frame differs
+    // from the world under it: what the HUD covers there.
+    static u32 Differs(const std::vector<u32>& frame, const std::vector<u32>& world, u32 width, u32 x0, u32 y0, u32 x1,
+        u32 y1)
+    {
+        u32 n = 0;
+        for (u32 y = y0; y < y1; ++y)
+            for (u32 x = x0; x < x1; ++x) n += (frame[y * width + x] & 0xFFFFFF) != (world[y * width + x] & 0xFFFFFF);
+        return n;
+    }
+
+    // The window and the view; a fixture of another size sets them first.
+    u32 width_ = kScreenWidth, height_ = kScreenHeight;
 
     host::kernel::testing::TempFolder root_;
     std::string error_;
@@ -139,28 +185,9 @@ TEST_F(BattleFramePixels, ARunningBattleFrameShowsTheArenaUnderTheHud)
     FrameScene scene(&app_);
     ASSERT_EQ(scene.Load(scene_test::OneViewSetup()), 1u);
     ASSERT_EQ(scene.IsSplitScreen(), 0u);
-    for (u32 f = 0; f < kFrames && !scene.IsOver(); ++f) {
-        ASSERT_EQ(scene.Update(0), 1);
-        // The fighters do not run their cameras' update in their late
-        // update yet; the test runs it, as they will.
-        for (u32 i = 0; i < scene.GetCharacterCount(); ++i) {
-            if (auto* c = dynamic_cast<CCameraController*>(scene.GetCharacter(i)->GetCameraController())) c->Update(0);
-        }
-    }
-    ASSERT_LE(scene.GetTimer(), 0.0f) << "still fading in";
-
-    ASSERT_EQ(device_.BeginScene(), 1);
-    scene.DrawWorldOnly();
-    const std::vector<u32> world = ReadFrame();
-    ASSERT_EQ(device_.EndScene(), 1);
-    ASSERT_EQ(device_.BeginScene(), 1);
-    ASSERT_EQ(scene.Draw(0), 1);
-    const std::vector<u32> frame = ReadFrame();
-    ASSERT_EQ(device_.EndScene(), 1);
-
-    const std::string png = gl_test::Png(frame, kScreenWidth, kScreenHeight);
-    const std::string out = std::string(ORV_TEST_BUILD_DIR) + "/BattleFrame.png";
-    ASSERT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
+    std::vector<u32> world, frame;
+    std::string out;
+    ASSERT_NO_FATAL_FAILURE(RunAndDraw(scene, "BattleFrame.png", world, frame, out));
 
     // The arena: each quarter of the screen holds picture, not the clear colour.
     for (u32 q = 0; q < 4; ++q) {
@@ -174,12 +201,7 @@ TEST_F(BattleFramePixels, ARunningBattleFrameShowsTheArenaUnderTheHud)
     // The HUD of the data set's layout: the own panel at the lower left and
     // the radar at the lower right cover the picture; a band of the screen
     // between them and the top rows shows the arena as it is.
-    const auto differs = [&](u32 x0, u32 y0, u32 x1, u32 y1) {
-        u32 n = 0;
-        for (u32 y = y0; y < y1; ++y)
-            for (u32 x = x0; x < x1; ++x) n += (frame[y * kScreenWidth + x] & 0xFFFFFF) != (world[y * kScreenWidth + x] & 0xFFFFFF);
-        return n;
-    };
+    const auto differs = [&](u32 x0, u32 y0, u32 x1, u32 y1) { return Differs(frame, world, kScreenWidth, x0, y0, x1, y1); };
     EXPECT_GT(differs(20, 610, 400, 750), 380u * 140 / 2) << "no own panel; see " << out;
     EXPECT_GT(differs(820, 560, 1000, 740), 180u * 180 / 4) << "no radar; see " << out;
     EXPECT_LT(differs(150, 150, 280, 550), 130u * 400 / 20) << "the arena is covered; see " << out;
@@ -220,3 +242,38 @@ TEST_F(BattleFramePixels, ScreenshotOfTheViewIsSavedAtTheChosenSize)
     app_.basic = nullptr;
 }
 
+
+namespace {
+
+// The same battle in a window of 640 x 480: the HUD is laid out for
+// 1024 x 768 and drawn scaled down by 480 / 768 = 0.625.
+class SmallBattleFramePixels : public BattleFramePixels {
+protected:
+    SmallBattleFramePixels()
+    {
+        width_ = 640;
+        height_ = 480;
+    }
+};
+
+}  // namespace
+
+TEST_F(SmallBattleFramePixels, TheHudIsDrawnScaledDownToASmallerWindow)
+{
+    FrameScene scene(&app_);
+    ASSERT_EQ(scene.Load(scene_test::OneViewSetup()), 1u);
+    std::vector<u32> world, frame;
+    std::string out;
+    ASSERT_NO_FATAL_FAILURE(RunAndDraw(scene, "BattleFrameSmall.png", world, frame, out));
+    ASSERT_EQ(frame.size(), 640u * 480u);
+
+    const auto differs = [&](u32 x0, u32 y0, u32 x1, u32 y1) { return Differs(frame, world, 640, x0, y0, x1, y1); };
+    // The full-size frame's own panel (20-400, 610-750), radar (820-1000,
+    // 560-740) and clock (448-576, 13-61), each corner times 0.625; the band
+    // between them uncovered.
+    EXPECT_GT(differs(13, 382, 250, 468), 237u * 86 / 2) << "no own panel where the scaled layout puts it; see " << out;
+    EXPECT_GT(differs(513, 350, 625, 462), 112u * 112 / 4) << "no radar where the scaled layout puts it; see " << out;
+    EXPECT_GT(differs(280, 8, 360, 38), 80u * 30 / 2) << "no clock where the scaled layout puts it; see " << out;
+    EXPECT_LT(differs(94, 94, 175, 343), 81u * 249 / 20) << "the arena is covered; see " << out;
+    EXPECT_LT(differs(0, 0, 640, 480), 640u * 480 / 3) << "see " << out;
+}
