@@ -22,6 +22,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>   // steady_clock: <chrono> does not build under CP932
 #include <vector>
 
 namespace lobby_run {
@@ -156,11 +157,16 @@ protected:
     }
     void Focus(Player& p) { scene->focused = &p.client; }
 
-    // Frames (up to budget) until the condition holds.
+    // Frames until the condition holds: up to budget frames when one is
+    // given; by default as many as the network threads need, which on a
+    // loaded machine can be more than 600 frames (up to 10 s).
+    static constexpr u32 kThreadsBudget = 0;
     template <class Condition>
-    bool FramesUntil(Condition condition, u32 budget = 600)
+    bool FramesUntil(Condition condition, u32 budget = kThreadsBudget)
     {
-        for (u32 i = 0; i < budget; ++i) {
+        const bool threads = budget == kThreadsBudget;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        for (u32 i = 0; threads ? i < 600 || std::chrono::steady_clock::now() < end : i < budget; ++i) {
             if (condition()) return true;
             game.Frame();
             if (i % 8 == 7) usleep(1000);   // the network threads' turn
