@@ -412,6 +412,13 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
     named.SetName(texture.c_str());
     CResourceList top;
     std::map<std::string, CSceneObject*> made;   // by full path, groups included
+    // Where each panel stands on the layout (position and scale): a child
+    // is placed and sized by its parent's screen state, so a panel under a
+    // placed panel is given relative to it.
+    struct Placed {
+        f32 x, y, scaleX, scaleY;
+    };
+    std::map<std::string, Placed> placed;
     const size_t base = CellBase(layers);
     for (size_t i = 0; i < layers.size(); ++i) {
         const std::string& path = layers[i];
@@ -445,9 +452,19 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
         layer->SetOffset(x, y);
         for (const LayerPanel& panel : panels) {
             if (path != panel.name) continue;
-            layer->SetBasePosition(panel.x, panel.y);
+            const Placed here{panel.x, panel.y, panel.width / f32(kCellWidth), panel.height / f32(kCellHeight)};
+            Placed parent{0.0f, 0.0f, 1.0f, 1.0f};
+            for (size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
+                 slash = path.rfind('/', slash - 1)) {
+                const auto found = placed.find(path.substr(0, slash));
+                if (found == placed.end()) continue;
+                parent = found->second;
+                break;
+            }
+            placed[path] = here;
+            layer->SetBasePosition((here.x - parent.x) / parent.scaleX, (here.y - parent.y) / parent.scaleY);
             layer->SetOffset(0.0f, 0.0f);
-            layer->SetScale(panel.width / f32(kCellWidth), panel.height / f32(kCellHeight));
+            layer->SetScale(here.scaleX / parent.scaleX, here.scaleY / parent.scaleY);
         }
     }
     host::kernel::ByteSink out;

@@ -153,8 +153,10 @@ u32 PlainColour(size_t i);
 // game's menus (digits "n0".."n9" as the digit), else its own name.
 std::string CellText(const std::string& layer);
 // The layout file's bytes: layers in order, each its cell of the texture
-// named texture, placed at its slot; "Group/child" puts child into the
-// group (made on first use).
+// named texture, placed at its slot or panel; "Group/child" puts child into
+// the group (made on first use), or under the layer of that name when one
+// came before. A panel under a placed panel is given relative to it, so
+// panels name where they stand on the layout wherever they are.
 std::string LayoutBytes(const std::vector<std::string>& layers, const std::string& texture,
                         const std::vector<LayerPanel>& panels = {});
 // The cell texture (a PNG) holding the layers' words, each in its cell;

@@ -237,6 +237,38 @@ TEST_F(SceneDataTest, PanelsKeepTheirPlaceWhenTheSceneMovesThemByTheirOffset)
     EXPECT_FLOAT_EQ(scene.GetLayer(0)->GetBoundingRect().bottom, f32(kCellHeight));
 }
 
+// A panel under a placed panel stands where its own panel says on the
+// layout, at its size, once the parent has placed it; one under a group
+// the same.
+TEST_F(SceneDataTest, PanelsUnderPanelsStandWhereTheirOwnPanelSays)
+{
+    const std::string path = host::kernel::MakeTempFileName();
+    ASSERT_EQ(Put(path, LayoutBytes({"Box", "Box/Line", "Menu/Item"}, "Cells.dds",
+                                    {{"Box", 100, 200, 512, 96}, {"Box/Line", 150, 260, 256, 32}, {"Menu/Item", 40, 50, 64, 16}})),
+              "");
+    CSceneResource scene;
+    ASSERT_TRUE(scene.LoadFromFile(path.c_str()));
+    host::kernel::DeleteFile(path);
+    scene.Update(0);
+    const struct {
+        const char* layer;
+        f32 left, top, width, height;
+    } cases[] = {{"Line", 150, 260, 256, 32}, {"Item", 40, 50, 64, 16}};
+    for (const auto& c : cases) {
+        const CSceneObject* layer = scene.FindLayer(c.layer);
+        ASSERT_NE(layer, nullptr) << c.layer;
+        const CRect4 r = layer->GetBoundingRect();
+        EXPECT_FLOAT_EQ(r.left, c.left) << c.layer;
+        EXPECT_FLOAT_EQ(r.top, c.top) << c.layer;
+        EXPECT_FLOAT_EQ(r.right - r.left, c.width) << c.layer;
+        EXPECT_FLOAT_EQ(r.bottom - r.top, c.height) << c.layer;
+    }
+    // The box itself where its panel says, holding its line.
+    const CRect4 box = scene.FindLayer("Box")->GetBoundingRect();
+    EXPECT_FLOAT_EQ(box.left, 100);
+    EXPECT_FLOAT_EQ(box.bottom, 296);
+}
+
 TEST_F(SceneDataTest, TheCellTextureDecodesWithNothingKeyedOut)
 {
     const std::string body = EntryBytes(Folder::kSecond, kSceneArchive, "Circle_logo.dds");
