@@ -195,6 +195,7 @@ bool Highlighted(const std::string& layer)
 {
     const std::string leaf = layer.substr(layer.rfind('/') + 1);
     return leaf.rfind("sele_car", 0) == 0 || leaf.rfind("piron", 0) == 0 || EndsWith(leaf, "_on") ||
+           layer.rfind("Base/Lit", 0) == 0 ||
            leaf == "ent_ip03" || leaf == "ent_lob03" ||
            EndsWith(leaf, "On") || leaf.find("cursor") != std::string::npos || leaf.find("Cursor") != std::string::npos;
 }
@@ -217,6 +218,7 @@ const std::map<std::string, std::string>& NamedWords()
             w[item.flash] = "";
         }
         w["Base"] = "";
+        for (u32 i = 0; i < title::kItemCount; ++i) w["Lit" + std::to_string(i)] = "";
         w["SkillGet"] = "New orbs!";
         using namespace option_select;
         const char* rows[kRowCount] = {"Stage", "Music", "Rule", "Lives", "Time", "CPU level", "Tension",

@@ -173,6 +173,12 @@ void AddTitleData(CSceneDataSet& set);
 std::vector<std::string> TitleLayers();
 inline constexpr f32 kTitleItemLeft = 480.0f, kTitleItemTop = 100.0f, kTitleItemStep = 58.0f;
 inline constexpr f32 kTitleItemWidth = 192.0f, kTitleItemHeight = 48.0f;
+// The background's lit marks, one behind the right end of each item where
+// only the selected item, moved left, leaves it bare ("Base/Lit<item>").
+// The selected item moves 68 to the left.
+inline constexpr f32 kTitleMarkWidth = 68.0f;
+inline constexpr f32 kTitleMarkLeft = kTitleItemLeft + kTitleItemWidth - kTitleMarkWidth;
+std::string TitleMarkLayer(u32 item);
 std::vector<LayerPanel> TitlePanels();
 void AddRecordData(CSceneDataSet& set);
 // The replay list: its layers in order.
