@@ -10,6 +10,7 @@
 #include "game/battle/testdata/Lettering.h"
 #include "game/battle/testdata/Sounds.h"
 #include "game/scenes/OptionSelect.h"
+#include "game/scenes/SelectCard.h"
 #include "game/scenes/TitleScene.h"
 #include "game/scenes/testdata/LobbyRoomWindowsData.h"
 #include "game/scenes/testdata/LobbyScreensData.h"
@@ -208,6 +209,18 @@ bool IsDigitImage(const std::string& layer)
            leaf.find_first_not_of("0123456789", 1) == std::string::npos;
 }
 
+// Marks that stand in a slot a fifth of a cell wide, as the digits do: the
+// waiting dots ("ten", "ten1".."ten18"), the card's hand items and skill
+// marks.
+bool IsNarrowMark(const std::string& layer)
+{
+    const std::string leaf = layer.substr(layer.rfind('/') + 1);
+    if (leaf.rfind("ten", 0) == 0 && leaf.find_first_not_of("0123456789", 3) == std::string::npos) return true;
+    for (const char* mark : {"HandItem", "rei_nazo", "rei_nazo2", "rei_nazo3", "rei_empe", "rei_emp2e", "rei_emp3e"})
+        if (leaf == mark) return true;
+    return IsDigitImage(layer);
+}
+
 // The words of the menus' value and label layers whose names are not words.
 const std::map<std::string, std::string>& NamedWords()
 {
@@ -246,9 +259,39 @@ const std::map<std::string, std::string>& NamedWords()
         for (u32 c = 0; c < console_names::kCharacterCount; ++c) {
             w[std::string("name_") + console_names::kAbbreviation[c]] = console_names::kImageName[c];
             w[std::string("C") + console_names::kAbbreviation[c]] = console_names::kImageName[c];
-            w[std::string("W") + console_names::kImageName[c]] = console_names::kImageName[c];
+            w[std::string("W") + console_names::kImageName[c]] = std::string(console_names::kImageName[c]) + "'s weapon";
         }
         w["Ok"] = "OK";
+        // The character select's cards: each row's title, arrows, cursor
+        // and values.
+        {
+            namespace card = select_card;
+            const char* titles[card::kRowCount] = {"Player", "Team", "Name", "Colour", "Type", "Orbs", "CPU orbs",
+                                             "Handicap"};
+            for (u32 r = 0; r < card::kRowCount; ++r) {
+                w[CardRowTitle(r)] = titles[r];
+                w[card::kRowNames[r].left] = w[card::kRowNames[r].cursor[0]] = "<";
+                w[card::kRowNames[r].right] = w[card::kRowNames[r].cursor[1]] = ">";
+            }
+            w["cpu"] = "CPU";
+            w["-"] = "None";
+            for (u32 i = 0; i < 4; ++i) {
+                w[std::string(1, char('a' + i))] = std::string("Team ") + char('A' + i);
+                w[std::string("color_") + char('a' + i)] = "Colour " + std::to_string(i + 1);
+            }
+            for (u32 c = 0; c < console_names::kCharacterCount; ++c) {
+                w[std::string("W") + console_names::kImageName[c] + "A"] = "Type A";
+                w[std::string("W") + console_names::kImageName[c] + "B"] = "Type B";
+            }
+            w["Crun"] = "Random";
+            w["Ckara"] = "No player";
+            w["reig_off"] = "Off";
+            w["reig_on"] = "On";
+            for (const char* mark : {"rei_nazo", "rei_nazo2", "rei_nazo3"}) w[mark] = "?";
+            for (const char* mark : {"rei_empe", "rei_emp2e", "rei_emp3e"}) w[mark] = "-";
+            w["HandItem"] = "+";
+            for (u32 i = 0; i < card::kOrbCount; ++i) w[card::OrbElementName(i, true)] = "Orb " + std::to_string(i);
+        }
         // The network entrance and connect screens.
         w["ent_ip02"] = w["ent_ip03"] = "Direct";
         w["ent_lob02"] = w["ent_lob03"] = "Lobby server";
@@ -262,7 +305,6 @@ const std::map<std::string, std::string>& NamedWords()
         w["op_set_01"] = "Host";
         w["op_set_02"] = "Join";
         for (const char* plain : {"bg01", "bg02", "mowa", "kira", "ClientIP"}) w[plain] = "";
-        w["-"] = "";
         return w;
     }();
     return words;
@@ -505,7 +547,7 @@ const std::string& CellTextureBytes(const std::vector<std::string>& layers)
                     if (picture.texels[y * kTextureWidth + x] == 0xFF000000u) picture.texels[y * kTextureWidth + x] = 0xFF00FF00u;
             continue;
         }
-        if (i < layers.size() && IsDigitImage(layers[i])) {
+        if (i < layers.size() && IsNarrowMark(layers[i])) {
             // A digit stands in a slot a fifth of a cell wide: drawn that
             // narrow, then stretched over the cell, it reads when squeezed.
             constexpr i32 kNarrow = 24;

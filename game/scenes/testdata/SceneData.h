@@ -189,10 +189,14 @@ void AddSingleSelectData(CSceneDataSet& set);
 void AddStoryData(CSceneDataSet& set);
 void AddOptionData(CSceneDataSet& set);
 void AddOptionSelectData(CSceneDataSet& set);
-// The character select: its layers in order ("Chara/..." the card group's).
+// The character select: its layers in order ("Chara/..." the card group's:
+// "Chara/Image/..." the portraits, "Chara/<row>/..." each row's title,
+// value marks, arrows and cursor parts).
 inline constexpr const char* kCharaSelectTexture = "Chara_select.dds";
 void AddCharaSelectData(CSceneDataSet& set);
 std::vector<std::string> CharaSelectLayers();
+// The layer of a card row's group that shows its title ("PlayerTitle").
+std::string CardRowTitle(u32 row);
 // Network play: the network scene's own files; the lobby's base and message
 // layouts; the lobby screens' layouts.
 void AddNetworkData(CSceneDataSet& set);

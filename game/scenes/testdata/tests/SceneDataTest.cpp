@@ -313,10 +313,17 @@ TEST(SceneDataCells, LayoutsSharingATextureTakeCellsOfTheirOwn)
 TEST(SceneDataWords, LayersReadAsTheWordsTheyStandFor)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"n0", "0"}, {"n9", "9"}, {"n10", "n10"}, {"Chara/name_tal", "Talve"}, {"tm1", "100 s"},
+        {"n0", "0"}, {"n9", "9"}, {"n10", "n10"}, {"Chara/Name/name_tal", "Talve"}, {"tm1", "100 s"},
         {"tm7", "1000 s"}, {"stg1", "Stage 1"}, {"stg9", "Random"}, {"story", "> Story"}, {"Battle", "Battle"},
-        {"piron3", ""}, {"Base", ""}, {"Time", "Time"}, {"Cpu", "CPU level"}, {"Menu/Unknown", "Unknown"}, {"ent_ip02", "Direct"}, {"ent_lob03", "Lobby server"},
-        {"Digits/n4", "4"}, {"op_set_01", "Host"},
+        {"piron3", ""}, {"Base", ""}, {"Base/Lit0", ""}, {"Time", "Time"}, {"Cpu", "CPU level"},
+        {"Menu/Unknown", "Unknown"}, {"ent_ip02", "Direct"}, {"ent_lob03", "Lobby server"}, {"Digits/n4", "4"},
+        {"op_set_01", "Host"},
+        // The character select's cards.
+        {"Chara/Player/PlayerTitle", "Player"}, {"Chara/Player/1P", "1P"}, {"Chara/Player/cpu", "CPU"},
+        {"Chara/Player/-", "None"}, {"Chara/Team/a", "Team A"}, {"Chara/Team/d", "Team D"},
+        {"Chara/Color/color_a", "Colour 1"}, {"Chara/Color/color_d", "Colour 4"}, {"Chara/Type/WTalveA", "Type A"},
+        {"Chara/Type/WTalveB", "Type B"}, {"Chara/Image/Crun", "Random"}, {"Chara/Image/Ckara", "No player"},
+        {"Chara/Player/yjr_l", "<"}, {"Chara/Player/sele_car11", ">"}, {"Chara/CpuSkill/reig_on", "On"},
     };
     for (const auto& [layer, words] : cases) EXPECT_EQ(CellText(layer), words) << layer;
 }
