@@ -292,6 +292,15 @@ const std::map<std::string, std::string>& NamedWords()
             w["HandItem"] = "+";
             for (u32 i = 0; i < card::kOrbCount; ++i) w[card::OrbElementName(i, true)] = "Orb " + std::to_string(i);
         }
+        // The start-up and loading screens.
+        w["lo1"] = w["lo2"] = w["wa"] = "";
+        w["prean"] = "Press any key";
+        w["now"] = "Now loading";
+        w["ten"] = ".";
+        for (u32 i = 1; i <= 18; ++i) w["ten" + std::to_string(i)] = ".";
+        // The lobby's message window: its panels, messages and answers.
+        for (const char* panel : {"Base1", "Base2", "Base3", "Base4"}) w[panel] = "";
+        for (const auto& [layer, words] : LobbyMessageWords()) w[layer] = words;
         // The network entrance and connect screens.
         w["ent_ip02"] = w["ent_ip03"] = "Direct";
         w["ent_lob02"] = w["ent_lob03"] = "Lobby server";
