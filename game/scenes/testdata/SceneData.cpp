@@ -247,7 +247,8 @@ const std::map<std::string, std::string>& NamedWords()
         w[kRuleLayers[0]] = "Knock-out";
         w[kRuleLayers[1]] = "Lives";
         for (u32 i = 0; i < 5; ++i) w[kPointLayers[i]] = "+" + std::to_string(i) + " lives";
-        static const char* const seconds[7] = {"100 s", "200 s", "300 s", "400 s", "500 s", "600 s", "1000 s"};
+        // The last, 1000 s, is no limit: the battle's clock stands still.
+        static const char* const seconds[7] = {"100 s", "200 s", "300 s", "400 s", "500 s", "600 s", "No limit"};
         for (u32 i = 0; i < 7; ++i) w[kTimeLayers[i]] = seconds[i];
         for (u32 i = 0; i < 5; ++i) w[kCpuLayers[i]] = "Level " + std::to_string(i + 1);
         for (u32 i = 0; i < 6; ++i) w[kTensionRuleLayers[i]] = "Tension " + std::to_string(i + 1);

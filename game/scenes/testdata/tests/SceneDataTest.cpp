@@ -376,7 +376,7 @@ TEST(SceneDataWords, LayersReadAsTheWordsTheyStandFor)
 {
     const std::pair<const char*, const char*> cases[] = {
         {"n0", "0"}, {"n9", "9"}, {"n10", "n10"}, {"Chara/Name/name_tal", "Talve"}, {"tm1", "100 s"},
-        {"tm7", "1000 s"}, {"stg1", "Stage 1"}, {"stg9", "Random"}, {"story", "> Story"},
+        {"tm6", "600 s"}, {"tm7", "No limit"}, {"stg1", "Stage 1"}, {"stg9", "Random"}, {"story", "> Story"},
         {"Battle", "Battle"}, {"piron3", ""}, {"Base", ""}, {"Base/Lit0", ""}, {"Time", "Time"}, {"Cpu", "CPU level"},
         {"Menu/Unknown", "Unknown"}, {"ent_ip02", "Direct"}, {"ent_lob03", "Lobby server"}, {"Digits/n4", "4"},
         {"op_set_01", "Host"},
