@@ -13,6 +13,8 @@ packages=(
   # Test media and models from other programs (fuzz/afl.sh installs afl++
   # itself).
   imagemagick sox vorbis-tools ffmpeg assimp-utils
+  # The text recogniser the title's frame is read with (English data).
+  tesseract-ocr tesseract-ocr-eng
 )
 # Only what is not installed yet: the package step takes most of a minute
 # even when there is nothing to do.

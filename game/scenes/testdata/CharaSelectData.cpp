@@ -12,38 +12,72 @@
 
 namespace scene_data {
 
+namespace {
+
+// Each row's group: its title, the marks of its values, its arrows and
+// its cursor parts, so drawing the row draws what it holds (the card
+// draws the rows, the portrait, the ready mark and the hand items).
+std::vector<std::string> RowValues(u32 row)
+{
+    using namespace select_card;
+    std::vector<std::string> values;
+    switch (row) {
+    case kRowPlayer: values = {"1P", "2P", "3P", "4P", "cpu", "-"}; break;
+    case kRowTeam: values = {"a", "b", "c", "d"}; break;
+    case kRowName:
+        for (u32 c = 0; c < kCharacters; ++c) values.push_back(std::string("name_") + console_names::kAbbreviation[c]);
+        break;
+    case kRowColour: values = {"color_a", "color_b", "color_c", "color_d"}; break;
+    case kRowType:
+        for (u32 c = 0; c < kCharacters; ++c)
+            for (const char* t : {"A", "B"}) values.push_back(std::string("W") + console_names::kImageName[c] + t);
+        break;
+    case kRowCustom: values = {"rei_nazo", "rei_nazo2", "rei_nazo3", "rei_empe", "rei_emp2e", "rei_emp3e"}; break;
+    case kRowCpuSkill: values = {"reig_off", "reig_on"}; break;
+    default: break;
+    }
+    return values;
+}
+
+std::string RowPath(u32 row) { return std::string("Chara/") + select_card::kRowNames[row].value + "/"; }
+
+}  // namespace
+
 std::vector<std::string> CharaSelectLayers()
 {
     using namespace select_card;
     std::vector<std::string> layers = chara_select::SceneLayerNames();
-    std::vector<std::string> card = {
-        "Image", "Player", "Name", "Team", "Color", "Type", "Custom", "Hand", "CpuSkill", "Ok", "HandItem"};
-    for (const char* n : {"1P", "2P", "3P", "4P", "cpu", "-", "a", "b", "c", "d"}) card.push_back(n);
-    for (const char* n : {"color_a", "color_b", "color_c", "color_d", "rei_nazo", "rei_nazo2", "rei_nazo3"})
-        card.push_back(n);
-    for (const char* n : {"rei_empe", "rei_emp2e", "rei_emp3e", "reig_off", "reig_on", "Crun", "Ckara"})
-        card.push_back(n);
-    for (u32 i = 0; i < kOrbCount; ++i) card.push_back(OrbElementName(i, true));
+    // The portrait (the character's, or random's or nobody's) and the
+    // character's weapon panel.
     for (u32 c = 0; c < kCharacters; ++c) {
-        const std::string image = std::string("W") + console_names::kImageName[c];
-        card.push_back(std::string("name_") + console_names::kAbbreviation[c]);
-        card.push_back(std::string("C") + console_names::kAbbreviation[c]);
-        card.push_back(image);
-        card.push_back(image + "A");
-        card.push_back(image + "B");
+        layers.push_back(std::string("Chara/Image/C") + console_names::kAbbreviation[c]);
+        layers.push_back(std::string("Chara/Image/W") + console_names::kImageName[c]);
     }
-    for (const RowNames& row : kRowNames) {
-        for (const char* n : {row.left, row.right, row.cursor[0], row.cursor[1]}) card.push_back(n);
+    layers.push_back("Chara/Image/Crun");
+    layers.push_back("Chara/Image/Ckara");
+    for (u32 r = 0; r < kRowCount; ++r) {
+        const RowNames& row = kRowNames[r];
+        layers.push_back(RowPath(r) + CardRowTitle(r));
+        for (const std::string& v : RowValues(r)) layers.push_back(RowPath(r) + v);
+        for (const char* n : {row.left, row.right, row.cursor[0], row.cursor[1]}) layers.push_back(RowPath(r) + n);
     }
-    for (const std::string& n : card) layers.push_back("Chara/" + n);
+    // Drawn by the card itself: the ready mark, the hand items, the orbs.
+    layers.push_back("Chara/Ok");
+    layers.push_back("Chara/HandItem");
+    for (u32 i = 0; i < kOrbCount; ++i) layers.push_back(std::string("Chara/") + OrbElementName(i, true));
     return layers;
+}
+
+std::string CardRowTitle(u32 row)
+{
+    return row < select_card::kRowCount ? std::string(select_card::kRowNames[row].value) + "Title" : std::string();
 }
 
 namespace {
 
 // A card, one column of 244 (the scene moves each card by its column):
 // the portrait on top, then a row per setting, its title, arrows and value
-// in one line, the hand and the ready mark below.
+// in one line, the ready mark and the weapon panel below.
 std::vector<LayerPanel> CardPanels()
 {
     using namespace select_card;
@@ -51,43 +85,32 @@ std::vector<LayerPanel> CardPanels()
     static std::vector<LayerPanel> panels;
     if (!panels.empty()) return panels;
     std::vector<std::pair<std::string, LayerPanel>> spots;
-    const auto put = [&spots](const std::string& name, f32 x, f32 y, f32 w, f32 h) {
-        spots.push_back({"Chara/" + name, {nullptr, x, y, w, h}});
+    const auto put = [&spots](const std::string& path, f32 x, f32 y, f32 w, f32 h) {
+        spots.push_back({path, {nullptr, x, y, w, h}});
     };
-    put("Image", 4, 150, 232, 40);
     for (u32 c = 0; c < kCharacters; ++c) {
-        const std::string image = std::string("W") + console_names::kImageName[c];
-        put(std::string("C") + console_names::kAbbreviation[c], 4, 150, 232, 40);
-        put(image, 4, 150, 232, 40);
+        put(std::string("Chara/Image/C") + console_names::kAbbreviation[c], 4, 150, 232, 40);
+        put(std::string("Chara/Image/W") + console_names::kImageName[c], 4, 550, 232, 32);
     }
-    put("Crun", 4, 150, 232, 40);
-    put("Ckara", 4, 150, 232, 40);
+    put("Chara/Image/Crun", 4, 150, 232, 40);
+    put("Chara/Image/Ckara", 4, 150, 232, 40);
     for (u32 r = 0; r < kRowCount; ++r) {
         const f32 y = 200.0f + 36.0f * f32(r);
-        put(kRowNames[r].value, 4, y, 88, 32);
-        put(kRowNames[r].left, 76, y, 128, 32);
-        put(kRowNames[r].cursor[0], 76, y, 128, 32);
-        put(kRowNames[r].right, 110, y, 128, 32);
-        put(kRowNames[r].cursor[1], 110, y, 128, 32);
-        std::vector<std::string> values;
-        switch (r) {
-        case 0: values = {"1P", "2P", "3P", "4P", "cpu", "-"}; break;
-        case 1: values = {"a", "b", "c", "d"}; break;
-        case 2:
-            for (u32 c = 0; c < kCharacters; ++c) values.push_back(std::string("name_") + console_names::kAbbreviation[c]);
-            break;
-        case 3: values = {"color_a", "color_b", "color_c", "color_d"}; break;
-        case 4:
-            for (u32 c = 0; c < kCharacters; ++c)
-                for (const char* t : {"A", "B"}) values.push_back(std::string("W") + console_names::kImageName[c] + t);
-            break;
-        case 6: values = {"reig_off", "reig_on"}; break;
-        case 7: values = {"HandItem"}; break;
-        default: break;
+        const std::string row = RowPath(r);
+        put(row + CardRowTitle(r), 4, y, 88, 32);
+        put(row + kRowNames[r].left, 76, y, 128, 32);
+        put(row + kRowNames[r].cursor[0], 76, y, 128, 32);
+        put(row + kRowNames[r].right, 110, y, 128, 32);
+        put(row + kRowNames[r].cursor[1], 110, y, 128, 32);
+        const std::vector<std::string> values = RowValues(r);
+        for (size_t i = 0; i < values.size(); ++i) {
+            // The skill marks, three a row; the others one value at a time.
+            if (r == kRowCustom) put(row + values[i], 100.0f + 40.0f * f32(i % 3), y, 36, 32);
+            else put(row + values[i], 96, y, 120, 32);
         }
-        for (const std::string& v : values) put(v, 96, y, r == 7 ? 32.0f : 120.0f, 32);
     }
-    put("Ok", 60, 500, 120, 40);
+    put("Chara/HandItem", 96, 200.0f + 36.0f * f32(kRowHand), 32, 32);
+    put("Chara/Ok", 60, 500, 120, 40);
     names.reserve(spots.size());
     for (auto& [name, panel] : spots) {
         names.push_back(name);

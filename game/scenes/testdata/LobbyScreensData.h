@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace scene_data {
@@ -18,7 +19,9 @@ std::vector<std::string> AddressListLayers();
 std::vector<std::string> LobbyMainLayers();
 // The user information window.
 std::vector<std::string> UserInformationLayers();
-// The lobby's message window.
+// The lobby's message window, and the words of its messages and answers
+// by layer.
 std::vector<std::string> MessageWindowLayers();
+const std::vector<std::pair<std::string, std::string>>& LobbyMessageWords();
 
 }  // namespace scene_data

@@ -10,6 +10,7 @@
 #include "game/battle/testdata/Lettering.h"
 #include "game/battle/testdata/Sounds.h"
 #include "game/scenes/OptionSelect.h"
+#include "game/scenes/SelectCard.h"
 #include "game/scenes/TitleScene.h"
 #include "game/scenes/testdata/LobbyRoomWindowsData.h"
 #include "game/scenes/testdata/LobbyScreensData.h"
@@ -195,6 +196,7 @@ bool Highlighted(const std::string& layer)
 {
     const std::string leaf = layer.substr(layer.rfind('/') + 1);
     return leaf.rfind("sele_car", 0) == 0 || leaf.rfind("piron", 0) == 0 || EndsWith(leaf, "_on") ||
+           layer.rfind("Base/Lit", 0) == 0 ||
            leaf == "ent_ip03" || leaf == "ent_lob03" ||
            EndsWith(leaf, "On") || leaf.find("cursor") != std::string::npos || leaf.find("Cursor") != std::string::npos;
 }
@@ -207,6 +209,18 @@ bool IsDigitImage(const std::string& layer)
            leaf.find_first_not_of("0123456789", 1) == std::string::npos;
 }
 
+// Marks that stand in a slot a fifth of a cell wide, as the digits do: the
+// waiting dots ("ten", "ten1".."ten18"), the card's hand items and skill
+// marks.
+bool IsNarrowMark(const std::string& layer)
+{
+    const std::string leaf = layer.substr(layer.rfind('/') + 1);
+    if (leaf.rfind("ten", 0) == 0 && leaf.find_first_not_of("0123456789", 3) == std::string::npos) return true;
+    for (const char* mark : {"HandItem", "rei_nazo", "rei_nazo2", "rei_nazo3", "rei_empe", "rei_emp2e", "rei_emp3e"})
+        if (leaf == mark) return true;
+    return IsDigitImage(layer);
+}
+
 // The words of the menus' value and label layers whose names are not words.
 const std::map<std::string, std::string>& NamedWords()
 {
@@ -217,6 +231,7 @@ const std::map<std::string, std::string>& NamedWords()
             w[item.flash] = "";
         }
         w["Base"] = "";
+        for (u32 i = 0; i < title::kItemCount; ++i) w["Lit" + std::to_string(i)] = "";
         w["SkillGet"] = "New orbs!";
         using namespace option_select;
         const char* rows[kRowCount] = {"Stage", "Music", "Rule", "Lives", "Time", "CPU level", "Tension",
@@ -232,7 +247,8 @@ const std::map<std::string, std::string>& NamedWords()
         w[kRuleLayers[0]] = "Knock-out";
         w[kRuleLayers[1]] = "Lives";
         for (u32 i = 0; i < 5; ++i) w[kPointLayers[i]] = "+" + std::to_string(i) + " lives";
-        static const char* const seconds[7] = {"100 s", "200 s", "300 s", "400 s", "500 s", "600 s", "1000 s"};
+        // The last, 1000 s, is no limit: the battle's clock stands still.
+        static const char* const seconds[7] = {"100 s", "200 s", "300 s", "400 s", "500 s", "600 s", "No limit"};
         for (u32 i = 0; i < 7; ++i) w[kTimeLayers[i]] = seconds[i];
         for (u32 i = 0; i < 5; ++i) w[kCpuLayers[i]] = "Level " + std::to_string(i + 1);
         for (u32 i = 0; i < 6; ++i) w[kTensionRuleLayers[i]] = "Tension " + std::to_string(i + 1);
@@ -244,9 +260,48 @@ const std::map<std::string, std::string>& NamedWords()
         for (u32 c = 0; c < console_names::kCharacterCount; ++c) {
             w[std::string("name_") + console_names::kAbbreviation[c]] = console_names::kImageName[c];
             w[std::string("C") + console_names::kAbbreviation[c]] = console_names::kImageName[c];
-            w[std::string("W") + console_names::kImageName[c]] = console_names::kImageName[c];
+            w[std::string("W") + console_names::kImageName[c]] = std::string(console_names::kImageName[c]) + "'s weapon";
         }
         w["Ok"] = "OK";
+        // The character select's cards: each row's title, arrows, cursor
+        // and values.
+        {
+            namespace card = select_card;
+            const char* titles[card::kRowCount] = {"Player", "Team", "Name", "Colour", "Type", "Orbs", "CPU orbs",
+                                             "Handicap"};
+            for (u32 r = 0; r < card::kRowCount; ++r) {
+                w[CardRowTitle(r)] = titles[r];
+                w[card::kRowNames[r].left] = w[card::kRowNames[r].cursor[0]] = "<";
+                w[card::kRowNames[r].right] = w[card::kRowNames[r].cursor[1]] = ">";
+            }
+            w["cpu"] = "CPU";
+            w["-"] = "None";
+            for (u32 i = 0; i < 4; ++i) {
+                w[std::string(1, char('a' + i))] = std::string("Team ") + char('A' + i);
+                w[std::string("color_") + char('a' + i)] = "Colour " + std::to_string(i + 1);
+            }
+            for (u32 c = 0; c < console_names::kCharacterCount; ++c) {
+                w[std::string("W") + console_names::kImageName[c] + "A"] = "Type A";
+                w[std::string("W") + console_names::kImageName[c] + "B"] = "Type B";
+            }
+            w["Crun"] = "Random";
+            w["Ckara"] = "No player";
+            w["reig_off"] = "Off";
+            w["reig_on"] = "On";
+            for (const char* mark : {"rei_nazo", "rei_nazo2", "rei_nazo3"}) w[mark] = "?";
+            for (const char* mark : {"rei_empe", "rei_emp2e", "rei_emp3e"}) w[mark] = "-";
+            w["HandItem"] = "+";
+            for (u32 i = 0; i < card::kOrbCount; ++i) w[card::OrbElementName(i, true)] = "Orb " + std::to_string(i);
+        }
+        // The start-up and loading screens.
+        w["lo1"] = w["lo2"] = w["wa"] = "";
+        w["prean"] = "Press any key";
+        w["now"] = "Now loading";
+        w["ten"] = ".";
+        for (u32 i = 1; i <= 18; ++i) w["ten" + std::to_string(i)] = ".";
+        // The lobby's message window: its panels, messages and answers.
+        for (const char* panel : {"Base1", "Base2", "Base3", "Base4"}) w[panel] = "";
+        for (const auto& [layer, words] : LobbyMessageWords()) w[layer] = words;
         // The network entrance and connect screens.
         w["ent_ip02"] = w["ent_ip03"] = "Direct";
         w["ent_lob02"] = w["ent_lob03"] = "Lobby server";
@@ -260,7 +315,6 @@ const std::map<std::string, std::string>& NamedWords()
         w["op_set_01"] = "Host";
         w["op_set_02"] = "Join";
         for (const char* plain : {"bg01", "bg02", "mowa", "kira", "ClientIP"}) w[plain] = "";
-        w["-"] = "";
         return w;
     }();
     return words;
@@ -412,6 +466,13 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
     named.SetName(texture.c_str());
     CResourceList top;
     std::map<std::string, CSceneObject*> made;   // by full path, groups included
+    // Where each panel stands on the layout (position and scale): a child
+    // is placed and sized by its parent's screen state, so a panel under a
+    // placed panel is given relative to it.
+    struct Placed {
+        f32 x, y, scaleX, scaleY;
+    };
+    std::map<std::string, Placed> placed;
     const size_t base = CellBase(layers);
     for (size_t i = 0; i < layers.size(); ++i) {
         const std::string& path = layers[i];
@@ -445,9 +506,19 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
         layer->SetOffset(x, y);
         for (const LayerPanel& panel : panels) {
             if (path != panel.name) continue;
-            layer->SetBasePosition(panel.x, panel.y);
+            const Placed here{panel.x, panel.y, panel.width / f32(kCellWidth), panel.height / f32(kCellHeight)};
+            Placed parent{0.0f, 0.0f, 1.0f, 1.0f};
+            for (size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
+                 slash = path.rfind('/', slash - 1)) {
+                const auto found = placed.find(path.substr(0, slash));
+                if (found == placed.end()) continue;
+                parent = found->second;
+                break;
+            }
+            placed[path] = here;
+            layer->SetBasePosition((here.x - parent.x) / parent.scaleX, (here.y - parent.y) / parent.scaleY);
             layer->SetOffset(0.0f, 0.0f);
-            layer->SetScale(panel.width / f32(kCellWidth), panel.height / f32(kCellHeight));
+            layer->SetScale(here.scaleX / parent.scaleX, here.scaleY / parent.scaleY);
         }
     }
     host::kernel::ByteSink out;
@@ -486,7 +557,7 @@ const std::string& CellTextureBytes(const std::vector<std::string>& layers)
                     if (picture.texels[y * kTextureWidth + x] == 0xFF000000u) picture.texels[y * kTextureWidth + x] = 0xFF00FF00u;
             continue;
         }
-        if (i < layers.size() && IsDigitImage(layers[i])) {
+        if (i < layers.size() && IsNarrowMark(layers[i])) {
             // A digit stands in a slot a fifth of a cell wide: drawn that
             // narrow, then stretched over the cell, it reads when squeezed.
             constexpr i32 kNarrow = 24;

@@ -153,8 +153,10 @@ u32 PlainColour(size_t i);
 // game's menus (digits "n0".."n9" as the digit), else its own name.
 std::string CellText(const std::string& layer);
 // The layout file's bytes: layers in order, each its cell of the texture
-// named texture, placed at its slot; "Group/child" puts child into the
-// group (made on first use).
+// named texture, placed at its slot or panel; "Group/child" puts child into
+// the group (made on first use), or under the layer of that name when one
+// came before. A panel under a placed panel is given relative to it, so
+// panels name where they stand on the layout wherever they are.
 std::string LayoutBytes(const std::vector<std::string>& layers, const std::string& texture,
                         const std::vector<LayerPanel>& panels = {});
 // The cell texture (a PNG) holding the layers' words, each in its cell;
@@ -171,6 +173,12 @@ void AddTitleData(CSceneDataSet& set);
 std::vector<std::string> TitleLayers();
 inline constexpr f32 kTitleItemLeft = 480.0f, kTitleItemTop = 100.0f, kTitleItemStep = 58.0f;
 inline constexpr f32 kTitleItemWidth = 192.0f, kTitleItemHeight = 48.0f;
+// The background's lit marks, one behind the right end of each item where
+// only the selected item, moved left, leaves it bare ("Base/Lit<item>").
+// The selected item moves 68 to the left.
+inline constexpr f32 kTitleMarkWidth = 68.0f;
+inline constexpr f32 kTitleMarkLeft = kTitleItemLeft + kTitleItemWidth - kTitleMarkWidth;
+std::string TitleMarkLayer(u32 item);
 std::vector<LayerPanel> TitlePanels();
 void AddRecordData(CSceneDataSet& set);
 // The replay list: its layers in order.
@@ -181,10 +189,14 @@ void AddSingleSelectData(CSceneDataSet& set);
 void AddStoryData(CSceneDataSet& set);
 void AddOptionData(CSceneDataSet& set);
 void AddOptionSelectData(CSceneDataSet& set);
-// The character select: its layers in order ("Chara/..." the card group's).
+// The character select: its layers in order ("Chara/..." the card group's:
+// "Chara/Image/..." the portraits, "Chara/<row>/..." each row's title,
+// value marks, arrows and cursor parts).
 inline constexpr const char* kCharaSelectTexture = "Chara_select.dds";
 void AddCharaSelectData(CSceneDataSet& set);
 std::vector<std::string> CharaSelectLayers();
+// The layer of a card row's group that shows its title ("PlayerTitle").
+std::string CardRowTitle(u32 row);
 // Network play: the network scene's own files; the lobby's base and message
 // layouts; the lobby screens' layouts.
 void AddNetworkData(CSceneDataSet& set);

@@ -1,17 +1,32 @@
 // What the start-up screen, the loading screen and the logo open: their
-// layouts, the loading archive's backgrounds (each the cell texture, so a
-// drawn layer still tells itself by its cell), the logo and its voice, the
-// crowd effect behind the menus and the two movies.
+// layouts, the loading archive's backgrounds (each the cell texture with
+// its layout's words, so a drawn layer still tells itself by its cell), the
+// logo and its voice, the crowd effect behind the menus and the two movies.
 #include "game/scenes/testdata/SceneData.h"
 
 #include <cstdio>
 
 namespace scene_data {
 
+namespace {
+
+// The background behind the whole screen; "Now loading", its ring and dots
+// at the bottom right; the start-up's prompt low in the middle.
+std::vector<LayerPanel> LoadingPanels(const char* background)
+{
+    return {{background, 0, 0, 1024, 768}, {"prean", 352, 560, 320, 80}, {"wa", 632, 692, 32, 32},
+        {"now", 672, 680, 224, 56}, {"ten1", 900, 688, 24, 40}, {"ten2", 928, 688, 24, 40},
+        {"ten3", 956, 688, 24, 40}};
+}
+
+}  // namespace
+
 void AddStartupData(CSceneDataSet& set)
 {
-    set.Layout("Scene\\BeginLoading.sce", {"lo2", "prean", "now", "ten1", "ten2", "ten3"}, "Bg_24.dds");
-    set.Layout("Scene\\Loading.sce", {"lo1", "wa", "now", "ten1", "ten2", "ten3"}, "Bg_02.dds");
+    set.Layout("Scene\\BeginLoading.sce", {"lo2", "prean", "now", "ten1", "ten2", "ten3"}, "Bg_24.dds",
+               LoadingPanels("lo2"));
+    set.Layout("Scene\\Loading.sce", {"lo1", "wa", "now", "ten1", "ten2", "ten3"}, "Bg_02.dds",
+               LoadingPanels("lo1"));
 
     set.PackEntry(kLoadArchive, Folder::kFirst, "Bg_24.dds", CellTextureBytes());
     set.PackEntry(kLoadArchive, Folder::kFirst, "Bg_02.dds", CellTextureBytes());
@@ -19,6 +34,8 @@ void AddStartupData(CSceneDataSet& set)
         char name[24];   // room for any int, so -O1 sees no cut
         std::snprintf(name, sizeof name, "Bg_%02d.dds", n);
         set.PackEntry(kLoadArchive, Folder::kFirst, name, CellTextureBytes());
+        // Every loading background shows the loading screen's words.
+        set.textureLayers[name] = set.layouts.at("Scene\\Loading.sce");
     }
 
     set.SceneTexture("Circle_logo.dds");

@@ -16,6 +16,9 @@
 #include <vector>
 
 namespace scene_data {
+
+static_assert(kTitleMarkWidth == -title::kSelectedOffset, "the marks fill what the selected item leaves bare");
+
 namespace {
 
 using setting_test::SettingWriter;
@@ -79,6 +82,8 @@ std::vector<std::pair<std::string, std::string>> SkillFiles(std::string& error)
 
 }  // namespace
 
+std::string TitleMarkLayer(u32 item) { return "Base/Lit" + std::to_string(item); }
+
 std::vector<std::string> TitleLayers()
 {
     // The icons (drawn only with the orb notice) first, so the selected
@@ -92,6 +97,7 @@ std::vector<std::string> TitleLayers()
         layers.push_back(item.flash);
     }
     layers.push_back("Base");
+    for (u32 i = 0; i < title::kItemCount; ++i) layers.push_back(TitleMarkLayer(i));
     layers.push_back("SkillGet");
     return layers;
 }
@@ -100,11 +106,20 @@ std::vector<LayerPanel> TitlePanels()
 {
     // The items in a column right of the middle, so the selected one's move
     // to the left stays on the screen; the background behind the whole.
+    // Behind each item's right end, in the strip the selected label leaves
+    // bare when it moves left, a lit mark: the others cover theirs, so the
+    // selected item alone shows one.
+    static const std::vector<std::string> marks = [] {
+        std::vector<std::string> names;
+        for (u32 i = 0; i < title::kItemCount; ++i) names.push_back(TitleMarkLayer(i));
+        return names;
+    }();
     std::vector<LayerPanel> panels = {{"Base", 0.0f, 0.0f, 1024.0f, 768.0f}, {"SkillGet", 384.0f, 640.0f, 256.0f, 32.0f}};
     for (u32 i = 0; i < title::kItemCount; ++i) {
         const f32 y = kTitleItemTop + kTitleItemStep * f32(i);
         for (const char* layer : {title::kItemLayers[i].label, title::kItemLayers[i].name, title::kItemLayers[i].flash})
             panels.push_back({layer, kTitleItemLeft, y, kTitleItemWidth, kTitleItemHeight});
+        panels.push_back({marks[i].c_str(), kTitleMarkLeft + 2.0f, y + 2.0f, kTitleMarkWidth - 4.0f, kTitleItemHeight - 4.0f});
     }
     return panels;
 }

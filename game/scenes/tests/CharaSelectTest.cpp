@@ -293,8 +293,43 @@ TEST(CharaSelectRun, HandItemsFollowTheHandValue)
     const std::vector<std::string> drawn = menu_run::DrawnLayers(
         game, scene_data::CharaSelectLayers(), menu::FindTexture(scene_data::kCharaSelectTexture));
     EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "Chara/HandItem"), 6);
-    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "Chara/Hand"), 3);
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "Chara/Hand/HandTitle"), 3);
     EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "Title"), 1);
+}
+
+// Each card draws, in each of its rows, the one value its record holds:
+// drawing a row draws the marks its group holds that are shown. An empty
+// card draws its kind and portrait only.
+TEST(CharaSelectRun, CardsDrawTheValuesTheyHold)
+{
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(FromTitle(game, title::kBattle));
+    CCharaSelect* scene = Select(game);
+    ASSERT_NE(scene, nullptr) << game.Describe();
+    const struct {
+        u32 kind, character, type, team, colour;
+    } cards[4] = {{0, 0, 1, 1, 3}, {kKindComputer, 2, 0, 2, 0}, {1, 5, 1, 3, 1}, {kKindNone, 7, 0, 0, 2}};
+    for (u32 i = 0; i < 4; ++i) {
+        CSelectCard* card = scene->GetCard(i);
+        card->SetCharacter(cards[i].character, true);
+        card->SetType(cards[i].type);
+        card->SetKind(cards[i].kind);
+        card->SetTeam(cards[i].team);
+        card->SetColour(cards[i].colour);
+    }
+    game.Frames(30);   // past the names' pop
+    const std::vector<std::string> drawn = menu_run::DrawnLayers(
+        game, scene_data::CharaSelectLayers(), menu::FindTexture(scene_data::kCharaSelectTexture));
+    const std::pair<const char*, long> counts[] = {
+        {"Chara/Player/1P", 1}, {"Chara/Player/cpu", 1}, {"Chara/Player/2P", 1}, {"Chara/Player/-", 1},
+        {"Chara/Player/PlayerTitle", 4}, {"Chara/Team/TeamTitle", 3}, {"Chara/Team/b", 1}, {"Chara/Team/c", 1},
+        {"Chara/Team/d", 1}, {"Chara/Team/a", 0}, {"Chara/Color/color_d", 1}, {"Chara/Color/color_a", 1},
+        {"Chara/Color/color_b", 1}, {"Chara/Color/color_c", 0}, {"Chara/Name/name_tal", 1},
+        {"Chara/Name/name_pel", 1}, {"Chara/Name/name_ezm", 1}, {"Chara/Type/WTalveB", 1},
+        {"Chara/Type/WPelluA", 1}, {"Chara/Type/WEzmelB", 1}, {"Chara/Type/WTalveA", 0},
+        {"Chara/Image/Ckara", 1}, {"Chara/Image/Ctal", 1}, {"Chara/Image/Cker", 0}, {"Chara/Name/name_ker", 0},
+    };
+    for (const auto& [layer, count] : counts) EXPECT_EQ(std::count(drawn.begin(), drawn.end(), layer), count) << layer;
 }
 
 // Cards loaded from set-up entries holding the highest hand keep it and

@@ -26,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -237,6 +238,99 @@ TEST_F(SceneDataTest, PanelsKeepTheirPlaceWhenTheSceneMovesThemByTheirOffset)
     EXPECT_FLOAT_EQ(scene.GetLayer(0)->GetBoundingRect().bottom, f32(kCellHeight));
 }
 
+// A panel under a placed panel stands where its own panel says on the
+// layout, at its size, once the parent has placed it; one under a group
+// the same.
+TEST_F(SceneDataTest, PanelsUnderPanelsStandWhereTheirOwnPanelSays)
+{
+    const std::string path = host::kernel::MakeTempFileName();
+    ASSERT_EQ(Put(path, LayoutBytes({"Box", "Box/Line", "Menu/Item"}, "Cells.dds",
+                                    {{"Box", 100, 200, 512, 96}, {"Box/Line", 150, 260, 256, 32}, {"Menu/Item", 40, 50, 64, 16}})),
+              "");
+    CSceneResource scene;
+    ASSERT_TRUE(scene.LoadFromFile(path.c_str()));
+    host::kernel::DeleteFile(path);
+    scene.Update(0);
+    const struct {
+        const char* layer;
+        f32 left, top, width, height;
+    } cases[] = {{"Line", 150, 260, 256, 32}, {"Item", 40, 50, 64, 16}};
+    for (const auto& c : cases) {
+        const CSceneObject* layer = scene.FindLayer(c.layer);
+        ASSERT_NE(layer, nullptr) << c.layer;
+        const CRect4 r = layer->GetBoundingRect();
+        EXPECT_FLOAT_EQ(r.left, c.left) << c.layer;
+        EXPECT_FLOAT_EQ(r.top, c.top) << c.layer;
+        EXPECT_FLOAT_EQ(r.right - r.left, c.width) << c.layer;
+        EXPECT_FLOAT_EQ(r.bottom - r.top, c.height) << c.layer;
+    }
+    // The box itself where its panel says, holding its line.
+    const CRect4 box = scene.FindLayer("Box")->GetBoundingRect();
+    EXPECT_FLOAT_EQ(box.left, 100);
+    EXPECT_FLOAT_EQ(box.bottom, 296);
+}
+
+// The lobby's messages and the start-up screen's prompt: each in words of
+// its own, standing in its box (the message window's panel) or on the
+// screen, its cell of the texture holding dark letters.
+TEST_F(SceneDataTest, MessagesAndTheStartUpPromptShowTheirWordsInTheirPlace)
+{
+    const struct {
+        const char* layout;
+        const char* texture;
+        GameArchive archive;
+        Folder folder;
+        const char* box;   // what the layer stands in; null: the screen
+        std::vector<const char*> layers;
+    } cases[] = {
+        {"Scene\\Network06.sce", kLobbyTexture, kSceneArchive, Folder::kSecond, "Base4", {"Anet", "SelectRoom", "Ptaisen", "Proomoff"}},
+        {"Scene\\Network06.sce", kLobbyTexture, kSceneArchive, Folder::kSecond, "Base3", {"Aserv", "Aninsyo"}},
+        {"Scene\\Network06.sce", kLobbyTexture, kSceneArchive, Folder::kSecond, "Base2", {"NetworkEnd", "yes2", "no2"}},
+        {"Scene\\Network06.sce", kLobbyTexture, kSceneArchive, Folder::kSecond, "Base1", {"Server", "ten4", "ten6"}},
+        {"Scene\\BeginLoading.sce", "Bg_24.dds", kLoadArchive, Folder::kFirst, nullptr, {"prean", "now", "ten3"}},
+        {"Scene\\Loading.sce", "Bg_13.dds", kLoadArchive, Folder::kFirst, nullptr, {"now", "ten1"}},
+    };
+    const CSceneDataSet set = BuildSceneData();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.layout);
+        CSceneResource scene;
+        ASSERT_TRUE(scene.LoadFromFile((Resource(c.folder) + "/" + Native(c.layout)).c_str()));
+        scene.Update(0);
+        CRect4 box;
+        box.Set(0, 1024, 0, 768);
+        if (c.box) box = scene.FindLayer(c.box)->GetBoundingRect();
+        const std::string body = EntryBytes(c.folder, c.archive, c.texture);
+        host::image::Image image;
+        ASSERT_TRUE(host::image::Decode(reinterpret_cast<const u8*>(body.data()), body.size(), host::image::kGreenKey,
+                                        image, nullptr));
+        const std::vector<std::string>& layers = set.layouts.at(c.layout);
+        for (const char* name : c.layers) {
+            const CSceneObject* layer = scene.FindLayer(name);
+            ASSERT_NE(layer, nullptr) << name;
+            const std::string words = CellText(name);
+            EXPECT_FALSE(words.empty()) << name;
+            EXPECT_NE(words, name);
+            const CRect4 r = layer->GetBoundingRect();
+            EXPECT_GE(r.left, box.left) << name;
+            EXPECT_LE(r.right, box.right) << name;
+            EXPECT_GE(r.top, box.top) << name;
+            EXPECT_LE(r.bottom, box.bottom) << name;
+            EXPECT_GT(r.right - r.left, 8.0f) << name;
+            // Dark letters in its cell.
+            const auto at = std::find_if(layers.begin(), layers.end(), [&](const std::string& l) {
+                return l == name || (l.size() > std::strlen(name) && l.compare(l.size() - std::strlen(name) - 1, std::string::npos, std::string("/") + name) == 0);
+            });
+            ASSERT_NE(at, layers.end()) << name;
+            const u32 cell = u32(CellBase(layers) + size_t(at - layers.begin()));
+            const u32 x0 = cell % kCellsPerRow * kCellWidth, y0 = cell / kCellsPerRow * kCellHeight;
+            u32 dark = 0;
+            for (u32 y = y0 + 3; y < y0 + kCellHeight - 3; ++y)
+                for (u32 x = x0 + 8; x < x0 + kCellWidth - 8; ++x) dark += (image.pixels[y * kTextureWidth + x] & 0xC0C0C0u) == 0;
+            EXPECT_GT(dark, 6u) << name;
+        }
+    }
+}
+
 TEST_F(SceneDataTest, TheCellTextureDecodesWithNothingKeyedOut)
 {
     const std::string body = EntryBytes(Folder::kSecond, kSceneArchive, "Circle_logo.dds");
@@ -281,10 +375,22 @@ TEST(SceneDataCells, LayoutsSharingATextureTakeCellsOfTheirOwn)
 TEST(SceneDataWords, LayersReadAsTheWordsTheyStandFor)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"n0", "0"}, {"n9", "9"}, {"n10", "n10"}, {"Chara/name_tal", "Talve"}, {"tm1", "100 s"},
-        {"tm7", "1000 s"}, {"stg1", "Stage 1"}, {"stg9", "Random"}, {"story", "> Story"}, {"Battle", "Battle"},
-        {"piron3", ""}, {"Base", ""}, {"Time", "Time"}, {"Cpu", "CPU level"}, {"Menu/Unknown", "Unknown"}, {"ent_ip02", "Direct"}, {"ent_lob03", "Lobby server"},
-        {"Digits/n4", "4"}, {"op_set_01", "Host"},
+        {"n0", "0"}, {"n9", "9"}, {"n10", "n10"}, {"Chara/Name/name_tal", "Talve"}, {"tm1", "100 s"},
+        {"tm6", "600 s"}, {"tm7", "No limit"}, {"stg1", "Stage 1"}, {"stg9", "Random"}, {"story", "> Story"},
+        {"Battle", "Battle"}, {"piron3", ""}, {"Base", ""}, {"Base/Lit0", ""}, {"Time", "Time"}, {"Cpu", "CPU level"},
+        {"Menu/Unknown", "Unknown"}, {"ent_ip02", "Direct"}, {"ent_lob03", "Lobby server"}, {"Digits/n4", "4"},
+        {"op_set_01", "Host"},
+        // The character select's cards.
+        {"Chara/Player/PlayerTitle", "Player"}, {"Chara/Player/1P", "1P"}, {"Chara/Player/cpu", "CPU"},
+        {"Chara/Player/-", "None"}, {"Chara/Team/a", "Team A"}, {"Chara/Team/d", "Team D"},
+        {"Chara/Color/color_a", "Colour 1"}, {"Chara/Color/color_d", "Colour 4"}, {"Chara/Type/WTalveA", "Type A"},
+        {"Chara/Type/WTalveB", "Type B"}, {"Chara/Image/Crun", "Random"}, {"Chara/Image/Ckara", "No player"},
+        {"Chara/Player/yjr_l", "<"}, {"Chara/Player/sele_car11", ">"}, {"Chara/CpuSkill/reig_on", "On"},
+        // The start-up and loading screens.
+        {"lo2", ""}, {"prean", "Press any key"}, {"now", "Now loading"}, {"ten3", "."},
+        // The lobby's message window.
+        {"Base4", ""}, {"Anet", "Network error"}, {"Aserv", "No server answers"}, {"SelectRoom/Ptaisen", "Battle"},
+        {"UserKick/yes", "Yes"}, {"BattleStart/no4", "No"}, {"Server/ten4", "."},
     };
     for (const auto& [layer, words] : cases) EXPECT_EQ(CellText(layer), words) << layer;
 }

@@ -2,13 +2,17 @@
 // written to the build folder as PNGs to look at (MenuTitle.png,
 // MenuCharaSelect.png, MenuOptionSelect.png). The checks: each screen
 // draws its layers' cells with words in them (dark letter texels inside a
-// cell of its light fill), and the title's items stand in their column.
+// cell of its light fill), the title's items stand in their column, and
+// each card of the character select shows the cell of each value it holds
+// beside the row's title.
 #include "engine/core/Scene.h"
 #include "game/battle/scene/BattleSetup.h"
+#include "game/battle/scene/ConsoleNames.h"
 #include "game/scenes/CharaSelect.h"
 #include "game/scenes/GameApp.h"
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/OptionSelect.h"
+#include "game/scenes/SelectCard.h"
 #include "game/scenes/TitleScene.h"
 #include "game/battle/scene/tests/gl/Png.h"
 #include "game/scenes/testdata/SceneData.h"
@@ -105,7 +109,44 @@ TEST_F(MenuFrames, TheTitleCharacterSelectAndOptionSelectShowTheirWords)
     input_.SetKey(decide, false);
     for (u32 i = 0; i < 120 && Scene() != "CCharaSelect"; ++i) Frame(17);
     ASSERT_EQ(Scene(), "CCharaSelect");
+    // Each card a character, type, team and colour of its own.
+    auto* chara = dynamic_cast<CCharaSelect*>(app_->GetScene());
+    ASSERT_NE(chara, nullptr);
+    for (u32 i = 0; i < 4; ++i) {
+        CSelectCard* card = chara->GetCard(i);
+        ASSERT_NE(card, nullptr);
+        card->SetCharacter(3 * i + 1, true);
+        card->SetType(i % 2);
+        card->SetTeam(3 - i);
+        card->SetColour((i + 1) % 4);
+    }
     const std::vector<u32> select = Shot("MenuCharaSelect.png");
+    // Each card's value in each row, beside the row's title: the cell of
+    // the value its record holds, words and all.
+    const std::vector<std::string>& selectLayers = data.layouts.at(chara_select::kLayout);
+    for (u32 i = 0; i < 4; ++i) {
+        const CSelectCard& card = *chara->GetCard(i);
+        const u32 character = card.Word(select_card::kCharacter);
+        ASSERT_LT(character, select_card::kCharacters);
+        const std::string kinds[6] = {"1P", "2P", "3P", "4P", "cpu", "-"};
+        const std::pair<u32, std::string> values[] = {
+            {select_card::kRowPlayer, "Chara/Player/" + kinds[std::min(card.Word(select_card::kKind), 5u)]},
+            {select_card::kRowTeam, std::string("Chara/Team/") + char('a' + card.Word(select_card::kTeam))},
+            {select_card::kRowName, std::string("Chara/Name/name_") + console_names::kAbbreviation[character]},
+            {select_card::kRowColour, std::string("Chara/Color/color_") + char('a' + card.Word(select_card::kColour))},
+            {select_card::kRowType, std::string("Chara/Type/W") + console_names::kImageName[character] +
+                                        (card.Word(select_card::kType) ? "B" : "A")},
+        };
+        for (const auto& [row, layer] : values) {
+            const size_t cell = size_t(std::find(selectLayers.begin(), selectLayers.end(), layer) - selectLayers.begin());
+            ASSERT_LT(cell, selectLayers.size()) << layer;
+            const auto [filled, letters] = FillAndLetters(select, select_card::kColumn * f32(i) + 96.0f,
+                                                          200.0f + 36.0f * f32(row), 120.0f, 32.0f,
+                                                          scene_data::CellColour(cell));
+            EXPECT_GT(filled, 1000u) << "card " << i << " " << layer << "; see " << Out("MenuCharaSelect.png");
+            EXPECT_GT(letters, 20u) << "card " << i << " " << layer << "; see " << Out("MenuCharaSelect.png");
+        }
+    }
     // Dark letter texels with a light cell's fill a few texels to either side.
     const auto lightTexels = [](const std::vector<u32>& frame) {
         const auto light = [&](u32 x, u32 y) {

@@ -2,7 +2,7 @@
 // start-up screen to the title and read back. The frame is written to the
 // build folder as TitleFrame.png to look at; the test checks flat regions:
 // the side bars' squares, the background layer, and the selected item's
-// label moved left of its place.
+// label moved left of its place, baring its lit mark.
 #include "engine/core/Scene.h"
 #include "engine/platform/FrameTime.h"
 #include "game/battle/scene/tests/gl/Png.h"
@@ -114,6 +114,14 @@ TEST_F(TitleFramePixels, TheTitleInAWideWindowHasSideBarsAndItsSelectedLabelMove
     // Adventure stays in place.
     EXPECT_EQ(item(0, -68.0f), cellColour(story)) << "selected label; see " << out;
     EXPECT_EQ(item(1, 0), cellColour(adventure)) << "other label; see " << out;
+    // Where the selected label has moved from, its lit mark shows in a
+    // colour of its own; the other labels cover theirs.
+    const auto mark = [&](size_t i) {
+        return at(margin + (scene_data::kTitleMarkLeft + 50.0f) * s,
+                  (scene_data::kTitleItemTop + scene_data::kTitleItemStep * f32(i) + 20.0f) * s);
+    };
+    EXPECT_EQ(mark(0), 0xFF9A10u) << "the selected item's mark; see " << out;
+    EXPECT_EQ(mark(1), cellColour(adventure)) << "another item's mark covered; see " << out;
 }
 
 }  // namespace

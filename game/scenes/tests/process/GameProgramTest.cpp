@@ -3,26 +3,37 @@
 // and ends with status 1. On the fixture's data set under an X server (CTest
 // runs this under Xvfb) it opens its window, reaches the title with a
 // key pressed through the X test extension, and on a close of its window
-// ends well with the saves written.
+// ends well with the saves written; the title's window, read back and
+// given to a text recogniser (tesseract, which scripts/install-deps.sh
+// installs), reads as its eleven items. The shot lands in the build folder
+// as GameTitle.png.
+#include "game/battle/scene/tests/gl/Png.h"
 #include "game/scenes/tests/GameDataSet.h"
 
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros (None, Bool) would break it.
 #include "host/window/tests/process/XClient.h"
+#include <X11/Xutil.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #ifndef ORV_GAME_PROGRAM
 #define ORV_GAME_PROGRAM "orv-game"
+#endif
+#ifndef ORV_TEST_BUILD_DIR
+#define ORV_TEST_BUILD_DIR "."
 #endif
 
 namespace {
@@ -168,7 +179,72 @@ void Close(Display* display, Window window)
     XSync(display, False);
 }
 
-TEST(GameProgram, ReachesTheTitleAndWritesTheSavesWhenClosed)
+// The window's pixels (0xRRGGBB) as the X server holds them; empty when
+// they cannot be read.
+std::vector<u32> Shot(Display* display, Window window, u32* width, u32* height)
+{
+    XWindowAttributes attributes = {};
+    if (!XGetWindowAttributes(display, window, &attributes) || attributes.width <= 0 || attributes.height <= 0)
+        return {};
+    XImage* image = XGetImage(display, window, 0, 0, u32(attributes.width), u32(attributes.height), AllPlanes, ZPixmap);
+    if (!image) return {};
+    *width = u32(attributes.width);
+    *height = u32(attributes.height);
+    std::vector<u32> pixels(size_t(*width) * *height);
+    for (u32 y = 0; y < *height; ++y)
+        for (u32 x = 0; x < *width; ++x) pixels[size_t(y) * *width + x] = u32(XGetPixel(image, int(x), int(y))) & 0xFFFFFFu;
+    XDestroyImage(image);
+    return pixels;
+}
+
+// What tesseract reads in the picture at path, and its exit status (127
+// when it is not installed).
+std::string Recognise(const std::string& path, int* status)
+{
+    // One thread: its OpenMP threads spin, which on a busy machine takes
+    // seconds instead of one.
+    const std::string command = "OMP_THREAD_LIMIT=1 tesseract '" + path + "' stdout 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string text;
+    if (!pipe) {
+        *status = -1;
+        return text;
+    }
+    char chunk[4096];
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) text.append(chunk, n);
+    const int result = pclose(pipe);
+    *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
+    return text;
+}
+
+// The words (letters only) of text.
+std::set<std::string> Words(const std::string& text)
+{
+    std::set<std::string> words;
+    std::string word;
+    for (char c : text + " ") {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+            word += c;
+        } else if (!word.empty()) {
+            words.insert(word);
+            word.clear();
+        }
+    }
+    return words;
+}
+
+constexpr const char* kTitleItems[] = {"Story", "Adventure", "Battle", "Network", "Survival", "Tutorial",
+                                       "Training", "Record", "Replay", "Option", "End"};
+
+TEST(GameProgram, WordsFindsWholeWordsOnly)
+{
+    const std::set<std::string> words = Words("Story\n> Adventure|Battles  End.\n");
+    for (const char* word : {"Story", "Adventure", "Battles", "End"}) EXPECT_EQ(words.count(word), 1u) << word;
+    EXPECT_EQ(words.count("Battle"), 0u);
+    EXPECT_EQ(words.count("n"), 0u);
+}
+
+TEST(GameProgram, ReachesTheTitleReadsAsItsItemsAndWritesTheSavesWhenClosed)
 {
     const char* data = std::getenv("ORV_GAME_DATA");
     if (!data || !*data) GTEST_SKIP() << "ORV_GAME_DATA is not set";
@@ -191,6 +267,31 @@ TEST(GameProgram, ReachesTheTitleAndWritesTheSavesWhenClosed)
         Rest(250);
     }
     EXPECT_TRUE(title) << ReadText(trace) << ReadText(run.errors);
+
+    // The title as the window shows it, read until every item is read (the
+    // curtain lifts and the menu fades in first) or 20 s have passed.
+    const std::string png = std::string(ORV_TEST_BUILD_DIR) + "/GameTitle.png";
+    std::string read;
+    std::vector<std::string> missing(std::begin(kTitleItems), std::end(kTitleItems));
+    int tesseract = 0;
+    for (int waited = 0; title && waited < 20000 && !missing.empty() && tesseract == 0; waited += 500) {
+        Rest(500);
+        u32 width = 0, height = 0;
+        const std::vector<u32> pixels = Shot(display, main, &width, &height);
+        if (pixels.empty()) continue;
+        const std::string bytes = gl_test::Png(pixels, width, height);
+        std::ofstream(png, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+        read = Recognise(png, &tesseract);
+        const std::set<std::string> words = Words(read);
+        missing.clear();
+        for (const char* item : kTitleItems)
+            if (!words.count(item)) missing.push_back(item);
+    }
+    EXPECT_NE(tesseract, 127) << "tesseract is not installed (scripts/install-deps.sh installs it)";
+    EXPECT_EQ(tesseract, 0) << read;
+    EXPECT_TRUE(title && missing.empty()) << "not read: " << ::testing::PrintToString(missing) << "; tesseract read:\n"
+                                          << read << "see " << png;
+
     ::remove(home.Saved("GameConfig.dat").c_str());
     if (main) Close(display, main);
     const int status = WaitForExit(run.pid, 20000);
