@@ -64,7 +64,7 @@ TEST_F(BattleSetupTest, EveryFieldComesFromItsBytesAndGoesBack)
     // kind, character, drawn, team, variant, drawn variant, factor level, two
     // words, music, three floats, flag, lock-on; radar, camera, guard,
     // reserved byte; reserved word, name with bytes after its end, spare
-    const std::string name("\x96\xb2\x8e\x97 Derona\0junk after", 22);
+    const std::string name("\x8e\x8e\x8d\x87 Derona\0junk after", 22);
     const std::string entryBytes = Bytes().U32(5).U32(17).U32(16).U32(3).U32(1).U32(0).U32(2).U32(0xA1A2A3A4)
         .U32(0xB1B2B3B4).U32(50).U32(F(1.5f)).U32(0x80000000).U32(F(1e-40f)).U32(9).U32(2).U8(0xC1).U8(0xC2)
         .U8(0xC3).U8(0xC4).U32(0xD1D2D3D4).Text(name, 32).U32(0xE1E2E3E4);
@@ -82,7 +82,7 @@ TEST_F(BattleSetupTest, EveryFieldComesFromItsBytesAndGoesBack)
     EXPECT_EQ(e.ownMusic, 50u);
     EXPECT_EQ(e.orbs[1], 0x80000000u);
     EXPECT_EQ(e.guardCorrection, 0xC3);
-    EXPECT_STREQ(e.name, "\x96\xb2\x8e\x97 Derona");
+    EXPECT_STREQ(e.name, "\x8e\x8e\x8d\x87 Derona");
     CBattleOption o;
     ASSERT_EQ(ReadBattleOption(Data(optionBytes), optionBytes.size(), &o), BattleRecordError::kNone);
     EXPECT_EQ(o.UsedStage(), 17u);
