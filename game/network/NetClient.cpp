@@ -104,6 +104,9 @@ struct CNetConnection final : IPeerStreamSink {
     std::unique_ptr<host::kernel::Thread> thread;
     // What the socket had no room for, oldest first (the owner's send lock).
     std::vector<u8> queued;
+    // Bytes read before the thread started (by the accept thread that let
+    // the connection in); its thread takes them first.
+    std::vector<u8> early;
     std::atomic<bool> hasQueued{false};
 
     // As much as the socket takes now, without waiting: false on a failure.
@@ -186,6 +189,9 @@ struct CNetConnection final : IPeerStreamSink {
     }
     // Reads until the end of the stream; the reason it stopped, or null.
     const char* ReadLoop();
+    // Received bytes through reassembly and out to the callbacks: false
+    // when the stream stops (*reason set when a header was refused).
+    bool Take(const u8* data, size_t size, const char** reason);
 };
 
 void CNetConnection::Run()
@@ -207,10 +213,29 @@ void CNetConnection::Run()
     state = kEnded;
 }
 
+bool CNetConnection::Take(const u8* data, size_t size, const char** reason)
+{
+    host::kernel::Lock lock(queueLock);
+    const bool whole = stream.Receive(data, size);
+    // What came whole before a refused header still counts.
+    if (!stream.ParseMessages(*this)) return false;
+    if (whole) return true;
+    static thread_local char text[96];
+    std::snprintf(text, sizeof text, "%s (type %d, length %u)", peer::DescribeWireError(stream.Error()),
+                  i32(stream.Refused().type), unsigned(stream.Refused().length));
+    *reason = text;
+    return false;
+}
+
 const char* CNetConnection::ReadLoop()
 {
     static thread_local u8 buffer[peer::kReceiveBytes];
     u32 failures = 0;
+    const char* reason = nullptr;
+    if (!early.empty()) {
+        const std::vector<u8> first = std::move(early);
+        if (!Take(first.data(), first.size(), &reason)) return reason;
+    }
     for (;;) {
         if (Stopping()) return nullptr;
         const bool flushing = hasQueued.load();
@@ -227,17 +252,7 @@ const char* CNetConnection::ReadLoop()
         const IoResult r = net.Receive(socket, buffer, sizeof buffer);
         if (r.bytes > 0) {
             failures = 0;
-            host::kernel::Lock lock(queueLock);
-            const bool whole = stream.Receive(buffer, size_t(r.bytes));
-            // What came whole before a refused header still counts.
-            if (!stream.ParseMessages(*this)) return nullptr;
-            if (!whole) {
-                static thread_local char reason[96];
-                std::snprintf(reason, sizeof reason, "%s (type %d, length %u)",
-                              peer::DescribeWireError(stream.Error()), i32(stream.Refused().type),
-                              unsigned(stream.Refused().length));
-                return reason;
-            }
+            if (!Take(buffer, size_t(r.bytes), &reason)) return reason;
             continue;
         }
         if (r.bytes == 0 || r.error == Error::Closed || r.error == Error::Reset) return nullptr;
@@ -308,12 +323,13 @@ std::unique_ptr<host::kernel::Thread> CNetClient::StartReceiveThread(CNetConnect
     });
 }
 
-void CNetClient::StartReceiving()
+void CNetClient::StartReceiving(const u8* early, size_t size)
 {
     CNetConnection* unstarted = nullptr;
     {
         host::kernel::Lock lock(m_sendLock);
         if (!m_stream) return;
+        if (size > 0 && !m_stream->thread) m_stream->early.assign(early, early + size);
         m_stream->go.Set();
         if (m_stream->thread) return;
         m_stream->thread = StartReceiveThread(m_stream.get());

@@ -90,8 +90,9 @@ public:
     // thread cannot start.
     i32 Attach(host::net::Net& net, host::net::Socket socket, u16 port, u8 channel, const peer::Callbacks& callbacks,
                peer::Sender from, bool held, ConnectionPtr& replaced);
-    // A held connection's thread starts (it reads from now on).
-    void StartReceiving();
+    // A held connection's thread starts (it reads from now on); the bytes
+    // given, read from its socket already, are taken first.
+    void StartReceiving(const u8* early = nullptr, size_t size = 0);
     // A held connection refused before it read anything ends on the calling
     // thread, without one of its own: the disconnect callback runs here.
     void EndUnstarted();

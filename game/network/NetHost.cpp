@@ -17,6 +17,15 @@ constexpr u32 kConnectTimeoutMs = 10000;
 // A failed accept (no descriptors or memory left) is tried again after this.
 constexpr u32 kAcceptRetryMs = 100;
 constexpr i32 kLargestBacklog = 0x7fffffff;
+// How long the accept thread watches a connection it let in before a
+// thread of its own reads it: a stranger that knocks and leaves at once is
+// seen out here, without waking a thread on another core for it (far the
+// larger part of such a connection's cost on a busy machine). A member's
+// first bytes come back a round trip after the join reply, so a member
+// costs the next knock at most this wait; at most the member limit of them
+// are let in at once.
+constexpr u32 kLeaveAtOnceMs = 1;
+constexpr size_t kFirstBytes = 4096;
 
 using PeerPtr = std::shared_ptr<CNetClient>;
 
@@ -256,7 +265,21 @@ void CNetHost::Impl::Accepted(Listener& self, Socket socket, const host::net::En
     // After the host lock: the callback takes the caller's locks.
     const i32 keep = self.accept ? self.accept(self.acceptContext, peer.get()) : 1;
     if (keep) {
-        peer->StartReceiving();
+        // What comes at once is read here: an end is the peer's departure
+        // (reported from this thread, as a refused one's is); bytes go to its
+        // thread, which takes them before it reads on.
+        u8 first[kFirstBytes];
+        host::net::IoResult read{-1, host::net::Error::WouldBlock};
+        const i32 events = net.Wait(socket, host::net::kEventRead, kLeaveAtOnceMs);
+        if (events != host::net::kWaitFailed && (events & (host::net::kEventRead | host::net::kEventClose)))
+            read = net.Receive(socket, first, sizeof first);
+        if (read.bytes == 0 || (read.bytes < 0 && (read.error == host::net::Error::Closed ||
+                                                  read.error == host::net::Error::Reset))) {
+            peer->CloseStream(nullptr);
+            peer->EndUnstarted();
+            return;
+        }
+        peer->StartReceiving(first, read.bytes > 0 ? size_t(read.bytes) : 0);
         return;
     }
     // Refused: it ends here, no thread made for it.

@@ -174,6 +174,9 @@ public:
         tasks_.push_back(std::move(task));
         // Every waiting task has an idle thread of its own, or a new one.
         if (tasks_.size() <= idle_) {
+            // Woken after the lock is let go: woken under it, the thread
+            // would run only to sleep again on the lock.
+            lock.unlock();
             wake_.notify_one();
             return true;
         }

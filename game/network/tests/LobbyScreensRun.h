@@ -169,7 +169,7 @@ protected:
         for (u32 i = 0; threads ? i < 600 || std::chrono::steady_clock::now() < end : i < budget; ++i) {
             if (condition()) return true;
             game.Frame();
-            if (i % 8 == 7) usleep(1000);   // the network threads' turn
+            if (i % 8 == 7 || i >= 600) usleep(1000);   // the network threads' turn
         }
         return condition();
     }

@@ -33,6 +33,8 @@ public:
     // What the callbacks answer.
     std::atomic<i32> acceptAnswer{1};
     std::atomic<i32> messageAnswer{1};
+    // Runs inside the accept callback (on the accept thread), before it answers.
+    std::function<void(CNetClient*)> onAccept;
     // Runs inside the message callback (on the receive thread).
     std::function<void(CNetClient*, const Received&)> onMessage;
     std::function<void(CNetClient*)> onDisconnect;
@@ -40,6 +42,7 @@ public:
     static i32 Accept(void* context, CNetClient* peer)
     {
         auto* self = static_cast<Recorder*>(context);
+        if (self->onAccept) self->onAccept(peer);
         std::lock_guard<std::mutex> lock(self->m_mutex);
         self->accepted.push_back(peer->GetName());
         self->m_changed.notify_all();

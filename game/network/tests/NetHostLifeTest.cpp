@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <cstring>
 #include <set>
 
@@ -67,6 +69,56 @@ TEST(NetHostAccept, RefusedPeerIsClosedAndReportedBeforeAnyMessage)
     });
     EXPECT_TRUE(UpdateUntilPeers(host.host, 0));
     EXPECT_TRUE(UpdateUntilPeers(member.host, 0));
+}
+
+// A peer let in that leaves before it says anything (a stranger knocking)
+// is seen out by the accept thread: its departure is reported from there,
+// and no receive thread is started for it. One that stays is read by a
+// thread of its own.
+TEST(NetHostAccept, AMemberThatLeavesAtOnceIsSeenOutByTheAcceptThread)
+{
+    const auto threadName = [] {
+        char name[16] = {};
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        return std::string(name);
+    };
+    for (const bool leaves : {true, false}) {
+        SCOPED_TRACE(leaves);
+        Node host(1);
+        std::atomic<bool> closed{false};
+        std::string reportedOn, readOn;
+        // The peer's end is there before the accept thread looks.
+        host.rec.onAccept = [&](CNetClient*) {
+            for (int waited = 0; leaves && !closed && waited < kWaitMs; ++waited)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        };
+        host.rec.onDisconnect = [&](CNetClient*) { reportedOn = threadName(); };
+        host.rec.onMessage = [&](CNetClient*, const Received&) { readOn = threadName(); };
+        const u16 port = host.Listen();
+        RawPeer raw(*host.net, host.address, port);
+        ASSERT_TRUE(raw.connected);
+        if (leaves) {
+            raw.net.Shutdown(raw.socket);
+            closed = true;
+        } else {
+            ASSERT_TRUE(host.rec.WaitFor([&] { return host.rec.accepted.size() == 1; }));
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            ASSERT_TRUE(raw.Send(Message(10004, 4, 7)));
+            ASSERT_TRUE(host.rec.WaitMessages(1));
+            raw.net.Shutdown(raw.socket);
+        }
+        ASSERT_TRUE(host.rec.WaitDisconnects(1));
+        host.rec.With([&] {
+            EXPECT_EQ(host.rec.accepted.size(), 1u);
+            EXPECT_EQ(host.rec.disconnected.size(), 1u);
+            EXPECT_EQ(host.rec.reasons[0], "");   // an ordinary departure, no refusal
+            EXPECT_EQ(host.rec.messages.size(), leaves ? 0u : 1u);
+            EXPECT_EQ(reportedOn, leaves ? "net-accept" : "net-recv");
+            EXPECT_EQ(readOn, leaves ? "" : "net-recv");
+            return 0;
+        });
+        EXPECT_TRUE(UpdateUntilPeers(host.host, 0));
+    }
 }
 
 TEST(NetHostConnect, ConnectingAgainReusesThePeer)

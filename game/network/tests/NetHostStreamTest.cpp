@@ -51,6 +51,39 @@ TEST(NetHostStream, SplitAndCoalescedMessagesArriveWholeAndInOrder)
     });
 }
 
+// The accept thread reads what a peer it let in sends at once; those bytes
+// go to the peer's receive thread ahead of the rest, whatever the cut: none,
+// inside the first header, a whole header, a message and part of the next.
+TEST(NetHostStream, BytesSentAtOnceReachTheReceiveThreadAheadOfTheRest)
+{
+    const std::vector<u8> all = Join({Message(10004, 4, 1), Message(10003, 1404, 2), Message(10001, 116, 3)});
+    for (size_t first : {size_t(0), size_t(3), peer::kHeaderBytes, size_t(12 + 20)}) {
+        SCOPED_TRACE(first);
+        Node host(1);
+        const u16 port = host.Listen();
+        RawPeer raw(*host.net, host.address, port);
+        ASSERT_TRUE(raw.connected);
+        if (first) {
+            ASSERT_TRUE(raw.Send({all.begin(), all.begin() + first}));
+        }
+        ASSERT_TRUE(host.rec.WaitFor([&] { return host.rec.accepted.size() == 1; }));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));   // past the accept thread's look
+        ASSERT_TRUE(raw.Send({all.begin() + first, all.end()}));
+        ASSERT_TRUE(host.rec.WaitMessages(3));
+        host.rec.With([&] {
+            EXPECT_EQ(host.rec.messages.size(), 3u);
+            EXPECT_TRUE(host.rec.disconnected.empty());
+            const std::vector<std::pair<i32, std::vector<u8>>> expected = {
+                {10004, std::vector<u8>(4, 1)}, {10003, std::vector<u8>(1404, 2)}, {10001, std::vector<u8>(116, 3)}};
+            for (size_t i = 0; i < expected.size() && i < host.rec.messages.size(); ++i) {
+                EXPECT_EQ(host.rec.messages[i].type, expected[i].first);
+                EXPECT_EQ(host.rec.messages[i].payload, expected[i].second);
+            }
+            return 0;
+        });
+    }
+}
+
 TEST(NetHostStream, HeaderCutWithALongPauseIsFinishedLater)
 {
     Node host(1);

@@ -75,8 +75,12 @@ TEST(PooledThread, WaitsForTheBodyAndTakesAFreedThreadAgain) {
     EXPECT_TRUE(body->Wait(0));
     EXPECT_EQ(StartPooledThread({}), nullptr);
 
-    // Once its thread is idle again, the next body runs on it.
-    std::this_thread::sleep_for(30ms);
+    // Once its thread is idle again (named so, under the pool's lock, before
+    // it waits), the next body runs on it. A fixed pause would not do under
+    // ThreadSanitizer on a loaded machine.
+    const uint32_t begin = Now();
+    while (ThreadsNamed("pool-idle") == 0 && Now() - begin < 5000) std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(ThreadsNamed("pool-idle"), 1u);
     std::thread::id second;
     StartPooledThread([&] { second = std::this_thread::get_id(); return 0u; })->Join();
     EXPECT_EQ(second, first);
