@@ -332,6 +332,7 @@ bool GlDeviceImpl::Joins(const Batch::Unit& unit, GLenum dest, uint8_t& word) {
     uint32_t u = 0;
     while (u < batch_.unitCount && !(batch_.units[u] == unit)) ++u;
     if (u == kBatchUnits) return false;
+    if (batch_.runDraws >= kShortRun && (u != batch_.lastUnit || batch_.unitCount > 1)) return false;
     // Without blending the factor is not looked at.
     bool mixedDest = batch_.mixedDest;
     if (rs_[kRsAlphaBlendEnable] && dest != batch_.dest) {
@@ -344,6 +345,7 @@ bool GlDeviceImpl::Joins(const Batch::Unit& unit, GLenum dest, uint8_t& word) {
         ++batch_.unitCount;
     }
     batch_.mixedDest = mixedDest;
+    if (u != batch_.lastUnit) batch_.lastUnit = u, batch_.runDraws = 0;
     word = Word(u, dest);
     return true;
 }
@@ -536,6 +538,7 @@ Result GlDeviceImpl::DrawPrimitiveUP(uint32_t type, uint32_t count, const void* 
             if (unit.texture) unit.texture->AddRef();
             batch_.unitCount = 1;
         }
+        batch_.lastUnit = batch_.runDraws = 0;
         batch_.layout = *layout;
         batch_.stride = stride;
         batch_.list = list;
@@ -561,6 +564,7 @@ Result GlDeviceImpl::DrawPrimitiveUP(uint32_t type, uint32_t count, const void* 
         AppendVertices(type, count, bytes, stride);
     }
     if (!batch_.words.empty()) batch_.words.resize(batch_.vertices, word);
+    ++batch_.runDraws;
     // An effect's values may change before the next draw.
     if (effect_) Flush();
     return Result::Ok;
