@@ -20,6 +20,15 @@ void SinF4(const f32 radians[4], f32 out[4])
     for (int i = 0; i < 4; ++i) out[i] = SinF(radians[i]);
 #endif
 }
+void AcosF4(const f32 v[4], f32 out[4])
+{
+#if defined(__SSE2__)
+    // The four-lane form of the same deterministic function: the same bits.
+    _mm_storeu_ps(out, Sleef_cinz_acosf4_u10sse2(_mm_loadu_ps(v)));
+#else
+    for (int i = 0; i < 4; ++i) out[i] = AcosF(v[i]);
+#endif
+}
 f32 CosF(f32 radians) { return radians == 0.0f ? 1.0f : Sleef_cinz_cosf1_u10purec(radians); }
 f32 TanF(f32 radians) { return Sleef_cinz_tanf1_u10purec(radians); }
 f32 AsinF(f32 v) { return Sleef_cinz_asinf1_u10purec(v); }

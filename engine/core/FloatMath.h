@@ -29,6 +29,8 @@ void SinF4(const f32 radians[4], f32 out[4]);
 f32 TanF(f32 radians);
 f32 AsinF(f32 v);
 f32 AcosF(f32 v);
+// AcosF of four values at once.
+void AcosF4(const f32 v[4], f32 out[4]);
 f32 AtanF(f32 v);
 f32 Atan2F(f32 y, f32 x);
 f32 ExpF(f32 v);

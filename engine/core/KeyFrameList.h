@@ -228,35 +228,43 @@ public:
         if (!out) return 0;
         const Callback blend = callback ? callback : DefaultBlend();
         if (!blend) return 0;
+        return VisitKeys(t, mode, [blend, out](const T* a, const T* b, f32 w) { return blend(a, b, w, out); });
+    }
+    // GetValue's search alone: the keys the value at time t comes from go to
+    // visit(a, b, w) (b null and w 0 for one key's value), whose answer comes
+    // back; 0 for a time that is not a number.
+    template <class Visit>
+    u32 VisitKeys(f32 t, u32 mode, Visit&& visit) const
+    {
         const Key* keys = this->m_data;
         const u32 n = keys ? this->m_count : 0;
-        if (n == 0) return blend(&m_default, nullptr, 0.0f, out);
+        if (n == 0) return visit(&m_default, nullptr, 0.0f);
         const Key& first = keys[0];
         const Key& last = keys[n - 1];
-        if (n == 1) return blend(&first.value, nullptr, 0.0f, out);
+        if (n == 1) return visit(&first.value, nullptr, 0.0f);
         if (t > last.time) {
-            if (m_loop == 0 || mode == 2) return blend(&last.value, nullptr, 0.0f, out);
+            if (m_loop == 0 || mode == 2) return visit(&last.value, nullptr, 0.0f);
             // A range of zero length cannot be repeated: hold its end.
             const f32 span = mode == 1 ? last.time - first.time : last.time;
-            if (span == 0.0f) return blend(&last.value, nullptr, 0.0f, out);
+            if (span == 0.0f) return visit(&last.value, nullptr, 0.0f);
             t = keyframe_block::WrapTime(t, first.time, last.time, mode);
         }
-        if (t <= first.time) return blend(&first.value, nullptr, 0.0f, out);
+        if (t <= first.time) return visit(&first.value, nullptr, 0.0f);
         // The first key at or past t (one test a key; a NaN time is neither).
         u32 i = 1;
         while (i < n && !(keys[i].time >= t)) ++i;
         if (i < n) {
             const Key& k = keys[i];
-            if (k.time == t) return blend(&k.value, nullptr, 0.0f, out);
+            if (k.time == t) return visit(&k.value, nullptr, 0.0f);
             const Key& prev = keys[i - 1];
-            if (!m_interpolate) return blend(&prev.value, nullptr, 0.0f, out);
+            if (!m_interpolate) return visit(&prev.value, nullptr, 0.0f);
             const f32 w = keyframe_block::EaseWeight(t, prev.time, k.time, prev.ease);
-            return blend(&prev.value, &k.value, w, out);
+            return visit(&prev.value, &k.value, w);
         }
         if (std::isnan(t)) return 0;
         // Rounding in the wrap (or keys at negative times) left t past the
         // end: hold the last key rather than return nothing.
-        return blend(&last.value, nullptr, 0.0f, out);
+        return visit(&last.value, nullptr, 0.0f);
     }
     // GetValue with the track's own callback.
     u32 Evaluate(f32 t, T* out, u32 mode = 0) const { return GetValue(t, out, mode, m_callback); }

@@ -55,6 +55,51 @@ CQuaternion& CQuaternion::Slerp(const CQuaternion* pa, const CQuaternion* pb, f3
     return *this;
 }
 
+void CQuaternion::SlerpFour(const CQuaternion* const a[4], const CQuaternion* const b[4], const f32 t[4],
+    CQuaternion* const out[4], u32 n)
+{
+    if (n == 0) return;
+    // Slerp's steps lane by lane; a lane without a pair takes the cosine 1.
+    f32 c[4] = {1.0f, 1.0f, 1.0f, 1.0f}, sign[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    bool arc[4] = {};
+    for (u32 i = 0; i < n && i < 4; ++i) {
+        c[i] = a[i]->Dot(*b[i]);
+        if (c[i] < 0.0f) {
+            sign[i] = -1.0f;
+            c[i] = -c[i];
+        }
+        arc[i] = 1.0f - c[i] > 0.001f;
+    }
+    f32 theta[4], whole[4], before[4], after[4];
+    AcosF4(c, theta);
+    f32 angles[3][4];
+    for (u32 i = 0; i < 4; ++i) {
+        angles[0][i] = theta[i];
+        angles[1][i] = (1.0f - t[i < n ? i : 0]) * theta[i];
+        angles[2][i] = t[i < n ? i : 0] * theta[i];
+    }
+    SinF4(angles[0], whole);
+    SinF4(angles[1], before);
+    SinF4(angles[2], after);
+    for (u32 i = 0; i < n && i < 4; ++i) {
+        const CQuaternion qa = *a[i], qb = *b[i];
+        f32 wa, wb;
+        if (arc[i]) {
+            wa = before[i] / whole[i];
+            wb = after[i] / whole[i];
+        } else {
+            wa = 1.0f - t[i];
+            wb = t[i];
+        }
+        wb = sign[i] * wb;
+        CQuaternion& q = *out[i];
+        q.x = wa * qa.x + wb * qb.x;
+        q.y = wa * qa.y + wb * qb.y;
+        q.z = wa * qa.z + wb * qb.z;
+        q.w = wa * qa.w + wb * qb.w;
+    }
+}
+
 CQuaternion* CQuaternion::Normalized(CQuaternion* out) const
 {
     if (!out) return out;

@@ -33,6 +33,11 @@ public:
     // when 1 - |a.b| <= 0.001. Not renormalized. a, b may be this; a null a
     // or b leaves this unchanged.
     CQuaternion& Slerp(const CQuaternion* a, const CQuaternion* b, f32 t);
+    // Slerp(a[i], b[i], t[i]) into out[i] for i below n (at most 4), the same
+    // bits, with the arc cosines and sines of all four taken together. out[i]
+    // may be a[i] or b[i], not another lane's.
+    static void SlerpFour(const CQuaternion* const a[4], const CQuaternion* const b[4], const f32 t[4],
+        CQuaternion* const out[4], u32 n);
     // this / length into out, returned; a length of 0 gives (0, 0, 0, 0).
     // A null out is returned untouched.
     CQuaternion* Normalized(CQuaternion* out) const;

@@ -70,17 +70,11 @@ void Sample(CKeyFrameList<CVector3>& track, const CAnimationFrame& frame, const 
 {
     track.SetLoop(frame.TrackLoop);
     CVector3 keyed;
-    if (track.GetValue(frame.Time, &keyed, 0)) value = f < 1.0f ? from + (keyed - from) * f : keyed;
-}
-
-void Sample(CKeyFrameList<CQuaternion>& track, const CAnimationFrame& frame, const CQuaternion& from, f32 f,
-    CQuaternion& value)
-{
-    track.SetLoop(frame.TrackLoop);
-    CQuaternion keyed;
-    if (!track.GetValue(frame.Time, &keyed, 0, &SlerpQuaternionKeys)) return;
-    if (f < 1.0f) keyed.Slerp(&from, &keyed, f);
-    value = keyed;
+    // GetValue with the track's default blend, called straight.
+    const u32 got = track.VisitKeys(frame.Time, 0, [&keyed](const CVector3* a, const CVector3* b, f32 w) {
+        return CKeyFrameList<CVector3>::BlendVector3Keys(a, b, w, &keyed);
+    });
+    if (got) value = f < 1.0f ? from + (keyed - from) * f : keyed;
 }
 
 }  // namespace
@@ -247,11 +241,26 @@ f32 CAnimationController::GetAnimationLength(u32 index) const
 i32 CAnimationController::AdvanceTime(f32 seconds)
 {
     const f32 ticks = Finite(seconds) ? seconds * m_ticksPerSecond : 0.0f;
-    for (u32 i = 0; i < m_frames.GetCount(); ++i) AdvanceFrame(*m_frames.GetAt(i), ticks);
+    PendingTurns pending;
+    for (u32 i = 0; i < m_frames.GetCount(); ++i) {
+        AdvanceFrame(*m_frames.GetAt(i), ticks, pending);
+        if (pending.count == 4) FinishTurns(pending);
+    }
+    FinishTurns(pending);
     return 1;
 }
 
-void CAnimationController::AdvanceFrame(CAnimationFrame& frame, f32 ticks)
+void CAnimationController::FinishTurns(PendingTurns& pending)
+{
+    if (pending.count == 0) return;
+    CQuaternion keyed[4];
+    CQuaternion* const out[4] = {&keyed[0], &keyed[1], &keyed[2], &keyed[3]};
+    CQuaternion::SlerpFour(pending.from, pending.to, pending.weight, out, pending.count);
+    for (u32 i = 0; i < pending.count; ++i) FinishFrame(*pending.frame[i], pending.blend[i], &keyed[i]);
+    pending.count = 0;
+}
+
+void CAnimationController::AdvanceFrame(CAnimationFrame& frame, f32 ticks, PendingTurns& pending)
 {
     frame.PrevPosition = frame.Position;
     frame.PrevScaling = frame.Scaling;
@@ -272,23 +281,55 @@ void CAnimationController::AdvanceFrame(CAnimationFrame& frame, f32 ticks)
     }
     // f blends from the pose shown when the set started while blending.
     if (frame.BlendDuration <= 0.0f) f = 1.0f;
+    if (keys->Scaling) {
+        Sample(*keys->Scaling, frame, frame.FromScaling, f, frame.Scaling);
+    } else {
+        frame.Scaling.Set(1.0f, 1.0f, 1.0f);
+    }
+    if (!keys->Rotation) return FinishFrame(frame, f, nullptr);
+    // The keys as SlerpQuaternionKeys takes them: one key's value at once, a
+    // pair slerped with three other frames' pairs. The tracks are shared:
+    // the loop flag is this frame's for this search only.
+    keys->Rotation->SetLoop(frame.TrackLoop);
+    const CQuaternion *from = nullptr, *to = nullptr;
+    f32 weight = 0.0f;
+    const u32 got =
+        keys->Rotation->VisitKeys(frame.Time, 0, [&](const CQuaternion* a, const CQuaternion* b, f32 w) {
+            from = a, to = b, weight = w;
+            return 1u;
+        });
+    // A time that is not a number keeps the rotation.
+    if (!got) return FinishFrame(frame, f, nullptr);
+    if (!to || weight == 0.0f) return FinishFrame(frame, f, from);
+    const u32 i = pending.count++;
+    pending.frame[i] = &frame;
+    pending.from[i] = from;
+    pending.to[i] = to;
+    pending.weight[i] = weight;
+    pending.blend[i] = f;
+}
+
+void CAnimationController::FinishFrame(CAnimationFrame& frame, f32 f, const CQuaternion* keyed)
+{
+    CModelBoneAnimation* keys = frame.BoneAnimation;
     // The local matrix is built in registers, row by row, with the float
     // steps of identity x Scale x turn x Translation through the matrix
     // helpers (so the same bits), but no matrix made and read back between.
     Lanes r0 = {1.0f, 0.0f, 0.0f, 0.0f}, r1 = {0.0f, 1.0f, 0.0f, 0.0f}, r2 = {0.0f, 0.0f, 1.0f, 0.0f},
           r3 = {0.0f, 0.0f, 0.0f, 1.0f};
     if (keys->Scaling) {
-        Sample(*keys->Scaling, frame, frame.FromScaling, f, frame.Scaling);
         const Lanes scale = {frame.Scaling.x, frame.Scaling.y, frame.Scaling.z, 1.0f};
         r0 *= scale;
         r1 *= scale;
         r2 *= scale;
         r3 *= scale;
-    } else {
-        frame.Scaling.Set(1.0f, 1.0f, 1.0f);
     }
     if (keys->Rotation) {
-        Sample(*keys->Rotation, frame, frame.FromRotation, f, frame.Rotation);
+        if (keyed) {
+            CQuaternion q = *keyed;
+            if (f < 1.0f) q.Slerp(&frame.FromRotation, &q, f);
+            frame.Rotation = q;
+        }
         Lanes turn[4];
         TurnRows(frame.Rotation, turn);
         auto times = [&turn](Lanes row) {

@@ -139,7 +139,23 @@ public:
 
 private:
     void Build();
-    void AdvanceFrame(CAnimationFrame& frame, f32 ticks);
+    // Frames whose rotation waits for a slerp between two keys.
+    struct PendingTurns {
+        CAnimationFrame* frame[4];
+        const CQuaternion* from[4];
+        const CQuaternion* to[4];
+        f32 weight[4];
+        f32 blend[4];   // each frame's f
+        u32 count = 0;
+    };
+    // Moves the frame's time on and samples its keys; a rotation between two
+    // keys is left in pending for FinishTurns, which slerps four at a time.
+    void AdvanceFrame(CAnimationFrame& frame, f32 ticks, PendingTurns& pending);
+    void FinishTurns(PendingTurns& pending);
+    // The rest of the frame's step once its keyed rotation (null: none this
+    // step) is known: the blend from the set's start, the translation and
+    // the local matrix.
+    void FinishFrame(CAnimationFrame& frame, f32 f, const CQuaternion* keyed);
     // The update of top and of every frame below it, each by its kind: key
     // driven, or the swing of a linked chain. Below a plain top the linked
     // chains are left out.

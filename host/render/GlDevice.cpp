@@ -116,7 +116,7 @@ Result GlDeviceImpl::Start(void* context) {
 GlDeviceImpl::~GlDeviceImpl() {
     const bool gl = context_ && Here();
     if (gl) MakeCurrent();
-    batch_.vertices = 0;
+    ClearBatch();
     effect_ = nullptr;
     for (Texture*& t : textures_) Bind(t, static_cast<Texture*>(nullptr));
     Bind(stream_, static_cast<VertexBuffer*>(nullptr));
@@ -658,7 +658,8 @@ Result GlDeviceImpl::ReadSurface(GlSurfaceImpl* surface, const Rect& rect, uint3
 Result GlDeviceImpl::SetRenderState(uint32_t state, uint32_t value) {
     if (!Here() || !ValidRenderState(state, value)) return Result::InvalidCall;
     if (rs_[state] == value) return Result::Ok;
-    if (IsIgnoredState(state)) {
+    // The destination factor travels with a batch's vertices.
+    if (IsIgnoredState(state) || state == kRsDestBlend) {
         rs_[state] = value;
         return Result::Ok;
     }
@@ -682,7 +683,7 @@ Result GlDeviceImpl::GetRenderState(uint32_t state, uint32_t& value) {
 Result GlDeviceImpl::SetSamplerState(uint32_t sampler, uint32_t type, uint32_t value) {
     if (!Here() || !ValidSamplerState(sampler, type, value)) return Result::InvalidCall;
     if (samplers_[sampler][type] == value) return Result::Ok;
-    if (sampler == 0) Flush();
+    // Stage 0's filters travel with a batch's vertices.
     samplers_[sampler][type] = value;
     return Result::Ok;
 }
@@ -702,7 +703,7 @@ Result GlDeviceImpl::SetTexture(uint32_t stage, Texture* texture) {
     auto* t = Own<GlTextureImpl>(texture);
     if (!Here() || stage >= kStageCount || (texture && !t)) return Result::InvalidCall;
     if (textures_[stage] == texture) return Result::Ok;
-    if (stage == 0) Flush();
+    // Stage 0's texture travels with a batch's vertices.
     Bind(textures_[stage], texture);
     return Result::Ok;
 }

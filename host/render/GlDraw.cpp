@@ -208,7 +208,11 @@ void GlDeviceImpl::PrepareTarget(bool depth) {
     gl_.BindDrawFramebuffer(targetFbo_[depth && zs]);
 }
 
-void GlDeviceImpl::ApplyStates() {
+void GlDeviceImpl::ApplyStates(GLenum dest) {
+    // The blend goes every draw: a batch may carry a destination factor the
+    // states no longer hold (GlState sends only what changed).
+    const bool x8 = IgnoresAlpha(static_cast<GlSurfaceImpl*>(target_)->desc.format);
+    gl_.Blend(rs_[kRsAlphaBlendEnable], GlBlendFactor(rs_[kRsSrcBlend], x8), dest, GlBlendEquation(rs_[kRsBlendOp]));
     if (!statesDirty_) return;
     statesDirty_ = false;
     gl_.Viewport(GLint(viewport_.x), GLint(viewport_.y), GLsizei(viewport_.width), GLsizei(viewport_.height));
@@ -219,12 +223,6 @@ void GlDeviceImpl::ApplyStates() {
     gl_.Stencil(depth && rs_[kRsStencilEnable], GlCompare(rs_[kRsStencilFunc]), GLint(rs_[kRsStencilRef] & 0xFF),
                 rs_[kRsStencilMask], GlStencilOp(rs_[kRsStencilFail]), GlStencilOp(rs_[kRsStencilZFail]),
                 GlStencilOp(rs_[kRsStencilPass]), rs_[kRsStencilWriteMask]);
-    // An X8 target's alpha reads as 1, as Direct3D has it: its stored alpha
-    // is never looked at, so writing it costs nothing (a masked channel would
-    // make every fragment read back its pixel).
-    const bool x8 = IgnoresAlpha(static_cast<GlSurfaceImpl*>(target_)->desc.format);
-    gl_.Blend(rs_[kRsAlphaBlendEnable], GlBlendFactor(rs_[kRsSrcBlend], x8), GlBlendFactor(rs_[kRsDestBlend], x8),
-              GlBlendEquation(rs_[kRsBlendOp]));
     // The y flip turns windings over: Direct3D's counter-clockwise faces are
     // GL's clockwise ones.
     const uint32_t cull = rs_[kRsCullMode];
@@ -271,47 +269,132 @@ void GlDeviceImpl::UploadFixedUniforms(FixedProgram& p) {
     glUniform2f(p.fogRange, FloatOf(rs_[kRsFogStart]), FloatOf(rs_[kRsFogEnd]));
 }
 
-FixedProgram* GlDeviceImpl::FixedFor(bool screen) {
+FixedProgram* GlDeviceImpl::FixedFor(bool screen, uint32_t batchKey) {
     // Pretransformed vertices are never lit or fogged.
     const bool fog = !screen && rs_[kRsFogEnable] && rs_[kRsFogVertexMode] == kFogLinear;
     const uint32_t alphaFunc = rs_[kRsAlphaTestEnable] ? rs_[kRsAlphaFunc] : 0;
-    const uint32_t key = StageKey(stages_[0]) | TailKey(alphaFunc, fog) << 14 | uint32_t(screen) << 19;
+    const uint32_t key =
+        StageKey(stages_[0]) | TailKey(alphaFunc, fog) << 14 | uint32_t(screen) << 19 | batchKey << 20;
     if (key == lastFixedKey_[screen]) return lastFixed_[screen];
     auto [it, made] = fixed_.try_emplace(key);
     FixedProgram& p = it->second;
     if (made) {
         p.screen = screen;
         std::string log;
-        p.name = LinkProgram(FixedVertexSource(screen), FixedFragmentSource(key & 0x3FFF, (key >> 14) & 0x1F), log);
+        p.name = LinkProgram(FixedVertexSource(screen, batchKey),
+                             FixedFragmentSource(key & 0x3FFF, (key >> 14) & 0x1F, batchKey), log);
         if (!p.name) std::fprintf(stderr, "render: a built-in program does not build: %s\n", log.c_str());
-        if (p.name) LocateFixedUniforms(p);
+        if (p.name) {
+            LocateFixedUniforms(p);
+            // A batch's texture u reads unit u.
+            gl_.UseProgram(p.name);
+            for (uint32_t u = 1; u < kBatchUnits; ++u)
+                if (GLint at = glGetUniformLocation(p.name, ("host_Texture" + std::to_string(u)).c_str()); at >= 0)
+                    glUniform1i(at, GLint(u));
+        }
     }
     lastFixedKey_[screen] = key;
     lastFixed_[screen] = p.name ? &p : nullptr;
     return lastFixed_[screen];
 }
 
-bool GlDeviceImpl::PrepareDraw(const VertexLayout& layout) {
+GlDeviceImpl::Batch::Unit GlDeviceImpl::CurrentUnit() {
+    return {static_cast<GlTextureImpl*>(textures_[0]),
+            samplers_[0][kSampMinFilter] | samplers_[0][kSampMagFilter] << 4 | kAddressWrap << 8};
+}
+
+GLenum GlDeviceImpl::CurrentDest() const {
+    // An X8 target's alpha reads as 1, as Direct3D has it: its stored alpha
+    // is never looked at, so writing it costs nothing (a masked channel would
+    // make every fragment read back its pixel).
+    return GlBlendFactor(rs_[kRsDestBlend], IgnoresAlpha(static_cast<GlSurfaceImpl*>(target_)->desc.format));
+}
+
+namespace {
+
+BatchDest DestKind(GLenum factor) {
+    switch (factor) {
+    case GL_ONE: return kDestOne;
+    case GL_ZERO: return kDestZero;
+    case GL_ONE_MINUS_SRC_ALPHA: return kDestInvSrcAlpha;
+    case GL_ONE_MINUS_SRC_COLOR: return kDestInvSrcColor;
+    default: return kDestOther;
+    }
+}
+
+uint8_t Word(uint32_t unit, GLenum dest) {
+    return uint8_t(unit | (DestKind(dest) & 3u) << kBatchDestShift);
+}
+
+}  // namespace
+
+bool GlDeviceImpl::Joins(const Batch::Unit& unit, GLenum dest, uint8_t& word) {
+    uint32_t u = 0;
+    while (u < batch_.unitCount && !(batch_.units[u] == unit)) ++u;
+    if (u == kBatchUnits) return false;
+    if (batch_.runDraws >= kShortRun && (u != batch_.lastUnit || batch_.unitCount > 1)) return false;
+    // Without blending the factor is not looked at.
+    bool mixedDest = batch_.mixedDest;
+    if (rs_[kRsAlphaBlendEnable] && dest != batch_.dest) {
+        if (DestKind(dest) == kDestOther || DestKind(batch_.dest) == kDestOther) return false;
+        mixedDest = true;
+    }
+    if (u == batch_.unitCount) {
+        batch_.units[u] = unit;
+        if (unit.texture) unit.texture->AddRef();
+        ++batch_.unitCount;
+    }
+    batch_.mixedDest = mixedDest;
+    if (u != batch_.lastUnit) batch_.lastUnit = u, batch_.runDraws = 0;
+    word = Word(u, dest);
+    return true;
+}
+
+void GlDeviceImpl::ClearBatch() {
+    for (uint32_t u = 0; u < batch_.unitCount; ++u)
+        if (GlTextureImpl* t = std::exchange(batch_.units[u].texture, nullptr)) t->Release();
+    batch_.unitCount = 0;
+    batch_.mixedDest = false;
+    batch_.vertices = 0;
+    batch_.bytes.clear();
+    batch_.words.clear();
+}
+
+bool GlDeviceImpl::PrepareDraw(const VertexLayout& layout, const Batch* batch) {
+    if (batch && !batch->fixed) batch = nullptr;
     // Textures first: a pending Fill clears through a framebuffer of its own.
-    GLuint texture = white_;
-    if (effect_)
+    GLuint texture[kBatchUnits] = {white_};
+    Batch::Unit current[1];
+    const Batch::Unit* units = current;
+    uint32_t unitCount = 1;
+    if (effect_) {
         effect_->PrepareTextures();
-    else if (textures_[0])
-        texture = static_cast<GlTextureImpl*>(textures_[0])->GlName();
+    } else {
+        if (batch) {
+            units = batch->units;
+            unitCount = batch->unitCount;
+        } else {
+            current[0] = CurrentUnit();
+        }
+        for (uint32_t u = 0; u < unitCount; ++u) texture[u] = units[u].texture ? units[u].texture->GlName() : white_;
+    }
     // Without the z-test and the stencil test nothing reads or writes depth.
     PrepareTarget(rs_[kRsZEnable] || rs_[kRsStencilEnable]);
-    ApplyStates();
+    ApplyStates(!batch ? CurrentDest() : batch->mixedDest ? GL_ONE_MINUS_SRC1_COLOR : batch->dest);
     if (effect_)
         return effect_->PrepareDraw(TailKey(rs_[kRsAlphaTestEnable] ? rs_[kRsAlphaFunc] : 0, rs_[kRsFogEnable] != 0),
                                     hostVersion_, Host());
-    FixedProgram* p = FixedFor(layout.pretransformed);
+    FixedProgram* p = FixedFor(layout.pretransformed, batch ? BatchKey(unitCount, batch->mixedDest) : 0);
     if (!p) return false;
     gl_.UseProgram(p->name);
     if (p->uploaded != fixedVersion_) UploadFixedUniforms(*p);
     const int hasColor = layout.hasColor && rs_[kRsColorVertex];
     if (Update(p->hasColorValue, hasColor)) glUniform1i(p->hasColor, hasColor);
-    gl_.BindTexture(0, texture);
-    gl_.BindSampler(0, SamplerFor(samplers_[0][kSampMinFilter], samplers_[0][kSampMagFilter], kAddressWrap));
+    for (uint32_t u = 0; u < unitCount; ++u) {
+        const uint32_t key = units[u].sampler;
+        gl_.BindTexture(u, texture[u]);
+        gl_.BindSampler(u, SamplerFor(key & 0xF, (key >> 4) & 0xF, key >> 8));
+    }
     return true;
 }
 
@@ -341,40 +424,55 @@ void GlDeviceImpl::PointAttribs(const VertexLayout& layout, GLuint buffer, uintp
 
 // Copies vertices into the stream buffer at a multiple of the stride, so
 // the attributes keep pointing at offset 0; the first vertex's index back.
-uint32_t GlDeviceImpl::StreamVertices(const uint8_t* data, uint32_t bytes, uint32_t stride) {
+// The words follow the vertices in the same storage.
+uint32_t GlDeviceImpl::StreamVertices(const uint8_t* data, uint32_t bytes, uint32_t stride, const uint8_t* words,
+                                      uint32_t wordBytes, uint32_t* wordsAt) {
     gl_.BindArrayBuffer(streamVbo_);
     uint32_t offset = (streamOffsetBytes_ + stride - 1) / stride * stride;
-    if (uint64_t(offset) + bytes > streamCapacity_) {
-        while (bytes > streamCapacity_) streamCapacity_ *= 2;
+    const uint64_t total = uint64_t(bytes) + wordBytes;
+    if (offset + total > streamCapacity_) {
+        while (total > streamCapacity_) streamCapacity_ *= 2;
         // Orphaned: draws still reading the old storage keep it.
         glBufferData(GL_ARRAY_BUFFER, streamCapacity_, nullptr, GL_STREAM_DRAW);
         offset = 0;
     }
-    void* p = glMapBufferRange(GL_ARRAY_BUFFER, offset, bytes,
+    void* p = glMapBufferRange(GL_ARRAY_BUFFER, offset, GLsizeiptr(total),
                                GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
     if (p) {
         std::memcpy(p, data, bytes);
+        if (wordBytes) std::memcpy(static_cast<uint8_t*>(p) + bytes, words, wordBytes);
         glUnmapBuffer(GL_ARRAY_BUFFER);
     } else {
         glBufferSubData(GL_ARRAY_BUFFER, offset, bytes, data);
+        if (wordBytes) glBufferSubData(GL_ARRAY_BUFFER, offset + bytes, wordBytes, words);
     }
-    streamOffsetBytes_ = offset + bytes;
+    if (wordsAt) *wordsAt = offset + bytes;
+    streamOffsetBytes_ = uint32_t(offset + total);
     return offset / stride;
+}
+
+void GlDeviceImpl::PointWords(bool on, uintptr_t offset) {
+    if (on) glVertexAttribIPointer(kLocBatchWord, 1, GL_UNSIGNED_BYTE, 1, reinterpret_cast<const void*>(offset));
+    if (Update(wordsEnabled_, on))
+        on ? glEnableVertexAttribArray(kLocBatchWord) : glDisableVertexAttribArray(kLocBatchWord);
 }
 
 void GlDeviceImpl::Flush() {
     if (batch_.vertices == 0) return;
     MakeCurrent();
-    if (!PrepareDraw(batch_.layout)) {
-        batch_.vertices = 0;
-        batch_.bytes.clear();
+    if (!PrepareDraw(batch_.layout, &batch_)) {
+        ClearBatch();
         return;
     }
-    const uint32_t first = StreamVertices(batch_.bytes.data(), uint32_t(batch_.bytes.size()), batch_.stride);
+    const bool words = !batch_.words.empty();
+    uint32_t wordsAt = 0;
+    const uint32_t first = StreamVertices(batch_.bytes.data(), uint32_t(batch_.bytes.size()), batch_.stride,
+                                          batch_.words.data(), uint32_t(batch_.words.size()), &wordsAt);
     PointAttribs(batch_.layout, streamVbo_, 0, batch_.stride);
+    // Vertex `first` reads the first word.
+    PointWords(words, wordsAt - first);
     glDrawArrays(batch_.mode, GLint(first), GLsizei(batch_.vertices));
-    batch_.vertices = 0;
-    batch_.bytes.clear();
+    ClearBatch();
 }
 
 // ---------------------------------------------------------------- draws
@@ -423,9 +521,24 @@ Result GlDeviceImpl::DrawPrimitiveUP(uint32_t type, uint32_t count, const void* 
     // transform); a second draw unrolls both into a list.
     const GLenum list = type == kPrimitiveLineStrip ? GL_LINES : GL_TRIANGLES;
     const auto* bytes = static_cast<const uint8_t*>(vertices);
-    if (batch_.vertices && (batch_.layout.id != layout->id || batch_.stride != stride || batch_.list != list))
+    // A built-in program's draw may change texture, filter or destination
+    // factor and still join: those travel with its vertices.
+    const bool fixed = !effect_;
+    const Batch::Unit unit = fixed ? CurrentUnit() : Batch::Unit{};
+    const GLenum dest = fixed ? CurrentDest() : GL_ZERO;
+    uint8_t word = Word(0, dest);
+    if (batch_.vertices && (batch_.layout.id != layout->id || batch_.stride != stride || batch_.list != list ||
+                            batch_.fixed != fixed || (fixed && !Joins(unit, dest, word))))
         Flush();
     if (batch_.vertices == 0) {
+        batch_.fixed = fixed;
+        batch_.dest = dest;
+        if (fixed) {
+            batch_.units[0] = unit;
+            if (unit.texture) unit.texture->AddRef();
+            batch_.unitCount = 1;
+        }
+        batch_.lastUnit = batch_.runDraws = 0;
         batch_.layout = *layout;
         batch_.stride = stride;
         batch_.list = list;
@@ -445,8 +558,13 @@ Result GlDeviceImpl::DrawPrimitiveUP(uint32_t type, uint32_t count, const void* 
             AppendVertices(batch_.nativeType, batch_.nativeCount, first.data(), stride);
             batch_.mode = list;
         }
+        // The first word for what was drawn before the draws differed.
+        if (batch_.words.empty() && (batch_.unitCount > 1 || batch_.mixedDest))
+            batch_.words.assign(batch_.vertices, Word(0, batch_.dest));
         AppendVertices(type, count, bytes, stride);
     }
+    if (!batch_.words.empty()) batch_.words.resize(batch_.vertices, word);
+    ++batch_.runDraws;
     // An effect's values may change before the next draw.
     if (effect_) Flush();
     return Result::Ok;
@@ -484,8 +602,9 @@ Result GlDeviceImpl::DrawIndexedPrimitive(uint32_t type, int32_t baseVertex, uin
     Flush();
     const GLuint vertexBuffer = vb->GlName();
     const GLuint indexBuffer = ib->GlName();
-    if (!PrepareDraw(*layout)) return Result::InvalidCall;
+    if (!PrepareDraw(*layout, nullptr)) return Result::InvalidCall;
     PointAttribs(*layout, vertexBuffer, streamOffset_, streamStride_);
+    PointWords(false, 0);
     gl_.BindElementBuffer(indexBuffer);
     const GLenum mode = type == kPrimitiveLineStrip ? GL_LINE_STRIP
                         : type == kPrimitiveTriangleFan ? GL_TRIANGLE_FAN

@@ -226,6 +226,9 @@ public:
 enum AttribLocation : uint8_t {
     kLocPosition = 0, kLocBlendWeight, kLocBlendIndices, kLocNormal, kLocTangent, kLocBinormal, kLocColor,
     kLocTexCoord0, kLocCount = kLocTexCoord0 + 4,
+    // The built-in programs' per-vertex batch word (see GlDeviceImpl::Batch);
+    // no vertex format feeds it.
+    kLocBatchWord = kLocCount,
 };
 
 struct VertexAttrib {
@@ -315,6 +318,26 @@ struct FixedProgram {
     GLint alphaRef = -1, fogColor = -1, texture = -1;
 };
 
+// A batch whose draws differ in texture or destination blend factor carries
+// a byte per vertex: the texture unit (kBatchUnits of them, each bound with
+// its own sampler) in the low two bits, and what the destination factor is
+// in the next two. Every unit is sampled for every fragment, so a third
+// texture ends the batch instead (llvmpipe's fast path takes two). The blend then runs as (source factor, ONE_MINUS_SRC1_COLOR)
+// with the second colour output the program writes for that kind: 1 - 0 is
+// ONE, 1 - 1 ZERO, 1 - alpha and 1 - colour the inverse source factors, each
+// the very value the fixed factor would take.
+constexpr uint32_t kBatchUnits = 2;
+// Sampling a second texture for every fragment costs more than a texture
+// change once a texture keeps this many draws in a row (32x32 sprites on
+// llvmpipe: a change ~3.5 us, a sprite's second sample ~0.6 us): after such
+// a run a change ends the batch, and so does such a run in a batch of two.
+constexpr uint32_t kShortRun = 4;
+enum BatchDest : uint8_t { kDestOne, kDestZero, kDestInvSrcAlpha, kDestInvSrcColor, kDestOther };
+constexpr uint32_t kBatchDestShift = 2;
+// The program key's bits for a batch of `units` textures (1 to kBatchUnits),
+// with the destination factor per vertex or not: 0 for a draw of one state.
+uint32_t BatchKey(uint32_t units, bool mixedDest);
+
 // One compiled effect pass.
 struct EffectProgram {
     GLuint name = 0;
@@ -338,8 +361,8 @@ struct HostUniforms {
 // program shares), and the built-in programs' stage-0 ops.
 uint32_t TailKey(uint32_t alphaFunc, bool fog);   // alphaFunc 0: no alpha test
 uint32_t StageKey(const uint32_t stage[8]);       // stage 0's states by number
-std::string FixedVertexSource(bool screen);
-std::string FixedFragmentSource(uint32_t stageKey, uint32_t tailKey);
+std::string FixedVertexSource(bool screen, uint32_t batchKey);
+std::string FixedFragmentSource(uint32_t stageKey, uint32_t tailKey, uint32_t batchKey);
 std::string EffectVertexSource(const EffectDesc& desc, const EffectShader& shader);
 std::string EffectFragmentSource(const EffectDesc& desc, const EffectShader& shader, uint32_t tailKey);
 // A linked program; 0 with the compiler's or linker's message in log.
@@ -490,7 +513,22 @@ private:
 
     // Draws (GlDraw.cpp).
     struct Batch {
+        // One texture unit's: the texture (a reference; null draws white)
+        // and the sampler's filters.
+        struct Unit {
+            GlTextureImpl* texture;
+            uint32_t sampler;   // SamplerFor's key: min | mag << 4 | address << 8
+            bool operator==(const Unit&) const = default;
+        };
         std::vector<uint8_t> bytes;
+        std::vector<uint8_t> words;   // a byte a vertex, once the draws differ
+        Unit units[kBatchUnits]{};
+        uint32_t unitCount = 0;
+        GLenum dest = GL_ZERO;        // the first draw's destination factor
+        bool mixedDest = false;       // the factor travels with the vertices
+        bool fixed = false;           // drawn by a built-in program
+        uint32_t lastUnit = 0;        // the last draw's unit
+        uint32_t runDraws = 0;        // draws in a row with it
         uint32_t vertices = 0;
         uint32_t stride = 0;
         GLenum mode = GL_TRIANGLES;   // as drawn
@@ -499,18 +537,28 @@ private:
         VertexLayout layout;
     };
     void AppendVertices(uint32_t type, uint32_t count, const uint8_t* data, uint32_t stride);
+    // The unit and destination factor a draw of the current states needs.
+    Batch::Unit CurrentUnit();
+    GLenum CurrentDest() const;
+    // Whether a draw with these joins the batch; its word if it does.
+    bool Joins(const Batch::Unit& unit, GLenum dest, uint8_t& word);
+    void ClearBatch();
+    void PointWords(bool on, uintptr_t offset);
     // Binds the target's framebuffer, its depth surface attached only when
     // asked for: the rasteriser works per block on whatever is attached.
     void PrepareTarget(bool depth);
-    void ApplyStates();
+    void ApplyStates(GLenum dest);
     // Everything a draw needs but its vertices: textures, target, states,
-    // program and uniforms.
-    bool PrepareDraw(const VertexLayout& layout);
+    // program and uniforms; those a batch carries from the batch.
+    bool PrepareDraw(const VertexLayout& layout, const Batch* batch);
     // The built-in program for the current states, built on first use.
-    FixedProgram* FixedFor(bool screen);
+    FixedProgram* FixedFor(bool screen, uint32_t batchKey = 0);
     HostUniforms Host() const;
     void PointAttribs(const VertexLayout& layout, GLuint buffer, uintptr_t offset, uint32_t stride);
-    uint32_t StreamVertices(const uint8_t* data, uint32_t bytes, uint32_t stride);
+    // Copies vertices (and words after them) into the stream buffer; the
+    // first vertex's index back, and where the words went.
+    uint32_t StreamVertices(const uint8_t* data, uint32_t bytes, uint32_t stride, const uint8_t* words = nullptr,
+                            uint32_t wordBytes = 0, uint32_t* wordsAt = nullptr);
     void UploadFixedUniforms(FixedProgram& p);
     bool Here() const { return core_->OnContextThread(); }
 
@@ -563,6 +611,7 @@ private:
     GLuint pointedBuffer_ = 0;
     uintptr_t pointedOffset_ = 0;
     uint32_t enabledAttribs_ = 0;
+    bool wordsEnabled_ = false;
 };
 
 // The GL object behind an interface pointer, or null for another kind or

@@ -268,3 +268,31 @@ TEST(FloatMath, FourSinesAtOnceAreEachSinF)
     EXPECT_EQ(mismatches, 0u);
     EXPECT_GT(inputs.size(), 700000u);
 }
+
+// The four-lane arc cosine is the one-lane one bit for bit: every 997th float
+// of [-1, 1] (both signs), the spread, the special inputs and the edges,
+// with each value in every lane.
+TEST(FloatMath, FourArcCosinesAtOnceAreEachAcosF)
+{
+    std::vector<f32> inputs = Spread(-1.0f, 1.0f, 0xAC05);
+    for (u32 bits = 0; bits <= std::bit_cast<u32>(1.0f); bits += 997) {
+        inputs.push_back(std::bit_cast<f32>(bits));
+        inputs.push_back(-std::bit_cast<f32>(bits));
+    }
+    for (const f32 edge : {1.0f, -1.0f, std::nextafter(1.0f, 2.0f), std::nextafter(1.0f, 0.0f), 0.999f, 2.0f})
+        inputs.push_back(edge);
+    for (const auto& special : kUnarySpecial) inputs.push_back(special.x);
+    u32 mismatches = 0;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        f32 in[4], out[4];
+        for (int lane = 0; lane < 4; ++lane) in[lane] = inputs[(i + size_t(lane) * 7919) % inputs.size()];
+        AcosF4(in, out);
+        for (int lane = 0; lane < 4; ++lane) {
+            if (Bits(out[lane]) != Bits(AcosF(in[lane])) && ++mismatches < 5) {
+                ADD_FAILURE() << std::hexfloat << in[lane] << " in lane " << lane;
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0u);
+    EXPECT_GT(inputs.size(), 2000000u);
+}

@@ -2,6 +2,8 @@
 #include "engine/core/tests/MathExpect.h"
 
 #include <cmath>
+#include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -143,6 +145,56 @@ TEST(Quaternion, SlerpUsesSineWeightsOnlyAboveTheThreshold)
     q.Slerp(&a, &farB, 0.5f);
     const f32 theta = AcosF(above);
     EXPECT_EQ(q.x, SinF(0.5f * theta) / SinF(theta) * 0.04f);
+}
+
+// Four slerps at once give each Slerp's bits: pairs above and at the
+// linear threshold, on the long way round (negative dot), at t 0, 1 and
+// between, in batches of one to four, and with out the lane's own a or b.
+TEST(Quaternion, FourSlerpsAtOnceAreEachSlerp)
+{
+    const f32 nearW = 1.0f - 16777.0f / 16777216.0f, farW = 1.0f - 16778.0f / 16777216.0f;
+    struct Pair {
+        CQuaternion a, b;
+        f32 t;
+    };
+    const Pair pairs[] = {
+        {AxisAngle(10.0f, {0, 0.6f, 0.8f}), AxisAngle(75.0f, {0, 0.6f, 0.8f}), 0.3f},
+        {AxisAngle(40.0f, {1, 2, 3}), AxisAngle(-130.0f, {3, -1, 2}) * -1.0f, 0.75f},   // dot < 0
+        {CQuaternion(0, 0, 0, 1), CQuaternion(0.04f, 0, 0, nearW), 0.5f},              // linear weights
+        {CQuaternion(0, 0, 0, 1), CQuaternion(0.04f, 0, 0, farW), 0.5f},               // sine weights
+        {AxisAngle(33.0f, {1, 0, 0}), AxisAngle(34.0f, {0, 1, 0}), 0.0f},
+        {AxisAngle(33.0f, {1, 0, 0}), AxisAngle(34.0f, {0, 1, 0}), 1.0f},
+        {AxisAngle(90.0f, {0, 0, 1}), AxisAngle(90.0f, {0, 0, 1}), 0.6f},              // the same rotation
+        {AxisAngle(170.0f, {1, 1, 0}), AxisAngle(-170.0f, {1, 1, 0}), 0.125f},
+    };
+    constexpr u32 kPairs = u32(std::size(pairs));
+    auto same = [](const CQuaternion& p, const CQuaternion& q) {
+        return std::memcmp(&p, &q, sizeof p) == 0;
+    };
+    for (u32 n = 1; n <= 4; ++n) {
+        for (u32 start = 0; start < kPairs; ++start) {
+            const CQuaternion* a[4];
+            const CQuaternion* b[4];
+            f32 t[4];
+            CQuaternion got[4], in[4];
+            CQuaternion* out[4];
+            for (u32 i = 0; i < n; ++i) {
+                const Pair& p = pairs[(start + i * 3) % kPairs];
+                a[i] = &p.a, b[i] = &p.b, t[i] = p.t;
+                out[i] = &got[i];
+            }
+            // The last lane writes over its own a.
+            in[n - 1] = *a[n - 1];
+            a[n - 1] = out[n - 1] = &in[n - 1];
+            const CQuaternion lastA = in[n - 1];
+            CQuaternion::SlerpFour(a, b, t, out, n);
+            for (u32 i = 0; i < n; ++i) {
+                CQuaternion want;
+                want.Slerp(i == n - 1 ? &lastA : a[i], b[i], t[i]);
+                EXPECT_TRUE(same(*out[i], want)) << "n " << n << ", start " << start << ", lane " << i;
+            }
+        }
+    }
 }
 
 TEST(Quaternion, FromArcIsTheShortestRotation)

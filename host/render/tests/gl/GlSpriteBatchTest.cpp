@@ -4,6 +4,7 @@
 #include "host/render/tests/gl/GlTestSupport.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace host::render::testing {
 namespace {
@@ -70,6 +71,116 @@ TEST_F(GlSpriteBatch, MixedSpritesDrawTodaysPixels) {
     }
     EXPECT_GT(touched, pixels.size() / 2);
     EXPECT_EQ(hash, 3491598659473287638ull);
+}
+
+
+// Texture, filter and destination factor changes join the batch where they
+// can: the pixels must be those of the same draws sent one at a time (a
+// one-pixel read between draws sends each alone). Each case draws 160
+// overlapping sprites of random colour and alpha over a cleared target.
+TEST_F(GlSpriteBatch, DrawsJoinedInOneBatchLandAsTheyWouldOneByOne) {
+    constexpr uint32_t kInvSrcColor = 4, kDestAlpha = 7, kInvDestAlpha = 8;
+    struct Case {
+        const char* name;
+        bool blend;
+        uint32_t src, op;
+        std::vector<uint32_t> dests;   // taken at random
+        uint32_t textures;             // of three; the last pick is none
+        bool filters;                  // the magnifying filter changes too
+        uint32_t target;               // format of the target drawn into
+    };
+    const Case cases[] = {
+        {"alpha and add", true, kBlendSrcAlpha, kBlendOpAdd, {kBlendInvSrcAlpha, kBlendOne}, 2, false,
+         kFormatA8R8G8B8},
+        {"every factor that travels", true, kBlendSrcAlpha, kBlendOpAdd,
+         {kBlendOne, kBlendZero, kBlendInvSrcAlpha, kInvSrcColor}, 3, true, kFormatA8R8G8B8},
+        {"source one, reverse subtract", true, kBlendOne, kBlendOpRevSubtract,
+         {kBlendOne, kBlendInvSrcAlpha, kBlendZero}, 2, false, kFormatA8R8G8B8},
+        {"factors that cannot travel between", true, kBlendSrcAlpha, kBlendOpAdd,
+         {kBlendInvSrcAlpha, kBlendDestColor, kBlendOne, kBlendInvDestColor}, 2, false, kFormatA8R8G8B8},
+        {"three textures and none, filters", true, kBlendSrcAlpha, kBlendOpAdd, {kBlendInvSrcAlpha}, 4, true,
+         kFormatA8R8G8B8},
+        {"no blending", false, kBlendSrcAlpha, kBlendOpAdd, {kBlendOne, kBlendZero, kBlendDestColor}, 2, true,
+         kFormatA8R8G8B8},
+        {"destination alpha on X8 is a constant", true, kBlendSrcAlpha, kBlendOpAdd,
+         {kDestAlpha, kInvDestAlpha, kBlendInvSrcAlpha}, 2, false, kFormatX8R8G8B8},
+    };
+    std::vector<Ref<Texture>> textures;
+    for (uint32_t t = 0; t < 3; ++t)
+        textures.push_back(MakeTexture(8, 8, [t](uint32_t x, uint32_t y) {
+            const uint32_t alpha = (x * 37 + y * 11 + t * 90) & 0xFF;
+            const uint32_t rgb = (0x5A3C96u * (t + 1)) ^ (x * 31u << 16 | y * 29u << 8 | (x + y) * 13u);
+            return alpha << 24 | (rgb & 0xFFFFFF);
+        }));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Ref<Texture> target = MakeTarget(kWidth, kHeight, c.target);
+        ASSERT_TRUE(target);
+        Ref<Surface> surface = Level0(target.Get());
+        auto draw = [&](bool oneByOne) {
+            uint32_t seed = 7;
+            auto next = [&seed](uint32_t range) {
+                seed = seed * 1664525u + 1013904223u;
+                return (seed >> 8) % range;
+            };
+            EXPECT_EQ(device->BeginScene(), Result::Ok);
+            EXPECT_EQ(device->SetRenderTarget(0, surface.Get()), Result::Ok);
+            EXPECT_EQ(device->Clear(kClearTarget, 0x80406080, 1.0f, 0), Result::Ok);
+            EXPECT_EQ(device->SetRenderState(kRsAlphaBlendEnable, c.blend), Result::Ok);
+            EXPECT_EQ(device->SetRenderState(kRsSrcBlend, c.src), Result::Ok);
+            EXPECT_EQ(device->SetRenderState(kRsBlendOp, c.op), Result::Ok);
+            EXPECT_EQ(device->SetTextureStageState(0, kTssAlphaOp, kTopModulate), Result::Ok);
+            EXPECT_EQ(device->SetSamplerState(0, kSampMagFilter, kFilterPoint), Result::Ok);
+            for (int i = 0; i < 160; ++i) {
+                const uint32_t pick = next(c.textures);
+                EXPECT_EQ(device->SetTexture(0, pick < 3 ? textures[pick].Get() : nullptr), Result::Ok);
+                EXPECT_EQ(device->SetRenderState(kRsDestBlend, c.dests[next(uint32_t(c.dests.size()))]), Result::Ok);
+                if (c.filters) {
+                    const uint32_t filter = next(2) ? kFilterLinear : kFilterPoint;
+                    EXPECT_EQ(device->SetSamplerState(0, kSampMagFilter, filter), Result::Ok);
+                }
+                const float x = float(next(40)), y = float(next(30)), w = float(6 + next(24)), h = float(6 + next(18));
+                const uint32_t color = next(0x1000000) | next(256) << 24;
+                if (i % 9 == 4)
+                    EXPECT_EQ(Fill(x, y, x + w, y + h, color), Result::Ok);   // a layout of its own
+                else
+                    EXPECT_EQ(Sprite(x, y, x + w, y + h, color), Result::Ok);
+                if (oneByOne) Pixel(surface.Get(), 0, 0);
+            }
+            EXPECT_EQ(device->SetRenderTarget(0, backBuffer.Get()), Result::Ok);
+            EXPECT_EQ(device->EndScene(), Result::Ok);
+            return Pixels(surface.Get());
+        };
+        const std::vector<uint32_t> alone = draw(true), joined = draw(false);
+        ASSERT_EQ(joined.size(), alone.size());
+        size_t differ = 0, first = 0;
+        for (size_t i = joined.size(); i-- > 0;)
+            if (joined[i] != alone[i]) ++differ, first = i;
+        EXPECT_EQ(differ, 0u) << "first at (" << first % kWidth << ", " << first / kWidth << "): " << Hex{joined[first]}
+                              << " joined, " << Hex{alone[first]} << " alone";
+        std::vector<uint32_t> distinct = alone;
+        std::sort(distinct.begin(), distinct.end());
+        EXPECT_GT(std::unique(distinct.begin(), distinct.end()) - distinct.begin(), 50);
+    }
+}
+
+// A texture whose last reference goes while its draw waits in the batch
+// still draws: the batch holds it.
+TEST_F(GlSpriteBatch, ATextureReleasedWhileItsDrawWaitsStillDraws) {
+    Ref<Texture> red = MakeTexture(1, 1, [](uint32_t, uint32_t) { return kRed; });
+    Ref<Texture> green = MakeTexture(1, 1, [](uint32_t, uint32_t) { return kGreen; });
+    ASSERT_EQ(device->BeginScene(), Result::Ok);
+    ASSERT_EQ(device->Clear(kClearTarget, kBlack, 1.0f, 0), Result::Ok);
+    ASSERT_EQ(device->SetTexture(0, red.Get()), Result::Ok);
+    ASSERT_EQ(Sprite(0, 0, 8, 8), Result::Ok);
+    ASSERT_EQ(device->SetTexture(0, green.Get()), Result::Ok);
+    red.Reset();
+    ASSERT_EQ(Sprite(8, 0, 16, 8), Result::Ok);
+    ASSERT_EQ(device->SetTexture(0, nullptr), Result::Ok);
+    green.Reset();
+    ASSERT_EQ(device->EndScene(), Result::Ok);
+    EXPECT_EQ(Hex{Pixel(backBuffer.Get(), 4, 4)}.v, kRed);
+    EXPECT_EQ(Hex{Pixel(backBuffer.Get(), 12, 4)}.v, kGreen);
 }
 
 }  // namespace
