@@ -19,6 +19,7 @@
 #include "engine/scene/EffectObject.h"
 #include "engine/scene/ResourceController.h"
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -242,6 +243,26 @@ protected:
                 .Set("HITRADIUS", 0.4f).Set("EXISTENCETIME", 2.0f).Set("CHRACTORHITFLG", 1).Set("STR", 50)
                 .Set("DAMAGETYPE", 0).Save("Bullet.txt"));
         factory_.realBarrages = true;
+    }
+
+    // A second fighter, Chr_Full.txt, whose model Full.mdl has every motion
+    // of the motion table; the model goes into the resource holder. more
+    // adds to its parameter set.
+    void AddFullFighter(const std::function<void(setting_test::SettingWriter&)>& more = {})
+    {
+        std::vector<std::string> all;
+        for (const CharacterKeyDefault& motion : kMotionKeys) all.push_back(motion.value);
+        setting_test::WriteBytes("Full.mdl", fighter_test::FighterModel(all));
+        fighter_test::FighterFiles files = fighter_test::FighterFiles::Plain("Full");
+        files.model = "Full.mdl";
+        setting_test::SettingWriter parameter = fighter_test::FighterParameter(files);
+        if (more) more(parameter);
+        ASSERT_TRUE(parameter.Save("Chr_Full.txt"));
+        auto* model = new CMesh();
+        ASSERT_EQ(model_test::ReadInto(setting_test::ReadBytes("Full.mdl").value_or(""), *model), 1);
+        model->SetName("Data/Full.mdl");
+        void* slot = model;
+        resources_.GetModelList()->Add(&slot);
     }
 
     // A player character loaded from the test data, resources bound.

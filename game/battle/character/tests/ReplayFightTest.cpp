@@ -12,6 +12,7 @@
 #include <set>
 #include <span>
 
+namespace replay_fight_test {
 namespace {
 
 using namespace character_test;
@@ -283,3 +284,4 @@ TEST_F(ReplayFightTest, CpuFightIsAFunctionOfTheSeed)
 }
 
 }  // namespace
+}  // namespace replay_fight_test
