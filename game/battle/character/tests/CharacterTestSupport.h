@@ -46,6 +46,7 @@ public:
     i32 LookAtObject(const CObjectDivision* object) override { return lookedAt = object, object ? 1 : 0; }
     i32 Update(u32) override { return ++updates, 1; }
     void SetCollisionFlag(u32 flag) override { collision = flag; }
+    const CVector3* GetReferencePoint() const override { return &points[0]; }
 
     u32 collision = 0;
     CVector3 points[2];
