@@ -36,6 +36,9 @@ inline bool IsCloseAttackAction(u32 a) { return a >= kActionShortAttack && a <= 
 // The motion of combo hit n (0 for ATTACK01) or of its end (ATTACK01END);
 // kMotionCount past the table.
 u32 AttackMotion(u32 n, bool end);
+// The way a fighter of rotation (pitch x, yaw y, degrees) faces, pitch
+// included; models face their local -Z.
+CVector3 PitchedFront(const CVector3& rotation);
 
 }  // namespace character_actions
 
@@ -278,6 +281,11 @@ protected:
     void UpdateAttackTrail();
     // The upper-body shoot motion unless it already plays.
     void PlayUpperMotion(u32 n);
+    // The upper-body motion of a shot during a slide or double slide, at the
+    // shot's start or while it runs; kMotionCount for none.
+    u32 SlideShootMotion(bool starting) const;
+    // EFCSLIDESTART at the centre, turned the way a slide of angle goes.
+    void PlaySlideStart(f32 angle);
 
 public:
     // -- Meeting other objects: the messages the fighter answers

@@ -70,9 +70,12 @@ void CCharacterAction::UpdateAttackTrail()
     const ShortAttackRecord& r = m_parameter->values.shortAttacks[i];
     const CTraceRecordList& traces = m_parameter->values.body.trace;
     for (u32 t = 0; t < traces.GetCount(); ++t) {
-        if (traces.GetAt(t)->type != r.hitType) continue;
+        const CTraceRecord& trace = *traces.GetAt(t);
+        if (trace.type != r.hitType) continue;
+        // On the trail's bone, at the trail's first point (its offset from the bone).
         f32& clock = m_status.attackClocks[kTraceClock];
-        if (clock >= r.traceTime && PlayEffectOnce(FindEffectKey("EFCORBITATTACK"))) clock = 0.0f;
+        if (clock >= r.traceTime && PlayEffectOnBone(FindEffectKey("EFCORBITATTACK"), trace.bone.GetText(), trace.start))
+            clock = 0.0f;
         return;
     }
 }
@@ -122,7 +125,7 @@ u32 CCharacterAction::ShortAttackStep(u32)
     if (hitOver && HasMotion(end) && !IsChangedAnimation(end)) ChangeMotion(end, 0);
     if (s.timers.shortAttackTime < r.fast) {
         AimAtTarget();
-        s.acceleration += Front(m_rotation) * (r.acceleration * GetFrameTime());
+        s.acceleration += PitchedFront(m_rotation) * (r.acceleration * GetFrameTime());
     }
     const bool ending = IsChangedAnimation(end) || (!HasMotion(end) && hitOver);
     if (ending && s.queuedAction == kActionShortAttack && CanShortAttack(n + 1)) return StartShortAttack(n + 1);
@@ -194,7 +197,7 @@ u32 CCharacterAction::SlideAttackStep(u32)
         return 1;
     }
     if (s.timers.shortAttackTime < r.fast + r.reverbe)
-        s.acceleration += Front(m_rotation) * (r.acceleration * GetFrameTime());
+        s.acceleration += PitchedFront(m_rotation) * (r.acceleration * GetFrameTime());
     if (IsChangedAnimation(attack)) UpdateAttackTrail();
     return 0;
 }
@@ -235,14 +238,25 @@ u32 CCharacterAction::StartShoot()
     if (CBarrage* barrage = GetCurrentBarrage()) barrage->Restart(0.0f);
     ResetStates(kResetShoot);
     if (CheckTargetAngle()) s.turnShoot = 1;
+    // The upper body by what the legs do: standing, flying level, climbing
+    // or diving. A turning shot leaves the upper body to the shoot step.
+    const bool turning = s.turnShoot != 0;
+    if (IsChangedAnimation(FindMotionKey("WAIT"))) {
+        if (!turning) PlayUpperMotion(FindMotionKey("SHOOT"));
+    } else if (IsChangedAnimation(FindMotionKey("MOVE"))) {
+        if (!turning || !GetLockedTarget()) PlayUpperMotion(FindMotionKey("MOVEFRONTSHOOT"));
+    } else if (IsChangedAnimation(FindMotionKey("MOVEUP")) || IsChangedAnimation(FindMotionKey("MOVEDOWN"))) {
+        PlayUpperMotion(FindMotionKey("ACTIONSHOOT"));
+    }
     const u32 a = s.action;
     if (a == kActionSlide || a == kActionSlideShoot) {
         SetAction(kActionSlideShoot);
+        PlayUpperMotion(SlideShootMotion(true));
     } else if (a == kActionDoubleSlide || a == kActionDoubleSlideShoot) {
         SetAction(kActionDoubleSlideShoot);
+        PlayUpperMotion(SlideShootMotion(true));
     } else {
         SetAction(kActionShoot);
-        PlayUpperMotion(FindMotionKey(s.turnShoot ? "ACTIONSHOOT" : "SHOOT"));
     }
     if (s.tension >= 2)
         PlayEffectOnce(FindEffectKey(charged ? "EFCOVERTENSIONDIFFUSIONSTARTLARGE" : "EFCOVERTENSIONDIFFUSIONSTARTSMALL"));
@@ -263,10 +277,17 @@ u32 CCharacterAction::ShootStep(u32 argument)
     CharacterStatus& s = m_status;
     const ShotRecord* r = GetShotRecord();
     if (!r) return 1;
+    u32 upper = kMotionCount;
     if (s.action == kActionShoot) {
         const CVector3& v = s.acceleration;
         const bool still = v.x == 0 && v.y == 0 && v.z == 0, vertical = v.x == 0 && v.z == 0;
-        PlayUpperMotion(FindMotionKey(still ? "SHOOT" : vertical ? "ACTIONSHOOT" : "MOVEFRONTSHOOT"));
+        upper = FindMotionKey(still ? "SHOOT" : vertical ? "ACTIONSHOOT" : "MOVEFRONTSHOOT");
+    } else {
+        upper = SlideShootMotion(false);
+    }
+    if (HasMotion(upper) && !IsPlayedAnimation(upper)) {
+        StopUpperMotion();
+        PlayUpperMotion(upper);
     }
     CBarrage* barrage = GetCurrentBarrage();
     const bool firing = barrage && !barrage->IsFinished();
@@ -290,6 +311,28 @@ u32 CCharacterAction::ShootStep(u32 argument)
         if (!(away && s.attackClocks[kShotClock] < r->backShootTime) && (done = FireStep(argument))) s.turnShoot = 0;
     }
     return done;
+}
+
+// The upper-body motion of a shot from a slide, by the slide's motion:
+// kMotionCount when none plays. At the start a side slide shoots to its
+// side; while it runs only the front slide keeps the front-shooting pose.
+// Double slides shoot from the right and left ones only.
+u32 CCharacterAction::SlideShootMotion(bool starting) const
+{
+    const u32 a = m_status.action, slide = m_status.slideMotion;
+    if (a == kActionSlide || a == kActionSlideShoot) {
+        if (slide == FindMotionKey("SLIDEFRONT")) return FindMotionKey("MOVEFRONTSHOOT");
+        if (!starting) return FindMotionKey("ACTIONSHOOT");
+        if (slide == FindMotionKey("SLIDEBACK")) return FindMotionKey("ACTIONSHOOT");
+        if (slide == FindMotionKey("SLIDERIGHT")) return FindMotionKey("MOVERIGHTSHOOT");
+        if (slide == FindMotionKey("SLIDELEFT")) return FindMotionKey("MOVELEFTSHOOT");
+        return kMotionCount;
+    }
+    if (a == kActionDoubleSlide || a == kActionDoubleSlideShoot) {
+        if (slide == FindMotionKey("DOUBLESLIDERIGHT") || slide == FindMotionKey("DOUBLESLIDELEFT"))
+            return FindMotionKey("ACTIONSHOOT");
+    }
+    return kMotionCount;
 }
 
 // -- Spell cards. --
@@ -430,7 +473,15 @@ u32 CCharacterAction::ShootOutStep(u32 argument)
             // A negative radius from the file can leave the target on top.
             s.acceleration += toTarget * (step / distance);
         }
+        const u32 square = FindEffectKey("EFCSLIDEMAGICSQUARE");
+        if (s.turnShoot && square < kEffectCount && s.effects[square] &&
+            s.timers.slideClocks[0] >= m_parameter->values.general.slideMagicSquarePlayInterval) {
+            PlayEffectOnce(square);
+            s.timers.slideClocks[0] = 0.0f;
+        }
     } else {
+        // The view swings around the pair from their midpoint.
+        if (m_camera) m_camera->FrameShootOut((m_position + *target->GetPosition()) * 0.5f, clock, r.verticalWidth);
         if (FireStep(argument))
             if (CBarrage* barrage = GetCurrentBarrage()) barrage->Restart(0.0f);
         f32& shot = s.timers.actionClocks[kShootOutShotTimer];

@@ -396,11 +396,21 @@ public:
     u32 AddTransientObject(CEffect* object);
     u32 PlaySound(u32 n);
     u32 PlaySoundEffect(u32 n);
+    // The point voices and sound effects play at and follow: the camera's
+    // reference point, or the fighter's position without one.
+    const CVector3* GetSoundPoint() const;
+    // Voices and sound effects that follow the camera's reference point
+    // follow the fighter instead: the camera is about to be replaced. (At the
+    // fighter's end the camera goes with it, as its position does.)
+    void UnfollowCamera();
     u32 PlayHitSound(u32 weight, u32 cut);
     // Plays effect container n once at the centre (not kept). 0 when empty.
     u32 PlayEffectOnce(u32 n);
     // Effect n once at position, turned by rotation (degrees); registered.
     u32 PlayEffectAt(u32 n, const CVector3& position, const CVector3& rotation);
+    // Effect n once on the model's bone of that name, offset in the bone's
+    // frame; at the centre when the model lacks the bone. Registered; 0 when empty.
+    u32 PlayEffectOnBone(u32 n, const char* bone, const CVector3& offset);
     // Container once on each EFFECTBONENAME bone, registered; the count played.
     u32 PlayOnBones(const CEffectContainer& container);
     u32 ResetStates(u32 mask);

@@ -98,6 +98,7 @@ i32 CCharacterBase::CreateSubObjects(CResourceController* holder)
 
 i32 CCharacterBase::CreateCameraController()
 {
+    UnfollowCamera();
     m_camera.reset();
     if (!m_parameter) return 0;
     m_camera.reset(GetCharacterObjectFactory()->CreateCameraController(m_parameter->GetCamera()));

@@ -88,6 +88,24 @@ constexpr f32 kDistanceFactor = 10.0f;
 
 }  // namespace
 
+const CVector3* CCharacterBase::GetSoundPoint() const
+{
+    const CVector3* point = m_camera ? m_camera->GetReferencePoint() : nullptr;
+    return point ? point : &m_position;
+}
+
+void CCharacterBase::UnfollowCamera()
+{
+    const CVector3* point = m_camera ? m_camera->GetReferencePoint() : nullptr;
+    if (!point) return;
+    auto unfollow = [this, point](CSoundBuffer* sound) {
+        for (u32 v = 0; sound && v < sound->GetVoiceCount(); ++v)
+            if (sound->GetVoice(v) && sound->GetVoice(v)->follow == point) sound->SetVoiceFollow(v, &m_position);
+    };
+    for (CSoundBuffer* sound : m_status.voices) unfollow(sound);
+    for (CSoundBuffer* sound : m_status.soundEffects) unfollow(sound);
+}
+
 u32 CCharacterBase::PlaySound(u32 n)
 {
     CharacterStatus& s = m_status;
@@ -98,7 +116,9 @@ u32 CCharacterBase::PlaySound(u32 n)
     // The battle answers with the local entry: compared with our own entry.
     u32 mainSlot = s.entryIndex;
     SendObjectMessage(kMsgLocalEntry, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&mainSlot));
-    sound->SetPosition3D(voice, &m_position, kDistanceFactor, CSoundBuffer::kMode3DNormal);
+    // At the camera's reference point, following it.
+    const CVector3* point = GetSoundPoint();
+    sound->SetPosition3D(voice, point, kDistanceFactor, CSoundBuffer::kMode3DNormal);
     if ((n == kVoiceWin || n == kVoiceLose) && s.entryIndex != mainSlot) {
         // Another player's result voice stays out of earshot.
         const CVector3 far(1000, 1000, 1000);
@@ -106,7 +126,7 @@ u32 CCharacterBase::PlaySound(u32 n)
     } else if (n == kVoiceStart) {
         sound->SetMinDistance(voice, kHeardEverywhere);
     } else {
-        sound->SetVoiceFollow(voice, &m_position);
+        sound->SetVoiceFollow(voice, point);
     }
     sound->SetVolume(voice, Volume(s.voiceVolume));
     sound->UpdateVoiceAt(voice, 1);
@@ -127,10 +147,11 @@ u32 CCharacterBase::PlaySoundEffect(u32 n)
     CSoundBuffer* sound = m_status.soundEffects[n];
     const u32 voice = sound->Play(0, 0.0f, 1);
     if (voice == CSoundBuffer::kNoVoice) return 0;
-    sound->SetPosition3D(voice, &m_position, kDistanceFactor, CSoundBuffer::kMode3DNormal);
+    const CVector3* point = GetSoundPoint();
+    sound->SetPosition3D(voice, point, kDistanceFactor, CSoundBuffer::kMode3DNormal);
     if (n == kSeLockOn) sound->SetMinDistance(voice, kHeardEverywhere);
     sound->SetVolume(voice, Volume(m_status.seVolume));
-    sound->SetVoiceFollow(voice, &m_position);
+    sound->SetVoiceFollow(voice, point);
     sound->UpdateVoiceAt(voice, 1);
     return 1;
 }
@@ -155,6 +176,15 @@ u32 CCharacterBase::PlayEffectAt(u32 n, const CVector3& position, const CVector3
 {
     if (n >= kEffectCount || !m_status.effects[n]) return 0;
     return m_status.effects[n]->PlayAt(GetEffectManager(), &position, &rotation, nullptr, 0.0f, 1, 0, nullptr) ? 1 : 0;
+}
+
+u32 CCharacterBase::PlayEffectOnBone(u32 n, const char* bone, const CVector3& offset)
+{
+    if (n >= kEffectCount || !m_status.effects[n]) return 0;
+    CAnimationController* controller = GetAnimationController();
+    CAnimationFrame* frame = controller && bone ? controller->GetFrameByName(bone) : nullptr;
+    if (!frame) return PlayEffectOnce(n);
+    return m_status.effects[n]->PlayLinked(GetEffectManager(), &offset, nullptr, nullptr, 1, frame, nullptr) ? 1 : 0;
 }
 
 u32 CCharacterBase::PlayOnBones(const CEffectContainer& container)

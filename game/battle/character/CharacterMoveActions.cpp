@@ -28,6 +28,12 @@ Axes AxesOf(const CVector3& rotation)
     return {CVector3(-sy * cx, sx, -cy * cx), CVector3(-cy, 0, sy), CVector3(sy * sx, cx, cy * sx)};
 }
 
+}  // namespace
+
+CVector3 character_actions::PitchedFront(const CVector3& rotation) { return AxesOf(rotation).front; }
+
+namespace {
+
 f32 WrapAngle(f32 a)
 {
     if (a < 0) a += 360.0f;
@@ -105,7 +111,7 @@ void CCharacterAction::BeginSlide(f32 angle, u32 level)
                           (level == 2 && s.action == kActionDoubleSlideShoot);
     SetAction(shooting ? kActionSlideShoot + level : kActionSlide + level);
     EndAttachedObject(kSlotFly);
-    PlayEffectOnce(E("EFCSLIDESTART"));
+    PlaySlideStart(angle);
     ++s.moveHit.slides;
     f32& voice = s.timers.voiceCooldowns[level ? kDoubleSlideVoiceTimer : kSlideVoiceTimer];
     if (level == 0) {
@@ -121,6 +127,18 @@ void CCharacterAction::BeginSlide(f32 angle, u32 level)
         PlaySound(FindVoiceKey(level ? "VOICEDOUBLESLIDE" : "VOICESLIDE"));
         voice = level ? g.doubleSlideVoiceTime : g.slideVoiceTime;
     }
+}
+
+void CCharacterAction::PlaySlideStart(f32 angle)
+{
+    // Turned the way the slide goes: the yaw by the angle, or the pitch
+    // straight up (marker -2) or down (-3).
+    CVector3 centre, turn = m_rotation;
+    GetCenter(&centre);
+    if (angle == -2.0f) turn.x = 90.0f;
+    else if (angle == -3.0f) turn.x = -90.0f;
+    else turn.y = WrapAngle(WrapAngle(turn.y + angle));   // a camera-turned angle may pass a turn itself
+    PlayEffectAt(E("EFCSLIDESTART"), centre, turn);
 }
 
 u32 CCharacterAction::StartSlide(f32 angle)
@@ -284,7 +302,7 @@ u32 CCharacterAction::StartMirageSlide(f32 angle)
     s.slideMotion = a > 45.0f && a < 315.0f ? M("SLIDEBACK") : M("SLIDEFRONT");
     SetAction(kActionMirageSlide);
     EndAttachedObject(kSlotFly);
-    PlayEffectOnce(E("EFCSLIDESTART"));
+    PlaySlideStart(angle);
     StartEffect(kSlotSlideLoop, E("EFCSLIDELOOP"));
     if (s.tension >= kHighTension) PlayEffectOnce(E("EFCOVERTENSIONDIFFUSIONSTARTSMALL"));
     ++s.moveHit.mirageSlides;

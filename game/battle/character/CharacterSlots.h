@@ -54,4 +54,7 @@ enum AttachedSlot : u32 { kAttachedFlyLoop = 0 };
 inline constexpr u32 kResetKeepLoops = 0x1fcc1c1;
 inline constexpr u32 kResetKeepLoopsButFlight = 0x1fcc1c0;
 
+// The SHOWFLG bit of the weapons the guard holds up.
+inline constexpr u32 kGuardWeapons = 8;
+
 }  // namespace character_slots

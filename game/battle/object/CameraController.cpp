@@ -110,6 +110,16 @@ void CCameraController::SetMode(u8 mode, f32 blendTime)
     m_state.blending = blendTime > 0.0f ? 1 : 0;
 }
 
+void CCameraController::FrameShootOut(const CVector3& midpoint, f32 clock, f32 verticalWidth)
+{
+    CCameraState& s = m_state;
+    s.eyeAnchor = s.targetAnchor = midpoint;
+    const f32 t = (SinF(clock * verticalWidth * kDegToRad) + 1.0f) * 0.5f;
+    const f32 low = s.values[kCameraVerticalAngleMin], high = s.values[kCameraVerticalAngleMax];
+    s.pitch = s.targetPitch = low + (high - low) * t;
+    s.yaw = s.targetYaw = WrapDegrees(s.values[kCameraRotationVelocity] * clock);
+}
+
 i32 CCameraController::LookAt(const CVector3* point)
 {
     if (!point) return 0;

@@ -51,6 +51,15 @@ public:
     // Raised when the fighter meets a solid shot; kept for the view, it
     // feeds no simulation value.
     virtual void SetCollisionFlag(u32) {}
+    // Where the fighter's voices and sounds are placed and which they
+    // follow: the first reference point, which chases the fighter; null
+    // for none (they then follow the fighter itself).
+    virtual const CVector3* GetReferencePoint() const { return nullptr; }
+    // The shoot-out's firing view for the shoot-out's clock (seconds): both
+    // reference points at midpoint; the pitch swung between the current
+    // vertical limits by t = (sin(clock x verticalWidth degrees) + 1) / 2;
+    // the yaw the rotation speed times the clock. Placed, not turned to.
+    virtual void FrameShootOut(const CVector3& /*midpoint*/, f32 /*clock*/, f32 /*verticalWidth*/) {}
 };
 
 // How one anchor chases its object.
@@ -101,6 +110,9 @@ public:
 
     // Either may be null and is then left as it is.
     void SetPoints(const CVector3* eye, const CVector3* target) override;
+    // The eye's anchor.
+    const CVector3* GetReferencePoint() const override { return &m_state.eyeAnchor; }
+    void FrameShootOut(const CVector3& midpoint, f32 clock, f32 verticalWidth) override;
     // Places yaw and pitch at once, without turning; pitch is given as the
     // fighter's rotation about x, the opposite sign to the stored one.
     void SetAngles(f32 yaw, f32 pitch) override;

@@ -206,31 +206,45 @@ TEST_F(ScriptedFighterTest, ACancelledCardGoesIdleAndIsNotUpdatedAgain)
     setting_test::SettingWriter().Set("FLAG2", 1 << 12).Save("Combination.txt");
     setting_test::SettingWriter().Set("SKILL", "Combination.txt").Save("Skill.txt");
     ASSERT_EQ(skills_.LoadFile("Skill.txt"), 1);
-    c_ = NewFighter<ScriptedFighter>();
-    CharacterCreateRecord record;
-    record.skills[0] = 1;
-    ASSERT_EQ(c_->Create(&record), 1);
-    ASSERT_EQ(c_->HasSkillCombination(), 1u);
-    SetFrameTime(50);
-    auto& card = static_cast<CSpellCard&>(*c_->GetSpellCards()[0]);
-    card.UpdateReload(c_.get());
-    ASSERT_EQ(c_->StartSpellCard(), 1u);
-    const InputPacket none = {}, guard = {{0x40, 0}, 0, 0};   // bit 6: code 23
-    for (u32 frame = 0; frame < 3; ++frame) c_->ApplyInputPacket(&none), c_->Update(0);
-    ASSERT_EQ(S().action, u32(kActionSpellCard));
-    ASSERT_EQ(card.IsIdle(), 0u);
-    const f32 running = card.GetClock();
-    EXPECT_GT(running, 0.0f);
-    c_->ApplyInputPacket(&guard);
-    c_->Update(0);
-    EXPECT_EQ(S().action, u32(kActionNeutral));
-    EXPECT_EQ(card.IsIdle(), 1u);
-    EXPECT_EQ(S().spellStep, 0u);
-    const f32 cancelled = card.GetClock();
-    for (u32 frame = 0; frame < 3; ++frame) c_->ApplyInputPacket(&none), c_->Update(0);
-    EXPECT_EQ(card.GetClock(), cancelled);
-    EXPECT_EQ(card.IsIdle(), 1u);
-    EXPECT_EQ(S().action, u32(kActionNeutral));
+    // The cancel silences the card's voice; another voice said last plays on.
+    for (const bool cardVoice : {true, false}) {
+        c_ = NewFighter<ScriptedFighter>();
+        CharacterCreateRecord record;
+        record.skills[0] = 1;
+        ASSERT_EQ(c_->Create(&record), 1);
+        ASSERT_EQ(c_->HasSkillCombination(), 1u);
+        voices_ = std::make_unique<VoiceBench>();
+        voices_->Give(S());
+        SetFrameTime(50);
+        auto& card = static_cast<CSpellCard&>(*c_->GetSpellCards()[0]);
+        card.UpdateReload(c_.get());
+        ASSERT_EQ(c_->StartSpellCard(), 1u);
+        const InputPacket none = {}, guard = {{0x40, 0}, 0, 0};   // bit 6: code 23
+        for (u32 frame = 0; frame < 3; ++frame) c_->ApplyInputPacket(&none), c_->Update(0);
+        ASSERT_EQ(S().action, u32(kActionSpellCard));
+        ASSERT_EQ(card.IsIdle(), 0u);
+        const f32 running = card.GetClock();
+        EXPECT_GT(running, 0.0f);
+        // The card's second voice, as the card says it; or the shot voice.
+        if (cardVoice) c_->PlayVoice(1);
+        else c_->PlaySound(FindVoiceKey("VOICESHOOT"));
+        const u32 said = S().lastVoice, index = S().voiceIndex;
+        ASSERT_EQ(said, cardVoice ? u32(CCharacterBase::GetSpellVoice(0) + 1) : FindVoiceKey("VOICESHOOT"));
+        ASSERT_EQ(S().voices[said]->IsPlaying(index), 1u);
+        c_->ApplyInputPacket(&guard);
+        c_->Update(0);
+        EXPECT_EQ(S().voices[said]->IsPlaying(index), cardVoice ? 0u : 1u) << cardVoice;
+        EXPECT_EQ(S().action, u32(kActionNeutral));
+        EXPECT_EQ(card.IsIdle(), 1u);
+        EXPECT_EQ(S().spellStep, 0u);
+        const f32 cancelled = card.GetClock();
+        for (u32 frame = 0; frame < 3; ++frame) c_->ApplyInputPacket(&none), c_->Update(0);
+        EXPECT_EQ(card.GetClock(), cancelled);
+        EXPECT_EQ(card.IsIdle(), 1u);
+        EXPECT_EQ(S().action, u32(kActionNeutral));
+        c_.reset();
+        voices_.reset();
+    }
 }
 
 // A guard counter moves the real card in use on to its next short attack:

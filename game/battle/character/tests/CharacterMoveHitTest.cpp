@@ -210,23 +210,32 @@ TEST_F(MoveHit, ARevivedFighterComesBackReloadedUnlessASkillStartsItEmpty)
     setting_test::SettingWriter().Set("FLAG1", 1 << 19).Save("Empty.txt");
     setting_test::SettingWriter().Set("SKILL", "Empty.txt").Save("Skill.txt");
     ASSERT_EQ(skills_.LoadFile("Skill.txt"), 1);
-    for (const bool empty : {false, true}) {
+    // Without FULLCHARGEFLG the fighter keeps what it had; the skill's
+    // empty start holds either way.
+    struct Row {
+        bool empty;
+        i32 fullCharge;
+        u32 revived;
+    } const rows[] = {{false, 1, 30}, {true, 1, 0}, {false, 0, 3}, {true, 0, 0}};
+    for (const Row& r : rows) {
         c_ = NewFighter<ScriptedFighter>();
         CharacterCreateRecord record;
-        record.skills[0] = empty ? 1 : 0;
+        record.skills[0] = r.empty ? 1 : 0;
         ASSERT_EQ(c_->Create(&record), 1);
         c_->GetParameter()->values.body.addHpSpeed = 4000;   // full again within a frame
+        c_->GetParameter()->values.limit.fullChargeFlg = r.fullCharge;
         S().revival = 1, S().ammunition = 3;
         c_->TakeHit(HitOf(5000, 3));
         ASSERT_EQ(S().action, u32(kActionDefeated));
         u32 frames = 0;
         while (frames < 40 && S().action == kActionDefeated) c_->Update(0), ++frames;
-        ASSERT_EQ(S().action, u32(kActionNeutral)) << empty;
-        EXPECT_EQ(S().hp, 800) << empty;
-        EXPECT_EQ(S().ammunition, empty ? 0 : 30) << empty;
+        ASSERT_EQ(S().action, u32(kActionNeutral)) << r.empty << r.fullCharge;
+        EXPECT_EQ(S().hp, 800) << r.empty << r.fullCharge;
+        EXPECT_EQ(S().ammunition, r.revived) << r.empty << r.fullCharge;
+        if (!r.empty) continue;
         // Four quarter-second frames of reload later the empty one is full.
         for (u32 f = 0; f < 4; ++f) c_->Update(0);
-        EXPECT_EQ(S().ammunition, 30) << empty;
+        EXPECT_EQ(S().ammunition, 30) << r.fullCharge;
     }
 }
 

@@ -7,6 +7,8 @@
 #include "game/battle/character/tests/FighterData.h"
 #include "game/battle/character/tests/VoiceBench.h"
 #include "game/battle/object/Barrage.h"
+#include "game/battle/object/Bullet.h"
+#include "game/battle/object/BulletPasses.h"
 #include "game/battle/object/SpellCard.h"
 #include "game/battle/object/SpellCardSetting.h"
 #include "game/battle/object/tests/TestDoubles.h"
@@ -17,7 +19,9 @@
 #include "engine/scene/EffectObject.h"
 #include "engine/scene/ResourceController.h"
 
+#include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -42,6 +46,7 @@ public:
     i32 LookAtObject(const CObjectDivision* object) override { return lookedAt = object, object ? 1 : 0; }
     i32 Update(u32) override { return ++updates, 1; }
     void SetCollisionFlag(u32 flag) override { collision = flag; }
+    const CVector3* GetReferencePoint() const override { return &points[0]; }
 
     u32 collision = 0;
     CVector3 points[2];
@@ -162,6 +167,40 @@ public:
     u32 steps = 0;
 };
 
+// One frame of fighters as the battle scene runs it, without stage objects:
+// the updates (fighters, then their bullets); the first pass (moving
+// spheres, bullet tests) closed by the post-updates and the bullet moves;
+// the second pass (close attacks, bullet hits) closed by the late updates
+// and the bullet frame steps, which delete the bullets that ended.
+inline void RunBattleFrame(battle_test::FakeBattleScene& scene, std::span<CCharacter* const> fighters)
+{
+    auto pairs = [&](auto call) {
+        for (size_t i = 0; i < fighters.size(); ++i)
+            for (size_t j = i + 1; j < fighters.size(); ++j) call(fighters[i], fighters[j]);
+    };
+    auto bulletsOnFighters = [&](auto call) {
+        for (CBullet* b = scene.bullets.First(); b; b = b->GetNext())
+            if (b->IsHittableBy(kGroupFighter))
+                for (CCharacter* f : fighters) call(f, b);
+    };
+    for (CCharacter* f : fighters) f->Update(0);
+    UpdateBullets(scene.bullets, 0);
+    pairs([](CCharacter* a, CCharacter* b) { a->CollideCharacter(b, 0); });
+    RunBulletPairTests(scene.bullets);
+    bulletsOnFighters([](CCharacter* f, CBullet* b) { f->HitTestBullet(b, 0); });
+    for (CCharacter* f : fighters) f->PostUpdate(0);
+    for (CBullet* b = scene.bullets.First(); b; b = b->GetNext()) b->MoveStep();
+    pairs([](CCharacter* a, CCharacter* b) { a->CollideCharacter2(b, 0); });
+    RunBulletPairHits(scene.bullets);
+    bulletsOnFighters([](CCharacter* f, CBullet* b) { f->HitBullet(b, 0); });
+    for (CCharacter* f : fighters) f->LateUpdate(0);
+    for (CBullet* b = scene.bullets.First(); b;) {
+        CBullet* next = b->GetNext();
+        b->FrameStep();
+        b = next;
+    }
+}
+
 // The fighter written, its parameter set and skill list loaded, its model in
 // the resource holder, the factory installed.
 class CharacterTest : public battle_test::BattleObjectTest {
@@ -180,6 +219,51 @@ protected:
     {
         SetCharacterObjectFactory(nullptr);
         BattleObjectTest::TearDown();
+    }
+
+    // The test fighter armed as the battle's fighters are, for fights that
+    // must land hits: its shot fires three bullets that fly and hurt (STR 50),
+    // its close attacks hit for 70, and the damage it takes grows with the
+    // tension by uneven factors, each chosen so that a change of 1 % in the
+    // damage changes a shot's (a 50-point shot takes 46, 53, 56 or 59 from
+    // low to climax tension, and 47, 54, 57 or 60 after such a change); its
+    // barrages are real ones.
+    // Called before the fighters load.
+    void ArmTestFighter()
+    {
+        using setting_test::SettingWriter;
+        SettingWriter parameter = fighter_test::FighterParameter("Test");
+        for (auto [key, factor] : {std::pair{"LOWBONUSDAMAGEREVISE", 0.932f}, {"NORMALBONUSDAMAGEREVISE", 1.07f},
+                 {"HIBONUSDAMAGEREVISE", 1.13f}, {"CLIMAXBONUSDAMAGEREVISE", 1.19f}})
+            parameter.Set(key, factor);
+        for (u32 i = 0; i < 9; ++i) parameter.Set("SHORTATTACK0" + std::to_string(i) + "STR", 70);
+        ASSERT_TRUE(parameter.Save("Chr_Test.txt"));
+        ASSERT_TRUE(SettingWriter().Set("NAME", "pattern").Set("BULLET", "Bullet.txt").Set("SHOOTCOUNT", 3)
+                .Set("SHOOTWAIT", 0.1f).Set("SHOOTANGLEADD", 10.0f).Save("Pattern.txt"));
+        ASSERT_TRUE(SettingWriter().Set("NAME", "bullet").Set("POW", 10.0f).Set("VELOCITY", 30.0f)
+                .Set("HITRADIUS", 0.4f).Set("EXISTENCETIME", 2.0f).Set("CHRACTORHITFLG", 1).Set("STR", 50)
+                .Set("DAMAGETYPE", 0).Save("Bullet.txt"));
+        factory_.realBarrages = true;
+    }
+
+    // A second fighter, Chr_Full.txt, whose model Full.mdl has every motion
+    // of the motion table; the model goes into the resource holder. more
+    // adds to its parameter set.
+    void AddFullFighter(const std::function<void(setting_test::SettingWriter&)>& more = {})
+    {
+        std::vector<std::string> all;
+        for (const CharacterKeyDefault& motion : kMotionKeys) all.push_back(motion.value);
+        setting_test::WriteBytes("Full.mdl", fighter_test::FighterModel(all));
+        fighter_test::FighterFiles files = fighter_test::FighterFiles::Plain("Full");
+        files.model = "Full.mdl";
+        setting_test::SettingWriter parameter = fighter_test::FighterParameter(files);
+        if (more) more(parameter);
+        ASSERT_TRUE(parameter.Save("Chr_Full.txt"));
+        auto* model = new CMesh();
+        ASSERT_EQ(model_test::ReadInto(setting_test::ReadBytes("Full.mdl").value_or(""), *model), 1);
+        model->SetName("Data/Full.mdl");
+        void* slot = model;
+        resources_.GetModelList()->Add(&slot);
     }
 
     // A player character loaded from the test data, resources bound.

@@ -3,6 +3,7 @@
 #include "engine/core/StateHash.h"
 #include "game/battle/character/StatisticCounters.h"
 #include "game/battle/object/SpellCard.h"
+#include "game/battle/object/Weapon.h"
 
 #include <cmath>
 
@@ -202,33 +203,69 @@ TEST_F(UpdateTest, GuardBreaksAtGuardTimeAndDrainsAtTheCooldownRate)
 // from the guard's start.
 TEST_F(UpdateTest, AGuardBreakEndsInTheGuardStepAndDrainsOnlyAfterItsReload)
 {
-    CharacterValues& v = c_->GetParameter()->values;
-    v.guard.guardTime = 2, v.guard.reload = 1, v.guard.recover = 0.3f, v.guard.cooldownRecover = 0.4f;
-    S().effects[FindEffectKey("EFCGUARD")] = &container_;
-    SetFrameTime(125);
-    Ready();
-    S().reloadFactor = 1;
-    const InputPacket guard = Pressing({23}), none = {};
-    std::vector<u32> actions;
-    std::vector<f32> gauges;
-    std::vector<bool> effect;
-    for (u32 frame = 0; frame < 26; ++frame) {
-        c_->ApplyInputPacket(frame < 16 ? &guard : &none);
-        c_->Update(0);
-        actions.push_back(S().action), gauges.push_back(S().guardGauge);
-        effect.push_back(c_->GetAttachedObject(10) != nullptr);
+    // The staff is a guard weapon (SHOWFLG 8): the guard shows it.
+    setting_test::SettingWriter().Set("BONE", "Arm").Set("RESOURCE", "Non Name").Set("SHOWFLG", 8).Save("Staff.txt");
+    // The button let go as the break comes (the guard handler ends the
+    // guard), or held on (the guard step ends it): the same end either way.
+    for (const u32 heldFrames : {16u, 18u}) {
+        MakeFighter();
+        const auto* staff = static_cast<const CWeapon*>(c_->GetWeapons().GetAt(0));
+        ASSERT_NE(staff, nullptr);
+        CharacterValues& v = c_->GetParameter()->values;
+        v.guard.guardTime = 2, v.guard.reload = 1, v.guard.recover = 0.3f, v.guard.cooldownRecover = 0.4f;
+        S().effects[FindEffectKey("EFCGUARD")] = &container_;
+        SetFrameTime(125);
+        Ready();
+        S().reloadFactor = 1;
+        const InputPacket guard = Pressing({23}), none = {};
+        std::vector<u32> actions;
+        std::vector<f32> gauges;
+        std::vector<bool> effect, shown;
+        for (u32 frame = 0; frame < 26; ++frame) {
+            c_->ApplyInputPacket(frame < heldFrames ? &guard : &none);
+            c_->Update(0);
+            actions.push_back(S().action), gauges.push_back(S().guardGauge);
+            effect.push_back(c_->GetAttachedObject(10) != nullptr);
+            shown.push_back(staff->HasReturned() != 0);
+        }
+        // The guard weapon is out while the guard holds and put away at its end.
+        EXPECT_TRUE(shown[0] && shown[15]) << heldFrames;
+        EXPECT_FALSE(shown[16]) << heldFrames;
+        // Frame 15 fills the gauge to GUARDTIME: still guarding, the break raised.
+        EXPECT_EQ(actions[15], u32(kActionGuard)) << heldFrames;
+        EXPECT_TRUE(effect[0] && effect[15]) << heldFrames;
+        EXPECT_EQ(gauges[15], 2.0f) << heldFrames;
+        // Ended, and not taken up again while the button is still held.
+        for (u32 frame = 16; frame < 26; ++frame) EXPECT_EQ(actions[frame], u32(kActionNeutral)) << heldFrames;
+        EXPECT_FALSE(effect[16]) << heldFrames;
+        EXPECT_EQ(S().guardBreak, 1u) << heldFrames;
+        // 0.125 s of reload a frame: eight frames at 2.0, then the cool-down drain.
+        for (u32 frame = 16; frame < 24; ++frame) EXPECT_EQ(gauges[frame], 2.0f) << frame << " " << heldFrames;
+        EXPECT_NEAR(gauges[24], 2.0f - 0.125f * 0.4f, 1e-6f) << heldFrames;
+        EXPECT_NEAR(gauges[25], 2.0f - 0.25f * 0.4f, 1e-6f) << heldFrames;
     }
-    // Frame 15 fills the gauge to GUARDTIME: still guarding, the break raised.
-    EXPECT_EQ(actions[15], u32(kActionGuard));
-    EXPECT_TRUE(effect[0] && effect[15]);
-    EXPECT_EQ(gauges[15], 2.0f);
-    EXPECT_EQ(actions[16], u32(kActionNeutral));
-    EXPECT_FALSE(effect[16]);
-    EXPECT_EQ(S().guardBreak, 1u);
-    // 0.125 s of reload a frame: eight frames at 2.0, then the cool-down drain.
-    for (u32 frame = 16; frame < 24; ++frame) EXPECT_EQ(gauges[frame], 2.0f) << frame;
-    EXPECT_NEAR(gauges[24], 2.0f - 0.125f * 0.4f, 1e-6f);
-    EXPECT_NEAR(gauges[25], 2.0f - 0.25f * 0.4f, 1e-6f);
+}
+
+// A spark starts from a clean slate of hits: no roll count, damage type or
+// knock power left from the reaction it breaks out of (SPARKB) or from
+// earlier (SPARKA).
+TEST_F(UpdateTest, ASparkStartsFromAZeroRollCount)
+{
+    for (const u32 from : {u32(kActionNeutral), u32(kActionHitReaction)}) {
+        MakeFighter();
+        SetFrameTime(50);
+        Ready();
+        S().action = from;
+        S().moveHit.rollCount = 2, S().damageType = 5, S().knockPower = 1.5f;
+        const InputPacket chord = Pressing({23, 24, 25});
+        c_->ApplyInputPacket(&chord);
+        c_->Update(0);
+        ASSERT_EQ(S().action, u32(kActionSpark)) << from;
+        EXPECT_EQ(S().sparkKind, from == kActionHitReaction ? 1u : 0u) << from;
+        EXPECT_EQ(S().moveHit.rollCount, 0u) << from;
+        EXPECT_EQ(S().damageType, 0u) << from;
+        EXPECT_EQ(S().knockPower, 0.0f) << from;
+    }
 }
 
 // A card's restriction status (which holds the tension low) lets the

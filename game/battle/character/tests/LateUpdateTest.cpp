@@ -12,6 +12,8 @@
 #include "game/battle/object/Weapon.h"
 #include "game/battle/object/tests/EventCameraSamples.h"
 
+#include <algorithm>
+
 namespace {
 
 using namespace character_test;
@@ -319,6 +321,60 @@ TEST_F(LateUpdateTest, TheShootOutViewsAndItsEscape)
     EXPECT_EQ(Camera(*f).GetState().eyeAnchor.x, 3.0f);
 }
 
+// The approach leaves a magic square every SLIDEMAGICSQUAREPLAYINTERVAL;
+// once firing, the view stands at the pair's midpoint and swings: the pitch
+// between the shoot-out row's vertical limits (-30, 30) by the sine of the
+// clock x SHOOTOUTVERTICALWIDTH, the yaw at its rotation speed (360 a
+// second) times the clock.
+TEST_F(LateUpdateTest, TheShootOutApproachLeavesMagicSquaresAndTheFiringViewSwings)
+{
+    auto f = Fighter({});
+    CharacterValues& v = f->GetParameter()->values;
+    v.shootOut.time = 100, v.shootOut.verticalWidth = 90;
+    v.general.slideAcceleration = 4;          // a metre a quarter-second frame
+    v.general.slideMagicSquarePlayInterval = 0.4f;
+    f->GetStatus()->effects[FindEffectKey("EFCSLIDEMAGICSQUARE")] = &container_;
+    // 3.5 beyond the radius: a few frames of approach.
+    auto rival = Fighter({0, 0, -(v.shootOut.radius + 3.5f)}, 1, 1);
+    ASSERT_EQ(f->StartShootOut(rival.get()), 1u);
+    rival->GetStatus()->action = kActionShootOut;
+    rival->GetStatus()->lockedTargetId = f->GetId();
+    auto squares = [&] {
+        u32 n = 0;
+        for (CEffect* e = effects_.GetFirstEffect(); e; e = e->GetNext()) n += e->GetDefinition() != nullptr;
+        return n;
+    };
+    auto frame = [&] { f->Update(0), f->PostUpdate(0), f->LateUpdate(0); };
+    std::vector<u32> played;
+    while (f->GetStatus()->turnShoot && played.size() < 40) {
+        frame();
+        played.push_back(squares());
+    }
+    ASSERT_EQ(f->GetStatus()->turnShoot, 0u);   // placed at the radius
+    // The timer starts at 0 and reaches the interval every second frame;
+    // the frame that places the fighter plays none.
+    ASSERT_GE(played.size(), 4u);
+    for (u32 i = 0; i + 1 < played.size(); ++i) EXPECT_EQ(played[i], i / 2) << i;
+    EXPECT_EQ(played.back(), played[played.size() - 2]);
+    EXPECT_EQ(Camera(*f).GetMode(), kCameraShootOut);
+    const CVector3 midpoint = (*f->GetPosition() + *rival->GetPosition()) * 0.5f;
+    // The next steps see the clock a quarter second further each.
+    for (u32 i = 0; i < 3; ++i) {
+        const f32 clock = 0.25f * f32(played.size() + i);
+        const f32 pitch = -30.0f + 60.0f * (SinF(clock * 90.0f * kDegToRad) + 1.0f) * 0.5f;
+        const f32 yaw = FmodF(360.0f * clock, 360.0f);
+        frame();
+        const CCameraState& c = Camera(*f).GetState();
+        EXPECT_NEAR(c.pitch, pitch, 1e-3f) << clock;
+        EXPECT_NEAR(c.yaw, yaw, 1e-3f) << clock;
+        // The anchors start each frame at the midpoint and chase the fighter
+        // for one frame's step of the view's update.
+        EXPECT_LT((c.targetAnchor - midpoint).Length(), 0.3f) << clock;
+        EXPECT_LT((c.eyeAnchor - midpoint).Length(), 0.3f) << clock;
+    }
+    EXPECT_EQ(squares(), played.back());   // none while firing
+}
+
 // The volley of the firing phase wears the rival down but never defeats it;
 // the start clears a mash count left from an earlier shoot-out, and each
 // frame shakes the pad.
@@ -346,6 +402,82 @@ TEST_F(LateUpdateTest, TheShootOutVolleyIsNotLethalAndStartsFromAZeroMashCount)
     EXPECT_EQ(f->GetStatus()->action, kActionShootOut);
     EXPECT_EQ(f->GetInput().vibrationLeft, 12345u);
     EXPECT_EQ(f->GetInput().vibrationRight, 12345u);
+}
+
+// Voices and sound effects play at the camera's reference point (the eye's
+// anchor, which chases the fighter) and follow it, not the fighter; a new
+// camera hands the old one's sounds to the fighter.
+TEST_F(LateUpdateTest, VoicesAndSoundsFollowTheCamerasReferencePoint)
+{
+    auto f = Fighter({0, 0, 0});
+    VoiceBench bench;
+    bench.Give(*f->GetStatus());
+    bench.GiveSoundEffects(*f->GetStatus());
+    CharacterStatus& s = *f->GetStatus();
+    const CVector3* anchor = &Camera(*f).GetState().eyeAnchor;
+    ASSERT_EQ(f->GetSoundPoint(), anchor);
+    ASSERT_EQ(f->PlaySound(FindVoiceKey("VOICESHOOT")), 1u);
+    const SoundVoice* voice = s.voices[s.lastVoice]->GetVoice(s.voiceIndex);
+    ASSERT_NE(voice, nullptr);
+    EXPECT_EQ(voice->follow, anchor);
+    ASSERT_EQ(f->PlayHitSound(1, 1), 1u);
+    const SoundVoice* effect = s.soundEffects[character_slots::kSeSlashSmallDamage]->GetVoice(0);
+    EXPECT_EQ(effect->follow, anchor);
+    // The fighter moves away; the anchor, and so the sounds, follow it.
+    const CVector3 away(0, 0, -20);
+    f->SetPosition(&away);
+    for (u32 i = 0; i < 4; ++i) Frame(*f);
+    EXPECT_LT(anchor->z, -1.0f);
+    EXPECT_EQ(voice->follow, anchor);
+    // A camera made again: its sounds follow the fighter, not the old anchor.
+    ASSERT_EQ(f->CreateCameraController(), 1);
+    EXPECT_EQ(voice->follow, f->GetPosition());
+    EXPECT_EQ(effect->follow, f->GetPosition());
+    EXPECT_EQ(f->GetSoundPoint(), &Camera(*f).GetState().eyeAnchor);
+    f.reset();
+}
+
+// A charged shot shakes the stage (message 43 to group 2 with the shooter's
+// slot, not to the scene or the fighters) and vibrates the pad; a tap does
+// neither. So does every frame of a shoot-out.
+TEST_F(LateUpdateTest, AChargedShotShakesTheStageAndVibratesThePad)
+{
+    battle_test::FakeStage stage;
+    battle_test::FakeFighter bystander(CVector3(0, 0, -10));
+    struct Row {
+        const char* name;
+        u32 held;   // quarter-second frames before the release
+        f32 chargeTime;
+        bool charged;
+    } const rows[] = {{"a tap", 1, 0.5f, false}, {"a frame short", 2, 0.75f, false},
+        {"held to CHARGETIME exactly", 2, 0.5f, true}};
+    for (const Row& r : rows) {
+        auto f = Fighter({}, 3);
+        CharacterValues& v = f->GetParameter()->values;
+        v.shots[0].chargeTime = v.shots[2].chargeTime = r.chargeTime;
+        v.body.smallPadVibrationPow = 12345;
+        stage.shakes.clear(), bystander.received.clear(), scene_.asked.clear();
+        const InputPacket shot = {{0x80, 0}, 0, 0}, none = {};   // bit 7: code 24
+        for (u32 i = 0; i < r.held; ++i) f->ApplyInputPacket(&shot), Frame(*f);
+        f->ApplyInputPacket(&none), Frame(*f);
+        ASSERT_EQ(f->GetStatus()->action, kActionShoot) << r.name;
+        EXPECT_EQ(f->GetStatus()->barrageSlot, r.charged ? 2u : 0u) << r.name;
+        EXPECT_EQ(stage.shakes, r.charged ? std::vector<u32>{3} : std::vector<u32>{}) << r.name;
+        EXPECT_EQ(bystander.Count(kMsgSmallShake), 0u) << r.name;
+        EXPECT_EQ(std::count(scene_.asked.begin(), scene_.asked.end(), u32(kMsgSmallShake)), 0) << r.name;
+        EXPECT_EQ(f->GetInput().vibrationLeft, r.charged ? 12345u : 0u) << r.name;
+        EXPECT_EQ(f->GetInput().vibrationRight, r.charged ? 12345u : 0u) << r.name;
+    }
+    // The shoot-out: one shake a frame, with the slot.
+    auto f = Fighter({}, 2);
+    auto rival = Fighter({0, 0, -f->GetParameter()->values.shootOut.radius}, 1, 1);
+    ASSERT_EQ(f->StartShootOut(rival.get()), 1u);
+    rival->GetStatus()->action = kActionShootOut;
+    rival->GetStatus()->lockedTargetId = f->GetId();
+    stage.shakes.clear();
+    for (u32 i = 0; i < 3; ++i) Frame(*f);
+    EXPECT_EQ(stage.shakes, (std::vector<u32>{2, 2, 2}));
+    EXPECT_EQ(bystander.Count(kMsgSmallShake), 0u);
 }
 
 }  // namespace

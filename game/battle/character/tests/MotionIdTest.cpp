@@ -24,17 +24,7 @@ protected:
     void SetUp() override
     {
         ScriptedFighterTest::SetUp();
-        std::vector<std::string> all;
-        for (const CharacterKeyDefault& motion : kMotionKeys) all.push_back(motion.value);
-        setting_test::WriteBytes("Full.mdl", fighter_test::FighterModel(all));
-        fighter_test::FighterFiles files = fighter_test::FighterFiles::Plain("Full");
-        files.model = "Full.mdl";
-        ASSERT_TRUE(fighter_test::FighterParameter(files).Save("Chr_Full.txt"));
-        auto* model = new CMesh();
-        ASSERT_EQ(model_test::ReadInto(setting_test::ReadBytes("Full.mdl").value_or(""), *model), 1);
-        model->SetName("Data/Full.mdl");
-        void* slot = model;
-        resources_.GetModelList()->Add(&slot);
+        AddFullFighter();
     }
     // The full model's fighter or the test model's.
     void Make(bool full)

@@ -262,6 +262,7 @@ public:
             return 1;
         case kMsgStageMoveTest: return moveHit;
         case kMsgStageBoxTest: return outside;
+        case kMsgSmallShake: shakes.push_back(*reinterpret_cast<const u32*>(parameter)); return 1;
         default: return 0;
         }
         *reinterpret_cast<CEffectContainer**>(parameter) = container;
@@ -272,6 +273,7 @@ public:
     CVector3 cameraFrontOffset, cloudOffset;
     f32 cloudInterval = -1;   // below 0: left unanswered
     u32 moveHit = 0, outside = 0;   // answers to the move and box tests
+    std::vector<u32> shakes;        // the fighter slot of each message 43
 };
 
 // A registry of the test's own with a fake scene as handler; the global one

@@ -29,14 +29,15 @@ using namespace scene_test;
 // it. Tests that compare two runs hold their first against a stored hash
 // too: a change that alters both runs alike (fused multiply-add switched on,
 // another library's sine) passes their comparison and must fail here.
-constexpr u64 kCpuBattleFinalHash = 0xf2e85c823876aeb1;
+constexpr u64 kCpuBattleFinalHash = 0xf4a442e054aab004;
 // The battle's seed. The computer casts its climax card only at an open
 // rival with the right draw, its high-tension card only at a far one, and
 // dashes only on two lucky draws; a defeat and a knock-down need the right
-// hits to land. Few seeds bring all about (seeds 1 to 16 tried: 2, 15 near
-// it). When a change of behaviour leaves a counter at 0, try the next seeds
+// hits to land. Few seeds bring all about (once the close attacks lunged
+// along their pitch, seeds 1 to 165 tried: 50, 83, 92, 116, 134, 141 and 149
+// did). When a change of behaviour leaves a counter at 0, try the next seeds
 // before suspecting it.
-constexpr u32 kCpuBattleSeed = 2;
+constexpr u32 kCpuBattleSeed = 50;
 
 // The state after the 2,000 recorded frames of the replay test below, held
 // for the same reason and renewed the same way: a change that alters the
