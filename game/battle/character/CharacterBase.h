@@ -63,6 +63,9 @@ struct CharacterCreateRecord {
     u32 padInput = 1;                // the pad drives this fighter
     u32 lockOnType = 0, computerLevel = 0;
     u32 livesRule = 0, sharedGroupBullets = 0, characterSetting = 0;   // option words 4, 8, 9
+    // 1: a defeat spends a life of the team, and the fighter gets up again
+    // while its team has lives left; 0: a defeat is final.
+    u32 revival = 0;
     u8 radarType = 0;                // 0 fixed, 1 rotating (the HUD's)
     u8 cameraSide = 0;               // the camera's side: 1 right, else left
     u8 guardCorrection = 0;

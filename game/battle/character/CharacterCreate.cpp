@@ -54,6 +54,7 @@ void CCharacterBase::TakeCreationValues(const CharacterCreateRecord* entry)
     s.characterCount = entry->characterCount;
     s.training = entry->training;
     s.livesRule = entry->livesRule;
+    s.revival = entry->revival;
     s.sharedGroupBullets = entry->sharedGroupBullets;
     s.characterSetting = entry->characterSetting;
     s.screenshot = entry->screenshot;

@@ -359,6 +359,9 @@ u32 CBattleScene::SetupCharacter(u32 index, CharacterCreateRecord* record, const
     record->lockOnType = entry->lockOnType;
     const CBattleOption& option = m_setup->option;
     record->livesRule = option.livesRule;
+    // Under the lives rule a defeat spends a life and the fighter revives
+    // while its team has some; the results count lives by those defeats.
+    record->revival = option.livesRule ? 1 : 0;
     record->radarType = entry->radarType;
     record->sharedGroupBullets = option.sharedGroupBullets;
     record->characterSetting = option.characterSetting;

@@ -108,6 +108,7 @@ TEST_F(BattleSceneLocalEntryTest, InitializationBlockCarriesTheWholeEntry)
     EXPECT_EQ(r.characterCount, 3u);
     EXPECT_EQ(r.training, 1u);
     EXPECT_EQ(r.livesRule, 1u);
+    EXPECT_EQ(r.revival, 1u);
     EXPECT_EQ(r.sharedGroupBullets, 1u);
     EXPECT_EQ(r.characterSetting, 7u);
     EXPECT_EQ(r.radarType, 1u);
@@ -118,6 +119,14 @@ TEST_F(BattleSceneLocalEntryTest, InitializationBlockCarriesTheWholeEntry)
     EXPECT_EQ(r.skills[1], 0u);
     EXPECT_EQ(r.skills[2], 12u);
     EXPECT_EQ(r.carriedLife, 1.0f);   // no survival run
+    // Any nonzero lives-rule word is the rule, as the results read it; the
+    // fighters get up under it only.
+    for (const auto& [rule, revival] : {std::pair{2u, 1u}, std::pair{0u, 0u}}) {
+        scene.GetSetup()->option.livesRule = rule;
+        CharacterCreateRecord again;
+        ASSERT_EQ(scene.SetupCharacter(1, &again, &scene.GetSetup()->entries[2], 3), 1u);
+        EXPECT_EQ(again.revival, revival) << rule;
+    }
     EXPECT_EQ(scene.SetupCharacter(1, nullptr, &e, 3), 0u);
     EXPECT_EQ(scene.SetupCharacter(1, &r, nullptr, 3), 0u);
 

@@ -365,4 +365,106 @@ TEST_F(BattleSceneTest, FightersFallingInOneFrameEndTheBattleAsItsResultSays)
     }
 }
 
+// Fells fighter i of scene with one hit no HP survives.
+void Fell(CBattleScene& scene, u32 i)
+{
+    CCharacter* c = scene.GetCharacter(i);
+    CCharacterAction::Hit hit{};
+    hit.damage = 1e7f;
+    hit.damageType = 1;
+    hit.canKill = 1;
+    hit.sourceDirection = CVector3(0, 0, 1);
+    ASSERT_EQ(static_cast<CCharacterAction*>(c)->TakeHit(hit), 1) << i;
+    ASSERT_EQ(c->GetStatus()->action, u32(kActionDefeated)) << i;
+    EXPECT_EQ(c->GetStatus()->hp, 0) << i;
+}
+
+// The lives rule through the battle scene: fighter 1 (team 1) falls, then
+// fighter 3, its teammate. Under the rule each defeat spends a life of
+// team 1 and the fallen fighter gets up while the team has one left; the
+// battle ends when team 1's lives are spent. Without it lives are never
+// spent, nobody gets up, and the battle ends when team 1 has nobody
+// standing. The same extra life on both sides of the rule.
+TEST_F(BattleSceneTest, UnderTheLivesRuleDefeatsSpendLivesAndFightersGetUpWhileSomeAreLeft)
+{
+    const struct {
+        const char* name;
+        u32 livesRule, extraLives;
+        u32 defeats;             // counted by each fighter's fall
+        i32 livesAfterFirst[2];  // of teams 0 and 1
+        u32 overAfterFirst;
+        u32 revives;             // fighter 1 gets up
+        i32 livesAtEnd[2];
+    } rows[] = {
+        {"no lives rule", 0, 1, 0, {2, 2}, 0, 0, {2, 2}},
+        {"lives rule, no extra life", 1, 0, 1, {1, 0}, 1, 0, {1, 0}},
+        {"lives rule, one extra life", 1, 1, 1, {2, 1}, 0, 1, {2, 0}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        FreshRegistry();
+        CBattleSetup* setup = CpuSetup();
+        setup->option.livesRule = r.livesRule;
+        setup->option.extraLives = r.extraLives;
+        CBattleScene scene(&app_);
+        ASSERT_EQ(scene.Load(setup), 1u);
+        ASSERT_EQ(scene.GetCharacterCount(), 4u);
+        for (u32 i = 0; i < 4; ++i) EXPECT_EQ(scene.GetCharacter(i)->GetStatus()->revival, r.livesRule) << i;
+        // Past the fade and the start stun: the fighters are free.
+        for (u32 f = 0; f < 250; ++f) ASSERT_EQ(scene.Update(0), 1);
+        ASSERT_LE(scene.GetTimer(), 0.0f);
+        ASSERT_EQ(scene.IsOver(), 0u);
+        for (u32 team = 0; team < 2; ++team) ASSERT_EQ(scene.GetTeamLives(team), i32(r.extraLives) + 1) << team;
+
+        CCharacter* first = scene.GetCharacter(1);
+        Fell(scene, 1);
+        ASSERT_FALSE(HasFatalFailure());
+        EXPECT_EQ(first->GetDefeatCount(), r.defeats);
+        ASSERT_EQ(scene.Update(0), 1);
+        for (u32 team = 0; team < 2; ++team) EXPECT_EQ(scene.GetTeamLives(team), r.livesAfterFirst[team]) << team;
+        EXPECT_EQ(scene.IsOver(), r.overAfterFirst);
+        const CharacterStatus& s = *first->GetStatus();
+        const CharacterValues& v = first->GetParameter()->values;
+        if (r.revives) {
+            // Up again (the data's models have no down motions, so on the
+            // first frame), one frame of ADDHPSPEED into its HP, invincible
+            // for a while.
+            EXPECT_EQ(s.action, u32(kActionNeutral));
+            EXPECT_EQ(s.hp, i32(GetFrameTime() * v.body.addHpSpeed));
+            EXPECT_GT(s.hp, 0);
+            EXPECT_GT(s.timers.invincibility, 0.0f);
+        } else {
+            EXPECT_EQ(s.action, u32(kActionDefeated));
+            EXPECT_EQ(s.hp, 0);
+        }
+        // A second on: the defeat was spent once; a fighter that stayed down
+        // stays down.
+        for (u32 f = 0; f < 55; ++f) ASSERT_EQ(scene.Update(0), 1);
+        EXPECT_EQ(first->GetDefeatCount(), r.defeats);
+        EXPECT_EQ(scene.GetTeamLives(1), r.livesAfterFirst[1]);
+        EXPECT_EQ(s.action == kActionDefeated, !r.revives);
+
+        if (!scene.IsOver()) {
+            Fell(scene, 3);
+            ASSERT_FALSE(HasFatalFailure());
+            EXPECT_EQ(scene.GetCharacter(3)->GetDefeatCount(), r.defeats);
+            ASSERT_EQ(scene.Update(0), 1);
+        }
+        EXPECT_EQ(scene.IsOver(), 1u);
+        for (u32 team = 0; team < 2; ++team) EXPECT_EQ(scene.GetTeamLives(team), r.livesAtEnd[team]) << team;
+        EXPECT_EQ(scene.GetResult(0), kResultWin);
+        EXPECT_EQ(scene.GetResult(1), kResultLoss);
+        // Team 1 is spent: whoever of it lies down stays down.
+        for (u32 f = 0; f < 60; ++f) ASSERT_EQ(scene.Update(0), 1);
+        if (!r.revives) {
+            EXPECT_EQ(s.action, u32(kActionDefeated));
+        }
+        if (!r.overAfterFirst) {
+            EXPECT_EQ(scene.GetCharacter(3)->GetStatus()->action, u32(kActionDefeated));
+        }
+        for (u32 i = 0; i < 4; ++i)
+            EXPECT_EQ(scene.GetConsole(i)->GetState()->GetResult(), i % 2 ? kResultLoss : kResultWin) << i;
+    }
+}
+
 }  // namespace
