@@ -274,6 +274,11 @@ u32 CBattleScene::LoadFighter(u32 entryIndex, CBattleEntry& entry, u32& humans)
     } else if (const CTensionFile* chosen = ChooseTension(entryIndex, entry)) {
         tension = std::make_unique<CTensionFile>(*chosen);
     }
+    // A fighter whose music has no script follows an empty one (the normal
+    // level throughout), never none: its replay can only hold a script, and
+    // a fighter without one would keep the low level it starts with, so
+    // the recording and its playback would part at the first frame.
+    if (!tension) tension = std::make_unique<CTensionFile>();
 
     const bool human = entry.kind < CBattleEntry::kKindComputer;
     CCharacter* character = human
@@ -443,10 +448,10 @@ u32 CBattleScene::StartRecording()
     CReplaySetupRecord record(*m_setup);
     if (!m_replay->WriteRecord(record)) return 0;
     for (u32 i = 0; i < m_characters.GetCount(); ++i) {
+        // Every fighter has a script (an empty one when its music has none),
+        // so playback reads one track per fighter.
         const CTensionFile* tension = GetCharacter(i)->GetTensionFile();
-        // A fighter without a script records an empty one, so playback
-        // reads one track per fighter.
-        if (!m_replay->WriteTrack(tension ? *tension : CTensionFile())) return 0;
+        if (!tension || !m_replay->WriteTrack(*tension)) return 0;
     }
     return 1;
 }

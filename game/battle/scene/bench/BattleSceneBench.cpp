@@ -126,9 +126,11 @@ void BM_ComputerBattleFrame(benchmark::State& state)
 }
 BENCHMARK(BM_ComputerBattleFrame)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// A 200-second battle recorded for its first 10,800 frames, once.
-bool RecordThreeMinutes(World& w)
+// A 200-second battle recorded for its first 10,800 frames, once; its
+// state after them, which each playback must reach again.
+bool RecordThreeMinutes(World& w, u64* finalHash)
 {
+    static u64 hash = 0;
     static const bool recorded = [&w] {
         CBattleSetup* setup = CpuSetup(777);
         setup->option.timeSetting = 1;
@@ -136,8 +138,10 @@ bool RecordThreeMinutes(World& w)
         CBattleScene scene(&w.app);
         if (!scene.Load(setup) || !scene.GetReplay()) return false;
         for (u32 f = 0; f < kReplayFrames; ++f) scene.Update(0);
+        hash = scene.HashState().Value();
         return scene.GetReplay()->Finish(ReplaySlotPath(w.user.Path(), 1)) == 1;
     }();
+    *finalHash = hash;
     return recorded;
 }
 
@@ -145,7 +149,8 @@ bool RecordThreeMinutes(World& w)
 void BM_ReplayThreeMinutes(benchmark::State& state)
 {
     World& w = TheWorld();
-    if (!w.ok || !RecordThreeMinutes(w)) return state.SkipWithError("the replay was not recorded");
+    u64 recordedHash = 0;
+    if (!w.ok || !RecordThreeMinutes(w, &recordedHash)) return state.SkipWithError("the replay was not recorded");
     u64 frames = 0;
     f64 seconds = 0.0;
     for (auto _ : state) {
@@ -158,6 +163,8 @@ void BM_ReplayThreeMinutes(benchmark::State& state)
         for (u32 f = 0; f < kReplayFrames; ++f) scene.Update(0);
         frames += kReplayFrames;
         seconds += Seconds(start);
+        // A playback that parts from its recording times another battle.
+        if (scene.HashState().Value() != recordedHash) return state.SkipWithError("the playback left its recording");
     }
     FrameCounters(state, seconds, frames);
     state.counters["seconds_per_replay"] = seconds / f64(state.iterations());

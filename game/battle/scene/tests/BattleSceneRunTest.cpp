@@ -468,3 +468,98 @@ TEST_F(BattleSceneTest, UnderTheLivesRuleDefeatsSpendLivesAndFightersGetUpWhileS
 }
 
 }  // namespace
+
+namespace {
+
+using namespace scene_test;
+
+// An all-computer battle: what the replay of one must give again.
+struct ComputerReplayCase {
+    const char* name;
+    bool script;   // whether the music has a tension script
+    // The recorded battle, as it played out.
+    u32 frameOver;
+    u32 shots[4], defeats[4];
+    u32 results[2];
+    u64 finalHash;   // held and renewed as kCpuBattleFinalHash above
+};
+
+void PrintTo(const ComputerReplayCase& c, std::ostream* os) { *os << c.name; }
+
+// Both battles end by time; with this seed one fighter falls in the first and
+// one of each team in the second.
+constexpr u32 kComputerReplaySeed = 12;
+
+class ComputerReplayTest : public BattleSceneTest, public testing::WithParamInterface<ComputerReplayCase> {
+protected:
+    // Runs the battle to its end and two seconds on, the music playing.
+    BattleRun Run(CBattleScene& scene)
+    {
+        return RunBattle(scene, 120, 7000, [&](u32 f) {
+            if (f) PlayFrameOfSound(scene, null_, f - 1);
+        });
+    }
+
+    static std::vector<u32> Counters(const CBattleScene& scene, u32 counter)
+    {
+        std::vector<u32> values;
+        for (u32 i = 0; i < scene.GetCharacterCount(); ++i)
+            values.push_back(scene.GetCharacter(i)->GetStatisticCounter(counter));
+        return values;
+    }
+};
+
+// No computer's input is stored: the playback makes every choice of every
+// fighter again from the set-up, the seed, the tension scripts and the
+// recorded music times, and must come to the recorded state at every frame,
+// the same shots, the same fallen fighters and the same end. A music
+// without a script gives each fighter an empty one, as its replay holds it.
+TEST_P(ComputerReplayTest, PlaybackGivesTheRecordedBattle)
+{
+    const ComputerReplayCase& c = GetParam();
+    if (!c.script) app_.musicTension = nullptr;
+    BattleRun recorded;
+    {
+        CBattleScene scene(&app_);
+        CBattleSetup* setup = CpuSetup(kComputerReplaySeed);
+        setup->recordReplay = 1;
+        ASSERT_EQ(scene.Load(setup), 1u);
+        ASSERT_NE(scene.GetReplay(), nullptr);
+        recorded = Run(scene);
+        const std::vector<u32> shots = Counters(scene, kStatShots), defeats = Counters(scene, kStatDefeats);
+        // It ran to the end of its 100 s, and fell out as it did.
+        EXPECT_EQ(recorded.frameOver, c.frameOver);
+        EXPECT_EQ(shots, std::vector<u32>(std::begin(c.shots), std::end(c.shots)));
+        EXPECT_EQ(defeats, std::vector<u32>(std::begin(c.defeats), std::end(c.defeats)));
+        EXPECT_EQ(scene.GetResult(0), c.results[0]);
+        EXPECT_EQ(scene.GetResult(1), c.results[1]);
+        EXPECT_EQ(recorded.hashes.back().Value(), c.finalHash)
+            << std::hex << "final hash 0x" << recorded.hashes.back().Value();
+        ASSERT_EQ(scene.GetReplay()->Finish(ReplaySlotPath(folder_.Path(), 4)), 1);
+    }
+
+    // The application now offers the other script: the replay's own holds.
+    app_.musicTension = c.script ? nullptr : &tension_;
+    CBattleScene scene(&app_);
+    CBattleSetup* setup = CpuSetup(1);   // the replay's own set-up replaces it
+    setup->replayMode = 1;
+    setup->replayNumber = 4;
+    ASSERT_EQ(scene.Load(setup), 1u);
+    const BattleRun played = Run(scene);
+    EXPECT_EQ(FirstDifference(recorded.hashes, played.hashes), "");
+    EXPECT_EQ(played.frameOver, c.frameOver);
+    EXPECT_EQ(Counters(scene, kStatShots), std::vector<u32>(std::begin(c.shots), std::end(c.shots)));
+    EXPECT_EQ(Counters(scene, kStatDefeats), std::vector<u32>(std::begin(c.defeats), std::end(c.defeats)));
+    EXPECT_EQ(scene.GetResult(0), c.results[0]);
+    EXPECT_EQ(scene.GetResult(1), c.results[1]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Music, ComputerReplayTest,
+    testing::Values(
+        ComputerReplayCase{"WithItsScript", true, 5556, {26, 14, 20, 33}, {0, 1, 1, 0}, {kResultLoss, kResultWin},
+            0x5cbed7c1190fa202},
+        ComputerReplayCase{"WithoutAScript", false, 5556, {27, 17, 18, 29}, {0, 1, 1, 0}, {kResultLoss, kResultWin},
+            0x359f32075058145d}),
+    [](const testing::TestParamInfo<ComputerReplayCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
