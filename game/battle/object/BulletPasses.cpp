@@ -230,8 +230,30 @@ void PairGrid::Build(const std::vector<PairKey>& keys)
             std::sort(m_partners.data() + m_rowStart[i], m_partners.data() + m_rowStart[i + 1]);
 }
 
+// Whether the grid built from built still holds every pair of keys whose
+// boxes meet: the same number of bullets, each index of the same owner and
+// partner flag, each box a box (no axis turned inside out) inside the one
+// it was built from. Boxes inside boxes meet only where those met, so a
+// row of the old grid, held to the new boxes, is the row a new grid gives.
+// The second pass finds this after bullets that met no other only shrank
+// their swept boxes to where they stopped.
+bool GridStillHolds(const std::vector<PairKey>& built, const std::vector<PairKey>& keys)
+{
+    if (built.size() != keys.size()) return false;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const PairKey& b = built[i];
+        const PairKey& k = keys[i];
+        if (b.owner != k.owner || b.partner != k.partner) return false;
+        for (int a = 0; a < 3; ++a) {
+            if (k.box[a] > k.box[3 + a] || k.box[a] < b.box[a] || k.box[3 + a] > b.box[3 + a]) return false;
+        }
+    }
+    return true;
+}
+
 struct PairScratch {
     std::vector<PairKey> keys;
+    std::vector<PairKey> built;   // the keys the grid was last built from
     PairGrid grid;
 };
 
@@ -276,7 +298,11 @@ void WalkPairs(CBulletList& list, BulletPairWalk walk, BulletPassCounts* counts,
         std::memcpy(k.box, b->GetGridBox(), sizeof k.box);
         s.keys.push_back(k);
     }
-    s.grid.Build(s.keys);
+    const bool reused = GridStillHolds(s.built, s.keys);
+    if (!reused) {
+        s.grid.Build(s.keys);
+        s.built = s.keys;
+    }
     const u32 n = u32(s.keys.size());
     CBullet* const last = n ? s.keys[n - 1].bullet : nullptr;
     u64 walked = 0, called = 0;
@@ -287,7 +313,14 @@ void WalkPairs(CBulletList& list, BulletPairWalk walk, BulletPassCounts* counts,
         // The first bullet's own gate tests hold for its whole row: only a
         // contact could change them, and none happens while they fail.
         const bool live = a->GetRecord() && a->CanHit() && s.keys[i].partner;
-        if (live) {
+        if (live && reused) {
+            const i32* box = s.keys[i].box;
+            for (const u32* j = s.grid.begin(i); j != s.grid.end(i); ++j) {
+                if (!BoxesMeet(box, s.keys[*j].box)) continue;
+                call(a, s.keys[*j].bullet);
+                ++called;
+            }
+        } else if (live) {
             for (const u32* j = s.grid.begin(i); j != s.grid.end(i); ++j) call(a, s.keys[*j].bullet);
             called += u64(s.grid.end(i) - s.grid.begin(i));
         }
