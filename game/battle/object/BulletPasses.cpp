@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 CBulletList::~CBulletList() { DeleteAll(); }
@@ -95,6 +96,20 @@ u32 CellHash(i32 x, i32 y, i32 z)
     return h ^ (h >> 12);
 }
 
+// Sorts [from, to): insertion for the few elements a bucket or a row
+// nearly always holds, std::sort past that. The same order either way.
+template <class T>
+void SortFew(T* from, T* to)
+{
+    if (to - from > 16) return std::sort(from, to);
+    for (T* i = from + 1; i < to; ++i) {
+        const T v = *i;
+        T* j = i;
+        for (; j != from && v < j[-1]; --j) *j = j[-1];
+        *j = v;
+    }
+}
+
 template <class Visit>
 void ForEachCell(const i32* box, Visit visit)
 {
@@ -136,6 +151,7 @@ private:
 
     std::vector<u32> m_start;   // bucket -> its first entry, one past the last bucket too
     std::vector<u32> m_fill;
+    std::vector<u32> m_cellBucket;
     std::vector<Entry> m_entries;
     std::vector<u32> m_big;     // partners kept out of the grid
     std::vector<u8> m_isBig;
@@ -195,18 +211,28 @@ void PairGrid::Build(const std::vector<PairKey>& keys)
     while (buckets < entries) buckets *= 2;
     const u32 mask = buckets - 1;
     m_start.assign(buckets + 1, 0);
+    // Each cell's bucket, in the order the second walk visits the cells.
+    m_cellBucket.resize(entries);
+    u32* bucketOf = m_cellBucket.data();
     const auto inGrid = [&](u32 i) { return keys[i].partner && !m_isBig[i]; };
-    for (u32 i = 0; i < n; ++i)
-        if (inGrid(i)) ForEachCell(keys[i].box, [&](i32 x, i32 y, i32 z) { ++m_start[(CellHash(x, y, z) & mask) + 1]; });
+    for (u32 i = 0; i < n; ++i) {
+        if (!inGrid(i)) continue;
+        ForEachCell(keys[i].box, [&](i32 x, i32 y, i32 z) {
+            const u32 b = CellHash(x, y, z) & mask;
+            *bucketOf++ = b;
+            ++m_start[b + 1];
+        });
+    }
     for (u32 b = 0; b < buckets; ++b) m_start[b + 1] += m_start[b];
     m_fill.assign(m_start.begin(), m_start.end() - 1);
     m_entries.resize(entries);
+    bucketOf = m_cellBucket.data();
     for (u32 i = 0; i < n; ++i) {
         if (!inGrid(i)) continue;
         const i32* box = keys[i].box;
         ForEachCell(box, [&](i32 x, i32 y, i32 z) {
             const u32 atMin = (x == box[0] ? 1u : 0u) | (y == box[1] ? 2u : 0u) | (z == box[2] ? 4u : 0u);
-            m_entries[m_fill[CellHash(x, y, z) & mask]++] = {{x, y, z}, keys[i].owner, i, atMin};
+            m_entries[m_fill[*bucketOf++]++] = {{x, y, z}, keys[i].owner, i, atMin};
         });
     }
     m_pairs.clear();
@@ -214,7 +240,7 @@ void PairGrid::Build(const std::vector<PairKey>& keys)
         Entry* from = m_entries.data() + m_start[b];
         Entry* to = m_entries.data() + m_start[b + 1];
         if (to - from < 2) continue;
-        std::sort(from, to);
+        SortFew(from, to);
         PairBucket(from, to);
     }
     PairBig(keys);
@@ -227,7 +253,7 @@ void PairGrid::Build(const std::vector<PairKey>& keys)
     for (size_t p = 0; p < m_pairs.size(); p += 2) m_partners[m_fill[m_pairs[p]]++] = m_pairs[p + 1];
     for (u32 i = 0; i < n; ++i)
         if (m_rowStart[i + 1] - m_rowStart[i] > 1)
-            std::sort(m_partners.data() + m_rowStart[i], m_partners.data() + m_rowStart[i + 1]);
+            SortFew(m_partners.data() + m_rowStart[i], m_partners.data() + m_rowStart[i + 1]);
 }
 
 // Whether the grid built from built still holds every pair of keys whose
@@ -299,10 +325,7 @@ void WalkPairs(CBulletList& list, BulletPairWalk walk, BulletPassCounts* counts,
         s.keys.push_back(k);
     }
     const bool reused = GridStillHolds(s.built, s.keys);
-    if (!reused) {
-        s.grid.Build(s.keys);
-        s.built = s.keys;
-    }
+    if (!reused) s.grid.Build(s.keys);
     const u32 n = u32(s.keys.size());
     CBullet* const last = n ? s.keys[n - 1].bullet : nullptr;
     u64 walked = 0, called = 0;
@@ -340,6 +363,9 @@ void WalkPairs(CBulletList& list, BulletPairWalk walk, BulletPassCounts* counts,
             ++called;
         }
     }
+    // The keys the grid was built from are kept; the next walk's are made
+    // in the other vector.
+    if (!reused) std::swap(s.built, s.keys);
     if (counts) {
         counts->bulletPairs += walked;
         counts->gatedPairs += called;
