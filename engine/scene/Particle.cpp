@@ -37,6 +37,30 @@ void WalkParticles(CEffectController* controller, CParticle* head, CObjectBase* 
     }
 }
 
+// A turn matrix whose rows 0..2 turn nothing (ones on the diagonal, zeros
+// of either sign off it) and whose row 3 is +0: TransformCoord by it sums
+// each component with zeros and a +0 last, which for finite components
+// leaves every one as it is but a -0, which becomes +0.
+bool IsPlainTurn(const CMatrix& m)
+{
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            if (m.m[r][c] != (r == c ? 1.0f : 0.0f)) return false;
+        }
+    }
+    const f32 zero = 0.0f;
+    return std::memcmp(m.m[3], &zero, sizeof zero) == 0 && std::memcmp(m.m[3] + 1, &zero, sizeof zero) == 0 &&
+           std::memcmp(m.m[3] + 2, &zero, sizeof zero) == 0;
+}
+
+bool IsFinite(const CVector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// What TransformCoord by a plain turn gives for a finite vector.
+CVector3 Unturned(const CVector3& v)
+{
+    return CVector3(v.x == 0.0f ? 0.0f : v.x, v.y == 0.0f ? 0.0f : v.y, v.z == 0.0f ? 0.0f : v.z);
+}
+
 CVector4 Clamp01(const CVector4& c)
 {
     CVector4 out = c;
@@ -169,16 +193,19 @@ void CParticle::Motion(f32 age)
     // Most particles do not spin: their turn is the same matrix every frame.
     static const CVector3 kNoTurn(0.0f, 0.0f, 0.0f);
     static const CMatrix kNoSpin = CMatrix().RotationEuler(&kNoTurn);
+    static const bool kNoSpinIsPlain = IsPlainTurn(kNoSpin);
     const CVector3 spun = s.spin * age;
+    const bool spins = std::memcmp(&spun, &kNoTurn, sizeof spun) != 0;
     CMatrix spin(CMatrix::kUnset);
-    if (std::memcmp(&spun, &kNoTurn, sizeof spun) == 0) spin = kNoSpin;
-    else spin.RotationEuler(&spun);
+    if (spins) spin.RotationEuler(&spun);
 
     const bool freePosition = released || (flags & kPlaceReleasePosition);
     if (freePosition || m_owner) {
         m_displacement = m_startOffset + m_velocity * age;
         m_displacement.y += age * age * s.acceleration * 0.5f;
-        m_displacement.TransformCoord(spin);
+        if (spins) m_displacement.TransformCoord(spin);
+        else if (kNoSpinIsPlain && IsFinite(m_displacement)) m_displacement = Unturned(m_displacement);
+        else m_displacement.TransformCoord(kNoSpin);
         m_localPosition = m_displacement + (freePosition ? m_originPosition : *m_owner->GetPosition());
     }
     if (released || (flags & kPlaceReleaseRotation)) m_rotation = m_originRotation + m_rotationOffset;
