@@ -143,6 +143,7 @@ i32 CParticle::Init(CEffectObject* definition, CEffectController* controller, CE
     m_originRotationMatrix = node->GetRotationMatrix();
     m_originScalingMatrix = node->GetScalingMatrix();
     m_originWorld = *node->GetWorldMatrix();
+    m_originIdentity = node->GetIdentityMatrices();
 
     if (ns.resourceKind == kEffectKindModel && definition->GetModel())
         m_animationController = effect_model::CreateController(definition->GetModel());
@@ -226,8 +227,8 @@ void CParticle::Matrices()
     const u32 flags = ns.flags;
     const bool released = flags & kPlaceReleased;
     const bool noRotation = flags & kPlaceNoOwnRotation;
-    const CMatrix& nodeRotation =
-        (released || (flags & kPlaceReleaseRotation)) ? m_originRotationMatrix : m_node->GetRotationMatrix();
+    const bool keepRotation = released || (flags & kPlaceReleaseRotation);
+    const CMatrix& nodeRotation = keepRotation ? m_originRotationMatrix : m_node->GetRotationMatrix();
 
     CMatrix world;
     if (noRotation) {
@@ -250,12 +251,19 @@ void CParticle::Matrices()
     // A particle only shows: a product with the identity (the common
     // unscaled, unturned node) is left out, which changes at most the sign
     // of a zero.
-    const auto times = [](const CMatrix& a, const CMatrix& b) {
-        return b.IsIdentity() ? a : a.IsIdentity() ? b : a * b;
+    // The node's matrices say whether they are the identity: a known one
+    // is not compared again (an identity a gives b, whichever the test
+    // finds first, as both are then the same bits).
+    const auto times = [](const CMatrix& a, const CMatrix& b, bool aIdentity, bool bIdentity) {
+        return aIdentity ? b : bIdentity ? a : b.IsIdentity() ? a : a.IsIdentity() ? b : a * b;
     };
-    world = times(keepScaling ? m_originScalingMatrix : m_node->GetScalingMatrix(), world);
-    if (!noRotation) world = times(world, nodeRotation);
-    world = times(world, keepPosition ? m_originTranslation : m_node->GetTranslationMatrix());
+    const u8 nodeIdentity = m_node->GetIdentityMatrices();
+    const auto identity = [&](bool kept, u8 bit) { return ((kept ? m_originIdentity : nodeIdentity) & bit) != 0; };
+    world = times(keepScaling ? m_originScalingMatrix : m_node->GetScalingMatrix(), world,
+        identity(keepScaling, CEffect::kIdentityScaling), false);
+    if (!noRotation) world = times(world, nodeRotation, false, identity(keepRotation, CEffect::kIdentityRotation));
+    world = times(world, keepPosition ? m_originTranslation : m_node->GetTranslationMatrix(), false,
+        identity(keepPosition, CEffect::kIdentityTranslation));
     m_world = world;
     m_world.GetTranslation(&m_position);
     if (ns.radiusFactor != 0.0f) m_sphereRadius = ns.radiusFactor * m_world.ScalingPart().MaxAbsComponent();
