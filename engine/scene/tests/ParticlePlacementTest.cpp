@@ -220,3 +220,36 @@ TEST_F(ParticlePlacement, FlagsThatTurnFaceAndAimParticles)
     node = node->GetNext();
     EXPECT_NEAR(node->GetFirstParticle()->GetLocalPosition().Length(), 1.0f, 1e-5f);
 }
+
+// The flags a node keeps of its matrices say what the matrices are, after
+// each placement: at the origin, unturned and unscaled all three are the
+// identity; each of a move, a turn and a size change clears its own, and
+// going back sets it again.
+TEST_F(ParticlePlacement, ANodeKnowsWhichOfItsMatricesAreTheIdentity)
+{
+    Sprite("plain", 0);
+    CVector3 at(0, 0, 0), turn(0, 0, 0), size(1, 1, 1);
+    CVector4 colour(1, 1, 1, 1);
+    CEffect* e = container_.PlayFull(&controller_, &at, &turn, &size, &colour, 0.0f, 0, 1, nullptr, nullptr);
+    const struct {
+        CVector3 at, turn, size;
+    } frames[] = {
+        {{0, 0, 0}, {0, 0, 0}, {1, 1, 1}},
+        {{3, 0, 0}, {0, 0, 0}, {1, 1, 1}},
+        {{0, 0, 0}, {0, 45, 0}, {1, 1, 1}},
+        {{0, 0, 0}, {0, 0, 0}, {1, 2, 1}},
+        {{0, -1, 2}, {10, 0, 5}, {0.5f, 0.5f, 0.5f}},
+        {{0, 0, 0}, {0, 0, 0}, {1, 1, 1}},
+    };
+    for (const auto& f : frames) {
+        at = f.at;
+        turn = f.turn;
+        size = f.size;
+        Run(e, 1);
+        const u8 bits = e->GetIdentityMatrices();
+        EXPECT_EQ((bits & CEffect::kIdentityTranslation) != 0, e->GetTranslationMatrix().IsIdentity());
+        EXPECT_EQ((bits & CEffect::kIdentityRotation) != 0, e->GetRotationMatrix().IsIdentity());
+        EXPECT_EQ((bits & CEffect::kIdentityScaling) != 0, e->GetScalingMatrix().IsIdentity());
+        EXPECT_EQ(bits == 7, f.at.x == 0 && f.at.y == 0 && f.turn.y == 0 && f.turn.x == 0 && f.size.y == 1);
+    }
+}
