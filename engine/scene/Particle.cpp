@@ -251,18 +251,23 @@ void CParticle::Matrices()
     // A particle only shows: a product with the identity (the common
     // unscaled, unturned node) is left out, which changes at most the sign
     // of a zero.
-    // The node's matrices say whether they are the identity: a known one
-    // is not compared again (an identity a gives b, whichever the test
-    // finds first, as both are then the same bits).
-    const auto times = [](const CMatrix& a, const CMatrix& b, bool aIdentity, bool bIdentity) {
-        return aIdentity ? b : bIdentity ? a : b.IsIdentity() ? a : a.IsIdentity() ? b : a * b;
+    // The node's matrices say whether they are the identity, so only the
+    // particle's own is compared (an identity a gives b, whichever the test
+    // finds first, as both are then the same bits). A first element other
+    // than 1 settles the comparison at once.
+    const auto isIdentity = [](const CMatrix& m) { return m.m[0][0] == 1.0f && m.IsIdentity(); };
+    const auto nodeTimes = [&](const CMatrix& a, bool aIdentity, const CMatrix& b) {
+        return aIdentity ? b : isIdentity(b) ? a : a * b;
+    };
+    const auto timesNode = [&](const CMatrix& a, const CMatrix& b, bool bIdentity) {
+        return bIdentity ? a : isIdentity(a) ? b : a * b;
     };
     const u8 nodeIdentity = m_node->GetIdentityMatrices();
     const auto identity = [&](bool kept, u8 bit) { return ((kept ? m_originIdentity : nodeIdentity) & bit) != 0; };
-    world = times(keepScaling ? m_originScalingMatrix : m_node->GetScalingMatrix(), world,
-        identity(keepScaling, CEffect::kIdentityScaling), false);
-    if (!noRotation) world = times(world, nodeRotation, false, identity(keepRotation, CEffect::kIdentityRotation));
-    world = times(world, keepPosition ? m_originTranslation : m_node->GetTranslationMatrix(), false,
+    world = nodeTimes(keepScaling ? m_originScalingMatrix : m_node->GetScalingMatrix(),
+        identity(keepScaling, CEffect::kIdentityScaling), world);
+    if (!noRotation) world = timesNode(world, nodeRotation, identity(keepRotation, CEffect::kIdentityRotation));
+    world = timesNode(world, keepPosition ? m_originTranslation : m_node->GetTranslationMatrix(),
         identity(keepPosition, CEffect::kIdentityTranslation));
     m_world = world;
     m_world.GetTranslation(&m_position);
