@@ -197,8 +197,8 @@ void CParticle::Motion(f32 age)
     static const bool kNoSpinIsPlain = IsPlainTurn(kNoSpin);
     const CVector3 spun = s.spin * age;
     const bool spins = std::memcmp(&spun, &kNoTurn, sizeof spun) != 0;
-    CMatrix spin(CMatrix::kUnset);
-    if (spins) spin.RotationEuler(&spun);
+    // Order 0: RotationEuler.
+    const CMatrix& spin = spins ? effect_math::SharedRotation(effect_math::RotationSlot::kSpin, spun, 0) : kNoSpin;
 
     const bool freePosition = released || (flags & kPlaceReleasePosition);
     if (freePosition || m_owner) {
