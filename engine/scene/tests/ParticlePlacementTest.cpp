@@ -3,11 +3,13 @@
 // face, aim or release them.
 #include "engine/core/Random.h"
 #include "engine/graphics/Texture.h"
+#include "engine/scene/EffectMath.h"
 #include "engine/scene/tests/EffectTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 using effect_test::ExpectNear;
 using effect_test::NewObject;
@@ -251,5 +253,36 @@ TEST_F(ParticlePlacement, ANodeKnowsWhichOfItsMatricesAreTheIdentity)
         EXPECT_EQ((bits & CEffect::kIdentityRotation) != 0, e->GetRotationMatrix().IsIdentity());
         EXPECT_EQ((bits & CEffect::kIdentityScaling) != 0, e->GetScalingMatrix().IsIdentity());
         EXPECT_EQ(bits == 7, f.at.x == 0 && f.at.y == 0 && f.turn.y == 0 && f.turn.x == 0 && f.size.y == 1);
+    }
+}
+
+// The shared last rotation of each slot gives what building the rotation
+// gives, bit for bit, however the callers take turns: the same angles in
+// another order, a -0 for a +0, the other slot in between.
+TEST(SharedRotation, GivesTheRotationBuiltForTheseAnglesAndOrder)
+{
+    using effect_math::RotationSlot;
+    const struct {
+        RotationSlot slot;
+        CVector3 degrees;
+        u32 order;
+    } calls[] = {
+        {RotationSlot::kPlacement, {10, 20, 30}, 0},
+        {RotationSlot::kPlacement, {10, 20, 30}, 0},
+        {RotationSlot::kPlacement, {10, 20, 30}, 2},
+        {RotationSlot::kSpin, {10, 20, 30}, 0},
+        {RotationSlot::kPlacement, {10, 20, 30}, 2},
+        {RotationSlot::kSpin, {0, 0, 0}, 0},
+        {RotationSlot::kSpin, {-0.0f, 0, 0}, 0},
+        {RotationSlot::kPlacement, {0, 90, -0.0f}, 8},
+        {RotationSlot::kPlacement, {0, 90, 0}, 8},
+        {RotationSlot::kSpin, {45, -45, 180}, 32},
+        {RotationSlot::kPlacement, {0, 90, 0}, 8},
+    };
+    for (const auto& c : calls) {
+        const CMatrix want = effect_math::RotationByOrder(c.degrees, c.order);
+        const CMatrix& got = effect_math::SharedRotation(c.slot, c.degrees, c.order);
+        EXPECT_EQ(std::memcmp(&got, &want, sizeof want), 0)
+            << u32(c.slot) << ": " << c.degrees.x << " " << c.degrees.y << " " << c.degrees.z << " order " << c.order;
     }
 }
