@@ -224,6 +224,9 @@ void CEffect::Place()
     m_scalingMatrix.SetScaling(&m_placeScaling);
     m_translation = CMatrix(&m_placePosition);
     m_placement = m_scalingMatrix * m_rotationMatrix * m_translation;
+    m_identityMatrices = u8((m_translation.IsIdentity() ? kIdentityTranslation : 0) |
+                            (m_rotationMatrix.IsIdentity() ? kIdentityRotation : 0) |
+                            (m_scalingMatrix.IsIdentity() ? kIdentityScaling : 0));
 }
 
 // ------------------------------------------------------------------ keys

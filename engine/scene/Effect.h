@@ -128,6 +128,11 @@ public:
     const CMatrix& GetRotationMatrix() const { return m_rotationMatrix; }
     const CMatrix& GetScalingMatrix() const { return m_scalingMatrix; }
     const CMatrix& GetPlacementMatrix() const { return m_placement; }
+    // Which of the translation, rotation and scaling matrices are the
+    // identity bit for bit (kIdentityTranslation and so on), as of the last
+    // placement.
+    static constexpr u8 kIdentityTranslation = 1, kIdentityRotation = 2, kIdentityScaling = 4;
+    u8 GetIdentityMatrices() const { return m_identityMatrices; }
     f32 GetParticleCursor() const { return m_particleCursor; }
     f32 GetSoundCursor() const { return m_soundCursor; }
 
@@ -160,6 +165,7 @@ private:
     effect_math::RotationCache m_rotationCache, m_placeRotationCache;
     CMatrix m_scalingMatrix;
     CMatrix m_placement;
+    u8 m_identityMatrices = kIdentityTranslation | kIdentityRotation | kIdentityScaling;
     i32 m_animation = 0;
     f32 m_particleCursor = 0.0f;
     f32 m_soundCursor = 0.0f;

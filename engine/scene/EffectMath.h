@@ -27,6 +27,29 @@ inline CMatrix RotationByOrder(const CVector3& degrees, u32 order)
     return m;
 }
 
+// Where the last rotation this thread built is kept, one place per kind
+// of caller, so callers that take turns do not push out each other's.
+enum class RotationSlot : u32 { kPlacement, kSpin, kCount };
+
+// RotationByOrder, taken from the last one built for slot when the angles
+// and order are the same bits: the particles a node emits at one key turn
+// alike, and the nodes of one effect often do too.
+inline const CMatrix& SharedRotation(RotationSlot slot, const CVector3& degrees, u32 order)
+{
+    struct Built {
+        CVector3 degrees;
+        u32 order = ~0u;   // no order: the first call builds
+        CMatrix matrix;
+    };
+    thread_local Built built[u32(RotationSlot::kCount)];
+    Built& b = built[u32(slot)];
+    if (order != b.order || std::memcmp(&degrees, &b.degrees, sizeof degrees) != 0) {
+        b.degrees = degrees, b.order = order;
+        b.matrix = RotationByOrder(degrees, order);
+    }
+    return b.matrix;
+}
+
 // The last rotation built and the angles and order it was built from: most
 // particles and nodes keep their angles frame after frame, and the same
 // bits in give the same matrix out.
@@ -35,7 +58,7 @@ struct RotationCache {
     {
         if (order != m_order || std::memcmp(&degrees, &m_degrees, sizeof degrees) != 0) {
             m_degrees = degrees, m_order = order;
-            m_matrix = RotationByOrder(degrees, order);
+            m_matrix = SharedRotation(RotationSlot::kPlacement, degrees, order);
         }
         return m_matrix;
     }

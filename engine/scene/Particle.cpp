@@ -37,6 +37,30 @@ void WalkParticles(CEffectController* controller, CParticle* head, CObjectBase* 
     }
 }
 
+// A turn matrix whose rows 0..2 turn nothing (ones on the diagonal, zeros
+// of either sign off it) and whose row 3 is +0: TransformCoord by it sums
+// each component with zeros and a +0 last, which for finite components
+// leaves every one as it is but a -0, which becomes +0.
+bool IsPlainTurn(const CMatrix& m)
+{
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            if (m.m[r][c] != (r == c ? 1.0f : 0.0f)) return false;
+        }
+    }
+    const f32 zero = 0.0f;
+    return std::memcmp(m.m[3], &zero, sizeof zero) == 0 && std::memcmp(m.m[3] + 1, &zero, sizeof zero) == 0 &&
+           std::memcmp(m.m[3] + 2, &zero, sizeof zero) == 0;
+}
+
+bool IsFinite(const CVector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// What TransformCoord by a plain turn gives for a finite vector.
+CVector3 Unturned(const CVector3& v)
+{
+    return CVector3(v.x == 0.0f ? 0.0f : v.x, v.y == 0.0f ? 0.0f : v.y, v.z == 0.0f ? 0.0f : v.z);
+}
+
 CVector4 Clamp01(const CVector4& c)
 {
     CVector4 out = c;
@@ -119,6 +143,7 @@ i32 CParticle::Init(CEffectObject* definition, CEffectController* controller, CE
     m_originRotationMatrix = node->GetRotationMatrix();
     m_originScalingMatrix = node->GetScalingMatrix();
     m_originWorld = *node->GetWorldMatrix();
+    m_originIdentity = node->GetIdentityMatrices();
 
     if (ns.resourceKind == kEffectKindModel && definition->GetModel())
         m_animationController = effect_model::CreateController(definition->GetModel());
@@ -169,16 +194,19 @@ void CParticle::Motion(f32 age)
     // Most particles do not spin: their turn is the same matrix every frame.
     static const CVector3 kNoTurn(0.0f, 0.0f, 0.0f);
     static const CMatrix kNoSpin = CMatrix().RotationEuler(&kNoTurn);
+    static const bool kNoSpinIsPlain = IsPlainTurn(kNoSpin);
     const CVector3 spun = s.spin * age;
-    CMatrix spin(CMatrix::kUnset);
-    if (std::memcmp(&spun, &kNoTurn, sizeof spun) == 0) spin = kNoSpin;
-    else spin.RotationEuler(&spun);
+    const bool spins = std::memcmp(&spun, &kNoTurn, sizeof spun) != 0;
+    // Order 0: RotationEuler.
+    const CMatrix& spin = spins ? effect_math::SharedRotation(effect_math::RotationSlot::kSpin, spun, 0) : kNoSpin;
 
     const bool freePosition = released || (flags & kPlaceReleasePosition);
     if (freePosition || m_owner) {
         m_displacement = m_startOffset + m_velocity * age;
         m_displacement.y += age * age * s.acceleration * 0.5f;
-        m_displacement.TransformCoord(spin);
+        if (spins) m_displacement.TransformCoord(spin);
+        else if (kNoSpinIsPlain && IsFinite(m_displacement)) m_displacement = Unturned(m_displacement);
+        else m_displacement.TransformCoord(kNoSpin);
         m_localPosition = m_displacement + (freePosition ? m_originPosition : *m_owner->GetPosition());
     }
     if (released || (flags & kPlaceReleaseRotation)) m_rotation = m_originRotation + m_rotationOffset;
@@ -199,8 +227,8 @@ void CParticle::Matrices()
     const u32 flags = ns.flags;
     const bool released = flags & kPlaceReleased;
     const bool noRotation = flags & kPlaceNoOwnRotation;
-    const CMatrix& nodeRotation =
-        (released || (flags & kPlaceReleaseRotation)) ? m_originRotationMatrix : m_node->GetRotationMatrix();
+    const bool keepRotation = released || (flags & kPlaceReleaseRotation);
+    const CMatrix& nodeRotation = keepRotation ? m_originRotationMatrix : m_node->GetRotationMatrix();
 
     CMatrix world;
     if (noRotation) {
@@ -223,12 +251,24 @@ void CParticle::Matrices()
     // A particle only shows: a product with the identity (the common
     // unscaled, unturned node) is left out, which changes at most the sign
     // of a zero.
-    const auto times = [](const CMatrix& a, const CMatrix& b) {
-        return b.IsIdentity() ? a : a.IsIdentity() ? b : a * b;
+    // The node's matrices say whether they are the identity, so only the
+    // particle's own is compared (an identity a gives b, whichever the test
+    // finds first, as both are then the same bits). A first element other
+    // than 1 settles the comparison at once.
+    const auto isIdentity = [](const CMatrix& m) { return m.m[0][0] == 1.0f && m.IsIdentity(); };
+    const auto nodeTimes = [&](const CMatrix& a, bool aIdentity, const CMatrix& b) {
+        return aIdentity ? b : isIdentity(b) ? a : a * b;
     };
-    world = times(keepScaling ? m_originScalingMatrix : m_node->GetScalingMatrix(), world);
-    if (!noRotation) world = times(world, nodeRotation);
-    world = times(world, keepPosition ? m_originTranslation : m_node->GetTranslationMatrix());
+    const auto timesNode = [&](const CMatrix& a, const CMatrix& b, bool bIdentity) {
+        return bIdentity ? a : isIdentity(a) ? b : a * b;
+    };
+    const u8 nodeIdentity = m_node->GetIdentityMatrices();
+    const auto identity = [&](bool kept, u8 bit) { return ((kept ? m_originIdentity : nodeIdentity) & bit) != 0; };
+    world = nodeTimes(keepScaling ? m_originScalingMatrix : m_node->GetScalingMatrix(),
+        identity(keepScaling, CEffect::kIdentityScaling), world);
+    if (!noRotation) world = timesNode(world, nodeRotation, identity(keepRotation, CEffect::kIdentityRotation));
+    world = timesNode(world, keepPosition ? m_originTranslation : m_node->GetTranslationMatrix(),
+        identity(keepPosition, CEffect::kIdentityTranslation));
     m_world = world;
     m_world.GetTranslation(&m_position);
     if (ns.radiusFactor != 0.0f) m_sphereRadius = ns.radiusFactor * m_world.ScalingPart().MaxAbsComponent();

@@ -142,6 +142,7 @@ private:
     CMatrix m_originScalingMatrix;
     CMatrix m_originWorld;
     CMatrix m_drawMatrix;
+    u8 m_originIdentity = 0;   // CEffect::GetIdentityMatrices of the node at birth
 
     CEffectObject* m_definition = nullptr;
     CEffectController* m_controller = nullptr;

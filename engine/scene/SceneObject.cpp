@@ -4,6 +4,7 @@
 #include "engine/graphics/Texture.h"
 
 #include <algorithm>
+#include <typeinfo>
 
 namespace {
 
@@ -148,7 +149,7 @@ i32 CSceneObject::Initialize(intptr_t argument)
     return 1;
 }
 
-u32 CSceneObject::Update(u32 argument)
+void CSceneObject::Evaluate()
 {
     const f32 t = m_settings.time;
     const u32 mode = m_settings.evaluationMode;
@@ -178,7 +179,11 @@ u32 CSceneObject::Update(u32 argument)
     m_screen.rotation = o.rotation + rotation.z;
     m_screen.colour = o.colour.Modulate(colour);
     m_screen.rect = AddRects(o.rect, rect);
+}
 
+u32 CSceneObject::Update(u32 argument)
+{
+    Evaluate();
     u32 result = 1;
     for (u32 i = 0; i < GetChildCount(); ++i) {
         if (CSceneObject* child = GetChild(i)) result = child->Update(argument) && result;
@@ -186,21 +191,20 @@ u32 CSceneObject::Update(u32 argument)
     return result;
 }
 
-u32 CSceneObject::ApplyParent(const CLayerState* parent, const CLayerState* scene, u32 fit, u32 keepAspect)
+void CSceneObject::Place(const CLayerState& parent, const CLayerState* scene, u32 fit, u32 keepAspect)
 {
-    if (!parent) return 0;
     if (scene) {
         m_scene = *scene;
         m_fit = *scene;
         if (!fit) {
             m_fit.scaleX = m_fit.scaleY = 1.0f;
         } else if (keepAspect) {
-            m_fit.scaleX = m_fit.scaleY = std::min(parent->scaleX, parent->scaleY);
+            m_fit.scaleX = m_fit.scaleY = std::min(parent.scaleX, parent.scaleY);
         }
     }
     // Top-level layers are placed by the fitted scene, children by their
     // parent's screen state.
-    const CLayerState& p = parent == scene ? m_fit : *parent;
+    const CLayerState& p = &parent == scene ? m_fit : parent;
 
     const f32 x = m_screen.position.x * p.scaleX;
     const f32 y = m_screen.position.y * p.scaleY;
@@ -232,10 +236,40 @@ u32 CSceneObject::ApplyParent(const CLayerState* parent, const CLayerState* scen
 
     m_screen.rotation += p.rotation;
     m_screen.colour *= p.colour;
+}
 
+u32 CSceneObject::ApplyParent(const CLayerState* parent, const CLayerState* scene, u32 fit, u32 keepAspect)
+{
+    if (!parent) return 0;
+    Place(*parent, scene, fit, keepAspect);
     u32 result = 1;
     for (u32 i = 0; i < GetChildCount(); ++i) {
         if (CSceneObject* child = GetChild(i)) result = child->ApplyParent(&m_screen, scene, fit, keepAspect) && result;
+    }
+    return result;
+}
+
+u32 CSceneObject::UpdatePlaced(u32 argument, const CLayerState& parent, const CLayerState* scene, u32 fit, u32 keepAspect)
+{
+    // A layer of a derived class takes the two walks through its own
+    // Update and ApplyParent.
+    if (typeid(*this) != typeid(CSceneObject)) {
+        const u32 result = Update(argument);
+        ApplyParent(&parent, scene, fit, keepAspect);
+        return result;
+    }
+    // A layer's evaluation reads nothing a placement writes, and a child's
+    // placement reads only its parent's placed state: one walk, each layer
+    // evaluated and placed before its children, ends where the two walks do.
+    Evaluate();
+    Place(parent, scene, fit, keepAspect);
+    const CResourceList* children = m_children;
+    if (!children) return 1;
+    u32 result = 1;
+    const u32 count = children->GetCount();
+    for (u32 i = 0; i < count; ++i) {
+        if (CSceneObject* child = LayerAt(children, i))
+            result = child->UpdatePlaced(argument, m_screen, scene, fit, keepAspect) && result;
     }
     return result;
 }

@@ -124,6 +124,14 @@ public:
     // children's results.
     virtual u32 ApplyParent(const CLayerState* parent, const CLayerState* scene, u32 fit, u32 keepAspect);
 
+    // This class's Update(argument) and then its ApplyParent(&parent, ...),
+    // in one walk over the layers instead of two, with the same states at
+    // the end; the AND of the evaluation results. A layout's frame calls it.
+    // A layer of a derived class gets its own Update and ApplyParent, one
+    // after the other, so an override is called as before (though one below
+    // a plain layer finds its parent already placed).
+    u32 UpdatePlaced(u32 argument, const CLayerState& parent, const CLayerState* scene, u32 fit, u32 keepAspect);
+
     // -- What scenes call. --
 
     void SetVisible(u32 visible) { m_settings.visible = visible; }
@@ -233,6 +241,12 @@ private:
     u32 LoadFromBytes(const u8* data, size_t size, size_t* used);
     bool WriteRecord(host::kernel::File& file) const;
     u32 BuildGroupAt(const CPSDReader* layout, const CPSDReader* atlas, CTexture* texture, u32* index, u32 depth);
+    // The tracks evaluated into the animated and screen states (Update
+    // without the children).
+    void Evaluate();
+    // The screen state placed in parent's frame (ApplyParent without the
+    // children).
+    void Place(const CLayerState& parent, const CLayerState* scene, u32 fit, u32 keepAspect);
     // This layer's own drawn rectangle, without its children.
     CRect4 OwnRect() const;
 

@@ -56,8 +56,7 @@ i32 CSceneResource::Update(u32 argument)
     for (u32 i = 0; i < GetLayerCount(); ++i) {
         CSceneObject* layer = GetLayer(i);
         if (!layer) continue;
-        result = layer->Update(argument) && result;
-        layer->ApplyParent(&m_state, &m_state, m_fit, m_keepAspect);
+        result = layer->UpdatePlaced(argument, m_state, &m_state, m_fit, m_keepAspect) && result;
     }
     return result;
 }

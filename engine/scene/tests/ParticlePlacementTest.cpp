@@ -3,11 +3,13 @@
 // face, aim or release them.
 #include "engine/core/Random.h"
 #include "engine/graphics/Texture.h"
+#include "engine/scene/EffectMath.h"
 #include "engine/scene/tests/EffectTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 using effect_test::ExpectNear;
 using effect_test::NewObject;
@@ -219,4 +221,68 @@ TEST_F(ParticlePlacement, FlagsThatTurnFaceAndAimParticles)
     EXPECT_NEAR(node->GetFirstParticle()->GetLocalPosition().Length(), std::fabs(1.0f - 2.0f * age), 1e-5f);
     node = node->GetNext();
     EXPECT_NEAR(node->GetFirstParticle()->GetLocalPosition().Length(), 1.0f, 1e-5f);
+}
+
+// The flags a node keeps of its matrices say what the matrices are, after
+// each placement: at the origin, unturned and unscaled all three are the
+// identity; each of a move, a turn and a size change clears its own, and
+// going back sets it again.
+TEST_F(ParticlePlacement, ANodeKnowsWhichOfItsMatricesAreTheIdentity)
+{
+    Sprite("plain", 0);
+    CVector3 at(0, 0, 0), turn(0, 0, 0), size(1, 1, 1);
+    CVector4 colour(1, 1, 1, 1);
+    CEffect* e = container_.PlayFull(&controller_, &at, &turn, &size, &colour, 0.0f, 0, 1, nullptr, nullptr);
+    const struct {
+        CVector3 at, turn, size;
+    } frames[] = {
+        {{0, 0, 0}, {0, 0, 0}, {1, 1, 1}},
+        {{3, 0, 0}, {0, 0, 0}, {1, 1, 1}},
+        {{0, 0, 0}, {0, 45, 0}, {1, 1, 1}},
+        {{0, 0, 0}, {0, 0, 0}, {1, 2, 1}},
+        {{0, -1, 2}, {10, 0, 5}, {0.5f, 0.5f, 0.5f}},
+        {{0, 0, 0}, {0, 0, 0}, {1, 1, 1}},
+    };
+    for (const auto& f : frames) {
+        at = f.at;
+        turn = f.turn;
+        size = f.size;
+        Run(e, 1);
+        const u8 bits = e->GetIdentityMatrices();
+        EXPECT_EQ((bits & CEffect::kIdentityTranslation) != 0, e->GetTranslationMatrix().IsIdentity());
+        EXPECT_EQ((bits & CEffect::kIdentityRotation) != 0, e->GetRotationMatrix().IsIdentity());
+        EXPECT_EQ((bits & CEffect::kIdentityScaling) != 0, e->GetScalingMatrix().IsIdentity());
+        EXPECT_EQ(bits == 7, f.at.x == 0 && f.at.y == 0 && f.turn.y == 0 && f.turn.x == 0 && f.size.y == 1);
+    }
+}
+
+// The shared last rotation of each slot gives what building the rotation
+// gives, bit for bit, however the callers take turns: the same angles in
+// another order, a -0 for a +0, the other slot in between.
+TEST(SharedRotation, GivesTheRotationBuiltForTheseAnglesAndOrder)
+{
+    using effect_math::RotationSlot;
+    const struct {
+        RotationSlot slot;
+        CVector3 degrees;
+        u32 order;
+    } calls[] = {
+        {RotationSlot::kPlacement, {10, 20, 30}, 0},
+        {RotationSlot::kPlacement, {10, 20, 30}, 0},
+        {RotationSlot::kPlacement, {10, 20, 30}, 2},
+        {RotationSlot::kSpin, {10, 20, 30}, 0},
+        {RotationSlot::kPlacement, {10, 20, 30}, 2},
+        {RotationSlot::kSpin, {0, 0, 0}, 0},
+        {RotationSlot::kSpin, {-0.0f, 0, 0}, 0},
+        {RotationSlot::kPlacement, {0, 90, -0.0f}, 8},
+        {RotationSlot::kPlacement, {0, 90, 0}, 8},
+        {RotationSlot::kSpin, {45, -45, 180}, 32},
+        {RotationSlot::kPlacement, {0, 90, 0}, 8},
+    };
+    for (const auto& c : calls) {
+        const CMatrix want = effect_math::RotationByOrder(c.degrees, c.order);
+        const CMatrix& got = effect_math::SharedRotation(c.slot, c.degrees, c.order);
+        EXPECT_EQ(std::memcmp(&got, &want, sizeof want), 0)
+            << u32(c.slot) << ": " << c.degrees.x << " " << c.degrees.y << " " << c.degrees.z << " order " << c.order;
+    }
 }

@@ -73,7 +73,7 @@ CObjectDivision* CBullet::Live(u32 id)
 {
     if (id == 0) return nullptr;
     const CObjectRegistry* registry = GetObjectRegistry();
-    return registry ? dynamic_cast<CObjectDivision*>(registry->Find(id)) : nullptr;
+    return registry ? AsObjectDivision(registry->Find(id)) : nullptr;
 }
 
 f32 CBullet::Dt() const { return GetFrameTime(); }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 CBulletList::~CBulletList() { DeleteAll(); }
@@ -95,6 +96,20 @@ u32 CellHash(i32 x, i32 y, i32 z)
     return h ^ (h >> 12);
 }
 
+// Sorts [from, to): insertion for the few elements a bucket or a row
+// nearly always holds, std::sort past that. The same order either way.
+template <class T>
+void SortFew(T* from, T* to)
+{
+    if (to - from > 16) return std::sort(from, to);
+    for (T* i = from + 1; i < to; ++i) {
+        const T v = *i;
+        T* j = i;
+        for (; j != from && v < j[-1]; --j) *j = j[-1];
+        *j = v;
+    }
+}
+
 template <class Visit>
 void ForEachCell(const i32* box, Visit visit)
 {
@@ -136,6 +151,7 @@ private:
 
     std::vector<u32> m_start;   // bucket -> its first entry, one past the last bucket too
     std::vector<u32> m_fill;
+    std::vector<u32> m_cellBucket;
     std::vector<Entry> m_entries;
     std::vector<u32> m_big;     // partners kept out of the grid
     std::vector<u8> m_isBig;
@@ -195,18 +211,28 @@ void PairGrid::Build(const std::vector<PairKey>& keys)
     while (buckets < entries) buckets *= 2;
     const u32 mask = buckets - 1;
     m_start.assign(buckets + 1, 0);
+    // Each cell's bucket, in the order the second walk visits the cells.
+    m_cellBucket.resize(entries);
+    u32* bucketOf = m_cellBucket.data();
     const auto inGrid = [&](u32 i) { return keys[i].partner && !m_isBig[i]; };
-    for (u32 i = 0; i < n; ++i)
-        if (inGrid(i)) ForEachCell(keys[i].box, [&](i32 x, i32 y, i32 z) { ++m_start[(CellHash(x, y, z) & mask) + 1]; });
+    for (u32 i = 0; i < n; ++i) {
+        if (!inGrid(i)) continue;
+        ForEachCell(keys[i].box, [&](i32 x, i32 y, i32 z) {
+            const u32 b = CellHash(x, y, z) & mask;
+            *bucketOf++ = b;
+            ++m_start[b + 1];
+        });
+    }
     for (u32 b = 0; b < buckets; ++b) m_start[b + 1] += m_start[b];
     m_fill.assign(m_start.begin(), m_start.end() - 1);
     m_entries.resize(entries);
+    bucketOf = m_cellBucket.data();
     for (u32 i = 0; i < n; ++i) {
         if (!inGrid(i)) continue;
         const i32* box = keys[i].box;
         ForEachCell(box, [&](i32 x, i32 y, i32 z) {
             const u32 atMin = (x == box[0] ? 1u : 0u) | (y == box[1] ? 2u : 0u) | (z == box[2] ? 4u : 0u);
-            m_entries[m_fill[CellHash(x, y, z) & mask]++] = {{x, y, z}, keys[i].owner, i, atMin};
+            m_entries[m_fill[*bucketOf++]++] = {{x, y, z}, keys[i].owner, i, atMin};
         });
     }
     m_pairs.clear();
@@ -214,7 +240,7 @@ void PairGrid::Build(const std::vector<PairKey>& keys)
         Entry* from = m_entries.data() + m_start[b];
         Entry* to = m_entries.data() + m_start[b + 1];
         if (to - from < 2) continue;
-        std::sort(from, to);
+        SortFew(from, to);
         PairBucket(from, to);
     }
     PairBig(keys);
@@ -227,11 +253,33 @@ void PairGrid::Build(const std::vector<PairKey>& keys)
     for (size_t p = 0; p < m_pairs.size(); p += 2) m_partners[m_fill[m_pairs[p]]++] = m_pairs[p + 1];
     for (u32 i = 0; i < n; ++i)
         if (m_rowStart[i + 1] - m_rowStart[i] > 1)
-            std::sort(m_partners.data() + m_rowStart[i], m_partners.data() + m_rowStart[i + 1]);
+            SortFew(m_partners.data() + m_rowStart[i], m_partners.data() + m_rowStart[i + 1]);
+}
+
+// Whether the grid built from built still holds every pair of keys whose
+// boxes meet: the same number of bullets, each index of the same owner and
+// partner flag, each box a box (no axis turned inside out) inside the one
+// it was built from. Boxes inside boxes meet only where those met, so a
+// row of the old grid, held to the new boxes, is the row a new grid gives.
+// The second pass finds this after bullets that met no other only shrank
+// their swept boxes to where they stopped.
+bool GridStillHolds(const std::vector<PairKey>& built, const std::vector<PairKey>& keys)
+{
+    if (built.size() != keys.size()) return false;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const PairKey& b = built[i];
+        const PairKey& k = keys[i];
+        if (b.owner != k.owner || b.partner != k.partner) return false;
+        for (int a = 0; a < 3; ++a) {
+            if (k.box[a] > k.box[3 + a] || k.box[a] < b.box[a] || k.box[3 + a] > b.box[3 + a]) return false;
+        }
+    }
+    return true;
 }
 
 struct PairScratch {
     std::vector<PairKey> keys;
+    std::vector<PairKey> built;   // the keys the grid was last built from
     PairGrid grid;
 };
 
@@ -276,7 +324,8 @@ void WalkPairs(CBulletList& list, BulletPairWalk walk, BulletPassCounts* counts,
         std::memcpy(k.box, b->GetGridBox(), sizeof k.box);
         s.keys.push_back(k);
     }
-    s.grid.Build(s.keys);
+    const bool reused = GridStillHolds(s.built, s.keys);
+    if (!reused) s.grid.Build(s.keys);
     const u32 n = u32(s.keys.size());
     CBullet* const last = n ? s.keys[n - 1].bullet : nullptr;
     u64 walked = 0, called = 0;
@@ -287,7 +336,14 @@ void WalkPairs(CBulletList& list, BulletPairWalk walk, BulletPassCounts* counts,
         // The first bullet's own gate tests hold for its whole row: only a
         // contact could change them, and none happens while they fail.
         const bool live = a->GetRecord() && a->CanHit() && s.keys[i].partner;
-        if (live) {
+        if (live && reused) {
+            const i32* box = s.keys[i].box;
+            for (const u32* j = s.grid.begin(i); j != s.grid.end(i); ++j) {
+                if (!BoxesMeet(box, s.keys[*j].box)) continue;
+                call(a, s.keys[*j].bullet);
+                ++called;
+            }
+        } else if (live) {
             for (const u32* j = s.grid.begin(i); j != s.grid.end(i); ++j) call(a, s.keys[*j].bullet);
             called += u64(s.grid.end(i) - s.grid.begin(i));
         }
@@ -307,6 +363,9 @@ void WalkPairs(CBulletList& list, BulletPairWalk walk, BulletPassCounts* counts,
             ++called;
         }
     }
+    // The keys the grid was built from are kept; the next walk's are made
+    // in the other vector.
+    if (!reused) std::swap(s.built, s.keys);
     if (counts) {
         counts->bulletPairs += walked;
         counts->gatedPairs += called;

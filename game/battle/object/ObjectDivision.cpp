@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <string>
+#include <typeinfo>
 
 namespace {
 
@@ -240,4 +241,24 @@ i32 CObjectDivision::AdvanceAnimation(f32 scale)
     m_changeTime += dt;
     m_playTime += dt;
     return 1;
+}
+
+CObjectDivision* AsObjectDivision(CMessageObject* object)
+{
+    if (!object) return nullptr;
+    // The cast's answer depends on the object's class alone. A class whose
+    // division part the static cast does not find as the dynamic one does
+    // (none under the engine's single inheritance) is never remembered.
+    struct Known {
+        const std::type_info* type = nullptr;
+        bool division = false;
+    };
+    thread_local Known known;
+    const std::type_info* type = &typeid(*object);
+    if (type != known.type) {
+        CObjectDivision* division = dynamic_cast<CObjectDivision*>(object);
+        if (division && division != static_cast<CObjectDivision*>(object)) return division;
+        known = {type, division != nullptr};
+    }
+    return known.division ? static_cast<CObjectDivision*>(object) : nullptr;
 }

@@ -230,3 +230,9 @@ protected:
     f32 m_playSpeed = 0.0f;
     f32 m_playLength = 0.0f;
 };
+
+// dynamic_cast<CObjectDivision*>(object), with the answer for the object's
+// class remembered (per thread, the last class asked about): the battle
+// looks up owners and targets by id many times a frame, nearly always of
+// one or two classes.
+CObjectDivision* AsObjectDivision(CMessageObject* object);

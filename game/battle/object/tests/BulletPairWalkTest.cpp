@@ -368,3 +368,84 @@ TEST(BulletPairWalk, OverlappingShotsMeetAcrossCellWallsOnEveryAxis)
         EXPECT_EQ(broad.bulletPairs, all.bulletPairs) << name;
     }
 }
+
+namespace {
+
+// Two shots of different owners flying along x at the given speeds; one
+// frame's Update and first pass (which moves them to where they stop), then
+// a further pair walk. The gated pairs of the first pass and of that walk,
+// the grid of the first pass kept or (fresh) built anew after a walk over
+// another list.
+std::pair<u64, u64> WalkAfterTheFirstPass(const CVector3& a, f32 speedA, const CVector3& b, f32 speedB, bool fresh)
+{
+    FakeBattleScene scene;
+    CObjectRegistry registry;
+    registry.SetHandler(&scene);
+    CObjectRegistry* saved = GetObjectRegistry();
+    SetObjectRegistry(&registry);
+    FakeFighter owners[2];
+    std::vector<std::unique_ptr<CBulletParameter>> records;
+    const std::pair<CVector3, f32> shots[] = {{a, speedA}, {b, speedB}};
+    for (u32 i = 0; i < 2; ++i) {
+        owners[i].slot = owners[i].team = i32(i);
+        records.push_back(std::make_unique<CBulletParameter>());
+        CBulletValues& v = records.back()->GetValues();
+        v.velocity = shots[i].second;
+        v.hitRadius = 1.0f;
+        v.hitCount = 3;
+        v.bulletHitFlg = 0;   // passes through: the first pass cuts no step short
+        auto* bullet = new CBullet(records.back().get());
+        BulletLaunchRecord launch;
+        launch.position = shots[i].first;
+        launch.direction = CVector3(1, 0, 0);
+        launch.shooter = launch.firingObject = &owners[i];
+        launch.shooterGroup = i32(i);
+        bullet->Initialize(reinterpret_cast<intptr_t>(&launch));
+        scene.bullets.Add(bullet);
+    }
+    UpdateBullets(scene.bullets, 0);
+    BulletPassCounts first, counts;
+    RunBulletFirstPass(scene.bullets, nullptr, 0, 0, &first);
+    if (fresh) {
+        CBulletList other;
+        RunBulletPairTests(other);
+    }
+    RunBulletPairTests(scene.bullets, &counts);
+    scene.bullets.DeleteAll();
+    SetObjectRegistry(saved);
+    return {first.gatedPairs, counts.gatedPairs};
+}
+
+}  // namespace
+
+// The walk after the first pass keeps the first pass's grid while every box
+// only shrank: it must hand on the pairs a grid built anew would, no more
+// (boxes that met while swept and no longer do) and no fewer.
+TEST(BulletPairWalk, AGridKeptForShrunkBoxesFindsWhatANewOneWould)
+{
+    const u32 savedFrame = GetFrameTimeMs();
+    SetFrameTime(50);
+    const struct {
+        const char* name;
+        CVector3 a;
+        f32 speedA;
+        CVector3 b;
+        f32 speedB;
+        u64 swept, stopped;   // gated pairs of the first pass and of the walk after
+    } cases[] = {
+        // 200 a second: 10 units a frame. The mover's box crosses from cell
+        // 0 into cell 1 while the other stands in cell 0.
+        {"apart once stopped", {5, 5, 5}, 200.0f, {3, 5, 5}, 0.0f, 1, 0},
+        {"still side by side", {5, 5, 5}, 20.0f, {5.5f, 5, 5}, 20.0f, 1, 1},
+        {"both standing", {5, 5, 5}, 0.0f, {6, 5, 5}, 0.0f, 1, 1},
+        {"standing apart", {5, 5, 5}, 0.0f, {45, 5, 5}, 0.0f, 0, 0},
+    };
+    for (const auto& c : cases) {
+        for (bool fresh : {false, true}) {
+            const auto [swept, stopped] = WalkAfterTheFirstPass(c.a, c.speedA, c.b, c.speedB, fresh);
+            EXPECT_EQ(swept, c.swept) << c.name << " fresh " << fresh;
+            EXPECT_EQ(stopped, c.stopped) << c.name << " fresh " << fresh;
+        }
+    }
+    SetFrameTime(savedFrame);
+}

@@ -263,3 +263,45 @@ TEST_F(BattleObjectTest, TheStateHashFollowsEverySimulationFieldAndNoDrawingOne)
     SetObjectRegistry(&registry_);
     EXPECT_EQ(twins[0], twins[1]);
 }
+
+namespace {
+
+// A message object that is no battle object.
+class Messenger : public CMessageObject {
+    ORV_VALUE_CLASS(Messenger)
+
+public:
+    Messenger() = default;
+    Messenger(const Messenger&) = default;
+    i32 Initialize(intptr_t) override { return 1; }
+    i32 Update(u32) override { return 1; }
+    i32 Draw(u32) override { return 1; }
+    u32 HandleMessage(u32, CMessageObject*, intptr_t) override { return 0; }
+};
+
+// A battle object whose division part does not start the object.
+struct Leading {
+    virtual ~Leading() = default;
+    u64 words[3] = {1, 2, 3};
+};
+class LateStage : public Leading, public battle_test::FakeStage {};
+
+}  // namespace
+
+// Classes one after another and back, so a remembered answer must follow
+// the class of each object asked about, not the last one's.
+TEST(BattleObjectCast, TheRememberedAnswerFollowsTheObjectsClass)
+{
+    FakeFighter fighter;
+    battle_test::FakeStage stage;
+    LateStage late;
+    Messenger messenger;
+    CMessageObject* const objects[] = {&fighter, &messenger, &late, &late, &stage, &messenger, &messenger, &fighter,
+        &late, nullptr, &fighter};
+    for (CMessageObject* object : objects) {
+        EXPECT_EQ(AsObjectDivision(object), dynamic_cast<CObjectDivision*>(object))
+            << (object ? typeid(*object).name() : "null");
+    }
+    EXPECT_EQ(AsObjectDivision(&late), static_cast<CObjectDivision*>(&late));
+    EXPECT_NE(static_cast<void*>(AsObjectDivision(&late)), static_cast<void*>(&late));
+}
