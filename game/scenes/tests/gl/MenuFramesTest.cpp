@@ -1,6 +1,6 @@
 // The menus a new player meets, on real OpenGL at 1024 x 768, read back and
 // written to the build folder as PNGs to look at (MenuTitle.png,
-// MenuCharaSelect.png, MenuOptionSelect.png). The checks: each screen
+// MenuCharaSelect.png, MenuOptionSelect.png, MenuStorySelect.png). The checks: each screen
 // draws its layers' cells with words in them (dark letter texels inside a
 // cell of its light fill), the title's items stand in their column, and
 // each card of the character select shows the cell of each value it holds
@@ -13,6 +13,7 @@
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/OptionSelect.h"
 #include "game/scenes/SelectCard.h"
+#include "game/scenes/SingleCharaSelect.h"
 #include "game/scenes/TitleScene.h"
 #include "game/battle/scene/tests/gl/Png.h"
 #include "game/scenes/testdata/SceneData.h"
@@ -22,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -177,6 +179,61 @@ TEST_F(MenuFrames, TheTitleCharacterSelectAndOptionSelectShowTheirWords)
     ASSERT_EQ(Scene(), "COptionSelect");
     const std::vector<u32> options = Shot("MenuOptionSelect.png");
     EXPECT_GT(lightTexels(options), 500u) << "see " << Out("MenuOptionSelect.png");
+}
+
+// The story's select on its third character: the portrait and the name
+// plate say the character's name, the middle of the five cards too, and
+// its neighbours theirs, each in its cell's fill with dark letters.
+TEST_F(MenuFrames, TheStorySelectShowsTheCharactersNames)
+{
+    namespace single = single_select;
+    MenuSetupArgs args;
+    args.curtain = 0.0f;
+    args.alpha = 1.0f;
+    args.setup = new CBattleSetup(app_->GetSaveConfig());
+    args.setup->entries[0].character = 2;
+    args.setup->storyMode = 1;
+    app_->ChangeScene(new CSingleCharaSelect, reinterpret_cast<intptr_t>(&args));
+    ASSERT_EQ(Scene(), "CSingleCharaSelect");
+    const std::vector<u32> frame = Shot("MenuStorySelect.png");
+    const std::vector<std::string> layers = single::LayerNames();
+    const auto fillOf = [&](const std::string& layer) {
+        return scene_data::CellColour(size_t(std::find(layers.begin(), layers.end(), layer) - layers.begin()));
+    };
+    const struct {
+        std::string layer;   // whose cell is drawn
+        f32 x, y, w, h;      // where
+    } cases[] = {
+        {single::PortraitLayerName(2), 40, 120, 440, 110},
+        {single::PlateLayerName(2), 520, 120, 400, 56},
+        {single::CardLayerName(2), 432, 628, 160, 40},   // the middle slot
+        {single::CardLayerName(1), 252, 628, 160, 40},
+        {single::CardLayerName(3), 612, 628, 160, 40},
+        {single::CardLayerName(0), 72, 628, 160, 40},
+        {single::ColourBoxLayerName(2, 0), 520, 200, 240, 48},
+    };
+    for (const auto& c : cases) {
+        // The carousel's side cards are drawn half as bright.
+        const bool side = c.y == 628 && c.x != 432;
+        const u32 fill = fillOf(c.layer);
+        const auto [exact, letters] = FillAndLetters(frame, c.x, c.y, c.w, c.h, fill);
+        u32 filled = exact;
+        if (side) {
+            // Half the fill, give or take rounding.
+            filled = 0;
+            for (u32 y = u32(c.y) + 2; y + 2 < u32(c.y + c.h); ++y)
+                for (u32 x = u32(c.x) + 2; x + 2 < u32(c.x + c.w); ++x) {
+                    bool near = true;
+                    for (u32 shift : {0u, 8u, 16u}) {
+                        const i32 got = i32(frame[y * kWidth + x] >> shift & 0xFF), want = i32(fill >> shift & 0xFF) / 2;
+                        near = near && std::abs(got - want) <= 2;
+                    }
+                    filled += near;
+                }
+        }
+        EXPECT_GT(filled, 1000u) << c.layer << "; see " << Out("MenuStorySelect.png");
+        EXPECT_GT(letters, 20u) << c.layer << "; see " << Out("MenuStorySelect.png");
+    }
 }
 
 }  // namespace
