@@ -2,6 +2,7 @@
 // archive the start-up registers opening with its identifier and key byte,
 // the layouts with every layer on its cell, the cell texture decoding, the
 // movies playing, and faults leaving out just what they name.
+#include "game/battle/testdata/BattleData.h"
 #include "game/scenes/SingleCharaSelect.h"
 #include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/testdata/LobbyScreensData.h"
@@ -9,6 +10,7 @@
 #include "engine/core/Crc32.h"
 #include "engine/core/Memory.h"
 #include "engine/core/PackFile.h"
+#include "engine/graphics/Texture.h"
 #include "engine/model/tests/ModelDeviceTest.h"
 #include "engine/platform/Sound.h"
 #include "engine/scene/EffectContainer.h"
@@ -597,6 +599,15 @@ TEST_F(SceneDataLoadTest, TheGlobalLoadFindsWhatTheScenesLookUp)
     ASSERT_NE(crowd, nullptr);
     ASSERT_GT(crowd->GetObjectCount(), 0u);
     EXPECT_NE(crowd->GetObject(0)->GetTexture(), nullptr);   // its particles show
+    // The fighters' guard shows its shield in the particles' texture.
+    const auto* guard = static_cast<const CEffectContainer*>(
+        static_cast<CValueBase*>(resources.GetEffectList()->FindByName(battle_data::kGuardEffect)));
+    ASSERT_NE(guard, nullptr);
+    ASSERT_EQ(guard->GetObjectCount(), 2u);
+    EXPECT_EQ(guard->GetObject(0)->GetTexture(), nullptr);   // the sparks name none
+    ASSERT_NE(guard->GetObject(1)->GetTexture(), nullptr);
+    EXPECT_EQ(static_cast<CResourceBase*>(guard->GetObject(1)->GetTexture()),
+              resources.GetTextureList()->FindByFileName(kParticleTexture));
     EXPECT_NE(data.GetTensionFile(CGameData::kBuiltInSlots - 1), nullptr);
 }
 
