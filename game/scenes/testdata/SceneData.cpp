@@ -9,7 +9,9 @@
 #include "game/battle/scene/ConsoleNames.h"
 #include "game/battle/testdata/Lettering.h"
 #include "game/battle/testdata/Sounds.h"
+#include "game/scenes/GameOption.h"
 #include "game/scenes/OptionSelect.h"
+#include "game/scenes/RecordScene.h"
 #include "game/scenes/SelectCard.h"
 #include "game/scenes/SingleCharaSelect.h"
 #include "game/scenes/TitleScene.h"
@@ -347,6 +349,37 @@ const std::map<std::string, std::string>& NamedWords()
             w["cpu_rei_1"] = "On";
             w["cpu_rei_2"] = "Off";
         }
+        // The options screen: its items, their marks and volume bars.
+        {
+            // The items named by words keep them: other layouts have
+            // layers of those names (the title's "Story").
+            w["BVol"] = "Music volume";
+            w["SVol"] = "Sound volume";
+            w["VVol"] = "Voice volume";
+            for (const char* const* marks : {option::kPadMarks, option::kScreenMarks, option::kVoiceMarks,
+                                             option::kGuardMarks}) {
+                w[marks[0]] = "Off";
+                w[marks[1]] = "On";
+            }
+            w[option::kCameraMarks[0]] = "Left";
+            w[option::kCameraMarks[1]] = "Right";
+            w[option::kMapMarks[0]] = "Fixed";
+            w[option::kMapMarks[1]] = "Turning";
+            const char* levels[4] = {"Easy", "Normal", "Hard", "Hardest"};
+            for (u32 i = 0; i < 4; ++i) w[option::kStoryMarks[i]] = levels[i];
+            for (const auto& cursor : option::kCursors) {
+                w[cursor[0]] = "<";
+                w[cursor[1]] = ">";
+            }
+            for (u32 v = 0; v < 3; ++v)
+                w[option::kVolumeBars[v]] = w[option::kVolumeKnobs[v]] = w[option::kVolumeFrames[v]] = "";
+        }
+        // The record: each character's name and picture, the pages' panels.
+        for (u32 c = 0; c < record::kCharacters; ++c) {
+            w[std::string("name_") + record::kAbbreviations[c]] = console_names::kImageName[c];
+            w[std::string("cha_") + record::kAbbreviations[c]] = console_names::kImageName[c];
+        }
+        w["TotalBase"] = w["SoloBase"] = "";
         // The start-up and loading screens.
         w["lo1"] = w["lo2"] = w["wa"] = "";
         w["prean"] = "Press any key";

@@ -507,6 +507,11 @@ TEST(SceneDataWords, LayersReadAsTheWordsTheyStandFor)
         {"cpu_rei", "CPU orbs"}, {"cpu_rei_1", "On"}, {"cpu_rei_2", "Off"},
         // The card's orb elements keep their words.
         {"rei_geki0e", "Orb 0"},
+        // The options screen and the record.
+        {"Pad", "Pad"}, {"Story", "Story"}, {"BVol", "Music volume"}, {"SVol", "Sound volume"}, {"Init", "Reset all"}, {"Pad/on2", "On"}, {"Guard/off5", "Off"},
+        {"Camera/L", "Left"}, {"Camera/R", "Right"}, {"Map/roll", "Turning"}, {"Story/luna", "Hardest"},
+        {"VVol/volob3", ""}, {"name_ta", "Talve"}, {"cha_ve", "Vek"}, {"name_gre", "Grell"}, {"TotalBase", ""},
+        {"Pad/sele_car162", "<"}, {"Init/sele_car261", ">"},
     };
     for (const auto& [layer, words] : cases) EXPECT_EQ(CellText(layer), words) << layer;
 }

@@ -1,6 +1,7 @@
 // The menus a new player meets, on real OpenGL at 1024 x 768, read back and
 // written to the build folder as PNGs to look at (MenuTitle.png,
-// MenuCharaSelect.png, MenuOptionSelect.png, MenuStorySelect.png). The checks: each screen
+// MenuCharaSelect.png, MenuOptionSelect.png, MenuStorySelect.png,
+// MenuOptions.png, MenuRecord.png). The checks: each screen
 // draws its layers' cells with words in them (dark letter texels inside a
 // cell of its light fill), the title's items stand in their column, and
 // each card of the character select shows the cell of each value it holds
@@ -10,8 +11,10 @@
 #include "game/battle/scene/ConsoleNames.h"
 #include "game/scenes/CharaSelect.h"
 #include "game/scenes/GameApp.h"
+#include "game/scenes/GameOption.h"
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/OptionSelect.h"
+#include "game/scenes/RecordScene.h"
 #include "game/scenes/SelectCard.h"
 #include "game/scenes/SingleCharaSelect.h"
 #include "game/scenes/TitleScene.h"
@@ -234,6 +237,29 @@ TEST_F(MenuFrames, TheStorySelectShowsTheCharactersNames)
         EXPECT_GT(filled, 1000u) << c.layer << "; see " << Out("MenuStorySelect.png");
         EXPECT_GT(letters, 20u) << c.layer << "; see " << Out("MenuStorySelect.png");
     }
+}
+
+// The options screen and the record's totals page: written to look at,
+// each showing letters (dark texels between light ones).
+TEST_F(MenuFrames, TheOptionsAndTheRecordShowLetters)
+{
+    const auto letters = [](const std::vector<u32>& frame) {
+        u32 n = 0;
+        for (u32 y = 1; y + 1 < kHeight; ++y)
+            for (u32 x = 1; x + 1 < kWidth; ++x) {
+                const auto light = [&](u32 xx) { return (frame[y * kWidth + xx] & 0xC0C0C0u) == 0xC0C0C0u || (frame[y * kWidth + xx] & 0x808080u) == 0x808080u; };
+                n += (frame[y * kWidth + x] & 0xC0C0C0u) == 0 && light(x - 1) != light(x + 1);
+            }
+        return n;
+    };
+    MenuArgs args;
+    args.curtain = 0.0f;
+    app_->ChangeScene(new CGameOption, reinterpret_cast<intptr_t>(&args));
+    ASSERT_EQ(Scene(), "CGameOption");
+    EXPECT_GT(letters(Shot("MenuOptions.png")), 500u) << "see " << Out("MenuOptions.png");
+    app_->ChangeScene(new CRecordScene, reinterpret_cast<intptr_t>(&args));
+    ASSERT_EQ(Scene(), "CRecordScene");
+    EXPECT_GT(letters(Shot("MenuRecord.png")), 200u) << "see " << Out("MenuRecord.png");
 }
 
 }  // namespace
