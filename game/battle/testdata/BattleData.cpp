@@ -20,6 +20,7 @@
 #include "host/kernel/Kernel.h"
 
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <vector>
 
@@ -196,8 +197,32 @@ bool WriteSkills(std::string& error)
     return ok;
 }
 
+// The guard's shield: a bubble of pale blue spots of the particles'
+// texture about the guard's centre, growing and fading as it lasts.
+bool AddGuardShield(CEffectContainer& effect)
+{
+    auto* shield = new CEffectObject();
+    shield->SetName("Shield");
+    shield->SetResource(kGuardTexture, nullptr);
+    shield->GetParticleTrack().AddKey(0.0f, 12u);
+    shield->GetParticleTrack().AddKey(0.3f, 6u);
+    shield->GetParticleTrack().AddKey(0.6f, 0u);
+    shield->GetScalingTrack().AddKey(0.0f, CVector3(1.5f, 1.5f, 1.5f));
+    shield->GetScalingTrack().AddKey(0.6f, CVector3(3.0f, 3.0f, 3.0f));
+    shield->GetColorTrack().AddKey(0.0f, CVector4(0.5f, 0.8f, 1.0f, 0.9f));
+    shield->GetColorTrack().AddKey(0.6f, CVector4(0.5f, 0.8f, 1.0f, 0.0f));
+    EffectParticleSettings& around = shield->GetParticleSettings();
+    around.life = 0.6f;
+    around.offsetSpread.Set(1.0f, 1.0f, 1.0f);
+    around.directionSpread.Set(1.0f, 1.0f, 1.0f);
+    around.speed = 0.5f;
+    if (effect.AddObject(shield)) return true;
+    delete shield;
+    return false;
+}
+
 // Each effect: a burst of particles, scattered at random, that grows and
-// stops.
+// stops; the guard's has its shield too.
 bool WriteEffects(std::string& error)
 {
     u32 burst = 4;
@@ -220,6 +245,7 @@ bool WriteEffects(std::string& error)
             delete sparks;
             return error = "effect", false;
         }
+        if (std::strcmp(name, kGuardEffect) == 0 && !AddGuardShield(effect)) return error = "effect", false;
         if (!effect.Save(("Effect/" + std::string(name) + ".efc").c_str())) return error = name, false;
         burst += 2;
     }

@@ -67,6 +67,11 @@ inline constexpr const char* kEffects[] = {"Efc_Hit", "Efc_Dash", "Efc_Guard", "
     "Efc_Charge", "Efc_Cloud",
     // What every bullet plays when it freezes or thaws, unless it names its own.
     "Efc_freeze_01", "Efc_miravo_spell_ex_02", "Efc_freeze_02", "Efc_hit_01"};
+// The fighters' guard effect (EFCGUARD) and the texture its shield's spots
+// name: the particles' texture of the game's data set, which binds it
+// when the game loads its resources.
+inline constexpr const char* kGuardEffect = "Efc_Guard";
+inline constexpr const char* kGuardTexture = "Efc_particle.dds";
 // Seconds of music: the tension script needs more than a minute, and the
 // longer the music the more climax it allows (a tenth).
 inline constexpr f32 kMusicSeconds = 300.0f;

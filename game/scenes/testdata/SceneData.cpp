@@ -9,8 +9,11 @@
 #include "game/battle/scene/ConsoleNames.h"
 #include "game/battle/testdata/Lettering.h"
 #include "game/battle/testdata/Sounds.h"
+#include "game/scenes/GameOption.h"
 #include "game/scenes/OptionSelect.h"
+#include "game/scenes/RecordScene.h"
 #include "game/scenes/SelectCard.h"
+#include "game/scenes/SingleCharaSelect.h"
 #include "game/scenes/TitleScene.h"
 #include "game/scenes/testdata/LobbyRoomWindowsData.h"
 #include "game/scenes/testdata/LobbyScreensData.h"
@@ -198,7 +201,19 @@ bool Highlighted(const std::string& layer)
     return leaf.rfind("sele_car", 0) == 0 || leaf.rfind("piron", 0) == 0 || EndsWith(leaf, "_on") ||
            layer.rfind("Base/Lit", 0) == 0 ||
            leaf == "ent_ip03" || leaf == "ent_lob03" ||
-           EndsWith(leaf, "On") || leaf.find("cursor") != std::string::npos || leaf.find("Cursor") != std::string::npos;
+           EndsWith(leaf, "On") || leaf.find("cursor") != std::string::npos || leaf.find("Cursor") != std::string::npos ||
+           leaf.rfind("type_bg02", 0) == 0 || leaf == "rei_car";
+}
+
+// Frames drawn over what they frame (the single select's colour boxes and
+// orb slots, its orb cursor): clear but for their edge, orange when lit.
+// The single select's pattern ("moyo"), which the scene turns about: all
+// clear, edge and all.
+bool IsOutline(const std::string& layer)
+{
+    const std::string leaf = layer.substr(layer.rfind('/') + 1);
+    return leaf.rfind("type_bg0", 0) == 0 || leaf == "moyo" || leaf == "rei_emp" || leaf == "rei_emp2" || leaf == "rei_emp3" ||
+           leaf == "rei_car";
 }
 
 // "n0".."n13": digit images and the slots that show them.
@@ -216,8 +231,18 @@ bool IsNarrowMark(const std::string& layer)
 {
     const std::string leaf = layer.substr(layer.rfind('/') + 1);
     if (leaf.rfind("ten", 0) == 0 && leaf.find_first_not_of("0123456789", 3) == std::string::npos) return true;
-    for (const char* mark : {"HandItem", "rei_nazo", "rei_nazo2", "rei_nazo3", "rei_empe", "rei_emp2e", "rei_emp3e"})
+    for (const char* mark : {"HandItem", "rei_nazo", "rei_nazo2", "rei_nazo3", "rei_empe", "rei_emp2e", "rei_emp3e",
+                             "rei_empk", "rei_emp2k", "rei_emp3k"})
         if (leaf == mark) return true;
+    // The orb icons, "rei_geki0".."rei_syu14" and their small forms "_m",
+    // and the single select's empty slot marks "rei_emp11s".."rei_emp23s".
+    for (const char* kind : {"rei_geki", "rei_soku", "rei_syu"}) {
+        const size_t n = std::strlen(kind);
+        if (leaf.size() <= n || leaf.compare(0, n, kind) != 0) continue;
+        const size_t end = leaf.find_first_not_of("0123456789", n);
+        if (end > n && (end == std::string::npos || leaf.compare(end, std::string::npos, "_m") == 0)) return true;
+    }
+    if (leaf.size() == 10 && leaf.rfind("rei_emp", 0) == 0 && leaf[9] == 's') return true;
     return IsDigitImage(layer);
 }
 
@@ -293,6 +318,68 @@ const std::map<std::string, std::string>& NamedWords()
             w["HandItem"] = "+";
             for (u32 i = 0; i < card::kOrbCount; ++i) w[card::OrbElementName(i, true)] = "Orb " + std::to_string(i);
         }
+        // The story's single select: the roster's portraits, name plates
+        // and cards, the colour boxes and the orb panel.
+        {
+            namespace single = single_select;
+            for (u32 e = 0; e < single::kRosterCount; ++e) {
+                const std::string name = e < single::kCharacters ? console_names::kImageName[e] : "Random";
+                w[single::PortraitLayerName(e)] = w[single::PlateLayerName(e)] = w[single::CardLayerName(e)] = name;
+                if (e < single::kCharacters)
+                    for (u32 c = 0; c < 2; ++c) w[single::ColourBoxLayerName(e, c)] = "Colour " + std::to_string(c + 1);
+            }
+            w["moyo"] = "";
+            for (const char* frame : {"type_bg011", "type_bg012", "type_bg021", "type_bg022", "rei_emp", "rei_emp2",
+                                      "rei_emp3", "rei_car"})
+                w[frame] = "";
+            for (const char* mark : {"type_rei11", "type_rei12", "type_rei21", "type_rei22"}) w[mark] = "Orbs:";
+            w["Skill"] = "Orbs";
+            w["SkillBase"] = "";
+            w["rei_n_geki"] = "Attack";
+            w["rei_n_soku"] = "Speed";
+            w["rei_n_syu"] = "Guard";
+            w["rei_ok"] = "OK";
+            static const char* const kinds[3] = {"A", "S", "G"};
+            for (u32 i = 0; i < single::kIcons; ++i)
+                w[single::IconLayerName(i)] = w[single::IconLayerName(i, true)] = kinds[i / 15];
+            for (const char* empty : {"rei_empk", "rei_emp2k", "rei_emp3k", "rei_emp11s", "rei_emp12s", "rei_emp13s",
+                                      "rei_emp21s", "rei_emp22s", "rei_emp23s"})
+                w[empty] = "-";
+            w["cpu_rei"] = "CPU orbs";
+            w["cpu_rei_1"] = "On";
+            w["cpu_rei_2"] = "Off";
+        }
+        // The options screen: its items, their marks and volume bars.
+        {
+            // The items named by words keep them: other layouts have
+            // layers of those names (the title's "Story").
+            w["BVol"] = "Music volume";
+            w["SVol"] = "Sound volume";
+            w["VVol"] = "Voice volume";
+            for (const char* const* marks : {option::kPadMarks, option::kScreenMarks, option::kVoiceMarks,
+                                             option::kGuardMarks}) {
+                w[marks[0]] = "Off";
+                w[marks[1]] = "On";
+            }
+            w[option::kCameraMarks[0]] = "Left";
+            w[option::kCameraMarks[1]] = "Right";
+            w[option::kMapMarks[0]] = "Fixed";
+            w[option::kMapMarks[1]] = "Turning";
+            const char* levels[4] = {"Easy", "Normal", "Hard", "Hardest"};
+            for (u32 i = 0; i < 4; ++i) w[option::kStoryMarks[i]] = levels[i];
+            for (const auto& cursor : option::kCursors) {
+                w[cursor[0]] = "<";
+                w[cursor[1]] = ">";
+            }
+            for (u32 v = 0; v < 3; ++v)
+                w[option::kVolumeBars[v]] = w[option::kVolumeKnobs[v]] = w[option::kVolumeFrames[v]] = "";
+        }
+        // The record: each character's name and picture, the pages' panels.
+        for (u32 c = 0; c < record::kCharacters; ++c) {
+            w[std::string("name_") + record::kAbbreviations[c]] = console_names::kImageName[c];
+            w[std::string("cha_") + record::kAbbreviations[c]] = console_names::kImageName[c];
+        }
+        w["TotalBase"] = w["SoloBase"] = "";
         // The start-up and loading screens.
         w["lo1"] = w["lo2"] = w["wa"] = "";
         w["prean"] = "Press any key";
@@ -555,6 +642,15 @@ const std::string& CellTextureBytes(const std::vector<std::string>& layers)
             for (u32 y = u32(y0); y < u32(y0) + kCellHeight; ++y)
                 for (u32 x = u32(x0); x < u32(x0) + kCellWidth; ++x)
                     if (picture.texels[y * kTextureWidth + x] == 0xFF000000u) picture.texels[y * kTextureWidth + x] = 0xFF00FF00u;
+            continue;
+        }
+        if (i < layers.size() && IsOutline(layers[i])) {
+            // Keyed out inside its edge, which stays.
+            picture.Fill(x0, y0, kCellWidth, kCellHeight, 0xFF00FF00u);
+            const u32 edge = lit ? 0xFFFF9A10u : 0xFFC0C0C0u;
+            const bool clear = layers[i].substr(layers[i].rfind('/') + 1) == "moyo";
+            for (i32 k = 0; k < (clear ? 0 : lit ? 3 : 1); ++k)
+                picture.Frame(x0 + k, y0 + k, i32(kCellWidth) - 2 * k, i32(kCellHeight) - 2 * k, edge);
             continue;
         }
         if (i < layers.size() && IsNarrowMark(layers[i])) {

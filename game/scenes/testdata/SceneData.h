@@ -165,6 +165,12 @@ const std::string& CellTextureBytes(const std::vector<std::string>& layers = {})
 
 // Each scene's part, one file each.
 void AddBattleData(CSceneDataSet& set);    // the battle data set, grown in
+// The logo: the studio's name in dark letters on white, an orange line and
+// "presents" under it, as large as the logo scene draws it (its top left
+// 244 x 132 left and above the middle of the screen).
+inline constexpr const char* kLogoTexture = "Circle_logo.dds";
+inline constexpr u32 kLogoWidth = 488, kLogoHeight = 264;
+const std::string& LogoTextureBytes();
 void AddStartupData(CSceneDataSet& set);   // start-up and loading screens, logo, movies
 void AddTitleData(CSceneDataSet& set);
 // Every layer the title's layout holds, in its order, and where its items

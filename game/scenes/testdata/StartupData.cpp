@@ -1,8 +1,10 @@
 // What the start-up screen, the loading screen and the logo open: their
 // layouts, the loading archive's backgrounds (each the cell texture with
 // its layout's words, so a drawn layer still tells itself by its cell), the
-// logo and its voice, the crowd effect behind the menus and the two movies.
+// logo (the studio's name on white) and its voice, the crowd effect behind the menus and the two movies.
 #include "game/scenes/testdata/SceneData.h"
+
+#include "game/battle/testdata/Lettering.h"
 
 #include <cstdio>
 
@@ -21,6 +23,23 @@ std::vector<LayerPanel> LoadingPanels(const char* background)
 
 }  // namespace
 
+const std::string& LogoTextureBytes()
+{
+    static const std::string bytes = [] {
+        battle_data::Picture logo(kLogoWidth, kLogoHeight, 0xFFFFFFFFu);
+        const std::string name = "Vantorel", line = "presents";
+        const i32 w = battle_data::TextWidth(name, 80.0f);
+        battle_data::Write(logo, (i32(kLogoWidth) - w) / 2, 64, i32(kLogoWidth) - 1, i32(kLogoHeight) - 1, name, 80.0f,
+                           0xFF1C2C64u);
+        logo.Fill(64, 164, i32(kLogoWidth) - 128, 6, 0xFFFF9A10u);
+        const i32 v = battle_data::TextWidth(line, 28.0f);
+        battle_data::Write(logo, (i32(kLogoWidth) - v) / 2, 186, i32(kLogoWidth) - 1, i32(kLogoHeight) - 1, line, 28.0f,
+                           0xFF404040u);
+        return logo.Png();
+    }();
+    return bytes;
+}
+
 void AddStartupData(CSceneDataSet& set)
 {
     set.Layout("Scene\\BeginLoading.sce", {"lo2", "prean", "now", "ten1", "ten2", "ten3"}, "Bg_24.dds",
@@ -38,7 +57,7 @@ void AddStartupData(CSceneDataSet& set)
         set.textureLayers[name] = set.layouts.at("Scene\\Loading.sce");
     }
 
-    set.SceneTexture("Circle_logo.dds");
+    set.PackEntry(kSceneArchive, Folder::kSecond, kLogoTexture, LogoTextureBytes());
     set.SceneSound("Vo_logo_vantorel.ogg", 1.0f);
     // Title, record and options share it.
     set.Effect("Efc_menu_croud");

@@ -17,6 +17,7 @@
 #include "host/kernel/tests/TempFolder.h"
 #include "host/sound/Sound.h"
 #include "engine/scene/EffectContainer.h"
+#include "engine/scene/EffectObject.h"
 #include "engine/scene/ResourceController.h"
 #include "engine/scene/SceneResource.h"
 #include "game/battle/character/CharacterParameter.h"
@@ -116,6 +117,8 @@ TEST_F(BattleDataTest, EachFighterLoadsWithEveryChild)
         EXPECT_EQ(p.values.faces[kSmileFace].index, 4);
         EXPECT_EQ(Text(p.GetVoiceName(FindVoiceKey("VOICEWIN"))), std::string(name) + "_Win.wav");
         EXPECT_EQ(Text(p.GetEffectName(FindEffectKey("EFCHITATTACK"))), "Efc_Hit.efc");
+        // The guard names its effect, not the default "Non Name".
+        EXPECT_EQ(Text(p.GetEffectName(FindEffectKey("EFCGUARD"))), std::string(battle_data::kGuardEffect) + ".efc");
     }
 }
 
@@ -205,7 +208,18 @@ TEST_F(BattleDataTest, ResourceListLoadsTheEffectsAndTheLayout)
     for (const char* effect : battle_data::kEffects) {
         auto* e = static_cast<CEffectContainer*>(resources.GetEffectList()->FindByFileName(effect));
         ASSERT_NE(e, nullptr) << effect;
-        EXPECT_EQ(e->GetObjectCount(), 1u);
+        // The guard's adds its shield.
+        const bool guard = std::string(effect) == battle_data::kGuardEffect;
+        ASSERT_EQ(e->GetObjectCount(), guard ? 2u : 1u) << effect;
+        EXPECT_EQ(e->GetObject(0)->GetResourceName(), nullptr) << effect;
+        if (!guard) continue;
+        // Its spots name the particles' texture, which the battle's set
+        // alone does not hold: unbound here.
+        CEffectObject* shield = e->GetObject(1);
+        ASSERT_NE(shield->GetResourceName(), nullptr);
+        EXPECT_STREQ(shield->GetResourceName(), battle_data::kGuardTexture);
+        EXPECT_EQ(shield->GetTexture(), nullptr);
+        EXPECT_EQ(shield->GetParticleTrack().GetCount(), 3u);
     }
     ASSERT_EQ(resources.GetSceneList()->GetCount(), 1u);
     auto* layout = static_cast<CSceneResource*>(resources.GetSceneList()->GetAt(0));

@@ -2,12 +2,15 @@
 // archive the start-up registers opening with its identifier and key byte,
 // the layouts with every layer on its cell, the cell texture decoding, the
 // movies playing, and faults leaving out just what they name.
+#include "game/battle/testdata/BattleData.h"
+#include "game/scenes/SingleCharaSelect.h"
 #include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/testdata/LobbyScreensData.h"
 
 #include "engine/core/Crc32.h"
 #include "engine/core/Memory.h"
 #include "engine/core/PackFile.h"
+#include "engine/graphics/Texture.h"
 #include "engine/model/tests/ModelDeviceTest.h"
 #include "engine/platform/Sound.h"
 #include "engine/scene/EffectContainer.h"
@@ -289,6 +292,13 @@ TEST_F(SceneDataTest, MessagesAndTheStartUpPromptShowTheirWordsInTheirPlace)
         {"Scene\\Network06.sce", kLobbyTexture, kSceneArchive, Folder::kSecond, "Base1", {"Server", "ten4", "ten6"}},
         {"Scene\\BeginLoading.sce", "Bg_24.dds", kLoadArchive, Folder::kFirst, nullptr, {"prean", "now", "ten3"}},
         {"Scene\\Loading.sce", "Bg_13.dds", kLoadArchive, Folder::kFirst, nullptr, {"now", "ten1"}},
+        // The story's single select: what it draws of the chosen character,
+        // the carousel, the colour boxes and the orb panel.
+        {single_select::kLayout, single_select::kFrameTexture,
+         {single_select::kPackName, single_select::kPack, kPackKeyFirst}, Folder::kFirst, nullptr,
+         {"face1", "name19", "cha1", "cha5", "cha19", "color1_1", "color19_2", "type_rei11", "type_rei22",
+          "rei_emp11s", "rei_emp23s", "cpu_rei", "cpu_rei_1", "cpu_rei_2", "Skill", "rei_n_geki", "rei_n_syu",
+          "rei_ok", "rei_geki0", "rei_syu14_m", "rei_empk", "rei_nazo"}},
     };
     const CSceneDataSet set = BuildSceneData();
     for (const auto& c : cases) {
@@ -331,9 +341,106 @@ TEST_F(SceneDataTest, MessagesAndTheStartUpPromptShowTheirWordsInTheirPlace)
     }
 }
 
+// The single select's carousel: five slots of one size in a row, left to
+// right without overlapping, between the arrows; the two colour boxes one
+// above the other, each inside its frames.
+TEST_F(SceneDataTest, TheSingleSelectCarouselStandsInARowBetweenItsArrows)
+{
+    CSceneResource scene;
+    ASSERT_TRUE(scene.LoadFromFile((Resource(Folder::kFirst) + "/" + Native(single_select::kLayout)).c_str()));
+    scene.Update(0);
+    const auto rect = [&](const std::string& name) {
+        const CSceneObject* layer = scene.FindLayer(name.c_str());
+        EXPECT_NE(layer, nullptr) << name;
+        return layer ? layer->GetBoundingRect() : CRect4{};
+    };
+    CRect4 before = rect("yjr_l");
+    for (u32 e = 0; e < 5; ++e) {
+        const CRect4 slot = rect(single_select::CardLayerName(e));
+        EXPECT_GE(slot.left, before.right) << e;
+        EXPECT_FLOAT_EQ(slot.top, before.top) << e;
+        EXPECT_FLOAT_EQ(slot.right - slot.left, 160.0f) << e;
+        before = slot;
+    }
+    EXPECT_LE(before.right, rect("yjr_r").left);
+    EXPECT_LE(rect("yjr_r").right, 1024.0f);
+    // A card away from the slots is of the same size, so it fits a slot.
+    const CRect4 last = rect(single_select::CardLayerName(single_select::kCharacters - 1));
+    EXPECT_FLOAT_EQ(last.right - last.left, 160.0f);
+    EXPECT_FLOAT_EQ(last.bottom - last.top, before.bottom - before.top);
+    const CRect4 first = rect("color5_1"), second = rect("color5_2");
+    EXPECT_LE(first.bottom, second.top);
+    for (const auto& [box, frames] : {std::pair{first, std::pair{"type_bg011", "type_bg021"}},
+                                      std::pair{second, std::pair{"type_bg012", "type_bg022"}}}) {
+        for (const char* frame : {frames.first, frames.second}) {
+            const CRect4 f = rect(frame);
+            EXPECT_LE(f.left, box.left) << frame;
+            EXPECT_GE(f.right, box.right) << frame;
+            EXPECT_LE(f.top, box.top) << frame;
+            EXPECT_GE(f.bottom, box.bottom) << frame;
+        }
+    }
+}
+
+// Frames drawn over what they frame are clear inside, their edge showing:
+// orange when they stand for the chosen one. The turning pattern is all
+// clear.
+TEST_F(SceneDataTest, TheSingleSelectFramesAreClearInsideTheirEdge)
+{
+    const CSceneDataSet set = BuildSceneData();
+    const std::string body = EntryBytes(Folder::kFirst, {single_select::kPackName, single_select::kPack, kPackKeyFirst},
+                                        single_select::kFrameTexture);
+    host::image::Image image;
+    ASSERT_TRUE(host::image::Decode(reinterpret_cast<const u8*>(body.data()), body.size(), host::image::kGreenKey,
+                                    image, nullptr));
+    const std::vector<std::string>& layers = set.layouts.at(single_select::kLayout);
+    const struct {
+        const char* layer;
+        u32 edge;   // 0: a grey edge
+    } cases[] = {{"type_bg011", 0}, {"type_bg021", 0xFF9A10u}, {"rei_emp2", 0}, {"rei_car", 0xFF9A10u}, {"moyo", 1}};
+    for (const auto& c : cases) {
+        const size_t i = size_t(std::find(layers.begin(), layers.end(), c.layer) - layers.begin());
+        ASSERT_LT(i, layers.size()) << c.layer;
+        const u32 x0 = u32(i) % kCellsPerRow * kCellWidth, y0 = u32(i) / kCellsPerRow * kCellHeight;
+        const u32 edge = image.pixels[y0 * kTextureWidth + x0 + 40];
+        EXPECT_EQ(edge >> 24, c.edge == 1 ? 0u : 0xFFu) << c.layer;   // 1: no edge either
+        if (c.edge == 1) continue;
+        if (c.edge) EXPECT_EQ(edge & 0xFFFFFFu, c.edge) << c.layer;
+        else EXPECT_EQ(edge & 0xFFFFFFu, 0xC0C0C0u) << c.layer;
+        EXPECT_EQ(image.pixels[(y0 + 16) * kTextureWidth + x0 + 64] >> 24, 0u) << c.layer;   // keyed out
+    }
+}
+
+// The logo: the studio's name in dark letters on white, of the size the
+// logo scene centres.
+TEST_F(SceneDataTest, TheLogoWritesTheStudiosNameOnWhite)
+{
+    const std::string body = EntryBytes(Folder::kSecond, kSceneArchive, kLogoTexture);
+    ASSERT_FALSE(body.empty());
+    host::image::Image image;
+    host::image::DecodeOptions asWritten;
+    asWritten.powerOfTwo = false;
+    ASSERT_TRUE(host::image::Decode(reinterpret_cast<const u8*>(body.data()), body.size(), asWritten, image, nullptr));
+    ASSERT_EQ(image.width, 2 * 244u);
+    ASSERT_EQ(image.height, 2 * 132u);
+    EXPECT_EQ(image.pixels[0], 0xFFFFFFFFu);
+    EXPECT_EQ(image.pixels[image.width * image.height - 1], 0xFFFFFFFFu);
+    u32 name = 0, line = 0, under = 0;
+    for (u32 y = 0; y < image.height; ++y)
+        for (u32 x = 0; x < image.width; ++x) {
+            const u32 t = image.pixels[y * image.width + x];
+            if (y < 160) name += (t & 0xFFFFFFu) == 0x1C2C64u;   // the name's navy
+            if (y >= 164 && y < 170) line += (t & 0xFFFFFFu) == 0xFF9A10u;
+            if (y >= 180) under += (t & 0xFFFFFFu) != 0xFFFFFFu && (t & 0xFFFFFFu) != 0xFF9A10u;
+        }
+    EXPECT_GT(name, 2000u);   // eight letters 80 texels high
+    EXPECT_GT(line, 300u * 6u);
+    EXPECT_GT(under, 100u);   // "presents"
+}
+
 TEST_F(SceneDataTest, TheCellTextureDecodesWithNothingKeyedOut)
 {
-    const std::string body = EntryBytes(Folder::kSecond, kSceneArchive, "Circle_logo.dds");
+    const std::string& body = CellTextureBytes();
     ASSERT_FALSE(body.empty());
     host::image::Image image;
     std::string error;
@@ -391,6 +498,20 @@ TEST(SceneDataWords, LayersReadAsTheWordsTheyStandFor)
         // The lobby's message window.
         {"Base4", ""}, {"Anet", "Network error"}, {"Aserv", "No server answers"}, {"SelectRoom/Ptaisen", "Battle"},
         {"UserKick/yes", "Yes"}, {"BattleStart/no4", "No"}, {"Server/ten4", "."},
+        // The story's single select: entries 0..7 are numbered 1..8, the
+        // random entry 9, the rest 10..19.
+        {"face1", "Talve"}, {"name8", "Kerlia"}, {"cha9", "Random"}, {"cha10", "Ombrisa"}, {"name19", "Vek"},
+        {"color1_1", "Colour 1"}, {"color19_2", "Colour 2"}, {"moyo", ""}, {"type_bg021", ""}, {"type_rei12", "Orbs:"},
+        {"Skill", "Orbs"}, {"rei_n_soku", "Speed"}, {"rei_ok", "OK"}, {"rei_geki0", "A"}, {"rei_geki14_m", "A"},
+        {"rei_soku0", "S"}, {"rei_syu14", "G"}, {"rei_emp13s", "-"}, {"rei_emp3k", "-"}, {"rei_emp", ""},
+        {"cpu_rei", "CPU orbs"}, {"cpu_rei_1", "On"}, {"cpu_rei_2", "Off"},
+        // The card's orb elements keep their words.
+        {"rei_geki0e", "Orb 0"},
+        // The options screen and the record.
+        {"Pad", "Pad"}, {"Story", "Story"}, {"BVol", "Music volume"}, {"SVol", "Sound volume"}, {"Init", "Reset all"}, {"Pad/on2", "On"}, {"Guard/off5", "Off"},
+        {"Camera/L", "Left"}, {"Camera/R", "Right"}, {"Map/roll", "Turning"}, {"Story/luna", "Hardest"},
+        {"VVol/volob3", ""}, {"name_ta", "Talve"}, {"cha_ve", "Vek"}, {"name_gre", "Grell"}, {"TotalBase", ""},
+        {"Pad/sele_car162", "<"}, {"Init/sele_car261", ">"},
     };
     for (const auto& [layer, words] : cases) EXPECT_EQ(CellText(layer), words) << layer;
 }
@@ -483,6 +604,15 @@ TEST_F(SceneDataLoadTest, TheGlobalLoadFindsWhatTheScenesLookUp)
     ASSERT_NE(crowd, nullptr);
     ASSERT_GT(crowd->GetObjectCount(), 0u);
     EXPECT_NE(crowd->GetObject(0)->GetTexture(), nullptr);   // its particles show
+    // The fighters' guard shows its shield in the particles' texture.
+    const auto* guard = static_cast<const CEffectContainer*>(
+        static_cast<CValueBase*>(resources.GetEffectList()->FindByName(battle_data::kGuardEffect)));
+    ASSERT_NE(guard, nullptr);
+    ASSERT_EQ(guard->GetObjectCount(), 2u);
+    EXPECT_EQ(guard->GetObject(0)->GetTexture(), nullptr);   // the sparks name none
+    ASSERT_NE(guard->GetObject(1)->GetTexture(), nullptr);
+    EXPECT_EQ(static_cast<CResourceBase*>(guard->GetObject(1)->GetTexture()),
+              resources.GetTextureList()->FindByFileName(kParticleTexture));
     EXPECT_NE(data.GetTensionFile(CGameData::kBuiltInSlots - 1), nullptr);
 }
 

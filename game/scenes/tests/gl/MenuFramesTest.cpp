@@ -1,6 +1,7 @@
 // The menus a new player meets, on real OpenGL at 1024 x 768, read back and
 // written to the build folder as PNGs to look at (MenuTitle.png,
-// MenuCharaSelect.png, MenuOptionSelect.png). The checks: each screen
+// MenuCharaSelect.png, MenuOptionSelect.png, MenuStorySelect.png,
+// MenuOptions.png, MenuRecord.png). The checks: each screen
 // draws its layers' cells with words in them (dark letter texels inside a
 // cell of its light fill), the title's items stand in their column, and
 // each card of the character select shows the cell of each value it holds
@@ -10,9 +11,12 @@
 #include "game/battle/scene/ConsoleNames.h"
 #include "game/scenes/CharaSelect.h"
 #include "game/scenes/GameApp.h"
+#include "game/scenes/GameOption.h"
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/OptionSelect.h"
+#include "game/scenes/RecordScene.h"
 #include "game/scenes/SelectCard.h"
+#include "game/scenes/SingleCharaSelect.h"
 #include "game/scenes/TitleScene.h"
 #include "game/battle/scene/tests/gl/Png.h"
 #include "game/scenes/testdata/SceneData.h"
@@ -22,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -177,6 +182,84 @@ TEST_F(MenuFrames, TheTitleCharacterSelectAndOptionSelectShowTheirWords)
     ASSERT_EQ(Scene(), "COptionSelect");
     const std::vector<u32> options = Shot("MenuOptionSelect.png");
     EXPECT_GT(lightTexels(options), 500u) << "see " << Out("MenuOptionSelect.png");
+}
+
+// The story's select on its third character: the portrait and the name
+// plate say the character's name, the middle of the five cards too, and
+// its neighbours theirs, each in its cell's fill with dark letters.
+TEST_F(MenuFrames, TheStorySelectShowsTheCharactersNames)
+{
+    namespace single = single_select;
+    MenuSetupArgs args;
+    args.curtain = 0.0f;
+    args.alpha = 1.0f;
+    args.setup = new CBattleSetup(app_->GetSaveConfig());
+    args.setup->entries[0].character = 2;
+    args.setup->storyMode = 1;
+    app_->ChangeScene(new CSingleCharaSelect, reinterpret_cast<intptr_t>(&args));
+    ASSERT_EQ(Scene(), "CSingleCharaSelect");
+    const std::vector<u32> frame = Shot("MenuStorySelect.png");
+    const std::vector<std::string> layers = single::LayerNames();
+    const auto fillOf = [&](const std::string& layer) {
+        return scene_data::CellColour(size_t(std::find(layers.begin(), layers.end(), layer) - layers.begin()));
+    };
+    const struct {
+        std::string layer;   // whose cell is drawn
+        f32 x, y, w, h;      // where
+    } cases[] = {
+        {single::PortraitLayerName(2), 40, 120, 440, 110},
+        {single::PlateLayerName(2), 520, 120, 400, 56},
+        {single::CardLayerName(2), 432, 628, 160, 40},   // the middle slot
+        {single::CardLayerName(1), 252, 628, 160, 40},
+        {single::CardLayerName(3), 612, 628, 160, 40},
+        {single::CardLayerName(0), 72, 628, 160, 40},
+        {single::ColourBoxLayerName(2, 0), 520, 200, 240, 48},
+    };
+    for (const auto& c : cases) {
+        // The carousel's side cards are drawn half as bright.
+        const bool side = c.y == 628 && c.x != 432;
+        const u32 fill = fillOf(c.layer);
+        const auto [exact, letters] = FillAndLetters(frame, c.x, c.y, c.w, c.h, fill);
+        u32 filled = exact;
+        if (side) {
+            // Half the fill, give or take rounding.
+            filled = 0;
+            for (u32 y = u32(c.y) + 2; y + 2 < u32(c.y + c.h); ++y)
+                for (u32 x = u32(c.x) + 2; x + 2 < u32(c.x + c.w); ++x) {
+                    bool near = true;
+                    for (u32 shift : {0u, 8u, 16u}) {
+                        const i32 got = i32(frame[y * kWidth + x] >> shift & 0xFF), want = i32(fill >> shift & 0xFF) / 2;
+                        near = near && std::abs(got - want) <= 2;
+                    }
+                    filled += near;
+                }
+        }
+        EXPECT_GT(filled, 1000u) << c.layer << "; see " << Out("MenuStorySelect.png");
+        EXPECT_GT(letters, 20u) << c.layer << "; see " << Out("MenuStorySelect.png");
+    }
+}
+
+// The options screen and the record's totals page: written to look at,
+// each showing letters (dark texels between light ones).
+TEST_F(MenuFrames, TheOptionsAndTheRecordShowLetters)
+{
+    const auto letters = [](const std::vector<u32>& frame) {
+        u32 n = 0;
+        for (u32 y = 1; y + 1 < kHeight; ++y)
+            for (u32 x = 1; x + 1 < kWidth; ++x) {
+                const auto light = [&](u32 xx) { return (frame[y * kWidth + xx] & 0xC0C0C0u) == 0xC0C0C0u || (frame[y * kWidth + xx] & 0x808080u) == 0x808080u; };
+                n += (frame[y * kWidth + x] & 0xC0C0C0u) == 0 && light(x - 1) != light(x + 1);
+            }
+        return n;
+    };
+    MenuArgs args;
+    args.curtain = 0.0f;
+    app_->ChangeScene(new CGameOption, reinterpret_cast<intptr_t>(&args));
+    ASSERT_EQ(Scene(), "CGameOption");
+    EXPECT_GT(letters(Shot("MenuOptions.png")), 500u) << "see " << Out("MenuOptions.png");
+    app_->ChangeScene(new CRecordScene, reinterpret_cast<intptr_t>(&args));
+    ASSERT_EQ(Scene(), "CRecordScene");
+    EXPECT_GT(letters(Shot("MenuRecord.png")), 200u) << "see " << Out("MenuRecord.png");
 }
 
 }  // namespace
