@@ -221,8 +221,8 @@ bool AddGuardShield(CEffectContainer& effect)
     return false;
 }
 
-// Each effect: a burst of particles, scattered at random, that grows and
-// stops; the guard's has its shield too.
+// Each effect: a burst of warm spots, scattered at random, that grows,
+// fades and stops; the guard's has its shield too.
 bool WriteEffects(std::string& error)
 {
     u32 burst = 4;
@@ -231,6 +231,11 @@ bool WriteEffects(std::string& error)
         effect.SetName(name);
         auto* sparks = new CEffectObject();
         sparks->SetName("Sparks");
+        // Warm spots, so that shots and hits show and differ from the
+        // guard's pale blue shield.
+        sparks->SetResource(kGuardTexture, nullptr);
+        sparks->GetColorTrack().AddKey(0.0f, CVector4(1.0f, 0.8f, 0.3f, 1.0f));
+        sparks->GetColorTrack().AddKey(0.5f, CVector4(1.0f, 0.4f, 0.1f, 0.0f));
         sparks->GetParticleTrack().AddKey(0.0f, burst);
         sparks->GetParticleTrack().AddKey(0.5f, 0u);
         sparks->GetScalingTrack().AddKey(0.0f, CVector3(0.5f, 0.5f, 0.5f));

@@ -211,10 +211,12 @@ TEST_F(BattleDataTest, ResourceListLoadsTheEffectsAndTheLayout)
         // The guard's adds its shield.
         const bool guard = std::string(effect) == battle_data::kGuardEffect;
         ASSERT_EQ(e->GetObjectCount(), guard ? 2u : 1u) << effect;
-        EXPECT_EQ(e->GetObject(0)->GetResourceName(), nullptr) << effect;
+        // The sparks and the guard's shield name the particles' texture,
+        // which the battle's set alone does not hold: unbound here.
+        ASSERT_NE(e->GetObject(0)->GetResourceName(), nullptr) << effect;
+        EXPECT_STREQ(e->GetObject(0)->GetResourceName(), battle_data::kGuardTexture) << effect;
+        EXPECT_EQ(e->GetObject(0)->GetTexture(), nullptr) << effect;
         if (!guard) continue;
-        // Its spots name the particles' texture, which the battle's set
-        // alone does not hold: unbound here.
         CEffectObject* shield = e->GetObject(1);
         ASSERT_NE(shield->GetResourceName(), nullptr);
         EXPECT_STREQ(shield->GetResourceName(), battle_data::kGuardTexture);

@@ -604,15 +604,19 @@ TEST_F(SceneDataLoadTest, TheGlobalLoadFindsWhatTheScenesLookUp)
     ASSERT_NE(crowd, nullptr);
     ASSERT_GT(crowd->GetObjectCount(), 0u);
     EXPECT_NE(crowd->GetObject(0)->GetTexture(), nullptr);   // its particles show
-    // The fighters' guard shows its shield in the particles' texture.
-    const auto* guard = static_cast<const CEffectContainer*>(
-        static_cast<CValueBase*>(resources.GetEffectList()->FindByName(battle_data::kGuardEffect)));
-    ASSERT_NE(guard, nullptr);
-    ASSERT_EQ(guard->GetObjectCount(), 2u);
-    EXPECT_EQ(guard->GetObject(0)->GetTexture(), nullptr);   // the sparks name none
-    ASSERT_NE(guard->GetObject(1)->GetTexture(), nullptr);
-    EXPECT_EQ(static_cast<CResourceBase*>(guard->GetObject(1)->GetTexture()),
-              resources.GetTextureList()->FindByFileName(kParticleTexture));
+    // Every battle effect's sparks, and the guard's shield, show in the
+    // particles' texture.
+    const CResourceBase* particle = resources.GetTextureList()->FindByFileName(kParticleTexture);
+    ASSERT_NE(particle, nullptr);
+    for (const char* name : battle_data::kEffects) {
+        const auto* effect = static_cast<const CEffectContainer*>(
+            static_cast<CValueBase*>(resources.GetEffectList()->FindByName(name)));
+        ASSERT_NE(effect, nullptr) << name;
+        const bool guard = std::string(name) == battle_data::kGuardEffect;
+        ASSERT_EQ(effect->GetObjectCount(), guard ? 2u : 1u) << name;
+        for (u32 i = 0; i < effect->GetObjectCount(); ++i)
+            EXPECT_EQ(static_cast<CResourceBase*>(effect->GetObject(i)->GetTexture()), particle) << name << " " << i;
+    }
     EXPECT_NE(data.GetTensionFile(CGameData::kBuiltInSlots - 1), nullptr);
 }
 
