@@ -81,7 +81,6 @@ namespace {
 std::vector<LayerPanel> CardPanels()
 {
     using namespace select_card;
-    static std::vector<std::string> names;   // the panels keep pointers
     static std::vector<LayerPanel> panels;
     if (!panels.empty()) return panels;
     std::vector<std::pair<std::string, LayerPanel>> spots;
@@ -111,12 +110,7 @@ std::vector<LayerPanel> CardPanels()
     }
     put("Chara/HandItem", 96, 200.0f + 36.0f * f32(kRowHand), 32, 32);
     put("Chara/Ok", 60, 500, 120, 40);
-    names.reserve(spots.size());
-    for (auto& [name, panel] : spots) {
-        names.push_back(name);
-        panel.name = names.back().c_str();
-        panels.push_back(panel);
-    }
+    panels = KeepNamedPanels(spots);
     return panels;
 }
 

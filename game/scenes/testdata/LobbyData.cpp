@@ -105,7 +105,6 @@ namespace {
 // menu's options or yes and no.
 std::vector<LayerPanel> MessageWindowPanels()
 {
-    static std::vector<std::string> names;   // the panels keep pointers
     static std::vector<LayerPanel> panels;
     if (!panels.empty()) return panels;
     std::vector<std::pair<std::string, LayerPanel>> spots;
@@ -130,12 +129,7 @@ std::vector<LayerPanel> MessageWindowPanels()
         }
         spots.push_back({layer, place});
     }
-    names.reserve(spots.size());
-    for (auto& [name, panel] : spots) {
-        names.push_back(name);
-        panel.name = names.back().c_str();
-        panels.push_back(panel);
-    }
+    panels = KeepNamedPanels(spots);
     return panels;
 }
 

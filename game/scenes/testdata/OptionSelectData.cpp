@@ -16,14 +16,9 @@ constexpr const char* kOptionSelectTexture = "OptionSelect_01.dds";
 std::vector<LayerPanel> OptionSelectPanels()
 {
     using namespace option_select;
-    static std::vector<std::string> names;   // the panels keep pointers
     static std::vector<LayerPanel> panels;
     if (!panels.empty()) return panels;
-    struct Spot {
-        std::string name;
-        LayerPanel place;
-    };
-    std::vector<Spot> spots = {{"Title", {nullptr, 32, 24, 256, 40}}};
+    std::vector<std::pair<std::string, LayerPanel>> spots = {{"Title", {nullptr, 32, 24, 256, 40}}};
     const auto child = [&](i32 row, const char* name, f32 x, f32 w) {
         if (name) spots.push_back({std::string(kRowNames[row]) + "/" + name, {nullptr, x, 0, w, 32}});
     };
@@ -54,13 +49,7 @@ std::vector<LayerPanel> OptionSelectPanels()
     spots.push_back({"Local", {nullptr, 560, 520, 128, 32}});
     spots.push_back({"Log", {nullptr, 560, 560, 440, 120}});
     spots.push_back({"Input", {nullptr, 560, 690, 440, 32}});
-    names.reserve(spots.size());
-    for (const Spot& spot : spots) {
-        names.push_back(spot.name);
-        LayerPanel panel = spot.place;
-        panel.name = names.back().c_str();
-        panels.push_back(panel);
-    }
+    panels = KeepNamedPanels(spots);
     return panels;
 }
 

@@ -24,10 +24,25 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <mutex>
 
 namespace scene_data {
+
+std::vector<LayerPanel> KeepNamedPanels(const std::vector<std::pair<std::string, LayerPanel>>& spots)
+{
+    static std::deque<std::string> names;   // a deque never moves what it holds
+    std::vector<LayerPanel> panels;
+    panels.reserve(spots.size());
+    for (const auto& [name, place] : spots) {
+        names.push_back(name);
+        LayerPanel panel = place;
+        panel.name = names.back().c_str();
+        panels.push_back(panel);
+    }
+    return panels;
+}
 
 namespace {
 

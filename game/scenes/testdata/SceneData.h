@@ -34,6 +34,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace scene_data {
@@ -75,6 +76,10 @@ struct LayerPanel {
     const char* name;
     f32 x, y, width, height;
 };
+
+// Panels of layers whose names are made at run time. The names are kept for
+// the life of the process, since the panels point into them.
+std::vector<LayerPanel> KeepNamedPanels(const std::vector<std::pair<std::string, LayerPanel>>& spots);
 
 class CSceneDataSet {
 public:

@@ -317,6 +317,20 @@ TEST_F(BattleSceneTest, ReplayGivesTheRecordedStateAtEveryFrame)
     EXPECT_EQ(FirstDifference(recorded, parted.hashes), "frame 300, console 0");
 }
 
+// Fells fighter i of scene with one hit no HP survives.
+void Fell(CBattleScene& scene, u32 i)
+{
+    CCharacter* c = scene.GetCharacter(i);
+    CCharacterAction::Hit hit{};
+    hit.damage = 1e7f;
+    hit.damageType = 1;
+    hit.canKill = 1;
+    hit.sourceDirection = CVector3(0, 0, 1);
+    ASSERT_EQ(static_cast<CCharacterAction*>(c)->TakeHit(hit), 1) << i;
+    ASSERT_EQ(c->GetStatus()->action, u32(kActionDefeated)) << i;
+    EXPECT_EQ(c->GetStatus()->hp, 0) << i;
+}
+
 // Fighters felled together between two frames: the end test of the next
 // frame sees them all down at once. When no team is left standing every team
 // draws (3): the rule's plain reading would hand team 0 the win only because
@@ -344,16 +358,7 @@ TEST_F(BattleSceneTest, FightersFallingInOneFrameEndTheBattleAsItsResultSays)
         for (u32 f = 0; f < 200 && scene.GetTimer() > 0.0f; ++f) ASSERT_EQ(scene.Update(0), 1);
         ASSERT_LE(scene.GetTimer(), 0.0f) << "still fading in";
         ASSERT_EQ(scene.IsOver(), 0u);
-        for (u32 i : r.fall) {
-            CCharacter* c = scene.GetCharacter(i);
-            CCharacterAction::Hit hit{};
-            hit.damage = 1e7f;
-            hit.damageType = 1;
-            hit.canKill = 1;
-            hit.sourceDirection = CVector3(0, 0, 1);
-            ASSERT_EQ(static_cast<CCharacterAction*>(c)->TakeHit(hit), 1) << i;
-            ASSERT_EQ(c->GetStatus()->action, u32(kActionDefeated)) << i;
-        }
+        for (u32 i : r.fall) Fell(scene, i);
         EXPECT_EQ(scene.IsOver(), 0u);   // decided by the next frame's end test
         ASSERT_EQ(scene.Update(0), 1);
         EXPECT_EQ(scene.IsOver(), r.over);
@@ -365,19 +370,6 @@ TEST_F(BattleSceneTest, FightersFallingInOneFrameEndTheBattleAsItsResultSays)
     }
 }
 
-// Fells fighter i of scene with one hit no HP survives.
-void Fell(CBattleScene& scene, u32 i)
-{
-    CCharacter* c = scene.GetCharacter(i);
-    CCharacterAction::Hit hit{};
-    hit.damage = 1e7f;
-    hit.damageType = 1;
-    hit.canKill = 1;
-    hit.sourceDirection = CVector3(0, 0, 1);
-    ASSERT_EQ(static_cast<CCharacterAction*>(c)->TakeHit(hit), 1) << i;
-    ASSERT_EQ(c->GetStatus()->action, u32(kActionDefeated)) << i;
-    EXPECT_EQ(c->GetStatus()->hp, 0) << i;
-}
 
 // The lives rule through the battle scene: fighter 1 (team 1) falls, then
 // fighter 3, its teammate. Under the rule each defeat spends a life of
