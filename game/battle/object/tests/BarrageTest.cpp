@@ -514,7 +514,8 @@ TEST_F(BarrageTest, ABulletFiredDuringTheWalkMovesOnlyFromTheNextFrame)
     for (int f = 1; f <= 6; ++f) {
         std::set<const CBullet*> before;
         for (const CBullet* b = scene_.bullets.First(); b; b = b->GetNext()) before.insert(b);
-        const CVector3 carrierAt = carrier ? *carrier->GetPosition() : CVector3();
+        // The carrier ends with its barrage: read it only while listed.
+        const CVector3 carrierAt = carrier && before.count(carrier) ? *carrier->GetPosition() : CVector3();
         Frame(&barrage, target_);
         for (const CBullet* b = scene_.bullets.First(); b; b = b->GetNext()) {
             SCOPED_TRACE(testing::Message() << "frame " << f);
