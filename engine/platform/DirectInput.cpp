@@ -12,7 +12,7 @@ using host::input::Axis;
 using host::input::DataFormat;
 using host::input::Device;
 using host::input::DeviceInfo;
-using host::input::Result;
+using InputResult = host::input::Result;
 using host::input::Succeeded;
 
 constexpr u32 kCooperativeLevel = host::input::kNonExclusive | host::input::kBackground;
@@ -42,7 +42,7 @@ constexpr SystemDeviceTexts kMouseTexts{
 
 // Data format, cooperative level, then acquire; the acquisition may fail
 // (no focus yet) and is retried by the first read.
-bool SetUpSystemDevice(Result created, Device* device, DataFormat format, const SystemDeviceTexts& texts)
+bool SetUpSystemDevice(InputResult created, Device* device, DataFormat format, const SystemDeviceTexts& texts)
 {
     if (!Succeeded(created) || !device) {
         ShowError(texts.create);
@@ -84,7 +84,7 @@ u32 CDirectInput::Init(host::window::Handle window)
         ShowError("DirectInput8オブジェクトの生成に失敗しました");
         return 0;
     }
-    Result r = m_directInput->CreateKeyboard(m_keyboard);
+    InputResult r = m_directInput->CreateKeyboard(m_keyboard);
     if (!SetUpSystemDevice(r, m_keyboard.get(), DataFormat::Keyboard, kKeyboardTexts)) return 0;
     r = m_directInput->CreateMouse(m_mouse);
     if (!SetUpSystemDevice(r, m_mouse.get(), DataFormat::Mouse, kMouseTexts)) return 0;
@@ -94,7 +94,7 @@ u32 CDirectInput::Init(host::window::Handle window)
 u32 CDirectInput::CreateJoysticks()
 {
     // A controller that cannot be created ends the enumeration.
-    const Result r = m_directInput->EnumJoysticks([this](const DeviceInfo& info) {
+    const InputResult r = m_directInput->EnumJoysticks([this](const DeviceInfo& info) {
         if (!Succeeded(m_directInput->CreateJoystick(info.instance, m_joysticks[m_joystickCount]))) {
             m_joysticks[m_joystickCount].reset();
             return false;

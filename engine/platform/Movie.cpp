@@ -5,7 +5,7 @@
 
 #include "host/movie/Movie.h"
 
-using host::movie::Result;
+using MovieResult = host::movie::Result;
 
 CMovie::CMovie() { SetType(kResourceType); }
 
@@ -23,7 +23,7 @@ i32 CMovie::Open(const char* path)
     // Opening over an open movie would leave the first one playing unseen.
     if (m_movie) Release();
     CSound* sound = GetSoundDeviceGlobal();
-    if (host::movie::OpenMovie(path, sound ? sound->GetDevice() : nullptr, m_movie) != Result::Ok) return 0;
+    if (host::movie::OpenMovie(path, sound ? sound->GetDevice() : nullptr, m_movie) != MovieResult::Ok) return 0;
     SetName(path);
     return 1;
 }
@@ -40,7 +40,7 @@ i32 CMovie::Play()
     }
     m_width = i32(info.width);
     m_height = i32(info.height);
-    if (m_movie->Play() != Result::Ok) {
+    if (m_movie->Play() != MovieResult::Ok) {
         if (m_state != kStatePlaying) FreeFrameBuffer();
         return 0;
     }
@@ -51,14 +51,14 @@ i32 CMovie::Play()
 u8* CMovie::GetFrame()
 {
     if (!m_movie || !m_frameBuffer) return nullptr;
-    if (m_movie->GetFrame(m_frameBuffer, u32(m_frameSize)) != Result::Ok) return nullptr;
+    if (m_movie->GetFrame(m_frameBuffer, u32(m_frameSize)) != MovieResult::Ok) return nullptr;
     return m_frameBuffer;
 }
 
 i32 CMovie::Stop()
 {
     if (m_state != kStatePlaying) return 1;
-    if (m_movie->Stop() != Result::Ok) return 0;
+    if (m_movie->Stop() != MovieResult::Ok) return 0;
     m_state = kStateStopped;
     FreeFrameBuffer();
     return 1;
@@ -75,7 +75,7 @@ i32 CMovie::Release()
     return CResourceBase::Release();
 }
 
-i32 CMovie::SetVolume(i32 volume) { return m_movie && m_movie->SetVolume(volume) == Result::Ok ? 1 : 0; }
+i32 CMovie::SetVolume(i32 volume) { return m_movie && m_movie->SetVolume(volume) == MovieResult::Ok ? 1 : 0; }
 
 f64 CMovie::GetPosition() { return m_movie ? m_movie->GetPosition() : 0.0; }
 
