@@ -4,6 +4,7 @@
 #include "engine/graphics/Texture.h"
 
 #include <algorithm>
+#include <cstring>
 #include <typeinfo>
 
 namespace {
@@ -23,6 +24,23 @@ f32 BlendRelative(f32 v, f32 target, f32 f)
 }
 
 f32 BlendLinear(f32 v, f32 target, f32 f) { return v + (target - v) * f; }
+
+// Bit for bit, so -0 and +0 differ and a NaN equals itself: equal bits in
+// give equal bits out.
+template <class T>
+bool SameBits(const T& a, const T& b)
+{
+    return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
+// Sets field to value; true when its bits changed.
+template <class T>
+bool Change(T& field, const T& value)
+{
+    if (SameBits(field, value)) return false;
+    field = value;
+    return true;
+}
 
 // A track without keys evaluates to its default: most layers of a layout
 // never move, and theirs is read where it lies, with no copy to wait for.
@@ -66,17 +84,15 @@ CResourceList* CloneLayerList(const CResourceList* list)
     return copy;
 }
 
-CSceneObject::CSceneObject() : m_children(NewChildList()) {}
+CSceneObject::CSceneObject() = default;
 
-CSceneObject::CSceneObject(const char* name, CResourceList* owner)
-    : CResourceBase(name), m_owner(owner), m_children(NewChildList())
-{
-}
+CSceneObject::CSceneObject(const char* name, CResourceList* owner) : CResourceBase(name), m_owner(owner) {}
 
-CSceneObject::CSceneObject(CResourceList* owner) : m_owner(owner), m_children(NewChildList()) {}
+CSceneObject::CSceneObject(CResourceList* owner) : m_owner(owner) {}
 
 CSceneObject::CSceneObject(const CSceneObject& other)
     : CResourceBase(other),
+      m_owner(other.m_owner),
       m_settings(other.m_settings),
       m_animated(other.m_animated),
       m_screen(other.m_screen),
@@ -88,8 +104,7 @@ CSceneObject::CSceneObject(const CSceneObject& other)
       m_rotationTrack(other.m_rotationTrack),
       m_scalingTrack(other.m_scalingTrack),
       m_colourTrack(other.m_colourTrack),
-      m_rectTrack(other.m_rectTrack),
-      m_owner(other.m_owner)
+      m_rectTrack(other.m_rectTrack)
 {
     KeepUnnamedTracks(other);
     CopyChildrenOf(other);
@@ -108,13 +123,17 @@ void CSceneObject::KeepUnnamedTracks(const CSceneObject& other)
 CSceneObject::CSceneObject(const CSceneObject& other, CResourceList* owner) : CSceneObject(other)
 {
     m_owner = owner;
-    if (owner) AppendLayer(owner, this);
+    if (!owner) return;
+    // Beside other: the walk that came to it comes through again.
+    if (owner == other.m_owner) other.ForgetHeldBelow();
+    AppendLayer(owner, this);
 }
 
 CSceneObject::~CSceneObject() { CSceneObject::Release(); }
 
 i32 CSceneObject::Release()
 {
+    ForgetPlacement();
     m_textureName.Free();
     m_positionTrack.Release();
     m_rotationTrack.Release();
@@ -130,13 +149,29 @@ CResourceList* CSceneObject::NewChildList() { return new CResourceList(); }
 void CSceneObject::CopyChildrenOf(const CSceneObject& other)
 {
     DeleteChildren();
-    m_children = other.m_children ? CloneLayerList(other.m_children) : NewChildList();
+    // An empty list is made again when it is asked for.
+    if (other.m_children && other.m_children->GetCount()) m_children = CloneLayerList(other.m_children);
 }
 
 void CSceneObject::DeleteChildren()
 {
+    // A child that outlives its list (one that does not own it) no longer
+    // reports to this layer.
+    for (u32 i = 0; i < GetChildCount(); ++i) {
+        CSceneObject* child = GetChild(i);
+        if (child && child->m_walkParent == this) child->m_walkParent = nullptr;
+    }
+    ForgetHeldBelow();
     delete m_children;
     m_children = nullptr;
+}
+
+CResourceList* CSceneObject::GetChildren() const
+{
+    // The list may be changed: the walk looks at it again.
+    ForgetHeldBelow();
+    if (!m_children) m_children = NewChildList();
+    return m_children;
 }
 
 CSceneObject* CSceneObject::GetChild(u32 i) const { return LayerAt(m_children, i); }
@@ -183,6 +218,8 @@ void CSceneObject::Evaluate()
 
 u32 CSceneObject::Update(u32 argument)
 {
+    // The screen state is not placed until ApplyParent.
+    ForgetPlacement();
     Evaluate();
     u32 result = 1;
     for (u32 i = 0; i < GetChildCount(); ++i) {
@@ -241,6 +278,8 @@ void CSceneObject::Place(const CLayerState& parent, const CLayerState* scene, u3
 u32 CSceneObject::ApplyParent(const CLayerState* parent, const CLayerState* scene, u32 fit, u32 keepAspect)
 {
     if (!parent) return 0;
+    // Placed by the two walks, which the layer keeps no account of.
+    ForgetPlacement();
     Place(*parent, scene, fit, keepAspect);
     u32 result = 1;
     for (u32 i = 0; i < GetChildCount(); ++i) {
@@ -251,26 +290,64 @@ u32 CSceneObject::ApplyParent(const CLayerState* parent, const CLayerState* scen
 
 u32 CSceneObject::UpdatePlaced(u32 argument, const CLayerState& parent, const CLayerState* scene, u32 fit, u32 keepAspect)
 {
+    // A top-level layer is placed in the scene state, which it copied when it
+    // was last placed; any other parent may have moved since.
+    const bool moved = !(scene && &parent == scene && m_placedWithScene && SameBits(m_scene, *scene));
+    // Placed apart from the walk that came to it last: that walk must come
+    // through again.
+    if (m_walkParent) m_walkParent->ForgetHeldBelow();
+    return UpdatePlacedBelow(argument, parent, scene, fit, keepAspect, moved, m_walkParent);
+}
+
+u32 CSceneObject::UpdatePlacedBelow(u32 argument, const CLayerState& parent, const CLayerState* scene, u32 fit,
+                                    u32 keepAspect, bool moved, CSceneObject* walkParent)
+{
+    m_walkParent = walkParent;
     // A layer of a derived class takes the two walks through its own
-    // Update and ApplyParent.
+    // Update and ApplyParent (which forget what they place), every frame.
     if (typeid(*this) != typeid(CSceneObject)) {
+        m_heldBelow = false;
         const u32 result = Update(argument);
         ApplyParent(&parent, scene, fit, keepAspect);
         return result;
     }
-    // A layer's evaluation reads nothing a placement writes, and a child's
-    // placement reads only its parent's placed state: one walk, each layer
-    // evaluated and placed before its children, ends where the two walks do.
-    Evaluate();
-    Place(parent, scene, fit, keepAspect);
+    // A placement reads the settings and tracks (any change forgets it), the
+    // parent's placed state, the scene state and the fit flags. When none of
+    // them changed its states are those a new placement would give.
+    const bool anew = moved || !m_placed || m_placedIn != &parent || m_placedWithScene != (scene != nullptr) ||
+        m_placedFit != (fit != 0) || m_placedKeepAspect != (keepAspect != 0);
+    // Nothing below changed either (every layer there is plain): the walk
+    // would keep every placement of the group.
+    if (!anew && m_heldBelow) return 1;
+    if (anew) {
+        // A layer's evaluation reads nothing a placement writes, and a child's
+        // placement reads only its parent's placed state: one walk, each layer
+        // evaluated and placed before its children, ends where the two walks do.
+        Evaluate();
+        Place(parent, scene, fit, keepAspect);
+        m_placedIn = &parent;
+        m_placedWithScene = scene != nullptr;
+        m_placedFit = fit != 0;
+        m_placedKeepAspect = keepAspect != 0;
+        m_placed = true;
+    }
     const CResourceList* children = m_children;
-    if (!children) return 1;
+    if (!children) {
+        m_heldBelow = m_placed;
+        return 1;
+    }
     u32 result = 1;
     const u32 count = children->GetCount();
+    bool held = true;
     for (u32 i = 0; i < count; ++i) {
-        if (CSceneObject* child = LayerAt(children, i))
-            result = child->UpdatePlaced(argument, m_screen, scene, fit, keepAspect) && result;
+        if (CSceneObject* child = LayerAt(children, i)) {
+            result = child->UpdatePlacedBelow(argument, m_screen, scene, fit, keepAspect, anew, this) && result;
+            held = held && child->m_heldBelow;
+        }
     }
+    // A change made during the walk (by a derived layer's Update) has
+    // cleared what it touched.
+    m_heldBelow = held && m_placed;
     return result;
 }
 
@@ -307,40 +384,63 @@ u32 CSceneObject::Draw(const CLayerState* extra)
 
 void CSceneObject::SetOffset(f32 x, f32 y)
 {
-    m_settings.offset.position.x = x;
-    m_settings.offset.position.y = y;
+    // Both always set (no short-circuit).
+    const bool changed = Change(m_settings.offset.position.x, x) | Change(m_settings.offset.position.y, y);
+    if (changed) ForgetPlacement();
+}
+
+void CSceneObject::SetRotation(f32 degrees)
+{
+    if (Change(m_settings.offset.rotation, degrees)) ForgetPlacement();
 }
 
 void CSceneObject::SetScale(f32 x, f32 y)
 {
-    m_settings.offset.scaleX = x;
-    m_settings.offset.scaleY = y;
+    const bool changed = Change(m_settings.offset.scaleX, x) | Change(m_settings.offset.scaleY, y);
+    if (changed) ForgetPlacement();
 }
 
-void CSceneObject::SetColorARGB(u32 argb) { m_settings.offset.colour.FromARGB(argb); }
+void CSceneObject::SetColorARGB(u32 argb)
+{
+    CVector4 colour = m_settings.offset.colour;
+    colour.FromARGB(argb);
+    if (Change(m_settings.offset.colour, colour)) ForgetPlacement();
+}
+
+void CSceneObject::SetTime(f32 time)
+{
+    if (Change(m_settings.time, time)) ForgetPlacement();
+}
 
 void CSceneObject::MoveToRect(const CRect4* rect)
 {
     if (!rect) return;
     const CRect4& a = m_animated.rect;
-    m_settings.offset.rect.Set(rect->left - a.left, rect->right - a.right, rect->top - a.top, rect->bottom - a.bottom);
+    CRect4 offset;
+    offset.Set(rect->left - a.left, rect->right - a.right, rect->top - a.top, rect->bottom - a.bottom);
+    if (Change(m_settings.offset.rect, offset)) ForgetPlacement();
 }
 
 void CSceneObject::SetRectSize(f32 w, f32 h)
 {
     const CRect4& a = m_animated.rect;
-    CRect4& o = m_settings.offset.rect;
+    CRect4 o = m_settings.offset.rect;
     o.right = w - (a.right - a.left) + o.left;
     o.bottom = h - (a.bottom - a.top) + o.top;
+    if (Change(m_settings.offset.rect, o)) ForgetPlacement();
 }
 
 void CSceneObject::SetSourceRect(const CRect4* rect)
 {
-    if (rect) m_screen.rect = *rect;
+    if (!rect) return;
+    // The screen state is the placement's result: the next frame places anew.
+    ForgetPlacement();
+    m_screen.rect = *rect;
 }
 
 void CSceneObject::SetBasePosition(f32 x, f32 y)
 {
+    ForgetPlacement();
     const CVector3 at(x, y, 0.0f);
     const CSegment value(at, at);
     m_positionTrack.SetCurveDefault(&value);
@@ -348,6 +448,7 @@ void CSceneObject::SetBasePosition(f32 x, f32 y)
 
 void CSceneObject::SetBaseRect(f32 left, f32 right, f32 top, f32 bottom)
 {
+    ForgetPlacement();
     CRect4 rect;
     rect.Set(left, right, top, bottom);
     m_rectTrack.SetRectDefault(&rect);
@@ -355,6 +456,7 @@ void CSceneObject::SetBaseRect(f32 left, f32 right, f32 top, f32 bottom)
 
 void CSceneObject::SetBaseSize(f32 w, f32 h)
 {
+    ForgetPlacement();
     const CRect4& r = *m_rectTrack.GetDefaultValue();
     const f32 width = r.right - r.left, height = r.bottom - r.top;
     const CVector3 scale(width > 0.0f ? w / width : 1.0f, height > 0.0f ? h / height : 1.0f, 1.0f);
@@ -393,6 +495,7 @@ CSceneObject* CSceneObject::FindLayer(const char* name) const
 u32 CSceneObject::BlendTo(const CLayerState* target, f32 t, f32 e)
 {
     if (!target) return 0;
+    ForgetPlacement();
     const f32 f = (1.0f - e) * t + e * t * t;
     m_screen.position.x = BlendLinear(m_screen.position.x, target->position.x, f);
     m_screen.position.y = BlendLinear(m_screen.position.y, target->position.y, f);
@@ -491,6 +594,7 @@ u32 CSceneObject::RotateChildren(f32 degrees)
     for (u32 i = 0; i < GetChildCount(); ++i) {
         CSceneObject* child = GetChild(i);
         if (!child) continue;
+        child->ForgetPlacement();
         CVector3& p = child->m_screen.position;
         const f32 dx = p.x - cx, dy = p.y - cy;
         p.x = cx + (dx * c - dy * s);

@@ -9,6 +9,17 @@
 // steps scenes may still adjust the screen state (BlendTo, RotateChildren,
 // SetSourceRect).
 //
+// A layer keeps its last placement while nothing it reads has changed: its
+// settings and tracks, its parent's placed state, the scene state and the
+// fit flags. Every setter and every mutable accessor (settings, screen
+// state, tracks) forgets the placement, so the next frame places the layer
+// anew; a layer that changed nothing keeps the very states a new placement
+// would give. A forgotten placement is also made known to the layers above
+// (the ones the last walk came through), so that a walk passes over a whole
+// group in which nothing changed. Asking for a child list or an owner list
+// makes it known too, since a layer may be added to it: ask again for each
+// change rather than keep the list across frames.
+//
 // The layer keeps its own record inside a scene layout file (SceneFile.h).
 #pragma once
 
@@ -130,21 +141,28 @@ public:
     // A layer of a derived class gets its own Update and ApplyParent, one
     // after the other, so an override is called as before (though one below
     // a plain layer finds its parent already placed).
+    // A plain layer whose last placement still holds keeps it: it is placed
+    // anew after any change to what it reads, or when its parent was; a
+    // group in which nothing changed is passed over whole.
     u32 UpdatePlaced(u32 argument, const CLayerState& parent, const CLayerState* scene, u32 fit, u32 keepAspect);
+    // Whether the layer's states hold its last placement (nothing it reads
+    // has changed since); the next UpdatePlaced then keeps them.
+    bool HoldsPlacement() const { return m_placed; }
 
     // -- What scenes call. --
 
+    // Visibility and grouping are not read by a placement, so it stays.
     void SetVisible(u32 visible) { m_settings.visible = visible; }
     void SetGroup(u32 group) { m_settings.group = group; }
     // Offset position x and y.
     void SetOffset(f32 x, f32 y);
     // Offset rotation, degrees.
-    void SetRotation(f32 degrees) { m_settings.offset.rotation = degrees; }
+    void SetRotation(f32 degrees);
     // Offset scale.
     void SetScale(f32 x, f32 y);
     // Offset colour from 0xAARRGGBB.
     void SetColorARGB(u32 argb);
-    void SetTime(f32 time) { m_settings.time = time; }
+    void SetTime(f32 time);
     // After the next Update the screen rect equals rect. Null is ignored.
     void MoveToRect(const CRect4* rect);
     // After the next Update the screen rect is w wide and h high, its left
@@ -173,8 +191,13 @@ public:
     // descendants before the child list itself, so a deeper match wins.
     // Null for a null name.
     CSceneObject* FindLayer(const char* name) const;
-    // The list that holds this layer (not owned).
-    CResourceList* GetOwnerList() const { return m_owner; }
+    // The list that holds this layer (not owned). A layer may be added to
+    // it, so the walk looks through the groups above this one again.
+    CResourceList* GetOwnerList() const
+    {
+        ForgetHeldBelow();
+        return m_owner;
+    }
     void SetOwnerList(CResourceList* owner) { m_owner = owner; }
 
     // Moves the screen position, scale, rotation and colour toward target by
@@ -195,26 +218,58 @@ public:
 
     // -- Contents. --
 
-    LayerSettings& GetSettings() { return m_settings; }
+    // The mutable accessors forget the placement (a reference taken from
+    // them is for writing now, not after the next frame's placement); read
+    // through a const layer to keep it.
+    LayerSettings& GetSettings()
+    {
+        ForgetPlacement();
+        return m_settings;
+    }
     const LayerSettings& GetSettings() const { return m_settings; }
     const CLayerState& GetAnimatedState() const { return m_animated; }
-    CLayerState& GetScreenState() { return m_screen; }
+    CLayerState& GetScreenState()
+    {
+        ForgetPlacement();
+        return m_screen;
+    }
     const CLayerState& GetScreenState() const { return m_screen; }
     const CLayerState& GetFitState() const { return m_fit; }
     const CLayerState& GetSceneState() const { return m_scene; }
     const char* GetTextureName() const { return m_textureName.GetText(); }
     CTexture* GetTexture() const { return m_texture; }
-    // The child list; null only when it could not be allocated.
-    CResourceList* GetChildren() const { return m_children; }
+    // The child list, made empty when first asked for (a layer without
+    // children may have none); null only when it could not be allocated.
+    CResourceList* GetChildren() const;
     u32 GetChildCount() const { return m_children ? m_children->GetCount() : 0; }
     // Child i, null past the count.
     CSceneObject* GetChild(u32 i) const;
 
-    CurveTrack& GetPositionTrack() { return m_positionTrack; }
-    VectorTrack& GetRotationTrack() { return m_rotationTrack; }
-    VectorTrack& GetScalingTrack() { return m_scalingTrack; }
-    ColourTrack& GetColourTrack() { return m_colourTrack; }
-    RectTrack& GetRectTrack() { return m_rectTrack; }
+    CurveTrack& GetPositionTrack()
+    {
+        ForgetPlacement();
+        return m_positionTrack;
+    }
+    VectorTrack& GetRotationTrack()
+    {
+        ForgetPlacement();
+        return m_rotationTrack;
+    }
+    VectorTrack& GetScalingTrack()
+    {
+        ForgetPlacement();
+        return m_scalingTrack;
+    }
+    ColourTrack& GetColourTrack()
+    {
+        ForgetPlacement();
+        return m_colourTrack;
+    }
+    RectTrack& GetRectTrack()
+    {
+        ForgetPlacement();
+        return m_rectTrack;
+    }
     const CurveTrack& GetPositionTrack() const { return m_positionTrack; }
     const VectorTrack& GetRotationTrack() const { return m_rotationTrack; }
     const VectorTrack& GetScalingTrack() const { return m_scalingTrack; }
@@ -227,6 +282,23 @@ public:
     u32 ReadRecord(scene_file::Reader& in, u32 depth);
 
 private:
+    // This layer's placement no longer holds, nor therefore the groups'
+    // above it.
+    void ForgetPlacement() const
+    {
+        m_placed = false;
+        ForgetHeldBelow();
+    }
+    // Something below this layer changed: it and the layers above it are
+    // walked through again. The walk stops at the first layer already known.
+    void ForgetHeldBelow() const
+    {
+        for (const CSceneObject* p = this; p && p->m_heldBelow; p = p->m_walkParent) p->m_heldBelow = false;
+    }
+    // UpdatePlaced below the top: moved says the parent was placed anew,
+    // walkParent is the layer whose child this one is (null at the top).
+    u32 UpdatePlacedBelow(u32 argument, const CLayerState& parent, const CLayerState* scene, u32 fit, u32 keepAspect,
+                          bool moved, CSceneObject* walkParent);
     // An empty owned child list, or null when it cannot be allocated.
     static CResourceList* NewChildList();
     // Replaces the children with copies of other's children.
@@ -250,6 +322,26 @@ private:
     // This layer's own drawn rectangle, without its children.
     CRect4 OwnRect() const;
 
+    // First, beside the class pointer, so that the walk decides about a
+    // layer from the line it reads first: what its last placement was made
+    // in (the parent state's address, whether there was a scene, the fit
+    // flags), whether its states still hold it, and its child list.
+    const CLayerState* m_placedIn = nullptr;
+    // The layer whose walk last came to this one (null for a top-level
+    // layer or one never walked); cleared when that layer deletes its
+    // children, so that it never outlives it.
+    CSceneObject* m_walkParent = nullptr;
+    CResourceList* m_owner = nullptr;
+    // Null until a child list is asked for or read, so that the walk over a
+    // layer without children stops at this line.
+    mutable CResourceList* m_children = nullptr;
+    mutable bool m_placed = false;
+    // This layer and every layer below it hold their placements.
+    mutable bool m_heldBelow = false;
+    bool m_placedWithScene = false;
+    bool m_placedFit = false;
+    bool m_placedKeepAspect = false;
+
     LayerSettings m_settings;
     CLayerState m_animated;
     CLayerState m_screen;
@@ -262,8 +354,6 @@ private:
     VectorTrack m_scalingTrack{"Scaling", CVector3(1.0f, 1.0f, 1.0f), 0};
     ColourTrack m_colourTrack{"Color", CVector4(1.0f, 1.0f, 1.0f, 1.0f), 0};
     RectTrack m_rectTrack{"Rect", nullptr, 0};
-    CResourceList* m_owner = nullptr;
-    CResourceList* m_children = nullptr;
 };
 
 // Makes copy unnamed when source is (the resource base's copy gives an

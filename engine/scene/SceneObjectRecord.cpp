@@ -84,6 +84,7 @@ bool ReadTrack(scene_file::Reader& in, Track& track)
 
 u32 CSceneObject::ReadRecord(scene_file::Reader& in, u32 depth)
 {
+    ForgetPlacement();
     if (depth > scene_file::kMaxLayerDepth) return 0;
     u32 n = 0;
     if (!in.U32(n)) return 0;
@@ -122,8 +123,9 @@ u32 CSceneObject::ReadRecord(scene_file::Reader& in, u32 depth)
     u32 count = 0;
     if (!in.U32(count) || !in.Fits(count, scene_file::kMinLayerRecord)) return 0;
     if (count && depth + 1 > scene_file::kMaxLayerDepth) return 0;
-    CResourceList* children = count ? new CResourceList(count) : new CResourceList();
-    if (!children || children->GetCount() != count) {
+    // A layer without children gets its list when it is asked for.
+    CResourceList* children = count ? new CResourceList(count) : nullptr;
+    if (count && (!children || children->GetCount() != count)) {
         delete children;
         return 0;
     }
@@ -148,6 +150,7 @@ u32 CSceneObject::TakeRecord(CSceneObject& from)
     } else {
         ClearName();
     }
+    ForgetPlacement();
     m_settings = from.m_settings;
     m_textureName = from.m_textureName;
     m_texture = nullptr;
@@ -161,7 +164,10 @@ u32 CSceneObject::TakeRecord(CSceneObject& from)
     m_children = from.m_children;
     from.m_children = nullptr;
     for (u32 i = 0; i < GetChildCount(); ++i) {
-        if (CSceneObject* child = GetChild(i)) child->SetOwnerList(m_children);
+        if (CSceneObject* child = GetChild(i)) {
+            child->SetOwnerList(m_children);
+            child->m_walkParent = nullptr;
+        }
     }
     return 1;
 }

@@ -75,6 +75,7 @@ u32 CSceneObject::BuildGroupAt(const CPSDReader* layout, const CPSDReader* atlas
     if (!layout || !atlas || !index || depth + 1 > scene_file::kMaxLayerDepth) return 0;
     CResourceList* children = NewChildList();
     if (!children) return 0;
+    ForgetPlacement();
     DeleteChildren();
     m_children = children;
     for (u32 i = *index + 1; i < layout->GetLayerCount(); ++i) {

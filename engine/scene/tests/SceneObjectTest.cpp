@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -478,4 +479,168 @@ TEST(SceneResource, InitializeRunsTheBaseUpdateWithItsArgument)
     EXPECT_EQ(layer->last, 7u);
     // Updated and placed by the scene.
     ExpectState(layer->GetScreenState(), {10, 12});
+}
+
+namespace {
+
+// The keyed tree, its scene state and fit flags: one side of a frame.
+struct Walked {
+    std::unique_ptr<CSceneObject> top = KeyedTree(0.25f);
+    CLayerState scene;
+    u32 fit = 1, keepAspect = 0;
+
+    Walked()
+    {
+        scene.position = CVector3(5, 6, 1);
+        scene.scaleX = 1.25f;
+        scene.scaleY = 1.5f;
+        scene.rect = Rect(0, 0, 1024, 768);
+        // A group of a hidden template layer, whose placed state is read all
+        // the same, and a layer beside it.
+        CSceneObject* digits = Add(top->GetChildren(), "Digits");
+        digits->SetGroup(1);
+        digits->SetOffset(100, 50);
+        CSceneObject* digit = Add(digits->GetChildren(), "Digit");
+        digit->SetOffset(2, 3);
+        digit->SetBaseRect(0, 8, 0, 8);
+        Add(digits->GetChildren(), "Beside")->SetOffset(12, 3);
+    }
+    // Layers by path: "" is the top, "0" its first child, "00" that one's.
+    CSceneObject* At(const char* path) const
+    {
+        CSceneObject* layer = top.get();
+        for (const char* c = path; *c; ++c) layer = layer->GetChild(u32(*c - '0'));
+        return layer;
+    }
+};
+
+using Change = void (*)(Walked&, CSceneObject&);
+
+}  // namespace
+
+TEST(SceneObject, AChangedLayerIsPlacedAnewAndAnUnchangedOneKeepsItsPlacement)
+{
+    const struct {
+        const char* what;
+        const char* layer;
+        Change change;
+        bool forgets;   // the layer no longer holds its placement
+        bool moves;     // and a new one puts it elsewhere
+    } cases[] = {
+        {"offset", "00", [](Walked&, CSceneObject& l) { l.SetOffset(-3, 9); }, true, true},
+        {"same offset", "00", [](Walked&, CSceneObject& l) { l.SetOffset(-3, 7); }, false, false},
+        {"rotation", "1", [](Walked&, CSceneObject& l) { l.SetRotation(30); }, true, true},
+        {"scale", "0", [](Walked&, CSceneObject& l) { l.SetScale(2, 1); }, true, true},
+        {"same scale", "0", [](Walked&, CSceneObject& l) { l.SetScale(1, 1); }, false, false},
+        {"colour", "1", [](Walked&, CSceneObject& l) { l.SetColorARGB(0x80FF0000u); }, true, true},
+        {"time", "0", [](Walked&, CSceneObject& l) { l.SetTime(1.0f); }, true, true},
+        {"same time", "0", [](Walked&, CSceneObject& l) { l.SetTime(0.25f); }, false, false},
+        {"time of -0", "1", [](Walked&, CSceneObject& l) { l.SetTime(-0.0f); }, true, false},
+        {"visibility", "20", [](Walked&, CSceneObject& l) { l.SetVisible(1); }, false, false},
+        {"rect moved", "20",
+         [](Walked&, CSceneObject& l) {
+             const CRect4 r = Rect(8, 0, 16, 8);
+             l.MoveToRect(&r);
+         },
+         true, true},
+        {"rect resized", "0", [](Walked&, CSceneObject& l) { l.SetRectSize(20, 4); }, true, true},
+        {"base position", "20", [](Walked&, CSceneObject& l) { l.SetBasePosition(4, 4); }, true, true},
+        {"base rect", "20", [](Walked&, CSceneObject& l) { l.SetBaseRect(0, 9, 0, 9); }, true, true},
+        {"base size", "20", [](Walked&, CSceneObject& l) { l.SetBaseSize(16, 4); }, true, true},
+        {"settings field", "00", [](Walked&, CSceneObject& l) { l.GetSettings().offset.position.y = 50; }, true, true},
+        {"anchor", "20", [](Walked& w, CSceneObject& l) { w.fit = 0, l.GetSettings().anchor = kLayerRight; }, true, true},
+        {"settings read only", "00",
+         [](Walked&, CSceneObject& l) { EXPECT_EQ(std::as_const(l).GetSettings().pivot, 0u); }, false, false},
+        {"key added", "1",
+         [](Walked&, CSceneObject& l) { ASSERT_EQ(l.GetPositionTrack().AddKey(0.0f, Curve(0, 0, 6, 6)), 1u); }, true,
+         true},
+        {"key changed", "0",
+         [](Walked&, CSceneObject& l) { l.GetColourTrack().GetAt(0)->value = CVector4(0, 0, 0, 1); }, true, true},
+        // Written after the placement: the next frame's puts it back.
+        {"screen field", "1", [](Walked&, CSceneObject& l) { l.GetScreenState().position.x = 500; }, true, false},
+        {"source rect", "0",
+         [](Walked&, CSceneObject& l) {
+             const CRect4 r = Rect(1, 1, 2, 2);
+             l.SetSourceRect(&r);
+         },
+         true, false},
+        {"blended", "0",
+         [](Walked& w, CSceneObject& l) { ASSERT_EQ(l.BlendTo(&w.scene, 0.5f, 0.0f), 1u); }, true, false},
+        {"turned by its group", "20", [](Walked& w, CSceneObject&) { w.At("2")->RotateChildren(45); }, true, false},
+        {"two walks", "00", [](Walked&, CSceneObject& l) { l.Update(0); }, true, false},
+        {"placed alone", "00",
+         [](Walked&, CSceneObject& l) {
+             const CLayerState elsewhere;
+             l.UpdatePlaced(0, elsewhere, nullptr, 1, 0);
+         },
+         false, false},
+        // Layers added below one that holds its placement.
+        {"child added", "21", [](Walked&, CSceneObject& l) { Add(l.GetChildren(), "New")->SetOffset(5, 5); }, false,
+         false},
+        {"copy beside", "20",
+         [](Walked&, CSceneObject& l) { (new CSceneObject(l, l.GetOwnerList()))->SetOffset(-4, 0); }, false, false},
+        // What the layer is placed in.
+        {"parent moved", "00", [](Walked& w, CSceneObject&) { w.At("0")->SetOffset(40, 40); }, false, true},
+        {"grandparent turned", "00", [](Walked& w, CSceneObject&) { w.At("")->SetRotation(90); }, false, true},
+        {"hidden, parent moved", "20", [](Walked& w, CSceneObject&) { w.At("2")->SetOffset(7, 7); }, false, true},
+        {"scene moved", "00", [](Walked& w, CSceneObject&) { w.scene.position.x += 64; }, false, true},
+        {"scene scaled", "20", [](Walked& w, CSceneObject&) { w.scene.scaleY = 2; }, false, true},
+        {"fit off", "00", [](Walked& w, CSceneObject&) { w.fit = 0; }, false, true},
+        {"aspect kept", "20", [](Walked& w, CSceneObject&) { w.keepAspect = 1; }, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // kept: one walk a frame, which keeps placements; fresh: the two
+        // walks, which place every layer every frame.
+        Walked kept, fresh;
+        auto frame = [&] {
+            ASSERT_EQ(kept.top->UpdatePlaced(0, kept.scene, &kept.scene, kept.fit, kept.keepAspect), 1u);
+            ASSERT_EQ(fresh.top->Update(0), 1u);
+            ASSERT_EQ(fresh.top->ApplyParent(&fresh.scene, &fresh.scene, fresh.fit, fresh.keepAspect), 1u);
+            ExpectSameStates(*kept.top, *fresh.top);
+        };
+        frame();
+        frame();
+        CSceneObject* layer = kept.At(c.layer);
+        ASSERT_TRUE(layer->HoldsPlacement());
+        const CLayerState before = std::as_const(*layer).GetScreenState();
+        c.change(kept, *layer);
+        c.change(fresh, *fresh.At(c.layer));
+        EXPECT_EQ(layer->HoldsPlacement(), !c.forgets);
+        frame();
+        EXPECT_TRUE(layer->HoldsPlacement());
+        EXPECT_EQ(std::memcmp(&before, &std::as_const(*layer).GetScreenState(), sizeof before) != 0, c.moves);
+        // And the frame after, when nothing changed.
+        frame();
+    }
+}
+
+TEST(SceneObject, APlacementIsNotKeptAcrossParentsOrTheTwoWalks)
+{
+    Walked w;
+    CSceneObject* child = w.At("0");
+    ASSERT_EQ(w.top->UpdatePlaced(0, w.scene, &w.scene, 1, 0), 1u);
+    ASSERT_TRUE(child->HoldsPlacement());
+    const CLayerState placed = std::as_const(*child).GetScreenState();
+
+    // The same values at another address: the child is placed in it anew.
+    CLayerState copy = std::as_const(*w.top).GetScreenState();
+    child->UpdatePlaced(0, copy, &w.scene, 1, 0);
+    EXPECT_EQ(std::memcmp(&placed, &std::as_const(*child).GetScreenState(), sizeof placed), 0);
+    // Another parent state: placed there, not kept from the first.
+    copy.position.x += 100;
+    child->UpdatePlaced(0, copy, &w.scene, 1, 0);
+    EXPECT_FLOAT_EQ(std::as_const(*child).GetScreenState().position.x, placed.position.x + 100);
+    // The two walks leave no placement to keep: Update alone leaves the
+    // screen state unplaced.
+    child->Update(0);
+    EXPECT_FALSE(child->HoldsPlacement());
+    child->UpdatePlaced(0, copy, &w.scene, 1, 0);
+    EXPECT_TRUE(child->HoldsPlacement());
+    child->ApplyParent(&copy, &w.scene, 1, 0);
+    EXPECT_FALSE(child->HoldsPlacement());
+    // A layer read from a record, or a copy, starts with none.
+    const CSceneObject copied(*w.top);
+    EXPECT_FALSE(copied.HoldsPlacement());
+    EXPECT_FALSE(copied.GetChild(0)->HoldsPlacement());
 }

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -260,7 +261,7 @@ void CBattleStateConsole::DrawNumber(CSceneObject* target, u32 value)
     // The target may be a digit layer itself ("Ti0"): take every image
     // before lending it any.
     CRect4 images[10];
-    for (u32 d = 0; d < 10; ++d) images[d] = m_digits[d] ? m_digits[d]->GetScreenState().rect : CRect4();
+    for (u32 d = 0; d < 10; ++d) images[d] = m_digits[d] ? std::as_const(*m_digits[d]).GetScreenState().rect : CRect4();
     CLayerState& screen = target->GetScreenState();
     const CRect4 saved = screen.rect;
     f32 x = 0.0f;
@@ -292,7 +293,7 @@ void CBattleStateConsole::DrawTitle()
     CFontTexture* font = m_setup.font;
     const HudFighter* own = Own();
     if (!font || !own) return;
-    const CLayerState& s = m_bgmName->GetScreenState();
+    const CLayerState& s = std::as_const(*m_bgmName).GetScreenState();
     const Frame frame(m_bgmName);
     const f32 alpha = Clamp01(s.colour.w);
     if (const CTensionFile* tension = own->GetTensionFile()) {
@@ -368,7 +369,7 @@ void CBattleStateConsole::DrawPanel(const QuickMessage& slot, f32 x, f32 y, f32 
 
 void CBattleStateConsole::DrawPanels()
 {
-    const f32 alpha = m_bgmName ? Clamp01(m_bgmName->GetScreenState().colour.w) : 1.0f;
+    const f32 alpha = m_bgmName ? Clamp01(std::as_const(*m_bgmName).GetScreenState().colour.w) : 1.0f;
     u32 row = 0;
     for (const QuickMessage& slot : m_slots) {
         if (slot.timer <= 0.0f || slot.hidden) continue;
@@ -459,7 +460,7 @@ void CBattleStateConsole::DrawTicker()
     if (!m_setup.tutorial) return;
     DrawAt(m_band);
     if (!m_band || !m_setup.font) return;
-    const CLayerState& s = m_band->GetScreenState();
+    const CLayerState& s = std::as_const(*m_band).GetScreenState();
     const Frame frame(m_band);
     m_setup.font->DrawTextEx(frame.X(m_tickerX), s.position.y, frame.X(m_tickerX), 0.0f, 0, 0.0f, Argb(s.colour.w),
         24, frame.scaleY, m_tipText.c_str(), kTextTopLeft, nullptr, nullptr);

@@ -9,6 +9,7 @@
 #include "game/battle/scene/PlayerConsole.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -125,7 +126,7 @@ void CEnemyConsole::DrawName(CSceneObject* element, f32 x, f32 y, f32 scale, f32
     }
     CFontTexture* font = Font();
     if (!element || !font) return;
-    const CLayerState& e = element->GetScreenState();
+    const CLayerState& e = std::as_const(*element).GetScreenState();
     const CLayerState& fit = element->GetFitState();
     const f32 s = (e.scaleX < e.scaleY ? e.scaleX : e.scaleY) * scale;
     const f32 a = Clamp01(e.colour.w * alpha);
@@ -150,7 +151,7 @@ i32 CEnemyConsole::DrawPanel(const CLayerState* state)
         if (!text || !*text) {
             DrawWith(m_name, s);
         } else if (CFontTexture* font = Font(); font && m_name) {
-            const CLayerState& e = m_name->GetScreenState();
+            const CLayerState& e = std::as_const(*m_name).GetScreenState();
             const CLayerState& fit = m_name->GetFitState();
             const CVector4 colour(e.colour.x * s.colour.x, e.colour.y * s.colour.y, e.colour.z * s.colour.z,
                 e.colour.w * s.colour.w);
@@ -222,7 +223,7 @@ i32 CEnemyConsole::DrawTag(u32)
     f32 ox = 0.0f, oy = 0.0f;
     if (m_tagTeamColour) {
         DrawAt(m_tagTeamColour, at.x + hx, at.y + hy, s, s, 1, 1, 1, a);
-        const CRect4& r = m_tagTeamColour->GetScreenState().rect;
+        const CRect4& r = std::as_const(*m_tagTeamColour).GetScreenState().rect;
         ox = (r.right - r.left) * h;
         oy = (r.bottom - r.top) * h;
     }

@@ -8,6 +8,8 @@
 #include "engine/scene/SceneResource.h"
 #include "game/battle/object/Stage.h"
 
+#include <utility>
+
 namespace render = host::render;
 
 namespace {
@@ -86,7 +88,7 @@ i32 CMapConsole::Draw(u32)
         DrawAt(m_area, x / sx, y / sy);
     }
 
-    const CLayerState& mapAt = m_map->GetScreenState();
+    const CLayerState& mapAt = std::as_const(*m_map).GetScreenState();
     if (m_characters) {
         for (const HudFighter* f : *m_characters) {
             if (!f) continue;

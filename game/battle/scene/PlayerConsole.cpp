@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -172,7 +173,7 @@ i32 CPlayerConsole::Update(u32)
         const u32 digits[4] = {capacity / 10 % 10, capacity % 10, count / 10 % 10, count % 10};
         for (u32 j = 0; j < 4; ++j) {
             CSceneObject* glyph = m_digits[digits[j]];
-            if (m_counters[k][j + 1] && glyph) m_counters[k][j + 1]->MoveToRect(&glyph->GetScreenState().rect);
+            if (m_counters[k][j + 1] && glyph) m_counters[k][j + 1]->MoveToRect(&std::as_const(*glyph).GetScreenState().rect);
         }
         const f32 fill = Clamp01(c->GetActionGauge(k));
         const u32 colour = c->CanUse(k) ? 0xFFFFFFFFu : 0xFF808080u;
@@ -223,7 +224,7 @@ void CPlayerConsole::DrawName()
     }
     CFontTexture* font = Font();
     if (!font || !m_base) return;
-    const CLayerState& b = m_base->GetScreenState();
+    const CLayerState& b = std::as_const(*m_base).GetScreenState();
     const f32 x = b.position.x + 860.0f * b.scaleX, y = b.position.y + 680.0f * b.scaleY;
     const u32 outline = u32(Clamp01(b.colour.w) * 255.0f) << 24;
     font->DrawTextAlignedOutlinedFlags(x, y, b.colour.ToARGB(), outline, 24, b.scaleX < b.scaleY ? b.scaleX : b.scaleY,
@@ -267,7 +268,7 @@ i32 CPlayerConsole::Draw(u32)
         if (!m_arrows[d] || !(danger >> d & 1)) continue;
         const f32 t3 = FmodF(m_dangerTimers[d], 0.3f);
         const f32 v = t3 < 0.15f ? 1.0f - t3 / 0.15f : (t3 - 0.15f) / 0.15f;
-        const u32 orientation = m_waves[d] ? m_waves[d]->GetSettings().orientation : 0;
+        const u32 orientation = m_waves[d] ? std::as_const(*m_waves[d]).GetSettings().orientation : 0;
         f32 x = 0.0f, y = 0.0f;
         if (orientation == 5) x = 10.0f * v;
         else if (orientation == 4) x = -10.0f * v;
