@@ -5,10 +5,13 @@
 // draws its layers' cells with words in them (dark letter texels inside a
 // cell of its light fill), the title's items stand in their column, and
 // each card of the character select shows the cell of each value it holds
-// beside the row's title.
+// beside the row's title. The record's pages, read by a text recogniser
+// (MenuRecordTotals.png, MenuRecordCharacter.png), name each number on its
+// line.
 #include "engine/core/Scene.h"
 #include "game/battle/scene/BattleSetup.h"
 #include "game/battle/scene/ConsoleNames.h"
+#include "game/data/SaveRecord.h"
 #include "game/scenes/CharaSelect.h"
 #include "game/scenes/GameApp.h"
 #include "game/scenes/GameOption.h"
@@ -20,6 +23,7 @@
 #include "game/scenes/TitleScene.h"
 #include "game/battle/scene/tests/gl/Png.h"
 #include "game/scenes/testdata/SceneData.h"
+#include "game/scenes/tests/TextRecogniser.h"
 #include "game/scenes/tests/gl/GlGame.h"
 #include "host/kernel/Kernel.h"
 
@@ -260,6 +264,76 @@ TEST_F(MenuFrames, TheOptionsAndTheRecordShowLetters)
     app_->ChangeScene(new CRecordScene, reinterpret_cast<intptr_t>(&args));
     ASSERT_EQ(Scene(), "CRecordScene");
     EXPECT_GT(letters(Shot("MenuRecord.png")), 200u) << "see " << Out("MenuRecord.png");
+}
+
+// The record's totals page and a character's page, read by tesseract:
+// every word of their labels is read; and on each label's line, at each
+// place the scene draws a number, the number's white letters stand, with
+// none in the gap below the line. A missing tesseract fails the test.
+TEST_F(MenuFrames, TheRecordNamesEachNumberOnItsLine)
+{
+    CSaveRecord* saved = app_->GetSaveRecord();
+    ASSERT_NE(saved, nullptr);
+    ASSERT_EQ(saved->SetDefaults(), 1);
+    saved->SetFlagByte(42);
+    const u32 won[4] = {4, 1440, 0, 0}, lost[4] = {0, 1, 0, 0};
+    for (const bool network : {false, true}) {
+        ASSERT_EQ(saved->AddBattle(0, network, 1, won), 1);
+        ASSERT_EQ(saved->AddBattle(0, network, 2, lost), 1);
+    }
+
+    const std::vector<scene_data::LayerSheet> sheets = scene_data::RecordSheets();
+    ASSERT_EQ(sheets.size(), 2u);
+    const auto check = [&](const std::string& png, const std::vector<u32>& frame, const scene_data::LayerSheet& sheet,
+                           u32 page) {
+        int status = 0;
+        const std::string read = text_recogniser::Recognise(Out(png), &status, true);
+        ASSERT_NE(status, 127) << "tesseract is not installed (scripts/install-deps.sh installs it)";
+        ASSERT_EQ(status, 0) << read;
+        const std::set<std::string> words = text_recogniser::Words(read);
+        for (const scene_data::SheetText& label : sheet.texts)
+            for (const std::string& word : text_recogniser::Words(label.text))
+                EXPECT_EQ(words.count(word), 1u) << word << " not read; tesseract read:\n" << read << "see " << Out(png);
+        // The font's fill: white, the scene's colour.
+        const auto white = [&](f32 left, f32 right, f32 top, f32 bottom) {
+            u32 n = 0;
+            for (u32 y = u32(std::max(0.0f, top)); y < u32(std::min(f32(kHeight), bottom)); ++y)
+                for (u32 x = u32(std::max(0.0f, left)); x < u32(std::min(f32(kWidth), right)); ++x)
+                    n += (frame[y * kWidth + x] & 0xF0F0F0u) == 0xF0F0F0u;
+            return n;
+        };
+        const CSaveRecord none;
+        u32 lines = 0;
+        for (const scene_data::SheetText& label : sheet.texts) {
+            if (label.align != scene_data::Align::kLeft) continue;
+            for (const record::PageText& number : record::PageTexts(none, page, 0)) {
+                if (number.y != label.y || number.text == ":") continue;
+                ++lines;
+                const f32 left = number.flags == 18 ? number.x - 20 : number.flags == 20 ? number.x - 40 : number.x;
+                EXPECT_GT(white(left, left + 40, label.y, label.y + 26), 8u)
+                    << label.text << ": no number at " << number.x << "; see " << Out(png);
+                EXPECT_EQ(white(left, left + 40, label.y + 28, label.y + 44), 0u)
+                    << label.text << ": something below " << number.x << "; see " << Out(png);
+            }
+        }
+        EXPECT_GE(lines, page == 0 ? 14u : 6u);
+    };
+
+    MenuArgs args;
+    args.curtain = 0.0f;
+    app_->ChangeScene(new CRecordScene, reinterpret_cast<intptr_t>(&args));
+    ASSERT_EQ(Scene(), "CRecordScene");
+    check("MenuRecordTotals.png", Shot("MenuRecordTotals.png"), sheets[0], 0);
+
+    // Forward: the first character's page.
+    const u8 decide = u8(app_->GetSaveConfig()->GetKeyConfigSection()->keyboard[menu::kDecide - 8]);
+    input_.SetKey(decide, true);
+    Frame(17);
+    input_.SetKey(decide, false);
+    auto* scene = dynamic_cast<CRecordScene*>(app_->GetScene());
+    ASSERT_NE(scene, nullptr);
+    ASSERT_EQ(scene->GetPage(), 1u);
+    check("MenuRecordCharacter.png", Shot("MenuRecordCharacter.png"), sheets[1], 1);
 }
 
 }  // namespace
