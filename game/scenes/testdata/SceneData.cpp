@@ -9,6 +9,7 @@
 #include "game/battle/scene/ConsoleNames.h"
 #include "game/battle/testdata/Lettering.h"
 #include "game/battle/testdata/Sounds.h"
+#include "game/scenes/AdventureScene.h"
 #include "game/scenes/GameOption.h"
 #include "game/scenes/OptionSelect.h"
 #include "game/scenes/RecordScene.h"
@@ -292,7 +293,8 @@ bool Highlighted(const std::string& layer)
            layer.rfind("Base/Lit", 0) == 0 ||
            leaf == "ent_ip03" || leaf == "ent_lob03" ||
            EndsWith(leaf, "On") || leaf.find("cursor") != std::string::npos || leaf.find("Cursor") != std::string::npos ||
-           leaf.rfind("type_bg02", 0) == 0 || leaf == "rei_car";
+           leaf.rfind("type_bg02", 0) == 0 || leaf == "rei_car" || leaf == "rep_bg" || leaf == "Bt_pre2" ||
+           leaf == "Bt_nex2";
 }
 
 // Frames drawn over what they frame (the single select's colour boxes and
@@ -316,7 +318,7 @@ bool IsDigitImage(const std::string& layer)
 
 // Marks that stand in a slot a fifth of a cell wide, as the digits do: the
 // waiting dots ("ten", "ten1".."ten18"), the card's hand items and skill
-// marks.
+// marks, the replay list's digits.
 bool IsNarrowMark(const std::string& layer)
 {
     const std::string leaf = layer.substr(layer.rfind('/') + 1);
@@ -333,6 +335,8 @@ bool IsNarrowMark(const std::string& layer)
         if (end > n && (end == std::string::npos || leaf.compare(end, std::string::npos, "_m") == 0)) return true;
     }
     if (leaf.size() == 10 && leaf.rfind("rei_emp", 0) == 0 && leaf[9] == 's') return true;
+    // The replay list's digits, "rep_0".."rep_9".
+    if (leaf.size() == 5 && leaf.rfind("rep_", 0) == 0 && leaf[4] >= '0' && leaf[4] <= '9') return true;
     return IsDigitImage(layer);
 }
 
@@ -470,6 +474,12 @@ const std::map<std::string, std::string>& NamedWords()
             w[std::string("cha_") + record::kAbbreviations[c]] = console_names::kImageName[c];
         }
         w["TotalBase"] = w["SoloBase"] = "";
+        // The replay list: its digits, the cursor's mark, the page buttons
+        // (the second of each the pressed one).
+        for (u32 d = 0; d < 10; ++d) w["rep_" + std::to_string(d)] = std::to_string(d);
+        w["rep_bg"] = "";
+        w["Bt_pre1"] = w["Bt_pre2"] = "Previous";
+        w["Bt_nex1"] = w["Bt_nex2"] = "Next";
         // The start-up and loading screens.
         w["lo1"] = w["lo2"] = w["wa"] = "";
         w["prean"] = "Press any key";
@@ -518,12 +528,20 @@ void CSceneDataSet::Layout(const std::string& path, const std::vector<std::strin
                            const std::vector<LayerPanel>& panels, const std::vector<LayerSheet>& sheets)
 {
     layouts[path] = layers;
-    // A shared texture holds each layout's words in its own cells.
+    layoutTextures[path] = texture;
+    // A shared texture holds each layout's words in its own cells; a cell
+    // another layout's layer holds keeps it, and the clash is named.
     std::vector<std::string>& cells = textureLayers[texture];
     const size_t base = CellBase(layers);
     if (cells.size() < base + layers.size()) cells.resize(base + layers.size());
-    for (size_t i = 0; i < layers.size(); ++i)
-        if (cells[base + i].empty()) cells[base + i] = layers[i];
+    for (size_t i = 0; i < layers.size(); ++i) {
+        if (cells[base + i].empty()) {
+            cells[base + i] = layers[i];
+        } else if (cells[base + i] != layers[i]) {
+            error += path + ": cell " + std::to_string(base + i) + " of " + texture + " holds " + cells[base + i] +
+                     ", not " + layers[i] + "\n";
+        }
+    }
     // And each layout's sheets where no other's lie.
     std::vector<LayerSheet>& onTexture = textureSheets[texture];
     std::vector<LayerSheet> all = onTexture;
@@ -608,13 +626,18 @@ void CellOf(size_t i, f32* left, f32* top)
 
 size_t CellBase(const std::vector<std::string>& layers)
 {
-    static const std::vector<std::vector<std::string>> shared = {MessageWindowLayers(), EntranceLayers(),
-        ConnectOptionLayers(), LoginLayers(), AddressListLayers(), LobbyMainLayers(), UserInformationLayers(),
-        RoomInformationLayers(), RoomCreateLayers(), LobbyRoomLayers()};
-    size_t base = 0;
-    for (const std::vector<std::string>& one : shared) {
-        if (one == layers) return base;
-        base += one.size();
+    // Each group's layouts name one texture, their cells one after another.
+    static const std::vector<std::vector<std::vector<std::string>>> groups = {
+        {MessageWindowLayers(), EntranceLayers(), ConnectOptionLayers(), LoginLayers(), AddressListLayers(),
+         LobbyMainLayers(), UserInformationLayers(), RoomInformationLayers(), RoomCreateLayers(), LobbyRoomLayers()},
+        {RecordLayers(), ReplayLayers()},
+        {single_select::LayerNames(), adventure::LayerNames(), SurvivalLayers()}};
+    for (const std::vector<std::vector<std::string>>& shared : groups) {
+        size_t base = 0;
+        for (const std::vector<std::string>& one : shared) {
+            if (one == layers) return base;
+            base += one.size();
+        }
     }
     return 0;
 }

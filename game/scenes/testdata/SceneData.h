@@ -114,7 +114,9 @@ public:
     // layers name texture as their image file (the name BindTextures
     // matches; scenes that bind one texture to all ignore it). Layers stand
     // at their slot (SlotOf) of a 1024 x 768 layout, at their cell's size.
-    // The texture, wherever the set holds it, shows these layers' words.
+    // The texture, wherever the set holds it, shows these layers' words
+    // (a cell another layout's layer already holds keeps it, the clash
+    // added to error).
     // A sheet draws its layer instead (when the layout's sheets cannot be
     // drawn, or meet another layout's on the texture, they are left out,
     // the reason added to error).
@@ -161,9 +163,12 @@ public:
     // Why the set could not be built whole (the battle part, a sheet left
     // out); empty when it was.
     std::string error;
-    // Each layout's layers, by path (the tests look cells up).
+    // Each layout's layers and the texture it names, by path (the tests
+    // look cells up).
     std::map<std::string, std::vector<std::string>> layouts;
-    // The layers of the first layout naming each texture.
+    std::map<std::string, std::string> layoutTextures;
+    // Each texture's cells: the layers of the layouts naming it, each on
+    // its cell (CellBase), the first layout's where two would clash.
     std::map<std::string, std::vector<std::string>> textureLayers;
     // Each layout's sheets, by path, and the sheets drawn into each texture.
     std::map<std::string, std::vector<LayerSheet>> layoutSheets, textureSheets;
@@ -173,9 +178,10 @@ public:
 // (0..1), and the layer of a layout whose cell holds texture point (u, v)
 // (empty for none).
 void CellOf(size_t i, f32* left, f32* top);
-// The first cell of a layout's layers: 0, but the network screens share
-// one texture, so each of their layouts takes the cells after the one
-// before it (layer i of a layout is cell CellBase(layers) + i).
+// The first cell of a layout's layers: 0, but layouts that name one texture
+// (the network screens; the record and the replay list; the single select,
+// the adventure map and the survival result) take the cells after the one
+// before them (layer i of a layout is cell CellBase(layers) + i).
 size_t CellBase(const std::vector<std::string>& layers);
 // A point of a sheet's picture gives its layer.
 std::string LayerAt(const std::vector<std::string>& layers, f32 u, f32 v, const std::vector<LayerSheet>& sheets = {});
@@ -233,10 +239,14 @@ std::vector<LayerPanel> TitlePanels();
 void AddRecordData(CSceneDataSet& set);
 std::vector<std::string> RecordLayers();
 std::vector<LayerSheet> RecordSheets();
-// The replay list: its layers in order.
+// The replay list: its layers in order, and where its numbers, cursor and
+// page buttons stand.
 void AddReplayData(CSceneDataSet& set);
 std::vector<std::string> ReplayLayers();
+std::vector<LayerPanel> ReplayPanels();
+// The survival result: its layers in order.
 void AddSurvivalData(CSceneDataSet& set);
+std::vector<std::string> SurvivalLayers();
 void AddSingleSelectData(CSceneDataSet& set);
 void AddStoryData(CSceneDataSet& set);
 void AddOptionData(CSceneDataSet& set);

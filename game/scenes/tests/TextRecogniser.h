@@ -12,12 +12,13 @@ namespace text_recogniser {
 // What tesseract reads in the picture at path, and its exit status (127
 // when it is not installed). A sparse screen (labels in columns, far
 // apart) reads whole with sparse set: its lines then come word by word.
-inline std::string Recognise(const std::string& path, int* status, bool sparse = false)
+// options go to tesseract as they are ("--psm 6 -c ...").
+inline std::string Recognise(const std::string& path, int* status, bool sparse = false, const std::string& options = "")
 {
     // One thread: its OpenMP threads spin, which on a busy machine takes
     // seconds instead of one.
-    const std::string command =
-        "OMP_THREAD_LIMIT=1 tesseract '" + path + "' stdout" + (sparse ? " --psm 11" : "") + " 2>&1";
+    const std::string command = "OMP_THREAD_LIMIT=1 tesseract '" + path + "' stdout" + (sparse ? " --psm 11" : "") +
+                                (options.empty() ? "" : " " + options) + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     std::string text;
     if (!pipe) {

@@ -5,6 +5,7 @@
 #include "game/battle/testdata/BattleData.h"
 #include "game/battle/testdata/Lettering.h"
 #include "game/data/SaveRecord.h"
+#include "game/scenes/AdventureScene.h"
 #include "game/scenes/RecordScene.h"
 #include "game/scenes/SingleCharaSelect.h"
 #include "game/scenes/testdata/SceneData.h"
@@ -34,6 +35,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -473,25 +475,66 @@ TEST_F(SceneDataTest, TheCellTextureDecodesWithNothingKeyedOut)
     }
 }
 
-// The network screens share one texture: each layout's cells follow the
-// one before, none overlapping, all inside the texture.
+// Layouts naming one texture (the network screens; the record and the
+// replay list; the single select, the adventure map and the survival
+// result) take cells of their own: on each texture no two layouts'
+// cells overlap, all lie inside it, and each cell holds its layer's words.
 TEST(SceneDataCells, LayoutsSharingATextureTakeCellsOfTheirOwn)
 {
     const CSceneDataSet set = BuildSceneData();
-    std::vector<std::pair<size_t, size_t>> ranges;
-    for (const auto& [path, layers] : set.layouts) {
-        if (CellBase(layers) == 0 && layers != MessageWindowLayers()) continue;
-        ranges.push_back({CellBase(layers), CellBase(layers) + layers.size()});
+    EXPECT_EQ(set.error, "");
+    std::map<std::string, std::vector<std::pair<size_t, size_t>>> ranges;   // by texture
+    for (const auto& [path, layers] : set.layouts)
+        ranges[set.layoutTextures.at(path)].push_back({CellBase(layers), CellBase(layers) + layers.size()});
+    ASSERT_GE(ranges.at("Network_01.dds").size(), 5u);
+    ASSERT_EQ(ranges.at("Select_01.dds").size(), 2u);
+    ASSERT_EQ(ranges.at("Arcade_01.dds").size(), 3u);
+    for (auto& [texture, used] : ranges) {
+        std::sort(used.begin(), used.end());
+        for (size_t i = 1; i < used.size(); ++i) EXPECT_LE(used[i - 1].second, used[i].first) << texture << " " << i;
+        EXPECT_LE(used.back().second, kCellCount) << texture;
     }
-    ASSERT_GE(ranges.size(), 5u);
-    std::sort(ranges.begin(), ranges.end());
-    for (size_t i = 1; i < ranges.size(); ++i) EXPECT_LE(ranges[i - 1].second, ranges[i].first) << i;
-    EXPECT_LE(ranges.back().second, kCellCount);
+    EXPECT_EQ(CellBase(RecordLayers()), 0u);
+    EXPECT_EQ(CellBase(ReplayLayers()), RecordLayers().size());
+    EXPECT_EQ(CellBase(SurvivalLayers()), single_select::LayerNames().size() + adventure::LayerNames().size());
     // The texture's cells hold each layout's words at its own cells.
-    const std::vector<std::string>& cells = set.textureLayers.at("Network_01.dds");
     for (const auto& [path, layers] : set.layouts) {
-        if (CellBase(layers) == 0) continue;
+        const std::vector<std::string>& cells = set.textureLayers.at(set.layoutTextures.at(path));
+        ASSERT_LE(CellBase(layers) + layers.size(), cells.size()) << path;
         for (size_t i = 0; i < layers.size(); ++i) EXPECT_EQ(cells[CellBase(layers) + i], layers[i]) << path;
+    }
+}
+
+// A layout over cells another layout's layers hold on the same texture:
+// the first keeps them, the set names each clash; equal names are no clash.
+TEST(SceneDataCells, ALayoutOverAnotherLayoutsCellsIsNamed)
+{
+    const struct {
+        const char* what;
+        std::vector<std::string> second;
+        std::string texture;
+        const char* error;
+    } cases[] = {
+        {"same layers", {"Base", "Cursor"}, "Shared.dds", ""},
+        {"fewer, same names", {"Base"}, "Shared.dds", ""},
+        {"one more", {"Base", "Cursor", "Next"}, "Shared.dds", ""},
+        {"second cell differs", {"Base", "Digit"}, "Shared.dds", "Scene\\Two.sce: cell 1 of Shared.dds holds Cursor, not Digit\n"},
+        {"both differ", {"Frame", "Digit"}, "Shared.dds",
+         "Scene\\Two.sce: cell 0 of Shared.dds holds Base, not Frame\n"
+         "Scene\\Two.sce: cell 1 of Shared.dds holds Cursor, not Digit\n"},
+        {"another texture", {"Frame", "Digit"}, "Other.dds", ""},
+    };
+    for (const auto& c : cases) {
+        CSceneDataSet set;
+        set.Layout("Scene\\One.sce", {"Base", "Cursor"}, "Shared.dds");
+        set.Layout("Scene\\Two.sce", c.second, c.texture);
+        EXPECT_EQ(set.error, c.error) << c.what;
+        const std::vector<std::string>& cells = set.textureLayers.at("Shared.dds");
+        ASSERT_GE(cells.size(), 2u) << c.what;
+        EXPECT_EQ(cells[0], "Base") << c.what;
+        EXPECT_EQ(cells[1], "Cursor") << c.what;
+        EXPECT_EQ(cells.size(), c.texture == "Shared.dds" ? std::max<size_t>(2, c.second.size()) : 2u) << c.what;
+        EXPECT_EQ(set.layoutTextures.at("Scene\\Two.sce"), c.texture) << c.what;
     }
 }
 
@@ -528,6 +571,9 @@ TEST(SceneDataWords, LayersReadAsTheWordsTheyStandFor)
         {"Camera/L", "Left"}, {"Camera/R", "Right"}, {"Map/roll", "Turning"}, {"Story/luna", "Hardest"},
         {"VVol/volob3", ""}, {"name_ta", "Talve"}, {"cha_ve", "Vek"}, {"name_gre", "Grell"}, {"TotalBase", ""},
         {"Pad/sele_car162", "<"}, {"Init/sele_car261", ">"},
+        // The replay list.
+        {"rep_0", "0"}, {"rep_9", "9"}, {"rep_bg", ""}, {"Bt_pre1", "Previous"}, {"Bt_pre2", "Previous"},
+        {"Bt_nex1", "Next"}, {"Bt_nex2", "Next"},
     };
     for (const auto& [layer, words] : cases) EXPECT_EQ(CellText(layer), words) << layer;
 }
