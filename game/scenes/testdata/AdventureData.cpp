@@ -96,6 +96,8 @@ std::vector<std::pair<std::string, std::string>> AdventureFiles(
     return ok ? files : std::vector<std::pair<std::string, std::string>>{};
 }
 
+// The map's texture's name is the single select's: its cells follow the
+// single select's there (CellBase).
 void AddAdventureData(CSceneDataSet& set)
 {
     using namespace adventure;

@@ -9,6 +9,7 @@
 #include "game/battle/scene/ConsoleNames.h"
 #include "game/battle/testdata/Lettering.h"
 #include "game/battle/testdata/Sounds.h"
+#include "game/scenes/AdventureScene.h"
 #include "game/scenes/GameOption.h"
 #include "game/scenes/OptionSelect.h"
 #include "game/scenes/RecordScene.h"
@@ -21,6 +22,7 @@
 #include "host/kernel/Kernel.h"
 #include "host/kernel/WholeFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -46,7 +48,81 @@ std::vector<LayerPanel> KeepNamedPanels(const std::vector<std::pair<std::string,
 
 namespace {
 
+// Why sheets cannot share a texture whose first n cells are in use:
+// one outside the texture, over those cells, or two over one another.
+std::string TextureSheetError(size_t n, const std::vector<LayerSheet>& sheets)
+{
+    const size_t firstFree = (n + kCellsPerRow - 1) / kCellsPerRow * kCellHeight;
+    for (size_t i = 0; i < sheets.size(); ++i) {
+        const LayerSheet& s = sheets[i];
+        const std::string sheet = "the sheet of " + s.name + " ";
+        if (s.width == 0 || s.height == 0 || s.left >= kTextureWidth || s.width > kTextureWidth - s.left ||
+            s.top >= kTextureHeight || s.height > kTextureHeight - s.top)
+            return sheet + "does not fit in the texture";
+        if (s.top < firstFree) return sheet + "lies over the layers' cells";
+        for (size_t j = 0; j < i; ++j) {
+            const LayerSheet& o = sheets[j];
+            if (s.left < o.left + o.width && o.left < s.left + s.width && s.top < o.top + o.height &&
+                o.top < s.top + s.height)
+                return sheet + "lies over the sheet of " + o.name;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string SheetError(const std::vector<std::string>& layers, const std::vector<LayerSheet>& sheets)
+{
+    for (size_t i = 0; i < sheets.size(); ++i) {
+        const LayerSheet& s = sheets[i];
+        const std::string sheet = "the sheet of " + s.name + " ";
+        if (std::find(layers.begin(), layers.end(), s.name) == layers.end()) return sheet + "names no layer of the layout";
+        for (size_t j = 0; j < i; ++j)
+            if (sheets[j].name == s.name) return sheet + "is given twice";
+        for (const SheetText& t : s.texts)
+            if (!(t.x >= s.x && t.x <= s.x + f32(s.width) && t.y >= s.y && t.y < s.y + f32(s.height)))
+                return sheet + "cannot hold \"" + t.text + "\": it stands outside";
+    }
+    return TextureSheetError(CellBase(layers) + layers.size(), sheets);
+}
+
+namespace {
+
 constexpr u32 kSlotRows = 768 / kCellHeight;   // 24
+// A sheet: a light fill in a dark double frame, its words black at the
+// height the scenes write their own texts.
+constexpr u32 kSheetFill = 0xFFD8DCE4u, kSheetEdge = 0xFF303030u;
+constexpr f32 kSheetTextPixels = 24.0f;
+
+void DrawSheet(battle_data::Picture& picture, const LayerSheet& sheet)
+{
+    const i32 x0 = i32(sheet.left), y0 = i32(sheet.top), w = i32(sheet.width), h = i32(sheet.height);
+    picture.Fill(x0, y0, w, h, kSheetFill);
+    picture.Frame(x0, y0, w, h, kSheetEdge);
+    picture.Frame(x0 + 1, y0 + 1, w - 2, h - 2, kSheetEdge);
+    for (const SheetText& t : sheet.texts) {
+        const f32 width = f32(battle_data::TextWidth(t.text, kSheetTextPixels));
+        const f32 shift = t.align == Align::kCentre ? width / 2.0f : t.align == Align::kRight ? width : 0.0f;
+        const i32 x = std::max(x0, x0 + i32(std::lround(t.x - sheet.x - shift)));
+        const i32 y = y0 + i32(std::lround(t.y - sheet.y));
+        battle_data::Write(picture, x, y, x0 + w - 2, y0 + h - 2, t.text, kSheetTextPixels, 0xFF000000u);
+    }
+}
+
+// What tells sheets apart in the texture cache.
+std::string SheetKey(const std::vector<LayerSheet>& sheets)
+{
+    std::string key;
+    for (const LayerSheet& s : sheets) {
+        key += s.name + '\0' + std::to_string(s.left) + ',' + std::to_string(s.top) + ',' + std::to_string(s.width) +
+               ',' + std::to_string(s.height) + ',' + std::to_string(s.x) + ',' + std::to_string(s.y);
+        for (const SheetText& t : s.texts)
+            key += '\0' + std::to_string(t.x) + ',' + std::to_string(t.y) + ',' + std::to_string(int(t.align)) + t.text;
+        key += '\1';
+    }
+    return key;
+}
 
 bool SameArchive(const GameArchive& a, const GameArchive& b) { return std::strcmp(a.path, b.path) == 0; }
 
@@ -217,7 +293,8 @@ bool Highlighted(const std::string& layer)
            layer.rfind("Base/Lit", 0) == 0 ||
            leaf == "ent_ip03" || leaf == "ent_lob03" ||
            EndsWith(leaf, "On") || leaf.find("cursor") != std::string::npos || leaf.find("Cursor") != std::string::npos ||
-           leaf.rfind("type_bg02", 0) == 0 || leaf == "rei_car";
+           leaf.rfind("type_bg02", 0) == 0 || leaf == "rei_car" || leaf == "rep_bg" || leaf == "Bt_pre2" ||
+           leaf == "Bt_nex2";
 }
 
 // Frames drawn over what they frame (the single select's colour boxes and
@@ -241,7 +318,7 @@ bool IsDigitImage(const std::string& layer)
 
 // Marks that stand in a slot a fifth of a cell wide, as the digits do: the
 // waiting dots ("ten", "ten1".."ten18"), the card's hand items and skill
-// marks.
+// marks, the replay list's digits.
 bool IsNarrowMark(const std::string& layer)
 {
     const std::string leaf = layer.substr(layer.rfind('/') + 1);
@@ -258,6 +335,8 @@ bool IsNarrowMark(const std::string& layer)
         if (end > n && (end == std::string::npos || leaf.compare(end, std::string::npos, "_m") == 0)) return true;
     }
     if (leaf.size() == 10 && leaf.rfind("rei_emp", 0) == 0 && leaf[9] == 's') return true;
+    // The replay list's digits, "rep_0".."rep_9".
+    if (leaf.size() == 5 && leaf.rfind("rep_", 0) == 0 && leaf[4] >= '0' && leaf[4] <= '9') return true;
     return IsDigitImage(layer);
 }
 
@@ -395,6 +474,12 @@ const std::map<std::string, std::string>& NamedWords()
             w[std::string("cha_") + record::kAbbreviations[c]] = console_names::kImageName[c];
         }
         w["TotalBase"] = w["SoloBase"] = "";
+        // The replay list: its digits, the cursor's mark, the page buttons
+        // (the second of each the pressed one).
+        for (u32 d = 0; d < 10; ++d) w["rep_" + std::to_string(d)] = std::to_string(d);
+        w["rep_bg"] = "";
+        w["Bt_pre1"] = w["Bt_pre2"] = "Previous";
+        w["Bt_nex1"] = w["Bt_nex2"] = "Next";
         // The start-up and loading screens.
         w["lo1"] = w["lo2"] = w["wa"] = "";
         w["prean"] = "Press any key";
@@ -440,16 +525,37 @@ std::string GameDataFolder()
 }
 
 void CSceneDataSet::Layout(const std::string& path, const std::vector<std::string>& layers, const std::string& texture,
-                           const std::vector<LayerPanel>& panels)
+                           const std::vector<LayerPanel>& panels, const std::vector<LayerSheet>& sheets)
 {
     layouts[path] = layers;
-    // A shared texture holds each layout's words in its own cells.
+    layoutTextures[path] = texture;
+    // A shared texture holds each layout's words in its own cells; a cell
+    // another layout's layer holds keeps it, and the clash is named.
     std::vector<std::string>& cells = textureLayers[texture];
     const size_t base = CellBase(layers);
     if (cells.size() < base + layers.size()) cells.resize(base + layers.size());
-    for (size_t i = 0; i < layers.size(); ++i)
-        if (cells[base + i].empty()) cells[base + i] = layers[i];
-    File(Native(path), LayoutBytes(layers, texture, panels));
+    for (size_t i = 0; i < layers.size(); ++i) {
+        if (cells[base + i].empty()) {
+            cells[base + i] = layers[i];
+        } else if (cells[base + i] != layers[i]) {
+            error += path + ": cell " + std::to_string(base + i) + " of " + texture + " holds " + cells[base + i] +
+                     ", not " + layers[i] + "\n";
+        }
+    }
+    // And each layout's sheets where no other's lie.
+    std::vector<LayerSheet>& onTexture = textureSheets[texture];
+    std::vector<LayerSheet> all = onTexture;
+    all.insert(all.end(), sheets.begin(), sheets.end());
+    std::string why = SheetError(layers, sheets);
+    if (why.empty()) why = TextureSheetError(cells.size(), all);
+    if (why.empty()) {
+        onTexture = all;
+    } else {
+        error += path + ": " + why + "\n";
+    }
+    const std::vector<LayerSheet>& drawn = why.empty() ? sheets : std::vector<LayerSheet>{};
+    layoutSheets[path] = drawn;
+    File(Native(path), LayoutBytes(layers, texture, panels, drawn));
 }
 
 void CSceneDataSet::SceneTexture(const std::string& name) { PackEntry(kSceneArchive, Folder::kSecond, name, CellTextureBytes()); }
@@ -520,13 +626,18 @@ void CellOf(size_t i, f32* left, f32* top)
 
 size_t CellBase(const std::vector<std::string>& layers)
 {
-    static const std::vector<std::vector<std::string>> shared = {MessageWindowLayers(), EntranceLayers(),
-        ConnectOptionLayers(), LoginLayers(), AddressListLayers(), LobbyMainLayers(), UserInformationLayers(),
-        RoomInformationLayers(), RoomCreateLayers(), LobbyRoomLayers()};
-    size_t base = 0;
-    for (const std::vector<std::string>& one : shared) {
-        if (one == layers) return base;
-        base += one.size();
+    // Each group's layouts name one texture, their cells one after another.
+    static const std::vector<std::vector<std::vector<std::string>>> groups = {
+        {MessageWindowLayers(), EntranceLayers(), ConnectOptionLayers(), LoginLayers(), AddressListLayers(),
+         LobbyMainLayers(), UserInformationLayers(), RoomInformationLayers(), RoomCreateLayers(), LobbyRoomLayers()},
+        {RecordLayers(), ReplayLayers()},
+        {single_select::LayerNames(), adventure::LayerNames(), SurvivalLayers()}};
+    for (const std::vector<std::vector<std::string>>& shared : groups) {
+        size_t base = 0;
+        for (const std::vector<std::string>& one : shared) {
+            if (one == layers) return base;
+            base += one.size();
+        }
     }
     return 0;
 }
@@ -539,9 +650,12 @@ u32 PlainColour(size_t i)
     return 0xFF000000u | ((c & 0xFFFFFFu) + (((0xFFFFFFu - (c & 0xFFFFFFu)) >> 1) & 0x7F7F7Fu));
 }
 
-std::string LayerAt(const std::vector<std::string>& layers, f32 u, f32 v)
+std::string LayerAt(const std::vector<std::string>& layers, f32 u, f32 v, const std::vector<LayerSheet>& sheets)
 {
     if (!(u >= 0.0f && u < 1.0f && v >= 0.0f && v < 1.0f)) return {};
+    const f32 x = u * f32(kTextureWidth), y = v * f32(kTextureHeight);
+    for (const LayerSheet& s : sheets)
+        if (x >= f32(s.left) && x < f32(s.left + s.width) && y >= f32(s.top) && y < f32(s.top + s.height)) return s.name;
     const size_t column = size_t(u * f32(kTextureWidth)) / kCellWidth, row = size_t(v * f32(kTextureHeight)) / kCellHeight;
     const size_t cell = row * kCellsPerRow + column, base = CellBase(layers);
     return cell >= base && cell - base < layers.size() ? layers[cell - base] : std::string();
@@ -561,7 +675,7 @@ u32 CellColour(size_t i)
 }
 
 std::string LayoutBytes(const std::vector<std::string>& layers, const std::string& texture,
-                        const std::vector<LayerPanel>& panels)
+                        const std::vector<LayerPanel>& panels, const std::vector<LayerSheet>& sheets)
 {
     // The layers only keep the texture's name; it outlives them.
     CTexture named;
@@ -606,9 +720,7 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
         f32 x = 0.0f, y = 0.0f;
         SlotOf(i, &x, &y);
         layer->SetOffset(x, y);
-        for (const LayerPanel& panel : panels) {
-            if (path != panel.name) continue;
-            const Placed here{panel.x, panel.y, panel.width / f32(kCellWidth), panel.height / f32(kCellHeight)};
+        const auto place = [&](const Placed& here) {
             Placed parent{0.0f, 0.0f, 1.0f, 1.0f};
             for (size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
                  slash = path.rfind('/', slash - 1)) {
@@ -621,6 +733,15 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
             layer->SetBasePosition((here.x - parent.x) / parent.scaleX, (here.y - parent.y) / parent.scaleY);
             layer->SetOffset(0.0f, 0.0f);
             layer->SetScale(here.scaleX / parent.scaleX, here.scaleY / parent.scaleY);
+        };
+        for (const LayerPanel& panel : panels)
+            if (path == panel.name) place({panel.x, panel.y, panel.width / f32(kCellWidth), panel.height / f32(kCellHeight)});
+        for (const LayerSheet& sheet : sheets) {
+            if (path != sheet.name) continue;
+            CRect4 source;
+            source.Set(f32(sheet.left), f32(sheet.left + sheet.width), f32(sheet.top), f32(sheet.top + sheet.height));
+            layer->GetSettings().offset.rect = source;
+            place({sheet.x, sheet.y, 1.0f, 1.0f});
         }
     }
     host::kernel::ByteSink out;
@@ -631,13 +752,13 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
     return out.Bytes();
 }
 
-const std::string& CellTextureBytes(const std::vector<std::string>& layers)
+const std::string& CellTextureBytes(const std::vector<std::string>& layers, const std::vector<LayerSheet>& sheets)
 {
     // Drawing and compressing takes a while: each list once per process.
     static std::mutex lock;
-    static std::map<std::vector<std::string>, std::string> made;
+    static std::map<std::pair<std::vector<std::string>, std::string>, std::string> made;
     const std::lock_guard<std::mutex> hold(lock);
-    std::string& bytes = made[layers];
+    std::string& bytes = made[{layers, SheetKey(sheets)}];
     if (!bytes.empty()) return bytes;
     battle_data::Picture picture(kTextureWidth, kTextureHeight, 0xFF000000u);
     for (u32 i = 0; i < kCellCount; ++i) {
@@ -697,6 +818,8 @@ const std::string& CellTextureBytes(const std::vector<std::string>& layers)
         battle_data::Write(picture, x0 + 5, top, x0 + i32(kCellWidth) - 2, y0 + i32(kCellHeight) - 2, text, pixels,
                            0xFF000000u);
     }
+    if (TextureSheetError(layers.size(), sheets).empty())
+        for (const LayerSheet& sheet : sheets) DrawSheet(picture, sheet);
     bytes = picture.Png();
     return bytes;
 }
@@ -727,14 +850,23 @@ CSceneDataSet BuildSceneData()
     // Every texture a layout names shows that layout's words, wherever the
     // set holds it.
     const auto leafOf = [](const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); };
+    // A layout's cells added after another's sheet must not reach it.
+    for (const auto& [texture, sheets] : set.textureSheets)
+        if (const std::string why = TextureSheetError(set.textureLayers[texture].size(), sheets); !why.empty())
+            set.error += texture + ": " + why + "\n";
+    const auto texturedBytes = [&](const std::string& name) -> const std::string& {
+        const auto sheets = set.textureSheets.find(name);
+        return CellTextureBytes(set.textureLayers.at(name),
+                                sheets != set.textureSheets.end() ? sheets->second : std::vector<LayerSheet>{});
+    };
     for (CSceneDataSet::Entry& e : set.entries) {
         const auto found = set.textureLayers.find(leafOf(e.name));
-        if (found != set.textureLayers.end() && e.bytes == CellTextureBytes()) e.bytes = CellTextureBytes(found->second);
+        if (found != set.textureLayers.end() && e.bytes == CellTextureBytes()) e.bytes = texturedBytes(found->first);
     }
     for (size_t i = 0; i < set.files.size(); ++i) {
         const auto found = set.textureLayers.find(leafOf(set.files[i].first));
         if (found != set.textureLayers.end() && set.fileBytes[i] == CellTextureBytes())
-            set.fileBytes[i] = CellTextureBytes(found->second);
+            set.fileBytes[i] = texturedBytes(found->first);
     }
     return set;
 }

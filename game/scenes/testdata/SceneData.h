@@ -77,6 +77,33 @@ struct LayerPanel {
     f32 x, y, width, height;
 };
 
+// Words written at a place of the layout, lined up as a scene lines up its
+// own texts there: starting at x, centred on it or ending at it, their top
+// at y.
+enum class Align { kLeft, kCentre, kRight };
+struct SheetText {
+    f32 x, y;
+    Align align;
+    std::string text;
+};
+
+// A layer drawn from a picture of its own instead of its cell: width x
+// height texels at (left, top) of the layout's texture, below the cells the
+// layouts use, standing texel for texel at (x, y) of the layout. The
+// picture is a framed fill with texts in it, given in layout pixels, so
+// words land where the scene draws what they name.
+struct LayerSheet {
+    std::string name;
+    u32 left, top, width, height;
+    f32 x, y;
+    std::vector<SheetText> texts;
+};
+// Why sheets cannot be drawn for a layout of layers (one outside the
+// texture, over a cell the layers use, for no layer of theirs or given
+// twice, a text outside its sheet, two sheets over one another); empty when
+// they can.
+std::string SheetError(const std::vector<std::string>& layers, const std::vector<LayerSheet>& sheets);
+
 // Panels of layers whose names are made at run time. The names are kept for
 // the life of the process, since the panels point into them.
 std::vector<LayerPanel> KeepNamedPanels(const std::vector<std::pair<std::string, LayerPanel>>& spots);
@@ -87,9 +114,14 @@ public:
     // layers name texture as their image file (the name BindTextures
     // matches; scenes that bind one texture to all ignore it). Layers stand
     // at their slot (SlotOf) of a 1024 x 768 layout, at their cell's size.
-    // The texture, wherever the set holds it, shows these layers' words.
+    // The texture, wherever the set holds it, shows these layers' words
+    // (a cell another layout's layer already holds keeps it, the clash
+    // added to error).
+    // A sheet draws its layer instead (when the layout's sheets cannot be
+    // drawn, or meet another layout's on the texture, they are left out,
+    // the reason added to error).
     void Layout(const std::string& path, const std::vector<std::string>& layers, const std::string& texture,
-                const std::vector<LayerPanel>& panels = {});
+                const std::vector<LayerPanel>& panels = {}, const std::vector<LayerSheet>& sheets = {});
     // A cell texture (BMP bytes under a .dds name) as an entry of the scene
     // archive, or of another archive by AddPackEntry.
     void SceneTexture(const std::string& name);
@@ -128,23 +160,31 @@ public:
         Folder folder;
     };
     std::vector<MovieFile> movies;
-    // Why the set could not be built whole (the battle part); empty when it was.
+    // Why the set could not be built whole (the battle part, a sheet left
+    // out); empty when it was.
     std::string error;
-    // Each layout's layers, by path (the tests look cells up).
+    // Each layout's layers and the texture it names, by path (the tests
+    // look cells up).
     std::map<std::string, std::vector<std::string>> layouts;
-    // The layers of the first layout naming each texture.
+    std::map<std::string, std::string> layoutTextures;
+    // Each texture's cells: the layers of the layouts naming it, each on
+    // its cell (CellBase), the first layout's where two would clash.
     std::map<std::string, std::vector<std::string>> textureLayers;
+    // Each layout's sheets, by path, and the sheets drawn into each texture.
+    std::map<std::string, std::vector<LayerSheet>> layoutSheets, textureSheets;
 };
 
 // The top-left corner of cell i of a texture in texture coordinates
 // (0..1), and the layer of a layout whose cell holds texture point (u, v)
 // (empty for none).
 void CellOf(size_t i, f32* left, f32* top);
-// The first cell of a layout's layers: 0, but the network screens share
-// one texture, so each of their layouts takes the cells after the one
-// before it (layer i of a layout is cell CellBase(layers) + i).
+// The first cell of a layout's layers: 0, but layouts that name one texture
+// (the network screens; the record and the replay list; the single select,
+// the adventure map and the survival result) take the cells after the one
+// before them (layer i of a layout is cell CellBase(layers) + i).
 size_t CellBase(const std::vector<std::string>& layers);
-std::string LayerAt(const std::vector<std::string>& layers, f32 u, f32 v);
+// A point of a sheet's picture gives its layer.
+std::string LayerAt(const std::vector<std::string>& layers, f32 u, f32 v, const std::vector<LayerSheet>& sheets = {});
 // Where layer i stands on the 1024 x 768 layout: eight columns of 128 by
 // 24 rows of 32, row by row, starting over past the 192nd.
 void SlotOf(size_t i, f32* x, f32* y);
@@ -162,11 +202,14 @@ std::string CellText(const std::string& layer);
 // the group (made on first use), or under the layer of that name when one
 // came before. A panel under a placed panel is given relative to it, so
 // panels name where they stand on the layout wherever they are.
+// A layer with a sheet is drawn from the sheet's picture, where it says.
 std::string LayoutBytes(const std::vector<std::string>& layers, const std::string& texture,
-                        const std::vector<LayerPanel>& panels = {});
+                        const std::vector<LayerPanel>& panels = {}, const std::vector<LayerSheet>& sheets = {});
 // The cell texture (a PNG) holding the layers' words, each in its cell;
-// without layers, every cell a framed tile of its hue.
-const std::string& CellTextureBytes(const std::vector<std::string>& layers = {});
+// without layers, every cell a framed tile of its hue. The sheets are drawn
+// into it below the cells, none when one does not fit or two meet.
+const std::string& CellTextureBytes(const std::vector<std::string>& layers = {},
+                                    const std::vector<LayerSheet>& sheets = {});
 
 // Each scene's part, one file each.
 void AddBattleData(CSceneDataSet& set);    // the battle data set, grown in
@@ -191,11 +234,19 @@ inline constexpr f32 kTitleMarkWidth = 68.0f;
 inline constexpr f32 kTitleMarkLeft = kTitleItemLeft + kTitleItemWidth - kTitleMarkWidth;
 std::string TitleMarkLayer(u32 item);
 std::vector<LayerPanel> TitlePanels();
+// The record: its layers in order, and the sheets of its pages' frames,
+// which name what each number of the page counts beside it.
 void AddRecordData(CSceneDataSet& set);
-// The replay list: its layers in order.
+std::vector<std::string> RecordLayers();
+std::vector<LayerSheet> RecordSheets();
+// The replay list: its layers in order, and where its numbers, cursor and
+// page buttons stand.
 void AddReplayData(CSceneDataSet& set);
 std::vector<std::string> ReplayLayers();
+std::vector<LayerPanel> ReplayPanels();
+// The survival result: its layers in order.
 void AddSurvivalData(CSceneDataSet& set);
+std::vector<std::string> SurvivalLayers();
 void AddSingleSelectData(CSceneDataSet& set);
 void AddStoryData(CSceneDataSet& set);
 void AddOptionData(CSceneDataSet& set);

@@ -102,9 +102,9 @@ inline ::testing::AssertionResult BackOnTitleAt(game_test::GameDriver& game, u32
 
 // The layers (of a layout of the data set, in its order) drawn with
 // texture in the last frame, in drawing order: each sprite tells its layer
-// by the cell its texture coordinates fall in.
+// by the cell (or the sheet) its texture coordinates fall in.
 inline std::vector<std::string> DrawnLayers(game_test::GameDriver& game, const std::vector<std::string>& layers,
-    const CTexture* texture)
+    const CTexture* texture, const std::vector<scene_data::LayerSheet>& sheets = {})
 {
     std::vector<std::string> drawn;
     const u64 id = texture ? game.Render().IdOf(texture->GetTexture()) : 0;
@@ -113,7 +113,7 @@ inline std::vector<std::string> DrawnLayers(game_test::GameDriver& game, const s
         if (call.op != "DrawPrimitiveUP" || call.data.size() != sizeof v || u64(call.Number("texture")) != id) continue;
         std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
         const f32 u = (v[0].u + v[1].u + v[2].u + v[3].u) / 4, w = (v[0].v + v[1].v + v[2].v + v[3].v) / 4;
-        drawn.push_back(scene_data::LayerAt(layers, u, w));
+        drawn.push_back(scene_data::LayerAt(layers, u, w, sheets));
     }
     return drawn;
 }

@@ -196,19 +196,21 @@ TEST(RecordSceneRun, EachPageDrawsItsOwnLayers)
     scene_data::CSceneDataSet set;
     scene_data::AddRecordData(set);
     const std::vector<std::string>& layers = set.layouts[record::kLayout];
+    const std::vector<scene_data::LayerSheet>& sheets = set.layoutSheets[record::kLayout];
+    ASSERT_EQ(sheets.size(), 2u);
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
     ASSERT_TRUE(menu_run::Enter(game, new CRecordScene()));
     menu_run::FadeIn(game);
     const CTexture* frame = Record(game)->FindLayer("Base")->GetTexture();
     using Drawn = std::vector<std::string>;
-    EXPECT_EQ(menu_run::DrawnLayers(game, layers, frame), (Drawn{"Base", "TotalBase"}));
+    EXPECT_EQ(menu_run::DrawnLayers(game, layers, frame, sheets), (Drawn{"Base", "TotalBase"}));
     game.Press(menu::kRight);
-    EXPECT_EQ(menu_run::DrawnLayers(game, layers, frame), (Drawn{"cha_ta", "Base", "SoloBase", "name_ta"}));
+    EXPECT_EQ(menu_run::DrawnLayers(game, layers, frame, sheets), (Drawn{"cha_ta", "Base", "SoloBase", "name_ta"}));
     for (u32 page = 2; page <= record::kLastPage; ++page) {
         game.Frame();
         game.Press(menu::kStickDown);
     }
-    EXPECT_EQ(menu_run::DrawnLayers(game, layers, frame), (Drawn{"cha_ve", "Base", "SoloBase", "name_ve"}));
+    EXPECT_EQ(menu_run::DrawnLayers(game, layers, frame, sheets), (Drawn{"cha_ve", "Base", "SoloBase", "name_ve"}));
 }
 
 // Without its frame the record does not load: the title follows its box.

@@ -3,6 +3,10 @@
 // the layouts with every layer on its cell, the cell texture decoding, the
 // movies playing, and faults leaving out just what they name.
 #include "game/battle/testdata/BattleData.h"
+#include "game/battle/testdata/Lettering.h"
+#include "game/data/SaveRecord.h"
+#include "game/scenes/AdventureScene.h"
+#include "game/scenes/RecordScene.h"
 #include "game/scenes/SingleCharaSelect.h"
 #include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/testdata/LobbyScreensData.h"
@@ -29,7 +33,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <map>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -184,9 +190,21 @@ TEST_F(SceneDataTest, LayoutsLoadWithEveryLayerOnItsCell)
         for (Folder f : {Folder::kFirst, Folder::kSecond}) {
             CSceneResource scene;
             ASSERT_TRUE(scene.LoadFromFile((Resource(f) + "/" + Native(path)).c_str())) << path;
+            const std::vector<LayerSheet>& sheets = set.layoutSheets.at(path);
             for (size_t i = 0; i < layers.size(); ++i) {
                 const CSceneObject* layer = LayerAtPath(scene, layers[i]);
                 ASSERT_NE(layer, nullptr) << path << " " << layers[i];
+                // A layer with a sheet is drawn from the sheet's texels.
+                const auto sheet = std::find_if(sheets.begin(), sheets.end(),
+                                                [&](const LayerSheet& s) { return s.name == layers[i]; });
+                if (sheet != sheets.end()) {
+                    const CRect4& r = layer->GetSettings().offset.rect;
+                    EXPECT_EQ(r.left, f32(sheet->left)) << layers[i];
+                    EXPECT_EQ(r.top, f32(sheet->top)) << layers[i];
+                    EXPECT_EQ(r.right, f32(sheet->left + sheet->width)) << layers[i];
+                    EXPECT_EQ(r.bottom, f32(sheet->top + sheet->height)) << layers[i];
+                    continue;
+                }
                 f32 left = 0.0f, top = 0.0f;
                 CellOf(CellBase(layers) + i, &left, &top);
                 EXPECT_EQ(layer->GetSettings().offset.rect.left, left * kTextureWidth) << layers[i];
@@ -457,25 +475,66 @@ TEST_F(SceneDataTest, TheCellTextureDecodesWithNothingKeyedOut)
     }
 }
 
-// The network screens share one texture: each layout's cells follow the
-// one before, none overlapping, all inside the texture.
+// Layouts naming one texture (the network screens; the record and the
+// replay list; the single select, the adventure map and the survival
+// result) take cells of their own: on each texture no two layouts'
+// cells overlap, all lie inside it, and each cell holds its layer's words.
 TEST(SceneDataCells, LayoutsSharingATextureTakeCellsOfTheirOwn)
 {
     const CSceneDataSet set = BuildSceneData();
-    std::vector<std::pair<size_t, size_t>> ranges;
-    for (const auto& [path, layers] : set.layouts) {
-        if (CellBase(layers) == 0 && layers != MessageWindowLayers()) continue;
-        ranges.push_back({CellBase(layers), CellBase(layers) + layers.size()});
+    EXPECT_EQ(set.error, "");
+    std::map<std::string, std::vector<std::pair<size_t, size_t>>> ranges;   // by texture
+    for (const auto& [path, layers] : set.layouts)
+        ranges[set.layoutTextures.at(path)].push_back({CellBase(layers), CellBase(layers) + layers.size()});
+    ASSERT_GE(ranges.at("Network_01.dds").size(), 5u);
+    ASSERT_EQ(ranges.at("Select_01.dds").size(), 2u);
+    ASSERT_EQ(ranges.at("Arcade_01.dds").size(), 3u);
+    for (auto& [texture, used] : ranges) {
+        std::sort(used.begin(), used.end());
+        for (size_t i = 1; i < used.size(); ++i) EXPECT_LE(used[i - 1].second, used[i].first) << texture << " " << i;
+        EXPECT_LE(used.back().second, kCellCount) << texture;
     }
-    ASSERT_GE(ranges.size(), 5u);
-    std::sort(ranges.begin(), ranges.end());
-    for (size_t i = 1; i < ranges.size(); ++i) EXPECT_LE(ranges[i - 1].second, ranges[i].first) << i;
-    EXPECT_LE(ranges.back().second, kCellCount);
+    EXPECT_EQ(CellBase(RecordLayers()), 0u);
+    EXPECT_EQ(CellBase(ReplayLayers()), RecordLayers().size());
+    EXPECT_EQ(CellBase(SurvivalLayers()), single_select::LayerNames().size() + adventure::LayerNames().size());
     // The texture's cells hold each layout's words at its own cells.
-    const std::vector<std::string>& cells = set.textureLayers.at("Network_01.dds");
     for (const auto& [path, layers] : set.layouts) {
-        if (CellBase(layers) == 0) continue;
+        const std::vector<std::string>& cells = set.textureLayers.at(set.layoutTextures.at(path));
+        ASSERT_LE(CellBase(layers) + layers.size(), cells.size()) << path;
         for (size_t i = 0; i < layers.size(); ++i) EXPECT_EQ(cells[CellBase(layers) + i], layers[i]) << path;
+    }
+}
+
+// A layout over cells another layout's layers hold on the same texture:
+// the first keeps them, the set names each clash; equal names are no clash.
+TEST(SceneDataCells, ALayoutOverAnotherLayoutsCellsIsNamed)
+{
+    const struct {
+        const char* what;
+        std::vector<std::string> second;
+        std::string texture;
+        const char* error;
+    } cases[] = {
+        {"same layers", {"Base", "Cursor"}, "Shared.dds", ""},
+        {"fewer, same names", {"Base"}, "Shared.dds", ""},
+        {"one more", {"Base", "Cursor", "Next"}, "Shared.dds", ""},
+        {"second cell differs", {"Base", "Digit"}, "Shared.dds", "Scene\\Two.sce: cell 1 of Shared.dds holds Cursor, not Digit\n"},
+        {"both differ", {"Frame", "Digit"}, "Shared.dds",
+         "Scene\\Two.sce: cell 0 of Shared.dds holds Base, not Frame\n"
+         "Scene\\Two.sce: cell 1 of Shared.dds holds Cursor, not Digit\n"},
+        {"another texture", {"Frame", "Digit"}, "Other.dds", ""},
+    };
+    for (const auto& c : cases) {
+        CSceneDataSet set;
+        set.Layout("Scene\\One.sce", {"Base", "Cursor"}, "Shared.dds");
+        set.Layout("Scene\\Two.sce", c.second, c.texture);
+        EXPECT_EQ(set.error, c.error) << c.what;
+        const std::vector<std::string>& cells = set.textureLayers.at("Shared.dds");
+        ASSERT_GE(cells.size(), 2u) << c.what;
+        EXPECT_EQ(cells[0], "Base") << c.what;
+        EXPECT_EQ(cells[1], "Cursor") << c.what;
+        EXPECT_EQ(cells.size(), c.texture == "Shared.dds" ? std::max<size_t>(2, c.second.size()) : 2u) << c.what;
+        EXPECT_EQ(set.layoutTextures.at("Scene\\Two.sce"), c.texture) << c.what;
     }
 }
 
@@ -512,8 +571,173 @@ TEST(SceneDataWords, LayersReadAsTheWordsTheyStandFor)
         {"Camera/L", "Left"}, {"Camera/R", "Right"}, {"Map/roll", "Turning"}, {"Story/luna", "Hardest"},
         {"VVol/volob3", ""}, {"name_ta", "Talve"}, {"cha_ve", "Vek"}, {"name_gre", "Grell"}, {"TotalBase", ""},
         {"Pad/sele_car162", "<"}, {"Init/sele_car261", ">"},
+        // The replay list.
+        {"rep_0", "0"}, {"rep_9", "9"}, {"rep_bg", ""}, {"Bt_pre1", "Previous"}, {"Bt_pre2", "Previous"},
+        {"Bt_nex1", "Next"}, {"Bt_nex2", "Next"},
     };
     for (const auto& [layer, words] : cases) EXPECT_EQ(CellText(layer), words) << layer;
+}
+
+// Sheets: what cannot be drawn is named, each limit on its own side.
+TEST(SceneDataSheets, SheetErrorNamesWhatCannotBeDrawn)
+{
+    // Nine layers take two rows of cells: sheets may start at texel row 64.
+    const std::vector<std::string> layers = {"a", "b", "c", "d", "e", "f", "g", "h", "Frame"};
+    const LayerSheet fits{"Frame", 0, 64, 200, 100, 10.0f, 20.0f, {{10.0f, 20.0f, Align::kLeft, "Top left"},
+                                                                   {210.0f, 119.0f, Align::kRight, "Far"}}};
+    const auto with = [&](auto change) {
+        LayerSheet s = fits;
+        change(s);
+        return std::vector<LayerSheet>{s};
+    };
+    const struct {
+        const char* what;
+        std::vector<LayerSheet> sheets;
+        const char* error;   // a part of the reason; "" when it can be drawn
+    } cases[] = {
+        {"none", {}, ""},
+        {"fits", {fits}, ""},
+        {"at the texture's corner", with([](LayerSheet& s) { s.left = 824, s.top = 1948; }), ""},
+        {"a texel too wide", with([](LayerSheet& s) { s.left = 825; }), "does not fit"},
+        {"a texel too low", with([](LayerSheet& s) { s.top = 1949; }), "does not fit"},
+        {"wrapping round", with([](LayerSheet& s) { s.left = 1000, s.width = 0xFFFFFF00u; }), "does not fit"},
+        {"empty", with([](LayerSheet& s) { s.height = 0, s.texts.clear(); }), "does not fit"},
+        {"on the last cells' row", with([](LayerSheet& s) { s.top = 63; }), "over the layers' cells"},
+        {"another layer", with([](LayerSheet& s) { s.name = "Other"; }), "names no layer"},
+        {"text left of it", with([](LayerSheet& s) { s.texts[0].x = 9.5f; }), "cannot hold \"Top left\""},
+        {"text on its bottom edge", with([](LayerSheet& s) { s.texts[1].y = 120.0f; }), "cannot hold \"Far\""},
+        {"text at no place", with([](LayerSheet& s) { s.texts[1].x = std::nanf(""); }), "cannot hold \"Far\""},
+        {"given twice", {fits, with([](LayerSheet& s) { s.top = 512; })[0]}, "given twice"},
+        {"over another", {with([](LayerSheet& s) { s.name = "a"; })[0], with([](LayerSheet& s) { s.left = 199, s.top = 163; })[0]},
+         "lies over the sheet of a"},
+        {"beside another", {with([](LayerSheet& s) { s.name = "a"; })[0], with([](LayerSheet& s) { s.left = 200; })[0]}, ""},
+    };
+    for (const auto& c : cases) {
+        const std::string error = SheetError(layers, c.sheets);
+        if (!*c.error)
+            EXPECT_EQ(error, "") << c.what;
+        else
+            EXPECT_NE(error.find(c.error), std::string::npos) << c.what << ": " << error;
+    }
+}
+
+// A layout whose sheets meet another layout's on the same texture is
+// written without them, its layer on its cell, and the set says why.
+TEST(SceneDataSheets, ASheetMeetingAnotherLayoutsIsLeftOutAndNamed)
+{
+    CSceneDataSet set;
+    set.Layout("Scene\\One.sce", {"Frame"}, "Shared.dds", {}, {{"Frame", 0, 512, 256, 64, 0.0f, 0.0f, {}}});
+    EXPECT_EQ(set.error, "");
+    set.Layout("Scene\\Two.sce", {"Box"}, "Shared.dds", {}, {{"Box", 128, 560, 64, 64, 0.0f, 0.0f, {}}});
+    EXPECT_NE(set.error.find("Scene\\Two.sce: the sheet of Box lies over the sheet of Frame"), std::string::npos)
+        << set.error;
+    EXPECT_EQ(set.layoutSheets.at("Scene\\One.sce").size(), 1u);
+    EXPECT_TRUE(set.layoutSheets.at("Scene\\Two.sce").empty());
+    ASSERT_EQ(set.textureSheets.at("Shared.dds").size(), 1u);
+    EXPECT_EQ(set.textureSheets.at("Shared.dds")[0].name, "Frame");
+    EXPECT_EQ(set.fileBytes.back(), LayoutBytes({"Box"}, "Shared.dds"));
+}
+
+// A sheet's words stand at their places in its picture: from x, centred on
+// x, ending at x; the texture outside the sheet stays as it was.
+TEST(SceneDataSheets, ASheetStandsWhereItSaysWithItsWordsInPlace)
+{
+    const std::vector<std::string> layers = {"a", "Frame", "b"};
+    const LayerSheet sheet{"Frame", 16, 32, 320, 100, 200.0f, 300.0f,
+                           {{220.0f, 310.0f, Align::kLeft, "Wins"},
+                            {360.0f, 340.0f, Align::kCentre, "Wins"},
+                            {500.0f, 370.0f, Align::kRight, "Wins"}}};
+    const auto decode = [](const std::string& body) {
+        host::image::Image image;
+        EXPECT_TRUE(host::image::Decode(reinterpret_cast<const u8*>(body.data()), body.size(), host::image::kGreenKey,
+                                        image, nullptr));
+        return image;
+    };
+    const host::image::Image plain = decode(CellTextureBytes(layers));
+    const host::image::Image drawn = decode(CellTextureBytes(layers, {sheet}));
+    ASSERT_EQ(drawn.pixels.size(), size_t(kTextureWidth) * kTextureHeight);
+    ASSERT_EQ(plain.pixels.size(), drawn.pixels.size());
+    // Dark texels in a box of the layout, read where the sheet holds it.
+    const auto dark = [&](f32 x, f32 y, f32 w, f32 h) {
+        u32 n = 0;
+        for (i32 yy = i32(y - sheet.y); yy < i32(y - sheet.y + h); ++yy)
+            for (i32 xx = i32(x - sheet.x); xx < i32(x - sheet.x + w); ++xx)
+                n += (drawn.pixels[(sheet.top + u32(yy)) * kTextureWidth + sheet.left + u32(xx)] & 0xC0C0C0u) == 0;
+        return n;
+    };
+    const f32 w = f32(battle_data::TextWidth("Wins", 24.0f));
+    EXPECT_GT(dark(220, 310, w, 26), 40u);
+    EXPECT_GT(dark(360 - w / 2, 340, w, 26), 40u);
+    EXPECT_GT(dark(500 - w, 370, w, 26), 40u);
+    // Clear beside each: nothing left of the first, on either side of the
+    // centred one, right of the last.
+    EXPECT_EQ(dark(204, 310, 14, 26), 0u);
+    EXPECT_EQ(dark(360 - w / 2 - 16, 340, 14, 26), 0u);
+    EXPECT_EQ(dark(360 + w / 2 + 4, 340, 14, 26), 0u);
+    EXPECT_EQ(dark(504, 370, 14, 26), 0u);
+    // Everything outside the sheet as without it.
+    u32 changed = 0;
+    for (u32 y = 0; y < kTextureHeight; ++y)
+        for (u32 x = 0; x < kTextureWidth; ++x) {
+            const bool in = x >= sheet.left && x < sheet.left + sheet.width && y >= sheet.top && y < sheet.top + sheet.height;
+            changed += !in && drawn.pixels[y * kTextureWidth + x] != plain.pixels[y * kTextureWidth + x];
+        }
+    EXPECT_EQ(changed, 0u);
+    // Sheets that cannot be drawn are not.
+    const LayerSheet overCells{"Frame", 0, 0, 64, 64, 0.0f, 0.0f, {}};
+    EXPECT_EQ(CellTextureBytes(layers, {overCells}), CellTextureBytes(layers));
+}
+
+// The record's pages: every number the scene draws has a label left of it
+// on its line, ending before the number begins however wide the number
+// grows (six digits), inside the page's frame.
+TEST(SceneDataSheets, TheRecordsPagesNameEachNumberOnItsLine)
+{
+    const std::vector<LayerSheet> sheets = RecordSheets();
+    ASSERT_EQ(sheets.size(), 2u);
+    EXPECT_EQ(SheetError(RecordLayers(), sheets), "");
+    const CSaveRecord none;
+    const f32 sixDigits = f32(battle_data::TextWidth("999999%", 24.0f));
+    const struct {
+        const char* page;
+        u32 number;
+        std::vector<u32> texts;   // the page's texts that are numbers on the line
+        const char* label;
+    } cases[] = {
+        {"TotalBase", 0, {0}, "Play time"},
+        {"TotalBase", 0, {5}, "Network level"},
+        {"TotalBase", 0, {6, 11}, "Win rate"},
+        {"TotalBase", 0, {7, 12}, "Wins"},
+        {"TotalBase", 0, {8, 13}, "Losses"},
+        {"TotalBase", 0, {9, 14}, "Damage dealt"},
+        {"TotalBase", 0, {10, 15}, "Knock-outs"},
+        {"SoloBase", 1, {0}, "Battles"},
+        {"SoloBase", 1, {1}, "Win rate"},
+        {"SoloBase", 1, {2}, "Wins"},
+        {"SoloBase", 1, {3}, "Losses"},
+        {"SoloBase", 1, {4}, "Damage dealt"},
+        {"SoloBase", 1, {5}, "Knock-outs"},
+    };
+    for (const auto& c : cases) {
+        const LayerSheet& sheet = sheets[std::string(c.page) == "TotalBase" ? 0 : 1];
+        ASSERT_EQ(sheet.name, c.page);
+        const std::vector<record::PageText> texts = record::PageTexts(none, c.number, 0);
+        const auto label = std::find_if(sheet.texts.begin(), sheet.texts.end(),
+                                        [&](const SheetText& t) { return t.text == c.label; });
+        ASSERT_NE(label, sheet.texts.end()) << c.page << " " << c.label;
+        EXPECT_EQ(label->align, Align::kLeft) << c.label;
+        const f32 end = label->x + f32(battle_data::TextWidth(c.label, 24.0f));
+        for (u32 i : c.texts) {
+            ASSERT_LT(i, texts.size()) << c.label;
+            const record::PageText& number = texts[i];
+            EXPECT_EQ(label->y, number.y) << c.label;
+            const f32 start = number.flags == 18 ? number.x - sixDigits / 2 : number.flags == 20 ? number.x - sixDigits : number.x;
+            EXPECT_LT(end + 8.0f, start) << c.label << " runs into number " << i;
+            EXPECT_LT(number.x, sheet.x + f32(sheet.width)) << c.label;
+            EXPECT_GT(number.y + 24.0f, sheet.y) << c.label;
+            EXPECT_LT(number.y + 24.0f, sheet.y + f32(sheet.height)) << c.label;
+        }
+    }
 }
 
 // The title's texture writes each item in its cell: dark letters inside

@@ -5,21 +5,29 @@
 // draws its layers' cells with words in them (dark letter texels inside a
 // cell of its light fill), the title's items stand in their column, and
 // each card of the character select shows the cell of each value it holds
-// beside the row's title.
+// beside the row's title. The record's pages, read by a text recogniser
+// (MenuRecordTotals.png, MenuRecordCharacter.png), name each number on its
+// line; the replay list's numbers and page buttons read as they should on
+// two pages (MenuReplayList.png, MenuReplayListPage2.png and the parts read,
+// Numbers*.png and Buttons*.png).
 #include "engine/core/Scene.h"
 #include "game/battle/scene/BattleSetup.h"
 #include "game/battle/scene/ConsoleNames.h"
+#include "game/data/SaveRecord.h"
 #include "game/scenes/CharaSelect.h"
 #include "game/scenes/GameApp.h"
 #include "game/scenes/GameOption.h"
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/OptionSelect.h"
 #include "game/scenes/RecordScene.h"
+#include "game/scenes/ReplayScene.h"
 #include "game/scenes/SelectCard.h"
 #include "game/scenes/SingleCharaSelect.h"
 #include "game/scenes/TitleScene.h"
 #include "game/battle/scene/tests/gl/Png.h"
 #include "game/scenes/testdata/SceneData.h"
+#include "game/scenes/tests/ReplayFiles.h"
+#include "game/scenes/tests/TextRecogniser.h"
 #include "game/scenes/tests/gl/GlGame.h"
 #include "host/kernel/Kernel.h"
 
@@ -260,6 +268,183 @@ TEST_F(MenuFrames, TheOptionsAndTheRecordShowLetters)
     app_->ChangeScene(new CRecordScene, reinterpret_cast<intptr_t>(&args));
     ASSERT_EQ(Scene(), "CRecordScene");
     EXPECT_GT(letters(Shot("MenuRecord.png")), 200u) << "see " << Out("MenuRecord.png");
+}
+
+// The record's totals page and a character's page, read by tesseract:
+// every word of their labels is read; and on each label's line, at each
+// place the scene draws a number, the number's white letters stand, with
+// none in the gap below the line. A missing tesseract fails the test.
+TEST_F(MenuFrames, TheRecordNamesEachNumberOnItsLine)
+{
+    CSaveRecord* saved = app_->GetSaveRecord();
+    ASSERT_NE(saved, nullptr);
+    ASSERT_EQ(saved->SetDefaults(), 1);
+    saved->SetFlagByte(42);
+    const u32 won[4] = {4, 1440, 0, 0}, lost[4] = {0, 1, 0, 0};
+    for (const bool network : {false, true}) {
+        ASSERT_EQ(saved->AddBattle(0, network, 1, won), 1);
+        ASSERT_EQ(saved->AddBattle(0, network, 2, lost), 1);
+    }
+
+    const std::vector<scene_data::LayerSheet> sheets = scene_data::RecordSheets();
+    ASSERT_EQ(sheets.size(), 2u);
+    const auto check = [&](const std::string& png, const std::vector<u32>& frame, const scene_data::LayerSheet& sheet,
+                           u32 page) {
+        int status = 0;
+        const std::string read = text_recogniser::Recognise(Out(png), &status, true);
+        ASSERT_NE(status, 127) << "tesseract is not installed (scripts/install-deps.sh installs it)";
+        ASSERT_EQ(status, 0) << read;
+        const std::set<std::string> words = text_recogniser::Words(read);
+        for (const scene_data::SheetText& label : sheet.texts)
+            for (const std::string& word : text_recogniser::Words(label.text))
+                EXPECT_EQ(words.count(word), 1u) << word << " not read; tesseract read:\n" << read << "see " << Out(png);
+        // The font's fill: white, the scene's colour.
+        const auto white = [&](f32 left, f32 right, f32 top, f32 bottom) {
+            u32 n = 0;
+            for (u32 y = u32(std::max(0.0f, top)); y < u32(std::min(f32(kHeight), bottom)); ++y)
+                for (u32 x = u32(std::max(0.0f, left)); x < u32(std::min(f32(kWidth), right)); ++x)
+                    n += (frame[y * kWidth + x] & 0xF0F0F0u) == 0xF0F0F0u;
+            return n;
+        };
+        const CSaveRecord none;
+        u32 lines = 0;
+        for (const scene_data::SheetText& label : sheet.texts) {
+            if (label.align != scene_data::Align::kLeft) continue;
+            for (const record::PageText& number : record::PageTexts(none, page, 0)) {
+                if (number.y != label.y || number.text == ":") continue;
+                ++lines;
+                const f32 left = number.flags == 18 ? number.x - 20 : number.flags == 20 ? number.x - 40 : number.x;
+                EXPECT_GT(white(left, left + 40, label.y, label.y + 26), 8u)
+                    << label.text << ": no number at " << number.x << "; see " << Out(png);
+                EXPECT_EQ(white(left, left + 40, label.y + 28, label.y + 44), 0u)
+                    << label.text << ": something below " << number.x << "; see " << Out(png);
+            }
+        }
+        EXPECT_GE(lines, page == 0 ? 14u : 6u);
+    };
+
+    MenuArgs args;
+    args.curtain = 0.0f;
+    app_->ChangeScene(new CRecordScene, reinterpret_cast<intptr_t>(&args));
+    ASSERT_EQ(Scene(), "CRecordScene");
+    check("MenuRecordTotals.png", Shot("MenuRecordTotals.png"), sheets[0], 0);
+
+    // Forward: the first character's page.
+    const u8 decide = u8(app_->GetSaveConfig()->GetKeyConfigSection()->keyboard[menu::kDecide - 8]);
+    input_.SetKey(decide, true);
+    Frame(17);
+    input_.SetKey(decide, false);
+    auto* scene = dynamic_cast<CRecordScene*>(app_->GetScene());
+    ASSERT_NE(scene, nullptr);
+    ASSERT_EQ(scene->GetPage(), 1u);
+    check("MenuRecordCharacter.png", Shot("MenuRecordCharacter.png"), sheets[1], 1);
+}
+
+// Boxes of a frame as black ink (its dark texels) on white, twice as large,
+// each row's boxes side by side, the rows stacked, with a margin: what a
+// text recogniser reads best. Written as path and read as a block with the
+// options given; the reading's lines without spaces, empty lines or the
+// recogniser's notes.
+struct Box {
+    u32 x, y, w, h;
+};
+std::string ReadBoxes(const std::vector<u32>& frame, const std::vector<std::vector<Box>>& rows, const std::string& path,
+                      int* status, const std::string& options = "")
+{
+    constexpr u32 kMargin = 16, kGap = 4, kScale = 2;
+    u32 width = 0, height = kMargin;
+    for (const std::vector<Box>& row : rows) {
+        u32 w = 0, h = 0;
+        for (const Box& b : row) w += b.w + kGap, h = std::max(h, b.h);
+        width = std::max(width, w);
+        height += h + kMargin;
+    }
+    width += 2 * kMargin;
+    std::vector<u32> picture(width * height * kScale * kScale, 0xFFFFFFFFu);
+    u32 top = kMargin;
+    for (const std::vector<Box>& row : rows) {
+        u32 left = kMargin, h = 0;
+        for (const Box& b : row) {
+            for (u32 y = 0; y < b.h * kScale; ++y)
+                for (u32 x = 0; x < b.w * kScale; ++x) {
+                    const u32 c = frame[(b.y + y / kScale) * kWidth + b.x + x / kScale];
+                    const u32 light = ((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF);
+                    if (light < 3 * 96) picture[(top * kScale + y) * width * kScale + left * kScale + x] = 0xFF000000u;
+                }
+            left += b.w + kGap;
+            h = std::max(h, b.h);
+        }
+        top += h + kMargin;
+    }
+    const std::string png = gl_test::Png(picture, width * kScale, height * kScale);
+    if (!host::kernel::WriteFileAtomic(path, png.data(), png.size())) {
+        *status = -1;
+        return "cannot write " + path;
+    }
+    const std::string read = text_recogniser::Recognise(path, status, false, "--psm 6 " + options);
+    std::string lines, line;
+    for (char c : read) {
+        if (c != '\n') {
+            if (c != ' ' && c != '\f') line += c;
+            continue;
+        }
+        if (!line.empty() && line.rfind("Estimatingresolution", 0) != 0) lines += line + '\n';
+        line.clear();
+    }
+    return lines + (line.empty() ? "" : line + '\n');
+}
+
+// The replay list with stored replays on both of the first pages, read by
+// tesseract: the numbers on the rows' lines read 01..10 and, after a page
+// turn, 11..20; the page buttons read Previous and Next. Nothing else shows
+// in those cells (a screen naming the same texture must not put its words
+// there).
+TEST_F(MenuFrames, TheReplayListNumbersItsRowsAndNamesItsButtons)
+{
+    const std::string folder = GetUserDataDirectory(kSaveFolderName);
+    ASSERT_FALSE(folder.empty());
+    for (const auto& [slot, character] : {std::pair<u32, const char*>{1, "Talve"}, {3, "Derona"}, {14, "Kerlia"}})
+        ASSERT_TRUE(replay_test::WriteHeaderFile(folder, slot, replay_test::Header("Stage07", character)));
+
+    // Inside the frames of the two digits' slots and of the buttons.
+    const u32 line = u32(replay_list::RowTexts(ReplayHeader{}, 0.0f, 0.0f).at(0).y);
+    std::vector<std::vector<Box>> numbers;
+    for (u32 row = 0; row < replay_list::kRows; ++row) {
+        const u32 y = line - 2 + row * u32(replay_list::kRowHeight);
+        numbers.push_back({{74, y, 20, 28}, {98, y, 20, 28}});
+    }
+    const std::vector<std::vector<Box>> buttons = {{{68, 660, 152, 32}}, {{804, 660, 152, 32}}};
+    const auto check = [&](const std::string& png, u32 page) {
+        const std::vector<u32> frame = Shot(png);
+        int status = 0;
+        const std::string read =
+            ReadBoxes(frame, numbers, Out("Numbers" + png), &status, "-c tessedit_char_whitelist=0123456789");
+        ASSERT_NE(status, 127) << "tesseract is not installed (scripts/install-deps.sh installs it)";
+        ASSERT_EQ(status, 0) << read;
+        std::string expected;
+        for (u32 n = page * replay_list::kRows + 1; n <= (page + 1) * replay_list::kRows; ++n)
+            expected += (n < 10 ? "0" : "") + std::to_string(n) + "\n";
+        EXPECT_EQ(read, expected) << "see " << Out("Numbers" + png) << " and " << Out(png);
+        EXPECT_EQ(ReadBoxes(frame, buttons, Out("Buttons" + png), &status), "Previous\nNext\n")
+            << "see " << Out("Buttons" + png) << " and " << Out(png);
+    };
+
+    CReplaySceneArgs args{nullptr, nullptr, 0.0f, 1.0f, 2, 0};
+    app_->ChangeScene(new CReplayScene, reinterpret_cast<intptr_t>(&args));
+    ASSERT_EQ(Scene(), "CReplayScene");
+    check("MenuReplayList.png", 0);
+
+    // A page on: the turn takes 91 updates.
+    const u8 right = u8(app_->GetSaveConfig()->GetKeyConfigSection()->keyboard[menu::kRight - 8]);
+    input_.SetKey(right, true);
+    Frame(17);
+    input_.SetKey(right, false);
+    auto* scene = dynamic_cast<CReplayScene*>(app_->GetScene());
+    ASSERT_NE(scene, nullptr);
+    ASSERT_EQ(scene->GetTargetPage(), 1u);
+    for (u32 i = 0; i < 100; ++i) Frame(17);
+    ASSERT_EQ(scene->GetPage(), 1u);
+    check("MenuReplayListPage2.png", 1);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 // as GameTitle.png.
 #include "game/battle/scene/tests/gl/Png.h"
 #include "game/scenes/tests/GameDataSet.h"
+#include "game/scenes/tests/TextRecogniser.h"
 
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros (None, Bool) would break it.
@@ -197,41 +198,8 @@ std::vector<u32> Shot(Display* display, Window window, u32* width, u32* height)
     return pixels;
 }
 
-// What tesseract reads in the picture at path, and its exit status (127
-// when it is not installed).
-std::string Recognise(const std::string& path, int* status)
-{
-    // One thread: its OpenMP threads spin, which on a busy machine takes
-    // seconds instead of one.
-    const std::string command = "OMP_THREAD_LIMIT=1 tesseract '" + path + "' stdout 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string text;
-    if (!pipe) {
-        *status = -1;
-        return text;
-    }
-    char chunk[4096];
-    for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) text.append(chunk, n);
-    const int result = pclose(pipe);
-    *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
-    return text;
-}
-
-// The words (letters only) of text.
-std::set<std::string> Words(const std::string& text)
-{
-    std::set<std::string> words;
-    std::string word;
-    for (char c : text + " ") {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
-            word += c;
-        } else if (!word.empty()) {
-            words.insert(word);
-            word.clear();
-        }
-    }
-    return words;
-}
+using text_recogniser::Recognise;
+using text_recogniser::Words;
 
 constexpr const char* kTitleItems[] = {"Story", "Adventure", "Battle", "Network", "Survival", "Tutorial",
                                        "Training", "Record", "Replay", "Option", "End"};
