@@ -82,7 +82,8 @@ public:
     // router answering a byte at a time held it for minutes.
     static constexpr u32 kMappingBudgetMs = 15000;
     // What the lists hold at most; entries for ids not listed yet beyond
-    // these are refused whole (updates of listed ones still apply). The
+    // these are refused whole (updates of listed ones still apply, and the
+    // player's own record follows its entry listed or not). The
     // lobby shows 31 rows a list and scrolls them one by one: 2048 users is
     // 66 screens of them, more than one lobby server gathers, and every
     // room has a host among them, so 1024 rooms are more than it could hold

@@ -41,6 +41,13 @@ void CLobbyClient::ApplyUserEntries(const u8* payload, u32 n)
     u32 refused = 0;
     for (const UserEntry& e : entries) {
         if (e.emptyName) continue;
+        // The player's own record follows its entry whether or not the list
+        // has room for it: a server may list its newest user, the player
+        // just logged in, last.
+        if (e.id == own && own != 0) {
+            std::memcpy(m_ownUser.data + 1, e.data + 1, kEntryBytes);
+            m_playRecord = e.listNumber;
+        }
         LobbyUserRecord* user = FindUser(e.id);
         if (!user && m_users.size() >= kMaxUsers) {
             ++refused;
@@ -52,10 +59,6 @@ void CLobbyClient::ApplyUserEntries(const u8* payload, u32 n)
             user = m_users.back().get();
         }
         std::memcpy(user->data + 1, e.data + 1, kEntryBytes);
-        if (e.id == own && own != 0) {
-            std::memcpy(m_ownUser.data + 1, e.data + 1, kEntryBytes);
-            m_playRecord = e.listNumber;
-        }
     }
     if (refused) std::fprintf(stderr, "lobby: user list full, %u new users refused\n", unsigned(refused));
 }

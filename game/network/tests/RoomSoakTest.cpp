@@ -32,7 +32,6 @@
 #include <vector>
 
 using namespace lobby_run;
-using raw_peer::RawPeer;
 
 namespace {
 
@@ -284,7 +283,7 @@ protected:
 
     // A connection that reads its join reply: the peer ID, or "" (and a
     // failure noted) when it was not admitted.
-    std::string Admitted(RawPeer& raw, u32 index, Kind kind, int receiveBuffer = 0)
+    std::string Admitted(raw_peer::RawPeer& raw, u32 index, Kind kind, int receiveBuffer = 0)
     {
         std::vector<u8> reply;
         if (!raw.Connect(rawAddress, hostAddress, kPeerPort, receiveBuffer))
@@ -327,7 +326,7 @@ protected:
     }
 
     void Hostile(u32 index);
-    void HostileAfterReply(RawPeer& raw, const std::string& id, u32 index, Kind kind);
+    void HostileAfterReply(raw_peer::RawPeer& raw, const std::string& id, u32 index, Kind kind);
     void SilentPeersDropped();
     void DescriptorsRunOut();
     void FloodersNotReading();
@@ -351,7 +350,7 @@ void RoomSoak::Hostile(u32 index)
     const Kind kind = Kind(index % u32(Kind::kCount));
     Watchdog::Step step(watchdog, "connection " + std::to_string(index) + " (" + kKindNames[u32(kind)] + ")",
                         kConnectionBoundMs);
-    RawPeer raw;
+    raw_peer::RawPeer raw;
     if (kind == Kind::kAbrupt) {
         if (!raw.Connect(net_test::Loopback(kAbruptAddress), hostAddress, kPeerPort))
             return Fail(index, kind, "no connection");
@@ -371,7 +370,7 @@ void RoomSoak::Hostile(u32 index)
     Gone(id, index, kind);
 }
 
-void RoomSoak::HostileAfterReply(RawPeer& raw, const std::string& id, u32 index, Kind kind)
+void RoomSoak::HostileAfterReply(raw_peer::RawPeer& raw, const std::string& id, u32 index, Kind kind)
 {
     const u32 variant = index / u32(Kind::kCount);
     std::vector<u8> payload;
@@ -470,14 +469,14 @@ void RoomSoak::SilentPeersDropped()
     CNetHost& host = *Host().client.GetNetHost();
     for (u32 round = 0; round < 5; ++round) {
         Watchdog::Step step(watchdog, "silent peers, round " + std::to_string(round), 30000 * kSlow);
-        RawPeer silent, halfHeader, answering, refused[2];
+        raw_peer::RawPeer silent, halfHeader, answering, refused[2];
         silent.AnswerPings(false);
         halfHeader.AnswerPings(false);
         const std::string ids[3] = {Admitted(silent, round, Kind::kPlain), Admitted(halfHeader, round, Kind::kHalfHeader),
                                     Admitted(answering, round, Kind::kPlain)};
         ASSERT_TRUE(failures.empty()) << failures.front();
         halfHeader.SendBytes("\xFD\x03\x01", 3);
-        for (RawPeer& late : refused) {
+        for (raw_peer::RawPeer& late : refused) {
             std::vector<u8> reply;
             room::JoinReply join;
             ASSERT_TRUE(late.Connect(rawAddress, hostAddress, kPeerPort));
@@ -511,7 +510,7 @@ void RoomSoak::LineTesterFlooded()
 {
     Watchdog::Step step(watchdog, "line tester flood", 60000 * kSlow);
     for (u32 round = 0; round < 30; ++round) {
-        RawPeer links[2 * CLineTest::kMaxLinks];
+        raw_peer::RawPeer links[2 * CLineTest::kMaxLinks];
         for (u32 i = 0; i < std::size(links); ++i) {
             ASSERT_TRUE(links[i].Connect(rawAddress, hostAddress, kLinePort));
             switch ((round + i) % 4) {
@@ -552,8 +551,8 @@ void RoomSoak::LineTesterFlooded()
 void RoomSoak::DescriptorsRunOut()
 {
     Watchdog::Step step(watchdog, "descriptors run out", 30000 * kSlow);
-    RawPeer knocking[4];
-    for (RawPeer& raw : knocking) ASSERT_TRUE(raw.Open());
+    raw_peer::RawPeer knocking[4];
+    for (raw_peer::RawPeer& raw : knocking) ASSERT_TRUE(raw.Open());
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
     rlimit none = saved;
@@ -564,20 +563,20 @@ void RoomSoak::DescriptorsRunOut()
     for (int fd; holes.size() < 20000 && (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) holes.push_back(fd);
     const u32 accepted = g_abruptAccepted.load();
     u32 connected = 0;
-    for (RawPeer& raw : knocking)
+    for (raw_peer::RawPeer& raw : knocking)
         connected += raw.ConnectOpened(net_test::Loopback(kAbruptAddress), hostAddress, kPeerPort) ? 1 : 0;
     usleep(300000);   // the host's accepts fail meanwhile
     for (int fd : holes) ::close(fd);
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
     EXPECT_EQ(connected, std::size(knocking));
-    for (RawPeer& raw : knocking) raw.Close();
+    for (raw_peer::RawPeer& raw : knocking) raw.Close();
 
     // The knocking ones are taken in late (and leave): the listener lives.
     const raw_peer::Deadline deadline(kReplyMs);
     while (g_abruptAccepted.load() < accepted + connected && !deadline.Passed()) usleep(1000);
     ASSERT_EQ(g_abruptAccepted.load(), accepted + connected) << "the listener ended";
     ASSERT_TRUE(FramesUntil([&] { return Count() == 1; }, 5000 * kSlow));
-    RawPeer next;
+    raw_peer::RawPeer next;
     const std::string id = Admitted(next, 0, Kind::kPlain);
     ASSERT_FALSE(id.empty()) << failures.front();
     next.Close();
@@ -600,7 +599,7 @@ void RoomSoak::FlooderNotReading(bool chat)
 {
     Watchdog::Step step(watchdog, chat ? "a chat flooder that does not read" : "a ping flooder that does not read",
                         30000 * kSlow);
-    RawPeer flooder;
+    raw_peer::RawPeer flooder;
     const std::string id = Admitted(flooder, 0, Kind::kPingFlood, 2048);
     ASSERT_FALSE(id.empty()) << failures.front();
     ASSERT_EQ(fcntl(flooder.Fd(), F_SETFL, O_NONBLOCK), 0);
