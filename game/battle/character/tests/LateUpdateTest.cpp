@@ -470,6 +470,55 @@ TEST_F(LateUpdateTest, TheShootOutApproachMeetsTheStageAsMovementDoes)
     }
 }
 
+// A fighter flying level into a vertical wall of the room, in whole battle
+// frames: the stage's sphere test takes it at its centre and pushes it out
+// along the wall's normal, so it keeps its height frame after frame, stays
+// inside, comes to rest just off the wall and keeps its run along it.
+TEST_F(LateUpdateTest, AFighterFlyingLevelIntoAWallKeepsItsHeight)
+{
+    const CBox room({-10, 0, -6}, {10, 10, 10});
+    struct Row {
+        const char* name;
+        CVector3 start, velocity;   // metres a second, a quarter-second frame
+        int axis;                   // the wall's axis
+        f32 wall, inward;           // where it stands, and which way is in
+    } const rows[] = {
+        {"straight into -z", {0, 5, 0}, {0, 0, -8}, 2, -6, 1},
+        {"straight into +x", {6, 3, 2}, {8, 0, 0}, 0, 10, -1},
+        {"slanting into -z", {-8, 7, -2}, {4, 0, -8}, 2, -6, 1},
+    };
+    constexpr u32 kFrames = 8;
+    for (const Row& row : rows) {
+        auto stage = Room(room);
+        auto f = Fighter(row.start);
+        const f32 radius = f->GetParameter()->values.body.radius;
+        ASSERT_GT(radius, 0.0f);
+        // Flying on at its speed: nothing slows it.
+        CharacterGeneral& g = f->GetParameter()->values.general;
+        g.moveDeceleration = 0, g.moveVelocity = g.backMoveVelocity = 100;
+        CCharacter* fighters[] = {f.get()};
+        std::vector<CVector3> at;
+        for (u32 i = 0; i < kFrames; ++i) {
+            f->GetStatus()->velocity = row.velocity;
+            RunBattleFrame(scene_, fighters, stage.get());
+            at.push_back(*f->GetPosition());
+        }
+        for (u32 i = 0; i < kFrames; ++i) {
+            const CVector3& p = at[i];
+            EXPECT_NEAR(p.y, row.start.y, 1e-4f) << row.name << " frame " << i;
+            // Its sphere stays on the room's side of the wall.
+            EXPECT_GE((p[row.axis] - row.wall) * row.inward, radius - 1e-3f) << row.name << " frame " << i;
+        }
+        // At rest against the wall by the last two frames, a hair off it.
+        for (const CVector3& p : {at[kFrames - 2], at[kFrames - 1]})
+            EXPECT_NEAR((p[row.axis] - row.wall) * row.inward, radius + 0.001f, 1e-4f) << row.name;
+        // Along the wall it runs on as it flies: the other level axis.
+        const int along = 2 - row.axis;
+        const f32 run = row.velocity[along] * 0.25f;
+        EXPECT_NEAR(at[kFrames - 1][along] - at[kFrames - 2][along], run, 1e-4f) << row.name;
+    }
+}
+
 // The step back to SHOOTOUTRADIUS is a move the stage's box takes back in
 // within the fighter's own update (the box's +z face at 5, RADIUS 1).
 TEST_F(LateUpdateTest, TheShootOutStepBackStaysInTheStageBox)
