@@ -11,6 +11,8 @@
 
 #include <initializer_list>
 
+struct CMeshHitRecord;
+
 enum CharacterActionId : u32 {
     kActionNeutral, kActionTedium, kActionShortAttack, kActionSlideAttack, kActionMirageSlideAttack, kActionShoot,
     kActionSlideShoot, kActionDoubleSlideShoot, kActionTripleSlideShoot, kActionSpellCard, kActionSlideSpellCard,
@@ -286,6 +288,11 @@ protected:
     u32 SlideShootMotion(bool starting) const;
     // EFCSLIDESTART at the centre, turned the way a slide of angle goes.
     void PlaySlideStart(f32 angle);
+    // Hands a reach from the fighter's position to the stage as a move
+    // (message 9): true when it meets the stage's collision model, the reach
+    // then cut at the face and the face's unit normal (from the stage's
+    // message 10) in *normal, zero when the face has none.
+    bool ReachMeetsStage(CVector3* reach, CVector3* normal);
 
 public:
     // -- Meeting other objects: the messages the fighter answers
@@ -342,4 +349,10 @@ protected:
 
     // Written by every input source; the vibration values go back to a pad.
     InputState m_input;
+
+private:
+    // Where the stage's answer to ReachMeetsStage goes while it asks; null
+    // otherwise, so other movers' hits change nothing.
+    CMeshHitRecord* m_reachHit = nullptr;
+    bool m_reachMet = false;
 };

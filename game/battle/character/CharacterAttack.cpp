@@ -459,11 +459,24 @@ u32 CCharacterAction::ShootOutStep(u32 argument)
     const f32 distance = toTarget.Length();
     if (s.turnShoot) {
         const f32 step = m_parameter->values.general.slideAcceleration * GetFrameTime();
-        if (distance - r.radius <= step) {
-            // Placed exactly at the radius; a target on top of the character
-            // leaves it along its own front.
-            const CVector3 away = distance > 0.0f ? toTarget * (-1.0f / distance) : Front(m_rotation) * -1.0f;
-            m_position = *target->GetPosition() + away * r.radius;
+        const CVector3 toward = distance > 0.0f ? toTarget * (1.0f / distance) : CVector3();
+        // The fighter as a sphere RADIUS + 0.1 round, led by its front point
+        // over this frame's step: does the approach run into the stage?
+        CVector3 wall;
+        CVector3 reach = toward * (m_parameter->values.body.radius + 0.1f + step);
+        const bool blocked = distance > 0.0f && ReachMeetsStage(&reach, &wall);
+        const f32 gap = distance - r.radius;
+        if (gap <= 0.0f || (gap <= step && !blocked)) {
+            // Placed at the radius; a target on top of the character leaves
+            // it along its own front.
+            const CVector3 away = distance > 0.0f ? toward * -1.0f : Front(m_rotation) * -1.0f;
+            const CVector3 placed = *target->GetPosition() + away * r.radius;
+            // A move like any other: a wall behind the fighter stops it there,
+            // and the stage's box takes it back in.
+            CVector3 move = placed - m_position, face;
+            if (ReachMeetsStage(&move, &face)) m_position += move;
+            else m_position = placed;
+            SendObjectMessage(kMsgStageBoxTest, CObjectRegistry::kBroadcastId, kGroupStage, 0);
             s.turnShoot = 0;
             s.velocity.SetZero(), s.acceleration.SetZero(), s.displacement.SetZero();
             EndAttachedObject(3);
@@ -471,7 +484,11 @@ u32 CCharacterAction::ShootOutStep(u32 argument)
             SwitchCamera(kCameraShootOut);
         } else if (distance > 0.0f) {
             // A negative radius from the file can leave the target on top.
-            s.acceleration += toTarget * (step / distance);
+            CVector3 push = toTarget * (step / distance);
+            // Against a wall the approach goes on as any movement does: the
+            // stage takes away the part into the wall, the rest slides along it.
+            if (blocked) push -= wall * push.Dot(wall);
+            s.acceleration += push;
         }
         const u32 square = FindEffectKey("EFCSLIDEMAGICSQUARE");
         if (s.turnShoot && square < kEffectCount && s.effects[square] &&

@@ -236,6 +236,11 @@ public:
     u32 IsHittableBy(i32) const override { return 1; }
     // The position raised by half of HEIGHT.
     virtual void GetCenter(CVector3* out) const;
+    using CObjectDivision::GetPosition;
+    // Where a fighter answers it is: its centre. The stage's tests take the
+    // fighter's sphere (and its moves) from here, so that they meet what the
+    // fighter's answers measure from; the position field stays its feet.
+    void GetPosition(CVector3* out) const override { GetCenter(out); }
     using CObjectDivision::GetRotation;
     // The rotation with the arm and body aims added.
     void GetRotation(CVector3* out) const override;

@@ -65,8 +65,7 @@ CObjectDivision* CCharacter::ChooseTarget(const BattleCharacterList& list, CObje
     for (u32 i = 0; i < list.count; ++i) {
         CObjectDivision* o = list.characters[i];
         if (!candidate(o)) continue;
-        CVector3 at;
-        o->GetPosition(&at);
+        const CVector3 at = *o->GetPosition();
         const f32 key = m_status.lockOnType == kByDistance ? (at - m_position).Length() : AngleTo(forward, eye, at);
         // Ties keep the earlier fighter in the list.
         if (!best || key < bestKey) best = o, bestKey = key;

@@ -49,6 +49,13 @@ u32 CCharacterAction::HandleCharacterMessage(u32 message, CMessageObject* sender
         return 1;
     }
     case 8: return parameter ? RecoverHP(*reinterpret_cast<const f32*>(parameter)) : 1;
+    case kMsgStageMoveHit:
+        // Only a reach this fighter is asking about takes the answer.
+        if (m_reachHit && parameter) {
+            *m_reachHit = *reinterpret_cast<const CMeshHitRecord*>(parameter);
+            m_reachMet = true;
+        }
+        return 1;
     case kMsgStageSegmentHit: {
         if (!parameter) return 1;
         CVector3 centre;

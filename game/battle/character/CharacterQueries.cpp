@@ -4,6 +4,7 @@
 #include "game/battle/character/CharacterSlots.h"
 
 #include "engine/core/FloatMath.h"
+#include "game/battle/object/MeshHitRecord.h"
 #include "game/battle/object/Weapon.h"
 
 #include <initializer_list>
@@ -311,6 +312,21 @@ u32 CCharacterAction::IsLineClear(const CCharacterBase* other)
     CVector3 line = to - from;
     return SendObjectMessage(kMsgStageMoveTest, CObjectRegistry::kBroadcastId, kGroupStage,
                              reinterpret_cast<intptr_t>(&line)) == 0;
+}
+
+bool CCharacterAction::ReachMeetsStage(CVector3* reach, CVector3* normal)
+{
+    CMeshHitRecord record;
+    m_reachHit = &record, m_reachMet = false;
+    SendObjectMessage(kMsgStageMoveTest, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(reach));
+    m_reachHit = nullptr;
+    const bool met = m_reachMet;
+    m_reachMet = false;
+    // The face's normal as a unit, whichever side it faces; a face without
+    // one (or with NaN in it) gives none.
+    const f32 length = record.normal.Length();
+    *normal = met && length > 0.0f && length < 3e38f ? record.normal * (1.0f / length) : CVector3();
+    return met;
 }
 
 u32 CCharacterAction::CanSpeak() const

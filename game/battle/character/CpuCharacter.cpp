@@ -144,9 +144,7 @@ CCharacterBase* CCpuCharacter::Target() const { return dynamic_cast<CCharacterBa
 
 f32 CCpuCharacter::DistanceTo(const CObjectDivision& other) const
 {
-    CVector3 p;
-    other.GetPosition(&p);
-    return (p - m_position).Length();
+    return (*other.GetPosition() - m_position).Length();
 }
 
 bool CCpuCharacter::IsOpen(const CCharacterBase& c) const
@@ -274,10 +272,8 @@ void CCpuCharacter::Steer(const CVector3* p)
 
 void CCpuCharacter::SteerToTarget()
 {
-    CVector3 p;
     if (const CObjectDivision* t = GetLockedTarget()) {
-        t->GetPosition(&p);
-        Steer(&p);
+        Steer(t->GetPosition());
     } else {
         Steer(nullptr);
     }

@@ -82,13 +82,9 @@ inline f32 Smoothstep(f32 t)
     return 3.0f * t * t - 2.0f * t * t * t;
 }
 
-// Where an object says it is (fighters answer their own position).
-inline CVector3 PositionOf(const CObjectDivision* object)
-{
-    CVector3 p;
-    object->GetPosition(&p);
-    return p;
-}
+// Where an object stands: its position field (a fighter's feet, not the
+// centre it answers the stage with).
+inline CVector3 PositionOf(const CObjectDivision* object) { return *object->GetPosition(); }
 
 inline CVector3 RotationOf(const CObjectDivision* object)
 {

@@ -133,9 +133,7 @@ i32 CCameraController::LookAt(const CVector3* point)
 i32 CCameraController::LookAtObject(const CObjectDivision* object)
 {
     if (!object) return 0;
-    CVector3 p;
-    object->GetPosition(&p);
-    return LookAt(&p);
+    return LookAt(object->GetPosition());
 }
 
 CObjectDivision* CCameraController::Live(CObjectDivision* object, u32 id) const
@@ -148,8 +146,7 @@ CObjectDivision* CCameraController::Live(CObjectDivision* object, u32 id) const
 void CCameraController::Follow(CVector3& anchor, CCameraFollower& f, const CObjectDivision* object, f32 dt)
 {
     const f32* v = m_state.values;
-    CVector3 p;
-    object->GetPosition(&p);
+    const CVector3 p = *object->GetPosition();
     const CVector3 toObject = p - anchor;
     toObject.Normalize(&f.direction);
     f32 d = toObject.Length();

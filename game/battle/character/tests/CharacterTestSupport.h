@@ -11,6 +11,7 @@
 #include "game/battle/object/BulletPasses.h"
 #include "game/battle/object/SpellCard.h"
 #include "game/battle/object/SpellCardSetting.h"
+#include "game/battle/object/Stage.h"
 #include "game/battle/object/tests/TestDoubles.h"
 #include "game/data/Skill.h"
 #include "engine/platform/FrameTime.h"
@@ -167,12 +168,15 @@ public:
     u32 steps = 0;
 };
 
-// One frame of fighters as the battle scene runs it, without stage objects:
-// the updates (fighters, then their bullets); the first pass (moving
-// spheres, bullet tests) closed by the post-updates and the bullet moves;
-// the second pass (close attacks, bullet hits) closed by the late updates
-// and the bullet frame steps, which delete the bullets that ended.
-inline void RunBattleFrame(battle_test::FakeBattleScene& scene, std::span<CCharacter* const> fighters)
+// One frame of fighters as the battle scene runs it: the updates (the
+// stage, the fighters, then their bullets); the first pass (the stage's
+// segments, moving spheres, bullet tests) closed by the post-updates and the
+// bullet moves; the second pass (the stage's spheres, close attacks, bullet
+// hits, the stage's spheres twice more and its box) closed by the late
+// updates and the bullet frame steps, which delete the bullets that ended.
+// Bullets meet no stage here.
+inline void RunBattleFrame(battle_test::FakeBattleScene& scene, std::span<CCharacter* const> fighters,
+                           CStage* stage = nullptr)
 {
     auto pairs = [&](auto call) {
         for (size_t i = 0; i < fighters.size(); ++i)
@@ -183,16 +187,26 @@ inline void RunBattleFrame(battle_test::FakeBattleScene& scene, std::span<CChara
             if (b->IsHittableBy(kGroupFighter))
                 for (CCharacter* f : fighters) call(f, b);
     };
+    auto onStage = [&](auto call) {
+        if (stage)
+            for (CCharacter* f : fighters) call(*stage, f);
+    };
+    if (stage) stage->Update(0);
     for (CCharacter* f : fighters) f->Update(0);
     UpdateBullets(scene.bullets, 0);
+    onStage([](CStage& s, CCharacter* f) { s.CollideSegment(f); });
     pairs([](CCharacter* a, CCharacter* b) { a->CollideCharacter(b, 0); });
     RunBulletPairTests(scene.bullets);
     bulletsOnFighters([](CCharacter* f, CBullet* b) { f->HitTestBullet(b, 0); });
+    onStage([](CStage& s, CCharacter* f) { s.CollideSegment(f); });
     for (CCharacter* f : fighters) f->PostUpdate(0);
     for (CBullet* b = scene.bullets.First(); b; b = b->GetNext()) b->MoveStep();
+    onStage([](CStage& s, CCharacter* f) { s.CollideSphere(f); });
     pairs([](CCharacter* a, CCharacter* b) { a->CollideCharacter2(b, 0); });
     RunBulletPairHits(scene.bullets);
     bulletsOnFighters([](CCharacter* f, CBullet* b) { f->HitBullet(b, 0); });
+    for (u32 twice = 0; twice < 2; ++twice) onStage([](CStage& s, CCharacter* f) { s.CollideSphere(f); });
+    onStage([](CStage& s, CCharacter* f) { s.IsOutsideStageBox(f); });
     for (CCharacter* f : fighters) f->LateUpdate(0);
     for (CBullet* b = scene.bullets.First(); b;) {
         CBullet* next = b->GetNext();

@@ -9,10 +9,14 @@
 #include "game/battle/object/BulletPasses.h"
 #include "game/battle/object/EventCamera.h"
 #include "game/battle/object/SpellCard.h"
+#include "game/battle/object/Stage.h"
+#include "game/battle/object/StageSetting.h"
 #include "game/battle/object/Weapon.h"
 #include "game/battle/object/tests/EventCameraSamples.h"
+#include "game/battle/testdata/StageRoom.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -46,6 +50,28 @@ protected:
         f.Update(0);
         f.LateUpdate(0);
     }
+    // A stage whose collision model is the inside of the room given and
+    // whose box is the one given (the settings' default when empty).
+    std::unique_ptr<CStage> Room(const CBox& room, const CBox* box = nullptr)
+    {
+        const std::string name = "Room" + std::to_string(++rooms_) + ".mdl";
+        auto* model = new CMesh();
+        EXPECT_EQ(model_test::ReadInto(stage_test::RoomModel(room), *model), 1);
+        model->SetName(name.c_str());
+        void* slot = model;
+        resources_.GetModelList()->Add(&slot);
+        setting_test::SettingWriter text;
+        text.Set("HIT", name);
+        if (box) text.Set("STAGEMINZ", box->min.z).Set("STAGEMAXZ", box->max.z);
+        auto* settings = new CStageSetting();
+        EXPECT_EQ(settings->ParseText("Stage.txt", text.Text().c_str(), '=', ';', nullptr, 0), 1);
+        auto stage = std::make_unique<CStage>(settings);
+        EXPECT_EQ(stage->LoadResource(&resources_), 1);
+        EXPECT_EQ(stage->Initialize(0), 1);
+        EXPECT_NE(stage->GetHitModel(), nullptr);
+        return stage;
+    }
+    u32 rooms_ = 0;
 };
 
 // Lock-on and near views by NEARRADIUS (10); the camera turns toward the
@@ -373,6 +399,146 @@ TEST_F(LateUpdateTest, TheShootOutApproachLeavesMagicSquaresAndTheFiringViewSwin
         EXPECT_LT((c.eyeAnchor - midpoint).Length(), 0.3f) << clock;
     }
     EXPECT_EQ(squares(), played.back());   // none while firing
+}
+
+// The approach meets the stage as any movement does, in whole battle
+// frames with a room as the stage. A rival beyond a wall: the fighter stays
+// inside and goes on approaching, sliding along the wall toward a rival off
+// to the side. Nothing in the way: frame by frame as without a stage. A
+// rival already within SHOOTOUTRADIUS sends the fighter back to it, stopped
+// by a wall behind. The rival holds still.
+TEST_F(LateUpdateTest, TheShootOutApproachMeetsTheStageAsMovementDoes)
+{
+    const CBox wallAhead({-10, 0, -6}, {10, 10, 10}), open({-10, 0, -20}, {10, 10, 10});
+    const CBox wallBehind({-10, 0, -10}, {10, 10, 5});
+    struct Row {
+        const char* name;
+        const CBox* room;
+        CVector3 rival;
+        f32 radius;
+        bool fires;         // the approach ended, the fighter placed
+        f32 minZ, maxZ;     // where the fighter stays over the frames
+        f32 reachX;         // the x it gets to, at least
+    } const rows[] = {
+        {"wall ahead", &wallAhead, {0, 5, -9}, 2, false, -6, 0, 0},
+        {"wall ahead, rival aside", &wallAhead, {9, 5, -9}, 2, false, -6, 0, 8},
+        {"open", &open, {0, 5, -9}, 2, true, -7.5f, 0, 0},
+        {"wall behind", &wallBehind, {0, 5, -4}, 12, true, 0, 5, 0},
+    };
+    constexpr u32 kFrames = 24;
+    using Point = std::tuple<f32, f32, f32>;
+    // The fighter's positions over the frames, and whether it fires.
+    auto run = [&](const Row& row, CStage* stage) {
+        auto f = Fighter({0, 5, 0});
+        CharacterValues& v = f->GetParameter()->values;
+        v.shootOut.time = 100, v.shootOut.radius = row.radius;
+        v.general.slideAcceleration = 4;   // a metre a quarter-second frame
+        auto rival = Fighter(row.rival, 1, 1);
+        rival->Script(kActionShootOut, false);
+        EXPECT_EQ(f->StartShootOut(rival.get()), 1u);
+        rival->GetStatus()->action = kActionShootOut;
+        rival->GetStatus()->lockedTargetId = f->GetId();
+        std::vector<Point> at;
+        CCharacter* fighters[] = {f.get(), rival.get()};
+        for (u32 i = 0; i < kFrames; ++i) {
+            RunBattleFrame(scene_, fighters, stage);
+            const CVector3& p = *f->GetPosition();
+            at.emplace_back(p.x, p.y, p.z);
+        }
+        EXPECT_EQ(f->GetStatus()->action, kActionShootOut) << row.name;
+        return std::pair(at, f->GetStatus()->turnShoot == 0);
+    };
+    for (const Row& row : rows) {
+        auto stage = Room(*row.room);
+        const auto [at, fires] = run(row, stage.get());
+        EXPECT_EQ(fires, row.fires) << row.name;
+        f32 lowestZ = std::get<2>(at[0]), highestZ = lowestZ, farthestX = std::get<0>(at[0]);
+        for (const auto& [x, y, z] : at) {
+            lowestZ = std::min(lowestZ, z), highestZ = std::max(highestZ, z);
+            farthestX = std::max(farthestX, x);
+        }
+        EXPECT_GT(lowestZ, row.minZ) << row.name;
+        EXPECT_LT(highestZ, row.maxZ) << row.name;
+        EXPECT_GE(farthestX, row.reachX) << row.name;
+        if (&row == &rows[2]) {
+            // Placed exactly at the radius, as without a stage.
+            EXPECT_EQ(at.back(), Point(0, 5, -7));
+            const auto [bare, bareFires] = run(row, nullptr);
+            EXPECT_TRUE(bareFires);
+            EXPECT_EQ(at, bare);
+        }
+    }
+}
+
+// A fighter flying level into a vertical wall of the room, in whole battle
+// frames: the stage's sphere test takes it at its centre and pushes it out
+// along the wall's normal, so it keeps its height frame after frame, stays
+// inside, comes to rest just off the wall and keeps its run along it.
+TEST_F(LateUpdateTest, AFighterFlyingLevelIntoAWallKeepsItsHeight)
+{
+    const CBox room({-10, 0, -6}, {10, 10, 10});
+    struct Row {
+        const char* name;
+        CVector3 start, velocity;   // metres a second, a quarter-second frame
+        int axis;                   // the wall's axis
+        f32 wall, inward;           // where it stands, and which way is in
+    } const rows[] = {
+        {"straight into -z", {0, 5, 0}, {0, 0, -8}, 2, -6, 1},
+        {"straight into +x", {6, 3, 2}, {8, 0, 0}, 0, 10, -1},
+        {"slanting into -z", {-8, 7, -2}, {4, 0, -8}, 2, -6, 1},
+    };
+    constexpr u32 kFrames = 8;
+    for (const Row& row : rows) {
+        auto stage = Room(room);
+        auto f = Fighter(row.start);
+        const f32 radius = f->GetParameter()->values.body.radius;
+        ASSERT_GT(radius, 0.0f);
+        // Flying on at its speed: nothing slows it.
+        CharacterGeneral& g = f->GetParameter()->values.general;
+        g.moveDeceleration = 0, g.moveVelocity = g.backMoveVelocity = 100;
+        CCharacter* fighters[] = {f.get()};
+        std::vector<CVector3> at;
+        for (u32 i = 0; i < kFrames; ++i) {
+            f->GetStatus()->velocity = row.velocity;
+            RunBattleFrame(scene_, fighters, stage.get());
+            at.push_back(*f->GetPosition());
+        }
+        for (u32 i = 0; i < kFrames; ++i) {
+            const CVector3& p = at[i];
+            EXPECT_NEAR(p.y, row.start.y, 1e-4f) << row.name << " frame " << i;
+            // Its sphere stays on the room's side of the wall.
+            EXPECT_GE((p[row.axis] - row.wall) * row.inward, radius - 1e-3f) << row.name << " frame " << i;
+        }
+        // At rest against the wall by the last two frames, a hair off it.
+        for (const CVector3& p : {at[kFrames - 2], at[kFrames - 1]})
+            EXPECT_NEAR((p[row.axis] - row.wall) * row.inward, radius + 0.001f, 1e-4f) << row.name;
+        // Along the wall it runs on as it flies: the other level axis.
+        const int along = 2 - row.axis;
+        const f32 run = row.velocity[along] * 0.25f;
+        EXPECT_NEAR(at[kFrames - 1][along] - at[kFrames - 2][along], run, 1e-4f) << row.name;
+    }
+}
+
+// The step back to SHOOTOUTRADIUS is a move the stage's box takes back in
+// within the fighter's own update (the box's +z face at 5, RADIUS 1).
+TEST_F(LateUpdateTest, TheShootOutStepBackStaysInTheStageBox)
+{
+    const CBox room({-50, -50, -50}, {50, 50, 50}), box({-100, -100, -100}, {100, 100, 5});
+    auto stage = Room(room, &box);
+    // SHOOTOUTRADIUS, and where the fighter ends: 4 is as far as the box
+    // lets it go.
+    const std::pair<f32, f32> rows[] = {{7, 3}, {8, 4}, {10, 4}};
+    for (const auto& [radius, z] : rows) {
+        auto f = Fighter({0, 5, 0});
+        f->GetParameter()->values.shootOut.radius = radius, f->GetParameter()->values.shootOut.time = 100;
+        auto rival = Fighter({0, 5, -4}, 1, 1);
+        ASSERT_EQ(f->StartShootOut(rival.get()), 1u);
+        rival->GetStatus()->action = kActionShootOut;
+        f->Update(0);
+        EXPECT_EQ(f->GetStatus()->turnShoot, 0u) << radius;
+        const CVector3& p = *f->GetPosition();
+        EXPECT_EQ(std::tuple(p.x, p.y, p.z), std::tuple(0.0f, 5.0f, z)) << radius;
+    }
 }
 
 // The volley of the firing phase wears the rival down but never defeats it;

@@ -29,20 +29,22 @@ using namespace scene_test;
 // it. Tests that compare two runs hold their first against a stored hash
 // too: a change that alters both runs alike (fused multiply-add switched on,
 // another library's sine) passes their comparison and must fail here.
-constexpr u64 kCpuBattleFinalHash = 0xf4a442e054aab004;
+constexpr u64 kCpuBattleFinalHash = 0xcdb38ea18b5da6dc;
 // The battle's seed. The computer casts its climax card only at an open
 // rival with the right draw, its high-tension card only at a far one, and
 // dashes only on two lucky draws; a defeat and a knock-down need the right
 // hits to land. Few seeds bring all about (once the close attacks lunged
 // along their pitch, seeds 1 to 165 tried: 50, 83, 92, 116, 134, 141 and 149
-// did). When a change of behaviour leaves a counter at 0, try the next seeds
-// before suspecting it.
-constexpr u32 kCpuBattleSeed = 50;
+// did; once the stage took fighters' spheres at their centres, 50 cast no
+// climax or high-tension card, and of 51 to 81 only 55 did all). When a
+// change of behaviour leaves a counter at 0, try the next seeds before
+// suspecting it.
+constexpr u32 kCpuBattleSeed = 55;
 
 // The state after the 2,000 recorded frames of the replay test below, held
 // for the same reason and renewed the same way: a change that alters the
 // recording and its playback alike goes unseen by their comparison.
-constexpr u64 kRecordedBattleHash = 0x64eb0f304785edce;
+constexpr u64 kRecordedBattleHash = 0x9086b12857b2f7ea;
 
 // What a battle did, frame by frame.
 struct BattleRun {
@@ -548,10 +550,10 @@ TEST_P(ComputerReplayTest, PlaybackGivesTheRecordedBattle)
 
 INSTANTIATE_TEST_SUITE_P(Music, ComputerReplayTest,
     testing::Values(
-        ComputerReplayCase{"WithItsScript", true, 5556, {26, 14, 20, 33}, {0, 1, 1, 0}, {kResultLoss, kResultWin},
-            0x5cbed7c1190fa202},
-        ComputerReplayCase{"WithoutAScript", false, 5556, {27, 17, 18, 29}, {0, 1, 1, 0}, {kResultLoss, kResultWin},
-            0x359f32075058145d}),
+        ComputerReplayCase{"WithItsScript", true, 5556, {29, 14, 20, 38}, {0, 1, 1, 0}, {kResultLoss, kResultWin},
+            0x58a765d9bb0318df},
+        ComputerReplayCase{"WithoutAScript", false, 5556, {26, 17, 18, 30}, {0, 1, 1, 0}, {kResultLoss, kResultWin},
+            0x212067b9831f4e41}),
     [](const testing::TestParamInfo<ComputerReplayCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
