@@ -98,7 +98,7 @@ protected:
                 setup->option.inputDelay = inputDelayWord;
                 return setup;
             },
-            [this](ScenePeer& p) { Machine(p.entry).Host(p.scene.get()); },
+            [this](ScenePeer& p) { Attach(p); },
             [&](ScenePeer& p) {
                 if (p.entry != 0 && !WaitFor([&] { return Host().IsBattleListening(); })) hostListened = false;
             });
@@ -113,6 +113,20 @@ protected:
             EXPECT_EQ(m->Taken(kMsgNetReady), ready) << "machine " << m->entry;
             EXPECT_EQ(m->Early(), 0u) << "machine " << m->entry;
         }
+    }
+
+    // A loaded scene's machine hosts it. Its host sends a tick only once it
+    // is complete: all of a tick's inputs come from this one test thread,
+    // which a loaded machine can stall for longer than the second after
+    // which a real host sends a tick without the late ones; a tick cut short
+    // puts an entry's later inputs a tick late and the battle off its known
+    // course. A tick that never completes fails Settle instead.
+    void Attach(ScenePeer& p)
+    {
+        LockstepLimits limits;
+        limits.bundleCycles = 0xFFFFFFFFu;
+        p.scene->SetLockstepLimits(limits);
+        Machine(p.entry).Host(p.scene.get());
     }
 
     // One frame of a machine, then its peer host's frame, outside its lock.

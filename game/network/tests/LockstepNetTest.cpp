@@ -180,7 +180,7 @@ TEST_F(LockstepNetLoopbackTest, TheHostsNextBattleTakesEveryPeerIntoTheSameBattl
     std::atomic<bool> hostListened = true;
     LoadAll(
         all, [this](u32 e) { return Machine(e).flow.next.release(); },
-        [this](ScenePeer& p) { Machine(p.entry).Host(p.scene.get()); },
+        [this](ScenePeer& p) { Attach(p); },
         [&](ScenePeer& p) {
             if (p.entry != 0 && !WaitFor([&] { return Host().IsBattleListening(); })) hostListened = false;
         });
@@ -215,6 +215,9 @@ TEST_F(LockstepNetLoopbackTest, AMemberWhoLeavesIsReportedToTheOthersWhoPlayOnTo
     ASSERT_FALSE(HasFatalFailure());
     NetSceneStandIn& leaver = Machine(2);
     const InputPacket last = leaver.packets.back();
+    // Every tick so far was whole: the host holds the leaver's inputs up to
+    // its leaving point.
+    EXPECT_EQ(HostLockstep().GetStats().incompleteBundles, 0u);
     Leave(leaver);
     leaver.GetNetHost().CloseAll();
     // The relay goes out with the host's next frame.
