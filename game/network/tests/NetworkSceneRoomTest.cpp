@@ -150,7 +150,16 @@ protected:
         std::atomic<bool> hostListened = true;
         LoadAll(
             all, [humans](u32 e) { return PeerSetup(e, humans); },
-            [this](ScenePeer& p) { machines_[p.entry]->Scene().SetChildScene(p.scene.get(), kHostedBattleMode); },
+            [this](ScenePeer& p) {
+                // Only whole ticks, as in the lockstep fixture: one test
+                // thread makes every machine's inputs, and a loaded machine
+                // can stall it past the second after which a host sends a
+                // tick without the late ones.
+                LockstepLimits limits;
+                limits.bundleCycles = 0xFFFFFFFFu;
+                p.scene->SetLockstepLimits(limits);
+                machines_[p.entry]->Scene().SetChildScene(p.scene.get(), kHostedBattleMode);
+            },
             [&](ScenePeer& p) {
                 if (p.entry != 0 && !WaitUntil([&] { return HostListens(); })) hostListened = false;
             });
