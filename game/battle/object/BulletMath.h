@@ -55,10 +55,10 @@ inline CVector3 RotateAboutAxis(const CVector3& v, const CVector3& axis, f32 deg
 }
 
 // v turned toward direction by at most limit degrees in the plane of both,
-// keeping its length. Either vector zero leaves v.
-inline CVector3 TurnVectorToward(const CVector3& v, const CVector3& direction, f32 limit)
+// keeping its length, where angle is v.Angle(direction), already taken.
+// Either vector zero leaves v.
+inline CVector3 TurnVectorToward(const CVector3& v, const CVector3& direction, f32 angle, f32 limit)
 {
-    const f32 angle = v.Angle(direction);
     if (angle == 0.0f) return v;
     const f32 turn = angle < limit ? angle : limit;
     if (turn >= angle) {
@@ -74,6 +74,11 @@ inline CVector3 TurnVectorToward(const CVector3& v, const CVector3& direction, f
         axis = across;
     }
     return RotateAboutAxis(v, axis, turn);
+}
+
+inline CVector3 TurnVectorToward(const CVector3& v, const CVector3& direction, f32 limit)
+{
+    return TurnVectorToward(v, direction, v.Angle(direction), limit);
 }
 
 inline f32 Smoothstep(f32 t)
