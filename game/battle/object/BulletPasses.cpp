@@ -318,11 +318,13 @@ void WalkPairs(CBulletList& list, BulletPairWalk walk, BulletPassCounts* counts,
 {
     if (walk == BulletPairWalk::kAllPairs) return WalkAllPairs(list, counts, call);
     PairScratch& s = Scratch();
-    s.keys.clear();
-    for (CBullet* b = list.First(); b; b = b->GetNext()) {
-        PairKey k{b, {}, b->GetState().ownerId, b->GetRecord() && !b->Values().bulletThroughFlg ? 1u : 0u};
-        std::memcpy(k.box, b->GetGridBox(), sizeof k.box);
-        s.keys.push_back(k);
+    s.keys.resize(list.GetCount());
+    PairKey* key = s.keys.data();
+    for (CBullet* b = list.First(); b; b = b->GetNext(), ++key) {
+        key->bullet = b;
+        std::memcpy(key->box, b->GetGridBox(), sizeof key->box);
+        key->owner = b->GetState().ownerId;
+        key->partner = b->GetRecord() && !b->Values().bulletThroughFlg ? 1u : 0u;
     }
     const bool reused = GridStillHolds(s.built, s.keys);
     if (!reused) s.grid.Build(s.keys);
