@@ -156,6 +156,7 @@ private:
     std::vector<u32> m_big;     // partners kept out of the grid
     std::vector<u8> m_isBig;
     std::vector<u32> m_pairs;   // (first, second) side by side
+    std::vector<u32> m_bySecond;   // the same, in order of the second
     std::vector<u32> m_rowStart;
     std::vector<u32> m_partners;
 };
@@ -244,16 +245,24 @@ void PairGrid::Build(const std::vector<PairKey>& keys)
         PairBucket(from, to);
     }
     PairBig(keys);
-    // Rows by their first bullet, each in list order.
+    // The pairs in order of their second bullet, then rows by their first
+    // taken in that order: each row comes out in list order, unsorted.
+    const size_t pairs = m_pairs.size() / 2;
+    m_fill.assign(n + 1, 0);
+    for (size_t p = 0; p < m_pairs.size(); p += 2) ++m_fill[m_pairs[p + 1] + 1];
+    for (u32 i = 0; i < n; ++i) m_fill[i + 1] += m_fill[i];
+    m_bySecond.resize(m_pairs.size());
+    for (size_t p = 0; p < m_pairs.size(); p += 2) {
+        const u32 at = 2 * m_fill[m_pairs[p + 1]]++;
+        m_bySecond[at] = m_pairs[p];
+        m_bySecond[at + 1] = m_pairs[p + 1];
+    }
     m_rowStart.assign(n + 1, 0);
-    for (size_t p = 0; p < m_pairs.size(); p += 2) ++m_rowStart[m_pairs[p] + 1];
+    for (size_t p = 0; p < m_bySecond.size(); p += 2) ++m_rowStart[m_bySecond[p] + 1];
     for (u32 i = 0; i < n; ++i) m_rowStart[i + 1] += m_rowStart[i];
     m_fill.assign(m_rowStart.begin(), m_rowStart.end() - 1);
-    m_partners.resize(m_pairs.size() / 2);
-    for (size_t p = 0; p < m_pairs.size(); p += 2) m_partners[m_fill[m_pairs[p]]++] = m_pairs[p + 1];
-    for (u32 i = 0; i < n; ++i)
-        if (m_rowStart[i + 1] - m_rowStart[i] > 1)
-            SortFew(m_partners.data() + m_rowStart[i], m_partners.data() + m_rowStart[i + 1]);
+    m_partners.resize(pairs);
+    for (size_t p = 0; p < m_bySecond.size(); p += 2) m_partners[m_fill[m_bySecond[p]]++] = m_bySecond[p + 1];
 }
 
 // Whether the grid built from built still holds every pair of keys whose
