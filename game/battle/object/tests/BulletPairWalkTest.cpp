@@ -4,6 +4,7 @@
 #include "engine/core/StateHash.h"
 #include "engine/platform/FrameTime.h"
 #include "game/battle/object/Barrage.h"
+#include "game/battle/object/BulletMath.h"
 #include "game/battle/object/BulletPairGrid.h"
 #include "game/battle/object/BulletParameter.h"
 #include "game/battle/object/BulletPasses.h"
@@ -15,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -586,4 +589,69 @@ TEST(BulletPairGrid, APatchRefusedLeavesTheBuiltRows)
     const std::vector<BulletPairKey> moved = {key(3, 1, 1), key(9, 2, 1), key(2, 3, 1)};
     ASSERT_TRUE(grid.Patch(built, moved, 2));
     EXPECT_EQ(RowsOf(grid, moved), (Rows{{2}, {}, {}}));
+}
+
+namespace {
+
+// The swept box one axis at a time, as the comparisons read.
+void SweptCellBoxByAxis(const CVector3& p, const CVector3& step, f32 radius, f32 cellSize, i32* box)
+{
+    for (int a = 0; a < 3; ++a) {
+        const f32 from = p[a];
+        const f32 to = p[a] + step[a];
+        const f32 lo = from < to ? from : to;
+        const f32 hi = from < to ? to : from;
+        box[a] = TruncateCell((lo - radius) / cellSize);
+        box[3 + a] = TruncateCell((hi + radius) / cellSize);
+    }
+}
+
+}  // namespace
+
+TEST(BulletGridBox, AllAxesAtOnceGiveTheCellsOfOneAxisAtATime)
+{
+    const f32 inf = std::numeric_limits<f32>::infinity();
+    const f32 nan = std::numeric_limits<f32>::quiet_NaN();
+    const struct {
+        const char* name;
+        CVector3 p, step;
+        f32 radius;
+        i32 box[6];
+    } cases[] = {
+        {"forward and back", {5, -5, 15}, {10, -10, 0}, 1.0f, {0, -1, 1, 1, 0, 1}},
+        {"zeros of both signs", {-0.0f, 0.0f, -0.0f}, {0.0f, -0.0f, -0.0f}, 0.0f, {0, 0, 0, 0, 0, 0}},
+        {"negative radius turns it inside out", {0, 0, 0}, {0, 0, 0}, -15.0f, {1, 1, 1, -1, -1, -1}},
+        {"at the top of the range and past it", {2.0e10f, 2.1e10f, inf}, {0, 0, 0}, 0.0f,
+            {2000000000, 2000000000, 2000000000, 2000000000, 2000000000, 2000000000}},
+        {"at the bottom of the range and past it", {-2.0e10f, -2.1e10f, -inf}, {0, 0, 0}, 0.0f,
+            {-2000000000, -2000000000, -2000000000, -2000000000, -2000000000, -2000000000}},
+        {"inside the range", {1.0e10f, -1.0e10f, 0}, {0, 0, 0}, 0.0f,
+            {1000000000, -1000000000, 0, 1000000000, -1000000000, 0}},
+        {"not a number", {nan, 15, 5}, {1, nan, 0}, 0.0f, {0, 0, 0, 0, 1, 0}},
+        {"an infinite step", {5, 5, 5}, {inf, -inf, 0}, 0.0f, {0, -2000000000, 0, 2000000000, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        i32 box[6], byAxis[6];
+        SweptCellBox(c.p, c.step, c.radius, 10.0f, box);
+        SweptCellBoxByAxis(c.p, c.step, c.radius, 10.0f, byAxis);
+        for (int a = 0; a < 6; ++a) {
+            EXPECT_EQ(box[a], c.box[a]) << c.name << " " << a;
+            EXPECT_EQ(box[a], byAxis[a]) << c.name << " " << a;
+        }
+    }
+    // Random coordinates of every size, signs and steps.
+    CRandom random;
+    random.Seed(49);
+    auto any = [&] {
+        const f32 mantissa = f32(random.Next() % 2000001) / 1000000.0f - 1.0f;
+        return mantissa * std::pow(10.0f, f32(random.Next() % 12) - 2.0f);
+    };
+    for (u32 i = 0; i < 20000; ++i) {
+        const CVector3 p(any(), any(), any()), step(any(), any(), any());
+        const f32 radius = any();
+        i32 box[6], byAxis[6];
+        SweptCellBox(p, step, radius, 10.0f, box);
+        SweptCellBoxByAxis(p, step, radius, 10.0f, byAxis);
+        for (int a = 0; a < 6; ++a) ASSERT_EQ(box[a], byAxis[a]) << i << " " << a;
+    }
 }
