@@ -352,14 +352,7 @@ i32 CBullet::Update(u32 frame)
 
 void CBullet::ComputeGridBox(const CVector3& p, const CVector3& step, f32 radius)
 {
-    for (int a = 0; a < 3; ++a) {
-        const f32 from = p[a];
-        const f32 to = p[a] + step[a];
-        const f32 lo = from < to ? from : to;
-        const f32 hi = from < to ? to : from;
-        m_gridBox[a] = TruncateCell((lo - radius) / kCellSize);
-        m_gridBox[3 + a] = TruncateCell((hi + radius) / kCellSize);
-    }
+    SweptCellBox(p, step, radius, kCellSize, m_gridBox);
 }
 
 i32 CBullet::Draw(u32 pass)

@@ -42,6 +42,11 @@ enum BulletMessage : u32 {
 struct CBulletState {
     i32 motionType;
     CVector3 step;
+    // Beside the step: what the pair walks read of both bullets.
+    f32 age;
+    i32 releaseType;
+    i32 shooterGroup;
+    u32 ownerId;
     CVector3 velocity;
     CVector3 axis;
     CVector3 swingOffset;
@@ -67,13 +72,9 @@ struct CBulletState {
     f32 hitTimer[4];
     f32 hitEffectTimer[4];
     f32 markTime;
-    f32 age;
     u32 ended;
     u32 hitEnded;
-    i32 releaseType;
-    i32 shooterGroup;
     i32 soundVolume;
-    u32 ownerId;
     u32 shotObjectId;
     u32 targetId;
     i32 freezeKind;
@@ -135,7 +136,11 @@ public:
 
     // -- For the fighters' hit handling. --
 
-    u32 CanHit() const;
+    u32 CanHit() const
+    {
+        const CBulletValues& v = Values();
+        return v.hitCount != 0 && (v.hitTime == 0.0f || m_state.age < v.hitTime);
+    }
     u32 CanHitTarget(u32 slot) const;
     u32 IsHitIntervalElapsed(u32 slot) const;
     u32 IsHitEffectIntervalElapsed(u32 slot) const;
@@ -257,6 +262,11 @@ private:
     void OnStageContact(const CVector3& point);
     void OnStageHit(const CVector3& point);
 
+    // What the pair walks read of both bullets of a pair, side by side.
+    CVector3 m_hitCentre;
+    f32 m_hitRadius = 0.0f;
+    const CBulletParameter* m_record = nullptr;
+    CVector3 m_contact;   // the pass's contact point
     i32 m_gridBox[6] = {};
     CBulletState m_state{};
     CEffectContainer* m_effects[kEffectCount] = {};
@@ -265,12 +275,8 @@ private:
     // Looked up afresh from the live owner, never kept across frames.
     CAnimationFrame* m_bone = nullptr;
     bool m_usesBone = false;
-    CVector3 m_hitCentre;
-    f32 m_hitRadius = 0.0f;
-    const CBulletParameter* m_record = nullptr;
     CBulletParameter* m_ownedRecord = nullptr;   // a copy's own record
     IChildBarrage* m_child = nullptr;
-    CVector3 m_contact;   // the pass's contact point
 
     CBulletList* m_list = nullptr;
     CBullet* m_prev = nullptr;

@@ -15,12 +15,6 @@ bool IsFreezer(i32 hitType) { return hitType == 6 || hitType == 7; }
 
 }  // namespace
 
-u32 CBullet::CanHit() const
-{
-    const CBulletValues& v = Values();
-    return v.hitCount != 0 && (v.hitTime == 0.0f || m_state.age < v.hitTime);
-}
-
 u32 CBullet::CanHitTarget(u32 slot) const { return slot < 4 && i64(m_state.hitCount[slot]) < i64(Values().hitCount); }
 
 u32 CBullet::IsHitIntervalElapsed(u32 slot) const

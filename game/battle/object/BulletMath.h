@@ -8,6 +8,10 @@
 #include "engine/core/Vector3.h"
 #include "game/battle/object/ObjectDivision.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // The rotation that turns the front (0, 0, -1) toward v.
 inline CVector3 RotationToward(const CVector3& v)
 {
@@ -43,6 +47,54 @@ inline i32 TruncateCell(f32 v)
     return i32(v);
 }
 
+#if defined(__SSE2__)
+// TruncateCell on four lanes: the same clamp and the same truncation.
+inline __m128i TruncateCells(__m128 v)
+{
+    const __m128i inRange = _mm_cvttps_epi32(v);
+    const __m128i above = _mm_castps_si128(_mm_cmpgt_ps(v, _mm_set1_ps(2.0e9f)));
+    const __m128i number = _mm_castps_si128(_mm_cmpord_ps(v, v));
+    const __m128i low = _mm_and_si128(_mm_castps_si128(_mm_cmpngt_ps(v, _mm_set1_ps(-2.0e9f))), number);
+    const __m128i nan = _mm_andnot_si128(number, _mm_set1_epi32(-1));
+    const __m128i r = _mm_andnot_si128(_mm_or_si128(_mm_or_si128(above, low), nan), inRange);
+    return _mm_or_si128(_mm_or_si128(r, _mm_and_si128(above, _mm_set1_epi32(2000000000))),
+        _mm_and_si128(low, _mm_set1_epi32(-2000000000)));
+}
+#endif
+
+// The cells, lowest corner then highest, of the box swept by a sphere of
+// the radius from p over step.
+inline void SweptCellBox(const CVector3& p, const CVector3& step, f32 radius, f32 cellSize, i32* box)
+{
+#if defined(__SSE2__)
+    // The three axes side by side (a fourth lane unused): the same IEEE
+    // operations as one axis at a time. min(from, to) and max(to, from)
+    // take the lanes the comparisons below do, NaN and zeros included.
+    const __m128 from = _mm_set_ps(0.0f, p.z, p.y, p.x);
+    const __m128 to = _mm_add_ps(from, _mm_set_ps(0.0f, step.z, step.y, step.x));
+    const __m128 r = _mm_set1_ps(radius);
+    const __m128 cell = _mm_set1_ps(cellSize);
+    i32 cells[8];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(cells),
+        TruncateCells(_mm_div_ps(_mm_sub_ps(_mm_min_ps(from, to), r), cell)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(cells + 4),
+        TruncateCells(_mm_div_ps(_mm_add_ps(_mm_max_ps(to, from), r), cell)));
+    for (int a = 0; a < 3; ++a) {
+        box[a] = cells[a];
+        box[3 + a] = cells[4 + a];
+    }
+#else
+    for (int a = 0; a < 3; ++a) {
+        const f32 from = p[a];
+        const f32 to = p[a] + step[a];
+        const f32 lo = from < to ? from : to;
+        const f32 hi = from < to ? to : from;
+        box[a] = TruncateCell((lo - radius) / cellSize);
+        box[3 + a] = TruncateCell((hi + radius) / cellSize);
+    }
+#endif
+}
+
 // v turned by degrees about axis (right-handed); a zero axis leaves v.
 inline CVector3 RotateAboutAxis(const CVector3& v, const CVector3& axis, f32 degrees)
 {
@@ -55,10 +107,10 @@ inline CVector3 RotateAboutAxis(const CVector3& v, const CVector3& axis, f32 deg
 }
 
 // v turned toward direction by at most limit degrees in the plane of both,
-// keeping its length. Either vector zero leaves v.
-inline CVector3 TurnVectorToward(const CVector3& v, const CVector3& direction, f32 limit)
+// keeping its length, where angle is v.Angle(direction), already taken.
+// Either vector zero leaves v.
+inline CVector3 TurnVectorToward(const CVector3& v, const CVector3& direction, f32 angle, f32 limit)
 {
-    const f32 angle = v.Angle(direction);
     if (angle == 0.0f) return v;
     const f32 turn = angle < limit ? angle : limit;
     if (turn >= angle) {
@@ -74,6 +126,11 @@ inline CVector3 TurnVectorToward(const CVector3& v, const CVector3& direction, f
         axis = across;
     }
     return RotateAboutAxis(v, axis, turn);
+}
+
+inline CVector3 TurnVectorToward(const CVector3& v, const CVector3& direction, f32 limit)
+{
+    return TurnVectorToward(v, direction, v.Angle(direction), limit);
 }
 
 inline f32 Smoothstep(f32 t)

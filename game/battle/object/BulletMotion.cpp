@@ -160,7 +160,8 @@ i32 CBullet::Homing(u32 frame)
     }
     f32 limit = Dt() * s.turnRate;
     if (GetShotObject() != target && !IsHittable(target)) limit *= v.pursuitAngleAttenuation;
-    TurnToward(tp, limit);
+    // TurnToward(tp, limit), with the angle to the target taken above.
+    s.velocity = TurnVectorToward(s.velocity, toTarget, angle, limit);
     s.step = s.velocity * Dt();
     RotateToward(s.velocity);
     return 1;
@@ -200,11 +201,12 @@ i32 CBullet::TurnBrakeGo(u32)
 {
     const CBulletValues& v = Values();
     if (const CObjectDivision* target = GetTarget()) {
-        const CVector3 tp = PositionOf(target);
-        if (m_state.velocity.Angle(tp - m_position) < v.pursuitAngleLimit) {
+        const CVector3 toTarget = PositionOf(target) - m_position;
+        const f32 angle = m_state.velocity.Angle(toTarget);
+        if (angle < v.pursuitAngleLimit) {
             f32 limit = Dt() * m_state.turnRate;
             if (!IsHittable(target)) limit *= v.pursuitAngleAttenuation;
-            TurnToward(tp, limit);
+            m_state.velocity = TurnVectorToward(m_state.velocity, toTarget, angle, limit);
         }
     }
     BrakeSteps(false);

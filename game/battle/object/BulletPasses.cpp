@@ -1,5 +1,7 @@
 #include "game/battle/object/BulletPasses.h"
 
+#include "game/battle/object/BulletPairGrid.h"
+
 #include "game/battle/object/BattleCharacter.h"
 #include "game/battle/object/Bullet.h"
 
@@ -55,22 +57,6 @@ void UpdateBullets(CBulletList& list, u32 frame)
 
 namespace {
 
-// What the broad phase reads of a bullet, none of which a pair callback
-// changes: its grid box (set by Update and MoveStep only), its owner, and
-// whether it can be the second of a pair at all (a record without
-// BULLETTHROUGHFLG).
-struct PairKey {
-    CBullet* bullet;
-    i32 box[6];
-    u32 owner;
-    u32 partner;
-};
-
-bool BoxesMeet(const i32* p, const i32* q)
-{
-    return p[0] <= q[3] && q[0] <= p[3] && p[1] <= q[4] && q[1] <= p[4] && p[2] <= q[5] && q[2] <= p[5];
-}
-
 // Cells a box covers; 0 for one the grid cannot take (turned inside out).
 i64 CellCount(const i32* box)
 {
@@ -125,42 +111,9 @@ void ForEachCell(const i32* box, Visit visit)
     }
 }
 
-// The pairs of one walk whose gate can pass, found by hashing the bullets
-// by the cells of their grid boxes: two bullets meet in a cell of both
-// boxes, and are taken in one cell only, the lowest corner of the boxes'
-// overlap. Bullets of one owner, a fighter's fresh volley crowding its
-// cell, are stepped over as a run.
-class PairGrid {
-public:
-    void Build(const std::vector<PairKey>& keys);
-    // keys[i]'s partners after it, in list order: later bullets that can be
-    // second of a pair, of another owner, whose boxes meet i's.
-    const u32* begin(u32 i) const { return m_partners.data() + m_rowStart[i]; }
-    const u32* end(u32 i) const { return m_partners.data() + m_rowStart[i + 1]; }
+}  // namespace
 
-private:
-    struct Entry {
-        i32 cell[3];
-        u32 owner;
-        u32 index;
-        u32 atMin;   // bit per axis: the cell is on the box's lowest layer
-        bool operator<(const Entry& o) const { return owner != o.owner ? owner < o.owner : index < o.index; }
-    };
-    void PairBucket(const Entry* from, const Entry* to);
-    void PairBig(const std::vector<PairKey>& keys);
-
-    std::vector<u32> m_start;   // bucket -> its first entry, one past the last bucket too
-    std::vector<u32> m_fill;
-    std::vector<u32> m_cellBucket;
-    std::vector<Entry> m_entries;
-    std::vector<u32> m_big;     // partners kept out of the grid
-    std::vector<u8> m_isBig;
-    std::vector<u32> m_pairs;   // (first, second) side by side
-    std::vector<u32> m_rowStart;
-    std::vector<u32> m_partners;
-};
-
-void PairGrid::PairBucket(const Entry* from, const Entry* to)
+void BulletPairGrid::PairBucket(const Entry* from, const Entry* to)
 {
     for (const Entry* run = from; run != to;) {
         const Entry* next = run;
@@ -178,11 +131,11 @@ void PairGrid::PairBucket(const Entry* from, const Entry* to)
 }
 
 // A box too wide for the grid is held against every partner.
-void PairGrid::PairBig(const std::vector<PairKey>& keys)
+void BulletPairGrid::PairBig(const std::vector<BulletPairKey>& keys)
 {
     for (u32 b : m_big) {
         for (u32 j = 0; j < keys.size(); ++j) {
-            const PairKey& k = keys[j];
+            const BulletPairKey& k = keys[j];
             if (j == b || !k.partner || (m_isBig[j] && j < b)) continue;
             if (k.owner == keys[b].owner || !BoxesMeet(keys[b].box, k.box)) continue;
             m_pairs.push_back(j < b ? j : b);
@@ -191,7 +144,7 @@ void PairGrid::PairBig(const std::vector<PairKey>& keys)
     }
 }
 
-void PairGrid::Build(const std::vector<PairKey>& keys)
+void BulletPairGrid::Build(const std::vector<BulletPairKey>& keys)
 {
     const u32 n = u32(keys.size());
     m_big.clear();
@@ -210,6 +163,7 @@ void PairGrid::Build(const std::vector<PairKey>& keys)
     u32 buckets = 64;
     while (buckets < entries) buckets *= 2;
     const u32 mask = buckets - 1;
+    m_mask = mask;
     m_start.assign(buckets + 1, 0);
     // Each cell's bucket, in the order the second walk visits the cells.
     m_cellBucket.resize(entries);
@@ -244,43 +198,124 @@ void PairGrid::Build(const std::vector<PairKey>& keys)
         PairBucket(from, to);
     }
     PairBig(keys);
-    // Rows by their first bullet, each in list order.
-    m_rowStart.assign(n + 1, 0);
-    for (size_t p = 0; p < m_pairs.size(); p += 2) ++m_rowStart[m_pairs[p] + 1];
-    for (u32 i = 0; i < n; ++i) m_rowStart[i + 1] += m_rowStart[i];
-    m_fill.assign(m_rowStart.begin(), m_rowStart.end() - 1);
-    m_partners.resize(m_pairs.size() / 2);
-    for (size_t p = 0; p < m_pairs.size(); p += 2) m_partners[m_fill[m_pairs[p]]++] = m_pairs[p + 1];
-    for (u32 i = 0; i < n; ++i)
-        if (m_rowStart[i + 1] - m_rowStart[i] > 1)
-            SortFew(m_partners.data() + m_rowStart[i], m_partners.data() + m_rowStart[i + 1]);
+    LayRows(m_pairs, n, m_rowStart, m_partners);
+    m_patched = false;
 }
 
-// Whether the grid built from built still holds every pair of keys whose
-// boxes meet: the same number of bullets, each index of the same owner and
-// partner flag, each box a box (no axis turned inside out) inside the one
-// it was built from. Boxes inside boxes meet only where those met, so a
-// row of the old grid, held to the new boxes, is the row a new grid gives.
-// The second pass finds this after bullets that met no other only shrank
-// their swept boxes to where they stopped.
-bool GridStillHolds(const std::vector<PairKey>& built, const std::vector<PairKey>& keys)
+BulletPairGrid::BulletPairGrid() = default;
+BulletPairGrid::~BulletPairGrid() = default;
+
+// The pairs in order of their second bullet, then rows by their first taken
+// in that order: each row comes out in list order, unsorted.
+void BulletPairGrid::LayRows(const std::vector<u32>& pairs, u32 n, std::vector<u32>& rowStart,
+    std::vector<u32>& partners)
 {
-    if (built.size() != keys.size()) return false;
-    for (size_t i = 0; i < keys.size(); ++i) {
-        const PairKey& b = built[i];
-        const PairKey& k = keys[i];
+    m_fill.assign(n + 1, 0);
+    for (size_t p = 0; p < pairs.size(); p += 2) ++m_fill[pairs[p + 1] + 1];
+    for (u32 i = 0; i < n; ++i) m_fill[i + 1] += m_fill[i];
+    m_bySecond.resize(pairs.size());
+    for (size_t p = 0; p < pairs.size(); p += 2) {
+        const u32 at = 2 * m_fill[pairs[p + 1]]++;
+        m_bySecond[at] = pairs[p];
+        m_bySecond[at + 1] = pairs[p + 1];
+    }
+    rowStart.assign(n + 1, 0);
+    for (size_t p = 0; p < m_bySecond.size(); p += 2) ++rowStart[m_bySecond[p] + 1];
+    for (u32 i = 0; i < n; ++i) rowStart[i + 1] += rowStart[i];
+    m_fill.assign(rowStart.begin(), rowStart.end() - 1);
+    partners.resize(pairs.size() / 2);
+    for (size_t p = 0; p < m_bySecond.size(); p += 2) partners[m_fill[m_bySecond[p]]++] = m_bySecond[p + 1];
+}
+
+void BulletPairGrid::AddPair(u32 a, u32 b, std::vector<u32>& pairs) const
+{
+    pairs.push_back(a < b ? a : b);
+    pairs.push_back(a < b ? b : a);
+}
+
+// A bullet whose box stayed inside its built one meets, of the others that
+// stayed, only those its built row holds; those pairs are the built rows
+// held to the new boxes. The pairs with a leaver are found anew: leavers
+// among themselves by a grid of their own; a leaver and one that stayed in
+// the built grid's cells, each taken in the lowest corner cell of the new
+// boxes' overlap, which lies in the stayer's built box; a leaver and a
+// stayer kept out of the grid, or a leaver too wide for it, by testing.
+bool BulletPairGrid::Patch(const std::vector<BulletPairKey>& built, const std::vector<BulletPairKey>& keys,
+    u32 maxLeavers)
+{
+    const u32 n = u32(keys.size());
+    if (built.size() != n || m_rowStart.size() != size_t(n) + 1) return false;
+    m_leavers.clear();
+    for (u32 i = 0; i < n; ++i) {
+        const BulletPairKey& b = built[i];
+        const BulletPairKey& k = keys[i];
         if (b.owner != k.owner || b.partner != k.partner) return false;
+        if (!k.partner) continue;
         for (int a = 0; a < 3; ++a) {
-            if (k.box[a] > k.box[3 + a] || k.box[a] < b.box[a] || k.box[3 + a] > b.box[3 + a]) return false;
+            if (k.box[a] > k.box[3 + a] || k.box[a] < b.box[a] || k.box[3 + a] > b.box[3 + a]) {
+                m_leavers.push_back(i);
+                break;
+            }
+        }
+        if (m_leavers.size() > maxLeavers) return false;
+    }
+    m_leaver.assign(n, 0);
+    for (u32 l : m_leavers) m_leaver[l] = 1;
+    m_extraPairs.clear();
+    if (m_leavers.size() > 1) {
+        m_leaverKeys.clear();
+        for (u32 l : m_leavers) m_leaverKeys.push_back(keys[l]);
+        if (!m_leaverGrid) m_leaverGrid = std::make_unique<BulletPairGrid>();
+        m_leaverGrid->Build(m_leaverKeys);
+        for (u32 a = 0; a < m_leaverKeys.size(); ++a) {
+            m_leaverGrid->ForEachPartner(a, m_leaverKeys, [&](u32 b) {
+                m_extraPairs.push_back(m_leavers[a]);
+                m_extraPairs.push_back(m_leavers[b]);
+            });
         }
     }
+    for (u32 l : m_leavers) {
+        const i32* box = keys[l].box;
+        const u32 owner = keys[l].owner;
+        const i64 cells = CellCount(box);
+        if (cells == 0 || cells > kMaxGridCells) {
+            for (u32 j = 0; j < n; ++j) {
+                const BulletPairKey& k = keys[j];
+                if (m_leaver[j] || !k.partner || k.owner == owner || !BoxesMeet(box, k.box)) continue;
+                AddPair(l, j, m_extraPairs);
+            }
+            continue;
+        }
+        for (u32 j : m_big) {
+            if (m_leaver[j] || keys[j].owner == owner || !BoxesMeet(box, keys[j].box)) continue;
+            AddPair(l, j, m_extraPairs);
+        }
+        ForEachCell(box, [&](i32 x, i32 y, i32 z) {
+            const u32 b = CellHash(x, y, z) & m_mask;
+            for (const Entry* e = m_entries.data() + m_start[b]; e != m_entries.data() + m_start[b + 1]; ++e) {
+                if (e->cell[0] != x || e->cell[1] != y || e->cell[2] != z) continue;
+                if (e->owner == owner || m_leaver[e->index]) continue;
+                const i32* other = keys[e->index].box;
+                if (!BoxesMeet(box, other)) continue;
+                if (x != std::max(box[0], other[0]) || y != std::max(box[1], other[1]) ||
+                    z != std::max(box[2], other[2])) {
+                    continue;
+                }
+                AddPair(l, e->index, m_extraPairs);
+            }
+        });
+    }
+    LayRows(m_extraPairs, n, m_extraStart, m_extraPartners);
+    m_patched = true;
     return true;
 }
 
+namespace {
+
 struct PairScratch {
-    std::vector<PairKey> keys;
-    std::vector<PairKey> built;   // the keys the grid was last built from
-    PairGrid grid;
+    std::vector<BulletPairKey> keys;
+    std::vector<BulletPairKey> built;   // the keys the grid was last built from
+    BulletPairGrid grid;
 };
 
 PairScratch& Scratch()
@@ -318,13 +353,18 @@ void WalkPairs(CBulletList& list, BulletPairWalk walk, BulletPassCounts* counts,
 {
     if (walk == BulletPairWalk::kAllPairs) return WalkAllPairs(list, counts, call);
     PairScratch& s = Scratch();
-    s.keys.clear();
-    for (CBullet* b = list.First(); b; b = b->GetNext()) {
-        PairKey k{b, {}, b->GetState().ownerId, b->GetRecord() && !b->Values().bulletThroughFlg ? 1u : 0u};
-        std::memcpy(k.box, b->GetGridBox(), sizeof k.box);
-        s.keys.push_back(k);
+    s.keys.resize(list.GetCount());
+    BulletPairKey* key = s.keys.data();
+    for (CBullet* b = list.First(); b; b = b->GetNext(), ++key) {
+        key->bullet = b;
+        std::memcpy(key->box, b->GetGridBox(), sizeof key->box);
+        key->owner = b->GetState().ownerId;
+        key->partner = b->GetRecord() && !b->Values().bulletThroughFlg ? 1u : 0u;
     }
-    const bool reused = GridStillHolds(s.built, s.keys);
+    // The second pass's boxes are the first's, most of them only shrunk to
+    // where their bullets stopped: the first pass's grid is patched for the
+    // rest unless they are many.
+    const bool reused = s.grid.Patch(s.built, s.keys, u32(s.keys.size() / 4));
     if (!reused) s.grid.Build(s.keys);
     const u32 n = u32(s.keys.size());
     CBullet* const last = n ? s.keys[n - 1].bullet : nullptr;
@@ -336,16 +376,11 @@ void WalkPairs(CBulletList& list, BulletPairWalk walk, BulletPassCounts* counts,
         // The first bullet's own gate tests hold for its whole row: only a
         // contact could change them, and none happens while they fail.
         const bool live = a->GetRecord() && a->CanHit() && s.keys[i].partner;
-        if (live && reused) {
-            const i32* box = s.keys[i].box;
-            for (const u32* j = s.grid.begin(i); j != s.grid.end(i); ++j) {
-                if (!BoxesMeet(box, s.keys[*j].box)) continue;
-                call(a, s.keys[*j].bullet);
+        if (live) {
+            s.grid.ForEachPartner(i, s.keys, [&](u32 j) {
+                call(a, s.keys[j].bullet);
                 ++called;
-            }
-        } else if (live) {
-            for (const u32* j = s.grid.begin(i); j != s.grid.end(i); ++j) call(a, s.keys[*j].bullet);
-            called += u64(s.grid.end(i) - s.grid.begin(i));
+            });
         }
         for (CBullet* b = last->GetNext(); b; b = b->GetNext()) {
             if (live) {

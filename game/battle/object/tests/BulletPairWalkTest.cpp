@@ -4,6 +4,8 @@
 #include "engine/core/StateHash.h"
 #include "engine/platform/FrameTime.h"
 #include "game/battle/object/Barrage.h"
+#include "game/battle/object/BulletMath.h"
+#include "game/battle/object/BulletPairGrid.h"
 #include "game/battle/object/BulletParameter.h"
 #include "game/battle/object/BulletPasses.h"
 #include "game/battle/object/PatternListParameter.h"
@@ -14,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -448,4 +452,206 @@ TEST(BulletPairWalk, AGridKeptForShrunkBoxesFindsWhatANewOneWould)
         }
     }
     SetFrameTime(savedFrame);
+}
+
+namespace {
+
+using Rows = std::vector<std::vector<u32>>;
+
+Rows RowsOf(const BulletPairGrid& grid, const std::vector<BulletPairKey>& keys)
+{
+    Rows rows(keys.size());
+    for (u32 i = 0; i < keys.size(); ++i) {
+        if (!keys[i].partner) continue;
+        grid.ForEachPartner(i, keys, [&](u32 j) { rows[i].push_back(j); });
+    }
+    return rows;
+}
+
+// Every later partner of another owner whose box meets, in list order.
+Rows RowsByTesting(const std::vector<BulletPairKey>& keys)
+{
+    Rows rows(keys.size());
+    for (u32 i = 0; i < keys.size(); ++i) {
+        for (u32 j = i + 1; j < keys.size() && keys[i].partner; ++j) {
+            if (keys[j].partner && keys[j].owner != keys[i].owner && BoxesMeet(keys[i].box, keys[j].box))
+                rows[i].push_back(j);
+        }
+    }
+    return rows;
+}
+
+// Boxes crowd three corners of the grid: around the origin and at both
+// ends of the cell range. Most are one to three cells a side; some too
+// wide for the grid and some turned inside out.
+struct BoxMaker {
+    explicit BoxMaker(u32 seed) { random.Seed(seed); }
+    CRandom random;
+    i32 Pick(u32 n) { return i32(random.Next() % n); }
+    void Make(i32* box)
+    {
+        static const i32 corners[] = {0, 2000000000 - 4, -2000000000};
+        const i32 corner = corners[Pick(3)];
+        const u32 kind = u32(Pick(10));
+        for (int a = 0; a < 3; ++a) {
+            box[a] = corner + Pick(5);
+            box[3 + a] = std::min(box[a] + (kind == 0 ? Pick(6) : Pick(3)), 2000000000);
+        }
+        if (kind == 1) box[4] = box[1] - 1;
+    }
+    // A box inside the given one, or a new one elsewhere.
+    void Move(i32* box)
+    {
+        if (Pick(4) == 0) return Make(box);
+        for (int a = 0; a < 3; ++a) {
+            if (box[a] >= box[3 + a]) continue;
+            if (Pick(2)) ++box[a];
+            if (Pick(2) && box[a] < box[3 + a]) --box[3 + a];
+        }
+    }
+};
+
+}  // namespace
+
+// The walks' grid, patched from the boxes it was built from, must hold the
+// rows a grid built anew would (and every later partner whose box meets),
+// in the same order, frame after frame as bullets come, go and move.
+TEST(BulletPairGrid, PatchedRowsAreTheRowsOfANewGrid)
+{
+    for (u32 seed = 1; seed <= 20; ++seed) {
+        BoxMaker maker(seed);
+        std::vector<BulletPairKey> keys(20 + seed * 10), built;
+        for (BulletPairKey& k : keys) {
+            maker.Make(k.box);
+            k.owner = u32(maker.Pick(4));
+            k.partner = maker.Pick(8) ? 1u : 0u;
+        }
+        BulletPairGrid grid, fresh;
+        u32 patched = 0, rebuilt = 0;
+        for (u32 step = 0; step < 12; ++step) {
+            // Every third step a bullet goes and another comes.
+            if (step % 3 == 2) {
+                keys.erase(keys.begin() + maker.Pick(u32(keys.size())));
+                BulletPairKey k{};
+                maker.Make(k.box);
+                k.owner = u32(maker.Pick(4));
+                k.partner = 1;
+                keys.push_back(k);
+            } else if (step) {
+                for (BulletPairKey& k : keys)
+                    if (maker.Pick(3) == 0) maker.Move(k.box);
+            }
+            const u32 cap = step % 4 == 3 ? 0 : u32(keys.size());
+            if (grid.Patch(built, keys, cap)) {
+                ++patched;
+            } else {
+                grid.Build(keys);
+                built = keys;
+                ++rebuilt;
+            }
+            fresh.Build(keys);
+            const Rows rows = RowsOf(grid, keys);
+            ASSERT_EQ(rows, RowsOf(fresh, keys)) << "seed " << seed << " step " << step;
+            ASSERT_EQ(rows, RowsByTesting(keys)) << "seed " << seed << " step " << step;
+        }
+        EXPECT_GE(patched, 4u) << seed;
+        EXPECT_GE(rebuilt, 4u) << seed;
+    }
+}
+
+// A patch that cannot apply leaves the grid as it was built.
+TEST(BulletPairGrid, APatchRefusedLeavesTheBuiltRows)
+{
+    auto key = [](i32 x, u32 owner, u32 partner) {
+        return BulletPairKey{nullptr, {x, 0, 0, x + 1, 0, 0}, owner, partner};
+    };
+    const std::vector<BulletPairKey> built = {key(0, 1, 1), key(1, 2, 1), key(2, 3, 1)};
+    const Rows before = {{1}, {2}, {}};
+    const struct {
+        const char* name;
+        std::vector<BulletPairKey> keys;
+        u32 cap;
+    } cases[] = {
+        {"one bullet more", {key(0, 1, 1), key(1, 2, 1), key(2, 3, 1), key(3, 4, 1)}, 4},
+        {"another owner", {key(0, 1, 1), key(1, 1, 1), key(2, 3, 1)}, 4},
+        {"no longer a partner", {key(0, 1, 1), key(1, 2, 0), key(2, 3, 1)}, 4},
+        {"more leavers than allowed", {key(3, 1, 1), key(9, 2, 1), key(2, 3, 1)}, 1},
+    };
+    for (const auto& c : cases) {
+        BulletPairGrid grid;
+        grid.Build(built);
+        EXPECT_FALSE(grid.Patch(built, c.keys, c.cap)) << c.name;
+        EXPECT_EQ(RowsOf(grid, built), before) << c.name;
+    }
+    // At the cap's own value the patch applies.
+    BulletPairGrid grid;
+    grid.Build(built);
+    const std::vector<BulletPairKey> moved = {key(3, 1, 1), key(9, 2, 1), key(2, 3, 1)};
+    ASSERT_TRUE(grid.Patch(built, moved, 2));
+    EXPECT_EQ(RowsOf(grid, moved), (Rows{{2}, {}, {}}));
+}
+
+namespace {
+
+// The swept box one axis at a time, as the comparisons read.
+void SweptCellBoxByAxis(const CVector3& p, const CVector3& step, f32 radius, f32 cellSize, i32* box)
+{
+    for (int a = 0; a < 3; ++a) {
+        const f32 from = p[a];
+        const f32 to = p[a] + step[a];
+        const f32 lo = from < to ? from : to;
+        const f32 hi = from < to ? to : from;
+        box[a] = TruncateCell((lo - radius) / cellSize);
+        box[3 + a] = TruncateCell((hi + radius) / cellSize);
+    }
+}
+
+}  // namespace
+
+TEST(BulletGridBox, AllAxesAtOnceGiveTheCellsOfOneAxisAtATime)
+{
+    const f32 inf = std::numeric_limits<f32>::infinity();
+    const f32 nan = std::numeric_limits<f32>::quiet_NaN();
+    const struct {
+        const char* name;
+        CVector3 p, step;
+        f32 radius;
+        i32 box[6];
+    } cases[] = {
+        {"forward and back", {5, -5, 15}, {10, -10, 0}, 1.0f, {0, -1, 1, 1, 0, 1}},
+        {"zeros of both signs", {-0.0f, 0.0f, -0.0f}, {0.0f, -0.0f, -0.0f}, 0.0f, {0, 0, 0, 0, 0, 0}},
+        {"negative radius turns it inside out", {0, 0, 0}, {0, 0, 0}, -15.0f, {1, 1, 1, -1, -1, -1}},
+        {"at the top of the range and past it", {2.0e10f, 2.1e10f, inf}, {0, 0, 0}, 0.0f,
+            {2000000000, 2000000000, 2000000000, 2000000000, 2000000000, 2000000000}},
+        {"at the bottom of the range and past it", {-2.0e10f, -2.1e10f, -inf}, {0, 0, 0}, 0.0f,
+            {-2000000000, -2000000000, -2000000000, -2000000000, -2000000000, -2000000000}},
+        {"inside the range", {1.0e10f, -1.0e10f, 0}, {0, 0, 0}, 0.0f,
+            {1000000000, -1000000000, 0, 1000000000, -1000000000, 0}},
+        {"not a number", {nan, 15, 5}, {1, nan, 0}, 0.0f, {0, 0, 0, 0, 1, 0}},
+        {"an infinite step", {5, 5, 5}, {inf, -inf, 0}, 0.0f, {0, -2000000000, 0, 2000000000, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        i32 box[6], byAxis[6];
+        SweptCellBox(c.p, c.step, c.radius, 10.0f, box);
+        SweptCellBoxByAxis(c.p, c.step, c.radius, 10.0f, byAxis);
+        for (int a = 0; a < 6; ++a) {
+            EXPECT_EQ(box[a], c.box[a]) << c.name << " " << a;
+            EXPECT_EQ(box[a], byAxis[a]) << c.name << " " << a;
+        }
+    }
+    // Random coordinates of every size, signs and steps.
+    CRandom random;
+    random.Seed(49);
+    auto any = [&] {
+        const f32 mantissa = f32(random.Next() % 2000001) / 1000000.0f - 1.0f;
+        return mantissa * std::pow(10.0f, f32(random.Next() % 12) - 2.0f);
+    };
+    for (u32 i = 0; i < 20000; ++i) {
+        const CVector3 p(any(), any(), any()), step(any(), any(), any());
+        const f32 radius = any();
+        i32 box[6], byAxis[6];
+        SweptCellBox(p, step, radius, 10.0f, box);
+        SweptCellBoxByAxis(p, step, radius, 10.0f, byAxis);
+        for (int a = 0; a < 6; ++a) ASSERT_EQ(box[a], byAxis[a]) << i << " " << a;
+    }
 }
