@@ -446,7 +446,10 @@ TEST_F(LateUpdateTest, TheShootOutApproachMeetsTheStageAsMovementDoes)
             at.emplace_back(p.x, p.y, p.z);
         }
         EXPECT_EQ(f->GetStatus()->action, kActionShootOut) << row.name;
-        return std::pair(at, f->GetStatus()->turnShoot == 0);
+        const bool fired = f->GetStatus()->turnShoot == 0;
+        // The volley's bullets read their fighters' records: they go first.
+        scene_.bullets.DeleteAll();
+        return std::pair(at, fired);
     };
     for (const Row& row : rows) {
         auto stage = Room(*row.room);
