@@ -29,6 +29,8 @@ struct FakeRender::State {
     std::vector<Call> log;
     std::atomic<bool> logging{true};   // SetLogging
     std::vector<FailureRule> failures;
+    // Rules in failures: a call needs the lock only when there are any.
+    std::atomic<size_t> failureRules{0};
     uint64_t nextId = 1;
 
     mutable std::mutex mutex;   // the rest
@@ -59,7 +61,8 @@ struct FakeRender::State {
 // One log entry in the making: arguments first, then Finish with the result.
 class Recorder {
 public:
-    Recorder(FakeRender::State& state, std::string op, uint64_t object);
+    // op names the call for as long as the recorder lives (a literal).
+    Recorder(FakeRender::State& state, const char* op, uint64_t object);
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
     ~Recorder();
@@ -71,7 +74,8 @@ public:
     Result Finish(Result r);
 private:
     FakeRender::State& state_;
-    Call call_;
+    const char* op_;
+    Call call_;   // op is set only when the call is kept
     Result injected_;
     bool keep_;   // the fake keeps its calls
     bool done_ = false;

@@ -31,6 +31,7 @@ uint64_t FakeRender::State::NewId() {
 }
 
 Result FakeRender::State::Injected(std::string_view op) {
+    if (failureRules.load(std::memory_order_acquire) == 0) return Result::Ok;
     std::lock_guard lock(logMutex);
     for (FailureRule& rule : failures) {
         if (rule.op != op || rule.times == 0) continue;
@@ -49,12 +50,11 @@ void FakeRender::State::Append(Call call) {
     log.push_back(std::move(call));
 }
 
-Recorder::Recorder(FakeRender::State& state, std::string op, uint64_t object)
-    : state_(state), keep_(state.logging.load(std::memory_order_relaxed)) {
-    call_.op = std::move(op);
+Recorder::Recorder(FakeRender::State& state, const char* op, uint64_t object)
+    : state_(state), op_(op), keep_(state.logging.load(std::memory_order_relaxed)) {
     call_.object = object;
     call_.thread = std::this_thread::get_id();
-    injected_ = state_.Injected(call_.op);
+    injected_ = state_.Injected(op_);
 }
 
 Recorder::~Recorder() {
@@ -83,7 +83,10 @@ Result Recorder::Finish(Result r) {
     if (done_) return r;
     done_ = true;
     call_.result = r;
-    if (keep_) state_.Append(std::move(call_));
+    if (keep_) {
+        call_.op = op_;
+        state_.Append(std::move(call_));
+    }
     return r;
 }
 
@@ -174,11 +177,13 @@ void FakeRender::SetCreateDeviceResult(uint32_t type, uint32_t flags, Result res
 void FakeRender::FailCall(std::string op, uint32_t nth, Result result, uint32_t times) {
     std::lock_guard l(state_->logMutex);
     state_->failures.push_back({std::move(op), nth > 0 ? nth - 1 : 0, times, result});
+    state_->failureRules.store(state_->failures.size(), std::memory_order_release);
 }
 
 void FakeRender::ClearFailures() {
     std::lock_guard l(state_->logMutex);
     state_->failures.clear();
+    state_->failureRules.store(0, std::memory_order_release);
 }
 
 void FakeRender::ScriptCooperativeLevel(std::vector<Result> answers) {
