@@ -292,6 +292,7 @@ u32 CSoundBuffer::SetVoiceCount(u32 voiceCount)
     }
     m_voices.resize(voiceCount);
     for (u32 i = old; i < voiceCount; ++i) m_voices[i] = std::make_unique<SoundVoice>();
+    m_stepVoices = true;
     for (auto& v : m_voices) {
         if (!v->buffer && !MakeVoice(*v)) return 0;
     }
@@ -479,6 +480,7 @@ i32 CSoundBuffer::SetFade(u32 voice, i32 target, i32 step)
     if (!v || !v->buffer) return 0;
     v->fadeTarget = std::clamp(target, host::sound::kVolumeMin, host::sound::kVolumeMax);
     v->fadeStep = step;
+    if (step != 0) m_stepVoices = true;
     return 1;
 }
 
@@ -494,6 +496,7 @@ i32 CSoundBuffer::Set3DModeOf(SoundVoice& v, u32 mode)
 {
     if (!v.buffer || mode == v.mode3D) return 0;
     v.mode3D = mode;
+    if (mode != kMode3DDisable) m_stepVoices = true;
     if (v.has3D) {
         // Software mode does its own placement: the device's is switched off.
         v.buffer->SetMode3D(mode == kMode3DSoftware ? kMode3DDisable : mode, host::sound::kApplyImmediate);
@@ -556,7 +559,15 @@ i32 CSoundBuffer::SetVoiceVelocity(u32 voice, const CVector3* velocity)
 
 i32 CSoundBuffer::Update()
 {
-    for (auto& v : m_voices) UpdateVoice(*v, 0);
+    // A battle holds hundreds of voices and few of them play: one without
+    // a fade, 3D placement or a polled stream has nothing to step.
+    if (!m_stepVoices) return 1;
+    bool busy = IsStreamed() && !IsNotifyStreamed();
+    for (auto& v : m_voices) {
+        UpdateVoice(*v, 0);
+        busy = busy || (v->buffer && (v->fadeStep != 0 || v->mode3D != kMode3DDisable));
+    }
+    m_stepVoices = busy;
     return 1;
 }
 

@@ -233,4 +233,7 @@ private:
     u32 m_bufferFlags = 0;
     std::shared_ptr<Shared> m_shared;   // source and format, shared by copies
     std::vector<std::unique_ptr<SoundVoice>> m_voices;
+    // Some voice may have work for Update (set by whatever starts a fade,
+    // 3D placement or new voices; cleared by an Update that finds none).
+    bool m_stepVoices = true;
 };

@@ -84,6 +84,53 @@ TEST_F(SoundBuffer, SoftwareModeAttenuatesAndPansFromTheListener)
     EXPECT_EQ(b.GetVoice(0)->pan, 0);
 }
 
+// Update passes over a sound whose voices are all idle; whatever gives a
+// voice work again (a fade, a start, more voices) must still be stepped.
+TEST_F(SoundBuffer, WorkGivenAfterIdleUpdatesIsStillStepped)
+{
+    CListener listener(&sound_, CListener::kModeSoftware);
+    listener.Update();
+    const CVector3 far(0, 0, 30), farther(0, 0, 60);
+    struct Case {
+        const char* name;
+        u32 flags;
+    };
+    for (const Case& c : {Case{"static", kStatic | kPan}, Case{"static 3D", kStatic | k3D}}) {
+        SCOPED_TRACE(c.name);
+        CSoundBuffer b;
+        LoadWav(b, std::vector<i16>(kRate, 10000), 2, c.flags);
+        for (int i = 0; i < 3; ++i) b.Update();
+        for (u32 i = 0; i < 2; ++i) EXPECT_EQ(b.GetVoice(i)->mode3D, CSoundBuffer::kMode3DDisable);
+
+        // A falling fade on a stopped voice: two steps, then done.
+        ASSERT_EQ(b.SetFade(1, -10000, -5000), 1);
+        b.Update();
+        EXPECT_EQ(b.GetVoice(1)->baseVolume, -5000);
+        b.Update();
+        EXPECT_EQ(b.GetVoice(1)->baseVolume, -10000);
+        EXPECT_EQ(b.GetVoice(1)->fadeStep, 0);
+        b.Update();
+
+        // A voice started after idle updates follows and is placed.
+        ASSERT_EQ(b.Play(1, 0.0f, 1), 0u);
+        b.SetPosition3D(0, &far, 10.0f, CSoundBuffer::kMode3DNormal);
+        b.SetVoiceFollow(0, &farther);
+        b.Update();
+        b.Update();
+        EXPECT_EQ(b.GetVoice(0)->position.z, 60.0f);
+        EXPECT_EQ(b.GetVoice(0)->appliedVolume, -1500);
+        b.StopVoiceAt(0, 1);
+        b.Update();
+        EXPECT_EQ(b.GetVoice(0)->mode3D, CSoundBuffer::kMode3DDisable);
+        b.Update();
+
+        // New voices after idle updates are stepped to idle too.
+        ASSERT_EQ(b.SetVoiceCount(4), 1u);
+        b.Update();
+        for (u32 i = 0; i < 4; ++i) EXPECT_EQ(b.GetVoice(i)->mode3D, CSoundBuffer::kMode3DDisable) << i;
+    }
+}
+
 TEST_F(SoundBuffer, LoadsWavFromFileAndStreamsItFromAnArchive)
 {
     const std::vector<i16> samples = Ramp(44100 * 3 / 2);
