@@ -14,6 +14,9 @@ target_compile_options(orv_flags INTERFACE
 target_include_directories(orv_flags INTERFACE ${PROJECT_SOURCE_DIR})
 find_package(Threads REQUIRED)
 target_link_libraries(orv_flags INTERFACE Threads::Threads)
+# -pthread everywhere, as GTK's flags give it to some: the test binaries'
+# shared precompiled header needs the same _REENTRANT in all of them.
+target_compile_options(orv_flags INTERFACE -pthread)
 
 if(ORV_SANITIZE)
   target_compile_options(orv_flags INTERFACE
@@ -207,11 +210,19 @@ function(orv_targets_below dir out)
 endfunction()
 
 # Called once every folder is read. Test programs (tests, fuzz drivers and
-# the test-only programs) are test code; the test binaries share
-# precompiled GoogleTest headers. Benchmarks are left out of the default
-# build unless ORV_BENCHMARKS is on.
+# the test-only programs) are test code; the test binaries share one
+# precompiled GoogleTest header, built once (one per binary cost as much
+# as it saved). Benchmarks are left out of the default build unless
+# ORV_BENCHMARKS is on.
 function(orv_finish_targets)
   orv_targets_below(${PROJECT_SOURCE_DIR} targets)
+  if(ORV_TESTS)
+    file(WRITE ${CMAKE_BINARY_DIR}/orv_test_pch.cpp "// The test binaries' shared precompiled header.\n")
+    add_library(orv_test_pch OBJECT ${CMAKE_BINARY_DIR}/orv_test_pch.cpp)
+    target_link_libraries(orv_test_pch PRIVATE orv_flags GTest::gtest GTest::gmock)
+    set_target_properties(orv_test_pch PROPERTIES ORV_TEST_CODE ON)
+    target_precompile_headers(orv_test_pch PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
+  endif()
   foreach(t ${targets})
     get_target_property(type ${t} TYPE)
     if(type STREQUAL "STATIC_LIBRARY")
@@ -231,7 +242,7 @@ function(orv_finish_targets)
     elseif(t MATCHES "_tests$|^fuzz_|^orv_net_player$|^lobby_server$")
       set_target_properties(${t} PROPERTIES ORV_TEST_CODE ON)
       if(t MATCHES "_tests$")
-        target_precompile_headers(${t} PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
+        target_precompile_headers(${t} REUSE_FROM orv_test_pch)
         # Test files share the headers they test and those headers' inline
         # code: compiled eight to a unit, they build about three times faster.
         # Types of a file's anonymous namespace are not a header's there.
