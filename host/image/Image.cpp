@@ -45,11 +45,6 @@ uint32_t TargetSide(uint32_t side, const DecodeOptions& options)
 bool Stretch(detail::Texels& from, uint32_t* to, uint32_t width, uint32_t height, size_t pitch, std::string& error)
 {
     const uint32_t* source = from.Data();
-    if (width == from.width && height == from.height) {
-        for (size_t y = 0; y < height; ++y)
-            std::copy_n(source + y * width, width, to + y * pitch);
-        return true;
-    }
     const int ok = stbir_resize_uint8_generic(reinterpret_cast<const unsigned char*>(source), int(from.width),
         int(from.height), int(from.width * 4), reinterpret_cast<unsigned char*>(to), int(width), int(height),
         int(pitch * 4), 4, STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP, STBIR_FILTER_TRIANGLE,
@@ -100,11 +95,23 @@ bool DecodeInto(const uint8_t* p, size_t size, const DecodeOptions& options, Ima
         return false;
     }
     // Keyed on the file's own texels, before stretching blends them.
-    if (options.colorKey != 0) {
-        uint32_t* t = texels.Data();
-        std::replace(t, t + size_t(texels.width) * texels.height, options.colorKey, 0u);
+    const uint32_t key = options.colorKey;
+    const auto keyed = [&](uint32_t t) {
+        t = texels.Argb(t);
+        return key != 0 && t == key ? 0u : t;
+    };
+    uint32_t* source = texels.Data();
+    if (out.width == texels.width && out.height == texels.height) {
+        for (size_t y = 0; y < out.height; ++y) {
+            const uint32_t* row = source + y * out.width;
+            std::transform(row, row + out.width, dest + y * pitch, keyed);
+        }
+    } else {
+        if (key != 0 || texels.fromRgba)
+            std::transform(source, source + size_t(texels.width) * texels.height, source, keyed);
+        texels.fromRgba = false;
+        if (!Stretch(texels, dest, out.width, out.height, pitch, error)) return false;
     }
-    if (!Stretch(texels, dest, out.width, out.height, pitch, error)) return false;
     out.levels = uint32_t(std::bit_width(std::max(out.width, out.height)));
     return true;
 }

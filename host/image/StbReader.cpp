@@ -445,18 +445,10 @@ bool DecodeStb(const uint8_t* p, size_t size, uint32_t format, const Sized& size
     out.decoder = {reinterpret_cast<uint32_t*>(rgba), stbi_image_free};
     out.width = uint32_t(w);
     out.height = uint32_t(h);
-    // In place: the decoder's buffer is the only copy of the picture.
-    // 32-bit BI_RGB pixels carry no alpha: the fourth byte is padding.
-    const bool opaque = format == kFileBmp && IsBiRgb32(p);
-    // R, G, B, A bytes read as one little-endian word: A B G R from the top.
     static_assert(std::endian::native == std::endian::little);
-    const size_t count = size_t(out.width) * out.height;
-    const uint32_t alpha = opaque ? 0xFF000000u : 0u;
-    uint32_t* texel = out.decoder.get();
-    for (size_t i = 0; i < count; ++i) {
-        const uint32_t abgr = texel[i];
-        texel[i] = alpha | (abgr & 0xFF00FF00u) | (abgr & 0xFFu) << 16 | (abgr >> 16 & 0xFFu);
-    }
+    out.fromRgba = true;
+    // 32-bit BI_RGB pixels carry no alpha: the fourth byte is padding.
+    out.alpha = format == kFileBmp && IsBiRgb32(p) ? 0xFF000000u : 0u;
     return true;
 }
 

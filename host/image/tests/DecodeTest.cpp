@@ -149,3 +149,51 @@ TEST(Decode, FilesAreReadThroughTheKernel)
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(image.pixels.empty());
 }
+
+// Into a caller's rows with room past each: the same texels as a decode of
+// its own, straight or stretched, keyed or not, and the room left alone.
+TEST(Decode, IntoRowsWithRoomPastEachGivesTheSameTexels)
+{
+    std::vector<uint32_t> pattern = PatternPixels(4, 3);
+    for (uint32_t& p : pattern) p |= 0xFF000000u;
+    pattern[5] = kGreen;
+    const Bytes file = Bmp(pattern, 4, 3);
+    struct Case {
+        bool powerOfTwo;
+        uint32_t key;
+    };
+    for (const Case& c : {Case{false, 0}, Case{false, kGreen}, Case{true, 0}, Case{true, kGreen}}) {
+        SCOPED_TRACE(std::string(c.powerOfTwo ? "stretched" : "straight") + " key " + Hex(c.key));
+        DecodeOptions options;
+        options.powerOfTwo = c.powerOfTwo;
+        options.colorKey = c.key;
+        const Image own = Decoded(file, options);
+        ASSERT_EQ(own.width, 4u);
+        ASSERT_EQ(own.height, c.powerOfTwo ? 4u : 3u);
+
+        constexpr size_t kPitch = 7;
+        constexpr uint32_t kRoom = 0xDEADBEEF;
+        std::vector<uint32_t> rows(kPitch * own.height, kRoom);
+        options.destination = [&](uint32_t w, uint32_t h, size_t& pitch) {
+            EXPECT_EQ(w, own.width);
+            EXPECT_EQ(h, own.height);
+            pitch = kPitch;
+            return rows.data();
+        };
+        Image into;
+        std::string error;
+        ASSERT_TRUE(host::image::Decode(file.data(), file.size(), options, into, &error)) << error;
+        EXPECT_TRUE(into.pixels.empty());
+        for (size_t y = 0; y < own.height; ++y) {
+            for (size_t x = 0; x < kPitch; ++x) {
+                const uint32_t want = x < own.width ? own.pixels[y * own.width + x] : kRoom;
+                EXPECT_EQ(rows[y * kPitch + x], want) << x << "," << y;
+            }
+        }
+        if (!c.powerOfTwo) {
+            std::vector<uint32_t> want = pattern;
+            if (c.key) want[5] = 0;
+            EXPECT_EQ(own.pixels, want);
+        }
+    }
+}
