@@ -363,8 +363,10 @@ void WalkPairs(CBulletList& list, BulletPairWalk walk, BulletPassCounts* counts,
     }
     // The second pass's boxes are the first's, most of them only shrunk to
     // where their bullets stopped: the first pass's grid is patched for the
-    // rest unless they are many.
-    const bool reused = s.grid.Patch(s.built, s.keys, u32(s.keys.size() / 4));
+    // rest unless they are many. The next frame's first pass patches the
+    // same build again, its leavers adding up frame by frame; past an eighth
+    // of the bullets a new build is cheaper than looking them all up.
+    const bool reused = s.grid.Patch(s.built, s.keys, u32(s.keys.size() / 8));
     if (!reused) s.grid.Build(s.keys);
     const u32 n = u32(s.keys.size());
     CBullet* const last = n ? s.keys[n - 1].bullet : nullptr;
