@@ -35,6 +35,15 @@ f32 AsinF(f32 v) { return Sleef_cinz_asinf1_u10purec(v); }
 f32 AcosF(f32 v) { return Sleef_cinz_acosf1_u10purec(v); }
 f32 AtanF(f32 v) { return Sleef_cinz_atanf1_u10purec(v); }
 f32 Atan2F(f32 y, f32 x) { return Sleef_cinz_atan2f1_u10purec(y, x); }
+void Atan2F4(const f32 y[4], const f32 x[4], f32 out[4])
+{
+#if defined(__SSE2__)
+    // The four-lane form of the same deterministic function: the same bits.
+    _mm_storeu_ps(out, Sleef_cinz_atan2f4_u10sse2(_mm_loadu_ps(y), _mm_loadu_ps(x)));
+#else
+    for (int i = 0; i < 4; ++i) out[i] = Atan2F(y[i], x[i]);
+#endif
+}
 f32 ExpF(f32 v) { return Sleef_cinz_expf1_u10purec(v); }
 f32 LogF(f32 v) { return Sleef_cinz_logf1_u10purec(v); }
 f32 PowF(f32 base, f32 exponent) { return Sleef_cinz_powf1_u10purec(base, exponent); }

@@ -33,6 +33,8 @@ f32 AcosF(f32 v);
 void AcosF4(const f32 v[4], f32 out[4]);
 f32 AtanF(f32 v);
 f32 Atan2F(f32 y, f32 x);
+// Atan2F of four pairs at once, lane by lane.
+void Atan2F4(const f32 y[4], const f32 x[4], f32 out[4]);
 f32 ExpF(f32 v);
 f32 LogF(f32 v);
 f32 PowF(f32 base, f32 exponent);

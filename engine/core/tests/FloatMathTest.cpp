@@ -296,3 +296,41 @@ TEST(FloatMath, FourArcCosinesAtOnceAreEachAcosF)
     EXPECT_EQ(mismatches, 0u);
     EXPECT_GT(inputs.size(), 2000000u);
 }
+
+// The four-lane arc tangent of two is the one-lane one bit for bit: pairs
+// from every 4999th float (both signs) against the spread, the special pairs
+// both ways round, zeros and infinities of both signs on either side, with
+// each pair in every lane.
+TEST(FloatMath, FourArcTangentsOfTwoAtOnceAreEachAtan2F)
+{
+    std::vector<f32> ys = Spread(-10.0f, 10.0f, 0xA7A2), xs = Spread(-10.0f, 10.0f, 0x2A7A);
+    for (u32 bits = 0; bits < 0x7F800000u; bits += 4999) {
+        ys.push_back(std::bit_cast<f32>(bits));
+        xs.push_back(-xs[ys.size() % 2048]);
+        ys.push_back(-ys[ys.size() % 2048]);
+        xs.push_back(std::bit_cast<f32>(bits));
+    }
+    for (const auto& row : kBinarySpecial) {
+        ys.push_back(row.a), xs.push_back(row.b);
+        ys.push_back(row.b), xs.push_back(row.a);
+    }
+    for (const f32 y : {0.0f, -0.0f, kInf, -kInf, 1.0f})
+        for (const f32 x : {0.0f, -0.0f, kInf, -kInf, -1.0f}) ys.push_back(y), xs.push_back(x);
+    u32 mismatches = 0;
+    for (size_t i = 0; i < ys.size(); ++i) {
+        f32 y[4], x[4], out[4];
+        for (int lane = 0; lane < 4; ++lane) {
+            const size_t at = (i + size_t(lane) * 7919) % ys.size();
+            y[lane] = ys[at];
+            x[lane] = xs[at];
+        }
+        Atan2F4(y, x, out);
+        for (int lane = 0; lane < 4; ++lane) {
+            if (Bits(out[lane]) != Bits(Atan2F(y[lane], x[lane])) && ++mismatches < 5) {
+                ADD_FAILURE() << std::hexfloat << "(" << y[lane] << ", " << x[lane] << ") in lane " << lane;
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0u);
+    EXPECT_GT(ys.size(), 800000u);
+}

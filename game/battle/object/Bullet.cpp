@@ -13,8 +13,10 @@
 #include "game/battle/object/BulletParameter.h"
 #include "game/battle/object/BulletPasses.h"
 
+#include <cstddef>
 #include <cstring>
 #include <new>
+#include <typeinfo>
 
 namespace {
 
@@ -31,11 +33,33 @@ bool IsNone(const CString& name)
 void SetChildBarrageFactory(ChildBarrageFactory factory) { g_childBarrageFactory = factory; }
 ChildBarrageFactory GetChildBarrageFactory() { return g_childBarrageFactory; }
 
+// The cast's answer depends on the object's class and on where the division
+// part lies in the whole object: while both are the last ones seen, the
+// character part lies at the same distance from the whole object's start.
+// The homing bullets ask it of their targets every frame, and the cross
+// cast is a walk of the class's bases each time.
 const IBattleCharacter* AsBattleCharacter(const CObjectDivision* object)
 {
-    return dynamic_cast<const IBattleCharacter*>(object);
+    if (!object) return nullptr;
+    struct Known {
+        const std::type_info* type = nullptr;
+        std::ptrdiff_t division = 0;    // the division part's place in the whole object
+        std::ptrdiff_t character = -1;  // the character part's, -1 for none
+    };
+    thread_local Known known;
+    const std::type_info* type = &typeid(*object);
+    const char* whole = static_cast<const char*>(dynamic_cast<const void*>(object));
+    const std::ptrdiff_t division = reinterpret_cast<const char*>(object) - whole;
+    if (type != known.type || division != known.division) {
+        const IBattleCharacter* character = dynamic_cast<const IBattleCharacter*>(object);
+        known = {type, division, character ? reinterpret_cast<const char*>(character) - whole : -1};
+    }
+    return known.character < 0 ? nullptr : reinterpret_cast<const IBattleCharacter*>(whole + known.character);
 }
-IBattleCharacter* AsBattleCharacter(CObjectDivision* object) { return dynamic_cast<IBattleCharacter*>(object); }
+IBattleCharacter* AsBattleCharacter(CObjectDivision* object)
+{
+    return const_cast<IBattleCharacter*>(AsBattleCharacter(static_cast<const CObjectDivision*>(object)));
+}
 
 CBullet::CBullet() { SetGroup(kGroupBullet); }
 

@@ -182,6 +182,15 @@ public:
 
     // The list this bullet is in (CBulletList keeps these).
     CBullet* GetNext() const { return m_next; }
+    // Asks the cache ahead for what the list walks read of a bullet: its
+    // first line (the class), the fields of the pair tests and the link.
+    void PrefetchForWalks() const
+    {
+        __builtin_prefetch(this);
+        __builtin_prefetch(&m_hitCentre);
+        __builtin_prefetch(&m_state.ownerId);
+        __builtin_prefetch(&m_next);
+    }
     CBulletList* GetList() const { return m_list; }
 
 protected:

@@ -12,10 +12,15 @@
 #include <emmintrin.h>
 #endif
 
-// The rotation that turns the front (0, 0, -1) toward v.
+// The rotation that turns the front (0, 0, -1) toward v: pitch
+// Atan2F(v.y, |v.xz|), yaw Atan2F(v.x, v.z) + 180, both in one call.
 inline CVector3 RotationToward(const CVector3& v)
 {
-    return CVector3(Atan2F(v.y, SqrtF(v.x * v.x + v.z * v.z)) * kRadToDeg, Atan2F(v.x, v.z) * kRadToDeg + 180.0f, 0.0f);
+    const f32 y[4] = {v.y, v.x, 0.0f, 0.0f};
+    const f32 x[4] = {SqrtF(v.x * v.x + v.z * v.z), v.z, 1.0f, 1.0f};
+    f32 angle[4];
+    Atan2F4(y, x, angle);
+    return CVector3(angle[0] * kRadToDeg, angle[1] * kRadToDeg + 180.0f, 0.0f);
 }
 
 inline CVector3 Turned(const CVector3& v, const CVector3& rotation)

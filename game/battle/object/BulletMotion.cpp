@@ -62,7 +62,14 @@ void CBullet::FollowShootObject()
     if (trace == 1 || trace == 2) m_position = PositionOf(shot) + Turned(Values().positionOffset, m_rotation);
 }
 
-void CBullet::RotateToward(const CVector3& v) { m_rotation = RotationToward(v); }
+// Only the motion steps turn a bullet toward its way. Without
+// EFFECTROTATIONFLG, Update clears the rotation right after the step and
+// nothing reads it in between (a firing carrier takes its own turn before
+// its barrage reads it): the turn, two arc tangents, is not taken at all.
+void CBullet::RotateToward(const CVector3& v)
+{
+    if (Values().effectRotationFlg) m_rotation = RotationToward(v);
+}
 
 void CBullet::TurnToward(const CVector3& point, f32 limit)
 {

@@ -50,6 +50,7 @@ void UpdateBullets(CBulletList& list, u32 frame)
 {
     for (CBullet* b = list.First(); b;) {
         CBullet* next = b->GetNext();
+        if (next) next->PrefetchForWalks();
         b->Update(frame);
         b = next;
     }
@@ -356,6 +357,7 @@ void WalkPairs(CBulletList& list, BulletPairWalk walk, BulletPassCounts* counts,
     s.keys.resize(list.GetCount());
     BulletPairKey* key = s.keys.data();
     for (CBullet* b = list.First(); b; b = b->GetNext(), ++key) {
+        if (const CBullet* next = b->GetNext()) next->PrefetchForWalks();
         key->bullet = b;
         std::memcpy(key->box, b->GetGridBox(), sizeof key->box);
         key->owner = b->GetState().ownerId;
@@ -363,8 +365,10 @@ void WalkPairs(CBulletList& list, BulletPairWalk walk, BulletPassCounts* counts,
     }
     // The second pass's boxes are the first's, most of them only shrunk to
     // where their bullets stopped: the first pass's grid is patched for the
-    // rest unless they are many.
-    const bool reused = s.grid.Patch(s.built, s.keys, u32(s.keys.size() / 4));
+    // rest unless they are many. The next frame's first pass patches the
+    // same build again, its leavers adding up frame by frame; past an eighth
+    // of the bullets a new build is cheaper than looking them all up.
+    const bool reused = s.grid.Patch(s.built, s.keys, u32(s.keys.size() / 8));
     if (!reused) s.grid.Build(s.keys);
     const u32 n = u32(s.keys.size());
     CBullet* const last = n ? s.keys[n - 1].bullet : nullptr;
@@ -414,6 +418,7 @@ void WalkFighters(CBulletList& list, IBattleCharacter* const* fighters, u32 coun
     for (u32 f = 0; f < count; ++f) {
         if (!fighters[f]) continue;
         for (CBullet* b = list.First(); b; b = b->GetNext()) {
+            if (const CBullet* next = b->GetNext()) next->PrefetchForWalks();
             call(fighters[f], b);
             if (counts) ++counts->fighterPairs;
         }
@@ -439,6 +444,7 @@ void RunBulletFirstPass(CBulletList& list, IBattleCharacter* const* fighters, u3
     WalkFighters(list, fighters, fighterCount, counts,
         [frame](IBattleCharacter* c, CBullet* b) { c->HitTestBullet(b, frame); });
     for (CBullet* b = list.First(); b; b = b->GetNext()) {
+        if (const CBullet* next = b->GetNext()) next->PrefetchForWalks();
         b->MoveStep();
         if (counts) ++counts->bulletSteps;
     }
@@ -453,6 +459,7 @@ void RunBulletSecondPass(CBulletList& list, IBattleCharacter* const* fighters, u
     // The one walk that deletes: the next bullet is taken before each call.
     for (CBullet* b = list.First(); b;) {
         CBullet* next = b->GetNext();
+        if (next) next->PrefetchForWalks();
         b->FrameStep();
         if (counts) ++counts->bulletSteps;
         b = next;

@@ -1,6 +1,7 @@
 #include "engine/core/FloatMath.h"
 #include "engine/platform/FrameTime.h"
 #include "game/battle/object/Bullet.h"
+#include "game/battle/object/BulletMath.h"
 #include "game/battle/object/BulletParameter.h"
 #include "game/battle/object/BulletPasses.h"
 #include "game/battle/object/tests/TestDoubles.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -309,6 +311,41 @@ TEST_F(BulletTest, TypeTwoLosesItsTargetForGoodAndNineAndElevenStartAsTwo)
         r->GetValues().optionLength = 1.0f;
         CBullet* x = Launch(*r, CVector3(), CVector3(1, 0, 0));
         EXPECT_EQ(x->GetState().motionType, 2) << type;
+    }
+}
+
+// A motion step turns the bullet toward its new way only with
+// EFFECTROTATIONFLG; without it the rotation after each Update is none. Two
+// frames of each turning step, the target off every axis.
+TEST_F(BulletTest, MotionStepsTurnTheBulletOnlyWithEffectRotation)
+{
+    FakeFighter target;
+    const CVector3 at(5.0f, 3.0f, -10.0f);
+    target.SetPosition(&at);
+    const struct {
+        i32 moveType;
+        i32 flag;
+    } cases[] = {{2, 0}, {2, 1}, {4, 0}, {4, 1}, {6, 0}, {6, 1}};
+    for (const auto& c : cases) {
+        auto record = Record(c.moveType);
+        record->GetValues().pursuitAngle = 90.0f;
+        record->GetValues().pursuitAngleLimit = 180.0f;
+        record->GetValues().effectRotationFlg = c.flag;
+        CBullet* b = Launch(*record, CVector3(), CVector3(1, 0, 0), &target);
+        CVector3 launched = b->GetState().velocity;
+        for (int frame = 0; frame < 2; ++frame) {
+            Frame();
+            const CVector3 velocity = b->GetState().velocity;
+            EXPECT_NE(velocity.z, launched.z) << c.moveType << " did not turn in frame " << frame;
+            launched = velocity;
+            CVector3 rotation;
+            b->GetRotation(&rotation);
+            const CVector3 want = c.flag ? RotationToward(velocity) : CVector3();
+            EXPECT_EQ(std::bit_cast<u32>(rotation.x), std::bit_cast<u32>(want.x)) << c.moveType << "/" << c.flag;
+            EXPECT_EQ(std::bit_cast<u32>(rotation.y), std::bit_cast<u32>(want.y)) << c.moveType << "/" << c.flag;
+            EXPECT_EQ(rotation.z, 0.0f) << c.moveType << "/" << c.flag;
+        }
+        delete b;
     }
 }
 

@@ -305,3 +305,36 @@ TEST(BattleObjectCast, TheRememberedAnswerFollowsTheObjectsClass)
     EXPECT_EQ(AsObjectDivision(&late), static_cast<CObjectDivision*>(&late));
     EXPECT_NE(static_cast<void*>(AsObjectDivision(&late)), static_cast<void*>(&late));
 }
+
+namespace {
+
+// A fighter whose division and character parts both lie past another part.
+class LateFighter : public Leading, public FakeFighter {};
+// Two division parts in one object, the character part beside the first.
+class FighterOnStage : public FakeFighter, public battle_test::FakeStage {};
+
+}  // namespace
+
+// The character behind each object, asked in turns of classes and of the
+// division parts of one object, is the one the dynamic cast finds.
+TEST(BattleObjectCast, TheRememberedCharacterFollowsTheClassAndTheDivisionPart)
+{
+    FakeFighter fighter;
+    battle_test::FakeStage stage;
+    LateFighter late;
+    FighterOnStage twin;
+    CObjectDivision* const first = static_cast<FakeFighter*>(&twin);
+    CObjectDivision* const second = static_cast<battle_test::FakeStage*>(&twin);
+    CObjectDivision* const objects[] = {&fighter, &stage, &late, &late, first, second, second, &fighter, &stage,
+        &stage, nullptr, &late, first, &fighter};
+    for (CObjectDivision* object : objects) {
+        const char* name = object ? typeid(*object).name() : "null";
+        EXPECT_EQ(AsBattleCharacter(object), dynamic_cast<IBattleCharacter*>(object)) << name;
+        const CObjectDivision* constant = object;
+        EXPECT_EQ(AsBattleCharacter(constant), dynamic_cast<const IBattleCharacter*>(constant)) << name;
+    }
+    EXPECT_EQ(AsBattleCharacter(second), static_cast<IBattleCharacter*>(&twin));
+    EXPECT_EQ(AsBattleCharacter(&late), static_cast<IBattleCharacter*>(&late));
+    EXPECT_NE(static_cast<void*>(AsBattleCharacter(&late)), static_cast<void*>(&late));
+    EXPECT_EQ(AsBattleCharacter(&stage), nullptr);
+}
