@@ -24,7 +24,7 @@ inline uint32_t Argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return a 
 
 // A file's texels at its own size, rows top first: the decoder's own
 // buffer (stb's) or one of ours. A8R8G8B8, or with fromRgba stb's R, G, B,
-// A bytes still to be turned, alpha ORed in (opaque files) as they are: a
+// A bytes still to be turned, with alpha ORed in (opaque files): a
 // texture's texels are then touched once on their way to it.
 struct Texels {
     uint32_t width = 0, height = 0;
@@ -33,12 +33,6 @@ struct Texels {
     bool fromRgba = false;
     uint32_t alpha = 0;
     uint32_t* Data() { return decoder ? decoder.get() : owned.data(); }
-    // The A8R8G8B8 value of a texel as stored.
-    uint32_t Argb(uint32_t t) const
-    {
-        // R, G, B, A bytes read as one little-endian word: A B G R from the top.
-        return fromRgba ? alpha | (t & 0xFF00FF00u) | (t & 0xFFu) << 16 | (t >> 16 & 0xFFu) : t;
-    }
 };
 
 // Told the file's size once its header is checked, before anything is

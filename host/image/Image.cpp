@@ -94,24 +94,39 @@ bool DecodeInto(const uint8_t* p, size_t size, const DecodeOptions& options, Ima
         error = "unknown image format";
         return false;
     }
-    // Keyed on the file's own texels, before stretching blends them.
-    const uint32_t key = options.colorKey;
-    const auto keyed = [&](uint32_t t) {
-        t = texels.Argb(t);
-        return key != 0 && t == key ? 0u : t;
+    // Turned to A8R8G8B8 and keyed on the file's own texels (before
+    // stretching blends them), on their way into the destination when the
+    // size stays; each case a loop of its own, so none branches per texel.
+    const uint32_t key = options.colorKey, alpha = texels.alpha;
+    const auto turn = [alpha](uint32_t t) {
+        // R, G, B, A bytes read as one little-endian word: A B G R from the top.
+        return alpha | (t & 0xFF00FF00u) | (t & 0xFFu) << 16 | (t >> 16 & 0xFFu);
     };
     uint32_t* source = texels.Data();
-    if (out.width == texels.width && out.height == texels.height) {
+    const bool straight = out.width == texels.width && out.height == texels.height;
+    const auto each = [&](auto texel) {
+        if (!straight) {
+            std::transform(source, source + size_t(texels.width) * texels.height, source, texel);
+            return;
+        }
         for (size_t y = 0; y < out.height; ++y) {
             const uint32_t* row = source + y * out.width;
-            std::transform(row, row + out.width, dest + y * pitch, keyed);
+            std::transform(row, row + out.width, dest + y * pitch, texel);
         }
-    } else {
-        if (key != 0 || texels.fromRgba)
-            std::transform(source, source + size_t(texels.width) * texels.height, source, keyed);
-        texels.fromRgba = false;
-        if (!Stretch(texels, dest, out.width, out.height, pitch, error)) return false;
+    };
+    if (texels.fromRgba && key != 0) {
+        each([turn, key](uint32_t t) {
+            t = turn(t);
+            return t == key ? 0u : t;
+        });
+    } else if (texels.fromRgba) {
+        each(turn);
+    } else if (key != 0) {
+        each([key](uint32_t t) { return t == key ? 0u : t; });
+    } else if (straight) {
+        for (size_t y = 0; y < out.height; ++y) std::copy_n(source + y * out.width, out.width, dest + y * pitch);
     }
+    if (!straight && !Stretch(texels, dest, out.width, out.height, pitch, error)) return false;
     out.levels = uint32_t(std::bit_width(std::max(out.width, out.height)));
     return true;
 }
