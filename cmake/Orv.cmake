@@ -17,6 +17,13 @@ target_link_libraries(orv_flags INTERFACE Threads::Threads)
 # -pthread everywhere, as GTK's flags give it to some: the test binaries'
 # shared precompiled header needs the same _REENTRANT in all of them.
 target_compile_options(orv_flags INTERFACE -pthread)
+# Each function and object in a section of its own, and the linker keeps only
+# the reachable ones and the shared libraries they call: a test of the battle
+# objects no longer loads the movie and dialog libraries (and theirs) that the
+# rest of a unit it links from calls. Over a hundred libraries less cut every
+# test process's start by most of its time.
+target_compile_options(orv_flags INTERFACE -ffunction-sections -fdata-sections)
+target_link_options(orv_flags INTERFACE -Wl,--gc-sections -Wl,--as-needed)
 
 if(ORV_SANITIZE)
   target_compile_options(orv_flags INTERFACE
