@@ -53,10 +53,15 @@ bool WriteDataFile(const std::string& path, std::string_view bytes)
     std::string native = path;
     for (char& c : native)
         if (c == '\\') c = '/';
-    std::FILE* file = std::fopen(native.c_str(), "wb");
+    // Written beside it, then renamed over it: a game that reads the folder
+    // while the set is written again finds each file whole.
+    const std::string part = native + ".part";
+    std::FILE* file = std::fopen(part.c_str(), "wb");
     if (!file) return false;
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    if (std::fclose(file) == 0 && written && std::rename(part.c_str(), native.c_str()) == 0) return true;
+    std::remove(part.c_str());
+    return false;
 }
 
 bool WriteScrambledPack(const std::string& path, const std::vector<PackItem>& items, u32 identifier, u8 key, u8 seed)

@@ -20,9 +20,10 @@ struct PackItem {
 // The archive's bytes; seed is its first byte. Entries of equal bytes share
 // one stored body.
 std::string ScrambledPackBytes(const std::vector<PackItem>& items, u32 identifier, u8 key, u8 seed);
-// Writes bytes at path plainly, without the atomic writer's syncs: test
-// data goes into folders of its own, where a half-written file only fails
-// the set, and the syncs would cost more than all the rest on a busy disk.
+// Writes bytes at path through a file beside it renamed over it, so that a
+// reader of the folder while the set is written again (another run over the
+// same folder) finds each file whole; without the atomic writer's syncs,
+// which would cost more than all the rest on a busy disk.
 // The path may be a game path ('\' separated); its folder must exist.
 bool WriteDataFile(const std::string& path, std::string_view bytes);
 // Writes them at path (WriteDataFile). False when an entry name does

@@ -23,12 +23,14 @@
 #include "game/battle/character/CharacterParameter.h"
 #include "game/battle/object/StageSetting.h"
 #include "game/battle/testdata/Fighter.h"
+#include "game/battle/testdata/ScrambledPack.h"
 #include "game/data/Skill.h"
 #include "game/data/TensionFile.h"
 #include "host/kernel/Kernel.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <set>
@@ -257,3 +259,27 @@ TEST_F(BattleDataTest, StaysUnderAMegabyte)
 }
 
 }  // namespace
+
+// A file written again over one a reader holds open: the reader goes on
+// reading the whole old file, and nothing is left beside the new one.
+TEST(WriteDataFile, ReplacesAFileWholeUnderAnOpenReader)
+{
+    host::kernel::testing::TempFolder folder;
+    const std::string path = folder / "data.bin";
+    const std::string before(64, 'a'), after = "bb";
+    ASSERT_TRUE(battle_data::WriteDataFile(path, before));
+    std::FILE* reader = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(reader, nullptr);
+    ASSERT_TRUE(battle_data::WriteDataFile(path, after));
+    std::string seen(before.size() + 1, '\0');
+    seen.resize(std::fread(seen.data(), 1, seen.size(), reader));
+    std::fclose(reader);
+    EXPECT_EQ(seen, before);
+    std::FILE* again = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(again, nullptr);
+    std::string now(after.size() + 1, '\0');
+    now.resize(std::fread(now.data(), 1, now.size(), again));
+    std::fclose(again);
+    EXPECT_EQ(now, after);
+    EXPECT_FALSE(std::filesystem::exists(path + ".part"));
+}
