@@ -448,7 +448,10 @@ void CAdventureScene::TakeInput()
     }
     if (menu::LeftTriggered() || menu::RightTriggered()) {
         if (m_infoOpen) return;
-        m_target = StepCursor(m_map, m_cursor, menu::LeftTriggered() ? Move::kLeft : Move::kRight, open);
+        // A side move that cannot go leaves the target alone: a diagonal
+        // keeps the up or down taken above.
+        const Cursor side = StepCursor(m_map, m_cursor, menu::LeftTriggered() ? Move::kLeft : Move::kRight, open);
+        if (!(side == m_cursor)) m_target = side;
         m_timer = 0.0f;
         PlaySe(kCursorSound);
     } else if (menu::Triggered(menu::kDecide) || menu::Triggered(menu::kStart)) {

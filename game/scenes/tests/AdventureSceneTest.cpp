@@ -291,6 +291,39 @@ TEST(AdventureSceneRun, FreshSaveEntersOnlyOpenNodes)
     EXPECT_EQ(select->GetMode(), single_select::kAdventure);
 }
 
+// Up with a side key at once: the side move that cannot go leaves the up
+// in place; one that can go wins, as it is handled after.
+TEST(AdventureSceneRun, DiagonalKeepsTheVerticalMoveWhenTheSideCannotGo)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(menu_run::EnterIdle(game));
+    game.App().GetSaveData()->SetAdventureRewardFlag(1, 1);
+    game.App().GetSaveData()->SetAdventureRewardFlag(2, 1);
+    const struct {
+        u32 start, vertical, side;
+        Cursor at;
+    } cases[] = {
+        {1, menu::kUp, menu::kLeft, {0, 0}},     // column 0 has no left
+        {1, menu::kUp, menu::kRight, {0, 0}},    // a node's row leads right only from a branch point
+        {1, menu::kDown, menu::kLeft, {0, 2}},
+        {0, menu::kDown, menu::kRight, {1, 1}},  // from the branch point right can go: it wins
+    };
+    for (const auto& c : cases) {
+        CAdventureScene* scene = Show(game, 0, c.start);
+        ASSERT_NE(scene, nullptr) << game.Describe();
+        menu_run::FadeIn(game);
+        game.Frames(60);
+        ASSERT_EQ(scene->GetCursor(), (Cursor{0, c.start}));
+        game.Hold(c.vertical, true);
+        game.Hold(c.side, true);
+        game.Frame();
+        game.Hold(c.vertical, false);
+        game.Hold(c.side, false);
+        game.Frames(20);
+        EXPECT_EQ(scene->GetCursor(), c.at) << c.vertical << "+" << c.side << " from " << c.start;
+    }
+}
+
 // A cursor handed back off the map (the map changed) starts on node 0.
 TEST(AdventureSceneRun, CursorOffTheMapStartsOnTheFirstNode)
 {
