@@ -26,6 +26,20 @@ TEST(Matrix, OutOfRangeElementAccessIsIgnored)
     EXPECT_EQ(CMatrix(&t), CMatrix(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1));  // a translation
 }
 
+// Every element counts: a translation (row 3) or any one element off is not the identity.
+TEST(Matrix, IdentityLooksAtEveryElement)
+{
+    EXPECT_TRUE(kIdentity.IsIdentity());
+    const CVector3 t(0, 0, 2);
+    EXPECT_FALSE(CMatrix(&t).IsIdentity());
+    for (i32 row = 0; row < 4; ++row)
+        for (i32 column = 0; column < 4; ++column) {
+            CMatrix m;
+            m.Set(row, column, m.Get(row, column) + 0.5f);
+            EXPECT_FALSE(m.IsIdentity()) << row << ", " << column;
+        }
+}
+
 TEST(Matrix, ProductIsRowTimesColumn)
 {
     const CMatrix a(1, 2, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 3, 0, 0, 1);

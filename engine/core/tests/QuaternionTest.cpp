@@ -63,10 +63,19 @@ TEST(Quaternion, AxisAngleTakesTheAxisAsGivenAndNormalizedLeavesZeroAlone)
 
 TEST(Quaternion, MatrixTurnsOppositeToTheElementaryRotations)
 {
-    const CVector3 zAxis(0, 0, 5), yAxis(0, 1, 0);  // the axis length does not change the angle
+    const CVector3 zAxis(0, 0, 1), yAxis(0, 1, 0);
     for (f32 a : {-75.0f, 30.0f, 90.0f, 170.0f}) {
         EXPECT_TRUE(Near(CMatrix().RotationAxis(a, &zAxis), CMatrix().RotationZ(-a), 1e-6f)) << a;
         EXPECT_TRUE(Near(CMatrix().RotationAxis(a, &yAxis), CMatrix().RotationY(-a), 1e-6f)) << a;
+    }
+    // The axis is taken as given: its length changes the angle to
+    // 2 atan(length tan(a / 2)).
+    const struct {
+        f32 a, length, turned;
+    } lengths[] = {{30, 2, 56.373571f}, {90, 2, 126.869898f}, {-75, 0.5f, -41.979970f}};
+    for (const auto& c : lengths) {
+        const CVector3 axis(0, 0, c.length);
+        EXPECT_TRUE(Near(CMatrix().RotationAxis(c.a, &axis), CMatrix().RotationZ(-c.turned), 1e-5f)) << c.a;
     }
     CMatrix m = kIdentity;
     m.RotationAxis(30, nullptr);
@@ -194,6 +203,26 @@ TEST(Quaternion, FourSlerpsAtOnceAreEachSlerp)
                 EXPECT_TRUE(same(*out[i], want)) << "n " << n << ", start " << start << ", lane " << i;
             }
         }
+    }
+}
+
+// At a dot of exactly 0 both ways are equally long: b is taken as it is, not
+// negated, in both slerps: a quarter of the way from 1 to i turns 45 degrees about +x.
+TEST(Quaternion, DotOfExactlyZeroKeepsTheSignOfB)
+{
+    const CQuaternion a(0, 0, 0, 1), b(1, 0, 0, 0);
+    ASSERT_EQ(a.Dot(b), 0.0f);
+    const CQuaternion want = AxisAngle(45.0f, {1, 0, 0});
+    CQuaternion one;
+    EXPECT_TRUE(Near(one.Slerp(&a, &b, 0.25f), want, 1e-6f));
+    const CQuaternion* as[4] = {&a, &a, &a, &a};
+    const CQuaternion* bs[4] = {&b, &b, &b, &b};
+    const f32 t[4] = {0.25f, 0.25f, 0.25f, 0.25f};
+    CQuaternion got[4];
+    CQuaternion* out[4] = {&got[0], &got[1], &got[2], &got[3]};
+    for (u32 n = 1; n <= 4; ++n) {
+        CQuaternion::SlerpFour(as, bs, t, out, n);
+        for (u32 i = 0; i < n; ++i) EXPECT_TRUE(Near(got[i], want, 1e-6f)) << "n " << n << ", lane " << i;
     }
 }
 
