@@ -90,6 +90,21 @@ TEST(PooledThread, WaitsForTheBodyAndTakesAFreedThreadAgain) {
     EXPECT_TRUE(finished.load());   // the handle's end waited for the body
 }
 
+// What a finished body holds goes with it, not when its thread takes the
+// next body: a pooled thread may wait idle for a long time.
+TEST(PooledThread, AFinishedBodyLetsGoOfWhatItHolds) {
+    auto held = std::make_shared<int>(5);
+    const std::weak_ptr<int> watch = held;
+    std::atomic<int> seen{0};
+    auto body = StartPooledThread([&seen, held = std::move(held)] { seen = *held; return 0u; });
+    ASSERT_NE(body, nullptr);
+    body->Join();
+    EXPECT_EQ(seen.load(), 5);
+    const uint32_t begin = Now();
+    while (!watch.expired() && Now() - begin < 5000) std::this_thread::sleep_for(1ms);
+    EXPECT_TRUE(watch.expired());
+}
+
 // Bodies that each wait for all the others: every one must have a thread of
 // its own at once, however many are busy.
 TEST(PooledThread, NoBodyWaitsForAnother) {
