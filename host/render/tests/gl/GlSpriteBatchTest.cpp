@@ -3,7 +3,11 @@
 // the whole back buffer is hashed.
 #include "host/render/tests/gl/GlTestSupport.h"
 
+#include <epoxy/gl.h>
+
 #include <algorithm>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace host::render::testing {
@@ -73,6 +77,112 @@ TEST_F(GlSpriteBatch, MixedSpritesDrawTodaysPixels) {
     EXPECT_EQ(hash, 3491598659473287638ull);
 }
 
+
+// Counts the device's batched draws: the GL entry point is swapped for one
+// that counts, for as long as this lives.
+class DrawArraysCounter {
+public:
+    DrawArraysCounter() : real_(std::exchange(epoxy_glDrawArrays, &Count)) { real = real_, calls = 0; }
+    ~DrawArraysCounter() { epoxy_glDrawArrays = real_; }
+    static inline PFNGLDRAWARRAYSPROC real = nullptr;
+    static inline uint32_t calls = 0;
+
+private:
+    static void EPOXY_CALLSPEC Count(GLenum mode, GLint first, GLsizei count) {
+        ++calls;
+        real(mode, first, count);
+    }
+    PFNGLDRAWARRAYSPROC real_;
+};
+
+// A texture change joins the batch only after a run of fewer than four
+// draws, and a run of four in a batch of two textures ends it; a third
+// texture always does. Each letter is a sprite with that texture.
+TEST_F(GlSpriteBatch, TextureRunsSplitBatchesAtTheirLimit) {
+    struct Case {
+        const char* draws;
+        uint32_t batches;
+    };
+    const Case cases[] = {
+        {"AAAB", 1},  {"AAAAB", 2},  {"AAAAAAA", 1}, {"ABBBB", 1}, {"ABBBBB", 2},
+        {"ABABABAB", 1}, {"ABC", 2},
+    };
+    const uint32_t colors[3] = {kRed, kGreen, kBlue};
+    std::vector<Ref<Texture>> textures;
+    for (uint32_t c : colors) textures.push_back(MakeTexture(1, 1, [c](uint32_t, uint32_t) { return c; }));
+    ASSERT_EQ(device->BeginScene(), Result::Ok);
+    // Once drawn before counting, so the entry point is resolved.
+    ASSERT_EQ(device->SetTexture(0, textures[0].Get()), Result::Ok);
+    ASSERT_EQ(Sprite(0, 0, 1, 1), Result::Ok);
+    Pixel(backBuffer.Get(), 0, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.draws);
+        ASSERT_EQ(device->Clear(kClearTarget, kBlack, 1.0f, 0), Result::Ok);
+        Pixel(backBuffer.Get(), 0, 0);
+        const std::string draws = c.draws;
+        {
+            DrawArraysCounter counter;
+            for (size_t i = 0; i < draws.size(); ++i) {
+                ASSERT_EQ(device->SetTexture(0, textures[size_t(draws[i] - 'A')].Get()), Result::Ok);
+                ASSERT_EQ(Sprite(float(8 * i), 0, float(8 * i + 8), 8), Result::Ok);
+            }
+            Pixel(backBuffer.Get(), 0, 0);
+            EXPECT_EQ(DrawArraysCounter::calls, c.batches);
+        }
+        for (size_t i = 0; i < draws.size(); ++i)
+            EXPECT_EQ(Hex{Pixel(backBuffer.Get(), int32_t(8 * i + 4), 4)}.v, colors[draws[i] - 'A']) << i;
+    }
+    ASSERT_EQ(device->EndScene(), Result::Ok);
+}
+
+// The stream buffer takes a batch's vertices and its texture words together:
+// a batch whose vertices fit in what is left (or in the whole buffer) but
+// whose vertices and words do not goes to fresh storage, and draws.
+TEST_F(GlSpriteBatch, ABatchWhoseWordsOverrunTheStreamStillDraws) {
+    constexpr uint32_t kStream = 4u << 20;
+    constexpr uint32_t kSpriteBytes = 6 * sizeof(ScreenVertex), kSpriteWords = 6;   // as a list
+    Ref<Texture> red = MakeTexture(1, 1, [](uint32_t, uint32_t) { return kRed; });
+    Ref<Texture> green = MakeTexture(1, 1, [](uint32_t, uint32_t) { return kGreen; });
+    ASSERT_EQ(device->BeginScene(), Result::Ok);
+    // Sprites of two textures in turn (one batch, a word each vertex), one a pixel.
+    auto sprites = [&](uint32_t n) {
+        ASSERT_EQ(device->Clear(kClearTarget, kBlack, 1.0f, 0), Result::Ok);
+        for (uint32_t i = 0; i < n; ++i) {
+            ASSERT_EQ(device->SetTexture(0, i % 2 ? green.Get() : red.Get()), Result::Ok);
+            const float x = float(i % kWidth), y = float(i / kWidth % kHeight);
+            ASSERT_EQ(Sprite(x, y, x + 1, y + 1), Result::Ok);
+        }
+        const std::vector<uint32_t> pixels = Pixels(backBuffer.Get());
+        size_t wrong = 0, first = 0;
+        for (size_t j = pixels.size(); j-- > 0;) {
+            const uint32_t want = j >= n ? kBlack : j % 2 ? kGreen : kRed;
+            if (pixels[j] != want) ++wrong, first = j;
+        }
+        EXPECT_EQ(wrong, 0u) << "first at " << first << ": " << Hex{pixels[first]};
+    };
+    // A batch without words leaves the next one where its vertices fit
+    // before the end and its words do not.
+    constexpr uint32_t kSprites = 2000;
+    constexpr uint32_t kFillerTriangles = (kStream - kSprites * kSpriteBytes - kSprites * kSpriteWords / 2) / 60;
+    static_assert((kFillerTriangles * 60 + 27) / 28 * 28 + kSprites * kSpriteBytes <= kStream);
+    static_assert((kFillerTriangles * 60 + 27) / 28 * 28 + kSprites * (kSpriteBytes + kSpriteWords) > kStream);
+    {
+        const std::vector<ColorVertex> filler(size_t(kFillerTriangles) * 3, ColorVertex{0, 0, 0, 1, kBlue});
+        ASSERT_EQ(device->SetFVF(0x44), Result::Ok);
+        ASSERT_EQ(device->DrawPrimitiveUP(kPrimitiveTriangleList, kFillerTriangles, filler.data(), sizeof(ColorVertex)),
+                  Result::Ok);
+        SCOPED_TRACE("after a batch without words");
+        sprites(kSprites);
+    }
+    // One batch whose vertices fit the whole buffer and whose words do not.
+    constexpr uint32_t kMany = kStream / kSpriteBytes;
+    static_assert(kMany * (kSpriteBytes + kSpriteWords) > kStream && kMany * kSpriteBytes <= kStream);
+    {
+        SCOPED_TRACE("larger than the buffer with its words");
+        sprites(kMany);
+    }
+    ASSERT_EQ(device->EndScene(), Result::Ok);
+}
 
 // Texture, filter and destination factor changes join the batch where they
 // can: the pixels must be those of the same draws sent one at a time (a
