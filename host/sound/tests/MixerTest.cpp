@@ -77,6 +77,29 @@ TEST_F(Mixer, ResamplesByTheRateRatio) {
     EXPECT_EQ(PlayCursor(*half), 50u * 2);
 }
 
+// A voice brought to the output rate halfway between two frames keeps
+// blending them: only a whole position may copy frames as they are.
+TEST_F(Mixer, OutputRateAtAFractionalPositionIsInterpolated) {
+    for (const uint16_t channels : {1, 2}) {
+        SCOPED_TRACE(channels);
+        Samples pcm;
+        for (int i = 0; i < 32; ++i) {
+            pcm.push_back(int16_t(i * 200 - 3000));
+            if (channels == 2) pcm.push_back(int16_t(5000 - i * 400));
+        }
+        auto b = Make16(22050, channels, pcm, kBufferStatic | kBufferCtrlFrequency);
+        ASSERT_EQ(b->Play(0), Result::Ok);
+        Mix(1);   // half a frame on
+        ASSERT_EQ(b->SetFrequency(44100), Result::Ok);
+        const Samples out = Mix(15);   // not a whole number of wide steps
+        for (int k = 0; k < 15; ++k) {
+            // Halfway between frames k and k + 1.
+            ASSERT_EQ(out[2 * k], k * 200 - 3000 + 100) << k;
+            ASSERT_EQ(out[2 * k + 1], channels == 2 ? 5000 - k * 400 - 200 : k * 200 - 3000 + 100) << k;
+        }
+    }
+}
+
 // A looping voice blends its last frame towards its first and keeps the
 // fraction of the step that carried it past the end; a voice that does not
 // loop holds its last frame. Values of both signs, each frame distinct.
