@@ -238,6 +238,37 @@ TEST_F(Controller, ADamagedListIsRefusedBeforeAnythingLoads)
     EXPECT_EQ(partial.GetName(), nullptr);
 }
 
+// Misses callers remember hold only until the next load (which may bring
+// the file, as a pack does) or release: then the file is looked for again.
+TEST_F(Controller, ALoadOrReleaseForgetsTheRememberedMisses)
+{
+    const struct {
+        const char* what;
+        u32 (*forget)(CResourceController&);
+    } cases[] = {
+        {"pack", [](CResourceController& c) { return c.Load("Data\\Pack.gpk", 1); }},
+        {"texture", [](CResourceController& c) { return c.Load("Menu.bmp", 1); }},
+        {"missing file", [](CResourceController& c) { return u32(c.Load("Gone.wav", 1) == 0); }},
+        {"release", [](CResourceController& c) { return u32(c.Release()); }},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.what);
+        CResourceController c;
+        c.RememberMiss(CResourceController::kListSounds, "Se.wav");
+        c.RememberMiss(CResourceController::kListEffects, "Effect\\Efc_b.efc");
+        ASSERT_TRUE(c.IsKnownMiss(CResourceController::kListSounds, "Se.wav"));
+        EXPECT_FALSE(c.IsKnownMiss(CResourceController::kListTextures, "Se.wav"));   // by kind
+        ASSERT_EQ(k.forget(c), 1u);
+        EXPECT_FALSE(c.IsKnownMiss(CResourceController::kListSounds, "Se.wav"));
+        EXPECT_FALSE(c.IsKnownMiss(CResourceController::kListEffects, "Effect\\Efc_b.efc"));
+    }
+    // The pack brought what was missed.
+    CResourceController c;
+    c.RememberMiss(CResourceController::kListSounds, "Se.wav");
+    ASSERT_EQ(c.Load("Data\\Pack.gpk", 1), 1u);
+    EXPECT_NE(Sound(c, "Se.wav"), nullptr);
+}
+
 TEST_F(Controller, KindsAreToldFromThePathText)
 {
     WriteBytes("Both.png.sce", Bmp());

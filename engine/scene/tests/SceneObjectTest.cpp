@@ -615,6 +615,59 @@ TEST(SceneObject, AChangedLayerIsPlacedAnewAndAnUnchangedOneKeepsItsPlacement)
     }
 }
 
+namespace {
+
+// A layer of a derived class that moves itself every Update.
+class Ticking : public CSceneObject {
+public:
+    using CSceneObject::CSceneObject;
+    u32 Update(u32 argument) override
+    {
+        ++updates;
+        SetOffset(f32(10 * updates), 0);
+        return CSceneObject::Update(argument);
+    }
+    u32 updates = 0;
+};
+
+}  // namespace
+
+// A layer that changes every frame, under a parent that does not, is walked
+// and placed every frame: its group holds no placement, wherever among its
+// siblings and however deep it stands.
+TEST(SceneObject, AChangingLayerBelowAnUnchangedParentIsPlacedEveryFrame)
+{
+    const struct {
+        const char* what;
+        u32 at;      // index among three siblings
+        bool deep;   // under a plain group of its own
+    } cases[] = {{"first", 0, false}, {"middle", 1, false}, {"last", 2, false}, {"first, deeper", 0, true},
+                 {"last, deeper", 2, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CLayerState scene;
+        scene.rect = Rect(0, 0, 640, 480);
+        auto top = std::make_unique<CSceneObject>("Top", nullptr);
+        top->SetOffset(100, 0);
+        Ticking* ticking = nullptr;
+        for (u32 i = 0; i < 3; ++i) {
+            CResourceList* list = top->GetChildren();
+            if (i == c.at && c.deep) list = Add(list, "Group")->GetChildren();
+            if (i == c.at) {
+                ticking = new Ticking("Ticking", list);
+                ASSERT_EQ(AppendLayer(list, ticking), 1u);
+            } else {
+                Add(list, "Still")->SetOffset(f32(i), 5);
+            }
+        }
+        for (u32 frame = 1; frame <= 3; ++frame) {
+            ASSERT_EQ(top->UpdatePlaced(0, scene, &scene, 1, 0), 1u);
+            EXPECT_EQ(ticking->updates, frame);
+            EXPECT_FLOAT_EQ(std::as_const(*ticking).GetScreenState().position.x, 100.0f + 10.0f * f32(frame));
+        }
+    }
+}
+
 TEST(SceneObject, APlacementIsNotKeptAcrossParentsOrTheTwoWalks)
 {
     Walked w;
