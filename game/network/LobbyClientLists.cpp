@@ -95,9 +95,9 @@ LobbyUserRecord* CLobbyClient::FindUser(u32 id)
 
 namespace {
 
-// Erases the record of id in O(1): the last record takes its place (the
-// screens then show it there), so a flood of removals costs no more than
-// its bytes.
+// Erases the record of id closing the gap: the screens draw rows by list
+// index, so the records after it keep their order and move up one row.
+// The lists are capped, so a removal moves at most a cap's records.
 template <class Record>
 void EraseIndexed(std::vector<std::unique_ptr<Record>>& list, std::unordered_map<u32, size_t>& index, u32 id)
 {
@@ -105,11 +105,8 @@ void EraseIndexed(std::vector<std::unique_ptr<Record>>& list, std::unordered_map
     if (it == index.end()) return;
     const size_t at = it->second;
     index.erase(it);
-    if (at + 1 != list.size()) {
-        list[at] = std::move(list.back());
-        index[list[at]->Id()] = at;
-    }
-    list.pop_back();
+    list.erase(list.begin() + std::ptrdiff_t(at));
+    for (size_t i = at; i < list.size(); ++i) index[list[i]->Id()] = i;
 }
 
 }  // namespace

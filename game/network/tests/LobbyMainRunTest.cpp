@@ -162,6 +162,53 @@ TEST_F(LobbyMainRun, RowsAndMarksStandInTheirRows)
     EXPECT_NEAR(userMark[0].second - icons[0].second, f32(users - 4 + 2) * CLobbyMainScene::kRowHeight + 1.0f + slotY("chat_in"), 0.01f);
 }
 
+// A removal closes the gap: the rows after it move up one, in order, so
+// each mark moves up with its own room or user; every id still finds its
+// record, and a later removal reads the index kept in step.
+TEST_F(LobbyMainRun, RemovalKeepsTheRowsInOrder)
+{
+    Player& p = LogIn();
+    const u32 own = u32(p.Context().state.users->size());
+    Add(p, lobby::kRoomsAdded, RoomEntries(1, 5, 5, 3));
+    Add(p, lobby::kUsersAdded, UserEntries(101, 5, 105));
+    Remove(p, lobby::kRoomRemoved, 2);
+    Remove(p, lobby::kUserRemoved, 102);
+    const auto ids = [](const auto& list) {
+        std::vector<u32> out;
+        for (const auto& r : list) out.push_back(r->Id());
+        return out;
+    };
+    EXPECT_EQ(ids(*p.Context().state.rooms), (std::vector<u32>{1, 3, 4, 5}));
+    std::vector<u32> users = ids(*p.Context().state.users);
+    users.erase(users.begin(), users.begin() + own);
+    EXPECT_EQ(users, (std::vector<u32>{101, 103, 104, 105}));
+    game.Frame();
+    const auto icons = Corners("room_a");
+    ASSERT_EQ(icons.size(), 4u);
+    const std::vector<std::string> layers = scene_data::LobbyMainLayers();
+    const auto slotY = [&](const std::string& layer) {
+        f32 y = 0.0f;
+        scene_data::SlotOf(size_t(std::find(layers.begin(), layers.end(), layer) - layers.begin()), nullptr, &y);
+        return y;
+    };
+    // The row a mark stands on (dy: its offset from the row's icon).
+    const auto row = [&](const std::string& layer, f32 dy) {
+        const auto at = Corners(layer);
+        if (at.size() != 1) return -1.0f;
+        return (at[0].second - icons[0].second - dy - slotY(layer) + slotY("room_a")) / CLobbyMainScene::kRowHeight;
+    };
+    EXPECT_NEAR(row("vs", 0.0f), 1.0f, 0.01f);         // room 3
+    EXPECT_NEAR(row("chat_loc", -1.0f), 3.0f, 0.01f);   // room 5
+    EXPECT_NEAR(row("chat_in", 1.0f), f32(own + 3), 0.01f);   // user 105
+    Remove(p, lobby::kRoomRemoved, 3);
+    for (u32 id : {1u, 4u, 5u}) {
+        lobby::LobbyRoomRecord room;
+        ASSERT_TRUE(p.client.GetRoom(id, &room));
+        EXPECT_EQ(room.Id(), id);
+    }
+    EXPECT_EQ(ids(*p.Context().state.rooms), (std::vector<u32>{1, 4, 5}));
+}
+
 // The receive thread shrinks the lists: the selection stays below the
 // count every frame, and decide on a room that left does nothing.
 TEST_F(LobbyMainRun, SelectionsFollowShrinkingLists)
