@@ -1,5 +1,6 @@
 #include "game/network/LobbySceneBase.h"
 
+#include "engine/core/StringUtil.h"
 #include "engine/graphics/FontTexture.h"
 #include "engine/platform/Input.h"
 #include "engine/platform/SoundBuffer.h"
@@ -101,13 +102,11 @@ std::vector<std::string> ChatRows(const ChatLog& log, u32 top, u32 rows, u32 byt
         CopyField(text, sizeof text, log.Text(i));
         if (!speaker[0] && !text[0]) continue;
         out.push_back(std::string("【") + speaker + "】");
-        std::string_view rest(text);
-        while (!rest.empty() && out.size() < rows) {
-            size_t piece = host::kernel::Cp932Fit(rest, bytesPerLine);
-            if (piece == 0) piece = std::min<size_t>(rest.size(), 2);   // a line narrower than one character
-            out.emplace_back(rest.substr(0, piece));
-            rest.remove_prefix(piece);
-        }
+        // The engine's wrap: a two-byte character starting on a row's last
+        // column stays on that row, a line feed starts a row.
+        std::vector<char> row(bytesPerLine + 3);
+        const u32 lines = CountWrappedLines(text, bytesPerLine);
+        for (u32 n = 1; n <= lines && out.size() < rows; ++n) out.emplace_back(GetWrappedLine(text, bytesPerLine, n, row.data()));
     }
     return out;
 }

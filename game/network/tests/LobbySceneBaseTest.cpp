@@ -131,7 +131,10 @@ TEST(LobbyChatLogTest, RowsAreTheSpeakerThenTheTextWrappedUntilTheRowsAreUsed)
         bool forward;
         std::vector<std::string> want;
     } cases[] = {
-        {0, 24, 3, true, {"【ann】", "abc", "def", "gh", "【bob】", "ab", "あc", "d", "【cy】", "x"}},
+        // A two-byte character starting on a row's last column stays there.
+        {0, 24, 3, true, {"【ann】", "abc", "def", "gh", "【bob】", "abあ", "cd", "【cy】", "x"}},
+        {0, 24, 4, true, {"【ann】", "abcd", "efgh", "【bob】", "abあ", "cd", "【cy】", "x"}},
+        {1, 24, 2, true, {"【bob】", "ab", "あ", "cd", "【cy】", "x"}},
         {0, 3, 3, true, {"【ann】", "abc", "def"}},
         {2, 24, 40, true, {"【bob】", "abあcd", "【cy】", "x"}},
         {0, 24, 40, false, {"【cy】", "x", "【bob】", "abあcd", "【ann】", "abcdefgh"}},
@@ -143,6 +146,10 @@ TEST(LobbyChatLogTest, RowsAreTheSpeakerThenTheTextWrappedUntilTheRowsAreUsed)
         EXPECT_EQ(ChatRows(log, c.top, c.rows, c.bytes, c.forward), c.want);
     }
     EXPECT_TRUE(ChatRows(ChatLog{}, 0, 24, 40, true).empty());
+    // A line feed typed with Shift starts a row of its own.
+    ChatLog feed;
+    feed.Add("dee", "ab\ncd");
+    EXPECT_EQ(ChatRows(feed, 0, 24, 40, true), (std::vector<std::string>{"【dee】", "ab", "cd"}));
 }
 
 TEST(LobbyListViewTest, SelectionAndTopAreClampedWhenTheListShrinks)
