@@ -10,27 +10,31 @@ namespace {
 
 constexpr const char* kOptionSelectTexture = "OptionSelect_01.dds";
 
-// Where the layers stand: the rows down the left, each with its arrows
-// and value beside it (a row's children stand relative to the row); the
-// tension bar and the chat panels right, under the music's description.
+// Where the layers stand on the layout: the rows down the left, each with
+// its value beside it between the arrows (the writer makes a row's
+// children relative to the row); the tension bar and the chat panels
+// right, under the music's description.
 std::vector<LayerPanel> OptionSelectPanels()
 {
     using namespace option_select;
     static std::vector<LayerPanel> panels;
     if (!panels.empty()) return panels;
     std::vector<std::pair<std::string, LayerPanel>> spots = {{"Title", {nullptr, 32, 24, 256, 40}}};
-    const auto child = [&](i32 row, const char* name, f32 x, f32 w) {
-        if (name) spots.push_back({std::string(kRowNames[row]) + "/" + name, {nullptr, x, 0, w, 32}});
-    };
     for (i32 row = 0; row < kRowCount; ++row) {
-        spots.push_back({kRowNames[row], {nullptr, 64, 112 + 56 * f32(row), 128, 32}});
+        const f32 y = kOptionRowTop + kOptionRowStep * f32(row);
+        const auto child = [&](const char* name, f32 x, f32 w) {
+            if (name) spots.push_back({std::string(kRowNames[row]) + "/" + name, {nullptr, x, y, w, 32}});
+        };
+        spots.push_back({kRowNames[row], {nullptr, kOptionRowLeft, y, kOptionLabelWidth, 32}});
         for (u32 k = 0; k < 2; ++k) {
-            // Arrow cells are clear but for the arrow at their outer end.
-            child(row, kArrows[row][k], k == 0 ? 148.0f : 224.0f, 128.0f);
-            child(row, kGlows[row][k], k == 0 ? 148.0f : 224.0f, 128.0f);
+            // Arrow cells are clear but for the arrow at their outer end:
+            // one cell each side of the value, the arrows just outside it.
+            const f32 x = k == 0 ? kOptionValueLeft - 24.0f : kOptionValueLeft + kOptionValueWidth + 24.0f - 128.0f;
+            child(kArrows[row][k], x, 128.0f);
+            child(kGlows[row][k], x, 128.0f);
         }
         const auto values = [&](const char* const* list, u32 count) {
-            for (u32 i = 0; i < count; ++i) child(row, list[i], 176.0f, 152.0f);
+            for (u32 i = 0; i < count; ++i) child(list[i], kOptionValueLeft, kOptionValueWidth);
         };
         switch (row) {
         case kStage: values(kStageLayers, 20); break;

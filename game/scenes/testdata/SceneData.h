@@ -250,7 +250,11 @@ std::vector<std::string> SurvivalLayers();
 void AddSingleSelectData(CSceneDataSet& set);
 void AddStoryData(CSceneDataSet& set);
 void AddOptionData(CSceneDataSet& set);
+// The option select: its rows down the left, kOptionRowStep apart, each
+// row's value beside its label.
 void AddOptionSelectData(CSceneDataSet& set);
+inline constexpr f32 kOptionRowLeft = 64.0f, kOptionRowTop = 112.0f, kOptionRowStep = 56.0f;
+inline constexpr f32 kOptionLabelWidth = 160.0f, kOptionValueLeft = 264.0f, kOptionValueWidth = 176.0f;
 // The character select: its layers in order ("Chara/..." the card group's:
 // "Chara/Image/..." the portraits, "Chara/<row>/..." each row's title,
 // value marks, arrows and cursor parts).

@@ -447,4 +447,72 @@ TEST_F(MenuFrames, TheReplayListNumbersItsRowsAndNamesItsButtons)
     check("MenuReplayListPage2.png", 1);
 }
 
+// The option select read by tesseract, row by row: each shown row's label
+// and, beside it, the value the scene holds; the cursor's arrows stand on
+// either side of its row's value and on no other row.
+TEST_F(MenuFrames, TheOptionSelectShowsEachRowsValueBesideIt)
+{
+    namespace os = option_select;
+    MenuSetupArgs args;
+    args.curtain = 0.0f;
+    args.setup = new CBattleSetup(app_->GetSaveConfig());
+    app_->ChangeScene(new COptionSelect, reinterpret_cast<intptr_t>(&args));
+    ASSERT_EQ(Scene(), "COptionSelect");
+    auto* scene = dynamic_cast<COptionSelect*>(app_->GetScene());
+    ASSERT_NE(scene, nullptr);
+    // Values apart from the defaults, each row's its own.
+    scene->SetStage(3, true);
+    scene->SetRule(1);
+    scene->SetPoint(2);
+    scene->SetTime(6);
+    scene->SetCpu(2);
+    scene->SetFriend(1);
+    scene->SetAnBgm(0);
+    scene->SetCursorRow(os::kTime);
+    const std::pair<i32, std::string> rows[] = {
+        {os::kStage, os::kStageLayers[3]}, {os::kBgm, ""}, {os::kRule, os::kRuleLayers[1]},
+        {os::kPoint, os::kPointLayers[2]}, {os::kTime, os::kTimeLayers[6]}, {os::kCpu, os::kCpuLayers[2]},
+        {os::kFriend, os::kFriendLayers[1]}, {os::kAnBgm, os::kAnBgmLayers[0]}, {os::kInit, ""},
+    };
+    std::vector<std::vector<Box>> boxes;
+    std::string expected;
+    const auto spaceless = [](std::string text) {
+        text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+        return text;
+    };
+    for (const auto& [row, value] : rows) {
+        const u32 y = u32(scene_data::kOptionRowTop + scene_data::kOptionRowStep * f32(row));
+        // Inside the cells' frames, which the recogniser would read as letters.
+        boxes.push_back({{u32(scene_data::kOptionRowLeft) + 3, y + 3, u32(scene_data::kOptionLabelWidth) - 6, 26}});
+        if (!value.empty())
+            boxes.back().push_back({u32(scene_data::kOptionValueLeft) + 3, y + 3, u32(scene_data::kOptionValueWidth) - 6, 26});
+        expected += spaceless(scene_data::CellText(os::kRowNames[row]) + (value.empty() ? "" : scene_data::CellText(value))) + "\n";
+    }
+    const std::vector<u32> frame = Shot("MenuOptionSelectRows.png");
+    int status = 0;
+    const std::string read = ReadBoxes(frame, boxes, Out("RowsMenuOptionSelectRows.png"), &status);
+    ASSERT_NE(status, 127) << "tesseract is not installed (scripts/install-deps.sh installs it)";
+    ASSERT_EQ(status, 0) << read;
+    EXPECT_EQ(read, expected) << "see " << Out("RowsMenuOptionSelectRows.png") << " and " << Out("MenuOptionSelectRows.png");
+
+    // The lit arrows' yellow just outside each row's value.
+    const auto bright = [&](u32 left, u32 top) {
+        u32 n = 0;
+        for (u32 y = top; y < top + 32; ++y)
+            for (u32 x = left; x < left + 24; ++x) n += (frame[y * kWidth + x] & 0xFFFFFFu) == 0xFFD020u;
+        return n;
+    };
+    for (const auto& [row, value] : rows) {
+        const u32 y = u32(scene_data::kOptionRowTop + scene_data::kOptionRowStep * f32(row));
+        const u32 left = bright(u32(scene_data::kOptionValueLeft) - 24, y);
+        const u32 right = bright(u32(scene_data::kOptionValueLeft + scene_data::kOptionValueWidth), y);
+        if (row == os::kTime) {
+            EXPECT_GT(left, 3u) << "no left arrow; see " << Out("MenuOptionSelectRows.png");
+            EXPECT_GT(right, 3u) << "no right arrow; see " << Out("MenuOptionSelectRows.png");
+        } else {
+            EXPECT_EQ(left + right, 0u) << "row " << row << "; see " << Out("MenuOptionSelectRows.png");
+        }
+    }
+}
+
 }  // namespace
