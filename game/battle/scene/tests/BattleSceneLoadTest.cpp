@@ -96,6 +96,23 @@ TEST_F(BattleSceneLoadTest, ReleaseUndoesTheLoad)
     EXPECT_EQ(registry_.Dispatch(kMsgBattleOver, 0, 0, nullptr, reinterpret_cast<intptr_t>(&word)), 0u);
 }
 
+// Each battle looks again for what an earlier one missed: a file a later
+// battle brings (or a pack loaded between) is found.
+TEST_F(BattleSceneLoadTest, ABattleForgetsTheMissesOfTheOneBefore)
+{
+    const char* const late = "Effect\\Efc_late.efc";
+    for (int battle = 0; battle < 2; ++battle) {
+        SCOPED_TRACE(battle);
+        resources_->RememberMiss(CResourceController::kListEffects, late);
+        resources_->RememberMiss(CResourceController::kListSounds, late);
+        CBattleScene scene(&app_);
+        ASSERT_EQ(scene.Load(CpuSetup()), 1u);
+        EXPECT_FALSE(resources_->IsKnownMiss(CResourceController::kListEffects, late));
+        EXPECT_FALSE(resources_->IsKnownMiss(CResourceController::kListSounds, late));
+        for (u32 f = 0; f < 30; ++f) ASSERT_EQ(scene.Update(0), 1);
+    }
+}
+
 TEST_F(BattleSceneLoadTest, MissingUserTrackLeavesTheBattleSilent)
 {
     app_.missingTrack = true;

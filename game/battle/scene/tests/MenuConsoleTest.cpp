@@ -2,6 +2,12 @@
 // both ends, which page input goes to, and the highlight as drawn.
 #include "game/battle/scene/MenuConsole.h"
 #include "game/battle/scene/tests/ConsoleTestSupport.h"
+#include "engine/platform/tests/SoundTestSupport.h"
+#include "host/kernel/Kernel.h"
+#include "host/kernel/tests/TempFolder.h"
+
+#include <fstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -187,6 +193,41 @@ TEST_F(MenuConsoleTest, MissingSoundThatCannotLoadFailsTheLoad)
     EXPECT_TRUE(empty.IsKnownMiss(CResourceController::kListSounds, "SE\\Se_gameopt_select.ogg"));
     CMenuConsole second(&scene_);
     EXPECT_EQ(second.Load(&layout_, kMenuKindFree), 0u);
+}
+
+// A click sound known to be missing is not looked for again by the next
+// console, even once the file is there; after the misses are forgotten (a
+// new battle) it is found.
+TEST_F(MenuConsoleTest, AClickSoundKnownMissingIsNotLookedForAgain)
+{
+    host::kernel::testing::TempFolder folder;
+    const std::string cwd = host::kernel::GetCurrentDirectory();
+    ASSERT_TRUE(host::kernel::SetCurrentDirectory(folder.Path()));
+    host::sound::NullOutput null;
+    host::sound::SetNullOutput(&null);
+    {
+        CSound sound;
+        ASSERT_EQ(sound.Initialize(&system_), 1);
+        CResourceController empty;
+        scene_.resources = &empty;
+        EXPECT_EQ(menu_.Load(&layout_, kMenuKindFree), 0u);
+        ASSERT_TRUE(empty.IsKnownMiss(CResourceController::kListSounds, "SE\\Se_gameopt_select.ogg"));
+        ::mkdir("SE", 0777);
+        const sound_test::Bytes ogg = sound_test::EncodeOgg(std::vector<i16>(4410, 800), 1, 44100);
+        for (const char* n : {"SE/Se_gameopt_select.ogg", "SE/Se_gameopt_set.ogg", "SE/Se_cancel.ogg"})
+            std::ofstream(n, std::ios::binary).write(reinterpret_cast<const char*>(ogg.data()), std::streamsize(ogg.size()));
+        CMenuConsole second(&scene_);
+        EXPECT_EQ(second.Load(&layout_, kMenuKindFree), 0u);
+        EXPECT_EQ(empty.GetSoundList()->GetCount(), 0u);
+        empty.ForgetMisses();
+        CMenuConsole third(&scene_);
+        EXPECT_EQ(third.Load(&layout_, kMenuKindFree), 1u);
+        EXPECT_EQ(empty.GetSoundList()->GetCount(), 3u);
+        empty.Release();
+        scene_.resources = &resources_;
+    }
+    host::sound::SetNullOutput(nullptr);
+    host::kernel::SetCurrentDirectory(cwd);
 }
 
 TEST_F(MenuConsoleTest, DrawsOpenPagesWithTheSelectedItemWhite)
