@@ -15,6 +15,8 @@ packages=(
   imagemagick sox vorbis-tools ffmpeg assimp-utils
   # The text recogniser the title's frame is read with (English data).
   tesseract-ocr tesseract-ocr-eng
+  # The scripts' checks.
+  python3
 )
 # Only what is not installed yet: the package step takes most of a minute
 # even when there is nothing to do.

@@ -29,3 +29,8 @@ if [ ! -f Testing/Temporary/CTestCostData.txt ]; then
   cp "$top/scripts/test-costs.txt" Testing/Temporary/CTestCostData.txt
 fi
 ctest "${labels[@]}" --output-on-failure --parallel "$(( $(nproc) + 2 ))" --timeout 300
+# Each benchmark once, for a few iterations (half a minute): one that
+# reports an error fails the run.
+if [ -z "$sanitize" ] && grep -q '^ORV_BENCHMARKS:BOOL=ON' CMakeCache.txt; then
+  "$top/scripts/bench-smoke.sh" "$PWD"
+fi
