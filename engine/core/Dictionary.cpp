@@ -54,9 +54,9 @@ i32 CDictionary::Add(const char* name, uintptr_t value, uintptr_t secondValue, u
 {
     if (!name) return 0;
     const u32 key = Crc32NameKey(name);
-    // Any entry with this key and type blocks a second one, whatever its
-    // value: two would make look-ups pick between them at random.
-    if (Search(key, type)) return 0;
+    // Only an entry that Find can see blocks a second one: a value of 0
+    // reads as missing, so the name may be added again.
+    if (Find(key, type)) return 0;
     if (m_count >= UINT32_MAX / sizeof(Entry) - 1) return 0;
 
     const size_t length = std::strlen(name) + 1;

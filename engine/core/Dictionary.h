@@ -47,7 +47,7 @@ public:
     virtual const char* GetName() const { return m_name.GetText(); }
 
     // Adds an entry. 0 for a null name, when an entry with the name's key
-    // and this type already exists, or when memory runs out.
+    // and this type and a non-zero value exists, or when memory runs out.
     i32 Add(const char* name, uintptr_t value, uintptr_t secondValue, u32 type, u32 owns);
     i32 AddValue(const char* name, uintptr_t value, uintptr_t secondValue)
     {

@@ -5,11 +5,12 @@
 // destroys it in place, so slots fill from 0 upward and a freed slot is the
 // next one reused.
 //
-// Slots are raw storage until Alloc builds an object in them. The pool never
-// moves, copies or assigns slot bytes: an object is only ever constructed,
-// used and destroyed at its own address. So the list operations that would
-// move slots (RemoveAt, Remove, InsertAt, Add) are refused, and Resize and
-// SetArray are refused while any object is live.
+// Slots are raw storage until Alloc builds an object in them, and an object
+// is only ever constructed, used and destroyed at its own address. The list
+// operations that move slots (Resize, SetArray, RemoveAt, Remove) move them
+// as bytes and are refused while any object is live, since a live object
+// would be left behind its owner's pointers. InsertAt and Add are not pool
+// operations.
 #pragma once
 
 #include "engine/core/List.h"
@@ -18,6 +19,7 @@
 #include "engine/core/ValueBase.h"
 
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 template <class T>
@@ -80,20 +82,33 @@ public:
         return CResourceBase::Release();
     }
 
-    // count empty slots (0 frees them). 0 while objects are live, or when
-    // the new storage cannot be allocated (the pool is then unchanged).
+    // count slots (0 frees them), the first ones keeping their bytes and the
+    // rest zero, all flags clear. 0 while objects are live, or when the new
+    // storage cannot be allocated (the pool is then unchanged).
     i32 Resize(u32 count) override
     {
         if (m_liveCount) return 0;
         return Reallocate(count);
     }
 
-    // count empty slots, as Resize. A source is refused: pooled objects are
-    // never brought in as bytes, only built by Alloc.
+    // count slots holding a byte copy of count elements from source (zero
+    // bytes when source is null), with fresh zeroed flags. The bytes are raw
+    // storage: Alloc still builds each object afresh. 0 while objects are
+    // live or when the storage cannot be allocated (the pool is unchanged).
     i32 SetArray(const T* source, u32 count) override
     {
-        if (source || m_liveCount) return 0;
-        return Reallocate(count);
+        if (m_liveCount) return 0;
+        if (count == 0 || !source) return Reallocate(count, false);
+        if (count > UINT32_MAX / 4) return 0;
+        T* slots = Base::NewArray(count);
+        if (!slots) return 0;
+        // source may be this pool's own slots: copy before they are freed.
+        std::memcpy(static_cast<void*>(slots), static_cast<const void*>(source), size_t(count) * sizeof(T));
+        if (!TakeSlots(slots, count)) {
+            AlignedFree(slots);
+            return 0;
+        }
+        return 1;
     }
 
     // Copies value into the live object in slot index by T's assignment.
@@ -106,8 +121,27 @@ public:
         return 1;
     }
 
-    // Moving slots would move live objects under their owners' pointers.
-    i32 RemoveAt(u32 /*index*/) override { return 0; }
+    // Removes slot index, moving the later slots down by their bytes. 0 for
+    // an index past the count, while objects are live (they would move under
+    // their owners' pointers) or when the storage cannot be allocated.
+    // Remove (the list's) finds the slot by address and comes here.
+    i32 RemoveAt(u32 index) override
+    {
+        if (m_liveCount || index >= this->m_count) return 0;
+        const u32 count = this->m_count - 1;
+        if (count == 0) return Reallocate(0);
+        T* slots = Base::NewArray(count);
+        if (!slots) return 0;
+        const size_t size = sizeof(T);
+        std::memcpy(static_cast<void*>(slots), static_cast<const void*>(this->m_data), size_t(index) * size);
+        std::memcpy(static_cast<void*>(slots + index), static_cast<const void*>(this->m_data + index + 1),
+                    size_t(count - index) * size);
+        if (!TakeSlots(slots, count)) {
+            AlignedFree(slots);
+            return 0;
+        }
+        return 1;
+    }
     i32 InsertAt(const T*, u32) = delete;
     i32 Add(const T*) = delete;
 
@@ -143,9 +177,25 @@ private:
         m_nextFree = 0;
     }
 
-    // Fresh zeroed slots and flags with no live object; only called when
-    // none is live.
-    i32 Reallocate(u32 count)
+    // Takes slots (count of them) with a fresh zeroed flag array, freeing
+    // the old storage; 0, changing nothing, when the flags cannot be
+    // allocated. Only called when no object is live.
+    bool TakeSlots(T* slots, u32 count)
+    {
+        u32* used = static_cast<u32*>(AlignedAlloc(count * 4, 16));
+        if (!used) return false;
+        AlignedFree(m_used);
+        this->FreeArrayOnly();
+        this->m_data = slots;
+        this->m_count = count;
+        m_used = used;
+        m_nextFree = 0;
+        return true;
+    }
+
+    // count slots, keeping the bytes of the first ones when asked, with
+    // zeroed flags; only called when no object is live.
+    i32 Reallocate(u32 count, bool keepBytes = true)
     {
         if (count == 0) {
             AlignedFree(m_used);
@@ -161,6 +211,10 @@ private:
             AlignedFree(slots);
             AlignedFree(used);
             return 0;
+        }
+        const u32 kept = !keepBytes ? 0 : count < this->m_count ? count : this->m_count;
+        if (kept) {
+            std::memcpy(static_cast<void*>(slots), static_cast<const void*>(this->m_data), size_t(kept) * sizeof(T));
         }
         AlignedFree(m_used);
         this->FreeArrayOnly();

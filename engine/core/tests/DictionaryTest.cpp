@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -61,15 +63,24 @@ TEST(Dictionary, FindsByKeyAndTypeAndRefusesDuplicates)
     EXPECT_EQ(d.Find(Crc32NameKey("a"), 1), 400u);
     EXPECT_EQ(d.Search(Crc32NameKey("b"), 0)->secondValue, 2u);
     EXPECT_EQ(d.AddValue(nullptr, 1, 1), 0);
-    EXPECT_EQ(d.AddValue("zero", 0, 0), 1);  // a value of 0 still holds its key
-    EXPECT_EQ(d.AddValue("zero", 5, 0), 0);
+    // An entry of value 0 reads as missing, so it does not block the name.
+    EXPECT_EQ(d.AddValue("zero", 0, 0), 1);
+    EXPECT_EQ(d.AddValue("zero", 5, 0), 1);
+    ASSERT_EQ(d.GetCount(), 5u);
+    std::vector<uintptr_t> zeroValues;
+    for (u32 i = 0; i < d.GetCount(); ++i) {
+        if (d.GetEntry(i)->key == Crc32NameKey("zero")) zeroValues.push_back(d.GetEntry(i)->value);
+    }
+    std::sort(zeroValues.begin(), zeroValues.end());
+    EXPECT_EQ(zeroValues, (std::vector<uintptr_t>{0, 5}));  // both entries kept
 
-    // Kept sorted by type, then key, so that the search finds every entry.
+    // Kept sorted by type, then key, so that the search finds every entry
+    // (the two "zero" entries share theirs).
     const auto name = [](int i) { return "n" + std::to_string(i); };
     for (int i = 0; i < 100; ++i) ASSERT_EQ(d.Add(name(i).c_str(), uintptr_t(i + 1), 0, u32(i % 3), 0), 1);
     for (u32 i = 1; i < d.GetCount(); ++i) {
         const auto *p = d.GetEntry(i - 1), *q = d.GetEntry(i);
-        EXPECT_TRUE(p->type < q->type || (p->type == q->type && p->key < q->key)) << i;
+        EXPECT_TRUE(p->type < q->type || (p->type == q->type && p->key <= q->key)) << i;
     }
     for (int i = 0; i < 100; ++i) EXPECT_EQ(d.Find(Crc32NameKey(name(i).c_str()), u32(i % 3)), uintptr_t(i + 1));
 }

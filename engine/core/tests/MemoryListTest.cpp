@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -119,6 +120,74 @@ TEST_F(Pool, SlotsStayPutWhileObjectsLive)
 
     pool.Free(a);
     EXPECT_EQ(pool.Resize(0), 1);
+    EXPECT_EQ(pool.Alloc(), nullptr);
+}
+
+// With no object live the slots are plain bytes, and the list operations
+// that move them work as on any list. Slots are compared as bytes: free ones
+// hold no object to read through.
+TEST_F(Pool, EmptySlotsMoveAsBytes)
+{
+    CPooled* a = pool.Alloc();
+    a->value = 7;
+    pool.Alloc()->value = 8;
+    constexpr size_t kSlot = sizeof(CPooled);
+    unsigned char bytes[2][kSlot];
+    std::memcpy(bytes, pool.GetSlot(0), sizeof bytes);  // two objects' bytes, taken live
+    pool.Free(pool.GetSlot(1));
+    pool.Free(a);
+    const unsigned char zero[kSlot] = {};
+    const auto* source = reinterpret_cast<const CPooled*>(bytes);
+    const auto slotIs = [&](u32 i, const void* expected) { return std::memcmp(pool.GetSlot(i), expected, kSlot) == 0; };
+
+    struct Case {
+        u32 count;
+        const CPooled* from;
+    } const cases[] = {{2, source}, {1, source + 1}, {3, nullptr}, {0, source}};
+    for (const Case& c : cases) {
+        ASSERT_EQ(pool.SetArray(c.from, c.count), 1) << c.count;
+        EXPECT_EQ(pool.GetCount(), c.count);
+        EXPECT_EQ(pool.GetNextFree(), 0u);
+        for (u32 i = 0; i < c.count; ++i) {
+            EXPECT_TRUE(slotIs(i, c.from ? static_cast<const void*>(c.from + i) : zero)) << c.count << " " << i;
+            EXPECT_EQ(pool.IsUsed(i), 0u);
+        }
+    }
+    EXPECT_EQ(CPooled::destroyed, 2);  // copied bytes are never destroyed as objects
+
+    ASSERT_EQ(pool.SetArray(source, 2), 1);
+    ASSERT_EQ(pool.SetArray(pool.GetSlot(1), 1), 1);  // from its own slots
+    EXPECT_TRUE(slotIs(0, bytes[1]));
+
+    ASSERT_EQ(pool.SetArray(source, 2), 1);
+    ASSERT_EQ(pool.Resize(4), 1);
+    EXPECT_TRUE(slotIs(1, bytes[1]));  // kept by Resize
+    EXPECT_EQ(pool.RemoveAt(4), 0);
+    ASSERT_EQ(pool.RemoveAt(0), 1);
+    EXPECT_EQ(pool.GetCount(), 3u);
+    EXPECT_TRUE(slotIs(0, bytes[1]));
+    EXPECT_TRUE(slotIs(1, zero));
+    EXPECT_EQ(pool.Remove(pool.GetSlot(2)), 1);  // the last slot
+    EXPECT_EQ(pool.GetCount(), 2u);
+    EXPECT_TRUE(slotIs(0, bytes[1]));
+
+    // Built afresh in copied bytes, and the pool still fills from slot 0.
+    CPooled* b = pool.Alloc();
+    EXPECT_EQ(b, pool.GetSlot(0));
+    EXPECT_EQ(b->value, 0u);
+    EXPECT_STREQ(b->GetName(), "pooled");
+    EXPECT_EQ(pool.RemoveAt(1), 0);  // refused while b lives
+    EXPECT_EQ(pool.Remove(b), 0);
+    EXPECT_EQ(pool.SetArray(source, 2), 0);
+    EXPECT_EQ(pool.GetCount(), 2u);
+    EXPECT_EQ(SlotOf(pool.Alloc()), 1u);
+    EXPECT_EQ(pool.Alloc(), nullptr);
+
+    pool.Release();
+    EXPECT_EQ(CPooled::destroyed, 4);
+    ASSERT_EQ(pool.Resize(1), 1);
+    ASSERT_EQ(pool.RemoveAt(0), 1);  // the only slot
+    EXPECT_EQ(pool.GetCount(), 0u);
     EXPECT_EQ(pool.Alloc(), nullptr);
 }
 
