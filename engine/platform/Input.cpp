@@ -238,17 +238,18 @@ void CInput::UpdateSlot(InputState& s, u32& nextPad, f32 cursorX, f32 cursorY)
     ReadMouse(s, cursorX, cursorY);
 
     // Controller: the next XInput pad when the slot takes one and it
-    // answers, else the slot's own controller.
+    // answers, else the slot's own controller. The counter moves on only
+    // when the pad answers, so a missing pad is asked again by the next
+    // taking slot and the slots after it keep their own controllers.
     const u32 swap = s.stickOptions[kStickSwapRight];
     const u32 invertVertical = s.stickOptions[kStickInvertRightVertical];
     const u32 invertHorizontal = s.stickOptions[kStickInvertRightHorizontal];
     f32 stick1X = 0.0f, stick1Y = 0.0f, stick2X = 0.0f, stick2Y = 0.0f;
     bool fromXInput = false;
     if (s.xinputPad && nextPad < kXInputPadCount) {
-        // Each taking slot has its own pad number whether or not the pad
-        // answers, so a missing pad does not hide the ones after it.
-        CXInputPad& pad = m_xinputPads[nextPad++];
+        CXInputPad& pad = m_xinputPads[nextPad];
         if (pad.ReadState()) {
+            ++nextPad;
             fromXInput = true;
             pad.ToPadInputs(padInputs, swap, invertVertical, invertHorizontal);
             // The levels stay as the game set them; only the motors obey

@@ -168,34 +168,51 @@ TEST_F(InputManager, SticksTakeEachAxisWithItsSignFromEitherController)
 TEST_F(InputManager, XInputPadsGoToTheTakingSlotsAndVibrate)
 {
     fake.PlugJoystick();
+    const int second = fake.PlugJoystick();
+    fake.SetAxis(second, Axis::X, 250);
     fake.ConnectPad(1);
     fake.SetPad(1, Pad(bits::A, 32767, 0, 0, 20000));
     Start();
     Slot(1).xinputPadAssignment[15] = kPadButton1;   // A also on code 23
+    const auto fromPad1 = [&] { return Slot(1).raw[22] + Slot(1).raw[23] + Slot(1).raw[17]; };
     Frame();
-    // Pad 0 is absent, yet pad 1 still reaches slot 1.
-    EXPECT_EQ(Slot(1).sticksValid, 1u);
-    EXPECT_EQ(Slot(1).raw[22] + Slot(1).raw[23] + Slot(1).raw[17], 3u);
-    EXPECT_EQ(Slot(0).sticksValid, 1u);         // its controller
+    // Pad 0 is absent: each taking slot asks it in turn and falls back to
+    // its own controller, so pad 1 is not reached.
+    EXPECT_FLOAT_EQ(Slot(1).stick1X, 0.25f);
+    EXPECT_EQ(fromPad1(), 0u);
     EXPECT_EQ(fake.Calls(Call::GetPadState), 4u);   // slots 4..15 never ask
-    EXPECT_EQ(fake.VibrationLog().back().vibration, (PadVibration{0, 0}));   // levels 0: told to stop
+    EXPECT_TRUE(fake.VibrationLog().empty());
+
+    // With pad 0 answering, slot 0 takes it and slot 1 the next, pad 1;
+    // slots 2 and 3 both ask pad 2.
+    fake.ConnectPad(0);
+    Frame();
+    EXPECT_EQ(Slot(1).stick1X, 1.0f);
+    EXPECT_EQ(fromPad1(), 3u);
+    EXPECT_EQ(Slot(0).sticksValid, 1u);
+    EXPECT_EQ(fake.Calls(Call::GetPadState), 8u);
+    ASSERT_EQ(fake.VibrationLog().size(), 2u);   // levels 0: both told to stop
+    EXPECT_EQ(fake.VibrationLog()[0].user, 0u);
+    EXPECT_EQ(fake.VibrationLog()[1].user, 1u);
+    EXPECT_EQ(fake.VibrationLog().back().vibration, (PadVibration{0, 0}));
 
     // Levels are sent every frame, then lose 20000 a second: 320 in 16 ms,
     // and a level at most that stops.
+    fake.ClearVibrationLog();
     Slot(1).vibrationLeft = 1000;
     Slot(1).vibrationRight = 300;
     for (const PadVibration expected : {PadVibration{1000, 300}, {680, 0}, {360, 0}, {40, 0}, {0, 0}}) {
         Frame(16);
+        ASSERT_EQ(fake.VibrationLog().back().user, 1u);
         EXPECT_EQ(fake.VibrationLog().back().vibration, expected);
     }
-    EXPECT_EQ(fake.VibrationLog().size(), 6u);
-    for (const auto& call : fake.VibrationLog()) EXPECT_EQ(call.user, 1u);
+    EXPECT_EQ(fake.VibrationLog().size(), 10u);   // pad 0 is told to stop each frame
 
-    // Unplugged, the slot falls back to a controller it does not have.
+    // Pad 1 unplugged, slot 1 falls back to its own controller.
     fake.ConnectPad(1, false);
     Frame();
-    EXPECT_EQ(Slot(1).sticksValid, 0u);
-    EXPECT_EQ(Slot(1).stick1X + Slot(1).raw[22], 0.0f);
+    EXPECT_FLOAT_EQ(Slot(1).stick1X, 0.25f);
+    EXPECT_EQ(fromPad1(), 0u);
 }
 
 // The setting stills the motors while the levels run on as the game set
