@@ -551,9 +551,16 @@ i32 CNetworkScene::OnPeerMessage(CNetClient* sender, const u8* payload, i32 type
         ++m_dropped;
         return 1;
     }
-    const bool taken = sink->OnPeerMessage(u32(type), payload, length) != 0;
+    const u32 answer = sink->OnPeerMessage(u32(type), payload, length);
+    const bool taken = answer != 0 && answer != IPeerMessageSink::kPeerMessageNotMine;
     if (m_options.onDelivered) m_options.onDelivered(type, taken);
     if (taken) return 1;
+    if (answer == IPeerMessageSink::kPeerMessageNotMine) {
+        // Well formed but for another scene (a select's card reaching a
+        // battle still ending): the sender goes on.
+        ++m_dropped;
+        return 1;
+    }
     // Refused by the scene it reached (malformed, out of range): it changed
     // nothing there, and its sender goes as if it had left.
     ++m_dropped;

@@ -125,7 +125,7 @@ u32 CBattleScene::OnPeerMessage(u32 type, const u8* data, u32 length)
     case kMsgNetInput: return OnNetInput(data, length);
     case kMsgFrameBundle: return OnNetFrameBundle(data, length);
     case kMsgPeerLeft: return OnNetLeft(data, length);
-    default: return 0;
+    default: return kPeerMessageNotMine;
     }
 }
 

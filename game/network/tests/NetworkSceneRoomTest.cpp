@@ -283,6 +283,19 @@ TEST_F(NetworkSceneLockstepTest, HostAndMemberPlayTheBattleThroughTheirNetworkSc
         EXPECT_EQ(m->Scene().GetDropped(), 0u) << m->peer->entry;
         EXPECT_EQ(m->Scene().GetChildMode(), kHostedBattleMode);
     }
+
+    // The host's next select sends its card while the member's battle still
+    // ends: the battle does not take it, and the member stays connected.
+    const std::vector<u8> card(116, 0);
+    machines_[0]->net->Host().Broadcast(10001, peer::kSubType, card.data(), u32(card.size()), peer::kStreamChannel);
+    ASSERT_TRUE(WaitUntil([&] { return machines_[1]->Scene().GetDropped() == 1; }));
+    for (int f = 0; f < 50; ++f, usleep(1000)) {
+        for (auto& m : machines_) m->Scene().Update(0);
+    }
+    EXPECT_EQ(machines_[0]->net->Host().GetPeerCount(), 1u);
+    EXPECT_EQ(machines_[1]->net->Host().GetPeerCount(), 1u);
+    EXPECT_EQ(machines_[1]->Taken(10001), 0u);
+    EXPECT_EQ(member.scene->IsOver(), 1u);
 }
 
 }  // namespace

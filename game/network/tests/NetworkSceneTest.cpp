@@ -396,11 +396,21 @@ TEST(NetworkScenePeers, MessagesReachTheChildWithTheirLengthOrAreDroppedOrClose)
         }
     }
 
-    // A message the child refuses closes its sender.
-    log.accept = 0;
+    // A message the child refuses as malformed closes its sender; one of a
+    // type the child does not take goes on.
     run.Lobby().SetRoomHost(true, 0);
-    EXPECT_EQ(scene.OnPeerMessage(&peer, body.data(), 10007, 10), 0);
-    EXPECT_EQ(log.messages.size(), 1u);
+    const struct {
+        u32 answer;
+        i32 result;
+    } refusals[] = {{0, 0}, {IPeerMessageSink::kPeerMessageNotMine, 1}};
+    for (const auto& r : refusals) {
+        log.accept = r.answer;
+        log.messages.clear();
+        const u32 dropped = scene.GetDropped();
+        EXPECT_EQ(scene.OnPeerMessage(&peer, body.data(), 10007, 10), r.result) << r.answer;
+        EXPECT_EQ(log.messages.size(), 1u);
+        EXPECT_EQ(scene.GetDropped(), dropped + 1) << r.answer;
+    }
     log.accept = 1;
 
     // The room's own messages go to the lobby client.
