@@ -213,6 +213,33 @@ TEST(SettingCache, AnUnterminatedFinalValueLeavesALoadableCache)
     EXPECT_EQ(State(fromCache), State(reader));
 }
 
+// Two readers of one text take turns writing its cache: each keeps the
+// other's section and replaces its own, so the cache keeps its size and
+// each reader finds its own values in it.
+TEST(SettingCache, ReadersTakingTurnsKeepOneSectionEach)
+{
+    WorkFolder folder;
+    WriteBytes("Shared.txt", "POWER = 3; COUNT = 5;");
+    size_t size = 0;
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        ChildReader child;
+        ASSERT_EQ(child.LoadFile("Shared.txt"), 1);
+        TestReader test;
+        ASSERT_EQ(test.LoadFile("Shared.txt"), 1);
+        const size_t now = ReadBytes("Setting/Shared.dat").value_or("").size();
+        if (round == 0) size = now;
+        EXPECT_EQ(now, size);
+        ChildReader childCache;
+        ASSERT_EQ(childCache.LoadFile("Setting/Shared.dat"), 1);
+        EXPECT_EQ(childCache.power, 3);
+        TestReader testCache;
+        ASSERT_EQ(testCache.LoadFile("Setting/Shared.dat"), 1);
+        EXPECT_EQ(testCache.count, 5);
+    }
+    EXPECT_GT(size, 0u);
+}
+
 TEST(SettingCache, CachePathFollowsTheGivenName)
 {
     WorkFolder folder;
