@@ -16,6 +16,7 @@
 #include "host/kernel/Kernel.h"
 #include "host/kernel/WholeFile.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <iterator>
@@ -160,8 +161,59 @@ struct HudSpot {
     f32 x, y, w, h;
 };
 
-// The HUD places of the elements a battle shows; the others (menus, the
-// other characters' parts, banners not on show) keep their grid place.
+// The in-battle menus: each page's items in order (the group's elements
+// before the training page's values and markers), what each item says, and
+// the training values A (0..10) and B (off, on).
+inline constexpr f32 kMenuLeft = 736.0f, kMenuTop = 232.0f, kMenuItemWidth = 256.0f, kMenuItemHeight = 40.0f,
+                     kMenuItemStep = 48.0f;
+inline constexpr const char* kTrainingValuesA[11] = {"winT321", "winT322", "winT323", "winT324", "winT325", "winT31",
+    "winT33", "winT37", "winT35", "winT34", "winT36"};
+inline constexpr const char* kTrainingValuesB[2] = {"winT42", "winT41"};
+// The slot of a menu item on its page (0 at the top), -1 for other elements.
+inline i32 MenuItemIndex(const std::string& name)
+{
+    static const std::map<std::string, i32> slots = [] {
+        std::map<std::string, i32> m;
+        std::map<std::string, i32> next;
+        for (const Element& e : ConsoleElements()) {
+            if (e.group || e.parent.rfind("Win", 0) != 0) continue;
+            if (e.name == "winTyaji1" || e.name == "winTyaji2") continue;
+            if (std::find(std::begin(kTrainingValuesA), std::end(kTrainingValuesA), e.name) != std::end(kTrainingValuesA) ||
+                std::find(std::begin(kTrainingValuesB), std::end(kTrainingValuesB), e.name) != std::end(kTrainingValuesB))
+                continue;
+            m[e.name] = next[e.parent]++;
+        }
+        return m;
+    }();
+    const auto it = slots.find(name);
+    return it == slots.end() ? -1 : it->second;
+}
+// The words of a menu element ("" for none).
+inline std::string MenuWords(const std::string& name)
+{
+    const auto starts = [&name](const char* p) { return name.rfind(p, 0) == 0; };
+    for (u32 i = 0; i < 11; ++i)
+        if (name == kTrainingValuesA[i]) return "Level " + std::to_string(i);
+    if (name == kTrainingValuesB[0]) return "Off";
+    if (name == kTrainingValuesB[1]) return "On";
+    if (name == "winTyaji1" || name == "winTyaji2") return ">";
+    if (name == "winEs11") return "Quit game";
+    if (name == "winEs12") return "Cancel";
+    if (name == "winT30") return "CPU level";
+    if (name == "winT40") return "Damage";
+    if (name == "winModo6" || name == "winModo7") return "Adventure map";
+    if (starts("winMclo")) return "Resume";
+    if (starts("winRetr")) return "Retry";
+    if (starts("winModo")) return "Character select";
+    if (starts("winTit")) return "Title";
+    if (name == "winC2" || name == "winC3") return "Watch again";
+    if (name == "winR3" || name == "winR4") return "Replay list";
+    if (name == "winN2" || name == "winN3") return "Room";
+    return "";
+}
+
+// The HUD places of the elements a battle shows; the others (the other
+// characters' parts, banners not on show) keep their grid place.
 inline bool HudSpotOf(const std::string& n, HudSpot* out)
 {
     static const std::map<std::string, HudSpot> spots = [] {
@@ -270,6 +322,23 @@ inline bool HudSpotOf(const std::string& n, HudSpot* out)
         put({"map"}, {808, 552, 200, 200});
         put({"MapEdge"}, {838, 582, 140, 140});
         put({"mapsk"}, {808, 552, 14, 14});
+        // The menus, right of the result banner so both read: a window
+        // each (one per item count), the items down it; the training
+        // values over their item's right end, its markers left of it.
+        put({"Win1"}, {kMenuLeft - 16, kMenuTop - 16, kMenuItemWidth + 32, 24 + 5 * kMenuItemStep});
+        put({"Win4"}, {kMenuLeft - 16, kMenuTop - 16, kMenuItemWidth + 32, 24 + 4 * kMenuItemStep});
+        put({"Win2"}, {kMenuLeft - 16, kMenuTop - 16, kMenuItemWidth + 32, 24 + 3 * kMenuItemStep});
+        for (const Element& e : ConsoleElements()) {
+            const i32 item = MenuItemIndex(e.name);
+            if (item >= 0) m[e.name] = {kMenuLeft, kMenuTop + kMenuItemStep * f32(item), kMenuItemWidth, kMenuItemHeight};
+        }
+        for (const char* const* values : {kTrainingValuesA, kTrainingValuesB}) {
+            const f32 y = kMenuTop + kMenuItemStep * (values == kTrainingValuesA ? 2.0f : 3.0f);
+            for (u32 i = 0; i < (values == kTrainingValuesA ? 11u : 2u); ++i)
+                m[values[i]] = {kMenuLeft + kMenuItemWidth - 84, y + 4, 80, kMenuItemHeight - 8};
+        }
+        put({"winTyaji1"}, {kMenuLeft - 16, kMenuTop + 2 * kMenuItemStep, kMenuItemWidth, kMenuItemHeight});
+        put({"winTyaji2"}, {kMenuLeft - 16, kMenuTop + 3 * kMenuItemStep, kMenuItemWidth, kMenuItemHeight});
         return m;
     }();
     const auto it = spots.find(n);
@@ -278,10 +347,12 @@ inline bool HudSpotOf(const std::string& n, HudSpot* out)
     return true;
 }
 
-// The battle data set's texture is twice the cells' side: below the cells,
-// the banners a player must read, each a 256 x 64 cell with its words
-// (the result says who won, from the own fighter's side).
-inline constexpr u32 kHudTextureSide = 2 * kTextureSide;
+// The battle data set's texture is four times the cells' side: below the
+// cells, the banners a player must read, each a 256 x 64 cell with its
+// words (the result says who won, from the own fighter's side); below
+// them the menus' windows; right of them the menus' words, a 256 x 40
+// cell for each wording.
+inline constexpr u32 kHudTextureSide = 4 * kTextureSide;
 struct HudBanner {
     const char* element;
     const char* words;
@@ -301,6 +372,33 @@ inline bool HudBannerRect(const std::string& name, CRect4* rect)
         return true;
     }
     return false;
+}
+
+// The menu element's picture on the HUD texture: its window's panel, or
+// the cell of its words.
+inline bool HudMenuRect(const std::string& name, CRect4* rect)
+{
+    static const char* const windows[] = {"Win1", "Win2", "Win4"};
+    for (u32 i = 0; i < 3; ++i) {
+        if (name != windows[i]) continue;
+        const f32 x = f32(i * 128);
+        rect->Set(x, x + 128.0f, 512.0f, 640.0f);
+        return true;
+    }
+    const std::string words = MenuWords(name);
+    if (words.empty()) return false;
+    static const std::vector<std::string> wordings = [] {
+        std::vector<std::string> w;
+        for (const Element& e : ConsoleElements()) {
+            const std::string text = MenuWords(e.name);
+            if (!text.empty() && std::find(w.begin(), w.end(), text) == w.end()) w.push_back(text);
+        }
+        return w;
+    }();
+    const size_t i = size_t(std::find(wordings.begin(), wordings.end(), words) - wordings.begin());
+    const f32 x = f32(512 + i % 2 * 256), y = f32(i / 2 * 40);
+    rect->Set(x, x + 256.0f, y, y + 40.0f);
+    return true;
 }
 
 // The layout file's bytes, less the names in omit (a group's items go with
@@ -335,7 +433,7 @@ inline std::string ConsoleLayoutBytes(const std::set<std::string>& omit = {},
             // (a gauge's fill) multiply it.
             layer->SetOffset(spot.x, spot.y);
             CRect4 banner;
-            const bool isBanner = HudBannerRect(e.name, &banner);
+            const bool isBanner = HudBannerRect(e.name, &banner) || HudMenuRect(e.name, &banner);
             if (isBanner) layer->GetSettings().offset.rect = banner;
             const f32 side = isBanner ? banner.right - banner.left : f32(kCell);
             const f32 high = isBanner ? banner.bottom - banner.top : f32(kCell);
@@ -490,6 +588,26 @@ inline bool WriteConsoleData(const std::string& folder, const std::set<std::stri
             hud.Frame(x + 4, y + 4, 248, 56, banner.colour);
             const i32 w = battle_data::TextWidth(banner.words, 44.0f);
             battle_data::Write(hud, x + (256 - w) / 2, y + 8, x + 250, y + 58, banner.words, 44.0f, banner.colour);
+        }
+        // The menus: dark windows in a light frame; each wording dark on
+        // a light cell (the menu greys the items not chosen), a marker
+        // an arrow alone at its cell's left end.
+        for (const Element& e : ConsoleElements()) {
+            CRect4 r;
+            if (!HudMenuRect(e.name, &r)) continue;
+            const i32 x = i32(r.left), y = i32(r.top), w = i32(r.right - r.left), h = i32(r.bottom - r.top);
+            const std::string words = MenuWords(e.name);
+            if (words.empty()) {
+                hud.Fill(x, y, w, h, 0xFF182840u);
+                for (i32 k = 0; k < 3; ++k) hud.Frame(x + k, y + k, w - 2 * k, h - 2 * k, 0xFFC0D0E0u);
+            } else if (words == ">") {
+                hud.Fill(x, y, w, h, 0xFF00FF00u);
+                battle_data::Write(hud, x + 2, y + 4, x + w - 1, y + h - 1, words, 32.0f, 0xFFFFD020u);
+            } else {
+                hud.Fill(x, y, w, h, 0xFFE8ECF0u);
+                hud.Frame(x, y, w, h, 0xFF303030u);
+                battle_data::Write(hud, x + 10, y + 6, x + w - 2, y + h - 2, words, 26.0f, 0xFF000000u);
+            }
         }
         const std::string png = hud.Png();
         return host::kernel::CreateDirectory(folder + "/Scene") &&

@@ -2,9 +2,15 @@
 // scripts/install-deps.sh installs): what it reads, and the words of that.
 #pragma once
 
+#include "engine/core/Types.h"
+#include "game/battle/scene/tests/gl/Png.h"
+#include "host/kernel/Kernel.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <string>
+#include <vector>
 #include <sys/wait.h>
 
 namespace text_recogniser {
@@ -46,6 +52,62 @@ inline std::set<std::string> Words(const std::string& text)
         }
     }
     return words;
+}
+
+// Boxes of a frame (frameWidth texels a row) as black ink (its dark
+// texels) on white, twice as large, each row's boxes side by side, the
+// rows stacked, with a margin: what a text recogniser reads best. With
+// lightInk the light texels are the ink (words light on a dark fill). Written as path and read as a block with the
+// options given; the reading's lines without spaces, empty lines or the
+// recogniser's notes.
+struct Box {
+    u32 x, y, w, h;
+};
+inline std::string ReadBoxes(const std::vector<u32>& frame, u32 frameWidth, const std::vector<std::vector<Box>>& rows,
+                             const std::string& path, int* status, const std::string& options = "",
+                             bool lightInk = false)
+{
+    constexpr u32 kMargin = 16, kGap = 4, kScale = 2;
+    u32 width = 0, height = kMargin;
+    for (const std::vector<Box>& row : rows) {
+        u32 w = 0, h = 0;
+        for (const Box& b : row) w += b.w + kGap, h = std::max(h, b.h);
+        width = std::max(width, w);
+        height += h + kMargin;
+    }
+    width += 2 * kMargin;
+    std::vector<u32> picture(width * height * kScale * kScale, 0xFFFFFFFFu);
+    u32 top = kMargin;
+    for (const std::vector<Box>& row : rows) {
+        u32 left = kMargin, h = 0;
+        for (const Box& b : row) {
+            for (u32 y = 0; y < b.h * kScale; ++y)
+                for (u32 x = 0; x < b.w * kScale; ++x) {
+                    const u32 c = frame[(b.y + y / kScale) * frameWidth + b.x + x / kScale];
+                    const u32 light = ((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF);
+                    if ((light < 3 * 96) != lightInk) picture[(top * kScale + y) * width * kScale + left * kScale + x] = 0xFF000000u;
+                }
+            left += b.w + kGap;
+            h = std::max(h, b.h);
+        }
+        top += h + kMargin;
+    }
+    const std::string png = gl_test::Png(picture, width * kScale, height * kScale);
+    if (!host::kernel::WriteFileAtomic(path, png.data(), png.size())) {
+        *status = -1;
+        return "cannot write " + path;
+    }
+    const std::string read = Recognise(path, status, false, "--psm 6 " + options);
+    std::string lines, line;
+    for (char c : read) {
+        if (c != '\n') {
+            if (c != ' ' && c != '\f') line += c;
+            continue;
+        }
+        if (!line.empty() && line.rfind("Estimatingresolution", 0) != 0) lines += line + '\n';
+        line.clear();
+    }
+    return lines + (line.empty() ? "" : line + '\n');
 }
 
 }  // namespace text_recogniser

@@ -340,58 +340,12 @@ TEST_F(MenuFrames, TheRecordNamesEachNumberOnItsLine)
     check("MenuRecordCharacter.png", Shot("MenuRecordCharacter.png"), sheets[1], 1);
 }
 
-// Boxes of a frame as black ink (its dark texels) on white, twice as large,
-// each row's boxes side by side, the rows stacked, with a margin: what a
-// text recogniser reads best. Written as path and read as a block with the
-// options given; the reading's lines without spaces, empty lines or the
-// recogniser's notes.
-struct Box {
-    u32 x, y, w, h;
-};
+using text_recogniser::Box;
+
 std::string ReadBoxes(const std::vector<u32>& frame, const std::vector<std::vector<Box>>& rows, const std::string& path,
                       int* status, const std::string& options = "")
 {
-    constexpr u32 kMargin = 16, kGap = 4, kScale = 2;
-    u32 width = 0, height = kMargin;
-    for (const std::vector<Box>& row : rows) {
-        u32 w = 0, h = 0;
-        for (const Box& b : row) w += b.w + kGap, h = std::max(h, b.h);
-        width = std::max(width, w);
-        height += h + kMargin;
-    }
-    width += 2 * kMargin;
-    std::vector<u32> picture(width * height * kScale * kScale, 0xFFFFFFFFu);
-    u32 top = kMargin;
-    for (const std::vector<Box>& row : rows) {
-        u32 left = kMargin, h = 0;
-        for (const Box& b : row) {
-            for (u32 y = 0; y < b.h * kScale; ++y)
-                for (u32 x = 0; x < b.w * kScale; ++x) {
-                    const u32 c = frame[(b.y + y / kScale) * kWidth + b.x + x / kScale];
-                    const u32 light = ((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF);
-                    if (light < 3 * 96) picture[(top * kScale + y) * width * kScale + left * kScale + x] = 0xFF000000u;
-                }
-            left += b.w + kGap;
-            h = std::max(h, b.h);
-        }
-        top += h + kMargin;
-    }
-    const std::string png = gl_test::Png(picture, width * kScale, height * kScale);
-    if (!host::kernel::WriteFileAtomic(path, png.data(), png.size())) {
-        *status = -1;
-        return "cannot write " + path;
-    }
-    const std::string read = text_recogniser::Recognise(path, status, false, "--psm 6 " + options);
-    std::string lines, line;
-    for (char c : read) {
-        if (c != '\n') {
-            if (c != ' ' && c != '\f') line += c;
-            continue;
-        }
-        if (!line.empty() && line.rfind("Estimatingresolution", 0) != 0) lines += line + '\n';
-        line.clear();
-    }
-    return lines + (line.empty() ? "" : line + '\n');
+    return text_recogniser::ReadBoxes(frame, kWidth, rows, path, status, options);
 }
 
 // The replay list with stored replays on both of the first pages, read by

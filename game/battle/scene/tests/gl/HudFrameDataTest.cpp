@@ -16,6 +16,8 @@
 #include "game/battle/scene/tests/gl/Png.h"
 #include "game/battle/scene/tests/gl/ScreenSize.h"
 #include "game/battle/testdata/BattleData.h"
+#include "game/battle/testdata/ConsoleData.h"
+#include "game/scenes/tests/TextRecogniser.h"
 #include "host/image/Image.h"
 
 #include <gtest/gtest.h>
@@ -173,6 +175,15 @@ protected:
         return out;
     }
 
+    // One frame of the console into frame_.
+    void DrawConsole(CBattleConsole& console)
+    {
+        ASSERT_EQ(device_.BeginScene(), 1);
+        ASSERT_EQ(console.Draw(0), 1);
+        ReadBackBuffer();
+        ASSERT_EQ(device_.EndScene(), 1);
+    }
+
     std::vector<u32> frame_;
 };
 
@@ -318,4 +329,88 @@ TEST_F(HudFrameData, TheResultBannerSaysWhoWon)
     }
     EXPECT_GT(inside, 300u) << "see " << out;
     EXPECT_EQ(beside, 0u) << "see " << out;
+}
+
+// The menus on the data set's HUD read by tesseract, item by item: a free
+// battle's pause menu (the menu button) and its end menu under the win
+// banner, and a lost story battle's end menu under the lose banner, whose
+// words read too. Written as BattleMenu*.png.
+TEST_F(HudFrameData, TheBattleMenusAndTheResultReadAsWords)
+{
+    const struct {
+        const char* name;
+        bool story;
+        u32 ownResult;           // 0: no result, the pause menu opened
+        std::string items;       // each item's words, top down, spaceless
+        std::string banner;
+    } cases[] = {
+        {"BattleMenuPause.png", false, 0, "Resume\nRetry\nCharacterselect\nTitle\n", ""},
+        {"BattleMenuEnd.png", false, 1, "Retry\nCharacterselect\nTitle\n", "YOUWIN!\n"},
+        {"BattleMenuStoryEnd.png", true, 2, "Retry\nTitle\n", "YOULOSE\n"},
+    };
+    SetFrameTime(50);
+    AddFighters();
+    FighterView own(*fighters_[0], 0, 0, ""), other(*fighters_[1], 1, 2, "Mio");
+    HudFighterList list{&own, &other};
+    CFontTexture* font = nullptr;
+    ASSERT_NO_FATAL_FAILURE(LoadDataSetHud(&font));
+    CResourceList stages;
+    CCamera camera;
+    const CVector3 eye(-10, 10, -30), target(40, 10, 60), up(0, 1, 0);
+    camera.SetLookAt(&eye, &target, &up);
+    camera.SetPerspective(60.0f, 4.0f / 3.0f, 1.0f, 1000.0f);
+    camera.SetViewport(0, 0, kScreenWidth, kScreenHeight);
+    own.camera = &camera;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        console_test::FakeConsoleScene judge;
+        ConsoleSetup setup = Setup(list, stages, font);
+        setup.story = c.story ? 1 : 0;
+        CBattleConsole console;
+        ASSERT_EQ(console.Load(&setup), 1u);
+        console.GetState()->SetOwner(&judge);   // the result's judge
+        console_test::FakeInput input;
+        console.SetInput(&input);
+        SetFrameTime(200);
+        for (int frame = 0; frame < 20; ++frame) console.Update(0);
+        if (c.ownResult == 0) {
+            input.Press(30);   // the menu button
+            console.Update(0);
+            input.Press(kInputCodeCount);
+        } else {
+            judge.settled = 1;
+            judge.teamResults[0] = c.ownResult;
+            console.GetState()->SetResult();
+            ASSERT_EQ(console.GetState()->GetResult(), c.ownResult);
+            // 4.8 s after the end the banner stands still: its light
+            // letters on its dark fill, at (312, 320) 400 x 120.
+            for (int frame = 0; frame < 24; ++frame) console.Update(0);
+            ASSERT_FALSE(console.IsMenuOpen());
+            ASSERT_NO_FATAL_FAILURE(DrawConsole(console));
+            const std::string out = SaveFrame((std::string("Banner") + c.name).c_str());
+            const std::string banner = std::string(ORV_TEST_BUILD_DIR) + "/BannerRead" + c.name;
+            int status = 0;
+            EXPECT_EQ(text_recogniser::ReadBoxes(frame_, kScreenWidth, {{{320, 330, 384, 100}}}, banner, &status, "",
+                                                 true),
+                      c.banner)
+                << "see " << banner << " and " << out;
+            ASSERT_NE(status, 127) << "tesseract is not installed (scripts/install-deps.sh installs it)";
+            // The end menu opens once the result has shown.
+            for (int frame = 0; frame < 40 && !console.IsMenuOpen(); ++frame) console.Update(0);
+        }
+        ASSERT_TRUE(console.IsMenuOpen());
+        ASSERT_NO_FATAL_FAILURE(DrawConsole(console));
+        const std::string out = SaveFrame(c.name);
+
+        // Inside each item's frame.
+        std::vector<std::vector<text_recogniser::Box>> items;
+        for (size_t n = std::count(c.items.begin(), c.items.end(), '\n'), i = 0; i < n; ++i)
+            items.push_back({{u32(console_test::kMenuLeft) + 3, u32(console_test::kMenuTop + console_test::kMenuItemStep * f32(i)) + 3,
+                              u32(console_test::kMenuItemWidth) - 6, u32(console_test::kMenuItemHeight) - 6}});
+        const std::string read = std::string(ORV_TEST_BUILD_DIR) + "/Items" + c.name;
+        int status = 0;
+        EXPECT_EQ(text_recogniser::ReadBoxes(frame_, kScreenWidth, items, read, &status), c.items)
+            << "see " << read << " and " << out;
+        ASSERT_NE(status, 127) << "tesseract is not installed (scripts/install-deps.sh installs it)";
+    }
 }
