@@ -58,10 +58,10 @@ void CLobbyLoginScene::Focus()
 
 void CLobbyLoginScene::UpdateMenu()
 {
+    // A field holding text takes every key as typing: a key that also types
+    // a letter (z, x, w, s by default) into an empty field is that letter.
     if (RowHasText()) return;
-    // Decide on a field goes on to the next row, as down does.
-    const bool onward = menu::Triggered(menu::kDecide) && m_row != kRowLogin;
-    if (menu::UpTriggered() || menu::DownTriggered() || onward) {
+    if (menu::UpTriggered() || menu::DownTriggered()) {
         const bool up = menu::UpTriggered();
         m_row = up ? (m_row == 0 ? kRowLogin : m_row - 1) : (m_row == kRowLogin ? 0 : m_row + 1);
         // A new row, a new field: the entry starts again with its limit.
@@ -84,24 +84,14 @@ void CLobbyLoginScene::UpdateMenu()
     }
 }
 
-void CLobbyLoginScene::DropButtonText()
-{
-    if (!m_entryWasEmpty || !RowHasText()) return;
-    if (menu::Triggered(menu::kDecide) || menu::Triggered(menu::kCancel) || menu::UpTriggered() ||
-        menu::DownTriggered())
-        Ime()->SetText(nullptr);
-}
-
 i32 CLobbyLoginScene::Update(u32 argument)
 {
-    DropButtonText();
     UpdateMenu();
     if (Client() && Client()->GetScreen() == u32(LobbyLayer::kLogin)) {
         Focus();
         if (m_row == kRowId && IdField()) EditStored(IdField(), kLoginIdBytes);
         else if (m_row == kRowPassword && PasswordField()) EditStored(PasswordField(), kLoginPasswordBytes);
     }
-    m_entryWasEmpty = !RowHasText();
     return CSceneResource::Update(argument);
 }
 

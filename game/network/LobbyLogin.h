@@ -62,12 +62,8 @@ private:
     // The entry on for the row's field, off on the button.
     void Focus();
     bool RowHasText() const;
-    // A button key pressed on an empty entry is that button: the character
-    // its key also typed is dropped.
-    void DropButtonText();
 
     u32 m_row = kRowId;
-    bool m_entryWasEmpty = true;   // at the end of the last Update
     CSceneObject* m_background = nullptr;
     CSceneObject* m_base = nullptr;
     CSceneObject* m_mowa = nullptr;

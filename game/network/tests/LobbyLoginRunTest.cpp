@@ -162,10 +162,11 @@ TEST_F(LoginRun, LoginAfterTheServerWentShowsTheLostServerNotice)
     EXPECT_EQ(p.client.GetScreen(), u32(LobbyLayer::kLogin));
 }
 
-// Enter writes the ID back and empties the entry; the decide button (Z on
-// the keyboard, which also hands the window a "z") then goes on to the
-// password instead of typing. Once text is typed, Z is a letter again.
-TEST_F(LoginRun, DecideAfterEnterMovesOnWithoutTyping)
+// A field holding text takes every key as typing, and a key that types a
+// letter into an empty field types it too (Z, X, W, S are the default
+// decide, cancel, up and down): the row stays, the screen stays. Decide
+// acts on the button row only; up and down without a letter move the row.
+TEST_F(LoginRun, ButtonKeysTypeTheirLettersAndDecideActsOnTheButtonOnly)
 {
     Player& p = Start(2);
     ASSERT_TRUE(OnLoginScreen(p));
@@ -174,23 +175,45 @@ TEST_F(LoginRun, DecideAfterEnterMovesOnWithoutTyping)
     game.Frame();
     Retype(p, "zed");
     EXPECT_STREQ(login->IdField(), "zed");
-    ASSERT_EQ(login->GetRow(), u32(CLobbyLoginScene::kRowId));
-    Type(p, "z");   // the decide key's character arrives with it
-    Press(menu::kDecide);
-    EXPECT_EQ(login->GetRow(), u32(CLobbyLoginScene::kRowPassword));
-    EXPECT_EQ(p.client.GetImeInput()->GetTotalLength(), 0u);
-    EXPECT_STREQ(login->IdField(), "zed");
-    // Typing: the same key is text.
-    Type(p, "p");
-    game.Frame();
+    CImeInput* ime = p.client.GetImeInput();
+    const struct {
+        const char* letter;
+        u32 key;
+    } keys[] = {{"z", menu::kDecide}, {"x", menu::kCancel}, {"w", menu::kUp}, {"s", menu::kDown}};
+    for (const auto& k : keys) {
+        SCOPED_TRACE(k.letter);
+        ime->SetText(nullptr);
+        game.Frame();
+        Type(p, k.letter);   // the key's character arrives with it
+        Press(k.key);
+        game.Frame();
+        EXPECT_EQ(ime->GetTextString(), k.letter);
+        EXPECT_EQ(login->GetRow(), u32(CLobbyLoginScene::kRowId));
+        EXPECT_EQ(p.client.GetScreen(), u32(LobbyLayer::kLogin));
+        EXPECT_EQ(p.client.GetExitRequest(), 0u);
+        EXPECT_STREQ(login->IdField(), "zed");
+    }
+    // Typed on: the same key is text.
     Type(p, "z");
     Press(menu::kDecide);
-    EXPECT_EQ(p.client.GetImeInput()->GetTextString(), "pz");
+    EXPECT_EQ(ime->GetTextString(), "sz");
+    ime->SetText(nullptr);
+    game.Frame();
+    // Decide without a letter on a field: nothing.
+    Press(menu::kDecide);
+    game.Frame();
+    EXPECT_EQ(login->GetRow(), u32(CLobbyLoginScene::kRowId));
+    EXPECT_EQ(p.client.GetPendingMessage(), ~0u);
+    // Down without a letter moves on: the password, then the button.
+    Press(menu::kDown);
+    game.Frame();
     EXPECT_EQ(login->GetRow(), u32(CLobbyLoginScene::kRowPassword));
+    Type(p, "pw");
     Enter();
-    EXPECT_STREQ(login->PasswordField(), "pz");
-    Press(menu::kDecide);   // on to the button
-    EXPECT_EQ(login->GetRow(), u32(CLobbyLoginScene::kRowLogin));
+    EXPECT_STREQ(login->PasswordField(), "pw");
+    Press(menu::kDown);
+    game.Frame();
+    ASSERT_EQ(login->GetRow(), u32(CLobbyLoginScene::kRowLogin));
     Press(menu::kDecide);
     ASSERT_TRUE(FramesUntil([&] { return p.client.GetPendingMessage() == kEventLoginRefused; }));
 }
