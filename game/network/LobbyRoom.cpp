@@ -210,8 +210,10 @@ i32 CLobbyRoomScene::OnJoinReply(CNetClient* sender, const u8* payload, u32 n)
 {
     room::JoinReply reply;
     u32 code = 0;
-    if (!room::ReadJoinReply(payload, n, &reply) || reply.mark != room::kJoinMark) code = kBadVersion;
+    // A refusal first: a host of another version that refuses says so.
+    if (!room::ReadJoinReply(payload, n, &reply)) code = kBadVersion;
     else if (reply.accepted == 0) code = kJoinRefused;
+    else if (reply.mark != room::kJoinMark) code = kBadVersion;
     else if (reply.lobbyMode != m_lobbyMode) code = kModeMismatch;
     if (code != 0) {
         const u32 back = m_lobbyMode ? u32(LobbyLayer::kLobby) : u32(LobbyLayer::kConnectOptions);
@@ -389,9 +391,8 @@ void CLobbyRoomScene::Input()
             Context()->userInformation->OpenFromMember(members->members[m_selected]);
         }
         PlaySound(kDecideSound);
-    } else if (menu::Triggered(menu::kStart) || menu::Triggered(menu::kCancel)) {
-        // Cancel too: it is what a player tries first to get out, and the
-        // menu button is the only other way.
+    } else if (menu::Triggered(menu::kStart)) {
+        // The menu button is the way out; cancel means nothing here.
         ShowMessage(!IsHost() ? kQuitRoom : m_lobbyMode ? kHostMenu : kDirectHostMenu);
         PlaySound(kDecideSound);
     }
@@ -512,9 +513,9 @@ void CLobbyRoomScene::DrawMembers(f32)
     }
     const i32 memberRange = m_lobbyMode ? i32(count) - i32(kListRows) : i32(count);
     const i32 chatRange = m_lobbyMode ? i32(Context()->roomChat.count) - 1 : i32(Context()->roomChat.count);
-    if (!m_lobbyMode || ScrollBarShown(chatRange, m_chatTop)) DrawScrollBar(m_chatBar, kChatTrack, chatRange, m_chatTop);
-    if (!m_lobbyMode || ScrollBarShown(memberRange, m_memberTop))
-        DrawScrollBar(m_memberBar, kMemberTrack, memberRange, m_memberTop);
+    // A direct room draws its bars always, a lobby room only when they scroll.
+    DrawScrollBar(m_chatBar, kChatTrack, chatRange, m_chatTop, !m_lobbyMode);
+    DrawScrollBar(m_memberBar, kMemberTrack, memberRange, m_memberTop, !m_lobbyMode);
 }
 
 void CLobbyRoomScene::DrawOverlay()

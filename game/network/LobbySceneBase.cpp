@@ -221,9 +221,9 @@ void CLobbySceneBase::DrawKira(CSceneObject* layer)
     layer->Draw(&extra);
 }
 
-void CLobbySceneBase::DrawScrollBar(CSceneObject* layer, f32 track, i32 range, u32 top)
+void CLobbySceneBase::DrawScrollBar(CSceneObject* layer, f32 track, i32 range, u32 top, bool always)
 {
-    if (!layer || !ScrollBarShown(range, top)) return;
+    if (!layer || !(always || ScrollBarShown(range, top))) return;
     CLayerState extra;
     extra.position.y = ScrollBarOffset(track, range, top);
     layer->Draw(&extra);

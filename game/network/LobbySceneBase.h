@@ -187,7 +187,8 @@ protected:
     static void Tint(CSceneObject* layer, bool selected);
     // At the client's background scroll.
     void DrawKira(CSceneObject* layer);
-    void DrawScrollBar(CSceneObject* layer, f32 track, i32 range, u32 top);
+    // Only while it scrolls (range or top above 0) unless always.
+    void DrawScrollBar(CSceneObject* layer, f32 track, i32 range, u32 top, bool always = false);
 
     // Text entry. Focus: the input on with lines, text scale and the most
     // bytes; Leave: off, its text dropped.

@@ -106,6 +106,9 @@ TEST_F(LobbyRoom, JoinRepliesThatAreShortOrOddSendThePlayerBack)
         {'~', 0, 0, 54, CLobbyRoomScene::kJoinRefused}, {'x', 0, 1, 54, CLobbyRoomScene::kBadVersion},
         {'~', 1, 1, 54, CLobbyRoomScene::kModeMismatch}, {'~', 0, 2, 54, CLobbyRoomScene::kBadVersion},
         {'~', 0, 1, 53, CLobbyRoomScene::kBadVersion},
+        // A refusal is told first, whatever the version; then the version,
+        // then the mode.
+        {'x', 0, 0, 54, CLobbyRoomScene::kJoinRefused}, {'x', 1, 1, 54, CLobbyRoomScene::kBadVersion},
     };
     for (const Case& c : cases) {
         Room().Reset();
@@ -221,6 +224,27 @@ TEST_F(LobbyRoom, DrawsMembersAndSlidesTheLobbyOverInFourTenths)
     Key(CLobbyRoomScene::kF1Key);
     ASSERT_TRUE(FramesUntil([&] { return Room().GetFade() == 0.0f; }, 60));
     EXPECT_TRUE(Contains(Drawn(layers), "tab_op"));
+}
+
+// A direct room draws both scroll bars always, a fresh one too; a lobby
+// room only the bars that scroll.
+TEST_F(LobbyRoom, DirectRoomAlwaysDrawsItsScrollBars)
+{
+    const std::vector<std::string> layers = scene_data::LobbyRoomLayers();
+    u8 bytes[room::kTableBytes];
+    room::WriteMemberTable(TableOf(1, "own"), bytes);
+    P().client.SetScreen(u32(LobbyLayer::kRoom));
+    for (const u32 lobbyMode : {0u, 1u}) {
+        SCOPED_TRACE(lobbyMode);
+        Room().Reset();
+        Room().SetLobbyMode(lobbyMode);
+        ASSERT_TRUE(room::ReadMemberTable(bytes, sizeof bytes, &Members()));
+        game.Frame();
+        const auto drawn = Drawn(layers);
+        EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "chat_bar"), lobbyMode ? 0 : 1);
+        EXPECT_EQ(std::count(drawn.begin(), drawn.end(), "chat_bar2"), lobbyMode ? 0 : 1);
+    }
+    Room().SetLobbyMode(0);
 }
 
 TEST_F(LobbyRoom, DirectRoomDrawsOneRowPerMember)
