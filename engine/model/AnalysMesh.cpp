@@ -7,11 +7,13 @@
 #include "engine/model/ModelFile.h"
 #include "engine/model/ModelObject.h"
 #include "engine/model/Owned.h"
+#include "engine/model/WriteMesh.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -121,6 +123,8 @@ i32 CAnalysMesh::ReadChunks(CMesh* mesh)
     m_error = false;
     SetCursor(kModelMagicSize);
     m_boneIndex = CModelBoneIndex();
+    m_vertexBudget = GetDataSize();
+    m_emptyRecords = false;
     CMesh scratch;
     if (!scratch.GetModelObjects() || !scratch.GetBones() || !scratch.GetBoneGroups() || !scratch.GetAnimations()) {
         return 0;
@@ -141,8 +145,52 @@ i32 CAnalysMesh::ReadChunks(CMesh* mesh)
         }
         if (!ok) return 0;
     }
+    ApplyInfluences(scratch);
+    if (m_emptyRecords && !VerticesFitTheirFile(scratch)) return 0;
     mesh->SwapContents(scratch);
     return 1;
+}
+
+void CAnalysMesh::ApplyInfluences(CMesh& mesh)
+{
+    for (u32 b = 1; b < mesh.GetBoneCount(); ++b) {
+        const CModelBone* bone = mesh.GetBone(b);
+        if (!bone) continue;
+        const CList<CBoneInfluence>& influences = bone->Influences;
+        for (u32 i = 0; i < influences.GetCount(); ++i) {
+            const CBoneInfluence& influence = influences.GetData()[i];
+            CModelObject* object = mesh.GetModelObject(influence.objectIndex);
+            CModelVertexList* vertices = object ? object->GetVertexList() : nullptr;
+            if (!vertices) continue;
+            if (!(vertices->FormatFlags & kVertexSkin)) {
+                vertices->FormatFlags |= kVertexSkin;
+                vertices->Stride += kVertexSkinBytes;
+            }
+            CModelVertex* vertex = vertices->GetAt(influence.vertexIndex);
+            // Four slots, and bone numbers the packed byte can carry; what
+            // does not fit moves nothing.
+            if (!vertex || vertex->InfluenceCount >= kMaxVertexInfluences || b > 0xFF) continue;
+            vertex->BoneIndex[vertex->InfluenceCount] = u8(b);
+            vertex->Weight[vertex->InfluenceCount] = influence.weight;
+            ++vertex->InfluenceCount;
+        }
+    }
+}
+
+bool CAnalysMesh::VerticesFitTheirFile(const CMesh& mesh)
+{
+    u64 vertices = 0;
+    for (u32 i = 0; i < mesh.GetModelObjectCount(); ++i) {
+        const CModelObject* object = mesh.GetModelObject(i);
+        if (!object) continue;
+        if (const CModelVertexList* list = object->GetVertexList()) vertices += list->GetCount();
+        const CResourceList* lows = object->GetLowModels();
+        for (u32 l = 0; lows && l < lows->GetCount(); ++l) {
+            const auto* low = ListElement<CLowModelObject>(lows, l);
+            if (low && low->GetVertexList()) vertices += low->GetVertexList()->GetCount();
+        }
+    }
+    return vertices <= CWriteMesh::Build(mesh).size();
 }
 
 // ----------------------------------------------------------- model object
@@ -177,10 +225,11 @@ bool CAnalysMesh::ReadVertices(CModelVertexList& list)
     const u32 count = ReadUInt32();
     const u32 format = ReadUInt32();
     const u32 recordBytes = ModelFileVertexBytes(format);
-    // A format without fields makes vertices of no bytes: still no more of
-    // them than the data left has bytes, so a small file cannot make a
-    // huge list.
-    if (HasError() || !Fits(count, std::max(recordBytes, 1u))) return false;
+    // Records with fields must be in the data; every vertex, with fields
+    // or without, comes out of the whole file's budget.
+    if (HasError() || count > m_vertexBudget || (recordBytes != 0 && !Fits(count, recordBytes))) return false;
+    m_vertexBudget -= count;
+    if (recordBytes == 0 && count != 0) m_emptyRecords = true;
     // A list that already has its count is refilled in place; a new one
     // starts with every vertex as a fresh CModelVertex.
     const bool refill = list.GetCount() == count;
@@ -445,27 +494,14 @@ bool CAnalysMesh::ReadBone(CMesh& mesh)
         if (bone.p->Parent) bone.p->Parent->Children.Resize(bone.p->Parent->Children.GetCount() - 1);
         return false;
     }
-    // This bone's place in the list is its palette index.
+    // This bone's place in the list is its palette index. The influences
+    // are put on their vertices once the whole file is read.
     const u32 boneIndex = bones->GetCount();
     for (u32 i = 0; i < count; ++i) {
         CBoneInfluence& influence = bone.p->Influences.GetData()[i];
         influence.objectIndex = u16(ReadInt16());
         influence.vertexIndex = ReadUInt32();
         influence.weight = ReadFloat();
-        CModelObject* object = mesh.GetModelObject(influence.objectIndex);
-        CModelVertexList* vertices = object ? object->GetVertexList() : nullptr;
-        if (!vertices) continue;
-        if (!(vertices->FormatFlags & kVertexSkin)) {
-            vertices->FormatFlags |= kVertexSkin;
-            vertices->Stride += kVertexSkinBytes;
-        }
-        CModelVertex* vertex = vertices->GetAt(influence.vertexIndex);
-        // Four slots, and bone numbers the packed byte can carry; what
-        // does not fit moves nothing.
-        if (!vertex || vertex->InfluenceCount >= kMaxVertexInfluences || boneIndex > 0xFF) continue;
-        vertex->BoneIndex[vertex->InfluenceCount] = u8(boneIndex);
-        vertex->Weight[vertex->InfluenceCount] = influence.weight;
-        ++vertex->InfluenceCount;
     }
     for (u32& link : bone.p->LinkValues) link = ReadUInt32();
     bone.p->SetIndex(boneIndex);
@@ -515,16 +551,18 @@ bool CAnalysMesh::ReadAnimation(CMesh& mesh)
 
 namespace {
 
-// Grows track by count keys read by value(key) after the ones it has.
-template <class Track, class ReadKey>
-bool AppendKeys(Track* track, u32 count, ReadKey readKey)
-{
-    if (!track) return false;
-    const u32 old = track->GetCount();
-    if (u64(old) + count > UINT32_MAX || !track->Resize(old + count)) return false;
-    for (u32 i = 0; i < count; ++i) readKey(track->GetData()[old + i]);
-    return true;
-}
+// One kind of key of a key set: its groups gathered in order, then put in
+// the track at once (one allocation for the track, however many groups).
+template <class Value>
+struct KeyRun {
+    bool seen = false;
+    std::vector<CKeyFrame<Value>> keys;
+
+    bool Store(CKeyFrameList<Value>* track) const
+    {
+        return track && track->SetArray(keys.data(), u32(keys.size()));
+    }
+};
 
 }  // namespace
 
@@ -534,34 +572,45 @@ bool CAnalysMesh::ReadBoneKeys(CMesh& mesh, CModelAnimation& animation)
     if (!keys.p) return false;
     if (!ReadText(&keys.p->BoneName)) return false;
     keys.p->Bone = m_boneIndex.FindBone(mesh.GetBones(), keys.p->BoneName);
+    KeyRun<CQuaternion> rotation;
+    KeyRun<CVector3> scaling, position;
     for (;;) {
         const u32 type = ReadUInt32();
         if (HasError()) return false;
         if (type == kModelEndMarker) break;
         const u32 count = ReadUInt32();
         if (HasError()) return false;
-        bool ok;
         if (type == kKeysRotation) {
-            ok = Fits(count, 24) && AppendKeys(keys.p->MakeRotation(), count, [this](CKeyFrame<CQuaternion>& k) {
+            if (!Fits(count, 24)) return false;
+            rotation.seen = true;
+            for (u32 i = 0; i < count; ++i) {
+                CKeyFrame<CQuaternion>& k = rotation.keys.emplace_back();
                 k.time = ReadFloat();
                 k.value.w = ReadFloat();
                 k.value.x = ReadFloat();
                 k.value.y = ReadFloat();
                 k.value.z = ReadFloat();
                 k.ease = ReadFloat();
-            });
+            }
         } else if (type == kKeysScaling || type == kKeysPosition) {
-            auto* track = type == kKeysScaling ? keys.p->MakeScaling() : keys.p->MakePosition();
-            ok = Fits(count, 20) && AppendKeys(track, count, [this](CKeyFrame<CVector3>& k) {
+            if (!Fits(count, 20)) return false;
+            KeyRun<CVector3>& run = type == kKeysScaling ? scaling : position;
+            run.seen = true;
+            for (u32 i = 0; i < count; ++i) {
+                CKeyFrame<CVector3>& k = run.keys.emplace_back();
                 k.time = ReadFloat();
                 ReadFloat3(&k.value.x);
                 k.ease = ReadFloat();
-            });
+            }
         } else {
             return false;
         }
-        if (!ok || HasError()) return false;
+        if (HasError()) return false;
     }
+    // A group of no keys still makes its track.
+    if (rotation.seen && !rotation.Store(keys.p->MakeRotation())) return false;
+    if (scaling.seen && !scaling.Store(keys.p->MakeScaling())) return false;
+    if (position.seen && !position.Store(keys.p->MakePosition())) return false;
     CResourceListOf<CModelBoneAnimation>& tracks = animation.Tracks;
     void* slot = keys.p;
     if (!tracks.Add(&slot)) return false;

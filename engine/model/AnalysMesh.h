@@ -11,7 +11,10 @@
 //
 // The file is untrusted. Every count, skipped size and string is checked
 // against what is left of the data before anything is allocated for it,
-// and every read stops at the end of the data. A damaged file is refused
+// and every read stops at the end of the data. Vertices come out of one
+// budget for the whole file, one per byte (a format without fields takes
+// none), and a mesh keeps no more vertices than its rewrite has bytes, so
+// whatever reads is read the same once written again. A damaged file is refused
 // as a whole: the mesh is filled only once the whole file has been read
 // (and, through ReadModel, every model object has made its device
 // buffers).
@@ -70,6 +73,13 @@ private:
     bool ReadGrid(CModelObject& object);
     bool ReadLowModel(CModelObject& object);
     bool ReadBone(CMesh& mesh);
+    // Puts every bone's influences on the vertices they name, once the
+    // whole file is read: a bone read before its object skins it as the
+    // rewritten file (objects first) does.
+    static void ApplyInfluences(CMesh& mesh);
+    // A read mesh makes no more vertices than its own rewrite has bytes,
+    // so what reads is read again once written.
+    static bool VerticesFitTheirFile(const CMesh& mesh);
     bool ReadBoneGroup(CMesh& mesh);
     bool ReadAnimation(CMesh& mesh);
     bool ReadBoneKeys(CMesh& mesh, CModelAnimation& animation);
@@ -99,4 +109,11 @@ private:
     CqelPackFile* m_pack = nullptr;
     // The bones read so far by name.
     CModelBoneIndex m_boneIndex;
+    // Vertices the file may still make, all lists together: one per byte
+    // of the file. A vertex format without fields takes no bytes, so
+    // without this a small file could claim its bytes again block after
+    // block.
+    u64 m_vertexBudget = 0;
+    // Some vertex list read holds vertices of no bytes.
+    bool m_emptyRecords = false;
 };

@@ -2,9 +2,11 @@
 // tests' meshes (rigid, skinned, and one using every part of the format),
 // an empty mesh, and the skinned file cut short; the hand-laid skinned file
 // with every size word wrong, and the rigid one without its object's end
-// marker (both read).
+// marker (both read); hand-laid files that once read differently once
+// written again or cost the reader time and memory.
 #include "engine/core/Endian.h"
 #include "engine/model/WriteMesh.h"
+#include "engine/model/tests/HostileModels.h"
 #include "engine/model/tests/ModelGolden.h"
 #include "engine/model/tests/ModelMeshes.h"
 #include "fuzz/seeds/Seeds.h"
@@ -32,6 +34,18 @@ void MakeModelSeeds(const std::string& root)
     sink.Add("skinned-size-words-wrong", loose);
     const std::string rigid = model_test::RigidGolden();
     sink.Add("rigid-object-unclosed", rigid.substr(0, rigid.size() - 4));
+
+    const std::string magic(kModelMagic, kModelMagicSize);
+    const std::string unknown = model_test::Bytes().U32(20).U32(100).Raw(std::string(100, 'x')).End();
+    const std::string after = model_test::Bytes().End().Raw(std::string(100, 'x'));
+    u64 asked = 0;
+    sink.Add("bone-before-object", model_test::BoneBeforeObject());
+    sink.Add("vertices-of-no-bytes-beside-an-unknown-chunk", magic + model_test::FieldlessObject(93) + unknown);
+    sink.Add("vertices-of-no-bytes-after-the-end", magic + model_test::FieldlessObject(94) + after);
+    sink.Add("vertices-of-no-bytes-multiplied", model_test::MultiplyingFieldless(2048, &asked));
+    sink.Add("key-groups-of-one-key", model_test::KeyRuns(64));
+    sink.Add("materials-of-the-least-size", model_test::SmallestMaterials(3, 3));
+    sink.Add("vertices-read-again", model_test::VerticesReadAgain());
 }
 
 }  // namespace seeds
