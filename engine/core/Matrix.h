@@ -100,9 +100,10 @@ public:
     // Rotation about an axis from sine and cosine (the axis is normalized);
     // about +z it equals RotationZ. A null axis leaves this unchanged.
     CMatrix& RotationAxisDirect(f32 degrees, const CVector3* axis);
-    // ToMatrix(Normalized(FromAxisAngle(degrees, unit axis))): turns the
-    // opposite way to RotationAxisDirect. The axis need not be of unit
-    // length. A null axis leaves this unchanged.
+    // ToMatrix(Normalized(FromAxisAngle(degrees, axis))): turns the opposite
+    // way to RotationAxisDirect. The axis is taken as given, so one of other
+    // than unit length turns by another angle than degrees (2 atan(|axis|
+    // tan(degrees / 2))). A null axis leaves this unchanged.
     CMatrix& RotationAxis(f32 degrees, const CVector3* axis);
 
     // Lengths of rows 0, 1, 2 over their first three elements.

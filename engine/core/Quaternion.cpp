@@ -138,12 +138,10 @@ CQuaternion& CQuaternion::FromArc(const CVector3* a, const CVector3* b)
 CMatrix& CMatrix::RotationAxis(f32 degrees, const CVector3* axis)
 {
     if (!axis) return *this;
-    // The axis is made unit first: homing and shot patterns pass cross
-    // products, and a long axis would otherwise turn by more than asked.
-    CVector3 unit;
-    axis->GetNormalized(&unit);
+    // The axis is taken as given, not made unit: once the quaternion is
+    // normalized a long axis turns further than degrees, a short one less.
     CQuaternion q, n;
-    q.FromAxisAngle(degrees, &unit).Normalized(&n);
+    q.FromAxisAngle(degrees, axis).Normalized(&n);
     n.ToMatrix(this);
     return *this;
 }

@@ -668,6 +668,40 @@ TEST_F(BarrageTest, TheShotEffectPlaysAtTheMiddleOfTheVolley)
 }
 
 
+// SHOOTANGLEAXIS is used as the data give it: an axis of length l turns a
+// shot by 2 atan(l tan(a / 2)), not by a, both where it starts (POSITION
+// turned by POSITIONANGLE) and where it heads (forward turned by
+// SHOOTANGLE). A positive angle about +y takes -z toward +x.
+TEST_F(BarrageTest, TheAngleAxisIsTakenAtItsLength)
+{
+    const struct {
+        CVector3 axis;
+        const char* angle;
+        f32 turned;   // degrees
+    } cases[] = {
+        {{0, 1, 0}, "30", 30.0f},
+        {{0, 2, 0}, "30", 56.373571f},
+        {{0, 0.5f, 0}, "45", 23.401839f},
+    };
+    for (const auto& c : cases) {
+        const std::string what = "axis " + std::to_string(c.axis.y);
+        auto definition = OnePattern({{"SHOOTWAIT", "0"}, {"POSITION", V(0, 0, -2)},
+            {"SHOOTANGLEAXIS", V(c.axis.x, c.axis.y, c.axis.z)}, {"POSITIONANGLE", c.angle}, {"SHOOTANGLE", c.angle}});
+        Place(*shooter_, CVector3(), CVector3());
+        Place(*target_, CVector3(0, 0, -10), CVector3());
+        CBarrage barrage(definition.get());
+        const ShooterRecord record = Record(target_);
+        barrage.Update(&record);
+        ASSERT_EQ(scene_.bullets.GetCount(), 1u) << what;
+        const CBullet* b = scene_.bullets.First();
+        const f32 radians = c.turned * 0.017453293f;
+        const CVector3 heading(SinF(radians), 0, -CosF(radians));
+        ExpectNear(*b->GetPosition(), heading * 2.0f, what + " position");
+        ExpectNear(Heading(b), heading, what + " heading");
+        scene_.bullets.DeleteAll();
+    }
+}
+
 // Each field of each pattern state alone, the clock, and one state more.
 TEST_F(BarrageTest, TheStateHashFollowsEachFieldOfEveryPattern)
 {
