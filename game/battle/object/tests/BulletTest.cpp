@@ -349,6 +349,30 @@ TEST_F(BulletTest, MotionStepsTurnTheBulletOnlyWithEffectRotation)
     }
 }
 
+// A bullet turned on all three axes (toward a slanting launch, and a roll
+// of ZROTATIONFLG) is drawn by the objects' Euler order: any other order
+// gives another matrix once two axes turn.
+TEST_F(BulletTest, ABulletTurnedOnSeveralAxesIsPlacedInTheEulerOrder)
+{
+    auto record = Record(0);
+    record->GetValues().effectRotationFlg = 1;
+    record->GetValues().zRotationFlg = 1;
+    CBullet* b = Launch(*record, CVector3(1, 2, 3), CVector3(0.6f, 0.48f, -0.64f));
+    Frame();
+    CVector3 rotation;
+    b->GetRotation(&rotation);
+    ASSERT_NE(rotation.x, 0.0f);
+    ASSERT_NE(rotation.y, 0.0f);
+    ASSERT_NE(rotation.z, 0.0f);
+    CMatrix turned;
+    turned.RotationEuler(&rotation);
+    MatrixScaleRows(&turned, b->GetScaling());
+    MatrixTranslate(&turned, b->GetPosition());
+    const CMatrix& world = *b->GetWorldMatrix();
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(world.m[i / 4][i % 4], turned.m[i / 4][i % 4], 1e-5f) << i;
+    delete b;
+}
+
 TEST_F(BulletTest, MotionTypeFromDataOutsideTheTableRunsNoStep)
 {
     for (i32 type : {-1, 26, 1000, -2147483647}) {
