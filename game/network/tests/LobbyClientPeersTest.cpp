@@ -210,6 +210,30 @@ TEST(LobbyClientPeers, SlowRouterHoldsTheConnectNoLongerThanItsBudgetOrACancel)
 
 // MapPort maps TCP and UDP on every service the gateway offers, once; the
 // client's end deletes them all.
+// A mapper made once the mapping step's budget has run out gets none of
+// it: its discovery gives up at once, however ready the gateway; made
+// within the budget it finds the gateway.
+TEST(LobbyClientPeers, AMapperMadeAfterTheBudgetRanOutGivesUpAtOnce)
+{
+    using namespace upnp_test;
+    auto gatewayNet = host::net::CreatePosixNet(net_test::Loopback(49));
+    FakeGateway gateway(*gatewayNet, GatewaySetup{kWanIp});
+    ASSERT_TRUE(gateway.Running());
+    auto net = host::net::CreatePosixNet(net_test::Loopback(50));
+    for (const bool spent : {false, true}) {
+        SCOPED_TRACE(spent ? "spent" : "within");
+        auto peers = MakeLobbyPeerSide(net.get(), gateway.SearchEndpoint());
+        peers->BeginMapping(spent ? 20 : 5000);
+        if (spent) usleep(40000);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(peers->CreateMapperAndDiscover(), spent ? 0 : 1);
+        if (spent) {
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+        }
+        peers->DropMapper();
+    }
+}
+
 TEST(LobbyClientPeers, MapPortOnEachGatewayAndDeleteAtTheEnd)
 {
     using namespace upnp_test;

@@ -1,7 +1,10 @@
 // The lobby client against the test lobby server on loopback: log in, chat,
 // rooms, leave; each of the server's faults and the event it gives.
 #include "game/network/LobbyClient.h"
+#include "game/network/LobbyWire.h"
 #include "game/network/tests/LobbyPlayer.h"
+
+#include <atomic>
 
 #include <gtest/gtest.h>
 
@@ -159,6 +162,101 @@ TEST(LobbyClientServer, ServerThatStopsReadingHoldsNoLock)
     const auto leaving = std::chrono::steady_clock::now();
     player.client.Destroy();
     EXPECT_LT(std::chrono::steady_clock::now() - leaving, std::chrono::milliseconds(1500));
+}
+
+// The process's net, whose sends can be held back as by a full socket.
+class HeldSends final : public host::net::Net {
+public:
+    explicit HeldSends(std::unique_ptr<host::net::Net> inner) : inner_(std::move(inner)) {}
+    std::atomic<bool> held{false};
+
+    host::net::Socket Open(host::net::Type type) override { return inner_->Open(type); }
+    host::net::Error Bind(host::net::Socket s, host::net::Endpoint local) override { return inner_->Bind(s, local); }
+    host::net::Error Listen(host::net::Socket s, int32_t backlog) override { return inner_->Listen(s, backlog); }
+    host::net::Socket Accept(host::net::Socket s, host::net::Endpoint* from) override { return inner_->Accept(s, from); }
+    host::net::Error Connect(host::net::Socket s, host::net::Endpoint remote, uint32_t timeoutMs) override
+    {
+        return inner_->Connect(s, remote, timeoutMs);
+    }
+    host::net::IoResult Send(host::net::Socket s, const void* data, size_t bytes) override
+    {
+        if (held) return {-1, host::net::Error::WouldBlock};
+        return inner_->Send(s, data, bytes);
+    }
+    host::net::IoResult Receive(host::net::Socket s, void* data, size_t capacity) override
+    {
+        return inner_->Receive(s, data, capacity);
+    }
+    host::net::IoResult SendTo(host::net::Socket s, const void* data, size_t bytes, host::net::Endpoint remote) override
+    {
+        return inner_->SendTo(s, data, bytes, remote);
+    }
+    host::net::IoResult ReceiveFrom(host::net::Socket s, void* data, size_t capacity, host::net::Endpoint* from) override
+    {
+        return inner_->ReceiveFrom(s, data, capacity, from);
+    }
+    int32_t Wait(host::net::Socket s, uint32_t events, uint32_t timeoutMs) override
+    {
+        return inner_->Wait(s, events, timeoutMs);
+    }
+    void Shutdown(host::net::Socket s) override { inner_->Shutdown(s); }
+    void Close(host::net::Socket s) override { inner_->Close(s); }
+    host::net::Endpoint LocalEndpoint(host::net::Socket s) override { return inner_->LocalEndpoint(s); }
+    bool Resolve(std::string_view name, uint32_t& address) override { return inner_->Resolve(name, address); }
+    std::string HostName() override { return inner_->HostName(); }
+    std::vector<uint32_t> InterfaceAddresses() override { return inner_->InterfaceAddresses(); }
+    host::net::Error SetMulticastInterface(host::net::Socket s, uint32_t address) override
+    {
+        return inner_->SetMulticastInterface(s, address);
+    }
+
+private:
+    std::unique_ptr<host::net::Net> inner_;
+};
+
+// With nothing leaving the socket, the send queue takes messages up to its
+// size exactly: the one that fills it is queued, one byte more is refused
+// (under the client lock, at once).
+TEST(LobbyClientServer, AMessageThatExactlyFillsTheSendQueueIsQueued)
+{
+    LobbyServerProcess server;
+    ASSERT_TRUE(server.Start(kAccounts));
+    HeldSends net(host::net::CreatePosixNet(net_test::Loopback(10)));
+    RecordingScreens::Shared screens;
+    RecordingPeerSide::Shared peers;
+    CLobbyClient client(&net);
+    ASSERT_EQ(client.Create("tag1", "tag2", nullptr, nullptr, host::net::FormatAddress(server.Address()).c_str(),
+                            server.Port(), 18000, std::make_unique<RecordingScreens>(screens),
+                            std::make_unique<RecordingPeerSide>(peers)),
+              1);
+    client.SetLobbyId("alice");
+    client.StartConnect();
+    ASSERT_TRUE(WaitFor([&] { return client.GetScreen() == 2; }));
+    ASSERT_EQ(client.SendLogin(), 1);
+    ASSERT_TRUE(WaitFor([&] { return client.GetScreen() == 3; }));
+
+    const size_t frame = WriteClientMessage(1017, nullptr, 0, 0).size();   // header and end bytes
+    const std::vector<u8> payload(CLobbyClient::kMaxQueuedBytes, 0x5A);
+    const u32 first = 1000, fill = u32(CLobbyClient::kMaxQueuedBytes - (first + frame) - frame);
+    std::vector<i32> results;
+    {
+        std::lock_guard lock(screens.mutex);
+        screens.onUpdate = [&] {
+            net.held = true;
+            results.push_back(client.Send(1017, payload.data(), first));
+            results.push_back(client.Send(1017, payload.data(), fill));
+            results.push_back(client.Send(1017, payload.data(), 1));
+        };
+    }
+    client.Update();
+    {
+        std::lock_guard lock(screens.mutex);
+        screens.onUpdate = nullptr;
+    }
+    EXPECT_EQ(results, (std::vector<i32>{1, 1, 0}));
+    net.held = false;
+    EXPECT_TRUE(client.IsConnected());
+    client.Destroy();
 }
 
 TEST(LobbyClientServer, NobodyListeningGivesEight)

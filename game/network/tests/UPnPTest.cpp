@@ -80,6 +80,23 @@ TEST(UPnPTest, MapsPortsOnEachKindOfGatewayAndDeletesThemAtDestruction)
     }
 }
 
+// A cancel holds until the next budget: a mapping asked for after it (a
+// later connect) is tried again and made.
+TEST(UPnPTest, AMappingAfterACancelledOneIsTriedAgain)
+{
+    Rig rig({kWanIp});
+    ASSERT_TRUE(rig.gateway.Running());
+    auto mapper = rig.Mapper();
+    ASSERT_EQ(mapper->Discover(), 1);
+    mapper->Cancel();
+    EXPECT_EQ(mapper->AddMapping(18000, 18000, "TCP", rig.Player().c_str(), "ORV"), 0);
+    EXPECT_EQ(rig.gateway.Controls(Action::kAddPortMapping).size(), 0u);
+    mapper->SetBudget(5000);
+    EXPECT_EQ(mapper->AddMapping(18000, 18000, "TCP", rig.Player().c_str(), "ORV"), 1);
+    EXPECT_EQ(rig.gateway.Controls(Action::kAddPortMapping).size(), 1u);
+    EXPECT_TRUE(rig.gateway.Mapped(kWanIp, 18000, "TCP"));
+}
+
 TEST(UPnPTest, DiscoverySendsTheSearchFiveTimesAndFetchesTheDescription)
 {
     Rig rig({kWanIp});
