@@ -227,7 +227,10 @@ endfunction()
 function(orv_finish_targets)
   orv_targets_below(${PROJECT_SOURCE_DIR} targets)
   if(ORV_TESTS)
-    file(WRITE ${CMAKE_BINARY_DIR}/orv_test_pch.cpp "// The test binaries' shared precompiled header.\n")
+    # Written only when its text changes: a new time stamp would rebuild it
+    # on every configure.
+    file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/orv_test_pch.cpp
+      CONTENT "// The test binaries' shared precompiled header.\n")
     add_library(orv_test_pch OBJECT ${CMAKE_BINARY_DIR}/orv_test_pch.cpp)
     target_link_libraries(orv_test_pch PRIVATE orv_flags GTest::gtest GTest::gmock)
     set_target_properties(orv_test_pch PROPERTIES ORV_TEST_CODE ON)
