@@ -211,31 +211,40 @@ TEST_F(MoveHit, ARevivedFighterComesBackReloadedUnlessASkillStartsItEmpty)
     setting_test::SettingWriter().Set("SKILL", "Empty.txt").Save("Skill.txt");
     ASSERT_EQ(skills_.LoadFile("Skill.txt"), 1);
     // Without FULLCHARGEFLG the fighter keeps what it had; the skill's
-    // empty start holds either way.
+    // empty start holds either way. What refills, and the reload started,
+    // are those of the selected shot slot (slot 1: 12 rounds, 0.5 s).
     struct Row {
         bool empty;
         i32 fullCharge;
+        u32 slot;
         u32 revived;
-    } const rows[] = {{false, 1, 30}, {true, 1, 0}, {false, 0, 3}, {true, 0, 0}};
+    } const rows[] = {{false, 1, 0, 30}, {true, 1, 0, 0}, {false, 0, 0, 3}, {true, 0, 0, 0},
+                      {false, 1, 1, 12}, {true, 1, 1, 0}, {false, 0, 1, 3}};
     for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "empty " << r.empty << ", full charge " << r.fullCharge << ", slot " << r.slot);
         c_ = NewFighter<ScriptedFighter>();
         CharacterCreateRecord record;
         record.skills[0] = r.empty ? 1 : 0;
         ASSERT_EQ(c_->Create(&record), 1);
         c_->GetParameter()->values.body.addHpSpeed = 4000;   // full again within a frame
         c_->GetParameter()->values.limit.fullChargeFlg = r.fullCharge;
-        S().revival = 1, S().ammunition = 3;
+        c_->GetParameter()->values.shots[1].ammunition = 12;
+        c_->GetParameter()->values.shots[1].reload = 0.5f;
+        const f32 reload = c_->GetParameter()->values.shots[r.slot].reload;
+        S().revival = 1, S().ammunition = 3, S().selectedBarrage = r.slot;
         c_->TakeHit(HitOf(5000, 3));
         ASSERT_EQ(S().action, u32(kActionDefeated));
         u32 frames = 0;
         while (frames < 40 && S().action == kActionDefeated) c_->Update(0), ++frames;
-        ASSERT_EQ(S().action, u32(kActionNeutral)) << r.empty << r.fullCharge;
-        EXPECT_EQ(S().hp, 800) << r.empty << r.fullCharge;
-        EXPECT_EQ(S().ammunition, r.revived) << r.empty << r.fullCharge;
+        ASSERT_EQ(S().action, u32(kActionNeutral));
+        EXPECT_EQ(S().hp, 800);
+        EXPECT_EQ(S().selectedBarrage, r.slot);
+        EXPECT_EQ(S().ammunition, r.revived);
         if (!r.empty) continue;
+        EXPECT_EQ(S().timers.ammoReloadDuration, reload);
         // Four quarter-second frames of reload later the empty one is full.
         for (u32 f = 0; f < 4; ++f) c_->Update(0);
-        EXPECT_EQ(S().ammunition, 30) << r.fullCharge;
+        EXPECT_EQ(S().ammunition, r.slot == 1 ? 12u : 30u);
     }
 }
 

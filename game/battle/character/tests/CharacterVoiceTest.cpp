@@ -12,6 +12,12 @@ using namespace character_slots;
 
 namespace {
 
+// A player whose spell-card cancel the tests call directly.
+class CancellingFighter : public CPlayerCharacter {
+public:
+    using CCharacter::CancelSpellCard;
+};
+
 class FighterVoices : public sound_test::SoundFixture {
 protected:
     void SetUp() override
@@ -20,7 +26,7 @@ protected:
         saved_ = GetObjectRegistry();
         registry_.SetHandler(&scene_);
         SetObjectRegistry(&registry_);
-        fighter_ = std::make_unique<CPlayerCharacter>();
+        fighter_ = std::make_unique<CancellingFighter>();
         wav_ = sound_test::MakeWav(std::vector<i16>(4410, 1000), 1, sound_test::kRate);
         CharacterStatus& s = *fighter_->GetStatus();
         for (u32 i = 0; i < 8; ++i) {
@@ -46,7 +52,7 @@ protected:
     CObjectRegistry* saved_ = nullptr;
     sound_test::Bytes wav_;
     CSoundBuffer sounds_[8];
-    std::unique_ptr<CPlayerCharacter> fighter_;
+    std::unique_ptr<CancellingFighter> fighter_;
 };
 
 TEST_F(FighterVoices, AVoicePlaysAtTheFighterAndIsRemembered)
@@ -66,6 +72,29 @@ TEST_F(FighterVoices, AVoicePlaysAtTheFighterAndIsRemembered)
     // The start voice is heard everywhere.
     ASSERT_EQ(fighter_->PlaySound(kVoiceStart), 1u);
     EXPECT_EQ(Voice(0).minDistance, 3000.0f);
+}
+
+// A spell-card cancel stops the last voice only when it is one of the
+// card's four (slot 6's start at 45: 44 is no card's).
+TEST_F(FighterVoices, ASpellCardCancelStopsOnlyTheCardsOwnVoice)
+{
+    const struct {
+        u32 slot, voice;
+        bool stops;
+    } cases[] = {{0, 37, false}, {0, 38, true}, {0, 41, true}, {0, 42, false},
+                 {6, 44, false}, {6, 45, true}, {6, 48, true}, {6, 49, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "slot " << c.slot << ", voice " << c.voice);
+        CharacterStatus& s = *fighter_->GetStatus();
+        s.voices[c.voice] = &sounds_[1];
+        ASSERT_EQ(fighter_->PlaySound(c.voice), 1u);
+        ASSERT_EQ(sounds_[1].IsPlaying(0), 1u);
+        s.spellSlot = c.slot;
+        fighter_->CancelSpellCard();
+        EXPECT_EQ(sounds_[1].IsPlaying(0), c.stops ? 0u : 1u);
+        sounds_[1].StopAll(1);
+        s.voices[c.voice] = nullptr;
+    }
 }
 
 TEST_F(FighterVoices, AnotherPlayersResultVoiceIsOutOfEarshot)
