@@ -284,6 +284,10 @@ const std::string& ParticleTextureBytes()
     return bytes;
 }
 
+// The options screen's volume bars ("volB1".."volB3"): lit, so the filled
+// part shows inside its frame.
+bool IsVolumeBar(const std::string& leaf) { return leaf.size() == 5 && leaf.rfind("volB", 0) == 0; }
+
 // Layers that stand for a lit state (a glow, a cursor, a flash, "on"):
 // yellow with dark words, so selected and unselected differ at a glance.
 bool Highlighted(const std::string& layer)
@@ -294,18 +298,19 @@ bool Highlighted(const std::string& layer)
            leaf == "ent_ip03" || leaf == "ent_lob03" ||
            EndsWith(leaf, "On") || leaf.find("cursor") != std::string::npos || leaf.find("Cursor") != std::string::npos ||
            leaf.rfind("type_bg02", 0) == 0 || leaf == "rei_car" || leaf == "rep_bg" || leaf == "Bt_pre2" ||
-           leaf == "Bt_nex2";
+           leaf == "Bt_nex2" || IsVolumeBar(leaf);
 }
 
-// Frames drawn over what they frame (the single select's colour boxes and
-// orb slots, its orb cursor): clear but for their edge, orange when lit.
+// Frames drawn over what they frame (the options' volume frames, the
+// single select's colour boxes and orb slots, its orb cursor): clear but
+// for their edge, orange when lit.
 // The single select's pattern ("moyo"), which the scene turns about: all
 // clear, edge and all.
 bool IsOutline(const std::string& layer)
 {
     const std::string leaf = layer.substr(layer.rfind('/') + 1);
     return leaf.rfind("type_bg0", 0) == 0 || leaf == "moyo" || leaf == "rei_emp" || leaf == "rei_emp2" || leaf == "rei_emp3" ||
-           leaf == "rei_car";
+           leaf == "rei_car" || (leaf.size() == 5 && leaf.rfind("volW", 0) == 0);
 }
 
 // "n0".."n13": digit images and the slots that show them.

@@ -249,7 +249,14 @@ void AddSurvivalData(CSceneDataSet& set);
 std::vector<std::string> SurvivalLayers();
 void AddSingleSelectData(CSceneDataSet& set);
 void AddStoryData(CSceneDataSet& set);
+// The options screen: its items down the left, kGameOptionStep apart, each
+// item's marks side by side right of its label (mark i at
+// GameOptionMarkLeft(i)), a volume's bar there instead.
 void AddOptionData(CSceneDataSet& set);
+inline constexpr f32 kGameOptionLeft = 64.0f, kGameOptionTop = 96.0f, kGameOptionStep = 56.0f;
+inline constexpr f32 kGameOptionLabelWidth = 176.0f, kGameOptionMarkWidth = 160.0f;
+inline constexpr f32 kGameOptionBarLeft = 288.0f, kGameOptionBarWidth = 320.0f;
+constexpr f32 GameOptionMarkLeft(u32 i) { return 284.0f + 168.0f * f32(i); }
 // The option select: its rows down the left, kOptionRowStep apart, each
 // row's value beside its label.
 void AddOptionSelectData(CSceneDataSet& set);

@@ -160,10 +160,12 @@ TEST(GameOptionRun, ConfigurationValuesAreClampedToTheMarks)
     EXPECT_EQ(scene->FindLayer("on2")->GetSettings().offset.colour.ToARGB(), kMarkOn);
     EXPECT_EQ(scene->FindLayer("volB2")->GetSettings().offset.scaleX, 0.0f);
 
-    // The knob runs the bar's laid-out length (a cell wide): half of it here.
+    // The knob runs the bar's laid-out length, in its item's units (the
+    // item's cell stretched to the label's width): half of it here.
     const f32 empty = scene->FindLayer("volob2")->GetSettings().offset.position.x;
     scene->SetSeVolume(-1500);
-    EXPECT_FLOAT_EQ(scene->FindLayer("volob2")->GetSettings().offset.position.x, empty + 0.5f * f32(scene_data::kCellWidth));
+    const f32 length = scene_data::kGameOptionBarWidth * f32(scene_data::kCellWidth) / scene_data::kGameOptionLabelWidth;
+    EXPECT_FLOAT_EQ(scene->FindLayer("volob2")->GetSettings().offset.position.x, empty + 0.5f * length);
     scene->SetSeVolume(-10000);
 
     game.Press(menu::kCancel);

@@ -469,4 +469,87 @@ TEST_F(MenuFrames, TheOptionSelectShowsEachRowsValueBesideIt)
     }
 }
 
+// The options screen read by tesseract, item by item: each item's label
+// and, beside it, the mark of the value the scene holds; each volume's bar
+// filled as far as its value; the cursor's arrows on either side of its
+// item and on no other.
+TEST_F(MenuFrames, TheOptionsPairEachItemWithItsValue)
+{
+    namespace opt = option;
+    MenuArgs args;
+    args.curtain = 0.0f;
+    app_->ChangeScene(new CGameOption, reinterpret_cast<intptr_t>(&args));
+    ASSERT_EQ(Scene(), "CGameOption");
+    auto* scene = dynamic_cast<CGameOption*>(app_->GetScene());
+    ASSERT_NE(scene, nullptr);
+    // Values apart from the defaults where the marks allow.
+    scene->SetPadVibration(0);
+    scene->SetScreenShake(1);
+    scene->SetCameraSide(1);
+    scene->SetVoicePlay(0);
+    scene->SetRadarType(0);
+    scene->SetGuardCorrection(0);
+    scene->SetStoryDifficulty(2);
+    scene->SetBgmVolume(0);
+    scene->SetSeVolume(-1500);
+    scene->SetVoiceVolume(-3000);
+    scene->ShowItem(opt::kStory);
+    const std::pair<i32, u32> marked[] = {{opt::kPad, 0}, {opt::kScreen, 1}, {opt::kCamera, 1}, {opt::kVoice, 0},
+                                          {opt::kMap, 0}, {opt::kGuard, 0}, {opt::kStory, 2}};
+    const char* const* marks[opt::kItemCount] = {opt::kPadMarks, opt::kScreenMarks, opt::kCameraMarks,
+                                                 opt::kVoiceMarks, nullptr, nullptr, nullptr, opt::kMapMarks,
+                                                 opt::kGuardMarks, opt::kStoryMarks, nullptr};
+    const auto rowTop = [](i32 item) { return u32(scene_data::kGameOptionTop + scene_data::kGameOptionStep * f32(item)); };
+    const auto spaceless = [](std::string text) {
+        text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+        return text;
+    };
+    std::vector<std::vector<Box>> boxes;
+    std::string expected;
+    for (i32 item = 0; item < opt::kItemCount; ++item) {
+        const u32 y = rowTop(item);
+        boxes.push_back({{u32(scene_data::kGameOptionLeft) + 3, y + 3, u32(scene_data::kGameOptionLabelWidth) - 6, 26}});
+        std::string line = scene_data::CellText(opt::kItemNames[item]);
+        for (const auto& [row, value] : marked) {
+            if (row != item) continue;
+            boxes.back().push_back({u32(scene_data::GameOptionMarkLeft(value)) + 3, y + 3,
+                                    u32(scene_data::kGameOptionMarkWidth) - 6, 26});
+            line += scene_data::CellText(marks[item][value]);
+        }
+        expected += spaceless(line) + "\n";
+    }
+    const std::vector<u32> frame = Shot("MenuOptionsItems.png");
+    int status = 0;
+    const std::string read = ReadBoxes(frame, boxes, Out("ItemsMenuOptionsItems.png"), &status);
+    ASSERT_NE(status, 127) << "tesseract is not installed (scripts/install-deps.sh installs it)";
+    ASSERT_EQ(status, 0) << read;
+    EXPECT_EQ(read, expected) << "see " << Out("ItemsMenuOptionsItems.png") << " and " << Out("MenuOptionsItems.png");
+
+    // The bars' lit fill along their middle row: full, half, none.
+    const f32 filled[3] = {1.0f, 0.5f, 0.0f};
+    for (u32 bar = 0; bar < 3; ++bar) {
+        const u32 y = rowTop(opt::kBgmVolume + i32(bar)) + 16;
+        u32 lit = 0;
+        for (u32 x = u32(scene_data::kGameOptionBarLeft); x < u32(scene_data::kGameOptionBarLeft + scene_data::kGameOptionBarWidth); ++x)
+            lit += (frame[y * kWidth + x] & 0xFFFFFFu) == 0xFF9A10u;
+        EXPECT_NEAR(f32(lit), filled[bar] * scene_data::kGameOptionBarWidth, 12.0f)
+            << "bar " << bar << "; see " << Out("MenuOptionsItems.png");
+    }
+
+    // The lit arrows' yellow just outside the label and the last mark.
+    const auto arrows = [&](i32 item) {
+        u32 n = 0;
+        for (u32 y = rowTop(item); y < rowTop(item) + 32; ++y)
+            for (u32 x = 0; x < kWidth; ++x) n += (frame[y * kWidth + x] & 0xFFFFFFu) == 0xFFD020u;
+        return n;
+    };
+    for (i32 item = 0; item < opt::kItemCount; ++item) {
+        if (item == opt::kStory) {
+            EXPECT_GT(arrows(item), 6u) << "no cursor; see " << Out("MenuOptionsItems.png");
+        } else {
+            EXPECT_EQ(arrows(item), 0u) << "item " << item << "; see " << Out("MenuOptionsItems.png");
+        }
+    }
+}
+
 }  // namespace
