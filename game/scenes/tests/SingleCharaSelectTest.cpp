@@ -460,29 +460,35 @@ CSingleCharaSelect* OpenPanel(GameDriver& game, u32 a, u32 b, u32 c)
 }
 
 // On none, the panel cursor stands on the slot's own box, a different
-// place for each slot.
+// place for each slot: as loaded, and with the layout scaled more across
+// than down.
 TEST(SingleCharaSelectRun, PanelCursorOnNoneStandsOnTheSlotsBox)
 {
-    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
-    CSingleCharaSelect* select = OpenPanel(game, 0, 0, 0);
-    ASSERT_NE(select, nullptr) << game.Describe();
-    const char* boxes[3] = {"rei_empk", "rei_emp2k", "rei_emp3k"};
-    std::vector<std::pair<f32, f32>> seen;
-    for (u32 slot = 0; slot < 3; ++slot) {
-        SCOPED_TRACE(slot);
-        ASSERT_EQ(select->GetPanelSlot(), slot);
-        game.Frame();
-        const auto cursor = DrawnAt(game, select, "rei_car");
-        const auto box = DrawnAt(game, select, boxes[slot]);
-        ASSERT_EQ(cursor.size(), 1u);
-        ASSERT_EQ(box.size(), 1u);
-        EXPECT_EQ(cursor[0], box[0]);
-        seen.push_back(cursor[0]);
-        game.Press(menu::kDown);
-        game.Frames(12);
+    for (const bool stretched : {false, true}) {
+        SCOPED_TRACE(stretched ? "stretched" : "as loaded");
+        GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+        CSingleCharaSelect* select = OpenPanel(game, 0, 0, 0);
+        ASSERT_NE(select, nullptr) << game.Describe();
+        if (stretched) select->SetScale(1.75f, 1.25f);
+        const char* boxes[3] = {"rei_empk", "rei_emp2k", "rei_emp3k"};
+        std::vector<std::pair<f32, f32>> seen;
+        for (u32 slot = 0; slot < 3; ++slot) {
+            SCOPED_TRACE(slot);
+            ASSERT_EQ(select->GetPanelSlot(), slot);
+            game.Frame();
+            const auto cursor = DrawnAt(game, select, "rei_car");
+            const auto box = DrawnAt(game, select, boxes[slot]);
+            ASSERT_EQ(cursor.size(), 1u);
+            ASSERT_EQ(box.size(), 1u);
+            EXPECT_NEAR(cursor[0].first, box[0].first, 1e-3f);
+            EXPECT_NEAR(cursor[0].second, box[0].second, 1e-3f);
+            seen.push_back(cursor[0]);
+            game.Press(menu::kDown);
+            game.Frames(12);
+        }
+        EXPECT_NE(seen[0], seen[1]);
+        EXPECT_NE(seen[1], seen[2]);
     }
-    EXPECT_NE(seen[0], seen[1]);
-    EXPECT_NE(seen[1], seen[2]);
 }
 
 // A choice flashes a white square on the slot's box at full strength from
