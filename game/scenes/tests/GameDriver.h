@@ -36,9 +36,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,18 @@ inline std::string GameDataRoot()
 {
     const char* root = std::getenv("ORV_GAME_DATA");
     return root ? root : "";
+}
+
+// Why the fixture's data set cannot be read ("" when it can): a test binary
+// run on its own has no ORV_GAME_DATA, or names a set not written yet.
+inline std::string GameDataMissing(const std::string& root)
+{
+    if (root.empty())
+        return "no game data set: ORV_GAME_DATA is not set (ctest sets it and writes the set first, "
+               "in its test game_data)";
+    if (!std::filesystem::is_directory(root + "/one") || !std::filesystem::is_directory(root + "/two"))
+        return "no game data set in " + root + " (ORV_GAME_DATA): ctest's test game_data writes it";
+    return "";
 }
 
 struct DriverOptions {
@@ -70,6 +84,12 @@ public:
     explicit GameDriver(const std::string& dataRoot = GameDataRoot(), DriverOptions options = {})
         : options_(std::move(options))
     {
+        // The fixture's set missing stops the test here, named: the game
+        // run on nothing ends in failures that do not say why, or a crash.
+        // A root of a test's own may be missing on purpose.
+        if (dataRoot == GameDataRoot()) {
+            if (const std::string why = GameDataMissing(dataRoot); !why.empty()) throw std::runtime_error(why);
+        }
         setenv("TEMP", (temp_.Path() + "Temp/").c_str(), 1);
         host::kernel::CreateDirectories(temp_.Path() + "Temp");
         if (const char* home = std::getenv("HOME")) oldHome_ = home;

@@ -32,7 +32,9 @@ protected:
     {
         // A 16:9 size and no opening movie, so the title comes soon.
         ASSERT_TRUE(Start(kSizeIndex, [](CSaveConfig& config) { config.GetGraphicsSettings()->movieDisplay = 0; }));
-        ASSERT_EQ(app_->GetClientWidth(), i32(kWidth));
+        // The offscreen driver's desktop is smaller than the window.
+        ASSERT_EQ(app_->GetClientWidth(), i32(kWidth)) << "needs a desktop of 1280 x 720 or more: ctest runs it "
+                                                          "under Xvfb with SDL_VIDEODRIVER=x11";
         ASSERT_EQ(app_->GetClientHeight(), i32(kHeight));
     }
 

@@ -69,7 +69,7 @@ TEST(ConfigToolProgram, StartsSavesWithEnterAndCloses)
     ::mkdir(ORV_SCREENSHOT_DIR, 0777);
 
     Display* display = x_client::OpenDisplay();
-    ASSERT_NE(display, nullptr);
+    ASSERT_NE(display, nullptr) << "needs an X display (DISPLAY): ctest runs it under Xvfb";
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
