@@ -303,15 +303,18 @@ i32 CBattleLockstep::WaitNetInputs()
         }
         if (m_networkLock) m_networkLock->Enter();
 
-        bool hostGone, threadRunning;
+        bool queued, peerEnd, hostGone, threadRunning;
         {
             Lock lock(m_sync);
-            if (!m_frames.empty()) return 1;
-            if (m_peerEnd) return 0;
+            queued = !m_frames.empty();
+            peerEnd = m_peerEnd;
             hostGone = m_kinds[0] == kKindNone;
             threadRunning = m_threadState == kRunning;
         }
-        if (m_battle && m_battle->IsEndFadeStarted()) return 0;
+        // The end before a record that came with it: an ending battle plays
+        // no more frames.
+        if (peerEnd || (m_battle && m_battle->IsEndFadeStarted())) return 0;
+        if (queued) return 1;
         if (cycle <= limit && !hostGone) continue;
         // A client gives up; so does a host whose thread cannot send.
         if (!IsHost() || !threadRunning) return 0;

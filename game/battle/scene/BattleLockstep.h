@@ -21,8 +21,9 @@
 //   loading    construct with the set-up's local entry, entry kinds and
 //              option word 12; SyncStart(); on the host StartNetThread()
 //   update     at step 3, SendLocalInput(frame ms, the local fighter's
-//              packet or null); at step 5, WaitNetInputs() (0: leave the
-//              battle unless the end was requested, see TakePeerEnd), then
+//              packet or null); at step 5, WaitNetInputs() (0: the frame
+//              stops there; leave the battle unless the end was requested,
+//              see TakePeerEnd), then
 //              TakeFrame(): set the frame time from record.frameMs, apply
 //              record.inputs[entry] to every human fighter, update tension
 //              with record.musicTime; when tickEnd, write the messages to the

@@ -33,6 +33,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -261,9 +262,10 @@ protected:
     i32 RunEndFade();
     void RunStartCountdown();
     bool RunPause();
-    i32 ReadInputs();
+    // The frame's inputs; a result when the frame stops there.
+    std::optional<i32> ReadInputs();
     void ReadReplayInputs();
-    i32 ReadNetworkInputs();
+    std::optional<i32> ReadNetworkInputs();
     void ReadLocalInputs();
     void UpdateObjects();
     void RunFirstSweep();

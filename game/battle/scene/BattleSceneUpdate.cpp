@@ -77,6 +77,11 @@ void EachBullet(CBulletList& bullets, Call call)
 
 i32 CBattleScene::Update(u32)
 {
+    // A battle never steps more than a replay may hold: after a stall (a
+    // machine suspended mid-battle) it goes on from where it was, and its
+    // recording keeps the time the frame ran with, so it is saved and
+    // plays back as it was fought.
+    if (GetFrameTimeMs() > kReplayMaxFrameMs) SetFrameTime(kReplayMaxFrameMs);
     // 1. The end fade runs alone. A client follows the host's end.
     TakePeerEnd();
     if (m_endRequested) return RunEndFade();
@@ -87,8 +92,7 @@ i32 CBattleScene::Update(u32)
     // 4. Nothing of the battle moves while every menu is open.
     if (!RunPause()) {
         // 5.
-        const i32 inputs = ReadInputs();
-        if (inputs != 1) return inputs;
+        if (const std::optional<i32> stopped = ReadInputs()) return *stopped;
         // 6-8.
         UpdateObjects();
         RunFirstSweep();
@@ -131,15 +135,15 @@ bool CBattleScene::RunPause()
     return true;
 }
 
-i32 CBattleScene::ReadInputs()
+std::optional<i32> CBattleScene::ReadInputs()
 {
     if (m_replayMode) {
         ReadReplayInputs();
-        return 1;
+        return std::nullopt;
     }
     if (m_networkMode) return ReadNetworkInputs();
     ReadLocalInputs();
-    return 1;
+    return std::nullopt;
 }
 
 void CBattleScene::ReadReplayInputs()
@@ -151,8 +155,11 @@ void CBattleScene::ReadReplayInputs()
     m_replay->PlayFrame(m_replayList);
 }
 
-i32 CBattleScene::ReadNetworkInputs()
+std::optional<i32> CBattleScene::ReadNetworkInputs()
 {
+    // A frame without the host's record stops here: nothing moves and
+    // nothing is recorded that the host did not run. With the end requested
+    // the fade starts at the next update; else the battle is left.
     if (!WaitNetInputs()) {
         TakePeerEnd();
         if (m_endRequested) return 1;
@@ -178,7 +185,7 @@ i32 CBattleScene::ReadNetworkInputs()
     }
     for (u32 k = 0; k < frame.messageCount; ++k)
         OnSideMessage(frame.messages[k].id, frame.messages[k].data, frame.messages[k].length);
-    return 1;
+    return std::nullopt;
 }
 
 void CBattleScene::ReadLocalInputs()

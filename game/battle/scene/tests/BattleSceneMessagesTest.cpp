@@ -11,6 +11,7 @@
 #include "game/data/Replay.h"
 #include "game/data/SaveRecord.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -299,6 +300,53 @@ TEST_F(BattleSceneMessageTest, ReleaseAfterTheWayOutCountsTheBattleAndRestoresTh
 }  // namespace
 
 namespace {
+
+// The host's end reaches a client while it waits for a record it will never
+// get (the host ended after the two first ticks): that frame stops in the
+// wait, nothing moves and nothing is recorded, the fade starts at the next
+// update, and the recording of the frames it did play is whole.
+TEST_F(BattleSceneMessageTest, AClientThatGetsTheEndWhileWaitingStopsTheFrameThere)
+{
+    // The end arrives as the wait lets go of the network scene's lock.
+    struct EndWhileWaiting : FakeNetwork {
+        void LeaveLock() override
+        {
+            if (!scene || !armed) return;
+            armed = false;
+            const u8 code[4] = {3, 0, 0, 0};
+            EXPECT_EQ(scene->OnPeerMessage(kMsgBattleEnd, code, 4), 1u);
+        }
+        CBattleScene* scene = nullptr;
+        bool armed = false;
+    } network;
+    CBattleScene scene(&app_, &network);
+    network.scene = &scene;
+    // A wait that gives up at once would pass without the end.
+    scene.SetLockstepLimits(LockstepLimits{10, 0xFFFFFFFFu, 10});
+    CBattleSetup* setup = NetworkSetup(1);
+    setup->recordReplay = 1;
+    ASSERT_EQ(scene.Load(setup), 1u);
+    ASSERT_EQ(scene.GetInputDelay(), 3u);
+    ASSERT_NE(scene.GetReplay(), nullptr);
+    const BattleStateHash start = scene.HashState();
+    for (u32 f = 0; f < 6; ++f) ASSERT_EQ(scene.Update(0), 1) << f;
+    const BattleStateHash played = scene.HashState();
+    EXPECT_NE(FirstDifferentObject(start, played), "") << "the two first ticks moved the battle";
+    network.armed = true;
+    EXPECT_EQ(scene.Update(0), 1);
+    EXPECT_FALSE(network.armed) << "the frame waited";
+    EXPECT_EQ(scene.IsEndRequested(), 1u);
+    EXPECT_EQ(scene.GetEndCode(), 3u);
+    EXPECT_EQ(FirstDifferentObject(played, scene.HashState()), "");
+    // The fade, and nothing of the battle (the consoles' layers move).
+    EXPECT_EQ(scene.Update(0), 1);
+    auto world = [](const BattleStateHash& h) {
+        const auto at = std::find(h.objects.begin(), h.objects.end(), "bullets");
+        return at == h.objects.end() ? 0 : h.running[size_t(at - h.objects.begin())];
+    };
+    EXPECT_EQ(world(scene.HashState()), world(played));
+    EXPECT_EQ(scene.GetReplay()->Finish(ReplaySlotPath(folder_.Path(), 7)), 1);
+}
 
 // A host alone with computers plays from its own bundles: each tick's
 // record is used for the input delay's frames, and every machine (here the

@@ -319,6 +319,44 @@ TEST_F(BattleSceneTest, ReplayGivesTheRecordedStateAtEveryFrame)
     EXPECT_EQ(FirstDifference(recorded, parted.hashes), "frame 300, console 0");
 }
 
+// A stall mid-battle (a frame of 5,001 ms, a machine suspended) is stepped
+// as the longest frame a replay holds, 5,000 ms: the recording is saved and
+// plays back the battle as it was fought, the long frame with it.
+TEST_F(BattleSceneTest, AStalledFrameIsRecordedAsItRanAndPlaysBack)
+{
+    constexpr u32 kFrames = 90, kStall = 40;
+    std::vector<BattleStateHash> recorded;
+    {
+        CBattleScene scene(&app_);
+        CBattleSetup* setup = CpuSetup();
+        setup->recordReplay = 1;
+        ASSERT_EQ(scene.Load(setup), 1u);
+        ASSERT_NE(scene.GetReplay(), nullptr);
+        for (u32 f = 0; f < kFrames; ++f) {
+            SetFrameTime(f == kStall ? kReplayMaxFrameMs + 1 : kFrameMs);
+            ASSERT_EQ(scene.Update(0), 1) << f;
+            EXPECT_EQ(GetFrameTimeMs(), f == kStall ? kReplayMaxFrameMs : kFrameMs) << f;
+            recorded.push_back(scene.HashState());
+        }
+        EXPECT_NE(recorded[kStall].Value(), recorded[kStall - 1].Value());
+        ASSERT_EQ(scene.GetReplay()->Finish(ReplaySlotPath(folder_.Path(), 6)), 1);
+    }
+    FreshRegistry();
+    CBattleScene scene(&app_);
+    CBattleSetup* setup = CpuSetup(1);   // the replay's own set-up replaces it
+    setup->replayMode = 1;
+    setup->replayNumber = 6;
+    ASSERT_EQ(scene.Load(setup), 1u);
+    std::vector<BattleStateHash> played;
+    for (u32 f = 0; f < kFrames; ++f) {
+        SetFrameTime(kFrameMs);
+        ASSERT_EQ(scene.Update(0), 1) << f;
+        EXPECT_EQ(GetFrameTimeMs(), f == kStall ? kReplayMaxFrameMs : kFrameMs) << f;
+        played.push_back(scene.HashState());
+    }
+    EXPECT_EQ(FirstDifference(recorded, played), "");
+}
+
 // Fells fighter i of scene with one hit no HP survives.
 void Fell(CBattleScene& scene, u32 i)
 {

@@ -275,6 +275,27 @@ TEST(BattleLockstep, WaitsEndAtOnceWhenTheHostLeftOrTheBattleEnds)
     client.lock.Leave();
 }
 
+// The host's end and a record arrive together while a client waits: the end
+// wins, and the ending battle plays no more frames.
+TEST(BattleLockstep, AWaitThatMeetsTheEndAndARecordTogetherEnds)
+{
+    Machine client(1, {0, 0, 4, 4}, 0, LockstepLimits{10, 0xFFFFFFFFu, 10});
+    PlayIdleRecords(client);
+    client.lock.Enter();
+    // Both delivered under the network scene's lock, as the receive thread
+    // delivers: the wait sees them at once.
+    std::thread receive([&] {
+        client.lock.Enter();
+        const FrameRecord record{1.0f, {Packet(7), Packet(8)}, 20, 0};
+        EXPECT_EQ(client.Message(kMsgFrameBundle, WriteFrameBundle(record, {})), E::kNone);
+        EXPECT_EQ(client.Message(kMsgBattleEnd, U32Bytes(2)), E::kNone);
+        client.lock.Leave();
+    });
+    EXPECT_EQ(client.lockstep->WaitNetInputs(), 0);
+    client.lock.Leave();
+    receive.join();
+}
+
 // The loading screen's thread loads the battle, and starts the handshake,
 // holding no lock: it must end as it began, else the game thread and the
 // receive threads wait on a lock nobody will leave.
