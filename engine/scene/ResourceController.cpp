@@ -5,7 +5,6 @@
 #include "engine/core/SoundPlayerBase.h"
 #include "engine/graphics/Shader.h"
 #include "engine/graphics/Texture.h"
-#include "engine/model/AnalysMesh.h"
 #include "engine/model/Mesh.h"
 #include "engine/model/XConvert.h"
 #include "engine/platform/SoundBuffer.h"
@@ -255,20 +254,21 @@ u32 CResourceController::LoadModel(CqelPackFile* pack, const char* path)
 {
     if (!path) return 0;
     if (m_models.FindByName(path)) return 1;
-    CAnalysMesh reader;
-    u32 read = 0;
+    auto* mesh = new CMesh();
+    if (!mesh) return 0;
+    // Through the mesh's own load, which also poses it in its bind pose and
+    // gives every bone its bounding sphere (secondary motion swings about
+    // the sphere centres).
+    i32 loaded = 0;
     if (pack) {
         u32 size = 0;
         u8* bytes = pack->ReadEntry(path, &size);
-        read = bytes && reader.LoadFromMemory(bytes, size);
+        loaded = bytes && mesh->LoadFromMemory(bytes, path, size, &m_textures, &m_shaders, nullptr);
         AlignedFree(bytes);
     } else {
-        read = reader.LoadFromFile(path);
+        loaded = mesh->Load(path, &m_textures, &m_shaders, nullptr);
     }
-    if (!read) return 0;
-    auto* mesh = new CMesh();
-    if (!mesh) return 0;
-    if (!reader.ReadModel(mesh, path, &m_textures, &m_shaders, nullptr) || !mesh->SetName(path)) {
+    if (!loaded) {
         delete mesh;
         return 0;
     }

@@ -9,9 +9,13 @@
 #include "engine/graphics/Shader.h"
 #include "engine/graphics/Texture.h"
 #include "engine/graphics/tests/DeviceTestSupport.h"
+#include "engine/model/AnimationController.h"
 #include "engine/model/Mesh.h"
+#include "engine/model/ModelBone.h"
+#include "engine/model/ModelObject.h"
 #include "engine/model/WriteMesh.h"
 #include "engine/model/tests/XFileSamples.h"
+#include "engine/platform/FrameTime.h"
 #include "engine/platform/Sound.h"
 #include "engine/platform/SoundBuffer.h"
 #include "engine/scene/EffectContainer.h"
@@ -24,6 +28,9 @@
 #include "host/sound/Sound.h"
 
 #include <sys/stat.h>
+
+#include <bit>
+#include <initializer_list>
 
 using namespace scene_test;
 
@@ -321,6 +328,92 @@ TEST_F(Controller, KindsAreToldFromThePathText)
         {2, c.GetTextureList()}, {3, nullptr}, {4, c.GetShaderList()}, {5, c.GetSoundList()},
         {6, c.GetEffectList()}, {7, c.GetSceneList()}, {8, nullptr}};
     for (const auto& [kind, list] : lists) EXPECT_EQ(c.GetList(kind), list) << kind;
+}
+
+// A model with a bone "Fin" on the vertices (2, 0, 0), (4, 0, 0), (2, 2, 0)
+// and a one-link swinging chain "Tail" jointed at (3, 1, 0) on vertices
+// whose mean, (3, -1, 0), hangs straight below the joint.
+std::string FinAndTailModel()
+{
+    CMesh mesh;
+    auto* object = new CModelObject();
+    object->SetName("Body");
+    CModelVertexList& v = *object->GetVertexList();
+    v.Resize(6);
+    v.FormatFlags = 0x3;
+    v.Stride = CModelVertexFormat::GetStride(0x3);
+    const CVector3 points[] = {{2, 0, 0}, {4, 0, 0}, {2, 2, 0}, {2, -1, 0}, {4, -1, 0}, {3, -1, 0}};
+    for (u32 i = 0; i < 6; ++i) v.GetAt(i)->Position = points[i];
+    const u32 indices[] = {0, 1, 2, 3, 4, 5};
+    object->GetIndexList()->Indices.SetArray(indices, 6);
+    const CPoint2 range{0, 6};
+    object->GetIndexList()->Ranges.SetArray(&range, 1);
+    AppendElement(mesh.GetModelObjects(), object);
+    const auto bone = [&](const char* name, const char* parent, std::initializer_list<CBoneInfluence> influences) {
+        auto* b = new CModelBone();
+        b->SetName(name);
+        b->SetParentName(parent);
+        b->Influences.SetArray(influences.begin(), u32(influences.size()));
+        AppendElement(mesh.GetBones(), b);
+        return b;
+    };
+    bone("root", nullptr, {});
+    bone("Fin", "root", {{0, 0, 1.0f}, {0, 1, 1.0f}, {0, 2, 1.0f}});
+    CModelBone* tail = bone("Tail", "root", {{0, 3, 1.0f}, {0, 4, 1.0f}, {0, 5, 1.0f}});
+    tail->Transform.m[3][0] = 3;
+    tail->Transform.m[3][1] = 1;
+    tail->LinkValues[0] = 1;
+    tail->LinkValues[1] = std::bit_cast<u32>(1.0f);
+    return CWriteMesh::Build(mesh);
+}
+
+// Models the controller loads, from a file or an archive, come posed with
+// their bone spheres, so a swinging chain swings about its own joint: the
+// tail hangs straight down, so gravity leaves it be and the wind along +z
+// swings it in the plane x = 3 through its joint.
+TEST_F(Controller, ModelsComePosedWithBoneSpheresAndTheirChainsSwing)
+{
+    ASSERT_TRUE(WriteBytes("Fin.mdl", FinAndTailModel()));
+    const char* entries[] = {"Fin.mdl"};
+    ASSERT_EQ(CqelPackFile::Write(entries, 1, "Data\\Fin.gpk"), 1u);
+    CResourceController c;
+    ASSERT_EQ(c.Load("Fin.mdl", 1), 1u);
+    CResourceController a;
+    ASSERT_EQ(a.Load("Data\\Fin.gpk", 1), 1u);
+    SetFrameTime(16);
+    for (CResourceController* controller : {&c, &a}) {
+        const std::string from = controller == &c ? "file" : "archive";
+        auto* mesh = static_cast<CMesh*>(controller->GetModelList()->FindByName("Fin.mdl"));
+        ASSERT_NE(mesh, nullptr) << from;
+        ASSERT_EQ(mesh->GetBoneCount(), 3u);
+        EXPECT_NE(mesh->GetAnimationController(), nullptr) << from;
+        const CSphere& fin = mesh->GetBone(1)->BoneSphere;
+        EXPECT_NEAR(fin.centre.x, 8.0f / 3.0f, 1e-5f) << from;
+        EXPECT_NEAR(fin.centre.y, 2.0f / 3.0f, 1e-5f) << from;
+        EXPECT_EQ(fin.centre.z, 0.0f) << from;
+        EXPECT_NEAR(fin.radius, 1.4907120f, 1e-5f) << from;
+        const CModelBone* tail = mesh->GetBone(2);
+        EXPECT_NEAR(tail->Position.x, 3.0f, 1e-6f) << from;   // the bind pose
+        EXPECT_NEAR(tail->Position.y, 1.0f, 1e-6f) << from;
+        EXPECT_NEAR(tail->BoneSphere.radius, 1.0f, 1e-5f) << from;
+
+        CAnimationController* swing = mesh->CreateAnimationController();
+        ASSERT_NE(swing, nullptr);
+        ASSERT_EQ(swing->ResetModelPose(), 1);
+        swing->SetDirection(CVector3(0, 0, 1));
+        const CAnimationFrame& frame = *swing->GetFrameByName("Tail");
+        CVector3 tip;
+        for (int i = 0; i < 30; ++i) {
+            swing->AdvanceTime(0.016f);
+            swing->UpdateMatrices(nullptr);
+            CVector3(3, -1, 0).TransformedCoord(&tip, frame.SkinMatrix);
+            EXPECT_NEAR((tip - CVector3(3, 1, 0)).Length(), 2.0f, 1e-4f) << from << " " << i;
+            EXPECT_NEAR(tip.x, 3.0f, 1e-4f) << from << " " << i;
+        }
+        EXPECT_GT(tip.z, 0.05f) << from;
+        swing->Destroy();
+    }
+    SetFrameTime(0);
 }
 
 TEST_F(Controller, SoundsGetVoicesTheyCanPlay)
