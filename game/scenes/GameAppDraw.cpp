@@ -106,10 +106,14 @@ i32 CGameApp::DrawSideBars()
 void CGameApp::MakeFilters()
 {
     const u32 level = m_saveConfig ? m_saveConfig->GetGraphicsSettings()->hdrLevel : 0;
+    // The device's colour format: the blur passes blend by the target's
+    // alpha, which a target with alpha of its own keeps near 0.
+    CGraphicDevice* device = GetDevice();
+    const u32 colourFormat = device ? device->GetColorFormat() : u32(host::render::kFormatX8R8G8B8);
     m_hdrFilter.reset();
     if (level > 0) {
         auto hdr = std::make_unique<CHDRFilter>();
-        if (hdr->Create(kFilterSize, kFilterSize, host::render::kFormatA8R8G8B8, host::render::kFormatD24S8)) {
+        if (hdr->Create(kFilterSize, kFilterSize, colourFormat, host::render::kFormatD24S8)) {
             hdr->SetPassCount(level + 1);
             m_hdrFilter = std::move(hdr);
         }
@@ -117,7 +121,7 @@ void CGameApp::MakeFilters()
     if (m_renderList) m_renderList->SetFilter(m_hdrFilter.get());
     m_screenFilter.reset();
     auto screen = std::make_unique<CFilter>();
-    if (screen->Create(kFilterSize, kFilterSize, host::render::kFormatA8R8G8B8, host::render::kFormatD24S8, 1))
+    if (screen->Create(kFilterSize, kFilterSize, colourFormat, host::render::kFormatD24S8, 1))
         m_screenFilter = std::move(screen);
 }
 
