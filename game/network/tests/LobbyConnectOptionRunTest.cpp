@@ -1,5 +1,7 @@
 #include "game/network/LobbyConnectOption.h"
 #include "game/network/tests/LobbyScreensRun.h"
+#include "game/scenes/tests/SpritePicture.h"
+#include "game/scenes/tests/TextRecogniser.h"
 
 #include <cstring>
 
@@ -73,6 +75,49 @@ TEST_F(ConnectOptionRun, TheKeyThatMovesOntoTheAddressRowTypesNoDigit)
     EXPECT_EQ(s->GetDigitCursor(), 0u);
     TypeAddress("127000000001");
     EXPECT_EQ(Address(s), "127.0.0.1");
+}
+
+// The screen as drawn, read by tesseract: every row's name down the left,
+// whichever row the cursor is on, and the cursor's row lit (the layer's
+// orange) where no other row is. Written as ConnectRows<row>.png in the
+// test's temporary folder.
+TEST_F(ConnectOptionRun, EveryRowIsNamedAndTheCurrentOneLit)
+{
+    Player& p = Start();
+    CLobbyConnectOptionScene* s = Options(p);
+    const host::image::Image lobby = sprite_picture::DataSetTexture(scene_data::kLobbyTexture);
+    ASSERT_FALSE(lobby.pixels.empty());
+    const u32 width = u32(game.App().GetClientWidth()), height = u32(game.App().GetClientHeight());
+    const f32 scale = game.App().GetLayoutScale();
+    const auto box = [&](u32 row) {
+        const f32 y = scene_data::kConnectRowTop + scene_data::kConnectRowStep * f32(row);
+        return text_recogniser::Box{u32((scene_data::kConnectRowLeft + 3.0f) * scale), u32((y + 3.0f) * scale),
+                                    u32(120.0f * scale), u32(26.0f * scale)};
+    };
+    for (const u32 row : {u32(kRowMode), u32(kRowStart)}) {
+        ToRow(s, row);
+        game.Frame();
+        const std::vector<u32> frame =
+            sprite_picture::Compose(game.RenderLog(), game.Render().IdOf(texture->GetTexture()), lobby, width, height);
+        std::vector<std::vector<text_recogniser::Box>> rows;
+        for (u32 r = 0; r < kRowCount; ++r) rows.push_back({box(r)});
+        const std::string name = ::testing::TempDir() + "ConnectRows" + std::to_string(row) + ".png";
+        int status = 0;
+        EXPECT_EQ(text_recogniser::ReadBoxes(frame, width, rows, name, &status), "Mode\nAddress\nRecent\nName\nStart\n")
+            << "row " << row << "; see " << name;
+        ASSERT_NE(status, 127) << "tesseract is not installed (scripts/install-deps.sh installs it)";
+        for (u32 r = 0; r < kRowCount; ++r) {
+            const text_recogniser::Box b = box(r);
+            u32 lit = 0;
+            for (u32 y = b.y; y < b.y + b.h; ++y)
+                for (u32 x = b.x; x < b.x + b.w; ++x) lit += (frame[y * width + x] & 0xFFFFFFu) == 0xFF9A10u;
+            if (r == row) {
+                EXPECT_GT(lit, b.w * b.h / 3) << "row " << r << " not lit";
+            } else {
+                EXPECT_EQ(lit, 0u) << "row " << r << " lit with the cursor on " << row;
+            }
+        }
+    }
 }
 
 TEST_F(ConnectOptionRun, JoinRefusesThisMachine)

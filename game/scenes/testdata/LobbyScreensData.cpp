@@ -10,6 +10,10 @@ namespace scene_data {
 
 namespace {
 
+// The connect screen's rows, top down, as the base picture names them
+// (the scene draws the current row's own layer, lit, over its name).
+constexpr const char* kConnectRows[5] = {"op_set02", "op_ip02", "op_list02", "op_pl02", "op_ok02"};
+
 // The digit images sit in a group the screens never draw, so the digit
 // slots of the same names stand at the top level.
 void AddDigits(std::vector<std::string>& layers, u32 firstSlot, u32 lastSlot)
@@ -27,9 +31,10 @@ std::vector<LayerPanel> ConnectOptionPanels()
         for (u32 i = 1; i <= 12; ++i) names.push_back("n" + std::to_string(i));
         return names;
     }();
-    std::vector<LayerPanel> panels = {{"bg02", 0, 0, 1024, 768}, {"op_set02", 64, 240, 128, 32}, {"op_ip02", 64, 304, 128, 32},
-        {"op_list02", 64, 368, 128, 32}, {"op_pl02", 64, 432, 128, 32}, {"op_ok02", 64, 496, 128, 32},
-        {"op_set_01", 240, 240, 128, 32}, {"op_set_02", 384, 240, 128, 32}, {"ClientIP", 232, 300, 400, 40}};
+    std::vector<LayerPanel> panels = {{"bg02", 0, 0, 1024, 768}, {"op_set_01", 240, 240, 128, 32},
+        {"op_set_02", 384, 240, 128, 32}, {"ClientIP", 232, 300, 400, 40}};
+    for (u32 i = 0; i < 5; ++i)
+        panels.push_back({kConnectRows[i], kConnectRowLeft, kConnectRowTop + kConnectRowStep * f32(i), 128, 32});
     for (u32 i = 0; i < 12; ++i)
         panels.push_back({slots[i].c_str(), 240.0f + 28.0f * f32(i) + 16.0f * f32(i / 3), 304.0f, 24.0f, 32.0f});
     return panels;
@@ -45,6 +50,15 @@ std::vector<LayerPanel> EntrancePanels()
 }
 
 }  // namespace
+
+std::vector<LayerSheet> ConnectOptionSheets()
+{
+    LayerSheet base{"Base", 0, 2048 - 5 * 64, 176, 5 * 64, kConnectRowLeft - 8.0f, kConnectRowTop - 16.0f, {}};
+    for (u32 i = 0; i < 5; ++i)
+        base.texts.push_back({kConnectRowLeft + 8.0f, kConnectRowTop + kConnectRowStep * f32(i) + 4.0f, Align::kLeft,
+                              CellText(kConnectRows[i])});
+    return {base};
+}
 
 std::vector<std::string> EntranceLayers()
 {
@@ -72,7 +86,8 @@ std::vector<std::string> AddressListLayers()
 void AddLobbyScreensData(CSceneDataSet& set)
 {
     set.Layout(lobby_screen::kEntranceLayout, EntranceLayers(), kLobbyTexture, EntrancePanels());
-    set.Layout(lobby_screen::kConnectOptionLayout, ConnectOptionLayers(), kLobbyTexture, ConnectOptionPanels());
+    set.Layout(lobby_screen::kConnectOptionLayout, ConnectOptionLayers(), kLobbyTexture, ConnectOptionPanels(),
+               ConnectOptionSheets());
     set.Layout(lobby_screen::kLoginLayout, LoginLayers(), kLobbyTexture);
     set.Layout(lobby_screen::kAddressListLayout, AddressListLayers(), kLobbyTexture);
 }

@@ -15,6 +15,11 @@ std::vector<std::string> EntranceLayers();
 std::vector<std::string> ConnectOptionLayers();
 std::vector<std::string> LoginLayers();
 std::vector<std::string> AddressListLayers();
+// The connect screen's base: a sheet naming its five rows down the left,
+// kConnectRowStep apart; the current row's layer stands lit over its name.
+struct LayerSheet;
+std::vector<LayerSheet> ConnectOptionSheets();
+inline constexpr float kConnectRowLeft = 64.0f, kConnectRowTop = 240.0f, kConnectRowStep = 64.0f;
 // The lobby main screen.
 std::vector<std::string> LobbyMainLayers();
 // The user information window.

@@ -288,6 +288,14 @@ const std::string& ParticleTextureBytes()
 // part shows inside its frame.
 bool IsVolumeBar(const std::string& leaf) { return leaf.size() == 5 && leaf.rfind("volB", 0) == 0; }
 
+// The connect screen's row layers, drawn only on the current row.
+bool IsConnectRow(const std::string& leaf)
+{
+    for (const char* row : {"op_set02", "op_ip02", "op_list02", "op_pl02", "op_ok02"})
+        if (leaf == row) return true;
+    return false;
+}
+
 // Layers that stand for a lit state (a glow, a cursor, a flash, "on"):
 // yellow with dark words, so selected and unselected differ at a glance.
 bool Highlighted(const std::string& layer)
@@ -295,7 +303,7 @@ bool Highlighted(const std::string& layer)
     const std::string leaf = layer.substr(layer.rfind('/') + 1);
     return leaf.rfind("sele_car", 0) == 0 || leaf.rfind("piron", 0) == 0 || EndsWith(leaf, "_on") ||
            layer.rfind("Base/Lit", 0) == 0 ||
-           leaf == "ent_ip03" || leaf == "ent_lob03" ||
+           leaf == "ent_ip03" || leaf == "ent_lob03" || IsConnectRow(leaf) ||
            EndsWith(leaf, "On") || leaf.find("cursor") != std::string::npos || leaf.find("Cursor") != std::string::npos ||
            leaf.rfind("type_bg02", 0) == 0 || leaf == "rei_car" || leaf == "rep_bg" || leaf == "Bt_pre2" ||
            leaf == "Bt_nex2" || IsVolumeBar(leaf);
