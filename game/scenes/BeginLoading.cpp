@@ -130,7 +130,7 @@ i32 CBeginLoading::ReportFailure()
     if (CGameApp* app = GetGameApp()) {
         // The reason waits in the queue: one box, then the program ends.
         app->ShowMessages();
-        app->Quit();
+        app->Quit(1);
     }
     return 1;
 }

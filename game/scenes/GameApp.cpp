@@ -30,7 +30,7 @@ namespace {
 
 CGameApp* g_gameApp = nullptr;
 
-void Box(const std::string& text) { host::kernel::MessageBox(text, "", host::kernel::kMbOk); }
+void Box(const std::string& text) { host::kernel::MessageBox(text, "Error", host::kernel::kMbOk); }
 
 }  // namespace
 
@@ -214,8 +214,8 @@ i32 CGameApp::InstallScene(CScene* scene, intptr_t block, bool titleOnFailure)
     if (!titleOnFailure) return 1;
     // A title is not followed by another, nor does the title's own failure
     // come back here; with no title the program ends and Exit writes the
-    // saves.
-    if (failedTitle || InstallScene(new CTitleScene, 0, false) != 0) Quit();
+    // saves; its status tells a script the data could not be read.
+    if (failedTitle || InstallScene(new CTitleScene, 0, false) != 0) Quit(1);
     return 1;
 }
 
@@ -239,7 +239,12 @@ void CGameApp::TraceScene() const
     }
 }
 
-void CGameApp::Quit() { host::window::PostQuitMessage(0); }
+void CGameApp::Quit(i32 status)
+{
+    // A failure is not undone by a later quit.
+    if (m_exitStatus == 0) m_exitStatus = status;
+    host::window::PostQuitMessage(m_exitStatus);
+}
 
 void CGameApp::SetLoadError(const std::string& what)
 {

@@ -105,8 +105,11 @@ public:
     // waiting ones in order at its next Update (or ShowMessages).
     void QueueMessage(const std::string& text);
     void ShowMessages();
-    // Ends the program after this frame (the loop sees the quit message).
-    void Quit();
+    // Ends the program after this frame (the loop sees the quit message);
+    // the program ends with status (not 0: a failure, e.g. data that could
+    // not be read).
+    void Quit(i32 status = 0);
+    i32 GetExitStatus() const { return m_exitStatus; }
     // What Init makes current instead of the start-up screen (tests: a
     // scene of their own, loaded with block 0). Empty: the start-up screen.
     void SetStartScene(std::function<CScene*()> make) { m_startScene = std::move(make); }
@@ -211,6 +214,7 @@ private:
     std::unique_ptr<CSaveData> m_saveData;
     CGameData m_data;
     CScene* m_scene = nullptr;   // owned
+    i32 m_exitStatus = 0;   // what Quit ends the program with
     std::unique_ptr<CResourceController> m_resources;
     std::unique_ptr<CRenderList> m_renderList;
     std::unique_ptr<CEffectController> m_effects;

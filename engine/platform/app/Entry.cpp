@@ -43,10 +43,14 @@ i32 WinMain(ApplicationFactory create, InstanceHandle instance)
         return -1;
     }
 
+    i32 status = 0;
     for (;;) {
         win::Message message;
         if (win::PeekMessage(message)) {
-            if (message.message == win::kWmQuit) break;
+            if (message.message == win::kWmQuit) {
+                status = i32(message.wParam);
+                break;
+            }
             win::TranslateMessage(message);
             win::DispatchMessage(message);
         } else if (g_application) {
@@ -55,8 +59,8 @@ i32 WinMain(ApplicationFactory create, InstanceHandle instance)
         }
     }
 
-    if (!g_application) return 0;
+    if (!g_application) return status;
     g_application->Exit();
     DeleteApplication();
-    return 0;
+    return status;
 }

@@ -18,8 +18,9 @@ class CApplicationMain;
 // game's from an entry of its own); null when it cannot be made.
 using ApplicationFactory = CApplicationMain* (*)();
 
-// Runs the application made by create for instance. 0 after the loop ended;
-// -1 when no application could be made or its Init failed (the application
+// Runs the application made by create for instance. The quit message's code
+// after the loop ended (PostQuitMessage's; 0 for a close of the window); -1
+// when no application could be made or its Init failed (the application
 // is then deleted, which releases what Init made).
 i32 WinMain(ApplicationFactory create, InstanceHandle instance);
 

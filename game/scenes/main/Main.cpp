@@ -41,11 +41,14 @@ int main(int argc, char** argv)
     std::string error;
     if (!FindDataFolders(args, std::getenv("ORV_DATA"), g_folders, &error)) {
         // No window yet: the box is written to standard error.
-        host::kernel::MessageBox(error, "", host::kernel::kMbOk | host::kernel::kMbIconError);
+        host::kernel::MessageBox(error, "Error", host::kernel::kMbOk | host::kernel::kMbIconError);
         return 1;
     }
     host::kernel::SetCurrentDirectory(g_folders.first);
     // The title's Network item starts network play.
     SetNetworkSceneFactory(&MakeNetworkScene);
-    return WinMain(&MakeGame, GetModuleInstance()) == -1 ? 1 : 0;
+    // A start-up that failed, or data that could not be read later, ends
+    // with 1.
+    const i32 status = WinMain(&MakeGame, GetModuleInstance());
+    return status == 0 ? 0 : 1;
 }

@@ -323,6 +323,8 @@ TEST_F(GameRunTest, AFailedLoadIsNamedAndTheTitleTakesOver)
         EXPECT_EQ(game.CurrentScene(), row.scene);
         game.Frame();
         EXPECT_EQ(game.QuitPosted(), row.quit) << game.Describe();
+        // Ended by data it could not read: a failure status.
+        EXPECT_EQ(game.App().GetExitStatus(), row.quit ? 1 : 0);
     }
 }
 

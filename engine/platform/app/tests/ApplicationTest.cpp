@@ -218,6 +218,21 @@ TEST_F(EntryTest, MessagesAreTranslatedAndDispatchedBeforeTheNextFrame)
     delete ime;
 }
 
+// The quit message's code is what the entry returns: a failure that ends
+// the program ends it with a failure status.
+TEST_F(EntryTest, TheEntryReturnsTheQuitCode)
+{
+    for (const int code : {0, 1, 3}) {
+        g_record.log.clear();
+        const int start = g_record.frames;
+        g_record.onUpdate = [&](int frame) {
+            if (frame == start + 2) win::PostQuitMessage(code);
+        };
+        EXPECT_EQ(WinMain(&TestApp::Make, GetModuleInstance()), code);
+        EXPECT_EQ(GetApplication(), nullptr);
+    }
+}
+
 TEST_F(EntryTest, TheDeviceMessagesOfAResetReachTheApplication)
 {
     g_record.onUpdate = [&](int frame) {
