@@ -163,9 +163,10 @@ TEST_F(LoginRun, LoginAfterTheServerWentShowsTheLostServerNotice)
 }
 
 // A field holding text takes every key as typing, and a key that types a
-// letter into an empty field types it too (Z, X, W, S are the default
-// decide, cancel, up and down): the row stays, the screen stays. Decide
-// acts on the button row only; up and down without a letter move the row.
+// letter into an empty field types it too (Z is the default decide; any
+// letter may be given to cancel, up or down): the row stays, the screen
+// stays. Decide acts on the button row only; up and down without a letter
+// move the row.
 TEST_F(LoginRun, ButtonKeysTypeTheirLettersAndDecideActsOnTheButtonOnly)
 {
     Player& p = Start(2);
