@@ -9,6 +9,9 @@ build=${1:-$top/build}
 export SDL_VIDEODRIVER=${SDL_VIDEODRIVER:-offscreen} SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
+# Benchmarks write their data under the temporary folder: one of this run's
+# own, so a run beside another (a developer's) does not remove theirs.
+export TMPDIR=$out
 mapfile -t benches < <(find "$build" -name '*_bench' -type f -perm -u+x | sort)
 if [ ${#benches[@]} -eq 0 ]; then
   echo "no benchmarks in $build (configure with -DORV_BENCHMARKS=ON)" >&2
