@@ -230,8 +230,9 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
         if (counted) TakeHit(hit);
         break;
     case 13:
-        // A heal held at the HP maximum shows nothing.
-        effect = RecoverHP(v.recoverySpeed) != 0;
+        // A heal held at the HP maximum shows nothing and is not counted: the
+        // shot flies on to a fighter it can heal.
+        effect = counted = RecoverHP(v.recoverySpeed) != 0;
         break;
     case 14:
         m_status.timers.statusTimers[kDisorderTimer] = v.disorderTime;

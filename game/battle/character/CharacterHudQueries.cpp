@@ -43,9 +43,10 @@ f32 CCharacterBase::GetCloseAttackFill() const
 f32 CCharacterBase::GetShotFill() const
 {
     if (!m_parameter) return 0.0f;
-    const u16 capacity = m_parameter->values.shots[GetSelectedSet()].ammunition;
-    if (!capacity) return 1.0f;
-    if (m_status.ammunition > 0) return f32(m_status.ammunition) / f32(capacity);
+    const auto& shot = m_parameter->values.shots[GetSelectedSet()];
+    // Without a reload the shot is always ready, as a card without one is.
+    if (!shot.ammunition || !(shot.reload > 0.0f)) return 1.0f;
+    if (m_status.ammunition > 0) return f32(m_status.ammunition) / f32(shot.ammunition);
     return Share(m_status.timers.ammoReload, m_status.timers.ammoReloadDuration);
 }
 

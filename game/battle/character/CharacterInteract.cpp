@@ -113,12 +113,15 @@ i32 CCharacterAction::HitTestBullet(CBullet* bullet, u32)
         CVector3 sphere(s.x, s.y, s.z), other = bulletCentre, contact;
         if (!Sweep(&sphere, s.w, CVector3(), &other, bulletRadius, step, &contact, false)) continue;
         if (kind == 9) {
+            // Every body sphere inside the pull is pulled.
             if (IsMovable()) {
                 CVector3 pull;
                 bullet->GetSuctionVector(this, &pull);
                 m_status.displacement = m_status.displacement + pull;
             }
-        } else if (!bullet->IsDirectionType() && kind != 10 && !Values(bullet).traceHitVecFlg &&
+            continue;
+        }
+        if (!bullet->IsDirectionType() && kind != 10 && !Values(bullet).traceHitVecFlg &&
                    Values(bullet).chractorHitVecFlg) {
             // Solid shots: the fighter stops at the shot, the shot at the fighter.
             const CVector3 sphereCentre(s.x, s.y, s.z);

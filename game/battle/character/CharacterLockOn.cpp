@@ -76,7 +76,9 @@ CObjectDivision* CCharacter::ChooseTarget(const BattleCharacterList& list, CObje
 void CCharacterAction::LockOnTo(CObjectDivision* target)
 {
     m_status.lockedTargetId = target->GetId();
-    SendObjectMessage(kMsgLockedOn, target->GetId(), -1, 0);
+    // The locked fighter knows itself by the parameter and calls out.
+    const CMessageObject* locked = target;
+    SendObjectMessage(kMsgLockedOn, target->GetId(), -1, reinterpret_cast<intptr_t>(locked));
 }
 
 bool CCharacter::MayLockOn() const

@@ -167,9 +167,14 @@ u32 CCharacterAction::SlideStep(u32)
     CharacterStatus& s = m_status;
     if (!m_parameter) return 1;
     const CharacterGeneral& g = m_parameter->values.general;
-    // A slide or stop motion the model lacks ends the slide instead of waiting on it.
+    // The slide waits for whatever motion plays to finish: a card cast
+    // during it plays its own. A slide motion the model lacks, or, in the
+    // plain slide, another action's looping motion (the card's, left when
+    // the card finished first) would never finish: the slide ends instead.
     const bool sliding = IsChangedAnimation(s.slideMotion), stopping = IsChangedAnimation(s.slideMotion + 1);
-    if (IsChangedAnimationEnded() || (!sliding && !stopping)) {
+    const bool plain = s.action >= kActionSlide && s.action <= kActionTripleSlide;
+    const bool held = !sliding && !stopping && plain && GetChangeLoop() != 0;
+    if (IsChangedAnimationEnded() || held || !HasMotion(s.slideMotion)) {
         if (!sliding || !HasMotion(s.slideMotion + 1)) {
             EndAttachedObject(kSlotSlideLoop);
             EndAttachedObject(kSlotOrbit);

@@ -31,8 +31,10 @@ u32 CCharacterAction::GetSpellMotionBase() const
 // The motion slot whose animation the change track holds; 0 when none.
 u32 CCharacterAction::GetMotion() const
 {
+    // The slot is asked, not its animation: a model's animations need not
+    // be in motion-table order.
     for (u32 n = 0; n < kMotionCount; ++n)
-        if (m_status.motions[n] >= 0 && IsChangedAnimation(u32(m_status.motions[n]))) return n;
+        if (IsChangedAnimation(n)) return n;
     return 0;
 }
 

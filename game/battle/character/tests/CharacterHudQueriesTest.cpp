@@ -29,6 +29,7 @@ protected:
         }
         env.v.guard.guardTime = 2.0f;
         env.v.shots[0].ammunition = 30, env.v.shots[1].ammunition = 12;
+        env.v.shots[0].reload = 2.0f, env.v.shots[1].reload = 3.0f;
         env.v.shots[2].chargeTime = 2.0f, env.v.shots[3].chargeTime = 4.0f;
         env.v.shortAttacks[0].reload = 2.0f;
         return env;
@@ -57,6 +58,11 @@ const GaugeRow kGaugeRows[] = {
     {"an empty magazine shows its reload",
      [](Env& e) { e.s.ammunition = 0, e.s.timers.ammoReload = 0.5f, e.s.timers.ammoReloadDuration = 2.0f; }, 2, 0.25f},
     {"a set without ammunition is ready", [](Env& e) { e.s.ammunition = 0, e.v.shots[0].ammunition = 0; }, 2, 1.0f},
+    {"a set without RELOAD is ready with rounds spent", [](Env& e) { e.s.ammunition = 29, e.v.shots[0].reload = 0; }, 2,
+     1.0f},
+    {"set B's RELOAD decides for set B",
+     [](Env& e) { e.s.selectedBarrage = 1, e.s.ammunition = 3, e.v.shots[0].reload = 0; }, 2, 0.25f},
+    {"set A's RELOAD does not", [](Env& e) { e.s.ammunition = 15, e.v.shots[1].reload = 0; }, 2, 0.5f},
     {"set A's charge", [](Env& e) { e.s.timers.shotCharge = 1.0f; }, 3, 0.5f},
     {"set B charges against its own record", [](Env& e) { e.s.selectedBarrage = 1, e.s.timers.shotCharge = 1.0f; }, 3,
      0.25f},
@@ -129,6 +135,20 @@ TEST_F(HudQueries, TheLastRoundReloadsOverTheShotsReload)
     c_->UpdateTimers(0);
     EXPECT_EQ(env.s.ammunition, 30u);
     EXPECT_EQ(c_->GetActionGauge(2), 1.0f);
+}
+
+// A shot without RELOAD is always ready: its gauge stays full as rounds go.
+TEST_F(HudQueries, AShotWithoutReloadStaysFullAsItFires)
+{
+    for (const f32 reload : {0.0f, 1.0f}) {
+        Env env = Fresh();
+        c_->InitActionTable();
+        env.s.tension = 1, env.s.reloadFactor = 1.0f, env.s.ammunition = 30;
+        env.v.shots[0].reload = reload;
+        ASSERT_EQ(c_->StartShoot(), 1u);
+        EXPECT_EQ(env.s.ammunition, 29u);
+        EXPECT_EQ(c_->GetActionGauge(2), reload > 0 ? 29.0f / 30.0f : 1.0f) << reload;
+    }
 }
 
 }  // namespace

@@ -248,6 +248,51 @@ TEST_F(HitPassTest, BulletHitEffectsPlayWhereTheShotMeetsTheFighter)
     }
 }
 
+// A heal counts only when it raised HP: at full HP, or held there, the
+// one-hit healing shot flies on, uncounted, to a mate it can heal.
+TEST_F(HitPassTest, AHealHeldAtFullHpLeavesTheShotFlying)
+{
+    const struct {
+        i32 startHp, hp;
+        u32 shots, hits;
+    } rows[] = {{800, 800, 1, 0}, {799, 800, 1, 0}, {500, 510, 0, 0}};
+    for (const auto& r : rows) {
+        auto record = std::make_unique<CBulletParameter>();
+        CBulletValues& v = record->GetValues();
+        v.hitType = 13, v.hitCount = 1, v.hitRadius = 0.4f, v.recoverySpeed = 40;
+        auto mate = Fighter({0, 0, 0}, 1, 0), shooter = Fighter({0, 0, 50}, 0, 0);
+        mate->GetStatus()->hp = r.startHp, mate->GetStatus()->exactHp = f32(r.startHp);
+        CBulletList list;
+        Shoot(*record, *mate, *shooter, list);
+        EXPECT_EQ(mate->GetStatus()->hp, r.hp) << r.startHp;
+        ASSERT_EQ(list.GetCount(), r.shots) << r.startHp;
+        if (r.shots) {
+            EXPECT_EQ(list.First()->GetState().hitCount[1], r.hits) << r.startHp;
+        }
+    }
+}
+
+// A suction shot pulls once for each body sphere inside it: the fighter's
+// two (Body and Tail) are, so it is pulled twice.
+TEST_F(HitPassTest, SuctionPullsForEachBodySphereInside)
+{
+    auto record = std::make_unique<CBulletParameter>();
+    CBulletValues& v = record->GetValues();
+    v.hitType = 9, v.hitCount = 5, v.hitRadius = 3.0f, v.suckingPow = 10.0f;
+    auto victim = Fighter({0, 0, 0}, 1, 1), shooter = Fighter({0, 0, 50}, 0, 0);
+    ASSERT_EQ(victim->GetParameter()->values.body.hitSphere.GetCount(), 2u);
+    CBulletList list;
+    Shoot(*record, *victim, *shooter, list, CVector3());
+    ASSERT_EQ(list.GetCount(), 1u);
+    CVector3 pull;
+    list.First()->GetSuctionVector(victim.get(), &pull);
+    ASSERT_GT(pull.Length(), 0.1f);
+    const CVector3& moved = victim->GetStatus()->displacement;
+    EXPECT_NEAR(moved.x, 2 * pull.x, 1e-5f);
+    EXPECT_NEAR(moved.y, 2 * pull.y, 1e-5f);
+    EXPECT_NEAR(moved.z, 2 * pull.z, 1e-5f);
+}
+
 TEST_F(HitPassTest, DisorderAndLimitBreakingShots)
 {
     // A disorder shot (14) starts EFCDESTRUCTIONSTART where the shot is,
