@@ -15,16 +15,19 @@ using namespace lobby_scene;
 
 namespace {
 
+// limit: the entry's bytes a line; kept: the bytes stored (with the
+// terminator). The comment is typed in 4 lines of 30 into its whole field.
 struct FieldMode {
     i32 lines;
     u32 limit;
+    u32 kept;
 };
 FieldMode ModeOf(i32 line)
 {
     switch (line) {
-    case CLobbyRoomCreate::kName: return {1, lobby::kRoomNameLimit};
-    case CLobbyRoomCreate::kPassword: return {1, lobby::kRoomPasswordLimit};
-    default: return {4, lobby::kRoomCommentLimit};
+    case CLobbyRoomCreate::kName: return {1, lobby::kRoomNameLimit, lobby::kRoomNameLimit + 1};
+    case CLobbyRoomCreate::kPassword: return {1, lobby::kRoomPasswordLimit, lobby::kRoomPasswordLimit + 1};
+    default: return {4, lobby::kRoomCommentLimit, lobby::kRoomCommentField};
     }
 }
 
@@ -90,7 +93,7 @@ void CLobbyRoomCreate::FocusLine()
     if (!ime || !field) return;
     const FieldMode mode = ModeOf(m_cursor);
     char text[lobby::kRoomCommentField] = {};
-    CopyField(text, mode.limit + 1, field);
+    CopyField(text, mode.kept, field);
     ime->SetText(text);
     FocusField(mode.lines, f32(kTextSize), mode.limit);
 }
@@ -190,7 +193,7 @@ void CLobbyRoomCreate::TextFields()
     const FieldMode mode = ModeOf(m_cursor);
     char taken[lobby::kRoomCommentField] = {};
     // Shift+Enter breaks a comment's line instead of storing it.
-    if (TakeEntered(taken, mode.limit + 1, m_cursor == kComment)) {
+    if (TakeEntered(taken, mode.kept, m_cursor == kComment)) {
         CopyField(field, bytes, taken);
         if (ime) ime->SetText(field);
     }
@@ -269,9 +272,10 @@ void CLobbyRoomCreate::DrawField(f32 x, f32 y, i32 line, const char* stored)
         return;
     }
     if (comment) {
+        // The line-breaking box: its line feeds and 30 bytes a line.
         if (CFontTexture* font = Font())
-            font->DrawTextOutlined(x * k, y * k, kCommentWrap * k, 4.0f * 24.0f * k, TextColour(), OutlineColour(),
-                                   kTextSize, k, 1.0f, stored, 0);
+            font->DrawTextOutlinedBox(x * k, y * k, x * k, kCommentLineAdvance, lobby::kRoomCommentLimit, TextColour(),
+                                      OutlineColour(), kTextSize, k, 1.0f, stored, kTextTopLeft);
     } else {
         DrawOutlined(x, y, kTextSize, stored);
     }

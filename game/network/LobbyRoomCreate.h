@@ -24,6 +24,7 @@ public:
     // Message window codes.
     static constexpr u32 kWaitingCode = 2, kNoNameCode = 14, kFailedCode = 15, kNoCode = 28;
     static constexpr u32 kTextSize = 18;
+    static constexpr f32 kCommentLineAdvance = 18.0f;
     static constexpr f32 kNameX = 502.0f, kNameY = 248.0f, kPasswordX = 502.0f, kPasswordY = 348.0f;
     static constexpr f32 kLevelX = 628.0f, kLevelY = 294.0f;
     static constexpr f32 kCommentX = 482.0f, kCommentY = 388.0f, kCommentWrap = 786.0f;

@@ -117,8 +117,10 @@ void CLobbyRoomInformation::DrawRoom(const lobby::LobbyRoomRecord& room)
         const f32 k = TextScale();
         font->DrawTextAlignedOutlinedFlags(kNameX * k, kNameY * k, TextColour(), OutlineColour(), kNameSize, k, 1.0f,
                                            name, kTextTop | kTextCentre);
-        font->DrawTextOutlined(kCommentX * k, kCommentY * k, kCommentWidth * k, kCommentHeight * k, TextColour(),
-                               OutlineColour(), kTextSize, k, 1.0f, comment, 0);
+        // The line-breaking box: its line feeds and 30 bytes a line.
+        font->DrawTextOutlinedBox(kCommentX * k, kCommentY * k, kCommentWidth * k, kCommentLineAdvance,
+                                  lobby::kRoomCommentLimit, TextColour(), OutlineColour(), kTextSize, k, 1.0f, comment,
+                                  kTextTopLeft);
     }
     if (CSceneObject* level = lobby_screen::LevelPicture(m_levels, lobby::LevelRangeOf(room))) {
         CLayerState extra;

@@ -19,7 +19,7 @@ public:
     static constexpr u16 kEnterMessage = 1005;
     static constexpr u32 kNameSize = 30, kTextSize = 18;
     static constexpr f32 kNameX = 538.0f, kNameY = 218.0f;
-    static constexpr f32 kCommentX = 298.0f, kCommentY = 540.0f, kCommentWidth = 298.0f, kCommentHeight = 200.0f;
+    static constexpr f32 kCommentX = 298.0f, kCommentY = 540.0f, kCommentWidth = 298.0f, kCommentLineAdvance = 18.0f;
     static constexpr f32 kLevelX = 548.0f, kLevelY = 308.0f;
     static constexpr f32 kMemberX = 636.0f, kMemberY = 312.0f, kMemberStep = 24.0f;
 

@@ -77,7 +77,8 @@ bool PackOptions(const RoomTemplate& room, u8* count, u8 (&out)[kOptionBytes])
 namespace {
 
 // Room requests share the tail from the member limit on; the new room
-// puts its name in front. Each text at most its input limit, cut at a
+// puts its name in front. The name and password at most their input
+// limits, the comment its field less the terminator, each cut at a
 // character boundary, the rest of its field zero (the server reads them
 // as terminated strings).
 bool WriteCommon(const RoomSettings& settings, const RoomTemplate& room, u8* at)
@@ -86,7 +87,8 @@ bool WriteCommon(const RoomSettings& settings, const RoomTemplate& room, u8* at)
     u8 options[kOptionBytes] = {};
     if (!PackOptions(room, &count, options)) return false;
     PutLe16(at, room.memberLimit);
-    lobby_scene::CopyField(reinterpret_cast<char*>(at + 2), kRoomCommentLimit + 1, settings.comment);
+    // The comment is typed in lines of kRoomCommentLimit: its field goes whole.
+    lobby_scene::CopyField(reinterpret_cast<char*>(at + 2), kRoomCommentField, settings.comment);
     lobby_scene::CopyField(reinterpret_cast<char*>(at + 258), kRoomPasswordLimit + 1, settings.password);
     at[268] = settings.levelRange;   // 269..272 reserved, zero
     at[273] = count;

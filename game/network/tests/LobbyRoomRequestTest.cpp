@@ -73,7 +73,8 @@ TEST(LobbyRoomRequest, SettingsGoldenBytes)
 TEST(LobbyRoomRequest, TextsCutAtLimitOnCharacterBoundaryAndTerminated)
 {
     // 19 ASCII then a two-byte character: the name keeps 19 bytes, not half
-    // a character. Unterminated fields stop at their limit.
+    // a character. Unterminated fields stop at their limit; the comment,
+    // typed in lines of 30, goes whole: its field less the terminator.
     RoomSettings s;
     std::memset(s.name, 'n', sizeof s.name);
     std::memcpy(s.name, "nnnnnnnnnnnnnnnnnnn\x82\xa0", 21);
@@ -83,10 +84,18 @@ TEST(LobbyRoomRequest, TextsCutAtLimitOnCharacterBoundaryAndTerminated)
     const std::vector<u8> got = WriteNewRoom(s, RoomTemplate{}, entry);
     ASSERT_EQ(got.size(), kNewRoomBytes);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(got.data())), std::string(19, 'n'));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(got.data() + 23)), std::string(30, 'c'));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(got.data() + 23)), std::string(255, 'c'));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(got.data() + 279)), std::string(8, 'p'));
-    for (u32 i = 23 + 30; i < 279; ++i) ASSERT_EQ(got[i], 0) << i;
     for (u32 i = 279 + 8; i < 289; ++i) ASSERT_EQ(got[i], 0) << i;
+    // Four lines of 30 with their line feeds, in both messages.
+    const std::string lines = std::string(30, 'a') + "\n" + std::string(30, 'b') + "\n" + std::string(30, 'c') + "\nd";
+    RoomSettings typed;
+    std::memcpy(typed.comment, lines.data(), lines.size());
+    const std::vector<u8> created = WriteNewRoom(typed, RoomTemplate{}, entry);
+    const std::vector<u8> changed = WriteRoomSettings(typed, RoomTemplate{});
+    ASSERT_EQ(changed.size(), kRoomSettingsBytes);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(created.data() + 23)), lines);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(changed.data() + 2)), lines);
 }
 
 TEST(LobbyRoomRequest, OptionsMustFitTheirBytes)

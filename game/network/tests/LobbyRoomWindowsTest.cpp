@@ -5,6 +5,10 @@
 #include "game/network/tests/LobbySceneHarness.h"
 #include "game/scenes/testdata/LobbyRoomWindowsData.h"
 
+#include <algorithm>
+#include <cmath>
+#include <map>
+
 namespace lobby_room_windows_test {
 
 using namespace lobby;
@@ -202,6 +206,78 @@ TEST_F(LobbyRoomWindows, RoomDetailOpensInformationWhenHostingNone)
 }  // namespace
 
 namespace {
+
+// The rows of the text drawn last frame (the outline's eight copies left
+// out: the text is the colour drawn least), each row's glyph count.
+std::vector<size_t> TextRows(const std::vector<lobby_scene_test::Glyph>& glyphs)
+{
+    std::map<u32, size_t> colours;
+    for (const auto& g : glyphs) ++colours[g.colour];
+    if (colours.empty()) return {};
+    const u32 text = std::min_element(colours.begin(), colours.end(), [](const auto& a, const auto& b) {
+                         return a.second < b.second;
+                     })->first;
+    std::map<i32, size_t> rows;
+    for (const auto& g : glyphs)
+        if (g.colour == text) ++rows[i32(std::lround(g.y))];
+    std::vector<size_t> out;
+    for (const auto& [y, n] : rows) out.push_back(n);
+    return out;
+}
+
+// A room's comment in the line-breaking box: a line feed starts a row and
+// is no glyph, a row holds 30 bytes; the name and members draw nothing here.
+TEST_F(LobbyRoomWindows, InformationDrawsTheCommentInALineBreakingBox)
+{
+    const struct {
+        std::string comment;
+        std::vector<size_t> rows;
+    } cases[] = {
+        {"abcd\nefgh", {4, 4}},
+        {std::string(30, 'a'), {30}},
+        {std::string(31, 'a'), {30, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.comment);
+        std::vector<u8> detail = RoomDataBytes(kRoomId, {555});
+        std::memset(detail.data() + kRoomNameAt, 0, kRoomNameField);
+        std::memcpy(detail.data() + kRoomCommentAt, c.comment.data(), c.comment.size());
+        ASSERT_EQ(Deliver(kRoomDetailAsked, kStatusSuccess, detail), 1);
+        ASSERT_TRUE(Information().IsOpen());
+        run.game.Frame();
+        EXPECT_EQ(TextRows(run.Glyphs()), c.rows);
+    }
+}
+
+// The comment is typed in 4 lines of 30 and stored whole; stored, it is
+// drawn in the line-breaking box.
+TEST_F(LobbyRoomWindows, CreateTakesACommentOfFourLinesAndDrawsItInABox)
+{
+    Create().Open(CLobbyRoomCreate::kNewRoom);
+    run.game.Frame();
+    for (int i = 0; i < 4; ++i) Press(menu::kDown);
+    ASSERT_EQ(Create().GetCursor(), CLobbyRoomCreate::kComment);
+    CImeInput* ime = run.client.GetImeInput();
+    const auto type = [&](const std::string& text) {
+        for (char ch : text) ime->HandleMessage(run.Window(), host::window::kWmChar, u8(ch), 0);
+    };
+    type(std::string(45, 'x'));
+    run.PressKey(28);
+    run.game.Frame();
+    EXPECT_EQ(std::string(Create().GetSettings().comment), std::string(45, 'x'));
+    // Four lines of 30 hold 120 bytes: the rest is refused.
+    type(std::string(100, 'y'));
+    run.PressKey(28);
+    run.game.Frame();
+    EXPECT_EQ(std::string(Create().GetSettings().comment), std::string(45, 'x') + std::string(75, 'y'));
+
+    std::strcpy(Create().Settings().comment, "abcd\nefgh");
+    ime->SetText(Create().Settings().comment);   // as stored: not typing
+    Press(menu::kDown);   // off the comment: the stored text is drawn
+    ASSERT_EQ(Create().GetCursor(), CLobbyRoomCreate::kConfirm);
+    run.game.Frame();
+    EXPECT_EQ(TextRows(run.Glyphs()), (std::vector<size_t>{4, 4}));
+}
 
 // The server's name field unterminated, running into the state bytes: the
 // window draws at most its 20 bytes.
