@@ -132,7 +132,7 @@ TEST_F(Pool, EmptySlotsMoveAsBytes)
     a->value = 7;
     pool.Alloc()->value = 8;
     constexpr size_t kSlot = sizeof(CPooled);
-    unsigned char bytes[2][kSlot];
+    alignas(CPooled) unsigned char bytes[2][kSlot];
     std::memcpy(bytes, pool.GetSlot(0), sizeof bytes);  // two objects' bytes, taken live
     pool.Free(pool.GetSlot(1));
     pool.Free(a);
