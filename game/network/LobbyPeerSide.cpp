@@ -44,7 +44,9 @@ public:
             host::kernel::Lock hold(m_mapperLock);
             m_mapper = std::move(mapper);
             m_mapper->SetBudget(Remaining());
-            if (m_cancelled) m_mapper->Cancel();
+            // A spent budget leaves the new mapper nothing, not a last
+            // millisecond a quick gateway could still answer in.
+            if (m_cancelled || Spent()) m_mapper->Cancel();
         }
         return m_mapper->Discover();
     }
@@ -83,6 +85,7 @@ public:
 private:
     // Under m_mapperLock: the step's budget left for a mapper made now (at
     // least 1 ms: 0 would mean none).
+    bool Spent() const { return m_budgetMs != 0 && host::kernel::TimeGetTime() - m_budgetStart >= m_budgetMs; }
     u32 Remaining() const
     {
         if (m_budgetMs == 0) return 0;
