@@ -209,6 +209,7 @@ TEST_F(LoadingScreenTest, StartUpFailureShowsOneBoxNamingItAndEnds)
         Start<CBeginLoading>(game, log);
         for (int i = 0; i < 3000 && !game.QuitPosted(); ++i) game.Frame();
         EXPECT_TRUE(game.QuitPosted());
+        EXPECT_EQ(game.App().GetExitStatus(), 1);   // a failure, not a quit
         ASSERT_EQ(game.Boxes().size(), 1u) << game.Describe();
         EXPECT_THAT(game.Boxes()[0], ::testing::HasSubstr(c.box));
         EXPECT_EQ(log.loads, c.nextFails ? 1 : 0);

@@ -268,4 +268,40 @@ TEST(GameProgram, ReachesTheTitleReadsAsItsItemsAndWritesTheSavesWhenClosed)
     XCloseDisplay(display);
 }
 
+// The title's layout missing, or damaged: its box (caption "Error") is
+// shown once a key leaves the start-up screen; closed, the game ends with
+// status 1, as a script must see it.
+TEST(GameProgram, ATitleThatCannotBeReadEndsWithAFailureStatus)
+{
+    const char* data = std::getenv("ORV_GAME_DATA");
+    if (!data || !*data) GTEST_SKIP() << "ORV_GAME_DATA is not set";
+    Display* display = x_client::OpenDisplay();
+    if (!display) GTEST_SKIP() << "no X server";
+    for (const bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged ? "damaged" : "missing");
+        Home home;
+        const std::string set = home.Path() + "set";
+        ASSERT_EQ(std::system(("cp -r '" + std::string(data) + "' '" + set + "'").c_str()), 0);
+        for (const char* folder : {"/one", "/two"}) {
+            const std::string title = set + folder + "/Resource/Scene/TitleSceneM.sce";
+            if (damaged) std::ofstream(title, std::ios::binary | std::ios::trunc) << std::string(4096, '\x5A');
+            else ASSERT_EQ(::remove(title.c_str()), 0) << title;
+        }
+        const Program run = Start(home, {set + "/one", set + "/two"}, true);
+        ASSERT_GT(run.pid, 0);
+        const Window main = WaitForWindow(display, "Cendrava Ver BRIMOLD 1.51", 20000);
+        ASSERT_NE(main, 0u) << ReadText(run.errors);
+        Window box = 0;
+        for (int waited = 0; waited < 60000 && !box; waited += 250) {
+            box = FindWindow(display, DefaultRootWindow(display), "Error");
+            if (!box && waited % 1000 == 0) PressReturn(display, main);
+            Rest(250);
+        }
+        EXPECT_NE(box, 0u) << ReadText(run.errors);
+        if (box) PressReturn(display, box);
+        EXPECT_EQ(WaitForExit(run.pid, 20000), 1) << ReadText(run.errors);
+    }
+    XCloseDisplay(display);
+}
+
 }  // namespace
