@@ -288,6 +288,12 @@ const std::string& ParticleTextureBytes()
 // part shows inside its frame.
 bool IsVolumeBar(const std::string& leaf) { return leaf.size() == 5 && leaf.rfind("volB", 0) == 0; }
 
+// The lobby's and the room's focus frames, drawn behind the list that has
+// the focus; and the network screens' backgrounds. The screens write their
+// lists in white: these stay dark.
+bool IsFocusFrame(const std::string& leaf) { return leaf == "Select1" || leaf == "Select2" || leaf == "Select3"; }
+bool IsDarkBackground(const std::string& leaf) { return leaf == "bg01" || leaf == "bg02"; }
+
 // The connect screen's row layers, drawn only on the current row.
 bool IsConnectRow(const std::string& leaf)
 {
@@ -515,6 +521,11 @@ const std::map<std::string, std::string>& NamedWords()
         w["op_set_01"] = "Host";
         w["op_set_02"] = "Join";
         for (const char* plain : {"bg01", "bg02", "mowa", "kira", "ClientIP"}) w[plain] = "";
+        // The lobby's and the room's focus frames and scroll bars; the
+        // room's help ticker and the lobby's tab.
+        for (const char* plain : {"Select1", "Select2", "Select3", "chat_bar", "chat_bar2", "chat_bar3"}) w[plain] = "";
+        w["help_room"] = "Enter: room menu";
+        w["tab_op"] = "F1: lobby";
         return w;
     }();
     return words;
@@ -814,6 +825,14 @@ const std::string& CellTextureBytes(const std::vector<std::string>& layers, cons
                 for (u32 x = 0; x < kCellWidth; ++x)
                     picture.texels[(u32(y0) + y) * kTextureWidth + u32(x0) + x] = digit.texels[y * kNarrow + x * kNarrow / kCellWidth];
             continue;
+        }
+        if (i < layers.size()) {
+            const std::string leaf = layers[i].substr(layers[i].rfind('/') + 1);
+            if (IsFocusFrame(leaf) || IsDarkBackground(leaf)) {
+                picture.Fill(x0, y0, kCellWidth, kCellHeight, 0xFF182030u);
+                if (IsFocusFrame(leaf)) picture.Frame(x0, y0, kCellWidth, kCellHeight, 0xFFFF9A10u);
+                continue;
+            }
         }
         // A plain fill (a background, stretched) is dark and unframed.
         if (text.empty() && !lit && i < layers.size()) {

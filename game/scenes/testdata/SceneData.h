@@ -283,6 +283,11 @@ std::vector<std::string> LobbyRoomLayers();
 // panels start, so the overlay's slide shows on the screen.
 inline constexpr LayerPanel kRoomTab{"Tab", 0.0f, 650.0f, 1024.0f, 24.0f};
 void AddLobbyRoomData(CSceneDataSet& set);
+// The room's base (a sheet naming the chat and the player list above
+// them) and the focus frames behind those two.
+std::vector<LayerSheet> LobbyRoomSheets();
+inline constexpr LayerPanel kRoomChatFrame{"Select1", 40.0f, 88.0f, 312.0f, 520.0f};
+inline constexpr LayerPanel kRoomPlayerFrame{"Select2", 820.0f, 88.0f, 196.0f, 660.0f};
 // The adventure map: its texts ("Adventure.txt" first, then the event
 // files), and those texts with the caches the game opens, written by the
 // adventure reader (empty, reason added to error, when that fails).

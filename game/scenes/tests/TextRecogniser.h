@@ -57,7 +57,8 @@ inline std::set<std::string> Words(const std::string& text)
 // Boxes of a frame (frameWidth texels a row) as black ink (its dark
 // texels) on white, twice as large, each row's boxes side by side, the
 // rows stacked, with a margin: what a text recogniser reads best. With
-// lightInk the light texels are the ink (words light on a dark fill). Written as path and read as a block with the
+// lightInk the light texels are the ink (words light on a dark fill);
+// small words read better larger still (kScale). Written as path and read as a block with the
 // options given; the reading's lines without spaces, empty lines or the
 // recogniser's notes.
 struct Box {
@@ -65,9 +66,9 @@ struct Box {
 };
 inline std::string ReadBoxes(const std::vector<u32>& frame, u32 frameWidth, const std::vector<std::vector<Box>>& rows,
                              const std::string& path, int* status, const std::string& options = "",
-                             bool lightInk = false)
+                             bool lightInk = false, u32 kScale = 2)
 {
-    constexpr u32 kMargin = 16, kGap = 4, kScale = 2;
+    constexpr u32 kMargin = 16, kGap = 4;
     u32 width = 0, height = kMargin;
     for (const std::vector<Box>& row : rows) {
         u32 w = 0, h = 0;

@@ -92,16 +92,10 @@ TEST_F(RoomOverlayFrame, HalfTheSlideBringsTheTabHalfwayUpOverTheRoom)
     ASSERT_TRUE(host::kernel::WriteFileAtomic(out, png.data(), png.size()));
     const auto at = [&](u32 x, u32 y) { return frame[y * kWidth + x] & 0xFFFFFFu; };
 
-    // Every layer shows its own cell's fill, three texels in from the
-    // corner of its slot (clear of the frame and the words).
+    // The room's layers where the data set puts them.
     const std::vector<std::string> layers = scene_data::LobbyRoomLayers();
     const auto index = [&](const char* name) {
         return u32(std::find(layers.begin(), layers.end(), name) - layers.begin());
-    };
-    const auto fill = [&](u32 i) {
-        f32 x = 0, y = 0;
-        scene_data::SlotOf(i, &x, &y);
-        return at(u32(x) + 3, u32(y) + 3);
     };
     // The room shares its texture with the other network screens: layer i
     // shows cell base + i.
@@ -110,10 +104,15 @@ TEST_F(RoomOverlayFrame, HalfTheSlideBringsTheTabHalfwayUpOverTheRoom)
         return colour == (scene_data::CellColour(base + i) & 0xFFFFFFu) ||
                colour == (scene_data::PlainColour(base + i) & 0xFFFFFFu);
     };
-    for (const char* name : {"Base", "Select2"})   // the background is stretched over the screen
-        EXPECT_TRUE(isCell(fill(index(name)), index(name))) << name << " " << std::hex << fill(index(name)) << "; see " << out;
+    // The base's sheet between its two headings, the member list's focus
+    // frame lit at its edge, dark inside.
+    EXPECT_EQ(at(500, 52), 0xD8DCE4u) << "Base; see " << out;
+    const scene_data::LayerPanel& players = scene_data::kRoomPlayerFrame;
+    const u32 lit = at(u32(players.x) + 98, u32(players.y) + 4);
+    EXPECT_TRUE((lit >> 16) > 0xB0 && (lit & 0xFF) < 0x40) << "Select2 " << std::hex << lit << "; see " << out;
+    EXPECT_EQ(at(u32(players.x) + 40, u32(players.y) + 200), 0x182030u) << "Select2; see " << out;
     // Half in: the hint tab of the hidden overlay is gone.
-    EXPECT_FALSE(isCell(fill(index("tab_op")), index("tab_op"))) << "see " << out;
+    EXPECT_FALSE(isCell(at(851, 27), index("tab_op"))) << "see " << out;
 
     // The tab strip: its cell stretched across the screen, risen by half of
     // its 650-pixel way; its fill shows near its top, above the words.
@@ -123,9 +122,9 @@ TEST_F(RoomOverlayFrame, HalfTheSlideBringsTheTabHalfwayUpOverTheRoom)
     for (u32 x : {200u, 512u, 820u})
         EXPECT_TRUE(isCell(at(x, tabAt), index("Tab"))) << x << " " << std::hex << at(x, tabAt) << "; see " << out;
     // Its top edge, the first row down the middle column that is not the
-    // empty screen under the room's row of layers.
-    const u32 empty = at(512, 40);
-    u32 edge = 40;
+    // background under the base's headings.
+    const u32 empty = at(512, 120);
+    u32 edge = 120;
     while (edge < kHeight && at(512, edge) == empty) ++edge;
     EXPECT_NEAR(f32(edge), top, 1.0f) << "see " << out;
     EXPECT_FALSE(isCell(empty, index("Tab")));

@@ -1,0 +1,114 @@
+// A direct room with its host and a player who joined, on real OpenGL at
+// 1024 x 768 with the real font: the base names the chat and the player
+// list (read by tesseract), and the list shows both players in white on
+// the dark background. Written to
+// the build folder as RoomPlayersFrame.png (and the parts read).
+#include "game/battle/scene/tests/gl/Png.h"
+#include "game/network/LobbyClient.h"
+#include "game/network/LobbyRoom.h"
+#include "game/network/LobbyScreenSet.h"
+#include "game/network/RoomMembers.h"
+#include "game/network/tests/LobbyDoubles.h"
+#include "game/network/tests/LobbySceneHarness.h"
+#include "game/scenes/GameApp.h"
+#include "game/scenes/MenuScene.h"
+#include "game/scenes/testdata/LobbyScreensData.h"
+#include "game/scenes/testdata/SceneData.h"
+#include "game/scenes/tests/MenuRun.h"
+#include "game/scenes/tests/TextRecogniser.h"
+#include "game/scenes/tests/gl/GlGame.h"
+#include "host/kernel/Kernel.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace room_players_frame_test {
+
+constexpr u32 kWidth = 1024, kHeight = 768;
+constexpr u32 kSizeIndex = 2;   // 1024 x 768: layout pixels are screen pixels
+
+class RoomPlayersFrame : public gl_test::GlGame {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Start(kSizeIndex, {}, [] { return new menu_run::CIdleScene(); }));
+        ASSERT_EQ(app_->GetClientWidth(), i32(kWidth));
+        ASSERT_TRUE(app_->LoadResources());
+        app_->ChangeScene(host_ = new lobby_scene_test::CLobbyHostScene(), 0);
+        CTexture* texture = menu::FindTexture(scene_data::kLobbyTexture);
+        ASSERT_NE(texture, nullptr);
+        auto set = std::make_unique<CLobbyScreenSet>(client_);
+        set_ = set.get();
+        ASSERT_EQ(client_.Create("tag1", "tag2", texture, menu::MenuFont(), "127.0.0.1", 15500, 18000, std::move(set),
+                                 std::make_unique<lobby_test::RecordingPeerSide>(peers_)),
+                  1);
+        host_->client = &client_;
+    }
+
+    void TearDown() override
+    {
+        if (host_) host_->client = nullptr;
+        client_.Destroy();   // before the game: the screens hold its textures
+        GlGame::TearDown();
+    }
+
+    lobby_test::RecordingPeerSide::Shared peers_;
+    CLobbyClient client_;
+    CLobbyScreenSet* set_ = nullptr;
+    lobby_scene_test::CLobbyHostScene* host_ = nullptr;   // the app's
+};
+
+TEST_F(RoomPlayersFrame, TheListNamesThePlayerWhoJoined)
+{
+    auto* room = dynamic_cast<CLobbyRoomScene*>(set_->Scene(LobbyLayer::kRoom));
+    ASSERT_NE(room, nullptr);
+    room->Reset();
+    room->SetLobbyMode(0);
+    client_.SetRoomHost(true, 0);
+    room->BecomeHost("Host", nullptr);
+    RoomMemberTable& members = client_.MemberTable();
+    ASSERT_TRUE(room::AddMember(members, 8, "peer-of-mio"));
+    std::strncpy(members.members[1].name, "Mio", sizeof members.members[1].name);
+    client_.SetScreen(u32(LobbyLayer::kRoom));
+    for (u32 i = 0; i < 10; ++i) Frame(20);
+    // The focus on the chat: every player's name in full white.
+    const u8 right = u8(app_->GetSaveConfig()->GetKeyConfigSection()->keyboard[menu::kRight - 8]);
+    input_.SetKey(right, true);
+    Frame(20);
+    input_.SetKey(right, false);
+    for (u32 i = 0; i < 5; ++i) Frame(20);
+
+    // Twice: glyphs new to the font's atlas show from the second draw.
+    ReadFrame(kWidth, kHeight);
+    const std::vector<u32> frame = ReadFrame(kWidth, kHeight);
+    const std::string png = gl_test::Png(frame, kWidth, kHeight);
+    const std::string dir = std::string(ORV_TEST_BUILD_DIR) + "/";
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(dir + "RoomPlayersFrame.png", png.data(), png.size()));
+    int status = 0;
+    // The headings, dark on the base's sheet.
+    EXPECT_EQ(text_recogniser::ReadBoxes(frame, kWidth, {{{44, 50, 120, 26}}, {{824, 50, 180, 26}}},
+                                         dir + "RoomHeadings.png", &status),
+              "Chat\nPlayers\n")
+        << "see " << dir << "RoomPlayersFrame.png";
+    ASSERT_NE(status, 127) << "tesseract is not installed (scripts/install-deps.sh installs it)";
+    // The players: a row of the list's white letters for each, none on the
+    // row below them. (Their 14-pixel font is too small for the
+    // recogniser to read whole.)
+    const auto ink = [&](u32 row) {
+        u32 n = 0;
+        const u32 top = u32(CLobbyRoomScene::kMemberY + CLobbyRoomScene::kLineHeight * f32(row));
+        for (u32 y = top; y < top + u32(CLobbyRoomScene::kLineHeight); ++y)
+            for (u32 x = u32(CLobbyRoomScene::kMemberX); x < u32(CLobbyRoomScene::kMemberX) + 160; ++x)
+                n += (frame[y * kWidth + x] & 0xC0C0C0u) == 0xC0C0C0u;
+        return n;
+    };
+    EXPECT_GT(ink(0), 10u) << "no host; see " << dir << "RoomPlayersFrame.png";
+    EXPECT_GT(ink(1), 10u) << "the player who joined is not listed; see " << dir << "RoomPlayersFrame.png";
+    EXPECT_EQ(ink(2), 0u) << "see " << dir << "RoomPlayersFrame.png";
+}
+
+}  // namespace room_players_frame_test
