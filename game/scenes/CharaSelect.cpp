@@ -46,6 +46,37 @@ constexpr const char* kEmptyMarks[3] = {"rei_emp", "rei_emp2", "rei_emp3"};
 constexpr const char* kEmptyButtons[3] = {"rei_empk", "rei_emp2k", "rei_emp3k"};
 constexpr f32 kRowOrigin[3][2] = {{300, 376}, {300, 444}, {300, 512}};
 constexpr f32 kTextOrigin[3][2] = {{300, 412}, {300, 480}, {300, 548}};
+// Columns 0..15 of a kind's row.
+constexpr u32 kRowPlaces = 16;
+
+// A layer's place in layout units: its screen position taken back through
+// the scene's scale and place (what a drawing adds is in layout units).
+CVector3 LayoutPlace(const CSceneObject* layer)
+{
+    const CLayerState& fit = layer->GetFitState();
+    const CVector3& at = layer->GetScreenState().position;
+    return CVector3(fit.scaleX != 0.0f ? (at.x - fit.position.x) / fit.scaleX : 0.0f,
+        fit.scaleY != 0.0f ? (at.y - fit.position.y) / fit.scaleY : 0.0f, 0.0f);
+}
+
+// Draws layer with its place at layout position to, its size times scale.
+void DrawPlaced(CSceneObject* layer, const CVector3& to, f32 scale)
+{
+    const CVector3 own = LayoutPlace(layer);
+    CLayerState extra;
+    extra.position = CVector3(to.x - own.x, to.y - own.y, 0.0f);
+    extra.scaleX = extra.scaleY = scale;
+    layer->Draw(&extra);
+}
+
+bool IsBelow(const CSceneObject* group, const CSceneObject* layer)
+{
+    for (u32 i = 0; i < group->GetChildCount(); ++i) {
+        const CSceneObject* child = group->GetChild(i);
+        if (child && (child == layer || IsBelow(child, layer))) return true;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -411,13 +442,12 @@ bool CCharaSelect::StepPanelAnimation(f32 dt)
     }
     if (!m_opening && !m_closing) return false;
     m_skillTime += dt;
-    const f32 u = std::min(m_skillTime / kPanelSeconds, 1.0f);
-    const f32 t = m_opening ? u : 1.0f - u;
+    const PanelZoom zoom = Zoom();
     if (m_skillLayer) {
-        m_skillLayer->SetScale(t, t);
-        m_skillLayer->SetOffset((f32(m_cursor) * kColumn + 200.0f) * (1.0f - t), (1.0f - t) * 530.0f);
+        m_skillLayer->SetScale(zoom.scale, zoom.scale);
+        m_skillLayer->SetOffset(zoom.x, zoom.y);
     }
-    if (u >= 1.0f) {
+    if (m_skillTime / kPanelSeconds >= 1.0f) {
         if (m_closing) m_panel = 0;
         m_opening = m_closing = 0;
         m_skillTime = 0.0f;
@@ -837,51 +867,80 @@ void CCharaSelect::DrawHelp()
         1.0f, kHelpText[m_help]);
 }
 
-CVector3 CCharaSelect::SkillCursorAt(u32 kind, u32 index) const
+CCharaSelect::PanelZoom CCharaSelect::Zoom() const
 {
-    CVector3 at;
-    if (index < m_kinds[kind].Count()) {
-        at.x = kRowOrigin[kind][0] + 40.0f * f32(index);
-        at.y = kRowOrigin[kind][1];
-    } else if (m_emptyMarks[kind]) {
-        at = m_emptyMarks[kind]->GetScreenState().position;
-    }
-    return at;
+    PanelZoom zoom;
+    if (!m_opening && !m_closing) return zoom;
+    const f32 u = std::min(m_skillTime / kPanelSeconds, 1.0f);
+    zoom.scale = m_opening ? u : 1.0f - u;
+    zoom.x = (f32(m_cursor) * kColumn + 200.0f) * (1.0f - zoom.scale);
+    zoom.y = (1.0f - zoom.scale) * 530.0f;
+    return zoom;
 }
 
 void CCharaSelect::DrawSkillPanel()
 {
-    if (m_skillLayer) m_skillLayer->Draw(nullptr);
+    const PanelZoom zoom = Zoom();
+    const auto zoomed = [&zoom](const CVector3& p) {
+        return CVector3(p.x * zoom.scale + zoom.x, p.y * zoom.scale + zoom.y, 0.0f);
+    };
+    // The frame carries the zoom in its own scale and offset, which scale it
+    // about its own corner: it is moved so that its place zooms as every
+    // other does. A mark inside it moves with it.
+    CVector3 frameShift;
+    if (m_skillLayer) {
+        frameShift = zoomed(m_skillLayer->GetAnimatedState().position) - LayoutPlace(m_skillLayer);
+        CLayerState extra;
+        extra.position = CVector3(frameShift.x, frameShift.y, 0.0f);
+        m_skillLayer->Draw(&extra);
+    }
+    const auto inFrame = [this](const CSceneObject* mark) { return m_skillLayer && IsBelow(m_skillLayer, mark); };
+    const auto markAt = [&](const CSceneObject* mark) {
+        const CVector3 own = LayoutPlace(mark);
+        return inFrame(mark) ? CVector3(own.x + frameShift.x, own.y + frameShift.y, 0.0f) : zoomed(own);
+    };
+    const auto drawMark = [&](CSceneObject* mark) {
+        if (mark) DrawPlaced(mark, markAt(mark), inFrame(mark) ? 1.0f : zoom.scale);
+    };
+    // A layer drawn moved by (x, y) layout units from its own place.
+    const auto drawMoved = [&](CSceneObject* layer, f32 x, f32 y) {
+        if (layer) DrawPlaced(layer, zoomed(LayoutPlace(layer) + CVector3(x, y, 0.0f)), zoom.scale);
+    };
     if (m_skillCursor && m_skillSlot < 3) {
-        CLayerState at;
-        at.position = SkillCursorAt(m_skillSlot, m_skillIndex[m_skillSlot]);
+        const u32 kind = m_skillSlot;
+        const auto cursorAt = [&](u32 index) {
+            const CVector3 own = LayoutPlace(m_skillCursor);
+            if (index < m_kinds[kind].Count())
+                return zoomed(own + CVector3(kRowOrigin[kind][0] + 40.0f * f32(index), kRowOrigin[kind][1], 0.0f));
+            // The empty choice stands on the kind's empty mark.
+            return m_emptyMarks[kind] ? markAt(m_emptyMarks[kind]) : zoomed(own);
+        };
+        CVector3 at = cursorAt(m_skillIndex[kind]);
         if (m_sliding) {
             const f32 t = std::clamp(m_skillTime / kSlideSeconds, 0.0f, 1.0f);
-            const CVector3 from = SkillCursorAt(m_skillSlot, m_previousIndex);
-            at.position.x = from.x + (at.position.x - from.x) * t * t;
-            at.position.y = from.y + (at.position.y - from.y) * t * t;
+            const CVector3 from = cursorAt(m_previousIndex);
+            at = from + (at - from) * (t * t);
         }
-        m_skillCursor->Draw(&at);
+        DrawPlaced(m_skillCursor, at, zoom.scale);
     }
+    const CLayerState& scene = GetSceneState();
     for (u32 k = 0; k < 3; ++k) {
         const KindSkills& kind = m_kinds[k];
-        for (u32 c = 0; c < std::max(15u, kind.Count()); ++c) {
-            CLayerState at;
-            at.position.x = kRowOrigin[k][0] + 40.0f * f32(c);
-            at.position.y = kRowOrigin[k][1];
+        // Sixteen places a row; a longer list shows all its records.
+        for (u32 c = 0; c < std::max(kRowPlaces, kind.Count()); ++c) {
             CSceneObject* layer = m_locked;
             if (c < kind.Count() && kind.unlocked[c]) {
                 const CSkillSetting* skill = SkillAt(m_skills.get(), kind.positions[c]);
                 const u32 orb = skill ? u32(skill->values.imageId) : kOrbCount;
                 layer = orb < kOrbCount ? m_orbs[orb] : nullptr;
             }
-            if (layer) layer->Draw(&at);
+            drawMoved(layer, kRowOrigin[k][0] + 40.0f * f32(c), kRowOrigin[k][1]);
         }
         const u32 shown = k == m_skillSlot ? kind.PositionAt(m_skillIndex[k]) : m_chosen[k];
         const CSkillSetting* skill = SkillAt(m_skills.get(), shown);
         if (CFontTexture* font = menu::MenuFont(); font && skill) {
-            const f32 s = std::min(GetSceneState().scaleX, GetSceneState().scaleY);
-            CVector4 colour = GetSceneState().colour;
+            const f32 s = std::min(scene.scaleX, scene.scaleY);
+            CVector4 colour = scene.colour;
             f32 x = kTextOrigin[k][0];
             if (m_sliding && k == m_skillSlot) {
                 // The text under the cursor comes in with it.
@@ -889,24 +948,26 @@ void CCharaSelect::DrawSkillPanel()
                 colour.w *= t;
                 x -= 16.0f * t * t;
             }
-            font->DrawTextAlignedOutlinedFixed(x * s, kTextOrigin[k][1] * s, colour.ToARGB(), 0, 14, s, 1.0f,
+            const CVector3 at = zoomed(CVector3(x, kTextOrigin[k][1], 0.0f));
+            font->DrawTextAlignedOutlinedFixed(at.x * s, at.y * s, colour.ToARGB(), 0, 14, s * zoom.scale, 1.0f,
                 skill->explanation.GetText());
         }
         const CSkillSetting* chosen = SkillAt(m_skills.get(), m_chosen[k]);
         const u32 orb = chosen ? u32(chosen->values.imageId) : kOrbCount;
-        CSceneObject* button = orb < kOrbCount ? m_orbs[orb] : m_emptyButtons[k];
+        CSceneObject* image = orb < kOrbCount ? m_orbs[orb] : m_emptyButtons[k];
         if (m_flash && k == m_skillSlot && m_slotButtons[k]) {
             // The choice flashes: full white, then fading over its second half.
             const f32 half = kFlashSeconds * 0.5f;
             const f32 alpha = m_skillTime < half ? 1.0f : std::max(0.0f, 1.0f - (m_skillTime - half) / half);
-            const CVector3& c = m_slotButtons[k]->GetScreenState().position;
-            const f32 disc[3] = {c.x, c.y, 16.0f * GetSceneState().scaleY};
+            const CVector3 at = markAt(m_slotButtons[k]);
+            const CLayerState& fit = m_slotButtons[k]->GetFitState();
+            const f32 disc[3] = {at.x * fit.scaleX + fit.position.x, at.y * fit.scaleY + fit.position.y,
+                16.0f * scene.scaleY * zoom.scale};
             FillScreenCircle(disc, (u32(alpha * 255.0f) << 24) | 0xFFFFFFu);
-        } else if (m_slotButtons[k]) {
-            CLayerState at;
-            at.position = m_slotButtons[k]->GetScreenState().position;
-            if (button) button->Draw(&at);
+        } else if (m_slotButtons[k] && image) {
+            // The chosen orb (or the empty image) on the slot's button.
+            DrawPlaced(image, markAt(m_slotButtons[k]), zoom.scale);
         }
-        if (m_emptyMarks[k]) m_emptyMarks[k]->Draw(nullptr);
+        drawMark(m_emptyMarks[k]);
     }
 }

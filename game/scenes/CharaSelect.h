@@ -174,9 +174,12 @@ private:
     i32 LeaveToLobby();
     void DrawHelp();
     void DrawSkillPanel();
-    // Where the skill cursor stands on index of kind (the empty mark for
-    // the empty choice).
-    CVector3 SkillCursorAt(u32 kind, u32 index) const;
+    // The panel's zoom now: a layout position p stands at p x scale + (x, y)
+    // while the panel opens or closes; scale 1 and no move once open.
+    struct PanelZoom {
+        f32 scale = 1.0f, x = 0.0f, y = 0.0f;
+    };
+    PanelZoom Zoom() const;
 
     f32 m_curtain = 1.0f;
     u32 m_edit = 0;
