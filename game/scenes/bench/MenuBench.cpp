@@ -53,6 +53,8 @@
 #include <memory>
 #include <thread>
 
+#include <unistd.h>
+
 namespace {
 
 using scene_data::Folder;
@@ -61,7 +63,9 @@ using scene_data::Folder;
 struct Game {
     Game()
     {
-        root = (std::filesystem::temp_directory_path() / "orv-menu-bench").string();
+        // A folder of this run's own: another run's start or end must not
+        // empty it under this one (its Loads then fail).
+        root = (std::filesystem::temp_directory_path() / ("orv-menu-bench-" + std::to_string(getpid()))).string();
         std::filesystem::remove_all(root);
         std::string error;
         if (!scene_data::WriteSceneData(root, &error)) {
