@@ -32,6 +32,8 @@ struct Texels {
     std::vector<uint32_t> owned;
     bool fromRgba = false;
     uint32_t alpha = 0;
+    // Already A8R8G8B8 and keyed in the destination (DecodePng).
+    bool placed = false;
     uint32_t* Data() { return decoder ? decoder.get() : owned.data(); }
 };
 
@@ -45,6 +47,22 @@ bool CheckSize(uint64_t width, uint64_t height, std::string& error);
 
 bool IsDds(const uint8_t* p, size_t size);
 bool DecodeDds(const uint8_t* p, size_t size, const Sized& sized, Texels& out, std::string& error);
+
+// Where a reader may write the file's rows itself, once sized: the
+// destination when the size stays (pitch in pixels), else null.
+using Rows = std::function<uint32_t*(size_t& pitch)>;
+
+// Chunks sound and within the file, IHDR first and IEND last, enough image
+// data for the size claimed.
+bool CheckPng(const uint8_t* p, size_t size, std::string& error);
+// Whether DecodePng reads this PNG file (8-bit RGB without a transparent
+// colour, or RGBA; not interlaced); stb reads the others.
+bool TakesPng(const uint8_t* p, size_t size);
+// Checks the file, then decodes it with libpng into rows() when it gives a
+// place (placed set; texels equal to key, when not 0, made 0 there), else
+// into out.owned; A8R8G8B8 either way.
+bool DecodePng(const uint8_t* p, size_t size, const Sized& sized, const Rows& rows, uint32_t key, Texels& out,
+               std::string& error);
 
 // The format of a BMP, PNG, JPG or TGA file by its first bytes, or false.
 bool SniffStbFormat(const uint8_t* p, size_t size, uint32_t& format);

@@ -87,6 +87,15 @@ bool DecodeInto(const uint8_t* p, size_t size, const DecodeOptions& options, Ima
     if (detail::IsDds(p, size)) {
         if (!detail::DecodeDds(p, size, sized, texels, error)) return false;
         out.fileFormat = kFileDds;
+    } else if (detail::SniffStbFormat(p, size, format) && format == kFilePng && detail::TakesPng(p, size)) {
+        // Rows go straight to the destination when the size stays.
+        const detail::Rows rows = [&](size_t& rowPitch) -> uint32_t* {
+            if (out.width != out.srcWidth || out.height != out.srcHeight) return nullptr;
+            rowPitch = pitch;
+            return dest;
+        };
+        if (!detail::DecodePng(p, size, sized, rows, options.colorKey, texels, error)) return false;
+        out.fileFormat = format;
     } else if (detail::SniffStbFormat(p, size, format)) {
         if (!detail::DecodeStb(p, size, format, sized, texels, error)) return false;
         out.fileFormat = format;
@@ -98,6 +107,10 @@ bool DecodeInto(const uint8_t* p, size_t size, const DecodeOptions& options, Ima
     // stretching blends them), on their way into the destination when the
     // size stays; each case a loop of its own, so none branches per texel.
     const uint32_t key = options.colorKey, alpha = texels.alpha;
+    if (texels.placed) {
+        out.levels = uint32_t(std::bit_width(std::max(out.width, out.height)));
+        return true;
+    }
     const auto turn = [alpha](uint32_t t) {
         // R, G, B, A bytes read as one little-endian word: A B G R from the top.
         return alpha | (t & 0xFF00FF00u) | (t & 0xFFu) << 16 | (t >> 16 & 0xFFu);

@@ -1,4 +1,4 @@
-// BMP, PNG, JPG and TGA files through stb_image (Debian's libstb).
+// BMP, JPG and TGA files, and the PNG files libpng does not take, through stb_image (Debian's libstb).
 //
 // stb_image fills what a short file lacks with zeros, reads palette entries
 // a file never gave, and asserts on some channel masks; so each file's
@@ -165,6 +165,8 @@ uint32_t PngChannels(uint32_t colourType)
     }
 }
 
+}  // namespace
+
 // Chunks inside the file with sound checksums, IHDR first and IEND last, and
 // enough compressed data for the size claimed: deflate packs at most 1032
 // bytes into one, so less would only make the decoder allocate for nothing.
@@ -198,6 +200,8 @@ bool CheckPng(const uint8_t* p, size_t size, std::string& error)
     if (idat == 0 || idat * 1032 + 1024 < raw) return Fail(error, "PNG: too little image data");
     return true;
 }
+
+namespace {
 
 // ------------------------------------------------------------ JPG
 
