@@ -102,6 +102,9 @@ void AddAdventureData(CSceneDataSet& set)
 {
     using namespace adventure;
     set.Layout(kLayout, LayerNames(), kMapTexture);
+    // The last stage's picture also stands for a node not open yet: on the
+    // map it says so (the data's nodes are all on the first stage).
+    set.textureWords[kMapTexture][StageLayerName(kStages - 1)] = "Not open";
     const GameArchive pack{kPackName, kPack, kPackKeyFirst};
     set.PackEntry(pack, Folder::kSecond, kCardTexture, CellTextureBytes());
     set.Effect(kOpenEffect);

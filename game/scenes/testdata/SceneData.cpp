@@ -309,7 +309,7 @@ bool Highlighted(const std::string& layer)
     const std::string leaf = layer.substr(layer.rfind('/') + 1);
     return leaf.rfind("sele_car", 0) == 0 || leaf.rfind("piron", 0) == 0 || EndsWith(leaf, "_on") ||
            layer.rfind("Base/Lit", 0) == 0 ||
-           leaf == "ent_ip03" || leaf == "ent_lob03" || IsConnectRow(leaf) ||
+           leaf == "ent_ip03" || leaf == "ent_lob03" || IsConnectRow(leaf) || leaf.rfind("ico_cha", 0) == 0 ||
            EndsWith(leaf, "On") || leaf.find("cursor") != std::string::npos || leaf.find("Cursor") != std::string::npos ||
            leaf.rfind("type_bg02", 0) == 0 || leaf == "rei_car" || leaf == "rep_bg" || leaf == "Bt_pre2" ||
            leaf == "Bt_nex2" || IsVolumeBar(leaf);
@@ -499,6 +499,12 @@ const std::map<std::string, std::string>& NamedWords()
         w["rep_bg"] = "";
         w["Bt_pre1"] = w["Bt_pre2"] = "Previous";
         w["Bt_nex1"] = w["Bt_nex2"] = "Next";
+        // The adventure map: the player's icon (lit: it marks where the
+        // player stands) and the opponents' portraits on the nodes.
+        for (u32 c = 0; c < console_names::kCharacterCount; ++c) {
+            w["ico_cha" + std::to_string(c + 1)] = console_names::kImageName[c];
+            w["cha" + std::to_string(c + 1) + "_m"] = console_names::kImageName[c];
+        }
         // The start-up and loading screens.
         w["lo1"] = w["lo2"] = w["wa"] = "";
         w["prean"] = "Press any key";
@@ -776,18 +782,22 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
     return out.Bytes();
 }
 
-const std::string& CellTextureBytes(const std::vector<std::string>& layers, const std::vector<LayerSheet>& sheets)
+const std::string& CellTextureBytes(const std::vector<std::string>& layers, const std::vector<LayerSheet>& sheets,
+                                    const std::map<std::string, std::string>& words)
 {
     // Drawing and compressing takes a while: each list once per process.
     static std::mutex lock;
     static std::map<std::pair<std::vector<std::string>, std::string>, std::string> made;
     const std::lock_guard<std::mutex> hold(lock);
-    std::string& bytes = made[{layers, SheetKey(sheets)}];
+    std::string key = SheetKey(sheets);
+    for (const auto& [layer, text] : words) key += '\2' + layer + '\0' + text;
+    std::string& bytes = made[{layers, key}];
     if (!bytes.empty()) return bytes;
     battle_data::Picture picture(kTextureWidth, kTextureHeight, 0xFF000000u);
     for (u32 i = 0; i < kCellCount; ++i) {
         const i32 x0 = i32(i % kCellsPerRow * kCellWidth), y0 = i32(i / kCellsPerRow * kCellHeight);
-        const std::string text = i < layers.size() ? CellText(layers[i]) : std::string();
+        const auto own = i < layers.size() ? words.find(layers[i]) : words.end();
+        const std::string text = own != words.end() ? own->second : i < layers.size() ? CellText(layers[i]) : std::string();
         const bool lit = i < layers.size() && Highlighted(layers[i]);
         if (text == "<" || text == ">") {
             // An arrow: clear (the loader's key) but for the arrow at the
@@ -888,8 +898,10 @@ CSceneDataSet BuildSceneData()
             set.error += texture + ": " + why + "\n";
     const auto texturedBytes = [&](const std::string& name) -> const std::string& {
         const auto sheets = set.textureSheets.find(name);
+        const auto words = set.textureWords.find(name);
         return CellTextureBytes(set.textureLayers.at(name),
-                                sheets != set.textureSheets.end() ? sheets->second : std::vector<LayerSheet>{});
+                                sheets != set.textureSheets.end() ? sheets->second : std::vector<LayerSheet>{},
+                                words != set.textureWords.end() ? words->second : std::map<std::string, std::string>{});
     };
     for (CSceneDataSet::Entry& e : set.entries) {
         const auto found = set.textureLayers.find(leafOf(e.name));

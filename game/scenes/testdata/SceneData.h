@@ -172,6 +172,9 @@ public:
     std::map<std::string, std::vector<std::string>> textureLayers;
     // Each layout's sheets, by path, and the sheets drawn into each texture.
     std::map<std::string, std::vector<LayerSheet>> layoutSheets, textureSheets;
+    // Words a texture's cell shows instead of its layer's usual ones, by
+    // texture and layer (a layer name that means another thing there).
+    std::map<std::string, std::map<std::string, std::string>> textureWords;
 };
 
 // The top-left corner of cell i of a texture in texture coordinates
@@ -205,11 +208,13 @@ std::string CellText(const std::string& layer);
 // A layer with a sheet is drawn from the sheet's picture, where it says.
 std::string LayoutBytes(const std::vector<std::string>& layers, const std::string& texture,
                         const std::vector<LayerPanel>& panels = {}, const std::vector<LayerSheet>& sheets = {});
-// The cell texture (a PNG) holding the layers' words, each in its cell;
+// The cell texture (a PNG) holding the layers' words (words's own for the
+// layers it names), each in its cell;
 // without layers, every cell a framed tile of its hue. The sheets are drawn
 // into it below the cells, none when one does not fit or two meet.
 const std::string& CellTextureBytes(const std::vector<std::string>& layers = {},
-                                    const std::vector<LayerSheet>& sheets = {});
+                                    const std::vector<LayerSheet>& sheets = {},
+                                    const std::map<std::string, std::string>& words = {});
 
 // Each scene's part, one file each.
 void AddBattleData(CSceneDataSet& set);    // the battle data set, grown in

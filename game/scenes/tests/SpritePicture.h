@@ -27,8 +27,10 @@ inline host::image::Image DataSetTexture(const std::string& name)
     const auto layers = set.textureLayers.find(name);
     if (layers == set.textureLayers.end()) return image;
     const auto sheets = set.textureSheets.find(name);
+    const auto words = set.textureWords.find(name);
     const std::string& bytes = scene_data::CellTextureBytes(
-        layers->second, sheets != set.textureSheets.end() ? sheets->second : std::vector<scene_data::LayerSheet>{});
+        layers->second, sheets != set.textureSheets.end() ? sheets->second : std::vector<scene_data::LayerSheet>{},
+        words != set.textureWords.end() ? words->second : std::map<std::string, std::string>{});
     if (!host::image::Decode(bytes.data(), bytes.size(), 0xFF00FF00u, image)) image = {};
     return image;
 }

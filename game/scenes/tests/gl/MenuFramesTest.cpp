@@ -14,6 +14,7 @@
 #include "game/battle/scene/BattleSetup.h"
 #include "game/battle/scene/ConsoleNames.h"
 #include "game/data/SaveRecord.h"
+#include "game/scenes/AdventureScene.h"
 #include "game/scenes/CharaSelect.h"
 #include "game/scenes/GameApp.h"
 #include "game/scenes/GameOption.h"
@@ -550,6 +551,54 @@ TEST_F(MenuFrames, TheOptionsPairEachItemWithItsValue)
             EXPECT_EQ(arrows(item), 0u) << "item " << item << "; see " << Out("MenuOptionsItems.png");
         }
     }
+}
+
+// The adventure map on its first node, read by tesseract: the open node
+// shows its stage's picture, each node not yet open says so, and the
+// player's own icon (the cursor) names the character beside the node.
+TEST_F(MenuFrames, TheAdventureMapNamesItsNodesAndTheCursor)
+{
+    CAdventureSceneArgs args;
+    args.curtain = 0.0f;
+    args.setup = new CBattleSetup(app_->GetSaveConfig());
+    args.setup->adventureMode = 1;
+    args.setup->entries[0].character = 2;
+    args.column = 0;
+    args.halfRow = 1;
+    app_->ChangeScene(new CAdventureScene, reinterpret_cast<intptr_t>(&args));
+    ASSERT_EQ(Scene(), "CAdventureScene");
+    const std::vector<u32> frame = Shot("MenuAdventure.png");
+    // The cells' dark letters alone (dark texels with a light fill a few
+    // texels to either side, or above and below), black on white, for the
+    // recogniser.
+    std::vector<u32> letters(frame.size(), 0xFFFFFFFFu);
+    const auto light = [&](u32 x, u32 y) {
+        const u32 c = frame[y * kWidth + x];
+        return (c >> 16 & 0xFF) >= 0xB0 && (c >> 8 & 0xFF) >= 0x80 && (c & 0xFF) >= 0x10;
+    };
+    for (u32 y = 12; y + 12 < kHeight; ++y)
+        for (u32 x = 12; x + 12 < kWidth; ++x) {
+            const u32 c = frame[y * kWidth + x];
+            if ((c >> 16 & 0xFF) >= 0x70 || (c >> 8 & 0xFF) >= 0x70 || (c & 0xFF) >= 0x70) continue;
+            bool left = false, right = false, up = false, down = false;
+            for (u32 d = 1; d <= 12; ++d) {
+                left = left || light(x - d, y), right = right || light(x + d, y);
+                up = up || light(x, y - d), down = down || light(x, y + d);
+            }
+            if ((left && right) || (up && down)) letters[y * kWidth + x] = 0xFF000000u;
+        }
+    const std::string png = gl_test::Png(letters, kWidth, kHeight);
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(Out("LettersMenuAdventure.png"), png.data(), png.size()));
+    int status = 0;
+    const std::string read = text_recogniser::Recognise(Out("LettersMenuAdventure.png"), &status, true);
+    ASSERT_NE(status, 127) << "tesseract is not installed (scripts/install-deps.sh installs it)";
+    const std::set<std::string> words = text_recogniser::Words(read);
+    // The player's icon and the first node's opponent (node 1: Derona).
+    for (const char* word : {console_names::kImageName[2], console_names::kImageName[1], "Stage", "Not", "open"})
+        EXPECT_EQ(words.count(word), 1u) << word << " not read; tesseract read:\n" << read << "see " << Out("MenuAdventure.png");
+    // No layer's own name, no node not open as a stage of its own.
+    for (const char* word : {"ico", "cha", "m"}) EXPECT_EQ(words.count(word), 0u) << word << " read in:\n" << read;
+    EXPECT_EQ(read.find("18"), std::string::npos) << read;
 }
 
 }  // namespace
