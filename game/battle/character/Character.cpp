@@ -143,10 +143,12 @@ u32 CCharacter::UpdateMoveInput(u32)
         StartEffect(0, FindEffectKey("EFCFLYLOOP"));
         s.moveEffect = 1;
     } else if (wanted != FindMotionKey("WAIT")) {
-        // Moving on while the loop is ending: it comes back from its start.
+        // Moving on while the loop is ending: it comes back from its start,
+        // without the end time its ending gave it (0, none, as it started).
         if (CEffect* loop = GetAttachedObject(0); loop && loop->GetEndFlag()) {
             loop->SetEndFlag(0);
             loop->SetTime(0.0f);
+            loop->SetEndTime(0.0f);
         }
     }
     if (!IsChangedAnimation(wanted)) ChangeMotion(wanted, 1);

@@ -89,7 +89,9 @@ u32 CCharacterAction::StartShortAttack(u32 n)
     const ShortAttackRecord& r = m_parameter->values.shortAttacks[n];
     s.comboIndex = n;
     s.timers.shortAttackTime = s.attackClocks[kTraceClock] = 0.0f;
-    s.timers.shortAttackCooldown = r.reload;
+    // The cool-down counts from 0 outside close attacks: RELOAD seconds lie
+    // between this attack's end and the next one started afresh.
+    s.timers.shortAttackCooldown = 0.0f;
     ShowWeapon(r.weaponNo, 1);
     ChangeMotion(AttackMotion(n, false), 0);
     ++s.moveHit.attacks;
@@ -146,7 +148,7 @@ void CCharacterAction::BeginSlideAttack(u32 record, u32 action)
     const ShortAttackRecord& r = m_parameter->values.shortAttacks[record];
     s.comboIndex = record;
     s.timers.shortAttackTime = s.attackClocks[kTraceClock] = 0.0f;
-    s.timers.shortAttackCooldown = r.reload;
+    s.timers.shortAttackCooldown = 0.0f;
     ShowWeapon(r.weaponNo, 1);
     ChangeMotion(FindMotionKey("SLIDEATTACKSET"), 1);
     ++s.moveHit.attacks;
@@ -366,7 +368,14 @@ u32 CCharacterAction::SpellStep(u32)
     // A slot without a card has nothing to run.
     if (!card) return 1;
     const i32 motion = card->GetCardMotion();
-    if (m_status.action == kActionSpellCard && motion >= 0) PlayUpperMotion(u32(motion));
+    const bool changed = motion >= 0 && HasMotion(u32(motion)) && !IsPlayedAnimation(u32(motion));
+    if (m_status.action == kActionSpellCard && changed) {
+        // Moving, the body's motion takes back the bones the last card
+        // motion held before the new one plays.
+        const CVector3& a = m_status.acceleration;
+        if (a.x != 0 || a.y != 0 || a.z != 0) StopUpperMotion();
+        PlayUpperMotion(u32(motion));
+    }
     return card->UpdateCard(this) ? 1 : 0;
 }
 

@@ -45,7 +45,7 @@ struct CharacterCreateRecord {
     CVector3 position, rotation;
     char name[kCharacterNameBytes] = {};
     i32 team = 0;
-    u32 initialWords[2] = {};   // [0] also starts the followed-character index
+    u32 initialWords[2] = {};   // [0] the card's colour
     f32 stunTime = 0;
     u32 characterId = 0;
     f32 hpFactor = 1, mpFactor = 1, reloadFactor = 1;
@@ -153,7 +153,10 @@ struct CharacterStatus {
     CEffectContainer* effects[kEffectCount];
     CEffect* attached[kAttachedObjectCount];     // owned
     CEffect* transient[kTransientObjectCount];   // owned
-    CVector3 cameraFrontEffectPosition;
+    // Where the stage's camera-front effect plays and how it turns: the
+    // camera's eye plus the turned offset, and the camera's angles; both
+    // refreshed every frame, the effect following them.
+    CVector3 cameraFrontEffectPosition, cameraFrontEffectAngles;
     CSoundBuffer* soundEffects[kSoundEffectCount];
     i32 shownWeapon;        // -1 none
     u32 materialTextures[4];

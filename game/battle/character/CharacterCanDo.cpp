@@ -207,9 +207,10 @@ u32 CCharacterBase::CanSpark() const
     if (s.sparkGauge < spark.maxSparkGauge || s.timers.sparkLock > 0 || s.timers.secondStun > 0) return 0;
     // The record the spark would start with now: the reversal spark from a hit reaction.
     const SparkRecord& kind = spark.records[s.action == kActionHitReaction ? 1 : 0];
-    // The spark is paid in HP: a fighter that cannot pay more than it has
-    // would be left at 0 HP or below and never be defeated, so it may not spark.
-    if (s.mp < kind.mp || s.hp <= SparkHpCost(kind)) return 0;
+    // A last resort: only a fighter down to its record's share of HP may
+    // spark. The price may leave it at 0 or below; the next lethal hit
+    // defeats it then.
+    if (s.mp < kind.mp || s.hp > SparkHpCost(kind)) return 0;
     return !AnySkillHas(GetSkillPlaces(), kNoSparkFlag);
 }
 

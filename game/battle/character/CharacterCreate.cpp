@@ -32,7 +32,8 @@ void CCharacterBase::TakeCreationValues(const CharacterCreateRecord* entry)
     s.name[kCharacterNameBytes - 1] = '\0';
     s.team = entry->team;
     s.creationWord = entry->initialWords[1];
-    s.followed = s.savedFollowed = entry->initialWords[0];
+    // The view, the HUD and the listener start on the fighter itself.
+    s.followed = s.savedFollowed = entry->participantSlot;
     s.timers.stun = entry->stunTime;
     s.hpFactor = entry->hpFactor;
     s.mpFactor = entry->mpFactor;

@@ -85,11 +85,12 @@ i32 CCharacterBase::StartCameraFrontEffect()
     CEffectContainer* container = nullptr;
     SendObjectMessage(kMsgTraceCloudEffect, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&container));
     if (!container) return 0;
-    // The effect follows what it is given: the position the late update
-    // moves and the view angles, which the camera looks along. It takes
-    // the slot's place at once.
+    // The effect follows what it is given: the position and the camera's
+    // angles, which the late update refreshes. It takes the slot's place
+    // at once.
     SetAttachedObject(kCameraFrontSlot, container->PlayAt(GetEffectManager(), &m_status.cameraFrontEffectPosition,
-                                                          &m_status.viewAngles, nullptr, 0.0f, 1, 1, nullptr));
+                                                          &m_status.cameraFrontEffectAngles, nullptr, 0.0f, 1, 1,
+                                                          nullptr));
     return 1;
 }
 
@@ -106,6 +107,7 @@ i32 CCharacterBase::UpdateCameraFrontEffect(u32 argument)
     CVector3 turned;
     offset.TransformNormalInto(turn, &turned);
     m_status.cameraFrontEffectPosition = eye + turned;
+    m_status.cameraFrontEffectAngles = angles;
     effect->Update(argument);
     if (effect->IsFinished()) {
         effect->Release();

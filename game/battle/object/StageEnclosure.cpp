@@ -28,6 +28,15 @@ f32 CStageEnclosure::BoxRadius(const CBox& box)
     return half.Length();
 }
 
+CVector3 CStageEnclosure::BoxCentre(const CBox& box)
+{
+    CVector3 centre = (box.min + box.max) * 0.5f;
+    for (int axis = 0; axis < 3; ++axis) {
+        if (!(centre[axis] == centre[axis])) centre[axis] = 0.0f;
+    }
+    return centre;
+}
+
 i32 CStageEnclosure::Initialize(intptr_t)
 {
     SetDepthSorted(1);
@@ -35,10 +44,7 @@ i32 CStageEnclosure::Initialize(intptr_t)
     const CBox box = stage ? stage->GetStageBox() : CBox();
     // The walls lie on the box, wherever the box is: a sphere about the
     // origin would miss a box off the origin.
-    CVector3 centre = (box.min + box.max) * 0.5f;
-    for (int axis = 0; axis < 3; ++axis) {
-        if (!(centre[axis] == centre[axis])) centre[axis] = 0.0f;
-    }
+    const CVector3 centre = BoxCentre(box);
     SetPosition(&centre);
     SetBoundingRadius(BoxRadius(box));
     return 1;

@@ -35,6 +35,8 @@ public:
     // Length of the box's half-extent: the radius of the sphere about the
     // box's centre that holds it. 0 for an empty or inverted box.
     static f32 BoxRadius(const CBox& box);
+    // The box's centre; an axis that is no number gives 0.
+    static CVector3 BoxCentre(const CBox& box);
 
 private:
     CStage* m_stage = nullptr;

@@ -1,28 +1,12 @@
 #include "game/battle/scene/Console3D.h"
 
-#include "engine/core/FloatMath.h"
 #include "engine/graphics/GraphicDevice.h"
+#include "game/battle/object/StageEnclosure.h"
 #include "game/battle/object/StageSetting.h"
-
-namespace {
-
-f32 Larger(f32 a, f32 b)
-{
-    a = AbsF(a);
-    b = AbsF(b);
-    return a > b ? a : b;
-}
-
-}  // namespace
 
 f32 CConsole3D::RadiusFor(const CStageSetting& stage)
 {
-    // The smaller corner per axis would give a sphere that misses most of a
-    // box not centred on the origin, and minus 1 a negative radius for a
-    // small one; the larger one holds every corner.
-    const CBox& box = stage.GetParameters()->box;
-    const CVector3 reach(Larger(box.min.x, box.max.x), Larger(box.min.y, box.max.y), Larger(box.min.z, box.max.z));
-    return reach.Length();
+    return CStageEnclosure::BoxRadius(stage.GetParameters()->box) - 1.0f;
 }
 
 i32 CConsole3D::Initialize(intptr_t argument)
@@ -30,6 +14,11 @@ i32 CConsole3D::Initialize(intptr_t argument)
     const auto* stage = reinterpret_cast<const CStageSetting*>(argument);
     if (!stage) return 0;
     SetDepthSorted(1);
+    // On the enclosure's sphere, one unit smaller: the list draws far to
+    // near by depth plus radius, so the markers come right after the walls
+    // and the walls never hide behind their pixels.
+    const CVector3 centre = CStageEnclosure::BoxCentre(stage->GetParameters()->box);
+    SetPosition(&centre);
     SetBoundingRadius(RadiusFor(*stage));
     return 1;
 }

@@ -26,16 +26,16 @@ public:
 
     i32 Release() override { return CObjectBase::Release(); }
     // argument: the stage's settings (const CStageSetting*). Depth-sorted,
-    // with the radius of the sphere about the stage origin that holds the
-    // whole stage box. 0 without settings.
+    // at the stage enclosure's centre with its radius minus 1, so it sorts
+    // right after the enclosure. 0 without settings.
     i32 Initialize(intptr_t argument) override;
     i32 Update(u32) override { return 1; }
     // The console's 3D pass with blend mode 1 and depth writes on; depth
     // writes are off again afterwards. 0 without a console.
     i32 Draw(u32 argument) override;
 
-    // The radius for a stage box: the length of the per-axis larger of |MIN|
-    // and |MAX|.
+    // The radius for a stage box: the enclosure's (the box's half-diagonal)
+    // minus 1.
     static f32 RadiusFor(const CStageSetting& stage);
     Console3DSource* GetConsole() const { return m_console; }
 

@@ -31,7 +31,7 @@ TEST_F(CharacterAttackTest, ShortAttackComboAndHitWindowEdges)
         ASSERT_EQ(c_->StartShortAttack(u32(n)), 1u) << n;
         const ShortAttackRecord& r = P().values.shortAttacks[n];
         EXPECT_EQ(S().action, kActionShortAttack);
-        EXPECT_EQ(S().timers.shortAttackCooldown, r.reload);
+        EXPECT_EQ(S().timers.shortAttackCooldown, 0.0f);   // counts again from the start
         S().timers.shortAttackTime = r.start;
         EXPECT_EQ(c_->IsAttackWindow(), 1u);
         S().timers.shortAttackTime = r.end;
@@ -115,14 +115,16 @@ TEST_F(CharacterAttackTest, SparkEndsAtItsTime)
     ASSERT_GT(cost, 0);
     S().sparkGauge = P().values.spark.maxSparkGauge;
     S().action = kActionHitReaction, S().ammunition = 0;
-    // The spark is paid in HP and never leaves the fighter at 0 or below.
-    S().hp = cost;
-    EXPECT_EQ(c_->StartSpark(), 0u);
-    S().hp = cost + 1;
-    ASSERT_EQ(c_->StartSpark(), 1u);
+    // Only a fighter down to the record's share of HP sparks, and pays it.
+    const struct { i32 hp; bool starts; } rows[] = {{cost + 1, false}, {cost - 1, true}, {cost, true}};
+    for (const auto& row : rows) {
+        S().hp = row.hp, S().action = kActionHitReaction;
+        S().sparkGauge = P().values.spark.maxSparkGauge;
+        EXPECT_EQ(c_->StartSpark(), row.starts ? 1u : 0u) << row.hp;
+        EXPECT_EQ(S().hp, row.starts ? row.hp - cost : row.hp) << row.hp;
+    }
     EXPECT_EQ(S().action, kActionSpark);
     EXPECT_EQ(S().barrageSlot, 6u);
-    EXPECT_EQ(S().hp, 1);
     EXPECT_EQ(S().ammunition, 0u);   // an empty magazine does not wrap
     S().timers.actionClocks[2] = r.time;
     c_->DispatchAction(0);
@@ -139,7 +141,7 @@ TEST_F(CharacterAttackTest, EachSparkStunsForItsOwnReactionTime)
         MakeFighter();
         c_->InitActionTable();
         S().sparkGauge = P().values.spark.maxSparkGauge;
-        S().tension = 1, S().action = r.from, S().hp = 800, S().mp = 100, S().ammunition = 5;
+        S().tension = 1, S().action = r.from, S().hp = 100, S().mp = 100, S().ammunition = 5;
         ASSERT_EQ(c_->StartSpark(), 1u) << r.from;
         S().timers.actionClocks[2] = 10.0f;
         c_->DispatchAction(0);

@@ -31,7 +31,7 @@ protected:
         s.tension = 3, s.ammunition = 5, s.mp = 100, s.lockedTargetId = 9;
         s.timers.guardReload = 10, s.timers.shortAttackCooldown = 10;
         v.spark.maxSparkGauge = 5, s.sparkGauge = 5;
-        v.spark.records[0].hp = 0.1f, v.spark.records[0].mp = 0;   // a spark it can pay
+        v.spark.records[0].hp = 1.0f, v.spark.records[0].mp = 0;   // HP within the spark's share
     }
 
     std::unique_ptr<CPlayerCharacter> fighter_;

@@ -99,7 +99,7 @@ public:
     void UseStock() override { --stock, ++used; }
     i32 ActivateCard(CObjectDivision* user) override { return activatedBy = user, 1; }
     i32 UpdateCard(CObjectDivision*) override { return ++updates, done; }
-    i32 GetCardMotion() const override { return -1; }
+    i32 GetCardMotion() const override { return motion; }
     void UpdateCardReload(CObjectDivision*) override { ++reloads; }
     void NextCardShortAttack() override { ++counter; }
     i32 Start(CObjectDivision*) override { return ++starts, 1; }
@@ -114,6 +114,7 @@ public:
     u32 used = 0, updates = 0, reloads = 0;
     u32 starts = 0, steps = 0, placed = 0, aligned = 0;
     i32 done = 0;
+    i32 motion = -1;   // the motion slot of the card's current part, -1 none
     CObjectDivision* activatedBy = nullptr;
 };
 

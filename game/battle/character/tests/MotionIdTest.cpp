@@ -4,6 +4,8 @@
 // model, which lacks most of them.
 #include "CharacterTestSupport.h"
 
+inline namespace ORV_TEST_FILE_ID {
+
 using namespace character_test;
 
 namespace {
@@ -177,3 +179,5 @@ TEST_F(MotionIdTest, ARevivalRecoversTwoIdsOnFromTheDownStart)
         EXPECT_EQ(results, want) << full;
     }
 }
+
+}  // inline namespace ORV_TEST_FILE_ID

@@ -49,11 +49,10 @@ public:
 };
 
 // humans human fighters (pads 1..), then computers up to fighters; the
-// other entries none. Each fighter looks through its own camera.
+// other entries none.
 CBattleSetup* MixedSetup(u32 humans, u32 fighters)
 {
     CBattleSetup* setup = CpuSetup();
-    for (u32 i = 0; i < CBattleSetup::kEntryCount; ++i) setup->entries[i].characterWords[0] = i;
     for (u32 i = 0; i < humans; ++i) setup->entries[i].kind = i;
     for (u32 i = fighters; i < CBattleSetup::kEntryCount; ++i) setup->entries[i].kind = CBattleEntry::kKindNone;
     return setup;

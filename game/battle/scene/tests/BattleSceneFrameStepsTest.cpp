@@ -39,9 +39,6 @@ TEST_F(BattleSceneFrameStepsTest, ListenerFollowsTheLocalPlayersCamera)
         CBattleSetup* setup = CpuSetup();
         if (r.humanEntry < 4) setup->entries[r.humanEntry].kind = 0;
         if (r.firstEmpty) setup->entries[0].kind = CBattleEntry::kKindNone;
-        // Each fighter looks through its own camera.
-        for (u32 e = 0, place = 0; e < 4; ++e)
-            if (setup->entries[e].kind != CBattleEntry::kKindNone) setup->entries[e].characterWords[0] = place++;
         CBattleScene scene(&app_);
         ASSERT_EQ(scene.Load(setup), 1u);
         // Past the countdown, long enough for the camera to trail its anchor.
@@ -49,7 +46,9 @@ TEST_F(BattleSceneFrameStepsTest, ListenerFollowsTheLocalPlayersCamera)
             input_.GetInputState(0)->stick1Y = -0.99f;
             ASSERT_EQ(scene.Update(0), 1);
         }
+        // Each fighter looks through its own camera, whatever its colour.
         const u32 viewed = scene.GetViewedCharacter(r.local);
+        EXPECT_EQ(viewed, r.local);
         const auto* camera = dynamic_cast<const CCameraController*>(scene.GetCharacter(viewed)->GetCameraController());
         ASSERT_NE(camera, nullptr);
         const CListener& listener = *scene.GetListener();

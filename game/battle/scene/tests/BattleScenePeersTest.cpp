@@ -159,6 +159,12 @@ TEST_F(BattleScenePeersTest, HostAndClientPlayOneBattleToItsResult)
 {
     Start(2, 2);
     ASSERT_FALSE(HasFatalFailure());
+    // Each machine views its own fighter, the joiner too.
+    for (auto& p : peers_) {
+        const i32 own = CharacterOf(*p->scene, p->entry);
+        ASSERT_GE(own, 0);
+        EXPECT_EQ(p->scene->GetViewedCharacter(u32(own)), u32(own)) << "peer " << p->entry;
+    }
     Host().script = [](CInput& input, u32 f) { Script(input, f); };
     // The client calls out on its first radio chat key at frame 200.
     peers_[1]->script = [](CInput& input, u32 f) {

@@ -1,5 +1,6 @@
-// The 3D console: its radius for a stage box and its hand-over to the
-// battle console's 3D pass.
+// The 3D console: its place and radius for a stage box and its hand-over
+// to the battle console's 3D pass.
+#include "game/battle/object/StageEnclosure.h"
 #include "game/battle/object/StageSetting.h"
 #include "game/battle/scene/Console3D.h"
 #include "game/battle/scene/tests/ConsoleTestSupport.h"
@@ -22,23 +23,30 @@ using Console3DTest = console_test::ConsoleTest;
 
 }  // namespace
 
-TEST(Console3DRadius, HoldsTheWholeStageBox)
+// The enclosure's sphere about the box's centre, one unit smaller, so the
+// console sorts right after the walls.
+TEST(Console3DRadius, IsTheEnclosuresLessOne)
 {
     const struct {
         CVector3 min, max;
+        CVector3 centre;
         f32 radius;
     } cases[] = {
-        {{-300, -400, -1200}, {300, 400, 1200}, 1300},
-        {{0, 0, 0}, {300, 400, 0}, 500},       // the smaller corner would give 0 and minus 1 a negative radius
-        {{-100, 0, -50}, {30, 0, 120}, 156.205f},   // lopsided: (100, 0, 120), the farther side per axis
-        {{0, 0, 0}, {0, 0, 0}, 0},
+        {{-300, -400, -1200}, {300, 400, 1200}, {0, 0, 0}, 1299},
+        {{0, 0, 0}, {300, 400, 0}, {150, 200, 0}, 249},
+        {{-100, 0, -50}, {30, 0, 120}, {-35, 0, 35}, 106.0047f},   // half (65, 0, 85)
+        {{-100, -100, -100}, {100, 100, 100}, {0, 0, 0}, 172.2051f},
     };
     for (const auto& c : cases) {
         CStageSetting stage;
         stage.GetParameters()->box = CBox(c.min, c.max);
         CConsole3D view;
         ASSERT_EQ(view.Initialize(reinterpret_cast<intptr_t>(&stage)), 1);
-        EXPECT_NEAR(view.GetBoundingRadius(), c.radius, 1e-3);
+        EXPECT_NEAR(view.GetBoundingRadius(), c.radius, 1e-3) << c.max.x;
+        EXPECT_NEAR(view.GetBoundingRadius(), CStageEnclosure::BoxRadius(CBox(c.min, c.max)) - 1.0f, 1e-4);
+        EXPECT_EQ(view.GetPosition()->x, c.centre.x);
+        EXPECT_EQ(view.GetPosition()->y, c.centre.y);
+        EXPECT_EQ(view.GetPosition()->z, c.centre.z);
         EXPECT_EQ(view.IsDepthSorted(), 1u);
     }
     EXPECT_EQ(CConsole3D().Initialize(0), 0);
