@@ -15,6 +15,7 @@
 #include "game/scenes/RecordScene.h"
 #include "game/scenes/SelectCard.h"
 #include "game/scenes/SingleCharaSelect.h"
+#include "game/scenes/StoryScene.h"
 #include "game/scenes/TitleScene.h"
 #include "game/scenes/testdata/LobbyRoomWindowsData.h"
 #include "game/scenes/testdata/LobbyScreensData.h"
@@ -505,6 +506,31 @@ const std::map<std::string, std::string>& NamedWords()
             w["ico_cha" + std::to_string(c + 1)] = console_names::kImageName[c];
             w["cha" + std::to_string(c + 1) + "_m"] = console_names::kImageName[c];
         }
+        // The story's preview: the pictures and name plates of each
+        // character, the battle's title, its music, stage and number.
+        for (u32 c = 0; c < story::kCharacters; ++c) {
+            for (u32 kind = 0; kind < 3; ++kind) w[story::PictureName(kind, c)] = console_names::kImageName[c];
+            w[story::TitleName(c, false)] = std::string("VS ") + console_names::kImageName[c];
+            w[story::TitleName(c, true)] = std::string("Final: ") + console_names::kImageName[c];
+        }
+        for (u32 i = 0; i < story::kMusic; ++i) w[story::MusicName(i)] = "Music " + std::to_string(i + 1);
+        for (u32 i = 0; i + 1 < story::kStages; ++i) w[story::StageName(i)] = "Stage " + std::to_string(i + 1);
+        for (u32 i = 0; i < story::kNumberSlots; ++i)
+            w[story::NumberName(i)] = i == story::kFinalSlot ? "Final battle" : "Battle " + std::to_string(i + 1);
+        w["bat1"] = w["bat"] = "Battle";
+        w["pro"] = "Prologue";
+        w["epi"] = "Epilogue";
+        w["pre"] = "Next battle";
+        w["v"] = "VS";
+        w["load"] = "Now loading";
+        w[".1"] = w[".2"] = w[".3"] = ".";
+        w["s"] = "";
+        // The adventure map's cleared marks and its node window's labels.
+        w["sk_gin"] = "Silver";
+        w["sk_kin"] = "Gold";
+        for (u32 c = 0; c < adventure::kMaxColumns; ++c) w["sk_" + std::to_string(c)] = "Column " + std::to_string(c + 1);
+        for (u32 n = 0; n < adventure::kMaxNodesPerColumn; ++n)
+            w[std::string("sk_") + char('a' + n)] = "Node " + std::to_string(n + 1);
         // The start-up and loading screens.
         w["lo1"] = w["lo2"] = w["wa"] = "";
         w["prean"] = "Press any key";
