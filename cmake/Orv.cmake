@@ -259,7 +259,7 @@ function(orv_finish_targets)
         # Test files share the headers they test and those headers' inline
         # code: compiled eight to a unit, they build about three times faster.
         # Types of a file's anonymous namespace are not a header's there.
-        # Each file keeps its own names in `inline namespace ORV_TEST_FILE_ID`
+        # Each file keeps its own names in `namespace ORV_TEST_FILE_ID`
         # (scripts/test-file-names.py), a name unique to the file in its unit, so
         # any batching of a folder's files builds.
         set_target_properties(${t} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8

@@ -3,12 +3,12 @@
 
 Test binaries compile their files eight to a unit (cmake/Orv.cmake), so two
 files that define the same file-local name (in an anonymous namespace, a
-static, a using, a test) fail to build once a new file puts them in one
-unit. Each test file therefore keeps what follows its includes in
-`inline namespace ORV_TEST_FILE_ID { ... }`: CMake defines the macro to a name
-unique to the file in its unit (a plain name when the file builds alone),
-and the namespace being inline keeps the names reachable as before
-(qualified names, argument-dependent lookup of printers and operators).
+static, a using, a test), or one that defines a name another takes in with
+`using namespace`, fail to build once a new file puts them in one unit. Each
+test file therefore keeps what follows its includes in
+`namespace ORV_TEST_FILE_ID { ... }`: CMake defines the macro to a name
+unique to the file in its unit (a plain name when the file builds alone), so
+neither its names nor its using-directives reach the files after it.
 
   test-file-names.py                check: every test file is wrapped, and no
                                     test name is given twice in one binary;
@@ -20,8 +20,8 @@ and the namespace being inline keeps the names reachable as before
 A named namespace block (`namespace host::render {`) keeps its place and
 gets the wrapper inside, so it still reopens the namespace it names.
 Definitions of what a header declares (`void Fixture::SetUp()` of a header's
-class) and blocks holding includes stay outside. Files with a `main` are
-programs, not test binary files, and are left out.
+class) and blocks holding includes stay outside. Programs (a `main`) and
+support files without a test of their own are left alone.
 """
 import os
 import re
@@ -29,8 +29,8 @@ import sys
 from collections import defaultdict
 
 WRAP = "ORV_TEST_FILE_ID"
-OPEN = "inline namespace %s {" % WRAP
-CLOSE = "}  // inline namespace %s" % WRAP
+OPEN = "namespace %s {" % WRAP
+CLOSE = "}  // namespace %s" % WRAP
 
 
 TOKEN_RE = re.compile(r"""(?P<num>\b\d[\w']*)
@@ -140,7 +140,7 @@ def code_runs(text, m):
 
 
 def is_wrapper(head):
-    return re.fullmatch(r"inline namespace %s" % WRAP, head) is not None
+    return re.fullmatch(r"namespace %s" % WRAP, head) is not None
 
 
 def unwrapped(text):
@@ -204,10 +204,23 @@ def defines_elsewhere_declared(head, own):
 INCLUDE_RE = re.compile(r"^[ \t]*#[ \t]*include\b", re.M)
 
 
+OPERATOR_RE = re.compile(r"\b(?:operator\s*(?:==|!=|<=>|<<|>>|<=|>=|<|>|\+|-|\*|/)|PrintTo)\s*\((.*)\)")
+
+
+def operator_for_others(head, own):
+    """An operator or gtest printer for types the file does not define: only
+    where it was (their namespace, or the global one) does lookup from the
+    library's templates find it."""
+    o = OPERATOR_RE.search(re.sub(r"^template\s*<[^{]*?>\s*", "", head))
+    return o is not None and not set(re.findall(r"\w+", o.group(1))) & own
+
+
 def stays_outside(text, m, s, e, head, own):
     """Declarations the wrapper leaves alone: definitions of what a header
-    declares, and blocks holding includes (extern "C" { #include ... })."""
-    return defines_elsewhere_declared(head, own) or INCLUDE_RE.search(text, s + len(m[s:e]) - len(m[s:e].lstrip()), e) is not None
+    declares, operators for types of others, and blocks holding includes
+    (extern "C" { #include ... })."""
+    return (defines_elsewhere_declared(head, own) or operator_for_others(head, own)
+            or INCLUDE_RE.search(text, s + len(m[s:e]) - len(m[s:e].lstrip()), e) is not None)
 
 
 def own_names(m):
@@ -256,8 +269,11 @@ def wrap_text(text):
     return text
 
 
-def has_main(text):
-    return re.search(r"^\s*int\s+main\s*\(", mask(text), re.M) is not None
+def left_alone(text):
+    """Programs (a main) and support files without a test of their own:
+    those define what a header declares for the tests, not names of theirs."""
+    m = mask(text)
+    return re.search(r"^\s*int\s+main\s*\(", m, re.M) is not None or not TEST_RE.search(m)
 
 
 def test_files(root):
@@ -273,7 +289,7 @@ def test_files(root):
                 if f.endswith(".cpp"):
                     p = os.path.join(d, f)
                     with open(p, encoding="utf-8") as fh:
-                        if not has_main(fh.read()):
+                        if not left_alone(fh.read()):
                             groups[rel].append(p)
     return groups
 
@@ -384,7 +400,7 @@ def main(argv):
         for p in paths:
             with open(p, encoding="utf-8") as fh:
                 text = fh.read()
-            if has_main(text):
+            if left_alone(text):
                 continue
             new = wrap_text(text)
             if new != text:
