@@ -525,6 +525,19 @@ const std::map<std::string, std::string>& NamedWords()
         w["load"] = "Now loading";
         w[".1"] = w[".2"] = w[".3"] = ".";
         w["s"] = "";
+        // The other network screens: the lobby's panels, the login button,
+        // the user window's close, the rooms' level limits.
+        w["chat"] = "Chat";
+        w["room_a"] = "Rooms";
+        w["help_lobby"] = "Lobby";
+        w["chat_in"] = w["chat_loc"] = "";
+        w["login2"] = "Log in";
+        w["taisyutu"] = "Close";
+        for (const char* level : {"20", "40", "60"}) w[std::string(level) + "ijo"] = std::string(level) + " and up";
+        for (const char* level : {"40", "60", "80"}) w[std::string(level) + "mima"] = std::string("Under ") + level;
+        w["museigen"] = "No limit";
+        w["sentaku"] = w["sentaku2"] = "";
+        w["rei_nazos"] = "?";
         // The adventure map's cleared marks and its node window's labels.
         w["sk_gin"] = "Silver";
         w["sk_kin"] = "Gold";
