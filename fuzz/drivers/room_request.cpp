@@ -3,8 +3,8 @@
 // texts (21, 256 and 9 bytes, terminated or not), the level-range byte, and
 // then options, two bytes of size and value each. The level range past 13
 // admits nobody and stepping stays inside the table; the requests are
-// their size or refused when the options do not fit, each text at most its
-// limit and terminated.
+// their size or refused when the options do not fit, the name and password
+// at most their input limits, the comment its field, each terminated.
 #include "fuzz/FuzzSupport.h"
 #include "game/network/LobbyRoomRequest.h"
 
@@ -56,9 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(changed.size() == (fits ? kRoomSettingsBytes : 0));
     if (!fits) return 0;
     CheckText(created, 0, kRoomNameLimit);
-    CheckText(created, 23, kRoomCommentLimit);
+    CheckText(created, 23, kRoomCommentField - 1);
     CheckText(created, 279, kRoomPasswordLimit);
-    CheckText(changed, 2, kRoomCommentLimit);
+    CheckText(changed, 2, kRoomCommentField - 1);
     CheckText(changed, 258, kRoomPasswordLimit);
     FUZZ_CHECK(created[294] == count && changed[273] == count);
     FUZZ_CHECK(std::memcmp(created.data() + 21, changed.data(), kRoomSettingsBytes) == 0);
