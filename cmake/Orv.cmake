@@ -116,6 +116,25 @@ function(orv_discover_tests target)
   endif()
 endfunction()
 
+# orv_xvfb_tests(<target> <WxHxDEPTH> [TIMEOUT <s>] [ENV <var=value>...] [FIXTURES <name>...])
+# Each test of the binary as a CTest test of its own, each on an X server of
+# its own: the long frame-reading tests run side by side, each within its
+# own timeout.
+function(orv_xvfb_tests target screen)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "ENV;FIXTURES" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT ${ORV_TEST_TIMEOUT})
+  endif()
+  set_target_properties(${target} PROPERTIES
+    CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${ARG_ENV};${ORV_XVFB_TEST};${screen}")
+  set(props TIMEOUT ${ARG_TIMEOUT})
+  if(ARG_FIXTURES)
+    string(REPLACE ";" "\\;" fixtures "${ARG_FIXTURES}")
+    list(APPEND props FIXTURES_REQUIRED ${fixtures})
+  endif()
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+endfunction()
+
 # orv_gl_tests(<library> [<more deps>...])
 # tests/gl/*.cpp of the calling folder as <library>_gl_tests: a binary of its
 # own, since Mesa's EGL, loaded by SDL's offscreen driver, keeps a block that
