@@ -9,7 +9,10 @@
 // (MenuRecordTotals.png, MenuRecordCharacter.png), name each number on its
 // line; the replay list's numbers and page buttons read as they should on
 // two pages (MenuReplayList.png, MenuReplayListPage2.png and the parts read,
-// Numbers*.png and Buttons*.png).
+// Numbers*.png and Buttons*.png). The option select's rows and the options'
+// items read with their values beside them (MenuOptionSelectRows.png,
+// MenuOptionsItems.png); the adventure map and the story's preview read as
+// words (MenuAdventure.png, MenuStoryPreview.png, and Letters*.png read).
 #include "engine/core/Scene.h"
 #include "game/battle/scene/BattleSetup.h"
 #include "game/battle/scene/ConsoleNames.h"
@@ -24,6 +27,7 @@
 #include "game/scenes/ReplayScene.h"
 #include "game/scenes/SelectCard.h"
 #include "game/scenes/SingleCharaSelect.h"
+#include "game/scenes/StoryScene.h"
 #include "game/scenes/TitleScene.h"
 #include "game/battle/scene/tests/gl/Png.h"
 #include "game/scenes/testdata/SceneData.h"
@@ -553,6 +557,39 @@ TEST_F(MenuFrames, TheOptionsPairEachItemWithItsValue)
     }
 }
 
+// The cells' dark letters of a frame alone (dark texels with a light fill a
+// few texels to either side, or above and below), black on white, written
+// as name and read by tesseract as a sparse screen. A screen that dims its
+// cells gives the darkest fill (dim) that still counts as one.
+std::string CellLetters(const std::vector<u32>& frame, const std::string& name, int* status, bool dim = false)
+{
+    const std::string path = std::string(ORV_TEST_BUILD_DIR) + "/" + name;
+    std::vector<u32> letters(frame.size(), 0xFFFFFFFFu);
+    const auto light = [&](u32 x, u32 y) {
+        const u32 c = frame[y * kWidth + x];
+        if (dim) return (c >> 16 & 0xFF) >= 0x40 && (c >> 8 & 0xFF) >= 0x40 && (c & 0xFF) >= 0x40;
+        return (c >> 16 & 0xFF) >= 0xB0 && (c >> 8 & 0xFF) >= 0x80 && (c & 0xFF) >= 0x10;
+    };
+    const u32 ink = dim ? 0x28 : 0x70;
+    for (u32 y = 12; y + 12 < kHeight; ++y)
+        for (u32 x = 12; x + 12 < kWidth; ++x) {
+            const u32 c = frame[y * kWidth + x];
+            if ((c >> 16 & 0xFF) >= ink || (c >> 8 & 0xFF) >= ink || (c & 0xFF) >= ink) continue;
+            bool left = false, right = false, up = false, down = false;
+            for (u32 d = 1; d <= 12; ++d) {
+                left = left || light(x - d, y), right = right || light(x + d, y);
+                up = up || light(x, y - d), down = down || light(x, y + d);
+            }
+            if ((left && right) || (up && down)) letters[y * kWidth + x] = 0xFF000000u;
+        }
+    const std::string png = gl_test::Png(letters, kWidth, kHeight);
+    if (!host::kernel::WriteFileAtomic(path, png.data(), png.size())) {
+        *status = -1;
+        return "cannot write " + path;
+    }
+    return text_recogniser::Recognise(path, status, true);
+}
+
 // The adventure map on its first node, read by tesseract: the open node
 // shows its stage's picture, each node not yet open says so, and the
 // player's own icon (the cursor) names the character beside the node.
@@ -568,29 +605,8 @@ TEST_F(MenuFrames, TheAdventureMapNamesItsNodesAndTheCursor)
     app_->ChangeScene(new CAdventureScene, reinterpret_cast<intptr_t>(&args));
     ASSERT_EQ(Scene(), "CAdventureScene");
     const std::vector<u32> frame = Shot("MenuAdventure.png");
-    // The cells' dark letters alone (dark texels with a light fill a few
-    // texels to either side, or above and below), black on white, for the
-    // recogniser.
-    std::vector<u32> letters(frame.size(), 0xFFFFFFFFu);
-    const auto light = [&](u32 x, u32 y) {
-        const u32 c = frame[y * kWidth + x];
-        return (c >> 16 & 0xFF) >= 0xB0 && (c >> 8 & 0xFF) >= 0x80 && (c & 0xFF) >= 0x10;
-    };
-    for (u32 y = 12; y + 12 < kHeight; ++y)
-        for (u32 x = 12; x + 12 < kWidth; ++x) {
-            const u32 c = frame[y * kWidth + x];
-            if ((c >> 16 & 0xFF) >= 0x70 || (c >> 8 & 0xFF) >= 0x70 || (c & 0xFF) >= 0x70) continue;
-            bool left = false, right = false, up = false, down = false;
-            for (u32 d = 1; d <= 12; ++d) {
-                left = left || light(x - d, y), right = right || light(x + d, y);
-                up = up || light(x, y - d), down = down || light(x, y + d);
-            }
-            if ((left && right) || (up && down)) letters[y * kWidth + x] = 0xFF000000u;
-        }
-    const std::string png = gl_test::Png(letters, kWidth, kHeight);
-    ASSERT_TRUE(host::kernel::WriteFileAtomic(Out("LettersMenuAdventure.png"), png.data(), png.size()));
     int status = 0;
-    const std::string read = text_recogniser::Recognise(Out("LettersMenuAdventure.png"), &status, true);
+    const std::string read = CellLetters(frame, "LettersMenuAdventure.png", &status);
     ASSERT_NE(status, 127) << "tesseract is not installed (scripts/install-deps.sh installs it)";
     const std::set<std::string> words = text_recogniser::Words(read);
     // The player's icon and the first node's opponent (node 1: Derona).
@@ -599,6 +615,39 @@ TEST_F(MenuFrames, TheAdventureMapNamesItsNodesAndTheCursor)
     // No layer's own name, no node not open as a stage of its own.
     for (const char* word : {"ico", "cha", "m"}) EXPECT_EQ(words.count(word), 0u) << word << " read in:\n" << read;
     EXPECT_EQ(read.find("18"), std::string::npos) << read;
+}
+
+// The story's preview of its first battle, read by tesseract: its
+// opponent's title, its music and stage in words.
+TEST_F(MenuFrames, TheStoryPreviewNamesTheBattle)
+{
+    MenuSetupArgs args;
+    args.curtain = 0.0f;
+    args.alpha = 1.0f;
+    args.setup = new CBattleSetup(app_->GetSaveConfig());
+    args.setup->entries[0].character = 0;
+    for (u32 i = 0; i < 2; ++i) ASSERT_EQ(CStoryScene::AdvanceStory(args.setup), 1) << i;
+    app_->ChangeScene(new CStoryScene, reinterpret_cast<intptr_t>(&args));
+    ASSERT_EQ(Scene(), "CStoryScene");
+    auto* story = dynamic_cast<CStoryScene*>(app_->GetScene());
+    ASSERT_NE(story, nullptr);
+    ASSERT_EQ(story->GetScreen(), CStoryScene::kPreview);
+    // The preview shows whole once its battle has loaded (a loader thread,
+    // real time).
+    host::kernel::Event never(true, false);
+    for (u32 i = 0; i < 1000 && story->GetLoadState() < loading::kLoaded; ++i) {
+        never.Wait(10);
+        Frame(17);
+    }
+    ASSERT_GE(story->GetLoadState(), u32(loading::kLoaded));
+    const std::vector<u32> frame = Shot("MenuStoryPreview.png");
+    int status = 0;
+    const std::string read = CellLetters(frame, "LettersMenuStoryPreview.png", &status, true);
+    ASSERT_NE(status, 127) << "tesseract is not installed (scripts/install-deps.sh installs it)";
+    const std::set<std::string> words = text_recogniser::Words(read);
+    for (const char* word : {"VS", "Derona", "Music", "Stage"})
+        EXPECT_EQ(words.count(word), 1u) << word << " not read; tesseract read:\n" << read << "see " << Out("MenuStoryPreview.png");
+    for (const char* word : {"bat", "tit", "bgm", "st", "dero"}) EXPECT_EQ(words.count(word), 0u) << word << " read in:\n" << read;
 }
 
 }  // namespace
