@@ -7,6 +7,7 @@
 #include "host/image/Formats.h"
 
 #include <stb_image.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -137,20 +138,18 @@ bool CheckBmp(const uint8_t* p, size_t size, BmpHeader& h, std::string& error)
 
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
+// zlib's, which reads eight bytes a step: a texture's compressed stream is
+// checked before every load.
 uint32_t Crc32(const uint8_t* p, size_t n)
 {
-    static const std::array<uint32_t, 256> table = [] {
-        std::array<uint32_t, 256> t{};
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t c = i;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    uint32_t c = 0xFFFFFFFFu;
-    for (size_t i = 0; i < n; ++i) c = table[(c ^ p[i]) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
+    uLong c = crc32(0L, Z_NULL, 0);
+    while (n > 0) {
+        const uInt step = uInt(std::min<size_t>(n, 1u << 30));
+        c = crc32(c, p, step);
+        p += step;
+        n -= step;
+    }
+    return uint32_t(c);
 }
 
 uint32_t PngChannels(uint32_t colourType)

@@ -69,11 +69,11 @@ Image Read(const Bytes& file, uint32_t key, bool pitched, std::vector<uint32_t>&
 TEST(PngReader, GivesWhatStbGivesForTheSamePixels)
 {
     const struct {
-        uint32_t w, h;   // 6 x 5 is stretched, 8 x 4 kept
+        uint32_t w, h;   // 6 x 5 is stretched, 8 x 4 and 2 x 4 kept
         uint32_t key;
         bool pitched;
     } cases[] = {
-        {8, 4, 0, false}, {8, 4, kGreenKey, false}, {8, 4, kGreenKey, true}, {8, 4, 0, true},
+        {8, 4, 0, false}, {8, 4, kGreenKey, false}, {8, 4, kGreenKey, true}, {8, 4, 0, true}, {2, 4, kGreenKey, true},
         {6, 5, 0, false}, {6, 5, kGreenKey, false}, {6, 5, kGreenKey, true},
     };
     for (const auto& c : cases) {
