@@ -88,6 +88,17 @@ public:
     i32 LoadFromMemory(const void* bytes, const char* name, u32 size);
     // The same from an archive entry, named after it.
     i32 LoadFromPack(const CqelPackFile* pack, const char* entryName);
+    // Several files at once, each as LoadFromMemory into its texture (its
+    // result in loaded): decoding is most of a load, and textures may be
+    // made on any thread, so pooled threads decode beside this one.
+    struct MemoryFile {
+        CTexture* texture;
+        const void* bytes;
+        const char* name;
+        u32 size;
+        i32 loaded;
+    };
+    static void LoadEachFromMemory(MemoryFile* files, u32 count);
 
     // Level 0, fetched once and kept; null without a texture.
     host::render::Surface* GetSurface();

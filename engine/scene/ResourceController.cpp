@@ -17,6 +17,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -222,12 +223,42 @@ u32 CResourceController::AddPack(CqelPackFile* pack, u32 loadMedia)
 
 u32 CResourceController::LoadPackEntries(CqelPackFile* pack, u32 loadMedia)
 {
+    // The archive's textures are decoded together first (most of a start-up
+    // load); each is kept where the walk below reaches it, as it was loaded
+    // there before, and one a model brought by then is not taken twice.
+    struct Early {
+        std::unique_ptr<CTexture> texture;
+        u8* bytes = nullptr;
+        const i32* loaded = nullptr;
+    };
+    std::vector<Early> early(pack->GetCount());
+    std::vector<CTexture::MemoryFile> files;
+    for (u32 i = 0; i < pack->GetCount(); ++i) {
+        const PackEntry* entry = pack->GetEntry(i);
+        if (!entry || !Contains(entry->name, kTextureTexts) || m_textures.FindByName(entry->name)) continue;
+        bool twice = false;
+        for (const CTexture::MemoryFile& f : files) twice = twice || std::strcmp(f.name, entry->name) == 0;
+        u32 size = 0;
+        if (twice || !(early[i].bytes = pack->ReadEntry(entry->name, &size))) continue;
+        early[i].texture = std::make_unique<CTexture>();
+        files.push_back({early[i].texture.get(), early[i].bytes, entry->name, size, 0});
+    }
+    CTexture::LoadEachFromMemory(files.data(), u32(files.size()));
+    for (size_t i = 0, f = 0; i < early.size(); ++i) {
+        AlignedFree(early[i].bytes);
+        early[i].bytes = nullptr;
+        if (early[i].texture) early[i].loaded = &files[f++].loaded;
+    }
+
     for (u32 i = 0; i < pack->GetCount(); ++i) {
         const PackEntry* entry = pack->GetEntry(i);
         if (!entry) return 0;
         const char* name = entry->name;
         u32 ok;
-        if (Contains(name, kTextureTexts)) ok = LoadTexture(pack, name);
+        if (early[i].texture && !m_textures.FindByName(name)) {
+            if (!*early[i].loaded) return 0;
+            ok = Keep(m_textures, early[i].texture.release());
+        } else if (Contains(name, kTextureTexts)) ok = LoadTexture(pack, name);
         else if (Contains(name, kModelTexts)) ok = LoadModel(pack, name);
         else if (Contains(name, kSoundTexts)) ok = LoadSound(pack, name);
         else if (Contains(name, kShaderTexts)) ok = LoadShader(pack, name);

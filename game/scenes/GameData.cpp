@@ -1,6 +1,7 @@
 #include "game/scenes/GameData.h"
 
 #include "engine/core/Crc32.h"
+#include "engine/core/Memory.h"
 #include "engine/core/PackFile.h"
 #include "engine/core/Random.h"
 #include "engine/core/String.h"
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <vector>
 
 const std::array<GameArchive, 14> kFirstFolderArchives = {{
     {"BGMPACK", "Data\\Bgm.gpk", kPackKeyFirst},
@@ -210,6 +212,27 @@ i32 CGameData::LoadTextureFromPackList(const char* entry, const CList<void*>* pa
         if (pack && pack->FindEntry(entry) && texture->LoadFromPack(pack, entry)) return 1;
     }
     return 0;
+}
+
+void CGameData::LoadTexturesFromPackList(const char* const* entries, u32 count, const CList<void*>* packs,
+    CTexture* const* textures, i32* loaded)
+{
+    // Each read from the first archive holding it, all decoded together; one
+    // that does not load there is tried as LoadTextureFromPackList tries it.
+    std::vector<CTexture::MemoryFile> files(count);
+    for (u32 e = 0; e < count; ++e) {
+        files[e] = {textures[e], nullptr, entries[e], 0, 0};
+        for (u32 i = 0; packs && entries[e] && i < packs->GetCount() && !files[e].bytes; ++i) {
+            const auto* pack = static_cast<const CqelPackFile*>(static_cast<CValueBase*>(packs->GetAt(i)));
+            if (pack && pack->FindEntry(entries[e])) files[e].bytes = pack->ReadEntry(entries[e], &files[e].size);
+        }
+        if (!files[e].bytes) files[e].texture = nullptr;   // nothing to decode
+    }
+    CTexture::LoadEachFromMemory(files.data(), count);
+    for (u32 e = 0; e < count; ++e) {
+        AlignedFree(const_cast<void*>(files[e].bytes));
+        loaded[e] = files[e].loaded ? 1 : LoadTextureFromPackList(entries[e], packs, textures[e]);
+    }
 }
 
 i32 CGameData::OpenMovie(const char* path, CMovie* movie) const

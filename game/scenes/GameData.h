@@ -90,6 +90,10 @@ public:
         u32 flags);
     // The same for a texture.
     static i32 LoadTextureFromPackList(const char* entry, const CList<void*>* packs, CTexture* texture);
+    // The same for count textures at once (decoded side by side), each
+    // entry's result (1 or 0) in loaded.
+    static void LoadTexturesFromPackList(const char* const* entries, u32 count, const CList<void*>* packs,
+        CTexture* const* textures, i32* loaded);
     // Opens a movie from one data folder chosen at random (the global
     // generator draws one number): the opening comes from either install.
     i32 OpenMovie(const char* path, CMovie* movie) const;

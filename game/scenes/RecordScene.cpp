@@ -18,6 +18,8 @@
 #include <cinttypes>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace record {
 
@@ -197,17 +199,28 @@ i32 CRecordScene::LoadTextures()
     CGameApp* app = GetGameApp();
     const auto packs = app->OpenPack(record::kPack, Crc32String(record::kPackName), kPackKeyFirst);
     m_textures = new CResourceList();
-    auto add = [&](const char* name) {
-        auto texture = std::make_unique<CTexture>();
-        if (!app->LoadTextureFromPackList(name, packs.get(), texture.get())) return false;
-        void* element = static_cast<CValueBase*>(texture.get());
+    // The frame, then each character's picture, decoded side by side.
+    std::vector<std::string> names{record::kFrameTexture};
+    for (u32 c = 0; c < record::kCharacters; ++c) names.push_back(record::CharacterTexture(c));
+    std::vector<const char*> entries;
+    std::vector<std::unique_ptr<CTexture>> textures;
+    std::vector<CTexture*> targets;
+    for (const std::string& name : names) {
+        entries.push_back(name.c_str());
+        targets.push_back(textures.emplace_back(std::make_unique<CTexture>()).get());
+    }
+    std::vector<i32> loaded(names.size());
+    CGameData::LoadTexturesFromPackList(entries.data(), u32(entries.size()), packs.get(), targets.data(), loaded.data());
+    auto add = [&](size_t i) {
+        if (!loaded[i]) return false;
+        void* element = static_cast<CValueBase*>(textures[i].get());
         if (!m_textures->Add(&element)) return false;
-        texture.release();
+        textures[i].release();
         return true;
     };
-    if (!add(record::kFrameTexture)) return menu::Missing(record::kFrameTexture);
+    if (!add(0)) return menu::Missing(record::kFrameTexture);
     // A missing picture only leaves its layer untextured.
-    for (u32 c = 0; c < record::kCharacters; ++c) add(record::CharacterTexture(c).c_str());
+    for (size_t i = 1; i < names.size(); ++i) add(i);
     BindTextures(m_textures);
     return 1;
 }

@@ -652,3 +652,38 @@ TEST_F(Controller, SavedNamesStayInTheirFoldersAndAGameAddsItsRecords)
     EXPECT_EQ(c.releasedOther, 1);
     EXPECT_EQ(c.GetName(), nullptr);
 }
+
+// An archive's textures are decoded together before its walk: kept in the
+// archive's order, the walk still ends at a damaged one (none after it
+// kept), and a texture the controller already holds is not made again.
+TEST_F(Controller, AnArchivesTexturesAreKeptInItsOrderUpToADamagedOne)
+{
+    for (const char* name : {"A.bmp", "B.bmp", "C.bmp", "D.bmp"}) WriteBytes(name, Bmp());
+    WriteBytes("Bad.bmp", Bmp().substr(0, 40));
+    const char* good[] = {"D.bmp", "Hit.wav", "A.bmp", "Menu.bmp", "C.bmp", "B.bmp"};
+    ASSERT_EQ(CqelPackFile::Write(good, 6, "Data\\Good.gpk"), 1u);
+    const char* bad[] = {"A.bmp", "B.bmp", "Bad.bmp", "C.bmp"};
+    ASSERT_EQ(CqelPackFile::Write(bad, 4, "Data\\Bad.gpk"), 1u);
+    const auto names = [](CResourceController& c) {
+        std::vector<std::string> out;
+        for (u32 i = 0; i < c.GetTextureList()->GetCount(); ++i) {
+            const auto* t = static_cast<CTexture*>(static_cast<CValueBase*>(c.GetTextureList()->GetAt(i)));
+            out.push_back(t->GetName());
+            EXPECT_EQ(t->GetWidth(), 2u) << out.back();
+            EXPECT_NE(t->GetTexture(), nullptr) << out.back();
+        }
+        return out;
+    };
+
+    CResourceController c;
+    ASSERT_EQ(c.Load("Menu.bmp", 1), 1u);
+    CValueBase* menu = c.GetTextureList()->FindByName("Menu.bmp");
+    ASSERT_EQ(c.Load("Data\\Good.gpk", 1), 1u);
+    EXPECT_EQ(names(c), (std::vector<std::string>{"Menu.bmp", "D.bmp", "A.bmp", "C.bmp", "B.bmp"}));
+    EXPECT_EQ(c.GetTextureList()->FindByName("Menu.bmp"), menu);
+    EXPECT_EQ(c.GetSoundList()->GetCount(), 1u);
+
+    CResourceController damaged;
+    EXPECT_EQ(damaged.Load("Data\\Bad.gpk", 1), 0u);
+    EXPECT_EQ(names(damaged), (std::vector<std::string>{"A.bmp", "B.bmp"}));
+}
