@@ -8,6 +8,8 @@
 // variant only inside the implementation.
 extern "C" unsigned char* stbi_write_png_to_mem(const unsigned char* pixels, int stride, int x, int y, int n,
                                                 int* outLength);
+// -1 lets the encoder pick each row's filter; 0 keeps rows unfiltered.
+extern "C" int stbi_write_force_png_filter;
 
 namespace host::image {
 
@@ -29,6 +31,15 @@ bool WritePng(const uint32_t* pixels, uint32_t width, uint32_t height, size_t pi
             to[3] = uint8_t(p >> 24);
         }
     }
+    // Unfiltered rows: the generated pictures (flat fills, few colours) come
+    // out no larger (rows repeat whole), and a reader need not undo the
+    // filters, the slowest part of loading a 1024 x 2048 menu texture after
+    // the inflating. Set once, before any write reads it.
+    static const bool unfiltered = [] {
+        stbi_write_force_png_filter = 0;
+        return true;
+    }();
+    (void)unfiltered;
     int length = 0;
     unsigned char* png = stbi_write_png_to_mem(rgba.data(), int(width * 4), int(width), int(height), 4, &length);
     if (!png) return false;

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include <zlib.h>
+
 // Debian's libstb holds the encoder (as in PngWriter.cpp).
 extern "C" unsigned char* stbi_write_png_to_mem(const unsigned char* pixels, int stride, int x, int y, int n,
                                                 int* outLength);
@@ -171,6 +173,34 @@ TEST(PngReader, RefusesADamagedStream)
         EXPECT_EQ(image.width, 0u);
         EXPECT_NE(error.find("cannot decode the image"), std::string::npos) << error;
     }
+}
+
+// The writer leaves every row unfiltered (what reads fastest), and the
+// file gives its pixels back.
+TEST(PngReader, WrittenRowsAreUnfiltered)
+{
+    std::vector<uint32_t> pixels = PatternPixels(16, 8);
+    for (size_t i = 0; i < pixels.size(); i += 5) pixels[i] = 0xFF203040u;
+    Bytes png;
+    ASSERT_TRUE(host::image::WritePng(pixels.data(), 16, 8, 64, png));
+    Bytes stream;
+    for (size_t pos = FindChunk(png, "IDAT"); pos && std::memcmp(&png[pos + 4], "IDAT", 4) == 0;) {
+        const size_t length = size_t(png[pos]) << 24 | size_t(png[pos + 1]) << 16 | size_t(png[pos + 2]) << 8 | png[pos + 3];
+        stream.insert(stream.end(), png.begin() + long(pos + 8), png.begin() + long(pos + 8 + length));
+        pos += 12 + length;
+    }
+    Bytes raw(8 * (1 + 16 * 4));
+    uLongf size = raw.size();
+    ASSERT_EQ(uncompress(raw.data(), &size, stream.data(), stream.size()), Z_OK);
+    ASSERT_EQ(size, raw.size());
+    for (size_t row = 0; row < 8; ++row) EXPECT_EQ(raw[row * (1 + 16 * 4)], 0u) << "row " << row;
+    std::vector<uint32_t> room;
+    std::string error;
+    DecodeOptions options;
+    options.powerOfTwo = false;
+    Image image;
+    ASSERT_TRUE(host::image::Decode(png.data(), png.size(), options, image, &error)) << error;
+    EXPECT_EQ(image.pixels, pixels);
 }
 
 }  // namespace png_reader_test
