@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace coretest;
@@ -101,3 +103,5 @@ TEST(Crc32, FileThatReadsShortHasNone)
     EXPECT_EQ(Crc32File(path.c_str()), 0xFFFFFFFFu);
     EXPECT_EQ(Crc32File(path.c_str()), ReferenceOf(big));
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 // An engine object that counts its destructions and records the member id a
@@ -150,3 +152,5 @@ TEST(ArgumentStack, PushesGrowAndCopiesOwnTheirValues)
     stack.Release();
     EXPECT_EQ(copy.GetArgument(2), 0x12u);
 }
+
+}  // namespace ORV_TEST_FILE_ID

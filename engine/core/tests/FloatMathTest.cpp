@@ -12,6 +12,8 @@
 #include <cmath>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 constexpr f32 kNaN = __builtin_nanf("");
@@ -334,3 +336,5 @@ TEST(FloatMath, FourArcTangentsOfTwoAtOnceAreEachAtan2F)
     EXPECT_EQ(mismatches, 0u);
     EXPECT_GT(ys.size(), 800000u);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 // A segment sweep and what it should meet. Mode 0 accepts crossings from
@@ -198,3 +200,5 @@ TEST(Rect4, ToRectTruncatesTowardZeroAndStaysInRange)
     EXPECT_EQ(wide.top, 0);
     EXPECT_EQ(wide.bottom, 2147483520);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace coretest;
@@ -288,3 +290,5 @@ TEST(KeyFrameBlock, RefusesDamagedBlocksAndKeepsTheTrack)
     EXPECT_EQ(track.ReadVector3(nullptr), 0u);
     EXPECT_EQ(Written(track), before);
 }
+
+}  // namespace ORV_TEST_FILE_ID

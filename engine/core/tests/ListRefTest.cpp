@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 TEST(ListRef, CountsAndElementsOfTheHeldList)
 {
     CListRef<void*> none;
@@ -39,3 +41,5 @@ TEST(ListRef, StringArrayCountsNamesAndGivesLoadedRecords)
     EXPECT_EQ(list.GetObjectAt(1), nullptr);
     EXPECT_EQ(CStringArray().GetObjectAt(0), nullptr);
 }
+
+}  // namespace ORV_TEST_FILE_ID

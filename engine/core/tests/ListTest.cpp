@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 struct Record { u32 a, b; };
@@ -213,3 +215,5 @@ TEST(ListOfOwners, ElementsAreCopiedAndDestroyedNotMovedByBytes)
     }
     EXPECT_EQ(Owner::alive, 0);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -1,6 +1,8 @@
 #include "engine/core/Matrix.h"
 #include "engine/core/tests/MathExpect.h"
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 const CMatrix kIdentity;
@@ -163,3 +165,4 @@ TEST(Matrix, ScaleAndTranslateHelpers)
     EXPECT_EQ(same, kCounting);
 }
 
+}  // namespace ORV_TEST_FILE_ID

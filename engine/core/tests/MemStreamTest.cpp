@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace coretest;
@@ -118,3 +120,5 @@ TEST(MemStream, LoadsWholeFiles)
     EXPECT_EQ(LoadFileToMemStream(path.c_str(), "wb"), nullptr);  // would empty the file
     EXPECT_EQ(Get(path), "a\r\nb");
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 // A pooled object that owns its name (so a second destruction or a byte
@@ -204,3 +206,5 @@ TEST_F(Pool, CopyIsAnEmptyPoolOfTheSameSize)
     }
     EXPECT_EQ(CPooled::destroyed, 1);
 }
+
+}  // namespace ORV_TEST_FILE_ID

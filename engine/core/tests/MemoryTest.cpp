@@ -6,6 +6,8 @@
 #include <cstring>
 #include <malloc.h>
 
+namespace ORV_TEST_FILE_ID {
+
 TEST(AlignedAlloc, BlocksAreZeroFilledAndAligned)
 {
     for (u32 alignment : {1u, 2u, 8u, 16u, 64u, 4096u}) {
@@ -22,3 +24,4 @@ TEST(AlignedAlloc, BlocksAreZeroFilledAndAligned)
     AlignedFree(nullptr);
 }
 
+}  // namespace ORV_TEST_FILE_ID

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 class CPlaced : public CObjectBase {
@@ -37,3 +39,5 @@ TEST(ObjectBase, WorldMatrixIsScaleThenEulerRotationThenTranslation)
     EXPECT_TRUE(Near(back, {1, 0, 0}, 1e-6f));
     EXPECT_EQ(o.GetBackVector(nullptr), nullptr);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -9,6 +9,8 @@
 #include <set>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 // A battle object as the registry sees it: an id, a group and a reply.
@@ -477,3 +479,5 @@ TEST(ObjectRegistry, BroadcastAcrossManyBlocksFollowsReceiversThatReshapeThem)
     EXPECT_EQ(std::count(served.begin(), served.end(), 2995u), 0);
     EXPECT_EQ(served.back(), 9995u);
 }
+
+}  // namespace ORV_TEST_FILE_ID

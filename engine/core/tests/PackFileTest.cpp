@@ -6,6 +6,8 @@
 #include <atomic>
 #include <thread>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace coretest;
@@ -260,3 +262,5 @@ TEST(PackFile, CopiesOwnTheirDirectory)
     EXPECT_EQ(Body(pack, "Bgm_01.ogg"), "<null>");
     EXPECT_EQ(Body(copy, "Bgm_01.ogg"), kItems[2].body);
 }
+
+}  // namespace ORV_TEST_FILE_ID

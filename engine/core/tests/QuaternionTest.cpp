@@ -5,6 +5,8 @@
 #include <cstring>
 #include <iterator>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 const CMatrix kIdentity;
@@ -275,3 +277,5 @@ TEST(Quaternion, InterpolateBlendsTranslationScalingAndRotation)
     a.Interpolate(&b, 0.5f, nullptr);
     EXPECT_EQ(self, b);
 }
+
+}  // namespace ORV_TEST_FILE_ID

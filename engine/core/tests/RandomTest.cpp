@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 // Expected values were worked out independently from the xorshift128 algorithm.
 
 TEST(Random, FreshAndUnseededGeneratorsFollowXorshift128FromTheInitialState)
@@ -96,3 +98,5 @@ TEST(RandomRange, AGeneratorOfItsOwnDrawsTheSameNumbersAndLeavesTheGlobalOneAlon
     EXPECT_EQ(own.Int(0), 0u);
     EXPECT_EQ(RandomNext(), 3705275392u);   // the global sequence of 12345 untouched
 }
+
+}  // namespace ORV_TEST_FILE_ID

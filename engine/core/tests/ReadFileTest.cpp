@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace coretest;
@@ -215,3 +217,5 @@ TEST(ReadBinary, ReadsTerminatedStringsAndWholeFilesUntranslated)
     EXPECT_EQ(reader.LoadFromFile((folder / "missing.bin").c_str()), 0u);
     EXPECT_EQ(reader.GetDataSize(), 0u);
 }
+
+}  // namespace ORV_TEST_FILE_ID

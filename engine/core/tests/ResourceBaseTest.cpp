@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 TEST(ResourceBase, NamesAreOwnedCopies)
 {
     char text[] = "abc";
@@ -26,3 +28,5 @@ TEST(ResourceBase, NamesAreOwnedCopies)
     const CResourceBase unnamed, copy(unnamed);
     EXPECT_STREQ(copy.GetName(), "");  // not null
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -6,6 +6,8 @@
 
 #include <type_traits>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 // A named engine object that counts its lives.
@@ -150,3 +152,5 @@ TEST(FileNamePart, TakesThePartAfterTheLastSeparator)
     EXPECT_STREQ(FileNamePart("dir\\\x83\x5C.wav"), "\x83\x5C.wav");
     EXPECT_STREQ(FileNamePart("\x83\x5C\\a"), "a");
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using Log = std::vector<std::string>;
@@ -72,3 +74,5 @@ TEST(Scene, SoundStepMutesOnChangeThenServicesEveryCall)
     EXPECT_EQ(last, 1u);
     EXPECT_TRUE(log.empty());
 }
+
+}  // namespace ORV_TEST_FILE_ID

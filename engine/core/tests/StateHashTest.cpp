@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 TEST(StateHash, FoldsKnownFnv1aValues)
 {
     EXPECT_EQ(CStateHash().Value(), 0xCBF29CE484222325ull);
@@ -20,3 +22,5 @@ TEST(StateHash, FoldsValuesLittleEndianByExactBits)
     // Order matters.
     EXPECT_NE(CStateHash().Vector({1, 2, 3}).Value(), CStateHash().Vector({3, 2, 1}).Value());
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace coretest;
@@ -198,3 +200,5 @@ TEST(ScrambleBytes, PinnedTableRepeatsEvery256BytesAndTheKeyXorsEveryByte)
     EXPECT_EQ(Scrambled(Scrambled(keyed, 0x9C), 0x9C), keyed);  // its own inverse
     EXPECT_EQ(ScrambleBytes(1, nullptr, 10), nullptr);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -195,3 +197,5 @@ TEST(GetWrappedLine, OutOfRangeLineIsEmptyAndNullOutIsNull)
     }
     EXPECT_EQ(GetWrappedLine("abc", 10, 1, nullptr), nullptr);
 }
+
+}  // namespace ORV_TEST_FILE_ID

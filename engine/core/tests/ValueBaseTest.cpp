@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 int g_destroyed = 0;
@@ -87,3 +89,5 @@ TEST(ValueBase, EngineHeapIsZeroFilledAlignedAndFailsWithoutConstructing)
     EXPECT_EQ(new CHuge, nullptr);  // Create and Clone are this same new-expression
     EXPECT_EQ(CHuge::constructed, 0);
 }
+
+}  // namespace ORV_TEST_FILE_ID

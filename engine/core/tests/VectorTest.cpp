@@ -3,6 +3,8 @@
 
 #include <limits>
 
+namespace ORV_TEST_FILE_ID {
+
 TEST(FloatMath, ConstantsAndIntegerPowers)
 {
     EXPECT_EQ(kDegToRad, 0.01745329238474369f);
@@ -147,3 +149,5 @@ TEST(Vector4, PacksAndUnpacksARGB)
     for (u32 argb : {0x00000000u, 0xFFFFFFFFu, 0x12345678u, 0xDEADBEEFu})
         EXPECT_EQ(CVector4().FromARGB(argb).ToARGB(), argb) << std::hex << argb;
 }
+
+}  // namespace ORV_TEST_FILE_ID

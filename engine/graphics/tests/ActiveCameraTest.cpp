@@ -12,6 +12,8 @@
 #include <cstring>
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using coretest::MemoryFile;
@@ -237,3 +239,5 @@ TEST(ActiveCamera, DamagedFilesChangeNothing)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

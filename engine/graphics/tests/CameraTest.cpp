@@ -9,6 +9,8 @@
 #include <cstring>
 #include <utility>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 const CVector3 kOrigin(0, 0, 0);
@@ -142,3 +144,5 @@ TEST(Camera, CopiesAndFactoriesCarryEveryField)
     EXPECT_EQ(clone->GetDistance(), camera.GetDistance());
     delete clone;
 }
+
+}  // namespace ORV_TEST_FILE_ID

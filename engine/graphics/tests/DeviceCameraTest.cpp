@@ -9,6 +9,8 @@
 #include <utility>
 
 namespace device_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using DeviceCamera = DeviceTest;
@@ -113,4 +115,6 @@ TEST_F(DeviceCamera, DestroyingTheCurrentCameraClearsIt)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace device_test

@@ -6,6 +6,8 @@
 #include <algorithm>
 
 namespace device_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using DeviceRestore = DeviceTest;
@@ -190,4 +192,6 @@ TEST_F(DeviceRestore, AFailedBeginSceneIsBegunOnceTheDeviceIsBack)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace device_test

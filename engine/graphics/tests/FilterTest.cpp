@@ -6,6 +6,8 @@
 #include "engine/graphics/Camera.h"
 #include "engine/graphics/Shader.h"
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using filter_test::QuadVertex;
@@ -230,3 +232,5 @@ TEST_F(Filters, CopiesShareTheDeviceTexturesAndDepthAndOwnTheirShader)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

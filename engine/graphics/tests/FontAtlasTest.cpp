@@ -7,6 +7,8 @@
 #include "host/text/TextBackend.h"
 
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace font_test;
@@ -277,3 +279,5 @@ TEST_F(FontAtlas, AJapaneseStringUnderIpaGothicHasInkExactlyWhereItsGlyphsGo)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

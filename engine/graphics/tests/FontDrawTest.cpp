@@ -7,6 +7,8 @@
 #include <ostream>
 #include <tuple>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace font_test;
@@ -271,3 +273,5 @@ TEST_F(FontDraw, NullTextIsRefusedAndEmptyTextLeavesThePen)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -9,6 +9,8 @@
 #include <utility>
 
 namespace device_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 constexpr u32 kHal = render::kDeviceHal;
@@ -280,4 +282,6 @@ TEST_F(DeviceTest, ChangeDisplayModeReportsAFailedReset)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace device_test

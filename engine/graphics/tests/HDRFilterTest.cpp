@@ -9,6 +9,8 @@
 #include <cmath>
 #include <utility>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using filter_test::QuadVertex;
@@ -224,3 +226,5 @@ TEST_F(HdrFilters, ApplyFailsWithoutTargetsShaderOrADraw)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

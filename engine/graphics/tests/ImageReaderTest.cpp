@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using host::kernel::testing::TempFolder;
 using Bytes = std::vector<u8>;
 
@@ -125,3 +127,5 @@ TEST(ImageReader, WritesFilesAndKeepsTheirBytes)
     const CImageFile* f = copy.GetFile(1);
     EXPECT_EQ(Bytes(f->GetBytes(), f->GetBytes() + f->GetByteCount()), Dds(pixels, 1, 1, 4));
 }
+
+}  // namespace ORV_TEST_FILE_ID

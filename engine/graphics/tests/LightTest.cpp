@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using coretest::Get;
@@ -129,3 +131,5 @@ TEST(Light, DamagedBlocksAndNamesPastTheLongestAreRefusedAndChangeNothing)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -7,6 +7,8 @@
 #include "engine/platform/Movie.h"
 #include "host/movie/tests/MovieMedia.h"
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 namespace render = host::render;
@@ -71,3 +73,5 @@ TEST_F(MovieTexture, FramesReachTheTextureBottomRowFirst)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

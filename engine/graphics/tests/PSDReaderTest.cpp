@@ -12,6 +12,8 @@
 
 namespace psd_reader_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using host::kernel::testing::TempFolder;
 using namespace psdtest;
 
@@ -364,5 +366,7 @@ TEST(PSDReader, LengthsEndExactlyWhereTheirDataEnds)
     }
     EXPECT_EQ(LoadBytes(good), 1);
 }
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace psd_reader_test

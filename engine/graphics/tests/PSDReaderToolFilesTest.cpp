@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using host::kernel::testing::TempFolder;
 using Bytes = std::vector<u8>;
 
@@ -132,3 +134,5 @@ TEST(PSDReaderToolFiles, ReadsWhatImageMagickDrew)
         }
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

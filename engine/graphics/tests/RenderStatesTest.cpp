@@ -4,6 +4,8 @@
 #include <utility>
 
 namespace device_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using RenderStates = DeviceTest;
@@ -155,4 +157,6 @@ TEST_F(RenderStates, BindingCaches)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace device_test

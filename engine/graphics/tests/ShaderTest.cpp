@@ -14,6 +14,8 @@
 #include <string_view>
 
 namespace device_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 std::vector<float> Floats(const CMatrix& m) { return std::vector<float>(&m.m[0][0], &m.m[0][0] + 16); }
@@ -211,4 +213,6 @@ TEST_F(ShaderTest, CopiesShareTheEffectButNotTheBytes)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace device_test

@@ -6,6 +6,8 @@
 
 #include <tuple>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using draw_test::Drawn;
@@ -97,3 +99,5 @@ TEST_F(Shapes, NothingIsDrawnWithoutADevice)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

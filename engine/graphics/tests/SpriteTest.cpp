@@ -9,6 +9,8 @@
 
 #include <tuple>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using draw_test::Drawn;
@@ -238,3 +240,5 @@ TEST_F(Sprites, AnEmptyTextureDrawsWithNoTextureBound)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

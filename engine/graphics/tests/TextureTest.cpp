@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 namespace render = host::render;
@@ -189,3 +191,5 @@ TEST_F(Textures, SaveToFileTruncatesTheRectToWholeTexels)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

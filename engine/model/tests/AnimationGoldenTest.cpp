@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 // Chains of five bones under the root. Bones turn, move and scale by keys
@@ -108,3 +110,5 @@ TEST(AnimationGolden, PalettesOfAPlayedAndBlendedRigStayTheSame)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -9,6 +9,8 @@
 
 #include <bit>
 
+namespace ORV_TEST_FILE_ID {
+
 using model_test::kSin45;
 
 namespace {
@@ -325,3 +327,5 @@ TEST(SwingChain, AChainBelowAPlainBoneOfAChainSwingsOnce)
     ExpectTurn(r.WorldMatrix, 0.99519360f, 0.09792705f, 1.5f, 1, 0, "ribbon world");
     SetFrameTime(0);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -16,6 +16,8 @@
 
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 void AddCell(CModelObject& object, std::vector<u32> indices, std::vector<CPoint2> ranges)
@@ -193,3 +195,5 @@ TEST_F(MeshCollisionTest, TrianglesNamingMissingVerticesAreSkipped)
     EXPECT_EQ(triangle, 2u);
     EXPECT_NEAR(hit.z, 2.0f, 1e-6f);
 }
+
+}  // namespace ORV_TEST_FILE_ID

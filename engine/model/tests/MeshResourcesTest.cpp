@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace render = host::render;
 using render::Result;
 
@@ -97,3 +99,5 @@ TEST(XMesh, ReleaseGivesBackTheMeshAndDeletesTheObjects)
     EXPECT_EQ(deleted, 2u);
     device->Release();
 }
+
+}  // namespace ORV_TEST_FILE_ID

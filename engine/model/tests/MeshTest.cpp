@@ -11,6 +11,8 @@
 
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace render = host::render;
 using model_test::kSin45;
 
@@ -238,3 +240,5 @@ TEST_F(MeshTest, LooseSizeWordsAndACutObjectLoad)
     EXPECT_EQ(kept.GetModelObject(0)->GetCollisionGrid()->Cells->GetCount(), 1u);
     EXPECT_EQ(Packed(*kept.GetModelObject(0), 2).y, 1.0f);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -13,6 +13,8 @@
 #include <bit>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace render = host::render;
 
 namespace {
@@ -217,3 +219,5 @@ TEST_F(ModelBufferTest, ReadModelFinalizesOrLeavesTheMeshAlone)
     EXPECT_EQ(mesh.GetModelObjectCount(), 1u);
     EXPECT_EQ(mesh.GetModelObject(0)->GetIndexList()->Indices.GetData()[2], 2u);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 using model_test::Bytes;
 using model_test::ReadInto;
 
@@ -191,3 +193,5 @@ TEST(ModelDamage, IndicesPastTheVerticesStayInTheDataButNeverReachABuffer)
     ASSERT_EQ(ReadInto(bytes, mesh), 1);
     EXPECT_FALSE(mesh.GetModelObject(0)->GetIndexList()->IsValid(1));
 }
+
+}  // namespace ORV_TEST_FILE_ID

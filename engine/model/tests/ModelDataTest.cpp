@@ -10,6 +10,8 @@
 #include <limits>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using model_test::NewBone;
@@ -269,3 +271,5 @@ TEST(Mesh, BoneSphereLeavesOutInfluencesThatNameNothing)
     EXPECT_EQ(bone->BoneSphere.radius, 2.0f);
     EXPECT_EQ(mesh.ComputeBoneSphere(2), 0);
 }
+
+}  // namespace ORV_TEST_FILE_ID

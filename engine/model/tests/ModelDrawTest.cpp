@@ -14,6 +14,8 @@
 #include <cstring>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace render = host::render;
 
 namespace {
@@ -159,3 +161,5 @@ TEST(ModelDrawWithoutDevice, NothingIsDrawn)
     CModelObject object;
     EXPECT_EQ(object.Draw(nullptr, nullptr, nullptr, 0, nullptr), 0);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -10,6 +10,8 @@
 
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 using model_test::BuildFull;
 using model_test::Bytes;
 using model_test::NewBone;
@@ -180,3 +182,5 @@ TEST(ModelFile, TexturesAreSharedThroughTheCallersCache)
     EXPECT_EQ(cache.GetCount(), 1u);
     SetModelTextureFactory(nullptr);
 }
+
+}  // namespace ORV_TEST_FILE_ID

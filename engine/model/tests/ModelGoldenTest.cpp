@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 using model_test::BuildRigid;
 using model_test::BuildSkinned;
 using model_test::Bytes;
@@ -96,3 +98,5 @@ TEST(ModelGolden, TheSkinBitIsWrittenButItsBytesCountedOnce)
     EXPECT_EQ(CWriteMesh::Build(reread), expected);
     EXPECT_EQ(reread.GetModelObject(0)->GetVertexList()->Stride, 44u);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -18,6 +18,8 @@
 
 namespace model_hostile_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using model_test::Bytes;
 using model_test::ReadInto;
 
@@ -185,5 +187,7 @@ TEST(ModelHostile, VerticesReadAgainWithFewerFieldsKeepNothingOfTheFirstRead)
         EXPECT_EQ(x.Weight[0], y.Weight[0]);
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace model_hostile_test

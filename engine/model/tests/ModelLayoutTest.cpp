@@ -14,6 +14,8 @@
 
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 using model_test::Bytes;
 using model_test::ReadInto;
 using model_test::SizeWord;
@@ -251,3 +253,5 @@ TEST(ModelLayout, AMaterialEntryIsItsOwnRunOfBlocks)
     EXPECT_EQ(static_cast<const CModelMaterial*>(list.GetAt(0))->Name, nullptr);
     EXPECT_STREQ(static_cast<const CModelMaterial*>(list.GetAt(1))->Name, "Mat");
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -11,6 +11,8 @@
 #include <bit>
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 constexpr u32 kCount = 37;
@@ -96,3 +98,5 @@ TEST(ModelVertexRead, EveryFieldMixReadsToTodaysValues)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

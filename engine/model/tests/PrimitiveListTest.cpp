@@ -11,6 +11,8 @@
 #include <cstring>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 namespace render = host::render;
@@ -212,3 +214,5 @@ TEST_F(PrimitiveLists, CopiesShareBuffersAndOwnTheirLists)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 namespace render = host::render;
@@ -266,3 +268,5 @@ TEST_F(RenderListsWithFilter, PresentComposesTheFilterOntoTheBackBufferIn2D)
 
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

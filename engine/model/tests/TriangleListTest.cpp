@@ -11,10 +11,16 @@
 
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace render = host::render;
+
+}  // namespace ORV_TEST_FILE_ID
 
 // Ranges compared as (start, count) pairs.
 static bool operator==(const CPoint2& a, const CPoint2& b) { return a.first == b.first && a.second == b.second; }
+
+namespace ORV_TEST_FILE_ID {
 
 namespace {
 
@@ -216,3 +222,5 @@ TEST_F(TriangleListTest, DrawingThroughTheFixedPipelineAndAnEffect)
     CTriangleList empty;
     EXPECT_EQ(empty.Draw(&world, nullptr, false), 0);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using model_test::Bytes;
 using xfile_test::Header;
 using xfile_test::kHandModel;
@@ -327,3 +329,5 @@ TEST_F(XConvertTest, WritesTheFileWholeOrLeavesItAlone)
     EXPECT_EQ(converter.Convert((folder / "missing.x").c_str(), model.c_str()), 0);
     EXPECT_EQ(std::string(converter.GetErrorText()), "cannot read " + folder / "missing.x");
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -24,6 +24,8 @@
 #include <sys/wait.h>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace render = host::render;
 
 namespace {
@@ -275,3 +277,5 @@ TEST_F(XConvertToolFilesTest, ConverterProgram)
 
     EXPECT_EQ(RunCommand(program + " " + x + " 2> /dev/null"), 2);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using xfile_test::Header;
 using xfile_test::kHandModel;
 using xfile_test::kTriangle;
@@ -159,3 +161,5 @@ TEST(XFileRead, SeparatorsBracesAndNamesAsWritersVaryThem)
     EXPECT_EQ(meshes[0]->As<XMesh>()->Frame, frame);
     EXPECT_EQ(meshes[1]->As<XMesh>()->TriangleIndices.size(), 3u);
 }
+
+}  // namespace ORV_TEST_FILE_ID

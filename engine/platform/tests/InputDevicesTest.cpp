@@ -6,6 +6,8 @@
 #include <string>
 #include <tuple>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace input_test;
@@ -317,3 +319,5 @@ TEST(InputNames, KeysAndPadInputsAreNamedByTheirCodes)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

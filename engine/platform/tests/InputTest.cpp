@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace input_test;
@@ -259,3 +261,5 @@ TEST_F(InputManager, AnyButtonSkipsDirectionsOnly)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using host::movie::Call;
@@ -208,3 +210,5 @@ TEST(MovieFiles, ACodePagePathOpensAndAFrameComesBottomRowFirst)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -14,6 +14,8 @@
 #include <fstream>
 #include <functional>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace sound_test;
 
 namespace {
@@ -211,3 +213,5 @@ TEST_F(OggReader, StatedLengthNeverSizesTheBlock)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -8,6 +8,8 @@
 
 #include <cstdlib>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace sound_test;
 
 namespace {
@@ -155,3 +157,5 @@ TEST_F(OutsideMedia, OggencFilesDecodeAsOggdecDecodesThem)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace sound_test;
 namespace snd = host::sound;
 
@@ -224,3 +226,5 @@ TEST_F(SoundBuffer, OggStreamsThroughCopies)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace sound_test;
 namespace snd = host::sound;
 
@@ -99,3 +101,5 @@ TEST_F(SoundDevice, ListenerBecomesCurrentAndLeavesOnDestruction)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -4,6 +4,8 @@
 
 #include <tuple>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace sound_test;
 namespace snd = host::sound;
 
@@ -276,3 +278,5 @@ TEST_F(SoundLimits, FailingStreamCallsEndOrSkipOnlyWhatTheyMust)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace sound_test;
 
 namespace {
@@ -69,3 +71,5 @@ TEST_F(SoundSdl, WithoutASoundCardTheGameGoesOnSilently)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -4,6 +4,8 @@
 #include <future>
 #include <thread>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace sound_test;
 namespace snd = host::sound;
 
@@ -168,3 +170,5 @@ TEST_F(SoundStream, StopPauseAndReleaseRaceTheMixerWithoutDeadlock)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

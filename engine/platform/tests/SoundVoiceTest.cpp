@@ -7,6 +7,8 @@
 
 #include <array>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace sound_test;
 namespace snd = host::sound;
 
@@ -176,3 +178,5 @@ TEST_F(Voices, WavUnderNotifyStreamingStartsOverAtTheEndOfItsData)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

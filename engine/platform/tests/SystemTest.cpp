@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace win = host::window;
 namespace kernel = host::kernel;
 
@@ -254,3 +256,5 @@ TEST(FrameTime, IsZeroUntilStoredThenInMillisecondsAndSeconds)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -11,6 +11,8 @@
 #include <cmath>
 #include <memory>
 
+namespace ORV_TEST_FILE_ID {
+
 using effect_test::ExpectNear;
 using effect_test::NewObject;
 using effect_test::ParticleKeys;
@@ -178,3 +180,5 @@ TEST_F(EffectBone, ModelParticlesPlayTheAnimationTheirNodeNames)
     e->Release();
     EXPECT_EQ(LiveParticles(), 0u);
 }
+
+}  // namespace ORV_TEST_FILE_ID

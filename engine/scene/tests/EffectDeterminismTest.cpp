@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 using effect_test::NewObject;
 using effect_test::ParticleKeys;
 
@@ -118,3 +120,5 @@ TEST_F(EffectDrawOrder, TheGeneratorIsDrawnInTheOrderOfInstancesNodesParticlesAn
     EXPECT_EQ(std::memcmp(&now, &draws.state, sizeof now), 0);
     EXPECT_EQ(std::memcmp(&g_randomState, &global, sizeof global), 0) << "the simulation's generator was drawn";
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 using effect_test::ExpectNear;
 using effect_test::NewObject;
 using effect_test::ParticleKeys;
@@ -334,3 +336,5 @@ TEST_F(EffectDraw, TrailsAtAndPastTheLimitLoadAndDrawTheirNewestPoints)
     ASSERT_EQ(draws.size(), 3u);
     for (const render::Call& c : draws) EXPECT_EQ(c.U32("count"), 4u) << "one segment, both windings";
 }
+
+}  // namespace ORV_TEST_FILE_ID

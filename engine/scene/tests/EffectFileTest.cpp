@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <memory>
 
+namespace ORV_TEST_FILE_ID {
+
 using effect_test::Bytes;
 using effect_test::ReadBytes;
 using effect_test::WriteBytes;
@@ -439,3 +441,5 @@ TEST(EffectBinding, CopiesAreDeepAndKeepTheirParentLinksAmongThemselves)
     EXPECT_STREQ(copy.GetObject(0)->GetTrace(0)->GetTextureName(), "trail.png");
     EXPECT_EQ(copy.GetObject(0)->GetColorTrack().GetCount(), 2u);
 }
+
+}  // namespace ORV_TEST_FILE_ID

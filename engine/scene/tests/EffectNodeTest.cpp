@@ -15,6 +15,8 @@
 #include <map>
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 using effect_test::ExpectNear;
 using effect_test::NewObject;
 using effect_test::ParticleKeys;
@@ -457,3 +459,5 @@ TEST(EffectLinks, InsertNextInterleavesTheTwoChains)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -11,6 +11,8 @@
 #include <memory>
 #include <set>
 
+namespace ORV_TEST_FILE_ID {
+
 using effect_test::NewObject;
 using effect_test::ParticleKeys;
 using effect_test::Same;
@@ -244,3 +246,5 @@ TEST_F(EffectPlay, APoolThatCannotBeSizedIsReportedAndTheOtherStillWalksWhole)
     EXPECT_EQ(LiveNodes(), 0u);
     EXPECT_EQ(controller_.Create(&device_, 4, 4), 1);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 using effect_test::ExpectNear;
 using effect_test::NewObject;
 using effect_test::ParticleKeys;
@@ -286,3 +288,5 @@ TEST(SharedRotation, GivesTheRotationBuiltForTheseAnglesAndOrder)
             << u32(c.slot) << ": " << c.degrees.x << " " << c.degrees.y << " " << c.degrees.z << " order " << c.order;
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 using effect_test::NewObject;
 using effect_test::ParticleKeys;
 
@@ -221,3 +223,5 @@ TEST_F(Particles, ModelParticlesSetTheirMaterialsTextureOffsetFromTheNode)
     EXPECT_NEAR(p->GetBoundingRadius(), 2.0f * p->GetScaling()->x, 1e-5f);
     EXPECT_GT(p->GetScaling()->x, 1.4f);
 }
+
+}  // namespace ORV_TEST_FILE_ID

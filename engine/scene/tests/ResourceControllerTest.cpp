@@ -32,6 +32,8 @@
 #include <bit>
 #include <initializer_list>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace scene_test;
 
 namespace {
@@ -687,3 +689,5 @@ TEST_F(Controller, AnArchivesTexturesAreKeptInItsOrderUpToADamagedOne)
     EXPECT_EQ(damaged.Load("Data\\Bad.gpk", 1), 0u);
     EXPECT_EQ(names(damaged), (std::vector<std::string>{"A.bmp", "B.bmp"}));
 }
+
+}  // namespace ORV_TEST_FILE_ID

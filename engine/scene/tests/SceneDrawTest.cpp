@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using scene_test::Quad;
@@ -189,3 +191,5 @@ TEST_F(SceneDrawTest, ScenesPlaceFadeAndPickTheirTopLevelLayers)
     EXPECT_EQ(copy->GetLayer(0)->GetOwnerList(), copy->GetLayers());
     delete copy;
 }
+
+}  // namespace ORV_TEST_FILE_ID

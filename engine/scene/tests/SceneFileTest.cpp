@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace scene_test;
 using host::kernel::testing::TempFolder;
 
@@ -199,3 +201,5 @@ TEST(SceneFile, StreamsAndOpenFilesMoveOnlyPastWhatWasTaken)
 
     EXPECT_EQ(CSceneResource().LoadFromFile((folder / "Missing.sce").c_str()), 0u);
 }
+
+}  // namespace ORV_TEST_FILE_ID

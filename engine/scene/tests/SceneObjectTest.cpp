@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using scene_test::Rect;
@@ -697,3 +699,5 @@ TEST(SceneObject, APlacementIsNotKeptAcrossParentsOrTheTwoWalks)
     EXPECT_FALSE(copied.HoldsPlacement());
     EXPECT_FALSE(copied.GetChild(0)->HoldsPlacement());
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using host::kernel::testing::TempFolder;
 
 namespace {
@@ -219,3 +221,5 @@ TEST_F(ScenePsd, BuildsFromLayeredFilesImageMagickWrote)
     read.Update(0);
     for (u32 i = 0; i < 3; ++i) EXPECT_EQ(Placed(read.GetLayer(i)), want[i]) << i;
 }
+
+}  // namespace ORV_TEST_FILE_ID

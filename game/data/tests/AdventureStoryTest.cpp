@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace setting_test;
 
 namespace {
@@ -119,3 +121,5 @@ TEST(StorySetting, ReadsAChapterWithItsDefaults)
     EXPECT_EQ(Text(cached.text), Text(chapter.text));
     EXPECT_EQ(std::memcmp(&cached.values, &chapter.values, sizeof cached.values), 0);
 }
+
+}  // namespace ORV_TEST_FILE_ID

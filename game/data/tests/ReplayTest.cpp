@@ -20,6 +20,8 @@
 
 namespace replay_file_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using replay_test::FakeFighter;
 using replay_test::FakeSetup;
 using replay_test::FakeTarget;
@@ -599,5 +601,7 @@ TEST_F(ReplayTest, HeaderNamesAreCutAtACharacterBoundary)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace replay_file_test

@@ -15,6 +15,8 @@
 
 namespace save_config_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using save_test::Bytes;
 using save_test::ReadBytes;
 using save_test::UserFolder;
@@ -570,5 +572,7 @@ TEST(SaveFiles, ReleaseEmptiesOnlyItsOwnStore)
     EXPECT_EQ(data.GetRecordCount() + record.GetRecordCount(), 0u);
     EXPECT_EQ(config.GetAllowCount(), 1u);
 }
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace save_config_test

@@ -11,6 +11,8 @@
 
 namespace save_data_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using save_test::ReadBytes;
 using save_test::WriteBytes;
 
@@ -286,5 +288,7 @@ TEST(SaveDataValues, SkillSetsOutsideTheRecordsAreRefused)
     EXPECT_EQ(data.GetSkillSet(17, 3, 1)->value[1], 2u);
     EXPECT_EQ(data.GetSkillSet(17, 3, 0)->value[1], 0u);
 }
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace save_data_test

@@ -7,6 +7,8 @@
 
 namespace save_record_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using save_test::ReadBytes;
 using save_test::WriteBytes;
 
@@ -201,5 +203,7 @@ TEST_F(SaveRecord, AddBattleCountsIntoTheChosenHalf)
     for (u32 w = 0; w < 16; ++w) EXPECT_EQ(record.GetRecord(5)->word[w], expected[w]) << w;
     EXPECT_EQ(record.AddBattle(18, false, 1, stats), 0);
 }
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace save_record_test

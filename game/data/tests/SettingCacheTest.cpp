@@ -5,6 +5,8 @@
 #include <iterator>
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace setting_test;
 
 namespace {
@@ -266,3 +268,5 @@ TEST(SettingCache, AMissingChildFailsTheLoad)
     EXPECT_EQ(reader.children.GetCount(), 1u);
     EXPECT_TRUE(host::kernel::FileExists("Setting/Parent.dat"));   // the parent itself parsed
 }
+
+}  // namespace ORV_TEST_FILE_ID

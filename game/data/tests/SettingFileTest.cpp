@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace setting_test;
 
 namespace {
@@ -172,3 +174,5 @@ TEST(SettingFile, CopiesShareTheKeyMap)
     ASSERT_EQ(Parse(copy, "COUNT=9;"), 1);
     EXPECT_EQ(copy.count, 9);
 }
+
+}  // namespace ORV_TEST_FILE_ID

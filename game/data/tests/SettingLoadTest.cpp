@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace setting_test;
 
 // A file named by two kinds of reader: each is handed its own values, never
@@ -202,3 +204,5 @@ TEST(SettingLoad, ACacheKeepsOtherReadersSectionsOfTheSameTextOnly)
     EXPECT_EQ(cachedChild.power, 6);
     EXPECT_EQ(cachedOther.count, 8);
 }
+
+}  // namespace ORV_TEST_FILE_ID

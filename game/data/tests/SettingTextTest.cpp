@@ -9,6 +9,8 @@
 #include <cmath>
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 TEST(SettingNumber, NumbersReadTheLeadingNumberLikeTheCLibrary)
 {
     const std::pair<const char*, f32> floats[] = {
@@ -55,3 +57,5 @@ TEST(RecordText, TraceRecordReadsItsFieldsInAnyOrder)
     EXPECT_EQ(partial.count, 3);
     EXPECT_EQ(partial.bone.GetText(), nullptr);
 }
+
+}  // namespace ORV_TEST_FILE_ID

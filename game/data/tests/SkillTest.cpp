@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace setting_test;
 
 namespace {
@@ -113,3 +115,5 @@ TEST(Skill, CopyClonesTheRecordAndReleaseIsRepeatable)
     EXPECT_EQ(skill.Release(), 1);
     EXPECT_EQ(CSkill(skill).GetRecord(), nullptr);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace setting_test;
 
 namespace {
@@ -86,3 +88,5 @@ TEST(StatusParameter, CachedFormNamesTheCompiledChildFile)
         EXPECT_EQ(Text(MakeCachedValue(name)), CSettingFile::MakeCachePath(name)) << name;
     for (auto [value, cached] : cases) EXPECT_EQ(Text(MakeCachedValue(value)), cached) << value;
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using host::kernel::testing::TempFolder;
@@ -474,3 +476,5 @@ TEST_F(TensionWithMusic, TimesAreCheckedAgainstTheMusic)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

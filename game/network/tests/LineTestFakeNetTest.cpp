@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using host::net::Endpoint;
@@ -135,3 +137,5 @@ TEST(LineTestFakeNet, UdpTimeIsTheDatagramsTimeLessTheirPacing)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

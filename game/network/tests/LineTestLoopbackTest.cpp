@@ -11,6 +11,8 @@
 
 namespace line_test_loopback_test {
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using host::net::Net;
@@ -293,5 +295,7 @@ TEST_F(LineTestLoopback, ShutdownJoinsLinksMidTest)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace line_test_loopback_test

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace line_wire;
@@ -119,3 +121,5 @@ TEST(LineTestWire, TallyCountsOnlyDatagramsAboveTheHighestSeen)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby_screen;
 
 TEST(LobbyAddressList, CursorStaysInsideItsColumnAndSwitchesColumns)
@@ -22,3 +24,5 @@ TEST(LobbyAddressList, CursorStaysInsideItsColumnAndSwitchesColumns)
     for (u32 from = 0; from < 40; ++from)
         for (auto move : {ListUp, ListDown, ListLeft, ListRight}) EXPECT_LT(move(from), kRecentCount) << from;
 }
+
+}  // namespace ORV_TEST_FILE_ID

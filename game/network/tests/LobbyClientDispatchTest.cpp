@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby;
 using namespace lobby_test;
 
@@ -455,3 +457,5 @@ TEST_F(LobbyClientDispatch, UpdateServesOneLayerAndDrawStacksThem)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

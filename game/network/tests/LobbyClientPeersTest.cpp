@@ -15,6 +15,8 @@
 #include <mutex>
 #include <thread>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby;
 using namespace lobby_test;
 
@@ -262,3 +264,5 @@ TEST(LobbyClientPeers, MapPortOnEachGatewayAndDeleteAtTheEnd)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby;
 using namespace lobby_test;
 
@@ -336,3 +338,5 @@ TEST(LobbyClientServer, AKickInOneRoomLeavesTheOtherRoomAlone)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -8,6 +8,8 @@
 
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby;
 
 namespace {
@@ -233,3 +235,5 @@ TEST(LobbyClientWire, LoginPayloadLayout)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby_run;
 using namespace lobby_screen;
 
@@ -160,3 +162,5 @@ TEST_F(ConnectOptionRun, AddressListShowsEveryEntryAndHandsTheChosenOneBack)
     game.Frame();
     EXPECT_EQ(Address(s), "103.400.0.0");
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby_screen;
 
 namespace {
@@ -128,3 +130,5 @@ TEST(LobbyConnectOption, PlayerNameNeverSplitsACharacter)
         EXPECT_EQ(out[24], 0);
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -8,6 +8,8 @@
 
 namespace lobby_direct_run_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby_run;
 using namespace lobby_screen;
 
@@ -176,5 +178,7 @@ TEST_F(DirectRun, GuestLeavesWithTheMenuButtonOnly)
         EXPECT_TRUE(FramesUntil([&] { return left[0] == gone + 1; }));
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace lobby_direct_run_test

@@ -1,6 +1,8 @@
 #include "game/network/LobbyEntrance.h"
 #include "game/network/tests/LobbyScreensRun.h"
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby_run;
 
 namespace {
@@ -64,3 +66,5 @@ TEST_F(LobbyRun, EntranceWithServerFirstLetsAPlayerWithoutServerLeave)
     EXPECT_EQ(p.client.GetExitRequest(), 1u);
     EXPECT_EQ(Screen(p), u32(LobbyLayer::kEntrance));
 }
+
+}  // namespace ORV_TEST_FILE_ID

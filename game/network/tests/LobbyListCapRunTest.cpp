@@ -20,6 +20,8 @@
 
 namespace lobby_list_cap_run_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby_run;
 
 constexpr u8 kSessionKey = 0x5C;   // not the initial key: the handshake must take
@@ -318,5 +320,7 @@ TEST_F(ListCapRun, ListsOverTheCapInOneMessageStopAtItAndTheConnectionGoesOn)
         }
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace lobby_list_cap_run_test

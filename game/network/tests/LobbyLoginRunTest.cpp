@@ -7,6 +7,8 @@
 #include <cstring>
 #include <thread>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby_run;
 using namespace lobby_screen;
 
@@ -218,3 +220,5 @@ TEST_F(LoginRun, ButtonKeysTypeTheirLettersAndDecideActsOnTheButtonOnly)
     Press(menu::kDecide);
     ASSERT_TRUE(FramesUntil([&] { return p.client.GetPendingMessage() == kEventLoginRefused; }));
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -18,6 +18,8 @@
 
 namespace lobby_lost_server_run_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby_run;
 using namespace lobby_screen;
 
@@ -264,5 +266,7 @@ const LostRequest kRequests[] = {
 
 INSTANTIATE_TEST_SUITE_P(Requests, LostServerRun, ::testing::ValuesIn(kRequests),
                          [](const ::testing::TestParamInfo<LostRequest>& info) { return info.param.name; });
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace lobby_lost_server_run_test

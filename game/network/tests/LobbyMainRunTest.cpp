@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby_run;
 using namespace lobby_screen;
 
@@ -337,3 +339,5 @@ TEST_F(LobbyMainRun, MenuAnswers)
     }
     EXPECT_EQ(create->GetMode(), u32(CLobbyRoomCreate::kNewRoom));
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -10,6 +10,8 @@
 
 namespace lobby_message_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby_scene_test;
 using M = CLobbySceneMessage;
 
@@ -289,5 +291,7 @@ TEST_F(LobbyMessageTest, MissingLayersAreSkippedAndAMenuWithoutOptionsStaysPut)
     run.game.Press(menu::kDecide);
     EXPECT_EQ(probe->answers, (std::vector<CProbeScene::Answer>{{27, 0}}));
 }
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace lobby_message_test

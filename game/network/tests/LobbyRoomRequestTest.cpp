@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby;
 
 namespace {
@@ -199,3 +201,5 @@ TEST(LobbyRoomRequest, JoinTestInOrder)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <mutex>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby_run;
 
 class LobbyRoomRun : public LobbyRun {
@@ -129,3 +131,5 @@ TEST_F(LobbyRoomRun, DeniedPlayerGetsRefusedAndMessageTen)
     EXPECT_TRUE(Guest().Message().IsCode(CLobbyRoomScene::kJoinRefused));
     EXPECT_EQ(Count(Host()), 1u);
 }
+
+}  // namespace ORV_TEST_FILE_ID

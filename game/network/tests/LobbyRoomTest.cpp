@@ -18,6 +18,8 @@
 
 namespace lobby_room_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby_run;
 
 namespace {
@@ -403,5 +405,7 @@ TEST_F(LobbyRoom, LeavingOrLosingTheRoomClosesTheInformationWindows)
         EXPECT_EQ(P().client.GetScreen(), u32(LobbyLayer::kConnectOptions));
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace lobby_room_test

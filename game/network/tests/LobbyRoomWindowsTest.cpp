@@ -11,6 +11,8 @@
 
 namespace lobby_room_windows_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby;
 using namespace lobby_test;
 using lobby_scene_test::LobbySceneRun;
@@ -297,5 +299,7 @@ TEST_F(LobbyRoomWindows, UnterminatedRoomNameStaysInsideItsField)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace lobby_room_windows_test

@@ -8,6 +8,8 @@
 
 namespace lobby_scene_base_run_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby_scene_test;
 
 namespace {
@@ -170,5 +172,7 @@ TEST_F(LobbySceneBaseRunTest, ScrollBarsMoveDownTheirTrackAndKiraRunsWithTheClie
     EXPECT_NEAR(corners[3].second - corners[2].second, 50.0f * s, 0.01f);
     run.host->onUpdate = run.host->onDraw = nullptr;
 }
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace lobby_scene_base_run_test

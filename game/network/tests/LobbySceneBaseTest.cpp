@@ -10,6 +10,8 @@
 
 namespace lobby_scene_base_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby_scene;
 
 namespace {
@@ -241,5 +243,7 @@ TEST(LobbyPasswordTest, TheRoomPasswordMessageIsTheRoomAndANineByteField)
         EXPECT_EQ(std::vector<u8>(bytes.begin(), bytes.end()), c.bytes) << c.password;
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace lobby_scene_base_test

@@ -18,6 +18,8 @@
 
 namespace lobby_server_room_run_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby_run;
 
 class LobbyServerRoom : public LobbyRun {
@@ -186,5 +188,7 @@ TEST_F(LobbyServerRoom, HostChangesTheRoomSettings)
     EXPECT_EQ(own.data[lobby::kLevelRangeAt], 8);
     EXPECT_EQ(Host().client.GetScreen(), u32(LobbyLayer::kRoom));
 }
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace lobby_server_room_run_test

@@ -9,6 +9,8 @@
 
 namespace lobby_user_information_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby;
 using namespace lobby_scene_test;
 using namespace lobby_screen;
@@ -231,5 +233,7 @@ TEST_F(UserInformationRun, UserDeletedWhileShownClosesTheWindow)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace lobby_user_information_test

@@ -13,6 +13,8 @@
 #include <atomic>
 #include <thread>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby;
 using namespace lobby_test;
 
@@ -230,3 +232,5 @@ TEST_F(LobbyUserPictureDevice, DetailsOnTheReceiveThreadAgainstCopies)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -7,6 +7,8 @@
 #include "game/network/tests/FakeRoomNet.h"
 #include "host/net/FakeNet.h"
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace net_scene_test;
@@ -88,3 +90,5 @@ TEST_F(LockstepNetFakeTest, OnASlowLineCutMidBattleTheHostFinishesAndTheMemberGi
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <set>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace scene_test;
@@ -337,3 +339,5 @@ INSTANTIATE_TEST_SUITE_P(Member, LockstepNetDepartureTest, ::testing::ValuesIn(k
                          });
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

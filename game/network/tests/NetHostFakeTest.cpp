@@ -9,6 +9,8 @@
 
 namespace net_host_fake_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace peer_test;
 using host::net::FakeNetwork;
 using host::net::MakeAddress;
@@ -180,5 +182,7 @@ TEST(NetHostFake, FailingCalls)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace net_host_fake_test

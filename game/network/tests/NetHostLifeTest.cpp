@@ -13,6 +13,8 @@
 #include <cstring>
 #include <set>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace peer_test;
 
 namespace {
@@ -415,3 +417,5 @@ TEST(NetHostAccept, StopListeningFromTheAcceptCallback)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

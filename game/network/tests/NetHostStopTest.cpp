@@ -10,6 +10,8 @@
 #include <mutex>
 #include <thread>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace peer_test;
 
 namespace {
@@ -62,3 +64,5 @@ TEST(NetHostStop, StopListeningLaterReturnsWhileTheAcceptCallbackWaitsForTheCall
     node.host.StopListening();
     EXPECT_EQ(node.host.GetListenPort(), 0);
 }
+
+}  // namespace ORV_TEST_FILE_ID

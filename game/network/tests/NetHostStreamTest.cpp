@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace peer_test;
 
 namespace {
@@ -169,3 +171,5 @@ TEST(NetHostStream, MessageCallbackZeroEndsTheConnection)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -12,6 +12,8 @@
 
 namespace net_host_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace peer_test;
 
 namespace {
@@ -133,5 +135,7 @@ TEST(NetHost, ConnectFailureLeavesNoPeer)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace net_host_test

@@ -10,6 +10,8 @@
 
 #include <array>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace netscene_test;
@@ -299,3 +301,5 @@ TEST_F(NetworkSceneLockstepTest, HostAndMemberPlayTheBattleThroughTheirNetworkSc
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -17,6 +17,8 @@
 #include <cstring>
 #include <set>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace netscene;
@@ -444,3 +446,5 @@ TEST(NetworkScenePeers, ALostMemberReachesTheChildAsItsEntry)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

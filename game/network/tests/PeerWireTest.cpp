@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using peer::Sender;
 using peer::WireError;
 
@@ -236,3 +238,5 @@ TEST(PeerId, FiveGroupsOfEightLetters)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

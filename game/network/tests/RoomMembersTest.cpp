@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 IpAddressEntry Entry(const char* a, const char* b, const char* c, const char* d)
@@ -161,3 +163,5 @@ TEST(RoomMembers, ChatLinesAreTerminatedInPlace)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -31,6 +31,8 @@
 #include <thread>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace lobby_run;
 
 namespace {
@@ -706,3 +708,5 @@ TEST_F(RoomSoak, HostOutlastsHostilePeersThenTakesAMember)
     EXPECT_EQ(Threads(), threads);
     EXPECT_EQ(Descriptors(), descriptors);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using host::net::FakeMachine;
@@ -113,3 +115,5 @@ TEST(UPnPFakeNetTest, AnswersCutShortAreNoConfirmation)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using host::net::Endpoint;
@@ -142,3 +144,5 @@ TEST(UPnPNetTest, DescriptionConnectIsBounded)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -11,6 +11,8 @@
 
 #include <unistd.h>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using upnp::Action;
@@ -338,3 +340,5 @@ TEST(UPnPTest, SearchSocketTakesTheNextFreePort)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using upnp::ReadError;
@@ -252,3 +254,5 @@ TEST(UPnPWireTest, InternalClient)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

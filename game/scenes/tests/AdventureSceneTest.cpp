@@ -22,6 +22,8 @@
 
 namespace adventure_scene_test {
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace adventure;
@@ -536,5 +538,7 @@ TEST(AdventureSceneRun, ANodeNotWonChangesNoFlagAndComesBackToIt)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace adventure_scene_test

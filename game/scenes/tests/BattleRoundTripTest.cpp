@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using game_test::GameDriver;
@@ -185,3 +187,5 @@ TEST(BattleRoundTrip, FromTheTitleThroughABattleBackToTheSelectAndOut)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

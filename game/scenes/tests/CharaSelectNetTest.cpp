@@ -13,6 +13,8 @@
 
 namespace chara_select_net_test {
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace chara_select;
@@ -399,5 +401,7 @@ TEST(CharaSelectNetRun, HostsStartTakesBothToTheOptionSelect)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace chara_select_net_test

@@ -17,6 +17,8 @@
 
 namespace chara_select_panel_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using game_test::GameDriver;
 using menu_run::Step;
 using namespace select_card;
@@ -306,5 +308,7 @@ TEST(CharaSelectPanelRun, FrameAwayFromTheCornerHoldingTheButtons)
         ASSERT_FALSE(scene->IsPanelOpen());
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace chara_select_panel_test

@@ -14,6 +14,8 @@
 
 namespace chara_select_test {
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace chara_select;
@@ -376,5 +378,7 @@ TEST(CharaSelectRun, EditingEndsReadyOnlyOnDecide)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace chara_select_test

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 class GameAppTest : public sound_test::SoundFixture {
@@ -51,6 +53,8 @@ TEST_F(GameAppTest, UserMusicComesFromTheLoadedConfiguration)
 
 }  // namespace
 
+}  // namespace ORV_TEST_FILE_ID
+
 // ------------------------------------------------------------ the application run headless
 
 #include "engine/core/ObjectRegistry.h"
@@ -63,6 +67,8 @@ TEST_F(GameAppTest, UserMusicComesFromTheLoadedConfiguration)
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/TitleScene.h"
 #include "game/scenes/tests/GameDriver.h"
+
+namespace ORV_TEST_FILE_ID {
 
 namespace {
 
@@ -450,3 +456,5 @@ TEST_F(GameRunTest, TheBattleFindsTheRosterAndStageFiles)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <memory>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 namespace kernel = host::kernel;
@@ -288,3 +290,5 @@ TEST_F(GameDataTest, DataFoldersFromArgumentsEnvironmentOrCurrentFolder)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

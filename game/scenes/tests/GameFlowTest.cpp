@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using game_test::GameDriver;
@@ -83,3 +85,5 @@ TEST(GameFlow, FromStartUpThroughTheMenusToTheEnd)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

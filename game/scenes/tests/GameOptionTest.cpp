@@ -18,6 +18,8 @@
 
 namespace game_option_test {
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace option;
@@ -441,5 +443,7 @@ TEST(GameOptionRun, SavedVibrationOffReachesThePlayersSlotsAtStartUp)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace game_option_test

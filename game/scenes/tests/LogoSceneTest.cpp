@@ -13,6 +13,8 @@
 
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using game_test::GameDriver;
@@ -213,3 +215,5 @@ TEST_F(LogoSceneTest, MovieTextureFollowsADeviceReset)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 // Out, peak halfway, back; nothing before or after.
@@ -14,3 +16,5 @@ TEST(MenuScene, ArrowBounceRisesToItsPeakHalfwayAndComesBack)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using game_test::GameDriver;
@@ -41,3 +43,5 @@ TEST(NetPlayTest, NetworkBattleHandsBackThroughTheNetworkScene)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

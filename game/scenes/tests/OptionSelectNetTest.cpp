@@ -18,6 +18,8 @@
 
 namespace option_select_net_test {
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace option_select;
@@ -348,5 +350,7 @@ TEST(OptionSelectNet, F1OpensTheChatLineWhichTakesTheKeysUntilAnEmptyEnter)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace option_select_net_test

@@ -15,6 +15,8 @@
 
 namespace option_select_test {
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace option_select;
@@ -371,5 +373,7 @@ TEST(OptionSelectRun, DrawsTheOfferedRowsAndTheMusicsTensionBar)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace option_select_test

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using record::PageText;
@@ -229,3 +231,5 @@ TEST(RecordSceneRun, WithoutItsFrameTheRecordFailsNamingIt)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

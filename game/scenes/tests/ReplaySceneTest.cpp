@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using replay_list::RowText;
@@ -395,3 +397,5 @@ TEST(ReplayRun, AFreeBattlePlaysBackFromTheList)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

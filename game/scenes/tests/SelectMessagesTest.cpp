@@ -12,6 +12,8 @@
 
 namespace select_messages_test {
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace select_net;
@@ -294,5 +296,7 @@ TEST(SelectMessagesTest, ChatLineCutsNameAndTextToTheirFieldsWithTheirZeros)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace select_messages_test

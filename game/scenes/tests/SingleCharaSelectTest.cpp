@@ -18,6 +18,8 @@
 
 namespace single_chara_select_test {
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using game_test::GameDriver;
@@ -543,5 +545,7 @@ TEST(SingleCharaSelectRun, PanelTextsAreTheRecordsDescriptions)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace single_chara_select_test

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using game_test::GameDriver;
@@ -674,3 +676,5 @@ TEST(StoryRun, TwoBattlesWonTheEndingTheMovieAndTheOrbOnTheTitle)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -27,6 +27,8 @@
 
 namespace survival_scene_test {
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace survival;
@@ -460,5 +462,7 @@ TEST(SurvivalRun, FirstBattleWonTheNextLostShowsTheRunAndReturnsToTheTitle)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace survival_scene_test

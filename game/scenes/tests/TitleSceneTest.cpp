@@ -21,6 +21,8 @@
 #include <cstring>
 #include <set>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 // The tutorial's music: the set-up's slot while held, else a held one,
@@ -351,3 +353,5 @@ TEST(TitleSceneTest, OrbNoticeNamesTheNewOrbsFourAPage)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

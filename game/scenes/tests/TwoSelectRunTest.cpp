@@ -17,6 +17,8 @@
 
 namespace two_select_run_test {
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace select_card;
@@ -176,5 +178,7 @@ TEST(TwoSelectRun, HostAndMemberEditTheirCardsAndReachTheOptionSelectTogether)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace two_select_run_test

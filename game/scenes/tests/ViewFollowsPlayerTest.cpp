@@ -10,6 +10,8 @@
 
 namespace view_follows_player_test {
 
+namespace ORV_TEST_FILE_ID {
+
 inline namespace ORV_TEST_FILE_ID {
 
 using game_test::GameDriver;
@@ -68,5 +70,7 @@ TEST(ViewFollowsPlayer, ColourTwoOnPlayerOnesCardKeepsItsViewAndHud)
 }
 
 }  // inline namespace ORV_TEST_FILE_ID
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace view_follows_player_test

@@ -9,6 +9,8 @@
 #include <functional>
 
 namespace host::dialog {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace host::window;
@@ -420,4 +422,6 @@ TEST(GtkDialogs, FailCleanlyWithoutADisplay) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::dialog

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace image_test;
 
 TEST(WriteBmp24, MatchesTheFormat)
@@ -67,3 +69,5 @@ TEST(WritePng, ReadsBackTexelForTexelWithAlpha)
     EXPECT_TRUE(refused.empty());
     EXPECT_FALSE(host::image::WritePng(pixels, 0, 2, 16, refused));
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -2,6 +2,8 @@
 // pixels, and the reader must give those pixels back.
 #include "host/image/tests/ImageTestSupport.h"
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace image_test;
 using host::image::kFileBmp;
 using host::image::kFileDds;
@@ -193,3 +195,5 @@ TEST(ConvertedFiles, ScreenshotBmpReadsBackInImageMagick)
         EXPECT_EQ(got, pixels[i] | 0xFF000000u) << "texel " << i;
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

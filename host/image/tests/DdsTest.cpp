@@ -2,6 +2,8 @@
 // alpha, uncompressed surfaces with their masks, and damaged headers.
 #include "host/image/tests/ImageTestSupport.h"
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace image_test;
 
 namespace {
@@ -176,3 +178,5 @@ TEST(Dds, DamagedFilesAreRefused)
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace image_test;
 using host::image::DecodeOptions;
 using host::kernel::testing::TempFolder;
@@ -197,3 +199,5 @@ TEST(Decode, IntoRowsWithRoomPastEachGivesTheSameTexels)
         }
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

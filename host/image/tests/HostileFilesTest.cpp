@@ -2,6 +2,8 @@
 // past their end. (Scrambled bytes are the image fuzz driver's.)
 #include "host/image/tests/ImageTestSupport.h"
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace image_test;
 using host::kernel::testing::TempFolder;
 
@@ -68,3 +70,5 @@ TEST(HostileFiles, ACutFileIsRefusedOrReadUnchanged)
         }
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -7,11 +7,13 @@
 
 #include <zlib.h>
 
+namespace png_reader_test {
+
+namespace ORV_TEST_FILE_ID {
+
 // Debian's libstb holds the encoder (as in PngWriter.cpp).
 extern "C" unsigned char* stbi_write_png_to_mem(const unsigned char* pixels, int stride, int x, int y, int n,
                                                 int* outLength);
-
-namespace png_reader_test {
 
 using namespace image_test;
 using host::image::DecodeOptions;
@@ -202,5 +204,7 @@ TEST(PngReader, WrittenRowsAreUnfiltered)
     ASSERT_TRUE(host::image::Decode(png.data(), png.size(), options, image, &error)) << error;
     EXPECT_EQ(image.pixels, pixels);
 }
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace png_reader_test

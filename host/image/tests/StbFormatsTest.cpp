@@ -2,6 +2,8 @@
 // that must be refused before the decoder sees them.
 #include "host/image/tests/ImageTestSupport.h"
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace image_test;
 using host::kernel::testing::TempFolder;
 
@@ -303,3 +305,5 @@ TEST(StbFormats, PngDataIsBoundedByEachColourTypesPixelSize)
         }
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

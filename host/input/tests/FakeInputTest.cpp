@@ -9,6 +9,8 @@
 #include <vector>
 
 namespace host::input {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using input_test::kLevel;
@@ -309,4 +311,6 @@ TEST(InputBackends, TheInstalledBackendAnswersAndDevicesOutliveIt) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::input

@@ -8,6 +8,8 @@
 #include <vector>
 
 namespace host::input {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 std::unique_ptr<Device> Keyboard(FakeBackend& fake) {
@@ -75,4 +77,6 @@ TEST(ReportedKeys, LinuxKeyCodes) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::input

@@ -10,6 +10,8 @@
 #include <string>
 
 namespace host::input {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using input_test::kLevel;
@@ -269,4 +271,6 @@ TEST_F(SdlInput, TwinControllersHaveTheirOwnInstancesAndPadsStopWhenReleased) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::input

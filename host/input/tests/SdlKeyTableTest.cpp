@@ -6,6 +6,8 @@
 #include <set>
 
 namespace host::input::sdl {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 TEST(SdlKeyTable, GivesTheKeyCodesWindowsGives) {
@@ -69,4 +71,6 @@ TEST(SdlKeyTable, EachCodeIsANamedKeyReachedOnce) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::input::sdl

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 namespace host::kernel {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 TEST(Clock, FakeClockDrivesTimeSleepAndDateAndWrapsAt32Bits) {
@@ -31,4 +33,6 @@ TEST(Clock, FakeClockDrivesTimeSleepAndDateAndWrapsAt32Bits) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::kernel

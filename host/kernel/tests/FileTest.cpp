@@ -12,6 +12,8 @@
 #include <vector>
 
 namespace host::kernel {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using testing::TempFolder;
@@ -337,4 +339,6 @@ TEST(TempPath, FoldersWithoutACodePage932FormAreRefused) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::kernel

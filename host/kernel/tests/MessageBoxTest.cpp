@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 namespace host::kernel {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 // Once no fake is installed, the box goes to stderr as UTF-8 and answers its first button.
@@ -27,4 +29,6 @@ TEST(MessageBox, FirstButtonOfEveryType) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::kernel

@@ -6,6 +6,8 @@
 #include <vector>
 
 namespace host::kernel {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 TEST(Text, Cp932AndUtf8RoundTrip) {
@@ -66,4 +68,6 @@ TEST(Text, ConvertsOnManyThreadsAtOnce) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::kernel

@@ -11,6 +11,8 @@
 #include <vector>
 
 namespace host::kernel {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -244,4 +246,6 @@ TEST(WaitAny, ManyNotificationsAreNeverLost) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::kernel

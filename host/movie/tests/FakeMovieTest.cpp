@@ -10,6 +10,8 @@
 #include <ostream>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace host::movie;
@@ -117,3 +119,5 @@ TEST_F(FakeMovies, OpenFindsOnlyDeclaredMoviesAndFailuresComeAsScripted)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace host::movie;
@@ -316,3 +318,5 @@ TEST_F(FfmpegMovies, DamagedMoviesAreRefusedOrPlayToTheirEnd)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -13,6 +13,8 @@ extern "C" {
 #include <libavutil/samplefmt.h>
 }
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace host::movie;
@@ -178,3 +180,5 @@ TEST_F(MovieFiles, MpegPicturesUpToTheLargestScreenOpenAndOthersAreRefused)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

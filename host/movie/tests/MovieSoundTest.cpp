@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using host::movie::MovieSound;
@@ -135,3 +137,5 @@ TEST_F(MovieSoundTest, VolumeAndFailures)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -6,6 +6,8 @@
 #include <thread>
 
 namespace host::net::nettest {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 // The sizes of the pieces a receiver gets for a fixed run of sends.
@@ -353,4 +355,6 @@ TEST(FakeNet, ClosingUnderABlockedThreadIsLoggedAndWakesIt)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::net::nettest

@@ -6,6 +6,8 @@
 #include <thread>
 
 namespace host::net::nettest {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 class NetContract : public ::testing::TestWithParam<bool> {
@@ -283,4 +285,6 @@ INSTANTIATE_TEST_SUITE_P(Backends, NetContract, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Fake" : "Posix"; });
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::net::nettest

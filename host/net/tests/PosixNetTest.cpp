@@ -6,6 +6,8 @@
 #include <thread>
 
 namespace host::net::nettest {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 TEST(PosixNet, SendingToAClosedPeerRaisesNoSignal)
@@ -87,4 +89,6 @@ TEST(NetAddress, ParseAndFormat)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::net::nettest

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 namespace host::render {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 EffectDesc Parse(std::string_view name) {
@@ -95,4 +97,6 @@ TEST(BuiltinEffect, OnlyTheCarriedNamesAreFound) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::render

@@ -7,6 +7,8 @@
 #include <cstring>
 
 namespace host::render {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 const char kSample[] =
@@ -216,4 +218,6 @@ TEST(EffectParser, SurvivesMangledText) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::render

@@ -9,6 +9,8 @@
 #include <limits>
 
 namespace host::render::testing {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 const char kEffect[] =
@@ -287,4 +289,6 @@ TEST_F(Effects, TheDefaultEffectStartsWithItsLight) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::render::testing

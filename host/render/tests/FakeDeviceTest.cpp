@@ -7,6 +7,8 @@
 #include <cstring>
 
 namespace host::render::testing {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using DeviceCreation = FakeRenderTest;
@@ -533,4 +535,6 @@ TEST_F(DeviceRules, BoundObjectsKeepAReferenceAndResourcesKnowTheirDevice) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::render::testing

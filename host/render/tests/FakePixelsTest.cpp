@@ -8,6 +8,8 @@
 #include <string>
 
 namespace host::render::testing {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using Pixels = FakeRenderTest;
@@ -368,4 +370,6 @@ TEST_F(SavedBitmap, RefusalsLeaveNoFile) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::render::testing

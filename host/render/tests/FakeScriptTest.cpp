@@ -8,6 +8,8 @@
 #include <thread>
 
 namespace host::render::testing {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using DeviceLoss = FakeRenderTest;
@@ -212,4 +214,6 @@ TEST_F(CallLog, MatricesAndMaterialsAreKeptAndLogged) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::render::testing

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 namespace host::render {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 TEST(RenderNumbers, FvfStrides) {
@@ -68,4 +70,6 @@ TEST(RenderNumbers, DefaultStatesAreTheDeviceStartingPoint) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::render

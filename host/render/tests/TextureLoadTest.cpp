@@ -12,6 +12,8 @@
 #include <vector>
 
 namespace host::render::testing {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using host::kernel::testing::TempFolder;
@@ -192,4 +194,6 @@ TEST_F(TextureLoad, DeviceFailuresComeBackAndLeaveNothingAlive)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::render::testing

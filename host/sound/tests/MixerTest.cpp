@@ -9,6 +9,8 @@
 #include <tuple>
 
 namespace host::sound::testing {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using host::kernel::Event;
@@ -608,4 +610,6 @@ TEST_F(MixerFailure, EveryCallCanBeMadeToFail) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::sound::testing

@@ -11,6 +11,8 @@
 #include <vector>
 
 namespace host::sound {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 class SdlOutput : public ::testing::Test {
@@ -67,4 +69,6 @@ TEST_F(SdlOutput, FailsLikeAMissingSoundCard) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::sound

@@ -8,6 +8,8 @@
 #include <thread>
 
 namespace host::sound::testing {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using host::kernel::Event;
@@ -146,4 +148,6 @@ TEST_F(Streaming, RetiredEventsAreNeverSetAgain) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::sound::testing

@@ -10,6 +10,8 @@
 #include <vector>
 
 namespace host::text {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 FontDesc Desc(int32_t height, std::string face = "ＭＳ　ゴシック") {
@@ -161,4 +163,6 @@ TEST_F(GlyphOutline, TextExtentSumsAdvancesOfSingleAndDoubleByteCharacters) {   
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::text

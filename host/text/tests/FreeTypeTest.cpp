@@ -11,11 +11,17 @@
 #include <tuple>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 // fontconfig loses a block of its own while it reads its configuration,
 // once per process; LeakSanitizer (the sanitizer build) is told so.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
+}  // namespace ORV_TEST_FILE_ID
+
 namespace host::text {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 constexpr const char* kIpaGothic = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf";
@@ -225,4 +231,6 @@ TEST(FreeTypeGlyphs, MissingCharactersDrawTheMissingGlyphBox) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::text

@@ -11,6 +11,8 @@
 #include <vector>
 
 namespace host::text {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace host::window;
@@ -299,4 +301,6 @@ TEST_F(ImeTest, CandidateListsAreLaidOutAsWindowsLaysThemOut) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::text

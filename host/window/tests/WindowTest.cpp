@@ -9,6 +9,8 @@
 #include <vector>
 
 namespace host::window {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 std::vector<Message> g_log;
@@ -427,4 +429,6 @@ TEST(RealWindow, FailsCleanlyWithoutADisplay) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::window

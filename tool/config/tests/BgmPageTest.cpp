@@ -10,6 +10,8 @@
 #include <fstream>
 
 namespace tool_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 namespace dlg = host::dialog;
@@ -123,4 +125,6 @@ TEST_F(BgmTest, TheCheckLoadsTheMusicAndItsScript)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace tool_test

@@ -6,6 +6,8 @@
 #include "host/kernel/FakeFileWatch.h"
 
 namespace tool_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 namespace dlg = host::dialog;
@@ -102,4 +104,6 @@ TEST_F(ToolTest, AnUnreadableConfigurationEndsTheProgram)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace tool_test

@@ -7,6 +7,8 @@
 #include <vector>
 
 namespace tool_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 namespace dlg = host::dialog;
@@ -115,4 +117,6 @@ TEST_F(KeyConfigTest, ButtonsAreCapturedPerPlayer)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace tool_test

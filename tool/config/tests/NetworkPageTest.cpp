@@ -8,6 +8,8 @@
 #include <vector>
 
 namespace tool_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 namespace dlg = host::dialog;
@@ -160,4 +162,6 @@ TEST_F(NetworkTest, AddressesAndPortsThatAreRefused)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace tool_test

@@ -8,6 +8,8 @@
 #include <cstring>
 
 namespace tool_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 namespace dlg = host::dialog;
@@ -110,4 +112,6 @@ TEST_F(ToolTest, PagesFillFromTheFileAndSaveWhatTheStoreWrites)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace tool_test

@@ -17,6 +17,8 @@
 #include <cstdlib>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 namespace render = host::render;
@@ -204,3 +206,5 @@ TEST_F(FilterGl, AnUnevenlyScaledSpriteKeepsOnlyTexelsAboveTheAlphaReference)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace render = host::render;
 
 namespace {
@@ -149,3 +151,5 @@ TEST_F(SkinnedPixels, TheArmIsDrawnStraightThenBent)
     EXPECT_EQ(Hex(At(64, 30)), Hex(kBlack));
     controller->Destroy();
 }
+
+}  // namespace ORV_TEST_FILE_ID

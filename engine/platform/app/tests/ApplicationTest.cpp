@@ -17,6 +17,8 @@
 #include <vector>
 
 namespace app_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 namespace text = host::text;
@@ -315,4 +317,6 @@ TEST_F(EntryTest, TheMainWindowProcedureWithoutAnApplicationTakesTheDefaults)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace app_test

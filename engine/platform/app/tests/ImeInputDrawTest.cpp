@@ -10,6 +10,8 @@
 #include <tuple>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace font_test;
@@ -206,3 +208,5 @@ TEST_F(ImeDraw, TheCursorBlinksOncePerDrawnFrame)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

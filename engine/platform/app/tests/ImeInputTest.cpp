@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace win = host::window;
 namespace text = host::text;
 
@@ -276,3 +278,5 @@ TEST_F(ImeInputTest, ACloneHasItsOwnTextAndStartsItsBlinkAgain)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -26,6 +26,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace render = host::render;
 
 namespace {
@@ -195,3 +197,5 @@ TEST_F(EffectPixels, OneFrameLandsWhereTheCameraSaysInItsBlendAndTrackColour)
     EXPECT_PRED2(Near, At(34, 42), kClear) << Hex(At(34, 42));
     EXPECT_PRED2(Near, At(82, 26), kClear) << Hex(At(82, 26));
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -13,6 +13,8 @@
 
 namespace attack_pose_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace character_test;
 
 namespace {
@@ -316,5 +318,7 @@ TEST_F(AttackPoseTest, TheSlideStartEffectIsTurnedTheWayTheSlideGoes)
         EXPECT_LT((*played[0]->GetPlacePosition() - centre).Length(), 1.0f) << r.name;
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace attack_pose_test

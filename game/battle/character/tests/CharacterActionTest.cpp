@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace character_test;
 
 namespace {
@@ -291,3 +293,5 @@ TEST_F(ActionTest, BoundFacesItsTargetAndNeverFinishes)
     EXPECT_NEAR(c_->GetRotation()->y, 270.0f, 1e-4f);
     EXPECT_NEAR(c_->GetRotation()->x, 0.0f, 1e-4f);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 namespace character_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 class CharacterAttackTest : public ScriptedFighterTest {
@@ -268,4 +270,6 @@ TEST_F(ScriptedFighterTest, AGuardCounterStepsTheRealCardToItsNextShortAttack)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace character_test

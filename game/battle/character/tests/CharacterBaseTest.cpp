@@ -7,6 +7,8 @@
 #include <cstring>
 #include <functional>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace character_test;
 
 namespace {
@@ -384,3 +386,5 @@ TEST_F(CharacterTest, WithoutAFactoryTheFighterTakesTheRealCameraAndItFollows)
     EXPECT_EQ(mine.Value(), theirs.Value());
     SetFrameTime(0);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -3,6 +3,8 @@
 
 #include <functional>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace character_test;
 
 namespace {
@@ -214,3 +216,5 @@ TEST(SpellTables, MotionAndVoiceBySlot)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

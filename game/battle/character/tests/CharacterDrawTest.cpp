@@ -14,6 +14,8 @@
 #include <cstring>
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace character_test;
 namespace render = host::render;
 
@@ -353,3 +355,5 @@ TEST_F(CharacterDrawTest, TrailsFollowTheBoneAlongItsPath)
     EXPECT_FLOAT_EQ(arm->GetVertex(2)->Position.x, 4.0f);
     EXPECT_FLOAT_EQ(arm->GetVertex(2)->Color.w, 0.75f);
 }
+
+}  // namespace ORV_TEST_FILE_ID

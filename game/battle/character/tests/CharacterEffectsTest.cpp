@@ -11,6 +11,8 @@
 #include "engine/scene/EffectObject.h"
 #include "game/battle/character/CharacterSlots.h"
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace character_test;
 using namespace character_slots;
 
@@ -265,3 +267,5 @@ TEST_F(Effects, ADoubleAttackNeedsATeamMateOnTheSameTarget)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 namespace character_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 struct Env {
@@ -152,4 +154,6 @@ TEST_F(HudQueries, AShotWithoutReloadStaysFullAsItFires)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace character_test

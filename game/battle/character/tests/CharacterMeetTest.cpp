@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace character_test;
@@ -226,3 +228,5 @@ TEST_F(CharacterMeetTest, AnswersMessages)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

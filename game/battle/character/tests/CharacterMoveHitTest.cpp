@@ -5,6 +5,8 @@
 #include "game/battle/character/StatisticCounters.h"
 #include "game/battle/object/StageSetting.h"
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace character_test;
 
 namespace {
@@ -381,3 +383,5 @@ TEST_F(MoveHit, ActionStartsCountTheirStatistics)
                               c_->GetStatisticCounter(kStatGuards)),
               std::make_tuple(1u, 1u, 1u));
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -4,6 +4,8 @@
 #include "engine/model/AnimationController.h"
 #include "engine/platform/FrameTime.h"
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace character_test;
 
 namespace {
@@ -226,3 +228,5 @@ TEST_F(MoveTest, SlidingViewFollowsTheSlideAngle)
         EXPECT_EQ(S().viewAngles.y, k.wantY) << k.slideAngle;
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace setting_test;
 
 namespace {
@@ -289,3 +291,5 @@ TEST(CharacterParameter, ChildNamesOutsideTheDataFolderAreRefused)
         EXPECT_EQ(CSettingLoad::LastError(), SettingLoadError::kUnsafeName) << key;
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -4,6 +4,8 @@
 
 #include "game/battle/character/CharacterSlots.h"
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace character_test;
 using namespace character_slots;
 
@@ -393,3 +395,5 @@ TEST(CharacterSlots, NamedSlotsHoldTheirKeys)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

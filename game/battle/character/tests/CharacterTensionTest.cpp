@@ -3,6 +3,8 @@
 #include "game/data/TensionFile.h"
 #include "host/kernel/Kernel.h"
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace character_test;
 
 namespace {
@@ -273,3 +275,5 @@ TEST_F(TensionTest, FaceFollowsTheActionOnceTheShownFaceHasPlayed)
     frame();
     EXPECT_EQ(S().expression, 1);
 }
+
+}  // namespace ORV_TEST_FILE_ID

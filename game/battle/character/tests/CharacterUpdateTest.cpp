@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace character_test;
 
 namespace {
@@ -612,3 +614,5 @@ TEST_F(UpdateTest, AmmunitionRefillsOnTheFrameItsReloadEnds)
         }
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace character_slots;
 
 namespace {
@@ -175,3 +177,5 @@ TEST_F(FighterVoices, HitSoundsByWeightAndCut)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

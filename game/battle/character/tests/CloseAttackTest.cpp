@@ -13,6 +13,8 @@
 
 namespace close_attack_test {
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace character_test;
@@ -339,5 +341,7 @@ TEST_F(SpellSphereTest, AHitSoundsTheAttackersShownWeapon)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace close_attack_test

@@ -6,6 +6,8 @@
 #include <set>
 #include <tuple>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace character_test;
@@ -257,3 +259,5 @@ TEST_F(CpuCharacterTest, CpuAgainstCpuIsAFunctionOfTheSeed)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

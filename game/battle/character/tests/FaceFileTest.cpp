@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace face_test;
 
 namespace {
@@ -98,3 +100,5 @@ TEST(FaceFile, FaceKeysTakeTheLaterMatchingRecord)
     EXPECT_EQ(parameter.values.faces[kSmileFace].index, 3);
     EXPECT_EQ(parameter.LoadFaces("Missing.fac"), FaceFileError::kMissing);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace character_test;
 
 namespace {
@@ -152,3 +154,5 @@ TEST_F(FighterState, AResultQueuedBehindAShotStartsWhenTheShotsWaitHasPassed)
     }
     EXPECT_EQ(seen, "SSSSRR");
 }
+
+}  // namespace ORV_TEST_FILE_ID

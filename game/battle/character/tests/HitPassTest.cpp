@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace character_test;
@@ -399,3 +401,5 @@ TEST_F(HitPassTest, DangerLastsOnlyTheFramesABulletComesAtTheFighter)
     EXPECT_EQ(seen, "da--da--");
     EXPECT_EQ(victim->GetStatus()->hp, victim->GetParameter()->values.general.hp);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace character_test;
 
 namespace {
@@ -176,3 +178,5 @@ TEST_F(CharacterTest, PlayerControllerReadsItsPadThroughAPacket)
         EXPECT_EQ(c.GetInput().vibrationDecay, k.vibration ? 77 : 0) << &k - cases;
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

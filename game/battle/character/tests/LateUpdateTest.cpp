@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <tuple>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace character_test;
@@ -650,3 +652,5 @@ TEST_F(LateUpdateTest, AChargedShotShakesTheStageAndVibratesThePad)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

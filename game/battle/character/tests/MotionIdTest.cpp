@@ -4,6 +4,8 @@
 // model, which lacks most of them.
 #include "CharacterTestSupport.h"
 
+namespace ORV_TEST_FILE_ID {
+
 inline namespace ORV_TEST_FILE_ID {
 
 using namespace character_test;
@@ -181,3 +183,5 @@ TEST_F(MotionIdTest, ARevivalRecoversTwoIdsOnFromTheDownStart)
 }
 
 }  // inline namespace ORV_TEST_FILE_ID
+
+}  // namespace ORV_TEST_FILE_ID

@@ -13,6 +13,8 @@
 #include <span>
 
 namespace replay_fight_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace character_test;
@@ -285,4 +287,6 @@ TEST_F(ReplayFightTest, CpuFightIsAFunctionOfTheSeed)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace replay_fight_test

@@ -9,6 +9,8 @@
 
 #include <map>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace character_test;
@@ -220,3 +222,5 @@ TEST_F(ScenarioTest, ScriptedFightChecksItsStepsAndHashesTheSameTwice)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

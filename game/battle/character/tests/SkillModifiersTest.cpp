@@ -7,6 +7,8 @@
 #include <set>
 #include <utility>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using M = SkillModifier;
@@ -171,3 +173,5 @@ TEST(SkillModifiers, BattleStartAdjustments)
     EXPECT_EQ(ApplySkillSpellReload(&idle, reload), 1);
     EXPECT_EQ(reload, 3.0f);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 namespace spell_motion_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace character_test;
@@ -133,4 +135,6 @@ TEST_F(CardMotionTest, ASlideGoesOnUnderACardCastDuringIt)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace spell_motion_test

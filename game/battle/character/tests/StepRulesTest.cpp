@@ -10,6 +10,8 @@
 
 namespace step_rules_test {
 
+namespace ORV_TEST_FILE_ID {
+
 inline namespace ORV_TEST_FILE_ID {
 
 using namespace character_test;
@@ -253,5 +255,7 @@ TEST_F(FighterRules, TheCameraFrontEffectTurnsWithTheCamera)
 }
 
 }  // inline namespace ORV_TEST_FILE_ID
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace step_rules_test

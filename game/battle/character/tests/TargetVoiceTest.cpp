@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 namespace target_voice_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace character_test;
@@ -104,4 +106,6 @@ TEST_F(LockOnVoice, ABindMakesBothCallOut)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace target_voice_test

@@ -5,6 +5,8 @@
 #include "engine/platform/FrameTime.h"
 #include "game/battle/object/tests/TestDoubles.h"
 
+namespace ORV_TEST_FILE_ID {
+
 using battle_test::BattleObjectTest;
 using battle_test::FakeFighter;
 
@@ -162,3 +164,5 @@ TEST_F(BattleObjectTest, ControllersComeOnlyFromModelsWithAnimations)
     EXPECT_EQ(copy.GetAnimationController(), nullptr);
     EXPECT_EQ(copy.GetChangedAnimation(), 0u);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -24,6 +24,8 @@
 #include <utility>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using battle_test::BattleObjectTest;
@@ -722,3 +724,5 @@ TEST_F(BarrageTest, TheStateHashFollowsEachFieldOfEveryPattern)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

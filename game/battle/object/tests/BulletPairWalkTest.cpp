@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using battle_test::FakeBattleScene;
@@ -655,3 +657,5 @@ TEST(BulletGridBox, AllAxesAtOnceGiveTheCellsOfOneAxisAtATime)
         for (int a = 0; a < 6; ++a) ASSERT_EQ(box[a], byAxis[a]) << i << " " << a;
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

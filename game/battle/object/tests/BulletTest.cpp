@@ -15,6 +15,8 @@
 #include <memory>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using battle_test::BattleObjectTest;
@@ -1311,3 +1313,5 @@ TEST_F(BulletTest, StageContactStopsOrCutsByReleaseType)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -14,6 +14,8 @@
 #include <cmath>
 #include <memory>
 
+namespace ORV_TEST_FILE_ID {
+
 using battle_test::BattleObjectTest;
 using battle_test::FakeFighter;
 
@@ -337,3 +339,5 @@ TEST_F(CameraTest, StateHashFollowsEachFieldOfTheCamera)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

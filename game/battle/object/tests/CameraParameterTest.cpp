@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace setting_test;
 
 namespace {
@@ -69,3 +71,5 @@ TEST(CameraParameter, AHandWrittenCameraItsTrickyKeysAndItsCache)
     EXPECT_EQ(copy.values[31], 0.25f);
     EXPECT_EQ(copy.values[0], 4.5f);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -19,6 +19,8 @@
 #include <memory>
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 using battle_test::BattleObjectTest;
 using save_test::Bytes;
 using setting_test::ReadBytes;
@@ -274,3 +276,5 @@ TEST_F(EventCameraTest, StateHashFollowsEachFieldOfTheFlight)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -13,6 +13,8 @@
 #include <iterator>
 #include <memory>
 
+namespace ORV_TEST_FILE_ID {
+
 using battle_test::BattleObjectTest;
 using battle_test::FakeFighter;
 
@@ -338,3 +340,5 @@ TEST(BattleObjectCast, TheRememberedCharacterFollowsTheClassAndTheDivisionPart)
     EXPECT_NE(static_cast<void*>(AsBattleCharacter(&late)), static_cast<void*>(&late));
     EXPECT_EQ(AsBattleCharacter(&stage), nullptr);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace setting_test;
 
 namespace {
@@ -161,3 +163,5 @@ TEST_P(SettingKeys, ADamagedCacheIsRefused)
         EXPECT_EQ(kind.make()->LoadFile("Setting/Bad.dat"), 0) << bytes.size() << " bytes";
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

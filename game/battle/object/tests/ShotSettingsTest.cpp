@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace setting_test;
 using namespace shot_test;
 
@@ -458,3 +460,5 @@ TEST(PatternListParameter, SharedChildrenAreReadOncePerLoad)
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(next, list.GetPattern(0)->GetBulletLink().parameter.GetBarrage());
 }
+
+}  // namespace ORV_TEST_FILE_ID

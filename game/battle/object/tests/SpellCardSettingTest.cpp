@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace setting_test;
 using namespace shot_test;
 
@@ -131,3 +133,5 @@ TEST(SpellCardSetting, BarragesLoadInOrderUntilTheFirstFailure)
     EXPECT_EQ(broken.LoadFile("Broken.txt"), 0);
     EXPECT_EQ(broken.GetBarrages().GetCount(), 1u);   // what came before the failure
 }
+
+}  // namespace ORV_TEST_FILE_ID

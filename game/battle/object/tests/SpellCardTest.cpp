@@ -22,6 +22,8 @@
 #include <utility>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using battle_test::FakeFighter;
@@ -408,3 +410,5 @@ TEST_F(SpellCardTest, TheStateHashFollowsEachFieldOfTheCard)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace setting_test;
 
 namespace {
@@ -90,3 +92,5 @@ TEST(StageSetting, AnEmptyFileGivesTheDefaults)
     EXPECT_EQ(Xyz(p.cloudPositionOffset), Xyz(0, 0, 0));
     EXPECT_EQ(Text(stage.climaxFieldEffectName), "Non Name");
 }
+
+}  // namespace ORV_TEST_FILE_ID

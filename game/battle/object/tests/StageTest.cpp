@@ -27,6 +27,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using battle_test::FakeFighter;
 using stage_test::RoomModel;
 using stage_test::WallModel;
@@ -513,3 +515,5 @@ TEST_F(StageTest, TheHashFollowsTheSimulationNotTheView)
     stage.Update(0);
     EXPECT_NE(hash(), last);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace setting_test;
 
 TEST(WeaponSetting, AHandWrittenWeaponItsDefaultsAndItsCache)
@@ -41,3 +43,5 @@ TEST(WeaponSetting, AHandWrittenWeaponItsDefaultsAndItsCache)
     EXPECT_EQ(empty.values.changeEffectFlag, 1);
     EXPECT_EQ(empty.values.showFlag, 0);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -23,6 +23,8 @@
 
 namespace weapon_test {
 
+namespace ORV_TEST_FILE_ID {
+
 using battle_test::FakeFighter;
 using setting_test::Xyz;
 
@@ -332,5 +334,7 @@ TEST_F(WeaponTest, TheStateHashTakesShownOwnerAndBone)
         last = now;
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace weapon_test

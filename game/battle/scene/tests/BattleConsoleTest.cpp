@@ -16,6 +16,8 @@
 
 #include <algorithm>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace console_test;
@@ -312,3 +314,5 @@ TEST_F(BattleConsoleTest, FirstTutorialTipNamesTheInputGivenBeforeLoad)
     ASSERT_EQ(console.Load(&setup_), 1u);
     EXPECT_NE(console.GetState()->GetTipText().find(want), std::string::npos) << console.GetState()->GetTipText();
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -2,6 +2,8 @@
 #include "game/battle/character/tests/CharacterTestSupport.h"
 #include "game/battle/scene/BattleResults.h"
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace character_test;
 
 TEST_F(ScriptedFighterTest, ResultsReadTheFighterAsItStands)
@@ -20,3 +22,5 @@ TEST_F(ScriptedFighterTest, ResultsReadTheFighterAsItStands)
               std::make_tuple(2u, 6u, 4u));
     EXPECT_EQ(std::vector<u32>(f.skills, f.skills + 3), std::vector<u32>(3, 0));
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 using namespace battle_flow;
 
 namespace {
@@ -188,3 +190,5 @@ TEST(BattleFlow, AWayOutWithoutASetUpHandsNoneOn)
         EXPECT_EQ(flow.log.str(), log) << code;
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

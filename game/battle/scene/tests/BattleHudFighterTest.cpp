@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <functional>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace console_test;
@@ -165,3 +167,5 @@ TEST_F(BattleHudFighterTest, PlayerConsoleDrawsTheWeaponGaugesOfARealFighter)
         EXPECT_FLOAT_EQ(it->w, 8.0f) << bar;
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

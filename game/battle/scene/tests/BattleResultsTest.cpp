@@ -14,6 +14,8 @@
 #include <functional>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 constexpr u32 kDown = BattleFighter::kActionDown;
@@ -311,3 +313,5 @@ TEST(BattleResults, PlayRecordTakesTheLocalHumanFightersBattle)
         EXPECT_EQ(record.GetRecord(6)->word[0] + record.GetRecord(6)->word[8], 0u) << r.name;
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

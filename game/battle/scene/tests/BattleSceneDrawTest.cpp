@@ -21,6 +21,8 @@
 #include <cstdio>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace scene_test;
@@ -445,3 +447,5 @@ TEST_F(BattleSceneDrawTest, ConsolesScaleWithTheViewUpToTheLayoutsHeight)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

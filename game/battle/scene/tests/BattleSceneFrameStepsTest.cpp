@@ -7,6 +7,8 @@
 #include "engine/platform/Listener.h"
 #include "game/battle/object/CameraController.h"
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace scene_test;
@@ -100,3 +102,5 @@ TEST_F(BattleSceneFrameStepsTest, HostDropsASilentPeerFromTheSetUpToo)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <functional>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace scene_test;
@@ -285,3 +287,5 @@ TEST_F(BattleSceneLoadTest, SoundStepMutesWhileInactive)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -11,6 +11,8 @@
 
 #include <bit>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace scene_test;
@@ -209,3 +211,5 @@ TEST(CarriedHp, IsTheShareOfTheFullHpAndNeverDead)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <functional>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace scene_test;
@@ -375,3 +377,5 @@ TEST_F(BattleSceneMessageTest, HostAloneRunsFromItsOwnBundles)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -18,6 +18,8 @@
 #include <mutex>
 #include <thread>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace scene_test;
@@ -279,3 +281,5 @@ TEST_F(BattleScenePeersTest, AClientWhoseHostLeftLeavesTheBattle)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <set>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace scene_test;
@@ -596,3 +598,5 @@ INSTANTIATE_TEST_SUITE_P(Music, ComputerReplayTest,
     [](const testing::TestParamInfo<ComputerReplayCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

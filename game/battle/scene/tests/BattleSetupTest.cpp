@@ -10,6 +10,8 @@
 #include <bit>
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 using save_test::Bytes;
 
 namespace {
@@ -152,3 +154,5 @@ TEST_F(BattleSetupTest, ValuesPastTheirTablesAreRefusedAndChangeNothing)
     CBattleOption option;
     EXPECT_EQ(ReadBattleOption(Data(good) + kOption, kBattleOptionBytes - 1, &option), E::kTooShort);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using console_test::FakeHudFighter;
@@ -204,3 +206,5 @@ TEST_F(BattleStateConsoleTest, LivesCountDefeatsPerTeam)
         EXPECT_EQ(by["PRed"][0].colour, 0xFFFFFFFFu);
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

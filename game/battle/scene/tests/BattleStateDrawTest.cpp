@@ -14,6 +14,8 @@
 #include <cstring>
 #include <functional>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace console_test;
@@ -402,3 +404,5 @@ TEST_F(StateVoiceTest, ReadyAndGoSpeakAtTheirTimesInTheLocalHudOnly)
         EXPECT_FALSE(Playing(2)) << "another announcer's";
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

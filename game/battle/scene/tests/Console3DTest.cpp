@@ -5,6 +5,8 @@
 #include "game/battle/scene/Console3D.h"
 #include "game/battle/scene/tests/ConsoleTestSupport.h"
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 // Draws with depth writes left on, as a careless pass might.
@@ -61,3 +63,5 @@ TEST_F(Console3DTest, DrawsThroughItsConsoleAndLeavesDepthWritesOff)
     EXPECT_EQ(pass.arguments, std::vector<u32>{7});
     EXPECT_EQ(device_.GetRenderStates()->zWriteEnable, 0u);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace render = host::render;
 
 namespace {
@@ -275,3 +277,5 @@ TEST_F(MapTest, StencilClipsToTheDiscAndIsLeftAsFound)
     }
     EXPECT_EQ(GetGraphicDevice()->GetRenderStates()->colorWriteEnable, 0xFu);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -11,6 +11,8 @@
 #include "game/battle/scene/tests/ConsoleTestSupport.h"
 #include "game/data/TensionFile.h"
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 using namespace console_test;
 using LayoutGapsTest = ConsoleTest;
@@ -73,3 +75,5 @@ TEST_F(LayoutGapsTest, ConsolesOnALayoutWithoutTheirElementsDrawNothing)
     SetFrameTime(0);
     EXPECT_EQ(Draws(), 0u);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sys/stat.h>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using console_test::FakeInput;
@@ -253,3 +255,5 @@ TEST_F(MenuConsoleTest, DrawsOpenPagesWithTheSelectedItemWhite)
     EXPECT_TRUE(colours.count("winT42"));      // B = 0
     EXPECT_FALSE(colours.count("winT41"));
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace console_test;
@@ -234,3 +236,5 @@ TEST_F(PlayerConsoleTest, DangerSignPulsesAndArrowMovesAlongItsWave)
     EXPECT_NEAR(arrow[0].y, kElementY + 10.0f * (0.1f / 0.15f), 1e-3);
     EXPECT_EQ(Named(s, "DengL").size(), 0u);
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 class ReplaySetupTest : public ::testing::Test {
@@ -111,3 +113,5 @@ TEST_F(ReplaySetupTest, ASetupTheBattleRefusesDoesNotOpen)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

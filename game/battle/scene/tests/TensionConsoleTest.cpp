@@ -4,6 +4,8 @@
 #include "game/battle/scene/tests/ConsoleTestSupport.h"
 #include "game/data/TensionFile.h"
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using console_test::FakeHudFighter;
@@ -132,3 +134,5 @@ TEST(TensionLevels, FixedSettingsMapToFourLevels)
     const i32 expected[] = {-1, 0, 1, 2, 3, 3, -1, -1};
     for (u32 setting = 0; setting < 8; ++setting) EXPECT_EQ(CTensionConsole::FixedLevel(setting), expected[setting]);
 }
+
+}  // namespace ORV_TEST_FILE_ID

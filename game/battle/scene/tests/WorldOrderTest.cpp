@@ -14,6 +14,8 @@
 
 namespace world_order_test {
 
+namespace ORV_TEST_FILE_ID {
+
 inline namespace ORV_TEST_FILE_ID {
 
 using namespace scene_test;
@@ -110,5 +112,7 @@ TEST_F(WorldOrderTest, TheConsoleDrawsRightAfterTheWalls)
 }
 
 }  // inline namespace ORV_TEST_FILE_ID
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace world_order_test

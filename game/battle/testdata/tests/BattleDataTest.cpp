@@ -36,6 +36,8 @@
 #include <set>
 #include <string>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -283,3 +285,5 @@ TEST(WriteDataFile, ReplacesAFileWholeUnderAnOpenReader)
     EXPECT_EQ(now, after);
     EXPECT_FALSE(std::filesystem::exists(path + ".part"));
 }
+
+}  // namespace ORV_TEST_FILE_ID

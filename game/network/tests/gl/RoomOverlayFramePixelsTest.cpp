@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 constexpr u32 kWidth = 1024, kHeight = 768;
@@ -131,3 +133,5 @@ TEST_F(RoomOverlayFrame, HalfTheSlideBringsTheTabHalfwayUpOverTheRoom)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

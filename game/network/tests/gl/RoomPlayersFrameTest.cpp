@@ -28,6 +28,8 @@
 
 namespace room_players_frame_test {
 
+namespace ORV_TEST_FILE_ID {
+
 constexpr u32 kWidth = 1024, kHeight = 768;
 constexpr u32 kSizeIndex = 2;   // 1024 x 768: layout pixels are screen pixels
 
@@ -110,5 +112,7 @@ TEST_F(RoomPlayersFrame, TheListNamesThePlayerWhoJoined)
     EXPECT_GT(ink(1), 10u) << "the player who joined is not listed; see " << dir << "RoomPlayersFrame.png";
     EXPECT_EQ(ink(2), 0u) << "see " << dir << "RoomPlayersFrame.png";
 }
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace room_players_frame_test

@@ -18,6 +18,8 @@
 #include <string>
 #include <utility>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using e2e::GameProcess;
@@ -259,3 +261,5 @@ TEST(NetProcess, LobbyRoomThroughTheTestServerPlaysABattleToItsEndOnEqualHashesA
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

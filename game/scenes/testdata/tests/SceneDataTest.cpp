@@ -41,6 +41,8 @@
 #include <filesystem>
 #include <memory>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace scene_data;
@@ -897,3 +899,5 @@ TEST(SceneDataWords, NoCellOfTheReadScreensShowsItsLayersName)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

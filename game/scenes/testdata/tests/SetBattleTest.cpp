@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 std::string Text(const CString& s) { return s.GetText() ? s.GetText() : ""; }
@@ -100,3 +102,5 @@ TEST(SceneDataBattle, EveryCharacterAndEveryStageLoads)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -17,6 +17,8 @@
 
 namespace game_filters_test {
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 constexpr u32 kSizeIndex = 2;   // 1024 x 768
@@ -126,5 +128,7 @@ TEST_P(GameFilters, AWhiteSpriteInTheGlowTargetGlowsOnTheScreen)
 INSTANTIATE_TEST_SUITE_P(HdrLevels, GameFilters, ::testing::Values(u8(1), u8(4)));
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace game_filters_test

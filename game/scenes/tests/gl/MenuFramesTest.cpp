@@ -43,6 +43,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 constexpr u32 kWidth = 1024, kHeight = 768;
@@ -651,3 +653,5 @@ TEST_F(MenuFrames, TheStoryPreviewNamesTheBattle)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -21,6 +21,8 @@
 
 namespace title_frame_pixels_test {
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 constexpr u32 kWidth = 1280, kHeight = 720;
@@ -127,5 +129,7 @@ TEST_F(TitleFramePixels, TheTitleInAWideWindowHasSideBarsAndItsSelectedLabelMove
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 
 }  // namespace title_frame_pixels_test

@@ -19,6 +19,8 @@
 #include <mutex>
 #include <thread>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using game_test::GameDriver;
@@ -364,3 +366,5 @@ TEST_F(LoadingScreenTest, BackgroundsAreEachTriedOnceFromTheRandomStart)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

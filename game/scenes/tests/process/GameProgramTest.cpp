@@ -30,6 +30,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 #ifndef ORV_GAME_PROGRAM
 #define ORV_GAME_PROGRAM "orv-game"
 #endif
@@ -305,3 +307,5 @@ TEST(GameProgram, ATitleThatCannotBeReadEndsWithAFailureStatus)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

@@ -16,6 +16,8 @@
 #include <vector>
 
 namespace host::dialog {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using namespace host::window;
@@ -233,4 +235,6 @@ TEST(GtkDialog, ControlsShowWhatTheProgramSetsAndReportWhatTheUserDoes) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::dialog

@@ -8,6 +8,8 @@
 #include <thread>
 
 namespace host::render::testing {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 Matrix Perspective(float zn, float zf) {
@@ -383,4 +385,6 @@ TEST_F(GlDraw, TexturesMadeOnAnotherThreadDrawOnTheContextThread) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::render::testing

@@ -7,6 +7,8 @@
 #include <thread>
 
 namespace host::render::testing {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 // Positions in target pixels (x right, y down) to clip space, depth 0.5.
@@ -308,4 +310,6 @@ TEST_F(GlEffect, GlslThatDoesNotCompileFailsTheEffect) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::render::testing

@@ -9,6 +9,8 @@
 #include <cstring>
 
 namespace host::render::testing {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 constexpr uint32_t kDistinct = 0x40C08020;   // A, R, G, B all different
@@ -190,4 +192,6 @@ TEST_F(GlExact, TheLargestTextureIsAcceptedAndOnePastItIsNot) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::render::testing

@@ -12,6 +12,8 @@
 #include <string>
 
 namespace host::render::testing {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 uint32_t Checker(uint32_t x, uint32_t y) {
@@ -172,4 +174,6 @@ TEST_F(GlTest, AFrameSavedAsBmpMatchesTheFakeAndTheExpectedSprites) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::render::testing

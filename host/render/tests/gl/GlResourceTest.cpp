@@ -7,6 +7,8 @@
 #include <thread>
 
 namespace host::render::testing {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 class GlResource : public GlTest {
@@ -171,4 +173,6 @@ TEST_F(GlResource, BatchedLineStripsKeepTheirOwnSegments) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::render::testing

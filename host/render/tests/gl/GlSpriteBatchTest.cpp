@@ -11,6 +11,8 @@
 #include <vector>
 
 namespace host::render::testing {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 class GlSpriteBatch : public GlTest {};
@@ -294,4 +296,6 @@ TEST_F(GlSpriteBatch, ATextureReleasedWhileItsDrawWaitsStillDraws) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::render::testing

@@ -9,6 +9,8 @@
 #include <string>
 
 namespace host::render::testing {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 // Any flip on the way (drawing into the texture, sampling it, reading the
@@ -258,4 +260,6 @@ TEST_F(GlTest, AdapterAndCapsDescribeTheContext) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::render::testing

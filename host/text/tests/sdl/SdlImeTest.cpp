@@ -12,6 +12,8 @@
 #include <vector>
 
 namespace host::text {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using host::window::Handle;
@@ -131,4 +133,6 @@ TEST(SdlIme, TextEditingEventsBecomeImeMessagesWithCodePage932Strings) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::text

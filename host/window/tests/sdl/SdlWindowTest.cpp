@@ -11,6 +11,8 @@
 #include <vector>
 
 namespace host::window {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 int g_userMessages = 0;
@@ -243,4 +245,6 @@ TEST(SdlWindow, HandsInputMethodEventsToItsListener) {
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace host::window

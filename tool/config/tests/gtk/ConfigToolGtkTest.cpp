@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 #ifndef ORV_SCREENSHOT_DIR
 #define ORV_SCREENSHOT_DIR "."
 #endif
@@ -304,3 +306,5 @@ TEST(ConfigToolGtk, EveryPageShowsAndTheUsersChangesAreSaved)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

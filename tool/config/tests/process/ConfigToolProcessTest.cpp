@@ -17,6 +17,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace ORV_TEST_FILE_ID {
+
 #ifndef ORV_CONFIG_PROGRAM
 #define ORV_CONFIG_PROGRAM "orv-config"
 #endif
@@ -104,3 +106,5 @@ TEST(ConfigToolProgram, StartsSavesWithEnterAndCloses)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID

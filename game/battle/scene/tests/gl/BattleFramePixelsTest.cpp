@@ -33,6 +33,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace render = host::render;
 
 namespace {
@@ -277,3 +279,5 @@ TEST_F(SmallBattleFramePixels, TheHudIsDrawnScaledDownToASmallerWindow)
     EXPECT_LT(differs(94, 94, 175, 343), 81u * 249 / 20) << "the arena is covered; see " << out;
     EXPECT_LT(differs(0, 0, 640, 480), 640u * 480 / 3) << "see " << out;
 }
+
+}  // namespace ORV_TEST_FILE_ID

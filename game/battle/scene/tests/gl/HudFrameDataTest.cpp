@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace render = host::render;
 
 namespace {
@@ -414,3 +416,5 @@ TEST_F(HudFrameData, TheBattleMenusAndTheResultReadAsWords)
         ASSERT_NE(status, 127) << "tesseract is not installed (scripts/install-deps.sh installs it)";
     }
 }
+
+}  // namespace ORV_TEST_FILE_ID

@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+namespace ORV_TEST_FILE_ID {
+
 namespace render = host::render;
 
 namespace {
@@ -161,3 +163,5 @@ TEST_F(HudFramePixels, SplitScreenHudFrameMatchesTheStoredOne)
     }
     EXPECT_LE(off, kFrameWidth * kFrameHeight / 200) << "see " << out;
 }
+
+}  // namespace ORV_TEST_FILE_ID

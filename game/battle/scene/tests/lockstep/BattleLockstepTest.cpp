@@ -7,6 +7,8 @@
 #include <bit>
 
 namespace lockstep_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 using E = LockstepRecordError;
@@ -343,4 +345,6 @@ TEST(BattleLockstep, NoNetworkMeansNoHandshakeAndNoSends)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace lockstep_test

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 namespace lockstep_test {
+namespace ORV_TEST_FILE_ID {
+
 namespace {
 
 constexpr u32 kForever = 0xFFFFFFFFu;
@@ -228,4 +230,6 @@ TEST(LockstepPeers, NothingSleepsHoldingALockThatTheReceiveThreadNeeds)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
 }  // namespace lockstep_test

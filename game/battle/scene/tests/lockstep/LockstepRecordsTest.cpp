@@ -11,6 +11,8 @@
 #include <functional>
 #include <limits>
 
+namespace ORV_TEST_FILE_ID {
+
 using save_test::Bytes;
 using E = LockstepRecordError;
 
@@ -203,3 +205,5 @@ TEST(LockstepRecords, RadioChatTextEndsInsideItsFieldAtACharacterBoundary)
 }
 
 }  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
