@@ -206,22 +206,15 @@ private:
         }
         if (count > UINT32_MAX / 4) return 0;
         T* slots = Base::NewArray(count);
-        u32* used = static_cast<u32*>(AlignedAlloc(count * 4, 16));
-        if (!slots || !used) {
-            AlignedFree(slots);
-            AlignedFree(used);
-            return 0;
-        }
+        if (!slots) return 0;
         const u32 kept = !keepBytes ? 0 : count < this->m_count ? count : this->m_count;
         if (kept) {
             std::memcpy(static_cast<void*>(slots), static_cast<const void*>(this->m_data), size_t(kept) * sizeof(T));
         }
-        AlignedFree(m_used);
-        this->FreeArrayOnly();
-        this->m_data = slots;
-        this->m_count = count;
-        m_used = used;
-        m_nextFree = 0;
+        if (!TakeSlots(slots, count)) {
+            AlignedFree(slots);
+            return 0;
+        }
         return 1;
     }
 

@@ -10,6 +10,7 @@
 #include "game/network/RoomMembers.h"
 #include "game/network/tests/LobbyDoubles.h"
 #include "game/network/tests/LobbySceneHarness.h"
+#include "game/network/tests/gl/LobbyGlRoom.h"
 #include "game/scenes/GameApp.h"
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/testdata/LobbyScreensData.h"
@@ -30,38 +31,11 @@ namespace room_players_frame_test {
 
 namespace ORV_TEST_FILE_ID {
 
-constexpr u32 kWidth = 1024, kHeight = 768;
-constexpr u32 kSizeIndex = 2;   // 1024 x 768: layout pixels are screen pixels
+using namespace lobby_gl_test;
 
-class RoomPlayersFrame : public gl_test::GlGame {
+class RoomPlayersFrame : public LobbyGlRoom {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(Start(kSizeIndex, {}, [] { return new menu_run::CIdleScene(); }));
-        ASSERT_EQ(app_->GetClientWidth(), i32(kWidth));
-        ASSERT_TRUE(app_->LoadResources());
-        app_->ChangeScene(host_ = new lobby_scene_test::CLobbyHostScene(), 0);
-        CTexture* texture = menu::FindTexture(scene_data::kLobbyTexture);
-        ASSERT_NE(texture, nullptr);
-        auto set = std::make_unique<CLobbyScreenSet>(client_);
-        set_ = set.get();
-        ASSERT_EQ(client_.Create("tag1", "tag2", texture, menu::MenuFont(), "127.0.0.1", 15500, 18000, std::move(set),
-                                 std::make_unique<lobby_test::RecordingPeerSide>(peers_)),
-                  1);
-        host_->client = &client_;
-    }
-
-    void TearDown() override
-    {
-        if (host_) host_->client = nullptr;
-        client_.Destroy();   // before the game: the screens hold its textures
-        GlGame::TearDown();
-    }
-
-    lobby_test::RecordingPeerSide::Shared peers_;
-    CLobbyClient client_;
-    CLobbyScreenSet* set_ = nullptr;
-    lobby_scene_test::CLobbyHostScene* host_ = nullptr;   // the app's
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(StartClient()); }
 };
 
 TEST_F(RoomPlayersFrame, TheListNamesThePlayerWhoJoined)
