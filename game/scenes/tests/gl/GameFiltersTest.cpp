@@ -9,6 +9,7 @@
 #include "engine/graphics/Texture.h"
 #include "engine/model/RenderList.h"
 #include "game/scenes/GameApp.h"
+#include "game/scenes/tests/MenuRun.h"
 #include "game/scenes/tests/gl/GlGame.h"
 
 #include <gtest/gtest.h>
@@ -22,18 +23,6 @@ namespace ORV_TEST_FILE_ID {
 namespace {
 
 constexpr u32 kSizeIndex = 2;   // 1024 x 768
-
-class CIdleScene : public CScene {
-    ORV_VALUE_CLASS(CIdleScene)
-
-public:
-    CIdleScene() = default;
-    CIdleScene(const CIdleScene&) = default;
-    i32 Initialize(intptr_t) override { return 1; }
-    i32 Update(u32) override { return 1; }
-    u32 OnMessage(u32, intptr_t) override { return 1; }
-    i32 Draw(u32) override { return 1; }
-};
 
 // A 32 x 32 white sprite at (x, y) on screen, drawn into filter target 1
 // (the glow).
@@ -69,7 +58,7 @@ protected:
         const u8 level = GetParam();
         ASSERT_TRUE(Start(
             kSizeIndex, [level](CSaveConfig& c) { c.GetGraphicsSettings()->hdrLevel = level; },
-            [] { return new CIdleScene; }));
+            [] { return new menu_run::CIdleScene; }));
         ASSERT_TRUE(app_->LoadResources());
     }
 
