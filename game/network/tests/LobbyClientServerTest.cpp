@@ -155,7 +155,9 @@ TEST(LobbyClientServer, ServerThatStopsReadingHoldsNoLock)
         std::lock_guard lock(player.screens.mutex);
         player.screens.onUpdate = nullptr;
     }
-    EXPECT_LT(inLock, std::chrono::milliseconds(1000));
+    // Under one send's wait: 16 MiB copied under ThreadSanitizer on two
+    // busy cores took 1.1 s.
+    EXPECT_LT(inLock, std::chrono::milliseconds(CLobbyClient::kSendTimeoutMs / 2));
     EXPECT_GT(sent, 0);
     EXPECT_GT(refused, 0);   // 16 MiB: more than the socket and the queue hold
     EXPECT_EQ(sent + refused, 32);
