@@ -92,7 +92,7 @@ set(ORV_TEST_TIMEOUT 60 CACHE STRING "Default CTest timeout of each test, in sec
 # binaries on real OpenGL or GTK, whose libraries keep blocks for the life of
 # the process that LeakSanitizer would report.
 function(orv_discover_tests target)
-  cmake_parse_arguments(ARG "NO_LEAK_CHECK" "TIMEOUT;LABEL" "ENV;FIXTURES" ${ARGN})
+  cmake_parse_arguments(ARG "NO_LEAK_CHECK" "TIMEOUT;LABEL;TSAN_FILTER" "ENV;FIXTURES" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT ${ORV_TEST_TIMEOUT})
   endif()
@@ -109,7 +109,13 @@ function(orv_discover_tests target)
     string(REPLACE ";" "\\;" fixtures "${ARG_FIXTURES}")
     list(APPEND props FIXTURES_REQUIRED ${fixtures})
   endif()
-  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES ${props})
+  # Under ThreadSanitizer a binary may run only its tests that start threads
+  # of their own kind: the rest are the same code on the same threads.
+  set(filter)
+  if(ORV_TSAN AND ARG_TSAN_FILTER)
+    set(filter TEST_FILTER ${ARG_TSAN_FILTER})
+  endif()
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST ${filter} PROPERTIES ${props})
   # The ThreadSanitizer build (scripts/test.sh --tsan) builds these only.
   if(ARG_LABEL STREQUAL "threads" OR ARG_LABEL STREQUAL "processes")
     add_dependencies(orv_threads_tests ${target})
@@ -154,15 +160,16 @@ endfunction()
 #             [SOURCES <files>...] [EXCLUDE <files>...]
 #             [TEST_DIR <folder>] [TEST_LABEL <label>]
 #             [TEST_ENV <VAR=value>...] [TEST_FIXTURES <fixture>...]
-#             [ALONE <files>...])
+#             [TEST_TSAN_FILTER <gtest filter>] [ALONE <files>...])
 # One static library from the .cpp files of the calling folder (or the
 # SOURCES given, less the EXCLUDE ones), compiled eight to a unit but for
 # the ALONE files, whose file-local names repeat another file's of the
 # folder; tests/*.cpp beside it (or TEST_DIR/*.cpp) become <target>_tests,
 # registered with CTest, each case with the timeout given (ORV_TEST_TIMEOUT
-# by default), the label, variables and fixtures given.
+# by default), the label, variables and fixtures given. TEST_TSAN_FILTER
+# narrows the tests the ThreadSanitizer build registers.
 function(orv_library target)
-  cmake_parse_arguments(ARG "" "TEST_TIMEOUT;TEST_DIR;TEST_LABEL"
+  cmake_parse_arguments(ARG "" "TEST_TIMEOUT;TEST_DIR;TEST_LABEL;TEST_TSAN_FILTER"
     "DEPS;PRIVATE_DEPS;TEST_DEPS;SOURCES;EXCLUDE;TEST_ENV;TEST_FIXTURES;ALONE" ${ARGN})
   if(NOT ARG_TEST_DIR)
     set(ARG_TEST_DIR tests)
@@ -200,7 +207,7 @@ function(orv_library target)
     add_executable(${target}_tests ${test_srcs})
     target_link_libraries(${target}_tests PRIVATE ${target} ${ARG_TEST_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
     orv_discover_tests(${target}_tests TIMEOUT ${ARG_TEST_TIMEOUT} LABEL ${ARG_TEST_LABEL}
-      ENV ${ARG_TEST_ENV} FIXTURES ${ARG_TEST_FIXTURES})
+      TSAN_FILTER ${ARG_TEST_TSAN_FILTER} ENV ${ARG_TEST_ENV} FIXTURES ${ARG_TEST_FIXTURES})
   endif()
 endfunction()
 
