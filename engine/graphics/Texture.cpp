@@ -122,20 +122,10 @@ void CTexture::LoadEachFromMemory(MemoryFile* files, u32 count)
 {
     // A few threads take the files in turn: each decode holds a texture's
     // worth of fresh memory.
-    constexpr u32 kAtOnce = 4;
-    std::atomic<u32> next{0};
-    const auto work = [files, count, &next] {
-        for (u32 i = next++; i < count; i = next++) {
-            MemoryFile& f = files[i];
-            f.loaded = f.texture ? f.texture->LoadFromMemory(f.bytes, f.name, f.size) : 0;
-        }
-        return 0u;
-    };
-    std::vector<std::unique_ptr<host::kernel::Thread>> helpers;
-    for (u32 i = 1; i < std::min(count, kAtOnce); ++i)
-        if (auto thread = host::kernel::StartPooledThread(work)) helpers.push_back(std::move(thread));
-    work();
-    for (auto& thread : helpers) thread->Join();
+    host::kernel::RunSideBySide(count, 8, [files](u32 i) {
+        MemoryFile& f = files[i];
+        f.loaded = f.texture ? f.texture->LoadFromMemory(f.bytes, f.name, f.size) : 0;
+    });
 }
 
 render::Surface* CTexture::GetSurface()

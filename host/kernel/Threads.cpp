@@ -259,6 +259,21 @@ std::unique_ptr<Thread> StartPooledThread(std::function<uint32_t()> body) {
     return handle;
 }
 
+void RunSideBySide(uint32_t count, uint32_t atOnce, const std::function<void(uint32_t)>& each) {
+    std::atomic<uint32_t> next{0};
+    const auto work = [count, &next, &each] {
+        for (uint32_t i = next++; i < count; i = next++) each(i);
+        return 0u;
+    };
+    // No more threads than the machine runs at once: more only take turns.
+    const uint32_t cores = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::unique_ptr<Thread>> helpers;
+    for (uint32_t i = 1; i < std::min({count, atOnce, cores}); ++i)
+        if (auto thread = StartPooledThread(work)) helpers.push_back(std::move(thread));
+    work();
+    for (auto& thread : helpers) thread->Join();
+}
+
 namespace {
 
 void NameThread(pthread_t thread, const char* name) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <dirent.h>
 #include <fstream>
@@ -243,6 +244,33 @@ TEST(WaitAny, ManyNotificationsAreNeverLost) {
     streamer->Join();
     EXPECT_EQ(streamer->ExitCode(), 1u);
     EXPECT_EQ(seen.load(), 200);
+}
+
+// Every index once, whatever the count; the calling thread among the
+// runners and no more runners than asked for. Last of the file: it leaves
+// pooled threads idle, which the pool's own tests count.
+TEST(RunSideBySide, CallsEachIndexOnceOnAtMostTheThreadsAsked) {
+    struct Case {
+        uint32_t count, atOnce;
+    };
+    for (const Case c : {Case{0, 4}, Case{1, 4}, Case{5, 1}, Case{1000, 4}, Case{3, 8}}) {
+        SCOPED_TRACE(::testing::Message() << c.count << " at " << c.atOnce);
+        std::vector<std::atomic<uint32_t>> calls(c.count);
+        std::vector<std::thread::id> by(c.count);
+        RunSideBySide(c.count, c.atOnce, [&](uint32_t i) {
+            ++calls[i];
+            by[i] = std::this_thread::get_id();
+        });
+        std::vector<std::thread::id> runners;
+        for (uint32_t i = 0; i < c.count; ++i) {
+            EXPECT_EQ(calls[i].load(), 1u) << i;
+            if (std::find(runners.begin(), runners.end(), by[i]) == runners.end()) runners.push_back(by[i]);
+        }
+        EXPECT_LE(runners.size(), size_t(c.atOnce));
+        if (c.atOnce == 1 && c.count) {
+            EXPECT_EQ(runners, std::vector<std::thread::id>{std::this_thread::get_id()});
+        }
+    }
 }
 
 }  // namespace
