@@ -333,15 +333,26 @@ Mixer::Mixer(std::shared_ptr<Faults> faults) : faults_(std::move(faults)) {
 
 Mixer::~Mixer() { CloseOutput(); }
 
-void Mixer::Attach(Voice* voice) { voices_.push_back(voice); }
+void Mixer::Attach(Voice* voice) {
+    voice->mixerSlot = voices_.size();
+    voices_.push_back(voice);
+}
 
 void Mixer::Detach(Voice* voice) {
-    voices_.erase(std::remove(voices_.begin(), voices_.end(), voice), voices_.end());
+    // A whole start-up's sounds are let go together: each in constant time.
+    const size_t slot = voice->mixerSlot;
+    if (slot >= voices_.size() || voices_[slot] != voice) return;
+    voices_[slot] = nullptr;
+    if (++detached_ * 2 <= voices_.size()) return;
+    voices_.erase(std::remove(voices_.begin(), voices_.end(), nullptr), voices_.end());
+    for (size_t i = 0; i < voices_.size(); ++i) voices_[i]->mixerSlot = i;
+    detached_ = 0;
 }
 
 void Mixer::CommitDeferred() {
     listener = pendingListener;
-    for (Voice* v : voices_) v->current3D = v->pending3D;
+    for (Voice* v : voices_)
+        if (v) v->current3D = v->pending3D;
 }
 
 uint32_t Mixer::WriteCursor(const Voice& voice) const {
@@ -357,6 +368,7 @@ uint32_t Mixer::WriteCursor(const Voice& voice) const {
 void Mixer::LoseBuffers() {
     std::lock_guard<std::mutex> lock(mutex_);
     for (Voice* v : voices_) {
+        if (!v) continue;
         v->lost = true;
         v->playing = false;
         v->looping = false;
@@ -451,7 +463,7 @@ void Mixer::MixChunk(uint32_t frames, int16_t* out) {
     float* acc = accumulator_.data();
     std::fill(acc, acc + 2 * size_t(frames), 0.0f);
     for (Voice* v : voices_) {
-        if (v->playing) MixVoice(*v, frames, acc);
+        if (v && v->playing) MixVoice(*v, frames, acc);
     }
 
     const float master = VolumeGain(primary.volume);

@@ -91,6 +91,8 @@ struct Voice {
     std::vector<HeldLock> locks;
 
     uint32_t Rate() const { return frequency ? frequency : format.rate; }
+
+    size_t mixerSlot = 0;   // its place in the mixer's list while attached
 };
 
 struct PrimaryState {
@@ -151,7 +153,10 @@ private:
     std::unique_ptr<Output> output_;   // outputMutex_
     uint32_t latencyFrames_ = 0;       // mutex_
     std::shared_ptr<Faults> faults_;
+    // Attached voices in the order they came (they are summed in it); one
+    // detached leaves a null until half the list is nulls.
     std::vector<Voice*> voices_;
+    size_t detached_ = 0;
     std::vector<float> accumulator_;
     std::vector<host::kernel::Event*> fired_;       // mutex_
     std::vector<host::kernel::Event*> signalling_;  // signalMutex_; swapped with fired_ so both keep capacity

@@ -55,6 +55,34 @@ TEST_F(Mixer, EachSourceFormatMixesToExactSamples) {
     EXPECT_EQ(Mix(3), (Samples{32767, 32767, 3000, 3000, -32768, -32768}));   // voices add and clip
 }
 
+// Buffers let go in any order leave the others playing, summed in the order
+// they came: before the mixer gathers its list again, after it, and with
+// buffers made later. Each voice a power of two, so a sum names its voices.
+TEST_F(Mixer, BuffersLetGoLeaveTheRestPlaying) {
+    std::vector<std::unique_ptr<Buffer>> b;
+    const auto add = [&](int i) {
+        b.push_back(Make16(44100, 1, Samples(4, int16_t(1 << i))));
+        ASSERT_EQ(b.back()->Play(kPlayLooping), Result::Ok);
+    };
+    for (int i = 0; i < 8; ++i) add(i);
+    const auto heard = [&] { return Mix(1)[0]; };
+    EXPECT_EQ(heard(), 255);
+    // Three of eight: the list keeps its gaps; a fifth gathers it.
+    for (int i : {0, 3, 5}) b[i].reset();
+    EXPECT_EQ(heard(), 255 - 1 - 8 - 32);
+    b[7].reset();
+    EXPECT_EQ(heard(), 2 + 4 + 16 + 64);
+    b[1].reset();
+    EXPECT_EQ(heard(), 4 + 16 + 64);
+    add(8);
+    EXPECT_EQ(heard(), 4 + 16 + 64 + 256);
+    b[8].reset();
+    b[2].reset();
+    EXPECT_EQ(heard(), 16 + 64);
+    b.clear();
+    EXPECT_EQ(heard(), 0);
+}
+
 // Volume attenuates both channels, pan only the far one, in hundredths of a decibel.
 TEST_F(Mixer, VolumeAndPanAttenuateExactly) {
     auto b = Make16(44100, 1, Samples(16, 16000), kBufferStatic | kBufferCtrlVolume | kBufferCtrlPan);
