@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -165,6 +166,20 @@ u32 CSoundBuffer::LoadFromPack(const CqelPackFile* pack, const char* entry, u32 
     // The entry's block goes to a streamed WAV, which reads it as it plays;
     // everything else is done with it when the load returns.
     return LoadFromMemoryOwned(bytes, entry, size, voiceCount, bufferFlags, bytes);
+}
+
+void CSoundBuffer::LoadEachFromPack(PackedFile* files, u32 count)
+{
+    host::kernel::RunSideBySide(count, 8, [files](u32 i) {
+        PackedFile& f = files[i];
+        u8* block = std::exchange(f.block, nullptr);
+        if (!f.sound || !block) {
+            AlignedFree(block);
+            f.loaded = 0;
+            return;
+        }
+        f.loaded = f.sound->LoadFromMemoryOwned(block, f.name, f.size, f.voiceCount, f.bufferFlags, block);
+    });
 }
 
 u32 CSoundBuffer::LoadFromMemoryOwned(const void* data, const char* nameText, u32 size, u32 voiceCount,

@@ -115,6 +115,21 @@ public:
     u32 LoadFromMemory(const void* data, const char* name, u32 size, u32 voiceCount, u32 bufferFlags);
     // The same from an archive entry.
     u32 LoadFromPack(const CqelPackFile* pack, const char* entry, u32 voiceCount, u32 bufferFlags);
+    // Archive entries already read (blocks from CqelPackFile::ReadEntry,
+    // which the loads take over) loaded as LoadFromPack loads them, side by
+    // side: setting up a decoder is most of a load, and sound buffers may be
+    // made on any thread. Each result in loaded; an entry without a sound
+    // or a block loads nothing.
+    struct PackedFile {
+        CSoundBuffer* sound;
+        u8* block;
+        const char* name;
+        u32 size;
+        u32 voiceCount;
+        u32 bufferFlags;
+        u32 loaded;
+    };
+    static void LoadEachFromPack(PackedFile* files, u32 count);
 
     // Makes voiceCount voices, keeping those that exist. 1/0.
     u32 SetVoiceCount(u32 voiceCount);

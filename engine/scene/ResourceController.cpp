@@ -223,41 +223,73 @@ u32 CResourceController::AddPack(CqelPackFile* pack, u32 loadMedia)
 
 u32 CResourceController::LoadPackEntries(CqelPackFile* pack, u32 loadMedia)
 {
-    // The archive's textures are decoded together first (most of a start-up
-    // load); each is kept where the walk below reaches it, as it was loaded
-    // there before, and one a model brought by then is not taken twice.
+    // The archive's textures and sounds are decoded together first (most
+    // of a start-up load); each is kept where the walk below reaches it, as
+    // it was loaded there before, and one a model or effect brought by then
+    // is not taken twice.
     struct Early {
         std::unique_ptr<CTexture> texture;
-        u8* bytes = nullptr;
-        const i32* loaded = nullptr;
+        std::unique_ptr<CSoundBuffer> sound;
+        const i32* textureLoaded = nullptr;
+        const u32* soundLoaded = nullptr;
     };
-    std::vector<Early> early(pack->GetCount());
-    std::vector<CTexture::MemoryFile> files;
-    for (u32 i = 0; i < pack->GetCount(); ++i) {
+    const u32 count = pack->GetCount();
+    std::vector<Early> early(count);
+    std::vector<CTexture::MemoryFile> textures;
+    std::vector<CSoundBuffer::PackedFile> sounds;
+    std::vector<u8*> textureBytes;
+    const auto readBefore = [&](const char* name, bool sound) {
+        if (sound) {
+            for (const CSoundBuffer::PackedFile& f : sounds)
+                if (std::strcmp(f.name, name) == 0) return true;
+        } else {
+            for (const CTexture::MemoryFile& f : textures)
+                if (std::strcmp(f.name, name) == 0) return true;
+        }
+        return false;
+    };
+    for (u32 i = 0; i < count; ++i) {
         const PackEntry* entry = pack->GetEntry(i);
-        if (!entry || !Contains(entry->name, kTextureTexts) || m_textures.FindByName(entry->name)) continue;
-        bool twice = false;
-        for (const CTexture::MemoryFile& f : files) twice = twice || std::strcmp(f.name, entry->name) == 0;
-        u32 size = 0;
-        if (twice || !(early[i].bytes = pack->ReadEntry(entry->name, &size))) continue;
-        early[i].texture = std::make_unique<CTexture>();
-        files.push_back({early[i].texture.get(), early[i].bytes, entry->name, size, 0});
+        if (!entry) continue;
+        const char* name = entry->name;
+        if (Contains(name, kTextureTexts)) {
+            if (m_textures.FindByName(name) || readBefore(name, false)) continue;
+            u32 size = 0;
+            u8* bytes = pack->ReadEntry(name, &size);
+            if (!bytes) continue;
+            early[i].texture = std::make_unique<CTexture>();
+            textures.push_back({early[i].texture.get(), bytes, name, size, 0});
+            textureBytes.push_back(bytes);
+        } else if (!Contains(name, kModelTexts) && Contains(name, kSoundTexts)) {
+            if (m_sounds.FindByName(name) || readBefore(name, true)) continue;
+            u32 size = 0;
+            u8* bytes = pack->ReadEntry(name, &size);
+            if (!bytes) continue;
+            u32 voices = 0, flags = 0;
+            SoundSettings(name, &voices, &flags);
+            early[i].sound = std::make_unique<CSoundBuffer>();
+            sounds.push_back({early[i].sound.get(), bytes, name, size, voices, flags, 0});
+        }
     }
-    CTexture::LoadEachFromMemory(files.data(), u32(files.size()));
-    for (size_t i = 0, f = 0; i < early.size(); ++i) {
-        AlignedFree(early[i].bytes);
-        early[i].bytes = nullptr;
-        if (early[i].texture) early[i].loaded = &files[f++].loaded;
+    CTexture::LoadEachFromMemory(textures.data(), u32(textures.size()));
+    for (u8* bytes : textureBytes) AlignedFree(bytes);
+    CSoundBuffer::LoadEachFromPack(sounds.data(), u32(sounds.size()));
+    for (size_t i = 0, t = 0, n = 0; i < early.size(); ++i) {
+        if (early[i].texture) early[i].textureLoaded = &textures[t++].loaded;
+        if (early[i].sound) early[i].soundLoaded = &sounds[n++].loaded;
     }
 
-    for (u32 i = 0; i < pack->GetCount(); ++i) {
+    for (u32 i = 0; i < count; ++i) {
         const PackEntry* entry = pack->GetEntry(i);
         if (!entry) return 0;
         const char* name = entry->name;
         u32 ok;
         if (early[i].texture && !m_textures.FindByName(name)) {
-            if (!*early[i].loaded) return 0;
+            if (!*early[i].textureLoaded) return 0;
             ok = Keep(m_textures, early[i].texture.release());
+        } else if (early[i].sound && !m_sounds.FindByName(name)) {
+            if (!*early[i].soundLoaded) return 0;
+            ok = Keep(m_sounds, early[i].sound.release());
         } else if (Contains(name, kTextureTexts)) ok = LoadTexture(pack, name);
         else if (Contains(name, kModelTexts)) ok = LoadModel(pack, name);
         else if (Contains(name, kSoundTexts)) ok = LoadSound(pack, name);
@@ -306,6 +338,18 @@ u32 CResourceController::LoadModel(CqelPackFile* pack, const char* path)
     return Keep(m_models, mesh);
 }
 
+void CResourceController::SoundSettings(const char* path, u32* voices, u32* flags) const
+{
+    if (std::strstr(path, "Bgm") || std::strstr(path, "Vocal")) {
+        *voices = 1;
+        *flags = m_plainMusic ? 0 : CSoundBuffer::kBufferNotify;
+    } else {
+        // A sound without a voice could never play.
+        *voices = std::max<u32>(m_soundVoices, 1);
+        *flags = CSoundBuffer::kBufferStatic | (m_panSounds ? CSoundBuffer::kBufferPan : CSoundBuffer::kBuffer3D);
+    }
+}
+
 u32 CResourceController::LoadSound(CqelPackFile* pack, const char* path)
 {
     if (!path) return 0;
@@ -314,16 +358,8 @@ u32 CResourceController::LoadSound(CqelPackFile* pack, const char* path)
     if (!sound) return 0;
     u32 ok;
     if (pack) {
-        const bool music = std::strstr(path, "Bgm") || std::strstr(path, "Vocal");
-        u32 voices, flags;
-        if (music) {
-            voices = 1;
-            flags = m_plainMusic ? 0 : CSoundBuffer::kBufferNotify;
-        } else {
-            // A sound without a voice could never play.
-            voices = std::max<u32>(m_soundVoices, 1);
-            flags = CSoundBuffer::kBufferStatic | (m_panSounds ? CSoundBuffer::kBufferPan : CSoundBuffer::kBuffer3D);
-        }
+        u32 voices = 0, flags = 0;
+        SoundSettings(path, &voices, &flags);
         // Through the archive, so a streamed sound keeps the bytes it reads.
         ok = sound->LoadFromPack(pack, path, voices, flags);
     } else {

@@ -116,6 +116,9 @@ public:
     u32 LoadTexture(CqelPackFile* pack, const char* path);
     u32 LoadModel(CqelPackFile* pack, const char* path);
     u32 LoadSound(CqelPackFile* pack, const char* path);
+    // The voices and buffer flags an archive's sound is loaded with: music
+    // (a name with "Bgm" or "Vocal") streamed, other sounds static.
+    void SoundSettings(const char* path, u32* voices, u32* flags) const;
     u32 LoadShader(CqelPackFile* pack, const char* path);
     // An effect file; a container whose name is already listed is dropped
     // and counts as loaded. With bind its objects are bound to the lists.

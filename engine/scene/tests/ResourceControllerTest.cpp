@@ -452,6 +452,42 @@ TEST_F(Controller, SoundsGetVoicesTheyCanPlay)
     EXPECT_EQ(none.GetPackList()->GetCount(), 0u);
 }
 
+// Sounds are set up side by side too, and kept as the walk reaches them: in
+// the archive's order, one already listed by name kept as it was, and none
+// from the damaged one on.
+TEST_F(Controller, AnArchivesSoundsAreKeptInItsOrderUpToADamagedOne)
+{
+    for (const char* name : {"A.wav", "B.wav", "C.wav"}) WriteBytes(name, Wav());
+    WriteBytes("Bad.wav", Wav().substr(0, 30));
+    const char* good[] = {"C.wav", "Menu.bmp", "Hit.wav", "A.wav", "Bgm_title.wav", "B.wav"};
+    ASSERT_EQ(CqelPackFile::Write(good, 6, "Data\\Sounds.gpk"), 1u);
+    const char* bad[] = {"A.wav", "B.wav", "Bad.wav", "C.wav"};
+    ASSERT_EQ(CqelPackFile::Write(bad, 4, "Data\\BadSounds.gpk"), 1u);
+    const auto names = [](CResourceController& c) {
+        std::vector<std::string> out;
+        for (u32 i = 0; i < c.GetSoundList()->GetCount(); ++i) {
+            const auto* s = static_cast<CSoundBuffer*>(static_cast<CValueBase*>(c.GetSoundList()->GetAt(i)));
+            out.push_back(s->GetName());
+            EXPECT_EQ(s->GetDataSize(), 1600u) << out.back();
+        }
+        return out;
+    };
+
+    CResourceController c;
+    ASSERT_EQ(c.Load("Hit.wav", 1), 1u);
+    const CSoundBuffer* hit = Sound(c, "Hit.wav");
+    ASSERT_EQ(c.Load("Data\\Sounds.gpk", 1), 1u);
+    EXPECT_EQ(names(c), (std::vector<std::string>{"Hit.wav", "C.wav", "A.wav", "Bgm_title.wav", "B.wav"}));
+    EXPECT_EQ(Sound(c, "Hit.wav"), hit);
+    EXPECT_EQ(hit->GetBufferFlags(), CSoundBuffer::kBufferStatic);
+    EXPECT_EQ(Sound(c, "Bgm_title.wav")->GetBufferFlags() & CSoundBuffer::kBufferStatic, 0u);
+    EXPECT_NE(Sound(c, "B.wav")->GetBufferFlags() & CSoundBuffer::kBufferStatic, 0u);
+
+    CResourceController damaged;
+    EXPECT_EQ(damaged.Load("Data\\BadSounds.gpk", 1), 0u);
+    EXPECT_EQ(names(damaged), (std::vector<std::string>{"A.wav", "B.wav"}));
+}
+
 TEST_F(Controller, ScenesServiceTheControllersSounds)
 {
     {
