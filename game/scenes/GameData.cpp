@@ -13,9 +13,12 @@
 #include "game/data/TensionFile.h"
 #include "host/kernel/Kernel.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <string>
 #include <vector>
 
 const std::array<GameArchive, 14> kFirstFolderArchives = {{
@@ -332,16 +335,47 @@ i32 CGameData::LoadResources(CResourceController& resources, const LoadMessageSi
     if (!RegisterPacks(resources, messages)) return 0;
     const std::unique_ptr<CResourceList> music =
         OpenPack(kMusicArchive, Crc32String(kMusicPackName), kPackKeyFirst);
-    for (u32 slot = 0; slot < kMusicSlots; ++slot) {
-        if (!LoadSlot(slot, music.get(), messages)) return 0;
+    // The built-in tracks are read from the first archive holding each and
+    // set up side by side, a few at a time (a decoder's set-up is most of
+    // this load; each holds its track's bytes until its script is read);
+    // the slots still go in order, a track that did not load so tried again
+    // as LoadBgm tries it.
+    constexpr u32 kAtOnce = 8;
+    for (u32 first = 0; first < kMusicSlots; first += kAtOnce) {
+        const u32 end = std::min(first + kAtOnce, kMusicSlots);
+        std::array<std::unique_ptr<CSoundBuffer>, kAtOnce> tracks;
+        std::array<std::string, kAtOnce> names;
+        std::vector<CSoundBuffer::PackedFile> files;
+        std::vector<u32> fileSlots;
+        for (u32 slot = first; slot < std::min(end, kBuiltInSlots); ++slot) {
+            const std::string& name = names[slot - first] = TrackName(slot);
+            for (u32 i = 0; i < music->GetCount(); ++i) {
+                const auto* pack = static_cast<const CqelPackFile*>(static_cast<CValueBase*>(music->GetAt(i)));
+                if (!pack || !pack->FindEntry(name.c_str())) continue;
+                u32 size = 0;
+                if (u8* bytes = pack->ReadEntry(name.c_str(), &size)) {
+                    tracks[slot - first] = std::make_unique<CSoundBuffer>();
+                    files.push_back({tracks[slot - first].get(), bytes, name.c_str(), size, 1, 0, 0});
+                    fileSlots.push_back(slot);
+                }
+                break;
+            }
+        }
+        CSoundBuffer::LoadEachFromPack(files.data(), u32(files.size()));
+        for (size_t f = 0; f < files.size(); ++f)
+            if (!files[f].loaded) tracks[fileSlots[f] - first].reset();
+        for (u32 slot = first; slot < end; ++slot) {
+            if (!LoadSlot(slot, music.get(), messages, std::move(tracks[slot - first]))) return 0;
+        }
     }
     return 1;
 }
 
-i32 CGameData::LoadSlot(u32 slot, const CList<void*>* packs, const LoadMessageSink& messages)
+i32 CGameData::LoadSlot(u32 slot, const CList<void*>* packs, const LoadMessageSink& messages,
+                        std::unique_ptr<CSoundBuffer> track)
 {
     // The music only measures the script; it goes once that is read.
-    const std::unique_ptr<CSoundBuffer> sound(LoadBgm(slot, packs, messages));
+    const std::unique_ptr<CSoundBuffer> sound(track ? track.release() : LoadBgm(slot, packs, messages));
     auto tension = std::make_unique<CTensionFile>();
     CString report;
     if (slot < kBuiltInSlots) {

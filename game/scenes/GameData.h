@@ -135,7 +135,9 @@ private:
     // Current folder = folder's Resource/.
     static bool EnterResource(const std::string& folder);
     // Loads a slot's music and its script; 0 ends the load.
-    i32 LoadSlot(u32 slot, const CList<void*>* packs, const LoadMessageSink& messages);
+    // track: the slot's music when already loaded (else LoadBgm's).
+    i32 LoadSlot(u32 slot, const CList<void*>* packs, const LoadMessageSink& messages,
+                 std::unique_ptr<CSoundBuffer> track = nullptr);
 
     DataFolders m_folders;
     CSaveConfig* m_config = nullptr;

@@ -41,10 +41,12 @@ struct Faults {
     std::string missingFile;   // under root ("two/Resource/Data/Grell.gpk")
     u32 trackWithoutSound = 99;
     u32 trackWithoutScript = 99;
+    u32 damagedTrack = 99;   // its Ogg cut after the headers
 
     static Faults Missing(const std::string& file) { Faults f; f.missingFile = file; return f; }
     static Faults NoSound(u32 slot) { Faults f; f.trackWithoutSound = slot; return f; }
     static Faults NoScript(u32 slot) { Faults f; f.trackWithoutScript = slot; return f; }
+    static Faults DamagedTrack(u32 slot) { Faults f; f.damagedTrack = slot; return f; }
 };
 
 // The whole set under root ("root/one", "root/two"); the reason when a
@@ -61,7 +63,8 @@ inline std::string WriteGameData(const std::string& root, const Faults& faults =
 
     std::vector<PackItem> music;
     for (u32 slot = 0; slot < CGameData::kBuiltInSlots; ++slot) {
-        if (slot != faults.trackWithoutSound) music.push_back({CGameData::TrackName(slot), MusicOgg()});
+        if (slot != faults.trackWithoutSound)
+            music.push_back({CGameData::TrackName(slot), slot == faults.damagedTrack ? MusicOgg().substr(0, 60) : MusicOgg()});
         if (slot != faults.trackWithoutScript) music.push_back({CGameData::ScriptName(slot), kScript});
     }
     error += PutPack(one, CGameData::kMusicArchive, CGameData::kMusicPackName, kPackKeyFirst, music);

@@ -233,6 +233,12 @@ TEST_F(GameDataTest, LoadResourcesEndsNamingABrokenTrack)
     } cases[] = {
         {Faults::NoScript(7), "Vocal_orig_08.txt\nファイルが開けません!!", 7},
         {Faults::NoSound(33), "Vocal_prov_04.ogg\n", 33},
+        // The tracks are set up a few at a time: the first and last of a
+        // turn, the last built-in one, and a track that does not decode.
+        {Faults::NoSound(8), "Vocal_orig_09.ogg\n", 8},
+        {Faults::NoScript(15), "Vocal_orig_16.txt\n", 15},
+        {Faults::NoSound(40), "Vocal_prov_11.ogg\n", 40},
+        {Faults::DamagedTrack(20), "Vocal_orig_21.ogg\n", 20},
         {Faults::Missing("one/Resource/Data/BattleBgm.gpk"), "Vocal_orig_01.ogg\n", 0},
     };
     for (const auto& c : cases) {
