@@ -6,7 +6,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgtk-3-dev xvfb xauth fonts-ipafont-gothic libfreetype-dev libfontconfig-dev
   libsdl2-dev libgl1-mesa-dri libvorbis-dev
-  libstb-dev libpng-dev zlib1g-dev libepoxy-dev libxtst-dev
+  libstb-dev libdeflate-dev zlib1g-dev libepoxy-dev libxtst-dev
   # Deterministic transcendentals (engine/core/FloatMath.cpp).
   libsleef-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev

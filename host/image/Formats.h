@@ -58,7 +58,7 @@ bool CheckPng(const uint8_t* p, size_t size, std::string& error);
 // Whether DecodePng reads this PNG file (8-bit RGB without a transparent
 // colour, or RGBA; not interlaced); stb reads the others.
 bool TakesPng(const uint8_t* p, size_t size);
-// Checks the file, then decodes it with libpng into rows() when it gives a
+// Checks the file, then decodes it into rows() when it gives a
 // place (placed set; texels equal to key, when not 0, made 0 there), else
 // into out.owned; A8R8G8B8 either way.
 bool DecodePng(const uint8_t* p, size_t size, const Sized& sized, const Rows& rows, uint32_t key, Texels& out,

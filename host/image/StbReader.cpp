@@ -1,4 +1,4 @@
-// BMP, JPG and TGA files, and the PNG files libpng does not take, through stb_image (Debian's libstb).
+// BMP, JPG and TGA files, and the PNG files DecodePng does not take, through stb_image (Debian's libstb).
 //
 // stb_image fills what a short file lacks with zeros, reads palette entries
 // a file never gave, and asserts on some channel masks; so each file's

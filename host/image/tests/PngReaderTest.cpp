@@ -1,8 +1,9 @@
-// The 8-bit RGB and RGBA PNG files libpng reads (straight into the
+// The 8-bit RGB and RGBA PNG files DecodePng reads (straight into the
 // destination when the size stays) give what stb gives for the same
 // pixels: the BMP of those pixels, read by stb, is the reference.
 #include "host/image/tests/ImageTestSupport.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include <zlib.h>
@@ -203,6 +204,134 @@ TEST(PngReader, WrittenRowsAreUnfiltered)
     Image image;
     ASSERT_TRUE(host::image::Decode(png.data(), png.size(), options, image, &error)) << error;
     EXPECT_EQ(image.pixels, pixels);
+}
+
+
+// A PNG of the pixels (RGB, or RGBA with alpha kept) whose row y is
+// filtered with filters[y % filters.size()], its zlib stream cut into
+// `chunks` IDAT chunks; dictionary sets the stream's preset-dictionary flag
+// and extra appends a stored block past the image's bytes.
+Bytes FilteredPng(const std::vector<uint32_t>& pixels, uint32_t w, uint32_t h, bool rgb,
+                  const std::vector<uint8_t>& filters, size_t chunks = 1, bool dictionary = false, bool extra = false)
+{
+    const size_t bpp = rgb ? 3 : 4, rowBytes = w * bpp;
+    Bytes plain(rowBytes * h), raw;
+    for (size_t i = 0; i < size_t(w) * h; ++i) {
+        const uint32_t v = pixels[i];
+        const uint8_t rgba[4] = {uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v), uint8_t(v >> 24)};
+        std::memcpy(&plain[i * bpp], rgba, bpp);
+    }
+    const auto paeth = [](int a, int b, int c) {
+        const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+        return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+    };
+    for (uint32_t y = 0; y < h; ++y) {
+        const uint8_t f = filters[y % filters.size()];
+        raw.push_back(f);
+        for (size_t i = 0; i < rowBytes; ++i) {
+            const int x = plain[y * rowBytes + i];
+            const int a = i >= bpp ? plain[y * rowBytes + i - bpp] : 0;
+            const int b = y ? plain[(y - 1) * rowBytes + i] : 0;
+            const int c = y && i >= bpp ? plain[(y - 1) * rowBytes + i - bpp] : 0;
+            const int predicted = f == 1 ? a : f == 2 ? b : f == 3 ? (a + b) / 2 : f == 4 ? paeth(a, b, c) : 0;
+            raw.push_back(uint8_t(x - predicted));
+        }
+    }
+    if (extra) raw.insert(raw.end(), 40, 0x5A);
+    uLongf size = compressBound(raw.size());
+    Bytes stream(size);
+    EXPECT_EQ(compress2(stream.data(), &size, raw.data(), raw.size(), 6), Z_OK);
+    stream.resize(size);
+    if (dictionary) {
+        stream[1] = 0x20;   // the flag, with room below it for the check bits
+        stream[1] = uint8_t(stream[1] + (31 - (uint32_t(stream[0]) << 8 | stream[1]) % 31) % 31);
+    }
+    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    const auto chunk = [&png](const char* type, const uint8_t* data, size_t n) {
+        const size_t at = png.size();
+        png.resize(at + 12 + n);
+        PutBe32(&png[at], uint32_t(n));
+        std::memcpy(&png[at + 4], type, 4);
+        if (n) std::memcpy(&png[at + 8], data, n);
+        PutBe32(&png[at + 8 + n], Crc(&png[at + 4], n + 4));
+    };
+    uint8_t header[13] = {};
+    PutBe32(header, w);
+    PutBe32(header + 4, h);
+    header[8] = 8;
+    header[9] = rgb ? 2 : 6;
+    chunk("IHDR", header, sizeof header);
+    for (size_t i = 0, at = 0; i < chunks; ++i) {
+        const size_t n = i + 1 == chunks ? stream.size() - at : stream.size() / chunks;
+        chunk("IDAT", stream.data() + at, n);
+        at += n;
+    }
+    chunk("IEND", nullptr, 0);
+    return png;
+}
+
+// Every row filter, in both pixel sizes, one IDAT or several: the pixels
+// come back.
+TEST(PngReader, UndoesEveryRowFilter)
+{
+    // Sides a power of two, so nothing is stretched after the decode.
+    const uint32_t w = 16, h = 8;
+    std::vector<uint32_t> pixels = PatternPixels(w, h);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = pixels[i] * 2654435761u;   // every byte varies
+    struct Case {
+        std::vector<uint8_t> filters;
+        bool rgb;
+        size_t chunks;
+    };
+    const Case cases[] = {
+        {{0}, false, 1}, {{1}, false, 1}, {{2}, false, 1}, {{3}, false, 1}, {{4}, false, 1},
+        {{0}, true, 1},  {{1}, true, 1},  {{2}, true, 1},  {{3}, true, 1},  {{4}, true, 1},
+        {{4, 3, 2, 1, 0}, false, 3}, {{1, 4, 0, 3, 2}, true, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "filter " << int(c.filters[0]) << (c.rgb ? " rgb" : " rgba") << " chunks "
+                                          << c.chunks);
+        const Bytes png = FilteredPng(pixels, w, h, c.rgb, c.filters, c.chunks);
+        std::vector<uint32_t> want = pixels;
+        for (uint32_t& p : want) p |= c.rgb ? 0xFF000000u : 0u;
+        for (bool pitched : {false, true}) {
+            std::vector<uint32_t> room;
+            std::string error;
+            const Image image = Read(png, 0, pitched, room, error);
+            ASSERT_TRUE(error.empty()) << error;
+            if (!pitched) {
+                EXPECT_EQ(image.pixels.size(), want.size());
+            }
+            const uint32_t* got = pitched ? room.data() : image.pixels.data();
+            const size_t pitch = pitched ? w + 3 : image.width;
+            for (size_t i = 0; i < want.size() && got; ++i)
+                ASSERT_EQ(got[i / w * pitch + i % w], want[i]) << "texel " << i;
+        }
+    }
+}
+
+// Streams a reader must not guess at: each refused with its reason.
+TEST(PngReader, RefusesStreamsItCannotReadWhole)
+{
+    const std::vector<uint32_t> pixels = PatternPixels(8, 8);
+    struct Case {
+        Bytes png;
+        const char* why;
+    };
+    Bytes badFilter = FilteredPng(pixels, 8, 8, false, {5});
+    const Case cases[] = {
+        {FilteredPng(pixels, 8, 8, false, {0}, 1, true), "not a zlib stream"},
+        {FilteredPng(pixels, 8, 8, false, {0}, 1, false, true), "more image data than its size"},
+        {badFilter, "a row filter PNG does not have"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        std::vector<uint32_t> room;
+        std::string error;
+        const Image image = Read(c.png, 0, false, room, error);
+        EXPECT_TRUE(image.pixels.empty());
+        EXPECT_NE(error.find(c.why), std::string::npos) << error;
+    }
 }
 
 }  // namespace ORV_TEST_FILE_ID
