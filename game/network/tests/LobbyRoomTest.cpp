@@ -62,7 +62,7 @@ protected:
                 continue;
             std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
             const f32 u = (v[0].u + v[1].u + v[2].u + v[3].u) / 4, w = (v[0].v + v[1].v + v[2].v + v[3].v) / 4;
-            if (scene_data::LayerAt(layers, u, w) != "Tab") continue;
+            if (scene_data::LayerAt(layers, u, w, {}, texture->GetHeight()) != "Tab") continue;
             const auto [low, high] = std::minmax({v[0].y, v[1].y, v[2].y, v[3].y});
             return {low, high - low};
         }

@@ -190,7 +190,7 @@ public:
         const u64 id = game.Render().IdOf(texture->GetTexture());
         for (const SpriteVertex* v : Sprites(id))
             drawn.push_back({scene_data::LayerAt(layers, (v[0].u + v[1].u + v[2].u + v[3].u) / 4,
-                                                 (v[0].v + v[1].v + v[2].v + v[3].v) / 4),
+                                                 (v[0].v + v[1].v + v[2].v + v[3].v) / 4, {}, texture->GetHeight()),
                               v[0].colour});
         return drawn;
     }

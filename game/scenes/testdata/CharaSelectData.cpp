@@ -120,6 +120,7 @@ void AddCharaSelectData(CSceneDataSet& set)
 {
     set.Layout(chara_select::kLayout, CharaSelectLayers(), kCharaSelectTexture, CardPanels());
     set.SceneTexture(kCharaSelectTexture);
+    set.fittedTextures.insert(kCharaSelectTexture);
     set.SceneSound(chara_select::kMusicFile, 1.0f);
     for (u32 i = 0; i < chara_select::kSoundCount; ++i) set.SceneSound(chara_select::SoundName(i));
 }

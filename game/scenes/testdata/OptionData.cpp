@@ -89,6 +89,7 @@ void AddOptionData(CSceneDataSet& set)
     }
     set.Layout(kLayout, layers, kOptionTexture, OptionPanels());
     set.SceneTexture(kOptionTexture);
+    set.fittedTextures.insert(kOptionTexture);
     for (const char* sound : kSounds) set.SceneSound(sound);
 }
 

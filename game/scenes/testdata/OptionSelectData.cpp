@@ -91,6 +91,7 @@ void AddOptionSelectData(CSceneDataSet& set)
     for (const char* panel : {"Log", "Input", "Local"}) layers.push_back(panel);
     set.Layout(kLayout, layers, kOptionSelectTexture, OptionSelectPanels());
     set.SceneTexture(kOptionSelectTexture);
+    set.fittedTextures.insert(kOptionSelectTexture);
     set.SceneSound(kMusic, 1.0f);
     for (const char* sound : kSounds) set.SceneSound(sound);
 }

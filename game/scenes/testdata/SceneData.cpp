@@ -719,13 +719,22 @@ u32 PlainColour(size_t i)
     return 0xFF000000u | ((c & 0xFFFFFFu) + (((0xFFFFFFu - (c & 0xFFFFFFu)) >> 1) & 0x7F7F7Fu));
 }
 
-std::string LayerAt(const std::vector<std::string>& layers, f32 u, f32 v, const std::vector<LayerSheet>& sheets)
+u32 FittedHeight(size_t cells)
+{
+    const size_t rows = std::max<size_t>(1, (cells + kCellsPerRow - 1) / kCellsPerRow);
+    u32 height = kCellHeight;
+    while (height < rows * kCellHeight && height < kTextureHeight) height *= 2;
+    return height;
+}
+
+std::string LayerAt(const std::vector<std::string>& layers, f32 u, f32 v, const std::vector<LayerSheet>& sheets,
+                    u32 textureHeight)
 {
     if (!(u >= 0.0f && u < 1.0f && v >= 0.0f && v < 1.0f)) return {};
-    const f32 x = u * f32(kTextureWidth), y = v * f32(kTextureHeight);
+    const f32 x = u * f32(kTextureWidth), y = v * f32(textureHeight);
     for (const LayerSheet& s : sheets)
         if (x >= f32(s.left) && x < f32(s.left + s.width) && y >= f32(s.top) && y < f32(s.top + s.height)) return s.name;
-    const size_t column = size_t(u * f32(kTextureWidth)) / kCellWidth, row = size_t(v * f32(kTextureHeight)) / kCellHeight;
+    const size_t column = size_t(x) / kCellWidth, row = size_t(y) / kCellHeight;
     const size_t cell = row * kCellsPerRow + column, base = CellBase(layers);
     return cell >= base && cell - base < layers.size() ? layers[cell - base] : std::string();
 }
@@ -822,7 +831,7 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
 }
 
 const std::string& CellTextureBytes(const std::vector<std::string>& layers, const std::vector<LayerSheet>& sheets,
-                                    const std::map<std::string, std::string>& words)
+                                    const std::map<std::string, std::string>& words, u32 height)
 {
     // Drawing and compressing takes a while: each list once per process.
     static std::mutex lock;
@@ -830,10 +839,11 @@ const std::string& CellTextureBytes(const std::vector<std::string>& layers, cons
     const std::lock_guard<std::mutex> hold(lock);
     std::string key = SheetKey(sheets);
     for (const auto& [layer, text] : words) key += '\2' + layer + '\0' + text;
+    key += '\3' + std::to_string(height);
     std::string& bytes = made[{layers, key}];
     if (!bytes.empty()) return bytes;
-    battle_data::Picture picture(kTextureWidth, kTextureHeight, 0xFF000000u);
-    for (u32 i = 0; i < kCellCount; ++i) {
+    battle_data::Picture picture(kTextureWidth, height, 0xFF000000u);
+    for (u32 i = 0; i < kCellsPerRow * (height / kCellHeight); ++i) {
         const i32 x0 = i32(i % kCellsPerRow * kCellWidth), y0 = i32(i / kCellsPerRow * kCellHeight);
         const auto own = i < layers.size() ? words.find(layers[i]) : words.end();
         const std::string text = own != words.end() ? own->second : i < layers.size() ? CellText(layers[i]) : std::string();
@@ -938,9 +948,11 @@ CSceneDataSet BuildSceneData()
     const auto texturedBytes = [&](const std::string& name) -> const std::string& {
         const auto sheets = set.textureSheets.find(name);
         const auto words = set.textureWords.find(name);
-        return CellTextureBytes(set.textureLayers.at(name),
-                                sheets != set.textureSheets.end() ? sheets->second : std::vector<LayerSheet>{},
-                                words != set.textureWords.end() ? words->second : std::map<std::string, std::string>{});
+        const bool sheeted = sheets != set.textureSheets.end() && !sheets->second.empty();
+        const std::vector<std::string>& cells = set.textureLayers.at(name);
+        return CellTextureBytes(cells, sheeted ? sheets->second : std::vector<LayerSheet>{},
+                                words != set.textureWords.end() ? words->second : std::map<std::string, std::string>{},
+                                set.fittedTextures.count(name) && !sheeted ? FittedHeight(cells.size()) : kTextureHeight);
     };
     for (CSceneDataSet::Entry& e : set.entries) {
         const auto found = set.textureLayers.find(leafOf(e.name));

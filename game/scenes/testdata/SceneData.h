@@ -175,7 +175,15 @@ public:
     // Words a texture's cell shows instead of its layer's usual ones, by
     // texture and layer (a layer name that means another thing there).
     std::map<std::string, std::map<std::string, std::string>> textureWords;
+    // Textures the scenes draw only through their layouts' cells: each is
+    // cut to the rows of cells those use (FittedHeight), so loading it
+    // decodes no more than is drawn. A texture with sheets keeps its height.
+    std::set<std::string> fittedTextures;
 };
+
+// The height of a texture cut to its first `cells` cells: their rows,
+// rounded up to a power of two (the loader stretches other heights to one).
+u32 FittedHeight(size_t cells);
 
 // The top-left corner of cell i of a texture in texture coordinates
 // (0..1), and the layer of a layout whose cell holds texture point (u, v)
@@ -187,7 +195,9 @@ void CellOf(size_t i, f32* left, f32* top);
 // before them (layer i of a layout is cell CellBase(layers) + i).
 size_t CellBase(const std::vector<std::string>& layers);
 // A point of a sheet's picture gives its layer.
-std::string LayerAt(const std::vector<std::string>& layers, f32 u, f32 v, const std::vector<LayerSheet>& sheets = {});
+// textureHeight is the drawn texture's (a fitted one is not kTextureHeight).
+std::string LayerAt(const std::vector<std::string>& layers, f32 u, f32 v, const std::vector<LayerSheet>& sheets = {},
+                    u32 textureHeight = kTextureHeight);
 // Where layer i stands on the 1024 x 768 layout: eight columns of 128 by
 // 24 rows of 32, row by row, starting over past the 192nd.
 void SlotOf(size_t i, f32* x, f32* y);
@@ -211,10 +221,12 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
 // The cell texture (a PNG) holding the layers' words (words's own for the
 // layers it names), each in its cell;
 // without layers, every cell a framed tile of its hue. The sheets are drawn
-// into it below the cells, none when one does not fit or two meet.
+// into it below the cells, none when one does not fit or two meet. height
+// cuts it to its top rows.
 const std::string& CellTextureBytes(const std::vector<std::string>& layers = {},
                                     const std::vector<LayerSheet>& sheets = {},
-                                    const std::map<std::string, std::string>& words = {});
+                                    const std::map<std::string, std::string>& words = {},
+                                    u32 height = kTextureHeight);
 
 // Each scene's part, one file each.
 void AddBattleData(CSceneDataSet& set);    // the battle data set, grown in

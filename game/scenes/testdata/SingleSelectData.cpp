@@ -84,6 +84,8 @@ void AddSingleSelectData(CSceneDataSet& set)
     set.Layout(kLayout, LayerNames(), kFrameTexture, SingleSelectPanels());
     const GameArchive pack{kPackName, kPack, kPackKeyFirst};
     set.PackEntry(pack, Folder::kFirst, kFrameTexture, CellTextureBytes());
+    // The select, the adventure map and the survival result draw it by cells.
+    set.fittedTextures.insert(kFrameTexture);
     set.PackEntry(pack, Folder::kSecond, PictureName(kRandomEntry), CellTextureBytes());
     set.SceneSound(kMusic, 1.0f);
     for (const char* voice : kVoices) set.SceneSound(voice);

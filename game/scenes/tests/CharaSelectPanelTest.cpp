@@ -47,7 +47,7 @@ std::vector<Sprite> Sprites(GameDriver& game)
         Sprite s;
         s.texture = u64(call.Number("texture"));
         const f32 u = (v[0].u + v[1].u + v[2].u + v[3].u) / 4, w = (v[0].v + v[1].v + v[2].v + v[3].v) / 4;
-        s.layer = s.texture == id ? scene_data::LayerAt(layers, u, w) : std::string();
+        s.layer = s.texture == id ? scene_data::LayerAt(layers, u, w, {}, texture->GetHeight()) : std::string();
         s.x = std::min({v[0].x, v[1].x, v[2].x, v[3].x});
         s.y = std::min({v[0].y, v[1].y, v[2].y, v[3].y});
         s.w = std::max({v[0].x, v[1].x, v[2].x, v[3].x}) - s.x;

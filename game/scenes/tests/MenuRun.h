@@ -113,7 +113,7 @@ inline std::vector<std::string> DrawnLayers(game_test::GameDriver& game, const s
         if (call.op != "DrawPrimitiveUP" || call.data.size() != sizeof v || u64(call.Number("texture")) != id) continue;
         std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
         const f32 u = (v[0].u + v[1].u + v[2].u + v[3].u) / 4, w = (v[0].v + v[1].v + v[2].v + v[3].v) / 4;
-        drawn.push_back(scene_data::LayerAt(layers, u, w, sheets));
+        drawn.push_back(scene_data::LayerAt(layers, u, w, sheets, texture->GetHeight()));
     }
     return drawn;
 }

@@ -436,13 +436,14 @@ TEST(SingleCharaSelectRun, OpenPanelShowsOnlyUnlockedIcons)
 std::vector<std::pair<f32, f32>> DrawnAt(GameDriver& game, CSingleCharaSelect* select, const std::string& layer)
 {
     std::vector<std::pair<f32, f32>> places;
-    const u64 id = game.Render().IdOf(select->FindLayer("Base")->GetTexture()->GetTexture());
+    const CTexture* texture = select->FindLayer("Base")->GetTexture();
+    const u64 id = game.Render().IdOf(texture->GetTexture());
     for (const host::render::Call& call : game.RenderLog()) {
         SpriteVertex v[4];
         if (call.op != "DrawPrimitiveUP" || call.data.size() != sizeof v || u64(call.Number("texture")) != id) continue;
         std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
         const f32 u = (v[0].u + v[1].u + v[2].u + v[3].u) / 4, w = (v[0].v + v[1].v + v[2].v + v[3].v) / 4;
-        if (scene_data::LayerAt(LayerNames(), u, w) != layer) continue;
+        if (scene_data::LayerAt(LayerNames(), u, w, {}, texture->GetHeight()) != layer) continue;
         places.emplace_back(std::min({v[0].x, v[1].x, v[2].x, v[3].x}), std::min({v[0].y, v[1].y, v[2].y, v[3].y}));
     }
     return places;

@@ -459,6 +459,40 @@ TEST_F(SceneDataTest, TheLogoWritesTheStudiosNameOnWhite)
     EXPECT_GT(under, 100u);   // "presents"
 }
 
+// A texture drawn only through its layouts' cells is cut to the rows they
+// use, rounded up to a power of two: its texels are the whole texture's
+// top rows, and the set holds it so.
+TEST_F(SceneDataTest, AFittedTextureIsTheWholeOnesTopRows)
+{
+    const std::pair<size_t, u32> heights[] = {{0, 32},   {1, 32},    {8, 32},     {9, 64},    {24, 128},
+                                              {25, 128}, {32, 128},  {33, 256},   {411, 2048}, {512, 2048}, {900, 2048}};
+    for (const auto& [cells, height] : heights) EXPECT_EQ(FittedHeight(cells), height) << cells;
+
+    const CSceneDataSet set = BuildSceneData();
+    const auto decode = [](const std::string& body) {
+        host::image::Image image;
+        EXPECT_TRUE(host::image::Decode(reinterpret_cast<const u8*>(body.data()), body.size(), 0, image, nullptr));
+        return image;
+    };
+    ASSERT_EQ(set.fittedTextures.count("GameOption_01.dds"), 1u);
+    const std::vector<std::string>& cells = set.textureLayers.at("GameOption_01.dds");
+    const std::string stored = EntryBytes(Folder::kSecond, kSceneArchive, "GameOption_01.dds");
+    const auto words = set.textureWords.find("GameOption_01.dds");
+    const std::map<std::string, std::string> none;
+    const host::image::Image fitted = decode(stored);
+    const host::image::Image whole = decode(CellTextureBytes(cells, {}, words != set.textureWords.end() ? words->second : none));
+    EXPECT_EQ(fitted.width, kTextureWidth);
+    EXPECT_EQ(fitted.height, FittedHeight(cells.size()));
+    ASSERT_LT(fitted.height, kTextureHeight);
+    ASSERT_EQ(whole.height, kTextureHeight);
+    EXPECT_TRUE(std::equal(fitted.pixels.begin(), fitted.pixels.end(), whole.pixels.begin()));
+    // A texture with sheets keeps its height.
+    ASSERT_FALSE(set.textureSheets.at(record::kFrameTexture).empty());
+    EXPECT_EQ(decode(EntryBytes(Folder::kFirst, {record::kPackName, record::kPack, kPackKeyFirst}, record::kFrameTexture))
+                  .height,
+              kTextureHeight);
+}
+
 TEST_F(SceneDataTest, TheCellTextureDecodesWithNothingKeyedOut)
 {
     const std::string& body = CellTextureBytes();
