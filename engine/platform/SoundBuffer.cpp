@@ -168,18 +168,20 @@ u32 CSoundBuffer::LoadFromPack(const CqelPackFile* pack, const char* entry, u32 
     return LoadFromMemoryOwned(bytes, entry, size, voiceCount, bufferFlags, bytes);
 }
 
+void CSoundBuffer::LoadPacked(PackedFile& f)
+{
+    u8* block = std::exchange(f.block, nullptr);
+    if (!f.sound || !block) {
+        AlignedFree(block);
+        f.loaded = 0;
+        return;
+    }
+    f.loaded = f.sound->LoadFromMemoryOwned(block, f.name, f.size, f.voiceCount, f.bufferFlags, block);
+}
+
 void CSoundBuffer::LoadEachFromPack(PackedFile* files, u32 count)
 {
-    host::kernel::RunSideBySide(count, 8, [files](u32 i) {
-        PackedFile& f = files[i];
-        u8* block = std::exchange(f.block, nullptr);
-        if (!f.sound || !block) {
-            AlignedFree(block);
-            f.loaded = 0;
-            return;
-        }
-        f.loaded = f.sound->LoadFromMemoryOwned(block, f.name, f.size, f.voiceCount, f.bufferFlags, block);
-    });
+    host::kernel::RunSideBySide(count, 8, [files](u32 i) { LoadPacked(files[i]); });
 }
 
 u32 CSoundBuffer::LoadFromMemoryOwned(const void* data, const char* nameText, u32 size, u32 voiceCount,

@@ -130,6 +130,8 @@ public:
         u32 loaded;
     };
     static void LoadEachFromPack(PackedFile* files, u32 count);
+    // One of them, on the calling thread.
+    static void LoadPacked(PackedFile& file);
 
     // Makes voiceCount voices, keeping those that exist. 1/0.
     u32 SetVoiceCount(u32 voiceCount);

@@ -11,6 +11,7 @@
 #include "engine/scene/EffectContainer.h"
 #include "engine/scene/ResourceControllerFile.h"
 #include "engine/scene/SceneResource.h"
+#include "host/kernel/Kernel.h"
 
 #include <algorithm>
 #include <cstring>
@@ -271,9 +272,17 @@ u32 CResourceController::LoadPackEntries(CqelPackFile* pack, u32 loadMedia)
             sounds.push_back({early[i].sound.get(), bytes, name, size, voices, flags, 0});
         }
     }
-    CTexture::LoadEachFromMemory(textures.data(), u32(textures.size()));
+    // One turn for both kinds, so no thread waits on the other kind's last.
+    const u32 textureCount = u32(textures.size());
+    host::kernel::RunSideBySide(textureCount + u32(sounds.size()), 8, [&](u32 i) {
+        if (i < textureCount) {
+            CTexture::MemoryFile& f = textures[i];
+            f.loaded = f.texture->LoadFromMemory(f.bytes, f.name, f.size);
+        } else {
+            CSoundBuffer::LoadPacked(sounds[i - textureCount]);
+        }
+    });
     for (u8* bytes : textureBytes) AlignedFree(bytes);
-    CSoundBuffer::LoadEachFromPack(sounds.data(), u32(sounds.size()));
     for (size_t i = 0, t = 0, n = 0; i < early.size(); ++i) {
         if (early[i].texture) early[i].textureLoaded = &textures[t++].loaded;
         if (early[i].sound) early[i].soundLoaded = &sounds[n++].loaded;
