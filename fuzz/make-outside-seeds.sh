@@ -28,6 +28,9 @@ if command -v convert >/dev/null; then
   convert -size 7x5 gradient:'#ff000080'-'#0000ffff' "${png[@]}" "$work/rgba.png"
   convert -size 6x4 gradient:white-black -colorspace gray "${png[@]}" "$work/grey.png"
   cp "$work/rgb.png" "$work/rgba.png" "$work/grey.png" "$img/"
+  # Rows filtered as the writer finds best, row by row.
+  convert -seed 1 -size 32x16 plasma: -quality 95 "${png[@]}" PNG32:"$img/rgba-filtered.png"
+  convert -seed 1 -size 32x16 plasma: -quality 95 "${png[@]}" PNG24:"$img/rgb-filtered.png"
   convert "$work/rgb.png" "${png[@]}" PNG8:"$img/palette.png"
   convert "$work/rgb.png" -depth 16 "${png[@]}" "$img/sixteen-bit.png"
   convert "$work/rgba.png" -interlace PNG "${png[@]}" "$img/interlaced.png"

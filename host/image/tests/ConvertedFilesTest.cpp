@@ -45,6 +45,10 @@ const Case kCases[] = {
     {"32-bit BMP with an alpha field", "-define bmp:subtype=ARGB8888", "", "d.bmp", kFileBmp, false, true, 0},
     {"PNG with alpha", "", "PNG32:", "a.png", kFilePng, false, true, 0},
     {"16-bit PNG", "", "PNG64:", "b.png", kFilePng, false, true, 0},
+    // Rows filtered as the writer finds best, row by row (quality's last
+    // digit 5), RGBA and RGB.
+    {"PNG, rows filtered", "-quality 95", "PNG32:", "f.png", kFilePng, false, true, 0, false, 32, 16},
+    {"RGB PNG, rows filtered", "-quality 95", "PNG24:", "g.png", kFilePng, false, false, 0, false, 32, 16},
     // Without -orient, convert flags its rows as bottom-up but stores them top first.
     {"32-bit TGA", "-orient TopLeft", "", "a.tga", kFileTga, false, true, 0},
     {"24-bit TGA", "-alpha off -orient TopLeft", "", "b.tga", kFileTga, false, false, 0},
