@@ -151,7 +151,7 @@ std::unique_ptr<Thread> StartThread(std::function<uint32_t()> body, const char* 
 // can be made.
 std::unique_ptr<Thread> StartPooledThread(std::function<uint32_t()> body);
 // Calls each(i) for every i below count, on the calling thread and up to
-// atOnce - 1 pooled threads beside it (no more than the machine's cores),
+// atOnce - 1 pooled threads beside it (no more than the cores it may use),
 // each taking the next i in turn; returns once every call has. With no
 // pooled thread to be had, all run here.
 void RunSideBySide(uint32_t count, uint32_t atOnce, const std::function<void(uint32_t)>& each);

@@ -9,6 +9,7 @@
 #include "host/kernel/Kernel.h"
 
 #include <pthread.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <atomic>
@@ -265,8 +266,12 @@ void RunSideBySide(uint32_t count, uint32_t atOnce, const std::function<void(uin
         for (uint32_t i = next++; i < count; i = next++) each(i);
         return 0u;
     };
-    // No more threads than the machine runs at once: more only take turns.
-    const uint32_t cores = std::max(1u, std::thread::hardware_concurrency());
+    // No more threads than this process may run at once (its CPU affinity,
+    // as a container or taskset gives it): more only take turns.
+    cpu_set_t allowed;
+    const uint32_t cores = sched_getaffinity(0, sizeof allowed, &allowed) == 0
+                               ? uint32_t(std::max(1, CPU_COUNT(&allowed)))
+                               : std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::unique_ptr<Thread>> helpers;
     for (uint32_t i = 1; i < std::min({count, atOnce, cores}); ++i)
         if (auto thread = StartPooledThread(work)) helpers.push_back(std::move(thread));

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <dirent.h>
+#include <sched.h>
 #include <fstream>
 #include <string>
 #include <memory>
@@ -267,6 +268,9 @@ TEST(RunSideBySide, CallsEachIndexOnceOnAtMostTheThreadsAsked) {
             if (std::find(runners.begin(), runners.end(), by[i]) == runners.end()) runners.push_back(by[i]);
         }
         EXPECT_LE(runners.size(), size_t(c.atOnce));
+        cpu_set_t allowed;
+        ASSERT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
+        EXPECT_LE(runners.size(), size_t(CPU_COUNT(&allowed)));
         if (c.atOnce == 1 && c.count) {
             EXPECT_EQ(runners, std::vector<std::thread::id>{std::this_thread::get_id()});
         }
