@@ -119,6 +119,19 @@ public:
     std::vector<std::string> others;
 };
 
+// The names of a list's resources in order, each also given to check.
+template <typename T, typename Check>
+std::vector<std::string> NamesIn(CResourceList* list, Check check)
+{
+    std::vector<std::string> out;
+    for (u32 i = 0; i < list->GetCount(); ++i) {
+        const T& r = *static_cast<T*>(static_cast<CValueBase*>(list->GetAt(i)));
+        out.push_back(r.GetName());
+        check(r);
+    }
+    return out;
+}
+
 CSoundBuffer* Sound(CResourceController& c, const char* name)
 {
     return static_cast<CSoundBuffer*>(c.GetSoundList()->FindByName(name));
@@ -464,13 +477,8 @@ TEST_F(Controller, AnArchivesSoundsAreKeptInItsOrderUpToADamagedOne)
     const char* bad[] = {"A.wav", "B.wav", "Bad.wav", "C.wav"};
     ASSERT_EQ(CqelPackFile::Write(bad, 4, "Data\\BadSounds.gpk"), 1u);
     const auto names = [](CResourceController& c) {
-        std::vector<std::string> out;
-        for (u32 i = 0; i < c.GetSoundList()->GetCount(); ++i) {
-            const auto* s = static_cast<CSoundBuffer*>(static_cast<CValueBase*>(c.GetSoundList()->GetAt(i)));
-            out.push_back(s->GetName());
-            EXPECT_EQ(s->GetDataSize(), 1600u) << out.back();
-        }
-        return out;
+        return NamesIn<CSoundBuffer>(c.GetSoundList(),
+                                     [](const CSoundBuffer& s) { EXPECT_EQ(s.GetDataSize(), 1600u) << s.GetName(); });
     };
 
     CResourceController c;
@@ -703,14 +711,10 @@ TEST_F(Controller, AnArchivesTexturesAreKeptInItsOrderUpToADamagedOne)
     const char* bad[] = {"A.bmp", "B.bmp", "Bad.bmp", "C.bmp"};
     ASSERT_EQ(CqelPackFile::Write(bad, 4, "Data\\Bad.gpk"), 1u);
     const auto names = [](CResourceController& c) {
-        std::vector<std::string> out;
-        for (u32 i = 0; i < c.GetTextureList()->GetCount(); ++i) {
-            const auto* t = static_cast<CTexture*>(static_cast<CValueBase*>(c.GetTextureList()->GetAt(i)));
-            out.push_back(t->GetName());
-            EXPECT_EQ(t->GetWidth(), 2u) << out.back();
-            EXPECT_NE(t->GetTexture(), nullptr) << out.back();
-        }
-        return out;
+        return NamesIn<CTexture>(c.GetTextureList(), [](const CTexture& t) {
+            EXPECT_EQ(t.GetWidth(), 2u) << t.GetName();
+            EXPECT_NE(t.GetTexture(), nullptr) << t.GetName();
+        });
     };
 
     CResourceController c;
