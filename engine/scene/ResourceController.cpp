@@ -17,6 +17,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -231,44 +232,32 @@ u32 CResourceController::LoadPackEntries(CqelPackFile* pack, u32 loadMedia)
     struct Early {
         std::unique_ptr<CTexture> texture;
         std::unique_ptr<CSoundBuffer> sound;
-        const i32* textureLoaded = nullptr;
-        const u32* soundLoaded = nullptr;
+        size_t file = 0;   // its place in textures or sounds
     };
     const u32 count = pack->GetCount();
     std::vector<Early> early(count);
     std::vector<CTexture::MemoryFile> textures;
     std::vector<CSoundBuffer::PackedFile> sounds;
-    std::vector<u8*> textureBytes;
-    const auto readBefore = [&](const char* name, bool sound) {
-        if (sound) {
-            for (const CSoundBuffer::PackedFile& f : sounds)
-                if (std::strcmp(f.name, name) == 0) return true;
-        } else {
-            for (const CTexture::MemoryFile& f : textures)
-                if (std::strcmp(f.name, name) == 0) return true;
-        }
-        return false;
-    };
+    std::set<std::string> read;   // an entry named twice is read once
     for (u32 i = 0; i < count; ++i) {
         const PackEntry* entry = pack->GetEntry(i);
         if (!entry) continue;
         const char* name = entry->name;
-        if (Contains(name, kTextureTexts)) {
-            if (m_textures.FindByName(name) || readBefore(name, false)) continue;
-            u32 size = 0;
-            u8* bytes = pack->ReadEntry(name, &size);
-            if (!bytes) continue;
+        const bool texture = Contains(name, kTextureTexts);
+        if (!texture && (Contains(name, kModelTexts) || !Contains(name, kSoundTexts))) continue;
+        if ((texture ? m_textures : m_sounds).FindByName(name) || !read.insert(name).second) continue;
+        u32 size = 0;
+        u8* bytes = pack->ReadEntry(name, &size);
+        if (!bytes) continue;
+        if (texture) {
             early[i].texture = std::make_unique<CTexture>();
+            early[i].file = textures.size();
             textures.push_back({early[i].texture.get(), bytes, name, size, 0});
-            textureBytes.push_back(bytes);
-        } else if (!Contains(name, kModelTexts) && Contains(name, kSoundTexts)) {
-            if (m_sounds.FindByName(name) || readBefore(name, true)) continue;
-            u32 size = 0;
-            u8* bytes = pack->ReadEntry(name, &size);
-            if (!bytes) continue;
+        } else {
             u32 voices = 0, flags = 0;
             SoundSettings(name, &voices, &flags);
             early[i].sound = std::make_unique<CSoundBuffer>();
+            early[i].file = sounds.size();
             sounds.push_back({early[i].sound.get(), bytes, name, size, voices, flags, 0});
         }
     }
@@ -282,11 +271,7 @@ u32 CResourceController::LoadPackEntries(CqelPackFile* pack, u32 loadMedia)
             CSoundBuffer::LoadPacked(sounds[i - textureCount]);
         }
     });
-    for (u8* bytes : textureBytes) AlignedFree(bytes);
-    for (size_t i = 0, t = 0, n = 0; i < early.size(); ++i) {
-        if (early[i].texture) early[i].textureLoaded = &textures[t++].loaded;
-        if (early[i].sound) early[i].soundLoaded = &sounds[n++].loaded;
-    }
+    for (const CTexture::MemoryFile& f : textures) AlignedFree(const_cast<void*>(f.bytes));
 
     for (u32 i = 0; i < count; ++i) {
         const PackEntry* entry = pack->GetEntry(i);
@@ -294,10 +279,10 @@ u32 CResourceController::LoadPackEntries(CqelPackFile* pack, u32 loadMedia)
         const char* name = entry->name;
         u32 ok;
         if (early[i].texture && !m_textures.FindByName(name)) {
-            if (!*early[i].textureLoaded) return 0;
+            if (!textures[early[i].file].loaded) return 0;
             ok = Keep(m_textures, early[i].texture.release());
         } else if (early[i].sound && !m_sounds.FindByName(name)) {
-            if (!*early[i].soundLoaded) return 0;
+            if (!sounds[early[i].file].loaded) return 0;
             ok = Keep(m_sounds, early[i].sound.release());
         } else if (Contains(name, kTextureTexts)) ok = LoadTexture(pack, name);
         else if (Contains(name, kModelTexts)) ok = LoadModel(pack, name);
