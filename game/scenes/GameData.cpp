@@ -217,6 +217,16 @@ i32 CGameData::LoadTextureFromPackList(const char* entry, const CList<void*>* pa
     return 0;
 }
 
+u8* CGameData::ReadFromPackList(const char* entry, const CList<void*>* packs, u32* size)
+{
+    for (u32 i = 0; entry && packs && i < packs->GetCount(); ++i) {
+        const auto* pack = static_cast<const CqelPackFile*>(static_cast<CValueBase*>(packs->GetAt(i)));
+        if (!pack || !pack->FindEntry(entry)) continue;
+        if (u8* bytes = pack->ReadEntry(entry, size)) return bytes;
+    }
+    return nullptr;
+}
+
 void CGameData::LoadTexturesFromPackList(const char* const* entries, u32 count, const CList<void*>* packs,
     CTexture* const* textures, i32* loaded)
 {
@@ -225,10 +235,7 @@ void CGameData::LoadTexturesFromPackList(const char* const* entries, u32 count, 
     std::vector<CTexture::MemoryFile> files(count);
     for (u32 e = 0; e < count; ++e) {
         files[e] = {textures[e], nullptr, entries[e], 0, 0};
-        for (u32 i = 0; packs && entries[e] && i < packs->GetCount() && !files[e].bytes; ++i) {
-            const auto* pack = static_cast<const CqelPackFile*>(static_cast<CValueBase*>(packs->GetAt(i)));
-            if (pack && pack->FindEntry(entries[e])) files[e].bytes = pack->ReadEntry(entries[e], &files[e].size);
-        }
+        files[e].bytes = ReadFromPackList(entries[e], packs, &files[e].size);
         if (!files[e].bytes) files[e].texture = nullptr;   // nothing to decode
     }
     CTexture::LoadEachFromMemory(files.data(), count);
@@ -349,16 +356,11 @@ i32 CGameData::LoadResources(CResourceController& resources, const LoadMessageSi
         std::vector<u32> fileSlots;
         for (u32 slot = first; slot < std::min(end, kBuiltInSlots); ++slot) {
             const std::string& name = names[slot - first] = TrackName(slot);
-            for (u32 i = 0; i < music->GetCount(); ++i) {
-                const auto* pack = static_cast<const CqelPackFile*>(static_cast<CValueBase*>(music->GetAt(i)));
-                if (!pack || !pack->FindEntry(name.c_str())) continue;
-                u32 size = 0;
-                if (u8* bytes = pack->ReadEntry(name.c_str(), &size)) {
-                    tracks[slot - first] = std::make_unique<CSoundBuffer>();
-                    files.push_back({tracks[slot - first].get(), bytes, name.c_str(), size, 1, 0, 0});
-                    fileSlots.push_back(slot);
-                }
-                break;
+            u32 size = 0;
+            if (u8* bytes = ReadFromPackList(name.c_str(), music.get(), &size)) {
+                tracks[slot - first] = std::make_unique<CSoundBuffer>();
+                files.push_back({tracks[slot - first].get(), bytes, name.c_str(), size, 1, 0, 0});
+                fileSlots.push_back(slot);
             }
         }
         CSoundBuffer::LoadEachFromPack(files.data(), u32(files.size()));

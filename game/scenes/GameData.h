@@ -90,6 +90,9 @@ public:
         u32 flags);
     // The same for a texture.
     static i32 LoadTextureFromPackList(const char* entry, const CList<void*>* packs, CTexture* texture);
+    // The entry's bytes (an AlignedAlloc block) from the first archive of
+    // packs that reads it, its size in size; null when none does.
+    static u8* ReadFromPackList(const char* entry, const CList<void*>* packs, u32* size);
     // The same for count textures at once (decoded side by side), each
     // entry's result (1 or 0) in loaded.
     static void LoadTexturesFromPackList(const char* const* entries, u32 count, const CList<void*>* packs,
