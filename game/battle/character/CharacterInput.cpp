@@ -219,9 +219,11 @@ bool CCharacter::CanCancelSpell() const
 
 u32 CCharacter::SpellInput(u32)
 {
-    if (Held(kTrigger) && Released(kShot)) ReleaseWaitingBullets();
+    // The first item that fires ends the handler: the trigger press of a
+    // type-1 card must not also cancel it.
+    if (Held(kTrigger) && Released(kShot)) return ReleaseWaitingBullets(), 1;
     if (IsSubObjectKind(m_status.spellSlot, 1) && !m_status.spellStep && Held(kTrigger) && Triggered(kGuard))
-        AdvanceCardStep();
+        return AdvanceCardStep(), 1;
     if (CanCancelSpell() && Triggered(kGuard)) return CancelSpellCard(), 1;
     const ISpellCardState* card = GetSpellCardState(m_status.spellSlot);
     if (card && card->LetsUserMove() && AnyDirectionHeld()) {
@@ -264,9 +266,11 @@ u32 CCharacter::DashInput(u32)
         if (m_memory.ignoreDashRelease) {
             m_memory.ignoreDashRelease = 0;
         } else if (!IsChangedAnimation(start) && !IsChangedAnimation(stop)) {
+            // The stop is this frame's input: nothing else starts with it.
             ChangeMotion(stop, 0);
             for (u32 slot : kDashSlots) EndAttachedObject(slot);
             PlayEffectOnce(FindEffectKey("EFCDASHSTOP"));
+            return 1;
         }
     }
     if (IsChangedAnimation(start)) return 1;
