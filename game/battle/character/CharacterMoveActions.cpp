@@ -182,7 +182,9 @@ u32 CCharacterAction::SlideStep(u32)
         }
         ChangeMotion(s.slideMotion + 1, 0);
     }
-    if (IsChangedAnimation(s.slideMotion)) {
+    // The push goes by the slide's own motion, so it goes on under a card's
+    // motion; only the stop motion glides.
+    if (!IsChangedAnimation(s.slideMotion + 1)) {
         const f32 a = g.slideAcceleration * GetFrameTime();
         const u32 m = s.slideMotion;
         if (m == M("SLIDEUP") || m == M("DOUBLESLIDEUP")) {

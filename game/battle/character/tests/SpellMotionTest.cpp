@@ -17,6 +17,33 @@ using namespace character_test;
 
 u32 MotionOf(const char* key) { return FindMotionKey(key); }
 
+// The buttons of codes held, the stick at (x, y); y -100 is forward.
+InputPacket Pad(std::initializer_list<u32> codes, i8 x = 0, i8 y = 0)
+{
+    InputPacket p = {};
+    for (u32 code : codes)
+        for (u32 bit = 0; bit < kInputPacketBitCount; ++bit)
+            if (u32(kInputPacketCodes[bit]) == code) p.buttons[bit / 8] |= u8(1u << (bit % 8));
+    p.stickX = x, p.stickY = y;
+    return p;
+}
+// The held buttons of way, and more.
+InputPacket With(const InputPacket& way, std::initializer_list<u32> codes)
+{
+    InputPacket p = Pad(codes, way.stickX, way.stickY);
+    p.buttons[0] |= way.buttons[0], p.buttons[1] |= way.buttons[1];
+    return p;
+}
+const InputPacket kForward = Pad({12}, 0, -100), kRight = Pad({12}, 100, 0), kLeft = Pad({12}, -100, 0);
+
+// What one frame's action step left: the action, the push it added and
+// whether the slide's stop motion plays.
+struct FrameSeen {
+    u32 action;
+    CVector3 push, position;
+    bool stopping;
+};
+
 class CardMotionTest : public ScriptedFighterTest {
 protected:
     void SetUp() override
@@ -36,6 +63,57 @@ protected:
         ASSERT_EQ(c_->LoadResource(&resources_), 1);
         c_->Create(nullptr);
     }
+    // The full fighter through the pads, with the skill file's flags when
+    // given: ready to slide and cast, a rival locked at rival.
+    void MakePlayed(i32 flag1, const CVector3& rival)
+    {
+        CharacterCreateRecord record;
+        if (flag1) {
+            setting_test::SettingWriter().Set("FLAG1", flag1).Save("SlideSkill.txt");
+            setting_test::SettingWriter().Set("SKILL", "SlideSkill.txt").Save("SlideSkills.txt");
+            ASSERT_EQ(slideSkills_.LoadFile("SlideSkills.txt"), 1);
+            scene_.skills = &slideSkills_;
+            record.skills[0] = 1;
+        }
+        auto* parameter = new CCharacterParameter();
+        ASSERT_EQ(parameter->LoadFile("Chr_Full.txt"), 1);
+        c_ = std::make_unique<ScriptedFighter>(parameter, nullptr);
+        ASSERT_EQ(c_->LoadResource(&resources_), 1);
+        ASSERT_EQ(c_->Create(&record), 1);
+        S().tension = 1, S().mp = 100;
+        rival_ = std::make_unique<battle_test::FakeFighter>(rival);
+        S().lockedTargetId = rival_->GetId();
+        SetFrameTime(50);
+        Frame(Pad({}));   // the cards take their stock
+    }
+    // One whole frame; what the action step pushed is read before the
+    // frame's end clears it.
+    FrameSeen Frame(const InputPacket& pad)
+    {
+        c_->ApplyInputPacket(&pad);
+        c_->Update(0);
+        FrameSeen seen{S().action, S().acceleration, *c_->GetPosition(),
+                       c_->IsChangedAnimation(S().slideMotion + 1) != 0};
+        c_->PostUpdate(0);
+        c_->LateUpdate(0);
+        return seen;
+    }
+    std::vector<FrameSeen> Frames(std::initializer_list<InputPacket> pads)
+    {
+        std::vector<FrameSeen> seen;
+        for (const InputPacket& p : pads) seen.push_back(Frame(p));
+        return seen;
+    }
+    void TearDown() override
+    {
+        c_.reset();
+        rival_.reset();
+        ScriptedFighterTest::TearDown();
+    }
+
+    CSkillList slideSkills_;
+    std::unique_ptr<battle_test::FakeFighter> rival_;
+
     CSpellCard* Card(u32 slot)
     {
         auto* card = dynamic_cast<CSpellCard*>(c_->GetSpellCards().at(slot).get());
@@ -132,6 +210,92 @@ TEST_F(CardMotionTest, ASlideGoesOnUnderACardCastDuringIt)
     EXPECT_EQ(actions[actions.size() - 3], u32(kActionSlideSpellCard));
     const CEffect* slideLoop = c_->GetAttachedObject(3);
     EXPECT_TRUE(!slideLoop || slideLoop->GetEndFlag());
+}
+
+// The slide's push goes by the slide's own motion: a card cast during it
+// plays its motion, and the slide goes on pushing and facing the rival
+// frame by frame, the front slide straight at it (yaw and pitch), the side
+// slides level and across the line to it. 6 a second squared in frames of
+// 0.05 s: 0.3 a frame.
+TEST_F(CardMotionTest, ASlideKeepsPushingUnderACardCastDuringIt)
+{
+    ASSERT_TRUE(setting_test::SettingWriter().Set("NAME", "spell").Set("SPELLTYPE", 1).Set("SHOOTWAIT", 1.0f)
+                    .Set("AMMUNITION", 1).Set("RELOAD", 0.0f).Save("Spell.txt"));
+    const CVector3 rival(3, 2, -10);
+    for (const auto& [name, way, front] : {std::tuple{"front", kForward, true}, {"right", kRight, false},
+             std::tuple{"left", kLeft, false}}) {
+        MakePlayed(0, rival);
+        std::vector<FrameSeen> seen = Frames({With(way, {22}), Pad({}), Pad({28}), Pad({28, 24}), Pad({28}), Pad({}),
+                                              Pad({}), Pad({})});
+        ASSERT_EQ(seen[1].action, u32(kActionSlide)) << name;
+        ASSERT_EQ(seen[4].action, u32(kActionSlideSpellCard)) << name;
+        ASSERT_FALSE(c_->IsChangedAnimation(S().slideMotion)) << name << ": the card's motion plays";
+        const f32 a = c_->GetParameter()->values.general.slideAcceleration * 0.05f;
+        ASSERT_EQ(a, 6.0f * 0.05f);
+        for (size_t f = 1; f < seen.size(); ++f) {
+            const FrameSeen& s = seen[f];
+            ASSERT_TRUE(s.action == kActionSlide || s.action == kActionSlideSpellCard) << name << " " << f;
+            ASSERT_FALSE(s.stopping) << name << " " << f;
+            const CVector3 to = rival - s.position;
+            const std::string at = std::string(name) + " frame " + std::to_string(f) + " action " +
+                                   std::to_string(s.action);
+            EXPECT_NEAR(s.push.Length(), a, 1e-5f) << at;
+            if (front) {
+                const CVector3 toward = to * (a / to.Length());
+                EXPECT_NEAR(s.push.x, toward.x, 1e-5f) << at;
+                EXPECT_NEAR(s.push.y, toward.y, 1e-5f) << at;
+                EXPECT_NEAR(s.push.z, toward.z, 1e-5f) << at;
+            } else {
+                EXPECT_EQ(s.push.y, 0.0f) << at;
+                EXPECT_NEAR(s.push.x * to.x + s.push.z * to.z, 0.0f, 1e-5f) << at;
+                // Right of the line to the rival is its cross with up.
+                const f32 side = s.push.x * -to.z + s.push.z * to.x;
+                EXPECT_EQ(side > 0, way.stickX < 0) << at;
+            }
+        }
+    }
+    // Without a card the slide runs into its stop motion, which glides.
+    MakePlayed(0, rival);
+    std::vector<FrameSeen> seen = Frames({With(kForward, {22}), Pad({})});
+    u32 stopping = 0;
+    for (u32 f = 0; f < 200 && S().action == kActionSlide; ++f) seen.push_back(Frame(Pad({})));
+    for (size_t f = 1; f < seen.size(); ++f) {
+        if (!seen[f].stopping || seen[f].action != kActionSlide) continue;
+        ++stopping;
+        EXPECT_EQ(seen[f].push.Length(), 0.0f) << f;
+    }
+    EXPECT_GE(stopping, 2u);
+}
+
+// A triple slide left by a card that finished first, with the card's
+// looping motion still playing, ends on the next frame as the plain slide
+// does: that motion would never finish, and the slide would never end.
+TEST_F(CardMotionTest, ATripleSlideLeftOnTheCardsLoopingMotionEnds)
+{
+    ASSERT_TRUE(setting_test::SettingWriter().Set("NAME", "spell").Set("SPELLTYPE", 1).Set("SHOOTWAIT", 1.0f)
+                    .Save("Spell.txt"));
+    MakePlayed(1 << 7, CVector3(0, 0, -10));   // the triple-slide skill
+    const f32 fast = c_->GetParameter()->values.general.slideFastTime;
+    auto wait = [&] {
+        for (f32 t = 0; t <= fast; t += 0.05f) Frame(Pad({}));
+    };
+    Frames({With(kForward, {22}), Pad({})});
+    ASSERT_EQ(S().action, u32(kActionSlide));
+    wait();
+    Frames({With(kRight, {22}), Pad({})});
+    ASSERT_EQ(S().action, u32(kActionDoubleSlide));
+    wait();
+    Frames({With(kLeft, {22}), Pad({})});
+    ASSERT_EQ(S().action, u32(kActionTripleSlide));
+    Frames({Pad({28}), Pad({28, 24}), Pad({28})});
+    ASSERT_EQ(S().action, u32(kActionTripleSlideSpellCard));
+    std::vector<u32> actions;
+    for (u32 f = 0; f < 400 && S().action != kActionNeutral; ++f) actions.push_back(Frame(Pad({})).action);
+    ASSERT_EQ(S().action, u32(kActionNeutral));
+    ASSERT_GE(actions.size(), 3u);
+    EXPECT_EQ(actions[actions.size() - 2], u32(kActionTripleSlide));
+    EXPECT_EQ(actions[actions.size() - 3], u32(kActionTripleSlideSpellCard));
+    EXPECT_GT(c_->GetChangeLoop(), 0u) << "the card's looping motion was left";
 }
 
 }  // namespace
