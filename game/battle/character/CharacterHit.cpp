@@ -6,6 +6,7 @@
 #include "engine/core/FloatMath.h"
 #include "engine/core/Random.h"
 #include "engine/platform/FrameTime.h"
+#include "engine/scene/EffectContainer.h"
 #include "game/battle/object/Bullet.h"
 #include "host/kernel/Kernel.h"
 
@@ -159,13 +160,12 @@ u32 CCharacterAction::Damage(const CVector3& source, u32 type, u32 keepAction, C
     } else if (type == 1) {
         const char* const starts[] = {"DAMAGESMALLBACKSTART", "DAMAGESMALLBACKSTART", "DAMAGESMALLLEFTSTART",
                                       "DAMAGESMALLRIGHTSTART", "DAMAGESMALLUPSTART", "DAMAGESMALLDOWNSTART"};
-        // Redrawn until it differs; the slots are distinct unless the data
-        // lacks motions, so a few draws are enough.
-        for (u32 tries = 0; tries < 8; ++tries) {
+        // Redrawn until it differs: the candidates are distinct motion ids,
+        // so at most two of the six draws can match and the loop ends.
+        do {
             const u32 r = RandomInt(6);
             motion = r < 2 && front ? M("DAMAGESMALLFRONTSTART") : M(starts[r]);
-            if (motion != s.damageMotion) break;
-        }
+        } while (motion == s.damageMotion);
         const u32 r = host::kernel::TimeGetTime() % 6;   // the voice only, never state
         if (r < 5) voice = i32(FindVoiceKey("VOICEDAMAGESMALL01") + r);
     } else if (type != 7) {
@@ -440,7 +440,10 @@ u32 CCharacterAction::StartGuard(f32 angle)
     if (effect < kEffectCount && s.effects[effect] && m_parameter) {
         s.moveHit.guardCenter = m_parameter->values.guard.center;
         s.moveHit.guardCenter.TransformCoord(m_world);
-        StartEffect(kSlotGuard, effect);
+        // One effect standing at the guard centre: it follows the centre the
+        // guard step keeps on the fighter, and the fighter's facing.
+        SetAttachedObject(kSlotGuard, s.effects[effect]->PlayFull(GetEffectManager(), &s.moveHit.guardCenter,
+                                          &m_rotation, nullptr, GetColor(), 0.0f, 0, 1, nullptr, nullptr));
     }
     return 1;
 }

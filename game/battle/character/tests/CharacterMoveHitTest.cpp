@@ -5,6 +5,9 @@
 #include "game/battle/character/StatisticCounters.h"
 #include "game/battle/object/StageSetting.h"
 
+#include "engine/core/Random.h"
+#include "engine/scene/Effect.h"
+
 namespace ORV_TEST_FILE_ID {
 
 using namespace character_test;
@@ -303,6 +306,85 @@ TEST_F(MoveHit, GuardEndsAtGuardTimeAndJustGuardsBelowItsTime)
     S().guardBreak = 0;
     c_->AddGuardLoad(1.0f, c_.get());
     EXPECT_EQ(std::make_pair(S().action, S().damageType), std::make_pair(u32(kActionHitReaction), 3u));
+}
+
+// The guard effect is one instance standing at the guard centre,
+// GUARDCENTERPOS turned and moved by the fighter's world matrix, and it
+// stays there as the fighter is pushed and turned frame after frame: each
+// guard step places the centre on the fighter as it stands.
+TEST_F(MoveHit, TheGuardEffectStandsAtTheGuardCentreAndMovesWithTheFighter)
+{
+    const CVector3 centre(0.25f, 1.0f, -0.5f);
+    c_->GetParameter()->values.guard.center = centre;
+    c_->GetParameter()->values.guard.guardTime = 100.0f;
+    S().effects[FindEffectKey("EFCGUARD")] = &container_;
+    S().timers.guardReload = 5;
+    InputPacket guard = {};
+    for (u32 bit = 0; bit < kInputPacketBitCount; ++bit)
+        if (kInputPacketCodes[bit] == 23) guard.buttons[bit / 8] |= u8(1u << (bit % 8));
+    std::vector<CVector3> seen;
+    for (u32 f = 0; f < 5; ++f) {
+        const CMatrix world = *c_->GetWorldMatrix();
+        c_->ApplyInputPacket(&guard);
+        c_->Update(0);
+        ASSERT_EQ(S().action, u32(kActionGuard)) << f;
+        // Pushed and turned, as the meeting passes may do, before the
+        // frame's end.
+        const CVector3 pushed = *c_->GetPosition() + CVector3(0.5f, 0.25f * f32(f), -0.75f);
+        c_->SetPosition(&pushed);
+        c_->GetRotation()->y += 30.0f;
+        c_->PostUpdate(0);
+        c_->LateUpdate(0);
+        CVector3 expected = centre;
+        expected.TransformCoord(world);
+        const CEffect* effect = c_->GetAttachedObject(10);
+        ASSERT_NE(effect, nullptr) << f;
+        EXPECT_EQ(effect->GetNext(), nullptr) << f << ": one instance, not one per effect bone";
+        EXPECT_EQ(effect->GetParams().linkFrame, nullptr) << f;
+        const CVector3 at = *const_cast<CEffect*>(effect)->GetPlacePosition();
+        EXPECT_NEAR(at.x, expected.x, 1e-5f) << f;
+        EXPECT_NEAR(at.y, expected.y, 1e-5f) << f;
+        EXPECT_NEAR(at.z, expected.z, 1e-5f) << f;
+        const CVector3 turn = *const_cast<CEffect*>(effect)->GetPlaceRotation();
+        EXPECT_EQ(std::make_tuple(turn.x, turn.y, turn.z),
+                  std::make_tuple(c_->GetRotation()->x, c_->GetRotation()->y, c_->GetRotation()->z)) << f;
+        seen.push_back(at);
+    }
+    // It went along with the fighter: no two frames at one place.
+    for (size_t f = 1; f < seen.size(); ++f) EXPECT_GT((seen[f] - seen[f - 1]).Length(), 0.5f) << f;
+}
+
+// A small hit draws its start motion again while the draw equals the
+// current damage motion, however long that takes: eight equal draws in a
+// row, then a different one, which is the motion taken.
+TEST_F(MoveHit, ASmallHitDrawsItsMotionUntilItDiffers)
+{
+    // A hit from the front: draws 0 and 1 give DAMAGESMALLFRONTSTART, the
+    // motion running.
+    const char* const starts[] = {"DAMAGESMALLFRONTSTART", "DAMAGESMALLFRONTSTART", "DAMAGESMALLLEFTSTART",
+                                  "DAMAGESMALLRIGHTSTART", "DAMAGESMALLUPSTART", "DAMAGESMALLDOWNSTART"};
+    u32 seed = 0, last = 0;
+    for (bool found = false; !found; ++seed) {
+        ASSERT_LT(seed, 10000000u);
+        CRandom draws;
+        draws.Seed(seed);
+        u32 equal = 0;
+        while (equal < 8 && draws.Int(6) < 2) ++equal;
+        if (equal < 8) continue;
+        last = draws.Int(6);
+        found = last >= 2;
+    }
+    --seed;
+    S().action = kActionHitReaction, S().damageMotion = FindMotionKey("DAMAGESMALLFRONTSTART");
+    SeedRandom(seed);
+    ASSERT_EQ(c_->TakeHit(HitOf(1, 1)), 1u);
+    EXPECT_EQ(S().damageMotion, FindMotionKey(starts[last]));
+    // Nine draws, not more.
+    CRandom nine;
+    nine.Seed(seed);
+    for (u32 i = 0; i < 9; ++i) nine.Next();
+    EXPECT_EQ(std::make_tuple(g_randomState.x, g_randomState.y, g_randomState.z, g_randomState.w),
+              std::make_tuple(nine.x, nine.y, nine.z, nine.w));
 }
 
 // Count-downs end on the frame they reach 0 and count-ups pass on the frame
