@@ -102,14 +102,15 @@ inline f32 WrapTime(f32 t, f32 first, f32 last, u32 mode)
 }
 
 // Blend weight of time t between keys at t0 and t1 with the earlier key's
-// ease e: (1 - e) s + e s s, s = (t - t0) / (t1 - t0), all in f32.
+// ease e: (1 - e) s + e s s, s = (t - t0) / (t1 - t0). The span and s are
+// f32; the weight is worked out in f64 and rounded to f32 once, so its
+// terms lose nothing on the way (IEEE f64 gives the same bits everywhere).
 inline f32 EaseWeight(f32 t, f32 t0, f32 t1, f32 e)
 {
     const f32 span = t1 - t0;
     const f32 s = (t - t0) / span;
-    const f32 linear = (1.0f - e) * s;
-    const f32 eased = e * s * s;
-    return linear + eased;
+    const f64 ds = f64(s), de = f64(e);
+    return f32((1.0 - de) * ds + de * ds * ds);
 }
 
 }  // namespace keyframe_block

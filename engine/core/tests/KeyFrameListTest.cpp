@@ -63,7 +63,34 @@ u32 TenTimes(const f32* a, const f32* b, f32 w, f32* out)
     return 1;
 }
 
+// The blend weight itself, as the callback is handed it.
+u32 WeightOnly(const f32*, const f32* b, f32 w, f32* out)
+{
+    *out = b ? w : -1.0f;
+    return 1;
+}
+
 }  // namespace
+
+// The weight's terms are not rounded one by one: rounding each, as plain
+// f32 arithmetic does, lands a unit in the last place away on these.
+TEST(KeyFrameList, EaseWeightIsRoundedOnceFromItsWholeTerms)
+{
+    const struct { f32 ease, t, expected; } cases[] = {
+        {-1.0f, 0x1.fbe76ep-5f, 0x1.f40812p-5f},
+        {0.5f, 0x1.08755ap-5f, 0x1.0cba22p-7f},
+        {0.25f, 0x1.00b99ap-5f, 0x1.83194ep-7f},
+        {-0.5f, 0x1.003ddep-5f, 0x1.7e5bd6p-6f},
+        {2.0f, 0x1.026aacp-5f, -0x1.f487a6p-7f},
+        {1.0f, 0.5f, 0.0625f},     // s = 0.25: exact either way
+        {0.0f, 0.5f, 0.25f},
+    };
+    for (const auto& c : cases) {
+        f32 w = 0.0f;
+        ASSERT_EQ(Track(0, 2, c.ease).GetFloatValue(c.t, &w, 0, WeightOnly), 1u);
+        EXPECT_EQ(w, c.expected) << "ease " << c.ease << " t " << c.t;
+    }
+}
 
 TEST(KeyFrameList, ClampsEasesAndLoops)
 {
