@@ -123,7 +123,7 @@ i32 CAnalysMesh::ReadChunks(CMesh* mesh)
     m_error = false;
     SetCursor(kModelMagicSize);
     m_boneIndex = CModelBoneIndex();
-    m_vertexBudget = GetDataSize();
+    m_vertexBudget = std::max<u64>(GetDataSize(), kModelVertexFloor);
     m_emptyRecords = false;
     CMesh scratch;
     if (!scratch.GetModelObjects() || !scratch.GetBones() || !scratch.GetBoneGroups() || !scratch.GetAnimations()) {
@@ -190,7 +190,7 @@ bool CAnalysMesh::VerticesFitTheirFile(const CMesh& mesh)
             if (low && low->GetVertexList()) vertices += low->GetVertexList()->GetCount();
         }
     }
-    return vertices <= CWriteMesh::Build(mesh).size();
+    return vertices <= std::max<u64>(CWriteMesh::Build(mesh).size(), kModelVertexFloor);
 }
 
 // ----------------------------------------------------------- model object

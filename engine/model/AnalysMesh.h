@@ -77,8 +77,8 @@ private:
     // whole file is read: a bone read before its object skins it as the
     // rewritten file (objects first) does.
     static void ApplyInfluences(CMesh& mesh);
-    // A read mesh makes no more vertices than its own rewrite has bytes,
-    // so what reads is read again once written.
+    // A read mesh makes no more vertices than its own rewrite has bytes
+    // (or the floor), so what reads is read again once written.
     static bool VerticesFitTheirFile(const CMesh& mesh);
     bool ReadBoneGroup(CMesh& mesh);
     bool ReadAnimation(CMesh& mesh);
@@ -110,9 +110,10 @@ private:
     // The bones read so far by name.
     CModelBoneIndex m_boneIndex;
     // Vertices the file may still make, all lists together: one per byte
-    // of the file. A vertex format without fields takes no bytes, so
-    // without this a small file could claim its bytes again block after
-    // block.
+    // of the file, and never fewer than kModelVertexFloor. A vertex format
+    // without fields takes no bytes, so without this a small file could
+    // claim its bytes again block after block; the floor lets the small
+    // files the writer makes of such lists read back.
     u64 m_vertexBudget = 0;
     // Some vertex list read holds vertices of no bytes.
     bool m_emptyRecords = false;

@@ -10,6 +10,11 @@ constexpr u32 kModelMagicSize = 23;
 static_assert(sizeof(kModelMagic) == kModelMagicSize + 1);
 
 constexpr u32 kModelEndMarker = 0xFFFFFFFF;
+// Vertices any model file may make, however small: a vertex list of no
+// fields takes no bytes, so the bound of one vertex per file byte would
+// refuse the writer's own small files of such lists. Memory stays linear
+// in the file beyond it (a vertex is about 120 bytes).
+constexpr u32 kModelVertexFloor = 65536;
 
 enum ModelChunk : u32 {
     kChunkModelObject = 0,

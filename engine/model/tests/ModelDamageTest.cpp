@@ -4,6 +4,7 @@
 // is), nothing runs past the data, and the caller's mesh is left as it was.
 #include "engine/model/AnalysMesh.h"
 #include "engine/model/Mesh.h"
+#include "engine/model/ModelFile.h"
 #include "engine/model/ModelObject.h"
 #include "engine/model/WriteMesh.h"
 #include "engine/model/tests/ArmModel.h"
@@ -155,8 +156,8 @@ TEST(ModelDamage, HugeCountsAreRefusedBeforeAnythingIsAllocated)
             magic + object(Bytes().U32(1).U32(8).U32(0xFFFFFFFF).U32(0).End())},
         // A list that could be allocated, from a few bytes; the format's
         // bits name no field.
-        {"vertices of no bytes each, more than the file has bytes",
-            magic + object(Bytes().U32(1).U32(8).U32(1000).U32(0x6F420000).End())},
+        {"vertices of no bytes each, more than any file may make",
+            magic + object(Bytes().U32(1).U32(8).U32(kModelVertexFloor + 1).U32(0x6F420000).End())},
         {"indices", magic + object(Bytes().U32(2).U32(8).U32(0x40000000).U32(0).End())},
         {"ranges", magic + object(Bytes().U32(2).U32(8).U32(0).U32(0x20000000).End())},
         {"materials", magic + object(Bytes().U32(3).U32(4).U32(0xFFFFFFFF).End())},

@@ -5,9 +5,11 @@
 #include "engine/model/AnalysMesh.h"
 #include "engine/model/Mesh.h"
 #include "engine/model/ModelObject.h"
+#include "engine/model/ModelFile.h"
 #include "engine/model/WriteMesh.h"
 #include "engine/model/tests/ArmModel.h"
 #include "engine/model/tests/HostileModels.h"
+#include "engine/model/tests/ModelMeshes.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace model_hostile_test {
 
@@ -53,25 +56,82 @@ void ExpectSameOnceWritten(const CMesh& mesh, const char* what)
     EXPECT_EQ(CWriteMesh::Build(reread), again) << what;
 }
 
+// An object "P" of count vertices with positions only: 34 + 12 count bytes.
+std::string PositionsObject(u32 count)
+{
+    Bytes b;
+    b.U32(0).U32(22 + 12 * count).Str("P").U32(1).U32(8 + 12 * count).U32(count).U32(kVertexPosition);
+    for (u32 v = 0; v < count; ++v) b.F3(f32(v), 0, 0);
+    return b.End().End();
+}
+
+// The writer's own meshes of field-less vertices, as many as any file may
+// make, read back and write the same bytes; the first vertex past that in
+// a file this small is refused.
+TEST(ModelHostile, TheWritersFieldlessMeshesReadBackUpToTheFloor)
+{
+    const struct {
+        const char* what;
+        u32 format;
+        std::vector<u32> counts;
+        i32 result;
+    } cases[] = {
+        {"no field", 0, {kModelVertexFloor}, 1},
+        {"the skin bit alone", kVertexSkin, {kModelVertexFloor}, 1},
+        {"split over objects", 0, {kModelVertexFloor - 1000, 1000}, 1},
+        {"one past", 0, {kModelVertexFloor + 1}, 0},
+        {"one past, split", kVertexSkin, {kModelVertexFloor, 1}, 0},
+    };
+    for (const auto& c : cases) {
+        CMesh mesh;
+        for (u32 count : c.counts) AppendElement(mesh.GetModelObjects(), model_test::NewObject("F", c.format, count));
+        const std::string bytes = CWriteMesh::Build(mesh);
+        EXPECT_LT(bytes.size(), 300u) << c.what;
+        CMesh read;
+        ASSERT_EQ(ReadInto(bytes, read), c.result) << c.what;
+        if (!c.result) continue;
+        ASSERT_EQ(read.GetModelObjectCount(), u32(c.counts.size())) << c.what;
+        for (u32 i = 0; i < c.counts.size(); ++i) {
+            const CModelVertexList& list = *read.GetModelObject(i)->GetVertexList();
+            EXPECT_EQ(list.GetCount(), c.counts[i]) << c.what;
+            EXPECT_EQ(list.FormatFlags, c.format) << c.what;
+            EXPECT_EQ(list.GetAt(c.counts[i] - 1)->Color.x, 1.0f) << c.what << ": the last vertex is white";
+        }
+        ExpectSameOnceWritten(read, c.what);
+    }
+}
+
 TEST(ModelHostile, VerticesOfNoBytesAreBoundByTheFileAndByItsRewrite)
 {
+    // Past the floor, vertices of no bytes and with bytes together make one
+    // per byte of the file, and one per byte of its rewrite: bytes the
+    // rewrite drops pay for none. 6,000 positions make a file of 72,095
+    // bytes (magic 23, 34 + 72,000, the field-less object 34, the end 4).
+    const u32 positions = 6000;
     const std::string magic = Bytes().Magic();
-    const std::string unknown = Bytes().U32(20).U32(100).Raw(std::string(100, 'x')).End();
-    const std::string after = Bytes().End().Raw(std::string(100, 'x'));
-    // The 57-byte file makes 57 vertices at most; its rewrite has 93 bytes
-    // (object 70: name 2, vertex, index and material list blocks 20, 20,
-    // 16), so bytes the rewrite drops pay for none beyond 93.
+    const std::string unknown = Bytes().U32(20).U32(5000).Raw(std::string(5000, 'x')).End();
+    const std::string after = Bytes().End().Raw(std::string(5000, 'x'));
+    const auto file = [&](u32 fieldless, const std::string& tail) {
+        return magic + PositionsObject(positions) + model_test::FieldlessObject(fieldless) + tail;
+    };
+    const u32 fileBytes = u32(file(0, Bytes().End()).size());
+    ASSERT_EQ(fileBytes, 72095u);
+    CMesh none;
+    ASSERT_EQ(ReadInto(file(0, unknown), none), 1);
+    const u32 rewriteBytes = u32(CWriteMesh::Build(none).size());
+    ASSERT_GT(rewriteBytes, fileBytes);
+    ASSERT_LT(rewriteBytes, fileBytes + 5000);
     const struct {
         const char* what;
         std::string bytes;
         i32 result;
     } cases[] = {
-        {"one per byte of the file", magic + model_test::FieldlessObject(57), 1},
-        {"one more", magic + model_test::FieldlessObject(58), 0},
-        {"one per byte of the rewrite, an unknown chunk beside", magic + model_test::FieldlessObject(93) + unknown, 1},
-        {"one more", magic + model_test::FieldlessObject(94) + unknown, 0},
-        {"one per byte of the rewrite, bytes after the end", magic + model_test::FieldlessObject(93) + after, 1},
-        {"one more", magic + model_test::FieldlessObject(94) + after, 0},
+        {"one per byte of the file", file(fileBytes - positions, Bytes().End()), 1},
+        {"one more", file(fileBytes - positions + 1, Bytes().End()), 0},
+        {"one per byte of the rewrite, an unknown chunk beside", file(rewriteBytes - positions, unknown), 1},
+        {"one more", file(rewriteBytes - positions + 1, unknown), 0},
+        {"one per byte of the rewrite, bytes after the end", file(rewriteBytes - positions, after), 1},
+        {"one more", file(rewriteBytes - positions + 1, after), 0},
     };
     for (const auto& c : cases) {
         CMesh mesh;
@@ -83,15 +143,24 @@ TEST(ModelHostile, VerticesOfNoBytesAreBoundByTheFileAndByItsRewrite)
 
 TEST(ModelHostile, ASmallFileAskingForGigabytesIsRefusedQuicklyWithLittleMemory)
 {
-    u64 asked = 0;
-    const std::string bytes = model_test::MultiplyingFieldless(40 << 10, &asked);
-    ASSERT_GT(asked * sizeof(CModelVertex), 2ull << 30);
-    const long peak = PeakKiB();
-    const f64 start = NowMs();
-    CMesh mesh;
-    EXPECT_EQ(ReadInto(bytes, mesh), 0);
-    EXPECT_LT(NowMs() - start, 250.0);
-    EXPECT_LT(PeakKiB() - peak, 64 << 10);
+    // A file claims no more than the floor or its own bytes in vertices of
+    // about 120 bytes each.
+    const struct {
+        u32 bytes;
+        long mostKiB;
+        f64 mostMs;
+    } cases[] = {{40 << 10, 64 << 10, 250.0}, {1 << 20, 256 << 10, 1000.0}};
+    for (const auto& c : cases) {
+        u64 asked = 0;
+        const std::string bytes = model_test::MultiplyingFieldless(c.bytes, &asked);
+        ASSERT_GT(asked * sizeof(CModelVertex), 2ull << 30);
+        const long peak = PeakKiB();
+        const f64 start = NowMs();
+        CMesh mesh;
+        EXPECT_EQ(ReadInto(bytes, mesh), 0) << c.bytes;
+        EXPECT_LT(NowMs() - start, c.mostMs) << c.bytes;
+        EXPECT_LT(PeakKiB() - peak, c.mostKiB) << c.bytes;
+    }
 }
 
 TEST(ModelHostile, ABoneBeforeItsObjectSkinsItAsTheRewriteDoes)
