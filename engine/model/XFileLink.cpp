@@ -170,8 +170,10 @@ i32 CqelAnalysXFile::TriangulateMesh(CqelXNode* node)
             Fail(listNode->Line, "MeshMaterialList: %u materials announced, %u given", groups, materials);
             return 0;
         }
+        // One entry stands for every face; entries past the faces are
+        // never read, so what they hold does not matter.
         const u32 given = u32(list->FaceMaterials.size());
-        if (given != faceCount && given != 1) {
+        if (given < faceCount && given != 1) {
             Fail(listNode->Line, "MeshMaterialList: %u face materials for the %u faces of %s", given, faceCount,
                 Describe(*node).c_str());
             return 0;

@@ -61,6 +61,8 @@ TEST(XFileRead, TriangulationTable)
         {"no faces", "0;;", {}, {{0, 0}}},
         {"one face material for all", "2; 3;0,1,2;, 3;2,3,0;; MeshMaterialList { 2; 1; 1;; " + material + material + "}",
             {0, 1, 2, 2, 3, 0}, {{0, 0}, {0, 6}}},
+        {"face materials past the faces unread", "2; 3;0,1,2;, 3;2,3,0;; MeshMaterialList { 2; 4; 1,0,1,7;; " + material +
+            material + "}", {2, 3, 0, 0, 1, 2}, {{0, 3}, {3, 3}}},
     };
     for (const Case& c : cases) {
         Parsed p(Header() + "Mesh M { 4; 0;0;0;, 1;0;0;, 1;1;0;, 0;1;0;; " + c.faces + " }");
@@ -92,8 +94,8 @@ TEST(XFileRead, RefusesDamagedFilesWithTheReasonAndLine)
         {h + "Mesh M {\n3;\n0;0;1e99;, 1;0;0;, 0;1;0;;\n1;\n3;0,1,2;;\n}", "expected a number, found \"1e99\""},
         {mesh + "7;\n}", "line 7: unexpected data \"7\" in Mesh"},
         {mesh + "MeshMaterialList { 1; 1; 1;; " + material + "}\n}", "MeshMaterialList: face 0 uses material 1 of 1"},
-        {h + "Mesh M { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 3;2,1,0;;\nMeshMaterialList { 1; 3; 0,0,0;; " + material + "}\n}",
-            "MeshMaterialList: 3 face materials for the 2 faces"},
+        {h + "Mesh M { 3; 0;0;0;, 1;0;0;, 0;1;0;; 3; 3;0,1,2;, 3;2,1,0;, 3;0,2,1;;\nMeshMaterialList { 1; 2; 0,0;; " +
+            material + "}\n}", "MeshMaterialList: 2 face materials for the 3 faces"},
         {mesh + "MeshMaterialList { 1; 1; 0;; { Nowhere } }\n}", "MeshMaterialList: 1 materials announced, 0 given"},
         {mesh + "MeshNormals { 1; 0;0;1;; 1; 3;0,0,1;; }\n}", "MeshNormals: a face uses normal 1 of 1"},
         {mesh + "MeshVertexColors { 1; 3;1;1;1;1;;; }\n}", "MeshVertexColors: colour for vertex 3 of 3"},
