@@ -213,7 +213,9 @@ void WriteBone(ModelFileOut& f, const CModelBone& bone)
 {
     const size_t at = f.Open(kChunkBone);
     f.String(bone.GetName());
-    f.String(bone.ParentName ? bone.ParentName : bone.Parent ? bone.Parent->GetName() : nullptr);
+    // A bone of no parent hangs off the root that every reader makes.
+    const char* parent = bone.ParentName ? bone.ParentName : bone.Parent ? bone.Parent->GetName() : nullptr;
+    f.String(parent ? parent : "root");
     f.Matrix(bone.Transform);
     f.Matrix(bone.FrameMatrix);
     const CList<CBoneInfluence>& influences = bone.Influences;

@@ -97,6 +97,30 @@ TEST(ModelFile, TheFirstBoneBringsTheRootAndKeysOfOneKindAppend)
     EXPECT_EQ(keys.Rotation->GetAt(1)->value.x, 1.0f);
 }
 
+// A bone of no parent, made so or read so (its parent not read yet), is
+// written under the root, and read back as the root's child.
+TEST(ModelFile, ABoneOfNoParentIsWrittenUnderTheRoot)
+{
+    CMesh made;
+    NewBone(made, "root", nullptr);
+    NewBone(made, "Lone", nullptr);
+    NewBone(made, "Hip", "root");
+    CMesh read;
+    ASSERT_EQ(ReadOrNothing(Bytes().Magic().U32(7).U32(155).Str("Lone").Str("Ghost").Translation(0, 0, 0)
+                                .Translation(0, 0, 0).U32(0).U32(0).U32(0).U32(0).End(), read), 1);
+    for (const CMesh* mesh : {&made, &read}) {
+        const std::string bytes = CWriteMesh::Build(*mesh);
+        EXPECT_NE(bytes.find(Bytes().U32(7).U32(154).Str("Lone").Str("root").str()), std::string::npos);
+        CMesh again;
+        ASSERT_EQ(ReadOrNothing(bytes, again), 1);
+        const CModelBone* root = again.GetBone(0);
+        ASSERT_EQ(again.GetBone(1)->Parent, root);
+        EXPECT_STREQ(again.GetBone(1)->ParentName, "root");
+        ASSERT_EQ(root->Children.GetCount(), mesh == &made ? 2u : 1u);
+        EXPECT_EQ(root->Children.GetAt(0), static_cast<const void*>(again.GetBone(1)));
+    }
+}
+
 TEST(ModelFile, ABoneWhoseParentComesLaterPosesAsARootInTheMeshAndItsCopy)
 {
     const std::string bytes = Bytes()
