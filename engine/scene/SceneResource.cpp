@@ -192,8 +192,14 @@ u32 CSceneResource::LoadFromMemory(CMemStream* stream)
 
 u32 CSceneResource::LoadFromFile(const char* path)
 {
+    // A layout that cannot be opened leaves no layers behind: the scene
+    // must not go on drawing the one it replaces. A damaged one that was
+    // read is refused whole and keeps them.
     std::string bytes;
-    if (!path || !host::kernel::ReadWholeFile(path, bytes)) return 0;
+    if (!path || !host::kernel::ReadWholeFile(path, bytes)) {
+        ReleaseLayers();
+        return 0;
+    }
     size_t used = 0;
     return LoadFromBytes(reinterpret_cast<const u8*>(bytes.data()), bytes.size(), &used);
 }

@@ -156,6 +156,22 @@ TEST(SceneFile, ADamagedLayoutIsRefusedWhole)
     EXPECT_EQ(LoadBytes(deep, SceneFile("", {Nested(64)})), 1u);
 }
 
+// A layout that cannot be opened leaves no layers; one opened but damaged
+// keeps the old ones (above).
+TEST(SceneFile, ALayoutThatCannotBeOpenedLeavesNoLayers)
+{
+    TempFolder folder;
+    WriteBytes(folder / "Title.sce", Golden());
+    const std::string missing = folder / "Missing.sce", aFolder = folder.Path();
+    for (const char* path : {missing.c_str(), aFolder.c_str(), static_cast<const char*>(nullptr)}) {
+        CSceneResource scene;
+        ASSERT_EQ(scene.LoadFromFile((folder / "Title.sce").c_str()), 1u);
+        ASSERT_EQ(scene.GetLayerCount(), 1u);
+        EXPECT_EQ(scene.LoadFromFile(path), 0u) << (path ? path : "null");
+        EXPECT_EQ(scene.GetLayerCount(), 0u) << (path ? path : "null");
+    }
+}
+
 TEST(SceneFile, OtherSettingsSizesTakeWhatFits)
 {
     const Settings s = BtnSettings();
