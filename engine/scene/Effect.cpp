@@ -241,25 +241,29 @@ bool CEffect::WalkParticleKeys()
     const u32 m = m_definition->GetNodeSettings().loopMode;
     const u32 loop = track.GetLoop();
     const f32 first = keys[0].time, last = keys[n - 1].time, span = last - first;
+    // A full pool ends the emission of one key, not the walk: the keys
+    // after it are passed in this update as they would be otherwise.
+    bool emitted = true;
     for (u32 passed = 0; passed < kMaxKeysPerUpdate; ++passed) {
         const i32 k = effect_keys::FindKey(keys, n, sizeof *keys, loop, m_particleCursor, m);
-        if (k < 0) return true;
+        if (k < 0) break;
         f32 kt = keys[k].time;
         if (loop && last <= m_particleCursor && span != 0.0f)
             kt += span * std::trunc((m_particleCursor - first) / span);
-        if (!(kt <= m_time) || kt < m_particleCursor) return true;
+        if (!(kt <= m_time) || kt < m_particleCursor) break;
         // A cursor so large that the step is lost would find this key again
         // and again.
         const f32 next = kt + kKeyStep;
-        if (!(next > m_particleCursor)) return true;
+        if (!(next > m_particleCursor)) break;
         m_particleCursor = next;
         if (loop && u32(k) == n - 1) {
-            if (!Emit(keys[n - 1].value, kt) || !Emit(keys[0].value, kt)) return false;
-        } else if (!Emit(keys[k].value, kt)) {
-            return false;
+            emitted = Emit(keys[n - 1].value, kt) && emitted;
+            emitted = Emit(keys[0].value, kt) && emitted;
+        } else {
+            emitted = Emit(keys[k].value, kt) && emitted;
         }
     }
-    return true;
+    return emitted;
 }
 
 void CEffect::WalkSoundKeys()

@@ -223,6 +223,28 @@ TEST_F(EffectPlay, TheGamesPoolsFillUpCleanlyAndEmptyAgain)
     EXPECT_EQ(Siblings(again).size(), 3u);
 }
 
+// A full pool stops the emission of the key that found it full; the walk
+// goes on past the later keys this update reaches (each asks in vain too)
+// instead of leaving them to a later frame.
+TEST_F(EffectPlay, AFullParticlePoolStopsOneKeyAndTheWalkGoesOn)
+{
+    ASSERT_EQ(controller_.Create(&device_, 8, 4), 1);
+    Objects(1);
+    ParticleKeys(container_.GetObject(0), {{0.0f, 6}, {0.02f, 1}, {0.04f, 1}, {0.2f, 1}});
+    CEffect* e = container_.PlayInScene(&controller_, 0, nullptr);
+    ASSERT_NE(e, nullptr);
+    SetFrameTime(50);
+    EXPECT_EQ(e->Update(0), 0);
+    EXPECT_EQ(LiveParticles(), 4u);
+    EXPECT_EQ(controller_.GetRefusedParticles(), 3u) << "the first key, then each later one";
+    EXPECT_FLOAT_EQ(e->GetParticleCursor(), 0.05f) << "past the key at 0.04";
+    // The next update reaches no key: nothing more is asked for.
+    SetFrameTime(10);
+    EXPECT_EQ(e->Update(0), 1);
+    EXPECT_EQ(controller_.GetRefusedParticles(), 3u);
+    EXPECT_FLOAT_EQ(e->GetParticleCursor(), 0.05f);
+}
+
 // Create reports a pool it cannot size; the game goes on with what it got,
 // and every walk over the pool that did grow still reaches every node.
 TEST_F(EffectPlay, APoolThatCannotBeSizedIsReportedAndTheOtherStillWalksWhole)
