@@ -103,12 +103,24 @@ std::string FolderOf(const std::string& path)
     return path.substr(0, length ? length - 1 : 0);
 }
 
+// Comments are skipped byte by byte, not in double-byte pairs: a comment
+// typed in another encoding may end in a byte that reads as a lead byte,
+// and that byte must not take the line feed or the '*' after it.
+
 // Index just past the end of a "//" comment starting at i: after its line
 // feed, or at the end of the text.
 size_t SkipLineComment(const char* text, size_t i)
 {
-    const size_t feed = FindSettingChar(text, i + 2, '\n');
-    return feed == kSettingNotFound ? i + std::strlen(text + i) : feed + 1;
+    const char* feed = std::strchr(text + i + 2, '\n');
+    return feed ? size_t(feed - text) + 1 : i + std::strlen(text + i);
+}
+
+// Index just past the "*/" closing a "/*" comment starting at i;
+// kSettingNotFound when the text ends first.
+size_t SkipBlockComment(const char* text, size_t i)
+{
+    const char* close = std::strstr(text + i + 2, "*/");
+    return close ? size_t(close - text) + 2 : kSettingNotFound;
 }
 
 }  // namespace
@@ -376,9 +388,8 @@ i32 CSettingFile::ParseText(const char* fileName, const char* text, char separat
         } else if (c == '/' && text[i + 1] == '/') {
             i = SkipLineComment(text, i);
         } else if (c == '/' && text[i + 1] == '*') {
-            const char* close = StrStr(text + i + 2, "*/");
-            if (!close) return 0;
-            i = size_t(close - text) + 2;
+            i = SkipBlockComment(text, i);
+            if (i == kSettingNotFound) return 0;
         } else if (c == separator) {
             key[keyLength] = '\0';
             TrimWhitespace(key);

@@ -42,6 +42,34 @@ TEST(SettingText, CommentsBlanksAndCaseOfKeysAroundDefaults)
     EXPECT_EQ(reader.ParseText("Test.txt", nullptr, '=', ';', nullptr, 0), 0);
 }
 
+// A comment is skipped byte by byte: one typed in UTF-8 may end in a byte
+// that reads as a lead byte (0x92 of an arrow, 0x81 of a kana), and that
+// byte does not take the line feed or the '*' after it with it.
+TEST(SettingText, ACommentEndingInALeadByteEndsWhereItsMarkersSay)
+{
+    const struct {
+        const char* text;
+        i32 result;
+        i32 count;
+        f32 speed;
+    } cases[] = {
+        {"// \xE2\x86\x92\nCOUNT = 7;\n", 1, 7, 1.25f},
+        {"SPEED = 2;// \x9F\nCOUNT = 7;", 1, 7, 2.0f},
+        {"/* \xE3\x81\x82\x81*/ SPEED = 2; /* next */ COUNT = 3;", 1, 3, 2.0f},
+        {"/* \xFC*/COUNT = 4;", 1, 4, 1.25f},
+        {"/* \xE0*/", 1, -3, 1.25f},
+        {"COUNT = 5;// \x81", 1, 5, 1.25f},   // a lead byte last in the text
+        {"/* \x81*", 0, 0, 0.0f},
+    };
+    for (const auto& c : cases) {
+        TestReader reader;
+        EXPECT_EQ(Parse(reader, c.text), c.result) << c.text;
+        if (!c.result) continue;
+        EXPECT_EQ(reader.count, c.count) << c.text;
+        EXPECT_FLOAT_EQ(reader.speed, c.speed) << c.text;
+    }
+}
+
 // 0x81 0x3D and 0x81 0x3B are double-byte pairs: neither '=' nor ';' ends anything.
 TEST(SettingText, TrailBytesNeverEndAKeyOrAValue)
 {
