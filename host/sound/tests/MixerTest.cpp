@@ -83,6 +83,39 @@ TEST_F(Mixer, BuffersLetGoLeaveTheRestPlaying) {
     EXPECT_EQ(heard(), 0);
 }
 
+// Detaching a voice that is no longer attached changes nothing, even once
+// the list was gathered and another voice sits in its old slot. What the
+// mixer still holds is what a commit of deferred settings reaches.
+TEST_F(Mixer, AVoiceDetachedAgainLeavesTheOthersAttached) {
+    host::sound::Mixer mixer(nullptr);
+    std::array<Voice, 4> v;
+    const auto attached = [&] {
+        for (Voice& x : v) {
+            x.pending3D.minDistance = 5.0f;
+            x.current3D.minDistance = 1.0f;
+        }
+        mixer.CommitDeferred();
+        std::vector<int> out;
+        for (int i = 0; i < int(v.size()); ++i)
+            if (v[i].current3D.minDistance == 5.0f) out.push_back(i);
+        return out;
+    };
+    for (Voice& x : v) mixer.Attach(&x);
+    mixer.Detach(&v[0]);
+    mixer.Detach(&v[0]);
+    EXPECT_EQ(attached(), (std::vector<int>{1, 2, 3})) << "a gap, not a gathering";
+    mixer.Detach(&v[1]);
+    mixer.Detach(&v[2]);   // gathers: voice 3 takes slot 0
+    EXPECT_EQ(attached(), (std::vector<int>{3}));
+    for (int i : {0, 1, 2}) mixer.Detach(&v[i]);
+    EXPECT_EQ(attached(), (std::vector<int>{3})) << "slot 0 holds voice 3, not voice 0";
+    mixer.Detach(&v[3]);
+    EXPECT_EQ(attached(), (std::vector<int>{}));
+    mixer.Attach(&v[1]);
+    mixer.Detach(&v[3]);   // its old slot is voice 1's now
+    EXPECT_EQ(attached(), (std::vector<int>{1}));
+}
+
 // Volume attenuates both channels, pan only the far one, in hundredths of a decibel.
 TEST_F(Mixer, VolumeAndPanAttenuateExactly) {
     auto b = Make16(44100, 1, Samples(16, 16000), kBufferStatic | kBufferCtrlVolume | kBufferCtrlPan);
