@@ -111,6 +111,40 @@ TEST_F(Textures, ImagesFromFilesMemoryAndArchivesKeepTheirOwnSizeAndLoseTheirGre
     }
 }
 
+// Side by side, each texture takes its own bytes and its own name; a
+// damaged image and an entry without a texture load nothing.
+TEST_F(Textures, LoadEachFromMemoryGivesEveryEntryItsOwnImageAndName)
+{
+    const struct {
+        const char* name;
+        u32 w, h;
+    } images[] = {{"one.png", 16, 8}, {"two.png", 8, 4}, {"three.png", 4, 12}};
+    std::vector<std::string> bytes;
+    for (const auto& image : images) {
+        const std::string png = MakePng(image.name, image.w, image.h);
+        if (png.empty()) GTEST_SKIP() << "ImageMagick's convert is missing (scripts/install-deps.sh installs it)";
+        ASSERT_TRUE(host::kernel::ReadWholeFile(png, bytes.emplace_back()));
+    }
+    const std::string cut = bytes[0].substr(0, bytes[0].size() / 2);
+    CTexture textures[4];
+    std::vector<CTexture::MemoryFile> files;
+    for (u32 i = 0; i < 3; ++i) files.push_back({&textures[i], bytes[i].data(), images[i].name, u32(bytes[i].size()), -1});
+    files.push_back({&textures[3], cut.data(), "cut.png", u32(cut.size()), -1});
+    files.push_back({nullptr, bytes[0].data(), "none.png", u32(bytes[0].size()), -1});
+    CTexture::LoadEachFromMemory(files.data(), u32(files.size()));
+    for (u32 i = 0; i < 3; ++i) {
+        EXPECT_EQ(files[i].loaded, 1) << images[i].name;
+        EXPECT_STREQ(textures[i].GetName(), images[i].name);
+        EXPECT_EQ(std::make_pair(textures[i].GetWidth(), textures[i].GetHeight()),
+                  std::make_pair(images[i].w, images[i].h)) << images[i].name;
+        EXPECT_EQ(Texel(textures[i], 0, 0), kRed) << images[i].name;
+    }
+    EXPECT_EQ(files[3].loaded, 0);
+    EXPECT_EQ(textures[3].GetTexture(), nullptr);
+    EXPECT_EQ(files[4].loaded, 0);
+    EXPECT_EQ(Live(render::kPoolManaged), 3u);
+}
+
 TEST_F(Textures, CopiesShareOneTextureAndLevel)
 {
     CTexture original;

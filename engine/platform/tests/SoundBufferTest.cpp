@@ -175,6 +175,56 @@ TEST_F(SoundBuffer, LoadsWavFromFileAndStreamsItFromAnArchive)
     MixExpecting(t, 240, 735, [&](u32 t) { return samples[t % samples.size()]; }, [&] { streamed.Update(); });
 }
 
+// Side by side, each entry loads as LoadFromPack would load it alone: its
+// own bytes, name, voice count and buffer flags. An entry without a sound
+// or a block loads nothing (and the block is let go).
+TEST_F(SoundBuffer, LoadEachFromPackGivesEveryEntryItsOwnSettings)
+{
+    const std::string a = temp_ / "a.wav", b = temp_ / "b.wav";
+    const Bytes mono = MakeWav(Ramp(1000), 1, 44100), stereo = MakeWav(Ramp(600), 2, 22050);
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(a, mono.data(), mono.size()));
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(b, stereo.data(), stereo.size()));
+    const std::string packPath = temp_ / "sounds.gpk";
+    const char* paths[] = {a.c_str(), b.c_str()};
+    ASSERT_EQ(CqelPackFile::Write(paths, 2, packPath.c_str()), 1u);
+    CqelPackFile pack;
+    ASSERT_EQ(pack.Open(packPath.c_str()), 1u);
+    const auto read = [&](const std::string& name, u32* size) { return pack.ReadEntry(name.c_str(), size); };
+
+    CSoundBuffer first, second, blockless;
+    std::vector<CSoundBuffer::PackedFile> files(4);
+    files[0] = {&first, nullptr, a.c_str(), 0, 2, kStatic | k3D, 9};
+    files[1] = {&second, nullptr, b.c_str(), 0, 3, kStatic | kPan, 9};
+    files[2] = {nullptr, nullptr, a.c_str(), 0, 1, kStatic, 9};
+    files[3] = {&blockless, nullptr, b.c_str(), 0, 1, kStatic, 9};
+    files[0].block = read(a, &files[0].size);
+    files[1].block = read(b, &files[1].size);
+    files[2].block = read(a, &files[2].size);
+    ASSERT_TRUE(files[0].block && files[1].block && files[2].block);
+    CSoundBuffer::LoadEachFromPack(files.data(), u32(files.size()));
+
+    EXPECT_EQ((std::vector<u32>{files[0].loaded, files[1].loaded, files[2].loaded, files[3].loaded}),
+              (std::vector<u32>{1, 1, 0, 0}));
+    EXPECT_EQ(files[0].block, nullptr) << "taken over";
+    EXPECT_EQ(files[2].block, nullptr) << "let go";
+    const struct {
+        const CSoundBuffer& sound;
+        const std::string& name;
+        u32 voices, flags;
+        u16 channels;
+        u32 rate, bytes;
+    } expected[] = {{first, a, 2, kStatic | k3D, 1, 44100, 2000}, {second, b, 3, kStatic | kPan, 2, 22050, 1200}};
+    for (const auto& e : expected) {
+        EXPECT_STREQ(e.sound.GetName(), e.name.c_str());
+        EXPECT_EQ(e.sound.GetVoiceCount(), e.voices) << e.name;
+        EXPECT_EQ(e.sound.GetBufferFlags(), e.flags) << e.name;
+        EXPECT_EQ(e.sound.GetChannels(), e.channels) << e.name;
+        EXPECT_EQ(e.sound.GetSampleRate(), e.rate) << e.name;
+        EXPECT_EQ(e.sound.GetDataSize(), e.bytes) << e.name;
+    }
+    EXPECT_EQ(blockless.GetVoiceCount(), 0u);
+}
+
 TEST_F(SoundBuffer, RefusesDamagedFiles)
 {
     const Bytes good = MakeWav(Ramp(1000), 1, 44100);
