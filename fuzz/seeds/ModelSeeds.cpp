@@ -3,7 +3,8 @@
 // an empty mesh, and the skinned file cut short; the hand-laid skinned file
 // with every size word wrong, and the rigid one without its object's end
 // marker (both read); hand-laid files that once read differently once
-// written again or cost the reader time and memory.
+// written again or cost the reader time and memory; the writer's lists of
+// field-less vertices at the floor and one past it.
 #include "engine/core/Endian.h"
 #include "engine/model/WriteMesh.h"
 #include "engine/model/tests/HostileModels.h"
@@ -42,10 +43,18 @@ void MakeModelSeeds(const std::string& root)
     sink.Add("bone-before-object", model_test::BoneBeforeObject());
     sink.Add("vertices-of-no-bytes-beside-an-unknown-chunk", magic + model_test::FieldlessObject(93) + unknown);
     sink.Add("vertices-of-no-bytes-after-the-end", magic + model_test::FieldlessObject(94) + after);
-    sink.Add("vertices-of-no-bytes-multiplied", model_test::MultiplyingFieldless(2048, &asked));
+    sink.Add("vertices-of-no-bytes-multiplied", model_test::MultiplyingFieldless(4096, &asked));
     sink.Add("key-groups-of-one-key", model_test::KeyRuns(64));
     sink.Add("materials-of-the-least-size", model_test::SmallestMaterials(3, 3));
     sink.Add("vertices-read-again", model_test::VerticesReadAgain());
+    // The writer's field-less lists at the floor any file may make, and one
+    // vertex past it.
+    for (const u32 count : {kModelVertexFloor, kModelVertexFloor + 1}) {
+        CMesh mesh;
+        AppendElement(mesh.GetModelObjects(), model_test::NewObject("F", kVertexSkin, count));
+        sink.Add(count == kModelVertexFloor ? "fieldless-at-the-floor" : "fieldless-past-the-floor",
+            CWriteMesh::Build(mesh));
+    }
 }
 
 }  // namespace seeds
