@@ -28,6 +28,8 @@ const char* const kTexts[][2] = {
     {"comments",
      "// a line comment\r\nNAME=Commented;/* a block\n comment */COUNT=4;\n"
      "unknown=skipped;TEXT=a // not a comment;\n"},
+    {"comments-ending-in-lead-bytes",
+     "// \xE2\x86\x92\nNAME=Arrow;/* \xE3\x81\x82\x81*/COUNT=4;// \x9F\nSPEED=2;\n"},
     {"child-files", "NAME=Files;CHILD=Stage01.txt;CHILD=Camera.cam;TEXT=ALIAS;WORD=face.FAC;\n"},
     {"cut-short", "NAME=Cut;SPEED=1;COUNT=2"},
     {"long-value", nullptr},

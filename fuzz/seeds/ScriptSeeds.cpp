@@ -30,6 +30,10 @@ void MakeScriptSeeds(const std::string& root)
     Sink xfile(root, "xfile");
     xfile.Add("hand-model.x", Bytes(xfile_test::kHandModel));
     xfile.Add("triangle.x", Bytes(xfile_test::kTriangle));
+    xfile.Add("face-materials-past-the-faces.x",
+              "xof 0303txt 0032\nMesh M { 4; 0;0;0;, 1;0;0;, 1;1;0;, 0;1;0;; 2; 3;0,1,2;, 3;2,3,0;;\n"
+              "MeshMaterialList { 2; 4; 1,0,1,7;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; }\n"
+              "Material { 0;1;0;1;; 0; 0;0;0;; 0;0;0;; } } }\n");
 
     Sink movie(root, "movie");
     movie.Add("cut-pack-header.mpg", Bytes("\x00\x00\x01\xBA\x44\x00\x04\x00\x04\x01", 10));
