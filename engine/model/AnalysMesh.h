@@ -12,8 +12,9 @@
 // The file is untrusted. Every count, skipped size and string is checked
 // against what is left of the data before anything is allocated for it,
 // and every read stops at the end of the data. Vertices come out of one
-// budget for the whole file, one per byte (a format without fields takes
-// none), and a mesh keeps no more vertices than its rewrite has bytes, so
+// budget for the whole file, one per byte but never under
+// kModelVertexFloor (a format without fields takes no bytes), and a mesh
+// keeps no more vertices than its rewrite has bytes or the floor, so
 // whatever reads is read the same once written again. A damaged file is refused
 // as a whole: the mesh is filled only once the whole file has been read
 // (and, through ReadModel, every model object has made its device
