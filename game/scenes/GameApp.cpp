@@ -30,7 +30,8 @@ namespace {
 
 CGameApp* g_gameApp = nullptr;
 
-void Box(const std::string& text) { host::kernel::MessageBox(text, "Error", host::kernel::kMbOk); }
+// The game's boxes carry no caption: the text says all.
+void Box(const std::string& text) { host::kernel::MessageBox(text, "", host::kernel::kMbOk); }
 
 }  // namespace
 

@@ -26,7 +26,9 @@ int MessageBox(std::string_view text, std::string_view caption, uint32_t type) {
 }
 
 int ReportMessageBox(std::string_view text, std::string_view caption, uint32_t type) {
-    std::string line = Cp932ToUtf8(caption) + ": " + Cp932ToUtf8(text) + "\n";
+    // A box without a caption shows its text alone.
+    std::string line = caption.empty() ? std::string() : Cp932ToUtf8(caption) + ": ";
+    line += Cp932ToUtf8(text) + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
     return MessageBoxFirstButton(type);

@@ -152,6 +152,7 @@ TEST_F(GameRunTest, ASaveThatCannotBeReadStopsStartUpBeforeAnyWindow)
         EXPECT_FALSE(game.Started()) << row.file;
         EXPECT_EQ(game.App().GetSystem(), nullptr) << row.file;
         EXPECT_EQ(game.Boxes(), std::vector<std::string>{row.box}) << row.file;
+        EXPECT_EQ(game.Captions(), std::vector<std::string>{""}) << row.file;   // the text alone
         EXPECT_EQ(GetGameApp(), nullptr);
     }
 }
@@ -326,11 +327,36 @@ TEST_F(GameRunTest, AFailedLoadIsNamedAndTheTitleTakesOver)
         const std::vector<std::string> boxes = game.Boxes();
         EXPECT_EQ(boxes.size(), row.boxes) << game.Describe();
         EXPECT_TRUE(row.title || boxes.at(0) == "Scene\\Test.sceが読み込めません") << game.Describe();
+        EXPECT_EQ(game.Captions(), std::vector<std::string>(boxes.size(), ""));
         EXPECT_EQ(game.CurrentScene(), row.scene);
         game.Frame();
         EXPECT_EQ(game.QuitPosted(), row.quit) << game.Describe();
         // Ended by data it could not read: a failure status.
         EXPECT_EQ(game.App().GetExitStatus(), row.quit ? 1 : 0);
+    }
+}
+
+// Data that could not be read, then a normal quit (the title's end item
+// asks for one the same way): the program still ends with the failure.
+TEST_F(GameRunTest, ANormalQuitAfterADataFailureKeepsTheFailureStatus)
+{
+    static const struct {
+        bool failure;
+        i32 status;
+    } rows[] = {{false, 0}, {true, 1}};
+    for (const auto& row : rows) {
+        GameDriver game(Root(), WithTestScene());
+        ASSERT_TRUE(game.Started());
+        // Without the scene data the title after the failed change fails too.
+        if (row.failure) {
+            EXPECT_EQ(game.App().ChangeScene(new CTestScene(true), 0), 1);
+        }
+        EXPECT_EQ(game.App().GetExitStatus(), row.status);
+        game.App().Quit();
+        game.Frame();
+        EXPECT_TRUE(game.QuitPosted());
+        EXPECT_EQ(game.QuitCode(), row.status) << game.Describe();
+        EXPECT_EQ(game.App().GetExitStatus(), row.status);
     }
 }
 
@@ -413,6 +439,7 @@ TEST_F(GameRunTest, MessagesFromOtherThreadsWaitForTheNextFrame)
     EXPECT_TRUE(game.Boxes().empty());
     game.Frame();
     EXPECT_EQ(game.Boxes(), (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(game.Captions(), (std::vector<std::string>{"", ""}));
 }
 
 TEST_F(GameRunTest, TheGlobalLoadMakesTheFiltersTheConfigurationAsksAndTheFont)

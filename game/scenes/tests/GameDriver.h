@@ -211,8 +211,17 @@ public:
         for (const auto& box : boxes_.Boxes()) texts.push_back(box.text);
         return texts;
     }
+    // Their captions, in the same order.
+    std::vector<std::string> Captions() const
+    {
+        std::vector<std::string> captions;
+        for (const auto& box : boxes_.Boxes()) captions.push_back(box.caption);
+        return captions;
+    }
     // The loop would end: the quit message was posted.
     bool QuitPosted() const { return quit_; }
+    // The status the quit message carries: what the program would end with.
+    i32 QuitCode() const { return quitCode_; }
     // The render calls of the last frame (none in a battle unless battleCalls).
     const std::vector<host::render::Call>& RenderLog() const { return lastFrame_; }
     u32 FrameCount() const { return frame_; }
@@ -257,6 +266,7 @@ private:
         while (host::window::PeekMessage(message)) {
             if (message.message == host::window::kWmQuit) {
                 quit_ = true;
+                quitCode_ = i32(message.wParam);
                 continue;
             }
             host::window::TranslateMessage(message);
@@ -299,6 +309,7 @@ private:
     std::unique_ptr<CGameApp> app_;
     bool started_ = false;
     bool quit_ = false;
+    i32 quitCode_ = 0;
     u32 frame_ = 0;
     std::vector<u8> releaseAfterFrame_;
     std::vector<host::render::Call> lastFrame_;

@@ -17,6 +17,26 @@ TEST(MessageBox, DefaultPrintsUtf8AndAnswersTheFirstButton) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), u8"エラー: コンフィグファイルが読み込めません\nc: t\n");
 }
 
+// A box without a caption prints its text alone, never ": text".
+TEST(MessageBox, AnEmptyCaptionPrintsTheTextAlone) {
+    { FakeMessageBox gone; }
+    static const struct {
+        const char* caption;
+        const char* text;
+        const char* line;
+    } rows[] = {
+        {"", "\x83\x66\x81\x5B\x83\x5E", u8"データ\n"},
+        {"", "", "\n"},
+        {"c", "t", "c: t\n"},
+        {"\x83\x47", "", u8"エ: \n"},
+    };
+    for (const auto& row : rows) {
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(MessageBox(row.text, row.caption, kMbOk), kIdOk);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), row.line) << row.caption;
+    }
+}
+
 TEST(MessageBox, FirstButtonOfEveryType) {
     // OK, OK/Cancel, Abort/Retry/Ignore, Yes/No/Cancel, Yes/No, Retry/Cancel, Cancel/Try/Continue
     const int first[] = {kIdOk, kIdOk, 3, kIdYes, kIdYes, 4, kIdCancel};
