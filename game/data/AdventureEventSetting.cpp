@@ -2,6 +2,15 @@
 
 #include <cstdio>
 
+CAdventureEventSetting::CAdventureEventSetting(const CAdventureEventSetting& other)
+    : CSettingFile(other),
+      text(other.text),
+      nextCondition(other.nextCondition),
+      skillCondition(other.skillCondition),
+      values(other.values)
+{
+}
+
 CAdventureEventSetting::~CAdventureEventSetting() { CAdventureEventSetting::Clear(); }
 
 i32 CAdventureEventSetting::RegisterKeys()

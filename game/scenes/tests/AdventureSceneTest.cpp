@@ -433,6 +433,15 @@ TEST(AdventureSceneRun, StartBattleHandsTheFilledSetupOn)
     ASSERT_NE(progress, nullptr);
     ASSERT_NE(progress->event, nullptr);
     EXPECT_EQ(progress->event->values.getSkill, 3);
+    // The battle's copy of node 0's stage: its name, next and skill texts;
+    // the other four condition texts start empty.
+    const auto text = [](const CString& s) { return std::string(s.GetText() ? s.GetText() : ""); };
+    const CAdventureEventSetting& copy = *progress->event;
+    EXPECT_EQ((std::vector<std::string>{text(copy.text), text(copy.nextCondition), text(copy.skillCondition)}),
+              (std::vector<std::string>{"First", "Win with 999 s left", "Win"}));
+    EXPECT_EQ((std::vector<std::string>{text(copy.timeCondition), text(copy.cpuCondition),
+                  text(copy.enemyCondition), text(copy.ruleCondition)}),
+              (std::vector<std::string>(4, "")));
     EXPECT_EQ((std::vector<u32>{u32(progress->clearFlag), progress->column, progress->halfRow}),
               (std::vector<u32>{0, 0, 1}));
 }
