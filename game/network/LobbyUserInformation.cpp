@@ -128,15 +128,19 @@ i32 CLobbyUserInformation::Update(u32 argument)
         Hide();
         return 1;
     }
+    // Each key pressed this frame has its step: a move and a decide in one
+    // frame decide on the moved selection.
     if (menu::UpTriggered() || menu::DownTriggered()) {
         if (m_kickAllowed && !IsSelf()) m_kickSelected ^= 1;
         PlaySound(kSelectSound);
-    } else if (menu::Triggered(menu::kDecide)) {
+    }
+    if (menu::Triggered(menu::kDecide)) {
         const bool kick = m_kickSelected && m_lobby && RoomHost() && !IsSelf() && InOwnRoom();
         if (kick && Context() && Context()->message) Context()->message->Show(kUserKickMessage, this);
         else Hide();
         PlaySound(kDecideSound);
-    } else if (menu::Triggered(menu::kCancel)) {
+    }
+    if (menu::Triggered(menu::kCancel)) {
         Hide();
         PlaySound(kCancelSound);
     }

@@ -200,6 +200,43 @@ TEST_F(UserInformationRun, KickButtonAndSelectionFollowTheRules)
     }
 }
 
+// Keys pressed in one frame each take their step, in order: move, decide,
+// cancel. The host looks at a member of his room.
+TEST_F(UserInformationRun, KeysPressedInOneFrameEachTakeTheirStep)
+{
+    const struct {
+        const char* what;
+        bool selectFirst;               // Down in a frame before
+        std::vector<u32> together;      // then these in one frame
+        bool selected, asks, visible;
+    } cases[] = {
+        {"down and decide ask about the kick", false, {menu::kDown, menu::kDecide}, true, true, true},
+        {"up and decide leave the kick and close", true, {menu::kUp, menu::kDecide}, false, false, false},
+        {"decide and cancel ask, and close the window", true, {menu::kDecide, menu::kCancel}, true, true, false},
+        {"decide and cancel without the kick close", false, {menu::kDecide, menu::kCancel}, false, false, false},
+        {"down and cancel select and close", false, {menu::kDown, menu::kCancel}, true, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ShareRoom(kOwnId, true);
+        run.client.SetScreen(u32(LobbyLayer::kRoom));
+        Deliver(kUserDetail, lobby_test::UserDetailBytes(kOtherId, "nine", "", 0));
+        ASSERT_TRUE(Window().IsVisible());
+        run.game.Frame();
+        if (c.selectFirst) run.game.Press(menu::kDown);
+        ASSERT_EQ(Window().KickSelected(), c.selectFirst);
+        for (u32 code : c.together) run.game.Hold(code, true);
+        run.game.Frame();
+        for (u32 code : c.together) run.game.Hold(code, false);
+        EXPECT_EQ(Window().KickSelected(), c.selected);
+        EXPECT_EQ(run.Message().IsShowing() && run.Message().IsCode(kUserKickMessage), c.asks);
+        EXPECT_EQ(Window().IsVisible(), c.visible);
+        run.game.Frame();
+        run.Message().Show(28, nullptr);
+        Window().Hide();
+    }
+}
+
 TEST_F(UserInformationRun, DirectMemberShowsHisEntry)
 {
     RoomMember member = {};
