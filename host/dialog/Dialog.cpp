@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <map>
+#include <string>
+#include <vector>
 
 namespace host::dialog {
 namespace {
@@ -490,20 +492,59 @@ bool UserSelected(Handle control, int32_t index) {
     }
 }
 
+namespace {
+
+// The text's code page 932 characters, each one or two bytes.
+std::vector<std::string_view> Characters(std::string_view text) {
+    std::vector<std::string_view> characters;
+    for (size_t at = 0; at < text.size();) {
+        const size_t width = host::kernel::IsDBCSLeadByte(static_cast<uint8_t>(text[at])) && at + 1 < text.size() ? 2 : 1;
+        characters.push_back(text.substr(at, width));
+        at += width;
+    }
+    return characters;
+}
+
+}  // namespace
+
 bool UserEdited(Handle edit, std::string_view text) {
     ControlState* c = ControlOf(edit, ControlKind::Edit);
     if (!c || (c->flags & kReadOnly)) return false;
-    if (!EditFits(edit, text)) {
-        c->peer->SetText(window::GetWindowText(edit));
-        return false;
-    }
-    window::NotifyTextChanged(edit, text);
+    const std::string kept = FitEdit(edit, window::GetWindowText(edit), text);
+    if (kept != text) c->peer->SetText(kept);
+    window::NotifyTextChanged(edit, kept);
     return true;
 }
 
 bool EditFits(Handle edit, std::string_view text) {
     ControlState* c = ControlOf(edit, ControlKind::Edit);
     return c && (text.size() <= static_cast<size_t>(c->limit) || text.size() <= window::GetWindowText(edit).size());
+}
+
+size_t EditRoom(Handle edit, std::string_view before) {
+    ControlState* c = ControlOf(edit, ControlKind::Edit);
+    if (!c) return 0;
+    const size_t limit = static_cast<size_t>(c->limit);
+    return before.size() < limit ? limit - before.size() : 0;
+}
+
+std::string FitEdit(Handle edit, std::string_view before, std::string_view after) {
+    if (EditFits(edit, after)) return std::string(after);
+    // What the user put in lies between the characters both texts begin
+    // and end with; of it the first whole characters that fit stay.
+    const std::vector<std::string_view> was = Characters(before), now = Characters(after);
+    size_t head = 0, tail = 0;
+    while (head < was.size() && head < now.size() && was[head] == now[head]) ++head;
+    while (tail < was.size() - head && tail < now.size() - head && was[was.size() - 1 - tail] == now[now.size() - 1 - tail])
+        ++tail;
+    std::string kept, end;
+    for (size_t i = 0; i < head; ++i) kept += now[i];
+    for (size_t i = now.size() - tail; i < now.size(); ++i) end += now[i];
+    const size_t room = EditRoom(edit, kept + end);
+    std::string inserted;
+    for (size_t i = head; i < now.size() - tail; ++i) inserted += now[i];
+    kept.append(inserted, 0, host::kernel::Cp932Fit(inserted, room));
+    return kept + end;
 }
 
 bool UserSlid(Handle trackbar, int32_t position) {

@@ -8,6 +8,7 @@
 #include "host/window/WindowBackend.h"
 
 #include <memory>
+#include <string>
 
 namespace host::dialog {
 
@@ -46,12 +47,18 @@ Handle NewestDialog(int32_t templateId);
 bool UserClicked(Handle button);
 bool UserToggled(Handle checkBox, bool checked);
 bool UserSelected(Handle control, int32_t index);   // combo, list or tab
-// An edit's new text past its limit is refused, as Windows refuses the
-// keystroke; the peer gets the old text back.
+// An edit's new text past its limit keeps of what the user put in the
+// first whole characters that fit, as a Windows edit keeps of a paste or an
+// input-method commit; the peer then shows the text kept.
 bool UserEdited(Handle edit, std::string_view text);
 // Whether the user may change the edit's text to this: within the limit, or
 // no longer than it is (so over-long text set by the program can be cut).
 bool EditFits(Handle edit, std::string_view text);
+// The bytes an insertion into the text before may add within the limit.
+size_t EditRoom(Handle edit, std::string_view before);
+// The text the edit takes when the user turns before into after (both code
+// page 932): after when it fits, else the inserted part cut to fit.
+std::string FitEdit(Handle edit, std::string_view before, std::string_view after);
 bool UserSlid(Handle trackbar, int32_t position);
 bool UserCancelled(Handle dialog);   // Esc: the Cancel command
 // Enter: the default button's command, unless the focus is on an edit

@@ -316,17 +316,28 @@ public:
     void SetTextLimit(int32_t bytes) override { gtk_entry_set_max_length(GTK_ENTRY(widget_), bytes < 65536 ? bytes : 0); }
 
 private:
-    // An insertion past the byte limit is refused whole before it happens,
-    // so the text and the caret stay as they were.
+    // An insertion past the byte limit keeps its first whole characters
+    // that fit (none: the text and the caret stay as they were), as a
+    // Windows edit keeps of a paste or an input-method commit.
     static void OnInsert(GtkEditable* editable, const gchar* text, gint length, gint* position, gpointer self) {
         auto* peer = static_cast<EditPeer*>(self);
         if (peer->Muted()) return;
-        std::string after = gtk_entry_get_text(GTK_ENTRY(editable));
-        glong chars = g_utf8_strlen(after.c_str(), -1);
-        glong at = *position < 0 || *position > chars ? chars : *position;
-        size_t offset = static_cast<size_t>(g_utf8_offset_to_pointer(after.c_str(), at) - after.c_str());
-        after.insert(offset, text, length < 0 ? std::strlen(text) : static_cast<size_t>(length));
-        if (!EditFits(peer->handle_, Utf8ToCp932(after))) g_signal_stop_emission_by_name(editable, "insert-text");
+        const std::string inserted(text, length < 0 ? std::strlen(text) : static_cast<size_t>(length));
+        size_t room = EditRoom(peer->handle_, Utf8ToCp932(gtk_entry_get_text(GTK_ENTRY(editable))));
+        size_t fits = 0;
+        for (const gchar* at = inserted.c_str(); *at;) {
+            const gchar* next = g_utf8_next_char(at);
+            const size_t bytes = Utf8ToCp932(std::string_view(at, static_cast<size_t>(next - at))).size();
+            if (bytes > room) break;
+            room -= bytes;
+            fits = static_cast<size_t>(next - inserted.c_str());
+            at = next;
+        }
+        if (fits == inserted.size()) return;
+        // The part that fits goes in as an insertion of its own (this check
+        // passes it); the whole one goes no further.
+        if (fits > 0) gtk_editable_insert_text(editable, inserted.c_str(), static_cast<gint>(fits), position);
+        g_signal_stop_emission_by_name(editable, "insert-text");
     }
     static void OnChanged(GtkEditable* editable, gpointer self) {
         auto* peer = static_cast<EditPeer*>(self);

@@ -236,13 +236,14 @@ CConfigToolApp::LResult CConfigToolApp::OnRadioChatPage(Handle, u32 message, WPa
     if (code == dlg::kBnClicked && id == kChatEveryone + 10 * row) {
         entry.destination = dlg::IsChecked(control) ? 0 : 1;
     } else if (code == dlg::kEnUpdate && id == kChatMessage + 10 * row) {
-        const std::string text = win::GetWindowText(control);
+        // A longer text (set by the program, say) is kept cut to its first
+        // whole characters, as the edit shows it.
+        std::string text = win::GetWindowText(control);
         if (text.size() > kChatChars) {
-            Refuse(m_pages[kRadioChat].window, "メッセージは半角37文字（全角18文字）以内で入力してください。");
-            ShowText(control, FieldText(entry.message, sizeof entry.message));
-        } else {
-            StoreText(entry.message, sizeof entry.message, text);
+            text.resize(host::kernel::Cp932Fit(text, kChatChars));
+            ShowText(control, text);
         }
+        StoreText(entry.message, sizeof entry.message, text);
     }
     return 1;
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 
@@ -271,22 +272,38 @@ TEST_F(DialogTest, ControlsKeepTheirStateConsistent) {
     dialogs.Slide(bar, 50);
     EXPECT_EQ(GetTrackbarPos(bar), 0);
 
-    // An edit past the byte limit is refused whole, unreported, as Windows
-    // refuses the keystroke. The limit binds the user only, who may still
-    // shorten a longer text.
+    // Past the byte limit an edit keeps, of what the user put in, the first
+    // whole characters that fit, as a Windows edit keeps of a paste; the
+    // dialog hears of the text kept. The limit binds the user only, who may
+    // still shorten a longer text.
     SetTextLimit(edit, 4);
-    EXPECT_TRUE(dialogs.Type(edit, "abcd"));   // exactly the limit
-    EXPECT_FALSE(dialogs.Type(edit, "abcde"));
-    SetWindowText(edit, "");
-    ASSERT_TRUE(dialogs.Type(edit, "a\x82\xA0"));
-    g_log.clear();
-    EXPECT_FALSE(dialogs.Type(edit, "a\x82\xA0\x82\xA2"));
-    EXPECT_EQ(GetWindowText(edit), "a\x82\xA0");
-    EXPECT_TRUE(g_log.empty());
-    SetWindowText(edit, "longer than four");
-    EXPECT_EQ(GetWindowText(edit), "longer than four");
-    EXPECT_TRUE(dialogs.Type(edit, "longer than"));
-    EXPECT_FALSE(dialogs.Type(edit, "longer than 4"));
+    static const struct {
+        const char* before;   // set by the program
+        const char* typed;    // the whole text the user leaves
+        const char* kept;
+    } rows[] = {
+        {"", "abcd", "abcd"},                                    // exactly the limit
+        {"", "abcde", "abcd"},                                   // a paste one past it
+        {"", "abcdefghij", "abcd"},
+        {"a", "a\x82\xA0\x82\xA2", "a\x82\xA0"},                 // no half character
+        {"ab", "ab\x82\xA0\x82\xA2", "ab\x82\xA0"},              // the last one just fits
+        {"abc", "abc\x82\xA0", "abc"},                          // nothing fits: as it was
+        {"ad", "abcd", "abcd"},                                  // put in the middle
+        {"ad", "abcxyd", "abcd"},
+        {"longer than four", "longer than", "longer than"},     // shortened
+        {"longer than four", "longer than 4", "longer than 4"},  // no longer than it was
+        {"longer than", "longer than 4", "longer than"},        // nothing more goes in
+    };
+    for (const auto& row : rows) {
+        SetWindowText(edit, row.before);
+        g_log.clear();
+        EXPECT_TRUE(dialogs.Type(edit, row.typed)) << row.typed;
+        EXPECT_EQ(GetWindowText(edit), row.kept) << row.typed;
+        const bool heard = std::any_of(g_log.begin(), g_log.end(), [](const Received& r) {
+            return r.message == kWmCommand && r.wParam == MakeWParam(3010, kEnUpdate);
+        });
+        EXPECT_TRUE(heard || std::string(row.kept) == row.before) << row.typed;
+    }
 }
 
 TEST_F(DialogTest, ControlsRefuseWhatTheirKindOrStateForbids) {

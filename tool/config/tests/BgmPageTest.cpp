@@ -42,7 +42,9 @@ TEST_F(BgmTest, TypedBrowsedAndDroppedPathsAreSaved)
 {
     const std::string at259 = "/" + std::string(258, 'x');
     ASSERT_TRUE(dialogs.Type(Item(kBgm, TensionEdit(4)), at259));
-    EXPECT_FALSE(dialogs.Type(Item(kBgm, TensionEdit(5)), at259 + "q"));
+    // A paste past 259 bytes keeps the 259 that fit, as the edit shows.
+    ASSERT_TRUE(dialogs.Type(Item(kBgm, TensionEdit(5)), at259 + "q"));
+    EXPECT_EQ(Text(Item(kBgm, TensionEdit(5))), at259);
     // Browsing asks for the music, then its script.
     windows.AnswerFileDialogs({"/music/a.ogg", "/music/a.txt", "/music/b.wav", ""});
     ASSERT_TRUE(dialogs.Click(Item(kBgm, kBgmBrowse + kBgmRowStep * 2)));
@@ -60,6 +62,7 @@ TEST_F(BgmTest, TypedBrowsedAndDroppedPathsAreSaved)
     const std::string expected = ExpectedBytes([&](CSaveConfig& c) {
         ConfigBgmRow* rows = c.GetBgmSection()->rows;
         std::strcpy(rows[4].tensionPath, at259.c_str());
+        std::strcpy(rows[5].tensionPath, at259.c_str());
         std::strcpy(rows[2].bgmPath, "/music/a.ogg");
         std::strcpy(rows[2].tensionPath, "/music/a.txt");
         std::strcpy(rows[3].bgmPath, "/music/b.wav");

@@ -90,7 +90,8 @@ TEST_F(NetworkTest, FillEditAndSave)
     });
     ASSERT_TRUE(dialogs.Type(Item(kNetwork, kPort), "18001"));
     ASSERT_TRUE(dialogs.Type(Item(kNetwork, kLobbyId), std::string(31, 'i')));
-    EXPECT_FALSE(dialogs.Type(Item(kNetwork, kLobbyId), std::string(32, 'i')));
+    ASSERT_TRUE(dialogs.Type(Item(kNetwork, kLobbyId), std::string(32, 'i')));   // the 31 that fit
+    EXPECT_EQ(Text(Item(kNetwork, kLobbyId)), std::string(31, 'i'));
     ASSERT_TRUE(dialogs.Type(Item(kNetwork, kConnectId), ""));
     Press(kUseUpnp);
     ASSERT_TRUE(dialogs.Choose(Item(kNetwork, kConnectList), 1));

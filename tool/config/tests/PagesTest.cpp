@@ -17,6 +17,25 @@ namespace win = host::window;
 
 constexpr u32 kGraphics = 0, kGame = 1, kReplay = 3, kRadioChat = 6;
 
+std::string Repeat(const std::string& piece, u32 times)
+{
+    std::string text;
+    for (u32 i = 0; i < times; ++i) text += piece;
+    return text;
+}
+
+// Radio-chat rows entered past 37 bytes, and what the message keeps.
+const struct CutMessage {
+    u32 row;
+    bool typed;   // by the user, else set by the program
+    std::string entered, stored;
+} kCutMessages[] = {
+    {3, true, Repeat("abcd", 10), Repeat("abcd", 9) + "a"},                       // 40 pasted: 37
+    {4, true, "x" + Repeat("あ", 19), "x" + Repeat("あ", 18)},                  // 39: 37 whole
+    {5, true, Repeat("あ", 19), Repeat("あ", 18)},                              // 38: no half character
+    {7, false, Repeat("y", 20) + Repeat("あ", 10), Repeat("y", 20) + Repeat("あ", 8)},
+};
+
 TEST_F(ToolTest, PagesFillFromTheFileAndSaveWhatTheStoreWrites)
 {
     WriteConfig([](CSaveConfig& c) {
@@ -81,6 +100,7 @@ TEST_F(ToolTest, PagesFillFromTheFileAndSaveWhatTheStoreWrites)
         std::memset(e[0].message, 0, sizeof e[0].message);
         std::strcpy(e[0].message, "よろしく");
         std::strcpy(e[2].message, long37.c_str());
+        for (const auto& row : kCutMessages) std::strcpy(e[row.row].message, row.stored.c_str());
     });
     ASSERT_TRUE(dialogs.Choose(Item(kGraphics, kScreenSize), 11));
     ASSERT_TRUE(dialogs.Choose(Item(kGraphics, kHdr), 0));
@@ -99,14 +119,16 @@ TEST_F(ToolTest, PagesFillFromTheFileAndSaveWhatTheStoreWrites)
     ASSERT_TRUE(dialogs.Click(Item(kRadioChat, kChatEveryone + 10)));
     ASSERT_TRUE(dialogs.Type(Item(kRadioChat, kChatMessage), "よろしく"));
     ASSERT_TRUE(dialogs.Type(Item(kRadioChat, kChatMessage + 20), long37));
-    EXPECT_FALSE(dialogs.Type(Item(kRadioChat, kChatMessage + 30), long37 + "x"));   // the edit refuses it
-    // Past the limit another way (pasted, say): refused, the field kept.
+    // Past 37 bytes, pasted or set by the program: the first whole
+    // characters are kept and shown, without a word.
     TakeBoxes();
-    win::SetWindowText(Item(kRadioChat, kChatMessage + 20), long37 + "ああ");
-    const auto boxes = TakeBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "メッセージは半角37文字（全角18文字）以内で入力してください。");
-    EXPECT_EQ(Text(Item(kRadioChat, kChatMessage + 20)), long37);
+    for (const auto& row : kCutMessages) {
+        const Handle edit = Item(kRadioChat, kChatMessage + 10 * i32(row.row));
+        if (row.typed) EXPECT_TRUE(dialogs.Type(edit, row.entered)) << row.row;
+        else win::SetWindowText(edit, row.entered);
+        EXPECT_EQ(Text(edit), row.stored) << row.row;
+    }
+    EXPECT_TRUE(TakeBoxes().empty());
     Save();
     EXPECT_EQ(ConfigBytes(), expected);
 }

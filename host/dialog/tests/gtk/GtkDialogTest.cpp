@@ -158,15 +158,25 @@ TEST(GtkDialog, ControlsShowWhatTheProgramSetsAndReportWhatTheUserDoes) {
     gtk_range_set_value(range, -20);
     EXPECT_EQ(GetTrackbarPos(bar), -20);
     EXPECT_TRUE(Received(kWmHScroll, MakeWParam(kTbThumbTrack, static_cast<uint16_t>(-20))));
-    // Typing past the byte limit is refused before it reaches the entry.
+    // An insertion past the byte limit keeps its first whole characters
+    // that fit before it reaches the entry; one with none that fit is
+    // refused.
     SetTextLimit(edit, 8);
     gint at = 3;
     gtk_editable_insert_text(GTK_EDITABLE(entry), u8"ソフト", -1, &at);
-    EXPECT_STREQ(gtk_entry_get_text(entry), u8"ゲーム");
-    EXPECT_EQ(GetWindowText(edit), "ゲーム");
-    EXPECT_EQ(at, 3);
+    EXPECT_STREQ(gtk_entry_get_text(entry), u8"ゲームソ");
+    EXPECT_EQ(GetWindowText(edit), "ゲームソ");
+    EXPECT_EQ(at, 4);
+    gtk_editable_insert_text(GTK_EDITABLE(entry), u8"x", -1, &at);
+    EXPECT_EQ(GetWindowText(edit), "ゲームソ");
+    EXPECT_EQ(at, 4);
+    gtk_entry_set_text(entry, u8"ゲーム");
+    at = 3;
     gtk_editable_insert_text(GTK_EDITABLE(entry), u8"x", -1, &at);
     EXPECT_EQ(GetWindowText(edit), "ゲームx");
+    gtk_editable_insert_text(GTK_EDITABLE(entry), u8"ソ", -1, &at);   // one byte short: no half of it
+    EXPECT_EQ(GetWindowText(edit), "ゲームx");
+    EXPECT_EQ(at, 4);
     gtk_editable_insert_text(GTK_EDITABLE(entry), u8"y", -1, &at);   // exactly 8 bytes
     gtk_editable_insert_text(GTK_EDITABLE(entry), u8"z", -1, &at);
     EXPECT_EQ(GetWindowText(edit), "ゲームxy");
