@@ -236,6 +236,74 @@ TEST(LobbyClientPeers, AMapperMadeAfterTheBudgetRanOutGivesUpAtOnce)
     }
 }
 
+// The network with every wait and connect given a second at least: a
+// gateway on the loopback answers well within it, so a mapper uses
+// whatever budget it is left, however small, to the end.
+class PatientNet final : public host::net::Net {
+public:
+    explicit PatientNet(host::net::Net& inner) : m_inner(inner) {}
+    using Socket = host::net::Socket;
+    using Endpoint = host::net::Endpoint;
+    using IoResult = host::net::IoResult;
+    using Error = host::net::Error;
+
+    Socket Open(host::net::Type type) override { return m_inner.Open(type); }
+    Error Bind(Socket s, Endpoint local) override { return m_inner.Bind(s, local); }
+    Error Listen(Socket s, int32_t backlog) override { return m_inner.Listen(s, backlog); }
+    Socket Accept(Socket s, Endpoint* from) override { return m_inner.Accept(s, from); }
+    Error Connect(Socket s, Endpoint to, uint32_t ms) override { return m_inner.Connect(s, to, std::max(ms, kMs)); }
+    IoResult Send(Socket s, const void* d, size_t n) override { return m_inner.Send(s, d, n); }
+    IoResult Receive(Socket s, void* d, size_t n) override { return m_inner.Receive(s, d, n); }
+    IoResult SendTo(Socket s, const void* d, size_t n, Endpoint to) override { return m_inner.SendTo(s, d, n, to); }
+    IoResult ReceiveFrom(Socket s, void* d, size_t n, Endpoint* from) override
+    {
+        return m_inner.ReceiveFrom(s, d, n, from);
+    }
+    int32_t Wait(Socket s, uint32_t events, uint32_t ms) override { return m_inner.Wait(s, events, std::max(ms, kMs)); }
+    void Shutdown(Socket s) override { m_inner.Shutdown(s); }
+    void Close(Socket s) override { m_inner.Close(s); }
+    Endpoint LocalEndpoint(Socket s) override { return m_inner.LocalEndpoint(s); }
+    bool Resolve(std::string_view name, uint32_t& address) override { return m_inner.Resolve(name, address); }
+    std::string HostName() override { return m_inner.HostName(); }
+    std::vector<uint32_t> InterfaceAddresses() override { return m_inner.InterfaceAddresses(); }
+    Error SetMulticastInterface(Socket s, uint32_t address) override
+    {
+        return m_inner.SetMulticastInterface(s, address);
+    }
+
+private:
+    static constexpr uint32_t kMs = 1000;
+    host::net::Net& m_inner;
+};
+
+// The mapping step's budget spent to the millisecond: a mapper made then
+// is cancelled before it starts, rather than left the last millisecond,
+// which a quick gateway could answer in (here: the clock stands still and
+// the waits are long, so such a millisecond would find the gateway).
+TEST(LobbyClientPeers, AMapperMadeAsTheBudgetEndsIsLeftNothing)
+{
+    using namespace upnp_test;
+    auto gatewayNet = host::net::CreatePosixNet(net_test::Loopback(51));
+    FakeGateway gateway(*gatewayNet, GatewaySetup{kWanIp});
+    ASSERT_TRUE(gateway.Running());
+    auto posix = host::net::CreatePosixNet(net_test::Loopback(52));
+    PatientNet net(*posix);
+    host::kernel::FakeClock clock(5000);
+    host::kernel::ScopedClock scoped(clock);
+    const struct {
+        u32 elapsed;
+        i32 found;
+    } cases[] = {{0, 1}, {19, 1}, {20, 0}, {21, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.elapsed);
+        auto peers = MakeLobbyPeerSide(&net, gateway.SearchEndpoint());
+        peers->BeginMapping(20);
+        clock.Advance(c.elapsed);
+        EXPECT_EQ(peers->CreateMapperAndDiscover(), c.found);
+        peers->DropMapper();
+    }
+}
+
 TEST(LobbyClientPeers, MapPortOnEachGatewayAndDeleteAtTheEnd)
 {
     using namespace upnp_test;

@@ -249,6 +249,49 @@ TEST_F(LobbyRoom, DirectRoomAlwaysDrawsItsScrollBars)
     Room().SetLobbyMode(0);
 }
 
+// A direct room draws each bar, even over an empty list, at its own list's
+// top: the chat's at 474 / lines x the chat's top, the members' at
+// 542 / members x theirs (always 0: eight fit). Layout units below their
+// places (346, 112) and (1004, 112).
+TEST_F(LobbyRoom, DirectRoomBarsStandAtTheirOwnListsTops)
+{
+    const std::vector<std::string> layers = scene_data::LobbyRoomLayers();
+    const struct {
+        u32 members, lines, downs;   // Down presses with the chat focused
+        f32 chatY, memberY;
+    } cases[] = {
+        {0, 0, 0, 112.0f, 112.0f},
+        {3, 5, 3, 112.0f + 474.0f / 5 * 3, 112.0f},
+        {8, 10, 9, 112.0f + 474.0f / 10 * 9, 112.0f},
+        {1, 10, 0, 112.0f, 112.0f},
+    };
+    P().client.SetScreen(u32(LobbyLayer::kRoom));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.members << " members, " << c.lines << " lines");
+        Room().Reset();
+        Room().SetLobbyMode(0);
+        if (c.members) {
+            u8 bytes[room::kTableBytes];
+            room::WriteMemberTable(TableOf(c.members, "own"), bytes);
+            ASSERT_TRUE(room::ReadMemberTable(bytes, sizeof bytes, &Members()));
+        }
+        // The room's view starts at line 0 whatever the log's follows.
+        for (u32 i = 0; i < c.lines; ++i) P().Context().roomChat.Add("a", "line");
+        Press(menu::kRight);   // onto the chat
+        for (u32 i = 0; i < c.downs; ++i) Press(menu::kDown);
+        game.Frame();
+        const auto chat = Corners(layers, "chat_bar");
+        const auto members = Corners(layers, "chat_bar2");
+        ASSERT_EQ(chat.size(), 1u);
+        ASSERT_EQ(members.size(), 1u);
+        EXPECT_NEAR(chat[0].first, 346.0f, 0.5f);
+        EXPECT_NEAR(chat[0].second, c.chatY, 0.5f);
+        EXPECT_NEAR(members[0].first, 1004.0f, 0.5f);
+        EXPECT_NEAR(members[0].second, c.memberY, 0.5f);
+        Press(menu::kLeft);
+    }
+}
+
 TEST_F(LobbyRoom, DirectRoomDrawsOneRowPerMember)
 {
     Room().Reset();
