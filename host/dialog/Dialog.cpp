@@ -498,7 +498,8 @@ namespace {
 std::vector<std::string_view> Characters(std::string_view text) {
     std::vector<std::string_view> characters;
     for (size_t at = 0; at < text.size();) {
-        const size_t width = host::kernel::IsDBCSLeadByte(static_cast<uint8_t>(text[at])) && at + 1 < text.size() ? 2 : 1;
+        const bool lead = host::kernel::IsDBCSLeadByte(static_cast<uint8_t>(text[at]));
+        const size_t width = lead && at + 1 < text.size() ? 2 : 1;
         characters.push_back(text.substr(at, width));
         at += width;
     }
@@ -535,8 +536,8 @@ std::string FitEdit(Handle edit, std::string_view before, std::string_view after
     const std::vector<std::string_view> was = Characters(before), now = Characters(after);
     size_t head = 0, tail = 0;
     while (head < was.size() && head < now.size() && was[head] == now[head]) ++head;
-    while (tail < was.size() - head && tail < now.size() - head && was[was.size() - 1 - tail] == now[now.size() - 1 - tail])
-        ++tail;
+    const size_t most = std::min(was.size(), now.size()) - head;
+    while (tail < most && was[was.size() - 1 - tail] == now[now.size() - 1 - tail]) ++tail;
     std::string kept, end;
     for (size_t i = 0; i < head; ++i) kept += now[i];
     for (size_t i = now.size() - tail; i < now.size(); ++i) end += now[i];

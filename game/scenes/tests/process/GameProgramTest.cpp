@@ -139,8 +139,9 @@ TEST(GameProgram, DataWithoutTheStartUpScreenSaysWhatIsMissingAndEnds)
     const size_t said = errors.find(u8"が読み込めません");
     ASSERT_NE(said, std::string::npos) << errors;
     // The box has no caption: its line is the text alone.
-    const size_t line = errors.rfind('\n', said);
-    const std::string text = errors.substr(line == std::string::npos ? 0 : line + 1, said - (line == std::string::npos ? 0 : line + 1));
+    const size_t newline = errors.rfind('\n', said);
+    const size_t start = newline == std::string::npos ? 0 : newline + 1;
+    const std::string text = errors.substr(start, said - start);
     EXPECT_EQ(text.find(": "), std::string::npos) << errors;
     EXPECT_EQ(text.rfind("Error", 0), std::string::npos) << errors;
     // Start-up got as far as the saves; the end wrote them.
