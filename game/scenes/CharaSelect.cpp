@@ -28,7 +28,10 @@
 #include <cstring>
 #include <string>
 
+using menu::DrawPlaced;
+using menu::LayoutPlace;
 using namespace select_card;
+
 namespace chara_select {
 
 const char* const kHelpText[kHelpTexts] = {
@@ -48,26 +51,6 @@ constexpr f32 kRowOrigin[3][2] = {{300, 376}, {300, 444}, {300, 512}};
 constexpr f32 kTextOrigin[3][2] = {{300, 412}, {300, 480}, {300, 548}};
 // Columns 0..15 of a kind's row.
 constexpr u32 kRowPlaces = 16;
-
-// A layer's place in layout units: its screen position taken back through
-// the scene's scale and place (what a drawing adds is in layout units).
-CVector3 LayoutPlace(const CSceneObject* layer)
-{
-    const CLayerState& fit = layer->GetFitState();
-    const CVector3& at = layer->GetScreenState().position;
-    return CVector3(fit.scaleX != 0.0f ? (at.x - fit.position.x) / fit.scaleX : 0.0f,
-        fit.scaleY != 0.0f ? (at.y - fit.position.y) / fit.scaleY : 0.0f, 0.0f);
-}
-
-// Draws layer with its place at layout position to, its size times scale.
-void DrawPlaced(CSceneObject* layer, const CVector3& to, f32 scale)
-{
-    const CVector3 own = LayoutPlace(layer);
-    CLayerState extra;
-    extra.position = CVector3(to.x - own.x, to.y - own.y, 0.0f);
-    extra.scaleX = extra.scaleY = scale;
-    layer->Draw(&extra);
-}
 
 bool IsBelow(const CSceneObject* group, const CSceneObject* layer)
 {

@@ -13,6 +13,7 @@
 #include "engine/scene/EffectContainer.h"
 #include "engine/scene/EffectController.h"
 #include "engine/scene/ResourceController.h"
+#include "engine/scene/SceneObject.h"
 #include "engine/scene/SceneResource.h"
 #include "game/data/SaveConfig.h"
 #include "game/scenes/GameApp.h"
@@ -201,6 +202,24 @@ f32 ArrowBounce(f32 time)
     const f32 half = kArrowBounceTime * 0.5f;
     const f32 f = time < half ? time / half : (kArrowBounceTime - time) / half;
     return (2.0f * f - f * f) * 6.0f;
+}
+
+CVector3 LayoutPlace(const CSceneObject* layer)
+{
+    const CLayerState& fit = layer->GetFitState();
+    const CVector3& at = layer->GetScreenState().position;
+    return CVector3(fit.scaleX != 0.0f ? (at.x - fit.position.x) / fit.scaleX : 0.0f,
+        fit.scaleY != 0.0f ? (at.y - fit.position.y) / fit.scaleY : 0.0f, 0.0f);
+}
+
+void DrawPlaced(CSceneObject* layer, const CVector3& to, f32 scale)
+{
+    if (!layer) return;
+    const CVector3 own = LayoutPlace(layer);
+    CLayerState extra;
+    extra.position = CVector3(to.x - own.x, to.y - own.y, 0.0f);
+    extra.scaleX = extra.scaleY = scale;
+    layer->Draw(&extra);
 }
 
 i32 Missing(const char* what)

@@ -9,11 +9,13 @@
 
 #include "engine/core/ResourceList.h"
 #include "engine/core/Types.h"
+#include "engine/core/Vector3.h"
 
 class CBattleSetup;
 class CCamera;
 class CEffect;
 class CFontTexture;
+class CSceneObject;
 class CSceneResource;
 class CSoundBuffer;
 class CTexture;
@@ -126,6 +128,14 @@ f32 Approach(f32 value, f32 delta, f32 lo = 0.0f, f32 hi = 1.0f);
 // its peak halfway, eased; 0 outside the bounce.
 inline constexpr f32 kArrowBounceTime = 0.3f;
 f32 ArrowBounce(f32 time);
+
+// A layer's place in layout units: its screen position taken back through
+// the scene's scale and place (what a drawing adds is in layout units).
+CVector3 LayoutPlace(const CSceneObject* layer);
+// Draws layer (null: nothing) with its place at layout position to, its
+// size times scale: a layer drawn where another stands, or at several
+// places in one frame, is moved there at each draw.
+void DrawPlaced(CSceneObject* layer, const CVector3& to, f32 scale = 1.0f);
 
 // Sets the game application's load error (what a failed Load names) and
 // gives 0, for "return menu::Missing(name);".

@@ -675,8 +675,14 @@ void CSingleCharaSelect::DrawColourBoxes()
         DrawAt(m_marks[chosen][c]);
         for (u32 s = 0; s < kSlots; ++s) {
             const Orb* orb = m_table.Find(m_copies[c][s]);
-            const bool shown = orb && !m_table.Locked(orb->value, save);
-            DrawAt(shown ? m_smallIcons[orb->icon] : m_boxMarks[c][s]);
+            CSceneObject* mark = m_boxMarks[c][s];
+            // An icon stands on the mark it fills: one icon may fill a mark
+            // of each colour in one frame.
+            if (orb && !m_table.Locked(orb->value, save)) {
+                if (mark) menu::DrawPlaced(m_smallIcons[orb->icon], menu::LayoutPlace(mark));
+            } else {
+                DrawAt(mark);
+            }
         }
     }
 }
@@ -710,19 +716,23 @@ void CSingleCharaSelect::DrawArrows()
 
 void CSingleCharaSelect::DrawOrbPanel()
 {
+    // While the panel opens or closes everything in it grows from (or
+    // shrinks into) the chosen colour box's place: a layout place p is
+    // drawn at p times the panel scale plus the panel offset.
     f32 scale = 1.0f;
     if (m_animation == kOpening || m_animation == kClosing) {
         const f32 t = std::clamp(m_animationTime / kPanelSeconds, 0.0f, 1.0f);
         scale = m_animation == kOpening ? t : 1.0f - t;
     }
-    CLayerState panel;
-    panel.scaleX = panel.scaleY = scale;
-    panel.position.x = 912.0f * (1.0f - scale);
-    panel.position.y = kBoxPlaceY[m_colour & 1] * (1.0f - scale);
-    if (m_panelBase) m_panelBase->Draw(&panel);
-    if (m_panel) m_panel->Draw(&panel);
-    if (scale < 1.0f) return;
-    for (u32 i = 0; i < 4; ++i) DrawAt(m_items[i]);
+    const CVector3 offset(912.0f * (1.0f - scale), kBoxPlaceY[m_colour & 1] * (1.0f - scale), 0.0f);
+    const auto zoomed = [&](const CVector3& p) { return CVector3(p.x * scale + offset.x, p.y * scale + offset.y, 0.0f); };
+    // A layer drawn moved by (x, y) layout units from its own place.
+    const auto draw = [&](CSceneObject* layer, f32 x = 0.0f, f32 y = 0.0f) {
+        if (layer) menu::DrawPlaced(layer, zoomed(menu::LayoutPlace(layer) + CVector3(x, y, 0.0f)), scale);
+    };
+    draw(m_panelBase);
+    draw(m_panel);
+    for (u32 i = 0; i < 4; ++i) draw(m_items[i]);
     CSaveData* save = SaveData();
     CFontTexture* font = menu::MenuFont();
     const f32 s = GetSceneState().scaleY;
@@ -730,55 +740,51 @@ void CSingleCharaSelect::DrawOrbPanel()
         const std::vector<Orb>& orbs = m_table.OfKind(slot);
         for (u32 n = 0; n < kRowPlaces; ++n) {
             const bool known = n < orbs.size() && !m_table.Locked(orbs[n].value, save);
-            DrawAt(known ? m_icons[orbs[n].icon] : m_locked, kRowX + 40.0f * f32(n), kRowY[slot]);
+            draw(known ? m_icons[orbs[n].icon] : m_locked, kRowX + 40.0f * f32(n), kRowY[slot]);
         }
-        const Orb* working = m_table.Find(m_orbs[slot]);
-        DrawAt(m_slotBoxes[slot]);
-        if (working) DrawAt(m_icons[working->icon]);
-        DrawAt(m_slotFrames[slot]);
+        // The box shows the working orb's icon on its place, its own image
+        // when there is none.
+        if (CSceneObject* box = m_slotBoxes[slot]) {
+            const Orb* working = m_table.Find(m_orbs[slot]);
+            CSceneObject* image = working ? m_icons[working->icon] : box;
+            if (image) menu::DrawPlaced(image, zoomed(menu::LayoutPlace(box)), scale);
+        }
+        draw(m_slotFrames[slot]);
         const u32 shown = slot == m_slot ? m_table.ValueAt(slot, m_candidate[slot]) : m_orbs[slot];
         const CSkillSetting* record = shown ? m_skills->skills.GetAt(shown - 1) : nullptr;
         // The record's one text is its description, as on the character
         // select's panel; its name is only the settings file's key.
-        if (font && record && record->explanation.GetText())
-            font->DrawTextAligned(kRowX * s, kTextY[slot] * s, 0.0f, kRowX * s, 0xFFFFFFFFu, 14, s,
+        if (font && record && record->explanation.GetText()) {
+            const CVector3 at = zoomed(CVector3(kRowX, kTextY[slot], 0.0f));
+            font->DrawTextAligned(at.x * s, at.y * s, 0.0f, at.x * s, 0xFFFFFFFFu, 14, s * scale,
                 record->explanation.GetText(), 0, nullptr, nullptr);
+        }
     }
-    if (m_slot >= kSlots) return;
-    // The cursor's place on an ordinal: its icon in the row, or for none
-    // the slot's box, reached from where the cursor is laid out.
+    if (m_slot >= kSlots || !m_panelCursor) return;
+    // The cursor's place on an ordinal: its icon's in the row, or for none
+    // the slot's box.
     const u32 none = u32(m_table.OfKind(m_slot).size());
-    f32 noneX = 0.0f, noneY = 0.0f;
-    if (m_panelCursor && m_slotBoxes[m_slot]) {
-        const CVector3& box = m_slotBoxes[m_slot]->GetScreenState().position;
-        const CVector3& own = m_panelCursor->GetScreenState().position;
-        const CLayerState& fit = m_panelCursor->GetFitState();
-        noneX = fit.scaleX != 0.0f ? (box.x - own.x) / fit.scaleX : 0.0f;
-        noneY = fit.scaleY != 0.0f ? (box.y - own.y) / fit.scaleY : 0.0f;
-    }
-    const auto place = [&](u32 n, f32* x, f32* y) {
-        *x = n < none ? kRowX + 40.0f * f32(n) : noneX;
-        *y = n < none ? kRowY[m_slot] : noneY;
+    const CVector3 own = menu::LayoutPlace(m_panelCursor);
+    const auto place = [&](u32 n) {
+        if (n < none) return own + CVector3(kRowX + 40.0f * f32(n), kRowY[m_slot], 0.0f);
+        return m_slotBoxes[m_slot] ? menu::LayoutPlace(m_slotBoxes[m_slot]) : own;
     };
-    f32 x = 0.0f, y = 0.0f;
-    place(m_candidate[m_slot], &x, &y);
+    CVector3 at = place(m_candidate[m_slot]);
     if (m_animation == kCursorMove) {
         const f32 t = std::clamp(m_animationTime / kMoveSeconds, 0.0f, 1.0f);
-        f32 fromX = 0.0f, fromY = 0.0f;
-        place(m_previous, &fromX, &fromY);
-        const f32 e = t * t;
-        x = fromX + (x - fromX) * e;
-        y = fromY + (y - fromY) * e - 16.0f * 4.0f * t * (1.0f - t);
+        const CVector3 from = place(m_previous);
+        at = from + (at - from) * (t * t);
+        at.y -= 16.0f * 4.0f * t * (1.0f - t);
     }
-    DrawAt(m_panelCursor, x, y);
+    menu::DrawPlaced(m_panelCursor, zoomed(at), scale);
     // A choice flashes a white square on the slot's box: full for the first
     // half, fading out over the second.
     const f32 half = kChoiceSeconds * 0.5f;
     if (m_animation == kChoice && m_slotBoxes[m_slot]) {
         const f32 fade = std::clamp((kChoiceSeconds - m_animationTime) / half, 0.0f, 1.0f);
-        const CVector3& at = m_slotBoxes[m_slot]->GetScreenState().position;
+        const CVector3& box = m_slotBoxes[m_slot]->GetScreenState().position;
         CRect4 square;
-        square.Set(at.x, at.x + 16.0f * s, at.y, at.y + 16.0f * s);
+        square.Set(box.x, box.x + 16.0f * s, box.y, box.y + 16.0f * s);
         FillScreenRect(&square, (u32(fade * 255.0f) << 24) | 0xFFFFFFu);
     }
 }

@@ -8,6 +8,7 @@
 #include "game/battle/scene/BattleScene.h"
 #include "game/battle/scene/BattleSetup.h"
 #include "game/data/SaveData.h"
+#include "game/scenes/tests/DrawnSprites.h"
 #include "game/scenes/tests/MenuRun.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace single_chara_select_test {
 
@@ -543,6 +545,150 @@ TEST(SingleCharaSelectRun, PanelTextsAreTheRecordsDescriptions)
     game.Frame();
     for (const char* letter : {"P", "w", "f", "a", "p"}) EXPECT_NE(font->FindCachedText(letter), nullptr) << letter;
     EXPECT_EQ(font->FindCachedText("O"), nullptr);
+}
+
+
+using drawn_sprites::AnyAt;
+using drawn_sprites::Named;
+using drawn_sprites::Sprite;
+
+std::vector<Sprite> SelectSprites(GameDriver& game, CSingleCharaSelect* select)
+{
+    return drawn_sprites::Sprites(game, LayerNames(), select->FindLayer("Base")->GetTexture());
+}
+
+// Where a layer stands on the window: its placed position, moved by the
+// layout's margin (read from where "Base" is drawn).
+std::pair<f32, f32> PlaceOf(GameDriver& game, CSingleCharaSelect* select, const char* layer)
+{
+    const std::vector<Sprite> base = Named(SelectSprites(game, select), "Base");
+    const CVector3& own = select->FindLayer("Base")->GetScreenState().position;
+    const CVector3& at = select->FindLayer(layer)->GetScreenState().position;
+    if (base.size() != 1) ADD_FAILURE() << "Base drawn " << base.size() << " times";
+    return base.size() == 1 ? std::pair{at.x + base[0].x - own.x, at.y + base[0].y - own.y} : std::pair{0.0f, 0.0f};
+}
+
+// Each colour box's three marks show the small icon of the stored orb of
+// that colour and slot on the mark itself, the empty mark where there is
+// none; one icon fills a mark of each colour in one frame. As loaded, and
+// with the layout scaled more across than down.
+TEST(SingleCharaSelectRun, ColourBoxesShowEachStoredOrbOnItsOwnMark)
+{
+    const char* marks[2][3] = {{"rei_emp11s", "rei_emp12s", "rei_emp13s"}, {"rei_emp21s", "rei_emp22s", "rei_emp23s"}};
+    // Value v's icon is v - 1: colour 0 holds 2, 17, 39; colour 1 holds 2,
+    // none, 45.
+    const char* shown[2][3] = {{"rei_geki1_m", "rei_soku1_m", "rei_syu8_m"}, {"rei_geki1_m", "rei_emp22s", "rei_syu14_m"}};
+    for (const bool stretched : {false, true}) {
+        SCOPED_TRACE(stretched ? "stretched" : "as loaded");
+        GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+        ASSERT_TRUE(menu_run::EnterIdle(game));
+        SetSet(game.App().GetSaveData(), 0, 0, 2, 17, 39);
+        SetSet(game.App().GetSaveData(), 0, 1, 2, 0, 45);
+        CSingleCharaSelect* select = Show(game, kStory, 0);
+        ASSERT_NE(select, nullptr) << game.Describe();
+        if (stretched) select->SetScale(1.75f, 1.25f);
+        game.Frame();
+        const std::vector<Sprite> sprites = SelectSprites(game, select);
+        EXPECT_EQ(Named(sprites, "rei_geki1_m").size(), 2u);
+        for (u32 c = 0; c < 2; ++c) {
+            for (u32 s = 0; s < 3; ++s) {
+                const auto [x, y] = PlaceOf(game, select, marks[c][s]);
+                EXPECT_TRUE(AnyAt(Named(sprites, shown[c][s]), x, y)) << shown[c][s] << " on " << marks[c][s];
+            }
+        }
+    }
+}
+
+// In the open panel each slot's box shows the working orb's icon on the
+// box, or the box's own image when the slot holds none.
+TEST(SingleCharaSelectRun, PanelBoxesShowTheWorkingOrbsIconOnTheBox)
+{
+    for (const bool stretched : {false, true}) {
+        SCOPED_TRACE(stretched ? "stretched" : "as loaded");
+        GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+        CSingleCharaSelect* select = OpenPanel(game, 1, 0, 31);
+        ASSERT_NE(select, nullptr) << game.Describe();
+        if (stretched) select->SetScale(1.75f, 1.25f);
+        game.Frame();
+        const std::vector<Sprite> sprites = SelectSprites(game, select);
+        const struct {
+            const char* box;
+            const char* image;   // what stands on the box
+        } slots[] = {{"rei_empk", "rei_geki0"}, {"rei_emp2k", "rei_emp2k"}, {"rei_emp3k", "rei_syu0"}};
+        for (const auto& slot : slots) {
+            const auto [x, y] = PlaceOf(game, select, slot.box);
+            EXPECT_TRUE(AnyAt(Named(sprites, slot.image), x, y)) << slot.image << " on " << slot.box;
+            // A box with an orb shows the orb, not itself.
+            EXPECT_EQ(Named(sprites, slot.box).size(), std::string(slot.box) == slot.image ? 1u : 0u) << slot.box;
+        }
+    }
+}
+
+// The panel's part of a frame: from its base to the last sprite of the
+// layout's texture (the cursor); the caption's letters come after.
+std::vector<Sprite> PanelPart(const std::vector<Sprite>& sprites)
+{
+    const auto first = std::find_if(sprites.begin(), sprites.end(), [](const Sprite& s) { return s.layer == "SkillBase"; });
+    const auto last = std::find_if(sprites.rbegin(), sprites.rend(), [](const Sprite& s) { return !s.layer.empty(); });
+    if (first == sprites.end() || last == sprites.rend() || first > last.base()) return {};
+    return std::vector<Sprite>(first, last.base());
+}
+
+// While the panel opens and while it closes it draws all it holds (base,
+// frame, items, rows, texts, boxes, cursor), each at its place when open
+// times the panel scale moved toward the chosen colour box's place (912,
+// 284) or (912, 516) by 1 - scale, its size times the scale.
+TEST(SingleCharaSelectRun, PanelGrowsFromTheColourBoxWithAllItHolds)
+{
+    for (const u32 colour : {0u, 1u}) {
+        SCOPED_TRACE(colour);
+        GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+        ASSERT_TRUE(menu_run::EnterIdle(game));
+        SetSet(game.App().GetSaveData(), 0, colour, 1, 0, 31);
+        CSingleCharaSelect* select = Show(game, kStory, 0);
+        ASSERT_NE(select, nullptr) << game.Describe();
+        if (colour) game.Press(menu::kDown);
+        ASSERT_EQ(select->GetColour(), colour);
+        game.Press(kLockButton);
+        game.Frames(3);
+        const std::vector<Sprite> opening = PanelPart(SelectSprites(game, select));
+        game.Frames(12);
+        ASSERT_FALSE(select->IsAnimating());
+        const std::vector<Sprite> open = PanelPart(SelectSprites(game, select));
+        game.Press(menu::kCancel);
+        game.Frames(4);
+        ASSERT_TRUE(select->IsPanelOpen());
+        const std::vector<Sprite> closing = PanelPart(SelectSprites(game, select));
+
+        const auto [originX, originY] = PlaceOf(game, select, "Base");
+        const CVector3& base = select->FindLayer("Base")->GetScreenState().position;
+        const f32 scale = select->GetSceneState().scaleY;
+        // The frame, the four items, 48 row places, two boxes' icons and
+        // one box, three frames, the cursor and a text's letters.
+        ASSERT_GT(open.size(), 2u + 4u + 48u + 3u + 3u + 1u);
+        EXPECT_TRUE(std::any_of(open.begin(), open.end(), [](const Sprite& s) { return s.layer.empty(); }));
+        for (const auto& [name, drawn] : {std::pair{"opening", opening}, std::pair{"closing", closing}}) {
+            SCOPED_TRACE(name);
+            ASSERT_EQ(drawn.size(), open.size());
+            ASSERT_EQ(drawn[1].layer, "Skill");
+            const f32 t = drawn[1].w / open[1].w;
+            ASSERT_GT(t, 0.05f);
+            ASSERT_LT(t, 0.95f);
+            const f32 offsetX = 912.0f * (1.0f - t), offsetY = (colour ? 516.0f : 284.0f) * (1.0f - t);
+            for (size_t i = 0; i < open.size(); ++i) {
+                const Sprite& a = open[i];
+                const Sprite& b = drawn[i];
+                SCOPED_TRACE(testing::Message() << i << " " << (a.layer.empty() ? "text" : a.layer));
+                ASSERT_EQ(b.layer, a.layer);
+                // Layout units: the window's place less the margin, over the scale.
+                const f32 x = (a.x - (originX - base.x)) / scale, y = (a.y - (originY - base.y)) / scale;
+                EXPECT_NEAR(b.x, originX - base.x + (x * t + offsetX) * scale, 0.01f);
+                EXPECT_NEAR(b.y, originY - base.y + (y * t + offsetY) * scale, 0.01f);
+                EXPECT_NEAR(b.w, a.w * t, 0.01f);
+                EXPECT_NEAR(b.h, a.h * t, 0.01f);
+            }
+        }
+    }
 }
 
 }  // namespace
