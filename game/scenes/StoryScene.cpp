@@ -537,18 +537,18 @@ void CStoryScene::DrawText()
 void CStoryScene::DrawSide(u32 side, u32 character)
 {
     if (character >= story::kCharacters) return;
-    // Every picture's rectangle before any slot takes one: a slot may be a
-    // picture itself.
-    CRect4 rects[3];
-    bool found[3] = {};
+    // The pictures' rectangles as the layout gives them: a slot may be a
+    // picture itself (the player's are Talve's or Ovu's), whose drawn
+    // rectangle another side's pictures have taken.
     for (u32 kind = 0; kind < 3; ++kind) {
-        if (CSceneObject* picture = FindLayer(story::PictureName(kind, character).c_str())) {
-            rects[kind] = picture->GetScreenState().rect;
-            found[kind] = true;
-        }
+        const CSceneObject* picture = FindLayer(story::PictureName(kind, character).c_str());
+        if (!picture || !m_slots[side][kind]) continue;
+        const CRect4& a = picture->GetAnimatedState().rect;
+        const CRect4& o = picture->GetSettings().offset.rect;
+        CRect4 rect;
+        rect.Set(a.left + o.left, a.right + o.right, a.top + o.top, a.bottom + o.bottom);
+        m_slots[side][kind]->SetSourceRect(&rect);
     }
-    for (u32 kind = 0; kind < 3; ++kind)
-        if (found[kind] && m_slots[side][kind]) m_slots[side][kind]->SetSourceRect(&rects[kind]);
     loading::DrawLayer(m_groups[side]);
 }
 

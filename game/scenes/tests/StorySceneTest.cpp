@@ -10,11 +10,13 @@
 #include "game/data/tests/SettingWriter.h"
 #include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/testdata/StoryData.h"
+#include "game/scenes/tests/DrawnSprites.h"
 #include "game/scenes/tests/MenuRun.h"
 #include "host/kernel/tests/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <map>
@@ -409,6 +411,64 @@ TEST(StoryScene, FinalBattlePreviewShowsTheFinalElements)
     EXPECT_FALSE(Visible(scene, "tit_tal"));
     EXPECT_TRUE(Visible(scene, "bgm_01"));
     EXPECT_EQ(WaitForLoader(game), u32(loading::kLoaded)) << game.Describe();
+}
+
+// The layer of the layout's list of that name ("e_tal" is "1P/e_tal").
+std::string PathOf(const std::vector<std::string>& layers, const std::string& name)
+{
+    for (const std::string& path : layers)
+        if (path == name || (path.size() > name.size() && path.compare(path.size() - name.size() - 1, std::string::npos,
+                                                                       "/" + name) == 0))
+            return path;
+    return name;
+}
+
+// The preview's slots show each side's own character: drawn group by
+// group, the player's three pictures in the "1P" slots, then the
+// opponent's in the "2P" slots, each where its slot stands. The first
+// group's player slots are Talve's pictures, the second group's Ovu's: a
+// player of either group against Talve (the data's opponent of all but
+// Talve), Talve against Derona.
+TEST(StoryScene, PreviewShowsEachSidesPicturesInItsSlots)
+{
+    const u32 players[] = {1, 7, 0, 12, 13};
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(menu_run::EnterIdle(game));
+    for (const u32 player : players) {
+        SCOPED_TRACE(story::kCharacterNames[player]);
+        const u32 sides[2] = {player, player == 0 ? 1u : 0u};
+        const bool second = player >= 8;
+        CStoryScene* scene = Show(game, StorySetup(game, player, 2), 0.0f, 1.0f);
+        ASSERT_NE(scene, nullptr) << game.Describe();
+        ASSERT_EQ(scene->GetScreen(), CStoryScene::kPreview);
+        game.Frames(130);   // slid in, the panel shown
+        const CSceneObject* base = scene->Element("Base");
+        const std::vector<std::string> layers = story::LayerNames(second);
+        std::vector<std::string> pictures;
+        for (u32 kind = 0; kind < 3; ++kind)
+            for (u32 c = 0; c < story::kCharacters; ++c) pictures.push_back(PathOf(layers, story::PictureName(kind, c)));
+        const std::vector<drawn_sprites::Sprite> sprites = drawn_sprites::Sprites(game, layers, base->GetTexture());
+        const std::vector<drawn_sprites::Sprite> panel = drawn_sprites::Named(sprites, "Base");
+        ASSERT_EQ(panel.size(), 1u);
+        const f32 marginX = panel[0].x - base->GetScreenState().position.x;
+        const f32 marginY = panel[0].y - base->GetScreenState().position.y;
+        std::vector<drawn_sprites::Sprite> shown;
+        for (const auto& sprite : sprites)
+            if (std::find(pictures.begin(), pictures.end(), sprite.layer) != pictures.end()) shown.push_back(sprite);
+        ASSERT_EQ(shown.size(), 6u);
+        for (u32 side = 0; side < 2; ++side) {
+            for (u32 kind = 0; kind < 3; ++kind) {
+                const std::string slot = story::SlotName(kind, side, second);
+                const drawn_sprites::Sprite& drawn = shown[side * 3 + kind];
+                EXPECT_EQ(drawn.layer, PathOf(layers, story::PictureName(kind, sides[side])))
+                    << (side ? "2P/" : "1P/") << slot;
+                const CVector3& at = scene->Element(slot.c_str())->GetScreenState().position;
+                EXPECT_NEAR(drawn.x, at.x + marginX, 0.01f) << slot;
+                EXPECT_NEAR(drawn.y, at.y + marginY, 0.01f) << slot;
+            }
+        }
+        EXPECT_EQ(WaitForLoader(game), u32(loading::kLoaded)) << game.Describe();
+    }
 }
 
 // A battle that fails to load used to leave the preview loading for ever,
