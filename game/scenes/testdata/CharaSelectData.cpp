@@ -47,6 +47,9 @@ std::vector<std::string> CharaSelectLayers()
 {
     using namespace select_card;
     std::vector<std::string> layers = chara_select::SceneLayerNames();
+    // The panel's four items lie in its frame, drawn with it.
+    for (std::string& layer : layers)
+        if (layer.rfind("rei_n_", 0) == 0 || layer == "rei_ok") layer = "Skill/" + layer;
     // The portrait (the character's, or random's or nobody's) and the
     // character's weapon panel.
     for (u32 c = 0; c < kCharacters; ++c) {
@@ -114,11 +117,50 @@ std::vector<LayerPanel> CardPanels()
     return panels;
 }
 
+// The skill panel over the cards: its frame; per kind the slot button on
+// the left (in the frame, tinted by the slot cursor; the chosen orb drawn
+// on it), the row of sixteen places and the
+// empty choice's mark after them; "Ok" under the buttons. The orbs, the
+// mystery orb, the empty buttons' image and the cursor stand at the
+// origin: the scene draws them moved to their place in a row or onto a
+// button (the cursor a little larger than an orb, so it shows around the
+// orb drawn over it).
+std::vector<LayerPanel> SkillPanelPanels()
+{
+    using namespace select_card;
+    static std::vector<LayerPanel> panels;
+    if (!panels.empty()) return panels;
+    std::vector<std::pair<std::string, LayerPanel>> spots;
+    const auto put = [&spots](const std::string& name, f32 x, f32 y, f32 w, f32 h) {
+        spots.push_back({name, {nullptr, x, y, w, h}});
+    };
+    // The scene zooms the frame by its scale: its size lies in its track.
+    spots.push_back({"Skill", {nullptr, 140, 336, 864, 248, true}});
+    static const char* const buttons[3] = {"rei_n_geki", "rei_n_soku", "rei_n_syu"};
+    static const char* const marks[3] = {"rei_emp", "rei_emp2", "rei_emp3"};
+    static const char* const empty[3] = {"rei_empk", "rei_emp2k", "rei_emp3k"};
+    for (u32 k = 0; k < 3; ++k) {
+        const f32 y = 376.0f + 68.0f * f32(k);
+        put(std::string("Skill/") + buttons[k], 152, y, 128, 32);
+        put(empty[k], 0, 0, 36, 32);
+        put(marks[k], 300.0f + 40.0f * 16.0f, y, 36, 32);
+    }
+    put("Skill/rei_ok", 152, 548, 128, 32);
+    for (u32 i = 0; i < kOrbCount; ++i) put(OrbElementName(i, false), 0, 0, 36, 32);
+    put("rei_nazos", 0, 0, 36, 32);
+    put("rei_car", 0, 0, 40, 36);
+    panels = KeepNamedPanels(spots);
+    return panels;
+}
+
 }  // namespace
 
 void AddCharaSelectData(CSceneDataSet& set)
 {
-    set.Layout(chara_select::kLayout, CharaSelectLayers(), kCharaSelectTexture, CardPanels());
+    std::vector<LayerPanel> panels = CardPanels();
+    const std::vector<LayerPanel> skill = SkillPanelPanels();
+    panels.insert(panels.end(), skill.begin(), skill.end());
+    set.Layout(chara_select::kLayout, CharaSelectLayers(), kCharaSelectTexture, panels);
     set.SceneTexture(kCharaSelectTexture);
     set.fittedTextures.insert(kCharaSelectTexture);
     set.SceneSound(chara_select::kMusicFile, 1.0f);

@@ -798,7 +798,7 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
         f32 x = 0.0f, y = 0.0f;
         SlotOf(i, &x, &y);
         layer->SetOffset(x, y);
-        const auto place = [&](const Placed& here) {
+        const auto place = [&](const Placed& here, bool sizeInTrack = false) {
             Placed parent{0.0f, 0.0f, 1.0f, 1.0f};
             for (size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
                  slash = path.rfind('/', slash - 1)) {
@@ -810,10 +810,13 @@ std::string LayoutBytes(const std::vector<std::string>& layers, const std::strin
             placed[path] = here;
             layer->SetBasePosition((here.x - parent.x) / parent.scaleX, (here.y - parent.y) / parent.scaleY);
             layer->SetOffset(0.0f, 0.0f);
-            layer->SetScale(here.scaleX / parent.scaleX, here.scaleY / parent.scaleY);
+            const CVector3 size(here.scaleX / parent.scaleX, here.scaleY / parent.scaleY, 1.0f);
+            if (sizeInTrack) layer->GetScalingTrack().SetDefaultValue(&size);
+            else layer->SetScale(size.x, size.y);
         };
         for (const LayerPanel& panel : panels)
-            if (path == panel.name) place({panel.x, panel.y, panel.width / f32(kCellWidth), panel.height / f32(kCellHeight)});
+            if (path == panel.name)
+                place({panel.x, panel.y, panel.width / f32(kCellWidth), panel.height / f32(kCellHeight)}, panel.sizeInTrack);
         for (const LayerSheet& sheet : sheets) {
             if (path != sheet.name) continue;
             CRect4 source;

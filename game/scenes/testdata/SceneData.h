@@ -72,9 +72,12 @@ inline constexpr u32 kCellCount = kCellsPerRow * (kTextureHeight / kCellHeight);
 // A layer drawn as a panel instead of its grid square: its cell stretched
 // to width x height at (x, y) of the layout, given as the layer's base
 // position, so a scene that moves the layer by its offset keeps the place.
+// A panel the scene scales (sizeInTrack) takes its size from its scaling
+// track instead of its offset scale, which the scene's scale replaces.
 struct LayerPanel {
     const char* name;
     f32 x, y, width, height;
+    bool sizeInTrack = false;
 };
 
 // Words written at a place of the layout, lined up as a scene lines up its

@@ -4,6 +4,7 @@
 #include "game/scenes/CharaSelect.h"
 
 #include "engine/scene/SceneObject.h"
+#include "game/scenes/tests/DrawnSprites.h"
 #include "game/scenes/tests/MenuRun.h"
 
 #include <gtest/gtest.h>
@@ -27,42 +28,15 @@ using namespace select_card;
 constexpr u32 kScreenSizes[] = {2, 1, 7};
 constexpr f32 kNear = 0.01f;
 
-struct Sprite {
-    std::string layer;   // empty for another texture's (the texts)
-    u64 texture;
-    f32 x, y, w, h;      // upper left corner and size
-};
+using drawn_sprites::Named;
+using drawn_sprites::Sprite;
+using chara_select::KindSkills;
 
 // Every sprite of the last frame, in drawing order.
 std::vector<Sprite> Sprites(GameDriver& game)
 {
     static const std::vector<std::string> layers = scene_data::CharaSelectLayers();
-    const CTexture* texture = menu::FindTexture(scene_data::kCharaSelectTexture);
-    const u64 id = texture ? game.Render().IdOf(texture->GetTexture()) : 0;
-    std::vector<Sprite> sprites;
-    for (const host::render::Call& call : game.RenderLog()) {
-        SpriteVertex v[4];
-        if (call.op != "DrawPrimitiveUP" || call.data.size() != sizeof v) continue;
-        std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
-        Sprite s;
-        s.texture = u64(call.Number("texture"));
-        const f32 u = (v[0].u + v[1].u + v[2].u + v[3].u) / 4, w = (v[0].v + v[1].v + v[2].v + v[3].v) / 4;
-        s.layer = s.texture == id ? scene_data::LayerAt(layers, u, w, {}, texture->GetHeight()) : std::string();
-        s.x = std::min({v[0].x, v[1].x, v[2].x, v[3].x});
-        s.y = std::min({v[0].y, v[1].y, v[2].y, v[3].y});
-        s.w = std::max({v[0].x, v[1].x, v[2].x, v[3].x}) - s.x;
-        s.h = std::max({v[0].y, v[1].y, v[2].y, v[3].y}) - s.y;
-        sprites.push_back(s);
-    }
-    return sprites;
-}
-
-std::vector<Sprite> Named(const std::vector<Sprite>& sprites, const std::string& layer)
-{
-    std::vector<Sprite> out;
-    for (const Sprite& s : sprites)
-        if (s.layer == layer) out.push_back(s);
-    return out;
+    return drawn_sprites::Sprites(game, layers, menu::FindTexture(scene_data::kCharaSelectTexture));
 }
 
 // The panel's sprites: from its frame on.
@@ -258,8 +232,105 @@ TEST(CharaSelectPanelRun, EveryPartZoomsWithThePanel)
     }
 }
 
-// layer taken from its list into group's children.
-void MoveInto(CSceneObject* layer, CSceneObject* group)
+// The open panel on the data's layout: every sprite of it (the frame, the
+// 48 row places and the orb on kind 2's button among them) lies inside the
+// layout's part of the window, and the cursor stands on the orb of the
+// skill it selects, through a whole row and onto the empty choice's mark.
+TEST(CharaSelectPanelRun, OpenPanelLiesOnTheScreenWithTheCursorOnItsOrb)
+{
+    for (const u32 size : kScreenSizes) {
+        SCOPED_TRACE(testing::Message() << "screen " << kDisplaySizes[size].width << "x" << kDisplaySizes[size].height);
+        GameDriver game(game_test::GameDataRoot(), ScreenOptions(size));
+        CCharaSelect* scene = BeforeThePanel(game);
+        ASSERT_NE(scene, nullptr) << game.Describe();
+        Step(game, menu::kRight, 14);
+        ASSERT_TRUE(scene->IsPanelOpen());
+        const Screen screen = ScreenOf(game, scene);
+        const f32 right = screen.originX + 1024.0f * screen.scale, bottom = screen.originY + 768.0f * screen.scale;
+        const std::vector<Sprite> panel = PanelSprites(game);
+        u32 orbs = 0;
+        for (const Sprite& s : panel) {
+            SCOPED_TRACE(s.layer.empty() ? "text" : s.layer);
+            EXPECT_GE(s.x, screen.originX - kNear);
+            EXPECT_GE(s.y, screen.originY - kNear);
+            EXPECT_LE(s.x + s.w, right + kNear);
+            EXPECT_LE(s.y + s.h, bottom + kNear);
+            orbs += s.layer == "rei_nazos" || s.layer.rfind("rei_geki", 0) == 0 || s.layer.rfind("rei_soku", 0) == 0 ||
+                    s.layer.rfind("rei_syu", 0) == 0;
+        }
+        EXPECT_EQ(orbs, 48u + 1u);
+
+        Step(game, menu::kDown);
+        Step(game, menu::kDown);
+        ASSERT_EQ(scene->GetSkillSlot(), 2u);
+        const KindSkills& kind = *scene->GetKindSkills(2);
+        for (u32 step = 0; step <= kind.Count(); ++step) {
+            const u32 position = kind.PositionAt(scene->GetSkillIndex(2));
+            SCOPED_TRACE(testing::Message() << "step " << step << ", skill " << position);
+            const std::vector<Sprite> sprites = PanelSprites(game);
+            const std::vector<Sprite> cursor = Named(sprites, "rei_car");
+            ASSERT_EQ(cursor.size(), 1u);
+            // The data's skill at position p shows orb p - 1; none, the mark.
+            const std::string under = position ? OrbElementName(position - 1, false) : "rei_emp3";
+            EXPECT_TRUE(drawn_sprites::AnyAt(Named(sprites, under), cursor[0].x, cursor[0].y)) << under;
+            EXPECT_GE(cursor[0].w, Named(sprites, under).at(0).w);
+            Step(game, menu::kRight);
+        }
+        EXPECT_EQ(scene->GetSkillIndex(2), 0u);   // round to the first
+    }
+}
+
+// The sprites of the panel that stay where they are while it is open: the
+// frame, the rows, the buttons and the empty choices' marks (the cursor,
+// the texts and the chosen orbs' images aside).
+std::vector<Sprite> StillParts(GameDriver& game)
+{
+    std::vector<Sprite> still;
+    for (const Sprite& s : PanelSprites(game)) {
+        const std::string& l = s.layer;
+        if (l == "Skill" || l == "rei_nazos" || l.rfind("Skill/rei_", 0) == 0 ||
+            (l.rfind("rei_emp", 0) == 0 && l.back() != 'k') || l.rfind("rei_geki", 0) == 0 ||
+            l.rfind("rei_soku", 0) == 0 || (l.rfind("rei_syu", 0) == 0 && l != "rei_syu0"))
+            still.push_back(s);
+    }
+    return still;
+}
+
+// The open panel holds still while the skill cursor slides and while a
+// choice flashes: only opening and closing zoom it.
+TEST(CharaSelectPanelRun, OpenPanelHoldsStillWhileTheCursorSlidesAndAChoiceFlashes)
+{
+    GameDriver game(game_test::GameDataRoot(), ScreenOptions(1));
+    CCharaSelect* scene = BeforeThePanel(game);
+    ASSERT_NE(scene, nullptr) << game.Describe();
+    Step(game, menu::kRight, 14);
+    ASSERT_TRUE(scene->IsPanelOpen());
+    const std::vector<Sprite> open = StillParts(game);
+    // The frame, its four items, the rows (kind 2's first orb aside), the
+    // empty choices' marks.
+    ASSERT_EQ(open.size(), 1u + 4u + 47u + 3u);
+    for (const u32 key : {menu::kRight, menu::kDecide}) {
+        SCOPED_TRACE(key == menu::kRight ? "slide" : "flash");
+        game.Press(key);
+        for (u32 frame = 1; frame <= 8; ++frame) {
+            SCOPED_TRACE(frame);
+            game.Frame();
+            const std::vector<Sprite> now = StillParts(game);
+            ASSERT_EQ(now.size(), open.size());
+            for (size_t i = 0; i < open.size(); ++i) {
+                ASSERT_EQ(now[i].layer, open[i].layer) << i;
+                EXPECT_NEAR(now[i].x, open[i].x, kNear) << open[i].layer;
+                EXPECT_NEAR(now[i].y, open[i].y, kNear) << open[i].layer;
+                EXPECT_NEAR(now[i].w, open[i].w, kNear) << open[i].layer;
+                EXPECT_NEAR(now[i].h, open[i].h, kNear) << open[i].layer;
+            }
+        }
+    }
+    EXPECT_EQ(scene->GetChosenSkill(0), 1u);   // the flash was a choice
+}
+
+// layer taken from its list into list (a group's children, or the top).
+void MoveInto(CSceneObject* layer, CResourceList* list)
 {
     CResourceList* from = layer->GetOwnerList();
     for (u32 i = 0; from && i < from->GetCount(); ++i) {
@@ -270,13 +341,56 @@ void MoveInto(CSceneObject* layer, CSceneObject* group)
         from->SetOwns(owns);
         break;
     }
-    AppendLayer(group->GetChildren(), layer);
-    layer->SetOwnerList(group->GetChildren());
+    AppendLayer(list, layer);
+    layer->SetOwnerList(list);
 }
 
-// A layout whose frame stands away from the layout's corner and holds the
-// slot buttons (drawn with it): the frame zooms as every other part, and
-// the buttons' images stay on the buttons as drawn.
+// A layout scaled less down than across (its scales differ): the frame
+// stands at its place, the chosen orbs' images and the empty image on
+// their buttons, the cursor on the empty choice's mark and on its orb. The
+// slot buttons in the frame, as the data has them, and on their own.
+TEST(CharaSelectPanelRun, PartsStandOnTheirPlacesWhenTheScalesDiffer)
+{
+    for (const bool inFrame : {true, false}) {
+        SCOPED_TRACE(inFrame ? "buttons in the frame" : "buttons on their own");
+        GameDriver game(game_test::GameDataRoot(), ScreenOptions(2));
+        CCharaSelect* scene = BeforeThePanel(game);
+        ASSERT_NE(scene, nullptr) << game.Describe();
+        if (!inFrame)
+            for (const char* button : {"rei_n_geki", "rei_n_soku", "rei_n_syu"})
+                MoveInto(scene->FindLayer(button), scene->GetLayers());
+        scene->SetScale(1.0f, 0.75f);
+        Step(game, menu::kRight, 14);
+        ASSERT_TRUE(scene->IsPanelOpen());
+        const Screen screen = ScreenOf(game, scene);
+        std::vector<Sprite> sprites = PanelSprites(game);
+        ASSERT_FALSE(sprites.empty());
+        ASSERT_EQ(sprites[0].layer, "Skill");
+        const auto on = [&](const char* over, const char* under) {
+            const CVector3& at = Layer(scene, under)->GetScreenState().position;
+            EXPECT_TRUE(drawn_sprites::AnyAt(Named(sprites, over), screen.originX + at.x, screen.originY + at.y))
+                << over << " on " << under;
+        };
+        const CVector3& frame = Layer(scene, "Skill")->GetScreenState().position;
+        ExpectAt(sprites[0], screen.originX + frame.x, screen.originY + frame.y, "the frame");
+        on("rei_empk", "rei_n_geki");
+        on("rei_emp2k", "rei_n_soku");
+        on("rei_syu0", "rei_n_syu");
+        on("rei_car", "rei_emp");
+        Step(game, menu::kDown);
+        Step(game, menu::kDown);
+        Step(game, menu::kRight);
+        ASSERT_EQ(scene->GetSkillIndex(2), 1u);
+        sprites = PanelSprites(game);
+        const std::vector<Sprite> cursor = Named(sprites, "rei_car");
+        ASSERT_EQ(cursor.size(), 1u);
+        EXPECT_TRUE(drawn_sprites::AnyAt(Named(sprites, "rei_syu1"), cursor[0].x, cursor[0].y));
+    }
+}
+
+// A frame moved away from where the layout puts it, holding the slot
+// buttons (drawn with it, as the data's frame does): the frame zooms as
+// every other part, and the buttons' images stay on the buttons as drawn.
 TEST(CharaSelectPanelRun, FrameAwayFromTheCornerHoldingTheButtons)
 {
     GameDriver game(game_test::GameDataRoot(), ScreenOptions(1));
@@ -285,8 +399,6 @@ TEST(CharaSelectPanelRun, FrameAwayFromTheCornerHoldingTheButtons)
     CSceneObject* frame = scene->FindLayer("Skill");
     ASSERT_NE(frame, nullptr);
     frame->SetBasePosition(100.0f, 50.0f);
-    MoveInto(scene->FindLayer("rei_n_geki"), frame);
-    MoveInto(scene->FindLayer("rei_n_syu"), frame);
     ExpectEveryPartZoomsWithThePanel(game, scene);
 
     game.Frames(12);
@@ -295,7 +407,8 @@ TEST(CharaSelectPanelRun, FrameAwayFromTheCornerHoldingTheButtons)
         game.Press(menu::kRight);
         game.Frames(frames);
         const std::vector<Sprite> sprites = PanelSprites(game);
-        for (const auto& [image, button] : {std::pair{"rei_empk", "rei_n_geki"}, std::pair{"rei_syu0", "rei_n_syu"}}) {
+        for (const auto& [image, button] :
+            {std::pair{"rei_empk", "Skill/rei_n_geki"}, std::pair{"rei_syu0", "Skill/rei_n_syu"}}) {
             const std::vector<Sprite> under = Named(sprites, button), over = Named(sprites, image);
             ASSERT_EQ(under.size(), 1u) << button;
             EXPECT_TRUE(std::any_of(over.begin(), over.end(), [&](const Sprite& s) {
