@@ -262,6 +262,27 @@ TEST_F(SceneDataTest, PanelsKeepTheirPlaceWhenTheSceneMovesThemByTheirOffset)
     EXPECT_FLOAT_EQ(scene.GetLayer(0)->GetBoundingRect().bottom, f32(kCellHeight));
 }
 
+// A panel sized in its track keeps its size under the scale a scene gives
+// it (a panel zooming in): half the scale, half the size, from its place.
+TEST_F(SceneDataTest, PanelSizedInItsTrackScalesWithTheScene)
+{
+    const std::string path = host::kernel::MakeTempFileName();
+    ASSERT_EQ(Put(path, LayoutBytes({"Frame"}, "Cells.dds", {{"Frame", 100, 200, 512, 96, true}})), "");
+    CSceneResource scene;
+    ASSERT_TRUE(scene.LoadFromFile(path.c_str()));
+    host::kernel::DeleteFile(path);
+    CSceneObject* frame = scene.GetLayer(0);
+    for (const f32 scale : {1.0f, 0.5f}) {
+        frame->SetScale(scale, scale);
+        frame->Update(0);
+        const CRect4 r = frame->GetBoundingRect();
+        EXPECT_FLOAT_EQ(r.left, 100) << scale;
+        EXPECT_FLOAT_EQ(r.top, 200) << scale;
+        EXPECT_FLOAT_EQ(r.right - r.left, 512 * scale) << scale;
+        EXPECT_FLOAT_EQ(r.bottom - r.top, 96 * scale) << scale;
+    }
+}
+
 // A panel under a placed panel stands where its own panel says on the
 // layout, at its size, once the parent has placed it; one under a group
 // the same.
