@@ -28,10 +28,7 @@
 #include <cstring>
 #include <string>
 
-using menu::DrawPlaced;
-using menu::LayoutPlace;
 using namespace select_card;
-
 namespace chara_select {
 
 const char* const kHelpText[kHelpTexts] = {
@@ -872,27 +869,27 @@ void CCharaSelect::DrawSkillPanel()
     // other does. A mark inside it moves with it.
     CVector3 frameShift;
     if (m_skillLayer) {
-        frameShift = zoomed(m_skillLayer->GetAnimatedState().position) - LayoutPlace(m_skillLayer);
+        frameShift = zoomed(m_skillLayer->GetAnimatedState().position) - menu::LayoutPlace(m_skillLayer);
         CLayerState extra;
         extra.position = CVector3(frameShift.x, frameShift.y, 0.0f);
         m_skillLayer->Draw(&extra);
     }
     const auto inFrame = [this](const CSceneObject* mark) { return m_skillLayer && IsBelow(m_skillLayer, mark); };
     const auto markAt = [&](const CSceneObject* mark) {
-        const CVector3 own = LayoutPlace(mark);
+        const CVector3 own = menu::LayoutPlace(mark);
         return inFrame(mark) ? CVector3(own.x + frameShift.x, own.y + frameShift.y, 0.0f) : zoomed(own);
     };
     const auto drawMark = [&](CSceneObject* mark) {
-        if (mark) DrawPlaced(mark, markAt(mark), inFrame(mark) ? 1.0f : zoom.scale);
+        if (mark) menu::DrawPlaced(mark, markAt(mark), inFrame(mark) ? 1.0f : zoom.scale);
     };
     // A layer drawn moved by (x, y) layout units from its own place.
     const auto drawMoved = [&](CSceneObject* layer, f32 x, f32 y) {
-        if (layer) DrawPlaced(layer, zoomed(LayoutPlace(layer) + CVector3(x, y, 0.0f)), zoom.scale);
+        if (layer) menu::DrawPlaced(layer, zoomed(menu::LayoutPlace(layer) + CVector3(x, y, 0.0f)), zoom.scale);
     };
     if (m_skillCursor && m_skillSlot < 3) {
         const u32 kind = m_skillSlot;
         const auto cursorAt = [&](u32 index) {
-            const CVector3 own = LayoutPlace(m_skillCursor);
+            const CVector3 own = menu::LayoutPlace(m_skillCursor);
             if (index < m_kinds[kind].Count())
                 return zoomed(own + CVector3(kRowOrigin[kind][0] + 40.0f * f32(index), kRowOrigin[kind][1], 0.0f));
             // The empty choice stands on the kind's empty mark.
@@ -904,7 +901,7 @@ void CCharaSelect::DrawSkillPanel()
             const CVector3 from = cursorAt(m_previousIndex);
             at = from + (at - from) * (t * t);
         }
-        DrawPlaced(m_skillCursor, at, zoom.scale);
+        menu::DrawPlaced(m_skillCursor, at, zoom.scale);
     }
     const CLayerState& scene = GetSceneState();
     for (u32 k = 0; k < 3; ++k) {
@@ -949,7 +946,7 @@ void CCharaSelect::DrawSkillPanel()
             FillScreenCircle(disc, (u32(alpha * 255.0f) << 24) | 0xFFFFFFu);
         } else if (m_slotButtons[k] && image) {
             // The chosen orb (or the empty image) on the slot's button.
-            DrawPlaced(image, markAt(m_slotButtons[k]), zoom.scale);
+            menu::DrawPlaced(image, markAt(m_slotButtons[k]), zoom.scale);
         }
         drawMark(m_emptyMarks[k]);
     }
