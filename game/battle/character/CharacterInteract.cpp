@@ -106,10 +106,13 @@ i32 CCharacterAction::HitTestBullet(CBullet* bullet, u32)
         bullet->GetBoxOverlap(centre + m_status.displacement, radius, &push);
         m_status.displacement = m_status.displacement - push;
     }
+    // Every body sphere the shot meets cuts it, each against the step the
+    // spheres before it left.
     const auto& spheres = m_parameter->values.body.hitSphere;
     for (u32 i = 0; i < spheres.GetCount(); ++i) {
         CVector4 s;
         if (spheres.GetAt(i)->type != 0 || !GetHitSphere(i, &s)) continue;
+        bullet->GetDirection(&step);
         CVector3 sphere(s.x, s.y, s.z), other = bulletCentre, contact;
         if (!Sweep(&sphere, s.w, CVector3(), &other, bulletRadius, step, &contact, false)) continue;
         if (kind == 9) {
@@ -119,9 +122,7 @@ i32 CCharacterAction::HitTestBullet(CBullet* bullet, u32)
                 bullet->GetSuctionVector(this, &pull);
                 m_status.displacement = m_status.displacement + pull;
             }
-            continue;
-        }
-        if (!bullet->IsDirectionType() && kind != 10 && !Values(bullet).traceHitVecFlg &&
+        } else if (!bullet->IsDirectionType() && kind != 10 && !Values(bullet).traceHitVecFlg &&
                    Values(bullet).chractorHitVecFlg) {
             // Solid shots: the fighter stops at the shot, the shot at the fighter.
             const CVector3 sphereCentre(s.x, s.y, s.z);
@@ -130,7 +131,6 @@ i32 CCharacterAction::HitTestBullet(CBullet* bullet, u32)
             bullet->SetDirection(WithLength(step, (contact - bulletCentre).Length() + 0.1f));
             if (m_camera) m_camera->SetCollisionFlag(1);
         }
-        break;
     }
     return 1;
 }

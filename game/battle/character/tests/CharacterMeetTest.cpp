@@ -189,6 +189,64 @@ TEST_F(CharacterMeetTest, ASolidShotStopsTheFighterAndRaisesTheCameraCollision)
     }
 }
 
+// Each body sphere a solid shot meets cuts it in list order, against the step
+// the spheres before it left. The shot starts at z -5 with a step of 4 and
+// radius 0.5; the far sphere (r 0.5 at z -1) is met at z -1.5, 3.5 along,
+// the near one (r 0.3 at z -3) at z -3.3, 1.7 along. A sphere cuts the
+// fighter's step (2 toward -z) to its radius less 0.99, turning it round.
+TEST_F(CharacterMeetTest, EveryBodySphereASolidShotMeetsCutsIt)
+{
+    auto record = std::make_unique<CBulletParameter>();
+    CBulletValues& v = record->GetValues();
+    v.hitCount = 1, v.hitRadius = 0.5f, v.chractorHitVecFlg = 1;
+    const struct {
+        const char* what;
+        CVector3 first, second;
+        f32 firstRadius, secondRadius;
+        f32 step, displacement;
+    } rows[] = {
+        // The far sphere, then the near one the shorter step still reaches.
+        {"far then near", {0, 1, -1}, {0, 1, -3}, 0.5f, 0.3f, 1.8f, -0.69f},
+        // The near one first: the far one is out of the step it leaves.
+        {"near then far", {0, 1, -3}, {0, 1, -1}, 0.3f, 0.5f, 1.8f, 0.69f},
+        // Out of the shot's way, the second sphere cuts nothing.
+        {"far, then one aside", {0, 1, -1}, {4, 1, -3}, 0.5f, 0.3f, 3.6f, 0.49f},
+    };
+    for (const auto& r : rows) {
+        auto c = NewFighter<ScriptedFighter>();
+        CharacterBody& body = c->GetParameter()->values.body;
+        body.radius = 1.0f, body.height = 2.0f;
+        ASSERT_EQ(body.hitSphere.GetCount(), 2u);
+        // Spheres on no bone stand where the fighter's world puts them.
+        const CVector3 centres[2] = {r.first, r.second};
+        const f32 radii[2] = {r.firstRadius, r.secondRadius};
+        for (u32 i = 0; i < 2; ++i) {
+            CHitSphereRecord& sphere = *body.hitSphere.GetAt(i);
+            sphere.bone = CString("Non Name"), sphere.position = centres[i], sphere.radius = radii[i], sphere.type = 0;
+        }
+        c->Create(nullptr);
+        c->GetStatus()->participantSlot = 1, c->GetStatus()->team = 1;
+        c->UpdateMatrix();
+        auto shooter = Fighter({0, 0, 50}, 0, 0);
+        auto* bullet = new CBullet(record.get());
+        BulletLaunchRecord launch;
+        launch.position = {0, 1, -5};
+        launch.direction = {0, 0, 1};
+        launch.shooter = launch.firingObject = shooter.get();
+        ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
+        bullet->SetDirection({0, 0, 4});
+        c->GetStatus()->displacement = {0, 0, -2};
+        EXPECT_EQ(c->HitTestBullet(bullet, 0), 1);
+        CVector3 step;
+        bullet->GetDirection(&step);
+        EXPECT_NEAR(step.z, r.step, 1e-5f) << r.what;
+        EXPECT_NEAR(c->GetStatus()->displacement.z, r.displacement, 1e-5f) << r.what;
+        EXPECT_EQ(step.x, 0.0f) << r.what;
+        EXPECT_EQ(c->GetStatus()->displacement.x, 0.0f) << r.what;
+        delete bullet;
+    }
+}
+
 TEST_F(CharacterMeetTest, AnswersMessages)
 {
     auto c = Fighter({0, 0, 0}, 3, 1);
