@@ -94,13 +94,17 @@ f32 CCharacterBase::GetBuffTimer(u32 n) const
 }
 
 // Buff n sets its own timer; its effect stays in the timer's slot until the
-// timer runs out. A buff already shown keeps the effect it has.
+// timer runs out. A buff already shown keeps the effect it has. Buff 1 also
+// bursts once at the fighter's centre as it comes on.
 void CCharacterAction::StartBuff(u32 buff, f32 time)
 {
     if (buff < 1 || buff > 3) return;
     const u32 timer = kBuffTimers[buff], slot = kStatusSlots[timer];
     m_status.timers.statusTimers[timer] = time;
-    if (!GetAttachedObject(slot)) StartEffect(slot, FindEffectKey(kBuffEffects[buff]));
+    if (GetAttachedObject(slot)) return;
+    const u32 effect = FindEffectKey(kBuffEffects[buff]);
+    if (buff == 1) PlayEffectOnce(effect);
+    StartEffect(slot, effect);
 }
 
 void CCharacterAction::PlayHitEffect() { PlayEffectOnce(FindEffectKey("EFCHITATTACK")); }

@@ -3,6 +3,7 @@
 #include "CharacterTestSupport.h"
 
 #include "engine/scene/Effect.h"
+#include "game/battle/object/SpellCard.h"
 
 #include <string>
 #include <vector>
@@ -44,9 +45,9 @@ TEST_F(FighterState, EachBuffRunsItsOwnTimerAndEffectAndEndsOnTime)
     const struct {
         u32 buff, slot;
         u32 (CCharacterBase::*query)() const;
-        u32 endEffects;   // the jamming alone plays one as it ends
+        u32 endEffects;   // one-off effects: the berserk bursts as it starts, the jamming plays one as it ends
     } rows[] = {
-        {1, 19, &CCharacterBase::IsBerserk, 0},
+        {1, 19, &CCharacterBase::IsBerserk, 1},
         {2, 22, &CCharacterBase::IsArmored, 0},
         {3, 23, &CCharacterBase::IsJamming, 1},
     };
@@ -82,6 +83,65 @@ TEST_F(FighterState, EachBuffRunsItsOwnTimerAndEffectAndEndsOnTime)
     c_->StartBuff(0, 1.0f);
     c_->StartBuff(4, 1.0f);
     for (f32 t : S().timers.statusTimers) EXPECT_EQ(t, 0.0f);
+}
+
+// A buff card (SPELLTYPE 8) cast for real: from its third step the berserk
+// buff comes on with one burst of its effect at the fighter's centre, turned
+// as the fighter is, and the effect on both effect bones in slot 19. A second
+// cast while the buff shows bursts no more and keeps the slot's effect.
+TEST_F(FighterState, ABuffCardBurstsOnceAtItsUserAndShowsTheBuff)
+{
+    setting_test::SettingWriter card;
+    card.Set("NAME", "buff").Set("AMMUNITION", 2).Set("RELOAD", 0.0f).Set("SPELLTYPE", 8).Set("WAIT", 0.25f)
+        .Set("BUFFERTIME", 3.0f);
+    for (const char* step : {"SPELLANIMATIONSETTIME", "SPELLANIMATIONSHOOTSTARTTIME", "SPELLANIMATIONSHOOTTIME"})
+        card.Set(step, 0.125f);
+    ASSERT_TRUE(card.Save("Spell.txt"));
+    factory_.realSpellCards = true;
+    MakeFighter();
+    const u32 berserk = FindEffectKey("EFCBERSERK");
+    S().effects[berserk] = &container_;
+    const CVector3 at(3, 0, -2), turned(0, 90, 0);
+    c_->SetPosition(&at);
+    // Facing where it means to face, so the card's frames do not turn it.
+    *c_->GetRotation() = turned, S().targetAngles = turned;
+    CVector3 centre;
+    c_->GetCenter(&centre);
+    auto& spell = static_cast<CSpellCard&>(*c_->GetSpellCards().at(0));
+    spell.UpdateReload(c_.get());
+    // Frames until the buff comes on, and what is live then and after.
+    auto cast = [&] {
+        EXPECT_EQ(c_->StartSpellCard(), 1u);
+        u32 frames = 0;
+        while (S().action == kActionSpellCard && frames < 20) {
+            c_->Update(0);
+            ++frames;
+        }
+        EXPECT_NE(S().action, u32(kActionSpellCard));
+        return frames;
+    };
+    EXPECT_GT(cast(), 2u);
+    EXPECT_GT(c_->GetBuffTimer(1), 0.0f);
+    ASSERT_EQ(LiveEffects(), 1u);
+    CEffect* burst = effects_.GetFirstEffect();
+    for (const auto& [got, want] : {std::pair{*burst->GetPlacePosition(), centre}, {*burst->GetPlaceRotation(), turned}}) {
+        EXPECT_FLOAT_EQ(got.x, want.x);
+        EXPECT_FLOAT_EQ(got.y, want.y);
+        EXPECT_FLOAT_EQ(got.z, want.z);
+    }
+    // The slot's head and one more on each of the two effect bones.
+    CEffect* shown = c_->GetAttachedObject(19);
+    ASSERT_NE(shown, nullptr);
+    u32 chain = 0;
+    for (CEffect* e = shown; e; e = e->GetNext()) ++chain;
+    EXPECT_EQ(chain, 3u);
+    // Cast again while it shows: no second burst, the same slot effect.
+    ASSERT_EQ(c_->GetSpellStock(0), 1u);
+    cast();
+    EXPECT_EQ(LiveEffects(), 1u);
+    EXPECT_EQ(effects_.GetFirstEffect(), burst);
+    EXPECT_EQ(c_->GetAttachedObject(19), shown);
+    burst->Release();
 }
 
 TEST_F(FighterState, TheDoubleAttackWindowClosesAndItsNoticeEnds)
