@@ -44,10 +44,13 @@ f32 CCharacterBase::GetShotFill() const
 {
     if (!m_parameter) return 0.0f;
     const auto& shot = m_parameter->values.shots[GetSelectedSet()];
-    // Without a reload the shot is always ready, as a card without one is.
-    if (!shot.ammunition || !(shot.reload > 0.0f)) return 1.0f;
+    // The reload is the one the last shot stored (a charged shot's own), so
+    // the gauge fills over the time the magazine really takes. Without one
+    // the shot is always ready, as a card without one is.
+    const f32 reload = m_status.timers.ammoReloadDuration;
+    if (!shot.ammunition || !(reload > 0.0f)) return 1.0f;
     if (m_status.ammunition > 0) return f32(m_status.ammunition) / f32(shot.ammunition);
-    return Share(m_status.timers.ammoReload, m_status.timers.ammoReloadDuration);
+    return Share(m_status.timers.ammoReload, reload);
 }
 
 f32 CCharacterBase::GetChargedShotFill() const

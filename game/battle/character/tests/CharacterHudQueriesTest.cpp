@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace character_test {
 namespace ORV_TEST_FILE_ID {
 
@@ -34,6 +36,7 @@ protected:
         env.v.shots[0].reload = 2.0f, env.v.shots[1].reload = 3.0f;
         env.v.shots[2].chargeTime = 2.0f, env.v.shots[3].chargeTime = 4.0f;
         env.v.shortAttacks[0].reload = 2.0f;
+        env.s.timers.ammoReloadDuration = 2.0f;   // as a shot of set A leaves it
         return env;
     }
 };
@@ -60,11 +63,11 @@ const GaugeRow kGaugeRows[] = {
     {"an empty magazine shows its reload",
      [](Env& e) { e.s.ammunition = 0, e.s.timers.ammoReload = 0.5f, e.s.timers.ammoReloadDuration = 2.0f; }, 2, 0.25f},
     {"a set without ammunition is ready", [](Env& e) { e.s.ammunition = 0, e.v.shots[0].ammunition = 0; }, 2, 1.0f},
-    {"a set without RELOAD is ready with rounds spent", [](Env& e) { e.s.ammunition = 29, e.v.shots[0].reload = 0; }, 2,
-     1.0f},
-    {"set B's RELOAD decides for set B",
-     [](Env& e) { e.s.selectedBarrage = 1, e.s.ammunition = 3, e.v.shots[0].reload = 0; }, 2, 0.25f},
-    {"set A's RELOAD does not", [](Env& e) { e.s.ammunition = 15, e.v.shots[1].reload = 0; }, 2, 0.5f},
+    {"a shot that stored no reload is ready with rounds spent",
+     [](Env& e) { e.s.ammunition = 29, e.s.timers.ammoReloadDuration = 0; }, 2, 1.0f},
+    {"the stored reload decides, not set A's RELOAD",
+     [](Env& e) { e.s.ammunition = 15, e.s.timers.ammoReloadDuration = 2.0f, e.v.shots[0].reload = 0; }, 2, 0.5f},
+    {"nor set B's", [](Env& e) { e.s.selectedBarrage = 1, e.s.ammunition = 3, e.v.shots[1].reload = 0; }, 2, 0.25f},
     {"set A's charge", [](Env& e) { e.s.timers.shotCharge = 1.0f; }, 3, 0.5f},
     {"set B charges against its own record", [](Env& e) { e.s.selectedBarrage = 1, e.s.timers.shotCharge = 1.0f; }, 3,
      0.25f},
@@ -137,6 +140,29 @@ TEST_F(HudQueries, TheLastRoundReloadsOverTheShotsReload)
     c_->UpdateTimers(0);
     EXPECT_EQ(env.s.ammunition, 30u);
     EXPECT_EQ(c_->GetActionGauge(2), 1.0f);
+}
+
+// A charged shot that empties the magazine stores its own RELOAD (2 s), and
+// the gauge fills over it, though the plain shot of the set has none.
+TEST_F(HudQueries, AChargedShotsReloadFillsTheGaugeOverItsOwnTime)
+{
+    Env env = Fresh();
+    c_->InitActionTable();
+    env.s.tension = 1, env.s.reloadFactor = 1.0f, env.s.ammunition = 1;
+    env.v.shots[0].reload = 0.0f, env.v.shots[2].reload = 2.0f;
+    env.s.timers.shotCharge = env.v.shots[2].chargeTime;
+    ASSERT_EQ(c_->StartShoot(), 1u);
+    ASSERT_EQ(env.s.barrageSlot, 2u);
+    EXPECT_EQ(env.s.ammunition, 0u);
+    EXPECT_EQ(c_->GetActionGauge(2), 0.0f);
+    env.s.action = kActionNeutral;
+    std::vector<f32> fills;
+    for (u32 frame = 0; frame < 8; ++frame) {
+        c_->UpdateTimers(0);   // a quarter second
+        fills.push_back(c_->GetActionGauge(2));
+    }
+    EXPECT_EQ(fills, (std::vector<f32>{0.125f, 0.25f, 0.375f, 0.5f, 0.625f, 0.75f, 0.875f, 1.0f}));
+    EXPECT_EQ(env.s.ammunition, 30u);
 }
 
 // A shot without RELOAD is always ready: its gauge stays full as rounds go.

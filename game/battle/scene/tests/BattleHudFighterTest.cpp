@@ -84,6 +84,7 @@ TEST_F(BattleHudFighterTest, EveryQueryReadsItsOwnFieldOfTheFighter)
     s.defeatCount = 4, s.moveHit.kills = 6, s.fixedTension = 5, s.lastMusicTime = 12.5f;
     s.moveHit.damageTaken = 910, s.moveHit.lastTaken[4] = 17;
     s.order = 3, s.lockOnType = 1, s.selectedBarrage = 1, s.ammunition = 9, s.action = HudFighter::kActionDown;
+    s.timers.ammoReloadDuration = 2.0f;   // as the last shot left it
     s.damageType = 6, s.moveHit.doubleAttackFlag = 11, s.moveHit.doubleAttackTimer = 0.4f;
     s.timers.statusTimers[kBuff3Timer] = 2.25f, s.timers.statusTimers[kBuff2Timer] = 1.5f;
     c.GetMeeting().dangerFlags = 8 | 2;
