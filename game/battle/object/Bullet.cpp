@@ -308,7 +308,9 @@ i32 CBullet::UpdateChildBarrage()
 {
     if (!m_child || !m_state.firing) return 0;
     if (m_child->IsFinished()) {
-        if (m_state.motionType == 20) ReleaseOnBreak();
+        // A carrier that has ended already is not released again: a bursting
+        // one (HITTYPE 12) comes back here from its release.
+        if (m_state.motionType == 20 && !m_state.ended) ReleaseOnBreak();
         m_state.firing = 0;
         return 1;
     }

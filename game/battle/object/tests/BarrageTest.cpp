@@ -492,6 +492,75 @@ TEST_F(BarrageTest, BulletsCarryingABarrageFireIt)
     }
 }
 
+// A carrier that bursts (MOVETYPE 20, HITTYPE 12) ends as a plain one does
+// in the frame its barrage has finished: its end bursts it, and the burst,
+// finding the barrage finished, does not end it again. Fired from (3, 0, 0)
+// near its target, it stops, fires a volley in frames 3 and 4 and ends in 5.
+TEST_F(BarrageTest, ABurstingCarrierEndsOnceItsBarrageHasFinished)
+{
+    ASSERT_TRUE(QuietBullet(0, 0.0f).Save("Still.txt"));
+    ASSERT_TRUE(SettingWriter().Set("SHOOTWAIT", 0.25f).Set("SHOOTCOUNT", 2).Set("BULLET", "Still.txt").Save("Pair.txt"));
+    ASSERT_TRUE(SettingWriter().Set("PATTERN", "Pair.txt").Save("Pairs.txt"));
+    Place(*shooter_, CVector3(3, 0, 0), CVector3());
+    for (const i32 hitType : {0, 12}) {
+        ASSERT_TRUE(QuietBullet(20, 4.0f).Set("HITTYPE", hitType).Set("OPTIONLENGTH", 100.0f).Set("STOPTIME", 0.5f)
+            .Set("SHOOTOBJECTTYPE", 1).Set("BARRAGE", "Pairs.txt").Save("Carrier.txt"));
+        auto definition = OnePattern({{"SHOOTWAIT", "0"}, {"SHOOTCOUNT", "1"}, {"BULLET", "Carrier.txt"}});
+        CBarrage barrage(definition.get());
+        std::vector<u32> counts;
+        for (int f = 0; f < 6; ++f) {
+            Frame(&barrage, target_);
+            counts.push_back(scene_.bullets.GetCount());
+        }
+        EXPECT_EQ(counts, (std::vector<u32>{1, 1, 2, 3, 2, 2})) << hitType;
+        for (const CBullet* b : Bullets()) {
+            EXPECT_EQ(b->GetRecord()->GetValues().moveType, 0) << hitType;
+            ExpectNear(*b->GetPosition(), CVector3(3, 0, 0), "fired where the carrier stopped");
+        }
+        scene_.bullets.DeleteAll();
+    }
+}
+
+// A freezer (HITTYPE 6, HITRELEASETYPE 0) of the other side meets the
+// bursting carrier in frame 3, as it fires: frozen, the carrier no longer
+// runs its motion, but its barrage goes on and finishes in frame 4, and with
+// the release type the freeze gave it the carrier ends in frame 5 by its
+// barrage's end alone, bursting once.
+TEST_F(BarrageTest, ABurstingCarrierFrozenByACollisionEndsOnceItsBarrageHasFinished)
+{
+    ASSERT_TRUE(QuietBullet(0, 0.0f).Set("BULLETHITFLG", 0).Save("Still.txt"));
+    ASSERT_TRUE(SettingWriter().Set("SHOOTWAIT", 0.25f).Set("SHOOTCOUNT", 2).Set("BULLET", "Still.txt").Save("Pair.txt"));
+    ASSERT_TRUE(SettingWriter().Set("PATTERN", "Pair.txt").Save("Pairs.txt"));
+    ASSERT_TRUE(QuietBullet(20, 4.0f).Set("HITTYPE", 12).Set("HITRELEASETYPE", 2).Set("PER", 5.0f)
+        .Set("BULLETHITFLG", 1).Set("HITCOUNT", 1).Set("HITRADIUS", 0.5f).Set("OPTIONLENGTH", 100.0f)
+        .Set("STOPTIME", 0.5f).Set("SHOOTOBJECTTYPE", 1).Set("BARRAGE", "Pairs.txt").Save("Carrier.txt"));
+    ASSERT_TRUE(QuietBullet(0, 0.0f).Set("HITTYPE", 6).Set("HITRELEASETYPE", 0).Set("FREEZETIME", 10.0f)
+        .Set("HITCOUNT", 1).Set("HITRADIUS", 1.0f).Set("BULLETHITFLG", 0).Save("Freezer.txt"));
+    ASSERT_TRUE(SettingWriter().Set("SHOOTWAIT", 0.0f).Set("SHOOTCOUNT", 1).Set("PATTERNWAIT", 0.75f)
+        .Set("POSITIONTYPE", 0).Set("POSITION", CVector3(3, 0, 0)).Set("BULLET", "Freezer.txt").Save("Frost.txt"));
+    ASSERT_TRUE(SettingWriter().Set("PATTERN", "Frost.txt").Save("Frosts.txt"));
+    Place(*shooter_, CVector3(3, 0, 0), CVector3());
+    auto definition = OnePattern({{"SHOOTWAIT", "0"}, {"SHOOTCOUNT", "1"}, {"BULLET", "Carrier.txt"}});
+    const auto frosts = Load("Frosts.txt");
+    CBarrage barrage(definition.get()), frost(frosts.get());
+    const CBullet* carrier = nullptr;
+    std::vector<std::string> seen;
+    for (int f = 1; f <= 6; ++f) {
+        ShooterRecord other = Record(nullptr);
+        other.shooter = other.firingObject = target_;
+        other.shooterGroup = 1;
+        frost.Update(&other);
+        Frame(&barrage, target_);
+        if (f == 1) carrier = scene_.bullets.First();
+        bool listed = false;
+        for (const CBullet* b = scene_.bullets.First(); b; b = b->GetNext()) listed |= b == carrier;
+        seen.push_back(!listed ? "gone" : carrier->IsStopped() ? "frozen" : "moving");
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"moving", "moving", "frozen", "frozen", "gone", "gone"}));
+    // The freezer and the two shots the carrier fired stay.
+    EXPECT_EQ(scene_.bullets.GetCount(), 3u);
+}
+
 // A bullet fired while the bullets' walk is under way (by a carrier's
 // barrage) goes first in the list, behind the walk: through that frame it
 // keeps its launch place and age 0, and it moves from the next frame on. The
