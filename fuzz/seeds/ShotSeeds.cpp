@@ -43,6 +43,14 @@ void AddShotSeeds(const std::string& root, const char* driver, const std::vector
     }
 }
 
+// A list of n patterns, each the three shots of Shot.txt.
+std::string Patterns(u32 n)
+{
+    std::string text;
+    for (u32 i = 0; i < n; ++i) text += "PATTERN=Shot.txt;";
+    return text;
+}
+
 }  // namespace
 
 void MakeShotSeeds(const std::string& root)
@@ -67,6 +75,12 @@ void MakeShotSeeds(const std::string& root)
         {{"every-key", EveryKey<CPatternListParameter>({{"PATTERN", "Shot.txt|SHOT|Setting/Shot.dat"}})},
          {"empty", "NAME=empty;"},
          {"hostile", "PATTERN=Wild.txt;PATTERN=Flood.txt;PATTERN=Shot.txt;"},
+         // At the bounds: a full volley (the flood, cut to the cap), and as
+         // many patterns (of three shots) as a list may hold; then one past.
+         {"shots-at-bound", "PATTERN=Flood.txt;"},
+         {"shots-past-bound", "PATTERN=Flood.txt;PATTERN=Shot.txt;"},
+         {"patterns-at-bound", Patterns(CPatternListParameter::kMaxPatterns)},
+         {"patterns-past-bound", Patterns(CPatternListParameter::kMaxPatterns + 1)},
          {"cycle", "PATTERN=Shot.txt;PATTERN=LoopShot.txt;"},
          {"cut", cut}});
     AddShotSeeds<CSpellCardSetting>(

@@ -188,8 +188,9 @@ u32 FindEffectKey(const char* key);
 class CCharacterParameter : public CSettingFile {
 public:
     // Afterimages a character may keep (each a pose of the whole skeleton,
-    // copied every interval).
-    static constexpr u32 kMaxAfterimageCount = 64;
+    // copied every interval): far more than a character drawn by hand
+    // shows, short of a file asking for memory by the gigabyte.
+    static constexpr u32 kMaxAfterimageCount = 1024;
 
     CCharacterParameter() = default;
     // Copies every value and table; shares the key map.

@@ -39,8 +39,9 @@ class CBarrage : public CObjectDivision, public IChildBarrage {
     ORV_VALUE_CLASS(CBarrage)
 
 public:
-    // A volley never holds more shots than this, whatever the pattern asks.
-    static constexpr u32 kMaxShotsPerVolley = 1024;
+    // A volley never holds more shots than this, whatever the pattern asks:
+    // far beyond a hand-written fan, short of a file flooding the battle.
+    static constexpr u32 kMaxShotsPerVolley = 16384;
 
     // No definition, no states (for the root's factories).
     CBarrage();

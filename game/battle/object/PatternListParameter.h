@@ -8,7 +8,9 @@
 // battle: at most kMaxPatterns patterns; at most kMaxShotsPerRound shots
 // when every pattern fires once (the barrage's own volley cap, now for the
 // list as a whole); and at most kMaxShotsSetOff counting, for every shot,
-// the round its bullet's own BARRAGE list may fire in turn.
+// the round its bullet's own BARRAGE list may fire in turn. The bounds sit
+// well above any barrage written by hand (thousands of shots, hundreds of
+// patterns): they stop only files that ask for memory by the gigabyte.
 #pragma once
 
 #include "engine/core/Types.h"
@@ -20,9 +22,9 @@ class CPatternListParameter : public CSettingFile {
 public:
     // NAME and PATTERN.
     static constexpr u32 kKeyCount = 2;
-    static constexpr u32 kMaxPatterns = 256;
-    static constexpr u32 kMaxShotsPerRound = 1024;
-    static constexpr u32 kMaxShotsSetOff = 8192;
+    static constexpr u32 kMaxPatterns = 4096;
+    static constexpr u32 kMaxShotsPerRound = 16384;
+    static constexpr u32 kMaxShotsSetOff = 65536;
 
     CPatternListParameter() = default;
     // Copies every name and every pattern record.

@@ -248,6 +248,26 @@ TEST_F(CharacterDrawTest, AfterimageCountAndQualityDecideWhatIsDrawn)
     }
 }
 
+// A fighter keeps as many afterimages as its set asks, hundreds of them, up
+// to the bound the set's load holds it to; a count set past it by hand makes
+// none rather than poses by the thousand.
+TEST_F(CharacterDrawTest, AFighterKeepsItsAfterimagesUpToTheBound)
+{
+    constexpr i32 kBound = i32(CCharacterParameter::kMaxAfterimageCount);
+    for (const auto& [count, records] : {std::pair{300, 300}, {kBound, kBound}, {kBound + 1, 0}}) {
+        auto c = NewFighter();
+        c->GetParameter()->values.body.afterimageCount = count;
+        CharacterCreateRecord record;
+        record.afterimageQuality = 3;
+        c->Initialize(reinterpret_cast<intptr_t>(&record));
+        const auto& images = c->GetAfterimages();
+        ASSERT_EQ(images.size(), size_t(records)) << count;
+        if (images.empty()) continue;
+        EXPECT_NE(images.back().trace, nullptr) << count;
+        EXPECT_EQ(images.back().palette.size(), c->GetAnimationController()->GetFrameCount()) << count;
+    }
+}
+
 // Quality 3 and 4 queue one trace per afterimage in the render list, which
 // draws them later through the fighter. Quality 4 draws each twice: depth
 // only, then colour where the depth is its own; every state comes back.

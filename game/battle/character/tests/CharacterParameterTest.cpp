@@ -263,17 +263,22 @@ TEST(CharacterParameter, CopyKeepsEveryValueAndTable)
 }
 
 // A count that sizes an array is bounded: past it the load fails, whole.
+// Characters of a few hundred afterimages load.
 TEST(CharacterParameter, AfterimageCountPastItsBoundFailsTheLoad)
 {
+    static_assert(CCharacterParameter::kMaxAfterimageCount == 1024);
     WorkFolder folder;
     WriteChildren();
-    for (const auto& [count, loads] : {std::pair{"64", 1}, {"65", 0}, {"2000000000", 0}, {"-1", 1}}) {
+    for (const auto& [count, loads] :
+         {std::pair{"65", 1}, {"300", 1}, {"1024", 1}, {"1025", 0}, {"2000000000", 0}, {"-1", 1}}) {
         WriteBytes("Chr_Many.txt", std::string("AFTERIMAGECOUNT=") + count + ";");
         CCharacterParameter p;
         EXPECT_EQ(p.LoadFile("Chr_Many.txt"), loads) << count;
         EXPECT_EQ(CSettingLoad::LastError(), loads ? SettingLoadError::kNone : SettingLoadError::kCountTooLarge);
         if (!loads) {
             EXPECT_EQ(CSettingLoad::LastErrorFile(), "Chr_Many.txt");
+        } else {
+            EXPECT_EQ(p.values.body.afterimageCount, std::stoi(count)) << count;
         }
     }
 }

@@ -375,7 +375,8 @@ TEST_F(BarrageTest, FixationKeepsTheFirstVolleysFrame)
 // more than the cap.
 TEST_F(BarrageTest, ShotCountsFromDataAreBounded)
 {
-    const std::pair<const char*, u32> cases[] = {{"-1", 0u}, {"-2147483648", 0u}, {"2000000", 1024u}};
+    const std::pair<const char*, u32> cases[] = {
+        {"-1", 0u}, {"-2147483648", 0u}, {"2000000", CBarrage::kMaxShotsPerVolley}};
     for (const auto& [count, shots] : cases) {
         auto definition = OnePattern({{"SHOOTWAIT", "0"}, {"SIMULTANEOUSSHOOTCOUNT", count}});
         CBarrage barrage(definition.get());
@@ -738,6 +739,49 @@ TEST_F(BarrageTest, TheShotEffectPlaysAtTheMiddleOfTheVolley)
     scene_.effects = nullptr;
 }
 
+
+// A fan of thousands fires every shot, its effect at the middle of them;
+// past the volley cap it fires the cap, its effect at the middle of the
+// shots fired. Shot s stands at x = s / 2 in the world.
+TEST_F(BarrageTest, AWideFanFiresWholeWithItsEffectAtItsMiddle)
+{
+    constexpr u32 kCap = CBarrage::kMaxShotsPerVolley;
+    static_assert(kCap == 16384);
+    CEffectController manager;
+    ASSERT_EQ(manager.Create(nullptr, 64, 8), 1);
+    scene_.effects = &manager;
+    CResourceController resources;
+    auto* effect = new CEffectContainer();
+    effect->SetName("Efc_shot");
+    auto* node = new CEffectObject();
+    node->SetName("n");
+    effect->AddObject(node);
+    void* slot = effect;
+    resources.GetEffectList()->Add(&slot);
+    const struct {
+        u32 count, fired;
+        f32 middle;
+    } cases[] = {{1500, 1500, 374.75f}, {kCap, kCap, 4095.75f}, {kCap + 1, kCap, 4095.75f}};
+    for (const auto& c : cases) {
+        auto definition = OnePattern({{"SHOOTWAIT", "0"}, {"SHOOTCOUNT", "1"}, {"EFCSHOOTSET", "Efc_shot"},
+            {"POSITIONTYPE", "0"}, {"SIMULTANEOUSPOSITIONADD", V(0.5f, 0, 0)},
+            {"SIMULTANEOUSSHOOTCOUNT", std::to_string(c.count)}});
+        CBarrage barrage(definition.get());
+        ASSERT_EQ(barrage.LoadResource(&resources), 1);
+        const ShooterRecord r = Record(target_);
+        barrage.Update(&r);
+        EXPECT_EQ(scene_.bullets.GetCount(), c.fired) << c.count;
+        // The list puts each new shot first: the last fired is the first.
+        EXPECT_EQ(scene_.bullets.First()->GetPosition()->x, f32(c.fired - 1) * 0.5f) << c.count;
+        CEffect* played = manager.GetFirstEffect();
+        ASSERT_NE(played, nullptr) << c.count;
+        EXPECT_EQ(played->GetNextLive(), nullptr) << c.count;
+        EXPECT_EQ(played->GetPlacePosition()->x, c.middle) << c.count;
+        manager.DeleteAll();
+        scene_.bullets.DeleteAll();
+    }
+    scene_.effects = nullptr;
+}
 
 // SHOOTANGLEAXIS is used as the data give it: an axis of length l turns a
 // shot by 2 atan(l tan(a / 2)), not by a, both where it starts (POSITION

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <functional>
 #include <memory>
@@ -377,17 +378,25 @@ TEST(ShotSettingCache, DamagedCachesAreRefused)
 }
 
 // A pattern list is bounded in what one round of it may fire: its patterns,
-// its shots, and what its bullets' own lists fire in turn.
+// its shots, and what its bullets' own lists fire in turn. Barrages written
+// by hand load, however many shots they fire; each bound is met, then
+// passed by one.
 TEST(PatternListParameter, WhatOneListMaySetOffIsBounded)
 {
+    constexpr u32 kShots = CPatternListParameter::kMaxShotsPerRound;
+    constexpr u32 kPatterns = CPatternListParameter::kMaxPatterns;
+    static_assert(kShots == 16384 && kPatterns == 4096);
     WorkFolder folder;
     WriteBytes("Bullet.txt", "");
-    WriteBytes("Wide.txt", "SIMULTANEOUSSHOOTCOUNT=1024;SHOOTWAIT=0;");
+    WriteBytes("Full.txt", "SIMULTANEOUSSHOOTCOUNT=" + std::to_string(kShots) + ";SHOOTWAIT=0;");
+    WriteBytes("FullLessOne.txt", "SIMULTANEOUSSHOOTCOUNT=" + std::to_string(kShots - 1) + ";");
     WriteBytes("Negative.txt", "SIMULTANEOUSSHOOTCOUNT=-1;");   // read as unsigned: a full volley
+    WriteBytes("Fan.txt", "SIMULTANEOUSSHOOTCOUNT=600;");
+    WriteBytes("One.txt", "SIMULTANEOUSSHOOTCOUNT=1;");
     WriteBytes("Pair.txt", "SIMULTANEOUSSHOOTCOUNT=2;");
-    WriteBytes("Fan.txt", "PATTERN=Wide.txt;");
-    WriteBytes("Spawner.txt", "BARRAGE=Fan.txt;");
-    WriteBytes("Spawn.txt", "SIMULTANEOUSSHOOTCOUNT=8;BULLET=Spawner.txt;");
+    WriteBytes("Wide.txt", "PATTERN=Full.txt;");
+    WriteBytes("Spawner.txt", "BARRAGE=Wide.txt;");
+    WriteBytes("Spawn.txt", "SIMULTANEOUSSHOOTCOUNT=4;BULLET=Spawner.txt;");
     auto repeat = [](const char* line, u32 n) {
         std::string text;
         for (u32 i = 0; i < n; ++i) text += line;
@@ -398,12 +407,16 @@ TEST(PatternListParameter, WhatOneListMaySetOffIsBounded)
         SettingLoadError error;
         u32 round;
     } cases[] = {
-        {repeat("PATTERN=Wide.txt;", 1), SettingLoadError::kNone, 1024},
-        {repeat("PATTERN=Wide.txt;", 2), SettingLoadError::kTooManyShots, 0},
-        {repeat("PATTERN=Negative.txt;", 8), SettingLoadError::kTooManyShots, 0},
-        {repeat("PATTERN=Pair.txt;", 256), SettingLoadError::kNone, 512},
-        {repeat("PATTERN=Pair.txt;", 257), SettingLoadError::kTooManyPatterns, 0},
-        {"PATTERN=Spawn.txt;", SettingLoadError::kTooManyShots, 0},   // 8 x (1 + 1024)
+        {repeat("PATTERN=Fan.txt;", 2), SettingLoadError::kNone, 1200},
+        {repeat("PATTERN=One.txt;", 300), SettingLoadError::kNone, 300},
+        {repeat("PATTERN=Full.txt;", 1), SettingLoadError::kNone, kShots},
+        {"PATTERN=FullLessOne.txt;PATTERN=One.txt;", SettingLoadError::kNone, kShots},
+        {"PATTERN=FullLessOne.txt;PATTERN=Pair.txt;", SettingLoadError::kTooManyShots, 0},
+        {repeat("PATTERN=Full.txt;", 2), SettingLoadError::kTooManyShots, 0},
+        {repeat("PATTERN=Negative.txt;", 2), SettingLoadError::kTooManyShots, 0},
+        {repeat("PATTERN=Pair.txt;", kPatterns), SettingLoadError::kNone, 2 * kPatterns},
+        {repeat("PATTERN=Pair.txt;", kPatterns + 1), SettingLoadError::kTooManyPatterns, 0},
+        {"PATTERN=Spawn.txt;", SettingLoadError::kTooManyShots, 0},   // 4 x (1 + 16384)
     };
     for (const auto& c : cases) {
         WriteBytes("List.txt", c.text);
@@ -412,22 +425,25 @@ TEST(PatternListParameter, WhatOneListMaySetOffIsBounded)
         EXPECT_EQ(CSettingLoad::LastError(), c.error) << c.text.substr(0, 40);
         if (c.error == SettingLoadError::kNone) {
             EXPECT_EQ(list.GetShotsPerRound(), c.round);
+            EXPECT_EQ(list.GetPatternCount(), u32(std::count(c.text.begin(), c.text.end(), ';')));
         } else {
             EXPECT_EQ(CSettingLoad::LastErrorFile(), "List.txt");
         }
     }
 }
 
-// Exactly at the bound of what a round sets off: eight shots each carrying
-// a list of 1023 (8 x (1 + 1023) = 8192) load; one more shot does not.
+// Exactly at the bound of what a round sets off: sixteen shots each
+// carrying a list of 4095 (16 x (1 + 4095) = 65536) load; one more shot
+// does not.
 TEST(PatternListParameter, WhatOneListSetsOffMayReachItsBound)
 {
+    static_assert(CPatternListParameter::kMaxShotsSetOff == 16 * (1 + 4095));
     WorkFolder folder;
     WriteBytes("Bullet.txt", "");
-    WriteBytes("Wide.txt", "SIMULTANEOUSSHOOTCOUNT=1023;");
+    WriteBytes("Wide.txt", "SIMULTANEOUSSHOOTCOUNT=4095;");
     WriteBytes("Fan.txt", "PATTERN=Wide.txt;");
     WriteBytes("Spawner.txt", "BARRAGE=Fan.txt;");
-    for (const auto& [count, loads] : {std::pair{8, true}, std::pair{9, false}}) {
+    for (const auto& [count, loads] : {std::pair{16, true}, std::pair{17, false}}) {
         WriteBytes("Spawn.txt", "SIMULTANEOUSSHOOTCOUNT=" + std::to_string(count) + ";BULLET=Spawner.txt;");
         WriteBytes("List.txt", "PATTERN=Spawn.txt;");
         CPatternListParameter list;
@@ -435,6 +451,7 @@ TEST(PatternListParameter, WhatOneListSetsOffMayReachItsBound)
         EXPECT_EQ(CSettingLoad::LastError(), loads ? SettingLoadError::kNone : SettingLoadError::kTooManyShots);
         if (loads) {
             EXPECT_EQ(list.GetShotsPerRound(), u32(count));
+            EXPECT_EQ(list.GetShotsSetOff(), CPatternListParameter::kMaxShotsSetOff);
         }
     }
 }
