@@ -314,6 +314,28 @@ u32 CLobbyClient::LocalAddress()
     return address;
 }
 
+std::string CLobbyClient::ConnectFailure(ConnectStep step, host::net::Error error) const
+{
+    // The host as given, its bytes outside printable ASCII shown as '?': it
+    // comes from the player's environment, in no known code page.
+    std::string host = m_serverHost.substr(0, kDetailHostBytes);
+    for (char& c : host)
+        if (u8(c) < 0x20 || u8(c) > 0x7E) c = '?';
+    const std::string where = host + " port " + std::to_string(m_serverPort);
+    switch (step) {
+    case ConnectStep::kMapping:
+        return "No router mapping for ports " + std::to_string(m_peerPort) + " and " + std::to_string(m_serverPort);
+    case ConnectStep::kResolve: return "Lobby server not found:\n" + where;
+    case ConnectStep::kSocket: return "No socket for the lobby server:\n" + where;
+    case ConnectStep::kConnect: break;
+    }
+    switch (error) {
+    case net::Error::Refused: return "Lobby server refused the connection:\n" + where;
+    case net::Error::TimedOut: return "Lobby server did not answer in time:\n" + where;
+    default: return "Lobby server could not be reached:\n" + where;
+    }
+}
+
 void CLobbyClient::ConnectWork(Worker& worker)
 {
     Worker* self = &worker;
@@ -323,18 +345,19 @@ void CLobbyClient::ConnectWork(Worker& worker)
         if (self->cancel) return;
         const bool mapped = MapPort(m_peerPort) && MapPort(m_serverPort);
         if (self->cancel) return;
-        if (!mapped) return PostEvent(kEventNoRoute);
+        if (!mapped) return PostEvent(kEventNoRoute, ConnectFailure(ConnectStep::kMapping, net::Error::None));
     }
     u32 address = 0;
-    if (!m_net.Resolve(m_serverHost, address)) return PostEvent(kEventNoRoute);
+    if (!m_net.Resolve(m_serverHost, address))
+        return PostEvent(kEventNoRoute, ConnectFailure(ConnectStep::kResolve, net::Error::None));
     const net::Socket socket = m_net.Open(net::Type::Stream);
-    if (socket == net::kNoSocket) return PostEvent(kEventNoRoute);
+    if (socket == net::kNoSocket) return PostEvent(kEventNoRoute, ConnectFailure(ConnectStep::kSocket, net::Error::None));
     self->connecting = socket;
     const net::Error error = m_net.Connect(socket, {address, m_serverPort}, kConnectTimeoutMs);
     self->connecting = net::kNoSocket;
     if (error != net::Error::None || self->cancel) {
         m_net.Close(socket);
-        if (!self->cancel) PostEvent(kEventServerLost);
+        if (!self->cancel) PostEvent(kEventServerLost, ConnectFailure(ConnectStep::kConnect, error));
         return;
     }
     {
@@ -527,6 +550,12 @@ void CLobbyClient::PostEvent(u32 code)
 {
     ClientLock lock(*this);
     if (m_screens) m_screens->ShowMessage(code, m_screen);
+}
+
+void CLobbyClient::PostEvent(u32 code, const std::string& detail)
+{
+    ClientLock lock(*this);
+    if (m_screens) m_screens->ShowNotice(code, m_screen, detail);
 }
 
 // ---------------------------------------------------------------- receiving

@@ -76,6 +76,8 @@ public:
     static constexpr u32 kSendRetryMs = 2;
     static constexpr u32 kSendSliceMs = 50;
     static constexpr u32 kIdBytes = 33;
+    // The most of the server's host a connect failure's notice shows.
+    static constexpr size_t kDetailHostBytes = 48;
     static constexpr u32 kLineTestSize = 1000;
     static constexpr u32 kLineTestCount = 100;
     // The port mapping before a connect, discovery included, in all: a
@@ -125,8 +127,10 @@ public:
     i32 SendRequest(u16 type, const void* payload, u32 n);
     // 1001 with the own user record's login bytes (319..378).
     i32 SendLogin();
-    // Under the client lock, the message window shows code over the current screen.
+    // Under the client lock, the message window shows code over the current
+    // screen; with detail, those words in it too (ShowNotice).
     void PostEvent(u32 code);
+    void PostEvent(u32 code, const std::string& detail);
     // Event 6 and the worker joins the join target; refused (event 10) while
     // another worker runs.
     void StartJoin();
@@ -258,6 +262,10 @@ private:
     lobby::LobbyRoomRecord* FindRoom(u32 id);
     lobby::LobbyUserRecord* FindUser(u32 id);
     bool IsMemberOf(u32 roomId) const;
+    // What a failed connect says in its notice: the step that failed, the
+    // server's host and port.
+    enum class ConnectStep : u8 { kMapping, kResolve, kSocket, kConnect };
+    std::string ConnectFailure(ConnectStep step, host::net::Error error) const;
     void ConnectWork(Worker& worker);
     void JoinWork(Worker& worker);
     void LineTestWork(Worker& worker);

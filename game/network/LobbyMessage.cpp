@@ -98,11 +98,17 @@ void CLobbySceneMessage::Show(u32 code, CLobbySceneBase* returnScene)
 {
     m_code = std::min(code, kNone);
     m_returnScene = returnScene;
+    m_detail.clear();
     if (m_code == kNone) return;
     Record& r = m_records[m_code];
     r.timer = 0.0f;
     r.value = 0;
     r.answered = 0;
+}
+
+void CLobbySceneMessage::SetDetail(const std::string& detail)
+{
+    m_detail = IsShowing() ? detail : std::string();
 }
 
 void CLobbySceneMessage::ShowWithValue(u32 code, u32 value, CLobbySceneBase* returnScene)
@@ -230,7 +236,20 @@ i32 CLobbySceneMessage::Draw(u32)
         }
     }
     if (m_code == kLineInformationCode) DrawLineInformation();
+    if (record.kind == kNotice) DrawDetail();
     return 1;
+}
+
+void CLobbySceneMessage::DrawDetail()
+{
+    size_t at = 0;
+    for (u32 line = 0; line < kDetailLines && at < m_detail.size(); ++line) {
+        const size_t end = std::min(m_detail.find('\n', at), m_detail.size());
+        char text[kDetailBytes + 1] = {};
+        CopyField(text, sizeof text, m_detail.substr(at, end - at).c_str());
+        DrawOutlined(kDetailX, kDetailY + kDetailStep * f32(line), kDetailFontSize, text);
+        at = end + 1;
+    }
 }
 
 void CLobbySceneMessage::DrawStars(f32 y, u32 stars)

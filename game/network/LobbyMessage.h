@@ -2,14 +2,16 @@
 // set of image layers of "Scene\\Network06.sce" (the wording is in the
 // images): waiting notices with three dots, notices any button closes, the
 // room password entry, yes/no questions and small menus. The answer goes to
-// the screen that raised it through its OnMessage. The one text drawn here
-// is the line test's result (code 18).
+// the screen that raised it through its OnMessage. The texts drawn here are
+// the line test's result (code 18) and, under a notice, what failed and
+// where, when whoever raised it said so (a lobby server not reached).
 #pragma once
 
 #include "engine/core/Types.h"
 #include "game/network/LobbySceneBase.h"
 
 #include <array>
+#include <string>
 
 class CLobbySceneMessage : public CLobbySceneBase {
     ORV_VALUE_CLASS(CLobbySceneMessage)
@@ -25,6 +27,10 @@ public:
     static constexpr f32 kNoticeDelay = 0.2f;
     static constexpr f32 kDotStep = 0.5f;
     static constexpr u32 kMaxStars = 10;
+    // A notice's detail: its lines from (kDetailX, kDetailY), kDetailStep
+    // apart, at most kDetailLines of kDetailBytes.
+    static constexpr f32 kDetailX = 288.0f, kDetailY = 384.0f, kDetailStep = 28.0f;
+    static constexpr u32 kDetailFontSize = 18, kDetailLines = 3, kDetailBytes = 56;
 
     enum Kind : u32 { kWaiting = 0, kNotice = 1, kPassword = 2, kYesNo = 3, kMenu = 4 };
     enum Slot : u32 {
@@ -60,8 +66,13 @@ public:
     u32 OnMessage(u32, intptr_t) override { return 1; }
     i32 Draw(u32 argument) override;
 
-    // code below 28 shows that record reset (timer, value, answer); 28 hides.
+    // code below 28 shows that record reset (timer, value, answer) and no
+    // detail; 28 hides.
     void Show(u32 code, CLobbySceneBase* returnScene);
+    // Words under the message shown now ('\n' between lines), kept until the
+    // next Show.
+    void SetDetail(const std::string& detail);
+    const std::string& GetDetail() const { return m_detail; }
     void ShowWithValue(u32 code, u32 value, CLobbySceneBase* returnScene);
     bool IsShowing() const { return m_code < kCodeCount; }
     bool IsAnswered() const { return IsShowing() && m_records[m_code].answered != 0; }
@@ -92,9 +103,11 @@ private:
     u32 NextOption(const Record& record, i32 step) const;
     void Answer(Record& record, bool callBack, u32 sound);
     void DrawLineInformation();
+    void DrawDetail();
     void DrawStars(f32 y, u32 stars);
 
     Record m_records[kCodeCount];
     u32 m_code = kNone;
     CLobbySceneBase* m_returnScene = nullptr;
+    std::string m_detail;
 };

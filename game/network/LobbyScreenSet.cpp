@@ -91,6 +91,12 @@ void CLobbyScreenSet::ShowMessage(u32 code, u32 returnScreen)
     m_message->Show(code, Scene(LobbyLayer(returnScreen)));
 }
 
+void CLobbyScreenSet::ShowNotice(u32 code, u32 returnScreen, const std::string& detail)
+{
+    m_message->Show(code, Scene(LobbyLayer(returnScreen)));
+    m_message->SetDetail(detail);
+}
+
 bool CLobbyScreenSet::MessagePending() { return m_message->IsShowing() && !m_message->IsAnswered(); }
 
 u32 CLobbyScreenSet::PendingMessageCode() { return MessagePending() ? m_message->GetCode() : ~0u; }

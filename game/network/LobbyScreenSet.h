@@ -32,6 +32,7 @@ public:
     i32 Load(CLobbyClient& client) override;
 
     void ShowMessage(u32 code, u32 returnScreen) override;
+    void ShowNotice(u32 code, u32 returnScreen, const std::string& detail) override;
     bool MessagePending() override;
     u32 PendingMessageCode() override;
     u32 RoomChatLines() override { return m_context.roomChat.count; }

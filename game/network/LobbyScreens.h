@@ -7,6 +7,8 @@
 #include "engine/core/Types.h"
 #include "game/network/LobbyWire.h"
 
+#include <string>
+
 class CLobbyClient;
 class CNetClient;
 
@@ -62,6 +64,12 @@ public:
 
     // The message window: the event code with the screen to return to.
     virtual void ShowMessage(u32 code, u32 returnScreen) = 0;
+    // The same with what went wrong in words under the message's own (what
+    // failed, where); lines apart by '\n'.
+    virtual void ShowNotice(u32 code, u32 returnScreen, const std::string& /*detail*/)
+    {
+        ShowMessage(code, returnScreen);
+    }
     // It holds an event (below 28) not yet answered.
     virtual bool MessagePending() = 0;
     // What a watcher reads (under the client lock): the code of the message

@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <utility>
@@ -99,6 +100,28 @@ bool IsHostOnlyType(i32 type)
     return rule && rule->sender == peer::Sender::kRoomHost;
 }
 
+ServerEndpoint ServerFromOverride(const char* text)
+{
+    if (!text || !*text) return {kDefaultServerHost, kServerPort};
+    const std::string all = text;
+    const size_t colon = all.rfind(':');
+    if (colon != std::string::npos && colon > 0 && colon + 1 < all.size() && colon + 6 >= all.size() &&
+        all.find_first_not_of("0123456789", colon + 1) == std::string::npos) {
+        const u32 port = u32(std::stoul(all.substr(colon + 1)));
+        if (port >= 1 && port <= 0xFFFF) return {all.substr(0, colon), u16(port)};
+    }
+    return {all, kServerPort};
+}
+
+NetworkSceneOptions GameOptions()
+{
+    NetworkSceneOptions options;
+    const ServerEndpoint server = ServerFromOverride(std::getenv(kServerVariable));
+    options.serverHost = server.host;
+    options.serverPort = server.port;
+    return options;
+}
+
 Viewport LobbyViewport(u32 width, u32 height)
 {
     if (width == 0 || f32(height) / f32(width) > 0.75f) return {0, 0, width, height};
@@ -143,7 +166,7 @@ private:
     u32 m_depth = 0;   // the holder's
 };
 
-CNetworkScene::CNetworkScene() : CNetworkScene(NetworkSceneOptions{}) {}
+CNetworkScene::CNetworkScene() : CNetworkScene(GameOptions()) {}
 
 CNetworkScene::CNetworkScene(NetworkSceneOptions options) : m_options(std::move(options))
 {

@@ -36,6 +36,9 @@ namespace netscene {
 // The lobby server the game reaches when nothing else is set.
 inline constexpr const char* kDefaultServerHost = "lobby.orv-game.net";
 inline constexpr u16 kServerPort = 15500;
+// The environment variable that names another lobby server: "host" or
+// "host:port" (a server run on the player's own machine, say 127.0.0.1).
+inline constexpr const char* kServerVariable = "ORV_LOBBY_SERVER";
 inline constexpr u32 kRoomMemberLimit = 4;
 
 inline constexpr const char* kBackground = "Network_01.dds";
@@ -70,6 +73,18 @@ struct NetworkSceneOptions {
     // taken), on the receive thread under the scene lock.
     std::function<void(i32 type, bool taken)> onDelivered;
 };
+
+// The lobby server an override names: "host:port" with a port 1..65535
+// splits there; any other text is the host alone on kServerPort. Null or
+// empty: the default server.
+struct ServerEndpoint {
+    std::string host;
+    u16 port;
+};
+ServerEndpoint ServerFromOverride(const char* text);
+// What the game's own network scene is made with: the process's sockets and
+// the lobby server kServerVariable names, else the default one.
+NetworkSceneOptions GameOptions();
 
 // The lobby's picture is 4:3: on a wider window a centred area of the
 // full height, else the whole back buffer.

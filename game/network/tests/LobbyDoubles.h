@@ -26,6 +26,7 @@ public:
         std::mutex mutex;
         std::vector<std::string> calls;
         std::vector<u32> events;
+        std::vector<std::string> details;   // each event's words (ShowNotice), else empty
         std::vector<std::string> chat;
         bool pending = false;
         bool open[4] = {};
@@ -40,7 +41,14 @@ public:
         Note("show " + std::to_string(code) + " " + std::to_string(screen));
         std::lock_guard lock(m.mutex);
         m.events.push_back(code);
+        m.details.emplace_back();
         m.pending = code < kEventDone;
+    }
+    void ShowNotice(u32 code, u32 screen, const std::string& detail) override
+    {
+        ShowMessage(code, screen);
+        std::lock_guard lock(m.mutex);
+        m.details.back() = detail;
     }
     bool MessagePending() override
     {

@@ -1,22 +1,31 @@
-// The test lobby server: one poll thread speaking the lobby protocol through
-// the client's own wire code, on a loopback address and a port the system
-// picks. It writes the port to a file, logs what it did one line at a time,
-// and ends when its parent goes or its time runs out.
+// The lobby server: one poll thread speaking the lobby protocol through the
+// client's own wire code. Players on one machine start it as it is; the
+// tests start it on a loopback address and a port the system picks, with
+// faults, and have it end with them.
 //
-//   lobby_server --bind A.B.C.D --port-file F --accounts F --log F
-//                [--fault NAME] [--seconds N] [--keepalive-ms N]
+//   lobby_server [--bind A.B.C.D] [--port N] [--port-file F] [--accounts F]
+//                [--log F] [--fault NAME] [--seconds N] [--keepalive-ms N]
+//                [--exit-with-parent]
 //
-// Accounts: one a line, tab-separated: login, name (UTF-8), profile (UTF-8),
-// list number. Faults: bad-handshake, refuse-login, short, oversized, drop,
-// silence, slow-read (a second without reading after the log-in), stop-reading
+// It listens on 127.0.0.1 port 15500 unless told otherwise (port 0: one the
+// system picks), says so on standard output and writes the port to the
+// port file when one is named. Accounts: one a line, tab-separated: login,
+// name (UTF-8), profile (UTF-8), list number; without an accounts file every
+// login is taken, its account made on first use and named after it. It
+// runs until stopped, or for N seconds, or (--exit-with-parent) until the
+// process that started it ends. The log gets what it did, a line each.
+// Faults: bad-handshake, refuse-login, short, oversized, drop, silence,
+// slow-read (a second without reading after the log-in), stop-reading
 // (nothing read after the log-in).
 #include "game/network/LobbyRoomRequest.h"
 #include "game/network/LobbyWire.h"
 #include "engine/core/Endian.h"
+#include "host/kernel/Kernel.h"
 #include "host/net/Net.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -64,10 +73,14 @@ struct Room {
     std::vector<u32> members;   // the host first
 };
 
+constexpr u16 kDefaultPort = 15500;
+
 struct Options {
     std::string bind = "127.0.0.1", portFile, accounts, log, fault;
-    u32 seconds = 120;
+    u16 port = kDefaultPort;
+    u32 seconds = 0;   // 0: no limit
     u32 keepAliveMs = 1000;
+    bool exitWithParent = false;
 };
 
 u32 NowMs()
@@ -104,6 +117,8 @@ private:
     Room* RoomOf(u32 user);
     void Leave(Client& c);
     bool LoadAccounts();
+    // The account of a login, made for it when the server takes any (0: none).
+    u32 AccountOf(const std::string& login);
 
     Options m_options;
     int m_listener = -1;
@@ -144,7 +159,11 @@ bool Server::LoadAccounts()
 
 bool Server::Start()
 {
-    if (!m_options.accounts.empty() && !LoadAccounts()) return false;
+    const std::string where = m_options.bind + " port " + std::to_string(m_options.port);
+    if (!m_options.accounts.empty() && !LoadAccounts()) {
+        std::fprintf(stderr, "lobby_server: cannot read the accounts file %s\n", m_options.accounts.c_str());
+        return false;
+    }
     if (!m_options.log.empty()) m_log = std::fopen(m_options.log.c_str(), "a");
     m_listener = socket(AF_INET, SOCK_STREAM, 0);
     if (m_listener < 0) return false;
@@ -152,16 +171,26 @@ bool Server::Start()
     setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in at{};
     at.sin_family = AF_INET;
-    if (inet_pton(AF_INET, m_options.bind.c_str(), &at.sin_addr) != 1) return false;
-    if (bind(m_listener, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) return false;
-    if (listen(m_listener, 16) != 0) return false;
+    at.sin_port = htons(m_options.port);
+    if (inet_pton(AF_INET, m_options.bind.c_str(), &at.sin_addr) != 1) {
+        std::fprintf(stderr, "lobby_server: %s is not an IPv4 address\n", m_options.bind.c_str());
+        return false;
+    }
+    if (bind(m_listener, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || listen(m_listener, 16) != 0) {
+        std::fprintf(stderr, "lobby_server: cannot listen on %s: %s\n", where.c_str(), std::strerror(errno));
+        return false;
+    }
     socklen_t size = sizeof at;
     getsockname(m_listener, reinterpret_cast<sockaddr*>(&at), &size);
+    const unsigned port = ntohs(at.sin_port);
+    std::printf("lobby_server: listening on %s port %u\n", m_options.bind.c_str(), port);
+    std::fflush(stdout);
+    if (m_options.portFile.empty()) return true;
     // Whole or not at all: the fixture reads it as soon as it exists.
     const std::string temp = m_options.portFile + ".tmp";
     FILE* f = std::fopen(temp.c_str(), "w");
     if (!f) return false;
-    std::fprintf(f, "%u\n", unsigned(ntohs(at.sin_port)));
+    std::fprintf(f, "%u\n", port);
     std::fclose(f);
     return std::rename(temp.c_str(), m_options.portFile.c_str()) == 0;
 }
@@ -171,7 +200,11 @@ void Server::Run()
     const pid_t parent = getppid();
     const u32 start = NowMs();
     u32 lastKeepAlive = start;
-    while (getppid() == parent && NowMs() - start < m_options.seconds * 1000) {
+    const auto running = [&] {
+        if (m_options.exitWithParent && getppid() != parent) return false;
+        return m_options.seconds == 0 || NowMs() - start < m_options.seconds * 1000;
+    };
+    while (running()) {
         std::vector<pollfd> fds{{m_listener, POLLIN, 0}};
         for (auto& c : m_clients) {
             // slow-read: a logged-in client's bytes wait a second, so its send buffer fills.
@@ -348,13 +381,25 @@ Room* Server::RoomOf(u32 user)
     return nullptr;
 }
 
+u32 Server::AccountOf(const std::string& login)
+{
+    for (size_t i = 0; i < m_accounts.size(); ++i)
+        if (m_accounts[i].login == login) return u32(i + 1);
+    if (!m_options.accounts.empty() || login.empty()) return 0;
+    // The game sends its text in code page 932; the lobby's names are UTF-8.
+    Account a;
+    a.login = login;
+    a.name = host::kernel::Cp932ToUtf8(login);
+    if (a.name.empty()) a.name = login;
+    m_accounts.push_back(a);
+    return u32(m_accounts.size());
+}
+
 void Server::Login(Client& c, const std::vector<u8>& payload)
 {
     const char* text = reinterpret_cast<const char*>(payload.data());
     const std::string login(text, strnlen(text, 50));
-    u32 id = 0;
-    for (size_t i = 0; i < m_accounts.size(); ++i)
-        if (m_accounts[i].login == login) id = u32(i + 1);
+    const u32 id = AccountOf(login);
     if (!id || m_options.fault == "refuse-login") {
         Log("refused " + login);
         SendTo(c, kLoginResult, kStatusFailure, {});
@@ -531,20 +576,36 @@ void Server::Handle(Client& c, u16 type, const std::vector<u8>& p)
 int main(int argc, char** argv)
 {
     Options options;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string key = argv[i], value = argv[i + 1];
+    for (int i = 1; i < argc; ++i) {
+        const std::string key = argv[i];
+        if (key == "--exit-with-parent") {
+            options.exitWithParent = true;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "lobby_server: %s wants a value\n", key.c_str());
+            return 2;
+        }
+        const std::string value = argv[++i];
+        char* end = nullptr;
+        const unsigned long number = std::strtoul(value.c_str(), &end, 10);
+        const bool numeric = !value.empty() && *end == '\0' && value[0] != '-';
         if (key == "--bind") options.bind = value;
         else if (key == "--port-file") options.portFile = value;
         else if (key == "--accounts") options.accounts = value;
         else if (key == "--log") options.log = value;
         else if (key == "--fault") options.fault = value;
-        else if (key == "--seconds") options.seconds = u32(std::stoul(value));
-        else if (key == "--keepalive-ms") options.keepAliveMs = u32(std::stoul(value));
+        else if (key == "--port" && numeric && number <= 65535) options.port = u16(number);
+        else if (key == "--seconds" && numeric && number <= 1000000) options.seconds = u32(number);
+        else if (key == "--keepalive-ms" && numeric && number >= 1 && number <= 1000000) options.keepAliveMs = u32(number);
+        else {
+            std::fprintf(stderr, "lobby_server: %s %s is not an option it takes\n", key.c_str(), value.c_str());
+            return 2;
+        }
     }
-    // Never outlive the test that started it.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    // A test's server never outlives the test that started it.
+    if (options.exitWithParent) prctl(PR_SET_PDEATHSIG, SIGTERM);
     signal(SIGPIPE, SIG_IGN);
-    if (options.portFile.empty()) return 2;
     Server server(options);
     if (!server.Start()) return 1;
     server.Run();

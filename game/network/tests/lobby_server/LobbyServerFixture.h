@@ -44,28 +44,24 @@ public:
             for (const ServerAccount& a : accounts)
                 file << a.login << '\t' << a.name << '\t' << a.profile << '\t' << a.number << '\n';
         }
-        const std::string portFile = m_folder + "/port.txt";
-        std::vector<std::string> args = {ORV_LOBBY_SERVER, "--bind", host::net::FormatAddress(bindAddress),
-                                         "--port-file", portFile, "--accounts", m_folder + "/accounts.txt",
-                                         "--log", LogPath(), "--seconds", std::to_string(seconds), "--keepalive-ms",
-                                         std::to_string(keepAliveMs)};
-        if (!fault.empty()) args.insert(args.end(), {"--fault", fault});
-        m_pid = fork();
-        if (m_pid < 0) return false;
-        if (m_pid == 0) {
-            std::vector<char*> argv;
-            for (std::string& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
+        std::vector<std::string> options = {"--bind", host::net::FormatAddress(bindAddress), "--port", "0",
+                                            "--accounts", m_folder + "/accounts.txt", "--log", LogPath(),
+                                            "--seconds", std::to_string(seconds), "--keepalive-ms",
+                                            std::to_string(keepAliveMs)};
+        if (!fault.empty()) options.insert(options.end(), {"--fault", fault});
         m_address = bindAddress;
-        for (int i = 0; i < 1000; ++i) {
-            std::ifstream file(portFile);
-            if (file >> m_port) return true;
-            usleep(10000);
-        }
-        return false;
+        return Launch(options);
+    }
+
+    // The program with these options alone (its defaults for the rest), tied
+    // to this process and writing its port; bindAddress is where it listens.
+    bool StartWithOptions(const std::vector<std::string>& options, u32 bindAddress)
+    {
+        char folder[] = "/tmp/orv-lobby-XXXXXX";
+        if (!mkdtemp(folder)) return false;
+        m_folder = folder;
+        m_address = bindAddress;
+        return Launch(options);
     }
 
     void Stop()
@@ -91,6 +87,13 @@ public:
     }
 
     u16 Port() const { return m_port; }
+    // The process's exit status once it ended by itself (-1 while it runs or
+    // after a signal), waited for up to 10 s.
+    int ExitStatus()
+    {
+        for (int i = 0; i < 1000 && m_pid > 0 && !Reaped(); ++i) usleep(10000);
+        return m_exitStatus;
+    }
     u32 Address() const { return m_address; }
     std::string LogPath() const { return m_folder + "/log.txt"; }
     std::string Log() const
@@ -111,7 +114,41 @@ public:
     }
 
 private:
+    bool Launch(std::vector<std::string> options)
+    {
+        const std::string portFile = m_folder + "/port.txt";
+        std::vector<std::string> args = {ORV_LOBBY_SERVER, "--exit-with-parent", "--port-file", portFile};
+        args.insert(args.end(), options.begin(), options.end());
+        m_pid = fork();
+        if (m_pid < 0) return false;
+        if (m_pid == 0) {
+            std::vector<char*> argv;
+            for (std::string& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        for (int i = 0; i < 1000; ++i) {
+            std::ifstream file(portFile);
+            if (file >> m_port) return true;
+            if (Reaped()) return false;   // it ended: no port
+            usleep(10000);
+        }
+        return false;
+    }
+
+    // Whether the process ended by itself (its status kept).
+    bool Reaped()
+    {
+        int status = 0;
+        if (m_pid <= 0 || waitpid(m_pid, &status, WNOHANG) != m_pid) return false;
+        m_pid = -1;
+        m_exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return true;
+    }
+
     pid_t m_pid = -1;
+    int m_exitStatus = -1;
     std::string m_folder;
     u16 m_port = 0;
     u32 m_address = 0;
