@@ -285,6 +285,7 @@ bool CLobbyClient::StartWorker(void (CLobbyClient::*work)(Worker&))
 
 void CLobbyClient::StartConnect()
 {
+    m_greeted = false;
     PostEvent(kEventConnecting);
     if (!StartWorker(&CLobbyClient::ConnectWork)) PostEvent(kEventServerLost);
 }
@@ -327,6 +328,8 @@ std::string CLobbyClient::ConnectFailure(ConnectStep step, host::net::Error erro
         return "No router mapping for ports " + std::to_string(m_peerPort) + " and " + std::to_string(m_serverPort);
     case ConnectStep::kResolve: return "Lobby server not found:\n" + where;
     case ConnectStep::kSocket: return "No socket for the lobby server:\n" + where;
+    case ConnectStep::kGreeting: return "Lobby server closed without a greeting:\n" + where;
+    case ConnectStep::kLost: return "Lobby server connection lost:\n" + where;
     case ConnectStep::kConnect: break;
     }
     switch (error) {
@@ -595,9 +598,12 @@ void CLobbyClient::RecvLoop(Connection* c)
     }
     m_net.Shutdown(c->socket);
     if (posted) return;
-    // The server went: whoever waits on a message must hear it.
+    // The server went: whoever waits on a message must hear it, and where
+    // it went (one that never greeted may not be a lobby server at all).
     ClientLock lock(*this);
-    if (!c->stop) PostEvent(kEventServerLost);
+    if (!c->stop)
+        PostEvent(kEventServerLost,
+                  ConnectFailure(m_greeted ? ConnectStep::kLost : ConnectStep::kGreeting, net::Error::None));
 }
 
 bool CLobbyClient::Reassemble(Connection& c, const u8* bytes, size_t size)
@@ -675,6 +681,7 @@ i32 CLobbyClient::DispatchLocked(u16 type, u16 status, u8* payload, u32 n, std::
         ReadHandshake(payload, n, &h);
         if (!h.tilde) return PostEvent(kEventBadHandshake), 0;
         m_payloadKey = h.payloadKey;
+        m_greeted = true;
         PostEvent(kEventDone);
         m_screen = u32(LobbyLayer::kLogin);
         return 1;

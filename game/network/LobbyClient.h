@@ -264,7 +264,7 @@ private:
     bool IsMemberOf(u32 roomId) const;
     // What a failed connect says in its notice: the step that failed, the
     // server's host and port.
-    enum class ConnectStep : u8 { kMapping, kResolve, kSocket, kConnect };
+    enum class ConnectStep : u8 { kMapping, kResolve, kSocket, kConnect, kGreeting, kLost };
     std::string ConnectFailure(ConnectStep step, host::net::Error error) const;
     void ConnectWork(Worker& worker);
     void JoinWork(Worker& worker);
@@ -302,6 +302,7 @@ private:
     std::vector<std::unique_ptr<Worker>> m_retiredWorkers;
     std::atomic<bool> m_destroying{false};
     std::atomic<bool> m_relisten{false};   // the room host listens again at the next Update
+    std::atomic<bool> m_greeted{false};    // the server's handshake came on this connection
 
     LineTestResults m_lineTest = {};
 

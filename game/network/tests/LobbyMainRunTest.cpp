@@ -132,16 +132,8 @@ TEST_F(LobbyMainRun, RowsAndMarksStandInTheirRows)
     game.Frame();
     const auto icons = Corners("room_a");
     ASSERT_EQ(icons.size(), 5u);
-    const std::vector<std::string> layers = scene_data::LobbyMainLayers();
-    const auto slotY = [&](const char* layer) {
-        f32 y = 0.0f;
-        scene_data::SlotOf(size_t(std::find(layers.begin(), layers.end(), layer) - layers.begin()), nullptr, &y);
-        return y - [&] {
-            f32 icon = 0.0f;
-            scene_data::SlotOf(size_t(std::find(layers.begin(), layers.end(), "room_a") - layers.begin()), nullptr, &icon);
-            return icon;
-        }();
-    };
+    // The data's marks all stand at the layout's origin: the scene's
+    // offsets alone place them.
     for (size_t i = 1; i < icons.size(); ++i) {
         EXPECT_NEAR(icons[i].second - icons[i - 1].second, CLobbyMainScene::kRowHeight, 0.01f);
         EXPECT_NEAR(icons[i].first, icons[0].first, 0.01f);
@@ -155,13 +147,13 @@ TEST_F(LobbyMainRun, RowsAndMarksStandInTheirRows)
         SCOPED_TRACE(m.layer);
         const auto at = Corners(m.layer);
         ASSERT_EQ(at.size(), 1u);
-        EXPECT_NEAR(at[0].second - icons[m.row].second, m.dy + slotY(m.layer), 0.01f);
+        EXPECT_NEAR(at[0].second - icons[m.row].second, m.dy, 0.01f);
     }
     // The own user first, then 50..53: user 52 is the third row after it.
     const auto userMark = Corners("chat_in");
     ASSERT_EQ(userMark.size(), 1u);
     const u32 users = u32(p.Context().state.users->size());
-    EXPECT_NEAR(userMark[0].second - icons[0].second, f32(users - 4 + 2) * CLobbyMainScene::kRowHeight + 1.0f + slotY("chat_in"), 0.01f);
+    EXPECT_NEAR(userMark[0].second - icons[0].second, f32(users - 4 + 2) * CLobbyMainScene::kRowHeight + 1.0f, 0.01f);
 }
 
 // A removal closes the gap: the rows after it move up one, in order, so
@@ -187,17 +179,12 @@ TEST_F(LobbyMainRun, RemovalKeepsTheRowsInOrder)
     game.Frame();
     const auto icons = Corners("room_a");
     ASSERT_EQ(icons.size(), 4u);
-    const std::vector<std::string> layers = scene_data::LobbyMainLayers();
-    const auto slotY = [&](const std::string& layer) {
-        f32 y = 0.0f;
-        scene_data::SlotOf(size_t(std::find(layers.begin(), layers.end(), layer) - layers.begin()), nullptr, &y);
-        return y;
-    };
-    // The row a mark stands on (dy: its offset from the row's icon).
+    // The row a mark stands on (dy: its offset from the row's icon; the
+    // data's marks all stand at the layout's origin).
     const auto row = [&](const std::string& layer, f32 dy) {
         const auto at = Corners(layer);
         if (at.size() != 1) return -1.0f;
-        return (at[0].second - icons[0].second - dy - slotY(layer) + slotY("room_a")) / CLobbyMainScene::kRowHeight;
+        return (at[0].second - icons[0].second - dy) / CLobbyMainScene::kRowHeight;
     };
     EXPECT_NEAR(row("vs", 0.0f), 1.0f, 0.01f);         // room 3
     EXPECT_NEAR(row("chat_loc", -1.0f), 3.0f, 0.01f);   // room 5

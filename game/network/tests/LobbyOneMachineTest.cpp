@@ -152,6 +152,47 @@ TEST(LobbyConnectFailure, TheNoticeSaysWhatFailedWithTheServersHostAndPort)
     }
 }
 
+// A connection that ends says whether the server had greeted it: one that
+// never did may be something else listening on the port.
+TEST(LobbyConnectFailure, AConnectionThatEndsSaysWhetherTheServerGreetedIt)
+{
+    {
+        host::net::FakeNetwork network(12);
+        host::net::FakeMachine& me = network.AddMachine(host::net::MakeAddress(10, 0, 0, 2));
+        host::net::FakeMachine& other = network.AddMachine(host::net::MakeAddress(10, 0, 0, 3));
+        const host::net::Socket listener = other.Open(host::net::Type::Stream);
+        ASSERT_EQ(other.Bind(listener, {other.Address(), 15500}), host::net::Error::None);
+        ASSERT_EQ(other.Listen(listener, 4), host::net::Error::None);
+        RecordingScreens::Shared screens;
+        RecordingPeerSide::Shared peers;
+        CLobbyClient client(&me);
+        ASSERT_EQ(client.Create("tag1", "tag2", nullptr, nullptr, "10.0.0.3", 15500, 18000,
+                                std::make_unique<RecordingScreens>(screens), std::make_unique<RecordingPeerSide>(peers)),
+                  1);
+        client.StartConnect();
+        other.Close(other.Accept(listener, nullptr));   // not a word
+        ASSERT_TRUE(WaitFor([&] {
+            std::lock_guard lock(screens.mutex);
+            return screens.events.size() >= 2;
+        }));
+        client.Destroy();
+        other.Close(listener);
+        std::lock_guard lock(screens.mutex);
+        EXPECT_EQ(screens.events.back(), u32(kEventServerLost));
+        EXPECT_EQ(screens.details.back(), "Lobby server closed without a greeting:\n10.0.0.3 port 15500");
+    }
+    // The test server greets, then drops the connection.
+    LobbyServerProcess server;
+    ASSERT_TRUE(server.Start(kAccounts, "drop"));
+    ServerPlayer player(server, 97, "alice");
+    player.client.StartConnect();
+    ASSERT_TRUE(WaitFor([&] { return player.LastEvent() == kEventServerLost; }));
+    std::lock_guard lock(player.screens.mutex);
+    EXPECT_EQ(player.screens.details.back(), "Lobby server connection lost:\n" +
+                                                 host::net::FormatAddress(server.Address()) + " port " +
+                                                 std::to_string(server.Port()));
+}
+
 // The title's Network item as the game registers it (the scene's own
 // defaults), with ORV_LOBBY_SERVER naming a server on this machine: "Lobby
 // server" on the entrance reaches that server's login.

@@ -18,6 +18,7 @@
 #include "game/network/LobbyScreenSet.h"
 #include "game/network/tests/LobbyDoubles.h"
 #include "game/scenes/MenuScene.h"
+#include "game/scenes/testdata/LobbyScreensData.h"
 #include "game/scenes/testdata/SceneData.h"
 #include "game/scenes/tests/GameDriver.h"
 #include "game/scenes/tests/MenuRun.h"
@@ -190,7 +191,8 @@ public:
         const u64 id = game.Render().IdOf(texture->GetTexture());
         for (const SpriteVertex* v : Sprites(id))
             drawn.push_back({scene_data::LayerAt(layers, (v[0].u + v[1].u + v[2].u + v[3].u) / 4,
-                                                 (v[0].v + v[1].v + v[2].v + v[3].v) / 4, {}, texture->GetHeight()),
+                                                 (v[0].v + v[1].v + v[2].v + v[3].v) / 4,
+                                                 scene_data::LobbyTextureSheets(), texture->GetHeight()),
                               v[0].colour});
         return drawn;
     }

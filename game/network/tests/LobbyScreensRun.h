@@ -195,7 +195,7 @@ protected:
     void Enter() { Key(28); }
     std::vector<std::string> Drawn(const std::vector<std::string>& layers)
     {
-        return menu_run::DrawnLayers(game, layers, texture);
+        return menu_run::DrawnLayers(game, layers, texture, scene_data::LobbyTextureSheets());
     }
     // The top left corners (layout units) of a layer's sprites this frame,
     // the layer named by its cell in layers.
@@ -210,7 +210,8 @@ protected:
                 continue;
             std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
             const f32 u = (v[0].u + v[1].u + v[2].u + v[3].u) / 4, w = (v[0].v + v[1].v + v[2].v + v[3].v) / 4;
-            if (scene_data::LayerAt(layers, u, w, {}, texture->GetHeight()) == layer) out.push_back({v[0].x / s, v[0].y / s});
+            if (scene_data::LayerAt(layers, u, w, scene_data::LobbyTextureSheets(), texture->GetHeight()) == layer)
+                out.push_back({v[0].x / s, v[0].y / s});
         }
         return out;
     }

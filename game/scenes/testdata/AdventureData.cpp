@@ -101,7 +101,9 @@ std::vector<std::pair<std::string, std::string>> AdventureFiles(
 void AddAdventureData(CSceneDataSet& set)
 {
     using namespace adventure;
-    set.Layout(kLayout, LayerNames(), kMapTexture);
+    // The frame over the map names the screen at its top left.
+    LayerSheet frame{"Base", 800, 2000, 200, 40, 24.0f, 16.0f, {{36.0f, 22.0f, Align::kLeft, "Adventure"}}};
+    set.Layout(kLayout, LayerNames(), kMapTexture, {}, {frame});
     // The last stage's picture also stands for a node not open yet: on the
     // map it says so (the data's nodes are all on the first stage).
     set.textureWords[kMapTexture][StageLayerName(kStages - 1)] = "Not open";

@@ -113,6 +113,10 @@ std::vector<LayerPanel> CardPanels()
     }
     put("Chara/HandItem", 96, 200.0f + 36.0f * f32(kRowHand), 32, 32);
     put("Chara/Ok", 60, 500, 120, 40);
+    // The header at the top left; the chosen card's mark above its column
+    // (the scene moves it by the column).
+    put("Title", 32, 24, 256, 40);
+    put("Select", 4, 112, 232, 32);
     panels = KeepNamedPanels(spots);
     return panels;
 }
@@ -161,6 +165,7 @@ void AddCharaSelectData(CSceneDataSet& set)
     const std::vector<LayerPanel> skill = SkillPanelPanels();
     panels.insert(panels.end(), skill.begin(), skill.end());
     set.Layout(chara_select::kLayout, CharaSelectLayers(), kCharaSelectTexture, panels);
+    set.textureWords[kCharaSelectTexture]["Title"] = "Characters";   // the screen's header
     set.SceneTexture(kCharaSelectTexture);
     set.fittedTextures.insert(kCharaSelectTexture);
     set.SceneSound(chara_select::kMusicFile, 1.0f);

@@ -36,10 +36,48 @@ std::vector<std::string> RoomCreateLayers()
     return layers;
 }
 
+namespace {
+
+// The level's picture is drawn at the scene's place for it: it stands at
+// the origin.
+void PlaceLevelPictures(std::vector<LayerPanel>& panels)
+{
+    for (const char* picture : lobby::kLevelRangePictures) panels.push_back({picture, 0, 0, 84, 32});
+}
+
+}  // namespace
+
+// Each window's base names what the scene writes beside the names; its
+// buttons stand at its foot (the chosen one lit over the other).
+std::vector<LayerSheet> RoomInformationSheets()
+{
+    LayerSheet information{"Base", 0, 832, 480, 460, 280.0f, 196.0f, {}};
+    information.texts = {{296.0f, 222.0f, Align::kLeft, "Room"}, {296.0f, 310.0f, Align::kLeft, "Level"},
+        {636.0f, 276.0f, Align::kLeft, "Players"}, {298.0f, 512.0f, Align::kLeft, "Comment"}};
+    return {information};
+}
+
+std::vector<LayerSheet> RoomCreateSheets()
+{
+    LayerSheet create{"Base", 480, 832, 520, 400, 280.0f, 216.0f, {}};
+    create.texts = {{296.0f, 250.0f, Align::kLeft, "Room name"}, {296.0f, 296.0f, Align::kLeft, "Level"},
+        {296.0f, 350.0f, Align::kLeft, "Password"}, {296.0f, 390.0f, Align::kLeft, "Comment"}};
+    return {create};
+}
+
 void AddLobbyRoomWindowsData(CSceneDataSet& set)
 {
-    set.Layout(lobby_screen::kRoomInformationLayout, RoomInformationLayers(), kLobbyTexture);
-    set.Layout(lobby_screen::kRoomCreateLayout, RoomCreateLayers(), kLobbyTexture);
+    std::vector<LayerPanel> informationPanels = {{"Btest1", 300, 604, 160, 36}, {"Btest2", 300, 604, 160, 36},
+        {"Broomin1", 480, 604, 160, 36}, {"Broomin2", 480, 604, 160, 36}};
+    PlaceLevelPictures(informationPanels);
+    set.Layout(lobby_screen::kRoomInformationLayout, RoomInformationLayers(), kLobbyTexture, informationPanels,
+               RoomInformationSheets());
+
+    std::vector<LayerPanel> createPanels = {{"sentaku2", 592, 294, 32, 32}, {"sentaku", 760, 294, 32, 32}};
+    for (const char* button : {"Broomset1", "Broomset2", "Bvsstart1", "Bvsstart2"})
+        createPanels.push_back({button, 480, 560, 160, 36});
+    PlaceLevelPictures(createPanels);
+    set.Layout(lobby_screen::kRoomCreateLayout, RoomCreateLayers(), kLobbyTexture, createPanels, RoomCreateSheets());
 }
 
 }  // namespace scene_data

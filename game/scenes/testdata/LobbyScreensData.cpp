@@ -40,14 +40,18 @@ std::vector<LayerPanel> ConnectOptionPanels()
     return panels;
 }
 
-// The entrance: its two ways one above the other (each drawn with its
-// highlight when chosen), the chosen way's line below.
+// The entrance: its two ways one above the other (the chosen one drawn
+// lit over its name on the base), the chosen way's line below.
 std::vector<LayerPanel> EntrancePanels()
 {
-    return {{"bg01", 0, 0, 1024, 768}, {"ent_ip02", 384, 300, 256, 48}, {"ent_ip03", 384, 300, 256, 48},
-        {"ent_lob02", 384, 380, 256, 48}, {"ent_lob03", 384, 380, 256, 48}, {"ent_sen", 256, 600, 512, 32},
-        {"ent_sen2", 256, 600, 512, 32}};
+    return {{"bg01", 0, 0, 1024, 768}, {"ent_ip02", kEntranceItemLeft, kEntranceItemTop, 256, 48},
+        {"ent_ip03", kEntranceItemLeft, kEntranceItemTop, 256, 48},
+        {"ent_lob02", kEntranceItemLeft, kEntranceItemTop + kEntranceItemStep, 256, 48},
+        {"ent_lob03", kEntranceItemLeft, kEntranceItemTop + kEntranceItemStep, 256, 48}};
 }
+
+// The log-in: the button over its name on the base.
+std::vector<LayerPanel> LoginPanels() { return {{"bg02", 0, 0, 1024, 768}, {"login2", 470, 414, 160, 36}}; }
 
 }  // namespace
 
@@ -57,6 +61,33 @@ std::vector<LayerSheet> ConnectOptionSheets()
     for (u32 i = 0; i < 5; ++i)
         base.texts.push_back({kConnectRowLeft + 8.0f, kConnectRowTop + kConnectRowStep * f32(i) + 4.0f, Align::kLeft,
                               CellText(kConnectRows[i])});
+    return {base};
+}
+
+std::vector<LayerSheet> EntranceSheets()
+{
+    // The base names the screen and both ways; each line is a picture of
+    // its own at the size it is drawn, so its words keep their shape.
+    LayerSheet base{"Base", 600, 1296, 320, 240, kEntranceItemLeft - 32.0f, kEntranceItemTop - 96.0f, {}};
+    base.texts.push_back({512.0f, kEntranceItemTop - 80.0f, Align::kCentre, "Network play"});
+    base.texts.push_back({kEntranceItemLeft + 12.0f, kEntranceItemTop + 12.0f, Align::kLeft, CellText("ent_ip02")});
+    base.texts.push_back({kEntranceItemLeft + 12.0f, kEntranceItemTop + kEntranceItemStep + 12.0f, Align::kLeft,
+                          CellText("ent_lob02")});
+    std::vector<LayerSheet> sheets = {base};
+    const char* lines[2] = {"ent_sen", "ent_sen2"};
+    for (u32 i = 0; i < 2; ++i)
+        sheets.push_back({lines[i], 600, 1540 + 40 * i, 384, 40, kEntranceLineLeft, kEntranceLineTop,
+                          {{512.0f, kEntranceLineTop + 8.0f, Align::kCentre, CellText(lines[i])}}});
+    return sheets;
+}
+
+std::vector<LayerSheet> LoginSheets()
+{
+    LayerSheet base{"Base", 180, 1736, 360, 240, 300.0f, 216.0f, {}};
+    base.texts.push_back({480.0f, 224.0f, Align::kCentre, "Lobby server"});
+    base.texts.push_back({316.0f, 272.0f, Align::kLeft, "Lobby ID"});
+    base.texts.push_back({316.0f, 372.0f, Align::kLeft, "Password"});
+    base.texts.push_back({482.0f, 420.0f, Align::kLeft, "Log in"});   // the button stands lit over it
     return {base};
 }
 
@@ -85,10 +116,10 @@ std::vector<std::string> AddressListLayers()
 
 void AddLobbyScreensData(CSceneDataSet& set)
 {
-    set.Layout(lobby_screen::kEntranceLayout, EntranceLayers(), kLobbyTexture, EntrancePanels());
+    set.Layout(lobby_screen::kEntranceLayout, EntranceLayers(), kLobbyTexture, EntrancePanels(), EntranceSheets());
     set.Layout(lobby_screen::kConnectOptionLayout, ConnectOptionLayers(), kLobbyTexture, ConnectOptionPanels(),
                ConnectOptionSheets());
-    set.Layout(lobby_screen::kLoginLayout, LoginLayers(), kLobbyTexture);
+    set.Layout(lobby_screen::kLoginLayout, LoginLayers(), kLobbyTexture, LoginPanels(), LoginSheets());
     set.Layout(lobby_screen::kAddressListLayout, AddressListLayers(), kLobbyTexture);
 }
 

@@ -88,6 +88,7 @@ void AddOptionData(CSceneDataSet& set)
         add(item, kCursors[item], 2);
     }
     set.Layout(kLayout, layers, kOptionTexture, OptionPanels());
+    set.textureWords[kOptionTexture]["Title"] = "Options";   // the screen's header
     set.SceneTexture(kOptionTexture);
     set.fittedTextures.insert(kOptionTexture);
     for (const char* sound : kSounds) set.SceneSound(sound);

@@ -90,6 +90,8 @@ void AddOptionSelectData(CSceneDataSet& set)
     for (const char* body : kBarBodies) layers.push_back(body);
     for (const char* panel : {"Log", "Input", "Local"}) layers.push_back(panel);
     set.Layout(kLayout, layers, kOptionSelectTexture, OptionSelectPanels());
+    // The header names the screen (its layer's name read as a way back).
+    set.textureWords[kOptionSelectTexture]["Title"] = "Battle options";
     set.SceneTexture(kOptionSelectTexture);
     set.fittedTextures.insert(kOptionSelectTexture);
     set.SceneSound(kMusic, 1.0f);

@@ -83,7 +83,10 @@ std::vector<LayerSheet> RecordSheets()
 // allows). The pages' frames are sheets naming their numbers.
 void AddRecordData(CSceneDataSet& set)
 {
-    set.Layout(record::kLayout, RecordLayers(), record::kFrameTexture, {}, RecordSheets());
+    // The frame of every page names the screen at its top left.
+    std::vector<LayerSheet> sheets = RecordSheets();
+    sheets.push_back({"Base", 800, 1024, 200, 40, 24.0f, 16.0f, {{36.0f, 22.0f, Align::kLeft, "Record"}}});
+    set.Layout(record::kLayout, RecordLayers(), record::kFrameTexture, {}, sheets);
 
     const GameArchive pack{record::kPackName, record::kPack, kPackKeyFirst};
     set.PackEntry(pack, Folder::kFirst, record::kFrameTexture, CellTextureBytes());

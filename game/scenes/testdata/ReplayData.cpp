@@ -35,7 +35,10 @@ std::vector<LayerPanel> ReplayPanels()
 // the title's part.
 void AddReplayData(CSceneDataSet& set)
 {
-    set.Layout(replay_list::kLayout, ReplayLayers(), replay_list::kTexture, ReplayPanels());
+    // The list's frame names the screen at its top left (beside the
+    // record's frame in their shared texture).
+    const LayerSheet frame{"Base", 800, 1072, 200, 40, 24.0f, 16.0f, {{36.0f, 22.0f, Align::kLeft, "Replays"}}};
+    set.Layout(replay_list::kLayout, ReplayLayers(), replay_list::kTexture, ReplayPanels(), {frame});
     set.SceneTexture(replay_list::kTexture);
     for (const char* sound : replay_list::kSounds) set.SceneSound(sound);
 }

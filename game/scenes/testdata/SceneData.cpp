@@ -293,7 +293,12 @@ bool IsVolumeBar(const std::string& leaf) { return leaf.size() == 5 && leaf.rfin
 // the focus; and the network screens' backgrounds. The screens write their
 // lists in white: these stay dark.
 bool IsFocusFrame(const std::string& leaf) { return leaf == "Select1" || leaf == "Select2" || leaf == "Select3"; }
-bool IsDarkBackground(const std::string& leaf) { return leaf == "bg01" || leaf == "bg02"; }
+bool IsDarkBackground(const std::string& leaf) { return leaf == "bg01" || leaf == "bg02" || leaf == "chat"; }
+
+// Layers a screen draws but the set leaves clear: the lobby screens'
+// drifting sparkle ("kira"), and the hosted selects' chat log and entry
+// frames, whose lines the scenes write wherever the room chat goes.
+bool IsClear(const std::string& leaf) { return leaf == "kira" || leaf == "Log" || leaf == "Input"; }
 
 // The connect screen's row layers, drawn only on the current row.
 bool IsConnectRow(const std::string& leaf)
@@ -313,7 +318,8 @@ bool Highlighted(const std::string& layer)
            leaf == "ent_ip03" || leaf == "ent_lob03" || IsConnectRow(leaf) || leaf.rfind("ico_cha", 0) == 0 ||
            EndsWith(leaf, "On") || leaf.find("cursor") != std::string::npos || leaf.find("Cursor") != std::string::npos ||
            leaf.rfind("type_bg02", 0) == 0 || leaf == "rei_car" || leaf == "rep_bg" || leaf == "Bt_pre2" ||
-           leaf == "Bt_nex2" || IsVolumeBar(leaf);
+           leaf == "Bt_nex2" || IsVolumeBar(leaf) || leaf == "Select" || leaf == "login2" || leaf == "Btest2" || leaf == "Broomin2" || leaf == "Broomset2" ||
+           leaf == "Bvsstart2";
 }
 
 // Frames drawn over what they frame (the options' volume frames, the
@@ -402,6 +408,7 @@ const std::map<std::string, std::string>& NamedWords()
             w[std::string("W") + console_names::kImageName[c]] = std::string(console_names::kImageName[c]) + "'s weapon";
         }
         w["Ok"] = "OK";
+        w["Select"] = "Selected";
         // The character select's cards: each row's title, arrows, cursor
         // and values.
         {
@@ -527,16 +534,24 @@ const std::map<std::string, std::string>& NamedWords()
         w["s"] = "";
         // The other network screens: the lobby's panels, the login button,
         // the user window's close, the rooms' level limits.
-        w["chat"] = "Chat";
-        w["room_a"] = "Rooms";
-        w["help_lobby"] = "Lobby";
-        w["chat_in"] = w["chat_loc"] = "";
+        w["chat"] = "";
+        w["help_lobby"] = "Enter: lobby menu";
+        w["chat_in"] = "";
         w["login2"] = "Log in";
-        w["taisyutu"] = "Close";
+        w["taisyutu"] = "Remove player";
+        // The lobby windows' buttons (the second of each the chosen one),
+        // the level's arrows and the lists' marks (a room, one in battle,
+        // one with a password, a marked player).
+        w["Btest1"] = w["Btest2"] = "Line test";
+        w["Broomin1"] = w["Broomin2"] = "Enter room";
+        w["Broomset1"] = w["Broomset2"] = "Make room";
+        w["Bvsstart1"] = w["Bvsstart2"] = "Save room";
+        w["room_a"] = w["vs"] = w["chat_loc"] = "";
         for (const char* level : {"20", "40", "60"}) w[std::string(level) + "ijo"] = std::string(level) + " and up";
         for (const char* level : {"40", "60", "80"}) w[std::string(level) + "mima"] = std::string("Under ") + level;
         w["museigen"] = "No limit";
-        w["sentaku"] = w["sentaku2"] = "";
+        w["sentaku2"] = "<";
+        w["sentaku"] = ">";
         w["rei_nazos"] = "?";
         // The adventure map's cleared marks and its node window's labels.
         w["sk_gin"] = "Silver";
@@ -866,6 +881,10 @@ const std::string& CellTextureBytes(const std::vector<std::string>& layers, cons
                     if (picture.texels[y * kTextureWidth + x] == 0xFF000000u) picture.texels[y * kTextureWidth + x] = 0xFF00FF00u;
             continue;
         }
+        if (i < layers.size() && IsClear(layers[i].substr(layers[i].rfind('/') + 1))) {
+            picture.Fill(x0, y0, kCellWidth, kCellHeight, 0xFF00FF00u);   // the loader's key: nothing drawn
+            continue;
+        }
         if (i < layers.size() && IsOutline(layers[i])) {
             // Keyed out inside its edge, which stays.
             picture.Fill(x0, y0, kCellWidth, kCellHeight, 0xFF00FF00u);
@@ -893,6 +912,7 @@ const std::string& CellTextureBytes(const std::vector<std::string>& layers, cons
             if (IsFocusFrame(leaf) || IsDarkBackground(leaf)) {
                 picture.Fill(x0, y0, kCellWidth, kCellHeight, 0xFF182030u);
                 if (IsFocusFrame(leaf)) picture.Frame(x0, y0, kCellWidth, kCellHeight, 0xFFFF9A10u);
+                if (leaf == "chat") picture.Frame(x0, y0, kCellWidth, kCellHeight, 0xFF8890A0u);   // the chat entry
                 continue;
             }
         }

@@ -370,7 +370,10 @@ TEST(AdventureSceneRun, NewFlagsAnimateThenShowTheOrb)
     game.Press(menu::kUp);   // nor the map under the message
     EXPECT_EQ(scene->GetTarget(), (Cursor{0, 1}));
     const auto frame = scene->FindLayer("Base")->GetTexture();
-    const std::vector<std::string> drawn = menu_run::DrawnLayers(game, LayerNames(), frame);
+    scene_data::CSceneDataSet set;
+    scene_data::AddAdventureData(set);
+    const std::vector<std::string> drawn =
+        menu_run::DrawnLayers(game, LayerNames(), frame, set.layoutSheets[kLayout]);   // the frame is a sheet
     for (const char* layer : {"stg1", "sk_gin", "cha2_m", "AD_line1", "ico_cha2", "Base", "SkillGet", "rei_geki2"})
         EXPECT_NE(std::find(drawn.begin(), drawn.end(), layer), drawn.end()) << layer;
     for (const char* layer : {"sk_kin", "rei_geki6"})

@@ -199,7 +199,7 @@ TEST(RecordSceneRun, EachPageDrawsItsOwnLayers)
     scene_data::AddRecordData(set);
     const std::vector<std::string>& layers = set.layouts[record::kLayout];
     const std::vector<scene_data::LayerSheet>& sheets = set.layoutSheets[record::kLayout];
-    ASSERT_EQ(sheets.size(), 2u);
+    ASSERT_EQ(sheets.size(), 3u);   // the pages' two and the frame's
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
     ASSERT_TRUE(menu_run::Enter(game, new CRecordScene()));
     menu_run::FadeIn(game);

@@ -208,6 +208,9 @@ TEST(ReplaySceneRun, RowsWrapAndPagesStopAtTheEnds)
 TEST(ReplaySceneRun, SlotNumbersReadOneToThirty)
 {
     const std::vector<std::string> layers = scene_data::ReplayLayers();
+    scene_data::CSceneDataSet set;
+    scene_data::AddReplayData(set);
+    const std::vector<scene_data::LayerSheet> sheets = set.layoutSheets[replay_list::kLayout];   // the frame's
     for (u32 page = 0; page < replay_list::kPages; ++page) {
         GameDriver game(game_test::GameDataRoot(), MixedSlots());
         ASSERT_TRUE(EnterList(game, 3, i32(page)));
@@ -219,7 +222,7 @@ TEST(ReplaySceneRun, SlotNumbersReadOneToThirty)
         }
         expected.push_back("Bt_pre1");
         expected.push_back("Bt_nex1");
-        EXPECT_EQ(menu_run::DrawnLayers(game, layers, menu::FindTexture(replay_list::kTexture)), expected)
+        EXPECT_EQ(menu_run::DrawnLayers(game, layers, menu::FindTexture(replay_list::kTexture), sheets), expected)
             << "page " << page;
     }
 }
