@@ -29,8 +29,8 @@ public:
     static constexpr u32 kMaxStars = 10;
     // A notice's detail: its lines from (kDetailX, kDetailY), kDetailStep
     // apart, at most kDetailLines of kDetailBytes.
-    static constexpr f32 kDetailX = 288.0f, kDetailY = 384.0f, kDetailStep = 28.0f;
-    static constexpr u32 kDetailFontSize = 18, kDetailLines = 3, kDetailBytes = 56;
+    static constexpr f32 kDetailX = 284.0f, kDetailY = 384.0f, kDetailStep = 32.0f;
+    static constexpr u32 kDetailFontSize = 24, kDetailLines = 3, kDetailBytes = 56;
 
     enum Kind : u32 { kWaiting = 0, kNotice = 1, kPassword = 2, kYesNo = 3, kMenu = 4 };
     enum Slot : u32 {

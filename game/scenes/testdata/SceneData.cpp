@@ -293,7 +293,13 @@ bool IsVolumeBar(const std::string& leaf) { return leaf.size() == 5 && leaf.rfin
 // the focus; and the network screens' backgrounds. The screens write their
 // lists in white: these stay dark.
 bool IsFocusFrame(const std::string& leaf) { return leaf == "Select1" || leaf == "Select2" || leaf == "Select3"; }
-bool IsDarkBackground(const std::string& leaf) { return leaf == "bg01" || leaf == "bg02" || leaf == "chat"; }
+// The lobby's chat entry and its message window's panels are dark boxes
+// in a grey frame: the scenes write white over them.
+bool IsDarkBox(const std::string& leaf)
+{
+    return leaf == "chat" || (leaf.size() == 5 && leaf.rfind("Base", 0) == 0 && leaf[4] >= '1' && leaf[4] <= '4');
+}
+bool IsDarkBackground(const std::string& leaf) { return leaf == "bg01" || leaf == "bg02" || IsDarkBox(leaf); }
 
 // Layers a screen draws but the set leaves clear: the lobby screens'
 // drifting sparkle ("kira"), and the hosted selects' chat log and entry
@@ -912,7 +918,7 @@ const std::string& CellTextureBytes(const std::vector<std::string>& layers, cons
             if (IsFocusFrame(leaf) || IsDarkBackground(leaf)) {
                 picture.Fill(x0, y0, kCellWidth, kCellHeight, 0xFF182030u);
                 if (IsFocusFrame(leaf)) picture.Frame(x0, y0, kCellWidth, kCellHeight, 0xFFFF9A10u);
-                if (leaf == "chat") picture.Frame(x0, y0, kCellWidth, kCellHeight, 0xFF8890A0u);   // the chat entry
+                if (IsDarkBox(leaf)) picture.Frame(x0, y0, kCellWidth, kCellHeight, 0xFF8890A0u);
                 continue;
             }
         }
