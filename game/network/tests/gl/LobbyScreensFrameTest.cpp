@@ -8,6 +8,7 @@
 #include "game/network/LobbyClient.h"
 #include "game/network/LobbyEntrance.h"
 #include "game/network/LobbyMessage.h"
+#include "game/network/LobbyRoom.h"
 #include "game/network/LobbyScreenSet.h"
 #include "game/network/tests/gl/LobbyGlRoom.h"
 #include "game/scenes/MenuScene.h"
@@ -119,6 +120,27 @@ TEST_F(LobbyScreensFrame, AFailedConnectsNoticeNamesTheHostAndPort)
     for (u32 i = 0; i < 3; ++i) Frame(20);
     EXPECT_EQ(Read("NoticeBare", {{{x, y, 480, step}}, {{x, y + step, 480, step}}}, true, 3), "")
         << "see " << Out("LobbyNoticeBare.png");
+}
+
+// The room's top above its base is the background alone: the drifting
+// sparkle leaves no blank box there.
+TEST_F(LobbyScreensFrame, TheRoomsTopShowsNoBlankBox)
+{
+    auto* room = dynamic_cast<CLobbyRoomScene*>(set_->Scene(LobbyLayer::kRoom));
+    ASSERT_NE(room, nullptr);
+    room->Reset();
+    room->SetLobbyMode(0);
+    client_.SetRoomHost(true, 0);
+    room->BecomeHost("Host", nullptr);
+    client_.SetScreen(u32(LobbyLayer::kRoom));
+    u32 light = 0;
+    for (u32 shot = 0; shot < 3; ++shot) {
+        for (u32 i = 0; i < 20; ++i) Frame(20);   // the sparkle drifts on
+        const std::vector<u32> frame = ReadFrame(kWidth, kHeight);
+        for (u32 y = 2; y < 40; ++y)
+            for (u32 x = 0; x < kWidth; ++x) light += (frame[y * kWidth + x] & 0xC0C0C0u) == 0xC0C0C0u;
+    }
+    EXPECT_EQ(light, 0u);
 }
 
 }  // namespace ORV_TEST_FILE_ID

@@ -953,6 +953,36 @@ TEST(SceneDataWords, NoCellOfTheReadScreensShowsItsLayersName)
     }
 }
 
+// A screen's header names the screen, not its layer; the lobby's drifting
+// sparkle and the hosted selects' chat frames are drawn clear, texel for
+// texel, where a blank box stood.
+TEST(SceneDataWords, HeadersNameTheirScreenAndBlankFramesAreClear)
+{
+    const CSceneDataSet set = BuildSceneData();
+    u32 headers = 0;
+    for (const auto& [layout, layers] : set.layouts) {
+        if (std::find(layers.begin(), layers.end(), "Title") == layers.end()) continue;
+        ++headers;
+        const auto own = set.textureWords.find(set.layoutTextures.at(layout));
+        ASSERT_NE(own, set.textureWords.end()) << layout;
+        ASSERT_TRUE(own->second.count("Title")) << layout;
+        EXPECT_NE(own->second.at("Title"), "Title") << layout;
+        EXPECT_FALSE(own->second.at("Title").empty()) << layout;
+    }
+    EXPECT_EQ(headers, 3u);   // the option select, the options, the character select
+    const std::vector<std::string> layers = {"kira", "Log", "Input", "bg02"};
+    const std::string& bytes = CellTextureBytes(layers);
+    host::image::Image image;
+    ASSERT_TRUE(host::image::Decode(reinterpret_cast<const u8*>(bytes.data()), bytes.size(), host::image::kGreenKey,
+                                    image, nullptr));
+    for (u32 i = 0; i < layers.size(); ++i) {
+        u32 opaque = 0;
+        for (u32 y = 0; y < kCellHeight; ++y)
+            for (u32 x = 0; x < kCellWidth; ++x) opaque += image.pixels[y * kTextureWidth + i * kCellWidth + x] >> 24 != 0;
+        EXPECT_EQ(opaque, i == 3 ? kCellWidth * kCellHeight : 0u) << layers[i];
+    }
+}
+
 }  // namespace
 
 }  // namespace ORV_TEST_FILE_ID
