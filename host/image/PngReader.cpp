@@ -1,17 +1,16 @@
-// 8-bit RGB and RGBA PNG files (what textures are saved as): the image data
-// inflated at once by libdeflate (two to three times zlib's speed) into a
-// buffer each thread keeps, then each row unfiltered and written as
-// A8R8G8B8 straight where it goes. stb_image takes three passes over fresh
-// memory for the same; a 1024 x 2048 texture took 20 ms so, and 12 ms
-// through libpng. Other PNG files go to stb, which reads them as before;
-// the texels are the same either way (no gamma applied, alpha 0xFF for RGB).
+// 8-bit RGB and RGBA PNG files (what textures are saved as): each row
+// inflated by zlib out of the IDAT chunks, unfiltered and written as
+// A8R8G8B8 straight where it goes, so the picture is the only memory of its
+// size. stb_image takes three passes over fresh memory for the same. Other
+// PNG files go to stb, which reads them as before; the texels are the same
+// either way (no gamma applied, alpha 0xFF for RGB).
 #include "host/image/Formats.h"
 
-#include <libdeflate.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace host::image::detail {
@@ -79,48 +78,118 @@ void ToTexels(const uint8_t* from, uint32_t* to, uint32_t width, bool rgb)
     }
 }
 
-struct FreeDecompressor {
-    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
-};
+// Rows come out of the zlib stream one at a time, straight from the IDAT
+// chunks: nothing the size of the picture is held besides the picture, and
+// a stream damaged early costs no more than what it gave. zlib is strict
+// where libdeflate is lenient (incomplete or oversized codes), so it
+// refuses what libpng refuses.
+class RowStream {
+public:
+    RowStream(const uint8_t* p, size_t size) : p_(p), size_(size) { pos_ = 8; }
+    ~RowStream()
+    {
+        if (open_) inflateEnd(&z_);
+    }
 
-// Kept by each thread from one image to the next: the pooled loader threads
-// decode one texture after another, and fresh pages cost as much as the
-// inflating. A buffer grown past this is let go after use.
-constexpr size_t kKeptBytes = size_t(32) << 20;
+    // The zlib header checked, the raw deflate stream set up. Its checksum
+    // at the end is not checked, as stb does not.
+    const char* Open()
+    {
+        uint8_t header[2];
+        size_t got = 0;
+        while (got < 2 && NextData()) {
+            const size_t n = std::min<size_t>(2 - got, z_.avail_in);
+            std::memcpy(header + got, z_.next_in, n);
+            got += n;
+            z_.next_in += n;
+            z_.avail_in -= uInt(n);
+        }
+        if (got < 2) return "no image data";
+        // Deflate, a window it allows, no preset dictionary.
+        if ((header[0] & 0x0F) != 8 || (header[0] >> 4) > 7 || (header[1] & 0x20) ||
+            (uint32_t(header[0]) << 8 | header[1]) % 31 != 0)
+            return "not a zlib stream";
+        if (inflateInit2(&z_, -15) != Z_OK) return "out of memory";
+        open_ = true;
+        return nullptr;
+    }
 
-struct Scratch {
-    std::unique_ptr<libdeflate_decompressor, FreeDecompressor> inflater;
-    std::vector<uint8_t> raw;
-};
+    // Fills the bytes, or says why not.
+    const char* Read(uint8_t* to, size_t bytes)
+    {
+        z_.next_out = to;
+        z_.avail_out = uInt(bytes);
+        while (z_.avail_out) {
+            if (!z_.avail_in && !NextData()) return ended_ ? "too little image data" : "image data cut short";
+            const int r = inflate(&z_, Z_NO_FLUSH);
+            if (r == Z_STREAM_END && z_.avail_out) return "too little image data";
+            if (r == Z_STREAM_END) ended_ = true;
+            else if (r != Z_OK && r != Z_BUF_ERROR) return "damaged image data";
+        }
+        return nullptr;
+    }
 
-// The zlib stream the IDAT chunks hold together (CheckPng has walked them):
-// in place when one chunk holds it all, else gathered into joined.
-bool ImageStream(const uint8_t* p, size_t size, std::vector<uint8_t>& joined, const uint8_t*& stream,
-                 size_t& length)
-{
-    stream = nullptr;
-    length = 0;
-    size_t chunks = 0;
-    for (size_t pos = 8; size - pos >= 12;) {
-        const uint32_t n = Be32(p + pos);
-        const uint8_t* type = p + pos + 4;
-        if (std::memcmp(type, "IEND", 4) == 0) break;
-        if (std::memcmp(type, "IDAT", 4) == 0) {
-            if (chunks++ == 0) {
-                stream = type + 4;
-                length = n;
-            } else {
-                if (chunks == 2) joined.assign(stream, stream + length);
-                joined.insert(joined.end(), type + 4, type + 4 + n);
+    // After the last row: the stream ends there, or runs on with data it
+    // may hold past the picture (some encoders pad; readers take them), of
+    // which one step is looked at. Cut short or damaged right there, it is
+    // refused as stb and libpng refuse it.
+    const char* Finish()
+    {
+        uint8_t rest[4096];
+        for (;;) {
+            if (ended_) return nullptr;
+            z_.next_out = rest;
+            z_.avail_out = sizeof rest;
+            if (!z_.avail_in && !NextData()) return "image data cut short";
+            const int r = inflate(&z_, Z_NO_FLUSH);
+            if (r == Z_STREAM_END) return nullptr;
+            if (r != Z_OK && r != Z_BUF_ERROR) return "damaged image data";
+            if (z_.avail_out < sizeof rest) return nullptr;
+        }
+    }
+
+private:
+    // Points the stream at the next IDAT chunk's data (CheckPng has walked
+    // the chunks); false past the last.
+    bool NextData()
+    {
+        while (size_ - pos_ >= 12) {
+            const uint32_t n = Be32(p_ + pos_);
+            const uint8_t* type = p_ + pos_ + 4;
+            if (std::memcmp(type, "IEND", 4) == 0) return false;
+            pos_ += 12 + size_t(n);
+            if (std::memcmp(type, "IDAT", 4) == 0 && n) {
+                z_.next_in = const_cast<uint8_t*>(type + 4);
+                z_.avail_in = uInt(n);
+                return true;
             }
         }
-        pos += 12 + size_t(n);
+        return false;
     }
-    if (chunks > 1) {
-        stream = joined.data();
-        length = joined.size();
+
+    const uint8_t* p_;
+    size_t size_, pos_;
+    z_stream z_{};
+    bool open_ = false, ended_ = false;
+};
+
+// Past this many bytes of rows the stream is read through once before the
+// picture's room is asked for: a damaged large file then costs a pass of
+// CPU, not the memory of the picture it claims.
+constexpr size_t kCheckFirstBytes = size_t(16) << 20;
+
+// Whether the rows' filter bytes are all ones PNG has, the stream sound to
+// the last row (the texels not kept).
+const char* CheckRows(const uint8_t* p, size_t size, size_t stride, uint32_t height)
+{
+    RowStream stream(p, size);
+    if (const char* why = stream.Open()) return why;
+    std::vector<uint8_t> row(stride);
+    for (uint32_t y = 0; y < height; ++y) {
+        if (const char* why = stream.Read(row.data(), stride)) return why;
+        if (row[0] > 4) return "a row filter PNG does not have";
     }
-    return length > 0;
+    return stream.Finish();
 }
 
 }  // namespace
@@ -145,36 +214,17 @@ bool DecodePng(const uint8_t* p, size_t size, const Sized& sized, const Rows& ro
 {
     if (!CheckPng(p, size, error)) return false;
     const uint32_t width = Be32(p + 16), height = Be32(p + 20);
-    if (!sized(width, height)) return false;
     const auto fail = [&error](const char* why) {
         error = std::string("cannot decode the image: ") + why;
         return false;
     };
-    std::vector<uint8_t> joined;
-    const uint8_t* stream = nullptr;
-    size_t length = 0;
-    if (!ImageStream(p, size, joined, stream, length)) return fail("no image data");
-    // A zlib header: deflate, a window it allows, no preset dictionary. Its
-    // checksum at the end is not checked, as libpng and stb did not.
-    if (length < 2 || (stream[0] & 0x0F) != 8 || (stream[0] >> 4) > 7 || (stream[1] & 0x20) ||
-        (uint32_t(stream[0]) << 8 | stream[1]) % 31 != 0)
-        return fail("not a zlib stream");
-
     const bool rgb = p[25] == 2;
     const size_t bpp = rgb ? 3 : 4, rowBytes = size_t(width) * bpp, stride = rowBytes + 1;
-    thread_local Scratch scratch;
-    if (!scratch.inflater) scratch.inflater.reset(libdeflate_alloc_decompressor());
-    if (!scratch.inflater) return fail("out of memory");
-    const size_t need = stride * height;
-    if (scratch.raw.size() < need) scratch.raw.resize(need);
-    const libdeflate_result inflated = libdeflate_deflate_decompress(scratch.inflater.get(), stream + 2, length - 2,
-                                                                     scratch.raw.data(), need, nullptr);
-    if (inflated != LIBDEFLATE_SUCCESS) {
-        if (scratch.raw.size() > kKeptBytes) std::vector<uint8_t>().swap(scratch.raw);
-        return fail(inflated == LIBDEFLATE_SHORT_OUTPUT        ? "too little image data"
-                    : inflated == LIBDEFLATE_INSUFFICIENT_SPACE ? "more image data than its size"
-                                                                : "damaged image data");
-    }
+    if (stride * height > kCheckFirstBytes)
+        if (const char* why = CheckRows(p, size, stride, height)) return fail(why);
+    RowStream stream(p, size);
+    if (const char* why = stream.Open()) return fail(why);
+    if (!sized(width, height)) return false;
 
     size_t pitch = 0;
     uint32_t* to = rows(pitch);
@@ -189,20 +239,20 @@ bool DecodePng(const uint8_t* p, size_t size, const Sized& sized, const Rows& ro
     // Keyed here only when placed: a picture still to be stretched is keyed
     // before it is (by the caller).
     const uint32_t rowKey = out.placed ? key : 0;
-    const std::vector<uint8_t> zeros(rowBytes, 0);
-    bool ok = true;
-    for (uint32_t y = 0; y < height && ok; ++y) {
-        uint8_t* row = scratch.raw.data() + y * stride;
-        const uint8_t* above = y ? row - stride + 1 : zeros.data();
-        ok = Unfilter(row[0], row + 1, above, rowBytes, bpp);
-        if (!ok) break;
+    // This row and the one above, unfiltered (zeros above the first).
+    std::vector<uint8_t> two(2 * stride, 0);
+    uint8_t *row = two.data(), *above = two.data() + stride;
+    for (uint32_t y = 0; y < height; ++y) {
+        if (const char* why = stream.Read(row, stride)) return fail(why);
+        if (!Unfilter(row[0], row + 1, above + 1, rowBytes, bpp)) return fail("a row filter PNG does not have");
         uint32_t* texels = to + y * pitch;
         ToTexels(row + 1, texels, width, rgb);
         // Keyed while the row is still in the cache.
         if (rowKey) KeyRow(texels, width, rowKey);
+        std::swap(row, above);
     }
-    if (scratch.raw.size() > kKeptBytes) std::vector<uint8_t>().swap(scratch.raw);
-    return ok || fail("a row filter PNG does not have");
+    if (const char* why = stream.Finish()) return fail(why);
+    return true;
 }
 
 }  // namespace host::image::detail

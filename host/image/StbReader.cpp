@@ -186,6 +186,11 @@ bool CheckPng(const uint8_t* p, size_t size, std::string& error)
             if (std::memcmp(type, "IHDR", 4) != 0 || length != 13) return Fail(error, "PNG: no header");
             const uint32_t width = Be32(type + 4), height = Be32(type + 8);
             if (!CheckSize(width, height, error)) return false;
+            // Methods PNG has one of (two for interlacing): another would be
+            // read as something else.
+            if (type[14] != 0) return Fail(error, "PNG: unknown compression method");
+            if (type[15] != 0) return Fail(error, "PNG: unknown filter method");
+            if (type[16] > 1) return Fail(error, "PNG: unknown interlace method");
             const uint32_t bitsPerPixel = type[12] * PngChannels(type[13]);
             raw = uint64_t(height) * (1 + (uint64_t(width) * bitsPerPixel + 7) / 8);
             header = true;
@@ -193,6 +198,11 @@ bool CheckPng(const uint8_t* p, size_t size, std::string& error)
             idat += length;
         } else if (std::memcmp(type, "IEND", 4) == 0) {
             break;
+        } else if (std::memcmp(type, "IHDR", 4) == 0) {
+            return Fail(error, "PNG: a second header");
+        } else if (critical && std::memcmp(type, "PLTE", 4) != 0) {
+            // One a reader must understand to draw the picture right.
+            return Fail(error, "PNG: an unknown critical chunk");
         }
         pos += 12 + size_t(length);
     }
