@@ -19,6 +19,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -233,6 +234,7 @@ u32 CResourceController::LoadPackEntries(CqelPackFile* pack, u32 loadMedia)
         std::unique_ptr<CTexture> texture;
         std::unique_ptr<CSoundBuffer> sound;
         size_t file = 0;   // its place in textures or sounds
+        bool tried = false;   // not begun past a failure: the walk loads it then
     };
     const u32 count = pack->GetCount();
     std::vector<Early> early(count);
@@ -261,27 +263,36 @@ u32 CResourceController::LoadPackEntries(CqelPackFile* pack, u32 loadMedia)
             sounds.push_back({early[i].sound.get(), bytes, name, size, voices, flags, 0});
         }
     }
-    // One turn for both kinds, so no thread waits on the other kind's last.
-    const u32 textureCount = u32(textures.size());
-    host::kernel::RunSideBySide(textureCount + u32(sounds.size()), 8, [&](u32 i) {
-        if (i < textureCount) {
-            CTexture::MemoryFile& f = textures[i];
+    // One turn for both kinds in the archive's order, so no thread waits on
+    // the other kind's last; the walk below ends at the first that fails,
+    // so nothing after it is begun once it has.
+    std::vector<u32> order;
+    for (u32 i = 0; i < count; ++i)
+        if (early[i].texture || early[i].sound) order.push_back(i);
+    host::kernel::RunSideBySideUntil(u32(order.size()), 8, [&](u32 k) {
+        Early& e = early[order[k]];
+        e.tried = true;
+        if (e.texture) {
+            CTexture::MemoryFile& f = textures[e.file];
             f.loaded = f.texture->LoadFromMemory(f.bytes, f.name, f.size);
-        } else {
-            CSoundBuffer::LoadPacked(sounds[i - textureCount]);
+            return f.loaded != 0;
         }
+        CSoundBuffer::PackedFile& f = sounds[e.file];
+        CSoundBuffer::LoadPacked(f);
+        return f.loaded != 0;
     });
     for (const CTexture::MemoryFile& f : textures) AlignedFree(const_cast<void*>(f.bytes));
+    for (CSoundBuffer::PackedFile& f : sounds) AlignedFree(std::exchange(f.block, nullptr));   // those not begun
 
     for (u32 i = 0; i < count; ++i) {
         const PackEntry* entry = pack->GetEntry(i);
         if (!entry) return 0;
         const char* name = entry->name;
         u32 ok;
-        if (early[i].texture && !m_textures.FindByName(name)) {
+        if (early[i].tried && early[i].texture && !m_textures.FindByName(name)) {
             if (!textures[early[i].file].loaded) return 0;
             ok = Keep(m_textures, early[i].texture.release());
-        } else if (early[i].sound && !m_sounds.FindByName(name)) {
+        } else if (early[i].tried && early[i].sound && !m_sounds.FindByName(name)) {
             if (!sounds[early[i].file].loaded) return 0;
             ok = Keep(m_sounds, early[i].sound.release());
         } else if (Contains(name, kTextureTexts)) ok = LoadTexture(pack, name);

@@ -155,6 +155,12 @@ std::unique_ptr<Thread> StartPooledThread(std::function<uint32_t()> body);
 // each taking the next i in turn; returns once every call has. With no
 // pooled thread to be had, all run here.
 void RunSideBySide(uint32_t count, uint32_t atOnce, const std::function<void(uint32_t)>& each);
+// The same for work that may fail, where a failure ends what comes after
+// it: once each(i) has returned false, no call for an index past i starts
+// (those running finish; those before i still run, so an earlier failure
+// is still found). Returns the lowest index whose call returned false, or
+// count when none did.
+uint32_t RunSideBySideUntil(uint32_t count, uint32_t atOnce, const std::function<bool(uint32_t)>& each);
 
 // Names the calling thread for debuggers and sanitizer reports (at most 15
 // bytes are kept).

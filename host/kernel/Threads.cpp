@@ -261,9 +261,23 @@ std::unique_ptr<Thread> StartPooledThread(std::function<uint32_t()> body) {
 }
 
 void RunSideBySide(uint32_t count, uint32_t atOnce, const std::function<void(uint32_t)>& each) {
-    std::atomic<uint32_t> next{0};
-    const auto work = [count, &next, &each] {
-        for (uint32_t i = next++; i < count; i = next++) each(i);
+    RunSideBySideUntil(count, atOnce, [&each](uint32_t i) {
+        each(i);
+        return true;
+    });
+}
+
+uint32_t RunSideBySideUntil(uint32_t count, uint32_t atOnce, const std::function<bool(uint32_t)>& each) {
+    std::atomic<uint32_t> next{0}, failed{count};
+    const auto work = [count, &next, &failed, &each] {
+        // Indices are taken in rising order: past a failure, every later
+        // one is too.
+        for (uint32_t i = next++; i < count && i < failed.load(); i = next++) {
+            if (each(i)) continue;
+            uint32_t first = failed.load();
+            while (i < first && !failed.compare_exchange_weak(first, i)) {
+            }
+        }
         return 0u;
     };
     // No more threads than this process may run at once (its CPU affinity,
@@ -277,6 +291,7 @@ void RunSideBySide(uint32_t count, uint32_t atOnce, const std::function<void(uin
         if (auto thread = StartPooledThread(work)) helpers.push_back(std::move(thread));
     work();
     for (auto& thread : helpers) thread->Join();
+    return failed.load();
 }
 
 namespace {

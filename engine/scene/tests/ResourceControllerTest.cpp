@@ -730,4 +730,60 @@ TEST_F(Controller, AnArchivesTexturesAreKeptInItsOrderUpToADamagedOne)
     EXPECT_EQ(names(damaged), (std::vector<std::string>{"A.bmp", "B.bmp"}));
 }
 
+// A damaged entry ends the walk, and the decoding side by side stops there
+// too: of the forty textures after it, no more are made than threads were
+// already at work when it failed.
+TEST_F(Controller, AnArchivesLoadStopsDecodingAtADamagedEntry)
+{
+    WriteBytes("Bad.bmp", Bmp().substr(0, 40));
+    std::vector<std::string> names = {"Bad.bmp"};
+    for (int i = 0; i < 40; ++i) {
+        names.push_back("T" + std::to_string(i) + ".bmp");
+        WriteBytes(names.back(), Bmp());
+    }
+    std::vector<const char*> entries;
+    for (const std::string& n : names) entries.push_back(n.c_str());
+    ASSERT_EQ(CqelPackFile::Write(entries.data(), u32(entries.size()), "Data\\Many.gpk"), 1u);
+    const auto made = [this] {
+        const std::vector<std::string> ops = Ops();
+        return size_t(std::count(ops.begin(), ops.end(), "CreateTexture"));
+    };
+    const size_t before = made();
+    CResourceController c;
+    EXPECT_EQ(c.Load("Data\\Many.gpk", 1), 0u);
+    EXPECT_EQ(c.GetTextureList()->GetCount(), 0u);
+    EXPECT_LT(made() - before, 8u);
+}
+
+// A texture or sound the archive's walk finds listed by the time it
+// reaches its entry (here one an earlier entry's own load brought) is not
+// listed twice: the one decoded early is dropped.
+TEST_F(Controller, AnEarlyLoadIsDroppedWhenItsNameIsListedByThen)
+{
+    class Bringer : public CResourceController {
+    public:
+        u32 LoadOther(CqelPackFile* pack, const char* path, u32) override
+        {
+            if (std::string(path) != "Skin.txt") return 1;
+            return LoadTexture(pack, "Icon.bmp") && LoadSound(pack, "Se.wav");
+        }
+    };
+    WriteBytes("Skin.txt", "skin");
+    const char* entries[] = {"Skin.txt", "Icon.bmp", "Se.wav", "Menu.bmp"};
+    ASSERT_EQ(CqelPackFile::Write(entries, 4, "Data\\Skin.gpk"), 1u);
+    Bringer c;
+    ASSERT_EQ(c.Load("Data\\Skin.gpk", 1), 1u);
+    const auto count = [](CResourceList* list, const char* name) {
+        u32 n = 0;
+        for (u32 i = 0; i < list->GetCount(); ++i)
+            n += std::string(static_cast<CResourceBase*>(static_cast<CValueBase*>(list->GetAt(i)))->GetName()) == name;
+        return n;
+    };
+    EXPECT_EQ(count(c.GetTextureList(), "Icon.bmp"), 1u);
+    EXPECT_EQ(count(c.GetTextureList(), "Menu.bmp"), 1u);
+    EXPECT_EQ(count(c.GetSoundList(), "Se.wav"), 1u);
+    EXPECT_EQ(c.GetTextureList()->GetCount(), 2u);
+    EXPECT_EQ(c.GetSoundList()->GetCount(), 1u);
+}
+
 }  // namespace ORV_TEST_FILE_ID

@@ -247,6 +247,52 @@ TEST(WaitAny, ManyNotificationsAreNeverLost) {
     EXPECT_EQ(seen.load(), 200);
 }
 
+// A failure ends the work after it: no index past the first failure is
+// begun once it is known, every index before it runs, and the lowest
+// failing index comes back (a later failure found first gives way to it).
+TEST(RunSideBySide, StopsPastTheFirstFailure) {
+    struct Case {
+        uint32_t count, atOnce;
+        std::vector<uint32_t> failing;
+        uint32_t first;
+    };
+    const Case cases[] = {
+        {100, 1, {0}, 0}, {100, 4, {0}, 0}, {100, 4, {40}, 40}, {100, 4, {99}, 99}, {100, 4, {}, 100},
+        {100, 1, {30, 31}, 30}, {0, 4, {}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.count << " at " << c.atOnce << " first " << c.first);
+        std::vector<std::atomic<uint32_t>> calls(c.count);
+        const uint32_t got = RunSideBySideUntil(c.count, c.atOnce, [&](uint32_t i) {
+            ++calls[i];
+            return std::find(c.failing.begin(), c.failing.end(), i) == c.failing.end();
+        });
+        EXPECT_EQ(got, c.first);
+        uint32_t after = 0;
+        for (uint32_t i = 0; i < c.count; ++i) {
+            if (i <= c.first) EXPECT_EQ(calls[i].load(), 1u) << i;
+            else after += calls[i].load();
+        }
+        // Only those already taken when the failure came: one a thread.
+        EXPECT_LT(after, c.atOnce);
+    }
+
+    // A later index failing first: the earlier failure still wins.
+    Event late{true, false};
+    const uint32_t got = RunSideBySideUntil(50, 4, [&](uint32_t i) {
+        if (i == 2) {
+            late.Wait(5000);
+            return false;
+        }
+        if (i == 3) {
+            late.Set();
+            return false;
+        }
+        return true;
+    });
+    EXPECT_EQ(got, 2u);
+}
+
 // Every index once, whatever the count; the calling thread among the
 // runners and no more runners than asked for. Last of the file: it leaves
 // pooled threads idle, which the pool's own tests count.
