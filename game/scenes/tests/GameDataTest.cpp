@@ -1,12 +1,15 @@
 #include "game/scenes/GameData.h"
 
 #include "engine/core/Random.h"
+#include "engine/graphics/GraphicDevice.h"
+#include "engine/graphics/Texture.h"
 #include "engine/platform/Movie.h"
 #include "engine/platform/tests/SoundTestSupport.h"
 #include "engine/scene/ResourceController.h"
 #include "game/data/SaveConfig.h"
 #include "game/data/TensionFile.h"
 #include "game/scenes/tests/GameDataSet.h"
+#include "host/render/FakeRender.h"
 
 #include <gtest/gtest.h>
 
@@ -64,6 +67,78 @@ protected:
     CSaveConfig config_;
     std::vector<std::string> messages_;
 };
+
+// A whole 8-bit RGBA PNG of side x side texels, each opaque and its own
+// grey level from first on, its rows in one stored deflate block followed
+// by `padding` bytes more (some encoders pad the stream so).
+std::string StoredPng(u32 side, u8 first, u32 padding)
+{
+    const auto crc = [](const std::string& bytes) {
+        u32 c = 0xFFFFFFFFu;
+        for (unsigned char b : bytes) {
+            c ^= b;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        }
+        return c ^ 0xFFFFFFFFu;
+    };
+    const auto be32 = [](u32 v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
+    const auto chunk = [&](const std::string& type, const std::string& data) {
+        return be32(u32(data.size())) + type + data + be32(crc(type + data));
+    };
+    std::string rows;
+    for (u32 y = 0; y < side; ++y) {
+        rows += '\0';
+        for (u32 x = 0; x < side; ++x) rows += std::string(3, char(first + y * side + x)) + '\xFF';
+    }
+    rows += std::string(padding, '\0');
+    const u32 n = u32(rows.size());
+    u32 a = 1, b = 0;
+    for (unsigned char c : rows) {
+        a = (a + c) % 65521;
+        b = (b + a) % 65521;
+    }
+    const std::string stream = std::string("\x78\x01\x01", 3) + char(n) + char(n >> 8) + char(~n) + char(~n >> 8) +
+                               rows + be32(b << 16 | a);
+    const std::string header = be32(side) + be32(side) + std::string("\x08\x06\x00\x00\x00", 5);
+    return std::string("\x89PNG\r\n\x1A\n", 8) + chunk("IHDR", header) + chunk("IDAT", stream) + chunk("IEND", "");
+}
+
+// One of the game's archives holding a PNG whose stream runs on past its
+// rows between two others: the start-up's registering loads all three,
+// each with its own texels.
+TEST_F(GameDataTest, AnArchiveWithAPaddedPngLoadsEveryTexture)
+{
+    host::render::InstallFakeRender();
+    CGraphicDevice device;
+    ASSERT_EQ(device.Create(&window_), 1);
+    const auto data = Write();
+    ASSERT_EQ(game_data_test::PutPack(Resource("one"), "Data\\Quena.gpk", "QUENAPACK", kPackKeyFirst,
+                                      {{"Quena_a.png", StoredPng(4, 0, 0)}, {"Quena_b.png", StoredPng(4, 16, 200)},
+                                       {"Quena_c.png", StoredPng(4, 32, 0)}}),
+              "");
+    {
+        CResourceController resources;
+        EXPECT_EQ(data->RegisterPacks(resources, Sink()), 1);
+        EXPECT_TRUE(messages_.empty());
+        const char* names[] = {"Quena_a.png", "Quena_b.png", "Quena_c.png"};
+        ASSERT_EQ(resources.GetTextureList()->GetCount(), 3u);
+        for (u32 i = 0; i < 3; ++i) {
+            SCOPED_TRACE(names[i]);
+            auto* texture = static_cast<CTexture*>(static_cast<CValueBase*>(resources.GetTextureList()->GetAt(i)));
+            EXPECT_STREQ(texture->GetName(), names[i]);
+            host::render::LockedRect locked;
+            ASSERT_EQ(texture->GetTexture()->LockRect(0, locked, nullptr, 0), host::render::Result::Ok);
+            const auto* texels = static_cast<const u32*>(locked.bits);
+            for (u32 t = 0; t < 16; ++t) {
+                const u32 grey = 16 * i + t;
+                EXPECT_EQ(texels[t / 4 * (u32(locked.pitch) / 4) + t % 4], 0xFF000000u | grey << 16 | grey << 8 | grey);
+            }
+            texture->GetTexture()->UnlockRect(0);
+        }
+    }
+    device.Release();
+    host::render::InstallBackend(nullptr);
+}
 
 TEST_F(GameDataTest, PackListsFollowFolderOrder)
 {
