@@ -1,11 +1,18 @@
 // Image files (BMP, PNG, TGA, JPG, DDS) through host::image::Decode: as
 // textures load them (colour key, stretched to powers of two) and at the
 // file's own size. What decodes at its own size is written as a 24-bit BMP
-// and read back, which must give the same texels, opaque.
+// and read back, which must give the same texels, opaque. A PNG's image
+// data also goes through the walk of its deflate codes (what a large
+// picture is checked with before its room is made), whose verdict must be
+// zlib's.
 #include "fuzz/FuzzSupport.h"
+#include "host/image/Formats.h"
 #include "host/image/Image.h"
 
+#include <zlib.h>
+
 #include <bit>
+#include <cstring>
 
 namespace {
 
@@ -27,10 +34,58 @@ void CheckRefused(bool decoded, const Image& image, const std::string& error)
     FUZZ_CHECK(!error.empty());
 }
 
+// The IDAT chunks' data after the two-byte zlib header, as far as the
+// chunks are whole; need is the header's row bytes (at most 1 MiB).
+bool PngStream(const uint8_t* p, size_t size, std::vector<uint8_t>& stream, uint64_t& need)
+{
+    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size < 33 || std::memcmp(p, kSignature, 8) != 0) return false;
+    const uint64_t width = host::image::detail::Be32(p + 16), height = host::image::detail::Be32(p + 20);
+    const uint64_t channels = p[25] == 6 ? 4 : p[25] == 2 ? 3 : 1;
+    need = std::min<uint64_t>(height * (1 + width * channels), uint64_t(1) << 20);
+    for (size_t pos = 8; size - pos >= 12;) {
+        const uint32_t n = host::image::detail::Be32(p + pos);
+        if (n > size - pos - 12) break;
+        if (std::memcmp(p + pos + 4, "IDAT", 4) == 0) stream.insert(stream.end(), p + pos + 8, p + pos + 8 + n);
+        pos += 12 + size_t(n);
+    }
+    if (stream.size() < 2) return false;
+    stream.erase(stream.begin(), stream.begin() + 2);
+    return true;
+}
+
+// zlib's verdict: need bytes and more, or need bytes at the stream's end.
+bool ZlibTakes(const std::vector<uint8_t>& stream, uint64_t need)
+{
+    z_stream z{};
+    FUZZ_CHECK(inflateInit2(&z, -15) == Z_OK);
+    std::vector<uint8_t> out(need + 1);
+    z.next_in = const_cast<uint8_t*>(stream.data());
+    z.avail_in = uInt(stream.size());
+    z.next_out = out.data();
+    z.avail_out = uInt(out.size());
+    int r = Z_OK;
+    while (r == Z_OK && z.avail_out) {
+        const uInt before = z.avail_in + z.avail_out;
+        r = inflate(&z, Z_NO_FLUSH);
+        if (r == Z_OK && z.avail_in + z.avail_out == before) break;
+    }
+    const uint64_t got = z.total_out;
+    inflateEnd(&z);
+    return got == need + 1 || (r == Z_STREAM_END && got == need);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    std::vector<uint8_t> stream;
+    uint64_t need = 0;
+    if (PngStream(data, size, stream, need)) {
+        const bool walked = host::image::detail::WalkDeflate(stream.data(), stream.size(), need) == nullptr;
+        FUZZ_CHECK(walked == ZlibTakes(stream, need));
+    }
+
     Image keyed;
     std::string error;
     const bool texture = host::image::Decode(data, size, host::image::kGreenKey, keyed, &error);

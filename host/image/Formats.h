@@ -58,6 +58,11 @@ bool CheckPng(const uint8_t* p, size_t size, std::string& error);
 // Whether DecodePng reads this PNG file (8-bit RGB without a transparent
 // colour, or RGBA; not interlaced); stb reads the others.
 bool TakesPng(const uint8_t* p, size_t size);
+// Walks a raw deflate stream's codes without inflating it: null when it is
+// sound as far as zlib would read it for need bytes (or runs on past them),
+// else why not ("image data cut short", "damaged image data", "too little
+// image data").
+const char* WalkDeflate(const uint8_t* p, size_t size, uint64_t need);
 // Checks the file, then decodes it into rows() when it gives a
 // place (placed set; texels equal to key, when not 0, made 0 there), else
 // into out.owned; A8R8G8B8 either way.

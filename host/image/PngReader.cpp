@@ -78,6 +78,12 @@ void ToTexels(const uint8_t* from, uint32_t* to, uint32_t width, bool rgb)
     }
 }
 
+// Deflate, a window it allows, no preset dictionary.
+bool ZlibHeader(const uint8_t* h)
+{
+    return (h[0] & 0x0F) == 8 && (h[0] >> 4) <= 7 && !(h[1] & 0x20) && (uint32_t(h[0]) << 8 | h[1]) % 31 == 0;
+}
+
 // Rows come out of the zlib stream one at a time, straight from the IDAT
 // chunks: nothing the size of the picture is held besides the picture, and
 // a stream damaged early costs no more than what it gave. zlib is strict
@@ -105,10 +111,7 @@ public:
             z_.avail_in -= uInt(n);
         }
         if (got < 2) return "no image data";
-        // Deflate, a window it allows, no preset dictionary.
-        if ((header[0] & 0x0F) != 8 || (header[0] >> 4) > 7 || (header[1] & 0x20) ||
-            (uint32_t(header[0]) << 8 | header[1]) % 31 != 0)
-            return "not a zlib stream";
+        if (!ZlibHeader(header)) return "not a zlib stream";
         if (inflateInit2(&z_, -15) != Z_OK) return "out of memory";
         open_ = true;
         return nullptr;
@@ -173,23 +176,27 @@ private:
     bool open_ = false, ended_ = false;
 };
 
-// Past this many bytes of rows the stream is read through once before the
-// picture's room is asked for: a damaged large file then costs a pass of
-// CPU, not the memory of the picture it claims.
+// Past this many bytes of rows, from a stream this many times smaller, the
+// stream's codes are walked through once before the picture's room is
+// asked for: a small damaged file claiming a large picture then costs
+// milliseconds, not the memory of the picture (several side by side would
+// take gigabytes). Large textures as they are drawn compress less and go
+// straight to inflating.
 constexpr size_t kCheckFirstBytes = size_t(16) << 20;
+constexpr size_t kCheckFirstRatio = 16;
 
-// Whether the rows' filter bytes are all ones PNG has, the stream sound to
-// the last row (the texels not kept).
-const char* CheckRows(const uint8_t* p, size_t size, size_t stride, uint32_t height)
+// The IDAT chunks' data, joined when there are several.
+std::vector<uint8_t> ImageData(const uint8_t* p, size_t size)
 {
-    RowStream stream(p, size);
-    if (const char* why = stream.Open()) return why;
-    std::vector<uint8_t> row(stride);
-    for (uint32_t y = 0; y < height; ++y) {
-        if (const char* why = stream.Read(row.data(), stride)) return why;
-        if (row[0] > 4) return "a row filter PNG does not have";
+    std::vector<uint8_t> data;
+    for (size_t pos = 8; size - pos >= 12;) {
+        const uint32_t n = Be32(p + pos);
+        const uint8_t* type = p + pos + 4;
+        if (std::memcmp(type, "IEND", 4) == 0) break;
+        if (std::memcmp(type, "IDAT", 4) == 0) data.insert(data.end(), type + 4, type + 4 + n);
+        pos += 12 + size_t(n);
     }
-    return stream.Finish();
+    return data;
 }
 
 }  // namespace
@@ -220,8 +227,13 @@ bool DecodePng(const uint8_t* p, size_t size, const Sized& sized, const Rows& ro
     };
     const bool rgb = p[25] == 2;
     const size_t bpp = rgb ? 3 : 4, rowBytes = size_t(width) * bpp, stride = rowBytes + 1;
-    if (stride * height > kCheckFirstBytes)
-        if (const char* why = CheckRows(p, size, stride, height)) return fail(why);
+    const size_t rawBytes = stride * height;
+    if (rawBytes > kCheckFirstBytes && rawBytes / kCheckFirstRatio > size) {
+        const std::vector<uint8_t> data = ImageData(p, size);
+        if (data.size() < 2) return fail("no image data");
+        if (!ZlibHeader(data.data())) return fail("not a zlib stream");
+        if (const char* why = WalkDeflate(data.data() + 2, data.size() - 2, rawBytes)) return fail(why);
+    }
     RowStream stream(p, size);
     if (const char* why = stream.Open()) return fail(why);
     if (!sized(width, height)) return false;

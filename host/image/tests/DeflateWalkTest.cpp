@@ -1,0 +1,232 @@
+// The walk of a deflate stream's codes gives zlib's verdict without
+// inflating: on what zlib writes at every strategy, and on those streams
+// damaged a byte at a time or cut short.
+#include "host/image/Formats.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ORV_TEST_FILE_ID {
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using host::image::detail::WalkDeflate;
+
+Bytes RawDeflate(const Bytes& data, int level, int strategy)
+{
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, -15, 8, strategy), Z_OK);
+    Bytes out(deflateBound(&z, uLong(data.size())) + 16);
+    z.next_in = const_cast<uint8_t*>(data.data());
+    z.avail_in = uInt(data.size());
+    z.next_out = out.data();
+    z.avail_out = uInt(out.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+// zlib's verdict as the reader takes it: need bytes and more (the stream
+// may run on), or need bytes at the stream's end.
+bool ZlibTakes(const Bytes& stream, uint64_t need)
+{
+    z_stream z{};
+    if (inflateInit2(&z, -15) != Z_OK) return false;
+    Bytes out(need + 1);
+    z.next_in = const_cast<uint8_t*>(stream.data());
+    z.avail_in = uInt(stream.size());
+    z.next_out = out.data();
+    z.avail_out = uInt(out.size());
+    int r = Z_OK;
+    while (r == Z_OK && z.avail_out) {
+        const uInt before = z.avail_in + z.avail_out;
+        r = inflate(&z, Z_NO_FLUSH);
+        if (r == Z_OK && z.avail_in + z.avail_out == before) break;
+    }
+    const uint64_t got = z.total_out;
+    inflateEnd(&z);
+    return got == need + 1 || (r == Z_STREAM_END && got == need);
+}
+
+// What each kind of stream is made of: runs, a pattern, noise, and rows of
+// each in turn.
+std::vector<Bytes> Data()
+{
+    std::vector<Bytes> out;
+    uint32_t r = 12345;
+    const auto next = [&r] { return uint8_t((r = r * 1103515245u + 12345u) >> 16); };
+    for (size_t size : {size_t(1), size_t(300), size_t(70000)}) {
+        Bytes zeros(size, 0), pattern(size), noise(size), mixed(size);
+        for (size_t i = 0; i < size; ++i) {
+            pattern[i] = uint8_t(i * 7 % 251);
+            noise[i] = next();
+            mixed[i] = (i / 97) % 3 == 0 ? 0 : (i / 97) % 3 == 1 ? uint8_t(i % 13) : next();
+        }
+        out.insert(out.end(), {zeros, pattern, noise, mixed});
+    }
+    return out;
+}
+
+struct Strategy {
+    int level, strategy;
+};
+constexpr Strategy kStrategies[] = {{0, Z_DEFAULT_STRATEGY}, {1, Z_DEFAULT_STRATEGY}, {9, Z_DEFAULT_STRATEGY},
+                                    {6, Z_FILTERED},         {6, Z_HUFFMAN_ONLY},     {6, Z_RLE},
+                                    {6, Z_FIXED}};
+
+TEST(DeflateWalk, TakesWhatZlibWritesAtEveryStrategy)
+{
+    for (const Bytes& data : Data()) {
+        for (const Strategy& s : kStrategies) {
+            SCOPED_TRACE(::testing::Message() << data.size() << " bytes, level " << s.level << " strategy " << s.strategy);
+            const Bytes stream = RawDeflate(data, s.level, s.strategy);
+            EXPECT_EQ(WalkDeflate(stream.data(), stream.size(), data.size()), nullptr);
+            // Asked for fewer bytes, the rest is data past the picture.
+            EXPECT_EQ(WalkDeflate(stream.data(), stream.size(), data.size() - 1), nullptr);
+            const char* more = WalkDeflate(stream.data(), stream.size(), data.size() + 1);
+            ASSERT_NE(more, nullptr);
+            EXPECT_STREQ(more, "too little image data");
+        }
+    }
+}
+
+// Every stream damaged at many places, one byte at a time, and cut at
+// every length: the walk says what zlib says.
+TEST(DeflateWalk, GivesZlibsVerdictOnDamagedAndCutStreams)
+{
+    uint32_t r = 777;
+    const auto next = [&r] { return (r = r * 1103515245u + 12345u) >> 8; };
+    size_t refused = 0, cases = 0;
+    for (const Bytes& data : Data()) {
+        if (data.size() > 1000) continue;   // the short ones: every cut
+        for (const Strategy& s : kStrategies) {
+            const Bytes stream = RawDeflate(data, s.level, s.strategy);
+            for (size_t cut = 0; cut < stream.size(); ++cut) {
+                const Bytes part(stream.begin(), stream.begin() + long(cut));
+                const bool walk = WalkDeflate(part.data(), part.size(), data.size()) == nullptr;
+                EXPECT_EQ(walk, ZlibTakes(part, data.size())) << "cut at " << cut << " of " << stream.size();
+                ++cases;
+                refused += !walk;
+            }
+            for (int i = 0; i < 300; ++i) {
+                Bytes damaged = stream;
+                damaged[next() % damaged.size()] ^= uint8_t(1 + next() % 255);
+                const bool walk = WalkDeflate(damaged.data(), damaged.size(), data.size()) == nullptr;
+                ASSERT_EQ(walk, ZlibTakes(damaged, data.size())) << "damage " << i << ", level " << s.level
+                                                                 << " strategy " << s.strategy;
+                ++cases;
+                refused += !walk;
+            }
+        }
+    }
+    // Most damage shows.
+    EXPECT_GT(refused, cases / 2);
+}
+
+// Blocks zlib does not write, laid by hand: each refused as zlib refuses it.
+TEST(DeflateWalk, RefusesBlocksZlibRefuses)
+{
+    // Fields from the low bit up; Huffman codes (Code) from their top bit.
+    struct Bits {
+        Bytes out;
+        int used = 8;
+        Bits& Put(uint32_t v, int n)
+        {
+            for (int i = 0; i < n; ++i) {
+                if (used == 8) {
+                    out.push_back(0);
+                    used = 0;
+                }
+                out.back() = uint8_t(out.back() | (v >> i & 1) << used++);
+            }
+            return *this;
+        }
+        Bits& Code(uint32_t code, int n)
+        {
+            for (int i = n - 1; i >= 0; --i) Put(code >> i & 1, 1);
+            return *this;
+        }
+        Bits& Repeat(uint32_t code, int n, int times)
+        {
+            for (int i = 0; i < times; ++i) Code(code, n);
+            return *this;
+        }
+    };
+    // A dynamic block under the fixed code's lengths, naming 288 length
+    // and 32 distance codes: the bytes 'a' 'b' 'c' then the end.
+    Bits tooMany;
+    tooMany.Put(1, 1).Put(2, 2).Put(31, 5).Put(31, 5).Put(6, 4);
+    for (int n : {0, 0, 0, 0, 2, 2, 2, 0, 0, 2}) tooMany.Put(uint32_t(n), 3);   // code lengths 5 7 8 9
+    tooMany.Repeat(2, 2, 144).Repeat(3, 2, 112).Repeat(1, 2, 24).Repeat(2, 2, 8).Repeat(0, 2, 32);
+    for (uint8_t c : {'a', 'b', 'c'}) tooMany.Code(0x30u + c, 8);
+    tooMany.Code(0, 7);
+    // Code-length code 8 "0", 0 "10", 9 "110" (one code of three bits
+    // unused); 255 lengths of 8 and two of 9 (complete), no distance code;
+    // the literal 0 then the end (the last nine-bit code).
+    Bits loosePre;
+    loosePre.Put(1, 1).Put(2, 2).Put(0, 5).Put(0, 5).Put(3, 4);
+    for (int n : {0, 0, 0, 2, 1, 0, 3}) loosePre.Put(uint32_t(n), 3);
+    loosePre.Repeat(0, 1, 255).Repeat(6, 3, 2).Code(2, 2).Code(0, 8).Code(511, 9);
+    // Code-length codes 0 "0" and 8 "1"; 255 lengths of 8 (one code
+    // unused), no distance code; the literal 0 then the end (254).
+    Bits looseLengths;
+    looseLengths.Put(1, 1).Put(2, 2).Put(0, 5).Put(0, 5).Put(1, 4);
+    for (int n : {0, 0, 0, 1, 1}) looseLengths.Put(uint32_t(n), 3);
+    looseLengths.Repeat(1, 1, 254).Repeat(0, 1, 2).Code(1, 1).Code(0, 1).Code(0, 8).Code(254, 8);
+    struct Case {
+        const char* what;
+        Bytes stream;
+        uint64_t need;
+    };
+    // A stored block of three bytes, and one whose check is wrong.
+    const Bytes stored = {0x01, 3, 0, 0xFC, 0xFF, 'a', 'b', 'c'};
+    Bytes badCheck = stored;
+    badCheck[3] = 0;
+    // A fixed block: literal 0 (00110000), then a copy of 3 at distance 2
+    // (length code 257 = 0000001, distance code 1 = 00001), then the end.
+    const auto fixed = [](int distanceCode) {
+        Bits b;
+        b.Put(1, 1).Put(1, 2);
+        for (int bit : {0, 0, 1, 1, 0, 0, 0, 0}) b.Put(uint32_t(bit), 1);
+        for (int bit : {0, 0, 0, 0, 0, 0, 1}) b.Put(uint32_t(bit), 1);
+        for (int i = 4; i >= 0; --i) b.Put(uint32_t(distanceCode >> i & 1), 1);
+        b.Put(0, 7);
+        return b.out;
+    };
+    const Case cases[] = {
+        {"block type 3", Bits().Put(1, 1).Put(3, 2).Put(0, 16).out, 1},
+        {"stored length unchecked", badCheck, 3},
+        {"a copy from before the start", fixed(1), 4},
+        {"distance code 30", fixed(30), 4},
+        {"288 length and 32 distance codes", tooMany.out, 3},
+        {"an incomplete code-length code", loosePre.out, 1},
+        {"an incomplete length code", looseLengths.out, 1},
+        {"257 + 31 length codes", Bits().Put(1, 1).Put(2, 2).Put(31, 5).Put(0, 5).Put(0, 4).Put(0, 20).out, 1},
+        {"1 + 31 distance codes", Bits().Put(1, 1).Put(2, 2).Put(0, 5).Put(31, 5).Put(0, 4).Put(0, 20).out, 1},
+        {"code-length code over-subscribed", Bits().Put(1, 1).Put(2, 2).Put(0, 10).Put(15, 4).Put(0x49249249, 30)
+                                                 .Put(0x49249249, 27).Put(0, 20).out, 1},
+        {"code-length code incomplete", Bits().Put(1, 1).Put(2, 2).Put(0, 10).Put(0, 4).Put(2, 3).Put(0, 9)
+                                            .Put(0, 20).out, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_FALSE(ZlibTakes(c.stream, c.need));
+        EXPECT_NE(WalkDeflate(c.stream.data(), c.stream.size(), c.need), nullptr);
+    }
+    // The sound ones beside them.
+    EXPECT_TRUE(ZlibTakes(stored, 3));
+    EXPECT_EQ(WalkDeflate(stored.data(), stored.size(), 3), nullptr);
+    const Bytes copy = fixed(0);   // distance 1: the literal thrice more
+    EXPECT_TRUE(ZlibTakes(copy, 4));
+    EXPECT_EQ(WalkDeflate(copy.data(), copy.size(), 4), nullptr);
+}
+
+}  // namespace
+
+}  // namespace ORV_TEST_FILE_ID
