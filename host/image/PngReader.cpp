@@ -84,18 +84,34 @@ bool ZlibHeader(const uint8_t* h)
     return (h[0] & 0x0F) == 8 && (h[0] >> 4) <= 7 && !(h[1] & 0x20) && (uint32_t(h[0]) << 8 | h[1]) % 31 == 0;
 }
 
-// Rows come out of the zlib stream one at a time, straight from the IDAT
-// chunks: nothing the size of the picture is held besides the picture, and
-// a stream damaged early costs no more than what it gave. zlib is strict
-// where libdeflate is lenient (incomplete or oversized codes), so it
-// refuses what libpng refuses.
+// What each thread keeps from one image to the next (about 300 KiB): the
+// inflater's state and window, set up once (about 40 KiB), and the batch
+// of rows (fresh pages for each image cost about as much as inflating
+// them).
+struct Kept {
+    z_stream z{};
+    bool ready = false;
+    std::vector<uint8_t> rows;
+    ~Kept()
+    {
+        if (ready) inflateEnd(&z);
+    }
+};
+
+Kept& ThisThreads()
+{
+    thread_local Kept kept;
+    return kept;
+}
+
+// Rows come out of the zlib stream a batch at a time, straight from the
+// IDAT chunks: nothing the size of the picture is held besides the
+// picture, and a stream damaged early costs no more than what it gave.
+// zlib is strict where libdeflate is lenient (length codes past 285,
+// distances past the window), so it refuses what libpng refuses.
 class RowStream {
 public:
-    RowStream(const uint8_t* p, size_t size) : p_(p), size_(size) { pos_ = 8; }
-    ~RowStream()
-    {
-        if (open_) inflateEnd(&z_);
-    }
+    RowStream(const uint8_t* p, size_t size) : p_(p), size_(size), z_(ThisThreads().z) { pos_ = 8; }
 
     // The zlib header checked, the raw deflate stream set up. Its checksum
     // at the end is not checked, as stb does not.
@@ -112,8 +128,9 @@ public:
         }
         if (got < 2) return "no image data";
         if (!ZlibHeader(header)) return "not a zlib stream";
-        if (inflateInit2(&z_, -15) != Z_OK) return "out of memory";
-        open_ = true;
+        Kept& kept = ThisThreads();
+        if (kept.ready ? inflateReset(&z_) != Z_OK : inflateInit2(&z_, -15) != Z_OK) return "out of memory";
+        kept.ready = true;
         return nullptr;
     }
 
@@ -172,8 +189,8 @@ private:
 
     const uint8_t* p_;
     size_t size_, pos_;
-    z_stream z_{};
-    bool open_ = false, ended_ = false;
+    z_stream& z_;
+    bool ended_ = false;
 };
 
 // Past this many bytes of rows, from a stream this many times smaller, the
@@ -184,6 +201,10 @@ private:
 // straight to inflating.
 constexpr size_t kCheckFirstBytes = size_t(16) << 20;
 constexpr size_t kCheckFirstRatio = 16;
+
+// Rows inflated at a time, at most (one at least): zlib copies the last
+// 32 KiB of what each call gives into its window, so calls are few.
+constexpr size_t kBatchBytes = size_t(256) << 10;
 
 // The IDAT chunks' data, joined when there are several.
 std::vector<uint8_t> ImageData(const uint8_t* p, size_t size)
@@ -251,17 +272,27 @@ bool DecodePng(const uint8_t* p, size_t size, const Sized& sized, const Rows& ro
     // Keyed here only when placed: a picture still to be stretched is keyed
     // before it is (by the caller).
     const uint32_t rowKey = out.placed ? key : 0;
-    // This row and the one above, unfiltered (zeros above the first).
-    std::vector<uint8_t> two(2 * stride, 0);
-    uint8_t *row = two.data(), *above = two.data() + stride;
-    for (uint32_t y = 0; y < height; ++y) {
-        if (const char* why = stream.Read(row, stride)) return fail(why);
-        if (!Unfilter(row[0], row + 1, above + 1, rowBytes, bpp)) return fail("a row filter PNG does not have");
-        uint32_t* texels = to + y * pitch;
-        ToTexels(row + 1, texels, width, rgb);
-        // Keyed while the row is still in the cache.
-        if (rowKey) KeyRow(texels, width, rowKey);
-        std::swap(row, above);
+    // Rows inflate a batch at a time (zlib's fast loop stops short of the
+    // end of each output), behind a copy of the last row of the batch
+    // before (zeros above the first).
+    const size_t batch = std::max<size_t>(1, kBatchBytes / stride);
+    std::vector<uint8_t>& rowsIn = ThisThreads().rows;
+    if (rowsIn.size() < (1 + batch) * stride) rowsIn.resize((1 + batch) * stride);
+    std::memset(rowsIn.data(), 0, stride);
+    for (uint32_t y = 0; y < height;) {
+        const uint32_t n = uint32_t(std::min<size_t>(batch, height - y));
+        uint8_t* first = rowsIn.data() + stride;
+        if (const char* why = stream.Read(first, n * stride)) return fail(why);
+        for (uint32_t i = 0; i < n; ++i, ++y) {
+            uint8_t* row = first + i * stride;
+            if (!Unfilter(row[0], row + 1, row - stride + 1, rowBytes, bpp))
+                return fail("a row filter PNG does not have");
+            uint32_t* texels = to + y * pitch;
+            ToTexels(row + 1, texels, width, rgb);
+            // Keyed while the row is still in the cache.
+            if (rowKey) KeyRow(texels, width, rowKey);
+        }
+        std::memcpy(rowsIn.data(), first + (n - 1) * stride, stride);
     }
     if (const char* why = stream.Finish()) return fail(why);
     return true;

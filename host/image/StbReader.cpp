@@ -6,8 +6,8 @@
 // hold everything they claim reach the decoder.
 #include "host/image/Formats.h"
 
+#include <libdeflate.h>
 #include <stb_image.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -138,19 +138,10 @@ bool CheckBmp(const uint8_t* p, size_t size, BmpHeader& h, std::string& error)
 
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
-// zlib's, which reads eight bytes a step: a texture's compressed stream is
+// libdeflate's, which folds sixteen bytes a step with carry-less
+// multiplies (several times zlib's speed): a texture's compressed stream is
 // checked before every load.
-uint32_t Crc32(const uint8_t* p, size_t n)
-{
-    uLong c = crc32(0L, Z_NULL, 0);
-    while (n > 0) {
-        const uInt step = uInt(std::min<size_t>(n, 1u << 30));
-        c = crc32(c, p, step);
-        p += step;
-        n -= step;
-    }
-    return uint32_t(c);
-}
+uint32_t Crc32(const uint8_t* p, size_t n) { return libdeflate_crc32(0, p, n); }
 
 uint32_t PngChannels(uint32_t colourType)
 {
