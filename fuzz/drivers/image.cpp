@@ -8,8 +8,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "host/image/Formats.h"
 #include "host/image/Image.h"
-
-#include <zlib.h>
+#include "host/image/tests/ZlibVerdict.h"
 
 #include <bit>
 #include <cstring>
@@ -54,27 +53,6 @@ bool PngStream(const uint8_t* p, size_t size, std::vector<uint8_t>& stream, uint
     return true;
 }
 
-// zlib's verdict: need bytes and more, or need bytes at the stream's end.
-bool ZlibTakes(const std::vector<uint8_t>& stream, uint64_t need)
-{
-    z_stream z{};
-    FUZZ_CHECK(inflateInit2(&z, -15) == Z_OK);
-    std::vector<uint8_t> out(need + 1);
-    z.next_in = const_cast<uint8_t*>(stream.data());
-    z.avail_in = uInt(stream.size());
-    z.next_out = out.data();
-    z.avail_out = uInt(out.size());
-    int r = Z_OK;
-    while (r == Z_OK && z.avail_out) {
-        const uInt before = z.avail_in + z.avail_out;
-        r = inflate(&z, Z_NO_FLUSH);
-        if (r == Z_OK && z.avail_in + z.avail_out == before) break;
-    }
-    const uint64_t got = z.total_out;
-    inflateEnd(&z);
-    return got == need + 1 || (r == Z_STREAM_END && got == need);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -83,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     uint64_t need = 0;
     if (PngStream(data, size, stream, need)) {
         const bool walked = host::image::detail::WalkDeflate(stream.data(), stream.size(), need) == nullptr;
-        FUZZ_CHECK(walked == ZlibTakes(stream, need));
+        FUZZ_CHECK(walked == image_test::ZlibTakes(stream, need));
     }
 
     Image keyed;

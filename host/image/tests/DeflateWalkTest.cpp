@@ -2,6 +2,8 @@
 // inflating: on what zlib writes at every strategy, and on those streams
 // damaged a byte at a time or cut short.
 #include "host/image/Formats.h"
+#include "host/image/tests/ImageTestSupport.h"
+#include "host/image/tests/ZlibVerdict.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -16,43 +18,11 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using host::image::detail::WalkDeflate;
+using image_test::Deflated;
+using image_test::ZlibTakes;
 
-Bytes RawDeflate(const Bytes& data, int level, int strategy)
-{
-    z_stream z{};
-    EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, -15, 8, strategy), Z_OK);
-    Bytes out(deflateBound(&z, uLong(data.size())) + 16);
-    z.next_in = const_cast<uint8_t*>(data.data());
-    z.avail_in = uInt(data.size());
-    z.next_out = out.data();
-    z.avail_out = uInt(out.size());
-    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
-
-// zlib's verdict as the reader takes it: need bytes and more (the stream
-// may run on), or need bytes at the stream's end.
-bool ZlibTakes(const Bytes& stream, uint64_t need)
-{
-    z_stream z{};
-    if (inflateInit2(&z, -15) != Z_OK) return false;
-    Bytes out(need + 1);
-    z.next_in = const_cast<uint8_t*>(stream.data());
-    z.avail_in = uInt(stream.size());
-    z.next_out = out.data();
-    z.avail_out = uInt(out.size());
-    int r = Z_OK;
-    while (r == Z_OK && z.avail_out) {
-        const uInt before = z.avail_in + z.avail_out;
-        r = inflate(&z, Z_NO_FLUSH);
-        if (r == Z_OK && z.avail_in + z.avail_out == before) break;
-    }
-    const uint64_t got = z.total_out;
-    inflateEnd(&z);
-    return got == need + 1 || (r == Z_STREAM_END && got == need);
-}
+// A raw stream (no zlib header) at level and strategy.
+Bytes RawDeflate(const Bytes& data, int level, int strategy) { return Deflated(data, level, -15, 8, strategy); }
 
 // What each kind of stream is made of: runs, a pattern, noise, and rows of
 // each in turn.

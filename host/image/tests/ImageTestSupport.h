@@ -1,6 +1,6 @@
 // Helpers of the image tests: little-endian byte builders for golden files,
-// a test pattern with a different value in every channel, and ImageMagick's
-// convert run into a temporary folder.
+// a test pattern with a different value in every channel, zlib's deflate and
+// ImageMagick's convert run into a temporary folder.
 #pragma once
 
 #include "host/image/Image.h"
@@ -8,6 +8,7 @@
 #include "host/kernel/tests/TempFolder.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -65,6 +66,23 @@ inline bool Refused(const Bytes& file, std::string* error = nullptr)
     const bool ok = host::image::Decode(file.data(), file.size(), 0, image, &reason);
     if (error) *error = reason;
     return !ok && image.pixels.empty() && image.width == 0 && !reason.empty();
+}
+
+// data deflated by zlib in one go; windowBits as deflateInit2 takes them
+// (negative: a raw stream, without the zlib header and checksum).
+inline Bytes Deflated(const Bytes& data, int level, int windowBits, int memLevel, int strategy)
+{
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, windowBits, memLevel, strategy), Z_OK);
+    Bytes out(deflateBound(&z, uLong(data.size())) + 16);
+    z.next_in = const_cast<uint8_t*>(data.data());
+    z.avail_in = uInt(data.size());
+    z.next_out = out.data();
+    z.avail_out = uInt(out.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
 }
 
 inline std::string Hex(uint32_t v)

@@ -371,20 +371,7 @@ Bytes Laid(const std::vector<Bytes>& chunks)
     return png;
 }
 
-Bytes Zlib(const Bytes& raw, int strategy = Z_DEFAULT_STRATEGY)
-{
-    z_stream z{};
-    EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 15, 9, strategy), Z_OK);
-    Bytes out(deflateBound(&z, uLong(raw.size())));
-    z.next_in = const_cast<uint8_t*>(raw.data());
-    z.avail_in = uInt(raw.size());
-    z.next_out = out.data();
-    z.avail_out = uInt(out.size());
-    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
+Bytes Zlib(const Bytes& raw, int strategy = Z_DEFAULT_STRATEGY) { return Deflated(raw, 9, 15, 9, strategy); }
 
 // RGBA rows, each behind filter byte 0.
 Bytes RawRows(const std::vector<uint32_t>& pixels, uint32_t w, uint32_t h)
