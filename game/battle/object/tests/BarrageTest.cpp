@@ -74,6 +74,18 @@ protected:
         object.UpdateMatrix();
     }
 
+    // The effect "Efc_shot", one object in it, in the resources' list.
+    static void ListShotEffect(CResourceController& resources)
+    {
+        auto* effect = new CEffectContainer();
+        effect->SetName("Efc_shot");
+        auto* node = new CEffectObject();
+        node->SetName("n");
+        effect->AddObject(node);
+        void* slot = effect;
+        resources.GetEffectList()->Add(&slot);
+    }
+
     // A one-pattern definition "Barrage.txt" firing Pattern.txt with keys.
     std::unique_ptr<CPatternListParameter> OnePattern(const Keys& keys)
     {
@@ -703,13 +715,7 @@ TEST_F(BarrageTest, TheShotEffectPlaysAtTheMiddleOfTheVolley)
     ASSERT_EQ(manager.Create(nullptr, 64, 8), 1);
     scene_.effects = &manager;
     CResourceController resources;
-    auto* effect = new CEffectContainer();
-    effect->SetName("Efc_shot");
-    auto* node = new CEffectObject();
-    node->SetName("n");
-    effect->AddObject(node);
-    void* slot = effect;
-    resources.GetEffectList()->Add(&slot);
+    ListShotEffect(resources);
     Place(*shooter_, CVector3(20, 30, 40), CVector3(0, 90, 0));
     struct Case {
         const char* count;
@@ -751,13 +757,7 @@ TEST_F(BarrageTest, AWideFanFiresWholeWithItsEffectAtItsMiddle)
     ASSERT_EQ(manager.Create(nullptr, 64, 8), 1);
     scene_.effects = &manager;
     CResourceController resources;
-    auto* effect = new CEffectContainer();
-    effect->SetName("Efc_shot");
-    auto* node = new CEffectObject();
-    node->SetName("n");
-    effect->AddObject(node);
-    void* slot = effect;
-    resources.GetEffectList()->Add(&slot);
+    ListShotEffect(resources);
     const struct {
         u32 count, fired;
         f32 middle;
