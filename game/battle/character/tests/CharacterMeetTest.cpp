@@ -27,22 +27,28 @@ protected:
         return f;
     }
     CVector3 Pos(const CCharacterBase& f) { return *f.CCharacterBase::GetPosition(); }
-    // A shot of record from 3 units along z on side toward the origin, two
+    // A shot of record launched at from along the unit direction, speed
     // units a frame; its resources bound when given. The caller deletes it.
-    static CBullet* ShotFrom(CBulletParameter* record, CObjectDivision* shooter, f32 side,
-                             CResourceController* resources = nullptr)
+    static CBullet* Shot(CBulletParameter* record, CObjectDivision* shooter, const CVector3& at,
+                         const CVector3& direction, f32 speed, CResourceController* resources = nullptr)
     {
         auto* bullet = new CBullet(record);
         if (resources) {
             EXPECT_EQ(bullet->LoadResource(resources), 1);
         }
         BulletLaunchRecord launch;
-        launch.position = {0, 1, 3 * side};
-        launch.direction = {0, 0, -side};
+        launch.position = at;
+        launch.direction = direction;
         launch.shooter = launch.firingObject = shooter;
         EXPECT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
-        bullet->SetDirection({0, 0, -2 * side});
+        bullet->SetDirection(direction * speed);
         return bullet;
+    }
+    // A shot from 3 units along z on side toward the origin, two units a frame.
+    static CBullet* ShotFrom(CBulletParameter* record, CObjectDivision* shooter, f32 side,
+                             CResourceController* resources = nullptr)
+    {
+        return Shot(record, shooter, {0, 1, 3 * side}, {0, 0, -side}, 2, resources);
     }
 };
 
@@ -163,15 +169,9 @@ TEST_F(CharacterMeetTest, ASolidShotStopsTheFighterAndRaisesTheCameraCollision)
         auto shooter = Fighter({0, 0, 50}, 0, 0);
         c->UpdateMatrix();
         c->GetAnimationController()->UpdateMatrices(c->GetWorldMatrix());
-        auto* bullet = new CBullet(record.get());
-        BulletLaunchRecord launch;
         CVector3 body;
         c->GetAnimationController()->GetFrameByName("Body")->CombinedMatrix.GetTranslation(&body);
-        launch.position = body + CVector3(0, 0, -3);
-        launch.direction = {0, 0, 1};
-        launch.shooter = launch.firingObject = shooter.get();
-        ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
-        bullet->SetDirection({0, 0, 4});
+        CBullet* bullet = Shot(record.get(), shooter.get(), body + CVector3(0, 0, -3), {0, 0, 1}, 4);
         c->GetStatus()->displacement = {0, 0, -2};
         EXPECT_EQ(c->HitTestBullet(bullet, 0), 1);
         auto& camera = *static_cast<FakeCamera*>(c->GetCameraController());
@@ -228,13 +228,7 @@ TEST_F(CharacterMeetTest, EveryBodySphereASolidShotMeetsCutsIt)
         c->GetStatus()->participantSlot = 1, c->GetStatus()->team = 1;
         c->UpdateMatrix();
         auto shooter = Fighter({0, 0, 50}, 0, 0);
-        auto* bullet = new CBullet(record.get());
-        BulletLaunchRecord launch;
-        launch.position = {0, 1, -5};
-        launch.direction = {0, 0, 1};
-        launch.shooter = launch.firingObject = shooter.get();
-        ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
-        bullet->SetDirection({0, 0, 4});
+        CBullet* bullet = Shot(record.get(), shooter.get(), {0, 1, -5}, {0, 0, 1}, 4);
         c->GetStatus()->displacement = {0, 0, -2};
         EXPECT_EQ(c->HitTestBullet(bullet, 0), 1);
         CVector3 step;
