@@ -16,18 +16,6 @@ namespace {
 
 using namespace character_test;
 
-// The buttons of codes held, the stick at (x, y).
-InputPacket Pad(std::initializer_list<u32> codes, i8 x = 0, i8 y = 0)
-{
-    InputPacket p = {};
-    for (u32 code : codes)
-        for (u32 bit = 0; bit < kInputPacketBitCount; ++bit)
-            if (u32(kInputPacketCodes[bit]) == code) p.buttons[bit / 8] |= u8(1u << (bit % 8));
-    p.stickX = x, p.stickY = y;
-    return p;
-}
-using Pads = std::vector<InputPacket>;
-
 constexpr u32 kCombinationBit = 12;   // FLAG2: a spell card may be cancelled
 
 class CardInput : public ScriptedFighterTest {

@@ -21,6 +21,7 @@
 #include "engine/scene/ResourceController.h"
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <span>
 #include <string>
@@ -168,6 +169,26 @@ public:
 
     u32 steps = 0;
 };
+
+// The buttons of codes held, the stick at (x, y); y -100 is forward.
+inline InputPacket Pad(std::initializer_list<u32> codes, i8 x = 0, i8 y = 0)
+{
+    InputPacket p = {};
+    for (u32 code : codes)
+        for (u32 bit = 0; bit < kInputPacketBitCount; ++bit)
+            if (u32(kInputPacketCodes[bit]) == code) p.buttons[bit / 8] |= u8(1u << (bit % 8));
+    p.stickX = x, p.stickY = y;
+    return p;
+}
+using Pads = std::vector<InputPacket>;
+
+// The held buttons of way, and more.
+inline InputPacket With(const InputPacket& way, std::initializer_list<u32> codes)
+{
+    InputPacket p = Pad(codes, way.stickX, way.stickY);
+    p.buttons[0] |= way.buttons[0], p.buttons[1] |= way.buttons[1];
+    return p;
+}
 
 // One frame of fighters as the battle scene runs it: the updates (the
 // stage, the fighters, then their bullets); the first pass (the stage's

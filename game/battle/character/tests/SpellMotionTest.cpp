@@ -17,23 +17,6 @@ using namespace character_test;
 
 u32 MotionOf(const char* key) { return FindMotionKey(key); }
 
-// The buttons of codes held, the stick at (x, y); y -100 is forward.
-InputPacket Pad(std::initializer_list<u32> codes, i8 x = 0, i8 y = 0)
-{
-    InputPacket p = {};
-    for (u32 code : codes)
-        for (u32 bit = 0; bit < kInputPacketBitCount; ++bit)
-            if (u32(kInputPacketCodes[bit]) == code) p.buttons[bit / 8] |= u8(1u << (bit % 8));
-    p.stickX = x, p.stickY = y;
-    return p;
-}
-// The held buttons of way, and more.
-InputPacket With(const InputPacket& way, std::initializer_list<u32> codes)
-{
-    InputPacket p = Pad(codes, way.stickX, way.stickY);
-    p.buttons[0] |= way.buttons[0], p.buttons[1] |= way.buttons[1];
-    return p;
-}
 const InputPacket kForward = Pad({12}, 0, -100), kRight = Pad({12}, 100, 0), kLeft = Pad({12}, -100, 0);
 
 // What one frame's action step left: the action, the push it added and
