@@ -8,7 +8,6 @@
 #include "game/network/NetworkScene.h"
 #include "game/network/tests/LobbyPlayer.h"
 #include "game/network/tests/NetworkSceneRun.h"
-#include "game/scenes/TitleScene.h"
 #include "host/net/FakeNet.h"
 #include "host/net/tests/Loopback.h"
 
@@ -207,16 +206,8 @@ TEST(LobbyServerOverride, TheGameReachesTheServerTheVariableNames)
     SetNetworkSceneFactory(&MakeGameScene);
     {
         netscene_test::SceneRun run;
-        ASSERT_TRUE(run.game.App().LoadResources());
-        TitleArgs args;
-        args.item = title::kNetwork;
-        ASSERT_TRUE(menu_run::Enter(run.game, new CTitleScene, reinterpret_cast<intptr_t>(&args)));
-        menu_run::FadeIn(run.game);
-        run.game.Press(menu::kDecide);
-        ASSERT_TRUE(run.game.RunUntil("CNetworkScene", 120));
-        auto* scene = dynamic_cast<CNetworkScene*>(run.game.App().GetScene());
-        ASSERT_TRUE(scene && scene->GetLobbyClient());
-        CLobbyClient& lobby = *scene->GetLobbyClient();
+        ASSERT_TRUE(run.FromTitle());
+        CLobbyClient& lobby = run.Lobby();
         run.game.Frames(40);   // the entrance fades in
         run.game.Press(menu::kDown);
         run.game.Press(menu::kDecide);

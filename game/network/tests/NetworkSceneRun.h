@@ -90,7 +90,8 @@ inline netscene::NetworkSceneOptions LoopbackOptions(host::net::Net* net, u8 k,
     return options;
 }
 
-// The game with the network scene current.
+// The game with the network scene current: made by the run (Enter) or by the
+// title's item (FromTitle).
 struct SceneRun {
     explicit SceneRun(game_test::DriverOptions options = menu_run::Options())
         : game(game_test::GameDataRoot(), std::move(options))
@@ -112,6 +113,16 @@ struct SceneRun {
             };
         scene = new CNetworkScene(options);
         return menu_run::Enter(game, scene);
+    }
+    // Loads the data and decides the title's Network item: the scene the
+    // registered factory makes is current, its lobby client made.
+    ::testing::AssertionResult FromTitle()
+    {
+        if (!game.App().LoadResources()) return ::testing::AssertionFailure() << "no resources" << game.Describe();
+        if (auto r = menu_run::DecideOnTitle(game, title::kNetwork, "CNetworkScene"); !r) return r;
+        scene = dynamic_cast<CNetworkScene*>(game.App().GetScene());
+        if (!scene || !scene->GetLobbyClient()) return ::testing::AssertionFailure() << "no lobby client";
+        return ::testing::AssertionSuccess();
     }
     CLobbyClient& Lobby() { return *scene->GetLobbyClient(); }
     // The room: count members, this player at own, host or guest.

@@ -163,17 +163,9 @@ TEST(NetworkScene, TheTitlesNetworkItemStartsNetworkPlayAndComesBack)
     SetNetworkSceneFactory(&MakeLoopbackScene);
     {
         SceneRun run;
-        ASSERT_TRUE(run.game.App().LoadResources());
-        TitleArgs args;
-        args.item = title::kNetwork;
-        ASSERT_TRUE(menu_run::Enter(run.game, new CTitleScene, reinterpret_cast<intptr_t>(&args)));
-        menu_run::FadeIn(run.game);
-        run.game.Press(menu::kDecide);
-        ASSERT_TRUE(run.game.RunUntil("CNetworkScene", 120));
-        auto* scene = dynamic_cast<CNetworkScene*>(run.game.App().GetScene());
-        ASSERT_TRUE(scene && scene->GetLobbyClient());
+        ASSERT_TRUE(run.FromTitle());
         run.game.Frames(5);
-        scene->GetLobbyClient()->SetExitRequest(1);
+        run.Lobby().SetExitRequest(1);
         run.game.Frame();
         EXPECT_TRUE(menu_run::BackOnTitleAt(run.game, title::kNetwork));
     }

@@ -168,15 +168,22 @@ inline game_test::DriverOptions SaveOptions(std::function<void(CSaveConfig&)> ed
     return options;
 }
 
-// The title on item, decided: the character select, faded in.
-inline ::testing::AssertionResult FromTitle(game_test::GameDriver& game, u32 item)
+// The title on item, decided: the scene of sceneClass current, not yet
+// faded in.
+inline ::testing::AssertionResult DecideOnTitle(game_test::GameDriver& game, u32 item, const char* sceneClass)
 {
     TitleArgs args;
     args.item = item;
     if (auto r = Enter(game, new CTitleScene, reinterpret_cast<intptr_t>(&args)); !r) return r;
     FadeIn(game);
     game.Press(menu::kDecide);
-    if (auto r = game.RunUntil("CCharaSelect", 120); !r) return r;
+    return game.RunUntil(sceneClass, 120);
+}
+
+// The title on item, decided: the character select, faded in.
+inline ::testing::AssertionResult FromTitle(game_test::GameDriver& game, u32 item)
+{
+    if (auto r = DecideOnTitle(game, item, "CCharaSelect"); !r) return r;
     FadeIn(game);
     return ::testing::AssertionSuccess();
 }
