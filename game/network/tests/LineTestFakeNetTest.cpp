@@ -5,6 +5,7 @@
 #include "game/network/tests/LineTestPort.h"
 #include "host/kernel/Kernel.h"
 #include "host/net/FakeNet.h"
+#include "host/net/tests/ForwardingNet.h"
 
 #include <gtest/gtest.h>
 
@@ -59,51 +60,19 @@ TEST(LineTestFakeNet, CountsOnlyDatagramsAboveTheHighestSeen)
 
 // The tester's machine, its clock moved on by each datagram it sends: the
 // only time that passes during the test.
-class DatagramClockNet final : public host::net::Net {
+class DatagramClockNet final : public net_test::ForwardingNet {
 public:
     DatagramClockNet(host::net::Net& inner, host::kernel::FakeClock& clock, u32 msPerDatagram)
-        : m_inner(inner), m_clock(clock), m_ms(msPerDatagram)
+        : ForwardingNet(inner), m_clock(clock), m_ms(msPerDatagram)
     {
-    }
-    Socket Open(host::net::Type type) override { return m_inner.Open(type); }
-    Error Bind(Socket socket, Endpoint local) override { return m_inner.Bind(socket, local); }
-    Error Listen(Socket socket, int32_t backlog) override { return m_inner.Listen(socket, backlog); }
-    Socket Accept(Socket listener, Endpoint* from) override { return m_inner.Accept(listener, from); }
-    Error Connect(Socket socket, Endpoint remote, uint32_t timeoutMs) override
-    {
-        return m_inner.Connect(socket, remote, timeoutMs);
-    }
-    IoResult Send(Socket socket, const void* data, size_t bytes) override { return m_inner.Send(socket, data, bytes); }
-    IoResult Receive(Socket socket, void* data, size_t capacity) override
-    {
-        return m_inner.Receive(socket, data, capacity);
     }
     IoResult SendTo(Socket socket, const void* data, size_t bytes, Endpoint remote) override
     {
         m_clock.Advance(m_ms);
-        return m_inner.SendTo(socket, data, bytes, remote);
-    }
-    IoResult ReceiveFrom(Socket socket, void* data, size_t capacity, Endpoint* from) override
-    {
-        return m_inner.ReceiveFrom(socket, data, capacity, from);
-    }
-    int32_t Wait(Socket socket, uint32_t events, uint32_t timeoutMs) override
-    {
-        return m_inner.Wait(socket, events, timeoutMs);
-    }
-    void Shutdown(Socket socket) override { m_inner.Shutdown(socket); }
-    void Close(Socket socket) override { m_inner.Close(socket); }
-    Endpoint LocalEndpoint(Socket socket) override { return m_inner.LocalEndpoint(socket); }
-    bool Resolve(std::string_view name, uint32_t& address) override { return m_inner.Resolve(name, address); }
-    std::string HostName() override { return m_inner.HostName(); }
-    std::vector<uint32_t> InterfaceAddresses() override { return m_inner.InterfaceAddresses(); }
-    Error SetMulticastInterface(Socket socket, uint32_t address) override
-    {
-        return m_inner.SetMulticastInterface(socket, address);
+        return ForwardingNet::SendTo(socket, data, bytes, remote);
     }
 
 private:
-    host::net::Net& m_inner;
     host::kernel::FakeClock& m_clock;
     u32 m_ms;
 };

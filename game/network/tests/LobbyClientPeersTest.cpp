@@ -7,6 +7,7 @@
 #include "game/network/tests/LobbyPlayer.h"
 
 #include "game/network/tests/RawPeer.h"
+#include "host/net/tests/ForwardingNet.h"
 
 #include <gtest/gtest.h>
 
@@ -239,41 +240,21 @@ TEST(LobbyClientPeers, AMapperMadeAfterTheBudgetRanOutGivesUpAtOnce)
 // The network with every wait and connect given a second at least: a
 // gateway on the loopback answers well within it, so a mapper uses
 // whatever budget it is left, however small, to the end.
-class PatientNet final : public host::net::Net {
+class PatientNet final : public net_test::ForwardingNet {
 public:
-    explicit PatientNet(host::net::Net& inner) : m_inner(inner) {}
-    using Socket = host::net::Socket;
-    using Endpoint = host::net::Endpoint;
-    using IoResult = host::net::IoResult;
-    using Error = host::net::Error;
+    explicit PatientNet(host::net::Net& inner) : ForwardingNet(inner) {}
 
-    Socket Open(host::net::Type type) override { return m_inner.Open(type); }
-    Error Bind(Socket s, Endpoint local) override { return m_inner.Bind(s, local); }
-    Error Listen(Socket s, int32_t backlog) override { return m_inner.Listen(s, backlog); }
-    Socket Accept(Socket s, Endpoint* from) override { return m_inner.Accept(s, from); }
-    Error Connect(Socket s, Endpoint to, uint32_t ms) override { return m_inner.Connect(s, to, std::max(ms, kMs)); }
-    IoResult Send(Socket s, const void* d, size_t n) override { return m_inner.Send(s, d, n); }
-    IoResult Receive(Socket s, void* d, size_t n) override { return m_inner.Receive(s, d, n); }
-    IoResult SendTo(Socket s, const void* d, size_t n, Endpoint to) override { return m_inner.SendTo(s, d, n, to); }
-    IoResult ReceiveFrom(Socket s, void* d, size_t n, Endpoint* from) override
+    Error Connect(Socket s, Endpoint to, uint32_t ms) override
     {
-        return m_inner.ReceiveFrom(s, d, n, from);
+        return ForwardingNet::Connect(s, to, std::max(ms, kMs));
     }
-    int32_t Wait(Socket s, uint32_t events, uint32_t ms) override { return m_inner.Wait(s, events, std::max(ms, kMs)); }
-    void Shutdown(Socket s) override { m_inner.Shutdown(s); }
-    void Close(Socket s) override { m_inner.Close(s); }
-    Endpoint LocalEndpoint(Socket s) override { return m_inner.LocalEndpoint(s); }
-    bool Resolve(std::string_view name, uint32_t& address) override { return m_inner.Resolve(name, address); }
-    std::string HostName() override { return m_inner.HostName(); }
-    std::vector<uint32_t> InterfaceAddresses() override { return m_inner.InterfaceAddresses(); }
-    Error SetMulticastInterface(Socket s, uint32_t address) override
+    int32_t Wait(Socket s, uint32_t events, uint32_t ms) override
     {
-        return m_inner.SetMulticastInterface(s, address);
+        return ForwardingNet::Wait(s, events, std::max(ms, kMs));
     }
 
 private:
     static constexpr uint32_t kMs = 1000;
-    host::net::Net& m_inner;
 };
 
 // The mapping step's budget spent to the millisecond: a mapper made then

@@ -3,6 +3,7 @@
 #include "game/network/LobbyClient.h"
 #include "game/network/LobbyWire.h"
 #include "game/network/tests/LobbyPlayer.h"
+#include "host/net/tests/ForwardingNet.h"
 
 #include <atomic>
 
@@ -169,49 +170,15 @@ TEST(LobbyClientServer, ServerThatStopsReadingHoldsNoLock)
 }
 
 // The process's net, whose sends can be held back as by a full socket.
-class HeldSends final : public host::net::Net {
+class HeldSends final : public net_test::ForwardingNet {
 public:
-    explicit HeldSends(std::unique_ptr<host::net::Net> inner) : inner_(std::move(inner)) {}
+    explicit HeldSends(std::unique_ptr<host::net::Net> inner) : ForwardingNet(*inner), inner_(std::move(inner)) {}
     std::atomic<bool> held{false};
 
-    host::net::Socket Open(host::net::Type type) override { return inner_->Open(type); }
-    host::net::Error Bind(host::net::Socket s, host::net::Endpoint local) override { return inner_->Bind(s, local); }
-    host::net::Error Listen(host::net::Socket s, int32_t backlog) override { return inner_->Listen(s, backlog); }
-    host::net::Socket Accept(host::net::Socket s, host::net::Endpoint* from) override { return inner_->Accept(s, from); }
-    host::net::Error Connect(host::net::Socket s, host::net::Endpoint remote, uint32_t timeoutMs) override
+    IoResult Send(Socket s, const void* data, size_t bytes) override
     {
-        return inner_->Connect(s, remote, timeoutMs);
-    }
-    host::net::IoResult Send(host::net::Socket s, const void* data, size_t bytes) override
-    {
-        if (held) return {-1, host::net::Error::WouldBlock};
-        return inner_->Send(s, data, bytes);
-    }
-    host::net::IoResult Receive(host::net::Socket s, void* data, size_t capacity) override
-    {
-        return inner_->Receive(s, data, capacity);
-    }
-    host::net::IoResult SendTo(host::net::Socket s, const void* data, size_t bytes, host::net::Endpoint remote) override
-    {
-        return inner_->SendTo(s, data, bytes, remote);
-    }
-    host::net::IoResult ReceiveFrom(host::net::Socket s, void* data, size_t capacity, host::net::Endpoint* from) override
-    {
-        return inner_->ReceiveFrom(s, data, capacity, from);
-    }
-    int32_t Wait(host::net::Socket s, uint32_t events, uint32_t timeoutMs) override
-    {
-        return inner_->Wait(s, events, timeoutMs);
-    }
-    void Shutdown(host::net::Socket s) override { inner_->Shutdown(s); }
-    void Close(host::net::Socket s) override { inner_->Close(s); }
-    host::net::Endpoint LocalEndpoint(host::net::Socket s) override { return inner_->LocalEndpoint(s); }
-    bool Resolve(std::string_view name, uint32_t& address) override { return inner_->Resolve(name, address); }
-    std::string HostName() override { return inner_->HostName(); }
-    std::vector<uint32_t> InterfaceAddresses() override { return inner_->InterfaceAddresses(); }
-    host::net::Error SetMulticastInterface(host::net::Socket s, uint32_t address) override
-    {
-        return inner_->SetMulticastInterface(s, address);
+        if (held) return {-1, Error::WouldBlock};
+        return ForwardingNet::Send(s, data, bytes);
     }
 
 private:
