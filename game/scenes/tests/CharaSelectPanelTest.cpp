@@ -67,6 +67,21 @@ CCharaSelect* BeforeThePanel(GameDriver& game)
     return scene->GetRow() == kRowCustom && scene->GetCard(0)->Word(kCharacter) == 0 ? scene : nullptr;
 }
 
+// The panel opened from there (the first right).
+CCharaSelect* OpenedPanel(GameDriver& game)
+{
+    CCharaSelect* scene = BeforeThePanel(game);
+    if (!scene) return nullptr;
+    Step(game, menu::kRight, 14);
+    return scene->IsPanelOpen() ? scene : nullptr;
+}
+
+// The screen size's name, for the trace of a case.
+std::string ScreenName(u32 size)
+{
+    return "screen " + std::to_string(kDisplaySizes[size].width) + "x" + std::to_string(kDisplaySizes[size].height);
+}
+
 const CSceneObject* Layer(CCharaSelect* scene, const char* name)
 {
     return const_cast<const CCharaSelect*>(scene)->FindLayer(name);
@@ -105,12 +120,10 @@ void ExpectAt(const Sprite& s, f32 x, f32 y, const char* what)
 TEST(CharaSelectPanelRun, PartsStandOnTheirPlacesAtEveryScreenSize)
 {
     for (const u32 size : kScreenSizes) {
-        SCOPED_TRACE(testing::Message() << "screen " << kDisplaySizes[size].width << "x" << kDisplaySizes[size].height);
+        SCOPED_TRACE(ScreenName(size));
         GameDriver game(game_test::GameDataRoot(), ScreenOptions(size));
-        CCharaSelect* scene = BeforeThePanel(game);
+        CCharaSelect* scene = OpenedPanel(game);
         ASSERT_NE(scene, nullptr) << game.Describe();
-        Step(game, menu::kRight, 14);
-        ASSERT_TRUE(scene->IsPanelOpen());
         ASSERT_EQ(scene->GetSkillIndex(0), scene->GetKindSkills(0)->Count());
         ASSERT_EQ(scene->GetSkillIndex(1), scene->GetKindSkills(1)->Count());
         ASSERT_EQ(scene->GetChosenSkill(2), 31u);
@@ -224,7 +237,7 @@ void ExpectEveryPartZoomsWithThePanel(GameDriver& game, CCharaSelect* scene)
 TEST(CharaSelectPanelRun, EveryPartZoomsWithThePanel)
 {
     for (const u32 size : kScreenSizes) {
-        SCOPED_TRACE(testing::Message() << "screen " << kDisplaySizes[size].width << "x" << kDisplaySizes[size].height);
+        SCOPED_TRACE(ScreenName(size));
         GameDriver game(game_test::GameDataRoot(), ScreenOptions(size));
         CCharaSelect* scene = BeforeThePanel(game);
         ASSERT_NE(scene, nullptr) << game.Describe();
@@ -239,12 +252,10 @@ TEST(CharaSelectPanelRun, EveryPartZoomsWithThePanel)
 TEST(CharaSelectPanelRun, OpenPanelLiesOnTheScreenWithTheCursorOnItsOrb)
 {
     for (const u32 size : kScreenSizes) {
-        SCOPED_TRACE(testing::Message() << "screen " << kDisplaySizes[size].width << "x" << kDisplaySizes[size].height);
+        SCOPED_TRACE(ScreenName(size));
         GameDriver game(game_test::GameDataRoot(), ScreenOptions(size));
-        CCharaSelect* scene = BeforeThePanel(game);
+        CCharaSelect* scene = OpenedPanel(game);
         ASSERT_NE(scene, nullptr) << game.Describe();
-        Step(game, menu::kRight, 14);
-        ASSERT_TRUE(scene->IsPanelOpen());
         const Screen screen = ScreenOf(game, scene);
         const f32 right = screen.originX + 1024.0f * screen.scale, bottom = screen.originY + 768.0f * screen.scale;
         const std::vector<Sprite> panel = PanelSprites(game);
@@ -301,10 +312,8 @@ std::vector<Sprite> StillParts(GameDriver& game)
 TEST(CharaSelectPanelRun, OpenPanelHoldsStillWhileTheCursorSlidesAndAChoiceFlashes)
 {
     GameDriver game(game_test::GameDataRoot(), ScreenOptions(1));
-    CCharaSelect* scene = BeforeThePanel(game);
+    CCharaSelect* scene = OpenedPanel(game);
     ASSERT_NE(scene, nullptr) << game.Describe();
-    Step(game, menu::kRight, 14);
-    ASSERT_TRUE(scene->IsPanelOpen());
     const std::vector<Sprite> open = StillParts(game);
     // The frame, its four items, the rows (kind 2's first orb aside), the
     // empty choices' marks.
