@@ -4,6 +4,7 @@
 #pragma once
 
 #include "game/network/LobbyClient.h"
+#include "game/network/LobbyRoom.h"
 #include "game/network/LobbyScreenSet.h"
 #include "game/network/tests/LobbyDoubles.h"
 #include "game/network/tests/LobbySceneHarness.h"
@@ -20,18 +21,15 @@
 
 namespace lobby_gl_test {
 
-inline constexpr u32 kWidth = 1024, kHeight = 768;
-inline constexpr u32 kSizeIndex = 2;   // 1024 x 768: layout pixels are screen pixels
+inline constexpr u32 kWidth = gl_test::kLayoutWidth, kHeight = gl_test::kLayoutHeight;
 
 class LobbyGlRoom : public gl_test::GlGame {
 protected:
     // The game at 1024 x 768 with its resources, the client made on them.
     void StartClient()
     {
-        ASSERT_TRUE(Start(kSizeIndex, {}, [] { return new menu_run::CIdleScene(); }));
-        ASSERT_EQ(app_->GetClientWidth(), i32(kWidth));
+        ASSERT_TRUE(StartIdle());
         ASSERT_EQ(app_->GetClientHeight(), i32(kHeight));
-        ASSERT_TRUE(app_->LoadResources());
         app_->ChangeScene(host_ = new lobby_scene_test::CLobbyHostScene(), 0);
         ASSERT_EQ(app_->GetScene(), host_);
         CTexture* texture = menu::FindTexture(scene_data::kLobbyTexture);
@@ -42,6 +40,19 @@ protected:
                                  std::make_unique<lobby_test::RecordingPeerSide>(peers_)),
                   1);
         host_->client = &client_;
+    }
+
+    // The room screen reset in mode (0 direct, 1 through the lobby), this
+    // player its host "Host"; null when the set has no room screen.
+    CLobbyRoomScene* HostRoom(u32 mode)
+    {
+        auto* room = dynamic_cast<CLobbyRoomScene*>(set_->Scene(LobbyLayer::kRoom));
+        if (!room) return nullptr;
+        room->Reset();
+        room->SetLobbyMode(mode);
+        client_.SetRoomHost(true, 0);
+        room->BecomeHost("Host", nullptr);
+        return room;
     }
 
     void TearDown() override

@@ -32,8 +32,6 @@ class LobbyScreensFrame : public LobbyGlRoom {
 protected:
     void SetUp() override { ASSERT_NO_FATAL_FAILURE(StartClient()); }
 
-    static std::string Out(const std::string& name) { return std::string(ORV_TEST_BUILD_DIR) + "/" + name; }
-
     void Press(u32 action)
     {
         const u8 key = u8(app_->GetSaveConfig()->GetKeyConfigSection()->keyboard[action - 8]);
@@ -126,12 +124,8 @@ TEST_F(LobbyScreensFrame, AFailedConnectsNoticeNamesTheHostAndPort)
 // sparkle leaves no blank box there.
 TEST_F(LobbyScreensFrame, TheRoomsTopShowsNoBlankBox)
 {
-    auto* room = dynamic_cast<CLobbyRoomScene*>(set_->Scene(LobbyLayer::kRoom));
+    CLobbyRoomScene* room = HostRoom(0);
     ASSERT_NE(room, nullptr);
-    room->Reset();
-    room->SetLobbyMode(0);
-    client_.SetRoomHost(true, 0);
-    room->BecomeHost("Host", nullptr);
     client_.SetScreen(u32(LobbyLayer::kRoom));
     u32 light = 0;
     for (u32 shot = 0; shot < 3; ++shot) {

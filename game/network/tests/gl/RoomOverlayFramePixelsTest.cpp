@@ -53,12 +53,8 @@ protected:
 
 TEST_F(RoomOverlayFrame, HalfTheSlideBringsTheTabHalfwayUpOverTheRoom)
 {
-    auto* room = dynamic_cast<CLobbyRoomScene*>(set_->Scene(LobbyLayer::kRoom));
+    CLobbyRoomScene* room = HostRoom(1);
     ASSERT_NE(room, nullptr);
-    room->Reset();
-    room->SetLobbyMode(1);
-    client_.SetRoomHost(true, 0);
-    room->BecomeHost("Host", nullptr);
     client_.SetScreen(u32(LobbyLayer::kRoom));
     Frame();
     input_.SetKey(u8(CLobbyRoomScene::kF1Key), true);

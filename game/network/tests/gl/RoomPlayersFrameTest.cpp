@@ -40,12 +40,8 @@ protected:
 
 TEST_F(RoomPlayersFrame, TheListNamesThePlayerWhoJoined)
 {
-    auto* room = dynamic_cast<CLobbyRoomScene*>(set_->Scene(LobbyLayer::kRoom));
+    CLobbyRoomScene* room = HostRoom(0);
     ASSERT_NE(room, nullptr);
-    room->Reset();
-    room->SetLobbyMode(0);
-    client_.SetRoomHost(true, 0);
-    room->BecomeHost("Host", nullptr);
     RoomMemberTable& members = client_.MemberTable();
     ASSERT_TRUE(room::AddMember(members, 8, "peer-of-mio"));
     std::strncpy(members.members[1].name, "Mio", sizeof members.members[1].name);

@@ -10,6 +10,7 @@
 #include "engine/graphics/GraphicDevice.h"
 #include "game/data/SaveConfig.h"
 #include "game/scenes/GameApp.h"
+#include "game/scenes/tests/MenuRun.h"
 #include "host/input/Input.h"
 #include "host/kernel/FakeMessageBox.h"
 #include "host/kernel/Kernel.h"
@@ -35,6 +36,10 @@ inline host::window::LResult GameProcedure(host::window::Handle window, u32 mess
     if (CGameApp* app = GetGameApp()) return app->WindowProc(window, message, w, l);
     return host::window::DefWindowProc(window, message, w, l);
 }
+
+// The layout's own size (screen size 2), where layout pixels are screen pixels.
+inline constexpr u32 kLayoutWidth = 1024, kLayoutHeight = 768;
+inline constexpr u32 kLayoutSizeIndex = 2;
 
 class GlGame : public ::testing::Test {
 protected:
@@ -66,6 +71,20 @@ protected:
             return ::testing::AssertionFailure() << "no OpenGL 3.3 device";
         return ::testing::AssertionSuccess();
     }
+
+    // The game at the layout's size on a scene that does nothing, its
+    // resources loaded: where the menus' frame tests start.
+    ::testing::AssertionResult StartIdle()
+    {
+        if (auto r = Start(kLayoutSizeIndex, {}, [] { return new menu_run::CIdleScene(); }); !r) return r;
+        if (app_->GetClientWidth() != i32(kLayoutWidth))
+            return ::testing::AssertionFailure() << "client width " << app_->GetClientWidth();
+        if (!app_->LoadResources()) return ::testing::AssertionFailure() << "resources not loaded";
+        return ::testing::AssertionSuccess();
+    }
+
+    // A file of the build folder, where the frames read are written.
+    static std::string Out(const std::string& name) { return std::string(ORV_TEST_BUILD_DIR) + "/" + name; }
 
     void TearDown() override
     {

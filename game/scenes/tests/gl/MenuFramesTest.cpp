@@ -47,29 +47,11 @@ namespace ORV_TEST_FILE_ID {
 
 namespace {
 
-constexpr u32 kWidth = 1024, kHeight = 768;
-constexpr u32 kSizeIndex = 2;   // 1024 x 768
-
-class CWaitScene : public CScene {
-    ORV_VALUE_CLASS(CWaitScene)
-
-public:
-    CWaitScene() = default;
-    CWaitScene(const CWaitScene&) = default;
-    i32 Initialize(intptr_t) override { return 1; }
-    i32 Update(u32) override { return 1; }
-    u32 OnMessage(u32, intptr_t) override { return 1; }
-    i32 Draw(u32) override { return 1; }
-};
+constexpr u32 kWidth = gl_test::kLayoutWidth, kHeight = gl_test::kLayoutHeight;
 
 class MenuFrames : public gl_test::GlGame {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(Start(kSizeIndex, {}, [] { return new CWaitScene; }));
-        ASSERT_EQ(app_->GetClientWidth(), i32(kWidth));
-        ASSERT_TRUE(app_->LoadResources());
-    }
+    void SetUp() override { ASSERT_TRUE(StartIdle()); }
 
     std::string Scene() const { return app_->GetScene() ? app_->GetScene()->GetClassName() : ""; }
 
@@ -82,8 +64,6 @@ protected:
         EXPECT_TRUE(host::kernel::WriteFileAtomic(Out(name), png.data(), png.size()));
         return frame;
     }
-
-    static std::string Out(const std::string& name) { return std::string(ORV_TEST_BUILD_DIR) + "/" + name; }
 
     // How many texels of the box (layout pixels) are the fill and how many
     // are dark letters.

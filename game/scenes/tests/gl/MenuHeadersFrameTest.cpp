@@ -27,30 +27,11 @@ namespace ORV_TEST_FILE_ID {
 
 namespace {
 
-constexpr u32 kWidth = 1024, kHeight = 768;
-constexpr u32 kSizeIndex = 2;   // 1024 x 768
-
-class CIdle : public CScene {
-    ORV_VALUE_CLASS(CIdle)
-
-public:
-    CIdle() = default;
-    CIdle(const CIdle&) = default;
-    i32 Initialize(intptr_t) override { return 1; }
-    i32 Update(u32) override { return 1; }
-    u32 OnMessage(u32, intptr_t) override { return 1; }
-    i32 Draw(u32) override { return 1; }
-};
+constexpr u32 kWidth = gl_test::kLayoutWidth, kHeight = gl_test::kLayoutHeight;
 
 class MenuHeaders : public gl_test::GlGame {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(Start(kSizeIndex, {}, [] { return new CIdle; }));
-        ASSERT_EQ(app_->GetClientWidth(), i32(kWidth));
-        ASSERT_TRUE(app_->LoadResources());
-    }
-    static std::string Out(const std::string& name) { return std::string(ORV_TEST_BUILD_DIR) + "/" + name; }
+    void SetUp() override { ASSERT_TRUE(StartIdle()); }
 };
 
 TEST_F(MenuHeaders, EachScreenIsNamedAtItsTopLeft)
