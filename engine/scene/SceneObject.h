@@ -198,7 +198,16 @@ public:
         ForgetHeldBelow();
         return m_owner;
     }
-    void SetOwnerList(CResourceList* owner) { m_owner = owner; }
+    // A layer given to another list leaves the walk it came from: the groups
+    // it reported to may be deleted before it.
+    void SetOwnerList(CResourceList* owner)
+    {
+        if (owner != m_owner) {
+            ForgetHeldBelow();
+            m_walkParent = nullptr;
+        }
+        m_owner = owner;
+    }
 
     // Moves the screen position, scale, rotation and colour toward target by
     // f = (1 - e) t + e t^2 (scale and colour relative to their own value);

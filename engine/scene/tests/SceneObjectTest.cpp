@@ -700,4 +700,29 @@ TEST(SceneObject, APlacementIsNotKeptAcrossParentsOrTheTwoWalks)
     EXPECT_FALSE(copied.GetChild(0)->HoldsPlacement());
 }
 
+// A layer taken from its group into another list leaves the group's walk:
+// the group may be deleted before the layer changes or goes, and the layer
+// is placed where its new list puts it.
+TEST(SceneObject, ALayerGivenToAnotherListOutlivesItsOldGroup)
+{
+    Walked w;
+    ASSERT_EQ(w.top->UpdatePlaced(0, w.scene, &w.scene, w.fit, w.keepAspect), 1u);
+    CSceneObject* digit = w.At("20");
+    CResourceList* group = w.At("2")->GetChildren();
+    group->SetOwns(0);
+    ASSERT_GE(group->RemoveAt(0), 0);
+    group->SetOwns(1);
+    CResourceList* top = w.top->GetChildren();
+    ASSERT_EQ(AppendLayer(top, digit), 1u);
+    digit->SetOwnerList(top);
+    ASSERT_GE(top->RemoveAt(2), 0);   // the old group, deleted with its entry
+    ASSERT_EQ(w.At("2"), digit);
+    digit->SetOffset(7, 9);
+    w.At("1")->SetOffset(7, 9);
+    ASSERT_EQ(w.top->UpdatePlaced(0, w.scene, &w.scene, w.fit, w.keepAspect), 1u);
+    const CVector3& at = std::as_const(*digit).GetScreenState().position;
+    const CVector3& beside = std::as_const(*w.At("1")).GetScreenState().position;
+    EXPECT_EQ(std::vector<f32>({at.x, at.y}), std::vector<f32>({beside.x, beside.y}));
+}
+
 }  // namespace ORV_TEST_FILE_ID
