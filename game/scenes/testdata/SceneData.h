@@ -268,6 +268,8 @@ std::vector<LayerPanel> ReplayPanels();
 void AddSurvivalData(CSceneDataSet& set);
 std::vector<std::string> SurvivalLayers();
 void AddSingleSelectData(CSceneDataSet& set);
+// The story's layouts: the preview's player slots in a column on the left,
+// the opponent's on the right, the versus mark between them.
 void AddStoryData(CSceneDataSet& set);
 // The options screen: its items down the left, kGameOptionStep apart, each
 // item's marks side by side right of its label (mark i at

@@ -130,10 +130,37 @@ std::vector<std::pair<std::string, std::string>> ChapterFiles(const std::vector<
 
 namespace scene_data {
 
+namespace {
+
+// The preview's slots and versus mark, given as base positions: the scene
+// slides them in by their offsets, which end at 0. The player's pictures
+// stand in a column on the left, the opponent's on the right, the two
+// halves of the versus mark side by side between them, all above the
+// panel's texts.
+std::vector<LayerPanel> StoryPanels(bool secondGroup)
+{
+    static std::vector<LayerPanel> panels[2];
+    std::vector<LayerPanel>& kept = panels[secondGroup ? 1 : 0];
+    if (!kept.empty()) return kept;
+    constexpr f32 kColumn[2] = {64.0f, 704.0f}, kRowTop = 72.0f, kRowStep = 64.0f;
+    constexpr f32 kWidth = 256.0f, kHeight = 48.0f;
+    std::vector<std::pair<std::string, LayerPanel>> spots;
+    for (u32 side = 0; side < 2; ++side)
+        for (u32 kind = 0; kind < 3; ++kind)
+            spots.push_back({(side == 0 ? "1P/" : "2P/") + story::SlotName(kind, side, secondGroup),
+                             {nullptr, kColumn[side], kRowTop + kRowStep * f32(kind), kWidth, kHeight}});
+    spots.push_back({"v", {nullptr, 384.0f, kRowTop + kRowStep, 128.0f, kHeight}});
+    spots.push_back({"s", {nullptr, 512.0f, kRowTop + kRowStep, 128.0f, kHeight}});
+    kept = KeepNamedPanels(spots);
+    return kept;
+}
+
+}  // namespace
+
 void AddStoryData(CSceneDataSet& set)
 {
-    set.Layout(story::kLayout, story::LayerNames(false), story::kTexture);
-    set.Layout(story::kLayoutSecond, story::LayerNames(true), story::kTextureSecond);
+    set.Layout(story::kLayout, story::LayerNames(false), story::kTexture, StoryPanels(false));
+    set.Layout(story::kLayoutSecond, story::LayerNames(true), story::kTextureSecond, StoryPanels(true));
     set.PackEntry(kLoadArchive, Folder::kFirst, story::kTexture, CellTextureBytes());
     set.PackEntry(kLoadArchive, Folder::kFirst, story::kTextureSecond, CellTextureBytes());
     const GameArchive music{story::kMusicPackName, story::kMusicPack, kPackKeyFirst};

@@ -428,7 +428,8 @@ std::string PathOf(const std::vector<std::string>& layers, const std::string& na
 // opponent's in the "2P" slots, each where its slot stands. The first
 // group's player slots are Talve's pictures, the second group's Ovu's: a
 // player of either group against Talve (the data's opponent of all but
-// Talve), Talve against Derona.
+// Talve), Talve against Derona. The sides stand apart on the screen, the
+// player's on the left, the opponent's on the right.
 TEST(StoryScene, PreviewShowsEachSidesPicturesInItsSlots)
 {
     const u32 players[] = {1, 7, 0, 12, 13};
@@ -465,6 +466,29 @@ TEST(StoryScene, PreviewShowsEachSidesPicturesInItsSlots)
                 const CVector3& at = scene->Element(slot.c_str())->GetScreenState().position;
                 EXPECT_NEAR(drawn.x, at.x + marginX, 0.01f) << slot;
                 EXPECT_NEAR(drawn.y, at.y + marginY, 0.01f) << slot;
+            }
+        }
+        // Slid in, the two sides stand apart: the player's pictures left of
+        // the layout's middle, the opponent's right of it, the versus mark
+        // between them, no two pictures of a side at one place.
+        const f32 middle = marginX + 512.0f * base->GetScreenState().scaleX;
+        const std::vector<drawn_sprites::Sprite> v = drawn_sprites::Named(sprites, "v");
+        const std::vector<drawn_sprites::Sprite> s = drawn_sprites::Named(sprites, "s");
+        ASSERT_EQ(v.size(), 1u);
+        ASSERT_EQ(s.size(), 1u);
+        EXPECT_LE(v[0].x + v[0].w, s[0].x + 0.01f);
+        for (u32 kind = 0; kind < 3; ++kind) {
+            const drawn_sprites::Sprite& left = shown[kind];
+            const drawn_sprites::Sprite& right = shown[3 + kind];
+            SCOPED_TRACE(story::SlotName(kind, 0, second));
+            EXPECT_GT(left.w, 0.0f);
+            EXPECT_LE(left.x + left.w, middle);
+            EXPECT_GE(right.x, middle);
+            EXPECT_LE(left.x + left.w, v[0].x + 0.01f);
+            EXPECT_GE(right.x + 0.01f, s[0].x + s[0].w);
+            for (u32 other = 0; other < kind; ++other) {
+                EXPECT_FALSE(drawn_sprites::AnyAt({shown[other]}, left.x, left.y)) << "the player's";
+                EXPECT_FALSE(drawn_sprites::AnyAt({shown[3 + other]}, right.x, right.y)) << "the opponent's";
             }
         }
         EXPECT_EQ(WaitForLoader(game), u32(loading::kLoaded)) << game.Describe();
