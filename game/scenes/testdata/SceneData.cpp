@@ -302,9 +302,10 @@ bool IsDarkBox(const std::string& leaf)
 bool IsDarkBackground(const std::string& leaf) { return leaf == "bg01" || leaf == "bg02" || IsDarkBox(leaf); }
 
 // Layers a screen draws but the set leaves clear: the lobby screens'
-// drifting sparkle ("kira"), and the hosted selects' chat log and entry
-// frames, whose lines the scenes write wherever the room chat goes.
-bool IsClear(const std::string& leaf) { return leaf == "kira" || leaf == "Log" || leaf == "Input"; }
+// drifting sparkle ("kira"), the hosted selects' chat log and entry
+// frames, whose lines the scenes write wherever the room chat goes, and
+// the story preview's second versus half ("v" carries the whole mark).
+bool IsClear(const std::string& leaf) { return leaf == "kira" || leaf == "Log" || leaf == "Input" || leaf == "s"; }
 
 // The connect screen's row layers, drawn only on the current row.
 bool IsConnectRow(const std::string& leaf)

@@ -970,7 +970,7 @@ TEST(SceneDataWords, HeadersNameTheirScreenAndBlankFramesAreClear)
         EXPECT_FALSE(own->second.at("Title").empty()) << layout;
     }
     EXPECT_EQ(headers, 3u);   // the option select, the options, the character select
-    const std::vector<std::string> layers = {"kira", "Log", "Input", "bg02"};
+    const std::vector<std::string> layers = {"kira", "Log", "Input", "s", "bg02"};
     const std::string& bytes = CellTextureBytes(layers);
     host::image::Image image;
     ASSERT_TRUE(host::image::Decode(reinterpret_cast<const u8*>(bytes.data()), bytes.size(), host::image::kGreenKey,
@@ -979,7 +979,7 @@ TEST(SceneDataWords, HeadersNameTheirScreenAndBlankFramesAreClear)
         u32 opaque = 0;
         for (u32 y = 0; y < kCellHeight; ++y)
             for (u32 x = 0; x < kCellWidth; ++x) opaque += image.pixels[y * kTextureWidth + i * kCellWidth + x] >> 24 != 0;
-        EXPECT_EQ(opaque, i == 3 ? kCellWidth * kCellHeight : 0u) << layers[i];
+        EXPECT_EQ(opaque, i == 4 ? kCellWidth * kCellHeight : 0u) << layers[i];
     }
 }
 
