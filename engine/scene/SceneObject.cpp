@@ -216,6 +216,8 @@ void CSceneObject::Evaluate()
     m_screen.rect = AddRects(o.rect, rect);
 }
 
+CRect4 CSceneObject::GetLayoutRect() const { return AddRects(m_settings.offset.rect, m_animated.rect); }
+
 u32 CSceneObject::Update(u32 argument)
 {
     // The screen state is not placed until ApplyParent.

@@ -237,6 +237,9 @@ public:
     }
     const LayerSettings& GetSettings() const { return m_settings; }
     const CLayerState& GetAnimatedState() const { return m_animated; }
+    // The source rectangle as the layout gives it (its track plus its
+    // offset), whatever the drawn rectangle has been set to since.
+    CRect4 GetLayoutRect() const;
     CLayerState& GetScreenState()
     {
         ForgetPlacement();

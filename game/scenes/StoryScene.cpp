@@ -543,10 +543,7 @@ void CStoryScene::DrawSide(u32 side, u32 character)
     for (u32 kind = 0; kind < 3; ++kind) {
         const CSceneObject* picture = FindLayer(story::PictureName(kind, character).c_str());
         if (!picture || !m_slots[side][kind]) continue;
-        const CRect4& a = picture->GetAnimatedState().rect;
-        const CRect4& o = picture->GetSettings().offset.rect;
-        CRect4 rect;
-        rect.Set(a.left + o.left, a.right + o.right, a.top + o.top, a.bottom + o.bottom);
+        const CRect4 rect = picture->GetLayoutRect();
         m_slots[side][kind]->SetSourceRect(&rect);
     }
     loading::DrawLayer(m_groups[side]);
