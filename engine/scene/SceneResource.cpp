@@ -143,6 +143,8 @@ u32 CSceneResource::Save(const char* path) const
 
 u32 CSceneResource::LoadFromBytes(const u8* data, size_t size, size_t* used)
 {
+    // The old layers go first: a layout refused below leaves none to draw.
+    ReleaseLayers();
     scene_file::Reader in(data, size);
     u32 nameSize = 0, count = 0;
     const u8* name = nullptr;
@@ -174,7 +176,6 @@ u32 CSceneResource::LoadFromBytes(const u8* data, size_t size, size_t* used)
     } else {
         ClearName();
     }
-    ReleaseLayers();
     m_layers = layers;
     *used = in.Used();
     return 1;
@@ -182,7 +183,10 @@ u32 CSceneResource::LoadFromBytes(const u8* data, size_t size, size_t* used)
 
 u32 CSceneResource::LoadFromMemory(CMemStream* stream)
 {
-    if (!stream) return 0;
+    if (!stream) {
+        ReleaseLayers();
+        return 0;
+    }
     const u32 at = stream->GetPosition();
     size_t used = 0;
     if (!LoadFromBytes(stream->GetData() + at, stream->GetSize() - at, &used)) return 0;
@@ -192,9 +196,8 @@ u32 CSceneResource::LoadFromMemory(CMemStream* stream)
 
 u32 CSceneResource::LoadFromFile(const char* path)
 {
-    // A layout that cannot be opened leaves no layers behind: the scene
-    // must not go on drawing the one it replaces. A damaged one that was
-    // read is refused whole and keeps them.
+    // A layout that cannot be opened or read leaves no layers behind: the
+    // scene must not go on drawing the one it replaces.
     std::string bytes;
     if (!path || !host::kernel::ReadWholeFile(path, bytes)) {
         ReleaseLayers();
