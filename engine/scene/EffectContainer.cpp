@@ -57,7 +57,8 @@ u32 CEffectContainer::BindResources(CResourceList* models, CResourceList* textur
             case kEffectKindEffect: list = effects; break;
             default: break;
             }
-            if (list) object->BindResource(list->FindByFileName(name));
+            // Only stored: a sprite keeps the cell of its sheet it was saved with.
+            if (list) object->StoreResource(list->FindByFileName(name));
         }
         for (u32 t = 0; t < object->GetTraceCount(); ++t) {
             CEffectTrace* trace = object->GetTrace(t);

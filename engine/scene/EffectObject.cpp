@@ -135,6 +135,12 @@ void CEffectObject::SetResource(const char* name, CResourceBase* resource)
     BindResource(resource);
 }
 
+void CEffectObject::StoreResource(CResourceBase* resource)
+{
+    m_resource = resource;
+    ResolveResource();
+}
+
 void CEffectObject::BindResource(CResourceBase* resource)
 {
     m_resource = resource;

@@ -147,6 +147,9 @@ public:
     // sound, anything else a nested effect when resource is a container; in
     // both cases as upper or lower case, else the kind stays.
     void BindResource(CResourceBase* resource);
+    // Stores resource as the bound one (null: unbound) and nothing else:
+    // the kind and the Rect track stay as the file gave them.
+    void StoreResource(CResourceBase* resource);
     CResourceBase* GetResource() const { return m_resource; }
     u8 GetResourceKind() const { return m_node.resourceKind; }
     // The bound resource as the class the kind says, or null when it is not

@@ -197,6 +197,16 @@ bool WriteSkills(std::string& error)
     return ok;
 }
 
+const CRect4& WholeGuardTexture()
+{
+    static const CRect4 whole = [] {
+        CRect4 r;
+        r.Set(0.0f, f32(kGuardTextureSide), 0.0f, f32(kGuardTextureSide));
+        return r;
+    }();
+    return whole;
+}
+
 // The guard's shield: a bubble of pale blue spots of the particles'
 // texture about the guard's centre, growing and fading as it lasts.
 bool AddGuardShield(CEffectContainer& effect)
@@ -204,6 +214,7 @@ bool AddGuardShield(CEffectContainer& effect)
     auto* shield = new CEffectObject();
     shield->SetName("Shield");
     shield->SetResource(kGuardTexture, nullptr);
+    shield->GetRectTrack().SetRectDefault(&WholeGuardTexture());
     shield->GetParticleTrack().AddKey(0.0f, 12u);
     shield->GetParticleTrack().AddKey(0.3f, 6u);
     shield->GetParticleTrack().AddKey(0.6f, 0u);
@@ -234,6 +245,7 @@ bool WriteEffects(std::string& error)
         // Warm spots, so that shots and hits show and differ from the
         // guard's pale blue shield.
         sparks->SetResource(kGuardTexture, nullptr);
+        sparks->GetRectTrack().SetRectDefault(&WholeGuardTexture());
         sparks->GetColorTrack().AddKey(0.0f, CVector4(1.0f, 0.8f, 0.3f, 1.0f));
         sparks->GetColorTrack().AddKey(0.5f, CVector4(1.0f, 0.4f, 0.1f, 0.0f));
         sparks->GetParticleTrack().AddKey(0.0f, burst);

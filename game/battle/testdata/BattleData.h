@@ -72,6 +72,9 @@ inline constexpr const char* kEffects[] = {"Efc_Hit", "Efc_Dash", "Efc_Guard", "
 // when the game loads its resources.
 inline constexpr const char* kGuardEffect = "Efc_Guard";
 inline constexpr const char* kGuardTexture = "Efc_particle.dds";
+// Its side in texels: the sprites that show it keep its whole rectangle, as
+// the tool saves a sprite given the texture.
+inline constexpr u32 kGuardTextureSide = 64;
 // Seconds of music: the tension script needs more than a minute, and the
 // longer the music the more climax it allows (a tenth).
 inline constexpr f32 kMusicSeconds = 300.0f;

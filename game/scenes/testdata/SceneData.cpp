@@ -7,6 +7,7 @@
 #include "engine/scene/ResourceControllerFile.h"
 #include "engine/scene/SceneObject.h"
 #include "game/battle/scene/ConsoleNames.h"
+#include "game/battle/testdata/BattleData.h"
 #include "game/battle/testdata/Lettering.h"
 #include "game/battle/testdata/Sounds.h"
 #include "game/scenes/AdventureScene.h"
@@ -145,6 +146,9 @@ std::string EffectBytes(const std::string& name)
     auto* crowd = new CEffectObject();
     crowd->SetName("Crowd");
     crowd->SetResource(kParticleTexture, nullptr);
+    CRect4 whole;
+    whole.Set(0.0f, f32(battle_data::kGuardTextureSide), 0.0f, f32(battle_data::kGuardTextureSide));
+    crowd->GetRectTrack().SetRectDefault(&whole);
     crowd->GetParticleTrack().AddKey(0.0f, 3u);
     crowd->GetParticleTrack().AddKey(1.0f, 0u);
     crowd->GetParticleTrack().SetLoop(1);
@@ -269,7 +273,7 @@ void AddMusicData(CSceneDataSet& set)
 const std::string& ParticleTextureBytes()
 {
     static const std::string bytes = [] {
-        constexpr u32 kSide = 64;
+        constexpr u32 kSide = battle_data::kGuardTextureSide;
         battle_data::Picture spot(kSide, kSide, 0);
         for (u32 y = 0; y < kSide; ++y) {
             for (u32 x = 0; x < kSide; ++x) {
