@@ -114,6 +114,9 @@ i32 CGameApp::Init(InstanceHandle instance, host::window::WindowProc proc)
     m_renderList = std::make_unique<CRenderList>("描画リスト", kRenderListSize, GetDevice());
     m_effects = std::make_unique<CEffectController>();
     m_effects->Create(GetDevice(), kEffectNodes, kEffectParticles);
+    // The menus' particles differ from one launch to the next; a battle
+    // reseeds the generator from its own seed.
+    m_effects->SeedRandom(GetStartTime());
     m_effects->SetSeVolume(m_saveConfig->GetSeVolume());
     m_effects->GetSoundSetting()->minDistance = 10.0f;
     m_menuLayout = 1;

@@ -36,7 +36,8 @@ i32 CApplicationMain::Init(InstanceHandle instance, win::WindowProc proc)
     if (!m_comHolder->Init(m_window.get())) return 0;
 
     SetFrameRate(m_window.get(), kApplicationFrameRate);
-    SeedRandom(host::kernel::TimeGetTime());
+    m_startTime = host::kernel::TimeGetTime();
+    SeedRandom(m_startTime);
     m_window->ShowCursor(1);
     return 1;
 }

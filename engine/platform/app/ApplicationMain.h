@@ -64,6 +64,8 @@ public:
     CComHolder* GetComHolder() const { return m_comHolder.get(); }
     CImeInput* GetImeInput() const { return m_imeInput; }
     void SetImeInput(CImeInput* ime) { m_imeInput = ime; }
+    // The clock (ms) when Init seeded the random generator; 0 before.
+    u32 GetStartTime() const { return m_startTime; }
 
 private:
     std::unique_ptr<CSystem> m_window;
@@ -72,4 +74,5 @@ private:
     std::unique_ptr<CSound> m_sound;
     std::unique_ptr<CComHolder> m_comHolder;
     CImeInput* m_imeInput = nullptr;   // not owned
+    u32 m_startTime = 0;
 };

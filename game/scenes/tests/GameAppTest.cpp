@@ -58,10 +58,12 @@ TEST_F(GameAppTest, UserMusicComesFromTheLoadedConfiguration)
 // ------------------------------------------------------------ the application run headless
 
 #include "engine/core/ObjectRegistry.h"
+#include "engine/core/Random.h"
 #include "engine/core/SoundPlayerBase.h"
 #include "engine/graphics/Filter.h"
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/platform/Sound.h"
+#include "engine/scene/EffectController.h"
 #include "engine/scene/ResourceController.h"
 #include "game/battle/scene/BattleApp.h"
 #include "game/scenes/MenuScene.h"
@@ -252,6 +254,36 @@ TEST_F(GameRunTest, FramesRunTheSceneOncePerTickAndSetTheFrameTime)
     game.App().Update();
     game.App().Update();
     EXPECT_GE(game.Clock().Milliseconds() - before, 16u);
+}
+
+// The particles' generator is seeded from the clock at start-up: two
+// launches at different times draw different sequences, neither the one a
+// generator never seeded draws.
+TEST_F(GameRunTest, StartUpSeedsTheParticlesFromTheStartTime)
+{
+    std::vector<u32> firsts;
+    for (const u32 start : {100000u, 250000u}) {
+        DriverOptions options = WithTestScene();
+        options.startMs = start;
+        GameDriver game(Root(), options);
+        ASSERT_TRUE(game.Started());
+        ASSERT_NE(game.App().GetEffectController(), nullptr);
+        // Start-up takes its time from the clock as it goes.
+        const u32 seed = game.App().GetStartTime();
+        EXPECT_GE(seed, start);
+        EXPECT_LE(seed, game.Clock().Milliseconds());
+        CRandom seeded;
+        seeded.Seed(seed);
+        const u32 first = game.App().GetEffectController()->GetRandom().Next();
+        EXPECT_EQ(first, seeded.Next()) << start;
+        // The global generator was seeded from the same time.
+        CRandom global;
+        global.Seed(seed);
+        EXPECT_EQ(RandomNext(), global.Next());
+        EXPECT_NE(first, CRandom().Next()) << start;
+        firsts.push_back(first);
+    }
+    EXPECT_NE(firsts[0], firsts[1]);
 }
 
 // Side bars: (client width, height) -> squares per row in each bar.

@@ -77,6 +77,8 @@ struct DriverOptions {
     // Keep the render calls of battle frames too: thousands a battle, which
     // few tests read, and recording them is much of a battle frame's cost.
     bool battleCalls = false;
+    // The clock when Init runs.
+    u32 startMs = 100000;
 };
 
 class GameDriver {
@@ -103,6 +105,7 @@ public:
         desktop.format = host::render::kFormatX8R8G8B8;
         render_.SetDesktopMode(desktop);
         if (options_.beforeInit) options_.beforeInit(UserFolder());
+        clock_.Set(options_.startMs);
 
         host::kernel::SetCurrentDirectory(dataRoot + "/one");
         app_ = std::make_unique<CGameApp>(DataFolders{dataRoot + "/one", dataRoot + "/two"});
