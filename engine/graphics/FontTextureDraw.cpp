@@ -130,9 +130,9 @@ i32 CFontTexture::DrawLines(const Line& line, const char* text, u8 flags, f32* o
     if (!text) return 0;
     f32 offsetX = 0.0f, offsetY = 0.0f;
     if (!IsTopLeft(flags)) {
-        // What cannot be measured is drawn up to the same character below.
+        // A character the atlas cannot take ends it here, nothing drawn.
         Pen measured;
-        WalkText(line, text, measured, [](const FontCacheEntry&, f32, f32) {});
+        if (!WalkText(line, text, measured, [](const FontCacheEntry&, f32, f32) {})) return 0;
         offsetX = OffsetX(flags, measured.maxLineWidth);
         offsetY = OffsetY(flags, measured.textHeight);
     }
@@ -264,7 +264,8 @@ i32 CFontTexture::DrawTextAligned(f32 x, f32 y, f32 z, f32 lineStartX, u32 colou
         return true;
     };
     f32 width = 0, height = 0, endX = 0, endY = 0;
-    if (!IsTopLeft(flags)) walk([](const FontCacheEntry&, f32, f32) {}, width, height, endX, endY);
+    // A character the atlas cannot take ends it here, nothing drawn.
+    if (!IsTopLeft(flags) && !walk([](const FontCacheEntry&, f32, f32) {}, width, height, endX, endY)) return 0;
     const f32 ox = IsTopLeft(flags) ? 0.0f : OffsetX(flags, width);
     const f32 oy = IsTopLeft(flags) ? 0.0f : OffsetY(flags, height);
     const bool ok = walk([&](const FontCacheEntry& e, f32 px, f32 py) { DrawEntry(e, px - ox, py - oy, z, s, s, colour); },
@@ -287,7 +288,7 @@ i32 CFontTexture::DrawTextFit(f32 x, f32 y, f32 z, f32 maxWidth, f32 maxHeight, 
         }
         const u32 bytes = CharBytes(p);
         const FontCacheEntry* entry = CharacterEntry(p, bytes);
-        if (!entry) break;   // drawn below up to this character
+        if (!entry) return 0;   // the atlas is full: nothing drawn
         width += f32(entry->width) * s;
         height = std::max(height, f32(entry->height) * s);
         p += bytes;

@@ -5,7 +5,9 @@
 
 #include <functional>
 #include <ostream>
+#include <string>
 #include <tuple>
+#include <vector>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -261,6 +263,54 @@ TEST_F(FontDraw, AlignedTextAdvancesLinesByTheTallestCharacterSoFar)
     ASSERT_EQ(font_.DrawTextAligned(100, 50, 0, 10, kBlue, 16, 1.0f, "AB\nC", kTextCentre | kTextTop, nullptr, nullptr),
               1);
     EXPECT_EQ(Corners(), (std::vector<At>{{91.5f, 50}, {100, 50}, {1.5f, 84}}));
+}
+
+// On a full atlas, text measured before it is drawn (aligned otherwise than
+// top-left, and fitted text always) fails with nothing drawn; text drawn
+// from its top-left corner keeps the characters before the one that failed.
+TEST_F(FontDraw, AFullAtlasFailsMeasuredTextBeforeAnyCharacterIsDrawn)
+{
+    // Three characters to a row, two rows: "A" to "F" fill it.
+    MakeFont(64, 128);
+    for (const char* c : {"A", "B", "C", "D", "E", "F"}) ASSERT_EQ(font_.CacheText(c, 0, 0), 1) << c;
+    ASSERT_EQ(font_.CacheText("G", 0, 0), 0);
+    fake_->ClearLog();
+    const char* text = "AG";
+    const struct {
+        const char* what;
+        std::function<i32(u8 flags)> draw;
+    } ops[] = {
+        {"DrawTextEx", [&](u8 f) { return font_.DrawTextEx(100, 50, 100, 40, 0, 0, kBlue, 16, 1, text, f, nullptr, nullptr); }},
+        {"DrawTextWrapped",
+         [&](u8 f) {
+             return font_.DrawTextWrapped(100, 50, 100, 40, 0, 0, kBlue, 16, 1, text, f, kBlack, kTextBoxBehind, nullptr,
+                                          nullptr);
+         }},
+        {"DrawTextAligned",
+         [&](u8 f) { return font_.DrawTextAligned(100, 50, 0, 100, kBlue, 16, 1, text, f, nullptr, nullptr); }},
+        {"DrawTextFit", [&](u8 f) { return font_.DrawTextFit(100, 50, 0, 200, 40, kBlue, 16, 1, text, f); }},
+        {"DrawTextOutlined",
+         [&](u8 f) { return font_.DrawTextOutlined(100, 50, 200, 40, kBlue, kBlack, 16, 1, 1, text, f); }},
+    };
+    for (const auto& op : ops) {
+        for (const u8 flags : {u8(kTextCentre | kTextMiddle), u8(kTextTop), u8(kTextLeft)}) {
+            SCOPED_TRACE(std::string(op.what) + " flags " + std::to_string(flags));
+            fake_->ClearLog();
+            EXPECT_EQ(op.draw(flags), 0);
+            EXPECT_EQ(Draws().size(), 0u);
+        }
+    }
+    // From the top-left corner nothing is measured first: "A" stays drawn.
+    for (const char* what : {"DrawTextEx", "DrawTextAligned"}) {
+        SCOPED_TRACE(what);
+        fake_->ClearLog();
+        EXPECT_EQ((std::string(what) == "DrawTextEx" ? ops[0] : ops[2]).draw(kTextTopLeft), 0);
+        EXPECT_EQ(Corners(), (std::vector<At>{{100, 50}}));
+    }
+    // Fitted text is measured whatever its alignment.
+    fake_->ClearLog();
+    EXPECT_EQ(ops[3].draw(kTextTopLeft), 0);
+    EXPECT_EQ(Draws().size(), 0u);
 }
 
 TEST_F(FontDraw, NullTextIsRefusedAndEmptyTextLeavesThePen)
