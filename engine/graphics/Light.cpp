@@ -94,8 +94,9 @@ i32 CLight::Load(const char* path, host::kernel::File* file)
     u8 word[4];
     if (file->Read(word, 4) != 4) return 0;
     const u32 nameLength = GetLe32(word);
+    // Save writes a name of any length: only the file bounds it.
     const int64_t left = file->Size() - file->Tell();
-    if (nameLength > kMaxNameLength || int64_t(nameLength) + (kFixedBytes - 4) > left) return 0;
+    if (int64_t(nameLength) + (kFixedBytes - 4) > left) return 0;
 
     std::vector<u8> rest(nameLength + (kFixedBytes - 4));
     if (file->Read(rest.data(), rest.size()) != rest.size()) return 0;

@@ -36,8 +36,6 @@ public:
 
     // The block's size for a name of nameLength bytes.
     static constexpr u32 BlockSize(u32 nameLength) { return kFixedBytes + nameLength; }
-    // Longest name a block may carry; names are short labels.
-    static constexpr u32 kMaxNameLength = 0x10000;
 
     CVector3* GetPosition() { return &m_position; }
     CVector3* GetDirection() { return &m_direction; }

@@ -70,6 +70,23 @@ TEST(Light, EveryFieldHasItsPlaceInTheBlock)
     EXPECT_EQ(loaded.Save(nullptr, &full), 0);
 }
 
+// Whatever name Save writes, Load reads back.
+TEST(Light, ALongNameSavedLoadsBack)
+{
+    TempFolder folder;
+    const std::string path = folder / "long.bin";
+    for (const size_t length : {size_t(0x10000), size_t(0x10001), size_t(300000)}) {
+        CLight light = DistinctLight();
+        const std::string name(length, 'n');
+        light.SetName(name.c_str());
+        ASSERT_EQ(light.Save(path.c_str(), nullptr), 1);
+        CLight loaded;
+        ASSERT_EQ(loaded.Load(path.c_str(), nullptr), 1) << length;
+        EXPECT_EQ(std::string(loaded.GetName()), name);
+        EXPECT_EQ(loaded.GetSpot()->z, 13.0f);
+    }
+}
+
 TEST(Light, TheDefaultsAndAnUnnamedLightFollowEachOtherInAnOpenFile)
 {
     const std::string golden = std::string("\x06\0\0\0Light\0", 10) + std::string(28, '\0') +  // vectors, range
@@ -96,25 +113,26 @@ TEST(Light, TheDefaultsAndAnUnnamedLightFollowEachOtherInAnOpenFile)
     EXPECT_EQ(loaded.GetSpecular(), 0x12345678u);
 }
 
-TEST(Light, DamagedBlocksAndNamesPastTheLongestAreRefusedAndChangeNothing)
+TEST(Light, DamagedBlocksAndNamesPastTheFileAreRefusedAndChangeNothing)
 {
-    // A name of the longest length, one longer, and one without its NUL.
-    const auto named = [](u32 length, char last) {
-        return coretest::U32(length) + std::string(length - 1, 'n') + last + kDistinctBlock.substr(7);
+    // A long name the file holds, one whose length runs a byte past the
+    // file, and one without its NUL.
+    const auto named = [](u32 length, char last, u32 claimed) {
+        return coretest::U32(claimed) + std::string(length - 1, 'n') + last + kDistinctBlock.substr(7);
     };
     const struct {
         std::string bytes;
         i32 result;
     } rows[] = {
-        {named(CLight::kMaxNameLength, '\0'), 1},
-        {named(CLight::kMaxNameLength + 1, '\0'), 0},
-        {named(3, '!'), 0},
+        {named(0x10001, '\0', 0x10001), 1},
+        {named(0x10001, '\0', 0x10002), 0},
+        {named(3, '!', 3), 0},
     };
     for (const auto& row : rows) {
         MemoryFile file(row.bytes);
         CLight light;
         EXPECT_EQ(light.Load(nullptr, &file), row.result) << row.bytes.size();
-        EXPECT_EQ(light.GetNameLength(), row.result ? CLight::kMaxNameLength : 6u);
+        EXPECT_EQ(light.GetNameLength(), row.result ? 0x10001u : 6u);
     }
 
     // Every length a read may stop at, in a file whose size promises the
