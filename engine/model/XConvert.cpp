@@ -89,9 +89,8 @@ CModelMaterial* MakeMaterial(const CqelXNode* node)
     m->Emissive = CVector4(x->Emissive.x, x->Emissive.y, x->Emissive.z, 1.0f);
     m->Power = x->Power;
     for (const CqelXNode* textureNode : x->Textures) {
-        // An empty file name names no texture.
+        // As given, an empty name too: the block count picks the technique.
         const std::string& file = textureNode->As<XTextureFilename>()->FileName;
-        if (file.empty()) continue;
         const CResourceBase texture(file.c_str());
         if (!m->AddTexture(&texture)) {
             delete m;

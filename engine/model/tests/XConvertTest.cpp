@@ -308,6 +308,40 @@ TEST_F(XConvertTest, MatrixKeysBecomeScalingRotationAndPosition)
     for (int i = 0; i < 9; ++i) EXPECT_NEAR(turn.m[i / 3][i % 3], rows[i], 1e-6f) << i;
 }
 
+// Every TextureFilename of a material is one texture of it, in order, an
+// empty name too.
+TEST_F(XConvertTest, EachTextureFilenameIsATextureOfTheMaterial)
+{
+    const auto material = [](const std::string& textures) {
+        return Header() + "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+                          "MeshMaterialList { 1; 1; 0;; Material M { 1;1;1;1;; 0; 0;0;0;; 0;0;0;;\n" +
+               textures + "} } }\n";
+    };
+    const struct {
+        const char* textures;
+        std::vector<std::string> names;
+    } rows[] = {
+        {"", {}},
+        {"TextureFilename { \"\"; }\n", {""}},
+        {"TextureFilename { \"\"; }\nTextureFilename { \"b.png\"; }\n", {"", "b.png"}},
+        {"TextureFilename { \"a.png\"; }\nTextureFilename { \"\"; }\n", {"a.png", ""}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.textures);
+        CMesh mesh;
+        ASSERT_TRUE(Convert(material(row.textures), mesh)) << converter.GetErrorText();
+        const CModelMaterial* m =
+            static_cast<const CModelMaterial*>(mesh.GetModelObject(0)->GetMaterialList()->GetAt(0));
+        ASSERT_NE(m, nullptr);
+        std::vector<std::string> names;
+        for (u32 t = 0; t < m->GetTextureCount(); ++t) {
+            const char* name = m->GetTexture(t) ? m->GetTexture(t)->GetName() : nullptr;
+            names.push_back(name ? name : "");
+        }
+        EXPECT_EQ(names, row.names);
+    }
+}
+
 TEST_F(XConvertTest, WritesTheFileWholeOrLeavesItAlone)
 {
     host::kernel::testing::TempFolder folder;
