@@ -7,6 +7,7 @@
 #include "engine/platform/SoundBuffer.h"
 #include "host/kernel/Kernel.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -309,6 +310,9 @@ i32 CTensionFile::ParseForLength(f32 musicLength, const char* text, char separat
     m_finaleMark = 0.0f;
     m_finaleWindow = musicLength * 0.1f * 0.2f;
     u32 finaleCount = 0;
+    // The line of the first finale whose time is no finite number: replays
+    // and network play carry only finite times, so such a script is refused.
+    size_t badFinaleLine = 0;
 
     std::string key;
     size_t at = 0;
@@ -324,7 +328,10 @@ i32 CTensionFile::ParseForLength(f32 musicLength, const char* text, char separat
             if (!close) return 0;
             at = size_t(close - text) + 2;
         } else if (c == separator) {
-            ReadEntry(Trim(key), text, at, terminator, musicLength, finaleCount, report);
+            const size_t line = size_t(std::count(text, text + at, '\n')) + 1;
+            const std::string trimmed = Trim(key);
+            ReadEntry(trimmed, text, at, terminator, musicLength, finaleCount, report);
+            if (!badFinaleLine && IsFinaleKey(trimmed.c_str()) && !std::isfinite(m_finaleMark)) badFinaleLine = line;
             key.clear();
         } else {
             key += (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
@@ -332,9 +339,11 @@ i32 CTensionFile::ParseForLength(f32 musicLength, const char* text, char separat
         }
     }
 
-    if (Validate(musicLength, report) && finaleCount <= 1) return 1;
+    if (Validate(musicLength, report) && finaleCount <= 1 && !badFinaleLine) return 1;
     if (finaleCount > 1)
         Append(report, "クライマックスフィナーレ エラー[クライマックスフィナーレが複数指定されています]\n");
+    if (badFinaleLine)
+        Append(report, "クライマックスフィナーレ エラー[" + Int(i64(badFinaleLine)) + " 行目の時間が数値になっていません]\n");
     Append(report, "Time Data IsCorrect Error!!\n");
     return 0;
 }

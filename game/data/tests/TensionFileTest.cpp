@@ -171,6 +171,20 @@ TEST(TensionFile, EntryMessages)
             "クライマックスフィナーレ エラー[クライマックスフィナーレが複数指定されています]\n"
             "Time Data IsCorrect Error!!\n",
             {{0, 1}, {200, 1}}},
+        // A finale time that is no finite number: replays and network play
+        // carry only finite times, so the script is refused at its line. A
+        // large finite one passes.
+        {"FINALE:1e39;\n", 0,
+            "クライマックスフィナーレ エラー[2 行目の時間が数値になっていません]\nTime Data IsCorrect Error!!\n",
+            {{0, 1}, {200, 1}}},
+        {"HI:30;\nLOW:60;\n\nFINALE : nan ;\n", 0,
+            "クライマックスフィナーレ エラー[5 行目の時間が数値になっていません]\nTime Data IsCorrect Error!!\n",
+            {{0, 1}, {30, 2}, {60, 0}, {200, 1}}},
+        {"CF:-inf;\n", 0,
+            "クライマックスフィナーレ エラー[2 行目の時間が数値になっていません]\nTime Data IsCorrect Error!!\n",
+            {{0, 1}, {200, 1}}},
+        {"FINALE:1e30;\n", 1, "", {{0, 1}, {200, 1}}},
+        {"FINALE:3.4e38;\n", 1, "", {{0, 1}, {200, 1}}},
     };
     for (const Case& c : cases) {
         CTensionFile file;
@@ -464,6 +478,15 @@ TEST_F(TensionWithMusic, TimesAreCheckedAgainstTheMusic)
     EXPECT_STREQ(report.GetText(), "Time Data Outside Range!!\n");
     EXPECT_EQ(Keys(file), (KeyList{{0, 1}, {10, 2}, {20, 0}, {85, 3}, {90.5f, 1}}));
     EXPECT_EQ(file.GetLevelAt(88.0f), kTensionClimax);
+
+    // A finale past what a float holds is refused by the load, with its line.
+    const std::string far = temp_ / "far.txt";
+    WriteFile(far, "名前:曲;\nHI:10;\nLOW:20;\nFINALE:1e39;\n");
+    report = CString();
+    EXPECT_EQ(file.LoadFromText(&music, far.c_str(), &report), 0);
+    EXPECT_STREQ(report.GetText(),
+        "クライマックスフィナーレ エラー[4 行目の時間が数値になっていません]\n"
+        "Time Data IsCorrect Error!!\n変換エラー!!\n");
 
     CSoundBuffer shortMusic;
     LoadMusic(shortMusic, 59.0f);
