@@ -326,7 +326,11 @@ i32 CPSDReader::Load(const char* path)
     }
 
     Cursor in(bytes.data(), bytes.size(), m_littleEndian != 0);
-    const u64 imageBudget = std::min(kMaxTotalImageBytes, u64(bytes.size()) * kMaxExpansion);
+    // Layer-sized images never take more than the file's bytes expand to;
+    // document-sized ones take the document's size a layer, so only the
+    // document's own limits bound them.
+    const u64 imageBudget =
+        m_layerSized ? std::min(kMaxTotalImageBytes, u64(bytes.size()) * kMaxExpansion) : kMaxTotalImageBytes;
     if (!ReadHeader(in) || !ReadColourModeData(in) || !ReadResources(in) || !ReadLayers(in, imageBudget) ||
         !ReadMergedImage(in))
         return 0;
@@ -483,12 +487,26 @@ bool CPSDReader::ReadLayers(Cursor& in, u64 imageBudget)
             m_layers.Resize(read);
             return false;
         }
+        // Every layer's data and the rest of the file are checked before
+        // any image is allocated: a damaged file costs no more than its
+        // reading.
+        const auto layerAt = [this](u32 i) { return static_cast<CPSDLayer*>(static_cast<CValueBase*>(m_layers.GetAt(i))); };
+        Cursor check = info;
+        u64 budget = imageBudget;
         for (u32 i = 0; i < count; ++i) {
-            auto* layer = static_cast<CPSDLayer*>(static_cast<CValueBase*>(m_layers.GetAt(i)));
-            if (!ConvertLayer(info, layer, &imageBudget)) return false;
+            if (!ConvertLayer(check, layerAt(i), &budget, true)) return false;
         }
+        if (!ReadLayerSectionTail(section) || !ReadMergedImage(in, true)) return false;
+        for (u32 i = 0; i < count; ++i) {
+            if (!ConvertLayer(info, layerAt(i), &imageBudget, false)) return false;
+        }
+        return true;
     }
+    return ReadLayerSectionTail(section);
+}
 
+bool CPSDReader::ReadLayerSectionTail(Cursor& section)
+{
     // Global layer mask info, then tagged blocks. Both are optional: common
     // writers end the section after the mask info, and some count a pad byte
     // after the layer info that they never write, leaving less than the mask
@@ -558,7 +576,7 @@ bool CPSDReader::ReadLayerRecord(Cursor& in, CPSDLayer* layer)
     return true;
 }
 
-bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* imageBudget)
+bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* imageBudget, bool dryRun)
 {
     std::vector<i32> slots;
     u32 pixelChannels = 0;
@@ -598,8 +616,10 @@ bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* imageBudget)
     const u32 y1 = u32(std::clamp<i64>(i64(height) - dy, y0, layerHeight));
     const size_t pitch = size_t(width) * pixelChannels;
 
+    // A dry run decodes what would be placed into nothing: the whole file is
+    // checked before any image is allocated.
     u8* image = nullptr;
-    if (size > 0) {
+    if (size > 0 && !dryRun) {
         image = static_cast<u8*>(AlignedAlloc(u32(size), 16));
         if (!image) return false;
         // Unwritten bytes of the layer are 255; outside the layer 0.
@@ -611,25 +631,27 @@ bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* imageBudget)
                     size_t(x1 - x0) * pixelChannels);
         }
     }
-    layer->image = image;
-    layer->imageSize = u32(size);
-    layer->imageWidth = width;
-    layer->imageHeight = height;
-    layer->channelCount = u16(pixelChannels);
+    if (!dryRun) {
+        layer->image = image;
+        layer->imageSize = u32(size);
+        layer->imageWidth = width;
+        layer->imageHeight = height;
+        layer->channelCount = u16(pixelChannels);
+    }
 
     for (u32 c = 0; c < channelCount; ++c) {
         Cursor data = in.Sub(layer->channels.GetAt(c)->second);
         if (!in.Ok()) return false;
         // Masks have a rectangle of their own and no place in the image;
         // a channel of an empty layer need not even hold its compression.
-        if (slots[c] < 0 || !image || x0 == x1 || y0 == y1) continue;
+        if (slots[c] < 0 || size == 0 || x0 == x1 || y0 == y1) continue;
         const u16 compression = data.U16();  // raw or PackBits, as checked above
         if (compression == 1) data.Skip(u64(layerHeight) * 2);  // byte counts of the rows
         const bool transparency = i32(layer->channels.GetAt(c)->first) == kTransparencyId;
         const u32 opacity = layer->opacity;
-        u8* base = image + slots[c];
+        u8* base = image ? image + slots[c] : nullptr;
         const bool ok = DecodeChannel(data, compression, layerWidth, layerHeight, [&](u32 y, const u8* row) {
-            if (y < y0 || y >= y1) return;
+            if (!base || y < y0 || y >= y1) return;
             u8* out = base + size_t(y + dy) * pitch + size_t(x0 + dx) * pixelChannels;
             for (u32 x = x0; x < x1; ++x, out += pixelChannels)
                 *out = transparency ? u8(row[x] * opacity / 255) : row[x];
@@ -642,16 +664,17 @@ bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* imageBudget)
     return true;
 }
 
-bool CPSDReader::ReadMergedImage(Cursor& in)
+bool CPSDReader::ReadMergedImage(Cursor in, bool dryRun)
 {
-    m_imageCompression = in.U16();
-    if (!in.Ok() || m_imageCompression > 1) return false;
+    const u16 compression = in.U16();
+    if (!in.Ok() || compression > 1) return false;
+    if (!dryRun) m_imageCompression = compression;
 
     const u32 width = m_header.width;
     const u32 height = m_header.height;
     const u32 channels = m_header.channels;
     // Data too short for the whole image fails before anything is allocated.
-    if (u64(channels) * (LeastChannelBytes(m_imageCompression, width, height) - 2) > in.Left()) return false;
+    if (u64(channels) * (LeastChannelBytes(compression, width, height) - 2) > in.Left()) return false;
     // The same pixel layout as the layers: blue, green, red, alpha, or grey
     // and alpha. Further (spot) channels are decoded and left out.
     const bool rgb = m_header.colourMode == kColourRGB;
@@ -664,15 +687,15 @@ bool CPSDReader::ReadMergedImage(Cursor& in)
     // large to hold is not written, as a file that cannot be written.
     std::unique_ptr<u8, void (*)(void*)> pixels(nullptr, AlignedFree);
     const u64 size = u64(width) * height * pixelChannels;
-    if ((m_writeBMP || m_writeDDS) && size <= kMaxImageBytes) {
+    if (!dryRun && (m_writeBMP || m_writeDDS) && size <= kMaxImageBytes) {
         pixels.reset(static_cast<u8*>(AlignedAlloc(u32(size), 16)));
         if (pixels) std::memset(pixels.get(), 255, size_t(size));
     }
 
-    if (m_imageCompression == 1 && !in.Skip(u64(channels) * height * 2)) return false;
+    if (compression == 1 && !in.Skip(u64(channels) * height * 2)) return false;
     for (u32 c = 0; c < channels; ++c) {
         u8* base = pixels && slots[c] >= 0 ? pixels.get() + slots[c] : nullptr;
-        const bool ok = DecodeChannel(in, m_imageCompression, width, height, [&](u32 y, const u8* row) {
+        const bool ok = DecodeChannel(in, compression, width, height, [&](u32 y, const u8* row) {
             if (!base) return;
             u8* out = base + size_t(y) * width * pixelChannels;
             for (u32 x = 0; x < width; ++x, out += pixelChannels) *out = row[x];

@@ -119,12 +119,12 @@ public:
     static constexpr u32 kMaxImageBytes = 1u << 28;
     static constexpr u64 kMaxTotalImageBytes = u64(1) << 30;
     static constexpr u64 kMaxFileBytes = u64(1) << 30;
-    // The converted images never take more than the file's bytes can expand
+    // Layer-sized images never take more than the file's bytes can expand
     // to: PackBits makes at most 128 bytes of 2. Every colour and
     // transparency channel must hold its whole rectangle (a compression other
-    // than raw and PackBits fails), so layer-sized images always fit;
-    // document-sized ones of a large document with many small layers may
-    // not, and fail Load.
+    // than raw and PackBits fails), so they always fit. Document-sized ones
+    // are bounded by the limits above alone; the whole file is checked before
+    // any of them is allocated.
     static constexpr u64 kMaxExpansion = 64;
 
     // Layer-sized images, nothing written, big-endian numbers.
@@ -180,8 +180,11 @@ private:
     bool ReadResource(u16 id, psd::Cursor data);
     bool ReadLayers(psd::Cursor& in, u64 imageBudget);
     bool ReadLayerRecord(psd::Cursor& in, CPSDLayer* layer);
-    bool ConvertLayer(psd::Cursor& in, CPSDLayer* layer, u64* imageBudget);
-    bool ReadMergedImage(psd::Cursor& in);
+    // With dryRun the layer's data is checked and decoded into nothing:
+    // no image is allocated or written, the layer is left as it was.
+    bool ConvertLayer(psd::Cursor& in, CPSDLayer* layer, u64* imageBudget, bool dryRun);
+    bool ReadLayerSectionTail(psd::Cursor& section);
+    bool ReadMergedImage(psd::Cursor in, bool dryRun = false);
     // Writes an image beside the PSD file under name, as the flags ask.
     void WriteImage(const char* name, const u8* pixels, u32 width, u32 height, u32 channels);
 

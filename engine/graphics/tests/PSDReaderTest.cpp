@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace psd_reader_test {
 
@@ -281,24 +282,62 @@ TEST(PSDReader, PackBitsRunsEndExactlyAtTheRow)
     }
 }
 
-TEST(PSDReader, DocumentSizedImagesShareTheBudgetOfTheData)
+// A 640 x 480 layout: a flat background and two 8 x 8 pictures, PackBits.
+Document Layout()
 {
-    // Two 256 x 256 grey layers placed in the document take 2 x 65536 bytes:
-    // exactly what a file of 2048 bytes may expand to.
     Document d;
-    d.mode = CPSDReader::kColourGreyscale;
-    d.channels = 1;
-    d.width = d.height = 256;
+    d.width = 640, d.height = 480;
     d.mergedCompression = 1;
-    d.merged = [](u32, u32, u32) { return 7; };
-    d.layers = {Rect(0, 0, 1, 1), Rect(0, 0, 1, 1)};
-    for (Layer& l : d.layers) l.Add(0, 0, Red);
-    const size_t size = Build(d).size();
-    for (size_t padding : {2048 - size, 2047 - size}) {
-        d.colourData.assign(padding, 0);
+    d.merged = [](u32, u32, u32) { return 90; };
+    d.layers = {RgbaLayer(0, 0, 8, 8, 1), RgbaLayer(100, 200, 108, 208, 1)};
+    return d;
+}
+
+TEST(PSDReader, DocumentSizedImagesAreBoundByTheDocumentNotTheFile)
+{
+    const Bytes bytes = Build(Layout());
+    // Far more than the file's bytes could expand to.
+    // One picture alone already takes more than the file's bytes could
+    // expand to.
+    ASSERT_GT(u64(640) * 480 * 4, bytes.size() * CPSDReader::kMaxExpansion);
+    CPSDReader reader;
+    reader.SetLayerSized(0);
+    ASSERT_EQ(LoadBytes(bytes, &reader), 1);
+    ASSERT_EQ(reader.GetLayerCount(), 2u);
+    for (u32 i = 0; i < 2; ++i) {
+        const CPSDLayer* l = reader.GetLayer(i);
+        EXPECT_EQ(std::vector<u32>({l->imageWidth, l->imageHeight, l->channelCount}), std::vector<u32>({640, 480, 4}));
+    }
+    EXPECT_EQ(Pixel(reader.GetLayer(0), 7, 7), Bgra(7, 7));
+    EXPECT_EQ(Pixel(reader.GetLayer(0), 639, 479), Bytes(4, 0));
+    EXPECT_EQ(Pixel(reader.GetLayer(1), 207, 107), Bgra(7, 7));
+    EXPECT_EQ(Pixel(reader.GetLayer(1), 208, 107), Bytes(4, 0));
+}
+
+// A damaged file is refused before any image is allocated: no layer holds
+// one afterwards, whichever part is damaged.
+TEST(PSDReader, DocumentSizedImagesOfADamagedFileAreNeverAllocated)
+{
+    const Bytes whole = Build(Layout());
+    std::vector<Bytes> damaged;
+    // Cut in the merged image, in the layer section's end and in the
+    // picture's data.
+    for (size_t n : {whole.size() - 1, whole.size() / 2, size_t(FirstLayerOffset(Layout()) + 400)})
+        damaged.emplace_back(whole.begin(), whole.begin() + n);
+    // The picture's last red row a literal one byte longer than the row.
+    Document badRow = Layout();
+    Channel& red = badRow.layers[1].channels[1];
+    ASSERT_EQ(red.id, 0);
+    red.stored = EncodeChannel(red);
+    ASSERT_EQ(red.stored[red.stored.size() - 9], 7);
+    red.stored[red.stored.size() - 9] = 8;
+    damaged.push_back(Build(badRow));
+    for (const Bytes& bytes : damaged) {
+        SCOPED_TRACE(bytes.size());
         CPSDReader reader;
         reader.SetLayerSized(0);
-        EXPECT_EQ(LoadBytes(Build(d), &reader), padding + size == 2048 ? 1 : 0) << padding + size;
+        EXPECT_EQ(LoadBytes(bytes, &reader), 0);
+        for (u32 i = 0; i < reader.GetLayerCount(); ++i) EXPECT_EQ(reader.GetLayer(i)->image, nullptr) << i;
     }
 }
 
