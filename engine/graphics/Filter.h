@@ -172,7 +172,7 @@ public:
     u8 GetAfterglowAlpha() const { return m_afterglowAlpha; }
 
 private:
-    i32 Blur();
+    void Blur();
 
     u32 m_blurColor = 0x80FFFFFFu;
     u32 m_passCount = 3;

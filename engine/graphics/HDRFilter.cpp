@@ -132,7 +132,7 @@ i32 CHDRFilter::Begin(u32 colour)
     return 1;
 }
 
-i32 CHDRFilter::Blur()
+void CHDRFilter::Blur()
 {
     CGraphicDevice* device = GetGraphicDevice();
     CTexture* glow = GetTarget(1);
@@ -150,23 +150,22 @@ i32 CHDRFilter::Blur()
     device->SetTexture(nullptr);
     CShader& s = *m_shader;
     const ShaderHandle texture = s.GetParameterByName("g_Texture");
-    if (!s.Begin(nullptr, 0)) return 0;
-    i32 drawn = 1;
-    for (u32 p = 0; p < m_passCount && drawn; ++p) {
+    // A blur that cannot run, or a pass that fails, costs only the glow:
+    // the scene is drawn all the same.
+    if (!s.Begin(nullptr, 0)) return;
+    for (u32 p = 0; p < m_passCount; ++p) {
         SetTargetAndClear(2, 0);
         s.SetTexture(texture, (p == 0 ? glow : work3)->GetTexture());
         s.BeginPass(0);
-        drawn = device->DrawPrimitiveUP(render::kPrimitiveTriangleFan, 2, p == 0 ? down : work, sizeof(ScreenVertex));
+        device->DrawPrimitiveUP(render::kPrimitiveTriangleFan, 2, p == 0 ? down : work, sizeof(ScreenVertex));
         s.EndPass();
-        if (!drawn) break;
         SetTargetAndClear(3, 0);
         s.SetTexture(texture, work2->GetTexture());
         s.BeginPass(1);
-        drawn = device->DrawPrimitiveUP(render::kPrimitiveTriangleFan, 2, work, sizeof(ScreenVertex));
+        device->DrawPrimitiveUP(render::kPrimitiveTriangleFan, 2, work, sizeof(ScreenVertex));
         s.EndPass();
     }
     s.End();
-    return drawn;
 }
 
 i32 CHDRFilter::Apply(u32 /*unused*/)
@@ -175,17 +174,19 @@ i32 CHDRFilter::Apply(u32 /*unused*/)
     if (GetTargetCount() < kGlowTargets || !m_shader || !device || !device->GetDevice()) return 0;
     for (u32 i = 0; i < kGlowTargets; ++i)
         if (!GetTarget(i) || !GetTarget(i)->GetWidth() || !GetTarget(i)->GetHeight()) return 0;
+    bool fedBack = true;
     {
         TargetScope scope;
         if (m_afterglow) {
-            // Last frame's blur, stretched back to full size, glows on.
+            // Last frame's blur, stretched back to full size, glows on. A
+            // failed feedback is reported, but the frame is still drawn.
             SetTarget(1);
             SetSamplerFilters(device, render::kFilterPoint);
             device->SetBlendMode(2);
-            if (!DrawTarget(&m_rect3, &m_rect2, WithAlpha(m_afterglowAlpha), 3)) return 0;
+            fedBack = DrawTarget(&m_rect3, &m_rect2, WithAlpha(m_afterglowAlpha), 3) != 0;
             SetSamplerFilters(device, render::kFilterLinear);
         }
-        if (!Blur()) return 0;
+        Blur();
     }
     device->SetBlendMode(1);
     SetSamplerFilters(device, render::kFilterPoint);
@@ -193,5 +194,5 @@ i32 CHDRFilter::Apply(u32 /*unused*/)
     device->SetBlendMode(2);
     if (!DrawTarget(&m_rect3, &m_rect1, WithAlpha(m_glowAlpha), 1)) return 0;
     SetSamplerFilters(device, render::kFilterLinear);
-    return DrawTarget(&m_rect3, &m_rect2, m_blurColor, 3);
+    return DrawTarget(&m_rect3, &m_rect2, m_blurColor, 3) && fedBack ? 1 : 0;
 }

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -204,21 +206,47 @@ TEST_F(HdrFilters, WithoutAfterglowTheGlowSourceIsOnlyReadAndSplitScreenRectsAre
     EXPECT_EQ(sprites[3][0].colour, 0x40FFFFFFu);
 }
 
-TEST_F(HdrFilters, ApplyFailsWithoutTargetsShaderOrADraw)
+TEST_F(HdrFilters, ApplyFailsWithoutTargetsShaderOrACompositionDraw)
 {
     CHDRFilter plain;
     ASSERT_EQ(plain.CFilter::Create(64, 64, kTargetFormat, kDepthFormat, 4), 1);
     EXPECT_EQ(plain.Apply(0), 0);   // no shader
 
-    // The first draw of the afterglow, of the blur and of the composition.
-    for (u32 nth : {1u, 2u, 6u}) {
-        SCOPED_TRACE(nth);
+    // One pass: the afterglow (1), the blur's two quads (2, 3), the scene
+    // (4), the glow (5) and the blur added (6). A failed afterglow or blur
+    // costs only the glow: the scene, glow and blur are still drawn, and a
+    // failed afterglow is reported. A composition draw that fails ends it.
+    const struct {
+        const char* op;
+        u32 nth;
+        i32 result;
+        size_t draws;
+    } rows[] = {
+        {"DrawPrimitiveUP", 1, 0, 6}, {"DrawPrimitiveUP", 2, 1, 6}, {"DrawPrimitiveUP", 3, 1, 6},
+        {"Effect.Begin", 1, 1, 4},    {"DrawPrimitiveUP", 4, 0, 4}, {"DrawPrimitiveUP", 5, 0, 5},
+        {"DrawPrimitiveUP", 6, 0, 6},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.op) + " " + std::to_string(row.nth));
         CHDRFilter filter;
         Make(filter, 64);
         filter.SetPassCount(1);
-        fake_->FailCall("DrawPrimitiveUP", nth, render::Result::InvalidCall);
-        EXPECT_EQ(filter.Apply(0), 0);
+        fake_->FailCall(row.op, row.nth, render::Result::InvalidCall);
+        EXPECT_EQ(filter.Apply(0), row.result);
         fake_->ClearFailures();
+        EXPECT_EQ(fake_->Count(render::CallMatch("DrawPrimitiveUP")), row.draws);
+        // The last draws made, over the back buffer: the scene, the glow and
+        // the blur, up to the one that failed.
+        const std::vector<std::string> steps = Steps();
+        const auto target = std::find(steps.rbegin(), steps.rend(), "target BB");
+        ASSERT_NE(target, steps.rend());
+        const std::vector<std::string> after(target.base(), steps.end());
+        std::vector<std::string> textures;
+        for (const std::string& step : after)
+            if (step.rfind("texture ", 0) == 0) textures.push_back(step);
+        const std::vector<std::string> composed = {"texture T0", "texture T1", "texture T3"};
+        const size_t reached = row.nth >= 4 && std::string(row.op) == "DrawPrimitiveUP" ? row.nth - 3 : 3;
+        EXPECT_EQ(textures, std::vector<std::string>(composed.begin(), composed.begin() + reached));
         // Whatever failed, 2D drawing goes on where it was.
         EXPECT_EQ(Fake().CurrentRenderTarget(), Fake().BackBuffer());
         EXPECT_FALSE(render::FakeRender::AsFake(filter.GetShader()->GetEffect())->Begun());
