@@ -108,7 +108,13 @@ i32 CTriangleList::RangeFor(u32 position) const
         const CPoint2& range = *ranges.GetAt(r);
         if (range.second > 0 && u64(range.first) + range.second == position) return i32(r);
     }
-    return -1;
+    // Otherwise the first range ending past it, else range 0: indices put
+    // into a list whose ranges are all empty belong to its first range.
+    for (u32 r = 0; r < ranges.GetCount(); ++r) {
+        const CPoint2& range = *ranges.GetAt(r);
+        if (u64(range.first) + range.second > position) return i32(r);
+    }
+    return ranges.GetCount() ? 0 : -1;
 }
 
 bool CTriangleList::InsertIndices(i32 grow, u32 position, u32 count, const u32* indices, bool reverse)
@@ -130,9 +136,11 @@ bool CTriangleList::InsertIndices(i32 grow, u32 position, u32 count, const u32* 
     CList<CPoint2>& ranges = m_indices->Ranges;
     for (u32 r = 0; r < ranges.GetCount(); ++r) {
         CPoint2& range = *ranges.GetAt(r);
+        // A range starting where the indices go moves past them only when
+        // it comes after the one they join: the ranges keep their order.
         if (i32(r) == grow) {
             range.second += count;
-        } else if (range.first >= position) {
+        } else if (range.first > position || (range.first == position && i32(r) > grow)) {
             range.first += count;
         }
     }

@@ -161,6 +161,39 @@ TEST_F(TriangleListTest, WeldingMergesOnlyVerticesAlikeInEveryWay)
     }
 }
 
+// Indices join the range holding their position, else the one they extend,
+// else the first range ending past it, else range 0; the block lands
+// reversed, and the ranges after the one that grew move past it in order.
+TEST_F(TriangleListTest, AddedIndicesJoinTheirRangeAndLaterRangesMove)
+{
+    const u32 block[3] = {7, 8, 9};
+    const struct {
+        const char* what;
+        std::vector<u32> indices;
+        std::vector<CPoint2> ranges;
+        u32 position;
+        std::vector<u32> indicesAfter;
+        std::vector<CPoint2> rangesAfter;
+    } rows[] = {
+        {"only range empty", {}, {{0, 0}}, 0, {9, 8, 7}, {{0, 3}}},
+        {"all ranges empty", {}, {{0, 0}, {0, 0}}, 0, {9, 8, 7}, {{0, 3}, {3, 0}}},
+        {"an empty range before", {1, 2, 3, 4, 5, 6}, {{0, 3}, {3, 0}, {3, 3}}, 3, {1, 2, 3, 9, 8, 7, 4, 5, 6},
+            {{0, 3}, {3, 0}, {3, 6}}},
+        {"appended to a range", {1, 2, 3}, {{0, 3}, {3, 0}}, 3, {1, 2, 3, 9, 8, 7}, {{0, 6}, {6, 0}}},
+        {"inside the second", {1, 2, 3, 4, 5, 6}, {{0, 3}, {3, 3}}, 3, {1, 2, 3, 9, 8, 7, 4, 5, 6}, {{0, 3}, {3, 6}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        CTriangleList list;
+        ASSERT_EQ(list.Create(0, 10, u32(row.ranges.size()), kVertexPosition), 1);
+        list.GetIndexList()->Indices.SetArray(row.indices.data(), u32(row.indices.size()));
+        list.GetIndexList()->Ranges.SetArray(row.ranges.data(), u32(row.ranges.size()));
+        ASSERT_EQ(list.AddIndices(3, row.position, block), 1);
+        EXPECT_EQ(Indices(list), row.indicesAfter);
+        EXPECT_EQ(Ranges(list), row.rangesAfter);
+    }
+}
+
 TEST_F(TriangleListTest, MergingKeepsTheWindingOfTheOtherList)
 {
     const struct { bool into; std::vector<u32> indices; std::vector<CPoint2> ranges; } cases[] = {
