@@ -5,7 +5,9 @@
 // the server's host and port.
 #include "game/network/LobbyClient.h"
 #include "game/network/LobbyMessage.h"
+#include "game/network/LobbyWire.h"
 #include "game/network/NetworkScene.h"
+#include "game/network/tests/LobbyDoubles.h"
 #include "game/network/tests/LobbyPlayer.h"
 #include "game/network/tests/NetworkSceneRun.h"
 #include "host/net/FakeNet.h"
@@ -190,6 +192,52 @@ TEST(LobbyConnectFailure, AConnectionThatEndsSaysWhetherTheServerGreetedIt)
     EXPECT_EQ(player.screens.details.back(), "Lobby server connection lost:\n" +
                                                  host::net::FormatAddress(server.Address()) + " port " +
                                                  std::to_string(server.Port()));
+}
+
+// One client, two servers in turn at one address: after one that greeted
+// and then went, a reconnect to one that closes without a word is not taken
+// for the first one's loss.
+TEST(LobbyConnectFailure, AReconnectForgetsTheLastServersGreeting)
+{
+    host::net::FakeNetwork network(13);
+    host::net::FakeMachine& me = network.AddMachine(host::net::MakeAddress(10, 0, 0, 2));
+    host::net::FakeMachine& other = network.AddMachine(host::net::MakeAddress(10, 0, 0, 3));
+    const host::net::Socket listener = other.Open(host::net::Type::Stream);
+    ASSERT_EQ(other.Bind(listener, {other.Address(), 15500}), host::net::Error::None);
+    ASSERT_EQ(other.Listen(listener, 4), host::net::Error::None);
+    RecordingScreens::Shared screens;
+    RecordingPeerSide::Shared peers;
+    CLobbyClient client(&me);
+    ASSERT_EQ(client.Create("tag1", "tag2", nullptr, nullptr, "10.0.0.3", 15500, 18000,
+                            std::make_unique<RecordingScreens>(screens), std::make_unique<RecordingPeerSide>(peers)),
+              1);
+    const auto lostNotices = [&] {
+        std::lock_guard lock(screens.mutex);
+        std::vector<std::string> notices;
+        for (size_t i = 0; i < screens.events.size(); ++i)
+            if (screens.events[i] == u32(kEventServerLost)) notices.push_back(screens.details[i]);
+        return notices;
+    };
+    // The first greets, then drops the connection.
+    client.StartConnect();
+    const host::net::Socket greeting = other.Accept(listener, nullptr);
+    const u8 hello[2] = {'~', 0x5A};
+    const std::vector<u8> bytes =
+        lobby::WriteServerMessage(lobby::kHandshake, lobby::kStatusSuccess, hello, 2, lobby::kInitialPayloadKey);
+    ASSERT_EQ(other.Send(greeting, bytes.data(), bytes.size()).bytes, i32(bytes.size()));
+    ASSERT_TRUE(WaitFor([&] { return client.GetScreen() == u32(LobbyLayer::kLogin); }));
+    other.Close(greeting);
+    ASSERT_TRUE(WaitFor([&] { return lostNotices().size() == 1; }));
+    // The player goes back and connects again: this one says nothing.
+    client.Disconnect();
+    client.StartConnect();
+    other.Close(other.Accept(listener, nullptr));
+    ASSERT_TRUE(WaitFor([&] { return lostNotices().size() == 2; }));
+    client.Destroy();
+    other.Close(listener);
+    const std::vector<std::string> notices = lostNotices();
+    EXPECT_EQ(notices[0], "Lobby server connection lost:\n10.0.0.3 port 15500");
+    EXPECT_EQ(notices[1], "Lobby server closed without a greeting:\n10.0.0.3 port 15500");
 }
 
 // The title's Network item as the game registers it (the scene's own

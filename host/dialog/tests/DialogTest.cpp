@@ -293,6 +293,11 @@ TEST_F(DialogTest, ControlsKeepTheirStateConsistent) {
         {"longer than four", "longer than", "longer than"},     // shortened
         {"longer than four", "longer than 4", "longer than 4"},  // no longer than it was
         {"longer than", "longer than 4", "longer than"},        // nothing more goes in
+        // The character typed at the limit is the text's last one: what the
+        // texts begin with and end with must not overlap.
+        {"aaaa", "aaaaa", "aaaa"},
+        {"1000", "10000", "1000"},
+        {"aa", "aaaaaa", "aaaa"},
     };
     for (const auto& row : rows) {
         SetWindowText(edit, row.before);
