@@ -260,9 +260,9 @@ CUPnP::CUPnP(host::net::Net* net, host::net::Endpoint discovery)
 
 CUPnP::~CUPnP()
 {
-    // Whatever was cancelled, the mappings go, within a bound of their own.
-    m_impl->cancelled = false;
-    SetBudget(kRemovalBudgetMs);
+    // Whatever was cancelled, the mappings go, each exchange within a bound
+    // of its own: a slow router spending one bound on the first deletions
+    // would keep the last mappings, leased for ever.
     if (CList<CPortMapping>* list = m_impl->mappings.get()) {
         for (u32 i = 0; i < list->GetCount(); ++i) {
             const CPortMapping& m = *list->GetAt(i);
@@ -270,6 +270,7 @@ CUPnP::~CUPnP()
             // last chance to take a lease-0 mapping off the router.
             const upnp::MappingArgs args = upnp::EntryArgs(m.externalPort, m.protocol);
             m_impl->EachService([&](const upnp::Service& s) {
+                SetBudget(kRemovalBudgetMs);
                 m_impl->Control(upnp::Action::kDeletePortMapping, s, args);
                 return true;
             });

@@ -46,8 +46,8 @@ public:
     // holds each exchange for 15 s.
     void SetBudget(u32 ms);
     // Any thread: the exchange under way ends at once, and so does every
-    // later one, until SetBudget. The destruction still deletes the mappings
-    // within kRemovalBudgetMs.
+    // later one, until SetBudget. The destruction still deletes the mappings,
+    // each exchange within kRemovalBudgetMs.
     void Cancel();
     static constexpr u32 kRemovalBudgetMs = 3000;
 

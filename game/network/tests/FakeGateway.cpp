@@ -182,6 +182,7 @@ void FakeGateway::Serve(Socket connection)
     if (!Whole(request)) return;
     const std::string answer = Answer(request);
     size_t sent = 0;
+    if (m_setup.clock && request.rfind("POST ", 0) == 0) m_setup.clock->Advance(m_setup.answerMs);
     if (m_setup.dripMs && request.rfind("POST ", 0) == 0) {
         // A byte at a time, until the client gives up.
         for (const char byte : answer) {

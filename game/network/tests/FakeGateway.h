@@ -34,6 +34,10 @@ struct GatewaySetup {
     u32 padding = 0;          // filler services ahead of the WAN ones (a long description)
     bool keepAlive = false;   // control connections stay open after the answer
     u32 dripMs = 0;           // control answers go one byte each dripMs (a slow router)
+    // Control answers take answerMs on this clock (a slow router without
+    // waiting: the test's fake clock moves before each answer goes).
+    host::kernel::FakeClock* clock = nullptr;
+    u32 answerMs = 0;
 };
 
 struct Request {

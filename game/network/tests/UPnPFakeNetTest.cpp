@@ -5,9 +5,13 @@
 #include "game/network/UPnP.h"
 #include "game/network/UPnPWire.h"
 #include "game/network/tests/FakeGateway.h"
+#include "host/kernel/Kernel.h"
 #include "host/net/FakeNet.h"
 
 #include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -82,6 +86,44 @@ TEST(UPnPFakeNetTest, MapsPortsOverSplitAndDelayedAnswers)
     EXPECT_EQ(gateway.MappingCount(), 0u);
     EXPECT_EQ(gateway.Controls(Action::kDeletePortMapping).size(), 2u);
     EXPECT_TRUE(network.MulticastSends().empty());
+}
+
+// A router taking 0.8 s an answer (on a fake clock: nothing sleeps), with
+// both services: each deletion at destruction has its own bound, so all four
+// of the lobby's mappings leave both services, in the order added.
+TEST(UPnPFakeNetTest, SlowRouterStillLosesEveryMappingAtDestruction)
+{
+    host::kernel::FakeClock clock(1000);
+    host::kernel::ScopedClock installed(clock);
+    FakeNetwork network(3);
+    FakeMachine& player = network.AddMachine(kPlayer);
+    FakeMachine& router = network.AddMachine(kRouter);
+    upnp_test::GatewaySetup setup{kBoth, upnp_test::SearchAnswer::kLocation};
+    setup.clock = &clock;
+    setup.answerMs = 800;
+    FakeGateway gateway(router, setup);
+    ASSERT_TRUE(gateway.Running());
+    const std::pair<u16, const char*> added[] = {{18000, "TCP"}, {18000, "UDP"}, {18001, "UDP"}, {18002, "UDP"}};
+    u32 destroyedAt = 0;
+    {
+        CUPnP mapper(&player, gateway.SearchEndpoint());
+        ASSERT_EQ(mapper.Discover(), 1);
+        for (const auto& [port, protocol] : added)
+            ASSERT_EQ(mapper.AddMapping(port, port, protocol, "192.168.0.2", "ORV"), 1);
+        ASSERT_EQ(gateway.MappingCount(), 8u);
+        destroyedAt = clock.Milliseconds();
+    }
+    EXPECT_EQ(gateway.MappingCount(), 0u);
+    const std::vector<upnp_test::Request> deleted = gateway.Controls(Action::kDeletePortMapping);
+    ASSERT_EQ(deleted.size(), 8u);
+    for (size_t i = 0; i < deleted.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(deleted[i].port, added[i / 2].first);
+        EXPECT_EQ(deleted[i].protocol, added[i / 2].second);
+        EXPECT_EQ(deleted[i].service, i % 2 ? upnp_test::kWanPpp : kWanIp);
+    }
+    // The answers did take their time: more than one bound in all.
+    EXPECT_EQ(clock.Milliseconds() - destroyedAt, 8 * 800u);
 }
 
 struct CutCase {
