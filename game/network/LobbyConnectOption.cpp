@@ -204,31 +204,34 @@ void CLobbyConnectOptionScene::MoveRow(bool up)
     PlaySound(kSelectSound);
 }
 
-void CLobbyConnectOptionScene::UpdateMenu()
+bool CLobbyConnectOptionScene::UpdateMenu()
 {
-    if (NameHasText()) return;
-    // On the address row the keypad types digits: only the stick codes move.
-    const bool address = m_row == kRowAddress;
-    const bool up = address ? menu::Triggered(menu::kStickUp) : menu::UpTriggered();
-    const bool down = address ? menu::Triggered(menu::kStickDown) : menu::DownTriggered();
-    const bool left = address ? menu::Triggered(menu::kStickLeft) : menu::LeftTriggered();
-    const bool right = address ? menu::Triggered(menu::kStickRight) : menu::RightTriggered();
-    if (up || down) return MoveRow(up);
+    if (NameHasText()) return false;
+    // Each key pressed this frame takes its step, in this order. On the
+    // address row the keypad types digits: only the stick codes move there.
+    const auto pressed = [this](u32 stick, bool (*either)()) {
+        return m_row == kRowAddress ? menu::Triggered(stick) : either();
+    };
+    if (pressed(menu::kStickUp, menu::UpTriggered)) MoveRow(true);
+    if (pressed(menu::kStickDown, menu::DownTriggered)) MoveRow(false);
+    const bool left = pressed(menu::kStickLeft, menu::LeftTriggered);
+    const bool right = pressed(menu::kStickRight, menu::RightTriggered);
     if (left || right) {
         if (m_row == kRowMode) m_mode = m_mode == kModeJoin ? kModeHost : kModeJoin;
         if (m_row == kRowAddress) m_cursor = left ? (m_cursor > 0 ? m_cursor - 1 : 0)
                                                   : std::min(m_cursor + 1, kAddressDigits - 1);
         PlaySound(kSelectSound);
-        return;
     }
-    if (menu::Triggered(menu::kDecide)) return Decide();
+    if (menu::Triggered(menu::kDecide)) Decide();
     if (menu::Triggered(menu::kCancel)) {
         LeaveField();
         PlaySound(kCancelSound);
-        if (!Client()) return;
+        if (!Client()) return true;
         if (Context() && Context()->startMode == 1) Client()->SetExitRequest(1);
         else Client()->SetScreen(u32(LobbyLayer::kEntrance));
+        return true;
     }
+    return false;
 }
 
 void CLobbyConnectOptionScene::Decide()
@@ -307,7 +310,7 @@ void CLobbyConnectOptionScene::UpdateName()
     if (m_row != kRowName || !Context()) return;
     CImeInput* ime = Ime();
     // The message window turns the entry off while it shows.
-    if (ime && !ime->IsEnabled()) FocusField(1, f32(kNameFontSize), lobby_scene::kPlayerNameBytes);
+    if (ime && !ime->IsEnabled()) FocusField(1, f32(kNameFontSize), lobby_scene::kPlayerNameTyped);
     EditStored(Context()->playerName, sizeof Context()->playerName);
 }
 
@@ -344,9 +347,11 @@ i32 CLobbyConnectOptionScene::Update(u32 argument)
     // The keypad's digits are direction codes too: the press that moved
     // onto the address row is not also a digit there.
     const u32 row = m_row;
-    UpdateMenu();
+    const bool left = UpdateMenu();
     if (m_row == row) TypeDigits();
-    UpdateName();
+    // A screen left by cancel leaves its entry off: what is typed next
+    // belongs to the screen it went to.
+    if (!left) UpdateName();
     UpdateDisplay();
     return CSceneResource::Update(argument);
 }

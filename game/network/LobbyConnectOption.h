@@ -87,7 +87,8 @@ protected:
 private:
     // The steps of Update.
     bool UpdateList(u32 argument);
-    void UpdateMenu();
+    // True when cancel left the screen this frame.
+    bool UpdateMenu();
     void MoveRow(bool up);
     void Decide();
     void Join();

@@ -72,16 +72,20 @@ void CLobbyEntranceScene::UpdateServerFirst()
 void CLobbyEntranceScene::UpdateMenu()
 {
     m_wipe = std::max(0.0f, m_wipe - GetFrameTime());
-    if (menu::UpTriggered() || menu::DownTriggered()) {
-        // Two items: up and down both go to the other one.
+    // Each key pressed this frame takes its step, in this order. Two items:
+    // up and down each go to the other one.
+    for (const bool moved : {menu::UpTriggered(), menu::DownTriggered()}) {
+        if (!moved) continue;
         m_cursor = m_cursor == kDirect ? kServer : kDirect;
         m_wipe = kWipeTime;
         PlaySound(kSelectSound);
-    } else if (menu::Triggered(menu::kDecide)) {
+    }
+    if (menu::Triggered(menu::kDecide)) {
         PlaySound(kDecideSound);
         if (m_cursor == kServer) StartServer();
         else if (Client()) Client()->SetScreen(u32(LobbyLayer::kConnectOptions));
-    } else if (menu::Triggered(menu::kCancel)) {
+    }
+    if (menu::Triggered(menu::kCancel)) {
         if (Client()) Client()->SetExitRequest(1);
         PlaySound(kCancelSound);
     }

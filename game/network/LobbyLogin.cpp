@@ -61,17 +61,20 @@ void CLobbyLoginScene::UpdateMenu()
     // A field holding text takes every key as typing: a key that also types
     // a letter (z, x, w, s by default) into an empty field is that letter.
     if (RowHasText()) return;
-    if (menu::UpTriggered() || menu::DownTriggered()) {
-        const bool up = menu::UpTriggered();
+    // Each key pressed this frame takes its step, in this order.
+    for (const bool up : {true, false}) {
+        if (!(up ? menu::UpTriggered() : menu::DownTriggered())) continue;
         m_row = up ? (m_row == 0 ? kRowLogin : m_row - 1) : (m_row == kRowLogin ? 0 : m_row + 1);
         // A new row, a new field: the entry starts again with its limit.
         LeaveField();
         PlaySound(kSelectSound);
-    } else if (menu::Triggered(menu::kDecide) && m_row == kRowLogin) {
+    }
+    if (menu::Triggered(menu::kDecide) && m_row == kRowLogin) {
         if (Context() && Context()->message) Context()->message->Show(kLoginWaiting, this);
         if (Client()) Client()->SendLogin();
         PlaySound(kDecideSound);
-    } else if (menu::Triggered(menu::kCancel)) {
+    }
+    if (menu::Triggered(menu::kCancel)) {
         LeaveField();
         if (Client()) {
             if (Context() && Context()->startMode == 2) Client()->SetExitRequest(1);

@@ -152,12 +152,14 @@ void CLobbyMainScene::Decide()
 void CLobbyMainScene::UpdateInput()
 {
     if (ChatHasText()) return;
+    // Each key pressed this frame takes its step, in this order: a move and
+    // a decide in one frame decide on the moved selection.
     if (menu::UpTriggered()) Step(-1);
-    else if (menu::DownTriggered()) Step(1);
-    else if (menu::LeftTriggered()) Turn(-1);
-    else if (menu::RightTriggered()) Turn(1);
-    else if (menu::Triggered(menu::kDecide)) Decide();
-    else if (menu::Triggered(menu::kStart) && Client() && Client()->GetScreen() == u32(LobbyLayer::kLobby)) {
+    if (menu::DownTriggered()) Step(1);
+    if (menu::LeftTriggered()) Turn(-1);
+    if (menu::RightTriggered()) Turn(1);
+    if (menu::Triggered(menu::kDecide)) Decide();
+    if (menu::Triggered(menu::kStart) && Client() && Client()->GetScreen() == u32(LobbyLayer::kLobby)) {
         if (Context() && Context()->message) Context()->message->Show(kLobbyMenu, this);
         PlaySound(kDecideSound);
     }

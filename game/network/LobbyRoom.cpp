@@ -56,7 +56,7 @@ u32 MemberUserId(const lobby::LobbyRoomRecord& room, u32 i)
 }  // namespace
 
 CLobbyRoomScene::CLobbyRoomScene(const CLobbyRoomScene& other)
-    : CLobbySceneBase(other), m_focus(other.m_focus), m_fade(other.m_fade), m_chatTop(other.m_chatTop),
+    : CLobbySceneBase(other), m_focus(other.m_focus), m_fade(other.m_fade),
       m_memberTop(other.m_memberTop), m_selected(other.m_selected), m_ticker(other.m_ticker),
       m_lobbyMode(other.m_lobbyMode), m_overlayShown(other.m_overlayShown), m_lobby(other.m_lobby)
 {
@@ -108,7 +108,7 @@ void CLobbyRoomScene::Reset()
     CopyPeerId(m_ownPeerId, nullptr);
     CopyPeerId(m_hostPeerId, nullptr);
     if (Context()) Context()->roomChat = ChatLog{};
-    m_chatTop = m_memberTop = m_selected = 0;
+    m_memberTop = m_selected = 0;
     m_focus = kMemberFocus;
 }
 
@@ -130,7 +130,7 @@ void CLobbyRoomScene::BecomeHost(const char* name, const char* peerId)
     own.field = OwnField();
     std::memcpy(m_hostPeerId, m_ownPeerId, sizeof m_hostPeerId);
     if (Context()) Context()->roomChat = ChatLog{};
-    m_chatTop = m_memberTop = m_selected = 0;
+    m_memberTop = m_selected = 0;
     m_focus = kMemberFocus;
 }
 
@@ -358,26 +358,27 @@ void CLobbyRoomScene::Input()
     RoomMemberTable* members = Members();
     CImeInput* ime = Ime();
     if (m_focus == kChatFocus && ime && ime->IsEnabled() && ime->GetTotalLength() > 0) return;
-    const u32 count = members ? room::MemberCount(*members) : 0;
-    if (menu::UpTriggered() || menu::DownTriggered()) {
-        const i32 delta = menu::UpTriggered() ? -1 : 1;
+    const u32 count = ListCount();
+    // Each key pressed this frame takes its step, in this order.
+    for (const i32 delta : {-1, 1}) {
+        if (!(delta < 0 ? menu::UpTriggered() : menu::DownTriggered())) continue;
         if (m_focus == kMemberFocus) {
             ListView view{m_selected, m_memberTop};
             view.Move(delta, count);
             m_selected = view.selected;
             m_memberTop = view.top;
         } else if (Context()) {
-            Context()->roomChat.top = m_chatTop;
             Context()->roomChat.Scroll(delta);
-            m_chatTop = Context()->roomChat.top;
         }
         PlaySound(kSelectSound);
-    } else if (menu::LeftTriggered() || menu::RightTriggered()) {
+    }
+    if (menu::LeftTriggered() || menu::RightTriggered()) {
         m_focus = m_focus == kChatFocus ? kMemberFocus : kChatFocus;
         if (m_focus == kChatFocus) FocusField(2, 20.0f, kEntryBytes);
         else LeaveField();
         PlaySound(kSelectSound);
-    } else if (menu::Triggered(menu::kDecide) && m_focus == kMemberFocus && m_selected < count) {
+    }
+    if (menu::Triggered(menu::kDecide) && m_focus == kMemberFocus && m_selected < count) {
         if (m_lobbyMode) {
             lobby::LobbyRoomRecord* own = Context()->state.ownRoom;
             if (own && MemberUserId(*own, m_selected) != 0) {
@@ -391,7 +392,8 @@ void CLobbyRoomScene::Input()
             Context()->userInformation->OpenFromMember(members->members[m_selected]);
         }
         PlaySound(kDecideSound);
-    } else if (menu::Triggered(menu::kStart)) {
+    }
+    if (menu::Triggered(menu::kStart)) {
         // The menu button is the way out; cancel means nothing here.
         ShowMessage(!IsHost() ? kQuitRoom : m_lobbyMode ? kHostMenu : kDirectHostMenu);
         PlaySound(kDecideSound);
@@ -486,11 +488,24 @@ void CLobbyRoomScene::DrawRoomChat(f32 x, f32 y)
     DrawChatLog(x, y, 0, 8, kFontSize, kLineHeight, kChatBytesPerRow, 0);
 }
 
+u32 CLobbyRoomScene::ListCount() const
+{
+    // A lobby room lists the server's members, whether or not their
+    // connections have reached the host's table.
+    if (m_lobbyMode) {
+        const lobby::LobbyRoomRecord* own = Context() ? Context()->state.ownRoom : nullptr;
+        const i16 count = own ? own->MemberCount() : 0;
+        return count > 0 ? std::min<u32>(u32(count), lobby::kMaxMembers) : 0;
+    }
+    const RoomMemberTable* members = Members();
+    return members ? room::MemberCount(*members) : 0;
+}
+
 void CLobbyRoomScene::DrawMembers(f32)
 {
     RoomMemberTable* members = Members();
     if (!members) return;
-    const u32 count = room::MemberCount(*members);
+    const u32 count = ListCount();
     ListView view{m_selected, m_memberTop};
     view.Clamp(count);
     m_selected = view.selected;
@@ -505,7 +520,7 @@ void CLobbyRoomScene::DrawMembers(f32)
             if (!user) continue;
             char name[25];
             CopyField(name, sizeof name, user->Name());
-            std::snprintf(text, sizeof text, "%s(%u)", name, user->ListNumber());
+            std::snprintf(text, sizeof text, "%s(%d)", name, i32(user->ListNumber()));
         } else {
             CopyField(text, sizeof members->members[i].name, members->members[i].name);
         }
@@ -514,7 +529,7 @@ void CLobbyRoomScene::DrawMembers(f32)
     const i32 memberRange = m_lobbyMode ? i32(count) - i32(kListRows) : i32(count);
     const i32 chatRange = m_lobbyMode ? i32(Context()->roomChat.count) - 1 : i32(Context()->roomChat.count);
     // A direct room draws its bars always, a lobby room only when they scroll.
-    DrawScrollBar(m_chatBar, kChatTrack, chatRange, m_chatTop, !m_lobbyMode);
+    DrawScrollBar(m_chatBar, kChatTrack, chatRange, Context()->roomChat.top, !m_lobbyMode);
     DrawScrollBar(m_memberBar, kMemberTrack, memberRange, m_memberTop, !m_lobbyMode);
 }
 
@@ -546,9 +561,9 @@ i32 CLobbyRoomScene::Draw(u32)
     if (!m_overlayShown && !creating && ime && ime->IsEnabled())
         ime->DrawWrapped(kEntryX * s, kEntryY * s, kFontSize, s, kEntryWidth * s, TextColour());
     if (Context()) {
+        // The log's own top: it follows new lines while the newest show.
         Context()->roomChat.Clamp();
-        m_chatTop = std::min(m_chatTop, Context()->roomChat.count ? Context()->roomChat.count - 1 : 0u);
-        DrawChatLog(kChatX, kChatY, m_chatTop, kChatRows, kFontSize, kLineHeight, kChatBytesPerRow, 1);
+        DrawChatLog(kChatX, kChatY, Context()->roomChat.top, kChatRows, kFontSize, kLineHeight, kChatBytesPerRow, 1);
     }
     DrawMembers(s);
     DrawOverlay();

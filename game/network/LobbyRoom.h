@@ -91,6 +91,7 @@ public:
     void DrawChatLog(f32 x, f32 y, u32 top, u32 rows, u32 fontSize, f32 lineHeight, u32 bytesPerLine, u32 flag);
 
     u32 GetFocus() const { return m_focus; }
+    u32 GetSelected() const { return m_selected; }
     f32 GetFade() const { return m_fade; }
     u32 GetLobbyMode() const { return m_lobbyMode; }
     bool OverlayShown() const { return m_overlayShown != 0; }
@@ -116,12 +117,15 @@ private:
     // The user and room information windows shut with the room.
     void CloseWindows();
     void ToggleOverlay();
+    // Rows of the member list: the room record's members in a lobby room,
+    // the member table's in a direct one.
+    u32 ListCount() const;
     void DrawMembers(f32 s);
     void DrawOverlay();
 
     u32 m_focus = kMemberFocus;
     f32 m_fade = 0.0f;
-    u32 m_chatTop = 0, m_memberTop = 0, m_selected = 0;
+    u32 m_memberTop = 0, m_selected = 0;
     f32 m_ticker = 0.0f;
     u32 m_lobbyMode = 0;
     u32 m_overlayShown = 0;

@@ -129,9 +129,9 @@ void CLobbyRoomInformation::DrawRoom(const lobby::LobbyRoomRecord& room)
         level->Draw(&extra);
     }
     // The host entry, then the members right after it: count entries in
-    // all, never past the block however the server counts.
+    // all, never past the block however the server counts. Each keeps its
+    // row: a member not in the user list leaves his empty.
     const i16 count = room.MemberCount();
-    u32 row = 0;
     for (i32 i = 0; i < count && i < i32(lobby::kMaxMembers); ++i) {
         const u32 id = GetLe32(room.data + lobby::kHostEntryAt + u32(i) * lobby::kEntryBytes);
         const lobby::LobbyUserRecord* user = FindUser(id);
@@ -140,7 +140,7 @@ void CLobbyRoomInformation::DrawRoom(const lobby::LobbyRoomRecord& room)
         CopyField(name, sizeof name, user->Name());
         char text[64];
         std::snprintf(text, sizeof text, "%s(%d)", name, i32(user->ListNumber()));
-        DrawOutlined(kMemberX, kMemberY + kMemberStep * f32(row++), kTextSize, text);
+        DrawOutlined(kMemberX, kMemberY + kMemberStep * f32(i), kTextSize, text);
     }
     if (!Joinable()) return;
     DrawLayer(m_test[m_cursor == kLineTest ? 1 : 0]);

@@ -29,7 +29,8 @@ namespace lobby_scene {
 // Fixed text fields: bytes with the terminator.
 inline constexpr u32 kIdBytes = 33;
 inline constexpr u32 kPasswordBytes = 17;
-inline constexpr u32 kPlayerNameBytes = 17;
+inline constexpr u32 kPlayerNameTyped = 17;   // the entry's limit
+inline constexpr u32 kPlayerNameBytes = kPlayerNameTyped + 1;
 inline constexpr u32 kChatTextBytes = 256;
 inline constexpr u32 kRoomNameBytes = 21;
 inline constexpr u32 kCommentBytes = 256;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -219,6 +220,32 @@ TEST_F(LoginRun, ButtonKeysTypeTheirLettersAndDecideActsOnTheButtonOnly)
     ASSERT_EQ(login->GetRow(), u32(CLobbyLoginScene::kRowLogin));
     Press(menu::kDecide);
     ASSERT_TRUE(FramesUntil([&] { return p.client.GetPendingMessage() == kEventLoginRefused; }));
+}
+
+// Keys pressed in one frame each take their step: a move and decide log in
+// from the moved-to row; a move and cancel move and leave.
+TEST_F(LoginRun, AMoveAndDecideOrCancelInOneFrameTakeBothSteps)
+{
+    Player& p = Start(2);
+    ASSERT_TRUE(OnScreen(p, LobbyLayer::kLogin));
+    auto* login = p.Screen<CLobbyLoginScene>(LobbyLayer::kLogin);
+    const auto together = [&](std::vector<u32> codes) {
+        for (u32 code : codes) game.Hold(code, true);
+        game.Frame();
+        for (u32 code : codes) game.Hold(code, false);
+        game.Frame();
+    };
+    ASSERT_EQ(login->GetRow(), u32(CLobbyLoginScene::kRowId));
+    together({menu::kUp, menu::kDecide});
+    EXPECT_EQ(login->GetRow(), u32(CLobbyLoginScene::kRowLogin));
+    EXPECT_TRUE(server.WaitLog("refused nobody"));
+    ASSERT_TRUE(FramesUntil([&] { return p.MessageCode() == kEventLoginRefused; }));
+    game.Frames(20);
+    Press(menu::kDecide);   // the notice goes
+    game.Frame();
+    together({menu::kDown, menu::kCancel});
+    EXPECT_EQ(login->GetRow(), u32(CLobbyLoginScene::kRowId));
+    EXPECT_EQ(p.client.GetExitRequest(), 1u);
 }
 
 }  // namespace ORV_TEST_FILE_ID

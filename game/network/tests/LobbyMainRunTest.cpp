@@ -1,10 +1,12 @@
 #include "game/network/LobbyMain.h"
+#include "game/network/LobbyMessage.h"
 #include "game/network/LobbyRoomCreate.h"
 #include "game/network/tests/LobbyPlayer.h"
 #include "game/network/tests/LobbyScreensRun.h"
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -325,6 +327,40 @@ TEST_F(LobbyMainRun, MenuAnswers)
         EXPECT_EQ(p.client.GetExitRequest(), c.exit);
     }
     EXPECT_EQ(create->GetMode(), u32(CLobbyRoomCreate::kNewRoom));
+}
+
+// Keys pressed in one frame each take their step, in order: a move and
+// decide ask for the moved-to room (room 2 has a password: its entry shows
+// with its id), a move and the menu button move and open the menu, a turn
+// and decide ask for the user the turn lands on.
+TEST_F(LobbyMainRun, AMoveOrTurnAndDecideOrMenuInOneFrameTakeBothSteps)
+{
+    Player& p = LogIn();
+    Add(p, lobby::kRoomsAdded, RoomEntries(1, 3, 2));
+    const auto together = [&](std::vector<u32> codes) {
+        for (u32 code : codes) game.Hold(code, true);
+        game.Frame();
+        for (u32 code : codes) game.Hold(code, false);
+        game.Frame();
+    };
+    const auto clear = [&] {
+        p.client.ReadLocked([&] { p.Message().Show(CLobbySceneMessage::kNone, nullptr); });
+        game.Frame();
+    };
+    together({menu::kDown, menu::kDecide});
+    EXPECT_EQ(Main(p).Rooms().selected, 1u);
+    ASSERT_EQ(p.MessageCode(), CLobbyMainScene::kPasswordEntry);
+    EXPECT_EQ(p.Message().GetRecord(CLobbyMainScene::kPasswordEntry).value, 2u);
+    clear();
+    together({menu::kUp, menu::kStart});
+    EXPECT_EQ(Main(p).Rooms().selected, 0u);
+    EXPECT_EQ(p.MessageCode(), CLobbyMainScene::kLobbyMenu);
+    clear();
+    together({menu::kLeft, menu::kDecide});
+    EXPECT_EQ(Main(p).GetFocus(), u32(CLobbyMainScene::kFocusUsers));
+    EXPECT_TRUE(server.WaitLog("message 1015 4"));
+    EXPECT_TRUE(FramesUntil([&] { return p.MessageCode() == kEventDone; })) << p.MessageCode();
+    clear();
 }
 
 }  // namespace ORV_TEST_FILE_ID

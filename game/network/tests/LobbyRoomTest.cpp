@@ -13,8 +13,11 @@
 #include "game/scenes/testdata/SceneData.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
+#include <map>
+#include <vector>
 
 namespace lobby_room_test {
 
@@ -250,9 +253,10 @@ TEST_F(LobbyRoom, DirectRoomAlwaysDrawsItsScrollBars)
 }
 
 // A direct room draws each bar, even over an empty list, at its own list's
-// top: the chat's at 474 / lines x the chat's top, the members' at
+// top: the chat's at 474 / lines x the chat log's top, the members' at
 // 542 / members x theirs (always 0: eight fit). Layout units below their
-// places (346, 112) and (1004, 112).
+// places (346, 112) and (1004, 112). The log's top follows new lines while
+// the newest eight show (past 8 lines: lines - 8 unless scrolled).
 TEST_F(LobbyRoom, DirectRoomBarsStandAtTheirOwnListsTops)
 {
     const std::vector<std::string> layers = scene_data::LobbyRoomLayers();
@@ -263,7 +267,10 @@ TEST_F(LobbyRoom, DirectRoomBarsStandAtTheirOwnListsTops)
         {0, 0, 0, 112.0f, 112.0f},
         {3, 5, 3, 112.0f + 474.0f / 5 * 3, 112.0f},
         {8, 10, 9, 112.0f + 474.0f / 10 * 9, 112.0f},
-        {1, 10, 0, 112.0f, 112.0f},
+        {1, 10, 0, 112.0f + 474.0f / 10 * 2, 112.0f},
+        {2, 30, 0, 112.0f + 474.0f / 30 * 22, 112.0f},
+        {2, 8, 0, 112.0f, 112.0f},
+        {2, 9, 0, 112.0f + 474.0f / 9 * 1, 112.0f},
     };
     P().client.SetScreen(u32(LobbyLayer::kRoom));
     for (const auto& c : cases) {
@@ -275,7 +282,6 @@ TEST_F(LobbyRoom, DirectRoomBarsStandAtTheirOwnListsTops)
             room::WriteMemberTable(TableOf(c.members, "own"), bytes);
             ASSERT_TRUE(room::ReadMemberTable(bytes, sizeof bytes, &Members()));
         }
-        // The room's view starts at line 0 whatever the log's follows.
         for (u32 i = 0; i < c.lines; ++i) P().Context().roomChat.Add("a", "line");
         Press(menu::kRight);   // onto the chat
         for (u32 i = 0; i < c.downs; ++i) Press(menu::kDown);
@@ -447,6 +453,47 @@ TEST_F(LobbyRoom, LeavingOrLosingTheRoomClosesTheInformationWindows)
         EXPECT_FALSE(roomWindow->IsOpen());
         EXPECT_EQ(P().client.GetScreen(), u32(LobbyLayer::kConnectOptions));
     }
+}
+
+// A lobby room lists the members of the server's room record, each in his
+// own row (one the user list does not hold leaves his empty), with the
+// user's number signed; whether or not the host's table has them yet (a
+// guest before the host's table: none).
+TEST_F(LobbyRoom, LobbyRoomListsTheServersMembersEachInHisRow)
+{
+    std::vector<u8> users = lobby_test::UserEntryBytes(11, "ann", 0xFFFFFFFFu);
+    const std::vector<u8> cat = lobby_test::UserEntryBytes(13, "cat", 5);
+    users.insert(users.end(), cat.begin(), cat.end());
+    lobby::ScrambleLobby(users.data(), users.size(), P().client.GetPayloadKey());
+    ASSERT_EQ(P().client.Dispatch(lobby::kUsersAdded, lobby::kStatusSuccess, users.data(), u32(users.size())), 1);
+    Room().Reset();
+    Room().SetLobbyMode(1);
+    lobby::LobbyRoomRecord* own = P().Context().state.ownRoom;
+    ASSERT_NE(own, nullptr);
+    PutLe16(own->data + lobby::kMemberBlockAt, 3);
+    PutLe32(own->data + lobby::kHostEntryAt, 11);
+    PutLe32(own->data + lobby::kMemberEntriesAt, 12);   // not in the user list
+    PutLe32(own->data + lobby::kMemberEntriesAt + lobby::kEntryBytes, 13);
+    P().client.SetScreen(u32(LobbyLayer::kRoom));
+    game.Frame();
+    // The font's glyphs in the member column, counted per row.
+    const f32 s = game.App().GetLayoutScale();
+    const u64 lobbyTexture = game.Render().IdOf(texture->GetTexture());
+    std::map<i32, u32> rows;
+    for (const host::render::Call& call : game.RenderLog()) {
+        SpriteVertex v[4];
+        if (call.op != "DrawPrimitiveUP" || call.data.size() != sizeof v || u64(call.Number("texture")) == lobbyTexture)
+            continue;
+        std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
+        const f32 x = (v[0].x + v[1].x + v[2].x + v[3].x) / 4 / s, y = (v[0].y + v[1].y + v[2].y + v[3].y) / 4 / s;
+        if (x < CLobbyRoomScene::kMemberX || x > 1000.0f) continue;
+        ++rows[i32(std::floor((y - CLobbyRoomScene::kMemberY) / CLobbyRoomScene::kLineHeight))];
+    }
+    EXPECT_EQ(rows, (std::map<i32, u32>{{0, 7}, {2, 6}}));   // "ann(-1)", none, "cat(5)"
+    // The selection moves over the record's three members.
+    Press(menu::kDown);
+    Press(menu::kDown);
+    EXPECT_EQ(Room().GetSelected(), 2u);
 }
 
 }  // namespace ORV_TEST_FILE_ID

@@ -300,6 +300,33 @@ TEST_F(LobbyRoomWindows, UnterminatedRoomNameStaysInsideItsField)
 
 }  // namespace
 
+// The members of a room, each in his own row: one the user list does not
+// hold leaves his row empty, the rows after stay where they are.
+TEST_F(LobbyRoomWindows, InformationLeavesAnUnknownMembersRowEmpty)
+{
+    std::vector<u8> detail = RoomDataBytes(kRoomId, {99, 555, kOwnId});
+    std::memset(detail.data() + kRoomNameAt, 0, kRoomNameField);
+    ASSERT_EQ(Deliver(kRoomDetailAsked, kStatusSuccess, detail), 1);
+    ASSERT_TRUE(Information().IsOpen());
+    run.game.Frame();
+    // The text's own glyphs (the outline's copies are the other colour),
+    // per row of the member column.
+    const std::vector<lobby_scene_test::Glyph> glyphs = run.Glyphs();
+    std::map<u32, size_t> colours;
+    for (const auto& g : glyphs) ++colours[g.colour];
+    ASSERT_FALSE(colours.empty());
+    const u32 text = std::min_element(colours.begin(), colours.end(), [](const auto& a, const auto& b) {
+                         return a.second < b.second;
+                     })->first;
+    const f32 s = run.Scale();
+    std::map<i32, size_t> rows;
+    for (const auto& g : glyphs) {
+        if (g.colour != text || g.x < CLobbyRoomInformation::kMemberX * s) continue;
+        ++rows[i32(std::floor((g.y / s - CLobbyRoomInformation::kMemberY) / CLobbyRoomInformation::kMemberStep))];
+    }
+    EXPECT_EQ(rows, (std::map<i32, size_t>{{0, 8}, {2, 6}}));   // "host(12)", none, "me(45)"
+}
+
 }  // namespace ORV_TEST_FILE_ID
 
 }  // namespace lobby_room_windows_test
