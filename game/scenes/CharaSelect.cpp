@@ -535,26 +535,24 @@ void CCharaSelect::EditMode()
             SendCard(m_cursor);
         }
         PlaySe(kSeCursor);
-        // The panel takes the keys from the next frame on.
-        if (m_panel) return;
     }
-    if (menu::UpTriggered()) {
-        MoveRow(-1);
-    } else if (menu::DownTriggered()) {
-        MoveRow(1);
-    } else if (menu::Triggered(menu::kDecide) || menu::Triggered(menu::kStart)) {
+    // The keys below are still examined after left or right, each taking
+    // its step (the panel opened there takes the keys from the next frame).
+    if (menu::UpTriggered()) MoveRow(-1);
+    if (menu::DownTriggered()) MoveRow(1);
+    if (menu::Triggered(menu::kDecide) || menu::Triggered(menu::kStart)) {
         PlaySe(kSeDecide);
         card->SetReady(1);
         SendCard(m_cursor);
         const u32 character = card->Word(kCharacter);
         if (character != kRandom && card->Word(kKind) != kKindNone) PlayVoice(character);
         CloseEditing();
-    } else if (menu::Triggered(menu::kCancel)) {
+    }
+    if (menu::Triggered(menu::kCancel)) {
         CloseEditing();
         PlaySe(kSeCancel);
-    } else if (m_network && menu::Triggered(kChatKey)) {
-        m_chat = 1;
     }
+    if (m_network && menu::Triggered(kChatKey)) m_chat = 1;
 }
 
 void CCharaSelect::ColourSlotButtons()

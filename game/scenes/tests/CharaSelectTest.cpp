@@ -377,6 +377,43 @@ TEST(CharaSelectRun, EditingEndsReadyOnlyOnDecide)
     }
 }
 
+// Left or right on "Custom" opens the orb panel, and the frame's other keys
+// still take their steps: the row the card's cursor moves to is where
+// editing goes on once the panel closes.
+TEST(CharaSelectRun, OpeningTheOrbPanelKeepsTheFramesOtherKeys)
+{
+    const struct {
+        u32 turn, move, row;
+    } cases[] = {{menu::kRight, menu::kDown, kRowHand}, {menu::kLeft, menu::kUp, kRowType}};
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(FromTitle(game, title::kBattle));
+    CCharaSelect* scene = Select(game);
+    ASSERT_TRUE(scene);
+    Step(game, menu::kDecide);
+    ASSERT_TRUE(scene->IsEditing());
+    Step(game, menu::kDown);
+    Step(game, menu::kDown);
+    Step(game, menu::kRight);   // a named fighter: every row is offered
+    ASSERT_NE(scene->GetCard(0)->Word(kCharacter), kRandom);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row);
+        for (u32 i = 0; i < kRowCount && scene->GetRow() != kRowCustom; ++i) Step(game, menu::kDown);
+        ASSERT_EQ(scene->GetRow(), u32(kRowCustom));
+        game.Hold(c.turn, true);
+        game.Hold(c.move, true);
+        game.Frame();
+        game.Hold(c.turn, false);
+        game.Hold(c.move, false);
+        game.Frames(30);   // the row slides, then the panel opens
+        EXPECT_TRUE(scene->IsPanelOpen());
+        EXPECT_EQ(scene->GetTargetRow(), c.row);
+        Step(game, menu::kCancel, 30);   // the panel closes
+        ASSERT_FALSE(scene->IsPanelOpen());
+        EXPECT_TRUE(scene->IsEditing());
+        EXPECT_EQ(scene->GetRow(), c.row);
+    }
+}
+
 }  // namespace
 
 }  // namespace ORV_TEST_FILE_ID
