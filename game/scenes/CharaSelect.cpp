@@ -573,10 +573,11 @@ void CCharaSelect::OpenSkillPanel()
     // Split again: an orb won since the scene started is offered too.
     m_kinds = SplitSkills(m_skills.get(), SaveData());
     for (u32 k = 0; k < 3; ++k) {
-        const u32 skill = card->Word(kSkill0 + k);
-        m_skillIndex[k] = m_kinds[k].IndexOf(skill);
-        // A locked orb or one past the list reads as none.
-        m_chosen[k] = m_kinds[k].PositionAt(m_skillIndex[k]);
+        // The card's orbs stay chosen as they are: one this side has not
+        // won (another side's, on a card it may edit) is only not offered
+        // to the cursor, which then starts on none.
+        m_chosen[k] = card->Word(kSkill0 + k);
+        m_skillIndex[k] = m_kinds[k].IndexOf(m_chosen[k]);
     }
 }
 

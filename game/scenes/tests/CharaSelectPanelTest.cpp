@@ -4,6 +4,7 @@
 #include "game/scenes/CharaSelect.h"
 
 #include "engine/scene/SceneObject.h"
+#include "game/data/SaveData.h"
 #include "game/scenes/tests/DrawnSprites.h"
 #include "game/scenes/tests/MenuRun.h"
 
@@ -135,11 +136,12 @@ TEST(CharaSelectPanelRun, PartsStandOnTheirPlacesAtEveryScreenSize)
         };
 
         std::vector<Sprite> sprites = Sprites(game);
-        // The slot buttons: none, none, and kind 2's orb 30 ("rei_syu0").
+        // The slot buttons: the card's orb 1 (locked here, chosen still:
+        // "rei_geki1"), none, and kind 2's orb 30 ("rei_syu0").
         const struct {
             const char* image;
             const char* button;
-        } buttons[] = {{"rei_empk", "rei_n_geki"}, {"rei_emp2k", "rei_n_soku"}, {"rei_syu0", "rei_n_syu"}};
+        } buttons[] = {{"rei_geki1", "rei_n_geki"}, {"rei_emp2k", "rei_n_soku"}, {"rei_syu0", "rei_n_syu"}};
         for (const auto& b : buttons) {
             const auto [x, y] = placed(b.button);
             const std::vector<Sprite> drawn = Named(sprites, b.image);
@@ -162,7 +164,7 @@ TEST(CharaSelectPanelRun, PartsStandOnTheirPlacesAtEveryScreenSize)
         }
         u32 orbs = 0;
         for (u32 i = 0; i < kOrbCount; ++i) orbs += u32(Named(sprites, OrbElementName(i, false)).size());
-        EXPECT_EQ(orbs, 44u + 1u);   // the unlocked ones and kind 2's button
+        EXPECT_EQ(orbs, 44u + 2u);   // the unlocked ones and kinds 0's and 2's buttons
 
         // The cursor: on kind 0's and kind 1's empty marks, then on kind
         // 2's first orb.
@@ -179,6 +181,51 @@ TEST(CharaSelectPanelRun, PartsStandOnTheirPlacesAtEveryScreenSize)
         ASSERT_EQ(cursor.size(), 1u);
         const auto [x, y] = placed("rei_car", 300, 512);
         ExpectAt(cursor[0], x, y, "on orb 30");
+    }
+}
+
+// Talve's saved set holds orb 1 (locked on this side), a position past the
+// list and orb 30. Opened on it, the panel keeps them chosen, its cursor
+// on none where the orb is not offered; Ok (or start) leaves them on the
+// card and in the save; a kind decided anew is the only one that changes.
+TEST(CharaSelectPanelRun, OkKeepsTheCardsOrbsThisSideHasNotWon)
+{
+    const struct {
+        const char* name;
+        u32 key;            // Ok (decide on it) or start
+        bool decideKind0;   // a choice on kind 0 first
+        u32 orbs[3];        // on the card after the panel closed
+    } cases[] = {
+        {"ok", menu::kDecide, false, {2, 99, 31}},
+        {"start", menu::kStart, false, {2, 99, 31}},
+        {"kind 0 decided", menu::kDecide, true, {1, 99, 31}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GameDriver game(game_test::GameDataRoot(), ScreenOptions(2));
+        CCharaSelect* scene = OpenedPanel(game);
+        ASSERT_NE(scene, nullptr) << game.Describe();
+        constexpr u32 kSaved[3] = {2, 99, 31};
+        for (u32 k = 0; k < 3; ++k) EXPECT_EQ(scene->GetChosenSkill(k), kSaved[k]) << k;
+        EXPECT_EQ(scene->GetSkillIndex(0), scene->GetKindSkills(0)->Count());
+        EXPECT_EQ(scene->GetSkillIndex(1), scene->GetKindSkills(1)->Count());
+        EXPECT_EQ(scene->GetSkillIndex(2), 0u);
+        if (c.decideKind0) {
+            Step(game, menu::kRight);    // none -> orb 0
+            Step(game, menu::kDecide);
+        }
+        if (c.key == menu::kDecide)
+            for (u32 i = 0; i < 3; ++i) Step(game, menu::kDown);
+        ASSERT_EQ(scene->GetSkillSlot(), c.key == menu::kDecide ? chara_select::kSlotOk : 0u);
+        Step(game, c.key, 14);
+        ASSERT_FALSE(scene->IsPanelOpen());
+        const CSelectCard* card = scene->GetCard(0);
+        const GameDataItem* saved = game.App().GetSaveData()->GetSkillSet(0, 0, 0);
+        ASSERT_NE(saved, nullptr);
+        for (u32 k = 0; k < 3; ++k) {
+            EXPECT_EQ(card->Word(kSkill0 + k), c.orbs[k]) << k;
+            EXPECT_EQ(saved->value[k], c.orbs[k]) << k;
+        }
     }
 }
 
@@ -269,7 +316,7 @@ TEST(CharaSelectPanelRun, OpenPanelLiesOnTheScreenWithTheCursorOnItsOrb)
             orbs += s.layer == "rei_nazos" || s.layer.rfind("rei_geki", 0) == 0 || s.layer.rfind("rei_soku", 0) == 0 ||
                     s.layer.rfind("rei_syu", 0) == 0;
         }
-        EXPECT_EQ(orbs, 48u + 1u);
+        EXPECT_EQ(orbs, 48u + 2u);
 
         Step(game, menu::kDown);
         Step(game, menu::kDown);
@@ -300,7 +347,7 @@ std::vector<Sprite> StillParts(GameDriver& game)
     for (const Sprite& s : PanelSprites(game)) {
         const std::string& l = s.layer;
         if (l == "Skill" || l == "rei_nazos" || l.rfind("Skill/rei_", 0) == 0 ||
-            (l.rfind("rei_emp", 0) == 0 && l.back() != 'k') || l.rfind("rei_geki", 0) == 0 ||
+            (l.rfind("rei_emp", 0) == 0 && l.back() != 'k') || (l.rfind("rei_geki", 0) == 0 && l != "rei_geki1") ||
             l.rfind("rei_soku", 0) == 0 || (l.rfind("rei_syu", 0) == 0 && l != "rei_syu0"))
             still.push_back(s);
     }
@@ -315,7 +362,8 @@ TEST(CharaSelectPanelRun, OpenPanelHoldsStillWhileTheCursorSlidesAndAChoiceFlash
     CCharaSelect* scene = OpenedPanel(game);
     ASSERT_NE(scene, nullptr) << game.Describe();
     const std::vector<Sprite> open = StillParts(game);
-    // The frame, its four items, the rows (kind 2's first orb aside), the
+    // The frame, its four items, the rows (kind 2's first orb aside; kind
+    // 0's chosen orb is locked, not in its row), the
     // empty choices' marks.
     ASSERT_EQ(open.size(), 1u + 4u + 47u + 3u);
     for (const u32 key : {menu::kRight, menu::kDecide}) {
@@ -382,7 +430,7 @@ TEST(CharaSelectPanelRun, PartsStandOnTheirPlacesWhenTheScalesDiffer)
         };
         const CVector3& frame = Layer(scene, "Skill")->GetScreenState().position;
         ExpectAt(sprites[0], screen.originX + frame.x, screen.originY + frame.y, "the frame");
-        on("rei_empk", "rei_n_geki");
+        on("rei_geki1", "rei_n_geki");
         on("rei_emp2k", "rei_n_soku");
         on("rei_syu0", "rei_n_syu");
         on("rei_car", "rei_emp");
@@ -417,7 +465,7 @@ TEST(CharaSelectPanelRun, FrameAwayFromTheCornerHoldingTheButtons)
         game.Frames(frames);
         const std::vector<Sprite> sprites = PanelSprites(game);
         for (const auto& [image, button] :
-            {std::pair{"rei_empk", "Skill/rei_n_geki"}, std::pair{"rei_syu0", "Skill/rei_n_syu"}}) {
+            {std::pair{"rei_geki1", "Skill/rei_n_geki"}, std::pair{"rei_syu0", "Skill/rei_n_syu"}}) {
             const std::vector<Sprite> under = Named(sprites, button), over = Named(sprites, image);
             ASSERT_EQ(under.size(), 1u) << button;
             EXPECT_TRUE(std::any_of(over.begin(), over.end(), [&](const Sprite& s) {

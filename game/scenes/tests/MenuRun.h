@@ -201,7 +201,7 @@ inline void EditTalveAgainstDerona(game_test::GameDriver& game)
     CCharaSelect* scene = Select(game);
     ASSERT_TRUE(scene);
     // Card 0: down to the name, Talve (random wraps to the first), then the
-    // orbs: the saved set reads as none where locked or past the list.
+    // orbs.
     Step(game, menu::kDecide);
     ASSERT_TRUE(scene->IsEditing());
     Step(game, menu::kDown);
@@ -217,8 +217,10 @@ inline void EditTalveAgainstDerona(game_test::GameDriver& game)
     EXPECT_EQ(scene->GetRow(), u32(kRowCustom));
     Step(game, menu::kRight, 14);
     ASSERT_TRUE(scene->IsPanelOpen());
-    EXPECT_EQ(scene->GetChosenSkill(0), 0u);    // orb 1 is locked
-    EXPECT_EQ(scene->GetChosenSkill(1), 0u);    // 99 is past the list
+    // The card's orbs stay chosen; the cursor starts on none for orb 1
+    // (locked) and 99 (past the list).
+    EXPECT_EQ(scene->GetChosenSkill(0), 2u);
+    EXPECT_EQ(scene->GetChosenSkill(1), 99u);
     EXPECT_EQ(scene->GetChosenSkill(2), 31u);
     Step(game, menu::kRight);                   // empty -> orb 0
     Step(game, menu::kRight);                   // orb 1 locked: orb 2
