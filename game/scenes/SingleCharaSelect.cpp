@@ -716,22 +716,22 @@ void CSingleCharaSelect::DrawArrows()
 
 void CSingleCharaSelect::DrawOrbPanel()
 {
-    // While the panel opens or closes everything in it grows from (or
-    // shrinks into) the chosen colour box's place: a layout place p is
-    // drawn at p times the panel scale plus the panel offset.
+    // While the panel opens or closes its frame alone grows from (or
+    // shrinks into) the chosen colour box's place: its layout place p is
+    // drawn at p times the panel scale plus the panel offset. All it holds
+    // stands at full size in its place from the first frame on.
     f32 scale = 1.0f;
     if (m_animation == kOpening || m_animation == kClosing) {
         const f32 t = std::clamp(m_animationTime / kPanelSeconds, 0.0f, 1.0f);
         scale = m_animation == kOpening ? t : 1.0f - t;
     }
     const CVector3 offset(912.0f * (1.0f - scale), kBoxPlaceY[m_colour & 1] * (1.0f - scale), 0.0f);
-    const auto zoomed = [&](const CVector3& p) { return CVector3(p.x * scale + offset.x, p.y * scale + offset.y, 0.0f); };
     // A layer drawn moved by (x, y) layout units from its own place.
     const auto draw = [&](CSceneObject* layer, f32 x = 0.0f, f32 y = 0.0f) {
-        if (layer) menu::DrawPlaced(layer, zoomed(menu::LayoutPlace(layer) + CVector3(x, y, 0.0f)), scale);
+        if (layer) menu::DrawPlaced(layer, menu::LayoutPlace(layer) + CVector3(x, y, 0.0f));
     };
     draw(m_panelBase);
-    draw(m_panel);
+    if (m_panel) menu::DrawPlaced(m_panel, menu::LayoutPlace(m_panel) * scale + offset, scale);
     for (u32 i = 0; i < 4; ++i) draw(m_items[i]);
     CSaveData* save = SaveData();
     CFontTexture* font = menu::MenuFont();
@@ -747,7 +747,7 @@ void CSingleCharaSelect::DrawOrbPanel()
         if (CSceneObject* box = m_slotBoxes[slot]) {
             const Orb* working = m_table.Find(m_orbs[slot]);
             CSceneObject* image = working ? m_icons[working->icon] : box;
-            if (image) menu::DrawPlaced(image, zoomed(menu::LayoutPlace(box)), scale);
+            if (image) menu::DrawPlaced(image, menu::LayoutPlace(box));
         }
         draw(m_slotFrames[slot]);
         const u32 shown = slot == m_slot ? m_table.ValueAt(slot, m_candidate[slot]) : m_orbs[slot];
@@ -755,9 +755,9 @@ void CSingleCharaSelect::DrawOrbPanel()
         // The record's one text is its description, as on the character
         // select's panel; its name is only the settings file's key.
         if (font && record && record->explanation.GetText()) {
-            const CVector3 at = zoomed(CVector3(kRowX, kTextY[slot], 0.0f));
-            font->DrawTextAligned(at.x * s, at.y * s, 0.0f, at.x * s, 0xFFFFFFFFu, 14, s * scale,
-                record->explanation.GetText(), 0, nullptr, nullptr);
+            // Its top left at the text's place, under the row.
+            font->DrawTextAligned(kRowX * s, kTextY[slot] * s, 0.0f, kRowX * s, 0xFFFFFFFFu, 14, s,
+                record->explanation.GetText(), kTextTopLeft, nullptr, nullptr);
         }
     }
     if (m_slot >= kSlots || !m_panelCursor) return;
@@ -776,7 +776,7 @@ void CSingleCharaSelect::DrawOrbPanel()
         at = from + (at - from) * (t * t);
         at.y -= 16.0f * 4.0f * t * (1.0f - t);
     }
-    menu::DrawPlaced(m_panelCursor, zoomed(at), scale);
+    menu::DrawPlaced(m_panelCursor, at);
     // A choice flashes a white square on the slot's box: full for the first
     // half, fading out over the second.
     const f32 half = kChoiceSeconds * 0.5f;
@@ -802,6 +802,8 @@ void CSingleCharaSelect::DrawCaption()
         FillScreenRect(&band, 0xFFFFFFFFu);
     });
     const u32 alpha = u32(std::clamp(GetSceneState().colour.w, 0.0f, 1.0f) * 255.0f);
+    // Its right end at the scroll's place and its top on the band's line:
+    // it runs in from the right and out at the left, whole in height.
     font->DrawTextAligned((m_captionScroll + 580.0f) * s, 24.0f * s, 0.0f, (m_captionScroll + 580.0f) * s,
-        (alpha << 24) | 0xFFFFFFu, 28, s, kCaptions[m_caption], 0, nullptr, nullptr);
+        (alpha << 24) | 0xFFFFFFu, 28, s, kCaptions[m_caption], kTextTop, nullptr, nullptr);
 }
