@@ -435,8 +435,10 @@ i32 CSelectCard::Draw(u32 /*argument*/)
                 CLayerState placed = state;
                 const CLayerState& from = orb->GetScreenState();
                 const CLayerState& to = at->GetScreenState();
-                const f32 sx = from.scaleX != 0.0f ? from.scaleX : 1.0f;
-                const f32 sy = from.scaleY != 0.0f ? from.scaleY : 1.0f;
+                // Layout units, whatever the orb's own size.
+                const CLayerState& fit = orb->GetFitState();
+                const f32 sx = fit.scaleX != 0.0f ? fit.scaleX : 1.0f;
+                const f32 sy = fit.scaleY != 0.0f ? fit.scaleY : 1.0f;
                 placed.position.x += (to.position.x - from.position.x) / sx;
                 placed.position.y += (to.position.y - from.position.y) / sy;
                 const u32 visible = orb->GetSettings().visible;

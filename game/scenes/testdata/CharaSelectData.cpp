@@ -138,8 +138,7 @@ std::vector<LayerPanel> SkillPanelPanels()
     const auto put = [&spots](const std::string& name, f32 x, f32 y, f32 w, f32 h) {
         spots.push_back({name, {nullptr, x, y, w, h}});
     };
-    // The scene zooms the frame by its scale: its size lies in its track.
-    spots.push_back({"Skill", {nullptr, 140, 336, 864, 248, true}});
+    // The frame is a sheet (CharaSelectSheets).
     static const char* const buttons[3] = {"rei_n_geki", "rei_n_soku", "rei_n_syu"};
     static const char* const marks[3] = {"rei_emp", "rei_emp2", "rei_emp3"};
     static const char* const empty[3] = {"rei_empk", "rei_emp2k", "rei_emp3k"};
@@ -150,21 +149,45 @@ std::vector<LayerPanel> SkillPanelPanels()
         put(marks[k], 300.0f + 40.0f * 16.0f, y, 36, 32);
     }
     put("Skill/rei_ok", 152, 548, 128, 32);
+    // The card's small orbs, each drawn on its kind's empty mark: an orb's
+    // size.
     for (u32 i = 0; i < kOrbCount; ++i) put(OrbElementName(i, false), 0, 0, 36, 32);
     put("rei_nazos", 0, 0, 36, 32);
     put("rei_car", 0, 0, 40, 36);
+    for (u32 i = 0; i < kOrbCount; ++i) put(std::string("Chara/") + OrbElementName(i, true), 100, 380, 36, 32);
     panels = KeepNamedPanels(spots);
     return panels;
 }
 
+// Where the sheets lie on the texture: below the layout's cells.
+constexpr u32 kFrameSheetTop = 1600, kButtonSheetTop = 1860;
+
 }  // namespace
+
+std::vector<LayerSheet> CharaSelectSheets()
+{
+    // The frame's name at its top left, over the buttons; the scene zooms
+    // the frame by its scale, so it stands at its size texel for texel.
+    std::vector<LayerSheet> sheets = {
+        {"Skill", 0, kFrameSheetTop, 864, 248, 140.0f, 336.0f, {{152.0f, 340.0f, Align::kLeft, "Orbs"}}, true}};
+    // A button's chosen orb (or the empty image) covers its left end: the
+    // kind's name stands right of it.
+    static const char* const buttons[3][2] = {
+        {"Skill/rei_n_geki", "Attack"}, {"Skill/rei_n_soku", "Speed"}, {"Skill/rei_n_syu", "Guard"}};
+    for (u32 k = 0; k < 3; ++k) {
+        const f32 y = 376.0f + 68.0f * f32(k);
+        sheets.push_back({buttons[k][0], 128 * k, kButtonSheetTop, 128, 32, 152.0f, y,
+            {{152.0f + 44.0f, y + 4.0f, Align::kLeft, buttons[k][1]}}});
+    }
+    return sheets;
+}
 
 void AddCharaSelectData(CSceneDataSet& set)
 {
     std::vector<LayerPanel> panels = CardPanels();
     const std::vector<LayerPanel> skill = SkillPanelPanels();
     panels.insert(panels.end(), skill.begin(), skill.end());
-    set.Layout(chara_select::kLayout, CharaSelectLayers(), kCharaSelectTexture, panels);
+    set.Layout(chara_select::kLayout, CharaSelectLayers(), kCharaSelectTexture, panels, CharaSelectSheets());
     set.textureWords[kCharaSelectTexture]["Title"] = "Characters";   // the screen's header
     set.SceneTexture(kCharaSelectTexture);
     set.fittedTextures.insert(kCharaSelectTexture);

@@ -96,19 +96,22 @@ constexpr u32 kSlotRows = 768 / kCellHeight;   // 24
 // height the scenes write their own texts.
 constexpr u32 kSheetFill = 0xFFD8DCE4u, kSheetEdge = 0xFF303030u;
 constexpr f32 kSheetTextPixels = 24.0f;
+constexpr u32 kDarkSheetFill = 0xFF182030u, kDarkSheetEdge = 0xFF8890A0u;
 
 void DrawSheet(battle_data::Picture& picture, const LayerSheet& sheet)
 {
     const i32 x0 = i32(sheet.left), y0 = i32(sheet.top), w = i32(sheet.width), h = i32(sheet.height);
-    picture.Fill(x0, y0, w, h, kSheetFill);
-    picture.Frame(x0, y0, w, h, kSheetEdge);
-    picture.Frame(x0 + 1, y0 + 1, w - 2, h - 2, kSheetEdge);
+    const u32 edge = sheet.dark ? kDarkSheetEdge : kSheetEdge;
+    picture.Fill(x0, y0, w, h, sheet.dark ? kDarkSheetFill : kSheetFill);
+    picture.Frame(x0, y0, w, h, edge);
+    picture.Frame(x0 + 1, y0 + 1, w - 2, h - 2, edge);
     for (const SheetText& t : sheet.texts) {
         const f32 width = f32(battle_data::TextWidth(t.text, kSheetTextPixels));
         const f32 shift = t.align == Align::kCentre ? width / 2.0f : t.align == Align::kRight ? width : 0.0f;
         const i32 x = std::max(x0, x0 + i32(std::lround(t.x - sheet.x - shift)));
         const i32 y = y0 + i32(std::lround(t.y - sheet.y));
-        battle_data::Write(picture, x, y, x0 + w - 2, y0 + h - 2, t.text, kSheetTextPixels, 0xFF000000u);
+        battle_data::Write(picture, x, y, x0 + w - 2, y0 + h - 2, t.text, kSheetTextPixels,
+                           sheet.dark ? 0xFFFFFFFFu : 0xFF000000u);
     }
 }
 
@@ -121,7 +124,7 @@ std::string SheetKey(const std::vector<LayerSheet>& sheets)
                ',' + std::to_string(s.height) + ',' + std::to_string(s.x) + ',' + std::to_string(s.y);
         for (const SheetText& t : s.texts)
             key += '\0' + std::to_string(t.x) + ',' + std::to_string(t.y) + ',' + std::to_string(int(t.align)) + t.text;
-        key += '\1';
+        key += s.dark ? "\1d" : "\1";
     }
     return key;
 }
@@ -303,7 +306,11 @@ bool IsDarkBox(const std::string& leaf)
 {
     return leaf == "chat" || (leaf.size() == 5 && leaf.rfind("Base", 0) == 0 && leaf[4] >= '1' && leaf[4] <= '4');
 }
-bool IsDarkBackground(const std::string& leaf) { return leaf == "bg01" || leaf == "bg02" || IsDarkBox(leaf); }
+// The single select's orb panel lies on a dark base: its white texts read.
+bool IsDarkBackground(const std::string& leaf)
+{
+    return leaf == "bg01" || leaf == "bg02" || leaf == "SkillBase" || IsDarkBox(leaf);
+}
 
 // Layers a screen draws but the set leaves clear: the lobby screens'
 // drifting sparkle ("kira"), the hosted selects' chat log and entry
@@ -360,8 +367,8 @@ bool IsNarrowMark(const std::string& layer)
 {
     const std::string leaf = layer.substr(layer.rfind('/') + 1);
     if (leaf.rfind("ten", 0) == 0 && leaf.find_first_not_of("0123456789", 3) == std::string::npos) return true;
-    for (const char* mark : {"HandItem", "rei_nazo", "rei_nazo2", "rei_nazo3", "rei_empe", "rei_emp2e", "rei_emp3e",
-                             "rei_empk", "rei_emp2k", "rei_emp3k"})
+    for (const char* mark : {"HandItem", "rei_nazo", "rei_nazo2", "rei_nazo3", "rei_nazos", "rei_empe", "rei_emp2e",
+                             "rei_emp3e", "rei_empk", "rei_emp2k", "rei_emp3k"})
         if (leaf == mark) return true;
     // The orb icons, "rei_geki0".."rei_syu14" and their small forms "_m",
     // and the single select's empty slot marks "rei_emp11s".."rei_emp23s".
@@ -369,7 +376,10 @@ bool IsNarrowMark(const std::string& layer)
         const size_t n = std::strlen(kind);
         if (leaf.size() <= n || leaf.compare(0, n, kind) != 0) continue;
         const size_t end = leaf.find_first_not_of("0123456789", n);
-        if (end > n && (end == std::string::npos || leaf.compare(end, std::string::npos, "_m") == 0)) return true;
+        // The card's small orbs end in "e".
+        if (end > n && (end == std::string::npos || leaf.compare(end, std::string::npos, "_m") == 0 ||
+                           leaf.compare(end, std::string::npos, "e") == 0))
+            return true;
     }
     if (leaf.size() == 10 && leaf.rfind("rei_emp", 0) == 0 && leaf[9] == 's') return true;
     // The replay list's digits, "rep_0".."rep_9".
@@ -445,10 +455,12 @@ const std::map<std::string, std::string>& NamedWords()
             w["Ckara"] = "No player";
             w["reig_off"] = "Off";
             w["reig_on"] = "On";
-            for (const char* mark : {"rei_nazo", "rei_nazo2", "rei_nazo3"}) w[mark] = "?";
+            for (const char* mark : {"rei_nazo", "rei_nazo2", "rei_nazo3", "rei_nazos"}) w[mark] = "?";
             for (const char* mark : {"rei_empe", "rei_emp2e", "rei_emp3e"}) w[mark] = "-";
             w["HandItem"] = "+";
-            for (u32 i = 0; i < card::kOrbCount; ++i) w[card::OrbElementName(i, true)] = "Orb " + std::to_string(i);
+            // A card's small orb by its kind's letter, as the panels' orbs.
+            static const char* const kinds[3] = {"A", "S", "G"};
+            for (u32 i = 0; i < card::kOrbCount; ++i) w[card::OrbElementName(i, true)] = kinds[i / 15];
         }
         // The story's single select: the roster's portraits, name plates
         // and cards, the colour boxes and the orb panel.

@@ -100,6 +100,9 @@ struct LayerSheet {
     u32 left, top, width, height;
     f32 x, y;
     std::vector<SheetText> texts;
+    // A dark fill in a grey frame, its words white: a scene's own white
+    // texts read over it.
+    bool dark = false;
 };
 // Why sheets cannot be drawn for a layout of layers (one outside the
 // texture, over a cell the layers use, for no layer of theirs or given
@@ -267,7 +270,9 @@ std::vector<LayerPanel> ReplayPanels();
 // The survival result: its layers in order.
 void AddSurvivalData(CSceneDataSet& set);
 std::vector<std::string> SurvivalLayers();
+// The single select: the orb panel's header strip is a sheet naming it.
 void AddSingleSelectData(CSceneDataSet& set);
+std::vector<LayerSheet> SingleSelectSheets();
 // The story's layouts: the preview's player slots in a column on the left,
 // the opponent's on the right, the versus mark between them.
 void AddStoryData(CSceneDataSet& set);
@@ -290,6 +295,9 @@ inline constexpr f32 kOptionLabelWidth = 160.0f, kOptionValueLeft = 264.0f, kOpt
 inline constexpr const char* kCharaSelectTexture = "Chara_select.dds";
 void AddCharaSelectData(CSceneDataSet& set);
 std::vector<std::string> CharaSelectLayers();
+// Its skill panel's frame (dark, its name at the top left) and the kinds'
+// slot buttons (each kind's name right of the place its chosen orb covers).
+std::vector<LayerSheet> CharaSelectSheets();
 // The layer of a card row's group that shows its title ("PlayerTitle").
 std::string CardRowTitle(u32 row);
 // Network play: the network scene's own files; the lobby's base and message

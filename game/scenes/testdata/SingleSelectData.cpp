@@ -35,7 +35,7 @@ std::vector<LayerPanel> SingleSelectPanels()
     std::vector<LayerPanel> panels = {{"Base", 0, 612, 1024, 72}, {"moyo", 0, 612, 1024, 72},
         {"yjr_l", 16, 628, 48, 40}, {"yjr_r", 960, 628, 48, 40}, {"cpu_rei", 40, 540, 192, 40},
         {"cpu_rei_1", 240, 540, 96, 40}, {"cpu_rei_2", 240, 540, 96, 40},
-        {"SkillBase", 150, 330, 840, 300}, {"Skill", 150, 330, 840, 36}, {"rei_n_geki", 160, 376, 128, 32},
+        {"SkillBase", 150, 330, 840, 300}, {"rei_n_geki", 160, 376, 128, 32},
         {"rei_n_soku", 160, 444, 128, 32}, {"rei_n_syu", 160, 512, 128, 32}, {"rei_ok", 160, 580, 128, 32},
         {"rei_nazo", 0, 0, 36, 32}, {"rei_car", 0, 0, 36, 32}};
     size_t n = 0;
@@ -78,10 +78,17 @@ std::vector<LayerPanel> SingleSelectPanels()
 
 }  // namespace
 
+std::vector<LayerSheet> SingleSelectSheets()
+{
+    // The panel's header strip, its name at the left, at its size (the
+    // scene zooms it by its scale); clear of the adventure map's sheet.
+    return {{"Skill", 0, 1960, 840, 36, 150.0f, 330.0f, {{162.0f, 336.0f, Align::kLeft, "Orbs"}}}};
+}
+
 void AddSingleSelectData(CSceneDataSet& set)
 {
     using namespace single_select;
-    set.Layout(kLayout, LayerNames(), kFrameTexture, SingleSelectPanels());
+    set.Layout(kLayout, LayerNames(), kFrameTexture, SingleSelectPanels(), SingleSelectSheets());
     const GameArchive pack{kPackName, kPack, kPackKeyFirst};
     set.PackEntry(pack, Folder::kFirst, kFrameTexture, CellTextureBytes());
     // The select, the adventure map and the survival result draw it by cells.

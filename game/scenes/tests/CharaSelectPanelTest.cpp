@@ -37,7 +37,8 @@ using chara_select::KindSkills;
 std::vector<Sprite> Sprites(GameDriver& game)
 {
     static const std::vector<std::string> layers = scene_data::CharaSelectLayers();
-    return drawn_sprites::Sprites(game, layers, menu::FindTexture(scene_data::kCharaSelectTexture));
+    return drawn_sprites::Sprites(game, layers, menu::FindTexture(scene_data::kCharaSelectTexture),
+        scene_data::CharaSelectSheets());
 }
 
 // The panel's sprites: from its frame on.
@@ -226,6 +227,50 @@ TEST(CharaSelectPanelRun, OkKeepsTheCardsOrbsThisSideHasNotWon)
             EXPECT_EQ(card->Word(kSkill0 + k), c.orbs[k]) << k;
             EXPECT_EQ(saved->value[k], c.orbs[k]) << k;
         }
+    }
+}
+
+// The open panel's frame and its three slot buttons are drawn texel for
+// texel (their words neither stretched nor squashed), and once Ok closed
+// it the card's orbs each stand on its kind's empty mark at the mark's
+// size (none for the position past the list).
+TEST(CharaSelectPanelRun, FrameAndButtonsAreDrawnTexelForTexelAndTheCardsOrbsOnTheirMarks)
+{
+    for (const u32 size : {2u, 7u}) {
+        SCOPED_TRACE(ScreenName(size));
+        GameDriver game(game_test::GameDataRoot(), ScreenOptions(size));
+        CCharaSelect* scene = OpenedPanel(game);
+        ASSERT_NE(scene, nullptr) << game.Describe();
+        const Screen screen = ScreenOf(game, scene);
+        const std::vector<Sprite> sprites = PanelSprites(game);
+        for (const char* layer : {"Skill", "Skill/rei_n_geki", "Skill/rei_n_soku", "Skill/rei_n_syu"}) {
+            const std::vector<Sprite> drawn = Named(sprites, layer);
+            ASSERT_EQ(drawn.size(), 1u) << layer;
+            EXPECT_GT(drawn[0].texelsW, 100.0f) << layer;
+            EXPECT_NEAR(drawn[0].w, drawn[0].texelsW * screen.scale, 0.5f) << layer;
+            EXPECT_NEAR(drawn[0].h, drawn[0].texelsH * screen.scale, 0.5f) << layer;
+        }
+        for (u32 i = 0; i < 3; ++i) Step(game, menu::kDown);
+        Step(game, menu::kDecide, 14);
+        ASSERT_FALSE(scene->IsPanelOpen());
+        const std::vector<Sprite> card = Sprites(game);
+        const CSelectCard* first = scene->GetCard(0);
+        // Orb 1 (position 2) on kind 0's mark, orb 30 (position 31) on kind 2's.
+        for (const auto& [orb, mark] : {std::pair{"Chara/rei_geki1e", "rei_empe"}, std::pair{"Chara/rei_syu0e", "rei_emp3e"}}) {
+            SCOPED_TRACE(orb);
+            const CSceneObject* at = first->Element(mark);
+            ASSERT_NE(at, nullptr);
+            const std::vector<Sprite> drawn = Named(card, orb);
+            ASSERT_EQ(drawn.size(), 1u);
+            const CLayerState& place = at->GetScreenState();
+            ExpectAt(drawn[0], screen.originX + place.position.x, screen.originY + place.position.y, orb);
+            EXPECT_NEAR(drawn[0].w, 36.0f * screen.scale, 0.5f);
+            EXPECT_NEAR(drawn[0].h, 32.0f * screen.scale, 0.5f);
+        }
+        u32 orbs = 0;
+        for (const Sprite& s : card) orbs += s.layer.size() > 10 && s.layer.back() == 'e' && s.layer.rfind("Chara/rei_", 0) == 0 &&
+                                             s.layer.rfind("Chara/rei_emp", 0) != 0;
+        EXPECT_EQ(orbs, 2u);
     }
 }
 

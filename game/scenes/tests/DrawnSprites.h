@@ -19,12 +19,14 @@ struct Sprite {
     std::string layer;   // empty for another texture's (the texts)
     u64 texture = 0;
     f32 x = 0, y = 0, w = 0, h = 0;   // upper left corner and size
+    f32 texelsW = 0, texelsH = 0;     // of texture's texels it shows
 };
 
 // Every sprite of the last frame, in drawing order; those drawn with
-// texture are named by the layer of layers whose cell they show.
+// texture are named by the layer of layers whose cell (or sheet, of
+// sheets) they show.
 inline std::vector<Sprite> Sprites(game_test::GameDriver& game, const std::vector<std::string>& layers,
-                                   const CTexture* texture)
+                                   const CTexture* texture, const std::vector<scene_data::LayerSheet>& sheets = {})
 {
     const u64 id = texture ? game.Render().IdOf(texture->GetTexture()) : 0;
     std::vector<Sprite> sprites;
@@ -35,7 +37,13 @@ inline std::vector<Sprite> Sprites(game_test::GameDriver& game, const std::vecto
         Sprite s;
         s.texture = u64(call.Number("texture"));
         const f32 u = (v[0].u + v[1].u + v[2].u + v[3].u) / 4, w = (v[0].v + v[1].v + v[2].v + v[3].v) / 4;
-        if (texture && s.texture == id) s.layer = scene_data::LayerAt(layers, u, w, {}, texture->GetHeight());
+        if (texture && s.texture == id) {
+            s.layer = scene_data::LayerAt(layers, u, w, sheets, texture->GetHeight());
+            s.texelsW = (std::max({v[0].u, v[1].u, v[2].u, v[3].u}) - std::min({v[0].u, v[1].u, v[2].u, v[3].u})) *
+                        f32(texture->GetWidth());
+            s.texelsH = (std::max({v[0].v, v[1].v, v[2].v, v[3].v}) - std::min({v[0].v, v[1].v, v[2].v, v[3].v})) *
+                        f32(texture->GetHeight());
+        }
         s.x = std::min({v[0].x, v[1].x, v[2].x, v[3].x});
         s.y = std::min({v[0].y, v[1].y, v[2].y, v[3].y});
         s.w = std::max({v[0].x, v[1].x, v[2].x, v[3].x}) - s.x;

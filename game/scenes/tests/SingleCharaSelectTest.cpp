@@ -424,7 +424,8 @@ TEST(SingleCharaSelectRun, OpenPanelShowsOnlyUnlockedIcons)
     game.Press(kLockButton);
     game.Frames(12);
     game.Frame();
-    const auto drawn = menu_run::DrawnLayers(game, LayerNames(), select->FindLayer("Base")->GetTexture());
+    const auto drawn = menu_run::DrawnLayers(game, LayerNames(), select->FindLayer("Base")->GetTexture(),
+        scene_data::SingleSelectSheets());
     const auto count = [&](const char* name) { return std::count(drawn.begin(), drawn.end(), name); };
     EXPECT_EQ(count("Skill"), 1);
     EXPECT_EQ(count("rei_car"), 1);
@@ -554,7 +555,8 @@ using drawn_sprites::Sprite;
 
 std::vector<Sprite> SelectSprites(GameDriver& game, CSingleCharaSelect* select)
 {
-    return drawn_sprites::Sprites(game, LayerNames(), select->FindLayer("Base")->GetTexture());
+    return drawn_sprites::Sprites(game, LayerNames(), select->FindLayer("Base")->GetTexture(),
+        scene_data::SingleSelectSheets());
 }
 
 // Where a layer stands on the window: its placed position, moved by the
@@ -621,6 +623,56 @@ TEST(SingleCharaSelectRun, PanelBoxesShowTheWorkingOrbsIconOnTheBox)
             // A box with an orb shows the orb, not itself.
             EXPECT_EQ(Named(sprites, slot.box).size(), std::string(slot.box) == slot.image ? 1u : 0u) << slot.box;
         }
+    }
+}
+
+// The orb panel's header strip is drawn texel for texel (its name not
+// squashed); its texts hang from their places (300, 412), (300, 480),
+// (300, 548) under the rows, and the caption from its line y = 24, whole
+// inside its band 14..64.
+TEST(SingleCharaSelectRun, HeaderTextsAndCaptionStandWholeAtTheirPlaces)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    CSingleCharaSelect* select = OpenPanel(game, 1, 16, 31);
+    ASSERT_NE(select, nullptr) << game.Describe();
+    game.Frame();
+    const std::vector<Sprite> sprites = SelectSprites(game, select);
+    const auto [originX, originY] = PlaceOf(game, select, "Base");
+    const CVector3& base = select->FindLayer("Base")->GetScreenState().position;
+    const f32 s = select->GetSceneState().scaleY;
+    const f32 left = originX - base.x, top = originY - base.y;   // the layout's corner on the window
+
+    const std::vector<Sprite> header = Named(sprites, "Skill");
+    ASSERT_EQ(header.size(), 1u);
+    EXPECT_GT(header[0].texelsW, 100.0f);
+    EXPECT_NEAR(header[0].w, header[0].texelsW * s, 0.5f);
+    EXPECT_NEAR(header[0].h, header[0].texelsH * s, 0.5f);
+
+    // The letters: the caption's above the panel, each text's under its row.
+    const u64 layout = game.Render().IdOf(select->FindLayer("Base")->GetTexture()->GetTexture());
+    std::vector<Sprite> caption, texts[3];
+    for (const Sprite& g : sprites) {
+        if (g.texture == layout || g.w <= 0.0f || g.w > 40.0f * s) continue;
+        const f32 y = (g.y - top) / s;
+        if (y < 100.0f) caption.push_back(g);
+        for (u32 k = 0; k < 3; ++k)
+            if (y >= 400.0f + 68.0f * f32(k) && y < 440.0f + 68.0f * f32(k)) texts[k].push_back(g);
+    }
+    for (u32 k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_FALSE(texts[k].empty());
+        if (texts[k].empty()) continue;
+        f32 x = 1e9f, y = 1e9f;
+        for (const Sprite& g : texts[k]) x = std::min(x, g.x), y = std::min(y, g.y);
+        EXPECT_GE(x, left + 300.0f * s - 0.5f);
+        EXPECT_LT(x, left + 300.0f * s + 8.0f * s);
+        EXPECT_GE(y, top + (412.0f + 68.0f * f32(k)) * s - 0.5f);
+        EXPECT_LT(y, top + (412.0f + 68.0f * f32(k)) * s + 8.0f * s);
+    }
+    EXPECT_FALSE(caption.empty());
+    for (const Sprite& g : caption) {
+        EXPECT_GE(g.y, top + 24.0f * s - 0.5f);
+        EXPECT_LE(g.y + g.h, top + 64.0f * s + 0.5f);
     }
 }
 

@@ -622,8 +622,9 @@ TEST(SceneDataWords, LayersReadAsTheWordsTheyStandFor)
         {"Skill", "Orbs"}, {"rei_n_soku", "Speed"}, {"rei_ok", "OK"}, {"rei_geki0", "A"}, {"rei_geki14_m", "A"},
         {"rei_soku0", "S"}, {"rei_syu14", "G"}, {"rei_emp13s", "-"}, {"rei_emp3k", "-"}, {"rei_emp", ""},
         {"cpu_rei", "CPU orbs"}, {"cpu_rei_1", "On"}, {"cpu_rei_2", "Off"},
-        // The card's orb elements keep their words.
-        {"rei_geki0e", "Orb 0"},
+        // The card's small orbs and the character select's locked orb, as
+        // the panels show them.
+        {"rei_geki0e", "A"}, {"Chara/rei_syu14e", "G"}, {"rei_nazos", "?"},
         // The options screen and the record.
         {"Pad", "Pad"}, {"Story", "Story"}, {"BVol", "Music volume"}, {"SVol", "Sound volume"}, {"Init", "Reset all"}, {"Pad/on2", "On"}, {"Guard/off5", "Off"},
         {"Camera/L", "Left"}, {"Camera/R", "Right"}, {"Map/roll", "Turning"}, {"Story/luna", "Hardest"},
