@@ -211,6 +211,54 @@ TEST(CharaSelectNetRun, HostileCardsAreRefused)
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), relayed[0].body.begin()));
 }
 
+// A client puts an orb the host has not won on a computer's card; the host
+// opens the panel on that card and closes it with Ok: the orb stays on the
+// card, in what the host sends and on the client.
+TEST(CharaSelectNetRun, HostsPanelKeepsAClientsOrbItHasNotWon)
+{
+    Room room;
+    ASSERT_TRUE(room.Start());
+    CCharaSelect *host = room.select(0), *client = room.select(1);
+    // Orb value 3 (kind 0) is locked in the saved defaults.
+    ASSERT_EQ(host->GetKindSkills(0)->IndexOf(3), host->GetKindSkills(0)->Count());
+    CardMessage card = CardOf(client->GetCard(2), 1);
+    card.words[kCharacter] = 0;
+    card.words[kSkill0] = 3;
+    card.words[kSkill0 + 1] = 16;
+    card.words[kSkill0 + 2] = 0;
+    const auto bytes = WriteCardMessage(card);
+    ASSERT_EQ(room.Deliver(0, kMsgCard, bytes.data(), kCardBytes), 1u);
+    ASSERT_EQ(host->GetCard(2)->Word(kSkill0), 3u);
+
+    room.Press(0, menu::kRight);
+    ASSERT_EQ(host->GetCursor(), 2u);
+    room.Press(0, menu::kDecide);
+    for (u32 i = 0; i < 5; ++i) room.Press(0, menu::kDown);
+    ASSERT_EQ(host->GetRow(), u32(kRowCustom));
+    room.Press(0, menu::kRight, 14);
+    ASSERT_TRUE(host->IsPanelOpen());
+    EXPECT_EQ(host->GetChosenSkill(0), 3u);
+    for (u32 i = 0; i < 3; ++i) room.Press(0, menu::kDown);
+    room.net().relay.ClearLog();
+    room.Press(0, menu::kDecide, 14);
+    ASSERT_FALSE(host->IsPanelOpen());
+
+    for (u32 m : {0u, 1u}) {
+        SCOPED_TRACE(m);
+        const CSelectCard* onMachine = room.select(m)->GetCard(2);
+        EXPECT_EQ(onMachine->Word(kSkill0), 3u);
+        EXPECT_EQ(onMachine->Word(kSkill0 + 1), 16u);
+        EXPECT_EQ(onMachine->Word(kSkill0 + 2), 0u);
+    }
+    const auto sent = room.net().relay.Log(kMsgCard);
+    ASSERT_FALSE(sent.empty());
+    CardMessage first;
+    ASSERT_EQ(ReadCardMessage(sent[0].body.data(), u32(sent[0].body.size()), host->GetSkillList()->skills.GetCount(),
+                  &first), MessageError::kNone);
+    EXPECT_EQ(first.slot, 2u);
+    EXPECT_EQ(first.words[kSkill0], 3u);
+}
+
 // What a client may not send the host: someone else's card, a player's
 // place, proceed, leave, the option.
 TEST(CharaSelectNetRun, HostRefusesWhatAClientMayNotSend)
