@@ -1,13 +1,17 @@
 // A deflate stream's codes walked without writing what they give: blocks,
 // code tables, symbols and distances checked as zlib checks them, and the
-// bytes they would give counted. Where zlib's copying of long runs takes
-// a second for a picture of a quarter of a gigabyte, this takes
-// milliseconds, so a small damaged file claiming a large picture is refused
-// before the picture's room is made. It refuses only what zlib refuses; the
-// inflating that follows stays the judge of the rest.
+// bytes they would give counted, to the end of the last block. Where
+// zlib's copying of long runs takes a second for a picture of a quarter of
+// a gigabyte, this takes milliseconds, so a small damaged file claiming a
+// large picture is refused before the picture's room is made. Given where
+// the rows start, it keeps the last 32 KiB given (runs copied a span at a
+// time) to see each row's filter byte.
 #include "host/image/Formats.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 namespace host::image::detail {
 namespace {
@@ -57,6 +61,8 @@ public:
         return true;
     }
     bool Over() const { return over_; }
+    // The next whole byte, after Align.
+    const uint8_t* Here() const { return p_ + pos_ - size_t(count_ / 8); }
 
 private:
     const uint8_t* p_;
@@ -160,10 +166,94 @@ const char* ReadCodes(BitReader& in, Code& lengths, Code& distances)
     return nullptr;
 }
 
+// The last 32 KiB given (what a copy may reach back into), kept in a
+// buffer that slides when full.
+class Window {
+public:
+    static constexpr size_t kKeep = size_t(32) << 10, kSize = 4 * kKeep;
+
+    uint8_t* Room(size_t n)
+    {
+        if (pos_ + n > kSize) {
+            std::memmove(b_.data(), b_.data() + pos_ - kKeep, kKeep);
+            pos_ = kKeep;
+        }
+        return b_.data() + pos_;
+    }
+    void Literal(uint8_t v) { *Room(1) = v, ++pos_; }
+    // A copy of length from distance back (within the window): runs
+    // shorter than their length repeat, so each span copies what the
+    // last ones gave.
+    const uint8_t* Copy(size_t distance, size_t length)
+    {
+        uint8_t* to = Room(length);
+        for (size_t done = 0; done < length;) {
+            const size_t span = (distance + done) / distance * distance;
+            const size_t n = std::min(length - done, span);
+            std::memcpy(to + done, to + done - span, n);
+            done += n;
+        }
+        pos_ += length;
+        return to;
+    }
+    void Stored(const uint8_t* from, size_t n)
+    {
+        if (n >= kKeep) {
+            std::memcpy(b_.data(), from + n - kKeep, kKeep);
+            pos_ = kKeep;
+            return;
+        }
+        std::memcpy(Room(n), from, n);
+        pos_ += n;
+    }
+
+private:
+    std::vector<uint8_t> b_ = std::vector<uint8_t>(kSize);
+    size_t pos_ = kKeep;   // zeros before the start are never reached
+};
+
+// Where the next row starts, pass by pass.
+class RowStarts {
+public:
+    explicit RowStarts(const RowLayout* layout) : layout_(layout) { Skip(); }
+    uint64_t Next() const { return next_; }
+    void Advance()
+    {
+        next_ += layout_->passes[pass_].stride;
+        ++row_;
+        Skip();
+    }
+
+private:
+    // Past a pass's last row (or an empty pass) to the next one's first.
+    void Skip()
+    {
+        while (layout_ && pass_ < layout_->count && row_ >= layout_->passes[pass_].rows) {
+            ++pass_;
+            row_ = 0;
+        }
+        if (!layout_ || pass_ >= layout_->count) next_ = UINT64_MAX;
+    }
+    const RowLayout* layout_;
+    int pass_ = 0;
+    uint64_t row_ = 0, next_ = 0;
+};
+
+constexpr const char* kBadFilter = "a row filter PNG does not have";
+
 }  // namespace
 
-const char* WalkDeflate(const uint8_t* p, size_t size, uint64_t need)
+const char* WalkDeflate(const uint8_t* p, size_t size, uint64_t need, const RowLayout* rows)
 {
+    RowStarts starts(rows);
+    std::unique_ptr<Window> window;
+    if (rows) window = std::make_unique<Window>();
+    // The filter bytes among the n bytes given from out on.
+    const auto filters = [&starts](uint64_t at, const uint8_t* given, size_t n) {
+        for (; starts.Next() < at + n; starts.Advance())
+            if (given[starts.Next() - at] > 4) return false;
+        return true;
+    };
     BitReader in(p, size);
     uint64_t out = 0;
     Code fixedLengths, fixedDistances;
@@ -179,8 +269,6 @@ const char* WalkDeflate(const uint8_t* p, size_t size, uint64_t need)
     }
     Code lengths, distances;
     for (;;) {
-        // Bytes past the picture's end: taken, as readers take them.
-        if (out > need) return nullptr;
         const uint32_t last = in.Bits(1), type = in.Bits(2);
         if (in.Over()) return "image data cut short";
         if (type == 0) {
@@ -188,7 +276,12 @@ const char* WalkDeflate(const uint8_t* p, size_t size, uint64_t need)
             const uint32_t length = in.Bits(16), check = in.Bits(16);
             if (in.Over()) return "image data cut short";
             if (length != (~check & 0xFFFF)) return "damaged image data";
+            const uint8_t* from = in.Here();
             if (!in.Skip(length)) return "image data cut short";
+            if (window) {
+                if (!filters(out, from, length)) return kBadFilter;
+                window->Stored(from, length);
+            }
             out += length;
         } else if (type == 3) {
             return "damaged image data";
@@ -203,6 +296,11 @@ const char* WalkDeflate(const uint8_t* p, size_t size, uint64_t need)
                 if (in.Over()) return "image data cut short";
                 if (s < 0) return "damaged image data";
                 if (s < 256) {
+                    if (window) {
+                        const uint8_t v = uint8_t(s);
+                        if (!filters(out, &v, 1)) return kBadFilter;
+                        window->Literal(v);
+                    }
                     ++out;
                 } else if (s == 256) {
                     break;
@@ -214,9 +312,9 @@ const char* WalkDeflate(const uint8_t* p, size_t size, uint64_t need)
                     const uint32_t distance = kDistanceBase[ds] + in.Bits(kDistanceExtra[ds]);
                     if (in.Over()) return "image data cut short";
                     if (distance > out) return "damaged image data";   // before the stream's start
+                    if (window && !filters(out, window->Copy(distance, length), length)) return kBadFilter;
                     out += length;
                 }
-                if (out > need) return nullptr;
             }
         }
         if (last) return out < need ? "too little image data" : nullptr;

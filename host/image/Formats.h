@@ -58,11 +58,33 @@ bool CheckPng(const uint8_t* p, size_t size, std::string& error);
 // Whether DecodePng reads this PNG file (8-bit RGB without a transparent
 // colour, or RGBA; not interlaced); stb reads the others.
 bool TakesPng(const uint8_t* p, size_t size);
-// Walks a raw deflate stream's codes without inflating it: null when it is
-// sound as far as zlib would read it for need bytes (or runs on past them),
+// Where a PNG's rows start in its inflated bytes: passes (one, or seven
+// interlaced) of rows of stride bytes, a filter byte first in each.
+struct RowLayout {
+    struct Pass {
+        uint64_t rows = 0, stride = 0;
+    };
+    Pass passes[7];
+    int count = 0;
+    uint64_t Bytes() const
+    {
+        uint64_t n = 0;
+        for (int i = 0; i < count; ++i) n += passes[i].rows * passes[i].stride;
+        return n;
+    }
+};
+// Walks a raw deflate stream's codes without inflating it: null when zlib
+// would inflate it to the end of its last block, giving need bytes or more,
 // else why not ("image data cut short", "damaged image data", "too little
-// image data").
-const char* WalkDeflate(const uint8_t* p, size_t size, uint64_t need);
+// image data"); given the rows' layout, also "a row filter PNG does not
+// have" for a filter byte past 4 among the first need bytes.
+const char* WalkDeflate(const uint8_t* p, size_t size, uint64_t need, const RowLayout* rows = nullptr);
+// Where the checked file's rows start.
+RowLayout PngRows(const uint8_t* p);
+// A checked file claiming a picture far larger than itself has its stream
+// walked, filter bytes and all, before any room is made for it: false
+// (with the reason) when the walk refuses it.
+bool WalkPng(const uint8_t* p, size_t size, std::string& error);
 // Checks the file, then decodes it into rows() when it gives a
 // place (placed set; texels equal to key, when not 0, made 0 there), else
 // into out.owned; A8R8G8B8 either way.

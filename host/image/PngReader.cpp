@@ -149,23 +149,22 @@ public:
         return nullptr;
     }
 
-    // After the last row: the stream ends there, or runs on with data it
-    // may hold past the picture (some encoders pad; readers take them), of
-    // which one step is looked at. Cut short or damaged right there, it is
-    // refused as stb and libpng refuse it.
+    // After the last row: the stream runs on to the end of its last block,
+    // past data it may hold beyond the picture (some encoders pad; readers
+    // take them). Cut short or damaged anywhere, it is refused as stb and
+    // libpng refuse it.
     const char* Finish()
     {
-        uint8_t rest[4096];
-        for (;;) {
-            if (ended_) return nullptr;
+        uint8_t rest[16384];
+        while (!ended_) {
             z_.next_out = rest;
             z_.avail_out = sizeof rest;
             if (!z_.avail_in && !NextData()) return "image data cut short";
             const int r = inflate(&z_, Z_NO_FLUSH);
-            if (r == Z_STREAM_END) return nullptr;
-            if (r != Z_OK && r != Z_BUF_ERROR) return "damaged image data";
-            if (z_.avail_out < sizeof rest) return nullptr;
+            if (r == Z_STREAM_END) ended_ = true;
+            else if (r != Z_OK && r != Z_BUF_ERROR) return "damaged image data";
         }
+        return nullptr;
     }
 
 private:
@@ -222,6 +221,43 @@ std::vector<uint8_t> ImageData(const uint8_t* p, size_t size)
 
 }  // namespace
 
+RowLayout PngRows(const uint8_t* p)
+{
+    const uint64_t width = Be32(p + 16), height = Be32(p + 20);
+    const uint64_t bits = uint64_t(p[24]) * (p[25] == 2 ? 3 : p[25] == 4 ? 2 : p[25] == 6 ? 4 : 1);
+    RowLayout layout;
+    const auto pass = [&](uint64_t x0, uint64_t y0, uint64_t dx, uint64_t dy) {
+        const uint64_t w = width > x0 ? (width - x0 + dx - 1) / dx : 0, h = height > y0 ? (height - y0 + dy - 1) / dy : 0;
+        RowLayout::Pass& to = layout.passes[layout.count++];
+        to.rows = w ? h : 0;
+        to.stride = 1 + (w * bits + 7) / 8;
+    };
+    if (p[28] == 0) {
+        pass(0, 0, 1, 1);
+    } else {
+        static constexpr uint8_t kAdam7[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                                 {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+        for (const auto& a : kAdam7) pass(a[0], a[1], a[2], a[3]);
+    }
+    return layout;
+}
+
+bool WalkPng(const uint8_t* p, size_t size, std::string& error)
+{
+    const RowLayout layout = PngRows(p);
+    const uint64_t rawBytes = layout.Bytes();
+    if (rawBytes <= kCheckFirstBytes || rawBytes / kCheckFirstRatio <= size) return true;
+    const auto fail = [&error](const char* why) {
+        error = std::string("cannot decode the image: ") + why;
+        return false;
+    };
+    const std::vector<uint8_t> data = ImageData(p, size);
+    if (data.size() < 2) return fail("no image data");
+    if (!ZlibHeader(data.data())) return fail("not a zlib stream");
+    if (const char* why = WalkDeflate(data.data() + 2, data.size() - 2, rawBytes, &layout)) return fail(why);
+    return true;
+}
+
 bool TakesPng(const uint8_t* p, size_t size)
 {
     // The header is the first chunk (CheckPng): depth, colour type, interlace.
@@ -248,13 +284,7 @@ bool DecodePng(const uint8_t* p, size_t size, const Sized& sized, const Rows& ro
     };
     const bool rgb = p[25] == 2;
     const size_t bpp = rgb ? 3 : 4, rowBytes = size_t(width) * bpp, stride = rowBytes + 1;
-    const size_t rawBytes = stride * height;
-    if (rawBytes > kCheckFirstBytes && rawBytes / kCheckFirstRatio > size) {
-        const std::vector<uint8_t> data = ImageData(p, size);
-        if (data.size() < 2) return fail("no image data");
-        if (!ZlibHeader(data.data())) return fail("not a zlib stream");
-        if (const char* why = WalkDeflate(data.data() + 2, data.size() - 2, rawBytes)) return fail(why);
-    }
+    if (!WalkPng(p, size, error)) return false;
     RowStream stream(p, size);
     if (const char* why = stream.Open()) return fail(why);
     if (!sized(width, height)) return false;

@@ -427,7 +427,7 @@ bool DecodeStb(const uint8_t* p, size_t size, uint32_t format, const Sized& size
         ok = CheckBmp(p, size, header, error);
         break;
     }
-    case kFilePng: ok = CheckPng(p, size, error); break;
+    case kFilePng: ok = CheckPng(p, size, error) && WalkPng(p, size, error); break;
     case kFileTga: ok = CheckTga(p, size, error); break;
     case kFileJpg: ok = CheckJpg(p, size, error); break;
     default: return Fail(error, "unknown image format");

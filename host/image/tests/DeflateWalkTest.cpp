@@ -197,6 +197,94 @@ TEST(DeflateWalk, RefusesBlocksZlibRefuses)
     EXPECT_EQ(WalkDeflate(copy.data(), copy.size(), 4), nullptr);
 }
 
+// Data past the picture's bytes is walked to the stream's end as zlib
+// inflates it: a stored block there whose length runs past the end is
+// refused at every size, as a stream with no last block is.
+TEST(DeflateWalk, WalksPastThePictureToTheStreamsEnd)
+{
+    const Bytes data(5000, 7);
+    z_stream z{};
+    ASSERT_EQ(deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    Bytes flushed(deflateBound(&z, uLong(data.size())) + 64);
+    z.next_in = const_cast<uint8_t*>(data.data());
+    z.avail_in = uInt(data.size());
+    z.next_out = flushed.data();
+    z.avail_out = uInt(flushed.size());
+    ASSERT_EQ(deflate(&z, Z_SYNC_FLUSH), Z_OK);
+    flushed.resize(z.total_out);
+    deflateEnd(&z);
+    Bytes pastTheEnd = flushed;
+    pastTheEnd.insert(pastTheEnd.end(), {0x01, 0x00, 0x10, 0xFF, 0xEF});   // a last stored block of 4096
+    pastTheEnd.insert(pastTheEnd.end(), 40, 0);
+    Bytes ends = flushed;
+    ends.insert(ends.end(), {0x01, 40, 0x00, 0xD7, 0xFF});
+    ends.insert(ends.end(), 40, 0);
+    const struct {
+        const char* what;
+        Bytes stream;
+        bool sound;
+    } cases[] = {
+        {"no last block", flushed, false},
+        {"a stored block past the end", pastTheEnd, false},
+        {"a last stored block", ends, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (uint64_t need : {uint64_t(1), uint64_t(4999), uint64_t(5000)}) {
+            EXPECT_EQ(ZlibTakes(c.stream, need), c.sound);
+            EXPECT_EQ(WalkDeflate(c.stream.data(), c.stream.size(), need) == nullptr, c.sound) << need;
+        }
+    }
+}
+
+// Given where rows start, the walk reads each row's filter byte, whether
+// it comes as a literal, a copy (a run the length of many rows) or a
+// stored block, row by row and pass by pass; bytes past the rows are data,
+// not filters.
+TEST(DeflateWalk, SeesEachRowsFilterByte)
+{
+    using host::image::detail::RowLayout;
+    RowLayout plain;
+    plain.count = 1;
+    plain.passes[0] = {40, 33};
+    RowLayout passes;   // three passes, one empty
+    passes.count = 3;
+    passes.passes[0] = {3, 9};
+    passes.passes[1] = {0, 1};
+    passes.passes[2] = {10, 17};
+    for (const RowLayout* layout : {&plain, &passes}) {
+        const uint64_t need = layout->Bytes();
+        Bytes rows(need + 50, 9);   // a filter past the rows is nothing
+        std::vector<size_t> starts;
+        for (int p = 0, at = 0; p < layout->count; ++p)
+            for (uint64_t r = 0; r < layout->passes[p].rows; ++r, at += int(layout->passes[p].stride)) starts.push_back(size_t(at));
+        for (size_t i = 0; i < starts.size(); ++i) rows[starts[i]] = uint8_t(i % 5);
+        for (const Strategy& s : kStrategies) {
+            SCOPED_TRACE(::testing::Message() << need << " bytes, level " << s.level << " strategy " << s.strategy);
+            const Bytes sound = RawDeflate(rows, s.level, s.strategy);
+            EXPECT_EQ(WalkDeflate(sound.data(), sound.size(), need, layout), nullptr);
+            for (size_t row : {size_t(0), starts.size() / 2, starts.size() - 1}) {
+                Bytes bad = rows;
+                bad[starts[row]] = 5;
+                const Bytes stream = RawDeflate(bad, s.level, s.strategy);
+                const char* why = WalkDeflate(stream.data(), stream.size(), need, layout);
+                ASSERT_NE(why, nullptr) << "row " << row;
+                EXPECT_STREQ(why, "a row filter PNG does not have");
+                // Without the layout it is only data.
+                EXPECT_EQ(WalkDeflate(stream.data(), stream.size(), need), nullptr);
+            }
+        }
+    }
+    // A run of rows copied from the first: each copied filter byte seen.
+    Bytes run(33 * 40, 0);
+    run[0] = 6;
+    const Bytes stream = RawDeflate(run, 9, Z_RLE);
+    EXPECT_NE(WalkDeflate(stream.data(), stream.size(), 33 * 40, &plain), nullptr);
+    run[0] = 4;
+    const Bytes good = RawDeflate(run, 9, Z_RLE);
+    EXPECT_EQ(WalkDeflate(good.data(), good.size(), 33 * 40, &plain), nullptr);
+}
+
 }  // namespace
 
 }  // namespace ORV_TEST_FILE_ID
