@@ -73,8 +73,9 @@ std::string PositionsObject(u32 count)
 }
 
 // The writer's own meshes of field-less vertices, as many as any file may
-// make, read back and write the same bytes; the first vertex past that in
-// a file this small is refused.
+// make (65,536, stated as the number: a floor one less or more fails),
+// read back and write the same bytes; the first vertex past that in a file
+// this small is refused.
 TEST(ModelHostile, TheWritersFieldlessMeshesReadBackUpToTheFloor)
 {
     const struct {
@@ -83,11 +84,11 @@ TEST(ModelHostile, TheWritersFieldlessMeshesReadBackUpToTheFloor)
         std::vector<u32> counts;
         i32 result;
     } cases[] = {
-        {"no field", 0, {kModelVertexFloor}, 1},
-        {"the skin bit alone", kVertexSkin, {kModelVertexFloor}, 1},
-        {"split over objects", 0, {kModelVertexFloor - 1000, 1000}, 1},
-        {"one past", 0, {kModelVertexFloor + 1}, 0},
-        {"one past, split", kVertexSkin, {kModelVertexFloor, 1}, 0},
+        {"no field", 0, {65536}, 1},
+        {"the skin bit alone", kVertexSkin, {65536}, 1},
+        {"split over objects", 0, {64536, 1000}, 1},
+        {"one past", 0, {65537}, 0},
+        {"one past, split", kVertexSkin, {65536, 1}, 0},
     };
     for (const auto& c : cases) {
         CMesh mesh;

@@ -313,6 +313,24 @@ TEST(PngReader, UndoesEveryRowFilter)
     }
 }
 
+// Rows inflate a batch at a time (63 rows of a 1024-wide RGBA picture):
+// the last row of each batch is the row above the next batch's first, for
+// the filters that look up. Several batches tall, texel by texel.
+TEST(PngReader, RowsAboveCarryOverFromBatchToBatch)
+{
+    const uint32_t w = 1024, h = 200;
+    std::vector<uint32_t> pixels(size_t(w) * h);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint32_t(i * 2654435761u) ^ uint32_t(i >> 10) * 40503u;
+    for (const std::vector<uint8_t>& filters : {std::vector<uint8_t>{2}, {3}, {4}, {2, 3, 4}}) {
+        SCOPED_TRACE(::testing::Message() << "filter " << int(filters[0]) << (filters.size() > 1 ? " and others" : ""));
+        const Bytes png = FilteredPng(pixels, w, h, false, filters);
+        std::string error;
+        const Image image = Plain(png, &error);
+        ASSERT_EQ(image.pixels.size(), pixels.size()) << error;
+        for (size_t i = 0; i < pixels.size(); ++i) ASSERT_EQ(image.pixels[i], pixels[i]) << "texel " << i << ", row " << i / w;
+    }
+}
+
 // Streams a reader must not guess at: each refused with its reason.
 TEST(PngReader, RefusesStreamsItCannotReadWhole)
 {
