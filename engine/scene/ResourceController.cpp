@@ -224,51 +224,86 @@ u32 CResourceController::AddPack(CqelPackFile* pack, u32 loadMedia)
     return loadMedia ? LoadPackEntries(pack, loadMedia) : 1;
 }
 
+namespace {
+
+// Whether the entry is one the side-by-side decodes take (a texture or a
+// sound); the walk loads every other kind itself.
+bool DecodedEarly(const PackEntry* entry)
+{
+    if (!entry) return false;
+    if (Contains(entry->name, kTextureTexts)) return true;
+    return !Contains(entry->name, kModelTexts) && Contains(entry->name, kSoundTexts);
+}
+
+}  // namespace
+
 u32 CResourceController::LoadPackEntries(CqelPackFile* pack, u32 loadMedia)
 {
-    // The archive's textures and sounds are decoded together first (most
-    // of a start-up load); each is kept where the walk below reaches it, as
-    // it was loaded there before, and one a model or effect brought by then
-    // is not taken twice.
+    // The archive is walked in runs: each run of textures and sounds is
+    // decoded side by side (most of a start-up load), then walked; the
+    // entry of another kind after it is loaded by the walk alone before the
+    // next run is begun. A failing model or shader then ends the load
+    // before anything past it is decoded, as a failing texture does.
+    const u32 count = pack->GetCount();
+    for (u32 begin = 0; begin < count;) {
+        u32 end = begin;
+        while (end < count && DecodedEarly(pack->GetEntry(end))) ++end;
+        if (!LoadPackRun(pack, begin, end)) return 0;
+        if (end == count) break;
+        const PackEntry* entry = pack->GetEntry(end);
+        if (!entry) return 0;
+        const char* name = entry->name;
+        u32 ok;
+        if (Contains(name, kModelTexts)) ok = LoadModel(pack, name);
+        else if (Contains(name, kShaderTexts)) ok = LoadShader(pack, name);
+        else ok = LoadOther(pack, name, loadMedia);
+        if (!ok) return 0;
+        begin = end + 1;
+    }
+    return 1;
+}
+
+u32 CResourceController::LoadPackRun(CqelPackFile* pack, u32 begin, u32 end)
+{
+    // The run's textures and sounds are decoded together first; each is
+    // kept where the walk below reaches it, as it was loaded there before,
+    // and one already loaded is not taken twice.
     struct Early {
         std::unique_ptr<CTexture> texture;
         std::unique_ptr<CSoundBuffer> sound;
         size_t file = 0;   // its place in textures or sounds
         bool tried = false;   // not begun past a failure: the walk loads it then
     };
-    const u32 count = pack->GetCount();
-    std::vector<Early> early(count);
+    std::vector<Early> early(end - begin);
     std::vector<CTexture::MemoryFile> textures;
     std::vector<CSoundBuffer::PackedFile> sounds;
     std::set<std::string> read;   // an entry named twice is read once
-    for (u32 i = 0; i < count; ++i) {
-        const PackEntry* entry = pack->GetEntry(i);
-        if (!entry) continue;
-        const char* name = entry->name;
+    for (u32 i = begin; i < end; ++i) {
+        const char* name = pack->GetEntry(i)->name;
         const bool texture = Contains(name, kTextureTexts);
-        if (!texture && (Contains(name, kModelTexts) || !Contains(name, kSoundTexts))) continue;
         if ((texture ? m_textures : m_sounds).FindByName(name) || !read.insert(name).second) continue;
         u32 size = 0;
         u8* bytes = pack->ReadEntry(name, &size);
         if (!bytes) continue;
+        Early& e = early[i - begin];
         if (texture) {
-            early[i].texture = std::make_unique<CTexture>();
-            early[i].file = textures.size();
-            textures.push_back({early[i].texture.get(), bytes, name, size, 0});
+            e.texture = std::make_unique<CTexture>();
+            e.file = textures.size();
+            textures.push_back({e.texture.get(), bytes, name, size, 0});
         } else {
             u32 voices = 0, flags = 0;
             SoundSettings(name, &voices, &flags);
-            early[i].sound = std::make_unique<CSoundBuffer>();
-            early[i].file = sounds.size();
-            sounds.push_back({early[i].sound.get(), bytes, name, size, voices, flags, 0});
+            e.sound = std::make_unique<CSoundBuffer>();
+            e.file = sounds.size();
+            sounds.push_back({e.sound.get(), bytes, name, size, voices, flags, 0});
         }
     }
     // One turn for both kinds in the archive's order, so no thread waits on
     // the other kind's last; the walk below ends at the first that fails,
     // so nothing after it is begun once it has.
     std::vector<u32> order;
-    for (u32 i = 0; i < count; ++i)
-        if (early[i].texture || early[i].sound) order.push_back(i);
+    for (u32 k = 0; k < early.size(); ++k)
+        if (early[k].texture || early[k].sound) order.push_back(k);
     host::kernel::RunSideBySideUntil(u32(order.size()), 8, [&](u32 k) {
         Early& e = early[order[k]];
         e.tried = true;
@@ -284,22 +319,18 @@ u32 CResourceController::LoadPackEntries(CqelPackFile* pack, u32 loadMedia)
     for (const CTexture::MemoryFile& f : textures) AlignedFree(const_cast<void*>(f.bytes));
     for (CSoundBuffer::PackedFile& f : sounds) AlignedFree(std::exchange(f.block, nullptr));   // those not begun
 
-    for (u32 i = 0; i < count; ++i) {
-        const PackEntry* entry = pack->GetEntry(i);
-        if (!entry) return 0;
-        const char* name = entry->name;
+    for (u32 i = begin; i < end; ++i) {
+        const char* name = pack->GetEntry(i)->name;
+        Early& e = early[i - begin];
         u32 ok;
-        if (early[i].tried && early[i].texture && !m_textures.FindByName(name)) {
-            if (!textures[early[i].file].loaded) return 0;
-            ok = Keep(m_textures, early[i].texture.release());
-        } else if (early[i].tried && early[i].sound && !m_sounds.FindByName(name)) {
-            if (!sounds[early[i].file].loaded) return 0;
-            ok = Keep(m_sounds, early[i].sound.release());
+        if (e.tried && e.texture && !m_textures.FindByName(name)) {
+            if (!textures[e.file].loaded) return 0;
+            ok = Keep(m_textures, e.texture.release());
+        } else if (e.tried && e.sound && !m_sounds.FindByName(name)) {
+            if (!sounds[e.file].loaded) return 0;
+            ok = Keep(m_sounds, e.sound.release());
         } else if (Contains(name, kTextureTexts)) ok = LoadTexture(pack, name);
-        else if (Contains(name, kModelTexts)) ok = LoadModel(pack, name);
-        else if (Contains(name, kSoundTexts)) ok = LoadSound(pack, name);
-        else if (Contains(name, kShaderTexts)) ok = LoadShader(pack, name);
-        else ok = LoadOther(pack, name, loadMedia);
+        else ok = LoadSound(pack, name);
         if (!ok) return 0;
     }
     return 1;

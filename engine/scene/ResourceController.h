@@ -171,6 +171,8 @@ private:
     // One record of a resource list.
     u32 LoadRecord(const char* path, u32 loadMedia);
     u32 LoadPackEntries(CqelPackFile* pack, u32 loadMedia);
+    // The archive's entries [begin, end), textures and sounds all.
+    u32 LoadPackRun(CqelPackFile* pack, u32 begin, u32 end);
     // Registers an opened archive and loads its entries.
     u32 AddPack(CqelPackFile* pack, u32 loadMedia);
     u32 LoadXFile(const char* path);

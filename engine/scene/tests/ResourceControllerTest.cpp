@@ -730,29 +730,54 @@ TEST_F(Controller, AnArchivesTexturesAreKeptInItsOrderUpToADamagedOne)
     EXPECT_EQ(names(damaged), (std::vector<std::string>{"A.bmp", "B.bmp"}));
 }
 
-// A damaged entry ends the walk, and the decoding side by side stops there
-// too: of the forty textures after it, no more are made than threads were
-// already at work when it failed.
+// The first entry that fails ends the walk with 0, and the entries before
+// it stay, whatever the threads decoding side by side have begun: the
+// textures listed are exactly those before it. A model, a shader or
+// another kind the side-by-side decodes leave to the walk fails before
+// any texture after it is decoded at all.
 TEST_F(Controller, AnArchivesLoadStopsDecodingAtADamagedEntry)
 {
     WriteBytes("Bad.bmp", Bmp().substr(0, 40));
-    std::vector<std::string> names = {"Bad.bmp"};
-    for (int i = 0; i < 40; ++i) {
-        names.push_back("T" + std::to_string(i) + ".bmp");
-        WriteBytes(names.back(), Bmp());
-    }
-    std::vector<const char*> entries;
-    for (const std::string& n : names) entries.push_back(n.c_str());
-    ASSERT_EQ(CqelPackFile::Write(entries.data(), u32(entries.size()), "Data\\Many.gpk"), 1u);
+    WriteBytes("Bad.mdl", "x");
+    WriteBytes("Bad.fx", "technique {");
+    for (int i = 0; i < 40; ++i) WriteBytes("T" + std::to_string(i) + ".bmp", Bmp());
+    const struct {
+        const char* bad;
+        int at;                 // textures before it
+        bool decodedAfter;      // textures after it may be begun side by side
+    } cases[] = {
+        {"Bad.bmp", 0, true}, {"Bad.bmp", 5, true}, {"Bad.mdl", 0, false},
+        {"Bad.mdl", 5, false}, {"Bad.fx", 3, false},
+    };
     const auto made = [this] {
         const std::vector<std::string> ops = Ops();
         return size_t(std::count(ops.begin(), ops.end(), "CreateTexture"));
     };
-    const size_t before = made();
-    CResourceController c;
-    EXPECT_EQ(c.Load("Data\\Many.gpk", 1), 0u);
-    EXPECT_EQ(c.GetTextureList()->GetCount(), 0u);
-    EXPECT_LT(made() - before, 8u);
+    int archive = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.bad << " after " << c.at);
+        std::vector<std::string> names;
+        for (int i = 0; i < 40; ++i) {
+            if (i == c.at) names.push_back(c.bad);
+            names.push_back("T" + std::to_string(i) + ".bmp");
+        }
+        std::vector<const char*> entries;
+        for (const std::string& n : names) entries.push_back(n.c_str());
+        const std::string path = "Data\\Many" + std::to_string(archive++) + ".gpk";
+        ASSERT_EQ(CqelPackFile::Write(entries.data(), u32(entries.size()), path.c_str()), 1u);
+        const size_t before = made();
+        CResourceController c2;
+        EXPECT_EQ(c2.Load(path.c_str(), 1), 0u);
+        CResourceList* textures = c2.GetTextureList();
+        ASSERT_EQ(textures->GetCount(), u32(c.at));
+        for (int i = 0; i < c.at; ++i) {
+            EXPECT_STREQ(static_cast<CResourceBase*>(static_cast<CValueBase*>(textures->GetAt(u32(i))))->GetName(),
+                         ("T" + std::to_string(i) + ".bmp").c_str());
+        }
+        if (!c.decodedAfter) {
+            EXPECT_EQ(made() - before, size_t(c.at));
+        }
+    }
 }
 
 // A texture or sound the archive's walk finds listed by the time it
