@@ -4,7 +4,7 @@
 // and read back, which must give the same texels, opaque. A PNG's image
 // data also goes through the walk of its deflate codes (what a large
 // picture is checked with before its room is made), whose verdict must be
-// zlib's.
+// zlib's; a PNG read must give the texels stb gives for it.
 #include "fuzz/FuzzSupport.h"
 #include "host/image/Formats.h"
 #include "host/image/Image.h"
@@ -12,6 +12,7 @@
 
 #include <bit>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -33,6 +34,17 @@ void CheckRefused(bool decoded, const Image& image, const std::string& error)
     FUZZ_CHECK(!error.empty());
 }
 
+// Whether a palette file's palette has every entry its depth can name.
+bool PaletteCovers(const uint8_t* p, size_t size)
+{
+    for (size_t pos = 8; size - pos >= 12;) {
+        const uint32_t n = host::image::detail::Be32(p + pos);
+        if (std::memcmp(p + pos + 4, "PLTE", 4) == 0) return n / 3 >= (1u << p[24]);
+        pos += 12 + size_t(n);
+    }
+    return false;
+}
+
 // The IDAT chunks' data after the two-byte zlib header, as far as the
 // chunks are whole; need is the header's row bytes (at most 1 MiB).
 bool PngStream(const uint8_t* p, size_t size, std::vector<uint8_t>& stream, uint64_t& need)
@@ -51,6 +63,25 @@ bool PngStream(const uint8_t* p, size_t size, std::vector<uint8_t>& stream, uint
     if (stream.size() < 2) return false;
     stream.erase(stream.begin(), stream.begin() + 2);
     return true;
+}
+
+// A PNG file read gives stb's texels for it, unless it names a palette
+// entry it lacks (stb reads memory it never set there; this reader gives
+// opaque black, as libpng does).
+void SameAsStb(const uint8_t* data, size_t size, const Image& plain)
+{
+    host::image::detail::Texels texels;
+    std::string error;
+    const host::image::detail::Sized any = [](uint32_t, uint32_t) { return true; };
+    const bool stb = host::image::detail::DecodeStb(data, size, host::image::kFilePng, any, texels, error);
+    FUZZ_CHECK(stb);
+    FUZZ_CHECK(texels.width == plain.width && texels.height == plain.height);
+    const uint32_t* rgba = texels.Data();
+    if (data[25] == 3 && !PaletteCovers(data, size)) return;
+    for (size_t i = 0; i < plain.pixels.size(); ++i) {
+        const uint32_t t = rgba[i];
+        FUZZ_CHECK(plain.pixels[i] == (texels.alpha | (t & 0xFF00FF00u) | (t & 0xFFu) << 16 | (t >> 16 & 0xFFu)));
+    }
 }
 
 }  // namespace
@@ -86,6 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!decoded) return 0;
     CheckShape(plain);
     FUZZ_CHECK(plain.width == plain.srcWidth && plain.height == plain.srcHeight);
+    if (plain.fileFormat == host::image::kFilePng) SameAsStb(data, size, plain);
 
     std::vector<uint8_t> bmp;
     FUZZ_CHECK(host::image::WriteBmp24(plain.pixels.data(), plain.width, plain.height, size_t(plain.width) * 4, bmp));

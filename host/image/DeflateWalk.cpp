@@ -187,6 +187,11 @@ public:
     const uint8_t* Copy(size_t distance, size_t length)
     {
         uint8_t* to = Room(length);
+        if (distance == 1) {
+            std::memset(to, to[-1], length);
+            pos_ += length;
+            return to;
+        }
         for (size_t done = 0; done < length;) {
             const size_t span = (distance + done) / distance * distance;
             const size_t n = std::min(length - done, span);

@@ -55,9 +55,6 @@ using Rows = std::function<uint32_t*(size_t& pitch)>;
 // Chunks sound and within the file, IHDR first and IEND last, enough image
 // data for the size claimed.
 bool CheckPng(const uint8_t* p, size_t size, std::string& error);
-// Whether DecodePng reads this PNG file (8-bit RGB without a transparent
-// colour, or RGBA; not interlaced); stb reads the others.
-bool TakesPng(const uint8_t* p, size_t size);
 // Where a PNG's rows start in its inflated bytes: passes (one, or seven
 // interlaced) of rows of stride bytes, a filter byte first in each.
 struct RowLayout {
@@ -85,9 +82,11 @@ RowLayout PngRows(const uint8_t* p);
 // walked, filter bytes and all, before any room is made for it: false
 // (with the reason) when the walk refuses it.
 bool WalkPng(const uint8_t* p, size_t size, std::string& error);
-// Checks the file, then decodes it into rows() when it gives a
-// place (placed set; texels equal to key, when not 0, made 0 there), else
-// into out.owned; A8R8G8B8 either way.
+// Checks the file, then decodes it (any colour type, depth and
+// interlacing) into rows() when it gives a place (placed set; texels equal
+// to key, when not 0, made 0 there), else into out.owned; A8R8G8B8 either
+// way, the texels stb gives for the same file (DecodeStb still reads PNG
+// files, for comparing the two).
 bool DecodePng(const uint8_t* p, size_t size, const Sized& sized, const Rows& rows, uint32_t key, Texels& out,
                std::string& error);
 

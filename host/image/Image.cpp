@@ -87,7 +87,7 @@ bool DecodeInto(const uint8_t* p, size_t size, const DecodeOptions& options, Ima
     if (detail::IsDds(p, size)) {
         if (!detail::DecodeDds(p, size, sized, texels, error)) return false;
         out.fileFormat = kFileDds;
-    } else if (detail::SniffStbFormat(p, size, format) && format == kFilePng && detail::TakesPng(p, size)) {
+    } else if (detail::SniffStbFormat(p, size, format) && format == kFilePng) {
         // Rows go straight to the destination when the size stays.
         const detail::Rows rows = [&](size_t& rowPitch) -> uint32_t* {
             if (out.width != out.srcWidth || out.height != out.srcHeight) return nullptr;

@@ -1,9 +1,10 @@
-// 8-bit RGB and RGBA PNG files (what textures are saved as): each row
-// inflated by zlib out of the IDAT chunks, unfiltered and written as
-// A8R8G8B8 straight where it goes, so the picture is the only memory of its
-// size. stb_image takes three passes over fresh memory for the same. Other
-// PNG files go to stb, which reads them as before; the texels are the same
-// either way (no gamma applied, alpha 0xFF for RGB).
+// PNG files of every kind: each row inflated by zlib out of the IDAT
+// chunks, unfiltered and written as A8R8G8B8 straight where it goes (an
+// interlaced pass's pixels to their places), so the picture is the only
+// memory of its size; stb_image takes three passes over fresh memory for
+// the same. The texels are those stb gives (no gamma applied, the high byte
+// of 16-bit samples, alpha 0xFF without alpha or a transparent colour, the
+// transparent colour matched as stb matches it).
 #include "host/image/Formats.h"
 
 #include <zlib.h>
@@ -11,6 +12,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace host::image::detail {
@@ -227,7 +231,8 @@ RowLayout PngRows(const uint8_t* p)
     const uint64_t bits = uint64_t(p[24]) * (p[25] == 2 ? 3 : p[25] == 4 ? 2 : p[25] == 6 ? 4 : 1);
     RowLayout layout;
     const auto pass = [&](uint64_t x0, uint64_t y0, uint64_t dx, uint64_t dy) {
-        const uint64_t w = width > x0 ? (width - x0 + dx - 1) / dx : 0, h = height > y0 ? (height - y0 + dy - 1) / dy : 0;
+        const uint64_t w = width > x0 ? (width - x0 + dx - 1) / dx : 0;
+        const uint64_t h = height > y0 ? (height - y0 + dy - 1) / dy : 0;
         RowLayout::Pass& to = layout.passes[layout.count++];
         to.rows = w ? h : 0;
         to.stride = 1 + (w * bits + 7) / 8;
@@ -258,32 +263,137 @@ bool WalkPng(const uint8_t* p, size_t size, std::string& error)
     return true;
 }
 
-bool TakesPng(const uint8_t* p, size_t size)
+namespace {
+
+// What a file's pixels are made of, besides its rows: the colour type and
+// depth, its palette (A8R8G8B8, opaque black past its entries, as libpng
+// gives them) and its transparent colour, as stb reads them.
+struct PixelFormat {
+    uint32_t type = 0, depth = 0, channels = 0;
+    uint32_t palette[256];
+    bool keyed = false;       // a transparent colour (grey or RGB)
+    uint16_t clear[3] = {};   // it, at 16 bits; at 8 bits and less as stb keeps it
+};
+
+bool DecodeFail(std::string& error, const char* why)
 {
-    // The header is the first chunk (CheckPng): depth, colour type, interlace.
-    if (size < 33 || p[24] != 8 || p[28] != 0 || (p[25] != 2 && p[25] != 6)) return false;
-    if (p[25] == 6) return true;
-    // stb turns an RGB file's transparent colour to alpha 0: left to it.
+    error = std::string("cannot decode the image: ") + why;
+    return false;
+}
+
+// The header's depth and colour type checked, the palette and transparent
+// colour read from their chunks (CheckPng has walked them).
+bool ReadFormat(const uint8_t* p, size_t size, PixelFormat& f, std::string& error)
+{
+    f.depth = p[24];
+    f.type = p[25];
+    const uint32_t d = f.depth;
+    static constexpr uint32_t kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
+    f.channels = f.type < 7 ? kChannels[f.type] : 0;
+    if (!f.channels) return DecodeFail(error, "an unknown colour type");
+    // Grey takes every depth, a palette all but 16, the others 8 and 16.
+    const bool depthOk =
+        d == 8 || (d == 16 && f.type != 3) || ((d == 1 || d == 2 || d == 4) && (f.type == 0 || f.type == 3));
+    if (!depthOk) return DecodeFail(error, "a depth its colour type does not have");
+    std::fill(std::begin(f.palette), std::end(f.palette), 0xFF000000u);
+    uint32_t entries = 0;
+    bool data = false;
     for (size_t pos = 33; size - pos >= 12;) {
         const uint32_t length = Be32(p + pos);
-        if (std::memcmp(p + pos + 4, "tRNS", 4) == 0) return false;
-        if (std::memcmp(p + pos + 4, "IDAT", 4) == 0 || length > size - pos - 12) break;
+        const uint8_t* type = p + pos + 4;
+        const uint8_t* at = type + 4;
+        if (std::memcmp(type, "IEND", 4) == 0) break;
+        if (std::memcmp(type, "IDAT", 4) == 0) {
+            data = true;
+        } else if (std::memcmp(type, "PLTE", 4) == 0) {
+            if (length % 3 || length > 3 * 256 || length == 0) return DecodeFail(error, "a damaged palette");
+            entries = length / 3;
+            for (uint32_t i = 0; i < entries; ++i) f.palette[i] = Argb(0xFF, at[3 * i], at[3 * i + 1], at[3 * i + 2]);
+        } else if (std::memcmp(type, "tRNS", 4) == 0) {
+            if (data) return DecodeFail(error, "a transparent colour after the image data");
+            if (f.type == 3) {
+                if (!entries) return DecodeFail(error, "transparency before the palette");
+                if (length > entries) return DecodeFail(error, "more transparency than palette");
+                for (uint32_t i = 0; i < length; ++i) f.palette[i] = (f.palette[i] & 0xFFFFFFu) | uint32_t(at[i]) << 24;
+            } else if (f.type == 0 || f.type == 2) {
+                if (length != 2 * f.channels) return DecodeFail(error, "a damaged transparent colour");
+                f.keyed = true;
+                // stb keeps the low byte of each at 8 bits and less, scaled
+                // to 8 bits as the samples are (in a byte).
+                static constexpr uint8_t kScale[9] = {0, 0xFF, 0x55, 0, 0x11, 0, 0, 0, 0x01};
+                for (uint32_t c = 0; c < f.channels; ++c) {
+                    const uint32_t v = uint32_t(at[2 * c]) << 8 | at[2 * c + 1];
+                    f.clear[c] = uint16_t(d == 16 ? v : uint8_t((v & 0xFF) * kScale[d]));
+                }
+            } else {
+                return DecodeFail(error, "a transparent colour beside alpha");
+            }
+        }
         pos += 12 + size_t(length);
     }
+    if (f.type == 3 && !entries) return DecodeFail(error, "no palette");
     return true;
 }
+
+// One unfiltered row of n pixels to A8R8G8B8, each texel `step` apart.
+void RowTexels(const PixelFormat& f, const uint8_t* in, uint32_t* to, uint32_t n, size_t step)
+{
+    const uint32_t d = f.depth;
+    if (f.type == 3 || (f.type == 0 && d < 8)) {
+        static constexpr uint8_t kScale[9] = {0, 0xFF, 0x55, 0, 0x11, 0, 0, 0, 0x01};
+        const uint32_t mask = (1u << d) - 1;
+        for (uint32_t x = 0; x < n; ++x, to += step) {
+            const size_t bit = size_t(x) * d;
+            const uint32_t v = in[bit / 8] >> (8 - d - bit % 8) & mask;
+            if (f.type == 3) {
+                *to = f.palette[v];
+            } else {
+                const uint32_t g = uint8_t(v * kScale[d]);
+                *to = (f.keyed && g == f.clear[0] ? 0u : 0xFF000000u) | g * 0x010101u;
+            }
+        }
+        return;
+    }
+    // Samples of 8 or 16 bits: the high byte kept, the transparent colour
+    // matched on the whole sample.
+    const size_t bytes = d / 8;
+    for (uint32_t x = 0; x < n; ++x, to += step, in += bytes * f.channels) {
+        const auto sample = [&](uint32_t c) { return in[c * bytes]; };
+        const auto whole = [&](uint32_t c) { return bytes == 2 ? uint32_t(in[2 * c]) << 8 | in[2 * c + 1] : in[c]; };
+        switch (f.type) {
+        case 0: {
+            const uint32_t g = sample(0);
+            *to = (f.keyed && whole(0) == f.clear[0] ? 0u : 0xFF000000u) | g * 0x010101u;
+            break;
+        }
+        case 4: *to = uint32_t(sample(1)) << 24 | sample(0) * 0x010101u; break;
+        case 2: {
+            const bool clear = f.keyed && whole(0) == f.clear[0] && whole(1) == f.clear[1] && whole(2) == f.clear[2];
+            *to = (clear ? 0u : 0xFF000000u) | Argb(0, sample(0), sample(1), sample(2));
+            break;
+        }
+        default: *to = Argb(sample(3), sample(0), sample(1), sample(2)); break;
+        }
+    }
+}
+
+}  // namespace
 
 bool DecodePng(const uint8_t* p, size_t size, const Sized& sized, const Rows& rows, uint32_t key, Texels& out,
                std::string& error)
 {
     if (!CheckPng(p, size, error)) return false;
     const uint32_t width = Be32(p + 16), height = Be32(p + 20);
-    const auto fail = [&error](const char* why) {
-        error = std::string("cannot decode the image: ") + why;
-        return false;
-    };
-    const bool rgb = p[25] == 2;
-    const size_t bpp = rgb ? 3 : 4, rowBytes = size_t(width) * bpp, stride = rowBytes + 1;
+    const auto fail = [&error](const char* why) { return DecodeFail(error, why); };
+    std::unique_ptr<PixelFormat> format = std::make_unique<PixelFormat>();
+    PixelFormat& f = *format;
+    if (!ReadFormat(p, size, f, error)) return false;
+    const bool interlaced = p[28] != 0;
+    // 8-bit RGB without a transparent colour and RGBA, straight a row at a
+    // time (what textures are kept as); every other kind through RowTexels.
+    const bool straight = f.depth == 8 && (f.type == 6 || (f.type == 2 && !f.keyed));
+    const bool rgb = f.type == 2;
+    const size_t bpp = std::max<size_t>(1, f.channels * f.depth / 8);
     if (!WalkPng(p, size, error)) return false;
     RowStream stream(p, size);
     if (const char* why = stream.Open()) return fail(why);
@@ -302,29 +412,44 @@ bool DecodePng(const uint8_t* p, size_t size, const Sized& sized, const Rows& ro
     // Keyed here only when placed: a picture still to be stretched is keyed
     // before it is (by the caller).
     const uint32_t rowKey = out.placed ? key : 0;
-    // Rows inflate a batch at a time (zlib's fast loop stops short of the
-    // end of each output), behind a copy of the last row of the batch
-    // before (zeros above the first).
-    const size_t batch = std::max<size_t>(1, kBatchBytes / stride);
+    static constexpr uint8_t kAdam7[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                             {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    static constexpr uint8_t kWhole[1][4] = {{0, 0, 1, 1}};
+    const auto passes = interlaced ? kAdam7 : kWhole;
+    const int passCount = interlaced ? 7 : 1;
     std::vector<uint8_t>& rowsIn = ThisThreads().rows;
-    if (rowsIn.size() < (1 + batch) * stride) rowsIn.resize((1 + batch) * stride);
-    std::memset(rowsIn.data(), 0, stride);
-    for (uint32_t y = 0; y < height;) {
-        const uint32_t n = uint32_t(std::min<size_t>(batch, height - y));
-        uint8_t* first = rowsIn.data() + stride;
-        if (const char* why = stream.Read(first, n * stride)) return fail(why);
-        for (uint32_t i = 0; i < n; ++i, ++y) {
-            uint8_t* row = first + i * stride;
-            if (!Unfilter(row[0], row + 1, row - stride + 1, rowBytes, bpp))
-                return fail("a row filter PNG does not have");
-            uint32_t* texels = to + y * pitch;
-            ToTexels(row + 1, texels, width, rgb);
-            // Keyed while the row is still in the cache.
-            if (rowKey) KeyRow(texels, width, rowKey);
+    for (int pass = 0; pass < passCount; ++pass) {
+        const uint32_t x0 = passes[pass][0], y0 = passes[pass][1], dx = passes[pass][2], dy = passes[pass][3];
+        const uint32_t pw = width > x0 ? (width - x0 + dx - 1) / dx : 0;
+        const uint32_t ph = height > y0 ? (height - y0 + dy - 1) / dy : 0;
+        if (!pw || !ph) continue;
+        const size_t rowBytes = (size_t(pw) * f.channels * f.depth + 7) / 8, stride = rowBytes + 1;
+        // Rows inflate a batch at a time (zlib's fast loop stops short of
+        // the end of each output), behind a copy of the last row of the
+        // batch before (zeros above the pass's first).
+        const size_t batch = std::max<size_t>(1, kBatchBytes / stride);
+        if (rowsIn.size() < (1 + batch) * stride) rowsIn.resize((1 + batch) * stride);
+        std::memset(rowsIn.data(), 0, stride);
+        for (uint32_t j = 0; j < ph;) {
+            const uint32_t n = uint32_t(std::min<size_t>(batch, ph - j));
+            uint8_t* first = rowsIn.data() + stride;
+            if (const char* why = stream.Read(first, n * stride)) return fail(why);
+            for (uint32_t i = 0; i < n; ++i, ++j) {
+                uint8_t* row = first + i * stride;
+                if (!Unfilter(row[0], row + 1, row - stride + 1, rowBytes, bpp))
+                    return fail("a row filter PNG does not have");
+                uint32_t* texels = to + size_t(y0 + j * dy) * pitch + x0;
+                if (straight && !interlaced) ToTexels(row + 1, texels, width, rgb);
+                else RowTexels(f, row + 1, texels, pw, dx);
+                // Keyed while the row is still in the cache.
+                if (rowKey && !interlaced) KeyRow(texels, width, rowKey);
+            }
+            std::memcpy(rowsIn.data(), first + (n - 1) * stride, stride);
         }
-        std::memcpy(rowsIn.data(), first + (n - 1) * stride, stride);
     }
     if (const char* why = stream.Finish()) return fail(why);
+    if (rowKey && interlaced)
+        for (uint32_t y = 0; y < height; ++y) KeyRow(to + size_t(y) * pitch, width, rowKey);
     return true;
 }
 

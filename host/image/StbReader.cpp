@@ -1,4 +1,6 @@
-// BMP, JPG and TGA files, and the PNG files DecodePng does not take, through stb_image (Debian's libstb).
+// BMP, JPG and TGA files through stb_image (Debian's libstb); PNG files too, which
+// the program reads with DecodePng (the image fuzz driver holds the two to
+// the same texels).
 //
 // stb_image fills what a short file lacks with zeros, reads palette entries
 // a file never gave, and asserts on some channel masks; so each file's

@@ -8,6 +8,13 @@
 //   Archive_HugeSound      one 8192 x 8192 PNG (a 260 KB stream of zeros; the
 //                          fake device takes no side past 8192).
 //   Archive_HugeDamaged    six such, each cut 40 bytes short, side by side.
+//   Archive_DamagedModelFirst  a one-byte damaged model, then the 100
+//                          textures: the load ends with 0 before them.
+//   Archive_BadFilters     three 8192 x 8192 PNGs whose streams are sound
+//                          but whose last row's filter byte is 7.
+//   Archive_StbKindsDamaged  an interlaced, a 16-bit and a grey 8192 x 8192
+//                          PNG (kinds stb decodes), each cut 40 bytes short.
+//   Archive_StbKindSound   one sound 8192 x 8192 16-bit RGB PNG.
 //   Archive_Kept           eight 1024 x 2048 textures; counter rss_after_mib
 //                          is the process's resident memory once the
 //                          controller is gone and the allocator trimmed
@@ -104,10 +111,17 @@ void Chunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_
     Be32(png, Crc(&png[at], data.size() + 4));
 }
 
-// An RGBA PNG of zeros (its rows unfiltered), the stream cut `cut` bytes short.
-std::vector<uint8_t> ZeroPng(uint32_t w, uint32_t h, size_t cut)
+// A PNG of zeros (its rows unfiltered, the last one's filter byte
+// lastFilter), the stream cut `cut` bytes short: 8-bit RGBA unless told
+// the colour type, depth and interlacing.
+std::vector<uint8_t> ZeroPng(uint32_t w, uint32_t h, size_t cut, uint8_t lastFilter = 0, uint8_t type = 6,
+                             uint8_t depth = 8, uint8_t interlace = 0)
 {
-    std::vector<uint8_t> raw(size_t(h) * (1 + 4 * size_t(w)), 0);
+    const size_t channels = type == 6 ? 4 : type == 2 ? 3 : type == 4 ? 2 : 1;
+    const size_t stride = 1 + (size_t(w) * channels * depth + 7) / 8;
+    // Interlaced, the passes hold about as many bytes, a few more filter bytes.
+    std::vector<uint8_t> raw(size_t(h) * stride + (interlace ? size_t(h) : 0), 0);
+    if (!interlace) raw[size_t(h - 1) * stride] = lastFilter;
     uLongf size = compressBound(uLong(raw.size()));
     std::vector<uint8_t> stream(size);
     compress2(stream.data(), &size, raw.data(), uLong(raw.size()), 9);
@@ -115,7 +129,7 @@ std::vector<uint8_t> ZeroPng(uint32_t w, uint32_t h, size_t cut)
     std::vector<uint8_t> header, png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     Be32(header, w);
     Be32(header, h);
-    header.insert(header.end(), {8, 6, 0, 0, 0});
+    header.insert(header.end(), {depth, type, 0, 0, interlace});
     Chunk(png, "IHDR", header);
     Chunk(png, "IDAT", stream);
     Chunk(png, "IEND", {});
@@ -191,6 +205,51 @@ void Archive_HugeDamaged(benchmark::State& state)
     TimeLoad(state, "HugeDamaged.gpk", 0);
 }
 BENCHMARK(Archive_HugeDamaged)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void Archive_DamagedModelFirst(benchmark::State& state)
+{
+    static const bool made = Archive("DamagedModel.gpk", [] {
+        Files files = {{"Bad.mdl", {0x51}}};
+        for (u32 i = 0; i < 100; ++i) files.push_back({"M" + std::to_string(i) + ".png", SmallPng(i)});
+        return files;
+    });
+    if (!made) return state.SkipWithError("cannot write the archive");
+    TimeLoad(state, "DamagedModel.gpk", 0);
+}
+BENCHMARK(Archive_DamagedModelFirst)->Unit(benchmark::kMillisecond);
+
+void Archive_BadFilters(benchmark::State& state)
+{
+    static const bool made = Archive("BadFilters.gpk", [] {
+        Files files;
+        for (u32 i = 0; i < 3; ++i) files.push_back({"Filter" + std::to_string(i) + ".png", ZeroPng(8192, 8192, 0, 7)});
+        return files;
+    });
+    if (!made) return state.SkipWithError("cannot write the archive");
+    TimeLoad(state, "BadFilters.gpk", 0);
+}
+BENCHMARK(Archive_BadFilters)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void Archive_StbKindsDamaged(benchmark::State& state)
+{
+    static const bool made = Archive("StbDamaged.gpk", [] {
+        return Files{{"Interlaced.png", ZeroPng(8192, 8192, 40, 0, 6, 8, 1)},
+                     {"Sixteen.png", ZeroPng(8192, 8192, 40, 0, 2, 16)},
+                     {"Grey.png", ZeroPng(8192, 8192, 40, 0, 0, 8)}};
+    });
+    if (!made) return state.SkipWithError("cannot write the archive");
+    TimeLoad(state, "StbDamaged.gpk", 0);
+}
+BENCHMARK(Archive_StbKindsDamaged)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void Archive_StbKindSound(benchmark::State& state)
+{
+    static const bool made =
+        Archive("StbSound.gpk", [] { return Files{{"Sixteen.png", ZeroPng(8192, 8192, 0, 0, 2, 16)}}; });
+    if (!made) return state.SkipWithError("cannot write the archive");
+    TimeLoad(state, "StbSound.gpk", 1);
+}
+BENCHMARK(Archive_StbKindSound)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 double ResidentMiB()
 {

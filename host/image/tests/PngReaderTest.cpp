@@ -1,6 +1,7 @@
 // The 8-bit RGB and RGBA PNG files DecodePng reads (straight into the
 // destination when the size stays) give what stb gives for the same
 // pixels: the BMP of those pixels, read by stb, is the reference.
+#include "host/image/Formats.h"
 #include "host/image/tests/ImageTestSupport.h"
 
 #include <algorithm>
@@ -327,7 +328,8 @@ TEST(PngReader, RowsAboveCarryOverFromBatchToBatch)
         std::string error;
         const Image image = Plain(png, &error);
         ASSERT_EQ(image.pixels.size(), pixels.size()) << error;
-        for (size_t i = 0; i < pixels.size(); ++i) ASSERT_EQ(image.pixels[i], pixels[i]) << "texel " << i << ", row " << i / w;
+        for (size_t i = 0; i < pixels.size(); ++i)
+            ASSERT_EQ(image.pixels[i], pixels[i]) << "texel " << i << ", row " << i / w;
     }
 }
 
@@ -668,6 +670,177 @@ TEST(PngReader, LargeDamagedFilesAreRefusedBeforeTheirRoom)
             EXPECT_EQ(std::count(room.begin(), room.end(), 0u), std::ptrdiff_t(room.size()));
         }
     }
+}
+
+// Every other kind of PNG (grey, palette, a transparent colour, 16 bits,
+// interlaced), as large for its size: damaged or with a bad filter byte,
+// refused before its room is asked for; sound, read straight into the room
+// asked once, with the texels stb gives.
+TEST(PngReader, EveryKindIsWalkedBeforeItsRoomAndReadIntoIt)
+{
+    const auto header = [](uint32_t w, uint32_t h, uint8_t type, uint8_t depth, uint8_t interlace) {
+        Bytes data(13);
+        PutBe32(data.data(), w);
+        PutBe32(&data[4], h);
+        data[8] = depth;
+        data[9] = type;
+        data[12] = interlace;
+        return Chunk("IHDR", data);
+    };
+    const struct {
+        const char* what;
+        uint32_t w, h;
+        uint8_t type, depth, interlace;
+        std::vector<Bytes> before;   // chunks before the data
+        uint32_t texel;              // of a file of zeros
+    } kinds[] = {
+        {"grey", 16384, 1100, 0, 8, 0, {}, 0xFF000000u},
+        {"palette", 16384, 1100, 3, 8, 0, {Chunk("PLTE", {0x12, 0x34, 0x56})}, 0xFF123456u},
+        {"RGB with a transparent colour", 8192, 1100, 2, 8, 0, {Chunk("tRNS", {0, 0, 0, 0, 0, 0})}, 0u},
+        {"RGB, 16 bits", 4096, 1100, 2, 16, 0, {}, 0xFF000000u},
+        {"RGBA, interlaced", 4096, 1100, 6, 8, 1, {}, 0u},
+    };
+    for (const auto& k : kinds) {
+        const std::vector<uint8_t> filters = {0, 1, 2, 3, 4};
+        const host::image::detail::RowLayout layout = [&] {
+            Bytes h = header(k.w, k.h, k.type, k.depth, k.interlace);
+            Bytes file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+            file.insert(file.end(), h.begin(), h.end());
+            return host::image::detail::PngRows(file.data());
+        }();
+        Bytes raw(layout.Bytes(), 0);
+        ASSERT_GT(raw.size(), size_t(16) << 20) << k.what;
+        const Bytes stream = Deflated(raw, 1, 15, 8, Z_DEFAULT_STRATEGY);
+        Bytes badFilter = raw;
+        badFilter[raw.size() - layout.passes[layout.count - 1].stride] = 5;
+        const auto file = [&](const Bytes& data) {
+            std::vector<Bytes> chunks = {header(k.w, k.h, k.type, k.depth, k.interlace)};
+            chunks.insert(chunks.end(), k.before.begin(), k.before.end());
+            chunks.push_back(Chunk("IDAT", data));
+            return Laid(chunks);
+        };
+        const struct {
+            const char* what;
+            Bytes png;
+            bool sound;
+        } cases[] = {
+            {"sound", file(stream), true},
+            {"cut short", file(Bytes(stream.begin(), stream.end() - 40)), false},
+            {"a bad filter on the last row", file(Deflated(badFilter, 1, 15, 8, Z_DEFAULT_STRATEGY)), false},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(::testing::Message() << k.what << ", " << c.what);
+            int asked = 0;
+            std::vector<uint32_t> room;
+            DecodeOptions options;
+            options.powerOfTwo = false;
+            options.destination = [&](uint32_t width, uint32_t height, size_t& pitch) {
+                ++asked;
+                pitch = width;
+                room.assign(size_t(width) * height, 1);
+                return room.data();
+            };
+            Image image;
+            std::string error;
+            EXPECT_EQ(host::image::Decode(c.png.data(), c.png.size(), options, image, &error), c.sound) << error;
+            EXPECT_EQ(asked, c.sound ? 1 : 0);
+            if (c.sound) {
+                ASSERT_EQ(room.size(), size_t(k.w) * k.h);
+                EXPECT_EQ(std::count(room.begin(), room.end(), k.texel), std::ptrdiff_t(room.size()));
+            }
+        }
+    }
+}
+
+// Files of every colour type, depth and interlacing, with and without a
+// transparent colour, their rows noise: read as stb reads them, texel by
+// texel; a palette index past the palette gives opaque black, as libpng
+// gives it.
+TEST(PngReader, EveryKindGivesStbsTexels)
+{
+    const struct {
+        uint8_t type, depth, interlace;
+        Bytes transparent;   // tRNS data, if any
+    } kinds[] = {
+        {0, 1, 0, {}}, {0, 2, 1, {}}, {0, 4, 0, {0, 5}}, {0, 8, 0, {0, 0x40}}, {0, 8, 1, {1, 0x40}},
+        {0, 16, 0, {0x12, 0x34}}, {0, 1, 0, {0, 1}}, {4, 8, 0, {}}, {4, 16, 1, {}}, {2, 8, 0, {0, 1, 0, 2, 0, 3}},
+        {2, 16, 0, {0x10, 0x20, 0x30, 0x40, 0x50, 0x60}}, {2, 8, 1, {}}, {6, 16, 0, {}}, {6, 8, 1, {}},
+        {3, 1, 0, {0x80}}, {3, 2, 1, {}}, {3, 4, 0, {1, 2, 3}}, {3, 8, 0, {}}, {3, 8, 1, {0, 0x7F}},
+    };
+    const uint32_t w = 13, h = 11;
+    uint32_t r = 99;
+    const auto next = [&r] { return uint8_t((r = r * 1103515245u + 12345u) >> 16); };
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(::testing::Message() << "type " << int(k.type) << ", " << int(k.depth) << " bits"
+                                          << (k.interlace ? ", interlaced" : "")
+                                          << (k.transparent.empty() ? "" : ", tRNS"));
+        Bytes ihdr(13);
+        PutBe32(ihdr.data(), w);
+        PutBe32(&ihdr[4], h);
+        ihdr[8] = k.depth;
+        ihdr[9] = k.type;
+        ihdr[12] = k.interlace;
+        const Bytes header = Chunk("IHDR", ihdr);
+        Bytes probe = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        probe.insert(probe.end(), header.begin(), header.end());
+        const host::image::detail::RowLayout layout = host::image::detail::PngRows(probe.data());
+        Bytes raw(layout.Bytes());
+        for (uint8_t& b : raw) b = next();
+        // Every third pixel the transparent colour (its low bytes at 8
+        // bits), then the filters.
+        const bool keyed = !k.transparent.empty() && k.type != 3 && k.depth >= 8 && !k.interlace;
+        if (keyed) {
+            Bytes colour;
+            for (size_t c = 0; c < k.transparent.size(); c += 2) {
+                if (k.depth == 16) colour.push_back(k.transparent[c]);
+                colour.push_back(k.transparent[c + 1]);
+            }
+            const size_t stride = layout.passes[0].stride;
+            for (size_t at = 0; at < raw.size(); at += stride)
+                for (size_t x = 0; x < w; x += 3)
+                    std::copy(colour.begin(), colour.end(), raw.begin() + long(at + 1 + x * colour.size()));
+        }
+        for (int p = 0, at = 0; p < layout.count; ++p)
+            for (uint64_t row = 0; row < layout.passes[p].rows; ++row, at += int(layout.passes[p].stride))
+                raw[size_t(at)] = keyed ? 0 : uint8_t(row % 5);
+        std::vector<Bytes> chunks = {header};
+        if (k.type == 3) {
+            Bytes palette(3u << k.depth);
+            for (uint8_t& b : palette) b = next();
+            chunks.push_back(Chunk("PLTE", palette));
+        }
+        if (!k.transparent.empty()) chunks.push_back(Chunk("tRNS", k.transparent));
+        chunks.push_back(Chunk("IDAT", Zlib(raw)));
+        const Bytes png = Laid(chunks);
+        std::string error;
+        const Image ours = Plain(png, &error);
+        ASSERT_EQ(ours.pixels.size(), size_t(w) * h) << error;
+        host::image::detail::Texels stb;
+        ASSERT_TRUE(host::image::detail::DecodeStb(png.data(), png.size(), host::image::kFilePng,
+                                                   [](uint32_t, uint32_t) { return true; }, stb, error))
+            << error;
+        const uint32_t* rgba = stb.Data();
+        size_t clear = 0;
+        for (size_t i = 0; i < ours.pixels.size(); ++i) {
+            const uint32_t t = rgba[i], want = (t & 0xFF00FF00u) | (t & 0xFFu) << 16 | (t >> 16 & 0xFFu);
+            ASSERT_EQ(Hex(ours.pixels[i]), Hex(want)) << "texel " << i;
+            clear += (want >> 24) == 0;
+        }
+        if (keyed) {
+            EXPECT_GE(clear, size_t((w + 2) / 3 * h));   // noise may match too
+        }
+    }
+    // Two palette entries for a 2-bit file's four indices.
+    Bytes ihdr(13);
+    PutBe32(ihdr.data(), 4);
+    PutBe32(&ihdr[4], 1);
+    ihdr[8] = 2;
+    ihdr[9] = 3;
+    const Bytes png = Laid({Chunk("IHDR", ihdr), Chunk("PLTE", {1, 2, 3, 4, 5, 6}), Chunk("tRNS", {0x80}),
+                           Chunk("IDAT", Zlib({0, 0x1B}))});
+    std::string error;
+    EXPECT_EQ(Plain(png, &error).pixels, (std::vector<uint32_t>{0x80010203u, 0xFF040506u, 0xFF000000u, 0xFF000000u}))
+        << error;
 }
 
 }  // namespace ORV_TEST_FILE_ID
