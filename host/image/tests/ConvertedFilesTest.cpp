@@ -112,6 +112,7 @@ TEST(ConvertedFiles, PngsOfEveryColourTypeAndDepth)
         Source source;
         bool alpha;
         const char* coder = "PNG:";
+        bool interlaced = false;
     } cases[] = {
         {"grey, 1 bit", 0, 1, kGrey, false}, {"grey, 2 bits", 0, 2, kGrey, false},
         {"grey, 4 bits", 0, 4, kGrey, false}, {"grey, 8 bits", 0, 8, kGrey, false},
@@ -120,6 +121,10 @@ TEST(ConvertedFiles, PngsOfEveryColourTypeAndDepth)
         {"RGB, 16 bits", 2, 16, kColour, false}, {"palette, 8 bits", 3, 8, kColour, false},
         {"palette with tRNS, 8 bits", 3, 8, kColourCutOut, true, "PNG8:"}, {"RGBA, 8 bits", 6, 8, kColour, true},
         {"RGBA, 16 bits", 6, 16, kColour, true},
+        // Adam7: seven passes of a picture 6 x 5 wide, some of them empty.
+        {"grey, 2 bits, interlaced", 0, 2, kGrey, false, "PNG:", true},
+        {"RGBA, 16 bits, interlaced", 6, 16, kColour, true, "PNG:", true},
+        {"palette with tRNS, interlaced", 3, 8, kColourCutOut, true, "PNG8:", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -135,6 +140,7 @@ TEST(ConvertedFiles, PngsOfEveryColourTypeAndDepth)
         }
         std::string options = c.alpha ? "" : "-alpha off ";
         if (c.source == kGrey) options += "-colorspace Gray ";
+        if (c.interlaced) options += "-interlace PNG ";
         if (c.source != kColourCutOut) {
             options += "-define png:color-type=" + std::to_string(c.type) + " -define png:bit-depth=" +
                        std::to_string(c.depth);
@@ -143,6 +149,7 @@ TEST(ConvertedFiles, PngsOfEveryColourTypeAndDepth)
         ASSERT_GT(file.size(), 26u);
         ASSERT_EQ(file[24], c.depth);
         ASSERT_EQ(file[25], c.type);
+        ASSERT_EQ(file[28], c.interlaced ? 1u : 0u);
         std::string error;
         const Image image = Plain(file, &error);
         ASSERT_EQ(image.width, 6u) << error;
