@@ -313,7 +313,8 @@ bool ReadFormat(const uint8_t* p, size_t size, PixelFormat& f, std::string& erro
         if (std::memcmp(type, "IDAT", 4) == 0) {
             data = true;
         } else if (std::memcmp(type, "PLTE", 4) == 0) {
-            if (length % 3 || length > 3 * 256 || length == 0) return DecodeFail(error, "a damaged palette");
+            // Empty, it names nothing (a palette file then has none).
+            if (length % 3 || length > 3 * 256) return DecodeFail(error, "a damaged palette");
             entries = length / 3;
             for (uint32_t i = 0; i < entries; ++i) f.palette[i] = Argb(0xFF, at[3 * i], at[3 * i + 1], at[3 * i + 2]);
         } else if (std::memcmp(type, "tRNS", 4) == 0) {
