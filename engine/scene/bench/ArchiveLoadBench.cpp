@@ -10,6 +10,8 @@
 //   Archive_HugeDamaged    six such, each cut 40 bytes short, side by side.
 //   Archive_DamagedModelFirst  a one-byte damaged model, then the 100
 //                          textures: the load ends with 0 before them.
+//   Archive_DamagedModelFirstLarge  the same before 100 flat 1024 x 1024
+//                          textures.
 //   Archive_BadFilters     three 8192 x 8192 PNGs whose streams are sound
 //                          but whose last row's filter byte is 7.
 //   Archive_StbKindsDamaged  an interlaced, a 16-bit and a grey 8192 x 8192
@@ -39,6 +41,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -217,6 +220,26 @@ void Archive_DamagedModelFirst(benchmark::State& state)
     TimeLoad(state, "DamagedModel.gpk", 0);
 }
 BENCHMARK(Archive_DamagedModelFirst)->Unit(benchmark::kMillisecond);
+
+// As the archive: the damaged model, then 100 flat 1024 x 1024
+// textures (about 8 KB each).
+void Archive_DamagedModelFirstLarge(benchmark::State& state)
+{
+    static const bool made = Archive("DamagedModelLarge.gpk", [] {
+        Files files = {{"Bad.mdl", {0x51}}};
+        std::vector<uint32_t> pixels(1024 * 1024);
+        for (u32 i = 0; i < 100; ++i) {
+            std::fill(pixels.begin(), pixels.end(), 0xFF000000u | i * 0x010203u);
+            std::vector<uint8_t> png;
+            host::image::WritePng(pixels.data(), 1024, 1024, 1024 * 4, png);
+            files.push_back({"L" + std::to_string(i) + ".png", png});
+        }
+        return files;
+    });
+    if (!made) return state.SkipWithError("cannot write the archive");
+    TimeLoad(state, "DamagedModelLarge.gpk", 0);
+}
+BENCHMARK(Archive_DamagedModelFirstLarge)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void Archive_BadFilters(benchmark::State& state)
 {
