@@ -157,7 +157,7 @@ public:
     // past data it may hold beyond the picture (some encoders pad; readers
     // take them). Cut short or damaged anywhere, it is refused as stb and
     // libpng refuse it. Past kInflatedPastRows, the rest is walked rather
-    // than inflated (done() walks the whole stream): a small file padded
+    // than inflated (walk() walks the whole stream): a small file padded
     // with a gigabyte of zeros then costs milliseconds, not seconds.
     template <class Walk>
     const char* Finish(const Walk& walk)
