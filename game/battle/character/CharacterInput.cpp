@@ -8,6 +8,7 @@
 #include "engine/core/FloatMath.h"
 #include "engine/platform/FrameTime.h"
 #include "engine/platform/SoundBuffer.h"
+#include "game/battle/object/Barrage.h"
 #include "game/battle/object/Bullet.h"
 #include "game/battle/object/SpellCardSetting.h"
 
@@ -84,10 +85,11 @@ const ShotRecord* CCharacter::CurrentShot() const
 
 u32 CCharacter::CurrentBarrageFinished() const
 {
-    // A slot without a barrage has nothing left to fire.
-    const u32 slot = m_status.barrageSlot;
-    if (slot >= m_barrages.size() || !m_barrages[slot]) return 1;
-    return m_barrages[slot]->IsPlayedAnimationEnded() || !m_barrages[slot]->IsAttacking() ? 1 : 0;
+    // The barrage's own clock, as the firing step reads it: a shot is not
+    // over while its volleys still fall due. A slot without a barrage has
+    // nothing left to fire.
+    const CBarrage* barrage = GetCurrentBarrage();
+    return !barrage || barrage->IsFinished() ? 1 : 0;
 }
 
 bool CCharacter::ShotIntervalPassed() const

@@ -269,6 +269,76 @@ TEST_F(ScriptedFighterTest, AGuardCounterStepsTheRealCardToItsNextShortAttack)
     }
 }
 
+// A shot whose barrage fires four volleys a quarter second apart (it lasts
+// one second), with INTERVAL a quarter second and WAIT three quarters, run
+// through the fighter's whole frames of a quarter second.
+class ShotTimingTest : public ScriptedFighterTest {
+protected:
+    void SetUp() override
+    {
+        ScriptedFighterTest::SetUp();
+        using setting_test::SettingWriter;
+        SettingWriter parameter = fighter_test::FighterParameter("Test");
+        ASSERT_TRUE(parameter.Set("BARRAGEAWAIT", 0.75f).Set("BARRAGEAINTERVAL", 0.25f).Save("Chr_Test.txt"));
+        ASSERT_TRUE(SettingWriter().Set("NAME", "pattern").Set("BULLET", "Bullet.txt").Set("SHOOTCOUNT", 4)
+                .Set("SHOOTWAIT", 0.25f).Save("Pattern.txt"));
+        factory_.realBarrages = true;
+        MakeFighter();
+        S().tension = 1;
+        ASSERT_EQ(Barrage().GetDuration(), 1.0f);
+    }
+    void Frame(std::initializer_list<u32> codes = {})
+    {
+        const InputPacket p = Pad(codes);
+        c_->ApplyInputPacket(&p);
+        c_->Update(0);
+        c_->LateUpdate(0);
+    }
+    CBarrage& Barrage() { return *dynamic_cast<CBarrage*>(c_->GetBarrages().at(0).get()); }
+};
+
+// A release of the shot button while the barrage still fires starts no new
+// shot (the volleys go on, no round is spent); the shot ends WAIT after the
+// barrage's last volley, and a release after that shoots again.
+TEST_F(ShotTimingTest, TheShotWaitsForItsBarrageToFinish)
+{
+    const u16 ammunition = S().ammunition;
+    Frame({24});
+    Frame();   // frame 2: released, the shot starts and fires its first volley
+    ASSERT_EQ(S().action, u32(kActionShoot));
+    EXPECT_EQ(S().moveHit.shots, 1u);
+    Frame({24});
+    Frame();   // frame 4: released with the INTERVAL passed, the barrage at 0.75 s
+    EXPECT_EQ(S().action, u32(kActionShoot));
+    EXPECT_EQ(S().moveHit.shots, 1u);
+    EXPECT_EQ(S().ammunition, u16(ammunition - 1));
+    EXPECT_EQ(Barrage().GetClock(), 0.75f);
+    EXPECT_EQ(Barrage().GetPatternState(0)->volleyCount, 3u);
+    Frame();   // frame 5: the last volley; the barrage has finished
+    EXPECT_TRUE(Barrage().IsFinished());
+    EXPECT_EQ(S().timers.sinceBarrageFinished, 0.25f);
+    // Frames 6 and 7 wait; frame 8 is WAIT (three frames) after frame 5.
+    for (u32 frame = 6; frame <= 8; ++frame) {
+        Frame();
+        EXPECT_EQ(S().action, frame < 8 ? u32(kActionShoot) : u32(kActionNeutral)) << frame;
+    }
+    EXPECT_EQ(S().moveHit.shots, 1u);
+
+    // Again, released once the barrage has finished: the next shot starts.
+    Frame({24});
+    Frame();
+    EXPECT_EQ(S().action, u32(kActionShoot));
+    Frame({24});
+    Frame();
+    Frame();
+    ASSERT_TRUE(Barrage().IsFinished());
+    Frame({24});
+    Frame();
+    EXPECT_EQ(S().moveHit.shots, 3u);
+    EXPECT_EQ(S().ammunition, u16(ammunition - 3));
+    EXPECT_EQ(Barrage().GetClock(), 0.25f);   // restarted, and its first frame run
+}
+
 }  // namespace
 
 }  // namespace ORV_TEST_FILE_ID
