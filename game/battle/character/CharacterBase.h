@@ -379,8 +379,11 @@ public:
     f32 GetReloadRate() const;
     f32 GetShortAttackReloadRate() const;
     f32 GetMpRecoveryRate() const;
-    // The climax card has started and not finished.
+    // In action 9 with the climax card past its bind: its climax level is
+    // 1 or more (the bind shot before it does not count).
     u32 IsClimaxCardUnderWay() const;
+    // In action 9 with the climax card active, from its start to its end.
+    u32 IsClimaxCardRunning() const;
     // The high-tension card, or the climax card under way: the card sets
     // the pace and the tension's revise factors stay out (they read 1).
     u32 RunsAtCardPace() const;
@@ -539,9 +542,11 @@ public:
     f32 GetExceptionFill() const;
     f32 GetHiTensionFill() const;
     f32 GetClimaxFill() const;
+    // The selected shot set and spell card: 0 (A) or 1 (B). Not the card
+    // cast last, which a special card leaves at 4, 5 or 6.
+    u32 GetSelectedSet() const;
 
 private:
-    u32 GetSelectedSet() const;   // 0 (A) or 1 (B)
     const CSpellCardValues* GetCardValues(u32 card) const;
     f32 GetCardFill(u32 card) const;
     f32 GetTensionCardFill(u32 card) const;

@@ -103,10 +103,11 @@ u32 CCharacterBase::CanShoot() const
     return 1;
 }
 
+// The selected card is spell A or B, whatever card was cast last.
 u32 CCharacterBase::CanCastSpell() const
 {
     const Conditions k{*this};
-    return GetSpellStock(m_status.spellSlot) && !k.Stun() && !k.Out() && !k.Result();
+    return GetSpellStock(GetSelectedSet()) && !k.Stun() && !k.Out() && !k.Result();
 }
 
 u32 CCharacterBase::CanCastExceptionSpell() const
@@ -142,7 +143,7 @@ u32 CCharacterBase::CanShootFromState() const
 u32 CCharacterBase::CanCastFromState() const
 {
     const Conditions k{*this};
-    if (!GetSpellStock(m_status.spellSlot) || k.Stun() || k.Out()) return 0;
+    if (!GetSpellStock(GetSelectedSet()) || k.Stun() || k.Out()) return 0;
     if (In(m_status.action, {21, 22, 24, 25, 26}) || k.Result()) return 0;
     return !k.ClimaxUnderWay();
 }
@@ -283,6 +284,12 @@ f32 CCharacterBase::GetMotionSpeedRate() const
 }
 
 u32 CCharacterBase::IsClimaxCardUnderWay() const
+{
+    const ISpellCardState* card = GetSpellCardState(kClimaxSlot);
+    return m_status.action == kActionSpellCard && m_status.spellSlot == kClimaxSlot && card && !card->IsIdle();
+}
+
+u32 CCharacterBase::IsClimaxCardRunning() const
 {
     const ISpellCardState* card = GetSpellCardState(kClimaxSlot);
     return m_status.action == kActionSpellCard && m_status.spellSlot == kClimaxSlot && card && !card->IsIdle();

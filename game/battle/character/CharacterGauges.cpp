@@ -139,10 +139,10 @@ u32 CCharacter::UpdateTimers(u32)
     // current after it ends, and must not block charging from then on.
     const bool chargedShot = character_actions::IsShootAction(a) && s.barrageSlot >= 2;
     UpdateCharge(false, !trigger && shotHeld && !blocked && s.ammunition > 0 && !chargedShot, shotLimit);
-    const ISpellCardState* card = GetSpellCardState(s.spellSlot);
-    const f32 spellLimit = v && s.spellSlot < kSpellSlotCount
-                               ? m_parameter->GetSpellCard(s.spellSlot).GetValues().chargeTime
-                               : 0.0f;
+    // The spell charge fills toward the selected card (A or B), not the card
+    // cast last: that one may be a special card that never charges.
+    const ISpellCardState* card = GetSpellCardState(GetSelectedSet());
+    const f32 spellLimit = v ? m_parameter->GetSpellCard(GetSelectedSet()).GetValues().chargeTime : 0.0f;
     UpdateCharge(true, trigger && shotHeld && card && card->GetStock() && t.stun <= 0.0f && a != kActionShootOut &&
                            !IsClimaxLocked(),
                  spellLimit);

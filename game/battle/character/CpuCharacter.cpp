@@ -114,12 +114,10 @@ i32 CCpuCharacter::Update(u32 argument)
         if (m_parameter) {
             const CharacterValues& v = m_parameter->values;
             if (raw[28]) {
-                const u32 slot = m_status.spellSlot;
-                if (slot < kSpellSlotCount &&
-                    m_parameter->GetSpellCard(slot).GetValues().chargeTime <= m_status.timers.spellCharge)
+                // The selected card's charge (A or B), not the card cast last.
+                if (m_parameter->GetSpellCard(GetSelectedSet()).GetValues().chargeTime <= m_status.timers.spellCharge)
                     raw[24] = 0;
-            } else if (v.shots[m_status.selectedBarrage < 2 ? m_status.selectedBarrage : 0].chargeTime <=
-                       m_status.timers.shotCharge) {
+            } else if (v.shots[GetSelectedSet()].chargeTime <= m_status.timers.shotCharge) {
                 // The selected record's charge, the one the charge fills: the
                 // current slot is the charged one after a charged shot.
                 raw[24] = 0;

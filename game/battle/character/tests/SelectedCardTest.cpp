@@ -1,0 +1,162 @@
+// The spell A or B a fighter has selected, and the climax card's window.
+// A special card (exception, high tension, climax) is the card cast last
+// once it ends, yet the spell chord, the spell charge, its gauge and the
+// computer's charge release keep following the selected card.
+#include "game/battle/character/CpuCharacter.h"
+#include "game/battle/character/tests/CharacterTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace selected_card_test {
+namespace ORV_TEST_FILE_ID {
+
+namespace {
+
+using namespace character_test;
+
+constexpr u32 kSpecialSlots[] = {4, 5, 6};
+// Spell A and B charge in half a second; the special cards would take two.
+constexpr f32 kSpellCharge = 0.5f, kSpecialCharge = 2.0f;
+
+// The test fighter whose special cards (Tension.txt) charge longer than its
+// spell A and B (Spell.txt), each card with one stock.
+void WriteCardFighter()
+{
+    using setting_test::SettingWriter;
+    fighter_test::FighterFiles files = fighter_test::FighterFiles::Plain("Test");
+    files.tensionSpell = "Tension.txt";
+    ASSERT_TRUE(fighter_test::FighterParameter(files).Save("Chr_Test.txt"));
+    ASSERT_TRUE(SettingWriter().Set("NAME", "spell").Set("AMMUNITION", 1).Set("CHARGETIME", kSpellCharge)
+            .Save("Spell.txt"));
+    ASSERT_TRUE(SettingWriter().Set("NAME", "special").Set("AMMUNITION", 1).Set("CHARGETIME", kSpecialCharge)
+            .Save("Tension.txt"));
+}
+
+class SelectedCard : public ScriptedFighterTest {
+protected:
+    void SetUp() override
+    {
+        ScriptedFighterTest::SetUp();   // quarter-second frames
+        WriteCardFighter();
+    }
+    // A fresh fighter at climax tension that has cast the special card of
+    // slot and seen it end: the card is spent, spell A has its stock.
+    void AfterSpecialCard(u32 slot)
+    {
+        MakeFighter();
+        S().tension = 3, S().mp = 100;
+        Card(slot).stock = 1;
+        ASSERT_EQ(slot == 4 ? c_->StartExceptionSpell() : slot == 5 ? c_->StartHiTensionSpell() : c_->StartClimaxSpell(),
+                  1u);
+        ASSERT_EQ(S().spellSlot, slot);
+        Card(slot).done = 1;
+        Frame({});
+        ASSERT_EQ(S().action, u32(kActionNeutral)) << slot;
+        ASSERT_EQ(Card(slot).stock, 0u);
+        Card(0).stock = 1, Card(2).stock = 1;
+    }
+    void Frame(std::initializer_list<u32> codes)
+    {
+        const InputPacket p = Pad(codes);
+        c_->ApplyInputPacket(&p);
+        c_->Update(0);
+        c_->LateUpdate(0);
+    }
+    // The trigger held, the shot pressed and let go.
+    void Chord()
+    {
+        Frame({28});
+        Frame({28, 24});
+        Frame({28});
+    }
+    FakeSpellCard& Card(u32 slot) { return *static_cast<FakeSpellCard*>(c_->GetSpellCards().at(slot).get()); }
+};
+
+}  // namespace
+
+// After each special card the chord casts spell A, which has stock though
+// the spent special card has none; once A is spent the special card's
+// refill does not let the chord through.
+TEST_F(SelectedCard, TheSpellChordFollowsTheSelectedCardsStock)
+{
+    for (u32 slot : kSpecialSlots) {
+        AfterSpecialCard(slot);
+        EXPECT_EQ(c_->CanCastSpell(), 1u) << slot;
+        EXPECT_EQ(c_->CanCastFromState(), 1u) << slot;
+        Chord();
+        EXPECT_EQ(S().action, u32(kActionSpellCard)) << slot;
+        EXPECT_EQ(S().spellSlot, 0u) << slot;
+        EXPECT_EQ(Card(0).activatedBy, c_.get()) << slot;
+        EXPECT_EQ(Card(0).stock, 0u) << slot;
+
+        Card(0).done = 1;
+        Frame({});
+        ASSERT_EQ(S().action, u32(kActionNeutral)) << slot;
+        Card(slot).stock = 1;   // the special card refilled, A still spent
+        EXPECT_EQ(c_->CanCastSpell(), 0u) << slot;
+        EXPECT_EQ(c_->CanCastFromState(), 0u) << slot;
+        Chord();
+        EXPECT_EQ(S().action, u32(kActionNeutral)) << slot;
+        EXPECT_EQ(Card(0).used, 1u) << slot;
+    }
+}
+
+// Held after a special card, the spell charge fills toward A's CHARGETIME
+// and stops there; the charged-spell gauge shows it. With A spent nothing
+// charges, whatever the special card holds.
+TEST_F(SelectedCard, TheSpellChargeAndItsGaugeFollowTheSelectedCard)
+{
+    for (u32 slot : kSpecialSlots) {
+        AfterSpecialCard(slot);
+        Card(slot).stock = 0;
+        Frame({28, 24});
+        EXPECT_EQ(S().timers.spellCharge, 0.25f) << slot;
+        EXPECT_EQ(c_->GetActionGauge(5), 0.5f) << slot;   // 0.25 of the charge card's 0.5
+        for (u32 frame = 0; frame < 4; ++frame) Frame({28, 24});
+        EXPECT_EQ(S().timers.spellCharge, kSpellCharge) << slot;
+        EXPECT_EQ(c_->GetActionGauge(5), 1.0f) << slot;
+
+        Frame({});
+        EXPECT_EQ(S().timers.spellCharge, 0.0f) << slot;
+        Card(0).stock = 0, Card(slot).stock = 1;
+        Frame({28, 24});
+        EXPECT_EQ(S().timers.spellCharge, 0.0f) << slot;
+        EXPECT_EQ(c_->GetActionGauge(5), 0.0f) << slot;
+    }
+}
+
+// The computer holding the spell chord lets go once A's charge is full,
+// not by the special card cast last: just below A's CHARGETIME it holds on,
+// at it it lets go and casts A charged.
+TEST_F(SelectedCard, TheComputerLetsGoWhenTheSelectedCardIsCharged)
+{
+    struct Row {
+        f32 charge;
+        bool letsGo;
+    } const rows[] = {{std::nextafter(kSpellCharge, 0.0f), false}, {kSpellCharge, true}};
+    SetFrameTime(0);   // the charge stays where the row puts it
+    for (u32 slot : kSpecialSlots) {
+        for (const Row& r : rows) {
+            auto cpu = NewFighter<CCpuCharacter>();
+            CharacterCreateRecord record;
+            record.computerLevel = 2;
+            ASSERT_EQ(cpu->Create(&record), 1);
+            CharacterStatus& s = *cpu->GetStatus();
+            s.spellSlot = slot;   // the card cast last
+            auto& a = *static_cast<FakeSpellCard*>(cpu->GetSpellCards().at(0).get());
+            auto& charged = *static_cast<FakeSpellCard*>(cpu->GetSpellCards().at(2).get());
+            a.stock = charged.stock = 1;
+            InputState& input = cpu->GetInput();
+            input.raw[28] = input.raw[24] = 1;
+            cpu->Update(0);   // the chord held down
+            s.timers.spellCharge = r.charge;
+            cpu->Update(0);
+            EXPECT_EQ(input.raw[24], r.letsGo ? 0u : 1u) << slot << " " << r.charge;
+            EXPECT_EQ(s.action, r.letsGo ? u32(kActionSpellCard) : u32(kActionNeutral)) << slot << " " << r.charge;
+            EXPECT_EQ(s.spellSlot, r.letsGo ? 2u : slot) << slot << " " << r.charge;
+        }
+    }
+}
+
+}  // namespace ORV_TEST_FILE_ID
+}  // namespace selected_card_test
