@@ -272,7 +272,8 @@ f32 CCharacterAction::GetMaxSpeed() const
         return g.slideVelocity;
     case kActionMirageSlide: return g.mirageSlideVelocity;
     case kActionSpellCard: {
-        if (IsClimaxCardUnderWay()) return g.slideVelocity;
+        // The whole climax card, its bind shot too, flies at slide speed.
+        if (IsClimaxCardRunning()) return g.slideVelocity;
         if (s.spellSlot >= kSpellSlotCount) return g.moveVelocity;
         const CSpellCardValues& card = m_parameter->GetSpellCard(s.spellSlot).GetValues();
         return card.spellType == 4 || card.directMove ? card.shortAttackVelocity : g.moveVelocity;

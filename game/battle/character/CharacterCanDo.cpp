@@ -286,7 +286,7 @@ f32 CCharacterBase::GetMotionSpeedRate() const
 u32 CCharacterBase::IsClimaxCardUnderWay() const
 {
     const ISpellCardState* card = GetSpellCardState(kClimaxSlot);
-    return m_status.action == kActionSpellCard && m_status.spellSlot == kClimaxSlot && card && !card->IsIdle();
+    return m_status.action == kActionSpellCard && m_status.spellSlot == kClimaxSlot && card && card->IsLocked();
 }
 
 u32 CCharacterBase::IsClimaxCardRunning() const

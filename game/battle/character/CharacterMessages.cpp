@@ -26,9 +26,8 @@ u32 CCharacterAction::HandleCharacterMessage(u32 message, CMessageObject* sender
     case kMsgDefeated: {
         const auto* other = dynamic_cast<const CCharacterBase*>(sender);
         if (!other || other == this || !parameter || *reinterpret_cast<const i32*>(parameter) != s.team) return 1;
-        // Down, bound, or deep in the climax card: no team voice.
-        const bool quiet = In(s.action, {kActionDefeated, kActionBound}) ||
-                           (s.action == kActionSpellCard && s.spellSlot == 6 && IsClimaxCardUnderWay());
+        // Down, bound, or in the climax card once its bind has hit: no team voice.
+        const bool quiet = In(s.action, {kActionDefeated, kActionBound}) || IsClimaxCardUnderWay();
         if (!quiet) PlaySound(message == kMsgKill ? 2 : 3);
         return 1;
     }

@@ -127,6 +127,8 @@ TEST_F(CanDo, TensionLevelsOpenTheCardsAndSetTheRates)
     s.spellSlot = 6;
     EXPECT_EQ(fighter_->GetBulletHomingFactor(), 63.0f);   // the climax card is idle
     Card(6).idle = 0;
+    EXPECT_EQ(fighter_->GetBulletHomingFactor(), 63.0f);   // started, its bind not yet hit
+    Card(6).locked = 1;
     EXPECT_EQ(fighter_->GetBulletHomingFactor(), 1.0f);
     s.timers.freezeTime = 0.1f;
     EXPECT_EQ(fighter_->GetMotionSpeedRate(), 0.0f);

@@ -1,9 +1,16 @@
 // The spell A or B a fighter has selected, and the climax card's window.
 // A special card (exception, high tension, climax) is the card cast last
 // once it ends, yet the spell chord, the spell charge, its gauge and the
-// computer's charge release keep following the selected card.
+// computer's charge release keep following the selected card. The climax
+// card's window (team voices, the card's pace, shooting and casting from
+// the state) opens when its bind hits, not when the card starts.
 #include "game/battle/character/CpuCharacter.h"
 #include "game/battle/character/tests/CharacterTestSupport.h"
+#include "game/battle/character/tests/VoiceBench.h"
+
+#include "game/battle/object/Bullet.h"
+#include "game/battle/object/BulletPasses.h"
+#include "game/battle/object/SpellCard.h"
 
 #include <gtest/gtest.h>
 
@@ -156,6 +163,110 @@ TEST_F(SelectedCard, TheComputerLetsGoWhenTheSelectedCardIsCharged)
             EXPECT_EQ(s.spellSlot, r.letsGo ? 2u : slot) << slot << " " << r.charge;
         }
     }
+}
+
+namespace {
+
+// The battle's own cards: the climax card binds with its bullet.
+class ClimaxWindow : public ScriptedFighterTest {
+protected:
+    void SetUp() override
+    {
+        ScriptedFighterTest::SetUp();
+        SetCharacterObjectFactory(nullptr);
+        setting_test::SettingWriter()
+            .Set("NAME", "climax").Set("AMMUNITION", 1).Set("RELOAD", 0.0f).Set("SHOOTLENGTH", 5.0f)
+            .Set("CLIMAXSHOOTNO", 8).Set("ENDNO", 9).Save("Spell.txt");
+    }
+    std::unique_ptr<ScriptedFighter> Fighter(CVector3 at, u32 slot, i32 team)
+    {
+        auto f = NewFighter<ScriptedFighter>();
+        f->SetPosition(&at);
+        f->Create(nullptr);
+        f->GetStatus()->participantSlot = slot, f->GetStatus()->team = team;
+        return f;
+    }
+    // The card's bind shot reaches the victim.
+    void Bind(ScriptedFighter& shooter, ScriptedFighter& victim)
+    {
+        CBulletParameter record;
+        CBulletValues& v = record.GetValues();
+        v.hitType = 2, v.hitCount = 1, v.hitRadius = 0.4f;
+        auto* bullet = new CBullet(&record);
+        ASSERT_EQ(bullet->LoadResource(&resources_), 1);
+        BulletLaunchRecord launch;
+        launch.position = {0, 0.2f, 0.6f};
+        launch.direction = {0, 0, -1};
+        launch.shooter = launch.firingObject = &shooter;
+        ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
+        bullet->SetDirection({0, 0, -0.5f});
+        CBulletList bullets;
+        bullets.Add(bullet);
+        IBattleCharacter* fighters[] = {&shooter, &victim};
+        RunBulletFirstPass(bullets, fighters, 2, 0);
+        RunBulletSecondPass(bullets, fighters, 2, 0);
+        ASSERT_EQ(victim.GetStatus()->action, kActionBound);
+    }
+};
+
+}  // namespace
+
+// Cast, the climax card fires its bind shot with the climax row's factors:
+// the caster moves at its MOVESPEEDREVISE, the shot flies and homes at its
+// revise factors, the caster may shoot and cast from the state, and a team
+// mate's knock-out makes it call out. Once the bind hits (climax level 1)
+// each of these gives way to the card. Its slide speed holds throughout.
+TEST_F(ClimaxWindow, EachConsumerWaitsForTheBind)
+{
+    auto shooter = Fighter({0, 0, 50}, 0, 0), victim = Fighter({}, 1, 1), mate = Fighter({5, 0, 50}, 2, 0);
+    voices_ = std::make_unique<VoiceBench>();
+    voices_->Give(*shooter->GetStatus());
+    CharacterStatus& s = *shooter->GetStatus();
+    s.tension = 3;
+    TensionBonus& climax = shooter->GetParameter()->values.bonuses[3];
+    climax.moveSpeedRevise = 1.5f, climax.bulletSpeedRevise = 2.5f, climax.bulletHomingRevise = 3.5f;
+    const f32 slide = shooter->GetParameter()->values.general.slideVelocity;
+    auto& card = static_cast<CSpellCard&>(*shooter->GetSpellCards()[6]);
+    card.UpdateReload(shooter.get());
+    static_cast<CSpellCard&>(*shooter->GetSpellCards()[0]).UpdateReload(shooter.get());
+    ASSERT_EQ(shooter->StartClimaxSpell(), 1u);
+    ASSERT_EQ(card.IsIdle(), 0u);
+
+    struct Seen {
+        f32 move, speed, homing, maxSpeed;
+        u32 shoot, cast, voice;
+    };
+    auto see = [&] {
+        ShooterRecord record;
+        shooter->FillShooterRecord(&record, 0);
+        s.lastVoice = 0;
+        const i32 team = 0;
+        shooter->OnMessage(kMsgDefeated, mate.get(), reinterpret_cast<intptr_t>(&team));
+        return Seen{shooter->GetSpeedFactor(), record.factor[4], record.factor[1], shooter->GetMaxSpeed(),
+            shooter->CanShootFromState(), shooter->CanCastFromState(), s.lastVoice};
+    };
+    const Seen before = see();
+    EXPECT_EQ(card.GetClimaxLevel(), 0u);
+    EXPECT_EQ(shooter->IsClimaxCardUnderWay(), 0u);
+    EXPECT_EQ(before.move, 1.5f);
+    EXPECT_EQ(before.speed, 2.5f);
+    EXPECT_EQ(before.homing, 3.5f);
+    EXPECT_EQ(before.maxSpeed, slide);
+    EXPECT_EQ(before.shoot, 1u);
+    EXPECT_EQ(before.cast, 1u);
+    EXPECT_EQ(before.voice, 3u);
+
+    Bind(*shooter, *victim);
+    ASSERT_EQ(card.GetClimaxLevel(), 1u);
+    EXPECT_EQ(shooter->IsClimaxCardUnderWay(), 1u);
+    const Seen after = see();
+    EXPECT_EQ(after.move, 1.0f);
+    EXPECT_EQ(after.speed, 1.0f);
+    EXPECT_EQ(after.homing, 1.0f);
+    EXPECT_EQ(after.maxSpeed, slide);
+    EXPECT_EQ(after.shoot, 0u);
+    EXPECT_EQ(after.cast, 0u);
+    EXPECT_EQ(after.voice, 0u);
 }
 
 }  // namespace ORV_TEST_FILE_ID
