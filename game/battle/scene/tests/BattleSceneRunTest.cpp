@@ -31,7 +31,7 @@ using namespace scene_test;
 // it. Tests that compare two runs hold their first against a stored hash
 // too: a change that alters both runs alike (fused multiply-add switched on,
 // another library's sine) passes their comparison and must fail here.
-constexpr u64 kCpuBattleFinalHash = 0x5cda393ee794afb2;
+constexpr u64 kCpuBattleFinalHash = 0x79efef42e1c2718e;
 // The battle's seed. The computer casts its climax card only at an open
 // rival with the right draw, its high-tension card only at a far one, and
 // dashes only on two lucky draws; a defeat and a knock-down need the right
@@ -41,15 +41,23 @@ constexpr u64 kCpuBattleFinalHash = 0x5cda393ee794afb2;
 // climax or high-tension card, and of 51 to 81 only 55 did all; once a close
 // attack waited its cool-down after the last, of 40 to 140 only 76 did all;
 // once a solid shot was cut by every body sphere it met, of 1 to 200 only
-// 151 did all, the others casting no high-tension card above all).
+// 151 did all, the others casting no high-tension card above all; once a
+// shot waited for its barrage to finish, and the spell chord for the
+// selected card, 151 cast no tension card and of 1 to 240 only 34 and 235
+// did all).
 // When a change of behaviour leaves a counter at 0, try the next seeds
 // before suspecting it.
-constexpr u32 kCpuBattleSeed = 151;
+constexpr u32 kCpuBattleSeed = 34;
 
 // The state after the 2,000 recorded frames of the replay test below, held
 // for the same reason and renewed the same way: a change that alters the
 // recording and its playback alike goes unseen by their comparison.
-constexpr u64 kRecordedBattleHash = 0x91b8c53fc1a9c746;
+constexpr u64 kRecordedBattleHash = 0x7bab52342dd95357;
+// Its seed: one with which a computer's hit throws player 1 into a hit
+// reaction (once a shot waited for its barrage to finish and the spell
+// chord for the selected card, the former default seed brought none; of 1
+// to 60, 54 and 57 did).
+constexpr u32 kRecordedBattleSeed = 54;
 
 // What a battle did, frame by frame.
 struct BattleRun {
@@ -270,7 +278,7 @@ TEST_F(BattleSceneTest, ReplayGivesTheRecordedStateAtEveryFrame)
     auto input = std::make_unique<CInput>();
     app_.input = input.get();
     auto humanSetup = [] {
-        CBattleSetup* setup = CpuSetup();
+        CBattleSetup* setup = CpuSetup(kRecordedBattleSeed);
         setup->entries[0].kind = 0;
         return setup;
     };
@@ -525,8 +533,8 @@ struct ComputerReplayCase {
 void PrintTo(const ComputerReplayCase& c, std::ostream* os) { *os << c.name; }
 
 // With this seed the battle with its music's script ends by time with one
-// fighter of team 0 fallen, the one without a script when both fighters of
-// team 0 have fallen.
+// fighter of team 0 fallen, the one without a script by time with one
+// fighter of each team fallen.
 constexpr u32 kComputerReplaySeed = 12;
 
 class ComputerReplayTest : public BattleSceneTest, public testing::WithParamInterface<ComputerReplayCase> {
@@ -595,10 +603,10 @@ TEST_P(ComputerReplayTest, PlaybackGivesTheRecordedBattle)
 
 INSTANTIATE_TEST_SUITE_P(Music, ComputerReplayTest,
     testing::Values(
-        ComputerReplayCase{"WithItsScript", true, 5556, {12, 23, 18, 29}, {1, 0, 0, 0}, {kResultLoss, kResultWin},
-            0x5d659a7aa5b135a7},
-        ComputerReplayCase{"WithoutAScript", false, 5492, {11, 27, 24, 25}, {1, 0, 1, 0}, {kResultLoss, kResultWin},
-            0xd561ee4d5ff44010}),
+        ComputerReplayCase{"WithItsScript", true, 5556, {10, 8, 2, 20}, {0, 0, 1, 0}, {kResultLoss, kResultWin},
+            0xe72563e80eafbdf7},
+        ComputerReplayCase{"WithoutAScript", false, 5556, {16, 7, 2, 19}, {0, 1, 1, 0}, {kResultLoss, kResultWin},
+            0xadd2e3df3fc961b6}),
     [](const testing::TestParamInfo<ComputerReplayCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
