@@ -297,14 +297,13 @@ void CSpellCard::PlayOnce(u32 e, const CVector3& position, const CVector3* rotat
         c->PlayAtMatrix(GetEffectManager(), &position, rotation, nullptr, 1, nullptr);
 }
 
-// At the card's own placement the effect follows the card.
+// The effect stays where it was played, wherever the card goes after.
 void CSpellCard::PlayInto(u32 e, u32 k, const CVector3& position, const CVector3* rotation)
 {
     Clear(k);
     const CEffectContainer* c = m_effects[e];
     if (!c) return;
-    const bool follow = &position == &m_position;
-    m_attached[k] = c->PlayAt(GetEffectManager(), &position, rotation, nullptr, 0.0f, 0, follow, nullptr);
+    m_attached[k] = c->PlayAt(GetEffectManager(), &position, rotation, nullptr, 0.0f, 0, 0, nullptr);
 }
 
 void CSpellCard::PlayAtBoneInto(u32 e, u32 k)

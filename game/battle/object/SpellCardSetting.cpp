@@ -146,12 +146,16 @@ bool CSpellCardSetting::IsWithinTables() const
     if (v.characterType < 0 || v.characterType >= kCharacterTypeCount) return false;
     // The voice index runs up to VOICECOUNT.
     if (v.voiceCount < 0 || v.voiceCount >= kSpellVoiceCount) return false;
+    // The card steps to SHORTATTACKSETNO and two on: those are steps.
+    if (!IsStep(v.shortAttackSetNo) || !IsStep(v.shortAttackSetNo + 2)) return false;
+    // The others are only compared with the current step: a negative one
+    // is never reached and loads.
     for (i32 step : {v.climaxShootNo, v.climaxShootLoopNo, v.finaleShootNo, v.finaleShootLoopNo, v.explosionNo,
-                     v.endNo, v.shortAttackSetNo, v.shortAttackSetNo + 2}) {
-        if (!IsStep(step)) return false;
+                     v.endNo}) {
+        if (step >= kSpellStepCount) return false;
     }
     for (const SpellVoice& voice : v.voices) {
-        if (!IsStep(voice.playNo)) return false;
+        if (voice.playNo >= kSpellStepCount) return false;
     }
     return true;
 }

@@ -5,7 +5,8 @@
 //
 // The card indexes fixed tables with some of the numbers, so a load refuses
 // a file whose SPELLTYPE, CHARACTERTYPE, VOICECOUNT or step numbers would
-// reach past them (IsWithinTables).
+// reach past them (IsWithinTables). Step numbers that are only compared
+// with the current step may be negative: such a step never comes.
 #pragma once
 
 #include "engine/core/String.h"
@@ -61,7 +62,7 @@ struct CSpellCardValues {
     f32 bufferTime;                   // BUFFERTIME
     i32 firstVoice;                   // FIRSTVOICE: 11 at activation
     i32 voiceCount;                   // VOICECOUNT: 0..3
-    i32 climaxShootNo;                // CLIMAXSHOOTNO .. ENDNO: steps 0..10
+    i32 climaxShootNo;                // CLIMAXSHOOTNO .. ENDNO: at most 10; negative: never
     i32 climaxShootLoopNo;            // CLIMAXSHOOTLOOPNO
     i32 finaleShootNo;                // FINALESHOOTNO
     i32 finaleShootLoopNo;            // FINALESHOOTLOOPNO

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace ORV_TEST_FILE_ID {
@@ -280,6 +281,25 @@ TEST(CharacterParameter, AfterimageCountPastItsBoundFailsTheLoad)
         } else {
             EXPECT_EQ(p.values.body.afterimageCount, std::stoi(count)) << count;
         }
+    }
+}
+
+// A card whose step numbers name a step that never comes (negative) loads,
+// and the fighter with it; a step past the card's last still fails both.
+TEST(CharacterParameter, ACardWithAStepThatNeverComesLoadsWithItsFighter)
+{
+    WorkFolder folder;
+    WriteChildren();
+    WriteBytes("Chr_Card.txt", "SPELLB=Card.txt;");
+    for (const auto& [text, loads] : {std::pair{"EXPLOSIONNO=-1;SPELLVOICE01PLAYNO=-1;", 1}, {"ENDNO=-1;", 1},
+                                      {"EXPLOSIONNO=11;", 0}}) {
+        WriteBytes("Card.txt", text);
+        CCharacterParameter p;
+        ASSERT_EQ(p.LoadFile("Chr_Card.txt"), loads) << text;
+        if (!loads) continue;
+        const CSpellCardValues& v = p.GetSpellCard(1).GetValues();
+        EXPECT_EQ(std::tuple(v.explosionNo, v.endNo, v.voices[1].playNo),
+                  std::string(text) == "ENDNO=-1;" ? std::tuple(0, -1, 0) : std::tuple(-1, 0, -1)) << text;
     }
 }
 

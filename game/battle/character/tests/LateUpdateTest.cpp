@@ -149,6 +149,67 @@ TEST_F(LateUpdateTest, ACardsFirstBulletsStartAtItsFighter)
         EXPECT_LT((*b->GetPosition() - at).Length(), 1.0f);
 }
 
+// A card's set effect, its shot-set loop, shot-fire and flash effects and
+// its field effect stay where the card played them, though its fighter flies
+// on and turns while the card runs.
+TEST_F(LateUpdateTest, ACardsEffectsStandWhereTheyWerePlayed)
+{
+    auto* glow = new CEffectContainer();
+    glow->SetName("Glow");
+    glow->AddObject(new CEffectObject());
+    void* held = glow;
+    resources_.GetEffectList()->Add(&held);
+    setting_test::SettingWriter()
+        .Set("NAME", "spell").Set("AMMUNITION", 1).Set("RELOAD", 0.0f).Set("BARRAGE", "Barrage.txt")
+        .Set("SHOOTWAIT", 1.0f).Set("WAIT", 5.0f).Set("SPELLSETPOS", CVector3(0, 1, -2))
+        .Set("EFCSPELLSET", "Glow").Set("EFCSPELLSHOOTSETLOOP", "Glow").Set("EFCSPELLSHOOTFIRE", "Glow")
+        .Set("EFCSPELLSHOOTFIREFLASH", "Glow").Set("EFCSPELLFIELD", "Glow").Save("Spell.txt");
+    auto f = Fighter({});
+    f->LateUpdate(0);
+    auto& card = static_cast<CSpellCard&>(*f->GetSpellCards()[0]);
+    card.UpdateReload(f.get());
+    ASSERT_EQ(f->StartSpellCard(), 1u);
+    // Each slot's effect, where and how turned it first stood, and the
+    // frames it was seen.
+    struct Seen {
+        const CEffect* effect = nullptr;
+        CVector3 at, turn;
+        u32 frames = 0;
+    } seen[CSpellCard::kAttachedCount];
+    const auto xyz = [](const CVector3& v) { return std::tuple(v.x, v.y, v.z); };
+    const auto look = [&](const CVector3& placed) {
+        for (u32 k = 0; k < CSpellCard::kAttachedCount; ++k) {
+            CEffect* e = card.GetAttachedObject(k);
+            if (!e) continue;
+            if (e != seen[k].effect) {
+                // Played where the card stood as the frame began.
+                EXPECT_EQ(xyz(*e->GetPlacePosition()), xyz(placed)) << "slot " << k;
+                seen[k] = {e, *e->GetPlacePosition(), *e->GetPlaceRotation(), 0};
+            }
+            ++seen[k].frames;
+            EXPECT_EQ(xyz(*e->GetPlacePosition()), xyz(seen[k].at)) << "slot " << k << " frame " << seen[k].frames;
+            EXPECT_EQ(xyz(*e->GetPlaceRotation()), xyz(seen[k].turn)) << "slot " << k << " frame " << seen[k].frames;
+        }
+    };
+    look(*card.GetPosition());
+    CVector3 turn;
+    for (u32 frame = 0; frame < 8; ++frame) {
+        const CVector3 placed = *card.GetPosition();
+        const CVector3 at = *f->GetPosition() + CVector3(1.0f, 0.5f, 0.0f);
+        turn = *f->GetRotation() + CVector3(0.0f, 20.0f, 0.0f);
+        f->SetPosition(&at);
+        *f->GetRotation() = f->GetStatus()->targetAngles = turn;
+        Frame(*f);
+        ASSERT_EQ(f->GetStatus()->action, u32(kActionSpellCard)) << frame;
+        look(placed);
+    }
+    // The card itself went with its fighter, its effects did not; each was
+    // seen on later frames than the one it started in.
+    EXPECT_GT((*card.GetPosition() - seen[5].at).Length(), 3.0f);
+    EXPECT_EQ(xyz(*card.GetRotation()), xyz(turn));
+    for (u32 k : {0u, 1u, 2u, 3u, 5u}) EXPECT_GE(seen[k].frames, 3u) << "slot " << k;
+}
+
 // Two and three fighters locked on count for the multi-lock modifiers (x5
 // strength here); one does not, and neither does a defeated one or one
 // locked on someone else. Exactly two is the first count that counts.
