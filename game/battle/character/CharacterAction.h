@@ -278,6 +278,8 @@ protected:
     void BeginSlideAttack(u32 record, u32 action);
     // Yaw and pitch toward the locked target; 0 without one.
     u32 AimAtTarget();
+    // The yaw alone toward the locked target; 0 without one.
+    u32 TurnYawToTarget();
     // The trail of the current attack record's HITTYPE: its orbit effect
     // each TRACETIME.
     void UpdateAttackTrail();

@@ -56,6 +56,14 @@ u32 CCharacterAction::AimAtTarget()
     return 1;
 }
 
+u32 CCharacterAction::TurnYawToTarget()
+{
+    const CObjectDivision* target = GetLockedTarget();
+    if (!target) return 0;
+    m_status.targetAngles.y = Wrap360(YawOf(*target->GetPosition() - m_position));
+    return 1;
+}
+
 void CCharacterAction::PlayUpperMotion(u32 n)
 {
     if (n >= kMotionCount || m_status.motions[n] < 0 || IsPlayedAnimation(n)) return;
@@ -307,7 +315,8 @@ u32 CCharacterAction::ShootStep(u32 argument)
         if (r->movingFlg == 0 && (done = FireStep(argument))) s.turnShoot = 0;
         if (r->movingFlg) s.turnShoot = 0;
     } else {
-        if (r->movingFlg) AimAtTarget();
+        // A moving shot turns about the vertical only: it keeps its pitch.
+        if (r->movingFlg) TurnYawToTarget();
         const f32 d = Wrap360(YawOf(*target->GetPosition() - m_position) - m_rotation.y);
         const bool away = d > r->backShootAngle && d < 360.0f - r->backShootAngle;
         if (!(away && s.attackClocks[kShotClock] < r->backShootTime) && (done = FireStep(argument))) s.turnShoot = 0;

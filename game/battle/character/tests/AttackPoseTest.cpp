@@ -189,6 +189,35 @@ TEST_F(AttackPoseTest, TheShotsStartPosesTheUpperBodyByTheLegsMotion)
     }
 }
 
+// A shot that fires on the move turns toward a target behind it about the
+// vertical only: toward one 45 degrees above, the yaw comes round and the
+// pitch stays level. A shot that stops to turn faces it, pitch and all.
+TEST_F(AttackPoseTest, AMovingShotTurnsItsYawAloneTowardTheTarget)
+{
+    for (const i32 moving : {1, 0}) {
+        Make();
+        for (ShotRecord& shot : c_->GetParameter()->values.shots) shot.movingFlg = moving, shot.backShootTime = 10;
+        Lock(CVector3(0, 10, 10));   // behind the fighter, which faces -Z, and as high up as it is far
+        Play({kForward, kForward});
+        Play({With(kForward, {24}), kForward});
+        ASSERT_EQ(S().turnShoot, 1u) << moving;
+        EXPECT_EQ(c_->GetRotation()->x, moving ? 0.0f : 9.0f);   // 180 degrees a second
+        f32 yaw = c_->GetRotation()->y;
+        for (u32 frame = 0; frame < 4; ++frame) {
+            Play({kForward});
+            ASSERT_EQ(S().action, kActionShoot) << moving << " frame " << frame;
+            EXPECT_NE(c_->GetRotation()->y, yaw) << moving << " frame " << frame;   // coming round
+            yaw = c_->GetRotation()->y;
+            if (moving) {
+                EXPECT_EQ(c_->GetRotation()->x, 0.0f) << "frame " << frame;
+            }
+        }
+        // The one that stops to turn has pitched most of the way up.
+        const f32 pitch = c_->GetRotation()->x;
+        EXPECT_TRUE(moving ? pitch == 0.0f : pitch > 35.0f && pitch <= 45.0f) << moving << " " << pitch;
+    }
+}
+
 // Close attacks lunge along the pitched front: toward a rival above the
 // fighter rises, below it sinks, level it stays level; the short attack
 // and the slide attack alike.
