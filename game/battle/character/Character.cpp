@@ -131,10 +131,11 @@ u32 CCharacter::UpdateMoveInput(u32)
         s.acceleration += step * dt;
     }
     if (wanted != FindMotionKey("WAIT") && !s.moveEffect) {
-        // Climbing and descending turn the burst along the velocity.
+        // Climbing and descending turn the burst along the velocity with
+        // this frame's push in it, so a climb from rest bursts straight up.
         CVector3 turn = m_rotation;
         if (wanted == FindMotionKey("MOVEUP") || wanted == FindMotionKey("MOVEDOWN")) {
-            const CVector3& v = s.velocity;
+            const CVector3 v = s.velocity + s.acceleration;
             turn = CVector3(Atan2F(v.y, SqrtF(v.x * v.x + v.z * v.z)) * kRadToDeg, YawOf(v), 0.0f);
         }
         PlayEffectAt(FindEffectKey("EFCFLYSET"), m_position, turn);

@@ -290,28 +290,51 @@ TEST_F(UpdateTest, TheRestrictionStatusLetsTheFighterShootButAShootRestrictionDo
     }
 }
 
-// The move burst of a climb is turned along the velocity (pitch, yaw); the
+// The move burst of a climb or a dive is turned along the velocity with the
+// frame's push in it (pitch, yaw): from rest straight up or down. The
 // looping move effect, ending when the fighter moves on, comes back from its
 // start instead of a second burst.
 TEST_F(UpdateTest, AClimbTurnsItsBurstAlongTheVelocityAndMovingOnRevivesTheLoop)
 {
     const u32 burst = FindEffectKey("EFCFLYSET"), loop = FindEffectKey("EFCFLYLOOP");
-    S().effects[burst] = S().effects[loop] = &container_;
-    S().velocity = CVector3(4, 3, 0);
-    const InputPacket climb = Pressing({27});
-    c_->ApplyInputPacket(&climb);
-    c_->Update(0);
-    ASSERT_EQ(S().moveEffect, 1u);
+    const InputPacket climb = Pressing({27}), dive = Pressing({29});
+    struct Row {
+        const char* name;
+        const InputPacket* pad;
+        CVector3 velocity;
+        f32 pitch, yaw;   // yaw < 0: not asked (straight up or down)
+    };
+    // With the push of a frame (a x 0.05 s) in the vertical speed.
+    const f32 push = 0.05f * c_->GetParameter()->values.general.moveAcceleration;
+    ASSERT_GT(push, 0.0f);
+    const Row rows[] = {
+        {"climb from rest", &climb, {}, 90.0f, -1.0f},
+        {"dive from rest", &dive, {}, -90.0f, -1.0f},
+        {"climb flying along +x", &climb, {4, 3, 0}, Atan2F(3.0f + push, 4.0f) * kRadToDeg, 270.0f},
+        {"dive flying along -z", &dive, {0, 0, -4}, Atan2F(-push, 4.0f) * kRadToDeg, 0.0f},
+    };
+    for (const Row& r : rows) {
+        MakeFighter();
+        effects_.DeleteAll();
+        S().effects[burst] = S().effects[loop] = &container_;
+        S().velocity = r.velocity;
+        c_->ApplyInputPacket(r.pad);
+        c_->Update(0);
+        ASSERT_EQ(S().moveEffect, 1u) << r.name;
+        CEffect* looping = c_->GetAttachedObject(0);
+        ASSERT_NE(looping, nullptr) << r.name;
+        // The burst is the registered effect that is not the loop.
+        std::vector<CVector3> turns;
+        for (CEffect* e = effects_.GetFirstEffect(); e; e = e->GetNext())
+            if (e != looping) turns.push_back(*e->GetPlaceRotation());
+        ASSERT_EQ(turns.size(), 1u) << r.name;
+        EXPECT_NEAR(turns[0].x, r.pitch, 1e-3f) << r.name;
+        if (r.yaw >= 0.0f) {
+            EXPECT_NEAR(std::fmod(turns[0].y, 360.0f), r.yaw, 1e-3f) << r.name;
+        }
+        EXPECT_EQ(turns[0].z, 0.0f) << r.name;
+    }
     CEffect* looping = c_->GetAttachedObject(0);
-    ASSERT_NE(looping, nullptr);
-    // The burst is the registered effect that is not the loop.
-    std::vector<CVector3> turns;
-    for (CEffect* e = effects_.GetFirstEffect(); e; e = e->GetNext())
-        if (e != looping) turns.push_back(*e->GetPlaceRotation());
-    ASSERT_EQ(turns.size(), 1u);
-    EXPECT_NEAR(turns[0].x, 36.8699f, 1e-3f);   // atan2(3, 4)
-    EXPECT_NEAR(turns[0].y, 270.0f, 1e-3f);     // atan2(4, 0) + 180
-    EXPECT_EQ(turns[0].z, 0.0f);
     // The loop ends; holding on revives it: end flag off, time back to 0.
     c_->EndAttachedObject(0);
     looping->SetTime(0.4f);
