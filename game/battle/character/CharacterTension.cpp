@@ -75,7 +75,9 @@ i32 CCharacterBase::UpdateTensionStage()
         if (!(this->*stage.shows)()) continue;
         CEffectContainer* container = nullptr;
         SendObjectMessage(stage.message, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&container));
-        if (container) SetAttachedObject(stage.slot, container->PlayInScene(GetEffectManager(), 1, nullptr));
+        // The slot owns it: never registered with the controller, which
+        // would run, draw and release it for every fighter's view as well.
+        if (container) SetAttachedObject(stage.slot, container->PlayInScene(GetEffectManager(), 0, nullptr));
     }
     return 1;
 }
@@ -87,9 +89,9 @@ i32 CCharacterBase::StartCameraFrontEffect()
     if (!container) return 0;
     // The effect follows what it is given: the position and the camera's
     // angles, which the late update refreshes. It takes the slot's place
-    // at once.
+    // at once, and only the slot runs, draws and releases it.
     SetAttachedObject(kCameraFrontSlot, container->PlayAt(GetEffectManager(), &m_status.cameraFrontEffectPosition,
-                                                          &m_status.cameraFrontEffectAngles, nullptr, 0.0f, 1, 1,
+                                                          &m_status.cameraFrontEffectAngles, nullptr, 0.0f, 0, 1,
                                                           nullptr));
     return 1;
 }

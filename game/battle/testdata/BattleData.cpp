@@ -146,6 +146,11 @@ bool WriteStage(u32 stage, std::vector<PackItem>& sharing, std::string& error)
     s.Set("NAME", name.c_str()).Set("BASE", room.c_str()).Set("HIT", room.c_str());
     for (const char* key : {"ENCLOSUREXP", "ENCLOSUREXM", "ENCLOSUREZP", "ENCLOSUREZM"}) s.Set(key, wall.c_str());
     s.Set("CLOUDEFFECTNAME", "Efc_Cloud.efc").Set("CLOUDINTERVAL", 2.0f).Set("CLOUDPOSITIONOFFSET", CVector3(0, 6, 0));
+    if (stage == kFieldEffectStage) {
+        s.Comment("The effects seen from each fighter's own view: before its camera, and in high and climax tension.");
+        s.Set("TRACECLOUDEFFECTNAME", "Efc_TraceCloud.efc").Set("TRACECLOUDPOSITIONOFFSET", CVector3(0, 0, -4));
+        s.Set("HITENTIONFIELDEFFECTNAME", "Efc_HiTensionField.efc").Set("CLIMAXFIELDEFFECTNAME", "Efc_ClimaxField.efc");
+    }
     s.Set("FOGCOLORR", 40).Set("FOGCOLORG", 48).Set("FOGCOLORB", 64).Set("FOGSTART", 20.0f).Set("FOGEND", 80.0f);
     s.Set("MINVISIBLE", 2.0f).Set("MAXVISIBLE", 6.0f);
     s.Set("STAGEMINX", -69.0f).Set("STAGEMINY", 0.5f).Set("STAGEMINZ", -69.0f);

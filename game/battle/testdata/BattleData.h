@@ -7,7 +7,9 @@
 //   Talve_Camera.txt ...      camera, barrage > pattern > bullet, spell
 //   Talve.fac                 card, two weapons, the face file
 //   Stage01.txt ...           each stage: box-room model with collision,
-//                             walls of the enclosure, fog, four starts
+//                             walls of the enclosure, fog, four starts;
+//                             Stage02 names the camera-front and tension
+//                             field effects too
 //   Skill.txt, Skill_*.txt    the skill list and its skills
 //   Setting/*.dat             every text above compiled to the cache the
 //                             battle loads ("Setting/Chr_Talve.dat"), with
@@ -66,7 +68,13 @@ inline constexpr const char* kJingles[] = {"Bgm_win.ogg", "Bgm_lose.ogg"};
 inline constexpr const char* kEffects[] = {"Efc_Hit", "Efc_Dash", "Efc_Guard", "Efc_Spark", "Efc_Explosion",
     "Efc_Charge", "Efc_Cloud",
     // What every bullet plays when it freezes or thaws, unless it names its own.
-    "Efc_freeze_01", "Efc_miravo_spell_ex_02", "Efc_freeze_02", "Efc_hit_01"};
+    "Efc_freeze_01", "Efc_miravo_spell_ex_02", "Efc_freeze_02", "Efc_hit_01",
+    // The camera-front and tension field effects of kFieldEffectStage.
+    "Efc_TraceCloud", "Efc_HiTensionField", "Efc_ClimaxField"};
+// The one stage whose settings name the effects the stage holds for each
+// fighter's own view: the camera-front effect and the field effects of high
+// and climax tension (the others name none).
+inline constexpr u32 kFieldEffectStage = 1;
 // The fighters' guard effect (EFCGUARD) and the texture its shield's spots
 // name: the particles' texture of the game's data set, which binds it
 // when the game loads its resources.

@@ -69,8 +69,9 @@ public:
     }
     const char* GetStageFile(u32 stage) override
     {
-        if (stage != 0) return nullptr;
-        stagePath = missingStage ? "Setting/NoStage.dat" : battle_data::StageSettingPath();
+        // The first stage, and the one whose settings name the view effects.
+        if (stage != 0 && stage != battle_data::kFieldEffectStage) return nullptr;
+        stagePath = missingStage ? "Setting/NoStage.dat" : battle_data::StageSettingPath(stage);
         return stagePath.c_str();
     }
     std::string GetUserDataFolder() override { return userFolder; }

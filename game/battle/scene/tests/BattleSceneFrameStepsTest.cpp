@@ -1,11 +1,17 @@
 // Steps of the battle frame that the whole-battle runs do not look at: the
-// sound listener and the host's wait for a silent peer.
+// sound listener, the host's wait for a silent peer and the effects a stage
+// holds for each fighter's own view.
 #include "game/battle/scene/tests/BattleSceneTestSupport.h"
 
 #include "engine/graphics/Camera.h"
 #include "engine/platform/Input.h"
 #include "engine/platform/Listener.h"
+#include "engine/scene/Effect.h"
+#include "engine/scene/EffectContainer.h"
+#include "engine/scene/EffectController.h"
 #include "game/battle/object/CameraController.h"
+
+#include <vector>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -61,6 +67,81 @@ TEST_F(BattleSceneFrameStepsTest, ListenerFollowsTheLocalPlayersCamera)
         camera->GetForward(&front);
         EXPECT_TRUE(Same(listener.GetFront(), front));
     }
+}
+
+// On the stage that names them, the camera-front effect (slot 18) and the
+// high and climax field effects (slots 14, 15) belong to each fighter's
+// slots alone, never to the effect controller: each runs once a frame (its
+// clock grows by one frame a frame), is drawn through its fighter only, is
+// the stage's own effect for as long as its slot names it, and is gone with
+// the battle. The music's script brings high tension at 4 s, climax at 8 s.
+TEST_F(BattleSceneFrameStepsTest, TheStagesViewEffectsAreHeldByTheFightersSlotsAlone)
+{
+    // That stage's archive, besides the first stage's.
+    const std::string pack = "STAGE0" + std::to_string(battle_data::kFieldEffectStage + 1) + "PACK";
+    u32 registered = 0;
+    for (const battle_data::Archive& a : battle_data::AllArchives()) {
+        if (pack != a.packName) continue;
+        ASSERT_EQ(resources_->LoadScrambledPack(a.path, Crc32String(a.packName), a.key, 1), 1u) << a.path;
+        ++registered;
+    }
+    ASSERT_EQ(registered, 1u);
+    CBattleSetup* setup = OneViewSetup();
+    setup->option.stage = battle_data::kFieldEffectStage;
+    const u32 slots[] = {18, 14, 15};
+    const char* const names[] = {"Efc_TraceCloud", "Efc_HiTensionField", "Efc_ClimaxField"};
+    const CEffectObject* defined[3];
+    for (u32 k = 0; k < 3; ++k) {
+        const auto* c = static_cast<const CEffectContainer*>(resources_->GetEffectList()->FindByFileName(names[k]));
+        ASSERT_NE(c, nullptr) << names[k];
+        defined[k] = c->GetObject(0);
+    }
+    const auto live = [&](const CEffect* e) {
+        for (const CEffect* l = effects_->GetFirstEffect(); l; l = l->GetNextLive())
+            if (l == e) return true;
+        return false;
+    };
+    struct Held {
+        const CEffect* effect = nullptr;
+        f32 clock = 0.0f;   // one frame's time per frame since it started
+    };
+    std::vector<Held> held;
+    u32 seen[3] = {};
+    const f32 dt = GetFrameTime();
+    {
+        CBattleScene scene(&app_);
+        ASSERT_EQ(scene.Load(setup), 1u);
+        held.resize(scene.GetCharacterCount() * 3);
+        constexpr u64 kRate = 44100;
+        std::vector<i16> mixed(2 * 1000);
+        for (u32 f = 0; f < 720 && !HasFailure(); ++f) {
+            ASSERT_EQ(scene.Update(0), 1);
+            const u64 frames = u64(f + 1) * kRate * kFrameMs / 1000 - u64(f) * kRate * kFrameMs / 1000;
+            null_.MixFrames(u32(frames), mixed.data());
+            scene.SoundStep(0, nullptr);
+            for (u32 i = 0; i < scene.GetCharacterCount(); ++i) {
+                for (u32 k = 0; k < 3; ++k) {
+                    const CEffect* e = scene.GetCharacter(i)->GetAttachedObject(slots[k]);
+                    Held& h = held[i * 3 + k];
+                    if (e != h.effect) h = {e, 0.0f};
+                    if (!e) continue;
+                    ++seen[k];
+                    h.clock += dt;
+                    SCOPED_TRACE("frame " + std::to_string(f) + ", fighter " + std::to_string(i) + ", slot " +
+                                 std::to_string(slots[k]));
+                    EXPECT_FALSE(live(e));
+                    EXPECT_EQ(e->GetDefinition(), defined[k]);
+                    EXPECT_EQ(e->GetTime(), h.clock);
+                }
+            }
+        }
+        // Every fighter had its camera-front effect; some reached high and
+        // climax tension with theirs.
+        EXPECT_GE(seen[0], scene.GetCharacterCount());
+        EXPECT_GT(seen[1], 0u);
+        EXPECT_GT(seen[2], 0u);
+    }
+    EXPECT_EQ(effects_->GetNodePool().GetLiveCount(), 0u);
 }
 
 // The network scene of a host whose one client never says a word.
