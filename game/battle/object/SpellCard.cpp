@@ -1020,7 +1020,8 @@ bool CSpellCard::MoveToShootLength(bool closing)
     const CVector3 position = PositionOf(m_owner);
     const CVector3 targetPosition = target ? PositionOf(target) : position;
     const CVector3 toTarget = UnitOr(targetPosition - position, OwnerDirection(kFront));
-    if (target) m_user->TurnYawToward(toTarget);
+    // It faces the target, pitch and all: the approach runs along that line.
+    if (target) m_user->FaceTarget();
     CVector3 move = toTarget * (m_user->GetApproachSpeed() * Dt() * (closing ? 1.0f : -1.0f));
     if (!closing) {
         m_owner->SendObjectMessage(kMsgStageMoveTest, CObjectRegistry::kBroadcastId, kGroupStage,

@@ -305,6 +305,40 @@ TEST_F(LateUpdateTest, ABindingClimaxCardStartsItsEventCamera)
     EXPECT_EQ(view->GetEye().z, flown.lastEye.z);
 }
 
+// The climax card's approach closes in along the line to the bound target
+// facing it, pitch and all: from above and behind it the fighter comes round
+// and looks down at it.
+TEST_F(LateUpdateTest, TheClimaxApproachFacesTheTargetPitchAndAll)
+{
+    setting_test::SettingWriter()
+        .Set("NAME", "climax").Set("AMMUNITION", 1).Set("RELOAD", 0.0f).Set("SHOOTLENGTH", 5.0f)
+        .Set("MOVINGFLG", 0).Set("CLIMAXSHOOTNO", 8).Set("ENDNO", 9).Save("Spell.txt");
+    AddFullFighter();   // it has the close-in motion (14) the approach plays
+    auto* parameter = new CCharacterParameter();
+    ASSERT_EQ(parameter->LoadFile("Chr_Full.txt"), 1);
+    auto shooter = std::make_unique<ScriptedFighter>(parameter, nullptr);
+    ASSERT_EQ(shooter->LoadResource(&resources_), 1);
+    shooter->Create(nullptr);
+    battle_test::FakeFighter victim(CVector3(0, -30, 60));
+    shooter->GetStatus()->tension = 3;
+    shooter->GetStatus()->lockedTargetId = victim.GetId();
+    auto& card = static_cast<CSpellCard&>(*shooter->GetSpellCards()[6]);
+    card.UpdateReload(shooter.get());
+    ASSERT_EQ(shooter->StartClimaxSpell(), 1u);
+    ASSERT_EQ(shooter->StartClimaxCard(), 1u);
+    ASSERT_EQ(card.IsClimaxStartPending(), 1u);
+    for (u32 frame = 0; frame < 6; ++frame) {
+        Frame(*shooter);
+        ASSERT_EQ(card.IsClimaxStartPending(), 1u) << frame;   // still closing in
+        ASSERT_EQ(shooter->GetMotion(), 14u) << frame;
+    }
+    // Toward (0, -30, 60) from the line it flies along: behind the fighter,
+    // which faced -Z, and down at atan2(-30, 60).
+    const CVector3 turned = *shooter->GetRotation();
+    EXPECT_NEAR(turned.y, 180.0f, 1e-2f);
+    EXPECT_NEAR(turned.x, Atan2F(-30.0f, 60.0f) * kRadToDeg + 360.0f, 1e-2f);
+}
+
 // A trigger card (SPELLTYPE 1) takes its one step from 28 held and 23
 // pressed, the step's motion with it; a chaining card (SPELLTYPE 6) counts
 // the short attack a guard counter gives it and restarts its phase time.
