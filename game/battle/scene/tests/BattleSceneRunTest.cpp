@@ -604,7 +604,7 @@ TEST_P(ComputerReplayTest, PlaybackGivesTheRecordedBattle)
 INSTANTIATE_TEST_SUITE_P(Music, ComputerReplayTest,
     testing::Values(
         ComputerReplayCase{"WithItsScript", true, 5556, {10, 8, 2, 20}, {0, 0, 1, 0}, {kResultLoss, kResultWin},
-            0xe72563e80eafbdf7},
+            0xdb2473362c28b549},
         ComputerReplayCase{"WithoutAScript", false, 5556, {16, 7, 2, 19}, {0, 1, 1, 0}, {kResultLoss, kResultWin},
             0xadd2e3df3fc961b6}),
     [](const testing::TestParamInfo<ComputerReplayCase>& info) { return std::string(info.param.name); });
