@@ -17,7 +17,12 @@ done
 if [ "$install" = 1 ]; then "$top/scripts/install-deps.sh"; fi
 # Each test file keeps its names its own in the unity build; a file that
 # does not, or a test name given twice in one binary, fails here, named.
-if [ -z "$sanitize" ]; then python3 "$top/scripts/test-file-names.py"; fi
+# Each test file includes what it uses: one that names what only another
+# file of its batch includes builds until a new file moves the batches.
+if [ -z "$sanitize" ]; then
+  python3 "$top/scripts/test-file-names.py"
+  python3 "$top/scripts/test-includes.py"
+fi
 "$top/scripts/build.sh" $sanitize
 cd "$top/build${sanitize:+-${sanitize#--}}"
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy

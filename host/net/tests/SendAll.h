@@ -6,16 +6,17 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 
 namespace net_test {
 
 // All bytes in pieces of at most 1,400; false on an error or 50 waits of
 // 100 ms without progress. A socket of -1 succeeds at once.
-inline bool SendAll(host::net::Net& net, host::net::Socket socket, const u8* data, size_t size)
+inline bool SendAll(host::net::Net& net, host::net::Socket socket, const std::uint8_t* data, size_t size)
 {
     if (socket == host::net::kNoSocket) return true;
     size_t offset = 0;
-    for (u32 stalls = 0; offset < size;) {
+    for (std::uint32_t stalls = 0; offset < size;) {
         const host::net::IoResult r = net.Send(socket, data + offset, std::min<size_t>(size - offset, 1400));
         if (r.bytes > 0) {
             offset += size_t(r.bytes);

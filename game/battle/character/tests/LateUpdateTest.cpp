@@ -5,6 +5,7 @@
 #include "game/battle/character/tests/CharacterTestSupport.h"
 
 #include "engine/graphics/Camera.h"
+#include "game/battle/character/CharacterSlots.h"
 #include "game/battle/object/Bullet.h"
 #include "game/battle/object/BulletPasses.h"
 #include "game/battle/object/EventCamera.h"
