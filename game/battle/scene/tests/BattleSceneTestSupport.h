@@ -1,5 +1,5 @@
-// Whole battles on the battle data set: the data written once per test
-// binary, the fake render device and the null sound output, the game's
+// Whole battles on the battle data set: the data written once (by CTest,
+// or by the test binary run by hand), the fake render device and the null sound output, the game's
 // resource controller with every archive registered, and a double of the
 // application that the scene loads through.
 #pragma once
@@ -28,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,8 +42,19 @@ protected:
     static void SetUpTestSuite()
     {
         ModelDeviceTest::SetUpTestSuite();
+        // Under CTest the set is written once for all tests (fixture
+        // battle_data, ORV_BATTLE_DATA): each test is a process of its own,
+        // and writing it costs seconds of file syncs. A binary run by hand
+        // writes its own.
+        if (const char* shared = std::getenv("ORV_BATTLE_DATA"); shared && *shared) {
+            data_ = shared;
+            written_ = host::kernel::FileExists(battle_data::ResourceFolder(data_) + "/" + battle_data::kResourceList);
+            error_ = "no battle data set in " + data_ + " (the CTest fixture battle_data writes it)";
+            return;
+        }
         root_ = new host::kernel::testing::TempFolder();
-        written_ = battle_data::WriteBattleData(*root_ / "data", &error_);
+        data_ = *root_ / "data";
+        written_ = battle_data::WriteBattleData(data_, &error_);
     }
     static void TearDownTestSuite()
     {
@@ -57,7 +69,7 @@ protected:
         host::sound::SetNullOutput(&null_);
         sound_ = std::make_unique<CSound>();
         ASSERT_EQ(sound_->Initialize(system_), 1);
-        ASSERT_TRUE(host::kernel::SetCurrentDirectory(battle_data::ResourceFolder(*root_ / "data")));
+        ASSERT_TRUE(host::kernel::SetCurrentDirectory(battle_data::ResourceFolder(data_)));
         LoadControllers(&resources_, &effects_);
         ASSERT_FALSE(HasFatalFailure());
         LoadMusicTension();
@@ -123,6 +135,7 @@ protected:
     std::string cwd_ = host::kernel::GetCurrentDirectory();
 
     static inline host::kernel::testing::TempFolder* root_ = nullptr;
+    static inline std::string data_;
     static inline bool written_ = false;
     static inline std::string error_;
 };
