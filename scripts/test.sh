@@ -30,8 +30,10 @@ export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
 # CTest starts the longest tests first by its record of the last run; a new
 # build folder starts from the record kept in the tree, so that the
-# minutes-long runs do not start last. Two more tests than cores: the long
-# runs spend much of their time waiting on the real clock.
+# minutes-long runs do not start last; the record puts the data set
+# fixtures (battle_data, then game_data) first, as those runs wait for them.
+# Two more tests than cores: the long runs spend much of their time waiting
+# on the real clock.
 if [ ! -f Testing/Temporary/CTestCostData.txt ]; then
   mkdir -p Testing/Temporary
   cp "$top/scripts/test-costs.txt" Testing/Temporary/CTestCostData.txt
