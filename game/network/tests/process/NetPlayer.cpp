@@ -267,6 +267,7 @@ private:
         if (c == "over") return m_battleOver;
         if (c == "endpage") return EndPageOpen();
         if (c == "frames") return m_stepFrames >= n;
+        if (c == "file") return host::kernel::FileExists(step.argument);
         return false;
     }
 

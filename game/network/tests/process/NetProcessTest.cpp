@@ -10,6 +10,7 @@
 #include "game/battle/scene/LockstepRecords.h"
 #include "game/network/tests/process/GameProcesses.h"
 #include "game/network/tests/lobby_server/LobbyServerFixture.h"
+#include "host/kernel/Kernel.h"
 #include "host/net/tests/Loopback.h"
 
 #include <gtest/gtest.h>
@@ -170,12 +171,15 @@ TEST(NetProcess, DirectRoomByTypedAddressPlaysABattleToItsEndOnEqualHashesAndADe
     const u32 frames = CheckBattle(a, c, "Alpha", "Charlie");
 
     // A again, with C on its deny list: C's join gets 1025 refused, and
-    // message 10.
+    // message 10. A keeps hosting until C has ended, then shows its table.
+    const std::string refused = run.Path() + "/C-refused";
     ASSERT_TRUE(a.Configure({18000, "", {}, {c.Address()}}));
-    ASSERT_TRUE(a.Start(HostDirect("Alpha") + "60 frames 1800 dump\n5 frames 1 quit\n"));
+    ASSERT_TRUE(a.Start(HostDirect("Alpha") + "60 file " + refused + " dump\n5 frames 1 quit\n"));
     ASSERT_TRUE(a.WaitForLog("host 1", deadline)) << a.Describe();
     ASSERT_TRUE(c.Start(JoinDirect(a.Address(), "Charlie") + "30 message 10 dump\n5 frames 1 quit\n"));
-    ASSERT_TRUE(e2e::WaitAll({&a, &c}, deadline));
+    ASSERT_TRUE(e2e::WaitAll({&c}, deadline));
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(refused, "", 0)) << refused;
+    ASSERT_TRUE(e2e::WaitAll({&a}, deadline));
     EXPECT_EQ(e2e::LastMembers(a.Log()).size(), 1u) << a.Describe();
     EXPECT_EQ(e2e::LastMembers(c.Log()).size(), 0u) << c.Describe();
     std::printf("direct run: battle of %u frames, %u ms to the room; %u ms in all\n", frames, battleMs,

@@ -10,7 +10,8 @@
 // table, every member's summed), rooms N (at least N rooms listed, no
 // message waiting), chat N (at least N room chat lines), over - (the
 // battle's end test passed), endpage - (the local console's end menu is
-// open), frames N (N frames passed).
+// open), frames N (N frames passed), file PATH (the test made that file:
+// what another process did, without waiting on the clock).
 // Actions: none, press BUTTON [COUNT] (decide, cancel, up, down, left,
 // right, start, stick-up/down/left/right), key SCANCODE (hex), digits
 // DIGITS (each digit's key in turn), type TEXT (the rest of the line, as
