@@ -5,14 +5,18 @@ Test binaries compile their files eight to a unit (cmake/Orv.cmake), so a
 file that names something only another file of its unit includes builds
 today and breaks once a file added ahead of it moves the batches. This
 reads every project header once, and for each test file (a .cpp or .h under
-tests/) the headers it includes, directly or through others. A name the
-file uses that some project header declares (a namespace, class, struct,
-enum, alias, macro or k-constant) must appear in one of those headers or be
-declared by the file itself; a file that names one without is reported with
-the headers that declare it.
+tests/) the headers it includes, directly or through others. These names of
+the file must appear in one of those headers or be declared by the file
+itself:
+  - a project namespace it qualifies a name with (character_slots::Take),
+  - a project class (CBattleScene),
+  - a name only one project header declares at namespace scope (a type, an
+    alias, a macro, a k-constant), unless the file calls it;
+a file that names one without is reported with the headers that declare it.
 
-It reads names, not C++: scripts/test-files-alone.py compiles each file on
-its own for a full check.
+It reads names, not C++, and leaves out what it cannot tell from a name of
+the file's own: scripts/test-files-alone.py compiles each file on its own
+for the full check.
 
   test-includes.py [--root DIR] [FILE...]
 """
