@@ -4,7 +4,10 @@
 
 #include "game/battle/scene/BattleConsole.h"
 #include "game/battle/character/Character.h"
+#include "game/battle/testdata/BattleData.h"
 #include "game/data/SettingLoad.h"
+#include "host/kernel/Kernel.h"
+#include "host/kernel/tests/TempFolder.h"
 
 #include <filesystem>
 #include <functional>
@@ -204,11 +207,15 @@ TEST_F(BattleSceneLoadTest, MissingFilesFailTheLoad)
     ExpectFailsCleanly(CpuSetup(), "jingles");
     app_.resources = resources_.get();
 
-    // The console layout.
+    // The console layout, left out of a copy of the data set: the set is
+    // shared by the tests that run beside this one.
     namespace fs = std::filesystem;
-    fs::rename("Scene/Console.sce", "Scene/Console.moved");
+    host::kernel::testing::TempFolder copy;
+    fs::copy(battle_data::ResourceFolder(data_), copy.Path(), fs::copy_options::recursive);
+    ASSERT_TRUE(host::kernel::SetCurrentDirectory(copy.Path()));
+    ASSERT_TRUE(fs::remove("Scene/Console.sce"));
     ExpectFailsCleanly(CpuSetup(), "console layout");
-    fs::rename("Scene/Console.moved", "Scene/Console.sce");
+    ASSERT_TRUE(host::kernel::SetCurrentDirectory(battle_data::ResourceFolder(data_)));
 
     // No application at all.
     CBattleScene scene;
