@@ -541,12 +541,15 @@ void CAdventureScene::PlayOpenEffects()
             const f32 x = (84.0f + 260.0f * f32(c) - 260.0f * f32(m_cursor.column)) * s + halfW;
             const f32 y = (324.0f + 280.0f * f32(j) - 140.0f * f32(m_map.counts[c] - 1) -
                            140.0f * (f32(m_cursor.halfRow) - f32(m_map.counts[m_cursor.column]))) * s + halfH;
+            // The camera takes back-buffer pixels: the layout stands one
+            // side bar in on a window wider than it.
             CVector3 at;
-            m_camera->ScreenToWorldDirection(x, y, &at);
+            m_camera->ScreenToWorldDirection(x + app->GetMargin(), y, &at);
             at.x *= 2.7f;
             at.y *= 2.7f;
             at.z = 0.0f;
-            m_openEffect->PlayAtPosition(app->GetEffectController(), &at, 0, nullptr);
+            // Registered: the controller updates, draws and releases it.
+            m_openEffect->PlayAtPosition(app->GetEffectController(), &at, 1, nullptr);
         }
     }
 }

@@ -152,6 +152,7 @@ public:
     bool IsOpenAnimationPending() const { return m_openPending; }
     bool IsOrbMessagePending() const { return m_orbPending; }
     bool IsCardShown() const { return m_cardShown; }
+    const CCamera* GetCamera() const { return m_camera; }
     bool IsLeaving() const { return m_leavingBack || m_leavingToBattle; }
 
 protected:

@@ -1,5 +1,7 @@
 #include "game/scenes/AdventureScene.h"
 
+#include "engine/graphics/Camera.h"
+#include "engine/scene/EffectController.h"
 #include "game/battle/scene/BattleConsole.h"
 #include "game/battle/scene/BattleProgress.h"
 #include "game/battle/scene/BattleResults.h"
@@ -11,7 +13,9 @@
 #include "game/data/Skill.h"
 #include "game/data/tests/SettingTestSupport.h"
 #include "game/data/tests/SettingWriter.h"
+#include "game/scenes/MenuScene.h"
 #include "game/scenes/SingleCharaSelect.h"
+#include "game/scenes/tests/DrawnSprites.h"
 #include "game/scenes/tests/MenuRun.h"
 
 #include <gtest/gtest.h>
@@ -405,6 +409,63 @@ TEST(AdventureSceneRun, CompletionCardShowsOnce)
     game.Press(menu::kDecide);
     EXPECT_FALSE(scene->IsCardShown());
     EXPECT_FALSE(Show(game)->IsCardShown());
+}
+
+// A fresh save opens node 0: after the flip its effect plays on the
+// controller's chain, which updates and draws it, and stands on the
+// node's picture, on a 4:3 window and on a wider one with side bars. Left,
+// the scene gives every node of the effect pool back.
+TEST(AdventureSceneRun, OpenEffectLivesOnTheNodeItOpens)
+{
+    const struct {
+        u32 size;   // the configuration's screen size
+        u32 width, height;
+    } screens[] = {{2, 1024, 768}, {7, 1280, 720}};
+    for (const auto& screen : screens) {
+        SCOPED_TRACE(screen.width);
+        GameDriver game(game_test::GameDataRoot(), menu_run::Options([&](CSaveConfig& config) {
+            config.GetGraphicsSettings()->screenSize = u8(screen.size);
+        }));
+        ASSERT_TRUE(menu_run::EnterIdle(game));
+        ASSERT_EQ(game.App().GetClientWidth(), screen.width);
+        ASSERT_EQ(game.App().GetClientHeight(), screen.height);
+        CEffectController* effects = game.App().GetEffectController();
+        ASSERT_NE(effects, nullptr);
+        const u32 nodesBefore = effects->GetNodePool().GetLiveCount();
+        CAdventureScene* scene = Show(game);
+        ASSERT_NE(scene, nullptr) << game.Describe();
+        ASSERT_TRUE(scene->IsOpenAnimationPending());
+        for (u32 i = 0; i < 200 && scene->IsOpenAnimationPending(); ++i) game.Frame();
+        ASSERT_FALSE(scene->IsOpenAnimationPending());
+        CEffect* effect = effects->GetFirstEffect();
+        ASSERT_NE(effect, nullptr) << "the open effect is not on the controller's chain";
+        EXPECT_EQ(effect->GetNextLive(), nullptr);   // node 0 alone is new
+        const f32 born = effect->GetTime();
+        game.Frames(10);
+        ASSERT_EQ(effects->GetFirstEffect(), effect);
+        EXPECT_GT(effect->GetTime(), born);
+        // Its particles are drawn with the frame.
+        const CTexture* particle = menu::FindTexture(scene_data::kParticleTexture);
+        ASSERT_NE(particle, nullptr);
+        const u64 particleId = game.Render().IdOf(particle->GetTexture());
+        const auto& log = game.RenderLog();
+        EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const host::render::Call& call) {
+            return call.op.rfind("Draw", 0) == 0 && u64(call.Number("texture")) == particleId;
+        }));
+        // On the node: its place seen through the camera lies on node 0's
+        // picture (both in the window's pixels), near its middle.
+        const std::vector<drawn_sprites::Sprite> sprites =
+            drawn_sprites::Sprites(game, LayerNames(), scene->FindLayer("Base")->GetTexture());
+        const std::vector<drawn_sprites::Sprite> node = drawn_sprites::Named(sprites, "stg1");
+        ASSERT_EQ(node.size(), 1u);
+        f32 x = 0.0f, y = 0.0f;
+        scene->GetCamera()->WorldToScreen(effect->GetPlacePosition(), &x, &y, nullptr);
+        EXPECT_NEAR(x, node[0].x + node[0].w * 0.5f, node[0].w * 0.25f);
+        EXPECT_NEAR(y, node[0].y + node[0].h * 0.5f, node[0].h * 0.25f);
+        // The scene's release deletes what it played: the pool is as before.
+        game.App().ChangeScene(new menu_run::CIdleScene, 0);
+        EXPECT_EQ(effects->GetNodePool().GetLiveCount(), nodesBefore);
+    }
 }
 
 // Decide in node 0's window: the loading screen loads the battle on the
