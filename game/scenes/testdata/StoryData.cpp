@@ -151,16 +151,42 @@ std::vector<LayerPanel> StoryPanels(bool secondGroup)
                              {nullptr, kColumn[side], kRowTop + kRowStep * f32(kind), kWidth, kHeight}});
     spots.push_back({"v", {nullptr, 384.0f, kRowTop + kRowStep, 128.0f, kHeight}});
     spots.push_back({"s", {nullptr, 512.0f, kRowTop + kRowStep, 128.0f, kHeight}});
+    // On the panel: the battle's caption, number and opponent's title along
+    // its top, the chapter's line (the scene's) under them, its music and
+    // stage along its bottom.
+    constexpr f32 kTop = kStoryPanelY + 16.0f, kBottom = kStoryPanelY + kStoryPanelHeight - 48.0f;
+    constexpr f32 kLeft = kStoryPanelX + 16.0f, kCell = 128.0f, kGap = 16.0f;
+    for (const char* caption : {"Base/bat1", "Base/bat"}) spots.push_back({caption, {nullptr, kLeft, kTop, kCell, 32.0f}});
+    for (u32 i = 0; i < story::kNumberSlots; ++i)
+        spots.push_back({"Base/" + story::NumberName(i), {nullptr, kLeft + kCell + kGap, kTop, kCell, 32.0f}});
+    for (u32 c = 0; c < story::kCharacters; ++c)
+        for (const bool final : {false, true})
+            spots.push_back({"Base/" + story::TitleName(c, final),
+                             {nullptr, kLeft + 2.0f * (kCell + kGap), kTop, 192.0f, 32.0f}});
+    for (u32 i = 0; i < story::kMusic; ++i)
+        spots.push_back({"Base/" + story::MusicName(i), {nullptr, kLeft, kBottom, kCell, 32.0f}});
+    for (u32 i = 0; i + 1 < story::kStages; ++i)
+        spots.push_back({"Base/" + story::StageName(i), {nullptr, kLeft + kCell + kGap, kBottom, kCell, 32.0f}});
     kept = KeepNamedPanels(spots);
     return kept;
 }
 
+
 }  // namespace
+
+// Dark: the scene writes the chapter's line white on it. Its picture lies
+// below both layouts' cells.
+std::vector<LayerSheet> StorySheets()
+{
+    return {LayerSheet{"Base", 0, 1024, u32(kStoryPanelWidth), u32(kStoryPanelHeight), kStoryPanelX, kStoryPanelY,
+                       {}, true}};
+}
 
 void AddStoryData(CSceneDataSet& set)
 {
-    set.Layout(story::kLayout, story::LayerNames(false), story::kTexture, StoryPanels(false));
-    set.Layout(story::kLayoutSecond, story::LayerNames(true), story::kTextureSecond, StoryPanels(true));
+    set.Layout(story::kLayout, story::LayerNames(false), story::kTexture, StoryPanels(false), StorySheets());
+    set.Layout(story::kLayoutSecond, story::LayerNames(true), story::kTextureSecond, StoryPanels(true),
+               StorySheets());
     set.PackEntry(kLoadArchive, Folder::kFirst, story::kTexture, CellTextureBytes());
     set.PackEntry(kLoadArchive, Folder::kFirst, story::kTextureSecond, CellTextureBytes());
     const GameArchive music{story::kMusicPackName, story::kMusicPack, kPackKeyFirst};

@@ -413,6 +413,57 @@ TEST(StoryScene, FinalBattlePreviewShowsTheFinalElements)
     EXPECT_EQ(WaitForLoader(game), u32(loading::kLoaded)) << game.Describe();
 }
 
+// The preview's panel stands under the pictures, on the screen, and holds
+// what it shows: the battle's caption and number, the opponent's title,
+// the music and the stage, and the chapter's line the scene writes on it.
+TEST(StoryScene, PreviewPanelHoldsWhatItShows)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(menu_run::EnterIdle(game));
+    for (const u32 player : {0u, 12u}) {
+        SCOPED_TRACE(story::kCharacterNames[player]);
+        const bool second = player >= 8;
+        CStoryScene* scene = Show(game, StorySetup(game, player, 2), 0.0f, 1.0f);
+        ASSERT_NE(scene, nullptr) << game.Describe();
+        ASSERT_EQ(scene->GetScreen(), CStoryScene::kPreview);
+        game.Frames(130);   // slid in, the panel faded in
+        const CTexture* texture = scene->Element("Base")->GetTexture();
+        const u64 layoutTexture = game.Render().IdOf(texture->GetTexture());
+        const std::vector<drawn_sprites::Sprite> sprites =
+            drawn_sprites::Sprites(game, story::LayerNames(second), texture, scene_data::StorySheets());
+        const std::vector<drawn_sprites::Sprite> panel = drawn_sprites::Named(sprites, "Base");
+        ASSERT_EQ(panel.size(), 1u);
+        const drawn_sprites::Sprite& p = panel[0];
+        const f32 screenW = f32(game.App().GetClientWidth()), screenH = f32(game.App().GetClientHeight());
+        EXPECT_GE(p.x, 0.0f);
+        EXPECT_LE(p.x + p.w, screenW);
+        EXPECT_LE(p.y + p.h, screenH);
+        EXPECT_GE(p.w, screenW / 2);   // a panel, not a tile
+        const auto inside = [&](const drawn_sprites::Sprite& s) {
+            return s.x >= p.x && s.y >= p.y && s.x + s.w <= p.x + p.w + 0.01f && s.y + s.h <= p.y + p.h + 0.01f;
+        };
+        std::vector<std::string> onPanel;
+        u32 glyphs = 0;
+        for (const drawn_sprites::Sprite& s : sprites) {
+            if (s.layer.rfind("1P/", 0) == 0 || s.layer.rfind("2P/", 0) == 0) {
+                EXPECT_LE(s.y + s.h, p.y) << s.layer;
+            }
+            if (s.layer.rfind("Base/", 0) == 0) {
+                onPanel.push_back(s.layer);
+                EXPECT_TRUE(inside(s)) << s.layer << " at " << s.x << "," << s.y;
+            }
+            if (s.layer.empty() && s.texture != layoutTexture) {
+                ++glyphs;
+                EXPECT_TRUE(inside(s)) << "a letter of the chapter's line at " << s.x << "," << s.y;
+            }
+        }
+        EXPECT_GT(glyphs, 0u);
+        // The caption, the number, the title, the music and the stage.
+        EXPECT_EQ(onPanel.size(), 5u) << ::testing::PrintToString(onPanel);
+        EXPECT_EQ(WaitForLoader(game), u32(loading::kLoaded)) << game.Describe();
+    }
+}
+
 // The layer of the layout's list of that name ("e_tal" is "1P/e_tal").
 std::string PathOf(const std::vector<std::string>& layers, const std::string& name)
 {
@@ -448,7 +499,8 @@ TEST(StoryScene, PreviewShowsEachSidesPicturesInItsSlots)
         std::vector<std::string> pictures;
         for (u32 kind = 0; kind < 3; ++kind)
             for (u32 c = 0; c < story::kCharacters; ++c) pictures.push_back(PathOf(layers, story::PictureName(kind, c)));
-        const std::vector<drawn_sprites::Sprite> sprites = drawn_sprites::Sprites(game, layers, base->GetTexture());
+        const std::vector<drawn_sprites::Sprite> sprites =
+            drawn_sprites::Sprites(game, layers, base->GetTexture(), scene_data::StorySheets());
         const std::vector<drawn_sprites::Sprite> panel = drawn_sprites::Named(sprites, "Base");
         ASSERT_EQ(panel.size(), 1u);
         const f32 marginX = panel[0].x - base->GetScreenState().position.x;
