@@ -3,6 +3,9 @@
 #include "game/network/LobbyRoomCreate.h"
 #include "game/network/tests/LobbyPlayer.h"
 #include "game/network/tests/LobbyScreensRun.h"
+#include "game/scenes/testdata/LobbyScreensData.h"
+#include "game/scenes/testdata/SceneData.h"
+#include "game/scenes/tests/DrawnSprites.h"
 
 #include <algorithm>
 #include <cstring>
@@ -266,6 +269,44 @@ TEST_F(LobbyMainRun, DecideAsksForTheRoomOrUser)
         game.Frame();
         if (c.downs) Tap(menu::kUp);
     }
+}
+
+// The help ticker can be read all the way round: every 0.75 s of its
+// cycle at least a quarter of it is on the screen, and nothing drawn after
+// it (the lists' frames, the headings, the panels) covers it there.
+TEST_F(LobbyMainRun, HelpTickerStaysInSightAllTheWayRound)
+{
+    Player& p = LogIn();
+    CLobbyMainScene& main = Main(p);
+    const std::vector<std::string> layers = scene_data::LobbyMainLayers();
+    const f32 s = game.App().GetLayoutScale();
+    const f32 screenRight = 1024.0f * s;
+    f32 last = main.GetTicker();
+    f32 sampled = last + 1.0e6f;
+    u32 samples = 0;
+    for (u32 i = 0; i < 5000; ++i) {
+        game.Frame();
+        const f32 now = main.GetTicker();
+        if (now > last) break;   // started over: the cycle is done
+        last = now;
+        if (sampled - now < 60.0f) continue;
+        sampled = now;
+        ++samples;
+        const std::vector<drawn_sprites::Sprite> sprites =
+            drawn_sprites::Sprites(game, layers, texture, scene_data::LobbyTextureSheets());
+        const auto ticker = std::find_if(sprites.begin(), sprites.end(),
+                                         [](const drawn_sprites::Sprite& d) { return d.layer == "help_lobby"; });
+        ASSERT_NE(ticker, sprites.end()) << now;
+        const f32 left = std::max(ticker->x, 0.0f), right = std::min(ticker->x + ticker->w, screenRight);
+        EXPECT_GE(right - left, ticker->w / 4) << "at " << now << " the ticker stands at " << ticker->x;
+        for (auto later = ticker + 1; later != sprites.end(); ++later) {
+            const bool overlaps = later->x < right && later->x + later->w > left && later->y < ticker->y + ticker->h &&
+                                  later->y + later->h > ticker->y;
+            EXPECT_FALSE(overlaps) << "at " << now << " " << (later->layer.empty() ? "a text" : later->layer)
+                                   << " covers the ticker at " << later->x << "," << later->y;
+        }
+    }
+    EXPECT_GE(samples, 15u);
 }
 
 // The chat: Shift+Enter does not send, Enter sends 1020 with the own name;

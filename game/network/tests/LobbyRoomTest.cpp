@@ -11,6 +11,7 @@
 #include "game/network/tests/LobbyScreensRun.h"
 #include "game/scenes/testdata/LobbyScreensData.h"
 #include "game/scenes/testdata/SceneData.h"
+#include "game/scenes/tests/DrawnSprites.h"
 
 #include <algorithm>
 #include <cmath>
@@ -229,6 +230,45 @@ TEST_F(LobbyRoom, DrawsMembersAndSlidesTheLobbyOverInFourTenths)
     Key(CLobbyRoomScene::kF1Key);
     ASSERT_TRUE(FramesUntil([&] { return Room().GetFade() == 0.0f; }, 60));
     EXPECT_TRUE(Contains(Drawn(layers), "tab_op"));
+}
+
+// F1's lobby slides up on its tab: all the way in, the tab covers the
+// room, whose lists it hides, and the lobby's frames, lists and chat stand
+// on it; half way, what the lobby draws is on the tab, below its top.
+TEST_F(LobbyRoom, TheLobbyOverTheRoomStandsOnItsTab)
+{
+    const std::vector<std::string> layers = scene_data::LobbyRoomLayers();
+    Room().Reset();
+    Room().SetLobbyMode(1);
+    u8 bytes[room::kTableBytes];
+    room::WriteMemberTable(TableOf(3, "own"), bytes);
+    Room().OnMemberTable(nullptr, bytes, sizeof bytes);
+    P().client.SetScreen(u32(LobbyLayer::kRoom));
+    game.Frame();
+    Key(CLobbyRoomScene::kF1Key);
+    const f32 s = game.App().GetLayoutScale();
+    for (const bool whole : {false, true}) {
+        SCOPED_TRACE(whole ? "all the way in" : "half way");
+        if (whole) ASSERT_TRUE(FramesUntil([&] { return Room().GetFade() >= CLobbyRoomScene::kOverlaySeconds; }, 60));
+        else ASSERT_TRUE(FramesUntil([&] { return Room().GetFade() >= CLobbyRoomScene::kOverlaySeconds / 2; }, 60));
+        const std::vector<drawn_sprites::Sprite> sprites =
+            drawn_sprites::Sprites(game, layers, texture, scene_data::LobbyTextureSheets());
+        const auto tab = std::find_if(sprites.begin(), sprites.end(),
+                                      [](const drawn_sprites::Sprite& d) { return d.layer == "Tab"; });
+        ASSERT_NE(tab, sprites.end());
+        EXPECT_LE(tab->x, 0.0f);
+        EXPECT_GE(tab->x + tab->w, 1024.0f * s - 0.5f);
+        EXPECT_GE(tab->y + tab->h, 768.0f * s - 0.5f);
+        if (whole) {
+            EXPECT_LE(tab->y, 0.5f);
+            for (auto room = sprites.begin(); room != tab; ++room)
+                EXPECT_GE(room->y + 0.5f, tab->y) << (room->layer.empty() ? "a text" : room->layer);
+        }
+        ASSERT_NE(tab + 1, sprites.end()) << "the lobby's panels";
+        for (auto lobby = tab + 1; lobby != sprites.end(); ++lobby)
+            EXPECT_GE(lobby->y + 0.5f, tab->y) << (lobby->layer.empty() ? "a text" : lobby->layer) << " at "
+                                               << lobby->x << "," << lobby->y;
+    }
 }
 
 // A direct room draws both scroll bars always, a fresh one too; a lobby

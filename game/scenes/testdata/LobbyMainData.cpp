@@ -30,7 +30,7 @@ void AddLobbyMainData(CSceneDataSet& set)
     const std::vector<LayerPanel> panels = {{"bg02", 0, 0, 1024, 768},
         {"Select1", 24, 104, 264, 636}, {"Select2", 288, 104, 520, 496}, {"Select3", 808, 104, 208, 636},
         {"chat_bar", 278, 112, 8, 32}, {"chat_bar2", 798, 112, 8, 32}, {"chat_bar3", 1006, 112, 8, 32},
-        {"chat", 380, 680, 428, 56}, {"help_lobby", 296, 612, 256, 32},
+        {"chat", 380, 680, 428, 56}, {"help_lobby", kLobbyTickerX, kLobbyTickerY, 256, 28},
         {"room_a", 0, 0, 10, 16}, {"vs", 0, 0, 10, 16}, {"chat_loc", 0, 0, 10, 16}, {"chat_in", 0, 0, 10, 16}};
     set.Layout(lobby_screen::kLobbyMainLayout, LobbyMainLayers(), kLobbyTexture, panels, LobbyMainSheets());
 }

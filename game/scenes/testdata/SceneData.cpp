@@ -311,6 +311,10 @@ bool IsDarkBackground(const std::string& leaf)
 {
     return leaf == "bg01" || leaf == "bg02" || leaf == "SkillBase" || IsDarkBox(leaf);
 }
+// The room's lobby tab: the screen the lobby's lists slide up on, dark
+// (they are white) and a shade off the room's background, whose lists it
+// hides.
+constexpr u32 kRoomTabFill = 0xFF000000u | kRoomTabColour;
 
 // Layers a screen draws but the set leaves clear: the lobby screens'
 // drifting sparkle ("kira"), the hosted selects' chat log and entry
@@ -932,6 +936,10 @@ const std::string& CellTextureBytes(const std::vector<std::string>& layers, cons
         }
         if (i < layers.size()) {
             const std::string leaf = layers[i].substr(layers[i].rfind('/') + 1);
+            if (leaf == "Tab") {
+                picture.Fill(x0, y0, kCellWidth, kCellHeight, kRoomTabFill);
+                continue;
+            }
             if (IsFocusFrame(leaf) || IsDarkBackground(leaf)) {
                 picture.Fill(x0, y0, kCellWidth, kCellHeight, 0xFF182030u);
                 if (IsFocusFrame(leaf)) picture.Frame(x0, y0, kCellWidth, kCellHeight, 0xFFFF9A10u);

@@ -309,9 +309,11 @@ void AddLobbyMainData(CSceneDataSet& set);
 void AddUserInformationData(CSceneDataSet& set);   // the user information window
 void AddLobbyRoomWindowsData(CSceneDataSet& set);
 std::vector<std::string> LobbyRoomLayers();
-// The room's "Tab": a strip across the layout just above where the lobby's
-// panels start, so the overlay's slide shows on the screen.
-inline constexpr LayerPanel kRoomTab{"Tab", 0.0f, 650.0f, 1024.0f, 24.0f};
+// The room's "Tab": a plain dark screen below the layout, its top just
+// above where the lobby's panels start; risen by the overlay's 650 it
+// covers the room, and the lobby's lists stand on it.
+inline constexpr LayerPanel kRoomTab{"Tab", 0.0f, 650.0f, 1024.0f, 768.0f};
+inline constexpr u32 kRoomTabColour = 0x2A3448u;
 void AddLobbyRoomData(CSceneDataSet& set);
 // The room's base (a sheet naming the chat and the player list above
 // them) and the focus frames behind those two.
