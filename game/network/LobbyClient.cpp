@@ -460,6 +460,13 @@ i32 CLobbyClient::StartHostListener()
     return m_peers->StartListening();
 }
 
+std::string CLobbyClient::HostFailure(bool stillClosing) const
+{
+    const std::string port = std::to_string(m_peerPort);
+    if (stillClosing) return "The last room still holds port " + port + ":\nit has not closed yet";
+    return "Cannot take players on port " + port + ":\nanother program may be using it";
+}
+
 i32 CLobbyClient::SetAcceptCallback(peer::AcceptCallback callback, void* context)
 {
     if (!callback) return 0;

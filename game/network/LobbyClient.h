@@ -138,6 +138,8 @@ public:
     // cleared) while another worker runs.
     void StartLineTest();
     i32 StartHostListener();
+    // What a direct host's failed start says under its notice: the port.
+    std::string HostFailure(bool stillClosing) const;
     i32 MapPort(u16 port);
     i32 SetAcceptCallback(peer::AcceptCallback callback, void* context);
     i32 SetMessageCallback(peer::MessageCallback callback, void* context);

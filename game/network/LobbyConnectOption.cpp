@@ -287,7 +287,7 @@ void CLobbyConnectOptionScene::Host()
     }
     m_hostWait = 0;
     if (!Client()->StartHostListener()) {
-        if (Context() && Context()->message) Context()->message->Show(kHostFailed, this);
+        ShowHostFailure(false);
         return;
     }
     Client()->SetScreen(u32(LobbyLayer::kRoom));
@@ -295,6 +295,14 @@ void CLobbyConnectOptionScene::Host()
         room->SetLobbyMode(0);
         room->BecomeHost(Client()->GetUserName(), nullptr);
     }
+}
+
+void CLobbyConnectOptionScene::ShowHostFailure(bool stillClosing)
+{
+    if (!Context() || !Context()->message) return;
+    Context()->message->Show(kHostFailed, this);
+    // The notice names what failed, as the lobby's do.
+    if (Client()) Context()->message->SetDetail(Client()->HostFailure(stillClosing));
 }
 
 void CLobbyConnectOptionScene::TypeDigits()
@@ -341,7 +349,7 @@ i32 CLobbyConnectOptionScene::Update(u32 argument)
         // A host start waits for the last listener, within its bound.
         CNetHost* host = Client() ? Client()->GetNetHost() : nullptr;
         if (!host || host->GetListenPort() == 0) Host();
-        else if (--m_hostWait == 0 && Context() && Context()->message) Context()->message->Show(kHostFailed, this);
+        else if (--m_hostWait == 0) ShowHostFailure(true);
         return CSceneResource::Update(argument);
     }
     // The keypad's digits are direction codes too: the press that moved

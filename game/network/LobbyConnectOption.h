@@ -93,6 +93,9 @@ private:
     void Decide();
     void Join();
     void Host();
+    // The host-failed notice, naming the port (the last room's listener
+    // still closing, or the port not to be had).
+    void ShowHostFailure(bool stillClosing);
     void TypeDigits();
     void UpdateName();
     void UpdateDisplay();

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <string>
 
 namespace lobby_direct_run_test {
 
@@ -134,6 +135,28 @@ TEST_F(DirectRun, GuestJoinsByTypedAddressHostLeavesAndHostsAgainAtOnce)
     ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kRoom));
     EXPECT_TRUE(FramesUntil([&] { return accepted[0] == 2; }));   // one listener
     EXPECT_EQ(InRecent(Guest(), host), 1u);
+}
+
+// A host whose port another program holds stays on the connect screen,
+// and its notice says which port could not be had.
+TEST_F(DirectRun, AHostWhosePortIsTakenIsToldWhichPort)
+{
+    host::net::Net& net = *Host().net;
+    const host::net::Socket holder = net.Open(host::net::Type::Stream);
+    ASSERT_NE(holder, host::net::kNoSocket);
+    ASSERT_EQ(net.Bind(holder, {host::net::kAnyAddress, kPeerPort}), host::net::Error::None);
+    ASSERT_EQ(net.Listen(holder, 4), host::net::Error::None);
+    Focus(Host());
+    ASSERT_TRUE(OnScreen(Host(), LobbyLayer::kConnectOptions));
+    if (Options(Host())->GetMode() != kModeHost) Press(menu::kStickRight);
+    ToRow(Host(), kRowStart);
+    Press(menu::kDecide);
+    ASSERT_TRUE(FramesUntil([&] { return Host().MessagePending(); }, 5));
+    EXPECT_EQ(Host().MessageCode(), 9u);   // the host start failed
+    const std::string detail = Host().Locked([&] { return Host().Message().GetDetail(); });
+    EXPECT_NE(detail.find("port " + std::to_string(kPeerPort)), std::string::npos) << detail;
+    EXPECT_EQ(Host().client.GetScreen(), u32(LobbyLayer::kConnectOptions));
+    net.Close(holder);
 }
 
 // A guest leaves a direct room the way a player tries first: cancel asks
