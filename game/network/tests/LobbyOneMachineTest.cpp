@@ -15,9 +15,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -99,6 +102,42 @@ TEST(LobbyServerProgram, ListensOnThePortItIsGivenAndRefusesBadOptions)
         all.insert(all.end(), options.begin(), options.end());
         EXPECT_FALSE(server.StartWithOptions(all, address));
         EXPECT_EQ(server.ExitStatus(), 2);
+    }
+}
+
+// Started by hand: --help (or -h) gives the usage on standard output and
+// ends well; a value left out or an option it does not take gives the same
+// usage with what was wrong, and fails.
+TEST(LobbyServerProgram, HelpGivesTheUsage)
+{
+    const auto run = [](const std::string& arguments, bool withErrors) -> std::pair<std::string, int> {
+        const std::string command =
+            std::string("'") + ORV_LOBBY_SERVER + "' " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null");
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe) return {"", -1};
+        std::string out;
+        std::array<char, 256> chunk;
+        for (size_t n; (n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0;) out.append(chunk.data(), n);
+        const int status = pclose(pipe);
+        return {out, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+    };
+    const struct {
+        const char* arguments;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"--help", 0, "usage: lobby_server"},
+        {"-h", 0, "usage: lobby_server"},
+        {"--port", 2, "--port wants a value"},
+        {"--colour blue", 2, "is not an option it takes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const auto [out, status] = run(c.arguments, c.status != 0);
+        EXPECT_EQ(status, c.status) << out;
+        EXPECT_NE(out.find(c.says), std::string::npos) << out;
+        for (const char* option : {"--bind", "--port", "--accounts", "--seconds", "--help"})
+            EXPECT_NE(out.find(option), std::string::npos) << option << " in " << out;
     }
 }
 

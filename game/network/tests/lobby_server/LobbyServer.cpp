@@ -5,7 +5,7 @@
 //
 //   lobby_server [--bind A.B.C.D] [--port N] [--port-file F] [--accounts F]
 //                [--log F] [--fault NAME] [--seconds N] [--keepalive-ms N]
-//                [--exit-with-parent]
+//                [--exit-with-parent] [--help]
 //
 // It listens on 127.0.0.1 port 15500 unless told otherwise (port 0: one the
 // system picks), says so on standard output and writes the port to the
@@ -573,17 +573,33 @@ void Server::Handle(Client& c, u16 type, const std::vector<u8>& p)
 
 }  // namespace
 
+constexpr const char* kUsage =
+    "usage: lobby_server [--bind A.B.C.D] [--port N] [--port-file F] [--accounts F]\n"
+    "                    [--log F] [--fault NAME] [--seconds N] [--keepalive-ms N]\n"
+    "                    [--exit-with-parent] [--help]\n"
+    "Listens on 127.0.0.1 port 15500 unless told otherwise (port 0: one the system\n"
+    "picks) and says so. --accounts: a file of accounts, one a line, tab-separated:\n"
+    "login, name, profile, list number; without it every login is taken, its\n"
+    "account made on first use. --seconds: stop after N seconds (else it runs until\n"
+    "stopped). --port-file: write the port there. --log: what it did, a line each.\n"
+    "--fault: misbehave for tests (bad-handshake, refuse-login, short, oversized,\n"
+    "drop, silence, slow-read, stop-reading).\n";
+
 int main(int argc, char** argv)
 {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string key = argv[i];
+        if (key == "--help" || key == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
         if (key == "--exit-with-parent") {
             options.exitWithParent = true;
             continue;
         }
         if (i + 1 >= argc) {
-            std::fprintf(stderr, "lobby_server: %s wants a value\n", key.c_str());
+            std::fprintf(stderr, "lobby_server: %s wants a value\n%s", key.c_str(), kUsage);
             return 2;
         }
         const std::string value = argv[++i];
@@ -599,7 +615,8 @@ int main(int argc, char** argv)
         else if (key == "--seconds" && numeric && number <= 1000000) options.seconds = u32(number);
         else if (key == "--keepalive-ms" && numeric && number >= 1 && number <= 1000000) options.keepAliveMs = u32(number);
         else {
-            std::fprintf(stderr, "lobby_server: %s %s is not an option it takes\n", key.c_str(), value.c_str());
+            std::fprintf(stderr, "lobby_server: %s %s is not an option it takes\n%s", key.c_str(), value.c_str(),
+                         kUsage);
             return 2;
         }
     }
