@@ -47,8 +47,9 @@ int main(int argc, char** argv)
     host::kernel::SetCurrentDirectory(g_folders.first);
     // The title's Network item starts network play.
     SetNetworkSceneFactory(&MakeNetworkScene);
-    // A start-up that failed, or data that could not be read later, ends
-    // with 1.
+    // A start-up that failed, the title included, ends with 1; a screen
+    // chosen later whose data cannot be read says so and goes back to the
+    // title, and the game goes on.
     const i32 status = WinMain(&MakeGame, GetModuleInstance());
     return status == 0 ? 0 : 1;
 }
