@@ -238,6 +238,8 @@ void CLobbyRoomCreate::HostAccepted()
     }
     if (client) client->SendEmpty(kGiveUpMessage);
     ShowMessage(kFailedCode);
+    // The notice names what failed: the port players would come in on.
+    if (client && Context() && Context()->message) Context()->message->SetDetail(client->HostFailure(false));
 }
 
 i32 CLobbyRoomCreate::Draw(u32)

@@ -15,6 +15,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <string>
 
 namespace lobby_server_room_run_test {
 
@@ -133,6 +134,31 @@ TEST_F(LobbyServerRoom, CreatedRoomIsHostedAndEnteredThroughTheServer)
     std::lock_guard<std::mutex> lock(SceneLock());
     EXPECT_EQ(Room(Guest()).GetLobbyMode(), 1u);
     EXPECT_STREQ(Room(Guest()).HostPeerId(), Room(Host()).OwnPeerId());
+}
+
+// A room the server made but whose port another program holds: the host
+// gives it up and his notice says which port could not be had.
+TEST_F(LobbyServerRoom, ARoomWhosePortIsTakenIsGivenUpNamingThePort)
+{
+    host::net::Net& net = *Host().net;
+    const host::net::Socket holder = net.Open(host::net::Type::Stream);
+    ASSERT_NE(holder, host::net::kNoSocket);
+    ASSERT_EQ(net.Bind(holder, {host::net::kAnyAddress, kPeerPort}), host::net::Error::None);
+    ASSERT_EQ(net.Listen(holder, 4), host::net::Error::None);
+    LogIn(Host(), "alice");
+    Tap(menu::kStart);
+    Tap(menu::kDecide);   // a new room
+    Type(Host(), "Arena");
+    game.Frames(2);
+    Enter();
+    Tap(menu::kUp);
+    Tap(menu::kDecide);
+    ASSERT_TRUE(server.WaitLog("message 1002 794"));
+    ASSERT_TRUE(FramesUntil([&] { return Host().MessageCode() == CLobbyRoomCreate::kFailedCode; }));
+    const std::string detail = Host().Locked([&] { return Host().Message().GetDetail(); });
+    EXPECT_NE(detail.find("port " + std::to_string(kPeerPort)), std::string::npos) << detail;
+    EXPECT_NE(Host().client.GetScreen(), u32(LobbyLayer::kRoom));
+    net.Close(holder);
 }
 
 // The host picks the guest in the member list, asks for his detail (1015)
