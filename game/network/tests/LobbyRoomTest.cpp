@@ -232,6 +232,42 @@ TEST_F(LobbyRoom, DrawsMembersAndSlidesTheLobbyOverInFourTenths)
     EXPECT_TRUE(Contains(Drawn(layers), "tab_op"));
 }
 
+// The room's help ticker can be read all the way round, as the lobby's:
+// every 60 of its units at least an eighth of it is on the screen, and
+// nothing drawn after it covers it there.
+TEST_F(LobbyRoom, HelpTickerStaysInSightAllTheWayRound)
+{
+    const std::vector<std::string> layers = scene_data::LobbyRoomLayers();
+    Room().Reset();
+    Room().SetLobbyMode(1);
+    P().client.SetScreen(u32(LobbyLayer::kRoom));
+    const f32 screenRight = 1024.0f * game.App().GetLayoutScale();
+    f32 last = 1.0e6f, sampled = 1.0e6f;
+    u32 samples = 0;
+    for (u32 i = 0; i < 5000; ++i) {
+        game.Frame();
+        const std::vector<drawn_sprites::Sprite> sprites =
+            drawn_sprites::Sprites(game, layers, texture, scene_data::LobbyTextureSheets());
+        const auto ticker = std::find_if(sprites.begin(), sprites.end(),
+                                         [](const drawn_sprites::Sprite& d) { return d.layer == "help_room"; });
+        ASSERT_NE(ticker, sprites.end());
+        if (ticker->x > last) break;   // started over: the cycle is done
+        last = ticker->x;
+        if (sampled - ticker->x < 60.0f) continue;
+        sampled = ticker->x;
+        ++samples;
+        const f32 left = std::max(ticker->x, 0.0f), right = std::min(ticker->x + ticker->w, screenRight);
+        EXPECT_GE(right - left, ticker->w / 8) << "the ticker stands at " << ticker->x;
+        for (auto later = ticker + 1; later != sprites.end(); ++later) {
+            const bool overlaps = later->x < right && later->x + later->w > left && later->y < ticker->y + ticker->h &&
+                                  later->y + later->h > ticker->y;
+            EXPECT_FALSE(overlaps) << (later->layer.empty() ? "a text" : later->layer) << " covers the ticker at "
+                                   << later->x << "," << later->y;
+        }
+    }
+    EXPECT_GE(samples, 15u);
+}
+
 // F1's lobby slides up on its tab: all the way in, the tab covers the
 // room, whose lists it hides, and the lobby's frames, lists and chat stand
 // on it; half way, what the lobby draws is on the tab, below its top.

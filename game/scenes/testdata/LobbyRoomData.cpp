@@ -22,7 +22,8 @@ std::vector<LayerSheet> LobbyRoomSheets()
 }
 
 // The focus frames around the chat and the player list, the scroll bars
-// at their right edges, the help ticker along the bottom, the lobby's tab.
+// at their right edges, the help ticker along the bottom below both (from
+// the right edge, still in sight when it starts over), the lobby's tab.
 void AddLobbyRoomData(CSceneDataSet& set)
 {
     const std::vector<LayerPanel> panels = {kRoomTab,
@@ -30,7 +31,7 @@ void AddLobbyRoomData(CSceneDataSet& set)
         {"Select1", kRoomChatFrame.x, kRoomChatFrame.y, kRoomChatFrame.width, kRoomChatFrame.height},
         {"Select2", kRoomPlayerFrame.x, kRoomPlayerFrame.y, kRoomPlayerFrame.width, kRoomPlayerFrame.height},
         {"chat_bar", 346, 112, 10, 32}, {"chat_bar2", 1004, 112, 10, 32},
-        {"help_room", 200, 732, 256, 32}, {"tab_op", 848, 24, 160, 32}};
+        {"help_room", kRoomTickerX, kRoomTickerY, 256, 20}, {"tab_op", 848, 24, 160, 32}};
     set.Layout(lobby_screen::kRoomLayout, LobbyRoomLayers(), kLobbyTexture, panels, LobbyRoomSheets());
 }
 

@@ -36,9 +36,9 @@ std::vector<LayerSheet> LobbyMainSheets();
 inline constexpr float kLobbyHeadingTop = 80.0f;
 inline constexpr float kLobbyRoomsLeft = 32.0f, kLobbyChatLeft = 296.0f, kLobbyPlayersLeft = 828.0f;
 // The help ticker runs along the bottom, below the three lists: it starts
-// at the right edge and, 1200 to the left when it starts over, is still
-// on the screen.
-inline constexpr float kLobbyTickerX = 1000.0f, kLobbyTickerY = 740.0f;
+// an eighth of it in from the right edge and, 1200 to the left when it
+// starts over, an eighth of it is still on the screen.
+inline constexpr float kLobbyTickerX = 984.0f, kLobbyTickerY = 740.0f;
 // The user information window, and its base's sheet.
 std::vector<std::string> UserInformationLayers();
 std::vector<LayerSheet> UserInformationSheets();

@@ -320,6 +320,8 @@ void AddLobbyRoomData(CSceneDataSet& set);
 std::vector<LayerSheet> LobbyRoomSheets();
 inline constexpr LayerPanel kRoomChatFrame{"Select1", 40.0f, 88.0f, 312.0f, 520.0f};
 inline constexpr LayerPanel kRoomPlayerFrame{"Select2", 820.0f, 88.0f, 196.0f, 660.0f};
+// The room's help ticker, below both lists, runs as the lobby's.
+inline constexpr f32 kRoomTickerX = 984.0f, kRoomTickerY = 748.0f;
 // The adventure map: its texts ("Adventure.txt" first, then the event
 // files), and those texts with the caches the game opens, written by the
 // adventure reader (empty, reason added to error, when that fails).
