@@ -275,6 +275,10 @@ void AddSingleSelectData(CSceneDataSet& set);
 std::vector<LayerSheet> SingleSelectSheets();
 // The story's layouts: the preview's player slots in a column on the left,
 // the opponent's on the right, the versus mark between them.
+// The story preview's panel ("Base", a sheet) under the pictures: what it
+// shows stands on it, the chapter's line too.
+inline constexpr f32 kStoryPanelX = 16.0f, kStoryPanelY = 496.0f, kStoryPanelWidth = 992.0f, kStoryPanelHeight = 256.0f;
+std::vector<LayerSheet> StorySheets();
 void AddStoryData(CSceneDataSet& set);
 // The options screen: its items down the left, kGameOptionStep apart, each
 // item's marks side by side right of its label (mark i at
