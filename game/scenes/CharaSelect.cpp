@@ -438,11 +438,12 @@ bool CCharaSelect::StepPanelAnimation(f32 dt)
 
 void CCharaSelect::SlotMode()
 {
-    CSelectCard* card = m_cards[m_cursor].get();
-    if (menu::LeftTriggered() || menu::RightTriggered()) {
-        MoveCursor(menu::LeftTriggered() ? 3 : 1);
-    } else if (menu::Triggered(menu::kDecide)) {
+    // Each key pressed this frame takes its step, in this order: a move and
+    // a decide in one frame open the card moved to.
+    if (menu::LeftTriggered() || menu::RightTriggered()) MoveCursor(menu::LeftTriggered() ? 3 : 1);
+    if (menu::Triggered(menu::kDecide)) {
         if (CanEditCursorCard()) {
+            CSelectCard* card = m_cards[m_cursor].get();
             m_edit = 1;
             m_row = m_targetRow = 0;
             card->SetReady(0);
@@ -451,22 +452,22 @@ void CCharaSelect::SlotMode()
         }
         PlaySe(kSeDecide);
         SetHelpText(m_network ? 3 : 1);
-    } else if (menu::Triggered(menu::kStart)) {
-        if (!CanStart()) return;
+    }
+    // A refused start does nothing, and plays nothing.
+    if (menu::Triggered(menu::kStart) && CanStart()) {
         Start();
         PlaySe(kSeDecide);
-    } else if (menu::Triggered(menu::kCancel)) {
-        // Only the host breaks the select up for everyone.
-        if (m_network && m_local != 0) return;
+    }
+    // Only the host breaks the select up for everyone.
+    if (menu::Triggered(menu::kCancel) && !(m_network && m_local != 0)) {
         m_leave = 1;
         if (m_network) {
             const auto word = WriteWord(m_leave);
             Broadcast(kMsgLeave, word.data(), u32(word.size()));
         }
         PlaySe(kSeCancel);
-    } else if (m_network && menu::Triggered(kChatKey)) {
-        m_chat = 1;
     }
+    if (m_network && menu::Triggered(kChatKey)) m_chat = 1;
 }
 
 void CCharaSelect::MoveCursor(u32 step)
@@ -601,6 +602,8 @@ void CCharaSelect::PrevSkill(u32 kind)
 
 void CCharaSelect::PanelInput()
 {
+    // Each key pressed this frame takes its step, in this order: a turn, a
+    // move to another slot, a choice there, then Ok or start, then cancel.
     CSelectCard* card = m_cards[m_cursor].get();
     if (menu::LeftTriggered() || menu::RightTriggered()) {
         if (m_skillSlot < 3) {
@@ -608,11 +611,23 @@ void CCharaSelect::PanelInput()
             else NextSkill(m_skillSlot);
         }
         PlaySe(kSeCursor);
-    } else if (menu::UpTriggered() || menu::DownTriggered()) {
+    }
+    if (menu::UpTriggered() || menu::DownTriggered()) {
         m_skillSlot = (m_skillSlot + (menu::UpTriggered() ? 3 : 1)) % 4;
         ColourSlotButtons();
         PlaySe(kSeCursor);
-    } else if (menu::Triggered(menu::kStart) || (menu::Triggered(menu::kDecide) && m_skillSlot == kSlotOk)) {
+    }
+    const bool decide = menu::Triggered(menu::kDecide);
+    if (decide && m_skillSlot != kSlotOk) {
+        const u32 position = m_kinds[m_skillSlot].PositionAt(m_skillIndex[m_skillSlot]);
+        if (position != m_chosen[m_skillSlot]) {
+            m_chosen[m_skillSlot] = position;
+            m_skillTime = 0.0f;
+            m_flash = 1;
+        }
+        PlaySe(kSeDecide);
+    }
+    if (menu::Triggered(menu::kStart) || (decide && m_skillSlot == kSlotOk)) {
         card->SetSkills(m_chosen);
         SendCard(m_cursor);
         // Another side's card or the computer's in network play is not
@@ -623,22 +638,22 @@ void CCharaSelect::PanelInput()
             GameDataItem item{{m_chosen[0], m_chosen[1], m_chosen[2]}};
             save->SetSkillSet(i32(card->Word(kCharacter)), i32(slot), i32(card->Word(kType)), item);
         }
-        m_skillTime = 0.0f;
-        m_closing = 1;
+        ClosePanel();
         PlaySe(kSeDecide);
-    } else if (menu::Triggered(menu::kDecide)) {
-        const u32 position = m_kinds[m_skillSlot].PositionAt(m_skillIndex[m_skillSlot]);
-        if (position != m_chosen[m_skillSlot]) {
-            m_chosen[m_skillSlot] = position;
-            m_skillTime = 0.0f;
-            m_flash = 1;
-        }
-        PlaySe(kSeDecide);
-    } else if (menu::Triggered(menu::kCancel)) {
-        m_skillTime = 0.0f;
-        m_closing = 1;
+    }
+    if (menu::Triggered(menu::kCancel)) {
+        ClosePanel();
         PlaySe(kSeCancel);
     }
+}
+
+void CCharaSelect::ClosePanel()
+{
+    // A slide or flash begun in the same frame gives way: the closing
+    // panel runs on the same clock.
+    m_sliding = m_flash = 0;
+    m_skillTime = 0.0f;
+    m_closing = 1;
 }
 
 void CCharaSelect::WriteSetupEntries()

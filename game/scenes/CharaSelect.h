@@ -152,6 +152,7 @@ private:
     void SlotMode();
     void EditMode();
     void PanelInput();
+    void ClosePanel();
     void MoveRow(i32 step);
     void ColourSlotButtons();
     void CloseEditing();

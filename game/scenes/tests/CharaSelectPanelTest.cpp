@@ -399,6 +399,55 @@ std::vector<Sprite> StillParts(GameDriver& game)
     return still;
 }
 
+// Keys pressed in one frame on the open panel each take their step, in
+// this order: a turn, a move to another slot, a choice there, Ok or start,
+// cancel. The panel opens on Talve's saved set {2, 99, 31}, slot 0, its
+// cursor on none.
+TEST(CharaSelectPanelRun, KeysOfOneFrameEachTakeTheirStep)
+{
+    const struct {
+        const char* what;
+        std::vector<u32> together;
+        u32 slot;
+        u32 chosen[3];   // the panel's choice after the frame
+        bool open;       // once a closing would have ended
+        u32 card[3];     // the card's orbs then
+    } cases[] = {
+        {"right and decide choose the orb turned to", {menu::kRight, menu::kDecide}, 0, {1, 99, 31}, true,
+         {2, 99, 31}},
+        {"down and decide choose on the slot moved to", {menu::kStickDown, menu::kDecide}, 1, {2, 0, 31}, true,
+         {2, 99, 31}},
+        {"up and decide land on Ok and take it", {menu::kUp, menu::kDecide}, 3, {2, 99, 31}, false, {2, 99, 31}},
+        {"right, decide and start keep the new choice", {menu::kStickRight, menu::kDecide, menu::kStart}, 0,
+         {1, 99, 31}, false, {1, 99, 31}},
+        {"right and start close at once", {menu::kRight, menu::kStart}, 0, {2, 99, 31}, false, {2, 99, 31}},
+        {"decide and cancel drop the choice", {menu::kDecide, menu::kCancel}, 0, {0, 99, 31}, false, {2, 99, 31}},
+        {"left and right turn left", {menu::kLeft, menu::kRight}, 0, {2, 99, 31}, true, {2, 99, 31}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        GameDriver game(game_test::GameDataRoot(), ScreenOptions(2));
+        CCharaSelect* scene = OpenedPanel(game);
+        ASSERT_NE(scene, nullptr) << game.Describe();
+        const u32 noneIndex = scene->GetKindSkills(0)->Count();
+        ASSERT_EQ(scene->GetSkillIndex(0), noneIndex);
+        for (u32 code : c.together) game.Hold(code, true);
+        game.Frame();
+        for (u32 code : c.together) game.Hold(code, false);
+        EXPECT_EQ(scene->GetSkillSlot(), c.slot);
+        for (u32 k = 0; k < 3; ++k) EXPECT_EQ(scene->GetChosenSkill(k), c.chosen[k]) << k;
+        // Right turns from none to the first orb, left to the last.
+        const bool turned = std::find(c.together.begin(), c.together.end(), menu::kLeft) != c.together.end() ||
+            std::find(c.together.begin(), c.together.end(), menu::kRight) != c.together.end() ||
+            std::find(c.together.begin(), c.together.end(), menu::kStickRight) != c.together.end();
+        const bool left = std::find(c.together.begin(), c.together.end(), menu::kLeft) != c.together.end();
+        EXPECT_EQ(scene->GetSkillIndex(0), !turned ? noneIndex : left ? noneIndex - 1 : 0u);
+        game.Frames(12);   // past a closing's 0.15 s
+        EXPECT_EQ(scene->IsPanelOpen(), c.open);
+        for (u32 k = 0; k < 3; ++k) EXPECT_EQ(scene->GetCard(0)->Word(kSkill0 + k), c.card[k]) << k;
+    }
+}
+
 // The open panel holds still while the skill cursor slides and while a
 // choice flashes: only opening and closing zoom it.
 TEST(CharaSelectPanelRun, OpenPanelHoldsStillWhileTheCursorSlidesAndAChoiceFlashes)

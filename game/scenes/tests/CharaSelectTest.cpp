@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <set>
+#include <vector>
 
 namespace chara_select_test {
 
@@ -411,6 +412,45 @@ TEST(CharaSelectRun, OpeningTheOrbPanelKeepsTheFramesOtherKeys)
         ASSERT_FALSE(scene->IsPanelOpen());
         EXPECT_TRUE(scene->IsEditing());
         EXPECT_EQ(scene->GetRow(), c.row);
+    }
+}
+
+// The cards' cursor: keys pressed in one frame each take their step, a
+// move first (a decide opens the card moved to) and a start refused still
+// lets a cancel leave.
+TEST(CharaSelectRun, KeysOfOneFrameEachTakeTheirStepOnTheCards)
+{
+    const struct {
+        const char* what;
+        std::vector<u32> together;
+        bool oneAlone;   // cards 1 to 3 out: start is refused
+        u32 cursor;
+        bool editing, proceeding, leaving;
+    } cases[] = {
+        {"right and decide", {menu::kRight, menu::kDecide}, false, 1, true, false, false},
+        {"left and start", {menu::kLeft, menu::kStart}, false, 3, false, true, false},
+        {"right and cancel", {menu::kStickRight, menu::kCancel}, false, 1, false, false, true},
+        {"decide and start", {menu::kDecide, menu::kStart}, false, 0, true, true, false},
+        {"decide and cancel", {menu::kDecide, menu::kCancel}, false, 0, true, false, true},
+        {"start refused and cancel", {menu::kStart, menu::kCancel}, true, 0, false, false, true},
+        {"left and right go left", {menu::kLeft, menu::kRight}, false, 3, false, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        GameDriver game(game_test::GameDataRoot(), SaveOptions());
+        ASSERT_TRUE(FromTitle(game, title::kBattle));
+        CCharaSelect* scene = Select(game);
+        ASSERT_TRUE(scene);
+        if (c.oneAlone)
+            for (u32 i = 1; i < 4; ++i) scene->GetCard(i)->SetKind(kKindNone);
+        for (u32 code : c.together) game.Hold(code, true);
+        game.Frame();
+        for (u32 code : c.together) game.Hold(code, false);
+        EXPECT_EQ(scene->GetCursor(), c.cursor);
+        EXPECT_EQ(scene->IsEditing(), c.editing);
+        EXPECT_EQ(scene->GetHelpText(), c.editing ? 1u : 0u);
+        EXPECT_EQ(scene->IsProceeding(), c.proceeding);
+        EXPECT_EQ(scene->IsLeaving(), c.leaving);
     }
 }
 
