@@ -91,7 +91,6 @@ i32 CConfigToolApp::Init(InstanceHandle instance, host::window::WindowProc windo
     FillReplayPage();
     FillBgmPage();
     FillRadioChatPage();
-    m_savedBytes = m_config->Bytes();
     return 1;
 }
 
@@ -202,14 +201,9 @@ CConfigToolApp::LResult CConfigToolApp::OnMainDialog(Handle window, u32 message,
                 win::MessageBox(GetMainWindow(), "保存に失敗しました", "エラー", kMbOk);
                 return 0;
             }
-            m_savedBytes = m_config->Bytes();
             AskToClose("保存されました\nコンフィグツールを閉じますか？");
         } else if (win::LowWord(wParam) == u32(kQuit)) {
-            // The warning only when something would be lost.
-            if (m_config && m_config->Bytes() == m_savedBytes)
-                AskToClose("コンフィグツールを閉じますか？");
-            else
-                AskToClose("保存されていないデータは失われます\nコンフィグツールを閉じますか？");
+            AskToClose("保存されていないデータは失われます\nコンフィグツールを閉じますか？");
         }
         return 1;
     default:

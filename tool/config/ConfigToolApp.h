@@ -147,7 +147,6 @@ private:
     void SetPadCode(i32 row, u32 code);
 
     CSaveConfig* m_config = nullptr;
-    std::string m_savedBytes;   // the file as loaded or last saved
     Handle m_tab = nullptr;
     Handle m_keyTab = nullptr;
     Handle m_shownPage = nullptr;

@@ -43,28 +43,27 @@ TEST_F(ToolTest, ClosingAsksFirstAndNoKeepsTheEdits)
     EXPECT_EQ(saved.GetGraphicsSettings()->fullScreen, 0u);
 }
 
-// With nothing changed, or all of it saved, quitting loses nothing and
-// says no more than closing does.
-TEST_F(ToolTest, QuittingWarnsOfLossOnlyWhenSomethingIsUnsaved)
+// "終了" warns of loss whatever stands unsaved: with nothing changed, with
+// a change, with it undone and after a save.
+TEST_F(ToolTest, QuittingAlwaysWarnsOfLoss)
 {
     ASSERT_TRUE(Start());
     const Handle main = app->GetMainWindow();
-    const std::string plain = "コンフィグツールを閉じますか？";
-    const std::string lost = "保存されていないデータは失われます\n" + plain;
+    const std::string lost = "保存されていないデータは失われます\nコンフィグツールを閉じますか？";
     const auto quitAsks = [&] {
         windows.AnswerBoxes({kIdNo});
         dialogs.Click(dlg::GetDlgItem(main, kQuit));
         const auto boxes = TakeBoxes();
         return boxes.size() == 1 ? boxes[0].text : std::string("boxes: ") + std::to_string(boxes.size());
     };
-    EXPECT_EQ(quitAsks(), plain);
+    EXPECT_EQ(quitAsks(), lost);
     ASSERT_TRUE(dialogs.Click(Item(0, kFullScreen)));
     EXPECT_EQ(quitAsks(), lost);
     ASSERT_TRUE(dialogs.Click(Item(0, kFullScreen)));   // back as loaded
-    EXPECT_EQ(quitAsks(), plain);
+    EXPECT_EQ(quitAsks(), lost);
     ASSERT_TRUE(dialogs.Click(Item(0, kFullScreen)));
     Save(kIdNo);
-    EXPECT_EQ(quitAsks(), plain);
+    EXPECT_EQ(quitAsks(), lost);
     ASSERT_TRUE(win::IsWindow(main));
 }
 
