@@ -28,14 +28,17 @@ bool IsStickRow(i32 row) { return (row >= 4 && row <= 7) || (row >= 9 && row <= 
 // Esc, and F1 to F12, which send the quick messages in the game.
 bool IsRefusedKey(u32 code) { return code == 1 || (code >= 59 && code <= 68) || code == 87 || code == 88; }
 
-// Controller buttons as pad inputs: 0..9 are BUTTON1..10, 10 and 11 the
-// stick pushes, 12 onwards BUTTON13 onwards.
+// Controller buttons as the pad inputs the game reads them from: 0..9 are
+// BUTTON1..10 (whose codes run 1-4, 7, 5, 8, 6, 9, 10), 10 and 11 the stick
+// pushes, 12 onwards BUTTON13 onwards.
 u32 PadCodeOfButton(u32 button)
 {
-    if (button <= 9) return button + 14;
-    if (button == 10) return 8;
-    if (button == 11) return 13;
-    return button + 12;
+    constexpr u32 kLowButtons[10] = {kPadButton1, kPadButton2, kPadButton3, kPadButton4, kPadButton5, kPadButton6,
+        kPadButton7, kPadButton8, kPadButton9, kPadButton10};
+    if (button <= 9) return kLowButtons[button];
+    if (button == 10) return kPadLsPush;
+    if (button == 11) return kPadRsPush;
+    return kPadButton13 + (button - 12);
 }
 
 }  // namespace

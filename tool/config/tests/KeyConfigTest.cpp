@@ -116,6 +116,40 @@ TEST_F(KeyConfigTest, ButtonsAreCapturedPerPlayer)
     EXPECT_EQ(ConfigBytes(), expected);
 }
 
+// A button no row holds goes to the row under the code the game reads from
+// that very button (BUTTON5 to BUTTON8's codes are not in button order),
+// named after it; pressed again, the game's slot sees the row go down.
+TEST_F(KeyConfigTest, ARawButtonGetsTheCodeTheGameReadsFromIt)
+{
+    const struct {
+        int button;
+        u32 code;
+        const char* name;
+    } cases[] = {
+        {0, 14, "BUTTON1"}, {3, 17, "BUTTON4"}, {4, 19, "BUTTON5"}, {5, 21, "BUTTON6"}, {6, 18, "BUTTON7"},
+        {7, 20, "BUTTON8"}, {9, 23, "BUTTON10"}, {10, 8, "LS_PUSH"}, {11, 13, "RS_PUSH"}, {12, 24, "BUTTON13"},
+    };
+    // Every row holding a button's code moved to a code no case presses.
+    WriteConfig([](CSaveConfig& c) {
+        u32 spare = 36;
+        for (u32& code : c.GetKeyConfigSection()->pads[0].button)
+            if (code == 8 || (code >= 13 && code <= 24)) code = spare++;
+    });
+    ASSERT_TRUE(Start());
+    ShowKeyTab(1);
+    constexpr i32 kRow = 16;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(dialogs.Focus(KeyItem(kController, kPadEdit + kRow)));
+        Press(c.button);
+        EXPECT_EQ(Pad(0)[kRow], c.code);
+        EXPECT_EQ(PadText(kRow), c.name);
+        input.SetButton(stick, c.button, true), Frame();
+        EXPECT_TRUE(app->GetInputManager()->IsTriggered(0, kInputCodeAssignable + kRow));
+        input.SetButton(stick, c.button, false), Frame();
+    }
+}
+
 }  // namespace
 
 }  // namespace ORV_TEST_FILE_ID
