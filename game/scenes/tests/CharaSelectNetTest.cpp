@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace chara_select_net_test {
 
@@ -415,6 +416,53 @@ TEST(CharaSelectNetRun, ChatLineGoesToTheRoomWithTheNameCut)
     EXPECT_STREQ(reinterpret_cast<const char*>(&line[25]), "hello");
     EXPECT_EQ(line.back(), 0);
     EXPECT_GT(room.net().lobbies[1].chatDraws, 0u);
+}
+
+// Keys of one frame on the cards in network play each take their step: the
+// host's move past the client's card and decide open the computer's card
+// and send it; a client's cancel does nothing, and the chat key beside it
+// still opens the chat line.
+TEST(CharaSelectNetRun, KeysOfOneFrameEachTakeTheirStepOnBothSides)
+{
+    const struct {
+        const char* what;
+        u32 machine;
+        std::vector<u32> codes;
+        u32 cursor;
+        bool editing, chat, leaving;
+        size_t cardsSent;   // a client's card goes out twice: sent, then relayed by the host
+    } cases[] = {
+        {"host: right and decide", 0, {menu::kRight, menu::kDecide}, 2, true, false, false, 1},
+        {"client: cancel and chat", 1, {menu::kCancel, kChatKey}, 1, false, true, false, 0},
+        {"client: left and decide", 1, {menu::kLeft, menu::kDecide}, 3, true, false, false, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Room room;
+        ASSERT_TRUE(room.Start());
+        CCharaSelect* select = room.select(c.machine);
+        room.net().relay.ClearLog();
+        room.net().Focus(i32(c.machine));
+        const auto hold = [&](bool down) {
+            for (u32 code : c.codes) {
+                if (code == kChatKey) room.game.Input().SetKey(host::input::key::F1, down);
+                else room.game.Hold(code, down);
+            }
+        };
+        hold(true);
+        room.game.Frame();
+        hold(false);
+        room.net().relay.WaitIdle();
+        EXPECT_EQ(select->GetCursor(), c.cursor);
+        EXPECT_EQ(select->IsEditing(), c.editing);
+        EXPECT_EQ(select->IsChatOpen(), c.chat);
+        EXPECT_EQ(select->IsLeaving(), c.leaving);
+        const auto log = room.net().relay.Log();
+        EXPECT_EQ(size_t(std::count_if(log.begin(), log.end(), [](const auto& m) { return m.type == kMsgCard; })),
+            c.cardsSent);
+        for (const auto& m : log) EXPECT_NE(m.type, kMsgLeave);
+        room.game.Frame();
+    }
 }
 
 // Start on the host: every card goes out, then proceed; both sides go on
