@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 namespace {
 
@@ -168,7 +169,10 @@ u32 CCharacterAction::Damage(const CVector3& source, u32 type, u32 keepAction, C
         } while (motion == s.damageMotion);
         const u32 r = host::kernel::TimeGetTime() % 6;   // the voice only, never state
         if (r < 5) voice = i32(FindVoiceKey("VOICEDAMAGESMALL01") + r);
-    } else if (type != 7) {
+    } else if (type >= 2 && type != 7) {
+        // Type 7, and a kept type 0 (a hit on an ice-frozen fighter over
+        // the limit that leaves its action alone), keep the motion they
+        // have and are silent: the table has no row for them.
         struct Row {
             const char *front, *back;
             u32 loop;
@@ -185,6 +189,7 @@ u32 CCharacterAction::Damage(const CVector3& source, u32 type, u32 keepAction, C
             {"DAMAGEFALLOFFFRONT", "DAMAGEFALLOFFBACK", 1, "VOICEDAMAGEROLL"},
             {"DAMAGEDOWNBACKSTART", "DAMAGEDOWNFRONTSTART", 0, "VOICEDAMAGELARGE"},
         };
+        static_assert(std::size(rows) == kDamageTypeCount - 2);
         const Row& row = rows[type - 2];
         // A down from the front falls on its back: its row lists that first.
         motion = M(front ? row.front : row.back);

@@ -202,6 +202,52 @@ TEST_F(HitPassTest, AFreezingShotFreezesWhateverItsDamageType)
     }
 }
 
+// A targeted shot (hit types 17 to 19) leaves the victim's action alone.
+// With damage type 0 on an ice-frozen fighter over MAXLIMIT the hit is
+// taken: HP falls, the freeze, its motion and the damage type stay.
+TEST_F(HitPassTest, ATargetedTypeZeroShotOnAFrozenFighterOverTheLimit)
+{
+    // HP falls either way; only an accepted hit turns the hit direction
+    // toward the shot (it comes from +z).
+    struct Row { i32 hitType; u32 freezeKind; f32 startLimit; bool accepted; } rows[] = {
+        {17, 0, 20, true}, {19, 0, 20, true},
+        {17, 0, 10, false},   // at the limit, not above it
+        {17, 1, 20, false},   // not ice
+    };
+    for (const Row& r : rows) {
+        const std::string at = "hit type " + std::to_string(r.hitType) + " kind " + std::to_string(r.freezeKind) +
+                               " limit " + std::to_string(r.startLimit);
+        auto record = std::make_unique<CBulletParameter>();
+        CBulletValues& v = record->GetValues();
+        v.hitType = r.hitType, v.hitCount = 1, v.str = 100, v.hitRadius = 0.4f, v.pow = 4, v.damageType = 0;
+        auto victim = Fighter({0, 0, 0}, 1, 1), shooter = Fighter({0, 0, 50}, 0, 0);
+        victim->GetParameter()->values.limit.maxLimit = 10;
+        CharacterStatus& s = *victim->GetStatus();
+        s.action = kActionFrozen, s.freezeKind = r.freezeKind, s.timers.freezeTime = 1.0f, s.limitGauge = r.startLimit;
+        s.damageMotion = FindMotionKey("DAMAGEMEDIUMFRONTSTART");
+        s.hitDirection = CVector3(1, 0, 0);
+        auto* bullet = new CBullet(record.get());
+        BulletLaunchRecord launch;
+        launch.position = {0, 0.2f, 0.6f};
+        launch.direction = {0, 0, -1};
+        launch.shooter = launch.firingObject = shooter.get();
+        launch.target = victim.get();
+        ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1) << at;
+        bullet->SetDirection({0, 0, -0.5f});
+        CBulletList list;
+        list.Add(bullet);
+        IBattleCharacter* fighters[] = {shooter.get(), victim.get()};
+        RunBulletFirstPass(list, fighters, 2, 0);
+        RunBulletSecondPass(list, fighters, 2, 0);
+        EXPECT_EQ(s.hp, 700) << at;
+        EXPECT_EQ(s.hitDirection.x, r.accepted ? 0.0f : 1.0f) << at;
+        EXPECT_EQ(s.action, u32(kActionFrozen)) << at;
+        EXPECT_EQ(s.damageMotion, FindMotionKey("DAMAGEMEDIUMFRONTSTART")) << at;
+        EXPECT_EQ(s.damageType, 0u) << at;
+        EXPECT_GT(s.timers.freezeTime, 0.0f) << at;
+    }
+}
+
 TEST_F(HitPassTest, BulletHitEffectsPlayWhereTheShotMeetsTheFighter)
 {
     // The shot's EFCBULLETHIT is "Efc_Hit". A damage hit plays it at the
