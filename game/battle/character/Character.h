@@ -110,7 +110,6 @@ protected:
     u32 ReleaseWaitingBullets();
     // The four trigger chords; 1 when one fired, -1 when none applied.
     i32 SpellChords(bool interval);
-    u32 Counts(u32 code) const;
     // The slide angle of a release of 22; false when no direction counts.
     bool SlideAngle(f32* angle) const;
     bool ShotIntervalPassed() const;

@@ -2,6 +2,7 @@
 #include "game/battle/character/CharacterSlots.h"
 
 #include "engine/core/FloatMath.h"
+#include "engine/core/Random.h"
 #include "engine/platform/FrameTime.h"
 #include "engine/scene/Effect.h"
 #include "game/battle/object/CameraParameter.h"
@@ -324,6 +325,25 @@ f32 CCharacterAction::GetRotationSpeed() const
         if (card.rotationFlg && QueryCardRotates()) return card.rotationVelocity;
     }
     return s.action == kActionMirageSlide ? g.mirageSlideRotationVelocity : g.rotationVelocity;
+}
+
+u32 CCharacterAction::Counts(u32 code) const
+{
+    const f32 reserve = m_parameter ? m_parameter->values.general.reserveTime : 0.0f;
+    return m_input.held[code] || f32(m_input.freeTime[code]) * 0.001f < reserve ? 1 : 0;
+}
+
+f32 CCharacterAction::GetSlideDirection()
+{
+    if (Counts(27) || Counts(29)) return -2.0f;
+    if (!Counts(12) && !Counts(13) && !Counts(14) && !Counts(15)) return RandomInt(2) ? 270.0f : 90.0f;
+    f32 angle = m_status.moveAngle;
+    if (!GetLockedTarget() && m_camera) {
+        CVector3 eye, view;
+        m_camera->GetView(&eye, &view);
+        angle += view.y - m_rotation.y;
+    }
+    return angle;
 }
 
 f32 CCharacterAction::GetSpeedFactor() const

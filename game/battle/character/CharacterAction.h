@@ -65,6 +65,11 @@ public:
     f32 GetDeceleration() const override;
     f32 GetRotationSpeed() const override;
     f32 GetSpeedFactor() const override;
+    // The slide direction of the slide input (the automatic slide takes
+    // it): -2 when climb or descend was used within RESERVETIME, a random
+    // side (90 or 270) when no direction was, else the move angle, turned
+    // by the camera's yaw when there is no target.
+    f32 GetSlideDirection();
 
     // Runs the current action, then on its end takes the queued action or
     // returns to idle. 1.
@@ -351,6 +356,8 @@ protected:
 
     // Written by every input source; the vibration values go back to a pad.
     InputState m_input;
+    // Code held now or let go less than RESERVETIME ago.
+    u32 Counts(u32 code) const;
 
 private:
     // Where the stage's answer to ReachMeetsStage goes while it asks; null

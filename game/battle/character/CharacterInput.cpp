@@ -56,12 +56,6 @@ u32 CCharacter::ReleaseWaitingBullets()
                              reinterpret_cast<intptr_t>(GetLockedTarget()));
 }
 
-u32 CCharacter::Counts(u32 code) const
-{
-    const f32 reserve = m_parameter ? m_parameter->values.general.reserveTime : 0.0f;
-    return Held(code) || f32(m_input.freeTime[code]) * 0.001f < reserve ? 1 : 0;
-}
-
 bool CCharacter::SlideAngle(f32* angle) const
 {
     if (Counts(kUp)) return *angle = kStraightUp, true;

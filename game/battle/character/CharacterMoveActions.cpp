@@ -215,7 +215,7 @@ i32 CCharacterAction::AutoSlide(u32)
     if (!HasSkillAutoSlide() || s.action == kActionDefeated || s.action == kActionBound ||
         IsSpellAction(s.action) || !m_meeting.autoSlide)
         return 0;
-    const f32 angle = m_meeting.autoSlideAngle;
+    const f32 angle = m_meeting.autoSlideAngle = GetSlideDirection();
     if (In(s.action, {kActionSlide, kActionSlideShoot, kActionSlideSpellCard}) && CanDoubleSlide())
         StartDoubleSlide(angle);
     else if (In(s.action, {kActionDoubleSlide, kActionDoubleSlideShoot, kActionDoubleSlideSpellCard}) &&

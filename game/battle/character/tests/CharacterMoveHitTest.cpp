@@ -4,9 +4,15 @@
 #include "CharacterTestSupport.h"
 #include "game/battle/character/StatisticCounters.h"
 #include "game/battle/object/StageSetting.h"
+#include "game/battle/object/tests/TestDoubles.h"
+#include "game/data/tests/SettingWriter.h"
 
 #include "engine/core/Random.h"
 #include "engine/scene/Effect.h"
+
+#include <algorithm>
+#include <iterator>
+#include <set>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -73,6 +79,53 @@ TEST_F(MoveHit, SlideAnglesPickTheirMotion)
         EXPECT_EQ(CCharacterAction::SlideMotionFor(angle, false), FindMotionKey(key)) << angle;
         EXPECT_EQ(CCharacterAction::SlideMotionFor(angle, true), FindMotionKey((std::string("DOUBLE") + key).c_str()));
     }
+}
+
+// A bullet near a fighter with the automatic-slide skill slides it at the
+// end of its frame, the way its recent input points: climb or descend (held,
+// or let go within RESERVETIME) go up; no direction at all picks a side at
+// random; else the move angle, turned by the camera's yaw (90 here) only
+// when no target is locked.
+TEST_F(MoveHit, TheAutomaticSlideGoesTheWayTheInputPoints)
+{
+    ASSERT_TRUE(setting_test::SettingWriter().Set("FLAG2", 1 << 23).Save("AutoSlide.txt"));
+    ASSERT_TRUE(setting_test::SettingWriter().Set("SKILL", "AutoSlide.txt").Save("Skill.txt"));
+    ASSERT_EQ(skills_.LoadFile("Skill.txt"), 1);
+    battle_test::FakeFighter target(CVector3(0, 0, -10));
+    constexpr u32 kNone = 99;
+    struct Row { u32 code; u32 freeMs; f32 moveAngle; bool locked; const char* motion; } rows[] = {
+        {27, 0, 0, true, "SLIDEUP"}, {29, 0, 0, true, "SLIDEUP"}, {27, 200, 0, true, "SLIDEUP"},
+        {15, 0, 90, true, "SLIDERIGHT"}, {12, 200, 180, true, "SLIDEBACK"}, {15, 0, 90, false, "SLIDEBACK"},
+        {27, 250, 180, true, nullptr},   // let go RESERVETIME ago: no direction
+        {kNone, 0, 180, true, nullptr},
+    };
+    std::set<u32> sides;
+    for (u32 n = 0; n < 16; ++n) {
+        const Row& r = rows[std::min<u32>(n, std::size(rows) - 1)];
+        SCOPED_TRACE(testing::Message() << "row " << n);
+        auto f = NewFighter<ScriptedFighter>();
+        CharacterCreateRecord record;
+        record.skills[0] = 1;
+        ASSERT_EQ(f->Create(&record), 1);
+        ASSERT_EQ(f->HasSkillAutoSlide(), 1u);
+        CharacterStatus& s = *f->GetStatus();
+        s.mp = 100, s.action = kActionNeutral, s.moveAngle = r.moveAngle, s.lockedTargetId = r.locked ? target.GetId() : 0;
+        static_cast<FakeCamera*>(f->GetCameraController())->angles = CVector3(0, 90, 0);
+        InputState& in = f->GetInput();
+        for (u32 code : {12u, 13u, 14u, 15u, 27u, 29u}) in.held[code] = 0, in.free[code] = 1, in.freeTime[code] = 100000;
+        if (r.code != kNone) in.held[r.code] = r.freeMs == 0, in.free[r.code] = r.freeMs != 0, in.freeTime[r.code] = r.freeMs;
+        f->GetMeeting().autoSlide = 1;
+        f->LateUpdate(0);
+        ASSERT_EQ(s.action, u32(kActionSlide));
+        if (r.motion) {
+            EXPECT_EQ(s.slideMotion, FindMotionKey(r.motion));
+        } else {
+            const bool side = s.slideMotion == FindMotionKey("SLIDERIGHT") || s.slideMotion == FindMotionKey("SLIDELEFT");
+            EXPECT_TRUE(side) << "slide motion " << s.slideMotion;
+            sides.insert(s.slideMotion);
+        }
+    }
+    EXPECT_EQ(sides.size(), 2u) << "both sides come up";
 }
 
 TEST_F(MoveHit, DamageFormulaAcrossKindsAndTypes)
