@@ -70,6 +70,9 @@ public:
     // side (90 or 270) when no direction was, else the move angle, turned
     // by the camera's yaw when there is no target.
     f32 GetSlideDirection();
+    // The running card lets its user steer: its MOVINGFLG is set and it is
+    // not in its no-move window.
+    u32 CardLetsUserSteer() const;
 
     // Runs the current action, then on its end takes the queued action or
     // returns to idle. 1.

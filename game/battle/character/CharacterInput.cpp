@@ -221,8 +221,7 @@ u32 CCharacter::SpellInput(u32)
     if (IsSubObjectKind(m_status.spellSlot, 1) && !m_status.spellStep && Held(kTrigger) && Triggered(kGuard))
         return AdvanceCardStep(), 1;
     if (CanCancelSpell() && Triggered(kGuard)) return CancelSpellCard(), 1;
-    const ISpellCardState* card = GetSpellCardState(m_status.spellSlot);
-    if (card && card->LetsUserMove() && AnyDirectionHeld()) {
+    if (CardLetsUserSteer() && AnyDirectionHeld()) {
         // Steering: the stick's side turns the yaw, its forward part the pitch.
         const f32 a = m_input.stick1Angle;
         f32 d = 90.0f - FmodF(a, 180.0f);

@@ -101,12 +101,15 @@ u32 CCharacterAction::IsFree() const
     switch (m_status.action) {
     case kActionNeutral: return 1;
     case kActionShoot: return m_status.turnShoot == 0;
-    case kActionSpellCard: {
-        const Card card = CurrentCard(*this);
-        return card.values && card.values->movingFlg && card.state && card.state->LetsUserMove();
-    }
+    case kActionSpellCard: return CardLetsUserSteer();
     default: return 0;
     }
+}
+
+u32 CCharacterAction::CardLetsUserSteer() const
+{
+    const Card card = CurrentCard(*this);
+    return card.values && card.values->movingFlg && card.state && card.state->LetsUserMove() ? 1 : 0;
 }
 
 u32 CCharacterAction::CanMoveInSpell() const

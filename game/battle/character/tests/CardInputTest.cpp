@@ -31,11 +31,14 @@ protected:
         scene_.skills = &cardSkills_;
         SetFrameTime(50);
     }
-    // The full fighter with the cancelling skill; its spell cards of type.
-    void Make(i32 type)
+    // The full fighter with the cancelling skill; its spell cards of type
+    // (with MOVINGFLG when one is given).
+    void Make(i32 type, i32 movingFlg = -1)
     {
-        ASSERT_TRUE(setting_test::SettingWriter().Set("NAME", "spell").Set("SPELLTYPE", type)
-                        .Set("AMMUNITION", 1).Set("RELOAD", 0.0f).Set("SHOOTWAIT", 5.0f).Save("Spell.txt"));
+        setting_test::SettingWriter card;
+        card.Set("NAME", "spell").Set("SPELLTYPE", type).Set("AMMUNITION", 1).Set("RELOAD", 0.0f).Set("SHOOTWAIT", 5.0f);
+        if (movingFlg >= 0) card.Set("MOVINGFLG", movingFlg);
+        ASSERT_TRUE(card.Save("Spell.txt"));
         auto* parameter = new CCharacterParameter();
         ASSERT_EQ(parameter->LoadFile("Chr_Full.txt"), 1);
         c_ = std::make_unique<ScriptedFighter>(parameter, nullptr);
@@ -127,6 +130,31 @@ TEST_F(CardInput, TheReleaseThatStopsADashStartsNothingElse)
     // The frame after, the same press starts it.
     Play({Pad({}), Pad({25})});
     EXPECT_EQ(S().action, u32(kActionShortAttack));
+}
+
+// A held stick steers a card only when its MOVINGFLG is set: the wanted
+// angles then turn by the stick; otherwise they stay as without a stick.
+TEST_F(CardInput, OnlyACardThatLetsItsUserMoveIsSteered)
+{
+    for (i32 movingFlg : {0, 1}) {
+        CVector3 wanted[2];
+        for (u32 stick = 0; stick < 2; ++stick) {
+            SCOPED_TRACE(testing::Message() << "MOVINGFLG " << movingFlg << " stick " << stick);
+            Make(0, movingFlg);
+            ASSERT_EQ(c_->GetParameter()->GetSpellCard(0).GetValues().movingFlg, movingFlg);
+            Cast();
+            ASSERT_EQ(Card().LetsUserMove(), 1u);
+            for (int i = 0; i < 3; ++i) Play({stick ? Pad({15}, 100, 0) : Pad({})});
+            ASSERT_EQ(S().action, u32(kActionSpellCard));
+            wanted[stick] = S().targetAngles;
+        }
+        if (movingFlg) {
+            EXPECT_NE(wanted[1].y, wanted[0].y);
+        } else {
+            EXPECT_EQ(wanted[1].x, wanted[0].x);
+            EXPECT_EQ(wanted[1].y, wanted[0].y);
+        }
+    }
 }
 
 }  // namespace ORV_TEST_FILE_ID
