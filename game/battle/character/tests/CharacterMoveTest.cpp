@@ -1,6 +1,7 @@
 #include "CharacterTestSupport.h"
 
 #include "engine/core/FloatMath.h"
+#include "engine/graphics/Camera.h"
 #include "engine/model/AnimationController.h"
 #include "engine/platform/FrameTime.h"
 
@@ -118,6 +119,38 @@ TEST_F(MoveTest, MaximumSpeedAndRotationByAction)
     EXPECT_EQ(c_->GetMaxSpeed(), 12.0f);
     S().damageType = 99;
     EXPECT_EQ(c_->GetMaxSpeed(), 0.0f);
+}
+
+// Locked on, the stick turns the camera controller's forward about the
+// camera's own up. A camera pitched 30 degrees down has its up tilted with
+// it: sideways pushes stay level, back climbs. MOVEACCELERATION 10 in a
+// quarter-second frame is a push of 2.5.
+TEST_F(MoveTest, LockedOnTheStickTurnsAboutTheCameraUp)
+{
+    PlaceTarget(0);
+    G().moveAcceleration = 10;
+    const f32 k = 2.5f, h = 0.5f * k, d = 0.8660254f * k;
+    struct Row { f32 pitch, a; CVector3 want; } rows[] = {
+        {30, 0, {0, -h, -d}}, {30, 90, {k, 0, 0}}, {30, 180, {0, h, d}}, {30, 270, {-k, 0, 0}},
+        {0, 90, {k, 0, 0}}, {0, 180, {0, 0, k}},
+    };
+    for (const Row& r : rows) {
+        const f32 p = r.pitch * kDegToRad;
+        const CVector3 eye(0, 0, 0), at(0, -SinF(p), -CosF(p)), up(0, 1, 0);
+        CCamera camera;
+        camera.SetLookAt(&eye, &at, &up);
+        auto* fake = static_cast<FakeCamera*>(c_->GetCameraController());
+        fake->forward = at, fake->camera = &camera;
+        InputState& in = c_->GetInput();
+        in.held[15] = 1, in.stick1Angle = r.a;
+        S().action = kActionNeutral, S().timers.stun = 0, S().acceleration = CVector3();
+        ASSERT_EQ(c_->UpdateMoveInput(0), 1u);
+        const CVector3& got = S().acceleration;
+        EXPECT_NEAR(got.x, r.want.x, 1e-4f) << "pitch " << r.pitch << " a " << r.a;
+        EXPECT_NEAR(got.y, r.want.y, 1e-4f) << "pitch " << r.pitch << " a " << r.a;
+        EXPECT_NEAR(got.z, r.want.z, 1e-4f) << "pitch " << r.pitch << " a " << r.a;
+        fake->camera = nullptr;
+    }
 }
 
 TEST_F(MoveTest, TurningTakesTheShortWayRound)
