@@ -166,7 +166,8 @@ i32 CCharacterAction::HitBullet(CBullet* bullet, u32 frame)
     if (v.hitType == 10 || bullet->IsStopped()) return 1;
     TestAutoSlideDanger(bullet, frame);
     CVector3 at;
-    if (!Meet(centre, m_parameter->values.body.radius, CVector3(), bc, br, step, &at)) return 1;
+    // The bounding sphere stands at the position, not at the centre.
+    if (!Meet(m_position, m_parameter->values.body.radius, CVector3(), bc, br, step, &at)) return 1;
     const auto& spheres = m_parameter->values.body.hitSphere;
     for (u32 i = 0; i < spheres.GetCount(); ++i) {
         CVector4 s;

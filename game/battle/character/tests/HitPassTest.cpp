@@ -248,6 +248,46 @@ TEST_F(HitPassTest, ATargetedTypeZeroShotOnAFrozenFighterOverTheLimit)
     }
 }
 
+// A shot is first tested against the bounding sphere at the fighter's
+// position (RADIUS 1; HEIGHT 2 puts the centre 1 above it); only a shot
+// that meets it goes on to the body spheres. The second body sphere (its
+// bone absent: placed by the world matrix) is moved to where the shot
+// (radius 0.4) passes.
+TEST_F(HitPassTest, AShotMeetsTheBoundingSphereAtThePosition)
+{
+    const struct { f32 shotY; i32 hp; } rows[] = {
+        {1.9f, 800},    // beside the centre, 1.9 above the position: missed
+        {-0.9f, 700},   // 1.9 below the centre, 0.9 below the position: hit
+    };
+    for (const auto& r : rows) {
+        auto record = std::make_unique<CBulletParameter>();
+        CBulletValues& v = record->GetValues();
+        v.hitType = 0, v.hitCount = 5, v.str = 100, v.hitRadius = 0.4f, v.pow = 4, v.damageType = 2;
+        auto victim = Fighter({0, 0, 0}, 1, 1), shooter = Fighter({0, 0, 50}, 0, 0);
+        victim->GetParameter()->values.body.height = 2.0f;
+        ASSERT_EQ(victim->GetParameter()->values.body.radius, 1.0f);
+        auto* sphere = victim->GetParameter()->values.body.hitSphere.GetAt(1);
+        ASSERT_EQ(sphere->type, 0);
+        sphere->position = {0, r.shotY - 0.1f, 0}, sphere->radius = 0.5f;
+        CVector4 placed;
+        ASSERT_EQ(victim->GetHitSphere(1, &placed), 1u);
+        ASSERT_NEAR(placed.y, r.shotY - 0.1f, 1e-4f);
+        auto* bullet = new CBullet(record.get());
+        BulletLaunchRecord launch;
+        launch.position = {0, r.shotY, 0.6f};
+        launch.direction = {0, 0, -1};
+        launch.shooter = launch.firingObject = shooter.get();
+        ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
+        bullet->SetDirection({0, 0, -0.5f});
+        CBulletList list;
+        list.Add(bullet);
+        IBattleCharacter* fighters[] = {shooter.get(), victim.get()};
+        RunBulletFirstPass(list, fighters, 2, 0);
+        RunBulletSecondPass(list, fighters, 2, 0);
+        EXPECT_EQ(victim->GetStatus()->hp, r.hp) << "shot at " << r.shotY;
+    }
+}
+
 TEST_F(HitPassTest, BulletHitEffectsPlayWhereTheShotMeetsTheFighter)
 {
     // The shot's EFCBULLETHIT is "Efc_Hit". A damage hit plays it at the
