@@ -71,9 +71,13 @@ void CCameraController::SetPoints(const CVector3* eye, const CVector3* target)
 
 void CCameraController::SetAngles(f32 yaw, f32 pitch)
 {
+    // Into [-180, 180): a pitch already inside stays exact.
     f32 p = -pitch;
-    if (p >= 180.0f) p -= 360.0f;
-    else if (p <= -180.0f) p += 360.0f;
+    if (p >= 180.0f || p < -180.0f) {
+        p = FmodF(p + 180.0f, 360.0f);
+        if (p < 0.0f) p += 360.0f;
+        p -= 180.0f;
+    }
     m_state.targetYaw = m_state.yaw = yaw;
     m_state.targetPitch = m_state.pitch = p;
 }

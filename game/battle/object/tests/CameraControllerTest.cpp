@@ -256,6 +256,22 @@ TEST_F(CameraTest, OwnerAndFollowedAreFoundByTheirIds)
     ExpectNear(copied, forward, "copy");
 }
 
+// The yaw is kept as given; the pitch is negated and wrapped into
+// [-180, 180): 180 either way comes out as -180.
+TEST_F(CameraTest, TheNegatedPitchWrapsIntoTheHalfOpenRange)
+{
+    const struct { f32 pitch, want; } rows[] = {
+        {10, -10}, {350, 10}, {180, -180}, {-180, -180}, {190, 170}, {-190, -170}, {0, 0}, {540, -180}, {-10.25f, 10.25f},
+    };
+    for (const auto& r : rows) {
+        CCameraController camera(new CCameraParameter());
+        camera.SetAngles(30.0f, r.pitch);
+        EXPECT_EQ(camera.GetState().pitch, r.want) << "pitch " << r.pitch;
+        EXPECT_EQ(camera.GetState().targetPitch, r.want) << "pitch " << r.pitch;
+        EXPECT_EQ(camera.GetState().yaw, 30.0f);
+    }
+}
+
 TEST_F(CameraTest, ForwardFollowsYawAndPitch)
 {
     CCameraController camera(new CCameraParameter());
