@@ -88,10 +88,16 @@ u32 CCharacterAction::CompositeStep(u32 argument)
     const u32 slideDone = m_actions[slide] ? (this->*m_actions[slide])(argument) : 0;
     const u32 otherDone = m_actions[single] ? (this->*m_actions[single])(argument) : 0;
     if (slideDone && otherDone) return 1;
-    // The part that goes on keeps running as the plain action; the card's
-    // upper-body motion restarts with the spell cards' part.
-    if (otherDone) s.action = slide;
-    else if (slideDone) s.action = single;
+    // The part that goes on keeps running as the plain action. A card going
+    // on alone takes its upper-body motion back in the same frame.
+    if (otherDone) {
+        s.action = slide;
+    } else if (slideDone) {
+        s.action = single;
+        const ISpellCardDriver* card = spell ? GetSpellCardDriver(s.spellSlot) : nullptr;
+        const i32 motion = card ? card->GetCardMotion() : -1;
+        if (motion >= 0 && HasMotion(u32(motion))) PlayUpperMotion(u32(motion));
+    }
     return 0;
 }
 

@@ -187,6 +187,37 @@ TEST_F(ActionTest, CompositeKeepsWhatGoesOnAsThePlainAction)
     }
 }
 
+// A spell card whose slide ends first goes on as action 9 with its card's
+// upper-body motion playing in that same frame; a shot going on alone, or a
+// slide going on without its card, plays no card motion.
+TEST_F(ActionTest, ACardGoingOnAloneTakesItsUpperMotionAtOnce)
+{
+    u32 motion = 0;
+    for (u32 n = 1; n < kMotionCount && !motion; ++n)
+        if (S().motions[n] >= 0 && n != FindMotionKey("WAIT")) motion = n;
+    ASSERT_NE(motion, 0u);
+    const struct { u32 action; bool slideDone; u32 wantAction; bool played; } rows[] = {
+        {kActionSlideSpellCard, true, kActionSpellCard, true},
+        {kActionTripleSlideSpellCard, true, kActionSpellCard, true},
+        {kActionSlideSpellCard, false, kActionSlideSpellCard, false},
+        {kActionSlideShoot, true, kActionShoot, false},
+    };
+    for (const auto& r : rows) {
+        MakeFighter(nullptr, true);
+        auto* card = dynamic_cast<FakeSpellCard*>(c_->GetSpellCards().at(0).get());
+        ASSERT_NE(card, nullptr);
+        card->motion = i32(motion), card->done = 0;
+        S().spellSlot = 0;
+        for (u32 slide : {kActionSlide, kActionDoubleSlide, kActionTripleSlide}) c_->Script(slide, r.slideDone);
+        c_->Script(kActionShoot, false);
+        S().action = r.action;
+        ASSERT_FALSE(c_->IsPlayedAnimation(motion));
+        EXPECT_EQ(c_->CompositeStep(0), 0u) << r.action;
+        EXPECT_EQ(S().action, r.wantAction) << r.action;
+        EXPECT_EQ(c_->IsPlayedAnimation(motion), r.played) << r.action;
+    }
+}
+
 TEST_F(ActionTest, TediumFinishesOnlyForTheResult)
 {
     S().timers.boredom = 3;
