@@ -252,11 +252,7 @@ u32 CCharacterAction::StartBound(u32 bindMotion)
 u32 CCharacterAction::BoundStep(u32)
 {
     CharacterStatus& s = m_status;
-    if (const CObjectDivision* target = GetLockedTarget()) {
-        const CVector3 d = *target->GetPosition() - m_position;
-        m_rotation.y = Atan2F(d.x, d.z) * kRadToDeg + 180.0f;
-        m_rotation.x = Atan2F(d.y, SqrtF(d.x * d.x + d.z * d.z)) * kRadToDeg;
-    }
+    FaceLockedTarget(true);
     if (!IsChangedAnimation(s.damageMotion) && IsChangedAnimationEnded()) ChangeMotion(s.damageMotion, 1);
     return 0;
 }

@@ -224,7 +224,12 @@ public:
     // The escape input of ShootOut: released is whether any escape code was
     // released this frame. 1 when the escape hit was dealt.
     u32 EscapeShootOut(u32 released);
-    void FaceLockedTarget(bool pitch);
+    // Toward the locked target (none: nothing), the yaw and, with pitch, the
+    // pitch: the wanted angles, which the turn reaches at the action's
+    // rotation speed; at once also turns the body there (the starts).
+    void FaceLockedTarget(bool pitch, bool atOnce = false);
+    // The wanted yaw, and at once the body's.
+    void FaceYaw(f32 yaw, bool atOnce);
     // level 0 slide, 1 double, 2 triple: cost, motion, action, effects, voice.
     void BeginSlide(f32 angle, u32 level);
     // Both motor values of the fighter's input state; a player's pad takes

@@ -82,14 +82,24 @@ u32 CCharacterBase::CanTripleSlide() const
     return AnySkillHas(GetSkillPlaces(), kTripleSlideFlag) ? 1 : 0;
 }
 
-void CCharacterAction::FaceLockedTarget(bool pitch)
+void CCharacterAction::FaceLockedTarget(bool pitch, bool atOnce)
 {
     const CObjectDivision* target = GetLockedTarget();
     if (!target) return;
     const CVector3 d = *target->GetPosition() - m_position;
     if (d.x == 0 && d.z == 0 && d.y == 0) return;
-    m_rotation.y = WrapAngle(Atan2F(d.x, d.z) * kRadToDeg + 180.0f);
-    if (pitch) m_rotation.x = Atan2F(d.y, SqrtF(d.x * d.x + d.z * d.z)) * kRadToDeg;
+    FaceYaw(WrapAngle(Atan2F(d.x, d.z) * kRadToDeg + 180.0f), atOnce);
+    if (!pitch) return;
+    m_status.targetAngles.x = Atan2F(d.y, SqrtF(d.x * d.x + d.z * d.z)) * kRadToDeg;
+    if (atOnce) m_rotation.x = m_status.targetAngles.x;
+}
+
+void CCharacterAction::FaceYaw(f32 yaw, bool atOnce)
+{
+    // Both, or the turn would pull a body turned at once back toward last
+    // frame's wanted angles.
+    m_status.targetAngles.y = yaw;
+    if (atOnce) m_rotation.y = yaw;
 }
 
 void CCharacterAction::BeginSlide(f32 angle, u32 level)
@@ -103,7 +113,7 @@ void CCharacterAction::BeginSlide(f32 angle, u32 level)
     s.mp -= cost;
     ExtendInvincibility(level == 0 ? g.slideInvincibilityTime
                         : level == 1 ? g.doubleSlideInvincibilityTime : g.tripleSlideInvincibilityTime);
-    if (angle >= 0) FaceLockedTarget(false);
+    if (angle >= 0) FaceLockedTarget(false, true);
     s.slideMotion = SlideMotionFor(angle, level > 0);
     ChangeMotion(s.slideMotion, 0);
     s.slideAngle = angle;
@@ -231,11 +241,11 @@ u32 CCharacterAction::StartDash(f32 angle)
     if (!m_parameter || !CanDash()) return 0;
     CharacterStatus& s = m_status;
     if (angle == -1.0f) {
-        FaceLockedTarget(true);
+        FaceLockedTarget(true, true);
     } else {
         CVector3 eye, view;
         if (m_camera) m_camera->GetView(&eye, &view);
-        m_rotation.y = WrapAngle(view.y + angle);
+        FaceYaw(WrapAngle(view.y + angle), true);
     }
     s.dashAngle = angle;
     s.moveHit.dashFlag = 1;
@@ -283,7 +293,7 @@ u32 CCharacterAction::DashStep(u32)
     } else if (!stop && s.dashTurnAngle != -1.0f) {
         CVector3 eye, view;
         if (m_camera) m_camera->GetView(&eye, &view);
-        m_rotation.y = WrapAngle(view.y + s.dashTurnAngle);
+        FaceYaw(WrapAngle(view.y + s.dashTurnAngle), false);
     }
     if (stop) {
         ChangeMotion(M("DASHSTOP"), 0);

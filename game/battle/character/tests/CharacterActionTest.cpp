@@ -321,6 +321,11 @@ TEST_F(ActionTest, BoundFacesItsTargetAndNeverFinishes)
     EXPECT_EQ(S().velocity.Length(), 0.0f);
     for (int frame = 0; frame < 3; ++frame) c_->DispatchAction(0);
     EXPECT_EQ(S().action, u32(kActionBound));
+    // Its step wants the target's angles; the turn takes the body there.
+    EXPECT_NEAR(S().targetAngles.y, 270.0f, 1e-4f);
+    EXPECT_NEAR(S().targetAngles.x, 0.0f, 1e-4f);
+    c_->GetParameter()->values.general.rotationVelocity = 1e6f;
+    c_->TurnToView();
     EXPECT_NEAR(c_->GetRotation()->y, 270.0f, 1e-4f);
     EXPECT_NEAR(c_->GetRotation()->x, 0.0f, 1e-4f);
 }

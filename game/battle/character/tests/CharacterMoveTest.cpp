@@ -5,6 +5,8 @@
 #include "engine/model/AnimationController.h"
 #include "engine/platform/FrameTime.h"
 
+#include <algorithm>
+
 namespace ORV_TEST_FILE_ID {
 
 using namespace character_test;
@@ -150,6 +152,46 @@ TEST_F(MoveTest, LockedOnTheStickTurnsAboutTheCameraUp)
         EXPECT_NEAR(got.y, r.want.y, 1e-4f) << "pitch " << r.pitch << " a " << r.a;
         EXPECT_NEAR(got.z, r.want.z, 1e-4f) << "pitch " << r.pitch << " a " << r.a;
         fake->camera = nullptr;
+    }
+}
+
+// Facing the target each frame is wanting its angles: the body turns
+// toward them at the action's rotation speed (the mirage slide's 60 a
+// second, 15 a quarter-second frame; no push, so the target stays at 90)
+// and, once there, ends each frame facing it. A start that turns at once
+// is not pulled back by the turn.
+TEST_F(MoveTest, FacingTheTargetTurnsAtTheActionsRotationSpeed)
+{
+    G().mirageSlideRotationVelocity = 60, G().mirageSlideAcceleration = 0;
+    S().tension = 1, S().mp = 100;
+    PlaceTarget(90);
+    const auto wantedYaw = [&] {
+        const CVector3 d = *target_->GetPosition() - *c_->GetPosition();
+        return Atan2F(d.x, d.z) * kRadToDeg + 180.0f;
+    };
+    ASSERT_EQ(c_->StartMirageSlide(0.0f), 1u);
+    for (int frame = 1; frame <= 8; ++frame) {
+        c_->Update(0);
+        ASSERT_EQ(S().action, u32(kActionMirageSlide)) << frame;
+        EXPECT_NEAR(c_->GetRotation()->y, std::min(15.0f * f32(frame), 90.0f), 1e-3f) << frame;
+        c_->PostUpdate(0);
+    }
+    struct Row { const char* what; u32 (CCharacterAction::*start)(f32); f32 angle; u32 action; } rows[] = {
+        {"slide right", &CCharacterAction::StartSlide, 90.0f, kActionSlide},
+        {"homing dash", &CCharacterAction::StartDash, -1.0f, kActionDash},
+    };
+    for (const Row& r : rows) {
+        const CVector3 origin;
+        c_->SetPosition(&origin);
+        *c_->GetRotation() = CVector3();
+        S().targetAngles = CVector3(), S().velocity = CVector3(), S().action = kActionNeutral, S().mp = 100;
+        PlaceTarget(90);
+        ASSERT_EQ((c_.get()->*r.start)(r.angle), 1u) << r.what;
+        EXPECT_NEAR(c_->GetRotation()->y, 90.0f, 1e-3f) << r.what;
+        c_->Update(0);
+        ASSERT_EQ(S().action, r.action) << r.what;
+        EXPECT_NEAR(c_->GetRotation()->y, wantedYaw(), 1e-3f) << r.what << ": not turned back (ROTATIONVELOCITY 80)";
+        c_->PostUpdate(0);
     }
 }
 
