@@ -165,7 +165,9 @@ Fault CheckChapter(const StoryValues& v, bool battle, bool ending, u32 skillCoun
         for (i32 orb : {v.skill01, v.skill02, v.skill03})
             if (!InRange(orb, 0, skillCount)) return Fault::kOrb;
     }
-    if (ending && !InRange(v.getSkill, 0, skillCount)) return Fault::kGetSkill;
+    // The ending's orb is a flag of the save's unlock table, whether or not
+    // the skill list reaches it (nothing draws it).
+    if (ending && !InRange(v.getSkill, 0, CSaveData::kFlagCount)) return Fault::kGetSkill;
     return Fault::kNone;
 }
 
@@ -298,7 +300,7 @@ i32 CStoryScene::AdvanceStory(CBattleSetup* setup)
         if (const Fault fault = story::CheckCounter(counter, values.lastFlag != 0); fault != Fault::kNone)
             return refuse(fault, file);
     }
-    const bool orbs = values.skill01 || values.skill02 || values.skill03 || values.getSkill;
+    const bool orbs = values.skill01 || values.skill02 || values.skill03;
     if (const Fault fault = story::CheckChapter(values, battle, ending, orbs ? SkillCount() : 0); fault != Fault::kNone)
         return refuse(fault, file);
 

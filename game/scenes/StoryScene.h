@@ -101,7 +101,7 @@ enum class Fault : u8 {
     kMusic,
     kTime,
     kOrb,           // a skill past the skill list
-    kGetSkill,      // GETSKILL past the skill list
+    kGetSkill,      // GETSKILL past the save's unlock flags
     kTiming,        // ENDTIME or SPEED not a finite number
     kDifficulty,    // the configuration's arcade difficulty
 };

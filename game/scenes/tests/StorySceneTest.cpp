@@ -5,6 +5,7 @@
 #include "game/battle/scene/BattleFlow.h"
 #include "game/battle/scene/BattleResults.h"
 #include "game/battle/scene/BattleScene.h"
+#include "game/battle/scene/BattleSetup.h"
 #include "game/data/SaveData.h"
 #include "game/data/StorySetting.h"
 #include "game/data/tests/SettingWriter.h"
@@ -12,6 +13,7 @@
 #include "game/scenes/testdata/StoryData.h"
 #include "game/scenes/tests/DrawnSprites.h"
 #include "game/scenes/tests/MenuRun.h"
+#include "host/kernel/Kernel.h"
 #include "host/kernel/tests/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -62,8 +64,13 @@ TEST(StoryChapter, ValuesThatIndexTablesAreChecked)
         {"SKILL02 negative", [](StoryValues& v) { v.skill02 = -1; }, true, false, Fault::kOrb},
         {"ENDTIME not a number", [](StoryValues& v) { v.endTime = __builtin_nanf(""); }, false, false, Fault::kTiming},
         {"SPEED infinite", [](StoryValues& v) { v.speed = __builtin_inff(); }, false, true, Fault::kTiming},
-        {"GETSKILL past the list", [](StoryValues& v) { v.getSkill = 46; }, false, true, Fault::kGetSkill},
+        // The ending's GETSKILL is a flag of the 256, the skill list's or not.
         {"GETSKILL the last orb", [](StoryValues& v) { v.getSkill = 45; }, false, true, Fault::kNone},
+        {"GETSKILL past the list", [](StoryValues& v) { v.getSkill = 46; }, false, true, Fault::kNone},
+        {"GETSKILL the last flag", [](StoryValues& v) { v.getSkill = 256; }, false, true, Fault::kNone},
+        {"GETSKILL past the flags", [](StoryValues& v) { v.getSkill = 257; }, false, true, Fault::kGetSkill},
+        {"GETSKILL negative", [](StoryValues& v) { v.getSkill = -1; }, false, true, Fault::kGetSkill},
+        {"a battle's GETSKILL", [](StoryValues& v) { v.getSkill = 999; }, true, false, Fault::kNone},
         // A prologue's battle values are never fought.
         {"prologue's CHARA", [](StoryValues& v) { v.chara = 99; }, false, false, Fault::kNone},
     };
@@ -604,6 +611,45 @@ TEST(StoryScene, EndingRollsThenTheMovieThenTheTitleWithTheOrb)
         EXPECT_EQ(movie, c.movie) << c.what;
         EXPECT_TRUE(menu_run::BackOnTitleAt(game, title::kStory)) << c.what;
         EXPECT_TRUE(save->HasUnshownUnlockFlags()) << c.what;
+    }
+}
+
+// An ending whose GETSKILL lies past the skill list (45 orbs) still ends
+// the story and sets that unlock flag; past the save's 256 flags it is
+// refused and sets none. Talve's chain of the data set, its ending edited.
+TEST(StoryScene, EndingFlagsPastTheSkillListEndTheStory)
+{
+    host::kernel::testing::TempFolder folder;
+    const std::string root = folder.Path() + "set";
+    std::string error;
+    ASSERT_TRUE(scene_data::WriteSceneData(root, &error)) << error;
+    const struct {
+        i32 getSkill;
+        bool ends;
+    } cases[] = {{46, true}, {256, true}, {257, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.getSkill);
+        std::vector<Chapter> chain = story_data::DataChain(0);
+        chain.back().text = SettingWriter().Set("TEXT", "The end.").Set("GETSKILL", c.getSkill).Text();
+        const auto files = story_data::ChapterFiles(chain, &error);
+        ASSERT_FALSE(files.empty()) << error;
+        for (const char* side : {"/one/Resource/", "/two/Resource/"})
+            for (const auto& [path, bytes] : files)
+                ASSERT_TRUE(host::kernel::WriteFileAtomic(root + side + path, bytes.data(), bytes.size())) << path;
+        GameDriver game(root, menu_run::Options());
+        ASSERT_TRUE(menu_run::EnterIdle(game));
+        CSaveData* save = game.App().GetSaveData();
+        CBattleSetup setup(game.App().GetSaveConfig());
+        setup.entries[0].character = 0;
+        for (u32 i = 0; i < 3; ++i) ASSERT_EQ(CStoryScene::AdvanceStory(&setup), 1) << i;
+        const u32 before = save->GetUnlockFlag(255);
+        EXPECT_EQ(CStoryScene::AdvanceStory(&setup), c.ends ? 1 : 0);
+        const auto* progress = dynamic_cast<const CStoryProgress*>(setup.GetProgress());
+        ASSERT_NE(progress, nullptr);
+        EXPECT_EQ(progress->ended, c.ends ? 1 : 0);
+        EXPECT_EQ(progress->fault, c.ends ? Fault::kNone : Fault::kGetSkill);
+        if (c.ends) EXPECT_EQ(save->GetUnlockFlag(c.getSkill - 1), 1u);
+        else EXPECT_EQ(save->GetUnlockFlag(255), before);
     }
 }
 
