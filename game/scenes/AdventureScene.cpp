@@ -559,6 +559,9 @@ u32 CAdventureScene::OnMessage(u32 /*message*/, intptr_t /*parameter*/) { return
 i32 CAdventureScene::Draw(u32 /*argument*/)
 {
     if (m_cardShown) {
+        // Centred in the layout area, as the map: on a wide window the
+        // side bars stand either side of it.
+        menu::SetLayoutViewport();
         DrawCard();
         return 1;
     }

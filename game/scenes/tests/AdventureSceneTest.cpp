@@ -9,6 +9,7 @@
 #include "game/battle/scene/BattleSetup.h"
 #include "game/battle/scene/MenuConsole.h"
 #include "game/data/AdventureSetting.h"
+#include "game/data/SaveConfig.h"
 #include "game/data/SaveData.h"
 #include "game/data/Skill.h"
 #include "game/data/tests/SettingTestSupport.h"
@@ -21,8 +22,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace adventure_scene_test {
 
@@ -409,6 +412,52 @@ TEST(AdventureSceneRun, CompletionCardShowsOnce)
     game.Press(menu::kDecide);
     EXPECT_FALSE(scene->IsCardShown());
     EXPECT_FALSE(Show(game)->IsCardShown());
+}
+
+// The card's three parts stand centred in the layout area, on a 4:3 window
+// and on a wider one where the layout stands a side bar in: the picture
+// fills it, the band and the title (slid home) lie across it at its
+// middle.
+TEST(AdventureSceneRun, CompletionCardIsCentredOnEveryWindow)
+{
+    const struct {
+        u32 size;   // the configuration's screen size
+        u32 width, height;
+    } screens[] = {{2, 1024, 768}, {7, 1280, 720}};
+    for (const auto& screen : screens) {
+        SCOPED_TRACE(screen.width);
+        GameDriver game(game_test::GameDataRoot(), menu_run::Options([&](CSaveConfig& config) {
+            config.GetGraphicsSettings()->screenSize = u8(screen.size);
+        }));
+        ASSERT_TRUE(menu_run::EnterIdle(game));
+        ASSERT_EQ(game.App().GetClientWidth(), screen.width);
+        ASSERT_EQ(game.App().GetClientHeight(), screen.height);
+        CSaveData* save = game.App().GetSaveData();
+        for (i32 i = 0; i < 45; ++i) save->SetUnlockFlag(i, 1);
+        for (i32 n = 0; n < 6; ++n) save->SetAdventureClearFlag(n, 1), save->SetAdventureRewardFlag(n, 1);
+        save->MarkUnlockFlagsShown();
+        save->MarkAdventureRewardFlagsShown();
+        CAdventureScene* scene = Show(game);
+        ASSERT_NE(scene, nullptr) << game.Describe();
+        ASSERT_TRUE(scene->IsCardShown());
+        game.Frames(60);   // past 0.9 s: every part in place
+        ASSERT_TRUE(scene->IsCardShown());
+        const f32 s = f32(screen.height) / 768.0f;
+        const f32 margin = (f32(screen.width) - 1024.0f * s) * 0.5f;
+        const struct {
+            const char* what;
+            f32 texels, middle;   // source height; layout height of its middle
+        } parts[] = {{"picture", 768.0f, 384.0f}, {"band", 76.0f, 386.0f}, {"title", 72.0f, 384.0f}};
+        const std::vector<drawn_sprites::Sprite> sprites = drawn_sprites::Sprites(game, {}, nullptr);
+        for (const auto& part : parts) {
+            const auto it = std::find_if(sprites.begin(), sprites.end(), [&](const drawn_sprites::Sprite& d) {
+                return std::abs(d.w - 1024.0f * s) < 0.5f && std::abs(d.h - part.texels * s) < 0.5f;
+            });
+            ASSERT_NE(it, sprites.end()) << part.what;
+            EXPECT_NEAR(it->x, margin, 0.5f) << part.what;
+            EXPECT_NEAR(it->y + it->h * 0.5f, part.middle * s, 0.5f) << part.what;
+        }
+    }
 }
 
 // A fresh save opens node 0: after the flip its effect plays on the
