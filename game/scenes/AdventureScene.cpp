@@ -58,8 +58,6 @@ std::string DescribeMapError(const MapCheck& check)
     case MapError::kTooManyColumns: return "the map has more than 10 columns";
     case MapError::kCountBelowOne: return "column " + std::to_string(check.where + 1) + " holds no node";
     case MapError::kTooManyInColumn: return "column " + std::to_string(check.where + 1) + " holds more than 10 nodes";
-    case MapError::kCountMismatch: return "the column counts do not add up to the event files";
-    case MapError::kNoEvent: return node + " has no event";
     case MapError::kOpponent: return node + ": an opponent's character is not 0..17";
     case MapError::kOpponentValue:
         return node + ": an opponent's barrage, handicap, CPU level or skill is out of range";
@@ -134,11 +132,13 @@ MapCheck CheckMap(const CAdventureSetting& list, const CSkillList* skills, Map* 
         map.counts.push_back(u32(n));
         sum += u32(n);
     }
-    if (sum != list.stages.GetCount()) return {MapError::kCountMismatch, 0};
+    // Counts and event files need not agree: a node past the event files
+    // is drawn as nothing and cannot be entered; an event file past the
+    // nodes is never read.
     const u32 skillCount = skills ? skills->skills.GetCount() : 0;
     for (u32 i = 0; i < sum; ++i) {
         const CAdventureEventSetting* event = list.stages.GetAt(i);
-        if (!event) return {MapError::kNoEvent, i};
+        if (!event) continue;
         const MapError error = CheckEvent(event->values, skillCount, skills, u32(sum));
         if (error != MapError::kNone) return {error, i};
     }
@@ -349,9 +349,11 @@ i32 CAdventureScene::Initialize(intptr_t argument)
     return CSceneResource::Initialize(argument);
 }
 
+// A node without an event is never open, whatever the save says: nothing
+// is drawn there to enter.
 bool CAdventureScene::IsOpen(i32 node) const
 {
-    return node >= 0 && SaveData() && SaveData()->GetAdventureRewardFlag(node);
+    return Event(node) && SaveData() && SaveData()->GetAdventureRewardFlag(node);
 }
 
 bool CAdventureScene::IsCleared(i32 node) const
@@ -372,8 +374,9 @@ bool CAdventureScene::IsAdventureComplete() const
     if (!save || save->IsAdventureCompleteShown() || !m_skills) return false;
     for (u32 s = 0; s < m_skills->skills.GetCount(); ++s)
         if (!save->GetUnlockFlag(i32(s))) return false;
+    // A node without an event cannot be won: it is not asked for.
     for (u32 n = 0; n < m_map.Nodes(); ++n)
-        if (!save->GetAdventureClearFlag(i32(n))) return false;
+        if (Event(i32(n)) && !save->GetAdventureClearFlag(i32(n))) return false;
     return true;
 }
 
@@ -537,7 +540,7 @@ void CAdventureScene::PlayOpenEffects()
     const f32 halfW = (box.right - box.left) * 0.5f, halfH = (box.bottom - box.top) * 0.5f;
     for (u32 c = 0, node = 0; c < m_map.Columns(); ++c) {
         for (u32 j = 0; j < m_map.counts[c]; ++j, ++node) {
-            if (!save->GetAdventureRewardFlag(i32(node)) || save->GetShownAdventureRewardFlag(i32(node))) continue;
+            if (!IsOpen(i32(node)) || save->GetShownAdventureRewardFlag(i32(node))) continue;
             const f32 x = (84.0f + 260.0f * f32(c) - 260.0f * f32(m_cursor.column)) * s + halfW;
             const f32 y = (324.0f + 280.0f * f32(j) - 140.0f * f32(m_map.counts[c] - 1) -
                            140.0f * (f32(m_cursor.halfRow) - f32(m_map.counts[m_cursor.column]))) * s + halfH;

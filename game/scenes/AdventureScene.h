@@ -72,8 +72,6 @@ enum class MapError {
     kTooManyColumns,
     kCountBelowOne,
     kTooManyInColumn,
-    kCountMismatch,   // counts do not sum to the event files
-    kNoEvent,
     kOpponent,        // TYPE neither negative nor a character
     kOpponentValue,   // barrage, handicap, CPU level or a skill out of range
     kStage,

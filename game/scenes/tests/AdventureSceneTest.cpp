@@ -18,6 +18,8 @@
 #include "game/scenes/SingleCharaSelect.h"
 #include "game/scenes/tests/DrawnSprites.h"
 #include "game/scenes/tests/MenuRun.h"
+#include "host/kernel/Kernel.h"
+#include "host/kernel/tests/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -136,7 +138,6 @@ TEST(AdventureMapTest, DamagedListsAreRefusedNamingWhere)
     } cases[] = {
         {good, event, MapError::kNone, 0},
         {"ADVENTURE=A.txt;", event, MapError::kNoColumns, 0},
-        {good + "COUNT=1;", event, MapError::kCountMismatch, 0},
         {"COUNT=1;COUNT=1;COUNT=1;COUNT=1;COUNT=1;COUNT=1;COUNT=1;COUNT=1;COUNT=1;COUNT=1;COUNT=1;", event,
             MapError::kTooManyColumns, 0},
         {"COUNT=3;COUNT=0;ADVENTURE=A.txt;ADVENTURE=B.txt;ADVENTURE=C.txt;", event, MapError::kCountBelowOne, 1},
@@ -164,6 +165,33 @@ TEST(AdventureMapTest, DamagedListsAreRefusedNamingWhere)
         EXPECT_EQ(check.where, c.where) << c.c;
         EXPECT_EQ(map.Columns(), c.error == MapError::kNone ? 2u : 0u);
     }
+}
+
+// Counts and event files that differ still make a map: a node past the
+// event files has none (NEXTOPEN may still name it), and an event file no
+// column reaches is never read, however damaged.
+TEST(AdventureMapTest, CountsAndEventFilesNeedNotAgree)
+{
+    const struct {
+        std::string list, c;
+        std::vector<u32> counts;
+    } cases[] = {
+        {"COUNT=1;COUNT=2;COUNT=1;ADVENTURE=A.txt;ADVENTURE=B.txt;ADVENTURE=C.txt;", "NEXTOPEN=4;", {1, 2, 1}},
+        {"COUNT=1;ADVENTURE=A.txt;ADVENTURE=A.txt;", "", {1}},
+        {"COUNT=1;COUNT=1;ADVENTURE=A.txt;ADVENTURE=B.txt;ADVENTURE=C.txt;", "STAGE=19;NEXTOPEN=99;", {1, 1}},
+        {"COUNT=2;", "", {2}},
+    };
+    for (const auto& c : cases) {
+        Map map;
+        const MapCheck check = CheckWritten(c.list, c.c, &map);
+        EXPECT_EQ(check.error, MapError::kNone) << c.list << ": " << DescribeMapError(check);
+        EXPECT_EQ(map.counts, c.counts) << c.list;
+    }
+    // Past the nodes the map has is still refused.
+    Map map;
+    EXPECT_EQ(CheckWritten("COUNT=1;COUNT=2;COUNT=1;ADVENTURE=A.txt;ADVENTURE=B.txt;ADVENTURE=C.txt;", "NEXTOPEN=5;",
+                  &map).error,
+        MapError::kOpenTarget);
 }
 
 // Exactly at the limits: a column of ten nodes and ten columns are taken.
@@ -575,6 +603,73 @@ TEST(AdventureSceneRun, WithoutItsMapTheSceneFailsNamingIt)
     EXPECT_EQ(Show(game), nullptr);
     ASSERT_FALSE(game.Boxes().empty());
     EXPECT_EQ(game.Boxes()[0].find(kAdventureFile), 0u) << game.Boxes()[0];
+}
+
+// The data set's map with a fourth node in the last column and no event
+// file for it (node 6), open in the save: the scene loads, draws nothing
+// for it, and decide on it opens no window and starts no battle. The
+// completion card does not wait for it to be won.
+TEST(AdventureSceneRun, ANodeWithoutAnEventIsNothingToEnter)
+{
+    host::kernel::testing::TempFolder folder;
+    const std::string root = folder.Path() + "set";
+    std::string error;
+    ASSERT_TRUE(scene_data::WriteSceneData(root, &error)) << error;
+    auto texts = scene_data::AdventureTexts();
+    ASSERT_EQ(texts[0].first, "Adventure.txt");
+    setting_test::SettingWriter list;
+    for (i32 count : {1, 2, 4}) list.Set("COUNT", count);
+    for (u32 n = 1; n <= 6; ++n) list.Set("ADVENTURE", "Adv_node" + std::to_string(n) + ".txt");
+    texts[0].second = list.Text();
+    const auto files = scene_data::AdventureFiles(texts, error);
+    ASSERT_FALSE(files.empty()) << error;
+    for (const char* side : {"/one/Resource/", "/two/Resource/"})
+        for (const auto& [path, bytes] : files)
+            ASSERT_TRUE(host::kernel::WriteFileAtomic(root + side + path, bytes.data(), bytes.size())) << path;
+
+    const struct {
+        bool complete;   // every event node won, every orb obtained
+    } cases[] = {{false}, {true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.complete);
+        GameDriver game(root, menu_run::Options());
+        ASSERT_TRUE(menu_run::EnterIdle(game));
+        CSaveData* save = game.App().GetSaveData();
+        for (i32 n = 0; n < 7; ++n) save->SetAdventureRewardFlag(n, 1);
+        save->MarkAdventureRewardFlagsShown();
+        if (c.complete) {
+            for (i32 i = 0; i < 45; ++i) save->SetUnlockFlag(i, 1);
+            for (i32 n = 0; n < 6; ++n) save->SetAdventureClearFlag(n, 1);
+            save->MarkUnlockFlagsShown();
+        }
+        CAdventureScene* scene = Show(game, 2, 7);
+        ASSERT_NE(scene, nullptr) << game.Describe();
+        EXPECT_TRUE(game.Boxes().empty()) << game.Describe();
+        EXPECT_EQ(scene->GetMap().counts, (std::vector<u32>{1, 2, 4}));
+        EXPECT_EQ(scene->GetCursor(), (Cursor{2, 7}));
+        EXPECT_EQ(scene->IsCardShown(), c.complete);
+        if (c.complete) {
+            game.Frames(60);
+            game.Press(menu::kDecide);
+            ASSERT_FALSE(scene->IsCardShown());
+        }
+        menu_run::FadeIn(game);
+        game.Frames(2);
+        // Six stage pictures for seven nodes: node 6 shows not even the
+        // picture of a node not open.
+        const std::vector<drawn_sprites::Sprite> sprites =
+            drawn_sprites::Sprites(game, LayerNames(), scene->FindLayer("Base")->GetTexture());
+        EXPECT_EQ(drawn_sprites::Named(sprites, StageLayerName(0)).size(), 6u);
+        EXPECT_TRUE(drawn_sprites::Named(sprites, StageLayerName(kStages - 1)).empty());
+        for (u32 press = 0; press < 2; ++press) {
+            game.Press(menu::kDecide);
+            game.Frames(20);
+            EXPECT_FALSE(scene->IsInfoOpen()) << press;
+            EXPECT_FALSE(scene->IsLeaving()) << press;
+        }
+        EXPECT_EQ(game.CurrentScene(), "CAdventureScene");
+        EXPECT_FALSE(save->GetAdventureClearFlag(6));
+    }
 }
 
 // The battle of node 0 from its window, run to its end (menu_run::
