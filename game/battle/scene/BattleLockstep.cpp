@@ -187,10 +187,9 @@ i32 CBattleLockstep::TakeInputLocked(const NetInputMessage& message, const Row* 
     for (Row& r : m_ring)
         if (!row && !r.have[e]) row = &r;
     if (row) {
-        // The later rows take it too: a tick sent without the entry's input
-        // (it left, or came late) plays its last packet, never an older one
-        // that a row kept from ticks ago.
-        for (Row* later = row; later != m_ring + 3; ++later) later->inputs[e] = message.input;
+        // Only the row it fills: a tick sent without the entry's input (it
+        // left, or came late) plays whatever packet its row held.
+        row->inputs[e] = message.input;
         row->have[e] = 1;
         if (own) {
             row->frameMs = own->frameMs;

@@ -93,15 +93,32 @@ TEST(BattleLockstep, LaterInputsOfAnEntryFillTheNextRowsAndAFourthIsDropped)
     EXPECT_EQ(host.lockstep->GetStats().bundlesSent, 4u);
 }
 
-TEST(BattleLockstep, TicksWithoutAnEntrysInputPlayItsLastPacket)
+TEST(BattleLockstep, TicksWithoutAnEntrysInputPlayWhatTheirRowHeld)
 {
-    // Its input came, then it left (or went quiet): each tick after plays
-    // that packet, not one that a row kept from ticks ago.
-    Machine host(0, {0, 0, 4, 4});
-    for (u32 packet : {0xA1u, 0xB2u, 0xC3u}) EXPECT_EQ(host.Input(1, packet), E::kNone);
-    for (u32 packet : {0xA1u, 0xB2u, 0xC3u}) EXPECT_EQ(host.NextBundle().record.inputs[1].buttons[0], packet);
-    EXPECT_EQ(host.Input(1, 0xE5), E::kNone);
-    for (u32 tick = 0; tick < 4; ++tick) EXPECT_EQ(host.NextBundle().record.inputs[1].buttons[0], 0xE5) << tick;
+    // An input fills one row only. Its input came, then it left (or went
+    // quiet): the ticks after play what their rows held, not its last packet.
+    const struct {
+        std::vector<u32> before;   // inputs taken and played before the last one
+        u32 last;
+        std::vector<u32> after;    // the next bundles' packets of entry 1
+    } cases[] = {
+        // The rows held nothing yet.
+        {{}, 0xA1, {0xA1, 0x00, 0x00, 0x00}},
+        // Three inputs filled the three rows; the last one lands in row 0,
+        // and rows 1 and 2 keep what they held.
+        {{0xA1, 0xB2, 0xC3}, 0xE5, {0xE5, 0xC3, 0xC3, 0xC3}},
+        // Two filled rows 0 and 1; after the shifts row 0 had row 1's and
+        // row 1 had row 2's (nothing).
+        {{0xA1, 0xB2}, 0xE5, {0xE5, 0x00, 0x00}},
+    };
+    for (const auto& c : cases) {
+        Machine host(0, {0, 0, 4, 4});
+        for (u32 packet : c.before) EXPECT_EQ(host.Input(1, packet), E::kNone);
+        for (u32 packet : c.before) EXPECT_EQ(host.NextBundle().record.inputs[1].buttons[0], packet);
+        EXPECT_EQ(host.Input(1, c.last), E::kNone);
+        for (size_t tick = 0; tick < c.after.size(); ++tick)
+            EXPECT_EQ(host.NextBundle().record.inputs[1].buttons[0], c.after[tick]) << c.before.size() << " " << tick;
+    }
 }
 
 TEST(BattleLockstep, HostFrameTimeIsTheAccumulatedTimeOverDelayPlusOneWithin18To255)
