@@ -37,9 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(player.ReadRecord(setup) == 1);
     FUZZ_CHECK(player.ReadRecord(record) == 1);
 
+    // A fighter without a tension file has a null track.
     std::vector<std::unique_ptr<CTensionFile>> tracks;
-    while (std::unique_ptr<CTensionFile> t = player.ReadTensionTrack()) {
-        const i32 level = t->GetLevelAt(t->GetLoopStart() + 1.0f);
+    for (std::unique_ptr<CTensionFile> t; player.ReadTensionTrack(&t);) {
+        const i32 level = t ? t->GetLevelAt(t->GetLoopStart() + 1.0f) : 0;
         FUZZ_CHECK(level >= 0 && level <= 3);
         tracks.push_back(std::move(t));
     }
@@ -55,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(recorder.Begin() == 1);
     recorder.WriteHeader(header.stageName, header.characterName, header.playType);
     recorder.WriteRecord(setup);
-    for (const auto& t : tracks) recorder.WriteTrack(*t);
+    for (const auto& t : tracks) recorder.WriteTrack(t.get());
 
     for (u32 frame = 0; frame < player.GetFrameCount(); ++frame) {
         replay_test::FakeTarget target;

@@ -11,8 +11,9 @@
 namespace seeds {
 namespace {
 
-// kinds: the entries' kinds; frames of side messages every third frame.
-Bytes Recorded(const char* name, const std::vector<u32>& kinds, u32 frames)
+// kinds: the entries' kinds; frames of side messages every third frame;
+// the fighter numbered noScript has no tension file.
+Bytes Recorded(const char* name, const std::vector<u32>& kinds, u32 frames, size_t noScript = ~size_t(0))
 {
     CBattleSetup setup;
     setup.option.randomSeed = 4242;
@@ -39,7 +40,7 @@ Bytes Recorded(const char* name, const std::vector<u32>& kinds, u32 frames)
         track->AddKey(30.0f + f32(i), kTensionHigh, 0.5f);
         track->AddKey(150.0f, kTensionClimax);
         tension.SetTrack(track);
-        recorder.WriteTrack(tension);
+        recorder.WriteTrack(i == noScript ? nullptr : &tension);
         list.push_back(&fighters[i]);
     }
 
@@ -67,6 +68,7 @@ void MakeReplaySeeds(const std::string& root)
     sink.Add("local", Recorded(nullptr, {0, 4, 4, 4}, 12));
     sink.Add("network", Recorded("net", {0, 1, 2, 3}, 8));
     sink.Add("left", Recorded(nullptr, {0, 5, 4, 1}, 5));
+    sink.Add("no_script", Recorded(nullptr, {0, 4, 4, 4}, 4, 2));
     const Bytes whole = Recorded(nullptr, {0, 4, 4, 4}, 2);
     sink.Add("cut", whole.substr(0, whole.size() - 3));
 }

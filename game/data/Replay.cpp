@@ -243,6 +243,18 @@ i32 CReplay::WriteRecord(const IReplaySetup& setup)
     return 1;
 }
 
+i32 CReplay::WriteTrack(const CTensionFile* tension)
+{
+    if (tension) return WriteTrack(*tension);
+    std::string out;
+    AppendLe32(out, 0);
+    out += '\0';
+    for (int f = 0; f < 3; ++f) AppendLe32(out, 0);
+    AppendLe32(out, kReplayNoTensionKeys);
+    Write(out.data(), out.size());
+    return 1;
+}
+
 i32 CReplay::WriteTrack(const CTensionFile& tension)
 {
     std::string out;
@@ -394,13 +406,21 @@ ReplayError CReplay::Parse(size_t& at)
         if (std::memchr(c.Here(), '\0', track.nameLength + size_t(1)) != c.Here() + track.nameLength)
             return ReplayError::kTrackName;
         c.Skip(track.nameLength + size_t(1));
+        u32 anyTime = 0;
         for (int f = 0; f < 3; ++f) {
             u32 bits = 0;
             if (!c.U32(bits)) return ReplayError::kTrackTime;
             if (!IsFinite(bits)) return at = c.at - 4, ReplayError::kTrackTime;
+            anyTime |= bits;
         }
         at = c.at;
-        if (!c.U32(track.keyCount) || !c.Has(u64(track.keyCount) * kKeyBytes)) return ReplayError::kTrackKeys;
+        if (!c.U32(track.keyCount)) return ReplayError::kTrackKeys;
+        // Only as the recorder writes it: nothing but the count.
+        if (track.keyCount == kReplayNoTensionKeys && !track.nameLength && !anyTime) {
+            m_tracks.push_back(track);
+            continue;
+        }
+        if (!c.Has(u64(track.keyCount) * kKeyBytes)) return ReplayError::kTrackKeys;
         for (u32 k = 0; k < track.keyCount; ++k) {
             at = c.at;
             u32 time = 0, ease = 0, level = 0;
@@ -506,16 +526,21 @@ i32 CReplay::ReadRecord(IReplaySetup& setup)
     return setup.SetReplayRecord(reinterpret_cast<const u8*>(m_bytes.data()) + m_setupAt, m_setupSize) ? 1 : 0;
 }
 
-std::unique_ptr<CTensionFile> CReplay::ReadTensionTrack()
+i32 CReplay::ReadTensionTrack(std::unique_ptr<CTensionFile>* out)
 {
-    if (m_nextTrack >= m_tracks.size()) return nullptr;
+    if (!out || m_nextTrack >= m_tracks.size()) return 0;
+    out->reset();
     const Track& track = m_tracks[m_nextTrack];
+    if (track.keyCount == kReplayNoTensionKeys) {
+        ++m_nextTrack;
+        return 1;
+    }
     const u8* p = reinterpret_cast<const u8*>(m_bytes.data()) + track.at + 4;
     std::unique_ptr<CTensionFile> tension(new CTensionFile);
     auto* list = new CTensionTrack("Tension", kTensionNormal, 0);
     if (!tension || !list) {
         delete list;
-        return nullptr;
+        return 0;
     }
     ++m_nextTrack;
     tension->SetName(reinterpret_cast<const char*>(p));
@@ -534,7 +559,8 @@ std::unique_ptr<CTensionFile> CReplay::ReadTensionTrack()
     }
     if (!keys.empty()) list->SetArray(keys.data(), u32(keys.size()));
     tension->SetTrack(list);
-    return tension;
+    *out = std::move(tension);
+    return 1;
 }
 
 i32 CReplay::ReadStateList(IReplayMessageTarget& target)

@@ -66,6 +66,10 @@ inline constexpr u32 kReplayMaxMessageBytes = 256;
 inline constexpr u32 kReplayMaxFrameMs = 5000;
 // Bigger files are not replays (an hour of four fighters is a few MB).
 inline constexpr u64 kReplayMaxFileBytes = 64u << 20;
+// The key count of the track of a fighter without a tension file, which
+// keeps the level it starts with. No track holds that many keys (readers
+// refuse a count the file cannot hold), so it never stands for a script.
+inline constexpr u32 kReplayNoTensionKeys = 0xFFFFFFFFu;
 
 // The battle set-up as the replay stores it: u32 count, u32 local entry, the
 // entries, the option block.
@@ -163,6 +167,9 @@ public:
     i32 WriteHeader(const char* stageName, const char* characterName, u8 playType);
     i32 WriteRecord(const IReplaySetup& setup);
     i32 WriteTrack(const CTensionFile& tension);
+    // Null: a fighter without a tension file (an empty name, zero times and
+    // kReplayNoTensionKeys for the key count).
+    i32 WriteTrack(const CTensionFile* tension);
     // At most 255 messages of at most 256 bytes; 0 for more (the recording
     // is then dropped: it could not be played back as it was).
     i32 WriteStateList(std::span<const ReplayMessage> messages);
@@ -189,8 +196,9 @@ public:
     static i32 ReadHeaderOnly(const char* path, ReplayHeader* header);
     // 1 when the set-up took the record.
     i32 ReadRecord(IReplaySetup& setup);
-    // The next fighter's tension track, or null past the last.
-    std::unique_ptr<CTensionFile> ReadTensionTrack();
+    // The next fighter's tension track into out: 0 past the last, else 1,
+    // with out null for a fighter that had no tension file.
+    i32 ReadTensionTrack(std::unique_ptr<CTensionFile>* out);
     // Hands the next frame's side messages to target in file order; 0 past
     // the last frame or when they were handed already.
     i32 ReadStateList(IReplayMessageTarget& target);

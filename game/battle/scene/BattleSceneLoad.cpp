@@ -268,17 +268,14 @@ u32 CBattleScene::LoadFighter(u32 entryIndex, CBattleEntry& entry, u32& humans)
     auto parameter = std::make_unique<CCharacterParameter>();
     if (!parameter->LoadFile(path)) return 0;
 
+    // A fighter whose music has no script gets none and keeps the level it
+    // starts with; its replay records that it had none.
     std::unique_ptr<CTensionFile> tension;
     if (m_replayMode) {
-        tension = m_replay ? m_replay->ReadTensionTrack() : nullptr;
+        if (m_replay) m_replay->ReadTensionTrack(&tension);
     } else if (const CTensionFile* chosen = ChooseTension(entryIndex, entry)) {
         tension = std::make_unique<CTensionFile>(*chosen);
     }
-    // A fighter whose music has no script follows an empty one (the normal
-    // level throughout), never none: its replay can only hold a script, and
-    // a fighter without one would keep the low level it starts with, so
-    // the recording and its playback would part at the first frame.
-    if (!tension) tension = std::make_unique<CTensionFile>();
 
     const bool human = entry.kind < CBattleEntry::kKindComputer;
     CCharacter* character = human
@@ -447,12 +444,9 @@ u32 CBattleScene::StartRecording()
         return 0;
     CReplaySetupRecord record(*m_setup);
     if (!m_replay->WriteRecord(record)) return 0;
-    for (u32 i = 0; i < m_characters.GetCount(); ++i) {
-        // Every fighter has a script (an empty one when its music has none),
-        // so playback reads one track per fighter.
-        const CTensionFile* tension = GetCharacter(i)->GetTensionFile();
-        if (!tension || !m_replay->WriteTrack(*tension)) return 0;
-    }
+    // One track per fighter, one that says so for a fighter without a script.
+    for (u32 i = 0; i < m_characters.GetCount(); ++i)
+        if (!m_replay->WriteTrack(GetCharacter(i)->GetTensionFile())) return 0;
     return 1;
 }
 

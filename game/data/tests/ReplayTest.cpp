@@ -214,7 +214,8 @@ TEST_F(ReplayTest, GoldenFilePlaysBackFrameByFrame)
     EXPECT_EQ(setup.record, SetupRecord());
 
     for (const TrackData& t : kTracks) {
-        std::unique_ptr<CTensionFile> tension = player.ReadTensionTrack();
+        std::unique_ptr<CTensionFile> tension;
+        ASSERT_EQ(player.ReadTensionTrack(&tension), 1);
         ASSERT_TRUE(tension);
         EXPECT_EQ(std::string(tension->GetName().GetText() ? tension->GetName().GetText() : ""), t.name);
         EXPECT_EQ(tension->GetLoopStart(), t.loopStart);
@@ -229,7 +230,8 @@ TEST_F(ReplayTest, GoldenFilePlaysBackFrameByFrame)
             EXPECT_TRUE(key.time == t.keys[k].time && key.ease == t.keys[k].ease && key.value == t.keys[k].level);
         }
     }
-    EXPECT_FALSE(player.ReadTensionTrack());
+    std::unique_ptr<CTensionFile> past;
+    EXPECT_EQ(player.ReadTensionTrack(&past), 0);
 
     const std::vector<IReplayFighter*> list = List();
     for (const FrameData& f : kFrames) {
@@ -390,12 +392,66 @@ TEST_F(ReplayTest, SlotChoice)
     }
 }
 
+// A fighter without a tension file: its track is an empty name, zero times
+// and the no-script key count, and it reads back as none.
+TEST_F(ReplayTest, AFighterWithoutATensionFileIsRecordedAsNone)
+{
+    CReplay recorder;
+    recorder.SetName("rec");
+    ASSERT_EQ(recorder.Begin(), 1);
+    EXPECT_EQ(recorder.WriteHeader("Stage01", "Chr_Talve", 1), 1);
+    FakeSetup setup;
+    setup.record = SetupRecord();
+    EXPECT_EQ(recorder.WriteRecord(setup), 1);
+    EXPECT_EQ(recorder.WriteTrack(Tension(kTracks[0]).get()), 1);
+    EXPECT_EQ(recorder.WriteTrack(nullptr), 1);
+    EXPECT_EQ(recorder.WriteTrack(*Tension(kTracks[2])), 1);
+    for (const FrameData& f : kFrames) {
+        std::vector<ReplayMessage> list;
+        for (const Message& m : f.messages) list.push_back({m.id, u32(m.data.size()), m.data.data()});
+        EXPECT_EQ(recorder.WriteStateList(list), 1);
+        fighters[0].input = f.first;
+        fighters[2].input = f.second;
+        fighters[0].musicTime = f.music;
+        EXPECT_EQ(recorder.RecordFrame(List(), f.ms), 1);
+    }
+    ASSERT_EQ(recorder.SaveToSlot(section), 1);
+    // The golden file, but for the second track's key count.
+    std::string expected = Golden();
+    const size_t count = 8 + 76 + SetupRecord().size() + TrackBytes(kTracks[0]).size() + 17;
+    ASSERT_EQ(expected.substr(count, 4), std::string(4, '\0'));
+    expected.replace(count, 4, std::string(4, '\xFF'));
+    EXPECT_EQ(ReadBytes(SlotPath(1)), expected);
+
+    CReplay player;
+    ASSERT_EQ(player.Open(SlotPath(1).c_str(), FakeSetup()), 1) << DescribeReplayError(player.GetError());
+    const char* names[3] = {"Bgm_01.txt", nullptr, "\x8b\xc8"};
+    for (const char* name : names) {
+        std::unique_ptr<CTensionFile> tension;
+        ASSERT_EQ(player.ReadTensionTrack(&tension), 1);
+        ASSERT_EQ(tension != nullptr, name != nullptr);
+        if (name) {
+            EXPECT_STREQ(tension->GetName().GetText(), name);
+        }
+    }
+    std::unique_ptr<CTensionFile> past;
+    EXPECT_EQ(player.ReadTensionTrack(&past), 0);
+    // The frames read on after it.
+    FakeTarget target;
+    for (size_t f = 0; f < std::size(kFrames); ++f) {
+        ASSERT_EQ(player.ReadStateList(target), 1) << f;
+        ASSERT_EQ(player.PlayFrame(List()), 1) << f;
+        EXPECT_EQ(fighters[2].applied.back(), kFrames[f].second) << f;
+    }
+}
+
 // Each damage of the golden file, at the record it hits.
 TEST_F(ReplayTest, DamagedFilesAreRefusedWhole)
 {
     const std::string golden = Golden();
     const size_t setup = 8 + 76, tracks = setup + SetupRecord().size(), frames = FramesStart();
     const size_t secondFrame = frames + FrameBytes(kFrames[0]).size();
+    const size_t secondTrack = tracks + TrackBytes(kTracks[0]).size();
     auto put32 = [](size_t at, u32 v) {
         return [at, v](std::string& b) {
             for (int i = 0; i < 4; ++i) b[at + i] = char(v >> (8 * i));
@@ -424,6 +480,16 @@ TEST_F(ReplayTest, DamagedFilesAreRefusedWhole)
         {"loop start not a number", put32(tracks + 15, 0x7FC00000u), ReplayError::kTrackTime},
         {"key time infinite", put32(tracks + 31, 0x7F800000u), ReplayError::kTrackTime},
         {"key count past the end", put32(tracks + 27, 0x20000000u), ReplayError::kTrackKeys},
+        // The count of a fighter without a script, only with nothing else.
+        {"no-script count with a name", put32(tracks + 27, kReplayNoTensionKeys), ReplayError::kTrackKeys},
+        {"no-script count with a time",
+            [&](std::string& b) {
+                put32(secondTrack + 5, Bits(0.5f))(b);
+                put32(secondTrack + 17, kReplayNoTensionKeys)(b);
+            },
+            ReplayError::kTrackKeys},
+        {"key count below the no-script count", put32(secondTrack + 17, kReplayNoTensionKeys - 1),
+            ReplayError::kTrackKeys},
         {"level above climax", put32(tracks + 31 + 12 + 8, 4), ReplayError::kTrackLevel},
         {"level negative", put32(tracks + 31 + 8, 0xFFFFFFFFu), ReplayError::kTrackLevel},
         {"side message longer than 256", put32(secondFrame + 5, 257), ReplayError::kMessage},
@@ -451,7 +517,8 @@ TEST_F(ReplayTest, DamagedFilesAreRefusedWhole)
         FakeSetup setupOut;
         FakeTarget target;
         EXPECT_EQ(player.ReadRecord(setupOut), 0);
-        EXPECT_FALSE(player.ReadTensionTrack());
+        std::unique_ptr<CTensionFile> tension;
+        EXPECT_EQ(player.ReadTensionTrack(&tension), 0);
         EXPECT_EQ(player.ReadStateList(target), 0);
         EXPECT_EQ(player.PlayFrame(List()), 0);
         EXPECT_TRUE(fighters[0].applied.empty() && fighters[0].tension.empty());

@@ -255,7 +255,11 @@ TEST_F(ReplayFightTest, PlaybackGivesTheRecordedHashAtEveryFrame)
         EXPECT_EQ(restored.record, setup.record);
         replay_test::FakeTarget target;
         return Fight(
-            playSeed, kHumanFight, frames + 1, [&] { return player.ReadTensionTrack().release(); },
+            playSeed, kHumanFight, frames + 1, [&] {
+                std::unique_ptr<CTensionFile> track;
+                player.ReadTensionTrack(&track);
+                return track.release();
+            },
             [&](u32, std::span<IReplayFighter* const> fighters) {
                 return player.ReadStateList(target) == 1 && player.PlayFrame(fighters) == 1;
             });

@@ -12,9 +12,12 @@
 #include "game/battle/object/WeaponSetting.h"
 #include "game/battle/scene/BattleConsole.h"
 #include "game/battle/scene/BattleStateConsole.h"
+#include "game/battle/scene/ReplaySetup.h"
 #include "game/data/Replay.h"
+#include "game/data/TensionFile.h"
 
 #include <algorithm>
+#include <memory>
 #include <set>
 
 namespace ORV_TEST_FILE_ID {
@@ -375,6 +378,71 @@ TEST_F(BattleSceneTest, AStalledFrameIsRecordedAsItRanAndPlaysBack)
     EXPECT_EQ(FirstDifference(recorded, played), "");
 }
 
+// A computer whose own music has no tension script keeps the level it
+// starts with, in the battle and in its replay alike; the others follow
+// their scripts. The replay says the fighter had none.
+TEST_F(BattleSceneTest, AFighterWithoutATensionScriptKeepsItsLevelInItsReplay)
+{
+    constexpr u32 kFrames = 90, kSlot = 5;
+    // Fighter 1 plays to music slot 5, which has no script (only slot 0 has).
+    auto withoutScript = [] {
+        CBattleSetup* setup = CpuSetup();
+        setup->option.ownTension = 1;
+        setup->entries[1].ownMusic = 5;
+        return setup;
+    };
+    // The tension level of every fighter after each frame, then the hashes.
+    auto run = [&](CBattleScene& scene, std::vector<BattleStateHash>& hashes) {
+        std::vector<std::vector<u32>> levels(scene.GetCharacterCount());
+        for (u32 f = 0; f < kFrames; ++f) {
+            SetFrameTime(kFrameMs);
+            EXPECT_EQ(scene.Update(0), 1) << f;
+            hashes.push_back(scene.HashState());
+            for (u32 i = 0; i < levels.size(); ++i) levels[i].push_back(scene.GetCharacter(i)->GetStatus()->tension);
+        }
+        return levels;
+    };
+    const std::vector<u32> low(kFrames, kTensionLow);
+    std::vector<BattleStateHash> recorded;
+    {
+        CBattleScene scene(&app_);
+        CBattleSetup* setup = withoutScript();
+        setup->recordReplay = 1;
+        ASSERT_EQ(scene.Load(setup), 1u);
+        ASSERT_NE(scene.GetReplay(), nullptr);
+        EXPECT_EQ(scene.GetCharacter(1)->GetTensionFile(), nullptr);
+        const auto levels = run(scene, recorded);
+        EXPECT_EQ(levels[1], low);
+        // The others follow the music's script, which leaves the low level.
+        EXPECT_NE(levels[0], low);
+        ASSERT_EQ(scene.GetReplay()->Finish(ReplaySlotPath(folder_.Path(), kSlot)), 1);
+    }
+    {
+        // One track a fighter; fighter 1's says it had none.
+        CReplay player;
+        CBattleSetup restored;
+        CReplaySetupRecord record(restored);
+        ASSERT_EQ(player.Open(ReplaySlotPath(folder_.Path(), kSlot).c_str(), record), 1)
+            << DescribeReplayError(player.GetError());
+        for (u32 i = 0; i < 4; ++i) {
+            std::unique_ptr<CTensionFile> track;
+            ASSERT_EQ(player.ReadTensionTrack(&track), 1) << i;
+            EXPECT_EQ(track == nullptr, i == 1) << i;
+        }
+    }
+    FreshRegistry();
+    CBattleScene scene(&app_);
+    CBattleSetup* setup = CpuSetup(1);   // the replay's own set-up replaces it
+    setup->replayMode = 1;
+    setup->replayNumber = kSlot;
+    ASSERT_EQ(scene.Load(setup), 1u);
+    EXPECT_EQ(scene.GetCharacter(1)->GetTensionFile(), nullptr);
+    EXPECT_NE(scene.GetCharacter(0)->GetTensionFile(), nullptr);
+    std::vector<BattleStateHash> played;
+    EXPECT_EQ(run(scene, played)[1], low);
+    EXPECT_EQ(FirstDifference(recorded, played), "");
+}
+
 // Fells fighter i of scene with one hit no HP survives.
 void Fell(CBattleScene& scene, u32 i)
 {
@@ -564,7 +632,8 @@ protected:
 // fighter again from the set-up, the seed, the tension scripts and the
 // recorded music times, and must come to the recorded state at every frame,
 // the same shots, the same fallen fighters and the same end. A music
-// without a script gives each fighter an empty one, as its replay holds it.
+// without a script gives the fighters none: they keep the low level they
+// start with, and their replay says they had none.
 TEST_P(ComputerReplayTest, PlaybackGivesTheRecordedBattle)
 {
     const ComputerReplayCase& c = GetParam();
