@@ -225,8 +225,9 @@ u32 CBattleStateConsole::AddQuickMessage(const QuickMessageRecord& record)
         if (slot.timer > 0.0f) continue;
         const char* name = sender->GetPlayerName();
         if (!name || !*name) name = sender->GetCharacterName();
-        // A player name is 32 bytes at most and may fill them.
-        CopyText(slot.name, sizeof slot.name, name ? name : "", 32);
+        // Up to 35 bytes (a character's NAME may be longer than a player
+        // name), never ending inside a character.
+        CopyText(slot.name, sizeof slot.name, name ? name : "", sizeof slot.name);
         CopyText(slot.text, sizeof slot.text, record.text, sizeof record.text);
         slot.sender = record.sender;
         slot.team = sender->GetTeam();

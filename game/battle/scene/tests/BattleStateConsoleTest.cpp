@@ -5,6 +5,7 @@
 #include "game/battle/scene/tests/ConsoleTestSupport.h"
 
 #include <cstring>
+#include <string>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -153,6 +154,31 @@ TEST_F(BattleStateConsoleTest, QuickMessagesAtAndPastTheirLimits)
     state_.Update(0);
     EXPECT_EQ(state_.AddQuickMessage(Line("five", 0)), 1u);
     EXPECT_EQ(std::string(state_.GetSlot(0).text), "five");
+}
+
+TEST_F(BattleStateConsoleTest, SenderNamesKeepUpTo35BytesAndWholeCharacters)
+{
+    const std::string c33(33, 'C'), c34(34, 'C'), c35(35, 'C');
+    const struct {
+        std::string name;   // the sender's character NAME (no player name)
+        std::string shown;
+    } cases[] = {
+        {c34, c34},
+        {c35, c35},
+        {c35 + "D", c35},
+        // A double-byte character ending at byte 35 stays; one that would
+        // end at byte 36 goes whole.
+        {c33 + "\x82\xa0", c33 + "\x82\xa0"},
+        {c34 + "\x82\xa0", c34},
+        {c33 + "\x82\xa0" + "E", c33 + "\x82\xa0"},
+    };
+    for (const auto& c : cases) {
+        CBattleStateConsole state{&scene_};
+        ASSERT_EQ(state.Load(&setup_, &layout_), 1u);
+        fighters_[1].characterName = c.name;
+        ASSERT_EQ(state.AddQuickMessage(Line("hi", 1)), 1u);
+        EXPECT_EQ(std::string(state.GetSlot(0).name), c.shown) << c.name.size();
+    }
 }
 
 TEST_F(BattleStateConsoleTest, PanelsStackUpwardInTheirTeamColour)
