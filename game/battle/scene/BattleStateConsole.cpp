@@ -50,6 +50,18 @@ struct Frame {
     f32 Y(f32 layoutY) const { return y + layoutY * scaleY; }
 };
 
+// The same corner, with the layer's own scale as drawn (its screen state:
+// the HUD scale times its own and its animation's).
+Frame LayerScaled(const CSceneObject* layer)
+{
+    Frame frame(layer);
+    if (layer) {
+        const CLayerState& screen = layer->GetScreenState();
+        frame.scaleX = screen.scaleX, frame.scaleY = screen.scaleY;
+    }
+    return frame;
+}
+
 // Copies at most n - 1 bytes and ends the copy; a lead byte cut from its
 // trail byte is dropped so the text never ends inside a character.
 void CopyText(char* to, size_t n, const char* from, size_t fromBytes)
@@ -295,10 +307,11 @@ void CBattleStateConsole::DrawTitle()
     const HudFighter* own = Own();
     if (!font || !own) return;
     const CLayerState& s = std::as_const(*m_bgmName).GetScreenState();
-    const Frame frame(m_bgmName);
+    // The title and the damage panel take the layer's own scale.
+    const Frame frame = LayerScaled(m_bgmName);
     const f32 alpha = Clamp01(s.colour.w);
     if (const CTensionFile* tension = own->GetTensionFile()) {
-        font->DrawTextEx(s.position.x, s.position.y, s.position.x, 0.0f, 0, 0.0f, Argb(alpha), 22, frame.scaleY,
+        font->DrawTextEx(s.position.x, s.position.y, s.position.x, 0.0f, 0, 0.0f, Argb(alpha), 22, s.scaleY,
             tension->GetName().GetText(), kTextTopLeft, nullptr, nullptr);
     }
     if (!m_setup.training || !m_setup.damagePanel) return;
@@ -359,7 +372,8 @@ void CBattleStateConsole::DrawPanel(const QuickMessage& slot, f32 x, f32 y, f32 
     if (width > 0.0f) DrawAt(parts[1], x, y, width / kPanelWidth, 1.0f, 1, 1, 1, partsAlpha);
     DrawAt(parts[2], x - (kPanelWidth - width), y, 1, 1, 1, 1, 1, partsAlpha);
     if (!font) return;
-    const Frame frame(parts[0] ? parts[0] : m_bgmName);
+    // Placed by the "BgmName" layer's scale, as the alpha is its.
+    const Frame frame = m_bgmName ? LayerScaled(m_bgmName) : Frame(parts[0]);
     const u32 colour = Argb(alpha);
     // The texts start at their point: left and top aligned.
     font->DrawTextAlignedOutlinedFlags(frame.X(x + 6.0f), frame.Y(y + 12.0f), colour, kOutline, 14, frame.scaleY,

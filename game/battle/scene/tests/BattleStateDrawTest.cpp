@@ -9,10 +9,13 @@
 #include "game/battle/scene/BattleStateConsole.h"
 #include "game/battle/scene/EnemyConsole.h"
 #include "game/battle/scene/tests/ConsoleTestSupport.h"
+#include "game/data/TensionFile.h"
 #include "host/text/FakeText.h"
 
 #include <cstring>
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -155,6 +158,63 @@ TEST_F(StateDrawTest, TextFollowsItsPanelAtAnyScaleInAnyCell)
         state.GetSetup() = setup_;
         SetFrameTime(0);
     }
+}
+
+// The music title, the damage-panel lines and the quick-message rows take
+// the "BgmName" layer's own scale: at layer scale 0.5 each glyph is the
+// scale-1 glyph halved, about the title's point and about the cell's corner
+// for the placed lines.
+TEST_F(StateDrawTest, TitleDamageLinesAndMessageRowsTakeTheBgmNameLayersScale)
+{
+    CTensionFile song;
+    song.SetName("Song");
+    CBattleStateConsole state(&scene_);
+    const struct {
+        const char* what;
+        bool title;   // scaled about the layer's point, not the corner
+        std::function<void()> prepare;
+    } cases[] = {
+        {"title", true, [&] { own_.tension = &song; }},
+        {"damage panel", false,
+            [&] {
+                state.GetSetup().training = 1;
+                state.GetSetup().damagePanel = 1;
+            }},
+        {"quick-message rows", false, [&] { state.AddQuickMessage(Line("hello", 2)); }},
+    };
+    CSceneObject* bgm = layout_.FindLayer("BgmName");
+    ASSERT_NE(bgm, nullptr);
+    const u64 font = IdOf(font_->GetTexture());
+    auto glyphs = [&](f32 layerScale) {
+        bgm->SetScale(layerScale, layerScale);
+        Place();
+        state.Draw(0);
+        std::vector<scene_test::Quad> out;
+        for (const scene_test::Quad& q : Quads())
+            if (q.texture == font) out.push_back(q);
+        return out;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        own_.tension = nullptr;
+        ASSERT_EQ(state.Load(&setup_, &layout_), 1u);
+        c.prepare();
+        const std::vector<scene_test::Quad> whole = glyphs(1.0f);
+        const CVector3 point = std::as_const(*bgm).GetScreenState().position;
+        const std::vector<scene_test::Quad> half = glyphs(0.5f);
+        ASSERT_GT(whole.size(), 0u) << "no text drawn";
+        ASSERT_EQ(half.size(), whole.size());
+        const f32 x0 = c.title ? point.x : 0.0f, y0 = c.title ? point.y : 0.0f;
+        for (size_t i = 0; i < whole.size(); ++i) {
+            for (int k = 0; k < 4; ++k) {
+                EXPECT_NEAR(half[i].v[k].x, x0 + 0.5f * (whole[i].v[k].x - x0), 0.01f) << "quad " << i;
+                EXPECT_NEAR(half[i].v[k].y, y0 + 0.5f * (whole[i].v[k].y - y0), 0.01f) << "quad " << i;
+            }
+        }
+        state.GetSetup() = setup_;
+    }
+    own_.tension = nullptr;
+    bgm->SetScale(1.0f, 1.0f);
 }
 
 TEST_F(StateDrawTest, MessagePanelStretchesToItsTextInLayoutPixels)
