@@ -246,12 +246,19 @@ void CCameraController::BuildView()
     CVector3 t(0.0f, 0.0f, -kLookAhead);
     t.TransformCoord(heading);
 
-    // The pitch axis comes from the eye offset; with DISTANCE 0 there is no
-    // offset, so the heading gives it (as for any positive distance).
-    CVector3 forward = -e;
-    if (v[kCameraDistance] == 0.0f) forward.Set(t.x, t.y, t.z);
-    forward.Normalize();
-    CVector3 right = up.Cross(forward);
+    // The pitch axis comes from the eye offset, scaled by DISTANCE so that a
+    // negative one turns the same way as a positive one; with DISTANCE 0
+    // there is no offset, so the heading gives it (as for any other).
+    CVector3 right;
+    if (v[kCameraDistance] == 0.0f) {
+        CVector3 forward(t.x, t.y, t.z);
+        forward.Normalize();
+        right = up.Cross(forward);
+    } else {
+        CVector3 away = -e;
+        away.Normalize();
+        right = up.Cross(away) * v[kCameraDistance];
+    }
     right.Normalize();
     CMatrix pitch;
     pitch.RotationAxisDirect(s.pitch, &right);

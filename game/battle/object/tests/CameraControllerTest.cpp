@@ -73,6 +73,11 @@ const ModeCase kModes[] = {
     // look-at point and OFFSETX still goes sideways (+z at yaw 90).
     {"ResultWithNoDistance", kCameraResult, 1, {0, 1, 3, 0, 0, -30, 30, 5, 0.5f, 0, 90, 1, 1, 0, 360, 0},
      {0, 0, 0}, {0, 0, 0}, 90, -30, kNoTurn, false, {}, 0, {0, 3, 1}, {-8.660254f, -5, 0}},
+    // DISTANCE -4: the eye sits ahead, but the pitch axis and the offsets'
+    // side are those of +4, (-1, 0, 0) at yaw 0: the eye stays above the
+    // look-at point.
+    {"NegativeDistanceTurnsAsAPositiveOne", kCameraNormal, 1, {-4, 1, 0, 0.5f, 0, -90, 90, 5, 0.5f, 0, 60, 1, 1, 1, 360, 0},
+     {0, 0, 0}, {0, 0, 0}, 0, -30, kNoTurn, false, {}, 0, {-1, -2, -3.4641016f}, {-0.5f, -5, -8.660254f}},
 };
 
 class CameraModeTest : public BattleObjectTest, public ::testing::WithParamInterface<ModeCase> {
