@@ -374,6 +374,15 @@ inline bool HudBannerRect(const std::string& name, CRect4* rect)
     return false;
 }
 
+// The music title's plate on the HUD texture, at the size it is drawn: the
+// title takes the plate layer's own scale, which stays 1.
+inline bool HudPlateRect(const std::string& name, CRect4* rect)
+{
+    if (name != "BgmName") return false;
+    rect->Set(0.0f, 368.0f, 640.0f, 668.0f);
+    return true;
+}
+
 // The menu element's picture on the HUD texture: its window's panel, or
 // the cell of its words.
 inline bool HudMenuRect(const std::string& name, CRect4* rect)
@@ -433,7 +442,8 @@ inline std::string ConsoleLayoutBytes(const std::set<std::string>& omit = {},
             // (a gauge's fill) multiply it.
             layer->SetOffset(spot.x, spot.y);
             CRect4 banner;
-            const bool isBanner = HudBannerRect(e.name, &banner) || HudMenuRect(e.name, &banner);
+            const bool isBanner =
+                HudBannerRect(e.name, &banner) || HudMenuRect(e.name, &banner) || HudPlateRect(e.name, &banner);
             if (isBanner) layer->GetSettings().offset.rect = banner;
             const f32 side = isBanner ? banner.right - banner.left : f32(kCell);
             const f32 high = isBanner ? banner.bottom - banner.top : f32(kCell);
@@ -609,6 +619,12 @@ inline bool WriteConsoleData(const std::string& folder, const std::set<std::stri
                 battle_data::Write(hud, x + 10, y + 6, x + w - 2, y + h - 2, words, 26.0f, 0xFF000000u);
             }
         }
+        CRect4 plate;
+        HudPlateRect("BgmName", &plate);
+        const i32 px = i32(plate.left), py = i32(plate.top), pw = i32(plate.right - plate.left);
+        const i32 ph = i32(plate.bottom - plate.top);
+        hud.Fill(px, py, pw, ph, 0xFF202020u);
+        hud.Frame(px, py, pw, ph, 0xFFC0C0C0u);
         const std::string png = hud.Png();
         return host::kernel::CreateDirectory(folder + "/Scene") &&
             host::kernel::WriteFileAtomic(folder + "/Scene/Console.sce", layout.data(), layout.size()) &&
