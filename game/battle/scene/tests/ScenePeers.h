@@ -203,7 +203,7 @@ inline void ExpectOneTeamWon(const ScenePeer& hostPeer, const std::vector<const 
 inline constexpr u64 kTwoPeerBattleFinalHash = 0x2989816f49097b6e;
 // The same for the three-peer battle client 2 leaves after frame 302 of
 // (each on the script shifted by 110 frames an entry; 300 frames more).
-inline constexpr u64 kPeerLeftFinalHash = 0xc82c6eed5c9847e7;
+inline constexpr u64 kPeerLeftFinalHash = 0xe431e3d67fe2340f;
 
 class ScenePeersTest : public BattleSceneTest {
 protected:
