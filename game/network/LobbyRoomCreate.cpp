@@ -192,8 +192,11 @@ void CLobbyRoomCreate::TextFields()
     if (ime && !ime->IsEnabled()) FocusLine();
     const FieldMode mode = ModeOf(m_cursor);
     char taken[lobby::kRoomCommentField] = {};
-    // Shift+Enter breaks a comment's line instead of storing it.
-    if (TakeEntered(taken, mode.kept, m_cursor == kComment)) {
+    // Shift+Enter breaks a comment's line instead of storing it. An emptied
+    // field is stored too: else it differs from the input for good and the
+    // window takes no key (a password could never be removed). An empty
+    // name is refused when the room is made.
+    if (TakeEntered(taken, mode.kept, m_cursor == kComment, true)) {
         CopyField(field, bytes, taken);
         if (ime) ime->SetText(field);
     }

@@ -263,7 +263,7 @@ bool CLobbySceneBase::EnterPressed()
     return keys && (keys->IsKeyTriggered(kReturnKey) || keys->IsKeyTriggered(kPadEnterKey));
 }
 
-bool CLobbySceneBase::EnterSubmits(bool chat)
+bool CLobbySceneBase::EnterSubmits(bool chat, bool emptyToo)
 {
     CImeInput* ime = Ime();
     if (!ime) return false;
@@ -274,12 +274,12 @@ bool CLobbySceneBase::EnterSubmits(bool chat)
         return false;
     }
     if (chat && (KeyDown(keys, kLeftShiftKey) || KeyDown(keys, kRightShiftKey))) return false;
-    return ime->GetTotalLength() != 0 && ime->GetCompositionLength() == 0 && !ime->GetChanged();
+    return (emptyToo || ime->GetTotalLength() != 0) && ime->GetCompositionLength() == 0 && !ime->GetChanged();
 }
 
-bool CLobbySceneBase::TakeEntered(char* field, u32 fieldBytes, bool chat)
+bool CLobbySceneBase::TakeEntered(char* field, u32 fieldBytes, bool chat, bool emptyToo)
 {
-    if (!EnterSubmits(chat)) return false;
+    if (!EnterSubmits(chat, emptyToo)) return false;
     char text[kImeBufferSize] = {};
     Ime()->TakeText(text, sizeof text);
     CopyField(field, fieldBytes, text);

@@ -199,8 +199,9 @@ protected:
     // One frame of a focused field: true when Enter submits the text this
     // frame (text there, nothing composing, the Enter not the one that
     // committed a composition; for chat, no Shift held). The text is then
-    // taken into field (fieldBytes, cut and terminated).
-    bool TakeEntered(char* field, u32 fieldBytes, bool chat = false);
+    // taken into field (fieldBytes, cut and terminated). With emptyToo an
+    // emptied editor submits too, so a field can be cleared.
+    bool TakeEntered(char* field, u32 fieldBytes, bool chat = false, bool emptyToo = false);
     // A field that edits a stored string: Enter on an empty editor loads
     // the stored string into it; a submitting Enter writes it back. True
     // when written back.
@@ -210,7 +211,7 @@ protected:
 
 private:
     // Step 1 and 2 of the Enter rules; true when text may be taken.
-    bool EnterSubmits(bool chat);
+    bool EnterSubmits(bool chat, bool emptyToo);
 
     CLobbyClient* m_client = nullptr;
     LobbySceneContext* m_context = nullptr;

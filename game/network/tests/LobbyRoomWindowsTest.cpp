@@ -4,6 +4,7 @@
 #include "game/network/LobbyRoomInformation.h"
 #include "game/network/tests/LobbySceneHarness.h"
 #include "game/scenes/testdata/LobbyRoomWindowsData.h"
+#include "host/window/Messages.h"
 
 #include <algorithm>
 #include <cmath>
@@ -154,6 +155,57 @@ TEST_F(LobbyRoomWindows, CreateNewRoomRefusesAnEmptyName)
     Press(menu::kDecide);
     EXPECT_EQ(run.Message().GetCode(), CLobbyRoomCreate::kNoNameCode);
     EXPECT_TRUE(Create().IsOpen());
+}
+
+// A field erased with backspace and entered is stored empty; the window
+// then takes its keys again (down moves on, cancel closes). An emptied name
+// still never reaches the server.
+TEST_F(LobbyRoomWindows, CreateStoresAnErasedFieldAndTakesKeysAgain)
+{
+    const struct {
+        const char* what;
+        u32 mode;
+        i32 line;
+        int downs;
+    } cases[] = {
+        {"name", CLobbyRoomCreate::kNewRoom, CLobbyRoomCreate::kName, 0},
+        {"password", CLobbyRoomCreate::kExistingRoom, CLobbyRoomCreate::kPassword, 2},
+        {"comment", CLobbyRoomCreate::kExistingRoom, CLobbyRoomCreate::kComment, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        lobby::RoomSettings& settings = Create().Settings();
+        std::strcpy(settings.name, "Arena");
+        std::strcpy(settings.password, "abc");
+        std::strcpy(settings.comment, "hello");
+        Create().Open(c.mode);
+        run.game.Frame();
+        for (int i = 0; i < c.downs; ++i) Press(menu::kDown);
+        ASSERT_EQ(Create().GetCursor(), c.line);
+        const char* stored = c.line == CLobbyRoomCreate::kName       ? Create().GetSettings().name
+                             : c.line == CLobbyRoomCreate::kPassword ? Create().GetSettings().password
+                                                                     : Create().GetSettings().comment;
+        const std::string before = stored;
+        for (size_t i = 0; i < before.size(); ++i)
+            run.Ime().HandleMessage(run.Window(), host::window::kWmKeyDown, host::window::kVkBack, 0);
+        Press(menu::kDown);   // typing: the keys wait for Enter
+        EXPECT_EQ(Create().GetCursor(), c.line);
+        EXPECT_EQ(std::string(stored), before);
+        run.PressKey(lobby_scene_test::kEnter);
+        run.game.Frame();
+        EXPECT_STREQ(stored, "");
+        Press(menu::kDown);
+        EXPECT_EQ(Create().GetCursor(), c.line + 1);
+        if (c.line == CLobbyRoomCreate::kName) {
+            for (int i = 0; i < 4; ++i) Press(menu::kDown);
+            ASSERT_EQ(Create().GetCursor(), CLobbyRoomCreate::kConfirm);
+            Press(menu::kDecide);
+            EXPECT_EQ(run.Message().GetCode(), CLobbyRoomCreate::kNoNameCode);
+            run.Message().Show(CLobbyRoomCreate::kNoCode, nullptr);   // the notice read
+        }
+        Press(menu::kCancel);
+        EXPECT_FALSE(Create().IsOpen());
+    }
 }
 
 TEST_F(LobbyRoomWindows, CreateStepsTheLevelRangeForTheOwnNumber)
