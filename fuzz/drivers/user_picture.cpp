@@ -2,7 +2,7 @@
 // an input reads): each goes through the client's Dispatch and so through
 // the record's SetPicture, on a fake graphics device so the accepted ones
 // are decoded. After each the record's picture must be within the limits,
-// and a picture that is drawn must have loaded.
+// and a picture that is drawn must have passed the checks and loaded.
 #include "engine/graphics/GraphicDevice.h"
 #include "engine/platform/System.h"
 #include "fuzz/FuzzSupport.h"
@@ -56,8 +56,8 @@ void Check(CLobbyClient& client)
     FUZZ_CHECK(client.GetUser(kUserId, &user));
     if (!user.picture) return;
     FUZZ_CHECK(user.PictureBytes() > 0 && user.PictureBytes() <= kMaxPictureBytes);
-    FUZZ_CHECK(PictureAllowed(user.picture->bytes.data(), user.PictureBytes()));
     if (const CTexture* texture = LoadedTexture(user)) {
+        FUZZ_CHECK(PictureAllowed(user.picture->bytes.data(), user.PictureBytes()));
         FUZZ_CHECK(texture->GetTexture() != nullptr);
         FUZZ_CHECK(texture->GetWidth() <= kMaxPictureSide && texture->GetHeight() <= kMaxPictureSide);
     } else {

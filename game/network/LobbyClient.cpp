@@ -754,11 +754,9 @@ i32 CLobbyClient::DispatchLocked(u16 type, u16 status, u8* payload, u32 n, std::
         LobbyUserRecord* user = FindUser(detail.id);
         if (!user) return PostEvent(kEventRefused), 1;
         std::memcpy(user->data, detail.data, sizeof detail.data);
-        // No picture in the detail: the one he had stays. One the checks
-        // refuse is dropped (the old one stays) and the rest still shown.
-        if (detail.picture && !PictureAllowed(detail.picture, detail.pictureBytes))
-            std::fprintf(stderr, "lobby: user %u: picture refused\n", unsigned(detail.id));
-        else if (picture)
+        // No picture in the detail: the one he had stays. A new one replaces
+        // it; drawn only when it loaded.
+        if (picture)
             user->picture = std::move(picture);
         else if (detail.picture)
             user->SetPicture(detail.picture, detail.pictureBytes);

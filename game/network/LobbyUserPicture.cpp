@@ -1,5 +1,6 @@
 #include "game/network/LobbyUserPicture.h"
 
+#include <bit>
 #include <cstring>
 
 namespace lobby {
@@ -82,7 +83,10 @@ bool PictureAllowed(const u8* bytes, u32 size)
     u32 width = 0;
     u32 height = 0;
     if (!bytes || size > kMaxPictureBytes || !ReadPictureSize(bytes, size, &width, &height)) return false;
-    return width <= kMaxPictureSide && height <= kMaxPictureSide;
+    if (width == 0 || height == 0 || width > kMaxPictureSide || height > kMaxPictureSide) return false;
+    // The loader stretches each side up to a power of two: that size too.
+    return u64(width) * height <= kMaxPicturePixels &&
+           u64(std::bit_ceil(width)) * std::bit_ceil(height) <= kMaxPicturePixels;
 }
 
 i32 LobbyUserRecord::SetPicture(const u8* bytes, u32 size)
@@ -100,10 +104,13 @@ i32 LobbyUserRecord::SetPicture(const u8* bytes, u32 size)
 
 std::shared_ptr<LobbyPicture> MakePicture(const u8* bytes, u32 size, const char* name)
 {
-    if (!PictureAllowed(bytes, size)) return nullptr;
+    if (!bytes || size == 0 || size > kMaxPictureBytes) return nullptr;
     auto fresh = std::make_shared<LobbyPicture>();
     fresh->bytes.assign(bytes, bytes + size);
-    fresh->loaded = fresh->texture.LoadFromMemory(fresh->bytes.data(), name, size) == 1;
+    // One the loader would refuse, or that names no size, is not decoded:
+    // it replaces the old one all the same, with an empty texture.
+    if (PictureAllowed(bytes, size))
+        fresh->loaded = fresh->texture.LoadFromMemory(fresh->bytes.data(), name, size) == 1;
     return fresh;
 }
 

@@ -173,10 +173,11 @@ struct LobbyUserRecord {
     std::shared_ptr<const LobbyPicture> picture;
 
     // Replaces the picture with size bytes of an image file and a texture
-    // named after the user (LobbyUserPicture.cpp). Null bytes: 0, nothing
-    // changes. Size 0: the picture goes, 0. A picture the checks refuse: 0,
-    // the old one stays. Otherwise the load's result; a failed load keeps the
-    // bytes with an empty texture.
+    // named after the user (LobbyUserPicture.cpp). Null bytes, or more than
+    // a detail carries: 0, nothing changes. Size 0: the picture goes, 0.
+    // Otherwise the load's result; a picture not decoded (its header past
+    // the loader's limits or unreadable) or not loaded keeps the bytes with
+    // an empty texture.
     i32 SetPicture(const u8* bytes, u32 size);
     void ReleasePicture() { picture.reset(); }
     u32 PictureBytes() const;

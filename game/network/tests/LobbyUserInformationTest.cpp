@@ -118,6 +118,13 @@ protected:
         host::image::WriteBmp24(pixels.data(), width, height, size_t(width) * 4, out);
         return out;
     }
+    static std::vector<u8> Png(u32 width, u32 height)
+    {
+        std::vector<uint32_t> pixels(size_t(width) * height, 0xFF4488CCu);
+        std::vector<u8> out;
+        host::image::WritePng(pixels.data(), width, height, size_t(width) * 4, out);
+        return out;
+    }
 
     LobbySceneRun run;
 };
@@ -141,6 +148,45 @@ TEST_F(UserInformationRun, PanelWithPictureStretchedOverItsSquare)
     EXPECT_NEAR(drawn[0].right - drawn[0].left, 128.0f * s, 0.5f);
     EXPECT_NEAR(drawn[0].bottom - drawn[0].top, 128.0f * s, 0.5f);
     EXPECT_FALSE(run.Glyphs().empty());
+}
+
+// Photos of ordinary sizes are shown; a later picture past the image
+// loader's limits replaces the shown one and draws nothing.
+TEST_F(UserInformationRun, PhotoSizedPicturesAreShownAndReplaced)
+{
+    std::vector<u8> tooWide = Png(4, 4);
+    PutLe32(tooWide.data() + 16, 0x01400000u);   // big-endian 16385
+    const struct {
+        const char* what;
+        std::vector<u8> bytes;
+        u32 width, height;
+    } cases[] = {
+        {"1280 x 960", Png(1280, 960), 1280, 960},
+        {"1025 x 1", Png(1025, 1), 1025, 1},
+        {"300 x 2000", Png(300, 2000), 300, 2000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_LE(c.bytes.size(), kMaxPictureBytes);
+        Detail(c.bytes);
+        run.game.Frame();
+        LobbyUserRecord user;
+        ASSERT_TRUE(run.client.GetUser(kOtherId, &user));
+        EXPECT_EQ(user.PictureBytes(), c.bytes.size());
+        const CTexture* picture = LoadedTexture(user);
+        ASSERT_NE(picture, nullptr);
+        EXPECT_EQ(picture->GetWidth(), c.width);
+        EXPECT_EQ(picture->GetHeight(), c.height);
+        EXPECT_EQ(SpritesOf(picture).size(), 1u);
+
+        Detail(tooWide);
+        run.game.Frame();
+        EXPECT_TRUE(SpritesOf(picture).empty());   // the old one is gone
+        LobbyUserRecord after;
+        ASSERT_TRUE(run.client.GetUser(kOtherId, &after));
+        EXPECT_EQ(after.PictureBytes(), tooWide.size());
+        EXPECT_EQ(LoadedTexture(after), nullptr);
+    }
 }
 
 TEST_F(UserInformationRun, OnlyALoadedPictureIsDrawn)

@@ -101,6 +101,8 @@ TEST(LobbyUserPicture, HeaderSizes)
     }
 }
 
+// The image loader's own limits: a side up to 16384, 2^26 pixels, also once
+// each side is stretched to a power of two; at most what a detail carries.
 TEST(LobbyUserPicture, LimitsRefuseBeforeDecoding)
 {
     std::vector<u8> huge = Bmp(4, 4);
@@ -113,15 +115,22 @@ TEST(LobbyUserPicture, LimitsRefuseBeforeDecoding)
         bool allowed;
     } cases[] = {
         {"small bmp", Bmp(8, 8), true},
-        {"at the side limit", PngClaiming(1024, 1024), true},
-        {"one column over", PngClaiming(1025, 1), false},
-        {"2 KiB asking for a 256 MiB texture", PngClaiming(8193, 8193), false},
-        {"exactly 1 MiB", atLimit, true},
-        {"over 1 MiB", huge, false},
+        {"a photo", PngClaiming(1280, 960), true},
+        {"a tall photo", Jpeg(960, 1280), true},
+        {"at the side limit", PngClaiming(16384, 4096), true},
+        {"one column over", PngClaiming(16385, 1), false},
+        {"one row over", PngClaiming(1, 16385), false},
+        {"no columns", PngClaiming(0, 16), false},
+        {"pixels at the limit once stretched", PngClaiming(8193, 4096), true},
+        {"pixels over the limit once stretched", PngClaiming(8193, 4097), false},
+        {"pixels over the limit", PngClaiming(8192, 8193), false},
+        {"all a detail carries", atLimit, true},
+        {"more than a detail carries", huge, false},
         {"unreadable header", std::vector<u8>(64, 0x7E), false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(PictureAllowed(c.bytes.data(), u32(c.bytes.size())), c.allowed) << c.what;
+    EXPECT_EQ(kMaxPictureBytes, kMaxPayload - kUserDetailBytes);
 }
 
 // Without a device the load fails: the bytes stay, the texture is empty
@@ -140,10 +149,17 @@ TEST(LobbyUserPicture, SetPictureKeepsReplacesAndReleases)
     EXPECT_EQ(LoadedTexture(user), nullptr);
     EXPECT_EQ(user.picture->texture.GetTexture(), nullptr);
 
-    const std::weak_ptr<const LobbyPicture> old = user.picture;
-    const std::vector<u8> refused = PngClaiming(4096, 4096);
-    EXPECT_EQ(user.SetPicture(refused.data(), u32(refused.size())), 0);
-    EXPECT_FALSE(old.expired());   // a refused picture keeps the old one
+    std::weak_ptr<const LobbyPicture> old = user.picture;
+    std::vector<u8> tooLong = first;
+    tooLong.resize(kMaxPictureBytes + 1, 0);
+    EXPECT_EQ(user.SetPicture(tooLong.data(), u32(tooLong.size())), 0);
+    EXPECT_FALSE(old.expired());   // more than a detail carries: nothing changes
+    const std::vector<u8> tooWide = PngClaiming(16385, 4);
+    EXPECT_EQ(user.SetPicture(tooWide.data(), u32(tooWide.size())), 0);
+    EXPECT_TRUE(old.expired());    // past the loader's limits: replaced, not decoded
+    EXPECT_EQ(user.PictureBytes(), tooWide.size());
+    EXPECT_FALSE(user.picture->loaded);
+    old = user.picture;
     EXPECT_EQ(user.SetPicture(second.data(), 0), 0);
     EXPECT_TRUE(old.expired());    // size 0 releases it
     EXPECT_FALSE(user.picture);
