@@ -105,11 +105,11 @@ void CLobbyMainScene::AddChatLine(const char* line)
 
 void CLobbyMainScene::Step(i32 delta)
 {
-    bool moved = false;
-    if (m_focus == kFocusRooms) moved = m_rooms.Move(delta, RoomCount());
-    else if (m_focus == kFocusUsers) moved = m_users.Move(delta, UserCount());
-    else if (Context()) moved = Context()->lobbyChat.Scroll(delta);
-    if (moved) PlaySound(kSelectSound);
+    // Every press sounds, as on the other screens, also at an end.
+    if (m_focus == kFocusRooms) m_rooms.Move(delta, RoomCount());
+    else if (m_focus == kFocusUsers) m_users.Move(delta, UserCount());
+    else if (Context()) Context()->lobbyChat.Scroll(delta);
+    PlaySound(kSelectSound);
 }
 
 void CLobbyMainScene::Turn(i32 delta)

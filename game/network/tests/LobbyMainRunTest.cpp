@@ -1,3 +1,4 @@
+#include "engine/platform/SoundBuffer.h"
 #include "game/network/LobbyMain.h"
 #include "game/network/LobbyMessage.h"
 #include "game/network/LobbyRoomCreate.h"
@@ -5,7 +6,9 @@
 #include "game/network/tests/LobbyScreensRun.h"
 #include "game/scenes/testdata/LobbyScreensData.h"
 #include "game/scenes/testdata/SceneData.h"
+#include "game/scenes/MenuScene.h"
 #include "game/scenes/tests/DrawnSprites.h"
+#include "game/scenes/tests/MenuRun.h"
 
 #include <algorithm>
 #include <cstring>
@@ -231,6 +234,37 @@ TEST_F(LobbyMainRun, SelectionsFollowShrinkingLists)
 
 // Decide on a password room asks for the password; on an open room it waits
 // for the server's detail (1009); on a user it asks for the detail (1015).
+// Up and down play the select sound on every press, also where nothing
+// moves: a list's first or last entry, the chat log's ends.
+TEST_F(LobbyMainRun, UpAndDownPlayTheSelectSoundWhereNothingMovesToo)
+{
+    Player& p = LogIn();
+    Add(p, lobby::kRoomsAdded, RoomEntries(1, 2));
+    CSoundBuffer* select = menu::FindSound("Se_gameopt_select.ogg");
+    ASSERT_NE(select, nullptr);
+    const struct {
+        const char* what;
+        u32 turn;   // 0: stay on the focus
+        u32 focus;
+        u32 key;
+    } cases[] = {
+        {"rooms: up at the first", 0, CLobbyMainScene::kFocusRooms, menu::kUp},
+        {"rooms: down moves", 0, CLobbyMainScene::kFocusRooms, menu::kDown},
+        {"rooms: down at the last", 0, CLobbyMainScene::kFocusRooms, menu::kDown},
+        {"chat: up at the top", menu::kRight, CLobbyMainScene::kFocusChat, menu::kUp},
+        {"users: up at the first", menu::kRight, CLobbyMainScene::kFocusUsers, menu::kUp},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.turn) Tap(c.turn);
+        ASSERT_EQ(Main(p).GetFocus(), c.focus);
+        select->StopAll(1);
+        ASSERT_FALSE(menu_run::Playing("Se_gameopt_select.ogg"));
+        Tap(c.key);
+        EXPECT_TRUE(menu_run::Playing("Se_gameopt_select.ogg"));
+    }
+}
+
 TEST_F(LobbyMainRun, DecideAsksForTheRoomOrUser)
 {
     Player& p = LogIn();
