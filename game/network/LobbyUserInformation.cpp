@@ -39,7 +39,8 @@ std::vector<std::string> UserRecordTexts(const lobby::LobbyUserRecord& user)
     const u32 second = GetLe32(user.data + kSecondCountAt);
     const u32 third = GetLe32(user.data + kThirdCountAt);
     const u64 sum = ResultSum(first, second, third);
-    return {Number(user.ListNumber()), Number(sum), Number(first), Number(second), Number(third), Rate(first, sum),
+    // Signed, as the lists show it.
+    return {std::to_string(i32(user.ListNumber())), Number(sum), Number(first), Number(second), Number(third), Rate(first, sum),
             Number(GetLe32(user.data + kLastNumberAt))};
 }
 

@@ -52,6 +52,22 @@ TEST(UserInformationTexts, RecordColumnSumsInSixtyFourBits)
     }
 }
 
+// The list number as the lists show it: signed.
+TEST(UserInformationTexts, ListNumberSigned)
+{
+    const struct {
+        u32 stored;
+        const char* shown;
+    } cases[] = {
+        {0, "0"}, {45, "45"}, {0x7FFFFFFFu, "2147483647"}, {0xFFFFFFFFu, "-1"}, {0x80000000u, "-2147483648"},
+    };
+    for (const auto& c : cases) {
+        LobbyUserRecord user;
+        PutLe32(user.data + kListNumberAt, c.stored);
+        EXPECT_EQ(UserRecordTexts(user)[0], c.shown) << c.stored;
+    }
+}
+
 class UserInformationRun : public ::testing::Test {
 protected:
     void SetUp() override
@@ -73,9 +89,10 @@ protected:
         ASSERT_EQ(run.client.Dispatch(type, kStatusSuccess, payload.data(), u32(payload.size())), 1) << type;
     }
     // The detail (1015) of the other user, with a picture when given.
-    void Detail(const std::vector<u8>& picture)
+    void Detail(const std::vector<u8>& picture, u32 listNumber = 0)
     {
         std::vector<u8> d = lobby_test::UserDetailBytes(kOtherId, "nine", "a comment", i32(picture.size()));
+        PutLe32(d.data() + 29, listNumber);
         d.insert(d.end(), picture.begin(), picture.end());
         Deliver(kUserDetail, d);
     }
@@ -187,6 +204,21 @@ TEST_F(UserInformationRun, PhotoSizedPicturesAreShownAndReplaced)
         EXPECT_EQ(after.PictureBytes(), tooWide.size());
         EXPECT_EQ(LoadedTexture(after), nullptr);
     }
+}
+
+// A list number of -1 is drawn in two characters, as 10 is.
+TEST_F(UserInformationRun, NegativeListNumberDrawnSigned)
+{
+    const auto glyphs = [&](u32 listNumber) {
+        Detail({}, listNumber);
+        EXPECT_TRUE(Window().IsVisible());
+        run.game.Frame();
+        return run.Glyphs().size();
+    };
+    const size_t ten = glyphs(10);
+    EXPECT_GT(ten, 0u);
+    EXPECT_EQ(glyphs(u32(-1)), ten);
+    EXPECT_GT(glyphs(1000000000), ten);   // the count sees the number's length
 }
 
 TEST_F(UserInformationRun, OnlyALoadedPictureIsDrawn)
