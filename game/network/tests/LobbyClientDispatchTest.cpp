@@ -341,9 +341,10 @@ TEST_F(LobbyClientDispatch, UserDetailOpensTheWindow)
     EXPECT_EQ(Deliver(kUserDetail, kStatusSuccess, UserDetailBytes(9, "x", "", 0)), 1);   // not listed
     EXPECT_EQ(LastEvent(), u32(kEventRefused));
     ASSERT_EQ(Deliver(kUsersAdded, kStatusSuccess, UserEntryBytes(9, "nine")), 1);
-    // A picture whose header says nothing is refused; the detail still opens.
+    // A picture whose header says nothing is kept undecoded; the detail
+    // still opens.
     ASSERT_EQ(Deliver(kUserDetail, kStatusSuccess, UserDetailBytes(9, "nine", "profile", 5, 5)), 1);
-    EXPECT_TRUE(Called("user-info 9 picture 0"));
+    EXPECT_TRUE(Called("user-info 9 picture 5"));
     std::vector<u8> tga(18 + 3, 0);   // a 1x1 targa
     tga[2] = 2;
     tga[12] = tga[14] = 1;
