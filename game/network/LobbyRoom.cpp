@@ -524,8 +524,7 @@ void CLobbyRoomScene::DrawMembers(f32)
         } else {
             CopyField(text, sizeof members->members[i].name, members->members[i].name);
         }
-        // Unlike the lobby's user list, every row in the full text colour.
-        DrawPlain(kMemberX, y, kFontSize, text);
+        DrawPlain(kMemberX, y, kFontSize, text, i == m_selected || m_focus != kMemberFocus);
     }
     const i32 memberRange = m_lobbyMode ? i32(count) - i32(kListRows) : i32(count);
     const i32 chatRange = m_lobbyMode ? i32(Context()->roomChat.count) - 1 : i32(Context()->roomChat.count);

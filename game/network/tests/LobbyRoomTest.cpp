@@ -18,7 +18,6 @@
 #include <cstring>
 #include <functional>
 #include <map>
-#include <set>
 #include <vector>
 
 namespace lobby_room_test {
@@ -390,45 +389,6 @@ TEST_F(LobbyRoom, DirectRoomDrawsOneRowPerMember)
     }
     // "m0" against "m0".."m4": four rows more.
     EXPECT_GE(glyphs[1], glyphs[0] + 8);
-}
-
-// Every member row is drawn in the text colour, the selected one and the
-// others alike, wherever the selection stands.
-TEST_F(LobbyRoom, MemberRowsAllInTheTextColour)
-{
-    Room().Reset();
-    u8 bytes[room::kTableBytes];
-    room::WriteMemberTable(TableOf(3, "own"), bytes);
-    ASSERT_TRUE(room::ReadMemberTable(bytes, sizeof bytes, &Members()));
-    P().client.SetScreen(u32(LobbyLayer::kRoom));
-    game.Frame();
-    ASSERT_EQ(Room().GetFocus(), CLobbyRoomScene::kMemberFocus);
-    const f32 s = game.App().GetLayoutScale();
-    const u64 lobbyTexture = game.Render().IdOf(texture->GetTexture());
-    // Each drawn row's glyph colours.
-    const auto rowColours = [&] {
-        std::map<i32, std::set<u32>> rows;
-        for (const host::render::Call& call : game.RenderLog()) {
-            SpriteVertex v[4];
-            if (call.op != "DrawPrimitiveUP" || call.data.size() != sizeof v ||
-                u64(call.Number("texture")) == lobbyTexture)
-                continue;
-            std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
-            const f32 x = (v[0].x + v[1].x + v[2].x + v[3].x) / 4 / s;
-            const f32 y = (v[0].y + v[1].y + v[2].y + v[3].y) / 4 / s;
-            if (x < CLobbyRoomScene::kMemberX || x > 1000.0f) continue;
-            rows[i32(std::floor((y - CLobbyRoomScene::kMemberY) / CLobbyRoomScene::kLineHeight))].insert(v[0].colour);
-        }
-        return rows;
-    };
-    const u32 text = Room().GetSceneState().colour.ToARGB();
-    const std::map<i32, std::set<u32>> expected = {{0, {text}}, {1, {text}}, {2, {text}}};
-    for (u32 selected = 0; selected < 3; ++selected) {
-        SCOPED_TRACE(selected);
-        ASSERT_EQ(Room().GetSelected(), selected);
-        EXPECT_EQ(rowColours(), expected);
-        Press(menu::kDown);
-    }
 }
 
 TEST_F(LobbyRoom, ClosingTheRoomLeavesAnEmptyTableForTheNextOne)
