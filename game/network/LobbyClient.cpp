@@ -188,19 +188,8 @@ void CLobbyClient::Destroy()
 
 i32 CLobbyClient::Disconnect()
 {
-    std::unique_ptr<Connection> connection;
-    {
-        kernel::Lock send(m_sendLock);
-        connection = std::move(m_connection);
-    }
-    if (connection) {
-        connection->stop = true;
-        m_net.Shutdown(connection->socket);
-        kernel::Lock slots(m_slotLock);
-        m_retired.push_back(std::move(connection));
-    }
-    m_payloadKey = kInitialPayloadKey;
-    // A connect under way gives up at once.
+    // A connect under way gives up at once. First: a connect past this
+    // (no longer running) has put its connection in place, retired next.
     {
         kernel::Lock slots(m_slotLock);
         if (m_worker && m_worker->running) {
@@ -210,11 +199,29 @@ i32 CLobbyClient::Disconnect()
             m_peers->CancelMapping();
         }
     }
+    RetireConnection();
+    m_payloadKey = kInitialPayloadKey;
     if (!HoldsLock()) {
         RetireWorkers(false);
         JoinRetired();
     }
     return 1;
+}
+
+void CLobbyClient::RetireConnection()
+{
+    std::unique_ptr<Connection> connection;
+    {
+        kernel::Lock send(m_sendLock);
+        connection = std::move(m_connection);
+    }
+    if (!connection) return;
+    // Its thread checks stop under the client lock before each dispatch and
+    // before its last event: set under that lock, nothing more comes from it.
+    connection->stop = true;
+    m_net.Shutdown(connection->socket);
+    kernel::Lock slots(m_slotLock);
+    m_retired.push_back(std::move(connection));
 }
 
 void CLobbyClient::RetireWorkers(bool join)
@@ -285,9 +292,19 @@ bool CLobbyClient::StartWorker(void (CLobbyClient::*work)(Worker&))
 
 void CLobbyClient::StartConnect()
 {
-    m_greeted = false;
-    PostEvent(kEventConnecting);
+    {
+        // A connection still in place is over once the player connects
+        // again: its thread ended (a refused or wrong handshake, a server
+        // that went, a message refused), or it stands unused. Its key and
+        // greeting go with it.
+        ClientLock lock(*this);
+        RetireConnection();
+        m_payloadKey = kInitialPayloadKey;
+        m_greeted = false;
+        PostEvent(kEventConnecting);
+    }
     if (!StartWorker(&CLobbyClient::ConnectWork)) PostEvent(kEventServerLost);
+    if (!HoldsLock()) JoinRetired();
 }
 
 void CLobbyClient::StartJoin()
@@ -313,6 +330,20 @@ u32 CLobbyClient::LocalAddress()
     u32 local = 0;
     if (m_net.Resolve(m_net.HostName(), local)) address = local;
     return address;
+}
+
+void CLobbyClient::FinishWork(Worker& worker, u32 code)
+{
+    ClientLock lock(*this);
+    worker.running = false;
+    PostEvent(code);
+}
+
+void CLobbyClient::FinishWork(Worker& worker, u32 code, const std::string& detail)
+{
+    ClientLock lock(*this);
+    worker.running = false;
+    PostEvent(code, detail);
 }
 
 std::string CLobbyClient::ConnectFailure(ConnectStep step, host::net::Error error) const
@@ -348,33 +379,39 @@ void CLobbyClient::ConnectWork(Worker& worker)
         if (self->cancel) return;
         const bool mapped = MapPort(m_peerPort) && MapPort(m_serverPort);
         if (self->cancel) return;
-        if (!mapped) return PostEvent(kEventNoRoute, ConnectFailure(ConnectStep::kMapping, net::Error::None));
+        if (!mapped)
+            return FinishWork(worker, kEventNoRoute, ConnectFailure(ConnectStep::kMapping, net::Error::None));
     }
     u32 address = 0;
     if (!m_net.Resolve(m_serverHost, address))
-        return PostEvent(kEventNoRoute, ConnectFailure(ConnectStep::kResolve, net::Error::None));
+        return FinishWork(worker, kEventNoRoute, ConnectFailure(ConnectStep::kResolve, net::Error::None));
     const net::Socket socket = m_net.Open(net::Type::Stream);
-    if (socket == net::kNoSocket) return PostEvent(kEventNoRoute, ConnectFailure(ConnectStep::kSocket, net::Error::None));
+    if (socket == net::kNoSocket)
+        return FinishWork(worker, kEventNoRoute, ConnectFailure(ConnectStep::kSocket, net::Error::None));
     self->connecting = socket;
     const net::Error error = m_net.Connect(socket, {address, m_serverPort}, kConnectTimeoutMs);
     self->connecting = net::kNoSocket;
     if (error != net::Error::None || self->cancel) {
         m_net.Close(socket);
-        if (!self->cancel) PostEvent(kEventServerLost, ConnectFailure(ConnectStep::kConnect, error));
+        if (!self->cancel) FinishWork(worker, kEventServerLost, ConnectFailure(ConnectStep::kConnect, error));
         return;
     }
-    {
-        ClientLock lock(*this);
-        PutLe16(m_ownUser.data + kPeerPortAt, m_peerPort);
-        PutLe32(m_ownUser.data + kLocalAddressAt, LocalAddress());
-        std::memset(m_ownUser.data + kLoginAt, 0, 33);
-        std::memcpy(m_ownUser.data + kLoginAt, m_lobbyId, strnlen(m_lobbyId, kIdBytes - 1));
-    }
+    // Under the client lock to the end: the receive thread dispatches
+    // nothing before the connection is in place and the worker is done, so
+    // the player answering its first event can connect again at once.
+    ClientLock lock(*this);
+    PutLe16(m_ownUser.data + kPeerPortAt, m_peerPort);
+    PutLe32(m_ownUser.data + kLocalAddressAt, LocalAddress());
+    std::memset(m_ownUser.data + kLoginAt, 0, 33);
+    std::memcpy(m_ownUser.data + kLoginAt, m_lobbyId, strnlen(m_lobbyId, kIdBytes - 1));
+    // Only this worker puts a connection in place, and StartConnect retired
+    // the last one; one there all the same is no longer wanted.
+    RetireConnection();
     auto connection = std::make_unique<Connection>();
     connection->socket = socket;
     Connection* c = connection.get();
     kernel::Lock send(m_sendLock);
-    if (self->cancel || m_connection) {
+    if (self->cancel) {
         m_net.Close(socket);
         return;
     }
@@ -385,12 +422,13 @@ void CLobbyClient::ConnectWork(Worker& worker)
     });
     if (!c->thread) {
         m_net.Close(socket);
-        return;
+        return FinishWork(worker, kEventServerLost);
     }
     m_connection = std::move(connection);
+    self->running = false;
 }
 
-void CLobbyClient::JoinWork(Worker&)
+void CLobbyClient::JoinWork(Worker& worker)
 {
     u32 address, port;
     {
@@ -406,17 +444,19 @@ void CLobbyClient::JoinWork(Worker&)
     ClientLock lock(*this);
     // The host's refusal can arrive before the connect returns here: the
     // room screen has then shown it and sent the player back already.
-    if (ok && m_joinRefused) return;
-    if (ok) {
-        m_screen = u32(LobbyLayer::kRoom);
-        PostEvent(kEventDone);
+    if (ok && m_joinRefused) {
+        worker.running = false;
         return;
     }
+    if (ok) {
+        m_screen = u32(LobbyLayer::kRoom);
+        return FinishWork(worker, kEventDone);
+    }
     if (m_screen == u32(LobbyLayer::kLobby)) SendEmpty(1007);
-    PostEvent(kEventJoinFailed);
+    FinishWork(worker, kEventJoinFailed);
 }
 
-void CLobbyClient::LineTestWork(Worker&)
+void CLobbyClient::LineTestWork(Worker& worker)
 {
     u32 address;
     {
@@ -428,7 +468,7 @@ void CLobbyClient::LineTestWork(Worker&)
     m_peers->RunLineTest(address, kLineTestSize, kLineTestCount, &results);
     ClientLock lock(*this);
     m_lineTest = results;
-    PostEvent(kEventLineTestDone);
+    FinishWork(worker, kEventLineTestDone);
 }
 
 i32 CLobbyClient::MapPort(u16 port)

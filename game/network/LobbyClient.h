@@ -272,6 +272,15 @@ private:
     void JoinWork(Worker& worker);
     void LineTestWork(Worker& worker);
     bool StartWorker(void (CLobbyClient::*work)(Worker&));
+    // A worker's last event: it stops counting as running under the client
+    // lock before the event shows, so whoever answers the event at once (the
+    // player, a server message) can start the next worker.
+    void FinishWork(Worker& worker, u32 code);
+    void FinishWork(Worker& worker, u32 code, const std::string& detail);
+    // Takes the server connection out of use: stopped, its socket shut, its
+    // thread left for JoinRetired. Under the client lock its thread posts
+    // and dispatches nothing more.
+    void RetireConnection();
     void RetireWorkers(bool join);
     void JoinRetired();
     u32 LocalAddress();

@@ -1,5 +1,8 @@
 #include "game/network/LobbyEntrance.h"
+#include "game/network/tests/LobbyPlayer.h"
 #include "game/network/tests/LobbyScreensRun.h"
+
+#include <string>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -65,6 +68,31 @@ TEST_F(LobbyRun, EntranceWithServerFirstLetsAPlayerWithoutServerLeave)
     Press(menu::kCancel);
     EXPECT_EQ(p.client.GetExitRequest(), 1u);
     EXPECT_EQ(Screen(p), u32(LobbyLayer::kEntrance));
+}
+
+// A server that answers with the wrong version: the player answers the
+// notice and picks the lobby server again, which connects again and says
+// so again (the first connection ended; it must not hold the second back).
+TEST_F(LobbyRun, EntranceConnectsAgainAfterAWrongVersion)
+{
+    lobby_test::LobbyServerProcess server;
+    ASSERT_TRUE(server.Start(lobby_test::kAccounts, "bad-handshake"));
+    Player& p = AddPlayer(1, 0, "127.0.0.1", server.Port());
+    ASSERT_TRUE(FramesUntil([&] { return p.Screen<CLobbyEntranceScene>(LobbyLayer::kEntrance)->GetFade() <= 0; }));
+    Press(menu::kDown);
+    for (u32 attempt = 0; attempt < 2; ++attempt) {
+        SCOPED_TRACE(attempt);
+        Press(menu::kDecide);
+        ASSERT_TRUE(FramesUntil([&] { return p.MessageCode() == kEventBadHandshake && !p.MessageAnswered(); }));
+        game.Frames(20);
+        Press(menu::kDecide);   // the notice goes
+        ASSERT_TRUE(FramesUntil([&] { return !p.MessagePending(); }));
+        EXPECT_EQ(Screen(p), u32(LobbyLayer::kEntrance));
+    }
+    const std::string log = server.Log();
+    size_t connects = 0;
+    for (size_t at = log.find("connect "); at != std::string::npos; at = log.find("connect ", at + 1)) ++connects;
+    EXPECT_EQ(connects, 2u);
 }
 
 }  // namespace ORV_TEST_FILE_ID
