@@ -113,7 +113,8 @@ public:
     // payload key returns to the initial one. 1.
     i32 Disconnect();
 
-    // Event 0, then the worker connects.
+    // Retires the server connection in place (ended or not) with its
+    // payload key and greeting, event 0, then the worker connects.
     void StartConnect();
     // The whole message is queued and written as far as the socket takes
     // it; the receive thread writes the rest. Under the client lock a full
