@@ -665,12 +665,13 @@ i32 CSpellCard::FireBarrages()
     u32 hitType = card < 7 ? kHitTypes[card] : 6;
     if (card == kClimaxCard && m_user->HasClimaxFlag()) hitType = 11;
     bool ended = false;
-    // The firing ending this frame still lets the other barrages fly on.
-    for (u32 i = first; i < first + count; ++i) {
+    // The barrage whose wait ends the firing is the last one looked at: the
+    // barrages after it fire nothing more.
+    for (u32 i = first; i < first + count && !ended; ++i) {
         CBarrage* barrage = m_barrages[i];
         if (barrage->IsFinished()) {
             m_fireWaitTimer += Dt();
-            ended = ended || m_fireWaitTimer >= wait;
+            ended = m_fireWaitTimer >= wait;
             continue;
         }
         ShooterRecord record;

@@ -304,20 +304,37 @@ TEST_F(SpellCardTest, TeleportPutsTheOwnerBesideTheTargetsCentre)
     EXPECT_EQ(Run(*Card({{"SPELLTYPE", "2"}})), "3 frames at 0 2 -8 moving 0 0 0, 0 shots of kinds 0, S0V | 13 2e 0e");
 }
 
-// Barrage 0 ends after two frames of firing, barrage 1 lasts five: with
-// WAIT 0 the firing ends in the third, and barrage 1 still flies that frame.
-TEST_F(SpellCardTest, FiringThatEndsStillUpdatesTheOtherBarrages)
+// One barrage lasts two frames of firing, the other five; with WAIT 0 the
+// firing ends in the third frame at the short one. A barrage after it in the
+// list is not updated that frame; one before it has already flown.
+TEST_F(SpellCardTest, FiringStopsAtTheBarrageThatEndsIt)
 {
+    struct Case {
+        const char* name;
+        bool longFirst;
+        f32 longClock;
+        u32 shots;
+    };
+    const Case cases[] = {
+        {"long barrage after the short one", false, 0.2f, 2u + 2u},
+        {"long barrage before the short one", true, 0.3f, 3u + 2u},
+    };
     ASSERT_TRUE(SettingWriter().Set("SHOOTWAIT", 0.1f).Set("SHOOTCOUNT", 5).Save("Slow.txt"));
-    ASSERT_TRUE(SettingWriter().Set("PATTERN", "Slow.txt").Save("Long.txt"));
-    CSpellCard& card = *Card({{"SPELLTYPE", "0"}, {"WAIT", "0"}, {"BARRAGE", "Long.txt"}});
-    ASSERT_EQ(card.GetBarrageCount(), 2u);
-    card.Activate(&owner());
-    u32 frames = 1;
-    while (!card.Update(&owner()) && frames < 30) ++frames;
-    EXPECT_FLOAT_EQ(card.GetBarrage(0)->GetClock(), 0.2f);
-    EXPECT_FLOAT_EQ(card.GetBarrage(1)->GetClock(), 0.3f);
-    EXPECT_EQ(scene_.bullets.GetCount(), 2u + 3u);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(SettingWriter().Set("PATTERN", c.longFirst ? "Slow.txt" : "Pattern.txt").Save("Barrage.txt"));
+        ASSERT_TRUE(SettingWriter().Set("PATTERN", c.longFirst ? "Pattern.txt" : "Slow.txt").Save("Second.txt"));
+        CSpellCard& card = *Card({{"SPELLTYPE", "0"}, {"WAIT", "0"}, {"BARRAGE", "Second.txt"}});
+        ASSERT_EQ(card.GetBarrageCount(), 2u);
+        card.Activate(&owner());
+        u32 frames = 1;
+        while (!card.Update(&owner()) && frames < 30) ++frames;
+        EXPECT_EQ(frames, 4u);
+        EXPECT_FLOAT_EQ(card.GetBarrage(c.longFirst ? 1 : 0)->GetClock(), 0.2f);
+        EXPECT_FLOAT_EQ(card.GetBarrage(c.longFirst ? 0 : 1)->GetClock(), c.longClock);
+        EXPECT_EQ(scene_.bullets.GetCount(), c.shots);
+        scene_.bullets.DeleteAll();
+    }
 }
 
 // The climax card closes in one unit a frame from 10 to SHOOTLENGTH 5 and
