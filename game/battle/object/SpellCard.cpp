@@ -472,6 +472,9 @@ i32 CSpellCard::Activate(CObjectDivision* owner)
     m_active = 1;
     m_climaxLevel = m_firing = 0;
     m_shotTimer = m_stepTimer = m_phaseTime = m_weaponShowTimer = m_movingTimer = m_fadeClock = m_phaseTimer = 0.0f;
+    // The wait after the last cast's barrages would otherwise end this
+    // cast's firing at once.
+    m_fireWaitTimer = 0.0f;
     m_shortAttackCount = m_step = m_teleported = 0;
     m_weaponShowEnd = v.weaponShowStartTime + v.weaponShowTime;
     m_movable = 1;

@@ -337,6 +337,35 @@ TEST_F(SpellCardTest, FiringStopsAtTheBarrageThatEndsIt)
     }
 }
 
+// A second cast of a card waits WAIT after its barrages as the first did,
+// so its longer barrage flies whole: the first cast's wait is not carried.
+TEST_F(SpellCardTest, ASecondCastWaitsLikeTheFirst)
+{
+    ASSERT_TRUE(SettingWriter().Set("SHOOTWAIT", 0.1f).Set("SHOOTCOUNT", 4).Save("Slow.txt"));
+    ASSERT_TRUE(SettingWriter().Set("PATTERN", "Slow.txt").Save("Long.txt"));
+    struct Case {
+        const char* type;
+        const char* cast;   // frames until the end / shots, of each cast
+    };
+    const Case cases[] = {
+        {"0", "6/6"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        CSpellCard& card = *Card({{"SPELLTYPE", c.type}, {"WAIT", "0.3"}, {"BARRAGE", "Long.txt"}});
+        std::string casts;
+        for (int cast = 0; cast < 2; ++cast) {
+            const u32 before = scene_.bullets.GetCount();
+            card.Activate(&owner());
+            u32 frames = 1;
+            while (!card.Update(&owner()) && frames < 30) ++frames;
+            casts += std::to_string(frames) + "/" + std::to_string(scene_.bullets.GetCount() - before) + " ";
+        }
+        EXPECT_EQ(casts, std::string(c.cast) + " " + c.cast + " ");
+        scene_.bullets.DeleteAll();
+    }
+}
+
 // The climax card closes in one unit a frame from 10 to SHOOTLENGTH 5 and
 // arrives in frame 5, which pauses its event camera. Frame 6 is 0.1 s into
 // step 1: the camera starts there at climax level 1 when FINALESTARTTIME
