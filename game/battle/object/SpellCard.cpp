@@ -201,9 +201,11 @@ i32 CSpellCard::LoadResource(CResourceController* controller)
 
 i32 CSpellCard::SetupBeginHandlers()
 {
+    // Types 3 and 7 fire barrages too: they start them again like 0 and 1,
+    // or a second cast would fly on from where the first one stopped.
     const Handler table[13] = {&CSpellCard::BeginRestart, &CSpellCard::BeginRestart, &CSpellCard::BeginMagicSquare,
-        &CSpellCard::BeginNothing, &CSpellCard::BeginShortAttack, &CSpellCard::BeginNothing,
-        &CSpellCard::BeginChained, &CSpellCard::BeginNothing, &CSpellCard::BeginBuff, &CSpellCard::BeginBuff,
+        &CSpellCard::BeginRestart, &CSpellCard::BeginShortAttack, &CSpellCard::BeginNothing,
+        &CSpellCard::BeginChained, &CSpellCard::BeginRestart, &CSpellCard::BeginBuff, &CSpellCard::BeginBuff,
         &CSpellCard::BeginBuff, &CSpellCard::BeginBarrageWait, &CSpellCard::BeginTeleportCard};
     std::memcpy(m_begin, table, sizeof(m_begin));
     return 1;

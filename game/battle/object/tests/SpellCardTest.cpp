@@ -337,9 +337,10 @@ TEST_F(SpellCardTest, FiringStopsAtTheBarrageThatEndsIt)
     }
 }
 
-// A second cast of a card waits WAIT after its barrages as the first did,
-// so its longer barrage flies whole: the first cast's wait is not carried.
-TEST_F(SpellCardTest, ASecondCastWaitsLikeTheFirst)
+// A second cast of a card fires its barrages again from the start and
+// waits WAIT after them as the first did, so its longer barrage flies whole:
+// nothing of the first cast's firing is carried over.
+TEST_F(SpellCardTest, ASecondCastFiresAndWaitsLikeTheFirst)
 {
     ASSERT_TRUE(SettingWriter().Set("SHOOTWAIT", 0.1f).Set("SHOOTCOUNT", 4).Save("Slow.txt"));
     ASSERT_TRUE(SettingWriter().Set("PATTERN", "Slow.txt").Save("Long.txt"));
@@ -349,6 +350,8 @@ TEST_F(SpellCardTest, ASecondCastWaitsLikeTheFirst)
     };
     const Case cases[] = {
         {"0", "6/6"},
+        {"3", "6/6"},
+        {"7", "3/4"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
