@@ -190,7 +190,7 @@ i32 CSpellCard::LoadResource(CResourceController* controller)
             delete camera;
             break;
         }
-        ResetCamera(camera);
+        ResetCamera(camera, true);
         m_cameras[side] = camera;
     }
     SetupBeginHandlers();
@@ -339,15 +339,16 @@ CEventCamera* CSpellCard::OwnerCamera() const
     return side < 2 ? m_cameras[side] : nullptr;
 }
 
-// Back to the start, held until the card starts it.
-void CSpellCard::ResetCamera(CEventCamera* camera) const
+// Back to the start. The climax card holds its flight until its phase
+// reaches the right step; any other card's flight runs from the cast.
+void CSpellCard::ResetCamera(CEventCamera* camera, bool held) const
 {
     if (!camera) return;
     CEventCameraState s;
     s.returnTime = V().cameraChangeTime;
     s.endTime = V().cameraEndTime;
     camera->Start(&s);
-    camera->GetState().paused = 1;
+    camera->GetState().paused = held ? 1 : 0;
 }
 
 void CSpellCard::FollowWithCamera()
@@ -484,7 +485,7 @@ i32 CSpellCard::Activate(CObjectDivision* owner)
     m_fadingOut = 1;
     if (v.firstVoice == 11) QueueVoice(0);
     m_user->ClearSpellStatus();
-    for (CEventCamera* c : m_cameras) ResetCamera(c);
+    for (CEventCamera* c : m_cameras) ResetCamera(c, UsingClimaxCard());
     if (v.blackoutFlg) SendDarkening(1, &v.blackoutAlpha);
     if (v.hiddenWeaponNo >= 0) m_user->ShowWeapon(v.hiddenWeaponNo, 0);
     m_baseAnimation = m_user->GetSpellMotionBase();
@@ -1014,7 +1015,7 @@ bool CSpellCard::Approach()
     m_user->SetCameraPoints(PositionOf(m_owner));
     m_user->EndAttachedEffect(3);
     AdvanceStep();
-    ResetCamera(OwnerCamera());
+    ResetCamera(OwnerCamera(), true);
     if (V().climaxShootNo == 2) BeginFiring();
     return true;
 }

@@ -157,7 +157,7 @@ private:
     void UpdateFade(f32 t);
     void End();
     CEventCamera* OwnerCamera() const;
-    void ResetCamera(CEventCamera* camera) const;
+    void ResetCamera(CEventCamera* camera, bool held) const;
     void FollowWithCamera();
 
     // Climax phase.

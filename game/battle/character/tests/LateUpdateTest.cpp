@@ -254,6 +254,31 @@ TEST_F(LateUpdateTest, TheLockCountFeedsTheMultiLockModifiers)
     }
 }
 
+// Any other card's event camera flies from the cast: the fighter's
+// end-of-frame pass steps it every frame.
+TEST_F(LateUpdateTest, ACardsEventCameraFliesFromTheCast)
+{
+    CEventCamera flight;
+    battle_test::FillOneShot(flight);
+    ASSERT_EQ(flight.Save("Flight.cam"), 1);
+    setting_test::SettingWriter()
+        .Set("NAME", "spell").Set("AMMUNITION", 1).Set("RELOAD", 0.0f).Set("SHOOTWAIT", 5.0f)
+        .Set("LEFTEVENTCAMERA", "Flight.cam").Save("Spell.txt");
+    auto f = Fighter({0, 0, 50});
+    auto& card = static_cast<CSpellCard&>(*f->GetSpellCards()[0]);
+    card.UpdateReload(f.get());
+    ASSERT_EQ(f->StartSpellCard(), 1u);
+    ASSERT_NE(card.GetEventCamera(0), nullptr);
+    const CEventCameraState& flown = card.GetEventCamera(0)->GetState();
+    EXPECT_EQ(flown.paused, 0u);
+    Frame(*f);
+    const f32 clock = flown.clock;
+    EXPECT_GT(clock, 0.0f);
+    Frame(*f);
+    EXPECT_FLOAT_EQ(flown.clock, 2 * clock);
+    EXPECT_EQ(f->GetStatus()->action, u32(kActionSpellCard));
+}
+
 // The climax card's bullet binds; the bind starts the climax phase, whose
 // event camera then drives the fighter's view at the end of its frames.
 TEST_F(LateUpdateTest, ABindingClimaxCardStartsItsEventCamera)

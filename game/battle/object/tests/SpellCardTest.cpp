@@ -421,6 +421,37 @@ TEST_F(SpellCardTest, ClimaxApproachAndTheEventCamerasStart)
 }
 
 
+// A cast starts the owner's event camera: any card's flight runs from the
+// cast as the owner's end-of-frame pass steps it; the climax card's stays
+// held until its phase starts it.
+TEST_F(SpellCardTest, TheEventCameraOfACastRunsButTheClimaxCardsIsHeld)
+{
+    CEventCamera flight;
+    battle_test::FillOneShot(flight);
+    ASSERT_EQ(flight.Save("Flight.cam"), 1);
+    struct Case {
+        u32 slot;
+        u32 paused;
+        f32 clock;   // after three frames
+    };
+    const Case cases[] = {{0, 0, 0.3f}, {5, 0, 0.3f}, {6, 1, 0.0f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.slot);
+        owner().spellSlot = c.slot;
+        CSpellCard& card = *Card({{"SPELLTYPE", "0"}, {"LEFTEVENTCAMERA", "Flight.cam"}});
+        ASSERT_NE(card.GetEventCamera(0), nullptr);
+        card.Activate(&owner());
+        EXPECT_EQ(card.GetEventCamera(0)->GetState().paused, c.paused);
+        for (int f = 0; f < 3; ++f) {
+            card.Update(&owner());
+            card.AlignWithOwner(&owner());
+        }
+        EXPECT_EQ(card.GetEventCamera(0)->GetState().paused, c.paused);
+        EXPECT_FLOAT_EQ(card.GetEventCamera(0)->GetState().clock, c.clock);
+        scene_.bullets.DeleteAll();
+    }
+}
+
 // Each field of the card alone; which attached slots play; its barrage's
 // and its event camera's fields; which side has a camera.
 TEST_F(SpellCardTest, TheStateHashFollowsEachFieldOfTheCard)
