@@ -400,7 +400,7 @@ i32 CCharacterBase::Draw(CRenderList* renderList)
         auto* weapon = ListElement<CWeapon>(&m_weapons, i);
         if (!weapon) continue;
         *weapon->GetColor() = m_color;
-        weapon->Draw(0u);
+        weapon->Draw(renderList);
     }
     for (const auto& card : m_spellCards)
         if (card) card->Draw(0u);

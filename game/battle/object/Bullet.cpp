@@ -381,15 +381,17 @@ void CBullet::ComputeGridBox(const CVector3& p, const CVector3& step, f32 radius
     SweptCellBox(p, step, radius, kCellSize, m_gridBox);
 }
 
-i32 CBullet::Draw(u32 pass)
+i32 CBullet::Draw(u32) { return Draw(static_cast<CRenderList*>(nullptr)); }
+
+i32 CBullet::Draw(CRenderList* renderList)
 {
     if (m_record && Values().screenShotFlg) {
         const IBattleCharacter* owner = AsBattleCharacter(GetOwner());
         if (owner && owner->IsInScreenshotSpell()) return 1;
     }
-    if (m_attachedEffect) m_attachedEffect->Draw(pass);
+    if (m_attachedEffect) m_attachedEffect->Draw(renderList);
     for (CEffect* slot : m_slots)
-        if (slot) slot->Draw(pass);
+        if (slot) slot->Draw(renderList);
     return 1;
 }
 

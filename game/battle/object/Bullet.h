@@ -26,6 +26,7 @@
 #include <cstdint>
 
 class CBulletList;
+class CRenderList;
 struct CAnimationFrame;
 
 enum BulletMessage : u32 {
@@ -111,6 +112,11 @@ public:
     // The argument is the address of a BulletLaunchRecord. 1.
     i32 Initialize(intptr_t launchRecord) override;
     i32 Update(u32 frame) override;
+    // Nothing while the owner's screenshot card hides this bullet; else the
+    // look and each playing effect slot, their sorted particles into
+    // renderList (drawn at once with none). 1.
+    i32 Draw(CRenderList* renderList);
+    // Draw without a render list.
     i32 Draw(u32 pass) override;
     u32 OnMessage(u32 message, CMessageObject* sender, intptr_t parameter) override;
     u32 IsHittableBy(i32 group) const override;

@@ -154,14 +154,16 @@ void CStage::DrawFog() const
     graphics->SetFogEnable(1);
 }
 
-i32 CStage::Draw(u32 argument)
+i32 CStage::Draw(u32) { return Draw(static_cast<CRenderList*>(nullptr)); }
+
+i32 CStage::Draw(CRenderList* renderList)
 {
     DrawFog();
     if (m_baseModel) m_baseModel->Draw(&m_world, &m_color, m_controller);
     i32 view = -1;
     SendObjectMessage(kMsgViewedSlot, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&view));
     const bool darkened = view >= 0 && u32(view) < kSlotCount && m_darkFlag[view];
-    if (m_attachedEffect && !darkened) m_attachedEffect->Draw(argument);
+    if (m_attachedEffect && !darkened) m_attachedEffect->Draw(renderList);
     return 1;
 }
 

@@ -18,6 +18,7 @@
 #include <cstdint>
 
 class CCamera;
+class CRenderList;
 class CStageEnclosure;
 class CStageSetting;
 struct StageParameters;
@@ -58,7 +59,10 @@ public:
     // Animation and effect, then each slot's shake and darkening. 1.
     i32 Update(u32 argument) override;
     // Fog, the base model, and the ambient effect unless the view being
-    // drawn is darkened. The argument goes to the effect. 1.
+    // drawn is darkened. The effect's sorted particles go into renderList;
+    // with none they are drawn at once. 1.
+    i32 Draw(CRenderList* renderList);
+    // Draw without a render list.
     i32 Draw(u32 argument) override;
     u32 OnMessage(u32 message, CMessageObject* sender, intptr_t parameter) override;
     // The base's fields, then per slot: dark flag, darkness, dark limit,

@@ -125,10 +125,12 @@ i32 CWeapon::Update(u32)
     return 1;
 }
 
-i32 CWeapon::Draw(u32 argument)
+i32 CWeapon::Draw(u32) { return Draw(static_cast<CRenderList*>(nullptr)); }
+
+i32 CWeapon::Draw(CRenderList* renderList)
 {
     if (!m_resource || !m_weaponShown) return 0;
-    if (m_attachedEffect) m_attachedEffect->Draw(argument);
+    if (m_attachedEffect) m_attachedEffect->Draw(renderList);
     if (m_controller) m_controller->UpdateMatrices(&m_world);
     if (m_resource->GetType() == kModelResource) static_cast<CMesh*>(m_resource)->Draw(&m_world, &m_color, m_controller);
     return 1;

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+class CRenderList;
 class CWeaponSetting;
 struct CAnimationFrame;
 
@@ -42,8 +43,11 @@ public:
     // Follows the bone (when there is one), advances the animation and the
     // attached effect. 1.
     i32 Update(u32 argument) override;
-    // 0 without a resource or while hidden; else the attached effect and the
-    // model at the world matrix, 1.
+    // 0 without a resource or while hidden; else the attached effect (its
+    // sorted particles into renderList, at once with none) and the model at
+    // the world matrix, 1.
+    i32 Draw(CRenderList* renderList);
+    // Draw without a render list.
     i32 Draw(u32 argument) override;
     // Message 50: shown = *(u32*)parameter (a null parameter changes
     // nothing). Every message answers 1.

@@ -141,14 +141,14 @@ i32 CBattleScene::Draw(u32)
 void CBattleScene::DrawWorld(CCharacter* viewer, CRenderList* list, CBattleConsole* console)
 {
     list->Clear();
-    Each<CStage>(m_stageObjects, [](CStage* s) { s->Draw(0); });
+    Each<CStage>(m_stageObjects, [&](CStage* s) { s->Draw(list); });
     Each<CStage>(m_stageObjects, [&](CStage* s) {
         s->DrawDarkening(viewer);
         s->DrawDarkMesh(viewer);
     });
     Each<CCharacter>(m_characters, [&](CCharacter* c) { c->Draw(list); });
     if (console) console->AddToRenderList(list);
-    for (CBullet* b = m_bullets.First(); b; b = b->GetNext()) b->Draw(0);
+    for (CBullet* b = m_bullets.First(); b; b = b->GetNext()) b->Draw(list);
     if (CEffectController* effects = m_app->GetEffectController()) effects->DrawAll(list);
     Each<CStage>(m_stageObjects, [&](CStage* s) {
         if (CStageEnclosure* enclosure = s->GetEnclosure()) list->Add(enclosure, viewer->GetId());

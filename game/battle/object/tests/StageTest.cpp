@@ -374,7 +374,7 @@ TEST_F(StageTest, DrawSetsLinearFogFromTheSettings)
     CStage& stage = MakeStage(text);
     fake_->ClearLog();
     device_->SetFogEnable(0);
-    EXPECT_EQ(stage.Draw(0), 1);
+    EXPECT_EQ(stage.Draw(0u), 1);
     const auto state = [](u32 s) { return render::CallMatch("SetRenderState").With("state", s); };
     EXPECT_TRUE(fake_->HasSequence({state(render::kRsFogStart).With("value", std::bit_cast<u32>(20.5f)),
         state(render::kRsFogEnd).With("value", std::bit_cast<u32>(400.0f)),

@@ -279,7 +279,7 @@ TEST_F(WeaponTest, TheShownFlagFollowsMessage50)
             EXPECT_EQ(owner_->SendObjectMessage(kMsgWeaponShown, weapon.GetId(), 0, intptr_t(c.message)), 1u);
         }
         EXPECT_EQ(weapon.HasReturned(), c.shown);
-        EXPECT_EQ(weapon.Draw(0), i32(c.shown));
+        EXPECT_EQ(weapon.Draw(0u), i32(c.shown));
         // A message without its value changes nothing.
         EXPECT_EQ(weapon.OnMessage(kMsgWeaponShown, nullptr, 0), 1u);
         EXPECT_EQ(weapon.HasReturned(), c.shown);
@@ -289,7 +289,7 @@ TEST_F(WeaponTest, TheShownFlagFollowsMessage50)
     ASSERT_EQ(bare.LoadResource(&resources_), 1);
     ASSERT_EQ(bare.Initialize(0), 1);
     EXPECT_EQ(bare.HasReturned(), 1u);
-    EXPECT_EQ(bare.Draw(0), 0);   // nothing to draw
+    EXPECT_EQ(bare.Draw(0u), 0);   // nothing to draw
 }
 
 TEST_F(WeaponTest, ACopyHangsOnTheSameOwnerWithItsOwnSettings)

@@ -1,9 +1,15 @@
 // What one view of the battle shows: the local fighter's camera and HUD
-// whatever its colour, and the 3D console drawn right after the walls.
+// whatever its colour, the 3D console drawn right after the walls, and the
+// stage's ambient effect drawn through the render list.
 #include "game/battle/scene/tests/BattleSceneTestSupport.h"
 
+#include "engine/graphics/Camera.h"
 #include "engine/model/RenderList.h"
 #include "engine/platform/Input.h"
+#include "engine/scene/Effect.h"
+#include "engine/scene/EffectContainer.h"
+#include "engine/scene/EffectObject.h"
+#include "engine/scene/Particle.h"
 #include "game/battle/object/Stage.h"
 #include "game/battle/object/StageEnclosure.h"
 #include "game/battle/scene/BattleConsole.h"
@@ -109,6 +115,44 @@ TEST_F(WorldOrderTest, TheConsoleDrawsRightAfterTheWalls)
     const auto at = [&](const CObjectBase* o) { return std::find(order.begin(), order.end(), o) - order.begin(); };
     ASSERT_LT(size_t(at(walls)), order.size());
     EXPECT_EQ(at(view), at(walls) + 1);
+}
+
+// The stage's ambient effect draws into the view's render list: its
+// depth-sorted particle, set in front of the view, is among the list's
+// entries, sorted with the rest.
+TEST_F(WorldOrderTest, TheStagesAmbientEffectDrawsThroughTheList)
+{
+    CBattleScene scene(&app_);
+    ASSERT_EQ(scene.Load(OneViewSetup()), 1u);
+    Frames(scene, 10);
+    ASSERT_FALSE(HasFatalFailure());
+    CStage* stage = scene.GetStage();
+    ASSERT_NE(stage, nullptr);
+    CEffectContainer ambient;
+    auto* glow = new CEffectObject();
+    glow->SetName("glow");
+    glow->GetParticleTrack().AddKey(0.0f, 1u);
+    glow->GetNodeSettings().sorted = 1;
+    ambient.AddObject(glow);
+    CResourceBase* look = stage->GetResource();
+    stage->SetResource(&ambient);
+    ASSERT_EQ(stage->CreateAttachedEffect(), 1);
+    stage->SetResource(look);
+    ASSERT_EQ(stage->UpdateAttachedEffect(), 1);
+    const CCamera* view = scene.GetCharacter(scene.GetViewedCharacter(0))->GetCameraController()->GetCamera();
+    ASSERT_NE(view, nullptr);
+    const CVector3 ahead = view->GetEye() + (view->GetTarget() - view->GetEye()).Normalized() * 5.0f;
+    const CVector3 home = *stage->GetPosition();
+    stage->SetPosition(&ahead);
+    ASSERT_EQ(stage->UpdateAttachedEffect(), 1);
+    DrawFrame(scene);
+    stage->SetPosition(&home);
+    u32 particles = 0;
+    for (CObjectBase* o : Drawn(scene)) {
+        const auto* p = dynamic_cast<const CParticle*>(o);
+        if (p && p->GetNode() == stage->GetAttachedEffect()) ++particles;
+    }
+    EXPECT_EQ(particles, 1u);
 }
 
 }  // inline namespace ORV_TEST_FILE_ID
