@@ -566,8 +566,10 @@ public:
     // it: the tension strength factor for every level.
     f32 GetAttackPowerFactor(u32) const { return GetStrengthFactor(); }
     // Shows or hides weapon index (none when out of range) and keeps it as
-    // the shown weapon.
-    void ShowWeapon(i32 index, u32 shown);
+    // the shown weapon. withEffect: a weapon whose CHANGEEFFECTFLG is set
+    // and that really appears or goes plays the weapon-change effect where
+    // it is.
+    void ShowWeapon(i32 index, u32 shown, u32 withEffect = 0);
     // Every weapon whose SHOWFLG has a bit of flag shown or hidden as asked;
     // showing hides every other weapon.
     void ShowWeaponsOfFlag(u32 flag, u32 shown);

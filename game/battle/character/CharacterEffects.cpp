@@ -200,12 +200,21 @@ u32 CCharacterBase::PlayOnBones(const CEffectContainer& container)
     return played;
 }
 
-void CCharacterBase::ShowWeapon(i32 index, u32 shown)
+void CCharacterBase::ShowWeapon(i32 index, u32 shown, u32 withEffect)
 {
     m_status.shownWeapon = shown ? index : -1;
     if (index < 0 || !HasWeapon(u32(index))) return;
-    if (auto* weapon = static_cast<CWeapon*>(m_weapons.GetAt(u32(index))))
-        weapon->OnMessage(kMsgWeaponShown, this, reinterpret_cast<intptr_t>(&shown));
+    auto* weapon = static_cast<CWeapon*>(m_weapons.GetAt(u32(index)));
+    if (!weapon) return;
+    const bool was = weapon->HasReturned() != 0;
+    weapon->OnMessage(kMsgWeaponShown, this, reinterpret_cast<intptr_t>(&shown));
+    // The effect marks a change: a weapon already as asked (a thrown one
+    // that is away, say) plays none.
+    const CWeaponSetting* settings = weapon->GetSettings();
+    if (!withEffect || !settings || !settings->values.changeEffectFlag || was == (shown != 0)) return;
+    CVector3 rotation;
+    weapon->GetRotation(&rotation);
+    PlayEffectAt(kEffectWeaponChange, *weapon->GetPosition(), rotation);
 }
 
 void CCharacterBase::ShowWeaponsOfFlag(u32 flag, u32 shown)
@@ -242,7 +251,7 @@ u32 CCharacterBase::ResetStates(u32 mask)
             if (weapon(i)) weapon(i)->OnMessage(kMsgWeaponShown, this, reinterpret_cast<intptr_t>(&shown));
         };
         if (s.shownWeapon >= 0 && HasWeapon(u32(s.shownWeapon)) && !alwaysShown(u32(s.shownWeapon)))
-            ShowWeapon(s.shownWeapon, 0);
+            ShowWeapon(s.shownWeapon, 0, 1);
         for (u32 i = 0; i < m_weapons.GetCount(); ++i) {
             if (alwaysShown(i)) show(i, 1);
         }

@@ -26,6 +26,7 @@ inline constexpr u32 kDoubleSlideOffset = kMotionDoubleSlideFront - kMotionSlide
 
 enum EffectSlot : u32 {
     kEffectFlyLoop = 1,
+    kEffectWeaponChange = 9,
     kEffectGuardBreak = 35,
     kEffectIceFreezeEnd = 47,
     kEffectTimeFreezeEnd = 48,

@@ -10,6 +10,8 @@
 #include "engine/scene/EffectController.h"
 #include "engine/scene/EffectObject.h"
 #include "game/battle/character/CharacterSlots.h"
+#include "game/battle/object/Weapon.h"
+#include "game/data/tests/SettingWriter.h"
 
 namespace ORV_TEST_FILE_ID {
 
@@ -148,6 +150,58 @@ TEST_F(Effects, ResetStatesKeepsTheSlotsOfItsMask)
     }
     for (u32 i = 0; i < kSpellSlotCount; ++i)
         EXPECT_EQ(static_cast<FakeSpellCard*>(fighter_->GetSpellCards()[i].get())->cleared, 3u);
+}
+
+// A reset puts away the weapon that was shown with the weapon-change effect
+// where the weapon is, unless the weapon asks for none, is already away or
+// is always shown; a plain hide plays nothing.
+TEST_F(Effects, AResetPutsAwayTheShownWeaponWithTheChangeEffect)
+{
+    struct {
+        const char* name;
+        i32 changeEffect, showFlag;
+        bool thrown;     // away already (message 50) when the reset comes
+        u32 mask;
+        bool plainHide;  // hidden by a plain ShowWeapon instead of the reset
+        u32 played;
+        u32 shownAfter;
+    } const rows[] = {
+        {"put away", 1, 2, false, kResetKeepLoops, false, 1, 0},
+        {"no change effect", 0, 2, false, kResetKeepLoops, false, 0, 0},
+        {"already away", 1, 2, true, kResetKeepLoops, false, 0, 0},
+        {"always shown", 1, 1 | 2, false, kResetKeepLoops, false, 0, 1},
+        {"weapons kept", 1, 2, false, kResetKeepLoops | 1u << 27, false, 0, 1},
+        {"plain hide", 1, 2, false, 0, true, 0, 0},
+    };
+    const CVector3 at(1.0f, 2.0f, 3.0f);
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        ASSERT_TRUE(setting_test::SettingWriter().Set("BONE", "Arm").Set("RESOURCE", "Non Name")
+                        .Set("SHOWFLG", r.showFlag).Set("CHANGEEFFECTFLG", r.changeEffect).Save("Staff.txt"));
+        auto f = New();
+        f->GetStatus()->effects[kEffectWeaponChange] = &container_;
+        auto* staff = static_cast<CWeapon*>(f->GetWeapons().GetAt(0));
+        ASSERT_NE(staff, nullptr);
+        staff->SetPosition(&at);
+        f->ShowWeapon(0, 1);
+        if (r.thrown) {
+            const u32 away = 0;
+            staff->OnMessage(kMsgWeaponShown, nullptr, reinterpret_cast<intptr_t>(&away));
+        }
+        for (CEffect* e = controller_.GetFirstEffect(); e; e = controller_.GetFirstEffect()) e->Release();
+        if (r.plainHide) f->ShowWeapon(0, 0);
+        else ASSERT_EQ(f->ResetStates(r.mask), 1u);
+        u32 played = 0;
+        for (CEffect* e = controller_.GetFirstEffect(); e; e = e->GetNextLive()) {
+            ++played;
+            EXPECT_EQ(e->GetPlacePosition()->x, at.x);
+            EXPECT_EQ(e->GetPlacePosition()->y, at.y);
+            EXPECT_EQ(e->GetPlacePosition()->z, at.z);
+        }
+        EXPECT_EQ(played, r.played);
+        EXPECT_EQ(staff->HasReturned(), r.shownAfter);
+        for (CEffect* e = controller_.GetFirstEffect(); e; e = controller_.GetFirstEffect()) e->Release();
+    }
 }
 
 TEST_F(Effects, GaugesAtAndPastTheirLimits)
