@@ -101,7 +101,10 @@ u32 CCharacterAction::IsFree() const
     switch (m_status.action) {
     case kActionNeutral: return 1;
     case kActionShoot: return m_status.turnShoot == 0;
-    case kActionSpellCard: return CardLetsUserSteer();
+    case kActionSpellCard:
+        // Once locked the climax card moves and animates its user itself:
+        // the move input would cut its approach motion short.
+        return CardLetsUserSteer() && !IsClimaxLocked();
     default: return 0;
     }
 }

@@ -280,7 +280,8 @@ TEST_F(LateUpdateTest, ACardsEventCameraFliesFromTheCast)
 }
 
 // The climax card's bullet binds; the bind starts the climax phase, whose
-// event camera then drives the fighter's view at the end of its frames.
+// event camera, once the approach is over, drives the fighter's view at the
+// end of its frames.
 TEST_F(LateUpdateTest, ABindingClimaxCardStartsItsEventCamera)
 {
     CEventCamera flight;
@@ -320,8 +321,11 @@ TEST_F(LateUpdateTest, ABindingClimaxCardStartsItsEventCamera)
     EXPECT_EQ(shooter->StartClimaxCard(), 0u);   // once per cast
 
     const CEventCameraState& flown = card.GetEventCamera(0)->GetState();
-    for (u32 frame = 0; frame < 6 && (flown.paused || flown.clock == 0.0f); ++frame) Frame(*shooter);
+    // The flight starts once the fighter has closed in to SHOOTLENGTH (its
+    // card lets it move before the lock, which leaves the approach whole).
+    for (u32 frame = 0; frame < 100 && (flown.paused || flown.clock == 0.0f); ++frame) Frame(*shooter);
     ASSERT_EQ(flown.paused, 0u);
+    EXPECT_NEAR((*shooter->GetPosition() - *victim->GetPosition()).Length(), 5.0f, 1e-3f);
     const f32 clock = flown.clock;
     Frame(*shooter);
     EXPECT_FLOAT_EQ(flown.clock, clock + 0.25f);
@@ -333,36 +337,42 @@ TEST_F(LateUpdateTest, ABindingClimaxCardStartsItsEventCamera)
 
 // The climax card's approach closes in along the line to the bound target
 // facing it, pitch and all: from above and behind it the fighter comes round
-// and looks down at it.
+// and looks down at it. A card that lets its user move before the lock
+// closes in the same: the move input leaves the locked card's motion alone.
 TEST_F(LateUpdateTest, TheClimaxApproachFacesTheTargetPitchAndAll)
 {
-    setting_test::SettingWriter()
-        .Set("NAME", "climax").Set("AMMUNITION", 1).Set("RELOAD", 0.0f).Set("SHOOTLENGTH", 5.0f)
-        .Set("MOVINGFLG", 0).Set("CLIMAXSHOOTNO", 8).Set("ENDNO", 9).Save("Spell.txt");
     AddFullFighter();   // it has the close-in motion (14) the approach plays
-    auto* parameter = new CCharacterParameter();
-    ASSERT_EQ(parameter->LoadFile("Chr_Full.txt"), 1);
-    auto shooter = std::make_unique<ScriptedFighter>(parameter, nullptr);
-    ASSERT_EQ(shooter->LoadResource(&resources_), 1);
-    shooter->Create(nullptr);
-    battle_test::FakeFighter victim(CVector3(0, -30, 60));
-    shooter->GetStatus()->tension = 3;
-    shooter->GetStatus()->lockedTargetId = victim.GetId();
-    auto& card = static_cast<CSpellCard&>(*shooter->GetSpellCards()[6]);
-    card.UpdateReload(shooter.get());
-    ASSERT_EQ(shooter->StartClimaxSpell(), 1u);
-    ASSERT_EQ(shooter->StartClimaxCard(), 1u);
-    ASSERT_EQ(card.IsClimaxStartPending(), 1u);
-    for (u32 frame = 0; frame < 6; ++frame) {
-        Frame(*shooter);
-        ASSERT_EQ(card.IsClimaxStartPending(), 1u) << frame;   // still closing in
-        ASSERT_EQ(shooter->GetMotion(), 14u) << frame;
+    for (const i32 moving : {0, 1}) {
+        SCOPED_TRACE(moving);
+        setting_test::SettingWriter()
+            .Set("NAME", "climax").Set("AMMUNITION", 1).Set("RELOAD", 0.0f).Set("SHOOTLENGTH", 5.0f)
+            .Set("MOVINGFLG", moving).Set("CLIMAXSHOOTNO", 8).Set("ENDNO", 9).Save("Spell.txt");
+        auto* parameter = new CCharacterParameter();
+        ASSERT_EQ(parameter->LoadFile("Chr_Full.txt"), 1);
+        auto shooter = std::make_unique<ScriptedFighter>(parameter, nullptr);
+        ASSERT_EQ(shooter->LoadResource(&resources_), 1);
+        shooter->Create(nullptr);
+        battle_test::FakeFighter victim(CVector3(0, -30, 60));
+        shooter->GetStatus()->tension = 3;
+        shooter->GetStatus()->lockedTargetId = victim.GetId();
+        auto& card = static_cast<CSpellCard&>(*shooter->GetSpellCards()[6]);
+        card.UpdateReload(shooter.get());
+        ASSERT_EQ(shooter->StartClimaxSpell(), 1u);
+        EXPECT_EQ(shooter->IsFree(), u32(moving));   // free until the lock
+        ASSERT_EQ(shooter->StartClimaxCard(), 1u);
+        ASSERT_EQ(card.IsClimaxStartPending(), 1u);
+        EXPECT_EQ(shooter->IsFree(), 0u);
+        for (u32 frame = 0; frame < 6; ++frame) {
+            Frame(*shooter);
+            ASSERT_EQ(card.IsClimaxStartPending(), 1u) << frame;   // still closing in
+            ASSERT_EQ(shooter->GetMotion(), 14u) << frame;
+        }
+        // Toward (0, -30, 60) from the line it flies along: behind the fighter,
+        // which faced -Z, and down at atan2(-30, 60).
+        const CVector3 turned = *shooter->GetRotation();
+        EXPECT_NEAR(turned.y, 180.0f, 1e-2f);
+        EXPECT_NEAR(turned.x, Atan2F(-30.0f, 60.0f) * kRadToDeg + 360.0f, 1e-2f);
     }
-    // Toward (0, -30, 60) from the line it flies along: behind the fighter,
-    // which faced -Z, and down at atan2(-30, 60).
-    const CVector3 turned = *shooter->GetRotation();
-    EXPECT_NEAR(turned.y, 180.0f, 1e-2f);
-    EXPECT_NEAR(turned.x, Atan2F(-30.0f, 60.0f) * kRadToDeg + 360.0f, 1e-2f);
 }
 
 // A trigger card (SPELLTYPE 1) takes its one step from 28 held and 23
