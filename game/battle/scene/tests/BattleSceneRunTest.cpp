@@ -34,7 +34,7 @@ using namespace scene_test;
 // it. Tests that compare two runs hold their first against a stored hash
 // too: a change that alters both runs alike (fused multiply-add switched on,
 // another library's sine) passes their comparison and must fail here.
-constexpr u64 kCpuBattleFinalHash = 0xafb6048167a94012;
+constexpr u64 kCpuBattleFinalHash = 0x6c239fa9a8aa1f8b;
 // The battle's seed. The computer casts its climax card only at an open
 // rival with the right draw, its high-tension card only at a far one, and
 // dashes only on two lucky draws; a defeat and a knock-down need the right
@@ -677,9 +677,9 @@ TEST_P(ComputerReplayTest, PlaybackGivesTheRecordedBattle)
 INSTANTIATE_TEST_SUITE_P(Music, ComputerReplayTest,
     testing::Values(
         ComputerReplayCase{"WithItsScript", true, 5556, {9, 7, 3, 17}, {0, 0, 1, 0}, {kResultLoss, kResultWin},
-            0x53991a1772bad630},
+            0x02c9e7b52ecfc299},
         ComputerReplayCase{"WithoutAScript", false, 5556, {13, 14, 6, 12}, {0, 0, 1, 0}, {kResultLoss, kResultWin},
-            0x82a0f8aebcd0448f}),
+            0x80203f1110a7b6bb}),
     [](const testing::TestParamInfo<ComputerReplayCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
