@@ -239,15 +239,26 @@ i32 CSettingFile::LoadGuarded(const char* path, const CStatusKeyMap* aliasTable)
 
     u8 magic[4];
     if (file->Read(magic, 4) == 4 && std::memcmp(magic, kCacheMagic, 4) == 0) {
+        const std::string source = MakeSourcePath(path);
+        const bool textBeside = !source.empty() && host::kernel::FileExists(source);
+        // A cache without a source tag (entries straight after the magic) is
+        // one a compile step made with its text left out: read as it stands
+        // when there is no text to prefer. Its keys must all be this reader's,
+        // so another kind's cache is still refused.
+        u32 first = 0;
+        const bool tagged = ReadU32(file.get(), &first) && first == kSourceTagHash;
+        if (!file->Seek(4, host::kernel::SeekOrigin::Begin)) return CSettingLoad::Fail(SettingLoadError::kDamaged, path);
+        if (!tagged && !textBeside) {
+            if (ReadBinary(file.get())) return 1;
+            return CSettingLoad::Fail(SettingLoadError::kDamaged, path);
+        }
         if (IsOwnCache(file.get(), path)) {
             if (ReadBinary(file.get())) return 1;
             return CSettingLoad::Fail(SettingLoadError::kDamaged, path);
         }
         // Another reader's cache, or one of an older text: read the text.
         file->Close();
-        const std::string source = MakeSourcePath(path);
-        if (source.empty() || !host::kernel::FileExists(source))
-            return CSettingLoad::Fail(SettingLoadError::kForeignCache, path);
+        if (!textBeside) return CSettingLoad::Fail(SettingLoadError::kForeignCache, path);
         return LoadText(source.c_str(), aliasTable, false);
     }
     file->Close();

@@ -26,7 +26,10 @@
 // it. LoadFile uses the section of this reader's key set when it has one
 // and, where its text ("Name.txt" beside "Setting/Name.dat") is there, it is
 // of that text; otherwise it reads the text and writes the cache anew, or
-// fails when there is no text. Writing the cache keeps the sections other
+// fails when there is no text. A cache without any tag (entries straight
+// after the magic, as a compile step that leaves the text out makes them)
+// is read as it stands when its text is not beside it; a key this reader
+// does not know refuses it. Writing the cache keeps the sections other
 // key sets wrote from the same text after this reader's own, so a text that
 // a character names as both its camera and its weapon loads alike from the
 // text and from the cache alone, for both readers.
@@ -63,7 +66,8 @@ public:
     // Every parameter writes its default into this reader. 0 without a key map.
     virtual i32 ApplyDefaults();
     // Reads path as a cache when it starts with the cache magic (and the
-    // cache is this reader's, for its text), else as a text (writing its
+    // cache is this reader's, for its text, or untagged with no text
+    // beside it), else as a text (writing its
     // cache), then runs OnLoaded. 1 on success; on failure the open load
     // (CSettingLoad) holds the reason.
     virtual i32 LoadFile(const char* path, const CStatusKeyMap* aliasTable = nullptr);

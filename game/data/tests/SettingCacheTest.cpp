@@ -1,5 +1,6 @@
 #include "SettingTestSupport.h"
 #include "SettingWriter.h"
+#include "game/data/SettingLoad.h"
 
 #include <filesystem>
 #include <iterator>
@@ -172,9 +173,70 @@ TEST(SettingCache, DamagedCachesFailWithoutOverrun)
     noTerminator[tagSize + 8 + 3] = 'x';   // the stored zero after the text
     for (const std::string& bad : {tagged().Entry("NOSUCHKEY", "1").End(), noTerminator,
                                    tagged().U32(Crc32NameKey("TEXT")).U32(0xFFFFFFFF).Bytes() + "abc",
-                                   tagged().U32(Crc32NameKey("TEXT")).U32(0x7FFFFFF0).Bytes() + std::string(64, 'a'),
-                                   CacheBytes().Entry("TEXT", "untagged").End()})
+                                   tagged().U32(Crc32NameKey("TEXT")).U32(0x7FFFFFF0).Bytes() + std::string(64, 'a')})
         EXPECT_EQ(loads(bad), 0);
+    // The same without a source tag.
+    const std::string plain = CacheBytes().Entry("TEXT", "hello").Entry("COUNT", "3").End();
+    ASSERT_EQ(loads(plain), 1);
+    for (size_t size = 4; size < plain.size(); ++size) EXPECT_EQ(loads(plain.substr(0, size)), 0) << size;
+    EXPECT_EQ(loads(CacheBytes().Entry("NOSUCHKEY", "1").End()), 0);
+}
+
+// A cache in the plain layout (no source tag) loads when its text is not
+// beside it; beside it, the text is read and the cache written anew.
+TEST(SettingCache, ACacheWithoutASourceTagLoadsWithoutItsText)
+{
+    WorkFolder folder;
+    const std::string text = "COUNT=11;TEXT=\x83\x41;WORD=one;WORD=two;POSITION=4:5:6;ROW1COUNT=-8;";
+    TestReader fromText;
+    ASSERT_EQ(fromText.ParseText("Written.txt", text.c_str(), '=', ';', nullptr, 1), 1);
+    const std::string written = ReadBytes("Setting/Written.dat").value_or("");
+    const size_t tagSize = CacheBytes().Source(fromText, text).Bytes().size();
+    ASSERT_GT(written.size(), tagSize);
+    const struct {
+        const char* name;
+        std::string bytes;
+        i32 count;
+        std::string text;
+        u32 words;
+    } cases[] = {
+        {"golden", CacheBytes().Entry("COUNT", "11").Entry("NAME", "Shipped").Entry("TEXT", "\x83\x41").End(), 11,
+         "\x83\x41", 0},
+        {"only the end", CacheBytes().End(), -3, "none", 0},
+        {"the writer's, its tag cut out", std::string("BIN", 4) + written.substr(tagSize), 11, "\x83\x41", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes("Setting/Shipped.dat", c.bytes);
+        TestReader reader;
+        reader.count = 99;
+        ASSERT_EQ(reader.LoadFile("Setting/Shipped.dat"), 1);
+        EXPECT_EQ(reader.count, c.count);
+        EXPECT_EQ(Text(reader.text), c.text);
+        EXPECT_EQ(reader.words.GetCount(), c.words);
+        EXPECT_EQ(ReadBytes("Setting/Shipped.dat"), c.bytes);   // read, not rewritten
+    }
+    TestReader cut;
+    ASSERT_EQ(cut.LoadFile("Setting/Shipped.dat"), 1);
+    EXPECT_EQ(State(cut), State(fromText));
+
+    // With its text beside it the text wins and the cache becomes this reader's.
+    WriteBytes("Shipped.txt", "COUNT=12;");
+    TestReader withText;
+    ASSERT_EQ(withText.LoadFile("Setting/Shipped.dat"), 1);
+    EXPECT_EQ(withText.count, 12);
+    EXPECT_EQ(ReadBytes("Setting/Shipped.dat"), CacheBytes().Source(withText, "COUNT=12;").Entry("COUNT", "12").End());
+
+    // Another kind's plain cache is refused, and left as it is.
+    host::kernel::DeleteFile("Shipped.txt");
+    const std::string childs = CacheBytes().Entry("POWER", "3").End();
+    WriteBytes("Setting/Shipped.dat", childs);
+    EXPECT_EQ(TestReader().LoadFile("Setting/Shipped.dat"), 0);
+    EXPECT_EQ(CSettingLoad::LastError(), SettingLoadError::kDamaged);
+    EXPECT_EQ(ReadBytes("Setting/Shipped.dat"), childs);
+    ChildReader child;
+    ASSERT_EQ(child.LoadFile("Setting/Shipped.dat"), 1);
+    EXPECT_EQ(child.power, 3);
 }
 
 TEST(SettingCache, FailedParseLeavesNoCacheAndKeepsTheOldOne)
