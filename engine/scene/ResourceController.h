@@ -85,7 +85,8 @@ public:
     // ask set, or without a name yet, the save dialog of system's main
     // window chooses the path, which names the controller. 0 without a
     // system, when the dialog is cancelled or when a step fails; the list
-    // file is written whole at the end or not at all.
+    // file is written whole at the end or not at all. A list file that
+    // cannot be made at its path fails the save before anything is written.
     virtual u32 SaveGrc(CSystem* system, u32 ask);
     // Writes further records before the end record; nothing here (1).
     virtual u32 SaveOther(const char* folder, host::kernel::File* file);

@@ -19,6 +19,7 @@
 #include "host/kernel/Kernel.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,26 @@ bool IsPlainName(const char* name)
     return true;
 }
 
+// Whether a file can be made at path: it names no folder, and a scratch
+// file beside it can be created (and is removed again). The list is written
+// atomically later on; this only has to know that its folder takes new files.
+bool CanCreateFileAt(const std::string& path)
+{
+    const std::string folder = path.substr(0, FolderPartLength(path.c_str()));
+    const std::string name = path.substr(folder.size());
+    if (name.empty() || name == "." || name == ".." || host::kernel::DirectoryExists(path)) return false;
+    for (int i = 0; i < 16; ++i) {
+        const std::string scratch = folder + "." + name + ".check" + std::to_string(i);
+        if (host::kernel::FileExists(scratch) || host::kernel::DirectoryExists(scratch)) continue;
+        std::unique_ptr<host::kernel::File> file = host::kernel::OpenFile(scratch, "wb");
+        if (!file) return false;
+        file.reset();
+        host::kernel::DeleteFile(scratch);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 u32 CResourceController::WriteRecord(host::kernel::File* file, const char* text)
@@ -76,6 +97,9 @@ u32 CResourceController::SaveGrc(CSystem* system, u32 ask)
     const std::string path = GetName() ? GetName() : "";
     if (path.empty()) return 0;
     const std::string folder = path.substr(0, FolderPartLength(path.c_str()));
+    // A list that cannot be written fails the save before any archive or
+    // medium copy replaces what is on disk.
+    if (!CanCreateFileAt(path)) return 0;
 
     scene_file::Sink out;
     if (!scene_file::WriteU32(out, m_headerValue)) return 0;

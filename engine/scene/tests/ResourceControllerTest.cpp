@@ -29,7 +29,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <bit>
+#include <filesystem>
+#include <iterator>
 #include <initializer_list>
 
 namespace ORV_TEST_FILE_ID {
@@ -601,6 +604,41 @@ TEST_F(Controller, SaveGrcWritesTheListAndItsArchives)
     ::remove("Lost.bmp");
     EXPECT_EQ(c.SaveGrc(&system_, 0), 0u);
     EXPECT_EQ(ReadBytes(path), before);
+}
+
+// The list file is the save: where it cannot be made, no archive or medium
+// copy is written; where it can, the check leaves nothing behind.
+TEST_F(Controller, AListThatCannotBeWrittenWritesNoArchive)
+{
+    CResourceController c;
+    ASSERT_EQ(c.Load("Menu.bmp", 1), 1u);
+    WriteBytes("Data/Texture.gpk", "old archive");
+    ::mkdir("Out.grc", 0777);
+    const auto names = [] {
+        std::vector<std::string> all;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(".")) all.push_back(e.path().string());
+        std::sort(all.begin(), all.end());
+        return all;
+    };
+    const std::vector<std::string> before = names();
+    for (const std::string& path : {std::string("NoSuchFolder\\Out.grc"), folder_ / "NoSuchFolder\\Out.grc",
+                                    folder_ / "Out.grc", folder_.Path() + "\\"}) {
+        SCOPED_TRACE(path);
+        ASSERT_TRUE(c.SetName(path.c_str()));
+        EXPECT_EQ(c.SaveGrc(&system_, 0), 0u);
+        EXPECT_EQ(names(), before);
+        EXPECT_EQ(ReadBytes("Data/Texture.gpk"), "old archive");
+    }
+
+    const std::string path = folder_ / "List.grc";
+    ASSERT_TRUE(c.SetName(path.c_str()));
+    ASSERT_EQ(c.SaveGrc(&system_, 0), 1u);
+    EXPECT_NE(ReadBytes("Data/Texture.gpk"), "old archive");
+    std::vector<std::string> after = names(), added;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(added));
+    EXPECT_EQ(added, (std::vector<std::string>{"./Data/Mesh.gpk", "./Data/Shader.gpk", "./Data/Sound.gpk",
+                                               "./List.grc", "./Mesh", "./Shader", "./Sound", "./Texture",
+                                               "./Texture/Menu.bmp"}));
 }
 
 TEST_F(Controller, ScrambledArchivesAreRegisteredAndRead)
