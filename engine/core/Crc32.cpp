@@ -18,8 +18,8 @@ u32 Crc32Buffer(const void* bytes, u32 size)
     return Crc32Update(0xFFFFFFFFu, bytes, size);
 }
 
-// Streams the file in chunks rather than loading it whole (as the original did);
-// the value is the same and there is no large allocation to fail.
+// Streams the file in chunks rather than loading it whole: the value is the
+// same and there is no large allocation to fail.
 u32 Crc32File(const char* path)
 {
     if (!path) return 0xFFFFFFFFu;

@@ -81,8 +81,9 @@ u32 IntersectSphereTriangle(const CVector3* centre, f32 radius, const CVector3* 
 // by va and b by vb. contact = a + unit(b - a) (ra - (|b - a| - R) / 2) on the
 // line of centres, R = ra + rb: a's surface point facing b when the spheres
 // just touch (always so for a contact within the step). Spheres that already
-// overlap by o get the point o / 2 beyond a's surface, as the original formula
-// gives ("halfway through the overlap" would be o / 2 inside); the battle's hit handling measures from it, so the formula stays.
+// overlap by o get the point o / 2 beyond a's surface ("halfway through the
+// overlap" would be o / 2 inside); the battle's hit handling measures from
+// that point and battles must replay bit for bit, so the formula stays.
 // With move set the caller's centres are moved to the moment of contact
 // (only for a contact within the step, never when touching already).
 u32 IntersectMovingSpheres(f32* a, f32* b, const CVector3* va, const CVector3* vb, CVector3* contact,

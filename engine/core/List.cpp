@@ -6,8 +6,9 @@
 
 namespace {
 
-// Names are compared through fixed buffers of MAX_PATH (260) bytes in the
-// original: at most 259 bytes of each file name take part.
+// Names are compared as paths of at most MAX_PATH (260) bytes: only the
+// first 259 bytes of each file name take part, so names alike that far name
+// the same resource.
 constexpr size_t kFileNameCompareLimit = 259;
 
 // Slots hold CValueBase pointers (as CResourceList stores them).

@@ -7,8 +7,8 @@
 // and elements untouched: the new array is filled completely before the old
 // one is freed. count x sizeof(T) past 32 bits counts as a failed allocation.
 //
-// Elements: the original moves elements by their bytes. That holds here for
-// trivially copyable types (records, keys, pointers, vectors). Types that
+// Elements: trivially copyable types (records, keys, pointers, vectors) are
+// moved by their bytes. Types that
 // are not trivially copyable (engine objects owning names and buffers) are
 // copy-constructed into the new array and destroyed in the old one, new
 // elements are value-initialised, and Release destroys them; their copy
@@ -168,8 +168,6 @@ public:
     }
 
     // Address of element index, unchecked: the caller keeps index < count.
-    // (The original's table holds this operation twice, in the 6th and 7th
-    // places; one virtual serves both.)
     virtual T* GetSlot(u32 index) { return m_data + index; }
 
     // -- Plain accessors. --

@@ -118,8 +118,8 @@ namespace {
 enum Axis { kX, kY, kZ };
 
 // The product of three elementary rotations taken left to right, each a full
-// 4x4 product as the original's scratch-matrix code did, so the zeros and signs
-// of the result come out the same.
+// 4x4 product: the zeros and signs of the result are then fixed, and battles
+// and replays that use them match bit for bit.
 CMatrix RotationProduct(const CVector3& degrees, Axis first, Axis second, Axis third)
 {
     const auto elementary = [&degrees](Axis axis) {

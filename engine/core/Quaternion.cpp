@@ -119,10 +119,9 @@ CQuaternion& CQuaternion::FromArc(const CVector3* a, const CVector3* b)
     a->GetNormalized(&na);
     b->GetNormalized(&nb);
     const CVector3 c = na.Cross(nb);
-    // The original takes s = sqrt(2 (na.nb + 1)) and the half-turn only when s is
-    // exactly 0; rounding can put the sum just below 0 for opposite
-    // directions, where the square root would give NaN. Those take the
-    // half-turn too.
+    // s = sqrt(2 (na.nb + 1)), and the half-turn where s is 0; rounding can
+    // put the sum just below 0 for opposite directions, where the square
+    // root would give NaN. Those take the half-turn too.
     const f32 h = 2.0f * (na.Dot(nb) + 1.0f);
     if (h > 0.0f) {
         const f32 s = SqrtF(h);

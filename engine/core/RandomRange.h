@@ -9,8 +9,9 @@
 
 // 0 for c == 0 without a draw; otherwise (drawn mod m) / steps - c with
 // m = the u32 value of trunc(2 c steps). The truncation goes through 64 bits
-// and keeps the low word, as the original's float to unsigned conversion
-// did; a span of 0 (2 c steps below 1) gives -c rather than dividing by 0.
+// and keeps the low word, so a span past the u32 range wraps alike on every
+// machine and battles replay bit for bit; a span of 0 (2 c steps below 1)
+// gives -c rather than dividing by 0.
 // The number comes from generator, or from the global one when it is null.
 inline f32 RandomSpread(f32 c, i32 steps, CRandom* generator = nullptr)
 {

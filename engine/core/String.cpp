@@ -129,8 +129,8 @@ u32 CString::Write(host::kernel::File* file, u8 key) const
     if (file->Write(header, 4) != 4) return 0;
     if (length_ == 0) return 1;
     // The scrambler's table repeats every 256 bytes, so scrambling a copy
-    // 256 bytes at a time gives the whole-buffer result without touching
-    // the text (the original scrambled it in place and back).
+    // 256 bytes at a time gives the whole-buffer result while the text
+    // itself is never touched.
     u8 chunk[256];
     for (u32 done = 0; done < length_;) {
         const u32 n = length_ - done < 256 ? length_ - done : 256;
@@ -147,8 +147,8 @@ u32 CString::Read(host::kernel::File* file, u8 key) { return ReadImpl(file, true
 
 u32 CString::ReadPlain(host::kernel::File* file) { return ReadImpl(file, false, 0); }
 
-// The original trusted the stored length and terminator and ignores short reads;
-// here the length must fit in what is left of the file (so length + 1 never
+// Nothing stored is trusted and no short read passes: the length must fit
+// in what is left of the file (so length + 1 never
 // wraps and no huge block is allocated), exactly n bytes must arrive, the
 // stored terminator must be a zero byte, and the text is terminated here.
 u32 CString::ReadImpl(host::kernel::File* file, bool unscramble, u8 key)

@@ -76,8 +76,8 @@ char* ExtractBetween(const char* text, const char* open, const char* close)
 {
     const char* p = StrStr(text, open);
     if (!p) return nullptr;
-    // The original starts one byte past the marker; stepping the marker's whole
-    // first character keeps a double-byte marker from splitting.
+    // The text starts after the marker's first character, stepped whole,
+    // so a double-byte marker never splits.
     const char* start = p + CharSize(p);
     const char* q = StrStr(start, close);
     if (!q || q <= start) return nullptr;

@@ -25,8 +25,8 @@
 // own. Class templates whose class name is not their C++ name (CList<T> is
 // "CList") use the _NAMED forms.
 //
-// Mapping onto C++: the original's "deleting destructor with flags" is the
-// virtual destructor plus DeletingDestructor(flags) below; `delete p` on any
+// Destruction: the virtual destructor plus DeletingDestructor(flags) below,
+// which also frees when its flags say so; `delete p` on any
 // engine object is DeletingDestructor(1). Heap objects come from the root's
 // operator new, which never throws: a failed allocation makes the
 // new-expression yield null without running the constructor.

@@ -52,7 +52,8 @@ public:
     CVector4& FromARGB(u32 argb);
     // Packs into 0xAARRGGBB: each component times 255, truncated toward zero,
     // low byte taken. Values whose truncation leaves the 64-bit integer range
-    // (and NaN) give byte 0, as the x87 conversion's "indefinite" value did.
+    // (and NaN) give byte 0, the same on every machine, so colours in saved
+    // files and replays match bit for bit.
     u32 ToARGB() const;
 
     // As CVector3::RandomRange, the draws in the order w, z, y, x.

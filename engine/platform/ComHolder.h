@@ -1,6 +1,6 @@
 // `CComHolder`: what movie playback needs of the application for the whole
-// run. On the original platform it also started the component runtime the
-// movie decoder lives in; here nothing needs starting, so it only names the
+// run. A movie decoder that lives in a component runtime would need that
+// started here; ours needs nothing started, so it only names the
 // main window for the movie player, through a process-wide pointer that
 // lives exactly as long as the holder.
 #pragma once

@@ -37,7 +37,7 @@ uint32_t TargetSide(uint32_t side, const DecodeOptions& options)
 }
 
 // Triangle filter, each channel on its own: the colour of a keyed texel
-// bleeds into its neighbours as it did with the original loader. Its edges
+// bleeds into its neighbours as Direct3D's texture loader has it. Its edges
 // were mirrored with the edge texel repeated; stb's reflect mode repeats it
 // on the right but not on the left, so the picture would shift. Enlarging,
 // the filter reaches less than a texel past the edge, where a mirror that
