@@ -154,7 +154,8 @@ bool ChannelSlots(const CList<CPoint2>& channels, std::vector<i32>* slots, u32* 
 }
 
 // The fewest bytes, the compression word included, that encode a channel of
-// width x height samples; 0 for a compression other than raw and PackBits.
+// width x height samples; 0 for a compression other than raw and PackBits,
+// whose data is not read.
 u64 LeastChannelBytes(u16 compression, u32 width, u32 height)
 {
     if (compression == 0) return 2 + u64(width) * height;
@@ -596,8 +597,11 @@ bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* imageBudget, bo
             const u32 length = layer->channels.GetAt(c)->second;
             Cursor data = peek.Sub(length);
             if (slots[c] < 0) continue;
-            const u64 least = LeastChannelBytes(data.U16(), layerWidth, layerHeight);
-            if (!data.Ok() || least == 0 || length < least) return false;
+            const u16 compression = data.U16();
+            if (!data.Ok()) return false;
+            // A compression this reader does not know is stepped over by its length.
+            const u64 least = LeastChannelBytes(compression, layerWidth, layerHeight);
+            if (least != 0 && length < least) return false;
         }
     }
     const u32 width = m_layerSized ? layerWidth : m_header.width;
@@ -645,7 +649,9 @@ bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* imageBudget, bo
         // Masks have a rectangle of their own and no place in the image;
         // a channel of an empty layer need not even hold its compression.
         if (slots[c] < 0 || size == 0 || x0 == x1 || y0 == y1) continue;
-        const u16 compression = data.U16();  // raw or PackBits, as checked above
+        const u16 compression = data.U16();
+        // Another compression leaves the channel's bytes at 255.
+        if (compression > 1) continue;
         if (compression == 1) data.Skip(u64(layerHeight) * 2);  // byte counts of the rows
         const bool transparency = i32(layer->channels.GetAt(c)->first) == kTransparencyId;
         const u32 opacity = layer->opacity;

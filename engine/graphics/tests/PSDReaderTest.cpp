@@ -238,15 +238,37 @@ TEST(PSDReader, RefusesBadHeadersRectanglesCountsAndLengths)
     EXPECT_EQ(LoadBytes(Build(noLayers), &writer), 0);
 }
 
-TEST(PSDReader, RefusesAChannelCompressionItDoesNotKnow)
+TEST(PSDReader, StepsOverAChannelCompressionItDoesNotKnow)
 {
+    // ZIP, ZIP with prediction, and a word no writer uses; data shorter and
+    // longer than the plane would be. The next layer reads on after it.
+    const struct {
+        u16 compression;
+        Bytes data;
+    } cases[] = {{2, {0x78, 0x9C}}, {3, {0x78, 0x9C, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}}, {0xFFFF, {}}};
+    for (const auto& c : cases) {
+        Document d;
+        d.layers = {Rect(0, 0, 2, 4), RgbaLayer(1, 1, 2, 3, 1)};
+        Bytes stored{u8(c.compression >> 8), u8(c.compression)};
+        Append(stored, c.data);
+        d.layers[0].channels.push_back({2, c.compression, 4, 2, {}, stored});
+        d.layers[0].Add(0, 0, Red).Add(1, 1, Green);
+        CPSDReader reader;
+        ASSERT_EQ(LoadBytes(Build(d), &reader), 1) << c.compression;
+        const CPSDLayer* l = reader.GetLayer(0);
+        ASSERT_EQ(l->channelCount, 3) << c.compression;
+        for (u32 y = 0; y < 2; ++y)
+            for (u32 x = 0; x < 4; ++x)
+                EXPECT_EQ(Pixel(l, x, y), (Bytes{0xFF, Green(x, y), Red(x, y)})) << c.compression << " " << x;
+        const CPSDLayer* next = reader.GetLayer(1);
+        ASSERT_EQ(next->channelCount, 4) << c.compression;
+        EXPECT_EQ(Pixel(next, 1, 0), Bgra(1, 0)) << c.compression;
+    }
+    // The compression word itself missing is a damaged file.
     Document d;
     d.layers = {Rect(0, 0, 2, 4)};
-    d.layers[0].channels.push_back({2, 0, 0, 0, {}, {0, 2, 0x78, 0x9C, 1, 2, 3, 4, 5, 6, 7, 8}});
-    d.layers[0].Add(0, 0, Red).Add(1, 1, Green);
-    CPSDReader reader;
-    EXPECT_EQ(LoadBytes(Build(d), &reader), 0);
-    EXPECT_EQ(reader.GetLayer(0)->image, nullptr);
+    d.layers[0].channels.push_back({2, 2, 4, 2, {}, {2}});
+    EXPECT_EQ(LoadBytes(Build(d)), 0);
 }
 
 TEST(PSDReader, PackBitsRunsEndExactlyAtTheRow)
