@@ -131,25 +131,37 @@ std::string FileTitle(const char* path)
 
 // Where a channel lands in a converted pixel, and how many bytes a pixel
 // has. Colour channels by falling id (2, 1, 0: blue, green, red), then the
-// transparency; masks land nowhere. A repeated id fails.
+// transparency, then further channels (CMYK's black) by rising id, which keep
+// the transparency's byte even without one; masks land nowhere. A repeated
+// id fails.
 bool ChannelSlots(const CList<CPoint2>& channels, std::vector<i32>* slots, u32* pixelChannels)
 {
     const u32 count = channels.GetCount();
     slots->assign(count, -1);
-    std::vector<i32> ids;
+    std::vector<i32> colours, further;
+    bool transparency = false;
     for (u32 c = 0; c < count; ++c) {
         const i32 id = i32(channels.GetAt(c)->first);
-        if (id >= kTransparencyId) ids.push_back(id);
+        if (id == kTransparencyId) {
+            if (transparency) return false;
+            transparency = true;
+        } else if (id >= 0) {
+            (id <= 2 ? colours : further).push_back(id);
+        }
     }
-    // Falling ids put the transparency (-1) after the colours.
-    std::sort(ids.begin(), ids.end(), std::greater<i32>());
-    if (std::adjacent_find(ids.begin(), ids.end()) != ids.end()) return false;
+    std::sort(colours.begin(), colours.end(), std::greater<i32>());
+    std::sort(further.begin(), further.end());
+    if (std::adjacent_find(colours.begin(), colours.end()) != colours.end() ||
+        std::adjacent_find(further.begin(), further.end()) != further.end())
+        return false;
+    std::vector<i32> order = colours;
+    if (transparency || !further.empty()) order.push_back(kTransparencyId);
+    order.insert(order.end(), further.begin(), further.end());
     for (u32 c = 0; c < count; ++c) {
-        const i32 id = i32(channels.GetAt(c)->first);
-        const auto at = std::find(ids.begin(), ids.end(), id);
-        if (at != ids.end()) (*slots)[c] = i32(at - ids.begin());
+        const auto at = std::find(order.begin(), order.end(), i32(channels.GetAt(c)->first));
+        if (at != order.end()) (*slots)[c] = i32(at - order.begin());
     }
-    *pixelChannels = u32(ids.size());
+    *pixelChannels = u32(order.size());
     return true;
 }
 
@@ -356,9 +368,6 @@ bool CPSDReader::ReadHeader(Cursor& in)
     }
     // The decoders take one byte a sample.
     if (h.depth != 8) return false;
-    // Pixels are handed out as grey or as blue, green, red: samples of other
-    // modes (CMYK, indexed, Lab, ...) would pass for what they are not.
-    if (h.colourMode != kColourGreyscale && h.colourMode != kColourRGB) return false;
     // RGB places its first three channels by colour: fewer would land past a pixel.
     if (h.colourMode == kColourRGB && h.channels < 3) return false;
     return h.channels >= 1 && h.channels <= kMaxChannels && h.width >= 1 && h.width <= kMaxSide &&
@@ -681,12 +690,17 @@ bool CPSDReader::ReadMergedImage(Cursor in, bool dryRun)
     const u32 channels = m_header.channels;
     // Data too short for the whole image fails before anything is allocated.
     if (u64(channels) * (LeastChannelBytes(compression, width, height) - 2) > in.Left()) return false;
-    // The same pixel layout as the layers: blue, green, red, alpha, or grey
-    // and alpha. Further (spot) channels are decoded and left out.
-    const bool rgb = m_header.colourMode == kColourRGB;
-    const u32 pixelChannels = std::min(channels, rgb ? 4u : 2u);
+    // RGB as the layers: blue, green, red, alpha. Grey, duotone and indexed
+    // keep a sample and alpha; other modes (CMYK, Lab, ...) their first four
+    // channels in file order. Indexed samples with a whole palette become its
+    // blue, green and red. Further (spot) channels are decoded and left out.
+    const u32 mode = m_header.colourMode;
+    const bool rgb = mode == kColourRGB;
+    const u8* palette = mode == kColourIndexed && m_colourDataSize == 768 ? m_colourData : nullptr;
+    const bool oneSample = mode == kColourGreyscale || mode == kColourIndexed || mode == kColourDuotone;
+    const u32 pixelChannels = palette ? 3u : std::min(channels, oneSample ? 2u : 4u);
     std::vector<i32> slots(channels, -1);
-    for (u32 c = 0; c < pixelChannels; ++c) slots[c] = rgb && c < 3 ? i32(2 - c) : i32(c);
+    for (u32 c = 0; c < std::min(channels, palette ? 1u : pixelChannels); ++c) slots[c] = rgb && c < 3 ? i32(2 - c) : i32(c);
 
     // The pixels are only wanted for the files; without them the data is
     // still decoded, so a damaged image fails the same way. An image too
@@ -704,6 +718,11 @@ bool CPSDReader::ReadMergedImage(Cursor in, bool dryRun)
         const bool ok = DecodeChannel(in, compression, width, height, [&](u32 y, const u8* row) {
             if (!base) return;
             u8* out = base + size_t(y) * width * pixelChannels;
+            if (palette) {
+                for (u32 x = 0; x < width; ++x, out += 3)
+                    out[0] = palette[512 + row[x]], out[1] = palette[256 + row[x]], out[2] = palette[row[x]];
+                return;
+            }
             for (u32 x = 0; x < width; ++x, out += pixelChannels) *out = row[x];
         });
         if (!ok) return false;

@@ -110,7 +110,9 @@ public:
     };
 
     static constexpr u32 kColourGreyscale = 1;
+    static constexpr u32 kColourIndexed = 2;
     static constexpr u32 kColourRGB = 3;
+    static constexpr u32 kColourDuotone = 8;
 
     // Sanity limits of an untrusted file: the format's own side and channel
     // limits, and memory for one converted image and for all of them.

@@ -67,6 +67,23 @@ void MakePsdSeeds(const std::string& root)
     Document empty;
     empty.layers = {Layer{}};
     sink.Add("empty-layer", Psd(empty));
+
+    // CMYK: black after the transparency; a ZIP channel stepped over.
+    Document cmyk;
+    cmyk.mode = 4, cmyk.channels = 5;
+    cmyk.layers = {Rgba(0, 0, 3, 4, 1), Rect(1, 1, 3, 3)};
+    cmyk.layers[0].Add(3, 1, [](uint32_t x, uint32_t y) { return x ^ y; });
+    cmyk.layers[1].channels.push_back({0, 2, 2, 2, {}, {0, 2, 0x78, 0x9C, 1, 2}});
+    cmyk.layers[1].Add(1, 0, [](uint32_t x, uint32_t) { return x; });
+    sink.Add("cmyk-zip-channel", Psd(cmyk));
+
+    // Indexed: the merged samples through the colour mode data's palette.
+    Document indexed;
+    indexed.mode = 2, indexed.channels = 1;
+    indexed.mergedCompression = 1;
+    for (uint32_t i = 0; i < 768; ++i) indexed.colourData.push_back(uint8_t(i * 7));
+    indexed.layerSection = false;
+    sink.Add("indexed", Psd(indexed));
 }
 
 void MakeLightSeeds(const std::string& root)

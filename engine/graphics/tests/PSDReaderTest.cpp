@@ -1,6 +1,7 @@
 #include "engine/graphics/PSDReader.h"
 
 #include "engine/core/Memory.h"
+#include "engine/graphics/ImageReader.h"
 #include "engine/graphics/tests/PsdBuilder.h"
 #include "host/kernel/Kernel.h"
 #include "host/kernel/tests/TempFolder.h"
@@ -128,6 +129,88 @@ TEST(PSDReader, ConvertsLayersToBlueGreenRedAlpha)
     EXPECT_EQ(Pixel(m, 4, 1), Bgra(4, 1));
 }
 
+TEST(PSDReader, ReadsTheMergedImageOfEveryColourMode)
+{
+    Bytes palette(768);
+    for (u32 i = 0; i < 256; ++i) palette[i] = u8(i ^ 0x55), palette[256 + i] = u8(i + 1), palette[512 + i] = u8(255 - i);
+    // Two pixels of merged samples 0x10 + 0x30 x channel + x.
+    const struct {
+        u16 mode, channels;
+        Bytes colourData;
+        u32 pixelChannels;
+        Bytes pixels;
+    } cases[] = {
+        {1, 2, {}, 2, {0x10, 0x40, 0x11, 0x41}},                           // grey and alpha
+        {2, 1, palette, 3, {0xEF, 0x11, 0x45, 0xEE, 0x12, 0x44}},          // indexed through its palette
+        {2, 1, Bytes(767, 0), 1, {0x10, 0x11}},                            // indexed without a whole palette
+        {3, 4, {}, 4, {0x70, 0x40, 0x10, 0xA0, 0x71, 0x41, 0x11, 0xA1}},   // RGB as blue, green, red, alpha
+        {4, 5, {}, 4, {0x10, 0x40, 0x70, 0xA0, 0x11, 0x41, 0x71, 0xA1}},   // CMYK in file order, alpha left out
+        {7, 2, {}, 2, {0x10, 0x40, 0x11, 0x41}},                           // multichannel
+        {8, 1, {1, 2, 3}, 1, {0x10, 0x11}},                                // duotone
+        {9, 3, {}, 3, {0x10, 0x40, 0x70, 0x11, 0x41, 0x71}},               // Lab in file order
+    };
+    for (u16 compression : {0, 1}) {
+        for (const auto& c : cases) {
+            TempFolder folder;
+            Document d;
+            d.mode = c.mode, d.channels = c.channels, d.colourData = c.colourData;
+            d.width = 2, d.height = 1, d.mergedCompression = compression;
+            d.layers = {Rect(0, 0, 1, 1)};
+            d.layers[0].Add(0, 0, [](u32, u32) { return 0x5A; });
+            CPSDReader reader;
+            reader.SetWriteDDS(1);
+            ASSERT_EQ(reader.Load(Save(folder, "m.psd", Build(d)).c_str()), 1) << c.mode;
+            EXPECT_EQ(reader.GetLayer(0)->image[0], 0x5A) << c.mode;
+            ASSERT_EQ(reader.GetFileCount(), 2u) << c.mode;
+            u32 size = 0;
+            u8* dds = EncodeDDS(c.pixels.data(), 2, 1, c.pixelChannels, &size);
+            ASSERT_NE(dds, nullptr);
+            const CImageFile* file = reader.GetFile(1);
+            EXPECT_EQ(Bytes(file->GetBytes(), file->GetBytes() + file->GetByteCount()), Bytes(dds, dds + size))
+                << c.mode << " " << compression;
+            AlignedFree(dds);
+        }
+    }
+}
+
+TEST(PSDReader, PlacesCmykAndLabLayerChannels)
+{
+    auto cyan = [](u32 x, u32) { return 0x10 + x; };
+    auto magenta = [](u32 x, u32) { return 0x20 + x; };
+    auto yellow = [](u32 x, u32) { return 0x30 + x; };
+    auto black = [](u32 x, u32) { return 0x40 + x; };
+    auto alpha = [](u32 x, u32) { return 0x50 + x; };
+    Document cmyk;
+    cmyk.mode = 4, cmyk.channels = 4;
+    Layer withAlpha = Rect(0, 0, 1, 2), withoutAlpha = Rect(0, 0, 1, 2), lab = Rect(0, 0, 1, 2);
+    withAlpha.Add(3, 0, black).Add(-1, 1, alpha).Add(0, 0, cyan).Add(1, 1, magenta).Add(2, 0, yellow);
+    withoutAlpha.Add(0, 0, cyan).Add(1, 0, magenta).Add(2, 0, yellow).Add(3, 1, black);
+    cmyk.layers = {withAlpha, withoutAlpha};
+    CPSDReader reader;
+    ASSERT_EQ(LoadBytes(Build(cmyk), &reader), 1);
+    // Black never lands over a colour: it follows the transparency's byte.
+    ASSERT_EQ(reader.GetLayer(0)->channelCount, 5);
+    EXPECT_EQ(Pixel(reader.GetLayer(0), 1, 0), (Bytes{0x31, 0x21, 0x11, 0x51, 0x41}));
+    ASSERT_EQ(reader.GetLayer(1)->channelCount, 5);
+    EXPECT_EQ(Pixel(reader.GetLayer(1), 1, 0), (Bytes{0x31, 0x21, 0x11, 0xFF, 0x41}));
+
+    Document labDocument;
+    labDocument.mode = 9;
+    lab.Add(0, 0, cyan).Add(1, 0, magenta).Add(2, 1, yellow);
+    labDocument.layers = {lab};
+    ASSERT_EQ(LoadBytes(Build(labDocument), &reader), 1);
+    ASSERT_EQ(reader.GetLayer(0)->channelCount, 3);
+    EXPECT_EQ(Pixel(reader.GetLayer(0), 0, 0), (Bytes{0x30, 0x20, 0x10}));
+
+    // A channel id twice is a damaged file, black and transparency alike.
+    for (i16 twice : {3, -1}) {
+        Document d = cmyk;
+        d.layers = {withAlpha};
+        d.layers[0].Add(twice, 0, black);
+        EXPECT_EQ(LoadBytes(Build(d)), 0) << twice;
+    }
+}
+
 TEST(PSDReader, WritesConvertedImagesBesideTheFile)
 {
     TempFolder folder;
@@ -209,7 +292,6 @@ TEST(PSDReader, RefusesBadHeadersRectanglesCountsAndLengths)
     EXPECT_EQ(patched(9, 1, 1), 0);                // reserved
     EXPECT_EQ(patched(12, 0, 2), 0);               // no channels
     EXPECT_EQ(patched(22, 16, 2), 0);              // 16 bits a sample
-    EXPECT_EQ(patched(24, 4, 2), 0);               // CMYK: grey and RGB only
     EXPECT_EQ(patched(good.size() - 50, 2, 2), 0); // merged image compression
     EXPECT_EQ(patched(good.size() - 66, 0), 0);    // the block closing the layer section
     EXPECT_EQ(patched(layer + 8, 0xFFFFFFFF), 0);  // bottom above top
