@@ -700,7 +700,8 @@ bool CPSDReader::ReadMergedImage(Cursor in, bool dryRun)
     const bool oneSample = mode == kColourGreyscale || mode == kColourIndexed || mode == kColourDuotone;
     const u32 pixelChannels = palette ? 3u : std::min(channels, oneSample ? 2u : 4u);
     std::vector<i32> slots(channels, -1);
-    for (u32 c = 0; c < std::min(channels, palette ? 1u : pixelChannels); ++c) slots[c] = rgb && c < 3 ? i32(2 - c) : i32(c);
+    const u32 placed = std::min(channels, palette ? 1u : pixelChannels);
+    for (u32 c = 0; c < placed; ++c) slots[c] = rgb && c < 3 ? i32(2 - c) : i32(c);
 
     // The pixels are only wanted for the files; without them the data is
     // still decoded, so a damaged image fails the same way. An image too
