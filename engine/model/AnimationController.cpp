@@ -180,7 +180,8 @@ void CAnimationController::Build()
 
 i32 CAnimationController::SetAnimation(u32 index, f32 start, f32 speed, f32 blend, u32 loop, u32 mode)
 {
-    if (!m_bones || !m_animations || index >= m_animations->GetCount()) return 0;
+    // A model without bones has nothing a set could move.
+    if (!m_bones || m_frames.GetCount() == 0 || !m_animations || index >= m_animations->GetCount()) return 0;
     CModelAnimation* animation = ListElement<CModelAnimation>(m_animations, index);
     if (!animation) return 0;
     const f32 blendTicks = Finite(blend) ? blend * m_ticksPerSecond : 0.0f;

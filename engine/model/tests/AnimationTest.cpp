@@ -2,6 +2,8 @@
 // arm at chosen times, loops, speeds, blends and locks, the bind pose, and
 // the swing of linked bones worked by hand.
 #include "engine/model/AnimationController.h"
+#include "engine/model/Mesh.h"
+#include "engine/model/ModelBone.h"
 #include "engine/model/tests/ArmModel.h"
 #include "engine/platform/FrameTime.h"
 
@@ -155,6 +157,14 @@ TEST_F(ArmAnimation, RefusalsPlayNothing)
     Controller empty(new CAnimationController(nullptr, nullptr));
     EXPECT_EQ(empty->SetAnimation(0, 0, 1, 0, 0, 0), 0);
     EXPECT_EQ(empty->UpdateMatrices(nullptr), 0);
+    // Nor does a model that has a set but no bones for it to move.
+    CMesh boneless;
+    void* set = new CModelAnimation();
+    ASSERT_TRUE(boneless.GetAnimations()->Add(&set));
+    Controller bare = Make(boneless);
+    ASSERT_EQ(bare->GetFrameCount(), 0u);
+    EXPECT_EQ(bare->SetAnimation(0, 0, 1, 0, 0, 0), 0);
+    EXPECT_EQ(bare->SetAnimationSimple(0, 0, 1, 0), 0);
 }
 
 TEST_F(ArmAnimation, TheFirstUpdateBeforeAnyResetIsItsOwnPreviousPose)

@@ -1,6 +1,8 @@
 // The two animation tracks of a battle object on the two-bone arm: force,
 // loop and ended, and the modes between the change and the play track.
 #include "engine/model/AnimationController.h"
+#include "engine/model/Mesh.h"
+#include "engine/model/ModelBone.h"
 #include "engine/model/tests/ArmModel.h"
 #include "engine/platform/FrameTime.h"
 #include "game/battle/object/tests/TestDoubles.h"
@@ -153,6 +155,16 @@ TEST_F(BattleObjectTest, ControllersComeOnlyFromModelsWithAnimations)
     EXPECT_EQ(f.PlayAnimation(1, 1, 1, 0, 0, 1) + f.ChangeAnimation(1, 1, 1, 0, 0, 1) + f.ResumeAnimation(0, 0)
             + f.AdvanceAnimation(1), 0);
     EXPECT_EQ(f.GetChangedAnimation(), 0u);
+
+    // Sets on a model without bones play nothing, and no track claims them.
+    CMesh boneless;
+    void* set = new CModelAnimation();
+    ASSERT_TRUE(boneless.GetAnimations()->Add(&set));
+    f.SetResource(&boneless);
+    ASSERT_EQ(f.CreateAnimationController(), 1);
+    ASSERT_NE(f.GetAnimationController(), nullptr);
+    EXPECT_EQ(f.ChangeAnimation(0, 1, 1, 0, 0, 1) + f.PlayAnimation(0, 1, 1, 0, 0, 1) + f.ResumeAnimation(0, 0), 0);
+    EXPECT_EQ(f.GetChangeLength() + f.GetPlayLength(), 0.0f);
 
     f.SetResource(&animated);
     ASSERT_EQ(f.CreateAnimationController(), 1);
