@@ -62,7 +62,14 @@ CGameApp::CGameApp(DataFolders folders)
 {
 }
 
-CGameApp::~CGameApp() { CGameApp::Exit(); }
+// A start that failed writes nothing back: the saves stay as they were read.
+CGameApp::~CGameApp()
+{
+    if (StartUpFailed())
+        Release();
+    else
+        CGameApp::Exit();
+}
 
 // ------------------------------------------------------------ start-up
 
@@ -319,6 +326,13 @@ i32 CGameApp::Exit()
     // joined with it.
     DeleteScene();
     WriteSaves();
+    Release();
+    return CApplicationMain::Exit();
+}
+
+void CGameApp::Release()
+{
+    DeleteScene();
     ClearProcessPointers();
     SetImeInput(nullptr);
     m_renderList.reset();
@@ -331,5 +345,4 @@ i32 CGameApp::Exit()
     m_saveConfig.reset();
     m_saveRecord.reset();
     m_saveData.reset();
-    return CApplicationMain::Exit();
 }

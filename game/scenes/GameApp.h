@@ -206,6 +206,8 @@ private:
     // The three saves at exit, a box naming any that cannot be written.
     void WriteSaves();
     void ClearProcessPointers();
+    // Exit without the saves: what the destructor of a failed start runs.
+    void Release();
     // The scene trace's line for the scene now current.
     void TraceScene() const;
 

@@ -14,7 +14,7 @@ namespace win = host::window;
 CApplicationMain::CApplicationMain() = default;
 
 // A subclass that never reached the base's Exit still leaves nothing behind.
-CApplicationMain::~CApplicationMain() { CApplicationMain::Exit(); }
+CApplicationMain::~CApplicationMain() { Release(); }
 
 i32 CApplicationMain::Init(InstanceHandle instance, win::WindowProc proc)
 {
@@ -59,13 +59,18 @@ i32 CApplicationMain::Draw()
 
 i32 CApplicationMain::Exit()
 {
+    Release();
+    return 1;
+}
+
+void CApplicationMain::Release()
+{
     m_graphicDevice.reset();
     m_input.reset();
     m_sound.reset();
     m_comHolder.reset();
     m_window.reset();
     EndFrameTimer();
-    return 1;
 }
 
 win::LResult CApplicationMain::WindowProc(win::Handle window, u32 message, win::WParam wParam, win::LParam lParam)

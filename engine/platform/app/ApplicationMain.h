@@ -6,7 +6,9 @@
 //
 // Subclasses override the operations below and call the base's Init, Update
 // and Exit from their own; their destructors run their Exit once more, so
-// Exit must do nothing harmful the second time.
+// Exit must do nothing harmful the second time. An application whose start
+// never finished is deleted without its Exit (nothing of a run that never
+// began is saved): destructors then only release what Init made.
 #pragma once
 
 #include "engine/core/Types.h"
@@ -32,8 +34,8 @@ inline constexpr u32 kApplicationFrameRate = 60;
 class CApplicationMain {
 public:
     CApplicationMain();
-    // Runs the base's Exit: whatever a subclass's Exit left held goes with
-    // the object.
+    // Releases what the base's Exit releases: whatever a subclass's Exit
+    // left held goes with the object.
     virtual ~CApplicationMain();
     CApplicationMain(const CApplicationMain&) = delete;
     CApplicationMain& operator=(const CApplicationMain&) = delete;
@@ -64,10 +66,16 @@ public:
     CComHolder* GetComHolder() const { return m_comHolder.get(); }
     CImeInput* GetImeInput() const { return m_imeInput; }
     void SetImeInput(CImeInput* ime) { m_imeInput = ime; }
+    // Marks an application whose Init failed: its destructor, and its
+    // subclasses', then skip Exit.
+    void MarkStartUpFailed() { m_startUpFailed = true; }
+    bool StartUpFailed() const { return m_startUpFailed; }
     // The clock (ms) when Init seeded the random generator; 0 before.
     u32 GetStartTime() const { return m_startTime; }
 
 private:
+    void Release();
+
     std::unique_ptr<CSystem> m_window;
     std::unique_ptr<CGraphicDevice> m_graphicDevice;
     std::unique_ptr<CInput> m_input;
@@ -75,4 +83,5 @@ private:
     std::unique_ptr<CComHolder> m_comHolder;
     CImeInput* m_imeInput = nullptr;   // not owned
     u32 m_startTime = 0;
+    bool m_startUpFailed = false;
 };

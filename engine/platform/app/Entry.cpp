@@ -38,7 +38,9 @@ i32 WinMain(ApplicationFactory create, InstanceHandle instance)
     if (!g_application) return -1;
     if (!g_application->Init(instance, &MainWndProc)) {
         // What Init made goes with the application instead of being left to
-        // the process's end.
+        // the process's end, but not through Exit: a run that never started
+        // has nothing to save.
+        g_application->MarkStartUpFailed();
         DeleteApplication();
         return -1;
     }

@@ -21,7 +21,7 @@ using ApplicationFactory = CApplicationMain* (*)();
 // Runs the application made by create for instance. The quit message's code
 // after the loop ended (PostQuitMessage's; 0 for a close of the window); -1
 // when no application could be made or its Init failed (the application
-// is then deleted, which releases what Init made).
+// is then deleted without its Exit, which releases what Init made).
 i32 WinMain(ApplicationFactory create, InstanceHandle instance);
 
 // The procedure of the main window: kWmDestroy ends the loop, every other

@@ -68,7 +68,13 @@ TEST_F(GameAppTest, UserMusicComesFromTheLoadedConfiguration)
 #include "game/battle/scene/BattleApp.h"
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/TitleScene.h"
+#include "engine/platform/app/Entry.h"
+#include "game/data/SaveData.h"
+#include "game/data/SaveRecord.h"
 #include "game/scenes/tests/GameDriver.h"
+
+#include <filesystem>
+#include <string>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -157,6 +163,39 @@ TEST_F(GameRunTest, ASaveThatCannotBeReadStopsStartUpBeforeAnyWindow)
         EXPECT_EQ(game.Captions(), std::vector<std::string>{""}) << row.file;   // the text alone
         EXPECT_EQ(GetGameApp(), nullptr);
     }
+}
+
+// A start that fails after the saves were read ends the entry with -1 and
+// leaves the save files as they were: none is written back.
+TEST_F(GameRunTest, AStartThatFailsWritesNoSaveBack)
+{
+    namespace fs = std::filesystem;
+    const char* const files[] = {CSaveConfig::kFileName, CSaveRecord::kFileName, CSaveData::kFileName};
+    const fs::file_time_type old = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+    DriverOptions options;
+    options.startScene = [] { return new CTestScene(true); };   // its layout is missing
+    options.throughEntry = true;
+    std::string user;
+    options.beforeInit = [&](const std::string& folder) {
+        user = folder;
+        CSaveConfig config;
+        CSaveRecord record;
+        CSaveData data;
+        ASSERT_EQ(config.Load() + record.Load() + data.Load(), 3);   // each written with its defaults
+        for (const char* file : files) fs::last_write_time(folder + file, old);
+    };
+    GameDriver game(Root(), options);
+    EXPECT_EQ(game.EntryStatus(), -1);
+    EXPECT_EQ(g_scenes.deleted, 1u);
+    EXPECT_EQ(GetGameApp(), nullptr);
+    EXPECT_EQ(GetApplication(), nullptr);
+    for (const char* file : files) {
+        ASSERT_TRUE(fs::exists(user + file)) << file;
+        EXPECT_EQ(fs::last_write_time(user + file), old) << file;
+    }
+    // Only the missing layout was said: no box about saving.
+    ASSERT_EQ(game.Boxes().size(), 1u);
+    EXPECT_EQ(game.Boxes()[0].find("保存"), std::string::npos) << game.Boxes()[0];
 }
 
 TEST(GameAppSizes, TheLargestSizeFromTheIndexDownThatFitsTheDesktop)

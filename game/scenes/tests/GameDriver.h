@@ -19,6 +19,7 @@
 
 #include "engine/core/Scene.h"
 #include "engine/platform/FrameTime.h"
+#include "engine/platform/app/Entry.h"
 #include "game/data/SaveConfig.h"
 #include "game/scenes/GameApp.h"
 #include "host/input/Input.h"
@@ -42,6 +43,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace game_test {
@@ -79,6 +81,11 @@ struct DriverOptions {
     bool battleCalls = false;
     // The clock when Init runs.
     u32 startMs = 100000;
+    // Start through the program's entry, as the game does: only for a start
+    // that fails (one that starts would run the entry's loop for good). The
+    // entry deletes the application (App is then not to be used);
+    // EntryStatus has its answer.
+    bool throughEntry = false;
 };
 
 class GameDriver {
@@ -110,6 +117,14 @@ public:
         host::kernel::SetCurrentDirectory(dataRoot + "/one");
         app_ = std::make_unique<CGameApp>(DataFolders{dataRoot + "/one", dataRoot + "/two"});
         if (options_.startScene) app_->SetStartScene(options_.startScene);
+        if (options_.throughEntry) {
+            // The entry's factory takes no arguments: the application waits here.
+            static CGameApp* made = nullptr;
+            made = app_.release();
+            entryStatus_ = WinMain([]() -> CApplicationMain* { return std::exchange(made, nullptr); },
+                                   GetModuleInstance());
+            return;
+        }
         started_ = app_->Init(GetModuleInstance(), &Procedure) != 0;
         if (app_->GetSystem()) window_.Activate(app_->GetSystem()->GetWindowHandle());
         Pump();
@@ -132,6 +147,7 @@ public:
     GameDriver& operator=(const GameDriver&) = delete;
 
     bool Started() const { return started_; }
+    i32 EntryStatus() const { return entryStatus_; }
     CGameApp& App() { return *app_; }
     // "<parent of TEMP>/Vantorel/ORV/": GameConfig.dat and the others.
     std::string UserFolder() const { return temp_.Path() + kUserDataRootName + "/" + kSaveFolderName + "/"; }
@@ -310,6 +326,7 @@ private:
     host::kernel::FakeClock clock_{100000};
     host::kernel::ScopedClock scopedClock_{clock_};
     std::unique_ptr<CGameApp> app_;
+    i32 entryStatus_ = 0;
     bool started_ = false;
     bool quit_ = false;
     i32 quitCode_ = 0;

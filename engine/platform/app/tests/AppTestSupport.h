@@ -35,10 +35,11 @@ inline Record g_record;
 
 class TestApp : public CApplicationMain {
 public:
-    // Subclasses run their own Exit once more before the base destructor.
+    // Subclasses run their own Exit once more before the base destructor,
+    // unless the start-up failed.
     ~TestApp() override
     {
-        Exit();
+        if (!StartUpFailed()) Exit();
         g_record.log += '~';
     }
     i32 Update() override
