@@ -442,24 +442,39 @@ TEST(AdventureSceneRun, CompletionCardShowsOnce)
     EXPECT_FALSE(Show(game)->IsCardShown());
 }
 
+// The windows the card and the open effect are checked on: 4:3, and a
+// wider one where the layout stands a side bar in.
+struct Screen {
+    u32 size;   // the configuration's screen size
+    u32 width, height;
+};
+constexpr Screen kScreens[] = {{2, 1024, 768}, {7, 1280, 720}};
+
+game_test::DriverOptions ScreenOptions(const Screen& screen)
+{
+    return menu_run::Options([size = screen.size](CSaveConfig& config) {
+        config.GetGraphicsSettings()->screenSize = u8(size);
+    });
+}
+
+// Brings the game to the idle menu and checks it runs on the screen's window.
+void EnterIdleOn(GameDriver& game, const Screen& screen)
+{
+    ASSERT_TRUE(menu_run::EnterIdle(game));
+    ASSERT_EQ(game.App().GetClientWidth(), screen.width);
+    ASSERT_EQ(game.App().GetClientHeight(), screen.height);
+}
+
 // The card's three parts stand centred in the layout area, on a 4:3 window
 // and on a wider one where the layout stands a side bar in: the picture
 // fills it, the band and the title (slid home) lie across it at its
 // middle.
 TEST(AdventureSceneRun, CompletionCardIsCentredOnEveryWindow)
 {
-    const struct {
-        u32 size;   // the configuration's screen size
-        u32 width, height;
-    } screens[] = {{2, 1024, 768}, {7, 1280, 720}};
-    for (const auto& screen : screens) {
+    for (const Screen& screen : kScreens) {
         SCOPED_TRACE(screen.width);
-        GameDriver game(game_test::GameDataRoot(), menu_run::Options([&](CSaveConfig& config) {
-            config.GetGraphicsSettings()->screenSize = u8(screen.size);
-        }));
-        ASSERT_TRUE(menu_run::EnterIdle(game));
-        ASSERT_EQ(game.App().GetClientWidth(), screen.width);
-        ASSERT_EQ(game.App().GetClientHeight(), screen.height);
+        GameDriver game(game_test::GameDataRoot(), ScreenOptions(screen));
+        ASSERT_NO_FATAL_FAILURE(EnterIdleOn(game, screen));
         CSaveData* save = game.App().GetSaveData();
         for (i32 i = 0; i < 45; ++i) save->SetUnlockFlag(i, 1);
         for (i32 n = 0; n < 6; ++n) save->SetAdventureClearFlag(n, 1), save->SetAdventureRewardFlag(n, 1);
@@ -494,18 +509,10 @@ TEST(AdventureSceneRun, CompletionCardIsCentredOnEveryWindow)
 // the scene gives every node of the effect pool back.
 TEST(AdventureSceneRun, OpenEffectLivesOnTheNodeItOpens)
 {
-    const struct {
-        u32 size;   // the configuration's screen size
-        u32 width, height;
-    } screens[] = {{2, 1024, 768}, {7, 1280, 720}};
-    for (const auto& screen : screens) {
+    for (const Screen& screen : kScreens) {
         SCOPED_TRACE(screen.width);
-        GameDriver game(game_test::GameDataRoot(), menu_run::Options([&](CSaveConfig& config) {
-            config.GetGraphicsSettings()->screenSize = u8(screen.size);
-        }));
-        ASSERT_TRUE(menu_run::EnterIdle(game));
-        ASSERT_EQ(game.App().GetClientWidth(), screen.width);
-        ASSERT_EQ(game.App().GetClientHeight(), screen.height);
+        GameDriver game(game_test::GameDataRoot(), ScreenOptions(screen));
+        ASSERT_NO_FATAL_FAILURE(EnterIdleOn(game, screen));
         CEffectController* effects = game.App().GetEffectController();
         ASSERT_NE(effects, nullptr);
         const u32 nodesBefore = effects->GetNodePool().GetLiveCount();
