@@ -5,6 +5,9 @@
 #include "game/network/LobbyClient.h"
 #include "engine/core/Endian.h"
 #include "game/network/LobbyWire.h"
+#include "host/net/FakeNet.h"
+
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
@@ -276,5 +279,35 @@ inline i32 CreateRecorded(CLobbyClient& client, RecordingScreens::Shared& screen
     return client.Create("tag1", "tag2", nullptr, nullptr, "127.0.0.1", 15500, 18000,
                          std::make_unique<RecordingScreens>(screens), std::make_unique<RecordingPeerSide>(peers));
 }
+
+// A recorded client on 10.0.0.2 of a fake network, pointed at a socket
+// listening on 10.0.0.3 port 15500: the test plays the server by hand.
+struct HandServedClient {
+    explicit HandServedClient(u64 seed)
+        : network(seed),
+          me(network.AddMachine(host::net::MakeAddress(10, 0, 0, 2))),
+          other(network.AddMachine(host::net::MakeAddress(10, 0, 0, 3)))
+    {
+    }
+
+    // Listens on the server's side and makes the client; call under ASSERT_NO_FATAL_FAILURE.
+    void Start()
+    {
+        listener = other.Open(host::net::Type::Stream);
+        ASSERT_EQ(other.Bind(listener, {other.Address(), 15500}), host::net::Error::None);
+        ASSERT_EQ(other.Listen(listener, 4), host::net::Error::None);
+        ASSERT_EQ(client.Create("tag1", "tag2", nullptr, nullptr, "10.0.0.3", 15500, 18000,
+                                std::make_unique<RecordingScreens>(screens), std::make_unique<RecordingPeerSide>(peers)),
+                  1);
+    }
+
+    host::net::FakeNetwork network;
+    host::net::FakeMachine& me;
+    host::net::FakeMachine& other;
+    host::net::Socket listener = host::net::kNoSocket;
+    RecordingScreens::Shared screens;
+    RecordingPeerSide::Shared peers;
+    CLobbyClient client{&me};
+};
 
 }  // namespace lobby_test

@@ -197,29 +197,19 @@ TEST(LobbyConnectFailure, TheNoticeSaysWhatFailedWithTheServersHostAndPort)
 TEST(LobbyConnectFailure, AConnectionThatEndsSaysWhetherTheServerGreetedIt)
 {
     {
-        host::net::FakeNetwork network(12);
-        host::net::FakeMachine& me = network.AddMachine(host::net::MakeAddress(10, 0, 0, 2));
-        host::net::FakeMachine& other = network.AddMachine(host::net::MakeAddress(10, 0, 0, 3));
-        const host::net::Socket listener = other.Open(host::net::Type::Stream);
-        ASSERT_EQ(other.Bind(listener, {other.Address(), 15500}), host::net::Error::None);
-        ASSERT_EQ(other.Listen(listener, 4), host::net::Error::None);
-        RecordingScreens::Shared screens;
-        RecordingPeerSide::Shared peers;
-        CLobbyClient client(&me);
-        ASSERT_EQ(client.Create("tag1", "tag2", nullptr, nullptr, "10.0.0.3", 15500, 18000,
-                                std::make_unique<RecordingScreens>(screens), std::make_unique<RecordingPeerSide>(peers)),
-                  1);
-        client.StartConnect();
-        other.Close(other.Accept(listener, nullptr));   // not a word
+        HandServedClient rig(12);
+        ASSERT_NO_FATAL_FAILURE(rig.Start());
+        rig.client.StartConnect();
+        rig.other.Close(rig.other.Accept(rig.listener, nullptr));   // not a word
         ASSERT_TRUE(WaitFor([&] {
-            std::lock_guard lock(screens.mutex);
-            return screens.events.size() >= 2;
+            std::lock_guard lock(rig.screens.mutex);
+            return rig.screens.events.size() >= 2;
         }));
-        client.Destroy();
-        other.Close(listener);
-        std::lock_guard lock(screens.mutex);
-        EXPECT_EQ(screens.events.back(), u32(kEventServerLost));
-        EXPECT_EQ(screens.details.back(), "Lobby server closed without a greeting:\n10.0.0.3 port 15500");
+        rig.client.Destroy();
+        rig.other.Close(rig.listener);
+        std::lock_guard lock(rig.screens.mutex);
+        EXPECT_EQ(rig.screens.events.back(), u32(kEventServerLost));
+        EXPECT_EQ(rig.screens.details.back(), "Lobby server closed without a greeting:\n10.0.0.3 port 15500");
     }
     // The test server greets, then drops the connection.
     LobbyServerProcess server;
@@ -238,42 +228,32 @@ TEST(LobbyConnectFailure, AConnectionThatEndsSaysWhetherTheServerGreetedIt)
 // for the first one's loss.
 TEST(LobbyConnectFailure, AReconnectForgetsTheLastServersGreeting)
 {
-    host::net::FakeNetwork network(13);
-    host::net::FakeMachine& me = network.AddMachine(host::net::MakeAddress(10, 0, 0, 2));
-    host::net::FakeMachine& other = network.AddMachine(host::net::MakeAddress(10, 0, 0, 3));
-    const host::net::Socket listener = other.Open(host::net::Type::Stream);
-    ASSERT_EQ(other.Bind(listener, {other.Address(), 15500}), host::net::Error::None);
-    ASSERT_EQ(other.Listen(listener, 4), host::net::Error::None);
-    RecordingScreens::Shared screens;
-    RecordingPeerSide::Shared peers;
-    CLobbyClient client(&me);
-    ASSERT_EQ(client.Create("tag1", "tag2", nullptr, nullptr, "10.0.0.3", 15500, 18000,
-                            std::make_unique<RecordingScreens>(screens), std::make_unique<RecordingPeerSide>(peers)),
-              1);
+    HandServedClient rig(13);
+    ASSERT_NO_FATAL_FAILURE(rig.Start());
     const auto lostNotices = [&] {
-        std::lock_guard lock(screens.mutex);
+        std::lock_guard lock(rig.screens.mutex);
         std::vector<std::string> notices;
-        for (size_t i = 0; i < screens.events.size(); ++i)
-            if (screens.events[i] == u32(kEventServerLost)) notices.push_back(screens.details[i]);
+        for (size_t i = 0; i < rig.screens.events.size(); ++i)
+            if (rig.screens.events[i] == u32(kEventServerLost)) notices.push_back(rig.screens.details[i]);
         return notices;
     };
     // The first greets, then drops the connection.
-    client.StartConnect();
-    const host::net::Socket greeting = other.Accept(listener, nullptr);
+    rig.client.StartConnect();
+    const host::net::Socket greeting = rig.other.Accept(rig.listener, nullptr);
     const u8 hello[2] = {'~', 0x5A};
     const std::vector<u8> bytes =
         lobby::WriteServerMessage(lobby::kHandshake, lobby::kStatusSuccess, hello, 2, lobby::kInitialPayloadKey);
-    ASSERT_EQ(other.Send(greeting, bytes.data(), bytes.size()).bytes, i32(bytes.size()));
-    ASSERT_TRUE(WaitFor([&] { return client.GetScreen() == u32(LobbyLayer::kLogin); }));
-    other.Close(greeting);
+    ASSERT_EQ(rig.other.Send(greeting, bytes.data(), bytes.size()).bytes, i32(bytes.size()));
+    ASSERT_TRUE(WaitFor([&] { return rig.client.GetScreen() == u32(LobbyLayer::kLogin); }));
+    rig.other.Close(greeting);
     ASSERT_TRUE(WaitFor([&] { return lostNotices().size() == 1; }));
     // The player goes back and connects again: this one says nothing.
-    client.Disconnect();
-    client.StartConnect();
-    other.Close(other.Accept(listener, nullptr));
+    rig.client.Disconnect();
+    rig.client.StartConnect();
+    rig.other.Close(rig.other.Accept(rig.listener, nullptr));
     ASSERT_TRUE(WaitFor([&] { return lostNotices().size() == 2; }));
-    client.Destroy();
-    other.Close(listener);
+    rig.client.Destroy();
+    rig.other.Close(rig.listener);
     const std::vector<std::string> notices = lostNotices();
     EXPECT_EQ(notices[0], "Lobby server connection lost:\n10.0.0.3 port 15500");
     EXPECT_EQ(notices[1], "Lobby server closed without a greeting:\n10.0.0.3 port 15500");

@@ -50,83 +50,73 @@ TEST(LobbyReconnect, EachEndedConnectionGivesWayToTheNextConnect)
     u64 seed = 31;
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        host::net::FakeNetwork network(seed++);
-        host::net::FakeMachine& me = network.AddMachine(host::net::MakeAddress(10, 0, 0, 2));
-        host::net::FakeMachine& other = network.AddMachine(host::net::MakeAddress(10, 0, 0, 3));
-        const host::net::Socket listener = other.Open(host::net::Type::Stream);
-        ASSERT_EQ(other.Bind(listener, {other.Address(), 15500}), host::net::Error::None);
-        ASSERT_EQ(other.Listen(listener, 4), host::net::Error::None);
-        RecordingScreens::Shared screens;
-        RecordingPeerSide::Shared peers;
-        CLobbyClient client(&me);
-        ASSERT_EQ(client.Create("tag1", "tag2", nullptr, nullptr, "10.0.0.3", 15500, 18000,
-                                std::make_unique<RecordingScreens>(screens), std::make_unique<RecordingPeerSide>(peers)),
-                  1);
+        HandServedClient rig(seed++);
+        ASSERT_NO_FATAL_FAILURE(rig.Start());
         const auto eventCount = [&] {
-            std::lock_guard lock(screens.mutex);
-            return screens.events.size();
+            std::lock_guard lock(rig.screens.mutex);
+            return rig.screens.events.size();
         };
 
-        client.StartConnect();
-        host::net::Socket first = other.Accept(listener, nullptr);
+        rig.client.StartConnect();
+        host::net::Socket first = rig.other.Accept(rig.listener, nullptr);
         ASSERT_NE(first, host::net::kNoSocket);
         switch (r.first) {
-        case FirstEnds::kRefusedStatus: SendHandshake(other, first, lobby::kStatusFailure, {}); break;
-        case FirstEnds::kNoTilde: SendHandshake(other, first, lobby::kStatusSuccess, {'x', kSessionKey}); break;
+        case FirstEnds::kRefusedStatus: SendHandshake(rig.other, first, lobby::kStatusFailure, {}); break;
+        case FirstEnds::kNoTilde: SendHandshake(rig.other, first, lobby::kStatusSuccess, {'x', kSessionKey}); break;
         case FirstEnds::kClosedUngreeted:
-            other.Close(first);
+            rig.other.Close(first);
             first = host::net::kNoSocket;
             break;
         case FirstEnds::kRefusedMessage:   // a handshake one byte short
-            SendHandshake(other, first, lobby::kStatusSuccess, {'~'});
+            SendHandshake(rig.other, first, lobby::kStatusSuccess, {'~'});
             break;
         case FirstEnds::kGreetedThenLost:
         case FirstEnds::kStillOpen:
-            SendHandshake(other, first, lobby::kStatusSuccess, {'~', kSessionKey});
-            ASSERT_TRUE(WaitFor([&] { return client.GetScreen() == u32(LobbyLayer::kLogin); }));
-            ASSERT_EQ(client.GetPayloadKey(), kSessionKey);
+            SendHandshake(rig.other, first, lobby::kStatusSuccess, {'~', kSessionKey});
+            ASSERT_TRUE(WaitFor([&] { return rig.client.GetScreen() == u32(LobbyLayer::kLogin); }));
+            ASSERT_EQ(rig.client.GetPayloadKey(), kSessionKey);
             if (r.first == FirstEnds::kGreetedThenLost) {
-                other.Close(first);
+                rig.other.Close(first);
                 first = host::net::kNoSocket;
             }
             break;
         }
         ASSERT_TRUE(WaitFor([&] { return eventCount() == r.events.size(); }));
         {
-            std::lock_guard lock(screens.mutex);
-            EXPECT_EQ(screens.events, r.events);
-            EXPECT_EQ(screens.details.back(), r.detail);
+            std::lock_guard lock(rig.screens.mutex);
+            EXPECT_EQ(rig.screens.events, r.events);
+            EXPECT_EQ(rig.screens.details.back(), r.detail);
         }
-        client.SetScreen(u32(LobbyLayer::kEntrance));   // the player back at the entrance
+        rig.client.SetScreen(u32(LobbyLayer::kEntrance));   // the player back at the entrance
 
-        client.StartConnect();
-        const host::net::Socket second = other.Accept(listener, nullptr);
+        rig.client.StartConnect();
+        const host::net::Socket second = rig.other.Accept(rig.listener, nullptr);
         ASSERT_NE(second, host::net::kNoSocket);
-        SendHandshake(other, second, lobby::kStatusSuccess, {'~', kSessionKey});
+        SendHandshake(rig.other, second, lobby::kStatusSuccess, {'~', kSessionKey});
         EXPECT_TRUE(WaitFor([&] { return eventCount() == r.events.size() + 2; }));
-        EXPECT_TRUE(WaitFor([&] { return client.GetScreen() == u32(LobbyLayer::kLogin); }));
-        EXPECT_TRUE(client.IsConnected());
-        EXPECT_EQ(client.GetPayloadKey(), kSessionKey);
+        EXPECT_TRUE(WaitFor([&] { return rig.client.GetScreen() == u32(LobbyLayer::kLogin); }));
+        EXPECT_TRUE(rig.client.IsConnected());
+        EXPECT_EQ(rig.client.GetPayloadKey(), kSessionKey);
         // The first connection, still open on the server's side, was closed
         // by the client.
         if (first != host::net::kNoSocket) {
             u8 byte = 0;
             EXPECT_TRUE(WaitFor([&] {
-                const host::net::IoResult io = other.Receive(first, &byte, 1);
+                const host::net::IoResult io = rig.other.Receive(first, &byte, 1);
                 return io.bytes == 0 || io.error == host::net::Error::Closed || io.error == host::net::Error::Reset;
             }));
         }
-        client.Destroy();
+        rig.client.Destroy();
         // Nothing more from the first connection's thread, before or at its end.
         {
-            std::lock_guard lock(screens.mutex);
+            std::lock_guard lock(rig.screens.mutex);
             std::vector<u32> expected = r.events;
             expected.insert(expected.end(), {u32(kEventConnecting), u32(kEventDone)});
-            EXPECT_EQ(screens.events, expected);
+            EXPECT_EQ(rig.screens.events, expected);
         }
-        if (first != host::net::kNoSocket) other.Close(first);
-        other.Close(second);
-        other.Close(listener);
+        if (first != host::net::kNoSocket) rig.other.Close(first);
+        rig.other.Close(second);
+        rig.other.Close(rig.listener);
     }
 }
 
