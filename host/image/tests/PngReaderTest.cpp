@@ -624,6 +624,28 @@ TEST(PngReader, InterlacedFilesGiveTheirPixels)
     EXPECT_EQ(Plain(png, &error).pixels, pixels) << error;
 }
 
+// A decode into a room of the test's own, at the picture's size, counting
+// how often the room was asked for.
+struct IntoRoom {
+    bool Decode(const Bytes& png)
+    {
+        DecodeOptions options;
+        options.powerOfTwo = false;
+        options.destination = [this](uint32_t width, uint32_t height, size_t& pitch) {
+            ++asked;
+            pitch = width;
+            room.assign(size_t(width) * height, 1);
+            return room.data();
+        };
+        return host::image::Decode(png.data(), png.size(), options, image, &error);
+    }
+
+    int asked = 0;
+    std::vector<uint32_t> room;
+    Image image;
+    std::string error;
+};
+
 // A small file claiming a large picture whose stream is damaged is refused
 // before the picture's room is asked for; a sound one of the same size is
 // read, and one whose stream is sound but a row's filter not refused too.
@@ -652,23 +674,12 @@ TEST(PngReader, LargeDamagedFilesAreRefusedBeforeTheirRoom)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        int asked = 0;
-        std::vector<uint32_t> room;
-        DecodeOptions options;
-        options.powerOfTwo = false;
-        options.destination = [&](uint32_t width, uint32_t height, size_t& pitch) {
-            ++asked;
-            pitch = width;
-            room.assign(size_t(width) * height, 1);
-            return room.data();
-        };
-        Image image;
-        std::string error;
-        EXPECT_EQ(host::image::Decode(c.png.data(), c.png.size(), options, image, &error), c.sound) << error;
-        EXPECT_EQ(asked, c.asked);
+        IntoRoom into;
+        EXPECT_EQ(into.Decode(c.png), c.sound) << into.error;
+        EXPECT_EQ(into.asked, c.asked);
         if (c.sound) {
-            EXPECT_EQ(room.size(), size_t(w) * h);
-            EXPECT_EQ(std::count(room.begin(), room.end(), 0u), std::ptrdiff_t(room.size()));
+            EXPECT_EQ(into.room.size(), size_t(w) * h);
+            EXPECT_EQ(std::count(into.room.begin(), into.room.end(), 0u), std::ptrdiff_t(into.room.size()));
         }
     }
 }
@@ -731,23 +742,12 @@ TEST(PngReader, EveryKindIsWalkedBeforeItsRoomAndReadIntoIt)
         };
         for (const auto& c : cases) {
             SCOPED_TRACE(::testing::Message() << k.what << ", " << c.what);
-            int asked = 0;
-            std::vector<uint32_t> room;
-            DecodeOptions options;
-            options.powerOfTwo = false;
-            options.destination = [&](uint32_t width, uint32_t height, size_t& pitch) {
-                ++asked;
-                pitch = width;
-                room.assign(size_t(width) * height, 1);
-                return room.data();
-            };
-            Image image;
-            std::string error;
-            EXPECT_EQ(host::image::Decode(c.png.data(), c.png.size(), options, image, &error), c.sound) << error;
-            EXPECT_EQ(asked, c.sound ? 1 : 0);
+            IntoRoom into;
+            EXPECT_EQ(into.Decode(c.png), c.sound) << into.error;
+            EXPECT_EQ(into.asked, c.sound ? 1 : 0);
             if (c.sound) {
-                ASSERT_EQ(room.size(), size_t(k.w) * k.h);
-                EXPECT_EQ(std::count(room.begin(), room.end(), k.texel), std::ptrdiff_t(room.size()));
+                ASSERT_EQ(into.room.size(), size_t(k.w) * k.h);
+                EXPECT_EQ(std::count(into.room.begin(), into.room.end(), k.texel), std::ptrdiff_t(into.room.size()));
             }
         }
     }
