@@ -147,13 +147,25 @@ public:
     // Records the golden battle into recorder (Begin to the last frame).
     void Record(CReplay& recorder)
     {
+        ASSERT_NO_FATAL_FAILURE(BeginGolden(recorder));
+        for (const TrackData& t : kTracks) EXPECT_EQ(recorder.WriteTrack(*Tension(t)), 1);
+        RecordGoldenFrames(recorder);
+    }
+
+    // The golden battle's start, up to its tracks.
+    void BeginGolden(CReplay& recorder)
+    {
         recorder.SetName("rec");
         ASSERT_EQ(recorder.Begin(), 1);
         EXPECT_EQ(recorder.WriteHeader("Stage01", "Chr_Talve", 1), 1);
         FakeSetup setup;
         setup.record = SetupRecord();
         EXPECT_EQ(recorder.WriteRecord(setup), 1);
-        for (const TrackData& t : kTracks) EXPECT_EQ(recorder.WriteTrack(*Tension(t)), 1);
+    }
+
+    // The golden battle's frames, after its tracks.
+    void RecordGoldenFrames(CReplay& recorder)
+    {
         for (const FrameData& f : kFrames) {
             std::vector<ReplayMessage> list;
             for (const Message& m : f.messages) list.push_back({m.id, u32(m.data.size()), m.data.data()});
@@ -397,24 +409,11 @@ TEST_F(ReplayTest, SlotChoice)
 TEST_F(ReplayTest, AFighterWithoutATensionFileIsRecordedAsNone)
 {
     CReplay recorder;
-    recorder.SetName("rec");
-    ASSERT_EQ(recorder.Begin(), 1);
-    EXPECT_EQ(recorder.WriteHeader("Stage01", "Chr_Talve", 1), 1);
-    FakeSetup setup;
-    setup.record = SetupRecord();
-    EXPECT_EQ(recorder.WriteRecord(setup), 1);
+    ASSERT_NO_FATAL_FAILURE(BeginGolden(recorder));
     EXPECT_EQ(recorder.WriteTrack(Tension(kTracks[0]).get()), 1);
     EXPECT_EQ(recorder.WriteTrack(nullptr), 1);
     EXPECT_EQ(recorder.WriteTrack(*Tension(kTracks[2])), 1);
-    for (const FrameData& f : kFrames) {
-        std::vector<ReplayMessage> list;
-        for (const Message& m : f.messages) list.push_back({m.id, u32(m.data.size()), m.data.data()});
-        EXPECT_EQ(recorder.WriteStateList(list), 1);
-        fighters[0].input = f.first;
-        fighters[2].input = f.second;
-        fighters[0].musicTime = f.music;
-        EXPECT_EQ(recorder.RecordFrame(List(), f.ms), 1);
-    }
+    RecordGoldenFrames(recorder);
     ASSERT_EQ(recorder.SaveToSlot(section), 1);
     // The golden file, but for the second track's key count.
     std::string expected = Golden();
