@@ -86,6 +86,19 @@ protected:
         room::WriteJoinReply(r, reply);
         ASSERT_EQ(Room().OnJoinReply(nullptr, reply, sizeof reply), 1);
     }
+    // A lobby room of three with "own" in it, on the screen one frame.
+    void ShowLobbyRoomOfThree()
+    {
+        Room().Reset();
+        Room().SetLobbyMode(1);
+        u8 bytes[room::kTableBytes];
+        room::WriteMemberTable(TableOf(3, "own"), bytes);
+        // A lobby room's rows come from the server's record: the direct table
+        // is what a direct room shows.
+        Room().OnMemberTable(nullptr, bytes, sizeof bytes);
+        P().client.SetScreen(u32(LobbyLayer::kRoom));
+        game.Frame();
+    }
 };
 
 TEST_F(LobbyRoom, GuestTakesOnlyWholeTablesWithACountOfOneToEight)
@@ -200,15 +213,7 @@ TEST_F(LobbyRoom, NewestFirstChatOfAnEmptyOrShortLogStopsAtLineZero)
 TEST_F(LobbyRoom, DrawsMembersAndSlidesTheLobbyOverInFourTenths)
 {
     const std::vector<std::string> layers = scene_data::LobbyRoomLayers();
-    Room().Reset();
-    Room().SetLobbyMode(1);
-    u8 bytes[room::kTableBytes];
-    room::WriteMemberTable(TableOf(3, "own"), bytes);
-    // A lobby room's rows come from the server's record: the direct table
-    // is what a direct room shows.
-    Room().OnMemberTable(nullptr, bytes, sizeof bytes);
-    P().client.SetScreen(u32(LobbyLayer::kRoom));
-    game.Frame();
+    ShowLobbyRoomOfThree();
     auto drawn = Drawn(layers);
     EXPECT_TRUE(Contains(drawn, "bg02"));
     EXPECT_TRUE(Contains(drawn, "Select2"));
@@ -274,13 +279,7 @@ TEST_F(LobbyRoom, HelpTickerStaysInSightAllTheWayRound)
 TEST_F(LobbyRoom, TheLobbyOverTheRoomStandsOnItsTab)
 {
     const std::vector<std::string> layers = scene_data::LobbyRoomLayers();
-    Room().Reset();
-    Room().SetLobbyMode(1);
-    u8 bytes[room::kTableBytes];
-    room::WriteMemberTable(TableOf(3, "own"), bytes);
-    Room().OnMemberTable(nullptr, bytes, sizeof bytes);
-    P().client.SetScreen(u32(LobbyLayer::kRoom));
-    game.Frame();
+    ShowLobbyRoomOfThree();
     Key(CLobbyRoomScene::kF1Key);
     const f32 s = game.App().GetLayoutScale();
     for (const bool whole : {false, true}) {
