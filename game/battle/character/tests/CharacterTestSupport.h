@@ -313,6 +313,28 @@ protected:
         return character;
     }
 
+    // A bullet of the record that the shooter fires from 0.6 in front of the
+    // origin towards -z, moving by step a frame; call under
+    // ASSERT_NO_FATAL_FAILURE.
+    void LaunchBullet(const CBulletParameter& record, CObjectDivision* shooter, const CVector3& step, CBullet*& bullet)
+    {
+        bullet = new CBullet(&record);
+        ASSERT_EQ(bullet->LoadResource(&resources_), 1);
+        BulletLaunchRecord launch;
+        launch.position = {0, 0.2f, 0.6f};
+        launch.direction = {0, 0, -1};
+        launch.shooter = launch.firingObject = shooter;
+        ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
+        bullet->SetDirection(step);
+    }
+
+    // A one-hit shot that binds the fighter it reaches.
+    static void MakeBindShot(CBulletParameter& record)
+    {
+        CBulletValues& v = record.GetValues();
+        v.hitType = 2, v.hitCount = 1, v.hitRadius = 0.4f;
+    }
+
     setting_test::WorkFolder folder_;
     CResourceController resources_;
     CSkillList skills_;

@@ -30,14 +30,8 @@ protected:
     void Shoot(const CBulletParameter& record, ScriptedFighter& victim, ScriptedFighter& shooter, CBulletList& list,
         CVector3 step = {0, 0, -0.5f})
     {
-        auto* bullet = new CBullet(&record);
-        ASSERT_EQ(bullet->LoadResource(&resources_), 1);
-        BulletLaunchRecord launch;
-        launch.position = {0, 0.2f, 0.6f};
-        launch.direction = {0, 0, -1};
-        launch.shooter = launch.firingObject = &shooter;
-        ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
-        bullet->SetDirection(step);
+        CBullet* bullet = nullptr;
+        ASSERT_NO_FATAL_FAILURE(LaunchBullet(record, &shooter, step, bullet));
         list.Add(bullet);
         IBattleCharacter* fighters[] = {&shooter, &victim};
         RunBulletFirstPass(list, fighters, 2, 0);

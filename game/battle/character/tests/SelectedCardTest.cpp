@@ -190,16 +190,9 @@ protected:
     void Bind(ScriptedFighter& shooter, ScriptedFighter& victim)
     {
         CBulletParameter record;
-        CBulletValues& v = record.GetValues();
-        v.hitType = 2, v.hitCount = 1, v.hitRadius = 0.4f;
-        auto* bullet = new CBullet(&record);
-        ASSERT_EQ(bullet->LoadResource(&resources_), 1);
-        BulletLaunchRecord launch;
-        launch.position = {0, 0.2f, 0.6f};
-        launch.direction = {0, 0, -1};
-        launch.shooter = launch.firingObject = &shooter;
-        ASSERT_EQ(bullet->Initialize(reinterpret_cast<intptr_t>(&launch)), 1);
-        bullet->SetDirection({0, 0, -0.5f});
+        MakeBindShot(record);
+        CBullet* bullet = nullptr;
+        ASSERT_NO_FATAL_FAILURE(LaunchBullet(record, &shooter, {0, 0, -0.5f}, bullet));
         CBulletList bullets;
         bullets.Add(bullet);
         IBattleCharacter* fighters[] = {&shooter, &victim};
