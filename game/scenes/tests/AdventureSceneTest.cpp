@@ -258,6 +258,16 @@ TEST(AdventureSetupTest, FillsOpponentsAndOptions)
 
 CAdventureScene* Scene(GameDriver& game) { return dynamic_cast<CAdventureScene*>(game.App().GetScene()); }
 
+// Every node cleared and every orb obtained, all of it already shown: the
+// save the completion card waits for.
+void CompleteEverything(CSaveData* save)
+{
+    for (i32 i = 0; i < 45; ++i) save->SetUnlockFlag(i, 1);
+    for (i32 n = 0; n < 6; ++n) save->SetAdventureClearFlag(n, 1), save->SetAdventureRewardFlag(n, 1);
+    save->MarkUnlockFlagsShown();
+    save->MarkAdventureRewardFlagsShown();
+}
+
 CAdventureScene* Show(GameDriver& game, u32 column = 0, u32 halfRow = 1, u32 character = 1)
 {
     CAdventureSceneArgs args;
@@ -426,10 +436,7 @@ TEST(AdventureSceneRun, CompletionCardShowsOnce)
     GameDriver game(game_test::GameDataRoot(), menu_run::Options());
     ASSERT_TRUE(menu_run::EnterIdle(game));
     CSaveData* save = game.App().GetSaveData();
-    for (i32 i = 0; i < 45; ++i) save->SetUnlockFlag(i, 1);
-    for (i32 n = 0; n < 6; ++n) save->SetAdventureClearFlag(n, 1), save->SetAdventureRewardFlag(n, 1);
-    save->MarkUnlockFlagsShown();
-    save->MarkAdventureRewardFlagsShown();
+    CompleteEverything(save);
     CAdventureScene* scene = Show(game);
     ASSERT_NE(scene, nullptr) << game.Describe();
     EXPECT_TRUE(scene->IsCardShown());
@@ -476,10 +483,7 @@ TEST(AdventureSceneRun, CompletionCardIsCentredOnEveryWindow)
         GameDriver game(game_test::GameDataRoot(), ScreenOptions(screen));
         ASSERT_NO_FATAL_FAILURE(EnterIdleOn(game, screen));
         CSaveData* save = game.App().GetSaveData();
-        for (i32 i = 0; i < 45; ++i) save->SetUnlockFlag(i, 1);
-        for (i32 n = 0; n < 6; ++n) save->SetAdventureClearFlag(n, 1), save->SetAdventureRewardFlag(n, 1);
-        save->MarkUnlockFlagsShown();
-        save->MarkAdventureRewardFlagsShown();
+        CompleteEverything(save);
         CAdventureScene* scene = Show(game);
         ASSERT_NE(scene, nullptr) << game.Describe();
         ASSERT_TRUE(scene->IsCardShown());
