@@ -13,6 +13,9 @@ target_compile_options(orv_flags INTERFACE
   -ffp-contract=off -fno-fast-math)
 target_include_directories(orv_flags INTERFACE ${PROJECT_SOURCE_DIR})
 find_package(Threads REQUIRED)
+# Each test runs through env for its variables: about a hundredth of a
+# second less a test than through cmake -E env.
+find_program(ORV_ENV env REQUIRED)
 target_link_libraries(orv_flags INTERFACE Threads::Threads)
 # -pthread everywhere, as GTK's flags give it to some: the test binaries'
 # shared precompiled header needs the same _REENTRANT in all of them.
@@ -64,11 +67,10 @@ elseif(ORV_TSAN)
   set(orv_test_opt -O0 -g1)
 elseif(CMAKE_BUILD_TYPE STREQUAL "RelWithDebInfo")
   set(orv_code_opt -g1)
-  set(orv_test_opt -O1 -g1)
-  # GCC 12 reports inlined std::string code at -O1 as at -O3 (see above).
-  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
-    list(APPEND orv_test_opt -Wno-error=restrict -Wno-error=array-bounds -Wno-error=stringop-overflow)
-  endif()
+  # Unoptimised: the tests' own code is mostly GoogleTest's templates and
+  # builds in about two thirds of the time, while they spend their time in
+  # the code under test.
+  set(orv_test_opt -O0 -g1)
 endif()
 set(orv_is_test "$<BOOL:$<TARGET_PROPERTY:ORV_TEST_CODE>>")
 target_compile_options(orv_flags INTERFACE
@@ -100,7 +102,7 @@ function(orv_discover_tests target)
   if(ARG_NO_LEAK_CHECK)
     list(APPEND env ASAN_OPTIONS=detect_leaks=0)
   endif()
-  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${env}")
+  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "${ORV_ENV};${env}")
   set(props TIMEOUT ${ARG_TIMEOUT})
   if(ARG_LABEL)
     list(APPEND props LABELS ${ARG_LABEL})
@@ -132,7 +134,7 @@ function(orv_xvfb_tests target screen)
     set(ARG_TIMEOUT ${ORV_TEST_TIMEOUT})
   endif()
   set_target_properties(${target} PROPERTIES
-    CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${ARG_ENV};${ORV_XVFB_TEST};${screen}")
+    CROSSCOMPILING_EMULATOR "${ORV_ENV};${ARG_ENV};${ORV_XVFB_TEST};${screen}")
   set(props TIMEOUT ${ARG_TIMEOUT})
   if(ARG_FIXTURES)
     string(REPLACE ";" "\\;" fixtures "${ARG_FIXTURES}")
@@ -280,6 +282,12 @@ function(orv_finish_targets)
       endif()
     elseif(t MATCHES "_tests$|^fuzz_|^orv_net_player$|^lobby_server$")
       set_target_properties(${t} PROPERTIES ORV_TEST_CODE ON)
+      # The sanitizers' data (globals, type descriptors) makes a position
+      # independent test binary relocate tens of megabytes at each start; a
+      # fixed one starts about a quarter quicker, each of its tests a process.
+      if(ORV_SANITIZE OR ORV_TSAN)
+        target_link_options(${t} PRIVATE -no-pie)
+      endif()
       if(t MATCHES "_tests$")
         target_precompile_headers(${t} REUSE_FROM orv_test_pch)
         # Test files share the headers they test and those headers' inline

@@ -7,17 +7,108 @@
 #include <cstring>
 #include <mutex>
 
+#include <dlfcn.h>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/avutil.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/log.h>
+#include <libavutil/macros.h>
 #include <libavutil/mathematics.h>
 #include <libswscale/swscale.h>
 }
 
 namespace host::movie::ffmpeg {
+
+namespace {
+
+// The libraries load with the first movie: a process that plays none (the
+// tool, most test programs) starts without them and the ninety-odd
+// libraries they bring, which cost every start a tenth of a second.
+#define ORV_FFMPEG_FUNCTIONS(X) \
+    X(av_channel_layout_channel_from_index) \
+    X(av_channel_layout_default) \
+    X(av_channel_layout_uninit) \
+    X(av_find_best_stream) \
+    X(av_frame_alloc) \
+    X(av_frame_free) \
+    X(av_free) \
+    X(av_freep) \
+    X(av_get_bytes_per_sample) \
+    X(av_get_packed_sample_fmt) \
+    X(av_guess_frame_rate) \
+    X(av_log_set_level) \
+    X(av_malloc) \
+    X(av_packet_alloc) \
+    X(av_packet_free) \
+    X(av_packet_unref) \
+    X(av_read_frame) \
+    X(av_rescale) \
+    X(av_rescale_q) \
+    X(av_rescale_q_rnd) \
+    X(av_sample_fmt_is_planar) \
+    X(av_strdup) \
+    X(avcodec_alloc_context3) \
+    X(avcodec_find_decoder) \
+    X(avcodec_free_context) \
+    X(avcodec_open2) \
+    X(avcodec_parameters_to_context) \
+    X(avcodec_receive_frame) \
+    X(avcodec_send_packet) \
+    X(avformat_alloc_context) \
+    X(avformat_close_input) \
+    X(avformat_find_stream_info) \
+    X(avformat_open_input) \
+    X(avio_alloc_context) \
+    X(avio_context_free) \
+    X(sws_freeContext) \
+    X(sws_getCachedContext) \
+    X(sws_scale)
+
+struct Api {
+    bool loaded = false;
+#define ORV_FFMPEG_POINTER(name) decltype(&::name) name = nullptr;
+    ORV_FFMPEG_FUNCTIONS(ORV_FFMPEG_POINTER)
+#undef ORV_FFMPEG_POINTER
+};
+
+Api LoadApi()
+{
+    Api api;
+    // The versions the code was built against, whose layouts it reads.
+    void* const libraries[] = {
+        dlopen("libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL),
+        dlopen("libavcodec.so." AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL),
+        dlopen("libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL),
+        dlopen("libswscale.so." AV_STRINGIFY(LIBSWSCALE_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL),
+    };
+    auto find = [&](const char* name) -> void* {
+        for (void* library : libraries)
+            if (void* symbol = library ? dlsym(library, name) : nullptr) return symbol;
+        return nullptr;
+    };
+    bool all = true;
+#define ORV_FFMPEG_FIND(name) \
+    api.name = reinterpret_cast<decltype(api.name)>(find(#name)); \
+    all = all && api.name;
+    ORV_FFMPEG_FUNCTIONS(ORV_FFMPEG_FIND)
+#undef ORV_FFMPEG_FIND
+    // Never closed: frames and contexts may outlive any one movie.
+    api.loaded = all;
+    return api;
+}
+
+// Every function null when a library or one of its functions is missing:
+// then no movie opens.
+const Api& Av()
+{
+    static const Api api = LoadApi();
+    return api;
+}
+
+}  // namespace
 
 namespace {
 
@@ -40,7 +131,7 @@ constexpr AVRational kMilliseconds{1, 1000};
 void QuietLogs()
 {
     static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+    std::call_once(once, [] { Av().av_log_set_level(AV_LOG_QUIET); });
 }
 
 // ---------------------------------------------------------------- sources
@@ -112,7 +203,7 @@ bool ToMs(int64_t ts, int64_t start, AVRational base, int64_t& ms)
 {
     int64_t relative = 0;
     if (ts == AV_NOPTS_VALUE || __builtin_sub_overflow(ts, start, &relative)) return false;
-    ms = av_rescale_q_rnd(relative, base, kMilliseconds, AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+    ms = Av().av_rescale_q_rnd(relative, base, kMilliseconds, AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
     if (ms == AV_NOPTS_VALUE) return false;
     ms = std::clamp(ms, -kMaxStopMs, kMaxStopMs + 1);
     return true;
@@ -135,7 +226,7 @@ double Sample16(AVSampleFormat format, const uint8_t* p)
 
 bool KnownSampleFormat(AVSampleFormat format)
 {
-    switch (av_get_packed_sample_fmt(format)) {
+    switch (Av().av_get_packed_sample_fmt(format)) {
     case AV_SAMPLE_FMT_U8: case AV_SAMPLE_FMT_S16: case AV_SAMPLE_FMT_S32:
     case AV_SAMPLE_FMT_S64: case AV_SAMPLE_FMT_FLT: case AV_SAMPLE_FMT_DBL:
         return true;
@@ -192,15 +283,15 @@ bool MovieCodec(AVCodecID id)
 AVCodecContext* OpenCodec(const AVStream* stream)
 {
     if (!MovieCodec(stream->codecpar->codec_id)) return nullptr;
-    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    const AVCodec* codec = Av().avcodec_find_decoder(stream->codecpar->codec_id);
     if (!codec) return nullptr;
-    AVCodecContext* context = avcodec_alloc_context3(codec);
+    AVCodecContext* context = Av().avcodec_alloc_context3(codec);
     if (!context) return nullptr;
     // One thread: frames come out as soon as they are decoded.
     context->thread_count = 1;
     context->max_pixels = int64_t(kMaxWidth) * kMaxHeight;
-    if (avcodec_parameters_to_context(context, stream->codecpar) < 0 || avcodec_open2(context, codec, nullptr) < 0)
-        avcodec_free_context(&context);
+    if (Av().avcodec_parameters_to_context(context, stream->codecpar) < 0 || Av().avcodec_open2(context, codec, nullptr) < 0)
+        Av().avcodec_free_context(&context);
     return context;
 }
 
@@ -220,38 +311,40 @@ std::unique_ptr<ByteSource> MemorySource(std::vector<uint8_t> bytes)
 
 Demuxer::~Demuxer()
 {
-    avformat_close_input(&format_);
-    if (io_) av_freep(&io_->buffer);
-    avio_context_free(&io_);
+    if (!Av().loaded) return;   // nothing was made
+    Av().avformat_close_input(&format_);
+    if (io_) Av().av_freep(&io_->buffer);
+    Av().avio_context_free(&io_);
 }
 
 Result Demuxer::Open(ByteSource& source)
 {
+    if (!Av().loaded) return Result::Failed;
     QuietLogs();
     if (!source.Seek(0)) return Result::Failed;
-    auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBytes));
+    auto* buffer = static_cast<uint8_t*>(Av().av_malloc(kIoBytes));
     if (!buffer) return Result::Failed;
-    io_ = avio_alloc_context(buffer, kIoBytes, 0, &source, ReadBytes, nullptr, SeekBytes);
+    io_ = Av().avio_alloc_context(buffer, kIoBytes, 0, &source, ReadBytes, nullptr, SeekBytes);
     if (!io_) {
-        av_free(buffer);
+        Av().av_free(buffer);
         return Result::Failed;
     }
-    format_ = avformat_alloc_context();
+    format_ = Av().avformat_alloc_context();
     if (!format_) return Result::Failed;
     format_->pb = io_;
     format_->flags |= AVFMT_FLAG_CUSTOM_IO;
     format_->io_open = RefuseOpen;
-    format_->format_whitelist = av_strdup(kFormats);
+    format_->format_whitelist = Av().av_strdup(kFormats);
     // Frees the context and nulls it on failure.
-    if (avformat_open_input(&format_, nullptr, nullptr, nullptr) < 0) return Result::BadData;
-    if (avformat_find_stream_info(format_, nullptr) < 0) return Result::BadData;
+    if (Av().avformat_open_input(&format_, nullptr, nullptr, nullptr) < 0) return Result::BadData;
+    if (Av().avformat_find_stream_info(format_, nullptr) < 0) return Result::BadData;
     return Result::Ok;
 }
 
 int64_t Demuxer::StartIn(int stream) const
 {
     if (format_->start_time == AV_NOPTS_VALUE) return 0;
-    return av_rescale_q(format_->start_time, AVRational{1, AV_TIME_BASE}, format_->streams[stream]->time_base);
+    return Av().av_rescale_q(format_->start_time, AVRational{1, AV_TIME_BASE}, format_->streams[stream]->time_base);
 }
 
 uint64_t MeasureStopMs(ByteSource& source)
@@ -259,16 +352,16 @@ uint64_t MeasureStopMs(ByteSource& source)
     Demuxer demuxer;
     if (demuxer.Open(source) != Result::Ok) return 0;
     AVFormatContext* format = demuxer.Context();
-    const int video = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    const int sound = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, video, nullptr, 0);
+    const int video = Av().av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const int sound = Av().av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, video, nullptr, 0);
     for (unsigned i = 0; i < format->nb_streams; ++i)
         if (int(i) != video && int(i) != sound) format->streams[i]->discard = AVDISCARD_ALL;
     // A picture stream's packets may carry only decoding times, which run
     // behind the showing times by the pictures the decoder holds back.
     const int64_t delay = video >= 0 ? std::clamp(format->streams[video]->codecpar->video_delay, 0, 16) : 0;
     int64_t stopMs = 0;
-    AVPacket* packet = av_packet_alloc();
-    while (packet && av_read_frame(format, packet) >= 0) {
+    AVPacket* packet = Av().av_packet_alloc();
+    while (packet && Av().av_read_frame(format, packet) >= 0) {
         const int s = packet->stream_index;
         const int64_t duration = std::clamp<int64_t>(packet->duration, 0, INT32_MAX);
         int64_t shown = packet->pts, decoded = packet->dts, ms = 0;
@@ -278,9 +371,9 @@ uint64_t MeasureStopMs(ByteSource& source)
         if ((s == video || s == sound) && end != AV_NOPTS_VALUE && end <= INT64_MAX - duration &&
             ToMs(end + duration, demuxer.StartIn(s), format->streams[s]->time_base, ms))
             stopMs = std::max(stopMs, ms);
-        av_packet_unref(packet);
+        Av().av_packet_unref(packet);
     }
-    av_packet_free(&packet);
+    Av().av_packet_free(&packet);
     return uint64_t(std::min(stopMs, kMaxStopMs));
 }
 
@@ -288,13 +381,14 @@ uint64_t MeasureStopMs(ByteSource& source)
 
 Decoder::~Decoder()
 {
-    for (AVPacket* p : videoPackets_) av_packet_free(&p);
-    av_frame_free(&shown_);
-    av_frame_free(&next_);
-    av_frame_free(&soundFrame_);
-    avcodec_free_context(&video_);
-    avcodec_free_context(&sound_);
-    sws_freeContext(scaler_);
+    if (!Av().loaded) return;   // nothing was made
+    for (AVPacket* p : videoPackets_) Av().av_packet_free(&p);
+    Av().av_frame_free(&shown_);
+    Av().av_frame_free(&next_);
+    Av().av_frame_free(&soundFrame_);
+    Av().avcodec_free_context(&video_);
+    Av().avcodec_free_context(&sound_);
+    Av().sws_freeContext(scaler_);
 }
 
 Result Decoder::Open(ByteSource& source, bool withSound, std::unique_ptr<Decoder>& out)
@@ -310,7 +404,7 @@ Result Decoder::Start(ByteSource& source, bool withSound)
 {
     if (Result r = demuxer_.Open(source); r != Result::Ok) return r;
     AVFormatContext* format = demuxer_.Context();
-    videoStream_ = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    videoStream_ = Av().av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (videoStream_ < 0) return Result::BadData;
     AVStream* stream = format->streams[videoStream_];
     const AVCodecParameters* par = stream->codecpar;
@@ -321,12 +415,12 @@ Result Decoder::Start(ByteSource& source, bool withSound)
     if (!video_) return Result::BadData;
     info_.width = uint32_t(par->width);
     info_.height = uint32_t(par->height);
-    const AVRational rate = av_guess_frame_rate(format, stream, nullptr);
+    const AVRational rate = Av().av_guess_frame_rate(format, stream, nullptr);
     if (rate.num > 0 && rate.den > 0)
-        frameIntervalMs_ = std::clamp<int64_t>(av_rescale(1000, rate.den, rate.num), 1, 1000);
+        frameIntervalMs_ = std::clamp<int64_t>(Av().av_rescale(1000, rate.den, rate.num), 1, 1000);
 
     if (withSound) {
-        const int s = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, videoStream_, nullptr, 0);
+        const int s = Av().av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, videoStream_, nullptr, 0);
         if (s >= 0) OpenSound(s);
     }
     for (unsigned i = 0; i < format->nb_streams; ++i)
@@ -335,8 +429,8 @@ Result Decoder::Start(ByteSource& source, bool withSound)
     // Rows padded for the scaler's wide stores.
     stride_ = (size_t(info_.width) * kBytesPerPixel + 63) & ~size_t(63);
     picture_.assign(stride_ * info_.height + 64, 0);
-    shown_ = av_frame_alloc();
-    next_ = av_frame_alloc();
+    shown_ = Av().av_frame_alloc();
+    next_ = Av().av_frame_alloc();
     if (!shown_ || !next_) return Result::Failed;
     // The first whole picture shows from the start.
     for (int damaged = 0;; ++damaged) {
@@ -351,13 +445,13 @@ Result Decoder::Start(ByteSource& source, bool withSound)
 bool Decoder::OpenSound(int stream)
 {
     sound_ = OpenCodec(demuxer_.Context()->streams[stream]);
-    soundFrame_ = av_frame_alloc();
+    soundFrame_ = Av().av_frame_alloc();
     if (!sound_) return false;
     const int channels = sound_->ch_layout.nb_channels;
     const int rate = sound_->sample_rate;
     if (!soundFrame_ || channels < 1 || channels > 64 || rate < int(host::sound::kFrequencyMin) ||
         rate > int(host::sound::kFrequencyMax)) {
-        avcodec_free_context(&sound_);
+        Av().avcodec_free_context(&sound_);
         return false;
     }
     soundStream_ = stream;
@@ -378,9 +472,9 @@ int64_t Decoder::FrameMs(const AVFrame* frame)
 bool Decoder::ReadPacket()
 {
     if (inputEnded_) return false;
-    AVPacket* packet = av_packet_alloc();
-    if (!packet || av_read_frame(demuxer_.Context(), packet) < 0) {
-        av_packet_free(&packet);
+    AVPacket* packet = Av().av_packet_alloc();
+    if (!packet || Av().av_read_frame(demuxer_.Context(), packet) < 0) {
+        Av().av_packet_free(&packet);
         inputEnded_ = true;
         if (sound_) DecodeSound(nullptr);
         return false;
@@ -391,14 +485,14 @@ bool Decoder::ReadPacket()
         return true;
     }
     if (packet->stream_index == soundStream_) DecodeSound(packet);
-    av_packet_free(&packet);
+    Av().av_packet_free(&packet);
     return true;
 }
 
 bool Decoder::DecodeNextPicture()
 {
     for (;;) {
-        const int r = avcodec_receive_frame(video_, next_);
+        const int r = Av().avcodec_receive_frame(video_, next_);
         if (r == 0) {
             if (next_->width <= 0 || next_->height <= 0 || uint32_t(next_->width) > kMaxWidth ||
                 uint32_t(next_->height) > kMaxHeight)
@@ -414,15 +508,15 @@ bool Decoder::DecodeNextPicture()
             if (videoFlushed_) return false;
             // Out of packets: the decoder gives up the pictures it holds.
             videoFlushed_ = true;
-            avcodec_send_packet(video_, nullptr);
+            Av().avcodec_send_packet(video_, nullptr);
             continue;
         }
         AVPacket* packet = videoPackets_.front();
         videoPackets_.pop_front();
         videoQueued_ -= size_t(packet->size);
         // A damaged packet is dropped; the decoder hides what it lost.
-        avcodec_send_packet(video_, packet);
-        av_packet_free(&packet);
+        Av().avcodec_send_packet(video_, packet);
+        Av().av_packet_free(&packet);
     }
 }
 
@@ -439,14 +533,14 @@ const uint8_t* Decoder::Picture()
 {
     if (pictureStale_) {
         pictureStale_ = false;
-        scaler_ = sws_getCachedContext(scaler_, shown_->width, shown_->height, AVPixelFormat(shown_->format),
+        scaler_ = Av().sws_getCachedContext(scaler_, shown_->width, shown_->height, AVPixelFormat(shown_->format),
                                        int(info_.width), int(info_.height), AV_PIX_FMT_BGR24, SWS_BILINEAR,
                                        nullptr, nullptr, nullptr);
         // A picture the scaler cannot take leaves the last one.
         if (scaler_) {
             uint8_t* planes[4] = {picture_.data(), nullptr, nullptr, nullptr};
             const int strides[4] = {int(stride_), 0, 0, 0};
-            sws_scale(scaler_, shown_->data, shown_->linesize, 0, shown_->height, planes, strides);
+            Av().sws_scale(scaler_, shown_->data, shown_->linesize, 0, shown_->height, planes, strides);
         }
     }
     return picture_.data();
@@ -457,8 +551,8 @@ const uint8_t* Decoder::Picture()
 void Decoder::DecodeSound(const AVPacket* packet)
 {
     // A damaged packet is dropped; null drains the decoder.
-    if (avcodec_send_packet(sound_, packet) < 0 && packet) return;
-    while (avcodec_receive_frame(sound_, soundFrame_) == 0) TakeSoundFrame();
+    if (Av().avcodec_send_packet(sound_, packet) < 0 && packet) return;
+    while (Av().avcodec_receive_frame(sound_, soundFrame_) == 0) TakeSoundFrame();
 }
 
 void Decoder::TakeSoundFrame()
@@ -488,6 +582,7 @@ void Decoder::TakeSoundFrame()
 bool AppendSound(int format, const AVChannelLayout& layout, const uint8_t* const* data, size_t samples,
                  std::vector<int16_t>& pcm)
 {
+    if (!Av().loaded) return false;
     const auto sampleFormat = AVSampleFormat(format);
     const int channels = layout.nb_channels;
     if (!KnownSampleFormat(sampleFormat) || channels < 1 || channels > 64 || !data) return false;
@@ -497,22 +592,22 @@ bool AppendSound(int format, const AVChannelLayout& layout, const uint8_t* const
     double scale = 1.0;
     if (channels > 2) {
         AVChannelLayout fallback{};
-        av_channel_layout_default(&fallback, channels);
+        Av().av_channel_layout_default(&fallback, channels);
         double left = 0.0, right = 0.0;
         for (int c = 0; c < channels; ++c) {
-            AVChannel id = av_channel_layout_channel_from_index(&layout, unsigned(c));
+            AVChannel id = Av().av_channel_layout_channel_from_index(&layout, unsigned(c));
             if (id == AV_CHAN_NONE || id == AV_CHAN_UNKNOWN || id == AV_CHAN_UNUSED)
-                id = av_channel_layout_channel_from_index(&fallback, unsigned(c));
+                id = Av().av_channel_layout_channel_from_index(&fallback, unsigned(c));
             weights[c] = Weights(id);
             left += weights[c].left;
             right += weights[c].right;
         }
-        av_channel_layout_uninit(&fallback);
+        Av().av_channel_layout_uninit(&fallback);
         scale = 1.0 / std::max({left, right, 1.0});
     }
-    const bool planar = av_sample_fmt_is_planar(sampleFormat);
-    const AVSampleFormat packed = av_get_packed_sample_fmt(sampleFormat);
-    const size_t bytes = size_t(av_get_bytes_per_sample(sampleFormat));
+    const bool planar = Av().av_sample_fmt_is_planar(sampleFormat);
+    const AVSampleFormat packed = Av().av_get_packed_sample_fmt(sampleFormat);
+    const size_t bytes = size_t(Av().av_get_bytes_per_sample(sampleFormat));
     auto sample = [&](size_t i, int c) {
         return Sample16(packed, planar ? data[c] + i * bytes : data[0] + (i * size_t(channels) + size_t(c)) * bytes);
     };
