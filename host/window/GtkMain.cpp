@@ -2,9 +2,34 @@
 #include "host/window/GtkBoxes.h"
 #include "host/window/WindowBackend.h"
 
-#include <gtk/gtk.h>
+#include "host/window/GtkApi.h"
+
+#include <dlfcn.h>
 
 namespace host::window {
+
+namespace gtk {
+
+const Api& Gtk() {
+    static const Api api = [] {
+        Api a;
+        // Never closed: GTK keeps its state for the life of the process.
+        void* library = dlopen("libgtk-3.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!library) return a;
+        bool all = true;
+#define ORV_GTK_FIND(name) \
+        a.name = reinterpret_cast<decltype(a.name)>(dlsym(library, #name)); \
+        all = all && a.name;
+        ORV_GTK_FUNCTIONS(ORV_GTK_FIND)
+#undef ORV_GTK_FIND
+        a.loaded = all;
+        return all ? a : Api{};
+    }();
+    return api;
+}
+
+}  // namespace gtk
+
 namespace {
 
 enum class GtkState { Untried, Running, Failed };
@@ -13,10 +38,11 @@ GtkState g_state = GtkState::Untried;
 }  // namespace
 
 bool StartGtk() {
+    if (g_state == GtkState::Untried && !gtk::Gtk().loaded) g_state = GtkState::Failed;
     if (g_state == GtkState::Untried) {
         // The process locale stays "C": number parsing must not follow it.
-        gtk_disable_setlocale();
-        g_state = gtk_init_check(nullptr, nullptr) ? GtkState::Running : GtkState::Failed;
+        gtk::Gtk().gtk_disable_setlocale();
+        g_state = gtk::Gtk().gtk_init_check(nullptr, nullptr) ? GtkState::Running : GtkState::Failed;
     }
     return g_state == GtkState::Running;
 }
@@ -26,19 +52,19 @@ bool GtkStarted() { return g_state == GtkState::Running; }
 void PumpGtk() {
     if (g_state != GtkState::Running) return;
     // Bounded, so a flood of redraws cannot starve the caller's frame.
-    for (int i = 0; i < 1000 && g_main_context_iteration(nullptr, FALSE); ++i) {
+    for (int i = 0; i < 1000 && gtk::Gtk().g_main_context_iteration(nullptr, FALSE); ++i) {
     }
 }
 
 bool GtkScreenSize(int& width, int& height) {
     if (!GtkStarted()) return false;
-    GdkDisplay* display = gdk_display_get_default();
+    GdkDisplay* display = gtk::Gtk().gdk_display_get_default();
     if (!display) return false;
-    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-    if (!monitor) monitor = gdk_display_get_monitor(display, 0);
+    GdkMonitor* monitor = gtk::Gtk().gdk_display_get_primary_monitor(display);
+    if (!monitor) monitor = gtk::Gtk().gdk_display_get_monitor(display, 0);
     if (!monitor) return false;
     GdkRectangle area;
-    gdk_monitor_get_geometry(monitor, &area);
+    gtk::Gtk().gdk_monitor_get_geometry(monitor, &area);
     width = area.width;
     height = area.height;
     return true;
