@@ -73,6 +73,7 @@ public:
     Result Injected() const { return injected_; }
     Result Finish(Result r);
 private:
+    std::vector<CallArg>& Reserve();
     FakeRender::State& state_;
     const char* op_;
     Call call_;   // op is set only when the call is kept

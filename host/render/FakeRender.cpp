@@ -62,13 +62,20 @@ Recorder::~Recorder() {
 }
 
 Recorder& Recorder::Arg(const char* name, double value) {
-    if (keep_) call_.args.push_back({name, value, {}});
+    if (keep_) Reserve().push_back({name, value, {}});
     return *this;
 }
 
 Recorder& Recorder::Text(const char* name, std::string value) {
-    if (keep_) call_.args.push_back({name, 0, std::move(value)});
+    if (keep_) Reserve().push_back({name, 0, std::move(value)});
     return *this;
+}
+
+std::vector<CallArg>& Recorder::Reserve() {
+    // Room for the longest call's arguments at once: growing one at a time
+    // cost the menus' frames about a tenth of their time.
+    if (call_.args.empty()) call_.args.reserve(16);
+    return call_.args;
 }
 
 Recorder& Recorder::Data(const void* data, size_t bytes) {
