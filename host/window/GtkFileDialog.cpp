@@ -11,6 +11,8 @@
 #include <vector>
 
 namespace host::window {
+
+using gtk::Gtk;
 namespace {
 
 std::vector<std::string> SplitPatterns(std::string_view list) {
@@ -29,29 +31,29 @@ std::vector<std::string> SplitPatterns(std::string_view list) {
 
 void AddFilters(GtkFileChooser* chooser, const std::vector<FileFilter>& filters) {
     for (const FileFilter& f : filters) {
-        GtkFileFilter* filter = gtk::Gtk().gtk_file_filter_new();
-        gtk::Gtk().gtk_file_filter_set_name(filter, host::kernel::Cp932ToUtf8(f.description).c_str());
+        GtkFileFilter* filter = Gtk().gtk_file_filter_new();
+        Gtk().gtk_file_filter_set_name(filter, host::kernel::Cp932ToUtf8(f.description).c_str());
         for (const std::string& pattern : SplitPatterns(f.patterns))
-            gtk::Gtk().gtk_file_filter_add_pattern(filter, CaseInsensitivePattern(pattern).c_str());
-        gtk::Gtk().gtk_file_chooser_add_filter(chooser, filter);
+            Gtk().gtk_file_filter_add_pattern(filter, CaseInsensitivePattern(pattern).c_str());
+        Gtk().gtk_file_chooser_add_filter(chooser, filter);
     }
 }
 
 void SetInitialName(GtkFileChooser* chooser, const FileDialogRequest& request) {
-    gchar* current = gtk::Gtk().g_get_current_dir();
-    gtk::Gtk().gtk_file_chooser_set_current_folder(chooser, current);
-    gtk::Gtk().g_free(current);
+    gchar* current = Gtk().g_get_current_dir();
+    Gtk().gtk_file_chooser_set_current_folder(chooser, current);
+    Gtk().g_free(current);
     if (request.fileName.empty()) return;
     std::string native = host::kernel::NativePath(request.fileName);
     size_t slash = native.rfind('/');
     if (slash != std::string::npos) {
         std::string folder = slash == 0 ? "/" : native.substr(0, slash);
-        gtk::Gtk().gtk_file_chooser_set_current_folder(chooser, folder.c_str());
+        Gtk().gtk_file_chooser_set_current_folder(chooser, folder.c_str());
     }
     std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
     if (name.empty()) return;
-    if (request.save) gtk::Gtk().gtk_file_chooser_set_current_name(chooser, name.c_str());
-    else gtk::Gtk().gtk_file_chooser_set_filename(chooser, native.c_str());
+    if (request.save) Gtk().gtk_file_chooser_set_current_name(chooser, name.c_str());
+    else Gtk().gtk_file_chooser_set_filename(chooser, native.c_str());
 }
 
 }  // namespace
@@ -79,26 +81,26 @@ bool ShowGtkFileDialog(void* parent, const FileDialogRequest& request, std::stri
     using host::kernel::Cp932ToUtf8;
     if (!StartGtk()) return false;
     std::string title = Cp932ToUtf8(request.title);
-    GtkWidget* dialog = gtk::Gtk().gtk_file_chooser_dialog_new(
+    GtkWidget* dialog = Gtk().gtk_file_chooser_dialog_new(
         title.c_str(), static_cast<GtkWindow*>(parent),
         request.save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN, u8"キャンセル",
         GTK_RESPONSE_CANCEL, request.save ? u8"保存" : u8"開く", GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-    gtk::Gtk().gtk_file_chooser_set_local_only(chooser, TRUE);
-    gtk::Gtk().gtk_file_chooser_set_do_overwrite_confirmation(chooser, request.save ? TRUE : FALSE);
+    Gtk().gtk_file_chooser_set_local_only(chooser, TRUE);
+    Gtk().gtk_file_chooser_set_do_overwrite_confirmation(chooser, request.save ? TRUE : FALSE);
     AddFilters(chooser, request.filters);
     SetInitialName(chooser, request);
-    gtk::Gtk().gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    Gtk().gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
 
     bool chosen = false;
-    if (gtk::Gtk().gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
-        if (gchar* name = gtk::Gtk().gtk_file_chooser_get_filename(chooser)) {
+    if (Gtk().gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+        if (gchar* name = Gtk().gtk_file_chooser_get_filename(chooser)) {
             chosen = host::kernel::NativeToSystemPath(name, path);
             if (!chosen) NoteFileNameNotCp932();
-            gtk::Gtk().g_free(name);
+            Gtk().g_free(name);
         }
     }
-    gtk::Gtk().gtk_widget_destroy(dialog);
+    Gtk().gtk_widget_destroy(dialog);
     return chosen;
 }
 

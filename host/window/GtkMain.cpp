@@ -30,6 +30,8 @@ const Api& Gtk() {
 
 }  // namespace gtk
 
+using gtk::Gtk;
+
 namespace {
 
 enum class GtkState { Untried, Running, Failed };
@@ -38,11 +40,11 @@ GtkState g_state = GtkState::Untried;
 }  // namespace
 
 bool StartGtk() {
-    if (g_state == GtkState::Untried && !gtk::Gtk().loaded) g_state = GtkState::Failed;
+    if (g_state == GtkState::Untried && !Gtk().loaded) g_state = GtkState::Failed;
     if (g_state == GtkState::Untried) {
         // The process locale stays "C": number parsing must not follow it.
-        gtk::Gtk().gtk_disable_setlocale();
-        g_state = gtk::Gtk().gtk_init_check(nullptr, nullptr) ? GtkState::Running : GtkState::Failed;
+        Gtk().gtk_disable_setlocale();
+        g_state = Gtk().gtk_init_check(nullptr, nullptr) ? GtkState::Running : GtkState::Failed;
     }
     return g_state == GtkState::Running;
 }
@@ -52,19 +54,19 @@ bool GtkStarted() { return g_state == GtkState::Running; }
 void PumpGtk() {
     if (g_state != GtkState::Running) return;
     // Bounded, so a flood of redraws cannot starve the caller's frame.
-    for (int i = 0; i < 1000 && gtk::Gtk().g_main_context_iteration(nullptr, FALSE); ++i) {
+    for (int i = 0; i < 1000 && Gtk().g_main_context_iteration(nullptr, FALSE); ++i) {
     }
 }
 
 bool GtkScreenSize(int& width, int& height) {
     if (!GtkStarted()) return false;
-    GdkDisplay* display = gtk::Gtk().gdk_display_get_default();
+    GdkDisplay* display = Gtk().gdk_display_get_default();
     if (!display) return false;
-    GdkMonitor* monitor = gtk::Gtk().gdk_display_get_primary_monitor(display);
-    if (!monitor) monitor = gtk::Gtk().gdk_display_get_monitor(display, 0);
+    GdkMonitor* monitor = Gtk().gdk_display_get_primary_monitor(display);
+    if (!monitor) monitor = Gtk().gdk_display_get_monitor(display, 0);
     if (!monitor) return false;
     GdkRectangle area;
-    gtk::Gtk().gdk_monitor_get_geometry(monitor, &area);
+    Gtk().gdk_monitor_get_geometry(monitor, &area);
     width = area.width;
     height = area.height;
     return true;

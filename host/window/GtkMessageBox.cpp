@@ -11,6 +11,8 @@
 #include <vector>
 
 namespace host::window {
+
+using gtk::Gtk;
 namespace {
 
 constexpr uint32_t kMbYesNoCancel = 0x3;
@@ -56,13 +58,13 @@ int ShowGtkMessageBox(void* parent, std::string_view text, std::string_view capt
         break;
     }
     std::string message = Cp932ToUtf8(text);
-    GtkWidget* box = gtk::Gtk().gtk_message_dialog_new(static_cast<GtkWindow*>(parent), GTK_DIALOG_MODAL, Kind(type),
-                                            GTK_BUTTONS_NONE, "%s", message.c_str());
-    gtk::Gtk().gtk_window_set_title(GTK_WINDOW(box), Cp932ToUtf8(caption).c_str());
-    for (const Button& b : buttons) gtk::Gtk().gtk_dialog_add_button(GTK_DIALOG(box), b.label, b.answer);
-    gtk::Gtk().gtk_dialog_set_default_response(GTK_DIALOG(box), buttons.front().answer);
-    int response = gtk::Gtk().gtk_dialog_run(GTK_DIALOG(box));
-    gtk::Gtk().gtk_widget_destroy(box);
+    GtkWidget* box = Gtk().gtk_message_dialog_new(static_cast<GtkWindow*>(parent), GTK_DIALOG_MODAL, Kind(type),
+                                                  GTK_BUTTONS_NONE, "%s", message.c_str());
+    Gtk().gtk_window_set_title(GTK_WINDOW(box), Cp932ToUtf8(caption).c_str());
+    for (const Button& b : buttons) Gtk().gtk_dialog_add_button(GTK_DIALOG(box), b.label, b.answer);
+    Gtk().gtk_dialog_set_default_response(GTK_DIALOG(box), buttons.front().answer);
+    int response = Gtk().gtk_dialog_run(GTK_DIALOG(box));
+    Gtk().gtk_widget_destroy(box);
     return response > 0 ? response : closeAnswer;
 }
 
