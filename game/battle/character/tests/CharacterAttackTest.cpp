@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace character_test {
 namespace ORV_TEST_FILE_ID {
 
@@ -85,6 +87,33 @@ TEST_F(CharacterAttackTest, ShootingFiresTheBarrageIntoTheScene)
         EXPECT_EQ(bullet->GetOwner(), c_.get());
         EXPECT_LT((*bullet->GetPosition() - at).Length(), 5.0f);
     }
+}
+
+// An aimed volley (POSITIONTYPE 3) takes its target vector between the
+// answers the two fighters give of where they are, their centres: a rival
+// twice as tall (HEIGHT 4 against 2), 10 ahead, is 1 higher than its feet
+// say.
+TEST_F(CharacterAttackTest, AnAimedVolleyRunsBetweenTheFightersCentres)
+{
+    ASSERT_TRUE(setting_test::SettingWriter().Set("NAME", "pattern").Set("BULLET", "Bullet.txt")
+            .Set("POSITIONTYPE", 3).Set("SHOOTWAIT", 0.0f).Save("Pattern.txt"));
+    MakeFighter();
+    c_->InitActionTable();
+    S().tension = 1, S().ammunition = 5;
+    c_->GetParameter()->values.body.height = 2.0f;
+    auto rival = NewFighter<ScriptedFighter>();
+    rival->Create(nullptr);
+    rival->GetParameter()->values.body.height = 4.0f;
+    const CVector3 ahead(0, 0, -10);
+    rival->SetPosition(&ahead);
+    S().lockedTargetId = rival->GetId();
+    ASSERT_EQ(c_->StartShoot(), 1u);
+    c_->FireStep(0);
+    const CBarrage* barrage = c_->GetCurrentBarrage();
+    ASSERT_NE(barrage, nullptr);
+    ASSERT_EQ(barrage->GetPatternState(0)->volleyCount, 1u);
+    const CVector3 v = barrage->GetPatternState(0)->targetVector;
+    EXPECT_EQ(std::make_tuple(v.x, v.y, v.z), std::make_tuple(0.0f, 1.0f, -10.0f));
 }
 
 // The card is taken from both forms, activated for the fighter and run
