@@ -415,7 +415,8 @@ u32 CCharacterAction::StartSpark()
     ++s.moveHit.sparks;
     s.mp -= r.mp;
     s.hp -= SparkHpCost(r);
-    s.exactHp = s.shownHp = f32(s.hp);
+    // The HUD's eased HP trails down to it in the timer step.
+    s.exactHp = f32(s.hp);
     return 1;
 }
 

@@ -180,6 +180,24 @@ TEST_F(CharacterAttackTest, EachSparkStunsForItsOwnReactionTime)
     }
 }
 
+// The spark's HP cost shows on the HUD's trailing bar: the eased HP keeps
+// the HP before it and falls at SUBHPSPEED (30 a second) from the next
+// timer step on, while the exact HP drops at once.
+TEST_F(CharacterAttackTest, ASparksCostTrailsBehindOnTheEasedHp)
+{
+    const i32 full = P().values.general.hp;
+    const i32 cost = i32(f32(full) * P().values.spark.records[0].hp);
+    ASSERT_GT(cost, 8);
+    // Only a fighter down to the spark's share sparks, and pays it whole.
+    S().hp = cost, S().exactHp = S().shownHp = f32(cost);
+    S().sparkGauge = P().values.spark.maxSparkGauge;
+    ASSERT_EQ(c_->StartSpark(), 1u);
+    EXPECT_EQ(std::make_tuple(S().hp, S().exactHp, S().shownHp), std::make_tuple(0, 0.0f, f32(cost)));
+    c_->UpdateTimers(0);
+    EXPECT_EQ(S().shownHp, f32(cost) - 30.0f * 0.25f);
+    EXPECT_EQ(S().hp, 0);
+}
+
 // The shoot-out runs while the rival stays in it, and ends at once when
 // it leaves.
 TEST_F(CharacterAttackTest, ShootOutFollowsItsRival)
