@@ -23,7 +23,6 @@ using character_slots::kResetKeepLoopsButFlight;
 // Messages of the hit code that the object messages do not name yet.
 inline constexpr u32 kSlotRoll = 4, kSlotSpin = 5, kSlotGuard = 10, kSlotBind = 11;
 inline constexpr u32 kWAttackVoiceTimer = 3, kMemberAttackVoiceTimer = 5, kDamageVoiceTimer = 6;
-inline constexpr u32 kDamageClock = 2;
 
 u32 M(const char* key) { return FindMotionKey(key); }
 

@@ -157,7 +157,7 @@ TEST_F(CharacterAttackTest, SparkEndsAtItsTime)
     EXPECT_EQ(S().action, kActionSpark);
     EXPECT_EQ(S().barrageSlot, 6u);
     EXPECT_EQ(S().ammunition, 0u);   // an empty magazine does not wrap
-    S().timers.actionClocks[2] = r.time;
+    S().timers.actionClocks[kSparkClock] = r.time;
     c_->DispatchAction(0);
     EXPECT_EQ(S().action, kActionNeutral);
     EXPECT_EQ(S().timers.secondStun, r.reactionTime);
@@ -174,7 +174,7 @@ TEST_F(CharacterAttackTest, EachSparkStunsForItsOwnReactionTime)
         S().sparkGauge = P().values.spark.maxSparkGauge;
         S().tension = 1, S().action = r.from, S().hp = 100, S().mp = 100, S().ammunition = 5;
         ASSERT_EQ(c_->StartSpark(), 1u) << r.from;
-        S().timers.actionClocks[2] = 10.0f;
+        S().timers.actionClocks[kSparkClock] = 10.0f;
         c_->DispatchAction(0);
         EXPECT_EQ(S().timers.secondStun, r.stun) << r.from;
     }
@@ -198,6 +198,45 @@ TEST_F(CharacterAttackTest, ASparksCostTrailsBehindOnTheEasedHp)
     EXPECT_EQ(S().hp, 0);
 }
 
+// A hit that keeps the action restarts the damage clock alone: a spark
+// (TIME 2 s) or a shoot-out (SHOOTOUTTIME 3 s) hit 1 s in still ends its
+// own time after its start, in the ninth or thirteenth quarter-second frame.
+TEST_F(CharacterAttackTest, AHitThatKeepsTheActionRestartsNeitherSparkNorShootOut)
+{
+    auto rival = NewFighter<ScriptedFighter>();
+    rival->Create(nullptr);
+    const CVector3 far(0, 0, -50);
+    rival->SetPosition(&far);
+    const CCharacterAction::Hit keep{1, 1, 0, 0, 0, CVector3(0, 0, 1), 1, 0, 0, 1, rival.get()};
+    struct Row {
+        u32 action, frames;
+    } const rows[] = {{kActionSpark, 9}, {kActionShootOut, 13}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "action " << r.action);
+        MakeFighter();
+        c_->InitActionTable();
+        // Down to the spark's share of HP, as a spark wants.
+        S().tension = 1, S().ammunition = 5, S().mp = 100, S().hp = 100;
+        S().sparkGauge = P().values.spark.maxSparkGauge;
+        if (r.action == kActionSpark) ASSERT_EQ(c_->StartSpark(), 1u);
+        else ASSERT_EQ(c_->StartShootOut(rival.get()), 1u);
+        rival->GetStatus()->action = kActionShootOut;
+        rival->GetStatus()->lockedTargetId = c_->GetId();
+        u32 frames = 0;
+        while (S().action == r.action && frames < 40) {
+            if (frames == 4) {
+                ASSERT_EQ(c_->TakeHit(keep), 1);
+                ASSERT_EQ(S().action, r.action);
+                EXPECT_EQ(S().timers.actionClocks[kDamageClock], 0.0f);
+            }
+            c_->DispatchAction(0);
+            c_->UpdateTimers(0);
+            ++frames;
+        }
+        EXPECT_EQ(frames, r.frames);
+    }
+}
+
 // The shoot-out runs while the rival stays in it, and ends at once when
 // it leaves.
 TEST_F(CharacterAttackTest, ShootOutFollowsItsRival)
@@ -215,7 +254,7 @@ TEST_F(CharacterAttackTest, ShootOutFollowsItsRival)
     // Reached, a volley due: it lands on the rival through the hit record.
     c_->GetParameter()->values.shootOut.timeStr = 10;
     rival->GetStatus()->lockedTargetId = c_->GetId();
-    S().turnShoot = 0, S().timers.actionClocks[3] = c_->GetParameter()->values.shootOut.shootTime;
+    S().turnShoot = 0, S().timers.actionClocks[kShootOutShotTimer] = c_->GetParameter()->values.shootOut.shootTime;
     const i32 hp = rival->GetStatus()->hp;
     c_->DispatchAction(0);
     EXPECT_LT(rival->GetStatus()->hp, hp);
