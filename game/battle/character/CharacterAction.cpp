@@ -12,8 +12,6 @@ namespace {
 using namespace character_actions;
 using character_slots::kResetKeepLoopsButFlight;
 
-// Clocks of the block that these actions run.
-inline constexpr u32 kFreezeClock = 0, kResultClock = 1;
 inline constexpr f32 kMotionBlend = 0.1f;
 // The attached slot of the freeze effect: one of the slots no other effect
 // uses.

@@ -17,8 +17,6 @@ inline constexpr f32 kBlend = 0.1f;
 inline constexpr u32 kResetAttack = 0x9FCC1C1, kResetShoot = 0x1FCC1C1, kResetSpark = 0x1FCC1C0;
 inline constexpr u32 kSlideAttackRecord = 7, kMirageSlideAttackRecord = 8;
 inline constexpr u32 kShootOutSlot = 4, kSparkSlot = 5;
-// Clocks of the block these actions run beside the freeze and result ones.
-inline constexpr u32 kSparkClock = 2, kShootOutShotTimer = 3;
 inline constexpr u32 kTraceClock = 0, kShotClock = 1;
 inline constexpr u32 kShootVoiceTimer = 9;
 
@@ -415,7 +413,8 @@ u32 CCharacterAction::StartSpark()
     ++s.moveHit.sparks;
     s.mp -= r.mp;
     s.hp -= SparkHpCost(r);
-    s.exactHp = s.shownHp = f32(s.hp);
+    // The HUD's eased HP trails down to it in the timer step.
+    s.exactHp = f32(s.hp);
     return 1;
 }
 
@@ -445,7 +444,7 @@ u32 CCharacterAction::StartShootOut(CObjectDivision* target)
     s.timers.ammoReloadDuration = m_parameter->values.shots[kShootOutSlot].reload;
     s.timers.ammoReload = 0.0f;
     if (CBarrage* barrage = GetCurrentBarrage()) barrage->Restart(0.0f);
-    s.timers.actionClocks[kSparkClock] = s.timers.actionClocks[kShootOutShotTimer] = 0.0f;
+    s.timers.actionClocks[kShootOutClock] = s.timers.actionClocks[kShootOutShotTimer] = 0.0f;
     s.moveHit.escapePresses = 0;
     ResetStates(kResetShoot);
     s.lockedTargetId = target->GetId();
@@ -465,7 +464,7 @@ u32 CCharacterAction::ShootOutStep(u32 argument)
     const auto* rival = dynamic_cast<CCharacterBase*>(target);
     if (!m_parameter) return 1;
     const ShootOutRecord& r = m_parameter->values.shootOut;
-    f32& clock = s.timers.actionClocks[kSparkClock];
+    f32& clock = s.timers.actionClocks[kShootOutClock];
     if (!(clock < r.time) || !rival || rival->GetStatus()->action != kActionShootOut) {
         // Back to the lock-on view from behind the fighter.
         SetCameraPoints(m_position);

@@ -89,6 +89,12 @@ struct BoneAim {
 inline constexpr u32 kBuff1Timer = 0, kDisorderTimer = 1, kBuff2Timer = 2, kBuff3Timer = 3, kRestrictionTimer = 4;
 inline constexpr u32 kStatusSlots[5] = {19, 20, 22, 23, 24};
 
+// The action clocks, by index. Each action that times itself has its own,
+// so a hit that keeps the action running (the damage clock) restarts no
+// spark or shoot-out.
+inline constexpr u32 kFreezeClock = 0, kResultClock = 1, kDamageClock = 2, kShootOutShotTimer = 3, kSparkClock = 4,
+                     kShootOutClock = 5, kActionClockCount = 6;
+
 // Per-fighter clocks (seconds): count-downs run out at <= 0.
 struct CharacterTimers {
     f32 hitStopDelay, hitStopTime, justGuardWindow, guardHold, invincibility;
@@ -97,7 +103,7 @@ struct CharacterTimers {
     // setting decides, so it stays out of the state hash and gates voices only.
     f32 longestVoice;
     f32 voiceCooldowns[10];   // LOCKONVOICETIME .. SHOOTVOICETIME
-    f32 shortAttackTime, slideTime, slideClocks[2], actionClocks[4];
+    f32 shortAttackTime, slideTime, slideClocks[2], actionClocks[kActionClockCount];
     f32 afterAttackEnd, sinceBarrageFinished, shortAttackCooldown, limitTimer;
     // Each runs an effect in its attached slot (kStatusSlots) that ends with it:
     // 19 buff 1 (berserk), 20 disorder, 22 buff 2 (armour), 23 buff 3 (jamming), 24 restriction.

@@ -19,8 +19,6 @@ inline constexpr u32 kDotSlot = 21, kDotHitKind = 4;
 inline constexpr u32 kMsgAllReady = 24;
 // How long a double attack stays announced (the console's notice and its burst).
 inline constexpr f32 kDoubleAttackShown = 0.65f;
-// Clocks the actions start and read; this step alone advances them.
-inline constexpr u32 kFreezeClock = 0, kSparkOrDamageClock = 2, kShootOutShotTimer = 3;
 
 void CountDown(f32& clock, f32 dt) { clock -= dt; }
 
@@ -81,8 +79,8 @@ u32 CCharacter::UpdateTimers(u32)
     t.slideTime += dt;
     for (f32& clock : t.slideClocks) clock += dt;
     for (f32& clock : s.attackClocks) clock += dt;
-    t.actionClocks[kSparkOrDamageClock] += dt;
-    t.actionClocks[kShootOutShotTimer] += dt;
+    // The clocks the actions start and read; this step alone advances them.
+    for (u32 clock : {kDamageClock, kShootOutShotTimer, kSparkClock, kShootOutClock}) t.actionClocks[clock] += dt;
     m_status.afterimageClock += dt;
     UpdateDoubleAttack(s.moveHit, dt);
     if (AttackEnding(a)) t.afterAttackEnd += dt;

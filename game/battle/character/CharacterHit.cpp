@@ -23,7 +23,6 @@ using character_slots::kResetKeepLoopsButFlight;
 // Messages of the hit code that the object messages do not name yet.
 inline constexpr u32 kSlotRoll = 4, kSlotSpin = 5, kSlotGuard = 10, kSlotBind = 11;
 inline constexpr u32 kWAttackVoiceTimer = 3, kMemberAttackVoiceTimer = 5, kDamageVoiceTimer = 6;
-inline constexpr u32 kDamageClock = 2;
 
 u32 M(const char* key) { return FindMotionKey(key); }
 
@@ -411,9 +410,9 @@ u32 CCharacterAction::DefeatedStep(u32)
     if (!revived) return 0;
     const u32 type = s.damageType < kDamageTypeCount ? s.damageType : 0;
     ExtendInvincibility(m_parameter->values.damages[type].invincibilityTime);
-    // Back with a full magazine (FULLCHARGEFLG), unless an empty-start skill
-    // forbids it and sends the fighter back with none. The cards refill on
-    // their own reload clocks.
+    // Back with everything reloaded (FULLCHARGEFLG): the magazine and every
+    // card, unless an empty-start skill forbids it and sends the fighter back
+    // with an empty magazine.
     const u32 selected = s.selectedBarrage < kShotSlotCount ? s.selectedBarrage : 0;
     if (AnySkillHas(GetSkillPlaces(), kEmptyStartFlag)) {
         // Empty, and reloading from the start as a magazine just run out.
@@ -423,6 +422,8 @@ u32 CCharacterAction::DefeatedStep(u32)
     } else if (m_parameter->values.limit.fullChargeFlg) {
         s.ammunition = m_parameter->values.shots[selected].ammunition;
         s.timers.ammoReload = 0.0f;
+        for (u32 i = 0; i < m_spellCards.size(); ++i)
+            if (ISpellCardDriver* card = GetSpellCardDriver(i)) card->RefillCard();
     }
     return 1;
 }

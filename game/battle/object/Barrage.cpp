@@ -271,7 +271,11 @@ void CBarrage::CaptureFrame(BarrageState& state, const CShotPatternValues& v, CO
     const CObjectDivision* frame = (v.positionType != 2 || !target) ? firing : target;
     if (frame) TakeFrame(state, frame);
     if (!firing || !target) return;
-    state.targetVector = PositionOf(target) - PositionOf(firing);
+    // Where each answers it is: a fighter's centre, not its feet.
+    CVector3 from, to;
+    firing->GetPosition(&from);
+    target->GetPosition(&to);
+    state.targetVector = to - from;
     CVector3 n;
     state.targetVector.GetNormalized(&n);
     const f32 yaw = Atan2F(n.x, n.z) * kRadToDeg + 180.0f;

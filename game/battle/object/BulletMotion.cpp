@@ -285,8 +285,9 @@ i32 CBullet::PassThrough(u32)
     const f32 start = f32(s.counterB) * period;
     const CObjectDivision* target = GetTarget();
     const f32 reach = Dt() * s.speed;
-    // Squared distance against the squared reach of one frame.
-    if (target && (PositionOf(target) - s.endPoint).LengthSquared() < reach * reach) {
+    // The squared distance against one frame's reach, unsquared: bullet
+    // files are tuned to this threshold.
+    if (target && (PositionOf(target) - s.endPoint).LengthSquared() < reach) {
         s.endPoint = PositionOf(target);
         if (s.age < start + period) {
             const f32 into = s.age - start - v.rushInterval;

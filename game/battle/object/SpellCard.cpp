@@ -456,6 +456,14 @@ void CSpellCard::UpdateReload(CObjectDivision* owner)
     if (V().reload <= m_reloadTimer) m_ammunition = V().ammunition;
 }
 
+// The reload clock too reads as done, so a card shown by its reload alone
+// shows full.
+void CSpellCard::RefillCard()
+{
+    m_ammunition = V().ammunition;
+    m_reloadTimer = V().reload;
+}
+
 u32 CSpellCard::CanUserMove() const { return V().movingFlg && m_movable; }
 u32 CSpellCard::IsSpellTypeNot4() const { return V().spellType != 4; }
 

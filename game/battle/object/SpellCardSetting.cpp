@@ -144,8 +144,9 @@ bool CSpellCardSetting::IsWithinTables() const
     const CSpellCardValues& v = m_values;
     if (v.spellType < 0 || v.spellType >= kSpellTypeCount) return false;
     if (v.characterType < 0 || v.characterType >= kCharacterTypeCount) return false;
-    // The voice index runs up to VOICECOUNT.
-    if (v.voiceCount < 0 || v.voiceCount >= kSpellVoiceCount) return false;
+    // The voice index runs up to VOICECOUNT; below 0 it never leaves the
+    // first voice, as with 0.
+    if (v.voiceCount >= kSpellVoiceCount) return false;
     // The card steps to SHORTATTACKSETNO and two on: those are steps.
     if (!IsStep(v.shortAttackSetNo) || !IsStep(v.shortAttackSetNo + 2)) return false;
     // The others are only compared with the current step: a negative one

@@ -61,7 +61,7 @@ struct CSpellCardValues {
     f32 invincibilityTime;            // INVINCIBILITYTIME
     f32 bufferTime;                   // BUFFERTIME
     i32 firstVoice;                   // FIRSTVOICE: 11 at activation
-    i32 voiceCount;                   // VOICECOUNT: 0..3
+    i32 voiceCount;                   // VOICECOUNT: at most 3; 0 or below, no further voice
     i32 climaxShootNo;                // CLIMAXSHOOTNO .. ENDNO: at most 10; negative: never
     i32 climaxShootLoopNo;            // CLIMAXSHOOTLOOPNO
     i32 finaleShootNo;                // FINALESHOOTNO

@@ -87,18 +87,22 @@ u32 GetResult(BattleFighters fighters, const BattleRules& rules, u32 team)
     // Nobody left standing: everyone fell together.
     if (t.standingCount == 0) return kResultDraw;
     if (t.standingCount == 1) return team < kTeamSlots && t.standing[team] ? kResultWin : kResultLoss;
-    // Most lives, then most HP; every team that shares the top place draws.
+    // Most lives, then most HP. Two teams sharing the top place make the
+    // battle a draw, and a drawn battle is drawn for every team, a lower or
+    // beaten one too.
     i32 best = -1;
+    bool tied = false;
     for (u32 i = 0; i < kTeamSlots; ++i) {
         if (!t.standing[i]) continue;
-        if (best < 0 || t.lives[i] > t.lives[best] || (t.lives[i] == t.lives[best] && t.hp[i] > t.hp[best]))
+        if (best >= 0 && t.lives[i] == t.lives[best] && t.hp[i] == t.hp[best]) {
+            tied = true;
+        } else if (best < 0 || t.lives[i] > t.lives[best] || (t.lives[i] == t.lives[best] && t.hp[i] > t.hp[best])) {
             best = i32(i);
+            tied = false;
+        }
     }
-    if (team >= kTeamSlots || !t.standing[team]) return kResultLoss;
-    if (t.lives[team] != t.lives[best] || t.hp[team] != t.hp[best]) return kResultLoss;
-    for (u32 i = 0; i < kTeamSlots; ++i)
-        if (i != team && t.standing[i] && t.lives[i] == t.lives[team] && t.hp[i] == t.hp[team]) return kResultDraw;
-    return kResultWin;
+    if (tied) return kResultDraw;
+    return team < kTeamSlots && i32(team) == best ? kResultWin : kResultLoss;
 }
 
 bool IsSettledAction(u32 action)

@@ -4,11 +4,10 @@
 // plain copy of what these rules look at) and calls these; they never see
 // the scene, so they are tested over hand-made fighters.
 //
-// Results: 1 win, 2 loss, 3 draw. Two fixes over the plain rules:
-//  - when no team is left standing (the last fighters beaten in the same
-//    frame) every team draws; nobody is given a win;
-//  - in a draw only the teams that share the best place draw; a team that
-//    was already beaten loses.
+// Results: 1 win, 2 loss, 3 draw. A draw (two teams sharing the best place)
+// is a draw for every team. One fix over the plain rules: when no team is
+// left standing (the last fighters beaten in the same frame) every team
+// draws; nobody is given a win.
 #pragma once
 
 #include "engine/core/Types.h"

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace character_test {
 namespace ORV_TEST_FILE_ID {
 
@@ -87,6 +89,33 @@ TEST_F(CharacterAttackTest, ShootingFiresTheBarrageIntoTheScene)
     }
 }
 
+// An aimed volley (POSITIONTYPE 3) takes its target vector between the
+// answers the two fighters give of where they are, their centres: a rival
+// twice as tall (HEIGHT 4 against 2), 10 ahead, is 1 higher than its feet
+// say.
+TEST_F(CharacterAttackTest, AnAimedVolleyRunsBetweenTheFightersCentres)
+{
+    ASSERT_TRUE(setting_test::SettingWriter().Set("NAME", "pattern").Set("BULLET", "Bullet.txt")
+            .Set("POSITIONTYPE", 3).Set("SHOOTWAIT", 0.0f).Save("Pattern.txt"));
+    MakeFighter();
+    c_->InitActionTable();
+    S().tension = 1, S().ammunition = 5;
+    c_->GetParameter()->values.body.height = 2.0f;
+    auto rival = NewFighter<ScriptedFighter>();
+    rival->Create(nullptr);
+    rival->GetParameter()->values.body.height = 4.0f;
+    const CVector3 ahead(0, 0, -10);
+    rival->SetPosition(&ahead);
+    S().lockedTargetId = rival->GetId();
+    ASSERT_EQ(c_->StartShoot(), 1u);
+    c_->FireStep(0);
+    const CBarrage* barrage = c_->GetCurrentBarrage();
+    ASSERT_NE(barrage, nullptr);
+    ASSERT_EQ(barrage->GetPatternState(0)->volleyCount, 1u);
+    const CVector3 v = barrage->GetPatternState(0)->targetVector;
+    EXPECT_EQ(std::make_tuple(v.x, v.y, v.z), std::make_tuple(0.0f, 1.0f, -10.0f));
+}
+
 // The card is taken from both forms, activated for the fighter and run
 // until it says it is done.
 TEST_F(CharacterAttackTest, SpellCardStartedAndFinishedThroughTheCard)
@@ -128,7 +157,7 @@ TEST_F(CharacterAttackTest, SparkEndsAtItsTime)
     EXPECT_EQ(S().action, kActionSpark);
     EXPECT_EQ(S().barrageSlot, 6u);
     EXPECT_EQ(S().ammunition, 0u);   // an empty magazine does not wrap
-    S().timers.actionClocks[2] = r.time;
+    S().timers.actionClocks[kSparkClock] = r.time;
     c_->DispatchAction(0);
     EXPECT_EQ(S().action, kActionNeutral);
     EXPECT_EQ(S().timers.secondStun, r.reactionTime);
@@ -145,9 +174,66 @@ TEST_F(CharacterAttackTest, EachSparkStunsForItsOwnReactionTime)
         S().sparkGauge = P().values.spark.maxSparkGauge;
         S().tension = 1, S().action = r.from, S().hp = 100, S().mp = 100, S().ammunition = 5;
         ASSERT_EQ(c_->StartSpark(), 1u) << r.from;
-        S().timers.actionClocks[2] = 10.0f;
+        S().timers.actionClocks[kSparkClock] = 10.0f;
         c_->DispatchAction(0);
         EXPECT_EQ(S().timers.secondStun, r.stun) << r.from;
+    }
+}
+
+// The spark's HP cost shows on the HUD's trailing bar: the eased HP keeps
+// the HP before it and falls at SUBHPSPEED (30 a second) from the next
+// timer step on, while the exact HP drops at once.
+TEST_F(CharacterAttackTest, ASparksCostTrailsBehindOnTheEasedHp)
+{
+    const i32 full = P().values.general.hp;
+    const i32 cost = i32(f32(full) * P().values.spark.records[0].hp);
+    ASSERT_GT(cost, 8);
+    // Only a fighter down to the spark's share sparks, and pays it whole.
+    S().hp = cost, S().exactHp = S().shownHp = f32(cost);
+    S().sparkGauge = P().values.spark.maxSparkGauge;
+    ASSERT_EQ(c_->StartSpark(), 1u);
+    EXPECT_EQ(std::make_tuple(S().hp, S().exactHp, S().shownHp), std::make_tuple(0, 0.0f, f32(cost)));
+    c_->UpdateTimers(0);
+    EXPECT_EQ(S().shownHp, f32(cost) - 30.0f * 0.25f);
+    EXPECT_EQ(S().hp, 0);
+}
+
+// A hit that keeps the action restarts the damage clock alone: a spark
+// (TIME 2 s) or a shoot-out (SHOOTOUTTIME 3 s) hit 1 s in still ends its
+// own time after its start, in the ninth or thirteenth quarter-second frame.
+TEST_F(CharacterAttackTest, AHitThatKeepsTheActionRestartsNeitherSparkNorShootOut)
+{
+    auto rival = NewFighter<ScriptedFighter>();
+    rival->Create(nullptr);
+    const CVector3 far(0, 0, -50);
+    rival->SetPosition(&far);
+    const CCharacterAction::Hit keep{1, 1, 0, 0, 0, CVector3(0, 0, 1), 1, 0, 0, 1, rival.get()};
+    struct Row {
+        u32 action, frames;
+    } const rows[] = {{kActionSpark, 9}, {kActionShootOut, 13}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "action " << r.action);
+        MakeFighter();
+        c_->InitActionTable();
+        // Down to the spark's share of HP, as a spark wants.
+        S().tension = 1, S().ammunition = 5, S().mp = 100, S().hp = 100;
+        S().sparkGauge = P().values.spark.maxSparkGauge;
+        if (r.action == kActionSpark) ASSERT_EQ(c_->StartSpark(), 1u);
+        else ASSERT_EQ(c_->StartShootOut(rival.get()), 1u);
+        rival->GetStatus()->action = kActionShootOut;
+        rival->GetStatus()->lockedTargetId = c_->GetId();
+        u32 frames = 0;
+        while (S().action == r.action && frames < 40) {
+            if (frames == 4) {
+                ASSERT_EQ(c_->TakeHit(keep), 1);
+                ASSERT_EQ(S().action, r.action);
+                EXPECT_EQ(S().timers.actionClocks[kDamageClock], 0.0f);
+            }
+            c_->DispatchAction(0);
+            c_->UpdateTimers(0);
+            ++frames;
+        }
+        EXPECT_EQ(frames, r.frames);
     }
 }
 
@@ -168,7 +254,7 @@ TEST_F(CharacterAttackTest, ShootOutFollowsItsRival)
     // Reached, a volley due: it lands on the rival through the hit record.
     c_->GetParameter()->values.shootOut.timeStr = 10;
     rival->GetStatus()->lockedTargetId = c_->GetId();
-    S().turnShoot = 0, S().timers.actionClocks[3] = c_->GetParameter()->values.shootOut.shootTime;
+    S().turnShoot = 0, S().timers.actionClocks[kShootOutShotTimer] = c_->GetParameter()->values.shootOut.shootTime;
     const i32 hp = rival->GetStatus()->hp;
     c_->DispatchAction(0);
     EXPECT_LT(rival->GetStatus()->hp, hp);

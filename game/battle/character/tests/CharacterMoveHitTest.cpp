@@ -3,6 +3,8 @@
 // with figures worked out by hand.
 #include "CharacterTestSupport.h"
 #include "game/battle/character/StatisticCounters.h"
+#include "game/battle/object/SpellCard.h"
+#include "game/battle/object/SpellCardSetting.h"
 #include "game/battle/object/StageSetting.h"
 #include "game/battle/object/tests/TestDoubles.h"
 #include "game/data/tests/SettingWriter.h"
@@ -303,6 +305,53 @@ TEST_F(MoveHit, ARevivedFighterComesBackReloadedUnlessASkillStartsItEmpty)
         // Four quarter-second frames of reload later the empty one is full.
         for (u32 f = 0; f < 4; ++f) c_->Update(0);
         EXPECT_EQ(S().ammunition, r.slot == 1 ? 12u : 30u);
+    }
+}
+
+// With FULLCHARGEFLG every card comes back full too: its stock at its own
+// AMMUNITION, and the tension cards (5 and 6), shown by their reload alone,
+// with their reload clock at RELOAD. Each card has its own figures, and
+// reloads far slower than the fighter gets up.
+TEST_F(MoveHit, ARevivalWithFullChargeRefillsEveryCard)
+{
+    factory_.realSpellCards = true;
+    for (i32 fullCharge : {1, 0}) {
+        SCOPED_TRACE(testing::Message() << "full charge " << fullCharge);
+        c_ = NewFighter<ScriptedFighter>();
+        ASSERT_EQ(c_->Create(nullptr), 1);
+        c_->GetParameter()->values.body.addHpSpeed = 4000;
+        c_->GetParameter()->values.limit.fullChargeFlg = fullCharge;
+        std::vector<CSpellCard*> cards;
+        for (const auto& object : c_->GetSpellCards()) {
+            auto* card = dynamic_cast<CSpellCard*>(object.get());
+            ASSERT_NE(card, nullptr);
+            // The card's own copy and the fighter's, which the panel reads.
+            for (CSpellCardSetting* settings : {const_cast<CSpellCardSetting*>(card->GetSettings()),
+                     &c_->GetParameter()->GetSpellCard(u32(cards.size()))}) {
+                CSpellCardValues& v = settings->GetValues();
+                v.ammunition = u16(2 + cards.size()), v.reload = 100.0f + f32(cards.size());
+            }
+            cards.push_back(card);
+        }
+        ASSERT_EQ(cards.size(), 7u);
+        S().revival = 1;
+        c_->TakeHit(HitOf(5000, 3));
+        ASSERT_EQ(S().action, u32(kActionDefeated));
+        u32 frames = 0;
+        while (frames < 40 && S().action == kActionDefeated) c_->Update(0), ++frames;
+        ASSERT_EQ(S().action, u32(kActionNeutral));
+        for (u32 i = 0; i < cards.size(); ++i) {
+            EXPECT_EQ(cards[i]->GetStock(), fullCharge ? 2 + i : 0u) << "card " << i;
+            if (i < 5) continue;
+            if (fullCharge) EXPECT_EQ(cards[i]->GetReloadTimer(), 100.0f + f32(i)) << "card " << i;
+            else EXPECT_LT(cards[i]->GetReloadTimer(), 20.0f) << "card " << i;
+        }
+        // What the weapon panel shows of them: spell, exception and both
+        // tension cards full, or barely begun.
+        for (u32 kind : {4u, 6u, 7u, 8u}) {
+            if (fullCharge) EXPECT_EQ(c_->GetActionGauge(kind), 1.0f) << "kind " << kind;
+            else EXPECT_LT(c_->GetActionGauge(kind), 0.2f) << "kind " << kind;
+        }
     }
 }
 

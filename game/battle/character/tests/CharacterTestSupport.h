@@ -102,6 +102,7 @@ public:
     i32 UpdateCard(CObjectDivision*) override { return ++updates, done; }
     i32 GetCardMotion() const override { return motion; }
     void UpdateCardReload(CObjectDivision*) override { ++reloads; }
+    void RefillCard() override { ++refills; }
     void NextCardShortAttack() override { ++counter; }
     i32 Start(CObjectDivision*) override { return ++starts, 1; }
     void AdvanceStepWithEffect(CObjectDivision*) override { ++steps; }
@@ -112,7 +113,7 @@ public:
     u16 stock = 0;
     f32 clock = 0, reloadTimer = 0;
     u32 counter = 0, locked = 0, letsMove = 0, phase = 0, idle = 1, cleared = 0;
-    u32 used = 0, updates = 0, reloads = 0;
+    u32 used = 0, updates = 0, reloads = 0, refills = 0;
     u32 starts = 0, steps = 0, placed = 0, aligned = 0;
     i32 done = 0;
     i32 motion = -1;   // the motion slot of the card's current part, -1 none

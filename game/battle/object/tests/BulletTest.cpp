@@ -726,8 +726,9 @@ TEST_F(BulletTest, DamageBeyondTheIntegerRangeHoldsItsEndsAndNaNGivesNone)
     }
 }
 
-// Passing through the target: it follows a target that moves less than its
-// own step in a frame, comparing squared distance with squared reach.
+// Passing through the target: it follows a target whose squared distance
+// from the end point stays below one frame's reach (dt x speed, 10 here),
+// and gives up past it, well within the reach itself.
 TEST_F(BulletTest, PassThroughFollowsATargetWithinOneFramesReach)
 {
     FakeFighter target;
@@ -744,16 +745,19 @@ TEST_F(BulletTest, PassThroughFollowsATargetWithinOneFramesReach)
     Frame();
     ASSERT_EQ(b->GetState().motionType, 11);
     for (int f = 0; f < 4; ++f) {
-        at.x += 5.0f;   // 25 squared, well inside 10 squared
+        at.x += 3.0f;   // 9, inside 10
         target.SetPosition(&at);
         Frame();
         EXPECT_EQ(b->GetState().motionType, 11) << f;
         ExpectNear(b->GetState().endPoint, at, "end point", f);
     }
-    at.x += 50.0f;
+    const CVector3 held = b->GetState().endPoint;
+    at.x += 3.2f;   // 10.24: past 10, though 3.2 is a third of the reach
     target.SetPosition(&at);
     Frame();
     EXPECT_EQ(b->GetState().motionType, 2);
+    ExpectNear(b->GetState().endPoint, held, "end point left", 0);
+    EXPECT_NEAR(b->GetState().velocity.Length(), 40.0f, 1e-3f);
 }
 
 // Two bullets head on, one unit apart, one unit a frame each.

@@ -73,7 +73,7 @@ TEST(SpellCardSetting, HandTextDefaultsAndMisspelledKeys)
 // Every number that indexes a table of the card: its last entry loads, one
 // past it fails the load, from the text and from a cache; below 0 fails
 // too, but for the step numbers that are only compared with the step (a
-// negative one is never reached).
+// negative one is never reached) and VOICECOUNT (no further voice).
 TEST(SpellCardSetting, NumbersOutsideTheCardsTablesAreRefused)
 {
     struct Row {
@@ -81,7 +81,7 @@ TEST(SpellCardSetting, NumbersOutsideTheCardsTablesAreRefused)
         i32 last;         // the largest accepted
         bool negative;    // whether -1 loads
     } rows[] = {
-        {"SPELLTYPE", 12, false},         {"CHARACTERTYPE", 17, false},      {"VOICECOUNT", 3, false},
+        {"SPELLTYPE", 12, false},         {"CHARACTERTYPE", 17, false},      {"VOICECOUNT", 3, true},
         {"CLIMAXSHOOTNO", 10, true},      {"CLIMAXSHOOTLOOPNO", 10, true},   {"FINALESHOOTNO", 10, true},
         {"FINALESHOOTLOOPNO", 10, true},  {"EXPLOSIONNO", 10, true},         {"ENDNO", 10, true},
         {"SHORTATTACKSETNO", 8, false},   {"SPELLVOICE00PLAYNO", 10, true},  {"SPELLVOICE03PLAYNO", 10, true},

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -294,6 +295,23 @@ TEST_F(SpellCardTest, NumbersPastTheTablesEndTheCardSafely)
     }
 }
 
+// FIRSTVOICE at step 1, the next voices at steps 2 and 3: VOICECOUNT voices
+// follow the first, and none below 0.
+TEST_F(SpellCardTest, VoiceCountIsTheNumberOfFurtherVoices)
+{
+    const std::pair<i32, u32> rows[] = {{-1, 0}, {0, 0}, {1, 1}, {3, 2}};
+    for (const auto& [count, last] : rows) {
+        CSpellCard& card = *Card({{"FIRSTVOICE", "1"}, {"SPELLVOICE00PLAYNO", "2"}, {"SPELLVOICE01PLAYNO", "3"},
+                                  {"SPELLVOICE02PLAYNO", "9"}, {"VOICECOUNT", std::to_string(count)}});
+        card.Activate(&owner());
+        std::vector<u32> indexes;
+        for (u32 step = 1; step <= 4; ++step) {
+            card.AdvanceStepWithEffect(&owner());
+            indexes.push_back(card.GetVoiceIndex());
+        }
+        EXPECT_EQ(indexes, (std::vector<u32>{0, std::min(last, 1u), last, last})) << count;
+    }
+}
 
 // Centres 1.5 and 2 above the feet: the owner's position lands beside the
 // target's centre, 2 behind it (radii 1 and 1, TELEPORTLENGTH 0).

@@ -56,8 +56,14 @@ TEST(BattleResults, EndTestAndTeamResultsWorkedByHand)
          {F(0, 0, true, 1, 1000), F(0, 300), F(1, 400), F(2, 200)}, 0, true, {2, 1, 2}},
         {"everyone down in one frame is a draw for all", plain, {F(0, 0, true), F(1, 0, true)}, 50, true, {3, 3}},
         {"every team out of lives is a draw for all", lives, {F(0, 0, true, 2), F(1, 0, true, 3)}, 50, true, {3, 3}},
-        {"a team beaten earlier loses the others' draw", plain,
-         {F(0, 300), F(1, 300), F(2, 0, true)}, 0, true, {3, 3, 2}},
+        {"a draw is a draw for a team beaten earlier", plain,
+         {F(0, 300), F(1, 300), F(2, 0, true)}, 0, true, {3, 3, 3}},
+        {"a draw is a draw for a lower team", plain,
+         {F(0, 100), F(1, 300), F(2, 300)}, 0, true, {3, 3, 3}},
+        {"a tie below the best is no draw", plain,
+         {F(0, 100), F(1, 300), F(2, 100)}, 0, true, {2, 1, 2}},
+        {"a later team beating a tie", plain,
+         {F(0, 100), F(1, 100), F(2, 300)}, 0, true, {2, 2, 1}},
         {"no-team fighters neither stand nor count", plain, {F(0, 100), F(4, 900), F(7, 900)}, 100, true, {1, 2}},
     };
     for (const EndCase& c : cases) {
@@ -254,6 +260,7 @@ TEST(BattleResults, SettlingReportsToTheLobbyOnlyForANetworkPlayer)
     const Row rows[] = {
         {1, 1, {at(F(0, 1), 0), at(F(1, 0, true), 1)}, 2, {1}},
         {1, 0, {at(F(0, 5), 0), at(F(1, 5), 1)}, 3, {2}},   // time already out
+        {1, 2, {at(F(0, 5), 0), at(F(1, 5), 1), at(F(2, 0, true), 2)}, 3, {2}},   // beaten, yet drawn
         {1, 3, {at(F(0, 1), 0), at(F(1, 0, true), 1)}, 1, {}},   // nobody plays entry 3: the first's team
         {0, 0, {at(F(0, 1), 0), at(F(1, 0, true), 1)}, 1, {}},
     };
