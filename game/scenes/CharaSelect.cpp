@@ -243,6 +243,8 @@ i32 CCharaSelect::Release()
     m_camera.reset();
     m_skills.reset();
     menu::ReleaseEffect(m_effect);
+    // Dropped by the network scene mid-line: the lobby gets its entry back empty.
+    chat_line::Close(Lobby(), m_chat);
     delete m_setup;
     m_setup = nullptr;
     for (auto& card : m_cards) card.reset();

@@ -1,9 +1,11 @@
 #include "game/network/LobbyConnectOption.h"
 #include "game/network/LobbyRoom.h"
 #include "game/network/NetHost.h"
+#include "engine/platform/app/ImeInput.h"
 #include "game/network/tests/LobbyScreensRun.h"
 
 #include <atomic>
+#include <functional>
 #include <cstdio>
 #include <string>
 
@@ -200,6 +202,39 @@ TEST_F(DirectRun, GuestLeavesWithTheMenuButtonOnly)
         ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kConnectOptions));
         EXPECT_TRUE(FramesUntil([&] { return left[0] == gone + 1; }));
     }
+}
+
+// A guest typing in the room chat when the host goes arrives on the
+// connection options with the entry off and empty: Enter on the name row
+// then loads his name, never the unsent line.
+TEST_F(DirectRun, AGuestTypingWhenTheHostLeavesKeepsHisName)
+{
+    for (Player& p : {std::ref(Host()), std::ref(Guest())}) RoutePeers(p.client);   // the room sees its peers
+    HostRoom();
+    Focus(Guest());
+    ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kConnectOptions));
+    std::snprintf(Guest().Context().playerName, sizeof Guest().Context().playerName, "Ann");
+    SetEntry(Guest().client.GetAddressList()[0], Octets(net_test::Loopback(1)));
+    ToRow(Guest(), kRowList);
+    Press(menu::kDecide);
+    Press(menu::kDecide);
+    ToRow(Guest(), kRowStart);
+    Press(menu::kDecide);
+    ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kRoom));
+    Press(menu::kRight);   // onto the chat entry
+    CImeInput* ime = Guest().client.GetImeInput();
+    ASSERT_TRUE(ime->IsEnabled());
+    Type(Guest(), "half");
+    game.Frame();
+    Focus(Host());
+    Leave(Host());
+    Focus(Guest());
+    ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kConnectOptions));
+    EXPECT_FALSE(ime->IsEnabled());
+    EXPECT_EQ(ime->GetTotalLength(), 0u);
+    ToRow(Guest(), kRowName);
+    Enter();
+    EXPECT_STREQ(Guest().Context().playerName, "Ann");
 }
 
 }  // namespace ORV_TEST_FILE_ID

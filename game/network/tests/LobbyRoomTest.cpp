@@ -201,7 +201,7 @@ TEST_F(LobbyRoom, NewestFirstChatOfAnEmptyOrShortLogStopsAtLineZero)
     Room().Reset();
     P().client.SetScreen(u32(LobbyLayer::kRoom));
     game.Frame();
-    Room().DrawRoomChat(0, 0);   // empty log: nothing read below line 0
+    Room().DrawRoomChat(0, 0, 1);   // empty log: nothing read below line 0
     P().Context().roomChat.Add("a", "one");
     for (u32 top : {0u, 1u, 5u, 100u}) {
         const auto rows = lobby_scene::ChatRows(P().Context().roomChat, top, 8, 40, false);
