@@ -237,6 +237,27 @@ TEST_F(DirectRun, AGuestTypingWhenTheHostLeavesKeepsHisName)
     EXPECT_STREQ(Guest().Context().playerName, "Ann");
 }
 
+// A host whose last room's listener is still closing when its wait runs
+// out is told so, not that another program holds the port.
+TEST_F(DirectRun, AHostWhoseLastRoomNeverClosesIsToldSo)
+{
+    HostRoom();
+    // Back on the connection options with the room's listener up, whose
+    // close (the peer host's Update) never comes.
+    Host().client.SetScreen(u32(LobbyLayer::kConnectOptions));
+    std::erase(scene->clients, &Host().client);
+    ASSERT_TRUE(OnScreen(Host(), LobbyLayer::kConnectOptions));
+    ToRow(Host(), kRowStart);
+    Press(menu::kDecide);
+    EXPECT_FALSE(Host().MessagePending());   // waiting for the close
+    ASSERT_TRUE(FramesUntil([&] { return Host().MessagePending(); }, CLobbyConnectOptionScene::kHostWaitFrames + 5));
+    EXPECT_EQ(Host().MessageCode(), 9u);
+    const std::string detail = Host().Locked([&] { return Host().Message().GetDetail(); });
+    EXPECT_NE(detail.find("not closed"), std::string::npos) << detail;
+    EXPECT_NE(Host().client.GetNetHost()->GetListenPort(), 0);
+    scene->clients.push_back(&Host().client);
+}
+
 }  // namespace ORV_TEST_FILE_ID
 
 }  // namespace lobby_direct_run_test
