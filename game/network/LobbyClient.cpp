@@ -906,11 +906,23 @@ void CLobbyClient::UpdateDrift()
     m_drift[1] = std::clamp(m_drift[1] + m_drift[3] - 0.4f, 0.0f, 150.0f);
 }
 
+void CLobbyClient::LeaveLeftScreensField()
+{
+    const u32 screen = std::min(m_screen, kLobbyScreenCount - 1);
+    if (screen == m_fieldScreen) return;
+    m_fieldScreen = screen;
+    // Screens are left from the peer and server threads too (a host or
+    // the room gone, a kick): the entry, which drives the window's input
+    // method, is switched off here, before the next screen sees a key.
+    if (m_ime) m_ime->Enable(0);
+}
+
 void CLobbyClient::Update()
 {
     if (!m_created) return;
     {
         ClientLock lock(*this);
+        LeaveLeftScreensField();
         UpdateDrift();
         if (m_screens->MessagePending()) m_screens->Update(LobbyLayer::kMessage);
         else if (m_screens->IsOpen(LobbyLayer::kUserInformation)) m_screens->Update(LobbyLayer::kUserInformation);
@@ -930,6 +942,7 @@ i32 CLobbyClient::Draw()
 {
     if (!m_created) return 0;
     ClientLock lock(*this);
+    LeaveLeftScreensField();
     i32 result = m_screens->Draw(LobbyLayer(std::min(m_screen, kLobbyScreenCount - 1)));
     for (LobbyLayer window : {LobbyLayer::kUserInformation, LobbyLayer::kRoomInformation, LobbyLayer::kRoomCreate})
         if (m_screens->IsOpen(window)) result &= m_screens->Draw(window);
@@ -1173,8 +1186,8 @@ i32 CLobbyClient::SendRoomChat(const u8* line, u32 length)
     return m_screens->SendRoomChat(line, length);
 }
 
-void CLobbyClient::DrawRoomChat(f32 x, f32 y)
+void CLobbyClient::DrawRoomChat(f32 x, f32 y, f32 scale)
 {
     ClientLock lock(*this);
-    m_screens->DrawRoomChat(x, y);
+    m_screens->DrawRoomChat(x, y, scale);
 }

@@ -199,7 +199,7 @@ public:
     i32 OnMemberResult(CNetClient* sender, const u8* payload, u32 length);
     void OnPeerLeft(CNetClient* peer);
     i32 SendRoomChat(const u8* line, u32 length) override;
-    void DrawRoomChat(f32 x, f32 y) override;
+    void DrawRoomChat(f32 x, f32 y, f32 scale) override;
 
     // Unlocked: the main thread's, or the screens' under the client lock.
     CImeInput* GetImeInput() override { return m_ime.get(); }
@@ -286,6 +286,9 @@ private:
     void JoinRetired();
     u32 LocalAddress();
     void UpdateDrift();
+    // Under the lock, on the main thread: a screen left since the last
+    // frame leaves the entry off and empty, whatever way it was left.
+    void LeaveLeftScreensField();
     i32 LoadSounds();
 
     host::net::Net& m_net;
@@ -296,6 +299,7 @@ private:
     std::unique_ptr<CImeInput> m_ime;
 
     u32 m_screen = 0;
+    u32 m_fieldScreen = 0;   // the screen the entry last served
     u32 m_exitRequest = 0;
     u32 m_playState = 0;
     f32 m_drift[6] = {};

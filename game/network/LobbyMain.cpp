@@ -274,7 +274,8 @@ void CLobbyMainScene::DrawPanels(f32 ox, f32 oy)
             ime->DrawWrapped((ox + 388.0f) * s, (oy + 688.0f) * s, kFontSize, s, 678.0f * s, TextColour());
     if (Context()) {
         const ChatLog& log = Context()->lobbyChat;
-        DrawChatLog(log, ox + 296.0f, oy + 112.0f, log.top, kChatRows, kFontSize, kRowHeight, kChatWrapBytes, true);
+        DrawChatLog(log, ox + 296.0f, oy + 112.0f, TextScale(), log.top, kChatRows, kFontSize, kRowHeight, kChatWrapBytes,
+                    true);
     }
     DrawUsers(ox, oy);
     const ChatLog* log = Context() ? &Context()->lobbyChat : nullptr;

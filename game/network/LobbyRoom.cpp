@@ -475,17 +475,18 @@ void CLobbyRoomScene::Leave(bool closing)
 
 // ---------------------------------------------------------------- drawing
 
-void CLobbyRoomScene::DrawChatLog(f32 x, f32 y, u32 top, u32 rows, u32 fontSize, f32 lineHeight, u32 bytesPerLine,
-                                  u32 flag)
+void CLobbyRoomScene::DrawChatLog(f32 x, f32 y, f32 scale, u32 top, u32 rows, u32 fontSize, f32 lineHeight,
+                                  u32 bytesPerLine, u32 flag)
 {
     if (!Context()) return;
     // ChatRows reads only lines 0..count - 1 whatever top is.
-    CLobbySceneBase::DrawChatLog(Context()->roomChat, x, y, top, rows, fontSize, lineHeight, bytesPerLine, flag != 0);
+    CLobbySceneBase::DrawChatLog(Context()->roomChat, x, y, scale, top, rows, fontSize, lineHeight, bytesPerLine,
+                                 flag != 0);
 }
 
-void CLobbyRoomScene::DrawRoomChat(f32 x, f32 y)
+void CLobbyRoomScene::DrawRoomChat(f32 x, f32 y, f32 scale)
 {
-    DrawChatLog(x, y, 0, 8, kFontSize, kLineHeight, kChatBytesPerRow, 0);
+    DrawChatLog(x, y, scale, 0, 8, kFontSize, kLineHeight, kChatBytesPerRow, 0);
 }
 
 u32 CLobbyRoomScene::ListCount() const
@@ -563,7 +564,8 @@ i32 CLobbyRoomScene::Draw(u32)
     if (Context()) {
         // The log's own top: it follows new lines while the newest show.
         Context()->roomChat.Clamp();
-        DrawChatLog(kChatX, kChatY, Context()->roomChat.top, kChatRows, kFontSize, kLineHeight, kChatBytesPerRow, 1);
+        DrawChatLog(kChatX, kChatY, s, Context()->roomChat.top, kChatRows, kFontSize, kLineHeight, kChatBytesPerRow,
+                    1);
     }
     DrawMembers(s);
     DrawOverlay();

@@ -72,7 +72,8 @@ public:
     i32 OnMemberResult(CNetClient* sender, const u8* payload, u32 n);
     void OnPeerLeft(CNetClient* peer);
     i32 SendRoomChat(const u8* line, u32 n);
-    void DrawRoomChat(f32 x, f32 y);
+    // (x, y) in layout units at the caller's scale: the hosted selects'.
+    void DrawRoomChat(f32 x, f32 y, f32 scale);
 
     // The host's own table: entry 0 with the name and peer ID (generated
     // when null). Called by what makes this player host: the connect
@@ -88,7 +89,8 @@ public:
     // Null peerId: the own member.
     void AddMemberResult(const char* peerId, u32 result);
     // Rows newest first (flag 0) or from the top line (flag 1).
-    void DrawChatLog(f32 x, f32 y, u32 top, u32 rows, u32 fontSize, f32 lineHeight, u32 bytesPerLine, u32 flag);
+    void DrawChatLog(f32 x, f32 y, f32 scale, u32 top, u32 rows, u32 fontSize, f32 lineHeight, u32 bytesPerLine,
+                     u32 flag);
 
     u32 GetFocus() const { return m_focus; }
     u32 GetSelected() const { return m_selected; }

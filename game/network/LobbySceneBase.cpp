@@ -189,18 +189,23 @@ void CLobbySceneBase::DrawOutlined(f32 x, f32 y, u32 fontSize, const char* text,
 
 void CLobbySceneBase::DrawPlain(f32 x, f32 y, u32 fontSize, const char* text, bool selected)
 {
+    DrawPlainAt(x, y, TextScale(), fontSize, text, selected);
+}
+
+void CLobbySceneBase::DrawPlainAt(f32 x, f32 y, f32 s, u32 fontSize, const char* text, bool selected)
+{
     CFontTexture* font = Font();
     if (!font || !text) return;
-    const f32 s = TextScale();
     const u32 colour = selected ? TextColour() : DimText(TextColour());
     font->DrawTextAligned(x * s, y * s, 0.0f, x * s, colour, fontSize, s, text, kTextTopLeft, nullptr, nullptr);
 }
 
-void CLobbySceneBase::DrawChatLog(const ChatLog& log, f32 x, f32 y, u32 top, u32 rows, u32 fontSize, f32 lineHeight,
-                                  u32 bytesPerLine, bool forward)
+void CLobbySceneBase::DrawChatLog(const ChatLog& log, f32 x, f32 y, f32 scale, u32 top, u32 rows, u32 fontSize,
+                                  f32 lineHeight, u32 bytesPerLine, bool forward)
 {
     const std::vector<std::string> lines = ChatRows(log, top, rows, bytesPerLine, forward);
-    for (size_t row = 0; row < lines.size(); ++row) DrawPlain(x, y + lineHeight * f32(row), fontSize, lines[row].c_str());
+    for (size_t row = 0; row < lines.size(); ++row)
+        DrawPlainAt(x, y + lineHeight * f32(row), scale, fontSize, lines[row].c_str(), true);
 }
 
 void CLobbySceneBase::DrawLayer(CSceneObject* layer)

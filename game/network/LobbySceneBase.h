@@ -179,9 +179,11 @@ protected:
     void DrawOutlined(f32 x, f32 y, u32 fontSize, const char* text, bool selected = true);
     // A list row or chat line, no outline.
     void DrawPlain(f32 x, f32 y, u32 fontSize, const char* text, bool selected = true);
-    // A chat log's rows (ChatRows) from (x, y), lineHeight apart, unoutlined.
-    void DrawChatLog(const lobby_scene::ChatLog& log, f32 x, f32 y, u32 top, u32 rows, u32 fontSize, f32 lineHeight,
-                     u32 bytesPerLine, bool forward);
+    void DrawPlainAt(f32 x, f32 y, f32 scale, u32 fontSize, const char* text, bool selected);
+    // A chat log's rows (ChatRows) from (x, y), lineHeight apart, unoutlined,
+    // at scale (TextScale on the screen's own layout).
+    void DrawChatLog(const lobby_scene::ChatLog& log, f32 x, f32 y, f32 scale, u32 top, u32 rows, u32 fontSize,
+                     f32 lineHeight, u32 bytesPerLine, bool forward);
     // Null layers are skipped.
     static void DrawLayer(CSceneObject* layer);
     // The layer white when selected, else dimmed (set before Update).

@@ -50,7 +50,7 @@ public:
     i32 OnMemberResult(CNetClient* s, const u8* p, u32 n) override { return m_room->OnMemberResult(s, p, n); }
     void OnPeerLeft(CNetClient* peer) override { m_room->OnPeerLeft(peer); }
     i32 SendRoomChat(const u8* line, u32 n) override { return m_room->SendRoomChat(line, n); }
-    void DrawRoomChat(f32 x, f32 y) override { m_room->DrawRoomChat(x, y); }
+    void DrawRoomChat(f32 x, f32 y, f32 scale) override { m_room->DrawRoomChat(x, y, scale); }
 
     // Into the lobby chat log (281 bytes as the client read it).
     void LobbyChatLine(const char* line) override;

@@ -94,7 +94,7 @@ public:
     virtual i32 OnMemberResult(CNetClient* sender, const u8* payload, u32 length) = 0;
     virtual void OnPeerLeft(CNetClient* peer) = 0;
     virtual i32 SendRoomChat(const u8* line, u32 length) = 0;
-    virtual void DrawRoomChat(f32 x, f32 y) = 0;
+    virtual void DrawRoomChat(f32 x, f32 y, f32 scale) = 0;
 
     // The lobby screen's chat log gets a line.
     virtual void LobbyChatLine(const char* line) = 0;

@@ -691,8 +691,9 @@ void CAdventureScene::DrawText(f32 x, f32 y, const char* text) const
     const auto channel = [](f32 v) { return u32(std::clamp(v, 0.0f, 1.0f) * 255.0f); };
     const u32 colour = (channel(a) << 24) | (channel(scene.colour.x) << 16) | (channel(scene.colour.y) << 8) |
                        channel(scene.colour.z);
+    // Every text starts at its point.
     font->DrawTextAlignedOutlined(x * scene.scaleX, y * scene.scaleY, 0.0f, colour, channel(a) << 24, 22, s, 1.0f,
-                                  text, 0, nullptr, nullptr);
+                                  text, kTextTopLeft, nullptr, nullptr);
 }
 
 void CAdventureScene::DrawOrbMessage()

@@ -243,6 +243,8 @@ i32 CCharaSelect::Release()
     m_camera.reset();
     m_skills.reset();
     menu::ReleaseEffect(m_effect);
+    // Dropped by the network scene mid-line: the lobby gets its entry back empty.
+    chat_line::Close(Lobby(), m_chat);
     delete m_setup;
     m_setup = nullptr;
     for (auto& card : m_cards) card.reset();
@@ -857,8 +859,10 @@ void CCharaSelect::DrawHelp()
         window.Set(580.0f * s, 1024.0f * s, 14.0f * s, 64.0f * s);
         FillScreenRect(&window, 0xFFFFFFFFu);
     });
-    font->DrawTextAlignedOutlinedFixed((580.0f + m_helpOffset) * s, 24.0f * s, state.colour.ToARGB(), outline, 28, s,
-        1.0f, kHelpText[m_help]);
+    // The offset places the text's end: each restart width is the text's
+    // own plus the window's, so the whole text crosses it.
+    font->DrawTextAlignedOutlinedFlags((580.0f + m_helpOffset) * s, 24.0f * s, state.colour.ToARGB(), outline, 28, s,
+        1.0f, kHelpText[m_help], kTextTop);
 }
 
 CCharaSelect::PanelZoom CCharaSelect::Zoom() const

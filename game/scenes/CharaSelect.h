@@ -134,6 +134,7 @@ public:
     u32 GetSkillIndex(u32 kind) const { return kind < 3 ? m_skillIndex[kind] : 0; }
     const chara_select::KindSkills* GetKindSkills(u32 kind) const { return kind < 3 ? &m_kinds[kind] : nullptr; }
     u32 GetHelpText() const { return m_help; }
+    f32 GetHelpOffset() const { return m_helpOffset; }
     bool IsProceeding() const { return m_proceed != 0; }
     bool IsLeaving() const { return m_leave != 0; }
     CBattleSetup* GetSetup() const { return m_setup; }

@@ -67,7 +67,7 @@ void Close(ILobbyRoom* lobby, u32& open)
 void Draw(ILobbyRoom* lobby, u32 open, f32 scale)
 {
     if (!lobby) return;
-    lobby->DrawRoomChat(64.0f * scale, 640.0f * scale);
+    lobby->DrawRoomChat(64.0f, 640.0f, scale);
     if (!open) return;
     if (CImeInput* ime = lobby->GetImeInput()) {
         ime->SetCandidateDisplay(1);

@@ -55,8 +55,9 @@ public:
     virtual const char* GetUserName() = 0;
     // A room chat line (kChatLineBytes: the name, then the text) to the room.
     virtual i32 SendRoomChat(const u8* line, u32 length) = 0;
-    // The room's chat log with its top left at (x, y) in pixels.
-    virtual void DrawRoomChat(f32 x, f32 y) = 0;
+    // The room's chat log with its top left at (x, y) in layout units, at
+    // the caller's layout scale.
+    virtual void DrawRoomChat(f32 x, f32 y, f32 scale) = 0;
 };
 
 // Makes a new network scene (it also implements INetworkSceneHost); null

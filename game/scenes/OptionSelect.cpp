@@ -84,6 +84,8 @@ i32 COptionSelect::Release()
     delete m_camera;
     m_camera = nullptr;
     menu::ReleaseEffect(m_effect);
+    // Dropped by the network scene mid-line: the lobby gets its entry back empty.
+    chat_line::Close(Lobby(), m_chatOpen);
     delete m_setup;
     m_setup = nullptr;
     if (m_music) m_music->StopAll(1);

@@ -1,9 +1,11 @@
 #include "game/network/LobbyConnectOption.h"
 #include "game/network/LobbyRoom.h"
 #include "game/network/NetHost.h"
+#include "engine/platform/app/ImeInput.h"
 #include "game/network/tests/LobbyScreensRun.h"
 
 #include <atomic>
+#include <functional>
 #include <cstdio>
 #include <string>
 
@@ -83,6 +85,17 @@ protected:
     {
         p.client.GetNetHost()->RequestCloseAll();
         p.client.SetScreen(u32(LobbyLayer::kConnectOptions));
+    }
+    // The guest joins the host through the address list's newest entry.
+    void JoinFromTheList()
+    {
+        SetEntry(Guest().client.GetAddressList()[0], Octets(net_test::Loopback(1)));
+        ToRow(Guest(), kRowList);
+        Press(menu::kDecide);
+        Press(menu::kDecide);
+        ToRow(Guest(), kRowStart);
+        Press(menu::kDecide);
+        ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kRoom));
     }
     size_t InRecent(Player& p, const std::string& text)
     {
@@ -171,13 +184,7 @@ TEST_F(DirectRun, GuestLeavesWithTheMenuButtonOnly)
         Focus(Guest());
         ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kConnectOptions));
         const int before = accepted[0];
-        SetEntry(Guest().client.GetAddressList()[0], Octets(net_test::Loopback(1)));
-        ToRow(Guest(), kRowList);
-        Press(menu::kDecide);
-        Press(menu::kDecide);
-        ToRow(Guest(), kRowStart);
-        Press(menu::kDecide);
-        ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kRoom));
+        ASSERT_NO_FATAL_FAILURE(JoinFromTheList());
         ASSERT_TRUE(FramesUntil([&] { return accepted[0] == before + 1; }));
         const int gone = left[0];
         Press(menu::kCancel);
@@ -200,6 +207,55 @@ TEST_F(DirectRun, GuestLeavesWithTheMenuButtonOnly)
         ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kConnectOptions));
         EXPECT_TRUE(FramesUntil([&] { return left[0] == gone + 1; }));
     }
+}
+
+// A guest typing in the room chat when the host goes arrives on the
+// connection options with the entry off and empty: Enter on the name row
+// then loads his name, never the unsent line.
+TEST_F(DirectRun, AGuestTypingWhenTheHostLeavesKeepsHisName)
+{
+    for (Player& p : {std::ref(Host()), std::ref(Guest())}) RoutePeers(p.client);   // the room sees its peers
+    HostRoom();
+    Focus(Guest());
+    ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kConnectOptions));
+    std::snprintf(Guest().Context().playerName, sizeof Guest().Context().playerName, "Ann");
+    ASSERT_NO_FATAL_FAILURE(JoinFromTheList());
+    Press(menu::kRight);   // onto the chat entry
+    CImeInput* ime = Guest().client.GetImeInput();
+    ASSERT_TRUE(ime->IsEnabled());
+    Type(Guest(), "half");
+    game.Frame();
+    Focus(Host());
+    Leave(Host());
+    Focus(Guest());
+    ASSERT_TRUE(OnScreen(Guest(), LobbyLayer::kConnectOptions));
+    game.Frame();   // the screen as it is first shown
+    EXPECT_FALSE(ime->IsEnabled());
+    EXPECT_EQ(ime->GetTotalLength(), 0u);
+    ToRow(Guest(), kRowName);
+    Enter();
+    EXPECT_STREQ(Guest().Context().playerName, "Ann");
+}
+
+// A host whose last room's listener is still closing when its wait runs
+// out is told so, not that another program holds the port.
+TEST_F(DirectRun, AHostWhoseLastRoomNeverClosesIsToldSo)
+{
+    HostRoom();
+    // Back on the connection options with the room's listener up, whose
+    // close (the peer host's Update) never comes.
+    Host().client.SetScreen(u32(LobbyLayer::kConnectOptions));
+    std::erase(scene->clients, &Host().client);
+    ASSERT_TRUE(OnScreen(Host(), LobbyLayer::kConnectOptions));
+    ToRow(Host(), kRowStart);
+    Press(menu::kDecide);
+    EXPECT_FALSE(Host().MessagePending());   // waiting for the close
+    ASSERT_TRUE(FramesUntil([&] { return Host().MessagePending(); }, CLobbyConnectOptionScene::kHostWaitFrames + 5));
+    EXPECT_EQ(Host().MessageCode(), 9u);
+    const std::string detail = Host().Locked([&] { return Host().Message().GetDetail(); });
+    EXPECT_NE(detail.find("not closed"), std::string::npos) << detail;
+    EXPECT_NE(Host().client.GetNetHost()->GetListenPort(), 0);
+    scene->clients.push_back(&Host().client);
 }
 
 }  // namespace ORV_TEST_FILE_ID

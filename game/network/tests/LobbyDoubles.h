@@ -71,7 +71,7 @@ public:
     i32 OnMemberResult(CNetClient*, const u8*, u32) override { return Note("member-result"), 1; }
     void OnPeerLeft(CNetClient*) override { Note("peer-left"); }
     i32 SendRoomChat(const u8*, u32 n) override { return Note("send-room-chat " + std::to_string(n)), 1; }
-    void DrawRoomChat(f32, f32) override { Note("draw-room-chat"); }
+    void DrawRoomChat(f32, f32, f32) override { Note("draw-room-chat"); }
     void LobbyChatLine(const char* line) override
     {
         Note("lobby-chat");

@@ -442,6 +442,10 @@ TEST_F(LobbyMainRun, AMoveOrTurnAndDecideOrMenuInOneFrameTakeBothSteps)
     EXPECT_TRUE(server.WaitLog("message 1015 4"));
     EXPECT_TRUE(FramesUntil([&] { return p.MessageCode() == kEventDone; })) << p.MessageCode();
     clear();
+    p.client.ReadLocked([&] { p.Context().userInformation->Hide(); });
+    together({menu::kRight, menu::kDecide});   // the users' right wraps to the rooms
+    EXPECT_EQ(Main(p).GetFocus(), u32(CLobbyMainScene::kFocusRooms));
+    EXPECT_TRUE(server.WaitLog("message 1009 4"));
 }
 
 }  // namespace ORV_TEST_FILE_ID

@@ -1,5 +1,6 @@
 // The room screen alone: its handlers against damaged peer messages, the
 // host's admission and battle start, and what it draws.
+#include "engine/graphics/FontTexture.h"
 #include "game/network/LobbyMain.h"
 #include "game/network/LobbyRoom.h"
 #include "game/network/LobbyRoomCreate.h"
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace lobby_room_test {
@@ -201,7 +203,7 @@ TEST_F(LobbyRoom, NewestFirstChatOfAnEmptyOrShortLogStopsAtLineZero)
     Room().Reset();
     P().client.SetScreen(u32(LobbyLayer::kRoom));
     game.Frame();
-    Room().DrawRoomChat(0, 0);   // empty log: nothing read below line 0
+    Room().DrawRoomChat(0, 0, 1);   // empty log: nothing read below line 0
     P().Context().roomChat.Add("a", "one");
     for (u32 top : {0u, 1u, 5u, 100u}) {
         const auto rows = lobby_scene::ChatRows(P().Context().roomChat, top, 8, 40, false);
@@ -569,6 +571,30 @@ TEST_F(LobbyRoom, LobbyRoomListsTheServersMembersEachInHisRow)
     Press(menu::kDown);
     Press(menu::kDown);
     EXPECT_EQ(Room().GetSelected(), 2u);
+}
+
+// A long room chat shows from its own top, which followed the new lines:
+// the newest eight, two rows each, not the oldest twelve.
+TEST_F(LobbyRoom, LongChatShowsItsNewestLines)
+{
+    Room().Reset();
+    P().client.SetScreen(u32(LobbyLayer::kRoom));
+    for (u32 i = 0; i < 20; ++i) P().Context().roomChat.Add("a", ("line " + std::to_string(i)).c_str());
+    ASSERT_EQ(P().Context().roomChat.top, 12u);
+    game.Frame();
+    const u64 font = game.Render().IdOf(menu::MenuFont()->GetTexture());
+    std::set<i32> rows;   // the tops of the chat column's rows
+    for (const host::render::Call& call : game.RenderLog()) {
+        SpriteVertex v[4];
+        if (call.op != "DrawPrimitiveUP" || call.data.size() != sizeof v || u64(call.Number("texture")) != font)
+            continue;
+        std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
+        const f32 x = std::min({v[0].x, v[1].x, v[2].x, v[3].x}), y = std::min({v[0].y, v[1].y, v[2].y, v[3].y});
+        if (x < 800.0f && y >= 100.0f && y < 600.0f) rows.insert(i32(std::lround(y)));
+    }
+    ASSERT_EQ(rows.size(), 16u);
+    EXPECT_EQ(*rows.begin(), 112);
+    EXPECT_EQ(*rows.rbegin(), 112 + 15 * 20);
 }
 
 }  // namespace ORV_TEST_FILE_ID

@@ -4,6 +4,7 @@
 // asks for the room (1009), enters it (1005) and joins the host's peer
 // session (1025-1027). The host then kicks him from the user information
 // window (1014) or changes the room's settings (1004).
+#include "engine/platform/app/ImeInput.h"
 #include "game/network/LobbyMain.h"
 #include "game/network/LobbyRoom.h"
 #include "game/network/LobbyRoomCreate.h"
@@ -167,6 +168,12 @@ TEST_F(LobbyServerRoom, HostKicksAMemberFromTheUserInformation)
 {
     CreateRoom("Arena");
     EnterRoom();
+    // The guest is typing in the room chat when he is kicked.
+    Focus(Guest());
+    Tap(menu::kRight);
+    CImeInput* ime = Guest().client.GetImeInput();
+    ASSERT_TRUE(ime->IsEnabled());
+    Type(Guest(), "half");
     Focus(Host());
     Tap(menu::kDown);   // the member list: the guest's row
     Tap(menu::kDecide);
@@ -189,6 +196,11 @@ TEST_F(LobbyServerRoom, HostKicksAMemberFromTheUserInformation)
     }));
     // His room is gone with its table: a room he enters next starts empty.
     EXPECT_TRUE(Names(Guest()).empty());
+    // And with his line: the lobby's keys are his again.
+    Focus(Guest());
+    game.Frame();
+    EXPECT_FALSE(ime->IsEnabled());
+    EXPECT_EQ(ime->GetTotalLength(), 0u);
 }
 
 // The host menu's room settings: the window in edit mode over the room; the

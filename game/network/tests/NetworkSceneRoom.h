@@ -55,7 +55,7 @@ public:
     }
     void OnPeerLeft(CNetClient*) override { ++left; }
     i32 SendRoomChat(const u8*, u32) override { return 1; }
-    void DrawRoomChat(f32, f32) override {}
+    void DrawRoomChat(f32, f32, f32) override {}
     void LobbyChatLine(const char*) override {}
     void OpenUserInformation(const lobby::LobbyUserRecord&, bool) override {}
     void OpenRoomInformation(const lobby::LobbyRoomRecord&) override {}

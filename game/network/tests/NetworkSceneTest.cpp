@@ -9,7 +9,12 @@
 #include "game/data/SaveRecord.h"
 #include "game/network/NetClient.h"
 #include "game/network/PeerWire.h"
+#include "engine/graphics/FontTexture.h"
+#include "engine/platform/app/ImeInput.h"
 #include "game/scenes/CharaSelect.h"
+#include "game/scenes/MenuScene.h"
+#include "game/scenes/OptionSelect.h"
+#include "game/scenes/tests/DrawnSprites.h"
 #include "game/scenes/TitleScene.h"
 
 #include <gtest/gtest.h>
@@ -435,6 +440,75 @@ TEST(NetworkScenePeers, ALostMemberReachesTheChildAsItsEntry)
     EXPECT_EQ(log.messages[0].first, 10009u);
     EXPECT_EQ(log.messages[0].second, (std::vector<u8>{2, 0, 0, 0}));
     EXPECT_EQ(lobby_test::Contains(run.screens.mutex, run.screens.calls, "peer-left"), true);
+}
+
+// A hosted select dropped with its chat line open (the room gone under a
+// member: its play state falls to 0) leaves the lobby's entry off and
+// empty: the room screen takes no half-typed line.
+TEST(NetworkScene, ASelectDroppedMidLineLeavesTheEntryOffAndEmpty)
+{
+    for (const u32 mode : {kHostedSelectMode, kHostedOptionMode}) {
+        SCOPED_TRACE(mode);
+        SceneRun run;
+        ASSERT_TRUE(run.Enter());
+        run.Room(2, 1, false);
+        run.Lobby().SetPlayStateRaw(1);
+        run.game.Frame();
+        ASSERT_NE(dynamic_cast<CCharaSelect*>(run.scene->GetChild()), nullptr);
+        if (mode == kHostedOptionMode) {
+            auto* setup = new CBattleSetup(run.game.App().GetSaveConfig());
+            setup->networkMode = 1;
+            setup->localEntry = 1;
+            setup->netHost = run.Lobby().GetNetHost();
+            setup->lobbyClient = &run.Lobby();
+            MenuSetupArgs args;
+            args.setup = setup;
+            ASSERT_EQ(run.scene->ChangeChildScene(new COptionSelect, mode, reinterpret_cast<intptr_t>(&args)), 0);
+        }
+        const auto chatOpen = [&] {
+            CScene* child = run.scene->GetChild();
+            if (auto* chara = dynamic_cast<CCharaSelect*>(child)) return chara->IsChatOpen();
+            auto* option = dynamic_cast<COptionSelect*>(child);
+            return option && option->IsChatOpen();
+        };
+        for (u32 i = 0; i < 120 && !chatOpen(); ++i) {
+            run.game.Input().SetKey(host::input::key::F1, i % 2 == 0);
+            run.game.Frame();
+        }
+        run.game.Input().SetKey(host::input::key::F1, false);
+        ASSERT_TRUE(chatOpen());
+        run.game.Frame();
+        CImeInput* ime = run.Lobby().GetImeInput();
+        ASSERT_TRUE(ime->IsEnabled());
+        ime->SetText("half");
+        run.Lobby().SetPlayStateRaw(0);
+        run.game.Frame();
+        ASSERT_EQ(run.scene->GetChild(), nullptr);
+        EXPECT_FALSE(ime->IsEnabled());
+        EXPECT_EQ(ime->GetTotalLength(), 0u);
+    }
+}
+
+// A hosted select draws the room's chat log at its own place on a window
+// of any size: (64, 640) times the layout scale, once.
+TEST(NetworkScene, TheSelectsRoomChatStandsAtItsPlaceOnAnotherWindow)
+{
+    SceneRun run(menu_run::Options([](CSaveConfig& config) { config.GetGraphicsSettings()->screenSize = 7; }));
+    run.realScreens = true;
+    ASSERT_TRUE(run.Enter());
+    ASSERT_EQ(run.game.App().GetClientHeight(), 720);
+    const f32 s = 720.0f / 768.0f;
+    run.Room(2, 1, false);
+    run.Lobby().ReadLocked([&] { run.screenSet->Context().roomChat.Add("Ann", "hi"); });
+    run.Lobby().SetPlayStateRaw(1);
+    run.game.Frames(3);
+    ASSERT_NE(dynamic_cast<CCharaSelect*>(run.scene->GetChild()), nullptr);
+    const u64 font = run.game.Render().IdOf(menu::MenuFont()->GetTexture());
+    // The log's glyphs: the lower band of the screen, above the entry's line.
+    f32 top = 1e9f;
+    for (const drawn_sprites::Sprite& glyph : drawn_sprites::Sprites(run.game, {}, nullptr))
+        if (glyph.texture == font && glyph.y > 500.0f * s && glyph.y < 740.0f * s) top = std::min(top, glyph.y);
+    EXPECT_NEAR(top, 640.0f * s, 1.5f);
 }
 
 }  // namespace

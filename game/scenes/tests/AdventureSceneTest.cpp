@@ -1,6 +1,7 @@
 #include "game/scenes/AdventureScene.h"
 
 #include "engine/graphics/Camera.h"
+#include "engine/graphics/FontTexture.h"
 #include "engine/scene/EffectController.h"
 #include "game/battle/scene/BattleConsole.h"
 #include "game/battle/scene/BattleProgress.h"
@@ -763,6 +764,41 @@ TEST(AdventureSceneRun, ANodeNotWonChangesNoFlagAndComesBackToIt)
     const std::vector<std::string> trail = {"CIdleScene", "CAdventureScene", "CLoadingScene", "CBattleScene",
         "CAdventureScene"};
     EXPECT_EQ(menu_run::Scenes(game.Trail()), trail);
+}
+
+// The orb message and the window's texts start at their points: the
+// leftmost glyph of each row at its x, their tops at its y.
+TEST(AdventureSceneRun, TextsStartAtTheirPoints)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(menu_run::EnterIdle(game));
+    CSaveData* save = game.App().GetSaveData();
+    save->SetUnlockFlag(2, 1);
+    CAdventureScene* scene = Show(game);
+    ASSERT_NE(scene, nullptr) << game.Describe();
+    game.Frames(100);   // fade in, the flip over
+    ASSERT_FALSE(scene->IsOpenAnimationPending());
+    ASSERT_TRUE(scene->IsOrbMessagePending());
+    const u64 font = game.Render().IdOf(menu::MenuFont()->GetTexture());
+    // The leftmost glyph at or right of from, on the row whose top is y.
+    const auto startOf = [&](f32 y, f32 from) {
+        f32 left = 1e9f;
+        for (const drawn_sprites::Sprite& glyph : drawn_sprites::Sprites(game, {}, nullptr))
+            if (glyph.texture == font && std::abs(glyph.y - y) < 1.5f && glyph.x >= from - 1.5f)
+                left = std::min(left, glyph.x);
+        return left;
+    };
+    EXPECT_NEAR(startOf(340.0f, 0.0f), 360.0f, 1.5f);   // the orb message
+    game.Press(menu::kDecide);
+    game.Frames(2);
+    ASSERT_FALSE(scene->IsOrbMessagePending());
+    game.Press(menu::kDecide);
+    game.Frame();
+    ASSERT_TRUE(scene->IsInfoOpen());
+    const struct {
+        f32 x, y;
+    } texts[] = {{240, 240}, {400, 240}, {240, 276}, {400, 276}, {240, 312}, {252, 528}};
+    for (const auto& t : texts) EXPECT_NEAR(startOf(t.y, t.x), t.x, 1.5f) << t.x << ", " << t.y;
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include "game/scenes/CharaSelect.h"
 
+#include "engine/graphics/FontTexture.h"
 #include "engine/scene/SceneObject.h"
 #include "game/battle/scene/BattleFlow.h"
 #include "game/battle/scene/BattleSetup.h"
 #include "game/data/SaveData.h"
+#include "game/scenes/tests/DrawnSprites.h"
 #include "game/scenes/tests/MenuRun.h"
 
 #include <gtest/gtest.h>
@@ -452,6 +454,53 @@ TEST(CharaSelectRun, KeysOfOneFrameEachTakeTheirStepOnTheCards)
         EXPECT_EQ(scene->IsProceeding(), c.proceeding);
         EXPECT_EQ(scene->IsLeaving(), c.leaving);
     }
+}
+
+// The help ticker's offset places its text's end: the text comes in from
+// the window's right edge and its end crosses the whole window, at the
+// first frame and later on.
+TEST(CharaSelectRun, HelpTickerEndsAtItsOffset)
+{
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(FromTitle(game, title::kBattle));
+    CCharaSelect* scene = Select(game);
+    ASSERT_TRUE(scene);
+    const u64 font = game.Render().IdOf(menu::MenuFont()->GetTexture());
+    for (u32 frames : {1u, 400u}) {
+        game.Frames(frames);
+        const f32 end = 580.0f + scene->GetHelpOffset();
+        f32 left = 1e9f, right = -1e9f;
+        for (const drawn_sprites::Sprite& glyph : drawn_sprites::Sprites(game, {}, nullptr)) {
+            if (glyph.texture != font || glyph.y < 14.0f || glyph.y >= 64.0f) continue;
+            left = std::min(left, glyph.x);
+            right = std::max(right, glyph.x + glyph.w);
+        }
+        SCOPED_TRACE(end);
+        EXPECT_NEAR(right, end, 3.0f);
+        EXPECT_LT(left, end - 900.0f);   // the whole text before it
+    }
+}
+
+// Up and down in one frame of editing each take their step: the row
+// cursor goes up and comes back.
+TEST(CharaSelectRun, UpAndDownInOneFrameOfEditingBothMove)
+{
+    GameDriver game(game_test::GameDataRoot(), SaveOptions());
+    ASSERT_TRUE(FromTitle(game, title::kBattle));
+    CCharaSelect* scene = Select(game);
+    ASSERT_TRUE(scene);
+    Step(game, menu::kDecide);
+    Step(game, menu::kDown);
+    ASSERT_TRUE(scene->IsEditing());
+    ASSERT_EQ(scene->GetRow(), 1u);
+    game.Hold(menu::kUp, true);
+    game.Hold(menu::kDown, true);
+    game.Frame();
+    game.Hold(menu::kUp, false);
+    game.Hold(menu::kDown, false);
+    EXPECT_EQ(scene->GetTargetRow(), 1u);
+    game.Frames(12);
+    EXPECT_EQ(scene->GetRow(), 1u);
 }
 
 }  // namespace

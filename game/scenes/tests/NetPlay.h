@@ -68,7 +68,7 @@ public:
         chat.emplace_back(line, line + length);
         return 1;
     }
-    void DrawRoomChat(f32, f32) override { ++chatDraws; }
+    void DrawRoomChat(f32, f32, f32) override { ++chatDraws; }
 
     std::atomic<u32> members = 2;
     char userName[kUserNameBytes];
