@@ -466,6 +466,8 @@ i32 CNetworkScene::Draw(u32)
 i32 CNetworkScene::SetChildScene(CScene* scene, u32 mode)
 {
     SceneLockHold hold(*m_lock);
+    // Out of the lobby: the battle's entries are the room's members now.
+    if (m_childMode == kHostedLobbyMode && mode != kHostedLobbyMode) KeepEntryPeers();
     // The running child returns from its Update before it goes.
     if (m_inChild && m_child) {
         DeleteRetired();
@@ -591,13 +593,39 @@ i32 CNetworkScene::OnPeerMessage(CNetClient* sender, const u8* payload, i32 type
     return 0;
 }
 
+void CNetworkScene::KeepEntryPeers()
+{
+    std::memset(m_entryPeers, 0, sizeof m_entryPeers);
+    if (!m_lobby) return;
+    const RoomMemberTable table = m_lobby->GetMemberTableCopy();
+    const u32 count = std::min<u32>(u32(std::max<i32>(table.count, 0)), CBattleSetup::kEntryCount);
+    for (u32 i = 0; i < count; ++i)
+        std::memcpy(m_entryPeers[i], table.members[i].peerId, sizeof m_entryPeers[i] - 1);
+}
+
+i32 CNetworkScene::TakeLeaverEntry(const CNetClient& peer)
+{
+    const char* id = peer.GetPeerId();
+    if (!m_lobby->IsRoomHost()) {
+        if (!m_entryPeers[0][0]) return -1;
+        m_entryPeers[0][0] = 0;
+        return 0;
+    }
+    for (u32 e = 0; id && id[0] && e < CBattleSetup::kEntryCount; ++e) {
+        if (std::strncmp(m_entryPeers[e], id, sizeof m_entryPeers[e]) != 0) continue;
+        m_entryPeers[e][0] = 0;
+        return i32(e);
+    }
+    return -1;
+}
+
 void CNetworkScene::OnPeerDisconnect(CNetClient* peer)
 {
     SceneLockHold hold(*m_lock);
     if (!m_lobby || !peer) return;
-    const i32 index = m_lobby->FindMemberByPeerId(peer->GetPeerId());
+    const i32 index = m_child ? TakeLeaverEntry(*peer) : -1;
     m_lobby->OnPeerLeft(peer);
-    if (index < 0 || index >= i32(CBattleSetup::kEntryCount) || !m_child) return;
+    if (index < 0 || !m_child) return;
     u8 body[4];
     PutLe32(body, u32(index));
     if (auto* sink = dynamic_cast<IPeerMessageSink*>(m_child)) sink->OnPeerMessage(u32(kPeerLeft), body, 4);

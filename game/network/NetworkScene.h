@@ -15,6 +15,8 @@
 #include "engine/scene/SceneResource.h"
 #include "game/battle/scene/BattleApp.h"
 #include "game/battle/scene/BattleLockstep.h"
+#include "game/battle/scene/BattleSetup.h"
+#include "game/network/NetHost.h"
 #include "game/scenes/NetworkHost.h"
 #include "host/kernel/Kernel.h"
 #include "host/net/Net.h"
@@ -171,6 +173,13 @@ private:
     i32 GoTitle();
     // Deletes a child replaced while it ran; under the scene lock.
     void DeleteRetired();
+    // Each battle entry's member peer ID as the room holds them when the
+    // battle is set up: the room moves later members up as members leave,
+    // the entries stay. Under the scene lock.
+    void KeepEntryPeers();
+    // The entry a lost peer played (its mark cleared: one notice an entry);
+    // -1 when none. A member's one connection is its host's: entry 0.
+    i32 TakeLeaverEntry(const CNetClient& peer);
     void StopMusic();
     void SetViewport4x3();
 
@@ -187,4 +196,5 @@ private:
     CSoundBuffer* m_sounds[netscene::kSoundCount] = {};
     netscene::NetworkSceneOptions m_options;
     std::atomic<u32> m_dropped{0};
+    char m_entryPeers[CBattleSetup::kEntryCount][peer::kPeerIdBytes] = {};   // under the scene lock
 };

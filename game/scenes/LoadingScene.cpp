@@ -13,7 +13,6 @@
 #include "game/scenes/GameApp.h"
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/NetworkHost.h"
-#include "game/scenes/SelectMessages.h"
 
 #include <utility>
 
@@ -111,12 +110,6 @@ void DropUnusedParameter(CScene* next, intptr_t& parameter)
 namespace {
 
 constexpr const char* kLayout = "Scene\\Loading.sce";
-// More than a load could ever see; a flood past it is refused.
-constexpr size_t kMaxHeld = 1024;
-
-// The longest body held for the next scene; the peer protocol's bundles
-// stay far below it.
-constexpr u32 kMaxHeldBody = 1u << 16;
 
 }  // namespace
 
@@ -135,12 +128,12 @@ i32 CLoadingScene::Release()
 {
     m_loader.Join();
     if (!m_loader.Started()) loading::DropUnusedParameter(m_next, m_nextParameter);
-    delete m_next;
-    m_next = nullptr;
+    CScene* next = nullptr;
     {
         host::kernel::Lock lock(m_loader.GetLock());
-        m_held.clear();
+        next = std::exchange(m_next, nullptr);
     }
+    delete next;
     m_background.reset();
     m_layerBackground = m_layerRing = m_layerNow = nullptr;
     for (CSceneObject*& dot : m_layerDots) dot = nullptr;
@@ -214,7 +207,6 @@ i32 CLoadingScene::Update(u32 argument)
     m_dots.Step(seconds);
     switch (m_loader.GetState()) {
     case loading::kLoaded: {
-        DeliverHeld();
         f32& alpha = GetSceneState().colour.w;
         alpha -= kFadeSpeed * seconds;
         if (alpha <= 0.0f) return HandOver();
@@ -226,25 +218,6 @@ i32 CLoadingScene::Update(u32 argument)
     default: break;
     }
     return CSceneResource::Update(argument);
-}
-
-void CLoadingScene::DeliverHeld()
-{
-    host::kernel::Lock lock(m_loader.GetLock());
-    if (m_delivered) return;
-    m_delivered = true;
-    std::vector<HeldMessage> held;
-    held.swap(m_held);
-    for (HeldMessage& m : held) {
-        const u8* body = m.bytes.empty() ? nullptr : m.bytes.data();
-        if (!m_next) continue;
-        if (m.withLength) {
-            if (auto* sink = dynamic_cast<IPeerMessageSink*>(m_next)) sink->OnPeerMessage(m.message, body, u32(m.bytes.size()));
-            else m_next->OnMessage(m.message, reinterpret_cast<intptr_t>(body));
-        } else {
-            m_next->OnMessage(m.message, m.copied ? reinterpret_cast<intptr_t>(body) : m.parameter);
-        }
-    }
 }
 
 i32 CLoadingScene::HandOver()
@@ -291,37 +264,19 @@ i32 CLoadingScene::ReportFailure()
 
 u32 CLoadingScene::OnMessage(u32 message, intptr_t parameter)
 {
+    // Held while the scene is handed on or deleted; the loader never takes
+    // this lock while it loads.
     host::kernel::Lock lock(m_loader.GetLock());
-    if (m_delivered) return m_next ? m_next->OnMessage(message, parameter) : 1;
-    if (m_loader.GetState() == loading::kFailed) return 1;
-    const i32 size = select_net::FixedBodySize(message);
-    if (size < 0 || m_held.size() >= kMaxHeld) return 0;
-    HeldMessage held{message, parameter, {}, size > 0, false};
-    if (size > 0 && parameter) {
-        const u8* data = reinterpret_cast<const u8*>(parameter);
-        held.bytes.assign(data, data + size);
-    }
-    m_held.push_back(std::move(held));
-    return 1;
+    if (!m_next || m_loader.GetState() == loading::kFailed) return 1;
+    return m_next->OnMessage(message, parameter);
 }
 
 u32 CLoadingScene::OnPeerMessage(u32 type, const u8* data, u32 length)
 {
     host::kernel::Lock lock(m_loader.GetLock());
-    if (m_delivered) {
-        if (auto* sink = dynamic_cast<IPeerMessageSink*>(m_next)) return sink->OnPeerMessage(type, data, length);
-        return m_next ? m_next->OnMessage(type, reinterpret_cast<intptr_t>(data)) : 1;
-    }
-    if (m_loader.GetState() == loading::kFailed) return 1;
-    if (!data || length > kMaxHeldBody || m_held.size() >= kMaxHeld) return 0;
-    m_held.push_back(HeldMessage{type, 0, std::vector<u8>(data, data + length), true, true});
-    return 1;
-}
-
-size_t CLoadingScene::HeldMessageCount() const
-{
-    host::kernel::Lock lock(m_loader.GetLock());
-    return m_held.size();
+    if (!m_next || m_loader.GetState() == loading::kFailed) return 1;
+    if (auto* sink = dynamic_cast<IPeerMessageSink*>(m_next)) return sink->OnPeerMessage(type, data, length);
+    return m_next->OnMessage(type, reinterpret_cast<intptr_t>(data));
 }
 
 i32 CLoadingScene::Draw(u32)

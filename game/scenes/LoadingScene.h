@@ -132,20 +132,17 @@ public:
     // argument: a LoadingArgs* (its next scene owned from here on), or 0.
     // 0 when the layout or every background is missing (named).
     i32 Initialize(intptr_t argument) override;
-    // Spinner, dots; once loaded the held messages go to the next scene,
-    // the screen fades out and hands the scene over (replaced by it, or
-    // the network scene's child). A failed load shows its reason and goes
-    // back to the title (a network child ends network play).
+    // Spinner, dots; once loaded the screen fades out and hands the scene
+    // over (replaced by it, or the network scene's child). A failed load
+    // shows its reason and goes back to the title (a network child ends
+    // network play).
     i32 Update(u32 argument) override;
-    // While loading, messages are held for the next scene: the peer
-    // messages of fixed size with a copy of their bytes; 10003, 10007 and
-    // 10008 (no length known here) are refused with 0; any other id is
-    // kept as its (message, parameter) pair, the parameter delivered as the
-    // same word. Once loaded and the held ones delivered, messages go
-    // straight to the next scene. After a failure: 1.
+    // Forwarded to the next scene while the screen holds one, also while
+    // it loads on the loader thread (a network battle's start handshake
+    // needs its peers' messages then): the next scene takes them on any
+    // thread. 1 without one or after a failed load.
     u32 OnMessage(u32 message, intptr_t parameter) override;
-    // The same with the body's length: any peer message is held (a copy of
-    // up to 64 KiB) and handed on with its length.
+    // The same with the body's length, to a next scene that takes it so.
     u32 OnPeerMessage(u32 type, const u8* data, u32 length) override;
     i32 Draw(u32 argument) override;
     i32 SoundStep(u32, u32*) override { return 1; }
@@ -153,24 +150,13 @@ public:
     u32 GetLoadState() const { return m_loader.GetState(); }
     // The title item a failure returns to.
     u32 GetTitleItem() const { return m_titleItem; }
-    // Messages waiting for the next scene.
-    size_t HeldMessageCount() const;
 
 private:
-    struct HeldMessage {
-        u32 message;
-        intptr_t parameter;
-        std::vector<u8> bytes;   // the copy, when the size is known
-        bool copied;
-        bool withLength;         // came with its length (OnPeerMessage)
-    };
-
     void TakeArgs(const LoadingArgs* args);
     void FindLayers();
     // The next scene's parameter when its Load never ran (the set-up of a
     // battle is then still ours).
     void DropUnusedParameter();
-    void DeliverHeld();
     i32 HandOver();
     i32 ReportFailure();
 
@@ -181,12 +167,12 @@ private:
     u32 m_network = 0;
     u32 m_titleItem = 0;
     bool m_reported = false;
-    bool m_delivered = false;   // guarded by the loader's lock
     CSceneObject* m_layerBackground = nullptr;
     CSceneObject* m_layerRing = nullptr;
     CSceneObject* m_layerNow = nullptr;
     CSceneObject* m_layerDots[3] = {};
-    CScene* m_next = nullptr;   // owned; the loader's until state 2
+    // Owned; loaded by the loader until state 2. Changed only under the
+    // loader's lock, which a message holds while it is forwarded.
+    CScene* m_next = nullptr;
     intptr_t m_nextParameter = 0;
-    std::vector<HeldMessage> m_held;   // guarded by the loader's lock
 };

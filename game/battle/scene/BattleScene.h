@@ -125,8 +125,15 @@ public:
     u32 OnSideMessage(u32 id, const u8* data, u32 length);
     // A peer message (10004..10009) as the network scene received it, body
     // and length; each is taken only at its exact or its bounded length.
-    // OnMessage takes the fixed-size ones (10004, 10006, 10009) too.
+    // OnMessage takes the fixed-size ones (10004, 10006, 10009) too. Any
+    // thread, from construction on: while the battle loads on another
+    // thread, the peers' messages reach it before its lockstep exists (a
+    // faster peer's ready word); those are kept, in order, and handed to
+    // the lockstep as it is made. Refused (0) past kMaxEarlyMessages.
     u32 OnPeerMessage(u32 type, const u8* data, u32 length) override;
+    static constexpr size_t kMaxEarlyMessages = 256;
+    // Kept for the lockstep still to be made.
+    size_t EarlyMessageCount() const;
 
     // -- Loading (BattleSceneLoad.cpp). --
 
@@ -188,7 +195,7 @@ public:
     i32 SendFrameBundle();
     void StartNetThread();
     void StopNetThread();
-    CBattleLockstep* GetLockstep() const { return m_lockstep.get(); }
+    CBattleLockstep* GetLockstep() const;
     // How long the lockstep's waits last (tests shorten them); taken when
     // the battle loads.
     void SetLockstepLimits(const LockstepLimits& limits) { m_lockstepLimits = limits; }
@@ -257,6 +264,8 @@ protected:
     u32 LoadConsoles();
     u32 StartRecording();
     void CreateLockstep();
+    // A lockstep message to the lockstep; m_peerLock held.
+    u32 TakePeerMessage(u32 type, const u8* data, u32 length);
 
     // Frame steps.
     i32 RunEndFade();
@@ -321,8 +330,20 @@ protected:
         void AddPausedTime(u32 ms) override;
         bool IsEndFadeStarted() override;
     } m_seams;
+    // Made by the load (on the loading screen's thread), read by the
+    // receive thread: written only under m_peerLock, and read under it by
+    // any thread but the game thread's after the load.
     std::unique_ptr<CBattleLockstep> m_lockstep;
     LockstepLimits m_lockstepLimits;
+    // The lockstep's pointer and the messages that came before it. Taken
+    // after the network scene's lock, before the lockstep's.
+    mutable host::kernel::CriticalSection m_peerLock;
+    struct EarlyMessage {
+        u32 type;
+        std::vector<u8> body;
+    };
+    std::vector<EarlyMessage> m_early;   // guarded by m_peerLock
+    bool m_peerClosed = false;           // released: guarded by m_peerLock
 
     CResourceList m_stageObjects;
     CResourceList m_characters;

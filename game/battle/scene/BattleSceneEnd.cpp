@@ -171,7 +171,14 @@ i32 CBattleScene::Release()
     m_skills.reset();
     m_listener.reset();
     m_replay.reset();
-    m_lockstep.reset();
+    std::unique_ptr<CBattleLockstep> lockstep;
+    {
+        host::kernel::Lock lock(m_peerLock);
+        lockstep = std::move(m_lockstep);
+        m_early.clear();
+        m_peerClosed = true;
+    }
+    lockstep.reset();
     m_consoleInput.reset();
     m_setup.reset();
     m_draw.Reset();

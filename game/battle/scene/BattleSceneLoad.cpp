@@ -110,6 +110,10 @@ i32 CBattleScene::Initialize(intptr_t argument)
 {
     // 1. The set-up is ours from here on, whatever happens.
     m_setup.reset(reinterpret_cast<CBattleSetup*>(argument));
+    {
+        host::kernel::Lock lock(m_peerLock);
+        m_peerClosed = false;
+    }
     if (!m_app) return 0;
     if (!m_setup) m_setup = std::make_unique<CBattleSetup>(m_app->GetSaveConfig());
     CBattleSetup& setup = *m_setup;
@@ -459,8 +463,15 @@ void CBattleScene::CreateLockstep()
     config.limits = m_lockstepLimits;
     // Outside network play the lockstep has no transport and sends nothing.
     const bool networked = m_networkMode && m_network;
-    m_lockstep = std::make_unique<CBattleLockstep>(config, networked ? &m_seams : nullptr,
+    auto lockstep = std::make_unique<CBattleLockstep>(config, networked ? &m_seams : nullptr,
         networked ? &m_seams : nullptr, &m_seams);
+    // What came while the battle loaded goes first, in order; what comes now
+    // waits for it.
+    host::kernel::Lock lock(m_peerLock);
+    m_lockstep = std::move(lockstep);
+    std::vector<EarlyMessage> early;
+    early.swap(m_early);
+    for (const EarlyMessage& m : early) TakePeerMessage(m.type, m.body.data(), u32(m.body.size()));
 }
 
 void CBattleScene::RebuildViews()

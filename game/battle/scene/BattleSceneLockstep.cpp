@@ -39,6 +39,12 @@ void CBattleScene::LockstepSeams::AddPausedTime(u32 ms)
 
 bool CBattleScene::LockstepSeams::IsEndFadeStarted() { return scene->IsEndRequested() != 0; }
 
+CBattleLockstep* CBattleScene::GetLockstep() const
+{
+    host::kernel::Lock lock(m_peerLock);
+    return m_lockstep.get();
+}
+
 u32 CBattleScene::SyncStart() { return m_lockstep ? u32(m_lockstep->SyncStart()) : 1; }
 
 i32 CBattleScene::SendLocalInput()

@@ -117,6 +117,26 @@ u32 CBattleScene::OnMessage(u32 message, intptr_t parameter)
 u32 CBattleScene::OnPeerMessage(u32 type, const u8* data, u32 length)
 {
     if (!data) return 0;
+    if (type != kMsgBattleEnd && (type < kMsgNetReady || type > kMsgPeerLeft)) return kPeerMessageNotMine;
+    host::kernel::Lock lock(m_peerLock);
+    if (m_lockstep) return TakePeerMessage(type, data, length);
+    // A released battle plays no more.
+    if (m_peerClosed) return kPeerMessageNotMine;
+    // The lockstep reads it once it knows this machine's entry; the bound is
+    // its largest body's.
+    if (length > kLockstepBufferBytes || m_early.size() >= kMaxEarlyMessages) return 0;
+    m_early.push_back(EarlyMessage{type, std::vector<u8>(data, data + length)});
+    return 1;
+}
+
+size_t CBattleScene::EarlyMessageCount() const
+{
+    host::kernel::Lock lock(m_peerLock);
+    return m_early.size();
+}
+
+u32 CBattleScene::TakePeerMessage(u32 type, const u8* data, u32 length)
+{
     switch (type) {
     case kMsgBattleEnd:
         // Taken by the game thread at its next update.

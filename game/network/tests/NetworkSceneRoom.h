@@ -3,13 +3,15 @@
 // double that keeps the member table the way the room does: the host adds
 // each peer it accepts under that peer's ID; a guest takes its index from
 // the host's join reply (1025: the index in its first word) and keeps the
-// host's connection as entry 0.
+// host's connection as entry 0. A member who leaves the host's table moves
+// the later ones up.
 #pragma once
 
 #include "game/network/LobbyClient.h"
 #include "game/network/NetClient.h"
 #include "game/network/NetHost.h"
 #include "game/network/NetworkScene.h"
+#include "game/network/RoomMembers.h"
 #include "game/network/tests/NetworkSceneRun.h"
 
 #include <atomic>
@@ -53,7 +55,13 @@ public:
     {
         return Note(m_client.FindMemberByPeerId(sender->GetPeerId()), payload[0]), 1;
     }
-    void OnPeerLeft(CNetClient*) override { ++left; }
+    // The host takes the member out and moves the later ones up, as the
+    // room does.
+    void OnPeerLeft(CNetClient* peer) override
+    {
+        if (m_client.IsRoomHost()) room::RemoveMember(m_client.MemberTable(), peer->GetPeerId());
+        ++left;
+    }
     i32 SendRoomChat(const u8*, u32) override { return 1; }
     void DrawRoomChat(f32, f32, f32) override {}
     void LobbyChatLine(const char*) override {}

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 
 namespace ORV_TEST_FILE_ID {
@@ -58,6 +59,46 @@ TEST(NetworkSceneRoom, AMemberLostDuringTheSelectIsOneDepartureAtEachRemainingPl
     EXPECT_EQ(host.scene->GetDropped(), 0u);
     EXPECT_EQ(stays.scene->GetDropped(), 0u);
     EXPECT_EQ(logs[1].deleted, 0u);
+}
+
+// A room of four, members 1 and 2 leaving the select in turn: the room's
+// table moves member 3 up to index 1 and the second leaver to 1 before it
+// goes, but each notice names the entry the leaver plays, at the host and
+// relayed at the member who stays.
+TEST(NetworkSceneRoom, TwoMembersLeavingInTurnAreEachNamedByTheirOwnEntry)
+{
+    std::array<ChildDouble::Log, 4> logs;   // outlive the scenes
+    SceneMachine host(0), first(1), second(2), stays(3);
+    std::vector<SceneMachine*> all{&host, &first, &second, &stays};
+    for (SceneMachine* m : all) ASSERT_TRUE(m->Load());
+    ASSERT_TRUE(JoinRoom(all));
+    for (SceneMachine* m : all) {
+        m->Lobby().SetPlayStateRaw(1);
+        m->scene->SetChildScene(new ChildDouble(&logs[m->entry]), kHostedSelectMode);
+    }
+    auto notices = [&](u32 machine) {
+        std::lock_guard lock(logs[machine].mutex);
+        std::vector<u8> entries;
+        for (const auto& [type, body] : logs[machine].messages)
+            if (type == 10009 && body.size() == 4) entries.push_back(body[0]);
+        return entries;
+    };
+    auto leave = [&](SceneMachine& m, const std::vector<u8>& named) {
+        m.scene.reset();
+        return WaitUntil([&] {
+            host.scene->Update(0);   // sends the relay after taking the lost peer out
+            stays.scene->Update(0);
+            return notices(0) == named && notices(3) == named;
+        });
+    };
+    EXPECT_TRUE(leave(first, {1}));
+    EXPECT_EQ(host.Lobby().GetMemberCount(), 3u);   // the room moved the others up
+    EXPECT_EQ(host.Lobby().FindMemberByPeerId(host.Lobby().MemberTable().members[1].peerId), 1);
+    EXPECT_TRUE(leave(second, {1, 2})) << "host " << ::testing::PrintToString(notices(0)) << ", member "
+                                        << ::testing::PrintToString(notices(3));
+    EXPECT_EQ(host.Lobby().GetMemberCount(), 2u);
+    EXPECT_EQ(host.scene->GetDropped(), 0u);
+    EXPECT_EQ(stays.scene->GetDropped(), 0u);
 }
 
 TEST(NetworkSceneRoom, AGuestsHostOnlyMessagesAreDroppedAtTheHostAndAWrongSizeClosesIt)
@@ -157,7 +198,7 @@ protected:
                 // thread makes every machine's inputs, and a loaded machine
                 // can stall it past the second after which a host sends a
                 // tick without the late ones.
-                LockstepLimits limits;
+                LockstepLimits limits = limits_;
                 limits.bundleCycles = 0xFFFFFFFFu;
                 p.scene->SetLockstepLimits(limits);
                 machines_[p.entry]->Scene().SetChildScene(p.scene.get(), kHostedBattleMode);
@@ -231,6 +272,7 @@ protected:
     CBattleLockstep& HostLockstep() { return *Host().scene->GetLockstep(); }
 
     std::vector<std::unique_ptr<Machine>> machines_;
+    LockstepLimits limits_;
 };
 
 TEST_F(NetworkSceneLockstepTest, HostAndMemberPlayTheBattleThroughTheirNetworkScenes)
@@ -298,6 +340,46 @@ TEST_F(NetworkSceneLockstepTest, HostAndMemberPlayTheBattleThroughTheirNetworkSc
     EXPECT_EQ(machines_[1]->net->Host().GetPeerCount(), 1u);
     EXPECT_EQ(machines_[1]->Taken(10001), 0u);
     EXPECT_EQ(member.scene->IsOver(), 1u);
+}
+
+// A battle of four, members 1 and 2 leaving in turn: each notice names the
+// leaver's own entry (the room has moved the second up to 1 by then), so
+// the host's ticks go on complete without waiting for anyone, and the
+// member who stays hears both.
+TEST_F(NetworkSceneLockstepTest, TwoMembersLeavingABattleOfFourInTurnLeaveTheHostsTicksComplete)
+{
+    // A tick the host gave up on shows as a dropped peer, after 3 s.
+    limits_.waitCycles = 3000;
+    Connect(4);
+    ASSERT_FALSE(HasFatalFailure());
+    Load(4);
+    ASSERT_FALSE(HasFatalFailure());
+    const auto never = [](u32) { return false; };
+    const auto leave = [&](u32 entry) {
+        const auto it = std::ranges::find_if(machines_, [&](const auto& m) { return m->peer->entry == entry; });
+        ASSERT_NE(it, machines_.end());
+        Unhost(**it);
+        machines_.erase(it);   // its network scene and connection go
+    };
+    Run(0, 30, never);
+    ASSERT_FALSE(HasFatalFailure());
+    leave(1);
+    Run(30, 90, never);
+    ASSERT_FALSE(HasFatalFailure());
+    leave(2);
+    Run(90, 150, never);
+    ASSERT_FALSE(HasFatalFailure());
+    const LockstepStats stats = HostLockstep().GetStats();
+    EXPECT_EQ(stats.peersDropped, 0u);
+    EXPECT_EQ(stats.incompleteBundles, 0u);
+    const CBattleScene& member = *machines_.back()->peer->scene;
+    ASSERT_EQ(machines_.back()->peer->entry, 3u);
+    EXPECT_EQ(machines_.back()->Taken(kMsgPeerLeft), 2u);
+    for (u32 e : {1u, 2u}) {
+        EXPECT_EQ(HostLockstep().GetEntryKind(e), CBattleEntry::kKindNone) << e;
+        EXPECT_EQ(member.GetLockstep()->GetEntryKind(e), CBattleEntry::kKindNone) << e;
+    }
+    EXPECT_EQ(HostLockstep().GetEntryKind(3), 3u);
 }
 
 }  // namespace

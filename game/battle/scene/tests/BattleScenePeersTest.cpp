@@ -284,6 +284,52 @@ TEST_F(BattleScenePeersTest, AClientWhoseHostLeftLeavesTheBattle)
     EXPECT_LE(frames, 2 * client.scene->GetInputDelay() + 1);
 }
 
+// A faster machine's ready word reaches a battle whose load has not made
+// its lockstep yet (it loads on the loading screen's thread): it is kept
+// and taken, in order, when the lockstep is made, so the host's handshake
+// completes at once and answers. Released, the battle takes none.
+TEST_F(BattleScenePeersTest, PeerMessagesBeforeTheLockstepAreKeptForItInOrder)
+{
+    auto host = std::make_unique<Peer>(0, star_);
+    Prepare(*host);
+    ASSERT_FALSE(HasFatalFailure());
+    star_.Add(0);
+    CBattleScene& battle = *host->scene;
+    const u8 ready[4] = {1, 0, 0, 0}, left[4] = {2, 0, 0, 0};
+    EXPECT_EQ(battle.OnPeerMessage(kMsgNetReady, ready, 4), 1u);
+    EXPECT_EQ(battle.OnPeerMessage(kMsgPeerLeft, left, 4), 1u);
+    EXPECT_EQ(battle.OnPeerMessage(10005, ready, 4), IPeerMessageSink::kPeerMessageNotMine);
+    EXPECT_EQ(battle.EarlyMessageCount(), 2u);
+    // Given up, the handshake would not answer: a short limit fails fast.
+    LockstepLimits limits;
+    limits.handshakeCycles = 2000;
+    battle.SetLockstepLimits(limits);
+    {
+        PeerContext context(*host);
+        ASSERT_EQ(battle.Load(PeerSetup(0, 3)), 1u);
+    }
+    EXPECT_EQ(battle.EarlyMessageCount(), 0u);
+    EXPECT_EQ(star_.SentCount(0, kMsgNetReady), 1u);
+    EXPECT_EQ(battle.GetSetup()->entries[2].kind, CBattleEntry::kKindNone);
+    EXPECT_EQ(battle.GetSetup()->entries[1].kind, 1u);
+    {
+        PeerContext context(*host);
+        battle.Release();
+    }
+    EXPECT_EQ(battle.OnPeerMessage(kMsgNetReady, ready, 4), IPeerMessageSink::kPeerMessageNotMine);
+    EXPECT_EQ(battle.EarlyMessageCount(), 0u);
+    {
+        PeerContext context(*host);
+        host->scene.reset();
+    }
+
+    // A flood before the load: the bound's own value is kept, one more refused.
+    CBattleScene fresh;
+    for (size_t i = 0; i < CBattleScene::kMaxEarlyMessages; ++i) ASSERT_EQ(fresh.OnPeerMessage(kMsgNetReady, ready, 4), 1u);
+    EXPECT_EQ(fresh.OnPeerMessage(kMsgNetReady, ready, 4), 0u);
+    EXPECT_EQ(fresh.EarlyMessageCount(), CBattleScene::kMaxEarlyMessages);
+}
+
 }  // namespace
 
 }  // namespace ORV_TEST_FILE_ID

@@ -295,6 +295,20 @@ inline u32 OverFrame(const std::string& log)
     return at == std::string::npos ? 0 : u32(std::strtoul(log.c_str() + at + 21, nullptr, 10));
 }
 
+// The machine clock (ms) of the log's first line that starts with what
+// and ends with "clock N"; 0 when none.
+inline u32 ClockAt(const std::string& log, const std::string& what)
+{
+    std::istringstream in(log);
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t clock = line.rfind(" clock ");
+        if (line.starts_with(what) && clock != std::string::npos)
+            return u32(std::strtoul(line.c_str() + clock + 7, nullptr, 10));
+    }
+    return 0;
+}
+
 // The player's own result of the log's battle (1 win, 2 loss, 3 draw), or 0.
 inline u32 OwnResult(const std::string& log)
 {

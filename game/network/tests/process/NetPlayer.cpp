@@ -44,6 +44,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <optional>
@@ -87,6 +88,15 @@ host::window::LResult Procedure(host::window::Handle window, u32 message, host::
 
 // The real clock: nothing fakes it here.
 u32 NowMs() { return host::kernel::TimeGetTime(); }
+
+// The machine's clock, the same in every process (the test's NowMs), for
+// the times one process's steps took against another's.
+u32 MachineMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return u32(u64(t.tv_sec) * 1000 + u64(t.tv_nsec) / 1000000);
+}
 
 const std::map<std::string, u32> kButtons = {
     {"up", menu::kUp}, {"down", menu::kDown}, {"left", menu::kLeft}, {"right", menu::kRight},
@@ -338,7 +348,7 @@ private:
     void Note()
     {
         const std::string scene = SceneName() + "/" + ChildName();
-        if (scene != m_scene) Log("scene %s at frame %u\n", scene.c_str(), m_frame);
+        if (scene != m_scene) Log("scene %s at frame %u clock %u\n", scene.c_str(), m_frame, MachineMs());
         m_scene = scene;
         for (; m_boxesSeen < m_boxes.Boxes().size(); ++m_boxesSeen)
             Log("box %s\n", host::kernel::Cp932ToUtf8(m_boxes.Boxes()[m_boxesSeen].text).c_str());
@@ -353,6 +363,7 @@ private:
         const u32 frame = battle->GetFrameCount();
         if (frame != m_battleFrame) {
             if (frame != m_battleFrame + 1) Log("battle frames %u to %u in one step\n", m_battleFrame, frame);
+            if (m_battleFrame == 0) Log("battle frame %u clock %u\n", frame, MachineMs());
             const BattleStateHash hash = battle->HashState();
             std::fprintf(m_hashes, "%u %016" PRIx64, frame, hash.Value());
             for (size_t i = 0; i < hash.objects.size() && i < hash.running.size(); ++i) {

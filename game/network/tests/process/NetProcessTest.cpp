@@ -186,6 +186,56 @@ TEST(NetProcess, DirectRoomByTypedAddressPlaysABattleToItsEndOnEqualHashesAndADe
                 NowMs() - start);
 }
 
+// The direct battle as the README plays it, to its first second: each
+// battle's load ends with the start handshake, which needs the other
+// machine's ready word while the loading screen still shows. Both machines
+// leave that screen within a second of the host's start, the handshake
+// done (given up it would take ten), and play their first frame at once,
+// to the same states.
+TEST(NetProcess, DirectBattleLeavesTheLoadingScreenOnBothMachinesWithinASecondOfTheHostsStart)
+{
+    const u32 deadline = NowMs() + kRunMs;
+    e2e::RunFolder run;
+    GameProcess a(run.Path(), "A", net_test::Loopback(1));
+    GameProcess c(run.Path(), "C", net_test::Loopback(3));
+    ASSERT_TRUE(a.Configure({}));
+    ASSERT_TRUE(c.Configure({}));
+    // The host plays on until the member has ended: a host gone first
+    // would leave the member waiting for its ticks.
+    const std::string memberDone = run.Path() + "/C-done";
+    ASSERT_TRUE(a.Start(HostDirect("Alpha") + "120 members 2 dump\n" + HostBattle(27) + "10 frames 60 none\n" +
+                        "60 file " + memberDone + " none\n5 frames 1 quit\n"));
+    ASSERT_TRUE(a.WaitForLog("host 1", deadline)) << a.Describe();
+    ASSERT_TRUE(c.Start(JoinDirect(a.Address(), "Charlie") + "30 members 2 dump\n" + kMemberBattle +
+                        "10 frames 60 quit\n"));
+    ASSERT_TRUE(e2e::WaitAll({&c}, deadline));
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(memberDone, "", 0)) << memberDone;
+    ASSERT_TRUE(e2e::WaitAll({&a}, deadline));
+
+    const u32 start = e2e::ClockAt(a.Log(), "scene CNetworkScene/CLoadingScene");
+    ASSERT_NE(start, 0u) << a.Describe();
+    u32 firstFrame[2] = {};
+    for (GameProcess* p : {&a, &c}) {
+        const u32 loading = e2e::ClockAt(p->Log(), "scene CNetworkScene/CLoadingScene");
+        const u32 battle = e2e::ClockAt(p->Log(), "scene CNetworkScene/CBattleScene");
+        ASSERT_NE(loading, 0u) << p->Describe();
+        ASSERT_NE(battle, 0u) << p->Describe();
+        // The member's screen may come first: the host's start goes out
+        // before its own screen takes over.
+        EXPECT_LE(i32(battle - start), 1000) << p->Describe();
+        firstFrame[p == &c] = e2e::ClockAt(p->Log(), "battle frame 1");
+        ASSERT_NE(firstFrame[p == &c], 0u) << p->Describe();
+        std::printf("%s: loading screen at %d ms, battle at %d ms, first frame at %d ms from the host's start\n",
+                    p->Name().c_str(), i32(loading - start), i32(battle - start), i32(firstFrame[p == &c] - start));
+    }
+    // Within the first tick (three frames at the quickest setting).
+    const u32 apart = firstFrame[0] > firstFrame[1] ? firstFrame[0] - firstFrame[1] : firstFrame[1] - firstFrame[0];
+    EXPECT_LE(apart, 3 * 18u * 2);
+    u32 frames = 0;
+    EXPECT_TRUE(e2e::SameBattle(a, c, &frames));
+    EXPECT_GE(frames, 60u);
+}
+
 // From the entrance to the lobby: the server item, the connection, then the
 // login button (up from the ID row, which holds the configured ID).
 const std::string kToLobby = std::string(kToEntrance) +

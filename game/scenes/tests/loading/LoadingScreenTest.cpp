@@ -298,33 +298,43 @@ TEST_F(LoadingScreenTest, FailedLoadIsSafeAndDropsTheBattlesSetUp)
     }   // the set-ups go with the screens: a leak shows under the sanitizers
 }
 
-TEST_F(LoadingScreenTest, MessagesDuringTheLoadReachTheNextSceneInOrderOnceLoaded)
+// A network battle's start handshake runs inside its load and needs its
+// peers' words then: each message goes on to the next scene at once, in
+// order, while it loads and after; a failed load takes none.
+TEST_F(LoadingScreenTest, MessagesReachTheNextSceneAtOnceWhileItLoads)
 {
-    ProbeLog log;
+    ProbeLog log, failed;
     log.release.Reset();
+    failed.fail = true;
     GameDriver game(game_test::GameDataRoot(), options_);
     auto* screen = Start<CLoadingScene>(game, log);
     const struct {
-        u32 id, word, answer;
-    } sent[] = {{10006, 1, 1}, {10004, 7, 1}, {10008, 0, 0}, {10009, 2, 1}, {10007, 0, 0}, {55, 1234, 1}};
+        u32 id, word;
+    } sent[] = {{10006, 1}, {10004, 7}, {10009, 2}, {55, 1234}};
     // From the peer session's thread; each body lives only during its call.
     std::thread([&] {
         for (const auto& s : sent) {
             u32 body[29] = {s.word};
-            EXPECT_EQ(screen->OnMessage(s.id, s.id > 10000 ? intptr_t(body) : intptr_t(s.word)), s.answer) << s.id;
+            EXPECT_EQ(screen->OnMessage(s.id, s.id > 10000 ? intptr_t(body) : intptr_t(s.word)), 1u) << s.id;
             std::memset(body, 0xEE, sizeof body);
         }
+        const u32 word = 3;
+        EXPECT_EQ(screen->OnPeerMessage(10006, reinterpret_cast<const u8*>(&word), 4), 1u);
     }).join();
-    game.Frames(2);
-    EXPECT_EQ(screen->HeldMessageCount(), 4u);
+    EXPECT_EQ(screen->GetLoadState(), loading::kLoading);
+    EXPECT_EQ(log.Got(), (Messages{{10006, 1}, {10004, 7}, {10009, 2}, {55, 1234}, {10006, 3}}));
+    EXPECT_TRUE(log.toldBeforeLoaded);
     log.release.Set();
     ASSERT_TRUE(Await(screen, loading::kLoaded));
-    EXPECT_TRUE(log.Got().empty());   // held until the screen's next update
-    game.Frame();
     u32 late = 9;
-    screen->OnMessage(10005, intptr_t(&late));   // straight through, after them
-    EXPECT_EQ(log.Got(), (Messages{{10006, 1}, {10004, 7}, {10009, 2}, {55, 1234}, {10005, 9}}));
-    EXPECT_FALSE(log.toldBeforeLoaded);
+    screen->OnMessage(10005, intptr_t(&late));
+    EXPECT_EQ(log.Got().size(), 6u);
+    EXPECT_EQ(log.Got().back(), (std::pair<u32, u32>{10005, 9}));
+
+    auto* refused = Start<CLoadingScene>(game, failed);
+    ASSERT_TRUE(Await(refused, loading::kFailed));
+    EXPECT_EQ(refused->OnMessage(10004, intptr_t(&late)), 1u);
+    EXPECT_TRUE(failed.Got().empty());
 }
 
 TEST_F(LoadingScreenTest, ReleaseInTheMiddleOfALoadWaitsForIt)
