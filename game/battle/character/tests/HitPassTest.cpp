@@ -450,6 +450,31 @@ TEST_F(HitPassTest, TheLastHitOnAFighterEndsTheShotUnlessItsReleaseTypeKeepsIt)
 
 }  // namespace
 
+// A shot's DAMAGESTIFFENTIME holds its victim in the hit reaction once the
+// knock-back (one quarter-second frame here) has run out, until the damage
+// clock passes it; without one the reaction waits for its motion, which the
+// test model lacks, and ends at once. The end clears it for the next hit.
+TEST_F(HitPassTest, AShotsStiffenTimeHoldsTheHitReaction)
+{
+    const std::pair<f32, u32> rows[] = {{0.0f, 2}, {0.9f, 5}, {1.0f, 6}, {1.1f, 6}};
+    for (const auto& [stiffen, frames] : rows) {
+        auto record = std::make_unique<CBulletParameter>();
+        CBulletValues& v = record->GetValues();
+        v.hitCount = 1, v.str = 100, v.hitRadius = 0.4f, v.pow = 1, v.damageType = 2, v.damageStiffenTime = stiffen;
+        auto victim = Fighter({0, 0, 0}, 1, 1), shooter = Fighter({0, 0, 50}, 0, 0);
+        victim->GetParameter()->values.damages[2] = {4.0f, 0, 1.0f, 0, 0, 0};
+        CBulletList list;
+        Shoot(*record, *victim, *shooter, list);
+        const CharacterStatus& s = *victim->GetStatus();
+        ASSERT_EQ(s.action, u32(kActionHitReaction)) << stiffen;
+        EXPECT_EQ(s.timers.hitReaction, stiffen);
+        u32 frame = 0;
+        while (s.action == kActionHitReaction && frame < 20) victim->Update(0), ++frame;
+        EXPECT_EQ(frame, frames) << stiffen;
+        EXPECT_EQ(s.timers.hitReaction, 0.0f) << stiffen;
+    }
+}
+
 TEST_F(HitPassTest, DangerLastsOnlyTheFramesABulletComesAtTheFighter)
 {
     // A shot 5.6 in front of the victim, within DANGERRADIUS and
