@@ -83,6 +83,7 @@ u32 CCharacter::UpdateTimers(u32)
     for (f32& clock : s.attackClocks) clock += dt;
     t.actionClocks[kSparkOrDamageClock] += dt;
     t.actionClocks[kShootOutShotTimer] += dt;
+    t.turnShootClock += dt;
     m_status.afterimageClock += dt;
     UpdateDoubleAttack(s.moveHit, dt);
     if (AttackEnding(a)) t.afterAttackEnd += dt;
