@@ -228,7 +228,7 @@ void CCharacter::HashState(CStateHash& hash) const
     for (const u32* words : {s.previousRaw, s.raw, s.triggered, s.released, s.held, s.holdTime, s.free, s.freeTime})
         for (u32 code = 0; code < kInputCodeCount; ++code) hash.U32(words[code]);
     const InputMemory& m = m_memory;
-    hash.U32(m.lockRequest).U32(m.ignoreDashRelease).F32(m.dashPitch).U32(m.cameraMode).F32(m.cameraBlend);
+    hash.U32(m.lockRequest).U32(m.ignoreDashRelease).U32(m.cameraMode).F32(m.cameraBlend);
 }
 
 u32 CCharacter::BuildInputPacket(InputPacket* packet, const InputState& state)

@@ -171,6 +171,44 @@ TEST_F(MoveTest, LockedOnTheStickTurnsAboutTheCameraUp)
     }
 }
 
+// 12 held in a running dash raises its pitch at DASHROTATIONVELOCITY (60 a
+// second, 15 a quarter-second frame) and stops at 60; 13 lowers it and stops
+// at 300 (-60). The dash pushes along its pitched front in the same frame
+// (DASHACCELERATION 10: 2.5 a frame), and the turn does not pull it back.
+TEST_F(MoveTest, ASteeredDashClimbsOrDivesAlongItsPitch)
+{
+    G().dashRotationVelocity = 60, G().dashAcceleration = 10, G().dashKeepMp = 0;
+    struct Row { u32 code; i8 y; f32 pitches[6]; } rows[] = {
+        {12, -100, {15, 30, 45, 60, 60, 60}},
+        {13, 100, {345, 330, 315, 300, 300, 300}},
+    };
+    for (const Row& r : rows) {
+        *c_->GetRotation() = CVector3(), S().targetAngles = CVector3(), S().velocity = CVector3();
+        S().action = kActionNeutral, S().mp = 100, S().tension = 1;
+        ASSERT_EQ(c_->StartDash(0.0f), 1u);
+        const InputPacket none = Pad({});
+        for (u32 start = 0; start < 8 && c_->IsChangedAnimation(FindMotionKey("DASHSTART")); ++start)
+            c_->ApplyInputPacket(&none), c_->Update(0), c_->PostUpdate(0);
+        ASSERT_EQ(c_->GetRotation()->x, 0.0f);
+        for (u32 frame = 0; frame < 6; ++frame) {
+            const InputPacket p = Pad({r.code}, 0, r.y);
+            c_->ApplyInputPacket(&p);
+            c_->Update(0);
+            ASSERT_EQ(S().action, u32(kActionDash)) << r.code << " frame " << frame;
+            const f32 pitch = r.pitches[frame];
+            EXPECT_EQ(c_->GetRotation()->x, pitch) << r.code << " frame " << frame;
+            EXPECT_NEAR(S().acceleration.y, 2.5f * SinF(pitch * kDegToRad), 1e-4f) << r.code << " frame " << frame;
+            EXPECT_NEAR(S().acceleration.z, -2.5f * CosF(pitch * kDegToRad), 1e-4f) << r.code << " frame " << frame;
+            c_->PostUpdate(0);
+        }
+    }
+    // Let go, the dash keeps the pitch it was steered to.
+    const InputPacket none = Pad({});
+    c_->ApplyInputPacket(&none);
+    c_->Update(0);
+    EXPECT_EQ(c_->GetRotation()->x, 300.0f);
+}
+
 // Facing the target each frame is wanting its angles: the body turns
 // toward them at the action's rotation speed (the mirage slide's 60 a
 // second, 15 a quarter-second frame; no push, so the target stays at 90)
