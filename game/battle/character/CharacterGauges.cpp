@@ -13,8 +13,9 @@
 
 namespace {
 
-// Where the charge effect is kept while it plays.
-inline constexpr u32 kChargeSlot = 5;
+// Where the charge effect is kept while it plays: a slot of its own, as its
+// clean-up empties the slot whenever nothing charges.
+inline constexpr u32 kChargeSlot = 16;
 inline constexpr u32 kDotSlot = 21, kDotHitKind = 4;
 inline constexpr u32 kMsgAllReady = 24;
 // How long a double attack stays announced (the console's notice and its burst).
