@@ -507,4 +507,43 @@ TEST_F(HitPassTest, DangerLastsOnlyTheFramesABulletComesAtTheFighter)
     EXPECT_EQ(victim->GetStatus()->hp, victim->GetParameter()->values.general.hp);
 }
 
+// The danger arrows are where the shot comes from as the camera sees it: a
+// shot coming along -Z at a fighter 5.6 ahead of it lies behind the fighter
+// for a camera looking along -Z (yaw 0), before it at yaw 180, and off one
+// side or the other at yaw 90 and 270. A mirage slide under way dodges by
+// them on its next frame (down first, then left, right, up).
+TEST_F(HitPassTest, DangerIsJudgedInTheCamerasFrame)
+{
+    AddFullFighter();
+    struct Row {
+        f32 yaw;
+        u32 flags;
+        const char* dodge;
+    } const rows[] = {{0, 8, "SLIDEUP"}, {90, 2 | 8, "SLIDERIGHT"}, {180, 4, "SLIDEDOWN"}, {270, 1 | 8, "SLIDELEFT"}};
+    for (const Row& r : rows) {
+        auto* parameter = new CCharacterParameter();
+        ASSERT_EQ(parameter->LoadFile("Chr_Full.txt"), 1);
+        auto victim = std::make_unique<ScriptedFighter>(parameter, nullptr);
+        ASSERT_EQ(victim->LoadResource(&resources_), 1);
+        victim->Create(nullptr);
+        const CVector3 at(0, 0, -5);
+        victim->SetPosition(&at);
+        CharacterStatus& s = *victim->GetStatus();
+        s.participantSlot = 1, s.team = 1, s.tension = 1, s.mp = 100;
+        ASSERT_GT(parameter->values.body.dangerRadius, 6.0f);
+        static_cast<FakeCamera*>(victim->GetCameraController())->angles = CVector3(0, r.yaw, 0);
+        auto shooter = Fighter({0, 0, 50}, 0, 0);
+        s.lockedTargetId = shooter->GetId();
+        ASSERT_EQ(victim->StartMirageSlide(0.0f), 1u);
+        auto record = std::make_unique<CBulletParameter>();
+        record->GetValues().hitRadius = 0.1f, record->GetValues().hitCount = 5, record->GetValues().velocity = 1;
+        CBulletList list;
+        Shoot(*record, *victim, *shooter, list);
+        EXPECT_EQ(victim->GetMeeting().dangerFlags, r.flags) << r.yaw;
+        victim->Update(0);
+        ASSERT_EQ(s.action, u32(kActionMirageSlide)) << r.yaw;
+        EXPECT_TRUE(victim->IsChangedAnimation(FindMotionKey(r.dodge))) << r.yaw;
+    }
+}
+
 }  // namespace ORV_TEST_FILE_ID
