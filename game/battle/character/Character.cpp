@@ -22,16 +22,6 @@ CVector3 TurnYaw(const CVector3& v, f32 degrees)
     return CVector3(v.x * c + v.z * s, v.y, -v.x * s + v.z * c);
 }
 f32 YawOf(const CVector3& d) { return Atan2F(d.x, d.z) * kRadToDeg + 180.0f; }
-// v turned about the axis by the engine's RotationAxis, which turns the
-// opposite way to TurnYaw: -a about the up goes where +a about the vertical does.
-CVector3 TurnAbout(const CVector3& v, const CVector3& axis, f32 degrees)
-{
-    CMatrix m;
-    m.RotationAxis(degrees, &axis);
-    CVector3 out;
-    v.TransformNormalInto(m, &out);
-    return out;
-}
 
 }  // namespace
 
@@ -143,7 +133,13 @@ u32 CCharacter::UpdateMoveInput(u32)
         CVector3 up(0, 1, 0);
         if (const CCamera* camera = m_camera ? m_camera->GetCamera() : nullptr)
             if (camera->GetUp().Length() > 0) up = camera->GetUp().Normalized();
-        const CVector3 step = GetLockedTarget() ? TurnAbout(forward, up, -a) * accel : TurnYaw(CVector3(0, 0, -accel), view.y + a);
+        // The engine's RotationAxis turns the opposite way to TurnYaw: -a
+        // about the up goes where +a about the vertical does.
+        CMatrix aboutUp;
+        aboutUp.RotationAxis(-a, &up);
+        CVector3 locked;
+        forward.TransformNormalInto(aboutUp, &locked);
+        const CVector3 step = GetLockedTarget() ? locked * accel : TurnYaw(CVector3(0, 0, -accel), view.y + a);
         s.targetAngles.y = YawOf(step);
         s.acceleration += step * dt;
     }
