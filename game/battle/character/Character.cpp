@@ -1,6 +1,7 @@
 #include "game/battle/character/Character.h"
 
 #include "engine/core/FloatMath.h"
+#include "engine/core/Matrix.h"
 #include "engine/graphics/Camera.h"
 #include "engine/platform/FrameTime.h"
 #include "engine/scene/Effect.h"
@@ -21,12 +22,6 @@ CVector3 TurnYaw(const CVector3& v, f32 degrees)
     return CVector3(v.x * c + v.z * s, v.y, -v.x * s + v.z * c);
 }
 f32 YawOf(const CVector3& d) { return Atan2F(d.x, d.z) * kRadToDeg + 180.0f; }
-// v turned about the unit axis k, the way TurnYaw turns about the vertical.
-CVector3 TurnAbout(const CVector3& v, const CVector3& k, f32 degrees)
-{
-    const f32 r = degrees * kDegToRad, c = CosF(r), s = SinF(r);
-    return v * c + k.Cross(v) * s + k * (k.Dot(v) * (1.0f - c));
-}
 
 }  // namespace
 
@@ -133,11 +128,18 @@ u32 CCharacter::UpdateMoveInput(u32)
         CVector3 eye, view, forward(0, 0, -1);
         if (m_camera) m_camera->GetView(&eye, &view), m_camera->GetForward(&forward);
         // Locked on, the stick turns the forward about the camera's own up,
-        // which tilts with its pitch: sideways stays level with the view.
+        // which tilts with its pitch: sideways stays level with the view, and
+        // the stick pushes to the same side of the screen as it does unlocked.
         CVector3 up(0, 1, 0);
         if (const CCamera* camera = m_camera ? m_camera->GetCamera() : nullptr)
             if (camera->GetUp().Length() > 0) up = camera->GetUp().Normalized();
-        const CVector3 step = GetLockedTarget() ? TurnAbout(forward, up, -a) * accel : TurnYaw(CVector3(0, 0, -accel), view.y + a);
+        // The engine's RotationAxis turns the opposite way to TurnYaw: -a
+        // about the up goes where +a about the vertical does.
+        CMatrix aboutUp;
+        aboutUp.RotationAxis(-a, &up);
+        CVector3 locked;
+        forward.TransformNormalInto(aboutUp, &locked);
+        const CVector3 step = GetLockedTarget() ? locked * accel : TurnYaw(CVector3(0, 0, -accel), view.y + a);
         s.targetAngles.y = YawOf(step);
         s.acceleration += step * dt;
     }
@@ -222,7 +224,7 @@ void CCharacter::HashState(CStateHash& hash) const
     for (const u32* words : {s.previousRaw, s.raw, s.triggered, s.released, s.held, s.holdTime, s.free, s.freeTime})
         for (u32 code = 0; code < kInputCodeCount; ++code) hash.U32(words[code]);
     const InputMemory& m = m_memory;
-    hash.U32(m.lockRequest).U32(m.ignoreDashRelease).F32(m.dashPitch).U32(m.cameraMode).F32(m.cameraBlend);
+    hash.U32(m.lockRequest).U32(m.ignoreDashRelease).U32(m.cameraMode).F32(m.cameraBlend);
 }
 
 u32 CCharacter::BuildInputPacket(InputPacket* packet, const InputState& state)

@@ -56,7 +56,6 @@ public:
     struct InputMemory {
         u32 lockRequest;         // 26 went down with no target: lock on its release
         u32 ignoreDashRelease;   // the release ending the press that started the dash
-        f32 dashPitch;           // steered by 12 and 13 while dashing
         u32 cameraMode;          // 0 free, 1 lock-on
         f32 cameraBlend;
     };

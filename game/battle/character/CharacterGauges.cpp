@@ -13,8 +13,9 @@
 
 namespace {
 
-// Where the charge effect is kept while it plays.
-inline constexpr u32 kChargeSlot = 5;
+// Where the charge effect is kept while it plays: a slot of its own, as its
+// clean-up empties the slot whenever nothing charges.
+inline constexpr u32 kChargeSlot = 16;
 inline constexpr u32 kDotSlot = 21, kDotHitKind = 4;
 inline constexpr u32 kMsgAllReady = 24;
 // How long a double attack stays announced (the console's notice and its burst).
@@ -81,6 +82,7 @@ u32 CCharacter::UpdateTimers(u32)
     for (f32& clock : s.attackClocks) clock += dt;
     // The clocks the actions start and read; this step alone advances them.
     for (u32 clock : {kDamageClock, kShootOutShotTimer, kSparkClock, kShootOutClock}) t.actionClocks[clock] += dt;
+    t.turnShootClock += dt;
     m_status.afterimageClock += dt;
     UpdateDoubleAttack(s.moveHit, dt);
     if (AttackEnding(a)) t.afterAttackEnd += dt;

@@ -186,7 +186,8 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
     const u32 slot = m_status.participantSlot;
     CObjectDivision* shooter = bullet->GetOwner();
     auto* owner = dynamic_cast<CCharacterAction*>(shooter);
-    m_meeting.reactionTime = v.damageStiffenTime;
+    // The hit reaction holds for it once its knock-back has run out.
+    m_status.timers.hitReaction = v.damageStiffenTime;
     const bool last = v.hitCount > 1 && bullet->GetState().hitCount[slot % 4] + 1 >= u32(v.hitCount);
     const bool targeted = bullet->GetTarget() == this && v.hitType >= 17 && v.hitType <= 20;
     Hit hit{f32(bullet->GetState().damage), last && v.lastPow != 0 ? v.lastPow : v.pow,

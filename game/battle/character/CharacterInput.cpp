@@ -277,7 +277,9 @@ u32 CCharacter::DashInput(u32)
 
     bool steered = false;
     const f32 rate = m_parameter ? m_parameter->values.general.dashRotationVelocity * GetFrameTime() : 0.0f;
-    f32& pitch = m_memory.dashPitch;
+    // The dash pitch is the body's, which the dash pushes along. The turn
+    // step wraps it into [0, 360): a dive stops at 300, that is -60.
+    f32 pitch = m_rotation.x;
     if (Held(12)) {
         pitch += rate;
         if (pitch >= 60.0f && pitch < 180.0f) pitch = 60.0f;
@@ -288,6 +290,8 @@ u32 CCharacter::DashInput(u32)
         if (pitch >= 180.0f && pitch < 300.0f) pitch = 300.0f;
         m_status.dashTurnAngle = 0.0f, steered = true;
     }
+    // Wanted too, or the turn step would pull it back.
+    if (steered) m_rotation.x = m_status.targetAngles.x = pitch;
     if (AnyDirectionHeld()) {
         const f32 dashStart = m_parameter ? m_parameter->values.general.dashStartTime : 0.0f;
         if (!m_memory.ignoreDashRelease && HoldSeconds(kSlide) >= dashStart && Held(kSlide)) {

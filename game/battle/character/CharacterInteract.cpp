@@ -219,8 +219,9 @@ u32 CCharacterAction::TestAutoSlideDanger(CBullet* bullet, u32)
         if (along < 0) return 0;
         CVector3 eye, angles;
         if (m_camera) m_camera->GetView(&eye, &angles);
-        // Into the camera's frame: undo its yaw, then its pitch.
-        const f32 yaw = -angles.y * kDegToRad, pitch = -angles.x * kDegToRad;
+        // Into the camera's frame: undo its yaw (a turn by -yaw the way the
+        // camera's own turn goes), then its pitch.
+        const f32 yaw = angles.y * kDegToRad, pitch = -angles.x * kDegToRad;
         const f32 cy = CosF(yaw), sy = SinF(yaw), cp = CosF(pitch), sp = SinF(pitch);
         const CVector3 t(v.x * cy - v.z * sy, v.y, v.x * sy + v.z * cy);
         const CVector3 local = (CVector3(t.x, t.y * cp - t.z * sp, t.y * sp + t.z * cp)).Normalized();

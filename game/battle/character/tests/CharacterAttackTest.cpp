@@ -425,6 +425,33 @@ TEST_F(ShotTimingTest, TheShotWaitsForItsBarrageToFinish)
     EXPECT_EQ(Barrage().GetClock(), 0.25f);   // restarted, and its first frame run
 }
 
+// A shot that stops to turn (MOVINGFLG 0) is not free while it turns; once
+// its barrage has finished (frame 5), the turn ends when the turn-and-shoot
+// clock, started with the shot at frame 2, reaches BACKSHOOTWAIT, and the
+// fighter is free for the rest of the shot's WAIT (it ends at frame 8).
+TEST_F(ShotTimingTest, ATurningShotIsFreeOnceItsBackShootWaitHasPassed)
+{
+    // The clock reads 1.0 s at frame 6 and 1.25 s at frame 7.
+    const std::pair<f32, u32> rows[] = {{0.5f, 6}, {1.0f, 6}, {1.1f, 7}, {1.25f, 7}, {1.5f, 8}};
+    for (const auto& [wait, freeAt] : rows) {
+        MakeFighter();
+        S().tension = 1;
+        ShotRecord& r = c_->GetParameter()->values.shots[0];
+        r.movingFlg = 0, r.backShootWait = wait;
+        Frame({24});
+        Frame();
+        ASSERT_EQ(S().action, u32(kActionShoot)) << wait;
+        u32 frame = 2;
+        while (S().turnShoot && frame < 12) {
+            EXPECT_FALSE(c_->IsFree()) << wait << " frame " << frame;
+            Frame(), ++frame;
+        }
+        EXPECT_EQ(frame, freeAt) << wait;
+        EXPECT_TRUE(c_->IsFree() || S().action == kActionNeutral) << wait;
+        EXPECT_EQ(S().action, freeAt < 8 ? u32(kActionShoot) : u32(kActionNeutral)) << wait;
+    }
+}
+
 }  // namespace
 
 }  // namespace ORV_TEST_FILE_ID

@@ -245,6 +245,37 @@ TEST_F(MoveHit, RollsForceTheLimitAndALimitOverSpinsDown)
               std::make_tuple(7u, FindMotionKey("DAMAGESPIN"), 7.0f));
 }
 
+// A fighter spinning down keeps its spin effect while it charges a shot:
+// the charge effect comes at CHARGEEFFECTSTARTTIME beside it, goes at
+// CHARGETIME, and the clean-up of a charge let go leaves the spin's alone.
+TEST_F(MoveHit, TheChargeEffectLeavesTheSpinEffectAlone)
+{
+    S().effects[FindEffectKey("EFCDAMAGESPINE")] = &container_;
+    S().effects[FindEffectKey("EFCCHARGE")] = &container_;
+    c_->GetParameter()->values.general.chargeEffectStartTime = 0.2f;
+    c_->GetParameter()->values.shots[0].chargeTime = 1.0f;
+    S().limitGauge = 100, S().ammunition = 5;
+    c_->TakeHit(HitOf(1, 2));
+    ASSERT_EQ(S().damageType, 7u);
+    const CEffect* spin = c_->GetAttachedObject(5);
+    ASSERT_NE(spin, nullptr);
+    // Held for four quarter-second frames, then let go.
+    const std::pair<bool, u32> frames[] = {{true, 1}, {true, 1}, {true, 1}, {true, 0}, {false, 0}};
+    for (u32 f = 0; f < std::size(frames); ++f) {
+        c_->GetInput().held[24] = frames[f].first;
+        c_->Update(0);
+        ASSERT_EQ(S().action, u32(kActionHitReaction)) << f;
+        u32 others = 0;
+        bool spinning = false;
+        for (u32 i = 0; i < kAttachedObjectCount; ++i) {
+            if (c_->GetAttachedObject(i) == spin) spinning = true;
+            else if (c_->GetAttachedObject(i)) ++others;
+        }
+        EXPECT_TRUE(spinning) << f;
+        EXPECT_EQ(others, frames[f].second) << f;
+    }
+}
+
 TEST_F(MoveHit, ADownFromTheFrontFallsBackButADefeatFallsForward)
 {
     // The hit travels along +Z: from in front of a fighter facing -Z.

@@ -6,6 +6,7 @@
 #include "engine/platform/FrameTime.h"
 
 #include <algorithm>
+#include <string>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -124,35 +125,88 @@ TEST_F(MoveTest, MaximumSpeedAndRotationByAction)
 }
 
 // Locked on, the stick turns the camera controller's forward about the
-// camera's own up. A camera pitched 30 degrees down has its up tilted with
-// it: sideways pushes stay level, back climbs. MOVEACCELERATION 10 in a
-// quarter-second frame is a push of 2.5.
+// camera's own up by -a the engine's way (RotationAxis), which is where the
+// free move's +a about the vertical goes: the same stick pushes to the same
+// side of the screen, locked or not. A camera pitched 30 degrees down has
+// its up tilted with it: sideways pushes stay level, back climbs; the free
+// move stays level and pushes the same way across the ground.
+// MOVEACCELERATION 10 in a quarter-second frame is a push of 2.5.
 TEST_F(MoveTest, LockedOnTheStickTurnsAboutTheCameraUp)
 {
-    PlaceTarget(0);
     G().moveAcceleration = 10;
     const f32 k = 2.5f, h = 0.5f * k, d = 0.8660254f * k;
-    struct Row { f32 pitch, a; CVector3 want; } rows[] = {
-        {30, 0, {0, -h, -d}}, {30, 90, {k, 0, 0}}, {30, 180, {0, h, d}}, {30, 270, {-k, 0, 0}},
-        {0, 90, {k, 0, 0}}, {0, 180, {0, 0, k}},
+    struct Row { f32 yaw, pitch, a; CVector3 locked; } rows[] = {
+        {0, 30, 0, {0, -h, -d}}, {0, 30, 90, {-k, 0, 0}}, {0, 30, 180, {0, h, d}}, {0, 30, 270, {k, 0, 0}},
+        {0, 0, 90, {-k, 0, 0}},  {0, 0, 180, {0, 0, k}},  {0, 0, 45, {-0.7071068f * k, 0, -0.7071068f * k}},
+        {90, 0, 90, {0, 0, k}},  {90, 30, 90, {0, 0, k}}, {90, 30, 0, {-d, -h, 0}}, {270, 30, 90, {0, 0, -k}},
     };
     for (const Row& r : rows) {
-        const f32 p = r.pitch * kDegToRad;
-        const CVector3 eye(0, 0, 0), at(0, -SinF(p), -CosF(p)), up(0, 1, 0);
+        const f32 p = r.pitch * kDegToRad, y = r.yaw * kDegToRad;
+        const CVector3 eye(0, 0, 0), at(-SinF(y) * CosF(p), -SinF(p), -CosF(y) * CosF(p)), up(0, 1, 0);
         CCamera camera;
         camera.SetLookAt(&eye, &at, &up);
         auto* fake = static_cast<FakeCamera*>(c_->GetCameraController());
-        fake->forward = at, fake->camera = &camera;
+        fake->forward = at, fake->camera = &camera, fake->angles = CVector3(-r.pitch, r.yaw, 0);
         InputState& in = c_->GetInput();
         in.held[15] = 1, in.stick1Angle = r.a;
-        S().action = kActionNeutral, S().timers.stun = 0, S().acceleration = CVector3();
-        ASSERT_EQ(c_->UpdateMoveInput(0), 1u);
-        const CVector3& got = S().acceleration;
-        EXPECT_NEAR(got.x, r.want.x, 1e-4f) << "pitch " << r.pitch << " a " << r.a;
-        EXPECT_NEAR(got.y, r.want.y, 1e-4f) << "pitch " << r.pitch << " a " << r.a;
-        EXPECT_NEAR(got.z, r.want.z, 1e-4f) << "pitch " << r.pitch << " a " << r.a;
+        const auto push = [&](bool lock) {
+            if (lock) PlaceTarget(0);
+            else S().lockedTargetId = 0;
+            S().action = kActionNeutral, S().timers.stun = 0, S().acceleration = CVector3();
+            EXPECT_EQ(c_->UpdateMoveInput(0), 1u);
+            return S().acceleration;
+        };
+        const std::string what = "yaw " + std::to_string(r.yaw) + " pitch " + std::to_string(r.pitch) + " a " +
+                                 std::to_string(r.a);
+        const CVector3 locked = push(true), free = push(false);
+        EXPECT_NEAR(locked.x, r.locked.x, 1e-4f) << what;
+        EXPECT_NEAR(locked.y, r.locked.y, 1e-4f) << what;
+        EXPECT_NEAR(locked.z, r.locked.z, 1e-4f) << what;
+        // Unlocked: the level part of the locked push, at full length.
+        const CVector3 level = CVector3(r.locked.x, 0, r.locked.z).Normalized() * k;
+        EXPECT_NEAR(free.x, level.x, 1e-4f) << what;
+        EXPECT_EQ(free.y, 0.0f) << what;
+        EXPECT_NEAR(free.z, level.z, 1e-4f) << what;
         fake->camera = nullptr;
     }
+}
+
+// 12 held in a running dash raises its pitch at DASHROTATIONVELOCITY (60 a
+// second, 15 a quarter-second frame) and stops at 60; 13 lowers it and stops
+// at 300 (-60). The dash pushes along its pitched front in the same frame
+// (DASHACCELERATION 10: 2.5 a frame), and the turn does not pull it back.
+TEST_F(MoveTest, ASteeredDashClimbsOrDivesAlongItsPitch)
+{
+    G().dashRotationVelocity = 60, G().dashAcceleration = 10, G().dashKeepMp = 0;
+    struct Row { u32 code; i8 y; f32 pitches[6]; } rows[] = {
+        {12, -100, {15, 30, 45, 60, 60, 60}},
+        {13, 100, {345, 330, 315, 300, 300, 300}},
+    };
+    for (const Row& r : rows) {
+        *c_->GetRotation() = CVector3(), S().targetAngles = CVector3(), S().velocity = CVector3();
+        S().action = kActionNeutral, S().mp = 100, S().tension = 1;
+        ASSERT_EQ(c_->StartDash(0.0f), 1u);
+        const InputPacket none = Pad({});
+        for (u32 start = 0; start < 8 && c_->IsChangedAnimation(FindMotionKey("DASHSTART")); ++start)
+            c_->ApplyInputPacket(&none), c_->Update(0), c_->PostUpdate(0);
+        ASSERT_EQ(c_->GetRotation()->x, 0.0f);
+        for (u32 frame = 0; frame < 6; ++frame) {
+            const InputPacket p = Pad({r.code}, 0, r.y);
+            c_->ApplyInputPacket(&p);
+            c_->Update(0);
+            ASSERT_EQ(S().action, u32(kActionDash)) << r.code << " frame " << frame;
+            const f32 pitch = r.pitches[frame];
+            EXPECT_EQ(c_->GetRotation()->x, pitch) << r.code << " frame " << frame;
+            EXPECT_NEAR(S().acceleration.y, 2.5f * SinF(pitch * kDegToRad), 1e-4f) << r.code << " frame " << frame;
+            EXPECT_NEAR(S().acceleration.z, -2.5f * CosF(pitch * kDegToRad), 1e-4f) << r.code << " frame " << frame;
+            c_->PostUpdate(0);
+        }
+    }
+    // Let go, the dash keeps the pitch it was steered to.
+    const InputPacket none = Pad({});
+    c_->ApplyInputPacket(&none);
+    c_->Update(0);
+    EXPECT_EQ(c_->GetRotation()->x, 300.0f);
 }
 
 // Facing the target each frame is wanting its angles: the body turns

@@ -450,6 +450,31 @@ TEST_F(HitPassTest, TheLastHitOnAFighterEndsTheShotUnlessItsReleaseTypeKeepsIt)
 
 }  // namespace
 
+// A shot's DAMAGESTIFFENTIME holds its victim in the hit reaction once the
+// knock-back (one quarter-second frame here) has run out, until the damage
+// clock passes it; without one the reaction waits for its motion, which the
+// test model lacks, and ends at once. The end clears it for the next hit.
+TEST_F(HitPassTest, AShotsStiffenTimeHoldsTheHitReaction)
+{
+    const std::pair<f32, u32> rows[] = {{0.0f, 2}, {0.9f, 5}, {1.0f, 6}, {1.1f, 6}};
+    for (const auto& [stiffen, frames] : rows) {
+        auto record = std::make_unique<CBulletParameter>();
+        CBulletValues& v = record->GetValues();
+        v.hitCount = 1, v.str = 100, v.hitRadius = 0.4f, v.pow = 1, v.damageType = 2, v.damageStiffenTime = stiffen;
+        auto victim = Fighter({0, 0, 0}, 1, 1), shooter = Fighter({0, 0, 50}, 0, 0);
+        victim->GetParameter()->values.damages[2] = {4.0f, 0, 1.0f, 0, 0, 0};
+        CBulletList list;
+        Shoot(*record, *victim, *shooter, list);
+        const CharacterStatus& s = *victim->GetStatus();
+        ASSERT_EQ(s.action, u32(kActionHitReaction)) << stiffen;
+        EXPECT_EQ(s.timers.hitReaction, stiffen);
+        u32 frame = 0;
+        while (s.action == kActionHitReaction && frame < 20) victim->Update(0), ++frame;
+        EXPECT_EQ(frame, frames) << stiffen;
+        EXPECT_EQ(s.timers.hitReaction, 0.0f) << stiffen;
+    }
+}
+
 TEST_F(HitPassTest, DangerLastsOnlyTheFramesABulletComesAtTheFighter)
 {
     // A shot 5.6 in front of the victim, within DANGERRADIUS and
@@ -480,6 +505,45 @@ TEST_F(HitPassTest, DangerLastsOnlyTheFramesABulletComesAtTheFighter)
     look();
     EXPECT_EQ(seen, "da--da--");
     EXPECT_EQ(victim->GetStatus()->hp, victim->GetParameter()->values.general.hp);
+}
+
+// The danger arrows are where the shot comes from as the camera sees it: a
+// shot coming along -Z at a fighter 5.6 ahead of it lies behind the fighter
+// for a camera looking along -Z (yaw 0), before it at yaw 180, and off one
+// side or the other at yaw 90 and 270. A mirage slide under way dodges by
+// them on its next frame (down first, then left, right, up).
+TEST_F(HitPassTest, DangerIsJudgedInTheCamerasFrame)
+{
+    AddFullFighter();
+    struct Row {
+        f32 yaw;
+        u32 flags;
+        const char* dodge;
+    } const rows[] = {{0, 8, "SLIDEUP"}, {90, 2 | 8, "SLIDERIGHT"}, {180, 4, "SLIDEDOWN"}, {270, 1 | 8, "SLIDELEFT"}};
+    for (const Row& r : rows) {
+        auto* parameter = new CCharacterParameter();
+        ASSERT_EQ(parameter->LoadFile("Chr_Full.txt"), 1);
+        auto victim = std::make_unique<ScriptedFighter>(parameter, nullptr);
+        ASSERT_EQ(victim->LoadResource(&resources_), 1);
+        victim->Create(nullptr);
+        const CVector3 at(0, 0, -5);
+        victim->SetPosition(&at);
+        CharacterStatus& s = *victim->GetStatus();
+        s.participantSlot = 1, s.team = 1, s.tension = 1, s.mp = 100;
+        ASSERT_GT(parameter->values.body.dangerRadius, 6.0f);
+        static_cast<FakeCamera*>(victim->GetCameraController())->angles = CVector3(0, r.yaw, 0);
+        auto shooter = Fighter({0, 0, 50}, 0, 0);
+        s.lockedTargetId = shooter->GetId();
+        ASSERT_EQ(victim->StartMirageSlide(0.0f), 1u);
+        auto record = std::make_unique<CBulletParameter>();
+        record->GetValues().hitRadius = 0.1f, record->GetValues().hitCount = 5, record->GetValues().velocity = 1;
+        CBulletList list;
+        Shoot(*record, *victim, *shooter, list);
+        EXPECT_EQ(victim->GetMeeting().dangerFlags, r.flags) << r.yaw;
+        victim->Update(0);
+        ASSERT_EQ(s.action, u32(kActionMirageSlide)) << r.yaw;
+        EXPECT_TRUE(victim->IsChangedAnimation(FindMotionKey(r.dodge))) << r.yaw;
+    }
 }
 
 }  // namespace ORV_TEST_FILE_ID
