@@ -257,6 +257,11 @@ public:
     // fighter's own frame: what its barrages place their shots in.
     void GetMatrix(CMatrix* out) const override;
     f32 GetRadius() const override;
+    // What the stage's segment test sweeps: this frame's displacement, from
+    // the centre.
+    void GetDirection(CVector3* out) const override { *out = m_status.displacement; }
+    // The team: bullets of this fighter's cards and options choose by it.
+    i32 GetShooterGroup() const override { return m_status.team; }
     virtual void GetMovement(CVector3* out) const { *out = m_status.displacement; }
     virtual i32 GetTeam() const { return m_status.team; }
     virtual i32 AutoSlide(u32 argument) = 0;

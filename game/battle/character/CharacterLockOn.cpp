@@ -13,12 +13,6 @@ namespace {
 inline constexpr u32 kLockButton = 26, kCameraFrontButton = 16;
 enum LockOnType : u32 { kByFront, kByDistance, kByCamera, kInTurn };
 
-i32 TeamOf(const CObjectDivision* object)
-{
-    const auto* fighter = dynamic_cast<const CCharacterBase*>(object);
-    return fighter ? fighter->GetTeam() : object->GetShooterGroup();
-}
-
 // Degrees between a direction and the way from eye to point; 0 when the
 // two meet.
 f32 AngleTo(const CVector3& forward, const CVector3& eye, const CVector3& point)
@@ -35,7 +29,7 @@ f32 AngleTo(const CVector3& forward, const CVector3& eye, const CVector3& point)
 CObjectDivision* CCharacter::ChooseTarget(const BattleCharacterList& list, CObjectDivision* current) const
 {
     auto candidate = [&](CObjectDivision* o) {
-        return o && o != this && o != current && TeamOf(o) != m_status.team && o->IsTargetable();
+        return o && o != this && o != current && o->GetShooterGroup() != m_status.team && o->IsTargetable();
     };
     if (m_status.lockOnType == kInTurn) {
         u32 start = 0;

@@ -600,15 +600,17 @@ TEST_F(LateUpdateTest, TheShootOutApproachMeetsTheStageAsMovementDoes)
 }
 
 // A fighter flying level into a vertical wall of the room, in whole battle
-// frames: the stage's sphere test takes it at its centre and pushes it out
-// along the wall's normal, so it keeps its height frame after frame, stays
-// inside, comes to rest just off the wall and keeps its run along it.
+// frames of a tenth of a second (each move shorter than RADIUS, so the
+// stage's segment test never reaches the wall): the stage's sphere test
+// takes it at its centre and pushes it out along the wall's normal, so it
+// keeps its height frame after frame, stays inside, comes to rest just off
+// the wall and keeps its run along it.
 TEST_F(LateUpdateTest, AFighterFlyingLevelIntoAWallKeepsItsHeight)
 {
     const CBox room({-10, 0, -6}, {10, 10, 10});
     struct Row {
         const char* name;
-        CVector3 start, velocity;   // metres a second, a quarter-second frame
+        CVector3 start, velocity;   // metres a second
         int axis;                   // the wall's axis
         f32 wall, inward;           // where it stands, and which way is in
     } const rows[] = {
@@ -616,7 +618,8 @@ TEST_F(LateUpdateTest, AFighterFlyingLevelIntoAWallKeepsItsHeight)
         {"straight into +x", {6, 3, 2}, {8, 0, 0}, 0, 10, -1},
         {"slanting into -z", {-8, 7, -2}, {4, 0, -8}, 2, -6, 1},
     };
-    constexpr u32 kFrames = 8;
+    constexpr u32 kFrames = 12;
+    SetFrameTime(100);
     for (const Row& row : rows) {
         auto stage = Room(room);
         auto f = Fighter(row.start);
@@ -643,9 +646,56 @@ TEST_F(LateUpdateTest, AFighterFlyingLevelIntoAWallKeepsItsHeight)
             EXPECT_NEAR((p[row.axis] - row.wall) * row.inward, radius + 0.001f, 1e-4f) << row.name;
         // Along the wall it runs on as it flies: the other level axis.
         const int along = 2 - row.axis;
-        const f32 run = row.velocity[along] * 0.25f;
+        const f32 run = row.velocity[along] * 0.1f;
         EXPECT_NEAR(at[kFrames - 1][along] - at[kFrames - 2][along], run, 1e-4f) << row.name;
     }
+    SetFrameTime(250);
+}
+
+// A move longer than the way to a wall, by speed or by a long frame, would
+// carry the fighter's sphere out through the wall in one frame, where the
+// sphere test meets nothing: the stage's segment test takes the frame's
+// move from the centre and stops it touching the wall (message 12). The
+// fighter stays inside from then on, at its height.
+TEST_F(LateUpdateTest, AMoveLongerThanTheWayToAWallStopsAtTheWall)
+{
+    const CBox room({-10, 0, -6}, {10, 10, 10});
+    struct Row {
+        const char* name;
+        CVector3 start, velocity;   // metres a second
+        u32 frameMs;
+        int axis;                   // the wall's axis
+        f32 wall, inward;           // where it stands, and which way is in
+        f32 along;                  // where the first frame leaves it along the wall
+    } const rows[] = {
+        {"fast into -z", {0, 5, 0}, {0, 0, -40}, 250, 2, -6, 1, 0},
+        {"a long frame into -z", {0, 5, 0}, {0, 0, -8}, 2000, 2, -6, 1, 0},
+        {"fast into +x", {6, 3, 2}, {40, 0, 0}, 250, 0, 10, -1, 2},
+        // Stopped where its way meets the wall, RADIUS short of it.
+        {"fast, slanting into -z", {0, 7, 0}, {20, 0, -40}, 250, 2, -6, 1, 2.5527864f},
+    };
+    for (const Row& row : rows) {
+        SetFrameTime(row.frameMs);
+        auto stage = Room(room);
+        auto f = Fighter(row.start);
+        const f32 radius = f->GetParameter()->values.body.radius;
+        CharacterGeneral& g = f->GetParameter()->values.general;
+        g.moveDeceleration = 0, g.moveVelocity = g.backMoveVelocity = 100;
+        CCharacter* fighters[] = {f.get()};
+        for (u32 i = 0; i < 3; ++i) {
+            f->GetStatus()->velocity = row.velocity;
+            RunBattleFrame(scene_, fighters, stage.get());
+            const CVector3& p = *f->GetPosition();
+            const f32 off = (p[row.axis] - row.wall) * row.inward;
+            EXPECT_GE(off, radius - 1e-4f) << row.name << " frame " << i;
+            EXPECT_LE(off, radius + 2e-3f) << row.name << " frame " << i;
+            EXPECT_NEAR(p.y, row.start.y, 1e-4f) << row.name << " frame " << i;
+            if (i == 0) {
+                EXPECT_NEAR(p[2 - row.axis], row.along, 1e-3f) << row.name;
+            }
+        }
+    }
+    SetFrameTime(250);
 }
 
 // The step back to SHOOTOUTRADIUS is a move the stage's box takes back in

@@ -605,8 +605,8 @@ struct ComputerReplayCase {
 void PrintTo(const ComputerReplayCase& c, std::ostream* os) { *os << c.name; }
 
 // With this seed the battles with and without the music's script both end
-// by time with one fighter of team 0 fallen (they part on the way: their
-// final states differ).
+// by time, with the script with one fighter of team 0 fallen (they part on
+// the way: their final states differ).
 constexpr u32 kComputerReplaySeed = 12;
 
 class ComputerReplayTest : public BattleSceneTest, public testing::WithParamInterface<ComputerReplayCase> {
