@@ -117,7 +117,7 @@ TEST_F(MeshTest, LoadsRefusalsAndCopies)
     EXPECT_EQ(loaded.Load((folder / "Missing.mdl").c_str(), nullptr, nullptr, nullptr), 0);
 }
 
-TEST_F(MeshTest, APosedDrawSendsThePaletteToTheEffectUnderAnIdentityWorld)
+TEST_F(MeshTest, APosedDrawSendsThePaletteAndTheWorldToTheEffect)
 {
     CMesh mesh;
     BuildFan(mesh, 3);
@@ -131,8 +131,8 @@ TEST_F(MeshTest, APosedDrawSendsThePaletteToTheEffectUnderAnIdentityWorld)
     EXPECT_EQ(Effect().Value("g_WorldMatrixArray")[12 * 2 + 3], 2.0f);
     EXPECT_EQ(Effect().Value("g_WorldMatrixArray")[12 * 2 + 11], 7.0f);
     EXPECT_EQ(Effect().CurrentTechniqueName(), "SkinningNonTextureVersion_20");
-    // The palette holds the world: the effect's own world is the identity.
-    EXPECT_EQ(Effect().Value("g_WorldMatrix")[14], 0.0f);
+    // The palette holds the world; the effect is given the object's world as well.
+    EXPECT_EQ(Effect().Value("g_WorldMatrix")[14], 7.0f);
 
     // An object without weights draws rigid, placed by the world, in a posed mesh.
     CMesh rigid;
