@@ -201,27 +201,48 @@ bool DecodeChannel(Cursor& data, u16 compression, u32 width, u32 rows, Place&& p
 
 }  // namespace
 
+namespace {
+
+// PackBits into one row until it is full or the source ends (*made short of
+// rowSize: a literal the end cuts keeps what is there, a repeat without its
+// byte adds nothing); false only for a run past the row.
+bool DecodePackBitsPrefix(const u8* source, u32 sourceSize, u8* row, u32 rowSize, u32* used, u32* made)
+{
+    u32 in = 0;
+    u32 out = 0;
+    while (out < rowSize && in < sourceSize) {
+        const u8 n = source[in];
+        if (n < 128) {
+            const u32 count = u32(n) + 1;
+            if (count > rowSize - out) return false;
+            const u32 there = std::min(count, sourceSize - in - 1);
+            std::memcpy(row + out, source + in + 1, there);
+            in += there + 1;
+            out += there;
+        } else if (n > 128) {
+            const u32 count = 257 - u32(n);
+            if (count > rowSize - out) return false;
+            if (in + 1 >= sourceSize) break;
+            std::memset(row + out, source[in + 1], count);
+            in += 2;
+            out += count;
+        } else {
+            ++in;
+        }
+    }
+    *used = in;
+    *made = out;
+    return true;
+}
+
+}  // namespace
+
 bool DecodePackBitsRow(const u8* source, u32 sourceSize, u8* row, u32 rowSize, u32* used)
 {
     if ((!source && sourceSize) || (!row && rowSize) || !used) return false;
     u32 in = 0;
-    u32 out = 0;
-    while (out < rowSize) {
-        if (in >= sourceSize) return false;
-        const u8 n = source[in++];
-        if (n < 128) {
-            const u32 count = u32(n) + 1;
-            if (count > rowSize - out || count > sourceSize - in) return false;
-            std::memcpy(row + out, source + in, count);
-            in += count;
-            out += count;
-        } else if (n > 128) {
-            const u32 count = 257 - u32(n);
-            if (count > rowSize - out || in >= sourceSize) return false;
-            std::memset(row + out, source[in++], count);
-            out += count;
-        }
-    }
+    u32 made = 0;
+    if (!DecodePackBitsPrefix(source, sourceSize, row, rowSize, &in, &made) || made < rowSize) return false;
     *used = in;
     return true;
 }
@@ -688,8 +709,6 @@ bool CPSDReader::ReadMergedImage(Cursor in, bool dryRun)
     const u32 width = m_header.width;
     const u32 height = m_header.height;
     const u32 channels = m_header.channels;
-    // Data too short for the whole image fails before anything is allocated.
-    if (u64(channels) * (LeastChannelBytes(compression, width, height) - 2) > in.Left()) return false;
     // RGB as the layers: blue, green, red, alpha. Grey, duotone and indexed
     // keep a sample and alpha; other modes (CMYK, Lab, ...) their first four
     // channels in file order. Indexed samples with a whole palette become its
@@ -713,20 +732,35 @@ bool CPSDReader::ReadMergedImage(Cursor in, bool dryRun)
         if (pixels) std::memset(pixels.get(), 255, size_t(size));
     }
 
-    if (compression == 1 && !in.Skip(u64(channels) * height * 2)) return false;
-    for (u32 c = 0; c < channels; ++c) {
+    // Reading stops where the file ends: what it leaves out keeps its 255.
+    // A decode is bounded by the bytes there are, so a cut file costs no
+    // more than its reading.
+    if (compression == 1) in.Skip(u64(channels) * height * 2);
+    std::vector<u8> row(width);
+    for (u32 c = 0; c < channels && in.Left() > 0; ++c) {
         u8* base = pixels && slots[c] >= 0 ? pixels.get() + slots[c] : nullptr;
-        const bool ok = DecodeChannel(in, compression, width, height, [&](u32 y, const u8* row) {
-            if (!base) return;
+        for (u32 y = 0; y < height && in.Left() > 0; ++y) {
+            const u8* source = row.data();
+            u32 made = 0;
+            if (compression == 0) {
+                made = u32(std::min<size_t>(in.Left(), width));
+                source = in.Take(made);
+            } else {
+                u32 used = 0;
+                const u32 left = u32(std::min<size_t>(in.Left(), 0xFFFFFFFFu));
+                if (!DecodePackBitsPrefix(in.Here(), left, row.data(), width, &used, &made)) return false;
+                // A row short of its width met the end of the file.
+                in.Skip(made < width ? in.Left() : used);
+            }
+            if (!base) continue;
             u8* out = base + size_t(y) * width * pixelChannels;
             if (palette) {
-                for (u32 x = 0; x < width; ++x, out += 3)
-                    out[0] = palette[512 + row[x]], out[1] = palette[256 + row[x]], out[2] = palette[row[x]];
-                return;
+                for (u32 x = 0; x < made; ++x, out += 3)
+                    out[0] = palette[512 + source[x]], out[1] = palette[256 + source[x]], out[2] = palette[source[x]];
+                continue;
             }
-            for (u32 x = 0; x < width; ++x, out += pixelChannels) *out = row[x];
-        });
-        if (!ok) return false;
+            for (u32 x = 0; x < made; ++x, out += pixelChannels) *out = source[x];
+        }
     }
 
     if (pixels) WriteImage(FileTitle(m_path.GetText()).c_str(), pixels.get(), width, height, pixelChannels);

@@ -440,7 +440,6 @@ i32 CAnimationController::UploadMatrices(CShader* shader) const
     const u32 count = m_frames.GetCount();
     if (!m_palette || count == 0) return 0;
     if (shader) {
-        if (count > kShaderPaletteSize) return 0;
         return shader->SetMatrixArray(shader->GetConstantHandle(kShaderWorldMatrixArray), m_palette, count);
     }
     CGraphicDevice* graphics = GetGraphicDevice();

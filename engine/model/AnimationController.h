@@ -113,10 +113,10 @@ public:
     // the identity), parents before children. 0 without frames.
     i32 UpdateMatrices(const CMatrix* root);
     // The palette to the effect's "g_WorldMatrixArray" (by its handle), or
-    // without an effect to device world matrices 0 and on. A palette longer
-    // than the effect's array is not sent to it at all (0): part of it
-    // would skin vertices with the wrong bones. Device matrices stop at
-    // 256. With an effect: 1 or 0; without: the matrices set.
+    // without an effect to device world matrices 0 and on. The effect keeps
+    // as many as its array holds; a mesh longer than that draws without
+    // the effect. Device matrices stop at 256. With an effect: 1 or 0;
+    // without: the matrices set.
     i32 UploadMatrices(CShader* shader) const;
     // The first pose of set 0 (the bind pose without sets). Bones without
     // a frame matrix of their own get one from their posed world matrix,

@@ -178,8 +178,10 @@ CShader* CMesh::ShaderForBones() const
 i32 CMesh::Draw(const CMatrix* world, const CVector4* colour, CAnimationController* controller)
 {
     if (!controller) return DrawObjects(world, colour);
+    // The palette goes to the default effect whatever the bone count (its array keeps the first 75); the
+    // objects of a mesh past that draw without it.
+    controller->UploadMatrices(GetDefaultShader());
     CShader* shader = ShaderForBones();
-    controller->UploadMatrices(shader);
     for (u32 i = 0; i < GetModelObjectCount(); ++i) {
         CModelObject* object = GetModelObject(i);
         if (!object || !object->Draw(world, colour, controller, shader)) return 0;

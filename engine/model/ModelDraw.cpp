@@ -138,8 +138,9 @@ i32 CModelObject::DrawWithShader(const CMatrix* world, const CVector4* colour, b
     Device* device = graphics->GetDevice();
     BlendScope blend(*graphics);
     const CMatrix identity;
-    // A skinned vertex comes out of the palette in world space already.
-    const CMatrix* placed = world && !skinned ? world : &identity;
+    // The effect gets the object's world even when skinned: the default effect's skinned pass reads only the
+    // palette and the view projection, but a model's own effect may read the world.
+    const CMatrix* placed = world ? world : &identity;
     shader->SetTransforms(placed);
     BindBuffers();
     for (u32 i = 0; i < m_materials->GetCount(); ++i) {

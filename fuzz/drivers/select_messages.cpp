@@ -24,7 +24,6 @@ namespace {
 
 using namespace fuzz::select_messages;
 
-constexpr u32 kSkillCount = 45;   // the data set's skill list
 constexpr u32 kFramesAfter = 2;
 
 const std::string& DataRoot()
@@ -62,7 +61,7 @@ void CheckCards(const CCharaSelect& select)
         message.ready = card->GetRecord()[select_card::kReady];
         const auto bytes = select_net::WriteCardMessage(message);
         select_net::CardMessage back;
-        FUZZ_CHECK(select_net::ReadCardMessage(bytes.data(), u32(bytes.size()), kSkillCount, &back) ==
+        FUZZ_CHECK(select_net::ReadCardMessage(bytes.data(), u32(bytes.size()), &back) ==
                    select_net::MessageError::kNone);
     }
     FUZZ_CHECK(select.GetCursor() < 4);

@@ -239,26 +239,22 @@ i32 CSettingFile::LoadGuarded(const char* path, const CStatusKeyMap* aliasTable)
 
     u8 magic[4];
     if (file->Read(magic, 4) == 4 && std::memcmp(magic, kCacheMagic, 4) == 0) {
-        const std::string source = MakeSourcePath(path);
-        const bool textBeside = !source.empty() && host::kernel::FileExists(source);
-        // A cache without a source tag (entries straight after the magic) is
-        // one a compile step made with its text left out: read as it stands
-        // when there is no text to prefer. Its keys must all be this reader's,
-        // so another kind's cache is still refused.
+        // A cache is used as it stands until it is replaced: nothing compares
+        // it with its text. One without a source tag (entries straight after
+        // the magic) must hold this reader's keys alone, so another kind's
+        // cache is still refused.
         u32 first = 0;
         const bool tagged = ReadU32(file.get(), &first) && first == kSourceTagHash;
         if (!file->Seek(4, host::kernel::SeekOrigin::Begin)) return CSettingLoad::Fail(SettingLoadError::kDamaged, path);
-        if (!tagged && !textBeside) {
+        if (!tagged || FindOwnSection(file.get())) {
             if (ReadBinary(file.get())) return 1;
             return CSettingLoad::Fail(SettingLoadError::kDamaged, path);
         }
-        if (IsOwnCache(file.get(), path)) {
-            if (ReadBinary(file.get())) return 1;
-            return CSettingLoad::Fail(SettingLoadError::kDamaged, path);
-        }
-        // Another reader's cache, or one of an older text: read the text.
+        // Only other readers' sections: this reader's values are in the text.
         file->Close();
-        if (!textBeside) return CSettingLoad::Fail(SettingLoadError::kForeignCache, path);
+        const std::string source = MakeSourcePath(path);
+        if (source.empty() || !host::kernel::FileExists(source))
+            return CSettingLoad::Fail(SettingLoadError::kForeignCache, path);
         return LoadText(source.c_str(), aliasTable, false);
     }
     file->Close();
@@ -286,34 +282,18 @@ std::string CSettingFile::KeySetPrefix()
     return keys;
 }
 
-bool CSettingFile::IsOwnCache(host::kernel::File* file, const char* path)
+bool CSettingFile::FindOwnSection(host::kernel::File* file)
 {
     const std::string keys = KeySetPrefix();
-    // The signature of the text beside the cache, read once when a section
-    // of this key set is met; none when there is no text.
-    bool sourceRead = false;
-    std::string signature;
     const int64_t size = file->Size();
     while (file->Tell() < size) {
         CacheSection section;
         if (!ReadSectionTag(file, section)) return false;
         if (section.tag.compare(0, keys.size(), keys) == 0) {
-            if (!sourceRead) {
-                sourceRead = true;
-                const std::string source = MakeSourcePath(path);
-                if (!source.empty() && host::kernel::FileExists(source)) {
-                    std::unique_ptr<host::kernel::File> sourceFile = host::kernel::OpenFile(source, "rt");
-                    std::string sourceText;
-                    if (!sourceFile || !ReadSettingText(sourceFile.get(), sourceText)) return false;
-                    signature = TextSignature(sourceText.c_str());
-                }
-            }
-            if (signature.empty() || section.tag.compare(keys.size(), std::string::npos, signature) == 0) {
-                file->Seek(section.start, host::kernel::SeekOrigin::Begin);
-                return true;
-            }
+            file->Seek(section.start, host::kernel::SeekOrigin::Begin);
+            return true;
         }
-        // Another reader's section, or one of another text: passed over.
+        // Another reader's section: passed over.
         if (!SkipSectionEntries(file, section)) return false;
     }
     return false;

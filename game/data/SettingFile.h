@@ -163,9 +163,8 @@ private:
     i32 LoadGuarded(const char* path, const CStatusKeyMap* aliasTable);
     i32 LoadText(const char* path, const CStatusKeyMap* aliasTable, bool counted);
     // Whether the cache open after its magic has a section of this reader's
-    // key set and, where its text is there, of that text; the file is left
-    // at that section.
-    bool IsOwnCache(host::kernel::File* file, const char* path);
+    // key set; the file is left at that section.
+    bool FindOwnSection(host::kernel::File* file);
     // Copies to out the sections of the cache at cachePath that other key
     // sets wrote from this same text (the first of each); false when a copy
     // fails.

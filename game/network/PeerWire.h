@@ -49,7 +49,6 @@ enum class WireError : u8 {
     kNone,
     kShort,        // fewer than 8 bytes
     kTooLong,      // payload length over kMaxPayloadBytes
-    kUnknownType,
     kLength,       // outside the type's size or bound
     kSender,       // this side of the room may not send the type
 };

@@ -59,14 +59,12 @@ std::string DescribeMapError(const MapCheck& check)
     case MapError::kCountBelowOne: return "column " + std::to_string(check.where + 1) + " holds no node";
     case MapError::kTooManyInColumn: return "column " + std::to_string(check.where + 1) + " holds more than 10 nodes";
     case MapError::kOpponent: return node + ": an opponent's character is not 0..17";
-    case MapError::kOpponentValue:
-        return node + ": an opponent's barrage, handicap, CPU level or skill is out of range";
+    case MapError::kOpponentValue: return node + ": an opponent's barrage, handicap or CPU level is out of range";
     case MapError::kStage: return node + ": the stage is not 0..18";
     case MapError::kMusic: return node + ": the music is not 0..17";
     case MapError::kTime: return node + ": the time is not 0..6";
     case MapError::kOrb: return node + ": the orb is not in the skill list";
     case MapError::kOrbImage: return node + ": the orb's picture is not 0..44";
-    case MapError::kOpenTarget: return node + ": a node it opens is not on the map";
     }
     return "unknown error";
 }
@@ -94,25 +92,25 @@ namespace {
 
 bool InRange(i32 value, u32 count) { return value >= 0 && u32(value) < count; }
 
-MapError CheckEvent(const AdventureEventValues& v, u32 skillCount, const CSkillList* skills, u32 nodes)
+MapError CheckEvent(const AdventureEventValues& v, u32 skillCount, const CSkillList* skills)
 {
     for (const AdventureParticipant& row : v.chara) {
         if (row.type < 0) continue;
         if (!InRange(row.type, kCharacters)) return MapError::kOpponent;
+        // Skills past the list are none: the battle ignores them.
         if (!InRange(row.barrage, kBarrages) || !InRange(row.handicap, kHandicaps) || !InRange(row.cpu, kCpuLevels))
             return MapError::kOpponentValue;
-        for (i32 skill : {row.skill01, row.skill02, row.skill03})
-            if (!InRange(skill, skillCount + 1)) return MapError::kOpponentValue;
     }
     if (!InRange(v.stage, kStages)) return MapError::kStage;
     if (!InRange(v.bgm, std::size(kMusicTable))) return MapError::kMusic;
     if (!InRange(v.time, kTimeSettings)) return MapError::kTime;
-    if (!InRange(v.getSkill, skillCount + 1)) return MapError::kOrb;
+    // Values of 0 and below award and open nothing; an open target past the
+    // map sets a flag no node reads.
     if (v.getSkill > 0) {
+        if (u32(v.getSkill) > skillCount) return MapError::kOrb;
         const CSkillSetting* orb = skills->skills.GetAt(u32(v.getSkill - 1));
         if (!orb || !InRange(orb->values.imageId, kOrbImages)) return MapError::kOrbImage;
     }
-    if (!InRange(v.nextOpen, nodes + 1) || !InRange(v.nextConditionOpen, nodes + 1)) return MapError::kOpenTarget;
     return MapError::kNone;
 }
 
@@ -139,7 +137,7 @@ MapCheck CheckMap(const CAdventureSetting& list, const CSkillList* skills, Map* 
     for (u32 i = 0; i < sum; ++i) {
         const CAdventureEventSetting* event = list.stages.GetAt(i);
         if (!event) continue;
-        const MapError error = CheckEvent(event->values, skillCount, skills, u32(sum));
+        const MapError error = CheckEvent(event->values, skillCount, skills);
         if (error != MapError::kNone) return {error, i};
     }
     if (out) *out = std::move(map);

@@ -73,13 +73,12 @@ enum class MapError {
     kCountBelowOne,
     kTooManyInColumn,
     kOpponent,        // TYPE neither negative nor a character
-    kOpponentValue,   // barrage, handicap, CPU level or a skill out of range
+    kOpponentValue,   // barrage, handicap or CPU level out of range
     kStage,
     kMusic,
     kTime,
     kOrb,             // GETSKILL past the skill list
     kOrbImage,        // that orb's picture not 0..44
-    kOpenTarget,      // NEXTOPEN or NEXTCONDITIONOPEN past the nodes
 };
 struct MapCheck {
     MapError error = MapError::kNone;

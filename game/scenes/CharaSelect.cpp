@@ -744,9 +744,8 @@ u32 CCharaSelect::OnPeerMessage(u32 type, const u8* data, u32 length)
 
 u32 CCharaSelect::TakeCard(const u8* data, u32 length)
 {
-    const u32 skillCount = m_skills ? m_skills->skills.GetCount() : 0;
     CardMessage message;
-    if (ReadCardMessage(data, length, skillCount, &message) != MessageError::kNone) return 0;
+    if (ReadCardMessage(data, length, &message) != MessageError::kNone) return 0;
     CSelectCard* card = m_cards[message.slot].get();
     // The host checks every change a client makes; a client takes what the
     // host sends, its own changes relayed among them.

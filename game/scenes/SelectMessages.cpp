@@ -50,7 +50,6 @@ const char* DescribeMessageError(MessageError error)
     case MessageError::kEntry: return "an entry word is out of range";
     case MessageError::kColour: return "the colour is not 0..3";
     case MessageError::kComputerLevel: return "the computer level is not 0..4";
-    case MessageError::kSkill: return "an orb is past the skill list";
     case MessageError::kCpuSkill: return "the computer's orb use is not 0 or 1";
     case MessageError::kReady: return "the ready flag is not 0 or 1";
     case MessageError::kOption: return "an option word is out of range";
@@ -73,7 +72,7 @@ std::array<u8, kCardBytes> WriteCardMessage(const CardMessage& message)
     return out;
 }
 
-MessageError ReadCardMessage(const u8* data, u32 length, u32 skillCount, CardMessage* out)
+MessageError ReadCardMessage(const u8* data, u32 length, CardMessage* out)
 {
     if (!data || !out || length != kCardBytes) return MessageError::kLength;
     CardMessage m;
@@ -89,8 +88,6 @@ MessageError ReadCardMessage(const u8* data, u32 length, u32 skillCount, CardMes
     if (ReadBattleEntry(data, kBattleEntryBytes, &entry) != BattleRecordError::kNone) return MessageError::kEntry;
     if (entry.characterWords[0] >= kColours) return MessageError::kColour;
     if (entry.characterWords[1] >= kComputerLevels) return MessageError::kComputerLevel;
-    for (u32 orb : entry.orbs)
-        if (orb > skillCount) return MessageError::kSkill;
     if (entry.flag > 1) return MessageError::kCpuSkill;
     if (m.ready > 1) return MessageError::kReady;
     *out = m;

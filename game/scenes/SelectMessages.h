@@ -61,7 +61,6 @@ enum class MessageError {
     kEntry,       // the entry words (kind, character, team, type, hand, music, name)
     kColour,
     kComputerLevel,
-    kSkill,       // an orb past the skill list
     kCpuSkill,
     kReady,
     kOption,      // a word of the option outside its row's values
@@ -80,8 +79,8 @@ struct CardMessage {
     u32 ready = 0;
 };
 std::array<u8, kCardBytes> WriteCardMessage(const CardMessage& message);
-// skillCount: the records of the skill list (orbs 1..skillCount, 0 none).
-MessageError ReadCardMessage(const u8* data, u32 length, u32 skillCount, CardMessage* out);
+// An orb past the receiver's skill list is taken: its card shows none.
+MessageError ReadCardMessage(const u8* data, u32 length, CardMessage* out);
 
 // -- 10002 --
 

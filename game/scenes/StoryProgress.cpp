@@ -4,11 +4,9 @@
 #include "game/data/SaveConfig.h"
 #include "game/data/SaveData.h"
 #include "game/data/SettingLoad.h"
-#include "game/data/Skill.h"
 #include "game/data/StorySetting.h"
 #include "game/scenes/GameApp.h"
 #include "game/scenes/StoryScene.h"
-#include "game/scenes/TitleScene.h"
 
 #include <algorithm>
 #include <cmath>
@@ -145,15 +143,13 @@ const char* DescribeFault(Fault fault)
     case Fault::kStage: return "のステージ(STAGE)が正しくありません";
     case Fault::kMusic: return "のBGMが正しくありません";
     case Fault::kTime: return "のTIMEが正しくありません";
-    case Fault::kOrb: return "のスキル(SKILL)が正しくありません";
-    case Fault::kGetSkill: return "のGETSKILLが正しくありません";
     case Fault::kTiming: return "のENDTIMEかSPEEDが正しくありません";
     case Fault::kDifficulty: return "アーケードの難易度の設定が正しくありません";
     }
     return "";
 }
 
-Fault CheckChapter(const StoryValues& v, bool battle, bool ending, u32 skillCount)
+Fault CheckChapter(const StoryValues& v, bool battle)
 {
     if (!std::isfinite(v.endTime) || !std::isfinite(v.speed)) return Fault::kTiming;
     if (battle) {
@@ -162,12 +158,9 @@ Fault CheckChapter(const StoryValues& v, bool battle, bool ending, u32 skillCoun
         if (!InRange(v.stage, 0, kStages - 1)) return Fault::kStage;
         if (!InRange(v.bgm, 0, kMusic - 1)) return Fault::kMusic;
         if (!InRange(v.time, 0, CBattleOption::kTimeSettings - 1)) return Fault::kTime;
-        for (i32 orb : {v.skill01, v.skill02, v.skill03})
-            if (!InRange(orb, 0, skillCount)) return Fault::kOrb;
     }
-    // The ending's orb is a flag of the save's unlock table, whether or not
-    // the skill list reaches it (nothing draws it).
-    if (ending && !InRange(v.getSkill, 0, CSaveData::kFlagCount)) return Fault::kGetSkill;
+    // Opponents' skills past the skill list are none (the battle ignores
+    // them); the ending's orb past the save's unlock flags sets nothing.
     return Fault::kNone;
 }
 
@@ -208,14 +201,6 @@ std::string CStoryProgress::FaultText() const
 namespace {
 
 using story::Fault;
-
-// The skill list's length; 0 when it cannot be read (any orb is then
-// refused).
-u32 SkillCount()
-{
-    CSkillList skills;
-    return skills.LoadFile(title::kSkillFile) ? skills.skills.GetCount() : 0;
-}
 
 u32 ArcadeDifficulty()
 {
@@ -300,8 +285,7 @@ i32 CStoryScene::AdvanceStory(CBattleSetup* setup)
         if (const Fault fault = story::CheckCounter(counter, values.lastFlag != 0); fault != Fault::kNone)
             return refuse(fault, file);
     }
-    const bool orbs = values.skill01 || values.skill02 || values.skill03;
-    if (const Fault fault = story::CheckChapter(values, battle, ending, orbs ? SkillCount() : 0); fault != Fault::kNone)
+    if (const Fault fault = story::CheckChapter(values, battle); fault != Fault::kNone)
         return refuse(fault, file);
 
     progress->read.push_back(identity);

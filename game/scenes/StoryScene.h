@@ -100,16 +100,14 @@ enum class Fault : u8 {
     kStage,
     kMusic,
     kTime,
-    kOrb,           // a skill past the skill list
-    kGetSkill,      // GETSKILL past the save's unlock flags
     kTiming,        // ENDTIME or SPEED not a finite number
     kDifficulty,    // the configuration's arcade difficulty
 };
 const char* DescribeFault(Fault fault);
 
 // The check of a chapter's values: a battle's when battle, else the
-// ending's or the prologue's. skillCount: the skill list's length.
-Fault CheckChapter(const StoryValues& values, bool battle, bool ending, u32 skillCount);
+// ending's or the prologue's.
+Fault CheckChapter(const StoryValues& values, bool battle);
 // Whether a battle chapter fits the number slots after counter battles.
 Fault CheckCounter(i32 counter, bool final);
 // CPU + the difficulty's offset, within 0..kMaxLevel.

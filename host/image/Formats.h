@@ -78,6 +78,13 @@ struct RowLayout {
 const char* WalkDeflate(const uint8_t* p, size_t size, uint64_t need, const RowLayout* rows = nullptr);
 // Where the checked file's rows start.
 RowLayout PngRows(const uint8_t* p);
+// What this thread's PNG reads did past their rows, added up: bytes
+// inflated, and streams walked to their end instead.
+struct PastRows {
+    uint64_t inflated = 0;
+    uint32_t walks = 0;
+};
+PastRows& PngPastRows();
 // A checked file claiming a picture far larger than itself has its stream
 // walked, filter bytes and all, before any room is made for it: false
 // (with the reason) when the walk refuses it.

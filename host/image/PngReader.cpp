@@ -165,13 +165,18 @@ public:
         static constexpr size_t kInflatedPastRows = size_t(1) << 20;
         uint8_t rest[16384];
         size_t past = 0;
+        PastRows& counts = PngPastRows();
         while (!ended_) {
-            if (past > kInflatedPastRows) return walk();
+            if (past > kInflatedPastRows) {
+                ++counts.walks;
+                return walk();
+            }
             z_.next_out = rest;
             z_.avail_out = sizeof rest;
             if (!z_.avail_in && !NextData()) return "image data cut short";
             const int r = inflate(&z_, Z_NO_FLUSH);
             past += sizeof rest - z_.avail_out;
+            counts.inflated += sizeof rest - z_.avail_out;
             if (r == Z_STREAM_END) ended_ = true;
             else if (r != Z_OK && r != Z_BUF_ERROR) return "damaged image data";
         }
@@ -231,6 +236,12 @@ std::vector<uint8_t> ImageData(const uint8_t* p, size_t size)
 }
 
 }  // namespace
+
+PastRows& PngPastRows()
+{
+    thread_local PastRows counts;
+    return counts;
+}
 
 RowLayout PngRows(const uint8_t* p)
 {

@@ -272,8 +272,13 @@ TEST(PSDReader, RefusesEveryTruncation)
     CPSDReader reader;
     ASSERT_EQ(reader.Load(Save(folder, "w.psd", whole).c_str()), 1);
     EXPECT_EQ(reader.GetThumbnail().size, 6u);
+    // Cut anywhere before the merged image's data (its compression word
+    // included), refused; a merged image cut short is read as far as it goes.
+    // Its 84 bytes: 24 of row lengths, 12 rows of one 4-sample literal.
+    const size_t merged = whole.size() - 84;
     for (size_t n = 0; n < whole.size(); ++n)
-        ASSERT_EQ(reader.Load(Save(folder, "t.psd", Bytes(whole.begin(), whole.begin() + n)).c_str()), 0) << n;
+        ASSERT_EQ(reader.Load(Save(folder, "t.psd", Bytes(whole.begin(), whole.begin() + n)).c_str()), n >= merged ? 1 : 0)
+            << n;
 }
 
 TEST(PSDReader, RefusesBadHeadersRectanglesCountsAndLengths)
@@ -424,9 +429,12 @@ TEST(PSDReader, DocumentSizedImagesOfADamagedFileAreNeverAllocated)
 {
     const Bytes whole = Build(Layout());
     std::vector<Bytes> damaged;
-    // Cut in the merged image, in the layer section's end and in the
-    // picture's data.
-    for (size_t n : {whole.size() - 1, whole.size() / 2, size_t(FirstLayerOffset(Layout()) + 400)})
+    // Cut in the layer section's end (before the merged image's 2 + 2880 +
+    // 1440 x 10 bytes) and in the picture's data; a merged image cut short is
+    // read as far as it goes.
+    const size_t merged = 2 + 2880 + 1440 * 10;
+    ASSERT_EQ(whole[whole.size() - merged + 1], 1);   // the compression word
+    for (size_t n : {whole.size() - merged - 6, size_t(FirstLayerOffset(Layout()) + 400)})
         damaged.emplace_back(whole.begin(), whole.begin() + n);
     // The picture's last red row a literal one byte longer than the row.
     Document badRow = Layout();
@@ -466,6 +474,50 @@ TEST(PSDReader, DocumentSizedImagesPlaceAndClipTheLayerExactly)
                 ASSERT_EQ(Pixel(reader.GetLayer(0), x, y),
                     x >= r[1] && x < r[3] && y >= r[0] && y < r[2] ? Bgra(x - r[1], y - r[0]) : Bytes(4, 0))
                     << r[0] << "," << r[1] << " at " << x << "," << y;
+    }
+}
+
+// A merged image cut short is read up to the end of the file; the samples
+// past it keep 255, and the layers stay.
+TEST(PSDReader, AMergedImageCutShortIsReadAsFarAsItGoes)
+{
+    Document d;   // 4 x 4 RGB
+    d.layers = {RgbaLayer(0, 0, 2, 3, 0)};
+    const size_t raw = Build(d).size();
+    d.mergedCompression = 1;
+    const size_t packed = Build(d).size();
+    // Each 4-sample row one literal run of 5 bytes after a 24-byte table.
+    ASSERT_EQ(packed - raw, 24u + 12u - 0u);
+    // Merged bytes kept after the compression word; the offset of sample
+    // x of row r (channel r / 4) within them.
+    const struct { u16 compression; size_t kept; } cases[] = {
+        {0, 47}, {0, 17}, {0, 0}, {1, 83}, {1, 47}, {1, 46}, {1, 24}, {1, 10}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(testing::Message() << k.compression << " kept " << k.kept);
+        d.mergedCompression = k.compression;
+        Bytes bytes = Build(d);
+        const size_t whole = k.compression ? 84 : 48;
+        bytes.resize(bytes.size() - whole + k.kept);
+        TempFolder folder;
+        CPSDReader reader;
+        reader.SetWriteDDS(1);
+        ASSERT_EQ(reader.Load(Save(folder, "cut.psd", bytes).c_str()), 1);
+        ASSERT_EQ(reader.GetLayerCount(), 1u);
+        EXPECT_EQ(Pixel(reader.GetLayer(0), 2, 1), Bgra(2, 1));
+        Bytes pixels(4 * 4 * 3, 255);
+        for (u32 r = 0; r < 12; ++r)
+            for (u32 x = 0; x < 4; ++x) {
+                const size_t at = k.compression ? 24 + 5 * r + 1 + x : 4 * r + x;
+                const u32 c = r / 4, y = r % 4;
+                if (at < k.kept) pixels[(y * 4 + x) * 3 + (2 - c)] = d.merged(c, x, y);
+            }
+        ASSERT_EQ(reader.GetFileCount(), 2u);
+        u32 size = 0;
+        u8* dds = EncodeDDS(pixels.data(), 4, 4, 3, &size);
+        ASSERT_NE(dds, nullptr);
+        const CImageFile* file = reader.GetFile(1);
+        EXPECT_EQ(Bytes(file->GetBytes(), file->GetBytes() + file->GetByteCount()), Bytes(dds, dds + size));
+        AlignedFree(dds);
     }
 }
 

@@ -117,7 +117,7 @@ TEST_F(MeshTest, LoadsRefusalsAndCopies)
     EXPECT_EQ(loaded.Load((folder / "Missing.mdl").c_str(), nullptr, nullptr, nullptr), 0);
 }
 
-TEST_F(MeshTest, APosedDrawSendsThePaletteToTheEffectUnderAnIdentityWorld)
+TEST_F(MeshTest, APosedDrawSendsThePaletteAndTheWorldToTheEffect)
 {
     CMesh mesh;
     BuildFan(mesh, 3);
@@ -131,8 +131,8 @@ TEST_F(MeshTest, APosedDrawSendsThePaletteToTheEffectUnderAnIdentityWorld)
     EXPECT_EQ(Effect().Value("g_WorldMatrixArray")[12 * 2 + 3], 2.0f);
     EXPECT_EQ(Effect().Value("g_WorldMatrixArray")[12 * 2 + 11], 7.0f);
     EXPECT_EQ(Effect().CurrentTechniqueName(), "SkinningNonTextureVersion_20");
-    // The palette holds the world: the effect's own world is the identity.
-    EXPECT_EQ(Effect().Value("g_WorldMatrix")[14], 0.0f);
+    // The palette holds the world; the effect is given the object's world as well.
+    EXPECT_EQ(Effect().Value("g_WorldMatrix")[14], 7.0f);
 
     // An object without weights draws rigid, placed by the world, in a posed mesh.
     CMesh rigid;
@@ -144,38 +144,49 @@ TEST_F(MeshTest, APosedDrawSendsThePaletteToTheEffectUnderAnIdentityWorld)
     EXPECT_EQ(Effect().Value("g_WorldMatrix")[14], 7.0f);
 }
 
-// Past the effect's 75 matrices, or without an effect, device world
-// matrices 256 on take the palette (256 at most: vertex i names bone
-// i mod 256, the byte the format holds), the vertices are posed in the
-// buffer and the first is set again to the identity, so that they are not
-// moved twice.
+// Past the effect's 75 matrices the palette still goes to the effect (its
+// array keeps the first 75) while the objects draw without it: the vertices
+// are posed in the buffer and the world is set to the identity, so that they
+// are not moved twice. Without an effect, device world matrices 256 on take
+// the palette (256 at most: vertex i names bone i mod 256, the byte the
+// format holds).
 TEST_F(MeshTest, PalettesPastTheEffectsArrayAreSkinnedInSoftware)
 {
     CShader* shader = GetDefaultShader();
-    const struct { u32 bones; bool effect, software; } cases[] = {{75, true, false}, {76, true, true}, {300, true, true}, {64, false, true}};
+    const struct { u32 bones; bool effect, software; f32 z; } cases[] = {
+        {75, true, false, 7}, {76, true, true, 8}, {300, true, true, 9}, {64, false, true, 10}};
     for (const auto& k : cases) {
         CMesh mesh;
         BuildFan(mesh, k.bones);
         Controller c(mesh.CreateAnimationController());
         CMatrix world;
-        world.m[3][2] = 7;
+        world.m[3][2] = k.z;
         c->UpdateMatrices(&world);
         fake_->ClearLog();
         SetDefaultShader(k.effect ? shader : nullptr);
         ASSERT_EQ(mesh.Draw(&world, nullptr, c.get()), 1);
         SetDefaultShader(shader);
         const CModelObject& object = *mesh.GetModelObject(0);
+        EXPECT_EQ(Uploads(), k.effect ? 1u : 0u) << k.bones;
+        if (k.effect) {
+            // Bone 74, the array's last, at (74, 0, z) of this draw.
+            EXPECT_EQ(Effect().Value("g_WorldMatrixArray")[12 * 74 + 3], 74.0f) << k.bones;
+            EXPECT_EQ(Effect().Value("g_WorldMatrixArray")[12 * 74 + 11], k.z) << k.bones;
+        }
         if (!k.software) {
-            EXPECT_EQ(Effect().Value("g_WorldMatrixArray")[12 * 74 + 3], 74.0f);
             EXPECT_EQ(Packed(object, 74).x, 0.0f);   // the buffer keeps the bind pose
+            EXPECT_EQ(fake_->Count("SetTransform"), 0u);
             continue;
         }
-        EXPECT_EQ(Uploads(), 0u) << k.bones;
         const u32 last = (k.bones < 256 ? k.bones : 256) - 1;
-        EXPECT_EQ(World(last).m[3][0], f32(last)) << k.bones;
-        EXPECT_EQ(World(0).m[3][2], 0.0f) << k.bones;   // bone 0's matrix would move it to 7
+        // Device matrices only without an effect; then the identity world.
+        EXPECT_EQ(fake_->Count("SetTransform"), k.effect ? 1u : last + 2) << k.bones;
+        if (!k.effect) {
+            EXPECT_EQ(World(last).m[3][0], f32(last)) << k.bones;
+        }
+        EXPECT_EQ(World(0).m[3][2], 0.0f) << k.bones;   // bone 0's matrix would move it to z
         EXPECT_EQ(Packed(object, last).x, f32(last)) << k.bones;
-        EXPECT_EQ(Packed(object, last).z, 7.0f) << k.bones;
+        EXPECT_EQ(Packed(object, last).z, k.z) << k.bones;
     }
 }
 

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace ORV_TEST_FILE_ID {
@@ -154,6 +155,45 @@ TEST_F(ModelDrawTest, ShaderDrawsSetTheMaterialAndTheTechnique)
     EXPECT_EQ(effect->CurrentTechniqueName(), "SkinningVersion_20");
     EXPECT_NE(effect->TextureValue("g_Texture"), nullptr);
     EXPECT_EQ(effect->Value("g_MaterialDiffuse"), (std::vector<float>{1, 0.5f, 0.25f, 1}));
+}
+
+TEST_F(ModelDrawTest, SkinnedShaderDrawsHandTheEffectsTheObjectsWorld)
+{
+    CShader* shader = GetDefaultShader();
+    ASSERT_NE(shader, nullptr);
+    constexpr std::string_view kOwnEffect =
+        "shd 1\n"
+        "param float4x4 g_WorldMatrix\n"
+        "param float4x4 g_WorldViewProjectionMatrix\n"
+        "technique SkinningVersion_20\n"
+        "  pass p0 vertex=vs fragment=fs\n"
+        "glsl vertex vs\n"
+        "void vs() { gl_Position = g_WorldViewProjectionMatrix * g_WorldMatrix * in_Position; }\n"
+        "glsl fragment fs\n"
+        "void fs() { host_Color = vec4(1.0); }\n";
+    CModelObject object;
+    Build(object, 0x1 | 0x2 | 0x4 | 0x10);
+    // The plain material draws through an effect of its own.
+    auto* own = new CShader();
+    ASSERT_EQ(own->CreateFromMemory(kOwnEffect.data(), "Own", u32(kOwnEffect.size()), 0, 0), 1);
+    static_cast<CModelMaterial*>(object.GetMaterialList()->GetAt(1))->Shader = own;
+
+    CMatrix world, palette;
+    world.m[3][0] = 2;
+    world.m[3][1] = -6;
+    palette.m[3][2] = 9;
+    EXPECT_EQ(object.Draw(&world, nullptr, &palette, 1, shader), 1);
+    EXPECT_EQ(Draws().size(), 2u);
+    std::vector<float> expected(16);
+    std::memcpy(expected.data(), &world, sizeof world);
+    for (CShader* used : {shader, own}) {
+        render::FakeEffect* effect = render::FakeRender::AsFake(used->GetEffect());
+        ASSERT_NE(effect, nullptr);
+        EXPECT_EQ(effect->CurrentTechniqueName(), "SkinningVersion_20");
+        EXPECT_EQ(effect->Value("g_WorldMatrix"), expected) << used->GetName();
+        // No camera: the world times an identity view and projection.
+        EXPECT_EQ(effect->Value("g_WorldViewProjectionMatrix"), expected) << used->GetName();
+    }
 }
 
 TEST(ModelDrawWithoutDevice, NothingIsDrawn)

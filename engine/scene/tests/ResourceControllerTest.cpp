@@ -302,10 +302,12 @@ TEST_F(Controller, KindsAreToldFromThePathText)
     WriteBytes("Tri.x", xfile_test::kTriangle);
     WriteBytes("Ship.mdl", CWriteMesh::Build(CMesh()));
     WriteBytes("Wing.fx", kShaderText);
-    const char* entries[] = {"Ship.mdl", "Wing.fx"};
-    ASSERT_EQ(CqelPackFile::Write(entries, 2, "Data\\Model.gpk"), 1u);
-    ::remove("Ship.mdl");
-    ::remove("Wing.fx");
+    // A model whose name also holds a sound's text, among sounds' runs.
+    WriteBytes("Horn.wav.mdl", CWriteMesh::Build(CMesh()));
+    WriteBytes("Horn.wav", Wav());
+    const char* entries[] = {"Ship.mdl", "Horn.wav", "Horn.wav.mdl", "Wing.fx"};
+    ASSERT_EQ(CqelPackFile::Write(entries, 4, "Data\\Model.gpk"), 1u);
+    for (const char* entry : entries) ::remove(entry);
     Recorder c;
     EXPECT_EQ(c.Load(nullptr, 1), 0u);
     // The texture texts are looked for first.
@@ -341,6 +343,10 @@ TEST_F(Controller, KindsAreToldFromThePathText)
     ASSERT_EQ(a.Load("Data\\Model.gpk", 1), 1u);
     EXPECT_NE(a.GetModelList()->FindByName("Ship.mdl"), nullptr);
     EXPECT_NE(a.GetShaderList()->FindByName("Wing.fx"), nullptr);
+    EXPECT_NE(a.GetModelList()->FindByName("Horn.wav.mdl"), nullptr);
+    EXPECT_EQ(a.GetModelList()->GetCount(), 2u);
+    EXPECT_EQ(a.GetSoundList()->GetCount(), 1u);
+    EXPECT_NE(a.GetSoundList()->FindByName("Horn.wav"), nullptr);
 
     const std::pair<u32, CResourceList*> lists[] = {{0, c.GetPackList()}, {1, c.GetModelList()},
         {2, c.GetTextureList()}, {3, nullptr}, {4, c.GetShaderList()}, {5, c.GetSoundList()},

@@ -220,12 +220,12 @@ TEST(SettingCache, ACacheWithoutASourceTagLoadsWithoutItsText)
     ASSERT_EQ(cut.LoadFile("Setting/Shipped.dat"), 1);
     EXPECT_EQ(State(cut), State(fromText));
 
-    // With its text beside it the text wins and the cache becomes this reader's.
+    // With a text beside it the cache is still used as it stands.
     WriteBytes("Shipped.txt", "COUNT=12;");
     TestReader withText;
     ASSERT_EQ(withText.LoadFile("Setting/Shipped.dat"), 1);
-    EXPECT_EQ(withText.count, 12);
-    EXPECT_EQ(ReadBytes("Setting/Shipped.dat"), CacheBytes().Source(withText, "COUNT=12;").Entry("COUNT", "12").End());
+    EXPECT_EQ(withText.count, 11);
+    EXPECT_EQ(ReadBytes("Setting/Shipped.dat"), cases[2].bytes);
 
     // Another kind's plain cache is refused, and left as it is.
     host::kernel::DeleteFile("Shipped.txt");
@@ -237,6 +237,35 @@ TEST(SettingCache, ACacheWithoutASourceTagLoadsWithoutItsText)
     ChildReader child;
     ASSERT_EQ(child.LoadFile("Setting/Shipped.dat"), 1);
     EXPECT_EQ(child.power, 3);
+}
+
+// A cache is used as the game finds it, whatever text stands beside it,
+// until reading the text replaces it.
+TEST(SettingCache, ACacheIsUsedUntilItsTextReplacesIt)
+{
+    WorkFolder folder;
+    WriteBytes("Kept.txt", "COUNT=3;");
+    ASSERT_EQ(TestReader().LoadFile("Kept.txt"), 1);
+    const struct {
+        const char* name;
+        std::string cache;
+    } cases[] = {
+        {"tagged", ReadBytes("Setting/Kept.dat").value_or("")},
+        {"untagged", CacheBytes().Entry("COUNT", "3").End()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes("Setting/Kept.dat", c.cache);
+        WriteBytes("Kept.txt", "COUNT=4;");
+        TestReader cached;
+        ASSERT_EQ(cached.LoadFile("Setting/Kept.dat"), 1);
+        EXPECT_EQ(cached.count, 3);
+        EXPECT_EQ(ReadBytes("Setting/Kept.dat"), c.cache);
+        ASSERT_EQ(TestReader().LoadFile("Kept.txt"), 1);
+        TestReader replaced;
+        ASSERT_EQ(replaced.LoadFile("Setting/Kept.dat"), 1);
+        EXPECT_EQ(replaced.count, 4);
+    }
 }
 
 TEST(SettingCache, FailedParseLeavesNoCacheAndKeepsTheOldOne)
@@ -254,12 +283,11 @@ TEST(SettingCache, FailedParseLeavesNoCacheAndKeepsTheOldOne)
     EXPECT_EQ(reader.LoadFile("Test.txt"), 0);
     EXPECT_EQ(ReadBytes("Setting/Test.dat"), old);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("Setting"), std::filesystem::directory_iterator()), 1);
-    // The old cache is no longer the text's: the text is read, and fails.
+    // The old cache is used as it stands, beside its broken text or without it.
     TestReader fresh;
-    EXPECT_EQ(fresh.LoadFile("Setting/Test.dat"), 0);
-    EXPECT_EQ(CSettingLoad::LastError(), SettingLoadError::kDamaged);
-    EXPECT_EQ(CSettingLoad::LastErrorFile(), "Test.txt");
-    // Without its text the cache is used as it stands.
+    ASSERT_EQ(fresh.LoadFile("Setting/Test.dat"), 1);
+    EXPECT_EQ(fresh.count, 7);
+    fresh.count = 0;
     host::kernel::DeleteFile("Test.txt");
     ASSERT_EQ(fresh.LoadFile("Setting/Test.dat"), 1);
     EXPECT_EQ(fresh.count, 7);

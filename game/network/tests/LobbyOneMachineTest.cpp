@@ -130,6 +130,8 @@ TEST(LobbyServerProgram, HelpGivesTheUsage)
         {"-h", 0, "usage: lobby_server"},
         {"--port", 2, "--port wants a value"},
         {"--colour blue", 2, "is not an option it takes"},
+        {"--bogus", 2, "--bogus is not an option it takes"},
+        {"--port 80 --seconds", 2, "--seconds wants a value"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);

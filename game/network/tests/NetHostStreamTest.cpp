@@ -112,8 +112,6 @@ TEST(NetHostStream, HostileHeadersCloseTheSenderOnce)
     } cases[] = {
         {"length that wraps", {0x11, 0x27, 1, 0, 0xF8, 0xFF, 0xFF, 0xFF}, "4096"},
         {"length 4097", {0x13, 0x27, 1, 0, 0x01, 0x10, 0, 0}, "4096"},
-        {"unknown type", {0x39, 0x05, 1, 0, 0, 0, 0, 0}, "unknown"},
-        {"negative type", {0xFE, 0xFF, 1, 0, 0, 0, 0, 0}, "unknown"},
         {"host's type from a member", {0x18, 0x27, 1, 0, 4, 0, 0, 0}, "side"},
         {"card of 117 bytes", {0x11, 0x27, 1, 0, 117, 0, 0, 0}, "length wrong"},
     };
@@ -139,6 +137,27 @@ TEST(NetHostStream, HostileHeadersCloseTheSenderOnce)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(host.rec.With([&] { return host.rec.disconnected.size(); }), n);   // once each
     EXPECT_TRUE(UpdateUntilPeers(host.host, 0));
+}
+
+// A well-formed message of a type of no rule is passed on (the receiver
+// ignores it) and the connection goes on.
+TEST(NetHostStream, MessagesOfUnknownTypesArePassedOn)
+{
+    Node host(1);
+    const u16 port = host.Listen();
+    RawPeer raw(*host.net, host.address, port);
+    ASSERT_TRUE(raw.connected);
+    ASSERT_TRUE(raw.Send(Join({Message(10004, 4, 1), Message(1337, 3, 7), Message(-2, 0), Message(10005, 4, 2)})));
+    ASSERT_TRUE(host.rec.WaitMessages(4));
+    host.rec.With([&] {
+        EXPECT_EQ(host.rec.messages[1].type, 1337);
+        EXPECT_EQ(host.rec.messages[1].payload, std::vector<u8>(3, 7));
+        EXPECT_EQ(host.rec.messages[2].type, -2);
+        EXPECT_EQ(host.rec.messages[3].type, 10005);
+        return 0;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(host.rec.With([&] { return host.rec.disconnected.size(); }), 0u);
 }
 
 TEST(NetHostStream, LastMessageBeforeACloseIsRead)

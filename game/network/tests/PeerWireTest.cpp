@@ -83,8 +83,10 @@ TEST(PeerWire, TypeTableSizesAndSenders)
         {1027, 690, Sender::kRoomHost, WireError::kNone},
         {32766, 0, Sender::kMember, WireError::kNone},
         {32767, 1, Sender::kMember, WireError::kLength},
-        {10010, 0, Sender::kRoomHost, WireError::kUnknownType},
-        {-32768, 0, Sender::kRoomHost, WireError::kUnknownType},
+        // Types of no rule are passed on, of any sender, up to the cap.
+        {10010, 0, Sender::kRoomHost, WireError::kNone},
+        {-32768, 4096, Sender::kMember, WireError::kNone},
+        {1337, 4097, Sender::kMember, WireError::kTooLong},
         {10003, 4097, Sender::kMember, WireError::kTooLong},
     };
     for (const Case& c : cases) {
@@ -181,7 +183,6 @@ TEST(PeerStream, RefusedHeaderKeepsWhatCameBeforeAndNothingAfter)
         {{0x11, 0x27, 1, 0, 0xF8, 0xFF, 0xFF, 0xFF}, Sender::kMember, WireError::kTooLong},
         {{0x12, 0x27, 1, 0, 0x39, 0, 0, 0}, Sender::kMember, WireError::kLength},   // 10002 of 57
         {{0x18, 0x27, 1, 0, 0x10, 0, 0, 0}, Sender::kMember, WireError::kSender},   // 10008 from a member
-        {{0x00, 0x80, 1, 0, 0, 0, 0, 0}, Sender::kRoomHost, WireError::kUnknownType},
     };
     for (const Case& c : cases) {
         std::vector<u8> all = peer::WriteMessage(10004, 1, "abcd", 4);

@@ -148,16 +148,19 @@ TEST(AdventureMapTest, DamagedListsAreRefusedNamingWhere)
         {good, "CHARA00TYPE=0;CHARA00BARRAGE=2;", MapError::kOpponentValue, 2},
         {good, "CHARA00TYPE=0;CHARA00HANDICAP=5;", MapError::kOpponentValue, 2},
         {good, "CHARA00TYPE=0;CHARA00CPU=-1;", MapError::kOpponentValue, 2},
-        {good, "CHARA01TYPE=0;CHARA01SKILL02=4;", MapError::kOpponentValue, 2},
+        // Skills past the list or below 0 are none, as the battle reads them.
+        {good, "CHARA01TYPE=0;CHARA01SKILL02=4;CHARA00TYPE=0;CHARA00SKILL03=-1;", MapError::kNone, 0},
         {good, "STAGE=19;", MapError::kStage, 2},
         {good, "STAGE=-1;", MapError::kStage, 2},
         {good, "BGM=18;", MapError::kMusic, 2},
         {good, "TIME=7;", MapError::kTime, 2},
         {good, "GETSKILL=4;", MapError::kOrb, 2},
-        {good, "GETSKILL=-1;", MapError::kOrb, 2},
         {good, "GETSKILL=3;", MapError::kOrbImage, 2},
-        {good, "NEXTOPEN=4;", MapError::kOpenTarget, 2},
-        {good, "NEXTCONDITIONOPEN=-2;", MapError::kOpenTarget, 2},
+        // 0 and below award and open nothing; a target past the nodes sets a
+        // flag no node reads.
+        {good, "GETSKILL=-1;NEXTOPEN=-1;NEXTCONDITIONOPEN=-1;", MapError::kNone, 0},
+        {good, "NEXTOPEN=4;NEXTCONDITIONOPEN=256;", MapError::kNone, 0},
+        {good, "NEXTCONDITIONOPEN=-2;NEXTOPEN=257;", MapError::kNone, 0},
     };
     for (const auto& c : cases) {
         Map map;
@@ -188,11 +191,11 @@ TEST(AdventureMapTest, CountsAndEventFilesNeedNotAgree)
         EXPECT_EQ(check.error, MapError::kNone) << c.list << ": " << DescribeMapError(check);
         EXPECT_EQ(map.counts, c.counts) << c.list;
     }
-    // Past the nodes the map has is still refused.
+    // Past the nodes the map has is taken too: it opens nothing on the map.
     Map map;
     EXPECT_EQ(CheckWritten("COUNT=1;COUNT=2;COUNT=1;ADVENTURE=A.txt;ADVENTURE=B.txt;ADVENTURE=C.txt;", "NEXTOPEN=5;",
                   &map).error,
-        MapError::kOpenTarget);
+        MapError::kNone);
 }
 
 // Exactly at the limits: a column of ten nodes and ten columns are taken.

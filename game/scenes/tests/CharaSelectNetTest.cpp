@@ -183,7 +183,7 @@ TEST(CharaSelectNetRun, HostileCardsAreRefused)
         u32 offset, value;
     } cases[] = {
         // Every range is the reader's (its own tests); one of each kind here.
-        {"kind", 0, 6}, {"colour", 28, 4}, {"orb", 40, skills + 1}, {"sender", 104, 4}, {"slot", 108, 4},
+        {"kind", 0, 6}, {"colour", 28, 4}, {"sender", 104, 4}, {"slot", 108, 4},
     };
     CardMessage sound = CardOf(room.select(0)->GetCard(2), 1);
     sound.words[kTeam] = (sound.words[kTeam] + 1) % 4;
@@ -210,6 +210,18 @@ TEST(CharaSelectNetRun, HostileCardsAreRefused)
     const auto relayed = room.net().relay.Log(kMsgCard);
     ASSERT_EQ(relayed.size(), 1u);
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), relayed[0].body.begin()));
+
+    // An orb past the skill list is no refusal: the card takes it (and shows
+    // none), the host relays it, the connection goes on.
+    for (u32 orb : {skills + 1, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(orb);
+        auto past = bytes;
+        PutLe32(&past[40], orb);   // the first orb
+        room.net().relay.ClearLog();
+        EXPECT_EQ(room.Deliver(0, kMsgCard, past.data(), kCardBytes), 1u);
+        for (u32 m : {0u, 1u}) EXPECT_EQ(room.select(m)->GetCard(2)->Word(kSkill0), orb) << m;
+        EXPECT_EQ(room.net().relay.Log(kMsgCard).size(), 1u);
+    }
 }
 
 // A client puts an orb the host has not won on a computer's card; the host
@@ -254,8 +266,7 @@ TEST(CharaSelectNetRun, HostsPanelKeepsAClientsOrbItHasNotWon)
     const auto sent = room.net().relay.Log(kMsgCard);
     ASSERT_FALSE(sent.empty());
     CardMessage first;
-    ASSERT_EQ(ReadCardMessage(sent[0].body.data(), u32(sent[0].body.size()), host->GetSkillList()->skills.GetCount(),
-                  &first), MessageError::kNone);
+    ASSERT_EQ(ReadCardMessage(sent[0].body.data(), u32(sent[0].body.size()), &first), MessageError::kNone);
     EXPECT_EQ(first.slot, 2u);
     EXPECT_EQ(first.words[kSkill0], 3u);
 }
@@ -483,7 +494,7 @@ TEST(CharaSelectNetRun, HostsStartTakesBothToTheOptionSelect)
     for (u32 i = 0; i < 4; ++i) {
         CardMessage m;
         ASSERT_EQ(log[i].type, kMsgCard);
-        ASSERT_EQ(ReadCardMessage(log[i].body.data(), kCardBytes, 1000, &m), MessageError::kNone);
+        ASSERT_EQ(ReadCardMessage(log[i].body.data(), kCardBytes, &m), MessageError::kNone);
         EXPECT_EQ(m.slot, i);
     }
     EXPECT_EQ(log[4].type, kMsgProceed);

@@ -24,7 +24,6 @@ constexpr u32 kTwo = 0x40000000;       // 2.0f
 constexpr u32 kHalf = 0x3F000000;      // 0.5f
 constexpr u32 kHundred = 0x42C80000;   // 100.0f
 constexpr u32 kNaN = 0x7FC00000, kInfinity = 0x7F800000;
-constexpr u32 kSkills = 45;
 
 const u8* Data(const std::string& s) { return reinterpret_cast<const u8*>(s.data()); }
 
@@ -49,7 +48,7 @@ TEST(SelectMessagesTest, CardMessageMatchesItsLayoutBothWays)
     const std::string golden = CardFields{}.Body();
     ASSERT_EQ(golden.size(), kCardBytes);
     CardMessage m;
-    ASSERT_EQ(ReadCardMessage(Data(golden), kCardBytes, kSkills, &m), MessageError::kNone);
+    ASSERT_EQ(ReadCardMessage(Data(golden), kCardBytes, &m), MessageError::kNone);
     EXPECT_EQ(m.words[0], 4u);
     EXPECT_EQ(m.words[9], 50u);
     EXPECT_EQ(m.words[12], 45u);
@@ -79,8 +78,6 @@ TEST(SelectMessagesTest, HostileCardMessagesAreRefusedWhole)
         {"name without its zero", [](CardFields& f) { f.name = std::string(32, 'x'); }, MessageError::kEntry},
         {"colour 4", [](CardFields& f) { f.colour = 4; }, MessageError::kColour},
         {"computer level 5", [](CardFields& f) { f.level = 5; }, MessageError::kComputerLevel},
-        {"orb 46", [](CardFields& f) { f.orbs[1] = 46; }, MessageError::kSkill},
-        {"orb far past", [](CardFields& f) { f.orbs[2] = 0xFFFFFFFF; }, MessageError::kSkill},
         {"computer orb use 2", [](CardFields& f) { f.cpuSkill = 2; }, MessageError::kCpuSkill},
         {"sender 4", [](CardFields& f) { f.sender = 4; }, MessageError::kSender},
         {"slot 4", [](CardFields& f) { f.slot = 4; }, MessageError::kSlot},
@@ -92,15 +89,21 @@ TEST(SelectMessagesTest, HostileCardMessagesAreRefusedWhole)
         const std::string body = fields.Body();
         CardMessage m;
         m.words[0] = 99;
-        EXPECT_EQ(ReadCardMessage(Data(body), kCardBytes, kSkills, &m), c.error) << c.what;
+        EXPECT_EQ(ReadCardMessage(Data(body), kCardBytes, &m), c.error) << c.what;
         EXPECT_EQ(m.words[0], 99u) << c.what;
     }
     const std::string body = CardFields{}.Body() + "x";
     CardMessage m;
     for (u32 length : {0u, 4u, kCardBytes - 1, kCardBytes + 1})
-        EXPECT_EQ(ReadCardMessage(Data(body), length, kSkills, &m), MessageError::kLength) << length;
-    // A shorter skill list makes orb 45 one past it.
-    EXPECT_EQ(ReadCardMessage(Data(body), kCardBytes, 44, &m), MessageError::kSkill);
+        EXPECT_EQ(ReadCardMessage(Data(body), length, &m), MessageError::kLength) << length;
+    // An orb past any skill list is taken as it is: the card shows none.
+    for (u32 orb : {46u, 0xFFFFFFFFu}) {
+        CardFields fields;
+        fields.orbs[2] = orb;
+        const std::string past = fields.Body();
+        ASSERT_EQ(ReadCardMessage(Data(past), kCardBytes, &m), MessageError::kNone) << orb;
+        EXPECT_EQ(m.words[12], orb);   // the third orb's word
+    }
 }
 
 // stage, drawn stage, music, drawn music, rule, points, time, computer,

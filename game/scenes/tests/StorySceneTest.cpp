@@ -49,35 +49,37 @@ TEST(StoryChapter, ValuesThatIndexTablesAreChecked)
     const struct {
         const char* what;
         void (*edit)(StoryValues&);
-        bool battle, ending;
+        bool battle;
         Fault fault;
     } cases[] = {
-        {"the last of every table", [](StoryValues&) {}, true, false, Fault::kNone},
-        {"CHARA 18", [](StoryValues& v) { v.chara = 18; }, true, false, Fault::kOpponent},
-        {"CHARA -1", [](StoryValues& v) { v.chara = -1; }, true, false, Fault::kOpponent},
-        {"BARRAGE 2", [](StoryValues& v) { v.barrage = 2; }, true, false, Fault::kBarrage},
-        {"STAGE 19", [](StoryValues& v) { v.stage = 19; }, true, false, Fault::kStage},
-        {"BGM 18", [](StoryValues& v) { v.bgm = 18; }, true, false, Fault::kMusic},
-        {"BGM -1", [](StoryValues& v) { v.bgm = -1; }, true, false, Fault::kMusic},
-        {"TIME 7", [](StoryValues& v) { v.time = 7; }, true, false, Fault::kTime},
-        {"SKILL03 past the list", [](StoryValues& v) { v.skill03 = 46; }, true, false, Fault::kOrb},
-        {"SKILL02 negative", [](StoryValues& v) { v.skill02 = -1; }, true, false, Fault::kOrb},
-        {"ENDTIME not a number", [](StoryValues& v) { v.endTime = __builtin_nanf(""); }, false, false, Fault::kTiming},
-        {"SPEED infinite", [](StoryValues& v) { v.speed = __builtin_inff(); }, false, true, Fault::kTiming},
-        // The ending's GETSKILL is a flag of the 256, the skill list's or not.
-        {"GETSKILL the last orb", [](StoryValues& v) { v.getSkill = 45; }, false, true, Fault::kNone},
-        {"GETSKILL past the list", [](StoryValues& v) { v.getSkill = 46; }, false, true, Fault::kNone},
-        {"GETSKILL the last flag", [](StoryValues& v) { v.getSkill = 256; }, false, true, Fault::kNone},
-        {"GETSKILL past the flags", [](StoryValues& v) { v.getSkill = 257; }, false, true, Fault::kGetSkill},
-        {"GETSKILL negative", [](StoryValues& v) { v.getSkill = -1; }, false, true, Fault::kGetSkill},
-        {"a battle's GETSKILL", [](StoryValues& v) { v.getSkill = 999; }, true, false, Fault::kNone},
+        {"the last of every table", [](StoryValues&) {}, true, Fault::kNone},
+        {"CHARA 18", [](StoryValues& v) { v.chara = 18; }, true, Fault::kOpponent},
+        {"CHARA -1", [](StoryValues& v) { v.chara = -1; }, true, Fault::kOpponent},
+        {"BARRAGE 2", [](StoryValues& v) { v.barrage = 2; }, true, Fault::kBarrage},
+        {"STAGE 19", [](StoryValues& v) { v.stage = 19; }, true, Fault::kStage},
+        {"BGM 18", [](StoryValues& v) { v.bgm = 18; }, true, Fault::kMusic},
+        {"BGM -1", [](StoryValues& v) { v.bgm = -1; }, true, Fault::kMusic},
+        {"TIME 7", [](StoryValues& v) { v.time = 7; }, true, Fault::kTime},
+        // Skills past the list are none, as the battle reads them.
+        {"SKILL03 past the list", [](StoryValues& v) { v.skill03 = 46; }, true, Fault::kNone},
+        {"SKILL02 negative", [](StoryValues& v) { v.skill02 = -1; }, true, Fault::kNone},
+        {"ENDTIME not a number", [](StoryValues& v) { v.endTime = __builtin_nanf(""); }, false, Fault::kTiming},
+        {"SPEED infinite", [](StoryValues& v) { v.speed = __builtin_inff(); }, false, Fault::kTiming},
+        // The ending's GETSKILL is a flag of the 256, the skill list's or
+        // not; past them, or 0 and below, it sets nothing.
+        {"GETSKILL the last orb", [](StoryValues& v) { v.getSkill = 45; }, false, Fault::kNone},
+        {"GETSKILL past the list", [](StoryValues& v) { v.getSkill = 46; }, false, Fault::kNone},
+        {"GETSKILL the last flag", [](StoryValues& v) { v.getSkill = 256; }, false, Fault::kNone},
+        {"GETSKILL past the flags", [](StoryValues& v) { v.getSkill = 257; }, false, Fault::kNone},
+        {"GETSKILL negative", [](StoryValues& v) { v.getSkill = -1; }, false, Fault::kNone},
+        {"a battle's GETSKILL", [](StoryValues& v) { v.getSkill = 999; }, true, Fault::kNone},
         // A prologue's battle values are never fought.
-        {"prologue's CHARA", [](StoryValues& v) { v.chara = 99; }, false, false, Fault::kNone},
+        {"prologue's CHARA", [](StoryValues& v) { v.chara = 99; }, false, Fault::kNone},
     };
     for (const auto& c : cases) {
         StoryValues v = GoodBattle();
         c.edit(v);
-        EXPECT_EQ(story::CheckChapter(v, c.battle, c.ending, 45), c.fault) << c.what;
+        EXPECT_EQ(story::CheckChapter(v, c.battle), c.fault) << c.what;
     }
 }
 
@@ -219,9 +221,10 @@ TEST(AdvanceStory, ChainsGoodLoopingTooLongAndDamaged)
         {"a bad stage",
             {{"Story_Talve_Prologue", Prologue("Story_Talve_1.txt")}, {"Story_Talve_1", Battle("Story_Talve_End.txt", false, "STAGE=40;")}},
             1, Fault::kStage, "Setting/Story_Talve_1.dat"},
+        // Without a skill list an orb is none: the chain goes on to its end.
         {"an orb without a skill list",
             {{"Story_Talve_Prologue", Prologue("Story_Talve_1.txt")}, {"Story_Talve_1", Battle("Story_Talve_End.txt", false, "SKILL01=1;")}},
-            1, Fault::kOrb, "Setting/Story_Talve_1.dat"},
+            2, Fault::kMissing, "Setting/Story_Talve_End.dat"},
         {"a bad time", {{"Story_Talve_Prologue", Prologue("Story_Talve_1.txt")}, {"Story_Talve_1", Battle("Story_Talve_End.txt", false, "TIME=9;")}},
             1, Fault::kTime, "Setting/Story_Talve_1.dat"},
     };
@@ -626,7 +629,7 @@ TEST(StoryScene, EndingFlagsPastTheSkillListEndTheStory)
     const struct {
         i32 getSkill;
         bool ends;
-    } cases[] = {{46, true}, {256, true}, {257, false}};
+    } cases[] = {{46, true}, {256, true}, {257, true}, {-1, true}, {0, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.getSkill);
         std::vector<Chapter> chain = story_data::DataChain(0);
@@ -643,13 +646,22 @@ TEST(StoryScene, EndingFlagsPastTheSkillListEndTheStory)
         setup.entries[0].character = 0;
         for (u32 i = 0; i < 3; ++i) ASSERT_EQ(CStoryScene::AdvanceStory(&setup), 1) << i;
         const u32 before = save->GetUnlockFlag(255);
+        u32 set = 0;
+        for (u32 f = 0; f < 256; ++f) set += save->GetUnlockFlag(i32(f)) ? 1 : 0;
         EXPECT_EQ(CStoryScene::AdvanceStory(&setup), c.ends ? 1 : 0);
         const auto* progress = dynamic_cast<const CStoryProgress*>(setup.GetProgress());
         ASSERT_NE(progress, nullptr);
         EXPECT_EQ(progress->ended, c.ends ? 1 : 0);
-        EXPECT_EQ(progress->fault, c.ends ? Fault::kNone : Fault::kGetSkill);
-        if (c.ends) EXPECT_EQ(save->GetUnlockFlag(c.getSkill - 1), 1u);
-        else EXPECT_EQ(save->GetUnlockFlag(255), before);
+        EXPECT_EQ(progress->fault, Fault::kNone);
+        u32 after = 0;
+        for (u32 f = 0; f < 256; ++f) after += save->GetUnlockFlag(i32(f)) ? 1 : 0;
+        // A flag of the 256 is set; any other GETSKILL sets none.
+        if (c.getSkill >= 1 && c.getSkill <= 256) {
+            EXPECT_EQ(save->GetUnlockFlag(c.getSkill - 1), 1u);
+        } else {
+            EXPECT_EQ(after, set);
+            EXPECT_EQ(save->GetUnlockFlag(255), before);
+        }
     }
 }
 

@@ -753,6 +753,81 @@ TEST(PngReader, EveryKindIsWalkedBeforeItsRoomAndReadIntoIt)
     }
 }
 
+// A narrow interlaced picture's passes without columns have no rows: the
+// layout the walk checks filter bytes by skips them, so a sound stream's
+// filter bytes are each found where they are (its pixel bytes, all past 4,
+// would be taken for filters a row off).
+TEST(PngReader, PassesWithoutColumnsHaveNoRows)
+{
+    const struct {
+        uint32_t w, h;
+        uint64_t rows[7];
+    } cases[] = {
+        {1, 9, {2, 0, 1, 0, 2, 0, 4}},
+        {2, 9, {2, 0, 1, 0, 2, 5, 4}},
+        {4, 9, {2, 0, 1, 3, 2, 5, 4}},
+        {5, 9, {2, 2, 1, 3, 2, 5, 4}},
+        {1, 1, {1, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h);
+        const Bytes header = Header(c.w, c.h, 0, 0, 0, 1);   // 8-bit grey
+        Bytes probe = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        probe.insert(probe.end(), header.begin(), header.end());
+        const host::image::detail::RowLayout layout = host::image::detail::PngRows(probe.data());
+        ASSERT_EQ(layout.count, 7);
+        Bytes raw;
+        for (int p = 0; p < 7; ++p) {
+            EXPECT_EQ(layout.passes[p].rows, c.rows[p]) << "pass " << p;
+            for (uint64_t r = 0; r < layout.passes[p].rows; ++r) {
+                raw.push_back(uint8_t(r % 5));
+                raw.insert(raw.end(), size_t(layout.passes[p].stride - 1), 0xEE);
+            }
+        }
+        EXPECT_EQ(layout.Bytes(), raw.size());
+        const Bytes z = Zlib(raw);
+        EXPECT_EQ(host::image::detail::WalkDeflate(z.data() + 2, z.size() - 2, raw.size(), &layout), nullptr);
+        Bytes bad = raw;
+        bad[raw.size() - layout.passes[6].stride] = 5;   // the last row's filter
+        const Bytes zb = Zlib(bad);
+        const char* why = host::image::detail::WalkDeflate(zb.data() + 2, zb.size() - 2, bad.size(), &layout);
+        EXPECT_STREQ(why ? why : "", "a row filter PNG does not have");
+        EXPECT_EQ(Plain(Laid({header, Chunk("IDAT", z)})).pixels.size(), size_t(c.w) * c.h);
+    }
+}
+
+// Past its rows a stream is inflated up to a bound, then walked to its end:
+// a small file padded with 48 MiB of zeros inflates about a mebibyte past
+// its rows, not the padding, and is read all the same; a little padding is
+// inflated whole, with no walk.
+TEST(PngReader, DataPastTheRowsIsWalkedPastABound)
+{
+    const uint32_t w = 8, h = 8;
+    const Bytes raw = RawRows(PatternPixels(w, h), w, h);
+    const struct {
+        size_t past;
+        uint32_t walks;
+        uint64_t least, most;   // bytes inflated past the rows
+    } cases[] = {
+        {0, 0, 0, 0},
+        {size_t(1) << 20, 0, size_t(1) << 20, size_t(1) << 20},
+        {size_t(48) << 20, 1, (size_t(1) << 20) + 1, (size_t(1) << 20) + 16384},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.past);
+        Bytes padded = raw;
+        padded.resize(raw.size() + c.past, 0);
+        const Bytes png = Laid({Header(w, h), Chunk("IDAT", Deflated(padded, 9, 15, 9, Z_DEFAULT_STRATEGY))});
+        host::image::detail::PngPastRows() = {};
+        std::string error;
+        EXPECT_EQ(Plain(png, &error).pixels, PatternPixels(w, h)) << error;
+        const host::image::detail::PastRows counts = host::image::detail::PngPastRows();
+        EXPECT_EQ(counts.walks, c.walks);
+        EXPECT_GE(counts.inflated, c.least);
+        EXPECT_LE(counts.inflated, c.most);
+    }
+}
+
 // Files of every colour type, depth and interlacing, with and without a
 // transparent colour, their rows noise: read as stb reads them, texel by
 // texel; a palette index past the palette gives opaque black, as libpng

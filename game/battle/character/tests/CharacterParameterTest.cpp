@@ -200,7 +200,8 @@ TEST(CharacterParameter, HandWrittenText)
 // One file named as both the camera and a weapon: each reader takes its own
 // values from the character's text and from its cache, again and again, and
 // from the caches alone once the texts are gone; after the file is edited,
-// the same with the new values.
+// the caches keep the old values until the texts are read again, then the
+// same with the new values.
 TEST(CharacterParameter, AFileNamedAsCameraAndWeaponLoadsAlikeFromTextAndCache)
 {
     WorkFolder folder;
@@ -215,8 +216,7 @@ TEST(CharacterParameter, AFileNamedAsCameraAndWeaponLoadsAlikeFromTextAndCache)
         EXPECT_EQ(Text(p.weapons.GetAt(0)->bone), bone);
         EXPECT_EQ(Text(p.weapons.GetAt(0)->resource), "Non Name");
     };
-    // The first text is read from the character's text first; the edited
-    // one from its cache first, whose children's caches are of the old text.
+    // Each text is read from the character's text first.
     struct Edit {
         const char* text;
         f32 distance;
@@ -227,11 +227,12 @@ TEST(CharacterParameter, AFileNamedAsCameraAndWeaponLoadsAlikeFromTextAndCache)
         {"NORMALDISTANCE=7;BONE=Wrist;", 7.0f, "Wrist",
             {"Chr_Same.txt", "Setting/Chr_Same.dat", "Setting/Chr_Same.dat", "Chr_Same.txt"}},
         {"BONE=Ankle;NORMALDISTANCE=9;", 9.0f, "Ankle",
-            {"Setting/Chr_Same.dat", "Chr_Same.txt", "Setting/Chr_Same.dat", "Chr_Same.txt"}},
+            {"Chr_Same.txt", "Setting/Chr_Same.dat", "Chr_Same.txt", "Setting/Chr_Same.dat"}},
     };
     for (const Edit& e : edits) {
         WriteBytes("Same.txt", e.text);
         WriteBytes("Chr_Same.txt", "CAMERA=Same.txt;WEAPON=Same.txt;");
+        if (&e != edits) check("Setting/Chr_Same.dat", edits[0].distance, edits[0].bone);
         for (const char* path : e.paths) check(path, e.distance, e.bone);
         host::kernel::DeleteFile("Same.txt");
         host::kernel::DeleteFile("Chr_Same.txt");

@@ -598,6 +598,12 @@ int main(int argc, char** argv)
             options.exitWithParent = true;
             continue;
         }
+        static const char* const kValued[] = {
+            "--bind", "--port-file", "--accounts", "--log", "--fault", "--port", "--seconds", "--keepalive-ms"};
+        if (std::find(std::begin(kValued), std::end(kValued), key) == std::end(kValued)) {
+            std::fprintf(stderr, "lobby_server: %s is not an option it takes\n%s", key.c_str(), kUsage);
+            return 2;
+        }
         if (i + 1 >= argc) {
             std::fprintf(stderr, "lobby_server: %s wants a value\n%s", key.c_str(), kUsage);
             return 2;
