@@ -175,7 +175,8 @@ MessageError ReadPlayerData(const u8* data, u32 length, PlayerData* out)
     const u32 n = GetLe32(data + 4);
     if (entry >= CBattleSetup::kEntryCount) return MessageError::kSlot;
     // n is checked before it moves any offset, so nothing below overflows.
-    if (n < 1 || n > kMaxNameBytes) return MessageError::kName;
+    // An empty name is a music whose script names none: taken as any other.
+    if (n > kMaxNameBytes) return MessageError::kName;
     if (length < kPlayerDataFixedBytes + n) return MessageError::kLength;
     const u8* name = data + 8;
     if (name[n] != 0 || std::memchr(name, 0, n)) return MessageError::kName;

@@ -190,7 +190,6 @@ TEST(SelectMessagesTest, HostilePlayerDataIsRefused)
         MessageError error;
     } cases[] = {
         {"entry 4", PlayerBody(4, 2, ab, 0, ""), MessageError::kSlot},
-        {"empty name", PlayerBody(0, 0, std::string(1, '\0'), 0, ""), MessageError::kName},
         {"41-byte name", PlayerBody(0, 41, std::string(41, 'a') + '\0', 0, ""), MessageError::kName},
         {"name without its zero", PlayerBody(0, 2, "Abc", 0, ""), MessageError::kName},
         {"zero inside the name", PlayerBody(0, 2, std::string("A\0\0", 3), 0, ""), MessageError::kName},
@@ -231,6 +230,20 @@ TEST(SelectMessagesTest, PlayerDataAtItsLimitsIsTaken)
     EXPECT_EQ(data.keys[0].time, 2.0f);
     EXPECT_EQ(data.keys[0].ease, 0.5f);
     EXPECT_EQ(data.keys[0].level, 3);
+    const std::vector<u8> written = WritePlayerData(data);
+    EXPECT_EQ(std::string(written.begin(), written.end()), body);
+}
+
+// A music whose script names none still reaches the others, its keys read.
+TEST(SelectMessagesTest, PlayerDataWithAnEmptyNameIsTaken)
+{
+    const std::string body = PlayerBody(1, 0, std::string(1, '\0'), 1, Bytes().U32(kTwo).U32(kHalf).I32(2));
+    PlayerData data;
+    ASSERT_EQ(ReadPlayerData(Data(body), u32(body.size()), &data), MessageError::kNone);
+    EXPECT_EQ(data.entry, 1u);
+    EXPECT_EQ(data.name, "");
+    ASSERT_EQ(data.keys.size(), 1u);
+    EXPECT_EQ(data.keys[0].level, 2);
     const std::vector<u8> written = WritePlayerData(data);
     EXPECT_EQ(std::string(written.begin(), written.end()), body);
 }
