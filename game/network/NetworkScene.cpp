@@ -302,7 +302,8 @@ i32 CNetworkScene::Release()
     {
         SceneLockHold hold(*m_lock);
         delete std::exchange(m_child, nullptr);
-        DeleteRetired();
+        if (m_handOver) delete std::exchange(m_handOver->scene, nullptr);
+        m_handOver.reset();
         m_childMode = 0;
     }
     StopMusic();
@@ -358,14 +359,21 @@ i32 CNetworkScene::Update(u32)
         m_inChild = true;
         m_child->Update(0);
         m_inChild = false;
-        DeleteRetired();
+        RunHandOver();
     } else {
         SetChildScene(nullptr, kHostedLobbyMode);
     }
     return 1;
 }
 
-void CNetworkScene::DeleteRetired() { delete std::exchange(m_retired, nullptr); }
+void CNetworkScene::RunHandOver()
+{
+    if (!m_handOver) return;
+    HandOver next = std::move(*m_handOver);
+    m_handOver.reset();
+    if (next.load) ChangeChildScene(next.scene, next.mode, std::move(next.block));
+    else SetChildScene(next.scene, next.mode);
+}
 
 i32 CNetworkScene::GoTitle()
 {
@@ -415,7 +423,7 @@ i32 CNetworkScene::StartBattleSetup()
     args.curtain = 0.0f;
     args.alpha = 0.0f;
     args.setup = setup;
-    return ChangeChildScene(new CCharaSelect, kHostedSelectMode, reinterpret_cast<intptr_t>(&args));
+    return ChangeChildScene(new CCharaSelect, kHostedSelectMode, args);
 }
 
 void CNetworkScene::BackToRoom()
@@ -466,16 +474,14 @@ i32 CNetworkScene::Draw(u32)
 i32 CNetworkScene::SetChildScene(CScene* scene, u32 mode)
 {
     SceneLockHold hold(*m_lock);
+    if (m_inChild) {
+        // The running child returns from its Update before it goes.
+        Defer({scene, mode, false, {}});
+        return 1;
+    }
     // Out of the lobby: the battle's entries are the room's members now.
     if (m_childMode == kHostedLobbyMode && mode != kHostedLobbyMode) KeepEntryPeers();
-    // The running child returns from its Update before it goes.
-    if (m_inChild && m_child) {
-        DeleteRetired();
-        m_retired = m_child;
-    } else {
-        delete m_child;
-    }
-    m_child = scene;
+    delete std::exchange(m_child, scene);
     m_childMode = mode;
     if (mode == kHostedLobbyMode) {
         // Nothing is hosted in the lobby.
@@ -486,18 +492,29 @@ i32 CNetworkScene::SetChildScene(CScene* scene, u32 mode)
     return 1;
 }
 
-i32 CNetworkScene::ChangeChildScene(CScene* scene, u32 mode, intptr_t block)
+i32 CNetworkScene::ChangeChildScene(CScene* scene, u32 mode, SceneBlock block)
 {
     SceneLockHold hold(*m_lock);
+    if (m_inChild) {
+        Defer({scene, mode, true, std::move(block)});
+        return 0;
+    }
     SetChildScene(scene, mode);
     if (!scene || mode == kHostedLobbyMode) return 1;
-    if (scene->Initialize(block)) return 0;
+    if (scene->Initialize(block.Get())) return 0;
     // Nothing half-built is hosted: back to the room.
     std::fprintf(stderr, "network scene: %s did not load\n", scene->GetClassName());
     if (m_child == scene) delete std::exchange(m_child, nullptr);
     if (m_lobby) BackToRoom();
     m_childMode = 0;
     return 1;
+}
+
+void CNetworkScene::Defer(HandOver next)
+{
+    // A second hand-over in one Update replaces the first, never loaded.
+    if (m_handOver) delete m_handOver->scene;
+    m_handOver = std::move(next);
 }
 
 i32 CNetworkScene::SetEndRequest(u32 value)

@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class CLobbyClient;
@@ -126,10 +127,13 @@ public:
     u32 OnMessage(u32 message, intptr_t parameter) override;
     i32 Draw(u32 argument) override;
 
-    // INetworkSceneHost. Called by the running child: the old child is
-    // deleted once its Update returns, never touched again.
+    // INetworkSceneHost. Asked by the running child, the hand-over waits
+    // until its Update has returned; then, in this order, the old child is
+    // deleted, the new one stored, and its Load run (or, back in the room,
+    // the room's music started). No thread of the new child starts before
+    // the old one's release has ended.
     i32 SetChildScene(CScene* scene, u32 mode) override;
-    i32 ChangeChildScene(CScene* scene, u32 mode, intptr_t block) override;
+    i32 ChangeChildScene(CScene* scene, u32 mode, SceneBlock block) override;
     i32 SetEndRequest(u32 value) override;
     u32 GetLobbyScreen() override;
 
@@ -171,8 +175,6 @@ private:
     // Back to the room's screen with play state 0 (nothing hosted).
     void BackToRoom();
     i32 GoTitle();
-    // Deletes a child replaced while it ran; under the scene lock.
-    void DeleteRetired();
     // Each battle entry's member peer ID as the room holds them when the
     // battle is set up: the room moves later members up as members leave,
     // the entries stay. Under the scene lock.
@@ -180,6 +182,16 @@ private:
     // The entry a lost peer played (its mark cleared: one notice an entry);
     // -1 when none. A member's one connection is its host's: entry 0.
     i32 TakeLeaverEntry(const CNetClient& peer);
+    // A hand-over asked for while the child's Update ran.
+    struct HandOver {
+        CScene* scene = nullptr;   // owned
+        u32 mode = 0;
+        bool load = false;   // ChangeChildScene: its Load with block
+        SceneBlock block;
+    };
+    void Defer(HandOver next);
+    // The one the child asked for, once it returned; under the scene lock.
+    void RunHandOver();
     void StopMusic();
     void SetViewport4x3();
 
@@ -190,8 +202,8 @@ private:
     CTexture* m_background = nullptr;   // the texture list's
     std::unique_ptr<CLobbyClient> m_lobby;
     CScene* m_child = nullptr;          // owned; under the scene lock
-    CScene* m_retired = nullptr;        // replaced while it ran
-    bool m_inChild = false;             // the child's Update is running
+    std::optional<HandOver> m_handOver;
+    bool m_inChild = false;   // the child's Update is running
     CSoundBuffer* m_music = nullptr;    // the sound list's
     CSoundBuffer* m_sounds[netscene::kSoundCount] = {};
     netscene::NetworkSceneOptions m_options;

@@ -687,7 +687,7 @@ i32 CCharaSelect::GoOptionSelect()
     m_effect = nullptr;
     m_music = nullptr;
     m_setup = nullptr;
-    if (host) return host->ChangeChildScene(new COptionSelect, kHostedOptionMode, reinterpret_cast<intptr_t>(&args));
+    if (host) return host->ChangeChildScene(new COptionSelect, kHostedOptionMode, args);
     return app->ChangeScene(new COptionSelect, reinterpret_cast<intptr_t>(&args));
 }
 

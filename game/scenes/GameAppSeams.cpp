@@ -167,7 +167,7 @@ i32 CGameApp::BattleSeams::GoNetworkCharaSelect(battle_flow::SelectArgs args)
     select.curtain = args.curtain;
     select.alpha = args.alpha;
     select.setup = args.setup.release();
-    return host->ChangeChildScene(new CCharaSelect, kHostedSelectMode, reinterpret_cast<intptr_t>(&select));
+    return host->ChangeChildScene(new CCharaSelect, kHostedSelectMode, select);
 }
 
 i32 CGameApp::BattleSeams::GoNetworkNextBattle(battle_flow::NextBattleArgs args)
@@ -175,7 +175,7 @@ i32 CGameApp::BattleSeams::GoNetworkNextBattle(battle_flow::NextBattleArgs args)
     INetworkSceneHost* host = GetNetworkSceneHost();
     if (!host) return Title(1.0f, 1.0f, kTitleNetwork);
     LoadingArgs loading{new CBattleScene(this, GetBattleNetwork()), reinterpret_cast<intptr_t>(args.setup.release()), 1};
-    return host->ChangeChildScene(new CLoadingScene, kHostedBattleMode, reinterpret_cast<intptr_t>(&loading));
+    return host->ChangeChildScene(new CLoadingScene, kHostedBattleMode, loading);
 }
 
 i32 CGameApp::BattleSeams::LeaveNetworkBattle()

@@ -9,6 +9,8 @@
 #include "engine/core/Types.h"
 
 #include <cstdint>
+#include <memory>
+#include <type_traits>
 
 class CImeInput;
 class CScene;
@@ -21,16 +23,36 @@ inline constexpr u32 kHostedSelectMode = 1;
 inline constexpr u32 kHostedOptionMode = 2;
 inline constexpr u32 kHostedBattleMode = 3;
 
+// A Load's parameter block, copied: a hand-over asked for by the running
+// child waits until that child's Update has returned, when the block it
+// built on its stack is gone. Empty: the Load gets 0.
+class SceneBlock {
+public:
+    SceneBlock() = default;
+    template <class T>
+        requires(std::is_class_v<T> && std::is_trivially_copyable_v<T>)
+    SceneBlock(const T& block) : m_block(std::make_shared<T>(block))
+    {
+    }
+    intptr_t Get() const { return reinterpret_cast<intptr_t>(m_block.get()); }
+
+private:
+    std::shared_ptr<void> m_block;
+};
+
 class INetworkSceneHost {
 public:
     virtual ~INetworkSceneHost() = default;
     // Deletes the current child and makes scene (loaded already, or null
     // with mode 0 to go back to the network scene's own screen) the child.
-    // The caller is the child being replaced: it returns at once. 1.
+    // The caller is the child being replaced: it returns at once, and the
+    // hand-over happens once its Update has returned. 1.
     virtual i32 SetChildScene(CScene* scene, u32 mode) = 0;
     // Deletes the current child, makes scene the child and runs its Load
     // with block: 0, or 1 when that Load failed (as CGameApp::ChangeScene).
-    virtual i32 ChangeChildScene(CScene* scene, u32 mode, intptr_t block) = 0;
+    // Asked by the running child, it all happens once that child's Update
+    // has returned (the answer is then 0).
+    virtual i32 ChangeChildScene(CScene* scene, u32 mode, SceneBlock block) = 0;
     // 1: network play ends at the network scene's next update (to the
     // title). A hosted scene cannot end it itself: the network scene's
     // update is running it. 1.

@@ -564,7 +564,7 @@ void COptionSelect::GoBattle()
     INetworkSceneHost* host = GetNetworkSceneHost();
     if (!host) return GoTitle();
     LoadingArgs args = TakeBattleArgs();
-    host->ChangeChildScene(new CLoadingScene, kHostedBattleMode, reinterpret_cast<intptr_t>(&args));
+    host->ChangeChildScene(new CLoadingScene, kHostedBattleMode, args);
 }
 
 void COptionSelect::GoCharaSelect()
@@ -584,7 +584,7 @@ void COptionSelect::GoCharaSelect()
         return;
     }
     MenuSetupArgs args = TakeBackArgs();
-    host->ChangeChildScene(new CCharaSelect, kHostedSelectMode, reinterpret_cast<intptr_t>(&args));
+    host->ChangeChildScene(new CCharaSelect, kHostedSelectMode, args);
 }
 
 // ---------------------------------------------------------------- frame

@@ -22,7 +22,8 @@ namespace netscene_test {
 
 // A hosted scene: notes its updates, draws and the peer messages it gets
 // (type and length as handed, the bytes copied); its Update runs a hook,
-// which may hand over to another scene, and its Load fails when told.
+// which may hand over to another scene, its Load and its deletion run
+// hooks, and its Load fails when told.
 class ChildDouble : public CScene, public IPeerMessageSink {
     ORV_VALUE_CLASS(ChildDouble)
 
@@ -40,11 +41,13 @@ public:
     ~ChildDouble() override
     {
         if (m_log) ++m_log->deleted;
+        if (onDelete) onDelete();
     }
 
-    i32 Initialize(intptr_t) override
+    i32 Initialize(intptr_t block) override
     {
         if (m_log) ++m_log->loads;
+        if (onLoad) onLoad(block);
         return m_loads;
     }
     i32 Update(u32) override
@@ -69,6 +72,8 @@ public:
     }
 
     std::function<i32()> onUpdate;
+    std::function<void(intptr_t block)> onLoad;
+    std::function<void()> onDelete;
 
 private:
     Log* m_log = nullptr;

@@ -205,7 +205,7 @@ TEST(NetworkScene, ChildHandsOverInsideItsUpdateAndIsNeverTouchedAgain)
     // A Load that fails hosts nothing: back to the room's screen.
     auto* next = new ChildDouble(&second);
     next->onUpdate = [scene, &failing] {
-        return scene->ChangeChildScene(new ChildDouble(&failing, 0), kHostedBattleMode, 0);
+        return scene->ChangeChildScene(new ChildDouble(&failing, 0), kHostedBattleMode, {});
     };
     scene->SetChildScene(next, kHostedOptionMode);
     run.game.Frame();
@@ -223,6 +223,43 @@ TEST(NetworkScene, ChildHandsOverInsideItsUpdateAndIsNeverTouchedAgain)
 // A battle's rematch asks the game whether the host's lobby client is still
 // in a room: the game asks the network scene above the battle, which reads
 // its lobby client's screen.
+// What the running child asks for waits for its Update to end, then goes in
+// order: the old child's release has ended before the new one's Load starts
+// (a loading screen starts its thread there), with the block the child built
+// on its own stack.
+TEST(NetworkScene, TheOldChildIsGoneBeforeTheNewOneLoads)
+{
+    struct Block {
+        u32 word;
+    };
+    ChildDouble::Log first, second;   // outlive the scene
+    SceneRun run;
+    ASSERT_TRUE(run.Enter());
+    run.Lobby().SetPlayStateRaw(1);
+    CNetworkScene* scene = run.scene;
+    u32 deletedAtLoad = 9, word = 0;
+    auto* child = new ChildDouble(&first);
+    child->onUpdate = [&] {
+        auto* next = new ChildDouble(&second);
+        next->onLoad = [&](intptr_t block) {
+            deletedAtLoad = first.deleted;
+            word = block ? reinterpret_cast<const Block*>(block)->word : 0;
+        };
+        const Block block{7};
+        return scene->ChangeChildScene(next, kHostedBattleMode, block);
+    };
+    scene->SetChildScene(child, kHostedOptionMode);
+    run.game.Frame();
+    EXPECT_EQ(first.updates, 1u);
+    EXPECT_EQ(second.loads, 1u);
+    EXPECT_EQ(deletedAtLoad, 1u);
+    EXPECT_EQ(word, 7u);
+    EXPECT_EQ(second.deleted, 0u);
+    EXPECT_EQ(scene->GetChildMode(), kHostedBattleMode);
+    run.game.Frame();
+    EXPECT_EQ(second.updates, 1u);
+}
+
 TEST(NetworkScene, TheBattleFlowReadsTheLobbyClientsScreen)
 {
     SceneRun run;

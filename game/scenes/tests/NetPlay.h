@@ -217,10 +217,10 @@ public:
         modes[m].push_back(mode);
         return 1;
     }
-    i32 ChangeChildScene(CScene* scene, u32 mode, intptr_t block) override
+    i32 ChangeChildScene(CScene* scene, u32 mode, SceneBlock block) override
     {
         SetChildScene(scene, mode);
-        if (scene->Initialize(block)) return 0;
+        if (scene->Initialize(block.Get())) return 0;
         const u32 m = m_current == kAll ? 0 : u32(m_current);
         delete std::exchange(m_children[m], nullptr);
         return 1;
@@ -261,7 +261,7 @@ public:
         args.alpha = 0.0f;
         args.setup = MakeSetup(machine);
         m_current = i32(machine);
-        const i32 result = ChangeChildScene(new Scene(), mode, reinterpret_cast<intptr_t>(&args));
+        const i32 result = ChangeChildScene(new Scene(), mode, args);
         m_current = kAll;
         return result;
     }

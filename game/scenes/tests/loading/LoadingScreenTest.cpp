@@ -92,10 +92,10 @@ public:
         modes.push_back(mode);
         return 1;
     }
-    i32 ChangeChildScene(CScene* scene, u32 mode, intptr_t block) override
+    i32 ChangeChildScene(CScene* scene, u32 mode, SceneBlock block) override
     {
         SetChildScene(scene, mode);
-        return scene->Initialize(block) ? 0 : 1;
+        return scene->Initialize(block.Get()) ? 0 : 1;
     }
     i32 SetEndRequest(u32 value) override { return endRequest = value, 1; }
     CScene* child = nullptr;
