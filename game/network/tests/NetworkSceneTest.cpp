@@ -500,7 +500,7 @@ TEST(NetworkScene, ASelectDroppedMidLineLeavesTheEntryOffAndEmpty)
             setup->lobbyClient = &run.Lobby();
             MenuSetupArgs args;
             args.setup = setup;
-            ASSERT_EQ(run.scene->ChangeChildScene(new COptionSelect, mode, reinterpret_cast<intptr_t>(&args)), 0);
+            ASSERT_EQ(run.scene->ChangeChildScene(new COptionSelect, mode, args), 0);
         }
         const auto chatOpen = [&] {
             CScene* child = run.scene->GetChild();
