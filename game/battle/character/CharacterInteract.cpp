@@ -275,7 +275,8 @@ u32 CCharacterAction::GuardBullet(CBullet* bullet, u32)
         const bool last = v.hitCount > 1 && bullet->GetState().hitCount[slot % 4] + 1 >= u32(v.hitCount);
         if (m_status.action == kActionGuard) {
             if (!IsInJustGuardWindow()) {
-                m_meeting.guardStiffen = v.guardStiffenTime;
+                // The guard holds for the shot's stiffen time.
+                m_status.timers.guardHold = v.guardStiffenTime;
                 AddGuardLoad(v.guardScrape, owner);
             } else {
                 m_status.guardGauge -= v.guardScrape * guard.guardTime;
@@ -393,7 +394,7 @@ u32 CCharacterAction::GuardShortAttack(CCharacterAction* d, u32)
         const CVector3 facing(Atan2F(dir.y, flat) * kRadToDeg, Atan2F(dir.x, dir.z) * kRadToDeg + 180.0f, 0.0f);
         PlayAt(*this, kEffectHitGuard, contact, &facing);
         if (d->m_status.action == kActionGuard) {
-            d->m_meeting.guardStiffen = GetAttackGuardStiffen();
+            d->m_status.timers.guardHold = GetAttackGuardStiffen();
             if (CanScrapeMp()) d->PayGuardMP(GetAttackMpScrape(), this);
             d->AddSparkGauge(GetAttackCauseGauge());
             d->AddSparkGauge(GetAttackGuardGauge());

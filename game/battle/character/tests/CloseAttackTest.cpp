@@ -180,10 +180,10 @@ TEST_F(CloseAttackTest, TeammatesHitEachOtherOnlyWithFriendlyFire)
     }
 }
 
-// Whole frames of two real fighters of the full model: A's combo, pressed
-// each other frame, against D standing within reach of the fist. Each hit
-// knocks nothing (POW 0), so D stays where it is.
-class ComboFrameTest : public CloseAttackTest {
+// Whole frames of two real fighters of the full model: A attacks D, who
+// stands within reach of the fist. Each hit knocks nothing (POW 0), so D
+// stays where it is.
+class CloseFrameTest : public CloseAttackTest {
 protected:
     void SetUp() override
     {
@@ -217,7 +217,7 @@ protected:
 
 // At normal tension the combo runs hits 0, 1 and 2 (NORMALATTACKCOUNT 2):
 // each is an attack of its own and lands once.
-TEST_F(ComboFrameTest, EachHitOfAComboLandsOnce)
+TEST_F(CloseFrameTest, EachHitOfAComboLandsOnce)
 {
     auto a = Full(0, 0, 0, 0), d = Full(-1.4f, 180, 1, 1);
     CCharacter* const fighters[] = {a.get(), d.get()};
@@ -240,6 +240,39 @@ TEST_F(ComboFrameTest, EachHitOfAComboLandsOnce)
     EXPECT_EQ(hits, want);
     EXPECT_EQ(sd.moveHit.damageTaken, 300);
     EXPECT_EQ(sa.moveHit.attacks, 3u);
+}
+
+// A guarded hit holds the guard for the attack's GUARDSTIFFENTIME after
+// the guard button is let go; without it the guard ends at once. D holds
+// 23 from the start (outside the just-guard window: no counter), A attacks
+// on frame 2, D lets go from frame 3.
+TEST_F(CloseFrameTest, AGuardedHitHoldsTheGuardForItsStiffenTime)
+{
+    for (const f32 stiffen : {0.0f, 0.5f}) {
+        auto a = Full(0, 0, 0, 0), d = Full(-1.4f, 180, 1, 1);
+        for (ShortAttackRecord& r : a->GetParameter()->values.shortAttacks) r.guardStiffenTime = stiffen;
+        d->GetParameter()->values.guard.justGuardTime = 0;
+        static_cast<FakeCamera*>(d->GetCameraController())->angles.y = 180;   // the guard faces the view's way
+        CCharacter* const fighters[] = {a.get(), d.get()};
+        const CharacterStatus& sd = *d->GetStatus();
+        u32 held = 0;   // frames in the guard after the button was let go
+        for (u32 frame = 0; frame < 20; ++frame) {
+            const InputPacket pa = frame == 2 ? Pad({25}) : Pad({}), pd = frame < 3 ? Pad({23}) : Pad({});
+            a->ApplyInputPacket(&pa);
+            d->ApplyInputPacket(&pd);
+            RunBattleFrame(scene_, fighters);
+            if (frame < 3) {
+                ASSERT_EQ(sd.action, kActionGuard) << stiffen << " frame " << frame;
+            } else if (sd.action == kActionGuard) {
+                ++held;
+            }
+        }
+        EXPECT_EQ(sd.hp, 800) << stiffen;
+        EXPECT_EQ(d->GetMeeting().guardedHits, 1u) << stiffen;
+        // 0.5 s is ten frames of 50 ms; the last may fall either side of 0.
+        EXPECT_TRUE(stiffen == 0 ? held == 0 : held >= 10 && held <= 11) << stiffen << ": " << held;
+        EXPECT_EQ(sd.action, kActionNeutral) << stiffen;
+    }
 }
 
 // The battle's own cards (the default factory), all read from Spell.txt.
@@ -366,6 +399,25 @@ TEST_F(SpellSphereTest, EachCloseHitOfACardLandsOnce)
         EXPECT_EQ(d->GetStatus()->hp, r.hp) << r.name;
         EXPECT_EQ(a->GetStatus()->attackHitMask, 2u) << r.name;
         for (CEffect* e = effects_.GetFirstEffect(); e; e = effects_.GetFirstEffect()) e->Release();
+    }
+}
+
+// A guarded close hit sets the guard's hold to the attack's stiffen time:
+// the short attack's record, or the card's.
+TEST_F(SpellSphereTest, AGuardedHitSetsTheGuardsHoldFromItsAttack)
+{
+    ASSERT_TRUE(Card().Set("SHORTATTACKGUARD", 1).Set("SHORTATTACKGUARDSTIFFEN", 0.75f).Save("Spell.txt"));
+    for (const bool card : {false, true}) {
+        auto a = Posed(0, 0, 0, 0), d = Posed(-1.4f, 180, 1, 1);
+        a->GetParameter()->values.shortAttacks[0].guardStiffenTime = 0.4f;
+        d->GetParameter()->values.guard.justGuardTime = 0;
+        d->GetStatus()->action = kActionGuard;
+        if (card) Cast(*a, 0);
+        else Attack(*a, kActionShortAttack, 0, 1);
+        a->CollideCharacter2(d.get(), 0);
+        EXPECT_EQ(d->GetStatus()->hp, 800) << card;
+        EXPECT_EQ(d->GetMeeting().guardedHits, 1u) << card;
+        EXPECT_EQ(d->GetStatus()->timers.guardHold, card ? 0.75f : 0.4f) << card;
     }
 }
 
