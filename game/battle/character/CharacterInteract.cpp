@@ -234,12 +234,11 @@ u32 CCharacterAction::TestAutoSlideDanger(CBullet* bullet, u32)
 
 f32 CCharacterAction::GetGuardAngle(const CVector3& point) const
 {
-    CVector3 centre, rotation;
+    CVector3 centre, back;
     GetCenter(&centre);
-    CObjectDivision::GetRotation(&rotation);
-    // Models face -Z: the front of yaw y.
-    const f32 yaw = rotation.y * kDegToRad;
-    const CVector3 front(-SinF(yaw), 0.0f, -CosF(yaw));
+    // Models face -Z: the front turned by the whole rotation, pitch and all.
+    GetBackVector(&back);
+    const CVector3 front = back * -1.0f;
     const CVector3 to = point - centre;
     const f32 length = to.Length();
     if (!(length > 0.0f)) return 0.0f;
