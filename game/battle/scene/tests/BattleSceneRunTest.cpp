@@ -34,7 +34,7 @@ using namespace scene_test;
 // it. Tests that compare two runs hold their first against a stored hash
 // too: a change that alters both runs alike (fused multiply-add switched on,
 // another library's sine) passes their comparison and must fail here.
-constexpr u64 kCpuBattleFinalHash = 0x6c239fa9a8aa1f8b;
+constexpr u64 kCpuBattleFinalHash = 0x2512b98507448695;
 // The battle's seed. The computer casts its climax card only at an open
 // rival with the right draw, its high-tension card only at a far one, and
 // dashes only on two lucky draws; a defeat and a knock-down need the right
@@ -49,7 +49,10 @@ constexpr u64 kCpuBattleFinalHash = 0x6c239fa9a8aa1f8b;
 // selected card, 151 cast no tension card and of 1 to 240 only 34 and 235
 // did all; once the locked-on move turned about the camera's up, a shot met
 // the bounding sphere at the position and facing the target turned at the
-// rotation speed, 34 cast no climax card and of 1 to 240 only 83 did all).
+// rotation speed, 34 cast no climax card and of 1 to 240 only 83 did all;
+// once a guard kept the facing it starts with, and so faced its rival's
+// way, no seed of 1 to 420 did all: 83 and most others cast no
+// high-tension card, 22 brought no defeat, 296 no climax card).
 // When a change of behaviour leaves a counter at 0, try the next seeds
 // before suspecting it.
 constexpr u32 kCpuBattleSeed = 83;
@@ -57,7 +60,7 @@ constexpr u32 kCpuBattleSeed = 83;
 // The state after the 2,000 recorded frames of the replay test below, held
 // for the same reason and renewed the same way: a change that alters the
 // recording and its playback alike goes unseen by their comparison.
-constexpr u64 kRecordedBattleHash = 0x5db10a6917c9cbdd;
+constexpr u64 kRecordedBattleHash = 0x0109779c169cacd6;
 // Its seed: one with which a computer's hit throws player 1 into a hit
 // reaction (once a shot waited for its barrage to finish and the spell
 // chord for the selected card, the former default seed brought none; of 1
@@ -605,8 +608,8 @@ struct ComputerReplayCase {
 void PrintTo(const ComputerReplayCase& c, std::ostream* os) { *os << c.name; }
 
 // With this seed the battles with and without the music's script both end
-// by time with one fighter of team 0 fallen (they part on the way: their
-// final states differ).
+// by time, with its script one fighter of team 0 fallen, without it none
+// and team 0 ahead (they part on the way: their final states differ).
 constexpr u32 kComputerReplaySeed = 12;
 
 class ComputerReplayTest : public BattleSceneTest, public testing::WithParamInterface<ComputerReplayCase> {
@@ -676,10 +679,10 @@ TEST_P(ComputerReplayTest, PlaybackGivesTheRecordedBattle)
 
 INSTANTIATE_TEST_SUITE_P(Music, ComputerReplayTest,
     testing::Values(
-        ComputerReplayCase{"WithItsScript", true, 5556, {9, 7, 3, 17}, {0, 0, 1, 0}, {kResultLoss, kResultWin},
-            0x02c9e7b52ecfc299},
-        ComputerReplayCase{"WithoutAScript", false, 5556, {13, 14, 6, 12}, {0, 0, 1, 0}, {kResultLoss, kResultWin},
-            0x80203f1110a7b6bb}),
+        ComputerReplayCase{"WithItsScript", true, 5556, {11, 6, 3, 17}, {0, 0, 1, 0}, {kResultLoss, kResultWin},
+            0x497aa026253a4f52},
+        ComputerReplayCase{"WithoutAScript", false, 5556, {18, 11, 7, 13}, {0, 0, 0, 0}, {kResultWin, kResultLoss},
+            0xdffb0d3fc49f4694}),
     [](const testing::TestParamInfo<ComputerReplayCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
