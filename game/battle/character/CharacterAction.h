@@ -165,6 +165,7 @@ public:
     void PlayVoice(u32 index) override;
     void StartBuff(u32 buff, f32 time) override;
     void PlayHitEffect() override;
+    void BeginCloseHit() override { m_status.attackHitMask = 0; }
     void AddVelocity(const CVector3& v) override { m_status.velocity += v; }
     void StopMovement() override;
     void SetCameraPoints(const CVector3& position) override;

@@ -482,7 +482,6 @@ public:
         u32 dangerFlags;     // 1 left, 2 right, 4 down, 8 up: where to escape on screen
         u32 autoSlide;       // a bullet came within AUTOSLIDERADIUS
         f32 autoSlideAngle;  // the slide angle an auto-slide takes
-        f32 guardStiffen;
         i32 shootRestrict;   // a bullet's SHOOTRESTRICT; CanShoot refuses while not 0
         u32 guardedHits, guardCounters, blockedAttacks, shotsGuarded, binds, clashes;
         u32 shotHits;        // hits this fighter's bullets landed on others

@@ -241,6 +241,8 @@ u32 CCharacterBase::ResetStates(u32 mask)
     if (!(mask >> 26 & 1u))
         SendObjectMessage(kMsgStageDarkening, CObjectRegistry::kBroadcastId, kGroupStage, 0);
     if (mask != kResetKeepLoops) s.turnShoot = 0;
+    // Every attack starts with a reset: the hits marked belong to the last.
+    s.attackHitMask = 0;
     if (!(mask >> 27 & 1u)) {
         auto weapon = [this](u32 i) { return static_cast<CWeapon*>(m_weapons.GetAt(i)); };
         auto alwaysShown = [&](u32 i) {

@@ -260,9 +260,10 @@ u32 CCharacterAction::HitReactionStep(u32)
         s.acceleration.y -= r.fallVelocity * dt;
         s.knockPower -= r.powAttenuation * dt;
         if (s.damageType == character_slots::kDamageSpin) {
+            // Wanted as well, or the turn step pulls the spin back each frame.
             const CVector3 n = Normalised(s.acceleration);
-            if (n.x != 0 || n.z != 0) m_rotation.y = WrapAngle(Atan2F(n.x, n.z) * kRadToDeg + 180.0f);
-            m_rotation.x = (n.y - 1.0f) * 90.0f;
+            if (n.x != 0 || n.z != 0) FaceYaw(WrapAngle(Atan2F(n.x, n.z) * kRadToDeg + 180.0f), true);
+            m_rotation.x = s.targetAngles.x = (n.y - 1.0f) * 90.0f;
         }
         if (s.knockPower <= 0) {
             u32 next = s.damageMotion + 1;
@@ -434,8 +435,9 @@ u32 CCharacterAction::StartGuard(f32 angle)
     if (!CanUse(0)) return 0;
     CVector3 eye, view;
     if (m_camera) m_camera->GetView(&eye, &view);
-    if (angle != -1.0f) m_rotation.y = WrapAngle(view.y + angle);
-    else if (KeepsRotationAsView()) m_rotation.y = view.y;
+    // The wanted facing too: the turn step would take the guard back round.
+    if (angle != -1.0f) FaceYaw(WrapAngle(view.y + angle), true);
+    else if (KeepsRotationAsView()) FaceYaw(view.y, true);
     s.guardGauge = 0;
     s.timers.guardReload = 0;
     ShowWeaponsOfFlag(kGuardWeapons, 1);

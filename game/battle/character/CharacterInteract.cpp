@@ -235,12 +235,11 @@ u32 CCharacterAction::TestAutoSlideDanger(CBullet* bullet, u32)
 
 f32 CCharacterAction::GetGuardAngle(const CVector3& point) const
 {
-    CVector3 centre, rotation;
+    CVector3 centre, back;
     GetCenter(&centre);
-    CObjectDivision::GetRotation(&rotation);
-    // Models face -Z: the front of yaw y.
-    const f32 yaw = rotation.y * kDegToRad;
-    const CVector3 front(-SinF(yaw), 0.0f, -CosF(yaw));
+    // Models face -Z: the front turned by the whole rotation, pitch and all.
+    GetBackVector(&back);
+    const CVector3 front = back * -1.0f;
     const CVector3 to = point - centre;
     const f32 length = to.Length();
     if (!(length > 0.0f)) return 0.0f;
@@ -276,7 +275,8 @@ u32 CCharacterAction::GuardBullet(CBullet* bullet, u32)
         const bool last = v.hitCount > 1 && bullet->GetState().hitCount[slot % 4] + 1 >= u32(v.hitCount);
         if (m_status.action == kActionGuard) {
             if (!IsInJustGuardWindow()) {
-                m_meeting.guardStiffen = v.guardStiffenTime;
+                // The guard holds for the shot's stiffen time.
+                m_status.timers.guardHold = v.guardStiffenTime;
                 AddGuardLoad(v.guardScrape, owner);
             } else {
                 m_status.guardGauge -= v.guardScrape * guard.guardTime;
@@ -394,7 +394,7 @@ u32 CCharacterAction::GuardShortAttack(CCharacterAction* d, u32)
         const CVector3 facing(Atan2F(dir.y, flat) * kRadToDeg, Atan2F(dir.x, dir.z) * kRadToDeg + 180.0f, 0.0f);
         PlayAt(*this, kEffectHitGuard, contact, &facing);
         if (d->m_status.action == kActionGuard) {
-            d->m_meeting.guardStiffen = GetAttackGuardStiffen();
+            d->m_status.timers.guardHold = GetAttackGuardStiffen();
             if (CanScrapeMp()) d->PayGuardMP(GetAttackMpScrape(), this);
             d->AddSparkGauge(GetAttackCauseGauge());
             d->AddSparkGauge(GetAttackGuardGauge());

@@ -64,6 +64,8 @@ public:
     // Buff 1..3 for time seconds, its effects started when not yet shown.
     virtual void StartBuff(u32 buff, f32 time) = 0;
     virtual void PlayHitEffect() = 0;
+    // A close hit of the card begins: nobody has been hit by it yet.
+    virtual void BeginCloseHit() = 0;
     virtual void AddVelocity(const CVector3& v) = 0;
     virtual void StopMovement() = 0;
     // The battle camera's two reference points.

@@ -493,6 +493,8 @@ i32 CSpellCard::Activate(CObjectDivision* owner)
     m_fadingOut = 1;
     if (v.firstVoice == 11) QueueVoice(0);
     m_user->ClearSpellStatus();
+    // A new cast is a new attack: whoever the last one hit may be hit again.
+    m_user->BeginCloseHit();
     for (CEventCamera* c : m_cameras) ResetCamera(c, UsingClimaxCard());
     if (v.blackoutFlg) SendDarkening(1, &v.blackoutAlpha);
     if (v.hiddenWeaponNo >= 0) m_user->ShowWeapon(v.hiddenWeaponNo, 0);
@@ -528,6 +530,7 @@ void CSpellCard::NextShortAttack()
     m_phaseTime = V().shortAttackFast;
     m_phaseTimer = 0.0f;
     Clear(2);
+    if (m_user) m_user->BeginCloseHit();
 }
 
 // -- One frame. --
@@ -916,6 +919,7 @@ i32 CSpellCard::UpdateShortAttack()
     m_user->PlayHitEffect();
     ++m_shortAttackCount;
     if (i32(m_shortAttackCount) >= v.shortAttackCount) return 1;
+    m_user->BeginCloseHit();
     BeginShortAttack();
     return 0;
 }

@@ -188,21 +188,26 @@ TEST_F(ActionTest, CompositeKeepsWhatGoesOnAsThePlainAction)
 }
 
 // A spell card whose slide ends first goes on as action 9 with its card's
-// upper-body motion playing in that same frame; a shot going on alone, or a
-// slide going on without its card, plays no card motion.
+// upper-body motion playing in that same frame, motion slot 0 as well as
+// any other; a shot going on alone, or a slide going on without its card,
+// plays no card motion.
 TEST_F(ActionTest, ACardGoingOnAloneTakesItsUpperMotionAtOnce)
 {
-    u32 motion = 0;
-    for (u32 n = 1; n < kMotionCount && !motion; ++n)
-        if (S().motions[n] >= 0 && n != FindMotionKey("WAIT")) motion = n;
-    ASSERT_NE(motion, 0u);
-    const struct { u32 action; bool slideDone; u32 wantAction; bool played; } rows[] = {
-        {kActionSlideSpellCard, true, kActionSpellCard, true},
-        {kActionTripleSlideSpellCard, true, kActionSpellCard, true},
-        {kActionSlideSpellCard, false, kActionSlideSpellCard, false},
-        {kActionSlideShoot, true, kActionShoot, false},
+    u32 other = 0;
+    for (u32 n = 1; n < kMotionCount && !other; ++n)
+        if (S().motions[n] >= 0) other = n;
+    ASSERT_NE(other, 0u);
+    ASSERT_GE(S().motions[0], 0);
+    const struct { u32 action; bool slideDone; u32 wantAction; bool played; u32 motion; } rows[] = {
+        {kActionSlideSpellCard, true, kActionSpellCard, true, other},
+        {kActionSlideSpellCard, true, kActionSpellCard, true, 0},
+        {kActionTripleSlideSpellCard, true, kActionSpellCard, true, other},
+        {kActionSlideSpellCard, false, kActionSlideSpellCard, false, other},
+        {kActionSlideSpellCard, false, kActionSlideSpellCard, false, 0},
+        {kActionSlideShoot, true, kActionShoot, false, other},
     };
     for (const auto& r : rows) {
+        const u32 motion = r.motion;
         MakeFighter(nullptr, true);
         auto* card = dynamic_cast<FakeSpellCard*>(c_->GetSpellCards().at(0).get());
         ASSERT_NE(card, nullptr);
@@ -211,6 +216,8 @@ TEST_F(ActionTest, ACardGoingOnAloneTakesItsUpperMotionAtOnce)
         for (u32 slide : {kActionSlide, kActionDoubleSlide, kActionTripleSlide}) c_->Script(slide, r.slideDone);
         c_->Script(kActionShoot, false);
         S().action = r.action;
+        // Slot 0 is what a new fighter plays: another motion first.
+        if (motion == 0) c_->ChangeMotion(other, 1, 0.0f);
         ASSERT_FALSE(c_->IsPlayedAnimation(motion));
         EXPECT_EQ(c_->CompositeStep(0), 0u) << r.action;
         EXPECT_EQ(S().action, r.wantAction) << r.action;

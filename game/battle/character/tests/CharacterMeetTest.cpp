@@ -122,6 +122,40 @@ TEST_F(CharacterMeetTest, GuardStopsBulletsFromTheFrontOnly)
     }
 }
 
+// A guarded shot outside the just-guard window holds the guard for its
+// GUARDSTIFFENTIME once the button is let go (frames of 0.25 s); inside the
+// window (guard gauge below JUSTGUARDTIME) it holds nothing.
+TEST_F(CharacterMeetTest, AGuardedShotHoldsTheGuardForItsStiffenTime)
+{
+    auto record = std::make_unique<CBulletParameter>();
+    CBulletValues& v = record->GetValues();
+    v.hitCount = 1, v.hitRadius = 0.5f;
+    const struct {
+        f32 stiffen, gauge;
+        u32 frames;   // in the guard without the button
+    } rows[] = {{0.5f, 1.0f, 2}, {0.0f, 1.0f, 0}, {0.5f, 0.1f, 0}};
+    for (const auto& r : rows) {
+        v.guardStiffenTime = r.stiffen;
+        auto c = Fighter({0, 0, 0}, 1, 1);
+        auto shooter = Fighter({0, 0, 50}, 0, 0);
+        c->GetParameter()->values.guard.justGuardTime = 0.2f;
+        ASSERT_EQ(c->StartGuard(-1), 1u);
+        c->GetStatus()->guardGauge = r.gauge, c->GetStatus()->mp = 10;   // no MP breaks the guard
+        CBullet* bullet = ShotFrom(record.get(), shooter.get(), -1);
+        EXPECT_EQ(c->GuardBullet(bullet, 0), 1u);
+        delete bullet;
+        EXPECT_EQ(c->GetStatus()->timers.guardHold, r.gauge < 0.2f ? 0.0f : r.stiffen) << r.stiffen << " " << r.gauge;
+        u32 frames = 0;
+        const InputPacket none = Pad({});
+        for (u32 f = 0; f < 4; ++f) {
+            c->ApplyInputPacket(&none);
+            c->Update(0);
+            if (c->GetStatus()->action == kActionGuard) ++frames;
+        }
+        EXPECT_EQ(frames, r.frames) << r.stiffen << " " << r.gauge;
+    }
+}
+
 // A guarded shot shows its hit effect where the guard stopped it; a shot
 // that misses the guard shows none here.
 TEST_F(CharacterMeetTest, AGuardedShotPlaysItsHitEffectAtTheGuard)

@@ -2,6 +2,7 @@
 // formula, the roll and limit rules, defeat and the guard's window edges,
 // with figures worked out by hand.
 #include "CharacterTestSupport.h"
+#include "game/battle/character/CharacterSlots.h"
 #include "game/battle/character/StatisticCounters.h"
 #include "game/battle/object/SpellCard.h"
 #include "game/battle/object/SpellCardSetting.h"
@@ -13,6 +14,7 @@
 #include "engine/scene/Effect.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <set>
 
@@ -439,6 +441,77 @@ TEST_F(MoveHit, GuardEndsAtGuardTimeAndJustGuardsBelowItsTime)
     S().guardBreak = 0;
     c_->AddGuardLoad(1.0f, c_.get());
     EXPECT_EQ(std::make_pair(S().action, S().damageType), std::make_pair(u32(kActionHitReaction), 3u));
+}
+
+// The difference of two angles in degrees, within (-180, 180].
+f32 AngleOff(f32 a, f32 b)
+{
+    f32 d = std::fmod(a - b, 360.0f);
+    return d > 180.0f ? d - 360.0f : d <= -180.0f ? d + 360.0f : d;
+}
+
+// The guard turns to the view's yaw plus the stick's angle (the camera
+// looks along 30), or to the view's yaw without a direction, and keeps
+// that facing while it is held: the turn step does not take it back round.
+TEST_F(MoveHit, TheGuardKeepsTheFacingItStartsWith)
+{
+    const struct {
+        InputPacket pad;
+        f32 yaw;
+    } rows[] = {{Pad({23, 12}, 100, 0), 120}, {Pad({23}), 30}};
+    for (const auto& r : rows) {
+        Fresh();
+        static_cast<FakeCamera*>(c_->GetCameraController())->angles.y = 30;
+        S().timers.guardReload = 5;
+        for (u32 f = 0; f < 3; ++f) {
+            c_->ApplyInputPacket(&r.pad);
+            c_->Update(0);
+            ASSERT_EQ(S().action, u32(kActionGuard)) << r.yaw;
+            EXPECT_NEAR(AngleOff(c_->GetRotation()->y, r.yaw), 0.0f, 0.5f) << r.yaw << " frame " << f;
+            EXPECT_NEAR(AngleOff(S().targetAngles.y, r.yaw), 0.0f, 0.5f) << r.yaw << " frame " << f;
+        }
+    }
+}
+
+// The guard's angle is measured from the front turned by the whole
+// rotation: pitched up 90 the front is straight up.
+TEST_F(MoveHit, TheGuardAngleIsMeasuredFromThePitchedFront)
+{
+    const struct {
+        f32 pitch, yaw;
+        CVector3 toward;
+        f32 angle;
+    } rows[] = {
+        {0, 0, {0, 0, -1}, 0}, {0, 0, {0, 1, 0}, 90}, {90, 0, {0, 1, 0}, 0}, {90, 0, {0, 0, -1}, 90},
+        {-45, 90, {-1, -1, 0}, 0}, {45, 180, {0, 0, 1}, 45}, {45, 180, {0, -1, 0}, 135},
+    };
+    for (const auto& r : rows) {
+        c_->GetRotation()->x = r.pitch, c_->GetRotation()->y = r.yaw;
+        CVector3 centre;
+        c_->GetCenter(&centre);
+        EXPECT_NEAR(c_->GetGuardAngle(centre + r.toward * 5.0f), r.angle, 1e-2f) << r.pitch << " " << r.yaw;
+    }
+}
+
+// A spin turns the body along its knock-back, yaw and pitch, and the turn
+// step leaves it there: the wanted facing follows.
+TEST_F(MoveHit, ASpinFacesAlongItsKnockBack)
+{
+    c_->GetParameter()->values.damages[character_slots::kDamageSpin].velocity = 2.0f;
+    for (const CVector3 direction : {CVector3(1, 0, 0), CVector3(0, 0, 1)}) {
+        Fresh();
+        S().action = kActionHitReaction, S().damageType = character_slots::kDamageSpin;
+        S().damageMotion = FindMotionKey("DAMAGESPIN"), S().knockPower = 5, S().hitDirection = direction;
+        const InputPacket none = Pad({});
+        c_->ApplyInputPacket(&none);
+        c_->Update(0);
+        ASSERT_EQ(S().action, u32(kActionHitReaction));
+        const CVector3 a = S().acceleration.Normalized();
+        const f32 yaw = std::atan2(a.x, a.z) * 57.29578f + 180.0f, pitch = (a.y - 1.0f) * 90.0f;
+        EXPECT_NEAR(AngleOff(c_->GetRotation()->y, yaw), 0.0f, 1e-3f) << direction.x;
+        EXPECT_NEAR(AngleOff(c_->GetRotation()->x, pitch), 0.0f, 1e-3f) << direction.x;
+        EXPECT_LT(pitch, -45.0f);   // a turn of 45 a frame would not reach it
+    }
 }
 
 // The guard effect is one instance standing at the guard centre,

@@ -180,6 +180,101 @@ TEST_F(CloseAttackTest, TeammatesHitEachOtherOnlyWithFriendlyFire)
     }
 }
 
+// Whole frames of two real fighters of the full model: A attacks D, who
+// stands within reach of the fist. Each hit knocks nothing (POW 0), so D
+// stays where it is.
+class CloseFrameTest : public CloseAttackTest {
+protected:
+    void SetUp() override
+    {
+        CloseAttackTest::SetUp();
+        AddFullFighter([](setting_test::SettingWriter& w) {
+            w.Set("HITSPHERE", "radius:0.4 type:1 z:-0.8 bone:\"Body\"").Set("RADIUS", 0.3f);
+        });
+        SetFrameTime(50);
+    }
+    std::unique_ptr<CPlayerCharacter> Full(f32 z, f32 yaw, u32 slot, i32 team)
+    {
+        auto* parameter = new CCharacterParameter();
+        EXPECT_EQ(parameter->LoadFile("Chr_Full.txt"), 1);
+        auto f = std::make_unique<CPlayerCharacter>(parameter, nullptr);
+        EXPECT_EQ(f->LoadResource(&resources_), 1);
+        f->Create(nullptr);
+        for (ShortAttackRecord& r : f->GetParameter()->values.shortAttacks) {
+            r.start = 0, r.end = 100, r.hitType = 1, r.str = 100, r.pow = r.lastPow = 0;
+            r.acceleration = 0, r.hitStopTime = 0;
+        }
+        const CVector3 at(0, 0, z);
+        f->SetPosition(&at);
+        f->GetRotation()->y = yaw;
+        f->GetStatus()->targetAngles.y = yaw;
+        CharacterStatus& s = *f->GetStatus();
+        s.participantSlot = slot, s.team = team, s.tension = 1;
+        s.timers.shortAttackCooldown = 100;
+        return f;
+    }
+};
+
+// At normal tension the combo runs hits 0, 1 and 2 (NORMALATTACKCOUNT 2):
+// each is an attack of its own and lands once.
+TEST_F(CloseFrameTest, EachHitOfAComboLandsOnce)
+{
+    auto a = Full(0, 0, 0, 0), d = Full(-1.4f, 180, 1, 1);
+    CCharacter* const fighters[] = {a.get(), d.get()};
+    const CharacterStatus &sa = *a->GetStatus(), &sd = *d->GetStatus();
+    // The combo index of A on each frame D lost HP, and D's HP after it.
+    std::vector<std::pair<u32, i32>> hits;
+    bool last = false;
+    for (u32 frame = 0; frame < 200 && !(last && sa.action == kActionNeutral); ++frame) {
+        last = last || (sa.action == kActionShortAttack && sa.comboIndex == 2);
+        // 25 pressed each other frame until the last hit has started.
+        const InputPacket p = frame % 2 == 0 && !last ? Pad({25}) : Pad({});
+        a->ApplyInputPacket(&p);
+        const i32 before = sd.hp;
+        RunBattleFrame(scene_, fighters);
+        if (sd.hp != before) hits.emplace_back(sa.comboIndex, sd.hp);
+    }
+    ASSERT_TRUE(last);
+    EXPECT_EQ(sa.action, kActionNeutral);
+    const std::vector<std::pair<u32, i32>> want = {{0, 700}, {1, 600}, {2, 500}};
+    EXPECT_EQ(hits, want);
+    EXPECT_EQ(sd.moveHit.damageTaken, 300);
+    EXPECT_EQ(sa.moveHit.attacks, 3u);
+}
+
+// A guarded hit holds the guard for the attack's GUARDSTIFFENTIME after
+// the guard button is let go; without it the guard ends at once. D holds
+// 23 from the start (outside the just-guard window: no counter), A attacks
+// on frame 2, D lets go from frame 3.
+TEST_F(CloseFrameTest, AGuardedHitHoldsTheGuardForItsStiffenTime)
+{
+    for (const f32 stiffen : {0.0f, 0.5f}) {
+        auto a = Full(0, 0, 0, 0), d = Full(-1.4f, 180, 1, 1);
+        for (ShortAttackRecord& r : a->GetParameter()->values.shortAttacks) r.guardStiffenTime = stiffen;
+        d->GetParameter()->values.guard.justGuardTime = 0;
+        static_cast<FakeCamera*>(d->GetCameraController())->angles.y = 180;   // the guard faces the view's way
+        CCharacter* const fighters[] = {a.get(), d.get()};
+        const CharacterStatus& sd = *d->GetStatus();
+        u32 held = 0;   // frames in the guard after the button was let go
+        for (u32 frame = 0; frame < 20; ++frame) {
+            const InputPacket pa = frame == 2 ? Pad({25}) : Pad({}), pd = frame < 3 ? Pad({23}) : Pad({});
+            a->ApplyInputPacket(&pa);
+            d->ApplyInputPacket(&pd);
+            RunBattleFrame(scene_, fighters);
+            if (frame < 3) {
+                ASSERT_EQ(sd.action, kActionGuard) << stiffen << " frame " << frame;
+            } else if (sd.action == kActionGuard) {
+                ++held;
+            }
+        }
+        EXPECT_EQ(sd.hp, 800) << stiffen;
+        EXPECT_EQ(d->GetMeeting().guardedHits, 1u) << stiffen;
+        // 0.5 s is ten frames of 50 ms; the last may fall either side of 0.
+        EXPECT_TRUE(stiffen == 0 ? held == 0 : held >= 10 && held <= 11) << stiffen << ": " << held;
+        EXPECT_EQ(sd.action, kActionNeutral) << stiffen;
+    }
+}
+
 // The battle's own cards (the default factory), all read from Spell.txt.
 // The fist carries two attack spheres: hit type 1 for the short attacks,
 // 10 for a close card.
@@ -277,6 +372,52 @@ TEST_F(SpellSphereTest, TheCardsSphereHitsWithItsValuesAndMayRestrictItsVictim)
         d->UpdateTension(0);
         EXPECT_EQ(sd.tension, r.tension) << r.name;
         for (CEffect* e = effects_.GetFirstEffect(); e; e = effects_.GetFirstEffect()) e->Release();
+    }
+}
+
+// A card's close hit lands once on a fighter; the next cast, or the next
+// short attack a guard counter moves the card on to, may land again.
+TEST_F(SpellSphereTest, EachCloseHitOfACardLandsOnce)
+{
+    ASSERT_TRUE(Card().Save("Spell.txt"));
+    const struct {
+        const char* name;
+        void (*between)(ScriptedFighter&);
+        i32 hp;
+    } rows[] = {
+        {"the same hit", [](ScriptedFighter&) {}, 750},
+        {"cast again", [](ScriptedFighter& a) { Cast(a, 0); }, 700},
+        {"the next short attack", [](ScriptedFighter& a) { a.AdvanceCardShortAttack(); }, 700},
+    };
+    for (const auto& r : rows) {
+        auto a = Posed(0, 0, 0, 0), d = Posed(-1.4f, 180, 1, 1);
+        Cast(*a, 0);
+        a->CollideCharacter2(d.get(), 0);
+        ASSERT_EQ(d->GetStatus()->hp, 750) << r.name;
+        r.between(*a);
+        a->CollideCharacter2(d.get(), 0);
+        EXPECT_EQ(d->GetStatus()->hp, r.hp) << r.name;
+        EXPECT_EQ(a->GetStatus()->attackHitMask, 2u) << r.name;
+        for (CEffect* e = effects_.GetFirstEffect(); e; e = effects_.GetFirstEffect()) e->Release();
+    }
+}
+
+// A guarded close hit sets the guard's hold to the attack's stiffen time:
+// the short attack's record, or the card's.
+TEST_F(SpellSphereTest, AGuardedHitSetsTheGuardsHoldFromItsAttack)
+{
+    ASSERT_TRUE(Card().Set("SHORTATTACKGUARD", 1).Set("SHORTATTACKGUARDSTIFFEN", 0.75f).Save("Spell.txt"));
+    for (const bool card : {false, true}) {
+        auto a = Posed(0, 0, 0, 0), d = Posed(-1.4f, 180, 1, 1);
+        a->GetParameter()->values.shortAttacks[0].guardStiffenTime = 0.4f;
+        d->GetParameter()->values.guard.justGuardTime = 0;
+        d->GetStatus()->action = kActionGuard;
+        if (card) Cast(*a, 0);
+        else Attack(*a, kActionShortAttack, 0, 1);
+        a->CollideCharacter2(d.get(), 0);
+        EXPECT_EQ(d->GetStatus()->hp, 800) << card;
+        EXPECT_EQ(d->GetMeeting().guardedHits, 1u) << card;
+        EXPECT_EQ(d->GetStatus()->timers.guardHold, card ? 0.75f : 0.4f) << card;
     }
 }
 

@@ -205,6 +205,46 @@ TEST_F(CpuCharacterTest, DecisionTable)
     }
 }
 
+// In a combo the computer presses on, in the end motion of the attack
+// running, once that attack has hit: a hit of the attack before it counts
+// for nothing. The model has every motion.
+TEST_F(CpuCharacterTest, TheComboGoesOnOnceTheCurrentAttackHasHit)
+{
+    AddFullFighter();
+    auto full = [&](i32 team, CVector3 at) {
+        auto* parameter = new CCharacterParameter();
+        EXPECT_EQ(parameter->LoadFile("Chr_Full.txt"), 1);
+        auto f = std::make_unique<TestCpu>(parameter, nullptr);
+        EXPECT_EQ(f->LoadResource(&resources_), 1);
+        CharacterCreateRecord record;
+        record.team = team, record.computerLevel = 2;
+        f->Create(&record);
+        f->SetPosition(&at);
+        f->GetStatus()->tension = 1, f->GetStatus()->timers.shortAttackCooldown = 100;
+        return f;
+    };
+    const struct {
+        const char* name;
+        bool before, now, pressed;
+    } rows[] = {
+        {"nobody hit", false, false, false},
+        {"the attack before hit", true, false, false},
+        {"this attack hit", false, true, true},
+        {"both hit", true, true, true},
+    };
+    for (const auto& r : rows) {
+        auto self = full(0, {}), target = full(1, {0, 0, -5});
+        List({self.get(), target.get()});
+        self->GetStatus()->lockedTargetId = target->GetId();
+        ASSERT_EQ(self->StartShortAttack(0), 1u) << r.name;
+        if (r.before) self->MarkAttackHit(target.get(), 1);
+        ASSERT_EQ(self->StartShortAttack(1), 1u) << r.name;
+        if (r.now) self->MarkAttackHit(target.get(), 1);
+        self->ChangeMotion(character_actions::AttackMotion(1, true), 0, 0.1f);
+        EXPECT_EQ(self->Think().count(25), r.pressed ? 1u : 0u) << r.name;
+    }
+}
+
 // The final hash of seed 146 below. Two runs hash alike even when a change
 // alters the simulation for both (fused multiply-add switched on, a rule
 // changed), so the first is also held against this value. When behaviour is

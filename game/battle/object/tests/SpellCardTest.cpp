@@ -220,6 +220,22 @@ TEST_P(ClimaxTest, ClimaxHandlers)
 
 INSTANTIATE_TEST_SUITE_P(Characters, ClimaxTest, ::testing::Range(0, 18));
 
+// Each close hit of a card begins afresh for its caster (whom it hit is
+// forgotten): the cast, each further short attack (SHORTATTACKCOUNT in
+// all, one hit effect each), and the next one a guard counter moves it on to.
+TEST_F(SpellCardTest, EachCloseHitOfACardBeginsAfreshForItsCaster)
+{
+    for (const u32 count : {1u, 2u, 3u}) {
+        owner().closeHits = 0, owner().log.clear();
+        CSpellCard& card = *Card({{"SPELLTYPE", "4"}, {"SHORTATTACKCOUNT", std::to_string(count)}});
+        const std::string run = Run(card);
+        EXPECT_EQ(std::count(run.begin(), run.end(), 'H'), i32(count)) << run;
+        EXPECT_EQ(owner().closeHits, count) << count;
+        card.NextCardShortAttack();
+        EXPECT_EQ(owner().closeHits, count + 1) << count;
+    }
+}
+
 // The stage darkens the view whose slot the sender gives on message 36: the
 // card's owner's, not view 0.
 TEST_F(SpellCardTest, DarkeningReachesTheOwnersView)

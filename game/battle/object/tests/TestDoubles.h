@@ -198,6 +198,7 @@ public:
     void PlayVoice(u32 index) override { Log("S", i32(index)); }
     void StartBuff(u32 buff, f32) override { Log("B", i32(buff)); }
     void PlayHitEffect() override { log += "H"; }
+    void BeginCloseHit() override { ++closeHits; }
     void AddVelocity(const CVector3& v) override { velocity += v; }
     void StopMovement() override { velocity = CVector3(); }
     void SetCameraPoints(const CVector3&) override {}
@@ -211,6 +212,7 @@ public:
     CObjectDivision* target = nullptr;
     u32 side = 0, spellSlot = 0, motion = 0, climaxFlag = 0;
     mutable u32 hitTypes = 0;   // bit per hit type the cards fired with
+    u32 closeHits = 0;          // close hits the cards began
     f32 motionLength = 1.0f, tensionRate = 1.0f, approachSpeed = 10.0f, invincibility = 0.0f;
     CVector3 velocity;
     CVector3 centerOffset;   // the centre above the feet
