@@ -45,6 +45,8 @@ struct CLobbyClient::Connection {
     std::atomic<bool> stop{false};
     std::unique_ptr<kernel::Thread> thread;
     std::vector<u8> pending;
+    // Bytes still to read past of a message over kMaxPayload.
+    u32 skipping = 0;
     // Under the send lock: whole messages the socket did not take yet, sent
     // on by the receive thread when it can write; broken once a write failed.
     std::vector<u8> outgoing;
@@ -655,7 +657,9 @@ void CLobbyClient::RecvLoop(Connection* c)
 
 bool CLobbyClient::Reassemble(Connection& c, const u8* bytes, size_t size)
 {
-    c.pending.insert(c.pending.end(), bytes, bytes + size);
+    const size_t skip = std::min<size_t>(c.skipping, size);
+    c.skipping -= u32(skip);
+    c.pending.insert(c.pending.end(), bytes + skip, bytes + size);
     size_t at = 0;
     bool go = true;
     while (go && c.pending.size() - at >= kHeaderBytes) {
@@ -664,9 +668,23 @@ bool CLobbyClient::Reassemble(Connection& c, const u8* bytes, size_t size)
         ScrambleLobby(header, kHeaderBytes, kHeaderKey);
         const LobbyMessageHeader h = ReadHeader(header);
         if (h.length > kMaxPayload) {
-            ClientLock lock(*this);
-            if (!c.stop) Refuse(h.type, WireError::kTooLong);
-            return false;
+            // More than the client holds for a message: read past it and go
+            // on. A user detail keeps its fields and loses its picture.
+            const bool detail = h.type == kUserDetail && h.status == kStatusSuccess;
+            const size_t kept = detail ? kUserDetailBytes : 0;
+            if (c.pending.size() - at < kHeaderBytes + kept) break;
+            std::fprintf(stderr, "lobby: server message %u of %u bytes read past\n", unsigned(h.type),
+                         unsigned(h.length));
+            if (detail) {
+                ClientLock lock(*this);
+                if (c.stop) return false;
+                go = DispatchLocked(h.type, h.status, c.pending.data() + at + kHeaderBytes, kUserDetailBytes, nullptr,
+                                    true) != 0;
+            }
+            const size_t present = std::min<size_t>(c.pending.size() - at - kHeaderBytes, h.length);
+            c.skipping = h.length - u32(present);
+            at += kHeaderBytes + present;
+            continue;
         }
         if (c.pending.size() - at < kHeaderBytes + size_t(h.length)) break;
         u8* payload = c.pending.data() + at + kHeaderBytes;
@@ -712,7 +730,8 @@ i32 CLobbyClient::Dispatch(u16 type, u16 status, u8* payload, u32 n)
     return DispatchLocked(type, status, payload, n);
 }
 
-i32 CLobbyClient::DispatchLocked(u16 type, u16 status, u8* payload, u32 n, std::shared_ptr<LobbyPicture> picture)
+i32 CLobbyClient::DispatchLocked(u16 type, u16 status, u8* payload, u32 n, std::shared_ptr<LobbyPicture> picture,
+                                 bool pictureDropped)
 {
     if (n > kMaxPayload) return Refuse(type, WireError::kTooLong);
     ScrambleLobby(payload, n, m_payloadKey.load());
@@ -789,14 +808,16 @@ i32 CLobbyClient::DispatchLocked(u16 type, u16 status, u8* payload, u32 n, std::
     case kUserDetail: {
         if (!ok) return PostEvent(kEventRefused), 1;
         UserDetail detail;
-        if (const WireError e = ReadUserDetail(payload, n, true, &detail); e != WireError::kNone)
+        if (const WireError e = ReadUserDetail(payload, n, !pictureDropped, &detail); e != WireError::kNone)
             return Refuse(type, e);
         LobbyUserRecord* user = FindUser(detail.id);
         if (!user) return PostEvent(kEventRefused), 1;
         std::memcpy(user->data, detail.data, sizeof detail.data);
         // No picture in the detail: the one he had stays. A new one replaces
-        // it; drawn only when it loaded.
-        if (picture)
+        // it; drawn only when it loaded. One read past: he is shown without.
+        if (pictureDropped)
+            user->ReleasePicture();
+        else if (picture)
             user->picture = std::move(picture);
         else if (detail.picture)
             user->SetPicture(detail.picture, detail.pictureBytes);

@@ -250,9 +250,10 @@ private:
     void RecvLoop(Connection* connection);
     bool Reassemble(Connection& connection, const u8* bytes, size_t size);
     bool FlushOutgoing(Connection& connection);
-    // picture: a user detail's picture made before the lock (null: made here).
+    // picture: a user detail's picture made before the lock (null: made here);
+    // pictureDropped: a user detail's fields alone, its picture read past.
     i32 DispatchLocked(u16 type, u16 status, u8* payload, u32 n,
-                       std::shared_ptr<lobby::LobbyPicture> picture = nullptr);
+                       std::shared_ptr<lobby::LobbyPicture> picture = nullptr, bool pictureDropped = false);
     i32 Refuse(u16 type, lobby::WireError error);
     // A user detail's picture, checked and decoded without the client lock.
     std::shared_ptr<lobby::LobbyPicture> PrepareUserPicture(const lobby::LobbyMessageHeader& h, const u8* payload);

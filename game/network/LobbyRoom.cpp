@@ -107,9 +107,7 @@ void CLobbyRoomScene::Reset()
     if (Client()) Client()->SetRoomHost(false, 0);
     CopyPeerId(m_ownPeerId, nullptr);
     CopyPeerId(m_hostPeerId, nullptr);
-    if (Context()) Context()->roomChat = ChatLog{};
-    m_memberTop = m_selected = 0;
-    m_focus = kMemberFocus;
+    StartView();
 }
 
 void CLobbyRoomScene::BecomeHost(const char* name, const char* peerId)
@@ -129,9 +127,18 @@ void CLobbyRoomScene::BecomeHost(const char* name, const char* peerId)
     std::memcpy(own.peerId, m_ownPeerId, sizeof own.peerId);
     own.field = OwnField();
     std::memcpy(m_hostPeerId, m_ownPeerId, sizeof m_hostPeerId);
+    StartView();
+}
+
+void CLobbyRoomScene::StartView()
+{
     if (Context()) Context()->roomChat = ChatLog{};
     m_memberTop = m_selected = 0;
     m_focus = kMemberFocus;
+    // A room left under the lobby's lists (lost, a kick) does not open the
+    // next one under them.
+    m_overlayShown = 0;
+    m_fade = 0.0f;
 }
 
 void CLobbyRoomScene::SendMemberTable(u32 lockFlag)
@@ -336,6 +343,7 @@ i32 CLobbyRoomScene::Update(u32 argument)
         if (m_lobby) m_lobby->Update(argument);
     } else {
         Input();
+        KeepEntryWithFocus();
         ChatEntry();
     }
     m_ticker -= kTickerSpeed * t;
@@ -351,6 +359,16 @@ void CLobbyRoomScene::ToggleOverlay()
     // screen focuses its own; back in the room, the room's chat again.
     LeaveField();
     if (!m_overlayShown && m_focus == kChatFocus) FocusField(2, 20.0f, kEntryBytes);
+}
+
+void CLobbyRoomScene::KeepEntryWithFocus()
+{
+    // Back from a battle or a window that switched the entry off, the chat
+    // that kept the focus takes it again.
+    CImeInput* ime = Ime();
+    if (!ime) return;
+    if (m_focus == kChatFocus && !ime->IsEnabled()) FocusField(2, 20.0f, kEntryBytes);
+    else if (m_focus != kChatFocus && ime->IsEnabled()) LeaveField();
 }
 
 void CLobbyRoomScene::Input()

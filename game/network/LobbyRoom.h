@@ -110,7 +110,12 @@ private:
     CNetHost* Host() const;
     bool IsHost() const;
     void ShowMessage(u32 code);
+    // Indices 0, the member list focused, the room's chat emptied, the
+    // lobby's lists off the room: a room entered anew.
+    void StartView();
     void Input();
+    // The entry is on exactly while the chat has the focus.
+    void KeepEntryWithFocus();
     void ChatEntry();
     void StartBattle();
     void Leave(bool closing);

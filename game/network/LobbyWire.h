@@ -35,7 +35,8 @@ void ScrambleLobby(u8* bytes, size_t count, u8 key);
 inline constexpr u8 kStartByte = 0x02;
 inline constexpr u8 kEndByte = 0x03;
 inline constexpr u32 kHeaderBytes = 8;
-// No message of the protocol comes near this; a larger length is hostile.
+// The most the client holds of one message; the client reads past a longer
+// one and drops it (a user detail keeps its fields, not its picture).
 inline constexpr u32 kMaxPayload = 1u << 20;
 
 inline constexpr u16 kStatusSuccess = 1;

@@ -151,10 +151,15 @@ bool OrbTable::Locked(u32 value, const CSaveData* save) const
     return !save || value == 0 || value > 0x7FFFFFFFu || !save->GetUnlockFlag(i32(value - 1));
 }
 
-u32 OrbTable::Check(u32 value, u32 slot, const CSaveData* save) const
+u32 OrbTable::OfSlot(u32 value, u32 slot) const
 {
     const Orb* orb = Find(value);
-    return orb && orb->kind == slot && !Locked(value, save) ? value : 0;
+    return orb && orb->kind == slot ? value : 0;
+}
+
+u32 OrbTable::Check(u32 value, u32 slot, const CSaveData* save) const
+{
+    return !Locked(value, save) ? OfSlot(value, slot) : 0;
 }
 
 u32 OrbTable::Ordinal(u32 value, u32 slot, const CSaveData* save) const
@@ -197,7 +202,7 @@ Orbs SavedOrbs(const CSaveData* save, const OrbTable& table, u32 character, u32 
     if (!save || character >= kCharacters || colour > 1) return orbs;
     const GameDataItem* item = save->GetSkillSet(i32(character), 0, i32(colour));
     if (!item) return orbs;
-    for (u32 s = 0; s < kSlots; ++s) orbs[s] = table.Check(item->value[s], s, save);
+    for (u32 s = 0; s < kSlots; ++s) orbs[s] = table.OfSlot(item->value[s], s);
     return orbs;
 }
 

@@ -88,6 +88,8 @@ public:
     const std::vector<Orb>& OfKind(u32 kind) const;
     // The orb of value v, null for 0 or no orb.
     const Orb* Find(u32 value) const;
+    // v when it is an orb of the slot's kind, locked or not, else 0.
+    u32 OfSlot(u32 value, u32 slot) const;
     // v when it is an unlocked orb of the slot's kind, else 0.
     u32 Check(u32 value, u32 slot, const CSaveData* save) const;
     bool Locked(u32 value, const CSaveData* save) const;
@@ -106,8 +108,9 @@ private:
 };
 
 using Orbs = std::array<u32, kSlots>;
-// The saved set of (character, player 0, colour), checked; none for a
-// character, colour or save data out of range.
+// The saved set of (character, player 0, colour): a locked orb is kept (only
+// the panel shows it as none), a value that is no orb of its slot is none; all
+// none for a character, colour or save data out of range.
 Orbs SavedOrbs(const CSaveData* save, const OrbTable& table, u32 character, u32 colour);
 
 }  // namespace single_select

@@ -597,6 +597,58 @@ TEST_F(LobbyRoom, LongChatShowsItsNewestLines)
     EXPECT_EQ(*rows.rbegin(), 112 + 15 * 20);
 }
 
+// A lobby room lost under the lobby's lists (the server removes it, or the
+// host kicks this player) opens the next room, hosted or joined, with the
+// room shown and taking the keys.
+TEST_F(LobbyRoom, ARoomLostUnderTheLobbyOpensTheNextOneShown)
+{
+    constexpr u32 kOwn = 7, kRoomId = 5, kOther = 9;
+    const auto deliver = [&](u16 type, std::vector<u8> payload) {
+        lobby::ScrambleLobby(payload.data(), payload.size(), P().client.GetPayloadKey());
+        return P().client.Dispatch(type, lobby::kStatusSuccess, payload.data(), u32(payload.size()));
+    };
+    ASSERT_EQ(deliver(lobby::kHandshake, {'~', 0x51}), 1);
+    ASSERT_EQ(deliver(lobby::kLoginResult, lobby_test::UserDetailBytes(kOwn, "me", "")), 1);
+    const std::vector<u8> blockWithout = [&] {
+        const std::vector<u8> d = lobby_test::RoomDataBytes(kRoomId, {kOther});
+        return std::vector<u8>(d.begin() + lobby::kMemberBlockAt,
+                               d.begin() + lobby::kMemberBlockAt + lobby::kMemberBlockBytes);
+    }();
+    const struct {
+        const char* how;
+        std::function<void()> lose;
+        bool host;   // the next room: hosted, else joined
+    } cases[] = {
+        {"room removed, then hosts", [&] { ASSERT_EQ(deliver(lobby::kRoomRemoved, {kRoomId, 0, 0, 0}), 1); }, true},
+        {"kicked, then joins", [&] { ASSERT_EQ(deliver(lobby::kMemberBlockKick, blockWithout), 1); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        ASSERT_EQ(deliver(lobby::kRoomsAdded, lobby_test::RoomEntryBytes(kRoomId)), 1);
+        ASSERT_EQ(deliver(lobby::kRoomDetail, lobby_test::RoomDataBytes(kRoomId, {kOther, kOwn})), 1);
+        Room().Reset();
+        Room().SetLobbyMode(1);
+        P().client.SetScreen(u32(LobbyLayer::kRoom));
+        game.Frame();
+        Key(CLobbyRoomScene::kF1Key);
+        ASSERT_TRUE(FramesUntil([&] { return Room().GetFade() >= CLobbyRoomScene::kOverlaySeconds; }, 60));
+        c.lose();
+        ASSERT_EQ(P().client.GetScreen(), u32(LobbyLayer::kLobby));
+        game.Frames(2);
+        if (c.host) Room().BecomeHost("host", "hostid");
+        else Room().Reset();   // what the join thread does first
+        P().client.SetScreen(u32(LobbyLayer::kRoom));
+        game.Frame();
+        EXPECT_FALSE(Room().OverlayShown());
+        EXPECT_EQ(Room().GetFade(), 0.0f);
+        // The room's keys: right moves its own focus to its chat.
+        Press(menu::kRight);
+        EXPECT_EQ(Room().GetFocus(), u32(CLobbyRoomScene::kChatFocus));
+        Press(menu::kRight);
+        EXPECT_EQ(Room().GetFocus(), u32(CLobbyRoomScene::kMemberFocus));
+    }
+}
+
 }  // namespace ORV_TEST_FILE_ID
 
 }  // namespace lobby_room_test

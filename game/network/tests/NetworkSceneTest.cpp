@@ -7,10 +7,12 @@
 #include "game/battle/scene/BattleFlow.h"
 #include "game/battle/scene/BattleSetup.h"
 #include "game/data/SaveRecord.h"
+#include "game/network/LobbyRoom.h"
 #include "game/network/NetClient.h"
 #include "game/network/PeerWire.h"
 #include "engine/graphics/FontTexture.h"
 #include "engine/platform/app/ImeInput.h"
+#include "host/window/Messages.h"
 #include "game/scenes/CharaSelect.h"
 #include "game/scenes/MenuScene.h"
 #include "game/scenes/OptionSelect.h"
@@ -524,6 +526,50 @@ TEST(NetworkScene, ASelectDroppedMidLineLeavesTheEntryOffAndEmpty)
         EXPECT_FALSE(ime->IsEnabled());
         EXPECT_EQ(ime->GetTotalLength(), 0u);
     }
+}
+
+// A room whose chat had the focus when the battle started has it when the
+// room comes back, and the entry with it: typed text and Enter make the
+// room's chat line. With the focus on the members the entry is off.
+TEST(NetworkScene, BackFromABattleTheRoomsChatFocusHasTheEntry)
+{
+    SceneRun run;
+    run.realScreens = true;
+    ASSERT_TRUE(run.Enter());
+    run.Room(2, 0, true);
+    run.Lobby().SetScreen(u32(LobbyLayer::kRoom));
+    run.game.Frame();
+    auto* room = dynamic_cast<CLobbyRoomScene*>(run.screenSet->Scene(LobbyLayer::kRoom));
+    ASSERT_NE(room, nullptr);
+    run.game.Press(menu::kRight);
+    ASSERT_EQ(room->GetFocus(), u32(CLobbyRoomScene::kChatFocus));
+    CImeInput* ime = run.Lobby().GetImeInput();
+    ASSERT_TRUE(ime->IsEnabled());
+    run.Lobby().SetPlayStateRaw(1);
+    run.game.Frame();
+    ASSERT_NE(dynamic_cast<CCharaSelect*>(run.scene->GetChild()), nullptr);
+    ASSERT_FALSE(ime->IsEnabled());
+    run.Lobby().SetPlayStateRaw(0);
+    run.game.Frames(2);
+    ASSERT_EQ(run.scene->GetChild(), nullptr);
+    EXPECT_EQ(room->GetFocus(), u32(CLobbyRoomScene::kChatFocus));
+    EXPECT_TRUE(ime->IsEnabled());
+    const host::window::Handle window = run.game.App().GetSystem()->GetWindowHandle();
+    for (char c : std::string("back")) ime->HandleMessage(window, host::window::kWmChar, u8(c), 0);
+    run.game.Frame();
+    run.game.Input().SetKey(28, true);
+    run.game.Frame();
+    run.game.Input().SetKey(28, false);
+    run.game.Frame();
+    std::string last;
+    run.Lobby().ReadLocked([&] {
+        const auto& chat = run.screenSet->Context().roomChat;
+        if (chat.count > 0) last = chat.Text(chat.count - 1);
+    });
+    EXPECT_EQ(last, "back");
+    run.game.Press(menu::kLeft);
+    EXPECT_EQ(room->GetFocus(), u32(CLobbyRoomScene::kMemberFocus));
+    EXPECT_FALSE(ime->IsEnabled());
 }
 
 // A hosted select draws the room's chat log at its own place on a window

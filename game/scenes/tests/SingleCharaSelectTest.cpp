@@ -158,8 +158,8 @@ TEST(SingleCharaSelectRun, StartsOnAnEntryTheRosterOffers)
     }
 }
 
-// Saved orbs reach the set-up when they are unlocked orbs of their slot's
-// kind; any other value is none.
+// Saved orbs reach the set-up when they are orbs of their slot's kind,
+// locked ones too; any other value is none.
 TEST(SingleCharaSelectRun, SavedOrbsAreStoredOrDropped)
 {
     const struct {
@@ -167,7 +167,8 @@ TEST(SingleCharaSelectRun, SavedOrbsAreStoredOrDropped)
         u32 stored[3];
     } cases[] = {
         {{2, 17, 39}, {2, 17, 39}},
-        {{3, 0, 46}, {0, 0, 0}},                      // locked; past the list
+        {{3, 0, 46}, {3, 0, 0}},                      // locked is kept; past the list
+        {{4, 18, 32}, {4, 18, 32}},                   // all locked
         {{16, 5, 0xFFFFFFFFu}, {0, 0, 0}},            // wrong kinds; far past
         {{14, 24, 45}, {14, 24, 45}},
     };
@@ -230,6 +231,44 @@ TEST(SingleCharaSelectRun, OrbPanelEditsAndSavesTheColoursSet)
     EXPECT_EQ(saved->value[1], 16u);
     EXPECT_EQ(saved->value[2], 31u);
     EXPECT_EQ(select->GetSetup()->entries[0].orbs[0], 14u);
+}
+
+// A locked saved orb shows as none in the panel, but an OK that changed
+// another slot writes it back as it was.
+TEST(SingleCharaSelectRun, PanelOkKeepsALockedSavedOrb)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(menu_run::EnterIdle(game));
+    CSaveData* save = game.App().GetSaveData();
+    SetSet(save, 4, 0, 3, 0, 32);   // 3 and 32 locked
+    CSingleCharaSelect* select = Show(game, kStory, 4);
+    ASSERT_NE(select, nullptr) << game.Describe();
+    game.Press(kLockButton);
+    ASSERT_TRUE(select->IsPanelOpen());
+    game.Frames(12);
+    EXPECT_EQ(select->GetCandidate(0), 15u);   // none
+    EXPECT_EQ(select->GetCandidate(2), 15u);
+    game.Press(menu::kDown);   // slot 1
+    game.Frames(8);
+    game.Press(menu::kRight);  // its first orb, 16
+    game.Frames(8);
+    game.Press(menu::kDecide);
+    game.Frames(12);
+    EXPECT_EQ(select->GetWorkingOrbs()[1], 16u);
+    game.Press(menu::kUp);
+    game.Frames(8);
+    game.Press(menu::kUp);     // to OK
+    ASSERT_EQ(select->GetPanelSlot(), kOkItem);
+    game.Press(menu::kDecide);
+    game.Frames(12);
+    ASSERT_FALSE(select->IsPanelOpen());
+    const GameDataItem* saved = save->GetSkillSet(4, 0, 0);
+    ASSERT_NE(saved, nullptr);
+    const u32 expected[3] = {3, 16, 32};
+    for (u32 s = 0; s < 3; ++s) {
+        EXPECT_EQ(saved->value[s], expected[s]) << s;
+        EXPECT_EQ(select->GetSetup()->entries[0].orbs[s], expected[s]) << s;
+    }
 }
 
 TEST(SingleCharaSelectRun, CancelInsideThePanelKeepsTheStoredOrbs)

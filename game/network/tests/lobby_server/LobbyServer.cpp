@@ -14,9 +14,11 @@
 // login is taken, its account made on first use and named after it. It
 // runs until stopped, or for N seconds, or (--exit-with-parent) until the
 // process that started it ends. The log gets what it did, a line each.
-// Faults: bad-handshake, refuse-login, short, oversized, drop, silence,
-// slow-read (a second without reading after the log-in), stop-reading
-// (nothing read after the log-in).
+// Faults: bad-handshake, refuse-login, short, oversized (a 2 MiB chat after
+// the log-in; each user detail after the first with a picture past the
+// client's bound, then a chat line), drop, silence, slow-read (a second
+// without reading after the log-in), stop-reading (nothing read after the
+// log-in).
 #include "game/network/LobbyRoomRequest.h"
 #include "game/network/LobbyWire.h"
 #include "engine/core/Endian.h"
@@ -62,6 +64,7 @@ struct Client {
     u32 user = 0;      // its account id once logged in
     u16 peerPort = 0;
     u32 loginAt = 0;
+    u32 details = 0;   // user details sent
     bool gone = false;
 };
 
@@ -110,7 +113,7 @@ private:
     void SendMembers(const Room& room, u16 type, u32 leaver);
     void Login(Client& c, const std::vector<u8>& payload);
     std::vector<u8> UserEntry(u32 id) const;
-    std::vector<u8> UserDetail(u32 id, bool picture) const;
+    std::vector<u8> UserDetail(u32 id, u32 pictureBytes) const;
     std::vector<u8> RoomEntry(const Room& room) const;
     void WriteMembers(Room& room);
     Room* FindRoom(u32 id);
@@ -333,7 +336,7 @@ std::vector<u8> Server::UserEntry(u32 id) const
     return e;
 }
 
-std::vector<u8> Server::UserDetail(u32 id, bool picture) const
+std::vector<u8> Server::UserDetail(u32 id, u32 pictureBytes) const
 {
     const Account& a = m_accounts[id - 1];
     std::vector<u8> d(kUserDetailBytes, 0);
@@ -342,9 +345,9 @@ std::vector<u8> Server::UserDetail(u32 id, bool picture) const
     std::memcpy(d.data() + 41, a.profile.data(), std::min<size_t>(a.profile.size(), kProfileBytes));
     for (u32 i = 0; i < 3; ++i) PutLe32(d.data() + 298 + 4 * i, a.results[i]);
     PutLe32(d.data() + 310, a.number);
-    if (picture) {
-        PutLe32(d.data() + 314, 16);
-        for (u32 i = 0; i < 16; ++i) d.push_back(u8(id + i));
+    if (pictureBytes) {
+        PutLe32(d.data() + 314, pictureBytes);
+        for (u32 i = 0; i < pictureBytes; ++i) d.push_back(u8(id + i));
     }
     return d;
 }
@@ -409,14 +412,10 @@ void Server::Login(Client& c, const std::vector<u8>& payload)
     c.loginAt = NowMs();
     c.peerPort = GetLe16(payload.data() + 54);
     Log("login " + login);
-    SendTo(c, kLoginResult, kStatusSuccess, UserDetail(id, false));
+    SendTo(c, kLoginResult, kStatusSuccess, UserDetail(id, 0));
     if (m_options.fault == "short") return SendTo(c, kRoomDetail, kStatusSuccess, std::vector<u8>(100, 0));
-    if (m_options.fault == "oversized") {
-        std::vector<u8> header(kHeaderBytes);
-        WriteHeader({kLobbyChat, kStatusSuccess, 2u << 20}, header.data());
-        ScrambleLobby(header.data(), kHeaderBytes, kHeaderKey);
-        return SendRaw(c, header);
-    }
+    // A chat message twice the client's bound, then the lists as ever.
+    if (m_options.fault == "oversized") SendTo(c, kLobbyChat, kStatusSuccess, std::vector<u8>(2u << 20, 'x'));
     std::vector<u8> users, rooms;
     for (auto& other : m_clients)
         if (other->user) {
@@ -542,7 +541,14 @@ void Server::Handle(Client& c, u16 type, const std::vector<u8>& p)
     case 1015: {
         const u32 id = id32(0);
         if (id == 0 || id > m_accounts.size()) return SendTo(c, kUserDetail, kStatusFailure, {});
-        return SendTo(c, kUserDetail, kStatusSuccess, UserDetail(id, true));
+        // Oversized: after the first, a picture one byte past the client's
+        // bound, then a chat line.
+        if (m_options.fault != "oversized" || c.details++ == 0)
+            return SendTo(c, kUserDetail, kStatusSuccess, UserDetail(id, 16));
+        SendTo(c, kUserDetail, kStatusSuccess, UserDetail(id, kMaxPayload - kUserDetailBytes + 1));
+        std::vector<u8> line(kChatLineBytes, 0);
+        std::memcpy(line.data(), "after the picture", 17);
+        return SendTo(c, kLobbyChat, kStatusSuccess, line);
     }
     case 1016: {
         const u32 result = id32(0);
