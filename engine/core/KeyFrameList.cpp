@@ -130,12 +130,14 @@ u32 Decode(Source& source, u32 valueBytes, Parts& parts)
 
     u32 nameLength = 0;
     if (!source.TakeU32(nameLength)) return 0;
-    if (nameLength > source.Remaining()) return 0;
+    // A name of every byte left cannot be followed by the rest of a block.
+    if (nameLength > source.Remaining() || nameLength == UINT32_MAX) return 0;
     if (nameLength) {
-        parts.name = static_cast<char*>(AlignedAlloc(nameLength, 16));
+        // A name stored without its NUL is ended here, one byte longer.
+        parts.name = static_cast<char*>(AlignedAlloc(nameLength + 1, 16));
         if (!parts.name || !source.Take(parts.name, nameLength)) return 0;
-        if (parts.name[nameLength - 1] != '\0') return 0;
-        parts.nameLength = nameLength;
+        parts.name[nameLength] = '\0';
+        parts.nameLength = parts.name[nameLength - 1] ? nameLength + 1 : nameLength;
     }
 
     u32 count = 0;

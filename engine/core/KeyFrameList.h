@@ -454,10 +454,10 @@ public:
     }
 
     // Replaces the name, keys, interpolate, loop and default value with one
-    // block; the callback stays. A block that is damaged or cut short (a
-    // count or size larger than what is left, an unterminated name, a short
-    // read) gives 0 and leaves the track as it was; so does a failed key
-    // allocation. Only a failed name allocation, after the keys were taken,
+    // block; the callback stays. A name stored without its NUL is taken
+    // with one. A block that is damaged or cut short (a count or size larger
+    // than what is left, a short read) gives 0 and leaves the track as it
+    // was; so does a failed key allocation. Only a failed name allocation, after the keys were taken,
     // leaves the track half read (and unnamed).
     u32 ReadFromFile(host::kernel::File* file)
     {

@@ -29,12 +29,13 @@ bool Reader::Skip(size_t bytes)
     return true;
 }
 
-bool Reader::Name(u32 n, const u8** bytes)
+bool Reader::Name(size_t n, std::string& text)
 {
-    if (n == 0 || n > Remaining() || m_data[m_at + n - 1] != 0) return false;
-    *bytes = m_data + m_at;
-    m_at += n;
-    return true;
+    const size_t taken = n < Remaining() ? n : Remaining();
+    text.assign(reinterpret_cast<const char*>(m_data + m_at), taken);
+    if (text.empty() || text.back() != '\0') text += '\0';
+    m_at += taken;
+    return taken == n;
 }
 
 bool WriteU32(host::kernel::File& file, u32 value)

@@ -11,10 +11,10 @@
 //                     "Color", "Rect" (KeyFrameList.h)
 //     u32 C           child count, then C layer records
 //
-// Layouts come from outside the program: every length and count is held
-// against what is left of the data before anything is made for it, names
-// must end in their NUL, and children may nest only kMaxLayerDepth deep. A
-// damaged layout is refused whole.
+// Layouts come from outside the program: no length or count makes more than
+// the data left could hold, a name stored without its NUL is ended, and
+// children nest only kMaxLayerDepth deep. A layout that ends early keeps
+// what was read before the end; the fields after it keep their values.
 #pragma once
 
 #include "engine/core/Types.h"
@@ -47,9 +47,10 @@ public:
     bool U32(u32& value);
     bool Take(void* out, size_t bytes);
     bool Skip(size_t bytes);
-    // A length-prefixed name of n bytes ending in its NUL (n from a u32
-    // already read); false when it does not fit or does not end.
-    bool Name(u32 n, const u8** bytes);
+    // A length-prefixed name of n bytes (n from a u32 already read): text
+    // gets them, or what is left of them, with a NUL added when they do not
+    // end in one. False when fewer than n bytes were left.
+    bool Name(size_t n, std::string& text);
     // count records of at least minBytes each still fit.
     bool Fits(u32 count, u32 minBytes) const { return u64(count) * minBytes <= Remaining(); }
 

@@ -120,8 +120,9 @@ public:
     virtual u32 Save(host::kernel::File* file) const;
     // Read one layer record from the stream's position or the file's,
     // replacing name, settings, texture name, tracks and children; the
-    // texture is unbound. A record that is damaged or cut short is refused
-    // whole: 0, the layer unchanged and the position where it was.
+    // texture is unbound. A record cut short keeps what was read and leaves
+    // the fields after it as they were, the position at the end. 0 for a
+    // null stream or file, or a name that cannot be allocated.
     virtual u32 LoadFromMemory(CMemStream* stream);
     virtual u32 LoadFromFile(host::kernel::File* file);
     // Draws the layer and its children, unless it is hidden or its screen
@@ -289,8 +290,9 @@ public:
     const RectTrack& GetRectTrack() const { return m_rectTrack; }
 
     // The record reader of scene files: one layer record at the reader's
-    // position into this freshly made layer, its children depth + 1 levels
-    // down. 0 when the record is damaged; the layer is then to be deleted.
+    // position over this layer, its children depth + 1 levels down. 1, also
+    // for a record cut short; 0 only when the name cannot be allocated
+    // (nothing after it is read then).
     u32 ReadRecord(scene_file::Reader& in, u32 depth);
 
 private:
@@ -319,8 +321,6 @@ private:
     // The resource base's copy names an unnamed object "": undone for the
     // layer and its tracks, so a copy saves as its source does.
     void KeepUnnamedTracks(const CSceneObject& other);
-    // Takes everything a record holds from a layer just read.
-    u32 TakeRecord(CSceneObject& from);
     // Reads a record from bytes; *used gets the bytes it took.
     u32 LoadFromBytes(const u8* data, size_t size, size_t* used);
     bool WriteRecord(host::kernel::File& file) const;

@@ -1,6 +1,5 @@
 // The layer record of scene layout files (SceneFile.h): writing it, and
-// reading it into a fresh layer that replaces the old contents only when the
-// whole record has checked out.
+// reading it over a layer's contents.
 #include "engine/scene/SceneFile.h"
 #include "engine/scene/SceneObject.h"
 
@@ -85,89 +84,80 @@ bool ReadTrack(scene_file::Reader& in, Track& track)
 u32 CSceneObject::ReadRecord(scene_file::Reader& in, u32 depth)
 {
     ForgetPlacement();
-    if (depth > scene_file::kMaxLayerDepth) return 0;
+    // Data that ends inside the record ends the reading: what was read
+    // stays, the fields after it keep their values, and the reader is left
+    // at the end, so that no later record reads on from the middle.
+    const auto endsHere = [&in] {
+        in.Skip(in.Remaining());
+        return 1u;
+    };
     u32 n = 0;
-    if (!in.U32(n)) return 0;
+    if (!in.U32(n)) return endsHere();
     if (n) {
-        const u8* name = nullptr;
-        if (!in.Name(n, &name)) return 0;
-        char* copy = AllocName(n);
+        std::string name;
+        const bool whole = in.Name(n, name);
+        char* copy = AllocName(u32(name.size()));
         if (!copy) return 0;
-        std::memcpy(copy, name, n);
+        std::memcpy(copy, name.data(), name.size());
+        if (!whole) return 1;
     } else {
         ClearName();
     }
 
     // A block of another size: what fits of it, the rest skipped.
     u32 settingsSize = 0;
-    if (!in.U32(settingsSize) || settingsSize > in.Remaining()) return 0;
+    if (!in.U32(settingsSize)) return endsHere();
     u8 block[kSettingsSize];
     EncodeSettings(m_settings, block);
-    const u32 taken = std::min(settingsSize, kSettingsSize);
-    if (!in.Take(block, taken) || !in.Skip(settingsSize - taken)) return 0;
+    const size_t taken = std::min({size_t(settingsSize), size_t(kSettingsSize), in.Remaining()});
+    in.Take(block, taken);
     DecodeSettings(block, m_settings);
+    if (!in.Skip(settingsSize - taken)) return endsHere();
 
     u32 textureLength = 0;
-    if (!in.U32(textureLength)) return 0;
+    if (!in.U32(textureLength)) return endsHere();
+    m_texture = nullptr;
+    m_textureName.Free();
     if (textureLength) {
-        const u8* text = nullptr;
-        if (textureLength == UINT32_MAX || !in.Name(textureLength + 1, &text)) return 0;
-        m_textureName = reinterpret_cast<const char*>(text);
-        if (text[0] && !m_textureName.GetText()) return 0;
+        std::string text;
+        const bool whole = in.Name(size_t(textureLength) + 1, text);
+        m_textureName = text.c_str();
+        if (!whole) return 1;
     }
 
     if (!ReadTrack(in, m_positionTrack) || !ReadTrack(in, m_rotationTrack) || !ReadTrack(in, m_scalingTrack) ||
         !ReadTrack(in, m_colourTrack) || !ReadTrack(in, m_rectTrack))
-        return 0;
+        return endsHere();
 
     u32 count = 0;
-    if (!in.U32(count) || !in.Fits(count, scene_file::kMinLayerRecord)) return 0;
-    if (count && depth + 1 > scene_file::kMaxLayerDepth) return 0;
-    // A layer without children gets its list when it is asked for.
-    CResourceList* children = count ? new CResourceList(count) : nullptr;
-    if (count && (!children || children->GetCount() != count)) {
-        delete children;
-        return 0;
-    }
+    if (!in.U32(count)) return endsHere();
     DeleteChildren();
+    if (!count) return 1;
+    // Nesting past the limit is not followed: the reading ends there.
+    if (depth >= scene_file::kMaxLayerDepth) return endsHere();
+    // Every record but the last one read holds at least kMinLayerRecord
+    // bytes: a count past the data yields the children present.
+    const u32 slots = u32(std::min<u64>(count, in.Remaining() / scene_file::kMinLayerRecord + 1));
+    auto* children = new CResourceList(slots);
+    if (!children || children->GetCount() != slots) {
+        delete children;
+        return endsHere();
+    }
     m_children = children;
-    for (u32 i = 0; i < count; ++i) {
+    u32 read = 0;
+    for (; read < slots && in.Remaining(); ++read) {
         // In its slot before it is read, so the list frees it either way.
         auto* child = new CSceneObject(children);
-        if (!child) return 0;
-        children->SetAt(static_cast<CValueBase*>(child), i);
-        if (!child->ReadRecord(in, depth + 1)) return 0;
+        if (!child) break;
+        children->SetAt(static_cast<CValueBase*>(child), read);
+        // A child whose read fails is kept; the next one reads on from
+        // where it stopped.
+        child->ReadRecord(in, depth + 1);
     }
-    return 1;
-}
-
-u32 CSceneObject::TakeRecord(CSceneObject& from)
-{
-    if (const char* name = from.GetName()) {
-        char* copy = AllocName(from.GetNameLength());
-        if (!copy) return 0;
-        std::memcpy(copy, name, from.GetNameLength());
-    } else {
-        ClearName();
-    }
-    ForgetPlacement();
-    m_settings = from.m_settings;
-    m_textureName = from.m_textureName;
-    m_texture = nullptr;
-    m_positionTrack = from.m_positionTrack;
-    m_rotationTrack = from.m_rotationTrack;
-    m_scalingTrack = from.m_scalingTrack;
-    m_colourTrack = from.m_colourTrack;
-    m_rectTrack = from.m_rectTrack;
-    KeepUnnamedTracks(from);
-    DeleteChildren();
-    m_children = from.m_children;
-    from.m_children = nullptr;
-    for (u32 i = 0; i < GetChildCount(); ++i) {
-        if (CSceneObject* child = GetChild(i)) {
-            child->SetOwnerList(m_children);
-            child->m_walkParent = nullptr;
-        }
+    if (read < slots) {
+        if (read) children->Resize(read);
+        else DeleteChildren();
+        return endsHere();
     }
     return 1;
 }
@@ -175,10 +165,9 @@ u32 CSceneObject::TakeRecord(CSceneObject& from)
 u32 CSceneObject::LoadFromBytes(const u8* data, size_t size, size_t* used)
 {
     scene_file::Reader in(data, size);
-    CSceneObject fresh(m_owner);
-    if (!fresh.ReadRecord(in, 0) || !TakeRecord(fresh)) return 0;
+    const u32 read = ReadRecord(in, 0);
     *used = in.Used();
-    return 1;
+    return read;
 }
 
 u32 CSceneObject::LoadFromMemory(CMemStream* stream)
@@ -186,9 +175,9 @@ u32 CSceneObject::LoadFromMemory(CMemStream* stream)
     if (!stream) return 0;
     const u32 at = stream->GetPosition();
     size_t used = 0;
-    if (!LoadFromBytes(stream->GetData() + at, stream->GetSize() - at, &used)) return 0;
+    const u32 read = LoadFromBytes(stream->GetData() + at, stream->GetSize() - at, &used);
     stream->Seek(i64(at + used), 0);
-    return 1;
+    return read;
 }
 
 u32 CSceneObject::LoadFromFile(host::kernel::File* file)
@@ -197,14 +186,11 @@ u32 CSceneObject::LoadFromFile(host::kernel::File* file)
     const int64_t at = file->Tell(), size = file->Size();
     if (at < 0 || size < at) return 0;
     std::string rest(size_t(size - at), '\0');
-    const bool whole = file->Read(rest.data(), rest.size()) == rest.size();
+    rest.resize(file->Read(rest.data(), rest.size()));
     size_t used = 0;
-    if (!whole || !LoadFromBytes(reinterpret_cast<const u8*>(rest.data()), rest.size(), &used)) {
-        file->Seek(at, host::kernel::SeekOrigin::Begin);
-        return 0;
-    }
+    const u32 read = LoadFromBytes(reinterpret_cast<const u8*>(rest.data()), rest.size(), &used);
     file->Seek(at + int64_t(used), host::kernel::SeekOrigin::Begin);
-    return 1;
+    return read;
 }
 
 bool CSceneObject::WriteRecord(host::kernel::File& file) const

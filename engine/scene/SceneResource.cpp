@@ -5,6 +5,7 @@
 #include "engine/scene/SceneObject.h"
 #include "host/kernel/Kernel.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -143,40 +144,43 @@ u32 CSceneResource::Save(const char* path) const
 
 u32 CSceneResource::LoadFromBytes(const u8* data, size_t size, size_t* used)
 {
-    // The old layers go first: a layout refused below leaves none to draw.
     ReleaseLayers();
     scene_file::Reader in(data, size);
+    *used = 0;
+    // A layout that ends early keeps the layers read before its end.
     u32 nameSize = 0, count = 0;
-    const u8* name = nullptr;
-    if (!in.U32(nameSize) || (nameSize && !in.Name(nameSize, &name))) return 0;
-    if (!in.U32(count) || !in.Fits(count, scene_file::kMinLayerRecord)) return 0;
-
-    CResourceList* layers = count ? new CResourceList(count) : new CResourceList();
-    if (!layers || layers->GetCount() != count) {
+    if (in.U32(nameSize)) {
+        if (nameSize) {
+            std::string name;
+            in.Name(nameSize, name);
+            char* copy = AllocName(u32(name.size()));
+            if (!copy) return 0;
+            std::memcpy(copy, name.data(), name.size());
+        } else {
+            ClearName();
+        }
+        in.U32(count);
+    }
+    // Every record but the last one read holds at least kMinLayerRecord
+    // bytes: a count past the data yields the layers present.
+    const u32 slots = u32(std::min<u64>(count, in.Remaining() / scene_file::kMinLayerRecord + 1));
+    CResourceList* layers = new CResourceList(slots);
+    if (!layers || layers->GetCount() != slots) {
         delete layers;
         return 0;
     }
-    for (u32 i = 0; i < count; ++i) {
+    m_layers = layers;
+    u32 read = 0;
+    for (; read < slots && in.Remaining(); ++read) {
         // In its slot before it is read, so the list frees it either way.
         auto* layer = new CSceneObject(layers);
-        if (layer) layers->SetAt(static_cast<CValueBase*>(layer), i);
-        if (!layer || !layer->ReadRecord(in, 0)) {
-            delete layers;
-            return 0;
-        }
+        if (!layer) break;
+        layers->SetAt(static_cast<CValueBase*>(layer), read);
+        // A layer whose read fails is kept; the next one reads on from
+        // where it stopped.
+        layer->ReadRecord(in, 0);
     }
-
-    if (nameSize) {
-        char* copy = AllocName(nameSize);
-        if (!copy) {
-            delete layers;
-            return 0;
-        }
-        std::memcpy(copy, name, nameSize);
-    } else {
-        ClearName();
-    }
-    m_layers = layers;
+    if (read < slots) layers->Resize(read);
     *used = in.Used();
     return 1;
 }

@@ -64,8 +64,10 @@ public:
     // Writes the layout file, replacing path whole. 0 when it cannot.
     virtual u32 Save(const char* path) const;
     // Read a layout from the stream's position or from a file, replacing
-    // the name and the layers. A layout that is damaged or cut short is
-    // refused whole: 0, the scene as it was (and the stream where it was).
+    // the name and the layers. A layout cut short keeps the layers read
+    // before its end (the last one as far as it went) and the name when it
+    // was there. 0, without layers, when the file cannot be read or the
+    // name cannot be allocated.
     virtual u32 LoadFromMemory(CMemStream* stream);
     virtual u32 LoadFromFile(const char* path);
     // The first top-level layer of that name (children are not searched),

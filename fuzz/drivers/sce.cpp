@@ -1,6 +1,7 @@
 // Fuzz driver for the scene layout reader: any bytes are read as a layout
-// from a memory stream. A refused layout must leave the scene without
-// layers and the stream where it was; a taken one is run through a frame
+// from a memory stream (one cut short keeps what was read). A refused
+// layout must leave the scene without layers and the stream where it was;
+// a taken one is run through a frame
 // (update, placement, look-ups, group turns, blends, a draw without a
 // device) and written out again, which must read back and write the same.
 #include "engine/core/MemStream.h"

@@ -106,6 +106,14 @@ void MakeKeyFrameSeeds(const std::string& root)
     AddTracks<CVector4>(sink, 5, "colour");
     AddTracks<CRect4>(sink, 6, "rect");
     AddTracks<CSegment>(sink, 7 | 16, "curve");
+    // A name stored without its NUL.
+    CKeyFrameList<f32> named("Play");
+    named.AddKey(0.5f, 1.0f);
+    fuzz::MemoryFile out;
+    FUZZ_CHECK(named.WriteToFile(&out) == 1);
+    std::string unended = out.Bytes();
+    unended[4 + 4] = '!';
+    sink.Add("float-name-without-nul", Bytes(1, char(0)) + unended);
 }
 
 void MakeStringSeeds(const std::string& root)

@@ -29,8 +29,15 @@ void MakeSceneSeeds(const std::string& root)
     turned.orientation = 2;
     turned.anchor = 17;
     sce.Add("one-layer.sce", SceneFile("Title", {logo}));
-    sce.Add("nested.sce", SceneFile("Menu", {LayerRecord("Group", turned, "", EmptyTracks(), {logo, logo}), logo}));
+    const std::string nested = SceneFile("Menu", {LayerRecord("Group", turned, "", EmptyTracks(), {logo, logo}), logo});
+    sce.Add("nested.sce", nested);
     sce.Add("unnamed-empty.sce", SceneFile("", {}));
+    // Cut short inside the last top-level layer, and a layer name stored
+    // without its NUL.
+    sce.Add("cut-short.sce", nested.substr(0, nested.size() - logo.size() / 2));
+    std::string unended = SceneFile("Title", {logo});
+    unended[unended.find(std::string("Logo") + '\0') + 4] = '!';
+    sce.Add("name-without-nul.sce", unended);
 
     Sink grc(root, "grc");
     grc.Add("media.grc", Grc(0x1234, {"Menu.bmp", "Hit.wav", "notes.txt"}));
@@ -52,7 +59,12 @@ void MakeSceneSeeds(const std::string& root)
     glow->SetName("Glow");
     sparks.AddObject(spark);
     sparks.AddObject(glow);
-    efc.Add("two-objects.efc", sparks.SaveToMemory());
+    const std::string two = sparks.SaveToMemory();
+    efc.Add("two-objects.efc", two);
+    std::string trackUnended = two;
+    trackUnended[trackUnended.find(std::string("Rotation") + '\0') + 8] = '!';
+    efc.Add("track-name-without-nul.efc", trackUnended);
+    efc.Add("cut-short.efc", two.substr(0, two.size() / 2));
 }
 
 }  // namespace seeds

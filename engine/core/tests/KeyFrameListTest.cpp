@@ -306,7 +306,6 @@ TEST(KeyFrameBlock, RefusesDamagedBlocksAndKeepsTheTrack)
     };
     refused(patched(0, {0xF0, 0xFF, 0xFF, 0xFF}), "name size far past the end");
     refused(patched(0, {0xFF, 0xFF, 0xFF, 0xFF}), "name size 0xFFFFFFFF");
-    refused(patched(7, {'!'}), "name without its NUL");
     refused(patched(8, {0x00, 0x00, 0x00, 0x10}), "2^28 keys");
     refused(patched(8, {0xFF, 0xFF, 0xFF, 0xFF}), "count x key size past 32 bits");
     refused(patched(8, {0x03, 0x00, 0x00, 0x00}), "one key more than stored");
@@ -316,6 +315,39 @@ TEST(KeyFrameBlock, RefusesDamagedBlocksAndKeepsTheTrack)
     EXPECT_EQ(track.ReadVector3(&liar), 0u);
     EXPECT_EQ(track.ReadVector3(nullptr), 0u);
     EXPECT_EQ(Written(track), before);
+}
+
+// A name stored without its NUL is ended by the reader: the block is read
+// through, and the track writes the name back with its NUL.
+TEST(KeyFrameBlock, ANameWithoutItsNulIsEndedAndTheBlockReadThrough)
+{
+    const std::string rest = kPosBlock.substr(8);
+    const struct {
+        std::string stored, name;
+    } cases[] = {
+        {Bytes({0x04, 0, 0, 0, 'p', 'o', 's', '!'}), "pos!"},
+        {Bytes({0x01, 0, 0, 0, 'p'}), "p"},
+        {Bytes({0x04, 0, 0, 0, 'p', 'o', 's', 0}), "pos"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string block = c.stored + rest;
+        const std::string again = Bytes({u8(c.name.size() + 1), 0, 0, 0}) + c.name + '\0' + rest;
+        CKeyFrameList<CVector3> fromMemory("old"), fromFile("old");
+        u32 used = 0;
+        ASSERT_EQ(fromMemory.ReadFromMemory(block.data(), u32(block.size()), &used), 1u);
+        EXPECT_EQ(used, block.size());
+        MemoryFile file(block + "tail");
+        ASSERT_EQ(fromFile.ReadVector3(&file), 1u);
+        EXPECT_EQ(file.Tell(), int64_t(block.size()));
+        for (const auto* track : {&fromMemory, &fromFile}) {
+            EXPECT_STREQ(track->GetName(), c.name.c_str());
+            EXPECT_EQ(track->GetNameLength(), c.name.size() + 1);
+            ASSERT_EQ(track->GetCount(), 2u);
+            EXPECT_EQ(track->GetAt(1)->value.z, 0.5f);
+            EXPECT_EQ(Written(*track), again);
+        }
+    }
 }
 
 }  // namespace ORV_TEST_FILE_ID

@@ -337,6 +337,24 @@ TEST_F(EffectFile, StoredTextsAlwaysEndAndOddBlockSizesAreReadSafely)
     CEffectContainer c;
     ASSERT_EQ(c.LoadFromMemory(unended.data(), unended.size()), 1u);
     EXPECT_STREQ(c.GetName(), "Efc_sparkX");
+    // So does a track's name, the first's and the last's alike, and the
+    // object reads on after it.
+    for (const std::string track : {"Position", "Play"}) {
+        SCOPED_TRACE(track);
+        std::string bytes = golden;
+        const size_t nul = bytes.find(track + '\0') + track.size();
+        bytes[nul] = 'X';
+        CEffectContainer t;
+        ASSERT_EQ(t.LoadFromMemory(bytes.data(), bytes.size()), 1u);
+        ASSERT_EQ(t.GetObjectCount(), 1u);
+        const CEffectObject& o = *t.GetObject(0);
+        const CResourceBase& named = track == "Play" ? static_cast<const CResourceBase&>(o.GetPlayTrack())
+                                                     : static_cast<const CResourceBase&>(o.GetPositionTrack());
+        EXPECT_EQ(named.GetName(), track + 'X');
+        EXPECT_EQ(o.GetPositionTrack().GetAt(0)->value.end.x, 4.0f);
+        EXPECT_EQ(o.GetTrace(0)->vertexCount, 16u);
+        EXPECT_STREQ(o.GetTrailingText(), "note");
+    }
 
     // A longer node block has its excess skipped; a shorter one keeps the
     // defaults past what it holds.

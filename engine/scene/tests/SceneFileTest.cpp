@@ -1,6 +1,6 @@
 // Scene layout files: a golden layout laid out by hand, layouts made by the
-// writer and read back, and damaged layouts, which are refused whole and
-// leave the scene without layers.
+// writer and read back, and damaged layouts, which keep what was read
+// before the damage.
 #include "engine/core/Endian.h"
 #include "engine/core/MemStream.h"
 #include "engine/scene/SceneObject.h"
@@ -107,7 +107,27 @@ TEST(SceneFile, ReadsTheGoldenLayoutFieldByField)
     EXPECT_EQ(ReadBytes(folder / "Again.sce"), Golden());
 }
 
-TEST(SceneFile, ADamagedLayoutIsRefusedWhole)
+// What a scene holds after a read, in the fields a cut or a damage can
+// reach: layer count, then the first layer's name, rotation, alpha,
+// texture, key counts of Position, Scaling and Rect, and its children.
+std::string Held(const CSceneResource& scene)
+{
+    std::string out = std::to_string(scene.GetLayerCount());
+    if (!scene.GetLayerCount()) return out;
+    const CSceneObject& l = *scene.GetLayer(0);
+    const char* texture = l.GetTextureName();
+    out += std::string(" ") + (l.GetName() ? l.GetName() : "-") + " r" + std::to_string(int(l.GetSettings().offset.rotation)) +
+           " a" + std::to_string(l.GetSettings().offset.colour.w) + " " + (texture ? texture : "-") + " k" +
+           std::to_string(l.GetPositionTrack().GetCount()) + std::to_string(l.GetScalingTrack().GetCount()) +
+           std::to_string(l.GetRectTrack().GetCount()) + " c" + std::to_string(l.GetChildCount());
+    for (u32 i = 0; i < l.GetChildCount(); ++i) out += std::string(" ") + l.GetChild(i)->GetName();
+    return out;
+}
+
+// A layout that ends early, or whose lengths and counts promise more than
+// it holds, keeps what was read before the end: every field after it keeps
+// the value of a new layer, and no count makes more than the data holds.
+TEST(SceneFile, ADamagedLayoutKeepsWhatWasReadBeforeTheDamage)
 {
     const std::string golden = Golden();
     const std::string name = Bytes().Name("Title");
@@ -122,46 +142,126 @@ TEST(SceneFile, ADamagedLayoutIsRefusedWhole)
     };
     ASSERT_EQ(GetLe32(layer.data() + kTextureLength), 8u);
     ASSERT_EQ(GetLe32(layer.data() + kPositionKeys), 1u);
+    // Offsets into the golden layout.
+    const size_t btn = name.size() + 4, glow = golden.find("Glow") - 4;
+    const std::string whole = "1 Btn r45 a0.125000 Menu.dds k121 c1 Glow";
+    const std::string settingsOnly = "1 Btn r45 a0.125000 - k000 c0";
     const struct {
         const char* what;
-        std::string bytes;
+        std::string bytes, held;
     } damaged[] = {
-        {"name larger than the file", Bytes().U32(0x7FFFFFFF).Raw("Title").Str()},
-        {"name without its NUL", Bytes().U32(5).Raw("Title").U32(0).Str()},
-        {"one layer more than present", Bytes().Raw(name).U32(2).Raw(layer).Str()},
-        {"settings larger than the file", patched(kSettingsSize, 0xFFFFFF00)},
-        {"texture length whose NUL wraps", patched(kTextureLength, 0xFFFFFFFF)},
-        {"texture name without its NUL", patched(kTextureLength, 7)},
-        {"key count past the data", patched(kPositionKeys, 0x10000000)},
-        {"child count past the data", patched(childCount, 1000)},
-        {"children nested too deep", SceneFile("", {Nested(65)})},
+        {"nothing", "", "0"},
+        {"cut in the layer count", golden.substr(0, btn - 2), "0"},
+        {"cut after the layer count", golden.substr(0, btn), "0"},
+        {"cut in the layer's name", golden.substr(0, btn + 6), "1 Bt r0 a1.000000 - k000 c0"},
+        {"cut in the settings after the rotation", golden.substr(0, btn + 12 + 24), "1 Btn r45 a1.000000 - k000 c0"},
+        {"cut after the texture name", golden.substr(0, btn + 101), "1 Btn r45 a0.125000 Menu.dds k000 c0"},
+        {"cut in the Scaling track", golden.substr(0, golden.find("Scaling") + 4), "1 Btn r45 a0.125000 Menu.dds k100 c0"},
+        {"cut before the child count", golden.substr(0, glow - 4), "1 Btn r45 a0.125000 Menu.dds k121 c0"},
+        {"cut after the child count", golden.substr(0, glow), "1 Btn r45 a0.125000 Menu.dds k121 c0"},
+        {"cut in the child's name", golden.substr(0, glow + 6), "1 Btn r45 a0.125000 Menu.dds k121 c1 Gl"},
+        {"name larger than the file", Bytes().U32(0x7FFFFFFF).Raw("Title").Str(), "0"},
+        {"one layer more than present", Bytes().Raw(name).U32(2).Raw(layer).Str(), "1 Btn r45 a0.125000 Menu.dds k121 c0"},
+        {"2^32 - 1 layers", Bytes().Raw(name).U32(0xFFFFFFFF).Raw(layer).Str(), "1 Btn r45 a0.125000 Menu.dds k121 c0"},
+        {"settings larger than the file", patched(kSettingsSize, 0xFFFFFF00), settingsOnly},
+        {"texture length whose NUL wraps", patched(kTextureLength, 0xFFFFFFFF), "1 Btn r45 a0.125000 Menu.dds k000 c0"},
+        {"key count past the data", patched(kPositionKeys, 0x10000000), "1 Btn r45 a0.125000 Menu.dds k000 c0"},
+        {"child count past the data", patched(childCount, 1000), "1 Btn r45 a0.125000 Menu.dds k121 c0"},
+        {"the whole layout", golden, whole},
     };
-    // From memory and from a file alike, the old layers are gone: nothing
-    // of the replaced layout is drawn or found.
-    TempFolder folder;
-    const auto refusedLeavingNoLayers = [&](const std::string& bytes, bool fromFile) {
+    // Cut anywhere: the layer is there once a byte of it is, found by its
+    // name once the name is.
+    for (size_t n = 0; n < golden.size(); ++n) {
         CSceneResource scene;
-        if (LoadBytes(scene, Golden()) != 1 || scene.GetLayerCount() != 1) return false;
-        WriteBytes(folder / "Damaged.sce", bytes);
-        const u32 loaded = fromFile ? scene.LoadFromFile((folder / "Damaged.sce").c_str()) : LoadBytes(scene, bytes);
-        return loaded == 0 && !scene.GetLayers() && scene.Draw(0) == 0 && !scene.FindLayer("Btn");
-    };
+        ASSERT_EQ(LoadBytes(scene, golden.substr(0, n)), 1u) << n;
+        EXPECT_EQ(scene.GetLayerCount(), n > btn ? 1u : 0u) << n;
+        EXPECT_EQ(scene.FindLayer("Btn") != nullptr, n >= btn + 7) << n;
+    }
+    // From memory and from a file alike, the layers read replace the old.
+    TempFolder folder;
     for (const auto& d : damaged) {
         SCOPED_TRACE(d.what);
-        EXPECT_TRUE(refusedLeavingNoLayers(d.bytes, false));
-        EXPECT_TRUE(refusedLeavingNoLayers(d.bytes, true));
+        for (const bool fromFile : {false, true}) {
+            CSceneResource scene;
+            ASSERT_EQ(LoadBytes(scene, Bytes().Raw(name).U32(2).Raw(layer).Raw(layer).Str()), 1u);
+            WriteBytes(folder / "Damaged.sce", d.bytes);
+            const u32 loaded = fromFile ? scene.LoadFromFile((folder / "Damaged.sce").c_str()) : LoadBytes(scene, d.bytes);
+            EXPECT_EQ(loaded, 1u);
+            EXPECT_EQ(Held(scene), d.held);
+            ASSERT_TRUE(scene.GetLayers());
+            // What was read is written back whole and reads back the same.
+            CSceneResource again;
+            ASSERT_TRUE(WriteBytes(folder / "Again.sce", "") && scene.Save((folder / "Again.sce").c_str()));
+            ASSERT_EQ(again.LoadFromFile((folder / "Again.sce").c_str()), 1u);
+            EXPECT_EQ(Held(again), d.held);
+        }
     }
-    // Cut short anywhere, the layout is refused.
-    for (size_t n = 0; n < golden.size(); ++n) {
-        ASSERT_TRUE(refusedLeavingNoLayers(golden.substr(0, n), n % 2 == 0)) << n;
-    }
-    // The deepest nesting the reader takes.
-    CSceneResource deep;
-    EXPECT_EQ(LoadBytes(deep, SceneFile("", {Nested(64)})), 1u);
 }
 
-// A layout that cannot be opened leaves no layers, as a damaged one does
-// (above).
+// A name stored without its NUL (the layout's, a layer's, a texture's) is
+// ended where its bytes end, and the reading goes on after it.
+TEST(SceneFile, NamesStoredWithoutTheirNulAreEndedAndTheRestIsRead)
+{
+    const std::string golden = Golden();
+    const struct {
+        const char* what;
+        std::string stored;
+        const char* layout;
+        std::string held;
+    } cases[] = {
+        {"layout", std::string("Title") + '\0', "TitleX", "1 Btn r45 a0.125000 Menu.dds k121 c1 Glow"},
+        {"layer", std::string("Btn") + '\0', "Title", "1 BtnX r45 a0.125000 Menu.dds k121 c1 Glow"},
+        {"texture", std::string("Menu.dds") + '\0', "Title", "1 Btn r45 a0.125000 Menu.ddsX k121 c1 Glow"},
+        {"child", std::string("Glow") + '\0', "Title", "1 Btn r45 a0.125000 Menu.dds k121 c1 GlowX"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string bytes = golden;
+        const size_t at = bytes.find(c.stored);
+        ASSERT_NE(at, std::string::npos);
+        bytes[at + c.stored.size() - 1] = 'X';
+        CSceneResource scene;
+        std::unique_ptr<CMemStream> stream(CreateMemStream(bytes.data(), u32(bytes.size())));
+        ASSERT_EQ(scene.LoadFromMemory(stream.get()), 1u);
+        EXPECT_EQ(stream->GetPosition(), bytes.size());
+        EXPECT_STREQ(scene.GetName(), c.layout);
+        EXPECT_EQ(Held(scene), c.held);
+    }
+}
+
+// Two layers, the second one's child count missing: both are kept.
+TEST(SceneFile, ALayoutCutShortKeepsTheLayersReadBeforeTheEnd)
+{
+    Settings shown;
+    const std::string full =
+        SceneFile("Menu", {LayerRecord("Back", shown, "", EmptyTracks()), LayerRecord("Cursor", shown, "", EmptyTracks())});
+    CSceneResource scene;
+    ASSERT_EQ(LoadBytes(scene, full.substr(0, full.size() - 4)), 1u);
+    EXPECT_STREQ(scene.GetName(), "Menu");
+    ASSERT_EQ(scene.GetLayerCount(), 2u);
+    EXPECT_EQ(scene.FindLayer("Back"), scene.GetLayer(0));
+    EXPECT_EQ(scene.FindLayer("Cursor"), scene.GetLayer(1));
+    EXPECT_EQ(scene.GetLayer(1)->GetSettings().visible, 1u);
+}
+
+// Children nest at most 64 levels below the top: a deeper layout keeps those
+// levels and reads nothing past them.
+TEST(SceneFile, NestingPastTheLimitIsNotFollowed)
+{
+    CSceneResource deep, deeper;
+    ASSERT_EQ(LoadBytes(deep, SceneFile("", {Nested(64)})), 1u);
+    ASSERT_EQ(LoadBytes(deeper, SceneFile("", {Nested(65), Nested(0)})), 1u);
+    const auto levels = [](const CSceneResource& scene) {
+        u32 n = 0;
+        for (const CSceneObject* l = scene.GetLayer(0); l; l = l->GetChildCount() ? l->GetChild(0) : nullptr) ++n;
+        return n;
+    };
+    EXPECT_EQ(levels(deep), 65u);
+    EXPECT_EQ(levels(deeper), 65u);
+    EXPECT_EQ(deeper.GetLayerCount(), 1u);
+}
+
+// A layout that cannot be opened leaves no layers.
 TEST(SceneFile, ALayoutThatCannotBeOpenedLeavesNoLayers)
 {
     TempFolder folder;
@@ -204,14 +304,19 @@ TEST(SceneFile, StreamsAndOpenFilesMoveOnlyPastWhatWasTaken)
     CSceneResource scene;
     ASSERT_EQ(scene.LoadFromMemory(stream.get()), 1u);
     EXPECT_EQ(stream->GetPosition(), golden.size());
+    // Read from the wrong place: the name's length there (0x54000000) takes
+    // the rest as the name, and the stream is at its end.
     stream->Seek(1, 0);
-    EXPECT_EQ(scene.LoadFromMemory(stream.get()), 0u);
-    EXPECT_EQ(stream->GetPosition(), 1u);
+    EXPECT_EQ(scene.LoadFromMemory(stream.get()), 1u);
+    EXPECT_EQ(stream->GetPosition(), bytes.size());
+    EXPECT_STREQ(scene.GetName(), "itle");
+    EXPECT_EQ(scene.GetLayerCount(), 0u);
 
     // One layer record read from an open file at its position.
     TempFolder folder;
     const std::string record = LayerRecord("Btn", BtnSettings(), "Menu.dds", BtnTracks());
-    WriteBytes(folder / "Layer.bin", "head" + record + record.substr(0, 50));
+    const std::string cut = LayerRecord("Cap", Settings(), "", EmptyTracks()).substr(0, 50);
+    WriteBytes(folder / "Layer.bin", "head" + record + cut);
     auto file = host::kernel::OpenFile(folder / "Layer.bin", "rb");
     ASSERT_TRUE(file);
     file->Seek(4, host::kernel::SeekOrigin::Begin);
@@ -219,9 +324,15 @@ TEST(SceneFile, StreamsAndOpenFilesMoveOnlyPastWhatWasTaken)
     ASSERT_EQ(layer.LoadFromFile(file.get()), 1u);
     EXPECT_EQ(file->Tell(), int64_t(4 + record.size()));
     EXPECT_EQ(layer.GetScalingTrack().GetCount(), 2u);
-    EXPECT_EQ(layer.LoadFromFile(file.get()), 0u);
-    EXPECT_EQ(file->Tell(), int64_t(4 + record.size()));
-    EXPECT_STREQ(layer.GetName(), "Btn");
+    // A record cut short in its settings: its name and the settings it
+    // holds replace the layer's, the fields after them stay as they were.
+    EXPECT_EQ(layer.LoadFromFile(file.get()), 1u);
+    EXPECT_EQ(file->Tell(), int64_t(4 + record.size() + cut.size()));
+    EXPECT_STREQ(layer.GetName(), "Cap");
+    EXPECT_EQ(layer.GetSettings().offset.rotation, 0.0f);
+    EXPECT_EQ(layer.GetSettings().offset.rect.bottom, 4.0f);
+    EXPECT_STREQ(layer.GetTextureName(), "Menu.dds");
+    EXPECT_EQ(layer.GetScalingTrack().GetCount(), 2u);
 
     EXPECT_EQ(CSceneResource().LoadFromFile((folder / "Missing.sce").c_str()), 0u);
 }
