@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -291,6 +292,38 @@ TEST_F(LobbyClientDispatch, JoinAcceptedConnectsToTheHost)
     // A room detail for the own room goes to the room creation window.
     ASSERT_EQ(Deliver(kRoomDetail, kStatusSuccess, RoomDataBytes(5, {99, kOwnId})), 1);
     EXPECT_TRUE(Called("room-create-message 1004 814"));
+}
+
+i32 KeepMessage(void*, CNetClient*, const u8*, i32, u32) { return 1; }
+void NoteLeaving(void*, CNetClient*) {}
+
+// The client goes while its join connects: the worker took the peer
+// callbacks under the client lock that Destroy clears them under. Nothing
+// here orders the two threads but that lock (no wait on the double's
+// counters or calls), so a thread checker sees a read outside it.
+TEST_F(LobbyClientDispatch, DestroyWhileJoiningMeetsTheCallbacksUnderTheLock)
+{
+    ASSERT_EQ(client.SetMessageCallback(&KeepMessage, this), 1);
+    ASSERT_EQ(client.SetDisconnectCallback(&NoteLeaving, this), 1);
+    peers.hold = true;
+    LogIn();
+    ASSERT_EQ(Deliver(kRoomsAdded, kStatusSuccess, RoomEntryBytes(5)), 1);
+    std::vector<u8> join = RoomDataBytes(5, {99, kOwnId});
+    join.resize(kJoinBytes);
+    PutLe32(join.data() + 814, host::net::MakeAddress(127, 0, 0, 9));
+    PutLe32(join.data() + 818, 18001);
+    ASSERT_EQ(Deliver(kJoinAccepted, kStatusSuccess, join), 1);
+    usleep(200 * 1000);   // the worker is in its connect, held
+    // Let go well after Destroy has cleared the callbacks: it joins the worker.
+    std::thread release([&] {
+        usleep(300 * 1000);
+        peers.release = true;
+    });
+    client.Destroy();
+    release.join();
+    EXPECT_EQ(peers.joins.load(), 1u);
+    EXPECT_EQ(peers.joinMessage.load(), &KeepMessage);
+    EXPECT_EQ(peers.joinDisconnect.load(), &NoteLeaving);
 }
 
 TEST_F(LobbyClientDispatch, JoinFailingInTheLobbyPostsTen)
