@@ -433,15 +433,17 @@ void CLobbyClient::ConnectWork(Worker& worker)
 void CLobbyClient::JoinWork(Worker& worker)
 {
     u32 address, port;
+    peer::Callbacks callbacks;
     {
         ClientLock lock(*this);
         m_screens->RoomReset();
         m_joinRefused = false;
         address = m_joinAddress;
         port = m_joinPort;
+        // Destroy clears them under this lock.
+        callbacks = {m_message, m_messageContext, m_disconnect, m_disconnectContext};
     }
     // The connect runs without the client lock: the peer threads it starts take it.
-    const peer::Callbacks callbacks{m_message, m_messageContext, m_disconnect, m_disconnectContext};
     const i32 ok = port <= 0xFFFF ? m_peers->ConnectByAddress(address, u16(port), callbacks) : 0;
     ClientLock lock(*this);
     // The host's refusal can arrive before the connect returns here: the

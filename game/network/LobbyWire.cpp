@@ -102,7 +102,6 @@ const char* WireErrorText(WireError error)
     case WireError::kShort: return "shorter than its fields";
     case WireError::kTooLong: return "length over 1 MiB";
     case WireError::kBadPicture: return "picture length outside the message";
-    case WireError::kBadMemberCount: return "member count outside the block";
     }
     return "?";
 }
@@ -229,7 +228,7 @@ bool LobbyRoomRecord::HasMember(u32 userId) const
     const i16 count = MemberCount();
     if (count <= 0) return false;
     if (GetLe32(data + kHostEntryAt) == userId) return true;
-    const u32 members = std::min<u32>(u32(count) - 1, kMaxMembers - 1);
+    const u32 members = std::min<u32>(u32(count) - 1, kRecordMembers);
     for (u32 i = 0; i < members; ++i)
         if (GetLe32(data + kMemberEntriesAt + i * kEntryBytes) == userId) return true;
     return false;
@@ -248,22 +247,9 @@ void ReadRoomEntries(const u8* payload, u32 n, std::vector<RoomEntry>* out)
     }
 }
 
-namespace {
-
-// The i16 count at the block's start: host entry plus members, all of them
-// ending by room data byte 813.
-WireError CheckMemberCount(const u8* block)
-{
-    const i16 count = i16(GetLe16(block));
-    return count < 0 || u32(count) > kMaxMembers ? WireError::kBadMemberCount : WireError::kNone;
-}
-
-}  // namespace
-
 WireError ReadRoomDetail(const u8* payload, u32 n, bool join, RoomDetail* out)
 {
     if (n < (join ? kJoinBytes : kRoomDataBytes)) return WireError::kShort;
-    if (const WireError e = CheckMemberCount(payload + kMemberBlockAt); e != WireError::kNone) return e;
     out->id = GetLe32(payload);
     std::memcpy(out->data, payload, kRoomDataBytes);
     out->joinAddress = join ? GetLe32(payload + kRoomDataBytes) : 0;
@@ -274,7 +260,6 @@ WireError ReadRoomDetail(const u8* payload, u32 n, bool join, RoomDetail* out)
 WireError ReadMemberBlock(const u8* payload, u32 n, MemberBlock* out)
 {
     if (n < kMemberBlockBytes) return WireError::kShort;
-    if (const WireError e = CheckMemberCount(payload); e != WireError::kNone) return e;
     std::memcpy(out->bytes, payload, kMemberBlockBytes);
     return WireError::kNone;
 }

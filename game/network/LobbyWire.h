@@ -62,6 +62,9 @@ inline constexpr u32 kRoomStateAt = 25;
 inline constexpr u32 kMemberLimitAt = 41;
 inline constexpr u32 kHostEntryAt = 445;
 inline constexpr u32 kMemberEntriesAt = 486;
+// Member entries the room data holds after the host's: its count may name
+// more, and a reader stops here.
+inline constexpr u32 kRecordMembers = (kRoomDataBytes - kMemberEntriesAt) / kEntryBytes;
 
 // User data offsets (the entry's bytes from 1, the detail's from 1).
 inline constexpr u32 kUserIdAt = 1;
@@ -128,7 +131,6 @@ enum class WireError : u8 {
     kShort,         // fewer bytes than its fields need
     kTooLong,       // a length over kMaxPayload
     kBadPicture,    // the picture length runs past the message
-    kBadMemberCount,// more members than the block holds, or a negative count
 };
 const char* WireErrorText(WireError error);
 
@@ -216,7 +218,8 @@ struct LobbyRoomRecord {
     u32 State() const;
     i16 MemberCount() const;
     u16 MemberLimit() const;
-    // The user is the host entry or one of the count's member entries.
+    // The user is the host entry or one of the count's member entries (as
+    // many of them as the record holds).
     bool HasMember(u32 userId) const;
 };
 
@@ -229,7 +232,8 @@ struct RoomEntry {
 void ReadRoomEntries(const u8* payload, u32 n, std::vector<RoomEntry>* out);
 
 // 1004, 1006, 1009 (814 bytes) and 1005 (822: then the host's address and
-// port).
+// port). The member count is kept as sent, whatever it says: its readers
+// stop at the entries the record holds.
 struct RoomDetail {
     u32 id = 0;
     u8 data[kRoomDataBytes] = {};

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -143,9 +144,12 @@ TEST_F(LobbyClientDispatch, HostileFieldsAndLengthsAreRefused)
     std::vector<u8> picture = UserDetailBytes(9, "nine", "", 1000, 10);   // 1000 claimed, 10 present
     EXPECT_EQ(Deliver(kUserDetail, kStatusSuccess, picture), 0);
     EXPECT_EQ(LastEvent(), u32(kEventServerLost));
+    // A count past the entries is no hostile field: read past the reader
+    // (room 3 is not listed).
     std::vector<u8> room = RoomDataBytes(3, {});
-    PutLe16(room.data() + kMemberBlockAt, 40);   // entries past byte 813
-    EXPECT_EQ(Deliver(kRoomDetail, kStatusSuccess, room), 0);
+    PutLe16(room.data() + kMemberBlockAt, 40);
+    EXPECT_EQ(Deliver(kRoomDetail, kStatusSuccess, room), 1);
+    EXPECT_EQ(LastEvent(), u32(kEventRefused));
     std::vector<u8> huge(kMaxPayload + 1);
     EXPECT_EQ(client.Dispatch(kLobbyChat, kStatusSuccess, huge.data(), u32(huge.size())), 0);
     EXPECT_FALSE(Called("user-info 9 picture 1000"));
@@ -290,6 +294,38 @@ TEST_F(LobbyClientDispatch, JoinAcceptedConnectsToTheHost)
     EXPECT_TRUE(Called("room-create-message 1004 814"));
 }
 
+i32 KeepMessage(void*, CNetClient*, const u8*, i32, u32) { return 1; }
+void NoteLeaving(void*, CNetClient*) {}
+
+// The client goes while its join connects: the worker took the peer
+// callbacks under the client lock that Destroy clears them under. Nothing
+// here orders the two threads but that lock (no wait on the double's
+// counters or calls), so a thread checker sees a read outside it.
+TEST_F(LobbyClientDispatch, DestroyWhileJoiningMeetsTheCallbacksUnderTheLock)
+{
+    ASSERT_EQ(client.SetMessageCallback(&KeepMessage, this), 1);
+    ASSERT_EQ(client.SetDisconnectCallback(&NoteLeaving, this), 1);
+    peers.hold = true;
+    LogIn();
+    ASSERT_EQ(Deliver(kRoomsAdded, kStatusSuccess, RoomEntryBytes(5)), 1);
+    std::vector<u8> join = RoomDataBytes(5, {99, kOwnId});
+    join.resize(kJoinBytes);
+    PutLe32(join.data() + 814, host::net::MakeAddress(127, 0, 0, 9));
+    PutLe32(join.data() + 818, 18001);
+    ASSERT_EQ(Deliver(kJoinAccepted, kStatusSuccess, join), 1);
+    usleep(200 * 1000);   // the worker is in its connect, held
+    // Let go well after Destroy has cleared the callbacks: it joins the worker.
+    std::thread release([&] {
+        usleep(300 * 1000);
+        peers.release = true;
+    });
+    client.Destroy();
+    release.join();
+    EXPECT_EQ(peers.joins.load(), 1u);
+    EXPECT_EQ(peers.joinMessage.load(), &KeepMessage);
+    EXPECT_EQ(peers.joinDisconnect.load(), &NoteLeaving);
+}
+
 TEST_F(LobbyClientDispatch, JoinFailingInTheLobbyPostsTen)
 {
     peers.connectResult = 0;
@@ -320,6 +356,38 @@ TEST_F(LobbyClientDispatch, MemberBlocksAndKicks)
     ASSERT_EQ(Deliver(kMemberBlockKick, kStatusSuccess, block), 1);
     EXPECT_TRUE(PeerCalled("close-all"));
     EXPECT_EQ(client.GetScreen(), 3u);
+}
+
+// More members than the windows show: the server connection goes on, the
+// window opens, and a member in the record's last entry is still one.
+TEST_F(LobbyClientDispatch, MemberCountsPastTheWindowsKeepTheServer)
+{
+    LogIn();
+    ASSERT_EQ(Deliver(kRoomsAdded, kStatusSuccess, RoomEntryBytes(8)), 1);
+    std::vector<u8> room = RoomDataBytes(8, {1});
+    PutLe16(room.data() + kMemberBlockAt, 40);
+    ASSERT_EQ(Deliver(kRoomDetailAsked, kStatusSuccess, room), 1);
+    EXPECT_TRUE(Called("room-info 8"));
+    EXPECT_EQ(LastEvent(), u32(kEventDone));
+    LobbyRoomRecord listed;
+    ASSERT_TRUE(client.GetRoom(8, &listed));
+    EXPECT_EQ(listed.MemberCount(), 40);
+
+    EnterRoom(5, false);
+    const struct {
+        i16 count;
+        bool kept;
+    } cases[] = {{9, true}, {40, true}, {8, false}};   // own entry: the eighth member's
+    for (const auto& c : cases) {
+        std::vector<u8> block(kMemberBlockBytes, 0);
+        PutLe16(block.data(), u16(c.count));
+        PutLe32(block.data() + 2, 99);
+        PutLe32(block.data() + (kMemberEntriesAt - kMemberBlockAt) + (kRecordMembers - 1) * kEntryBytes, kOwnId);
+        ASSERT_EQ(Deliver(kMemberBlockKick, kStatusSuccess, block), 1) << c.count;
+        EXPECT_NE(LastEvent(), u32(kEventServerLost)) << c.count;
+        EXPECT_EQ(PeerCalled("close-all"), !c.kept) << c.count;
+        EXPECT_EQ(client.GetScreen(), c.kept ? 4u : 3u) << c.count;
+    }
 }
 
 TEST_F(LobbyClientDispatch, OwnRoomRemovedEndsPlay)

@@ -143,18 +143,40 @@ TEST(LobbyClientWire, PictureLengthMustLieInsideTheMessage)
     EXPECT_EQ(ReadUserDetail(d.data(), 317, false, &detail), WireError::kShort);
 }
 
-TEST(LobbyClientWire, MemberCountMustFitTheBlock)
+// The count is the server's to say; the readers keep it and look no
+// further than the host and the eight member entries the record holds.
+TEST(LobbyClientWire, AnyMemberCountIsKeptAndReadInsideTheRecord)
 {
-    for (const i16 count : {i16(-1), i16(0), i16(1), i16(8), i16(9), i16(0x7FFF)}) {
-        std::vector<u8> d = lobby_test::RoomDataBytes(3, {});
-        PutLe16(d.data() + kMemberBlockAt, u16(count));
+    const struct {
+        i16 count;
+        bool host, seventh, eighth;   // user 1, user 8 (member entry 7), user 9 (member entry 8)
+    } cases[] = {
+        {-1, false, false, false}, {0, false, false, false}, {1, true, false, false},    {8, true, true, false},
+        {9, true, true, true},     {10, true, true, true},   {0x7FFF, true, true, true},
+    };
+    for (const auto& c : cases) {
+        std::vector<u8> d = lobby_test::RoomDataBytes(3, {1});
+        for (u32 i = 0; i < kRecordMembers; ++i) PutLe32(d.data() + kMemberEntriesAt + i * kEntryBytes, 2 + i);
+        PutLe16(d.data() + kMemberBlockAt, u16(c.count));
         RoomDetail detail;
-        const bool fits = count >= 0 && count <= 8;
-        EXPECT_EQ(ReadRoomDetail(d.data(), u32(d.size()), false, &detail) == WireError::kNone, fits) << count;
+        ASSERT_EQ(ReadRoomDetail(d.data(), u32(d.size()), false, &detail), WireError::kNone) << c.count;
+        LobbyRoomRecord room;
+        std::memcpy(room.data, detail.data, kRoomDataBytes);
+        EXPECT_EQ(room.MemberCount(), c.count);
+        EXPECT_EQ(room.HasMember(1), c.host) << c.count;
+        EXPECT_EQ(room.HasMember(8), c.seventh) << c.count;
+        EXPECT_EQ(room.HasMember(9), c.eighth) << c.count;
+        EXPECT_FALSE(room.HasMember(10)) << c.count;
         MemberBlock block;
-        EXPECT_EQ(ReadMemberBlock(d.data() + kMemberBlockAt, kMemberBlockBytes, &block) == WireError::kNone, fits)
-            << count;
+        ASSERT_EQ(ReadMemberBlock(d.data() + kMemberBlockAt, kMemberBlockBytes, &block), WireError::kNone) << c.count;
+        EXPECT_EQ(std::memcmp(block.bytes, d.data() + kMemberBlockAt, kMemberBlockBytes), 0);
     }
+    // Only too few bytes are refused.
+    const std::vector<u8> d = lobby_test::RoomDataBytes(3, {1});
+    RoomDetail detail;
+    EXPECT_EQ(ReadRoomDetail(d.data(), kRoomDataBytes - 1, false, &detail), WireError::kShort);
+    MemberBlock block;
+    EXPECT_EQ(ReadMemberBlock(d.data() + kMemberBlockAt, kMemberBlockBytes - 1, &block), WireError::kShort);
 }
 
 TEST(LobbyClientWire, NamesAndProfilesStayInsideTheirFields)

@@ -131,6 +131,9 @@ public:
         std::atomic<u32> lineTests{0};
         std::atomic<u32> joins{0};
         std::atomic<i32> discover{0};
+        // What the last join connect was given.
+        std::atomic<peer::MessageCallback> joinMessage{nullptr};
+        std::atomic<peer::DisconnectCallback> joinDisconnect{nullptr};
     };
 
     explicit RecordingPeerSide(Shared& shared) : m(shared) {}
@@ -146,8 +149,10 @@ public:
     void StopListening() override { Note("stop-listening"); }
     void StopListeningLater() override { Note("stop-listening-later"); }
     void RequestCloseAll() override { Note("close-all"); }
-    i32 ConnectByAddress(u32 address, u16 port, const peer::Callbacks&) override
+    i32 ConnectByAddress(u32 address, u16 port, const peer::Callbacks& callbacks) override
     {
+        m.joinMessage = callbacks.message;
+        m.joinDisconnect = callbacks.disconnect;
         Note("connect " + host::net::FormatAddress(address) + ":" + std::to_string(port));
         ++m.joins;
         Hold();
