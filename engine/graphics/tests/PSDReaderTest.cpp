@@ -40,6 +40,16 @@ Bytes Pixel(const CPSDLayer* l, u32 x, u32 y)
     return {p, p + l->channelCount};
 }
 
+// A converted file holds the 4 x 4 RGB pixels as a DDS.
+void ExpectDDS(const CImageFile* file, const Bytes& pixels)
+{
+    u32 size = 0;
+    u8* dds = EncodeDDS(pixels.data(), 4, 4, 3, &size);
+    ASSERT_NE(dds, nullptr);
+    EXPECT_EQ(Bytes(file->GetBytes(), file->GetBytes() + file->GetByteCount()), Bytes(dds, dds + size));
+    AlignedFree(dds);
+}
+
 u8 Red(u32 x, u32 y) { return u8(x * 7 + y); }
 u8 Green(u32 x, u32 y) { return u8(x + y * 3); }
 u8 Blue(u32 x, u32 y) { return u8(200 - x - y); }
@@ -543,12 +553,7 @@ TEST(PSDReader, MergedImageRunsGoOnAcrossRows)
         Append(pixels, {blue, u8(i < 8 ? 0x44 : 0x55), u8(i * 9)});
     }
     ASSERT_EQ(reader.GetFileCount(), 1u);
-    u32 size = 0;
-    u8* dds = EncodeDDS(pixels.data(), 4, 4, 3, &size);
-    ASSERT_NE(dds, nullptr);
-    const CImageFile* file = reader.GetFile(0);
-    EXPECT_EQ(Bytes(file->GetBytes(), file->GetBytes() + file->GetByteCount()), Bytes(dds, dds + size));
-    AlignedFree(dds);
+    ExpectDDS(reader.GetFile(0), pixels);
 }
 
 TEST(PSDReader, DocumentSizedImagesPlaceAndClipTheLayerExactly)
@@ -610,12 +615,7 @@ TEST(PSDReader, AMergedImageCutShortIsReadAsFarAsItGoes)
                 if (at < k.kept) pixels[(y * 4 + x) * 3 + (2 - c)] = d.merged(c, x, y);
             }
         ASSERT_EQ(reader.GetFileCount(), 2u);
-        u32 size = 0;
-        u8* dds = EncodeDDS(pixels.data(), 4, 4, 3, &size);
-        ASSERT_NE(dds, nullptr);
-        const CImageFile* file = reader.GetFile(1);
-        EXPECT_EQ(Bytes(file->GetBytes(), file->GetBytes() + file->GetByteCount()), Bytes(dds, dds + size));
-        AlignedFree(dds);
+        ExpectDDS(reader.GetFile(1), pixels);
     }
 }
 
