@@ -213,8 +213,8 @@ private:
 // Reads the rows of one channel of width samples (raw, or PackBits with the
 // byte-count table skipped) as far as its data goes, handing each to
 // place(y, row, count). The row where the data ends may be short; the rows
-// after it keep what they hold. A decode never makes more than 64 bytes of
-// one, so a damaged channel costs no more than its reading.
+// after it keep what they hold. A decode makes at most 64 bytes from each
+// byte of data, so a damaged channel costs no more than its reading.
 template <class Place>
 void ReadChannelRows(Cursor& data, u16 compression, u32 width, u32 height, Place&& place)
 {
