@@ -165,74 +165,73 @@ bool ChannelSlots(const CList<CPoint2>& channels, std::vector<i32>* slots, u32* 
     return true;
 }
 
-// The fewest bytes, the compression word included, that encode a channel of
-// width x height samples; 0 for a compression other than raw and PackBits,
-// whose data is not read.
-u64 LeastChannelBytes(u16 compression, u32 width, u32 height)
-{
-    if (compression == 0) return 2 + u64(width) * height;
-    // A byte count a row, and two bytes a run of at most 128.
-    if (compression == 1) return 2 + u64(height) * (2 + 2 * ((u64(width) + 127) / 128));
-    return 0;
-}
+// PackBits read as one stream across the rows of a channel: a run may go on
+// into the next row, and what passes the channel's last row is dropped.
+class PackBitsStream {
+public:
+    explicit PackBitsStream(Cursor& data) : m_data(data) {}
 
-// Decodes the rows of one channel, width bytes each (raw, or PackBits with
-// the byte-count table already skipped), and hands each to place(y, row).
+    // Up to size bytes; fewer where the data ends (a repeat without its
+    // byte adds nothing).
+    u32 Fill(u8* out, u32 size)
+    {
+        u32 made = 0;
+        while (made < size) {
+            if (m_repeat) {
+                const u32 n = std::min(m_repeat, size - made);
+                std::memset(out + made, m_value, n);
+                m_repeat -= n, made += n;
+            } else if (m_literal) {
+                const u32 n = u32(std::min<size_t>(std::min(m_literal, size - made), m_data.Left()));
+                if (n == 0) break;
+                std::memcpy(out + made, m_data.Take(n), n);
+                m_literal -= n, made += n;
+            } else {
+                if (m_data.Left() == 0) break;
+                const u8 n = m_data.U8();
+                if (n < 128) {
+                    m_literal = u32(n) + 1;
+                } else if (n > 128) {
+                    if (m_data.Left() == 0) break;
+                    m_value = m_data.U8();
+                    m_repeat = 257 - u32(n);
+                }
+            }
+        }
+        return made;
+    }
+    // A run still going on past what was filled.
+    bool Pending() const { return m_repeat || m_literal; }
+
+private:
+    Cursor& m_data;
+    u32 m_literal = 0;
+    u32 m_repeat = 0;
+    u8 m_value = 0;
+};
+
+// Reads the rows of one channel of width samples (raw, or PackBits with the
+// byte-count table skipped) as far as its data goes, handing each to
+// place(y, row, count). The row where the data ends may be short; the rows
+// after it keep what they hold. A decode makes at most 64 bytes from each
+// byte of data, so a damaged channel costs no more than its reading.
 template <class Place>
-bool DecodeChannel(Cursor& data, u16 compression, u32 width, u32 rows, Place&& place)
+void ReadChannelRows(Cursor& data, u16 compression, u32 width, u32 height, Place&& place)
 {
-    std::vector<u8> row(width);
-    for (u32 y = 0; y < rows; ++y) {
-        const u8* source;
+    std::vector<u8> row(compression == 1 ? width : 0);
+    PackBitsStream packed(data);
+    for (u32 y = 0; y < height; ++y) {
+        const u8* source = row.data();
+        u32 made = 0;
         if (compression == 0) {
-            source = data.Take(width);
-            if (!source) return false;
+            made = u32(std::min<size_t>(data.Left(), width));
+            source = data.Take(made);
         } else {
-            u32 used = 0;
-            const u32 left = u32(std::min<size_t>(data.Left(), 0xFFFFFFFFu));
-            if (!DecodePackBitsRow(data.Here(), left, row.data(), width, &used)) return false;
-            data.Skip(used);
-            source = row.data();
+            made = packed.Fill(row.data(), width);
         }
-        place(y, source);
+        if (made > 0) place(y, source, made);
+        if (made < width) return;
     }
-    return data.Ok();
-}
-
-}  // namespace
-
-namespace {
-
-// PackBits into one row until it is full or the source ends (*made short of
-// rowSize: a literal the end cuts keeps what is there, a repeat without its
-// byte adds nothing); false only for a run past the row.
-bool DecodePackBitsPrefix(const u8* source, u32 sourceSize, u8* row, u32 rowSize, u32* used, u32* made)
-{
-    u32 in = 0;
-    u32 out = 0;
-    while (out < rowSize && in < sourceSize) {
-        const u8 n = source[in];
-        if (n < 128) {
-            const u32 count = u32(n) + 1;
-            if (count > rowSize - out) return false;
-            const u32 there = std::min(count, sourceSize - in - 1);
-            std::memcpy(row + out, source + in + 1, there);
-            in += there + 1;
-            out += there;
-        } else if (n > 128) {
-            const u32 count = 257 - u32(n);
-            if (count > rowSize - out) return false;
-            if (in + 1 >= sourceSize) break;
-            std::memset(row + out, source[in + 1], count);
-            in += 2;
-            out += count;
-        } else {
-            ++in;
-        }
-    }
-    *used = in;
-    *made = out;
-    return true;
 }
 
 }  // namespace
@@ -240,10 +239,10 @@ bool DecodePackBitsPrefix(const u8* source, u32 sourceSize, u8* row, u32 rowSize
 bool DecodePackBitsRow(const u8* source, u32 sourceSize, u8* row, u32 rowSize, u32* used)
 {
     if ((!source && sourceSize) || (!row && rowSize) || !used) return false;
-    u32 in = 0;
-    u32 made = 0;
-    if (!DecodePackBitsPrefix(source, sourceSize, row, rowSize, &in, &made) || made < rowSize) return false;
-    *used = in;
+    Cursor data(source, sourceSize, false);
+    PackBitsStream packed(data);
+    if (packed.Fill(row, rowSize) < rowSize || packed.Pending()) return false;
+    *used = u32(sourceSize - data.Left());
     return true;
 }
 
@@ -619,21 +618,6 @@ bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* imageBudget, bo
 
     const u32 layerWidth = u32(layer->right - layer->left);
     const u32 layerHeight = u32(layer->bottom - layer->top);
-    // Each channel placed in the image must encode its whole rectangle
-    // before anything is allocated for it.
-    if (layerWidth > 0 && layerHeight > 0) {
-        Cursor peek = in;
-        for (u32 c = 0; c < channelCount; ++c) {
-            const u32 length = layer->channels.GetAt(c)->second;
-            Cursor data = peek.Sub(length);
-            if (slots[c] < 0) continue;
-            const u16 compression = data.U16();
-            if (!data.Ok()) return false;
-            // A compression this reader does not know is stepped over by its length.
-            const u64 least = LeastChannelBytes(compression, layerWidth, layerHeight);
-            if (least != 0 && length < least) return false;
-        }
-    }
     const u32 width = m_layerSized ? layerWidth : m_header.width;
     const u32 height = m_layerSized ? layerHeight : m_header.height;
     const u64 size = u64(width) * height * pixelChannels;
@@ -678,21 +662,22 @@ bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* imageBudget, bo
         if (!in.Ok()) return false;
         // Masks have a rectangle of their own and no place in the image;
         // a channel of an empty layer need not even hold its compression.
-        if (slots[c] < 0 || size == 0 || x0 == x1 || y0 == y1) continue;
+        if (slots[c] < 0 || layerWidth == 0 || layerHeight == 0) continue;
         const u16 compression = data.U16();
+        if (!data.Ok()) return false;
         // Another compression leaves the channel's bytes at 255.
-        if (compression > 1) continue;
+        if (compression > 1 || size == 0 || x0 == x1 || y0 == y1) continue;
         if (compression == 1) data.Skip(u64(layerHeight) * 2);  // byte counts of the rows
         const bool transparency = i32(layer->channels.GetAt(c)->first) == kTransparencyId;
         const u32 opacity = layer->opacity;
         u8* base = image ? image + slots[c] : nullptr;
-        const bool ok = DecodeChannel(data, compression, layerWidth, layerHeight, [&](u32 y, const u8* row) {
+        // A channel shorter than its rectangle leaves the rest at 255.
+        ReadChannelRows(data, compression, layerWidth, layerHeight, [&](u32 y, const u8* row, u32 made) {
             if (!base || y < y0 || y >= y1) return;
             u8* out = base + size_t(y + dy) * pitch + size_t(x0 + dx) * pixelChannels;
-            for (u32 x = x0; x < x1; ++x, out += pixelChannels)
+            for (u32 x = x0; x < std::min(x1, made); ++x, out += pixelChannels)
                 *out = transparency ? u8(row[x] * opacity / 255) : row[x];
         });
-        if (!ok) return false;
     }
 
     if ((m_writeBMP || m_writeDDS) && image)
@@ -722,48 +707,36 @@ bool CPSDReader::ReadMergedImage(Cursor in, bool dryRun)
     const u32 placed = std::min(channels, palette ? 1u : pixelChannels);
     for (u32 c = 0; c < placed; ++c) slots[c] = rgb && c < 3 ? i32(2 - c) : i32(c);
 
-    // The pixels are only wanted for the files; without them the data is
-    // still decoded, so a damaged image fails the same way. An image too
-    // large to hold is not written, as a file that cannot be written.
+    // The pixels are only wanted for the files: without them nothing past
+    // the compression word is read. An image too large to hold is not
+    // written, as a file that cannot be written.
     std::unique_ptr<u8, void (*)(void*)> pixels(nullptr, AlignedFree);
     const u64 size = u64(width) * height * pixelChannels;
     if (!dryRun && (m_writeBMP || m_writeDDS) && size <= kMaxImageBytes) {
         pixels.reset(static_cast<u8*>(AlignedAlloc(u32(size), 16)));
         if (pixels) std::memset(pixels.get(), 255, size_t(size));
     }
+    if (!pixels) return true;
 
     // Reading stops where the file ends: what it leaves out keeps its 255.
     // A decode is bounded by the bytes there are, so a cut file costs no
     // more than its reading.
     if (compression == 1) in.Skip(u64(channels) * height * 2);
-    std::vector<u8> row(width);
     for (u32 c = 0; c < channels && in.Left() > 0; ++c) {
-        u8* base = pixels && slots[c] >= 0 ? pixels.get() + slots[c] : nullptr;
-        for (u32 y = 0; y < height && in.Left() > 0; ++y) {
-            const u8* source = row.data();
-            u32 made = 0;
-            if (compression == 0) {
-                made = u32(std::min<size_t>(in.Left(), width));
-                source = in.Take(made);
-            } else {
-                u32 used = 0;
-                const u32 left = u32(std::min<size_t>(in.Left(), 0xFFFFFFFFu));
-                if (!DecodePackBitsPrefix(in.Here(), left, row.data(), width, &used, &made)) return false;
-                // A row short of its width met the end of the file.
-                in.Skip(made < width ? in.Left() : used);
-            }
-            if (!base) continue;
+        u8* base = slots[c] >= 0 ? pixels.get() + slots[c] : nullptr;
+        ReadChannelRows(in, compression, width, height, [&](u32 y, const u8* row, u32 made) {
+            if (!base) return;
             u8* out = base + size_t(y) * width * pixelChannels;
             if (palette) {
                 for (u32 x = 0; x < made; ++x, out += 3)
-                    out[0] = palette[512 + source[x]], out[1] = palette[256 + source[x]], out[2] = palette[source[x]];
-                continue;
+                    out[0] = palette[512 + row[x]], out[1] = palette[256 + row[x]], out[2] = palette[row[x]];
+                return;
             }
-            for (u32 x = 0; x < made; ++x, out += pixelChannels) *out = source[x];
-        }
+            for (u32 x = 0; x < made; ++x, out += pixelChannels) *out = row[x];
+        });
     }
 
-    if (pixels) WriteImage(FileTitle(m_path.GetText()).c_str(), pixels.get(), width, height, pixelChannels);
+    WriteImage(FileTitle(m_path.GetText()).c_str(), pixels.get(), width, height, pixelChannels);
     return true;
 }
 

@@ -121,12 +121,11 @@ public:
     static constexpr u32 kMaxImageBytes = 1u << 28;
     static constexpr u64 kMaxTotalImageBytes = u64(1) << 30;
     static constexpr u64 kMaxFileBytes = u64(1) << 30;
-    // Layer-sized images never take more than the file's bytes can expand
-    // to: PackBits makes at most 128 bytes of 2. Every colour and
-    // transparency channel must hold its whole rectangle (a compression other
-    // than raw and PackBits fails), so they always fit. Document-sized ones
-    // are bounded by the limits above alone; the whole file is checked before
-    // any of them is allocated.
+    // Layer-sized images never take more than the file's bytes could expand
+    // to: PackBits makes at most 128 bytes of 2, so a layer whose channels
+    // hold its rectangle always fits. Document-sized ones are bounded by the
+    // limits above alone; the whole file is checked before any of them is
+    // allocated.
     static constexpr u64 kMaxExpansion = 64;
 
     // Layer-sized images, nothing written, big-endian numbers.

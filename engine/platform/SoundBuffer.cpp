@@ -235,6 +235,9 @@ u32 CSoundBuffer::LoadWav(std::unique_ptr<CWavReader> reader, u32 voiceCount, u3
         shared->wav = std::move(reader);
         return FinishLoad(shared, nullptr, size, voiceCount, bufferFlags, kSourceWav);
     }
+    // A static sound reads its data chunk whole: one the file ends inside
+    // is refused before anything is allocated for it.
+    if (reader->IsDataCutShort()) return 0;
     u8* pcm = size ? static_cast<u8*>(AlignedAlloc(size, 16)) : nullptr;
     if (!pcm) return 0;
     u32 ok = 0;

@@ -63,6 +63,7 @@ void CWavReader::Close()
     m_memory = nullptr;
     m_size = m_dataOffset = 0;
     m_dataSize = m_dataPosition = 0;
+    m_dataCutShort = 0;
     m_open = 0;
 }
 
@@ -86,12 +87,12 @@ u32 CWavReader::FindChunk(u64 start, u64 end, u32 id, u64* dataOffset, u32* size
         if (ReadAt(at, header, 8) != 8) return 0;
         const u32 chunkSize = GetLe32(header + 4);
         const u64 body = at + 8;
-        if (chunkSize > end - body) return 0;
         if (GetLe32(header) == id) {
             *dataOffset = body;
             *size = chunkSize;
             return 1;
         }
+        if (chunkSize > end - body) return 0;
         // Chunks are padded to an even length.
         at = body + chunkSize + (chunkSize & 1);
     }
@@ -109,7 +110,7 @@ u32 CWavReader::ParseHeader(SoundFormat* format)
 
     u64 fmtOffset = 0;
     u32 fmtSize = 0;
-    if (!FindChunk(12, riffEnd, kFmt, &fmtOffset, &fmtSize) || fmtSize < 16) return 0;
+    if (!FindChunk(12, riffEnd, kFmt, &fmtOffset, &fmtSize) || fmtSize < 16 || fmtSize > riffEnd - fmtOffset) return 0;
     u8 pcm[18];
     if (ReadAt(fmtOffset, pcm, 16) != 16) return 0;
     SoundFormat f;
@@ -135,6 +136,10 @@ u32 CWavReader::ParseHeader(SoundFormat* format)
     u32 dataSize = 0;
     if (!FindChunk(afterFmt, riffEnd, kData, &dataOffset, &dataSize)) return 0;
     m_dataOffset = dataOffset;
+    // A file written while its sound was made may end before the size its
+    // "data" chunk was given: the data is what there is.
+    m_dataCutShort = dataSize > riffEnd - dataOffset ? 1 : 0;
+    if (m_dataCutShort) dataSize = u32(riffEnd - dataOffset);
     // Whole frames only: a stream starting over mid-frame would play noise.
     m_dataSize = dataSize - dataSize % f.blockAlign;
     m_dataPosition = 0;

@@ -5,7 +5,9 @@
 // at its end.
 //
 // WAV files come from outside the program: every chunk size is checked
-// against what is left of its parent, and a damaged file is refused.
+// against what is left of its parent, and a damaged file is refused. Only
+// the "data" chunk may run past the end of the file (files written while
+// their sound was made have one): its data is what the file holds.
 #pragma once
 
 #include "engine/core/Types.h"
@@ -48,6 +50,9 @@ public:
     // 1, or 0 for a damaged or unusable file.
     u32 ParseHeader(SoundFormat* format);
     u32 GetDataSize() const { return m_dataSize; }
+    // 1 when the "data" chunk's size runs past the end of the file: the
+    // data size is then what the file holds.
+    u32 IsDataCutShort() const { return m_dataCutShort; }
 
     // Reads size bytes from the position in the data chunk; 1 when all were
     // read (static sounds read the chunk whole this way).
@@ -63,7 +68,8 @@ private:
     // Bytes read at an absolute offset: fewer at the end or on error.
     u32 ReadAt(u64 offset, void* out, u32 bytes);
     // Finds the chunk id among the chunks in [start, end): its data offset
-    // and size. 0 when absent or when a chunk runs past end.
+    // and size, which the caller checks. 0 when absent or when a chunk
+    // before it runs past end.
     u32 FindChunk(u64 start, u64 end, u32 id, u64* dataOffset, u32* size);
 
     std::unique_ptr<host::kernel::File> m_file;
@@ -73,5 +79,6 @@ private:
     u64 m_dataOffset = 0;
     u32 m_dataSize = 0;
     u32 m_dataPosition = 0;   // bytes of the chunk already read
+    u32 m_dataCutShort = 0;
     u32 m_open = 0;
 };

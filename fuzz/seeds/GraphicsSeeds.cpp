@@ -77,6 +77,15 @@ void MakePsdSeeds(const std::string& root)
     cmyk.layers[1].Add(1, 0, [](uint32_t x, uint32_t) { return x; });
     sink.Add("cmyk-zip-channel", Psd(cmyk));
 
+    // Channels read as far as their data goes: a raw one cut short, and a
+    // packed one whose literal goes on across its rows and stops short.
+    Document shortChannels;
+    shortChannels.layers = {Rect(0, 0, 2, 3)};
+    shortChannels.layers[0].channels.push_back({0, 0, 3, 2, {}, {0, 0, 1, 2, 3, 4}});
+    shortChannels.layers[0].channels.push_back({1, 1, 3, 2, {}, {0, 1, 0, 9, 0, 9, 5, 1, 2, 3, 4}});
+    shortChannels.layers[0].Add(2, 1, [](uint32_t x, uint32_t y) { return x * y; });
+    sink.Add("short-channels", Psd(shortChannels));
+
     // Indexed: the merged samples through the colour mode data's palette.
     Document indexed;
     indexed.mode = 2, indexed.channels = 1;

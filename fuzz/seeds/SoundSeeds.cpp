@@ -76,6 +76,11 @@ void MakeWavSeeds(const std::string& root)
     const Bytes extensible = Samples(22, 1);
     sink.Add("extensible", Wave(Chunk("fmt ", Format(0xFFFE, 2, 44100, 24, &extensible)) + Chunk("fact", Bytes(4, '\1')) +
                                 Chunk("data", Samples(90, 3))));
+    // A "data" chunk sized past the file's end, as a writer into a pipe
+    // leaves it, ending inside a frame.
+    Bytes piped = Wave(Chunk("fmt ", Format(1, 2, 8000, 16)), 0x7FFFF024) + "data";
+    Le32(piped, 0x7FFFF000);
+    sink.Add("data-size-past-end", piped + Samples(41, 2));
     sink.Add("riff-size-past-end", Wave(Chunk("fmt ", Format(1, 1, 8000, 16)) + Chunk("data", Samples(20, 2)), 0x7FFFFFF0));
 }
 

@@ -40,6 +40,16 @@ Bytes Pixel(const CPSDLayer* l, u32 x, u32 y)
     return {p, p + l->channelCount};
 }
 
+// A converted file holds the 4 x 4 RGB pixels as a DDS.
+void ExpectDDS(const CImageFile* file, const Bytes& pixels)
+{
+    u32 size = 0;
+    u8* dds = EncodeDDS(pixels.data(), 4, 4, 3, &size);
+    ASSERT_NE(dds, nullptr);
+    EXPECT_EQ(Bytes(file->GetBytes(), file->GetBytes() + file->GetByteCount()), Bytes(dds, dds + size));
+    AlignedFree(dds);
+}
+
 u8 Red(u32 x, u32 y) { return u8(x * 7 + y); }
 u8 Green(u32 x, u32 y) { return u8(x + y * 3); }
 u8 Blue(u32 x, u32 y) { return u8(200 - x - y); }
@@ -436,14 +446,6 @@ TEST(PSDReader, DocumentSizedImagesOfADamagedFileAreNeverAllocated)
     ASSERT_EQ(whole[whole.size() - merged + 1], 1);   // the compression word
     for (size_t n : {whole.size() - merged - 6, size_t(FirstLayerOffset(Layout()) + 400)})
         damaged.emplace_back(whole.begin(), whole.begin() + n);
-    // The picture's last red row a literal one byte longer than the row.
-    Document badRow = Layout();
-    Channel& red = badRow.layers[1].channels[1];
-    ASSERT_EQ(red.id, 0);
-    red.stored = EncodeChannel(red);
-    ASSERT_EQ(red.stored[red.stored.size() - 9], 7);
-    red.stored[red.stored.size() - 9] = 8;
-    damaged.push_back(Build(badRow));
     for (const Bytes& bytes : damaged) {
         SCOPED_TRACE(bytes.size());
         CPSDReader reader;
@@ -451,6 +453,107 @@ TEST(PSDReader, DocumentSizedImagesOfADamagedFileAreNeverAllocated)
         EXPECT_EQ(LoadBytes(bytes, &reader), 0);
         for (u32 i = 0; i < reader.GetLayerCount(); ++i) EXPECT_EQ(reader.GetLayer(i)->image, nullptr) << i;
     }
+    // The picture's last red row a literal one byte longer than the row is
+    // not damage: the literal takes the 8 bytes there are, as the good file.
+    Document badRow = Layout();
+    Channel& red = badRow.layers[1].channels[1];
+    ASSERT_EQ(red.id, 0);
+    red.stored = EncodeChannel(red);
+    ASSERT_EQ(red.stored[red.stored.size() - 9], 7);
+    red.stored[red.stored.size() - 9] = 8;
+    CPSDReader good, longer;
+    good.SetLayerSized(0), longer.SetLayerSized(0);
+    ASSERT_EQ(LoadBytes(whole, &good), 1);
+    ASSERT_EQ(LoadBytes(Build(badRow), &longer), 1);
+    const CPSDLayer* a = good.GetLayer(1);
+    const CPSDLayer* b = longer.GetLayer(1);
+    ASSERT_EQ(a->imageSize, b->imageSize);
+    EXPECT_EQ(Bytes(a->image, a->image + a->imageSize), Bytes(b->image, b->image + b->imageSize));
+    EXPECT_EQ(Pixel(b, 207, 107), Bgra(7, 7));
+}
+
+// A layer channel shorter than its rectangle, or whose runs go on across
+// its rows, is read as far as its data goes: what it leaves out keeps 255,
+// and the channel after it reads its own data.
+TEST(PSDReader, LayerChannelsAreReadAsFarAsTheirDataGoes)
+{
+    const auto packed = [](Bytes runs) {
+        Bytes b{0, 1, 0, 9, 0, 9};  // the row byte counts are not read
+        Append(b, runs);
+        return b;
+    };
+    const u8 none = 255;
+    // The red channel of a 3 x 2 layer as stored; the samples read, by row.
+    const struct {
+        const char* what;
+        Bytes stored;
+        Bytes red;
+    } cases[] = {
+        {"raw whole", {0, 0, 1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6}},
+        {"raw two samples short", {0, 0, 1, 2, 3, 4}, {1, 2, 3, 4, none, none}},
+        {"raw compression alone", {0, 0}, Bytes(6, none)},
+        {"literal across the rows", packed({5, 1, 2, 3, 4, 5, 6}), {1, 2, 3, 4, 5, 6}},
+        {"repeat across the rows", packed({0x01, 1, 2, 0xFD, 7}), {1, 2, 7, 7, 7, 7}},
+        {"literal cut short", packed({5, 1, 2, 3, 4}), {1, 2, 3, 4, none, none}},
+        {"repeat without its byte", packed({0x00, 1, 0x80, 0xFE}), {1, none, none, none, none, none}},
+        {"repeat past the last row", packed({0x01, 1, 2, 0xF9, 8}), {1, 2, 8, 8, 8, 8}},
+        {"shorter than its byte counts", {0, 1, 0, 9}, Bytes(6, none)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Left of the 4 x 4 document by a column: placed on it, its
+        // columns 1 and 2 land at 0 and 1.
+        Document d;
+        d.layers = {Rect(0, -1, 2, 2)};
+        d.layers[0].Add(-1, 0, Alpha);
+        d.layers[0].channels.push_back({0, 0, 3, 2, {}, c.stored});
+        d.layers[0].Add(1, 1, Green).Add(2, 0, Blue);
+        const Bytes bytes = Build(d);
+        for (u32 layerSized : {1u, 0u}) {
+            SCOPED_TRACE(layerSized);
+            CPSDReader reader;
+            reader.SetLayerSized(layerSized);
+            ASSERT_EQ(LoadBytes(bytes, &reader), 1);
+            const CPSDLayer* l = reader.GetLayer(0);
+            const u32 shift = layerSized ? 0 : 1;
+            for (u32 y = 0; y < 2; ++y) {
+                for (u32 x = shift; x < 3; ++x) {
+                    EXPECT_EQ(Pixel(l, x - shift, y), (Bytes{Blue(x, y), Green(x, y), c.red[y * 3 + x], Alpha(x, y)}))
+                        << x << " " << y;
+                }
+            }
+            if (!layerSized) {
+                EXPECT_EQ(Pixel(l, 2, 0), Bytes(4, 0));
+            }
+        }
+    }
+}
+
+// The merged image's runs go on across its rows and channels' rows alike.
+TEST(PSDReader, MergedImageRunsGoOnAcrossRows)
+{
+    Document d;  // 4 x 4 RGB
+    d.mergedCompression = 1;
+    Bytes bytes = Build(d);
+    // Its compression word stays; the row byte counts are not read.
+    bytes.resize(bytes.size() - 24 - 12 * 5);
+    Append(bytes, Bytes(24, 0));
+    Bytes red{15};  // one literal of the whole plane
+    for (u32 i = 0; i < 16; ++i) red.push_back(u8(i * 9));
+    Append(bytes, red);
+    Append(bytes, {0xF9, 0x44, 0xF9, 0x55});               // green: two repeats of two rows
+    Append(bytes, {0x02, 1, 2, 3, 0xF5, 0x66, 0x00, 4});    // blue: 3, 12, 1
+    TempFolder folder;
+    CPSDReader reader;
+    reader.SetWriteDDS(1);
+    ASSERT_EQ(reader.Load(Save(folder, "runs.psd", bytes).c_str()), 1);
+    Bytes pixels;
+    for (u32 i = 0; i < 16; ++i) {
+        const u8 blue = i < 3 ? u8(i + 1) : i < 15 ? 0x66 : 4;
+        Append(pixels, {blue, u8(i < 8 ? 0x44 : 0x55), u8(i * 9)});
+    }
+    ASSERT_EQ(reader.GetFileCount(), 1u);
+    ExpectDDS(reader.GetFile(0), pixels);
 }
 
 TEST(PSDReader, DocumentSizedImagesPlaceAndClipTheLayerExactly)
@@ -512,12 +615,7 @@ TEST(PSDReader, AMergedImageCutShortIsReadAsFarAsItGoes)
                 if (at < k.kept) pixels[(y * 4 + x) * 3 + (2 - c)] = d.merged(c, x, y);
             }
         ASSERT_EQ(reader.GetFileCount(), 2u);
-        u32 size = 0;
-        u8* dds = EncodeDDS(pixels.data(), 4, 4, 3, &size);
-        ASSERT_NE(dds, nullptr);
-        const CImageFile* file = reader.GetFile(1);
-        EXPECT_EQ(Bytes(file->GetBytes(), file->GetBytes() + file->GetByteCount()), Bytes(dds, dds + size));
-        AlignedFree(dds);
+        ExpectDDS(reader.GetFile(1), pixels);
     }
 }
 
@@ -550,8 +648,8 @@ TEST(PSDReader, LengthsEndExactlyWhereTheirDataEnds)
     d.layers[0].mask = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0};
     const Bytes good = Build(d);
     const size_t layer = FirstLayerOffset(d);
-    // A raw channel's length a sample short or long, the mask's past the end.
-    const std::pair<size_t, int> moves[] = {{layer + 23, -1}, {layer + 23, 1}, {layer + 47, 1}};
+    // A raw channel's length a sample long, the mask's past the end.
+    const std::pair<size_t, int> moves[] = {{layer + 23, 1}, {layer + 47, 1}};
     for (auto [at, by] : moves) {
         Bytes b = good;
         b[at] = u8(b[at] + by);
@@ -560,6 +658,16 @@ TEST(PSDReader, LengthsEndExactlyWhereTheirDataEnds)
         EXPECT_EQ(reader.GetLayer(0)->image, nullptr);
     }
     EXPECT_EQ(LoadBytes(good), 1);
+    // The transparency's length a sample short is read as far as it goes;
+    // each channel after it starts a byte early, on a compression word no
+    // writer uses, and is stepped over.
+    Bytes shorter = good;
+    shorter[layer + 23] -= 1;
+    CPSDReader reader;
+    ASSERT_EQ(LoadBytes(shorter, &reader), 1);
+    const CPSDLayer* l = reader.GetLayer(0);
+    EXPECT_EQ(Pixel(l, 1, 1), (Bytes{255, 255, 255, Alpha(1, 1)}));
+    EXPECT_EQ(Pixel(l, 2, 1), Bytes(4, 255));
 }
 
 }  // namespace ORV_TEST_FILE_ID

@@ -2,6 +2,7 @@
 
 #include "engine/core/PackFile.h"
 #include "engine/platform/Listener.h"
+#include "engine/platform/WavReader.h"
 #include "engine/platform/tests/SoundTestSupport.h"
 
 #include <memory>
@@ -238,7 +239,6 @@ TEST_F(SoundBuffer, RefusesDamagedFiles)
         {"cut.wav", Bytes(good.begin(), good.begin() + 10)},
         {"riff.wav", patched(0, 0x46464952u + 1)},
         {"short-fmt.wav", patched(16, 14)},
-        {"long-data.wav", patched(40, 5000)},
         {"no-data.wav", patched(36, 0x61746164u + 1)},
         {"no-channels.wav", patched(20, 0x00000001u)},
         {"float.wav", patched(20, 0x00010003u)},
@@ -251,6 +251,52 @@ TEST_F(SoundBuffer, RefusesDamagedFiles)
         for (const auto& [name, bytes] : damaged)
             EXPECT_EQ(b.LoadFromMemory(bytes.data(), name, u32(bytes.size()), 1, flags), 0u) << name;
         EXPECT_EQ(b.Play(0, 0.0f, 1), CSoundBuffer::kNoVoice);
+    }
+    // Data longer than the file is refused only where it is read whole.
+    const Bytes longData = patched(40, 5000);
+    CSoundBuffer whole;
+    EXPECT_EQ(whole.LoadFromMemory(longData.data(), "long-data.wav", u32(longData.size()), 1, kStatic), 0u);
+}
+
+// A WAV written while its sound was made may end before the size its "data"
+// chunk was given: a stream plays what the file holds and starts over where
+// it ends; a static sound, which reads the chunk whole, is refused.
+TEST_F(SoundBuffer, AWavWhoseDataRunsPastTheFileStreamsWhatItHolds)
+{
+    const std::vector<i16> samples = Ramp(kRate / 2 + 7);
+    const u32 bytes = u32(samples.size() * 2);
+    const struct {
+        u32 declared, riff;
+        bool stray;  // the file ends inside a frame
+        u32 cutShort;
+    } cases[] = {
+        {bytes, 36 + bytes, false, 0},
+        {bytes + 1, 36 + bytes, false, 1},
+        {bytes + 2, 36 + bytes + 2, true, 1},
+        {0x7FFFF000, 0x7FFFF024, false, 1},  // as sox writes into a pipe
+        {0xFFFFFFFF, 0xFFFFFFFF, true, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.declared);
+        Bytes wav = MakeWav(samples, 1, kRate);
+        std::memcpy(wav.data() + 4, &c.riff, 4);
+        std::memcpy(wav.data() + 40, &c.declared, 4);
+        if (c.stray) wav.push_back(0x55);
+        CWavReader reader;
+        SoundFormat format;
+        ASSERT_EQ(reader.OpenMemory(wav.data(), u32(wav.size()), nullptr), 1u);
+        ASSERT_EQ(reader.ParseHeader(&format), 1u);
+        EXPECT_EQ(reader.GetDataSize(), bytes);
+        EXPECT_EQ(reader.IsDataCutShort(), c.cutShort);
+
+        CSoundBuffer whole, streamed;
+        EXPECT_EQ(whole.LoadFromMemory(wav.data(), "made.wav", u32(wav.size()), 1, kStatic), 1 - c.cutShort);
+        ASSERT_EQ(streamed.LoadFromMemory(wav.data(), "made.wav", u32(wav.size()), 1, 0), 1u);
+        EXPECT_EQ(streamed.GetDataSize(), bytes);
+        EXPECT_FLOAT_EQ(streamed.GetLength(), f32(double(samples.size()) / kRate));
+        ASSERT_EQ(streamed.Play(1, 0.0f, 1), 0u);
+        u32 t = 0;
+        MixExpecting(t, 80, 735, [&](u32 t) { return samples[t % samples.size()]; }, [&] { streamed.Update(); });
     }
 }
 
