@@ -5,6 +5,7 @@
 #include "engine/core/Scramble.h"
 #include "host/kernel/Kernel.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -106,10 +107,9 @@ u32 CqelPackFile::OpenScrambled(const char* path, u32 identifier, u8 key)
     return LoadDirectory(*file, path, count, 9, true, headerKey, u8(identifier % 255));
 }
 
-// The stored count and each entry's offset and size are checked against the
-// file's real size before anything is allocated or trusted: a count that
-// cannot fit would otherwise make 268 x count wrap, and a body past the end
-// would be read short.
+// The stored count is checked against the file's real size before anything
+// is allocated: a count that cannot fit would otherwise make 268 x count
+// wrap. Bodies are not: one past the end is read short by ReadEntry.
 u32 CqelPackFile::LoadDirectory(File& file, const char* path, u32 count, u32 headerSize, bool scrambled,
                                 u8 headerKey, u8 dataKey)
 {
@@ -129,8 +129,7 @@ u32 CqelPackFile::LoadDirectory(File& file, const char* path, u32 count, u32 hea
             std::memcpy(entry.name, raw, kPackNameSize);
             entry.size = GetLe32(raw + kPackNameSize);
             entry.offset = GetLe32(raw + kPackNameSize + 4);
-            ok = std::memchr(entry.name, 0, kPackNameSize) != nullptr &&
-                 u64(entry.offset) + entry.size <= u64(fileSize);
+            ok = std::memchr(entry.name, 0, kPackNameSize) != nullptr;
         }
         if (!ok) {
             AlignedFree(directory);
@@ -166,17 +165,22 @@ u8* CqelPackFile::ReadEntry(const char* name, u32* size) const
     if (!entry || !m_location.GetText()) return nullptr;
     auto file = host::kernel::OpenFile(m_location.GetText(), "rb");
     if (!file) return nullptr;
-    // The file may have been replaced since the directory was read.
+    // A body reaching past the end (an archive cut short, or one replaced
+    // since the directory was read) is read as far as the file goes; the
+    // rest stays as the allocator zeroed it, unscrambled or not.
     const int64_t fileSize = file->Size();
-    if (fileSize < 0 || u64(entry->offset) + entry->size > u64(fileSize)) return nullptr;
-    if (!file->Seek(entry->offset, host::kernel::SeekOrigin::Begin)) return nullptr;
+    if (fileSize < 0) return nullptr;
+    const u64 left = u64(fileSize) > entry->offset ? u64(fileSize) - entry->offset : 0;
+    const u32 present = u32(std::min<u64>(entry->size, left));
+    if (entry->size - present > kPackMaxBytesPastEnd) return nullptr;
+    if (present && !file->Seek(entry->offset, host::kernel::SeekOrigin::Begin)) return nullptr;
     u8* body = static_cast<u8*>(AlignedAlloc(entry->size, 16));
     if (!body) return nullptr;
-    if (!ReadExact(*file, body, entry->size)) {
+    if (!ReadExact(*file, body, present)) {
         AlignedFree(body);
         return nullptr;
     }
-    if (m_scrambled) ScrambleBytes(m_dataKey, body, entry->size);
+    if (m_scrambled) ScrambleBytes(m_dataKey, body, present);
     if (size) *size = entry->size;
     return body;
 }

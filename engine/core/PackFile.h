@@ -13,9 +13,10 @@
 // (identifier mod 255). The packer writes plain archives only.
 //
 // Archives come from outside the program, so opening checks the directory
-// against the file: the count must fit the file, every name must end inside
-// its 260 bytes and every body must lie inside the file; a damaged archive
-// is refused as a whole. Once open, the directory is never changed until
+// against the file: the count must fit the file and every name must end
+// inside its 260 bytes, or the archive is refused as a whole. A body may
+// reach past the end (an archive cut short): it reads what is there and the
+// rest as zeros. Once open, the directory is never changed until
 // Release or another Open, so any number of threads may call FindEntry and
 // ReadEntry at once (each ReadEntry opens its own handle).
 #pragma once
@@ -36,6 +37,9 @@ inline constexpr u8 kPackKeyFirst = 0x6B;
 inline constexpr u8 kPackKeySecond = 0xD2;
 
 inline constexpr u32 kPackNameSize = 260;
+// The most of a body that may lie past the archive's end and be read as
+// zeros: a directory's sizes are not to be trusted with gigabytes.
+inline constexpr u32 kPackMaxBytesPastEnd = 64u << 20;
 inline constexpr u32 kPackEntrySize = 268;
 
 // One directory entry, the same in memory and on file.
@@ -74,8 +78,10 @@ public:
     const PackEntry* FindEntry(const char* name) const;
     // The named entry's body in a new 16-byte-aligned allocation that the
     // caller frees with AlignedFree (an empty body gives a valid block),
-    // its length in *size when size is not null. Null when the name is
-    // unknown or the body cannot be read whole.
+    // its length in *size when size is not null. The part of a body past
+    // the file's end is left zero. Null when the name is unknown, the
+    // archive cannot be read, or more than kPackMaxBytesPastEnd of the body
+    // lies past the end.
     u8* ReadEntry(const char* name, u32* size = nullptr) const;
 
     // Writes a plain archive of the files at paths, each stored under its

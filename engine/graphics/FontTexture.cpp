@@ -158,7 +158,9 @@ i32 CFontTexture::Release()
 void CFontTexture::EmptyCache()
 {
     m_cache->entries.clear();
-    m_cache->penX = m_cache->penY = 0;
+    // The row height too: a row started after this must not keep room for
+    // a line that is gone.
+    m_cache->penX = m_cache->penY = m_cache->rowHeight = 0;
 }
 
 i32 CFontTexture::Create(u32 width, u32 height, u32 format, const char* face, i32 fontHeight)

@@ -335,7 +335,7 @@ i32 CReplay::Finish(const std::string& destination)
     CReplay check;
     check.m_bytes = std::move(bytes);
     size_t at = 0;
-    if (check.Parse(at) != ReplayError::kNone) {
+    if (check.Parse(at, true) != ReplayError::kNone) {
         m_failed = true;
         return 0;
     }
@@ -367,7 +367,7 @@ bool CReplay::Refuse(ReplayError error, size_t at)
     return false;
 }
 
-ReplayError CReplay::Parse(size_t& at)
+ReplayError CReplay::Parse(size_t& at, bool wholeFrames)
 {
     Cursor c{m_bytes, 0};
     m_tracks.clear();
@@ -431,21 +431,28 @@ ReplayError CReplay::Parse(size_t& at)
         m_tracks.push_back(track);
     }
 
+    // A frame that the end cuts short is a copy cut short: the whole frames
+    // before it are kept.
     while (c.Left()) {
         at = c.at;
         Frame frame{c.at, 0, 0};
         c.U8(frame.messageCount);
-        for (u32 m = 0; m < frame.messageCount; ++m) {
+        bool whole = true;
+        for (u32 m = 0; m < frame.messageCount && whole; ++m) {
             at = c.at;
             u32 id = 0, length = 0;
-            if (!c.U32(id) || !c.U32(length)) return ReplayError::kMessage;
-            if (length > kReplayMaxMessageBytes || !c.Skip(length)) return ReplayError::kMessage;
+            whole = c.U32(id) && c.U32(length);
+            if (whole && length > kReplayMaxMessageBytes) return ReplayError::kMessage;
+            whole = whole && c.Skip(length);
         }
         at = c.at;
         frame.bodyAt = c.at;
         u32 frameTime = 0, musicTime = 0;
-        if (!c.U32(frameTime) || !c.U32(musicTime) || !c.Skip(u64(m_humans) * kReplayInputBytes))
-            return ReplayError::kFrame;
+        whole = whole && c.U32(frameTime) && c.U32(musicTime) && c.Skip(u64(m_humans) * kReplayInputBytes);
+        if (!whole) {
+            if (wholeFrames) return ReplayError::kFrame;
+            break;
+        }
         if (frameTime > kReplayMaxFrameMs) return ReplayError::kFrameTime;
         if (!IsFinite(musicTime)) return ReplayError::kMusicTime;
         m_frames.push_back(frame);
@@ -478,7 +485,7 @@ i32 CReplay::Open(const char* path, const IReplaySetup& setup)
     }
 
     size_t at = 0;
-    const ReplayError error = Parse(at);
+    const ReplayError error = Parse(at, false);
     if (error != ReplayError::kNone) {
         ClearPlayback();
         return Refuse(error, at);

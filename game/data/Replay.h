@@ -18,11 +18,13 @@
 //
 // A replay comes from outside (a copied or damaged file): Open checks the
 // whole structure before anything is played, and refuses a file with any
-// count or length reaching past its end, a side message longer than 256
-// bytes, a level outside 0..3, a time that is not a finite number, a frame
-// time above 5 s, a frame cut short, or a set-up the battle's own reader
-// refuses. A refused file leaves the player empty, so a damaged replay is
-// never half-played.
+// count or length of its set-up or tracks reaching past its end, a side
+// message longer than 256 bytes, a level outside 0..3, a time that is not a
+// finite number, a frame time above 5 s, or a set-up the battle's own
+// reader refuses. A refused file leaves the player empty, so a damaged
+// replay is never half-played. A file that ends inside a frame (a copy cut
+// short) plays the whole frames before it; the recorder, which never writes
+// a part of a frame, still refuses to store such a file.
 //
 // Recording streams into a temporary file; the finished replay is put into
 // its slot with host::kernel::WriteFileAtomic (written beside the slot and
@@ -124,7 +126,7 @@ enum class ReplayError {
     kTrackKeys,      // key count past the end
     kTrackLevel,     // a level outside 0..3
     kMessage,        // count or length past the end, or a length above 256
-    kFrame,          // frame cut short
+    kFrame,          // frame cut short (refused only when the recorder stores a file)
     kFrameTime,      // above 5 s
     kMusicTime,      // not a finite number
     kSetupRefused,   // sound in form, but the battle's set-up reader refuses it
@@ -231,7 +233,9 @@ private:
     bool Write(const void* data, size_t n);
     bool FlushBuffer();
     bool CloseFile();
-    ReplayError Parse(size_t& at);
+    // wholeFrames: a frame cut short by the end is refused (kFrame) rather
+    // than ending the frames.
+    ReplayError Parse(size_t& at, bool wholeFrames);
     bool Refuse(ReplayError error, size_t at);
     void ClearPlayback();
 

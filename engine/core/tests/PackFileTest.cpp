@@ -142,9 +142,6 @@ TEST(PackFile, RefusesDamagedArchives)
         {"count too big", U32(5) + PlainArchive({{"a", "body"}}).substr(4)},
         {"count wraps", U32(wrapping) + std::string(60000, '\0')},
         {"truncated directory", good.substr(0, 4 + 268 + 100)},
-        {"truncated body", good.substr(0, good.size() - 1)},
-        {"offset past the end", U32(1) + Entry("a", 0, 1000)},
-        {"offset and size wrap", U32(1) + Entry("a", 0x20, 0xFFFFFFF0u) + std::string(64, 'b')},
         {"unterminated name", unterminated},
     };
     CqelPackFile pack;
@@ -157,7 +154,7 @@ TEST(PackFile, RefusesDamagedArchives)
     const std::string wrapped = scrambled.substr(0, 5) + Scrambled(U32(wrapping), 0x33 ^ kPackKeyFirst) +
                                 std::string(60000, '\0');
     for (const std::string& bytes : {scrambled.substr(0, 3), scrambled.substr(0, 7), wrapped,
-             scrambled.substr(0, 9 + 268 * 3 - 1), scrambled.substr(0, scrambled.size() - 2)})
+             scrambled.substr(0, 9 + 268 * 3 - 1)})
         EXPECT_EQ(pack.OpenScrambled(Put(folder / "bad.gpk", bytes).c_str(), kBgmId, kPackKeyFirst), 0u);
 
     // A failed open keeps the archive that was open.
@@ -168,7 +165,61 @@ TEST(PackFile, RefusesDamagedArchives)
     EXPECT_EQ(Body(pack, "Texture\\Bg_24.dds"), "texture bytes");
 }
 
-TEST(PackFile, ReadEntryFailsWhenTheArchiveChanges)
+// An archive cut short keeps its directory: each body reads what lies before
+// the end, the rest as zeros at its full size, plain or scrambled. A body
+// further past the end than the bound reads nothing, and the others still do.
+TEST(PackFile, AnArchiveCutShortReadsEachBodyAsFarAsTheFileGoes)
+{
+    TempFolder folder;
+    const std::string plain = PlainArchive(kItems);
+    const std::string scrambled = ScrambledArchive(kItems, kBgmId, 0x33, kPackKeyFirst);
+    const std::string bgm = kItems[2].body, zero(1, '\0');
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool isScrambled;
+        std::vector<std::string> bodies;   // kItems' entries in order
+    } cases[] = {
+        {"one byte short", plain.substr(0, plain.size() - 1), false,
+            {"texture bytes", "", bgm.substr(0, 3002) + zero}},
+        {"two bytes short, scrambled", scrambled.substr(0, scrambled.size() - 2), true,
+            {"texture bytes", "", bgm.substr(0, 3001) + zero + zero}},
+        {"cut inside the first body", plain.substr(0, 4 + 268 * 3 + 7), false,
+            {std::string("texture") + std::string(6, '\0'), "", std::string(3003, '\0')}},
+        {"cut after the directory, scrambled", scrambled.substr(0, 9 + 268 * 3), true,
+            {std::string(13, '\0'), "", std::string(3003, '\0')}},
+    };
+    for (const auto& c : cases) {
+        CqelPackFile pack;
+        const std::string path = Put(folder / "short.gpk", c.bytes);
+        ASSERT_EQ(c.isScrambled ? pack.OpenScrambled(path.c_str(), kBgmId, kPackKeyFirst) : pack.Open(path.c_str()), 1u)
+            << c.what;
+        EXPECT_EQ(pack.GetCount(), 3u) << c.what;
+        for (size_t i = 0; i < kItems.size(); ++i)
+            EXPECT_EQ(Body(pack, kItems[i].name.c_str()), c.bodies[i]) << c.what << ": " << kItems[i].name;
+    }
+
+    // Offsets and sizes past the end; the bound's own value is read.
+    const u32 past = 4 + 268 * 5;
+    const std::string bytes = U32(5) + Entry("empty", 0, 1000) + Entry("far", 0x20, 0xFFFFFFF0u) +
+                              Entry("bound", kPackMaxBytesPastEnd + 2, past) +
+                              Entry("over", kPackMaxBytesPastEnd + 3, past) + Entry("all", 0xFFFFFFFFu, 0) + "ab";
+    CqelPackFile pack;
+    ASSERT_EQ(pack.Open(Put(folder / "past.gpk", bytes).c_str()), 1u);
+    EXPECT_EQ(Body(pack, "empty"), "");
+    EXPECT_EQ(Body(pack, "far"), std::string(0x20, '\0'));
+    u32 size = 0;
+    u8* body = pack.ReadEntry("bound", &size);
+    ASSERT_NE(body, nullptr);
+    EXPECT_EQ(size, kPackMaxBytesPastEnd + 2);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(body), 4), std::string("ab") + zero + zero);
+    EXPECT_EQ(body[size - 1], 0);
+    AlignedFree(body);
+    EXPECT_EQ(Body(pack, "over"), "<null>");
+    EXPECT_EQ(Body(pack, "all"), "<null>");
+}
+
+TEST(PackFile, ReadEntryReadsTheArchiveAsItIsNow)
 {
     TempFolder folder;
     const std::string good = PlainArchive(kItems);
@@ -176,7 +227,7 @@ TEST(PackFile, ReadEntryFailsWhenTheArchiveChanges)
     CqelPackFile pack;
     ASSERT_EQ(pack.Open(path.c_str()), 1u);
     Put(path, good.substr(0, good.size() - 10));
-    EXPECT_EQ(Body(pack, "Bgm_01.ogg"), "<null>");
+    EXPECT_EQ(Body(pack, "Bgm_01.ogg"), kItems[2].body.substr(0, 2993) + std::string(10, '\0'));
     EXPECT_EQ(Body(pack, "Texture\\Bg_24.dds"), "texture bytes");
     host::kernel::DeleteFile(path);
     EXPECT_EQ(Body(pack, "Texture\\Bg_24.dds"), "<null>");

@@ -6,6 +6,8 @@
 
 #include "host/text/TextBackend.h"
 
+#include <functional>
+
 
 namespace ORV_TEST_FILE_ID {
 
@@ -218,6 +220,30 @@ TEST_F(FontAtlas, ANewFontOrClearingEmptiesTheAtlasAndTheCache)
     fake_->FailCall("Texture.LockRect", 1, render::Result::InvalidCall, 2);
     EXPECT_EQ(font_.ClearCache(), 0);
     EXPECT_NE(font_.FindCachedText("A"), nullptr);
+}
+
+// An emptied cache starts its rows afresh: the first wrap after it steps
+// by the tallest line cached since, not by one of before.
+TEST_F(FontAtlas, AnEmptiedCacheForgetsItsTallestLine)
+{
+    const struct {
+        const char* how;
+        std::function<i32(CFontTexture&)> empty;
+    } ways[] = {
+        {"ClearCache", [](CFontTexture& f) { return f.ClearCache(); }},
+        {"SetFont", [](CFontTexture& f) { return f.SetFont(kFace, 32); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.how);
+        MakeFont();
+        ASSERT_EQ(font_.CacheText("A", 0, 100), 1);
+        EXPECT_EQ(font_.GetRowHeight(), 100u);
+        ASSERT_EQ(way.empty(font_), 1);
+        EXPECT_EQ(font_.GetRowHeight(), 0u);
+        ASSERT_EQ(font_.CacheText(std::string(15, 'A').c_str(), 0, 0), 1);   // 227 of 256 wide
+        ASSERT_EQ(font_.CacheText("AAA", 0, 0), 1);
+        EXPECT_TRUE(SameEntry(font_.FindCachedText("AAA"), 0, 32 + 2, 47, 34));
+    }
 }
 
 TEST_F(FontAtlas, CopiesShareTheAtlasAndWhatItHoldsWithAFontOfTheSameHeight)

@@ -505,6 +505,42 @@ TEST_F(Controller, AnArchivesSoundsAreKeptInItsOrderUpToADamagedOne)
     EXPECT_EQ(names(damaged), (std::vector<std::string>{"A.wav", "B.wav"}));
 }
 
+// An archive cut short loads what it holds: a sound or picture whose end is
+// gone reads as zeros there and loads at its full size; one cut inside its
+// header fails as any damaged entry does, those before it kept.
+TEST_F(Controller, AnArchiveCutShortLoadsItsEntriesAsFarAsTheyGo)
+{
+    const char* soundLast[] = {"Menu.bmp", "Hit.wav"};
+    ASSERT_EQ(CqelPackFile::Write(soundLast, 2, "Data\\SoundLast.gpk"), 1u);
+    const char* pictureLast[] = {"Hit.wav", "Menu.bmp"};
+    ASSERT_EQ(CqelPackFile::Write(pictureLast, 2, "Data\\PictureLast.gpk"), 1u);
+    const std::string sounds = ReadBytes("Data/SoundLast.gpk"), pictures = ReadBytes("Data/PictureLast.gpk");
+    const struct {
+        const char* what;
+        std::string bytes;
+        u32 loaded;
+        u32 textures, sounds;
+    } cases[] = {
+        {"a sound's last sample gone", sounds.substr(0, sounds.size() - 1), 1, 1, 1},
+        {"a picture's last row gone", pictures.substr(0, pictures.size() - 8), 1, 1, 1},
+        {"a sound cut in its header", sounds.substr(0, sounds.size() - Wav().size() + 20), 0, 1, 0},
+        {"a picture cut in its header", pictures.substr(0, pictures.size() - Bmp().size() + 20), 0, 0, 1},
+    };
+    for (const auto& c : cases) {
+        WriteBytes("Data/Short.gpk", c.bytes);
+        CResourceController r;
+        EXPECT_EQ(r.Load("Data\\Short.gpk", 1), c.loaded) << c.what;
+        EXPECT_EQ(r.GetTextureList()->GetCount(), c.textures) << c.what;
+        EXPECT_EQ(r.GetSoundList()->GetCount(), c.sounds) << c.what;
+        if (const CSoundBuffer* hit = Sound(r, "Hit.wav")) {
+            EXPECT_EQ(hit->GetDataSize(), 1600u) << c.what;
+        }
+        if (auto* menu = static_cast<CTexture*>(static_cast<CValueBase*>(r.GetTextureList()->FindByName("Menu.bmp")))) {
+            EXPECT_EQ(menu->GetWidth(), 2u) << c.what;
+        }
+    }
+}
+
 TEST_F(Controller, ScenesServiceTheControllersSounds)
 {
     {

@@ -492,12 +492,10 @@ TEST_F(ReplayTest, DamagedFilesAreRefusedWhole)
         {"level above climax", put32(tracks + 31 + 12 + 8, 4), ReplayError::kTrackLevel},
         {"level negative", put32(tracks + 31 + 8, 0xFFFFFFFFu), ReplayError::kTrackLevel},
         {"side message longer than 256", put32(secondFrame + 5, 257), ReplayError::kMessage},
-        {"side message past the end", put32(secondFrame + 5, 200), ReplayError::kMessage},
         {"side message count past the end", [&](std::string& b) { b[secondFrame] = char(200); },
             ReplayError::kMessage},
         {"frame time too long", put32(frames + 1, 5001), ReplayError::kFrameTime},
         {"music time not a number", put32(frames + 5, 0xFF800000u), ReplayError::kMusicTime},
-        {"bytes after the last frame", [](std::string& b) { b.append(3, '\0'); }, ReplayError::kFrame},
     };
     WriteBytes(SlotPath(2), golden);
     for (const Case& c : cases) {
@@ -547,9 +545,10 @@ TEST_F(ReplayTest, TheBattlesVerdictOnTheSetupIsTakenAtOpen)
     EXPECT_STREQ(player.GetName(), "rec");
 }
 
-// Cut anywhere, a replay is refused unless the cut falls between frames; it
-// then holds the frames before the cut.
-TEST_F(ReplayTest, EveryCutIsRefusedOrEndsBetweenFrames)
+// Cut inside its set-up or tracks, a replay is refused; cut anywhere among
+// its frames (a copy cut short), it holds and plays the whole frames before
+// the cut, their side messages with them, and nothing after them.
+TEST_F(ReplayTest, ACutAmongTheFramesKeepsTheWholeFramesBeforeIt)
 {
     const std::string golden = Golden();
     std::vector<size_t> ends = {FramesStart()};
@@ -557,12 +556,28 @@ TEST_F(ReplayTest, EveryCutIsRefusedOrEndsBetweenFrames)
     for (size_t cut = 0; cut < golden.size(); ++cut) {
         WriteBytes(SlotPath(1), golden.substr(0, cut));
         CReplay player;
-        const auto whole = std::find(ends.begin(), ends.end(), cut);
-        ASSERT_EQ(player.Open(SlotPath(1).c_str(), FakeSetup()), whole != ends.end() ? 1 : 0) << cut;
-        if (whole != ends.end()) {
-            EXPECT_EQ(player.GetFrameCount(), u32(whole - ends.begin()));
+        const bool opens = cut >= FramesStart();
+        ASSERT_EQ(player.Open(SlotPath(1).c_str(), FakeSetup()), opens ? 1 : 0) << cut;
+        if (!opens) continue;
+        const u32 whole = u32(std::upper_bound(ends.begin(), ends.end(), cut) - ends.begin() - 1);
+        ASSERT_EQ(player.GetFrameCount(), whole) << cut;
+        FakeTarget target;
+        for (u32 f = 0; f < whole; ++f) {
+            ASSERT_EQ(player.ReadStateList(target), 1) << cut << ", frame " << f;
+            ASSERT_EQ(player.PlayFrame(List()), 1) << cut << ", frame " << f;
+            EXPECT_EQ(fighters[2].applied.back(), kFrames[f].second) << cut << ", frame " << f;
         }
+        EXPECT_EQ(target.messages.size(), whole >= 2 ? 2u : 0u) << cut;
+        EXPECT_EQ(player.ReadStateList(target), 0) << cut;
+        EXPECT_EQ(player.PlayFrame(List()), 0) << cut;
     }
+    // A side message whose length runs past the end looks like that cut.
+    std::string longMessage = golden;
+    longMessage[ends[1] + 5] = char(200);
+    WriteBytes(SlotPath(1), longMessage);
+    CReplay player;
+    ASSERT_EQ(player.Open(SlotPath(1).c_str(), FakeSetup()), 1) << DescribeReplayError(player.GetError());
+    EXPECT_EQ(player.GetFrameCount(), 1u);
     CReplay missing;
     EXPECT_EQ(missing.Open((user.Saves() + "none.rep").c_str(), FakeSetup()), 0);
     EXPECT_EQ(missing.GetError(), ReplayError::kOpen);

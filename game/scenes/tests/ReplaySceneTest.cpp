@@ -398,6 +398,27 @@ TEST(ReplayRun, AFreeBattlePlaysBackFromTheList)
     const std::vector<std::string> expected = {"CIdleScene", "CLoadingScene", "CBattleScene", "CTitleScene",
         "CReplayScene", "CLoadingScene", "CBattleScene", "CReplayScene", "CTitleScene"};
     EXPECT_EQ(menu_run::Scenes(game.Trail()), expected);
+
+    // A copy of it cut inside its last frame, in slot 2: the list plays it,
+    // the frames before the cut as they were recorded.
+    std::string bytes;
+    ASSERT_TRUE(host::kernel::ReadWholeFile(ReplaySlotPath(game.UserFolder(), 1), bytes));
+    ASSERT_TRUE(replay_test::WriteSlot(game.UserFolder(), 2, bytes.substr(0, bytes.size() - 1)));
+    menu_run::FadeIn(game);
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CReplayScene", 40)) << game.Describe();
+    menu_run::FadeIn(game);
+    menu_run::Step(game, menu::kDown, 1);
+    EXPECT_EQ(List(game)->CurrentSlot(), 2u);
+    game.Press(menu::kDecide);
+    ASSERT_TRUE(game.RunUntil("CBattleScene", 40)) << game.Describe();
+    ASSERT_TRUE(Battle(game)->IsReplay() && Battle(game)->GetReplay());
+    EXPECT_EQ(Battle(game)->GetReplay()->GetFrameCount(), frames - 1);
+    for (u32 f = 0; f < 120; ++f) {
+        game.Frame();
+        ASSERT_TRUE(Battle(game));
+        ASSERT_EQ(Battle(game)->HashState().Value(), recorded[f]) << "cut copy, frame " << f;
+    }
 }
 
 }  // namespace
