@@ -411,8 +411,8 @@ u32 CCharacterAction::DefeatedStep(u32)
     if (!revived) return 0;
     const u32 type = s.damageType < kDamageTypeCount ? s.damageType : 0;
     ExtendInvincibility(m_parameter->values.damages[type].invincibilityTime);
-    // Back with everything reloaded (FULLCHARGEFLG): the magazine and every
-    // card, unless an empty-start skill forbids it and sends the fighter back
+    // Back with everything reloaded (FULLCHARGEFLG): the magazine, the close
+    // attack, every card's stock and the tension cards' clocks, unless an empty-start skill forbids it and sends the fighter back
     // with an empty magazine.
     const u32 selected = s.selectedBarrage < kShotSlotCount ? s.selectedBarrage : 0;
     if (AnySkillHas(GetSkillPlaces(), kEmptyStartFlag)) {
@@ -423,8 +423,10 @@ u32 CCharacterAction::DefeatedStep(u32)
     } else if (m_parameter->values.limit.fullChargeFlg) {
         s.ammunition = m_parameter->values.shots[selected].ammunition;
         s.timers.ammoReload = 0.0f;
+        const u32 combo = s.comboIndex < kShortAttackCount ? s.comboIndex : 0;
+        s.timers.shortAttackCooldown = m_parameter->values.shortAttacks[combo].reload;
         for (u32 i = 0; i < m_spellCards.size(); ++i)
-            if (ISpellCardDriver* card = GetSpellCardDriver(i)) card->RefillCard();
+            if (ISpellCardDriver* card = GetSpellCardDriver(i)) card->RefillCard(i >= 5);
     }
     return 1;
 }

@@ -456,12 +456,11 @@ void CSpellCard::UpdateReload(CObjectDivision* owner)
     if (V().reload <= m_reloadTimer) m_ammunition = V().ammunition;
 }
 
-// The reload clock too reads as done, so a card shown by its reload alone
-// shows full.
-void CSpellCard::RefillCard()
+// A card shown by its reload clock alone reads full when the clock is set too.
+void CSpellCard::RefillCard(bool reloadClock)
 {
     m_ammunition = V().ammunition;
-    m_reloadTimer = V().reload;
+    if (reloadClock) m_reloadTimer = V().reload;
 }
 
 u32 CSpellCard::CanUserMove() const { return V().movingFlg && m_movable; }

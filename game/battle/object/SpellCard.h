@@ -99,7 +99,7 @@ public:
     // The step's motion while running.
     i32 GetCardMotion() const override { return m_active ? i32(m_baseAnimation + m_step) : -1; }
     void UpdateCardReload(CObjectDivision* user) override { UpdateReload(user); }
-    void RefillCard() override;
+    void RefillCard(bool reloadClock) override;
     void NextCardShortAttack() override { NextShortAttack(); }
 
     const CSpellCardSetting* GetSettings() const { return m_settings; }

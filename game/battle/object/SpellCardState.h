@@ -44,8 +44,9 @@ public:
     virtual i32 GetCardMotion() const = 0;
     // Refills an empty, idle card once its reload time has passed.
     virtual void UpdateCardReload(CObjectDivision* user) = 0;
-    // Full at once: the stock at AMMUNITION, the reload clock at RELOAD.
-    virtual void RefillCard() = 0;
+    // Full at once: the stock at AMMUNITION; with reloadClock, the reload
+    // clock at RELOAD too (the tension cards, shown by their clock).
+    virtual void RefillCard(bool reloadClock) = 0;
     // A guard counter moves a close-attack card on to its next short attack.
     virtual void NextCardShortAttack() = 0;
     // The climax card's climax phase: approach, event camera, its levels.

@@ -353,8 +353,9 @@ u32 CBattleScene::SetupCharacter(u32 index, CharacterCreateRecord* record, const
     record->characterCount = characterCount;
     record->network = m_networkMode;
     record->training = m_trainingMode;
-    // The handicap factor scales the fighter's HP; the MP and reload
-    // factors are the block's two 1.0 floats.
+    // The handicap row's factor is kept in the record's HP factor, which no
+    // rule of the battle reads: it scales nothing. The MP and reload factors
+    // are the block's two 1.0 floats.
     record->hpFactor = entry->factorLevel < CBattleEntry::kFactorLevels ? kFactorTable[entry->factorLevel] : 1.0f;
     const auto* survival = m_survivalMode && index == 0 ? dynamic_cast<const CSurvivalProgress*>(m_setup->GetProgress())
                                                         : nullptr;

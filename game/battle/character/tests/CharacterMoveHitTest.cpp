@@ -367,6 +367,15 @@ TEST_F(MoveHit, ARevivalWithFullChargeRefillsEveryCard)
             cards.push_back(card);
         }
         ASSERT_EQ(cards.size(), 7u);
+        // Every card's clock part-way, the close attack's at 0.
+        for (CSpellCard* card : cards) card->UpdateCardReload(c_.get());
+        const std::vector<f32> clocks = [&] {
+            std::vector<f32> v;
+            for (CSpellCard* card : cards) v.push_back(card->GetReloadTimer());
+            return v;
+        }();
+        c_->GetParameter()->values.shortAttacks[0].reload = 7.5f;
+        S().comboIndex = 0, S().timers.shortAttackCooldown = 0.0f;
         S().revival = 1;
         c_->TakeHit(HitOf(5000, 3));
         ASSERT_EQ(S().action, u32(kActionDefeated));
@@ -375,10 +384,18 @@ TEST_F(MoveHit, ARevivalWithFullChargeRefillsEveryCard)
         ASSERT_EQ(S().action, u32(kActionNeutral));
         for (u32 i = 0; i < cards.size(); ++i) {
             EXPECT_EQ(cards[i]->GetStock(), fullCharge ? 2 + i : 0u) << "card " << i;
-            if (i < 5) continue;
+            // Cards 0 to 4 keep their clocks running as they were.
+            if (i < 5) {
+                EXPECT_LT(cards[i]->GetReloadTimer(), 20.0f) << "card " << i;
+                EXPECT_GE(cards[i]->GetReloadTimer(), clocks[i]) << "card " << i;
+                continue;
+            }
             if (fullCharge) EXPECT_EQ(cards[i]->GetReloadTimer(), 100.0f + f32(i)) << "card " << i;
             else EXPECT_LT(cards[i]->GetReloadTimer(), 20.0f) << "card " << i;
         }
+        // The close attack is ready at once, or only as its clock ran.
+        if (fullCharge) EXPECT_EQ(S().timers.shortAttackCooldown, 7.5f);
+        else EXPECT_LT(S().timers.shortAttackCooldown, 7.5f);
         // What the weapon panel shows of them: spell, exception and both
         // tension cards full, or barely begun.
         for (u32 kind : {4u, 6u, 7u, 8u}) {

@@ -102,7 +102,7 @@ public:
     i32 UpdateCard(CObjectDivision*) override { return ++updates, done; }
     i32 GetCardMotion() const override { return motion; }
     void UpdateCardReload(CObjectDivision*) override { ++reloads; }
-    void RefillCard() override { ++refills; }
+    void RefillCard(bool) override { ++refills; }
     void NextCardShortAttack() override { ++counter; }
     i32 Start(CObjectDivision*) override { return ++starts, 1; }
     void AdvanceStepWithEffect(CObjectDivision*) override { ++steps; }

@@ -251,7 +251,7 @@ TEST_F(CpuCharacterTest, TheComboGoesOnOnceTheCurrentAttackHasHit)
 // meant to change: check that the fight still does what the test asserts,
 // put the hex value the failing comparison prints here, and name the change
 // in the commit message. Every build and machine must give the same value.
-constexpr u64 kCpuAgainstCpuFinalHash = 0x033449a6de2f5b60ull;
+constexpr u64 kCpuAgainstCpuFinalHash = 0x52e58a8d8f95c0feull;
 
 // Two computer fighters from one seed give the same state hash every frame,
 // and another seed a different game.
@@ -259,8 +259,10 @@ TEST_F(CpuCharacterTest, CpuAgainstCpuIsAFunctionOfTheSeed)
 {
     // Once facing the target turned at the rotation speed, seed 7 left level
     // 2 without a guard or a standing shot; of 1 to 160, 146 brought both
-    // fighters' moves below (no seed had level 4 guard).
-    constexpr u32 kSeed = 146;
+    // fighters' moves below (no seed had level 4 guard). Once a combo landed
+    // every hit and a guarded hit held the guard, 146 left level 2 without a
+    // guard; of 1 to 200, only 121 brought both fighters' moves and a hit.
+    constexpr u32 kSeed = 121;
     ArmTestFighter();
     // Ids are hashed: each run registers its fighters afresh.
     std::set<u32> actions[2];
@@ -292,17 +294,16 @@ TEST_F(CpuCharacterTest, CpuAgainstCpuIsAFunctionOfTheSeed)
     EXPECT_EQ(diff.first, first.end()) << "first differing frame " << (diff.first - first.begin());
     EXPECT_NE(first, other);
     // Both slid and shot (standing and from the slide); level 2 guarded,
-    // level 4 mirage-slid and attacked from a slide and from the mirage
-    // slide instead; level 4 took one shot at normal tension (53).
+    // level 4 mirage-slid and attacked from the mirage slide instead; level
+    // 2 took one shot at normal tension (53).
     const std::set<u32> fought{kActionNeutral, kActionShoot, kActionSlideShoot, kActionSlide};
     std::set<u32> guarded = fought, mirage = fought;
     guarded.insert(kActionGuard);
     mirage.insert(kActionMirageSlide);
-    mirage.insert(kActionSlideAttack);
     mirage.insert(kActionMirageSlideAttack);
     EXPECT_EQ(actions[0], mirage);
     EXPECT_EQ(actions[1], guarded);
-    EXPECT_EQ(std::pair(hp[0], hp[1]), std::pair(800 - 53, 800));
+    EXPECT_EQ(std::pair(hp[0], hp[1]), std::pair(800, 800 - 53));
     EXPECT_EQ(first.back(), kCpuAgainstCpuFinalHash) << std::hex << "final hash 0x" << first.back();
 }
 
