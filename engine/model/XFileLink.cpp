@@ -122,15 +122,9 @@ bool CqelAnalysXFile::LinkSkinWeights(const CqelXModel& tree, CqelXNode& node)
     XSkinWeights& weights = *node.As<XSkinWeights>();
     weights.Frame = tree.FindNode(kXFrame, weights.TransformNodeName.c_str());
     weights.Mesh = CqelXModel::FindAncestorOrReference(kXMesh, &node);
-    // Weights of no mesh stay unlinked; the converter gives them no influences.
-    if (!weights.Mesh) return true;
-    const u32 vertexCount = u32(weights.Mesh->As<XMesh>()->Vertices.size());
-    for (u32 index : weights.VertexIndices) {
-        if (index >= vertexCount) {
-            return Fail(node.Line, "SkinWeights for \"%s\": vertex %u of %u", weights.TransformNodeName.c_str(), index,
-                vertexCount);
-        }
-    }
+    // Weights of no mesh stay unlinked; the converter gives them no
+    // influences. A vertex index past the mesh is written as it is: the model
+    // reader binds an influence only to a vertex that is there.
     return true;
 }
 

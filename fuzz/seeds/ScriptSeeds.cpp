@@ -40,9 +40,9 @@ void MakeScriptSeeds(const std::string& root)
               triangle + "MeshNormals { 2; 0;0;1;, 0;1;0;; 3; 3;0,1,9;, 0;, 2;1,0;; } }\n");
     xfile.Add("colours-for-vertices-past-the-mesh.x",
               triangle + "MeshVertexColors { 4; 9;1;0;0;1;;, 0;0;1;0;1;;, 7;0;0;1;1;;, 3;1;1;0;1;;; } }\n");
-    xfile.Add("weights-in-no-mesh.x",
+    xfile.Add("weights-in-no-mesh-and-past-the-vertices.x",
               triangle + "XSkinMeshHeader { 70000; 65536; 1; }\n"
-              "SkinWeights { \"B\"; 1; 2; 1.0; 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; } }\n"
+              "SkinWeights { \"B\"; 2; 2, 3; 1.0, 0.5; 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; } }\n"
               "Frame B { SkinWeights { \"B\"; 1; 5; 1.0; 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; } }\n");
     xfile.Add("number-at-top-level.x", triangle + "}\n7;\nFrame Skipped { }\nFrame B { }\n");
 

@@ -337,24 +337,30 @@ TEST_F(XConvertTest, VertexColoursGoByPositionNotByTheirListedIndex)
 
 // SkinWeights in no mesh move nothing: the bone keeps the influences of the
 // mesh's own weights, and the file converts. The offset is still the last
-// one naming the bone.
+// one naming the bone. A weight for a vertex past the mesh is written and
+// binds to no vertex.
 TEST_F(XConvertTest, SkinWeightsOutsideAnyMeshGiveNoInfluences)
 {
     const std::string text = Header() +
         "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
-        "SkinWeights { \"Bone\"; 2; 1, 2; 0.5, 0.25; 1,0,0,0,0,1,0,0,0,0,1,0,1,0,0,1;; } }\n"
+        "SkinWeights { \"Bone\"; 3; 1, 2, 3; 0.5, 0.25, 1.0; 1,0,0,0,0,1,0,0,0,0,1,0,1,0,0,1;; } }\n"
         "Frame Bone { SkinWeights { \"Bone\"; 1; 0; 1.0; 1,0,0,0,0,1,0,0,0,0,1,0,0,7,0,1;; } }\n"
         "SkinWeights { \"Bone\"; 1; 9; 1.0; 1,0,0,0,0,1,0,0,0,0,1,0,0,0,9,1;; }\n";
     CMesh mesh;
     ASSERT_TRUE(Convert(text, mesh)) << converter.GetErrorText();
     ASSERT_EQ(mesh.GetBoneCount(), 2u);
     const CModelBone& bone = *mesh.GetBone(1);
-    ASSERT_EQ(bone.Influences.GetCount(), 2u);
+    ASSERT_EQ(bone.Influences.GetCount(), 3u);
     const CBoneInfluence* in = bone.Influences.GetData();
     EXPECT_EQ(in[0].vertexIndex, 1u);
     EXPECT_FLOAT_EQ(in[0].weight, 0.5f);
     EXPECT_EQ(in[1].vertexIndex, 2u);
     EXPECT_FLOAT_EQ(in[1].weight, 0.25f);
+    EXPECT_EQ(in[2].vertexIndex, 3u);
+    const CModelVertex* v = mesh.GetModelObject(0)->GetVertexList()->GetData();
+    const u32 bound[] = {0, 1, 1};
+    for (u32 i = 0; i < 3; ++i) EXPECT_EQ(v[i].InfluenceCount, bound[i]) << i;
+    EXPECT_FLOAT_EQ(v[2].Weight[0], 0.25f);
     ExpectVector(CVector3(bone.FrameMatrix.m[3][0], bone.FrameMatrix.m[3][1], bone.FrameMatrix.m[3][2]), 0, 0, 9,
         "the last offset");
 }

@@ -80,7 +80,6 @@ TEST(XFileRead, RefusesDamagedFilesWithTheReasonAndLine)
     const std::string h = Header();
     const std::string mesh = h + "Mesh M {\n3;\n0;0;0;, 1;0;0;, 0;1;0;;\n1;\n3;0,1,2;;\n";
     const std::string material = "Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; }\n";
-    const std::string identity = "1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;;";
     const std::string tex = h + "Material M { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { ";
     const std::vector<std::pair<std::string, const char*>> cases = {
         {"xof 0303bin 0032 binary", "not a text .x file"},
@@ -98,7 +97,6 @@ TEST(XFileRead, RefusesDamagedFilesWithTheReasonAndLine)
         {h + "Mesh M { 3; 0;0;0;, 1;0;0;, 0;1;0;; 3; 3;0,1,2;, 3;2,1,0;, 3;0,2,1;;\nMeshMaterialList { 1; 2; 0,0;; " +
             material + "}\n}", "MeshMaterialList: 2 face materials for the 3 faces"},
         {mesh + "MeshMaterialList { 1; 1; 0;; { Nowhere } }\n}", "MeshMaterialList: 1 materials announced, 0 given"},
-        {mesh + "SkinWeights { \"B\"; 1; 5; 1.0; " + identity + " }\n}", "SkinWeights for \"B\": vertex 5 of 3"},
         {h + "AnimationKey { 0; 1; 0;3;1,0,0;;; }", "key 0 holds 3 values; key type 0 takes 4"},
         {h + "AnimationKey { 3; 1; 0;3;1,0,0;;; }", "AnimationKey type 3 is none of"},
         {tex + "\"a.png; } }", "TextureFilename: the string never closes"},
