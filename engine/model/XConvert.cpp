@@ -24,8 +24,9 @@ std::string Numbered(const char* prefix, u32 n) { return prefix + std::to_string
 // ----------------------------------------------------------- model objects
 
 // Normals by the normal faces when they match the mesh's faces one for one
-// (any order of normals then lands on the right vertex); else by list
-// position. A vertex given no normal gets its normalized position.
+// and name only normals there are (any order of normals then lands on the
+// right vertex); else by list position. A vertex given no normal gets its
+// normalized position.
 void FillNormals(const XMesh& mesh, CModelVertex* vertices)
 {
     const u32 count = u32(mesh.Vertices.size());
@@ -35,6 +36,9 @@ void FillNormals(const XMesh& mesh, CModelVertex* vertices)
     const XFaceList& normalFaces = normals->FaceNormals;
     bool byFaces = normalFaces.GetCount() == faces.GetCount() && faces.GetCount() > 0;
     for (u32 f = 0; byFaces && f < faces.GetCount(); ++f) byFaces = normalFaces.GetSize(f) == faces.GetSize(f);
+    for (u32 i = 0; byFaces && i < normalFaces.Indices.size(); ++i) {
+        byFaces = normalFaces.Indices[i] < normals->Normals.size();
+    }
     if (!byFaces) {
         for (u32 v = 0; v < count && v < normals->Normals.size(); ++v) vertices[v].Normal = normals->Normals[v];
         return;
@@ -63,9 +67,9 @@ bool FillVertices(const XMesh& mesh, CModelVertexList& list)
             vertices[v].TexCoord0[1] = coords->Coords[2 * size_t(v) + 1];
         }
     }
-    // Each colour goes to the vertex it names (checked when linked).
+    // Colours by list position; the vertex index listed with each is not used.
     if (const auto* colors = mesh.VertexColors ? mesh.VertexColors->As<XMeshVertexColors>() : nullptr) {
-        for (u32 i = 0; i < colors->Colors.size(); ++i) vertices[colors->VertexIndices[i]].Color = colors->Colors[i];
+        for (u32 v = 0; v < count && v < colors->Colors.size(); ++v) vertices[v].Color = colors->Colors[v];
     }
     return true;
 }
@@ -160,9 +164,10 @@ bool AddBones(CMesh& out, const CqelXModel& tree, const std::unordered_map<const
         if (frame.Transform) bone.p->Transform = frame.Transform->As<XFrameTransformMatrix>()->Matrix;
         std::vector<CBoneInfluence> influences;
         for (const XSkinWeights* weights : named) {
-            const u16 object = u16(meshIndex.at(weights->Mesh));
-            for (u32 i = 0; i < weights->VertexIndices.size(); ++i) {
-                influences.push_back({object, weights->VertexIndices[i], weights->Weights[i]});
+            // Weights outside any mesh have no mesh to move: no influences.
+            const auto mesh = meshIndex.find(weights->Mesh);
+            for (u32 i = 0; mesh != meshIndex.end() && i < weights->VertexIndices.size(); ++i) {
+                influences.push_back({u16(mesh->second), weights->VertexIndices[i], weights->Weights[i]});
             }
             bone.p->FrameMatrix = weights->MatrixOffset;
         }

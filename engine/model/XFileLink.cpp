@@ -1,6 +1,6 @@
 // The linking pass of the .x reader: after the whole file is read, each node
-// finds the nodes its record refers to, every index is checked against what
-// it indexes, and the meshes are cut into triangles.
+// finds the nodes its record refers to, every index that is used is checked
+// against what it indexes, and the meshes are cut into triangles.
 #include "engine/model/XFileReader.h"
 
 #include <algorithm>
@@ -25,7 +25,6 @@ i32 CqelAnalysXFile::LinkNodes(CqelXModel* tree)
         bool ok = true;
         switch (node.GetType()) {
         case kXMesh: ok = LinkMesh(node); break;
-        case kXMeshNormals: ok = LinkNormals(node); break;
         case kXMeshMaterialList: ok = LinkMaterialList(node); break;
         case kXMaterial:
             node.As<XMaterial>()->Textures = CqelXModel::CollectChildren(kXTextureFilename, &node);
@@ -68,25 +67,10 @@ bool CqelAnalysXFile::LinkMesh(CqelXNode& node)
             }
         }
     }
-    if (mesh.VertexColors) {
-        const XMeshVertexColors& colors = *mesh.VertexColors->As<XMeshVertexColors>();
-        for (u32 index : colors.VertexIndices) {
-            if (index >= vertexCount) {
-                return Fail(mesh.VertexColors->Line, "MeshVertexColors: colour for vertex %u of %u", index, vertexCount);
-            }
-        }
-    }
+    // The vertex indices listed with colours and the normal faces are not
+    // used as indices (colours go by position; normals by the faces only
+    // when all of theirs are in range): nothing to check.
     return TriangulateMesh(&node) != 0;
-}
-
-bool CqelAnalysXFile::LinkNormals(const CqelXNode& node)
-{
-    const XMeshNormals& normals = *node.As<XMeshNormals>();
-    const u32 count = u32(normals.Normals.size());
-    for (u32 index : normals.FaceNormals.Indices) {
-        if (index >= count) return Fail(node.Line, "MeshNormals: a face uses normal %u of %u", index, count);
-    }
-    return true;
 }
 
 bool CqelAnalysXFile::LinkMaterialList(CqelXNode& node)
@@ -138,14 +122,9 @@ bool CqelAnalysXFile::LinkSkinWeights(const CqelXModel& tree, CqelXNode& node)
     XSkinWeights& weights = *node.As<XSkinWeights>();
     weights.Frame = tree.FindNode(kXFrame, weights.TransformNodeName.c_str());
     weights.Mesh = CqelXModel::FindAncestorOrReference(kXMesh, &node);
-    if (!weights.Mesh) return Fail(node.Line, "SkinWeights for \"%s\" belong to no Mesh", weights.TransformNodeName.c_str());
-    const u32 vertexCount = u32(weights.Mesh->As<XMesh>()->Vertices.size());
-    for (u32 index : weights.VertexIndices) {
-        if (index >= vertexCount) {
-            return Fail(node.Line, "SkinWeights for \"%s\": vertex %u of %u", weights.TransformNodeName.c_str(), index,
-                vertexCount);
-        }
-    }
+    // Weights of no mesh stay unlinked; the converter gives them no
+    // influences. A vertex index past the mesh is written as it is: the model
+    // reader binds an influence only to a vertex that is there.
     return true;
 }
 

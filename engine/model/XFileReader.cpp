@@ -17,8 +17,8 @@ constexpr char kDelimiters[] = " \r\n\t,;";
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// A word that can only be a number: the parse loop refuses it where a
-// template, a reference or a closing brace belongs.
+// A word that can only be a number: inside an object the parse loop refuses
+// it where a template, a reference or a closing brace belongs.
 bool LooksNumeric(std::string_view w)
 {
     return !w.empty() && (IsDigit(w[0]) || w[0] == '-' || w[0] == '+' || w[0] == '.');
@@ -242,7 +242,7 @@ bool CqelAnalysXFile::ReadU16(u16* out, const char* what)
 {
     u32 value = 0;
     if (!ReadU32(&value, what)) return false;
-    if (value > 0xFFFF) return Fail(CurrentLine(), "%s: %u does not fit 16 bits", what, value);
+    // Kept in 16 bits: a larger value wraps.
     *out = u16(value);
     return true;
 }
@@ -306,10 +306,12 @@ bool CqelAnalysXFile::ParseObjects(CqelXModel& tree)
         } else if (const i32 type = FindXTemplate(std::string(w).c_str()); type >= 0) {
             NextWord();
             if (!OpenObject(tree, u32(type), current)) return false;
-        } else if (LooksNumeric(w)) {
+        } else if (current && LooksNumeric(w)) {
+            // Inside an object a number where a template belongs means its
+            // counts and data disagree; at top level it is skipped as any
+            // other word is.
             NextWord();
-            return Fail(CurrentLine(), "unexpected data %s%s%s", Shown(w).c_str(), current ? " in " : "",
-                current ? XTemplateName(current->GetType()) : "");
+            return Fail(CurrentLine(), "unexpected data %s in %s", Shown(w).c_str(), XTemplateName(current->GetType()));
         } else {
             NextWord();
             if (!SkipUnknownObject(w)) return false;
@@ -414,16 +416,19 @@ bool CqelAnalysXFile::ReadData(CqelXNode& node)
     }
 }
 
-bool CqelAnalysXFile::ReadFaces(XFaceList& faces, u32 count, const char* what)
+// The mesh's own faces are cut into triangles and need three indices; the
+// normal faces are only matched against them.
+bool CqelAnalysXFile::ReadFaces(XFaceList& faces, u32 count, bool mesh, const char* what)
 {
-    if (!CheckRoom(count, 4, (std::string(what) + " count").c_str())) return false;
+    // A face is at least its count, and a mesh's three indices besides.
+    if (!CheckRoom(count, mesh ? 4 : 1, (std::string(what) + " count").c_str())) return false;
     faces.Starts.assign(1, 0);
     faces.Starts.reserve(size_t(count) + 1);
     faces.Indices.clear();
     for (u32 f = 0; f < count; ++f) {
         u32 size = 0;
         if (!ReadU32(&size, what)) return false;
-        if (size < 3) return Fail(CurrentLine(), "%s: face %u has %u indices; a face needs three", what, f, size);
+        if (size < 3 && mesh) return Fail(CurrentLine(), "%s: face %u has %u indices; a face needs three", what, f, size);
         if (!CheckRoom(size, 1, "face index count")) return false;
         for (u32 k = 0; k < size; ++k) {
             u32 index = 0;
@@ -443,7 +448,7 @@ bool CqelAnalysXFile::ReadMesh(XMesh& mesh)
     for (CVector3& v : mesh.Vertices) {
         if (!ReadF32s(&v.x, 3, "Mesh vertex")) return false;
     }
-    return ReadU32(&count, "Mesh face count") && ReadFaces(mesh.Faces, count, "Mesh face");
+    return ReadU32(&count, "Mesh face count") && ReadFaces(mesh.Faces, count, true, "Mesh face");
 }
 
 bool CqelAnalysXFile::ReadTextureCoords(XMeshTextureCoords& coords)
@@ -462,7 +467,7 @@ bool CqelAnalysXFile::ReadNormals(XMeshNormals& normals)
     for (CVector3& n : normals.Normals) {
         if (!ReadF32s(&n.x, 3, "MeshNormals normal")) return false;
     }
-    return ReadU32(&count, "MeshNormals face count") && ReadFaces(normals.FaceNormals, count, "MeshNormals face");
+    return ReadU32(&count, "MeshNormals face count") && ReadFaces(normals.FaceNormals, count, false, "MeshNormals face");
 }
 
 bool CqelAnalysXFile::ReadVertexColors(XMeshVertexColors& colors)

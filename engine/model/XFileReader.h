@@ -79,7 +79,7 @@ private:
 
     // Template data readers.
     bool ReadData(CqelXNode& node);
-    bool ReadFaces(XFaceList& faces, u32 count, const char* what);
+    bool ReadFaces(XFaceList& faces, u32 count, bool mesh, const char* what);
     bool ReadMesh(XMesh& mesh);
     bool ReadTextureCoords(XMeshTextureCoords& coords);
     bool ReadNormals(XMeshNormals& normals);
@@ -94,7 +94,6 @@ private:
     // Linking steps (XFileLink.cpp).
     bool LinkMesh(CqelXNode& node);
     bool LinkMaterialList(CqelXNode& node);
-    bool LinkNormals(const CqelXNode& node);
     bool LinkFrame(CqelXNode& node);
     bool LinkAnimationSet(CqelXModel& tree, CqelXNode& node);
     bool LinkSkinWeights(const CqelXModel& tree, CqelXNode& node);

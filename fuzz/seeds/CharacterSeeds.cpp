@@ -1,6 +1,7 @@
 // Seeds of a character's face file, laid out by the tests' writer: a file
-// with faces, voice values and a code page 932 name, an empty one, and two
-// refused (a name that never ends, a record count past the end).
+// with faces, voice values and a code page 932 name, an empty one, and files
+// read as far as they go (a name filling its 260 bytes, a record count past
+// the end, a file ending after its expressions, keys cut short).
 #include "fuzz/seeds/Seeds.h"
 #include "game/battle/character/tests/FaceFileWriter.h"
 
@@ -17,10 +18,13 @@ void MakeCharacterSeeds(const std::string& root)
     };
     sink.Add("faces", FaceFileBytes(faces, {0, 2, 1, 1}));
     sink.Add("empty", FaceFileBytes({}, {}));
-    sink.Add("unended-name", FaceFileBytes({{std::string(260, 'x'), {}}}, {}));
+    sink.Add("name-filling-260-bytes", FaceFileBytes({{std::string(260, 'x'), {}}}, {}));
     Bytes counted = FaceFileBytes(faces, {});
     counted[0] = 9;
     sink.Add("count-past-end", counted);
+    const Bytes whole = FaceFileBytes(faces, {0, 2});
+    sink.Add("ends-after-expressions", whole.substr(0, whole.size() - 12));
+    sink.Add("keys-cut-short", whole.substr(0, 4 + 260 + 8 + 12 + 5));
 }
 
 }  // namespace seeds

@@ -34,6 +34,17 @@ void MakeScriptSeeds(const std::string& root)
               "xof 0303txt 0032\nMesh M { 4; 0;0;0;, 1;0;0;, 1;1;0;, 0;1;0;; 2; 3;0,1,2;, 3;2,3,0;;\n"
               "MeshMaterialList { 2; 4; 1,0,1,7;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; }\n"
               "Material { 0;1;0;1;; 0; 0;0;0;; 0;0;0;; } } }\n");
+    // Values used as no index: read, not refused.
+    const std::string triangle = "xof 0303txt 0032\nMesh M { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n";
+    xfile.Add("normal-faces-past-the-normals.x",
+              triangle + "MeshNormals { 2; 0;0;1;, 0;1;0;; 3; 3;0,1,9;, 0;, 2;1,0;; } }\n");
+    xfile.Add("colours-for-vertices-past-the-mesh.x",
+              triangle + "MeshVertexColors { 4; 9;1;0;0;1;;, 0;0;1;0;1;;, 7;0;0;1;1;;, 3;1;1;0;1;;; } }\n");
+    xfile.Add("weights-in-no-mesh-and-past-the-vertices.x",
+              triangle + "XSkinMeshHeader { 70000; 65536; 1; }\n"
+              "SkinWeights { \"B\"; 2; 2, 3; 1.0, 0.5; 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; } }\n"
+              "Frame B { SkinWeights { \"B\"; 1; 5; 1.0; 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; } }\n");
+    xfile.Add("number-at-top-level.x", triangle + "}\n7;\nFrame Skipped { }\nFrame B { }\n");
 
     Sink movie(root, "movie");
     movie.Add("cut-pack-header.mpg", Bytes("\x00\x00\x01\xBA\x44\x00\x04\x00\x04\x01", 10));

@@ -119,9 +119,10 @@ TEST_F(XConvertTest, HandModel)
     // Five coordinates for seven vertices: the last two get (0, 0).
     EXPECT_FLOAT_EQ(v.GetData()[1].TexCoord0[1], 0.875f);
     EXPECT_FLOAT_EQ(v.GetData()[5].TexCoord0[0], 0.0f);
-    // Colours go to the vertices they name; the rest stay white.
+    // Colours by position (the second names vertex 6); the rest stay white.
     ExpectColour(v.GetData()[0].Color, 1, 0, 0, 1, "colour 0");
-    ExpectColour(v.GetData()[6].Color, 0, 0, 1, 0.5f, "colour 6");
+    ExpectColour(v.GetData()[1].Color, 0, 0, 1, 0.5f, "colour 1");
+    ExpectColour(v.GetData()[6].Color, 1, 1, 1, 1, "vertex 6");
 
     const CModelIndexList& indices = *hull.GetIndexList();
     const std::vector<u32> expected = {1, 4, 5, 0, 1, 2, 0, 2, 3, 1, 4, 6, 1, 6, 5, 1, 5, 2};
@@ -282,6 +283,77 @@ TEST_F(XConvertTest, AcceptsWhatOtherExportersWrite)
                                    "MeshNormals { 2; 0;0;1;, 0;1;0;; 0;; } }\n", normals)) << converter.GetErrorText();
     const CModelVertex* v = normals.GetModelObject(0)->GetVertexList()->GetData();
     for (u32 i = 0; i < 3; ++i) ExpectVector(v[i].Normal, 0, i > 0, i == 0, "normal");
+}
+
+// Normals follow the normal faces only when those name normals there are;
+// a face one past the list (or of another size) leaves them by position.
+TEST_F(XConvertTest, NormalFacesNamingNoNormalLeaveNormalsByPosition)
+{
+    const struct {
+        const char* faces;
+        f32 first[3];   // vertex 0's normal
+        f32 last[3];    // vertex 2's
+    } rows[] = {
+        {"1; 3;2,1,0;;", {1, 0, 0}, {0, 0, 1}},   // the last normal, reversed: by the faces
+        {"1; 3;2,1,3;;", {0, 0, 1}, {1, 0, 0}},   // one past the three normals
+        {"1; 2;2,1;;", {0, 0, 1}, {1, 0, 0}},     // fewer indices than the face
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.faces);
+        CMesh mesh;
+        ASSERT_TRUE(Convert(Header() + "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+                                       "MeshNormals { 3; 0;0;1;, 0;1;0;, 1;0;0;; " + row.faces + " } }", mesh))
+            << converter.GetErrorText();
+        const CModelVertex* v = mesh.GetModelObject(0)->GetVertexList()->GetData();
+        ExpectVector(v[0].Normal, row.first[0], row.first[1], row.first[2], "vertex 0");
+        ExpectVector(v[1].Normal, 0, 1, 0, "vertex 1");
+        ExpectVector(v[2].Normal, row.last[0], row.last[1], row.last[2], "vertex 2");
+    }
+}
+
+// Colour i goes to vertex i whatever vertex it lists; colours past the
+// vertices are not written anywhere (fewer colours: the hand model).
+TEST_F(XConvertTest, VertexColoursGoByPositionNotByTheirListedIndex)
+{
+    const std::string text = Header() + "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+        "MeshVertexColors { 4; 9;1;0;0;1;;, 0;0;0;1;0.5;;, 2;0;1;0;1;;, 3;0;0;0;0;;; } }";
+    CMesh mesh;
+    ASSERT_TRUE(Convert(text, mesh)) << converter.GetErrorText();
+    ASSERT_EQ(mesh.GetModelObject(0)->GetVertexList()->GetCount(), 3u);
+    const CModelVertex* v = mesh.GetModelObject(0)->GetVertexList()->GetData();
+    ExpectColour(v[0].Color, 1, 0, 0, 1, "listed for vertex 9");
+    ExpectColour(v[1].Color, 0, 0, 1, 0.5f, "listed for vertex 0");
+    ExpectColour(v[2].Color, 0, 1, 0, 1, "listed for vertex 2");
+}
+
+// SkinWeights in no mesh move nothing: the bone keeps the influences of the
+// mesh's own weights, and the file converts. The offset is still the last
+// one naming the bone. A weight for a vertex past the mesh is written and
+// binds to no vertex.
+TEST_F(XConvertTest, SkinWeightsOutsideAnyMeshGiveNoInfluences)
+{
+    const std::string text = Header() +
+        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+        "SkinWeights { \"Bone\"; 3; 1, 2, 3; 0.5, 0.25, 1.0; 1,0,0,0,0,1,0,0,0,0,1,0,1,0,0,1;; } }\n"
+        "Frame Bone { SkinWeights { \"Bone\"; 1; 0; 1.0; 1,0,0,0,0,1,0,0,0,0,1,0,0,7,0,1;; } }\n"
+        "SkinWeights { \"Bone\"; 1; 9; 1.0; 1,0,0,0,0,1,0,0,0,0,1,0,0,0,9,1;; }\n";
+    CMesh mesh;
+    ASSERT_TRUE(Convert(text, mesh)) << converter.GetErrorText();
+    ASSERT_EQ(mesh.GetBoneCount(), 2u);
+    const CModelBone& bone = *mesh.GetBone(1);
+    ASSERT_EQ(bone.Influences.GetCount(), 3u);
+    const CBoneInfluence* in = bone.Influences.GetData();
+    EXPECT_EQ(in[0].vertexIndex, 1u);
+    EXPECT_FLOAT_EQ(in[0].weight, 0.5f);
+    EXPECT_EQ(in[1].vertexIndex, 2u);
+    EXPECT_FLOAT_EQ(in[1].weight, 0.25f);
+    EXPECT_EQ(in[2].vertexIndex, 3u);
+    const CModelVertex* v = mesh.GetModelObject(0)->GetVertexList()->GetData();
+    const u32 bound[] = {0, 1, 1};
+    for (u32 i = 0; i < 3; ++i) EXPECT_EQ(v[i].InfluenceCount, bound[i]) << i;
+    EXPECT_FLOAT_EQ(v[2].Weight[0], 0.25f);
+    ExpectVector(CVector3(bone.FrameMatrix.m[3][0], bone.FrameMatrix.m[3][1], bone.FrameMatrix.m[3][2]), 0, 0, 9,
+        "the last offset");
 }
 
 TEST_F(XConvertTest, MatrixKeysBecomeScalingRotationAndPosition)

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -79,7 +80,6 @@ TEST(XFileRead, RefusesDamagedFilesWithTheReasonAndLine)
     const std::string h = Header();
     const std::string mesh = h + "Mesh M {\n3;\n0;0;0;, 1;0;0;, 0;1;0;;\n1;\n3;0,1,2;;\n";
     const std::string material = "Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; }\n";
-    const std::string identity = "1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;;";
     const std::string tex = h + "Material M { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { ";
     const std::vector<std::pair<std::string, const char*>> cases = {
         {"xof 0303bin 0032 binary", "not a text .x file"},
@@ -97,11 +97,6 @@ TEST(XFileRead, RefusesDamagedFilesWithTheReasonAndLine)
         {h + "Mesh M { 3; 0;0;0;, 1;0;0;, 0;1;0;; 3; 3;0,1,2;, 3;2,1,0;, 3;0,2,1;;\nMeshMaterialList { 1; 2; 0,0;; " +
             material + "}\n}", "MeshMaterialList: 2 face materials for the 3 faces"},
         {mesh + "MeshMaterialList { 1; 1; 0;; { Nowhere } }\n}", "MeshMaterialList: 1 materials announced, 0 given"},
-        {mesh + "MeshNormals { 1; 0;0;1;; 1; 3;0,0,1;; }\n}", "MeshNormals: a face uses normal 1 of 1"},
-        {mesh + "MeshVertexColors { 1; 3;1;1;1;1;;; }\n}", "MeshVertexColors: colour for vertex 3 of 3"},
-        {mesh + "SkinWeights { \"B\"; 1; 5; 1.0; " + identity + " }\n}", "SkinWeights for \"B\": vertex 5 of 3"},
-        {h + "Frame B { SkinWeights { \"B\"; 0; " + identity + " } }", "SkinWeights for \"B\" belong to no Mesh"},
-        {mesh + "XSkinMeshHeader { 1; 1; 70000; }\n}", "XSkinMeshHeader: 70000 does not fit"},
         {h + "AnimationKey { 0; 1; 0;3;1,0,0;;; }", "key 0 holds 3 values; key type 0 takes 4"},
         {h + "AnimationKey { 3; 1; 0;3;1,0,0;;; }", "AnimationKey type 3 is none of"},
         {tex + "\"a.png; } }", "TextureFilename: the string never closes"},
@@ -120,6 +115,69 @@ TEST(XFileRead, RefusesDamagedFilesWithTheReasonAndLine)
         EXPECT_EQ(p.tree.GetNodeCount(), 0u) << message;
         EXPECT_NE(std::string(p.reader.GetErrorText()).find(message), std::string::npos)
             << message << ": " << p.reader.GetErrorText();
+    }
+}
+
+// Values the converter never uses as indices are read, not refused: normal
+// faces naming no normal or of fewer than three indices, colours listed for
+// a vertex past the mesh, weights in no mesh, a header value past 16 bits
+// (kept in 16), and a number at top level, which skips the next object as
+// any stray word does.
+TEST(XFileRead, ValuesUsedAsNoIndexAreReadNotRefused)
+{
+    const std::string h = Header();
+    const std::string mesh = h + "Mesh M {\n3;\n0;0;0;, 1;0;0;, 0;1;0;;\n1;\n3;0,1,2;;\n";
+    const std::string identity = "1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;;";
+    struct Case {
+        const char* what;
+        std::string text;
+        std::function<void(const Parsed&)> check;
+    };
+    const auto header = [](const Parsed& p) { return *p.tree.CollectNodes(kXSkinMeshHeader)[0]->As<XSkinMeshHeader>(); };
+    const std::vector<Case> cases = {
+        {"normal face past the normals", mesh + "MeshNormals { 1; 0;0;1;; 1; 3;0,0,1;; }\n}",
+            [](const Parsed& p) {
+                const XMesh& m = *p.Named(kXMesh, "M")->As<XMesh>();
+                ASSERT_NE(m.Normals, nullptr);
+                EXPECT_EQ(m.Normals->As<XMeshNormals>()->FaceNormals.Indices, (std::vector<u32>{0, 0, 1}));
+            }},
+        {"normal faces of 0, 1 and 2 indices", mesh + "MeshNormals { 1; 0;0;1;; 5; 0;, 0;, 0;, 1;0;, 2;0,0;; }\n}",
+            [](const Parsed& p) {
+                const XFaceList& faces = p.Named(kXMesh, "M")->As<XMesh>()->Normals->As<XMeshNormals>()->FaceNormals;
+                ASSERT_EQ(faces.GetCount(), 5u);
+                EXPECT_EQ(faces.GetSize(2), 0u);
+                EXPECT_EQ(faces.GetSize(4), 2u);
+            }},
+        {"colour for vertex 3 of 3", mesh + "MeshVertexColors { 1; 3;1;1;1;1;;; }\n}",
+            [](const Parsed& p) {
+                const XMesh& m = *p.Named(kXMesh, "M")->As<XMesh>();
+                ASSERT_NE(m.VertexColors, nullptr);
+                EXPECT_EQ(m.VertexColors->As<XMeshVertexColors>()->VertexIndices, std::vector<u32>{3});
+            }},
+        {"weights in no mesh", h + "Frame B { SkinWeights { \"B\"; 1; 7; 1.0; " + identity + " } }",
+            [](const Parsed& p) {
+                const XSkinWeights& w = *p.tree.CollectNodes(kXSkinWeights)[0]->As<XSkinWeights>();
+                EXPECT_EQ(w.Mesh, nullptr);
+                EXPECT_EQ(w.Frame, p.Named(kXFrame, "B"));
+            }},
+        {"header values past 16 bits", mesh + "XSkinMeshHeader { 65535; 65536; 70000; }\n}",
+            [&header](const Parsed& p) {
+                EXPECT_EQ(header(p).MaxSkinWeightsPerVertex, 65535u);
+                EXPECT_EQ(header(p).MaxSkinWeightsPerFace, 0u);
+                EXPECT_EQ(header(p).BoneCount, 70000u - 65536u);
+            }},
+        {"number at top level", h + "Frame A { }\n7;\nFrame Skipped { Frame Inner { } }\nFrame C { }\n",
+            [](const Parsed& p) {
+                EXPECT_EQ(p.tree.CountNodesOfType(kXFrame), 2u);
+                EXPECT_EQ(p.Named(kXFrame, "Skipped"), nullptr);
+                EXPECT_NE(p.Named(kXFrame, "C"), nullptr);
+            }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Parsed p(c.text);
+        EXPECT_EQ(p.ok, 1) << p.reader.GetErrorText();
+        if (p.ok) c.check(p);
     }
 }
 

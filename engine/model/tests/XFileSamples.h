@@ -16,7 +16,7 @@ inline std::string Header() { return "xof 0303txt 0032\n"; }
 //   is the top-level "Shared" named by reference before the list's own
 //   "Red" (the file's order is the material order);
 // - two normals listed per face, five texture coordinates for seven
-//   vertices, colours for vertices 0 and 6 only;
+//   vertices, two colours (listed for vertices 0 and 6: they go to 0 and 1);
 // - two SkinWeights under a header that announces one bone;
 // - 30 ticks a second and one animation set of two animations, the second
 //   of which animates no frame;

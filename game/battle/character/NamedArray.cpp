@@ -5,5 +5,5 @@
 void CNamedArray::SetName(const char* name)
 {
     std::memset(m_name, 0, sizeof m_name);
-    if (name) std::strncpy(m_name, name, sizeof m_name - 1);
+    if (name) std::memcpy(m_name, name, strnlen(name, kNameBytes));
 }

@@ -21,9 +21,9 @@ public:
     // Releases every track; count 0.
     virtual void Clear() { m_tracks.clear(); }
 
-    // The name, always ending within its 260 bytes.
+    // The name: at most 260 bytes, then its end.
     const char* GetName() const { return m_name; }
-    // Copies at most 259 bytes of name and ends it.
+    // Copies at most 260 bytes of name and ends it.
     void SetName(const char* name);
     u32 GetCount() const { return u32(m_tracks.size()); }
     // Track i, or null when i >= count.
@@ -31,6 +31,6 @@ public:
     const CKeyFrameTrack* GetItem(u32 i) const { return i < m_tracks.size() ? &m_tracks[i] : nullptr; }
 
 private:
-    char m_name[kNameBytes] = {};
+    char m_name[kNameBytes + 1] = {};
     std::vector<CKeyFrameTrack> m_tracks;
 };

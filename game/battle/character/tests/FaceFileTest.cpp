@@ -41,40 +41,76 @@ TEST(FaceFile, ReadsRecordsTracksAndVoiceValues)
     EXPECT_EQ(tables.voiceExpressions, kValues);
 }
 
-// Each damaged file is refused with its reason and leaves the tables as
-// they were.
-TEST(FaceFile, DamagedFilesAreRefusedWhole)
+// A file that ends early, or whose counts pass its end, keeps what its reads
+// delivered: records as far as they go (a name cut short, the whole keys
+// there are), whole values only; a missing count is 0. A name filling its
+// 260 bytes is ended after them.
+TEST(FaceFile, ShortFilesKeepWhatTheirReadsDelivered)
 {
     const std::string good = FaceFileBytes(kFaces, kValues);
     const size_t valuesAt = good.size() - 4 * (kValues.size() + 1);
-    std::string unended = FaceFileBytes({{std::string(260, 'A'), {}}}, {});
+    const size_t secondAt = 4 + FaceFileBytes({kFaces[0]}, {}).size() - 8;
+    const std::string full(260, 'A');
+    std::string fourValuesThreeThere;
+    for (u32 v : {4, 5, 6, 7}) PutU32(fourValuesThreeThere, v);
+    fourValuesThreeThere += "\x09\x09";   // and part of a fourth
     std::string hugeKeys = FaceFileBytes({{"def", {}}}, {});
-    hugeKeys[4 + 260 + 4] = '\xFF';   // first track's key count
+    hugeKeys[4 + 260 + 4] = '\xFF';   // first track's key count; 36 bytes follow
     hugeKeys[4 + 260 + 7] = '\x0F';
     struct Case {
         const char* what;
         std::string bytes;
-        FaceFileError error;
+        std::vector<std::string> names;
+        std::vector<u32> keys;   // key count of each track, record by record
+        std::vector<u32> values;
     } cases[] = {
-        {"empty", "", FaceFileError::kCut},
-        {"record count past the end", FaceFileBytes({}, {}).replace(0, 4, "\xFF\xFF\xFF\xFF"), FaceFileError::kCut},
-        {"one record fewer than counted", good.substr(0, 4) + FaceFileBytes({kFaces[0]}, {}).substr(4), FaceFileError::kCut},
-        {"name without its end", unended, FaceFileError::kUnendedName},
-        {"key count past the end", hugeKeys, FaceFileError::kBadTrack},
-        {"value count past the end", good.substr(0, valuesAt) + "\x04\x00\x00\x00" + std::string(12, '\0'),
-         FaceFileError::kCut},
+        {"empty", "", {}, {}, {}},
+        {"part of the record count", "\x01\x00", {}, {}, {}},
+        {"ends after its expressions", good.substr(0, valuesAt), {"def", "smile", kFaces[2].name, "smile"},
+         {2, 1, 1, 0, 0, 1, 1, 1}, {}},
+        {"part of the value count", good.substr(0, valuesAt + 3), {"def", "smile", kFaces[2].name, "smile"},
+         {2, 1, 1, 0, 0, 1, 1, 1}, {}},
+        {"values past the end", good.substr(0, valuesAt) + fourValuesThreeThere,
+         {"def", "smile", kFaces[2].name, "smile"}, {2, 1, 1, 0, 0, 1, 1, 1}, {5, 6, 7}},
+        {"record count past the end", FaceFileBytes({}, {}).replace(0, 4, "\xFF\xFF\xFF\xFF"), {""}, {0, 0}, {}},
+        {"one record fewer than counted", good.substr(0, 4) + FaceFileBytes({kFaces[0]}, {9}).substr(4), {"def", "\x01"},
+         {2, 1, 0, 0}, {}},
+        {"name cut short", good.substr(0, secondAt + 3), {"def", "smi"}, {2, 1, 0, 0}, {}},
+        {"keys cut short", good.substr(0, 4 + 260 + 8 + 12 + 11), {"def"}, {1, 0}, {}},
+        {"key count past the end", hugeKeys, {"def"}, {3, 0}, {}},
+        {"name filling its 260 bytes", FaceFileBytes({{full, {{{0.0f, 8}}, {}}}}, {1}), {full}, {1, 0}, {1}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         FaceTables tables;
         tables.voiceExpressions = {42};
-        EXPECT_EQ(ReadFaceFile(c.bytes.data(), c.bytes.size(), tables), c.error) << c.what;
-        EXPECT_EQ(tables.voiceExpressions, std::vector<u32>{42}) << c.what;
-        EXPECT_TRUE(tables.expressions.empty()) << c.what;
+        EXPECT_EQ(ReadFaceFile(c.bytes.data(), c.bytes.size(), tables), FaceFileError::kNone);
+        std::vector<std::string> names;
+        std::vector<u32> keys;
+        for (const CNamedArray& face : tables.expressions) {
+            names.push_back(face.GetName());
+            for (u32 t = 0; t < face.GetCount(); ++t) keys.push_back(face.GetItem(t)->GetCount());
+        }
+        EXPECT_EQ(names, c.names);
+        EXPECT_EQ(keys, c.keys);
+        EXPECT_EQ(tables.voiceExpressions, c.values);
     }
-    // Every cut of a good file is refused.
+    // Every cut of a good file reads, to a start of what the whole file holds.
     for (size_t size = 0; size < good.size(); ++size) {
         FaceTables tables;
-        EXPECT_NE(ReadFaceFile(good.data(), size, tables), FaceFileError::kNone) << size;
+        ASSERT_EQ(ReadFaceFile(good.data(), size, tables), FaceFileError::kNone) << size;
+        ASSERT_LE(tables.expressions.size(), kFaces.size()) << size;
+        for (size_t i = 0; i < tables.expressions.size(); ++i) {
+            const CNamedArray& face = tables.expressions[i];
+            EXPECT_EQ(kFaces[i].name.rfind(face.GetName(), 0), 0u) << size;
+            for (u32 t = 0; t < 2; ++t) {
+                const CKeyFrameTrack& track = *face.GetItem(t);
+                ASSERT_LE(track.GetCount(), kFaces[i].tracks[t].size()) << size;
+                for (u32 k = 0; k < track.GetCount(); ++k) EXPECT_EQ(track.GetAt(k)->value, kFaces[i].tracks[t][k].value);
+            }
+        }
+        EXPECT_EQ(tables.voiceExpressions, std::vector<u32>(kValues.begin(), kValues.begin() + tables.voiceExpressions.size()))
+            << size;
     }
 }
 
@@ -92,13 +128,18 @@ TEST(FaceFile, FaceKeysTakeTheLaterMatchingRecord)
     EXPECT_EQ(parameter.values.faces[kDamageFace].index, 9);   // no "damage" record: kept
     EXPECT_EQ(parameter.GetVoiceExpressions(), kValues);
 
-    // A damaged file changes nothing.
-    setting_test::WriteBytes("Bad.fac", FaceFileBytes(kFaces, kValues).substr(0, 700));
-    EXPECT_EQ(parameter.LoadFaces("Bad.fac"), FaceFileError::kCut);
-    EXPECT_EQ(parameter.GetFaceError(), FaceFileError::kCut);
-    EXPECT_EQ(parameter.GetExpressions().size(), kFaces.size());
-    EXPECT_EQ(parameter.values.faces[kSmileFace].index, 3);
+    // A file cut short in the third record's name keeps the records read:
+    // the later "smile" is gone.
+    setting_test::WriteBytes("Cut.fac", FaceFileBytes(kFaces, kValues).substr(0, 700));
+    EXPECT_EQ(parameter.LoadFaces("Cut.fac"), FaceFileError::kNone);
+    EXPECT_EQ(parameter.GetExpressions().size(), 3u);
+    EXPECT_EQ(parameter.values.faces[kSmileFace].index, 1);
+    EXPECT_TRUE(parameter.GetVoiceExpressions().empty());
+    // A file that cannot be read changes nothing.
     EXPECT_EQ(parameter.LoadFaces("Missing.fac"), FaceFileError::kMissing);
+    EXPECT_EQ(parameter.GetFaceError(), FaceFileError::kMissing);
+    EXPECT_EQ(parameter.GetExpressions().size(), 3u);
+    EXPECT_EQ(parameter.values.faces[kSmileFace].index, 1);
 }
 
 }  // namespace ORV_TEST_FILE_ID
