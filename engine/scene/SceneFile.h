@@ -34,6 +34,10 @@ constexpr u32 kMinLayerRecord = 12 + 5 * 16 + (24 + 12 + 12 + 16 + 16) + 4;
 static_assert(kMinLayerRecord == 176);
 // Top-level layers are depth 0; the layouts nest a handful of groups.
 constexpr u32 kMaxLayerDepth = 64;
+// A name length this far past the data is taken as a name that cannot be
+// allocated (a damaged length, not a file cut short): its read fails before
+// anything after the length is read, as when the allocation fails.
+constexpr size_t kNameBytesPastEnd = size_t(64) << 20;
 
 // A cursor over bytes that never reads past them.
 class Reader {
@@ -51,6 +55,9 @@ public:
     // gets them, or what is left of them, with a NUL added when they do not
     // end in one. False when fewer than n bytes were left.
     bool Name(size_t n, std::string& text);
+    // A name of n bytes can be allocated: the data's end is not far before
+    // its own.
+    bool NameFits(size_t n) const { return n <= Remaining() + kNameBytesPastEnd; }
     // count records of at least minBytes each still fit.
     bool Fits(u32 count, u32 minBytes) const { return u64(count) * minBytes <= Remaining(); }
 

@@ -94,6 +94,7 @@ u32 CSceneObject::ReadRecord(scene_file::Reader& in, u32 depth)
     u32 n = 0;
     if (!in.U32(n)) return endsHere();
     if (n) {
+        if (!in.NameFits(n)) return 0;
         std::string name;
         const bool whole = in.Name(n, name);
         char* copy = AllocName(u32(name.size()));
@@ -119,6 +120,7 @@ u32 CSceneObject::ReadRecord(scene_file::Reader& in, u32 depth)
     m_texture = nullptr;
     m_textureName.Free();
     if (textureLength) {
+        if (!in.NameFits(size_t(textureLength) + 1)) return 0;
         std::string text;
         const bool whole = in.Name(size_t(textureLength) + 1, text);
         m_textureName = text.c_str();

@@ -151,6 +151,7 @@ u32 CSceneResource::LoadFromBytes(const u8* data, size_t size, size_t* used)
     u32 nameSize = 0, count = 0;
     if (in.U32(nameSize)) {
         if (nameSize) {
+            if (!in.NameFits(nameSize)) return 0;
             std::string name;
             in.Name(nameSize, name);
             char* copy = AllocName(u32(name.size()));

@@ -160,11 +160,11 @@ TEST(SceneFile, ADamagedLayoutKeepsWhatWasReadBeforeTheDamage)
         {"cut before the child count", golden.substr(0, glow - 4), "1 Btn r45 a0.125000 Menu.dds k121 c0"},
         {"cut after the child count", golden.substr(0, glow), "1 Btn r45 a0.125000 Menu.dds k121 c0"},
         {"cut in the child's name", golden.substr(0, glow + 6), "1 Btn r45 a0.125000 Menu.dds k121 c1 Gl"},
-        {"name larger than the file", Bytes().U32(0x7FFFFFFF).Raw("Title").Str(), "0"},
         {"one layer more than present", Bytes().Raw(name).U32(2).Raw(layer).Str(), "1 Btn r45 a0.125000 Menu.dds k121 c0"},
         {"2^32 - 1 layers", Bytes().Raw(name).U32(0xFFFFFFFF).Raw(layer).Str(), "1 Btn r45 a0.125000 Menu.dds k121 c0"},
         {"settings larger than the file", patched(kSettingsSize, 0xFFFFFF00), settingsOnly},
-        {"texture length whose NUL wraps", patched(kTextureLength, 0xFFFFFFFF), "1 Btn r45 a0.125000 Menu.dds k000 c0"},
+        // A length far past the data: a name that cannot be allocated.
+        {"texture length whose NUL wraps", patched(kTextureLength, 0xFFFFFFFF), "1 Btn r45 a0.125000 - k000 c0"},
         {"key count past the data", patched(kPositionKeys, 0x10000000), "1 Btn r45 a0.125000 Menu.dds k000 c0"},
         {"child count past the data", patched(childCount, 1000), "1 Btn r45 a0.125000 Menu.dds k121 c0"},
         {"the whole layout", golden, whole},
@@ -244,6 +244,45 @@ TEST(SceneFile, ALayoutCutShortKeepsTheLayersReadBeforeTheEnd)
     EXPECT_EQ(scene.GetLayer(1)->GetSettings().visible, 1u);
 }
 
+// A name length far past the data is a damaged length, not a file cut
+// short: taken as a name that cannot be allocated, so a damaged layout
+// (the title's, say) fails instead of loading as noise. Up to the bound it
+// is a cut: what is there is read.
+TEST(SceneFile, ANameLengthFarPastTheDataFailsAsAnAllocation)
+{
+    const std::string body = Bytes().U32(0);
+    const size_t left = body.size();
+    const struct {
+        const char* what;
+        u64 length;
+        u32 loaded;
+    } cases[] = {
+        {"a cut name at the bound", left + scene_file::kNameBytesPastEnd, 1},
+        {"one byte past the bound", left + scene_file::kNameBytesPastEnd + 1, 0},
+        {"bytes of a damaged file", 0x5A5A5A5A, 0},
+        {"2^31 - 1", 0x7FFFFFFF, 0},
+    };
+    for (const auto& c : cases) {
+        CSceneResource scene;
+        ASSERT_EQ(LoadBytes(scene, Golden()), 1u);
+        EXPECT_EQ(LoadBytes(scene, Bytes().U32(u32(c.length)).Raw(body)), c.loaded) << c.what;
+        EXPECT_EQ(scene.GetLayerCount(), 0u) << c.what;
+    }
+
+    // A layer's or a texture's: that layer's read fails after its length,
+    // the layer stays in its slot and the layout loads.
+    const std::string layerName = Bytes().U32(0x5A5A5A5A).Raw(EmptyTracks());
+    const std::string texture =
+        Bytes().Name("Pane").U32(scene_file::kSettingsSize).Raw(Settings().Block()).U32(0x5A5A5A5A);
+    for (const std::string& layer : {layerName, texture}) {
+        CSceneResource scene;
+        ASSERT_EQ(LoadBytes(scene, Bytes().Name("Menu").U32(1).Raw(layer)), 1u);
+        ASSERT_EQ(scene.GetLayerCount(), 1u);
+        const char* name = scene.GetLayer(0)->GetTextureName();
+        EXPECT_TRUE(!name || !*name) << name;
+    }
+}
+
 // Children nest at most 64 levels below the top: a deeper layout keeps those
 // levels and reads nothing past them.
 TEST(SceneFile, NestingPastTheLimitIsNotFollowed)
@@ -304,12 +343,12 @@ TEST(SceneFile, StreamsAndOpenFilesMoveOnlyPastWhatWasTaken)
     CSceneResource scene;
     ASSERT_EQ(scene.LoadFromMemory(stream.get()), 1u);
     EXPECT_EQ(stream->GetPosition(), golden.size());
-    // Read from the wrong place: the name's length there (0x54000000) takes
-    // the rest as the name, and the stream is at its end.
+    // Read from the wrong place: the name's length there (0x54000000) is far
+    // past the data, a name that cannot be allocated: the read fails there,
+    // the stream stays where it was and no layer is left.
     stream->Seek(1, 0);
-    EXPECT_EQ(scene.LoadFromMemory(stream.get()), 1u);
-    EXPECT_EQ(stream->GetPosition(), bytes.size());
-    EXPECT_STREQ(scene.GetName(), "itle");
+    EXPECT_EQ(scene.LoadFromMemory(stream.get()), 0u);
+    EXPECT_EQ(stream->GetPosition(), 1u);
     EXPECT_EQ(scene.GetLayerCount(), 0u);
 
     // One layer record read from an open file at its position.
