@@ -142,8 +142,8 @@ u32 Decode(Source& source, u32 valueBytes, Parts& parts)
 
     u32 count = 0;
     if (!source.TakeU32(count)) return 0;
-    // Keys, interpolate, loop and the default value must all still be there.
-    if (u64(count) * keyBytes + 8 + valueBytes > source.Remaining()) return 0;
+    // The keys must all still be there: half an array would be garbage.
+    if (u64(count) * keyBytes > source.Remaining()) return 0;
     const u64 keyWords = u64(count) * keyBytes / 4;
     if (count) {
         if (keyWords * 4 > UINT32_MAX) return 0;
@@ -151,8 +151,15 @@ u32 Decode(Source& source, u32 valueBytes, Parts& parts)
         if (!parts.keyWords || !TakeWords(source, parts.keyWords, size_t(keyWords))) return 0;
     }
     parts.keyCount = count;
-    if (!source.TakeU32(parts.interpolate) || !source.TakeU32(parts.loop)) return 0;
-    return TakeWords(source, parts.defaultWords, valueBytes / 4) ? 1 : 0;
+    // Interpolate, loop and the default value are taken word by word as far
+    // as the data goes; the track keeps its own for the words missing.
+    u32 trailing[2 + sizeof(parts.defaultWords) / 4] = {};
+    const u32 words = 2 + valueBytes / 4;
+    while (parts.trailingWords < words && source.TakeU32(trailing[parts.trailingWords])) ++parts.trailingWords;
+    if (parts.trailingWords > 0) parts.interpolate = trailing[0];
+    if (parts.trailingWords > 1) parts.loop = trailing[1];
+    for (u32 i = 2; i < parts.trailingWords; ++i) parts.defaultWords[i - 2] = trailing[i];
+    return 1;
 }
 
 }  // namespace

@@ -73,6 +73,9 @@ struct Parts {
     u32 interpolate = 0;
     u32 loop = 0;
     u32 defaultWords[8] = {};
+    // Words of interpolate, loop and the default value that were there, in
+    // that order: a block that ends early keeps the track's own for the rest.
+    u32 trailingWords = 0;
     Parts() = default;
     Parts(const Parts&) = delete;
     Parts& operator=(const Parts&) = delete;
@@ -455,10 +458,13 @@ public:
 
     // Replaces the name, keys, interpolate, loop and default value with one
     // block; the callback stays. A name stored without its NUL is taken
-    // with one. A block that is damaged or cut short (a count or size larger
-    // than what is left, a short read) gives 0 and leaves the track as it
-    // was; so does a failed key allocation. Only a failed name allocation, after the keys were taken,
-    // leaves the track half read (and unnamed).
+    // with one. A block that ends after its keys keeps the track's own
+    // interpolate, loop and default value (or their words) past its end. A
+    // block that is damaged or cut short sooner (a count or size larger
+    // than what is left, a short read of the name or keys) gives 0 and
+    // leaves the track as it was; so does a failed key allocation. Only a
+    // failed name allocation, after the keys were taken, leaves the track
+    // half read (and unnamed).
     u32 ReadFromFile(host::kernel::File* file)
     {
         keyframe_block::Parts parts;
@@ -528,9 +534,12 @@ private:
     {
         if (!this->SetArray(nullptr, parts.keyCount)) return 0;
         if (parts.keyCount) std::memcpy(static_cast<void*>(this->m_data), parts.keyWords, size_t(parts.keyCount) * sizeof(Key));
-        m_interpolate = parts.interpolate;
-        m_loop = parts.loop;
-        std::memcpy(static_cast<void*>(&m_default), parts.defaultWords, sizeof(T));
+        if (parts.trailingWords > 0) m_interpolate = parts.interpolate;
+        if (parts.trailingWords > 1) m_loop = parts.loop;
+        // Decode stops at the value's own size.
+        if (parts.trailingWords > 2) {
+            std::memcpy(static_cast<void*>(&m_default), parts.defaultWords, (parts.trailingWords - 2) * 4u);
+        }
         if (!parts.nameLength) {
             this->ClearName();
             return 1;

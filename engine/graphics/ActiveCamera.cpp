@@ -23,17 +23,18 @@ bool ForEachStored(Camera& c, Fn&& fn)
            fn(c.target) && fn(c.object) && fn(c.enable);
 }
 
-// The tracks of a camera as one group, so a load can fill a fresh set and
-// commit it only when every block has been read.
+// The tracks of a camera as one group, so a load can fill copies and commit
+// them only when every block has been read; a block that ends after its
+// keys leaves the copy's own values past its end.
 struct ActiveCameraTracks {
-    CActiveCamera::CurveTrack position{"Position", CSegment(), &InterpolateCurveKey, 1};
-    CActiveCamera::VectorTrack rotation{"Rotation"};
-    CActiveCamera::CurveTrack targetPosition{"TargetPosition", CSegment(), &InterpolateCurveKey, 1};
-    CActiveCamera::FloatTrack distance{"Distance", kDefaultDistance};
-    CActiveCamera::FloatTrack zoom{"Zoom", kDefaultZoom};
-    CActiveCamera::IntTrack target{"Target", 0, 0};
-    CActiveCamera::IntTrack object{"Object", 0, 0};
-    CActiveCamera::IntTrack enable{"Enable", 0, 0};
+    CActiveCamera::CurveTrack position;
+    CActiveCamera::VectorTrack rotation;
+    CActiveCamera::CurveTrack targetPosition;
+    CActiveCamera::FloatTrack distance;
+    CActiveCamera::FloatTrack zoom;
+    CActiveCamera::IntTrack target;
+    CActiveCamera::IntTrack object;
+    CActiveCamera::IntTrack enable;
 };
 
 }  // namespace
@@ -71,7 +72,7 @@ i32 CActiveCamera::LoadBinary(const char* path, host::kernel::File* file)
     std::unique_ptr<host::kernel::File> opened;
     file = host::kernel::GivenOrOpened(file, path, opened);
     if (!file) return 0;
-    ActiveCameraTracks read;
+    ActiveCameraTracks read{m_position, m_rotation, m_targetPosition, m_distance, m_zoom, m_target, m_object, m_enable};
     const bool ok = ForEachStored(read, [file](auto& track) { return track.ReadFromFile(file) != 0; });
     if (opened) opened->Close();
     if (!ok) return 0;

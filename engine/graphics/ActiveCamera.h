@@ -38,7 +38,9 @@ public:
 
     // The eight track blocks from file at its position (left open), or from
     // path ("rb") when file is null. 1; 0 when the path cannot be opened or a
-    // block is damaged or cut short, and then every track stays as it was.
+    // block is damaged or cut short before its last key, and then every track
+    // stays as it was. A last block that ends after its keys keeps the
+    // track's own values for those missing.
     i32 LoadBinary(const char* path, host::kernel::File* file);
     // The eight track blocks to file at its position, or to path (replaced
     // whole) when file is null. 1 on success.

@@ -4,6 +4,7 @@
 #include "host/kernel/Kernel.h"
 #include "host/kernel/WholeFile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -25,34 +26,38 @@ void PutVector(std::string& out, const CVector3& v)
     PutF32(out, v.z);
 }
 
-// Little-endian fields over a block already known to be long enough.
+// Little-endian fields over what a block holds: a field past its end is
+// not taken and leaves its target as it was, and so does every one after.
 class FieldReader {
 public:
-    explicit FieldReader(const u8* p) : m_p(p) {}
-    u8 U8() { return *m_p++; }
-    u32 U32()
+    FieldReader(const u8* p, size_t size) : m_p(p), m_left(size) {}
+    bool U8(u8& v)
     {
-        const u32 v = GetLe32(m_p);
+        if (m_left < 1) return false;
+        v = *m_p++;
+        --m_left;
+        return true;
+    }
+    bool U32(u32& v)
+    {
+        if (m_left < 4) return false;
+        v = GetLe32(m_p);
         m_p += 4;
-        return v;
+        m_left -= 4;
+        return true;
     }
-    f32 F32()
+    bool F32(f32& v)
     {
-        const u32 bits = U32();
-        f32 v;
+        u32 bits;
+        if (!U32(bits)) return false;
         std::memcpy(&v, &bits, 4);
-        return v;
+        return true;
     }
-    CVector3 Vector()
-    {
-        const f32 x = F32();
-        const f32 y = F32();
-        const f32 z = F32();
-        return {x, y, z};
-    }
+    bool Vector(CVector3& v) { return F32(v.x) && F32(v.y) && F32(v.z); }
 
 private:
     const u8* m_p;
+    size_t m_left;
 };
 
 }  // namespace
@@ -96,30 +101,27 @@ i32 CLight::Load(const char* path, host::kernel::File* file)
     const u32 nameLength = GetLe32(word);
     // Save writes a name of any length: only the file bounds it.
     const int64_t left = file->Size() - file->Tell();
-    if (int64_t(nameLength) + (kFixedBytes - 4) > left) return 0;
+    if (int64_t(nameLength) > left || nameLength == UINT32_MAX) return 0;
 
-    std::vector<u8> rest(nameLength + (kFixedBytes - 4));
-    if (file->Read(rest.data(), rest.size()) != rest.size()) return 0;
-    // A name must end with its terminator, or it would be read past its end.
-    if (nameLength > 0 && rest[nameLength - 1] != 0) return 0;
+    // The fields after the name are read as far as the file goes.
+    const size_t fieldBytes = size_t(std::min<int64_t>(kFixedBytes - 4, left - nameLength));
+    std::vector<u8> rest(nameLength + fieldBytes);
+    const size_t got = file->Read(rest.data(), rest.size());
+    if (got < nameLength) return 0;
 
     if (nameLength == 0) {
         ClearName();
     } else {
-        char* name = AllocName(nameLength);
+        // A name stored without its terminator is ended here, one byte longer.
+        const bool ended = rest[nameLength - 1] == 0;
+        char* name = AllocName(ended ? nameLength : nameLength + 1);
         if (!name) return 0;
         std::memcpy(name, rest.data(), nameLength);
+        name[GetNameLength() - 1] = '\0';
     }
-    FieldReader in(rest.data() + nameLength);
-    m_position = in.Vector();
-    m_direction = in.Vector();
-    m_range = in.F32();
-    m_diffuse = in.U32();
-    m_ambient = in.U32();
-    m_specular = in.U32();
-    m_flag = in.U8();
-    m_attenuation = in.Vector();
-    m_spot = in.Vector();
+    FieldReader in(rest.data() + nameLength, got - nameLength);
+    (void)(in.Vector(m_position) && in.Vector(m_direction) && in.F32(m_range) && in.U32(m_diffuse) &&
+        in.U32(m_ambient) && in.U32(m_specular) && in.U8(m_flag) && in.Vector(m_attenuation) && in.Vector(m_spot));
     if (opened) opened->Close();
     return 1;
 }

@@ -24,10 +24,10 @@ public:
     // Virtual operations appended after the resource base's.
 
     // Reads the block. With a file it is read at the file's position and the
-    // file stays open; otherwise path is opened and closed. The block is
-    // checked whole before anything is taken: a short, oversized or
-    // unterminated name, or a block cut short, returns 0 and leaves the
-    // light as it was.
+    // file stays open; otherwise path is opened and closed. A name stored
+    // without its terminator is ended; a block cut short after its name
+    // keeps the fields past its end as they were. A short name length, or a
+    // name longer than the file, returns 0 and leaves the light as it was.
     virtual i32 Load(const char* path, host::kernel::File* file);
     // Writes the block. With a file at its position (the file stays open);
     // otherwise path is replaced whole. 0 when nothing could be written.

@@ -1,7 +1,8 @@
 // Key-frame blocks read by every track type, from memory or through a file,
 // then evaluated around and between their keys and written back: a block
 // that was taken must come out byte for byte as it went in, its name with a
-// NUL added when it was stored without one.
+// NUL added when it was stored without one, and the words it ended before
+// (interpolate, loop, default value) as a fresh track's.
 //
 // Input: one selector byte (bits 0-2 the value type, bit 3 read through a
 // file), then the block.
@@ -9,6 +10,7 @@
 #include "engine/core/KeyFrameList.h"
 #include "fuzz/FuzzSupport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -62,8 +64,20 @@ void Run(const uint8_t* block, size_t size, bool throughFile, typename CKeyFrame
 
     fuzz::MemoryFile out;
     FUZZ_CHECK(track.WriteToFile(&out) == 1);
-    std::string expected(reinterpret_cast<const char*>(block), used);
+    // A block that ends after its keys keeps a fresh track's interpolate,
+    // loop and default words past its end.
     const u32 nameSize = GetLe32(block);
+    const size_t keysEnd = 8 + size_t(nameSize) + size_t(track.GetCount()) * sizeof(typename CKeyFrameList<T>::Key);
+    const size_t tailBytes = 8 + sizeof(T);
+    FUZZ_CHECK(keysEnd <= used);
+    const size_t present = std::min((used - keysEnd) / 4 * 4, tailBytes);
+    std::string expected(reinterpret_cast<const char*>(block), keysEnd + present);
+    if (present < tailBytes) {
+        FUZZ_CHECK(size - keysEnd - present < 4);
+        fuzz::MemoryFile fresh;
+        FUZZ_CHECK(CKeyFrameList<T>().WriteToFile(&fresh) == 1);
+        expected += fresh.Bytes().substr(fresh.Bytes().size() - tailBytes + present);
+    }
     if (nameSize && block[3 + nameSize] != 0) {
         expected.insert(4 + nameSize, 1, '\0');
         PutLe32(expected.data(), nameSize + 1);

@@ -114,6 +114,14 @@ void MakeKeyFrameSeeds(const std::string& root)
     std::string unended = out.Bytes();
     unended[4 + 4] = '!';
     sink.Add("float-name-without-nul", Bytes(1, char(0)) + unended);
+    // Blocks that end after their keys: before the loop word, halfway into
+    // the default value (read through a file).
+    sink.Add("float-ends-after-interpolate", Bytes(1, char(0)) + out.Bytes().substr(0, out.Bytes().size() - 8));
+    CKeyFrameList<CVector3> moved("Move");
+    moved.AddKey(1.0f, CVector3(1, 2, 3));
+    fuzz::MemoryFile vector;
+    FUZZ_CHECK(moved.WriteToFile(&vector) == 1);
+    sink.Add("vector3-ends-in-default", Bytes(1, char(3 | 8)) + vector.Bytes().substr(0, vector.Bytes().size() - 6));
 }
 
 void MakeStringSeeds(const std::string& root)

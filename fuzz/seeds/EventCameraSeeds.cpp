@@ -1,5 +1,5 @@
 // Seeds of the event camera files: flights our writer makes, an empty list,
-// and a flight cut inside its last track.
+// and flights cut inside their last track.
 #include "fuzz/FuzzSupport.h"
 #include "fuzz/seeds/Seeds.h"
 #include "game/battle/object/EventCamera.h"
@@ -23,6 +23,7 @@ void MakeEventCameraSeeds(const std::string& root)
     sink.Add("one-shot", saved(battle_test::FillOneShot));
     sink.Add("empty", saved(nullptr));
     sink.Add("cut", sample.substr(0, sample.size() - 6));
+    sink.Add("cut-after-last-key", sample.substr(0, sample.size() - 12));
 }
 
 }  // namespace seeds

@@ -111,6 +111,13 @@ void MakeLightSeeds(const std::string& root)
         fuzz::MemoryFile out;
         FUZZ_CHECK(light.Save(nullptr, &out) == 1);
         sink.Add(seed, out.Bytes());
+        if (name && name[0] == 'L') {
+            // Its name without the NUL, and the block cut inside its last vector.
+            Bytes unended = out.Bytes();
+            unended[4 + 5] = '!';
+            sink.Add("name-without-nul", unended);
+            sink.Add("cut-in-spot", out.Bytes().substr(0, out.Bytes().size() - 5));
+        }
     }
 }
 

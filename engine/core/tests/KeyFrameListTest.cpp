@@ -1,6 +1,7 @@
 #include "engine/core/KeyFrameList.h"
 #include "engine/core/tests/TestFiles.h"
 
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -286,6 +287,9 @@ TEST(KeyFrameBlock, ReadsTheStoredLayoutFromFilesMemoryAndPaths)
     EXPECT_EQ(colour.GetDefaultValue()->w, 1.0f);
 }
 
+// Where kPosBlock's keys end and its interpolate, loop and default begin.
+constexpr size_t kPosKeysEnd = 4 + 4 + 4 + 2 * 20;
+
 TEST(KeyFrameBlock, RefusesDamagedBlocksAndKeepsTheTrack)
 {
     CKeyFrameList<CVector3> track("keep");
@@ -298,7 +302,8 @@ TEST(KeyFrameBlock, RefusesDamagedBlocksAndKeepsTheTrack)
         EXPECT_EQ(track.ReadFromMemory(bytes.data(), u32(bytes.size())), 0u);
         EXPECT_EQ(Written(track), before);
     };
-    for (size_t n = 0; n < kPosBlock.size(); ++n) refused(kPosBlock.substr(0, n), std::to_string(n) + " bytes");
+    // Cut inside the name's length, the name, the count or the keys.
+    for (size_t n = 0; n < kPosKeysEnd; ++n) refused(kPosBlock.substr(0, n), std::to_string(n) + " bytes");
     auto patched = [](size_t at, std::initializer_list<int> bytes) {
         std::string s = kPosBlock;
         for (int b : bytes) s[at++] = char(b);
@@ -308,7 +313,8 @@ TEST(KeyFrameBlock, RefusesDamagedBlocksAndKeepsTheTrack)
     refused(patched(0, {0xFF, 0xFF, 0xFF, 0xFF}), "name size 0xFFFFFFFF");
     refused(patched(8, {0x00, 0x00, 0x00, 0x10}), "2^28 keys");
     refused(patched(8, {0xFF, 0xFF, 0xFF, 0xFF}), "count x key size past 32 bits");
-    refused(patched(8, {0x03, 0x00, 0x00, 0x00}), "one key more than stored");
+    // A third key would take the interpolate, loop and default words.
+    refused(patched(8, {0x04, 0x00, 0x00, 0x00}), "two keys more than stored");
 
     MemoryFile liar(kPosBlock.substr(0, 40));  // claims more than it delivers
     liar.claimed = 1000;
@@ -348,6 +354,59 @@ TEST(KeyFrameBlock, ANameWithoutItsNulIsEndedAndTheBlockReadThrough)
             EXPECT_EQ(Written(*track), again);
         }
     }
+}
+
+// A block that ends after its keys is read: the words of interpolate, loop
+// and the default value that are there replace the track's, the rest stay.
+TEST(KeyFrameBlock, ABlockEndingAfterItsKeysKeepsTheTracksOwnValuesPastItsEnd)
+{
+    const CVector3 own(5, 6, 7);
+    const struct {
+        size_t end;
+        u32 interpolate, loop;
+        CVector3 value;
+    } cases[] = {
+        {kPosKeysEnd, 0, 0, own},
+        {kPosKeysEnd + 3, 0, 0, own},   // part of a word is not taken
+        {kPosKeysEnd + 4, 1, 0, own},
+        {kPosKeysEnd + 8, 1, 1, own},
+        {kPosKeysEnd + 12, 1, 1, {0, 6, 7}},
+        {kPosKeysEnd + 19, 1, 1, {0, 0, 7}},
+        {kPosBlock.size(), 1, 1, {0, 0, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.end);
+        const std::string block = kPosBlock.substr(0, c.end);
+        CKeyFrameList<CVector3> fromMemory("old", own, 0), fromFile("old", own, 0);
+        u32 used = 0;
+        ASSERT_EQ(fromMemory.ReadFromMemory(block.data(), u32(block.size()), &used), 1u);
+        EXPECT_EQ(used, c.end / 4 * 4);
+        MemoryFile file(block);
+        ASSERT_EQ(fromFile.ReadVector3(&file), 1u);
+        for (const auto* track : {&fromMemory, &fromFile}) {
+            EXPECT_STREQ(track->GetName(), "pos");
+            ASSERT_EQ(track->GetCount(), 2u);
+            EXPECT_EQ(track->GetAt(1)->value.z, 0.5f);
+            EXPECT_EQ(track->GetInterpolate(), c.interpolate);
+            EXPECT_EQ(track->GetLoop(), c.loop);
+            const CVector3& value = *track->GetDefaultValue();
+            EXPECT_EQ(value.x, c.value.x);
+            EXPECT_EQ(value.y, c.value.y);
+            EXPECT_EQ(value.z, c.value.z);
+        }
+    }
+
+    // One key more than stored, where interpolate, loop and the default fill
+    // it exactly: three keys, and the track's own values past them.
+    std::string three = kPosBlock;
+    three[8] = 3;
+    CKeyFrameList<CVector3> track("old", own, 0);
+    ASSERT_EQ(track.ReadFromMemory(three.data(), u32(three.size())), 1u);
+    ASSERT_EQ(track.GetCount(), 3u);
+    EXPECT_EQ(track.GetAt(2)->time, std::bit_cast<f32>(1u));   // interpolate's word
+    EXPECT_EQ(track.GetAt(2)->value.z, 1.0f);
+    EXPECT_EQ(track.GetInterpolate(), 0u);
+    EXPECT_EQ(track.GetDefaultValue()->z, 7.0f);
 }
 
 }  // namespace ORV_TEST_FILE_ID

@@ -216,6 +216,9 @@ TEST(ActiveCamera, FilesByPathAndBlocksInsideLargerFiles)
     EXPECT_EQ(written.SaveBinary(nullptr, &failing), 0);
 }
 
+// Enable's interpolate, loop and default value: the last words of a file.
+constexpr size_t kEnableTail = 12;
+
 TEST(ActiveCamera, DamagedFilesChangeNothing)
 {
     CActiveCamera camera;
@@ -227,7 +230,9 @@ TEST(ActiveCamera, DamagedFilesChangeNothing)
     huge[4 + 9 + 3] = char(0x7F);
     std::string unterminated = golden;
     unterminated[4 + 8] = 'X';   // Position's NUL
-    for (size_t cut = 0; cut < golden.size(); ++cut) {
+    // Cut anywhere up to the last key: Enable's interpolate, loop and
+    // default value are the only words a camera file can do without.
+    for (size_t cut = 0; cut < golden.size() - kEnableTail; ++cut) {
         MemoryFile file(golden.substr(0, cut));
         ASSERT_EQ(camera.LoadBinary(nullptr, &file), 0) << cut;
     }
@@ -240,6 +245,47 @@ TEST(ActiveCamera, DamagedFilesChangeNothing)
     ASSERT_EQ(camera.LoadBinary(nullptr, &named), 1);
     EXPECT_STREQ(camera.GetPositionTrack().GetName(), "PositionX");
     EXPECT_EQ(named.Tell(), int64_t(golden.size()));
+}
+
+// A file that ends after Enable's keys plays: the camera keeps its own
+// interpolate, loop and default value for the words missing.
+TEST(ActiveCamera, AFileEndingAfterTheLastKeyPlaysWithTheCamerasOwnValues)
+{
+    std::string stored = GoldenCamera();
+    stored.replace(stored.size() - kEnableTail, kEnableTail, U32(1) + U32(1) + U32(5));
+    const struct {
+        size_t tail;
+        u32 interpolate, loop;
+        i32 value;
+    } cases[] = {
+        {0, 9, 8, 0},
+        {3, 9, 8, 0},
+        {4, 1, 8, 0},
+        {8, 1, 1, 0},
+        {11, 1, 1, 0},
+        {12, 1, 1, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tail);
+        const std::string bytes = stored.substr(0, stored.size() - kEnableTail + c.tail);
+        MemoryFile file(bytes);
+        CActiveCamera read;
+        read.GetDistanceTrack().SetInterpolate(7);   // read whole: replaced
+        read.GetEnableTrack().SetInterpolate(9);
+        read.GetEnableTrack().SetLoop(8);
+        ASSERT_EQ(read.LoadBinary(nullptr, &file), 1);
+        EXPECT_EQ(file.Tell(), int64_t(bytes.size()));
+        EXPECT_EQ(read.GetDistanceTrack().GetInterpolate(), 1u);
+        const CActiveCamera::IntTrack& enable = read.GetEnableTrack();
+        ASSERT_EQ(enable.GetCount(), 1u);
+        EXPECT_EQ(enable.GetInterpolate(), c.interpolate);
+        EXPECT_EQ(enable.GetLoop(), c.loop);
+        EXPECT_EQ(*enable.GetDefaultValue(), c.value);
+        CCamera camera;
+        ASSERT_EQ(read.Update(0, &camera, nullptr, nullptr, nullptr, nullptr), 1);
+        ExpectNear(camera.GetEye(), {-10, 0, 0});   // Rotation's one key swings it
+        ExpectNear(camera.GetTarget(), {4, 5, 6});
+    }
 }
 
 }  // namespace

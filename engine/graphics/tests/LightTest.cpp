@@ -1,5 +1,5 @@
 // The light block against golden bytes laid out field by field, and damaged
-// or cut-short blocks refused without a field changed.
+// or cut-short blocks read as far as they go.
 #include "engine/graphics/Light.h"
 
 #include "engine/core/tests/TestFiles.h"
@@ -113,38 +113,80 @@ TEST(Light, TheDefaultsAndAnUnnamedLightFollowEachOtherInAnOpenFile)
     EXPECT_EQ(loaded.GetSpecular(), 0x12345678u);
 }
 
-TEST(Light, DamagedBlocksAndNamesPastTheFileAreRefusedAndChangeNothing)
+TEST(Light, NamesPastTheFileAreRefusedAndNamesWithoutTheirEndAreEnded)
 {
-    // A long name the file holds, one whose length runs a byte past the
-    // file, and one without its NUL.
+    // A long name the file holds, one whose length takes every byte left
+    // (no field after it), one a byte past the file, and ones without their
+    // NUL, the fields after them read all the same.
     const auto named = [](u32 length, char last, u32 claimed) {
         return coretest::U32(claimed) + std::string(length - 1, 'n') + last + kDistinctBlock.substr(7);
     };
+    const u32 all = 0x10001 + 65;
     const struct {
         std::string bytes;
         i32 result;
+        u32 nameLength;
+        char last;
+        u32 diffuse;
     } rows[] = {
-        {named(0x10001, '\0', 0x10001), 1},
-        {named(0x10001, '\0', 0x10002), 0},
-        {named(3, '!', 3), 0},
+        {named(0x10001, '\0', 0x10001), 1, 0x10001, 'n', 0x11223344},
+        {named(0x10001, '\0', all), 1, all + 1, '\x41', 0xFFFFFFFF},   // ends in spot's last byte
+        {named(0x10001, '\0', all + 1), 0, 6, 't', 0xFFFFFFFF},
+        {named(3, '!', 3), 1, 4, '!', 0x11223344},
+        {named(1, '!', 1), 1, 2, '!', 0x11223344},
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.nameLength);
         MemoryFile file(row.bytes);
         CLight light;
-        EXPECT_EQ(light.Load(nullptr, &file), row.result) << row.bytes.size();
-        EXPECT_EQ(light.GetNameLength(), row.result ? 0x10001u : 6u);
+        EXPECT_EQ(light.Load(nullptr, &file), row.result);
+        ASSERT_EQ(light.GetNameLength(), row.nameLength);
+        EXPECT_EQ(light.GetName()[row.nameLength - 2], row.last);
+        EXPECT_EQ(light.GetName()[row.nameLength - 1], '\0');
+        EXPECT_EQ(light.GetDiffuse(), row.diffuse);
+        if (row.result) {
+            EXPECT_EQ(file.Tell(), int64_t(row.bytes.size()));
+        }
     }
+}
 
-    // Every length a read may stop at, in a file whose size promises the
-    // whole block.
-    for (size_t limit = 0; limit < kDistinctBlock.size(); ++limit) {
-        MemoryFile in(kDistinctBlock.substr(0, limit));
-        in.claimed = int64_t(kDistinctBlock.size());
-        CLight light;
-        light.SetRange(-1.0f);
-        EXPECT_EQ(light.Load(nullptr, &in), 0) << limit;
-        EXPECT_EQ(light.GetRange(), -1.0f);
-        EXPECT_STREQ(light.GetName(), "Light");
+// A block cut short after its name keeps the fields past its end as they
+// were; one cut inside its name length or name is refused.
+TEST(Light, ABlockCutShortReadsTheFieldsItHolds)
+{
+    CLight before;
+    before.SetName("Lt");
+    before.SetRange(-1.0f);
+    MemoryFile out;
+    ASSERT_EQ(before.Save(nullptr, &out), 1);
+    const std::string kept = out.Bytes();
+    // Where each field after the name ends: the flag is the only odd one.
+    const auto wholeFields = [](size_t limit) {
+        const size_t flagEnd = 48;
+        return limit >= flagEnd ? flagEnd + (limit - flagEnd) / 4 * 4 : 7 + (limit - 7) / 4 * 4;
+    };
+    ASSERT_EQ(wholeFields(kDistinctBlock.size()), kDistinctBlock.size());
+
+    // Every length a read may stop at, whether the file's size says so or
+    // promises the whole block.
+    for (const bool liar : {false, true}) {
+        for (size_t limit = 0; limit < kDistinctBlock.size(); ++limit) {
+            SCOPED_TRACE(testing::Message() << limit << (liar ? " claiming all" : ""));
+            MemoryFile in(kDistinctBlock.substr(0, limit));
+            if (liar) in.claimed = int64_t(kDistinctBlock.size());
+            CLight light = before;
+            if (limit < 7) {
+                EXPECT_EQ(light.Load(nullptr, &in), 0);
+                EXPECT_EQ(light.GetRange(), -1.0f);
+                continue;
+            }
+            ASSERT_EQ(light.Load(nullptr, &in), 1);
+            EXPECT_EQ(in.Tell(), int64_t(limit));
+            MemoryFile again;
+            ASSERT_EQ(light.Save(nullptr, &again), 1);
+            const size_t taken = wholeFields(limit);
+            EXPECT_EQ(again.Bytes(), kDistinctBlock.substr(0, taken) + kept.substr(taken));
+        }
     }
 }
 

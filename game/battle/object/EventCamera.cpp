@@ -20,6 +20,9 @@ constexpr u64 kBlockHeader = 4 * 4;
 constexpr u64 kSmallestTrack = 8 * kBlockHeader + 2 * sizeof(CSegment) + sizeof(CVector3) + 2 * sizeof(f32) +
                                3 * sizeof(i32);
 static_assert(kSmallestTrack == 208);
+// The last track may end after Enable's keys, without its interpolate, loop
+// and default value.
+constexpr u64 kLastTrackShortBy = 2 * 4 + sizeof(i32);
 
 }  // namespace
 
@@ -108,7 +111,7 @@ i32 CEventCamera::Load(const char* path)
     if (ok) count = u32(word[0]) | u32(word[1]) << 8 | u32(word[2]) << 16 | u32(word[3]) << 24;
     const int64_t size = file->Size(), at = file->Tell();
     // A count the bytes left cannot hold is refused before anything is made.
-    if (ok && (size < at || u64(count) * kSmallestTrack > u64(size - at))) ok = false;
+    if (ok && (size < at || u64(count) * kSmallestTrack > u64(size - at) + kLastTrackShortBy)) ok = false;
 
     struct Deleter {
         void operator()(CActiveCamera* c) const { delete c; }

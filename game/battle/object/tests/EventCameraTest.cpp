@@ -164,8 +164,10 @@ TEST_F(EventCameraTest, DamagedFilesAreRefusedAndTheLoadedFlightStays)
         {"empty", ""},
         {"count cut short", good.substr(0, 3)},
         {"more tracks than bytes", std::string(Bytes().U32(0xFFFFFFFFu)) + track},
-        {"second track cut short", std::string(Bytes().U32(2)) + track + track.substr(0, track.size() - 1)},
-        {"block cut short", good.substr(0, good.size() - 2)},
+        // Inside the last key: Enable's last 12 bytes are its interpolate,
+        // loop and default value.
+        {"second track cut short", std::string(Bytes().U32(2)) + track + track.substr(0, track.size() - 13)},
+        {"block cut short", good.substr(0, good.size() - 14)},
         {"more keys than bytes", keys},
     };
     CEventCamera flight;
@@ -190,6 +192,28 @@ TEST_F(EventCameraTest, DamagedFilesAreRefusedAndTheLoadedFlightStays)
     unended.Start(&start);
     unended.Step(&camera, nullptr, nullptr, nullptr, nullptr);
     ExpectView(camera, CVector3(0, 0, 10), CVector3(7, 8, 9), "unended");
+    // So does one that ends after Enable's last key, in the first track or
+    // the second.
+    for (const std::string& cut : {good.substr(0, good.size() - 2),
+             std::string(Bytes().U32(2)) + track + track.substr(0, track.size() - 12)}) {
+        SCOPED_TRACE(cut.size());
+        WriteBytes("Cut.cam", cut);
+        CEventCamera short_;
+        ASSERT_EQ(short_.Load("Cut.cam"), 1);
+        EXPECT_EQ(short_.GetTrackCount(), u32(cut.size() > good.size() ? 2 : 1));
+        short_.Start(&start);
+        short_.Step(&camera, nullptr, nullptr, nullptr, nullptr);
+        ExpectView(camera, CVector3(0, 0, 10), CVector3(7, 8, 9), "cut");
+    }
+    // The smallest such track: eight unnamed blocks without keys, 208 bytes
+    // less Enable's last 12; a byte less cuts into its key count.
+    for (const u32 bytes : {196u, 195u}) {
+        SCOPED_TRACE(bytes);
+        WriteBytes("Bare.cam", Bytes().U32(1).Zeros(bytes).str());
+        CEventCamera bare;
+        EXPECT_EQ(bare.Load("Bare.cam"), bytes == 196 ? 1 : 0);
+        EXPECT_EQ(bare.GetTrackCount(), bytes == 196 ? 1u : 0u);
+    }
     // An empty list loads, and ends the flight in its first frame.
     WriteBytes("Empty.cam", Bytes().U32(0).str());
     ASSERT_EQ(flight.Load("Empty.cam"), 1);
