@@ -224,7 +224,7 @@ void ExpectEveryComboHitLands(const ComboWatch& watch)
 // the stiffen time of what it guarded: the blocking rival's attack's when a
 // close attack was blocked, the shot's or the card's when a bullet was; the
 // fighter then stays guarding until that time has run: it is not let go
-// (back to neutral) before. A hit or another action (a broken guard) ends
+// (back to neutral) before. A hit, a broken guard or another action ends
 // the watch; another guarded hit starts it again.
 struct GuardWatch {
     struct Fighter {
@@ -241,7 +241,9 @@ struct GuardWatch {
             const CharacterStatus& s = *c.GetStatus();
             Fighter& f = fighters[i];
             if (f.framesLeft) {
-                if (t.Hit(i) || (s.action != kActionGuard && s.action != kActionNeutral)) f.framesLeft = 0;
+                // A guard held to its limit (GUARDTIME) breaks, hold or not.
+                if (t.Hit(i) || s.guardBreak || (s.action != kActionGuard && s.action != kActionNeutral))
+                    f.framesLeft = 0;
                 else if (s.action != kActionGuard) f.framesLeft = 0, ++droppedEarly;
                 else if (--f.framesLeft == 0) ++heldThrough;
             }
