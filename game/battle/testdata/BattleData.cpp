@@ -117,7 +117,7 @@ bool Pack(const Archive& archive, const std::vector<PackItem>& items)
     return WriteScrambledPack(archive.path, items, Crc32String(archive.packName), archive.key);
 }
 
-bool WriteFighters(std::string& error)
+bool WriteFighters(bool closeAttacks, std::string& error)
 {
     for (u32 id = 0; id < kFighterCount; ++id) {
         const char* name = kFighterNames[id];
@@ -127,7 +127,8 @@ bool WriteFighters(std::string& error)
         const f32 pitch = tonePerFile ? 220.0f * (id ? 1.5f : 1.0f) : 230.0f + 5.0f * f32(id);
         std::vector<fighter_test::FighterMedia> media;
         const i32 life = id == kLittleLifeFighter ? kLittleLife : fighter_test::kFighterLife;
-        if (!fighter_test::WriteNamedFighter(name, pitch, media, tonePerFile, life, fighter_test::FighterColour(id)))
+        if (!fighter_test::WriteNamedFighter(
+                name, pitch, media, tonePerFile, life, fighter_test::FighterColour(id), closeAttacks))
             return error = "fighter " + std::string(name), false;
         std::vector<PackItem> items;
         for (auto& m : media) items.push_back({m.name, m.bytes});
@@ -330,20 +331,20 @@ bool CompileSettings(std::string& error)
     return true;
 }
 
-bool WriteAll(std::string& error)
+bool WriteAll(bool closeAttacks, std::string& error)
 {
     for (const char* folder : {"Setting", "Data", "Effect"}) {
         if (!host::kernel::CreateDirectory(folder)) return error = folder, false;
     }
     if (!console_test::WriteConsoleData(".", {}, console_test::ConsolePlacement::kHud))
         return error = "console layout", false;
-    return WriteFighters(error) && WriteStages(error) && WriteSkills(error) && WriteEffects(error) &&
+    return WriteFighters(closeAttacks, error) && WriteStages(error) && WriteSkills(error) && WriteEffects(error) &&
         WriteMusic(error) && WriteResourceList(error) && CompileSettings(error);
 }
 
 }  // namespace
 
-bool WriteBattleData(const std::string& root, std::string* error)
+bool WriteBattleData(const std::string& root, std::string* error, bool closeAttacks)
 {
     std::string reason;
     const std::string resource = ResourceFolder(root);
@@ -353,7 +354,7 @@ bool WriteBattleData(const std::string& root, std::string* error)
     if (!ok) {
         reason = "cannot make " + resource;
     } else {
-        ok = WriteAll(reason);
+        ok = WriteAll(closeAttacks, reason);
         host::kernel::SetCurrentDirectory(saved);
     }
     if (!ok && error) *error = reason;

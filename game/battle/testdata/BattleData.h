@@ -122,7 +122,9 @@ std::string ResourceFolder(const std::string& root);
 // Writes the whole set under root (made when missing). The current folder
 // is moved while the texts compile and put back. False with the reason in
 // *error (when given) if a file cannot be written or a text does not load.
-bool WriteBattleData(const std::string& root, std::string* error = nullptr);
+// closeAttacks: every fighter written with WriteNamedFighter's closeAttacks
+// (close attacks that reach, guards that hold); the set is otherwise the same.
+bool WriteBattleData(const std::string& root, std::string* error = nullptr, bool closeAttacks = false);
 
 // The music's tension script read from the battle music archive, from the
 // current folder (a data set's Resource folder). False, with the reader's

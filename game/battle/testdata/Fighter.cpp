@@ -155,7 +155,7 @@ bool Save(const SettingWriter& text, const std::string& path) { return battle_da
 
 // A spell card and its chain (<prefix>Barrage.txt > Pattern > Bullet):
 // five bullets a volley of strength str and damage type.
-void WriteCard(const std::string& file, const std::string& prefix, i32 str, i32 damageType)
+void WriteCard(const std::string& file, const std::string& prefix, i32 str, i32 damageType, f32 guardStiffen)
 {
     const std::string barrage = prefix + "Barrage.txt", pattern = prefix + "Pattern.txt",
                       bullet = prefix + "Bullet.txt";
@@ -168,12 +168,14 @@ void WriteCard(const std::string& file, const std::string& prefix, i32 str, i32 
     SettingWriter b;
     b.Set("NAME", "card bullet").Set("POW", 1.5f).Set("VELOCITY", 30.0f).Set("HITRADIUS", 0.6f);
     b.Set("EXISTENCETIME", 2.0f).Set("STAGEHITFLG", 1).Set("CHRACTORHITFLG", 1).Set("EFCBULLETHIT", "Efc_Hit.efc");
+    if (guardStiffen > 0) b.Set("GUARDSTIFFENTIME", guardStiffen);
     Save(b.Set("STR", str).Set("DAMAGETYPE", damageType), bullet);
 }
 
 // The shot chain (barrage > pattern > bullet), the spell card, the camera
-// and the weapons of files, in the current folder.
-void WriteChildren(const FighterFiles& files, const std::string& weaponModel)
+// and the weapons of files, in the current folder. closeAttacks: guarded
+// bullets hold the guard.
+void WriteChildren(const FighterFiles& files, const std::string& weaponModel, bool closeAttacks = false)
 {
     const char* const camera = files.camera.c_str();
     SettingWriter c;
@@ -200,6 +202,7 @@ void WriteChildren(const FighterFiles& files, const std::string& weaponModel)
         // Real damage, so that battles see it: a shot takes 50 HP without
         // staggering (type 0), so fighters keep to their plans.
         bullet.Set("STR", 50).Set("DAMAGETYPE", 0);
+        if (closeAttacks) bullet.Set("GUARDSTIFFENTIME", kShotGuardStiffen);
     }
     Save(bullet, files.bullet);
     if (weaponModel.empty()) {
@@ -208,8 +211,9 @@ void WriteChildren(const FighterFiles& files, const std::string& weaponModel)
         // The cards fire chains of their own, heavier than a shot; the
         // exception and tension cards' bullets knock down (with a short
         // knock-back: POW 1.5 at the default attenuation of 1 a second).
-        WriteCard(files.spell, files.name + "_Spell", 60, 0);
-        WriteCard(files.tensionSpell, files.name + "_TensionSpell", 80, 10);
+        const f32 stiffen = closeAttacks ? kCardGuardStiffen : 0.0f;
+        WriteCard(files.spell, files.name + "_Spell", 60, 0, stiffen);
+        WriteCard(files.tensionSpell, files.name + "_TensionSpell", 80, 10, stiffen);
     }
     if (weaponModel.empty()) {
         Save(SettingWriter().Set("BONE", "Arm").Set("RESOURCE", "Non Name").Set("SHOWFLG", 1), files.weapons[0]);
@@ -286,7 +290,7 @@ const NamedFile kFighterEffects[6] = {
     {"EFCATTACKSPARK", "Efc_Spark.efc"}, {"EFCEXPLOSIONSMALL", "Efc_Explosion.efc"}, {"EFCCHARGE", "Efc_Charge.efc"}};
 
 bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMedia>& media, bool tonePerFile,
-    i32 life, u32 colour)
+    i32 life, u32 colour, bool closeAttacks)
 {
     const FighterFiles files = FighterFiles::Prefixed(name);
     const std::string weaponModel = name + "_Stick.mdl";
@@ -307,6 +311,24 @@ bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMe
         const std::string prefix = "SHORTATTACK0" + std::to_string(i);
         parameter.Set((prefix + "STR").c_str(), 70).Set((prefix + "DAMAGETYPE").c_str(), 2);
         parameter.Set((prefix + "LASTDAMAGETYPE").c_str(), 10);
+        if (!closeAttacks) continue;
+        // HITTYPE defaults to the attack's number: a sphere of that type
+        // ahead of the arm, and a lunge that carries the attacker to its
+        // rival within the attack's first second.
+        parameter.Set("HITSPHERE", ("radius:2 z:-1.5 type:" + std::to_string(i + 1) + " bone:\"Arm\"").c_str());
+        parameter.Set((prefix + "ACCELERATION").c_str(), 400.0f);
+        parameter.Set((prefix + "GUARDSTIFFENTIME").c_str(), kCloseGuardStiffen + kCloseGuardStiffenStep * f32(i));
+    }
+    std::vector<std::string> motions(std::begin(kFighterMotions), std::end(kFighterMotions));
+    if (closeAttacks) {
+        parameter.Set("GUARDRADIUS", 2.0f);
+        // Attack01 .. Attack07 and their ends (the computer chains the next
+        // attack while an end plays); Attack02 is there already.
+        for (u32 n = 1; n <= 7; ++n) {
+            const std::string attack = "Attack0" + std::to_string(n);
+            if (n != 2) motions.push_back(attack);
+            motions.push_back(attack + "End");
+        }
     }
     // With a tone per file voices rise in pitch through the table and sound
     // effects fall, so each can be told apart by ear; else one tone each.
@@ -329,7 +351,7 @@ bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMe
     }
     for (const NamedFile& effect : kFighterEffects) parameter.Set(effect.key, effect.file);
     if (!Save(parameter, "Chr_" + name + ".txt")) return false;
-    WriteChildren(files, weaponModel);
+    WriteChildren(files, weaponModel, closeAttacks);
     // One expression per face key's default name; voices 0.. show "smile".
     std::vector<face_test::Face> faces;
     u32 value = 0;
@@ -341,7 +363,7 @@ bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMe
         if (!battle_data::WriteDataFile(path, faceBytes)) return false;
     }
     static const std::string weapon = WeaponModel();
-    media.push_back({files.model, FighterModel({std::begin(kFighterMotions), std::end(kFighterMotions)}, colour)});
+    media.push_back({files.model, FighterModel(motions, colour)});
     media.push_back({weaponModel, weapon});
     return true;
 }

@@ -107,7 +107,16 @@ struct FighterMedia {
     std::string name;    // entry name in the archive
     std::string bytes;
 };
+// With closeAttacks the fighter's close attacks reach and its guards hold:
+// every attack has a motion and an end motion of its own and a hit sphere of
+// its hit type ahead of the arm, it lunges at its rival as it attacks, its
+// guard is twice the default's radius, and every guarded hit holds the guard
+// (each attack's GUARDSTIFFENTIME kCloseGuardStiffen + n x
+// kCloseGuardStiffenStep, the shot's kShotGuardStiffen, the cards'
+// kCardGuardStiffen).
 bool WriteNamedFighter(const std::string& name, f32 pitch, std::vector<FighterMedia>& media, bool tonePerFile = true,
-    i32 life = kFighterLife, u32 colour = 0xFFFFFF);
+    i32 life = kFighterLife, u32 colour = 0xFFFFFF, bool closeAttacks = false);
+inline constexpr f32 kCloseGuardStiffen = 0.3f, kCloseGuardStiffenStep = 0.05f;
+inline constexpr f32 kShotGuardStiffen = 0.25f, kCardGuardStiffen = 0.45f;
 
 }  // namespace fighter_test

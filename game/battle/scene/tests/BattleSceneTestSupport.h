@@ -52,9 +52,15 @@ protected:
             error_ = "no battle data set in " + data_ + " (the CTest fixture battle_data writes it)";
             return;
         }
+        WriteOwnData(false);
+    }
+    // The set, or its variant with closeAttacks, written for this suite into
+    // a folder of its own.
+    static void WriteOwnData(bool closeAttacks)
+    {
         root_ = new host::kernel::testing::TempFolder();
         data_ = *root_ / "data";
-        written_ = battle_data::WriteBattleData(data_, &error_);
+        written_ = battle_data::WriteBattleData(data_, &error_, closeAttacks);
     }
     static void TearDownTestSuite()
     {
@@ -138,6 +144,19 @@ protected:
     static inline std::string data_;
     static inline bool written_ = false;
     static inline std::string error_;
+};
+
+// As BattleSceneTest, on the variant of the set whose fighters' close
+// attacks reach and whose guarded hits hold the guard, written for the suite
+// (under CTest too) into a folder of its own: the shared set, and every
+// battle pinned on it, stays as it is.
+class CloseAttackBattleTest : public BattleSceneTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        ModelDeviceTest::SetUpTestSuite();
+        WriteOwnData(true);
+    }
 };
 
 // HP the fighters lost, summed.

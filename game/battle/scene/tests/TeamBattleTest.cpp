@@ -1,13 +1,17 @@
 // A whole battle of two computer teams of two, through the battle scene on
-// the generated data set, watched frame by frame for what the teams did to
-// each other: whose bullets hit whom, counted from the bullets' own
-// per-target hit counters and checked against the fighters' own tallies.
+// the generated data set's variant whose close attacks reach and whose
+// guards hold, watched frame by frame for what the teams did to each other:
+// whose bullets hit whom, counted from the bullets' own per-target hit
+// counters and checked against the fighters' own tallies; the combos' later
+// hits; the guards' hold.
 #include "game/battle/scene/tests/BattleSceneTestSupport.h"
 
 #include "game/battle/character/StatisticCounters.h"
 #include "game/battle/object/Bullet.h"
+#include "game/battle/testdata/Fighter.h"
 
 #include <map>
+#include <vector>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -16,8 +20,9 @@ namespace {
 using namespace scene_test;
 
 // The seed of the battle: one in which the computers cast their cards and
-// the cards' bullets land.
-constexpr u32 kTeamBattleSeed = 83;
+// the cards' bullets land, combos go on to their first victim, and close
+// attacks and bullets are guarded.
+constexpr u32 kTeamBattleSeed = 10;
 // Attack kinds from this one on are the spell cards' (a shot's are 1 to 3).
 constexpr u32 kFirstCardKind = 6;
 
@@ -101,54 +106,197 @@ struct DamageWatch {
     }
 };
 
-// -- Watches the integrator completes once the combo and guard work is in. --
-
-// Every hit of a combo landing: per fighter, what its close attacks did,
-// sampled each frame (INTEGRATOR: add the combo assertion in
-// ExpectEveryComboHitLands).
-struct ComboWatch {
-    std::vector<u32> attacksStarted;   // kStatAttacks at the last frame, per fighter
-    void Frame(const CBattleScene& scene)
+// What one frame of the battle did, from the fighters' own tallies: per
+// fighter, whether its damage tally rose (and who hit it last) and whether it
+// guarded a hit; per fighter, whether its close attacks were blocked.
+struct FrameTallies {
+    struct Fighter {
+        i32 taken = 0;
+        u32 guarded = 0, blocked = 0, shotsGuarded = 0;
+    };
+    std::vector<Fighter> last, now;
+    void Read(const CBattleScene& scene)
     {
-        attacksStarted.resize(scene.GetCharacterCount());
-        for (u32 i = 0; i < attacksStarted.size(); ++i)
-            attacksStarted[i] = scene.GetCharacter(i)->GetStatisticCounter(kStatAttacks);
+        last = now;
+        now.resize(scene.GetCharacterCount());
+        if (last.size() != now.size()) last = std::vector<Fighter>(now.size());
+        for (u32 i = 0; i < now.size(); ++i) {
+            const CCharacter* c = scene.GetCharacter(i);
+            now[i] = {c->GetStatus()->moveHit.damageTaken, c->GetMeeting().guardedHits, c->GetMeeting().blockedAttacks,
+                c->GetMeeting().shotsGuarded};
+        }
+    }
+    bool Hit(u32 i) const { return now[i].taken != last[i].taken; }
+    bool Guarded(u32 i) const { return now[i].guarded != last[i].guarded; }
+    bool Blocked(u32 i) const { return now[i].blocked != last[i].blocked; }
+    bool ShotGuarded(u32 i) const { return now[i].shotsGuarded != last[i].shotsGuarded; }
+};
+
+// Whether a's attack spheres of the current attack's hit type meet d's body
+// spheres where both stand now, in a's attack window, with d open to hits.
+bool AttackReaches(const CCharacter& a, const CCharacter& d)
+{
+    // Two live attacks that meet cancel each other.
+    if (!a.IsAttackWindow() || !d.IsHittable() || d.IsAttackWindow()) return false;
+    const auto& mine = a.GetParameter()->values.body.hitSphere;
+    const auto& theirs = d.GetParameter()->values.body.hitSphere;
+    for (u32 i = 0; i < mine.GetCount(); ++i) {
+        CVector4 s;
+        if (mine.GetAt(i)->type == 0 || !a.IsAttackHitType(mine.GetAt(i)->type) || !a.GetHitSphere(i, &s)) continue;
+        for (u32 j = 0; j < theirs.GetCount(); ++j) {
+            CVector4 b;
+            if (theirs.GetAt(j)->type != 0 || !d.GetHitSphere(j, &b)) continue;
+            const CVector3 apart(s.x - b.x, s.y - b.y, s.z - b.z);
+            if (apart.LengthSquared() < (s.w + b.w) * (s.w + b.w)) return true;
+        }
+    }
+    return false;
+}
+
+// Every hit of a combo landing. Per fighter, the combo under way (a run of
+// close attacks from the first, each attack told by the fighter's attack
+// tally): the rivals its first attack hit, and per later attack the rivals it
+// reached and the rivals it hit or saw guard it. A later attack that reached
+// a rival the first one hit must have hit it or been guarded by it: a hit
+// mask left from the attack before turns it away.
+struct ComboWatch {
+    struct Fighter {
+        bool inCombo = false;
+        u32 attack = 0;                      // the attack tally at its start
+        u32 index = 0;                       // its combo index
+        u32 firstHit = 0, reached = 0, met = 0;   // rival bits
+    };
+    std::vector<Fighter> fighters;
+    u32 firstHits = 0, laterReached = 0, laterMissed = 0, laterLanded = 0;
+    void Frame(const CBattleScene& scene, const FrameTallies& t)
+    {
+        const u32 n = scene.GetCharacterCount();
+        fighters.resize(n);
+        for (u32 i = 0; i < n; ++i) {
+            const CCharacter& a = *scene.GetCharacter(i);
+            const CharacterStatus& s = *a.GetStatus();
+            Fighter& f = fighters[i];
+            const bool attacking = s.action == kActionShortAttack;
+            if (!attacking || s.moveHit.attacks != f.attack) {
+                if (f.inCombo) EndAttack(f);
+                f.inCombo = attacking && (s.comboIndex == 0 || f.inCombo);
+                if (attacking && s.comboIndex == 0) f.firstHit = 0;
+                f.attack = s.moveHit.attacks, f.index = s.comboIndex, f.reached = f.met = 0;
+            }
+            if (!f.inCombo) continue;
+            for (u32 j = 0; j < n; ++j) {
+                const CCharacter& d = *scene.GetCharacter(j);
+                if (d.GetTeam() == a.GetTeam()) continue;
+                const u32 bit = 1u << j;
+                const bool hit = t.Hit(j) && d.GetStatus()->lastAttackerId == a.GetId();
+                if (hit || (t.Guarded(j) && t.Blocked(i))) f.met |= bit;
+                if (f.index == 0 && hit) f.firstHit |= bit;
+                // Where both stand at the frame's end is where the frame's
+                // hit pass met them.
+                if (AttackReaches(a, d)) f.reached |= bit;
+            }
+        }
+    }
+    void EndAttack(const Fighter& f)
+    {
+        if (f.index == 0) {
+            firstHits += f.firstHit != 0;
+            return;
+        }
+        for (u32 bit = 1; bit; bit <<= 1) {
+            if (!(f.firstHit & bit & f.reached)) continue;
+            ++laterReached;
+            ++((f.met & bit) ? laterLanded : laterMissed);
+        }
     }
 };
 void ExpectEveryComboHitLands(const ComboWatch& watch)
 {
-    // INTEGRATOR: every hit of a combo landing, asserted here.
-    (void)watch;
+    // Enough combos went on to their first victim for the check to count.
+    EXPECT_GE(watch.firstHits, 5u) << "combos whose first attack hit";
+    EXPECT_GE(watch.laterReached, 4u) << "later attacks that reached the combo's first victim";
+    EXPECT_EQ(watch.laterMissed, 0u) << "later attacks that reached the combo's first victim and did not hit it";
+    EXPECT_EQ(watch.laterLanded, watch.laterReached);
 }
 
-// Guarded hits holding the guard for their stiffen time: per fighter, the
-// frames it spent guarding, sampled each frame (INTEGRATOR: add the guard
-// assertion in ExpectGuardedHitsHoldTheGuard).
+// Guarded hits holding the guard for their stiffen time. In the frame a
+// guarding fighter's guarded tally rose, the guard-hold timer read back is
+// the stiffen time of what it guarded: the blocking rival's attack's when a
+// close attack was blocked, the shot's or the card's when a bullet was; the
+// fighter then stays guarding until that time has run: it is not let go
+// (back to neutral) before. A hit, a broken guard or another action ends
+// the watch; another guarded hit starts it again.
 struct GuardWatch {
-    std::vector<u32> guardFrames, guardedHits;   // per fighter
-    void Frame(const CBattleScene& scene)
+    struct Fighter {
+        u32 framesLeft = 0;   // frames the guard must still last
+    };
+    std::vector<Fighter> fighters;
+    u32 closeHeld = 0, bulletHeld = 0, justGuards = 0, heldThrough = 0, droppedEarly = 0, wrongTime = 0;
+    void Frame(const CBattleScene& scene, const FrameTallies& t, f32 frameSeconds)
     {
-        guardFrames.resize(scene.GetCharacterCount());
-        guardedHits.resize(scene.GetCharacterCount());
-        for (u32 i = 0; i < guardFrames.size(); ++i) {
-            const CCharacter* c = scene.GetCharacter(i);
-            if (c->GetStatus()->action == kActionGuard) ++guardFrames[i];
-            guardedHits[i] = c->GetStatisticCounter(kStatGuardedHits);
+        const u32 n = scene.GetCharacterCount();
+        fighters.resize(n);
+        for (u32 i = 0; i < n; ++i) {
+            const CCharacter& c = *scene.GetCharacter(i);
+            const CharacterStatus& s = *c.GetStatus();
+            Fighter& f = fighters[i];
+            if (f.framesLeft) {
+                // A guard held to its limit (GUARDTIME) breaks, hold or not.
+                if (t.Hit(i) || s.guardBreak || (s.action != kActionGuard && s.action != kActionNeutral))
+                    f.framesLeft = 0;
+                else if (s.action != kActionGuard) f.framesLeft = 0, ++droppedEarly;
+                else if (--f.framesLeft == 0) ++heldThrough;
+            }
+            if (!t.Guarded(i) || s.action != kActionGuard || t.Hit(i)) continue;
+            // Who was guarded: one blocked close attack, or bullets only.
+            const CCharacter* blocker = nullptr;
+            u32 blockers = 0, shooters = 0;
+            for (u32 j = 0; j < n; ++j) {
+                if (t.Blocked(j)) blocker = scene.GetCharacter(j), ++blockers;
+                shooters += t.ShotGuarded(j);
+            }
+            f32 expected = -1;
+            if (blockers == 1 && !shooters && blocker->GetStatus()->action == kActionShortAttack) {
+                const u32 k = blocker->GetStatus()->comboIndex;
+                expected = blocker->GetParameter()->values.shortAttacks[k].guardStiffenTime;
+                ++closeHeld;
+            } else if (!blockers && shooters) {
+                // A bullet guarded at once (in the just-guard window) holds
+                // nothing: its timer runs on below 0.
+                if (s.timers.guardHold <= 0) {
+                    ++justGuards;
+                    continue;
+                }
+                // A shot's or a card's bullet (whichever its time is).
+                expected = s.timers.guardHold == fighter_test::kCardGuardStiffen ? fighter_test::kCardGuardStiffen
+                                                                              : fighter_test::kShotGuardStiffen;
+                ++bulletHeld;
+            } else {
+                continue;
+            }
+            if (s.timers.guardHold != expected) ++wrongTime;
+            // The timer runs from the next frame; the guard may end in the
+            // frame it reaches 0.
+            f.framesLeft = u32(expected / frameSeconds);
         }
     }
 };
 void ExpectGuardedHitsHoldTheGuard(const GuardWatch& watch)
 {
-    // INTEGRATOR: guarded hits holding the guard for their stiffen time,
-    // asserted here.
-    (void)watch;
+    EXPECT_GE(watch.closeHeld, 4u) << "guarded close attacks";
+    EXPECT_GE(watch.bulletHeld, 4u) << "guarded bullets";
+    EXPECT_EQ(watch.wrongTime, 0u) << "guard-hold timers not at the stiffen time";
+    EXPECT_GE(watch.heldThrough, 6u) << "guards held through their stiffen time";
+    EXPECT_EQ(watch.droppedEarly, 0u) << "guards let go before their stiffen time ran";
 }
 
-// Two teams of two computers fight to the end. Both teams' cards are cast
-// and their bullets land on the other team, never on the caster's own; all
-// the bullets' hits together are the hits the fighters counted landing or
-// guarded.
-TEST_F(BattleSceneTest, TwoComputerTeamsFightToTheEndAndNoCardBulletHitsItsCastersTeam)
+// Two teams of two computers fight to the end, on the data set whose close
+// attacks reach and whose guards hold. Both teams' cards are cast and their
+// bullets land on the other team, never on the caster's own; all the
+// bullets' hits together are the hits the fighters counted landing or
+// guarded; every later hit of a combo that reaches its first victim lands;
+// every guarded hit holds the guard for its stiffen time.
+TEST_F(CloseAttackBattleTest, TwoComputerTeamsFightToTheEnd)
 {
     CBattleScene scene(&app_);
     ASSERT_EQ(scene.Load(CpuSetup(kTeamBattleSeed)), 1u);
@@ -159,12 +307,14 @@ TEST_F(BattleSceneTest, TwoComputerTeamsFightToTheEndAndNoCardBulletHitsItsCaste
     ComboWatch combos;
     GuardWatch guards;
     DamageWatch damage;
+    FrameTallies tallies;
     u32 frameOver = 0;
     for (u32 f = 0; f < 7000 && (!frameOver || f < frameOver + 120); ++f) {
         ASSERT_EQ(scene.Update(0), 1) << "frame " << f;
         hits.ReadAll(scene.GetBullets());
-        combos.Frame(scene);
-        guards.Frame(scene);
+        tallies.Read(scene);
+        combos.Frame(scene, tallies);
+        guards.Frame(scene, tallies, kFrameMs * 0.001f);
         damage.Frame(scene);
         if (scene.IsOver() && !frameOver) frameOver = f + 1;
     }
