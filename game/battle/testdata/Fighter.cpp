@@ -90,7 +90,9 @@ std::string BuildFighterModel(const std::vector<std::string>& motions, const u32
         CModelBoneAnimation* keys = model_test::AddKeys(*model_test::AddAnimation(mesh, name.c_str()), "Body");
         const f32 s = 0.05f * f32(++n);
         keys->MakeRotation()->AddKey(0, CQuaternion(0, 0, 0, 1));
-        keys->MakeRotation()->AddKey(2400, CQuaternion(0, s, 0, 1));
+        CQuaternion turn;
+        CQuaternion(0, s, 0, 1).Normalized(&turn);
+        keys->MakeRotation()->AddKey(2400, turn);
         keys->MakeRotation()->AddKey(4800, CQuaternion(0, 0, 0, 1));
     }
     for (u32 i = 0; i < n; ++i) mesh.GetAnimation(i)->RebindBones(mesh.GetBones());

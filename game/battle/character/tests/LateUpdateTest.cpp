@@ -5,6 +5,7 @@
 #include "game/battle/character/tests/CharacterTestSupport.h"
 
 #include "engine/graphics/Camera.h"
+#include "engine/model/AnimationController.h"
 #include "game/battle/character/CharacterSlots.h"
 #include "game/battle/object/Bullet.h"
 #include "game/battle/object/BulletPasses.h"
@@ -17,6 +18,7 @@
 #include "game/battle/testdata/StageRoom.h"
 
 #include <algorithm>
+#include <cmath>
 #include <tuple>
 
 namespace ORV_TEST_FILE_ID {
@@ -129,6 +131,42 @@ TEST_F(LateUpdateTest, WeaponsFollowTheirBoneAfterTheFighterMoves)
         EXPECT_NEAR(at.x, expected.x, 1e-4f);
         EXPECT_NEAR(at.y, expected.y, 1e-4f);
         EXPECT_NEAR(at.z, expected.z, 1e-4f);
+    }
+}
+
+// A motion turns the body without stretching it: through a slide's frames
+// the arm stays at its length from the body and the weapon on the arm with
+// it, whatever turn the motion's keys give.
+TEST_F(LateUpdateTest, AMotionTurnsTheBodyWithoutStretchingIt)
+{
+    auto f = Fighter({});
+    const auto* weapon = static_cast<CWeapon*>(f->GetWeapons().GetAt(0));
+    CAnimationController* bones = f->GetAnimationController();
+    ASSERT_NE(bones, nullptr);
+    const CAnimationFrame* body = bones->GetFrameByName("Body");
+    const CAnimationFrame* arm = bones->GetFrameByName("Arm");
+    ASSERT_TRUE(body && arm && weapon->GetBone() == arm);
+    for (u32 motion : {u32(character_slots::kMotionSlideFront), u32(character_slots::kMotionSlideDown)}) {
+        SCOPED_TRACE(motion);
+        f->ChangeMotion(motion, 1, 0.0f);
+        f32 longest = 0, shortest = 10, turned = 0, weaponAway = 0;
+        for (u32 frame = 0; frame < 40; ++frame) {
+            Frame(*f);
+            CVector3 b, a;
+            body->WorldMatrix.GetTranslation(&b);
+            arm->WorldMatrix.GetTranslation(&a);
+            const CVector3 across = a - b;
+            longest = std::max(longest, across.Length());
+            shortest = std::min(shortest, across.Length());
+            turned = std::max(turned, std::fabs(across.z));
+            weaponAway = std::max(weaponAway, (*weapon->GetPosition() - a).Length());
+        }
+        // The keys did turn the body (the arm swung off the x axis) ...
+        EXPECT_GT(turned, 0.1f);
+        // ... and the arm kept its 0.5 from it.
+        EXPECT_NEAR(longest, 0.5f, 1e-3f);
+        EXPECT_NEAR(shortest, 0.5f, 1e-3f);
+        EXPECT_LT(weaponAway, 1e-4f);
     }
 }
 
