@@ -21,8 +21,9 @@ using namespace scene_test;
 
 // The seed of the battle: one in which the computers cast their cards and
 // the cards' bullets land, combos go on to their first victim, and close
-// attacks and bullets are guarded.
-constexpr u32 kTeamBattleSeed = 10;
+// attacks and bullets are guarded. Of seeds 1-80 on the unit motion keys,
+// 38 and 42 clear every minimum; 42 has the most later attacks reaching.
+constexpr u32 kTeamBattleSeed = 42;
 // Attack kinds from this one on are the spell cards' (a shot's are 1 to 3).
 constexpr u32 kFirstCardKind = 6;
 
