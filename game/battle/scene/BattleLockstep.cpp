@@ -76,7 +76,11 @@ i32 CBattleLockstep::SyncStart()
     // lock held and every other thread of the game waiting on it.
     const bool held = m_networkLock && m_networkLock->HeldByMe();
     for (u32 cycle = 1;; ++cycle) {
-        if (cycle > m_config.limits.handshakeCycles) return 0;
+        if (cycle > m_config.limits.handshakeCycles) {
+            Lock lock(m_sync);
+            ++m_stats.handshakesGivenUp;
+            return 0;
+        }
         {
             Lock lock(m_sync);
             bool all = true;
@@ -84,7 +88,10 @@ i32 CBattleLockstep::SyncStart()
                 if (!IsBlockingKind(m_kinds[e])) m_ready[e] = 1;
                 all = all && m_ready[e];
             }
-            if (all) break;
+            if (all) {
+                ++m_stats.handshakesDone;
+                break;
+            }
         }
         if (held) m_networkLock->Leave();
         host::kernel::Sleep(1);

@@ -113,6 +113,8 @@ struct LockstepStats {
     u32 droppedSideMessages;   // past a buffer's capacity
     u32 refusedMessages;       // OnMessage refusals
     u32 peersDropped;          // silent peers made kind 5 by the host
+    u32 handshakesDone;        // SyncStart ended by every entry's ready word
+    u32 handshakesGivenUp;     // SyncStart ended by its limit
 };
 
 class CBattleLockstep {

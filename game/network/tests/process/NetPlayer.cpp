@@ -17,6 +17,7 @@
 #include "engine/core/Scene.h"
 #include "engine/platform/app/ImeInput.h"
 #include "game/battle/scene/BattleConsole.h"
+#include "game/battle/scene/BattleLockstep.h"
 #include "game/battle/scene/BattleResults.h"
 #include "game/battle/scene/BattleScene.h"
 #include "game/battle/scene/MenuConsole.h"
@@ -363,7 +364,16 @@ private:
         const u32 frame = battle->GetFrameCount();
         if (frame != m_battleFrame) {
             if (frame != m_battleFrame + 1) Log("battle frames %u to %u in one step\n", m_battleFrame, frame);
-            if (m_battleFrame == 0) Log("battle frame %u clock %u\n", frame, MachineMs());
+            if (m_battleFrame == 0) {
+                Log("battle frame %u clock %u\n", frame, MachineMs());
+                // How the start went: by the handshake's messages or by its
+                // limit, and whether a message is still held for the lockstep.
+                if (const CBattleLockstep* lockstep = battle->GetLockstep()) {
+                    const LockstepStats stats = lockstep->GetStats();
+                    Log("battle start handshakes %u given up %u early %zu refused %u\n", stats.handshakesDone,
+                        stats.handshakesGivenUp, battle->EarlyMessageCount(), stats.refusedMessages);
+                }
+            }
             const BattleStateHash hash = battle->HashState();
             std::fprintf(m_hashes, "%u %016" PRIx64, frame, hash.Value());
             for (size_t i = 0; i < hash.objects.size() && i < hash.running.size(); ++i) {

@@ -186,13 +186,14 @@ TEST(NetProcess, DirectRoomByTypedAddressPlaysABattleToItsEndOnEqualHashesAndADe
                 NowMs() - start);
 }
 
-// The direct battle as the README plays it, to its first second: each
+// The direct battle as the README plays it, to its first frames: each
 // battle's load ends with the start handshake, which needs the other
-// machine's ready word while the loading screen still shows. Both machines
-// leave that screen within a second of the host's start, the handshake
-// done (given up it would take ten), and play their first frame at once,
-// to the same states.
-TEST(NetProcess, DirectBattleLeavesTheLoadingScreenOnBothMachinesWithinASecondOfTheHostsStart)
+// machine's ready word while the loading screen still shows. On both
+// machines the handshake ends by the peers' messages (given up, it ends by
+// its limit), nothing is left held for the lockstep, and both play the same
+// states. The times are printed, not bounded: a busy machine is slow, not
+// wrong (the handshake's own time is measured in game_network_bench).
+TEST(NetProcess, DirectBattleLeavesTheLoadingScreenOnBothMachinesByTheStartHandshakesMessages)
 {
     const u32 deadline = NowMs() + kRunMs;
     e2e::RunFolder run;
@@ -214,23 +215,21 @@ TEST(NetProcess, DirectBattleLeavesTheLoadingScreenOnBothMachinesWithinASecondOf
 
     const u32 start = e2e::ClockAt(a.Log(), "scene CNetworkScene/CLoadingScene");
     ASSERT_NE(start, 0u) << a.Describe();
-    u32 firstFrame[2] = {};
     for (GameProcess* p : {&a, &c}) {
-        const u32 loading = e2e::ClockAt(p->Log(), "scene CNetworkScene/CLoadingScene");
-        const u32 battle = e2e::ClockAt(p->Log(), "scene CNetworkScene/CBattleScene");
+        const std::string log = p->Log();
+        const u32 loading = e2e::ClockAt(log, "scene CNetworkScene/CLoadingScene");
+        const u32 battle = e2e::ClockAt(log, "scene CNetworkScene/CBattleScene");
+        const u32 first = e2e::ClockAt(log, "battle frame 1");
         ASSERT_NE(loading, 0u) << p->Describe();
         ASSERT_NE(battle, 0u) << p->Describe();
-        // The member's screen may come first: the host's start goes out
-        // before its own screen takes over.
-        EXPECT_LE(i32(battle - start), 1000) << p->Describe();
-        firstFrame[p == &c] = e2e::ClockAt(p->Log(), "battle frame 1");
-        ASSERT_NE(firstFrame[p == &c], 0u) << p->Describe();
+        ASSERT_NE(first, 0u) << p->Describe();
+        // Once each, by the messages; no early message left unhanded, none
+        // refused.
+        EXPECT_NE(log.find("battle start handshakes 1 given up 0 early 0 refused 0\n"), std::string::npos)
+            << p->Describe();
         std::printf("%s: loading screen at %d ms, battle at %d ms, first frame at %d ms from the host's start\n",
-                    p->Name().c_str(), i32(loading - start), i32(battle - start), i32(firstFrame[p == &c] - start));
+                    p->Name().c_str(), i32(loading - start), i32(battle - start), i32(first - start));
     }
-    // Within the first tick (three frames at the quickest setting).
-    const u32 apart = firstFrame[0] > firstFrame[1] ? firstFrame[0] - firstFrame[1] : firstFrame[1] - firstFrame[0];
-    EXPECT_LE(apart, 3 * 18u * 2);
     u32 frames = 0;
     EXPECT_TRUE(e2e::SameBattle(a, c, &frames));
     EXPECT_GE(frames, 60u);

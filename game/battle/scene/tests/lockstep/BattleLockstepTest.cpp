@@ -333,6 +333,10 @@ TEST(BattleLockstep, AHandshakeOnAThreadWithoutTheLockLeavesItAsItFoundIt)
         });
         loader.join();
         EXPECT_EQ(result, ready ? 1 : 0) << ready;
+        // Counted by how it ended: the game's own process test reads these.
+        const LockstepStats stats = client.lockstep->GetStats();
+        EXPECT_EQ(stats.handshakesDone, ready ? 1u : 0u) << ready;
+        EXPECT_EQ(stats.handshakesGivenUp, ready ? 0u : 1u) << ready;
         ASSERT_FALSE(heldAfter) << ready;
         // Another thread takes it at once.
         client.lock.Enter();
