@@ -40,7 +40,8 @@ public:
 
 // Reassembly of a peer stream: bytes in any cuts, messages whole and in
 // order. A header cut across receives waits here for the rest; a header the
-// type table refuses stops the stream before its payload is kept.
+// type table refuses stops the stream before its payload is kept; one of a
+// type of no rule and over the length bound is read past, nothing kept.
 class CPeerStream {
 public:
     explicit CPeerStream(peer::Sender from = peer::Sender::kEither) : m_from(from) {}
@@ -52,11 +53,15 @@ public:
     // The refused header's type and length.
     const peer::PeerMessageHeader& Refused() const { return m_refused; }
     size_t QueuedMessages() const { return m_queue.Count(); }
+    // Messages of unknown types over the length bound, read past.
+    u32 SkippedMessages() const { return m_skipped; }
 
 private:
     peer::Sender m_from;
     u8 m_header[peer::kHeaderBytes] = {};
     size_t m_headerBytes = 0;
+    u32 m_skipping = 0;   // bytes still to read past
+    u32 m_skipped = 0;
     CPacketQueue m_queue;
     peer::WireError m_error = peer::WireError::kNone;
     peer::PeerMessageHeader m_refused;

@@ -19,7 +19,8 @@ namespace peer {
 
 inline constexpr size_t kHeaderBytes = 8;
 // No peer message is longer than 1,404 bytes; a length past this closes the
-// connection before anything is allocated for it.
+// connection before anything is allocated for it, unless its type is none
+// this game sends: that message is read past and the connection goes on.
 inline constexpr u32 kMaxPayloadBytes = 4096;
 // Sends go out in pieces of at most this many bytes.
 inline constexpr u32 kSendPieceBytes = 1400;

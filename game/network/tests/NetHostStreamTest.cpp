@@ -140,20 +140,23 @@ TEST(NetHostStream, HostileHeadersCloseTheSenderOnce)
 }
 
 // A well-formed message of a type of no rule is passed on (the receiver
-// ignores it) and the connection goes on.
+// ignores it) and the connection goes on; one longer than any message the
+// game holds (5,000 bytes) is read past, and the connection goes on too.
 TEST(NetHostStream, MessagesOfUnknownTypesArePassedOn)
 {
     Node host(1);
     const u16 port = host.Listen();
     RawPeer raw(*host.net, host.address, port);
     ASSERT_TRUE(raw.connected);
-    ASSERT_TRUE(raw.Send(Join({Message(10004, 4, 1), Message(1337, 3, 7), Message(-2, 0), Message(10005, 4, 2)})));
+    ASSERT_TRUE(raw.Send(Join({Message(10004, 4, 1), Message(1337, 3, 7), Message(-2, 0), Message(1338, 5000, 8),
+                               Message(10005, 4, 2)})));
     ASSERT_TRUE(host.rec.WaitMessages(4));
     host.rec.With([&] {
         EXPECT_EQ(host.rec.messages[1].type, 1337);
         EXPECT_EQ(host.rec.messages[1].payload, std::vector<u8>(3, 7));
         EXPECT_EQ(host.rec.messages[2].type, -2);
         EXPECT_EQ(host.rec.messages[3].type, 10005);
+        EXPECT_EQ(host.rec.messages[3].payload, std::vector<u8>(4, 2));
         return 0;
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -200,6 +200,32 @@ TEST(PeerStream, RefusedHeaderKeepsWhatCameBeforeAndNothingAfter)
     }
 }
 
+// A type this game does not send, longer than the bound (by one byte and
+// by 64 KiB), is read past in any cuts, nothing of it kept; the messages
+// around it arrive. A known type over the bound still stops the stream.
+TEST(PeerStream, UnknownTypesOverTheBoundAreReadPast)
+{
+    for (const u32 length : {peer::kMaxPayloadBytes + 1, 65536u}) {
+        std::vector<u8> all = peer::WriteMessage(10004, 1, "abcd", 4);
+        const std::string big(length, 'x');
+        const auto skipped = peer::WriteMessage(1337, 1, big.data(), length);
+        all.insert(all.end(), skipped.begin(), skipped.end());
+        const auto after = peer::WriteMessage(10005, 1, "wxyz", 4);
+        all.insert(all.end(), after.begin(), after.end());
+        for (const size_t step : {size_t(1), size_t(7), size_t(4096), all.size()}) {
+            CPeerStream stream(Sender::kMember);
+            Log log;
+            for (size_t at = 0; at < all.size(); at += step) {
+                ASSERT_TRUE(stream.Receive(all.data() + at, std::min(step, all.size() - at))) << length << " " << step;
+                ASSERT_TRUE(stream.ParseMessages(log));
+            }
+            EXPECT_EQ(log.seen, (std::vector<std::string>{"10004:abcd", "10005:wxyz"})) << length << " " << step;
+            EXPECT_EQ(stream.SkippedMessages(), 1u);
+            EXPECT_EQ(stream.QueuedMessages(), 0u);
+        }
+    }
+}
+
 TEST(PeerStream, SinkStopLeavesTheRestQueued)
 {
     const std::vector<u8> all = Traffic();
