@@ -86,6 +86,8 @@ MessageError ReadCardMessage(const u8* data, u32 length, CardMessage* out)
     // reader of the entry record.
     CBattleEntry entry;
     if (ReadBattleEntry(data, kBattleEntryBytes, &entry) != BattleRecordError::kNone) return MessageError::kEntry;
+    // A card names one of the music slots.
+    if (entry.ownMusic >= CBattleOption::kRandomMusic) return MessageError::kEntry;
     if (entry.characterWords[0] >= kColours) return MessageError::kColour;
     if (entry.characterWords[1] >= kComputerLevels) return MessageError::kComputerLevel;
     if (entry.flag > 1) return MessageError::kCpuSkill;

@@ -67,11 +67,13 @@ const CBattleHudFighter* CBattleHudFighter::LockedView() const
 
 f32 CBattleHudFighter::GetMusicTime() const { return m_character.GetStatus()->lastMusicTime; }
 
+// The training panel measures the own fighter's hits (beside its target's
+// down limit), so it shows and clears the damage dealt.
 void CBattleHudFighter::ClearDamage()
 {
     CharacterMoveHitState& m = m_character.GetStatus()->moveHit;
-    m.damageTaken = 0;
-    for (i32& d : m.lastTaken) d = 0;
+    m.damageDealt = 0;
+    for (i32& d : m.lastDealt) d = 0;
 }
 
 void CBattleHudFighter::FillSparkGauge()
@@ -80,9 +82,9 @@ void CBattleHudFighter::FillSparkGauge()
     if (const CCharacterParameter* p = m_character.GetParameter()) s.sparkGauge = p->values.spark.maxSparkGauge;
 }
 
-i32 CBattleHudFighter::GetTotalDamage() const { return m_character.GetStatus()->moveHit.damageTaken; }
+i32 CBattleHudFighter::GetTotalDamage() const { return m_character.GetStatus()->moveHit.damageDealt; }
 
-i32 CBattleHudFighter::GetHitDamage(u32 i) const { return i < 5 ? m_character.GetStatus()->moveHit.lastTaken[i] : 0; }
+i32 CBattleHudFighter::GetHitDamage(u32 i) const { return i < 5 ? m_character.GetStatus()->moveHit.lastDealt[i] : 0; }
 
 i32 CBattleHudFighter::GetHp() const { return m_character.GetStatus()->hp; }
 

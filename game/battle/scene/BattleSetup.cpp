@@ -74,7 +74,6 @@ const char* DescribeBattleRecordError(BattleRecordError error)
     case BattleRecordError::kVariant: return "an entry's variant is not 0..1";
     case BattleRecordError::kDrawnVariant: return "an entry's drawn variant is not 0..1";
     case BattleRecordError::kFactorLevel: return "an entry's factor level is not 0..4";
-    case BattleRecordError::kOwnMusic: return "an entry's music slot is not 0..50";
     case BattleRecordError::kName: return "an entry's name does not end within 32 bytes";
     case BattleRecordError::kStage: return "the stage is not 0..19";
     case BattleRecordError::kDrawnStage: return "the drawn stage is not 0..18";
@@ -82,7 +81,6 @@ const char* DescribeBattleRecordError(BattleRecordError error)
     case BattleRecordError::kDrawnMusic: return "the drawn music slot is not 0..50";
     case BattleRecordError::kTimeSetting: return "the time setting is not 0..6";
     case BattleRecordError::kInputDelay: return "the input delay is not 0..4";
-    case BattleRecordError::kExtraLives: return "the extra lives are not 0..4";
     }
     return "unknown error";
 }
@@ -133,6 +131,9 @@ constexpr u32 kCharacters = CBattleEntry::kRandomCharacter;
 constexpr u32 kStages = CBattleOption::kRandomStage;
 constexpr u32 kMusicSlots = CBattleOption::kRandomMusic;
 
+// The music slot (word 9) and the extra lives are not refused: the battle
+// reads a slot past the table as one without a script, and counts any number
+// of lives.
 BattleRecordError CheckEntry(const CBattleEntry& e)
 {
     using E = BattleRecordError;
@@ -143,7 +144,6 @@ BattleRecordError CheckEntry(const CBattleEntry& e)
     if (e.variant >= CBattleEntry::kVariantCount) return E::kVariant;
     if (e.drawnVariant >= CBattleEntry::kVariantCount) return E::kDrawnVariant;
     if (e.factorLevel >= CBattleEntry::kFactorLevels) return E::kFactorLevel;
-    if (e.ownMusic >= kMusicSlots) return E::kOwnMusic;
     if (!std::memchr(e.name, 0, sizeof e.name)) return E::kName;
     return E::kNone;
 }
@@ -157,7 +157,6 @@ BattleRecordError CheckOption(const CBattleOption& o)
     if (o.drawnMusic >= kMusicSlots) return E::kDrawnMusic;
     if (o.timeSetting >= CBattleOption::kTimeSettings) return E::kTimeSetting;
     if ((o.inputDelay & 0xFF) >= CBattleOption::kInputDelays) return E::kInputDelay;
-    if (o.extraLives > CBattleOption::kMaxExtraLives) return E::kExtraLives;
     return E::kNone;
 }
 

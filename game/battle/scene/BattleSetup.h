@@ -75,7 +75,7 @@ struct CBattleOption {
     static constexpr u32 kRandomMusic = 51;   // music slots are 0..50
     static constexpr u32 kTimeSettings = 7;   // {100, 200, 300, 400, 500, 600, 1000} s
     static constexpr u32 kInputDelays = 5;    // {3, 4, 5, 6, 8} frames
-    // The option screen's "Point" row runs 0..4: at most five lives a team.
+    // The option screen's "Point" row runs 0..4; a record may carry more.
     static constexpr u32 kMaxExtraLives = 4;
 
     // The defaults; the random seed from the clock.
@@ -159,7 +159,6 @@ enum class BattleRecordError {
     kVariant,
     kDrawnVariant,
     kFactorLevel,
-    kOwnMusic,
     kName,            // no NUL within its 32 bytes
     kStage,
     kDrawnStage,
@@ -167,7 +166,6 @@ enum class BattleRecordError {
     kDrawnMusic,
     kTimeSetting,
     kInputDelay,
-    kExtraLives,      // more than the option screen offers
 };
 
 // A sentence for the refusal (English, for logs and tests).

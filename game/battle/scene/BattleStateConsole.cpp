@@ -29,6 +29,9 @@ constexpr f32 kQuickMessageTime = 3.0f;
 constexpr f32 kDigitStep = 28.0f;
 constexpr f32 kPanelWidth = 288.0f;
 constexpr u32 kTextWhite = 0xFFFFFFFFu, kOutline = 0xFF000000u;
+// Life marks step 15 left of their layer: past 100 they are all off the
+// 1024-wide layout.
+constexpr i64 kMostLifeMarks = 100;
 
 f32 Clamp01(f32 v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
@@ -340,9 +343,8 @@ void CBattleStateConsole::DrawLives()
     if (m_setup.livesRule != 1 || !m_setup.characters) return;
     for (u32 team = 0; team < 4; ++team) {
         if (!m_lifeMarks[team]) continue;
-        // Summed wide: neither a huge count nor many defeats wraps, and no
-        // more marks are drawn than the rule can give a team.
-        i64 lives = i64(std::min(m_setup.extraLives, CBattleOption::kMaxExtraLives)) + 1;
+        // Summed wide: neither a huge count nor many defeats wraps.
+        i64 lives = i64(m_setup.extraLives) + 1;
         bool any = false;
         for (const HudFighter* f : *m_setup.characters) {
             if (!f || f->GetTeam() != team) continue;
@@ -351,7 +353,8 @@ void CBattleStateConsole::DrawLives()
         }
         if (!any) lives = 0;
         DrawAt(m_teamColours[team], 0, 0, 1, 1, any ? 0xFFFFFFFFu : 0xFF404040u);
-        for (i64 k = 0; k < lives; ++k) DrawAt(m_lifeMarks[team], -15.0f * f32(k));
+        // Marks past the screen's width are not drawn: a huge count costs no more.
+        for (i64 k = 0; k < std::min<i64>(lives, kMostLifeMarks); ++k) DrawAt(m_lifeMarks[team], -15.0f * f32(k));
     }
 }
 

@@ -41,8 +41,9 @@ public:
     // Training damage keys and panel.
     virtual void ClearDamage() = 0;
     virtual void FillSparkGauge() = 0;
+    // The damage the fighter's hits dealt: the total and the last five.
     virtual i32 GetTotalDamage() const = 0;
-    // The last five hits, 0 the newest.
+    // 0 the newest.
     virtual i32 GetHitDamage(u32 i) const = 0;
     // The down limit of the locked opponent, percent; 0 without one.
     virtual f32 GetTargetDownLimit() const = 0;

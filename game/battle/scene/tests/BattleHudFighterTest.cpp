@@ -82,7 +82,8 @@ TEST_F(BattleHudFighterTest, EveryQueryReadsItsOwnFieldOfTheFighter)
     const HudFighter& v = *views_[0];
     s.team = 2, s.hp = 345, s.shownHp = 360.5f, s.mp = 2.75f, s.sparkGauge = 41.0f, s.tension = 3;
     s.defeatCount = 4, s.moveHit.kills = 6, s.fixedTension = 5, s.lastMusicTime = 12.5f;
-    s.moveHit.damageTaken = 910, s.moveHit.lastTaken[4] = 17;
+    s.moveHit.damageDealt = 910, s.moveHit.lastDealt[4] = 17;
+    s.moveHit.damageTaken = 13, s.moveHit.lastTaken[4] = 19;
     s.order = 3, s.lockOnType = 1, s.selectedBarrage = 1, s.ammunition = 9, s.action = HudFighter::kActionDown;
     s.timers.ammoReloadDuration = 2.0f;   // as the last shot left it
     s.damageType = 6, s.moveHit.doubleAttackFlag = 11, s.moveHit.doubleAttackTimer = 0.4f;
@@ -136,6 +137,32 @@ TEST_F(BattleHudFighterTest, EveryQueryReadsItsOwnFieldOfTheFighter)
     EXPECT_NE(body.height, body.nearRadius);
     EXPECT_EQ(v.GetLockOnTarget(), views_[1].get());
     EXPECT_EQ(views_[1]->GetLockOnTarget(), nullptr);
+}
+
+// The training panel measures what the own fighter's hits do: two hits on
+// the dummy show there, newest first, and the dummy's blow back does not;
+// the clearing key empties what the panel shows.
+TEST_F(BattleHudFighterTest, TheDamagePanelShowsTheOwnFightersHits)
+{
+    CPlayerCharacter& own = *fighters_[0];
+    CPlayerCharacter& dummy = *fighters_[1];
+    const auto hit = [](CCharacterAction& victim, f32 damage, CCharacterBase* attacker) {
+        return victim.TakeHit(CCharacterAction::Hit{damage, 0, 0, 0, 0, CVector3(0, 0, -1), 2, 0, 1, 0, attacker});
+    };
+    ASSERT_EQ(hit(dummy, 120, &own), 1);
+    ASSERT_EQ(hit(dummy, 35, &own), 1);
+    ASSERT_EQ(hit(own, 70, &dummy), 1);
+    const HudFighter& panel = *views_[0];
+    EXPECT_EQ(panel.GetTotalDamage(), 155);
+    const i32 expected[5] = {35, 120, 0, 0, 0};
+    for (u32 i = 0; i < 5; ++i) EXPECT_EQ(panel.GetHitDamage(i), expected[i]) << i;
+    EXPECT_EQ(views_[1]->GetTotalDamage(), 70);
+    EXPECT_EQ(views_[1]->GetHitDamage(0), 70);
+
+    views_[0]->ClearDamage();
+    EXPECT_EQ(panel.GetTotalDamage(), 0);
+    EXPECT_EQ(panel.GetHitDamage(1), 0);
+    EXPECT_EQ(views_[1]->GetTotalDamage(), 70);
 }
 
 // A lock on a fighter the list does not hold (gone, or no list at all)

@@ -163,7 +163,6 @@ TEST_F(BattleSceneLoadTest, SetUpValuesOutsideTheirTablesFailTheLoad)
         {"kind", [](CBattleSetup& s) { s.entries[3].kind = 6; }},
         {"team", [](CBattleSetup& s) { s.entries[0].team = 4; }},
         {"factor level", [](CBattleSetup& s) { s.entries[0].factorLevel = 5; }},
-        {"own music", [](CBattleSetup& s) { s.entries[2].ownMusic = 51; }},
         {"local entry", [](CBattleSetup& s) { s.localEntry = 4; }},
         {"participants", [](CBattleSetup& s) { s.count = 5; }},
         {"replay number", [](CBattleSetup& s) { s.replayMode = 1, s.replayNumber = 31; }},
@@ -240,6 +239,8 @@ TEST_F(BattleSceneLoadTest, TensionFileChoiceFollowsTheMode)
         {0, 0, 4, 1, 0, kMusic},     // a computer follows the music
         {0, 1, 4, 1, 0, kOwnSlot},   // or, with own tension, its own slot
         {0, 1, 4, 1, 5, kNone},      // a slot without a script
+        {0, 1, 4, 1, 51, kNone},     // a slot past the table, as one without
+        {0, 1, 4, 1, 0xFFFFFFFF, kNone},
         {1, 1, 0, 0, 0, kMusic},     // the local player of a network battle
         {1, 1, 0, 1, 0, kEntry},     // a peer's fighter
         {1, 0, 4, 1, 0, kEntry},     // a computer without own tension

@@ -106,6 +106,26 @@ TEST_F(BattleSceneMessageTest, QueriesAnswerFromTheBattle)
     EXPECT_EQ(scene.GetTeamLives(1), 3);
 }
 
+// The record's extra lives are the team's lives, past the option row's four
+// too; a count beyond 32 bits of lives answers the largest it can.
+TEST_F(BattleSceneMessageTest, EveryExtraLifeOfTheSetUpCounts)
+{
+    const struct {
+        u32 extra, defeats;
+        i32 lives;
+    } rows[] = {{4, 0, 5}, {5, 0, 6}, {5, 2, 4}, {1000, 999, 2}, {0xFFFFFFFF, 0, 0x7FFFFFFF}};
+    for (const auto& r : rows) {
+        FreshRegistry();
+        CBattleSetup* setup = CpuSetup();
+        setup->option.livesRule = 1;
+        setup->option.extraLives = r.extra;
+        CBattleScene scene(&app_);
+        ASSERT_EQ(scene.Load(setup), 1u) << r.extra;
+        scene.GetCharacter(1)->GetStatus()->defeatCount = r.defeats;
+        EXPECT_EQ(i32(Ask(scene, kMsgTeamLives, 1)), r.lives) << r.extra << " " << r.defeats;
+    }
+}
+
 // A network battle of one human (the host, entry 0, or a client, entry 1)
 // and three computers: the handshake needs nobody else.
 CBattleSetup* NetworkSetup(u32 local)

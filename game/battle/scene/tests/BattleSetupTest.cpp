@@ -115,13 +115,15 @@ TEST_F(BattleSetupTest, ValuesPastTheirTablesAreRefusedAndChangeNothing)
         {0, 3, E::kCount}, {0, 5, E::kCount}, {0, 0xFFFFFFFF, E::kCount}, {4, 4, E::kLocalEntry},
         {kEntry2 + 0, 6, E::kKind}, {kEntry2 + 4, 19, E::kCharacter}, {kEntry2 + 8, 18, E::kDrawnCharacter},
         {kEntry2 + 12, 4, E::kTeam}, {kEntry2 + 16, 2, E::kVariant}, {kEntry2 + 20, 2, E::kDrawnVariant},
-        {kEntry2 + 24, 5, E::kFactorLevel}, {kEntry2 + 36, 51, E::kOwnMusic},
+        {kEntry2 + 24, 5, E::kFactorLevel},
+        // A music slot past the table is one without a script; any number of
+        // extra lives counts.
+        {kEntry2 + 36, 51, E::kNone}, {kEntry2 + 36, 0xFFFFFFFF, E::kNone},
         {kEntry2 + 68, 0x41414141, E::kNone},   // a name may fill 31 bytes
         {kOption + 0, 20, E::kStage}, {kOption + 4, 19, E::kDrawnStage}, {kOption + 8, 52, E::kMusic},
         {kOption + 12, 51, E::kDrawnMusic}, {kOption + 24, 7, E::kTimeSetting}, {kOption + 48, 5, E::kInputDelay},
         {kOption + 48, 0xFF000004, E::kNone},   // only the low byte indexes
-        {kOption + 20, 4, E::kNone}, {kOption + 20, 5, E::kExtraLives}, {kOption + 20, 0x7FFFFFFF, E::kExtraLives},
-        {kOption + 20, 0xFFFFFFFF, E::kExtraLives},
+        {kOption + 20, 4, E::kNone}, {kOption + 20, 5, E::kNone}, {kOption + 20, 0xFFFFFFFF, E::kNone},
         {kOption + 0, 19, E::kNone}, {kOption + 8, 51, E::kNone}, {kOption + 28, 99, E::kNone},
     };
     for (const auto& c : cases) {

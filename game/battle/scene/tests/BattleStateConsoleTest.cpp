@@ -202,15 +202,16 @@ TEST_F(BattleStateConsoleTest, PanelsStackUpwardInTheirTeamColour)
 
 TEST_F(BattleStateConsoleTest, LivesCountDefeatsPerTeam)
 {
-    // Team 0 (PTre) holds fighters 0 and 2, team 1 (PTbl) fighter 1. A
-    // set-up made in memory is not bounded by the record reader: the marks
-    // stop at the five lives the rule can give.
+    // Team 0 (PTre) holds fighters 0 and 2, team 1 (PTbl) fighter 1. Past
+    // the option row's five lives a mark is drawn per life too, up to the
+    // hundred that reach past the layout.
     const struct {
         u32 extra, defeats0, defeats2;
         size_t red, blue;
     } rows[] = {
         {2, 1, 1, 1, 3}, {0, 0, 0, 1, 1}, {4, 0, 0, 5, 5}, {0, 3, 0, 0, 1}, {2, 0xFFFFFFFF, 0xFFFFFFFF, 0, 3},
-        {0x7FFFFFFF, 1, 1, 3, 5}, {0xFFFFFFFF, 0, 0, 5, 5},
+        {5, 1, 0, 5, 6}, {99, 0, 0, 100, 100}, {100, 1, 0, 100, 100}, {1000, 990, 0, 11, 100},
+        {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0, 100}, {0xFFFFFFFF, 0, 0, 100, 100},
     };
     setup_.livesRule = 1;
     for (const auto& r : rows) {
