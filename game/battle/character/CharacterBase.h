@@ -312,9 +312,6 @@ public:
     virtual u32 IsCounterCard() const = 0;
     virtual u32 CanEndAtOnce() const = 0;
     virtual u32 IsClimaxLocked() const = 0;
-    // May be locked on or paired with for a double attack (the object
-    // slot IsTargetable answers whether the fighter is active).
-    virtual u32 IsLockable() const = 0;
     virtual u32 SetAction(u32 action) = 0;
     virtual u32 SetNextAction(u32 action) = 0;
     virtual u32 GetDefeatCount() const { return m_status.defeatCount; }
@@ -485,6 +482,7 @@ public:
         i32 shootRestrict;   // a bullet's SHOOTRESTRICT; CanShoot refuses while not 0
         u32 guardedHits, guardCounters, blockedAttacks, shotsGuarded, binds, clashes;
         u32 shotHits;        // hits this fighter's bullets landed on others
+        u32 boundBy;         // the id of the fighter whose card bound this one last
     };
     MeetingState& GetMeeting() { return m_meeting; }
     const MeetingState& GetMeeting() const { return m_meeting; }

@@ -343,7 +343,7 @@ u32 CCharacterBase::CanDoubleAttack() const
     for (u32 i = 0; i < list->count; ++i) {
         const auto* other = dynamic_cast<const CCharacterBase*>(list->characters[i]);
         if (!other || other == this || other->GetTeam() != GetTeam()) continue;
-        if (other->GetStatus()->lockedTargetId == m_status.lockedTargetId && other->IsLockable()) return 1;
+        if (other->GetStatus()->lockedTargetId == m_status.lockedTargetId && other->IsTargetable()) return 1;
     }
     return 0;
 }
