@@ -273,6 +273,42 @@ TEST_F(UpdateTest, ASparkStartsFromAZeroRollCount)
     }
 }
 
+// After a spark the fighter may charge neither a shot (24) nor a card (28
+// with 24) while the spark's reaction time runs: held from the spark's end,
+// a charge grows only from the frame after that stun has run out.
+TEST_F(UpdateTest, NoChargeGrowsWhileTheSparksReactionTimeRuns)
+{
+    for (const bool card : {false, true}) {
+        MakeFighter();
+        SetFrameTime(50);
+        Ready();
+        SparkRecord& r = c_->GetParameter()->values.spark.records[0];
+        r.time = 0.2f, r.reactionTime = 0.5f;
+        const InputPacket chord = Pressing({23, 24, 25}), none = Pressing({});
+        c_->ApplyInputPacket(&chord);
+        c_->Update(0);
+        ASSERT_EQ(S().action, u32(kActionSpark)) << card;
+        for (u32 frame = 0; frame < 20 && S().action == kActionSpark; ++frame) c_->ApplyInputPacket(&none), c_->Update(0);
+        ASSERT_NE(S().action, u32(kActionSpark)) << card;
+        ASSERT_GT(S().timers.secondStun, 0.0f) << card;
+        const InputPacket held = card ? Pressing({28, 24}) : Pressing({24});
+        const f32& charge = card ? S().timers.spellCharge : S().timers.shotCharge;
+        bool stunned = true;
+        u32 frame = 0;
+        for (; frame < 40 && charge == 0.0f; ++frame) {
+            stunned = S().timers.secondStun > 0.0f;
+            c_->ApplyInputPacket(&held);
+            c_->Update(0);
+            if (S().timers.secondStun > 0.0f) {
+                EXPECT_EQ(charge, 0.0f) << card << " frame " << frame;
+            }
+        }
+        EXPECT_FALSE(stunned) << card << ": charged on frame " << frame << " with the stun still running";
+        EXPECT_GT(frame, 9u) << card;
+        EXPECT_GT(charge, 0.0f) << card;
+    }
+}
+
 // A card's restriction status (which holds the tension low) lets the
 // fighter shoot; a bullet's shoot restriction (message 51) is what refuses a shot.
 TEST_F(UpdateTest, TheRestrictionStatusLetsTheFighterShootButAShootRestrictionDoesNot)
