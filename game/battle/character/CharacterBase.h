@@ -579,8 +579,10 @@ public:
     // it is.
     void ShowWeapon(i32 index, u32 shown, u32 withEffect = 0);
     // Every weapon whose SHOWFLG has a bit of flag shown or hidden as asked;
-    // showing hides every other weapon.
+    // the others are left as they are.
     void ShowWeaponsOfFlag(u32 flag, u32 shown);
+    // The weapons of flag shown and every other weapon hidden (the result).
+    void ShowOnlyWeaponsOfFlag(u32 flag);
 
 public:
 

@@ -251,6 +251,35 @@ TEST_F(UpdateTest, AGuardBreakEndsInTheGuardStepAndDrainsOnlyAfterItsReload)
     }
 }
 
+// A guard brings out its own weapons (SHOWFLG 8) and leaves the others as
+// they are: the always-shown staff (SHOWFLG 1) stays out through the guard
+// and after it, the shield comes out with the guard and goes with its end.
+TEST_F(UpdateTest, AGuardShowsItsOwnWeaponsAndLeavesTheOthers)
+{
+    fighter_test::FighterFiles files = fighter_test::FighterFiles::Plain("Test");
+    files.weapons = {"Staff.txt", "Shield.txt"};
+    ASSERT_TRUE(fighter_test::FighterParameter(files).Save("Chr_Test.txt"));
+    for (const auto& [file, flag] : {std::pair{"Staff.txt", 1}, {"Shield.txt", 8}})
+        setting_test::SettingWriter().Set("BONE", "Arm").Set("RESOURCE", "Non Name").Set("SHOWFLG", flag).Save(file);
+    MakeFighter();
+    ASSERT_EQ(c_->GetWeapons().GetCount(), 2u);
+    const auto* staff = static_cast<const CWeapon*>(c_->GetWeapons().GetAt(0));
+    const auto* shield = static_cast<const CWeapon*>(c_->GetWeapons().GetAt(1));
+    Ready();
+    const InputPacket guard = Pressing({23}), none = {};
+    std::vector<std::pair<bool, bool>> shown;   // staff, shield after each frame
+    std::vector<u32> actions;
+    for (u32 frame = 0; frame < 4; ++frame) {
+        c_->ApplyInputPacket(frame < 2 ? &guard : &none);
+        c_->Update(0);
+        shown.emplace_back(staff->HasReturned() != 0, shield->HasReturned() != 0);
+        actions.push_back(S().action);
+    }
+    EXPECT_EQ(actions, (std::vector<u32>{kActionGuard, kActionGuard, kActionNeutral, kActionNeutral}));
+    const std::vector<std::pair<bool, bool>> want = {{true, true}, {true, true}, {true, false}, {true, false}};
+    EXPECT_EQ(shown, want);
+}
+
 // A spark starts from a clean slate of hits: no roll count, damage type or
 // knock power left from the reaction it breaks out of (SPARKB) or from
 // earlier (SPARKA).
