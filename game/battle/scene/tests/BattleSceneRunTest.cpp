@@ -550,13 +550,25 @@ TEST_F(BattleSceneTest, UnderTheLivesRuleDefeatsSpendLivesAndFightersGetUpWhileS
         const CharacterStatus& s = *first->GetStatus();
         const CharacterValues& v = first->GetParameter()->values;
         if (r.revives) {
-            // Up again (the data's models have no down motions, so on the
-            // first frame), one frame of ADDHPSPEED into its HP, invincible
-            // for a while.
-            EXPECT_EQ(s.action, u32(kActionNeutral));
+            // Down while its HP refills at ADDHPSPEED, one frame of it so
+            // far; up (the data's models have no down motions, so on the
+            // frame the refill passes HP) with its whole HP, invincible for
+            // a while.
+            EXPECT_EQ(s.action, u32(kActionDefeated));
             EXPECT_EQ(s.hp, i32(GetFrameTime() * v.body.addHpSpeed));
             EXPECT_GT(s.hp, 0);
+            const u32 least = u32(f32(v.general.hp) / (GetFrameTime() * v.body.addHpSpeed)) - 1;
+            u32 frames = 1;
+            for (; frames < 4 * least && s.action == kActionDefeated; ++frames) {
+                EXPECT_LT(s.hp, v.general.hp) << frames;
+                ASSERT_EQ(scene.Update(0), 1);
+            }
+            EXPECT_GE(frames, least);
+            EXPECT_LE(frames, least + 3);
+            EXPECT_EQ(s.action, u32(kActionNeutral));
+            EXPECT_EQ(s.hp, v.general.hp);
             EXPECT_GT(s.timers.invincibility, 0.0f);
+            EXPECT_EQ(scene.IsOver(), 0u);
         } else {
             EXPECT_EQ(s.action, u32(kActionDefeated));
             EXPECT_EQ(s.hp, 0);
