@@ -47,6 +47,8 @@ public:
     u32 UpdateLockOn(u32 argument);
     // Locking on is refused while defeated and in or queued for the end.
     bool MayLockOn() const;
+    // The target is held in the bind this fighter's card made.
+    bool HoldsBound(const CObjectDivision* target) const;
     u32 UpdateSpectate(u32 argument);
     u32 UpdateTimers(u32 argument);
     // Message 45: both motors at the small or (strength 1) the large power.

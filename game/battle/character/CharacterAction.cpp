@@ -181,7 +181,7 @@ u32 CCharacterAction::ResultStep(u32)
     if (!IsChangedAnimation(motion) && !IsChangedAnimation(loop)) {
         ChangeMotion(motion, 0);
         PlaySound(FindVoiceKey(won ? "VOICEWIN" : "VOICELOSE"));
-        ShowWeaponsOfFlag(won ? kWinWeapons : kLoseWeapons, 1);
+        ShowOnlyWeaponsOfFlag(won ? kWinWeapons : kLoseWeapons);
         ClearMotionState();
         s.viewAngles = s.targetAngles = m_rotation;
         // The result view from behind the fighter.

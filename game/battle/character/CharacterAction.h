@@ -95,8 +95,9 @@ public:
     ActionHandler GetActionHandler(u32 action) const { return action < kActionCount ? m_actions[action] : nullptr; }
 
     // -- State queries. --
-    // The object slots: targetable while active, attacking in the window.
-    u32 IsTargetable() const override { return IsActive(); }
+    // The object slots: targetable unless down, bound or in the locked
+    // climax card; attacking in the window.
+    u32 IsTargetable() const override;
     u32 IsAttacking() const override { return IsAttackWindow(); }
     u32 IsActive() const override;
     u32 IsAttackWindow() const override;
@@ -174,7 +175,6 @@ public:
     void TurnYawToward(const CVector3& direction) override;
     void StartClimaxEffects() override;
     void EndAttachedEffect(u32 slot) override { EndAttachedObject(slot); }
-    u32 IsLockable() const override;
     // Whether the queued action may follow the finished one now.
     u32 IsQueuedActionValid() const;
 

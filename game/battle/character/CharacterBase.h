@@ -312,9 +312,6 @@ public:
     virtual u32 IsCounterCard() const = 0;
     virtual u32 CanEndAtOnce() const = 0;
     virtual u32 IsClimaxLocked() const = 0;
-    // May be locked on or paired with for a double attack (the object
-    // slot IsTargetable answers whether the fighter is active).
-    virtual u32 IsLockable() const = 0;
     virtual u32 SetAction(u32 action) = 0;
     virtual u32 SetNextAction(u32 action) = 0;
     virtual u32 GetDefeatCount() const { return m_status.defeatCount; }
@@ -485,6 +482,7 @@ public:
         i32 shootRestrict;   // a bullet's SHOOTRESTRICT; CanShoot refuses while not 0
         u32 guardedHits, guardCounters, blockedAttacks, shotsGuarded, binds, clashes;
         u32 shotHits;        // hits this fighter's bullets landed on others
+        u32 boundBy;         // the id of the fighter whose card bound this one last
     };
     MeetingState& GetMeeting() { return m_meeting; }
     const MeetingState& GetMeeting() const { return m_meeting; }
@@ -581,8 +579,10 @@ public:
     // it is.
     void ShowWeapon(i32 index, u32 shown, u32 withEffect = 0);
     // Every weapon whose SHOWFLG has a bit of flag shown or hidden as asked;
-    // showing hides every other weapon.
+    // the others are left as they are.
     void ShowWeaponsOfFlag(u32 flag, u32 shown);
+    // The weapons of flag shown and every other weapon hidden (the result).
+    void ShowOnlyWeaponsOfFlag(u32 flag);
 
 public:
 

@@ -217,14 +217,31 @@ void CCharacterBase::ShowWeapon(i32 index, u32 shown, u32 withEffect)
     PlayEffectAt(kEffectWeaponChange, *weapon->GetPosition(), rotation);
 }
 
+namespace {
+
+bool OfFlag(const CWeapon* weapon, u32 flag)
+{
+    const CWeaponSetting* settings = weapon ? weapon->GetSettings() : nullptr;
+    return settings && (u32(settings->values.showFlag) & flag);
+}
+
+}  // namespace
+
 void CCharacterBase::ShowWeaponsOfFlag(u32 flag, u32 shown)
 {
     for (u32 i = 0; i < m_weapons.GetCount(); ++i) {
         auto* weapon = static_cast<CWeapon*>(m_weapons.GetAt(i));
-        const CWeaponSetting* settings = weapon ? weapon->GetSettings() : nullptr;
-        const bool of = settings && (u32(settings->values.showFlag) & flag);
-        if (!of && !shown) continue;
-        u32 value = of && shown;
+        if (!OfFlag(weapon, flag)) continue;
+        u32 value = shown ? 1 : 0;
+        weapon->OnMessage(kMsgWeaponShown, this, reinterpret_cast<intptr_t>(&value));
+    }
+}
+
+void CCharacterBase::ShowOnlyWeaponsOfFlag(u32 flag)
+{
+    for (u32 i = 0; i < m_weapons.GetCount(); ++i) {
+        auto* weapon = static_cast<CWeapon*>(m_weapons.GetAt(i));
+        u32 value = OfFlag(weapon, flag) ? 1 : 0;
         if (weapon) weapon->OnMessage(kMsgWeaponShown, this, reinterpret_cast<intptr_t>(&value));
     }
 }
@@ -343,7 +360,7 @@ u32 CCharacterBase::CanDoubleAttack() const
     for (u32 i = 0; i < list->count; ++i) {
         const auto* other = dynamic_cast<const CCharacterBase*>(list->characters[i]);
         if (!other || other == this || other->GetTeam() != GetTeam()) continue;
-        if (other->GetStatus()->lockedTargetId == m_status.lockedTargetId && other->IsLockable()) return 1;
+        if (other->GetStatus()->lockedTargetId == m_status.lockedTargetId && other->IsTargetable()) return 1;
     }
     return 0;
 }

@@ -132,7 +132,10 @@ u32 CCharacter::UpdateTimers(u32)
 
     // 6, 7. Charges: the shot on 24 alone, the spell on 28 with 24.
     const bool shotHeld = Held(24) != 0, trigger = Held(28) != 0;
-    const bool blocked = t.stun > 0.0f || a == kActionDefeated || a == kActionResult || a == kActionFrozen ||
+    // Either stun holds a charge: the hit's, or the attack's (a spark's
+    // reaction time).
+    const bool stunned = t.stun > 0.0f || t.secondStun > 0.0f;
+    const bool blocked = stunned || a == kActionDefeated || a == kActionResult || a == kActionFrozen ||
                          a == kActionBound || s.queuedAction == kActionResult || a == kActionShootOut;
     const f32 shotLimit = v ? v->shots[selected].chargeTime : 0.0f;
     // Only a charged shot under way stops the next charge: its slot stays
@@ -143,7 +146,7 @@ u32 CCharacter::UpdateTimers(u32)
     // cast last: that one may be a special card that never charges.
     const ISpellCardState* card = GetSpellCardState(GetSelectedSet());
     const f32 spellLimit = v ? m_parameter->GetSpellCard(GetSelectedSet()).GetValues().chargeTime : 0.0f;
-    UpdateCharge(true, trigger && shotHeld && card && card->GetStock() && t.stun <= 0.0f && a != kActionShootOut &&
+    UpdateCharge(true, trigger && shotHeld && card && card->GetStock() && !stunned && a != kActionShootOut &&
                            !IsClimaxLocked(),
                  spellLimit);
     if (t.shotCharge == 0.0f && t.spellCharge == 0.0f && GetAttachedObject(kChargeSlot))

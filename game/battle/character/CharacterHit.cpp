@@ -395,8 +395,8 @@ u32 CCharacterAction::DefeatedStep(u32)
     if (!SendObjectMessage(kMsgTeamLives, CObjectRegistry::kHandlerId, 0, reinterpret_cast<intptr_t>(&lives)) ||
         lives < 1)
         return 0;
-    RecoverHP(m_parameter->values.body.addHpSpeed);
-    if (s.exactHp > f32(m_parameter->values.general.hp)) s.hp = m_parameter->values.general.hp;
+    // Down while the HP refills; up only once the refill has passed HP.
+    if (RecoverHP(m_parameter->values.body.addHpSpeed)) return 0;
     // A down or recover motion the model lacks counts as played, so a
     // fighter whose model has neither still gets up.
     const u32 down = s.damageMotion + 1, recover = s.damageMotion + 2;

@@ -205,6 +205,7 @@ i32 CCharacterAction::ApplyBulletHit(CBullet* bullet, const CVector3& direction,
         }
         LockOnTo(owner);
         owner->LockOnTo(this);
+        m_meeting.boundBy = owner->GetId();
         ++owner->m_meeting.binds;
         // Through the bind's own start: its motion (the one the bound step
         // keeps), still vectors, the reset and the bind effect.

@@ -385,7 +385,9 @@ u32 CCharacterAction::GuardShortAttack(CCharacterAction* d, u32)
             MarkAttackHit(d, 1);
         } else {
             ++d->m_meeting.guardCounters;
-            Damage(mine - theirs, kGuardCounterDamage, 0, d);
+            // Pushed along the line between the positions, not the centres:
+            // fighters of different heights on one level stay level.
+            Damage(m_position - d->m_position, kGuardCounterDamage, 0, d);
             if (defenderCard && defenderCard->spellType == 6) d->AdvanceCardShortAttack();
         }
         // Turned to face along the contact direction.

@@ -75,6 +75,12 @@ void CCharacterAction::LockOnTo(CObjectDivision* target)
     SendObjectMessage(kMsgLockedOn, target->GetId(), -1, reinterpret_cast<intptr_t>(locked));
 }
 
+bool CCharacter::HoldsBound(const CObjectDivision* target) const
+{
+    const auto* victim = dynamic_cast<const CCharacterBase*>(target);
+    return victim && victim->GetStatus()->action == kActionBound && victim->GetMeeting().boundBy == GetId();
+}
+
 bool CCharacter::MayLockOn() const
 {
     return !IsDefeated() && m_status.action != kActionResult && m_status.queuedAction != kActionResult;
@@ -104,8 +110,9 @@ u32 CCharacter::UpdateLockOn(u32)
         return 0;
 
     CObjectDivision* current = GetLockedTarget();
-    // A target id whose object has gone counts as lost.
-    const bool lost = s.lockedTargetId && (!current || !current->IsTargetable());
+    // A target id whose object has gone counts as lost; a card keeps the
+    // fighter it has bound.
+    const bool lost = s.lockedTargetId && (!current || (!current->IsTargetable() && !HoldsBound(current)));
     const bool released = m_input.released[kLockButton] != 0;
     if (!s.lockedTargetId && m_input.triggered[kLockButton]) {
         m_memory.lockRequest = 1;

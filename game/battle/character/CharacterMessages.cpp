@@ -126,5 +126,5 @@ void CCharacterBase::HashMeeting(CStateHash& hash) const
     const MeetingState& m = m_meeting;
     hash.U32(m.friendlyFire).U32(m.dangerFlags).U32(m.autoSlide).F32(m.autoSlideAngle);
     hash.I32(m.shootRestrict).U32(m.guardedHits).U32(m.guardCounters).U32(m.blockedAttacks).U32(m.shotsGuarded);
-    hash.U32(m.binds).U32(m.clashes).U32(m.shotHits);
+    hash.U32(m.binds).U32(m.clashes).U32(m.shotHits).U32(m.boundBy);
 }

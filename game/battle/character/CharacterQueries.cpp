@@ -426,7 +426,7 @@ u32 CCharacterAction::IsClimaxLocked() const
     return card && card->IsLocked();
 }
 
-u32 CCharacterAction::IsLockable() const
+u32 CCharacterAction::IsTargetable() const
 {
     return !IsDefeated() && m_status.action != kActionBound && !InLockedClimax(*this);
 }

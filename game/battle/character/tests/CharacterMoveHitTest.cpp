@@ -341,6 +341,54 @@ TEST_F(MoveHit, ARevivedFighterComesBackReloadedUnlessASkillStartsItEmpty)
     }
 }
 
+// Revived in a battle with lives, a fighter stays down while its HP refills
+// at ADDHPSPEED (60 a second: 15 a quarter-second frame) and gets up only
+// once the refill has passed HP: 800 HP take 54 frames. A fighter with every
+// motion holds its down motion until then and is back once its recover
+// motion has played; one without them is back on that frame.
+TEST_F(MoveHit, ARevivedFighterStaysDownUntilItsHpIsRefilled)
+{
+    AddFullFighter();
+    for (const char* file : {"Chr_Test.txt", "Chr_Full.txt"}) {
+        SCOPED_TRACE(file);
+        auto* parameter = new CCharacterParameter();
+        ASSERT_EQ(parameter->LoadFile(file), 1);
+        c_ = std::make_unique<ScriptedFighter>(parameter, nullptr);
+        ASSERT_EQ(c_->LoadResource(&resources_), 1);
+        ASSERT_EQ(c_->Create(nullptr), 1);
+        ASSERT_EQ(c_->GetParameter()->values.body.addHpSpeed, 60.0f);
+        ASSERT_EQ(c_->GetParameter()->values.general.hp, 800);
+        S().revival = 1;
+        c_->TakeHit(HitOf(5000, 3));
+        ASSERT_EQ(S().action, u32(kActionDefeated));
+        const u32 recover = S().damageMotion + 2;
+        const bool motions = c_->HasMotion(recover) != 0;
+        u32 frame = 1, refilled = 0, up = 0;
+        for (; frame <= 200 && !up; ++frame) {
+            const bool recovering = c_->IsChangedAnimation(recover) != 0;
+            c_->Update(0);
+            if (S().action != kActionDefeated) up = frame;
+            if (!refilled && S().exactHp > 800.0f) refilled = frame;
+            if (refilled) {
+                EXPECT_EQ(S().hp, 800) << frame;
+            } else {
+                EXPECT_EQ(S().hp, i32(15 * frame)) << frame;
+                EXPECT_EQ(c_->IsChangedAnimation(recover), 0u) << frame;
+            }
+            if (up) {
+                EXPECT_EQ(recovering, motions) << "back once the recover motion has played";
+            }
+        }
+        EXPECT_EQ(refilled, 54u);
+        EXPECT_EQ(up > 54, motions) << up;
+        if (!motions) {
+            EXPECT_EQ(up, 54u);
+        }
+        EXPECT_EQ(S().action, u32(kActionNeutral));
+        EXPECT_EQ(S().hp, 800);
+    }
+}
+
 // With FULLCHARGEFLG every card comes back full too: its stock at its own
 // AMMUNITION, and the tension cards (5 and 6), shown by their reload alone,
 // with their reload clock at RELOAD. Each card has its own figures, and

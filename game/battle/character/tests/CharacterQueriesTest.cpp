@@ -172,7 +172,7 @@ const Row kRows[] = {
          Action(s, 9), s.spellSlot = 6;
          static_cast<FakeSpellCard*>(c.GetSpellCardState(6))->locked = 1;
      },
-     [](auto& c) { return c.IsLockable(); }, 0},
+     [](auto& c) { return c.IsTargetable(); }, 0},
     {"nor hit",
      [](auto& c, auto& s, auto&, auto&) {
          Action(s, 9), s.spellSlot = 6;
@@ -180,9 +180,9 @@ const Row kRows[] = {
      },
      [](auto& c) { return c.IsHittable(); }, 0},
     {"an unlocked climax card can", [](auto&, auto& s, auto&, auto&) { Action(s, 9), s.spellSlot = 6; },
-     [](auto& c) { return c.IsLockable(); }, 1},
+     [](auto& c) { return c.IsTargetable(); }, 1},
     {"a bound fighter cannot be locked on", [](auto&, auto& s, auto&, auto&) { Action(s, 26); },
-     [](auto& c) { return c.IsLockable(); }, 0},
+     [](auto& c) { return c.IsTargetable(); }, 0},
     {"the stage of high tension", [](auto&, auto& s, auto&, auto&) { s.tension = 2; },
      [](auto& c) { return c.ShowsHiTensionStage() * 2 + c.ShowsClimaxStage(); }, 2},
     {"the over-tension effect at its interval",
@@ -234,13 +234,13 @@ TEST_F(Queries, OutNeedsRevivalAndNoLivesLeft)
         u32 revival;
         i32 lives;
         u32 action;
-        u32 out, knockedOut, active;
+        u32 out, knockedOut, active, targetable;
     } const rows[] = {
-        {0, 0, 0, 0, 0, 1},    // no revival: never out
-        {1, 1, 0, 0, 0, 1},    // lives left
-        {1, 0, 0, 1, 1, 0},    // none left
-        {0, 1, 22, 0, 1, 0},   // defeated without revival: knocked out
-        {1, 1, 22, 0, 0, 0},   // defeated, will come back
+        {0, 0, 0, 0, 0, 1, 1},    // no revival: never out
+        {1, 1, 0, 0, 0, 1, 1},    // lives left
+        {1, 0, 0, 1, 1, 0, 1},    // none left: out, yet a target until it is down
+        {0, 1, 22, 0, 1, 0, 0},   // defeated without revival: knocked out
+        {1, 1, 22, 0, 0, 0, 0},   // defeated, will come back
     };
     for (const auto& r : rows) {
         CharacterStatus& s = *fighter_->GetStatus();
@@ -249,7 +249,7 @@ TEST_F(Queries, OutNeedsRevivalAndNoLivesLeft)
         EXPECT_EQ(fighter_->IsOut(), r.out) << r.revival << r.lives << r.action;
         EXPECT_EQ(fighter_->IsKnockedOut(), r.knockedOut) << r.revival << r.lives << r.action;
         EXPECT_EQ(fighter_->IsActive(), r.active) << r.revival << r.lives << r.action;
-        EXPECT_EQ(fighter_->IsTargetable(), r.active);
+        EXPECT_EQ(fighter_->IsTargetable(), r.targetable) << r.revival << r.lives << r.action;
     }
 }
 

@@ -275,6 +275,33 @@ TEST_F(CloseFrameTest, AGuardedHitHoldsTheGuardForItsStiffenTime)
     }
 }
 
+// A guard counter knocks the attacker back along the line between the two
+// positions: level between fighters on one level, however tall each is.
+// D guards from frame 0, inside its just-guard window when A's fist comes.
+TEST_F(CloseFrameTest, AGuardCounterPushesTheAttackerAlongTheLineBetweenTheirPositions)
+{
+    for (const f32 height : {2.0f, 3.0f, 1.0f}) {
+        auto a = Full(0, 0, 0, 0), d = Full(-1.4f, 180, 1, 1);
+        a->GetParameter()->values.body.height = height;
+        d->GetParameter()->values.guard.justGuardTime = 1.0f;
+        static_cast<FakeCamera*>(d->GetCameraController())->angles.y = 180;
+        CCharacter* const fighters[] = {a.get(), d.get()};
+        for (u32 frame = 0; frame < 4 && !d->GetMeeting().guardCounters; ++frame) {
+            const InputPacket pa = frame == 2 ? Pad({25}) : Pad({}), pd = Pad({23});
+            a->ApplyInputPacket(&pa);
+            d->ApplyInputPacket(&pd);
+            RunBattleFrame(scene_, fighters);
+        }
+        ASSERT_EQ(d->GetMeeting().guardCounters, 1u) << height;
+        const CharacterStatus& sa = *a->GetStatus();
+        EXPECT_EQ(sa.action, kActionHitReaction) << height;
+        EXPECT_EQ(sa.damageType, 4u) << height;
+        EXPECT_EQ(sa.hitDirection.x, 0.0f) << height;
+        EXPECT_EQ(sa.hitDirection.y, 0.0f) << height;
+        EXPECT_EQ(sa.hitDirection.z, 1.0f) << height;
+    }
+}
+
 // The battle's own cards (the default factory), all read from Spell.txt.
 // The fist carries two attack spheres: hit type 1 for the short attacks,
 // 10 for a close card.

@@ -262,5 +262,41 @@ TEST_F(ClimaxWindow, EachConsumerWaitsForTheBind)
     EXPECT_EQ(after.voice, 0u);
 }
 
+// Bound, or casting the climax card past its bind, a fighter is no target:
+// on the next frame a rival locked on either moves on to the one fighter
+// left to it, while the caster keeps the fighter its card has bound.
+TEST_F(ClimaxWindow, NeitherTheBoundNorTheLockedCasterIsATargetButTheCasterKeepsItsOwn)
+{
+    auto shooter = Fighter({0, 0, 50}, 0, 0), victim = Fighter({}, 1, 1);
+    auto rival = Fighter({20, 0, 25}, 2, 2), other = Fighter({-20, 0, 25}, 3, 3);
+    shooter->GetStatus()->tension = 3;
+    auto& card = static_cast<CSpellCard&>(*shooter->GetSpellCards()[6]);
+    card.UpdateReload(shooter.get());
+    ASSERT_EQ(shooter->StartClimaxSpell(), 1u);
+    rival->GetStatus()->lockedTargetId = shooter->GetId();
+    other->GetStatus()->lockedTargetId = victim->GetId();
+    CObjectDivision* list[] = {shooter.get(), victim.get(), rival.get(), other.get()};
+    scene_.characters = {list, 4};
+    CCharacter* const fighters[] = {shooter.get(), victim.get(), rival.get(), other.get()};
+    RunBattleFrame(scene_, fighters);
+    EXPECT_EQ(rival->GetStatus()->lockedTargetId, shooter->GetId()) << "a target until its card binds";
+    EXPECT_EQ(other->GetStatus()->lockedTargetId, victim->GetId());
+
+    Bind(*shooter, *victim);
+    ASSERT_EQ(shooter->IsClimaxLocked(), 1u);
+    EXPECT_EQ(shooter->IsTargetable(), 0u);
+    EXPECT_EQ(victim->IsTargetable(), 0u);
+    for (u32 frame = 0; frame < 3; ++frame) {
+        RunBattleFrame(scene_, fighters);
+        ASSERT_EQ(victim->GetStatus()->action, kActionBound) << frame;
+        EXPECT_EQ(shooter->GetStatus()->lockedTargetId, victim->GetId()) << frame;
+        EXPECT_EQ(rival->GetStatus()->lockedTargetId, other->GetId()) << frame;
+        EXPECT_EQ(other->GetStatus()->lockedTargetId, rival->GetId()) << frame;
+        // The bound one follows the same rule: its binder is no target.
+        EXPECT_NE(victim->GetStatus()->lockedTargetId, shooter->GetId()) << frame;
+    }
+    scene_.characters = {};
+}
+
 }  // namespace ORV_TEST_FILE_ID
 }  // namespace selected_card_test
