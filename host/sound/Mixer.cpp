@@ -33,17 +33,27 @@ struct VoiceRun {
     const WaveFormat* format;   // read by the converting path only
 };
 
+// A float sample on the 16-bit scale. Files from outside may hold any bits:
+// what is not a number is silence, and a sample far past full scale is held
+// at four times it, so no voice can make the mix infinite.
+inline float FromFloat(double v) {
+    constexpr double kLimit = 4 * 32768.0;
+    v *= 32768.0;
+    if (!(v == v)) return 0.0f;
+    return float(v > kLimit ? kLimit : v < -kLimit ? -kLimit : v);
+}
+
 // One sample of any playable format on the 16-bit scale.
 inline float ReadSample(const uint8_t* p, const WaveFormat& f) {
     if (f.tag == kFormatFloat) {
         if (f.bits == 64) {
             double d;
             std::memcpy(&d, p, 8);
-            return float(d * 32768.0);
+            return FromFloat(d);
         }
         float v;
         std::memcpy(&v, p, 4);
-        return v * 32768.0f;
+        return FromFloat(v);
     }
     switch (f.bits) {
     case 8: return float((int(p[0]) - 128) * 256);

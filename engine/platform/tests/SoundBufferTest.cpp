@@ -440,6 +440,17 @@ TEST_F(SoundBuffer, WavsInWiderFloatAndManyChannelFormatsArePlayedConverted)
     EXPECT_EQ(out[0], (3000 + 2 * 600) / 3);
     EXPECT_EQ(out[1], (-3000 + 2 * 600) / 3);
 
+    // Float samples that are not numbers are silence; past full scale they
+    // are held, and the six-channel voice still playing beside them is heard
+    // (1400, -600) where they leave room.
+    Bytes odd;
+    for (u32 bits : {0x7FC00000u, 0x7F800000u, 0xFF800000u, 0x40000000u, 0x3E800000u}) Put32(odd, bits);
+    const Bytes oddWav = WavOf(0, FmtOf(3, 1, 32, std::nullopt, true), false, odd);
+    CSoundBuffer oddSound;
+    ASSERT_EQ(oddSound.LoadFromMemory(oddWav.data(), "odd.wav", u32(oddWav.size()), 1, kStatic), 1u);
+    ASSERT_EQ(oddSound.Play(0, 0.0f, 1), 0u);
+    EXPECT_EQ(Mix(5), (std::vector<i16>{1400, -600, 32767, 32767, -32768, -32768, 32767, 32767, 8192 + 1400, 8192 - 600}));
+
     const struct { const char* what; Bytes fmt; } refused[] = {
         {"ADPCM", FmtOf(2, 1, 16, std::nullopt, true)},
         {"ADPCM extensible", FmtOf(0xFFFE, 1, 16, 2)},
