@@ -119,7 +119,7 @@ i32 CLight::Load(const char* path, host::kernel::File* file)
         const bool ended = nameGot > 0 && rest[nameGot - 1] == 0;
         char* name = AllocName(ended ? u32(nameGot) : u32(nameGot + 1));
         if (!name) return 0;
-        std::memcpy(name, rest.data(), nameGot);
+        if (nameGot) std::memcpy(name, rest.data(), nameGot);
         name[GetNameLength() - 1] = '\0';
     }
     FieldReader in(rest.data() + nameGot, got - nameGot);
