@@ -96,30 +96,33 @@ i32 CLight::Load(const char* path, host::kernel::File* file)
     file = host::kernel::GivenOrOpened(file, path, opened);
     if (!file) return 0;
 
+    // A block is read as far as the file goes: a cut length word leaves the
+    // light as it was, a cut name is what the file holds, and the fields
+    // past the end keep their values.
     u8 word[4];
-    if (file->Read(word, 4) != 4) return 0;
+    if (file->Read(word, 4) != 4) {
+        if (opened) opened->Close();
+        return 1;
+    }
     const u32 nameLength = GetLe32(word);
-    // Save writes a name of any length: only the file bounds it.
-    const int64_t left = file->Size() - file->Tell();
-    if (int64_t(nameLength) > left || nameLength == UINT32_MAX) return 0;
-
-    // The fields after the name are read as far as the file goes.
-    const size_t fieldBytes = size_t(std::min<int64_t>(kFixedBytes - 4, left - nameLength));
-    std::vector<u8> rest(nameLength + fieldBytes);
+    const int64_t left = std::max<int64_t>(file->Size() - file->Tell(), 0);
+    const size_t nameBytes = size_t(std::min<int64_t>(nameLength, left));
+    const size_t fieldBytes = size_t(std::min<int64_t>(kFixedBytes - 4, left - int64_t(nameBytes)));
+    std::vector<u8> rest(nameBytes + fieldBytes);
     const size_t got = file->Read(rest.data(), rest.size());
-    if (got < nameLength) return 0;
+    const size_t nameGot = std::min(got, nameBytes);
 
     if (nameLength == 0) {
         ClearName();
     } else {
         // A name stored without its terminator is ended here, one byte longer.
-        const bool ended = rest[nameLength - 1] == 0;
-        char* name = AllocName(ended ? nameLength : nameLength + 1);
+        const bool ended = nameGot > 0 && rest[nameGot - 1] == 0;
+        char* name = AllocName(ended ? u32(nameGot) : u32(nameGot + 1));
         if (!name) return 0;
-        std::memcpy(name, rest.data(), nameLength);
+        if (nameGot) std::memcpy(name, rest.data(), nameGot);
         name[GetNameLength() - 1] = '\0';
     }
-    FieldReader in(rest.data() + nameLength, got - nameLength);
+    FieldReader in(rest.data() + nameGot, got - nameGot);
     (void)(in.Vector(m_position) && in.Vector(m_direction) && in.F32(m_range) && in.U32(m_diffuse) &&
         in.U32(m_ambient) && in.U32(m_specular) && in.U8(m_flag) && in.Vector(m_attenuation) && in.Vector(m_spot));
     if (opened) opened->Close();

@@ -35,14 +35,18 @@ constexpr double kPi = 3.14159265358979323846;
 
 bool IsOggName(const char* name) { return std::strstr(name, ".ogg") || std::strstr(name, ".OGG"); }
 
-// The device plays integer PCM only; an extensible format whose sub-format
-// is PCM is played as plain PCM, its extra bytes kept in the sound's format.
+// The device plays integer PCM and float samples; an extensible format is
+// played as the tag its sub-format names (the first word of its GUID), its
+// extra bytes kept in the sound's format. Any other tag reaches the device
+// as it is, which refuses it.
 host::sound::WaveFormat ToHost(const SoundFormat& f)
 {
     host::sound::WaveFormat w;
     w.tag = f.formatTag;
-    if (f.formatTag == kFormatExtensible && f.extra.size() >= 22 && GetLe32(f.extra.data() + 6) == 1)
-        w.tag = host::sound::kFormatPcm;
+    if (f.formatTag == kFormatExtensible && f.extra.size() >= 22) {
+        const u32 sub = GetLe32(f.extra.data() + 6);
+        if (sub == host::sound::kFormatPcm || sub == host::sound::kFormatFloat) w.tag = u16(sub);
+    }
     w.channels = f.channels;
     w.rate = f.samplesPerSec;
     w.bytesPerSecond = f.avgBytesPerSec;

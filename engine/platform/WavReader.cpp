@@ -104,13 +104,14 @@ u32 CWavReader::ParseHeader(SoundFormat* format)
     if (!m_open || !format) return 0;
     u8 riff[12];
     if (ReadAt(0, riff, 12) != 12 || GetLe32(riff) != kRiff || GetLe32(riff + 8) != kWave) return 0;
-    // A RIFF size past the end of the file only bounds the search; the
-    // chunks themselves must fit.
-    const u64 riffEnd = 8 + std::min<u64>(GetLe32(riff + 4), m_size - 8);
+    // Chunks are sought and measured by the bytes the file holds: writers
+    // that add a chunk (an 18-byte "fmt ", a "fact") may leave the RIFF size
+    // they state short of them.
+    const u64 fileEnd = m_size;
 
     u64 fmtOffset = 0;
     u32 fmtSize = 0;
-    if (!FindChunk(12, riffEnd, kFmt, &fmtOffset, &fmtSize) || fmtSize < 16 || fmtSize > riffEnd - fmtOffset) return 0;
+    if (!FindChunk(12, fileEnd, kFmt, &fmtOffset, &fmtSize) || fmtSize < 16 || fmtSize > fileEnd - fmtOffset) return 0;
     u8 pcm[18];
     if (ReadAt(fmtOffset, pcm, 16) != 16) return 0;
     SoundFormat f;
@@ -134,12 +135,12 @@ u32 CWavReader::ParseHeader(SoundFormat* format)
     const u64 afterFmt = fmtOffset + fmtSize + (fmtSize & 1);
     u64 dataOffset = 0;
     u32 dataSize = 0;
-    if (!FindChunk(afterFmt, riffEnd, kData, &dataOffset, &dataSize)) return 0;
+    if (!FindChunk(afterFmt, fileEnd, kData, &dataOffset, &dataSize)) return 0;
     m_dataOffset = dataOffset;
     // A file written while its sound was made may end before the size its
-    // "data" chunk was given: the data is what there is.
-    m_dataCutShort = dataSize > riffEnd - dataOffset ? 1 : 0;
-    if (m_dataCutShort) dataSize = u32(riffEnd - dataOffset);
+    // "data" chunk was given: the data is what the file holds.
+    m_dataCutShort = dataSize > fileEnd - dataOffset ? 1 : 0;
+    if (m_dataCutShort) dataSize = u32(fileEnd - dataOffset);
     // Whole frames only: a stream starting over mid-frame would play noise.
     m_dataSize = dataSize - dataSize % f.blockAlign;
     m_dataPosition = 0;

@@ -5,7 +5,8 @@
 // at its end.
 //
 // WAV files come from outside the program: every chunk size is checked
-// against what is left of its parent, and a damaged file is refused. Only
+// against what is left of the file (not the RIFF size, which writers that
+// add chunks may leave short), and a damaged file is refused. Only
 // the "data" chunk may run past the end of the file (files written while
 // their sound was made have one): its data is what the file holds.
 #pragma once

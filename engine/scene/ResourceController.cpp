@@ -182,6 +182,9 @@ u32 CResourceController::ReadResourceList(const char* pathText, u32 loadMedia)
     for (const std::string& record : file.records) {
         if (!LoadRecord(record.c_str(), loadMedia)) return 0;
     }
+    // A list that ends without its end record has loaded what it holds, and
+    // is still a damaged list: 0, as a failed record gives.
+    if (!file.ended) return 0;
     SetName(path.c_str());
     return 1;
 }

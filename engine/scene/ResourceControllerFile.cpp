@@ -5,31 +5,40 @@
 #include "host/kernel/Kernel.h"
 
 #include <cstring>
+#include <utility>
 
-bool CResourceControllerFile::Parse(const void* data, size_t size)
+bool CResourceControllerFile::ParseAsFarAsItGoes(const void* data, size_t size)
 {
     scene_file::Reader in(data, size);
     u32 value = 0;
     if (!in.U32(value)) return false;
-    std::vector<std::string> read;
+    header = value;
+    records.clear();
+    ended = false;
     for (;;) {
         char record[kRecordSize];
-        if (!in.Take(record, kRecordSize)) return false;
+        if (!in.Take(record, kRecordSize)) return true;
         const void* end = std::memchr(record, 0, kRecordSize);
-        if (!end) return false;
-        const size_t length = size_t(static_cast<const char*>(end) - record);
+        if (!end) return true;
         if (std::strcmp(record, kEndRecord) == 0) break;
-        read.emplace_back(record, length);
+        records.emplace_back(record, size_t(static_cast<const char*>(end) - record));
     }
-    header = value;
-    records = std::move(read);
+    ended = true;
+    return true;
+}
+
+bool CResourceControllerFile::Parse(const void* data, size_t size)
+{
+    CResourceControllerFile list;
+    if (!list.ParseAsFarAsItGoes(data, size) || !list.ended) return false;
+    *this = std::move(list);
     return true;
 }
 
 bool CResourceControllerFile::Read(const char* path)
 {
     std::string bytes;
-    return path && host::kernel::ReadWholeFile(path, bytes) && Parse(bytes.data(), bytes.size());
+    return path && host::kernel::ReadWholeFile(path, bytes) && ParseAsFarAsItGoes(bytes.data(), bytes.size());
 }
 
 bool CResourceControllerFile::Build(std::string& out) const

@@ -5,9 +5,10 @@
 //   the NUL carry no meaning)
 //   a 260-byte end record holding "EOF"
 //
-// A list whose header, a record or the end record is cut short, or whose
-// record text does not end inside its 260 bytes, is refused whole; bytes
-// after the end record are not read.
+// A list is read record by record as far as it goes: the whole records
+// before a record cut short, a record whose text does not end inside its
+// 260 bytes, or the end of the file; bytes after the end record are not
+// read.
 #pragma once
 
 #include "engine/core/Types.h"
@@ -26,11 +27,17 @@ public:
     u32 header = 0;
     // The records before the end record, in file order.
     std::vector<std::string> records;
+    // Whether the end record was reached.
+    bool ended = false;
 
-    // Takes a whole list from bytes, replacing header and records; false
-    // (this unchanged) when it is damaged.
+    // Takes the header and the records as far as the bytes go, replacing
+    // what this held; false (this unchanged) only when the header is cut.
+    bool ParseAsFarAsItGoes(const void* data, size_t size);
+    // Takes a whole list, end record included; false (this unchanged) when
+    // it is damaged.
     bool Parse(const void* data, size_t size);
-    // The same from the file at path; false also when it cannot be read.
+    // As far as it goes from the file at path; false also when it cannot be
+    // read.
     bool Read(const char* path);
     // The list's bytes, end record included; false when a record does not
     // fit its 260 bytes with its NUL.

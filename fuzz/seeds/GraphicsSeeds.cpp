@@ -117,6 +117,7 @@ void MakeLightSeeds(const std::string& root)
             unended[4 + 5] = '!';
             sink.Add("name-without-nul", unended);
             sink.Add("cut-in-spot", out.Bytes().substr(0, out.Bytes().size() - 5));
+            sink.Add("cut-in-name", out.Bytes().substr(0, 4 + 3));
         }
     }
 }

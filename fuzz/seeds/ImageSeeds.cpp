@@ -1,6 +1,7 @@
 // Seeds of the image loader: 24-bit BMP files from the screenshot writer,
 // and the BMP and DDS files the PSD reader writes (grey, grey and alpha,
-// RGB and RGBA), from patterns whose channels all differ.
+// RGB and RGBA), from patterns whose channels all differ, and DDS luminance
+// and alpha surfaces laid out field by field.
 #include "engine/core/Memory.h"
 #include "engine/graphics/ImageReader.h"
 #include "fuzz/FuzzSupport.h"
@@ -33,6 +34,19 @@ Bytes Encoded(Encode encode)
     return out;
 }
 
+// A DDS of masked texels laid out field by field: "DDS ", the 124-byte
+// description (pitch 0: tight rows), the texels.
+Bytes MaskedDds(u32 w, u32 h, u32 flags, u32 bits, u32 grey, u32 alpha)
+{
+    Bytes b("DDS ", 4);
+    for (u32 v : {124u, 0x1007u, h, w, 0u, 0u, 1u}) Le32(b, v);
+    b += Bytes(44, '\0');
+    for (u32 v : {32u, flags, 0u, bits, grey, 0u, 0u, alpha, 0x1000u}) Le32(b, v);
+    b += Bytes(16, '\0');
+    for (u32 i = 0; i < w * h * bits / 8; ++i) b += char(i * 37 + 11);
+    return b;
+}
+
 }  // namespace
 
 void MakeImageSeeds(const std::string& root)
@@ -53,6 +67,11 @@ void MakeImageSeeds(const std::string& root)
                  Encoded([&](u32* size) { return EncodeBMP(pixels.data(), w, h, channels, 2835, 3780, size); }));
         sink.Add(name + ".dds", Encoded([&](u32* size) { return EncodeDDS(pixels.data(), w, h, channels, size); }));
     }
+    // Luminance and alpha surfaces.
+    sink.Add("l8.dds", MaskedDds(5, 3, 0x20000, 8, 0xFF, 0));
+    sink.Add("a8l8.dds", MaskedDds(3, 2, 0x20001, 16, 0xFF, 0xFF00));
+    sink.Add("a4l4.dds", MaskedDds(4, 4, 0x20001, 8, 0x0F, 0xF0));
+    sink.Add("a8.dds", MaskedDds(2, 3, 0x2, 8, 0, 0xFF));
 }
 
 }  // namespace seeds

@@ -44,6 +44,8 @@ void MakeSceneSeeds(const std::string& root)
     grc.Add("every-kind.grc",
             Grc(7, {"Menu.bmp", "Hit.wav", "Scene\\Title.sce", "Effect\\Efc_a.efc", "Data\\Pack.gpk", "notes.txt"}));
     grc.Add("empty.grc", Grc(0, {}));
+    const std::string whole = Grc(3, {"Menu.bmp", "notes.txt"});
+    grc.Add("no-end-record.grc", whole.substr(0, whole.size() - 260 - 40));
 
     Sink efc(root, "efc");
     CEffectContainer empty;

@@ -81,6 +81,15 @@ void MakeWavSeeds(const std::string& root)
     Bytes piped = Wave(Chunk("fmt ", Format(1, 2, 8000, 16)), 0x7FFFF024) + "data";
     Le32(piped, 0x7FFFF000);
     sink.Add("data-size-past-end", piped + Samples(41, 2));
+    // The RIFF size of the 16-byte "fmt " alone, short of the 18-byte one
+    // and the "fact" chunk the file holds.
+    sink.Add("riff-size-short", Wave(Chunk("fmt ", Format(3, 1, 8000, 32, &none)) + Chunk("fact", Bytes(4, '\2')) +
+                                         Chunk("data", Samples(30, 4)),
+                                     36 + 30 * 4));
+    const Bytes sixChannels = Bytes("\x10\x00\x3F\x00\x00\x00", 6) + Bytes("\x01\x00\x00\x00\x00\x00\x10\x00"
+                                                                         "\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
+    sink.Add("extensible-six-channels", Wave(Chunk("fmt ", Format(0xFFFE, 6, 22050, 16, &sixChannels)) +
+                                             Chunk("data", Samples(60, 2))));
     sink.Add("riff-size-past-end", Wave(Chunk("fmt ", Format(1, 1, 8000, 16)) + Chunk("data", Samples(20, 2)), 0x7FFFFFF0));
 }
 

@@ -166,7 +166,7 @@ i32 CTensionFile::LoadFromFile(const CSoundBuffer* sound, const char* path, CStr
     std::string text;
     const int64_t size = file->Size();
     try {
-        if (size < 0 || size > int64_t(kMaxScriptBytes)) throw std::bad_alloc();
+        if (size < 0) throw std::bad_alloc();
         text.resize(size_t(size));
     } catch (const std::bad_alloc&) {
         Append(report, "File Buffer Allocator Error!!\n");

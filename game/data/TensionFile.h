@@ -54,8 +54,6 @@ public:
     static constexpr u32 kMaxCommentBytes = 160;
     static constexpr u32 kMaxCommentLines = 4;
     static constexpr u32 kMaxCommentLineBytes = 40;
-    // Scripts bigger than this are not read (they are not tension scripts).
-    static constexpr u32 kMaxScriptBytes = 1u << 20;
 
     CTensionFile() = default;
     // Copies the sound reference, texts and times; the track is copied too.

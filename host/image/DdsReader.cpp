@@ -1,5 +1,6 @@
-// DDS files: the top level of DXT1, DXT2/3, DXT4/5 and uncompressed RGB
-// surfaces with channel masks. Compressed blocks are decoded on the CPU, so
+// DDS files: the top level of DXT1, DXT2/3, DXT4/5 and uncompressed RGB,
+// luminance and alpha surfaces with channel masks (grey spread over red,
+// green and blue; an alpha surface is black). Compressed blocks are decoded on the CPU, so
 // every backend sees the same A8R8G8B8 texels and the colour key and the
 // stretch have one path. DXT2 and DXT4 hold premultiplied colour; they are
 // decoded as DXT3 and DXT5, as the loader treated them.
@@ -24,8 +25,10 @@ constexpr size_t kBitCount = 88;
 constexpr size_t kMasks = 92;  // red, green, blue, alpha
 
 constexpr uint32_t kAlphaPixels = 0x1;
+constexpr uint32_t kAlphaOnly = 0x2;
 constexpr uint32_t kHasFourCc = 0x4;
 constexpr uint32_t kRgb = 0x40;
+constexpr uint32_t kLuminance = 0x20000;
 
 constexpr uint32_t FourCc(const char (&s)[5])
 {
@@ -159,15 +162,21 @@ bool DecodeMasked(const uint8_t* file, size_t available, const Sized& sized, Tex
 {
     const uint32_t flags = Le32(file + kFormatFlags);
     const uint32_t bitCount = Le32(file + kBitCount);
-    if (bitCount != 16 && bitCount != 24 && bitCount != 32) {
+    if (bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32) {
         error = "DDS: unsupported bits per pixel";
         return false;
     }
+    // A luminance surface keeps its grey in the red mask; an alpha surface
+    // has no colour at all.
+    const bool rgb = flags & kRgb, grey = !rgb && (flags & kLuminance), alphaOnly = !rgb && !grey;
     Channel r, g, b, a;
-    const bool masksOk = MakeChannel(Le32(file + kMasks), bitCount, r) &&
-        MakeChannel(Le32(file + kMasks + 4), bitCount, g) && MakeChannel(Le32(file + kMasks + 8), bitCount, b) &&
-        MakeChannel((flags & kAlphaPixels) ? Le32(file + kMasks + 12) : 0, bitCount, a);
-    if (!masksOk || (r.max | g.max | b.max) == 0) {
+    bool masksOk = MakeChannel(alphaOnly ? 0 : Le32(file + kMasks), bitCount, r) &&
+        MakeChannel(rgb ? Le32(file + kMasks + 4) : 0, bitCount, g) &&
+        MakeChannel(rgb ? Le32(file + kMasks + 8) : 0, bitCount, b) &&
+        MakeChannel((flags & (kAlphaPixels | kAlphaOnly)) ? Le32(file + kMasks + 12) : 0, bitCount, a);
+    if (grey) g = b = r;
+    masksOk = masksOk && (alphaOnly ? a.max : (r.max | g.max | b.max)) != 0;
+    if (!masksOk) {
         error = "DDS: unusable channel masks";
         return false;
     }
@@ -223,7 +232,7 @@ bool DecodeDds(const uint8_t* p, size_t size, const Sized& sized, Texels& out, s
         default: error = "DDS: unsupported compression"; return false;
         }
     }
-    if (flags & kRgb) return DecodeMasked(p, available, sized, out, error);
+    if (flags & (kRgb | kLuminance | kAlphaOnly)) return DecodeMasked(p, available, sized, out, error);
     error = "DDS: unsupported pixel format";
     return false;
 }

@@ -30,11 +30,60 @@ struct VoiceRun {
     bool looping;
     float left;
     float right;
+    const WaveFormat* format;   // read by the converting path only
 };
 
+// A float sample on the 16-bit scale. Files from outside may hold any bits:
+// what is not a number is silence, and a sample far past full scale is held
+// at four times it, so no voice can make the mix infinite.
+inline float FromFloat(double v) {
+    constexpr double kLimit = 4 * 32768.0;
+    v *= 32768.0;
+    if (!(v == v)) return 0.0f;
+    return float(v > kLimit ? kLimit : v < -kLimit ? -kLimit : v);
+}
+
+// One sample of any playable format on the 16-bit scale.
+inline float ReadSample(const uint8_t* p, const WaveFormat& f) {
+    if (f.tag == kFormatFloat) {
+        if (f.bits == 64) {
+            double d;
+            std::memcpy(&d, p, 8);
+            return FromFloat(d);
+        }
+        float v;
+        std::memcpy(&v, p, 4);
+        return FromFloat(v);
+    }
+    switch (f.bits) {
+    case 8: return float((int(p[0]) - 128) * 256);
+    case 16: return float(int16_t(uint16_t(p[0] | p[1] << 8)));
+    case 24: return float(int32_t(uint32_t(p[0]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 24) >> 8) / 256.0f;
+    default: return float(int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24)) /
+                    65536.0f;
+    }
+}
+
+// Channels = 0: any playable format, converted sample by sample. Past the
+// first two channels each one is added to both sides at half weight, and the
+// sum scaled so that a sound alike on every channel keeps its level.
 template <int Bits, int Channels>
-inline void ReadFrame(const uint8_t* pcm, uint32_t index, float& left, float& right) {
-    if constexpr (Bits == 8) {
+inline void ReadFrame(const VoiceRun& run, uint32_t index, float& left, float& right) {
+    const uint8_t* pcm = run.pcm;
+    if constexpr (Channels == 0) {
+        const WaveFormat& f = *run.format;
+        const uint32_t bytes = f.bits / 8u;
+        const uint8_t* p = pcm + size_t(index) * f.blockAlign;
+        left = ReadSample(p, f);
+        right = f.channels > 1 ? ReadSample(p + bytes, f) : left;
+        if (f.channels > 2) {
+            float rest = 0.0f;
+            for (uint32_t c = 2; c < f.channels; ++c) rest += ReadSample(p + c * bytes, f);
+            const float scale = float(f.channels) * 0.5f;
+            left = (left + rest * 0.5f) / scale;
+            right = (right + rest * 0.5f) / scale;
+        }
+    } else if constexpr (Bits == 8) {
         const uint8_t* p = pcm + size_t(index) * Channels;
         left = float((int(p[0]) - 128) * 256);
         right = Channels == 2 ? float((int(p[1]) - 128) * 256) : left;
@@ -145,7 +194,7 @@ void MixSpan(const VoiceRun& run, uint64_t& pos, uint32_t count, float* acc) {
         const uint32_t first = uint32_t(pos >> 32);
         for (uint32_t k = 0; k < count; ++k) {
             float l, r;
-            ReadFrame<Bits, Channels>(run.pcm, first + k, l, r);
+            ReadFrame<Bits, Channels>(run, first + k, l, r);
             acc[2 * k] += l * run.left;
             acc[2 * k + 1] += r * run.right;
         }
@@ -156,8 +205,8 @@ void MixSpan(const VoiceRun& run, uint64_t& pos, uint32_t count, float* acc) {
         const uint32_t i = uint32_t(pos >> 32);
         const float t = float(uint32_t(pos)) * kFraction;
         float l0, r0, l1, r1;
-        ReadFrame<Bits, Channels>(run.pcm, i, l0, r0);
-        ReadFrame<Bits, Channels>(run.pcm, i + 1, l1, r1);
+        ReadFrame<Bits, Channels>(run, i, l0, r0);
+        ReadFrame<Bits, Channels>(run, i + 1, l1, r1);
         acc[2 * k] += (l0 + (l1 - l0) * t) * run.left;
         acc[2 * k + 1] += (r0 + (r1 - r0) * t) * run.right;
         pos += run.step;
@@ -170,8 +219,8 @@ void MixLastFrame(const VoiceRun& run, uint64_t pos, float* acc) {
     const uint32_t i = uint32_t(pos >> 32);
     const float t = float(uint32_t(pos)) * kFraction;
     float l0, r0, l1, r1;
-    ReadFrame<Bits, Channels>(run.pcm, i, l0, r0);
-    ReadFrame<Bits, Channels>(run.pcm, run.looping ? 0 : i, l1, r1);
+    ReadFrame<Bits, Channels>(run, i, l0, r0);
+    ReadFrame<Bits, Channels>(run, run.looping ? 0 : i, l1, r1);
     acc[0] += (l0 + (l1 - l0) * t) * run.left;
     acc[1] += (r0 + (r1 - r0) * t) * run.right;
 }
@@ -212,6 +261,8 @@ uint64_t Advance(const VoiceRun& run, uint64_t& pos, uint32_t count, float* acc,
 using AdvanceFn = uint64_t (*)(const VoiceRun&, uint64_t&, uint32_t, float*, bool&);
 
 AdvanceFn AdvanceFor(const WaveFormat& format) {
+    if (format.tag != kFormatPcm || format.channels > 2 || (format.bits != 8 && format.bits != 16))
+        return &Advance<0, 0>;
     if (format.bits == 8) return format.channels == 1 ? &Advance<8, 1> : &Advance<8, 2>;
     return format.channels == 1 ? &Advance<16, 1> : &Advance<16, 2>;
 }
@@ -299,6 +350,20 @@ bool ValidPcmFormat(const WaveFormat& f) {
     if (f.rate < kFrequencyMin || f.rate > kFrequencyMax) return false;
     if (f.blockAlign != f.channels * f.bits / 8) return false;
     return f.bytesPerSecond == f.rate * f.blockAlign;
+}
+
+bool PlayableFormat(const WaveFormat& f) {
+    if (f.tag == kFormatPcm) {
+        if (f.bits != 8 && f.bits != 16 && f.bits != 24 && f.bits != 32) return false;
+    } else if (f.tag == kFormatFloat) {
+        if (f.bits != 32 && f.bits != 64) return false;
+    } else {
+        return false;
+    }
+    if (f.channels == 0) return false;
+    if (f.rate < kFrequencyMin || f.rate > kFrequencyMax) return false;
+    if (f.blockAlign != uint32_t(f.channels) * f.bits / 8) return false;
+    return f.bytesPerSecond == uint64_t(f.rate) * f.blockAlign;
 }
 
 // ---------------------------------------------------------------- faults
@@ -517,7 +582,7 @@ void Mixer::MixVoice(Voice& v, uint32_t frames, float* acc) {
     const float gain = v.volumeGain;
     const uint32_t rate = primary.format.rate;
     const VoiceRun run{v.pcm->data(), v.frames, (uint64_t(v.Rate()) << 32) / rate,
-                       v.looping, left * gain, right * gain};
+                       v.looping, left * gain, right * gain, &v.format};
 
     const uint32_t startFrame = uint32_t(v.position >> 32);
     bool ended = false;

@@ -170,6 +170,11 @@ void PanGains(int32_t pan, float& left, float& right);
 // (the law is described at the definition).
 void Gains3D(const Buffer3D& buffer, const Listener3D& listener, float& left, float& right);
 
+// What the output (primary buffer) takes: 8- or 16-bit PCM, mono or stereo.
 bool ValidPcmFormat(const WaveFormat& format);
+// What a secondary buffer plays: 8-, 16-, 24- or 32-bit PCM, 32- or 64-bit
+// float, any number of channels (more than two are mixed down to stereo).
+// Anything else (compressed tags, odd sample sizes) is refused.
+bool PlayableFormat(const WaveFormat& format);
 
 }  // namespace host::sound

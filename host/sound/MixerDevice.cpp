@@ -106,7 +106,7 @@ public:
             out = std::make_unique<MixerBuffer>(mixer_, listener_);
             return Result::Ok;
         }
-        if ((desc.flags & ~kSecondaryFlags) || !ValidPcmFormat(desc.format)) return Result::InvalidParam;
+        if ((desc.flags & ~kSecondaryFlags) || !PlayableFormat(desc.format)) return Result::InvalidParam;
         // Pan and 3D exclude each other, as they do on Windows.
         if ((desc.flags & kBufferCtrl3D) && (desc.flags & kBufferCtrlPan)) return Result::InvalidParam;
         if (desc.bytes < kBufferBytesMin || desc.bytes > kBufferBytesMax) return Result::InvalidParam;

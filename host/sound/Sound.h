@@ -83,16 +83,17 @@ constexpr uint32_t kMode3DHeadRelative = 1;
 constexpr uint32_t kMode3DDisable = 2;
 
 constexpr uint16_t kFormatPcm = 1;
+constexpr uint16_t kFormatFloat = 3;
 
 // ---------------------------------------------------------------- records
 
 struct WaveFormat {
     uint16_t tag = kFormatPcm;
-    uint16_t channels = 2;         // 1 or 2
+    uint16_t channels = 2;         // 1 or 2; a secondary buffer any number
     uint32_t rate = 44100;         // frames per second
     uint32_t bytesPerSecond = 176400;
     uint16_t blockAlign = 4;       // bytes per frame
-    uint16_t bits = 16;            // 8 (unsigned) or 16 (signed)
+    uint16_t bits = 16;            // 8 (unsigned) or 16 (signed); a secondary buffer also 24, 32, float 32, 64
 };
 // A consistent PCM format.
 WaveFormat PcmFormat(uint32_t rate, uint16_t channels, uint16_t bits);

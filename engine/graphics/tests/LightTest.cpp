@@ -113,11 +113,12 @@ TEST(Light, TheDefaultsAndAnUnnamedLightFollowEachOtherInAnOpenFile)
     EXPECT_EQ(loaded.GetSpecular(), 0x12345678u);
 }
 
-TEST(Light, NamesPastTheFileAreRefusedAndNamesWithoutTheirEndAreEnded)
+TEST(Light, NamesPastTheFileAreCutAndNamesWithoutTheirEndAreEnded)
 {
     // A long name the file holds, one whose length takes every byte left
-    // (no field after it), one a byte past the file, and ones without their
-    // NUL, the fields after them read all the same.
+    // (no field after it), one a byte past the file (what the file holds,
+    // ended), and ones without their NUL, the fields after them read all
+    // the same.
     const auto named = [](u32 length, char last, u32 claimed) {
         return coretest::U32(claimed) + std::string(length - 1, 'n') + last + kDistinctBlock.substr(7);
     };
@@ -131,7 +132,8 @@ TEST(Light, NamesPastTheFileAreRefusedAndNamesWithoutTheirEndAreEnded)
     } rows[] = {
         {named(0x10001, '\0', 0x10001), 1, 0x10001, 'n', 0x11223344},
         {named(0x10001, '\0', all), 1, all + 1, '\x41', 0xFFFFFFFF},   // ends in spot's last byte
-        {named(0x10001, '\0', all + 1), 0, 6, 't', 0xFFFFFFFF},
+        {named(0x10001, '\0', all + 1), 1, all + 1, '\x41', 0xFFFFFFFF},
+        {named(0x10001, '\0', 0xFFFFFFFF), 1, all + 1, '\x41', 0xFFFFFFFF},
         {named(3, '!', 3), 1, 4, '!', 0x11223344},
         {named(1, '!', 1), 1, 2, '!', 0x11223344},
     };
@@ -150,8 +152,9 @@ TEST(Light, NamesPastTheFileAreRefusedAndNamesWithoutTheirEndAreEnded)
     }
 }
 
-// A block cut short after its name keeps the fields past its end as they
-// were; one cut inside its name length or name is refused.
+// A block cut short keeps the fields past its end as they were: one cut
+// inside its name length leaves the light as it was, one cut inside its
+// name takes the part of the name there.
 TEST(Light, ABlockCutShortReadsTheFieldsItHolds)
 {
     CLight before;
@@ -176,8 +179,12 @@ TEST(Light, ABlockCutShortReadsTheFieldsItHolds)
             if (liar) in.claimed = int64_t(kDistinctBlock.size());
             CLight light = before;
             if (limit < 7) {
-                EXPECT_EQ(light.Load(nullptr, &in), 0);
-                EXPECT_EQ(light.GetRange(), -1.0f);
+                EXPECT_EQ(light.Load(nullptr, &in), 1);
+                EXPECT_EQ(in.Tell(), int64_t(limit));
+                EXPECT_STREQ(light.GetName(), limit < 4 ? "Lt" : kDistinctBlock.substr(4, limit - 4).c_str());
+                MemoryFile again;
+                ASSERT_EQ(light.Save(nullptr, &again), 1);
+                EXPECT_EQ(again.Bytes().substr(again.Bytes().size() - (kept.size() - 7)), kept.substr(7));
                 continue;
             }
             ASSERT_EQ(light.Load(nullptr, &in), 1);

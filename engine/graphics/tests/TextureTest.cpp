@@ -145,6 +145,39 @@ TEST_F(Textures, LoadEachFromMemoryGivesEveryEntryItsOwnImageAndName)
     EXPECT_EQ(Live(render::kPoolManaged), 3u);
 }
 
+// Grey and alpha masks in DDS files load as textures: grey spread over the
+// colour, alpha kept; an alpha surface is black.
+TEST_F(Textures, LuminanceAndAlphaDdsFilesLoad)
+{
+    // "DDS ", the 124-byte description of a 2 x 1 surface, its texels.
+    auto dds = [](u32 flags, u32 bits, u32 grey, u32 alpha, std::vector<u8> texels) {
+        image_test::Builder b;
+        b.Text("DDS ").U32(124).U32(0x1007).U32(1).U32(2).U32(0).U32(0).U32(1).Zeros(44);
+        b.U32(32).U32(flags).U32(0).U32(bits).U32(grey).U32(0).U32(0).U32(alpha);
+        b.U32(0x1000).Zeros(16);
+        b.Raw(texels);
+        return std::string(b.b.begin(), b.b.end());
+    };
+    const struct {
+        const char* name;
+        std::string file;
+        u32 left, right;
+    } cases[] = {
+        {"l8.dds", dds(0x20000, 8, 0xFF, 0, {0x40, 0xC0}), 0xFF404040u, 0xFFC0C0C0u},
+        {"a8l8.dds", dds(0x20001, 16, 0xFF, 0xFF00, {0x40, 0x80, 0xC0, 0x10}), 0x80404040u, 0x10C0C0C0u},
+        {"a4l4.dds", dds(0x20001, 8, 0x0F, 0xF0, {0x1F, 0xE2}), 0x11FFFFFFu, 0xEE222222u},
+        {"a8.dds", dds(0x2, 8, 0, 0xFF, {0x40, 0xC0}), 0x40000000u, 0xC0000000u},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CTexture texture;
+        ASSERT_EQ(texture.LoadFromMemory(c.file.data(), c.name, u32(c.file.size())), 1);
+        EXPECT_EQ(std::make_pair(texture.GetWidth(), texture.GetHeight()), std::make_pair(2u, 1u));
+        EXPECT_EQ(Texel(texture, 0, 0), c.left);
+        EXPECT_EQ(Texel(texture, 1, 0), c.right);
+    }
+}
+
 TEST_F(Textures, CopiesShareOneTextureAndLevel)
 {
     CTexture original;

@@ -6,7 +6,10 @@
 #include "engine/platform/WavReader.h"
 #include "engine/platform/tests/SoundTestSupport.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -97,21 +100,73 @@ TEST_F(OutsideMedia, SoxWavFilesReadAsSoxReadsThem)
     }
 }
 
-TEST_F(OutsideMedia, ExtensibleWavKeepsItsExtraBytesAndIsRefusedUnplayable)
+// sox writes 24- and 32-bit sound and more than two channels as
+// WAVE_FORMAT_EXTENSIBLE (and float with an 18-byte "fmt "), with a "fact"
+// chunk between the format and the data. Each keeps its extra bytes and is
+// heard as sox reads it, on the 16-bit scale: 24 bits to the nearest, 32
+// bits within one step; six channels of one tone as that tone (each of the
+// four past the first two joins both sides at half weight).
+TEST_F(OutsideMedia, ExtensibleAndFloatWavsAreHeardAsSoxReadsThem)
 {
-    // sox writes 24-bit sound as WAVE_FORMAT_EXTENSIBLE, with a "fact" chunk
-    // between the format and the data.
-    ASSERT_TRUE(MakeWav("wide.wav", 44100, 2, 24));
-    CWavReader reader;
-    SoundFormat f;
-    ASSERT_EQ(reader.OpenFile(Path("wide.wav").c_str()), 1u);
-    ASSERT_EQ(reader.ParseHeader(&f), 1u);
-    EXPECT_EQ(f.extraSize, 22);
-    EXPECT_EQ(reader.GetDataSize(), 44100u / 4 * 6);
+    const struct { const char* name; const char* options; u16 channels, bits, extra; } cases[] = {
+        {"wide", "-c 2 -b 24", 2, 24, 22},
+        {"int32", "-c 2 -b 32", 2, 32, 22},
+        {"float", "-c 1 -e floating-point -b 32", 1, 32, 0},
+        {"six", "-c 6 -b 16", 6, 16, 22},
+    };
+    const u32 frames = 44100 / 4;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string wav = Path(std::string(c.name) + ".wav");
+        ASSERT_TRUE(Run(std::string("sox -n -r 44100 ") + c.options + " '" + wav + "' synth 0.25 sine 440"));
+        ASSERT_TRUE(Run("sox '" + wav + "' -t raw '" + wav + ".raw'"));
+        const Bytes raw = Read(std::string(c.name) + ".wav.raw");
+        const u32 bytes = c.bits / 8u;
+        ASSERT_EQ(raw.size(), size_t(frames) * c.channels * bytes);
+        CWavReader reader;
+        SoundFormat f;
+        ASSERT_EQ(reader.OpenFile(wav.c_str()), 1u);
+        ASSERT_EQ(reader.ParseHeader(&f), 1u);
+        EXPECT_EQ(f.extraSize, c.extra);
+        EXPECT_EQ(reader.GetDataSize(), raw.size());
 
-    CSoundBuffer sound;
-    EXPECT_EQ(sound.Load(Path("wide.wav").c_str(), 1, kStatic), 0u);
-    EXPECT_EQ(sound.GetFormat(), nullptr);
+        for (u32 flags : {kStatic, 0u}) {
+            CSoundBuffer sound;
+            ASSERT_EQ(sound.Load(wav.c_str(), 1, flags), 1u) << flags;
+            ASSERT_NE(sound.GetFormat(), nullptr);
+            EXPECT_EQ(sound.GetFormat()->extraSize, c.extra);
+            EXPECT_FLOAT_EQ(sound.GetLength(), 0.25f);
+            ASSERT_EQ(sound.Play(0, 0.0f, 1), 0u);
+            const std::vector<i16> out = Mix(frames);
+            // Channel ch of frame t, sign-extended and scaled to 16 bits.
+            auto sample = [&](u32 t, u32 ch) {
+                const u8* p = raw.data() + (size_t(t) * c.channels + ch) * bytes;
+                if (c.name == std::string("float")) {
+                    f32 v;
+                    std::memcpy(&v, p, 4);
+                    return v * 32768.0;
+                }
+                i64 word = 0;
+                for (u32 k = 0; k < bytes; ++k) word |= i64(p[k]) << (8 * k);
+                return f64(word << (64 - 8 * bytes) >> (64 - 8 * bytes)) / f64(1 << (8 * bytes - 16));
+            };
+            for (u32 t = 0; t < frames; ++t) {
+                for (u16 side = 0; side < 2; ++side) {
+                    f64 expected = sample(t, c.channels == 1 ? 0 : side);
+                    if (c.channels == 6) {
+                        // sox dithers each channel apart: the four past the
+                        // first two join each side at half weight.
+                        for (u32 ch = 2; ch < 6; ++ch) expected += sample(t, ch) / 2;
+                        expected /= 3;
+                    }
+                    const i64 heard = out[2 * t + side];
+                    ASSERT_LE(std::abs(heard - i64(std::lrint(std::clamp(expected, -32768.0, 32767.0)))),
+                              c.bits == 32 ? 1 : 0)
+                        << t << " " << side;
+                }
+            }
+        }
+    }
 }
 
 // sox writing into a pipe cannot go back to its header: the "data" chunk

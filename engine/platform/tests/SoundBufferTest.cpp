@@ -6,6 +6,7 @@
 #include "engine/platform/tests/SoundTestSupport.h"
 
 #include <memory>
+#include <optional>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -297,6 +298,173 @@ TEST_F(SoundBuffer, AWavWhoseDataRunsPastTheFileStreamsWhatItHolds)
         ASSERT_EQ(streamed.Play(1, 0.0f, 1), 0u);
         u32 t = 0;
         MixExpecting(t, 80, 735, [&](u32 t) { return samples[t % samples.size()]; }, [&] { streamed.Update(); });
+    }
+}
+
+// A WAV laid out chunk by chunk: RIFF size given (0: the bytes that follow
+// it), the "fmt " body, an optional "fact" chunk, the data.
+Bytes WavOf(u32 riff, const Bytes& fmt, bool fact, const Bytes& data)
+{
+    Bytes b;
+    PutId(b, "RIFF"); Put32(b, riff); PutId(b, "WAVE");
+    PutId(b, "fmt "); Put32(b, u32(fmt.size())); b.insert(b.end(), fmt.begin(), fmt.end());
+    if (fact) { PutId(b, "fact"); Put32(b, 4); Put32(b, 0); }
+    PutId(b, "data"); Put32(b, u32(data.size())); b.insert(b.end(), data.begin(), data.end());
+    if (!riff) {
+        const u32 size = u32(b.size() - 8);
+        std::memcpy(b.data() + 4, &size, 4);
+    }
+    return b;
+}
+
+// A "fmt " body: the 16-byte record, then (tag not 1 or extra given) the
+// extra size and the extra bytes; an extensible one names its sub-format.
+Bytes FmtOf(u16 tag, u16 channels, u16 bits, std::optional<u16> sub = std::nullopt, bool cbSize = false)
+{
+    Bytes f;
+    const u16 align = u16(channels * bits / 8);
+    Put16(f, tag); Put16(f, channels); Put32(f, kRate); Put32(f, kRate * align); Put16(f, align); Put16(f, bits);
+    if (sub) {
+        Put16(f, 22); Put16(f, bits); Put32(f, 0);
+        Put32(f, *sub); Put16(f, 0); Put16(f, 0x10); Put32(f, 0xAA000080); Put32(f, 0x719B3800);
+    } else if (cbSize) {
+        Put16(f, 0);
+    }
+    return f;
+}
+
+// The ramp's samples in a wider or float encoding, each channel alike.
+Bytes Encode(const std::vector<i16>& samples, u16 channels, u16 bits, bool isFloat)
+{
+    Bytes b;
+    for (i16 v : samples) {
+        for (u16 c = 0; c < channels; ++c) {
+            if (isFloat && bits == 64) {
+                const f64 d = v / 32768.0;
+                u64 w;
+                std::memcpy(&w, &d, 8);
+                Put32(b, u32(w)); Put32(b, u32(w >> 32));
+            } else if (isFloat) {
+                const f32 f = v / 32768.0f;
+                u32 w;
+                std::memcpy(&w, &f, 4);
+                Put32(b, w);
+            } else if (bits == 8) {
+                b.push_back(u8((v >> 8) + 128));
+            } else {
+                const u32 w = u32(i32(v)) << (bits - 16);
+                for (u16 k = 0; k < bits / 8; ++k) b.push_back(u8(w >> (8 * k)));
+            }
+        }
+    }
+    return b;
+}
+
+// A WAV is measured by the bytes it holds: writers that give "fmt " its
+// 18-byte form or add a "fact" chunk may state the RIFF size of the 16-byte
+// form without them. The data is whole, static or streamed.
+TEST_F(SoundBuffer, AWavIsMeasuredByTheBytesItHoldsNotItsRiffSize)
+{
+    const std::vector<i16> samples = Ramp(kRate / 2 + 3);
+    const Bytes pcm = Encode(samples, 1, 16, false);
+    const struct { const char* what; Bytes wav; } cases[] = {
+        {"18-byte fmt", WavOf(36 + u32(pcm.size()), FmtOf(1, 1, 16, std::nullopt, true), false, pcm)},
+        {"fact chunk", WavOf(36 + u32(pcm.size()), FmtOf(1, 1, 16), true, pcm)},
+        {"RIFF size past the end", WavOf(0x7FFFFFF0, FmtOf(1, 1, 16), true, pcm)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CWavReader reader;
+        SoundFormat format;
+        ASSERT_EQ(reader.OpenMemory(c.wav.data(), u32(c.wav.size()), nullptr), 1u);
+        ASSERT_EQ(reader.ParseHeader(&format), 1u);
+        EXPECT_EQ(reader.GetDataSize(), pcm.size());
+        EXPECT_EQ(reader.IsDataCutShort(), 0u);
+        for (u32 flags : {kStatic, 0u}) {
+            CSoundBuffer sound;
+            ASSERT_EQ(sound.LoadFromMemory(c.wav.data(), "made.wav", u32(c.wav.size()), 1, flags), 1u) << flags;
+            EXPECT_EQ(sound.GetDataSize(), pcm.size());
+            ASSERT_EQ(sound.Play(flags ? 0 : 1, 0.0f, 1), 0u);
+            u32 t = 0;
+            MixExpecting(t, 80, 735, [&](u32 t) { return flags && t >= samples.size() ? i16(0) : samples[t % samples.size()]; },
+                         [&] { sound.Update(); });
+        }
+    }
+}
+
+// Wider integer samples, float samples and more than two channels are
+// played converted: the ramp is heard at its own level on both sides, a
+// channel past the second at half weight on each. What the mixer cannot
+// convert (compressed tags, odd sample sizes) is refused, static or
+// streamed.
+TEST_F(SoundBuffer, WavsInWiderFloatAndManyChannelFormatsArePlayedConverted)
+{
+    const std::vector<i16> samples = Ramp(kRate / 4);
+    const struct { const char* what; Bytes fmt; u16 channels, bits; bool isFloat; } playable[] = {
+        {"24-bit extensible", FmtOf(0xFFFE, 1, 24, 1), 1, 24, false},
+        {"24-bit PCM", FmtOf(1, 2, 24), 2, 24, false},
+        {"32-bit extensible", FmtOf(0xFFFE, 2, 32, 1), 2, 32, false},
+        {"float", FmtOf(3, 1, 32, std::nullopt, true), 1, 32, true},
+        {"float extensible", FmtOf(0xFFFE, 2, 32, 3), 2, 32, true},
+        {"double", FmtOf(3, 1, 64, std::nullopt, true), 1, 64, true},
+        {"16-bit six channels", FmtOf(0xFFFE, 6, 16, 1), 6, 16, false},
+        {"8-bit three channels", FmtOf(1, 3, 8), 3, 8, false},
+    };
+    for (const auto& c : playable) {
+        SCOPED_TRACE(c.what);
+        const Bytes wav = WavOf(0, c.fmt, c.channels > 2, Encode(samples, c.channels, c.bits, c.isFloat));
+        for (u32 flags : {kStatic, 0u}) {
+            CSoundBuffer sound;
+            ASSERT_EQ(sound.LoadFromMemory(wav.data(), "wide.wav", u32(wav.size()), 1, flags), 1u) << flags;
+            EXPECT_FLOAT_EQ(sound.GetLength(), 0.25f);
+            ASSERT_EQ(sound.Play(0, 0.0f, 1), 0u);
+            const std::vector<i16> out = Mix(u32(samples.size()));
+            for (u32 t = 0; t < samples.size(); ++t) {
+                // 8 bits keep the high byte.
+                const i16 v = c.bits == 8 ? i16(samples[t] & ~0xFF) : samples[t];
+                ASSERT_EQ(out[2 * t], v) << t << " " << flags;
+                ASSERT_EQ(out[2 * t + 1], v) << t << " " << flags;
+            }
+        }
+    }
+
+    // Six channels of a constant each: left 3000, right -3000, the rest 600.
+    Bytes six;
+    for (u32 t = 0; t < 64; ++t)
+        for (i16 v : {3000, -3000, 600, 600, 600, 600}) Put16(six, u16(v));
+    const Bytes sixWav = WavOf(0, FmtOf(0xFFFE, 6, 16, 1), true, six);
+    CSoundBuffer mixed;
+    ASSERT_EQ(mixed.LoadFromMemory(sixWav.data(), "six.wav", u32(sixWav.size()), 1, kStatic), 1u);
+    ASSERT_EQ(mixed.Play(0, 0.0f, 1), 0u);
+    const std::vector<i16> out = Mix(2);
+    EXPECT_EQ(out[0], (3000 + 2 * 600) / 3);
+    EXPECT_EQ(out[1], (-3000 + 2 * 600) / 3);
+
+    // Float samples that are not numbers are silence; past full scale they
+    // are held, and the six-channel voice still playing beside them is heard
+    // (1400, -600) where they leave room.
+    Bytes odd;
+    for (u32 bits : {0x7FC00000u, 0x7F800000u, 0xFF800000u, 0x40000000u, 0x3E800000u}) Put32(odd, bits);
+    const Bytes oddWav = WavOf(0, FmtOf(3, 1, 32, std::nullopt, true), false, odd);
+    CSoundBuffer oddSound;
+    ASSERT_EQ(oddSound.LoadFromMemory(oddWav.data(), "odd.wav", u32(oddWav.size()), 1, kStatic), 1u);
+    ASSERT_EQ(oddSound.Play(0, 0.0f, 1), 0u);
+    EXPECT_EQ(Mix(5), (std::vector<i16>{1400, -600, 32767, 32767, -32768, -32768, 32767, 32767, 8192 + 1400, 8192 - 600}));
+
+    const struct { const char* what; Bytes fmt; } refused[] = {
+        {"ADPCM", FmtOf(2, 1, 16, std::nullopt, true)},
+        {"ADPCM extensible", FmtOf(0xFFFE, 1, 16, 2)},
+        {"12-bit PCM", FmtOf(1, 2, 12)},
+        {"16-bit float", FmtOf(3, 1, 16, std::nullopt, true)},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.what);
+        const Bytes wav = WavOf(0, c.fmt, false, Bytes(1200, 0x11));
+        for (u32 flags : {kStatic, 0u}) {
+            CSoundBuffer sound;
+            EXPECT_EQ(sound.LoadFromMemory(wav.data(), "odd.wav", u32(wav.size()), 1, flags), 0u) << flags;
+            EXPECT_EQ(sound.GetFormat(), nullptr);
+        }
     }
 }
 

@@ -221,7 +221,10 @@ TEST_F(Controller, ReadsTheGoldenListRecordByRecord)
     EXPECT_EQ(built, Grc(0x1234, kRecords));
 }
 
-TEST_F(Controller, ADamagedListIsRefusedBeforeAnythingLoads)
+// A damaged list loads its whole records in turn up to the damage and
+// answers 0, as a failing record does: what loaded stays, the list's name is
+// not taken. A header that differs loads nothing.
+TEST_F(Controller, ADamagedListLoadsItsWholeRecordsAndAnswers0)
 {
     const std::string golden = Grc(7, kRecords);
     std::string unterminated = golden;
@@ -230,22 +233,30 @@ TEST_F(Controller, ADamagedListIsRefusedBeforeAnythingLoads)
         const char* what;
         std::string bytes;
         u32 check;
+        u32 textures, sounds, scenes, effects, packs;
     } damaged[] = {
-        {"no end record", golden.substr(0, golden.size() - 260), 0},
-        {"a record without its NUL", unterminated, 0},
-        {"an end record cut short", golden.substr(0, golden.size() - 1), 0},
-        {"another header", golden, 1},
+        // Menu.bmp and the archive's Icon.bmp; Hit.wav and the archive's two.
+        {"no end record", golden.substr(0, golden.size() - 260), 0, 2, 3, 1, 1, 1},
+        {"an end record cut short", golden.substr(0, golden.size() - 1), 0, 2, 3, 1, 1, 1},
+        {"a record cut short", golden.substr(0, 4 + 3 * 260 + 100), 0, 1, 1, 1, 0, 0},
+        {"a record without its NUL", unterminated, 0, 1, 0, 0, 0, 0},
+        {"header alone", golden.substr(0, 4), 0, 0, 0, 0, 0, 0},
+        {"header cut short", golden.substr(0, 3), 0, 0, 0, 0, 0, 0},
+        {"another header", golden, 1, 0, 0, 0, 0, 0},
     };
     for (const auto& d : damaged) {
+        SCOPED_TRACE(d.what);
         WriteBytes("Bad.grc", d.bytes);
         CResourceController c;
         c.SetHeaderValue(8);
         c.SetCheckHeader(d.check);
-        EXPECT_EQ(c.Load("Bad.grc", 1), 0u) << d.what;
-        EXPECT_EQ(c.GetName(), nullptr) << d.what;
-        u32 loaded = 0;
-        for (u32 kind = 0; kind < 8; ++kind) loaded += c.GetList(kind) ? c.GetList(kind)->GetCount() : 0;
-        EXPECT_EQ(loaded, 0u) << d.what;
+        EXPECT_EQ(c.Load("Bad.grc", 1), 0u);
+        EXPECT_EQ(c.GetName(), nullptr);
+        EXPECT_EQ(c.GetTextureList()->GetCount(), d.textures);
+        EXPECT_EQ(c.GetSoundList()->GetCount(), d.sounds);
+        EXPECT_EQ(c.GetSceneList()->GetCount(), d.scenes);
+        EXPECT_EQ(c.GetEffectList()->GetCount(), d.effects);
+        EXPECT_EQ(c.GetPackList()->GetCount(), d.packs);
     }
     for (size_t n = 0; n < golden.size(); n += 37) EXPECT_FALSE(CResourceControllerFile().Parse(golden.data(), n)) << n;
     // A header that differs is only refused when asked to be.

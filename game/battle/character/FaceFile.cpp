@@ -47,17 +47,18 @@ private:
     size_t m_at = 0;
 };
 
-// One track block as far as the data go: the fields before a cut are kept,
-// a name or keys running past the end take what is there (whole keys only),
-// and the fields after it are 0. False only when the keys cannot be
+// One track block as far as the data go, handed whole to the track's own
+// block reader: a name or keys running past the end take what is there
+// (whole keys only), and the settings words the data lack are left out, so
+// the track keeps its own. False only when the name or keys cannot be
 // allocated.
 bool ReadTrack(Bytes& in, CKeyFrameTrack& track)
 {
     std::string block;
     u32 nameSize = 0, count = 0, word = 0;
-    const u8* name = in.Here();
     if (in.U32(nameSize)) nameSize = u32(in.Take(nameSize));
-    else name = nullptr;
+    // The name follows its length word.
+    const u8* name = in.Here() - nameSize;
     AppendLe32(block, nameSize);
     if (nameSize) block.append(reinterpret_cast<const char*>(name), nameSize);
     const u8* keys = in.Here();
@@ -69,11 +70,7 @@ bool ReadTrack(Bytes& in, CKeyFrameTrack& track)
     }
     AppendLe32(block, count);
     if (count) block.append(reinterpret_cast<const char*>(keys) + 4, size_t(count) * kKeyBytes);
-    for (int i = 0; i < 3; ++i) {   // interpolate, loop, default
-        word = 0;
-        in.U32(word);
-        AppendLe32(block, word);
-    }
+    for (int i = 0; i < 3 && in.U32(word); ++i) AppendLe32(block, word);   // interpolate, loop, default
     return track.ReadFromMemory(block.data(), u32(block.size())) != 0;
 }
 

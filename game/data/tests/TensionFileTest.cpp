@@ -422,11 +422,6 @@ TEST(TensionFileLoad, FromFilesAndArchives)
     EXPECT_EQ(failed(file.LoadFromFile(nullptr, path.c_str(), &report)),
         "Time Data Outside Range!!\nTime Data Outside Range!!\n" + tooShort);
     EXPECT_EQ(failed(file.LoadFromFile(nullptr, (folder / "none.txt").c_str(), &report)), "ファイルが開けません!!\n");
-    // Too big to be a script; one byte less is read.
-    WriteFile(folder / "big.txt", std::string(CTensionFile::kMaxScriptBytes + 1, ' '));
-    EXPECT_EQ(failed(file.LoadFromFile(nullptr, (folder / "big.txt").c_str(), &report)), "File Buffer Allocator Error!!\n");
-    WriteFile(folder / "big.txt", "名前:曲;\n" + std::string(CTensionFile::kMaxScriptBytes - 9, ' '));
-    EXPECT_EQ(failed(file.LoadFromFile(nullptr, (folder / "big.txt").c_str(), &report)), tooShort);
     // Without a name entry the name is the path, here longer than 40 bytes.
     const std::string nameless = folder / "a-rather-long-name-for-a-tension-script.txt";
     WriteFile(nameless, "HI:40;\n");
@@ -487,6 +482,14 @@ TEST_F(TensionWithMusic, TimesAreCheckedAgainstTheMusic)
     EXPECT_STREQ(report.GetText(),
         "クライマックスフィナーレ エラー[4 行目の時間が数値になっていません]\n"
         "Time Data IsCorrect Error!!\n変換エラー!!\n");
+
+    // A script is read whole however long it is: 3 MiB of comment between
+    // its entries.
+    const std::string commented = temp_ / "commented.txt";
+    WriteFile(commented, "名前:曲;\nHI:10;\n/*" + std::string(3u << 20, 'x') + "*/\nLOW:20;\nCT:85;\n");
+    report = CString();
+    EXPECT_EQ(file.LoadFromText(&music, commented.c_str(), &report), 1) << report.GetText();
+    EXPECT_EQ(Keys(file), (KeyList{{0, 1}, {10, 2}, {20, 0}, {85, 3}, {90.5f, 1}}));
 
     CSoundBuffer shortMusic;
     LoadMusic(shortMusic, 59.0f);

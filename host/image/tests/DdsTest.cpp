@@ -8,7 +8,7 @@ using namespace image_test;
 
 namespace {
 
-constexpr uint32_t kFourCc = 0x4, kRgb = 0x40, kAlphaPixels = 0x1;
+constexpr uint32_t kFourCc = 0x4, kRgb = 0x40, kAlphaPixels = 0x1, kAlphaOnly = 0x2, kLuminance = 0x20000;
 
 uint32_t Code(const char* s)
 {
@@ -142,6 +142,53 @@ TEST(Dds, UncompressedSurfacesFollowTheirMasks)
     }
 }
 
+// Luminance and alpha surfaces: grey spread over red, green and blue, alpha
+// kept where the surface has it, opaque where it has none; an alpha surface
+// is black. Narrow fields are scaled to 0..255.
+TEST(Dds, LuminanceAndAlphaSurfacesLoad)
+{
+    struct Case {
+        const char* what;
+        Bytes file;
+        std::vector<uint32_t> want;
+    };
+    const Case cases[] = {
+        {"L8", Dds(3, 1, {kLuminance, 0, 8, 0xFF, 0, 0, 0}).Raw({0, 100, 255}).b,
+            {0xFF000000, 0xFF646464, 0xFFFFFFFF}},
+        {"A8L8", Dds(2, 1, {kLuminance | kAlphaPixels, 0, 16, 0xFF, 0, 0, 0xFF00}).Raw({100, 30, 255, 0}).b,
+            {0x1E646464, 0x00FFFFFF}},
+        {"A4L4", Dds(2, 1, {kLuminance | kAlphaPixels, 0, 8, 0x0F, 0, 0, 0xF0}).Raw({0x3F, 0xF5}).b,
+            {0x33FFFFFF, 0xFF555555}},
+        {"L16", Dds(1, 1, {kLuminance, 0, 16, 0xFFFF, 0, 0, 0}).Raw({0xFF, 0x7F}).b, {0xFF7F7F7F}},
+        {"L8, alpha mask without the alpha flag", Dds(1, 1, {kLuminance, 0, 8, 0x0F, 0, 0, 0xF0}).Raw({0x3A}).b,
+            {0xFFAAAAAA}},
+        {"A8", Dds(3, 1, {kAlphaOnly, 0, 8, 0, 0, 0, 0xFF}).Raw({0, 128, 255}).b, {0x00000000, 0x80000000, 0xFF000000}},
+        // Rows padded to 4 bytes, as the pitch says.
+        {"L8, padded rows", Dds(3, 2, {kLuminance, 0, 8, 0xFF, 0, 0, 0}, 4).Raw({1, 2, 3, 0, 4, 5, 6, 0}).b,
+            {0xFF010101, 0xFF020202, 0xFF030303, 0xFF040404, 0xFF050505, 0xFF060606}},
+        {"R3G3B2", Dds(2, 1, {kRgb, 0, 8, 0xE0, 0x1C, 0x03, 0}).Raw({0xE0, 0x03}).b, {0xFFFF0000, 0xFF0000FF}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string error;
+        EXPECT_EQ(Plain(c.file, &error).pixels, c.want) << error;
+    }
+}
+
+// ImageMagick reads a luminance file as this reader does.
+TEST(Dds, LuminanceFilesReadAsImageMagickReadsThem)
+{
+    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is missing (scripts/install-deps.sh installs it)";
+    host::kernel::testing::TempFolder folder;
+    Builder l8 = Dds(5, 3, {kLuminance, 0, 8, 0xFF, 0, 0, 0});
+    for (uint32_t i = 0; i < 15; ++i) l8.Raw({uint8_t(i * 17)});
+    ASSERT_TRUE(host::kernel::WriteFileAtomic(folder / "grey.dds", l8.b.data(), l8.b.size()));
+    const std::vector<uint32_t> back = ReadBack(folder, "grey.dds");
+    ASSERT_EQ(back.size(), 15u);
+    std::string error;
+    EXPECT_EQ(Plain(l8.b, &error).pixels, back) << error;
+}
+
 TEST(Dds, DamagedFilesAreRefused)
 {
     struct Case {
@@ -165,11 +212,15 @@ TEST(Dds, DamagedFilesAreRefused)
         {"24-bit rows cut short", Dds(2, 2, kRgb24, 6).Zeros(11).b, "cut short"},
         {"padded rows cut short", Dds(2, 2, kRgb24, 8).Zeros(13).b, "cut short"},
         {"unknown compression", Dds(4, 4, Compressed("ATI2")).Zeros(16).b, "compression"},
-        {"8 bits per pixel", Dds(1, 1, {kRgb, 0, 8, 0xE0, 0x1C, 0x03, 0}).Zeros(4).b, "bits per pixel"},
+        {"12 bits per pixel", Dds(1, 1, {kRgb, 0, 12, 0xF00, 0xF0, 0x0F, 0}).Zeros(4).b, "bits per pixel"},
+        {"48-bit luminance", Dds(1, 1, {kLuminance, 0, 48, 0xFFFF, 0, 0, 0}).Zeros(6).b, "bits per pixel"},
         {"split mask", Dds(1, 1, {kRgb, 0, 32, 0xFF00FF, 0xFF00, 0xFF, 0}).Zeros(4).b, "masks"},
         {"mask past the pixel", Dds(1, 1, {kRgb, 0, 16, 0xFF0000, 0xFF00, 0xFF, 0}).Zeros(4).b, "masks"},
         {"no colour masks", Dds(1, 1, {kRgb, 0, 32, 0, 0, 0, 0xFF}).Zeros(4).b, "masks"},
-        {"neither colour nor compression", Dds(1, 1, {0x20000, 0, 8, 0xFF, 0, 0, 0}).Zeros(4).b, "pixel format"},
+        {"no grey mask", Dds(1, 1, {kLuminance | kAlphaPixels, 0, 16, 0, 0, 0, 0xFF00}).Zeros(4).b, "masks"},
+        {"alpha surface without its mask", Dds(1, 1, {kAlphaOnly, 0, 8, 0xFF, 0, 0, 0}).Zeros(4).b, "masks"},
+        {"L8 cut short", Dds(2, 2, {kLuminance, 0, 8, 0xFF, 0, 0, 0}).Zeros(3).b, "cut short"},
+        {"palette", Dds(1, 1, {0x20, 0, 8, 0, 0, 0, 0}).Zeros(1028).b, "pixel format"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -335,6 +335,8 @@ TEST_F(Mixer, PrimaryFormatAndVolumeShapeTheOutputAndNeedPriority) {
     WaveFormat bad = PcmFormat(22050, 1, 16);
     bad.blockAlign = 4;
     EXPECT_EQ(primary->SetFormat(bad), Result::InvalidParam);
+    // The output stays 8 or 16 bits: what sources convert to.
+    EXPECT_EQ(primary->SetFormat(PcmFormat(22050, 2, 24)), Result::InvalidParam);
     ASSERT_EQ(primary->SetFormat(PcmFormat(22050, 1, 16)), Result::Ok);
 
     // A 22050 Hz stereo source now plays one frame per output frame, in mono.
@@ -428,12 +430,16 @@ TEST_F(MixerBuffer, DuplicatesSharePcmButNothingElse) {
 }
 
 TEST_F(MixerBuffer, CreationRefusesBadDescriptionsAndControlsNeedTheirFlags) {
-    // Only formats the mixer can mix are taken.
+    // Only formats the mixer can convert are taken: 24 bits and three
+    // channels are (the sound tests hear them), a compressed tag, 12-bit
+    // samples and 16-bit float are not.
     const WaveFormat good = PcmFormat(44100, 2, 16);
     WaveFormat badTag = good;
     badTag.tag = 2;
+    WaveFormat halfFloat = good;
+    halfFloat.tag = kFormatFloat;
     const struct { uint32_t flags, bytes; WaveFormat format; } bad[] = {
-        {0, 0, good}, {0, 400, badTag}, {0, 400, PcmFormat(44100, 3, 16)}, {0, 400, PcmFormat(44100, 2, 24)},
+        {0, 0, good}, {0, 400, badTag}, {0, 400, PcmFormat(44100, 2, 12)}, {0, 400, halfFloat},
         {0, 400, PcmFormat(50, 2, 16)}, {kBufferCtrl3D | kBufferCtrlPan, 400, good}};
     std::unique_ptr<Buffer> b;
     for (const auto& d : bad) {
@@ -448,6 +454,10 @@ TEST_F(MixerBuffer, CreationRefusesBadDescriptionsAndControlsNeedTheirFlags) {
     EXPECT_EQ(b->SetVolume(-100), Result::ControlUnavailable);
     EXPECT_EQ(b->SetPosition3D({1, 0, 0}, kApplyImmediate), Result::NoInterface);
     EXPECT_EQ(b->SetFormat(good), Result::InvalidCall);
+    for (const WaveFormat& wide : {PcmFormat(44100, 2, 24), PcmFormat(44100, 3, 16)}) {
+        std::unique_ptr<Buffer> converted;
+        EXPECT_EQ(device->CreateBuffer({0, 400, wide}, converted), Result::Ok) << wide.bits << " " << wide.channels;
+    }
     auto all = Make16(44100, 1, Samples(10, 0), kBufferCtrlVolume | kBufferCtrlPan);
     EXPECT_EQ(all->SetVolume(1), Result::InvalidParam);
 }

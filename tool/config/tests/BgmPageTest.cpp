@@ -101,6 +101,12 @@ TEST_F(BgmTest, TheCheckLoadsTheMusicAndItsScript)
     const std::string ogg = folder.Root() + "sox.ogg", make = "sox -n -r 22050 -c 2 -b 16 '" + folder.Root() +
         "sox.wav' synth 75 sine 440 vol 0.1 && oggenc -Q -o '" + ogg + "' '" + folder.Root() + "sox.wav'";
     ASSERT_EQ(std::system(make.c_str()), 0) << make;
+    // WAVE_FORMAT_EXTENSIBLE as sox writes it: 24 bits, and 16 bits in six
+    // channels; the device plays both converted.
+    const std::string wide = folder.Root() + "wide.wav", six = folder.Root() + "six.wav";
+    const std::string makeWide = "sox -n -r 8000 -c 2 -b 24 '" + wide + "' synth 75 sine 440 vol 0.1 && " +
+        "sox -n -r 8000 -c 6 -b 16 '" + six + "' synth 75 sine 440 vol 0.1";
+    ASSERT_EQ(std::system(makeWide.c_str()), 0) << makeWide;
     for (const auto& [path, seconds] : {std::pair{music, 90}, std::pair{shortMusic, 30}}) {
         const sound_test::Bytes wav = sound_test::MakeWav(std::vector<i16>(size_t(seconds) * 1000), 1, 1000);
         WriteText(path, std::string(wav.begin(), wav.end()));
@@ -114,6 +120,8 @@ TEST_F(BgmTest, TheCheckLoadsTheMusicAndItsScript)
     } cases[] = {
         {music, script, "テンションファイル作成成功!!"},
         {ogg, script, "テンションファイル作成成功!!"},
+        {wide, script, "テンションファイル作成成功!!"},
+        {six, script, "テンションファイル作成成功!!"},
         {music, bad, "ClimaxTension 時間オーバー[現在 20.000000 秒です 9 秒以内にしてください]" + error},
         {shortMusic, script, "ファイル時間 エラー[30.000000秒のファイルです : 60秒以上の長さのファイルが必要です]" + error},
         {folder.Root() + "none.wav", script, "BGMファイルが開けません"},

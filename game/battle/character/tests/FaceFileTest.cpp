@@ -114,6 +114,59 @@ TEST(FaceFile, ShortFilesKeepWhatTheirReadsDelivered)
     }
 }
 
+// Golden bytes of one record whose tracks carry names and settings: each
+// track keeps its own name, and a block cut in its settings words keeps
+// the track's own for the words missing (a new track interpolates).
+TEST(FaceFile, TracksKeepTheirNamesAndSettings)
+{
+    std::string bytes("\x01\x00\x00\x00", 4);
+    bytes += std::string("eyes") + std::string(256, '\0');
+    const std::string tracks[] = {
+        // "blink", 1 key (t 0.5, ease 0, 3), interpolate 0, loop 1, default 7
+        std::string("\x06\x00\x00\x00" "blink\0" "\x01\x00\x00\x00"
+                    "\x00\x00\x00\x3F" "\x00\x00\x00\x00" "\x03\x00\x00\x00"
+                    "\x00\x00\x00\x00" "\x01\x00\x00\x00" "\x07\x00\x00\x00", 38),
+        // "lid" stored without its NUL, no keys, interpolate 2, loop 0, default 9
+        std::string("\x03\x00\x00\x00" "lid" "\x00\x00\x00\x00"
+                    "\x02\x00\x00\x00" "\x00\x00\x00\x00" "\x09\x00\x00\x00", 23),
+    };
+    const std::string whole = bytes + tracks[0] + tracks[1] + std::string(4, '\0');
+    struct Case {
+        const char* what;
+        size_t size;
+        const char* secondName;
+        u32 interpolate, loop, value;
+    } cases[] = {
+        {"whole", whole.size(), "lid", 2, 0, 9},
+        {"cut after the keys", bytes.size() + 38 + 11, "lid", 1, 0, 0},
+        {"cut inside interpolate", bytes.size() + 38 + 13, "lid", 1, 0, 0},
+        {"cut after interpolate", bytes.size() + 38 + 15, "lid", 2, 0, 0},
+        {"cut inside the name", bytes.size() + 38 + 6, "li", 1, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FaceTables tables;
+        ASSERT_EQ(ReadFaceFile(whole.data(), c.size, tables), FaceFileError::kNone);
+        ASSERT_EQ(tables.expressions.size(), 1u);
+        const CNamedArray& face = tables.expressions[0];
+        EXPECT_STREQ(face.GetName(), "eyes");
+        const CKeyFrameTrack& first = *face.GetItem(0);
+        EXPECT_STREQ(first.GetName(), "blink");
+        ASSERT_EQ(first.GetCount(), 1u);
+        EXPECT_EQ(first.GetAt(0)->time, 0.5f);
+        EXPECT_EQ(first.GetAt(0)->value, 3u);
+        EXPECT_EQ(first.GetInterpolate(), 0u);
+        EXPECT_EQ(first.GetLoop(), 1u);
+        EXPECT_EQ(*first.GetDefaultValue(), 7u);
+        const CKeyFrameTrack& second = *face.GetItem(1);
+        EXPECT_STREQ(second.GetName(), c.secondName);
+        EXPECT_EQ(second.GetCount(), 0u);
+        EXPECT_EQ(second.GetInterpolate(), c.interpolate);
+        EXPECT_EQ(second.GetLoop(), c.loop);
+        EXPECT_EQ(*second.GetDefaultValue(), c.value);
+    }
+}
+
 TEST(FaceFile, FaceKeysTakeTheLaterMatchingRecord)
 {
     setting_test::WorkFolder folder;
