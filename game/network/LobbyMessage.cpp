@@ -166,8 +166,7 @@ void CLobbySceneMessage::UpdateYesNo(Record& record)
         record.value = record.value ? 0 : 1;
         PlaySound(kSelectSound);
     }
-    if (menu::Triggered(menu::kDecide)) Answer(record, true, kDecideSound);
-    else if (menu::Triggered(menu::kCancel)) Answer(record, false, kCancelSound);
+    Decide(record);
     Tint(record.layers[kYes], record.value == 1);
     Tint(record.layers[kNo], record.value == 0);
 }
@@ -185,15 +184,25 @@ u32 CLobbySceneMessage::NextOption(const Record& record, i32 step) const
 
 void CLobbySceneMessage::UpdateMenu(Record& record)
 {
-    const i32 step = menu::UpTriggered() ? -1 : menu::DownTriggered() ? 1 : 0;
-    if (step != 0) {
+    // Up and down in one frame each move: the selection comes back.
+    for (const i32 step : {menu::UpTriggered() ? -1 : 0, menu::DownTriggered() ? 1 : 0}) {
+        if (step == 0) continue;
         const u32 next = NextOption(record, step);
         if (next != record.value) PlaySound(kSelectSound);
         record.value = next;
     }
-    if (menu::Triggered(menu::kDecide)) Answer(record, true, kDecideSound);
-    else if (menu::Triggered(menu::kCancel)) Answer(record, false, kCancelSound);
+    Decide(record);
     for (u32 k = 0; k < kOptionCount; ++k) Tint(record.layers[kOption0 + k], k == record.value);
+}
+
+void CLobbySceneMessage::Decide(Record& record)
+{
+    // Read before the call back: a decide may raise the next message. The
+    // cancel in the same frame still takes its step and sound, on this
+    // record, not on the one raised.
+    const bool decide = menu::Triggered(menu::kDecide), cancel = menu::Triggered(menu::kCancel);
+    if (decide) Answer(record, true, kDecideSound);
+    if (cancel) Answer(record, false, kCancelSound);
 }
 
 void CLobbySceneMessage::Answer(Record& record, bool callBack, u32 sound)

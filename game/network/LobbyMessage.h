@@ -101,6 +101,8 @@ private:
     // The next present option from the selection in direction step; the
     // selection stays when none is present.
     u32 NextOption(const Record& record, i32 step) const;
+    // Decide and cancel: each takes its step, both in one frame too.
+    void Decide(Record& record);
     void Answer(Record& record, bool callBack, u32 sound);
     void DrawLineInformation();
     void DrawDetail();

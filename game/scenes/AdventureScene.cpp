@@ -44,8 +44,8 @@ std::vector<std::string> LayerNames()
     for (u32 i = 0; i < kOrbImages; ++i) names.push_back(OrbLayerName(i, true));
     for (const char* name : {"AD_line1", "AD_line2", "AD_line3", "AD_kira", "Window", "SkillGet", "sk_gin", "sk_kin"})
         names.push_back(name);
-    for (u32 c = 0; c < kMaxColumns; ++c) names.push_back("sk_" + std::to_string(c));
-    for (u32 n = 0; n < kMaxNodesPerColumn; ++n) names.push_back(std::string("sk_") + char('a' + n));
+    for (u32 c = 0; c < kColumnLabels; ++c) names.push_back("sk_" + std::to_string(c));
+    for (u32 n = 0; n < kNodeLabels; ++n) names.push_back(std::string("sk_") + char('a' + n));
     return names;
 }
 
@@ -55,12 +55,10 @@ std::string DescribeMapError(const MapCheck& check)
     switch (check.error) {
     case MapError::kNone: return "no error";
     case MapError::kNoColumns: return "the map has no column";
-    case MapError::kTooManyColumns: return "the map has more than 10 columns";
     case MapError::kCountBelowOne: return "column " + std::to_string(check.where + 1) + " holds no node";
-    case MapError::kTooManyInColumn: return "column " + std::to_string(check.where + 1) + " holds more than 10 nodes";
     case MapError::kOpponent: return node + ": an opponent's character is not 0..17";
     case MapError::kOpponentValue: return node + ": an opponent's barrage, handicap or CPU level is out of range";
-    case MapError::kStage: return node + ": the stage is not 0..18";
+    case MapError::kStage: return node + ": the stage is not 0..19";
     case MapError::kMusic: return node + ": the music is not 0..17";
     case MapError::kTime: return node + ": the time is not 0..6";
     case MapError::kOrb: return node + ": the orb is not in the skill list";
@@ -69,9 +67,9 @@ std::string DescribeMapError(const MapCheck& check)
     return "unknown error";
 }
 
-u32 Map::Nodes() const
+u64 Map::Nodes() const
 {
-    u32 sum = 0;
+    u64 sum = 0;
     for (u32 c : counts) sum += c;
     return sum;
 }
@@ -83,9 +81,10 @@ i32 Map::NodeIndex(u32 column, u32 halfRow) const
     if (column >= Columns() || halfRow > 2 * counts[column] + 1) return -1;
     const i32 j = (i32(halfRow) - 1) / 2;
     if (u32(j) >= counts[column]) return -1;
-    u32 before = 0;
+    u64 before = 0;
     for (u32 c = 0; c < column; ++c) before += counts[c];
-    return i32(before) + j;
+    // Past what an index holds: no node (and no event) is there.
+    return before + u64(j) <= u64(INT32_MAX) ? i32(before + u64(j)) : -1;
 }
 
 namespace {
@@ -101,7 +100,7 @@ MapError CheckEvent(const AdventureEventValues& v, u32 skillCount, const CSkillL
         if (!InRange(row.barrage, kBarrages) || !InRange(row.handicap, kHandicaps) || !InRange(row.cpu, kCpuLevels))
             return MapError::kOpponentValue;
     }
-    if (!InRange(v.stage, kStages)) return MapError::kStage;
+    if (!InRange(v.stage, kStages + 1)) return MapError::kStage;
     if (!InRange(v.bgm, std::size(kMusicTable))) return MapError::kMusic;
     if (!InRange(v.time, kTimeSettings)) return MapError::kTime;
     // Values of 0 and below award and open nothing; an open target past the
@@ -120,13 +119,11 @@ MapCheck CheckMap(const CAdventureSetting& list, const CSkillList* skills, Map* 
 {
     const u32 columns = list.count.GetCount();
     if (columns == 0) return {MapError::kNoColumns, 0};
-    if (columns > kMaxColumns) return {MapError::kTooManyColumns, 0};
     Map map;
     u64 sum = 0;
     for (u32 c = 0; c < columns; ++c) {
         const i32 n = *list.count.GetAt(c);
         if (n < 1) return {MapError::kCountBelowOne, c};
-        if (u32(n) > kMaxNodesPerColumn) return {MapError::kTooManyInColumn, c};
         map.counts.push_back(u32(n));
         sum += u32(n);
     }
@@ -134,7 +131,7 @@ MapCheck CheckMap(const CAdventureSetting& list, const CSkillList* skills, Map* 
     // is drawn as nothing and cannot be entered; an event file past the
     // nodes is never read.
     const u32 skillCount = skills ? skills->skills.GetCount() : 0;
-    for (u32 i = 0; i < sum; ++i) {
+    for (u32 i = 0; i < std::min<u64>(sum, list.stages.GetCount()); ++i) {
         const CAdventureEventSetting* event = list.stages.GetAt(i);
         if (!event) continue;
         const MapError error = CheckEvent(event->values, skillCount, skills);
@@ -275,8 +272,8 @@ void CAdventureScene::FindLayers()
     m_skillGet = FindLayer("SkillGet");
     m_silver = FindLayer("sk_gin");
     m_gold = FindLayer("sk_kin");
-    for (u32 c = 0; c < kMaxColumns; ++c) m_columnLabels[c] = FindLayer(("sk_" + std::to_string(c)).c_str());
-    for (u32 n = 0; n < kMaxNodesPerColumn; ++n)
+    for (u32 c = 0; c < kColumnLabels; ++c) m_columnLabels[c] = FindLayer(("sk_" + std::to_string(c)).c_str());
+    for (u32 n = 0; n < kNodeLabels; ++n)
         m_nodeLabels[n] = FindLayer((std::string("sk_") + char('a' + n)).c_str());
 }
 
@@ -366,6 +363,11 @@ const CAdventureEventSetting* CAdventureScene::Event(i32 node) const
     return node >= 0 && m_list ? m_list->stages.GetAt(u32(node)) : nullptr;
 }
 
+u32 CAdventureScene::EventNodes() const
+{
+    return m_list ? u32(std::min<u64>(m_map.Nodes(), m_list->stages.GetCount())) : 0;
+}
+
 bool CAdventureScene::IsAdventureComplete() const
 {
     CSaveData* save = SaveData();
@@ -373,7 +375,7 @@ bool CAdventureScene::IsAdventureComplete() const
     for (u32 s = 0; s < m_skills->skills.GetCount(); ++s)
         if (!save->GetUnlockFlag(i32(s))) return false;
     // A node without an event cannot be won: it is not asked for.
-    for (u32 n = 0; n < m_map.Nodes(); ++n)
+    for (u32 n = 0; n < EventNodes(); ++n)
         if (Event(i32(n)) && !save->GetAdventureClearFlag(i32(n))) return false;
     return true;
 }
@@ -395,13 +397,12 @@ i32 CAdventureScene::Update(u32 argument)
     if (m_effect) m_effect->Update(0);
     f32& alpha = GetSceneState().colour.w;
     if (m_leavingBack || m_leavingToBattle) {
-        if (alpha > 0.0f) {
-            alpha = menu::Approach(alpha, -2.0f * dt);
-        } else if (m_curtain < 1.0f) {
-            m_curtain = menu::Approach(m_curtain, 2.0f * dt);
-        } else {
+        // The black fade starts in the frame the alpha reaches 0.
+        if (alpha > 0.0f) alpha = menu::Approach(alpha, -2.0f * dt);
+        if (alpha <= 0.0f) {
             // Changes scene: this one is gone, nothing of it is touched.
-            return m_leavingToBattle ? StartBattle() : ReturnToSelect();
+            if (m_curtain >= 1.0f) return m_leavingToBattle ? StartBattle() : ReturnToSelect();
+            m_curtain = menu::Approach(m_curtain, 2.0f * dt);
         }
         return CSceneResource::Update(argument);
     }
@@ -536,8 +537,10 @@ void CAdventureScene::PlayOpenEffects()
     const f32 s = GetSceneState().scaleY;
     const CRect4 box = locked->GetBoundingRect();
     const f32 halfW = (box.right - box.left) * 0.5f, halfH = (box.bottom - box.top) * 0.5f;
+    const u32 events = EventNodes();
     for (u32 c = 0, node = 0; c < m_map.Columns(); ++c) {
         for (u32 j = 0; j < m_map.counts[c]; ++j, ++node) {
+            if (node >= events) return;
             if (!IsOpen(i32(node)) || save->GetShownAdventureRewardFlag(i32(node))) continue;
             const f32 x = (84.0f + 260.0f * f32(c) - 260.0f * f32(m_cursor.column)) * s + halfW;
             const f32 y = (324.0f + 280.0f * f32(j) - 140.0f * f32(m_map.counts[c] - 1) -
@@ -620,10 +623,14 @@ void CAdventureScene::DrawMap()
     }
     CSaveData* save = SaveData();
     const f32 lineAlpha = m_openPending ? std::min(m_timer / kFlipSeconds, 1.0f) : 1.0f;
+    // Past the event files nothing is drawn: a count far above them costs
+    // nothing.
+    const u32 events = EventNodes();
     for (u32 c = 0, node = 0; c < m_map.Columns(); ++c) {
         const f32 x = 84.0f + 260.0f * f32(c) - scrollX;
         const bool last = c + 1 >= m_map.Columns();
         for (u32 j = 0; j < m_map.counts[c]; ++j, ++node) {
+            if (node >= events) return;
             const f32 y = 324.0f + 280.0f * f32(j) - 140.0f * f32(m_map.counts[c] - 1) - scrollY;
             DrawNode(i32(node), x, y);
             if (last) continue;
@@ -719,11 +726,11 @@ void CAdventureScene::DrawNodeInfo()
     const CAdventureEventSetting* event = Event(node);
     if (!event) return;
     if (m_window) m_window->Draw(nullptr);
-    // The map holds at most ten columns of ten nodes: both labels exist.
-    if (m_cursor.column < kMaxColumns && m_columnLabels[m_cursor.column])
+    // A column or node past the labels shows none.
+    if (m_cursor.column < kColumnLabels && m_columnLabels[m_cursor.column])
         m_columnLabels[m_cursor.column]->Draw(nullptr);
     const u32 j = (m_cursor.halfRow - 1) / 2;
-    if (j < kMaxNodesPerColumn && m_nodeLabels[j]) m_nodeLabels[j]->Draw(nullptr);
+    if (j < kNodeLabels && m_nodeLabels[j]) m_nodeLabels[j]->Draw(nullptr);
     DrawText(240.0f, 240.0f, "制限時間");
     DrawText(400.0f, 240.0f, event->timeCondition.GetText());
     DrawText(240.0f, 276.0f, "ＣＰＵ");

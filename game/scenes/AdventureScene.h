@@ -35,16 +35,16 @@ struct AdventureEventValues;
 
 namespace adventure {
 
-inline constexpr u32 kMaxColumns = 10;          // column labels "sk_0".."sk_9"
-inline constexpr u32 kMaxNodesPerColumn = 10;   // node labels "sk_a".."sk_j"
-inline constexpr u32 kMaxNodes = 256;           // the save data's flag tables
-static_assert(kMaxColumns * kMaxNodesPerColumn <= kMaxNodes, "every node has its flags");
+// The labels of the information window: a column or node past them shows
+// none (the map itself takes any number of either).
+inline constexpr u32 kColumnLabels = 10;   // "sk_0".."sk_9"
+inline constexpr u32 kNodeLabels = 10;     // "sk_a".."sk_j"
 inline constexpr u32 kCharacters = 18;
-inline constexpr u32 kStages = 19;
+inline constexpr u32 kStages = 19;   // pictures "stg1".."stg19"; STAGE 19 (random) shows the last
 inline constexpr u32 kOrbImages = 45;
 inline constexpr u32 kOpponentRows = 3;
 inline constexpr u32 kTimeSettings = 7;
-inline constexpr u32 kBarrages = 2, kHandicaps = 5, kCpuLevels = 5;
+inline constexpr u32 kBarrages = 2, kHandicaps = 5, kCpuLevels = 11;   // 5..10 training
 // Event BGM 0..17 to the battle's music slot.
 inline constexpr u32 kMusicTable[18] = {2, 3, 4, 5, 6, 7, 8, 9, 22, 23, 24, 25, 15, 16, 26, 27, 28, 29};
 
@@ -69,9 +69,7 @@ std::string OrbLayerName(u32 image, bool small);
 enum class MapError {
     kNone,
     kNoColumns,
-    kTooManyColumns,
     kCountBelowOne,
-    kTooManyInColumn,
     kOpponent,        // TYPE neither negative nor a character
     kOpponentValue,   // barrage, handicap or CPU level out of range
     kStage,
@@ -91,7 +89,7 @@ std::string DescribeMapError(const MapCheck& check);
 struct Map {
     std::vector<u32> counts;
     u32 Columns() const { return u32(counts.size()); }
-    u32 Nodes() const;
+    u64 Nodes() const;
     // Column c, half-row r lies on the map: c a column, r 0..2 * count.
     bool OnMap(u32 column, u32 halfRow) const;
     // The node at half-row r of column c: the nodes before the column plus
@@ -151,6 +149,7 @@ public:
     bool IsCardShown() const { return m_cardShown; }
     const CCamera* GetCamera() const { return m_camera; }
     bool IsLeaving() const { return m_leavingBack || m_leavingToBattle; }
+    f32 GetCurtain() const { return m_curtain; }
 
 protected:
     i32 StartBattle();
@@ -161,6 +160,8 @@ private:
     bool IsCleared(i32 node) const;
     bool HasOrb(i32 skill) const;
     const CAdventureEventSetting* Event(i32 node) const;
+    // The nodes that can hold an event: those before the last event file.
+    u32 EventNodes() const;
     void FindLayers();
     i32 LoadTextures();
     void TakeInput();
@@ -199,8 +200,8 @@ private:
     CSceneObject* m_lines[3] = {};
     CSceneObject *m_kira = nullptr, *m_window = nullptr, *m_skillGet = nullptr;
     CSceneObject *m_silver = nullptr, *m_gold = nullptr;
-    CSceneObject* m_columnLabels[adventure::kMaxColumns] = {};
-    CSceneObject* m_nodeLabels[adventure::kMaxNodesPerColumn] = {};
+    CSceneObject* m_columnLabels[adventure::kColumnLabels] = {};
+    CSceneObject* m_nodeLabels[adventure::kNodeLabels] = {};
     std::array<CSoundBuffer*, adventure::kSoundCount> m_sounds{};
     const CEffectContainer* m_openEffect = nullptr;
 };

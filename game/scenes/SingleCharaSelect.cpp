@@ -743,7 +743,8 @@ void CSingleCharaSelect::DrawOrbPanel()
     const f32 s = GetSceneState().scaleY;
     for (u32 slot = 0; slot < kSlots; ++slot) {
         const std::vector<Orb>& orbs = m_table.OfKind(slot);
-        for (u32 n = 0; n < kRowPlaces; ++n) {
+        // Sixteen places a row; a longer list shows all its records.
+        for (u32 n = 0; n < std::max(kRowPlaces, u32(orbs.size())); ++n) {
             const bool known = n < orbs.size() && !m_table.Locked(orbs[n].value, save);
             draw(known ? m_icons[orbs[n].icon] : m_locked, kRowX + 40.0f * f32(n), kRowY[slot]);
         }

@@ -77,8 +77,11 @@ CStoryScene::CStoryScene(const CStoryScene& other)
       m_speed(other.m_speed),
       m_facts(other.m_facts)
 {
-    // The layers' texture is the other scene's.
-    SetTextureAll(nullptr);
+    // The layers take a copy of the texture: the other scene's goes with it.
+    m_texture = other.m_texture ? std::make_unique<CTexture>(*other.m_texture) : nullptr;
+    SetTextureAll(m_texture.get());
+    if (other.m_camera) m_camera = std::make_unique<CCamera>(*other.m_camera);
+    if (other.m_music) m_music = std::make_unique<CSoundBuffer>(*other.m_music);
     m_story = FindLayer("Story");
     m_frame = FindLayer(m_prologue ? "pro" : "epi");
     if (m_preview) FindPreviewElements();

@@ -155,8 +155,8 @@ public:
     static i32 AdvanceStory(CBattleSetup* setup);
 
     CStoryScene();
-    // The layout and its element pointers only: no set-up, loader, battle,
-    // effect, music, texture or movie.
+    // The layout, its element pointers and copies of the texture, camera
+    // and music: no set-up, loader, battle, effect or movie.
     CStoryScene(const CStoryScene& other);
     CStoryScene& operator=(const CStoryScene&) = delete;
     ~CStoryScene() override;
@@ -187,6 +187,7 @@ public:
     CTexture* GetMovieTexture() const { return m_movieTexture.get(); }
     const CMovie* GetMovie() const { return m_movie.get(); }
     CSoundBuffer* GetMusic() const { return m_music.get(); }
+    const CCamera* GetCamera() const { return m_camera.get(); }
     // The set-up while this scene owns it (text screens, before the loader).
     const CBattleSetup* GetSetup() const { return m_setup.get(); }
     CSceneObject* Element(const char* name) const { return FindLayer(name); }

@@ -218,4 +218,42 @@ TEST_F(KeysTogether, RoomMovesTurnsAndOpensTheMenuInOneFrame)
     }
 }
 
+// The host's room menu (lobby room 26, direct room 27): up, down and decide
+// in one frame answer "battle", whose question follows; decide and cancel
+// in one frame take the battle too, the cancel leaving the question up.
+TEST_F(KeysTogether, HostsRoomMenuTakesBothKeysOfAFrame)
+{
+    const struct {
+        const char* what;
+        u32 lobbyMode;
+        std::vector<u32> together;
+    } cases[] = {
+        {"lobby room: up, down and decide", 1, {menu::kUp, menu::kDown, menu::kDecide}},
+        {"direct room: up, down and decide", 0, {menu::kStickUp, menu::kStickDown, menu::kDecide}},
+        {"lobby room: decide and cancel", 1, {menu::kDecide, menu::kCancel}},
+        {"direct room: decide and cancel", 0, {menu::kDecide, menu::kCancel}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Player& p = Fresh();
+        Room(p)->Reset();
+        Room(p)->SetLobbyMode(c.lobbyMode);
+        RoomMemberTable table;
+        table.count = 2;
+        for (u32 i = 0; i < 2; ++i) std::snprintf(table.members[i].name, sizeof table.members[i].name, "m%u", i);
+        *p.Context().state.members = table;
+        *p.Context().state.roomHost = true;
+        p.client.SetScreen(u32(LobbyLayer::kRoom));
+        game.Frame();
+        Tap(menu::kStart);
+        ASSERT_EQ(p.MessageCode(), c.lobbyMode ? u32(CLobbyRoomScene::kHostMenu) : u32(CLobbyRoomScene::kDirectHostMenu));
+        Together(c.together);
+        EXPECT_EQ(p.MessageCode(), u32(CLobbyRoomScene::kBattleStart));
+        EXPECT_TRUE(p.MessageShowing());
+        EXPECT_FALSE(p.MessageAnswered());
+        *p.Context().state.roomHost = false;
+        p.client.ReadLocked([&] { p.Message().Show(CLobbySceneMessage::kNone, nullptr); });
+    }
+}
+
 }  // namespace ORV_TEST_FILE_ID

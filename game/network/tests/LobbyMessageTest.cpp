@@ -174,6 +174,49 @@ TEST_F(LobbyMessageTest, MenusWrapOverTheirOptionsOnly)
     }
 }
 
+// Keys down in one frame each take their step: up and down both move (the
+// host's room menus answer "battle"), and decide and cancel both act with
+// their sounds, the cancel on the answered dialog alone.
+TEST_F(LobbyMessageTest, KeysInOneFrameEachTakeTheirStep)
+{
+    const auto together = [&](std::initializer_list<u32> codes) {
+        for (u32 code : codes) run.game.Hold(code, true);
+        run.game.Frame();
+        for (u32 code : codes) run.game.Hold(code, false);
+        run.game.Frame();
+    };
+    const struct {
+        u32 code;
+        u32 downsFirst;   // taps of down before
+        u32 answer;
+    } moves[] = {{25, 0, 0}, {26, 0, 0}, {27, 0, 0}, {26, 1, 1}, {26, 2, 2}, {27, 1, 1}};
+    for (const auto& c : moves) {
+        SCOPED_TRACE(testing::Message() << c.code << " from " << c.downsFirst);
+        probe->answers.clear();
+        Show(c.code);
+        for (u32 i = 0; i < c.downsFirst; ++i) Tap(menu::kDown);
+        together({menu::kUp, menu::kStickDown, menu::kDecide});
+        EXPECT_EQ(probe->answers, (std::vector<CProbeScene::Answer>{{c.code, c.answer}}));
+    }
+    const struct {
+        u32 code;
+        u32 rights;   // yes/no: 1 stands on yes
+        u32 answer;
+    } answers[] = {{26, 0, 0}, {27, 0, 0}, {24, 1, 1}, {20, 0, 0}, {21, 1, 1}};
+    for (const auto& c : answers) {
+        SCOPED_TRACE(c.code);
+        probe->answers.clear();
+        Show(c.code);
+        for (u32 i = 0; i < c.rights; ++i) Tap(menu::kRight);
+        for (const char* sound : {"Se_cancel.ogg", "Se_gameopt_set.ogg"}) menu::FindSound(sound)->StopAll(1);
+        together({menu::kDecide, menu::kCancel});
+        EXPECT_EQ(probe->answers, (std::vector<CProbeScene::Answer>{{c.code, c.answer}}));
+        EXPECT_TRUE(run.Message().IsAnswered());
+        EXPECT_TRUE(menu_run::Playing("Se_gameopt_set.ogg"));
+        EXPECT_TRUE(menu_run::Playing("Se_cancel.ogg"));
+    }
+}
+
 TEST_F(LobbyMessageTest, ARaisedCodeReplacesTheShownOneWithItsRecordReset)
 {
     Show(21);

@@ -101,6 +101,38 @@ TEST(NetworkSceneRoom, TwoMembersLeavingInTurnAreEachNamedByTheirOwnEntry)
     EXPECT_EQ(stays.scene->GetDropped(), 0u);
 }
 
+// A room of four, the member of the last entry leaving a select or a
+// battle: the host's child and a member's who stays are told entry 3.
+TEST(NetworkSceneRoom, TheLastEntryLeavingARoomOfFourIsNamed)
+{
+    for (const u32 mode : {u32(kHostedSelectMode), u32(kHostedBattleMode)}) {
+        SCOPED_TRACE(mode);
+        std::array<ChildDouble::Log, 4> logs;   // outlive the scenes
+        SceneMachine host(0), stays(1), other(2), last(3);
+        std::vector<SceneMachine*> all{&host, &stays, &other, &last};
+        for (SceneMachine* m : all) ASSERT_TRUE(m->Load());
+        ASSERT_TRUE(JoinRoom(all));
+        for (SceneMachine* m : all) {
+            m->Lobby().SetPlayStateRaw(1);
+            m->scene->SetChildScene(new ChildDouble(&logs[m->entry]), mode);
+        }
+        auto notices = [&](u32 machine) {
+            std::lock_guard lock(logs[machine].mutex);
+            std::vector<u8> entries;
+            for (const auto& [type, body] : logs[machine].messages)
+                if (type == 10009 && body.size() == 4) entries.push_back(body[0]);
+            return entries;
+        };
+        last.scene.reset();
+        EXPECT_TRUE(WaitUntil([&] {
+            host.scene->Update(0);
+            stays.scene->Update(0);
+            return notices(0) == std::vector<u8>{3} && notices(1) == std::vector<u8>{3};
+        })) << "host " << ::testing::PrintToString(notices(0)) << ", member " << ::testing::PrintToString(notices(1));
+        EXPECT_EQ(host.Lobby().GetMemberCount(), 3u);
+    }
+}
+
 TEST(NetworkSceneRoom, AGuestsHostOnlyMessagesAreDroppedAtTheHostAndAWrongSizeClosesIt)
 {
     ChildDouble::Log log;   // outlives the scenes

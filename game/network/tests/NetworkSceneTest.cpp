@@ -21,7 +21,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <map>
 #include <set>
 
 namespace ORV_TEST_FILE_ID {
@@ -592,6 +594,40 @@ TEST(NetworkScene, TheSelectsRoomChatStandsAtItsPlaceOnAnotherWindow)
     for (const drawn_sprites::Sprite& glyph : drawn_sprites::Sprites(run.game, {}, nullptr))
         if (glyph.texture == font && glyph.y > 500.0f * s && glyph.y < 740.0f * s) top = std::min(top, glyph.y);
     EXPECT_NEAR(top, 640.0f * s, 1.5f);
+}
+
+// The room's chat over a hosted select is drawn in the text colour, not
+// dimmed as a line not chosen: every glyph of the log, each line.
+TEST(NetworkScene, TheSelectsRoomChatIsDrawnInTheTextColour)
+{
+    SceneRun run;
+    run.realScreens = true;
+    ASSERT_TRUE(run.Enter());
+    run.Room(2, 1, false);
+    run.Lobby().ReadLocked([&] {
+        run.screenSet->Context().roomChat.Add("Ann", "hi");
+        run.screenSet->Context().roomChat.Add("Bob", "ho");
+    });
+    run.Lobby().SetPlayStateRaw(1);
+    run.game.Frames(3);
+    ASSERT_NE(dynamic_cast<CCharaSelect*>(run.scene->GetChild()), nullptr);
+    const u64 font = run.game.Render().IdOf(menu::MenuFont()->GetTexture());
+    const f32 s = run.game.App().GetLayoutScale();
+    std::map<u32, u32> colours;   // colour: glyphs of the log's band
+    f32 top = 1e9f, bottom = 0.0f;
+    for (const host::render::Call& call : run.game.RenderLog()) {
+        SpriteVertex v[4];
+        if (call.op != "DrawPrimitiveUP" || call.data.size() != sizeof v || u64(call.Number("texture")) != font)
+            continue;
+        std::memcpy(static_cast<void*>(v), call.data.data(), sizeof v);
+        const f32 y = std::min({v[0].y, v[1].y, v[2].y, v[3].y});
+        if (y <= 600.0f * s || y >= 740.0f * s) continue;
+        ++colours[v[0].colour];
+        top = std::min(top, y), bottom = std::max(bottom, y);
+    }
+    EXPECT_GT(bottom - top, 12.0f * s) << "both lines";
+    ASSERT_EQ(colours.size(), 1u);
+    EXPECT_EQ(colours.begin()->first, 0xFFFFFFFFu);
 }
 
 }  // namespace

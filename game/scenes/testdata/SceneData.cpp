@@ -583,8 +583,8 @@ const std::map<std::string, std::string>& NamedWords()
         // The adventure map's cleared marks and its node window's labels.
         w["sk_gin"] = "Silver";
         w["sk_kin"] = "Gold";
-        for (u32 c = 0; c < adventure::kMaxColumns; ++c) w["sk_" + std::to_string(c)] = "Column " + std::to_string(c + 1);
-        for (u32 n = 0; n < adventure::kMaxNodesPerColumn; ++n)
+        for (u32 c = 0; c < adventure::kColumnLabels; ++c) w["sk_" + std::to_string(c)] = "Column " + std::to_string(c + 1);
+        for (u32 n = 0; n < adventure::kNodeLabels; ++n)
             w[std::string("sk_") + char('a' + n)] = "Node " + std::to_string(n + 1);
         // The start-up and loading screens.
         w["lo1"] = w["lo2"] = w["wa"] = "";

@@ -139,18 +139,16 @@ TEST(AdventureMapTest, DamagedListsAreRefusedNamingWhere)
     } cases[] = {
         {good, event, MapError::kNone, 0},
         {"ADVENTURE=A.txt;", event, MapError::kNoColumns, 0},
-        {"COUNT=1;COUNT=1;COUNT=1;COUNT=1;COUNT=1;COUNT=1;COUNT=1;COUNT=1;COUNT=1;COUNT=1;COUNT=1;", event,
-            MapError::kTooManyColumns, 0},
         {"COUNT=3;COUNT=0;ADVENTURE=A.txt;ADVENTURE=B.txt;ADVENTURE=C.txt;", event, MapError::kCountBelowOne, 1},
         {"COUNT=4;COUNT=-1;ADVENTURE=A.txt;ADVENTURE=B.txt;ADVENTURE=C.txt;", event, MapError::kCountBelowOne, 1},
-        {"COUNT=11;", event, MapError::kTooManyInColumn, 0},
         {good, "CHARA02TYPE=18;", MapError::kOpponent, 2},
         {good, "CHARA00TYPE=0;CHARA00BARRAGE=2;", MapError::kOpponentValue, 2},
         {good, "CHARA00TYPE=0;CHARA00HANDICAP=5;", MapError::kOpponentValue, 2},
         {good, "CHARA00TYPE=0;CHARA00CPU=-1;", MapError::kOpponentValue, 2},
+        {good, "CHARA00TYPE=0;CHARA00CPU=11;", MapError::kOpponentValue, 2},
         // Skills past the list or below 0 are none, as the battle reads them.
         {good, "CHARA01TYPE=0;CHARA01SKILL02=4;CHARA00TYPE=0;CHARA00SKILL03=-1;", MapError::kNone, 0},
-        {good, "STAGE=19;", MapError::kStage, 2},
+        {good, "STAGE=20;", MapError::kStage, 2},
         {good, "STAGE=-1;", MapError::kStage, 2},
         {good, "BGM=18;", MapError::kMusic, 2},
         {good, "TIME=7;", MapError::kTime, 2},
@@ -198,25 +196,36 @@ TEST(AdventureMapTest, CountsAndEventFilesNeedNotAgree)
         MapError::kNone);
 }
 
-// Exactly at the limits: a column of ten nodes and ten columns are taken.
-TEST(AdventureMapTest, TenNodesInAColumnAndTenColumnsAreAccepted)
+// Past the window's labels a map is still a map: eleven columns, a column
+// of eleven nodes, STAGE 19 (random) and the training levels 5 to 10; a
+// count far past the event files costs nothing and indexes no node.
+TEST(AdventureMapTest, MapsPastTheLabelsAreTaken)
 {
     std::string events, columns;
-    for (u32 i = 0; i < kMaxNodesPerColumn; ++i) events += "ADVENTURE=A.txt;";
-    for (u32 c = 0; c < kMaxColumns; ++c) columns += "COUNT=1;";
+    for (u32 i = 0; i < 11; ++i) events += "ADVENTURE=A.txt;";
+    for (u32 c = 0; c < 11; ++c) columns += "COUNT=1;";
     const struct {
-        std::string list;
+        std::string list, c;
         std::vector<u32> counts;
     } cases[] = {
-        {"COUNT=10;" + events, std::vector<u32>(1, kMaxNodesPerColumn)},
-        {columns + events, std::vector<u32>(kMaxColumns, 1)},
+        {"COUNT=10;" + events, "", {10}},
+        {"COUNT=11;" + events, "", {11}},
+        {columns + events, "", std::vector<u32>(11, 1)},
+        {"COUNT=1;COUNT=2;ADVENTURE=A.txt;ADVENTURE=B.txt;ADVENTURE=C.txt;", "STAGE=19;", {1, 2}},
+        {"COUNT=3;ADVENTURE=A.txt;ADVENTURE=B.txt;ADVENTURE=C.txt;", "CHARA00TYPE=2;CHARA00CPU=5;", {3}},
+        {"COUNT=3;ADVENTURE=A.txt;ADVENTURE=B.txt;ADVENTURE=C.txt;", "CHARA02TYPE=2;CHARA02CPU=10;", {3}},
+        {"COUNT=2147483647;COUNT=2147483647;COUNT=2;ADVENTURE=A.txt;ADVENTURE=C.txt;", "", {2147483647, 2147483647, 2}},
     };
     for (const auto& c : cases) {
         Map map;
-        const MapCheck check = CheckWritten(c.list, "", &map);
-        EXPECT_EQ(check.error, MapError::kNone) << c.list << ": " << DescribeMapError(check);
+        const MapCheck check = CheckWritten(c.list, c.c, &map);
+        EXPECT_EQ(check.error, MapError::kNone) << c.list << " | " << c.c << ": " << DescribeMapError(check);
         EXPECT_EQ(map.counts, c.counts) << c.list;
     }
+    const Map huge{{2147483647u, 2147483647u, 2}};
+    EXPECT_EQ(huge.Nodes(), 2ull * 2147483647u + 2u);
+    EXPECT_EQ(huge.NodeIndex(1, 1), 2147483647);
+    EXPECT_EQ(huge.NodeIndex(2, 1), -1);   // past what an index holds: not node 0 again
 }
 
 // -- The battle's set-up. --
@@ -602,6 +611,44 @@ TEST(AdventureSceneRun, StartBattleHandsTheFilledSetupOn)
               (std::vector<u32>{0, 0, 1}));
 }
 
+// Leaving, back or to the battle: frames of 18 ms take the alpha from 1 to
+// 0 in 28 frames, the black fade starts in that same frame and is full
+// after 28 of them; the frame after changes the scene.
+TEST(AdventureSceneRun, LeavingFadesToBlackFromTheFrameTheAlphaReachesZero)
+{
+    for (const bool toBattle : {false, true}) {
+        SCOPED_TRACE(toBattle ? "to the battle" : "back");
+        GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+        ASSERT_TRUE(menu_run::EnterIdle(game));
+        CAdventureScene* scene = Show(game, 0, 1, 0);
+        ASSERT_NE(scene, nullptr) << game.Describe();
+        menu_run::FadeIn(game);
+        if (toBattle) {
+            game.Press(menu::kDecide);
+            game.Frames(2);
+            game.Press(menu::kDecide);
+        } else {
+            game.Press(menu::kCancel);
+        }
+        ASSERT_TRUE(scene->IsLeaving());
+        u32 frames = 0, alphaGone = 0;
+        f32 curtainThen = 0.0f;
+        while (game.CurrentScene() == "CAdventureScene" && frames < 100) {
+            game.Frame();
+            ++frames;
+            if (game.CurrentScene() != "CAdventureScene") break;
+            if (!alphaGone && scene->GetSceneState().colour.w <= 0.0f) {
+                alphaGone = frames;
+                curtainThen = scene->GetCurtain();
+            }
+        }
+        EXPECT_EQ(alphaGone, 28u);
+        EXPECT_NEAR(curtainThen, 0.036f, 1e-4f);
+        EXPECT_EQ(frames, 56u);
+        EXPECT_EQ(game.CurrentScene(), toBattle ? "CLoadingScene" : "CSingleCharaSelect");
+    }
+}
+
 // Without its map the scene does not load: a box names the file.
 TEST(AdventureSceneRun, WithoutItsMapTheSceneFailsNamingIt)
 {
@@ -802,6 +849,93 @@ TEST(AdventureSceneRun, TextsStartAtTheirPoints)
         f32 x, y;
     } texts[] = {{240, 240}, {400, 240}, {240, 276}, {400, 276}, {240, 312}, {252, 528}};
     for (const auto& t : texts) EXPECT_NEAR(startOf(t.y, t.x), t.x, 1.5f) << t.x << ", " << t.y;
+}
+
+// The data set with the adventure list given, its event files those of
+// the data set it names and the extra ones.
+std::string MapRoot(const host::kernel::testing::TempFolder& folder, const std::string& list,
+                    const std::vector<std::pair<std::string, std::string>>& extra)
+{
+    const std::string root = folder.Path() + "set";
+    std::string error;
+    if (!scene_data::WriteSceneData(root, &error)) {
+        ADD_FAILURE() << error;
+        return {};
+    }
+    // The data set's event files the list names, and the extra ones.
+    std::vector<std::pair<std::string, std::string>> texts = {{"Adventure.txt", list}};
+    for (const auto& text : scene_data::AdventureTexts())
+        if (text.first != "Adventure.txt" && list.find(text.first) != std::string::npos) texts.push_back(text);
+    texts.insert(texts.end(), extra.begin(), extra.end());
+    const auto files = scene_data::AdventureFiles(texts, error);
+    if (files.empty()) ADD_FAILURE() << error;
+    for (const char* side : {"/one/Resource/", "/two/Resource/"})
+        for (const auto& [path, bytes] : files)
+            if (!host::kernel::WriteFileAtomic(root + side + path, bytes.data(), bytes.size())) ADD_FAILURE() << path;
+    return root;
+}
+
+// A map of eleven columns whose first holds eleven nodes, every node open:
+// it loads, and a node's window shows the labels the layout has, none past
+// them. Node 10 (the eleventh of column 0) is a STAGE 19 battle against a
+// level-10 opponent: decide, decide hands both to the battle's set-up.
+TEST(AdventureSceneRun, AMapPastTheLabelsLoadsAndFightsItsTrainingLevels)
+{
+    host::kernel::testing::TempFolder folder;
+    setting_test::SettingWriter list;
+    list.Set("COUNT", 11);
+    for (u32 c = 1; c < 11; ++c) list.Set("COUNT", 1);
+    for (u32 n = 0; n < 21; ++n) list.Set("ADVENTURE", n == 10 ? "Adv_far.txt" : "Adv_node6.txt");
+    const std::string far = "TEXT = Far;\nSTAGE = 19; BGM = 2;\nCHARA00TYPE = 1; CHARA00CPU = 10;\n";
+    const std::string root = MapRoot(folder, list.Text(), {{"Adv_far.txt", far}});
+    ASSERT_FALSE(root.empty());
+    const struct {
+        u32 column, halfRow;
+        const char* columnLabel;   // null: none drawn
+        const char* nodeLabel;
+    } cases[] = {
+        {0, 1, "sk_0", "sk_a"},
+        {0, 19, "sk_0", "sk_j"},
+        {0, 21, "sk_0", nullptr},
+        {9, 1, "sk_9", "sk_a"},
+        {10, 1, nullptr, "sk_a"},
+    };
+    std::vector<std::string> labels;
+    for (u32 c = 0; c < kColumnLabels; ++c) labels.push_back("sk_" + std::to_string(c));
+    for (u32 n = 0; n < kNodeLabels; ++n) labels.push_back(std::string("sk_") + char('a' + n));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.column << ", " << c.halfRow);
+        GameDriver game(root, menu_run::Options());
+        ASSERT_TRUE(menu_run::EnterIdle(game));
+        CSaveData* save = game.App().GetSaveData();
+        for (i32 n = 0; n < 21; ++n) save->SetAdventureRewardFlag(n, 1);
+        save->MarkAdventureRewardFlagsShown();
+        CAdventureScene* scene = Show(game, c.column, c.halfRow);
+        ASSERT_NE(scene, nullptr) << game.Describe();
+        EXPECT_TRUE(game.Boxes().empty()) << game.Describe();
+        EXPECT_EQ(scene->GetCursor(), (Cursor{c.column, c.halfRow}));
+        menu_run::FadeIn(game);
+        game.Press(menu::kDecide);
+        game.Frames(2);
+        ASSERT_TRUE(scene->IsInfoOpen());
+        const std::vector<std::string> drawn =
+            menu_run::DrawnLayers(game, LayerNames(), scene->FindLayer("Base")->GetTexture());
+        std::vector<std::string> shown, expected;
+        for (const std::string& name : drawn)
+            if (std::find(labels.begin(), labels.end(), name) != labels.end()) shown.push_back(name);
+        for (const char* label : {c.columnLabel, c.nodeLabel})
+            if (label) expected.push_back(label);
+        EXPECT_EQ(shown, expected);
+        if (c.halfRow != 21) continue;
+        game.Press(menu::kDecide);
+        ASSERT_TRUE(game.RunUntil("CBattleScene", 400));
+        const auto* battle = dynamic_cast<const CBattleScene*>(game.App().GetScene());
+        ASSERT_NE(battle, nullptr);
+        const CBattleSetup& setup = *battle->GetSetup();
+        EXPECT_EQ((std::vector<u32>{setup.entries[1].kind, setup.entries[1].character,
+                      setup.entries[1].characterWords[1], setup.option.computerLevel, setup.option.stage}),
+                  (std::vector<u32>{4, 1, 10, 10, 19}));
+    }
 }
 
 }  // namespace

@@ -8,13 +8,18 @@
 #include "game/battle/scene/BattleScene.h"
 #include "game/battle/scene/BattleSetup.h"
 #include "game/data/SaveData.h"
+#include "game/data/Skill.h"
+#include "game/data/tests/SettingWriter.h"
 #include "game/scenes/tests/DrawnSprites.h"
 #include "game/scenes/tests/MenuRun.h"
+#include "host/kernel/Kernel.h"
+#include "host/kernel/tests/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -607,6 +612,98 @@ std::pair<f32, f32> PlaceOf(GameDriver& game, CSingleCharaSelect* select, const 
     const CVector3& at = select->FindLayer(layer)->GetScreenState().position;
     if (base.size() != 1) ADD_FAILURE() << "Base drawn " << base.size() << " times";
     return base.size() == 1 ? std::pair{at.x + base[0].x - own.x, at.y + base[0].y - own.y} : std::pair{0.0f, 0.0f};
+}
+
+// The data set with nineteen records of kind 0: the 45 orbs, then orbs 46
+// to 49 of kind 0 showing kind 2's pictures 40 to 43. Empty on failure.
+std::string LongerKindRoot(const host::kernel::testing::TempFolder& folder)
+{
+    const std::string root = folder.Path() + "set";
+    std::string error;
+    if (!scene_data::WriteSceneData(root, &error)) {
+        ADD_FAILURE() << error;
+        return {};
+    }
+    const std::string previous = host::kernel::GetCurrentDirectory();
+    bool ok = true;
+    for (const char* side : {"/one/Resource", "/two/Resource"}) {
+        // The reader writes the caches the game reads beside the texts.
+        host::kernel::SetCurrentDirectory(root + side);
+        setting_test::SettingWriter list;
+        for (u32 i = 0; i < 49; ++i) {
+            char file[32];
+            std::snprintf(file, sizeof file, "Skill_Orb%02u.txt", unsigned(i));
+            list.Set("SKILL", file);
+            if (i >= 45)
+                ok = ok && setting_test::SettingWriter().Set("NAME", file).Set("IMAGEID", i32(i) - 5).Set("TYPE", 0)
+                              .Save(file);
+        }
+        CSkillList skills;
+        ok = ok && list.Save("Skill.txt") && skills.LoadFile("Skill.txt") && skills.skills.GetCount() == 49;
+    }
+    host::kernel::SetCurrentDirectory(previous);
+    if (!ok) ADD_FAILURE() << "the longer skill list could not be written";
+    return ok ? root : std::string();
+}
+
+// A kind of more than sixteen records shows them all, each 40 units right
+// of the one before; the cursor on the seventeenth stands on its icon. The
+// shorter kinds fill their rows up to sixteen places with the locked icon.
+TEST(SingleCharaSelectRun, APanelRowShowsEveryRecordOfItsKind)
+{
+    host::kernel::testing::TempFolder folder;
+    const std::string root = LongerKindRoot(folder);
+    ASSERT_FALSE(root.empty());
+    GameDriver game(root, menu_run::Options());
+    ASSERT_TRUE(menu_run::EnterIdle(game));
+    CSaveData* save = game.App().GetSaveData();
+    for (i32 i = 0; i < 49; ++i) save->SetUnlockFlag(i, 1);
+    SetSet(save, 0, 0, 47, 0, 0);   // the seventeenth of kind 0
+    CSingleCharaSelect* select = Show(game, kStory, 0);
+    ASSERT_NE(select, nullptr) << game.Describe();
+    game.Press(kLockButton);
+    game.Frames(12);
+    ASSERT_TRUE(select->IsPanelOpen());
+    ASSERT_EQ(select->GetCandidate(0), 16u);
+    game.Frame();
+    const std::vector<Sprite> sprites = SelectSprites(game, select);
+    // Icons and the locked icon stand at the layout's origin: the rows
+    // from (300, 376), (300, 444), (300, 512) units.
+    const auto [ox, oy] = PlaceOf(game, select, "rei_nazo");
+    std::set<std::string> places = {"rei_nazo"};
+    for (u32 i = 0; i < 45; ++i) places.insert(IconLayerName(i));
+    // The slot box beside the row shows the working orb's icon: not a place.
+    const auto [bx, by] = PlaceOf(game, select, "rei_empk");
+    const auto row = [&](f32 y) {
+        std::vector<Sprite> out;
+        for (const Sprite& s : sprites)
+            if (std::abs(s.y - y) < 0.01f && places.count(s.layer) && !AnyAt({s}, bx, by)) out.push_back(s);
+        std::sort(out.begin(), out.end(), [](const Sprite& a, const Sprite& b) { return a.x < b.x; });
+        return out;
+    };
+    const std::vector<Sprite> first = row(oy + 376.0f * select->GetSceneState().scaleY);
+    ASSERT_GE(first.size(), 2u);
+    const f32 unit = (first[1].x - first[0].x) / 40.0f;
+    ASSERT_GT(unit, 0.0f);
+    EXPECT_NEAR(first[0].x, ox + 300.0f * unit, 0.01f);
+    constexpr f32 kRowsY[3] = {376.0f, 444.0f, 512.0f};
+    for (u32 k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        std::vector<std::string> expected;
+        for (u32 n = 0; n < 15; ++n) expected.push_back(IconLayerName(15 * k + n));
+        if (k == 0)
+            for (u32 icon = 40; icon < 44; ++icon) expected.push_back(IconLayerName(icon));
+        else
+            expected.push_back("rei_nazo");
+        const std::vector<Sprite> drawn = row(oy + kRowsY[k] * unit);
+        std::vector<std::string> names;
+        for (const Sprite& s : drawn) names.push_back(s.layer);
+        EXPECT_EQ(names, expected);
+        for (size_t n = 0; n < drawn.size(); ++n) EXPECT_NEAR(drawn[n].x, ox + (300.0f + 40.0f * f32(n)) * unit, 0.01f) << n;
+    }
+    const std::vector<Sprite> cursor = Named(sprites, "rei_car");
+    ASSERT_EQ(cursor.size(), 1u);
+    EXPECT_TRUE(AnyAt(Named(sprites, IconLayerName(41)), cursor[0].x, cursor[0].y)) << "the cursor on orb 47";
 }
 
 // Each colour box's three marks show the small icon of the stored orb of

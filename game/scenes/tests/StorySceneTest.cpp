@@ -1,6 +1,9 @@
 #include "game/scenes/StoryScene.h"
 
+#include "engine/graphics/Camera.h"
+#include "engine/graphics/Texture.h"
 #include "engine/platform/Movie.h"
+#include "engine/platform/SoundBuffer.h"
 #include "engine/scene/SceneObject.h"
 #include "game/battle/scene/BattleFlow.h"
 #include "game/battle/scene/BattleResults.h"
@@ -405,6 +408,44 @@ TEST(StoryScene, PrologueThenPreviewThenTheLoadedBattle)
     EXPECT_EQ(setup->entries[1].character, 1u);
     EXPECT_EQ(setup->option.music, story::kMusicMap[0]);
     EXPECT_EQ(setup->option.computerLevel, 1u);
+}
+
+// A copy of the scene has its own copies of the layout's texture (on its
+// layers), the camera and the music; the original keeps its own.
+TEST(StoryScene, ACopyHoldsItsOwnTextureCameraAndMusic)
+{
+    GameDriver game(game_test::GameDataRoot(), menu_run::Options());
+    ASSERT_TRUE(menu_run::EnterIdle(game));
+    CStoryScene* scene = Show(game, StorySetup(game, 0, 1));
+    ASSERT_NE(scene, nullptr) << game.Describe();
+    const CTexture* texture = scene->Element("Story")->GetTexture();
+    ASSERT_NE(texture, nullptr);
+    ASSERT_NE(scene->GetCamera(), nullptr);
+    ASSERT_NE(scene->GetMusic(), nullptr);
+    {
+        CStoryScene copy(*scene);
+        for (const char* layer : {"Story", "pro"}) {
+            SCOPED_TRACE(layer);
+            const CTexture* copied = copy.Element(layer)->GetTexture();
+            ASSERT_NE(copied, nullptr);
+            EXPECT_NE(copied, texture);
+            EXPECT_EQ((std::vector<u32>{copied->GetWidth(), copied->GetHeight()}),
+                      (std::vector<u32>{texture->GetWidth(), texture->GetHeight()}));
+        }
+        ASSERT_NE(copy.GetCamera(), nullptr);
+        EXPECT_NE(copy.GetCamera(), scene->GetCamera());
+        const auto xyz = [](const CVector3& v) { return std::vector<f32>{v.x, v.y, v.z}; };
+        EXPECT_EQ(xyz(copy.GetCamera()->GetEye()), xyz(scene->GetCamera()->GetEye()));
+        EXPECT_EQ(xyz(copy.GetCamera()->GetTarget()), xyz(scene->GetCamera()->GetTarget()));
+        ASSERT_NE(copy.GetMusic(), nullptr);
+        EXPECT_NE(copy.GetMusic(), scene->GetMusic());
+        EXPECT_EQ(copy.GetMusic()->GetVoiceCount(), scene->GetMusic()->GetVoiceCount());
+    }
+    // The copy gone, the original draws on with its own.
+    EXPECT_EQ(scene->Element("Story")->GetTexture(), texture);
+    EXPECT_TRUE(scene->GetMusic()->IsPlaying(0));
+    game.Frame();
+    EXPECT_EQ(Story(game), scene);
 }
 
 TEST(StoryScene, FinalBattlePreviewShowsTheFinalElements)
