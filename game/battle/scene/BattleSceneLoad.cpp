@@ -372,7 +372,9 @@ u32 CBattleScene::SetupCharacter(u32 index, CharacterCreateRecord* record, const
     record->revival = option.livesRule ? 1 : 0;
     record->radarType = entry->radarType;
     record->sharedGroupBullets = option.sharedGroupBullets;
-    record->characterSetting = option.characterSetting;
+    // The option's tension rule (training's "TRule") fixes every fighter's
+    // tension; 0 follows the music.
+    record->fixedTension = i32(option.characterSetting);
     record->cameraSide = entry->cameraSide;
     record->guardCorrection = entry->guardCorrection;
     record->computerLevel = option.computerLevel;

@@ -132,7 +132,7 @@ TEST_F(BattleSceneLocalEntryTest, InitializationBlockCarriesTheWholeEntry)
     EXPECT_EQ(r.livesRule, 1u);
     EXPECT_EQ(r.revival, 1u);
     EXPECT_EQ(r.sharedGroupBullets, 1u);
-    EXPECT_EQ(r.characterSetting, 7u);
+    EXPECT_EQ(r.fixedTension, 7);   // the tension rule, past its table: follows the music
     EXPECT_EQ(r.radarType, 1u);
     EXPECT_EQ(r.cameraSide, 1u);
     EXPECT_EQ(r.guardCorrection, 1u);
