@@ -475,6 +475,7 @@ void CBattleScene::CreateLockstep()
     m_lockstep = std::move(lockstep);
     std::vector<EarlyMessage> early;
     early.swap(m_early);
+    m_earlyBytes = 0;
     for (const EarlyMessage& m : early) TakePeerMessage(m.type, m.body.data(), u32(m.body.size()));
 }
 
