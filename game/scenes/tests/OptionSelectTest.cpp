@@ -4,6 +4,7 @@
 #include "engine/scene/Effect.h"
 #include "engine/scene/ResourceController.h"
 #include "engine/scene/SceneObject.h"
+#include "game/battle/character/CharacterBase.h"
 #include "game/battle/scene/BattleConsole.h"
 #include "game/battle/scene/BattleScene.h"
 #include "game/battle/scene/HudFighter.h"
