@@ -133,6 +133,8 @@ public:
     u32 ShowsAfterimages() const override;
     u32 CanUse(u32 kind) const override;
     u32 ShowsCameraFrontEffect() const override;
+    // The stage's effects: not defeated, and not in a card that hides them.
+    u32 ShowsStageEffects() const;
     u32 ShowsHiTensionStage() const override;
     u32 ShowsClimaxStage() const override;
     u32 IsOverTensionEffectDue() const override;

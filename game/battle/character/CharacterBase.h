@@ -51,7 +51,9 @@ struct CharacterCreateRecord {
     f32 hpFactor = 1, mpFactor = 1, reloadFactor = 1;
     u32 barrageSlot = 0;             // the selected shoot record, 0 (A) or 1 (B)
     u32 skills[kSkillSlotCount] = {};   // 1-based numbers in the skill list, 0 none
-    i32 fixedTension = -1;           // -1: follow the music
+    // Option word 9: 1 low, 2 normal, 3 high, 4 climax, 5 climax with the
+    // finale always on; anything else follows the music.
+    i32 fixedTension = 0;
     u32 seVolume = 100, voiceVolume = 100, voiceEnabled = 1;
     u32 participantSlot = 0;         // the place in the character list
     // The set-up entry the fighter plays: what the local entry (message 35),
@@ -62,7 +64,7 @@ struct CharacterCreateRecord {
     u32 training = 0;
     u32 padInput = 1;                // the pad drives this fighter
     u32 lockOnType = 0, computerLevel = 0;
-    u32 livesRule = 0, sharedGroupBullets = 0, characterSetting = 0;   // option words 4, 8, 9
+    u32 livesRule = 0, sharedGroupBullets = 0;   // option words 4, 8
     // 1: a defeat spends a life of the team, and the fighter gets up again
     // while its team has lives left; 0: a defeat is final.
     u32 revival = 0;
@@ -207,7 +209,7 @@ struct CharacterStatus {
     u32 afterimageQuality, trailSamples;
     u32 lockOnType, computerLevel, cameraWord;
     u32 entryIndex, characterId, characterCount, training;
-    u32 livesRule, sharedGroupBullets, characterSetting, screenshot, carriedWord;
+    u32 livesRule, sharedGroupBullets, screenshot, carriedWord;
     u8 radarType, cameraSide, guardCorrection;
     u32 order, followed, savedFollowed;
     // Read by the queries.

@@ -57,7 +57,6 @@ void CCharacterBase::TakeCreationValues(const CharacterCreateRecord* entry)
     s.livesRule = entry->livesRule;
     s.revival = entry->revival;
     s.sharedGroupBullets = entry->sharedGroupBullets;
-    s.characterSetting = entry->characterSetting;
     s.screenshot = entry->screenshot;
     s.carriedWord = entry->carriedWord;
     s.radarType = entry->radarType;

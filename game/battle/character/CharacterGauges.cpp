@@ -247,7 +247,7 @@ void CCharacter::UpdateStageEffects()
     const auto play = [&](const CEffectContainer* container) {
         if (container) AddTransientObject(container->PlayAtPosition(manager, &placement, 0, nullptr));
     };
-    if (!ShowsCameraFrontEffect()) return;
+    if (!ShowsStageEffects()) return;
     // Without a stage nothing answers the interval and its clock runs on.
     f32 interval = -1.0f;
     SendObjectMessage(kMsgCloudInterval, CObjectRegistry::kBroadcastId, kGroupStage, reinterpret_cast<intptr_t>(&interval));

@@ -373,8 +373,13 @@ u32 CCharacterAction::CanUse(u32 kind) const
 
 u32 CCharacterAction::ShowsCameraFrontEffect() const
 {
+    return m_status.action != kActionBound && ShowsStageEffects();
+}
+
+u32 CCharacterAction::ShowsStageEffects() const
+{
     const u32 a = m_status.action;
-    if (a == kActionDefeated || a == kActionBound) return 0;
+    if (a == kActionDefeated) return 0;
     if (!IsSpellAction(a)) return 1;
     const Card card = CurrentCard(*this);
     return card.values && !card.values->blackoutFlg;

@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr f32 kRadToDeg = 57.29578f;
 constexpr u16 kCardVibration = 0xC000;
 // Buff n's status timer and the effect it shows, by n (1..3).
 constexpr u32 kBuffTimers[4] = {0, kBuff1Timer, kBuff2Timer, kBuff3Timer};

@@ -129,11 +129,16 @@ public:
     // thread, from construction on: while the battle loads on another
     // thread, the peers' messages reach it before its lockstep exists (a
     // faster peer's ready word); those are kept, in order, and handed to
-    // the lockstep as it is made. Refused (0) past kMaxEarlyMessages.
+    // the lockstep as it is made. What they hold is bounded as a whole: each
+    // costs its body and kEarlyMessageCost, and one that would take the
+    // kept past kMaxEarlyBytes is dropped (kPeerMessageNotMine: its sender
+    // goes on).
     u32 OnPeerMessage(u32 type, const u8* data, u32 length) override;
-    static constexpr size_t kMaxEarlyMessages = 256;
-    // Kept for the lockstep still to be made.
+    static constexpr size_t kMaxEarlyBytes = size_t(4) << 20;
+    static constexpr size_t kEarlyMessageCost = 64;
+    // Kept for the lockstep still to be made: messages, and their cost.
     size_t EarlyMessageCount() const;
+    size_t EarlyMessageBytes() const;
 
     // -- Loading (BattleSceneLoad.cpp). --
 
@@ -343,6 +348,7 @@ protected:
         std::vector<u8> body;
     };
     std::vector<EarlyMessage> m_early;   // guarded by m_peerLock
+    size_t m_earlyBytes = 0;             // their cost: guarded by m_peerLock
     bool m_peerClosed = false;           // released: guarded by m_peerLock
 
     CResourceList m_stageObjects;

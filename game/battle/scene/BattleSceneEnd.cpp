@@ -176,6 +176,7 @@ i32 CBattleScene::Release()
         host::kernel::Lock lock(m_peerLock);
         lockstep = std::move(m_lockstep);
         m_early.clear();
+        m_earlyBytes = 0;
         m_peerClosed = true;
     }
     lockstep.reset();

@@ -289,8 +289,9 @@ u32 CBattleScene::LoadFighter(u32 entryIndex, CBattleEntry& entry, u32& humans)
     if (human) {
         // The local entry is an entry index everywhere (messages, consoles,
         // results, the lockstep, replays): in local play the first human's
-        // entry, written back so that a recording and the next battle carry it.
-        if (!m_networkMode && !m_replayMode && humans == 0) m_localEntry = m_setup->localEntry = entryIndex;
+        // entry. The set-up's own word is left as the select wrote it (the
+        // select reads it back as its local card); a recording carries ours.
+        if (!m_networkMode && !m_replayMode && humans == 0) m_localEntry = entryIndex;
         ++humans;
     }
     AddTo(m_characters, character);
@@ -371,7 +372,9 @@ u32 CBattleScene::SetupCharacter(u32 index, CharacterCreateRecord* record, const
     record->revival = option.livesRule ? 1 : 0;
     record->radarType = entry->radarType;
     record->sharedGroupBullets = option.sharedGroupBullets;
-    record->characterSetting = option.characterSetting;
+    // The option's tension rule (training's "TRule") fixes every fighter's
+    // tension; 0 follows the music.
+    record->fixedTension = i32(option.characterSetting);
     record->cameraSide = entry->cameraSide;
     record->guardCorrection = entry->guardCorrection;
     record->computerLevel = option.computerLevel;
@@ -447,7 +450,7 @@ u32 CBattleScene::StartRecording()
     const char* characterName = parameter && parameter->GetName().GetText() ? parameter->GetName().GetText() : "";
     if (!m_replay->Begin() || !m_replay->WriteHeader(stageName, characterName, u8(m_networkMode ? 1 : 0)))
         return 0;
-    CReplaySetupRecord record(*m_setup);
+    CReplaySetupRecord record(*m_setup, m_localEntry);
     if (!m_replay->WriteRecord(record)) return 0;
     // One track per fighter, one that says so for a fighter without a script.
     for (u32 i = 0; i < m_characters.GetCount(); ++i)
@@ -472,6 +475,7 @@ void CBattleScene::CreateLockstep()
     m_lockstep = std::move(lockstep);
     std::vector<EarlyMessage> early;
     early.swap(m_early);
+    m_earlyBytes = 0;
     for (const EarlyMessage& m : early) TakePeerMessage(m.type, m.body.data(), u32(m.body.size()));
 }
 

@@ -122,10 +122,15 @@ u32 CBattleScene::OnPeerMessage(u32 type, const u8* data, u32 length)
     if (m_lockstep) return TakePeerMessage(type, data, length);
     // A released battle plays no more.
     if (m_peerClosed) return kPeerMessageNotMine;
-    // The lockstep reads it once it knows this machine's entry; the bound is
-    // its largest body's.
-    if (length > kLockstepBufferBytes || m_early.size() >= kMaxEarlyMessages) return 0;
+    // The lockstep reads it once it knows this machine's entry; no body it
+    // takes is longer than its buffer.
+    if (length > kLockstepBufferBytes) return 0;
+    // A slow load meets a few words from each peer: far more is a flood,
+    // dropped without blaming the connection.
+    const size_t cost = kEarlyMessageCost + length;
+    if (cost > kMaxEarlyBytes - m_earlyBytes) return kPeerMessageNotMine;
     m_early.push_back(EarlyMessage{type, std::vector<u8>(data, data + length)});
+    m_earlyBytes += cost;
     return 1;
 }
 
@@ -133,6 +138,12 @@ size_t CBattleScene::EarlyMessageCount() const
 {
     host::kernel::Lock lock(m_peerLock);
     return m_early.size();
+}
+
+size_t CBattleScene::EarlyMessageBytes() const
+{
+    host::kernel::Lock lock(m_peerLock);
+    return m_earlyBytes;
 }
 
 u32 CBattleScene::TakePeerMessage(u32 type, const u8* data, u32 length)

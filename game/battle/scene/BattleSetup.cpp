@@ -181,12 +181,14 @@ void WriteBattleOption(const CBattleOption& o, u8* out)
     w.U32(o.ownTension).U32(o.randomSeed).U32(o.inputDelay);
 }
 
-std::string WriteBattleSetup(const CBattleSetup& setup)
+std::string WriteBattleSetup(const CBattleSetup& setup) { return WriteBattleSetup(setup, setup.localEntry); }
+
+std::string WriteBattleSetup(const CBattleSetup& setup, u32 localEntry)
 {
     std::string out(8 + size_t(setup.count) * kBattleEntryBytes + kBattleOptionBytes, '\0');
     u8* p = reinterpret_cast<u8*>(out.data());
     PutLe32(p, setup.count);
-    PutLe32(p + 4, setup.localEntry);
+    PutLe32(p + 4, localEntry);
     p += 8;
     for (u32 i = 0; i < setup.count; ++i, p += kBattleEntryBytes) WriteBattleEntry(setup.entries[i], p);
     WriteBattleOption(setup.option, p);

@@ -180,6 +180,8 @@ void WriteBattleEntry(const CBattleEntry& entry, u8* out);
 void WriteBattleOption(const CBattleOption& option, u8* out);
 // The set-up's carried part: count, local entry, entries, option.
 std::string WriteBattleSetup(const CBattleSetup& setup);
+// The same naming another local entry.
+std::string WriteBattleSetup(const CBattleSetup& setup, u32 localEntry);
 
 // Each reads size bytes at data; on success the destination takes the
 // record, on refusal it is untouched. ReadBattleSetup replaces the count,

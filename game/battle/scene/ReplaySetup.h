@@ -9,8 +9,14 @@
 class CReplaySetupRecord final : public IReplaySetup {
 public:
     explicit CReplaySetupRecord(CBattleSetup& setup) : m_setup(setup) {}
+    // A recording names the entry played on this machine, which in local
+    // play the battle chose, not the set-up.
+    CReplaySetupRecord(CBattleSetup& setup, u32 localEntry) : m_setup(setup), m_localEntry(localEntry) {}
 
-    std::string GetReplayRecord() const override { return WriteBattleSetup(m_setup); }
+    std::string GetReplayRecord() const override
+    {
+        return WriteBattleSetup(m_setup, m_localEntry < CBattleSetup::kEntryCount ? m_localEntry : m_setup.localEntry);
+    }
     // A record the set-up reader refuses (a count other than four, a value
     // outside its tables) or one with bytes to spare.
     bool AcceptsReplayRecord(const u8* data, size_t size) const override
@@ -27,4 +33,5 @@ public:
 
 private:
     CBattleSetup& m_setup;
+    u32 m_localEntry = CBattleSetup::kEntryCount;   // the set-up's own
 };

@@ -5,6 +5,8 @@
 #include "game/network/tests/NetworkSceneRun.h"
 
 #include "game/battle/scene/BattleFlow.h"
+#include "game/battle/scene/BattleScene.h"
+#include "game/battle/scene/LockstepRecords.h"
 #include "game/battle/scene/BattleSetup.h"
 #include "game/data/SaveRecord.h"
 #include "game/network/LobbyRoom.h"
@@ -462,6 +464,33 @@ TEST(NetworkScenePeers, MessagesReachTheChildWithTheirLengthOrAreDroppedOrClose)
     EXPECT_EQ(scene.OnPeerMessage(&peer, body.data(), 1021, 281), 1);
     EXPECT_EQ(scene.OnPeerMessage(&peer, state, 1008, 4), 1);   // a guest's play state: dropped
     EXPECT_TRUE(lobby_test::Contains(run.screens.mutex, run.screens.calls, "room-chat 281"));
+}
+
+// A battle still loading keeps what the peers send for its lockstep, up to
+// a bound on what it holds; past it a message is dropped and its sender
+// stays connected.
+TEST(NetworkScenePeers, ABattleStillLoadingDropsAFloodPastItsBoundAndKeepsTheSender)
+{
+    SceneRun run;
+    ASSERT_TRUE(run.Enter());
+    CRandom random;
+    CNetClient peer("127.0.0.9", random);
+    CNetworkScene& scene = *run.scene;
+    run.Room(2, 0, true);
+    run.Lobby().SetPlayStateRaw(1);
+    run.Lobby().SetRoomHost(true, 0);
+    auto* battle = new CBattleScene();   // not loaded yet
+    scene.SetChildScene(battle, kHostedBattleMode);
+    const std::vector<u8> input(kLockstepBufferBytes, 0x5A);
+    const size_t cost = CBattleScene::kEarlyMessageCost + input.size();
+    const size_t kept = CBattleScene::kMaxEarlyBytes / cost;
+    const u32 dropped = scene.GetDropped();
+    for (size_t i = 0; i < kept; ++i) ASSERT_EQ(scene.OnPeerMessage(&peer, input.data(), 10007, u32(input.size())), 1);
+    EXPECT_EQ(battle->EarlyMessageCount(), kept);
+    EXPECT_EQ(scene.GetDropped(), dropped);
+    for (u32 i = 0; i < 3; ++i) EXPECT_EQ(scene.OnPeerMessage(&peer, input.data(), 10007, u32(input.size())), 1);
+    EXPECT_EQ(battle->EarlyMessageCount(), kept);
+    EXPECT_EQ(scene.GetDropped(), dropped + 3);
 }
 
 TEST(NetworkScenePeers, ALostMemberReachesTheChildAsItsEntry)

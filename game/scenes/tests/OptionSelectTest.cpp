@@ -4,7 +4,11 @@
 #include "engine/scene/Effect.h"
 #include "engine/scene/ResourceController.h"
 #include "engine/scene/SceneObject.h"
+#include "game/battle/character/CharacterBase.h"
+#include "game/battle/scene/BattleConsole.h"
 #include "game/battle/scene/BattleScene.h"
+#include "game/battle/scene/HudFighter.h"
+#include "game/battle/scene/TensionConsole.h"
 #include "game/scenes/tests/MenuRun.h"
 
 #include <gtest/gtest.h>
@@ -275,6 +279,46 @@ TEST(OptionSelectRun, StartLoadsABattleWithTheChosenOptions)
     EXPECT_EQ(setup->entries[0].ownMusic, 3u);
     EXPECT_EQ(setup->entries[1].kind, CBattleEntry::kKindComputer);
     EXPECT_TRUE(game.Boxes().empty()) << game.Describe();
+}
+
+// Training's tension rule, chosen on its row by key, fixes the tension of
+// every fighter in the battle, and every tension strip shows it as one
+// level (the strip draws the level of the fighter's fixed setting).
+TEST(OptionSelectRun, TrainingsTensionRuleFixesEveryFightersTension)
+{
+    const struct {
+        u32 rule;
+        u32 level, finale;
+    } rows[] = {{1, 0, 0}, {3, 2, 0}, {5, 3, 1}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.rule);
+        GameDriver game(game_test::GameDataRoot(), menu_run::BattleOptions());
+        ASSERT_TRUE(EnterSelect(game, true));
+        COptionSelect* scene = Scene(game);
+        for (u32 i = 0; i < 2; ++i) menu_run::Step(game, menu::kDown);
+        ASSERT_EQ(scene->GetRow(), i32(kTensionRule));
+        for (u32 i = 0; i < r.rule; ++i) menu_run::Step(game, menu::kRight);
+        ASSERT_EQ(scene->GetOption().characterSetting, r.rule);
+        game.Press(menu::kStart);
+        ASSERT_TRUE(game.RunUntil("CBattleScene", 60)) << game.Describe();
+        const CBattleScene* battle = menu_run::Battle(game);
+        ASSERT_TRUE(battle);
+        game.Frames(300);   // past the countdown
+        ASSERT_EQ(menu_run::Battle(game), battle);
+        ASSERT_EQ(battle->GetCharacterCount(), 2u);
+        for (u32 i = 0; i < 2; ++i) {
+            const CharacterStatus& s = *battle->GetCharacter(i)->GetStatus();
+            EXPECT_EQ(s.tension, r.level) << i;
+            EXPECT_EQ(s.finale, r.finale) << i;
+        }
+        const CBattleConsole* console = battle->GetConsole(0);
+        ASSERT_TRUE(console && console->GetSetup().characters);
+        for (const HudFighter* fighter : *console->GetSetup().characters) {
+            ASSERT_TRUE(fighter);
+            EXPECT_EQ(fighter->GetFixedTension(), r.rule);
+            EXPECT_EQ(CTensionConsole::FixedLevel(fighter->GetFixedTension()), i32(r.level));
+        }
+    }
 }
 
 // Back hands effect, music and the set-up with the options to the

@@ -192,7 +192,8 @@ TEST_F(TensionTest, FighterFromTheTestDataIdlesMovesTurnsAndFollowsTheMusic)
 // The stage's own effect every interval it gives, the tension's every
 // OVERTENTIONSTAGEEFFECTINTERVAL (1 s) at high and climax, each on the frame
 // its clock reaches the interval; none for a defeated fighter or without a
-// stage answer. They land in the transient list around the camera.
+// stage answer; a bound fighter gets them. They land in the transient list
+// around the camera.
 TEST_F(TensionTest, StageEffectsPlayOnTheFrameTheirIntervalIsReached)
 {
     CEffectContainer hiStage, climaxStage;
@@ -211,6 +212,10 @@ TEST_F(TensionTest, StageEffectsPlayOnTheFrameTheirIntervalIsReached)
         {"high tension each second", 2, kActionNeutral, -1, "000000011", &hiStage},
         {"climax tension each second", 3, kActionNeutral, -1, "000000011", &climaxStage},
         {"defeated", 2, kActionDefeated, 0.5f, "000000000", nullptr},
+        // Bound by a card: the stage's effects go on (the camera-front one
+        // does not show).
+        {"bound", 1, kActionBound, 0.5f, "000111122", &container_},
+        {"bound at high tension", 2, kActionBound, -1, "000000011", &hiStage},
     };
     stage_->cloud = &container_;
     stage_->cloudOffset = CVector3(0, 0, 5);
@@ -231,6 +236,7 @@ TEST_F(TensionTest, StageEffectsPlayOnTheFrameTheirIntervalIsReached)
             counts += char('0' + n);
         }
         EXPECT_EQ(counts, k.counts) << k.name;
+        EXPECT_EQ(c_->ShowsCameraFrontEffect(), k.action == kActionNeutral ? 1u : 0u) << k.name;
         if (!k.last) continue;
         CEffect* played = S().transient[0];
         ASSERT_NE(played, nullptr) << k.name;

@@ -292,6 +292,23 @@ TEST_F(CardMotionTest, ATripleSlideLeftOnTheCardsLoopingMotionEnds)
     EXPECT_GT(c_->GetChangeLoop(), 0u) << "the card's looping motion was left";
 }
 
+// A card turns its caster's wanted yaw toward a direction, converting with
+// 180 / 3.1415927 as every other angle of the battle: the last digit shows
+// it. A direction of no length leaves the yaw.
+TEST_F(CardMotionTest, ACardTurnsItsCasterWithTheBattlesDegrees)
+{
+    MakeFighter();
+    S().targetAngles.y = 10.0f;
+    const struct {
+        CVector3 direction;
+        f32 yaw;
+    } rows[] = {{{-4, 0, -3}, 53.1301041f}, {{0, 0, 0}, 53.1301041f}, {{0, 0, 2}, 180.0f}};
+    for (const auto& r : rows) {
+        c_->TurnYawToward(r.direction);
+        EXPECT_EQ(S().targetAngles.y, r.yaw) << r.direction.x << " " << r.direction.z;
+    }
+}
+
 }  // namespace
 
 }  // namespace ORV_TEST_FILE_ID

@@ -8,6 +8,8 @@
 #include "game/battle/scene/BattleConsole.h"
 #include "game/battle/scene/BattleProgress.h"
 #include "game/battle/scene/BattleResults.h"
+#include "game/battle/scene/ReplaySetup.h"
+#include "game/data/Replay.h"
 
 #include <bit>
 
@@ -57,9 +59,27 @@ TEST_F(BattleSceneLocalEntryTest, EveryReaderNamesTheSameLocalFighter)
         FreshRegistry();
         QuietNetwork network;
         CBattleScene scene(&app_, r.network ? &network : nullptr);
-        ASSERT_EQ(scene.Load(Setup(r.kinds, r.network, r.setupLocal)), 1u);
+        CBattleSetup* setup = Setup(r.kinds, r.network, r.setupLocal);
+        setup->recordReplay = r.network ? 0 : 1;
+        ASSERT_EQ(scene.Load(setup), 1u);
         EXPECT_EQ(scene.GetLocalEntry(), r.local);
-        EXPECT_EQ(scene.GetSetup()->localEntry, r.local);   // what a recording and a rematch carry
+        // The set-up's word stays the select's: it reads it back as its local
+        // card (it once took the first human's, and the select then started
+        // on that card and kept its orbs under player 1's set).
+        EXPECT_EQ(scene.GetSetup()->localEntry, r.setupLocal);
+        // The recording names the fighter played here.
+        if (!r.network) {
+            ASSERT_TRUE(scene.GetReplay());
+            const std::string path = ReplaySlotPath(folder_.Path(), 1);
+            ASSERT_EQ(scene.GetReplay()->Finish(path), 1);
+            CBattleSetup recorded;
+            CReplaySetupRecord record(recorded);
+            CReplay replay;
+            ASSERT_EQ(replay.Open(path.c_str(), record), 1);
+            ASSERT_EQ(replay.ReadRecord(record), 1);
+            EXPECT_EQ(recorded.localEntry, r.local);
+            EXPECT_EQ(recorded.entries[r.local].kind, 0u);
+        }
         u32 answer = ~0u;
         ASSERT_EQ(scene.OnMessage(kMsgLocalEntry, reinterpret_cast<intptr_t>(&answer)), 1u);
         EXPECT_EQ(answer, r.local);
@@ -112,7 +132,7 @@ TEST_F(BattleSceneLocalEntryTest, InitializationBlockCarriesTheWholeEntry)
     EXPECT_EQ(r.livesRule, 1u);
     EXPECT_EQ(r.revival, 1u);
     EXPECT_EQ(r.sharedGroupBullets, 1u);
-    EXPECT_EQ(r.characterSetting, 7u);
+    EXPECT_EQ(r.fixedTension, 7);   // the tension rule, past its table: follows the music
     EXPECT_EQ(r.radarType, 1u);
     EXPECT_EQ(r.cameraSide, 1u);
     EXPECT_EQ(r.guardCorrection, 1u);

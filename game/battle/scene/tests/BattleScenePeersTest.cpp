@@ -323,11 +323,32 @@ TEST_F(BattleScenePeersTest, PeerMessagesBeforeTheLockstepAreKeptForItInOrder)
         host->scene.reset();
     }
 
-    // A flood before the load: the bound's own value is kept, one more refused.
+    // A flood before the load is kept up to the bound on what it holds, its
+    // body and a share of the list each: a message that fits exactly is
+    // kept, one byte more is dropped, and its sender goes on (it once was
+    // refused from the 257th message on, and the network scene closed its
+    // connection).
     CBattleScene fresh;
-    for (size_t i = 0; i < CBattleScene::kMaxEarlyMessages; ++i) ASSERT_EQ(fresh.OnPeerMessage(kMsgNetReady, ready, 4), 1u);
-    EXPECT_EQ(fresh.OnPeerMessage(kMsgNetReady, ready, 4), 0u);
-    EXPECT_EQ(fresh.EarlyMessageCount(), CBattleScene::kMaxEarlyMessages);
+    const size_t cost = CBattleScene::kEarlyMessageCost + kLockstepBufferBytes;
+    const size_t whole = CBattleScene::kMaxEarlyBytes / cost;
+    ASSERT_GT(whole, 256u);
+    const std::vector<u8> input(kLockstepBufferBytes, 0x5A);
+    for (size_t i = 0; i < whole; ++i) ASSERT_EQ(fresh.OnPeerMessage(kMsgNetInput, input.data(), u32(input.size())), 1u);
+    const size_t room = CBattleScene::kMaxEarlyBytes - whole * cost;
+    ASSERT_GE(room, CBattleScene::kEarlyMessageCost + 1);
+    const u32 fits = u32(room - CBattleScene::kEarlyMessageCost);
+    EXPECT_EQ(fresh.OnPeerMessage(kMsgNetInput, input.data(), fits + 1), IPeerMessageSink::kPeerMessageNotMine);
+    EXPECT_EQ(fresh.EarlyMessageCount(), whole);
+    EXPECT_EQ(fresh.OnPeerMessage(kMsgNetInput, input.data(), fits), 1u);
+    EXPECT_EQ(fresh.EarlyMessageBytes(), CBattleScene::kMaxEarlyBytes);
+    EXPECT_EQ(fresh.OnPeerMessage(kMsgNetReady, ready, 0), IPeerMessageSink::kPeerMessageNotMine);
+    EXPECT_EQ(fresh.EarlyMessageCount(), whole + 1);
+    // A body longer than any the lockstep takes is malformed, not a flood.
+    CBattleScene other;
+    EXPECT_EQ(other.OnPeerMessage(kMsgNetInput, input.data(), u32(input.size())), 1u);
+    const std::vector<u8> longer(kLockstepBufferBytes + 1, 0);
+    EXPECT_EQ(other.OnPeerMessage(kMsgNetInput, longer.data(), u32(longer.size())), 0u);
+    EXPECT_EQ(other.EarlyMessageBytes(), cost);
 }
 
 }  // namespace
