@@ -468,7 +468,8 @@ i32 CReplay::Open(const char* path, const IReplaySetup& setup)
     m_errorOffset = 0;
     std::unique_ptr<host::kernel::File> file = path ? host::kernel::OpenFile(path, "rb") : nullptr;
     const int64_t size = file ? file->Size() : -1;
-    bool read = size >= 0 && u64(size) <= kReplayMaxFileBytes;
+    // Held at its own size, however long the battle it recorded.
+    bool read = size >= 0;
     if (read) {
         try {
             m_bytes.resize(size_t(size));

@@ -67,8 +67,6 @@ inline constexpr u32 kReplayMaxEntries = 4;
 inline constexpr u32 kReplayMaxMessageBytes = 256;
 // The battle records no longer frame; a longer one plays this long.
 inline constexpr u32 kReplayMaxFrameMs = 5000;
-// Bigger files are not replays (an hour of four fighters is a few MB).
-inline constexpr u64 kReplayMaxFileBytes = 64u << 20;
 // The key count of the track of a fighter without a tension file, which
 // keeps the level it starts with. No track holds that many keys (readers
 // refuse a count the file cannot hold), so it never stands for a script.

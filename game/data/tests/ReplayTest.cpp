@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -640,6 +642,40 @@ TEST_F(ReplayTest, ADamagedReplayHoldsNoMoreFramesThanItsBytes)
     ASSERT_EQ(player.Open(SlotPath(1).c_str(), FakeSetup()), 1) << DescribeReplayError(player.GetError());
     EXPECT_EQ(player.GetFrameCount(), frameCount);
     EXPECT_LE(u64(player.GetFrameCount()) * frame.size(), bytes.size());
+}
+
+// A replay past 64 MiB (once refused as no replay) opens: its first frame
+// carries a side message of 64 MiB, made as a hole in the file.
+TEST_F(ReplayTest, AReplayPast64MiBOpens)
+{
+    Bytes b;
+    b.U32(4).Raw(std::string("rec", 4)).Raw(Header(2024, 12, 31)).Raw(SetupRecord());
+    for (const TrackData& t : kTracks) b.Raw(TrackBytes(t));
+    const u32 length = 64u << 20;
+    b.U8(1).U32(5).U32(length);
+    const std::string head = b;
+    const FrameData last = {{{6, "ok"}}, 20, 2.0f, {3, 0, 0, 0}, {4, 0, 0, 0}};
+    const std::string tail = Bytes().U32(16).U32(Bits(1.0f)).U32(1).U32(2).Raw(FrameBytes(last));
+    WriteBytes(SlotPath(1), head);
+    std::filesystem::resize_file(SlotPath(1), head.size() + length);
+    {
+        std::ofstream out(SlotPath(1), std::ios::binary | std::ios::app);
+        out.write(tail.data(), std::streamsize(tail.size()));
+        ASSERT_TRUE(out.good());
+    }
+    ASSERT_GT(std::filesystem::file_size(SlotPath(1)), u64(64) << 20);
+    CReplay player;
+    ASSERT_EQ(player.Open(SlotPath(1).c_str(), FakeSetup()), 1) << DescribeReplayError(player.GetError());
+    ASSERT_EQ(player.GetFrameCount(), 2u);
+    const std::vector<std::pair<u32, std::string>> handed[2] = {{}, {{6, "ok"}}};
+    const Packet first[2] = {{1, 0, 0, 0}, {3, 0, 0, 0}};
+    for (u32 f = 0; f < 2; ++f) {
+        FakeTarget target;
+        ASSERT_EQ(player.ReadStateList(target), 1) << f;
+        ASSERT_EQ(player.PlayFrame(List()), 1) << f;
+        EXPECT_EQ(target.messages, handed[f]) << f;
+        EXPECT_EQ(fighters[0].applied.back(), first[f]) << f;
+    }
 }
 
 // A full disk or a failed step anywhere keeps the replaced slot whole.
