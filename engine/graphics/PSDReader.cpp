@@ -359,12 +359,13 @@ i32 CPSDReader::Load(const char* path)
     }
 
     Cursor in(bytes.data(), bytes.size(), m_littleEndian != 0);
-    // Layer-sized images never take more than the file's bytes expand to;
-    // document-sized ones take the document's size a layer, so only the
-    // document's own limits bound them.
-    const u64 imageBudget =
-        m_layerSized ? std::min(kMaxTotalImageBytes, u64(bytes.size()) * kMaxExpansion) : kMaxTotalImageBytes;
-    if (!ReadHeader(in) || !ReadColourModeData(in) || !ReadResources(in) || !ReadLayers(in, imageBudget) ||
+    // Layer-sized images never take more than the file's bytes expand to,
+    // and their fill about the file's size; document-sized ones take the
+    // document's size a layer, so only the document's own limits bound them.
+    const ImageBudget budget = {
+        m_layerSized ? std::min(kMaxTotalImageBytes, u64(bytes.size()) * kMaxExpansion) : kMaxTotalImageBytes,
+        u64(bytes.size())};
+    if (!ReadHeader(in) || !ReadColourModeData(in) || !ReadResources(in) || !ReadLayers(in, budget) ||
         !ReadMergedImage(in))
         return 0;
     return 1;
@@ -487,7 +488,7 @@ bool CPSDReader::ReadResource(u16 id, Cursor data)
     return data.Ok();
 }
 
-bool CPSDReader::ReadLayers(Cursor& in, u64 imageBudget)
+bool CPSDReader::ReadLayers(Cursor& in, ImageBudget budget)
 {
     const u32 sectionLength = in.U32();
     Cursor section = in.Sub(sectionLength);
@@ -522,13 +523,13 @@ bool CPSDReader::ReadLayers(Cursor& in, u64 imageBudget)
         // reading.
         const auto layerAt = [this](u32 i) { return static_cast<CPSDLayer*>(static_cast<CValueBase*>(m_layers.GetAt(i))); };
         Cursor check = info;
-        u64 budget = imageBudget;
+        std::unique_ptr<bool[]> withImage(new bool[count]);
         for (u32 i = 0; i < count; ++i) {
-            if (!ConvertLayer(check, layerAt(i), &budget, true)) return false;
+            if (!ConvertLayer(check, layerAt(i), &budget, &withImage[i], true)) return false;
         }
         if (!ReadLayerSectionTail(section) || !ReadMergedImage(in, true)) return false;
         for (u32 i = 0; i < count; ++i) {
-            if (!ConvertLayer(info, layerAt(i), &imageBudget, false)) return false;
+            if (!ConvertLayer(info, layerAt(i), nullptr, &withImage[i], false)) return false;
         }
         return true;
     }
@@ -606,7 +607,7 @@ bool CPSDReader::ReadLayerRecord(Cursor& in, CPSDLayer* layer)
     return true;
 }
 
-bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* imageBudget, bool dryRun)
+bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, ImageBudget* budget, bool* withImage, bool dryRun)
 {
     std::vector<i32> slots;
     u32 pixelChannels = 0;
@@ -621,8 +622,7 @@ bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* imageBudget, bo
     const u32 width = m_layerSized ? layerWidth : m_header.width;
     const u32 height = m_layerSized ? layerHeight : m_header.height;
     const u64 size = u64(width) * height * pixelChannels;
-    if (size > kMaxImageBytes || size > *imageBudget) return false;
-    *imageBudget -= size;
+    if (size > kMaxImageBytes) return false;
 
     // Layer pixel (x, y) lands at (x + dx, y + dy); only [x0, x1) x [y0, y1)
     // lies inside the image.
@@ -637,7 +637,7 @@ bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* imageBudget, bo
     // A dry run decodes what would be placed into nothing: the whole file is
     // checked before any image is allocated.
     u8* image = nullptr;
-    if (size > 0 && !dryRun) {
+    if (size > 0 && !dryRun && *withImage) {
         image = static_cast<u8*>(AlignedAlloc(u32(size), 16));
         if (!image) return false;
         // Unwritten bytes of the layer are 255; outside the layer 0.
@@ -651,11 +651,16 @@ bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* imageBudget, bo
     }
     if (!dryRun) {
         layer->image = image;
-        layer->imageSize = u32(size);
-        layer->imageWidth = width;
-        layer->imageHeight = height;
+        layer->imageSize = image ? u32(size) : 0;
+        layer->imageWidth = image ? width : 0;
+        layer->imageHeight = image ? height : 0;
         layer->channelCount = u16(pixelChannels);
     }
+
+    // Samples of the layer's channels that the data places, and of those
+    // channels that it does not reach (their 255 fill).
+    u64 placed = 0;
+    u64 planes = 0;
 
     for (u32 c = 0; c < channelCount; ++c) {
         Cursor data = in.Sub(layer->channels.GetAt(c)->second);
@@ -663,6 +668,7 @@ bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* imageBudget, bo
         // Masks have a rectangle of their own and no place in the image;
         // a channel of an empty layer need not even hold its compression.
         if (slots[c] < 0 || layerWidth == 0 || layerHeight == 0) continue;
+        planes += u64(x1 - x0) * (y1 - y0);
         const u16 compression = data.U16();
         if (!data.Ok()) return false;
         // Another compression leaves the channel's bytes at 255.
@@ -673,13 +679,26 @@ bool CPSDReader::ConvertLayer(Cursor& in, CPSDLayer* layer, u64* imageBudget, bo
         u8* base = image ? image + slots[c] : nullptr;
         // A channel shorter than its rectangle leaves the rest at 255.
         ReadChannelRows(data, compression, layerWidth, layerHeight, [&](u32 y, const u8* row, u32 made) {
-            if (!base || y < y0 || y >= y1) return;
+            if (y < y0 || y >= y1 || made <= x0) return;
+            placed += std::min(x1, made) - x0;
+            if (!base) return;
             u8* out = base + size_t(y + dy) * pitch + size_t(x0 + dx) * pixelChannels;
             for (u32 x = x0; x < std::min(x1, made); ++x, out += pixelChannels)
                 *out = transparency ? u8(row[x] * opacity / 255) : row[x];
         });
     }
 
+    if (dryRun) {
+        // Document-sized images are charged whole; a layer-sized one its
+        // decoded samples, and its fill while the file's size allows.
+        const u64 samples = m_layerSized ? placed : size;
+        if (samples > budget->samples) return false;
+        budget->samples -= samples;
+        const u64 fill = m_layerSized ? planes - placed : 0;
+        *withImage = fill <= budget->fill;
+        if (*withImage) budget->fill -= fill;
+        return true;
+    }
     if ((m_writeBMP || m_writeDDS) && image)
         WriteImage(FileNameFromLayerName(layer->name.GetText()).c_str(), image, width, height, pixelChannels);
     return true;

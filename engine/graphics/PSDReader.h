@@ -121,11 +121,13 @@ public:
     static constexpr u32 kMaxImageBytes = 1u << 28;
     static constexpr u64 kMaxTotalImageBytes = u64(1) << 30;
     static constexpr u64 kMaxFileBytes = u64(1) << 30;
-    // Layer-sized images never take more than the file's bytes could expand
-    // to: PackBits makes at most 128 bytes of 2, so a layer whose channels
-    // hold its rectangle always fits. Document-sized ones are bounded by the
-    // limits above alone; the whole file is checked before any of them is
-    // allocated.
+    // Layer-sized images never hold more samples from the data than the
+    // file's bytes could expand to: PackBits makes at most 128 bytes of 2, so
+    // a layer whose channels hold its rectangle always fits. The 255 fill a
+    // channel's data does not reach is charged against the file's own size:
+    // past it a layer keeps its record but no image. Document-sized ones are
+    // bounded by the limits above alone; the whole file is checked before
+    // any of them is allocated.
     static constexpr u64 kMaxExpansion = 64;
 
     // Layer-sized images, nothing written, big-endian numbers.
@@ -179,11 +181,19 @@ private:
     bool ReadColourModeData(psd::Cursor& in);
     bool ReadResources(psd::Cursor& in);
     bool ReadResource(u16 id, psd::Cursor data);
-    bool ReadLayers(psd::Cursor& in, u64 imageBudget);
+    // What the layer images may still take: samples decoded from the data
+    // (document-sized: whole images), and 255 fill no data reaches.
+    struct ImageBudget {
+        u64 samples;
+        u64 fill;
+    };
+    bool ReadLayers(psd::Cursor& in, ImageBudget budget);
     bool ReadLayerRecord(psd::Cursor& in, CPSDLayer* layer);
-    // With dryRun the layer's data is checked and decoded into nothing:
-    // no image is allocated or written, the layer is left as it was.
-    bool ConvertLayer(psd::Cursor& in, CPSDLayer* layer, u64* imageBudget, bool dryRun);
+    // With dryRun the layer's data is checked and decoded into nothing and
+    // charged to budget; no image is allocated or written, the layer is left
+    // as it was, and *withImage says whether the budget leaves it its image.
+    // Without dryRun the layer is converted as *withImage says.
+    bool ConvertLayer(psd::Cursor& in, CPSDLayer* layer, ImageBudget* budget, bool* withImage, bool dryRun);
     bool ReadLayerSectionTail(psd::Cursor& section);
     bool ReadMergedImage(psd::Cursor in, bool dryRun = false);
     // Writes an image beside the PSD file under name, as the flags ask.

@@ -338,6 +338,8 @@ bool CqelAnalysXFile::OpenObject(CqelXModel& tree, u32 type, CqelXNode*& current
     }
     // An object may name its template's class id first.
     if (const std::string_view id = PeekWord(); !id.empty() && id[0] == '<') NextWord();
+    if (u64(tree.GetNodeCount() + 1) * kNodeCost > u64(m_size) * kNodeBytesPerTextByte + kNodeBytesAlways)
+        return Fail(line, "%s: more objects than %u bytes of text hold", templateName, u32(m_size));
     CqelXNode* node = tree.AddNode(type, name.c_str(), current);
     if (!node) return Fail(line, "out of memory");
     node->Line = line;

@@ -22,6 +22,13 @@ class CqelAnalysXFile : public CqelReadText {
     ORV_VALUE_CLASS(CqelAnalysXFile)
 
 public:
+    // An object's node costs far more than its text needs ("Frame{}" is 7
+    // bytes, a node 320): the nodes are held to 8 bytes a byte of text and
+    // 1 MiB. Exporters write 70 bytes or more of text a node.
+    static constexpr u64 kNodeCost = sizeof(CqelXNode);
+    static constexpr u64 kNodeBytesPerTextByte = 8;
+    static constexpr u64 kNodeBytesAlways = u64(1) << 20;
+
     CqelAnalysXFile() = default;
     CqelAnalysXFile(const CqelAnalysXFile& other) = default;
     ~CqelAnalysXFile() override = default;

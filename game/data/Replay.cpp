@@ -5,6 +5,7 @@
 #include "game/data/TensionFile.h"
 #include "host/kernel/Kernel.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -106,9 +107,7 @@ const char* DescribeReplayError(ReplayError error)
     case ReplayError::kTrackTime: return "a tension track holds a time that is not a number";
     case ReplayError::kTrackKeys: return "a tension track's key count reaches past the end";
     case ReplayError::kTrackLevel: return "a tension track holds a level outside 0..3";
-    case ReplayError::kMessage: return "a side message is damaged";
     case ReplayError::kFrame: return "a frame is cut short";
-    case ReplayError::kFrameTime: return "a frame time is too long";
     case ReplayError::kMusicTime: return "a music time is not a number";
     case ReplayError::kSetupRefused: return "the battle refuses the set-up";
     }
@@ -441,9 +440,9 @@ ReplayError CReplay::Parse(size_t& at, bool wholeFrames)
         for (u32 m = 0; m < frame.messageCount && whole; ++m) {
             at = c.at;
             u32 id = 0, length = 0;
-            whole = c.U32(id) && c.U32(length);
-            if (whole && length > kReplayMaxMessageBytes) return ReplayError::kMessage;
-            whole = whole && c.Skip(length);
+            // A message longer than the battle's record is skipped when the
+            // frame is played; the frame and the rest of the file stay.
+            whole = c.U32(id) && c.U32(length) && c.Skip(length);
         }
         at = c.at;
         frame.bodyAt = c.at;
@@ -453,7 +452,6 @@ ReplayError CReplay::Parse(size_t& at, bool wholeFrames)
             if (wholeFrames) return ReplayError::kFrame;
             break;
         }
-        if (frameTime > kReplayMaxFrameMs) return ReplayError::kFrameTime;
         if (!IsFinite(musicTime)) return ReplayError::kMusicTime;
         m_frames.push_back(frame);
     }
@@ -470,7 +468,8 @@ i32 CReplay::Open(const char* path, const IReplaySetup& setup)
     m_errorOffset = 0;
     std::unique_ptr<host::kernel::File> file = path ? host::kernel::OpenFile(path, "rb") : nullptr;
     const int64_t size = file ? file->Size() : -1;
-    bool read = size >= 0 && u64(size) <= kReplayMaxFileBytes;
+    // Held at its own size, however long the battle it recorded.
+    bool read = size >= 0;
     if (read) {
         try {
             m_bytes.resize(size_t(size));
@@ -577,7 +576,7 @@ i32 CReplay::ReadStateList(IReplayMessageTarget& target)
     const u8* p = reinterpret_cast<const u8*>(m_bytes.data()) + frame.messagesAt + 1;
     for (u32 m = 0; m < frame.messageCount; ++m) {
         const u32 id = GetLe32(p), length = GetLe32(p + 4);
-        target.OnMessage(id, p + 8, length);
+        if (length <= kReplayMaxMessageBytes) target.OnMessage(id, p + 8, length);
         p += 8 + length;
     }
     m_messagesHanded = true;
@@ -596,7 +595,8 @@ i32 CReplay::PlayFrame(std::span<IReplayFighter* const> fighters)
     m_paceTime = host::kernel::TimeGetTime();
 
     const u8* p = reinterpret_cast<const u8*>(m_bytes.data()) + m_frames[m_nextFrame].bodyAt;
-    m_frameTime = GetLe32(p);
+    // Longer frames are played as long as the battle records at most.
+    m_frameTime = std::min(GetLe32(p), kReplayMaxFrameMs);
     SetFrameTime(m_frameTime);
     const f32 musicTime = ToF32(GetLe32(p + 4));
     p += 8;

@@ -62,12 +62,11 @@ inline constexpr u32 kReplayVersion = 0x12001000;
 inline constexpr u32 kReplayHeaderBytes = 76;
 inline constexpr u32 kReplayInputBytes = 4;
 inline constexpr u32 kReplayMaxEntries = 4;
-// The battle scene's side-message record holds 256 data bytes.
+// The battle scene's side-message record holds 256 data bytes: a longer
+// message is not handed on.
 inline constexpr u32 kReplayMaxMessageBytes = 256;
-// Longer frames are damage: pacing would sleep for them.
+// The battle records no longer frame; a longer one plays this long.
 inline constexpr u32 kReplayMaxFrameMs = 5000;
-// Bigger files are not replays (an hour of four fighters is a few MB).
-inline constexpr u64 kReplayMaxFileBytes = 64u << 20;
 // The key count of the track of a fighter without a tension file, which
 // keeps the level it starts with. No track holds that many keys (readers
 // refuse a count the file cannot hold), so it never stands for a script.
@@ -125,9 +124,7 @@ enum class ReplayError {
     kTrackTime,      // a time or ease that is not a finite number
     kTrackKeys,      // key count past the end
     kTrackLevel,     // a level outside 0..3
-    kMessage,        // count or length past the end, or a length above 256
     kFrame,          // frame cut short (refused only when the recorder stores a file)
-    kFrameTime,      // above 5 s
     kMusicTime,      // not a finite number
     kSetupRefused,   // sound in form, but the battle's set-up reader refuses it
 };

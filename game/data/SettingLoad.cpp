@@ -47,7 +47,6 @@ const char* DescribeSettingLoadError(SettingLoadError error)
     case SettingLoadError::kTooManyBytes: return "too many bytes of settings in one load";
     case SettingLoadError::kTooManyPatterns: return "pattern list holds too many patterns";
     case SettingLoadError::kTooManyShots: return "pattern list fires too many shots at once";
-    case SettingLoadError::kCountTooLarge: return "count in a settings file is too large";
     case SettingLoadError::kRefused: return "settings file refused: a value out of range or a file it names";
     }
     return "unknown settings error";

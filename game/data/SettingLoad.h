@@ -39,7 +39,6 @@ enum class SettingLoadError : u8 {
     kTooManyBytes,      // more bytes read than CSettingLoad::kMaxBytes
     kTooManyPatterns,   // a pattern list past its pattern bound
     kTooManyShots,      // a pattern list that would fire past its shot bound
-    kCountTooLarge,     // a count that sizes an array past its bound
     kRefused,           // a value out of range, or a child that failed
 };
 

@@ -142,7 +142,7 @@ Result FakeBackend::Open(std::string_view path, host::sound::Device* sound, std:
     const auto it = state_->movies.find(Key(path));
     if (it == state_->movies.end()) return Result::NotFound;
     const FakeMovieSpec& spec = it->second;
-    if (spec.width == 0 || spec.height == 0 || spec.width > kMaxSide || spec.height > kMaxSide)
+    if (!SizeFits(spec.width, spec.height))
         return Result::BadData;
     out = std::make_unique<FakeMovie>(state_, spec, sound != nullptr);
     return Result::Ok;

@@ -286,7 +286,7 @@ AVCodecContext* OpenCodec(const AVStream* stream)
     if (!context) return nullptr;
     // One thread: frames come out as soon as they are decoded.
     context->thread_count = 1;
-    context->max_pixels = int64_t(kMaxWidth) * kMaxHeight;
+    context->max_pixels = int64_t(kMaxPixels);
     if (Av().avcodec_parameters_to_context(context, stream->codecpar) < 0 || Av().avcodec_open2(context, codec, nullptr) < 0)
         Av().avcodec_free_context(&context);
     return context;
@@ -406,7 +406,7 @@ Result Decoder::Start(ByteSource& source, bool withSound)
     AVStream* stream = format->streams[videoStream_];
     const AVCodecParameters* par = stream->codecpar;
     if (par->width <= 0 || par->height <= 0) return Result::BadData;
-    if (!MovieCodec(par->codec_id) || uint32_t(par->width) > kMaxWidth || uint32_t(par->height) > kMaxHeight)
+    if (!MovieCodec(par->codec_id) || !SizeFits(uint32_t(par->width), uint32_t(par->height)))
         return Result::Unsupported;
     video_ = OpenCodec(stream);
     if (!video_) return Result::BadData;
@@ -491,8 +491,7 @@ bool Decoder::DecodeNextPicture()
     for (;;) {
         const int r = Av().avcodec_receive_frame(video_, next_);
         if (r == 0) {
-            if (next_->width <= 0 || next_->height <= 0 || uint32_t(next_->width) > kMaxWidth ||
-                uint32_t(next_->height) > kMaxHeight)
+            if (next_->width <= 0 || next_->height <= 0 || !SizeFits(uint32_t(next_->width), uint32_t(next_->height)))
                 continue;
             nextMs_ = lastMs_ = FrameMs(next_);
             return true;

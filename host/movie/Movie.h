@@ -32,19 +32,23 @@ enum class Result : int32_t {
     BadData,        // not a movie that can be played: damaged, truncated, no video, unknown codec
     InvalidParam,   // a bad argument (a frame buffer too small, a volume out of range)
     NoAudio,        // the movie plays no sound (none in the file, or no sound device)
-    Unsupported,    // a picture codec or size no game movie has (H.264, larger than the largest screen)
+    Unsupported,    // a picture codec or size no game movie has (H.264, past SizeFits)
 };
 const char* ResultName(Result r);
 
 constexpr uint32_t kBytesPerPixel = 3;
-// Movies larger than the largest screen mode (1920 x 1200) are refused.
-constexpr uint32_t kMaxWidth = 1920;
-constexpr uint32_t kMaxHeight = 1200;
-constexpr uint32_t kMaxSide = kMaxWidth;
+// Far above any movie made for a screen (8K included); the pixel count keeps
+// a frame's decoding and copy near 100 MB.
+constexpr uint32_t kMaxSide = 8192;
+constexpr uint64_t kMaxPixels = uint64_t(8192) * 4320;
+constexpr bool SizeFits(uint64_t width, uint64_t height)
+{
+    return width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide && width * height <= kMaxPixels;
+}
 
 struct MovieInfo {
-    uint32_t width = 0;          // pixels, 1..kMaxWidth
-    uint32_t height = 0;         // 1..kMaxHeight
+    uint32_t width = 0;          // pixels, 1..kMaxSide, as SizeFits
+    uint32_t height = 0;         // 1..kMaxSide
     uint32_t frameBytes = 0;     // width x height x kBytesPerPixel
     double stopTime = 0.0;       // seconds from the start to the end of the movie
     bool hasSound = false;       // its sound plays through the device it was opened with

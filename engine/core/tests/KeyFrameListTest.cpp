@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <vector>
 
 namespace ORV_TEST_FILE_ID {
 
@@ -407,6 +409,46 @@ TEST(KeyFrameBlock, ABlockEndingAfterItsKeysKeepsTheTracksOwnValuesPastItsEnd)
     EXPECT_EQ(track.GetAt(2)->value.z, 1.0f);
     EXPECT_EQ(track.GetInterpolate(), 0u);
     EXPECT_EQ(track.GetDefaultValue()->z, 7.0f);
+}
+
+}  // namespace ORV_TEST_FILE_ID
+
+namespace ORV_TEST_FILE_ID {
+
+// Blocks read one after another from under 1 MiB (as the effect and face
+// readers take them), each claiming more than the bytes hold in its own
+// way: the tracks hold no more keys and name bytes than the blocks carry,
+// and reading stops at the first block that claims past the end.
+TEST(KeyFrameBlock, BlocksReadOneAfterAnotherHoldNoMoreThanTheirBytes)
+{
+    const auto word = [](u32 v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    const std::string& block = kPosBlock;
+    std::string bytes;
+    while (bytes.size() + block.size() < (size_t(1) << 20) - 64) bytes += block;
+    const size_t whole = bytes.size() / block.size();
+    const std::string tails[] = {
+        word(0xFFFFFFF0u),                     // a name past the end
+        word(0) + word(0x10000000u),            // 2^28 keys
+        word(3) + "ab",                         // a name cut short
+    };
+    for (const std::string& tail : tails) {
+        const std::string data = bytes + tail;
+        ASSERT_LT(data.size(), size_t(1) << 20);
+        std::vector<CKeyFrameList<CVector3>> tracks;
+        u32 at = 0, used = 0;
+        u64 held = 0;
+        for (;;) {
+            CKeyFrameList<CVector3>& track = tracks.emplace_back("t");
+            if (!track.ReadFromMemory(data.data() + at, u32(data.size() - at), &used)) break;
+            held += u64(track.GetCount()) * sizeof(CKeyFrameList<CVector3>::Key) + track.GetNameLength();
+            ASSERT_LE(used, data.size() - at);
+            at += used;
+        }
+        EXPECT_EQ(tracks.size(), whole + 1);
+        EXPECT_EQ(at, whole * block.size());
+        EXPECT_LE(held, data.size());
+        EXPECT_EQ(held, whole * (2 * sizeof(CKeyFrameList<CVector3>::Key) + 4));
+    }
 }
 
 }  // namespace ORV_TEST_FILE_ID

@@ -619,6 +619,43 @@ TEST(PSDReader, AMergedImageCutShortIsReadAsFarAsItGoes)
     }
 }
 
+// A damaged file of many layers whose channels hold only their compression
+// word: their 255 fill costs about the file's own size, and past it a layer
+// keeps its record without an image. A whole layer after them keeps its own.
+TEST(PSDReader, LayerFillPastTheDataCostsAboutTheFileSize)
+{
+    Document d;
+    d.layers.assign(6000, Rect(0, 0, 42, 42));
+    for (Layer& l : d.layers)
+        for (i16 id : {-1, 0, 1, 2}) l.channels.push_back({id, 0, 42, 42, {}, {0, 0}});
+    d.layers.push_back(RgbaLayer(3, 5, 5, 8, 0));
+    const Bytes bytes = Build(d);
+    ASSERT_LT(bytes.size(), 1u << 20);
+    CPSDReader reader;
+    ASSERT_EQ(LoadBytes(bytes, &reader), 1);
+    ASSERT_EQ(reader.GetLayerCount(), 6001u);
+    u64 held = 0;
+    u32 withImage = 0;
+    for (u32 i = 0; i < 6000; ++i) {
+        const CPSDLayer* l = reader.GetLayer(i);
+        EXPECT_EQ(l->right, 42) << i;
+        held += l->imageSize;
+        if (l->image) ++withImage;
+    }
+    const u32 plane = 42 * 42 * 4;
+    EXPECT_LE(held, bytes.size());
+    EXPECT_EQ(withImage, bytes.size() / plane);
+    const CPSDLayer* first = reader.GetLayer(0);
+    ASSERT_EQ(first->imageSize, plane);
+    EXPECT_EQ(Bytes(first->image, first->image + plane), Bytes(plane, 255));
+    const CPSDLayer* last = reader.GetLayer(5999);
+    EXPECT_EQ(std::vector<u32>({last->imageSize, last->imageWidth, last->channelCount}), std::vector<u32>({0, 0, 4}));
+    EXPECT_EQ(last->image, nullptr);
+    const CPSDLayer* whole = reader.GetLayer(6000);
+    ASSERT_NE(whole->image, nullptr);
+    EXPECT_EQ(Pixel(whole, 2, 1), Bgra(2, 1));
+}
+
 TEST(PSDReader, LimitsHoldExactlyAtTheirBounds)
 {
     const u32 side = CPSDReader::kMaxSide;

@@ -223,3 +223,50 @@ TEST(XFileRead, SeparatorsBracesAndNamesAsWritersVaryThem)
 }
 
 }  // namespace ORV_TEST_FILE_ID
+
+namespace ORV_TEST_FILE_ID {
+
+// Under 1 MiB of objects: the tree holds about the text's size, counting
+// each node's record and what its lists hold. Objects of a few bytes each
+// (once 50 MB of nodes for 1 MiB) are refused past their bound; a skeleton
+// of frames with their matrices, as exporters write it, loads.
+TEST(XFileRead, ManyObjectsHoldAboutTheTextsSize)
+{
+    const auto held = [](const CqelXModel& tree) {
+        u64 bytes = 0;
+        for (u32 i = 0; i < tree.GetNodeCount(); ++i) {
+            const CqelXNode* n = tree.GetNode(i);
+            bytes += sizeof(CqelXNode) + n->Name.capacity() +
+                     (n->Children.capacity() + n->References.capacity() + n->Contents.capacity()) * sizeof(void*);
+            if (const XFrame* f = n->As<XFrame>()) bytes += f->Children.capacity() * sizeof(void*);
+        }
+        return bytes;
+    };
+    std::string bone = "Frame Bone00000 {\nFrameTransformMatrix {\n";
+    for (int i = 0; i < 16; ++i) bone += i % 5 ? "0.000000," : "1.000000,";
+    bone.back() = ';', bone += ";\n}\n}\n";
+    for (const std::string& object : {std::string("Frame{}"), std::string("Frame{Frame{}}"), std::string("Relation{}"), bone}) {
+        SCOPED_TRACE(object);
+        std::string text = Header();
+        while (text.size() < (size_t(1) << 20) - 1024) text += object;
+        Parsed p(text);
+        EXPECT_EQ(p.ok, object == bone ? 1 : 0) << p.reader.GetErrorText();
+        if (!p.ok) {
+            EXPECT_NE(std::string(p.reader.GetErrorText()).find("more objects than"), std::string::npos);
+        }
+        EXPECT_LE(held(p.tree), 8 * text.size() + (u64(2) << 20)) << p.tree.GetNodeCount() << " nodes";
+    }
+    // The bound itself: as many 10-byte objects as it allows load, one more
+    // is refused.
+    const u64 h = Header().size(), cost = CqelAnalysXFile::kNodeCost, per = CqelAnalysXFile::kNodeBytesPerTextByte;
+    const u64 most = (h * per + CqelAnalysXFile::kNodeBytesAlways) / (cost - 10 * per);
+    for (const u64 n : {most, most + 1}) {
+        std::string text = Header();
+        for (u64 i = 0; i < n; ++i) text += "Relation{}";
+        Parsed p(text);
+        EXPECT_EQ(p.ok, n == most ? 1 : 0) << n << ": " << p.reader.GetErrorText();
+        EXPECT_EQ(p.tree.GetNodeCount(), n == most ? u32(n) : 0u);
+    }
+}
+
+}  // namespace ORV_TEST_FILE_ID

@@ -391,8 +391,6 @@ bool LoadChild(const CString& name, const CStatusKeyMap* aliasTable, R& out)
 
 i32 CCharacterParameter::OnLoaded(const CStatusKeyMap* aliasTable)
 {
-    if (values.body.afterimageCount > i32(kMaxAfterimageCount))
-        return CSettingLoad::Fail(SettingLoadError::kCountTooLarge, nullptr);
     if (!LoadChild(childFiles[kCameraFile], aliasTable, camera)) return 0;
     for (u32 i = 0; i < kShotSlotCount; ++i) {
         if (!LoadChild(childFiles[kFirstBarrageFile + i], aliasTable, barrages[i])) return 0;

@@ -204,7 +204,8 @@ public:
     // spell cards named by their keys, every WEAPON file, then the face file
     // named by EXPRESSION, each child file once per load and every name
     // through the nesting guard. The first failure returns 0; what loaded
-    // stays. An AFTERIMAGECOUNT past kMaxAfterimageCount fails first.
+    // stays. An AFTERIMAGECOUNT past kMaxAfterimageCount is kept as read:
+    // the fighter then makes no afterimages, and the set still loads.
     i32 OnLoaded(const CStatusKeyMap* aliasTable) override;
 
     // The face file at path: on success the expression tables are replaced

@@ -258,6 +258,32 @@ TEST_F(FfmpegMovies, BytesInMemoryPlayAsTheFile)
     EXPECT_FALSE(missing);
 }
 
+// A movie larger than a screen plays its frames whole: colours in each
+// corner of a 2560 x 1440 picture.
+TEST_F(FfmpegMovies, AMovieLargerThanAScreenPlays)
+{
+    const std::string path = Media::Get() / "wide.mpg";
+    ASSERT_TRUE(Media::Ffmpeg("-f lavfi -i \"nullsrc=s=2560x1440:r=25,format=rgb24,"
+                              "geq=r='if(lt(X,1280),30,230)':g='if(lt(Y,720),60,180)':b=120\" -t 0.08 "
+                              "-c:v mpeg1video -q:v 1 ",
+        path));
+    const std::unique_ptr<Movie> movie = Open("wide.mpg");
+    ASSERT_TRUE(movie);
+    EXPECT_EQ(movie->Info().width, 2560u);
+    EXPECT_EQ(movie->Info().height, 1440u);
+    ASSERT_EQ(movie->Play(), Result::Ok);
+    clock_.Advance(20);
+    const Bytes frame = Frame(*movie);
+    const struct { uint32_t x, y; int red, green; } spots[] = {
+        {8, 8, 30, 60}, {2551, 8, 230, 60}, {8, 1431, 30, 180}, {2551, 1431, 230, 180}};
+    for (const auto& s : spots) {
+        const uint8_t* p = PixelAt(frame.data(), s.x, s.y, 2560, 1440);
+        EXPECT_TRUE(Near(p[2], s.red)) << s.x << "," << s.y;
+        EXPECT_TRUE(Near(p[1], s.green)) << s.x << "," << s.y;
+        EXPECT_TRUE(Near(p[0], 120)) << s.x << "," << s.y;
+    }
+}
+
 TEST_F(FfmpegMovies, WhatIsNotAPlayableMovieIsRefused)
 {
     std::string counter, soundOnly;

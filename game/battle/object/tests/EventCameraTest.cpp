@@ -222,6 +222,38 @@ TEST_F(EventCameraTest, DamagedFilesAreRefusedAndTheLoadedFlightStays)
     EXPECT_EQ(flight.GetState().ended, 1u);
 }
 
+// A file of under 1 MiB holds about its size, whatever its count claims:
+// as many bare tracks as fit load (each an object of its eight tracks), and
+// a count one past them is refused before any track is made.
+TEST_F(EventCameraTest, AFileOfManyTracksHoldsAboutItsSize)
+{
+    const std::string bare(208, '\0');
+    const u32 fit = u32(((size_t(1) << 20) - 4) / bare.size());
+    std::string tracks;
+    for (u32 i = 0; i < fit; ++i) tracks += bare;
+    const u64 oneTrack = sizeof(CActiveCamera);
+    for (const u32 count : {fit, fit + 1, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(count);
+        const std::string bytes = Bytes().U32(count).str() + tracks;
+        ASSERT_LT(bytes.size(), size_t(1) << 20);
+        WriteBytes("Many.cam", bytes);
+        CEventCamera flight;
+        EXPECT_EQ(flight.Load("Many.cam"), count == fit ? 1 : 0);
+        u64 held = u64(flight.GetTrackCount()) * oneTrack;
+        const auto keys = [&held](auto& track) {
+            held += u64(track.GetCount()) * sizeof(*track.GetData()) + track.GetNameLength();
+        };
+        for (u32 i = 0; i < flight.GetTrackCount(); ++i) {
+            CActiveCamera* t = flight.GetTrack(i);
+            keys(t->GetPositionTrack()), keys(t->GetRotationTrack()), keys(t->GetTargetPositionTrack());
+            keys(t->GetDistanceTrack()), keys(t->GetZoomTrack()), keys(t->GetTargetTrack());
+            keys(t->GetObjectTrack()), keys(t->GetEnableTrack());
+        }
+        EXPECT_EQ(flight.GetTrackCount(), count == fit ? fit : 0u);
+        EXPECT_LE(held, 4 * bytes.size()) << held << " of " << oneTrack << " a track";
+    }
+}
+
 TEST_F(EventCameraTest, EndTimePauseAndAReturnTimeOfZero)
 {
     CEventCamera flight;
