@@ -1,6 +1,7 @@
 #include "CharacterTestSupport.h"
 
 #include "engine/core/StateHash.h"
+#include "game/battle/character/CharacterSlots.h"
 #include "game/battle/character/StatisticCounters.h"
 #include "game/battle/object/SpellCard.h"
 #include "game/battle/object/Weapon.h"
@@ -288,7 +289,12 @@ TEST_F(UpdateTest, AWeaponShownBeforeTheGuardGoesWithItsEndEitherWay)
     fighter_test::FighterFiles files = fighter_test::FighterFiles::Plain("Test");
     files.weapons = {"Sword.txt"};
     ASSERT_TRUE(fighter_test::FighterParameter(files).Save("Chr_Test.txt"));
-    setting_test::SettingWriter().Set("BONE", "Arm").Set("RESOURCE", "Non Name").Set("SHOWFLG", 2).Set("CHANGEEFFECTFLG", 1).Save("Sword.txt");
+    setting_test::SettingWriter()
+        .Set("BONE", "Arm")
+        .Set("RESOURCE", "Non Name")
+        .Set("SHOWFLG", 2)
+        .Set("CHANGEEFFECTFLG", 1)
+        .Save("Sword.txt");
     for (const bool released : {true, false}) {
         MakeFighter();
         ASSERT_EQ(c_->GetWeapons().GetCount(), 1u);
