@@ -242,7 +242,6 @@ u32 CCharacter::GuardInput(u32)
 {
     if (Held(kGuard) || m_status.timers.guardHold > 0.0f) return 1;
     SetAction(kActionNeutral);
-    m_status.shownWeapon = -1;
     ShowWeaponsOfFlag(character_slots::kGuardWeapons, 0);
     ResetStates(character_slots::kResetKeepLoopsButFlight);
     return 1;

@@ -190,7 +190,9 @@ void CCpuCharacter::ChooseTarget()
     u32 bestId = m_status.lockedTargetId;
     for (u32 i = 0; i < list->count; ++i) {
         auto* c = dynamic_cast<CCharacterBase*>(list->characters[i]);
-        if (!c || !IsHostile(c)) continue;
+        // No fighter is chosen while it is no target, but for the one this
+        // fighter's card has bound: the lock-on step would drop it again.
+        if (!c || !IsHostile(c) || !(c->IsTargetable() || HoldsBound(c))) continue;
         // Team mates of self already on c.
         f32 focus = 0.0f;
         for (u32 j = 0; j < list->count; ++j) {

@@ -1,6 +1,7 @@
 #include "CharacterTestSupport.h"
 
 #include "engine/core/StateHash.h"
+#include "game/battle/character/CharacterSlots.h"
 #include "game/battle/character/StatisticCounters.h"
 #include "game/battle/object/SpellCard.h"
 #include "game/battle/object/Weapon.h"
@@ -278,6 +279,47 @@ TEST_F(UpdateTest, AGuardShowsItsOwnWeaponsAndLeavesTheOthers)
     EXPECT_EQ(actions, (std::vector<u32>{kActionGuard, kActionGuard, kActionNeutral, kActionNeutral}));
     const std::vector<std::pair<bool, bool>> want = {{true, true}, {true, true}, {true, false}, {true, false}};
     EXPECT_EQ(shown, want);
+}
+
+// A weapon shown before the guard (a card's end brings out the one it hid)
+// goes with the guard's reset however the guard ends: the button let go or
+// the guard step at a break. The reset hides it, effect and all.
+TEST_F(UpdateTest, AWeaponShownBeforeTheGuardGoesWithItsEndEitherWay)
+{
+    fighter_test::FighterFiles files = fighter_test::FighterFiles::Plain("Test");
+    files.weapons = {"Sword.txt"};
+    ASSERT_TRUE(fighter_test::FighterParameter(files).Save("Chr_Test.txt"));
+    setting_test::SettingWriter()
+        .Set("BONE", "Arm")
+        .Set("RESOURCE", "Non Name")
+        .Set("SHOWFLG", 2)
+        .Set("CHANGEEFFECTFLG", 1)
+        .Save("Sword.txt");
+    for (const bool released : {true, false}) {
+        MakeFighter();
+        ASSERT_EQ(c_->GetWeapons().GetCount(), 1u);
+        const auto* sword = static_cast<const CWeapon*>(c_->GetWeapons().GetAt(0));
+        S().effects[character_slots::kEffectWeaponChange] = &container_;
+        Ready();
+        c_->ShowWeapon(0, 1);
+        ASSERT_NE(sword->HasReturned(), 0u);
+        effects_.DeleteAll();
+        const InputPacket guard = Pressing({23}), none = {};
+        for (u32 frame = 0; frame < 3; ++frame) {
+            if (frame == 2 && !released) S().guardBreak = 1;
+            c_->ApplyInputPacket(released && frame == 2 ? &none : &guard);
+            c_->Update(0);
+            if (frame < 2) {
+                ASSERT_EQ(S().action, u32(kActionGuard)) << released << frame;
+            }
+        }
+        EXPECT_EQ(S().action, u32(kActionNeutral)) << released;
+        EXPECT_EQ(sword->HasReturned(), 0u) << released;
+        EXPECT_EQ(S().shownWeapon, -1) << released;
+        u32 played = 0;
+        for (CEffect* e = effects_.GetFirstEffect(); e; e = e->GetNextLive()) ++played;
+        EXPECT_EQ(played, 1u) << released;
+    }
 }
 
 // A spark starts from a clean slate of hits: no roll count, damage type or

@@ -95,11 +95,15 @@ TEST_F(CpuCharacterTest, LevelsAtTheEndsOfTheTables)
 // team at known places. Every line is clear (no stage answers).
 TEST_F(CpuCharacterTest, TargetChoice)
 {
+    // Y bound by a card (its binder's own or another's), or casting the
+    // climax card past its bind: no target, but to the binder.
+    enum Held { kFree, kBoundByMate, kBoundBySelf, kLockedClimax };
     struct Case {
         const char* name;
         CVector3 x, y;
         u32 yAction, yTargetsSelf, mateOnY, order, selfAction;
         int expected;   // 0 none, 1 X, 2 Y
+        Held yHeld = kFree;
     } cases[] = {
         {"in view beats near at the side", {0, 0, -30}, {10, 0, 0}, 0, 0, 0, 0, 0, 1},
         {"a candidate targeting me", {0, 0, -30}, {10, 0, 0}, 0, 1, 0, 0, 0, 2},
@@ -109,11 +113,22 @@ TEST_F(CpuCharacterTest, TargetChoice)
         {"an open guard", {0, 0, -30}, {0, 0, -30}, kActionGuard, 0, 0, 0, 0, 2},
         {"a defeated candidate is skipped", {0, 0, -30}, {0, 0, -5}, kActionDefeated, 0, 0, 0, 0, 1},
         {"a defeated self keeps none", {0, 0, -30}, {0, 0, -5}, 0, 0, 0, 0, kActionDefeated, 0},
+        {"in view beats near at the side, for Y", {10, 0, 0}, {0, 0, -30}, 0, 0, 0, 0, 0, 2},
+        {"a fighter bound by a mate's card is skipped", {10, 0, 0}, {0, 0, -30}, 0, 0, 0, 0, 0, 1, kBoundByMate},
+        {"one bound by self's card is kept", {10, 0, 0}, {0, 0, -30}, 0, 0, 0, 0, 0, 2, kBoundBySelf},
+        {"a caster past its card's bind is skipped", {10, 0, 0}, {0, 0, -30}, 0, 0, 0, 0, 0, 1, kLockedClimax},
     };
     for (const Case& c : cases) {
         auto self = Make(0, {}), mate = Make(0, {0, 0, 5}), x = Make(1, c.x), y = Make(1, c.y);
         List({self.get(), mate.get(), x.get(), y.get()});
         y->GetStatus()->action = c.yAction;
+        if (c.yHeld == kBoundByMate || c.yHeld == kBoundBySelf) {
+            y->GetStatus()->action = kActionBound;
+            y->GetMeeting().boundBy = (c.yHeld == kBoundBySelf ? self : mate)->GetId();
+        } else if (c.yHeld == kLockedClimax) {
+            y->GetStatus()->action = kActionSpellCard, y->GetStatus()->spellSlot = 6;
+            static_cast<FakeSpellCard*>(y->GetSpellCardState(6))->locked = 1;
+        }
         y->GetStatus()->lockedTargetId = c.yTargetsSelf ? self->GetId() : 0;
         mate->GetStatus()->lockedTargetId = c.mateOnY ? y->GetId() : 0;
         self->GetStatus()->order = c.order;
@@ -202,6 +217,26 @@ TEST_F(CpuCharacterTest, DecisionTable)
         EXPECT_EQ(self->Think(), c.pressed) << c.name;
         EXPECT_EQ(std::make_pair(self->m_releaseSlide, self->m_releaseShot), std::make_pair(c.releaseSlide, c.releaseShot))
             << c.name;
+    }
+}
+
+// Through the whole frame: at level 9 the computer attacks a target within
+// NEARRADIUS. A near fighter bound by a mate's card is no target, so it goes
+// for the far one and holds its button; one bound by its own card it does
+// attack.
+TEST_F(CpuCharacterTest, TheComputerLeavesAFighterBoundByAnotherAlone)
+{
+    for (const bool own : {false, true}) {
+        auto self = Make(0, {}, 9), mate = Make(0, {0, 0, 5}), x = Make(1, {0, 0, -60}), y = Make(1, {0, 0, -2});
+        List({self.get(), mate.get(), x.get(), y.get()});
+        self->GetParameter()->values.body.nearRadius = 5;
+        y->GetStatus()->action = kActionBound;
+        y->GetMeeting().boundBy = (own ? self : mate)->GetId();
+        CCharacter* const fighters[] = {self.get()};
+        RunBattleFrame(scene_, fighters);
+        EXPECT_EQ(self->GetStatus()->lockedTargetId, (own ? y : x)->GetId()) << own;
+        // The model has no attack motion: the attack started ends in its frame.
+        EXPECT_EQ(self->GetStatus()->moveHit.attacks, own ? 1u : 0u) << own;
     }
 }
 
