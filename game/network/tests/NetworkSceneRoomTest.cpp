@@ -30,6 +30,29 @@ u32 CountOf(ChildDouble::Log& log, u32 type, std::vector<u8>* body = nullptr)
     return n;
 }
 
+// The entries the 10009 notices handed to a machine's child name, in order.
+std::vector<u8> LeaveNotices(ChildDouble::Log& log)
+{
+    std::lock_guard lock(log.mutex);
+    std::vector<u8> entries;
+    for (const auto& [type, body] : log.messages)
+        if (type == 10009 && body.size() == 4) entries.push_back(body[0]);
+    return entries;
+}
+
+// Every machine in one room, its child a double in the given mode.
+bool SeatRoom(const std::vector<SceneMachine*>& all, std::array<ChildDouble::Log, 4>& logs, u32 mode)
+{
+    for (SceneMachine* m : all)
+        if (!m->Load()) return false;
+    if (!JoinRoom(all)) return false;
+    for (SceneMachine* m : all) {
+        m->Lobby().SetPlayStateRaw(1);
+        m->scene->SetChildScene(new ChildDouble(&logs[m->entry]), mode);
+    }
+    return true;
+}
+
 TEST(NetworkSceneRoom, AMemberLostDuringTheSelectIsOneDepartureAtEachRemainingPlayer)
 {
     std::array<ChildDouble::Log, 3> logs;   // outlive the scenes
@@ -69,20 +92,8 @@ TEST(NetworkSceneRoom, TwoMembersLeavingInTurnAreEachNamedByTheirOwnEntry)
 {
     std::array<ChildDouble::Log, 4> logs;   // outlive the scenes
     SceneMachine host(0), first(1), second(2), stays(3);
-    std::vector<SceneMachine*> all{&host, &first, &second, &stays};
-    for (SceneMachine* m : all) ASSERT_TRUE(m->Load());
-    ASSERT_TRUE(JoinRoom(all));
-    for (SceneMachine* m : all) {
-        m->Lobby().SetPlayStateRaw(1);
-        m->scene->SetChildScene(new ChildDouble(&logs[m->entry]), kHostedSelectMode);
-    }
-    auto notices = [&](u32 machine) {
-        std::lock_guard lock(logs[machine].mutex);
-        std::vector<u8> entries;
-        for (const auto& [type, body] : logs[machine].messages)
-            if (type == 10009 && body.size() == 4) entries.push_back(body[0]);
-        return entries;
-    };
+    ASSERT_TRUE(SeatRoom({&host, &first, &second, &stays}, logs, kHostedSelectMode));
+    auto notices = [&](u32 machine) { return LeaveNotices(logs[machine]); };
     auto leave = [&](SceneMachine& m, const std::vector<u8>& named) {
         m.scene.reset();
         return WaitUntil([&] {
@@ -109,20 +120,8 @@ TEST(NetworkSceneRoom, TheLastEntryLeavingARoomOfFourIsNamed)
         SCOPED_TRACE(mode);
         std::array<ChildDouble::Log, 4> logs;   // outlive the scenes
         SceneMachine host(0), stays(1), other(2), last(3);
-        std::vector<SceneMachine*> all{&host, &stays, &other, &last};
-        for (SceneMachine* m : all) ASSERT_TRUE(m->Load());
-        ASSERT_TRUE(JoinRoom(all));
-        for (SceneMachine* m : all) {
-            m->Lobby().SetPlayStateRaw(1);
-            m->scene->SetChildScene(new ChildDouble(&logs[m->entry]), mode);
-        }
-        auto notices = [&](u32 machine) {
-            std::lock_guard lock(logs[machine].mutex);
-            std::vector<u8> entries;
-            for (const auto& [type, body] : logs[machine].messages)
-                if (type == 10009 && body.size() == 4) entries.push_back(body[0]);
-            return entries;
-        };
+        ASSERT_TRUE(SeatRoom({&host, &stays, &other, &last}, logs, mode));
+        auto notices = [&](u32 machine) { return LeaveNotices(logs[machine]); };
         last.scene.reset();
         EXPECT_TRUE(WaitUntil([&] {
             host.scene->Update(0);
