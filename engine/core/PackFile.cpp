@@ -62,6 +62,7 @@ void CqelPackFile::CopyDirectory(const CqelPackFile& other)
     m_count = other.m_count;
     m_scrambled = other.m_scrambled;
     m_dataKey = other.m_dataKey;
+    m_bodyBudget = other.m_bodyBudget;
     m_location = other.m_location;
 }
 
@@ -74,6 +75,7 @@ void CqelPackFile::FreeDirectory()
     m_count = 0;
     m_scrambled = 0;
     m_dataKey = 0;
+    m_bodyBudget = 0;
     m_location.Free();
 }
 
@@ -145,6 +147,7 @@ u32 CqelPackFile::LoadDirectory(File& file, const char* path, u32 count, u32 hea
     m_count = count;
     m_scrambled = scrambled ? 1 : 0;
     m_dataKey = scrambled ? dataKey : 0;
+    m_bodyBudget = 2 * u64(fileSize) + kPackBodySlack;
     m_location = CString(location.c_str());
     return 1;
 }
@@ -159,10 +162,24 @@ const PackEntry* CqelPackFile::FindEntry(const char* name) const
     return nullptr;
 }
 
+bool CqelPackFile::FitsBudget(u32 index) const
+{
+    // The same answer for each entry whichever entries are read, how often
+    // and in what order; an archive as the packer writes it, or one cut
+    // short by up to half, fits whole.
+    u64 used = 0;
+    for (u32 i = 0; i <= index; ++i) {
+        const u64 size = m_directory[i].size;
+        if (used + size <= m_bodyBudget) used += size;
+        else if (i == index) return false;
+    }
+    return true;
+}
+
 u8* CqelPackFile::ReadEntry(const char* name, u32* size) const
 {
     const PackEntry* entry = FindEntry(name);
-    if (!entry || !m_location.GetText()) return nullptr;
+    if (!entry || !m_location.GetText() || !FitsBudget(u32(entry - m_directory))) return nullptr;
     auto file = host::kernel::OpenFile(m_location.GetText(), "rb");
     if (!file) return nullptr;
     // A body reaching past the end (an archive cut short, or one replaced
@@ -172,7 +189,6 @@ u8* CqelPackFile::ReadEntry(const char* name, u32* size) const
     if (fileSize < 0) return nullptr;
     const u64 left = u64(fileSize) > entry->offset ? u64(fileSize) - entry->offset : 0;
     const u32 present = u32(std::min<u64>(entry->size, left));
-    if (entry->size - present > kPackMaxBytesPastEnd) return nullptr;
     if (present && !file->Seek(entry->offset, host::kernel::SeekOrigin::Begin)) return nullptr;
     u8* body = static_cast<u8*>(AlignedAlloc(entry->size, 16));
     if (!body) return nullptr;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace fuzz {
 
@@ -18,24 +19,42 @@ inline void ReadEntries(const CqelPackFile& pack, const uint8_t* data, size_t si
     // A copy has the same directory and reads the same file.
     const CqelPackFile copy(pack);
     FUZZ_CHECK(copy.GetCount() == pack.GetCount());
-    // Reading is linear in the entries; a few show every path.
-    for (u32 i = 0; i < pack.GetCount() && i < 16; ++i) {
+    // The entries share twice the file's size and the slack in directory
+    // order; one that does not fit what is left is refused alone.
+    const u64 budget = 2 * u64(size) + kPackBodySlack;
+    FUZZ_CHECK(pack.GetBodyBudget() == budget && copy.GetBodyBudget() == budget);
+    const u32 shown = std::min<u32>(pack.GetCount(), 16);
+    std::vector<bool> fits(shown);
+    u64 used = 0;
+    for (u32 i = 0; i < shown; ++i) {
+        fits[i] = used + pack.GetEntry(i)->size <= budget;
+        if (fits[i]) used += pack.GetEntry(i)->size;
+    }
+    // Reading is linear in the entries; a few show every path. What the
+    // distinct entries hand out stays within the budget.
+    std::vector<bool> counted(shown);
+    u64 handedOut = 0;
+    for (u32 i = 0; i < shown; ++i) {
         const PackEntry* entry = pack.GetEntry(i);
         FUZZ_CHECK(entry && std::memchr(entry->name, 0, kPackNameSize));
         const PackEntry* found = copy.FindEntry(entry->name);
         FUZZ_CHECK(found && std::strcmp(found->name, entry->name) == 0);
         // What lies inside the file is read, the rest of the body is zero;
-        // a body reaching too far past the end is not read at all.
+        // a body past the budget is not read at all.
         const size_t present = found->offset < size ? std::min<size_t>(found->size, size - found->offset) : 0;
         u32 got = 0;
         u8* body = copy.ReadEntry(entry->name, &got);
-        if (found->size - present > kPackMaxBytesPastEnd) {
+        const size_t index = size_t(found - copy.GetEntry(0));
+        if (!fits[index]) {
             FUZZ_CHECK(body == nullptr);
             continue;
         }
         FUZZ_CHECK(body != nullptr);
         // The first entry of that name is the one read.
         FUZZ_CHECK(got == found->size);
+        if (!counted[index]) handedOut += got;
+        counted[index] = true;
+        FUZZ_CHECK(handedOut <= budget);
         std::string expected(reinterpret_cast<const char*>(data) + found->offset, present);
         if (pack.IsScrambled()) ScrambleBytes(pack.GetDataKey(), expected.data(), u32(expected.size()));
         expected.resize(found->size, '\0');
