@@ -14,8 +14,9 @@
 // Layouts come from outside the program: no length or count makes more than
 // the data left could hold, the layers made in all number no more than the
 // data could hold whole (LayerBound), a name stored without its NUL is
-// ended, and children nest only kMaxLayerDepth deep. A layout that ends early keeps
-// what was read before the end; the fields after it keep their values.
+// ended, and children nest only kMaxLayerDepth deep. A layout that ends
+// early keeps what was read before the end; the fields after it keep their
+// values.
 #pragma once
 
 #include "engine/core/Types.h"

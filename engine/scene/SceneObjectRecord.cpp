@@ -141,6 +141,7 @@ u32 CSceneObject::ReadRecord(scene_file::Reader& in, u32 depth)
     // bytes: a count past the data yields the children present, and the
     // layers the whole layout makes stay within what its bytes hold.
     const u32 slots = u32(std::min<u64>({count, in.Remaining() / scene_file::kMinLayerRecord + 1, in.LayersLeft()}));
+    if (!slots) return endsHere();
     auto* children = new CResourceList(slots);
     if (!children || children->GetCount() != slots) {
         delete children;

@@ -3,6 +3,7 @@
 // before the damage.
 #include "engine/core/Endian.h"
 #include "engine/core/MemStream.h"
+#include "engine/graphics/Texture.h"
 #include "engine/scene/SceneObject.h"
 #include "engine/scene/SceneResource.h"
 #include "engine/scene/tests/SceneTestSupport.h"
@@ -389,6 +390,33 @@ TEST(SceneFile, OtherSettingsSizesTakeWhatFits)
     const LayerSettings& got = shorter.GetLayer(0)->GetSettings();
     EXPECT_EQ((std::vector<f32>{got.offset.colour.z, got.offset.rect.left, f32(got.visible)}),
               (std::vector<f32>{0.75f, 0, 0}));
+}
+
+// A whole record read over a layer replaces its texture: a record naming
+// none leaves the layer with none, not with the one it had.
+TEST(SceneFile, AWholeRecordReadOverALayerReplacesItsTexture)
+{
+    CTexture old;
+    old.SetName("Old.dds");
+    const struct {
+        const char* what;
+        std::string texture;
+        const char* name;
+    } cases[] = {
+        {"no texture", "", nullptr},
+        {"another texture", "Menu.dds", "Menu.dds"},
+    };
+    for (const auto& c : cases) {
+        const std::string record = LayerRecord("Cap", Settings(), c.texture, EmptyTracks());
+        std::unique_ptr<CMemStream> stream(CreateMemStream(record.data(), u32(record.size())));
+        CSceneObject layer("Btn", nullptr);
+        layer.SetTextureRecursive(&old);
+        ASSERT_EQ(layer.LoadFromMemory(stream.get()), 1u) << c.what;
+        EXPECT_EQ(stream->GetPosition(), record.size()) << c.what;
+        EXPECT_STREQ(layer.GetName(), "Cap") << c.what;
+        EXPECT_STREQ(layer.GetTextureName(), c.name) << c.what;
+        EXPECT_EQ(layer.GetTexture(), nullptr) << c.what;
+    }
 }
 
 TEST(SceneFile, StreamsAndOpenFilesMoveOnlyPastWhatWasTaken)
