@@ -31,6 +31,13 @@ PackEntry* AllocDirectory(u32 count)
     return count ? static_cast<PackEntry*>(AlignedAlloc(count * kPackEntrySize, 16)) : nullptr;
 }
 
+// The bytes of the entry's body that lie past the end of a file of fileSize.
+u64 BytesPastEnd(const PackEntry& entry, u64 fileSize)
+{
+    const u64 end = u64(entry.offset) + entry.size;
+    return end > fileSize ? end - std::max<u64>(entry.offset, fileSize) : 0;
+}
+
 // The archive's location independent of the current folder.
 std::string AbsolutePath(const char* path)
 {
@@ -62,7 +69,6 @@ void CqelPackFile::CopyDirectory(const CqelPackFile& other)
     m_count = other.m_count;
     m_scrambled = other.m_scrambled;
     m_dataKey = other.m_dataKey;
-    m_bodyBudget = other.m_bodyBudget;
     m_location = other.m_location;
 }
 
@@ -75,7 +81,6 @@ void CqelPackFile::FreeDirectory()
     m_count = 0;
     m_scrambled = 0;
     m_dataKey = 0;
-    m_bodyBudget = 0;
     m_location.Free();
 }
 
@@ -147,7 +152,6 @@ u32 CqelPackFile::LoadDirectory(File& file, const char* path, u32 count, u32 hea
     m_count = count;
     m_scrambled = scrambled ? 1 : 0;
     m_dataKey = scrambled ? dataKey : 0;
-    m_bodyBudget = 2 * u64(fileSize) + kPackBodySlack;
     m_location = CString(location.c_str());
     return 1;
 }
@@ -162,15 +166,17 @@ const PackEntry* CqelPackFile::FindEntry(const char* name) const
     return nullptr;
 }
 
-bool CqelPackFile::FitsBudget(u32 index) const
+bool CqelPackFile::FitsZeroBudget(u32 index, u64 fileSize) const
 {
-    // The same answer for each entry whichever entries are read, how often
-    // and in what order; an archive as the packer writes it, or one cut
-    // short by up to half, fits whole.
+    // The same answer for an entry whichever entries are read, how often and
+    // in what order. Bodies inside the file cost nothing here (the packers
+    // may share one body among entries); an archive cut short by up to its
+    // own size, and the slack, reads whole.
+    const u64 budget = PackZeroBudget(fileSize);
     u64 used = 0;
     for (u32 i = 0; i <= index; ++i) {
-        const u64 size = m_directory[i].size;
-        if (used + size <= m_bodyBudget) used += size;
+        const u64 zeros = BytesPastEnd(m_directory[i], fileSize);
+        if (used + zeros <= budget) used += zeros;
         else if (i == index) return false;
     }
     return true;
@@ -179,14 +185,14 @@ bool CqelPackFile::FitsBudget(u32 index) const
 u8* CqelPackFile::ReadEntry(const char* name, u32* size) const
 {
     const PackEntry* entry = FindEntry(name);
-    if (!entry || !m_location.GetText() || !FitsBudget(u32(entry - m_directory))) return nullptr;
+    if (!entry || !m_location.GetText()) return nullptr;
     auto file = host::kernel::OpenFile(m_location.GetText(), "rb");
     if (!file) return nullptr;
     // A body reaching past the end (an archive cut short, or one replaced
     // since the directory was read) is read as far as the file goes; the
     // rest stays as the allocator zeroed it, unscrambled or not.
     const int64_t fileSize = file->Size();
-    if (fileSize < 0) return nullptr;
+    if (fileSize < 0 || !FitsZeroBudget(u32(entry - m_directory), u64(fileSize))) return nullptr;
     const u64 left = u64(fileSize) > entry->offset ? u64(fileSize) - entry->offset : 0;
     const u32 present = u32(std::min<u64>(entry->size, left));
     if (present && !file->Seek(entry->offset, host::kernel::SeekOrigin::Begin)) return nullptr;

@@ -19,21 +19,24 @@ inline void ReadEntries(const CqelPackFile& pack, const uint8_t* data, size_t si
     // A copy has the same directory and reads the same file.
     const CqelPackFile copy(pack);
     FUZZ_CHECK(copy.GetCount() == pack.GetCount());
-    // The entries share twice the file's size and the slack in directory
-    // order; one that does not fit what is left is refused alone.
-    const u64 budget = 2 * u64(size) + kPackBodySlack;
-    FUZZ_CHECK(pack.GetBodyBudget() == budget && copy.GetBodyBudget() == budget);
+    // The zeros past the end are shared in directory order by a budget of
+    // about the file's size; an entry whose zeros do not fit what is left is
+    // refused alone.
+    const u64 budget = PackZeroBudget(size);
     const u32 shown = std::min<u32>(pack.GetCount(), 16);
     std::vector<bool> fits(shown);
     u64 used = 0;
     for (u32 i = 0; i < shown; ++i) {
-        fits[i] = used + pack.GetEntry(i)->size <= budget;
-        if (fits[i]) used += pack.GetEntry(i)->size;
+        const PackEntry* entry = pack.GetEntry(i);
+        const u64 end = u64(entry->offset) + entry->size;
+        const u64 zeros = end > size ? end - std::max<u64>(entry->offset, size) : 0;
+        fits[i] = used + zeros <= budget;
+        if (fits[i]) used += zeros;
     }
-    // Reading is linear in the entries; a few show every path. What the
-    // distinct entries hand out stays within the budget.
+    // Reading is linear in the entries; a few show every path. The zeros
+    // the distinct entries give out stay within the budget.
     std::vector<bool> counted(shown);
-    u64 handedOut = 0;
+    u64 zerosOut = 0;
     for (u32 i = 0; i < shown; ++i) {
         const PackEntry* entry = pack.GetEntry(i);
         FUZZ_CHECK(entry && std::memchr(entry->name, 0, kPackNameSize));
@@ -52,9 +55,9 @@ inline void ReadEntries(const CqelPackFile& pack, const uint8_t* data, size_t si
         FUZZ_CHECK(body != nullptr);
         // The first entry of that name is the one read.
         FUZZ_CHECK(got == found->size);
-        if (!counted[index]) handedOut += got;
+        if (!counted[index]) zerosOut += got - present;
         counted[index] = true;
-        FUZZ_CHECK(handedOut <= budget);
+        FUZZ_CHECK(zerosOut <= budget);
         std::string expected(reinterpret_cast<const char*>(data) + found->offset, present);
         if (pack.IsScrambled()) ScrambleBytes(pack.GetDataKey(), expected.data(), u32(expected.size()));
         expected.resize(found->size, '\0');

@@ -167,7 +167,8 @@ TEST(PackFile, RefusesDamagedArchives)
 
 // An archive cut short keeps its directory: each body reads what lies before
 // the end, the rest as zeros at its full size, plain or scrambled. A body
-// past the archive's body budget reads nothing, and the others still do.
+// whose zeros do not fit the archive's budget reads nothing, and the others
+// still do.
 TEST(PackFile, AnArchiveCutShortReadsEachBodyAsFarAsTheFileGoes)
 {
     TempFolder folder;
@@ -199,17 +200,17 @@ TEST(PackFile, AnArchiveCutShortReadsEachBodyAsFarAsTheFileGoes)
             EXPECT_EQ(Body(pack, kItems[i].name.c_str()), c.bodies[i]) << c.what << ": " << kItems[i].name;
     }
 
-    // Offsets and sizes past the end, up to the body budget's own value.
+    // Offsets and sizes past the end, up to the zero budget's own value.
     const u32 past = 4 + 268 * 5;
-    const u64 budget = 2 * u64(past + 2) + kPackBodySlack;
+    const u64 budget = PackZeroBudget(past + 2);
     const auto archive = [&](u32 boundSize) {
-        return U32(5) + Entry("far", 0x20, 0xFFFFFFF0u) + Entry("bound", boundSize, past) + Entry("over", 1, past) +
-               Entry("all", 0xFFFFFFFFu, 0) + Entry("empty", 0, 1000) + "ab";
+        return U32(5) + Entry("far", 0x20, 0xFFFFFFF0u) + Entry("bound", boundSize, past) +
+               Entry("over", 1, past + 2) + Entry("all", 0xFFFFFFFFu, 0) + Entry("empty", 0, 1000) + "ab";
     };
-    const u32 atBudget = u32(budget - 0x20);
+    // "far" gives 0x20 zeros, "bound" all but the 2 bytes it holds.
+    const u32 atBudget = u32(budget - 0x20 + 2);
     CqelPackFile pack;
     ASSERT_EQ(pack.Open(Put(folder / "past.gpk", archive(atBudget)).c_str()), 1u);
-    EXPECT_EQ(pack.GetBodyBudget(), budget);
     // Read last first: an entry's answer does not hang on what was read.
     EXPECT_EQ(Body(pack, "empty"), "");
     EXPECT_EQ(Body(pack, "all"), "<null>");
@@ -228,25 +229,26 @@ TEST(PackFile, AnArchiveCutShortReadsEachBodyAsFarAsTheFileGoes)
     // after it fits what is left.
     ASSERT_EQ(pack.Open(Put(folder / "past.gpk", archive(atBudget + 1)).c_str()), 1u);
     EXPECT_EQ(Body(pack, "bound").substr(0, 8), "<null>");   // a megabyte when read
-    EXPECT_EQ(Body(pack, "over"), "a");
+    EXPECT_EQ(Body(pack, "over"), zero);
     EXPECT_EQ(Body(pack, "far"), std::string(0x20, '\0'));
     EXPECT_EQ(Body(pack, "empty"), "");
 }
 
-// A small archive of many entries whose bodies lie past its end hands out
-// no more than its budget in all, read forwards or backwards, and a copy
-// answers the same.
+// A small archive of many entries whose bodies lie past its end gives out
+// no more zeros than its budget in all, read forwards or backwards, and a
+// copy answers the same. Entries sharing one body inside the file cost
+// nothing of it.
 TEST(PackFile, BodiesPastTheEndShareOneBudget)
 {
     TempFolder folder;
     constexpr u32 kCount = 200, kBody = 64 << 10;
+    const u32 end = 4 + 268 * kCount;
     std::string bytes = U32(kCount);
-    for (u32 i = 0; i < kCount; ++i) bytes += Entry("e" + std::to_string(i), kBody, 4 + 268 * kCount);
+    for (u32 i = 0; i < kCount; ++i) bytes += Entry("e" + std::to_string(i), kBody, end);
     CqelPackFile pack;
     ASSERT_EQ(pack.Open(Put(folder / "many.gpk", bytes).c_str()), 1u);
     const CqelPackFile copy(pack);
-    const u64 budget = 2 * u64(bytes.size()) + kPackBodySlack;
-    ASSERT_EQ(pack.GetBodyBudget(), budget);
+    const u64 budget = PackZeroBudget(bytes.size());
     const auto handedOut = [&](const CqelPackFile& p, bool backwards, std::vector<bool>& read) {
         u64 total = 0;
         for (u32 k = 0; k < kCount; ++k) {
@@ -268,6 +270,13 @@ TEST(PackFile, BodiesPastTheEndShareOneBudget)
     // The first ones in the directory are those read.
     EXPECT_TRUE(forwards[budget / kBody - 1]);
     EXPECT_FALSE(forwards[budget / kBody]);
+
+    // The same entries all naming one body the file holds: each reads it.
+    std::string shared = U32(kCount);
+    for (u32 i = 0; i < kCount; ++i) shared += Entry("e" + std::to_string(i), kBody, end);
+    shared += std::string(kBody, 'b');
+    ASSERT_EQ(pack.Open(Put(folder / "shared.gpk", shared).c_str()), 1u);
+    EXPECT_EQ(handedOut(pack, false, forwards), u64(kCount) * kBody);
 }
 
 TEST(PackFile, ReadEntryReadsTheArchiveAsItIsNow)

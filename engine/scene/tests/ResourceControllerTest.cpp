@@ -542,7 +542,7 @@ TEST_F(Controller, AnArchiveCutShortLoadsItsEntriesAsFarAsTheyGo)
 }
 
 // A small archive whose entries are WAV headers stating bodies past its end
-// makes the controller hold no more than the archive's body budget, whether
+// makes the controller hold no more than the archive's budget of zeros, whether
 // its sounds are decoded side by side or loaded one after another (last
 // first); an entry past the budget is refused alone, those before it stay.
 TEST_F(Controller, AnArchiveOfBodiesPastItsEndCostsAboutItsOwnSize)
@@ -559,15 +559,24 @@ TEST_F(Controller, AnArchiveOfBodiesPastItsEndCostsAboutItsOwnSize)
         }
         return head.Str() + bodies.Str();
     };
+    // The zeros of entry i of n: the headers after its own lie inside the
+    // file, the rest of its size past the end.
+    const auto zeros = [](const std::vector<u32>& sizes, size_t i) { return sizes[i] - 44 * (sizes.size() - i); };
+    const auto fitting = [&](const std::vector<u32>& sizes) {
+        const u64 budget = PackZeroBudget(4 + (268 + 44) * sizes.size());
+        u32 n = 0;
+        for (u64 used = 0; n < sizes.size() && (used += zeros(sizes, n)) <= budget;) ++n;
+        return n;
+    };
     // Twenty entries: nineteen of 48 KiB, the last filling the budget to
     // its own value or one past it; then a hundred of 64 KiB.
-    const u32 fileSize = 4 + (268 + 44) * 20;
-    const u64 budget = 2 * u64(fileSize) + kPackBodySlack;
-    std::vector<u32> atBudget(19, 48 << 10);
-    atBudget.push_back(u32(budget - 19 * (48 << 10)));
+    std::vector<u32> atBudget(20, 48 << 10);
+    u64 left = PackZeroBudget(4 + (268 + 44) * 20);
+    for (size_t i = 0; i < 19; ++i) left -= zeros(atBudget, i);
+    atBudget.back() = u32(left + 44);
     std::vector<u32> pastBudget = atBudget;
     ++pastBudget.back();
-    const u64 manyBudget = 2 * u64(4 + (268 + 44) * 100) + kPackBodySlack;
+    const std::vector<u32> many(100, 64 << 10);
     const struct {
         const char* what;
         std::vector<u32> sizes;
@@ -575,8 +584,10 @@ TEST_F(Controller, AnArchiveOfBodiesPastItsEndCostsAboutItsOwnSize)
     } cases[] = {
         {"at the budget", atBudget, 20},
         {"one past the budget", pastBudget, 19},
-        {"many entries", std::vector<u32>(100, 64 << 10), u32(manyBudget / (64 << 10))},
+        {"many entries", many, fitting(many)},
     };
+    EXPECT_EQ(fitting(atBudget), 20u);
+    EXPECT_EQ(fitting(many), 17u);
     for (const auto& c : cases) {
         WriteBytes("Data/Past.gpk", archive(c.sizes));
         u64 expected = 0;
