@@ -31,6 +31,13 @@ PackEntry* AllocDirectory(u32 count)
     return count ? static_cast<PackEntry*>(AlignedAlloc(count * kPackEntrySize, 16)) : nullptr;
 }
 
+// The bytes of the entry's body that lie past the end of a file of fileSize.
+u64 BytesPastEnd(const PackEntry& entry, u64 fileSize)
+{
+    const u64 end = u64(entry.offset) + entry.size;
+    return end > fileSize ? end - std::max<u64>(entry.offset, fileSize) : 0;
+}
+
 // The archive's location independent of the current folder.
 std::string AbsolutePath(const char* path)
 {
@@ -159,6 +166,22 @@ const PackEntry* CqelPackFile::FindEntry(const char* name) const
     return nullptr;
 }
 
+bool CqelPackFile::FitsZeroBudget(u32 index, u64 fileSize) const
+{
+    // The same answer for an entry whichever entries are read, how often and
+    // in what order. Bodies inside the file cost nothing here (the packers
+    // may share one body among entries); an archive cut short by up to its
+    // own size, and the slack, reads whole.
+    const u64 budget = PackZeroBudget(fileSize);
+    u64 used = 0;
+    for (u32 i = 0; i <= index; ++i) {
+        const u64 zeros = BytesPastEnd(m_directory[i], fileSize);
+        if (used + zeros <= budget) used += zeros;
+        else if (i == index) return false;
+    }
+    return true;
+}
+
 u8* CqelPackFile::ReadEntry(const char* name, u32* size) const
 {
     const PackEntry* entry = FindEntry(name);
@@ -169,10 +192,9 @@ u8* CqelPackFile::ReadEntry(const char* name, u32* size) const
     // since the directory was read) is read as far as the file goes; the
     // rest stays as the allocator zeroed it, unscrambled or not.
     const int64_t fileSize = file->Size();
-    if (fileSize < 0) return nullptr;
+    if (fileSize < 0 || !FitsZeroBudget(u32(entry - m_directory), u64(fileSize))) return nullptr;
     const u64 left = u64(fileSize) > entry->offset ? u64(fileSize) - entry->offset : 0;
     const u32 present = u32(std::min<u64>(entry->size, left));
-    if (entry->size - present > kPackMaxBytesPastEnd) return nullptr;
     if (present && !file->Seek(entry->offset, host::kernel::SeekOrigin::Begin)) return nullptr;
     u8* body = static_cast<u8*>(AlignedAlloc(entry->size, 16));
     if (!body) return nullptr;

@@ -16,7 +16,10 @@
 // against the file: the count must fit the file and every name must end
 // inside its 260 bytes, or the archive is refused as a whole. A body may
 // reach past the end (an archive cut short): it reads what is there and the
-// rest as zeros. Once open, the directory is never changed until
+// rest as zeros. The zeros are not given out beyond about the file's own
+// size, though: the entries, in directory order, share one budget of them
+// (PackZeroBudget), and one that does not fit what is left of it is refused
+// alone. Once open, the directory is never changed until
 // Release or another Open, so any number of threads may call FindEntry and
 // ReadEntry at once (each ReadEntry opens its own handle).
 #pragma once
@@ -37,9 +40,12 @@ inline constexpr u8 kPackKeyFirst = 0x6B;
 inline constexpr u8 kPackKeySecond = 0xD2;
 
 inline constexpr u32 kPackNameSize = 260;
-// The most of a body that may lie past the archive's end and be read as
-// zeros: a directory's sizes are not to be trusted with gigabytes.
-inline constexpr u32 kPackMaxBytesPastEnd = 64u << 20;
+// The zeros past its end that an archive of fileSize bytes gives out in all,
+// read side by side or one after another: as many again as the file holds,
+// and a little more for a small archive cut short. A damaged directory then
+// costs about the file's size however many entries it states.
+inline constexpr u32 kPackZeroSlack = 1u << 20;
+constexpr u64 PackZeroBudget(u64 fileSize) { return fileSize + kPackZeroSlack; }
 inline constexpr u32 kPackEntrySize = 268;
 
 // One directory entry, the same in memory and on file.
@@ -80,8 +86,9 @@ public:
     // caller frees with AlignedFree (an empty body gives a valid block),
     // its length in *size when size is not null. The part of a body past
     // the file's end is left zero. Null when the name is unknown, the
-    // archive cannot be read, or more than kPackMaxBytesPastEnd of the body
-    // lies past the end.
+    // archive cannot be read, or the zeros of the entry do not fit the
+    // budget (PackZeroBudget of the file's size now) after those of the
+    // entries before it.
     u8* ReadEntry(const char* name, u32* size = nullptr) const;
 
     // Writes a plain archive of the files at paths, each stored under its
@@ -104,6 +111,10 @@ private:
     // Replaces the directory, flags, key and location with copies of
     // other's; empty when the copy cannot be allocated.
     void CopyDirectory(const CqelPackFile& other);
+    // Whether the zeros of the entry at index fit the budget of a file of
+    // fileSize bytes: entries are taken in directory order while the bytes
+    // of theirs past the end fit what is left of it.
+    bool FitsZeroBudget(u32 index, u64 fileSize) const;
 
     u32 m_count = 0;
     PackEntry* m_directory = nullptr;

@@ -12,9 +12,11 @@
 //     u32 C           child count, then C layer records
 //
 // Layouts come from outside the program: no length or count makes more than
-// the data left could hold, a name stored without its NUL is ended, and
-// children nest only kMaxLayerDepth deep. A layout that ends early keeps
-// what was read before the end; the fields after it keep their values.
+// the data left could hold, the layers made in all number no more than the
+// data could hold whole (LayerBound), a name stored without its NUL is
+// ended, and children nest only kMaxLayerDepth deep. A layout that ends
+// early keeps what was read before the end; the fields after it keep their
+// values.
 #pragma once
 
 #include "engine/core/Types.h"
@@ -39,6 +41,12 @@ constexpr u32 kMaxLayerDepth = 64;
 // anything after the length is read, as when the allocation fails.
 constexpr size_t kNameBytesPastEnd = size_t(64) << 20;
 
+// The most layers a layout of this many bytes makes: each record read
+// whole takes kMinLayerRecord bytes at least, and the last one may be cut.
+// A record whose read fails may take 4 bytes only and is kept all the same,
+// so without this a damaged layout would make a layer of every 4 bytes.
+constexpr size_t LayerBound(size_t bytes) { return bytes / kMinLayerRecord + 1; }
+
 // A cursor over bytes that never reads past them.
 class Reader {
 public:
@@ -60,11 +68,20 @@ public:
     bool NameFits(size_t n) const { return n <= Remaining() + kNameBytesPastEnd; }
     // count records of at least minBytes each still fit.
     bool Fits(u32 count, u32 minBytes) const { return u64(count) * minBytes <= Remaining(); }
+    // Layer records this reader may still make, and taking one.
+    size_t LayersLeft() const { return LayerBound(m_size) - m_layers; }
+    bool TakeLayer()
+    {
+        if (!LayersLeft()) return false;
+        ++m_layers;
+        return true;
+    }
 
 private:
     const u8* m_data;
     size_t m_size;
     size_t m_at = 0;
+    size_t m_layers = 0;
 };
 
 // A file that collects what is written to it, so a whole file can be

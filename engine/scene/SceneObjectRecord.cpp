@@ -138,8 +138,10 @@ u32 CSceneObject::ReadRecord(scene_file::Reader& in, u32 depth)
     // Nesting past the limit is not followed: the reading ends there.
     if (depth >= scene_file::kMaxLayerDepth) return endsHere();
     // Every record but the last one read holds at least kMinLayerRecord
-    // bytes: a count past the data yields the children present.
-    const u32 slots = u32(std::min<u64>(count, in.Remaining() / scene_file::kMinLayerRecord + 1));
+    // bytes: a count past the data yields the children present, and the
+    // layers the whole layout makes stay within what its bytes hold.
+    const u32 slots = u32(std::min<u64>({count, in.Remaining() / scene_file::kMinLayerRecord + 1, in.LayersLeft()}));
+    if (!slots) return endsHere();
     auto* children = new CResourceList(slots);
     if (!children || children->GetCount() != slots) {
         delete children;
@@ -147,7 +149,7 @@ u32 CSceneObject::ReadRecord(scene_file::Reader& in, u32 depth)
     }
     m_children = children;
     u32 read = 0;
-    for (; read < slots && in.Remaining(); ++read) {
+    for (; read < slots && in.Remaining() && in.TakeLayer(); ++read) {
         // In its slot before it is read, so the list frees it either way.
         auto* child = new CSceneObject(children);
         if (!child) break;

@@ -163,8 +163,9 @@ u32 CSceneResource::LoadFromBytes(const u8* data, size_t size, size_t* used)
         in.U32(count);
     }
     // Every record but the last one read holds at least kMinLayerRecord
-    // bytes: a count past the data yields the layers present.
-    const u32 slots = u32(std::min<u64>(count, in.Remaining() / scene_file::kMinLayerRecord + 1));
+    // bytes: a count past the data yields the layers present, and the
+    // layers the whole layout makes stay within what its bytes hold.
+    const u32 slots = u32(std::min<u64>({count, in.Remaining() / scene_file::kMinLayerRecord + 1, in.LayersLeft()}));
     CResourceList* layers = new CResourceList(slots);
     if (!layers || layers->GetCount() != slots) {
         delete layers;
@@ -172,7 +173,7 @@ u32 CSceneResource::LoadFromBytes(const u8* data, size_t size, size_t* used)
     }
     m_layers = layers;
     u32 read = 0;
-    for (; read < slots && in.Remaining(); ++read) {
+    for (; read < slots && in.Remaining() && in.TakeLayer(); ++read) {
         // In its slot before it is read, so the list frees it either way.
         auto* layer = new CSceneObject(layers);
         if (!layer) break;

@@ -5,6 +5,7 @@
 // (update, placement, look-ups, group turns, blends, a draw without a
 // device) and written out again, which must read back and write the same.
 #include "engine/core/MemStream.h"
+#include "engine/scene/SceneFile.h"
 #include "engine/scene/SceneObject.h"
 #include "engine/scene/SceneResource.h"
 #include "fuzz/FuzzSupport.h"
@@ -15,10 +16,12 @@
 
 namespace {
 
-// Every layer of the tree, depth first, with the operations scenes use.
-void Exercise(CSceneResource& scene, CSceneObject* layer, const CLayerState* previous)
+// Every layer of the tree, depth first, with the operations scenes use;
+// layers counts them.
+void Exercise(CSceneResource& scene, CSceneObject* layer, const CLayerState* previous, size_t& layers)
 {
     if (!layer) return;
+    ++layers;
     if (const char* name = layer->GetName()) FUZZ_CHECK(scene.FindLayer(name) != nullptr);
     layer->GetBoundingRect();
     f32 x = 0, y = 0;
@@ -28,7 +31,7 @@ void Exercise(CSceneResource& scene, CSceneObject* layer, const CLayerState* pre
     for (u32 i = 0; i < layer->GetChildCount(); ++i) {
         CSceneObject* child = layer->GetChild(i);
         if (child) FUZZ_CHECK(child->GetOwnerList() == layer->GetChildren());
-        Exercise(scene, child, &layer->GetScreenState());
+        Exercise(scene, child, &layer->GetScreenState(), layers);
     }
 }
 
@@ -57,7 +60,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     scene.SetKeepAspect(data[0] & 1);
     scene.SetFit(data[0] & 2);
     scene.Initialize(0);
-    for (u32 i = 0; i < scene.GetLayerCount(); ++i) Exercise(scene, scene.GetLayer(i), &scene.GetSceneState());
+    // However damaged, no more layers than the bytes could hold.
+    size_t layers = 0;
+    for (u32 i = 0; i < scene.GetLayerCount(); ++i)
+        Exercise(scene, scene.GetLayer(i), &scene.GetSceneState(), layers);
+    FUZZ_CHECK(layers <= scene_file::LayerBound(size));
     scene.Draw(0);
     scene.DrawLayerByIndex(0, &scene.GetSceneState());
 

@@ -167,7 +167,8 @@ TEST(PackFile, RefusesDamagedArchives)
 
 // An archive cut short keeps its directory: each body reads what lies before
 // the end, the rest as zeros at its full size, plain or scrambled. A body
-// further past the end than the bound reads nothing, and the others still do.
+// whose zeros do not fit the archive's budget reads nothing, and the others
+// still do.
 TEST(PackFile, AnArchiveCutShortReadsEachBodyAsFarAsTheFileGoes)
 {
     TempFolder folder;
@@ -199,24 +200,83 @@ TEST(PackFile, AnArchiveCutShortReadsEachBodyAsFarAsTheFileGoes)
             EXPECT_EQ(Body(pack, kItems[i].name.c_str()), c.bodies[i]) << c.what << ": " << kItems[i].name;
     }
 
-    // Offsets and sizes past the end; the bound's own value is read.
+    // Offsets and sizes past the end, up to the zero budget's own value.
     const u32 past = 4 + 268 * 5;
-    const std::string bytes = U32(5) + Entry("empty", 0, 1000) + Entry("far", 0x20, 0xFFFFFFF0u) +
-                              Entry("bound", kPackMaxBytesPastEnd + 2, past) +
-                              Entry("over", kPackMaxBytesPastEnd + 3, past) + Entry("all", 0xFFFFFFFFu, 0) + "ab";
+    const u64 budget = PackZeroBudget(past + 2);
+    const auto archive = [&](u32 boundSize) {
+        return U32(5) + Entry("far", 0x20, 0xFFFFFFF0u) + Entry("bound", boundSize, past) +
+               Entry("over", 1, past + 2) + Entry("all", 0xFFFFFFFFu, 0) + Entry("empty", 0, 1000) + "ab";
+    };
+    // "far" gives 0x20 zeros, "bound" all but the 2 bytes it holds.
+    const u32 atBudget = u32(budget - 0x20 + 2);
     CqelPackFile pack;
-    ASSERT_EQ(pack.Open(Put(folder / "past.gpk", bytes).c_str()), 1u);
+    ASSERT_EQ(pack.Open(Put(folder / "past.gpk", archive(atBudget)).c_str()), 1u);
+    // Read last first: an entry's answer does not hang on what was read.
     EXPECT_EQ(Body(pack, "empty"), "");
-    EXPECT_EQ(Body(pack, "far"), std::string(0x20, '\0'));
+    EXPECT_EQ(Body(pack, "all"), "<null>");
+    EXPECT_EQ(Body(pack, "over"), "<null>");
     u32 size = 0;
     u8* body = pack.ReadEntry("bound", &size);
     ASSERT_NE(body, nullptr);
-    EXPECT_EQ(size, kPackMaxBytesPastEnd + 2);
+    EXPECT_EQ(size, atBudget);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(body), 4), std::string("ab") + zero + zero);
     EXPECT_EQ(body[size - 1], 0);
     AlignedFree(body);
+    EXPECT_EQ(Body(pack, "far"), std::string(0x20, '\0'));
     EXPECT_EQ(Body(pack, "over"), "<null>");
-    EXPECT_EQ(Body(pack, "all"), "<null>");
+
+    // One byte past the budget: that entry alone is refused, and the one
+    // after it fits what is left.
+    ASSERT_EQ(pack.Open(Put(folder / "past.gpk", archive(atBudget + 1)).c_str()), 1u);
+    EXPECT_EQ(Body(pack, "bound").substr(0, 8), "<null>");   // a megabyte when read
+    EXPECT_EQ(Body(pack, "over"), zero);
+    EXPECT_EQ(Body(pack, "far"), std::string(0x20, '\0'));
+    EXPECT_EQ(Body(pack, "empty"), "");
+}
+
+// A small archive of many entries whose bodies lie past its end gives out
+// no more zeros than its budget in all, read forwards or backwards, and a
+// copy answers the same. Entries sharing one body inside the file cost
+// nothing of it.
+TEST(PackFile, BodiesPastTheEndShareOneBudget)
+{
+    TempFolder folder;
+    constexpr u32 kCount = 200, kBody = 64 << 10;
+    const u32 end = 4 + 268 * kCount;
+    std::string bytes = U32(kCount);
+    for (u32 i = 0; i < kCount; ++i) bytes += Entry("e" + std::to_string(i), kBody, end);
+    CqelPackFile pack;
+    ASSERT_EQ(pack.Open(Put(folder / "many.gpk", bytes).c_str()), 1u);
+    const CqelPackFile copy(pack);
+    const u64 budget = PackZeroBudget(bytes.size());
+    const auto handedOut = [&](const CqelPackFile& p, bool backwards, std::vector<bool>& read) {
+        u64 total = 0;
+        for (u32 k = 0; k < kCount; ++k) {
+            const u32 i = backwards ? kCount - 1 - k : k;
+            u32 size = 0;
+            u8* body = p.ReadEntry(("e" + std::to_string(i)).c_str(), &size);
+            read[i] = body != nullptr;
+            if (body) total += size;
+            AlignedFree(body);
+        }
+        return total;
+    };
+    std::vector<bool> forwards(kCount), backwards(kCount), copied(kCount);
+    EXPECT_EQ(handedOut(pack, false, forwards), budget / kBody * kBody);
+    EXPECT_EQ(handedOut(pack, true, backwards), budget / kBody * kBody);
+    EXPECT_EQ(handedOut(copy, false, copied), budget / kBody * kBody);
+    EXPECT_EQ(backwards, forwards);
+    EXPECT_EQ(copied, forwards);
+    // The first ones in the directory are those read.
+    EXPECT_TRUE(forwards[budget / kBody - 1]);
+    EXPECT_FALSE(forwards[budget / kBody]);
+
+    // The same entries all naming one body the file holds: each reads it.
+    std::string shared = U32(kCount);
+    for (u32 i = 0; i < kCount; ++i) shared += Entry("e" + std::to_string(i), kBody, end);
+    shared += std::string(kBody, 'b');
+    ASSERT_EQ(pack.Open(Put(folder / "shared.gpk", shared).c_str()), 1u);
+    EXPECT_EQ(handedOut(pack, false, forwards), u64(kCount) * kBody);
 }
 
 TEST(PackFile, ReadEntryReadsTheArchiveAsItIsNow)

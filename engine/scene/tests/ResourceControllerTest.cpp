@@ -552,6 +552,79 @@ TEST_F(Controller, AnArchiveCutShortLoadsItsEntriesAsFarAsTheyGo)
     }
 }
 
+// A small archive whose entries are WAV headers stating bodies past its end
+// makes the controller hold no more than the archive's budget of zeros, whether
+// its sounds are decoded side by side or loaded one after another (last
+// first); an entry past the budget is refused alone, those before it stay.
+TEST_F(Controller, AnArchiveOfBodiesPastItsEndCostsAboutItsOwnSize)
+{
+    // Each entry a 44-byte 8-bit WAV header stating the rest of its size.
+    const auto archive = [](const std::vector<u32>& sizes) {
+        Bytes head, bodies;
+        head.U32(u32(sizes.size()));
+        u32 offset = 4 + 268 * u32(sizes.size());
+        for (size_t i = 0; i < sizes.size(); ++i) {
+            head.Text("S" + std::to_string(i) + ".wav", 260).U32(sizes[i]).U32(offset + 44 * u32(i));
+            bodies.Raw("RIFF").U32(sizes[i] - 8).Raw("WAVE").Raw("fmt ").U32(16).U8(1).U8(0).U8(1).U8(0).U32(8000)
+                .U32(8000).U8(1).U8(0).U8(8).U8(0).Raw("data").U32(sizes[i] - 44);
+        }
+        return head.Str() + bodies.Str();
+    };
+    // The zeros of entry i of n: the headers after its own lie inside the
+    // file, the rest of its size past the end.
+    const auto zeros = [](const std::vector<u32>& sizes, size_t i) { return sizes[i] - 44 * (sizes.size() - i); };
+    const auto fitting = [&](const std::vector<u32>& sizes) {
+        const u64 budget = PackZeroBudget(4 + (268 + 44) * sizes.size());
+        u32 n = 0;
+        for (u64 used = 0; n < sizes.size() && (used += zeros(sizes, n)) <= budget;) ++n;
+        return n;
+    };
+    // Twenty entries: nineteen of 48 KiB, the last filling the budget to
+    // its own value or one past it; then a hundred of 64 KiB.
+    std::vector<u32> atBudget(20, 48 << 10);
+    u64 left = PackZeroBudget(4 + (268 + 44) * 20);
+    for (size_t i = 0; i < 19; ++i) left -= zeros(atBudget, i);
+    atBudget.back() = u32(left + 44);
+    std::vector<u32> pastBudget = atBudget;
+    ++pastBudget.back();
+    const std::vector<u32> many(100, 64 << 10);
+    const struct {
+        const char* what;
+        std::vector<u32> sizes;
+        u32 loaded;   // the first ones of the directory
+    } cases[] = {
+        {"at the budget", atBudget, 20},
+        {"one past the budget", pastBudget, 19},
+        {"many entries", many, fitting(many)},
+    };
+    EXPECT_EQ(fitting(atBudget), 20u);
+    EXPECT_EQ(fitting(many), 17u);
+    for (const auto& c : cases) {
+        WriteBytes("Data/Past.gpk", archive(c.sizes));
+        u64 expected = 0;
+        for (u32 i = 0; i < c.loaded; ++i) expected += c.sizes[i] - 44;
+        for (const bool sideBySide : {true, false}) {
+            const std::string what = std::string(c.what) + (sideBySide ? ", side by side" : ", one after another");
+            CResourceController r;
+            if (sideBySide) {
+                EXPECT_EQ(r.Load("Data\\Past.gpk", 1), c.loaded == c.sizes.size() ? 1u : 0u) << what;
+            } else {
+                ASSERT_EQ(r.LoadPack("Data\\Past.gpk", 0), 1u) << what;
+                auto* pack = static_cast<CqelPackFile*>(static_cast<CValueBase*>(r.GetPackList()->GetAt(0)));
+                for (u32 i = u32(c.sizes.size()); i-- > 0;)
+                    EXPECT_EQ(r.LoadSound(pack, ("S" + std::to_string(i) + ".wav").c_str()), i < c.loaded ? 1u : 0u)
+                        << what << ": " << i;
+            }
+            u64 held = 0;
+            for (u32 i = 0; i < r.GetSoundList()->GetCount(); ++i)
+                held += static_cast<CSoundBuffer*>(static_cast<CValueBase*>(r.GetSoundList()->GetAt(i)))->GetDataSize();
+            EXPECT_EQ(r.GetSoundList()->GetCount(), c.loaded) << what;
+            EXPECT_EQ(held, expected) << what;
+            EXPECT_NE(Sound(r, ("S" + std::to_string(c.loaded - 1) + ".wav").c_str()), nullptr) << what;
+        }
+    }
+}
+
 TEST_F(Controller, ScenesServiceTheControllersSounds)
 {
     {

@@ -3,6 +3,7 @@
 // before the damage.
 #include "engine/core/Endian.h"
 #include "engine/core/MemStream.h"
+#include "engine/graphics/Texture.h"
 #include "engine/scene/SceneObject.h"
 #include "engine/scene/SceneResource.h"
 #include "engine/scene/tests/SceneTestSupport.h"
@@ -283,6 +284,62 @@ TEST(SceneFile, ANameLengthFarPastTheDataFailsAsAnAllocation)
     }
 }
 
+// Layers of a tree, children and all.
+u32 CountLayers(const CSceneObject* layer)
+{
+    u32 n = layer ? 1 : 0;
+    for (u32 i = 0; layer && i < layer->GetChildCount(); ++i) n += CountLayers(layer->GetChild(i));
+    return n;
+}
+
+// A layer record that fails after its first 4 bytes is kept, yet a layout
+// makes no more layers than its bytes hold whole (and one cut): a record
+// whose children are such failures, over and over, stops at that bound,
+// and a layout cut inside its last record reaches it exactly.
+TEST(SceneFile, ADamagedLayoutMakesNoMoreLayersThanItsBytesHold)
+{
+    Bytes smallest;   // a record as small as one can be
+    smallest.U32(0).U32(0).U32(0);
+    for (const u32 defaults : {24, 12, 12, 16, 16}) smallest.U32(0).U32(0).U32(0).U32(0).Zeros(defaults);
+    smallest.U32(0);
+    ASSERT_EQ(smallest.Str().size(), scene_file::kMinLayerRecord);
+    std::string cut = Bytes().U32(0).U32(21);
+    for (int i = 0; i < 21; ++i) cut += smallest.Str();
+    cut.resize(cut.size() - 76);
+
+    // Records with more children than the data, each child a name length
+    // far past the data: as many as a list of the bytes left may hold, a
+    // layer of every 4 bytes.
+    const std::string parent = Bytes().U32(0).U32(scene_file::kSettingsSize).Raw(Settings().Block()).U32(0)
+                                   .Raw(EmptyTracks()).U32(0xFFFFFFFF);
+    const auto damage = [&](size_t bytes) {
+        std::string d = Bytes().U32(0).U32(0xFFFFFFFF);
+        while (d.size() < bytes) {
+            d += parent;
+            const size_t left = bytes > d.size() ? bytes - d.size() : 0;
+            d += std::string(4 * (left / scene_file::kMinLayerRecord + 1), '\xFF');
+        }
+        d.resize(bytes);
+        return d;
+    };
+    const struct {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"cut in its last record", cut},
+        {"64 KiB of damage", damage(64 << 10)},
+        {"1 MiB of damage", damage(1 << 20)},
+    };
+    for (const auto& c : cases) {
+        CSceneResource scene;
+        ASSERT_EQ(LoadBytes(scene, c.bytes), 1u) << c.what;
+        u32 layers = 0;
+        for (u32 i = 0; i < scene.GetLayerCount(); ++i) layers += CountLayers(scene.GetLayer(i));
+        EXPECT_EQ(layers, scene_file::LayerBound(c.bytes.size())) << c.what;
+    }
+    EXPECT_EQ(scene_file::LayerBound(cut.size()), 21u);
+}
+
 // Children nest at most 64 levels below the top: a deeper layout keeps those
 // levels and reads nothing past them.
 TEST(SceneFile, NestingPastTheLimitIsNotFollowed)
@@ -333,6 +390,33 @@ TEST(SceneFile, OtherSettingsSizesTakeWhatFits)
     const LayerSettings& got = shorter.GetLayer(0)->GetSettings();
     EXPECT_EQ((std::vector<f32>{got.offset.colour.z, got.offset.rect.left, f32(got.visible)}),
               (std::vector<f32>{0.75f, 0, 0}));
+}
+
+// A whole record read over a layer replaces its texture: a record naming
+// none leaves the layer with none, not with the one it had.
+TEST(SceneFile, AWholeRecordReadOverALayerReplacesItsTexture)
+{
+    CTexture old;
+    old.SetName("Old.dds");
+    const struct {
+        const char* what;
+        std::string texture;
+        const char* name;
+    } cases[] = {
+        {"no texture", "", nullptr},
+        {"another texture", "Menu.dds", "Menu.dds"},
+    };
+    for (const auto& c : cases) {
+        const std::string record = LayerRecord("Cap", Settings(), c.texture, EmptyTracks());
+        std::unique_ptr<CMemStream> stream(CreateMemStream(record.data(), u32(record.size())));
+        CSceneObject layer("Btn", nullptr);
+        layer.SetTextureRecursive(&old);
+        ASSERT_EQ(layer.LoadFromMemory(stream.get()), 1u) << c.what;
+        EXPECT_EQ(stream->GetPosition(), record.size()) << c.what;
+        EXPECT_STREQ(layer.GetName(), "Cap") << c.what;
+        EXPECT_STREQ(layer.GetTextureName(), c.name) << c.what;
+        EXPECT_EQ(layer.GetTexture(), nullptr) << c.what;
+    }
 }
 
 TEST(SceneFile, StreamsAndOpenFilesMoveOnlyPastWhatWasTaken)
