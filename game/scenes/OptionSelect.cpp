@@ -24,6 +24,7 @@
 #include "host/render/Render.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 using namespace option_select;
@@ -456,6 +457,14 @@ u32 COptionSelect::OnPeerMessage(u32 type, const u8* data, u32 length)
         if (CBattleEntry* left = m_setup->GetEntry(entry)) left->kind = CBattleEntry::kKindNone;
         return 1;
     }
+    case kMsgNetReady: {
+        // A peer whose cover closed first has loaded and said so while this
+        // one still shows: ignored, the battle's start handshake would wait
+        // for the word until its limit.
+        u32 entry = 0;
+        if (m_startFlag && ReadEntryBody(data, length, &entry) == LockstepRecordError::kNone) m_heldReady |= 1u << entry;
+        return 1;
+    }
     default: return 1;
     }
 }
@@ -522,8 +531,15 @@ LoadingArgs COptionSelect::TakeBattleArgs()
     if (setup) setup->option = m_option;
     // A network battle runs on the network scene above.
     IBattleNetwork* network = m_network ? GetBattleNetwork() : nullptr;
-    return LoadingArgs{new CBattleScene(app ? app->BattleApp() : nullptr, network), reinterpret_cast<intptr_t>(setup),
-        m_network};
+    auto* battle = new CBattleScene(app ? app->BattleApp() : nullptr, network);
+    // Kept by the battle for its lockstep, which its load makes.
+    for (u32 e = 0; e < kLockstepEntries; ++e) {
+        if (!(m_heldReady >> e & 1)) continue;
+        const std::string body = WriteU32Body(e);
+        battle->OnPeerMessage(kMsgNetReady, reinterpret_cast<const u8*>(body.data()), u32(body.size()));
+    }
+    m_heldReady = 0;
+    return LoadingArgs{battle, reinterpret_cast<intptr_t>(setup), m_network};
 }
 
 MenuSetupArgs COptionSelect::TakeBackArgs()

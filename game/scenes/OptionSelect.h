@@ -228,6 +228,10 @@ private:
     CBattleOption m_option;
     u32 m_startFlag = 0;
     u32 m_backFlag = 0;
+    // Ready words (10006) that came after the start, one bit per entry: a
+    // faster peer's battle can load before this cover closes, and the word
+    // belongs to the battle this scene builds.
+    u32 m_heldReady = 0;
     CBattleSetup* m_setup = nullptr;   // owned until handed on
     f32 m_scroll = 0.0f;
     u32 m_scrollMode = 0;

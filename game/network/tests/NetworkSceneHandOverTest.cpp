@@ -124,6 +124,51 @@ TEST(NetworkSceneHandOver, StartAndRematchLoadTheBattleOnceTheOldChildIsGone)
     EXPECT_EQ(run.Lobby().GetPlayState(), 1u);
 }
 
+// The member's cover can close first and its battle load in a few
+// milliseconds: its ready word then reaches the host while the host's option
+// select still shows, before the loading screen and its battle exist. Kept
+// for that battle, it ends the host's start handshake by the member's word
+// wherever it came; lost, the handshake waited until its limit (about ten
+// seconds on the loading screen). The index is the body's: one out of range
+// is not kept (the battle's lockstep would refuse it).
+TEST(NetworkSceneHandOver, AMembersReadyWordBeforeTheHostsLoadingScreenEndsTheHandshake)
+{
+    enum When { kOnTheOptionSelect, kOnTheLoadingScreen };
+    const struct {
+        const char* name;
+        When when;
+        u32 entry;
+        u32 done, givenUp, refused;
+    } rows[] = {
+        {"on the option select, its cover closing", kOnTheOptionSelect, 1, 1, 0, 0},
+        {"on the loading screen", kOnTheLoadingScreen, 1, 1, 0, 0},
+        {"out of range, on the option select", kOnTheOptionSelect, 4, 0, 1, 0},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        SceneRun run;
+        ASSERT_TRUE(run.Enter());
+        CBattleSetup* setup = RoomSetup(run, 0);
+        setup->entries[1].kind = 1;   // the member plays entry 1
+        ASSERT_EQ(HostChild(run, new COptionSelect, kHostedOptionMode, setup), 0);
+        run.game.Frames(40);
+        run.game.Press(menu::kStart);
+        if (r.when == kOnTheLoadingScreen) ASSERT_TRUE(RunUntilChild<CLoadingScene>(run));
+        else ASSERT_TRUE(dynamic_cast<COptionSelect*>(run.scene->GetChild()));
+        const std::string ready = WriteU32Body(r.entry);
+        EXPECT_EQ(run.scene->OnPeerMessage(nullptr, reinterpret_cast<const u8*>(ready.data()), i32(kMsgNetReady),
+                                           u32(ready.size())),
+                  1);
+        ASSERT_TRUE(RunUntilChild<CBattleScene>(run));
+        const auto* battle = dynamic_cast<CBattleScene*>(run.scene->GetChild());
+        const LockstepStats stats = battle->GetLockstep()->GetStats();
+        EXPECT_EQ(stats.handshakesDone, r.done);
+        EXPECT_EQ(stats.handshakesGivenUp, r.givenUp);
+        EXPECT_EQ(stats.refusedMessages, r.refused);
+        EXPECT_EQ(battle->EarlyMessageCount(), 0u);
+    }
+}
+
 // Every way back to the room: the scene left is released before the room's
 // music starts, so its release (which stops what it played, the battle's
 // every sound) leaves that music playing.
