@@ -192,7 +192,7 @@ TEST(NetProcess, DirectRoomByTypedAddressPlaysABattleToItsEndOnEqualHashesAndADe
 // machines the handshake ends by the peers' messages (given up, it ends by
 // its limit), nothing is left held for the lockstep, and both play the same
 // states. The times are printed, not bounded: a busy machine is slow, not
-// wrong (the handshake's own time is measured in game_network_bench).
+// wrong.
 TEST(NetProcess, DirectBattleLeavesTheLoadingScreenOnBothMachinesByTheStartHandshakesMessages)
 {
     const u32 deadline = NowMs() + kRunMs;
