@@ -45,8 +45,6 @@ const char* DescribeSettingLoadError(SettingLoadError error)
     case SettingLoadError::kTooDeep: return "settings files nested too deep";
     case SettingLoadError::kTooManyFiles: return "too many settings files in one load";
     case SettingLoadError::kTooManyBytes: return "too many bytes of settings in one load";
-    case SettingLoadError::kTooManyPatterns: return "pattern list holds too many patterns";
-    case SettingLoadError::kTooManyShots: return "pattern list fires too many shots at once";
     case SettingLoadError::kRefused: return "settings file refused: a value out of range or a file it names";
     }
     return "unknown settings error";

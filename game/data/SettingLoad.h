@@ -37,8 +37,6 @@ enum class SettingLoadError : u8 {
     kTooDeep,           // more files nested than CNestedLoadGuard::kMaxDepth
     kTooManyFiles,      // more files read than CSettingLoad::kMaxFiles
     kTooManyBytes,      // more bytes read than CSettingLoad::kMaxBytes
-    kTooManyPatterns,   // a pattern list past its pattern bound
-    kTooManyShots,      // a pattern list that would fire past its shot bound
     kRefused,           // a value out of range, or a child that failed
 };
 

@@ -11,6 +11,7 @@
 #include "game/battle/object/PatternListParameter.h"
 #include "game/battle/object/ShotPatternParameter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -124,6 +125,12 @@ void PlaceAroundTarget(CVector3& p, BarrageState& state, const CShotPatternValue
 
 }  // namespace
 
+// What one update may still make.
+struct CBarrage::ShotBudget {
+    u32 shots = CPatternListParameter::kMaxShotsPerRound;
+    u32 setOff = CPatternListParameter::kMaxShotsSetOff;
+};
+
 IChildBarrage* MakeChildBarrage(const CPatternListParameter* definition)
 {
     return new CBarrage(definition);
@@ -132,7 +139,8 @@ IChildBarrage* MakeChildBarrage(const CPatternListParameter* definition)
 CBarrage::CBarrage() { SetGroup(kGroupBarrage); }
 
 CBarrage::CBarrage(const CPatternListParameter* definition)
-    : m_states(definition ? definition->GetPatternCount() : 0), m_definition(definition)
+    : m_states(definition ? std::min(definition->GetPatternCount(), CPatternListParameter::kMaxPatterns) : 0),
+      m_definition(definition)
 {
     SetGroup(kGroupBarrage);
 }
@@ -204,6 +212,7 @@ i32 CBarrage::Update(const ShooterRecord* given)
     // the owner's record stays as it was.
     ShooterRecord record;
     if (given) record = *given;
+    ShotBudget budget;
     for (u32 i = 0; i < m_states.size(); ++i) {
         const CShotPatternParameter* pattern = m_definition->GetPattern(i);
         if (!pattern) continue;
@@ -214,7 +223,7 @@ i32 CBarrage::Update(const ShooterRecord* given)
         if (m_clock < v.patternWait) continue;
         state.timer += dt;
         if (!(state.timer >= v.shootWait) || !given) continue;
-        FireVolley(&record, state, *pattern);
+        FireVolley(&record, state, *pattern, budget);
         const CVector3 centre = GetVolleyCentre(record, state, v);
         if (state.shotEffect)
             state.shotEffect->PlayAtMatrix(GetEffectManager(), &centre, &state.firingRotation, nullptr, 1, nullptr);
@@ -225,7 +234,8 @@ i32 CBarrage::Update(const ShooterRecord* given)
     return 1;
 }
 
-i32 CBarrage::FireVolley(const ShooterRecord* record, BarrageState& state, const CShotPatternParameter& pattern)
+i32 CBarrage::FireVolley(const ShooterRecord* record, BarrageState& state, const CShotPatternParameter& pattern,
+    ShotBudget& budget)
 {
     if (!record) return 0;
     ShooterRecord local = *record;
@@ -235,7 +245,13 @@ i32 CBarrage::FireVolley(const ShooterRecord* record, BarrageState& state, const
 
     CResourceController* resources = nullptr;
     SendObjectMessage(kMsgResourceController, CObjectRegistry::kHandlerId, -1, reinterpret_cast<intptr_t>(&resources));
-    const u32 count = ShotCount(v);
+    // Shots past what this update may still make are not made: each weighs
+    // itself and one round of the list its bullet carries.
+    const CPatternListParameter* carried = pattern.GetBulletLink().parameter.GetBarrage();
+    const u32 weight = 1 + (carried ? carried->GetShotsSetOff() : 0);
+    const u32 count = std::min({ShotCount(v), budget.shots, budget.setOff / weight});
+    budget.shots -= count;
+    budget.setOff -= count * weight;
     for (u32 s = 0; s < count; ++s) {
         auto* bullet = new CBullet(&pattern.GetBulletLink().parameter);
         bullet->LoadResource(resources);

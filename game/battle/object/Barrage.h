@@ -45,8 +45,8 @@ public:
 
     // No definition, no states (for the root's factories).
     CBarrage();
-    // One zeroed state per pattern name; definition is borrowed and must
-    // outlive the barrage.
+    // One zeroed state per pattern name, up to the list's pattern bound;
+    // definition is borrowed and must outlive the barrage.
     explicit CBarrage(const CPatternListParameter* definition);
     // Clock and states copied (effects and sounds shared), with a copy of
     // the definition that this barrage owns.
@@ -62,7 +62,8 @@ public:
     i32 Update(u32 argument) override;
     // Advances the clock by the frame time and fires every due pattern. A
     // pattern whose volley falls due without a record keeps its time until
-    // a frame that has one. 1.
+    // a frame that has one. The shots made stay within the list's round and
+    // set-off bounds; a volley past them still counts, with fewer shots. 1.
     i32 Update(const ShooterRecord* record);
     // Draws nothing; 1 only when holding a model (a barrage loads none).
     i32 Draw(u32 argument) override;
@@ -101,7 +102,9 @@ private:
     enum ShareDefinition { kShareDefinition };
     CBarrage(const CBarrage& other, ShareDefinition);
 
-    i32 FireVolley(const ShooterRecord* record, BarrageState& state, const CShotPatternParameter& pattern);
+    struct ShotBudget;
+    i32 FireVolley(const ShooterRecord* record, BarrageState& state, const CShotPatternParameter& pattern,
+        ShotBudget& budget);
     CVector3 GetVolleyCentre(ShooterRecord& record, BarrageState& state, const CShotPatternValues& v);
     static void CaptureFrame(BarrageState& state, const CShotPatternValues& v, CObjectDivision* firing,
         CObjectDivision* target);

@@ -4,13 +4,13 @@
 // by index; record i was loaded from name i. Records are read-only and
 // shared with every other list naming the same file in the load.
 //
-// What one list may set off is bounded, so a short file cannot flood a
-// battle: at most kMaxPatterns patterns; at most kMaxShotsPerRound shots
-// when every pattern fires once (the barrage's own volley cap, now for the
-// list as a whole); and at most kMaxShotsSetOff counting, for every shot,
-// the round its bullet's own BARRAGE list may fire in turn. The bounds sit
-// well above any barrage written by hand (thousands of shots, hundreds of
-// patterns): they stop only files that ask for memory by the gigabyte.
+// A list loads whatever it names; what a barrage fires of it is bounded
+// where the bullets are made (CBarrage::Update), so a short file cannot
+// flood a battle: only the first kMaxPatterns patterns fire; one update
+// makes at most kMaxShotsPerRound shots; and at most kMaxShotsSetOff
+// counting, for every shot, one round of its bullet's own BARRAGE list.
+// The bounds sit well above any barrage written by hand (thousands of
+// shots, hundreds of patterns); past them the shots are not made.
 #pragma once
 
 #include "engine/core/Types.h"
@@ -33,8 +33,7 @@ public:
 
     // 0 when any key could not be registered.
     i32 RegisterKeys() override;
-    // Loads the patterns in order; the first failure fails the load, and so
-    // does a list past one of its bounds.
+    // Loads the patterns in order; the first failure fails the load.
     i32 OnLoaded(const CStatusKeyMap* aliasTable) override;
     // Releases the names and the patterns, then the base's clear.
     i32 Clear() override;
@@ -43,13 +42,11 @@ public:
     u32 GetPatternCount() const { return m_patterns.GetNameCount(); }
     // Loaded pattern index, or null past the end.
     const CShotPatternParameter* GetPattern(u32 index) const { return m_patterns.GetAt(index); }
-    // Shots one round of every pattern fires, and with what their bullets'
-    // lists fire in turn.
-    u32 GetShotsPerRound() const { return m_shotsPerRound; }
+    // Shots one round of the fired patterns makes, each counted with one
+    // round of its bullet's list; kMaxShotsSetOff + 1 for any sum past it.
     u32 GetShotsSetOff() const { return m_shotsSetOff; }
 
 private:
     CSettingFileList<CShotPatternParameter> m_patterns;   // PATTERN
-    u32 m_shotsPerRound = 0;
     u32 m_shotsSetOff = 0;
 };

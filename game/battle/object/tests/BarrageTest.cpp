@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
@@ -781,6 +782,66 @@ TEST_F(BarrageTest, AWideFanFiresWholeWithItsEffectAtItsMiddle)
         scene_.bullets.DeleteAll();
     }
     scene_.effects = nullptr;
+}
+
+// A list past what one update may make loads whole, and firing it makes
+// what the bounds allow and no more: the shots of one update (two full
+// fans: the first whole, none of the second), the patterns fired (one shot
+// each), and the shots weighed with what their bullets' lists set off (16
+// carriers of 4095 each meet the bound exactly; of 17 the last is not
+// made; a carrier whose list alone passes it is never made). Every due
+// volley still counts.
+TEST_F(BarrageTest, ShotsPastWhatAnUpdateMayMakeAreNotMade)
+{
+    constexpr u32 kShots = CPatternListParameter::kMaxShotsPerRound;
+    constexpr u32 kPatterns = CPatternListParameter::kMaxPatterns;
+    static_assert(kShots == 16384 && kPatterns == 4096 && CPatternListParameter::kMaxShotsSetOff == 16 * 4096);
+    auto pattern = [](u32 shots, const char* bullet) {
+        return SettingWriter().Set("SHOOTWAIT", 0.0f).Set("SHOOTCOUNT", 1).Set("SIMULTANEOUSSHOOTCOUNT", i32(shots))
+            .Set("BULLET", bullet);
+    };
+    auto repeat = [](const char* line, u32 n) {
+        std::string text;
+        for (u32 i = 0; i < n; ++i) text += line;
+        return text;
+    };
+    ASSERT_TRUE(pattern(kShots, "Bullet.txt").Save("Full.txt"));
+    ASSERT_TRUE(pattern(1, "Bullet.txt").Save("One.txt"));
+    ASSERT_TRUE(pattern(4095, "Bullet.txt").Save("Wide.txt"));
+    ASSERT_TRUE(SettingWriter().Set("PATTERN", "Wide.txt").Save("Fan.txt"));
+    ASSERT_TRUE(QuietBullet(0, 0.0f).Set("BARRAGE", "Fan.txt").Save("Carrier.txt"));
+    ASSERT_TRUE(pattern(16, "Carrier.txt").Save("Sixteen.txt"));
+    ASSERT_TRUE(pattern(17, "Carrier.txt").Save("Seventeen.txt"));
+    setting_test::WriteBytes("Over.txt", "PATTERN=Seventeen.txt;");
+    ASSERT_TRUE(QuietBullet(0, 0.0f).Set("BARRAGE", "Over.txt").Save("Heavy.txt"));
+    ASSERT_TRUE(pattern(3, "Heavy.txt").Save("Heavies.txt"));
+    const struct {
+        std::string text;
+        u32 patterns, made;
+    } cases[] = {
+        {repeat("PATTERN=Full.txt;", 2), 2, kShots},
+        {repeat("PATTERN=One.txt;", kPatterns), kPatterns, kPatterns},
+        {repeat("PATTERN=One.txt;", kPatterns + 1), kPatterns, kPatterns},
+        {"PATTERN=Sixteen.txt;", 1, 16},
+        {"PATTERN=Seventeen.txt;", 1, 16},
+        {"PATTERN=Sixteen.txt;PATTERN=One.txt;", 2, 16},
+        {"PATTERN=Heavies.txt;PATTERN=One.txt;", 2, 1},
+    };
+    for (const auto& c : cases) {
+        const std::string what = c.text.substr(0, 40);
+        setting_test::WriteBytes("List.txt", c.text);
+        const auto definition = Load("List.txt");
+        EXPECT_EQ(definition->GetPatternCount(), u32(std::count(c.text.begin(), c.text.end(), ';'))) << what;
+        CBarrage barrage(definition.get());
+        ASSERT_EQ(barrage.GetPatternStateCount(), c.patterns) << what;
+        const ShooterRecord r = Record(target_);
+        barrage.Update(&r);
+        EXPECT_EQ(scene_.bullets.GetCount(), c.made) << what;
+        for (u32 i = 0; i < c.patterns; ++i) EXPECT_EQ(barrage.GetPatternState(i)->volleyCount, 1u) << what << i;
+        barrage.Update(&r);
+        EXPECT_EQ(scene_.bullets.GetCount(), c.made) << what;
+        scene_.bullets.DeleteAll();
+    }
 }
 
 // SHOOTANGLEAXIS is used as the data give it: an axis of length l turns a

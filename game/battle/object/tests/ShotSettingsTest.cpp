@@ -377,15 +377,15 @@ TEST(ShotSettingCache, DamagedCachesAreRefused)
     }
 }
 
-// A pattern list is bounded in what one round of it may fire: its patterns,
-// its shots, and what its bullets' own lists fire in turn. Barrages written
-// by hand load, however many shots they fire; each bound is met, then
-// passed by one.
-TEST(PatternListParameter, WhatOneListMaySetOffIsBounded)
+// A pattern list loads whatever it names, past what a barrage fires of it
+// too (the barrage makes no shot past its bounds). What one round of the
+// fired patterns sets off is counted up to its bound, then one past it.
+TEST(PatternListParameter, ListsPastWhatABarrageFiresLoadWhole)
 {
     constexpr u32 kShots = CPatternListParameter::kMaxShotsPerRound;
     constexpr u32 kPatterns = CPatternListParameter::kMaxPatterns;
-    static_assert(kShots == 16384 && kPatterns == 4096);
+    constexpr u32 kPast = CPatternListParameter::kMaxShotsSetOff + 1;
+    static_assert(kShots == 16384 && kPatterns == 4096 && kPast == 65537);
     WorkFolder folder;
     WriteBytes("Bullet.txt", "");
     WriteBytes("Full.txt", "SIMULTANEOUSSHOOTCOUNT=" + std::to_string(kShots) + ";SHOOTWAIT=0;");
@@ -404,37 +404,35 @@ TEST(PatternListParameter, WhatOneListMaySetOffIsBounded)
     };
     const struct {
         std::string text;
-        SettingLoadError error;
-        u32 round;
+        u32 setOff;
     } cases[] = {
-        {repeat("PATTERN=Fan.txt;", 2), SettingLoadError::kNone, 1200},
-        {repeat("PATTERN=One.txt;", 300), SettingLoadError::kNone, 300},
-        {repeat("PATTERN=Full.txt;", 1), SettingLoadError::kNone, kShots},
-        {"PATTERN=FullLessOne.txt;PATTERN=One.txt;", SettingLoadError::kNone, kShots},
-        {"PATTERN=FullLessOne.txt;PATTERN=Pair.txt;", SettingLoadError::kTooManyShots, 0},
-        {repeat("PATTERN=Full.txt;", 2), SettingLoadError::kTooManyShots, 0},
-        {repeat("PATTERN=Negative.txt;", 2), SettingLoadError::kTooManyShots, 0},
-        {repeat("PATTERN=Pair.txt;", kPatterns), SettingLoadError::kNone, 2 * kPatterns},
-        {repeat("PATTERN=Pair.txt;", kPatterns + 1), SettingLoadError::kTooManyPatterns, 0},
-        {"PATTERN=Spawn.txt;", SettingLoadError::kTooManyShots, 0},   // 4 x (1 + 16384)
+        {repeat("PATTERN=Fan.txt;", 2), 1200},
+        {repeat("PATTERN=One.txt;", 300), 300},
+        {repeat("PATTERN=Full.txt;", 1), kShots},
+        {"PATTERN=FullLessOne.txt;PATTERN=One.txt;", kShots},
+        {"PATTERN=FullLessOne.txt;PATTERN=Pair.txt;", kShots + 1},
+        {repeat("PATTERN=Full.txt;", 2), 2 * kShots},
+        {repeat("PATTERN=Negative.txt;", 2), 2 * kShots},
+        {repeat("PATTERN=Pair.txt;", kPatterns), 2 * kPatterns},
+        {repeat("PATTERN=Pair.txt;", kPatterns + 1), 2 * kPatterns},   // the last is never fired
+        {"PATTERN=Spawn.txt;", kPast},   // 4 x (1 + 16384)
     };
     for (const auto& c : cases) {
+        const std::string what = c.text.substr(0, 40);
         WriteBytes("List.txt", c.text);
         CPatternListParameter list;
-        EXPECT_EQ(list.LoadFile("List.txt"), c.error == SettingLoadError::kNone ? 1 : 0) << c.text.substr(0, 40);
-        EXPECT_EQ(CSettingLoad::LastError(), c.error) << c.text.substr(0, 40);
-        if (c.error == SettingLoadError::kNone) {
-            EXPECT_EQ(list.GetShotsPerRound(), c.round);
-            EXPECT_EQ(list.GetPatternCount(), u32(std::count(c.text.begin(), c.text.end(), ';')));
-        } else {
-            EXPECT_EQ(CSettingLoad::LastErrorFile(), "List.txt");
-        }
+        EXPECT_EQ(list.LoadFile("List.txt"), 1) << what;
+        EXPECT_EQ(CSettingLoad::LastError(), SettingLoadError::kNone) << what;
+        const u32 count = u32(std::count(c.text.begin(), c.text.end(), ';'));
+        EXPECT_EQ(list.GetPatternCount(), count) << what;
+        EXPECT_NE(list.GetPattern(count - 1), nullptr) << what;
+        EXPECT_EQ(list.GetShotsSetOff(), c.setOff) << what;
     }
 }
 
 // Exactly at the bound of what a round sets off: sixteen shots each
-// carrying a list of 4095 (16 x (1 + 4095) = 65536) load; one more shot
-// does not.
+// carrying a list of 4095 (16 x (1 + 4095) = 65536); one more shot is
+// counted as past it, and the list still loads.
 TEST(PatternListParameter, WhatOneListSetsOffMayReachItsBound)
 {
     static_assert(CPatternListParameter::kMaxShotsSetOff == 16 * (1 + 4095));
@@ -443,16 +441,13 @@ TEST(PatternListParameter, WhatOneListSetsOffMayReachItsBound)
     WriteBytes("Wide.txt", "SIMULTANEOUSSHOOTCOUNT=4095;");
     WriteBytes("Fan.txt", "PATTERN=Wide.txt;");
     WriteBytes("Spawner.txt", "BARRAGE=Fan.txt;");
-    for (const auto& [count, loads] : {std::pair{16, true}, std::pair{17, false}}) {
+    for (const auto& [count, setOff] : {std::pair{16u, 65536u}, std::pair{17u, 65537u}}) {
         WriteBytes("Spawn.txt", "SIMULTANEOUSSHOOTCOUNT=" + std::to_string(count) + ";BULLET=Spawner.txt;");
         WriteBytes("List.txt", "PATTERN=Spawn.txt;");
         CPatternListParameter list;
-        EXPECT_EQ(list.LoadFile("List.txt"), loads ? 1 : 0) << count;
-        EXPECT_EQ(CSettingLoad::LastError(), loads ? SettingLoadError::kNone : SettingLoadError::kTooManyShots);
-        if (loads) {
-            EXPECT_EQ(list.GetShotsPerRound(), u32(count));
-            EXPECT_EQ(list.GetShotsSetOff(), CPatternListParameter::kMaxShotsSetOff);
-        }
+        EXPECT_EQ(list.LoadFile("List.txt"), 1) << count;
+        EXPECT_EQ(CSettingLoad::LastError(), SettingLoadError::kNone) << count;
+        EXPECT_EQ(list.GetShotsSetOff(), setOff) << count;
     }
 }
 
