@@ -9,6 +9,8 @@
 #include "game/battle/object/Bullet.h"
 #include "game/battle/object/BulletPasses.h"
 
+#include <algorithm>
+
 namespace {
 
 // Takes the bullets the barrage fires, as the battle scene does.
@@ -48,7 +50,8 @@ void Fire(const CPatternListParameter& definition)
         record.target = &target;
         for (int frame = 0; frame < 3; ++frame) {
             barrage.Update(&record);
-            FUZZ_CHECK(barrage.GetPatternStateCount() == definition.GetPatternCount());
+            FUZZ_CHECK(barrage.GetPatternStateCount() ==
+                       std::min(definition.GetPatternCount(), CPatternListParameter::kMaxPatterns));
         }
         scene.bullets.DeleteAll();
     }
