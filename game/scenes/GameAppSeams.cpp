@@ -174,7 +174,10 @@ i32 CGameApp::BattleSeams::GoNetworkNextBattle(battle_flow::NextBattleArgs args)
 {
     INetworkSceneHost* host = GetNetworkSceneHost();
     if (!host) return Title(1.0f, 1.0f, kTitleNetwork);
-    LoadingArgs loading{new CBattleScene(this, GetBattleNetwork()), reinterpret_cast<intptr_t>(args.setup.release()), 1};
+    auto* battle = new CBattleScene(this, GetBattleNetwork());
+    // Words of members that loaded it first, while the old battle faded.
+    battle->KeepReadyWords(args.readyEntries);
+    LoadingArgs loading{battle, reinterpret_cast<intptr_t>(args.setup.release()), 1};
     return host->ChangeChildScene(new CLoadingScene, kHostedBattleMode, loading);
 }
 

@@ -24,7 +24,7 @@
 #include "host/render/Render.h"
 
 #include <algorithm>
-#include <string>
+#include <utility>
 #include <vector>
 
 using namespace option_select;
@@ -533,12 +533,7 @@ LoadingArgs COptionSelect::TakeBattleArgs()
     IBattleNetwork* network = m_network ? GetBattleNetwork() : nullptr;
     auto* battle = new CBattleScene(app ? app->BattleApp() : nullptr, network);
     // Kept by the battle for its lockstep, which its load makes.
-    for (u32 e = 0; e < kLockstepEntries; ++e) {
-        if (!(m_heldReady >> e & 1)) continue;
-        const std::string body = WriteU32Body(e);
-        battle->OnPeerMessage(kMsgNetReady, reinterpret_cast<const u8*>(body.data()), u32(body.size()));
-    }
-    m_heldReady = 0;
+    battle->KeepReadyWords(std::exchange(m_heldReady, 0u));
     return LoadingArgs{battle, reinterpret_cast<intptr_t>(setup), m_network};
 }
 

@@ -81,6 +81,7 @@ i32 GoNextBattle(BattleExitFacts& facts, IBattleFlow& flow, const CBattleSetup& 
     StopSounds(facts);
     NextBattleArgs args;
     args.network = network ? 1 : 0;
+    args.readyEntries = network ? facts.nextReadyEntries : 0;
     args.setup = TakeSetup(facts);
     return network ? flow.GoNetworkNextBattle(std::move(args)) : flow.GoNextBattle(std::move(args));
 }

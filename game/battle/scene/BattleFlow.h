@@ -51,6 +51,8 @@ struct AdventureArgs {
 struct NextBattleArgs {
     std::unique_ptr<CBattleSetup> setup;
     u32 network = 0;
+    // Entries whose ready word for this battle came before it was built.
+    u32 readyEntries = 0;
 };
 
 struct SurvivalResultArgs {
@@ -135,6 +137,8 @@ struct BattleExitFacts {
     // Stops every sound and marks them stopped; called before any target
     // that builds a scene.
     std::function<void()> stopSounds;
+    // Ready words for a network rematch that came while this battle ended.
+    u32 nextReadyEntries = 0;
 };
 
 // What LeaveBattle returns for a code that leads nowhere: the battle stays.

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 #include <string>
+#include <utility>
 
 using host::kernel::Lock;
 using E = LockstepRecordError;
@@ -361,8 +362,18 @@ bool CBattleLockstep::TakeFrame(LockstepFrame* out)
 i32 CBattleLockstep::SendBattleEnd(u32 endCode)
 {
     if (!IsNetworked() || !IsHost()) return 0;
+    {
+        Lock lock(m_sync);
+        m_endSent = true;
+    }
     const std::string body = WriteU32Body(endCode);
     return m_transport->Broadcast(kMsgBattleEnd, reinterpret_cast<const u8*>(body.data()), u32(body.size()));
+}
+
+u32 CBattleLockstep::TakeNextReady()
+{
+    Lock lock(m_sync);
+    return std::exchange(m_nextReady, 0u);
 }
 
 bool CBattleLockstep::TakePeerEnd(u32* endCode)
@@ -396,7 +407,12 @@ LockstepRecordError CBattleLockstep::OnMessage(u32 id, const u8* data, size_t si
         // Only the host says "everybody": from a client, 0 would start the
         // host's battle before its peers are there.
         if (error == E::kNone && IsHost() && entry == 0) error = E::kRole;
-        if (error == E::kNone) OnNetReady(entry);
+        if (error != E::kNone) break;
+        // After the host's end only a member that loaded the rematch first
+        // sends one: that battle's, kept for it.
+        Lock lock(m_sync);
+        if (m_endSent) m_nextReady |= 1u << entry;
+        else OnNetReady(entry);
         break;
     }
     case kMsgNetInput: {

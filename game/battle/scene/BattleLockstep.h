@@ -156,8 +156,13 @@ public:
     // and, on the tick's last frame, hands back the record's side messages and
     // removes it. False when the queue is empty.
     bool TakeFrame(LockstepFrame* out);
-    // The host ends every peer's battle (10004); 0 on a client.
+    // The host ends every peer's battle (10004); 0 on a client. Ready words
+    // after it are the next battle's (see TakeNextReady).
     i32 SendBattleEnd(u32 endCode);
+    // One bit per entry whose ready word (10006) came after the host sent its
+    // end, once: a member told the end later may load the rematch first, and
+    // the word belongs to the battle the rematch builds.
+    u32 TakeNextReady();
     // The end code of a 10004 from the host, once; false when none came.
     bool TakePeerEnd(u32* endCode);
 
@@ -235,6 +240,8 @@ private:
     u32 m_threadState = kStopped;
     bool m_peerEnd = false;
     u32 m_peerEndCode = 0;
+    bool m_endSent = false;
+    u32 m_nextReady = 0;
     LockstepStats m_stats = {};
 
     // Game thread only.

@@ -137,6 +137,9 @@ public:
     static constexpr size_t kMaxEarlyBytes = size_t(4) << 20;
     static constexpr size_t kEarlyMessageCost = 64;
     // Kept for the lockstep still to be made: messages, and their cost.
+    // Ready words (10006), one bit per entry, that came before this battle
+    // was built: kept as if they had come while it loads.
+    void KeepReadyWords(u32 entries);
     size_t EarlyMessageCount() const;
     size_t EarlyMessageBytes() const;
 

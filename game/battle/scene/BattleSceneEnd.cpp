@@ -126,6 +126,7 @@ i32 CBattleScene::OnBattleEnd()
         StopSounds();
         m_soundsStopped = 1;
     };
+    if (m_lockstep) facts.nextReadyEntries = m_lockstep->TakeNextReady();
     return LeaveBattle(m_endCode, facts, *flow);
 }
 

@@ -13,6 +13,7 @@
 #include "game/data/SaveConfig.h"
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -132,6 +133,15 @@ u32 CBattleScene::OnPeerMessage(u32 type, const u8* data, u32 length)
     m_early.push_back(EarlyMessage{type, std::vector<u8>(data, data + length)});
     m_earlyBytes += cost;
     return 1;
+}
+
+void CBattleScene::KeepReadyWords(u32 entries)
+{
+    for (u32 e = 0; e < kLockstepEntries; ++e) {
+        if (!(entries >> e & 1)) continue;
+        const std::string body = WriteU32Body(e);
+        OnPeerMessage(kMsgNetReady, reinterpret_cast<const u8*>(body.data()), u32(body.size()));
+    }
 }
 
 size_t CBattleScene::EarlyMessageCount() const

@@ -169,6 +169,67 @@ TEST(NetworkSceneHandOver, AMembersReadyWordBeforeTheHostsLoadingScreenEndsTheHa
     }
 }
 
+// The host's rematch: its old battle fades out while a member, told the end a
+// moment later, may finish its own fade and load first. The member's ready
+// word for the new battle then reaches the host's old one, which had its own
+// words long ago: kept for the battle the rematch builds, it ends that
+// battle's handshake; taken by the old lockstep, both machines waited until
+// the limit. A word that came before the host's end is the old battle's own
+// (a late one) and never starts the next battle.
+TEST(NetworkSceneHandOver, AMembersReadyWordDuringTheHostsEndFadeEndsTheRematchsHandshake)
+{
+    enum When { kBeforeTheEnd, kInTheEndFade, kOnTheLoadingScreen };
+    const struct {
+        const char* name;
+        When when;
+        u32 done, givenUp;
+    } rows[] = {
+        {"in the old battle's end fade", kInTheEndFade, 1, 0},
+        {"on the rematch's loading screen", kOnTheLoadingScreen, 1, 0},
+        {"in the old battle before its end", kBeforeTheEnd, 0, 1},
+    };
+    const std::string ready = WriteU32Body(1);
+    auto sendReady = [&](SceneRun& run) {
+        return run.scene->OnPeerMessage(nullptr, reinterpret_cast<const u8*>(ready.data()), i32(kMsgNetReady),
+                                        u32(ready.size()));
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        SceneRun run;
+        ASSERT_TRUE(run.Enter());
+        CBattleSetup* setup = RoomSetup(run, 0);
+        setup->entries[1].kind = 1;   // the member plays entry 1
+        ASSERT_EQ(HostChild(run, new COptionSelect, kHostedOptionMode, setup), 0);
+        run.game.Frames(40);
+        run.game.Press(menu::kStart);
+        ASSERT_TRUE(RunUntilChild<CLoadingScene>(run));
+        EXPECT_EQ(sendReady(run), 1);
+        ASSERT_TRUE(RunUntilChild<CBattleScene>(run));
+        auto* old = dynamic_cast<CBattleScene*>(run.scene->GetChild());
+        ASSERT_EQ(old->GetLockstep()->GetStats().handshakesDone, 1u);
+
+        if (r.when == kBeforeTheEnd) {
+            EXPECT_EQ(sendReady(run), 1);
+        }
+        EndBattle(run, kExitNextBattle);
+        if (r.when == kInTheEndFade) {
+            ASSERT_EQ(run.scene->GetChild(), old);
+            EXPECT_EQ(sendReady(run), 1);
+        }
+        ASSERT_TRUE(RunUntilChild<CLoadingScene>(run));
+        if (r.when == kOnTheLoadingScreen) {
+            EXPECT_EQ(sendReady(run), 1);
+        }
+        ASSERT_TRUE(RunUntilChild<CBattleScene>(run));
+        const auto* next = dynamic_cast<CBattleScene*>(run.scene->GetChild());
+        const LockstepStats stats = next->GetLockstep()->GetStats();
+        EXPECT_EQ(stats.handshakesDone, r.done);
+        EXPECT_EQ(stats.handshakesGivenUp, r.givenUp);
+        EXPECT_EQ(stats.refusedMessages, 0u);
+        EXPECT_EQ(run.scene->GetDropped(), 0u);
+    }
+}
+
 // Every way back to the room: the scene left is released before the room's
 // music starts, so its release (which stops what it played, the battle's
 // every sound) leaves that music playing.

@@ -253,6 +253,24 @@ TEST(BattleLockstep, PeerLeftAndEndCodeAreTaken)
     EXPECT_EQ(sent[0].body, U32Bytes(6));
 }
 
+// Once the host has sent its end, a member's ready word is for the rematch:
+// kept for it, once, and never taken by this battle's handshake.
+TEST(BattleLockstep, ReadyWordsAfterTheHostsEndAreKeptForTheNextBattle)
+{
+    LockstepLimits limits;
+    limits.handshakeCycles = 5;
+    Machine host(0, {0, 0, 0, 4}, 0, limits);
+    EXPECT_EQ(host.Message(kMsgNetReady, U32Bytes(1)), E::kNone);
+    EXPECT_EQ(host.lockstep->TakeNextReady(), 0u) << "before the end: this battle's";
+    EXPECT_EQ(host.lockstep->SendBattleEnd(5), 1);
+    EXPECT_EQ(host.Message(kMsgNetReady, U32Bytes(2)), E::kNone);
+    EXPECT_EQ(host.Message(kMsgNetReady, U32Bytes(0)), E::kRole);
+    EXPECT_EQ(host.Message(kMsgNetReady, U32Bytes(4)), E::kEntry);
+    EXPECT_EQ(host.lockstep->SyncStart(), 0) << "entry 2's word is the next battle's";
+    EXPECT_EQ(host.lockstep->TakeNextReady(), 1u << 2);
+    EXPECT_EQ(host.lockstep->TakeNextReady(), 0u) << "once";
+}
+
 // Waits need a limit that ends them: a machine's two idle records played.
 void PlayIdleRecords(Machine& m) { m.Drain(); }
 
