@@ -87,6 +87,28 @@ void EndBattle(SceneRun& run, u32 code)
     run.scene->LeaveLock();
 }
 
+// The host of a room whose member plays entry 1 presses start on its option
+// select.
+bool StartHostsOptionSelect(SceneRun& run)
+{
+    if (!run.Enter()) return false;
+    CBattleSetup* setup = RoomSetup(run, 0);
+    setup->entries[1].kind = 1;
+    if (HostChild(run, new COptionSelect, kHostedOptionMode, setup) != 0) return false;
+    run.game.Frames(40);
+    run.game.Press(menu::kStart);
+    return true;
+}
+
+// A member's ready word for the given entry, as the host's network scene
+// is handed it.
+i32 SendReady(SceneRun& run, u32 entry)
+{
+    const std::string ready = WriteU32Body(entry);
+    return run.scene->OnPeerMessage(nullptr, reinterpret_cast<const u8*>(ready.data()), i32(kMsgNetReady),
+                                    u32(ready.size()));
+}
+
 std::function<void(CSaveConfig&)> PlayBgm()
 {
     return [](CSaveConfig& c) { c.GetNetworkSettings()->playBgm = 1; };
@@ -147,18 +169,10 @@ TEST(NetworkSceneHandOver, AMembersReadyWordBeforeTheHostsLoadingScreenEndsTheHa
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         SceneRun run;
-        ASSERT_TRUE(run.Enter());
-        CBattleSetup* setup = RoomSetup(run, 0);
-        setup->entries[1].kind = 1;   // the member plays entry 1
-        ASSERT_EQ(HostChild(run, new COptionSelect, kHostedOptionMode, setup), 0);
-        run.game.Frames(40);
-        run.game.Press(menu::kStart);
+        ASSERT_TRUE(StartHostsOptionSelect(run));
         if (r.when == kOnTheLoadingScreen) ASSERT_TRUE(RunUntilChild<CLoadingScene>(run));
         else ASSERT_TRUE(dynamic_cast<COptionSelect*>(run.scene->GetChild()));
-        const std::string ready = WriteU32Body(r.entry);
-        EXPECT_EQ(run.scene->OnPeerMessage(nullptr, reinterpret_cast<const u8*>(ready.data()), i32(kMsgNetReady),
-                                           u32(ready.size())),
-                  1);
+        EXPECT_EQ(SendReady(run, r.entry), 1);
         ASSERT_TRUE(RunUntilChild<CBattleScene>(run));
         const auto* battle = dynamic_cast<CBattleScene*>(run.scene->GetChild());
         const LockstepStats stats = battle->GetLockstep()->GetStats();
@@ -188,37 +202,27 @@ TEST(NetworkSceneHandOver, AMembersReadyWordDuringTheHostsEndFadeEndsTheRematchs
         {"on the rematch's loading screen", kOnTheLoadingScreen, 1, 0},
         {"in the old battle before its end", kBeforeTheEnd, 0, 1},
     };
-    const std::string ready = WriteU32Body(1);
-    auto sendReady = [&](SceneRun& run) {
-        return run.scene->OnPeerMessage(nullptr, reinterpret_cast<const u8*>(ready.data()), i32(kMsgNetReady),
-                                        u32(ready.size()));
-    };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         SceneRun run;
-        ASSERT_TRUE(run.Enter());
-        CBattleSetup* setup = RoomSetup(run, 0);
-        setup->entries[1].kind = 1;   // the member plays entry 1
-        ASSERT_EQ(HostChild(run, new COptionSelect, kHostedOptionMode, setup), 0);
-        run.game.Frames(40);
-        run.game.Press(menu::kStart);
+        ASSERT_TRUE(StartHostsOptionSelect(run));
         ASSERT_TRUE(RunUntilChild<CLoadingScene>(run));
-        EXPECT_EQ(sendReady(run), 1);
+        EXPECT_EQ(SendReady(run, 1), 1);
         ASSERT_TRUE(RunUntilChild<CBattleScene>(run));
         auto* old = dynamic_cast<CBattleScene*>(run.scene->GetChild());
         ASSERT_EQ(old->GetLockstep()->GetStats().handshakesDone, 1u);
 
         if (r.when == kBeforeTheEnd) {
-            EXPECT_EQ(sendReady(run), 1);
+            EXPECT_EQ(SendReady(run, 1), 1);
         }
         EndBattle(run, kExitNextBattle);
         if (r.when == kInTheEndFade) {
             ASSERT_EQ(run.scene->GetChild(), old);
-            EXPECT_EQ(sendReady(run), 1);
+            EXPECT_EQ(SendReady(run, 1), 1);
         }
         ASSERT_TRUE(RunUntilChild<CLoadingScene>(run));
         if (r.when == kOnTheLoadingScreen) {
-            EXPECT_EQ(sendReady(run), 1);
+            EXPECT_EQ(SendReady(run, 1), 1);
         }
         ASSERT_TRUE(RunUntilChild<CBattleScene>(run));
         const auto* next = dynamic_cast<CBattleScene*>(run.scene->GetChild());
