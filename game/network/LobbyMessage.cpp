@@ -166,7 +166,7 @@ void CLobbySceneMessage::UpdateYesNo(Record& record)
         record.value = record.value ? 0 : 1;
         PlaySound(kSelectSound);
     }
-    Decide(record);
+    AnswerKeys(record);
     Tint(record.layers[kYes], record.value == 1);
     Tint(record.layers[kNo], record.value == 0);
 }
@@ -191,11 +191,11 @@ void CLobbySceneMessage::UpdateMenu(Record& record)
         if (next != record.value) PlaySound(kSelectSound);
         record.value = next;
     }
-    Decide(record);
+    AnswerKeys(record);
     for (u32 k = 0; k < kOptionCount; ++k) Tint(record.layers[kOption0 + k], k == record.value);
 }
 
-void CLobbySceneMessage::Decide(Record& record)
+void CLobbySceneMessage::AnswerKeys(Record& record)
 {
     // Read before the call back: a decide may raise the next message. The
     // cancel in the same frame still takes its step and sound, on this

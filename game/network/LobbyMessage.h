@@ -102,7 +102,7 @@ private:
     // selection stays when none is present.
     u32 NextOption(const Record& record, i32 step) const;
     // Decide and cancel: each takes its step, both in one frame too.
-    void Decide(Record& record);
+    void AnswerKeys(Record& record);
     void Answer(Record& record, bool callBack, u32 sound);
     void DrawLineInformation();
     void DrawDetail();
